@@ -1,7 +1,6 @@
 #include "comm/AesEncryption.h"
 
 #include "comm/VEKBase64.h"
-
 #include "platform/Crypto.h"
 #include "platform/TextEncoding.h"
 
@@ -18,7 +17,8 @@ QByteArray deriveKey(const QString& key)
 {
     QByteArray utf8 = key.toUtf8();
     QByteArray derived(kAes256KeySize, '\0');
-    std::memcpy(derived.data(), utf8.constData(), static_cast<std::size_t>(std::min(utf8.size(), kAes256KeySize)));
+    std::memcpy(
+        derived.data(), utf8.constData(), static_cast<std::size_t>(std::min(utf8.size(), kAes256KeySize)));
     platform::secureWipe(utf8);
     return derived;
 }

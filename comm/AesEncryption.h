@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <optional>
 
 // AES-256-CBC with PKCS#7 padding for stored text. The key is the first 32

@@ -5,12 +5,16 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace {
 
 constexpr char kPad = '=';
 
-bool isWhitespace(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0xFF; }
+bool isWhitespace(unsigned char c)
+{
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0xFF;
+}
 
 using DecodeTable = std::array<std::int8_t, 256>;
 
@@ -64,8 +68,8 @@ std::size_t VEKBase64::decodeRoom(std::size_t length)
     return (length + 3) / 4 * 3;
 }
 
-std::size_t VEKBase64::baseEncode(const void* srcBytes, std::size_t srcLen, char* destBytes, std::size_t destLen,
-                                  QByteArrayView charset, bool padded)
+std::size_t VEKBase64::baseEncode(const void* srcBytes, std::size_t srcLen, char* destBytes,
+    std::size_t destLen, QByteArrayView charset, bool padded)
 {
     if (!srcBytes || srcLen == 0 || !destBytes || charset.size() != 64 || !makeDecodeTable(charset))
         return 0;
@@ -102,8 +106,8 @@ std::size_t VEKBase64::baseEncode(const void* srcBytes, std::size_t srcLen, char
     return static_cast<std::size_t>(out - destBytes);
 }
 
-std::size_t VEKBase64::baseDecode(const void* srcBytes, std::size_t srcLen, char* destBytes, std::size_t destLen,
-                                  QByteArrayView charset, bool requirePadding)
+std::size_t VEKBase64::baseDecode(const void* srcBytes, std::size_t srcLen, char* destBytes,
+    std::size_t destLen, QByteArrayView charset, bool requirePadding)
 {
     if (!srcBytes || srcLen == 0 || !destBytes)
         return 0;
@@ -190,24 +194,26 @@ std::size_t VEKBase64::baseDecode(const void* srcBytes, std::size_t srcLen, char
     return written;
 }
 
-std::optional<QByteArray> VEKBase64::baseEncode(const void* bytes, std::size_t length, QByteArrayView charset,
-                                                bool padded)
+std::optional<QByteArray> VEKBase64::baseEncode(
+    const void* bytes, std::size_t length, QByteArrayView charset, bool padded)
 {
     const std::size_t size = encodedLength(length, padded);
     if (!bytes || length == 0 || size == 0 || size > std::size_t(std::numeric_limits<qsizetype>::max()))
         return std::nullopt;
     QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
-    return toOptional(out, baseEncode(bytes, length, out.data(), size, charset, padded));
+    const std::size_t written = baseEncode(bytes, length, out.data(), size, charset, padded);
+    return toOptional(std::move(out), written);
 }
 
-std::optional<QByteArray> VEKBase64::baseDecode(const void* bytes, std::size_t length, QByteArrayView charset,
-                                                bool requirePadding)
+std::optional<QByteArray> VEKBase64::baseDecode(
+    const void* bytes, std::size_t length, QByteArrayView charset, bool requirePadding)
 {
     const std::size_t room = decodeRoom(length);
     if (!bytes || length == 0 || room == 0 || room > std::size_t(std::numeric_limits<qsizetype>::max()))
         return std::nullopt;
     QByteArray out(static_cast<qsizetype>(room), Qt::Uninitialized);
-    return toOptional(out, baseDecode(bytes, length, out.data(), room, charset, requirePadding));
+    const std::size_t written = baseDecode(bytes, length, out.data(), room, charset, requirePadding);
+    return toOptional(std::move(out), written);
 }
 
 std::optional<QByteArray> VEKBase64::encodeData(QByteArrayView data)
@@ -220,7 +226,10 @@ std::optional<QByteArray> VEKBase64::encodeBytes(const void* bytes, std::size_t 
     return baseEncode(bytes, length, kStandardCharset, true);
 }
 
-std::optional<QString> VEKBase64::stringByEncodingData(QByteArrayView data) { return toText(encodeData(data)); }
+std::optional<QString> VEKBase64::stringByEncodingData(QByteArrayView data)
+{
+    return toText(encodeData(data));
+}
 
 std::optional<QString> VEKBase64::stringByEncodingBytes(const void* bytes, std::size_t length)
 {
@@ -260,7 +269,8 @@ std::optional<QString> VEKBase64::stringByWebSafeEncodingData(QByteArrayView dat
     return toText(webSafeEncodeData(data, padded));
 }
 
-std::optional<QString> VEKBase64::stringByWebSafeEncodingBytes(const void* bytes, std::size_t length, bool padded)
+std::optional<QString> VEKBase64::stringByWebSafeEncodingBytes(
+    const void* bytes, std::size_t length, bool padded)
 {
     return toText(webSafeEncodeBytes(bytes, length, padded));
 }

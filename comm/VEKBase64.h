@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <cstddef>
 #include <optional>
 
@@ -14,8 +13,10 @@
 // non-zero bits below the last whole byte.
 class VEKBase64 {
 public:
-    static constexpr char kStandardCharset[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    static constexpr char kWebSafeCharset[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    static constexpr char kStandardCharset[]
+        = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static constexpr char kWebSafeCharset[]
+        = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
     // Standard alphabet, padding written.
     static std::optional<QByteArray> encodeData(QByteArrayView data);
@@ -33,7 +34,8 @@ public:
     static std::optional<QByteArray> webSafeEncodeData(QByteArrayView data, bool padded);
     static std::optional<QByteArray> webSafeEncodeBytes(const void* bytes, std::size_t length, bool padded);
     static std::optional<QString> stringByWebSafeEncodingData(QByteArrayView data, bool padded);
-    static std::optional<QString> stringByWebSafeEncodingBytes(const void* bytes, std::size_t length, bool padded);
+    static std::optional<QString> stringByWebSafeEncodingBytes(
+        const void* bytes, std::size_t length, bool padded);
 
     // URL-safe alphabet, padding optional.
     static std::optional<QByteArray> webSafeDecodeData(QByteArrayView data);
@@ -42,17 +44,17 @@ public:
 
     // Any 64-character alphabet (distinct bytes, none of them "=" or
     // whitespace); a bad alphabet fails like bad input.
-    static std::optional<QByteArray> baseEncode(const void* bytes, std::size_t length, QByteArrayView charset,
-                                                bool padded);
-    static std::optional<QByteArray> baseDecode(const void* bytes, std::size_t length, QByteArrayView charset,
-                                                bool requirePadding);
+    static std::optional<QByteArray> baseEncode(
+        const void* bytes, std::size_t length, QByteArrayView charset, bool padded);
+    static std::optional<QByteArray> baseDecode(
+        const void* bytes, std::size_t length, QByteArrayView charset, bool requirePadding);
 
     // Into a caller's buffer: the number of bytes written, 0 on failure
     // (including a buffer too small for the result).
-    static std::size_t baseEncode(const void* srcBytes, std::size_t srcLen, char* destBytes, std::size_t destLen,
-                                  QByteArrayView charset, bool padded);
-    static std::size_t baseDecode(const void* srcBytes, std::size_t srcLen, char* destBytes, std::size_t destLen,
-                                  QByteArrayView charset, bool requirePadding);
+    static std::size_t baseEncode(const void* srcBytes, std::size_t srcLen, char* destBytes,
+        std::size_t destLen, QByteArrayView charset, bool padded);
+    static std::size_t baseDecode(const void* srcBytes, std::size_t srcLen, char* destBytes,
+        std::size_t destLen, QByteArrayView charset, bool requirePadding);
 
     // Output sizes: encoded characters for n bytes, and the room a decoder
     // reserves for n characters. 0 when the size would overflow.

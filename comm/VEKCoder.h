@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -65,18 +64,18 @@ int BlowfishDecryptBlock(const BlowfishContext* context, quint32* left, quint32*
 quint32 Crc32(const void* data, qsizetype length);
 // Writes the input rounded up to whole 8-byte blocks, zero-filled past the end.
 int BlowfishEncryptBuffer(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                          qsizetype* room, int mode);
+    qsizetype* room, int mode);
 // Whole 8-byte blocks only: a length that is not a multiple of 8 is bad input.
 int BlowfishDecryptBuffer(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                          qsizetype* room, int mode);
+    qsizetype* room, int mode);
 // Envelope: plain length (signed 32-bit, little-endian), CRC-32 of the plain
 // bytes, then the padded ciphertext.
 int SealEnvelope(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                 qsizetype* room, int mode);
+    qsizetype* room, int mode);
 // Needs room for the whole ciphertext part; on return `room` holds the plain
 // length. kVEKSuccess when the CRC matches, kVEKCrcMismatch when it does not.
 int OpenEnvelope(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                 qsizetype* room, int mode);
+    qsizetype* room, int mode);
 
 // ---- RSA block encryption and the key container ----------------------------
 
@@ -104,9 +103,9 @@ bool LoadPublicKeyContainer(VEKRsaContext* context, const void* bytes, qsizetype
 // The message is the length word, the input and zero bytes up to a whole
 // word, cut into chunks of B/4 - 1 words; each chunk becomes one B-byte block.
 int RsaEncryptBlocks(const VEKRsaContext* context, const void* input, qsizetype length, QByteArray* output,
-                     VEKRsaKeyChoice key);
+    VEKRsaKeyChoice key);
 int RsaDecryptBlocks(const VEKRsaContext* context, const void* input, qsizetype length, QByteArray* output,
-                     VEKRsaKeyChoice key);
+    VEKRsaKeyChoice key);
 // Bytes that RsaEncryptBlocks writes for `length` input bytes; 0 for bad input.
 qsizetype RsaOutputSize(const VEKRsaContext* context, qsizetype length);
 
@@ -156,5 +155,6 @@ public:
     // The key characters encrypted under the RSA public key of a container.
     static std::optional<QByteArray> dataWithRsaEncryptKey(const VEKKey& key, QByteArrayView publicKey);
     // The same from a container file, as upper-case hex.
-    static std::optional<QByteArray> hexDataWithRsaEncryptKey(const VEKKey& key, const QString& publicKeyFile);
+    static std::optional<QByteArray> hexDataWithRsaEncryptKey(
+        const VEKKey& key, const QString& publicKeyFile);
 };

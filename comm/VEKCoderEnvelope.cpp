@@ -1,17 +1,15 @@
 #include "comm/VEKBase64.h"
 #include "comm/VEKCoder.h"
-
 #include "platform/Crypto.h"
 #include "platform/KeyedArchive.h"
 #include "platform/TextEncoding.h"
 
 #include <QFile>
 #include <QSaveFile>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <zlib.h>
 
 namespace {
 
@@ -45,13 +43,19 @@ void writeLittleEndian(unsigned char* p, quint32 v)
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-bool validMode(int mode) { return mode == kBlowfishModeECB || mode == kBlowfishModeCBC || mode == kBlowfishModeCFB; }
+bool validMode(int mode)
+{
+    return mode == kBlowfishModeECB || mode == kBlowfishModeCBC || mode == kBlowfishModeCFB;
+}
 
 // Largest plain length an envelope can describe in its signed 32-bit field
 // once rounded up to whole blocks.
 constexpr qsizetype kMaxEnvelopePlain = std::numeric_limits<qint32>::max() - kBlock;
 
-qsizetype roundUpToBlock(qsizetype n) { return (n + kBlock - 1) / kBlock * kBlock; }
+qsizetype roundUpToBlock(qsizetype n)
+{
+    return (n + kBlock - 1) / kBlock * kBlock;
+}
 
 // A context keyed with the key string; nullptr when the key is unusable or
 // memory runs out.
@@ -67,7 +71,10 @@ std::unique_ptr<BlowfishContext> keyedContext(const VEKKey& key)
 
 } // namespace
 
-VEKKey::~VEKKey() { platform::secureWipe(characters, sizeof characters); }
+VEKKey::~VEKKey()
+{
+    platform::secureWipe(characters, sizeof characters);
+}
 
 std::optional<VEKKey> VEKKey::withCharacters(QByteArrayView chars)
 {
@@ -124,7 +131,7 @@ quint32 Crc32(const void* data, qsizetype length)
 }
 
 int BlowfishEncryptBuffer(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                          qsizetype* room, int mode)
+    qsizetype* room, int mode)
 {
     if (!context || !room || !validMode(mode) || length > std::numeric_limits<qsizetype>::max() - kBlock)
         return kVEKBadInput;
@@ -174,7 +181,7 @@ int BlowfishEncryptBuffer(const BlowfishContext* context, const void* input, qsi
 }
 
 int BlowfishDecryptBuffer(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                          qsizetype* room, int mode)
+    qsizetype* room, int mode)
 {
     if (!context || !room || !validMode(mode))
         return kVEKBadInput;
@@ -221,7 +228,7 @@ int BlowfishDecryptBuffer(const BlowfishContext* context, const void* input, qsi
 }
 
 int SealEnvelope(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                 qsizetype* room, int mode)
+    qsizetype* room, int mode)
 {
     if (!context || !room || !validMode(mode) || length < 0 || length > kMaxEnvelopePlain)
         return kVEKBadInput;
@@ -242,7 +249,7 @@ int SealEnvelope(const BlowfishContext* context, const void* input, qsizetype le
 }
 
 int OpenEnvelope(const BlowfishContext* context, const void* input, qsizetype length, void* output,
-                 qsizetype* room, int mode)
+    qsizetype* room, int mode)
 {
     if (!context || !room || !input || !validMode(mode) || length < kEnvelopeHeader)
         return kVEKBadInput;
@@ -251,7 +258,8 @@ int OpenEnvelope(const BlowfishContext* context, const void* input, qsizetype le
     const quint32 crc = readLittleEndian(in + 4);
     const qsizetype cipherLength = length - kEnvelopeHeader;
     // The ciphertext must be exactly the stored length in whole blocks.
-    if (plain < 0 || plain > cipherLength || cipherLength % kBlock != 0 || roundUpToBlock(plain) != cipherLength)
+    if (plain < 0 || plain > cipherLength || cipherLength % kBlock != 0
+        || roundUpToBlock(plain) != cipherLength)
         return kVEKBadInput;
     if (*room < cipherLength)
         return kVEKOutputTooSmall;
@@ -259,7 +267,8 @@ int OpenEnvelope(const BlowfishContext* context, const void* input, qsizetype le
         if (!output)
             return kVEKBadInput;
         qsizetype inner = cipherLength;
-        const int status = BlowfishDecryptBuffer(context, in + kEnvelopeHeader, cipherLength, output, &inner, mode);
+        const int status
+            = BlowfishDecryptBuffer(context, in + kEnvelopeHeader, cipherLength, output, &inner, mode);
         if (status != kVEKSuccess)
             return status;
     }
@@ -292,7 +301,8 @@ std::optional<QByteArray> VEKCoder::dataByEncryptData(QByteArrayView data, const
         return std::nullopt;
     qsizetype room = kEnvelopeHeader + roundUpToBlock(data.size());
     QByteArray out(room, Qt::Uninitialized);
-    if (SealEnvelope(context.get(), data.data(), data.size(), out.data(), &room, kBlowfishModeCBC) != kVEKSuccess)
+    if (SealEnvelope(context.get(), data.data(), data.size(), out.data(), &room, kBlowfishModeCBC)
+        != kVEKSuccess)
         return std::nullopt;
     out.truncate(room);
     return out;
@@ -307,7 +317,8 @@ std::optional<QByteArray> VEKCoder::dataByDecryptData(QByteArrayView data, const
         return std::nullopt;
     qsizetype room = data.size() - kEnvelopeHeader;
     QByteArray out(room, Qt::Uninitialized);
-    if (OpenEnvelope(context.get(), data.data(), data.size(), out.data(), &room, kBlowfishModeCBC) != kVEKSuccess)
+    if (OpenEnvelope(context.get(), data.data(), data.size(), out.data(), &room, kBlowfishModeCBC)
+        != kVEKSuccess)
         return std::nullopt;
     out.truncate(room);
     return out;
@@ -339,7 +350,7 @@ std::optional<QByteArray> VEKCoder::dataByCompressData(QByteArrayView data)
     QByteArray out(kZlibHeader + data.size(), Qt::Uninitialized);
     uLongf room = static_cast<uLongf>(data.size());
     if (compress(reinterpret_cast<Bytef*>(out.data() + kZlibHeader), &room,
-                 reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()))
+            reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()))
         != Z_OK)
         return std::nullopt;
     writeLittleEndian(reinterpret_cast<unsigned char*>(out.data()), static_cast<quint32>(data.size()));
@@ -358,15 +369,18 @@ std::optional<QByteArray> VEKCoder::dataByUncompressData(QByteArrayView data)
     uLongf produced = length;
     // zlib treats a zero-sized output specially and never writes to it.
     const int status = uncompress(reinterpret_cast<Bytef*>(out.data()), &produced,
-                                  reinterpret_cast<const Bytef*>(data.data() + kZlibHeader),
-                                  static_cast<uLong>(data.size() - kZlibHeader));
+        reinterpret_cast<const Bytef*>(data.data() + kZlibHeader),
+        static_cast<uLong>(data.size() - kZlibHeader));
     // A stream shorter than its stated length is as corrupt as a longer one.
     if (status != Z_OK || produced != length)
         return std::nullopt;
     return out;
 }
 
-QByteArray VEKCoder::encodeObject(const platform::Archivable& object) { return platform::archiveObject(object); }
+QByteArray VEKCoder::encodeObject(const platform::Archivable& object)
+{
+    return platform::archiveObject(object);
+}
 
 bool VEKCoder::encodeObject(const platform::Archivable& object, const QString& path)
 {

@@ -1,10 +1,8 @@
 #include "comm/VEKCoder.h"
 #include "comm/VEKHex.h"
-
 #include "platform/Crypto.h"
 
 #include <QFile>
-
 #include <cstring>
 #include <new>
 #include <vector>
@@ -31,7 +29,10 @@ void appendWord(QByteArray& out, quint32 v)
     out.append(bytes, 4);
 }
 
-bool saneBlockSize(quint32 b) { return b >= kRsaMinBlockSize && b <= kRsaMaxBlockSize && b % kWord == 0; }
+bool saneBlockSize(quint32 b)
+{
+    return b >= kRsaMinBlockSize && b <= kRsaMaxBlockSize && b % kWord == 0;
+}
 
 // The key must match the block size: a modulus of exactly B bytes keeps every
 // chunk (B - 4 bytes) below it and every result inside one block.
@@ -113,10 +114,18 @@ int RsaNewContext(std::unique_ptr<VEKRsaContext>& context, int sizeIndex)
         return kVEKNoMemory;
     }
     switch (sizeIndex) {
-    case 1: context->blockSize = 64; break;
-    case 2: context->blockSize = 128; break;
-    case 3: context->blockSize = 256; break;
-    default: context->blockSize = 32; break;
+    case 1:
+        context->blockSize = 64;
+        break;
+    case 2:
+        context->blockSize = 128;
+        break;
+    case 3:
+        context->blockSize = 256;
+        break;
+    default:
+        context->blockSize = 32;
+        break;
     }
     return kVEKSuccess;
 }
@@ -133,7 +142,8 @@ bool LoadPublicKeyContainer(VEKRsaContext* context, const void* bytes, qsizetype
     if (qsizetype(payloadSize) != size - kContainerHeader || !saneBlockSize(blockSize))
         return false;
     QByteArray payload(reinterpret_cast<const char*>(p + kContainerHeader), qsizetype(payloadSize));
-    if (platform::md5(payload) != QByteArrayView(reinterpret_cast<const char*>(p + kDigestOffset), kDigestSize))
+    if (platform::md5(payload)
+        != QByteArrayView(reinterpret_cast<const char*>(p + kDigestOffset), kDigestSize))
         return false;
     RotateBytesLeftOneBit(payload.data(), payload.size());
 
@@ -173,9 +183,10 @@ qsizetype RsaOutputSize(const VEKRsaContext* context, qsizetype length)
 }
 
 int RsaEncryptBlocks(const VEKRsaContext* context, const void* input, qsizetype length, QByteArray* output,
-                     VEKRsaKeyChoice key)
+    VEKRsaKeyChoice key)
 {
-    if (!context || !input || !output || length < 1 || length > VEKCoder::kMaxPayload || !usableKey(*context, key))
+    if (!context || !input || !output || length < 1 || length > VEKCoder::kMaxPayload
+        || !usableKey(*context, key))
         return kVEKBadInput;
     const qsizetype block = context->blockSize;
     const qsizetype chunkBytes = block - kWord;
@@ -190,7 +201,8 @@ int RsaEncryptBlocks(const VEKRsaContext* context, const void* input, qsizetype 
     QByteArray out;
     out.reserve(RsaOutputSize(context, length));
     for (qsizetype offset = 0; offset < message.size(); offset += chunkBytes) {
-        const auto chunk = BigInt::fromLittleEndian(QByteArrayView(message).sliced(offset, std::min(chunkBytes, message.size() - offset)));
+        const auto chunk = BigInt::fromLittleEndian(
+            QByteArrayView(message).sliced(offset, std::min(chunkBytes, message.size() - offset)));
         if (!chunk) {
             platform::secureWipe(message);
             return kVEKNoMemory;
@@ -209,9 +221,10 @@ int RsaEncryptBlocks(const VEKRsaContext* context, const void* input, qsizetype 
 }
 
 int RsaDecryptBlocks(const VEKRsaContext* context, const void* input, qsizetype length, QByteArray* output,
-                     VEKRsaKeyChoice key)
+    VEKRsaKeyChoice key)
 {
-    if (!context || !input || !output || length < 1 || length > VEKCoder::kMaxPayload || !usableKey(*context, key))
+    if (!context || !input || !output || length < 1 || length > VEKCoder::kMaxPayload
+        || !usableKey(*context, key))
         return kVEKBadInput;
     const qsizetype block = context->blockSize;
     if (length % block != 0)

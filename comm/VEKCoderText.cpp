@@ -1,6 +1,5 @@
 #include "comm/VEKCoder.h"
 #include "comm/VEKHex.h"
-
 #include "platform/Crypto.h"
 #include "platform/TextEncoding.h"
 
@@ -64,7 +63,10 @@ std::optional<QByteArray> VEKCoder::gbkDataFromString(const QString& text)
     return platform::encodeText(text, TextEncoding::GB18030);
 }
 
-QByteArray VEKCoder::dataWithMD5EncodeData(QByteArrayView data) { return platform::md5(data); }
+QByteArray VEKCoder::dataWithMD5EncodeData(QByteArrayView data)
+{
+    return platform::md5(data);
+}
 
 std::optional<QString> VEKCoder::stringByMD5EncodeWithString(const QString& text)
 {

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <cstddef>
 
 // Hexadecimal text: two ASCII digits per byte, high half first. Empty input

@@ -1,12 +1,11 @@
 #include "platform/Crypto.h"
 
+#include <climits>
+#include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <zlib.h>
-
-#include <climits>
-#include <memory>
 
 namespace platform {
 namespace {
@@ -20,8 +19,8 @@ QByteArray digest(const EVP_MD* md, QByteArrayView data)
 {
     QByteArray out(EVP_MD_get_size(md), Qt::Uninitialized);
     unsigned int size = 0;
-    if (EVP_Digest(data.data(), static_cast<size_t>(data.size()), reinterpret_cast<unsigned char*>(out.data()),
-                   &size, md, nullptr)
+    if (EVP_Digest(data.data(), static_cast<size_t>(data.size()),
+            reinterpret_cast<unsigned char*>(out.data()), &size, md, nullptr)
             != 1
         || size != static_cast<unsigned int>(out.size()))
         return {};
@@ -31,7 +30,8 @@ QByteArray digest(const EVP_MD* md, QByteArrayView data)
 std::optional<QByteArray> aes256Cbc(bool encrypt, QByteArrayView key, QByteArrayView iv, QByteArrayView input)
 {
     // One block of room for the padding; the int arithmetic of EVP bounds the input.
-    if (key.size() != kAes256KeySize || iv.size() != kAesBlockSize || input.size() > INT_MAX - 2 * kAesBlockSize)
+    if (key.size() != kAes256KeySize || iv.size() != kAesBlockSize
+        || input.size() > INT_MAX - 2 * kAesBlockSize)
         return std::nullopt;
     CipherCtx ctx(EVP_CIPHER_CTX_new());
     if (!ctx)
@@ -45,7 +45,7 @@ std::optional<QByteArray> aes256Cbc(bool encrypt, QByteArrayView key, QByteArray
     int written = 0;
     int last = 0;
     if (EVP_CipherUpdate(ctx.get(), o, &written, reinterpret_cast<const unsigned char*>(input.data()),
-                         static_cast<int>(input.size()))
+            static_cast<int>(input.size()))
             != 1
         || EVP_CipherFinal_ex(ctx.get(), o + written, &last) != 1) {
         secureWipe(out);
@@ -57,9 +57,15 @@ std::optional<QByteArray> aes256Cbc(bool encrypt, QByteArrayView key, QByteArray
 
 } // namespace
 
-QByteArray md5(QByteArrayView data) { return digest(EVP_md5(), data); }
+QByteArray md5(QByteArrayView data)
+{
+    return digest(EVP_md5(), data);
+}
 
-QByteArray sha256(QByteArrayView data) { return digest(EVP_sha256(), data); }
+QByteArray sha256(QByteArrayView data)
+{
+    return digest(EVP_sha256(), data);
+}
 
 quint32 crc32(QByteArrayView data)
 {

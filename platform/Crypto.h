@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <cstddef>
 #include <optional>
 
@@ -11,7 +10,7 @@ namespace platform {
 // Thin wrappers over the standard primitives of OpenSSL and zlib. None of
 // them throws; failures come back as an empty optional or false.
 
-QByteArray md5(QByteArrayView data);    // 16 bytes
+QByteArray md5(QByteArrayView data); // 16 bytes
 QByteArray sha256(QByteArrayView data); // 32 bytes
 
 // CRC-32 (IEEE 802.3, reflected, as zlib computes it).

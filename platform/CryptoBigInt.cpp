@@ -1,9 +1,8 @@
 #include "platform/CryptoBigInt.h"
 
+#include <climits>
 #include <openssl/bn.h>
 #include <openssl/err.h>
-
-#include <climits>
 #include <utility>
 
 namespace platform {
@@ -14,7 +13,10 @@ struct CtxFree {
 };
 using Ctx = std::unique_ptr<BN_CTX, CtxFree>;
 
-const BIGNUM* bn(const void* raw) { return static_cast<const BIGNUM*>(raw); }
+const BIGNUM* bn(const void* raw)
+{
+    return static_cast<const BIGNUM*>(raw);
+}
 
 // Failures of BN leave entries in the thread's error queue; clear them so
 // that a later TLS error report is not polluted by our arithmetic.
@@ -36,7 +38,10 @@ BigInt::BigInt(void* raw)
 {
 }
 
-BigInt::~BigInt() { BN_clear_free(static_cast<BIGNUM*>(value_)); }
+BigInt::~BigInt()
+{
+    BN_clear_free(static_cast<BIGNUM*>(value_));
+}
 
 BigInt::BigInt(const BigInt& other)
     : value_(other.value_ ? BN_dup(bn(other.value_)) : nullptr)
@@ -87,8 +92,8 @@ std::optional<BigInt> BigInt::fromLittleEndian(QByteArrayView bytes)
 {
     if (bytes.size() > INT_MAX)
         return std::nullopt;
-    BIGNUM* raw = BN_lebin2bn(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()),
-                              nullptr);
+    BIGNUM* raw = BN_lebin2bn(
+        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()), nullptr);
     if (!raw)
         return fail();
     return BigInt(raw);
@@ -123,13 +128,31 @@ std::optional<QByteArray> BigInt::toLittleEndian(qsizetype width) const
     return out;
 }
 
-bool BigInt::isZero() const { return !value_ || BN_is_zero(bn(value_)); }
-bool BigInt::isOdd() const { return value_ && BN_is_odd(bn(value_)); }
-bool BigInt::isNegative() const { return value_ && BN_is_negative(bn(value_)); }
-int BigInt::numBits() const { return value_ ? BN_num_bits(bn(value_)) : 0; }
-int BigInt::numBytes() const { return value_ ? BN_num_bytes(bn(value_)) : 0; }
+bool BigInt::isZero() const
+{
+    return !value_ || BN_is_zero(bn(value_));
+}
+bool BigInt::isOdd() const
+{
+    return value_ && BN_is_odd(bn(value_));
+}
+bool BigInt::isNegative() const
+{
+    return value_ && BN_is_negative(bn(value_));
+}
+int BigInt::numBits() const
+{
+    return value_ ? BN_num_bits(bn(value_)) : 0;
+}
+int BigInt::numBytes() const
+{
+    return value_ ? BN_num_bytes(bn(value_)) : 0;
+}
 
-bool BigInt::bit(int index) const { return value_ && index >= 0 && BN_is_bit_set(bn(value_), index); }
+bool BigInt::bit(int index) const
+{
+    return value_ && index >= 0 && BN_is_bit_set(bn(value_), index);
+}
 
 bool BigInt::setBit(int index)
 {
@@ -179,18 +202,20 @@ template <typename Op> std::optional<BigInt> BigInt::apply(const BigInt& a, cons
 
 std::optional<BigInt> BigInt::add(const BigInt& a, const BigInt& b)
 {
-    return apply(a, b, [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX*) { return BN_add(r, x, y) == 1; });
+    return apply(
+        a, b, [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX*) { return BN_add(r, x, y) == 1; });
 }
 
 std::optional<BigInt> BigInt::subtract(const BigInt& a, const BigInt& b)
 {
-    return apply(a, b, [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX*) { return BN_sub(r, x, y) == 1; });
+    return apply(
+        a, b, [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX*) { return BN_sub(r, x, y) == 1; });
 }
 
 std::optional<BigInt> BigInt::multiply(const BigInt& a, const BigInt& b)
 {
-    return apply(a, b,
-                 [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX* c) { return BN_mul(r, x, y, c) == 1; });
+    return apply(
+        a, b, [](BIGNUM* r, const BIGNUM* x, const BIGNUM* y, BN_CTX* c) { return BN_mul(r, x, y, c) == 1; });
 }
 
 std::optional<BigInt> BigInt::remainder(const BigInt& a, const BigInt& b)
@@ -227,8 +252,8 @@ std::optional<BigInt::Division> BigInt::divide(const BigInt& a, const BigInt& b)
     Ctx ctx(BN_CTX_new());
     if (!d.quotient.value_ || !d.remainder.value_ || !ctx)
         return fail();
-    if (BN_div(static_cast<BIGNUM*>(d.quotient.value_), static_cast<BIGNUM*>(d.remainder.value_), bn(a.value_),
-               bn(b.value_), ctx.get())
+    if (BN_div(static_cast<BIGNUM*>(d.quotient.value_), static_cast<BIGNUM*>(d.remainder.value_),
+            bn(a.value_), bn(b.value_), ctx.get())
         != 1)
         return fail();
     return d;
@@ -245,7 +270,8 @@ std::optional<BigInt> BigInt::shiftLeftOne(const BigInt& a)
 std::optional<BigInt> BigInt::shiftRight(const BigInt& a, int bits)
 {
     BigInt r;
-    if (!a.value_ || !r.value_ || bits < 0 || BN_rshift(static_cast<BIGNUM*>(r.value_), bn(a.value_), bits) != 1)
+    if (!a.value_ || !r.value_ || bits < 0
+        || BN_rshift(static_cast<BIGNUM*>(r.value_), bn(a.value_), bits) != 1)
         return fail();
     return r;
 }
@@ -259,14 +285,14 @@ std::optional<BigInt> BigInt::modExp(const BigInt& base, const BigInt& exponent,
     Ctx ctx(BN_CTX_new());
     if (!r.value_ || !ctx
         || BN_mod_exp_mont(static_cast<BIGNUM*>(r.value_), bn(base.value_), bn(exponent.value_),
-                           bn(modulus.value_), ctx.get(), nullptr)
+               bn(modulus.value_), ctx.get(), nullptr)
             != 1)
         return fail();
     return r;
 }
 
-std::optional<BigInt> BigInt::rsaPrivateCrt(const BigInt& c, const BigInt& p, const BigInt& q, const BigInt& dP,
-                                            const BigInt& dQ, const BigInt& qInv)
+std::optional<BigInt> BigInt::rsaPrivateCrt(
+    const BigInt& c, const BigInt& p, const BigInt& q, const BigInt& dP, const BigInt& dQ, const BigInt& qInv)
 {
     for (const BigInt* v : { &c, &p, &q, &dP, &dQ, &qInv }) {
         if (!v->value_ || v->isNegative())
@@ -310,7 +336,10 @@ std::optional<MontgomeryContext> MontgomeryContext::create(const BigInt& oddModu
     return m;
 }
 
-MontgomeryContext::~MontgomeryContext() { BN_MONT_CTX_free(static_cast<BN_MONT_CTX*>(ctx_)); }
+MontgomeryContext::~MontgomeryContext()
+{
+    BN_MONT_CTX_free(static_cast<BN_MONT_CTX*>(ctx_));
+}
 
 MontgomeryContext::MontgomeryContext(MontgomeryContext&& other) noexcept
     : ctx_(std::exchange(other.ctx_, nullptr))
@@ -331,8 +360,8 @@ std::optional<BigInt> MontgomeryContext::toMontgomery(const BigInt& a) const
     Ctx ctx(BN_CTX_new());
     if (!ctx_ || !a.value_ || !reduced.value_ || !r.value_ || !ctx
         || BN_nnmod(static_cast<BIGNUM*>(reduced.value_), bn(a.value_), bn(modulus_.value_), ctx.get()) != 1
-        || BN_to_montgomery(static_cast<BIGNUM*>(r.value_), bn(reduced.value_),
-                            static_cast<BN_MONT_CTX*>(ctx_), ctx.get())
+        || BN_to_montgomery(
+               static_cast<BIGNUM*>(r.value_), bn(reduced.value_), static_cast<BN_MONT_CTX*>(ctx_), ctx.get())
             != 1)
         return fail();
     return r;
@@ -343,8 +372,8 @@ std::optional<BigInt> MontgomeryContext::fromMontgomery(const BigInt& a) const
     BigInt r;
     Ctx ctx(BN_CTX_new());
     if (!ctx_ || !a.value_ || !r.value_ || !ctx || a.isNegative() || a >= modulus_
-        || BN_from_montgomery(static_cast<BIGNUM*>(r.value_), bn(a.value_), static_cast<BN_MONT_CTX*>(ctx_),
-                              ctx.get())
+        || BN_from_montgomery(
+               static_cast<BIGNUM*>(r.value_), bn(a.value_), static_cast<BN_MONT_CTX*>(ctx_), ctx.get())
             != 1)
         return fail();
     return r;
@@ -358,7 +387,7 @@ std::optional<BigInt> MontgomeryContext::multiply(const BigInt& a, const BigInt&
     if (!ctx_ || !a.value_ || !b.value_ || !r.value_ || !ctx || a.isNegative() || b.isNegative()
         || a >= modulus_ || b >= modulus_
         || BN_mod_mul_montgomery(static_cast<BIGNUM*>(r.value_), bn(a.value_), bn(b.value_),
-                                 static_cast<BN_MONT_CTX*>(ctx_), ctx.get())
+               static_cast<BN_MONT_CTX*>(ctx_), ctx.get())
             != 1)
         return fail();
     return r;
@@ -370,7 +399,7 @@ std::optional<BigInt> MontgomeryContext::modExp(const BigInt& base, const BigInt
     Ctx ctx(BN_CTX_new());
     if (!ctx_ || !base.value_ || !exponent.value_ || exponent.isNegative() || !r.value_ || !ctx
         || BN_mod_exp_mont(static_cast<BIGNUM*>(r.value_), bn(base.value_), bn(exponent.value_),
-                           bn(modulus_.value_), ctx.get(), static_cast<BN_MONT_CTX*>(ctx_))
+               bn(modulus_.value_), ctx.get(), static_cast<BN_MONT_CTX*>(ctx_))
             != 1)
         return fail();
     return r;

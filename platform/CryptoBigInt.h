@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <memory>
 #include <optional>
 #include <vector>
@@ -72,8 +71,8 @@ public:
 
     // The RSA private-key operation by the Chinese remainder theorem:
     // m1 = c^dP mod p, m2 = c^dQ mod q, h = qInv (m1 - m2) mod p, m = m2 + h q.
-    static std::optional<BigInt> rsaPrivateCrt(const BigInt& c, const BigInt& p, const BigInt& q, const BigInt& dP,
-                                               const BigInt& dQ, const BigInt& qInv);
+    static std::optional<BigInt> rsaPrivateCrt(const BigInt& c, const BigInt& p, const BigInt& q,
+        const BigInt& dP, const BigInt& dQ, const BigInt& qInv);
 
 private:
     friend class MontgomeryContext;

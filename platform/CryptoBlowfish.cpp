@@ -6,9 +6,8 @@
 
 #include "platform/Crypto.h"
 
-#include <openssl/blowfish.h>
-
 #include <new>
+#include <openssl/blowfish.h>
 
 namespace platform {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <cstddef>
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "comm/AesEncryption.h"
-#include "comm/VEKBase64.h"
 
+#include "comm/VEKBase64.h"
 #include "platform/Crypto.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +8,14 @@
 namespace {
 
 const QString kGuidKey = "6F9619FF-8B86-D011-B42D-00C04FC964FF"; // 36 characters
-const QString kMasterKey = "0123456789ABCDEF0123456789ABCDEF";   // 32 characters
+const QString kMasterKey = "0123456789ABCDEF0123456789ABCDEF"; // 32 characters
 
 } // namespace
 
 TEST(AesEncryption, TextRoundTripsAndWrongKeysGiveNothing)
 {
-    for (const QString& text : { QString("127.0.0.1:9443"), QString::fromUtf8("中文账户 123"), QString("x") }) {
+    for (const QString& text :
+        { QString("127.0.0.1:9443"), QString::fromUtf8("中文账户 123"), QString("x") }) {
         for (const QString& key : { kGuidKey, kMasterKey, QString("short") }) {
             const auto sealed = AesEncryption::encodeStringWithAES(text, key);
             ASSERT_TRUE(sealed);

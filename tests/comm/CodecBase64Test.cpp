@@ -4,8 +4,14 @@
 
 namespace {
 
-std::optional<QByteArray> decode(const QByteArray& in) { return VEKBase64::decodeData(in); }
-std::optional<QByteArray> webDecode(const QByteArray& in) { return VEKBase64::webSafeDecodeData(in); }
+std::optional<QByteArray> decode(const QByteArray& in)
+{
+    return VEKBase64::decodeData(in);
+}
+std::optional<QByteArray> webDecode(const QByteArray& in)
+{
+    return VEKBase64::webSafeDecodeData(in);
+}
 
 } // namespace
 

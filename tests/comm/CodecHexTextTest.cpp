@@ -24,9 +24,12 @@ TEST(CodecText, UnicodeAndGb18030Conversions)
     EXPECT_EQ(VEKCoder::unistringLength(units, 1), 1u);
 
     EXPECT_EQ(VEKCoder::unistringWithData(QByteArray("a\0b\0", 4)), QString("ab"));
-    EXPECT_EQ(VEKCoder::unistringWithData(QByteArray("\xFF\xFE" "a\0", 4)), QString("a"));
+    EXPECT_EQ(VEKCoder::unistringWithData(QByteArray("\xFF\xFE"
+                                                     "a\0",
+                  4)),
+        QString("a"));
     EXPECT_EQ(VEKCoder::unistringWithBytes("\x2D\x4E", 2), QString::fromUtf8("中"));
-    EXPECT_FALSE(VEKCoder::unistringWithData("abc"));                      // odd length
+    EXPECT_FALSE(VEKCoder::unistringWithData("abc")); // odd length
     EXPECT_EQ(VEKCoder::unistringWithBytes(nullptr, 0), QString());
     EXPECT_FALSE(VEKCoder::unistringWithBytes(nullptr, 2));
 
@@ -35,7 +38,9 @@ TEST(CodecText, UnicodeAndGb18030Conversions)
     EXPECT_EQ(VEKCoder::calculatedWchart("\0\0", 2), 0u);
     EXPECT_EQ(VEKCoder::calculatedWchart(nullptr, 2), 0u);
 
-    EXPECT_EQ(VEKCoder::gbkStringWithData("\xD6\xD0\xCE\xC4" "abc"), QString::fromUtf8("中文abc"));
+    EXPECT_EQ(VEKCoder::gbkStringWithData("\xD6\xD0\xCE\xC4"
+                                          "abc"),
+        QString::fromUtf8("中文abc"));
     EXPECT_EQ(VEKCoder::gbkStringWithBytes("\xD6\xD0", 2), QString::fromUtf8("中"));
     EXPECT_FALSE(VEKCoder::gbkStringWithData("\x81\x20"));
     EXPECT_EQ(VEKCoder::gbkDataFromString(QString::fromUtf8("中文")), QByteArray("\xD6\xD0\xCE\xC4"));

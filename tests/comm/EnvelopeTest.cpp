@@ -1,6 +1,5 @@
 #include "comm/VEKBase64.h"
 #include "comm/VEKCoder.h"
-
 #include "platform/KeyedArchive.h"
 
 #include <QFile>
@@ -10,7 +9,10 @@
 
 namespace {
 
-VEKKey key(const char* text) { return *VEKKey::withCharacters(text); }
+VEKKey key(const char* text)
+{
+    return *VEKKey::withCharacters(text);
+}
 
 quint32 le32(const QByteArray& b, int at)
 {
@@ -30,7 +32,8 @@ QByteArray ecbBlock(const BlowfishContext* ctx, const QByteArray& plain8)
 {
     QByteArray out(8, '\0');
     qsizetype room = 8;
-    EXPECT_EQ(BlowfishEncryptBuffer(ctx, plain8.constData(), 8, out.data(), &room, kBlowfishModeECB), kVEKSuccess);
+    EXPECT_EQ(
+        BlowfishEncryptBuffer(ctx, plain8.constData(), 8, out.data(), &room, kBlowfishModeECB), kVEKSuccess);
     return out;
 }
 
@@ -67,30 +70,33 @@ TEST(EnvelopeBlowfish, BlocksAndBufferModes)
     for (int mode : { kBlowfishModeECB, kBlowfishModeCBC, kBlowfishModeCFB }) {
         QByteArray cipher(32, '\0');
         qsizetype room = 32;
-        ASSERT_EQ(BlowfishEncryptBuffer(ctx.get(), plain.constData(), plain.size(), cipher.data(), &room, mode),
-                  kVEKSuccess);
+        ASSERT_EQ(
+            BlowfishEncryptBuffer(ctx.get(), plain.constData(), plain.size(), cipher.data(), &room, mode),
+            kVEKSuccess);
         EXPECT_EQ(room, 32);
         QByteArray expected;
         QByteArray prev(8, '\0');
         for (int i = 0; i < 32; i += 8) {
             const QByteArray p = padded.mid(i, 8);
             QByteArray c = mode == kBlowfishModeECB ? ecbBlock(ctx.get(), p)
-                : mode == kBlowfishModeCBC         ? ecbBlock(ctx.get(), xor8(p, prev))
-                                                   : xor8(p, ecbBlock(ctx.get(), prev));
+                : mode == kBlowfishModeCBC          ? ecbBlock(ctx.get(), xor8(p, prev))
+                                                    : xor8(p, ecbBlock(ctx.get(), prev));
             expected += c;
             prev = c;
         }
         EXPECT_EQ(cipher, expected) << mode;
         QByteArray back(32, '\0');
         room = 32;
-        ASSERT_EQ(BlowfishDecryptBuffer(ctx.get(), cipher.constData(), 32, back.data(), &room, mode), kVEKSuccess);
+        ASSERT_EQ(
+            BlowfishDecryptBuffer(ctx.get(), cipher.constData(), 32, back.data(), &room, mode), kVEKSuccess);
         EXPECT_EQ(back, padded) << mode;
     }
 
     // Status results.
     QByteArray out(64, '\0');
     qsizetype room = 31;
-    EXPECT_EQ(BlowfishEncryptBuffer(ctx.get(), plain.constData(), 25, out.data(), &room, 1), kVEKOutputTooSmall);
+    EXPECT_EQ(
+        BlowfishEncryptBuffer(ctx.get(), plain.constData(), 25, out.data(), &room, 1), kVEKOutputTooSmall);
     room = 64;
     EXPECT_EQ(BlowfishEncryptBuffer(ctx.get(), plain.constData(), 25, out.data(), &room, 3), kVEKBadInput);
     room = 64;
@@ -99,7 +105,8 @@ TEST(EnvelopeBlowfish, BlocksAndBufferModes)
     room = 64;
     EXPECT_EQ(BlowfishDecryptBuffer(ctx.get(), plain.constData(), 12, out.data(), &room, 1), kVEKBadInput);
     room = 15;
-    EXPECT_EQ(BlowfishDecryptBuffer(ctx.get(), plain.constData(), 16, out.data(), &room, 1), kVEKOutputTooSmall);
+    EXPECT_EQ(
+        BlowfishDecryptBuffer(ctx.get(), plain.constData(), 16, out.data(), &room, 1), kVEKOutputTooSmall);
     EXPECT_EQ(BlowfishEncryptBlock(nullptr, &l, &r), kVEKBadInput);
     EXPECT_EQ(BlowfishSetKey(ctx.get(), "", 0), kVEKBadInput);
     const QByteArray longKey(73, 'k');
@@ -142,7 +149,8 @@ TEST(EnvelopeBlowfish, SizesLayoutAndRoundTrip)
     const auto decoded = VEKBase64::decodeString(*text);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(VEKCoder::dataByDecryptData(*decoded, k), QString::fromUtf8("买入 600000").toUtf8());
-    EXPECT_EQ(VEKCoder::encryptStringWithData("abc", k), VEKBase64::stringByEncodingData(*VEKCoder::dataByEncryptData("abc", k)));
+    EXPECT_EQ(VEKCoder::encryptStringWithData("abc", k),
+        VEKBase64::stringByEncodingData(*VEKCoder::dataByEncryptData("abc", k)));
 
     // Unusable keys.
     VEKKey tooLong = k;
@@ -167,9 +175,9 @@ TEST(EnvelopeBlowfish, RefusesTamperedAndMalformedEnvelopes)
     }
     EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope, key("another-key-16ch")));
     EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope.left(7), k));
-    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope.left(31), k));      // not whole blocks
-    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope + "abc", k));       // not whole blocks
-    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope + "12345678", k));  // a block too many
+    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope.left(31), k)); // not whole blocks
+    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope + "abc", k)); // not whole blocks
+    EXPECT_FALSE(VEKCoder::dataByDecryptData(envelope + "12345678", k)); // a block too many
 
     QByteArray longer = envelope;
     longer[0] = 25; // stated length beyond the ciphertext
@@ -182,20 +190,23 @@ TEST(EnvelopeBlowfish, RefusesTamperedAndMalformedEnvelopes)
     const auto ctx = keyed("session-key-16ch");
     QByteArray out(32, '\0');
     qsizetype room = 24;
-    EXPECT_EQ(OpenEnvelope(ctx.get(), envelope.constData(), envelope.size(), out.data(), &room, 1), kVEKSuccess);
+    EXPECT_EQ(
+        OpenEnvelope(ctx.get(), envelope.constData(), envelope.size(), out.data(), &room, 1), kVEKSuccess);
     EXPECT_EQ(room, 20);
     EXPECT_EQ(out.left(20), plain);
     QByteArray badCrc = envelope;
     badCrc[4] = char(badCrc[4] ^ 0xFF);
     room = 24;
-    EXPECT_EQ(OpenEnvelope(ctx.get(), badCrc.constData(), badCrc.size(), out.data(), &room, 1), kVEKCrcMismatch);
+    EXPECT_EQ(
+        OpenEnvelope(ctx.get(), badCrc.constData(), badCrc.size(), out.data(), &room, 1), kVEKCrcMismatch);
     room = 23;
     EXPECT_EQ(OpenEnvelope(ctx.get(), envelope.constData(), envelope.size(), out.data(), &room, 1),
-              kVEKOutputTooSmall);
+        kVEKOutputTooSmall);
     room = 24;
     EXPECT_EQ(OpenEnvelope(ctx.get(), envelope.constData(), 7, out.data(), &room, 1), kVEKBadInput);
     room = 31;
-    EXPECT_EQ(SealEnvelope(ctx.get(), plain.constData(), plain.size(), out.data(), &room, 1), kVEKOutputTooSmall);
+    EXPECT_EQ(
+        SealEnvelope(ctx.get(), plain.constData(), plain.size(), out.data(), &room, 1), kVEKOutputTooSmall);
     room = 32;
     EXPECT_EQ(SealEnvelope(ctx.get(), plain.constData(), -1, out.data(), &room, 1), kVEKBadInput);
 }
@@ -235,8 +246,8 @@ TEST(EnvelopeZlib, RoundTripLengthCapAndForeignStreams)
     QByteArray foreign(int(compressBound(uLong(text.size()))), '\0');
     uLongf size = uLongf(foreign.size());
     ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(foreign.data()), &size,
-                        reinterpret_cast<const Bytef*>(text.constData()), uLong(text.size()), 9),
-              Z_OK);
+                  reinterpret_cast<const Bytef*>(text.constData()), uLong(text.size()), 9),
+        Z_OK);
     foreign.truncate(int(size));
     QByteArray header(4, '\0');
     const quint32 n = quint32(text.size());
@@ -260,7 +271,8 @@ TEST(EnvelopeZlib, RoundTripLengthCapAndForeignStreams)
     // A zero length with an empty stream is an empty result, not a failure.
     QByteArray empty(16, '\0');
     size = uLongf(empty.size());
-    ASSERT_EQ(compress(reinterpret_cast<Bytef*>(empty.data()), &size, reinterpret_cast<const Bytef*>(""), 0), Z_OK);
+    ASSERT_EQ(
+        compress(reinterpret_cast<Bytef*>(empty.data()), &size, reinterpret_cast<const Bytef*>(""), 0), Z_OK);
     const auto nothing = VEKCoder::dataByUncompressData(QByteArray(4, '\0') + empty.left(int(size)));
     ASSERT_TRUE(nothing);
     EXPECT_TRUE(nothing->isEmpty());

@@ -5,12 +5,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/rsa.h>
-
-#include <map>
 
 namespace {
 
@@ -98,7 +97,8 @@ QByteArray publicContainer(const TestKey& k)
 QByteArray rawDecrypt(const TestKey& k, QByteArrayView block)
 {
     auto le = [](QByteArrayView b) {
-        return BnPtr(BN_lebin2bn(reinterpret_cast<const unsigned char*>(b.data()), int(b.size()), nullptr), BN_free);
+        return BnPtr(
+            BN_lebin2bn(reinterpret_cast<const unsigned char*>(b.data()), int(b.size()), nullptr), BN_free);
     };
     BnPtr c = le(block), n = le(k.n), d = le(k.d), m(BN_new(), BN_free);
     BN_CTX* ctx = BN_CTX_new();
@@ -109,7 +109,10 @@ QByteArray rawDecrypt(const TestKey& k, QByteArrayView block)
     return out;
 }
 
-VEKKey key(const QByteArray& chars) { return *VEKKey::withCharacters(chars); }
+VEKKey key(const QByteArray& chars)
+{
+    return *VEKKey::withCharacters(chars);
+}
 
 } // namespace
 
@@ -154,7 +157,8 @@ TEST(RsaContainer, WrapsAKeyThatTheOwnerOfThePrivateKeyCanRead)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(publicContainer(k));
     file.close();
-    EXPECT_EQ(VEKCoder::hexDataWithRsaEncryptKey(key(sessionKey), path), VEKHex::dataWithData(*wrapped, true));
+    EXPECT_EQ(
+        VEKCoder::hexDataWithRsaEncryptKey(key(sessionKey), path), VEKHex::dataWithData(*wrapped, true));
     EXPECT_FALSE(VEKCoder::hexDataWithRsaEncryptKey(key(sessionKey), dir.filePath("missing.bin")));
 
     // A 5-byte input: length word, the five bytes, three zero bytes.
@@ -181,8 +185,8 @@ TEST(RsaContainer, SplitsLongMessagesIntoBlocksAndDecryptsThem)
     const QByteArray c = publicContainer(k);
     ASSERT_TRUE(LoadPublicKeyContainer(ctx.get(), c.constData(), c.size()));
 
-    EXPECT_EQ(RsaOutputSize(ctx.get(), 16), 64);  // 20 bytes fit one chunk
-    EXPECT_EQ(RsaOutputSize(ctx.get(), 56), 64);  // 60 bytes: 15 words
+    EXPECT_EQ(RsaOutputSize(ctx.get(), 16), 64); // 20 bytes fit one chunk
+    EXPECT_EQ(RsaOutputSize(ctx.get(), 56), 64); // 60 bytes: 15 words
     EXPECT_EQ(RsaOutputSize(ctx.get(), 57), 128); // 64 bytes: 16 words
     EXPECT_EQ(RsaOutputSize(ctx.get(), 0), 0);
 
@@ -190,7 +194,8 @@ TEST(RsaContainer, SplitsLongMessagesIntoBlocksAndDecryptsThem)
     const auto wrapped = VEKCoder::dataWithRsaEncryptKey(key(sixtyFour), c);
     ASSERT_TRUE(wrapped);
     ASSERT_EQ(wrapped->size(), 128);
-    const QByteArray message = rawDecrypt(k, wrapped->left(64)).left(60) + rawDecrypt(k, wrapped->mid(64)).left(60);
+    const QByteArray message
+        = rawDecrypt(k, wrapped->left(64)).left(60) + rawDecrypt(k, wrapped->mid(64)).left(60);
     QByteArray expected;
     appendWord(expected, 64);
     expected += sixtyFour;
@@ -209,28 +214,32 @@ TEST(RsaContainer, SplitsLongMessagesIntoBlocksAndDecryptsThem)
     ctx->D = big(k.d);
     ctx->hasPrivateKey = true;
     QByteArray plain;
-    ASSERT_EQ(RsaDecryptBlocks(ctx.get(), wrapped->constData(), wrapped->size(), &plain, VEKRsaKeyChoice::Private),
-              kVEKSuccess);
+    ASSERT_EQ(
+        RsaDecryptBlocks(ctx.get(), wrapped->constData(), wrapped->size(), &plain, VEKRsaKeyChoice::Private),
+        kVEKSuccess);
     EXPECT_EQ(plain, sixtyFour);
     QByteArray signedBlocks;
     const QByteArray text("a message longer than one chunk of sixty bytes, to use two blocks");
-    ASSERT_EQ(RsaEncryptBlocks(ctx.get(), text.constData(), text.size(), &signedBlocks, VEKRsaKeyChoice::Private),
-              kVEKSuccess);
+    ASSERT_EQ(
+        RsaEncryptBlocks(ctx.get(), text.constData(), text.size(), &signedBlocks, VEKRsaKeyChoice::Private),
+        kVEKSuccess);
     EXPECT_EQ(signedBlocks.size(), 128);
-    ASSERT_EQ(RsaDecryptBlocks(ctx.get(), signedBlocks.constData(), signedBlocks.size(), &plain,
-                               VEKRsaKeyChoice::Public),
-              kVEKSuccess);
+    ASSERT_EQ(RsaDecryptBlocks(
+                  ctx.get(), signedBlocks.constData(), signedBlocks.size(), &plain, VEKRsaKeyChoice::Public),
+        kVEKSuccess);
     EXPECT_EQ(plain, text);
 
     // Decryption refuses partial blocks, values not below the modulus and
     // blocks that are not genuine chunks.
     EXPECT_EQ(RsaDecryptBlocks(ctx.get(), wrapped->constData(), 100, &plain, VEKRsaKeyChoice::Private),
-              kVEKBadInput);
+        kVEKBadInput);
     const QByteArray allOnes(64, '\xFF');
-    EXPECT_EQ(RsaDecryptBlocks(ctx.get(), allOnes.constData(), 64, &plain, VEKRsaKeyChoice::Private), kVEKBadInput);
+    EXPECT_EQ(
+        RsaDecryptBlocks(ctx.get(), allOnes.constData(), 64, &plain, VEKRsaKeyChoice::Private), kVEKBadInput);
     QByteArray forged = *wrapped;
     forged[5] = char(forged[5] ^ 0x40);
-    EXPECT_EQ(RsaDecryptBlocks(ctx.get(), forged.constData(), 64, &plain, VEKRsaKeyChoice::Private), kVEKBadInput);
+    EXPECT_EQ(
+        RsaDecryptBlocks(ctx.get(), forged.constData(), 64, &plain, VEKRsaKeyChoice::Private), kVEKBadInput);
 }
 
 TEST(RsaContainer, RefusesMalformedContainers)
@@ -239,7 +248,8 @@ TEST(RsaContainer, RefusesMalformedContainers)
     const QByteArray good = publicContainer(k);
     std::unique_ptr<VEKRsaContext> ctx;
     ASSERT_EQ(RsaNewContext(ctx, 0), kVEKSuccess);
-    auto loads = [&](const QByteArray& c) { return LoadPublicKeyContainer(ctx.get(), c.constData(), c.size()); };
+    auto loads
+        = [&](const QByteArray& c) { return LoadPublicKeyContainer(ctx.get(), c.constData(), c.size()); };
     EXPECT_TRUE(loads(good));
 
     EXPECT_FALSE(loads(good.left(29)));

@@ -1,4 +1,5 @@
 #include "platform/Crypto.h"
+
 #include "platform/CryptoBigInt.h"
 #include "platform/CryptoBlowfish.h"
 
@@ -8,7 +9,10 @@ using platform::BigInt;
 
 namespace {
 
-QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
+QByteArray hex(const char* digits)
+{
+    return QByteArray::fromHex(digits);
+}
 
 BigInt big(quint64 v)
 {
@@ -22,7 +26,8 @@ TEST(Crypto, DigestsAndCrcMatchPublishedVectors)
 {
     EXPECT_EQ(platform::md5("").toHex(), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(platform::md5("abc").toHex(), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(platform::sha256("abc").toHex(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(
+        platform::sha256("abc").toHex(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(platform::crc32("123456789"), 0xCBF43926u);
     EXPECT_EQ(platform::crc32(""), 0u);
     EXPECT_EQ(platform::crc32("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
@@ -89,8 +94,8 @@ TEST(Crypto, BlowfishBlockFunctionMatchesPublishedVectors)
         quint32 r = quint32(plain.mid(4, 4).toHex().toUInt(nullptr, 16));
         bf->encryptBlock(l, r);
         EXPECT_EQ(QByteArray::number(l, 16).rightJustified(8, '0').toUpper()
-                      + QByteArray::number(r, 16).rightJustified(8, '0').toUpper(),
-                  QByteArray(v.cipher))
+                + QByteArray::number(r, 16).rightJustified(8, '0').toUpper(),
+            QByteArray(v.cipher))
             << v.key;
         bf->decryptBlock(l, r);
         EXPECT_EQ(l, quint32(plain.mid(0, 4).toHex().toUInt(nullptr, 16)));
@@ -170,8 +175,8 @@ TEST(Crypto, BigIntArithmeticAgreesWithItself)
     EXPECT_FALSE(platform::MontgomeryContext::create(big(10)));
 
     // CRT private operation equals c^d mod pq: p = 61, q = 53, e = 17, d = 2753.
-    const auto plain = BigInt::rsaPrivateCrt(big(2790), big(61), big(53), big(2753 % 60), big(2753 % 52),
-                                             *BigInt::modInverse(big(53), big(61)));
+    const auto plain = BigInt::rsaPrivateCrt(
+        big(2790), big(61), big(53), big(2753 % 60), big(2753 % 52), *BigInt::modInverse(big(53), big(61)));
     EXPECT_EQ(plain, big(65));
     EXPECT_EQ(BigInt::modExp(big(65), big(17), big(3233)), big(2790));
 }
