@@ -156,10 +156,10 @@ TEST(CodecBase64, RoundTripsEveryLengthAndByte)
     for (int i = 0; i < 300; ++i)
         data.append(char((i * 37 + 11) & 0xFF));
     for (qsizetype n = 1; n <= data.size(); n += 7) {
-        const QByteArray piece = data.left(n);
-        EXPECT_EQ(decode(*VEKBase64::encodeData(piece)), piece);
-        EXPECT_EQ(webDecode(*VEKBase64::webSafeEncodeData(piece, false)), piece);
-        EXPECT_EQ(webDecode(*VEKBase64::webSafeEncodeData(piece, true)), piece);
-        EXPECT_EQ(VEKBase64::encodeData(piece)->size(), qsizetype(VEKBase64::encodedLength(size_t(n), true)));
+        const QByteArray chunk = data.left(n);
+        EXPECT_EQ(decode(*VEKBase64::encodeData(chunk)), chunk);
+        EXPECT_EQ(webDecode(*VEKBase64::webSafeEncodeData(chunk, false)), chunk);
+        EXPECT_EQ(webDecode(*VEKBase64::webSafeEncodeData(chunk, true)), chunk);
+        EXPECT_EQ(VEKBase64::encodeData(chunk)->size(), qsizetype(VEKBase64::encodedLength(size_t(n), true)));
     }
 }
