@@ -1,5 +1,8 @@
 #include "platform/CryptoBigInt.h"
 
+#include <algorithm>
+#include <bit>
+
 #include <climits>
 #include <openssl/bn.h>
 #include <openssl/err.h>
@@ -403,6 +406,44 @@ std::optional<BigInt> MontgomeryContext::modExp(const BigInt& base, const BigInt
             != 1)
         return fail();
     return r;
+}
+
+namespace {
+
+template <typename Op>
+std::vector<quint32> combineWords(const BigInt& a, const BigInt& b, Op op)
+{
+    std::vector<quint32> x = a.toWords();
+    std::vector<quint32> y = b.toWords();
+    const std::size_t n = std::max(x.size(), y.size());
+    x.resize(n, 0);
+    y.resize(n, 0);
+    std::vector<quint32> out(n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = op(x[i], y[i]);
+    return out;
+}
+
+} // namespace
+
+std::optional<BigInt> BigInt::bitwiseAnd(const BigInt& a, const BigInt& b)
+{
+    const std::vector<quint32> w = combineWords(a, b, [](quint32 x, quint32 y) { return x & y; });
+    return fromWords(w.data(), w.size());
+}
+
+std::optional<BigInt> BigInt::bitwiseXor(const BigInt& a, const BigInt& b)
+{
+    const std::vector<quint32> w = combineWords(a, b, [](quint32 x, quint32 y) { return x ^ y; });
+    return fromWords(w.data(), w.size());
+}
+
+bool BigInt::parityOfAnd(const BigInt& a, const BigInt& b)
+{
+    quint32 folded = 0;
+    for (quint32 w : combineWords(a, b, [](quint32 x, quint32 y) { return x & y; }))
+        folded ^= w;
+    return (std::popcount(folded) & 1) != 0;
 }
 
 } // namespace platform

@@ -64,6 +64,12 @@ public:
     static std::optional<BigInt> shiftLeftOne(const BigInt& a);
     static std::optional<BigInt> shiftRight(const BigInt& a, int bits);
 
+    // Bitwise operations on the magnitudes; the result is non-negative.
+    static std::optional<BigInt> bitwiseAnd(const BigInt& a, const BigInt& b);
+    static std::optional<BigInt> bitwiseXor(const BigInt& a, const BigInt& b);
+    // Parity of the set bits of (a AND b): true when their count is odd.
+    static bool parityOfAnd(const BigInt& a, const BigInt& b);
+
     // a^-1 mod m by the extended Euclidean algorithm; nullopt when gcd(a, m) != 1.
     static std::optional<BigInt> modInverse(const BigInt& a, const BigInt& m);
     // base^exponent mod modulus in Montgomery form; the modulus must be odd.

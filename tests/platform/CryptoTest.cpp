@@ -155,6 +155,13 @@ TEST(Crypto, BigIntArithmeticAgreesWithItself)
     EXPECT_EQ(BigInt::shiftLeftOne(big(0x80000000)), big(0x100000000ull));
     EXPECT_EQ(BigInt::shiftRight(big(0x100000000ull), 3), big(0x20000000));
 
+    // Bitwise operations across words of different lengths.
+    EXPECT_EQ(BigInt::bitwiseAnd(big(0x1F0000000Full), big(0xFF)), big(0x0F));
+    EXPECT_EQ(BigInt::bitwiseXor(big(0x100000000ull), big(0x3)), big(0x100000003ull));
+    EXPECT_TRUE(BigInt::parityOfAnd(big(0x100000007ull), big(0x100000001ull)) == false);
+    EXPECT_TRUE(BigInt::parityOfAnd(big(0x7), big(0x3)) == false);
+    EXPECT_TRUE(BigInt::parityOfAnd(big(0x7), big(0x1)));
+
     // Modular arithmetic: 3 * 4 = 12 = 1 mod 11; 4^13 mod 497 = 445.
     EXPECT_EQ(BigInt::modInverse(big(3), big(11)), big(4));
     EXPECT_FALSE(BigInt::modInverse(big(6), big(9)));
