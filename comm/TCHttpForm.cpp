@@ -46,10 +46,10 @@ std::optional<QString> unescape(QByteArrayView text)
 
 QByteArray head(const TCHttpForm::Fields& f)
 {
-    QByteArray out = "TC_MFUNCNO=" + QByteArray::number(f.mainFunction) + "&TC_SFUNCNO="
-        + QByteArray::number(f.subFunction) + "&tc_packageid=" + QByteArray::number(f.packetId)
-        + "&tc_service=" + QByteArray::number(f.service) + "&tc_isunicode=" + QByteArray::number(f.encoding)
-        + "&TC_ENCRYPT=" + (f.encrypt ? "36" : "0");
+    QByteArray out = "TC_MFUNCNO=" + QByteArray::number(f.mainFunction)
+        + "&TC_SFUNCNO=" + QByteArray::number(f.subFunction)
+        + "&tc_packageid=" + QByteArray::number(f.packetId) + "&tc_service=" + QByteArray::number(f.service)
+        + "&tc_isunicode=" + QByteArray::number(f.encoding) + "&TC_ENCRYPT=" + (f.encrypt ? "36" : "0");
     if (!f.session.isEmpty())
         out += "&TC_SESSION=" + TCHttpForm::escape(QString(QLatin1Char('{') + f.session + QLatin1Char('}')));
     return out;
@@ -111,9 +111,11 @@ QByteArray TCHttpForm::plainTextToEncipher(const Fields& fields)
     return escapedBody(fields.body) + compressPair(fields);
 }
 
-QByteArray TCHttpForm::encipheredFormText(const Fields& fields, qint64 requestLength, const QString& requestData)
+QByteArray TCHttpForm::encipheredFormText(
+    const Fields& fields, qint64 requestLength, const QString& requestData)
 {
-    return head(fields) + "&TC_REQLENGTH=" + QByteArray::number(requestLength) + "&TC_REQDATA=" + escape(requestData);
+    return head(fields) + "&TC_REQLENGTH=" + QByteArray::number(requestLength)
+        + "&TC_REQDATA=" + escape(requestData);
 }
 
 std::optional<TCHttpForm::Pairs> TCHttpForm::decode(QByteArrayView form)

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
-
 #include <optional>
 #include <utility>
 
@@ -34,7 +33,8 @@ public:
     static QByteArray formText(const Fields& fields);
     // The enciphered form: the body and its supportCompress pair are replaced
     // by TC_REQLENGTH and TC_REQDATA (the Base64 of the enciphered text).
-    static QByteArray encipheredFormText(const Fields& fields, qint64 requestLength, const QString& requestData);
+    static QByteArray encipheredFormText(
+        const Fields& fields, qint64 requestLength, const QString& requestData);
     // What the enciphered form carries inside TC_REQDATA before enciphering:
     // the escaped body and its supportCompress pair. TC_REQLENGTH is the length
     // of the escaped body alone (escapedBody(fields.body).size()).

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -24,7 +23,8 @@ const QString kFetchDate = QStringLiteral("X-VEKConnection-Fetch-date");
 const QString kCacheData = QStringLiteral("Cache-Data");
 
 const char* const kWeekdays[] = { "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun" };
-const char* const kMonths[] = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+const char* const kMonths[]
+    = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
 
 // The cache operations collect a problem under the lock and throw it after.
 struct CacheProblem {
@@ -37,7 +37,8 @@ std::optional<CacheProblem> ensureFolder(const QString& path)
     const QFileInfo info(path);
     if (info.exists() && !info.isDir())
         return CacheProblem { QStringLiteral("FileExistsAtCachePath"),
-            QStringLiteral("Cannot create a directory for the cache at '%1', because a file already exists").arg(path) };
+            QStringLiteral("Cannot create a directory for the cache at '%1', because a file already exists")
+                .arg(path) };
     if (!info.exists() && !QDir().mkpath(path))
         return CacheProblem { QStringLiteral("FailedToCreateCacheDirectory"),
             QStringLiteral("Failed to create a directory for the cache at '%1'").arg(path) };
@@ -53,7 +54,8 @@ std::optional<CacheProblem> clearFolder(const QString& folder)
     if (!info.isDir() || !info.isReadable())
         return CacheProblem { QStringLiteral("FailedToTraverseCacheDirectory"),
             QStringLiteral("Listing cache directory failed at path '%1'").arg(folder) };
-    const QStringList files = dir.entryList({ QStringLiteral("*.") + kExtension }, QDir::Files | QDir::Hidden);
+    const QStringList files
+        = dir.entryList({ QStringLiteral("*.") + kExtension }, QDir::Files | QDir::Hidden);
     for (const QString& name : files) {
         const QString path = dir.filePath(name);
         if (!QFile::remove(path))
@@ -99,7 +101,8 @@ std::optional<QDateTime> VEKRFC1123DateFormatter::dateFromString(const QString& 
         return std::nullopt;
     bool weekdayKnown = false;
     for (const char* name : kWeekdays)
-        weekdayKnown = weekdayKnown || match.captured(1).compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+        weekdayKnown
+            = weekdayKnown || match.captured(1).compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
     int month = 0;
     for (int i = 0; i < 12; ++i) {
         if (match.captured(3).compare(QLatin1String(kMonths[i]), Qt::CaseInsensitive) == 0)
@@ -197,16 +200,24 @@ std::optional<VEKResponse> VEKConnectionContext::readPacketAvailable()
     }
 }
 
-void VEKConnectionContext::resetData() { }
+void VEKConnectionContext::resetData()
+{
+}
 
-QByteArray VEKConnectionContext::construcData(const QByteArray& data) { return data; }
+QByteArray VEKConnectionContext::construcData(const QByteArray& data)
+{
+    return data;
+}
 
 std::optional<QByteArray> VEKConnectionContext::checkResponse(VEKContextError*, VEKPacketFlag*)
 {
     return std::nullopt;
 }
 
-qsizetype VEKConnectionContext::bufferedLength() const { return unread().size(); }
+qsizetype VEKConnectionContext::bufferedLength() const
+{
+    return unread().size();
+}
 
 QByteArrayView VEKConnectionContext::unread() const
 {
@@ -296,7 +307,8 @@ void VEKConnectionContext::removeCachedDataForRequest(const QByteArray& request)
     raise(problem);
 }
 
-std::optional<QByteArray> VEKConnectionContext::readCacheFile(const QString& path, QVariantMap* dictionary) const noexcept
+std::optional<QByteArray> VEKConnectionContext::readCacheFile(
+    const QString& path, QVariantMap* dictionary) const noexcept
 {
     const auto value = platform::PropertyList::readFile(path);
     if (!value || value->typeId() != QMetaType::QVariantMap)
@@ -338,7 +350,8 @@ bool VEKConnectionContext::isCachedDataCurrentForRequest(const QByteArray& reque
     return true;
 }
 
-void VEKConnectionContext::storeResponse(const QByteArray& response, const QByteArray& request, double maxAge) noexcept
+void VEKConnectionContext::storeResponse(
+    const QByteArray& response, const QByteArray& request, double maxAge) noexcept
 {
     QMutexLocker locker(accessLock_.get());
     if (response.isEmpty() || defaultCachePolicy_ == kCachePolicyNone || storagePath_.isEmpty())
@@ -358,7 +371,8 @@ void VEKConnectionContext::storeResponse(const QByteArray& response, const QByte
     platform::PropertyList::writeFileAtomic(path, dictionary); // a failed write is silent
 }
 
-std::optional<QByteArray> VEKConnectionContext::cachedResponseDataForRequest(const QByteArray& request) const noexcept
+std::optional<QByteArray> VEKConnectionContext::cachedResponseDataForRequest(
+    const QByteArray& request) const noexcept
 {
     QMutexLocker locker(accessLock_.get());
     const auto path = pathToCachedResponseDataForRequest(request);
@@ -368,7 +382,8 @@ std::optional<QByteArray> VEKConnectionContext::cachedResponseDataForRequest(con
     return readCacheFile(*path, &dictionary);
 }
 
-std::optional<QString> VEKConnectionContext::pathToCachedResponseDataForRequest(const QByteArray& request) const noexcept
+std::optional<QString> VEKConnectionContext::pathToCachedResponseDataForRequest(
+    const QByteArray& request) const noexcept
 {
     QMutexLocker locker(accessLock_.get());
     if (storagePath_.isEmpty())
@@ -389,7 +404,8 @@ void VEKConnectionContext::clearCachedResponsesForStoragePolicy(qint32 policy)
         QMutexLocker locker(accessLock_.get());
         if (storagePath_.isEmpty())
             return;
-        problem = clearFolder(QDir(storagePath_).filePath(policy == kCachePolicyNone ? kPermanentStore : kSessionStore));
+        problem = clearFolder(
+            QDir(storagePath_).filePath(policy == kCachePolicyNone ? kPermanentStore : kSessionStore));
     }
     raise(problem);
 }

@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QRecursiveMutex>
 #include <QString>
-
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -77,9 +76,12 @@ public:
     virtual qint32 defaultCachePolicy() const = 0;
     virtual void removeCachedDataForRequest(const QByteArray& request) = 0;
     virtual bool isCachedDataCurrentForRequest(const QByteArray& request) const noexcept = 0;
-    virtual void storeResponse(const QByteArray& response, const QByteArray& request, double maxAge) noexcept = 0;
-    virtual std::optional<QByteArray> cachedResponseDataForRequest(const QByteArray& request) const noexcept = 0;
-    virtual std::optional<QString> pathToCachedResponseDataForRequest(const QByteArray& request) const noexcept = 0;
+    virtual void storeResponse(
+        const QByteArray& response, const QByteArray& request, double maxAge) noexcept = 0;
+    virtual std::optional<QByteArray> cachedResponseDataForRequest(
+        const QByteArray& request) const noexcept = 0;
+    virtual std::optional<QString> pathToCachedResponseDataForRequest(
+        const QByteArray& request) const noexcept = 0;
     virtual void clearCachedResponsesForStoragePolicy(qint32 policy) = 0;
     virtual std::shared_ptr<QRecursiveMutex> accessLock() const = 0;
     virtual void setAccessLock(std::shared_ptr<QRecursiveMutex> lock) = 0;
@@ -150,9 +152,11 @@ public:
     qint32 defaultCachePolicy() const override;
     void removeCachedDataForRequest(const QByteArray& request) override;
     bool isCachedDataCurrentForRequest(const QByteArray& request) const noexcept override;
-    void storeResponse(const QByteArray& response, const QByteArray& request, double maxAge) noexcept override;
+    void storeResponse(
+        const QByteArray& response, const QByteArray& request, double maxAge) noexcept override;
     std::optional<QByteArray> cachedResponseDataForRequest(const QByteArray& request) const noexcept override;
-    std::optional<QString> pathToCachedResponseDataForRequest(const QByteArray& request) const noexcept override;
+    std::optional<QString> pathToCachedResponseDataForRequest(
+        const QByteArray& request) const noexcept override;
     void clearCachedResponsesForStoragePolicy(qint32 policy) override;
     std::shared_ptr<QRecursiveMutex> accessLock() const override;
     void setAccessLock(std::shared_ptr<QRecursiveMutex> lock) override;

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <optional>
 
 // A byte buffer with a logical length inside a larger allocation, so that

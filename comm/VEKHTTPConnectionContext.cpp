@@ -1,7 +1,6 @@
 #include "comm/VEKHTTPConnectionContext.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <limits>
 
@@ -14,7 +13,10 @@ const QByteArrayView kEmptyLine = "\r\n\r\n";
 const QByteArrayView kLengthName = "Content-Length";
 const QByteArrayView kLengthDummy = "abcdefgaaaaaaa";
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 bool matchesAt(QByteArrayView haystack, qsizetype at, QByteArrayView needle)
 {
@@ -85,7 +87,10 @@ QByteArray VEKHTTPConnectionContext::httpHeader()
     return *header_;
 }
 
-void VEKHTTPConnectionContext::setHttpHeader(const QByteArray& header) { header_ = header; }
+void VEKHTTPConnectionContext::setHttpHeader(const QByteArray& header)
+{
+    header_ = header;
+}
 
 QByteArray VEKHTTPConnectionContext::construcData(const QByteArray& data)
 {
@@ -181,7 +186,8 @@ quint32 VEKHTTPConnectionContext::findBody()
     return kStepDone;
 }
 
-std::optional<QByteArray> VEKHTTPConnectionContext::checkResponse(VEKContextError* error, VEKPacketFlag* flags)
+std::optional<QByteArray> VEKHTTPConnectionContext::checkResponse(
+    VEKContextError* error, VEKPacketFlag* flags)
 {
     // Each pass either waits for bytes (and returns) or consumes some.
     for (;;) {
@@ -241,8 +247,8 @@ QByteArray VEKHTTPConnectionContext::replyBytes(const VEKPacketFlag& flags, QByt
 {
     QByteArray out = "HTTP/1.1 200 OK\r\netag: " + QByteArray::number(flags.status) + ','
         + QByteArray::number(flags.packetid) + ',' + QByteArray(flags.compressed ? "18" : "0") + ','
-        + QByteArray(flags.encryted ? "36" : "0") + ",0,0\r\nContent-Length: " + QByteArray::number(body.size())
-        + "\r\n\r\n";
+        + QByteArray(flags.encryted ? "36" : "0")
+        + ",0,0\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
     out.append(body);
     return out;
 }
@@ -264,7 +270,8 @@ void VEKHTTPRequestReader::append(QByteArrayView bytes)
         return;
     // Before its head ends, a request never needs more than the head bound;
     // after, the body bound applies.
-    if (buffer_.size() + bytes.size() > VEKHTTPConnectionContext::kMaxHeadLength + VEKHTTPConnectionContext::kMaxContentLength) {
+    if (buffer_.size() + bytes.size()
+        > VEKHTTPConnectionContext::kMaxHeadLength + VEKHTTPConnectionContext::kMaxContentLength) {
         failed_ = true;
         buffer_.clear();
         return;
@@ -283,7 +290,8 @@ std::optional<HTTPRequest> VEKHTTPRequestReader::next()
         buffer_.remove(0, skip);
         scanned_ = 0;
     }
-    const QByteArrayView window = QByteArrayView(buffer_).first(std::min(buffer_.size(), VEKHTTPConnectionContext::kMaxHeadLength));
+    const QByteArrayView window
+        = QByteArrayView(buffer_).first(std::min(buffer_.size(), VEKHTTPConnectionContext::kMaxHeadLength));
     const qsizetype at = window.indexOf(kEmptyLine, std::max<qsizetype>(0, scanned_ - 3));
     if (at < 0) {
         if (buffer_.size() >= VEKHTTPConnectionContext::kMaxHeadLength) {

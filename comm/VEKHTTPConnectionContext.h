@@ -6,7 +6,6 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QStringView>
-
 #include <optional>
 #include <utility>
 

@@ -1,7 +1,6 @@
 #include "comm/VEKTCConnectionContext.h"
 
 #include <QtEndian>
-
 #include <cstring>
 
 namespace {
@@ -32,7 +31,10 @@ constexpr qsizetype kLogonShortField = 16;
 constexpr qsizetype kLogonLongField = 32;
 constexpr char kMagic[] = { 'V', 'E', 'K', ' ' };
 
-const uchar* bytesOf(QByteArrayView view) { return reinterpret_cast<const uchar*>(view.data()); }
+const uchar* bytesOf(QByteArrayView view)
+{
+    return reinterpret_cast<const uchar*>(view.data());
+}
 
 template <class T> T readLE(QByteArrayView view, qsizetype offset)
 {
@@ -41,7 +43,10 @@ template <class T> T readLE(QByteArrayView view, qsizetype offset)
     return qFromLittleEndian<T>(view.data() + offset);
 }
 
-template <class T> void writeLE(char* base, qsizetype offset, T value) { qToLittleEndian<T>(value, base + offset); }
+template <class T> void writeLE(char* base, qsizetype offset, T value)
+{
+    qToLittleEndian<T>(value, base + offset);
+}
 
 // The zeroed header with the fixed marks.
 void initHeader(char* header)
@@ -66,7 +71,8 @@ QByteArray textOf(QByteArrayView field)
     return field.first(end < 0 ? field.size() : end).toByteArray();
 }
 
-constexpr qsizetype kMaxLengthField = VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload;
+constexpr qsizetype kMaxLengthField
+    = VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload;
 
 } // namespace
 
@@ -106,7 +112,8 @@ std::optional<QByteArray> VEKTCConnectionContext::frameBytes(const TCFrame& fram
     h[kOffCompress] = char(frame.compressFlag);
     h[kOffEncrypt] = char(frame.encryptFlag);
     h[kOffStatus] = char(frame.status);
-    std::memcpy(h + kOffSession, frame.session.constData(), size_t(std::min(frame.session.size(), kSessionLength)));
+    std::memcpy(
+        h + kOffSession, frame.session.constData(), size_t(std::min(frame.session.size(), kSessionLength)));
     writeLE<quint16>(h, kOffMainFunction, frame.mainFunction);
     writeLE<quint16>(h, kOffSubFunction, frame.subFunction);
     h[kOffEncoding] = char(frame.encoding);
@@ -117,7 +124,8 @@ std::optional<QByteArray> VEKTCConnectionContext::frameBytes(const TCFrame& fram
     return out;
 }
 
-std::optional<QByteArray> VEKTCConnectionContext::replyFrame(const VEKPacketFlag& flags, QByteArrayView payload)
+std::optional<QByteArray> VEKTCConnectionContext::replyFrame(
+    const VEKPacketFlag& flags, QByteArrayView payload)
 {
     if (flags.status < 0 || flags.status > 0xFF || flags.packetid < 0 || flags.packetid > 0xFFFFFFFFLL)
         return std::nullopt;
@@ -143,7 +151,8 @@ QByteArray VEKTCConnectionContext::sendLoginWithPacketId(qint64 packetId)
     return *frameBytes(frame);
 }
 
-std::optional<std::pair<QByteArray, QByteArray>> VEKTCConnectionContext::parseLogonPayload(QByteArrayView payload)
+std::optional<std::pair<QByteArray, QByteArray>> VEKTCConnectionContext::parseLogonPayload(
+    QByteArrayView payload)
 {
     if (payload.size() != kLogonShortField + kLogonLongField)
         return std::nullopt;
@@ -186,7 +195,10 @@ std::optional<QByteArray> VEKTCConnectionContext::requestDataWithMainFunction(qu
     return QByteArray(sendBuffer_.base(), sendBuffer_.length());
 }
 
-QByteArray VEKTCConnectionContext::construcData(const QByteArray& data) { return data; }
+QByteArray VEKTCConnectionContext::construcData(const QByteArray& data)
+{
+    return data;
+}
 
 void VEKTCConnectionContext::resetData()
 {
@@ -317,7 +329,10 @@ std::optional<TCFrame> VEKTCConnectionContext::nextFrame(bool keepEmpty)
     }
 }
 
-std::optional<TCFrame> VEKTCConnectionContext::readFrame() { return nextFrame(true); }
+std::optional<TCFrame> VEKTCConnectionContext::readFrame()
+{
+    return nextFrame(true);
+}
 
 std::optional<QByteArray> VEKTCConnectionContext::checkResponse(VEKContextError* error, VEKPacketFlag* flags)
 {
@@ -360,14 +375,38 @@ std::optional<QByteArray> copyFrame(QByteArrayView frame)
     return frame.first(size).toByteArray();
 }
 
-quint16 reserved11(QByteArrayView header) { return readLE<quint16>(header, kOffReserved11); }
-quint32 packetId(QByteArrayView header) { return readLE<quint32>(header, kOffPacketId); }
-quint16 type(QByteArrayView header) { return readLE<quint16>(header, kOffType); }
-quint16 service(QByteArrayView header) { return readLE<quint16>(header, kOffService); }
-quint8 status(QByteArrayView header) { return readLE<quint8>(header, kOffStatus); }
-bool isCompressed(QByteArrayView header) { return readLE<quint8>(header, kOffCompress) != 0; }
-bool isEncrypted(QByteArrayView header) { return readLE<quint8>(header, kOffEncrypt) != 0; }
-quint32 reserved21(QByteArrayView header) { return readLE<quint32>(header, kOffReserved21); }
+quint16 reserved11(QByteArrayView header)
+{
+    return readLE<quint16>(header, kOffReserved11);
+}
+quint32 packetId(QByteArrayView header)
+{
+    return readLE<quint32>(header, kOffPacketId);
+}
+quint16 type(QByteArrayView header)
+{
+    return readLE<quint16>(header, kOffType);
+}
+quint16 service(QByteArrayView header)
+{
+    return readLE<quint16>(header, kOffService);
+}
+quint8 status(QByteArrayView header)
+{
+    return readLE<quint8>(header, kOffStatus);
+}
+bool isCompressed(QByteArrayView header)
+{
+    return readLE<quint8>(header, kOffCompress) != 0;
+}
+bool isEncrypted(QByteArrayView header)
+{
+    return readLE<quint8>(header, kOffEncrypt) != 0;
+}
+quint32 reserved21(QByteArrayView header)
+{
+    return readLE<quint32>(header, kOffReserved21);
+}
 
 QByteArray session(QByteArrayView header)
 {
@@ -381,7 +420,9 @@ qint64 payloadLength(QByteArrayView header)
     if (header.size() < kOffLength + 4)
         return 0;
     const qint64 length = readLE<quint32>(header, kOffLength);
-    return length < VEKTCConnectionContext::kBodyHeaderLength ? 0 : length - VEKTCConnectionContext::kBodyHeaderLength;
+    return length < VEKTCConnectionContext::kBodyHeaderLength
+        ? 0
+        : length - VEKTCConnectionContext::kBodyHeaderLength;
 }
 
 std::optional<QByteArray> payload(QByteArrayView frame)

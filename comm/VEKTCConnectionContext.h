@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-
 #include <optional>
 #include <utility>
 

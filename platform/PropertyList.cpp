@@ -7,7 +7,6 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <QtDebug>
-
 #include <cmath>
 #include <limits>
 
@@ -190,8 +189,8 @@ private:
         const QString lower = text.toLower();
         if (lower == QLatin1String("nan"))
             return QVariant(std::numeric_limits<double>::quiet_NaN());
-        if (lower == QLatin1String("inf") || lower == QLatin1String("+inf") || lower == QLatin1String("infinity")
-            || lower == QLatin1String("+infinity"))
+        if (lower == QLatin1String("inf") || lower == QLatin1String("+inf")
+            || lower == QLatin1String("infinity") || lower == QLatin1String("+infinity"))
             return QVariant(std::numeric_limits<double>::infinity());
         if (lower == QLatin1String("-inf") || lower == QLatin1String("-infinity"))
             return QVariant(-std::numeric_limits<double>::infinity());
@@ -450,8 +449,8 @@ QByteArray write(const QVariant& value)
     writeValue(xml, value, 0);
     if (xml.hasError())
         return {};
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + kDocType + "\n<plist version=\"1.0\">\n"
-        + body + "\n</plist>\n";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + kDocType
+        + "\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
 }
 
 std::optional<QVariant> readFile(const QString& path)
@@ -495,7 +494,8 @@ bool writeFileAtomic(const QString& path, const QVariant& value)
         return false;
     }
     if (!file.commit()) {
-        qWarning("property list %s cannot be saved (%s)", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+        qWarning("property list %s cannot be saved (%s)", qUtf8Printable(path),
+            qUtf8Printable(file.errorString()));
         return false;
     }
     return true;

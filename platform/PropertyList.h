@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
-
 #include <optional>
 
 // XML property lists: the stored form of the server list, the branch list,

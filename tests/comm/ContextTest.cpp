@@ -3,9 +3,7 @@
 #include "comm/VEKTCConnectionContext.h"
 
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <vector>
 
@@ -14,14 +12,16 @@ namespace {
 // Records what it is asked and answers as told.
 class RecordingDelegate : public VEKConnectionContextDelegate {
 public:
-    std::optional<QByteArray> contextBuildRequest(VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag& f) override
+    std::optional<QByteArray> contextBuildRequest(
+        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag& f) override
     {
         built.push_back({ r, f });
         if (!build)
             return std::nullopt;
         return "[" + r + "]";
     }
-    std::optional<VEKResponse> contextParseRespone(VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
+    std::optional<VEKResponse> contextParseRespone(
+        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
     {
         ++parsed;
         if (p == "refuse")

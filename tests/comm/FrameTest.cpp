@@ -2,7 +2,6 @@
 #include "comm/VEKTCConnectionContext.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
@@ -10,11 +9,13 @@ namespace {
 // Hands every payload back as a response and builds nothing.
 class EchoDelegate : public VEKConnectionContextDelegate {
 public:
-    std::optional<QByteArray> contextBuildRequest(VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
+    std::optional<QByteArray> contextBuildRequest(
+        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
     {
         return r;
     }
-    std::optional<VEKResponse> contextParseRespone(VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
+    std::optional<VEKResponse> contextParseRespone(
+        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
     {
         flags.push_back(f);
         return VEKResponse(p, quint64(f.status), quint64(f.packetid));
@@ -69,11 +70,29 @@ TEST(Frame, LogonAndRequestFramesAreWrittenByteForByte)
     VEKTCConnectionContext context;
 
     const QByteArray logon = context.sendLoginWithPacketId(1);
-    QByteArray expected = QByteArray::fromHex("FFFFFFFFFF" "56454B20" "2201" "0000" "01000000" "6B000000" "00000000"
-                                              "00000000" "0000000000000000" // through offset 36
-                                              "0100" "0000" "0000" "00" "00" "00")
+    QByteArray expected = QByteArray::fromHex("FFFFFFFFFF"
+                                              "56454B20"
+                                              "2201"
+                                              "0000"
+                                              "01000000"
+                                              "6B000000"
+                                              "00000000"
+                                              "00000000"
+                                              "0000000000000000" // through offset 36
+                                              "0100"
+                                              "0000"
+                                              "0000"
+                                              "00"
+                                              "00"
+                                              "00")
         + QByteArray(32, '\0') // session
-        + QByteArray::fromHex("0000" "0000" "00" "00" "000000000000" "30000000" "EC00");
+        + QByteArray::fromHex("0000"
+                              "0000"
+                              "00"
+                              "00"
+                              "000000000000"
+                              "30000000"
+                              "EC00");
     expected += QByteArray("v") + QByteArray(15, '\0') + QByteArray("v") + QByteArray(31, '\0');
     EXPECT_EQ(logon.size(), 144);
     EXPECT_EQ(logon.toHex(), expected.toHex());
@@ -82,21 +101,44 @@ TEST(Frame, LogonAndRequestFramesAreWrittenByteForByte)
     const QByteArray body = "utid=0123456789ABCDEF&soft_name=lumora&soft_version=1.0.0.12";
     ASSERT_EQ(body.size(), 60);
     context.sendBufferCreatWithSericeID(300, 1);
-    const auto frame = context.requestDataWithMainFunction(1001, 2, std::nullopt, body, 60, { 0, 2, false, false });
+    const auto frame
+        = context.requestDataWithMainFunction(1001, 2, std::nullopt, body, 60, { 0, 2, false, false });
     ASSERT_TRUE(frame);
-    expected = QByteArray::fromHex("FFFFFFFFFF" "56454B20" "2201" "0000" "02000000" "77000000" "00000000" "00000000"
-                                   "0000000000000000" "1200" "2C01" "0000" "00" "00" "00")
+    expected = QByteArray::fromHex("FFFFFFFFFF"
+                                   "56454B20"
+                                   "2201"
+                                   "0000"
+                                   "02000000"
+                                   "77000000"
+                                   "00000000"
+                                   "00000000"
+                                   "0000000000000000"
+                                   "1200"
+                                   "2C01"
+                                   "0000"
+                                   "00"
+                                   "00"
+                                   "00")
         + QByteArray(32, '\0')
-        + QByteArray::fromHex("E903" "0200" "01" "00" "000000000000" "3C000000" "C38C") + body;
+        + QByteArray::fromHex("E903"
+                              "0200"
+                              "01"
+                              "00"
+                              "000000000000"
+                              "3C000000"
+                              "C38C")
+        + body;
     EXPECT_EQ(frame->size(), 156);
     EXPECT_EQ(frame->toHex(), expected.toHex());
 
     // The send buffer is reused: a second request with session, encryption and
     // compression on writes over the first.
-    const QByteArray session = CSHex::decode(QStringLiteral("00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF0102"));
+    const QByteArray session = CSHex::decode(
+        QStringLiteral("00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF0102"));
     ASSERT_EQ(session.size(), 34);
     context.sendBufferCreatWithSericeID(7, 2);
-    const auto second = context.requestDataWithMainFunction(0x1234, 0x5678, session, "abc", 99, { 0, 0x0A0B0C0D, true, true });
+    const auto second = context.requestDataWithMainFunction(
+        0x1234, 0x5678, session, "abc", 99, { 0, 0x0A0B0C0D, true, true });
     ASSERT_TRUE(second);
     EXPECT_EQ(second->size(), 99);
     EXPECT_EQ(second->mid(13, 4).toHex(), "0d0c0b0a");
@@ -108,16 +150,18 @@ TEST(Frame, LogonAndRequestFramesAreWrittenByteForByte)
     EXPECT_EQ(second->mid(94, 2).toHex(), "61c5"); // 0x6261 + 0x6300
     EXPECT_EQ(second->mid(96), "abc");
     // Too large a payload or a packet id beyond 32 bits is refused.
-    EXPECT_FALSE(context.requestDataWithMainFunction(1, 1, std::nullopt,
-        QByteArray(VEKTCConnectionContext::kMaxPayload + 1, 'x'), 0, {}));
-    EXPECT_FALSE(context.requestDataWithMainFunction(1, 1, std::nullopt, "a", 1, { 0, 0x100000000LL, false, false }));
+    EXPECT_FALSE(context.requestDataWithMainFunction(
+        1, 1, std::nullopt, QByteArray(VEKTCConnectionContext::kMaxPayload + 1, 'x'), 0, {}));
+    EXPECT_FALSE(
+        context.requestDataWithMainFunction(1, 1, std::nullopt, "a", 1, { 0, 0x100000000LL, false, false }));
 
     // Checksum: little-endian words, an odd last byte is a high byte.
     const uchar three[] = { 0x01, 0x02, 0x03 };
     EXPECT_EQ(VEKTCConnectionContext::getChecksumWithByte(three, 3), 0x0501);
     EXPECT_EQ(VEKTCConnectionContext::getChecksumWithByte(three, 0), 0);
     const QByteArray ones(70000, '\xFF');
-    EXPECT_EQ(VEKTCConnectionContext::getChecksumWithByte(ones.data(), ones.size()), quint16(35000u * 0xFFFFu));
+    EXPECT_EQ(
+        VEKTCConnectionContext::getChecksumWithByte(ones.data(), ones.size()), quint16(35000u * 0xFFFFu));
 
     // Hexadecimal session text.
     EXPECT_EQ(CSHex::hexTo('7'), 7);
@@ -173,15 +217,20 @@ TEST(FrameReader, SkipsGarbageAndBadFramesWithoutStalling)
     QByteArray badChecksum = reply(7, "tampered");
     badChecksum[96] = 'T';
     const QByteArray empty = reply(8, QByteArray());
-    const QByteArray lengthCap = header(quint32(VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload + 1));
-    const QByteArray atCap = header(quint32(VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload));
+    const QByteArray lengthCap = header(
+        quint32(VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload + 1));
+    const QByteArray atCap
+        = header(quint32(VEKTCConnectionContext::kBodyHeaderLength + VEKTCConnectionContext::kMaxPayload));
 
     struct Case {
         const char* name;
         QByteArray before;
     };
     const std::vector<Case> cases = {
-        { "garbage with stray 0xFF", QByteArray("abc\xFFxyz\xFF\xFF\xFF\xFF" "0\xFF", 12) },
+        { "garbage with stray 0xFF",
+            QByteArray("abc\xFFxyz\xFF\xFF\xFF\xFF"
+                       "0\xFF",
+                12) },
         { "sync run longer than five", QByteArray(9, '\xFF') },
         { "heartbeat zero bytes", QByteArray(3, '\0') },
         { "bad checksum", badChecksum },
@@ -240,7 +289,8 @@ TEST(FrameReader, ServerSideReadsLogonsAndRequests)
 {
     VEKTCConnectionContext client;
     client.sendBufferCreatWithSericeID(300, 2);
-    const QByteArray request = *client.requestDataWithMainFunction(1001, 2, QByteArray(32, '\x5A'), "k=v", 3, { 0, 2, false, true });
+    const QByteArray request = *client.requestDataWithMainFunction(
+        1001, 2, QByteArray(32, '\x5A'), "k=v", 3, { 0, 2, false, true });
     const QByteArray stream = client.sendLoginWithPacketId(1) + QByteArray(1, '\0') + request;
 
     VEKTCConnectionContext server;

@@ -2,18 +2,19 @@
 #include "comm/VEKHTTPConnectionContext.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 namespace {
 
 class EchoDelegate : public VEKConnectionContextDelegate {
 public:
-    std::optional<QByteArray> contextBuildRequest(VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
+    std::optional<QByteArray> contextBuildRequest(
+        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
     {
         return r;
     }
-    std::optional<VEKResponse> contextParseRespone(VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
+    std::optional<VEKResponse> contextParseRespone(
+        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
     {
         return VEKResponse(p, quint64(f.status), quint64(f.packetid));
     }
@@ -70,14 +71,16 @@ TEST(HttpForm, WritesTheFormTextAndEscapesValues)
     f.session = "0a1b";
     f.supportCompress = true;
     EXPECT_EQ(TCHttpForm::formText(f),
-        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=0&TC_SESSION=%7B0a1b%7D&"
+        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=0&TC_SESSION=%"
+        "7B0a1b%7D&"
         "utid=0123456789ABCDEF&soft_name=lumora&soft_version=1.0.0.12&supportCompress=18");
 
     // "=", "+", spaces and Chinese inside a value cannot add or change a field.
     f.session.clear();
     f.body = QString::fromUtf8("stock_name=中 A&note=a=b+c&TC_ENCRYPT&x=1~-._");
     const QByteArray form = TCHttpForm::formText(f);
-    EXPECT_TRUE(form.endsWith("&stock_name=%E4%B8%AD%20A&note=a%3Db%2Bc&TC_ENCRYPT&x=1~-._&supportCompress=18"));
+    EXPECT_TRUE(
+        form.endsWith("&stock_name=%E4%B8%AD%20A&note=a%3Db%2Bc&TC_ENCRYPT&x=1~-._&supportCompress=18"));
     const auto pairs = TCHttpForm::decode(form);
     ASSERT_TRUE(pairs);
     ASSERT_EQ(pairs->size(), 11);
@@ -93,7 +96,8 @@ TEST(HttpForm, WritesTheFormTextAndEscapesValues)
     f.encrypt = true;
     f.session = "ff";
     EXPECT_EQ(TCHttpForm::encipheredFormText(f, 12, "ab+c/d=="),
-        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=36&TC_SESSION=%7Bff%7D"
+        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=36&TC_SESSION=%"
+        "7Bff%7D"
         "&TC_REQLENGTH=12&TC_REQDATA=ab%2Bc%2Fd%3D%3D");
     f.body = "a=1";
     EXPECT_EQ(TCHttpForm::plainTextToEncipher(f), "a=1&supportCompress=18");
@@ -125,8 +129,10 @@ TEST(HttpFraming, WritesTheRequestHeadAndNeutralisesSuppliedLengths)
 
     context.setHttpHeader("POST /q HTTP/1.1\r\ncontent-LENGTH: 99\r\nX-Content-Length: 7\r\nHost: h");
     EXPECT_EQ(context.construcData("hello"),
-        "POST /q HTTP/1.1\r\nabcdefgaaaaaaa: 99\r\nX-abcdefgaaaaaaa: 7\r\nHost: h\r\nContent-Length:5\r\n\r\nhello");
-    EXPECT_EQ(context.httpHeader(), "POST /q HTTP/1.1\r\ncontent-LENGTH: 99\r\nX-Content-Length: 7\r\nHost: h");
+        "POST /q HTTP/1.1\r\nabcdefgaaaaaaa: 99\r\nX-abcdefgaaaaaaa: 7\r\nHost: "
+        "h\r\nContent-Length:5\r\n\r\nhello");
+    EXPECT_EQ(
+        context.httpHeader(), "POST /q HTTP/1.1\r\ncontent-LENGTH: 99\r\nX-Content-Length: 7\r\nHost: h");
 
     // The server reads what the client wrote, split anywhere, with heartbeat bytes between.
     context.setHttpHeader(VEKHTTPConnectionContext().httpHeader());
@@ -160,7 +166,8 @@ TEST(HttpFraming, WritesTheRequestHeadAndNeutralisesSuppliedLengths)
 
 TEST(HttpFraming, ParsesEtagAndContentLengthLines)
 {
-    auto etag = [](const char* line) { return VEKHTTPConnectionContext::parseEtag(QString::fromLatin1(line)); };
+    auto etag
+        = [](const char* line) { return VEKHTTPConnectionContext::parseEtag(QString::fromLatin1(line)); };
     EXPECT_EQ(etag("etag: 0,5,0,0,0,0"), (VEKPacketFlag { 0, 5, false, false }));
     EXPECT_EQ(etag("ETag:100,12,18,36,0,0,9"), (VEKPacketFlag { 100, 12, true, true }));
     EXPECT_EQ(etag("x-etag-y: 3 ,x7, 18 ,36z,,"), (VEKPacketFlag { 3, 0, true, true }));
@@ -169,7 +176,9 @@ TEST(HttpFraming, ParsesEtagAndContentLengthLines)
     EXPECT_FALSE(etag("etag 0,5,0,0,0,0"));
     EXPECT_EQ(etag("etag: 99999999999999999999,-2,0,0,0,0")->status, std::numeric_limits<qint64>::max());
 
-    auto length = [](const char* line) { return VEKHTTPConnectionContext::parseContentLength(QString::fromLatin1(line)); };
+    auto length = [](const char* line) {
+        return VEKHTTPConnectionContext::parseContentLength(QString::fromLatin1(line));
+    };
     EXPECT_EQ(length("Content-Length:128"), 128);
     EXPECT_EQ(length("content-length: \t 0 \r"), 0);
     EXPECT_EQ(length("Content-Length: 16777216"), 16777216);
@@ -212,11 +221,14 @@ TEST(HttpReader, ReassemblesRepliesAndSkipsBadOnesWithoutStalling)
     const std::vector<Case> cases = {
         { "garbage", "garbage\r\n\r\nHTT", { 42, 42 } },
         { "no length", "HTTP/1.1 200 OK\r\netag: 0,1,0,0,0,0\r\n\r\n", { 42, 42 } },
-        { "negative length", "HTTP/1.1 200 OK\r\netag: 0,1,0,0,0,0\r\nContent-Length: -4\r\n\r\n", { 42, 42 } },
-        { "length over cap", "HTTP/1.1 200 OK\r\netag: 0,1,0,0,0,0\r\nContent-Length: 16777217\r\n\r\n", { 42, 42 } },
+        { "negative length", "HTTP/1.1 200 OK\r\netag: 0,1,0,0,0,0\r\nContent-Length: -4\r\n\r\n",
+            { 42, 42 } },
+        { "length over cap", "HTTP/1.1 200 OK\r\netag: 0,1,0,0,0,0\r\nContent-Length: 16777217\r\n\r\n",
+            { 42, 42 } },
         { "empty body", reply(9, ""), { 42, 42 } },
         { "no etag", "http/1.0 200\r\nContent-Length: 1\r\n\r\nz", { 0, 42, 42 } },
-        { "endless head", "HTTP/1.1 200 OK\r\n" + QByteArray(VEKHTTPConnectionContext::kMaxHeadLength, 'h'), { 42, 42 } },
+        { "endless head", "HTTP/1.1 200 OK\r\n" + QByteArray(VEKHTTPConnectionContext::kMaxHeadLength, 'h'),
+            { 42, 42 } },
     };
     for (const Case& c : cases) {
         const QByteArray all = c.before + good + good;

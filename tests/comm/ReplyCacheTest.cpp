@@ -1,11 +1,9 @@
 #include "comm/VEKConnectionContext.h"
-
 #include "platform/PropertyList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace plist = platform::PropertyList;
@@ -27,7 +25,8 @@ void writeEntry(const QString& path, const QVariantMap& headers, const QByteArra
 
 QString rfc(qint64 secondsFromNow)
 {
-    return VEKConnectionContext::stringWithRFC1123Date(QDateTime::currentDateTimeUtc().addSecs(secondsFromNow));
+    return VEKConnectionContext::stringWithRFC1123Date(
+        QDateTime::currentDateTimeUtc().addSecs(secondsFromNow));
 }
 
 template <class F> QString cacheProblem(F&& f)
@@ -49,7 +48,8 @@ TEST(ReplyCache, KeysDatesAndPolicy)
 
     const QDateTime when(QDate(1994, 11, 6), QTime(8, 49, 37), Qt::UTC);
     EXPECT_EQ(VEKConnectionContext::stringWithRFC1123Date(when), "Sun, 06 Nov 1994 08:49:37 GMT");
-    EXPECT_EQ(VEKConnectionContext::stringWithRFC1123Date(when.toOffsetFromUtc(8 * 3600)), "Sun, 06 Nov 1994 08:49:37 GMT");
+    EXPECT_EQ(VEKConnectionContext::stringWithRFC1123Date(when.toOffsetFromUtc(8 * 3600)),
+        "Sun, 06 Nov 1994 08:49:37 GMT");
     EXPECT_EQ(VEKConnectionContext::dateFromRFC1123String("Sun, 06 Nov 1994 08:49:37 GMT"), when);
     EXPECT_FALSE(VEKConnectionContext::dateFromRFC1123String("Sun, 06 Nov 1994 08:49:37 PST"));
     EXPECT_FALSE(VEKConnectionContext::dateFromRFC1123String("Sun, 31 Feb 1994 08:49:37 GMT"));
@@ -100,7 +100,8 @@ TEST(ReplyCache, StoresAndJudgesFreshness)
     const QVariantMap entry = plist::readFile(path)->toMap();
     EXPECT_EQ(entry.value("Cache-Control").toString(), "max-age=3600");
     EXPECT_FALSE(entry.contains("Expires"));
-    EXPECT_TRUE(VEKConnectionContext::dateFromRFC1123String(entry.value("X-VEKConnection-Fetch-date").toString()));
+    EXPECT_TRUE(
+        VEKConnectionContext::dateFromRFC1123String(entry.value("X-VEKConnection-Fetch-date").toString()));
     EXPECT_EQ(entry.value("Cache-Data").toByteArray(), "reply bytes");
     EXPECT_TRUE(context.isCachedDataCurrentForRequest("request one"));
     EXPECT_EQ(context.cachedResponseDataForRequest("request one"), QByteArray("reply bytes"));
@@ -115,15 +116,21 @@ TEST(ReplyCache, StoresAndJudgesFreshness)
 
     // Freshness by hand-written entries.
     const QString entryPath = cacheFile(root, "PermanentStore", "r");
-    writeEntry(entryPath, { { "Expires", rfc(-10) }, { "Cache-Control", "max-age=99999" }, { "X-VEKConnection-Fetch-date", rfc(0) } }, "x");
+    writeEntry(entryPath,
+        { { "Expires", rfc(-10) }, { "Cache-Control", "max-age=99999" },
+            { "X-VEKConnection-Fetch-date", rfc(0) } },
+        "x");
     EXPECT_FALSE(context.isCachedDataCurrentForRequest("r")); // Expires wins over a generous max-age
     writeEntry(entryPath, { { "Expires", rfc(600) } }, "x");
     EXPECT_TRUE(context.isCachedDataCurrentForRequest("r"));
-    writeEntry(entryPath, { { "Cache-Control", "MAX-AGE=60" }, { "X-VEKConnection-Fetch-date", rfc(-3600) } }, "x");
+    writeEntry(
+        entryPath, { { "Cache-Control", "MAX-AGE=60" }, { "X-VEKConnection-Fetch-date", rfc(-3600) } }, "x");
     EXPECT_FALSE(context.isCachedDataCurrentForRequest("r"));
-    writeEntry(entryPath, { { "Cache-Control", "max-age=7200" }, { "X-VEKConnection-Fetch-date", rfc(-3600) } }, "x");
+    writeEntry(entryPath,
+        { { "Cache-Control", "max-age=7200" }, { "X-VEKConnection-Fetch-date", rfc(-3600) } }, "x");
     EXPECT_TRUE(context.isCachedDataCurrentForRequest("r"));
-    writeEntry(entryPath, { { "Cache-Control", "no-cache" }, { "X-VEKConnection-Fetch-date", rfc(-999999) } }, "x");
+    writeEntry(
+        entryPath, { { "Cache-Control", "no-cache" }, { "X-VEKConnection-Fetch-date", rfc(-999999) } }, "x");
     EXPECT_TRUE(context.isCachedDataCurrentForRequest("r")); // no max-age: current for ever
     QFile::remove(entryPath);
     QFile junk(entryPath);
@@ -186,7 +193,8 @@ TEST(ReplyCache, ClearsByPolicyAndReportsFolderProblems)
         "FileExistsAtCachePath | Cannot create a directory for the cache at '" + blocked
             + "', because a file already exists");
     EXPECT_EQ(cacheProblem([&] { third.setStoragePath(blocked + "/below"); }),
-        "FailedToCreateCacheDirectory | Failed to create a directory for the cache at '" + blocked + "/below'");
+        "FailedToCreateCacheDirectory | Failed to create a directory for the cache at '" + blocked
+            + "/below'");
 
     // A store that cannot be listed, a cache file that cannot be removed.
     const QString fourthRoot = dir.filePath("fourth");
@@ -197,7 +205,8 @@ TEST(ReplyCache, ClearsByPolicyAndReportsFolderProblems)
     ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
     notAFolder.close();
     EXPECT_EQ(cacheProblem([&] { fourth.clearCachedResponsesForStoragePolicy(1); }),
-        "FailedToTraverseCacheDirectory | Listing cache directory failed at path '" + fourthRoot + "/PermanentStore'");
+        "FailedToTraverseCacheDirectory | Listing cache directory failed at path '" + fourthRoot
+            + "/PermanentStore'");
     const QString stuck = cacheFile(fourthRoot, "SessionStore", "stuck");
     ASSERT_TRUE(QDir().mkpath(stuck + "/inside"));
     EXPECT_EQ(cacheProblem([&] { fourth.removeCachedDataForRequest("stuck"); }),

@@ -7,10 +7,8 @@
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace plist = platform::PropertyList;
@@ -31,7 +29,8 @@ bool writeRaw(const QString& path, const QByteArray& bytes)
 
 QByteArray wrap(const char* body)
 {
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">") + body + "</plist>";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">") + body
+        + "</plist>";
 }
 
 } // namespace
@@ -106,8 +105,8 @@ TEST(PropertyList, RefusesMalformedAndHostileDocuments)
     EXPECT_FALSE(plist::read(""));
     EXPECT_FALSE(plist::read("not xml"));
     EXPECT_FALSE(plist::read(wrap("")));
-    EXPECT_FALSE(plist::read(wrap("<dict><key>a</key></dict>")));            // key without value
-    EXPECT_FALSE(plist::read(wrap("<dict><string>a</string></dict>")));      // value without key
+    EXPECT_FALSE(plist::read(wrap("<dict><key>a</key></dict>"))); // key without value
+    EXPECT_FALSE(plist::read(wrap("<dict><string>a</string></dict>"))); // value without key
     EXPECT_FALSE(plist::read(wrap("<integer>12x</integer>")));
     EXPECT_FALSE(plist::read(wrap("<real>abc</real>")));
     EXPECT_FALSE(plist::read(wrap("<data>!!!!</data>")));
@@ -124,8 +123,9 @@ TEST(PropertyList, RefusesMalformedAndHostileDocuments)
                               "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
                               "<plist version=\"1.0\"><string>&b;</string></plist>";
     EXPECT_FALSE(plist::read(laughs));
-    const QByteArray external = "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
-                                "<plist version=\"1.0\"><string>&x;</string></plist>";
+    const QByteArray external
+        = "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+          "<plist version=\"1.0\"><string>&x;</string></plist>";
     EXPECT_FALSE(plist::read(external));
     EXPECT_FALSE(plist::read(wrap("<string>&undeclared;</string>")));
     EXPECT_EQ(plist::read(wrap("<string>&amp;&lt;&#x4E2D;</string>")), QVariant(QString::fromUtf8("&<中")));
