@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+// XML property lists: the stored form of the server list, the branch list,
+// the saved accounts, the menu and the message store.
+//
+// Values are QVariants: QVariantMap (dict), QVariantList (array), QString
+// (string), qint64 (integer), double (real), bool (true/false), QByteArray
+// (data, Base64 inside the element) and QDateTime (date, UTC,
+// "yyyy-MM-ddTHH:mm:ssZ").
+namespace platform::PropertyList {
+
+// Documents and files above this size are refused before they are parsed.
+inline constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
+// Containers nested deeper than this are refused.
+inline constexpr int kMaxDepth = 64;
+
+// nullopt when the bytes are no well-formed property list, are too large or
+// too deep, or use entity declarations.
+std::optional<QVariant> read(const QByteArray& bytes);
+
+// The document for `value`; empty when the value (or anything inside it) has
+// no property-list form, e.g. a null QVariant or a QObject pointer.
+QByteArray write(const QVariant& value);
+
+// nullopt for a missing file; a file that cannot be read or parsed is treated
+// as absent as well and reported with qWarning.
+std::optional<QVariant> readFile(const QString& path);
+
+// Writes through QSaveFile, so the file is either the old one or the whole new
+// one, never half of it. False when the value has no property-list form or the
+// file cannot be written; the old file is then left as it was.
+bool writeFileAtomic(const QString& path, const QVariant& value);
+
+} // namespace platform::PropertyList
