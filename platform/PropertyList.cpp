@@ -14,9 +14,6 @@ namespace platform::PropertyList {
 
 namespace {
 
-const char* const kDocType = "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">";
-
 const QString kDateFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ssZ");
 
 class Reader {
@@ -449,8 +446,8 @@ QByteArray write(const QVariant& value)
     writeValue(xml, value, 0);
     if (xml.hasError())
         return {};
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + kDocType
-        + "\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
+        + "<plist version=\"1.0\">\n" + body + "\n</plist>\n";
 }
 
 std::optional<QVariant> readFile(const QString& path)
