@@ -94,11 +94,28 @@ void LoopbackServer::incomingConnection(qintptr descriptor)
     if (paused_) {
         s->setReadBufferSize(1);
     } else {
-        QObject::connect(s, &QIODevice::readyRead, this, [raw] { raw->received += raw->socket->readAll(); });
+        QObject::connect(s, &QIODevice::readyRead, this, [this, raw] { readFrom(raw); });
     }
     setUp(s);
     if (immediateTls_)
         s->startServerEncryption();
+}
+
+void LoopbackServer::readFrom(Connection* c)
+{
+    QSslSocket* s = c->socket.get();
+    if (startTlsAfter_.isEmpty() || c->tlsStarted) {
+        c->received += s->readAll();
+        return;
+    }
+    // Take the plain bytes up to the marker only; the client's handshake follows them.
+    const QByteArray seen = s->peek(s->bytesAvailable());
+    const qsizetype at = seen.indexOf(startTlsAfter_);
+    if (at < 0)
+        return;
+    c->received += s->read(at + startTlsAfter_.size());
+    c->tlsStarted = true;
+    s->startServerEncryption();
 }
 
 void LoopbackServer::setUp(QSslSocket* s)

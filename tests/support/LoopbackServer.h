@@ -29,6 +29,8 @@ public:
     void setIdentity(const QSslCertificate& certificate, const QSslKey& key);
     // Every new connection starts TLS at once.
     void setImmediateTls(bool on) { immediateTls_ = on; }
+    // New connections start TLS right after they received `marker` in plain text.
+    void setStartTlsAfter(const QByteArray& marker) { startTlsAfter_ = marker; }
     // New connections leave bytes unread in the kernel (for write time-outs).
     void setPaused(bool on) { paused_ = on; }
 
@@ -51,7 +53,9 @@ private:
     struct Connection {
         std::unique_ptr<QSslSocket> socket;
         QByteArray received;
+        bool tlsStarted = false;
     };
+    void readFrom(Connection* c);
     void setUp(QSslSocket* socket);
 
     std::vector<std::unique_ptr<Connection>> connections_;
@@ -59,6 +63,7 @@ private:
     QSslKey key_;
     bool immediateTls_ = false;
     bool paused_ = false;
+    QByteArray startTlsAfter_;
     QStringList tlsErrors_;
 };
 
