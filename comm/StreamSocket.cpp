@@ -11,7 +11,6 @@
 #include <QTcpServer>
 #include <QThread>
 #include <QtDebug>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
@@ -231,24 +230,31 @@ void StreamSocket::resumeAfterMove(bool noticePending, bool hadPendingEvents)
         == (kDidCompleteOpenForRead | kDidCompleteOpenForWrite);
     if (socket_) {
         if (!open && socket_->state() == QAbstractSocket::ConnectedState) {
-            post(kEventOpened, [this] { handleOpened(); }, true);
+            post(
+                kEventOpened, [this] { handleOpened(); }, true);
         } else if (!open && connectTimeout_ >= 0) {
             startTimer(connectTimer_, connectTimeout_, &StreamSocket::doConnectTimeout);
         }
         if (open) {
             if (auto* read = dynamic_cast<StreamReadPacket*>(currentRead_.get()); read && read->timeout >= 0)
                 startTimer(readTimer_, read->timeout, &StreamSocket::doReadTimeout);
-            if (auto* write = dynamic_cast<StreamWritePacket*>(currentWrite_.get()); write && write->timeout >= 0)
+            if (auto* write = dynamic_cast<StreamWritePacket*>(currentWrite_.get());
+                write && write->timeout >= 0)
                 startTimer(writeTimer_, write->timeout, &StreamSocket::doWriteTimeout);
             if (hadPendingEvents || socket_->bytesAvailable() > 0)
-                post(kEventReadable, [this] { handleReadable(); }, true);
-            post(kEventWritable, [this] { handleWritable(); }, true);
+                post(
+                    kEventReadable, [this] { handleReadable(); }, true);
+            post(
+                kEventWritable, [this] { handleWritable(); }, true);
             if (socket_->state() != QAbstractSocket::ConnectedState)
-                post(kEventError, [this] { handleSocketError(QAbstractSocket::RemoteHostClosedError); }, false);
+                post(
+                    kEventError, [this] { handleSocketError(QAbstractSocket::RemoteHostClosedError); },
+                    false);
         }
     }
     if (!pendingAccepts_.empty())
-        post(kEventAccept, [this] { acceptPending(); }, true);
+        post(
+            kEventAccept, [this] { acceptPending(); }, true);
     if (noticePending)
         postDidDisconnect();
     scheduleDequeueRead();
@@ -288,10 +294,12 @@ void StreamSocket::cancelDeferred(RunLoop::CallId& slot)
     }
 }
 
-void StreamSocket::startTimer(std::unique_ptr<RunLoopTimer>& timer, double seconds, void (StreamSocket::*method)())
+void StreamSocket::startTimer(
+    std::unique_ptr<RunLoopTimer>& timer, double seconds, void (StreamSocket::*method)())
 {
     if (!timer)
-        timer = std::make_unique<RunLoopTimer>(seconds, false, modes_, [this, method] { (this->*method)(); }, runLoop_);
+        timer = std::make_unique<RunLoopTimer>(
+            seconds, false, modes_, [this, method] { (this->*method)(); }, runLoop_);
     timer->setInterval(std::chrono::duration<double>(seconds));
     timer->setModes(modes_);
     timer->start();
@@ -325,19 +333,33 @@ void StreamSocket::attachSocket()
     s->setReadBufferSize(kMaxReadLength);
     signalContext_ = std::make_unique<QObject>();
     QObject* ctx = signalContext_.get();
-    QObject::connect(s, &QAbstractSocket::connected, ctx, [this] { post(kEventOpened, [this] { handleOpened(); }, true); });
-    QObject::connect(s, &QIODevice::readyRead, ctx, [this] { post(kEventReadable, [this] { handleReadable(); }, true); });
-    QObject::connect(s, &QIODevice::bytesWritten, ctx,
-                     [this] { post(kEventWritable, [this] { handleWritable(); }, true); });
-    QObject::connect(s, &QSslSocket::encryptedBytesWritten, ctx,
-                     [this] { post(kEventWritable, [this] { handleWritable(); }, true); });
-    QObject::connect(s, &QSslSocket::encrypted, ctx,
-                     [this] { post(kEventEncrypted, [this] { handleEncrypted(); }, true); });
+    QObject::connect(s, &QAbstractSocket::connected, ctx, [this] {
+        post(
+            kEventOpened, [this] { handleOpened(); }, true);
+    });
+    QObject::connect(s, &QIODevice::readyRead, ctx, [this] {
+        post(
+            kEventReadable, [this] { handleReadable(); }, true);
+    });
+    QObject::connect(s, &QIODevice::bytesWritten, ctx, [this] {
+        post(
+            kEventWritable, [this] { handleWritable(); }, true);
+    });
+    QObject::connect(s, &QSslSocket::encryptedBytesWritten, ctx, [this] {
+        post(
+            kEventWritable, [this] { handleWritable(); }, true);
+    });
+    QObject::connect(s, &QSslSocket::encrypted, ctx, [this] {
+        post(
+            kEventEncrypted, [this] { handleEncrypted(); }, true);
+    });
     QObject::connect(s, &QAbstractSocket::errorOccurred, ctx, [this](QAbstractSocket::SocketError e) {
-        post(kEventError, [this, e] { handleSocketError(e); }, false);
+        post(
+            kEventError, [this, e] { handleSocketError(e); }, false);
     });
     QObject::connect(s, &QAbstractSocket::disconnected, ctx, [this] {
-        post(kEventError, [this] { handleSocketError(QAbstractSocket::RemoteHostClosedError); }, false);
+        post(
+            kEventError, [this] { handleSocketError(QAbstractSocket::RemoteHostClosedError); }, false);
     });
     QObject::connect(s, &QSslSocket::sslErrors, ctx, [this](const QList<QSslError>& errors) {
         // Never ignored: the handshake fails and the close reports these.
@@ -365,7 +387,7 @@ bool StreamSocket::connectToHost(const QString& host, quint16 port, StreamSocket
 bool StreamSocket::connectToHost(const QString& host, quint16 port, double timeout, StreamSocketError* error)
 {
     requireDelegateAndIdle("Attempting to connect without a delegate. Set a delegate first.",
-                           "Attempting to connect while connected or accepting connections. Disconnect first.");
+        "Attempting to connect while connected or accepting connections. Disconnect first.");
     peerName_ = host;
     return startConnect(timeout, error, [this, host, port] { socket_->connectToHost(host, port); });
 }
@@ -378,7 +400,7 @@ bool StreamSocket::connectToAddress(const QByteArray& address, StreamSocketError
 bool StreamSocket::connectToAddress(const QByteArray& address, double timeout, StreamSocketError* error)
 {
     requireDelegateAndIdle("Attempting to connect without a delegate. Set a delegate first.",
-                           "Attempting to connect while connected or accepting connections. Disconnect first.");
+        "Attempting to connect while connected or accepting connections. Disconnect first.");
     QHostAddress host;
     quint16 port = 0;
     sa_family_t family = AF_UNSPEC;
@@ -437,7 +459,7 @@ bool StreamSocket::acceptOnPort(quint16 port, StreamSocketError* error)
 bool StreamSocket::acceptOnAddress(const QString& address, quint16 port, StreamSocketError* error)
 {
     requireDelegateAndIdle("Attempting to accept without a delegate. Set a delegate first.",
-                           "Attempting to accept while connected or accepting connections. Disconnect first.");
+        "Attempting to accept while connected or accepting connections. Disconnect first.");
     std::optional<QHostAddress> v4;
     std::optional<QHostAddress> v6;
     if (address.isEmpty()) {
@@ -470,7 +492,8 @@ bool StreamSocket::acceptOnAddress(const QString& address, quint16 port, StreamS
                 return;
             }
             pendingAccepts_.push_back(std::move(s));
-            post(kEventAccept, [this] { acceptPending(); }, true);
+            post(
+                kEventAccept, [this] { acceptPending(); }, true);
         });
     };
     if (v4) {
@@ -529,7 +552,8 @@ void StreamSocket::adoptAcceptedSocket(std::unique_ptr<QSslSocket> socket)
     peerName_ = addressText(socket_->peerAddress());
     attachSocket();
     flags_ |= kDidStartDelegate;
-    post(kEventOpened, [this] { handleOpened(); }, true);
+    post(
+        kEventOpened, [this] { handleOpened(); }, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -596,7 +620,7 @@ std::optional<StreamSocketError> StreamSocket::socketError(int socketError) cons
         return posixError(ECONNREFUSED);
     case QAbstractSocket::HostNotFoundError:
         return StreamSocketError { QString::fromLatin1(kCFStreamErrorDomainNetDB), EAI_NONAME,
-                                   QString::fromLocal8Bit(gai_strerror(EAI_NONAME)) };
+            QString::fromLocal8Bit(gai_strerror(EAI_NONAME)) };
     case QAbstractSocket::SocketTimeoutError:
         return posixError(ETIMEDOUT);
     case QAbstractSocket::SocketAccessError:
@@ -618,16 +642,16 @@ std::optional<StreamSocketError> StreamSocket::socketError(int socketError) cons
     case QAbstractSocket::SslHandshakeFailedError: {
         if (!tlsErrors_.isEmpty()) {
             return StreamSocketError { QString::fromLatin1(kCFStreamErrorDomainSSL), -9807,
-                                       QStringLiteral("TLS certificate verification failed: ")
-                                           + tlsErrors_.join(QStringLiteral("; ")) };
+                QStringLiteral("TLS certificate verification failed: ")
+                    + tlsErrors_.join(QStringLiteral("; ")) };
         }
         return StreamSocketError { QString::fromLatin1(kCFStreamErrorDomainSSL), -9806,
-                                   QStringLiteral("TLS handshake failed: ") + text };
+            QStringLiteral("TLS handshake failed: ") + text };
     }
     case QAbstractSocket::SslInternalError:
     case QAbstractSocket::SslInvalidUserDataError:
         return StreamSocketError { QString::fromLatin1(kCFStreamErrorDomainSSL), -9800,
-                                   QStringLiteral("TLS error: ") + text };
+            QStringLiteral("TLS error: ") + text };
     default:
         return StreamSocketError { QString::fromLatin1(kCFStreamErrorDomainUnlisted), socketError, text };
     }
@@ -746,7 +770,8 @@ void StreamSocket::doBytesAvailable()
             consume = want;
         } else if (read->term) {
             const QByteArray& term = *read->term;
-            const qint64 limit = read->maxLength >= 0 ? std::min(read->maxLength, kMaxReadLength) : kMaxReadLength;
+            const qint64 limit
+                = read->maxLength >= 0 ? std::min(read->maxLength, kMaxReadLength) : kMaxReadLength;
             want = std::min<qint64>(available(), limit - read->bytesDone);
             if (want <= 0) {
                 maxedOut = true;
@@ -781,7 +806,8 @@ void StreamSocket::doBytesAvailable()
         if (fixedLength && read->bytesDone == read->maxLength)
             done = true;
         if (read->term && !done) {
-            const qint64 limit = read->maxLength >= 0 ? std::min(read->maxLength, kMaxReadLength) : kMaxReadLength;
+            const qint64 limit
+                = read->maxLength >= 0 ? std::min(read->maxLength, kMaxReadLength) : kMaxReadLength;
             if (read->bytesDone >= limit)
                 maxedOut = true;
         }
@@ -803,8 +829,8 @@ void StreamSocket::doBytesAvailable()
         closeWithError(StreamSocketError::make(StreamSocketReadMaxedOutError));
     else if (streamError)
         closeWithError(socketError(socket_->error() == QAbstractSocket::UnknownSocketError
-                                       ? QAbstractSocket::NetworkError
-                                       : socket_->error()));
+                ? QAbstractSocket::NetworkError
+                : socket_->error()));
 }
 
 void StreamSocket::completeCurrentRead()
@@ -951,9 +977,10 @@ void StreamSocket::maybeStartTLS()
     QSslConfiguration config = socket_->sslConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
     if (settings.value(QString::fromLatin1(kCFStreamSSLIsServer)).toBool()) {
-        const QList<QSslCertificate> chain
-            = QSslCertificate::fromData(settings.value(QString::fromLatin1(kCFStreamSSLCertificates)).toByteArray());
-        const QSslKey key = keyFromPem(settings.value(QString::fromLatin1(StreamSocketSSLPrivateKey)).toByteArray());
+        const QList<QSslCertificate> chain = QSslCertificate::fromData(
+            settings.value(QString::fromLatin1(kCFStreamSSLCertificates)).toByteArray());
+        const QSslKey key
+            = keyFromPem(settings.value(QString::fromLatin1(StreamSocketSSLPrivateKey)).toByteArray());
         if (chain.isEmpty() || key.isNull()) {
             finishTLS(false);
             return;
@@ -1264,9 +1291,9 @@ QString StreamSocket::description() const
         remote = QStringLiteral("%1 %2").arg(connectedHost()).arg(connectedPort());
     } else {
         local = endpoint(server4_ ? addressText(server4_->serverAddress()) : QString(),
-                         server4_ ? server4_->serverPort() : 0,
-                         server6_ ? addressText(server6_->serverAddress()) : QString(),
-                         server6_ ? server6_->serverPort() : 0);
+            server4_ ? server4_->serverPort() : 0,
+            server6_ ? addressText(server6_->serverAddress()) : QString(),
+            server6_ ? server6_->serverPort() : 0);
         remote = QStringLiteral("nowhere");
     }
     QString s = QStringLiteral("<StreamSocket %1").arg(reinterpret_cast<quintptr>(this), 0, 16);
@@ -1274,8 +1301,9 @@ QString StreamSocket::description() const
     s += QStringLiteral("has queued %1 reads %2 writes, ").arg(readQueue_.size()).arg(writeQueue_.size());
     if (auto* read = dynamic_cast<const StreamReadPacket*>(currentRead_.get())) {
         const bool fixedLength = !read->readAllAvailableData && !read->term;
-        const int percent
-            = fixedLength && read->maxLength > 0 ? static_cast<int>(read->bytesDone * 100 / read->maxLength) : 100;
+        const int percent = fixedLength && read->maxLength > 0
+            ? static_cast<int>(read->bytesDone * 100 / read->maxLength)
+            : 100;
         s += QStringLiteral("currently read %1 bytes (%2% done), ").arg(read->bytesDone).arg(percent);
     } else {
         s += QStringLiteral("no current read, ");

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
-
 #include <deque>
 #include <memory>
 #include <optional>
@@ -91,7 +90,10 @@ public:
     virtual void onSocketDidSecure(StreamSocket* sock, bool secured) { }
     // The connection is about to close; nullopt when the peer closed it cleanly.
     // unreadData() is valid only in here.
-    virtual void onSocketWillDisconnectWithError(StreamSocket* sock, const std::optional<StreamSocketError>& error) { }
+    virtual void onSocketWillDisconnectWithError(
+        StreamSocket* sock, const std::optional<StreamSocketError>& error)
+    {
+    }
     // After the close, on a later pass of the run loop.
     virtual void onSocketDidDisconnect(StreamSocket* sock) { }
     // A listening socket accepted a connection. Keep `newSocket` to keep the
@@ -234,7 +236,14 @@ public:
     static QByteArray ZeroData();
 
 private:
-    enum EventKey { kEventOpened, kEventReadable, kEventWritable, kEventEncrypted, kEventError, kEventAccept };
+    enum EventKey {
+        kEventOpened,
+        kEventReadable,
+        kEventWritable,
+        kEventEncrypted,
+        kEventError,
+        kEventAccept
+    };
     class Server;
 
     StreamSocketDelegate* liveDelegate() const;
@@ -246,7 +255,8 @@ private:
     void cancelDeferred(platform::RunLoop::CallId& slot);
     void adoptAcceptedSocket(std::unique_ptr<QSslSocket> socket);
     void resumeAfterMove(bool noticePending, bool hadPendingEvents);
-    void startTimer(std::unique_ptr<platform::RunLoopTimer>& timer, double seconds, void (StreamSocket::*method)());
+    void startTimer(
+        std::unique_ptr<platform::RunLoopTimer>& timer, double seconds, void (StreamSocket::*method)());
     static void stopTimer(std::unique_ptr<platform::RunLoopTimer>& timer);
     void postDidDisconnect();
 

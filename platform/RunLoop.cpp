@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <cmath>
 
@@ -85,7 +84,7 @@ RunLoop* RunLoop::main()
     if (!gMainRunLoop) {
         QCoreApplication* app = QCoreApplication::instance();
         Q_ASSERT_X(app && QThread::currentThread() == app->thread(), "RunLoop::main",
-                   "the main run loop is first reached from the main thread");
+            "the main run loop is first reached from the main thread");
         current();
     }
     return gMainRunLoop;
@@ -111,7 +110,8 @@ void RunLoop::pushMode(RunLoopMode mode)
 void RunLoop::popMode(RunLoopMode mode)
 {
     assertThread();
-    Q_ASSERT_X(!modeStack_.empty() && modeStack_.back() == mode, "ModalSession", "sessions end in reverse order");
+    Q_ASSERT_X(
+        !modeStack_.empty() && modeStack_.back() == mode, "ModalSession", "sessions end in reverse order");
     if (!modeStack_.empty())
         modeStack_.pop_back();
     scheduleDrain();
@@ -127,8 +127,8 @@ RunLoop::CallId RunLoop::enqueue(Call call)
     return id;
 }
 
-RunLoop::CallId RunLoop::perform(RunLoopModes modes, std::function<void()> call, const void* owner,
-                                 QObject* context)
+RunLoop::CallId RunLoop::perform(
+    RunLoopModes modes, std::function<void()> call, const void* owner, QObject* context)
 {
     Call c;
     c.modes = modes;
@@ -170,7 +170,7 @@ bool RunLoop::hasPendingCalls(const void* owner) const
 bool RunLoop::hasPending(const void* owner, int coalesceKey) const
 {
     return std::any_of(calls_.begin(), calls_.end(),
-                       [&](const Call& c) { return c.owner == owner && c.coalesceKey == coalesceKey; });
+        [&](const Call& c) { return c.owner == owner && c.coalesceKey == coalesceKey; });
 }
 
 void RunLoop::resetForTesting()
@@ -205,9 +205,8 @@ void RunLoop::drain()
     const CallId boundary = nextId_;
     for (;;) {
         const RunLoopMode mode = currentMode();
-        auto it = std::find_if(calls_.begin(), calls_.end(), [&](const Call& c) {
-            return c.id < boundary && c.modes.contains(mode);
-        });
+        auto it = std::find_if(calls_.begin(), calls_.end(),
+            [&](const Call& c) { return c.id < boundary && c.modes.contains(mode); });
         if (it == calls_.end())
             break;
         Call c = std::move(*it);
@@ -218,7 +217,8 @@ void RunLoop::drain()
             c.call();
     }
     // What is left waits for a later pass, or for a mode change.
-    if (std::any_of(calls_.begin(), calls_.end(), [&](const Call& c) { return c.modes.contains(currentMode()); }))
+    if (std::any_of(
+            calls_.begin(), calls_.end(), [&](const Call& c) { return c.modes.contains(currentMode()); }))
         scheduleDrain();
 }
 
@@ -240,7 +240,7 @@ ModalSession::~ModalSession()
 // RunLoopTimer
 
 RunLoopTimer::RunLoopTimer(std::chrono::duration<double> interval, bool repeats, RunLoopModes modes,
-                           Callback callback, RunLoop* runLoop)
+    Callback callback, RunLoop* runLoop)
     : runLoop_(runLoop)
     , timer_(std::make_unique<QTimer>())
     , interval_(interval)
@@ -253,7 +253,8 @@ RunLoopTimer::RunLoopTimer(std::chrono::duration<double> interval, bool repeats,
     QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), [this] { onTimeout(); });
 }
 
-RunLoopTimer::RunLoopTimer(double seconds, bool repeats, RunLoopModes modes, Callback callback, RunLoop* runLoop)
+RunLoopTimer::RunLoopTimer(
+    double seconds, bool repeats, RunLoopModes modes, Callback callback, RunLoop* runLoop)
     : RunLoopTimer(std::chrono::duration<double>(seconds), repeats, modes, std::move(callback), runLoop)
 {
 }

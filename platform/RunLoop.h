@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -41,7 +40,10 @@ public:
 
     static constexpr RunLoopModes defaultMode() { return RunLoopMode::Default; }
     static constexpr RunLoopModes modalPanel() { return RunLoopMode::ModalPanel; }
-    static constexpr RunLoopModes common() { return RunLoopModes(RunLoopMode::Default) | RunLoopMode::ModalPanel; }
+    static constexpr RunLoopModes common()
+    {
+        return RunLoopModes(RunLoopMode::Default) | RunLoopMode::ModalPanel;
+    }
 
     // The set named by a list of mode names; names we don't know are skipped,
     // so the result may be empty.
@@ -85,7 +87,7 @@ public:
     // cancelAll; with a `context`, the call is dropped once it is destroyed.
     // Calls run in the order they were made.
     CallId perform(RunLoopModes modes, std::function<void()> call, const void* owner = nullptr,
-                   QObject* context = nullptr);
+        QObject* context = nullptr);
     void cancel(CallId id);
     // Cancels every deferred call aimed at `owner`.
     void cancelAll(const void* owner);
@@ -153,9 +155,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     RunLoopTimer(std::chrono::duration<double> interval, bool repeats, RunLoopModes modes, Callback callback,
-                 RunLoop* runLoop = RunLoop::current());
+        RunLoop* runLoop = RunLoop::current());
     RunLoopTimer(double seconds, bool repeats, RunLoopModes modes, Callback callback,
-                 RunLoop* runLoop = RunLoop::current());
+        RunLoop* runLoop = RunLoop::current());
     ~RunLoopTimer();
     RunLoopTimer(const RunLoopTimer&) = delete;
     RunLoopTimer& operator=(const RunLoopTimer&) = delete;
@@ -199,7 +201,8 @@ private:
 // source drops the events it still holds.
 class RunLoopSource {
 public:
-    explicit RunLoopSource(RunLoopModes modes = RunLoopModes::defaultMode(), RunLoop* runLoop = RunLoop::current());
+    explicit RunLoopSource(
+        RunLoopModes modes = RunLoopModes::defaultMode(), RunLoop* runLoop = RunLoop::current());
     ~RunLoopSource();
     RunLoopSource(const RunLoopSource&) = delete;
     RunLoopSource& operator=(const RunLoopSource&) = delete;

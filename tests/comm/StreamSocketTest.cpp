@@ -4,11 +4,10 @@
 #include "support/LoopbackSocketRecorder.h"
 #include "support/Spin.h"
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 
 using namespace std::chrono_literals;
@@ -219,7 +218,7 @@ TEST_F(StreamSocketTest, RequestsThatQueueNothing)
     EXPECT_EQ(StreamSocket::LFData(), "\n");
     EXPECT_EQ(StreamSocket::ZeroData(), QByteArray(1, '\0'));
     EXPECT_EQ(StreamSocketError::make(StreamSocketReadTimeoutError).localizedDescription,
-              "Read operation timed out");
+        "Read operation timed out");
     EXPECT_EQ(StreamSocketError::make(StreamSocketCFSocketError).domain, "StreamSocketErrorDomain");
 
     // Programming errors raise the named exception.
@@ -238,7 +237,8 @@ TEST_F(StreamSocketTest, RequestsThatQueueNothing)
         sock.connectToHost("127.0.0.1", server.port());
         ADD_FAILURE() << "no exception";
     } catch (const StreamSocketException& e) {
-        EXPECT_STREQ(e.what(), "Attempting to connect while connected or accepting connections. Disconnect first.");
+        EXPECT_STREQ(
+            e.what(), "Attempting to connect while connected or accepting connections. Disconnect first.");
     }
     EXPECT_THROW(sock.acceptOnPort(0), StreamSocketException);
 
@@ -320,7 +320,7 @@ TEST_F(StreamSocketTest, ReadAndWriteTimeouts)
     ASSERT_TRUE(rec.error.has_value());
     EXPECT_EQ(rec.error->code, StreamSocketReadTimeoutError);
     EXPECT_EQ(rec.events.mid(rec.events.size() - 3),
-              (QStringList { "partial 9", "willDisconnect", "didDisconnect" }));
+        (QStringList { "partial 9", "willDisconnect", "didDisconnect" }));
     EXPECT_TRUE(rec.reads.isEmpty());
 
     // A peer that reads nothing: the write cannot finish before its time-out.
@@ -417,7 +417,8 @@ TEST_F(StreamSocketTest, DisconnectAfterWritingAndDestroy)
     quiet->destroy();
     EXPECT_TRUE(quiet->isDestroyed());
     server.send("abc", 1);
-    ASSERT_TRUE(spinUntil([&] { return server.connection(1)->state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return server.connection(1)->state() == QAbstractSocket::UnconnectedState; }));
     spinFor(30ms);
     EXPECT_EQ(silent.events, before);
     EXPECT_FALSE(quiet->isConnected());
@@ -550,5 +551,4 @@ TEST_F(StreamSocketTest, ListensAcceptsAndTalks)
     ASSERT_TRUE(client2.connectToHost("127.0.0.1", dropping.localPort(), 5.0));
     client2.readDataWithTimeout(-1, 1);
     ASSERT_TRUE(spinUntil([&] { return clientRec2.didDisconnect; }));
-
 }

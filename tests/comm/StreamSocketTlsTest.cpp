@@ -1,5 +1,4 @@
 #include "comm/StreamSocket.h"
-
 #include "platform/TlsTrust.h"
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"
@@ -8,7 +7,6 @@
 
 #include <QSslSocket>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -25,9 +23,8 @@ namespace {
 // and get it all the same.
 QVariantMap lenientSettings()
 {
-    return { { kCFStreamSSLAllowsExpiredCertificates, true },
-             { kCFStreamSSLAllowsAnyRoot, true },
-             { kCFStreamSSLValidatesCertificateChain, false } };
+    return { { kCFStreamSSLAllowsExpiredCertificates, true }, { kCFStreamSSLAllowsAnyRoot, true },
+        { kCFStreamSSLValidatesCertificateChain, false } };
 }
 
 class StreamSocketTlsTest : public ::testing::Test {
@@ -57,7 +54,7 @@ protected:
 
     // Connects to a server that starts TLS at once with `identity`, and starts TLS.
     void connectTls(LoopbackServer& server, const testpki::Identity& identity, LoopbackSocketRecorder& rec,
-                    StreamSocket& sock, const QString& host, const QVariantMap& settings = lenientSettings())
+        StreamSocket& sock, const QString& host, const QVariantMap& settings = lenientSettings())
     {
         server.setIdentity(identity.certificate(), identity.privateKey());
         server.setImmediateTls(true);
@@ -95,14 +92,16 @@ TEST_F(StreamSocketTlsTest, UpgradesAtAPointOfTheStream)
     sock.writeData("secret", 5.0, 3);
     sock.readDataToLength(5, 5.0, 4);
     ASSERT_TRUE(spinUntil([&] { return rec.secured.has_value() || rec.willDisconnect; }));
-    ASSERT_EQ(rec.secured, std::optional<bool>(true)) << (rec.error ? rec.error->localizedDescription.toStdString() : "");
+    ASSERT_EQ(rec.secured, std::optional<bool>(true))
+        << (rec.error ? rec.error->localizedDescription.toStdString() : "");
     EXPECT_TRUE(server.isEncrypted());
     ASSERT_TRUE(server.waitForReceived(16));
     EXPECT_EQ(server.received(), "STARTTLS\r\nsecret");
     server.send("reply");
     ASSERT_TRUE(spinUntil([&] { return rec.reads.size() == 2; }));
     EXPECT_EQ(rec.reads, (QList<QByteArray> { "220 ready\r\n", "reply" }));
-    EXPECT_EQ(rec.events, (QStringList { "willConnect", "connect", "read 1", "write 2", "secure 1", "write 3", "read 4" }));
+    EXPECT_EQ(rec.events,
+        (QStringList { "willConnect", "connect", "read 1", "write 2", "secure 1", "write 3", "read 4" }));
     EXPECT_TRUE(server.tlsErrors().isEmpty());
 
     // A second upgrade of the same connection is refused.
@@ -179,8 +178,8 @@ TEST_F(StreamSocketTlsTest, RefusesUntrustedCertificateAndWrongHost)
 TEST_F(StreamSocketTlsTest, ServerSideUpgradeOnAnAcceptedSocket)
 {
     QVariantMap serverSettings { { kCFStreamSSLIsServer, true },
-                                 { kCFStreamSSLCertificates, pki->server.certificatePem },
-                                 { StreamSocketSSLPrivateKey, pki->server.privateKeyPem } };
+        { kCFStreamSSLCertificates, pki->server.certificatePem },
+        { StreamSocketSSLPrivateKey, pki->server.privateKeyPem } };
     LoopbackSocketRecorder listenerRec;
     LoopbackSocketRecorder acceptedRec;
     listenerRec.onAccept = [&](StreamSocket* s) {

@@ -5,10 +5,8 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -38,7 +36,8 @@ TEST_F(RunLoopTest, ModeNames)
     EXPECT_EQ(RunLoopModes::fromNames({ "NSModalPanelRunLoopMode" }), RunLoopModes::modalPanel());
     EXPECT_EQ(RunLoopModes::fromNames({ "kCFRunLoopCommonModes" }), RunLoopModes::common());
     EXPECT_EQ(RunLoopModes::fromNames({ "NSRunLoopCommonModes" }), RunLoopModes::common());
-    EXPECT_EQ(RunLoopModes::fromNames({ "NSDefaultRunLoopMode", "NSModalPanelRunLoopMode" }), RunLoopModes::common());
+    EXPECT_EQ(RunLoopModes::fromNames({ "NSDefaultRunLoopMode", "NSModalPanelRunLoopMode" }),
+        RunLoopModes::common());
     EXPECT_TRUE(RunLoopModes::fromNames({ "SomeOtherMode" }).isEmpty());
     EXPECT_TRUE(RunLoopModes::fromNames({}).isEmpty());
     EXPECT_EQ(RunLoopModes::common().names(), QStringList { "kCFRunLoopCommonModes" });
@@ -55,14 +54,20 @@ TEST_F(RunLoopTest, DeferredCallsRunLaterInOrderAndCanBeCancelled)
     QStringList log;
     int ownerA = 0;
     int ownerB = 0;
-    loop->perform(RunLoopModes::defaultMode(), [&] { log << "a1"; }, &ownerA);
-    const auto b1 = loop->perform(RunLoopModes::defaultMode(), [&] { log << "b1"; }, &ownerB);
-    loop->perform(RunLoopModes::common(), [&] {
-        log << "a2";
-        // Made during a pass: runs in a later one, still after what is queued.
-        loop->perform(RunLoopModes::defaultMode(), [&] { log << "nested"; });
-    }, &ownerA);
-    loop->perform(RunLoopModes::defaultMode(), [&] { log << "b2"; }, &ownerB);
+    loop->perform(
+        RunLoopModes::defaultMode(), [&] { log << "a1"; }, &ownerA);
+    const auto b1 = loop->perform(
+        RunLoopModes::defaultMode(), [&] { log << "b1"; }, &ownerB);
+    loop->perform(
+        RunLoopModes::common(),
+        [&] {
+            log << "a2";
+            // Made during a pass: runs in a later one, still after what is queued.
+            loop->perform(RunLoopModes::defaultMode(), [&] { log << "nested"; });
+        },
+        &ownerA);
+    loop->perform(
+        RunLoopModes::defaultMode(), [&] { log << "b2"; }, &ownerB);
     EXPECT_TRUE(log.isEmpty()); // never inside the caller
     EXPECT_TRUE(loop->hasPendingCalls(&ownerA));
 
@@ -71,8 +76,10 @@ TEST_F(RunLoopTest, DeferredCallsRunLaterInOrderAndCanBeCancelled)
     EXPECT_EQ(log, (QStringList { "a1", "a2", "b2", "nested" }));
 
     log.clear();
-    loop->perform(RunLoopModes::defaultMode(), [&] { log << "a"; }, &ownerA);
-    loop->perform(RunLoopModes::defaultMode(), [&] { log << "b"; }, &ownerB);
+    loop->perform(
+        RunLoopModes::defaultMode(), [&] { log << "a"; }, &ownerA);
+    loop->perform(
+        RunLoopModes::defaultMode(), [&] { log << "b"; }, &ownerB);
     loop->cancelAll(&ownerA);
     EXPECT_FALSE(loop->hasPendingCalls(&ownerA));
     ASSERT_TRUE(spinUntil([&] { return log.size() == 1; }));
@@ -81,7 +88,8 @@ TEST_F(RunLoopTest, DeferredCallsRunLaterInOrderAndCanBeCancelled)
     // A call bound to a context object is dropped once the object is gone.
     auto context = std::make_unique<QObject>();
     bool ran = false;
-    loop->perform(RunLoopModes::defaultMode(), [&] { ran = true; }, nullptr, context.get());
+    loop->perform(
+        RunLoopModes::defaultMode(), [&] { ran = true; }, nullptr, context.get());
     context.reset();
     spinFor(20ms);
     EXPECT_FALSE(ran);

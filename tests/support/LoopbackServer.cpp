@@ -3,7 +3,6 @@
 #include "support/Spin.h"
 
 #include <QSslConfiguration>
-
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>

@@ -7,7 +7,6 @@
 #include <QSslSocket>
 #include <QStringList>
 #include <QTcpServer>
-
 #include <memory>
 #include <vector>
 

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -85,7 +84,8 @@ public:
         events << QStringLiteral("secure %1").arg(ok);
         secured = ok;
     }
-    void onSocketWillDisconnectWithError(StreamSocket* sock, const std::optional<StreamSocketError>& e) override
+    void onSocketWillDisconnectWithError(
+        StreamSocket* sock, const std::optional<StreamSocketError>& e) override
     {
         events << "willDisconnect";
         willDisconnect = true;

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-
+#include <memory>
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/evp.h>
@@ -11,8 +11,6 @@
 #include <openssl/rand.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-
-#include <memory>
 
 namespace testpki {
 
@@ -51,11 +49,11 @@ bool addExtension(X509* cert, X509* issuer, int nid, const QByteArray& value)
 bool setName(X509_NAME* name, const QString& commonName)
 {
     const QByteArray cn = commonName.toUtf8();
-    return X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Lumora Test"),
-                                      -1, -1, 0)
+    return X509_NAME_add_entry_by_txt(
+               name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Lumora Test"), -1, -1, 0)
         == 1
-        && X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(cn.constData()),
-                                      -1, -1, 0)
+        && X509_NAME_add_entry_by_txt(
+               name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(cn.constData()), -1, -1, 0)
         == 1;
 }
 
@@ -71,7 +69,7 @@ QByteArray subjectAltNames(const QStringList& dnsNames, const QStringList& ipAdd
 
 // Builds and signs a certificate; `issuerCert`/`issuerKey` null means self-signed.
 Identity makeCertificate(const QString& commonName, bool isCa, const QStringList& dnsNames,
-                         const QStringList& ipAddresses, int validDays, X509* issuerCert, EVP_PKEY* issuerKey)
+    const QStringList& ipAddresses, int validDays, X509* issuerCert, EVP_PKEY* issuerKey)
 {
     Ptr<EVP_PKEY> key = makeKey();
     Ptr<X509> cert(X509_new());
@@ -136,7 +134,8 @@ Ptr<EVP_PKEY> readKey(const QByteArray& pem)
     return Ptr<EVP_PKEY>(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr) : nullptr);
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions, QString* error)
+bool writeFile(
+    const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions, QString* error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -165,15 +164,16 @@ Identity makeCertificateAuthority(const QString& commonName)
     return makeCertificate(commonName, true, {}, {}, 365, nullptr, nullptr);
 }
 
-Identity makeServerCertificate(const Identity& ca, const QStringList& dnsNames, const QStringList& ipAddresses,
-                               int validDays)
+Identity makeServerCertificate(
+    const Identity& ca, const QStringList& dnsNames, const QStringList& ipAddresses, int validDays)
 {
     Ptr<X509> caCert = readCert(ca.certificatePem);
     Ptr<EVP_PKEY> caKey = readKey(ca.privateKeyPem);
     if (!caCert || !caKey)
         return {};
-    const QString cn = dnsNames.isEmpty() ? (ipAddresses.isEmpty() ? QStringLiteral("server") : ipAddresses.first())
-                                          : dnsNames.first();
+    const QString cn = dnsNames.isEmpty()
+        ? (ipAddresses.isEmpty() ? QStringLiteral("server") : ipAddresses.first())
+        : dnsNames.first();
     return makeCertificate(cn, false, dnsNames, ipAddresses, validDays, caCert.get(), caKey.get());
 }
 
@@ -206,9 +206,9 @@ bool writePemFiles(const Identity& identity, const QString& folder, const QStrin
     }
     const QDir dir(folder);
     return writeFile(dir.filePath(baseName + QStringLiteral(".crt")), identity.certificatePem,
-                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther, error)
+               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther, error)
         && writeFile(dir.filePath(baseName + QStringLiteral(".key")), identity.privateKeyPem,
-                     QFile::ReadOwner | QFile::WriteOwner, error);
+            QFile::ReadOwner | QFile::WriteOwner, error);
 }
 
 } // namespace testpki

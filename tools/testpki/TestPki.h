@@ -24,13 +24,12 @@ Identity makeCertificateAuthority(const QString& commonName = QStringLiteral("Lu
 
 // A server certificate for the given DNS names and IP addresses, signed by `ca`.
 Identity makeServerCertificate(const Identity& ca,
-                               const QStringList& dnsNames = { QStringLiteral("localhost") },
-                               const QStringList& ipAddresses = { QStringLiteral("127.0.0.1") },
-                               int validDays = 30);
+    const QStringList& dnsNames = { QStringLiteral("localhost") },
+    const QStringList& ipAddresses = { QStringLiteral("127.0.0.1") }, int validDays = 30);
 
 // A self-signed server certificate that no CA vouches for.
 Identity makeSelfSignedServerCertificate(const QStringList& dnsNames = { QStringLiteral("localhost") },
-                                         const QStringList& ipAddresses = { QStringLiteral("127.0.0.1") });
+    const QStringList& ipAddresses = { QStringLiteral("127.0.0.1") });
 
 // A CA, a server certificate signed by it for 127.0.0.1 and localhost, and an
 // untrusted self-signed one for the same names.
@@ -43,7 +42,7 @@ TestPki makeTestPki();
 
 // Writes "<baseName>.crt" and "<baseName>.key" (PEM) into `folder`, making it
 // when needed; the key file is readable by the owner only.
-bool writePemFiles(const Identity& identity, const QString& folder, const QString& baseName,
-                   QString* error = nullptr);
+bool writePemFiles(
+    const Identity& identity, const QString& folder, const QString& baseName, QString* error = nullptr);
 
 } // namespace testpki
