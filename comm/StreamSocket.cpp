@@ -274,7 +274,7 @@ void StreamSocket::post(EventKey key, std::function<void()> handler, bool coales
 
 void StreamSocket::defer(RunLoop::CallId& slot, void (StreamSocket::*method)())
 {
-    if (slot != 0)
+    if (slot != 0 && runLoop_->isPending(slot))
         return;
     RunLoop::CallId* slotPtr = &slot;
     slot = runLoop_->perform(
@@ -313,7 +313,7 @@ void StreamSocket::stopTimer(std::unique_ptr<RunLoopTimer>& timer)
 
 void StreamSocket::postDidDisconnect()
 {
-    if (didDisconnectCall_ != 0)
+    if (didDisconnectCall_ != 0 && runLoop_->isPending(didDisconnectCall_))
         return;
     didDisconnectCall_ = runLoop_->perform(
         modes_,

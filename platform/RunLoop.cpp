@@ -167,6 +167,11 @@ bool RunLoop::hasPendingCalls(const void* owner) const
     return std::any_of(calls_.begin(), calls_.end(), [owner](const Call& c) { return c.owner == owner; });
 }
 
+bool RunLoop::isPending(CallId id) const
+{
+    return std::any_of(calls_.begin(), calls_.end(), [id](const Call& c) { return c.id == id; });
+}
+
 bool RunLoop::hasPending(const void* owner, int coalesceKey) const
 {
     return std::any_of(calls_.begin(), calls_.end(),
@@ -325,10 +330,10 @@ void RunLoopTimer::onTimeout()
     } else {
         scheduled_ = false;
     }
-    if (runLoop_->allows(modes_) && heldCall_ == 0) {
-        runCallback();
-        return;
-    }
+    if (heldCall_ != 0 && !runLoop_->isPending(heldCall_))
+        heldCall_ = 0; // the run loop was reset meanwhile
+    // The callback runs from the run loop's queue in the timer's modes, never
+    // inside Qt's timer event, so it may delete this timer.
     if (heldCall_ == 0) {
         std::weak_ptr<int> alive = alive_;
         heldCall_ = runLoop_->perform(

@@ -94,6 +94,7 @@ public:
     // Moves the pending calls of `owner` to other modes.
     void setModes(const void* owner, RunLoopModes modes);
     bool hasPendingCalls(const void* owner) const;
+    bool isPending(CallId id) const;
     std::size_t pendingCallCount() const { return calls_.size(); }
 
     // Back to the default mode with nothing pending (tests).
@@ -165,7 +166,7 @@ public:
     void start();
     void stop();
     // Scheduled, or due and held for its mode.
-    bool isActive() const { return scheduled_ || heldCall_ != 0; }
+    bool isActive() const { return scheduled_ || (heldCall_ != 0 && runLoop_->isPending(heldCall_)); }
     // Runs the callback now; a one-shot timer ends, a repeating one goes on.
     void fire();
 

@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 
+#include <QThread>
+
+#include <mutex>
+
 using namespace std::chrono_literals;
 using platform::ModalSession;
 using platform::RunLoop;
@@ -551,4 +555,50 @@ TEST_F(StreamSocketTest, ListensAcceptsAndTalks)
     ASSERT_TRUE(client2.connectToHost("127.0.0.1", dropping.localPort(), 5.0));
     client2.readDataWithTimeout(-1, 1);
     ASSERT_TRUE(spinUntil([&] { return clientRec2.didDisconnect; }));
+}
+
+TEST_F(StreamSocketTest, MovesToAnotherThreadsRunLoop)
+{
+    // A worker thread with its own event loop and run loop.
+    QThread worker;
+    worker.start();
+    QObject anchor;
+    anchor.moveToThread(&worker);
+    RunLoop* workerLoop = nullptr;
+    QMetaObject::invokeMethod(&anchor, [&] { workerLoop = RunLoop::current(); }, Qt::BlockingQueuedConnection);
+    ASSERT_NE(workerLoop, nullptr);
+    ASSERT_NE(workerLoop, RunLoop::current());
+
+    struct ThreadRecorder : StreamSocketDelegate {
+        std::mutex mutex;
+        QByteArray data;
+        QThread* thread = nullptr;
+        void onSocketDidReadData(StreamSocket*, const QByteArray& d, qint64) override
+        {
+            std::lock_guard lock(mutex);
+            data = d;
+            thread = QThread::currentThread();
+        }
+    } rec;
+    auto sock = std::make_unique<StreamSocket>(&rec);
+    ASSERT_TRUE(sock->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return sock->isConnected(); }));
+    ASSERT_TRUE(server.waitForConnections());
+    sock->readDataToData("\n", 5.0, 1);
+    ASSERT_TRUE(sock->moveToRunLoop(workerLoop));
+    EXPECT_EQ(sock->runLoop(), workerLoop);
+    server.send("on the worker\n");
+    ASSERT_TRUE(spinUntil([&] {
+        std::lock_guard lock(rec.mutex);
+        return !rec.data.isEmpty();
+    }));
+    {
+        std::lock_guard lock(rec.mutex);
+        EXPECT_EQ(rec.data, "on the worker\n");
+        EXPECT_EQ(rec.thread, &worker);
+    }
+    // From now on the socket belongs to the worker, and ends there.
+    QMetaObject::invokeMethod(&anchor, [&] { sock.reset(); }, Qt::BlockingQueuedConnection);
+    worker.quit();
+    ASSERT_TRUE(worker.wait(5000));
 }
