@@ -751,6 +751,10 @@ void StreamSocket::doBytesAvailable()
         return socket_->peek(count);
     };
     auto available = [this] { return partialReadBuffer_.size() + socket_->bytesAvailable(); };
+    // What one pass can take: the leftover bytes, else what the socket has.
+    auto sourceAvailable = [this] {
+        return partialReadBuffer_.isEmpty() ? socket_->bytesAvailable() : qint64(partialReadBuffer_.size());
+    };
 
     quint64 totalBytesRead = 0;
     bool done = false;
@@ -764,7 +768,7 @@ void StreamSocket::doBytesAvailable()
         qint64 want = 0;
         qint64 consume = 0;
         if (read->readAllAvailableData) {
-            want = std::min<qint64>(available(), kMaxReadLength - read->bytesDone);
+            want = std::min<qint64>(sourceAvailable(), kMaxReadLength - read->bytesDone);
             if (want <= 0)
                 break; // the rest goes to the next read
             consume = want;
@@ -772,7 +776,7 @@ void StreamSocket::doBytesAvailable()
             const QByteArray& term = *read->term;
             const qint64 limit
                 = read->maxLength >= 0 ? std::min(read->maxLength, kMaxReadLength) : kMaxReadLength;
-            want = std::min<qint64>(available(), limit - read->bytesDone);
+            want = std::min<qint64>(sourceAvailable(), limit - read->bytesDone);
             if (want <= 0) {
                 maxedOut = true;
                 break;
@@ -789,7 +793,7 @@ void StreamSocket::doBytesAvailable()
                 consume = fresh.size();
             }
         } else {
-            consume = std::min<qint64>(available(), read->maxLength - read->bytesDone);
+            consume = std::min<qint64>(sourceAvailable(), read->maxLength - read->bytesDone);
         }
         if (consume <= 0)
             break;

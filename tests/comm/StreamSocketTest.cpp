@@ -4,15 +4,13 @@
 #include "support/LoopbackSocketRecorder.h"
 #include "support/Spin.h"
 
+#include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-
-#include <QThread>
-
 #include <mutex>
+#include <netinet/in.h>
 
 using namespace std::chrono_literals;
 using platform::ModalSession;
@@ -565,7 +563,8 @@ TEST_F(StreamSocketTest, MovesToAnotherThreadsRunLoop)
     QObject anchor;
     anchor.moveToThread(&worker);
     RunLoop* workerLoop = nullptr;
-    QMetaObject::invokeMethod(&anchor, [&] { workerLoop = RunLoop::current(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &anchor, [&] { workerLoop = RunLoop::current(); }, Qt::BlockingQueuedConnection);
     ASSERT_NE(workerLoop, nullptr);
     ASSERT_NE(workerLoop, RunLoop::current());
 
@@ -598,7 +597,8 @@ TEST_F(StreamSocketTest, MovesToAnotherThreadsRunLoop)
         EXPECT_EQ(rec.thread, &worker);
     }
     // From now on the socket belongs to the worker, and ends there.
-    QMetaObject::invokeMethod(&anchor, [&] { sock.reset(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &anchor, [&] { sock.reset(); }, Qt::BlockingQueuedConnection);
     worker.quit();
     ASSERT_TRUE(worker.wait(5000));
 }

@@ -104,6 +104,13 @@ TEST_F(StreamSocketTlsTest, UpgradesAtAPointOfTheStream)
         (QStringList { "willConnect", "connect", "read 1", "write 2", "secure 1", "write 3", "read 4" }));
     EXPECT_TRUE(server.tlsErrors().isEmpty());
 
+    // A large write over TLS completes once every byte is out.
+    QByteArray big(1024 * 1024 + 3, 'z');
+    sock.writeData(big, 10.0, 5);
+    ASSERT_TRUE(spinUntil([&] { return rec.writeTags.contains(5); }, 20s));
+    ASSERT_TRUE(server.waitForReceived(16 + big.size()));
+    EXPECT_EQ(server.received().mid(16), big);
+
     // A second upgrade of the same connection is refused.
     sock.startTLS(lenientSettings());
     ASSERT_TRUE(spinUntil([&] { return rec.events.last() == "secure 0"; }));
