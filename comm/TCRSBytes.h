@@ -2,7 +2,6 @@
 
 #include <QtEndian>
 #include <QtGlobal>
-
 #include <cstring>
 
 // Little-endian integers and type codes of the record-set layout.

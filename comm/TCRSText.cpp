@@ -18,8 +18,7 @@ bool isDigit(char16_t c)
     return c >= '0' && c <= '9';
 }
 
-template <typename T>
-T saturating(double value)
+template <typename T> T saturating(double value)
 {
     if (std::isnan(value))
         return 0;
@@ -136,10 +135,14 @@ double doubleFromText(QStringView text)
 platform::TextEncoding textEncodingOf(qint32 encoding)
 {
     switch (encoding) {
-    case 0: return platform::TextEncoding::GB18030;
-    case 1: return platform::TextEncoding::UTF16LE;
-    case 2: return platform::TextEncoding::UTF8;
-    default: return platform::TextEncoding::ASCII;
+    case 0:
+        return platform::TextEncoding::GB18030;
+    case 1:
+        return platform::TextEncoding::UTF16LE;
+    case 2:
+        return platform::TextEncoding::UTF8;
+    default:
+        return platform::TextEncoding::ASCII;
     }
 }
 

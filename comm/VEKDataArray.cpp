@@ -3,12 +3,32 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 VEKDataArray::VEKDataArray(quint64 count, quint64 itemSize)
     : nItemSize(std::max<quint64>(itemSize, 1))
 {
     const quint64 maxItems = kMaxBytes / nItemSize;
     _buffer.resize(std::clamp<quint64>(count, 1, maxItems) * nItemSize);
+}
+
+VEKDataArray::VEKDataArray(VEKDataArray&& other) noexcept
+    : _buffer(std::move(other._buffer))
+    , mCount(std::exchange(other.mCount, 0))
+    , nItemSize(other.nItemSize)
+{
+    other._buffer.clear();
+}
+
+VEKDataArray& VEKDataArray::operator=(VEKDataArray&& other) noexcept
+{
+    if (this != &other) {
+        _buffer = std::move(other._buffer);
+        other._buffer.clear();
+        mCount = std::exchange(other.mCount, 0);
+        nItemSize = other.nItemSize;
+    }
+    return *this;
 }
 
 bool VEKDataArray::ensureCapacity(quint64 needed, quint64 added)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtGlobal>
-
 #include <cstdint>
 #include <vector>
 
@@ -16,9 +15,21 @@ public:
 
     // initWithCount:objCType: -- storage for `count` items of `itemSize` bytes.
     VEKDataArray(quint64 count, quint64 itemSize);
-    static VEKDataArray initWithCount(quint64 count, quint64 itemSize) { return VEKDataArray(count, itemSize); }
+    static VEKDataArray initWithCount(quint64 count, quint64 itemSize)
+    {
+        return VEKDataArray(count, itemSize);
+    }
     // initWithObjCType: -- room for 64 items.
-    static VEKDataArray initWithObjCType(quint64 itemSize) { return VEKDataArray(kDefaultCapacity, itemSize); }
+    static VEKDataArray initWithObjCType(quint64 itemSize)
+    {
+        return VEKDataArray(kDefaultCapacity, itemSize);
+    }
+
+    VEKDataArray(const VEKDataArray&) = default;
+    VEKDataArray& operator=(const VEKDataArray&) = default;
+    // A moved-from array is empty and usable.
+    VEKDataArray(VEKDataArray&& other) noexcept;
+    VEKDataArray& operator=(VEKDataArray&& other) noexcept;
 
     quint64 itemSize() const { return nItemSize; }
     quint64 count() const { return mCount; }

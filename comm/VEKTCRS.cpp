@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace tcrs;
 using platform::TextEncoding;
@@ -104,6 +105,40 @@ VEKTCRS::VEKTCRS(qint32 encoding)
     , nRsStringCoding_(encoding)
 {
     (void)kArchiveClassRegistered;
+}
+
+VEKTCRS::VEKTCRS(VEKTCRS&& other) noexcept
+    : fdsBuff_(std::move(other.fdsBuff_))
+    , recsBuff_(std::move(other.recsBuff_))
+    , dataBuff_(std::move(other.dataBuff_))
+{
+    takeFrom(other);
+}
+
+VEKTCRS& VEKTCRS::operator=(VEKTCRS&& other) noexcept
+{
+    if (this != &other) {
+        fdsBuff_ = std::move(other.fdsBuff_);
+        recsBuff_ = std::move(other.recsBuff_);
+        dataBuff_ = std::move(other.dataBuff_);
+        takeFrom(other);
+    }
+    return *this;
+}
+
+// The counts and info of a set whose stores were just moved here; the other
+// set is left empty, matching its emptied stores.
+void VEKTCRS::takeFrom(VEKTCRS& other) noexcept
+{
+    nAllFields_ = std::exchange(other.nAllFields_, 0);
+    nRecordSize_ = std::exchange(other.nRecordSize_, 0);
+    nAllRecords_ = std::exchange(other.nAllRecords_, 0);
+    nCurrRecord_ = std::exchange(other.nCurrRecord_, -1);
+    isDirty_ = std::exchange(other.isDirty_, false);
+    isUnistringInfo_ = std::exchange(other.isUnistringInfo_, false);
+    std::memcpy(szResInfo_, other.szResInfo_, sizeof szResInfo_);
+    std::memset(other.szResInfo_, 0, sizeof other.szResInfo_);
+    nRsStringCoding_ = other.nRsStringCoding_;
 }
 
 // ---------------------------------------------------------------------------
@@ -320,7 +355,7 @@ QByteArray VEKTCRS::writeLayout() const
 
     QByteArray out;
     out.reserve(16 + 12 * static_cast<qint64>(nAllFields_) + static_cast<qint64>(recsBuff_.count())
-                + info.size() + static_cast<qint64>(dataBuff_.count()));
+        + info.size() + static_cast<qint64>(dataBuff_.count()));
     appendInt32(out, nAllFields_);
     for (qint32 i = 0; i < nAllFields_; ++i) {
         const TCRSField* f = fieldPtr(i);
@@ -381,7 +416,8 @@ bool VEKTCRS::calculateRecordSize(qint32 start)
     if (size < 0 || size > kMaxBlockBytes || (nAllRecords_ > 0 && size != nRecordSize_))
         return false;
     if (running) {
-        qint64 offset = start > 0 ? static_cast<qint64>(fieldPtr(start - 1)->offset) + fieldPtr(start - 1)->length : 0;
+        qint64 offset
+            = start > 0 ? static_cast<qint64>(fieldPtr(start - 1)->offset) + fieldPtr(start - 1)->length : 0;
         for (qint32 i = start; i < nAllFields_; ++i) {
             auto* f = reinterpret_cast<TCRSField*>(fdsBuff_.objCAtIndex(static_cast<quint64>(i)));
             f->offset = static_cast<qint32>(offset);
@@ -416,7 +452,8 @@ bool VEKTCRS::shrinkData()
             const qint64 at = static_cast<qint64>(data.count());
             // Values shared by several records are copied once per record, so
             // the compacted block can outgrow the old one: keep the old then.
-            if (!data.appendBytes(value, static_cast<quint64>(length)) || ((length & 1) && !data.appendData(&zero)))
+            if (!data.appendBytes(value, static_cast<quint64>(length))
+                || ((length & 1) && !data.appendData(&zero)))
                 return false;
             writeInt32(slot, static_cast<qint32>(at));
         }
@@ -477,10 +514,21 @@ std::optional<TCRSField> VEKTCRS::fieldWithName(const QString& name) const
 
 qint32 VEKTCRS::indexOfFieldWithName(const QString& name) const
 {
+    // Names are ASCII: a name with any other character matches none. The
+    // comparison runs on the stored bytes, as every read by name starts here.
+    const qsizetype length = name.size();
+    const char16_t* wanted = reinterpret_cast<const char16_t*>(name.constData());
+    if (length > kNameMax)
+        return -1;
+    for (qsizetype k = 0; k < length; ++k)
+        if (wanted[k] == 0 || wanted[k] > 0x7F)
+            return -1;
     for (qint32 i = 0; i < nAllFields_; ++i) {
-        const TCRSField* f = fieldPtr(i);
-        const qint64 n = byteLength(f->name, sizeof f->name);
-        if (n == name.size() && QLatin1StringView(f->name, n) == name && isAsciiBytes(f->name, n))
+        const char* stored = fieldPtr(i)->name;
+        qsizetype k = 0;
+        while (k < length && static_cast<unsigned char>(stored[k]) == wanted[k])
+            ++k;
+        if (k == length && stored[length] == 0)
             return i;
     }
     return -1;
@@ -511,18 +559,23 @@ qint32 VEKTCRS::getLengthWithDataType(qint32 type)
 {
     switch (type) {
     case kTypeBool:
-    case kTypeInt8: return 1;
-    case kTypeInt16: return 2;
+    case kTypeInt8:
+        return 1;
+    case kTypeInt16:
+        return 2;
     case kTypeInt32:
     case kTypeFloat:
     case kTypeInt32B:
-    case kTypeInt32C: return 4;
+    case kTypeInt32C:
+        return 4;
     case kTypeInt64:
     case kTypeDouble:
     case kTypeText:
     case kTypeBytes:
-    case kTypeUnicode: return 8;
-    default: return 0;
+    case kTypeUnicode:
+        return 8;
+    default:
+        return 0;
     }
 }
 
@@ -774,13 +827,18 @@ QString VEKTCRS::cellText(const Cell& cell) const
     case kTypeInt32B:
     case kTypeInt32C:
         return cell.data ? QString::number(cellInt64(cell, true)) : QString();
-    case kTypeInt64: return cell.data ? QString::number(cellInt64(cell, false)) : QString();
+    case kTypeInt64:
+        return cell.data ? QString::number(cellInt64(cell, false)) : QString();
     case kTypeFloat:
-    case kTypeDouble: return cell.data ? QString::asprintf("%.3f", cellDouble(cell)) : QString();
+    case kTypeDouble:
+        return cell.data ? QString::number(cellDouble(cell), 'f', 3) : QString();
     case kTypeText:
-    case kTypeUnicode: return textOf(cell.data, cell.length);
-    case kTypeBytes: return QStringLiteral("Array");
-    default: return QString();
+    case kTypeUnicode:
+        return textOf(cell.data, cell.length);
+    case kTypeBytes:
+        return QStringLiteral("Array");
+    default:
+        return QString();
     }
 }
 
@@ -792,11 +850,14 @@ qint64 VEKTCRS::cellInt64(const Cell& cell, bool narrow) const
     const qint32 length = cell.data ? cell.length : 0;
     switch (cell.field->type) {
     case kTypeBool:
-    case kTypeInt8: return readSigned(cell.data, length, 1);
-    case kTypeInt16: return readSigned(cell.data, length, 2);
+    case kTypeInt8:
+        return readSigned(cell.data, length, 1);
+    case kTypeInt16:
+        return readSigned(cell.data, length, 2);
     case kTypeInt32:
     case kTypeInt32B:
-    case kTypeInt32C: return readSigned(cell.data, length, 4);
+    case kTypeInt32C:
+        return readSigned(cell.data, length, 4);
     case kTypeInt64: {
         const qint64 v = readSigned(cell.data, length, 8);
         return narrow ? static_cast<qint32>(static_cast<quint32>(v)) : v;
@@ -814,8 +875,10 @@ qint64 VEKTCRS::cellInt64(const Cell& cell, bool narrow) const
         const QString text = textOf(cell.data, cell.length);
         return narrow ? int32FromText(text) : int64FromText(text);
     }
-    case kTypeBytes: return std::max(cell.length, 0);
-    default: return 0;
+    case kTypeBytes:
+        return std::max(cell.length, 0);
+    default:
+        return 0;
     }
 }
 
@@ -825,11 +888,15 @@ double VEKTCRS::cellDouble(const Cell& cell) const
         return 0.0;
     const qint32 length = cell.data ? cell.length : 0;
     switch (cell.field->type) {
-    case kTypeFloat: return readSingle(cell.data, length);
-    case kTypeDouble: return readDouble(cell.data, length);
+    case kTypeFloat:
+        return readSingle(cell.data, length);
+    case kTypeDouble:
+        return readDouble(cell.data, length);
     case kTypeText:
-    case kTypeUnicode: return doubleFromText(textOf(cell.data, cell.length));
-    default: return static_cast<double>(cellInt64(cell, false));
+    case kTypeUnicode:
+        return doubleFromText(textOf(cell.data, cell.length));
+    default:
+        return static_cast<double>(cellInt64(cell, false));
     }
 }
 

@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <functional>
 #include <optional>
 #include <vector>
@@ -23,7 +22,8 @@ struct TCRSField {
 };
 
 // Compares two records' values of a field; negative, 0 or positive.
-using TCRSCompareFunction = std::function<int(QByteArrayView value, QByteArrayView other, const TCRSField& field)>;
+using TCRSCompareFunction
+    = std::function<int(QByteArrayView value, QByteArrayView other, const TCRSField& field)>;
 // Tells whether a record's value of a field passes.
 using TCRSFilterFunction = std::function<bool(QByteArrayView value, const TCRSField& field)>;
 
@@ -46,8 +46,9 @@ public:
     explicit VEKTCRS(qint32 encoding = 0);
     VEKTCRS(const VEKTCRS&) = default;
     VEKTCRS& operator=(const VEKTCRS&) = default;
-    VEKTCRS(VEKTCRS&&) noexcept = default;
-    VEKTCRS& operator=(VEKTCRS&&) noexcept = default;
+    // A moved-from set is empty and usable.
+    VEKTCRS(VEKTCRS&& other) noexcept;
+    VEKTCRS& operator=(VEKTCRS&& other) noexcept;
     ~VEKTCRS() override = default;
 
     // One-field, one-record info sets ("ER_Int", "ER_Double", "ER_String").
@@ -210,6 +211,7 @@ private:
     bool storeInteger(qint32 fieldIndex, qint64 value);
     bool storeFloating(qint32 fieldIndex, double value);
     bool copyRecordInto(VEKTCRS& target, qint32 record) const;
+    void takeFrom(VEKTCRS& other) noexcept;
     VEKTCRS emptyWithFields() const;
 
     qint32 nAllFields_ = 0;

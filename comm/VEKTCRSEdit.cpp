@@ -4,7 +4,6 @@
 #include "comm/VEKTCRS.h"
 
 #include <QDebug>
-
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -33,8 +32,7 @@ TCRSField namedField(const char* name, qint32 type)
 // A stable bottom-up merge sort of record indices. It never reads outside its
 // arrays whatever the comparison answers, which a caller's function may not
 // keep consistent.
-template <typename Compare>
-std::vector<qint32> sortedOrder(qint32 count, Compare compare)
+template <typename Compare> std::vector<qint32> sortedOrder(qint32 count, Compare compare)
 {
     std::vector<qint32> order(static_cast<size_t>(count));
     std::iota(order.begin(), order.end(), 0);
@@ -67,11 +65,15 @@ int sign(qint64 v)
 int VEKTCRS::compareKeys(const SortKey& a, const SortKey& b)
 {
     switch (a.kind) {
-    case SortKey::Integer: return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
+    case SortKey::Integer:
+        return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
     // A NaN compares equal to everything.
-    case SortKey::Floating: return a.floating < b.floating ? -1 : (a.floating > b.floating ? 1 : 0);
-    case SortKey::Text: return sign(QString::compare(a.text, b.text, Qt::CaseSensitive));
-    case SortKey::None: break;
+    case SortKey::Floating:
+        return a.floating < b.floating ? -1 : (a.floating > b.floating ? 1 : 0);
+    case SortKey::Text:
+        return sign(QString::compare(a.text, b.text, Qt::CaseSensitive));
+    case SortKey::None:
+        break;
     }
     return 0;
 }
@@ -274,13 +276,13 @@ bool VEKTCRS::deleteRecordAtIndex(qint32 index)
     if (bytes && dataBuff_.count() > 0) {
         for (qint32 i = 0; i < nAllFields_; ++i) {
             const TCRSField* f = fieldPtr(i);
-            if (isVariableType(f->type) && f->offset >= 0 && static_cast<qint64>(f->offset) + 8 <= nRecordSize_
-                && readInt32(bytes + f->offset + 4) > 0)
+            if (isVariableType(f->type) && f->offset >= 0
+                && static_cast<qint64>(f->offset) + 8 <= nRecordSize_ && readInt32(bytes + f->offset + 4) > 0)
                 isDirty_ = true;
         }
     }
     recsBuff_.removeobjCInRange(static_cast<quint64>(record) * static_cast<quint64>(nRecordSize_),
-                                static_cast<quint64>(nRecordSize_));
+        static_cast<quint64>(nRecordSize_));
     --nAllRecords_;
     if (nAllRecords_ == 0)
         nCurrRecord_ = -1;
@@ -316,7 +318,8 @@ bool VEKTCRS::updateFieldWithByte(qint32 fieldIndex, const char* bytes, qint32 l
     if (at + padded > kMaxBlockBytes)
         return false;
     const char zero = 0;
-    if (!dataBuff_.appendBytes(bytes, static_cast<quint64>(length)) || ((length & 1) && !dataBuff_.appendData(&zero)))
+    if (!dataBuff_.appendBytes(bytes, static_cast<quint64>(length))
+        || ((length & 1) && !dataBuff_.appendData(&zero)))
         return false;
     if (readInt32(slot + 4) > 0)
         isDirty_ = true;
@@ -339,8 +342,12 @@ bool VEKTCRS::storeInteger(qint32 fieldIndex, qint64 value)
         return false;
     char bytes[8];
     switch (f->type) {
-    case kTypeBool: bytes[0] = value != 0 ? 1 : 0; return updateFieldWithByte(fieldIndex, bytes, 1, -1);
-    case kTypeInt8: bytes[0] = static_cast<char>(value & 0xFF); return updateFieldWithByte(fieldIndex, bytes, 1, -1);
+    case kTypeBool:
+        bytes[0] = value != 0 ? 1 : 0;
+        return updateFieldWithByte(fieldIndex, bytes, 1, -1);
+    case kTypeInt8:
+        bytes[0] = static_cast<char>(value & 0xFF);
+        return updateFieldWithByte(fieldIndex, bytes, 1, -1);
     case kTypeInt16:
         qToLittleEndian<quint16>(static_cast<quint16>(value), bytes);
         return updateFieldWithByte(fieldIndex, bytes, 2, -1);
@@ -353,8 +360,10 @@ bool VEKTCRS::storeInteger(qint32 fieldIndex, qint64 value)
         qToLittleEndian<quint64>(static_cast<quint64>(value), bytes);
         return updateFieldWithByte(fieldIndex, bytes, 8, -1);
     case kTypeFloat:
-    case kTypeDouble: return storeFloating(fieldIndex, static_cast<double>(value));
-    default: return false;
+    case kTypeDouble:
+        return storeFloating(fieldIndex, static_cast<double>(value));
+    default:
+        return false;
     }
 }
 
@@ -365,14 +374,20 @@ bool VEKTCRS::storeFloating(qint32 fieldIndex, double value)
         return false;
     char bytes[8];
     switch (f->type) {
-    case kTypeBool: bytes[0] = value != 0 ? 1 : 0; return updateFieldWithByte(fieldIndex, bytes, 1, -1);
+    case kTypeBool:
+        bytes[0] = value != 0 ? 1 : 0;
+        return updateFieldWithByte(fieldIndex, bytes, 1, -1);
     // Truncated toward zero, saturating at the width's limits.
-    case kTypeInt8: return storeInteger(fieldIndex, saturatingInt8(value));
-    case kTypeInt16: return storeInteger(fieldIndex, saturatingInt16(value));
+    case kTypeInt8:
+        return storeInteger(fieldIndex, saturatingInt8(value));
+    case kTypeInt16:
+        return storeInteger(fieldIndex, saturatingInt16(value));
     case kTypeInt32:
     case kTypeInt32B:
-    case kTypeInt32C: return storeInteger(fieldIndex, saturatingInt32(value));
-    case kTypeInt64: return storeInteger(fieldIndex, saturatingInt64(value));
+    case kTypeInt32C:
+        return storeInteger(fieldIndex, saturatingInt32(value));
+    case kTypeInt64:
+        return storeInteger(fieldIndex, saturatingInt64(value));
     case kTypeFloat: {
         const float single = toSingle(value);
         quint32 raw;
@@ -386,7 +401,8 @@ bool VEKTCRS::storeFloating(qint32 fieldIndex, double value)
         qToLittleEndian<quint64>(raw, bytes);
         return updateFieldWithByte(fieldIndex, bytes, 8, -1);
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -416,17 +432,21 @@ bool VEKTCRS::updateFieldWithString(qint32 fieldIndex, const QString& text)
     case kTypeInt16:
     case kTypeInt32:
     case kTypeInt32B:
-    case kTypeInt32C: return storeInteger(fieldIndex, int32FromText(text));
-    case kTypeInt64: return storeInteger(fieldIndex, int64FromText(text));
+    case kTypeInt32C:
+        return storeInteger(fieldIndex, int32FromText(text));
+    case kTypeInt64:
+        return storeInteger(fieldIndex, int64FromText(text));
     case kTypeFloat:
-    case kTypeDouble: return storeFloating(fieldIndex, doubleFromText(text));
+    case kTypeDouble:
+        return storeFloating(fieldIndex, doubleFromText(text));
     case kTypeText:
     case kTypeUnicode: {
         // Stored in the set's encoding, which is how every text read decodes it.
         const auto bytes = platform::encodeText(text, textEncodingOf(nRsStringCoding_));
         return bytes && updateFieldWithData(fieldIndex, *bytes);
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -473,7 +493,8 @@ bool VEKTCRS::reverseData()
 
 bool VEKTCRS::mergeTCRS(const VEKTCRS* other, bool surface)
 {
-    if (!other || other->nRecordSize_ != nRecordSize_ || other->nAllFields_ != nAllFields_ || nAllFields_ == 0)
+    if (!other || other->nRecordSize_ != nRecordSize_ || other->nAllFields_ != nAllFields_
+        || nAllFields_ == 0)
         return false;
     const TCRSField* mine = fieldPtr(0);
     const TCRSField* theirs = other->fieldPtr(0);
@@ -579,7 +600,8 @@ VEKTCRS::SortKey VEKTCRS::sortKey(qint32 record, const TCRSField& field) const
         key.kind = SortKey::Text;
         key.text = decodeBytes(value, available, TextEncoding::UTF8);
         break;
-    default: break;
+    default:
+        break;
     }
     return key;
 }
@@ -624,7 +646,8 @@ void VEKTCRS::sortByField(qint32 fieldIndex, bool asc)
 {
     const TCRSField* f = fieldPtr(fieldIndex);
     const qint64 size = nRecordSize_;
-    if (!f || nAllRecords_ < 2 || static_cast<qint64>(recsBuff_.count()) != nAllRecords_ * size)
+    // Records without bytes are all alike: there is nothing to reorder.
+    if (!f || nAllRecords_ < 2 || size <= 0 || static_cast<qint64>(recsBuff_.count()) != nAllRecords_ * size)
         return;
     std::vector<SortKey> keys;
     keys.reserve(static_cast<size_t>(nAllRecords_));
@@ -641,7 +664,8 @@ void VEKTCRS::sortWithFieldAtIndex(qint32 fieldIndex, const TCRSCompareFunction&
 {
     const TCRSField* f = fieldPtr(fieldIndex);
     const qint64 size = nRecordSize_;
-    if (!f || !function || nAllRecords_ < 2 || static_cast<qint64>(recsBuff_.count()) != nAllRecords_ * size)
+    if (!f || !function || nAllRecords_ < 2 || size <= 0
+        || static_cast<qint64>(recsBuff_.count()) != nAllRecords_ * size)
         return;
     const TCRSField field = *f;
     std::vector<QByteArrayView> values;
@@ -753,8 +777,7 @@ void VEKTCRS::registerArchiveClass()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        platform::registerArchivableClass(
-            QStringLiteral("VEKTCRS"),
+        platform::registerArchivableClass(QStringLiteral("VEKTCRS"),
             [](const platform::KeyedUnarchiver& coder) -> std::unique_ptr<platform::Archivable> {
                 std::optional<VEKTCRS> set = initWithCoder(coder);
                 if (!set)

@@ -2,13 +2,11 @@
 #include "comm/VEKDataArray.h"
 #include "comm/VEKTCRS.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
-
 #include <cmath>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace {
@@ -69,7 +67,8 @@ VEKTCRS everyType(qint32 encoding)
     const qint32 types[] = { 1, 2, 3, 4, 5, 6, 7, 9, 14, 101, 102, 103, 42 };
     for (qint32 t : types) {
         const QByteArray name = "f" + QByteArray::number(t);
-        EXPECT_TRUE(set.addField(field(name.constData(), t, enc("描述", te) + QByteArray::number(t), coding)));
+        EXPECT_TRUE(
+            set.addField(field(name.constData(), t, enc("描述", te) + QByteArray::number(t), coding)));
     }
     for (int r = 0; r < 3; ++r) {
         EXPECT_TRUE(set.appendRecord());
@@ -135,6 +134,7 @@ TEST(VEKTCRSLayout, WritesAKnownSetByteForByte)
     ASSERT_TRUE(set.updateFieldWithInt(1, -1));
     ASSERT_TRUE(set.updateFieldWithDouble(2, 0.25));
 
+    // clang-format off
     const unsigned char expected[] = {
         3, 0, 0, 0, // fields
         9, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, // code: type, length, offset
@@ -151,6 +151,7 @@ TEST(VEKTCRSLayout, WritesAKnownSetByteForByte)
         10, 0, 0, 0, // data length
         '6', '0', '0', '0', '0', '0', 'a', 'b', 'c', 0, //
     };
+    // clang-format on
     const QByteArray want(reinterpret_cast<const char*>(expected), sizeof expected);
     EXPECT_EQ(set.exportSize(), want.size());
     EXPECT_EQ(set.exportData().toHex(' '), want.toHex(' '));
@@ -257,8 +258,9 @@ TEST(VEKTCRSLayout, ReadsTheNotableShapes)
     // Names and descriptions: a name without description, a cut name, a cut description.
     const QByteArray longName(70, 'n');
     const QByteArray longDesc(200, 'd');
-    const QByteArray info = QByteArray("0ok") + QByteArray(2, '\0') + "abc" + QByteArray(2, '\0') + longName + "|0"
-        + longDesc + QByteArray(2, '\0') + "uni|1" + QByteArray("\x2D\x4E\x87\x65", 4);
+    const QByteArray info = QByteArray("0ok") + QByteArray(2, '\0') + "abc" + QByteArray(2, '\0') + longName
+        + "|0" + longDesc + QByteArray(2, '\0') + "uni|1" + QByteArray("\x2D\x4E\x87\x65", 4);
+    // clang-format off
     const QByteArray threeFields = Raw()
                                        .i32(3)
                                        .i32(4).i32(4).i32(0)
@@ -269,6 +271,7 @@ TEST(VEKTCRSLayout, ReadsTheNotableShapes)
                                        .raw(info)
                                        .i32(0)
                                        .bytes;
+    // clang-format on
     sets = parse(threeFields, 1);
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_TRUE(sets[0].isOkInfo());
@@ -285,9 +288,10 @@ TEST(VEKTCRSLayout, ReadsTheNotableShapes)
     // An info block naming more fields than there are is refused.
     const QByteArray tooMany = QByteArray("0") + QByteArray(2, '\0') + "a" + QByteArray(2, '\0') + "b";
     EXPECT_TRUE(parse(Raw().i32(1).i32(4).i32(4).i32(0).i32(0).i32(7).raw(tooMany).i32(0).bytes).empty());
-    EXPECT_EQ(parse(Raw().i32(2).i32(4).i32(4).i32(0).i32(4).i32(4).i32(4).i32(0).i32(7).raw(tooMany).i32(0).bytes)
-                  .size(),
-              1u);
+    EXPECT_EQ(
+        parse(Raw().i32(2).i32(4).i32(4).i32(0).i32(4).i32(4).i32(4).i32(0).i32(7).raw(tooMany).i32(0).bytes)
+            .size(),
+        1u);
 }
 
 TEST(VEKTCRSLayout, RefusesTruncatedAndCorruptSets)
@@ -332,8 +336,8 @@ TEST(VEKTCRSLayout, RefusesTruncatedAndCorruptSets)
     }
 
     // Hand-made corruptions of one int field + one text field, one record.
-    const auto build = [](qint32 f, qint32 t1, qint32 l1, qint32 o1, qint32 t2, qint32 l2, qint32 o2, qint32 r,
-                          QByteArray records, qint32 n, qint32 d, QByteArray data) {
+    const auto build = [](qint32 f, qint32 t1, qint32 l1, qint32 o1, qint32 t2, qint32 l2, qint32 o2,
+                           qint32 r, QByteArray records, qint32 n, qint32 d, QByteArray data) {
         Raw raw;
         raw.i32(f);
         if (f >= 1)
@@ -354,23 +358,32 @@ TEST(VEKTCRSLayout, RefusesTruncatedAndCorruptSets)
     EXPECT_TRUE(parse(build(2, 4, -4, 0, 9, 8, 4, 1, rec, 1, 4, abc)).empty()); // negative length
     EXPECT_TRUE(parse(build(2, 4, 4, -4, 9, 8, 4, 1, rec, 1, 4, abc)).empty()); // negative offset
     EXPECT_TRUE(parse(build(2, 4, 4, 10, 9, 8, 4, 1, rec, 1, 4, abc)).empty()); // field past the record
-    EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 4, 4, 1, rec.left(8), 1, 4, abc)).empty()); // text slot not 8 bytes
+    EXPECT_TRUE(
+        parse(build(2, 4, 4, 0, 9, 4, 4, 1, rec.left(8), 1, 4, abc)).empty()); // text slot not 8 bytes
     EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, rec, -1, 4, abc)).empty()); // negative info length
     EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, rec, 1, -4, abc)).empty()); // negative data length
     EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, rec, 1, 40, abc)).empty()); // data beyond the bytes
     EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, rec, 1, 2, "ab")).empty()); // value past the data block
     EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, Raw().i32(42).i32(-1).i32(3).bytes, 1, 4, abc)).empty());
-    EXPECT_TRUE(parse(build(2, 4, 4, 0, 9, 8, 4, 1, Raw().i32(42).i32(0x7FFFFFFF).i32(3).bytes, 1, 4, abc))
-                    .empty());
+    EXPECT_TRUE(
+        parse(build(2, 4, 4, 0, 9, 8, 4, 1, Raw().i32(42).i32(0x7FFFFFFF).i32(3).bytes, 1, 4, abc)).empty());
     // A negative value length is a missing value, not an error.
     auto sets = parse(build(2, 4, 4, 0, 9, 8, 4, 1, Raw().i32(42).i32(-9).i32(-3).bytes, 1, 4, abc));
     ASSERT_EQ(sets.size(), 1u);
     sets[0].fetchFirst();
     EXPECT_EQ(sets[0].toStringAtIndex(1), "");
     // Blocks above 16 MiB are refused without being read.
-    EXPECT_TRUE(parse(Raw().i32(0).i32(0).i32(0).i32(16 * 1024 * 1024 + 1).bytes + QByteArray(16 * 1024 * 1024 + 1, 'x'))
+    EXPECT_TRUE(parse(
+        Raw().i32(0).i32(0).i32(0).i32(16 * 1024 * 1024 + 1).bytes + QByteArray(16 * 1024 * 1024 + 1, 'x'))
                     .empty());
-    EXPECT_TRUE(parse(Raw().i32(0).i32(16 * 1024 * 1024 + 1).i32(0).i32(0).bytes).empty()); // empty records too
+    EXPECT_TRUE(
+        parse(Raw().i32(0).i32(16 * 1024 * 1024 + 1).i32(0).i32(0).bytes).empty()); // empty records too
+    // Up to that many empty records need no bytes; sorting them changes nothing.
+    auto many = parse(Raw().i32(0).i32(16 * 1024 * 1024).i32(0).i32(0).bytes);
+    ASSERT_EQ(many.size(), 1u);
+    EXPECT_EQ(many[0].rowsAffected(), 16 * 1024 * 1024);
+    EXPECT_EQ(many[0].exportSize(), 17);
+    EXPECT_FALSE(many[0].appendRecord());
 }
 
 TEST(VEKTCRSLayout, DataArrayGrowsRemovesAndCaps)
