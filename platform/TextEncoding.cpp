@@ -30,6 +30,22 @@ QStringEncoder makeEncoder(TextEncoding encoding)
     return QStringEncoder(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
 }
 
+// Making an ICU converter is far dearer than decoding a short field, and
+// replies hold thousands of them, so each thread keeps one per encoding.
+QStringDecoder& cachedDecoder(TextEncoding encoding)
+{
+    thread_local QStringDecoder decoders[] = { makeDecoder(TextEncoding::GB18030), makeDecoder(TextEncoding::UTF16LE),
+        makeDecoder(TextEncoding::UTF8), makeDecoder(TextEncoding::ASCII) };
+    QStringDecoder& decoder = decoders[static_cast<int>(encoding)];
+    // resetState() leaves the error count of some converters as it was, so a
+    // converter that saw an error is replaced.
+    if (decoder.hasError())
+        decoder = makeDecoder(encoding);
+    else
+        decoder.resetState();
+    return decoder;
+}
+
 bool isAscii(QByteArrayView bytes)
 {
     for (char c : bytes)
@@ -46,7 +62,7 @@ std::optional<QString> decodeText(QByteArrayView bytes, TextEncoding encoding)
         return std::nullopt;
     if (encoding == TextEncoding::UTF16LE && bytes.size() % 2 != 0)
         return std::nullopt;
-    QStringDecoder decoder = makeDecoder(encoding);
+    QStringDecoder& decoder = cachedDecoder(encoding);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
@@ -57,8 +73,7 @@ QString decodeTextLossy(QByteArrayView bytes, TextEncoding encoding)
 {
     if (encoding == TextEncoding::UTF16LE && bytes.size() % 2 != 0)
         bytes = bytes.first(bytes.size() - 1);
-    QStringDecoder decoder = makeDecoder(encoding);
-    QString text = decoder.decode(bytes);
+    QString text = cachedDecoder(encoding).decode(bytes);
     if (encoding == TextEncoding::ASCII) {
         for (QChar& c : text)
             if (c.unicode() > 0x7F)

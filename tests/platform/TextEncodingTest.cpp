@@ -45,3 +45,11 @@ TEST(KeyedArchive, RoundTripsValuesAndRefusesGarbage)
     EXPECT_FALSE(platform::KeyedUnarchiver::fromData(data.left(data.size() - 3)));
     EXPECT_EQ(platform::unarchiveObject(data), nullptr); // class not registered
 }
+
+TEST(TextEncoding, AnErrorDoesNotStickToTheNextDecode)
+{
+    EXPECT_FALSE(platform::decodeText("\x81\x20", TextEncoding::GB18030));
+    EXPECT_EQ(platform::decodeText("abc", TextEncoding::GB18030), QString("abc"));
+    EXPECT_FALSE(platform::decodeText("\xC3", TextEncoding::UTF8));
+    EXPECT_EQ(platform::decodeText("ok", TextEncoding::UTF8), QString("ok"));
+}
