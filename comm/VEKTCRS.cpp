@@ -1,0 +1,887 @@
+#include "comm/VEKTCRS.h"
+
+#include "comm/TCRSBytes.h"
+#include "comm/TCRSText.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace tcrs;
+using platform::TextEncoding;
+
+struct VEKTCRS::Cell {
+    const TCRSField* field = nullptr;
+    const char* data = nullptr;
+    qint32 length = 0;
+};
+
+namespace {
+
+constexpr qint64 kNameMax = 63;
+constexpr qint64 kTextMax = 126;
+
+// Bytes up to the first zero byte, at most `max`.
+qint64 byteLength(const char* text, qint64 max)
+{
+    const void* zero = std::memchr(text, 0, static_cast<size_t>(max));
+    return zero ? static_cast<const char*>(zero) - text : max;
+}
+
+// Bytes of the 16-bit units up to the first zero unit, at most `max` bytes.
+qint64 unitLength(const char* text, qint64 max)
+{
+    qint64 i = 0;
+    for (; i + 1 < max; i += 2) {
+        if (text[i] == 0 && text[i + 1] == 0)
+            return i;
+    }
+    return i;
+}
+
+void storeCut(char* dst, size_t capacity, qint64 max, const uint8_t* src, qint64 n)
+{
+    std::memset(dst, 0, capacity);
+    if (n > 0)
+        std::memcpy(dst, src, static_cast<size_t>(std::min(n, max)));
+}
+
+// The code a field description gets when its flag says Unicode: the set's
+// encoding, kept off 255, which marks a description that is not Unicode.
+quint8 unicodeCoding(qint32 encoding)
+{
+    return encoding >= 0 && encoding < 255 ? static_cast<quint8>(encoding) : 3;
+}
+
+bool descIsUnicode(const TCRSField& f)
+{
+    return f.coding != 0 && f.coding != 255;
+}
+
+qint64 descBytes(const TCRSField& f)
+{
+    return descIsUnicode(f) ? unitLength(f.desc, sizeof f.desc) : byteLength(f.desc, sizeof f.desc);
+}
+
+bool hasDesc(const TCRSField& f)
+{
+    return f.desc[0] != 0 || (descIsUnicode(f) && f.desc[1] != 0);
+}
+
+void appendInt32(QByteArray& out, qint32 value)
+{
+    char bytes[4];
+    writeInt32(bytes, value);
+    out.append(bytes, 4);
+}
+
+// Two zero bytes followed by a non-zero byte end a text entry. Answers the
+// end of the text at or after `from` and where the next entry starts, or -1
+// as the start when the text runs to the end of the block.
+std::pair<qint64, qint64> scanText(const uint8_t* b, qint64 n, qint64 from)
+{
+    for (qint64 i = from; i + 2 < n; ++i) {
+        if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] != 0)
+            return { i, i + 2 };
+    }
+    return { std::max(from, n), -1 };
+}
+
+bool flagIsUnicode(uint8_t flag)
+{
+    return flag != '0' && flag != 0;
+}
+
+} // namespace
+
+// The class must be known to platform::unarchiveObject in every program that
+// links it; registerArchiveClass() makes it explicit for those that want to.
+static const bool kArchiveClassRegistered = (VEKTCRS::registerArchiveClass(), true);
+
+VEKTCRS::VEKTCRS(qint32 encoding)
+    : fdsBuff_(VEKDataArray::initWithObjCType(sizeof(TCRSField)))
+    , recsBuff_(VEKDataArray::initWithObjCType(1))
+    , dataBuff_(VEKDataArray::initWithObjCType(1))
+    , nRsStringCoding_(encoding)
+{
+    (void)kArchiveClassRegistered;
+}
+
+// ---------------------------------------------------------------------------
+// Layout
+
+bool VEKTCRS::importData(const char* bytes, qint64* length, qint32 encoding)
+{
+    clear();
+    nRsStringCoding_ = encoding;
+    if (!bytes || !length || *length < 0)
+        return false;
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes);
+    qint64 left = *length;
+    auto refuse = [&] {
+        clear();
+        *length = left;
+        return false;
+    };
+    auto takeCount = [&](qint32& out) {
+        if (left < 4)
+            return false;
+        out = readInt32(p);
+        p += 4;
+        left -= 4;
+        return out >= 0;
+    };
+
+    // Descriptors.
+    qint32 fieldCount = 0;
+    if (!takeCount(fieldCount) || 12 * static_cast<qint64>(fieldCount) > left
+        || static_cast<qint64>(fieldCount) * static_cast<qint64>(sizeof(TCRSField)) > kMaxBlockBytes)
+        return refuse();
+    if (!fdsBuff_.resetCount(static_cast<quint64>(fieldCount)))
+        return refuse();
+    if (fieldCount > 0)
+        std::memset(fdsBuff_.base(), 0, static_cast<size_t>(fieldCount) * sizeof(TCRSField));
+    for (qint32 i = 0; i < fieldCount; ++i) {
+        TCRSField f {};
+        f.type = readInt32(p);
+        f.length = readInt32(p + 4);
+        f.offset = readInt32(p + 8);
+        p += 12;
+        left -= 12;
+        if (f.length < 0 || f.offset < 0 || (isVariableType(f.type) && f.length != 8))
+            return refuse();
+        std::memcpy(fdsBuff_.objCAtIndex(static_cast<quint64>(i)), &f, sizeof f);
+    }
+    nAllFields_ = fieldCount;
+    if (!calculateRecordSize(-1))
+        return refuse();
+    for (qint32 i = 0; i < fieldCount; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        if (static_cast<qint64>(f->offset) + f->length > nRecordSize_)
+            return refuse();
+    }
+
+    // Records. Each record counts as at least one byte against the cap, so
+    // that a set of empty records cannot claim billions of them.
+    qint32 recordCount = 0;
+    if (!takeCount(recordCount))
+        return refuse();
+    const qint64 recordBytes = static_cast<qint64>(recordCount) * nRecordSize_;
+    if (recordBytes > left || static_cast<qint64>(recordCount) * std::max(nRecordSize_, 1) > kMaxBlockBytes)
+        return refuse();
+    if (!recsBuff_.appendBytes(p, static_cast<quint64>(recordBytes)))
+        return refuse();
+    p += recordBytes;
+    left -= recordBytes;
+    nAllRecords_ = recordCount;
+
+    // Info block: the info text, then each field's name and description.
+    qint32 infoLength = 0;
+    if (!takeCount(infoLength) || infoLength > left || infoLength > kMaxBlockBytes)
+        return refuse();
+    if (infoLength > 0) {
+        const uint8_t* b = p;
+        const qint64 n = infoLength;
+        isUnistringInfo_ = flagIsUnicode(b[0]);
+        auto [textEnd, next] = scanText(b, n, 1);
+        storeCut(szResInfo_, sizeof szResInfo_, kTextMax, b + 1, textEnd - 1);
+        for (qint32 index = 0; next >= 0; ++index) {
+            if (index >= nAllFields_)
+                return refuse();
+            auto* f = reinterpret_cast<TCRSField*>(fdsBuff_.objCAtIndex(static_cast<quint64>(index)));
+            const qint64 start = next;
+            qint64 i = start;
+            next = -1;
+            bool bar = false;
+            bool separator = false;
+            for (; i < n; ++i) {
+                if (b[i] == '|') {
+                    bar = true;
+                    break;
+                }
+                if (i + 2 < n && b[i] == 0 && b[i + 1] == 0 && b[i + 2] != 0) {
+                    separator = true;
+                    break;
+                }
+            }
+            storeCut(f->name, sizeof f->name, kNameMax, b + start, i - start);
+            f->coding = 255;
+            if (separator) {
+                next = i + 2;
+            } else if (bar) {
+                const bool unicode = i + 1 < n && flagIsUnicode(b[i + 1]);
+                const qint64 descStart = std::min(i + 2, n);
+                auto [descEnd, after] = scanText(b, n, descStart);
+                storeCut(f->desc, sizeof f->desc, kTextMax, b + descStart, descEnd - descStart);
+                f->coding = unicode ? unicodeCoding(encoding) : 255;
+                next = after;
+            }
+        }
+        p += infoLength;
+        left -= infoLength;
+    }
+
+    // Data block.
+    qint32 dataLength = 0;
+    if (!takeCount(dataLength) || dataLength > left || dataLength > kMaxBlockBytes)
+        return refuse();
+    if (!dataBuff_.appendBytes(p, static_cast<quint64>(dataLength)))
+        return refuse();
+    left -= dataLength;
+    if (!validateLayout())
+        return refuse();
+    nCurrRecord_ = -1;
+    isDirty_ = false;
+    *length = left;
+    return true;
+}
+
+// Every variable value must lie inside the data block.
+bool VEKTCRS::validateLayout() const
+{
+    const qint64 dataBytes = static_cast<qint64>(dataBuff_.count());
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        if (!isVariableType(f->type))
+            continue;
+        for (qint32 r = 0; r < nAllRecords_; ++r) {
+            const uint8_t* slot = recordPtr(r) + f->offset;
+            const qint64 offset = readInt32(slot);
+            const qint64 length = readInt32(slot + 4);
+            if (length > 0 && (offset < 0 || offset + length > dataBytes))
+                return false;
+        }
+    }
+    return true;
+}
+
+std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 length, qint32 encoding)
+{
+    std::vector<VEKTCRS> sets;
+    if (!bytes || length <= 0)
+        return sets;
+    qint64 left = length;
+    while (left > 0) {
+        VEKTCRS set;
+        qint64 available = left;
+        if (!set.importData(bytes + (length - left), &available, encoding))
+            break;
+        left = available;
+        sets.push_back(std::move(set));
+    }
+    return sets;
+}
+
+std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 length)
+{
+    return constructMRWithBytes(bytes, length, 2);
+}
+
+qint64 VEKTCRS::infoTextBytes() const
+{
+    return isUnistringInfo_ ? unitLength(szResInfo_, sizeof szResInfo_)
+                            : byteLength(szResInfo_, sizeof szResInfo_);
+}
+
+qint64 VEKTCRS::exportSize()
+{
+    shrinkData();
+    qint64 size = 17 + 12 * static_cast<qint64>(nAllFields_) + static_cast<qint64>(recsBuff_.count())
+        + infoTextBytes() + static_cast<qint64>(dataBuff_.count());
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        size += 2 + byteLength(f->name, kNameMax);
+        if (hasDesc(*f))
+            size += 2 + descBytes(*f);
+    }
+    return size;
+}
+
+QByteArray VEKTCRS::exportData()
+{
+    shrinkData();
+    return writeLayout();
+}
+
+QByteArray VEKTCRS::writeLayout() const
+{
+    QByteArray info;
+    info.append(isUnistringInfo_ ? '1' : '0');
+    info.append(szResInfo_, infoTextBytes());
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        info.append(2, '\0');
+        info.append(f->name, byteLength(f->name, kNameMax));
+        if (hasDesc(*f)) {
+            info.append('|');
+            info.append(descIsUnicode(*f) ? '1' : '0');
+            info.append(f->desc, descBytes(*f));
+        }
+    }
+
+    QByteArray out;
+    out.reserve(16 + 12 * static_cast<qint64>(nAllFields_) + static_cast<qint64>(recsBuff_.count())
+                + info.size() + static_cast<qint64>(dataBuff_.count()));
+    appendInt32(out, nAllFields_);
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        appendInt32(out, f->type);
+        appendInt32(out, f->length);
+        appendInt32(out, f->offset);
+    }
+    appendInt32(out, nAllRecords_);
+    out.append(reinterpret_cast<const char*>(recsBuff_.base()), static_cast<qsizetype>(recsBuff_.count()));
+    appendInt32(out, static_cast<qint32>(info.size()));
+    out.append(info);
+    appendInt32(out, static_cast<qint32>(dataBuff_.count()));
+    out.append(reinterpret_cast<const char*>(dataBuff_.base()), static_cast<qsizetype>(dataBuff_.count()));
+    return out;
+}
+
+QByteArray VEKTCRS::exportMRData(std::vector<VEKTCRS>& sets)
+{
+    QByteArray out;
+    for (VEKTCRS& set : sets)
+        out.append(set.exportData());
+    return out;
+}
+
+void VEKTCRS::removeAll(bool dropFields)
+{
+    if (dropFields) {
+        fdsBuff_.reset();
+        nAllFields_ = 0;
+        nRecordSize_ = 0;
+    }
+    recsBuff_.reset();
+    dataBuff_.reset();
+    nAllRecords_ = 0;
+    nCurrRecord_ = -1;
+    isDirty_ = false;
+    isUnistringInfo_ = false;
+    std::memset(szResInfo_, 0, sizeof szResInfo_);
+}
+
+bool VEKTCRS::calculateRecordSize(qint32 start)
+{
+    qint64 size = 0;
+    const bool running = start >= 0 && start < nAllFields_;
+    if (running) {
+        if (start > 0) {
+            const TCRSField* before = fieldPtr(start - 1);
+            size = static_cast<qint64>(before->offset) + before->length;
+        }
+        for (qint32 i = start; i < nAllFields_; ++i)
+            size += std::max(fieldPtr(i)->length, 0);
+    } else if (nAllFields_ > 0) {
+        const TCRSField* last = fieldPtr(nAllFields_ - 1);
+        size = static_cast<qint64>(last->offset) + last->length;
+    }
+    // A record bigger than a block could never be stored, and records already
+    // stored must keep matching the record size.
+    if (size < 0 || size > kMaxBlockBytes || (nAllRecords_ > 0 && size != nRecordSize_))
+        return false;
+    if (running) {
+        qint64 offset = start > 0 ? static_cast<qint64>(fieldPtr(start - 1)->offset) + fieldPtr(start - 1)->length : 0;
+        for (qint32 i = start; i < nAllFields_; ++i) {
+            auto* f = reinterpret_cast<TCRSField*>(fdsBuff_.objCAtIndex(static_cast<quint64>(i)));
+            f->offset = static_cast<qint32>(offset);
+            offset += std::max(f->length, 0);
+        }
+    }
+    nRecordSize_ = static_cast<qint32>(size);
+    return true;
+}
+
+bool VEKTCRS::shrinkData()
+{
+    if (!isDirty_)
+        return false;
+    VEKDataArray records = recsBuff_;
+    VEKDataArray data = VEKDataArray::initWithCount(dataBuff_.count(), 1);
+    const char zero = 0;
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        if (!isVariableType(f->type) || static_cast<qint64>(f->offset) + 8 > nRecordSize_)
+            continue;
+        for (qint32 r = 0; r < nAllRecords_; ++r) {
+            qint32 length = 0;
+            const char* value = valueIn(recordPtr(r), *f, &length);
+            uint8_t* slot = records.base() + static_cast<qint64>(r) * nRecordSize_ + f->offset;
+            if (length <= 0)
+                continue;
+            if (!value) {
+                writeInt32(slot + 4, 0);
+                continue;
+            }
+            const qint64 at = static_cast<qint64>(data.count());
+            // Values shared by several records are copied once per record, so
+            // the compacted block can outgrow the old one: keep the old then.
+            if (!data.appendBytes(value, static_cast<quint64>(length)) || ((length & 1) && !data.appendData(&zero)))
+                return false;
+            writeInt32(slot, static_cast<qint32>(at));
+        }
+    }
+    recsBuff_ = std::move(records);
+    dataBuff_ = std::move(data);
+    isDirty_ = false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Info text
+
+QString VEKTCRS::recordsetInfo() const
+{
+    if (isUnistringInfo_)
+        return decodeBytes(szResInfo_, unitLength(szResInfo_, sizeof szResInfo_), TextEncoding::UTF16LE);
+    return decodeBytes(szResInfo_, byteLength(szResInfo_, sizeof szResInfo_), TextEncoding::UTF8);
+}
+
+bool VEKTCRS::isErrorInfo() const
+{
+    return recordsetInfo() == QLatin1StringView("error");
+}
+
+bool VEKTCRS::isOkInfo() const
+{
+    return recordsetInfo() == QLatin1StringView("ok");
+}
+
+bool VEKTCRS::isETCInfo() const
+{
+    return recordsetInfo() == QLatin1StringView("etc");
+}
+
+// ---------------------------------------------------------------------------
+// Fields
+
+const TCRSField* VEKTCRS::fieldPtr(qint32 index) const
+{
+    if (index < 0 || index >= nAllFields_)
+        return nullptr;
+    return reinterpret_cast<const TCRSField*>(fdsBuff_.objCAtIndex(static_cast<quint64>(index)));
+}
+
+std::optional<TCRSField> VEKTCRS::fieldAtIndex(qint32 index) const
+{
+    const TCRSField* f = fieldPtr(index);
+    if (!f)
+        return std::nullopt;
+    return *f;
+}
+
+std::optional<TCRSField> VEKTCRS::fieldWithName(const QString& name) const
+{
+    return fieldAtIndex(indexOfFieldWithName(name));
+}
+
+qint32 VEKTCRS::indexOfFieldWithName(const QString& name) const
+{
+    for (qint32 i = 0; i < nAllFields_; ++i) {
+        const TCRSField* f = fieldPtr(i);
+        const qint64 n = byteLength(f->name, sizeof f->name);
+        if (n == name.size() && QLatin1StringView(f->name, n) == name && isAsciiBytes(f->name, n))
+            return i;
+    }
+    return -1;
+}
+
+QString VEKTCRS::fieldNameAtIndex(qint32 index) const
+{
+    const TCRSField* f = fieldPtr(index);
+    if (!f)
+        return QString();
+    const qint64 n = byteLength(f->name, sizeof f->name);
+    // Names are ASCII; one that is not reads as no name at all.
+    return isAsciiBytes(f->name, n) ? QString::fromLatin1(f->name, n) : QString();
+}
+
+QString VEKTCRS::fieldDescAtIndex(qint32 index) const
+{
+    const TCRSField* f = fieldPtr(index);
+    if (!f)
+        return QString();
+    if (f->coding == 1)
+        return decodeBytes(f->desc, unitLength(f->desc, sizeof f->desc), TextEncoding::UTF16LE);
+    const qint64 n = byteLength(f->desc, sizeof f->desc);
+    return decodeBytes(f->desc, n, f->coding == 2 ? TextEncoding::UTF8 : TextEncoding::GB18030);
+}
+
+qint32 VEKTCRS::getLengthWithDataType(qint32 type)
+{
+    switch (type) {
+    case kTypeBool:
+    case kTypeInt8: return 1;
+    case kTypeInt16: return 2;
+    case kTypeInt32:
+    case kTypeFloat:
+    case kTypeInt32B:
+    case kTypeInt32C: return 4;
+    case kTypeInt64:
+    case kTypeDouble:
+    case kTypeText:
+    case kTypeBytes:
+    case kTypeUnicode: return 8;
+    default: return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Cursor
+
+bool VEKTCRS::fetchFirst()
+{
+    if (nAllRecords_ <= 0)
+        return false;
+    nCurrRecord_ = 0;
+    return true;
+}
+
+bool VEKTCRS::fetchLast()
+{
+    if (nAllRecords_ <= 0)
+        return false;
+    nCurrRecord_ = nAllRecords_ - 1;
+    return true;
+}
+
+bool VEKTCRS::fetchNext()
+{
+    if (isEOF())
+        return false;
+    ++nCurrRecord_;
+    return !isEOF();
+}
+
+bool VEKTCRS::fetchPrev()
+{
+    if (isBOF())
+        return false;
+    --nCurrRecord_;
+    return !isBOF();
+}
+
+bool VEKTCRS::skipOff(qint32 n)
+{
+    if (nAllRecords_ <= 0) {
+        nCurrRecord_ = -1;
+        return false;
+    }
+    const qint64 target = static_cast<qint64>(nCurrRecord_) + n;
+    if (n > 0) {
+        nCurrRecord_ = static_cast<qint32>(std::min<qint64>(target, nAllRecords_));
+        return target < nAllRecords_;
+    }
+    if (n == 0)
+        return nCurrRecord_ != -1 && nCurrRecord_ != nAllRecords_;
+    nCurrRecord_ = static_cast<qint32>(std::max<qint64>(target, -1));
+    return target >= 0;
+}
+
+bool VEKTCRS::moveTo(qint32 n)
+{
+    fetchFirst();
+    return skipOff(n) && n >= 0 && n < nAllRecords_;
+}
+
+bool VEKTCRS::setCurrent(qint32 n)
+{
+    if (nAllRecords_ <= 0) {
+        nCurrRecord_ = -1;
+        return false;
+    }
+    if (n >= nAllRecords_) {
+        nCurrRecord_ = nAllRecords_;
+        return false;
+    }
+    if (n < 0) {
+        nCurrRecord_ = -1;
+        return false;
+    }
+    nCurrRecord_ = n;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Values
+
+const uint8_t* VEKTCRS::recordPtr(qint32 record) const
+{
+    if (record < 0 || record >= nAllRecords_ || nRecordSize_ < 0)
+        return nullptr;
+    const qint64 start = static_cast<qint64>(record) * nRecordSize_;
+    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count()))
+        return nullptr;
+    return recsBuff_.base() + start;
+}
+
+uint8_t* VEKTCRS::recordPtr(qint32 record)
+{
+    return const_cast<uint8_t*>(std::as_const(*this).recordPtr(record));
+}
+
+const char* VEKTCRS::valueIn(const uint8_t* record, const TCRSField& field, qint32* length) const
+{
+    *length = 0;
+    if (!record || field.offset < 0 || field.length < 0
+        || static_cast<qint64>(field.offset) + field.length > nRecordSize_)
+        return nullptr;
+    const uint8_t* p = record + field.offset;
+    if (!isVariableType(field.type)) {
+        *length = field.length;
+        return reinterpret_cast<const char*>(p);
+    }
+    if (field.length < 8)
+        return nullptr;
+    const qint64 offset = readInt32(p);
+    const qint32 size = readInt32(p + 4);
+    *length = size;
+    if (size <= 0)
+        return nullptr;
+    if (offset < 0 || offset + size > static_cast<qint64>(dataBuff_.count())) {
+        *length = 0;
+        return nullptr;
+    }
+    return reinterpret_cast<const char*>(dataBuff_.base()) + offset;
+}
+
+VEKTCRS::Cell VEKTCRS::cellAt(qint32 index) const
+{
+    Cell cell;
+    const TCRSField* f = fieldPtr(index);
+    const uint8_t* record = recordPtr(nCurrRecord_);
+    if (!f || !record)
+        return cell;
+    cell.field = f;
+    cell.data = valueIn(record, *f, &cell.length);
+    return cell;
+}
+
+const char* VEKTCRS::fieldValueAtIndex(qint32 index, qint32* length) const
+{
+    const Cell cell = cellAt(index);
+    if (length)
+        *length = cell.length;
+    return cell.data;
+}
+
+const char* VEKTCRS::fieldValueWithName(const QString& name, qint32* length) const
+{
+    const qint32 index = indexOfFieldWithName(name);
+    if (index < 0)
+        return nullptr;
+    return fieldValueAtIndex(index, length);
+}
+
+QByteArray VEKTCRS::fieldDataAtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    if (!cell.data || cell.length <= 0)
+        return QByteArray();
+    return QByteArray(cell.data, cell.length);
+}
+
+QByteArray VEKTCRS::fieldDataWithName(const QString& name) const
+{
+    return fieldDataAtIndex(indexOfFieldWithName(name));
+}
+
+QByteArrayView VEKTCRS::getByteAtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    if (!cell.data || cell.length <= 0)
+        return QByteArrayView();
+    return QByteArrayView(cell.data, cell.length);
+}
+
+QByteArrayView VEKTCRS::getByteWithName(const QString& name) const
+{
+    return getByteAtIndex(indexOfFieldWithName(name));
+}
+
+QString VEKTCRS::getUnideByteAtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    if (!cell.data || cell.length <= 0)
+        return QString();
+    // Values need not be aligned for 16-bit reads, so the units are copied.
+    QString units(QLatin1StringView(""));
+    units.resize(cell.length / 2);
+    for (qint32 i = 0; i < cell.length / 2; ++i)
+        units[i] = QChar(qFromLittleEndian<quint16>(cell.data + 2 * i));
+    return units;
+}
+
+QString VEKTCRS::getUnideByteWithName(const QString& name) const
+{
+    return getUnideByteAtIndex(indexOfFieldWithName(name));
+}
+
+qint32 VEKTCRS::getIntAtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    return static_cast<qint32>(readSigned(cell.data, cell.data ? cell.length : 0, 4));
+}
+
+qint32 VEKTCRS::getIntWithName(const QString& name) const
+{
+    return getIntAtIndex(indexOfFieldWithName(name));
+}
+
+qint64 VEKTCRS::getInt64AtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    return readSigned(cell.data, cell.data ? cell.length : 0, 8);
+}
+
+qint64 VEKTCRS::getInt64WithName(const QString& name) const
+{
+    return getInt64AtIndex(indexOfFieldWithName(name));
+}
+
+double VEKTCRS::getFloatAtIndex(qint32 index) const
+{
+    const Cell cell = cellAt(index);
+    return readDouble(cell.data, cell.data ? cell.length : 0);
+}
+
+double VEKTCRS::getFloatWithName(const QString& name) const
+{
+    return getFloatAtIndex(indexOfFieldWithName(name));
+}
+
+// Text values follow the set's encoding, whatever their type: up to the first
+// zero byte (zero unit for UTF-16), never past the value.
+QString VEKTCRS::textOf(const char* bytes, qint32 length) const
+{
+    if (!bytes || length <= 0)
+        return QString();
+    const TextEncoding encoding = textEncodingOf(nRsStringCoding_);
+    if (encoding == TextEncoding::UTF16LE)
+        return decodeBytes(bytes, unitLength(bytes, length), encoding);
+    return decodeBytes(bytes, byteLength(bytes, length), encoding);
+}
+
+QString VEKTCRS::cellText(const Cell& cell) const
+{
+    if (!cell.field)
+        return QString();
+    switch (cell.field->type) {
+    case kTypeBool:
+    case kTypeInt8:
+    case kTypeInt16:
+    case kTypeInt32:
+    case kTypeInt32B:
+    case kTypeInt32C:
+        return cell.data ? QString::number(cellInt64(cell, true)) : QString();
+    case kTypeInt64: return cell.data ? QString::number(cellInt64(cell, false)) : QString();
+    case kTypeFloat:
+    case kTypeDouble: return cell.data ? QString::asprintf("%.3f", cellDouble(cell)) : QString();
+    case kTypeText:
+    case kTypeUnicode: return textOf(cell.data, cell.length);
+    case kTypeBytes: return QStringLiteral("Array");
+    default: return QString();
+    }
+}
+
+// The integer reading of a value; `narrow` gives the 32-bit reads' value.
+qint64 VEKTCRS::cellInt64(const Cell& cell, bool narrow) const
+{
+    if (!cell.field)
+        return 0;
+    const qint32 length = cell.data ? cell.length : 0;
+    switch (cell.field->type) {
+    case kTypeBool:
+    case kTypeInt8: return readSigned(cell.data, length, 1);
+    case kTypeInt16: return readSigned(cell.data, length, 2);
+    case kTypeInt32:
+    case kTypeInt32B:
+    case kTypeInt32C: return readSigned(cell.data, length, 4);
+    case kTypeInt64: {
+        const qint64 v = readSigned(cell.data, length, 8);
+        return narrow ? static_cast<qint32>(static_cast<quint32>(v)) : v;
+    }
+    case kTypeFloat: {
+        const double v = readSingle(cell.data, length);
+        return narrow ? saturatingInt32(v) : saturatingInt64(v);
+    }
+    case kTypeDouble: {
+        const double v = readDouble(cell.data, length);
+        return narrow ? saturatingInt32(v) : saturatingInt64(v);
+    }
+    case kTypeText:
+    case kTypeUnicode: {
+        const QString text = textOf(cell.data, cell.length);
+        return narrow ? int32FromText(text) : int64FromText(text);
+    }
+    case kTypeBytes: return std::max(cell.length, 0);
+    default: return 0;
+    }
+}
+
+double VEKTCRS::cellDouble(const Cell& cell) const
+{
+    if (!cell.field)
+        return 0.0;
+    const qint32 length = cell.data ? cell.length : 0;
+    switch (cell.field->type) {
+    case kTypeFloat: return readSingle(cell.data, length);
+    case kTypeDouble: return readDouble(cell.data, length);
+    case kTypeText:
+    case kTypeUnicode: return doubleFromText(textOf(cell.data, cell.length));
+    default: return static_cast<double>(cellInt64(cell, false));
+    }
+}
+
+QString VEKTCRS::toStringAtIndex(qint32 index) const
+{
+    return cellText(cellAt(index));
+}
+
+QString VEKTCRS::toStringWithName(const QString& name) const
+{
+    return toStringAtIndex(indexOfFieldWithName(name));
+}
+
+qint32 VEKTCRS::toIntAtIndex(qint32 index) const
+{
+    return static_cast<qint32>(cellInt64(cellAt(index), true));
+}
+
+qint32 VEKTCRS::toIntWithName(const QString& name) const
+{
+    return toIntAtIndex(indexOfFieldWithName(name));
+}
+
+qint64 VEKTCRS::toInt64AtIndex(qint32 index) const
+{
+    return cellInt64(cellAt(index), false);
+}
+
+qint64 VEKTCRS::toInt64WithName(const QString& name) const
+{
+    return toInt64AtIndex(indexOfFieldWithName(name));
+}
+
+double VEKTCRS::toFloatAtIndex(qint32 index) const
+{
+    return cellDouble(cellAt(index));
+}
+
+double VEKTCRS::toFloatWithName(const QString& name) const
+{
+    return toFloatAtIndex(indexOfFieldWithName(name));
+}
+
+QString VEKTCRS::toStringAtIndex(qint32 index, TextEncoding encoding) const
+{
+    const Cell cell = cellAt(index);
+    if (!cell.data || cell.length <= 0)
+        return QString();
+    return platform::decodeTextLossy(QByteArrayView(cell.data, cell.length), encoding);
+}
+
+QString VEKTCRS::toStringWithName(const QString& name, TextEncoding encoding) const
+{
+    return toStringAtIndex(indexOfFieldWithName(name), encoding);
+}
