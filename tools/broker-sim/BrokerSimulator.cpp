@@ -245,8 +245,6 @@ QList<QSslCertificate> BrokerSimulator::trustedCertificates() const
 {
     if (!ca_.isNull())
         return { ca_.certificate() };
-    if (!certificate_.isNull())
-        return { certificate_ };
     return {};
 }
 

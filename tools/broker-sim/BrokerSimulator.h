@@ -44,8 +44,8 @@ public:
         bool tcTls = true; // false: the TC front speaks plain TCP
         // The TC front's certificate and key; none makes a throwaway CA and a
         // server certificate for 127.0.0.1 and localhost.
-        QSslCertificate certificate;
-        QSslKey privateKey;
+        QSslCertificate certificate = QSslCertificate();
+        QSslKey privateKey = QSslKey();
     };
 
     explicit BrokerSimulator(QObject* parent = nullptr);
@@ -55,11 +55,7 @@ public:
 
     // Listens on both fronts; false (see errorString) when either fails.
     bool start(const Options& options);
-    bool start()
-    {
-        const Options defaults;
-        return start(defaults);
-    }
+    bool start() { return start(Options {}); }
     // Stops listening and drops every connection.
     void stop();
     bool isListening() const;
@@ -70,7 +66,8 @@ public:
     // The throwaway CA and server identity (null when the caller gave its own).
     const testpki::Identity& certificateAuthority() const { return ca_; }
     const testpki::Identity& serverIdentity() const { return server_; }
-    // What a client must trust to reach the TC front.
+    // The throwaway CA a client must trust to reach the TC front; empty when
+    // the caller gave its own certificate (its CA is the caller's to know).
     QList<QSslCertificate> trustedCertificates() const;
 
     BrokerState& state() { return state_; }
