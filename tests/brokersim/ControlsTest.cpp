@@ -1,5 +1,4 @@
 #include "SimClient.h"
-
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
@@ -15,7 +14,8 @@ constexpr Function kOther { 900, 2 };
 
 Reply echo(const Request& request, BrokerState&)
 {
-    return Reply::withTable(Table().column(QStringLiteral("echo")).row({ request.valueOr(QStringLiteral("text")) }));
+    return Reply::withTable(
+        Table().column(QStringLiteral("echo")).row({ request.valueOr(QStringLiteral("text")) }));
 }
 
 class BrokerSimControls : public ::testing::Test {

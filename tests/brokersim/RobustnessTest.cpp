@@ -1,12 +1,10 @@
 #include "SimClient.h"
-
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-
 #include <gtest/gtest.h>
 #include <random>
 
@@ -120,7 +118,8 @@ TEST(BrokerSimRobustness, GarbageClosesThatConnectionOnly)
         SimClient http;
         ASSERT_TRUE(http.connectPlain(sim.httpPort()));
         http.send(bytes);
-        EXPECT_TRUE(http.waitForDisconnect()) << bytes.first(std::min<qsizetype>(bytes.size(), 60)).toStdString();
+        EXPECT_TRUE(http.waitForDisconnect())
+            << bytes.first(std::min<qsizetype>(bytes.size(), 60)).toStdString();
         EXPECT_TRUE(http.allReceived().isEmpty());
     }
     EXPECT_EQ(sim.receivedCount(), 0);

@@ -8,7 +8,6 @@
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QString>
-
 #include <chrono>
 #include <optional>
 #include <vector>

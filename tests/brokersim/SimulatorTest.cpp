@@ -1,5 +1,4 @@
 #include "SimClient.h"
-
 #include "comm/CSHex.h"
 #include "comm/VEKHTTPConnectionContext.h"
 #include "platform/TextEncoding.h"
@@ -122,7 +121,8 @@ TEST_F(BrokerSimTest, LogonSessionAndFunctionsOverTc)
         EXPECT_EQ(reply->packetId, id);
         row = firstRow(reply->payload, 2);
         ASSERT_TRUE(row);
-        EXPECT_EQ(row->fieldDataWithName(QStringLiteral("echo")), (QStringLiteral("xyz") + kChinese).toUtf8());
+        EXPECT_EQ(
+            row->fieldDataWithName(QStringLiteral("echo")), (QStringLiteral("xyz") + kChinese).toUtf8());
         EXPECT_EQ(row->toIntWithName(QStringLiteral("valid")), 0);
     }
 

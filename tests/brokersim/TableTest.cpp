@@ -1,5 +1,6 @@
-#include "platform/TextEncoding.h"
 #include "tools/broker-sim/Table.h"
+
+#include "platform/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,12 @@ TEST(BrokerSimTable, TextFollowsTheReplyEncoding)
     const QString text = QStringLiteral("浦发银行 A");
     Table t;
     t.info = QStringLiteral("result");
-    t.column(QStringLiteral("name")).column(QStringLiteral("qty"), kInt32).column(QStringLiteral("big"), kInt64);
-    t.column(QStringLiteral("uni"), kUnicode).column(QStringLiteral("raw"), kBytes).column(QStringLiteral("px"), kDouble);
+    t.column(QStringLiteral("name"))
+        .column(QStringLiteral("qty"), kInt32)
+        .column(QStringLiteral("big"), kInt64);
+    t.column(QStringLiteral("uni"), kUnicode)
+        .column(QStringLiteral("raw"), kBytes)
+        .column(QStringLiteral("px"), kDouble);
     t.row({ text, 42, qint64(1) << 40, text, QByteArray("\x01\x02\x03", 3), QStringLiteral("2.5") });
     t.row({ QVariant(), QStringLiteral("-7") });
 
@@ -37,7 +42,8 @@ TEST(BrokerSimTable, TextFollowsTheReplyEncoding)
         ASSERT_EQ(set.rowsAffected(), 2);
         ASSERT_TRUE(set.fetchFirst());
         EXPECT_EQ(set.toStringWithName(QStringLiteral("name")), text) << code;
-        EXPECT_EQ(set.fieldDataWithName(QStringLiteral("name")), *platform::encodeText(text, encoding)) << code;
+        EXPECT_EQ(set.fieldDataWithName(QStringLiteral("name")), *platform::encodeText(text, encoding))
+            << code;
         EXPECT_EQ(set.toIntWithName(QStringLiteral("qty")), 42);
         EXPECT_EQ(set.toInt64WithName(QStringLiteral("big")), qint64(1) << 40);
         EXPECT_EQ(set.getUnideByteWithName(QStringLiteral("uni")), text);

@@ -6,7 +6,6 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
-
 #include <exception>
 #include <unistd.h>
 
@@ -55,9 +54,9 @@ QString sessionText(const QByteArray& field)
 {
     const QByteArray tail = field.sliced(std::min<qsizetype>(field.size(), BrokerState::kSessionBytes));
     const bool padded = tail.count('\0') == tail.size();
-    return QString::fromLatin1((padded ? field.first(std::min<qsizetype>(field.size(), BrokerState::kSessionBytes))
-                                       : field)
-                                   .toHex());
+    return QString::fromLatin1(
+        (padded ? field.first(std::min<qsizetype>(field.size(), BrokerState::kSessionBytes)) : field)
+            .toHex());
 }
 
 const QStringList& formHeadKeys()
@@ -96,9 +95,12 @@ std::optional<Request> requestFromForm(const HTTPRequest& http)
 
     const auto mFunc = decimal(TCHttpForm::value(head, u"TC_MFUNCNO").value_or(QString()), 0xFFFFFFFFu);
     const auto sFunc = decimal(TCHttpForm::value(head, u"TC_SFUNCNO").value_or(QString()), 0xFFFFFFFFu);
-    const auto packet = decimal(TCHttpForm::value(head, u"tc_packageid").value_or(QString()), 0x7FFFFFFFFFFFFFFFull);
-    const auto service = decimal(TCHttpForm::value(head, u"tc_service").value_or(QStringLiteral("300")), 0xFFFFFFFFu);
-    const auto encoding = decimal(TCHttpForm::value(head, u"tc_isunicode").value_or(QStringLiteral("0")), 0xFFFFFFFFu);
+    const auto packet
+        = decimal(TCHttpForm::value(head, u"tc_packageid").value_or(QString()), 0x7FFFFFFFFFFFFFFFull);
+    const auto service
+        = decimal(TCHttpForm::value(head, u"tc_service").value_or(QStringLiteral("300")), 0xFFFFFFFFu);
+    const auto encoding
+        = decimal(TCHttpForm::value(head, u"tc_isunicode").value_or(QStringLiteral("0")), 0xFFFFFFFFu);
     if (!mFunc || !sFunc || !packet || !service || !encoding)
         return std::nullopt;
     request.function = { quint32(*mFunc), quint32(*sFunc) };
@@ -156,10 +158,11 @@ struct BrokerSimulator::Connection {
 BrokerSimulator::BrokerSimulator(QObject* parent)
     : QObject(parent)
 {
-    registerFunction(kSessionFunction.main, kSessionFunction.sub, [](const Request& request, BrokerState& state) {
-        const QString session = state.issueSession(request.valueOr(QStringLiteral("utid")));
-        return Reply::withTable(Table().column(QStringLiteral("session")).row({ session }));
-    });
+    registerFunction(
+        kSessionFunction.main, kSessionFunction.sub, [](const Request& request, BrokerState& state) {
+            const QString session = state.issueSession(request.valueOr(QStringLiteral("utid")));
+            return Reply::withTable(Table().column(QStringLiteral("session")).row({ session }));
+        });
 }
 
 BrokerSimulator::~BrokerSimulator()
@@ -292,7 +295,8 @@ void BrokerSimulator::answerStatus100Once(std::optional<Function> function)
     answerStatusNext(function, 100);
 }
 
-void BrokerSimulator::answerStatusNext(std::optional<Function> function, quint8 status, const QByteArray& payload)
+void BrokerSimulator::answerStatusNext(
+    std::optional<Function> function, quint8 status, const QByteArray& payload)
 {
     Fault f;
     f.function = function;
@@ -495,7 +499,8 @@ void BrokerSimulator::closeConnection(quint64 id)
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
     // A read loop may still hold the entry; it goes on the next turn.
-    QMetaObject::invokeMethod(this, [this, id] { connections_.erase(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { connections_.erase(id); }, Qt::QueuedConnection);
 }
 
 void BrokerSimulator::readFrom(quint64 id)
@@ -589,8 +594,8 @@ Reply BrokerSimulator::answer(const Request& request)
         return Reply::error(-1, QStringLiteral("enciphered requests are not supported"));
     const auto it = handlers_.find(request.function);
     if (it == handlers_.end())
-        return Reply::error(-1,
-            QStringLiteral("no function %1/%2").arg(request.function.main).arg(request.function.sub));
+        return Reply::error(
+            -1, QStringLiteral("no function %1/%2").arg(request.function.main).arg(request.function.sub));
     try {
         return it->second(request, state_);
     } catch (const std::exception& e) {
@@ -630,8 +635,9 @@ void BrokerSimulator::serve(Connection& c, Request request)
     } else if (fault->kind == Kind::ErrorRow) {
         reply = Reply::error(fault->code, fault->message);
     } else if (fault->kind == Kind::Status) {
-        reply = fault->payload.isEmpty() ? Reply::withTable(Table::infoOnly(QStringLiteral("ok")), fault->status)
-                                         : Reply::raw(fault->payload, fault->status);
+        reply = fault->payload.isEmpty()
+            ? Reply::withTable(Table::infoOnly(QStringLiteral("ok")), fault->status)
+            : Reply::raw(fault->payload, fault->status);
     } else if (fault->kind == Kind::Empty) {
         reply = Reply::raw(QByteArray());
     } else {

@@ -14,7 +14,6 @@
 #include <QSslKey>
 #include <QString>
 #include <QTcpServer>
-
 #include <deque>
 #include <functional>
 #include <map>
@@ -33,8 +32,10 @@ using Handler = std::function<Reply(const Request&, BrokerState&)>;
 // the logon itself and dispatches requests by function to registered handlers;
 // the session request (1001 / 2) is registered from the start.
 //
-// Everything runs on the thread that owns the simulator. The test controls and
-// the recorder are guarded, so a test may also call them from another thread.
+// Everything runs on the thread that owns the simulator, handlers included.
+// Arming the controls and reading the recorder are guarded, so a test may also
+// do those from another thread; the rest (registering functions, touching
+// connections, releasing withheld replies) belongs to the owner thread.
 class BrokerSimulator : public QObject {
     Q_OBJECT
 public:

@@ -2,9 +2,8 @@
 
 #include "tools/broker-sim/Request.h"
 
-#include <openssl/rand.h>
-
 #include <QtGlobal>
+#include <openssl/rand.h>
 
 namespace brokersim {
 

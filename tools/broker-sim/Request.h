@@ -82,7 +82,10 @@ struct Reply {
         r.tables = std::move(tables);
         return r;
     }
-    static Reply withTable(Table table, quint8 status = 0) { return withTables({ std::move(table) }, status); }
+    static Reply withTable(Table table, quint8 status = 0)
+    {
+        return withTables({ std::move(table) }, status);
+    }
     static Reply raw(QByteArray payload, quint8 status = 0)
     {
         Reply r;

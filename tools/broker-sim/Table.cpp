@@ -13,10 +13,14 @@ using platform::TextEncoding;
 TextEncoding textEncodingOf(qint32 encoding)
 {
     switch (encoding) {
-    case 0: return TextEncoding::GB18030;
-    case 1: return TextEncoding::UTF16LE;
-    case 2: return TextEncoding::UTF8;
-    default: return TextEncoding::ASCII;
+    case 0:
+        return TextEncoding::GB18030;
+    case 1:
+        return TextEncoding::UTF16LE;
+    case 2:
+        return TextEncoding::UTF8;
+    default:
+        return TextEncoding::ASCII;
     }
 }
 
@@ -34,8 +38,10 @@ bool knownType(qint32 type)
     case kBytes:
     case kUnicode:
     case 102:
-    case 103: return true;
-    default: return false;
+    case 103:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -55,13 +61,17 @@ std::optional<QByteArray> variableBytes(const QVariant& value, qint32 type, qint
         return value.toByteArray();
     const QString text = value.toString();
     switch (type) {
-    case kText: return platform::encodeText(text, textEncodingOf(encoding));
-    case kUnicode: return platform::encodeText(text, TextEncoding::UTF16LE);
-    default: return text.toUtf8();
+    case kText:
+        return platform::encodeText(text, textEncodingOf(encoding));
+    case kUnicode:
+        return platform::encodeText(text, TextEncoding::UTF16LE);
+    default:
+        return text.toUtf8();
     }
 }
 
-bool writeValue(VEKTCRS& set, qint32 field, qint32 record, qint32 type, const QVariant& value, qint32 encoding)
+bool writeValue(
+    VEKTCRS& set, qint32 field, qint32 record, qint32 type, const QVariant& value, qint32 encoding)
 {
     if (!value.isValid() || value.isNull())
         return true;

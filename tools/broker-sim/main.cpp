@@ -9,7 +9,6 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
-
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -31,7 +30,7 @@ bool installSignalHandlers()
     if (::pipe(signalPipe) != 0)
         return false;
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -71,12 +70,12 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Loopback broker simulator on 127.0.0.1."));
     parser.addHelpOption();
-    parser.addOption({ QStringLiteral("port"), QStringLiteral("Port of the TC front (TLS); 0 for a free one."),
-        QStringLiteral("N") });
+    parser.addOption({ QStringLiteral("port"),
+        QStringLiteral("Port of the TC front (TLS); 0 for a free one."), QStringLiteral("N") });
     parser.addOption({ QStringLiteral("http-port"),
         QStringLiteral("Port of the HTTP front; 0 for a free one."), QStringLiteral("N") });
-    parser.addOption(
-        { QStringLiteral("cert"), QStringLiteral("PEM certificate of the TC front."), QStringLiteral("FILE") });
+    parser.addOption({ QStringLiteral("cert"), QStringLiteral("PEM certificate of the TC front."),
+        QStringLiteral("FILE") });
     parser.addOption({ QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."),
         QStringLiteral("FILE") });
     parser.addOption({ QStringLiteral("data"),
@@ -129,7 +128,8 @@ int main(int argc, char** argv)
         QString error;
         if (!writeFile(dataDir + QStringLiteral("/ca.crt"), simulator.certificateAuthority().certificatePem)
             || !testpki::writePemFiles(simulator.serverIdentity(), dataDir, QStringLiteral("server"), &error))
-            return fail(QStringLiteral("cannot write the certificates into ") + dataDir + QStringLiteral(": ") + error);
+            return fail(QStringLiteral("cannot write the certificates into ") + dataDir + QStringLiteral(": ")
+                + error);
     }
 
     if (!installSignalHandlers())
