@@ -121,10 +121,13 @@ void ProxyServer::handleHttp(Link* link)
 
 void ProxyServer::handleSocks4(Link* link)
 {
-    const QByteArray& p = link->pending;
-    if (link->stage != 0 || p.size() < 9 || p.indexOf('\0', 8) < 0)
+    const QByteArray request = link->pending;
+    const qsizetype end = request.indexOf('\0', 8);
+    if (link->stage != 0 || request.size() < 9 || end < 0)
         return;
     link->stage = 1;
+    link->pending.remove(0, end + 1);
+    const QByteArray& p = request;
     const quint16 port = quint16((quint8(p[2]) << 8) | quint8(p[3]));
     const QString host = QHostAddress((quint32(quint8(p[4])) << 24) | (quint32(quint8(p[5])) << 16)
         | (quint32(quint8(p[6])) << 8) | quint8(p[7]))
