@@ -2,7 +2,6 @@
 
 #include "comm/VEKBase64.h"
 
-#include <QtEndian>
 #include <algorithm>
 #include <arpa/inet.h>
 

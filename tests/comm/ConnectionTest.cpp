@@ -1,5 +1,6 @@
 #include "ConnectionTestRig.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -349,4 +350,40 @@ TEST_F(ConnectionTest, FailuresAndDelegateLifetimes)
     EXPECT_EQ(modes->proxyMode(), VEKConnection::ProxySOCKS5);
     // A proxy the delegate does not name cannot be dialled.
     EXPECT_FALSE(modes->connectToHost("127.0.0.1", 1, 5.0));
+}
+
+TEST_F(ConnectionTest, DiaryRequestsUseTheReplyCache)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig;
+    rig->context()->setStoragePath(folder.path());
+    rig->context()->storeResponse("from cache", "cached body", 3600);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+
+    // A current cached reply answers without writing; the next packet goes on at once.
+    rig->sendDiaryRequest(request("cached body"), 1, 0.1);
+    rig->sendDiaryRequest(request("fresh body"), 2, 30);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    ASSERT_EQ(rig.recorder.responses.size(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].packetid(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].status(), 0u);
+    EXPECT_EQ(rig.recorder.responses[0].data(), "from cache");
+    EXPECT_EQ(framesIn(server.received())[0].payload, "fresh body");
+    EXPECT_EQ(rig.recorder.written.size(), 1);
+
+    // A good reply to a diary request is stored; a failed one is not.
+    server.send(replyTo(2, "now cached"));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+    EXPECT_EQ(rig->context()->cachedResponseDataForRequest("fresh body"), QByteArray("now cached"));
+    rig->sendDiaryRequest(request("failing body"), 3, 30);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 2; }));
+    server.send(replyTo(3, "error", 5));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 3; }));
+    EXPECT_FALSE(rig->context()->cachedResponseDataForRequest("failing body").has_value());
+    // The cached answer's own time-out never reports it.
+    spinFor(250ms);
+    EXPECT_TRUE(rig.recorder.timeouts.empty());
 }

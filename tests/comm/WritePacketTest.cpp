@@ -1,3 +1,4 @@
+#include "comm/VEKRequest.h"
 #include "comm/VEKWritePacket.h"
 #include "support/Spin.h"
 
@@ -100,4 +101,23 @@ TEST(WritePacketTest, TimeoutWaitsForTheDefaultMode)
         EXPECT_EQ(counter.fired, 0);
     }
     ASSERT_TRUE(spinUntil([&] { return counter.fired == 1; }));
+}
+
+TEST(WritePacketTest, RequestHoldsItsObserverWeakly)
+{
+    auto observer = std::make_unique<VEKRequestObserver>();
+    VEKRequest request(QStringLiteral("name"), "a=1&b=2", observer.get());
+    EXPECT_EQ(request.name(), "name");
+    EXPECT_EQ(request.data(), "a=1&b=2");
+    EXPECT_EQ(request.observer(), observer.get());
+    EXPECT_FALSE(request.encrypt());
+    EXPECT_FALSE(request.compressResponse());
+    request.setEncrypt(true);
+    request.setCompressResponse(true);
+    EXPECT_TRUE(request.encrypt() && request.compressResponse());
+    const VEKRequest copy = request;
+    observer.reset();
+    EXPECT_EQ(request.observer(), nullptr);
+    EXPECT_EQ(copy.observer(), nullptr);
+    EXPECT_EQ(VEKRequest(QString(), {}, nullptr).observer(), nullptr);
 }
