@@ -1,0 +1,389 @@
+#include "ConnectionTestRig.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using namespace connectiontest;
+using platform::RunLoop;
+using testsupport::LoopbackServer;
+using testsupport::spinFor;
+using testsupport::spinUntil;
+
+namespace {
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { RunLoop::current()->resetForTesting(); }
+    void TearDown() override { RunLoop::current()->resetForTesting(); }
+};
+
+} // namespace
+
+TEST_F(ConnectionTest, WritesInOrderOneAtATimeAndMatchesReplies)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig;
+    for (quint64 id = 1; id <= 6; ++id)
+        rig->sendRequest(request("body=" + QByteArray::number(id)), id, 30, 0);
+    EXPECT_EQ(rig->writeQueueCount(), 6);
+    EXPECT_FALSE(rig->isConnected());
+    // Sending never writes inside the caller.
+    EXPECT_TRUE(rig.recorder.written.isEmpty());
+
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 6; }));
+    const std::vector<TCFrame> frames = framesIn(server.received());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].packetId, i + 1);
+        EXPECT_EQ(frames[i].payload, "body=" + QByteArray::number(qulonglong(i + 1)));
+    }
+    EXPECT_EQ(rig.recorder.events.value(0), QStringLiteral("connected 127.0.0.1:%1").arg(server.port()));
+    EXPECT_EQ(rig.recorder.events.value(1), "ready 1");
+    ASSERT_EQ(rig.recorder.written.size(), 6);
+    EXPECT_EQ(rig.recorder.writesInFlightAtWrite, QList<int>(6, 1)); // never two handed over at once
+    EXPECT_TRUE(rig->isConnected());
+    EXPECT_EQ(rig->connectedHost(), "127.0.0.1");
+    EXPECT_EQ(rig->connectedPort(), server.port());
+    EXPECT_FALSE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    EXPECT_EQ(rig->writeQueueCount(), 0);
+    EXPECT_EQ(rig->readQueueCount(), 6);
+
+    // A reply finds its packet by id, even split across reads.
+    const QByteArray reply = replyTo(4, "four");
+    server.send(reply.left(20));
+    spinFor(30ms);
+    server.send(reply.mid(20));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+    EXPECT_EQ(rig.recorder.responses[0].packetid(), 4u);
+    EXPECT_EQ(rig.recorder.responses[0].data(), "four");
+    EXPECT_EQ(rig->readQueueCount(), 5);
+
+    // A reply that matches nothing, and two in one read, all reach the delegate.
+    server.send(replyTo(99, "stray") + replyTo(1, "one", 7));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 3; }));
+    EXPECT_EQ(rig.recorder.responses[1].packetid(), 99u);
+    EXPECT_EQ(rig.recorder.responses[2].packetid(), 1u);
+    EXPECT_EQ(rig.recorder.responses[2].status(), 7u);
+    EXPECT_EQ(rig->readQueueCount(), 4);
+
+    // A request sent while connected goes out after the others.
+    rig->sendNoCaheRequest(request("late"), 7, 30);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 7; }));
+    EXPECT_EQ(framesIn(server.received()).back().payload, "late");
+
+    // disconnect() is silent and forgets everything.
+    EXPECT_TRUE(rig->disconnect());
+    EXPECT_FALSE(rig->isConnected());
+    EXPECT_EQ(rig->readQueueCount(), 0);
+    spinFor(50ms);
+    EXPECT_FALSE(rig.recorder.disconnected);
+}
+
+TEST_F(ConnectionTest, TimeoutBatchAndReplyWithinTheWindow)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.3);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.ready.has_value(); }));
+
+    // Two packets timing out close together: one report.
+    rig->sendRequest(request("a"), 1, 0.05, 0);
+    rig->sendRequest(request("b"), 2, 0.12, 0);
+    ASSERT_TRUE(spinUntil([&] { return !rig.recorder.timeouts.empty(); }));
+    spinFor(100ms);
+    ASSERT_EQ(rig.recorder.timeouts.size(), 1u);
+    EXPECT_EQ(rig.recorder.timeouts[0], (std::set<quint64> { 1, 2 }));
+    EXPECT_EQ(rig->readQueueCount(), 0);
+    EXPECT_FALSE(rig->hasTimeoutBatch());
+
+    // A reply inside the window wins; the other packet of the batch is reported alone.
+    rig->sendRequest(request("c"), 3, 0.05, 0);
+    rig->sendRequest(request("d"), 4, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return rig->hasTimeoutBatch(); }));
+    server.send(replyTo(3, "late but in time"));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 2; }));
+    EXPECT_EQ(rig.recorder.timeouts[1], (std::set<quint64> { 4 }));
+    ASSERT_EQ(rig.recorder.responses.size(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].packetid(), 3u);
+
+    // A batch whose packets all got replies reports nothing.
+    rig->sendRequest(request("e"), 5, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return rig->hasTimeoutBatch(); }));
+    server.send(replyTo(5, "e"));
+    ASSERT_TRUE(spinUntil([&] { return !rig->hasTimeoutBatch(); }));
+    EXPECT_EQ(rig.recorder.timeouts.size(), 2u);
+
+    // A packet the request layer gives no bytes for is never written and still times out.
+    const qsizetype before = server.received().size();
+    rig->sendRequest(request("skip"), 6, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 3; }));
+    EXPECT_EQ(rig.recorder.timeouts[2], (std::set<quint64> { 6 }));
+    EXPECT_EQ(server.received().size(), before);
+
+    // Packets still waiting to be written time out too (here: never connected).
+    Rig idle(0.05);
+    idle->sendRequest(request("x"), 9, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return idle.recorder.timeouts.size() == 1; }));
+    EXPECT_EQ(idle->writeQueueCount(), 0);
+}
+
+TEST_F(ConnectionTest, HeartbeatIsOneZeroByteAfterTheLastWriteAndRepeats)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.1, 0.4);
+    EXPECT_DOUBLE_EQ(rig->heartbeatInterval(), 0.4);
+    EXPECT_DOUBLE_EQ(Rig().connection->heartbeatInterval(), VEKConnection::kHeartbeatInterval);
+    EXPECT_DOUBLE_EQ(Rig().connection->timeoutBatchInterval(), 0.1);
+    EXPECT_FALSE(rig->hasHeartbeatTimer());
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.ready.has_value(); }));
+    spinFor(100ms);
+    EXPECT_FALSE(rig->hasHeartbeatTimer()); // nothing written yet, nothing to keep alive
+
+    rig->sendRequest(request("ping"), 1, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    const QByteArray frame = server.received();
+    ASSERT_TRUE(spinUntil([&] { return rig->hasHeartbeatTimer(); }));
+    spinFor(100ms);
+    EXPECT_EQ(server.received(), frame); // not before the interval
+    ASSERT_TRUE(spinUntil([&] { return server.received().size() == frame.size() + 1; }));
+    EXPECT_EQ(server.received(), frame + QByteArray(1, '\0'));
+    ASSERT_TRUE(spinUntil([&] { return server.received().size() == frame.size() + 2; }));
+    EXPECT_EQ(server.received(), frame + QByteArray(2, '\0'));
+    // Heartbeats are not request writes.
+    EXPECT_EQ(rig.recorder.written.size(), 1);
+
+    // A write pushes the heartbeat back.
+    rig->sendRequest(request("again"), 2, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 2; }));
+    const qsizetype afterWrite = server.received().size();
+    spinFor(150ms);
+    EXPECT_EQ(server.received().size(), afterWrite);
+    ASSERT_TRUE(spinUntil([&] { return server.received().size() == afterWrite + 1; }));
+    EXPECT_EQ(server.received().back(), '\0');
+}
+
+TEST_F(ConnectionTest, DefaultModeTimersWaitWhileAModalSessionRuns)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.05, 0.1);
+    // The trade connection's modes: its socket keeps working under a modal panel.
+    EXPECT_TRUE(rig->setRunLoopModes(
+        QStringList { platform::kCFRunLoopDefaultMode, platform::NSModalPanelRunLoopMode }));
+    EXPECT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+    EXPECT_FALSE(rig->setRunLoopModes(QStringList {}));
+    EXPECT_FALSE(rig->setRunLoopModes(QStringList { "NoSuchMode" }));
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.ready.has_value(); }));
+    rig->sendRequest(request("first"), 1, 0.25, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+
+    {
+        platform::ModalSession modal;
+        spinFor(400ms);
+        EXPECT_TRUE(rig.recorder.timeouts.empty());
+        // Writes and reads go on in the modal mode; heartbeats and time-outs wait.
+        rig->sendRequest(request("second"), 2, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 2; }));
+        server.send(replyTo(2, "two"));
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+        const QByteArray sofar = server.received();
+        spinFor(300ms);
+        EXPECT_EQ(server.received(), sofar);
+        EXPECT_TRUE(rig.recorder.timeouts.empty());
+    }
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 1; }));
+    EXPECT_EQ(rig.recorder.timeouts[0], (std::set<quint64> { 1 }));
+    ASSERT_TRUE(spinUntil([&] { return server.received().endsWith('\0'); }));
+
+    // A connection in the default mode alone holds its writes during the panel.
+    Rig plain;
+    ASSERT_TRUE(plain->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return plain.recorder.ready.has_value(); }));
+    ASSERT_TRUE(server.waitForConnections(2));
+    {
+        platform::ModalSession modal;
+        plain->sendRequest(request("held"), 1, 30, 0);
+        spinFor(150ms);
+        EXPECT_TRUE(server.received(1).isEmpty());
+        // Changing modes moves the held write along.
+        EXPECT_TRUE(plain->setRunLoopModes(platform::RunLoopModes::common()));
+        ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(1)).size() == 1; }));
+    }
+}
+
+TEST_F(ConnectionTest, SuspensionHoldsWritesAndReplies)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.05);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.ready.has_value(); }));
+    rig->sendRequest(request("one"), 1, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+
+    // Act 1: written packets go back to be written again; nothing moves while suspended.
+    rig->setSuspendedWithAct(VEKConnection::SuspendRestore);
+    EXPECT_TRUE(rig->isSuspended());
+    EXPECT_EQ(rig->readQueueCount(), 0);
+    EXPECT_EQ(rig->writeQueueCount(), 1);
+    rig->sendRequest(request("two"), 2, 30, 0);
+    server.send(replyTo(9, "ignored"));
+    spinFor(100ms);
+    EXPECT_EQ(framesIn(server.received()).size(), 1u);
+    EXPECT_TRUE(rig.recorder.responses.empty());
+    rig->cancelSuspended();
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 3; }));
+    const std::vector<TCFrame> frames = framesIn(server.received());
+    EXPECT_EQ(frames[1].packetId, 1u);
+    EXPECT_EQ(frames[2].packetId, 2u);
+
+    // Act 2: both queues emptied without reports.
+    rig->sendRequest(request("three"), 3, 0.05, 0);
+    rig->setSuspendedWithAct(VEKConnection::SuspendEmpty);
+    EXPECT_EQ(rig->readQueueCount() + rig->writeQueueCount(), 0);
+    spinFor(200ms);
+    EXPECT_TRUE(rig.recorder.timeouts.empty());
+    rig->cancelSuspended();
+    EXPECT_FALSE(rig->isSuspended());
+}
+
+TEST_F(ConnectionTest, DisconnectsMidFrameAndANewConnectionReadsCleanly)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.05);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    rig->sendRequest(request("q"), 1, 0.2, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    server.send(replyTo(1, "a reply cut short").left(50));
+    spinFor(50ms);
+    server.closeConnection();
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+    EXPECT_TRUE(rig.recorder.responses.empty());
+    EXPECT_EQ(rig.recorder.events.mid(rig.recorder.events.size() - 2),
+        (QStringList { "willDisconnect", "didDisconnect" }));
+    EXPECT_FALSE(rig.recorder.disconnectError.has_value()); // the peer closed cleanly
+    EXPECT_FALSE(rig->isConnected());
+    EXPECT_EQ(rig->context()->bufferedLength(), 0);
+    // Its packets stay queued and still time out.
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 1; }));
+
+    // The same connection can connect again and reads cleanly.
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(server.waitForConnections(2));
+    rig->sendRequest(request("q2"), 2, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(1)).size() == 1; }));
+    server.send(replyTo(2, "whole"), 1);
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+    EXPECT_EQ(rig.recorder.responses[0].data(), "whole");
+
+    // As the request layer does: a fresh connection and context per connect.
+    LoopbackServer other;
+    ASSERT_TRUE(other.start());
+    Rig fresh;
+    ASSERT_TRUE(fresh->connectToHost("127.0.0.1", other.port(), 5.0));
+    fresh->sendRequest(request("q3"), 1, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(other.received()).size() == 1; }));
+    other.send(replyTo(1, "clean"));
+    ASSERT_TRUE(spinUntil([&] { return fresh.recorder.responses.size() == 1; }));
+    EXPECT_EQ(fresh.recorder.responses[0].data(), "clean");
+}
+
+TEST_F(ConnectionTest, FailuresAndDelegateLifetimes)
+{
+    // A refused connect is reported as an error, then the disconnect.
+    Rig refused;
+    ASSERT_TRUE(refused->connectToHost("127.0.0.1", testsupport::unusedLoopbackPort(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return refused.recorder.disconnected; }));
+    ASSERT_TRUE(refused.recorder.disconnectError.has_value());
+    EXPECT_EQ(refused.recorder.disconnectError->domain, NSPOSIXErrorDomain);
+    EXPECT_EQ(refused.recorder.events, (QStringList { "willDisconnect", "didDisconnect" }));
+
+    // The delegate may drop the connection from inside a callback.
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    auto dropping = std::make_unique<Rig>();
+    Rig* d = dropping.get();
+    d->recorder.onResponse = [d](VEKConnection&, const VEKResponse&) { d->connection.reset(); };
+    ASSERT_TRUE(d->connection->connectToHost("127.0.0.1", server.port(), 5.0));
+    d->connection->sendRequest(request("q"), 1, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    server.send(replyTo(1, "x") + replyTo(2, "y"));
+    ASSERT_TRUE(spinUntil([&] { return !d->connection; }));
+    spinFor(50ms);
+    EXPECT_EQ(d->recorder.responses.size(), 1u);
+
+    d->recorder.onDisconnected = [d](VEKConnection&) { d->connection.reset(); };
+    d->connection = std::make_unique<VEKConnection>(
+        std::make_unique<VEKTCConnectionContext>(&d->builder), &d->recorder, 0.05, 0.1);
+    ASSERT_TRUE(d->connection->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(server.waitForConnections(2));
+    server.closeConnection(1);
+    ASSERT_TRUE(spinUntil([&] { return !d->connection; }));
+
+    // A destroyed delegate hears nothing (the guard), while the connection goes on.
+    FrameBuilder builder;
+    auto gone = std::make_unique<Recorder>();
+    VEKConnection orphan(std::make_unique<VEKTCConnectionContext>(&builder), gone.get(), 0.05, 0.1);
+    ASSERT_TRUE(orphan.connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(server.waitForConnections(3));
+    gone.reset();
+    EXPECT_EQ(orphan.delegate(), nullptr);
+    orphan.sendRequest(request("q"), 1, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(2)).size() == 1; }));
+    spinFor(250ms); // time-out, batch and heartbeat pass by with nobody to tell
+    server.closeConnection(2);
+    ASSERT_TRUE(spinUntil([&] { return !orphan.isConnected(); }));
+    spinFor(50ms);
+
+    // Proxy modes outside 1 to 3 mean none.
+    Rig modes;
+    modes->setProxyMode(5);
+    EXPECT_EQ(modes->proxyMode(), VEKConnection::ProxyNone);
+    modes->setProxyMode(VEKConnection::ProxySOCKS5 | 8);
+    EXPECT_EQ(modes->proxyMode(), VEKConnection::ProxySOCKS5);
+    // A proxy the delegate does not name cannot be dialled.
+    EXPECT_FALSE(modes->connectToHost("127.0.0.1", 1, 5.0));
+}
+
+TEST_F(ConnectionTest, DiaryRequestsUseTheReplyCache)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig;
+    rig->context()->setStoragePath(folder.path());
+    rig->context()->storeResponse("from cache", "cached body", 3600);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+
+    // A current cached reply answers without writing; the next packet goes on at once.
+    rig->sendDiaryRequest(request("cached body"), 1, 0.1);
+    rig->sendDiaryRequest(request("fresh body"), 2, 30);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    ASSERT_EQ(rig.recorder.responses.size(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].packetid(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].status(), 0u);
+    EXPECT_EQ(rig.recorder.responses[0].data(), "from cache");
+    EXPECT_EQ(framesIn(server.received())[0].payload, "fresh body");
+    EXPECT_EQ(rig.recorder.written.size(), 1);
+
+    // A good reply to a diary request is stored; a failed one is not.
+    server.send(replyTo(2, "now cached"));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+    EXPECT_EQ(rig->context()->cachedResponseDataForRequest("fresh body"), QByteArray("now cached"));
+    rig->sendDiaryRequest(request("failing body"), 3, 30);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 2; }));
+    server.send(replyTo(3, "error", 5));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 3; }));
+    EXPECT_FALSE(rig->context()->cachedResponseDataForRequest("failing body").has_value());
+    // The cached answer's own time-out never reports it.
+    spinFor(250ms);
+    EXPECT_TRUE(rig.recorder.timeouts.empty());
+}

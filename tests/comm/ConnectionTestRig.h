@@ -1,0 +1,173 @@
+#pragma once
+
+// Shared pieces of the connection tests: a request layer that frames bodies
+// as TC frames, a delegate that writes down every call, and server-side frame
+// reading.
+#include "comm/VEKBase64.h"
+#include "comm/VEKConnection.h"
+#include "comm/VEKTCConnectionContext.h"
+#include "support/LoopbackServer.h"
+#include "support/LoopbackSocketRecorder.h"
+#include "support/Spin.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace connectiontest {
+
+// Frames each request body as a TC request; a body "skip" gives no bytes.
+class FrameBuilder : public VEKConnectionContextDelegate {
+public:
+    std::optional<QByteArray> contextBuildRequest(
+        VEKConnectionContext& context, const QByteArray& request, const VEKPacketFlag& flags) override
+    {
+        if (request == "skip")
+            return std::nullopt;
+        auto& tc = static_cast<VEKTCConnectionContext&>(context);
+        return tc.requestDataWithMainFunction(1, 2, std::nullopt, request, quint32(request.size()), flags);
+    }
+    std::optional<VEKResponse> contextParseRespone(
+        VEKConnectionContext&, const QByteArray& payload, const VEKPacketFlag& flags) override
+    {
+        return VEKResponse(payload, quint64(flags.status), quint64(flags.packetid));
+    }
+};
+
+// Writes down every delegate call as a line; answers the proxy and TLS
+// questions from its fields.
+class Recorder : public VEKConnectionDelegate {
+public:
+    QStringList events;
+    std::vector<VEKResponse> responses;
+    std::vector<std::set<quint64>> timeouts;
+    std::vector<std::optional<StreamSocketError>> proxyErrors;
+    std::optional<StreamSocketError> disconnectError;
+    QList<QByteArray> written;
+    QList<int> writesInFlightAtWrite;
+    bool disconnected = false;
+    std::optional<bool> ready;
+    std::optional<bool> secured;
+
+    std::optional<QString> proxyAddress;
+    std::optional<quint16> proxyPort;
+    std::optional<QString> proxyUser;
+    std::optional<QString> proxyPassword;
+    bool encodesBase64 = true;
+    std::optional<QVariantMap> sslSettings;
+    std::function<void(VEKConnection&)> onDisconnected;
+    std::function<void(VEKConnection&, const VEKResponse&)> onResponse;
+
+    void connectionDidConnectedToIP(VEKConnection&, const QString& host, quint16 port) override
+    {
+        events << QStringLiteral("connected %1:%2").arg(host).arg(port);
+    }
+    void connectionWillDisconnetWithError(
+        VEKConnection&, const std::optional<StreamSocketError>& error) override
+    {
+        events << QStringLiteral("willDisconnect");
+        disconnectError = error;
+    }
+    void connectionDidDisconnected(VEKConnection& c) override
+    {
+        events << QStringLiteral("didDisconnect");
+        disconnected = true;
+        if (onDisconnected)
+            onDisconnected(c);
+    }
+    void connectionDidWriteData(VEKConnection& c, const QByteArray& data) override
+    {
+        written << data;
+        writesInFlightAtWrite << c.writesInFlight();
+    }
+    void connectionDidRecievedResponse(VEKConnection& c, const VEKResponse& response) override
+    {
+        events << QStringLiteral("response %1").arg(response.packetid());
+        responses.push_back(response);
+        if (onResponse)
+            onResponse(c, response);
+    }
+    void connectionSendPacketsTimeout(VEKConnection&, const std::set<quint64>& ids) override
+    {
+        QStringList list;
+        for (quint64 id : ids)
+            list << QString::number(id);
+        events << QStringLiteral("timeout %1").arg(list.join(','));
+        timeouts.push_back(ids);
+    }
+    std::optional<QString> connectionConnectProxyAddress(VEKConnection&) override { return proxyAddress; }
+    std::optional<quint16> connectionConnectProxyPort(VEKConnection&) override { return proxyPort; }
+    std::optional<QString> connectionConnectProxyUser(VEKConnection&) override { return proxyUser; }
+    std::optional<QString> connectionConnectProxyPassword(VEKConnection&) override { return proxyPassword; }
+    std::optional<QString> connectionBase64EncodeString(VEKConnection&, const QString& text) override
+    {
+        if (!encodesBase64)
+            return std::nullopt;
+        events << QStringLiteral("base64");
+        return VEKBase64::stringByEncodingData(text.toUtf8());
+    }
+    void connectionProxyError(VEKConnection&, const std::optional<StreamSocketError>& error) override
+    {
+        events << QStringLiteral("proxyError");
+        proxyErrors.push_back(error);
+    }
+    std::optional<QVariantMap> connectionSSLSetting(VEKConnection&) override { return sslSettings; }
+    void connectionDidSSLSecure(VEKConnection&, bool ok) override
+    {
+        events << QStringLiteral("secure %1").arg(ok);
+        secured = ok;
+    }
+    void connectionDidConnectedReady(VEKConnection&, bool ok) override
+    {
+        events << QStringLiteral("ready %1").arg(ok);
+        ready = ok;
+    }
+};
+
+// The TLS settings the request layer passes: lenient on paper; the socket
+// verifies all the same.
+inline QVariantMap lenientTls()
+{
+    return { { kCFStreamSSLAllowsExpiredCertificates, true }, { kCFStreamSSLAllowsAnyRoot, true },
+        { kCFStreamSSLValidatesCertificateChain, false } };
+}
+
+// The frames in the bytes a server received (heartbeat bytes are skipped).
+inline std::vector<TCFrame> framesIn(const QByteArray& bytes)
+{
+    VEKTCConnectionContext reader;
+    reader.receiveData(bytes);
+    std::vector<TCFrame> frames;
+    while (auto frame = reader.readFrame())
+        frames.push_back(*frame);
+    return frames;
+}
+
+inline QByteArray replyTo(quint64 packetId, const QByteArray& payload, qint64 status = 0)
+{
+    return *VEKTCConnectionContext::replyFrame({ status, qint64(packetId), false, false }, payload);
+}
+
+inline VEKRequest request(const QByteArray& body)
+{
+    return VEKRequest(QStringLiteral("test"), body, nullptr);
+}
+
+// A connection with a TC context and short intervals.
+struct Rig {
+    FrameBuilder builder;
+    Recorder recorder;
+    std::unique_ptr<VEKConnection> connection;
+
+    explicit Rig(double batch = 0.1, double heartbeat = 30.0)
+        : connection(std::make_unique<VEKConnection>(
+            std::make_unique<VEKTCConnectionContext>(&builder), &recorder, batch, heartbeat))
+    {
+    }
+    VEKConnection& operator*() { return *connection; }
+    VEKConnection* operator->() { return connection.get(); }
+};
+
+} // namespace connectiontest
