@@ -1,0 +1,23 @@
+#include "core/MarketCodeTransfer.h"
+
+#include <gtest/gtest.h>
+
+TEST(MarketCodeTransfer, MapsTradeMarketsToExchangeDigits)
+{
+    EXPECT_EQ(MarketCodeTransfer::transferCode("0"), "1");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("2"), "1");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("1"), "2");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("3"), "2");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("6"), "5");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("7"), "5");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("5"), "5");
+    EXPECT_EQ(MarketCodeTransfer::transferCode(""), "");
+    EXPECT_EQ(MarketCodeTransfer::transferCode("00"), "00");
+
+    EXPECT_EQ(MarketCodeTransfer::fixCode("600000", "1"), "600000.2");
+    EXPECT_EQ(MarketCodeTransfer::fixCode("000001", "0"), "000001.1");
+    EXPECT_EQ(MarketCodeTransfer::fixCode("430001", "6"), "430001.5");
+    EXPECT_EQ(MarketCodeTransfer::fixCode("00700", "5"), "00700.5");
+    EXPECT_EQ(MarketCodeTransfer::mergeCode("600000", "2"), "600000.2");
+    EXPECT_EQ(MarketCodeTransfer::mergeCode("600000", "1"), "600000.1");
+}

@@ -1,0 +1,132 @@
+#include "platform/UserDefaults.h"
+
+#include "platform/PropertyList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using platform::UserDefaults;
+
+namespace {
+
+bool writeRaw(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+TEST(UserDefaults, TypedValuesRoundTripAndPersist)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath("UserDefaults.plist");
+    {
+        UserDefaults d(path);
+        EXPECT_FALSE(d.contains("s"));
+        EXPECT_FALSE(d.stringForKey("s"));
+        EXPECT_EQ(d.integerForKey("i"), 0);
+        EXPECT_FALSE(d.boolForKey("b"));
+        EXPECT_TRUE(d.setString(QString::fromUtf8("华泰 text"), "s"));
+        d.setString(QString(), "empty");
+        d.setInteger(-9000000000LL, "i");
+        d.setInteger(int(3), "small");
+        d.setDouble(2.5, "d");
+        d.setBool(true, "b");
+        d.setData(QByteArray("\x00\x01\xff", 3), "data");
+        d.setDictionary(QVariantMap { { "k", qint64(1) } }, "dict");
+        d.setArray(QVariantList { "a", qint64(2) }, "arr");
+        d.setString("x", "gone");
+        d.removeObject("gone");
+        // No property-list form: refused, nothing changes.
+        QObject o;
+        EXPECT_FALSE(d.setObject(QVariant::fromValue(&o), "obj"));
+        EXPECT_FALSE(d.contains("obj"));
+        EXPECT_TRUE(d.synchronize());
+    }
+    UserDefaults d(path); // a reload reads what was written on every change
+    EXPECT_EQ(d.stringForKey("s"), QString::fromUtf8("华泰 text"));
+    EXPECT_EQ(d.stringForKey("empty"), QString());
+    EXPECT_EQ(d.integerForKey("i"), -9000000000LL);
+    EXPECT_EQ(d.integerForKey("small"), 3);
+    EXPECT_EQ(d.doubleForKey("d"), 2.5);
+    EXPECT_EQ(d.integerForKey("d"), 2);
+    EXPECT_TRUE(d.boolForKey("b"));
+    EXPECT_EQ(d.dataForKey("data"), QByteArray("\x00\x01\xff", 3));
+    EXPECT_EQ(d.dictionaryForKey("dict")->value("k").toLongLong(), 1);
+    EXPECT_EQ(d.arrayForKey("arr")->size(), 2);
+    EXPECT_FALSE(d.contains("gone"));
+    // Type mismatches answer the empty value, never a wrong one.
+    EXPECT_FALSE(d.dataForKey("s"));
+    EXPECT_FALSE(d.dictionaryForKey("arr"));
+    EXPECT_FALSE(d.arrayForKey("dict"));
+    EXPECT_EQ(d.integerForKey("s"), 0);
+    EXPECT_EQ(d.stringForKey("i"), QString("-9000000000"));
+    d.setString("12", "numeric");
+    d.setString("YES", "yes");
+    d.setDouble(1e300, "huge");
+    EXPECT_EQ(d.integerForKey("numeric"), 12);
+    EXPECT_TRUE(d.boolForKey("yes"));
+    EXPECT_EQ(d.integerForKey("huge"), 0);
+    d.setObject(QVariant(), "numeric");
+    EXPECT_FALSE(d.contains("numeric"));
+}
+
+TEST(UserDefaults, CorruptOrForeignFilesAreTreatedAsAbsent)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath("UserDefaults.plist");
+    ASSERT_TRUE(writeRaw(path, "<?xml version=\"1.0\"?><plist><dict><key>a</key><string>x</dict>"));
+    {
+        UserDefaults d(path);
+        EXPECT_TRUE(d.dictionaryRepresentation().isEmpty());
+        d.setInteger(5, "n");
+    }
+    // The next write replaced the broken file whole.
+    auto stored = platform::PropertyList::readFile(path);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->toMap().value("n").toLongLong(), 5);
+
+    // A well-formed list that is no dictionary.
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantList { "a" }));
+    EXPECT_TRUE(UserDefaults(path).dictionaryRepresentation().isEmpty());
+
+    // Binary garbage.
+    ASSERT_TRUE(writeRaw(path, QByteArray(1000, '\xff')));
+    EXPECT_TRUE(UserDefaults(path).dictionaryRepresentation().isEmpty());
+}
+
+TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
+{
+    QTemporaryDir temp;
+    const QString dir = temp.filePath("missing");
+    UserDefaults d(dir + "/UserDefaults.plist");
+    d.setString("v", "k"); // the folder does not exist: the write fails
+    EXPECT_EQ(d.stringForKey("k"), QString("v"));
+    EXPECT_FALSE(d.synchronize());
+    ASSERT_TRUE(QDir().mkpath(dir));
+    EXPECT_TRUE(d.synchronize());
+    EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
+}
+
+TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
+{
+    QTemporaryDir temp;
+    const QByteArray saved = qgetenv("LUMORA_HOME");
+    qputenv("LUMORA_HOME", temp.path().toUtf8());
+    UserDefaults::resetStandardUserDefaults();
+    auto& d = UserDefaults::standardUserDefaults();
+    EXPECT_EQ(d.filePath(), temp.path() + "/UserDefaults.plist");
+    EXPECT_EQ(&d, &UserDefaults::standardUserDefaults());
+    d.setInteger(1, "one");
+    UserDefaults::resetStandardUserDefaults();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey("one"), 1);
+    UserDefaults::resetStandardUserDefaults();
+    if (saved.isEmpty())
+        qunsetenv("LUMORA_HOME");
+    else
+        qputenv("LUMORA_HOME", saved);
+}
