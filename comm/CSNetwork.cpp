@@ -644,6 +644,7 @@ void CSNetwork::connectionDidDisconnected(VEKConnection& connection)
     // hearing of the drop opens a new connection instead of joining the dead one.
     connection_.reset();
     resetHandshake();
+    loggedOn_ = !isTCMode();
     clearRequest();
     notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); });
 }
