@@ -51,7 +51,7 @@ TEST_F(CSNetworkE2E, TcRequestWaitsForTheLogonAndKeepsItsClock)
     EXPECT_EQ(waiting, 3u); // the logon took id 2
     ASSERT_TRUE(waitCalls(late, 1, 3s));
     EXPECT_GE(clock.elapsed(), 950);
-    EXPECT_LT(clock.elapsed(), 1800);
+    EXPECT_LT(clock.elapsed(), 2100);
     ASSERT_EQ(late.errors.size(), 1u);
     EXPECT_EQ(late.errors[0].first, QStringLiteral("echo"));
     EXPECT_EQ(late.errors[0].second.domain, QStringLiteral("request timeout！"));
@@ -256,7 +256,7 @@ TEST_F(CSNetworkE2E, FailedStatusesTimeOutsAndLateReplies)
     const quint64 id = echo(observer, QStringLiteral("slow"), false, 1);
     ASSERT_TRUE(waitCalls(observer, 3, 3s));
     EXPECT_GE(clock.elapsed(), 950);
-    EXPECT_LT(clock.elapsed(), 1000 + 100 + 600);
+    EXPECT_LT(clock.elapsed(), 1000 + 100 + 1000);
     ASSERT_EQ(observer.errors.size(), 3u);
     EXPECT_EQ(observer.errors[2].second, CSErrors::requestTimeout());
     EXPECT_FALSE(net->requestWithTag(id));
@@ -428,7 +428,7 @@ TEST_F(CSNetworkE2E, FailedLogonAndSessionAreRetriedWithABoundedBackOff)
     for (int i = 0; i < 5; ++i) {
         const qint64 gap = logons[i + 1] - logons[i];
         EXPECT_GE(gap, expected[i] - 5) << i;
-        EXPECT_LT(gap, expected[i] + 400) << i;
+        EXPECT_LT(gap, expected[i] + 700) << i;
     }
 
     // The same for the session request; a stored session resets nothing for others.
@@ -440,7 +440,7 @@ TEST_F(CSNetworkE2E, FailedLogonAndSessionAreRetriedWithABoundedBackOff)
     ASSERT_EQ(sessions.size(), 3);
     EXPECT_GE(sessions[1] - sessions[0], 45);
     EXPECT_GE(sessions[2] - sessions[1], 95);
-    EXPECT_LT(sessions[2] - sessions[0], 1000);
+    EXPECT_LT(sessions[2] - sessions[0], 2000);
 }
 
 TEST_F(CSNetworkE2E, GarbageAndBadFramesFromEitherSide)
