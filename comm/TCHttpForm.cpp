@@ -6,10 +6,12 @@ namespace {
 
 constexpr qsizetype kMaxForm = 16 * 1024 * 1024;
 
+// Printable ASCII goes as it is, so forms read as they always did (the session
+// keeps its braces); only what could split or change a field, or would not
+// survive form decoding, is escaped.
 bool unreserved(uchar c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-        || c == '_' || c == '~';
+    return c > 0x20 && c < 0x7F && c != '&' && c != '=' && c != '%' && c != '+' && c != '#';
 }
 
 int hexValue(char c)

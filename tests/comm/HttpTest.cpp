@@ -71,8 +71,8 @@ TEST(HttpForm, WritesTheFormTextAndEscapesValues)
     f.session = "0a1b";
     f.supportCompress = true;
     EXPECT_EQ(TCHttpForm::formText(f),
-        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=0&TC_SESSION=%"
-        "7B0a1b%7D&"
+        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=0&TC_SESSION={"
+        "0a1b}&"
         "utid=0123456789ABCDEF&soft_name=lumora&soft_version=1.0.0.12&supportCompress=18");
 
     // "=", "+", spaces and Chinese inside a value cannot add or change a field.
@@ -96,9 +96,9 @@ TEST(HttpForm, WritesTheFormTextAndEscapesValues)
     f.encrypt = true;
     f.session = "ff";
     EXPECT_EQ(TCHttpForm::encipheredFormText(f, 12, "ab+c/d=="),
-        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=36&TC_SESSION=%"
-        "7Bff%7D"
-        "&TC_REQLENGTH=12&TC_REQDATA=ab%2Bc%2Fd%3D%3D");
+        "TC_MFUNCNO=1001&TC_SFUNCNO=2&tc_packageid=1&tc_service=300&tc_isunicode=1&TC_ENCRYPT=36&TC_SESSION={"
+        "ff}"
+        "&TC_REQLENGTH=12&TC_REQDATA=ab%2Bc/d%3D%3D");
     f.body = "a=1";
     EXPECT_EQ(TCHttpForm::plainTextToEncipher(f), "a=1&supportCompress=18");
     const auto enciphered = TCHttpForm::decode(TCHttpForm::encipheredFormText(f, 3, "ab+c/d=="));

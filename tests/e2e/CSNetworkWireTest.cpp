@@ -120,8 +120,8 @@ TEST_F(CSNetworkE2E, HttpFormsByteForByte)
     const quint64 id = net->sendRequestWithObserver(&observer, QStringLiteral("e"), &packet, 5);
     EXPECT_EQ(net->contextBuildRequest(context, {}, { 0, qint64(id), false, true }),
         QByteArray("TC_MFUNCNO=900&TC_SFUNCNO=1&tc_packageid=3&tc_service=301&tc_isunicode=2&TC_ENCRYPT=0"
-                   "&TC_SESSION=%7B")
-            + session.toLatin1() + "%7D&text=x&supportCompress=18");
+                   "&TC_SESSION={")
+            + session.toLatin1() + "}&text=x&supportCompress=18");
 
     // Enciphered: the body and its supportCompress pair travel sealed under the session key.
     const auto sealed = net->contextBuildRequest(context, {}, { 0, qint64(id), true, true });
