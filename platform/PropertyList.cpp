@@ -444,8 +444,13 @@ QByteArray write(const QVariant& value)
     QByteArray body;
     QXmlStreamWriter xml(&body);
     writeValue(xml, value, 0);
+    // An empty <dict/> or <array/> stays half-written until the writer is told
+    // the document ends.
+    xml.writeEndDocument();
     if (xml.hasError())
         return {};
+    while (body.endsWith('\n'))
+        body.chop(1);
     return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
         + "<plist version=\"1.0\">\n" + body + "\n</plist>\n";
 }

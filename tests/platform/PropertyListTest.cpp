@@ -39,7 +39,7 @@ TEST(PropertyList, RoundTripsEveryTypeAndChineseText)
 {
     const QDateTime when(QDate(2024, 2, 29), QTime(23, 59, 58), Qt::UTC);
     QVariantMap inner;
-    inner.insert(QString::fromUtf8("名称"), QString::fromUtf8("华泰证券 & <营业部> \"一\"\t\r\n末"));
+    inner.insert(QString::fromUtf8("名称"), QString::fromUtf8("示例证券 & <营业部> \"一\"\t\r\n末"));
     inner.insert("empty", QVariantMap());
     QVariantMap root;
     root.insert("string", QString::fromUtf8("中文 𠀀 text"));
@@ -58,6 +58,10 @@ TEST(PropertyList, RoundTripsEveryTypeAndChineseText)
 
     const QByteArray bytes = plist::write(root);
     ASSERT_FALSE(bytes.isEmpty());
+
+    // Empty containers at the top are closed too.
+    EXPECT_EQ(plist::read(plist::write(QVariantMap())), QVariant(QVariantMap()));
+    EXPECT_EQ(plist::read(plist::write(QVariantList())), QVariant(QVariantList()));
     EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"));
     EXPECT_TRUE(bytes.contains("<plist version=\"1.0\">\n<dict>\n\t<key>big</key>\n\t<integer>"));
     EXPECT_TRUE(bytes.contains("<date>2024-02-29T23:59:58Z</date>"));
