@@ -99,7 +99,7 @@ public:
     void answerEmptyNext(std::optional<Function> function);
     // Status 0 with a payload that is no record set.
     void answerNotRecordSetNext(std::optional<Function> function, const QByteArray& payload = {});
-    // Forgets every armed behaviour.
+    // Forgets every armed behaviour, the broker's controls included.
     void clearControls();
 
     // Sends the withheld replies on their connections (those still open).
