@@ -102,7 +102,6 @@ TEST(BrokerData, MalformedDocumentsAreRefusedWithTheirPlace)
     EXPECT_EQ(refusal(defaultBrokerDataJson()), QString());
     EXPECT_TRUE(refusal("{ \"customers\": [ }").startsWith(QStringLiteral("$: not JSON (")));
     EXPECT_EQ(refusal("[]"), QStringLiteral("$: expected an object"));
-    EXPECT_EQ(refusal(""), refusal("")); // no crash on nothing
     EXPECT_FALSE(refusal("").isEmpty());
 
     QJsonObject root = defaultObject();
