@@ -34,7 +34,7 @@ QString sessionKey(const Request& request)
     return request.session.toLower();
 }
 
-// A texts the reply echoes back in the common prefix must stay within the
+// Texts that the reply echoes back in the common prefix must stay within the
 // client's fields.
 std::optional<BrokerError> checkCredentials(const QString& password, const QString& netaddr)
 {
