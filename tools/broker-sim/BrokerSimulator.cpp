@@ -1,5 +1,7 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
+#include "tools/broker-sim/LoginFunctions.h"
+
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QMutexLocker>
@@ -163,6 +165,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
             const QString session = state.issueSession(request.valueOr(QStringLiteral("utid")));
             return Reply::withTable(Table().column(QStringLiteral("session")).row({ session }));
         });
+    registerLoginFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
@@ -342,8 +345,11 @@ void BrokerSimulator::answerNotRecordSetNext(std::optional<Function> function, c
 
 void BrokerSimulator::clearControls()
 {
-    QMutexLocker lock(&mutex_);
-    faults_.clear();
+    {
+        QMutexLocker lock(&mutex_);
+        faults_.clear();
+    }
+    state_.broker().clearControls();
 }
 
 QByteArray BrokerSimulator::notRecordSetPayload()

@@ -30,7 +30,8 @@ using Handler = std::function<Reply(const Request&, BrokerState&)>;
 // The loopback broker: a TC front (binary TC frames, over TLS by default) and
 // an HTTP front (POST forms, several per connection) on 127.0.0.1. It answers
 // the logon itself and dispatches requests by function to registered handlers;
-// the session request (1001 / 2) is registered from the start.
+// the session request (1001 / 2) and the login functions (LoginFunctions.h)
+// are registered from the start.
 //
 // Everything runs on the thread that owns the simulator, handlers included.
 // Arming the controls and reading the recorder are guarded, so a test may also
@@ -99,7 +100,7 @@ public:
     void answerEmptyNext(std::optional<Function> function);
     // Status 0 with a payload that is no record set.
     void answerNotRecordSetNext(std::optional<Function> function, const QByteArray& payload = {});
-    // Forgets every armed behaviour.
+    // Forgets every armed behaviour, the broker's controls included.
     void clearControls();
 
     // Sends the withheld replies on their connections (those still open).

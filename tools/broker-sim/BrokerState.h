@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/broker-sim/Broker.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -37,9 +39,14 @@ public:
     bool knowsTerminalId(const QString& utid) const { return terminalIds_.contains(utid); }
     qsizetype terminalIdCount() const { return terminalIds_.size(); }
 
+    // Customers, branches and accounts (the built-in data until replaced).
+    Broker& broker() { return broker_; }
+    const Broker& broker() const { return broker_; }
+
 private:
     QHash<QByteArray, QString> sessions_; // session bytes -> terminal id
     QSet<QString> terminalIds_;
+    Broker broker_;
 };
 
 } // namespace brokersim

@@ -54,6 +54,9 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
+// Exit code of a broker.json that cannot be read or is malformed.
+constexpr int kBadDataExit = 3;
+
 int fail(const QString& message)
 {
     std::fprintf(stderr, "broker-sim: %s\n", qPrintable(message));
@@ -79,7 +82,8 @@ int main(int argc, char** argv)
     parser.addOption({ QStringLiteral("key"), QStringLiteral("PEM private key of the certificate."),
         QStringLiteral("FILE") });
     parser.addOption({ QStringLiteral("data"),
-        QStringLiteral("Folder for the simulator's files (default: a temporary folder)."),
+        QStringLiteral("Folder for the simulator's files; a broker.json there replaces the built-in "
+                       "customers (default: a temporary folder)."),
         QStringLiteral("DIR") });
     parser.process(app);
 
@@ -119,7 +123,16 @@ int main(int argc, char** argv)
     if (!QDir().mkpath(dataDir))
         return fail(QStringLiteral("cannot make the data folder ") + dataDir);
 
+    // The broker's customers come from broker.json in the data folder, else the built-in data.
+    QString dataError;
+    auto brokerData = brokersim::loadBrokerData(dataDir, &dataError);
+    if (!brokerData) {
+        std::fprintf(stderr, "broker-sim: %s\n", qPrintable(dataError));
+        return kBadDataExit;
+    }
+
     brokersim::BrokerSimulator simulator;
+    simulator.state().broker().reset(std::move(brokerData->data));
     if (!simulator.start(options))
         return fail(simulator.errorString());
 
@@ -141,7 +154,9 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
 
-    std::printf("tc %u\nhttp %u\ndata %s\n", unsigned(simulator.tcPort()), unsigned(simulator.httpPort()),
+    std::printf("tc %u\nhttp %u\nbroker %s\ndata %s\n", unsigned(simulator.tcPort()),
+        unsigned(simulator.httpPort()),
+        brokerData->source.isEmpty() ? "built-in" : qPrintable(QDir::toNativeSeparators(brokerData->source)),
         qPrintable(QDir::toNativeSeparators(dataDir)));
     std::fflush(stdout);
 
