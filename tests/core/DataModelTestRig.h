@@ -6,18 +6,156 @@
 #include "comm/CSNetwork.h"
 #include "comm/CSSession.h"
 #include "core/DMNotificationCenter.h"
+#include "core/DTTable.h"
+#include "core/DataModelClass.h"
+#include "core/DataModelFactory.h"
 #include "core/NetworkFactory.h"
+#include "core/QuoteDataModel.h"
+#include "core/TradeDataModel.h"
 #include "platform/TlsTrust.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace coretest {
 
 using namespace std::chrono_literals;
+
+// --- Generic request classes, for tests only ---
+
+inline constexpr brokersim::Function kEchoFunction { 900, 1 };
+inline constexpr brokersim::Function kChangeFunction { 900, 2 };
+inline constexpr brokersim::Function kQuoteEchoFunction { 900, 3 };
+
+// A query: the account prefix and the link text echoed back in a table.
+LUMORA_DATA_MODEL_PROTOCOL(IQueryEchoDelegate, queryEcho, std::shared_ptr<DTTable>)
+class DMQueryEcho final : public DataModelClass<DMQueryEcho, TradeDataModel, tagCommonQueryParam, IQueryEchoDelegate> {
+public:
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6D", 900, 1 };
+    static void body(const tagCommonQueryParam& p, RequestBody& b) { b.prefix(p.commonUrl).add("text", p.link); }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
+};
+
+// A request that changes state (a password change), answered with "result".
+LUMORA_DATA_MODEL_PROTOCOL(IChangeTestDelegate, changeTest, QString)
+class DMChangeTest final
+    : public DataModelClass<DMChangeTest, TradeDataModel, tagTradePasswordParam, IChangeTestDelegate> {
+public:
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6E", 900, 2, HandleRule::Fields, true };
+    static void body(const tagTradePasswordParam& p, RequestBody& b)
+    {
+        b.prefix(p.commonUrl).add("oldpwd", p.oldPassword).add("newpwd", p.newPassword);
+    }
+    static Result reply(const std::vector<VEKTCRS>& sets)
+    {
+        VEKTCRS first = sets.front();
+        first.fetchFirst();
+        return first.toStringWithName(QStringLiteral("result"));
+    }
+};
+
+// A quote refresh: handle of the current second, service 400.
+LUMORA_DATA_MODEL_PROTOCOL(IQuoteEchoDelegate, quoteEcho, QString)
+class DMQuoteEcho final : public DataModelClass<DMQuoteEcho, QuoteDataModel, tagQuote5LevelParam, IQuoteEchoDelegate> {
+public:
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6F", 900, 3, HandleRule::Time,
+        false, false, 400 };
+    static void body(const tagQuote5LevelParam& p, RequestBody& b) { b.add("code", p.code); }
+    static Result reply(const std::vector<VEKTCRS>& sets)
+    {
+        VEKTCRS first = sets.front();
+        first.fetchFirst();
+        return first.toStringWithName(QStringLiteral("echo"));
+    }
+};
+
+inline void registerTestDataModels()
+{
+    DataModelFactory::unregisterAll();
+    DataModelFactory::registerDataModel<DMQueryEcho>();
+    DataModelFactory::registerDataModel<DMChangeTest>();
+    DataModelFactory::registerDataModel<DMQuoteEcho>();
+}
+
+// Writes down what it hears; `log` is shared so tests can see the order.
+class EchoObserver : public IQueryEchoDelegate {
+public:
+    explicit EchoObserver(QString name = {}, std::vector<QString>* log = nullptr)
+        : name(std::move(name))
+        , log(log)
+    {
+    }
+    QString name;
+    std::vector<QString>* log;
+    std::vector<std::shared_ptr<DTTable>> tables;
+    std::vector<QString> handles;
+    std::vector<CSError> errors;
+    std::function<void(DataModel*)> onCall;
+
+    void queryEcho(DataModel* request, const QString& handle, const std::shared_ptr<DTTable>& table) override
+    {
+        tables.push_back(table);
+        handles.push_back(handle);
+        if (log)
+            log->push_back(name);
+        if (onCall)
+            onCall(request);
+    }
+    bool queryEcho(DataModel* request, const QString& handle, const CSError& error) override
+    {
+        errors.push_back(error);
+        handles.push_back(handle);
+        if (log)
+            log->push_back(name);
+        if (onCall)
+            onCall(request);
+        return true;
+    }
+    std::size_t calls() const { return tables.size() + errors.size(); }
+    QString echoed(std::size_t i) const
+    {
+        if (i >= tables.size() || !tables[i] || tables[i]->arrayController()->count() == 0)
+            return {};
+        return tables[i]->arrayController()->arrangedObjects().front().value(0);
+    }
+};
+
+// Implements the completion only.
+class CompletionOnlyObserver : public IQueryEchoDelegate {
+public:
+    using IQueryEchoDelegate::queryEcho;
+    int completions = 0;
+    void queryEcho(DataModel*, const QString&, const std::shared_ptr<DTTable>&) override { ++completions; }
+};
+
+class ChangeObserver : public IChangeTestDelegate {
+public:
+    std::vector<QString> results;
+    std::vector<CSError> errors;
+    void changeTest(DataModel*, const QString&, const QString& result) override { results.push_back(result); }
+    bool changeTest(DataModel*, const QString&, const CSError& error) override
+    {
+        errors.push_back(error);
+        return true;
+    }
+};
+
+class QuoteObserver : public IQuoteEchoDelegate {
+public:
+    std::vector<QString> results;
+    std::vector<CSError> errors;
+    void quoteEcho(DataModel*, const QString&, const QString& result) override { results.push_back(result); }
+    bool quoteEcho(DataModel*, const QString&, const CSError& error) override
+    {
+        errors.push_back(error);
+        return true;
+    }
+};
 
 // Server lists by kind, the selection, and the connects asked for.
 class FakeServerManager : public INetworkServerManager {
@@ -79,10 +217,28 @@ protected:
             NetworkFactory::kQuote, QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()), 10) };
         servers.selected = { { NetworkFactory::kTrade, 0 }, { NetworkFactory::kQuote, 0 } };
         NetworkFactory::getInstance()->setServerManager(&servers);
+
+        sim.registerFunction(kEchoFunction.main, kEchoFunction.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
+            return brokersim::Reply::withTable(brokersim::Table()
+                                                   .column(QStringLiteral("echo"))
+                                                   .column(QStringLiteral("poststr"))
+                                                   .row({ r.valueOr(QStringLiteral("text")), QStringLiteral("p") }));
+        });
+        sim.registerFunction(kChangeFunction.main, kChangeFunction.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+            return brokersim::Reply::withTable(
+                brokersim::Table().column(QStringLiteral("result")).row({ QStringLiteral("done") }));
+        });
+        sim.registerFunction(kQuoteEchoFunction.main, kQuoteEchoFunction.sub,
+            [](const brokersim::Request& r, brokersim::BrokerState&) {
+                return brokersim::Reply::withTable(
+                    brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("code")) }));
+            });
+        registerTestDataModels();
     }
 
     void TearDown() override
     {
+        DataModelFactory::unregisterAll();
         NetworkFactory::resetInstance();
         sim.stop();
         platform::TlsTrust::reset();
