@@ -119,7 +119,9 @@ void DTTable::removeContentObject(const QString& key, const QString& value)
     }
 }
 
-void DTTable::removeContentObjectWithMarketCode(qint64) { }
+void DTTable::removeContentObjectWithMarketCode(qint64)
+{
+}
 
 QString DTTable::valueForTitle(qsizetype row, const QString& title) const
 {

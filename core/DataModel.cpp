@@ -17,7 +17,8 @@ namespace {
 
 bool onMainThread()
 {
-    return !QCoreApplication::instance() || QThread::currentThread() == QCoreApplication::instance()->thread();
+    return !QCoreApplication::instance()
+        || QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 } // namespace
@@ -44,11 +45,17 @@ void DataModel::setNetwork(std::shared_ptr<CSNetwork> value, int32_t kind)
     serverKind_ = kind;
 }
 
-void DataModel::mallocParam(tagRequestParam*) { }
+void DataModel::mallocParam(tagRequestParam*)
+{
+}
 
-void DataModel::freeParam(tagRequestParam*) { }
+void DataModel::freeParam(tagRequestParam*)
+{
+}
 
-void DataModel::request(const DMRequestParamObject&) { }
+void DataModel::request(const DMRequestParamObject&)
+{
+}
 
 QString DataModel::getRequestHandle(const tagRequestParam&) const
 {
@@ -92,9 +99,8 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         ObserverList& list = observerDict[handle];
         if (!list.empty()) {
             // An equal request is on its way: the observer moves to the end.
-            std::erase_if(list, [&](const DataModelObserverRef& entry) {
-                return entry.refersTo(observer) || !entry.get();
-            });
+            std::erase_if(list,
+                [&](const DataModelObserverRef& entry) { return entry.refersTo(observer) || !entry.get(); });
             list.push_back(DataModelObserverRef(observer));
             return handle;
         }
@@ -250,9 +256,13 @@ qint64 DataModel::getLastErrorCode() const
     return lastErrorCode;
 }
 
-void DataModel::printFieldNameAndDesc(const VEKTCRS&) { }
+void DataModel::printFieldNameAndDesc(const VEKTCRS&)
+{
+}
 
-void DataModel::printContent(const VEKTCRS&) { }
+void DataModel::printContent(const VEKTCRS&)
+{
+}
 
 std::optional<QString> DataModel::handleOfIdentifier(const QString& identifier) const
 {
@@ -303,6 +313,10 @@ bool DataModel::respondWithError(const CSError& error, const QString& identifier
     return true;
 }
 
-void DataModel::completeWithRecordSets(const QString&, const std::vector<VEKTCRS>&, const ObserverList&) { }
+void DataModel::completeWithRecordSets(const QString&, const std::vector<VEKTCRS>&, const ObserverList&)
+{
+}
 
-void DataModel::failWithError(const QString&, const CSError&, const ObserverList&) { }
+void DataModel::failWithError(const QString&, const CSError&, const ObserverList&)
+{
+}

@@ -34,7 +34,8 @@ void RequestBody::append(std::string_view piece)
 void RequestBody::fail(std::string_view what)
 {
     if (!error_)
-        error_ = QStringLiteral("参数“%1”含有不允许的字符").arg(QLatin1String(what.data(), qsizetype(what.size())));
+        error_ = QStringLiteral("参数“%1”含有不允许的字符")
+                     .arg(QLatin1String(what.data(), qsizetype(what.size())));
 }
 
 RequestBody& RequestBody::prefix(std::string_view commonUrl)

@@ -64,20 +64,23 @@ private:
 // implemented (the default answers false), so only observers that implement
 // it hear errors. An observer that implements only the completion may want
 // `using Protocol::verb;` to keep the other overload visible.
-#define LUMORA_DATA_MODEL_PROTOCOL(Protocol, verb, ResultType)                                          \
-    class Protocol : public virtual DataModelObserver {                                                 \
-    public:                                                                                             \
-        using Result = ResultType;                                                                      \
-        virtual void verb(DataModel* request, const QString& requestHandle, const Result& result) = 0;  \
-        virtual bool verb(DataModel* request, const QString& requestHandle, const CSError& error)       \
-        {                                                                                               \
-            return false;                                                                               \
-        }                                                                                               \
-        static void complete(Protocol& o, DataModel* r, const QString& h, const Result& v) { o.verb(r, h, v); } \
-        static bool error(Protocol& o, DataModel* r, const QString& h, const CSError& e)                \
-        {                                                                                               \
-            return o.verb(r, h, e);                                                                     \
-        }                                                                                               \
+#define LUMORA_DATA_MODEL_PROTOCOL(Protocol, verb, ResultType)                                               \
+    class Protocol : public virtual DataModelObserver {                                                      \
+    public:                                                                                                  \
+        using Result = ResultType;                                                                           \
+        virtual void verb(DataModel* request, const QString& requestHandle, const Result& result) = 0;       \
+        virtual bool verb(DataModel* request, const QString& requestHandle, const CSError& error)            \
+        {                                                                                                    \
+            return false;                                                                                    \
+        }                                                                                                    \
+        static void complete(Protocol& o, DataModel* r, const QString& h, const Result& v)                   \
+        {                                                                                                    \
+            o.verb(r, h, v);                                                                                 \
+        }                                                                                                    \
+        static bool error(Protocol& o, DataModel* r, const QString& h, const CSError& e)                     \
+        {                                                                                                    \
+            return o.verb(r, h, e);                                                                          \
+        }                                                                                                    \
     };
 
 // One request class, described by data. Derived gives:
@@ -106,7 +109,7 @@ public:
         // Room for the longest text, so filling it never leaves a copy behind.
         requestparam::forEachField(
             member, [](const char*, std::string& value, std::size_t size, bool) { value.reserve(size); },
-            [](const char*, auto&) { });
+            [](const char*, auto&) {});
     }
 
     void freeParam(tagRequestParam* param) override
@@ -157,7 +160,10 @@ public:
         return packet;
     }
 
-    static std::pair<quint64, quint64> functions(const Param&) { return { Derived::info.mFunc, Derived::info.sFunc }; }
+    static std::pair<quint64, quint64> functions(const Param&)
+    {
+        return { Derived::info.mFunc, Derived::info.sFunc };
+    }
 
 protected:
     bool acceptsObserver(DataModelObserver* observer) const override
@@ -192,7 +198,8 @@ protected:
         }
     }
 
-    void failWithError(const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
+    void failWithError(
+        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
     {
         const std::weak_ptr<int> alive = this->aliveToken();
         for (const DataModelObserverRef& entry : observers) {

@@ -67,4 +67,6 @@ std::unique_ptr<DataModel> DataModelFactory::createDataModel(const QString& iden
     return creator();
 }
 
-void registerCoreDataModels() { }
+void registerCoreDataModels()
+{
+}

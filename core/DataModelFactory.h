@@ -30,7 +30,8 @@ public:
     static bool registerDataModel(const QString& identifier, Creator creator);
     template <class T> static bool registerDataModel()
     {
-        return registerDataModel(QString::fromLatin1(T::info.identifier), [] { return std::make_unique<T>(); });
+        return registerDataModel(
+            QString::fromLatin1(T::info.identifier), [] { return std::make_unique<T>(); });
     }
     static bool isRegistered(const QString& identifier);
     static QStringList registeredIdentifiers();

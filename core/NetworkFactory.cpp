@@ -142,7 +142,9 @@ void NetworkFactory::networkDidConnected(CSNetwork& network)
         notificationCenter->postNotification(kConnectionEstablished, QVariant(int(*kind)));
 }
 
-void NetworkFactory::networkWillDisconnetWithError(CSNetwork&, const std::optional<StreamSocketError>&) { }
+void NetworkFactory::networkWillDisconnetWithError(CSNetwork&, const std::optional<StreamSocketError>&)
+{
+}
 
 void NetworkFactory::networkDidDisConnected(CSNetwork& network)
 {

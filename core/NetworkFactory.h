@@ -54,7 +54,8 @@ public:
     // CSNetworkConnectionDelegate
     void networkDidConnected(CSNetwork& network) override;
     // network:willDisconnetWithError: nothing to do.
-    void networkWillDisconnetWithError(CSNetwork& network, const std::optional<StreamSocketError>& error) override;
+    void networkWillDisconnetWithError(
+        CSNetwork& network, const std::optional<StreamSocketError>& error) override;
     void networkDidDisConnected(CSNetwork& network) override;
 
     // reconnectServer: the next server of the network's list, stepping further

@@ -24,7 +24,9 @@ std::optional<QString> textError(const char* field, std::string_view text, std::
     if (text.find('\0') != std::string_view::npos)
         return QStringLiteral("参数“%1”含有非法字符").arg(QLatin1String(field));
     if (size == 0 || text.size() > size - 1)
-        return QStringLiteral("参数“%1”过长：最多%2个字符").arg(QLatin1String(field)).arg(size == 0 ? 0 : size - 1);
+        return QStringLiteral("参数“%1”过长：最多%2个字符")
+            .arg(QLatin1String(field))
+            .arg(size == 0 ? 0 : size - 1);
     return std::nullopt;
 }
 
@@ -42,7 +44,7 @@ std::optional<QString> validate(const tagRequestParam& param)
             if (!error)
                 error = textError(name, value, size);
         },
-        [](const char*, auto) { });
+        [](const char*, auto) {});
     return error;
 }
 

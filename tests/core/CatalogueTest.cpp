@@ -1,6 +1,7 @@
 // The catalogue of request classes, the request manager and the trade lookups.
 #include "DataModelTestRig.h"
 #include "core/DataModelManager.h"
+#include "core/DelegateObject.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,8 @@ TEST_F(Catalogue, LookupIsExactAndEveryCallMakesANewObject)
     EXPECT_NE(dynamic_cast<DMQueryEcho*>(first.get()), nullptr);
     EXPECT_EQ(first->identifier(), echoId);
     EXPECT_EQ(first->serverKind(), 1);
-    EXPECT_NE(dynamic_cast<DMChangeTest*>(manager->getDataModel(QString::fromLatin1(DMChangeTest::info.identifier)).get()),
+    EXPECT_NE(dynamic_cast<DMChangeTest*>(
+                  manager->getDataModel(QString::fromLatin1(DMChangeTest::info.identifier)).get()),
         nullptr);
 
     // Separate observer lists.
@@ -58,14 +60,15 @@ TEST_F(Catalogue, LookupIsExactAndEveryCallMakesANewObject)
     EXPECT_EQ(manager->getDataModel(echoId + QLatin1Char(' ')), nullptr);
 
     // A lower-case identifier is found as written, and only so.
-    ASSERT_TRUE(DataModelFactory::registerDataModel(
-        QStringLiteral("237b93a5-b74d-4c76-9359-ef91e13bf7b6"), [] { return std::make_unique<DMQueryEcho>(); }));
+    ASSERT_TRUE(DataModelFactory::registerDataModel(QStringLiteral("237b93a5-b74d-4c76-9359-ef91e13bf7b6"),
+        [] { return std::make_unique<DMQueryEcho>(); }));
     EXPECT_TRUE(manager->getDataModel(QStringLiteral("237b93a5-b74d-4c76-9359-ef91e13bf7b6")));
     EXPECT_FALSE(manager->getDataModel(QStringLiteral("237B93A5-B74D-4C76-9359-EF91E13BF7B6")));
 
     // One class per identifier; identifiers are GUIDs.
     EXPECT_FALSE(DataModelFactory::registerDataModel<DMQueryEcho>());
-    EXPECT_FALSE(DataModelFactory::registerDataModel(QStringLiteral("short"), [] { return std::make_unique<DMQueryEcho>(); }));
+    EXPECT_FALSE(DataModelFactory::registerDataModel(
+        QStringLiteral("short"), [] { return std::make_unique<DMQueryEcho>(); }));
     EXPECT_EQ(DataModelFactory::registeredIdentifiers().size(), 4);
     EXPECT_TRUE(DataModelFactory::isRegistered(echoId));
     registerCoreDataModels();
@@ -90,7 +93,8 @@ TEST_F(Catalogue, BaseDataModelDefaults)
     EXPECT_FALSE(base.changesState());
     tagRequestParam param;
     EXPECT_EQ(base.getRequestHandle(param), QStringLiteral("fixed"));
-    EXPECT_EQ(base.requestIdentifier(QStringLiteral("fixed")), QStringLiteral("11111111-2222-3333-4444-555555555555|fixed"));
+    EXPECT_EQ(base.requestIdentifier(QStringLiteral("fixed")),
+        QStringLiteral("11111111-2222-3333-4444-555555555555|fixed"));
     // DataModel itself formats and sends nothing: the observer stays filed.
     EchoObserver observer;
     EXPECT_EQ(base.requestData(&observer, param, 30), QStringLiteral("fixed"));
@@ -104,11 +108,12 @@ TEST(TradeLookups, OrderTypeFlagsAndVoteTypes)
     const std::vector<std::pair<qint32, const char*>> flags { { 0, "B" }, { 1, "a" }, { 8, "a" }, { 2, "b" },
         { 7, "b" }, { 3, "c" }, { 4, "d" }, { 5, "e" }, { 6, "q" }, { 9, "3m" }, { 100, "S" }, { 101, "f" },
         { 108, "f" }, { 102, "g" }, { 107, "g" }, { 103, "h" }, { 104, "i" }, { 105, "j" }, { 106, "r" },
-        { 109, "3n" }, { 200, "7" }, { 300, "3B" }, { 301, "2B" }, { 302, "3S" }, { 303, "2S" }, { 304, "4S" },
-        { 10, "" }, { -1, "" }, { 110, "" }, { 305, "" } };
+        { 109, "3n" }, { 200, "7" }, { 300, "3B" }, { 301, "2B" }, { 302, "3S" }, { 303, "2S" },
+        { 304, "4S" }, { 10, "" }, { -1, "" }, { 110, "" }, { 305, "" } };
     for (const auto& [type, flag] : flags) {
         EXPECT_EQ(TradeDataModel::getTradeBSFlag(type), QLatin1String(flag)) << type;
-        EXPECT_EQ(TradeDataModel::getQueryBSFlag(type), type == 200 ? QStringLiteral("S") : QLatin1String(flag))
+        EXPECT_EQ(
+            TradeDataModel::getQueryBSFlag(type), type == 200 ? QStringLiteral("S") : QLatin1String(flag))
             << type;
     }
     EXPECT_EQ(TradeDataModel::getHKVoteTypeString(0), QStringLiteral("H63"));
@@ -157,4 +162,19 @@ TEST(RequestBodyFormat, ValuesAreCheckedBeforeTheyGoIn)
     QString message;
     EXPECT_FALSE(DMQuoteEcho::makePacket(quote, &message));
     EXPECT_FALSE(message.isEmpty());
+}
+
+TEST(DelegateObjectTest, KeepsWhatTheReplyNeedsAndTheObserverWeakly)
+{
+    DelegateObject relay;
+    EXPECT_EQ(relay.observer(), nullptr);
+    auto observer = std::make_unique<EchoObserver>();
+    relay.setObserver(observer.get());
+    relay.setIdentitfy(QStringLiteral("DMReservationInfo"));
+    relay.setNeedParam({ { QStringLiteral("prompt"), QStringLiteral("你好") } });
+    EXPECT_EQ(relay.observer(), observer.get());
+    EXPECT_EQ(relay.identitfy(), QStringLiteral("DMReservationInfo"));
+    EXPECT_EQ(relay.needParam().value(QStringLiteral("prompt")).toString(), QStringLiteral("你好"));
+    observer.reset();
+    EXPECT_EQ(relay.observer(), nullptr);
 }

@@ -50,13 +50,15 @@ int CountingTable::made = 0;
 
 TEST(DTTable, ColumnsAreTheFieldsTitledByDescription)
 {
-    const VEKTCRS set = makeSet({ { "stkcode", QStringLiteral("证券代码") }, { "poststr", QStringLiteral("定位串") },
-                                    { "stkname", QStringLiteral("证券名称") }, { "fundid", QStringLiteral("资金账号") } },
-        { { "600000", "p1", "浦发银行", "F1" }, { "000001", "p2", "平安银行", "F2" } });
+    const VEKTCRS set
+        = makeSet({ { "stkcode", QStringLiteral("证券代码") }, { "poststr", QStringLiteral("定位串") },
+                      { "stkname", QStringLiteral("证券名称") }, { "fundid", QStringLiteral("资金账号") } },
+            { { "600000", "p1", "浦发银行", "F1" }, { "000001", "p2", "平安银行", "F2" } });
 
     const DTTable table(&set, { QStringLiteral("fundid"), QStringLiteral("证券名称") });
     // "poststr" and the filter key by name go; a filter key equal to a description removes nothing.
-    EXPECT_EQ(table.tableColomnTitles(), QStringList({ QStringLiteral("证券代码"), QStringLiteral("证券名称") }));
+    EXPECT_EQ(
+        table.tableColomnTitles(), QStringList({ QStringLiteral("证券代码"), QStringLiteral("证券名称") }));
     EXPECT_EQ(table.count(), 2);
     EXPECT_EQ(rowsOf(table), (QList<QStringList> { { "600000", "浦发银行" }, { "000001", "平安银行" } }));
     EXPECT_EQ(table.valueForTitle(1, QStringLiteral("证券名称")), QStringLiteral("平安银行"));
@@ -89,8 +91,9 @@ TEST(DTTable, ColumnsAreTheFieldsTitledByDescription)
 
 TEST(DTTable, DuplicateTitlesKeepTheirOwnValues)
 {
-    const VEKTCRS set = makeSet({ { "buyprice", QStringLiteral("价格") }, { "sellprice", QStringLiteral("价格") } },
-        { { "10.01", "10.02" } });
+    const VEKTCRS set
+        = makeSet({ { "buyprice", QStringLiteral("价格") }, { "sellprice", QStringLiteral("价格") } },
+            { { "10.01", "10.02" } });
     const DTTable table(&set);
     EXPECT_EQ(table.tableColomnTitles(), QStringList({ QStringLiteral("价格"), QStringLiteral("价格") }));
     EXPECT_EQ(rowsOf(table).front(), QStringList({ "10.01", "10.02" }));
@@ -110,9 +113,10 @@ TEST(DTTable, UpdatesInPlaceAndRemovesRows)
     // Update: the filter keys are gone, "poststr" still left out, controller and content objects kept.
     int resets = 0;
     QObject::connect(controller, &QAbstractItemModel::modelReset, [&] { ++resets; });
-    const VEKTCRS second = makeSet({ { "code", QStringLiteral("代码") }, { "poststr", QStringLiteral("定位") },
-                                       { "market", QStringLiteral("市场") } },
-        { { "A", "p", "1" }, { "B", "p", "1" }, { "C", "p", "0" }, { "B", "p", "2" } });
+    const VEKTCRS second
+        = makeSet({ { "code", QStringLiteral("代码") }, { "poststr", QStringLiteral("定位") },
+                      { "market", QStringLiteral("市场") } },
+            { { "A", "p", "1" }, { "B", "p", "1" }, { "C", "p", "0" }, { "B", "p", "2" } });
     table.updateTable(&second);
     EXPECT_EQ(resets, 1);
     EXPECT_EQ(table.arrayController(), controller);

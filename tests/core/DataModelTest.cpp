@@ -3,7 +3,9 @@
 #include "DataModelTestRig.h"
 #include "core/DataModelManager.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace coretest;
 
@@ -43,7 +45,8 @@ protected:
         return handle;
     }
 
-    QString askChange(DataModel& model, DataModelObserver* observer, const char* oldPassword, const char* newPassword)
+    QString askChange(
+        DataModel& model, DataModelObserver* observer, const char* oldPassword, const char* newPassword)
     {
         tagRequestParam param;
         model.mallocParam(&param);
@@ -120,10 +123,12 @@ TEST_F(DataModelE2E, StateChangingRequestsAreNeverMerged)
         EXPECT_FALSE(change->requestIdentifier(h).contains(QStringLiteral("222222")));
     }
 
-    ASSERT_TRUE(testsupport::spinUntil([&] { return first.results.size() == 2 && second.results.size() == 1; }));
+    ASSERT_TRUE(
+        testsupport::spinUntil([&] { return first.results.size() == 2 && second.results.size() == 1; }));
     EXPECT_EQ(receivedOf(kChangeFunction).size(), 3);
     EXPECT_EQ(first.results.front(), QStringLiteral("done"));
-    EXPECT_EQ(receivedOf(kChangeFunction).front().rawBody, QByteArray("fundid=1&oldpwd=111111&newpwd=222222"));
+    EXPECT_EQ(
+        receivedOf(kChangeFunction).front().rawBody, QByteArray("fundid=1&oldpwd=111111&newpwd=222222"));
     EXPECT_EQ(change->pendingHandleCount(), 0u);
 }
 
@@ -190,7 +195,8 @@ TEST_F(DataModelE2E, ReplyWithoutRecordSetEndsTheHandle)
     echo->respondWithRecordSet({}, QStringLiteral("0E5A1C2B-7D3F-4A6B-9C8D-000000000000|") + handle);
     EXPECT_EQ(observer.calls(), 0u);
     // Found ignoring case, as the identifier is.
-    echo->respondWithRecordSet({}, echo->requestIdentifier(handle).toLower().replace(handle.toLower(), handle));
+    echo->respondWithRecordSet(
+        {}, echo->requestIdentifier(handle).toLower().replace(handle.toLower(), handle));
     ASSERT_EQ(observer.errors.size(), 1u);
     EXPECT_EQ(observer.errors[0], CSErrors::serverNoData());
     EXPECT_EQ(echo->pendingHandleCount(), 0u);
@@ -367,4 +373,22 @@ TEST_F(DataModelE2E, QuoteRequestsTravelOnTheQuoteNetwork)
     const brokersim::Request sent = receivedOf(kQuoteEchoFunction).front();
     EXPECT_EQ(sent.front, brokersim::Front::HTTP);
     EXPECT_EQ(sent.service, 400u);
+}
+
+TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
+{
+    EchoObserver a;
+    EchoObserver b;
+    std::atomic<int> done { 0 };
+    QString fromThread;
+    std::thread caller([&] {
+        fromThread = askEcho(*echo, &a, QStringLiteral("threaded"));
+        askEcho(*echo, &b, QStringLiteral("threaded"));
+        ++done;
+    });
+    ASSERT_TRUE(testsupport::spinUntil([&] { return done == 1; }));
+    caller.join();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return a.calls() == 1 && b.calls() == 1; }));
+    EXPECT_EQ(a.handles.front(), fromThread);
+    EXPECT_EQ(receivedOf(kEchoFunction).size(), 1);
 }

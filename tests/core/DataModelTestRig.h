@@ -16,8 +16,8 @@
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <vector>
@@ -34,10 +34,14 @@ inline constexpr brokersim::Function kQuoteEchoFunction { 900, 3 };
 
 // A query: the account prefix and the link text echoed back in a table.
 LUMORA_DATA_MODEL_PROTOCOL(IQueryEchoDelegate, queryEcho, std::shared_ptr<DTTable>)
-class DMQueryEcho final : public DataModelClass<DMQueryEcho, TradeDataModel, tagCommonQueryParam, IQueryEchoDelegate> {
+class DMQueryEcho final
+    : public DataModelClass<DMQueryEcho, TradeDataModel, tagCommonQueryParam, IQueryEchoDelegate> {
 public:
     static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6D", 900, 1 };
-    static void body(const tagCommonQueryParam& p, RequestBody& b) { b.prefix(p.commonUrl).add("text", p.link); }
+    static void body(const tagCommonQueryParam& p, RequestBody& b)
+    {
+        b.prefix(p.commonUrl).add("text", p.link);
+    }
     static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
 };
 
@@ -46,7 +50,8 @@ LUMORA_DATA_MODEL_PROTOCOL(IChangeTestDelegate, changeTest, QString)
 class DMChangeTest final
     : public DataModelClass<DMChangeTest, TradeDataModel, tagTradePasswordParam, IChangeTestDelegate> {
 public:
-    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6E", 900, 2, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6E", 900, 2, HandleRule::Fields,
+        true };
     static void body(const tagTradePasswordParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("oldpwd", p.oldPassword).add("newpwd", p.newPassword);
@@ -61,7 +66,8 @@ public:
 
 // A quote refresh: handle of the current second, service 400.
 LUMORA_DATA_MODEL_PROTOCOL(IQuoteEchoDelegate, quoteEcho, QString)
-class DMQuoteEcho final : public DataModelClass<DMQuoteEcho, QuoteDataModel, tagQuote5LevelParam, IQuoteEchoDelegate> {
+class DMQuoteEcho final
+    : public DataModelClass<DMQuoteEcho, QuoteDataModel, tagQuote5LevelParam, IQuoteEchoDelegate> {
 public:
     static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6F", 900, 3, HandleRule::Time,
         false, false, 400 };
@@ -218,20 +224,24 @@ protected:
         servers.selected = { { NetworkFactory::kTrade, 0 }, { NetworkFactory::kQuote, 0 } };
         NetworkFactory::getInstance()->setServerManager(&servers);
 
-        sim.registerFunction(kEchoFunction.main, kEchoFunction.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
-            return brokersim::Reply::withTable(brokersim::Table()
-                                                   .column(QStringLiteral("echo"))
-                                                   .column(QStringLiteral("poststr"))
-                                                   .row({ r.valueOr(QStringLiteral("text")), QStringLiteral("p") }));
-        });
-        sim.registerFunction(kChangeFunction.main, kChangeFunction.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
-            return brokersim::Reply::withTable(
-                brokersim::Table().column(QStringLiteral("result")).row({ QStringLiteral("done") }));
-        });
+        sim.registerFunction(
+            kEchoFunction.main, kEchoFunction.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
+                return brokersim::Reply::withTable(
+                    brokersim::Table()
+                        .column(QStringLiteral("echo"))
+                        .column(QStringLiteral("poststr"))
+                        .row({ r.valueOr(QStringLiteral("text")), QStringLiteral("p") }));
+            });
+        sim.registerFunction(kChangeFunction.main, kChangeFunction.sub,
+            [](const brokersim::Request&, brokersim::BrokerState&) {
+                return brokersim::Reply::withTable(
+                    brokersim::Table().column(QStringLiteral("result")).row({ QStringLiteral("done") }));
+            });
         sim.registerFunction(kQuoteEchoFunction.main, kQuoteEchoFunction.sub,
             [](const brokersim::Request& r, brokersim::BrokerState&) {
-                return brokersim::Reply::withTable(
-                    brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("code")) }));
+                return brokersim::Reply::withTable(brokersim::Table()
+                                                       .column(QStringLiteral("echo"))
+                                                       .row({ r.valueOr(QStringLiteral("code")) }));
             });
         registerTestDataModels();
     }

@@ -74,7 +74,8 @@ TEST_F(NetworkFactoryTest, NoSelectedServerMakesAnUnconnectedNetwork)
 
 TEST_F(NetworkFactoryTest, ServerInfoFromListTexts)
 {
-    auto trade = NetworkFactory::makeServerInfo(1, QStringLiteral("trade.example"), QStringLiteral("8443"), 5);
+    auto trade
+        = NetworkFactory::makeServerInfo(1, QStringLiteral("trade.example"), QStringLiteral("8443"), 5);
     ASSERT_TRUE(trade);
     EXPECT_EQ(trade->address(), QStringLiteral("trade.example"));
     EXPECT_EQ(trade->port(), 8443);

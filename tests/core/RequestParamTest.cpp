@@ -9,7 +9,8 @@ QStringList fieldNames(const auto& record)
 {
     QStringList names;
     requestparam::forEachField(
-        record, [&](const char* name, const std::string&, std::size_t, bool) { names << QLatin1String(name); },
+        record,
+        [&](const char* name, const std::string&, std::size_t, bool) { names << QLatin1String(name); },
         [&](const char* name, auto) { names << QLatin1String(name); });
     return names;
 }
@@ -39,7 +40,8 @@ TEST(RequestParam, FieldsSizesAndOrder)
         QStringList({ "utid", "operateWay", "inputType", "inputId", "orgId", "password", "identifyingCode",
             "guardCode", "netAddr" }));
     // The 16-bit count before the texts; the 8-bit flag next to the 64-bit order type.
-    EXPECT_EQ(fieldNames(tagRiskAssessmentResultParam {}), QStringList({ "count", "commonUrl", "result", "surveySn" }));
+    EXPECT_EQ(fieldNames(tagRiskAssessmentResultParam {}),
+        QStringList({ "count", "commonUrl", "result", "surveySn" }));
     EXPECT_EQ(fieldNames(tagHGTQueryCombInfo {}),
         QStringList({ "commonUrl", "stockCode", "securityId", "price", "bsFlag", "orderType" }));
     static_assert(std::is_same_v<decltype(tagRiskAssessmentResultParam::count), qint16>);
@@ -57,7 +59,7 @@ TEST(RequestParam, FieldsSizesAndOrder)
             if (secret)
                 secrets << QLatin1String(name);
         },
-        [](const char*, auto) { });
+        [](const char*, auto) {});
     EXPECT_EQ(secrets, QStringList({ "fundPassword", "bankPassword" }));
 
     tagRequestParam param;
@@ -76,12 +78,16 @@ TEST(RequestParam, OverLongTextIsRefusedNeverCut)
     QString message;
     EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, std::string(31, '1')));
     EXPECT_EQ(p.oldPassword.size(), 31u);
-    EXPECT_FALSE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, std::string(32, '2'), &message));
+    EXPECT_FALSE(
+        requestparam::setParam(p, &tagTradePasswordParam::oldPassword, std::string(32, '2'), &message));
     EXPECT_EQ(p.oldPassword, std::string(31, '1')); // unchanged
     EXPECT_TRUE(message.contains(QStringLiteral("oldPassword")));
     EXPECT_TRUE(message.contains(QStringLiteral("31")));
     // A zero byte would end the text early.
-    EXPECT_FALSE(requestparam::setParam(p, &tagTradePasswordParam::newPassword, std::string_view("12\0" "34", 5)));
+    EXPECT_FALSE(requestparam::setParam(p, &tagTradePasswordParam::newPassword,
+        std::string_view("12\0"
+                         "34",
+            5)));
     // QString text goes in as UTF-8 and counts bytes.
     EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, QStringLiteral("fundid=1")));
     EXPECT_EQ(p.commonUrl, "fundid=1");
@@ -131,13 +137,25 @@ TEST(RequestParam, HandlesCoverEveryFieldUnambiguouslyAndHideSecrets)
         return param;
     };
     // Moving text from one field to the next gives another handle.
-    EXPECT_NE(requestparam::handleText({}, commonQuery("ab", "c")), requestparam::handleText({}, commonQuery("a", "bc")));
-    EXPECT_EQ(requestparam::handleText({}, commonQuery("ab", "c")), requestparam::handleText({}, commonQuery("ab", "c")));
-    EXPECT_EQ(requestparam::handleText({}, commonQuery("ab", "c")), QStringLiteral("ab\x1f" "c"));
-    EXPECT_EQ(requestparam::handleText(QStringLiteral("fixed"), commonQuery("a", "")), QStringLiteral("fixed\x1f" "a\x1f"));
+    EXPECT_NE(requestparam::handleText({}, commonQuery("ab", "c")),
+        requestparam::handleText({}, commonQuery("a", "bc")));
+    EXPECT_EQ(requestparam::handleText({}, commonQuery("ab", "c")),
+        requestparam::handleText({}, commonQuery("ab", "c")));
+    EXPECT_EQ(requestparam::handleText({}, commonQuery("ab", "c")),
+        QStringLiteral("ab\x1f"
+                       "c"));
+    EXPECT_EQ(requestparam::handleText(QStringLiteral("fixed"), commonQuery("a", "")),
+        QStringLiteral("fixed\x1f"
+                       "a\x1f"));
     // The separator and the escape character inside a value are escaped.
-    EXPECT_NE(requestparam::handleText({}, commonQuery("a\x1f" "b", "c")),
-        requestparam::handleText({}, commonQuery("a", "b\x1f" "c")));
+    EXPECT_NE(requestparam::handleText({},
+                  commonQuery("a\x1f"
+                              "b",
+                      "c")),
+        requestparam::handleText({},
+            commonQuery("a",
+                "b\x1f"
+                "c")));
     EXPECT_EQ(requestparam::handleText({}, commonQuery("a\x1f%", "")), QStringLiteral("a%1F%25\x1f"));
 
     // Passwords are digests: equal passwords equal handles, never the text.
@@ -155,5 +173,6 @@ TEST(RequestParam, HandlesCoverEveryFieldUnambiguouslyAndHideSecrets)
     tagHGTQueryCombInfo& c = comb.value.emplace<tagHGTQueryCombInfo>();
     c.bsFlag = -1;
     c.orderType = 300;
-    EXPECT_TRUE(requestparam::handleText({}, comb).endsWith(QStringLiteral("\x1f-1\x1f" "300")));
+    EXPECT_TRUE(requestparam::handleText({}, comb).endsWith(QStringLiteral("\x1f-1\x1f"
+                                                                           "300")));
 }
