@@ -1,0 +1,6 @@
+#include "core/DMRequestParamObject.h"
+
+DMRequestParamObject::~DMRequestParamObject()
+{
+    requestparam::wipe(param);
+}

@@ -1,0 +1,322 @@
+#include "core/DataModel.h"
+
+#include "comm/CSNetwork.h"
+#include "comm/CSPacket.h"
+#include "comm/VEKTCRS.h"
+#include "core/DMNotificationCenter.h"
+#include "core/NetworkFactory.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <QtDebug>
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+bool onMainThread()
+{
+    return !QCoreApplication::instance()
+        || QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+} // namespace
+
+DataModel::DataModel(QString identifier, INetworkFactory* creator)
+    : id_DataModel(std::move(identifier))
+    , networkCreator(creator ? creator : NetworkFactory::getInstance())
+    , notificationCenter(DMNotificationCenter::getInstance())
+{
+    CSPacket::setPacketEncoding(0);
+    notificationCenter->addObserver(this, &DataModel::serverReconnect, kServerReconnect);
+}
+
+DataModel::~DataModel()
+{
+    notificationCenter->removeObserver(this);
+    if (network)
+        network->removeRequestWithObserver(this);
+}
+
+void DataModel::setNetwork(std::shared_ptr<CSNetwork> value, int32_t kind)
+{
+    network = std::move(value);
+    serverKind_ = kind;
+}
+
+void DataModel::mallocParam(tagRequestParam*)
+{
+}
+
+void DataModel::freeParam(tagRequestParam*)
+{
+}
+
+void DataModel::request(const DMRequestParamObject&)
+{
+}
+
+QString DataModel::getRequestHandle(const tagRequestParam&) const
+{
+    return QStringLiteral("fixed");
+}
+
+QString DataModel::requestIdentifier(const QString& handle) const
+{
+    return id_DataModel + QLatin1Char('|') + handle;
+}
+
+bool DataModel::acceptsObserver(DataModelObserver*) const
+{
+    return true;
+}
+
+std::optional<QString> DataModel::checkParam(const tagRequestParam& param) const
+{
+    return requestparam::validate(param);
+}
+
+QString DataModel::requestData(DataModelObserver* observer, const tagRequestParam& param, qint32 timeout)
+{
+    if (!observer || !acceptsObserver(observer)) {
+        qWarning("DataModel: request without an observer of the class's protocol refused");
+        return {};
+    }
+    QString handle = getRequestHandle(param);
+    if (std::optional<QString> problem = checkParam(param)) {
+        refuseLater(observer, handle, *problem);
+        return handle;
+    }
+    // A request that changes state is never joined to another one.
+    if (changesState()) {
+        static std::atomic<quint64> serial { 0 };
+        handle += QStringLiteral("\x1f#") + QString::number(++serial);
+    }
+
+    {
+        std::lock_guard lock(observerLock_);
+        ObserverList& list = observerDict[handle];
+        if (!list.empty()) {
+            // An equal request is on its way: the observer moves to the end.
+            std::erase_if(list,
+                [&](const DataModelObserverRef& entry) { return entry.refersTo(observer) || !entry.get(); });
+            list.push_back(DataModelObserverRef(observer));
+            return handle;
+        }
+        list.push_back(DataModelObserverRef(observer));
+    }
+
+    DMRequestParamObject object;
+    object.setParam(param);
+    object.setTimeout(timeout);
+    object.setRequestHandle(requestIdentifier(handle));
+    if (onMainThread()) {
+        runRequest(object);
+    } else {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { runRequest(object); }, Qt::BlockingQueuedConnection);
+    }
+    return handle;
+}
+
+void DataModel::runRequest(const DMRequestParamObject& object)
+{
+    request(object);
+}
+
+void DataModel::send(const DMRequestParamObject& object, const CSPacket& packet)
+{
+    // The network answers every request it is given, failures included.
+    const quint64 timeout = quint64(std::max<qint64>(object.getTimeout(), 0));
+    if (network) {
+        network->sendRequestWithObserver(this, object.getRequestHandle(), &packet, timeout);
+        return;
+    }
+    failRequest(object, getNetworkError(CSErrors::networkDisconnect()));
+}
+
+void DataModel::failRequest(const DMRequestParamObject& object, const CSError& error)
+{
+    if (std::optional<QString> handle = handleOfIdentifier(object.getRequestHandle())) {
+        ObserverList observers = takeObservers(*handle);
+        failWithError(*handle, error, observers);
+    }
+}
+
+void DataModel::refuseLater(DataModelObserver* observer, const QString& handle, const QString& message)
+{
+    qWarning() << "DataModel: request refused:" << message;
+    // Told on a later pass of the main loop, never inside requestData.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, alive = aliveToken(), observers = ObserverList { DataModelObserverRef(observer) }, handle,
+            error = CSError { message, kRefusedRequestCode }] {
+            if (!alive.expired())
+                failWithError(handle, error, observers);
+        },
+        Qt::QueuedConnection);
+}
+
+void DataModel::serverReconnect(const platform::Notification& notification)
+{
+    // A post that names the other kind's server leaves this class's requests
+    // alone: they are still on their way on a connection that stays.
+    bool isKind = false;
+    const int kind = notification.object.toInt(&isKind);
+    if (notification.object.isValid() && isKind && serverKind_ >= 0 && kind != serverKind_)
+        return;
+
+    std::map<QString, ObserverList> dropped;
+    {
+        std::lock_guard lock(observerLock_);
+        dropped.swap(observerDict);
+    }
+    if (network)
+        network->removeRequestWithObserver(this);
+    const CSError error = getNetworkError(CSErrors::networkDisconnect());
+    std::weak_ptr<int> alive = aliveToken();
+    for (const auto& [handle, observers] : dropped) {
+        failWithError(handle, error, observers);
+        if (alive.expired())
+            return;
+    }
+}
+
+void DataModel::cancelRequest(const QString& handle)
+{
+    if (network)
+        network->removeRequestWithObserver(this, requestIdentifier(handle));
+    removeObserverWithHandle(handle);
+}
+
+CSError DataModel::getNetworkError(const CSError& error)
+{
+    switch (error.code) {
+    case CSErrorRequestTimeout:
+        return { QStringLiteral("请求超时"), error.code };
+    case CSErrorSessionParam:
+        return { QStringLiteral("session参数错误"), error.code };
+    case CSErrorNetworkDisconnect:
+        return { QStringLiteral("无法连接网络或者网络断开连接"), error.code };
+    default:
+        return error;
+    }
+}
+
+void DataModel::removeObserverWithHandle(const QString& handle)
+{
+    std::lock_guard lock(observerLock_);
+    observerDict.erase(handle);
+}
+
+void DataModel::removeAllObserver()
+{
+    std::lock_guard lock(observerLock_);
+    observerDict.clear();
+}
+
+DataModel::ObserverList DataModel::takeObservers(const QString& handle)
+{
+    std::lock_guard lock(observerLock_);
+    ObserverList observers;
+    if (auto found = observerDict.find(handle); found != observerDict.end()) {
+        observers = std::move(found->second);
+        observerDict.erase(found);
+    }
+    return observers;
+}
+
+std::vector<DataModelObserver*> DataModel::observersOfHandle(const QString& handle) const
+{
+    std::lock_guard lock(observerLock_);
+    std::vector<DataModelObserver*> out;
+    if (auto found = observerDict.find(handle); found != observerDict.end()) {
+        for (const DataModelObserverRef& entry : found->second) {
+            if (DataModelObserver* observer = entry.get())
+                out.push_back(observer);
+        }
+    }
+    return out;
+}
+
+std::size_t DataModel::pendingHandleCount() const
+{
+    std::lock_guard lock(observerLock_);
+    return observerDict.size();
+}
+
+QString DataModel::getLastErrorMessage() const
+{
+    return lastErrorMessage;
+}
+
+qint64 DataModel::getLastErrorCode() const
+{
+    return lastErrorCode;
+}
+
+void DataModel::printFieldNameAndDesc(const VEKTCRS&)
+{
+}
+
+void DataModel::printContent(const VEKTCRS&)
+{
+}
+
+std::optional<QString> DataModel::handleOfIdentifier(const QString& identifier) const
+{
+    const qsizetype at = identifier.indexOf(id_DataModel, 0, Qt::CaseInsensitive);
+    if (at < 0 || id_DataModel.isEmpty())
+        return std::nullopt;
+    return identifier.mid(at + id_DataModel.size() + 1);
+}
+
+bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, const QString& identifier)
+{
+    const std::optional<QString> handle = handleOfIdentifier(identifier);
+    if (!handle)
+        return true;
+    // A reply without a record set would leave the handle blocked for ever.
+    if (recordSets.empty()) {
+        ObserverList observers = takeObservers(*handle);
+        failWithError(*handle, getNetworkError(CSErrors::serverNoData()), observers);
+        return true;
+    }
+
+    VEKTCRS first = recordSets.front();
+    if (first.isErrorInfo()) {
+        first.fetchFirst();
+        const QString message = first.toStringWithName(QStringLiteral("ER_String"));
+        lastErrorMessage = message.isEmpty() ? QStringLiteral("未知错误") : message;
+        lastErrorCode = first.toIntWithName(QStringLiteral("errcode"));
+        ObserverList observers = takeObservers(*handle);
+        failWithError(*handle, { lastErrorMessage, lastErrorCode }, observers);
+        return true;
+    }
+
+    printFieldNameAndDesc(recordSets.front());
+    // Taken out before the fan-out, so an observer that asks again from its
+    // callback sends a new request instead of joining one that has ended.
+    ObserverList observers = takeObservers(*handle);
+    completeWithRecordSets(*handle, recordSets, observers);
+    return true;
+}
+
+bool DataModel::respondWithError(const CSError& error, const QString& identifier)
+{
+    const std::optional<QString> handle = handleOfIdentifier(identifier);
+    if (!handle)
+        return true;
+    ObserverList observers = takeObservers(*handle);
+    failWithError(*handle, getNetworkError(error), observers);
+    return true;
+}
+
+void DataModel::completeWithRecordSets(const QString&, const std::vector<VEKTCRS>&, const ObserverList&)
+{
+}
+
+void DataModel::failWithError(const QString&, const CSError&, const ObserverList&)
+{
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "comm/CSError.h"
+#include "comm/CSNetworkObserver.h"
+#include "core/DMRequestParamObject.h"
+#include "core/DataModelObserver.h"
+#include "core/RequestParam.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class CSNetwork;
+class CSPacket;
+class DMNotificationCenter;
+class INetworkFactory;
+class VEKTCRS;
+namespace platform {
+struct Notification;
+}
+
+// The base of every request class. It files the callers (observers) of a
+// request under a request handle, merges equal pending queries, formats and
+// sends the request on the main thread, turns the network's answer into a
+// result or an error value and calls each observer once. Request classes
+// are declared with DataModelClass (core/DataModelClass.h).
+class DataModel : public CSNetworkObserver {
+public:
+    using ObserverList = std::vector<DataModelObserverRef>;
+
+    static constexpr int32_t kServerReconnect = 0; // DMNotificationCenter type
+    // Error value of a request refused before sending (a parameter that does
+    // not fit its field or its body); the message says which.
+    static constexpr qint64 kRefusedRequestCode = CSErrorBuildPacket;
+
+    // init: the identifier is the class's GUID; the factory defaults to the
+    // shared NetworkFactory.
+    explicit DataModel(QString identifier, INetworkFactory* networkCreator = nullptr);
+    ~DataModel() override; // dealloc
+    DataModel(const DataModel&) = delete;
+    DataModel& operator=(const DataModel&) = delete;
+
+    // mallocParam: makes this class's member record the active one, empty,
+    // with room for its texts. freeParam: wipes the record's texts and leaves
+    // no member active. Both do nothing in DataModel.
+    virtual void mallocParam(tagRequestParam* param);
+    virtual void freeParam(tagRequestParam* param);
+    // request: formats the body and sends it. Does nothing in DataModel.
+    virtual void request(const DMRequestParamObject& object);
+    // serverReconnect: pending observers hear error 300, then are dropped.
+    void serverReconnect(const platform::Notification& notification);
+    // getRequestHandle: "fixed" in DataModel.
+    virtual QString getRequestHandle(const tagRequestParam& param) const;
+    // requestData:RequestParameter:Timeout: files the observer under the
+    // request's handle and sends the request unless an equal query is
+    // pending; answers the handle. A request that changes state always goes
+    // on the wire under a handle of its own. A record that does not fit the
+    // class is refused: the observer hears error kRefusedRequestCode on the
+    // next pass. An observer that is null or does not speak the class's
+    // protocol is refused at once (empty handle, nothing sent).
+    QString requestData(DataModelObserver* observer, const tagRequestParam& param, qint32 timeout);
+    // cancelRequest: the network forgets the request; nobody hears of it.
+    void cancelRequest(const QString& handle);
+    // getNetworkError: the library's codes 6, 101 and 300 as user messages.
+    static CSError getNetworkError(const CSError& error);
+    void removeObserverWithHandle(const QString& handle);
+    void removeAllObserver();
+    QString getLastErrorMessage() const;
+    qint64 getLastErrorCode() const;
+    // Diagnostic hooks; they do nothing.
+    virtual void printFieldNameAndDesc(const VEKTCRS& recordSet);
+    virtual void printContent(const VEKTCRS& recordSet);
+
+    const QString& identifier() const { return id_DataModel; }
+    std::shared_ptr<CSNetwork> getNetwork() const { return network; }
+    // The server kind this class sends to: 0 quote, 1 trade, -1 none.
+    int32_t serverKind() const { return serverKind_; }
+    // Orders, cancels, transfers, password changes, signing: never merged.
+    virtual bool changesState() const { return false; }
+    // "<class identifier>|<handle>", the identifier the network files it under.
+    QString requestIdentifier(const QString& handle) const;
+
+    // The live observers waiting for a handle, in order (tests, diagnostics).
+    std::vector<DataModelObserver*> observersOfHandle(const QString& handle) const;
+    std::size_t pendingHandleCount() const;
+
+    // CSNetworkObserver: the network's answers.
+    bool respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, const QString& identifier) override;
+    bool respondWithError(const CSError& error, const QString& identifier) override;
+
+protected:
+    // Whether the observer speaks this class's observer protocol.
+    virtual bool acceptsObserver(DataModelObserver* observer) const;
+    // Why the record cannot be sent by this class; nullopt when it can. The
+    // DataModel checks the field lengths.
+    virtual std::optional<QString> checkParam(const tagRequestParam& param) const;
+    // The fan-outs: the completion builds the result from a reply that is no
+    // error row and calls every observer; the error calls only the observers
+    // that implement the error operation. Both do nothing in DataModel.
+    virtual void completeWithRecordSets(
+        const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers);
+    virtual void failWithError(const QString& handle, const CSError& error, const ObserverList& observers);
+
+    // Sends a packet for the carrier; when the network cannot file it, the
+    // handle's observers hear the error.
+    void send(const DMRequestParamObject& object, const CSPacket& packet);
+    // The carrier's request cannot be sent: its handle's observers hear why.
+    void failRequest(const DMRequestParamObject& object, const CSError& error);
+    // Takes the handle's observers out of observerDict.
+    ObserverList takeObservers(const QString& handle);
+    // Stays valid while the object lives: a fan-out stops when an observer
+    // destroyed the request object.
+    std::weak_ptr<int> aliveToken() const { return alive_; }
+    void setNetwork(std::shared_ptr<CSNetwork> value, int32_t kind);
+
+    QString id_DataModel;
+    QString lastErrorMessage;
+    qint64 lastErrorCode = 0;
+    INetworkFactory* networkCreator;
+    std::shared_ptr<CSNetwork> network;
+    DMNotificationCenter* notificationCenter;
+
+private:
+    std::optional<QString> handleOfIdentifier(const QString& identifier) const;
+    void refuseLater(DataModelObserver* observer, const QString& handle, const QString& message);
+    void runRequest(const DMRequestParamObject& object);
+
+    mutable std::mutex observerLock_; // observerDict may be touched off the main thread
+    std::map<QString, ObserverList> observerDict;
+    int32_t serverKind_ = -1;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};

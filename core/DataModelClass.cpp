@@ -1,0 +1,75 @@
+#include "core/DataModelClass.h"
+
+bool RequestBody::isSafeValue(std::string_view value)
+{
+    for (char c : value) {
+        if (c < 0x20 || c > 0x7E || c == '&' || c == '=')
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool isPrintableAscii(std::string_view text)
+{
+    for (char c : text) {
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void RequestBody::append(std::string_view piece)
+{
+    if (piece.empty())
+        return;
+    if (!text_.empty())
+        text_ += '&';
+    text_ += piece;
+}
+
+void RequestBody::fail(std::string_view what)
+{
+    if (!error_)
+        error_ = QStringLiteral("参数“%1”含有不允许的字符")
+                     .arg(QLatin1String(what.data(), qsizetype(what.size())));
+}
+
+RequestBody& RequestBody::prefix(std::string_view commonUrl)
+{
+    if (!isPrintableAscii(commonUrl))
+        fail("commonUrl");
+    else
+        append(commonUrl);
+    return *this;
+}
+
+RequestBody& RequestBody::add(std::string_view key, std::string_view value)
+{
+    if (key.empty() || !isSafeValue(key) || !isSafeValue(value)) {
+        fail(key);
+        return *this;
+    }
+    std::string pair;
+    pair.reserve(key.size() + 1 + value.size());
+    pair.append(key).append(1, '=').append(value);
+    append(pair);
+    return *this;
+}
+
+RequestBody& RequestBody::add(std::string_view key, qint64 value)
+{
+    return add(key, std::to_string(value));
+}
+
+RequestBody& RequestBody::raw(std::string_view pairs)
+{
+    if (!isPrintableAscii(pairs))
+        fail("raw");
+    else
+        append(pairs);
+    return *this;
+}
