@@ -1,0 +1,38 @@
+#pragma once
+
+#include "comm/CSServerInfo.h"
+
+#include <QtGlobal>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class CSNetwork;
+
+// What the request classes need of the network factory: the network of a
+// kind (0 quote, 1 trade) and the reconnect switch.
+class INetworkFactory {
+public:
+    virtual ~INetworkFactory() = default;
+    // getNetwork: made, connected and kept on first call; never null.
+    virtual std::shared_ptr<CSNetwork> getNetwork(int32_t kind) = 0;
+    virtual void setRetryFlag(bool flag) = 0;
+};
+
+// What the network factory needs of the server lists (DMServerManager): which
+// server a new network connects to, and how to move a network to another
+// server of its list when its connection is lost. Kinds as above; any other
+// kind has no list.
+class INetworkServerManager {
+public:
+    virtual ~INetworkServerManager() = default;
+    virtual quint64 numberOfServerInfosByType(int32_t type) = 0;
+    // -1 when nothing is selected.
+    virtual qint64 indexOfSelectedByType(int32_t type) = 0;
+    // The selected server's address and port (NetworkFactory::makeServerInfo
+    // builds it from the list's texts); nullopt when none is selected.
+    virtual std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) = 0;
+    // Selects server `index`, connects the kind's network to it and posts
+    // DMNotificationCenter type 0; false when there is no such server.
+    virtual bool connectToServerByType(int32_t type, quint64 index) = 0;
+};
