@@ -457,8 +457,13 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
         return true;
     }
     l.pendingConnect = std::make_unique<platform::RunLoopTimer>(delay, false, platform::RunLoopModes::common(),
-        [this, type, weakNetwork, info] { connectNow(type, weakNetwork, info); });
+        [weakNetwork, info] {
+            if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
+                network->connectTo(info);
+        });
     l.pendingConnect->start();
+    // The selection moved now: whoever shows or relies on it hears so now.
+    postConnectionRestart(type);
     return true;
 }
 
@@ -467,8 +472,12 @@ void DMServerManager::connectNow(int32_t type, const std::weak_ptr<CSNetwork>& w
     std::weak_ptr<int> alive = alive_;
     if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
         network->connectTo(info);
-    if (alive.expired())
-        return;
+    if (!alive.expired())
+        postConnectionRestart(type);
+}
+
+void DMServerManager::postConnectionRestart(int32_t type)
+{
     if (notificationCenter)
         notificationCenter->postNotification(kConnectionRestart, QVariant(int(type)));
 }

@@ -197,6 +197,7 @@ private:
     std::optional<CSServerInfo> connectionInfo(int32_t type, const RDOServerInfo& server) const;
     bool connectServer(int32_t type, const CSServerInfo& info);
     void connectNow(int32_t type, const std::weak_ptr<CSNetwork>& network, const CSServerInfo& info);
+    void postConnectionRestart(int32_t type);
     void connectionEstablished(const platform::Notification& notification);
     bool startTesting(const std::vector<ServerPtr>& servers);
 

@@ -149,8 +149,10 @@ void SiteWindowController::parentCenter()
 
 void SiteWindowController::showWindow()
 {
+    // The frame is known once the window is shown; centre on both sides of that.
     parentCenter();
     show();
+    parentCenter();
     raise();
 }
 
