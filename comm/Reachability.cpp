@@ -111,7 +111,8 @@ NetworkStatus Reachability::networkStatusForFlags(quint32 flags)
 {
     if (!(flags & kFlagReachable))
         return NotReachable;
-    if ((flags & (kFlagConnectionOnTraffic | kFlagConnectionOnDemand)) && !(flags & kFlagInterventionRequired))
+    if ((flags & (kFlagConnectionOnTraffic | kFlagConnectionOnDemand))
+        && !(flags & kFlagInterventionRequired))
         return ReachableViaNetwork;
     return (flags & kFlagConnectionRequired) ? NotReachable : ReachableViaNetwork;
 }

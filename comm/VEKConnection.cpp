@@ -538,7 +538,8 @@ void VEKConnection::_processToProxyReady()
                     QStringLiteral("The proxy user name or password is longer than 255 bytes."));
             sendProxyMessage(*request);
         } else if (proxyStatus_ == ProxySendConnect) {
-            sendProxyMessage(ProxyHandshake::socks5ConnectRequest(realHost_, realPort_).value_or(QByteArray()));
+            sendProxyMessage(
+                ProxyHandshake::socks5ConnectRequest(realHost_, realPort_).value_or(QByteArray()));
         }
         return;
     }
@@ -555,7 +556,8 @@ void VEKConnection::_processToProxyRespose(const QByteArray& data)
         return proxyFailed(
             VEKConnectionProxyReplyTooLongError, QStringLiteral("The proxy's answer is too long."));
     proxyBuffer_.append(data);
-    const ProxyHandshake::Verdict verdict = ProxyHandshake::judgeReply(proxyMode_, proxyStatus_, proxyBuffer_);
+    const ProxyHandshake::Verdict verdict
+        = ProxyHandshake::judgeReply(proxyMode_, proxyStatus_, proxyBuffer_);
     switch (verdict.kind) {
     case ProxyHandshake::Verdict::Incomplete:
         return;

@@ -114,7 +114,7 @@ bool VEKServer::waitForThread(unsigned long milliseconds)
 {
     std::lock_guard lock(threadMutex_);
     const QDeadlineTimer deadline = milliseconds == ~0UL ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                        : QDeadlineTimer(qint64(milliseconds));
+                                                         : QDeadlineTimer(qint64(milliseconds));
     return !thread_ || thread_->wait(deadline);
 }
 

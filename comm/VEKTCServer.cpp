@@ -247,7 +247,8 @@ void VEKTCServer::_processToProxyRespose(const QByteArray& data)
     if (proxyBuffer_.size() + data.size() > ProxyHandshake::kMaxReplyBytes)
         return proxyRefused();
     proxyBuffer_.append(data);
-    const ProxyHandshake::Verdict verdict = ProxyHandshake::judgeReply(proxyMode(), proxyStatus(), proxyBuffer_);
+    const ProxyHandshake::Verdict verdict
+        = ProxyHandshake::judgeReply(proxyMode(), proxyStatus(), proxyBuffer_);
     switch (verdict.kind) {
     case ProxyHandshake::Verdict::Incomplete:
         return;
@@ -266,7 +267,9 @@ void VEKTCServer::_processToProxyRespose(const QByteArray& data)
 // ---------------------------------------------------------------------------
 // Socket events: only the probe's own socket counts.
 
-void VEKTCServer::onSocketWillDisconnectWithError(StreamSocket*, const std::optional<StreamSocketError>&) { }
+void VEKTCServer::onSocketWillDisconnectWithError(StreamSocket*, const std::optional<StreamSocketError>&)
+{
+}
 
 void VEKTCServer::onSocketDidDisconnect(StreamSocket* sock)
 {

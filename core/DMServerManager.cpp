@@ -84,9 +84,9 @@ DMServerManager* DMServerManager::getInstance()
 {
     std::lock_guard lock(instanceMutex);
     if (!instance) {
-        instance = new DMServerManager(
-            [] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
-            DMNotificationCenter::getInstance());
+        instance
+            = new DMServerManager([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+                DMNotificationCenter::getInstance());
         NetworkFactory::getInstance()->setServerManager(instance);
     }
     return instance;
@@ -114,7 +114,8 @@ DMServerManager::DMServerManager(std::function<INetworkFactory*()> networkCreato
     initShippedResources();
     if (notificationCenter) {
         notificationCenter->addObserver(static_cast<const void*>(this),
-            TypedNotificationCenter::Handler([this](const platform::Notification& n) { connectionEstablished(n); }),
+            TypedNotificationCenter::Handler(
+                [this](const platform::Notification& n) { connectionEstablished(n); }),
             kConnectionEstablished);
     }
     loadServerInfoFromLocal();
@@ -335,7 +336,8 @@ void DMServerManager::updateList(int32_t type)
     bool matched = false;
     for (std::size_t i = 0; i < l.servers.size(); ++i) {
         const RDOServerInfo& server = *l.servers[i];
-        if (plainIp && plainPort && server.getServerIP() == *plainIp && server.getServerPort() == *plainPort) {
+        if (plainIp && plainPort && server.getServerIP() == *plainIp
+            && server.getServerPort() == *plainPort) {
             l.selected = qint64(i);
             matched = true;
         }
@@ -395,7 +397,8 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         for (const int32_t type : { kQuote, kTrade }) {
             ListState& l = *list(type);
             const qint64 base = type == kQuote ? kQuoteTagBase : kTradeTagBase;
-            const QStringList pieces = rows.toStringWithName(QString::fromLatin1(listKey(type))).split(QLatin1Char(','));
+            const QStringList pieces
+                = rows.toStringWithName(QString::fromLatin1(listKey(type))).split(QLatin1Char(','));
             for (const QString& piece : pieces) {
                 const qsizetype first = piece.indexOf(QLatin1Char(':'));
                 const qsizetype second = first < 0 ? -1 : piece.indexOf(QLatin1Char(':'), first + 1);
@@ -427,14 +430,16 @@ double DMServerManager::nextConnectDelay(int32_t type) const
     const ListState* l = list(type);
     if (!l || l->attempts == 0)
         return 0.0;
-    const double delay = options_.firstRetryDelay * std::pow(2.0, double(std::min<quint32>(l->attempts - 1, 30)));
+    const double delay
+        = options_.firstRetryDelay * std::pow(2.0, double(std::min<quint32>(l->attempts - 1, 30)));
     return std::min(delay, options_.maxRetryDelay);
 }
 
 std::optional<CSServerInfo> DMServerManager::connectionInfo(int32_t type, const RDOServerInfo& server) const
 {
     // A port text that is no port number names no server (logged by the factory).
-    return NetworkFactory::makeServerInfo(type, server.getServerIP(), server.getServerPort(), kConnectTimeout);
+    return NetworkFactory::makeServerInfo(
+        type, server.getServerIP(), server.getServerPort(), kConnectTimeout);
 }
 
 bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
@@ -456,8 +461,8 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
         connectNow(type, weakNetwork, info);
         return true;
     }
-    l.pendingConnect = std::make_unique<platform::RunLoopTimer>(delay, false, platform::RunLoopModes::common(),
-        [weakNetwork, info] {
+    l.pendingConnect = std::make_unique<platform::RunLoopTimer>(
+        delay, false, platform::RunLoopModes::common(), [weakNetwork, info] {
             if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
                 network->connectTo(info);
         });
@@ -467,7 +472,8 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
     return true;
 }
 
-void DMServerManager::connectNow(int32_t type, const std::weak_ptr<CSNetwork>& weakNetwork, const CSServerInfo& info)
+void DMServerManager::connectNow(
+    int32_t type, const std::weak_ptr<CSNetwork>& weakNetwork, const CSServerInfo& info)
 {
     std::weak_ptr<int> alive = alive_;
     if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
@@ -511,7 +517,8 @@ bool DMServerManager::connectToServerByType(int32_t type, const QString& tag)
 bool DMServerManager::connectToServerByTypeInfo(int32_t type, const ServerPtr& info)
 {
     assertMainThread();
-    const std::optional<CSServerInfo> server = info && list(type) ? connectionInfo(type, *info) : std::nullopt;
+    const std::optional<CSServerInfo> server
+        = info && list(type) ? connectionInfo(type, *info) : std::nullopt;
     if (!server)
         return false;
     const qint64 index = getIndexWithType(type, info->getTag());
@@ -651,7 +658,8 @@ void DMServerManager::setNetworkRetryFlag(bool flag)
         factory->setRetryFlag(flag);
 }
 
-bool DMServerManager::setNetworkConfigUtid(const QString& utid, const QString& softname, const QString& softversion)
+bool DMServerManager::setNetworkConfigUtid(
+    const QString& utid, const QString& softname, const QString& softversion)
 {
     return CSNetwork::setConfigUtid(utid, softname, softversion);
 }

@@ -99,8 +99,8 @@ public:
 
     // init: loads the lists. `networkCreator` is asked for a network only when
     // one is needed, so the factory may be made after the manager.
-    DMServerManager(std::function<INetworkFactory*()> networkCreator, DMNotificationCenter* notificationCenter,
-        Options options = Options());
+    DMServerManager(std::function<INetworkFactory*()> networkCreator,
+        DMNotificationCenter* notificationCenter, Options options = Options());
     ~DMServerManager() override;
     DMServerManager(const DMServerManager&) = delete;
     DMServerManager& operator=(const DMServerManager&) = delete;

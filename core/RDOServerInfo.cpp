@@ -1,8 +1,8 @@
 #include "core/RDOServerInfo.h"
 
 std::shared_ptr<const RDOServerInfo> RDOServerInfo::initWithName(const std::optional<QString>& name,
-    const std::optional<QString>& ip, const std::optional<QString>& port, const std::optional<QString>& provider,
-    qint64 tag)
+    const std::optional<QString>& ip, const std::optional<QString>& port,
+    const std::optional<QString>& provider, qint64 tag)
 {
     if (!name || !ip || !port)
         return nullptr;

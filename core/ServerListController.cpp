@@ -47,8 +47,10 @@ void ServerListController::windowDidLoad(int selectedSegment)
         tradeNames_ << server->getServerName();
     for (const DMServerManager::ServerPtr& server : serverManager_->serverInfos(DMServerManager::kQuote))
         quoteNames_ << server->getServerName();
-    tradeSelected_ = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kTrade), tradeNames_.size());
-    quoteSelected_ = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kQuote), quoteNames_.size());
+    tradeSelected_
+        = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kTrade), tradeNames_.size());
+    quoteSelected_
+        = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kQuote), quoteNames_.size());
     testSelectedSegment_ = selectedSegment;
     emit popUpsChanged();
 }

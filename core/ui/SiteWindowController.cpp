@@ -25,8 +25,9 @@ public:
 
     static QString identifier(int column)
     {
-        static const char* const ids[] = { ServerListController::kServerName, ServerListController::kTrafficTime,
-            ServerListController::kNetworkStatus, ServerListController::kSuggest };
+        static const char* const ids[]
+            = { ServerListController::kServerName, ServerListController::kTrafficTime,
+                  ServerListController::kNetworkStatus, ServerListController::kSuggest };
         return column >= 0 && column < 4 ? QString::fromLatin1(ids[column]) : QString();
     }
 
@@ -45,8 +46,8 @@ public:
     {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
             return QAbstractTableModel::headerData(section, orientation, role);
-        static const QStringList titles
-            = { QStringLiteral("服务器"), QStringLiteral("连接时间"), QStringLiteral("网络状态"), QStringLiteral("建议") };
+        static const QStringList titles = { QStringLiteral("服务器"), QStringLiteral("连接时间"),
+            QStringLiteral("网络状态"), QStringLiteral("建议") };
         return section >= 0 && section < titles.size() ? titles[section] : QVariant();
     }
     void reload()
@@ -134,7 +135,8 @@ void SiteWindowController::reloadPopUps()
 void SiteWindowController::tableItemDoubleClicked()
 {
     const QModelIndexList selected = table_->selectionModel()->selectedRows();
-    controller_->tableItemDoubleClicked(segments_->currentIndex(), selected.isEmpty() ? -1 : selected.first().row());
+    controller_->tableItemDoubleClicked(
+        segments_->currentIndex(), selected.isEmpty() ? -1 : selected.first().row());
 }
 
 void SiteWindowController::parentCenter()

@@ -96,7 +96,10 @@ public:
     int finished = 0;
     void serverWillStartTest(VEKServer&) override { ++started; }
     void serverDidFinishedTest(VEKServer&) override { ++finished; }
-    std::optional<QString> serverConnectProxyAddress(VEKServer&) override { return QStringLiteral("127.0.0.1"); }
+    std::optional<QString> serverConnectProxyAddress(VEKServer&) override
+    {
+        return QStringLiteral("127.0.0.1");
+    }
     std::optional<quint16> serverConnectProxyPort(VEKServer&) override { return proxyPort; }
     std::optional<QString> serverConnectProxyUser(VEKServer&) override { return user; }
     std::optional<QString> serverConnectProxyPassword(VEKServer&) override { return password; }
@@ -164,7 +167,8 @@ TEST_F(ServerTestManagerTest, ProbesSimulatorFrontsAndRefusedPort)
             brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("text")) }));
     });
     CSSession::releaseAll();
-    ASSERT_TRUE(CSNetwork::setConfigUtid(QStringLiteral("T0001"), QStringLiteral("lumora"), QStringLiteral("1.0")));
+    ASSERT_TRUE(
+        CSNetwork::setConfigUtid(QStringLiteral("T0001"), QStringLiteral("lumora"), QStringLiteral("1.0")));
     struct Echo : CSNetworkObserver {
         QStringList texts;
         bool respondWithRecordSet(const std::vector<VEKTCRS>& sets, const QString&) override
@@ -397,10 +401,11 @@ TEST_F(ServerTestManagerTest, ReachabilityRules)
     EXPECT_EQ(R::networkStatusForFlags(0), NotReachable);
     EXPECT_EQ(R::networkStatusForFlags(R::kFlagReachable), ReachableViaNetwork);
     EXPECT_EQ(R::networkStatusForFlags(R::kFlagReachable | R::kFlagConnectionRequired), NotReachable);
-    EXPECT_EQ(R::networkStatusForFlags(R::kFlagReachable | R::kFlagConnectionRequired | R::kFlagConnectionOnTraffic),
+    EXPECT_EQ(R::networkStatusForFlags(
+                  R::kFlagReachable | R::kFlagConnectionRequired | R::kFlagConnectionOnTraffic),
         ReachableViaNetwork);
-    EXPECT_EQ(R::networkStatusForFlags(R::kFlagReachable | R::kFlagConnectionRequired | R::kFlagConnectionOnDemand
-                  | R::kFlagInterventionRequired),
+    EXPECT_EQ(R::networkStatusForFlags(R::kFlagReachable | R::kFlagConnectionRequired
+                  | R::kFlagConnectionOnDemand | R::kFlagInterventionRequired),
         NotReachable);
     EXPECT_EQ(R::networkStatusForFlags(R::kFlagConnectionOnTraffic), NotReachable);
     EXPECT_EQ(R::localWiFiStatusForFlags(R::kFlagReachable), NotReachable);

@@ -24,7 +24,8 @@ QVariantMap serverList(const std::vector<std::pair<QString, quint16>>& servers)
     const QString key = QString::fromLatin1(DMServerManager::kStoredDataKey);
     QVariantList infos;
     for (const auto& [name, port] : servers) {
-        infos << QVariantMap { { "name", name }, { "ip_address", *AesEncryption::encodeStringWithAES("127.0.0.1", key) },
+        infos << QVariantMap { { "name", name },
+            { "ip_address", *AesEncryption::encodeStringWithAES("127.0.0.1", key) },
             { "port", *AesEncryption::encodeStringWithAES(QString::number(port), key) } };
     }
     return { { "info_list", infos } };
@@ -57,9 +58,11 @@ protected:
         ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath,
             QVariantMap { { "hq_servlist", serverList({ { "行情甲", up.port() }, { "行情乙", dead } }) },
                 { "jy_servlist",
-                    serverList({ { "交易甲", up.port() }, { "同名", up.port() }, { "同名", up.port() } }) } }));
-        manager = std::make_unique<DMServerManager>(
-            [this] { return static_cast<INetworkFactory*>(&networks); }, DMNotificationCenter::getInstance(), options);
+                    serverList(
+                        { { "交易甲", up.port() }, { "同名", up.port() }, { "同名", up.port() } }) } }));
+        manager
+            = std::make_unique<DMServerManager>([this] { return static_cast<INetworkFactory*>(&networks); },
+                DMNotificationCenter::getInstance(), options);
     }
     void TearDown() override
     {

@@ -41,7 +41,8 @@ struct Entry {
     QString provider;
 };
 
-QVariantMap listDict(const std::vector<Entry>& entries, const QString& selectedIp, const QString& selectedPort)
+QVariantMap listDict(
+    const std::vector<Entry>& entries, const QString& selectedIp, const QString& selectedPort)
 {
     QVariantList infos;
     for (const Entry& e : entries) {
@@ -102,7 +103,8 @@ public:
     {
         finished[server.getTag()] = { reachable, time };
     }
-    void serverManager(DMServerManager&, const std::optional<QString>& ip, const std::optional<QString>& op) override
+    void serverManager(
+        DMServerManager&, const std::optional<QString>& ip, const std::optional<QString>& op) override
     {
         publicIPs.emplace_back(ip, op);
     }
@@ -129,16 +131,22 @@ protected:
         NetworkFactory::resetInstance();
     }
 
-    void writeShipped(const QVariantMap& doc) { ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath, doc)); }
-    void writeUser(const QVariantMap& doc) { ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.userPath, doc)); }
+    void writeShipped(const QVariantMap& doc)
+    {
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath, doc));
+    }
+    void writeUser(const QVariantMap& doc)
+    {
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.userPath, doc));
+    }
     QVariantMap userCopy() const
     {
         return platform::PropertyList::readFile(options.userPath).value_or(QVariant()).toMap();
     }
     std::unique_ptr<DMServerManager> make()
     {
-        return std::make_unique<DMServerManager>(
-            [this] { return static_cast<INetworkFactory*>(&factory); }, DMNotificationCenter::getInstance(), options);
+        return std::make_unique<DMServerManager>([this] { return static_cast<INetworkFactory*>(&factory); },
+            DMNotificationCenter::getInstance(), options);
     }
     static QStringList tags(DMServerManager& m, int32_t type)
     {
@@ -161,9 +169,10 @@ protected:
     Posts posts;
 };
 
-const std::vector<Entry> kQuotes = { { "行情一", "10.0.0.1", "8001", "电信" }, { "行情二", "10.0.0.2", "8002", {} } };
-const std::vector<Entry> kTrades
-    = { { "交易一", "10.0.1.1", "9001", "电信" }, { "交易二", "10.0.1.2", "9002", "联通" }, { "交易三", "10.0.1.3", "9003", "联通" } };
+const std::vector<Entry> kQuotes
+    = { { "行情一", "10.0.0.1", "8001", "电信" }, { "行情二", "10.0.0.2", "8002", {} } };
+const std::vector<Entry> kTrades = { { "交易一", "10.0.1.1", "9001", "电信" },
+    { "交易二", "10.0.1.2", "9002", "联通" }, { "交易三", "10.0.1.3", "9003", "联通" } };
 
 } // namespace
 
@@ -207,8 +216,8 @@ TEST_F(ServerManagerTest, ShippedListWhenTheUserCopyIsMissingOrDamaged)
 
     // A selection matching two entries picks the later; an entry without a
     // name is skipped without shifting tags or the selection.
-    writeUser(document(listDict({ { "甲", "10.0.0.7", "1", {} }, { {}, "10.0.0.8", "2", {} }, { "乙", "10.0.0.9", "3", {} },
-                                    { "丙", "10.0.0.9", "3", {} } },
+    writeUser(document(listDict({ { "甲", "10.0.0.7", "1", {} }, { {}, "10.0.0.8", "2", {} },
+                                    { "乙", "10.0.0.9", "3", {} }, { "丙", "10.0.0.9", "3", {} } },
                            "10.0.0.9", "3"),
         listDict(kTrades, "10.0.1.3", "9003")));
     m = make();
@@ -289,14 +298,15 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_EQ(m->numberOfServerInfosByType(1), 3u); // no rows: nothing changes
     EXPECT_FALSE(QFile::exists(options.userPath));
 
-    const std::optional<VEKTCRS> reply = brokersim::toRecordSet(brokersim::Table()
-                                                                    .column("msp")
-                                                                    .column("hq_servlist")
-                                                                    .column("jy_servlist")
-                                                                    .row({ "电信", "甲:10.1.0.1:8001,坏的:8002,乙:10.1.0.2:8002",
-                                                                        "交易甲:10.1.1.1:9001,交易乙:10.0.1.2:9002" })
-                                                                    .row({ "联通", "丙:10.1.0.3:80:81,", "交易丙:10.1.1.3:9003" }),
-        2);
+    const std::optional<VEKTCRS> reply
+        = brokersim::toRecordSet(brokersim::Table()
+                                     .column("msp")
+                                     .column("hq_servlist")
+                                     .column("jy_servlist")
+                                     .row({ "电信", "甲:10.1.0.1:8001,坏的:8002,乙:10.1.0.2:8002",
+                                         "交易甲:10.1.1.1:9001,交易乙:10.0.1.2:9002" })
+                                     .row({ "联通", "丙:10.1.0.3:80:81,", "交易丙:10.1.1.3:9003" }),
+            2);
     ASSERT_TRUE(reply);
     m->updateServerInfo(*reply);
     EXPECT_EQ(names(*m, 0), (QStringList { "甲", "乙", "丙" }));
@@ -328,8 +338,12 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_EQ(again->indexOfSelectedByType(1), 1);
 
     // A reply with no trade servers leaves an empty trade list and no selection to store.
-    const std::optional<VEKTCRS> quotesOnly = brokersim::toRecordSet(
-        brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", "丁:10.1.0.4:1", "" }), 2);
+    const std::optional<VEKTCRS> quotesOnly = brokersim::toRecordSet(brokersim::Table()
+                                                                         .column("msp")
+                                                                         .column("hq_servlist")
+                                                                         .column("jy_servlist")
+                                                                         .row({ "", "丁:10.1.0.4:1", "" }),
+        2);
     m->updateServerInfo(*quotesOnly);
     EXPECT_EQ(m->numberOfServerInfosByType(1), 0u);
     EXPECT_FALSE(userCopy().value("jy_servlist").toMap().contains("selected_ip"));
@@ -343,7 +357,8 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     const quint16 refused = testsupport::unusedLoopbackPort();
     const QString port = QString::number(refused);
     writeShipped(document(listDict({ { "行情", "127.0.0.1", port, {} } }, {}, {}),
-        listDict({ { "甲", "127.0.0.1", port, {} }, { "乙", "127.0.0.1", port, {} }, { "坏", "127.0.0.1", "99999", {} } },
+        listDict({ { "甲", "127.0.0.1", port, {} }, { "乙", "127.0.0.1", port, {} },
+                     { "坏", "127.0.0.1", "99999", {} } },
             {}, {})));
     auto m = make();
 
@@ -458,7 +473,8 @@ TEST_F(ServerManagerTest, SpeedTests)
     ASSERT_TRUE(up.start());
     const QString live = QString::number(up.port());
     const QString dead = QString::number(testsupport::unusedLoopbackPort());
-    writeShipped(document(listDict({ { "行情甲", "127.0.0.1", live, {} }, { "行情乙", "127.0.0.1", dead, {} } }, {}, {}),
+    writeShipped(document(
+        listDict({ { "行情甲", "127.0.0.1", live, {} }, { "行情乙", "127.0.0.1", dead, {} } }, {}, {}),
         listDict({ { "交易甲", "127.0.0.1", live, {} }, { "交易乙", "127.0.0.1", live, {} } }, {}, {})));
     auto m = make();
     Listener listener;
@@ -535,7 +551,8 @@ TEST_F(ServerManagerTest, RecordObjects)
     EXPECT_FALSE(RDOServerInfo::initWithName({}, QStringLiteral("a"), QStringLiteral("1"), {}, 1));
     EXPECT_FALSE(RDOServerInfo::initWithName(QStringLiteral("n"), {}, QStringLiteral("1"), {}, 1));
     EXPECT_FALSE(RDOServerInfo::initWithName(QStringLiteral("n"), QStringLiteral("a"), {}, {}, 1));
-    const auto info = RDOServerInfo::initWithName(QString(""), QStringLiteral("a"), QStringLiteral("1"), {}, -5);
+    const auto info
+        = RDOServerInfo::initWithName(QString(""), QStringLiteral("a"), QStringLiteral("1"), {}, -5);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->getTag(), "-5");
     EXPECT_FALSE(info->getProviderName());
@@ -543,12 +560,14 @@ TEST_F(ServerManagerTest, RecordObjects)
     const auto set = [](const brokersim::Table& t) { return *brokersim::toRecordSet(t, 2); };
     const VEKTCRS first = set(brokersim::Table().column("msp").row({ "x" }));
     EXPECT_FALSE(RDOServerVersionInfo::initWithTCRArray({ first }));
-    const auto two = RDOServerVersionInfo::initWithTCRArray({ first, set(brokersim::Table().column("yyb_version").row({ "17" })) });
+    const auto two = RDOServerVersionInfo::initWithTCRArray(
+        { first, set(brokersim::Table().column("yyb_version").row({ "17" })) });
     ASSERT_TRUE(two);
     EXPECT_EQ(two->organizationVersion(), QString("17"));
     EXPECT_FALSE(two->menuVersion());
-    const auto three = RDOServerVersionInfo::initWithTCRArray({ first, set(brokersim::Table().column("other").row({ "1" })),
-        set(brokersim::Table().column("menu_version").column("cont_id").row({ "3", "C9" })) });
+    const auto three = RDOServerVersionInfo::initWithTCRArray(
+        { first, set(brokersim::Table().column("other").row({ "1" })),
+            set(brokersim::Table().column("menu_version").column("cont_id").row({ "3", "C9" })) });
     ASSERT_TRUE(three);
     EXPECT_FALSE(three->organizationVersion()); // a missing field reads as none
     EXPECT_EQ(three->menuVersion(), QString("3"));

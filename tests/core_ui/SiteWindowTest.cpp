@@ -29,7 +29,8 @@ QVariantMap serverList(const std::vector<std::pair<QString, quint16>>& servers, 
     const auto enc = [&](const QString& text) { return *AesEncryption::encodeStringWithAES(text, key); };
     QVariantList infos;
     for (const auto& [name, port] : servers)
-        infos << QVariantMap { { "name", name }, { "ip_address", enc("127.0.0.1") }, { "port", enc(QString::number(port)) } };
+        infos << QVariantMap { { "name", name }, { "ip_address", enc("127.0.0.1") },
+            { "port", enc(QString::number(port)) } };
     return { { "info_list", infos }, { "selected_ip", enc("127.0.0.1") },
         { "selected_port", enc(QString::number(servers[std::size_t(selected)].second)) } };
 }
@@ -79,8 +80,8 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
         QVariantMap { { "hq_servlist", serverList({ { "行情甲", dead }, { "行情乙", up.serverPort() } }, 0) },
             { "jy_servlist", serverList({ { "交易甲", up.serverPort() }, { "交易乙", dead } }, 1) } }));
     Networks networks;
-    DMServerManager manager(
-        [&] { return static_cast<INetworkFactory*>(&networks); }, DMNotificationCenter::getInstance(), options);
+    DMServerManager manager([&] { return static_cast<INetworkFactory*>(&networks); },
+        DMNotificationCenter::getInstance(), options);
 
     QWidget parent;
     parent.setGeometry(100, 100, 900, 700);

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <QApplication>
+#include <gtest/gtest.h>
 
 // Test main for widget tests: a QApplication on the offscreen platform.
 int main(int argc, char** argv)
