@@ -573,3 +573,47 @@ TEST_F(ServerManagerTest, RecordObjects)
     EXPECT_EQ(three->menuVersion(), QString("3"));
     EXPECT_EQ(three->contId(), QString("C9"));
 }
+
+TEST_F(ServerManagerTest, PublicAddressGoesToTheDelegate)
+{
+    auto m = make();
+    Listener listener;
+    m->setDelegate(&listener);
+    IPMacAddressInfo* info = IPMacAddressInfo::sharedInstance();
+    info->setWebServer(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(testsupport::unusedLoopbackPort())));
+    m->getPublicInfo();
+    EXPECT_EQ(info->delegate(), m.get());
+    ASSERT_TRUE(spinUntil([&] { return !listener.publicIPs.empty(); }));
+    EXPECT_FALSE(listener.publicIPs[0].first); // the lookup failed: no address
+    EXPECT_FALSE(listener.publicIPs[0].second);
+    m->ipMacAddressInfo(*info, QStringLiteral("203.0.113.9"));
+    ASSERT_EQ(listener.publicIPs.size(), 2u);
+    EXPECT_EQ(listener.publicIPs[1].first, QString("203.0.113.9"));
+    EXPECT_FALSE(listener.publicIPs[1].second); // never an operator
+    m.reset();
+    EXPECT_EQ(info->delegate(), nullptr);
+    IPMacAddressInfo::resetSharedInstance();
+}
+
+TEST_F(ServerManagerTest, SharedInstanceServesTheNetworkFactory)
+{
+    const QByteArray home = qgetenv("LUMORA_HOME");
+    qputenv("LUMORA_HOME", dir.filePath("home").toUtf8());
+    DMServerManager::resetInstance();
+    NetworkFactory::resetInstance();
+    DMServerManager* shared = DMServerManager::getInstance();
+    EXPECT_EQ(DMServerManager::getInstance(), shared);
+    EXPECT_EQ(NetworkFactory::getInstance()->serverManager(), shared);
+    // The shipped list, the user's copy in the per-user "Config/".
+    EXPECT_EQ(shared->numberOfServerInfosByType(1), 2u);
+    EXPECT_EQ(shared->userCopyPath(), dir.filePath("home/Config/ServerInfo.plist"));
+    shared->setIndexOfSelectedByType(1, 1);
+    EXPECT_TRUE(QFile::exists(dir.filePath("home/Config/ServerInfo.plist")));
+    DMServerManager::resetInstance();
+    EXPECT_EQ(DMServerManager::getInstance()->indexOfSelectedByType(1), 1);
+    DMServerManager::resetInstance();
+    if (home.isNull())
+        qunsetenv("LUMORA_HOME");
+    else
+        qputenv("LUMORA_HOME", home);
+}
