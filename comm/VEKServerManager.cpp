@@ -3,7 +3,6 @@
 #include "comm/Reachability.h"
 
 #include <QThreadPool>
-#include <algorithm>
 
 VEKServerManager::VEKServerManager() = default;
 
@@ -39,7 +38,7 @@ bool VEKServerManager::starTesting()
         return false;
     QThreadPool* queue = operationQueue();
     // All at once: as many workers as probes.
-    queue->setMaxThreadCount(std::max(queue->maxThreadCount(), int(serverList_.size())));
+    queue->setMaxThreadCount(int(serverList_.size()));
     for (const std::shared_ptr<VEKServer>& server : serverList_) {
         if (!server)
             continue;
