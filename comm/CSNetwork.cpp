@@ -158,8 +158,22 @@ bool CSNetwork::reconnect()
     const double timeout
         = serverInfo_->timeout() >= 1 ? double(serverInfo_->timeout()) : kDefaultConnectTimeout;
     CSLOG << "connecting, TLS" << serverInfo_->needSSL() << "TC" << serverInfo_->isTCMode();
-    if (!connection_->connectToHost(serverInfo_->address(), serverInfo_->port(), timeout))
+    if (!connection_->connectToHost(serverInfo_->address(), serverInfo_->port(), timeout)) {
         CSLOG << "connect did not start";
+        // No socket event will ever end this connection, so it is reported as
+        // lost on the next pass: pending requests fail and the owner can move on.
+        VEKConnection* failed = connection_.get();
+        runLoop_->perform(
+            modes_,
+            [this, failed] {
+                if (connection_.get() != failed)
+                    return;
+                connectionWillDisconnetWithError(*failed, std::nullopt);
+                if (connection_.get() == failed)
+                    connectionDidDisconnected(*failed);
+            },
+            this);
+    }
 
     for (const auto& [id, request] : dropped) {
         if (!isOwn(*request))

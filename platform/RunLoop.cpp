@@ -1,5 +1,7 @@
 #include "platform/RunLoop.h"
 
+#include <atomic>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
@@ -14,7 +16,8 @@ namespace {
 const QEvent::Type kDrainEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 thread_local std::unique_ptr<RunLoop> tCurrentRunLoop;
-RunLoop* gMainRunLoop = nullptr;
+// Read by every thread's run loop when it ends, so it is atomic.
+std::atomic<RunLoop*> gMainRunLoop { nullptr };
 
 std::chrono::milliseconds toMilliseconds(std::chrono::duration<double> d)
 {
@@ -64,8 +67,8 @@ RunLoop::RunLoop() = default;
 
 RunLoop::~RunLoop()
 {
-    if (gMainRunLoop == this)
-        gMainRunLoop = nullptr;
+    RunLoop* self = this;
+    gMainRunLoop.compare_exchange_strong(self, nullptr);
 }
 
 RunLoop* RunLoop::current()
@@ -74,20 +77,20 @@ RunLoop* RunLoop::current()
         tCurrentRunLoop.reset(new RunLoop());
         QCoreApplication* app = QCoreApplication::instance();
         if (app && QThread::currentThread() == app->thread())
-            gMainRunLoop = tCurrentRunLoop.get();
+            gMainRunLoop.store(tCurrentRunLoop.get());
     }
     return tCurrentRunLoop.get();
 }
 
 RunLoop* RunLoop::main()
 {
-    if (!gMainRunLoop) {
+    if (!gMainRunLoop.load()) {
         QCoreApplication* app = QCoreApplication::instance();
         Q_ASSERT_X(app && QThread::currentThread() == app->thread(), "RunLoop::main",
             "the main run loop is first reached from the main thread");
         current();
     }
-    return gMainRunLoop;
+    return gMainRunLoop.load();
 }
 
 void RunLoop::assertThread() const

@@ -322,6 +322,21 @@ TEST_F(CSNetworkE2E, DroppedConnectionAndServerSwitchFailPendingRequests)
     EXPECT_EQ(switched.echoed(0), QStringLiteral("new server"));
 }
 
+TEST_F(CSNetworkE2E, AConnectThatCannotStartIsReportedAsLost)
+{
+    // A proxy without an address cannot even be dialled: the owner must still
+    // hear that the connection is gone, and pending requests fail with 300.
+    CSServerInfo info = tcServer();
+    info.setProxyMode(1);
+    net->setServerInfo(info);
+    Observer pending;
+    echo(pending, QStringLiteral("p"));
+    ASSERT_TRUE(waitCalls(pending, 1));
+    EXPECT_EQ(pending.errors[0].second, CSErrors::networkDisconnect());
+    EXPECT_TRUE(spinUntil([&] { return delegate.didDisconnect == 1; }));
+    EXPECT_EQ(net->connection(), nullptr);
+}
+
 TEST_F(CSNetworkE2E, BadBodiesFailOnTheNextPass)
 {
     net->connectTo(httpServer());
