@@ -1,5 +1,7 @@
 #include "core/NetworkFactory.h"
 
+#include "core/DMServerManager.h"
+
 #include "comm/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 
@@ -59,8 +61,12 @@ INetworkServerManager* NetworkFactory::serverManager()
             std::lock_guard lock(instanceMutex);
             provider = serverManagerProvider;
         }
+        // The two services find each other lazily: without a provider the
+        // shared server manager is the one, and it registers itself here.
         if (provider)
             serverManager_ = provider();
+        else if (this == getInstance())
+            DMServerManager::getInstance();
     }
     return serverManager_;
 }

@@ -612,6 +612,12 @@ TEST_F(ServerManagerTest, SharedInstanceServesTheNetworkFactory)
     DMServerManager::resetInstance();
     EXPECT_EQ(DMServerManager::getInstance()->indexOfSelectedByType(1), 1);
     DMServerManager::resetInstance();
+    // The factory finds the shared server manager by itself when asked first.
+    NetworkFactory::resetInstance();
+    INetworkServerManager* found = NetworkFactory::getInstance()->serverManager();
+    EXPECT_NE(found, nullptr);
+    EXPECT_EQ(found, DMServerManager::getInstance());
+    DMServerManager::resetInstance();
     if (home.isNull())
         qunsetenv("LUMORA_HOME");
     else
