@@ -1,39 +1,15 @@
 #include "comm/VEKConnection.h"
 
+#include "comm/ProxyHandshake.h"
 #include "comm/VEKBase64.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 
 namespace {
 
 StreamSocketError connectionError(VEKConnectionErrorCode code, const QString& description)
 {
     return { QString::fromLatin1(VEKConnectionErrorDomain), code, description };
-}
-
-// The real host as the 4 bytes of a dotted IPv4 address, for the SOCKS requests.
-std::optional<QByteArray> ipv4Bytes(const QString& host)
-{
-    in_addr address {};
-    if (inet_pton(AF_INET, host.toLatin1().constData(), &address) != 1 || host.contains(QChar(0)))
-        return std::nullopt;
-    return QByteArray(reinterpret_cast<const char*>(&address.s_addr), 4); // network order already
-}
-
-QByteArray portBytes(quint16 port)
-{
-    const char bytes[2] = { char(port >> 8), char(port & 0xFF) };
-    return QByteArray(bytes, 2);
-}
-
-// A host that would break the CONNECT line (spaces, controls) or is empty.
-bool isSafeConnectHost(const QString& host)
-{
-    if (host.isEmpty())
-        return false;
-    return std::none_of(
-        host.begin(), host.end(), [](QChar c) { return c.unicode() <= 0x20 || c.unicode() == 0x7F; });
 }
 
 } // namespace
@@ -150,8 +126,7 @@ bool VEKConnection::isConnected() const
 
 void VEKConnection::setProxyMode(qint32 mode)
 {
-    mode &= 0x7;
-    proxyMode_ = (mode >= ProxyHTTP && mode <= ProxySOCKS5) ? mode : ProxyNone;
+    proxyMode_ = ProxyHandshake::normalizedMode(mode);
     proxyStatus_ = ProxyIdle;
 }
 
@@ -493,21 +468,21 @@ void VEKConnection::sendProxyMessage(const QByteArray& message)
 
 void VEKConnection::_processToProxyReady()
 {
+    const QString unsendable = QStringLiteral("A SOCKS proxy needs the server's dotted IPv4 address.");
     switch (proxyMode_) {
     case ProxyHTTP: {
         if (proxyStatus_ != ProxyStart)
             return;
-        if (!isSafeConnectHost(realHost_))
+        if (!ProxyHandshake::httpConnectRequest(realHost_, realPort_, std::nullopt))
             return proxyFailed(VEKConnectionProxyTargetError,
                 QStringLiteral("The server address cannot be sent to the proxy."));
-        const QString target = QStringLiteral("%1:%2").arg(realHost_).arg(realPort_);
         std::weak_ptr<int> alive = alive_;
         const QString user = ask([this](VEKConnectionDelegate& d) {
             return d.connectionConnectProxyUser(*this);
         }).value_or(QString());
         if (alive.expired())
             return;
-        QString request;
+        std::optional<QString> encoded;
         if (!user.isEmpty()) {
             const QString password = ask([this](VEKConnectionDelegate& d) {
                 return d.connectionConnectProxyPassword(*this);
@@ -515,44 +490,34 @@ void VEKConnection::_processToProxyReady()
             if (alive.expired())
                 return;
             const QString credentials = QStringLiteral("%1:%2").arg(user, password);
-            std::optional<QString> encoded = ask(
+            encoded = ask(
                 [&](VEKConnectionDelegate& d) { return d.connectionBase64EncodeString(*this, credentials); });
             if (alive.expired())
                 return;
             if (!encoded)
                 encoded = VEKBase64::stringByEncodingData(credentials.toUtf8());
-            request = QStringLiteral("CONNECT %1 HTTP/1.1\r\nProxy-Authorization: Basic %2\r\n\r\n")
-                          .arg(target, encoded.value_or(QString()));
-        } else {
-            request = QStringLiteral("CONNECT %1 HTTP/1.1\r\nUser-Agent: VEKSoft\r\n\r\n").arg(target);
+            if (!encoded)
+                encoded = QString();
         }
-        sendProxyMessage(request.toUtf8());
+        sendProxyMessage(
+            ProxyHandshake::httpConnectRequest(realHost_, realPort_, encoded).value_or(QByteArray()));
         return;
     }
     case ProxySOCKS4: {
         if (proxyStatus_ != ProxyStart)
             return;
-        const std::optional<QByteArray> address = ipv4Bytes(realHost_);
-        if (!address)
-            return proxyFailed(VEKConnectionProxyTargetError,
-                QStringLiteral("A SOCKS proxy needs the server's dotted IPv4 address."));
-        QByteArray request;
-        request.append(char(0x04))
-            .append(char(0x01))
-            .append(portBytes(realPort_))
-            .append(*address)
-            .append('\0');
-        sendProxyMessage(request);
+        const std::optional<QByteArray> request = ProxyHandshake::socks4ConnectRequest(realHost_, realPort_);
+        if (!request)
+            return proxyFailed(VEKConnectionProxyTargetError, unsendable);
+        sendProxyMessage(*request);
         return;
     }
     case ProxySOCKS5: {
         // The real host is checked before the proxy hears anything.
-        const std::optional<QByteArray> address = ipv4Bytes(realHost_);
-        if (!address)
-            return proxyFailed(VEKConnectionProxyTargetError,
-                QStringLiteral("A SOCKS proxy needs the server's dotted IPv4 address."));
+        if (!ProxyHandshake::isDottedIPv4(realHost_))
+            return proxyFailed(VEKConnectionProxyTargetError, unsendable);
         if (proxyStatus_ == ProxyStart) {
-            sendProxyMessage(QByteArray("\x05\x02\x00\x02", 4));
+            sendProxyMessage(ProxyHandshake::socks5Greeting());
         } else if (proxyStatus_ == ProxySendAuth) {
             std::weak_ptr<int> alive = alive_;
             const QByteArray user
@@ -567,18 +532,13 @@ void VEKConnection::_processToProxyReady()
                       .toUtf8();
             if (alive.expired())
                 return;
-            // Cutting would send a different secret; refuse instead.
-            if (user.size() > 255 || password.size() > 255)
+            const std::optional<QByteArray> request = ProxyHandshake::socks5AuthRequest(user, password);
+            if (!request)
                 return proxyFailed(VEKConnectionProxyCredentialsError,
                     QStringLiteral("The proxy user name or password is longer than 255 bytes."));
-            QByteArray request;
-            request.append(char(0x01)).append(char(user.size())).append(user);
-            request.append(char(password.size())).append(password);
-            sendProxyMessage(request);
+            sendProxyMessage(*request);
         } else if (proxyStatus_ == ProxySendConnect) {
-            QByteArray request("\x05\x01\x00\x01", 4);
-            request.append(*address).append(portBytes(realPort_));
-            sendProxyMessage(request);
+            sendProxyMessage(ProxyHandshake::socks5ConnectRequest(realHost_, realPort_).value_or(QByteArray()));
         }
         return;
     }
@@ -595,76 +555,17 @@ void VEKConnection::_processToProxyRespose(const QByteArray& data)
         return proxyFailed(
             VEKConnectionProxyReplyTooLongError, QStringLiteral("The proxy's answer is too long."));
     proxyBuffer_.append(data);
-    const auto byte = [this](qsizetype i) { return quint8(proxyBuffer_.at(i)); };
-    const QString refused = QStringLiteral("The proxy refused the connection.");
-
-    switch (proxyMode_) {
-    case ProxyHTTP: {
-        // Judged on the whole head, so that an answer split across reads is not refused.
-        const qsizetype end = proxyBuffer_.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray head = proxyBuffer_.left(end + 4);
-        if (!QString::fromUtf8(head).contains(QLatin1String("Connection established"), Qt::CaseInsensitive))
-            return proxyFailed(VEKConnectionProxyRefusedError, refused);
-        return proxyEstablished(proxyBuffer_.mid(end + 4));
-    }
-    case ProxySOCKS4:
-        if (proxyBuffer_.size() < 8)
-            return;
-        if (byte(0) != 0 || byte(1) != 90)
-            return proxyFailed(VEKConnectionProxyRefusedError, refused);
-        return proxyEstablished(proxyBuffer_.mid(8));
-    case ProxySOCKS5:
-        if (proxyStatus_ == ProxyStart) {
-            if (proxyBuffer_.size() < 2)
-                return;
-            if (byte(0) == 0x05 && byte(1) == 0x02)
-                proxyStatus_ = ProxySendAuth;
-            else if (byte(0) == 0x05 && byte(1) == 0x00)
-                proxyStatus_ = ProxySendConnect;
-            else
-                return proxyFailed(VEKConnectionProxyRefusedError, refused);
-            return _processToProxyReady();
-        }
-        if (proxyStatus_ == ProxySendAuth) {
-            if (proxyBuffer_.size() < 2)
-                return;
-            if (byte(0) != 0x01 || byte(1) != 0x00)
-                return proxyFailed(VEKConnectionProxyRefusedError,
-                    QStringLiteral("The proxy did not accept the user name and password."));
-            proxyStatus_ = ProxySendConnect;
-            return _processToProxyReady();
-        }
-        if (proxyStatus_ == ProxySendConnect) {
-            if (proxyBuffer_.size() < 2)
-                return;
-            if (byte(0) != 0x05 || byte(1) != 0x00)
-                return proxyFailed(VEKConnectionProxyRefusedError, refused);
-            // The bound address decides the reply's length: IPv4 10 bytes, IPv6 22, a name 7 + its length.
-            if (proxyBuffer_.size() < 5)
-                return;
-            qsizetype length = 0;
-            switch (byte(3)) {
-            case 0x01:
-                length = 10;
-                break;
-            case 0x04:
-                length = 22;
-                break;
-            case 0x03:
-                length = 7 + byte(4);
-                break;
-            default:
-                return proxyFailed(VEKConnectionProxyRefusedError, refused);
-            }
-            if (proxyBuffer_.size() < length)
-                return;
-            return proxyEstablished(proxyBuffer_.mid(length));
-        }
+    const ProxyHandshake::Verdict verdict = ProxyHandshake::judgeReply(proxyMode_, proxyStatus_, proxyBuffer_);
+    switch (verdict.kind) {
+    case ProxyHandshake::Verdict::Incomplete:
         return;
-    default:
-        return;
+    case ProxyHandshake::Verdict::Refused:
+        return proxyFailed(VEKConnectionProxyRefusedError, verdict.description);
+    case ProxyHandshake::Verdict::Next:
+        proxyStatus_ = verdict.status;
+        return _processToProxyReady();
+    case ProxyHandshake::Verdict::Established:
+        return proxyEstablished(proxyBuffer_.mid(verdict.consumed));
     }
 }
 

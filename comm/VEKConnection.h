@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/ProxyHandshake.h"
 #include "comm/StreamSocket.h"
 #include "comm/VEKConnectionContext.h"
 #include "comm/VEKRequest.h"
@@ -106,16 +107,21 @@ public:
     static constexpr qsizetype kWriteQueueCapacity = 10;
     static constexpr qsizetype kProxyBufferCapacity = 1024;
     // A proxy whose answer passes this is refused.
-    static constexpr qsizetype kMaxProxyBuffer = 16 * 1024;
+    static constexpr qsizetype kMaxProxyBuffer = ProxyHandshake::kMaxReplyBytes;
 
-    enum ProxyMode : qint32 { ProxyNone = 0, ProxyHTTP = 1, ProxySOCKS4 = 2, ProxySOCKS5 = 3 };
+    enum ProxyMode : qint32 {
+        ProxyNone = ProxyHandshake::ModeNone,
+        ProxyHTTP = ProxyHandshake::ModeHTTP,
+        ProxySOCKS4 = ProxyHandshake::ModeSOCKS4,
+        ProxySOCKS5 = ProxyHandshake::ModeSOCKS5,
+    };
     enum ProxyStatus : qint32 {
-        ProxyIdle = 0,
-        ProxyStart = 1,
-        ProxySendAuth = 2,
-        ProxySendConnect = 3,
-        ProxyRefused = 8,
-        ProxyEstablished = 9,
+        ProxyIdle = ProxyHandshake::StatusIdle,
+        ProxyStart = ProxyHandshake::StatusStart,
+        ProxySendAuth = ProxyHandshake::StatusSendAuth,
+        ProxySendConnect = ProxyHandshake::StatusSendConnect,
+        ProxyRefused = ProxyHandshake::StatusRefused,
+        ProxyEstablished = ProxyHandshake::StatusEstablished,
     };
     // Acts of setSuspendedWithAct.
     enum SuspendAct : qint32 { SuspendKeep = 0, SuspendRestore = 1, SuspendEmpty = 2 };

@@ -1,0 +1,676 @@
+#include "core/DMServerManager.h"
+
+#include "comm/AesEncryption.h"
+#include "comm/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
+#include "core/NetworkFactory.h"
+#include "platform/PropertyList.h"
+#include "platform/UserFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <QtDebug>
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+// The shipped server list lives in the static resources library.
+static void initShippedResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+std::recursive_mutex instanceMutex;
+DMServerManager* instance = nullptr;
+
+const QString kInfoList = QStringLiteral("info_list");
+const QString kSelectedIp = QStringLiteral("selected_ip");
+const QString kSelectedPort = QStringLiteral("selected_port");
+const QString kIpAddress = QStringLiteral("ip_address");
+const QString kPort = QStringLiteral("port");
+const QString kName = QStringLiteral("name");
+const QString kProviderName = QStringLiteral("provider_name");
+
+QString storedDataKey()
+{
+    return QString::fromLatin1(DMServerManager::kStoredDataKey);
+}
+
+// A stored text read back; missing when it is no text or does not decrypt.
+std::optional<QString> decrypt(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return AesEncryption::decodeStringWithAES(value.toString(), storedDataKey());
+}
+
+QString encrypt(const QString& text)
+{
+    return AesEncryption::encodeStringWithAES(text, storedDataKey()).value_or(QString());
+}
+
+std::optional<QString> plainText(const QVariantMap& map, const QString& key)
+{
+    const auto it = map.constFind(key);
+    if (it == map.constEnd() || it->typeId() != QMetaType::QString)
+        return std::nullopt;
+    return it->toString();
+}
+
+// A port text as the 16-bit port the probe dials; 0 (refused at once) for a
+// text that is no port, rather than the low bits of some other number.
+quint16 probePort(const QString& text)
+{
+    bool ok = false;
+    const uint port = text.trimmed().toUInt(&ok);
+    return ok && port <= 0xFFFF ? quint16(port) : quint16(0);
+}
+
+void assertMainThread()
+{
+    Q_ASSERT(!qApp || QThread::currentThread() == qApp->thread());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Creation
+
+DMServerManager* DMServerManager::getInstance()
+{
+    std::lock_guard lock(instanceMutex);
+    if (!instance) {
+        instance = new DMServerManager(
+            [] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+            DMNotificationCenter::getInstance());
+        NetworkFactory::getInstance()->setServerManager(instance);
+    }
+    return instance;
+}
+
+void DMServerManager::resetInstance()
+{
+    DMServerManager* old = nullptr;
+    {
+        std::lock_guard lock(instanceMutex);
+        old = std::exchange(instance, nullptr);
+    }
+    if (!old)
+        return;
+    NetworkFactory::getInstance()->setServerManager(nullptr);
+    delete old;
+}
+
+DMServerManager::DMServerManager(std::function<INetworkFactory*()> networkCreator,
+    DMNotificationCenter* notificationCenter, Options options)
+    : networkCreator_(std::move(networkCreator))
+    , notificationCenter(notificationCenter)
+    , options_(std::move(options))
+{
+    initShippedResources();
+    if (notificationCenter) {
+        notificationCenter->addObserver(static_cast<const void*>(this),
+            TypedNotificationCenter::Handler([this](const platform::Notification& n) { connectionEstablished(n); }),
+            kConnectionEstablished);
+    }
+    loadServerInfoFromLocal();
+}
+
+DMServerManager::~DMServerManager()
+{
+    if (notificationCenter)
+        notificationCenter->removeObserver(static_cast<const void*>(this));
+    // The probes ask the test manager from their threads: stop them first.
+    if (serverTestManager_)
+        serverTestManager_->cancel();
+    serverTestManager_.reset();
+}
+
+INetworkFactory* DMServerManager::networkCreator() const
+{
+    return networkCreator_ ? networkCreator_() : nullptr;
+}
+
+DMServerManagerDelegate* DMServerManager::delegate() const
+{
+    return delegateLifetime_.expired() ? nullptr : delegate_;
+}
+
+void DMServerManager::setDelegate(DMServerManagerDelegate* delegate)
+{
+    delegate_ = delegate;
+    delegateLifetime_
+        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
+}
+
+// ---------------------------------------------------------------------------
+// Lists and selection
+
+DMServerManager::ListState* DMServerManager::list(int32_t type)
+{
+    return type == kQuote ? &quote_ : type == kTrade ? &trade_ : nullptr;
+}
+
+const DMServerManager::ListState* DMServerManager::list(int32_t type) const
+{
+    return type == kQuote ? &quote_ : type == kTrade ? &trade_ : nullptr;
+}
+
+const char* DMServerManager::listKey(int32_t type)
+{
+    return type == kQuote ? kQuoteListKey : kTradeListKey;
+}
+
+const std::vector<DMServerManager::ServerPtr>& DMServerManager::serverInfos(int32_t type) const
+{
+    static const std::vector<ServerPtr> none;
+    const ListState* l = list(type);
+    return l ? l->servers : none;
+}
+
+quint64 DMServerManager::numberOfServerInfosByType(int32_t type)
+{
+    return serverInfos(type).size();
+}
+
+DMServerManager::ServerPtr DMServerManager::DMServerInfoByType(int32_t type, quint64 index) const
+{
+    const std::vector<ServerPtr>& servers = serverInfos(type);
+    return index < servers.size() ? servers[index] : nullptr;
+}
+
+DMServerManager::ServerPtr DMServerManager::DMServerInfoByType(int32_t type, const QString& tag) const
+{
+    const qint64 index = getIndexWithType(type, tag);
+    return index < 0 ? nullptr : serverInfos(type)[std::size_t(index)];
+}
+
+qint64 DMServerManager::getIndexWithType(int32_t type, const QString& tag) const
+{
+    if (tag.isEmpty())
+        return -1;
+    const std::vector<ServerPtr>& servers = serverInfos(type);
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        if (servers[i]->getTag() == tag)
+            return qint64(i);
+    }
+    return -1;
+}
+
+qint64 DMServerManager::indexOfSelectedByType(int32_t type)
+{
+    const ListState* l = list(type);
+    return l ? l->selected : -1;
+}
+
+void DMServerManager::setIndexOfSelectedByType(int32_t type, quint64 index)
+{
+    ListState* l = list(type);
+    if (!l || index >= l->servers.size())
+        return;
+    l->selected = qint64(index);
+    if (serverManagerDict_) {
+        const QString key = QString::fromLatin1(listKey(type));
+        QVariantMap listDict = serverManagerDict_->value(key).toMap();
+        listDict[kSelectedIp] = encrypt(l->servers[index]->getServerIP());
+        listDict[kSelectedPort] = encrypt(l->servers[index]->getServerPort());
+        serverManagerDict_->insert(key, listDict);
+    }
+    saveServerInfoToLocal();
+}
+
+DMServerManager::ServerPtr DMServerManager::DMServerInfoOfSelectedByType(int32_t type) const
+{
+    const ListState* l = list(type);
+    if (!l || l->selected < 0)
+        return nullptr;
+    return DMServerInfoByType(type, quint64(l->selected));
+}
+
+std::optional<CSServerInfo> DMServerManager::serverInfoOfSelectedByType(int32_t type)
+{
+    const ServerPtr server = DMServerInfoOfSelectedByType(type);
+    if (!server)
+        return std::nullopt;
+    return NetworkFactory::makeServerInfo(
+        type, server->getServerIP(), server->getServerPort(), NetworkFactory::kConnectTimeout);
+}
+
+// ---------------------------------------------------------------------------
+// The document
+
+QString DMServerManager::userCopyPath() const
+{
+    if (!options_.userPath.isEmpty())
+        return options_.userPath;
+    return platform::UserFolder::configFilePath(QString::fromLatin1(kFileName));
+}
+
+std::optional<QVariantMap> DMServerManager::readDocument(const QString& path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const std::optional<QVariant> value = platform::PropertyList::readFile(path);
+    if (!value)
+        return std::nullopt;
+    if (value->typeId() != QMetaType::QVariantMap) {
+        qWarning("server list %s is no dictionary; treated as absent", qUtf8Printable(path));
+        return std::nullopt;
+    }
+    return value->toMap();
+}
+
+void DMServerManager::loadServerInfoFromLocal()
+{
+    std::optional<QVariantMap> document = readDocument(userCopyPath());
+    if (!document)
+        document = readDocument(options_.shippedPath);
+    if (!document) {
+        qWarning("no server list can be read; both lists stay empty");
+        serverManagerDict_ = QVariantMap();
+        return;
+    }
+    serverManagerDict_ = std::move(document);
+    const bool quoteLoaded = loadList(kQuote);
+    const bool tradeLoaded = loadList(kTrade);
+    if (quoteLoaded && tradeLoaded)
+        return;
+
+    qWarning("the stored server list is damaged; the shipped one is used");
+    serverManagerDict_ = readDocument(options_.shippedPath);
+    if (serverManagerDict_) {
+        loadList(kQuote);
+        loadList(kTrade);
+    }
+}
+
+bool DMServerManager::loadList(int32_t type)
+{
+    ListState& l = *list(type);
+    const qint64 base = type == kQuote ? kQuoteTagBase : kTradeTagBase;
+    const QVariantMap listDict = serverManagerDict_->value(QString::fromLatin1(listKey(type))).toMap();
+    const std::optional<QString> selectedIp = decrypt(listDict.value(kSelectedIp));
+    const std::optional<QString> selectedPort = decrypt(listDict.value(kSelectedPort));
+    l.selected = 0;
+    l.servers.clear();
+    const QVariantList entries = listDict.value(kInfoList).toList();
+    for (const QVariant& entry : entries) {
+        const QVariantMap server = entry.toMap();
+        const std::optional<QString> ip = decrypt(server.value(kIpAddress));
+        const std::optional<QString> port = decrypt(server.value(kPort));
+        if (!ip || !port) {
+            l.servers.clear();
+            return false;
+        }
+        // Tags and the selection count the servers made, so that an entry
+        // skipped for want of a name shifts neither.
+        const qint64 position = qint64(l.servers.size());
+        ServerPtr info = RDOServerInfo::initWithName(
+            plainText(server, kName), ip, port, plainText(server, kProviderName), base + position);
+        if (!info)
+            continue;
+        if (selectedIp && selectedPort && *ip == *selectedIp && *port == *selectedPort)
+            l.selected = position;
+        l.servers.push_back(std::move(info));
+    }
+    return true;
+}
+
+void DMServerManager::updateList(int32_t type)
+{
+    ListState& l = *list(type);
+    const QString key = QString::fromLatin1(listKey(type));
+    const QVariantMap stored = serverManagerDict_ ? serverManagerDict_->value(key).toMap() : QVariantMap();
+    QVariant selectedIp = stored.value(kSelectedIp);
+    QVariant selectedPort = stored.value(kSelectedPort);
+    // Every encryption draws a new IV: the stored selection is compared in plain text.
+    const std::optional<QString> plainIp = decrypt(selectedIp);
+    const std::optional<QString> plainPort = decrypt(selectedPort);
+
+    QVariantList infoList;
+    bool matched = false;
+    for (std::size_t i = 0; i < l.servers.size(); ++i) {
+        const RDOServerInfo& server = *l.servers[i];
+        if (plainIp && plainPort && server.getServerIP() == *plainIp && server.getServerPort() == *plainPort) {
+            l.selected = qint64(i);
+            matched = true;
+        }
+        QVariantMap entry;
+        entry[kIpAddress] = encrypt(server.getServerIP());
+        entry[kPort] = encrypt(server.getServerPort());
+        entry[kName] = server.getServerName();
+        if (server.getProviderName())
+            entry[kProviderName] = *server.getProviderName();
+        infoList << entry;
+    }
+    if (!matched) {
+        l.selected = 0;
+        if (l.servers.empty()) {
+            // Nothing to select: the list holds no selection.
+            selectedIp = QVariant();
+            selectedPort = QVariant();
+        } else {
+            selectedIp = encrypt(l.servers.front()->getServerIP());
+            selectedPort = encrypt(l.servers.front()->getServerPort());
+        }
+    }
+    QVariantMap listDict;
+    listDict[kInfoList] = infoList;
+    if (selectedIp.isValid() && selectedPort.isValid()) {
+        listDict[kSelectedIp] = selectedIp;
+        listDict[kSelectedPort] = selectedPort;
+    }
+    if (serverManagerDict_)
+        serverManagerDict_->insert(key, listDict);
+}
+
+void DMServerManager::saveServerInfoToLocal()
+{
+    if (!serverManagerDict_)
+        return;
+    const QString path = userCopyPath();
+    const QFileInfo file(path);
+    // The folder that holds "Config/" is made at start-up, not here.
+    if (!file.dir().exists() && QFileInfo(file.dir().absolutePath()).dir().exists())
+        QDir().mkdir(file.dir().absolutePath());
+    if (!platform::PropertyList::writeFileAtomic(path, *serverManagerDict_))
+        qWarning("server list %s cannot be written", qUtf8Printable(path));
+}
+
+void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
+{
+    assertMainThread();
+    if (recordSet.rowsAffected() <= 0)
+        return;
+    VEKTCRS rows = recordSet; // the cursor moves
+    quote_.servers.clear();
+    trade_.servers.clear();
+    for (qint32 row = 0; row < rows.rowsAffected(); ++row) {
+        rows.moveTo(row);
+        const QString provider = rows.toStringWithName(QStringLiteral("msp"));
+        for (const int32_t type : { kQuote, kTrade }) {
+            ListState& l = *list(type);
+            const qint64 base = type == kQuote ? kQuoteTagBase : kTradeTagBase;
+            const QStringList pieces = rows.toStringWithName(QString::fromLatin1(listKey(type))).split(QLatin1Char(','));
+            for (const QString& piece : pieces) {
+                const qsizetype first = piece.indexOf(QLatin1Char(':'));
+                const qsizetype second = first < 0 ? -1 : piece.indexOf(QLatin1Char(':'), first + 1);
+                if (second < 0)
+                    continue;
+                const QString name = piece.left(first);
+                const QString address = piece.mid(first + 1, second - first - 1);
+                const QString port = piece.mid(second + 1);
+                // Empty texts cannot be stored enciphered, and name no server.
+                if (address.isEmpty() || port.isEmpty())
+                    continue;
+                ServerPtr info = RDOServerInfo::initWithName(
+                    name, address, port, provider, base + qint64(l.servers.size()));
+                if (info)
+                    l.servers.push_back(std::move(info));
+            }
+        }
+    }
+    updateList(kQuote);
+    updateList(kTrade);
+    saveServerInfoToLocal();
+}
+
+// ---------------------------------------------------------------------------
+// Connecting
+
+double DMServerManager::nextConnectDelay(int32_t type) const
+{
+    const ListState* l = list(type);
+    if (!l || l->attempts == 0)
+        return 0.0;
+    const double delay = options_.firstRetryDelay * std::pow(2.0, double(std::min<quint32>(l->attempts - 1, 30)));
+    return std::min(delay, options_.maxRetryDelay);
+}
+
+std::optional<CSServerInfo> DMServerManager::connectionInfo(int32_t type, const RDOServerInfo& server) const
+{
+    // A port text that is no port number names no server (logged by the factory).
+    return NetworkFactory::makeServerInfo(type, server.getServerIP(), server.getServerPort(), kConnectTimeout);
+}
+
+bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
+{
+    INetworkFactory* factory = networkCreator();
+    if (!factory)
+        return false;
+    const std::shared_ptr<CSNetwork> network = factory->getNetwork(type);
+    if (!network)
+        return false;
+    ListState& l = *list(type);
+    // A server that refuses at once would otherwise be retried on every pass
+    // of the run loop: attempts without a connection in between wait longer each time.
+    const double delay = nextConnectDelay(type);
+    ++l.attempts;
+    l.pendingConnect.reset();
+    std::weak_ptr<CSNetwork> weakNetwork = network;
+    if (delay <= 0.0) {
+        connectNow(type, weakNetwork, info);
+        return true;
+    }
+    l.pendingConnect = std::make_unique<platform::RunLoopTimer>(delay, false, platform::RunLoopModes::common(),
+        [weakNetwork, info] {
+            if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
+                network->connectTo(info);
+        });
+    l.pendingConnect->start();
+    // The selection moved now: whoever shows or relies on it hears so now.
+    postConnectionRestart(type);
+    return true;
+}
+
+void DMServerManager::connectNow(int32_t type, const std::weak_ptr<CSNetwork>& weakNetwork, const CSServerInfo& info)
+{
+    std::weak_ptr<int> alive = alive_;
+    if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
+        network->connectTo(info);
+    if (!alive.expired())
+        postConnectionRestart(type);
+}
+
+void DMServerManager::postConnectionRestart(int32_t type)
+{
+    if (notificationCenter)
+        notificationCenter->postNotification(kConnectionRestart, QVariant(int(type)));
+}
+
+void DMServerManager::connectionEstablished(const platform::Notification& notification)
+{
+    bool ok = false;
+    const int type = notification.object.toInt(&ok);
+    if (ListState* l = ok ? list(type) : nullptr)
+        l->attempts = 0;
+}
+
+bool DMServerManager::connectToServerByType(int32_t type, quint64 index)
+{
+    assertMainThread();
+    const ServerPtr server = DMServerInfoByType(type, index);
+    const std::optional<CSServerInfo> info = server ? connectionInfo(type, *server) : std::nullopt;
+    if (!info)
+        return false;
+    setIndexOfSelectedByType(type, index);
+    return connectServer(type, *info);
+}
+
+bool DMServerManager::connectToServerByType(int32_t type, const QString& tag)
+{
+    assertMainThread();
+    const qint64 index = getIndexWithType(type, tag);
+    return index >= 0 && connectToServerByType(type, quint64(index));
+}
+
+bool DMServerManager::connectToServerByTypeInfo(int32_t type, const ServerPtr& info)
+{
+    assertMainThread();
+    const std::optional<CSServerInfo> server = info && list(type) ? connectionInfo(type, *info) : std::nullopt;
+    if (!server)
+        return false;
+    const qint64 index = getIndexWithType(type, info->getTag());
+    if (index >= 0)
+        setIndexOfSelectedByType(type, quint64(index));
+    return connectServer(type, *server);
+}
+
+// ---------------------------------------------------------------------------
+// Speed tests
+
+bool DMServerManager::startTesting(const std::vector<ServerPtr>& servers)
+{
+    auto manager = std::make_shared<CSServerTestManager>();
+    manager->setDelegate(this);
+    std::vector<TestPair> pairs;
+    std::vector<CSServerTestManager::ServerInfoPtr> list;
+    for (const ServerPtr& server : servers) {
+        std::optional<CSServerInfo> info
+            = CSServerInfo::initWithAddress(server->getServerIP(), probePort(server->getServerPort()));
+        if (!info)
+            continue;
+        info->setTimeout(kTestTimeout);
+        auto shared = std::make_shared<const CSServerInfo>(*info);
+        list.push_back(shared);
+        pairs.push_back({ shared, server });
+    }
+    if (list.empty())
+        return false;
+    // The previous test (if any) is over or cancelled; replacing it stops its probes.
+    if (serverTestManager_)
+        serverTestManager_->cancel();
+    serverTestManager_ = manager;
+    testServerInfos = std::move(pairs);
+    manager->setServerList(std::move(list));
+    manager->startTesting();
+    isTesting_ = true;
+    return true;
+}
+
+bool DMServerManager::startTestingByType(int32_t type)
+{
+    assertMainThread();
+    if (isTesting_)
+        return false;
+    std::vector<ServerPtr> servers;
+    if (type == kQuote || type == kTrade) {
+        servers = serverInfos(type);
+    } else {
+        servers = quote_.servers;
+        servers.insert(servers.end(), trade_.servers.begin(), trade_.servers.end());
+    }
+    if (servers.empty())
+        return false;
+    return startTesting(servers);
+}
+
+bool DMServerManager::startTestingByType(int32_t type, quint64 index)
+{
+    assertMainThread();
+    if (isTesting_)
+        return false;
+    const ServerPtr server = DMServerInfoByType(type, index);
+    if (!server)
+        return false;
+    return startTesting({ server });
+}
+
+void DMServerManager::cancelTestingByType(int32_t)
+{
+    if (serverTestManager_ && isTesting_)
+        serverTestManager_->cancel();
+    isTesting_ = false;
+}
+
+void DMServerManager::serverManagerWillStartTest(
+    CSServerTestManager&, const std::shared_ptr<const CSServerInfo>& server)
+{
+    DMServerManagerDelegate* d = delegate();
+    if (!d)
+        return;
+    const auto pair = std::find_if(testServerInfos.begin(), testServerInfos.end(),
+        [&](const TestPair& p) { return p.csserverinfo == server; });
+    if (pair == testServerInfos.end())
+        return;
+    const ServerPtr dmserverinfo = pair->dmserverinfo; // the delegate may start another test
+    d->serverManagerWillStartTest(*this, *dmserverinfo);
+}
+
+void DMServerManager::serverManagerDidFinishedTest(CSServerTestManager&,
+    const std::shared_ptr<const CSServerInfo>& server, bool reachable, double trafficTime)
+{
+    const auto pair = std::find_if(testServerInfos.begin(), testServerInfos.end(),
+        [&](const TestPair& p) { return p.csserverinfo == server; });
+    if (pair != testServerInfos.end()) {
+        const ServerPtr dmserverinfo = pair->dmserverinfo;
+        // The report is consumed with or without a delegate, so that a test
+        // nobody listens to still ends.
+        testServerInfos.erase(pair);
+        std::weak_ptr<int> alive = alive_;
+        const bool wasLast = testServerInfos.empty();
+        if (DMServerManagerDelegate* d = delegate())
+            d->serverManagerDidFinishedTest(*this, *dmserverinfo, reachable, trafficTime);
+        if (alive.expired())
+            return;
+        // A delegate may have cancelled or started another test meanwhile.
+        if (wasLast && testServerInfos.empty())
+            isTesting_ = false;
+        return;
+    }
+    if (testServerInfos.empty())
+        isTesting_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Other operations
+
+void DMServerManager::removeQuoteRequestWithObserver(const CSNetworkObserver* observer)
+{
+    if (INetworkFactory* factory = networkCreator()) {
+        if (const std::shared_ptr<CSNetwork> network = factory->getNetwork(kQuote))
+            network->removeRequestWithObserver(observer);
+    }
+}
+
+void DMServerManager::removeTradeRequestWithObserver(const CSNetworkObserver* observer)
+{
+    if (INetworkFactory* factory = networkCreator()) {
+        if (const std::shared_ptr<CSNetwork> network = factory->getNetwork(kTrade))
+            network->removeRequestWithObserver(observer);
+    }
+}
+
+void DMServerManager::setNetworkRetryFlag(bool flag)
+{
+    if (INetworkFactory* factory = networkCreator())
+        factory->setRetryFlag(flag);
+}
+
+bool DMServerManager::setNetworkConfigUtid(const QString& utid, const QString& softname, const QString& softversion)
+{
+    return CSNetwork::setConfigUtid(utid, softname, softversion);
+}
+
+void DMServerManager::getPublicInfo()
+{
+    IPMacAddressInfo* info = IPMacAddressInfo::sharedInstance();
+    info->setDelegate(this);
+    info->getPublicIP();
+}
+
+void DMServerManager::ipMacAddressInfo(IPMacAddressInfo&, const QString& publicIP)
+{
+    if (DMServerManagerDelegate* d = delegate())
+        d->serverManager(*this, publicIP, std::nullopt);
+}
+
+void DMServerManager::ipMacAddressInfo(IPMacAddressInfo&, const IPMacAddressError&)
+{
+    if (DMServerManagerDelegate* d = delegate())
+        d->serverManager(*this, std::nullopt, std::nullopt);
+}

@@ -1,0 +1,556 @@
+// Server lists, selection, the rebuild from the application login, connecting
+// and reconnect stepping, speed tests through the server manager.
+#include "comm/AesEncryption.h"
+#include "comm/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
+#include "core/DMServerManager.h"
+#include "core/NetworkFactory.h"
+#include "platform/PropertyList.h"
+#include "platform/Reachability.h"
+#include "support/LoopbackServer.h"
+#include "support/Spin.h"
+#include "tools/broker-sim/Table.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace std::chrono_literals;
+using testsupport::spinFor;
+using testsupport::spinUntil;
+
+namespace {
+
+const QString kKey = QString::fromLatin1(DMServerManager::kStoredDataKey);
+
+QString enc(const QString& text)
+{
+    return *AesEncryption::encodeStringWithAES(text, kKey);
+}
+
+QString dec(const QVariant& text)
+{
+    return AesEncryption::decodeStringWithAES(text.toString(), kKey).value_or(QStringLiteral("<none>"));
+}
+
+struct Entry {
+    QString name;
+    QString ip;
+    QString port;
+    QString provider;
+};
+
+QVariantMap listDict(const std::vector<Entry>& entries, const QString& selectedIp, const QString& selectedPort)
+{
+    QVariantList infos;
+    for (const Entry& e : entries) {
+        QVariantMap d;
+        d["ip_address"] = e.ip == "<bad>" ? QStringLiteral("bm90IGEgY2lwaGVy") : enc(e.ip);
+        d["port"] = enc(e.port);
+        if (!e.name.isNull())
+            d["name"] = e.name;
+        if (!e.provider.isNull())
+            d["provider_name"] = e.provider;
+        infos << d;
+    }
+    QVariantMap list;
+    list["info_list"] = infos;
+    if (!selectedIp.isEmpty()) {
+        list["selected_ip"] = enc(selectedIp);
+        list["selected_port"] = enc(selectedPort);
+    }
+    return list;
+}
+
+QVariantMap document(const QVariantMap& quote, const QVariantMap& trade)
+{
+    return { { "hq_servlist", quote }, { "jy_servlist", trade } };
+}
+
+// A network per kind that is made but never asked to connect by the factory.
+class FakeFactory : public INetworkFactory {
+public:
+    std::map<int32_t, std::shared_ptr<CSNetwork>> networks;
+    std::optional<bool> retryFlag;
+    std::shared_ptr<CSNetwork> getNetwork(int32_t kind) override
+    {
+        auto& network = networks[kind];
+        if (!network)
+            network = std::make_shared<CSNetwork>();
+        return network;
+    }
+    void setRetryFlag(bool flag) override { retryFlag = flag; }
+};
+
+struct Posts {
+    std::vector<QVariant> restarts;
+    void onRestart(const platform::Notification& n) { restarts.push_back(n.object); }
+};
+
+class Listener : public DMServerManagerDelegate {
+public:
+    QStringList started;
+    std::map<QString, std::pair<bool, double>> finished; // by tag
+    std::vector<std::pair<std::optional<QString>, std::optional<QString>>> publicIPs;
+    void serverManagerWillStartTest(DMServerManager&, const RDOServerInfo& server) override
+    {
+        started << server.getTag();
+    }
+    void serverManagerDidFinishedTest(
+        DMServerManager&, const RDOServerInfo& server, bool reachable, double time) override
+    {
+        finished[server.getTag()] = { reachable, time };
+    }
+    void serverManager(DMServerManager&, const std::optional<QString>& ip, const std::optional<QString>& op) override
+    {
+        publicIPs.emplace_back(ip, op);
+    }
+};
+
+class ServerManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        DMNotificationCenter::resetForTesting();
+        platform::Reachability::setOverride([] { return true; });
+        options.shippedPath = dir.filePath("shipped.plist");
+        options.userPath = dir.filePath("Config/ServerInfo.plist");
+        options.firstRetryDelay = 0.05;
+        options.maxRetryDelay = 0.4;
+        QDir(dir.path()).mkpath("Config");
+        DMNotificationCenter::getInstance()->addObserver(&posts, &Posts::onRestart, 0);
+    }
+    void TearDown() override
+    {
+        DMNotificationCenter::resetForTesting();
+        platform::Reachability::setOverride({});
+        NetworkFactory::resetInstance();
+    }
+
+    void writeShipped(const QVariantMap& doc) { ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath, doc)); }
+    void writeUser(const QVariantMap& doc) { ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.userPath, doc)); }
+    QVariantMap userCopy() const
+    {
+        return platform::PropertyList::readFile(options.userPath).value_or(QVariant()).toMap();
+    }
+    std::unique_ptr<DMServerManager> make()
+    {
+        return std::make_unique<DMServerManager>(
+            [this] { return static_cast<INetworkFactory*>(&factory); }, DMNotificationCenter::getInstance(), options);
+    }
+    static QStringList tags(DMServerManager& m, int32_t type)
+    {
+        QStringList out;
+        for (const auto& s : m.serverInfos(type))
+            out << s->getTag();
+        return out;
+    }
+    static QStringList names(DMServerManager& m, int32_t type)
+    {
+        QStringList out;
+        for (const auto& s : m.serverInfos(type))
+            out << s->getServerName();
+        return out;
+    }
+
+    QTemporaryDir dir;
+    DMServerManager::Options options;
+    FakeFactory factory;
+    Posts posts;
+};
+
+const std::vector<Entry> kQuotes = { { "行情一", "10.0.0.1", "8001", "电信" }, { "行情二", "10.0.0.2", "8002", {} } };
+const std::vector<Entry> kTrades
+    = { { "交易一", "10.0.1.1", "9001", "电信" }, { "交易二", "10.0.1.2", "9002", "联通" }, { "交易三", "10.0.1.3", "9003", "联通" } };
+
+} // namespace
+
+TEST_F(ServerManagerTest, ShippedListWhenTheUserCopyIsMissingOrDamaged)
+{
+    writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
+
+    // No user copy: the shipped lists, tags counting from 1000 and 2000, the stored selection.
+    auto m = make();
+    EXPECT_EQ(tags(*m, 0), (QStringList { "1000", "1001" }));
+    EXPECT_EQ(tags(*m, 1), (QStringList { "2000", "2001", "2002" }));
+    EXPECT_EQ(m->indexOfSelectedByType(0), 1);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    const auto first = m->DMServerInfoByType(0, quint64(0));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->getServerIP(), "10.0.0.1");
+    EXPECT_EQ(first->getServerPort(), "8001");
+    EXPECT_EQ(first->getProviderName(), QString("电信"));
+    EXPECT_FALSE(m->DMServerInfoByType(0, quint64(1))->getProviderName());
+    EXPECT_FALSE(QFile::exists(options.userPath)); // loading writes nothing
+
+    // A user copy that does not parse is treated as absent.
+    QFile bad(options.userPath);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<plist><dict><key>hq_servlist</key>");
+    bad.close();
+    EXPECT_EQ(names(*make(), 1), (QStringList { "交易一", "交易二", "交易三" }));
+
+    // A readable user copy wins; one server whose address does not decrypt
+    // abandons both of its lists for the shipped copy.
+    writeUser(document(listDict({ { "我的行情", "10.9.0.1", "7001", {} } }, {}, {}),
+        listDict({ { "我的交易", "10.9.1.1", "7101", {} } }, "10.9.1.1", "7101")));
+    m = make();
+    EXPECT_EQ(names(*m, 0), QStringList { "我的行情" });
+    EXPECT_EQ(m->indexOfSelectedByType(0), 0); // no stored selection
+    writeUser(document(listDict({ { "我的行情", "10.9.0.1", "7001", {} } }, {}, {}),
+        listDict({ { "我的交易", "<bad>", "7101", {} } }, {}, {})));
+    m = make();
+    EXPECT_EQ(names(*m, 0), (QStringList { "行情一", "行情二" }));
+    EXPECT_EQ(names(*m, 1), (QStringList { "交易一", "交易二", "交易三" }));
+
+    // A selection matching two entries picks the later; an entry without a
+    // name is skipped without shifting tags or the selection.
+    writeUser(document(listDict({ { "甲", "10.0.0.7", "1", {} }, { {}, "10.0.0.8", "2", {} }, { "乙", "10.0.0.9", "3", {} },
+                                    { "丙", "10.0.0.9", "3", {} } },
+                           "10.0.0.9", "3"),
+        listDict(kTrades, "10.0.1.3", "9003")));
+    m = make();
+    EXPECT_EQ(names(*m, 0), (QStringList { "甲", "乙", "丙" }));
+    EXPECT_EQ(tags(*m, 0), (QStringList { "1000", "1001", "1002" }));
+    EXPECT_EQ(m->indexOfSelectedByType(0), 2);
+    EXPECT_EQ(m->DMServerInfoOfSelectedByType(0)->getServerName(), "丙");
+    EXPECT_EQ(m->indexOfSelectedByType(1), 2);
+
+    // Nothing readable at all: empty lists, nothing selected.
+    QFile::remove(options.userPath);
+    QFile::remove(options.shippedPath);
+    m = make();
+    EXPECT_EQ(m->numberOfServerInfosByType(0), 0u);
+    EXPECT_EQ(m->indexOfSelectedByType(0), -1);
+    EXPECT_EQ(m->indexOfSelectedByType(1), -1);
+    EXPECT_FALSE(m->DMServerInfoOfSelectedByType(1));
+
+    // The copy shipped as a resource with this build: the local simulator's fronts.
+    DMServerManager::Options shipped;
+    shipped.userPath = dir.filePath("none/ServerInfo.plist");
+    DMServerManager real([this] { return static_cast<INetworkFactory*>(&factory); },
+        DMNotificationCenter::getInstance(), shipped);
+    ASSERT_EQ(real.numberOfServerInfosByType(0), 2u);
+    ASSERT_EQ(real.numberOfServerInfosByType(1), 2u);
+    EXPECT_EQ(real.DMServerInfoOfSelectedByType(1)->getServerIP(), "127.0.0.1");
+    EXPECT_EQ(real.DMServerInfoOfSelectedByType(1)->getServerPort(), "18701");
+    EXPECT_EQ(real.DMServerInfoOfSelectedByType(0)->getServerPort(), "18702");
+}
+
+TEST_F(ServerManagerTest, ListsAndSelection)
+{
+    writeShipped(document(listDict(kQuotes, "10.0.0.1", "8001"), listDict(kTrades, "10.0.1.1", "9001")));
+    auto m = make();
+    EXPECT_EQ(m->numberOfServerInfosByType(0), 2u);
+    EXPECT_EQ(m->numberOfServerInfosByType(1), 3u);
+    EXPECT_EQ(m->numberOfServerInfosByType(2), 0u);
+    EXPECT_EQ(m->numberOfServerInfosByType(-1), 0u);
+    EXPECT_FALSE(m->DMServerInfoByType(1, quint64(3)));
+    EXPECT_FALSE(m->DMServerInfoByType(7, quint64(0)));
+    EXPECT_EQ(m->DMServerInfoByType(1, QStringLiteral("2002"))->getServerName(), "交易三");
+    EXPECT_FALSE(m->DMServerInfoByType(0, QStringLiteral("2002"))); // tags belong to one list
+    EXPECT_FALSE(m->DMServerInfoByType(1, QString()));
+    EXPECT_EQ(m->getIndexWithType(1, QStringLiteral("2001")), 1);
+    EXPECT_EQ(m->getIndexWithType(1, QString()), -1);
+    EXPECT_EQ(m->getIndexWithType(1, QStringLiteral("9999")), -1);
+    EXPECT_EQ(m->getIndexWithType(3, QStringLiteral("2001")), -1);
+    EXPECT_EQ(m->indexOfSelectedByType(9), -1);
+
+    // A selection is stored enciphered and saved; out of range changes nothing.
+    m->setIndexOfSelectedByType(1, 2);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 2);
+    QVariantMap trade = userCopy().value("jy_servlist").toMap();
+    EXPECT_EQ(dec(trade.value("selected_ip")), "10.0.1.3");
+    EXPECT_EQ(dec(trade.value("selected_port")), "9003");
+    EXPECT_NE(trade.value("selected_ip").toString(), "10.0.1.3");
+    m->setIndexOfSelectedByType(1, 3);
+    m->setIndexOfSelectedByType(4, 0);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 2);
+    EXPECT_EQ(make()->indexOfSelectedByType(1), 2); // read back from the user's copy
+
+    // What the network factory is told about the selected server.
+    const std::optional<CSServerInfo> info = m->serverInfoOfSelectedByType(1);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->address(), "10.0.1.3");
+    EXPECT_EQ(info->port(), 9003);
+    EXPECT_FALSE(m->serverInfoOfSelectedByType(5));
+}
+
+TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
+{
+    writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
+    auto m = make();
+    const std::optional<VEKTCRS> empty = brokersim::toRecordSet(
+        brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist"), 2);
+    ASSERT_TRUE(empty);
+    m->updateServerInfo(*empty);
+    EXPECT_EQ(m->numberOfServerInfosByType(1), 3u); // no rows: nothing changes
+    EXPECT_FALSE(QFile::exists(options.userPath));
+
+    const std::optional<VEKTCRS> reply = brokersim::toRecordSet(brokersim::Table()
+                                                                    .column("msp")
+                                                                    .column("hq_servlist")
+                                                                    .column("jy_servlist")
+                                                                    .row({ "电信", "甲:10.1.0.1:8001,坏的:8002,乙:10.1.0.2:8002",
+                                                                        "交易甲:10.1.1.1:9001,交易乙:10.0.1.2:9002" })
+                                                                    .row({ "联通", "丙:10.1.0.3:80:81,", "交易丙:10.1.1.3:9003" }),
+        2);
+    ASSERT_TRUE(reply);
+    m->updateServerInfo(*reply);
+    EXPECT_EQ(names(*m, 0), (QStringList { "甲", "乙", "丙" }));
+    EXPECT_EQ(tags(*m, 0), (QStringList { "1000", "1001", "1002" }));
+    EXPECT_EQ(tags(*m, 1), (QStringList { "2000", "2001", "2002" }));
+    EXPECT_EQ(m->DMServerInfoByType(0, quint64(2))->getServerPort(), "80:81"); // all after the second ":"
+    EXPECT_EQ(m->DMServerInfoByType(0, quint64(2))->getProviderName(), QString("联通"));
+    EXPECT_EQ(m->DMServerInfoByType(1, quint64(0))->getProviderName(), QString("电信"));
+
+    // The trade selection (10.0.1.2:9002) is still listed: it stays, found on
+    // plain text although every encryption of it differs. The quote selection
+    // is gone: position 0 becomes the selection and is stored.
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    EXPECT_EQ(m->indexOfSelectedByType(0), 0);
+    const QVariantMap saved = userCopy();
+    const QVariantMap quote = saved.value("hq_servlist").toMap();
+    EXPECT_EQ(dec(quote.value("selected_ip")), "10.1.0.1");
+    EXPECT_EQ(dec(quote.value("selected_port")), "8001");
+    const QVariantList infos = quote.value("info_list").toList();
+    ASSERT_EQ(infos.size(), 3);
+    EXPECT_EQ(dec(infos[1].toMap().value("ip_address")), "10.1.0.2");
+    EXPECT_EQ(infos[1].toMap().value("name").toString(), "乙");
+    EXPECT_EQ(infos[1].toMap().value("provider_name").toString(), "电信");
+    EXPECT_FALSE(saved.value("jy_servlist").toMap().contains("tag")); // tags are never stored
+
+    // The stored lists read back the same.
+    auto again = make();
+    EXPECT_EQ(names(*again, 0), (QStringList { "甲", "乙", "丙" }));
+    EXPECT_EQ(again->indexOfSelectedByType(1), 1);
+
+    // A reply with no trade servers leaves an empty trade list and no selection to store.
+    const std::optional<VEKTCRS> quotesOnly = brokersim::toRecordSet(
+        brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", "丁:10.1.0.4:1", "" }), 2);
+    m->updateServerInfo(*quotesOnly);
+    EXPECT_EQ(m->numberOfServerInfosByType(1), 0u);
+    EXPECT_FALSE(userCopy().value("jy_servlist").toMap().contains("selected_ip"));
+    auto reread = make();
+    EXPECT_EQ(reread->numberOfServerInfosByType(1), 0u);
+    EXPECT_EQ(names(*reread, 0), QStringList { "丁" });
+}
+
+TEST_F(ServerManagerTest, ConnectingAndBackOff)
+{
+    const quint16 refused = testsupport::unusedLoopbackPort();
+    const QString port = QString::number(refused);
+    writeShipped(document(listDict({ { "行情", "127.0.0.1", port, {} } }, {}, {}),
+        listDict({ { "甲", "127.0.0.1", port, {} }, { "乙", "127.0.0.1", port, {} }, { "坏", "127.0.0.1", "99999", {} } },
+            {}, {})));
+    auto m = make();
+
+    EXPECT_FALSE(m->connectToServerByType(1, quint64(3)));
+    EXPECT_FALSE(m->connectToServerByType(8, quint64(0)));
+    EXPECT_TRUE(posts.restarts.empty());
+    EXPECT_TRUE(factory.networks.empty());
+
+    ASSERT_TRUE(m->connectToServerByType(1, quint64(1)));
+    const std::shared_ptr<CSNetwork> trade = factory.networks.at(1);
+    ASSERT_TRUE(trade->serverInfo());
+    EXPECT_EQ(trade->serverInfo()->port(), refused);
+    EXPECT_TRUE(trade->serverInfo()->needSSL());
+    EXPECT_EQ(trade->serverInfo()->protocolMode(), 0);
+    EXPECT_EQ(trade->serverInfo()->timeout(), 5);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    ASSERT_EQ(posts.restarts.size(), 1u);
+    EXPECT_EQ(posts.restarts[0], QVariant(1));
+    EXPECT_EQ(dec(userCopy().value("jy_servlist").toMap().value("selected_ip")), "127.0.0.1");
+
+    ASSERT_TRUE(m->connectToServerByType(0, QStringLiteral("1000")));
+    const std::shared_ptr<CSNetwork> quote = factory.networks.at(0);
+    EXPECT_FALSE(quote->serverInfo()->needSSL());
+    EXPECT_EQ(quote->serverInfo()->protocolMode(), 1);
+    EXPECT_FALSE(m->connectToServerByType(0, QStringLiteral("2000")));
+    EXPECT_FALSE(m->connectToServerByType(0, QString()));
+    EXPECT_FALSE(m->connectToServerByTypeInfo(1, nullptr));
+    // A port text that is no port is not connected to (no silent cut to 16 bits).
+    EXPECT_FALSE(m->connectToServerByType(1, quint64(2)));
+
+    // Connects without a connection in between wait longer each time; an
+    // established connection (type 2 for the kind) ends the back-off. The
+    // selection and its notice do not wait.
+    EXPECT_EQ(m->nextConnectDelay(1), 0.05);
+    const size_t before = posts.restarts.size();
+    auto unlisted = RDOServerInfo::initWithName(
+        QStringLiteral("外"), QStringLiteral("127.0.0.1"), QStringLiteral("1"), {}, 2999);
+    ASSERT_TRUE(m->connectToServerByTypeInfo(1, unlisted));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1); // neither "坏" nor the unlisted server moved the selection
+    EXPECT_EQ(posts.restarts.size(), before + 1);
+    EXPECT_EQ(trade->serverInfo()->port(), refused); // the connect waits
+    ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == 1; }, 2s));
+    EXPECT_EQ(m->nextConnectDelay(1), 0.1);
+    ASSERT_TRUE(m->connectToServerByType(1, quint64(1)));
+    ASSERT_TRUE(m->connectToServerByType(1, quint64(0))); // replaces the waiting one
+    EXPECT_EQ(m->indexOfSelectedByType(1), 0);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.4);
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(0));
+    EXPECT_EQ(m->nextConnectDelay(1), 0.4);
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    EXPECT_EQ(m->nextConnectDelay(1), 0.0);
+    ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == refused; }, 2s));
+
+    // Other operations reach the factory's networks.
+    m->setNetworkRetryFlag(false);
+    EXPECT_EQ(factory.retryFlag, false);
+    m->removeQuoteRequestWithObserver(nullptr);
+    m->removeTradeRequestWithObserver(nullptr);
+    EXPECT_FALSE(m->setNetworkConfigUtid(QStringLiteral("a&b"), QStringLiteral("x"), QStringLiteral("1")));
+}
+
+TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
+{
+    const QString port = QString::number(testsupport::unusedLoopbackPort());
+    std::vector<Entry> five;
+    for (int i = 0; i < 5; ++i)
+        five.push_back({ QString::number(i), "127.0.0.1", port, {} });
+    writeShipped(document(listDict(five, {}, {}), listDict({ five[0], five[1], five[2] }, {}, {})));
+    NetworkFactory::resetInstance();
+    NetworkFactory* networks = NetworkFactory::getInstance();
+    DMServerManager m([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+        DMNotificationCenter::getInstance(), options);
+    networks->setServerManager(&m);
+    networks->setRetryFlag(false);
+
+    // 5 servers, server 0 selected: 1, 3, 1, 0, 1, 3 (steps 1, 2, 3, 4, 1, 2).
+    const std::shared_ptr<CSNetwork> quote = networks->getNetwork(0);
+    QList<qint64> tried;
+    for (int i = 0; i < 6; ++i) {
+        networks->reconnectServer(*quote);
+        tried << m.indexOfSelectedByType(0);
+    }
+    EXPECT_EQ(tried, (QList<qint64> { 1, 3, 1, 0, 1, 3 }));
+
+    // 3 servers, server 2 selected: 0, 2, 0.
+    m.setIndexOfSelectedByType(1, 2);
+    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
+    tried.clear();
+    for (int i = 0; i < 3; ++i) {
+        networks->reconnectServer(*trade);
+        tried << m.indexOfSelectedByType(1);
+    }
+    EXPECT_EQ(tried, (QList<qint64> { 0, 2, 0 }));
+
+    // With retries on, servers that all refuse are not hammered: the attempts
+    // slow down instead of following each refusal at once.
+    networks->setRetryFlag(true);
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1)); // start the back-off afresh
+    const size_t before = posts.restarts.size();
+    m.connectToServerByType(1, quint64(0));
+    spinFor(700ms);
+    const size_t attempts = posts.restarts.size() - before;
+    EXPECT_GE(attempts, 2u);
+    EXPECT_LE(attempts, 8u);
+    networks->setRetryFlag(false);
+    networks->setServerManager(nullptr);
+}
+
+TEST_F(ServerManagerTest, SpeedTests)
+{
+    testsupport::LoopbackServer up;
+    ASSERT_TRUE(up.start());
+    const QString live = QString::number(up.port());
+    const QString dead = QString::number(testsupport::unusedLoopbackPort());
+    writeShipped(document(listDict({ { "行情甲", "127.0.0.1", live, {} }, { "行情乙", "127.0.0.1", dead, {} } }, {}, {}),
+        listDict({ { "交易甲", "127.0.0.1", live, {} }, { "交易乙", "127.0.0.1", live, {} } }, {}, {})));
+    auto m = make();
+    Listener listener;
+    m->setDelegate(&listener);
+
+    ASSERT_TRUE(m->startTestingByType(0));
+    EXPECT_TRUE(m->isTesting());
+    EXPECT_FALSE(m->startTestingByType(1)); // one at a time
+    const auto list = m->serverTestManager()->serverList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1]->port(), quint16(dead.toUInt()));
+    EXPECT_EQ(list[1]->timeout(), 10);
+    EXPECT_FALSE(list[1]->needSSL());
+    EXPECT_EQ(list[1]->protocolMode(), 0);
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+    EXPECT_EQ(listener.started.size(), 2);
+    ASSERT_EQ(listener.finished.size(), 2u);
+    EXPECT_TRUE(listener.finished["1000"].first);
+    EXPECT_GE(listener.finished["1000"].second, 0.0);
+    EXPECT_FALSE(listener.finished["1001"].first);
+    EXPECT_EQ(listener.finished["1001"].second, -1.0);
+
+    // Any other kind: the quote list followed by the trade list, in one test.
+    listener.finished.clear();
+    ASSERT_TRUE(m->startTestingByType(5));
+    QStringList ports;
+    for (const auto& info : m->serverTestManager()->serverList())
+        ports << QString::number(info->port());
+    EXPECT_EQ(ports, (QStringList { live, dead, live, live }));
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+    EXPECT_EQ(listener.finished.size(), 4u);
+
+    // One server; an index or kind that names none is refused.
+    EXPECT_FALSE(m->startTestingByType(1, 2));
+    EXPECT_FALSE(m->startTestingByType(2, 0));
+    listener.finished.clear();
+    ASSERT_TRUE(m->startTestingByType(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+    EXPECT_EQ(listener.finished.size(), 1u);
+    EXPECT_TRUE(listener.finished.count("2001"));
+
+    // Cancelled: not testing, and nothing more is heard.
+    listener.started.clear();
+    listener.finished.clear();
+    ASSERT_TRUE(m->startTestingByType(1));
+    m->cancelTestingByType(0);
+    EXPECT_FALSE(m->isTesting());
+    spinFor(200ms);
+    EXPECT_TRUE(listener.finished.empty());
+
+    // A test nobody listens to still ends.
+    m->setDelegate(nullptr);
+    ASSERT_TRUE(m->startTestingByType(1));
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+
+    // A destroyed delegate hears nothing and breaks nothing.
+    {
+        Listener gone;
+        m->setDelegate(&gone);
+    }
+    ASSERT_TRUE(m->startTestingByType(1));
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+
+    // Empty lists start nothing.
+    QFile::remove(options.shippedPath);
+    auto none = make();
+    EXPECT_FALSE(none->startTestingByType(0));
+    EXPECT_FALSE(none->startTestingByType(5));
+    EXPECT_FALSE(none->isTesting());
+}
+
+TEST_F(ServerManagerTest, RecordObjects)
+{
+    EXPECT_FALSE(RDOServerInfo::initWithName({}, QStringLiteral("a"), QStringLiteral("1"), {}, 1));
+    EXPECT_FALSE(RDOServerInfo::initWithName(QStringLiteral("n"), {}, QStringLiteral("1"), {}, 1));
+    EXPECT_FALSE(RDOServerInfo::initWithName(QStringLiteral("n"), QStringLiteral("a"), {}, {}, 1));
+    const auto info = RDOServerInfo::initWithName(QString(""), QStringLiteral("a"), QStringLiteral("1"), {}, -5);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->getTag(), "-5");
+    EXPECT_FALSE(info->getProviderName());
+
+    const auto set = [](const brokersim::Table& t) { return *brokersim::toRecordSet(t, 2); };
+    const VEKTCRS first = set(brokersim::Table().column("msp").row({ "x" }));
+    EXPECT_FALSE(RDOServerVersionInfo::initWithTCRArray({ first }));
+    const auto two = RDOServerVersionInfo::initWithTCRArray({ first, set(brokersim::Table().column("yyb_version").row({ "17" })) });
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->organizationVersion(), QString("17"));
+    EXPECT_FALSE(two->menuVersion());
+    const auto three = RDOServerVersionInfo::initWithTCRArray({ first, set(brokersim::Table().column("other").row({ "1" })),
+        set(brokersim::Table().column("menu_version").column("cont_id").row({ "3", "C9" })) });
+    ASSERT_TRUE(three);
+    EXPECT_FALSE(three->organizationVersion()); // a missing field reads as none
+    EXPECT_EQ(three->menuVersion(), QString("3"));
+    EXPECT_EQ(three->contId(), QString("C9"));
+}
