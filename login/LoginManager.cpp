@@ -125,7 +125,7 @@ void LoginManager::requestUtid(IUtidDelegate* observer)
     put(p.iMei, QString());
     put(p.iMsi, QString());
     put(p.osid, systemInfo->systemVersion());
-    request->requestData(observer, param, kTimeout);
+    request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -149,7 +149,7 @@ void LoginManager::requestAppLogin(IAppLoginDelegate* observer)
     put(p.orgId, userDefaultConfig->orgId());
     put(p.hardwareInfo, QString());
     put(p.circuit, QStringLiteral("0"));
-    request->requestData(observer, param, kTimeout);
+    request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -174,7 +174,7 @@ void LoginManager::requestOrgInfo(IOrganizationInfoDelegate* observer)
     if (!request)
         return;
     tagRequestParam param; // no parameters: sent empty
-    request->requestData(observer, param, kTimeout);
+    request->requestData(observer, param, timeout);
 }
 
 bool LoginManager::setOrgInfo(const RDOOrganizationInfo* info)
@@ -200,7 +200,7 @@ void LoginManager::requestIdentifyingCode(IIdentifyingCodeDelegate* observer)
     put(p.utid, _utid);
     put(p.softwareName, systemInfo->softwareName());
     put(p.appVersion, systemInfo->appVersion());
-    _identifyCodeHandle = request->requestData(observer, param, kTimeout);
+    _identifyCodeHandle = request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -250,7 +250,7 @@ void LoginManager::requestTradeLogin(ITradeLoginDelegate* observer, const QStrin
     put(p.identifyingCode, identifyingCode);
     put(p.guardCode, guardCode);
     put(p.netAddr, tradeLoginNetAddr());
-    loginHandle = request->requestData(observer, param, kTimeout);
+    loginHandle = request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -274,7 +274,7 @@ void LoginManager::requestIdentifyLogin(
     put(p.inputId, account);
     put(p.orgId, organizationId);
     put(p.password, password);
-    identifyLoginHandle = request->requestData(observer, param, kTimeout);
+    identifyLoginHandle = request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -293,7 +293,7 @@ void LoginManager::requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegat
     tagRequestParam param;
     request->mallocParam(&param);
     put(param.riskAssessmentStatus()->commonUrl, active ? active->commonUrlString : QString());
-    request->requestData(observer, param, kTimeout);
+    request->requestData(observer, param, timeout);
     request->freeParam(&param);
 }
 
@@ -305,7 +305,7 @@ QString LoginManager::requestSystemMessage(IQuerySystemMessageDelegate* observer
     tagRequestParam param;
     request->mallocParam(&param);
     put(param.querySystemMessage()->softVersion, systemInfo->appVersion());
-    const QString handle = request->requestData(observer, param, kTimeout);
+    const QString handle = request->requestData(observer, param, timeout);
     request->freeParam(&param);
     return handle;
 }

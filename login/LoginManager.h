@@ -87,6 +87,8 @@ public:
 
     // The trade-login network address "M:%@|%@|MAC:%@|SN:%@|DN:%@|ver%@".
     QString tradeLoginNetAddr() const;
+    // Tests: the time-out of every request (seconds; 30 by default).
+    void setRequestTimeout(qint32 seconds) { timeout = seconds; }
     const std::optional<QString>& orgVersion() const { return _orgVersion; }
     const QString& identifyCodeHandle() const { return _identifyCodeHandle; }
     // The request objects, made on first use (tests look at them).
@@ -122,4 +124,5 @@ private:
     QString loginHandle;
     QString identifyLoginHandle;
     QString _identifyCodeHandle = QStringLiteral("");
+    qint32 timeout = kTimeout;
 };
