@@ -20,6 +20,7 @@
 #include "login/OrgInfoManager.h"
 #include "platform/DeviceInfo.h"
 #include "platform/TlsTrust.h"
+#include "platform/UserDefaults.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/Broker.h"
 #include "tools/broker-sim/BrokerSimulator.h"
@@ -96,6 +97,7 @@ protected:
         NetworkFactory::resetInstance();
         SystemInfo::resetInstance();
         UserDefaultConfig::resetInstance();
+        platform::UserDefaults::resetStandardUserDefaults();
         DMNotificationCenter::resetForTesting();
     }
 
