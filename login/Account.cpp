@@ -61,8 +61,8 @@ void wipeText(QString& text)
     text.clear();
 }
 
-Account::Account(OrgInfoManager* orgInfoManager, DataModelManager* dataModelManager,
-    UserDefaultConfig* userDefaultConfig)
+Account::Account(
+    OrgInfoManager* orgInfoManager, DataModelManager* dataModelManager, UserDefaultConfig* userDefaultConfig)
     : orgInfoManager(orgInfoManager ? orgInfoManager : OrgInfoManager::getInstance())
     , dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
     , userDefaultConfig(userDefaultConfig ? userDefaultConfig : UserDefaultConfig::getInstance())
@@ -431,7 +431,8 @@ std::optional<QString> Account::getOrgIdFromCommonUrl() const
     return commonurl::lastValue(commonUrlString, kOrgid);
 }
 
-QString Account::requestReservationInfo(IReservationInfoDelegate* observer, const std::optional<QString>& info)
+QString Account::requestReservationInfo(
+    IReservationInfoDelegate* observer, const std::optional<QString>& info)
 {
     if (!info)
         return QString();

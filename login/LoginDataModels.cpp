@@ -118,7 +118,8 @@ void DMOrganizationInfo::completeWithRecordSets(
     }
 }
 
-void DMOrganizationInfo::failWithError(const QString& handle, const CSError& error, const ObserverList& observers)
+void DMOrganizationInfo::failWithError(
+    const QString& handle, const CSError& error, const ObserverList& observers)
 {
     const std::weak_ptr<int> alive = aliveToken();
     for (const DataModelObserverRef& entry : observers) {

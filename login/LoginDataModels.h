@@ -30,7 +30,8 @@ LUMORA_DATA_MODEL_PROTOCOL(IReservationInfoDelegate, reservationInfo, bool)
 // Terminal id: 1000 / 1, the id in "UTID".
 class DMUtid final : public DataModelClass<DMUtid, TradeDataModel, tagUtidParam, IUtidDelegate> {
 public:
-    static constexpr DataModelInfo info { "263AA7CD-AA70-A3B4-6621-005031E49E14", 1000, 1, HandleRule::Fixed };
+    static constexpr DataModelInfo info { "263AA7CD-AA70-A3B4-6621-005031E49E14", 1000, 1,
+        HandleRule::Fixed };
     using DataModelClass::DataModelClass;
     static void body(const tagUtidParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -41,9 +42,11 @@ public:
 class DMAppLogin final
     : public DataModelClass<DMAppLogin, TradeDataModel, tagAppLoginParam, IAppLoginDelegate> {
 public:
-    static constexpr DataModelInfo info { "56D3255F-8E67-03F3-70A5-BF5131D5AC03", 1000, 2, HandleRule::Fixed };
+    static constexpr DataModelInfo info { "56D3255F-8E67-03F3-70A5-BF5131D5AC03", 1000, 2,
+        HandleRule::Fixed };
     // init: the server lists default to the shared DMServerManager.
-    explicit DMAppLogin(INetworkFactory* networkCreator = nullptr, DMServerManager* serverInfoManager = nullptr);
+    explicit DMAppLogin(
+        INetworkFactory* networkCreator = nullptr, DMServerManager* serverInfoManager = nullptr);
     static void body(const tagAppLoginParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
 
@@ -52,8 +55,8 @@ public:
     bool respondWithError(const CSError& error, const QString& identifier) override;
 
 protected:
-    void completeWithRecordSets(
-        const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers) override;
+    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
+        const ObserverList& observers) override;
 
 private:
     DMServerManager* serverInfoManager;
@@ -70,8 +73,8 @@ public:
 
 protected:
     bool acceptsObserver(DataModelObserver* observer) const override;
-    void completeWithRecordSets(
-        const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers) override;
+    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
+        const ObserverList& observers) override;
     void failWithError(const QString& handle, const CSError& error, const ObserverList& observers) override;
 };
 
@@ -91,8 +94,8 @@ public:
 class DMTradeLogin final
     : public DataModelClass<DMTradeLogin, TradeDataModel, tagTradeLoginParam, ITradeLoginDelegate> {
 public:
-    static constexpr DataModelInfo info { "5F2E0D57-4FD1-49C4-7C1B-80D64B51FC4B", 501, 500, HandleRule::Fields,
-        false, true };
+    static constexpr DataModelInfo info { "5F2E0D57-4FD1-49C4-7C1B-80D64B51FC4B", 501, 500,
+        HandleRule::Fields, false, true };
     using DataModelClass::DataModelClass;
     static void body(const tagTradeLoginParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOAccount(sets); }
@@ -102,7 +105,8 @@ public:
 class DMIdentifyLogin final
     : public DataModelClass<DMIdentifyLogin, TradeDataModel, tagIdentifyLoginParam, IIdentifyLoginDelegate> {
 public:
-    static constexpr DataModelInfo info { "5B676C98-221D-DFC2-9AED-F4C964F65F63", 500, 1, HandleRule::Fields };
+    static constexpr DataModelInfo info { "5B676C98-221D-DFC2-9AED-F4C964F65F63", 500, 1,
+        HandleRule::Fields };
     using DataModelClass::DataModelClass;
     static void body(const tagIdentifyLoginParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOAccount(sets); }
@@ -112,15 +116,17 @@ public:
 class DMQuerySystemMessage final : public DataModelClass<DMQuerySystemMessage, TradeDataModel,
                                        tagQuerySystemMessageParam, IQuerySystemMessageDelegate> {
 public:
-    static constexpr DataModelInfo info { "612D9A90-7C07-0B56-E54E-15BA0C5630E3", 550, 13, HandleRule::Fixed };
+    static constexpr DataModelInfo info { "612D9A90-7C07-0B56-E54E-15BA0C5630E3", 550, 13,
+        HandleRule::Fixed };
     using DataModelClass::DataModelClass;
     static void body(const tagQuerySystemMessageParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
 // Risk-evaluation status after login: 500 / 2162, prefix and "version=1".
-class DMQueryRiskEvaluationStatus final : public DataModelClass<DMQueryRiskEvaluationStatus, TradeDataModel,
-                                              tagRiskAssessmentStatusParam, IQueryRiskAssessmentStatusDelegate> {
+class DMQueryRiskEvaluationStatus final
+    : public DataModelClass<DMQueryRiskEvaluationStatus, TradeDataModel, tagRiskAssessmentStatusParam,
+          IQueryRiskAssessmentStatusDelegate> {
 public:
     static constexpr DataModelInfo info { "f08e9d68-abd6-482f-aa83-3286f9990d8b", 500, 2162,
         HandleRule::Fixed };
@@ -171,8 +177,8 @@ public:
 class DMReservationInfo final : public DataModelClass<DMReservationInfo, TradeDataModel,
                                     tagReservationInfoParam, IReservationInfoDelegate> {
 public:
-    static constexpr DataModelInfo info { "0241E5F3-FFA2-9660-90F0-674FBD4D33CA", 500, 704, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "0241E5F3-FFA2-9660-90F0-674FBD4D33CA", 500, 704,
+        HandleRule::Fields, true };
     using DataModelClass::DataModelClass;
     static void body(const tagReservationInfoParam& p, RequestBody& b)
     {

@@ -49,7 +49,8 @@ LoginManager::LoginManager(Services services)
     , orgInfoManager(services.orgInfoManager ? services.orgInfoManager : OrgInfoManager::getInstance())
     , dataModelMgr(services.dataModelMgr ? services.dataModelMgr : DataModelManager::getInstance())
     , dmServerManager(services.dmServerManager)
-    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , userDefaultConfig(
+          services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
     , systemInfo(services.systemInfo ? services.systemInfo : SystemInfo::getInstance())
 {
 }
@@ -63,8 +64,14 @@ DataModel* LoginManager::dataModel(std::unique_ptr<DataModel>& slot, const char*
     return slot.get();
 }
 
-DataModel* LoginManager::utidDataModel() { return dataModel(utidDataModel_, DMUtid::info.identifier); }
-DataModel* LoginManager::appLoginDataModel() { return dataModel(appLoginDataModel_, DMAppLogin::info.identifier); }
+DataModel* LoginManager::utidDataModel()
+{
+    return dataModel(utidDataModel_, DMUtid::info.identifier);
+}
+DataModel* LoginManager::appLoginDataModel()
+{
+    return dataModel(appLoginDataModel_, DMAppLogin::info.identifier);
+}
 DataModel* LoginManager::orgInfoDataModel()
 {
     return dataModel(orgInfoDataModel_, DMOrganizationInfo::info.identifier);
@@ -260,8 +267,8 @@ void LoginManager::cancelTradeLogin()
         tradeLoginDataModel_->cancelRequest(loginHandle);
 }
 
-void LoginManager::requestIdentifyLogin(
-    IIdentifyLoginDelegate* observer, const QString& account, const QString& password, const QString& organizationId)
+void LoginManager::requestIdentifyLogin(IIdentifyLoginDelegate* observer, const QString& account,
+    const QString& password, const QString& organizationId)
 {
     DataModel* request = identifyLoginDataModel();
     if (!request)

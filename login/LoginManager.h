@@ -78,8 +78,8 @@ public:
         const QString& guardCode);
     void cancelTradeLogin();
     // requestIdentifyLogin:Account:Password:OrganizationId:
-    void requestIdentifyLogin(
-        IIdentifyLoginDelegate* observer, const QString& account, const QString& password, const QString& organizationId);
+    void requestIdentifyLogin(IIdentifyLoginDelegate* observer, const QString& account,
+        const QString& password, const QString& organizationId);
     void cancelIdentifyLogin();
     void requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer);
     QString requestSystemMessage(IQuerySystemMessageDelegate* observer);

@@ -98,7 +98,10 @@ public:
 
     qint32 singleFlag() const { return singleFlag_; }
     const std::optional<QString>& customerId() const { return customerId_; }
-    const std::optional<std::vector<RDOSecurityInfo>>& securityInfoArray() const { return securityInfoArray_; }
+    const std::optional<std::vector<RDOSecurityInfo>>& securityInfoArray() const
+    {
+        return securityInfoArray_;
+    }
     const std::optional<QString>& customerName() const { return customerName_; }
     const std::optional<QString>& lastLoginInfoTitle() const { return lastLoginInfoTitle_; }
     const std::optional<QString>& lastLoginInfoContent() const { return lastLoginInfoContent_; }

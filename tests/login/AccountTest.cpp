@@ -1,7 +1,7 @@
-#include "LoginTestRig.h"
-
-#include "comm/AesEncryption.h"
 #include "login/Account.h"
+
+#include "LoginTestRig.h"
+#include "comm/AesEncryption.h"
 #include "login/CommonUrl.h"
 #include "platform/PropertyList.h"
 
@@ -17,7 +17,8 @@ const QString kPrefix = QStringLiteral(
     "custid=010100000001&custorgid=0101&orgid=0101&fundid=010110000001&ticket=T1&trdpwd=111111&netaddr=OLD");
 
 // A trade-login reply: the customer, the shareholder accounts, the notice.
-std::vector<VEKTCRS> loginReply(const QString& prefix, const QList<QStringList>& shareholders, bool notice = true)
+std::vector<VEKTCRS> loginReply(
+    const QString& prefix, const QList<QStringList>& shareholders, bool notice = true)
 {
     std::vector<VEKTCRS> sets;
     sets.push_back(HomeFixture::set(Table()
@@ -27,8 +28,11 @@ std::vector<VEKTCRS> loginReply(const QString& prefix, const QList<QStringList>&
                                         .column("com_url")
                                         .column("prompt")
                                         .row({ "1", "010100000001", "张三", prefix, "春眠不觉晓" })));
-    Table second = Table().column("~market").column("market", brokersim::kInt32).column("secuid").column(
-        "~secuidType", brokersim::kInt32);
+    Table second = Table()
+                       .column("~market")
+                       .column("market", brokersim::kInt32)
+                       .column("secuid")
+                       .column("~secuidType", brokersim::kInt32);
     for (const QStringList& row : shareholders) {
         QVariantList values;
         for (const QString& value : row)
@@ -37,8 +41,8 @@ std::vector<VEKTCRS> loginReply(const QString& prefix, const QList<QStringList>&
     }
     sets.push_back(HomeFixture::set(second));
     if (notice)
-        sets.push_back(HomeFixture::set(
-            Table().column("title").column("content").row({ "上次登录", "2024-05-31 15:02:11 192.168.1.20" })));
+        sets.push_back(HomeFixture::set(Table().column("title").column("content").row(
+            { "上次登录", "2024-05-31 15:02:11 192.168.1.20" })));
     return sets;
 }
 
@@ -57,8 +61,8 @@ protected:
 
 TEST_F(AccountTest, ReplyRecordsAndPrefixParsing)
 {
-    RDOAccount reply(loginReply(kPrefix, { { "深圳A股", "0", "1", "0" }, { "上海A股", "1", "2", "0" },
-                                              { "深圳B股", "2", "3", "1" } }));
+    RDOAccount reply(loginReply(kPrefix,
+        { { "深圳A股", "0", "1", "0" }, { "上海A股", "1", "2", "0" }, { "深圳B股", "2", "3", "1" } }));
     EXPECT_EQ(reply.singleFlag(), 1);
     EXPECT_EQ(reply.customerId(), QStringLiteral("010100000001"));
     ASSERT_TRUE(reply.securityInfoArray());
@@ -110,21 +114,25 @@ TEST_F(AccountTest, ReplyRecordsAndPrefixParsing)
 
 TEST_F(AccountTest, PrefixRewritesKeepEveryOtherPair)
 {
-    auto account = loggedIn(QStringLiteral("custid=1&netaddr=OLD&trdpwd=111111&xtrdpwd=111111&fundid=F1&fundid2=F9"));
+    auto account
+        = loggedIn(QStringLiteral("custid=1&netaddr=OLD&trdpwd=111111&xtrdpwd=111111&fundid=F1&fundid2=F9"));
     account->fixIPInfo(QStringLiteral("M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D"));
     EXPECT_EQ(account->commonUrlString,
-        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=111111&xtrdpwd=111111&fundid=F1&fundid2=F9"));
+        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=111111&xtrdpwd=111111&"
+                       "fundid=F1&fundid2=F9"));
     // A device string that could add a pair is not taken.
     const QString before = account->commonUrlString;
     account->fixIPInfo(QStringLiteral("x&trdpwd=0"));
     EXPECT_EQ(account->commonUrlString, before);
 
     EXPECT_EQ(account->getCommonUrlStringReplaceNewPwd(QStringLiteral("654321")),
-        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=654321&xtrdpwd=111111&fundid=F1&fundid2=F9"));
+        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=654321&xtrdpwd=111111&"
+                       "fundid=F1&fundid2=F9"));
     EXPECT_FALSE(account->getCommonUrlStringReplaceNewPwd(QString()));
     EXPECT_FALSE(account->getCommonUrlStringReplaceNewPwd(QStringLiteral("1&fundid=X")));
     EXPECT_EQ(account->getNewCommonUrlStringByFundid(QStringLiteral("F2")),
-        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=111111&xtrdpwd=111111&fundid=F2&fundid2=F9"));
+        QStringLiteral("custid=1&netaddr=M:10.1.2.3|10.1.2.3|MAC:AA|SN:S|DN:D&trdpwd=111111&xtrdpwd=111111&"
+                       "fundid=F2&fundid2=F9"));
     EXPECT_FALSE(account->getNewCommonUrlStringByFundid(QStringLiteral("F2&trdpwd=1")));
     EXPECT_EQ(account->commonUrlString, before); // copies only
 
@@ -138,7 +146,8 @@ TEST_F(AccountTest, PrefixRewritesKeepEveryOtherPair)
 
     // A password change: the pending password goes in only on success.
     auto changing = loggedIn();
-    EXPECT_EQ(changing->requestChangeTradePassword(nullptr, QStringLiteral("111111"), QStringLiteral("222222")),
+    EXPECT_EQ(
+        changing->requestChangeTradePassword(nullptr, QStringLiteral("111111"), QStringLiteral("222222")),
         QString());
     EXPECT_EQ(changing->getTradePassword(), QStringLiteral("111111"));
     changing->upateTradePassword();
@@ -146,12 +155,17 @@ TEST_F(AccountTest, PrefixRewritesKeepEveryOtherPair)
     changing->upateTradePassword(); // nothing pending: no change
     EXPECT_EQ(changing->getTradePassword(), QStringLiteral("222222"));
     // Over-long or unsafe passwords are refused, never cut.
-    EXPECT_FALSE(changing->requestChangeTradePassword(nullptr, QStringLiteral("222222"), QString(32, u'1')).isEmpty());
-    EXPECT_FALSE(changing->requestChangeTradePassword(nullptr, QStringLiteral("1&x=2"), QStringLiteral("3")).isEmpty());
-    EXPECT_FALSE(changing->requestChangeFundPassword(nullptr, QStringLiteral("1"), QStringLiteral("2"),
-                                  QStringLiteral("F&x")).isEmpty());
-    EXPECT_TRUE(changing->requestChangeFundPassword(nullptr, QStringLiteral("1"), QStringLiteral("2"), std::nullopt)
-                    .isEmpty());
+    EXPECT_FALSE(
+        changing->requestChangeTradePassword(nullptr, QStringLiteral("222222"), QString(32, u'1')).isEmpty());
+    EXPECT_FALSE(changing->requestChangeTradePassword(nullptr, QStringLiteral("1&x=2"), QStringLiteral("3"))
+                     .isEmpty());
+    EXPECT_FALSE(changing
+                     ->requestChangeFundPassword(
+                         nullptr, QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("F&x"))
+                     .isEmpty());
+    EXPECT_TRUE(
+        changing->requestChangeFundPassword(nullptr, QStringLiteral("1"), QStringLiteral("2"), std::nullopt)
+            .isEmpty());
     EXPECT_FALSE(changing->requestReservationInfo(nullptr, QString(400, u'好')).isEmpty());
 }
 
@@ -161,12 +175,14 @@ TEST_F(AccountTest, AccountRequestBodies)
     trade.commonUrl = "custid=1&trdpwd=old";
     trade.oldPassword = "old";
     trade.newPassword = "new";
-    EXPECT_EQ(DMChangeTradePassword::makePacket(trade)->data(), QStringLiteral("custid=1&trdpwd=old&newpwd=new&oldpwd=old"));
+    EXPECT_EQ(DMChangeTradePassword::makePacket(trade)->data(),
+        QStringLiteral("custid=1&trdpwd=old&newpwd=new&oldpwd=old"));
     tagFundPasswordParam fund;
     fund.commonUrl = "custid=1&fundid=F";
     fund.oldPassword = "a";
     fund.newPassword = "b";
-    EXPECT_EQ(DMChangeFundPassword::makePacket(fund)->data(), QStringLiteral("custid=1&fundid=F&newfundpwd=b&oldfundpwd=a"));
+    EXPECT_EQ(DMChangeFundPassword::makePacket(fund)->data(),
+        QStringLiteral("custid=1&fundid=F&newfundpwd=b&oldfundpwd=a"));
     tagReservationInfoParam greeting;
     greeting.commonUrl = "custid=1";
     greeting.prompt = requestparam::percentEscape(QStringLiteral("你好 a&b"));
@@ -174,7 +190,8 @@ TEST_F(AccountTest, AccountRequestBodies)
         QStringLiteral("custid=1&prompt=%E4%BD%A0%E5%A5%BD%20a%26b"));
     tagRiskAssessmentStatusParam risk;
     risk.commonUrl = "custid=1&trdpwd=x";
-    EXPECT_EQ(DMQueryRiskEvaluationStatus::makePacket(risk)->data(), QStringLiteral("custid=1&trdpwd=x&version=1"));
+    EXPECT_EQ(
+        DMQueryRiskEvaluationStatus::makePacket(risk)->data(), QStringLiteral("custid=1&trdpwd=x&version=1"));
     EXPECT_EQ(DMQueryRiskEvaluationStatus::makePacket(risk)->mFunc(), 500u);
     EXPECT_EQ(DMQueryRiskEvaluationStatus::makePacket(risk)->sFunc(), 2162u);
     EXPECT_TRUE(DMChangeTradePassword().changesState());
@@ -253,8 +270,8 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
     EXPECT_FALSE(bytes.contains("010100000001")); // numbers are enciphered
     const QVariantMap document = platform::PropertyList::read(bytes)->toMap();
     const QVariantMap record = document.value("accountList").toList().at(0).toMap();
-    EXPECT_EQ(AesEncryption::decodeStringWithAES(record.value("customerNumber").toString(),
-                  UserDefaultConfig::getInstance()->secretKey()),
+    EXPECT_EQ(AesEncryption::decodeStringWithAES(
+                  record.value("customerNumber").toString(), UserDefaultConfig::getInstance()->secretKey()),
         QStringLiteral("010100000001"));
     EXPECT_FALSE(record.contains("shareholderHuB")); // empty values are not written
     for (const QString& key : record.keys()) {
@@ -399,7 +416,8 @@ TEST_F(AccountTest, BranchListStoreAndLookups)
     EXPECT_EQ(loaded.getOrgNameArray("上海"), store.getOrgNameArray("上海"));
     EXPECT_EQ(loaded.getPrefixCode("上海", "世纪大道营业部"), QStringLiteral("P1"));
     const QVariantMap root = platform::PropertyList::readFile(OrgInfoManager::filePath())->toMap();
-    EXPECT_EQ(root.value("detailList").toMap().value("深圳").toList().at(0).toMap().value("araeId").toString(),
+    EXPECT_EQ(
+        root.value("detailList").toMap().value("深圳").toList().at(0).toMap().value("araeId").toString(),
         QStringLiteral("02"));
 
     // An area without entries is offered with no branches; a file without a key does not load.

@@ -8,8 +8,8 @@ namespace {
 
 using brokersim::kAppLoginFunction;
 using brokersim::kBranchListFunction;
-using brokersim::kCaptchaFunction;
 using brokersim::kCapitalAccountsFunction;
+using brokersim::kCaptchaFunction;
 using brokersim::kIdentityLoginFunction;
 using brokersim::kRiskStatusFunction;
 using brokersim::kSystemMessageFunction;
@@ -120,8 +120,8 @@ public:
 
     std::size_t calls() const
     {
-        return captchas.size() + logins.size() + identities.size() + messages.size() + risks.size() + funds.size()
-            + errors.size();
+        return captchas.size() + logins.size() + identities.size() + messages.size() + risks.size()
+            + funds.size() + errors.size();
     }
 
     void identifyingCode(DataModel*, const QString&, const RDOIdentifyingCode& code) override
@@ -129,7 +129,10 @@ public:
         captchas.push_back(code);
     }
     bool identifyingCode(DataModel*, const QString&, const CSError& e) override { return fail(e); }
-    void tradeLogin(DataModel*, const QString&, const RDOAccount& account) override { logins.push_back(account); }
+    void tradeLogin(DataModel*, const QString&, const RDOAccount& account) override
+    {
+        logins.push_back(account);
+    }
     bool tradeLogin(DataModel*, const QString&, const CSError& e) override { return fail(e); }
     void identifyLogin(DataModel*, const QString&, const RDOAccount& account) override
     {
@@ -180,7 +183,8 @@ protected:
         EXPECT_FALSE(startUp.failure);
         const std::size_t before = form.captchas.size();
         manager.requestIdentifyingCode(&form);
-        EXPECT_TRUE(testsupport::spinUntil([&] { return form.captchas.size() > before || !form.errors.empty(); }, 10s));
+        EXPECT_TRUE(testsupport::spinUntil(
+            [&] { return form.captchas.size() > before || !form.errors.empty(); }, 10s));
         return broker().lastCaptchaCode();
     }
 
@@ -214,7 +218,8 @@ TEST_F(LoginSequenceTest, FirstStartRequestsEverythingLaterStartsReuseWhatIsStor
     EXPECT_EQ(startUp.tradePortsWhenHeard, QStringList({ QString::number(sim.tcPort()) }));
     EXPECT_EQ(UserDefaultConfig::getInstance()->orgVersion(), QStringLiteral("20240601"));
     EXPECT_EQ(OrgInfoManager::getInstance()->getAreaNameArray(), QStringList({ "上海", "深圳" }));
-    EXPECT_EQ(OrgInfoManager::getInstance()->getOrgCode("深圳", "深圳深南大道营业部"), QStringLiteral("0201"));
+    EXPECT_EQ(
+        OrgInfoManager::getInstance()->getOrgCode("深圳", "深圳深南大道营业部"), QStringLiteral("0201"));
     EXPECT_EQ(OrgInfoManager::getInstance()->getOrgNameFromCustomerNumber("10200000002"),
         QStringLiteral("上海南京西路营业部"));
     EXPECT_TRUE(QFile::exists(OrgInfoManager::filePath()));
@@ -281,9 +286,7 @@ TEST_F(LoginSequenceTest, ATimeOutAfter90001IsNotRetried)
     auto manager = std::make_unique<LoginManager>();
     manager->setRequestTimeout(1);
     UserDefaultConfig::getInstance()->setUserUtid(QStringLiteral("STALE"));
-    sim.withholdNext(kAppLoginFunction, 1);
-    // The first application login answers 90001 (unknown id); the second is withheld.
-    sim.clearControls();
+    // The first application login answers 90001; the second is withheld.
     sim.answerErrorNext(kAppLoginFunction, 90001, QStringLiteral("终端标识无效"));
     sim.withholdNext(kAppLoginFunction, 1);
     StartUp startUp(*manager);
@@ -309,7 +312,8 @@ TEST_F(LoginSequenceTest, TradeLoginInCaptchaAndTokenModesAndTheRequestsAfterIt)
     EXPECT_TRUE(form.captchas[0].image().has_value());
     EXPECT_FALSE(code.isEmpty());
     const QString utid = *manager->utid();
-    EXPECT_EQ(lastBody(kCaptchaFunction), QStringLiteral("utid=%1&soft_name=lumora&soft_version=1.0").arg(utid));
+    EXPECT_EQ(
+        lastBody(kCaptchaFunction), QStringLiteral("utid=%1&soft_name=lumora&soft_version=1.0").arg(utid));
     EXPECT_TRUE(receivedOf(kCaptchaFunction).back().hasSession);
 
     // Captcha mode, by customer number: dynpwd is sent empty.
@@ -317,8 +321,9 @@ TEST_F(LoginSequenceTest, TradeLoginInCaptchaAndTokenModesAndTheRequestsAfterIt)
     ASSERT_TRUE(waitCalls(form, 2));
     ASSERT_EQ(form.logins.size(), 1u) << qPrintable(form.errors.empty() ? QString() : form.errors[0].domain);
     EXPECT_EQ(lastBody(kTradeLoginFunction),
-        QStringLiteral("utid=%1&operway=8&inputtype=C&inputid=010100000001&orgid=0101&trdpwd=111111&checkword=%2"
-                       "&dynpwd=&netaddr=%3")
+        QStringLiteral(
+            "utid=%1&operway=8&inputtype=C&inputid=010100000001&orgid=0101&trdpwd=111111&checkword=%2"
+            "&dynpwd=&netaddr=%3")
             .arg(utid, code, expectedNetAddr()));
     EXPECT_TRUE(receivedOf(kTradeLoginFunction).back().hasSession);
 
@@ -386,7 +391,8 @@ TEST_F(LoginSequenceTest, TradeLoginInCaptchaAndTokenModesAndTheRequestsAfterIt)
     // By Shanghai A shareholder account (index 3, letter "1").
     manager->requestIdentifyingCode(&form);
     ASSERT_TRUE(waitCalls(form, 9));
-    manager->requestTradeLogin(&form, "A102000002", "222222", 3, "0102", broker().lastCaptchaCode(), QString());
+    manager->requestTradeLogin(
+        &form, "A102000002", "222222", 3, "0102", broker().lastCaptchaCode(), QString());
     ASSERT_TRUE(waitCalls(form, 10));
     ASSERT_EQ(form.logins.size(), 3u) << qPrintable(form.errors.empty() ? QString() : form.errors[0].domain);
     EXPECT_EQ(form.logins[2].customerId(), QStringLiteral("010200000002"));
@@ -395,9 +401,11 @@ TEST_F(LoginSequenceTest, TradeLoginInCaptchaAndTokenModesAndTheRequestsAfterIt)
     // Identity login (unlock): input type always C, no captcha.
     manager->requestIdentifyLogin(&form, "010100000001", "111111", "0101");
     ASSERT_TRUE(waitCalls(form, 11));
-    ASSERT_EQ(form.identities.size(), 1u) << qPrintable(form.errors.empty() ? QString() : form.errors[0].domain);
+    ASSERT_EQ(form.identities.size(), 1u)
+        << qPrintable(form.errors.empty() ? QString() : form.errors[0].domain);
     EXPECT_EQ(lastBody(kIdentityLoginFunction),
-        QStringLiteral("soft_name=lumora&operway=8&inputtype=C&inputid=010100000001&orgid=0101&trdpwd=111111"));
+        QStringLiteral(
+            "soft_name=lumora&operway=8&inputtype=C&inputid=010100000001&orgid=0101&trdpwd=111111"));
     EXPECT_EQ(form.identities[0].customerId(), QStringLiteral("010100000001"));
     EXPECT_TRUE(form.errors.empty());
 
@@ -423,7 +431,8 @@ TEST_F(LoginSequenceTest, RefusalsReachTheCallerWithTheServersMessage)
     // Unknown account.
     manager->requestIdentifyingCode(&form);
     ASSERT_TRUE(waitCalls(form, 3));
-    manager->requestTradeLogin(&form, "010100000099", "111111", 0, "0101", broker().lastCaptchaCode(), QString());
+    manager->requestTradeLogin(
+        &form, "010100000099", "111111", 0, "0101", broker().lastCaptchaCode(), QString());
     ASSERT_TRUE(waitCalls(form, 4));
     ASSERT_EQ(form.errors.size(), 2u);
     EXPECT_EQ(form.errors[1].domain, QStringLiteral("账户不存在，请检查账号和账户类型"));
@@ -488,7 +497,8 @@ TEST_F(LoginSequenceTest, EqualLoginsMergeAndACancelledLoginIsSilent)
     manager->requestIdentifyingCode(&form);
     ASSERT_TRUE(waitCalls(form, 3));
     sim.withholdNext(kTradeLoginFunction, 1);
-    manager->requestTradeLogin(&form, "010100000001", "111111", 0, "0101", broker().lastCaptchaCode(), QString());
+    manager->requestTradeLogin(
+        &form, "010100000001", "111111", 0, "0101", broker().lastCaptchaCode(), QString());
     ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     manager->cancelTradeLogin();
     sim.releaseWithheld();

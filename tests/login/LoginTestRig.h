@@ -69,9 +69,8 @@ protected:
         savedHome = qgetenv("LUMORA_HOME");
         qputenv("LUMORA_HOME", home.path().toUtf8());
         platform::setDeviceQueries(std::make_shared<FakeDevice>());
-        SystemInfo::setInfoDictionary(
-            { { QStringLiteral("CFBundleVersion"), QStringLiteral("1.0") },
-                { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
+        SystemInfo::setInfoDictionary({ { QStringLiteral("CFBundleVersion"), QStringLiteral("1.0") },
+            { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
         resetAll();
         DataModelFactory::unregisterAll();
         registerLoginDataModels();
@@ -111,7 +110,6 @@ public:
     }
 
 protected:
-
     QTemporaryDir home;
     QByteArray savedHome;
 };
