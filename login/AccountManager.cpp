@@ -1,0 +1,244 @@
+#include "login/AccountManager.h"
+
+#include "core/DMNotificationCenter.h"
+#include "core/SystemInfo.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
+#include "platform/UserFolder.h"
+
+#include <QHostAddress>
+#include <QtDebug>
+
+namespace {
+
+std::unique_ptr<AccountManager> instance;
+
+const QString kAccountList = QStringLiteral("accountList");
+
+// A public address the lookup gave us, if it is one.
+bool isIPLiteral(const QString& text)
+{
+    QHostAddress address;
+    return !text.isEmpty() && address.setAddress(text);
+}
+
+} // namespace
+
+AccountManager* AccountManager::getInstance()
+{
+    if (!instance)
+        instance = std::make_unique<AccountManager>();
+    return instance.get();
+}
+
+void AccountManager::resetInstance()
+{
+    instance.reset();
+}
+
+AccountManager::AccountManager(SystemInfo* systemInfo)
+    : systemInfo(systemInfo ? systemInfo : SystemInfo::getInstance())
+{
+    initAccountInfoDict();
+    DMNotificationCenter::getInstance()->addObserver(
+        this, &AccountManager::reconnectNetwork, kConnectionEstablished);
+}
+
+AccountManager::~AccountManager()
+{
+    DMNotificationCenter::getInstance()->removeObserver(this);
+}
+
+QString AccountManager::filePath()
+{
+    return platform::UserFolder::configFilePath(QString::fromLatin1(kFileName));
+}
+
+QString AccountManager::deviceString(const QString& publicIP) const
+{
+    return QStringLiteral("M:%1|%2|MAC:%3|SN:%4|DN:%5")
+        .arg(systemInfo->ipAddress().value_or(QString()), publicIP,
+            systemInfo->macAddress().value_or(QString()), systemInfo->serialNumber().value_or(QString()),
+            systemInfo->diskSerialNumber());
+}
+
+void AccountManager::fixAllPrefixes(const QString& device)
+{
+    for (const AccountPtr& account : loginAccountArray) {
+        if (account)
+            account->fixIPInfo(device);
+    }
+}
+
+void AccountManager::reconnectNetwork(const platform::Notification& notification)
+{
+    if (notification.object.toInt() != kTradeConnection)
+        return;
+    systemInfo->resetInfo();
+    const QString local = systemInfo->ipAddress().value_or(QString());
+    const std::optional<QString> published = systemInfo->publicIPAddress();
+    const QString publicIP = published && isIPLiteral(*published) ? *published : local;
+    fixAllPrefixes(deviceString(publicIP));
+}
+
+void AccountManager::ipMacAddressInfo(IPMacAddressInfo&, const QString& publicIP)
+{
+    if (!isIPLiteral(publicIP))
+        return;
+    fixAllPrefixes(deviceString(publicIP));
+}
+
+void AccountManager::ipMacAddressInfo(IPMacAddressInfo&, const IPMacAddressError&)
+{
+}
+
+void AccountManager::addAccount(const AccountPtr& account)
+{
+    if (!account)
+        return;
+    const qint64 at = findItemInArray(*account, accountArray);
+    if (at >= 0)
+        accountArray[size_t(at)] = account;
+    else
+        accountArray.push_back(account);
+}
+
+void AccountManager::addActiveAccount(const AccountPtr& account)
+{
+    if (!account)
+        return;
+    qint64 at = findItemInArray(*account, loginAccountArray);
+    if (at >= 0) {
+        loginAccountArray[size_t(at)] = account;
+    } else {
+        loginAccountArray.push_back(account);
+        at = qint64(loginAccountArray.size()) - 1;
+    }
+    activedAccountIndex = at;
+}
+
+void AccountManager::logoutCurrentActiveAccount()
+{
+    if (activedAccountIndex >= 0 && quint64(activedAccountIndex) < loginAccountArray.size())
+        loginAccountArray.erase(loginAccountArray.begin() + activedAccountIndex);
+}
+
+void AccountManager::logoutAllAccount()
+{
+    loginAccountArray.clear();
+    activedAccountIndex = -1;
+}
+
+qint64 AccountManager::findItemInArray(const Account& account, const std::vector<AccountPtr>& array)
+{
+    for (size_t i = 0; i < array.size(); ++i) {
+        if (array[i] && array[i]->customerNumber == account.customerNumber)
+            return qint64(i);
+    }
+    return -1;
+}
+
+bool AccountManager::saveAllAccounts()
+{
+    QVariantList records;
+    for (const AccountPtr& account : accountArray) {
+        if (account)
+            records << account->getDictObject();
+    }
+    accountInfoDict.insert(kAccountList, records);
+    const bool written = platform::PropertyList::writeFileAtomic(filePath(), accountInfoDict);
+    if (!written)
+        qWarning() << "AccountManager: cannot write" << filePath();
+    return written;
+}
+
+void AccountManager::deleteAccount(const AccountPtr& account)
+{
+    std::erase(accountArray, account);
+    saveAllAccounts();
+}
+
+void AccountManager::deleteAccountWithCustomerNumber(const QString& customerNumber)
+{
+    for (auto it = accountArray.begin(); it != accountArray.end(); ++it) {
+        if (*it && (*it)->customerNumber == customerNumber) {
+            accountArray.erase(it);
+            break;
+        }
+    }
+    saveAllAccounts();
+}
+
+void AccountManager::removeAllAccounts()
+{
+    accountArray.clear();
+    saveAllAccounts();
+}
+
+AccountManager::AccountPtr AccountManager::getSavedAccountWithIndex(quint64 index) const
+{
+    return index < accountArray.size() ? accountArray[size_t(index)] : nullptr;
+}
+
+void AccountManager::getSavedAccountWithIndex(AccountPtr* out, quint64 index) const
+{
+    if (out)
+        *out = getSavedAccountWithIndex(index);
+}
+
+void AccountManager::addEntries(const QVariantList& list)
+{
+    accountArray.clear();
+    for (const QVariant& entry : list) {
+        if (entry.typeId() != QMetaType::QVariantMap)
+            continue;
+        auto account = std::make_shared<Account>();
+        account->initWithDict(entry.toMap());
+        accountArray.push_back(std::move(account));
+    }
+}
+
+void AccountManager::initAccountInfoDict()
+{
+    const std::optional<QVariant> document = platform::PropertyList::readFile(filePath());
+    if (!document || document->typeId() != QMetaType::QVariantMap) {
+        accountInfoDict = QVariantMap();
+        return;
+    }
+    accountInfoDict = document->toMap();
+    if (accountInfoDict.contains(kAccountList))
+        addEntries(accountInfoDict.value(kAccountList).toList());
+}
+
+std::optional<QStringList> AccountManager::getAccountArray(qint64 type) const
+{
+    static constexpr QString Account::*kFields[] = { &Account::customerNumber, &Account::zj_account,
+        &Account::gd_ShenA_account, &Account::gd_HuA_account, &Account::gd_ShenB_account,
+        &Account::gd_HuB_account, &Account::gd_3BanA_account, &Account::gd_3BanB_account };
+    if (type < 0 || type > 7)
+        return std::nullopt;
+    QStringList numbers;
+    for (const AccountPtr& account : accountArray) {
+        const QString& value = (*account).*kFields[type];
+        if (!value.isEmpty())
+            numbers << value;
+    }
+    if (numbers.isEmpty())
+        return std::nullopt;
+    return numbers;
+}
+
+QStringList AccountManager::getActiveAccountsInfo() const
+{
+    QStringList lines;
+    for (const AccountPtr& account : loginAccountArray)
+        lines << account->getAccountInfo();
+    return lines;
+}
+
+AccountManager::AccountPtr AccountManager::getActiveLoginAccount() const
+{
+    if (activedAccountIndex < 0 || quint64(activedAccountIndex) >= loginAccountArray.size())
+        return nullptr;
+    return loginAccountArray[size_t(activedAccountIndex)];
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "core/IPMacAddressInfo.h"
+#include "login/Account.h"
+
+#include <QStringList>
+#include <QVariantMap>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class SystemInfo;
+namespace platform {
+struct Notification;
+}
+
+// The saved accounts ("AccountInfo.plist" in the per-user "Config/") and the
+// logged-in accounts of this run, one of them active. When the trade
+// connection is made again, every logged-in prefix gets the device's current
+// network address. Main thread only.
+class AccountManager : public PublicIPDelegate {
+public:
+    using AccountPtr = std::shared_ptr<Account>;
+    static constexpr char kFileName[] = "AccountInfo.plist";
+    static constexpr int32_t kConnectionEstablished = 2; // DMNotificationCenter type
+    static constexpr int32_t kTradeConnection = 1;
+
+    static AccountManager* getInstance();
+    // Tests: drops the shared manager.
+    static void resetInstance();
+
+    // init: loads the file and observes DMNotificationCenter type 2.
+    explicit AccountManager(SystemInfo* systemInfo = nullptr);
+    ~AccountManager() override;
+    AccountManager(const AccountManager&) = delete;
+    AccountManager& operator=(const AccountManager&) = delete;
+
+    void reconnectNetwork(const platform::Notification& notification);
+    // PublicIPDelegate: the same rewrite with a public address, taken only
+    // when it is a valid IP literal.
+    void ipMacAddressInfo(IPMacAddressInfo& info, const QString& publicIP) override;
+    void ipMacAddressInfo(IPMacAddressInfo& info, const IPMacAddressError& error) override;
+
+    void addAccount(const AccountPtr& account);
+    void addActiveAccount(const AccountPtr& account);
+    void logoutCurrentActiveAccount();
+    void logoutAllAccount();
+    static qint64 findItemInArray(const Account& account, const std::vector<AccountPtr>& array);
+    bool saveAllAccounts();
+    void deleteAccount(const AccountPtr& account);
+    void deleteAccountWithCustomerNumber(const QString& customerNumber);
+    void removeAllAccounts();
+    quint64 getSavedAccountsCount() const { return accountArray.size(); }
+    // getSavedAccountWithIndex:Index: nullptr when the index is not below the count.
+    AccountPtr getSavedAccountWithIndex(quint64 index) const;
+    void getSavedAccountWithIndex(AccountPtr* out, quint64 index) const;
+    void addEntries(const QVariantList& list);
+    void initAccountInfoDict();
+    // getAccountArray: nullopt (not an empty list) when there is no number of
+    // that type or the type is outside 0 to 7.
+    std::optional<QStringList> getAccountArray(qint64 type) const;
+    QStringList getActiveAccountsInfo() const;
+    AccountPtr getActiveLoginAccount() const;
+    void setActiveLoginAccount(qint64 index) { activedAccountIndex = index; }
+
+    qint64 activeAccountIndex() const { return activedAccountIndex; }
+    const std::vector<AccountPtr>& savedAccounts() const { return accountArray; }
+    const std::vector<AccountPtr>& loginAccounts() const { return loginAccountArray; }
+    const QVariantMap& accountInfo() const { return accountInfoDict; }
+    static QString filePath();
+    // "M:%@|%@|MAC:%@|SN:%@|DN:%@" of the device.
+    QString deviceString(const QString& publicIP) const;
+
+private:
+    void fixAllPrefixes(const QString& deviceString);
+
+    std::vector<AccountPtr> accountArray;
+    std::vector<AccountPtr> loginAccountArray;
+    QVariantMap accountInfoDict;
+    qint64 activedAccountIndex = 0;
+    SystemInfo* systemInfo;
+};
