@@ -1,5 +1,7 @@
 #include "core/DataModelClass.h"
 
+#include "platform/Crypto.h"
+
 bool RequestBody::isSafeValue(std::string_view value)
 {
     for (char c : value) {
@@ -36,6 +38,12 @@ void RequestBody::fail(std::string_view what)
     if (!error_)
         error_ = QStringLiteral("参数“%1”含有不允许的字符")
                      .arg(QLatin1String(what.data(), qsizetype(what.size())));
+}
+
+RequestBody::~RequestBody()
+{
+    text_.resize(text_.capacity());
+    platform::secureWipe(text_.data(), text_.size());
 }
 
 RequestBody& RequestBody::prefix(std::string_view commonUrl)

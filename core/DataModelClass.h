@@ -35,6 +35,11 @@ struct DataModelInfo {
 // refused; error() says why.
 class RequestBody {
 public:
+    RequestBody() = default;
+    RequestBody(const RequestBody&) = default;
+    RequestBody& operator=(const RequestBody&) = default;
+    // Bodies carry passwords: the text is wiped when the body goes.
+    ~RequestBody();
     // The account's common prefix (commonUrl) that trade bodies begin with:
     // pairs already, printable ASCII.
     RequestBody& prefix(std::string_view commonUrl);
