@@ -80,26 +80,14 @@ void CSNetwork::setTimeoutBatchInterval(double seconds)
         connection_->setTimeoutBatchInterval(seconds);
 }
 
-CSNetworkConnectionDelegate* CSNetwork::connectionDelegate() const
-{
-    return connectionDelegateLifetime_.expired() ? nullptr : connectionDelegate_;
-}
-
-void CSNetwork::setConnectionDelegate(CSNetworkConnectionDelegate* delegate)
-{
-    connectionDelegate_ = delegate;
-    connectionDelegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}
-
 template <class Call> bool CSNetwork::notifyDelegate(Call&& call)
 {
     CSNetworkConnectionDelegate* d = connectionDelegate();
     if (!d)
         return true;
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     call(*d);
-    return !alive.expired();
+    return alive.survived();
 }
 
 // ---------------------------------------------------------------------------
@@ -333,12 +321,12 @@ void CSNetwork::clearRequest()
 
 bool CSNetwork::tellError(const RequestPtr& request, const CSError& error)
 {
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (CSNetworkObserver* observer = request->networkObserver()) {
         CSLOG << "request" << request->mFunc() << request->sFunc() << "failed with" << error.code;
         observer->respondWithError(error, request->name());
     }
-    return !alive.expired();
+    return alive.survived();
 }
 
 void CSNetwork::failLater(const RequestPtr& request, const CSError& error)
@@ -672,10 +660,10 @@ void CSNetwork::connectionDidRecievedResponse(VEKConnection&, const VEKResponse&
         return;
     }
     CSLOG << "reply id" << id << "status" << response.status() << "length" << response.data().size();
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (CSNetworkObserver* observer = request->networkObserver()) {
         observer->stopNetworkActivityIndicatorForIndentifier(request->name());
-        if (alive.expired() || requestWithTag(id) != request)
+        if (!alive.survived() || requestWithTag(id) != request)
             return;
     }
     if (response.status() == 100 && !isOwn(*request)) {

@@ -8,6 +8,7 @@
 #include "comm/CSServerInfo.h"
 #include "comm/VEKConnection.h"
 #include "comm/VEKConnectionContext.h"
+#include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
 
 #include <QMutex>
@@ -87,8 +88,8 @@ public:
     platform::RunLoopModes runLoopModes() const { return modes_; }
 
     // nullptr once the delegate has been destroyed.
-    CSNetworkConnectionDelegate* connectionDelegate() const;
-    void setConnectionDelegate(CSNetworkConnectionDelegate* delegate);
+    CSNetworkConnectionDelegate* connectionDelegate() const { return connectionDelegate_.get(); }
+    void setConnectionDelegate(CSNetworkConnectionDelegate* delegate) { connectionDelegate_ = delegate; }
 
     // Process-wide: the configuration the session request carries. False and
     // nothing stored when any text is missing or unsafe in a body.
@@ -172,8 +173,7 @@ private:
     bool loggedOn_ = false;
     quint64 logonPacketId_ = 0; // the logon in flight
     quint64 sessionPacketId_ = 0; // the session request in flight
-    CSNetworkConnectionDelegate* connectionDelegate_ = nullptr;
-    std::weak_ptr<const char> connectionDelegateLifetime_;
+    platform::WeakRef<CSNetworkConnectionDelegate> connectionDelegate_;
     std::optional<CSServerInfo> serverInfo_;
     platform::RunLoopModes modes_ = platform::RunLoopModes::defaultMode();
     platform::RunLoop* runLoop_;
@@ -189,5 +189,5 @@ private:
     double sessionRetryDelay_ = kRetryDelay;
     double ownRequestTimeout_ = kOwnRequestTimeout;
     double batchInterval_ = VEKConnection::kTimeoutBatchInterval;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::Lifetime alive_;
 };

@@ -1,20 +1,16 @@
 #pragma once
 
 #include "comm/StreamSocket.h"
+#include "platform/Lifetime.h"
 
-#include <memory>
 #include <optional>
 
 class CSNetwork;
 
-// Hears of a network's connection. Never owned by the network: it keeps a
-// weak reference to the delegate's lifetime token and calls nothing once the
-// delegate is destroyed.
-class CSNetworkConnectionDelegate {
+// Hears of a network's connection. Never owned by the network, which calls
+// nothing once the delegate is destroyed.
+class CSNetworkConnectionDelegate : public platform::Lifetime {
 public:
-    CSNetworkConnectionDelegate() = default;
-    CSNetworkConnectionDelegate(const CSNetworkConnectionDelegate&) { }
-    CSNetworkConnectionDelegate& operator=(const CSNetworkConnectionDelegate&) { return *this; }
     virtual ~CSNetworkConnectionDelegate() = default;
 
     // network:willDisconnetWithError: nullopt when the peer closed cleanly.
@@ -25,8 +21,4 @@ public:
     // network:proxyError:
     virtual void networkProxyError(CSNetwork& network, const std::optional<StreamSocketError>& error) { }
     virtual void networkDidDisConnected(CSNetwork& network) { }
-
-private:
-    friend class CSNetwork;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };

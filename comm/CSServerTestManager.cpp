@@ -12,18 +12,6 @@ CSServerTestManager::~CSServerTestManager()
     manager_.reset();
 }
 
-CSServerTestManagerDelegate* CSServerTestManager::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void CSServerTestManager::setDelegate(CSServerTestManagerDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}
-
 void CSServerTestManager::setServerList(std::vector<ServerInfoPtr> servers)
 {
     serverList_ = std::move(servers);
@@ -102,10 +90,10 @@ void CSServerTestManager::serverDidFinishedTest(VEKServer& server)
         return;
     const bool reachable = server.reachable();
     const double trafficTime = reachable ? server.trafficTime() : -1.0;
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (CSServerTestManagerDelegate* d = delegate())
         d->serverManagerDidFinishedTest(*this, info, reachable, trafficTime);
-    if (alive.expired())
+    if (!alive.survived())
         return;
     std::lock_guard lock(mapMutex_);
     serverMap_.erase(tag);

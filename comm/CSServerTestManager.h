@@ -3,6 +3,7 @@
 #include "comm/CSServerInfo.h"
 #include "comm/VEKServer.h"
 #include "comm/VEKServerManager.h"
+#include "platform/Lifetime.h"
 
 #include <QtGlobal>
 #include <map>
@@ -12,13 +13,10 @@
 
 class CSServerTestManager;
 
-// Hears how a speed test goes, on the main thread. Never owned: the test
-// manager keeps a weak reference to the delegate's lifetime token.
-class CSServerTestManagerDelegate {
+// Hears how a speed test goes, on the main thread. Never owned by the test
+// manager, which calls nothing once the delegate is destroyed.
+class CSServerTestManagerDelegate : public platform::Lifetime {
 public:
-    CSServerTestManagerDelegate() = default;
-    CSServerTestManagerDelegate(const CSServerTestManagerDelegate&) { }
-    CSServerTestManagerDelegate& operator=(const CSServerTestManagerDelegate&) { return *this; }
     virtual ~CSServerTestManagerDelegate() = default;
 
     // serverManagerWillStartTest:server: -- `server` is the very object of the list.
@@ -29,10 +27,6 @@ public:
     virtual void serverManagerDidFinishedTest(CSServerTestManager& manager,
         const std::shared_ptr<const CSServerInfo>& server, bool reachable, double trafficTime)
         = 0;
-
-private:
-    friend class CSServerTestManager;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // One connect-time test over a list of servers: a probe per server (tags 100
@@ -69,8 +63,8 @@ public:
     const std::vector<ServerInfoPtr>& serverList() const { return serverList_; }
     void setServerList(std::vector<ServerInfoPtr> servers);
     // nullptr once the delegate has been destroyed.
-    CSServerTestManagerDelegate* delegate() const;
-    void setDelegate(CSServerTestManagerDelegate* delegate);
+    CSServerTestManagerDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(CSServerTestManagerDelegate* delegate) { delegate_ = delegate; }
 
     // The servers of the running test by probe tag, and the probes (tests).
     std::map<quint64, ServerInfoPtr> serverMap() const;
@@ -84,7 +78,6 @@ private:
     std::unique_ptr<VEKServerManager> manager_;
     bool running_ = false;
     std::vector<ServerInfoPtr> serverList_;
-    CSServerTestManagerDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::WeakRef<CSServerTestManagerDelegate> delegate_;
+    platform::Lifetime alive_;
 };

@@ -137,17 +137,6 @@ StreamSocket::~StreamSocket()
     runLoop_->cancelAll(this);
 }
 
-StreamSocketDelegate* StreamSocket::delegate() const
-{
-    return delegateToken_.expired() ? nullptr : delegate_;
-}
-
-void StreamSocket::setDelegate(StreamSocketDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateToken_ = delegate ? std::weak_ptr<int>(delegate->lifeToken_) : std::weak_ptr<int>();
-}
-
 StreamSocketDelegate* StreamSocket::liveDelegate() const
 {
     return distroy_ ? nullptr : delegate();
@@ -212,11 +201,11 @@ bool StreamSocket::moveToRunLoop(RunLoop* runLoop)
         pending->moveToThread(thread);
     runLoop_ = runLoop;
 
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     QMetaObject::invokeMethod(
         runLoop,
         [this, alive, noticePending, hadPendingEvents] {
-            if (!alive.expired())
+            if (alive.survived())
                 resumeAfterMove(noticePending, hadPendingEvents);
         },
         Qt::QueuedConnection);
@@ -430,9 +419,9 @@ bool StreamSocket::startConnect(double timeout, StreamSocketError* error, const 
     socket_ = std::make_unique<QSslSocket>();
     attachSocket();
     if (StreamSocketDelegate* d = liveDelegate()) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         const bool proceed = d->onSocketWillConnect(this);
-        if (alive.expired())
+        if (!alive.survived())
             return false;
         if (!proceed) {
             close();
@@ -528,16 +517,16 @@ void StreamSocket::acceptPending()
         auto newSocket = std::make_unique<StreamSocket>(d);
         newSocket->setRunLoopModes(modes_);
         StreamSocket* raw = newSocket.get();
-        std::weak_ptr<int> newAlive = raw->alive_;
-        std::weak_ptr<int> alive = alive_;
+        const auto newAlive = raw->alive_.watch();
+        const auto alive = alive_.watch();
 
         d->onSocketDidAcceptNewSocket(this, std::move(newSocket));
-        if (alive.expired() || newAlive.expired())
+        if (!alive.survived() || !newAlive.survived())
             return;
         RunLoop* target = nullptr;
         if (StreamSocketDelegate* d2 = liveDelegate()) {
             target = d2->onSocketWantsRunLoopForNewSocket(this, raw);
-            if (alive.expired() || newAlive.expired())
+            if (!alive.survived() || !newAlive.survived())
                 return;
         }
         raw->adoptAcceptedSocket(std::move(accepted));
@@ -567,9 +556,9 @@ void StreamSocket::handleOpened()
     stopTimer(connectTimer_);
     connectTimeout_ = -1.0;
     if (StreamSocketDelegate* d = liveDelegate()) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         d->onSocketDidConnectToHost(this, addressText(socket_->peerAddress()), socket_->peerPort());
-        if (alive.expired())
+        if (!alive.survived())
             return;
     }
     maybeDequeueRead();
@@ -602,9 +591,9 @@ void StreamSocket::handleSocketError(int socketError)
         return;
     if (socketError == QAbstractSocket::RemoteHostClosedError) {
         // The peer's last bytes still go to the current read.
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         doBytesAvailable();
-        if (alive.expired() || !socket_)
+        if (!alive.survived() || !socket_)
             return;
     }
     closeWithError(this->socketError(socketError));
@@ -817,7 +806,7 @@ void StreamSocket::doBytesAvailable()
         }
     }
 
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (done || (read->readAllAvailableData && read->bytesDone > 0)) {
         completeCurrentRead();
         return;
@@ -825,7 +814,7 @@ void StreamSocket::doBytesAvailable()
     if (totalBytesRead > 0 && !read->readAllAvailableData) {
         if (StreamSocketDelegate* d = liveDelegate()) {
             d->onSocketDidReadPartialDataOfLength(this, totalBytesRead, read->tag);
-            if (alive.expired() || !socket_)
+            if (!alive.survived() || !socket_)
                 return;
         }
     }
@@ -844,9 +833,9 @@ void StreamSocket::completeCurrentRead()
     read->buffer.resize(read->bytesDone);
     stopTimer(readTimer_);
     if (StreamSocketDelegate* d = liveDelegate()) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         d->onSocketDidReadData(this, read->buffer, read->tag);
-        if (alive.expired())
+        if (!alive.survived())
             return;
     }
     scheduleDequeueRead();
@@ -934,9 +923,9 @@ void StreamSocket::doSendBytes()
     std::unique_ptr<StreamPacket> packet = std::move(currentWrite_);
     stopTimer(writeTimer_);
     if (StreamSocketDelegate* d = liveDelegate()) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         d->onSocketDidWriteDataWithTag(this, write->tag);
-        if (alive.expired())
+        if (!alive.survived())
             return;
     }
     scheduleDequeueWrite();
@@ -1014,9 +1003,9 @@ void StreamSocket::finishTLS(bool secured)
     currentRead_.reset();
     currentWrite_.reset();
     if (StreamSocketDelegate* d = liveDelegate()) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         d->onSocketDidSecure(this, secured);
-        if (alive.expired())
+        if (!alive.survived())
             return;
     }
     scheduleDequeueRead();
@@ -1082,9 +1071,9 @@ void StreamSocket::closeWithError(const std::optional<StreamSocketError>& error)
             partialReadBuffer_.prepend(read->buffer.left(read->bytesDone));
         emptyQueues();
         if (StreamSocketDelegate* d = liveDelegate()) {
-            std::weak_ptr<int> alive = alive_;
+            const auto alive = alive_.watch();
             d->onSocketWillDisconnectWithError(this, error);
-            if (alive.expired())
+            if (!alive.survived())
                 return;
         }
     }

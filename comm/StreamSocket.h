@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
 
 #include <QByteArray>
@@ -71,13 +72,10 @@ inline constexpr char StreamSocketSSLPrivateKey[] = "StreamSocketSSLPrivateKey";
 
 // Everything a socket reports. All operations are optional: the defaults do
 // nothing, accept the connection and keep accepted sockets on the current run
-// loop. A socket never owns its delegate; it holds the delegate's life token,
-// so once a delegate is destroyed no call reaches it.
-class StreamSocketDelegate {
+// loop. A socket never owns its delegate: once a delegate is destroyed no call
+// reaches it.
+class StreamSocketDelegate : public platform::Lifetime {
 public:
-    StreamSocketDelegate() = default;
-    StreamSocketDelegate(const StreamSocketDelegate&) { }
-    StreamSocketDelegate& operator=(const StreamSocketDelegate&) { return *this; }
     virtual ~StreamSocketDelegate() = default;
 
     // Right before a connection opens; false aborts it with StreamSocketCanceledError.
@@ -104,10 +102,6 @@ public:
     {
         return nullptr;
     }
-
-private:
-    friend class StreamSocket;
-    std::shared_ptr<int> lifeToken_ = std::make_shared<int>(0);
 };
 
 // Queue entries.
@@ -168,8 +162,8 @@ public:
     StreamSocket(const StreamSocket&) = delete;
     StreamSocket& operator=(const StreamSocket&) = delete;
 
-    StreamSocketDelegate* delegate() const;
-    void setDelegate(StreamSocketDelegate* delegate);
+    StreamSocketDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(StreamSocketDelegate* delegate) { delegate_ = delegate; }
     bool canSafelySetDelegate() const;
     qint64 userData() const { return userData_; }
     void setUserData(qint64 userData) { userData_ = userData; }
@@ -285,8 +279,7 @@ private:
     void emptyQueues();
     std::optional<StreamSocketError> socketError(int socketError) const;
 
-    StreamSocketDelegate* delegate_ = nullptr;
-    std::weak_ptr<int> delegateToken_;
+    platform::WeakRef<StreamSocketDelegate> delegate_;
     qint64 userData_ = 0;
     quint16 flags_ = kEnablePreBuffering;
     bool distroy_ = false;
@@ -318,5 +311,5 @@ private:
     std::deque<std::unique_ptr<StreamPacket>> writeQueue_;
     std::unique_ptr<StreamPacket> currentWrite_;
 
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::Lifetime alive_;
 };

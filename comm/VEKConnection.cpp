@@ -31,26 +31,14 @@ VEKConnection::~VEKConnection()
     runLoop_->cancelAll(this);
 }
 
-VEKConnectionDelegate* VEKConnection::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void VEKConnection::setDelegate(VEKConnectionDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}
-
 template <class Call> bool VEKConnection::notify(Call&& call)
 {
     VEKConnectionDelegate* d = delegate();
     if (!d)
         return true;
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     call(*d);
-    return !alive.expired();
+    return alive.survived();
 }
 
 template <class Question>
@@ -82,14 +70,14 @@ bool VEKConnection::connectToHost(const QString& host, quint16 port, double time
         realHost_ = host;
         realPort_ = port;
         // Asking may let the delegate tear us down; nothing then remains to connect.
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         const std::optional<QString> proxyHost
             = ask([this](VEKConnectionDelegate& d) { return d.connectionConnectProxyAddress(*this); });
-        if (alive.expired())
+        if (!alive.survived())
             return false;
         const std::optional<quint16> proxyPort
             = ask([this](VEKConnectionDelegate& d) { return d.connectionConnectProxyPort(*this); });
-        if (alive.expired() || !socket_ || !proxyHost || proxyHost->isEmpty() || !proxyPort)
+        if (!alive.survived() || !socket_ || !proxyHost || proxyHost->isEmpty() || !proxyPort)
             return false;
         dialHost = *proxyHost;
         dialPort = *proxyPort;
@@ -166,10 +154,10 @@ void VEKConnection::transportDidOpen(const QString& host, quint16 port)
     if (!socket_)
         return;
     if (needSSL_) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         std::optional<QVariantMap> settings
             = ask([this](VEKConnectionDelegate& d) { return d.connectionSSLSetting(*this); });
-        if (alive.expired() || !socket_)
+        if (!alive.survived() || !socket_)
             return;
         if (!settings) {
             notify([this](VEKConnectionDelegate& d) { d.connectionDidSSLSecure(*this, false); });
@@ -318,12 +306,12 @@ void VEKConnection::postRead()
 void VEKConnection::_readData(const QByteArray& data)
 {
     readPending_ = false;
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (proxyMode_ != ProxyNone && proxyStatus_ != ProxyEstablished)
         _processToProxyRespose(data);
     else
         feedContext(data);
-    if (alive.expired())
+    if (!alive.survived())
         return;
     postRead();
     notify([&](VEKConnectionDelegate& d) { d.connectionDidReadData(*this, data); });
@@ -331,10 +319,10 @@ void VEKConnection::_readData(const QByteArray& data)
 
 bool VEKConnection::feedContext(const QByteArray& data)
 {
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     context_->receiveData(data); // past its bound the context starts over by itself
     while (std::optional<VEKResponse> response = context_->readPacketAvailable()) {
-        if (!doResponse(*response) || alive.expired())
+        if (!doResponse(*response) || !alive.survived())
             return false;
     }
     return true;
@@ -476,23 +464,23 @@ void VEKConnection::_processToProxyReady()
         if (!ProxyHandshake::httpConnectRequest(realHost_, realPort_, std::nullopt))
             return proxyFailed(VEKConnectionProxyTargetError,
                 QStringLiteral("The server address cannot be sent to the proxy."));
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         const QString user = ask([this](VEKConnectionDelegate& d) {
             return d.connectionConnectProxyUser(*this);
         }).value_or(QString());
-        if (alive.expired())
+        if (!alive.survived())
             return;
         std::optional<QString> encoded;
         if (!user.isEmpty()) {
             const QString password = ask([this](VEKConnectionDelegate& d) {
                 return d.connectionConnectProxyPassword(*this);
             }).value_or(QString());
-            if (alive.expired())
+            if (!alive.survived())
                 return;
             const QString credentials = QStringLiteral("%1:%2").arg(user, password);
             encoded = ask(
                 [&](VEKConnectionDelegate& d) { return d.connectionBase64EncodeString(*this, credentials); });
-            if (alive.expired())
+            if (!alive.survived())
                 return;
             if (!encoded)
                 encoded = VEKBase64::stringByEncodingData(credentials.toUtf8());
@@ -519,18 +507,18 @@ void VEKConnection::_processToProxyReady()
         if (proxyStatus_ == ProxyStart) {
             sendProxyMessage(ProxyHandshake::socks5Greeting());
         } else if (proxyStatus_ == ProxySendAuth) {
-            std::weak_ptr<int> alive = alive_;
+            const auto alive = alive_.watch();
             const QByteArray user
                 = ask([this](VEKConnectionDelegate& d) { return d.connectionConnectProxyUser(*this); })
                       .value_or(QString())
                       .toUtf8();
-            if (alive.expired())
+            if (!alive.survived())
                 return;
             const QByteArray password
                 = ask([this](VEKConnectionDelegate& d) { return d.connectionConnectProxyPassword(*this); })
                       .value_or(QString())
                       .toUtf8();
-            if (alive.expired())
+            if (!alive.survived())
                 return;
             const std::optional<QByteArray> request = ProxyHandshake::socks5AuthRequest(user, password);
             if (!request)
@@ -583,9 +571,9 @@ void VEKConnection::proxyEstablished(QByteArray leftover)
 {
     proxyStatus_ = ProxyEstablished;
     proxyBuffer_.clear();
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     transportDidOpen(realHost_, realPort_);
-    if (alive.expired())
+    if (!alive.survived())
         return;
     // Bytes the server sent right behind the proxy's answer belong to the stream;
     // under TLS the socket has already taken them as plain text, so they are dropped.

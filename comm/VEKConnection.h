@@ -6,6 +6,7 @@
 #include "comm/VEKRequest.h"
 #include "comm/VEKResponse.h"
 #include "comm/VEKWritePacket.h"
+#include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
 
 #include <QByteArray>
@@ -30,14 +31,10 @@ enum VEKConnectionErrorCode : int {
 
 // What a connection reports and asks. Every operation is optional: the
 // notifications do nothing by default, the questions answer nullopt ("not
-// implemented"). The connection never owns its delegate: it keeps a weak
-// reference to the delegate's lifetime token and calls nothing once the
-// delegate is destroyed. The owner usually destroys the connection first.
-class VEKConnectionDelegate {
+// implemented"). The connection never owns its delegate and calls nothing
+// once the delegate is destroyed. The owner usually destroys the connection first.
+class VEKConnectionDelegate : public platform::Lifetime {
 public:
-    VEKConnectionDelegate() = default;
-    VEKConnectionDelegate(const VEKConnectionDelegate&) { }
-    VEKConnectionDelegate& operator=(const VEKConnectionDelegate&) { return *this; }
     virtual ~VEKConnectionDelegate() = default;
 
     // connection:didConnectedToIP:port:
@@ -88,10 +85,6 @@ public:
     }
     virtual void connectionDidSSLSecure(VEKConnection& connection, bool secured) { }
     virtual void connectionDidConnectedReady(VEKConnection& connection, bool ready) { }
-
-private:
-    friend class VEKConnection;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // One TCP connection to one server: a write queue and a read queue of packets,
@@ -162,8 +155,8 @@ public:
     platform::RunLoopModes runLoopModes() const { return modes_; }
 
     // nullptr once the delegate has been destroyed.
-    VEKConnectionDelegate* delegate() const;
-    void setDelegate(VEKConnectionDelegate* delegate);
+    VEKConnectionDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(VEKConnectionDelegate* delegate) { delegate_ = delegate; }
     VEKConnectionContext* context() const { return context_.get(); }
 
     double timeoutBatchInterval() const { return batchInterval_; }
@@ -231,8 +224,7 @@ private:
 
     std::unique_ptr<StreamSocket> socket_;
     std::unique_ptr<VEKConnectionContext> context_;
-    VEKConnectionDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
+    platform::WeakRef<VEKConnectionDelegate> delegate_;
     QString lastHost_;
     quint16 lastPort_ = 0;
     std::deque<PacketPtr> readQueue_;
@@ -258,5 +250,5 @@ private:
     bool ready_ = false; // ready reported: requests may be written
     bool readPending_ = false;
     int writesInFlight_ = 0;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::Lifetime alive_;
 };

@@ -127,17 +127,6 @@ VEKConnectionContext::VEKConnectionContext(VEKConnectionContextDelegate* delegat
 
 VEKConnectionContext::~VEKConnectionContext() = default;
 
-VEKConnectionContextDelegate* VEKConnectionContext::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void VEKConnectionContext::setDelegate(VEKConnectionContextDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_ = delegate ? delegate->lifetime_ : std::weak_ptr<const char>();
-}
-
 std::optional<QByteArray> VEKConnectionContext::doWritePacket(const QByteArray& data, qint64 packetid,
     bool encrypt, bool compressResponse, quint64 cacheAge, std::optional<QByteArray>* cacheResponse)
 {

@@ -3,6 +3,7 @@
 #include "comm/VEKDataBuffer.h"
 #include "comm/VEKPacketFlag.h"
 #include "comm/VEKResponse.h"
+#include "platform/Lifetime.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -20,15 +21,10 @@ struct VEKContextError {
     qint64 code = 0;
 };
 
-// The request layer's side of a context. The context never owns its delegate:
-// it keeps a weak reference to the lifetime token every delegate carries, and
-// once the delegate is destroyed the token has expired and nothing is called.
-class VEKConnectionContextDelegate {
+// The request layer's side of a context. The context never owns its delegate
+// and calls nothing once the delegate is destroyed.
+class VEKConnectionContextDelegate : public platform::Lifetime {
 public:
-    VEKConnectionContextDelegate() = default;
-    // A copy is a different delegate with its own lifetime.
-    VEKConnectionContextDelegate(const VEKConnectionContextDelegate&) { }
-    VEKConnectionContextDelegate& operator=(const VEKConnectionContextDelegate&) { return *this; }
     virtual ~VEKConnectionContextDelegate() = default;
 
     // context:buildRequest:withFlags: the bytes to frame for a packet, or
@@ -41,10 +37,6 @@ public:
     virtual std::optional<VEKResponse> contextParseRespone(
         VEKConnectionContext& context, const QByteArray& payload, const VEKPacketFlag& flags)
         = 0;
-
-private:
-    friend class VEKConnectionContext;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // A problem with the cache folders, named and worded as the cache reports it.
@@ -109,8 +101,8 @@ public:
     VEKConnectionContext& operator=(const VEKConnectionContext&) = delete;
 
     // nullptr once the delegate has been destroyed.
-    VEKConnectionContextDelegate* delegate() const;
-    void setDelegate(VEKConnectionContextDelegate* delegate);
+    VEKConnectionContextDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(VEKConnectionContextDelegate* delegate) { delegate_ = delegate; }
     VEKCacheDelegate& cache() { return *this; }
 
     // doWritePacket:cacheResponse: the bytes to write for a packet, or nullopt.
@@ -180,8 +172,7 @@ protected:
 private:
     std::optional<QByteArray> readCacheFile(const QString& path, QVariantMap* dictionary) const noexcept;
 
-    VEKConnectionContextDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
+    platform::WeakRef<VEKConnectionContextDelegate> delegate_;
     std::unique_ptr<VEKDataBuffer> receiveBuffer_;
     qsizetype consumed_ = 0;
     qint32 defaultCachePolicy_ = kCachePolicySession;

@@ -1,23 +1,16 @@
 #pragma once
 
+#include "platform/Lifetime.h"
+
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
 // Whoever waits for a request's reply. The request layer's observer protocol
 // derives from it; a request never owns its observer and, once the observer
 // is destroyed, no longer hands it out.
-class VEKRequestObserver {
+class VEKRequestObserver : public platform::Lifetime {
 public:
-    VEKRequestObserver() = default;
-    // A copy is a different observer with its own lifetime.
-    VEKRequestObserver(const VEKRequestObserver&) { }
-    VEKRequestObserver& operator=(const VEKRequestObserver&) { return *this; }
     virtual ~VEKRequestObserver() = default;
-
-private:
-    friend class VEKRequest;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // One request inside the communication library: the bytes to send, who waits
@@ -32,8 +25,8 @@ public:
     const QString& name() const { return name_; }
     const QByteArray& data() const { return data_; }
     // nullptr when there was none or it has been destroyed.
-    VEKRequestObserver* observer() const;
-    void setObserver(VEKRequestObserver* observer);
+    VEKRequestObserver* observer() const { return observer_.get(); }
+    void setObserver(VEKRequestObserver* observer) { observer_ = observer; }
 
     bool encrypt() const { return encrypt_; }
     void setEncrypt(bool encrypt) { encrypt_ = encrypt; }
@@ -43,8 +36,7 @@ public:
 private:
     QString name_;
     QByteArray data_;
-    VEKRequestObserver* observer_ = nullptr;
-    std::weak_ptr<const char> observerLifetime_;
+    platform::WeakRef<VEKRequestObserver> observer_;
     bool encrypt_ = false;
     bool compressResponse_ = false;
 };

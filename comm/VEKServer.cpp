@@ -26,18 +26,6 @@ void VEKServer::setProxyMode(qint32 mode)
     proxyStatus_ = 0;
 }
 
-VEKServerDelegate* VEKServer::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void VEKServer::setDelegate(VEKServerDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}
-
 void VEKServer::setKeyValueObserver(std::function<void(VEKServer&, const char*)> observer)
 {
     keyValueObserver_ = std::move(observer);
@@ -54,11 +42,11 @@ void VEKServer::performOnMainThread(std::function<void()> call)
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     QMetaObject::invokeMethod(
         app,
         [alive, call = std::move(call)] {
-            if (!alive.expired())
+            if (alive.survived())
                 call();
         },
         Qt::QueuedConnection);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Lifetime.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariantMap>
@@ -19,11 +21,8 @@ class VEKServer;
 // delegate; the delegate must outlive running probes (cancel and destroy
 // them first), and a report posted to the main thread reaches nobody once
 // the delegate is gone.
-class VEKServerDelegate {
+class VEKServerDelegate : public platform::Lifetime {
 public:
-    VEKServerDelegate() = default;
-    VEKServerDelegate(const VEKServerDelegate&) { }
-    VEKServerDelegate& operator=(const VEKServerDelegate&) { return *this; }
     virtual ~VEKServerDelegate() = default;
 
     virtual void serverWillStartTest(VEKServer& server) = 0;
@@ -39,10 +38,6 @@ public:
     }
     // The settings for StreamSocket::startTLS.
     virtual std::optional<QVariantMap> serverSSLSetting(VEKServer& server) { return std::nullopt; }
-
-private:
-    friend class VEKServer;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // One server probe, run as a concurrent operation: start() tells the delegate
@@ -95,8 +90,8 @@ public:
     quint64 tag() const { return tag_; }
     void setTag(quint64 tag) { tag_ = tag; }
     // nullptr once the delegate is destroyed.
-    VEKServerDelegate* delegate() const;
-    void setDelegate(VEKServerDelegate* delegate);
+    VEKServerDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(VEKServerDelegate* delegate) { delegate_ = delegate; }
     // Seconds; 0 or less means 30.
     qint64 timeout() const { return timeout_; }
     void setTimeout(qint64 seconds) { timeout_ = seconds; }
@@ -141,10 +136,9 @@ private:
     std::atomic<qint32> proxyStatus_ { 0 };
     bool needSSL_ = false;
     qint64 timeout_ = kDefaultTimeout;
-    VEKServerDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
+    platform::WeakRef<VEKServerDelegate> delegate_;
     std::function<void(VEKServer&, const char*)> keyValueObserver_;
     std::mutex threadMutex_; // guards thread_: start() may run on the operation queue
     std::unique_ptr<QThread> thread_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::Lifetime alive_;
 };

@@ -34,15 +34,3 @@ void VEKWritePacket::invalidateTimeout()
 {
     timer_.reset();
 }
-
-VEKWritePacketDelegate* VEKWritePacket::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void VEKWritePacket::setDelegate(VEKWritePacketDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
 
 #include <QByteArray>
@@ -7,21 +8,13 @@
 
 class VEKWritePacket;
 
-// Hears of a packet whose time-out ran out. Never owned by the packet: the
-// packet keeps a weak reference to the delegate's lifetime token and calls
-// nothing once the delegate is destroyed.
-class VEKWritePacketDelegate {
+// Hears of a packet whose time-out ran out. Never owned by the packet, which
+// calls nothing once the delegate is destroyed.
+class VEKWritePacketDelegate : public platform::Lifetime {
 public:
-    VEKWritePacketDelegate() = default;
-    VEKWritePacketDelegate(const VEKWritePacketDelegate&) { }
-    VEKWritePacketDelegate& operator=(const VEKWritePacketDelegate&) { return *this; }
     virtual ~VEKWritePacketDelegate() = default;
 
     virtual void writePacketDidTimeout(VEKWritePacket& packet) = 0;
-
-private:
-    friend class VEKWritePacket;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // One request on its way through a connection, with its own time-out.
@@ -44,8 +37,8 @@ public:
     const QByteArray& data() const { return data_; }
     bool isUseCache() const { return cacheAge_ != 0; }
     // nullptr once the delegate has been destroyed.
-    VEKWritePacketDelegate* delegate() const;
-    void setDelegate(VEKWritePacketDelegate* delegate);
+    VEKWritePacketDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(VEKWritePacketDelegate* delegate) { delegate_ = delegate; }
     quint64 cacheAge() const { return cacheAge_; }
     void setCacheAge(quint64 seconds) { cacheAge_ = seconds; }
     bool encrypt() const { return encrypt_; }
@@ -57,8 +50,7 @@ private:
     quint64 packetid_;
     std::unique_ptr<platform::RunLoopTimer> timer_;
     QByteArray data_;
-    VEKWritePacketDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
+    platform::WeakRef<VEKWritePacketDelegate> delegate_;
     quint64 cacheAge_ = 0;
     bool encrypt_ = false;
     bool compressResponse_ = false;

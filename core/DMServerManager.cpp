@@ -136,18 +136,6 @@ INetworkFactory* DMServerManager::networkCreator() const
     return networkCreator_ ? networkCreator_() : nullptr;
 }
 
-DMServerManagerDelegate* DMServerManager::delegate() const
-{
-    return delegateLifetime_.expired() ? nullptr : delegate_;
-}
-
-void DMServerManager::setDelegate(DMServerManagerDelegate* delegate)
-{
-    delegate_ = delegate;
-    delegateLifetime_
-        = delegate ? std::weak_ptr<const char>(delegate->lifetime_) : std::weak_ptr<const char>();
-}
-
 // ---------------------------------------------------------------------------
 // Lists and selection
 
@@ -475,10 +463,10 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
 void DMServerManager::connectNow(
     int32_t type, const std::weak_ptr<CSNetwork>& weakNetwork, const CSServerInfo& info)
 {
-    std::weak_ptr<int> alive = alive_;
+    const auto alive = alive_.watch();
     if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
         network->connectTo(info);
-    if (!alive.expired())
+    if (alive.survived())
         postConnectionRestart(type);
 }
 
@@ -618,11 +606,11 @@ void DMServerManager::serverManagerDidFinishedTest(CSServerTestManager&,
         // The report is consumed with or without a delegate, so that a test
         // nobody listens to still ends.
         testServerInfos.erase(pair);
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         const bool wasLast = testServerInfos.empty();
         if (DMServerManagerDelegate* d = delegate())
             d->serverManagerDidFinishedTest(*this, *dmserverinfo, reachable, trafficTime);
-        if (alive.expired())
+        if (!alive.survived())
             return;
         // A delegate may have cancelled or started another test meanwhile.
         if (wasLast && testServerInfos.empty())

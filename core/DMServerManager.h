@@ -5,6 +5,7 @@
 #include "core/INetworkFactory.h"
 #include "core/IPMacAddressInfo.h"
 #include "core/RDOServerInfo.h"
+#include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 
@@ -22,14 +23,10 @@ class DMNotificationCenter;
 class DMServerManager;
 
 // Hears the server manager's speed tests and public-address lookups, on the
-// main thread. Every operation is optional. Never owned: the manager keeps a
-// weak reference to the delegate's lifetime token, so a delegate that goes
-// away simply stops hearing.
-class DMServerManagerDelegate {
+// main thread. Every operation is optional. Never owned by the manager: a
+// delegate that goes away simply stops hearing.
+class DMServerManagerDelegate : public platform::Lifetime {
 public:
-    DMServerManagerDelegate() = default;
-    DMServerManagerDelegate(const DMServerManagerDelegate&) { }
-    DMServerManagerDelegate& operator=(const DMServerManagerDelegate&) { return *this; }
     virtual ~DMServerManagerDelegate() = default;
 
     virtual void serverManagerWillStartTest(DMServerManager& manager, const RDOServerInfo& server) { }
@@ -43,10 +40,6 @@ public:
         const std::optional<QString>& networkOperator)
     {
     }
-
-private:
-    friend class DMServerManager;
-    std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 // Where DMServerManager keeps its lists, and how it retries.
@@ -160,8 +153,8 @@ public:
     void updateServerInfo(const VEKTCRS& recordSet);
 
     // nullptr once the delegate has been destroyed.
-    DMServerManagerDelegate* delegate() const;
-    void setDelegate(DMServerManagerDelegate* delegate);
+    DMServerManagerDelegate* delegate() const { return delegate_.get(); }
+    void setDelegate(DMServerManagerDelegate* delegate) { delegate_ = delegate; }
 
     // --- The document ---
     // nullopt when the manager holds none (then saves write nothing).
@@ -210,7 +203,6 @@ private:
     std::shared_ptr<CSServerTestManager> serverTestManager_;
     std::optional<QVariantMap> serverManagerDict_;
     bool isTesting_ = false;
-    DMServerManagerDelegate* delegate_ = nullptr;
-    std::weak_ptr<const char> delegateLifetime_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::WeakRef<DMServerManagerDelegate> delegate_;
+    platform::Lifetime alive_;
 };

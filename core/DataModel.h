@@ -114,7 +114,7 @@ protected:
     ObserverList takeObservers(const QString& handle);
     // Stays valid while the object lives: a fan-out stops when an observer
     // destroyed the request object.
-    std::weak_ptr<int> aliveToken() const { return alive_; }
+    std::weak_ptr<int> aliveToken() const { return lifetimeToken(); }
     void setNetwork(std::shared_ptr<CSNetwork> value, int32_t kind);
 
     QString id_DataModel;
@@ -132,5 +132,4 @@ private:
     mutable std::mutex observerLock_; // observerDict may be touched off the main thread
     std::map<QString, ObserverList> observerDict;
     int32_t serverKind_ = -1;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -338,11 +338,11 @@ void RunLoopTimer::onTimeout()
     // The callback runs from the run loop's queue in the timer's modes, never
     // inside Qt's timer event, so it may delete this timer.
     if (heldCall_ == 0) {
-        std::weak_ptr<int> alive = alive_;
+        const auto alive = alive_.watch();
         heldCall_ = runLoop_->perform(
             modes_,
             [this, alive] {
-                if (alive.expired())
+                if (!alive.survived())
                     return;
                 heldCall_ = 0;
                 runCallback();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Lifetime.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -194,7 +196,7 @@ private:
     bool scheduled_ = false;
     RunLoop::CallId heldCall_ = 0;
     Clock::time_point nextFire_ {};
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::Lifetime alive_;
 };
 
 // An event source for a socket-like object: events are delivered in order and
