@@ -1,6 +1,7 @@
 // The TC frame reader cutting 100,000 replies of 16 B to 8 KiB out of one
 // stream fed in 4 KiB pieces, as a socket delivers them, beside a plain memcpy
 // of the same bytes.
+#include "support/EchoContextDelegate.h"
 #include "comm/VEKTCConnectionContext.h"
 
 #include <benchmark/benchmark.h>
@@ -14,19 +15,7 @@ namespace {
 constexpr int kReplies = 100000;
 constexpr qsizetype kChunk = 4096;
 
-class Delegate : public VEKConnectionContextDelegate {
-public:
-    std::optional<QByteArray> contextBuildRequest(
-        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
-    {
-        return r;
-    }
-    std::optional<VEKResponse> contextParseRespone(
-        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
-    {
-        return VEKResponse(p, quint64(f.status), quint64(f.packetid));
-    }
-};
+using Delegate = testsupport::EchoContextDelegate;
 
 // Sizes spread evenly over the powers of two between 16 B and 8 KiB, so small
 // and large replies both count.

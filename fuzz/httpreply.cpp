@@ -1,5 +1,6 @@
 // The HTTP reply reader, the server's request reader and the form decoder,
 // fed the input in chunks whose size the first byte picks.
+#include "support/EchoContextDelegate.h"
 #include "comm/TCHttpForm.h"
 #include "comm/VEKHTTPConnectionContext.h"
 
@@ -9,19 +10,7 @@
 
 namespace {
 
-class Delegate : public VEKConnectionContextDelegate {
-public:
-    std::optional<QByteArray> contextBuildRequest(
-        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
-    {
-        return r;
-    }
-    std::optional<VEKResponse> contextParseRespone(
-        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
-    {
-        return VEKResponse(p, quint64(f.status), quint64(f.packetid));
-    }
-};
+using Delegate = testsupport::EchoContextDelegate;
 
 void check(bool condition)
 {

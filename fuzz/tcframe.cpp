@@ -1,5 +1,6 @@
 // The TC frame reader on both sides, fed the input in chunks whose size the
 // first byte picks, plus the header accessors on the raw bytes.
+#include "support/EchoContextDelegate.h"
 #include "comm/VEKTCConnectionContext.h"
 
 #include <cstdint>
@@ -7,19 +8,14 @@
 
 namespace {
 
-class Delegate : public VEKConnectionContextDelegate {
+class Delegate : public testsupport::EchoContextDelegate {
 public:
-    std::optional<QByteArray> contextBuildRequest(
-        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
-    {
-        return r;
-    }
     std::optional<VEKResponse> contextParseRespone(
-        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
+        VEKConnectionContext& c, const QByteArray& p, const VEKPacketFlag& f) override
     {
         if (p.size() % 7 == 3)
             return std::nullopt; // now and then a payload the request layer refuses
-        return VEKResponse(p, quint64(f.status), quint64(f.packetid));
+        return EchoContextDelegate::contextParseRespone(c, p, f);
     }
 };
 

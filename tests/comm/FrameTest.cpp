@@ -1,3 +1,4 @@
+#include "support/EchoContextDelegate.h"
 #include "comm/CSHex.h"
 #include "comm/VEKTCConnectionContext.h"
 
@@ -7,18 +8,13 @@
 namespace {
 
 // Hands every payload back as a response and builds nothing.
-class EchoDelegate : public VEKConnectionContextDelegate {
+class EchoDelegate : public testsupport::EchoContextDelegate {
 public:
-    std::optional<QByteArray> contextBuildRequest(
-        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
-    {
-        return r;
-    }
     std::optional<VEKResponse> contextParseRespone(
-        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
+        VEKConnectionContext& c, const QByteArray& p, const VEKPacketFlag& f) override
     {
         flags.push_back(f);
-        return VEKResponse(p, quint64(f.status), quint64(f.packetid));
+        return EchoContextDelegate::contextParseRespone(c, p, f);
     }
     std::vector<VEKPacketFlag> flags;
 };

@@ -1,3 +1,4 @@
+#include "support/EchoContextDelegate.h"
 #include "comm/TCHttpForm.h"
 #include "comm/VEKHTTPConnectionContext.h"
 
@@ -6,19 +7,7 @@
 
 namespace {
 
-class EchoDelegate : public VEKConnectionContextDelegate {
-public:
-    std::optional<QByteArray> contextBuildRequest(
-        VEKConnectionContext&, const QByteArray& r, const VEKPacketFlag&) override
-    {
-        return r;
-    }
-    std::optional<VEKResponse> contextParseRespone(
-        VEKConnectionContext&, const QByteArray& p, const VEKPacketFlag& f) override
-    {
-        return VEKResponse(p, quint64(f.status), quint64(f.packetid));
-    }
-};
+using EchoDelegate = testsupport::EchoContextDelegate;
 
 QByteArray reply(qint64 packetId, const QByteArray& body, qint64 status = 0)
 {
