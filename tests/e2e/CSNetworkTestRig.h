@@ -149,15 +149,7 @@ protected:
         return testsupport::spinUntil([&] { return net->isLoggedOn(); });
     }
 
-    QList<brokersim::Request> receivedOf(brokersim::Function function) const
-    {
-        QList<brokersim::Request> out;
-        for (const brokersim::Request& r : sim.received()) {
-            if (!r.logon && r.function == function)
-                out << r;
-        }
-        return out;
-    }
+    QList<brokersim::Request> receivedOf(brokersim::Function function) const { return sim.receivedOf(function); }
 
     brokersim::BrokerSimulator sim;
     Delegate delegate;

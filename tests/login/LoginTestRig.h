@@ -155,15 +155,7 @@ protected:
         HomeFixture::TearDown();
     }
 
-    QList<brokersim::Request> receivedOf(brokersim::Function function) const
-    {
-        QList<brokersim::Request> out;
-        for (const brokersim::Request& r : sim.received()) {
-            if (!r.logon && r.function == function)
-                out << r;
-        }
-        return out;
-    }
+    QList<brokersim::Request> receivedOf(brokersim::Function function) const { return sim.receivedOf(function); }
     QString lastBody(brokersim::Function function) const
     {
         const QList<brokersim::Request> all = receivedOf(function);

@@ -443,6 +443,17 @@ qsizetype BrokerSimulator::receivedCount(Function function) const
         received_.cbegin(), received_.cend(), [&](const Request& r) { return r.function == function; });
 }
 
+QList<Request> BrokerSimulator::receivedOf(Function function) const
+{
+    QMutexLocker lock(&mutex_);
+    QList<Request> out;
+    for (const Request& r : received_) {
+        if (!r.logon && r.function == function)
+            out << r;
+    }
+    return out;
+}
+
 void BrokerSimulator::clearReceived()
 {
     QMutexLocker lock(&mutex_);

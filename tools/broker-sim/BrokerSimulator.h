@@ -120,6 +120,8 @@ public:
     QList<Request> received() const;
     qsizetype receivedCount() const;
     qsizetype receivedCount(Function function) const;
+    // The requests of one function, in order; logons are left out.
+    QList<Request> receivedOf(Function function) const;
     void clearReceived();
 
     // A payload that no client reads as record sets.
