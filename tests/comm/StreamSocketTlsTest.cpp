@@ -94,7 +94,7 @@ TEST_F(StreamSocketTlsTest, UpgradesAtAPointOfTheStream)
     ASSERT_TRUE(spinUntil([&] { return rec.secured.has_value() || rec.willDisconnect; }));
     ASSERT_EQ(rec.secured, std::optional<bool>(true))
         << (rec.error ? rec.error->localizedDescription.toStdString() : "");
-    EXPECT_TRUE(server.isEncrypted());
+    EXPECT_TRUE(spinUntil([&] { return server.isEncrypted(); }));
     ASSERT_TRUE(server.waitForReceived(16));
     EXPECT_EQ(server.received(), "STARTTLS\r\nsecret");
     server.send("reply");

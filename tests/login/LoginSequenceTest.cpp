@@ -283,8 +283,12 @@ TEST_F(LoginSequenceTest, ApplicationLoginRetriesAfter90001)
 
 TEST_F(LoginSequenceTest, ATimeOutAfter90001IsNotRetried)
 {
+    // The connection is made and logged on first, so that the short time-out
+    // below measures the withheld reply and not a slow TLS handshake.
+    const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return trade->isLoggedOn(); }, 10s));
     auto manager = std::make_unique<LoginManager>();
-    manager->setRequestTimeout(1);
+    manager->setRequestTimeout(2);
     UserDefaultConfig::getInstance()->setUserUtid(QStringLiteral("STALE"));
     // The first application login answers 90001; the second is withheld.
     sim.answerErrorNext(kAppLoginFunction, 90001, QStringLiteral("终端标识无效"));
