@@ -428,34 +428,40 @@ bool VEKTCRS::calculateRecordSize(qint32 start)
     return true;
 }
 
+bool VEKTCRS::copyValueInto(qint32 record, const TCRSField& field, uint8_t* slot, VEKDataArray& data) const
+{
+    qint32 length = 0;
+    const char* value = valueIn(recordPtr(record), field, &length);
+    if (length <= 0)
+        return true;
+    if (!value) {
+        writeInt32(slot + 4, 0);
+        return true;
+    }
+    const char zero = 0;
+    const qint64 at = static_cast<qint64>(data.count());
+    if (!data.appendBytes(value, static_cast<quint64>(length)) || ((length & 1) && !data.appendData(&zero)))
+        return false;
+    writeInt32(slot, static_cast<qint32>(at));
+    return true;
+}
+
 bool VEKTCRS::shrinkData()
 {
     if (!isDirty_)
         return false;
     VEKDataArray records = recsBuff_;
     VEKDataArray data = VEKDataArray::initWithCount(dataBuff_.count(), 1);
-    const char zero = 0;
     for (qint32 i = 0; i < nAllFields_; ++i) {
         const TCRSField* f = fieldPtr(i);
         if (!isVariableType(f->type) || static_cast<qint64>(f->offset) + 8 > nRecordSize_)
             continue;
+        // Values shared by several records are copied once per record, so the
+        // compacted block can outgrow the old one: keep the old then.
         for (qint32 r = 0; r < nAllRecords_; ++r) {
-            qint32 length = 0;
-            const char* value = valueIn(recordPtr(r), *f, &length);
             uint8_t* slot = records.base() + static_cast<qint64>(r) * nRecordSize_ + f->offset;
-            if (length <= 0)
-                continue;
-            if (!value) {
-                writeInt32(slot + 4, 0);
-                continue;
-            }
-            const qint64 at = static_cast<qint64>(data.count());
-            // Values shared by several records are copied once per record, so
-            // the compacted block can outgrow the old one: keep the old then.
-            if (!data.appendBytes(value, static_cast<quint64>(length))
-                || ((length & 1) && !data.appendData(&zero)))
+            if (!copyValueInto(r, *f, slot, data))
                 return false;
-            writeInt32(slot, static_cast<qint32>(at));
         }
     }
     recsBuff_ = std::move(records);

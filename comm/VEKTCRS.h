@@ -197,6 +197,9 @@ private:
     const uint8_t* recordPtr(qint32 record) const;
     uint8_t* recordPtr(qint32 record);
     const char* valueIn(const uint8_t* record, const TCRSField& field, qint32* length) const;
+    // Appends record's value of a variable-length field to `data` (padded to an
+    // even length) and points `slot` at its new place; false when `data` is full.
+    bool copyValueInto(qint32 record, const TCRSField& field, uint8_t* slot, VEKDataArray& data) const;
     Cell cellAt(qint32 index) const;
     QString textOf(const char* bytes, qint32 length) const;
     QString cellText(const Cell& cell) const;

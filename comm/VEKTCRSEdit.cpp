@@ -522,7 +522,6 @@ bool VEKTCRS::mergeTCRS(const VEKTCRS* other, bool surface)
             return false;
     }
     VEKDataArray data = VEKDataArray::initWithCount(dataBuff_.count() + other->dataBuff_.count(), 1);
-    const char zero = 0;
     for (qint32 i = 0; i < nAllFields_; ++i) {
         const TCRSField* f = fieldPtr(i);
         if (!isVariableType(f->type) || f->length < 8)
@@ -530,20 +529,9 @@ bool VEKTCRS::mergeTCRS(const VEKTCRS* other, bool surface)
         qint64 base = 0;
         for (const VEKTCRS* group : { first, second }) {
             for (qint32 r = 0; r < group->nAllRecords_; ++r) {
-                qint32 length = 0;
-                const char* value = group->valueIn(group->recordPtr(r), *f, &length);
                 uint8_t* slot = records.base() + (base + r) * size + f->offset;
-                if (length <= 0)
-                    continue;
-                if (!value) {
-                    writeInt32(slot + 4, 0);
-                    continue;
-                }
-                const qint64 at = static_cast<qint64>(data.count());
-                if (!data.appendBytes(value, static_cast<quint64>(length))
-                    || ((length & 1) && !data.appendData(&zero)))
+                if (!group->copyValueInto(r, *f, slot, data))
                     return false;
-                writeInt32(slot, static_cast<qint32>(at));
             }
             base += group->nAllRecords_;
         }
