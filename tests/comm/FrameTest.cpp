@@ -24,27 +24,12 @@ QByteArray reply(qint64 packetId, const QByteArray& payload, qint64 status = 0)
     return *VEKTCConnectionContext::replyFrame({ status, packetId, false, false }, payload);
 }
 
-// Everything the context gives for the stream fed in chunks of `chunk` bytes.
 std::vector<VEKResponse> readAll(const QByteArray& stream, qsizetype chunk)
 {
-    EchoDelegate delegate;
-    VEKTCConnectionContext context(&delegate);
-    std::vector<VEKResponse> out;
-    for (qsizetype at = 0; at < stream.size(); at += chunk) {
-        context.receiveData(QByteArrayView(stream).sliced(at, std::min(chunk, stream.size() - at)));
-        while (auto r = context.readPacketAvailable())
-            out.push_back(*r);
-    }
-    return out;
+    return testsupport::readAllResponses<VEKTCConnectionContext>(stream, chunk);
 }
 
-std::vector<qint64> ids(const std::vector<VEKResponse>& responses)
-{
-    std::vector<qint64> out;
-    for (const auto& r : responses)
-        out.push_back(qint64(r.packetid()));
-    return out;
-}
+using testsupport::packetIds;
 
 QByteArray header(quint32 length, const char* magic = "VEK ", quint16 version = 0x0122)
 {
@@ -191,8 +176,8 @@ TEST(FrameReader, ReassemblesRepliesSplitAtEveryByte)
         EXPECT_EQ(context.bufferedLength(), 0);
     }
     // Byte by byte, and both frames in one read give both replies in one pass.
-    EXPECT_EQ(ids(readAll(stream, 1)), (std::vector<qint64> { 5, 6 }));
-    EXPECT_EQ(ids(readAll(stream, stream.size())), (std::vector<qint64> { 5, 6 }));
+    EXPECT_EQ(packetIds(readAll(stream, 1)), (std::vector<qint64> { 5, 6 }));
+    EXPECT_EQ(packetIds(readAll(stream, stream.size())), (std::vector<qint64> { 5, 6 }));
 
     // Flags come from the frame.
     EchoDelegate delegate;
@@ -247,7 +232,7 @@ TEST(FrameReader, SkipsGarbageAndBadFramesWithoutStalling)
             std::vector<qint64> want { 42, 42 };
             if (QByteArray(c.name) == "false start then frame")
                 want.insert(want.begin(), 41);
-            EXPECT_EQ(ids(got), want) << c.name << ", chunk " << chunk;
+            EXPECT_EQ(packetIds(got), want) << c.name << ", chunk " << chunk;
         }
     }
 

@@ -16,24 +16,10 @@ QByteArray reply(qint64 packetId, const QByteArray& body, qint64 status = 0)
 
 std::vector<VEKResponse> readAll(const QByteArray& stream, qsizetype chunk)
 {
-    EchoDelegate delegate;
-    VEKHTTPConnectionContext context(&delegate);
-    std::vector<VEKResponse> out;
-    for (qsizetype at = 0; at < stream.size(); at += chunk) {
-        context.receiveData(QByteArrayView(stream).sliced(at, std::min(chunk, stream.size() - at)));
-        while (auto r = context.readPacketAvailable())
-            out.push_back(*r);
-    }
-    return out;
+    return testsupport::readAllResponses<VEKHTTPConnectionContext>(stream, chunk);
 }
 
-std::vector<qint64> ids(const std::vector<VEKResponse>& responses)
-{
-    std::vector<qint64> out;
-    for (const auto& r : responses)
-        out.push_back(qint64(r.packetid()));
-    return out;
-}
+using testsupport::packetIds;
 
 TCHttpForm::Fields sessionRequest(qint64 packetId)
 {
@@ -198,8 +184,8 @@ TEST(HttpReader, ReassemblesRepliesAndSkipsBadOnesWithoutStalling)
         EXPECT_EQ(got[1].status(), 100u);
         EXPECT_EQ(context.bufferedLength(), 0);
     }
-    EXPECT_EQ(ids(readAll(stream, 1)), (std::vector<qint64> { 5, 6 }));
-    EXPECT_EQ(ids(readAll(stream, stream.size())), (std::vector<qint64> { 5, 6 }));
+    EXPECT_EQ(packetIds(readAll(stream, 1)), (std::vector<qint64> { 5, 6 }));
+    EXPECT_EQ(packetIds(readAll(stream, stream.size())), (std::vector<qint64> { 5, 6 }));
 
     const QByteArray good = reply(42, "ok");
     struct Case {
@@ -224,7 +210,7 @@ TEST(HttpReader, ReassemblesRepliesAndSkipsBadOnesWithoutStalling)
         for (qsizetype chunk : { qsizetype(1), qsizetype(4096), all.size() }) {
             if (chunk == 1 && all.size() > 10000)
                 chunk = 3;
-            EXPECT_EQ(ids(readAll(all, chunk)), c.want) << c.name << ", chunk " << chunk;
+            EXPECT_EQ(packetIds(readAll(all, chunk)), c.want) << c.name << ", chunk " << chunk;
         }
     }
 
