@@ -4,6 +4,9 @@
 #include "quotes/requests/ServerNumber.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -27,7 +30,12 @@ std::vector<RDOTimesharingInfo> minutesOf(VEKTCRS set)
 
 QString formatPrice(double value, qint32 precision)
 {
-    return QString::number(value, 'f', std::clamp(precision, 0, 10));
+    // Rounded as printf's "%.*f" rounds (the exact binary value, ties to
+    // even), but never with a locale's decimal comma.
+    char text[400];
+    const auto result = std::to_chars(std::begin(text), std::end(text), std::isfinite(value) ? value : 0.0,
+        std::chars_format::fixed, std::clamp(precision, 0, 10));
+    return QString::fromLatin1(text, result.ec == std::errc() ? result.ptr - text : 0);
 }
 
 RDOQuotesOf5Level::RDOQuotesOf5Level(const VEKTCRS* source)
