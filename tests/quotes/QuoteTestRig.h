@@ -22,31 +22,16 @@ public:
     bool connectToServerByType(int32_t, quint64) override { return false; }
 };
 
-class MarketFixture : public logintest::HomeFixture {
+class MarketFixture : public logintest::SimulatorFixture {
 protected:
     void SetUp() override
     {
-        HomeFixture::SetUp();
+        SimulatorFixture::SetUp();
         registerQuotesDataModels();
-        ASSERT_TRUE(sim.start()) << qPrintable(sim.errorString());
-        platform::TlsTrust::reset();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
-        CSSession::releaseAll();
-        servers.quote = NetworkFactory::makeServerInfo(
+        both.quote = NetworkFactory::makeServerInfo(
             NetworkFactory::kQuote, QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()), 10);
-        servers.trade = NetworkFactory::makeServerInfo(
-            NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()), 10);
-        NetworkFactory::getInstance()->setServerManager(&servers);
-        NetworkFactory::getInstance()->setRetryFlag(false);
-    }
-
-    void TearDown() override
-    {
-        resetAll();
-        sim.stop();
-        platform::TlsTrust::reset();
-        CSSession::releaseAll();
-        HomeFixture::TearDown();
+        both.trade = servers.trade;
+        NetworkFactory::getInstance()->setServerManager(&both);
     }
 
     // An active account whose prefix the simulator accepts (张三).
@@ -63,16 +48,9 @@ protected:
         return account;
     }
 
-    QString lastBody(brokersim::Function function) const
-    {
-        const QList<brokersim::Request> all = sim.receivedOf(function);
-        return all.isEmpty() ? QString() : QString::fromUtf8(all.back().rawBody);
-    }
-
     brokersim::Market& market() { return *brokersim::market(sim); }
 
-    brokersim::BrokerSimulator sim;
-    BothServers servers;
+    BothServers both;
 };
 
 // An observer that keeps what a request class hands it.
