@@ -167,6 +167,9 @@ QString StockManager::requestQueryWarrantInfo(
 
 QString StockManager::requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link)
 {
+    // A menu without a ticker node gives no link: nothing to ask for.
+    if (link.isEmpty())
+        return QStringLiteral("没有行情指数链接");
     return send<tagPMDIndexInfoParam>(DMQueryStockIndexInfo::info.identifier, observer, kQuoteTimeout,
         [&](tagPMDIndexInfoParam& p, QString* m) { return setParam(p, &tagPMDIndexInfoParam::link, link, m); });
 }
