@@ -52,7 +52,7 @@ QString shape(const RDOMenuManager& menu)
     return out.join(u' ');
 }
 
-class MenuModelTest : public HomeFixture { };
+class MenuModelTest : public ShellHomeFixture { };
 
 } // namespace
 

@@ -23,8 +23,8 @@ protected:
     }
 };
 
-using HomeFixture = WithShell<logintest::HomeFixture>;
-using SimulatorFixture = WithShell<logintest::SimulatorFixture>;
+using ShellHomeFixture = WithShell<logintest::HomeFixture>;
+using ShellSimulatorFixture = WithShell<logintest::SimulatorFixture>;
 
 // A menu node from plain fields.
 inline RDOMenuInfo::Ptr node(const char* id, const char* pid, const char* name, const char* link = "")
