@@ -30,12 +30,14 @@ QTimeZone chinaTime() { return QTimeZone(8 * 3600); }
 // An end date that does not parse counts as not expired.
 bool expired(const QVariantMap& entry, const QDateTime& now)
 {
-    const QDateTime end = QDateTime::fromString(entry.value(kEndDate).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    if (!end.isValid())
+    // Read as China time directly, so the machine's own zone (and its
+    // daylight-saving gaps) plays no part.
+    const QString text = entry.value(kEndDate).toString();
+    const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+    if (text.size() != 19 || text[10] != u' ' || !day.isValid() || !time.isValid())
         return false;
-    QDateTime inChina = end;
-    inChina.setTimeZone(chinaTime());
-    return inChina <= now;
+    return QDateTime(day, time, chinaTime()) <= now;
 }
 
 QVariantMap entryOf(const RDOMessageInfo& m)

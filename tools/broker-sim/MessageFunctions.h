@@ -37,8 +37,6 @@ public:
     // The built-in messages: notices with HTML bodies and links, one for a
     // single branch, one already expired.
     MessageBoard();
-    struct Empty { };
-    explicit MessageBoard(Empty) { }
 
     // Posts a message; answers its update key.
     QString post(BrokerMessage message);
