@@ -2,6 +2,7 @@
 // separated), the rest is a link. The pieces must put the link back together
 // and every value found must come from the link.
 #include "shell/menu/MenuLink.h"
+
 #include "shell/menu/RDOMenuInfo.h"
 
 #include <cstdint>

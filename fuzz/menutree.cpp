@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<RDOMenuInfo::Ptr> nodes;
         for (const QString& line : QString::fromUtf8(bytes, qsizetype(size - 1)).split(u'\n')) {
             const QStringList f = line.split(u'\t');
-            nodes.push_back(RDOMenuInfo::fromFields(
-                f.value(0), f.value(1), f.value(2), f.value(3).left(64), QString()));
+            nodes.push_back(
+                RDOMenuInfo::fromFields(f.value(0), f.value(1), f.value(2), f.value(3).left(64), QString()));
         }
         menu.emplace(std::move(nodes));
     }
@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& node : menu->allMenuItemsArray())
         items.append(node->toDict());
     const RDOMenuManager stored(QVariantMap { { QStringLiteral("menu_items"), items } });
-    if (stored.allMenuItemsArray().size() != menu->allMenuItemsArray().size() || placedNodes(stored) != placed)
+    if (stored.allMenuItemsArray().size() != menu->allMenuItemsArray().size()
+        || placedNodes(stored) != placed)
         std::abort();
     return 0;
 }

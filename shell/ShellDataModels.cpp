@@ -4,7 +4,10 @@
 
 void DMQueryMenuInfo::body(const tagQueryMenuInfoParam& p, RequestBody& b)
 {
-    b.add("utid", p.utid).add("hwid", p.hardwareInfo).add("cont_id", p.contId).add("soft_version", p.softVersion);
+    b.add("utid", p.utid)
+        .add("hwid", p.hardwareInfo)
+        .add("cont_id", p.contId)
+        .add("soft_version", p.softVersion);
 }
 
 DMQueryMenuInfo::Result DMQueryMenuInfo::reply(const std::vector<VEKTCRS>& sets)

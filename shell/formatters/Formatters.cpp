@@ -5,9 +5,15 @@
 
 namespace {
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
-bool isAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
 } // namespace
 
@@ -23,7 +29,10 @@ bool NumberCharFormatter::isPartialStringValid(const QString& text) const
     return text.isEmpty() || allKeysAdmitted(text);
 }
 
-bool NumberCharFormatter::keyForPartialString(QChar c) const { return isAsciiDigit(c) || isAsciiLetter(c); }
+bool NumberCharFormatter::keyForPartialString(QChar c) const
+{
+    return isAsciiDigit(c) || isAsciiLetter(c);
+}
 
 StockCodeFormatter::StockCodeFormatter(QObject* parent)
     : LimitedInputFormatter(kDefaultMaxLength, parent)
@@ -37,7 +46,10 @@ bool StockCodeFormatter::isPartialStringValid(const QString& text) const
     return !exceedsLimit(text) && allKeysAdmitted(text);
 }
 
-bool StockCodeFormatter::keyForPartialString(QChar c) const { return isAsciiDigit(c); }
+bool StockCodeFormatter::keyForPartialString(QChar c) const
+{
+    return isAsciiDigit(c);
+}
 
 NumberFormatter::NumberFormatter(QObject* parent)
     : LimitedInputFormatter(kDefaultMaxLength, parent)
@@ -56,7 +68,10 @@ bool NumberFormatter::isPartialStringValid(const QString& text) const
     return allKeysAdmitted(text);
 }
 
-bool NumberFormatter::keyForPartialString(QChar c) const { return isAsciiDigit(c); }
+bool NumberFormatter::keyForPartialString(QChar c) const
+{
+    return isAsciiDigit(c);
+}
 
 FloatNumberFormatter::FloatNumberFormatter(QObject* parent)
     : InputFormatter(parent)
@@ -70,4 +85,7 @@ bool FloatNumberFormatter::isPartialStringValid(const QString& text) const
     return allKeysAdmitted(text) && text.count(u'.') <= 1 && text.front() != u'.';
 }
 
-bool FloatNumberFormatter::keyForPartialString(QChar c) const { return isAsciiDigit(c) || c == u'.'; }
+bool FloatNumberFormatter::keyForPartialString(QChar c) const
+{
+    return isAsciiDigit(c) || c == u'.';
+}

@@ -14,7 +14,10 @@ std::optional<QString> InputFormatter::stringForObjectValue(const QVariant& valu
     return value.toString();
 }
 
-QVariant InputFormatter::getObjectValue(const QString& string) { return string; }
+QVariant InputFormatter::getObjectValue(const QString& string)
+{
+    return string;
+}
 
 QValidator::State InputFormatter::validate(QString& input, int&) const
 {

@@ -120,7 +120,8 @@ std::optional<QList<qsizetype>> BaseNode::indexPathInArray(const List& nodes) co
     const BaseNode* current = this;
     // Climb from the node to the top, one parent at a time.
     for (std::size_t guard = 0; guard <= 1'000'000; ++guard) {
-        const auto top = std::find_if(nodes.begin(), nodes.end(), [current](const Ptr& n) { return n.get() == current; });
+        const auto top = std::find_if(
+            nodes.begin(), nodes.end(), [current](const Ptr& n) { return n.get() == current; });
         if (top != nodes.end()) {
             path.prepend(top - nodes.begin());
             return path;
@@ -129,7 +130,8 @@ std::optional<QList<qsizetype>> BaseNode::indexPathInArray(const List& nodes) co
         if (!parent)
             return std::nullopt;
         const List siblings = parent->children();
-        const auto at = std::find_if(siblings.begin(), siblings.end(), [current](const Ptr& n) { return n.get() == current; });
+        const auto at = std::find_if(
+            siblings.begin(), siblings.end(), [current](const Ptr& n) { return n.get() == current; });
         path.prepend(at - siblings.begin());
         current = parent.get();
     }

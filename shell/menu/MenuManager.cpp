@@ -30,14 +30,18 @@ MenuManager* MenuManager::getInstance()
     return instance.get();
 }
 
-void MenuManager::resetInstance() { instance.reset(); }
+void MenuManager::resetInstance()
+{
+    instance.reset();
+}
 
 MenuManager::MenuManager(DataModelManager* dataModelManager, UserDefaultConfig* userDefaultConfig,
     SystemInfo* systemInfo, const QString& configFolder)
     : dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
     , userDefaultConfig(userDefaultConfig ? userDefaultConfig : UserDefaultConfig::getInstance())
     , systemInfo(systemInfo ? systemInfo : SystemInfo::getInstance())
-    , configFolder(configFolder.isEmpty() ? platform::UserFolder::path() + QStringLiteral("/Config") : configFolder)
+    , configFolder(
+          configFolder.isEmpty() ? platform::UserFolder::path() + QStringLiteral("/Config") : configFolder)
 {
     menuPath = this->configFolder + u'/' + QLatin1String(kMenuFileName);
     visiblePath = this->configFolder + u'/' + QLatin1String(kMenuVisibleFileName);
@@ -49,7 +53,8 @@ MenuManager::~MenuManager() = default;
 bool MenuManager::needRequestMenuInfo(const QString& serverMenuVersion)
 {
     const std::optional<QString> stored = userDefaultConfig->menuVersion();
-    if (stored && *stored == serverMenuVersion && QFileInfo::exists(menuPath) && getMenuInfoFromLocal(menuPath))
+    if (stored && *stored == serverMenuVersion && QFileInfo::exists(menuPath)
+        && getMenuInfoFromLocal(menuPath))
         return false;
     version = serverMenuVersion;
     return true;
@@ -58,7 +63,8 @@ bool MenuManager::needRequestMenuInfo(const QString& serverMenuVersion)
 QString MenuManager::requestMenuInfo(IQueryMenuInfoDelegate* observer)
 {
     if (!dmQueryMenuInfo)
-        dmQueryMenuInfo = dataModelManager->getDataModel(QString::fromLatin1(DMQueryMenuInfo::info.identifier));
+        dmQueryMenuInfo
+            = dataModelManager->getDataModel(QString::fromLatin1(DMQueryMenuInfo::info.identifier));
     if (!dmQueryMenuInfo)
         return QString();
     tagRequestParam param;
@@ -98,7 +104,8 @@ bool MenuManager::saveMenuInfoToLocal(const QString& path)
     }
     if (!makeConfigFolder())
         return false;
-    return platform::PropertyList::writeFileAtomic(path, QVariantMap { { QStringLiteral("menu_items"), items } });
+    return platform::PropertyList::writeFileAtomic(
+        path, QVariantMap { { QStringLiteral("menu_items"), items } });
 }
 
 bool MenuManager::getMenuInfoFromLocal(const QString& path)

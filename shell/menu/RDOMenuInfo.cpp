@@ -22,7 +22,8 @@ constexpr LinkRow kLinkIds[] = {
     { "kcbbuysale?MMLB=3n", 10008 },
     { "wtcd?tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|", 10002 },
     { "tradequery?tc_mfuncno=500&tc_sfuncno=2", 10003 },
-    { "tradequery?tc_mfuncno=500&tc_sfuncno=3&sign=proincome&position=poststr&unlist=|market|hq_market|", 10004 },
+    { "tradequery?tc_mfuncno=500&tc_sfuncno=3&sign=proincome&position=poststr&unlist=|market|hq_market|",
+        10004 },
     { "tradequery?tc_mfuncno=500&tc_sfuncno=8&sign=~bsflag&position=poststr&unlist=|market|", 10005 },
     { "tradequery?tc_mfuncno=500&tc_sfuncno=9&sign=~bsflag&position=poststr", 10006 },
     { "trademenu", 1 },
@@ -77,7 +78,10 @@ constexpr LinkRow kLinkIds[] = {
 };
 static_assert(std::size(kLinkIds) == 58);
 
-QString keyText() { return QString::fromLatin1(RDOMenuInfo::kMenuKey); }
+QString keyText()
+{
+    return QString::fromLatin1(RDOMenuInfo::kMenuKey);
+}
 
 } // namespace
 
@@ -118,7 +122,8 @@ void RDOMenuInfo::setPlainLink(const QString& link)
 {
     menuLinkId = getMenuLinkIdWithIdString(link);
     menuLinkType = getMenuLinkTypeWithLinkString(link);
-    menuLink = link.isEmpty() ? QString() : AesEncryption::encodeStringWithAES(link, keyText()).value_or(QString());
+    menuLink = link.isEmpty() ? QString()
+                              : AesEncryption::encodeStringWithAES(link, keyText()).value_or(QString());
 }
 
 QVariantMap RDOMenuInfo::toDict() const
@@ -139,7 +144,10 @@ QString RDOMenuInfo::plainLink() const
     return AesEncryption::decodeStringWithAES(menuLink, keyText()).value_or(QString());
 }
 
-bool RDOMenuInfo::isRoot() const { return parentId.toInt() == -1; }
+bool RDOMenuInfo::isRoot() const
+{
+    return parentId.toInt() == -1;
+}
 
 void RDOMenuInfo::deleteChild(const RDOMenuInfo* child)
 {

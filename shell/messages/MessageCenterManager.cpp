@@ -25,7 +25,10 @@ const QString kUpdateKeySuffix = QStringLiteral(" - updateKey");
 // nobody merges must not make the table grow for ever.
 constexpr qsizetype kMaxPendingHandles = 32;
 
-QTimeZone chinaTime() { return QTimeZone(8 * 3600); }
+QTimeZone chinaTime()
+{
+    return QTimeZone(8 * 3600);
+}
 
 // An end date that does not parse counts as not expired.
 bool expired(const QVariantMap& entry, const QDateTime& now)
@@ -93,14 +96,19 @@ MessageCenterManager* MessageCenterManager::getInstance()
     return instance.get();
 }
 
-void MessageCenterManager::resetInstance() { instance.reset(); }
+void MessageCenterManager::resetInstance()
+{
+    instance.reset();
+}
 
 MessageCenterManager::MessageCenterManager(
     DataModelManager* dataModelManager, AccountManager* accountManager, Clock clock, const QString& filePath)
     : dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
     , accountManager(accountManager ? accountManager : AccountManager::getInstance())
-    , clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc().toTimeZone(chinaTime()); }))
-    , path(filePath.isEmpty() ? platform::UserFolder::configFilePath(QString::fromLatin1(kFileName)) : filePath)
+    , clock(clock ? std::move(clock)
+                  : Clock([] { return QDateTime::currentDateTimeUtc().toTimeZone(chinaTime()); }))
+    , path(filePath.isEmpty() ? platform::UserFolder::configFilePath(QString::fromLatin1(kFileName))
+                              : filePath)
 {
     const std::optional<QVariant> stored = platform::PropertyList::readFile(path);
     if (stored && stored->typeId() == QMetaType::QVariantMap)
@@ -165,7 +173,8 @@ QString MessageCenterManager::lastMessageInfoUpdateKey()
 DataModel* MessageCenterManager::listDataModel()
 {
     if (!dmMessageInfoList)
-        dmMessageInfoList = dataModelManager->getDataModel(QString::fromLatin1(DMMessageCenterList::info.identifier));
+        dmMessageInfoList
+            = dataModelManager->getDataModel(QString::fromLatin1(DMMessageCenterList::info.identifier));
     return dmMessageInfoList.get();
 }
 
@@ -222,7 +231,8 @@ void MessageCenterManager::updateMessageCenterInfo(
     const std::optional<std::vector<RDOMessageInfo>>& messages, const QString& requestHandle)
 {
     QStringList customers;
-    if (const auto pending = pendingCustomers.constFind(requestHandle); pending != pendingCustomers.constEnd()) {
+    if (const auto pending = pendingCustomers.constFind(requestHandle);
+        pending != pendingCustomers.constEnd()) {
         customers = *pending;
         pendingCustomers.remove(requestHandle);
         pendingOrder.removeAll(requestHandle);
@@ -270,7 +280,10 @@ void MessageCenterManager::merge(const QString& listKey, const std::vector<RDOMe
     store.insert(listKey, list);
 }
 
-bool MessageCenterManager::save() const { return platform::PropertyList::writeFileAtomic(path, store); }
+bool MessageCenterManager::save() const
+{
+    return platform::PropertyList::writeFileAtomic(path, store);
+}
 
 void MessageCenterManager::updateReadFlagToRead(const QString& pd, const QString& pt)
 {

@@ -71,7 +71,8 @@ public:
     // filed under them even if the active account changes meanwhile. The
     // handle; "" when nothing was sent.
     QString requestMessageInfoList(IMessageCenterListDelegate* observer);
-    QString requestMessageInfoDetail(IMessageCenterDetailDelegate* observer, const QString& pd, const QString& pt);
+    QString requestMessageInfoDetail(
+        IMessageCenterDetailDelegate* observer, const QString& pd, const QString& pt);
 
     // getSecurityKey: the active customer's list key (the customer number
     // enciphered); none without an active account.

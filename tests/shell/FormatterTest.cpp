@@ -87,7 +87,8 @@ TEST(Formatters, AcceptOrRefuseWholeEdits)
             << int(c.kind) << " '" << c.text.toStdString() << "'";
         QString edited = c.text;
         int pos = int(edited.size());
-        EXPECT_EQ(formatter->validate(edited, pos), c.accepted ? QValidator::Acceptable : QValidator::Invalid);
+        EXPECT_EQ(
+            formatter->validate(edited, pos), c.accepted ? QValidator::Acceptable : QValidator::Invalid);
         EXPECT_EQ(edited, c.text);
     }
 }

@@ -1,4 +1,5 @@
 #include "shell/menu/MenuLink.h"
+
 #include "shell/menu/RDOMenuInfo.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,8 @@ TEST(MenuLink, AnalyzeUrlAndSymbolByKeys)
     const GrammarCase cases[] = {
         { "x=1&&y=2", { "x", "y" }, answer({ { "x", "1" }, { "y", "2" }, { "otherUrl", "" } }) },
         { "X = 1&z=3", { "x" }, answer({ { "x", " 1" }, { "otherUrl", "z=3" } }) },
-        { "\tTC_MFUNCNO\t=500&b=2", { "tc_mfuncno" }, answer({ { "tc_mfuncno", "500" }, { "otherUrl", "b=2" } }) },
+        { "\tTC_MFUNCNO\t=500&b=2", { "tc_mfuncno" },
+            answer({ { "tc_mfuncno", "500" }, { "otherUrl", "b=2" } }) },
         { "flag&k=v", { "flag" }, answer({ { "flag", "" }, { "otherUrl", "k=v" } }) },
         { "k=a=b&m=1", { "k", "m" }, answer({ { "m", "1" }, { "otherUrl", "" } }) },
         { "k=1&k=2", { "k" }, answer({ { "k", "2" }, { "otherUrl", "" } }) },
@@ -70,10 +72,11 @@ TEST(MenuLink, FunctionParamsTypeAndId)
         { "tradehisquery?a=1", "tradehisquery", "a=1", 2, 0 },
         { "zshqpmd?code=1", "zshqpmd", "code=1", 3, 0 },
         { "hgtjyqxsz?", "hgtjyqxsz", "", 4, 90009 },
-        { "wtcd?tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|", "wtcd",
-            "tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|", 4, 10002 },
-        { "https://www.lumora-broker.test/help?from=client", "https://www.lumora-broker.test/help", "from=client", 4,
-            0 },
+        { "wtcd?tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|",
+            "wtcd", "tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|",
+            4, 10002 },
+        { "https://www.lumora-broker.test/help?from=client", "https://www.lumora-broker.test/help",
+            "from=client", 4, 0 },
     };
     for (const Case& c : cases) {
         const QString link = QString::fromUtf8(c.link);

@@ -78,27 +78,33 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     };
     std::vector<Case> cases;
     // Two nodes that are each other's parent, and one that is its own.
-    cases.push_back({ "cycle", { node("r", "-1", "R"), node("a", "b", "A"), node("b", "a", "B"), node("s", "s", "S") }, "r" });
+    cases.push_back({ "cycle",
+        { node("r", "-1", "R"), node("a", "b", "A"), node("b", "a", "B"), node("s", "s", "S") }, "r" });
     // A child whose id is also its root's: it would bring the root's children back under itself.
-    cases.push_back({ "back to root", { node("r", "-1", "R"), node("c", "r", "C"), node("r", "c", "R2") }, "r(c(r))" });
+    cases.push_back(
+        { "back to root", { node("r", "-1", "R"), node("c", "r", "C"), node("r", "c", "R2") }, "r(c(r))" });
     // Two groups with one id: the child is placed once, under the first.
     cases.push_back({ "duplicate ids",
-        { node("r", "-1", "R"), node("g", "r", "G1"), node("g", "r", "G2"), node("x", "g", "X") }, "r(g(x),g)" });
+        { node("r", "-1", "R"), node("g", "r", "G1"), node("g", "r", "G2"), node("x", "g", "X") },
+        "r(g(x),g)" });
     // Two roots with one id share nothing twice either.
-    cases.push_back({ "duplicate roots", { node("r", "-1", "R"), node("r", "-1", "R"), node("x", "r", "X") }, "r(x) r" });
+    cases.push_back(
+        { "duplicate roots", { node("r", "-1", "R"), node("r", "-1", "R"), node("x", "r", "X") }, "r(x) r" });
     for (const Case& c : cases)
         EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
 
     // A chain far deeper than any call stack would take.
     std::vector<RDOMenuInfo::Ptr> chain { node("0", "-1", "root") };
     for (int i = 1; i < 50000; ++i)
-        chain.push_back(RDOMenuInfo::fromFields(QString::number(i), QString::number(i - 1), QString(), QString(), QString()));
+        chain.push_back(RDOMenuInfo::fromFields(
+            QString::number(i), QString::number(i - 1), QString(), QString(), QString()));
     chain.push_back(RDOMenuInfo::fromFields("x", "49999", QString(), "trademenu", QString()));
     MenuManager manager;
     manager.setMenuInfo(std::make_shared<RDOMenuManager>(chain));
     ASSERT_NE(manager.findMenuInfoWithLinkId(1), nullptr);
     EXPECT_EQ(manager.findMenuInfoWithLinkId(1)->menuId, QStringLiteral("x"));
-    EXPECT_EQ(buildMenuOutline(*manager.rdoMenuManager()->rootMenuItemArray().front(), true, manager).size(), 1u);
+    EXPECT_EQ(
+        buildMenuOutline(*manager.rdoMenuManager()->rootMenuItemArray().front(), true, manager).size(), 1u);
 
     // Fewer roots than the trading root's index: no trading root, nothing fails.
     manager.setMenuInfo(std::make_shared<RDOMenuManager>(
@@ -144,7 +150,8 @@ TEST_F(MenuModelTest, StoreVersionCheckAndTradingRoot)
     const auto roots = reloaded.getRootMenuArray();
     ASSERT_EQ(roots.size(), 1u);
     EXPECT_EQ(childIds(*roots.front()), QStringLiteral("51,52"));
-    EXPECT_EQ(reloaded.menuItemsArray(), (QStringList { QStringLiteral("网上交易"), QStringLiteral("我的交易") }));
+    EXPECT_EQ(
+        reloaded.menuItemsArray(), (QStringList { QStringLiteral("网上交易"), QStringLiteral("我的交易") }));
     EXPECT_EQ(reloaded.getTradeMenuInfo(QStringLiteral("我的交易")), roots.front());
     EXPECT_EQ(reloaded.getTradeMenuInfo(QStringLiteral("网上交易")), roots.front());
     EXPECT_EQ(reloaded.findMenuInfoWithLinkId(10001)->menuName, QStringLiteral("卖出"));

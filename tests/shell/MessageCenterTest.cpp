@@ -108,14 +108,15 @@ TEST_F(MessageCenterTest, ExpiryReadMarksAndUnreadCount)
     auto store = make();
     const QString nowText = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     // A new customer keeps only what has not expired (an unparseable end date has not).
-    store->updateMessageCenterInfo(std::vector<RDOMessageInfo> {
-        message(4, QStringLiteral("2024-06-10 12:00:01")), message(3, nowText),
-        message(2, QStringLiteral("bald")), message(1, QStringLiteral("2024-01-01 00:00:00")) });
+    store->updateMessageCenterInfo(
+        std::vector<RDOMessageInfo> { message(4, QStringLiteral("2024-06-10 12:00:01")), message(3, nowText),
+            message(2, QStringLiteral("bald")), message(1, QStringLiteral("2024-01-01 00:00:00")) });
     EXPECT_EQ(pts(*store), (QStringList { "4", "2" }));
 
     // A known customer stores new messages as they come, expired or not, and
     // drops expired ones at the next merge.
-    store->updateMessageCenterInfo(std::vector<RDOMessageInfo> { message(5, QStringLiteral("2024-06-10 11:00:00")) });
+    store->updateMessageCenterInfo(
+        std::vector<RDOMessageInfo> { message(5, QStringLiteral("2024-06-10 11:00:00")) });
     EXPECT_EQ(pts(*store), (QStringList { "5", "4", "2" }));
     now = now.addSecs(1);
     store->updateMessageCenterInfo(std::vector<RDOMessageInfo> { message(6), message(6) });

@@ -21,7 +21,10 @@ struct Listener : IQueryMenuInfoDelegate, IMessageCenterListDelegate, IMessageCe
     std::optional<CSError> error;
     MessageCenterManager* store = nullptr;
 
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
+    {
+        menu = m;
+    }
     bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override { return fail(e); }
     void messageCenterList(DataModel*, const QString& handle, const std::vector<RDOMessageInfo>& l) override
     {
@@ -84,8 +87,9 @@ TEST_F(ShellEndToEndTest, MenuFetchStoreAndReloadWithTheSameVersion)
         ASSERT_EQ(root.size(), 1u);
         EXPECT_EQ(root.front()->menuLinkId, 1);
         EXPECT_EQ(childIds(*root.front()), QStringLiteral("510,520,540,560,570,580"));
-        EXPECT_EQ(RDOMenuInfo::getMenuLinkTypeWithLinkString(
-                      AesEncryption::decodeStringWithAES(*manager.getPMDParam(), RDOMenuInfo::kMenuKey).value()),
+        EXPECT_EQ(
+            RDOMenuInfo::getMenuLinkTypeWithLinkString(
+                AesEncryption::decodeStringWithAES(*manager.getPMDParam(), RDOMenuInfo::kMenuKey).value()),
             RDOMenuInfo::kIndexTicker);
     }
     EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion(), version);
@@ -143,7 +147,8 @@ TEST_F(ShellEndToEndTest, MessageListFiledUnderTheAskingCustomerAndDetail)
 
     // Only what is newer comes next time.
     board->post({ QString(), QStringLiteral("新消息"), QStringLiteral("2024-06-06 09:00:00"),
-        QStringLiteral("2099-01-01 00:00:00"), QStringLiteral("20240606"), QStringLiteral("5"), QStringLiteral("<p>新</p>") });
+        QStringLiteral("2099-01-01 00:00:00"), QStringLiteral("20240606"), QStringLiteral("5"),
+        QStringLiteral("<p>新</p>") });
     listener.reset();
     store.requestMessageInfoList(&listener);
     ASSERT_TRUE(spinUntil([&] { return listener.done(); }));

@@ -15,7 +15,10 @@ template <class Class> struct Filled {
             param, [&](const char*, std::string& value, std::size_t, bool) { value = *it++; },
             [](const char*, auto&) {});
     }
-    QString body() const { return Class::makePacket(*param.template get<typename Class::ParamType>())->data(); }
+    QString body() const
+    {
+        return Class::makePacket(*param.template get<typename Class::ParamType>())->data();
+    }
     QString handle() const { return request.getRequestHandle(param); }
 };
 
@@ -39,8 +42,10 @@ TEST_F(ShellRequestTest, BodiesAndHandlesThatDoNotRunTogether)
     EXPECT_EQ((Filled<DMQueryMenuInfo>({ "UT", "C1", "SN:x|SV:y", "1.0" }).body()),
         QStringLiteral("utid=UT&hwid=SN:x|SV:y&cont_id=C1&soft_version=1.0"));
     // update key, then organisation code; pt, then pd.
-    EXPECT_EQ((Filled<DMMessageCenterList>({ "0|0", "0101" }).body()), QStringLiteral("updatekey=0|0&orgid=0101"));
-    EXPECT_EQ((Filled<DMMessageCenterDetail>({ "7", "20240601" }).body()), QStringLiteral("pd=20240601&pt=7"));
+    EXPECT_EQ(
+        (Filled<DMMessageCenterList>({ "0|0", "0101" }).body()), QStringLiteral("updatekey=0|0&orgid=0101"));
+    EXPECT_EQ(
+        (Filled<DMMessageCenterDetail>({ "7", "20240601" }).body()), QStringLiteral("pd=20240601&pt=7"));
 
     // Joined without a separator these pairs would be one handle each.
     EXPECT_NE((Filled<DMMessageCenterList>({ "1|0", "2" }).handle()),
@@ -52,9 +57,10 @@ TEST_F(ShellRequestTest, BodiesAndHandlesThatDoNotRunTogether)
     EXPECT_EQ((Filled<DMMessageCenterList>({ "1|0", "2" }).handle()),
         (Filled<DMMessageCenterList>({ "1|0", "2" }).handle()));
     // A field that would rewrite the body is refused.
-    EXPECT_FALSE((DMMessageCenterDetail::makePacket(*Filled<DMMessageCenterDetail>({ "1&pd=x", "a" })
-                      .param.get<tagMessageCenterDetailParam>()))
-                     .has_value());
+    EXPECT_FALSE(
+        (DMMessageCenterDetail::makePacket(
+             *Filled<DMMessageCenterDetail>({ "1&pd=x", "a" }).param.get<tagMessageCenterDetailParam>()))
+            .has_value());
 }
 
 TEST_F(ShellRequestTest, OverlongMenuFieldIsRefusedNotCut)

@@ -21,7 +21,8 @@ const MenuNode kBuiltInMenu[] = {
     { "516", "510", "新股申购", "xgsg?tc_mfuncno=500&tc_sfuncno=6", "" },
     { "517", "510", "权证行权", "qzxq?", "" },
     { "510", "500", "股票交易", "", "menu_stock.png" },
-    { "100", "-1", "指数行情", "zshqpmd?tc_mfuncno=1100&tc_sfuncno=20&code=|000001.2|399001.1|399006.1|", "" },
+    { "100", "-1", "指数行情", "zshqpmd?tc_mfuncno=1100&tc_sfuncno=20&code=|000001.2|399001.1|399006.1|",
+        "" },
     { "200", "-1", "资讯中心", "", "menu_news.png" },
     { "201", "200", "券商公告", "https://www.lumora-broker.test/notice", "" },
     { "202", "200", "帮助中心", "http://www.lumora-broker.test/help?from=client&topic=menu", "" },
@@ -33,7 +34,8 @@ const MenuNode kBuiltInMenu[] = {
     { "521", "520", "资金查询", "tradequery?tc_mfuncno=500&tc_sfuncno=2", "" },
     { "522", "520", "资产查询", "zccx?tc_mfuncno=500&tc_sfuncno=2", "" },
     { "523", "520", "持仓查询",
-        "tradequery?tc_mfuncno=500&tc_sfuncno=3&sign=proincome&position=poststr&unlist=|market|hq_market|", "" },
+        "tradequery?tc_mfuncno=500&tc_sfuncno=3&sign=proincome&position=poststr&unlist=|market|hq_market|",
+        "" },
     { "524", "520", "当日委托",
         "tradequery?tc_mfuncno=500&tc_sfuncno=8&sign=~bsflag&position=poststr&unlist=|market|", "" },
     { "525", "520", "当日成交", "tradequery?tc_mfuncno=500&tc_sfuncno=9&sign=~bsflag&position=poststr", "" },
@@ -54,8 +56,8 @@ const MenuNode kBuiltInMenu[] = {
     { "545", "540", "基金转换", "of_jjzh?tc_mfuncno=500&tc_sfuncno=38", "" },
     { "546", "540", "分红设置", "of_fhsz?tc_mfuncno=500&tc_sfuncno=39", "" },
     { "547", "540", "基金定投", "jjdt?", "" },
-    { "548", "540", "定投撤单",
-        "jjdtcd?tc_mfuncno=500&tc_sfuncno=60&unlist=|~overkind|overkind|actionmode|", "" },
+    { "548", "540", "定投撤单", "jjdtcd?tc_mfuncno=500&tc_sfuncno=60&unlist=|~overkind|overkind|actionmode|",
+        "" },
     { "549", "540", "基金份额", "of_fecx?tc_mfuncno=500&tc_sfuncno=41", "" },
     { "550", "540", "基金交易查询", "of_jycx?tc_mfuncno=500&tc_sfuncno=45", "" },
     { "551", "540", "历史基金委托", "hisquery?tc_mfuncno=500&tc_sfuncno=40", "" },
@@ -103,22 +105,24 @@ void registerMenuFunctions(BrokerSimulator& simulator, std::shared_ptr<MenuBoard
 {
     if (!board)
         board = std::make_shared<MenuBoard>();
-    simulator.registerFunction(kMenuFunction.main, kMenuFunction.sub, [board](const Request& request, BrokerState& state) {
-        const QString utid = request.valueOr(QStringLiteral("utid"));
-        if (utid.isEmpty() || !state.knowsTerminalId(utid))
-            return Reply::error(errors::kTerminalIdUnknown, brokerError(errors::kTerminalIdUnknown).message);
-        if (request.valueOr(QStringLiteral("cont_id")) != state.broker().data().contId)
-            return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：cont_id"));
-        Table menu;
-        menu.column(QStringLiteral("cm_menu_id"))
-            .column(QStringLiteral("cm_menu_pid"))
-            .column(QStringLiteral("cm_menu_name"))
-            .column(QStringLiteral("cm_menu_link"))
-            .column(QStringLiteral("cm_menu_image"));
-        for (const MenuNode& node : board->nodes())
-            menu.row({ node.id, node.parentId, node.name, node.link, node.image });
-        return Reply::withTable(menu);
-    });
+    simulator.registerFunction(
+        kMenuFunction.main, kMenuFunction.sub, [board](const Request& request, BrokerState& state) {
+            const QString utid = request.valueOr(QStringLiteral("utid"));
+            if (utid.isEmpty() || !state.knowsTerminalId(utid))
+                return Reply::error(
+                    errors::kTerminalIdUnknown, brokerError(errors::kTerminalIdUnknown).message);
+            if (request.valueOr(QStringLiteral("cont_id")) != state.broker().data().contId)
+                return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：cont_id"));
+            Table menu;
+            menu.column(QStringLiteral("cm_menu_id"))
+                .column(QStringLiteral("cm_menu_pid"))
+                .column(QStringLiteral("cm_menu_name"))
+                .column(QStringLiteral("cm_menu_link"))
+                .column(QStringLiteral("cm_menu_image"));
+            for (const MenuNode& node : board->nodes())
+                menu.row({ node.id, node.parentId, node.name, node.link, node.image });
+            return Reply::withTable(menu);
+        });
 }
 
 void registerShellFunctions(BrokerSimulator& simulator)
