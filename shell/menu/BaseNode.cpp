@@ -45,8 +45,11 @@ void BaseNode::setLeaf(bool leaf)
 
 BaseNode::List BaseNode::children() const
 {
-    if (isLeaf_)
-        return { std::const_pointer_cast<BaseNode>(shared_from_this()) };
+    if (isLeaf_) {
+        // A node not owned by a shared pointer has nothing to hand out.
+        const Ptr self = std::const_pointer_cast<BaseNode>(weak_from_this().lock());
+        return self ? List { self } : List {};
+    }
     return children_;
 }
 
