@@ -77,9 +77,7 @@ TEST(BrokerData, BuiltInDataAndPasswords)
     EXPECT_FALSE(PasswordHash::make(QStringLiteral("a"), QStringLiteral("bc")).matches(QStringLiteral("ab")));
 
     // The built-in data is the sample file shipped beside the simulator.
-    QFile sample(QFileInfo(QStringLiteral(__FILE__))
-                     .dir()
-                     .filePath(QStringLiteral("../../tools/broker-sim/data/broker.json")));
+    QFile sample(QStringLiteral(LUMORA_SOURCE_DIR "/tools/broker-sim/data/broker.json"));
     ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
     EXPECT_EQ(sample.readAll(), defaultBrokerDataJson());
 
