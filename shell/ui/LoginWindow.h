@@ -2,13 +2,13 @@
 
 #include "core/ui/SiteWindowController.h"
 #include "shell/ui/AccountWindow.h"
+#include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/SystemMessageWindow.h"
 #include "shell/ui/Window.h"
 #include "shell/windows/LoginWindowController.h"
 
 class CursorButton;
-class LockScreenWindow;
 class LoginView;
 class QProgressBar;
 class QPushButton;
