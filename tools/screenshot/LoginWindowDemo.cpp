@@ -2,34 +2,44 @@
 // start-up requests, and prints "ready x y width height" once the form is
 // usable and the captcha is shown. The screenshot script photographs it.
 //
-//   login-window-demo --port TC_PORT --ca CA_FILE
-#include "core/NetworkFactory.h"
+//   login-window-demo --port TC_PORT --http-port HTTP_PORT --ca CA_FILE
+#include "comm/AesEncryption.h"
+#include "core/DMServerManager.h"
 #include "core/SystemInfo.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
+#include "platform/PropertyList.h"
 #include "platform/TlsTrust.h"
+#include "platform/UserFolder.h"
 #include "shell/ui/LoginView.h"
 #include "shell/ui/LoginWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 
-// The simulator is the only trade server.
-class OneServer final : public INetworkServerManager {
-public:
-    std::optional<CSServerInfo> trade;
-    quint64 numberOfServerInfosByType(int32_t type) override { return type == 1 && trade ? 1 : 0; }
-    qint64 indexOfSelectedByType(int32_t type) override { return type == 1 && trade ? 0 : -1; }
-    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
-    {
-        return type == 1 ? trade : std::nullopt;
-    }
-    bool connectToServerByType(int32_t, quint64) override { return false; }
-};
+// The simulator as the only quote and trade server, stored as the user's
+// server list the way the client keeps it (addresses enciphered).
+bool writeServerList(const QString& tcPort, const QString& httpPort)
+{
+    const QString key = QString::fromLatin1(DMServerManager::kStoredDataKey);
+    const auto enc = [&](const QString& text) { return AesEncryption::encodeStringWithAES(text, key).value_or(QString()); };
+    const auto list = [&](const QString& name, const QString& port) {
+        const QVariantMap server { { "name", name }, { "ip_address", enc("127.0.0.1") }, { "port", enc(port) } };
+        return QVariantMap { { "info_list", QVariantList { server } }, { "selected_ip", enc("127.0.0.1") },
+            { "selected_port", enc(port) } };
+    };
+    const QVariantMap document { { "hq_servlist", list(QStringLiteral("本地行情"), httpPort) },
+        { "jy_servlist", list(QStringLiteral("本地交易"), tcPort) } };
+    const QString path = platform::UserFolder::configFilePath(QString::fromLatin1(DMServerManager::kFileName));
+    QDir().mkpath(QFileInfo(path).path());
+    return platform::PropertyList::writeFileAtomic(path, document);
+}
 
 // Terminal id, application login and branch list, then the form opens.
 class StartUp final : public IUtidDelegate, public IAppLoginDelegate, public IOrganizationInfoDelegate {
@@ -76,19 +86,22 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOption({ "port", "The simulator's TC port.", "port" });
+    parser.addOption({ "http-port", "The simulator's HTTP port.", "port" });
     parser.addOption({ "ca", "The simulator's CA certificate.", "file" });
     parser.process(app);
-    if (!parser.isSet("port") || !parser.isSet("ca")) {
-        std::fprintf(stderr, "usage: login-window-demo --port TC_PORT --ca CA_FILE\n");
+    if (!parser.isSet("port") || !parser.isSet("http-port") || !parser.isSet("ca")) {
+        std::fprintf(stderr, "usage: login-window-demo --port TC_PORT --http-port HTTP_PORT --ca CA_FILE\n");
         return 2;
     }
     SystemInfo::setInfoDictionary({ { QStringLiteral("CFBundleVersion"), QStringLiteral("1.0") },
         { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
     registerLoginDataModels();
     platform::TlsTrust::addCaCertificatesFromFile(parser.value("ca"));
-    OneServer servers;
-    servers.trade = NetworkFactory::makeServerInfo(NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), parser.value("port"), 10);
-    NetworkFactory::getInstance()->setServerManager(&servers);
+    if (!writeServerList(parser.value("port"), parser.value("http-port"))) {
+        std::fprintf(stderr, "cannot write the server list (is LUMORA_HOME set?)\n");
+        return 1;
+    }
+    DMServerManager::getInstance();
 
     auto* window = new LoginWindow();
     window->showOver();
