@@ -49,27 +49,33 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !none.shown.empty(); }, 10s));
         ASSERT_TRUE(form.loginSucceeded()) << qPrintable(none.texts().join(" "));
     }
+    // A wrong password: the server's message in an error box.
+    void wrongTry(UnlockScreenWindowController& unlock)
+    {
+        unlock.setAlertPresenter(&alerts);
+        const std::size_t before = alerts.shown.size();
+        unlock.setPassword(QStringLiteral("000000"));
+        unlock.unlockButtonClicked(true);
+        EXPECT_TRUE(unlock.isChecking());
+        ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() > before; }, 10s));
+        EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
+        EXPECT_FALSE(unlock.isChecking());
+    }
+    RecordingAlerts alerts;
 };
 
 TEST_F(ScreenLockTest, UnlockChecksThePasswordOnTheServer)
 {
     logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
     Posts posts { sessionnotify::kUnlockResult };
-    RecordingAlerts alerts;
     UnlockScreenWindowController unlock;
-    unlock.setAlertPresenter(&alerts);
     int closeRequests = 0;
     QObject::connect(&unlock, &UnlockScreenWindowController::closeRequested, [&] { ++closeRequests; });
     EXPECT_EQ(unlock.customerNumberText(), QStringLiteral("010******001"));
     EXPECT_EQ(unlock.configFlag(), 0u);
 
-    // A wrong password: the server's message, the window stays for another try.
-    unlock.setPassword(QStringLiteral("000000"));
-    unlock.unlockButtonClicked(true);
-    EXPECT_TRUE(unlock.isChecking());
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }, 10s));
-    EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
-    EXPECT_FALSE(unlock.isChecking());
+    // After a wrong password the window stays for another try.
+    wrongTry(unlock);
     EXPECT_EQ(closeRequests, 0);
 
     // Pressing again while a check runs cancels it; its answer reaches nobody.
@@ -94,12 +100,8 @@ TEST_F(ScreenLockTest, ExitAfterAFailedTryGivesZero)
 {
     logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
     Posts posts { sessionnotify::kUnlockResult };
-    RecordingAlerts alerts;
     UnlockScreenWindowController unlock;
-    unlock.setAlertPresenter(&alerts);
-    unlock.setPassword(QStringLiteral("000000"));
-    unlock.unlockButtonClicked(true);
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }, 10s));
+    wrongTry(unlock);
     unlock.exitButtonClicked();
     EXPECT_EQ(unlock.windowWillClose(), 0u);
     ASSERT_EQ(posts.count(sessionnotify::kUnlockResult), 1u);
