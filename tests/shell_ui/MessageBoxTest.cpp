@@ -1,5 +1,6 @@
 // Message boxes and the window pattern under the offscreen platform.
 #include "core/NotificationCenter.h"
+#include "shell/ui/AlertWindow.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/TextGeometry.h"
@@ -123,6 +124,22 @@ TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
     EXPECT_EQ(window->runModal(), 1);
     QTimer::singleShot(0, [window] { window->close(); });
     EXPECT_EQ(window->runModal(), 0);
+}
+
+TEST_F(MessageBoxTest, AlertWindowAnswersAndClosesAtALock)
+{
+    const auto run = [&](std::function<void(QWidget*)> act) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "alertWindow" && w->isVisible())
+                    act(w);
+        });
+        return AlertWindow::runModalForParentWindow(&parent, QStringLiteral("提示"), QStringLiteral("确定退出？"));
+    };
+    EXPECT_EQ(run([](QWidget* w) { w->findChild<QPushButton*>("confirmButton")->click(); }), 1);
+    EXPECT_EQ(run([](QWidget* w) { w->findChild<QPushButton*>("cancelButton")->click(); }), 0);
+    EXPECT_EQ(run([](QWidget*) { NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen); }), 0);
+    EXPECT_EQ(ui::modalDepth(), 0);
 }
 
 TEST_F(MessageBoxTest, HoverFrameAndTextMeasures)

@@ -71,7 +71,6 @@ TEST_F(WindowSmokeTest, LoginWindowShowsTheFormAndForwardsIt)
     StartUp().run();
     auto* window = new LoginWindow();
     window->showOver();
-    window->windowDidLoad();
     EXPECT_TRUE(window->coverWindow());
     EXPECT_TRUE(child<QProgressBar>(window, "launchProgress")->isVisible());
     EXPECT_FALSE(child<QPushButton>(window, "loginButton")->isEnabled());

@@ -105,7 +105,6 @@ int main(int argc, char** argv)
 
     auto* window = new LoginWindow();
     window->showOver();
-    window->windowDidLoad();
     StartUp startUp(window);
     startUp.run();
 
