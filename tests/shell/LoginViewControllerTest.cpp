@@ -291,7 +291,7 @@ TEST_F(LoginViewControllerTest, WrongPasswordShowsTheServersMessageAndRenewsTheC
     login();
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
-    EXPECT_FALSE(alerts.shown[0].text.isEmpty());
+    EXPECT_EQ(alerts.shown[0].text, QStringLiteral("交易密码错误"));
     EXPECT_FALSE(alerts.shown[0].closesOnLock);
     EXPECT_TRUE(logins.empty());
     EXPECT_FALSE(form->isBusy());

@@ -164,6 +164,8 @@ TEST_F(WindowSmokeTest, UnlockWindowRunsModallyAndTheLockHidesTheSession)
     session->show();
     NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
     EXPECT_FALSE(session->isVisible());
+    // A new unlock window: the earlier result does not carry over.
+    EXPECT_EQ(locker.unlockWindow()->controller().configFlag(), 0u);
     NotificationCenter::getInstance()->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
     EXPECT_TRUE(session->isVisible());
 
