@@ -1,0 +1,55 @@
+#include "compliance/ui/NoticeTextBrowser.h"
+
+#include "platform/WebView.h"
+
+#include <QDesktopServices>
+
+NoticeTextBrowser::NoticeTextBrowser(QWidget* parent)
+    : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("textView"));
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    setReadOnly(true);
+    QFont big = font();
+    big.setPointSize(18);
+    setFont(big);
+    setViewportMargins(10, 20, 10, 20);
+    connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
+        if (opensLink(url))
+            QDesktopServices::openUrl(url);
+    });
+}
+
+NoticeTextBrowser::~NoticeTextBrowser() = default;
+
+bool NoticeTextBrowser::opensLink(const QUrl& url)
+{
+    return platform::WebPageLoader::isWebUrl(url);
+}
+
+QVariant NoticeTextBrowser::loadResource(int, const QUrl&)
+{
+    return QVariant();
+}
+
+void NoticeTextBrowser::showText(const QString& text)
+{
+    pending_.reset();
+    setPlainText(text);
+}
+
+void NoticeTextBrowser::showWebPage(const QUrl& url)
+{
+    setPlainText(QStringLiteral("正在加载……"));
+    pending_ = platform::WebPageLoader::shared()->load(url, [this, url](const platform::WebPage& page) {
+        pending_.reset();
+        if (page.error) {
+            setPlainText(QStringLiteral("页面无法显示：%1\n%2").arg(*page.error, url.toDisplayString()));
+            return;
+        }
+        // Rich text here is Qt's own subset: scripts are not run, and
+        // loadResource() refuses every picture and style sheet.
+        setHtml(page.html);
+    });
+}

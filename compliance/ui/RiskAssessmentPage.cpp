@@ -1,0 +1,151 @@
+#include "compliance/ui/RiskAssessmentPage.h"
+
+#include "shell/ui/RunAlert.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+RiskAssessmentTableViewCell::RiskAssessmentTableViewCell(qint64 tag, const RDOSurveyCol& question, QWidget* parent)
+    : QWidget(parent)
+    , tag_(tag)
+    , group_(new QButtonGroup(this))
+{
+    setObjectName(QStringLiteral("question%1").arg(tag));
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(question.text, this);
+    title->setObjectName(QStringLiteral("titleField"));
+    title->setTextFormat(Qt::PlainText);
+    title->setWordWrap(true);
+    QFont big = title->font();
+    big.setPointSize(18);
+    title->setFont(big);
+    layout->addWidget(title);
+    group_->setExclusive(false); // the marks always follow the stored choice
+    for (size_t row = 0; row < question.surveyCellArray.size(); ++row) {
+        const QString text = question.surveyCellArray[row].text();
+        QAbstractButton* button = question.isMutiSelected ? static_cast<QAbstractButton*>(new QCheckBox(text, this))
+                                                           : new QRadioButton(text, this);
+        button->setObjectName(QStringLiteral("answer%1").arg(row));
+        button->setAutoExclusive(false);
+        group_->addButton(button, int(row));
+        layout->addWidget(button);
+        layout->setAlignment(button, Qt::AlignLeft);
+        button->setContentsMargins(30, 0, 0, 0);
+    }
+    connect(group_, &QButtonGroup::idClicked, this, [this](int row) { emit selectedRow(tag_, row); });
+}
+
+void RiskAssessmentTableViewCell::showSelection(const std::vector<qint64>& rows)
+{
+    for (QAbstractButton* button : group_->buttons())
+        button->setChecked(std::find(rows.begin(), rows.end(), qint64(group_->id(button))) != rows.end());
+}
+
+QAbstractButton* RiskAssessmentTableViewCell::answerButton(qint64 row) const
+{
+    return group_->button(int(row));
+}
+
+RiskAssessmentTableView::RiskAssessmentTableView(QWidget* parent)
+    : QScrollArea(parent)
+{
+    setObjectName(QStringLiteral("riskAssessmentTableView"));
+    setWidgetResizable(true);
+}
+
+void RiskAssessmentTableView::setRiskAssessment(const RDORiskAssessment& riskAssessment)
+{
+    auto* list = new QWidget;
+    auto* layout = new QVBoxLayout(list);
+    cells_.clear();
+    if (riskAssessment.surveyColArray) {
+        for (size_t i = 0; i < riskAssessment.surveyColArray->size(); ++i) {
+            auto* cell = new RiskAssessmentTableViewCell(qint64(i), (*riskAssessment.surveyColArray)[i], list);
+            connect(cell, &RiskAssessmentTableViewCell::selectedRow, this, &RiskAssessmentTableView::selectedRow);
+            layout->addWidget(cell);
+            cells_.push_back(cell);
+        }
+    }
+    layout->addStretch();
+    setWidget(list); // the old list goes
+}
+
+RiskAssessmentTableViewCell* RiskAssessmentTableView::cell(qint64 row) const
+{
+    return row >= 0 && quint64(row) < cells_.size() ? cells_[size_t(row)] : nullptr;
+}
+
+RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController::Services services, QWidget* parent)
+    : QWidget(parent)
+    , owned_(std::make_unique<RiskAssessmentViewController>(services))
+    , controller_(owned_.get())
+{
+    build();
+}
+
+RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController* controller, QWidget* parent)
+    : QWidget(parent)
+    , controller_(controller)
+{
+    build();
+}
+
+void RiskAssessmentPage::build()
+{
+    setObjectName(QStringLiteral("riskAssessmentPage"));
+    warningText_ = new QLabel(RiskAssessmentViewController::introductionText(), this);
+    warningText_->setObjectName(QStringLiteral("warningText"));
+    warningText_->setTextFormat(Qt::PlainText);
+    warningText_->setWordWrap(true);
+    table_ = new RiskAssessmentTableView(this);
+    submitButton_ = new QPushButton(QStringLiteral("提交"), this);
+    submitButton_->setObjectName(QStringLiteral("submitButton"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(warningText_);
+    layout->addWidget(table_, 1);
+    layout->addWidget(submitButton_, 0, Qt::AlignHCenter);
+
+    controller_->setView(this);
+    connect(table_, &RiskAssessmentTableView::selectedRow, this, [this](qint64 tag, qint64 row) {
+        controller_->riskAssessmentTableViewCell(tag, row);
+        if (RiskAssessmentTableViewCell* cell = table_->cell(tag))
+            cell->showSelection(controller_->table().selectedRowItems(tag).value_or(std::vector<qint64>()));
+    });
+    connect(submitButton_, &QPushButton::clicked, this, [this] { controller_->submitAnswerButtonSelected(); });
+    controller_->awakeFromNib();
+}
+
+RiskAssessmentPage::~RiskAssessmentPage()
+{
+    controller_->setView(nullptr);
+}
+
+void RiskAssessmentPage::showQuestionnaire(const RDORiskAssessment& riskAssessment)
+{
+    table_->setRiskAssessment(riskAssessment);
+}
+
+void RiskAssessmentPage::setSubmitEnabled(bool enabled)
+{
+    submitButton_->setEnabled(enabled);
+}
+
+void RiskAssessmentPage::showError(const QString& text)
+{
+    RunAlert::runAlertWithErrorMessageText(text, this, nullptr);
+}
+
+void RiskAssessmentPage::showTip(const QString& text)
+{
+    RunAlert::runAlertWithTipMessageText(text, this, nullptr);
+}
+
+void RiskAssessmentPage::scrollToTop()
+{
+    table_->verticalScrollBar()->setValue(0);
+}
