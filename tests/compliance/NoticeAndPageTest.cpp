@@ -239,7 +239,18 @@ struct WindowOutcome : RiskEvaluationWindowControllerDeleagate {
     void riskEvaluationSucceed(bool passed, RiskEvaluationWindowController*) override { outcomes.push_back(passed); }
 };
 
-TEST(RiskEvaluationWindowTest, ClosingOrLockingIsAbandoning)
+class RiskEvaluationWindowTest : public logintest::HomeFixture {
+protected:
+    void TearDown() override
+    {
+        RiskAssessmentManager::resetInstance();
+        NotificationCenter::resetForTesting();
+        platform::RunLoop::main()->resetForTesting();
+        HomeFixture::TearDown();
+    }
+};
+
+TEST_F(RiskEvaluationWindowTest, ClosingOrLockingIsAbandoning)
 {
     NotificationCenter::resetForTesting();
     int boxesClosed = 0;
@@ -266,8 +277,6 @@ TEST(RiskEvaluationWindowTest, ClosingOrLockingIsAbandoning)
         ASSERT_TRUE(testsupport::spinUntil([&] { return stops == 1; }));
         window.windowWillClose();
     }
-    NotificationCenter::resetForTesting();
-    platform::RunLoop::main()->resetForTesting();
 }
 
 } // namespace
