@@ -9,22 +9,33 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <limits>
+
+namespace {
+constexpr int kTitleGap = 8;
+constexpr int kAnswerHeight = 30;
+constexpr int kAnswerIndent = 30;
+} // namespace
 
 RiskAssessmentTableViewCell::RiskAssessmentTableViewCell(qint64 tag, const RDOSurveyCol& question, QWidget* parent)
     : QWidget(parent)
     , tag_(tag)
+    , title_(new QLabel(question.text, this))
     , group_(new QButtonGroup(this))
 {
     setObjectName(QStringLiteral("question%1").arg(tag));
     auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(question.text, this);
-    title->setObjectName(QStringLiteral("titleField"));
-    title->setTextFormat(Qt::PlainText);
-    title->setWordWrap(true);
-    QFont big = title->font();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    title_->setObjectName(QStringLiteral("titleField"));
+    title_->setTextFormat(Qt::PlainText);
+    title_->setWordWrap(true);
+    title_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont big = title_->font();
     big.setPointSize(18);
-    title->setFont(big);
-    layout->addWidget(title);
+    title_->setFont(big);
+    layout->addWidget(title_, 1);
+    layout->addSpacing(kTitleGap);
     group_->setExclusive(false); // the marks always follow the stored choice
     for (size_t row = 0; row < question.surveyCellArray.size(); ++row) {
         const QString text = question.surveyCellArray[row].text();
@@ -32,12 +43,29 @@ RiskAssessmentTableViewCell::RiskAssessmentTableViewCell(qint64 tag, const RDOSu
                                                            : new QRadioButton(text, this);
         button->setObjectName(QStringLiteral("answer%1").arg(row));
         button->setAutoExclusive(false);
+        button->setFixedHeight(kAnswerHeight);
         group_->addButton(button, int(row));
-        layout->addWidget(button);
-        layout->setAlignment(button, Qt::AlignLeft);
-        button->setContentsMargins(30, 0, 0, 0);
+        auto* line = new QHBoxLayout;
+        line->addSpacing(kAnswerIndent);
+        line->addWidget(button, 1);
+        layout->addLayout(line);
     }
     connect(group_, &QButtonGroup::idClicked, this, [this](int row) { emit selectedRow(tag_, row); });
+}
+
+int RiskAssessmentTableViewCell::heightOfCellWidth(int width, const QString& title, qint64 options, const QFont& font)
+{
+    const QRect text = QFontMetrics(font).boundingRect(
+        QRect(0, 0, std::max(1, width), std::numeric_limits<int>::max() / 2), Qt::TextWordWrap, title);
+    return text.height() + kTitleGap + int(options) * kAnswerHeight;
+}
+
+void RiskAssessmentTableViewCell::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int height = heightOfCellWidth(width(), title_->text(), qint64(group_->buttons().size()), title_->font());
+    if (height != this->height())
+        setFixedHeight(height);
 }
 
 void RiskAssessmentTableViewCell::showSelection(const std::vector<qint64>& rows)

@@ -21,6 +21,9 @@ public:
     RiskAssessmentTableViewCell(qint64 tag, const RDOSurveyCol& question, QWidget* parent = nullptr);
 
     qint64 tag() const { return tag_; }
+    // heightOfCellWidth:title:options: the title wrapped at `width`, 8 points,
+    // then 30 a row per answer.
+    static int heightOfCellWidth(int width, const QString& title, qint64 options, const QFont& titleFont);
     // Marks exactly these answers.
     void showSelection(const std::vector<qint64>& rows);
     QAbstractButton* answerButton(qint64 row) const;
@@ -28,8 +31,12 @@ public:
 signals:
     void selectedRow(qint64 tag, qint64 row);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     qint64 tag_;
+    QLabel* title_;
     QButtonGroup* group_;
 };
 

@@ -161,6 +161,11 @@ struct FakePage : IRiskAssessmentPageView {
     void scrollToTop() override { ++scrolls; }
 };
 
+struct WindowOutcome : RiskEvaluationWindowControllerDeleagate {
+    std::vector<bool> outcomes;
+    void riskEvaluationSucceed(bool passed, RiskEvaluationWindowController*) override { outcomes.push_back(passed); }
+};
+
 class RiskPageTest : public compliancetest::RiskSimulatorFixture {
 protected:
     RiskAssessmentViewController::Services services() { return { nullptr, nullptr, &presenter, nullptr }; }
@@ -234,10 +239,33 @@ TEST_F(RiskPageTest, SubmitFailureEnablesSubmitAgainAndKeepsTheChoices)
     EXPECT_FALSE(page.table().isAllSelected());
 }
 
-struct WindowOutcome : RiskEvaluationWindowControllerDeleagate {
-    std::vector<bool> outcomes;
-    void riskEvaluationSucceed(bool passed, RiskEvaluationWindowController*) override { outcomes.push_back(passed); }
-};
+
+
+TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
+{
+    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    WindowOutcome windowOutcome;
+    int stops = 0;
+    RiskEvaluationWindowController window(services());
+    window.setDeleagate(&windowOutcome);
+    window.stopModal = [&] { ++stops; };
+    window.windowDidLoad();
+    RiskAssessmentViewController& page = *window.viewController();
+    page.setView(&view);
+    page.awakeFromNib();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
+    for (qint64 q = 0; q < 5; ++q)
+        page.riskAssessmentTableViewCell(q, 1);
+    page.submitAnswerButtonSelected();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return presenter.shown.size() == 1; }, 10s));
+
+    NotificationCenter::getInstance()->postNotification(3);
+    EXPECT_TRUE(presenter.shown[0]->state().closed);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !windowOutcome.outcomes.empty() && stops == 1; }));
+    EXPECT_EQ(windowOutcome.outcomes, std::vector<bool>({ false }));
+    EXPECT_EQ(presenter.shown.size(), 1u); // the second notice never shows
+    window.windowWillClose();
+}
 
 class RiskEvaluationWindowTest : public logintest::HomeFixture {
 protected:

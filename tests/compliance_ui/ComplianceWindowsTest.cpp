@@ -125,6 +125,21 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     EXPECT_TRUE(testsupport::spinUntil([&] { return dismissed; }));
 }
 
+TEST(RiskAssessmentCellTest, HeightIsTheTitlePlusEightPlusThirtyPerAnswer)
+{
+    RDOSurveyCol question(QStringLiteral("1"), QStringLiteral("您的年龄是？"));
+    for (const char* key : { "A", "B", "C", "D" })
+        question.addSurveyCell(RDOSurveyCell(QString::fromLatin1(key), QStringLiteral("答案")));
+    RiskAssessmentTableViewCell cell(0, question);
+    cell.resize(600, 10);
+    cell.show();
+    QFont font = cell.font();
+    font.setPointSize(18);
+    const int t = QFontMetrics(font).boundingRect(QRect(0, 0, 600, 10000), Qt::TextWordWrap, question.text).height();
+    EXPECT_EQ(RiskAssessmentTableViewCell::heightOfCellWidth(600, question.text, 4, font), t + 8 + 120);
+    EXPECT_TRUE(testsupport::spinUntil([&] { return cell.height() == t + 8 + 120; }));
+}
+
 struct Outcome : RiskEvaluationWindowControllerDeleagate {
     std::vector<bool> outcomes;
     void riskEvaluationSucceed(bool passed, RiskEvaluationWindowController*) override { outcomes.push_back(passed); }
