@@ -39,14 +39,16 @@ void setDefaultPermissionSigner(IPermissionSigner* signer)
 }
 
 BusinessContractWindow::BusinessContractWindow(RDOOpdAppropriateness appropriateness, IPermissionSigner* signer)
-    : appropriateness_(std::move(appropriateness))
+    : QObject()
+    , appropriateness_(std::move(appropriateness))
     , signer_(signer ? signer : defaultPermissionSigner())
 {
 }
 
 BusinessContractWindow::BusinessContractWindow(
     const QString& content, const QString& defaultButton, const QString& alterButton, IPermissionSigner* signer)
-    : canCancel(!alterButton.isEmpty())
+    : QObject()
+    , canCancel(!alterButton.isEmpty())
     , checkButtonHidden(true)
     , defaultButton(defaultButton)
     , alterButton(alterButton)
@@ -76,7 +78,7 @@ void BusinessContractWindow::windowDidLoad()
     state_.agreeEnabled = checkButtonHidden;
     state_.cancelVisible = canCancel;
     state_.agreeCentred = !canCancel;
-    notify();
+    emit changed();
 }
 
 void BusinessContractWindow::checkButtonClick(bool on)
@@ -85,7 +87,7 @@ void BusinessContractWindow::checkButtonClick(bool on)
         return;
     state_.checkOn = on;
     state_.agreeEnabled = on;
-    notify();
+    emit changed();
 }
 
 void BusinessContractWindow::cancelButtonClick()
@@ -107,8 +109,7 @@ void BusinessContractWindow::agreeButtonClick()
 void BusinessContractWindow::sign()
 {
     if (!signer_) {
-        if (alerts_)
-            alerts_->showError(QStringLiteral("此协议需要签署，当前无法签署，请稍后再试。"));
+        alerts_->runAlert(AlertRequest::error(QStringLiteral("此协议需要签署，当前无法签署，请稍后再试。")), nullptr);
         return;
     }
     showProgressIndicator();
@@ -118,8 +119,7 @@ void BusinessContractWindow::sign()
     // rather than left waiting.
     if (alive.survived() && handle.isEmpty() && state_.busy) {
         hideProgressIndicator();
-        if (alerts_)
-            alerts_->showError(QStringLiteral("协议签署请求无效"));
+        alerts_->runAlert(AlertRequest::error(QStringLiteral("协议签署请求无效")), nullptr);
     }
 }
 
@@ -129,7 +129,7 @@ void BusinessContractWindow::showProgressIndicator()
     state_.checkEnabled = false;
     state_.cancelEnabled = false;
     state_.agreeEnabled = false;
-    notify();
+    emit changed();
 }
 
 void BusinessContractWindow::hideProgressIndicator()
@@ -138,7 +138,7 @@ void BusinessContractWindow::hideProgressIndicator()
     state_.checkEnabled = true;
     state_.cancelEnabled = true;
     state_.agreeEnabled = !state_.checkVisible || state_.checkOn;
-    notify();
+    emit changed();
 }
 
 void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QString& message)
@@ -146,8 +146,8 @@ void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QS
     if (state_.closed)
         return;
     hideProgressIndicator();
-    if (!message.isEmpty() && alerts_)
-        alerts_->showTip(message);
+    if (!message.isEmpty())
+        alerts_->runAlert(AlertRequest::tip(message), nullptr);
     finish(kContractAgreed);
 }
 
@@ -155,8 +155,7 @@ bool BusinessContractWindow::permissionSign(DataModel*, const QString&, const CS
 {
     if (!state_.closed) {
         hideProgressIndicator();
-        if (alerts_)
-            alerts_->showError(error.domain);
+        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
     }
     return true;
 }
@@ -169,18 +168,9 @@ void BusinessContractWindow::finish(int result)
     state_.busy = false;
     state_.result = result;
     const platform::Lifetime::Watch alive = watch();
-    notify();
-    if (alive.survived() && finished) {
-        auto done = std::move(finished);
-        finished = nullptr;
-        done(result);
-    }
-}
-
-void BusinessContractWindow::notify()
-{
-    if (changed)
-        changed();
+    emit changed();
+    if (alive.survived())
+        emit finished(result);
 }
 
 // ---------------------------------------------------------------------------
@@ -196,8 +186,8 @@ BusinessContractManager::BusinessContractManager(
 BusinessContractManager::~BusinessContractManager()
 {
     platform::RunLoop::main()->cancelAll(this);
-    if (contractWindow_)
-        contractWindow_->finished = nullptr;
+    for (const auto& window : shown_)
+        QObject::disconnect(window.get(), nullptr, nullptr, nullptr);
 }
 
 void BusinessContractManager::showBusinessContracts()
@@ -217,15 +207,16 @@ void BusinessContractManager::showAt(size_t index)
     auto window = std::make_shared<BusinessContractWindow>(infomations_[index], signer_);
     window->canCancel = canCancel;
     contractWindow_ = window;
+    shown_.push_back(window);
     const std::weak_ptr<int> alive = alive_.lifetimeToken();
-    window->finished = [this, alive, index](int result) {
+    QObject::connect(window.get(), &BusinessContractWindow::finished, [this, alive, index](int result) {
         if (alive.expired())
             return;
         if (result != kContractAgreed)
             complete(false);
         else
             showAt(index + 1);
-    };
+    });
     window->windowDidLoad();
     if (presenter_)
         presenter_->present(window, parentWindow_.data());

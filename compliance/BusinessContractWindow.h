@@ -3,6 +3,7 @@
 #include "compliance/RDOOpdAppropriateness.h"
 #include "core/DataModelClass.h"
 #include "platform/Lifetime.h"
+#include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,19 +27,12 @@ public:
     virtual QString requestPermissionSign(IPermissionSign* observer, const QString& signLink) = 0;
 };
 
-// Message boxes over a window (the view answers them with RunAlert).
-class IContractAlerts {
-public:
-    virtual ~IContractAlerts() = default;
-    virtual void showError(const QString& text) = 0; // "错误"
-    virtual void showTip(const QString& text) = 0; // "温馨提示"
-};
-
 // One notice shown for the customer to accept: text or web page, an
 // optional "read it" check box, agree and cancel. Agreeing a notice with a
 // sign link signs it on the server first. The view shows the state, forwards
-// the clicks and closes when `finished` has been called.
-class BusinessContractWindow : public IPermissionSign {
+// the clicks and closes once the controller has finished.
+class BusinessContractWindow final : public QObject, public IPermissionSign {
+    Q_OBJECT
 public:
     // initWithAppropriateness: the check box must be ticked to agree.
     explicit BusinessContractWindow(RDOOpdAppropriateness appropriateness, IPermissionSigner* signer = nullptr);
@@ -84,26 +78,27 @@ public:
     void cancelButtonClick();
     void agreeButtonClick();
 
-    // runModal: `finished(result)` is called once, when the window closes;
-    // `changed` whenever the state changes (both may be empty).
-    std::function<void(int)> finished;
-    std::function<void()> changed;
-    void setAlerts(IContractAlerts* alerts) { alerts_ = alerts; }
+    // Message boxes over the window; the view gives its own.
+    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
 
     // IPermissionSign
     void permissionSign(DataModel* request, const QString& requestHandle, const QString& message) override;
     bool permissionSign(DataModel* request, const QString& requestHandle, const CSError& error) override;
+
+signals:
+    void changed();
+    // The end of runModal: sent once, as the window closes.
+    void finished(int result);
 
 private:
     void sign();
     void showProgressIndicator();
     void hideProgressIndicator();
     void finish(int result);
-    void notify();
 
     RDOOpdAppropriateness appropriateness_;
     IPermissionSigner* signer_;
-    IContractAlerts* alerts_ = nullptr;
+    AlertPresenter* alerts_ = AlertPresenter::headless();
     State state_;
 };
 
@@ -162,6 +157,9 @@ private:
     platform::WeakRef<BusinessContractDelegate> delegate_;
     QPointer<QObject> parentWindow_;
     std::shared_ptr<BusinessContractWindow> contractWindow_;
+    // Every window shown lives as long as the list: none goes while it is
+    // still telling of its end.
+    std::vector<std::shared_ptr<BusinessContractWindow>> shown_;
     bool started_ = false;
     platform::Lifetime alive_;
 };

@@ -96,8 +96,8 @@ void RiskAssessmentViewController::submitAnswerButtonSelected()
         return;
     const RDORiskAssessment& questionnaire = table_.riskAssessment();
     if (!table_.isAllSelected()) {
-        if (view_)
-            view_->showTip(QStringLiteral("第%1道题未答,请完成答题后提交").arg(table_.firstUnanswered() + 1));
+        alerts_->runAlert(
+            AlertRequest::tip(QStringLiteral("第%1道题未答,请完成答题后提交").arg(table_.firstUnanswered() + 1)), nullptr);
         return;
     }
     const std::optional<QString> result = questionnaire.resultBySelectedArrayEx(*table_.selectedIndexs());
@@ -120,8 +120,7 @@ void RiskAssessmentViewController::queryRiskAssessmentInfo(const RDORiskAssessme
 
 void RiskAssessmentViewController::queryRiskAssessmentInfoFailed(const QString& message)
 {
-    if (view_)
-        view_->showError(message);
+    alerts_->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void RiskAssessmentViewController::submitted(const std::vector<RDOOpdAppropriateness>& notices)
@@ -134,8 +133,7 @@ void RiskAssessmentViewController::submitted(const std::vector<RDOOpdAppropriate
 void RiskAssessmentViewController::submitFailed(const QString& message)
 {
     setSubmitEnabled(true);
-    if (view_)
-        view_->showError(message);
+    alerts_->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void RiskAssessmentViewController::showBusinessContracts(const std::vector<RDOOpdAppropriateness>& notices)

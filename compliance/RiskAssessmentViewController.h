@@ -25,8 +25,6 @@ public:
     // The answers view with this questionnaire, every choice cleared.
     virtual void showQuestionnaire(const RDORiskAssessment& riskAssessment) = 0;
     virtual void setSubmitEnabled(bool enabled) = 0;
-    virtual void showError(const QString& text) = 0; // error box on the page's window
-    virtual void showTip(const QString& text) = 0; // tip box on the page's window
     virtual void scrollToTop() = 0;
 };
 
@@ -55,6 +53,8 @@ public:
     RiskAssessmentViewController& operator=(const RiskAssessmentViewController&) = delete;
 
     void setView(IRiskAssessmentPageView* view) { view_ = view; }
+    // Message boxes on the page's window; the view gives its own.
+    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
     void setDeleagate(RiskAssessmentViewControllerDeleagate* delegate) { deleagate_ = delegate; }
 
     // awakeFromNib: asks for the questionnaire.
@@ -91,6 +91,7 @@ private:
     IContractWindowPresenter* contractPresenter;
     IPermissionSigner* permissionSigner;
     IRiskAssessmentPageView* view_ = nullptr;
+    AlertPresenter* alerts_ = AlertPresenter::headless();
     platform::WeakRef<RiskAssessmentViewControllerDeleagate> deleagate_;
     RiskAssessmentSelection table_;
     std::unique_ptr<Replies> replies_;

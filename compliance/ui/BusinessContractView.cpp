@@ -1,7 +1,6 @@
 #include "compliance/ui/BusinessContractView.h"
 
 #include "compliance/ui/NoticeTextBrowser.h"
-#include "shell/ui/RunAlert.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -12,6 +11,7 @@
 BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindow> controller, QWidget* parent)
     : ui::Window(parent)
     , controller_(std::move(controller))
+    , alerts_(this)
 {
     setObjectName(QStringLiteral("businessContractWindow"));
     resize(640, 480);
@@ -38,8 +38,8 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     layout->addWidget(textView_, 1);
     layout->addLayout(buttons);
 
-    controller_->setAlerts(this);
-    controller_->changed = [this] { refresh(); };
+    controller_->setAlertPresenter(&alerts_);
+    connect(controller_.get(), &BusinessContractWindow::changed, this, &BusinessContractView::refresh);
     connect(checkButton_, &QCheckBox::toggled, this, [this](bool on) { controller_->checkButtonClick(on); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] { controller_->cancelButtonClick(); });
     connect(agreeButton_, &QPushButton::clicked, this, [this] { controller_->agreeButtonClick(); });
@@ -48,8 +48,7 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
 
 BusinessContractView::~BusinessContractView()
 {
-    controller_->changed = nullptr;
-    controller_->setAlerts(nullptr);
+    controller_->setAlertPresenter(nullptr);
 }
 
 void BusinessContractView::refresh()
@@ -85,16 +84,6 @@ void BusinessContractView::willClose()
 {
     // Closing the window declines, as cancel would.
     controller_->cancelButtonClick();
-}
-
-void BusinessContractView::showError(const QString& text)
-{
-    RunAlert::runAlertWithErrorMessageText(text, this, nullptr);
-}
-
-void BusinessContractView::showTip(const QString& text)
-{
-    RunAlert::runAlertWithTipMessageText(text, this, nullptr);
 }
 
 void ContractWindowPresenter::present(const std::shared_ptr<BusinessContractWindow>& window, QObject* parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compliance/BusinessContractWindow.h"
+#include "shell/ui/RunAlert.h"
 #include "shell/ui/Window.h"
 
 #include <memory>
@@ -13,17 +14,13 @@ class QPushButton;
 // The notice window: the notice's text or page, the "read it" check box,
 // cancel and agree. It shows the controller's state, forwards the clicks and
 // closes when the controller has finished; closing it declines.
-class BusinessContractView final : public ui::Window, public IContractAlerts {
+class BusinessContractView final : public ui::Window {
     Q_OBJECT
 public:
     BusinessContractView(std::shared_ptr<BusinessContractWindow> controller, QWidget* parent = nullptr);
     ~BusinessContractView() override;
 
     BusinessContractWindow& controller() { return *controller_; }
-
-    // IContractAlerts
-    void showError(const QString& text) override;
-    void showTip(const QString& text) override;
 
 protected:
     void willClose() override;
@@ -32,6 +29,7 @@ private:
     void refresh();
 
     std::shared_ptr<BusinessContractWindow> controller_;
+    WindowAlertPresenter alerts_;
     NoticeTextBrowser* textView_;
     QCheckBox* checkButton_;
     QPushButton* cancelButton_;

@@ -1,6 +1,5 @@
 #include "compliance/ui/RiskAssessmentPage.h"
 
-#include "shell/ui/RunAlert.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -112,6 +111,7 @@ RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController::Services se
     : QWidget(parent)
     , owned_(std::make_unique<RiskAssessmentViewController>(services))
     , controller_(owned_.get())
+    , alerts_(this)
 {
     build();
 }
@@ -119,6 +119,7 @@ RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController::Services se
 RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController* controller, QWidget* parent)
     : QWidget(parent)
     , controller_(controller)
+    , alerts_(this)
 {
     build();
 }
@@ -139,6 +140,7 @@ void RiskAssessmentPage::build()
     layout->addWidget(submitButton_, 0, Qt::AlignHCenter);
 
     controller_->setView(this);
+    controller_->setAlertPresenter(&alerts_);
     connect(table_, &RiskAssessmentTableView::selectedRow, this, [this](qint64 tag, qint64 row) {
         controller_->riskAssessmentTableViewCell(tag, row);
         if (RiskAssessmentTableViewCell* cell = table_->cell(tag))
@@ -151,6 +153,7 @@ void RiskAssessmentPage::build()
 RiskAssessmentPage::~RiskAssessmentPage()
 {
     controller_->setView(nullptr);
+    controller_->setAlertPresenter(nullptr);
 }
 
 void RiskAssessmentPage::showQuestionnaire(const RDORiskAssessment& riskAssessment)
@@ -161,16 +164,6 @@ void RiskAssessmentPage::showQuestionnaire(const RDORiskAssessment& riskAssessme
 void RiskAssessmentPage::setSubmitEnabled(bool enabled)
 {
     submitButton_->setEnabled(enabled);
-}
-
-void RiskAssessmentPage::showError(const QString& text)
-{
-    RunAlert::runAlertWithErrorMessageText(text, this, nullptr);
-}
-
-void RiskAssessmentPage::showTip(const QString& text)
-{
-    RunAlert::runAlertWithTipMessageText(text, this, nullptr);
 }
 
 void RiskAssessmentPage::scrollToTop()

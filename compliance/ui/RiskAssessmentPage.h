@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compliance/RiskAssessmentViewController.h"
+#include "shell/ui/RunAlert.h"
 
 #include <QScrollArea>
 #include <QWidget>
@@ -73,8 +74,6 @@ public:
     // IRiskAssessmentPageView
     void showQuestionnaire(const RDORiskAssessment& riskAssessment) override;
     void setSubmitEnabled(bool enabled) override;
-    void showError(const QString& text) override;
-    void showTip(const QString& text) override;
     void scrollToTop() override;
 
 private:
@@ -82,6 +81,7 @@ private:
 
     std::unique_ptr<RiskAssessmentViewController> owned_;
     RiskAssessmentViewController* controller_;
+    WindowAlertPresenter alerts_;
     QLabel* warningText_;
     RiskAssessmentTableView* table_;
     QPushButton* submitButton_;

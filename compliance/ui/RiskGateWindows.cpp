@@ -45,7 +45,7 @@ std::unique_ptr<IGateWindow> RiskGateWindows::showStatusNotice(const QString& co
     const QString& alterButton, const QString& title, std::function<void(int)> done)
 {
     auto controller = std::make_shared<BusinessContractWindow>(content, defaultButton, alterButton);
-    controller->finished = std::move(done);
+    QObject::connect(controller.get(), &BusinessContractWindow::finished, std::move(done));
     controller->windowDidLoad();
     controller->setWindowTitle(title);
     auto* view = new BusinessContractView(controller);

@@ -21,10 +21,15 @@ struct FakePresenter : IContractWindowPresenter {
     void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override { shown.push_back(window); }
 };
 
-struct FakeAlerts : IContractAlerts {
+// Records message boxes as "error:" or "tip:" and their text.
+struct FakeAlerts : AlertPresenter {
     QStringList shown;
-    void showError(const QString& text) override { shown << "error:" + text; }
-    void showTip(const QString& text) override { shown << "tip:" + text; }
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
+        if (completion)
+            completion(1);
+    }
 };
 
 struct FakeSigner : IPermissionSigner {
@@ -74,7 +79,7 @@ TEST(NoticeWindowTest, ButtonsFollowTheCheckBoxTheCancelTitleAndTheBody)
         EXPECT_EQ(status.state().agreeTitle, QStringLiteral("马上重新评估"));
         EXPECT_TRUE(status.state().compactHeight);
         int result = -1;
-        status.finished = [&](int r) { result = r; };
+        QObject::connect(&status, &BusinessContractWindow::finished, [&](int r) { result = r; });
         status.agreeButtonClick();
         status.cancelButtonClick(); // once closed, nothing more
         EXPECT_EQ(result, kContractAgreed);
@@ -88,9 +93,9 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     RDOOpdAppropriateness n = notice(QStringLiteral("协议"), QStringLiteral("正文"));
     n.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9&x=1");
     BusinessContractWindow window(n, &signer);
-    window.setAlerts(&alerts);
+    window.setAlertPresenter(&alerts);
     int result = -1;
-    window.finished = [&](int r) { result = r; };
+    QObject::connect(&window, &BusinessContractWindow::finished, [&](int r) { result = r; });
     window.windowDidLoad();
     window.checkButtonClick(true);
     window.agreeButtonClick();
@@ -115,7 +120,7 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     // A link the signer cannot send leaves the window usable, with a message.
     signer.sends = false;
     BusinessContractWindow unsent(n, &signer);
-    unsent.setAlerts(&alerts);
+    unsent.setAlertPresenter(&alerts);
     unsent.windowDidLoad();
     unsent.checkButtonClick(true);
     unsent.agreeButtonClick();
@@ -151,13 +156,10 @@ TEST(NoticeListTest, FirstNoticeNotAgreedEndsTheListAndTheOutcomeComesLater)
 
 struct FakePage : IRiskAssessmentPageView {
     std::vector<RDORiskAssessment> questionnaires;
-    QStringList boxes;
     std::vector<bool> submitStates;
     int scrolls = 0;
     void showQuestionnaire(const RDORiskAssessment& q) override { questionnaires.push_back(q); }
     void setSubmitEnabled(bool enabled) override { submitStates.push_back(enabled); }
-    void showError(const QString& text) override { boxes << "error:" + text; }
-    void showTip(const QString& text) override { boxes << "tip:" + text; }
     void scrollToTop() override { ++scrolls; }
 };
 
@@ -171,6 +173,7 @@ protected:
     RiskAssessmentViewController::Services services() { return { nullptr, nullptr, &presenter, nullptr }; }
     FakePresenter presenter;
     FakePage view;
+    FakeAlerts alerts;
     Outcome outcome;
 };
 
@@ -179,19 +182,20 @@ TEST_F(RiskPageTest, RefusesUnansweredQuestionsSubmitsOnceAndReportsAfterTheNoti
     logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
     RiskAssessmentViewController page(services());
     page.setView(&view);
+    page.setAlertPresenter(&alerts);
     page.setDeleagate(&outcome);
     page.awakeFromNib();
     ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
     EXPECT_EQ(page.riskAssessment().surveyCount(), 5u);
 
     page.submitAnswerButtonSelected();
-    EXPECT_EQ(view.boxes, QStringList({ "tip:第1道题未答,请完成答题后提交" }));
+    EXPECT_EQ(alerts.shown, QStringList({ "tip:第1道题未答,请完成答题后提交" }));
     page.riskAssessmentTableViewCell(0, 0);
     page.riskAssessmentTableViewCell(2, 3);
     page.riskAssessmentTableViewCell(3, 0);
     page.riskAssessmentTableViewCell(4, 0);
     page.submitAnswerButtonSelected();
-    EXPECT_EQ(view.boxes.last(), QStringLiteral("tip:第2道题未答,请完成答题后提交"));
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:第2道题未答,请完成答题后提交"));
     EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitExFunction), 0);
 
     page.riskAssessmentTableViewCell(1, 3);
@@ -222,14 +226,15 @@ TEST_F(RiskPageTest, SubmitFailureEnablesSubmitAgainAndKeepsTheChoices)
     logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
     RiskAssessmentViewController page(services());
     page.setView(&view);
+    page.setAlertPresenter(&alerts);
     page.awakeFromNib();
     ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
     for (qint64 q = 0; q < 5; ++q)
         page.riskAssessmentTableViewCell(q, 0);
     sim.answerErrorNext(brokersim::kRiskSubmitExFunction, 77, QStringLiteral("系统繁忙"));
     page.submitAnswerButtonSelected();
-    ASSERT_TRUE(testsupport::spinUntil([&] { return !view.boxes.isEmpty(); }, 10s));
-    EXPECT_EQ(view.boxes, QStringList({ "error:系统繁忙" }));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
+    EXPECT_EQ(alerts.shown, QStringList({ "error:系统繁忙" }));
     EXPECT_TRUE(page.submitEnabled());
     EXPECT_TRUE(page.table().isAllSelected());
 
@@ -252,6 +257,7 @@ TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
     window.windowDidLoad();
     RiskAssessmentViewController& page = *window.viewController();
     page.setView(&view);
+    page.setAlertPresenter(&alerts);
     page.awakeFromNib();
     ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
     for (qint64 q = 0; q < 5; ++q)

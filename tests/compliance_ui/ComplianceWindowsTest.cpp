@@ -71,7 +71,7 @@ TEST(BusinessContractViewTest, AgreeNeedsTheCheckBoxAndClosesTheWindow)
     notice.content = QStringLiteral("请仔细阅读");
     auto controller = std::make_shared<BusinessContractWindow>(notice);
     int result = -1;
-    controller->finished = [&](int r) { result = r; };
+    QObject::connect(controller.get(), &BusinessContractWindow::finished, [&](int r) { result = r; });
     controller->windowDidLoad();
     ContractWindowPresenter().present(controller, nullptr);
     auto* view = topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"));
@@ -89,7 +89,7 @@ TEST(BusinessContractViewTest, AgreeNeedsTheCheckBoxAndClosesTheWindow)
 
     // Closing the window declines.
     auto second = std::make_shared<BusinessContractWindow>(notice);
-    second->finished = [&](int r) { result = r; };
+    QObject::connect(second.get(), &BusinessContractWindow::finished, [&](int r) { result = r; });
     second->windowDidLoad();
     ContractWindowPresenter().present(second, nullptr);
     topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"))->close();
