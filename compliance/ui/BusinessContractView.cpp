@@ -14,7 +14,7 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     , alerts_(this)
 {
     setObjectName(QStringLiteral("businessContractWindow"));
-    resize(640, 480);
+    setMinimumSize(560, 420);
     textView_ = new NoticeTextBrowser(this);
     checkButton_ = new QCheckBox(QStringLiteral("我已阅读并同意以上内容"), this);
     checkButton_->setObjectName(QStringLiteral("checkButton"));
@@ -63,8 +63,10 @@ void BusinessContractView::refresh()
             textView_->showText(notice.content);
         else if (s.body == BusinessContractWindow::Body::Web)
             textView_->showWebPage(QUrl(notice.webUrl));
-        if (s.compactHeight)
+        if (s.compactHeight) {
+            setMinimumHeight(300);
             resize(width(), 300);
+        }
     }
     checkButton_->setVisible(s.checkVisible);
     checkButton_->setEnabled(s.checkEnabled);

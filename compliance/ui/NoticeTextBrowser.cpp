@@ -3,6 +3,11 @@
 #include "platform/WebView.h"
 
 #include <QDesktopServices>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextFrameFormat>
 
 NoticeTextBrowser::NoticeTextBrowser(QWidget* parent)
     : QTextBrowser(parent)
@@ -14,7 +19,6 @@ NoticeTextBrowser::NoticeTextBrowser(QWidget* parent)
     QFont big = font();
     big.setPointSize(18);
     setFont(big);
-    setViewportMargins(10, 20, 10, 20);
     connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
         if (opensLink(url))
             QDesktopServices::openUrl(url);
@@ -33,10 +37,33 @@ QVariant NoticeTextBrowser::loadResource(int, const QUrl&)
     return QVariant();
 }
 
+namespace {
+
+// 10 points left and right, 20 above and below, 8 points between lines.
+void layOut(QTextDocument* document, bool lineSpacing)
+{
+    QTextFrameFormat frame = document->rootFrame()->frameFormat();
+    frame.setLeftMargin(10);
+    frame.setRightMargin(10);
+    frame.setTopMargin(20);
+    frame.setBottomMargin(20);
+    document->rootFrame()->setFrameFormat(frame);
+    if (!lineSpacing)
+        return;
+    QTextCursor cursor(document);
+    cursor.select(QTextCursor::Document);
+    QTextBlockFormat block;
+    block.setLineHeight(8, QTextBlockFormat::LineDistanceHeight);
+    cursor.mergeBlockFormat(block);
+}
+
+} // namespace
+
 void NoticeTextBrowser::showText(const QString& text)
 {
     pending_.reset();
     setPlainText(text);
+    layOut(document(), true);
 }
 
 void NoticeTextBrowser::showWebPage(const QUrl& url)
@@ -51,5 +78,6 @@ void NoticeTextBrowser::showWebPage(const QUrl& url)
         // Rich text here is Qt's own subset: scripts are not run, and
         // loadResource() refuses every picture and style sheet.
         setHtml(page.html);
+        layOut(document(), false);
     });
 }

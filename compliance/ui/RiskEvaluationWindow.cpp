@@ -10,7 +10,7 @@ RiskEvaluationWindow::RiskEvaluationWindow(RiskAssessmentViewController::Service
 {
     setObjectName(QStringLiteral("riskEvaluationWindow"));
     setWindowTitle(QStringLiteral("风险承受能力评估"));
-    resize(760, 640);
+    setMinimumSize(760, 600);
     // The page the window shows is the controller's, so the lock reaches its notices.
     controller_->windowDidLoad();
     page_ = new RiskAssessmentPage(controller_->viewController(), this);

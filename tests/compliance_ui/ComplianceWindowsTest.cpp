@@ -29,6 +29,14 @@ template <class W> W* topLevel(const QString& name)
     return nullptr;
 }
 
+// With LUMORA_SCREENSHOTS set, the picture of a window goes there (docs/).
+void screenshot(QWidget* window, const char* name)
+{
+    const QString dir = qEnvironmentVariable("LUMORA_SCREENSHOTS");
+    if (!dir.isEmpty())
+        window->grab().save(dir + u'/' + QLatin1String(name));
+}
+
 struct FakeLoader : platform::WebPageLoader {
     QList<QUrl> asked;
     std::shared_ptr<void> load(const QUrl& url, Completion done) override
@@ -105,6 +113,7 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     auto* view = topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"));
     ASSERT_TRUE(view);
     EXPECT_EQ(view->windowTitle(), QStringLiteral("风险评测提示"));
+    screenshot(view, "risk-status-notice.png");
     EXPECT_FALSE(view->findChild<QCheckBox*>("checkButton")->isVisible());
     auto* later = view->findChild<QPushButton*>("cancelButton");
     EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
@@ -175,6 +184,7 @@ TEST_F(RiskEvaluationWindowTest, AnsweredAndAgreedReportsSuccessClosingReportsAb
     RiskAssessmentPage* page = window->page();
     ASSERT_TRUE(testsupport::spinUntil([&] { return page->tableView()->rowCount() == 5; }, 10s));
     auto* submit = page->findChild<QPushButton*>("submitButton");
+    screenshot(window, "risk-evaluation-window.png");
 
     // A multiple-choice question toggles; its marks follow the stored choice.
     RiskAssessmentTableViewCell* multiple = page->tableView()->cell(2);
@@ -199,6 +209,8 @@ TEST_F(RiskEvaluationWindowTest, AnsweredAndAgreedReportsSuccessClosingReportsAb
         ASSERT_TRUE(testsupport::spinUntil(
             [&] { return (notice = topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"))); }, 10s));
         EXPECT_FALSE(notice->findChild<QPushButton*>("cancelButton")->isVisible());
+        if (i == 0)
+            screenshot(notice, "risk-result-notice.png");
         notice->findChild<QCheckBox*>("checkButton")->click();
         notice->findChild<QPushButton*>("agreeButton")->click();
         testsupport::spinFor(10ms);
