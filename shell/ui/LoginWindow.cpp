@@ -92,7 +92,19 @@ LoginWindow::~LoginWindow()
         cover_->close();
 }
 
-void LoginWindow::windowDidLoad() { controller_.windowDidLoad(); }
+void LoginWindow::windowDidLoad()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    controller_.windowDidLoad();
+}
+
+void LoginWindow::showEvent(QShowEvent* event)
+{
+    ui::Window::showEvent(event);
+    windowDidLoad();
+}
 
 void LoginWindow::refresh()
 {

@@ -2,13 +2,13 @@
 
 #include "core/ui/SiteWindowController.h"
 #include "shell/ui/AccountWindow.h"
+#include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/SystemMessageWindow.h"
 #include "shell/ui/Window.h"
 #include "shell/windows/LoginWindowController.h"
 
 class CursorButton;
-class LockScreenWindow;
 class LoginView;
 class QProgressBar;
 class QPushButton;
@@ -28,12 +28,13 @@ public:
     SystemMessageWindow* systemMessageWindow() const { return systemMessageWindow_.get(); }
     LockScreenWindow* coverWindow() const { return cover_; }
 
-    // windowDidLoad: called once the window is shown.
+    // windowDidLoad: runs once, when the window is first shown.
     void windowDidLoad();
 
 protected:
     void willClose() override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void refresh();
@@ -47,4 +48,5 @@ private:
     ui::WindowSlot<AccountWindow> accountWindow_;
     ui::WindowSlot<SiteWindowController> siteWindow_;
     ui::WindowSlot<SystemMessageWindow> systemMessageWindow_;
+    bool loaded_ = false;
 };

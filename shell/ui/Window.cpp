@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <vector>
 
@@ -108,6 +109,15 @@ void stopAllModals()
 }
 
 int modalDepth() { return int(modalRuns().size()); }
+
+void Window::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && parentWidget()) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void Window::closeEvent(QCloseEvent* event)
 {

@@ -50,6 +50,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc closes a child window, as it cancels a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
     // Called once before the window closes; a modal run ends with 0 after it
     // unless the hook ended it already.
     virtual void willClose() { }
