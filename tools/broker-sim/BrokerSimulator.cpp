@@ -2,6 +2,8 @@
 
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
+#include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/RiskFunctions.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -167,6 +169,8 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
             return Reply::withTable(Table().column(QStringLiteral("session")).row({ session }));
         });
     registerLoginFunctions(*this);
+    registerShellFunctions(*this);
+    registerRiskFunctions(*this);
     registerMarketFunctions(*this);
 }
 

@@ -1,0 +1,173 @@
+#include "compliance/RiskEvaluationGate.h"
+
+#include "core/NotificationCenter.h"
+#include "login/LoginManager.h"
+#include "platform/RunLoop.h"
+
+RiskEvaluationGate::RiskEvaluationGate(Services services)
+    : host(services.host)
+    , windows(services.windows)
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , requestStatus(std::move(services.requestStatus))
+{
+    Q_ASSERT(host && windows);
+    if (!requestStatus) {
+        requestStatus = [](IQueryRiskAssessmentStatusDelegate* observer) {
+            LoginManager::getInstance()->requestRiskEvaluationStatus(observer);
+        };
+    }
+    notificationCenter->addObserver(static_cast<const void*>(this), [this] { lockScreen(); }, kLockScreen);
+}
+
+RiskEvaluationGate::~RiskEvaluationGate()
+{
+    notificationCenter->removeObserver(static_cast<const void*>(this));
+    platform::RunLoop::main()->cancelAll(this);
+}
+
+void RiskEvaluationGate::later(std::function<void()> call)
+{
+    // Modal windows never run inside a reply callback or a lock handler.
+    platform::RunLoop::main()->perform(platform::RunLoopModes::common(), std::move(call), this);
+}
+
+void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
+{
+    account_ = account;
+    if (host->hasMainWindow())
+        host->lockWindow(true);
+    state_ = State::WaitingForStatus;
+    requestStatus(this);
+}
+
+void RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString&, const RDORiskAssessmentStatus& status)
+{
+    if (host->hasMainWindow())
+        host->lockWindow(false);
+    if (status.status == 1 || status.status == 2)
+        later([this, status] { showRiskEvaluationWindow(status); });
+    else
+        openSession();
+}
+
+bool RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString&, const CSError& error)
+{
+    if (host->hasMainWindow())
+        host->lockWindow(false);
+    later([this, message = error.domain] { statusFailed(message); });
+    return true;
+}
+
+void RiskEvaluationGate::statusFailed(const QString& message)
+{
+    // The main window stays as it was (closed after a first login, open after
+    // a further one); only the account that could not be checked goes.
+    host->showError(message);
+    accountManager->logoutCurrentActiveAccount();
+    // The account that went was the active one: another logged-in account
+    // becomes active, so no list or page keeps pointing at the one that went.
+    const qint64 remaining = qint64(accountManager->loginAccounts().size());
+    accountManager->setActiveLoginAccount(remaining > 0 ? remaining - 1 : -1);
+    account_.reset();
+    host->loginComplete();
+    host->resetUI();
+    host->refreshAccountLists();
+    if (remaining > 0)
+        notificationCenter->postNotification(kActiveAccountChanged);
+    state_ = host->hasMainWindow() ? State::SessionOpen : State::Idle;
+}
+
+void RiskEvaluationGate::showRiskEvaluationWindow(const RDORiskAssessmentStatus& status)
+{
+    // The idle lock guards the gate too.
+    if (!host->hasMainWindow())
+        notificationCenter->postNotification(kRestartLockTimer);
+    state_ = State::Notice;
+    businessContractWindow_ = windows->showStatusNotice(status.tips, QStringLiteral("马上重新评估"),
+        status.status == 1 ? QStringLiteral("稍后重新评估") : QString(), QStringLiteral("风险评测提示"),
+        [this, status](int result) { statusNoticeEnded(status, result); });
+}
+
+void RiskEvaluationGate::statusNoticeEnded(const RDORiskAssessmentStatus& status, int result)
+{
+    // Taken away by the screen lock: the customer is already logged out.
+    if (!businessContractWindow_)
+        return;
+    // The window may still be closing itself; it goes on a later pass.
+    later([window = std::shared_ptr<IGateWindow>(std::move(businessContractWindow_))] { });
+    if (status.status == 1 && result == 0) {
+        openSession();
+        return;
+    }
+    state_ = State::Alert;
+    riskEvaluationAlert_ = windows->showFollowUpAlert(status.fctipstitle, status.fctips, [this] {
+        // Closed by the screen lock: no questionnaire afterwards.
+        if (riskEvaluationAlert_)
+            showEvaluationWindow();
+    });
+}
+
+void RiskEvaluationGate::showEvaluationWindow()
+{
+    later([window = std::shared_ptr<IGateWindow>(std::move(riskEvaluationAlert_))] { });
+    host->loginComplete();
+    host->closeLoginWindow();
+    state_ = State::Questionnaire;
+    riskEvaluationWindowController_ = windows->showEvaluationWindow(this);
+}
+
+void RiskEvaluationGate::riskEvaluationSucceed(bool passed, RiskEvaluationWindowController*)
+{
+    // One outcome per window: a second report (the page and the lock both
+    // answering) finds it gone.
+    std::unique_ptr<IGateWindow> window = std::move(riskEvaluationWindowController_);
+    if (!window)
+        return;
+    window->close();
+    later([gone = std::shared_ptr<IGateWindow>(std::move(window))] { });
+    if (passed)
+        openSession();
+    else
+        logoutAll();
+}
+
+void RiskEvaluationGate::openSession()
+{
+    host->showMainWindow();
+    if (account_) {
+        host->showLastLoginInfoWindow(
+            account_->lastLoginInfoTitle().value_or(QString()), account_->lastLoginInfoContent().value_or(QString()));
+    }
+    account_.reset();
+    state_ = State::SessionOpen;
+}
+
+void RiskEvaluationGate::logoutAll()
+{
+    account_.reset();
+    accountManager->logoutAllAccount();
+    state_ = State::LoggedOut;
+    host->logout();
+}
+
+void RiskEvaluationGate::closeRiskEvaluationAlert()
+{
+    std::unique_ptr<IGateWindow> notice = std::move(businessContractWindow_);
+    std::unique_ptr<IGateWindow> alert = std::move(riskEvaluationAlert_);
+    if (notice)
+        notice->close();
+    if (alert)
+        alert->close();
+    later([notice = std::shared_ptr<IGateWindow>(std::move(notice)),
+              alert = std::shared_ptr<IGateWindow>(std::move(alert))] { });
+}
+
+void RiskEvaluationGate::lockScreen()
+{
+    if (isDoingRiskEvaluation()) {
+        closeRiskEvaluationAlert();
+        logoutAll();
+    }
+    later([this] { host->stopModal(); });
+}

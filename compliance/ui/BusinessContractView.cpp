@@ -1,0 +1,102 @@
+#include "compliance/ui/BusinessContractView.h"
+
+#include "compliance/ui/NoticeTextBrowser.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindow> controller, QWidget* parent)
+    : ui::Window(parent)
+    , controller_(std::move(controller))
+    , alerts_(this)
+{
+    setObjectName(QStringLiteral("businessContractWindow"));
+    setMinimumSize(560, 420);
+    textView_ = new NoticeTextBrowser(this);
+    checkButton_ = new QCheckBox(QStringLiteral("我已阅读并同意以上内容"), this);
+    checkButton_->setObjectName(QStringLiteral("checkButton"));
+    cancelButton_ = new QPushButton(QStringLiteral("取消"), this);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    agreeButton_ = new QPushButton(QStringLiteral("同意"), this);
+    agreeButton_->setObjectName(QStringLiteral("agreeButton"));
+    progressIndicator_ = new QProgressBar(this);
+    progressIndicator_->setObjectName(QStringLiteral("progressIndicator"));
+    progressIndicator_->setRange(0, 0);
+    progressIndicator_->setMaximumWidth(80);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(checkButton_);
+    buttons->addStretch();
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(agreeButton_);
+    buttons->addWidget(progressIndicator_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(textView_, 1);
+    layout->addLayout(buttons);
+
+    controller_->setAlertPresenter(&alerts_);
+    connect(controller_.get(), &BusinessContractWindow::changed, this, &BusinessContractView::refresh);
+    connect(checkButton_, &QCheckBox::toggled, this, [this](bool on) { controller_->checkButtonClick(on); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { controller_->cancelButtonClick(); });
+    connect(agreeButton_, &QPushButton::clicked, this, [this] { controller_->agreeButtonClick(); });
+    refresh();
+}
+
+BusinessContractView::~BusinessContractView()
+{
+    controller_->setAlertPresenter(nullptr);
+}
+
+void BusinessContractView::refresh()
+{
+    const BusinessContractWindow::State& s = controller_->state();
+    if (!s.windowTitle.isEmpty())
+        setWindowTitle(s.windowTitle);
+    if (!bodyShown_) {
+        bodyShown_ = true;
+        const RDOOpdAppropriateness& notice = controller_->appropriateness();
+        if (s.body == BusinessContractWindow::Body::Text)
+            textView_->showText(notice.content);
+        else if (s.body == BusinessContractWindow::Body::Web)
+            textView_->showWebPage(QUrl(notice.webUrl));
+        if (s.compactHeight) {
+            setMinimumHeight(300);
+            resize(width(), 300);
+        }
+    }
+    checkButton_->setVisible(s.checkVisible);
+    checkButton_->setEnabled(s.checkEnabled);
+    cancelButton_->setVisible(s.cancelVisible);
+    cancelButton_->setEnabled(s.cancelEnabled);
+    agreeButton_->setEnabled(s.agreeEnabled);
+    if (!s.agreeTitle.isEmpty())
+        agreeButton_->setText(s.agreeTitle);
+    if (!s.cancelTitle.isEmpty())
+        cancelButton_->setText(s.cancelTitle);
+    progressIndicator_->setVisible(s.busy);
+    if (s.closed && isVisible())
+        close();
+}
+
+void BusinessContractView::willClose()
+{
+    // Closing the window declines, as cancel would.
+    controller_->cancelButtonClick();
+}
+
+void ContractWindowPresenter::present(const std::shared_ptr<BusinessContractWindow>& window, QObject* parent)
+{
+    auto* view = new BusinessContractView(window, qobject_cast<QWidget*>(parent));
+    view->setWindowModality(Qt::ApplicationModal);
+    view->showOver();
+}
+
+void installComplianceViews()
+{
+    static ContractWindowPresenter presenter;
+    setDefaultContractPresenter(&presenter);
+}

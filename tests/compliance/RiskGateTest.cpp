@@ -1,0 +1,310 @@
+#include "compliance/RiskEvaluationGate.h"
+#include "core/NotificationCenter.h"
+#include "login/LoginTestRig.h"
+#include "platform/RunLoop.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class FakeWindow : public IGateWindow {
+public:
+    FakeWindow(std::function<void()> onClose, bool* closed)
+        : onClose(std::move(onClose))
+        , closed(closed)
+    {
+    }
+    void close() override
+    {
+        *closed = true;
+        // Some platforms still run the completion of a window closed from outside.
+        if (onClose)
+            onClose();
+    }
+    std::function<void()> onClose;
+    bool* closed;
+};
+
+struct FakeHost : IRiskGateHost {
+    QStringList calls;
+    bool mainWindow = false;
+    bool hasMainWindow() const override { return mainWindow; }
+    void lockWindow(bool locked) override { calls << (locked ? "lock" : "unlock"); }
+    void showMainWindow() override
+    {
+        if (!mainWindow)
+            calls << "main";
+        mainWindow = true;
+    }
+    void showLastLoginInfoWindow(const QString&, const QString& content) override
+    {
+        if (!content.isEmpty())
+            calls << "lastLogin";
+    }
+    void logout() override
+    {
+        mainWindow = false;
+        calls << "logout";
+    }
+    void loginComplete() override { calls << "loginComplete"; }
+    void resetUI() override { calls << "resetUI"; }
+    void closeLoginWindow() override { calls << "closeLogin"; }
+    void showError(const QString& message) override { calls << "error:" + message; }
+    void refreshAccountLists() override { calls << "refresh"; }
+    void stopModal() override { calls << "stopModal"; }
+};
+
+struct FakeWindows : IRiskGateWindows {
+    struct Notice {
+        QString content, defaultButton, alterButton, title;
+        std::function<void(int)> done;
+        bool closed = false;
+    };
+    struct Alert {
+        QString message, text;
+        std::function<void()> done;
+        bool closed = false;
+    };
+    std::vector<std::unique_ptr<Notice>> notices;
+    std::vector<std::unique_ptr<Alert>> alerts;
+    std::vector<RiskEvaluationWindowControllerDeleagate*> evaluations;
+    bool evaluationClosed = false;
+    bool completionsRunOnClose = true;
+
+    std::unique_ptr<IGateWindow> showStatusNotice(const QString& content, const QString& defaultButton,
+        const QString& alterButton, const QString& title, std::function<void(int)> done) override
+    {
+        notices.push_back(std::make_unique<Notice>(Notice { content, defaultButton, alterButton, title, done }));
+        Notice* n = notices.back().get();
+        return std::make_unique<FakeWindow>(
+            completionsRunOnClose ? std::function<void()>([n] { n->done(0); }) : nullptr, &n->closed);
+    }
+    std::unique_ptr<IGateWindow> showFollowUpAlert(
+        const QString& message, const QString& text, std::function<void()> done) override
+    {
+        alerts.push_back(std::make_unique<Alert>(Alert { message, text, done }));
+        Alert* a = alerts.back().get();
+        return std::make_unique<FakeWindow>(completionsRunOnClose ? a->done : nullptr, &a->closed);
+    }
+    std::unique_ptr<IGateWindow> showEvaluationWindow(RiskEvaluationWindowControllerDeleagate* delegate) override
+    {
+        evaluations.push_back(delegate);
+        return std::make_unique<FakeWindow>(nullptr, &evaluationClosed);
+    }
+};
+
+class RiskGateTest : public logintest::HomeFixture {
+protected:
+    void SetUp() override
+    {
+        HomeFixture::SetUp();
+        NotificationCenter::resetForTesting();
+        UserDefaultConfig::getInstance(); // its first start posts type 18 itself
+        NotificationCenter::getInstance()->addObserver(
+            static_cast<const void*>(this), [this] { ++activeChanged; }, 2);
+        NotificationCenter::getInstance()->addObserver(
+            static_cast<const void*>(this), [this] { ++lockTimerRestarts; }, 18);
+        accounts = std::make_unique<AccountManager>();
+        gate = std::make_unique<RiskEvaluationGate>(RiskEvaluationGate::Services { &host, &windows, accounts.get(),
+            nullptr, [this](IQueryRiskAssessmentStatusDelegate*) { ++statusRequests; } });
+    }
+    void TearDown() override
+    {
+        gate.reset();
+        NotificationCenter::resetForTesting();
+        platform::RunLoop::main()->resetForTesting();
+        HomeFixture::TearDown();
+    }
+
+    AccountManager::AccountPtr addAccount(const QString& number)
+    {
+        auto account = std::make_shared<Account>();
+        account->customerNumber = number;
+        accounts->addActiveAccount(account);
+        return account;
+    }
+    void login() { gate->loginSucceed(addAccount(QStringLiteral("010100000001"))); }
+    void reply(qint32 status)
+    {
+        RDORiskAssessmentStatus s;
+        s.status = status;
+        s.tips = QStringLiteral("评估已过期");
+        s.fctipstitle = QStringLiteral("风险测评提示");
+        s.fctips = QStringLiteral("请完成评估");
+        gate->queryRiskAssessmentStatus(nullptr, QString(), s);
+    }
+    // Lets the calls the gate scheduled run.
+    void settle() { testsupport::spinFor(20ms); }
+
+    FakeHost host;
+    FakeWindows windows;
+    std::unique_ptr<AccountManager> accounts;
+    std::unique_ptr<RiskEvaluationGate> gate;
+    int statusRequests = 0;
+    int activeChanged = 0;
+    int lockTimerRestarts = 0;
+};
+
+TEST_F(RiskGateTest, DecisionTable)
+{
+    enum Choice { None, Now, Later };
+    struct Case {
+        qint32 status;
+        Choice choice;
+        QString alterButton;
+        QStringList calls; // up to the questionnaire window or the session
+        bool questionnaire;
+    };
+    const Case cases[] = {
+        { 0, None, {}, { "main" }, false },
+        { 1, Later, QStringLiteral("稍后重新评估"), { "main" }, false },
+        { 1, Now, QStringLiteral("稍后重新评估"), { "loginComplete", "closeLogin" }, true },
+        { 2, Now, QString(), { "loginComplete", "closeLogin" }, true },
+        { 2, Later, QString(), { "loginComplete", "closeLogin" }, true }, // no way to postpone a required one
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status * 10 + c.choice);
+        TearDown();
+        host = FakeHost();
+        windows.notices.clear();
+        windows.alerts.clear();
+        windows.evaluations.clear();
+        statusRequests = lockTimerRestarts = 0;
+        SetUp();
+        login();
+        EXPECT_EQ(statusRequests, 1);
+        reply(c.status);
+        settle();
+        if (c.status != 0) {
+            ASSERT_EQ(windows.notices.size(), 1u);
+            const auto& notice = *windows.notices[0];
+            EXPECT_EQ(notice.content, QStringLiteral("评估已过期"));
+            EXPECT_EQ(notice.defaultButton, QStringLiteral("马上重新评估"));
+            EXPECT_EQ(notice.alterButton, c.alterButton);
+            EXPECT_EQ(notice.title, QStringLiteral("风险评测提示"));
+            EXPECT_EQ(lockTimerRestarts, 1);
+            EXPECT_TRUE(gate->isDoingRiskEvaluation());
+            notice.done(c.choice == Later ? 0 : 1000);
+        }
+        if (c.questionnaire) {
+            ASSERT_EQ(windows.alerts.size(), 1u);
+            EXPECT_EQ(windows.alerts[0]->message, QStringLiteral("风险测评提示"));
+            EXPECT_EQ(windows.alerts[0]->text, QStringLiteral("请完成评估"));
+            EXPECT_TRUE(windows.evaluations.empty());
+            windows.alerts[0]->done();
+            ASSERT_EQ(windows.evaluations.size(), 1u);
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::Questionnaire);
+            EXPECT_FALSE(gate->isDoingRiskEvaluation());
+        } else {
+            EXPECT_TRUE(windows.alerts.empty());
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+            EXPECT_EQ(gate->account(), nullptr);
+        }
+        EXPECT_EQ(host.calls, c.calls);
+    }
+}
+
+TEST_F(RiskGateTest, QuestionnaireOutcomeOpensTheSessionOrLogsEveryoneOut)
+{
+    for (bool passed : { true, false }) {
+        TearDown();
+        host = FakeHost();
+        windows.evaluations.clear();
+        windows.alerts.clear();
+        windows.notices.clear();
+        SetUp();
+        login();
+        reply(2);
+        settle();
+        windows.notices[0]->done(1000);
+        windows.alerts[0]->done();
+        host.calls.clear();
+        gate->riskEvaluationSucceed(passed, nullptr);
+        // A second report (the lock answering too) changes nothing.
+        gate->riskEvaluationSucceed(false, nullptr);
+        EXPECT_TRUE(windows.evaluationClosed);
+        EXPECT_EQ(host.calls, passed ? QStringList({ "main" }) : QStringList({ "logout" }));
+        EXPECT_EQ(accounts->loginAccounts().size(), passed ? 1u : 0u);
+    }
+}
+
+TEST_F(RiskGateTest, LockWhileTheNoticeIsOpenEndsInLogoutAndNothingElse)
+{
+    login();
+    reply(1);
+    settle();
+    ASSERT_EQ(windows.notices.size(), 1u);
+    NotificationCenter::getInstance()->postNotification(3);
+    // The notice's completion ran as it closed, with "later" (0): no session.
+    EXPECT_TRUE(windows.notices[0]->closed);
+    EXPECT_EQ(host.calls, QStringList({ "logout" }));
+    EXPECT_TRUE(accounts->loginAccounts().empty());
+    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::LoggedOut);
+    settle();
+    EXPECT_EQ(host.calls, QStringList({ "logout", "stopModal" }));
+    EXPECT_TRUE(windows.alerts.empty());
+}
+
+TEST_F(RiskGateTest, LockWhileTheAlertIsOpenNeverOpensTheQuestionnaire)
+{
+    login();
+    reply(2);
+    settle();
+    windows.notices[0]->done(1000);
+    ASSERT_EQ(windows.alerts.size(), 1u);
+    NotificationCenter::getInstance()->postNotification(3);
+    EXPECT_TRUE(windows.alerts[0]->closed);
+    windows.alerts[0]->done(); // a completion that runs late
+    settle();
+    EXPECT_TRUE(windows.evaluations.empty());
+    EXPECT_EQ(host.calls, QStringList({ "logout", "stopModal" }));
+
+    // A lock outside the gate only ends the modal session.
+    host.calls.clear();
+    NotificationCenter::getInstance()->postNotification(3);
+    settle();
+    EXPECT_EQ(host.calls, QStringList({ "stopModal" }));
+}
+
+TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLists)
+{
+    // First login: no main window opens, the form is usable again.
+    login();
+    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("请求超时"), 6 });
+    EXPECT_TRUE(host.calls.isEmpty()); // shown outside the reply's handling
+    settle();
+    EXPECT_EQ(host.calls, QStringList({ "error:请求超时", "loginComplete", "resetUI", "refresh" }));
+    EXPECT_TRUE(accounts->loginAccounts().empty());
+    EXPECT_EQ(accounts->activeAccountIndex(), -1);
+    EXPECT_EQ(activeChanged, 0);
+
+    // A further login from the open main window: it is covered while the
+    // status is asked, stays open, and the earlier account is active again.
+    host.calls.clear();
+    host.mainWindow = true;
+    const auto first = addAccount(QStringLiteral("010200000002"));
+    gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
+    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("无法连接网络"), 300 });
+    settle();
+    EXPECT_EQ(host.calls,
+        QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
+    ASSERT_EQ(accounts->loginAccounts().size(), 1u);
+    EXPECT_EQ(accounts->getActiveLoginAccount(), first);
+    EXPECT_EQ(activeChanged, 1);
+    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+}
+
+TEST_F(RiskGateTest, FurtherLoginCoversTheMainWindowAndOpensNoSecondOne)
+{
+    host.mainWindow = true;
+    login();
+    reply(0);
+    EXPECT_EQ(host.calls, QStringList({ "lock", "unlock" }));
+    // The notice of a further login does not restart the idle lock.
+    login();
+    reply(1);
+    settle();
+    EXPECT_EQ(lockTimerRestarts, 0);
+}
+
+} // namespace

@@ -1,0 +1,161 @@
+// Message boxes and the window pattern under the offscreen platform.
+#include "core/NotificationCenter.h"
+#include "shell/ui/AlertWindow.h"
+#include "shell/ui/Buttons.h"
+#include "shell/ui/RunAlert.h"
+#include "shell/ui/TextGeometry.h"
+#include "shell/ui/Window.h"
+#include "shell/windows/SessionNotifications.h"
+#include "support/Spin.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using testsupport::spinUntil;
+
+namespace {
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        NotificationCenter::resetForTesting();
+        parent.resize(600, 400);
+        parent.show();
+    }
+    void TearDown() override { NotificationCenter::resetForTesting(); }
+    QWidget parent;
+};
+
+TEST_F(MessageBoxTest, ATipBoxClosesAtALockWhileAnErrorBoxStays)
+{
+    std::vector<int> tipAnswers;
+    std::vector<int> errorAnswers;
+    QPointer<QMessageBox> tip
+        = RunAlert::runAlertWithTipMessageText("会话即将结束", &parent, [&](int r) { tipAnswers.push_back(r); });
+    QPointer<QMessageBox> error
+        = RunAlert::runAlertWithErrorMessageText("密码错误", &parent, [&](int r) { errorAnswers.push_back(r); });
+    EXPECT_EQ(tip->windowTitle(), QStringLiteral("温馨提示"));
+    EXPECT_EQ(error->windowTitle(), QStringLiteral("错误"));
+    EXPECT_EQ(error->informativeText(), QStringLiteral("密码错误"));
+    EXPECT_EQ(error->windowModality(), Qt::WindowModal);
+    ASSERT_EQ(error->buttons().size(), 1);
+    EXPECT_EQ(error->buttons()[0]->text(), QStringLiteral("确认"));
+
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kCloseMessageBoxes);
+    EXPECT_EQ(tipAnswers, std::vector<int> { 0 });
+    ASSERT_TRUE(spinUntil([&] { return tip.isNull(); }));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->isVisible());
+    EXPECT_TRUE(errorAnswers.empty());
+
+    error->buttons()[0]->click();
+    EXPECT_EQ(errorAnswers, std::vector<int> { 1 });
+    // A closed box observes nothing any more.
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kCloseMessageBoxes);
+    EXPECT_EQ(tipAnswers.size(), 1u);
+}
+
+TEST_F(MessageBoxTest, ButtonsAnswerOneZeroMinusOne)
+{
+    struct Case {
+        QString alternate, other;
+        int click;
+        int answer;
+    };
+    const Case cases[] = { { "", "", 0, 1 }, { "取消", "", 1, 0 }, { "取消", "稍后", 2, -1 } };
+    for (const Case& c : cases) {
+        std::vector<int> answers;
+        QMessageBox* box = RunAlert::runAlertWithMessageText(
+            "警告", "确认", c.alternate, c.other, "<b>原样显示</b>", &parent, [&](int r) { answers.push_back(r); });
+        EXPECT_EQ(box->buttons().size(), 1 + !c.alternate.isEmpty() + !c.other.isEmpty());
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
+        QList<QAbstractButton*> buttons = box->buttons();
+        for (QAbstractButton* b : buttons)
+            if ((c.click == 0 && b->text() == "确认") || (c.click == 1 && b->text() == "取消")
+                || (c.click == 2 && b->text() == "稍后"))
+                b->click();
+        EXPECT_EQ(answers, std::vector<int> { c.answer });
+    }
+}
+
+TEST_F(MessageBoxTest, OneWindowOfAKindCentredAndDetachedWhenClosed)
+{
+    ui::WindowSlot<ui::Window> slot;
+    int made = 0;
+    const auto make = [&] {
+        ++made;
+        auto* window = new ui::Window(&parent);
+        window->resize(200, 100);
+        return window;
+    };
+    ui::Window* first = slot.open(make);
+    EXPECT_EQ(slot.open(make), first);
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(first->isVisible());
+    const QRect p = parent.frameGeometry();
+    const QRect w = first->frameGeometry();
+    EXPECT_NEAR(w.center().x(), p.center().x(), 1);
+    EXPECT_NEAR(w.center().y(), p.center().y(), 1);
+
+    first->close();
+    ASSERT_TRUE(spinUntil([&] { return !slot.isOpen(); }));
+    EXPECT_TRUE(parent.findChildren<ui::Window*>().isEmpty());
+    slot.open(make);
+    EXPECT_EQ(made, 2);
+    slot.close();
+}
+
+TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
+{
+    auto* window = new ui::Window(&parent);
+    QTimer::singleShot(0, [window] {
+        window->endModal(1); // accepted...
+        ui::stopModal(); // ...then the run is stopped from outside: rejected
+    });
+    EXPECT_EQ(window->runModal(), 0);
+    EXPECT_EQ(ui::modalDepth(), 0);
+
+    QTimer::singleShot(0, [window] { window->endModal(1); });
+    EXPECT_EQ(window->runModal(), 1);
+    QTimer::singleShot(0, [window] { window->close(); });
+    EXPECT_EQ(window->runModal(), 0);
+}
+
+TEST_F(MessageBoxTest, AlertWindowAnswersAndClosesAtALock)
+{
+    const auto run = [&](std::function<void(QWidget*)> act) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "alertWindow" && w->isVisible())
+                    act(w);
+        });
+        return AlertWindow::runModalForParentWindow(&parent, QStringLiteral("提示"), QStringLiteral("确定退出？"));
+    };
+    EXPECT_EQ(run([](QWidget* w) { w->findChild<QPushButton*>("confirmButton")->click(); }), 1);
+    EXPECT_EQ(run([](QWidget* w) { w->findChild<QPushButton*>("cancelButton")->click(); }), 0);
+    EXPECT_EQ(run([](QWidget*) { NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen); }), 0);
+    EXPECT_EQ(ui::modalDepth(), 0);
+}
+
+TEST_F(MessageBoxTest, HoverFrameAndTextMeasures)
+{
+    EXPECT_EQ(ColorRectButton::trackingRect(QRectF(0, 0, 80, 30)), QRectF(1, 5, 78, 16));
+    ColorRectButton button(QStringLiteral("账户管理"));
+    EXPECT_EQ(button.boundsColor(), QColor(Qt::white));
+    EXPECT_FALSE(button.isEntered());
+
+    QFont font;
+    font.setPixelSize(15);
+    EXPECT_EQ(textgeometry::sizeForWidth(QString(), 100, 100, font), QSizeF());
+    const double one = textgeometry::heightForWidth(QStringLiteral("第一行"), 464, font);
+    EXPECT_GT(one, 0.0);
+    EXPECT_EQ(textgeometry::heightForWidth(QStringLiteral("第一行\n"), 464, font), one);
+    EXPECT_GT(textgeometry::heightForWidth(QStringLiteral("第一行\n第二行"), 464, font), one);
+}
+
+} // namespace

@@ -1,0 +1,224 @@
+// Each window opens under the offscreen platform and its controls reach its
+// controller.
+#include "shell/WindowTestRig.h"
+
+#include "shell/ui/AccountWindow.h"
+#include "shell/ui/LastLoginInfoWindow.h"
+#include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/LoginView.h"
+#include "shell/ui/LoginWindow.h"
+#include "shell/ui/ScreenLocker.h"
+#include "shell/ui/SystemMessageWindow.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/windows/SessionNotifications.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+
+using namespace logintest;
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+template <class W> W* child(QWidget* window, const char* name)
+{
+    W* found = window->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_TRUE(found) << name;
+    return found;
+}
+
+QMessageBox* openBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+void closeBoxes()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            box->done(0);
+}
+
+class WindowSmokeTest : public SimulatorFixture {
+protected:
+    void TearDown() override
+    {
+        closeBoxes();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        SimulatorFixture::TearDown();
+    }
+};
+
+TEST_F(WindowSmokeTest, LoginWindowShowsTheFormAndForwardsIt)
+{
+    StartUp().run();
+    auto* window = new LoginWindow();
+    window->showOver();
+    EXPECT_TRUE(window->coverWindow());
+    EXPECT_TRUE(child<QProgressBar>(window, "launchProgress")->isVisible());
+    EXPECT_FALSE(child<QPushButton>(window, "loginButton")->isEnabled());
+    window->controller().appLoginComplete();
+    ASSERT_TRUE(spinUntil([&] { return !window->coverWindow(); }));
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Lumora 网上交易 V")));
+
+    LoginViewController& form = window->controller().loginViewController();
+    auto* kind = child<QComboBox>(window, "accountTypeButton");
+    EXPECT_EQ(kind->count(), 8);
+    emit kind->activated(1);
+    EXPECT_EQ(form.selectedAccountType(), 1);
+    EXPECT_TRUE(child<QComboBox>(window, "businessDepartmentButton")->isVisibleTo(window));
+    emit kind->activated(0);
+    EXPECT_FALSE(child<QComboBox>(window, "businessDepartmentButton")->isVisibleTo(window));
+    EXPECT_EQ(child<QLabel>(window, "accountNameLabel")->text(), QStringLiteral("客户代码："));
+
+    // The captcha from the simulator shows on its button; a click asks again.
+    auto* image = child<QPushButton>(window, "identifyingCodeImage");
+    ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(image->toolTip(), QStringLiteral("看不清，点击更换"));
+
+    // The token row follows the mode.
+    auto* mode = child<QComboBox>(window, "securitySelectButton");
+    emit mode->activated(1);
+    EXPECT_TRUE(child<QLineEdit>(window, "securityModeQeltText")->isVisibleTo(window));
+    emit mode->activated(0);
+    EXPECT_FALSE(child<QLineEdit>(window, "securityModeQeltText")->isVisibleTo(window));
+
+    // Typing reaches the controller; the password field refuses a ninth character.
+    auto* password = child<QLineEdit>(window, "passwordText");
+    password->setFocus();
+    for (const QChar c : QStringLiteral("123456789")) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(password, &key);
+    }
+    EXPECT_EQ(form.text(LoginViewController::Field::Password), QStringLiteral("12345678"));
+
+    // Login with an empty account: the error box on the window.
+    child<QPushButton>(window, "loginButton")->click();
+    QMessageBox* box = openBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->informativeText(), QStringLiteral("请输入账号"));
+    EXPECT_FALSE(child<QPushButton>(window, "loginButton")->isChecked());
+    closeBoxes();
+
+    // The account window: one of its kind.
+    child<QPushButton>(window, "accountManagerButton")->click();
+    AccountWindow* accounts = window->accountWindow();
+    ASSERT_TRUE(accounts);
+    child<QPushButton>(window, "accountManagerButton")->click();
+    EXPECT_EQ(window->accountWindow(), accounts);
+    child<QPushButton>(window, "switchSiteButtonButton")->click();
+    EXPECT_TRUE(window->siteWindow());
+}
+
+TEST_F(WindowSmokeTest, AccountWindowAddsAndDeletes)
+{
+    auto* window = new AccountWindow();
+    window->showOver();
+    auto* number = child<QLineEdit>(window, "customerNumberText");
+    number->setText(QStringLiteral("010100000001"));
+    child<QPushButton>(window, "addButton")->click();
+    EXPECT_TRUE(number->text().isEmpty());
+    auto* table = child<QTableView>(window, "accountInfoTableView");
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->model()->index(0, 2).data().toString(), QStringLiteral("010100000001"));
+    table->selectRow(0);
+    child<QPushButton>(window, "deleteButton")->click();
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    child<QPushButton>(window, "closeButton")->click();
+}
+
+TEST_F(WindowSmokeTest, UnlockWindowRunsModallyAndTheLockHidesTheSession)
+{
+    auto* session = new QWidget;
+    session->setAttribute(Qt::WA_DeleteOnClose);
+    session->show();
+    ScreenLocker locker;
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    EXPECT_FALSE(session->isVisible());
+    ASSERT_TRUE(locker.unlockWindow());
+    EXPECT_TRUE(locker.unlockWindow()->isVisible());
+    EXPECT_EQ(locker.unlockWindow()->controller().configFlag(), 0u);
+    // The exit button closes it with 0: the session is over.
+    child<QPushButton>(locker.unlockWindow(), "exitButton")->click();
+    EXPECT_FALSE(locker.controller().isLocked());
+    EXPECT_FALSE(session->isVisible());
+
+    // A confirmed unlock shows the session again.
+    session->show();
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    EXPECT_FALSE(session->isVisible());
+    // A new unlock window: the earlier result does not carry over.
+    EXPECT_EQ(locker.unlockWindow()->controller().configFlag(), 0u);
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
+    EXPECT_TRUE(session->isVisible());
+
+    // The settings check's modal run: the tip and the exit title; closing answers 0.
+    auto* unlock = new UnlockScreenWindow({}, session);
+    QTimer::singleShot(0, [unlock] {
+        EXPECT_EQ(unlock->findChild<QPushButton*>("exitButton")->text(), QStringLiteral("关闭"));
+        unlock->findChild<QPushButton*>("exitButton")->click();
+    });
+    EXPECT_EQ(unlock->runModal(QStringLiteral("提示：请先解锁"), QStringLiteral("关闭")), 0);
+}
+
+TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
+{
+    QWidget parent;
+    parent.setGeometry(100, 100, 800, 600);
+    parent.show();
+    auto* cover = new LockScreenWindow(&parent);
+    cover->showOverParent();
+    EXPECT_EQ(cover->geometry().height(), parent.frameGeometry().height() - 40);
+    cover->close();
+
+    auto* messages = new SystemMessageWindow(std::vector<RDOSystemMessage>(2), &parent);
+    messages->showOver();
+    EXPECT_LE(messages->height(), 390);
+    EXPECT_TRUE(child<QTextBrowser>(messages, "contentTextView")->isVisible());
+    messages->close();
+
+    QPointer<LastLoginInfoWindow> last = new LastLoginInfoWindow(
+        QStringLiteral("上次登录信息"), QStringLiteral("时间：2024-05-31\n地址：192.168.1.20"), nullptr,
+        std::chrono::milliseconds(100));
+    last->setParentRect(parent.frameGeometry());
+    last->showWindow();
+    EXPECT_TRUE(last->isVisible());
+    EXPECT_EQ(child<QLabel>(last, "contentLabel")->text(), QStringLiteral("时间：2024-05-31\n地址：192.168.1.20"));
+    ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
+}
+
+TEST_F(WindowSmokeTest, LoginPanelEndsOnAnyLogin)
+{
+    QWidget parent;
+    parent.show();
+    auto* panel = new LoginPanel({}, &parent);
+    EXPECT_TRUE(child<QPushButton>(panel, "loginButton")->isEnabled());
+    QTimer::singleShot(0, [] {
+        auto other = std::make_shared<Account>();
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLoginSucceeded, QVariant::fromValue(other));
+    });
+    EXPECT_EQ(panel->runModal(), 0); // another form's login: this one did not succeed
+
+    auto* closed = new LoginPanel({}, &parent);
+    QTimer::singleShot(0, [closed] { closed->close(); });
+    EXPECT_EQ(closed->runModal(), 0);
+}
+
+} // namespace
