@@ -73,6 +73,10 @@ TEST(StockManagerCache, SubclassByClassIdOnePerCodeEmptiedWhenAsked)
     manager.updateNewStock(issue);
     EXPECT_NE(dynamic_cast<IPOStock*>(manager.getSecurity(QStringLiteral("732001")).get()), nullptr);
 
+    const std::size_t filed = manager.securityCount();
+    EXPECT_NE(manager.updateQuotes(RDOStock()), nullptr); // no code: answered, not filed
+    EXPECT_EQ(manager.securityCount(), filed);
+
     manager.clearSecurityObjects();
     EXPECT_EQ(manager.getSecurity(QStringLiteral("C0")), nullptr);
     EXPECT_EQ(manager.securityCount(), 0u);

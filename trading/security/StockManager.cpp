@@ -226,6 +226,9 @@ std::unique_ptr<Security> StockManager::makeSecurity(qint32 classId)
 
 StockManager::SecurityPtr StockManager::createSecurity(qint32 classId, const QString& code)
 {
+    // A record without a code is not filed: it would stand for every such record.
+    if (code.isEmpty())
+        return makeSecurity(classId);
     SecurityPtr& slot = securityDict[code];
     if (!slot)
         slot = makeSecurity(classId);

@@ -74,7 +74,7 @@ public:
     void updateNewStock(const RDONewStock& record);
 
     // createSecurity:IdentifyCode: the cached Security of the code, or a new
-    // one of the class the id selects.
+    // one of the class the id selects (not filed for an empty code).
     SecurityPtr createSecurity(qint32 classId, const QString& code);
     SecurityPtr getSecurity(const QString& code) const;
     void clearSecurityObjects();
