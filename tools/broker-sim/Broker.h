@@ -87,6 +87,9 @@ public:
     void setClock(std::function<QDateTime()> clock);
 
     // --- Test controls ---
+    // The "menu_version" the application login announces from now on, so
+    // that the client fetches the menu again. Owner thread only.
+    void setMenuVersion(const QString& version) { data_.menuVersion = version; }
     // The next `count` application logins answer 90001.
     void answer90001Next(int count = 1);
     // Consumes one armed 90001; false when none is armed.

@@ -1,6 +1,7 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include "tools/broker-sim/LoginFunctions.h"
+#include "tools/broker-sim/MenuFunctions.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -166,6 +167,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
             return Reply::withTable(Table().column(QStringLiteral("session")).row({ session }));
         });
     registerLoginFunctions(*this);
+    registerShellFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()

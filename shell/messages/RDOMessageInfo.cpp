@@ -1,0 +1,13 @@
+#include "shell/messages/RDOMessageInfo.h"
+
+#include "comm/VEKTCRS.h"
+
+RDOMessageInfo::RDOMessageInfo(const VEKTCRS& row)
+    : title(row.toStringWithName(QStringLiteral("title")))
+    , pd(row.toStringWithName(QStringLiteral("pd")))
+    , pt(row.toStringWithName(QStringLiteral("pt")))
+    , date(row.toStringWithName(QStringLiteral("date")))
+    , endDate(row.toStringWithName(QStringLiteral("enddate")))
+    , updateKey(row.toStringWithName(QStringLiteral("updatekey")))
+{
+}

@@ -1,0 +1,239 @@
+#include "ShellTestRig.h"
+#include "comm/AesEncryption.h"
+#include "platform/PropertyList.h"
+#include "shell/menu/BaseNode.h"
+
+#include <QFile>
+
+using namespace shelltest;
+
+namespace {
+
+// Five roots, the fifth the trading root with a group, a leaf and the Stock
+// Connect group; listed children first when `childrenFirst`.
+std::vector<RDOMenuInfo::Ptr> sampleMenu(bool childrenFirst)
+{
+    std::vector<RDOMenuInfo::Ptr> roots {
+        node("1", "-1", "行情", "zshqpmd?code=1"),
+        node("2", "-1", "资讯"),
+        node("3", "-1", "开户", "https://open.example.test/"),
+        node("4", "-1", "服务"),
+        node("5", "-1", "网上交易", "trademenu"),
+    };
+    std::vector<RDOMenuInfo::Ptr> children {
+        node("11", "51", "买入", "buysale?MMLB=0"),
+        node("12", "51", "卖出", "buysale?MMLB=1"),
+        node("51", "5", "股票交易"),
+        node("52", "5", "资金查询", "tradequery?tc_mfuncno=500&tc_sfuncno=2"),
+        node("61", "51877", "港股通买入", "hgtmr?"),
+        node("51877", "5", "沪港通"),
+        node("21", "2", "公告", "https://www.example.test/notice"),
+        node("99", "0", "无父节点"),
+        node("98", "", "空父节点"),
+    };
+    std::vector<RDOMenuInfo::Ptr> all = childrenFirst ? children : roots;
+    const auto& rest = childrenFirst ? roots : children;
+    all.insert(all.end(), rest.begin(), rest.end());
+    return all;
+}
+
+// The tree as text: "id(children...)" for every root, in order.
+QString shape(const RDOMenuManager& menu)
+{
+    QStringList out;
+    std::function<QString(const RDOMenuInfo&)> one = [&](const RDOMenuInfo& n) {
+        QStringList kids;
+        for (const auto& c : n.childArray)
+            kids.append(one(*c));
+        return kids.isEmpty() ? n.menuId : n.menuId + u'(' + kids.join(u',') + u')';
+    };
+    for (const auto& root : menu.rootMenuItemArray())
+        out.append(one(*root));
+    return out.join(u' ');
+}
+
+class MenuModelTest : public ShellHomeFixture { };
+
+} // namespace
+
+TEST_F(MenuModelTest, TreeFromAFlatListInAnyOrder)
+{
+    const RDOMenuManager parentsFirst(sampleMenu(false));
+    const RDOMenuManager childrenFirst(sampleMenu(true));
+    const QString expected = QStringLiteral("1 2(21) 3 4 5(51(11,12),52,51877(61))");
+    EXPECT_EQ(shape(parentsFirst), expected);
+    EXPECT_EQ(shape(childrenFirst), expected);
+    // Nodes without a parent in the list stay in the list only.
+    EXPECT_EQ(childrenFirst.allMenuItemsArray().size(), 14u);
+    EXPECT_EQ(childrenFirst.rootMenuItemArray().size(), 5u);
+    EXPECT_EQ(childrenFirst.allMenuItemsArray()[2]->menuLinkId, 0);
+}
+
+TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
+{
+    struct Case {
+        const char* name;
+        std::vector<RDOMenuInfo::Ptr> nodes;
+        const char* shape;
+    };
+    std::vector<Case> cases;
+    // Two nodes that are each other's parent, and one that is its own.
+    cases.push_back({ "cycle", { node("r", "-1", "R"), node("a", "b", "A"), node("b", "a", "B"), node("s", "s", "S") }, "r" });
+    // A child whose id is also its root's: it would bring the root's children back under itself.
+    cases.push_back({ "back to root", { node("r", "-1", "R"), node("c", "r", "C"), node("r", "c", "R2") }, "r(c(r))" });
+    // Two groups with one id: the child is placed once, under the first.
+    cases.push_back({ "duplicate ids",
+        { node("r", "-1", "R"), node("g", "r", "G1"), node("g", "r", "G2"), node("x", "g", "X") }, "r(g(x),g)" });
+    // Two roots with one id share nothing twice either.
+    cases.push_back({ "duplicate roots", { node("r", "-1", "R"), node("r", "-1", "R"), node("x", "r", "X") }, "r(x) r" });
+    for (const Case& c : cases)
+        EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
+
+    // A chain far deeper than any call stack would take.
+    std::vector<RDOMenuInfo::Ptr> chain { node("0", "-1", "root") };
+    for (int i = 1; i < 50000; ++i)
+        chain.push_back(RDOMenuInfo::fromFields(QString::number(i), QString::number(i - 1), QString(), QString(), QString()));
+    chain.push_back(RDOMenuInfo::fromFields("x", "49999", QString(), "trademenu", QString()));
+    MenuManager manager;
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(chain));
+    ASSERT_NE(manager.findMenuInfoWithLinkId(1), nullptr);
+    EXPECT_EQ(manager.findMenuInfoWithLinkId(1)->menuId, QStringLiteral("x"));
+    EXPECT_EQ(buildMenuOutline(*manager.rdoMenuManager()->rootMenuItemArray().front(), true, manager).size(), 1u);
+
+    // Fewer roots than the trading root's index: no trading root, nothing fails.
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(
+        std::vector<RDOMenuInfo::Ptr> { node("1", "-1", "A"), node("2", "-1", "B") }));
+    EXPECT_TRUE(manager.getRootMenuArray().empty());
+    EXPECT_EQ(manager.menuItemsArray(), QStringList { QStringLiteral("我的交易") });
+    EXPECT_EQ(manager.getTradeMenuInfo(QStringLiteral("我的交易")), nullptr);
+    EXPECT_EQ(manager.getTradeMenuInfo(QStringLiteral("B"))->menuId, QStringLiteral("2"));
+    EXPECT_EQ(manager.getRootMenuInfo()->childArray.size(), 0u);
+}
+
+TEST_F(MenuModelTest, StoreVersionCheckAndTradingRoot)
+{
+    MenuManager manager;
+    EXPECT_TRUE(manager.needRequestMenuInfo(QStringLiteral("v1"))); // nothing stored
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(true)));
+    EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion(), QStringLiteral("v1"));
+
+    // Links are stored enciphered, never in clear.
+    QFile file(manager.menuLocalPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    EXPECT_FALSE(stored.contains("buysale"));
+    EXPECT_TRUE(stored.contains("<key>menu_items</key>"));
+    file.close();
+
+    MenuManager reloaded;
+    EXPECT_FALSE(reloaded.needRequestMenuInfo(QStringLiteral("v1")));
+    ASSERT_TRUE(reloaded.rdoMenuManager());
+    EXPECT_EQ(shape(*reloaded.rdoMenuManager()), shape(*manager.rdoMenuManager()));
+    const auto& before = manager.rdoMenuManager()->allMenuItemsArray();
+    const auto& after = reloaded.rdoMenuManager()->allMenuItemsArray();
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i]->menuLinkId, before[i]->menuLinkId) << i;
+        EXPECT_EQ(after[i]->menuLinkType, before[i]->menuLinkType) << i;
+        EXPECT_EQ(after[i]->plainLink(), before[i]->plainLink()) << i;
+    }
+    EXPECT_EQ(AesEncryption::decodeStringWithAES(*reloaded.getPMDParam(), RDOMenuInfo::kMenuKey),
+        QStringLiteral("zshqpmd?code=1"));
+
+    // The trading root loses its Stock Connect group, in memory only.
+    const auto roots = reloaded.getRootMenuArray();
+    ASSERT_EQ(roots.size(), 1u);
+    EXPECT_EQ(childIds(*roots.front()), QStringLiteral("51,52"));
+    EXPECT_EQ(reloaded.menuItemsArray(), (QStringList { QStringLiteral("网上交易"), QStringLiteral("我的交易") }));
+    EXPECT_EQ(reloaded.getTradeMenuInfo(QStringLiteral("我的交易")), roots.front());
+    EXPECT_EQ(reloaded.getTradeMenuInfo(QStringLiteral("网上交易")), roots.front());
+    EXPECT_EQ(reloaded.findMenuInfoWithLinkId(10001)->menuName, QStringLiteral("卖出"));
+
+    // A new version, a missing file or one that does not parse: fetch again.
+    EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v2")));
+    ASSERT_TRUE(QFile::resize(manager.menuLocalPath(), 40));
+    MenuManager broken;
+    EXPECT_TRUE(broken.needRequestMenuInfo(QStringLiteral("v1")));
+    EXPECT_EQ(broken.menuVersion(), QStringLiteral("v1"));
+    ASSERT_TRUE(QFile::remove(manager.menuLocalPath()));
+    EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v1")));
+}
+
+TEST_F(MenuModelTest, VisibilityApplyAndRestoreThroughTheFile)
+{
+    MenuManager manager;
+    // Without a menu nothing is written.
+    EXPECT_FALSE(manager.applyMenuItemsVisibleSetting());
+    // Storing a menu writes the defaults; start again without the file.
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+    ASSERT_TRUE(QFile::exists(manager.menuVisiblePath()));
+    ASSERT_TRUE(QFile::remove(manager.menuVisiblePath()));
+
+    // The getter reads; it never writes the file.
+    EXPECT_TRUE(manager.getMenuItemVisible(QStringLiteral("51")));
+    EXPECT_TRUE(manager.getMenuItemVisible(QStringLiteral("unknown")));
+    EXPECT_FALSE(QFile::exists(manager.menuVisiblePath()));
+
+    manager.setMenuItemVisible(false, QStringLiteral("51"));
+    EXPECT_FALSE(manager.getMenuItemVisible(QStringLiteral("51")));
+    EXPECT_TRUE(manager.applyMenuItemsVisibleSetting());
+    const QVariantMap written = platform::PropertyList::readFile(manager.menuVisiblePath())->toMap();
+    EXPECT_EQ(written.value(QStringLiteral("51")), QStringLiteral("0"));
+    EXPECT_EQ(written.value(QStringLiteral("52")), QStringLiteral("1"));
+    EXPECT_EQ(written.value(QStringLiteral("99")), QStringLiteral("1")); // unplaced nodes too
+
+    manager.setMenuItemVisible(true, QStringLiteral("51"));
+    manager.setMenuItemVisible(false, QStringLiteral("52"));
+    manager.restoreMenuItemsVisibleSetting();
+    EXPECT_FALSE(manager.getMenuItemVisible(QStringLiteral("51")));
+    EXPECT_TRUE(manager.getMenuItemVisible(QStringLiteral("52")));
+    // A new manager starts from the file.
+    EXPECT_FALSE(MenuManager().getMenuItemVisible(QStringLiteral("51")));
+}
+
+TEST_F(MenuModelTest, OutlineNodes)
+{
+    MenuManager manager;
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+    const RDOMenuInfo::Ptr root = manager.getRootMenuArray().front();
+    manager.setMenuItemVisible(false, QStringLiteral("51"));
+
+    // The user's outline leaves out the hidden group with its visible children.
+    const BaseNode::List user = buildMenuOutline(*root, true, manager);
+    ASSERT_EQ(user.size(), 1u);
+    EXPECT_EQ(user[0]->nodeId, QStringLiteral("52"));
+    EXPECT_TRUE(user[0]->isLeaf());
+    EXPECT_EQ(user[0]->children(), BaseNode::List { user[0] });
+    EXPECT_EQ(user[0]->nodeLinkId, 10003);
+    EXPECT_EQ(findNodeWithLinkId(user, 10000), nullptr);
+
+    // The editor's outline shows everything, with the visibility flags.
+    const BaseNode::List editor = buildMenuOutline(*root, false, manager);
+    ASSERT_EQ(editor.size(), 2u);
+    const BaseNode::Ptr group = editor[0];
+    EXPECT_FALSE(group->isLeaf());
+    EXPECT_TRUE(group->isGroup);
+    EXPECT_FALSE(group->isVisiable);
+    EXPECT_EQ(group->nodeTitle, QStringLiteral("股票交易"));
+    ASSERT_EQ(group->children().size(), 2u);
+    const BaseNode::Ptr sell = findNodeWithLinkId(editor, 10001);
+    ASSERT_NE(sell, nullptr);
+    EXPECT_EQ(sell->nodeTitle, QStringLiteral("卖出"));
+    EXPECT_EQ(sell->parentFromArray(editor), group);
+    EXPECT_EQ(group->parentFromArray(editor), nullptr);
+    EXPECT_EQ(sell->indexPathInArray(editor), (QList<qsizetype> { 0, 1 }));
+    EXPECT_EQ(editor[1]->indexPathInArray(editor), QList<qsizetype> { 1 });
+    EXPECT_FALSE(BaseNode().indexPathInArray(editor).has_value());
+    EXPECT_TRUE(sell->isDescendantOfNodes(editor));
+    EXPECT_FALSE(group->isDescendantOfNodes(editor));
+    EXPECT_TRUE(group->isDescendantOfOrOneOfNodes(editor));
+    EXPECT_EQ(group->allChildLeafs().size(), 2u);
+    group->removeObjectFromChildren(sell.get());
+    EXPECT_EQ(group->children().size(), 1u);
+    EXPECT_EQ(BaseNode().nodeTitle, QStringLiteral("BaseNode Untitled"));
+    BaseNode a, b;
+    a.nodeTitle = QStringLiteral("alpha");
+    b.nodeTitle = QStringLiteral("Beta");
+    EXPECT_LT(a.compare(b), 0);
+    EXPECT_GT(b.compare(a), 0);
+}
