@@ -1,0 +1,85 @@
+#include "shell/ui/LastLoginInfoWindow.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+constexpr double kMinimumWidth = 300.0;
+}
+
+LastLoginInfoWindow::LastLoginInfoWindow(
+    const QString& title, const QString& content, QWidget* parent, std::chrono::milliseconds closeAfter)
+    : ui::Window(parent, Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("lastLoginInfoWindow"));
+    setWindowTitle(title);
+    contentLabel_ = new QLabel(content, this);
+    contentLabel_->setObjectName(QStringLiteral("contentLabel"));
+    contentLabel_->setTextFormat(Qt::PlainText);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(5, 12, 5, 13);
+    layout->addWidget(contentLabel_);
+    const QFontMetricsF metrics(contentLabel_->font());
+    controller_ = std::make_unique<LastLoginInfoWindowController>(title, content, kMinimumWidth,
+        [&metrics](const QString& line) {
+            return QSizeF(metrics.horizontalAdvance(line), metrics.lineSpacing());
+        },
+        closeAfter);
+    setFixedSize(controller_->windowSize().toSize());
+    connect(controller_.get(), &LastLoginInfoWindowController::fadeIn, this, [this] { fade(1.0); });
+    connect(controller_.get(), &LastLoginInfoWindowController::fadeOut, this, [this] { fade(0.0); });
+    connect(controller_.get(), &LastLoginInfoWindowController::closeRequested, this, &QWidget::close);
+}
+
+LastLoginInfoWindow::~LastLoginInfoWindow() = default;
+
+bool LastLoginInfoWindow::platformFades()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
+}
+
+void LastLoginInfoWindow::showWindow()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRectF screenRect = screen ? QRectF(screen->geometry()) : QRectF();
+    move(controller_->windowOrigin(screenRect).toPoint());
+    if (platformFades())
+        setWindowOpacity(0.0);
+    show();
+    controller_->windowDidLoad();
+}
+
+void LastLoginInfoWindow::fade(double to)
+{
+    if (!platformFades()) {
+        controller_->animationDidStop();
+        return;
+    }
+    if (!anim_) {
+        anim_ = new QPropertyAnimation(this, "windowOpacity", this);
+        anim_->setDuration(int(LastLoginInfoWindowController::kFadeSeconds * 1000));
+        connect(anim_, &QPropertyAnimation::finished, controller_.get(),
+            &LastLoginInfoWindowController::animationDidStop);
+    }
+    anim_->stop();
+    anim_->setStartValue(windowOpacity());
+    anim_->setEndValue(to);
+    anim_->start();
+}
+
+void LastLoginInfoWindow::enterEvent(QEnterEvent* event)
+{
+    controller_->mouseEntered();
+    ui::Window::enterEvent(event);
+}
+
+void LastLoginInfoWindow::leaveEvent(QEvent* event)
+{
+    controller_->mouseExited();
+    ui::Window::leaveEvent(event);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "shell/windows/LoginViewController.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+// The login form: shows its LoginViewController and forwards every edit
+// and click. It lives in the login window and in the add-account panel.
+class LoginView final : public QWidget {
+    Q_OBJECT
+public:
+    // The controller outlives the view (the window that owns both makes sure).
+    explicit LoginView(LoginViewController& controller, QWidget* parent = nullptr);
+
+    LoginViewController& controller() { return controller_; }
+    void refresh();
+
+private:
+    QLineEdit* fieldEdit(LoginViewController::Field field) const;
+    void forwardEdits(QLineEdit* edit, LoginViewController::Field field);
+
+    LoginViewController& controller_;
+    QFormLayout* form_ = nullptr;
+    QComboBox* accountTypeButton_ = nullptr;
+    QComboBox* regionOfDepartmentButton_ = nullptr;
+    QComboBox* businessDepartmentButton_ = nullptr;
+    QLabel* accountNameLabel_ = nullptr;
+    QComboBox* accountText_ = nullptr;
+    QLineEdit* passwordText_ = nullptr;
+    QComboBox* securitySelectButton_ = nullptr;
+    QLineEdit* identifyingCodeText_ = nullptr;
+    QPushButton* identifyingCodeImage_ = nullptr;
+    QLabel* securityModeQeltLabel_ = nullptr;
+    QLineEdit* securityModeQeltText_ = nullptr;
+    QCheckBox* saveAccountCheck_ = nullptr;
+    QPushButton* loginButton_ = nullptr;
+    QProgressBar* loginProgress_ = nullptr;
+};

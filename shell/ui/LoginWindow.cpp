@@ -1,0 +1,144 @@
+#include "shell/ui/LoginWindow.h"
+
+#include "core/ui/SiteWindowController.h"
+#include "shell/ui/AccountWindow.h"
+#include "shell/ui/Buttons.h"
+#include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/LoginView.h"
+#include "shell/ui/SystemMessageWindow.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kBannerHeight = 96;
+
+QPushButton* linkButton(const QString& title, const char* name, QWidget* parent)
+{
+    auto* button = new ColorRectButton(title, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setBoundColor(QColor::fromRgbF(0.345f, 0.349f, 0.356f));
+    // The grey of the window's secondary links.
+    button->setStyleSheet(QStringLiteral("QPushButton { color: rgb(88, 89, 91); padding: 8px 6px 10px 6px; }"));
+    return button;
+}
+} // namespace
+
+LoginWindow::LoginWindow(LoginWindowController::Services services, QWidget* parent)
+    : ui::Window(parent)
+    , controller_(services)
+    , alerts_(this)
+{
+    setObjectName(QStringLiteral("loginWindow"));
+    controller_.setAlertPresenter(&alerts_);
+    setWindowTitle(controller_.windowTitle());
+
+    loginView_ = new LoginView(controller_.loginViewController(), this);
+    launchProgress_ = new QProgressBar(this);
+    launchProgress_->setObjectName(QStringLiteral("launchProgress"));
+    launchProgress_->setRange(0, 0);
+    launchProgress_->setMaximumHeight(4);
+    launchProgress_->setTextVisible(false);
+
+    QPushButton* account = linkButton(QStringLiteral("账户管理"), "accountManagerButton", this);
+    QPushButton* site = linkButton(QStringLiteral("服务器设置"), "switchSiteButtonButton", this);
+    QPushButton* reserve = linkButton(QStringLiteral("预约开户"), "reserveAccountButtonButton", this);
+    QPushButton* risk = linkButton(QStringLiteral("风险提示"), "riskTipsButtonButton", this);
+    auto* web = new CursorButton(QStringLiteral("访问官网"), this);
+    web->setObjectName(QStringLiteral("webLinkButton"));
+    web->setCursor(QCursor(Qt::PointingHandCursor));
+    web->setStyleSheet(QStringLiteral("QPushButton { color: #1a5fb4; padding: 8px 6px 10px 6px; }"));
+
+    auto* links = new QHBoxLayout;
+    links->setContentsMargins(24, 0, 24, 8);
+    for (QPushButton* button : { account, site, reserve, risk })
+        links->addWidget(button);
+    links->addStretch();
+    links->addWidget(web);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, kBannerHeight, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(launchProgress_);
+    layout->addWidget(loginView_);
+    layout->addLayout(links);
+    setFixedWidth(460);
+
+    connect(account, &QPushButton::clicked, &controller_, &LoginWindowController::manageAccountButtonClick);
+    connect(site, &QPushButton::clicked, &controller_, &LoginWindowController::switchSiteButtonClick);
+    connect(reserve, &QPushButton::clicked, &controller_, &LoginWindowController::reserveAccountButtonClick);
+    connect(risk, &QPushButton::clicked, &controller_, &LoginWindowController::riskTipsButtonClick);
+    connect(web, &QPushButton::clicked, &controller_, &LoginWindowController::mainPageClicked);
+    connect(&controller_, &LoginWindowController::changed, this, &LoginWindow::refresh);
+    connect(&controller_, &LoginWindowController::openUrlRequested, this,
+        [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    connect(&controller_, &LoginWindowController::accountWindowRequested, this,
+        [this] { accountWindow_.open([this] { return new AccountWindow({}, this); }); });
+    connect(&controller_, &LoginWindowController::siteWindowRequested, this,
+        [this] { siteWindow_.open([this] { return new SiteWindowController(this); }); });
+    connect(&controller_, &LoginWindowController::systemMessagesReceived, this, &LoginWindow::showSystemMessages);
+    refresh();
+}
+
+LoginWindow::~LoginWindow()
+{
+    if (cover_)
+        cover_->close();
+}
+
+void LoginWindow::windowDidLoad() { controller_.windowDidLoad(); }
+
+void LoginWindow::refresh()
+{
+    launchProgress_->setVisible(controller_.isLaunching());
+    if (controller_.isCoverShown() && !cover_ && isVisible()) {
+        cover_ = new LockScreenWindow(this);
+        cover_->showOverParent();
+    } else if (!controller_.isCoverShown() && cover_) {
+        cover_->close();
+    }
+}
+
+void LoginWindow::showSystemMessages(const std::vector<RDOSystemMessage>& messages)
+{
+    QWidget* key = QApplication::activeWindow();
+    QWidget* parent = key && key != cover_ ? key : this;
+    systemMessageWindow_.close();
+    systemMessageWindow_.open([&] { return new SystemMessageWindow(messages, parent); });
+}
+
+void LoginWindow::willClose()
+{
+    controller_.windowWillClose();
+    if (cover_)
+        cover_->close();
+}
+
+void LoginWindow::paintEvent(QPaintEvent* event)
+{
+    // The broker's banner above the form.
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, width(), kBannerHeight);
+    gradient.setColorAt(0.0, QColor(0xb0, 0x0e, 0x28));
+    gradient.setColorAt(1.0, QColor(0xdc, 0x3a, 0x3a));
+    painter.fillRect(QRect(0, 0, width(), kBannerHeight), gradient);
+    painter.setPen(Qt::white);
+    QFont title = font();
+    title.setPointSizeF(title.pointSizeF() * 1.9);
+    title.setBold(true);
+    painter.setFont(title);
+    painter.drawText(QRect(28, 14, width() - 56, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Lumora 网上交易"));
+    QFont subtitle = font();
+    subtitle.setPointSizeF(subtitle.pointSizeF() * 1.05);
+    painter.setFont(subtitle);
+    painter.setPen(QColor(255, 255, 255, 210));
+    painter.drawText(QRect(30, 56, width() - 60, 26), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("沪深 A 股 · B 股 · 债券 · 基金 · 安全便捷的证券交易"));
+    QWidget::paintEvent(event);
+}

@@ -1,0 +1,109 @@
+#include "shell/ui/RunAlert.h"
+
+#include "core/NotificationCenter.h"
+#include "shell/windows/SessionNotifications.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+constexpr char kCodeProperty[] = "alertCode";
+
+void addButton(QMessageBox* box, const QString& title, QMessageBox::ButtonRole role, int code)
+{
+    if (title.isEmpty())
+        return;
+    QPushButton* button = box->addButton(title, role);
+    button->setProperty(kCodeProperty, code);
+    if (code == 1)
+        box->setDefaultButton(button);
+}
+
+QMessageBox::Icon iconFor(const QString& title)
+{
+    if (title == QStringLiteral("错误") || title == QStringLiteral("错误提示"))
+        return QMessageBox::Critical;
+    if (title == QStringLiteral("警告"))
+        return QMessageBox::Warning;
+    return QMessageBox::Information;
+}
+} // namespace
+
+QMessageBox* RunAlert::alertWithMessageText(const QString& messageText, const QString& defaultButton,
+    const QString& alternateButton, const QString& otherButton, const QString& text)
+{
+    auto* box = new QMessageBox;
+    box->setWindowTitle(messageText);
+    box->setText(messageText);
+    box->setTextFormat(Qt::PlainText); // server text is shown verbatim, never as markup
+    box->setInformativeText(text);
+    box->setIcon(iconFor(messageText));
+    addButton(box, defaultButton.isEmpty() ? QStringLiteral("确认") : defaultButton, QMessageBox::AcceptRole, 1);
+    addButton(box, alternateButton, QMessageBox::RejectRole, 0);
+    addButton(box, otherButton, QMessageBox::DestructiveRole, -1);
+    return box;
+}
+
+int RunAlert::resultOf(const QMessageBox* box)
+{
+    const QAbstractButton* clicked = box->clickedButton();
+    return clicked ? clicked->property(kCodeProperty).toInt() : 0;
+}
+
+QMessageBox* RunAlert::run(const AlertRequest& request, QWidget* window, Handler completionHandler)
+{
+    QMessageBox* box = alertWithMessageText(
+        request.title, request.defaultButton, request.alternateButton, request.otherButton, request.text);
+    if (window) {
+        box->setParent(window->window(), box->windowFlags());
+        box->setWindowModality(Qt::WindowModal);
+    } else {
+        box->setWindowModality(Qt::ApplicationModal);
+    }
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, handler = std::move(completionHandler)] {
+        NotificationCenter::getInstance()->removeObserver(box);
+        if (handler)
+            handler(resultOf(box));
+    });
+    if (request.closesOnLock) {
+        NotificationCenter::getInstance()->addObserver(
+            static_cast<QObject*>(box),
+            [box] {
+                NotificationCenter::getInstance()->removeObserver(box);
+                box->done(0);
+            },
+            sessionnotify::kCloseMessageBoxes);
+    }
+    box->open();
+    return box;
+}
+
+QMessageBox* RunAlert::runAlertWithMessageText(const QString& messageText, const QString& defaultButton,
+    const QString& alternateButton, const QString& otherButton, const QString& text, QWidget* window,
+    Handler completionHandler)
+{
+    AlertRequest request;
+    request.title = messageText;
+    request.text = text;
+    request.defaultButton = defaultButton;
+    request.alternateButton = alternateButton;
+    request.otherButton = otherButton;
+    return run(request, window, std::move(completionHandler));
+}
+
+QMessageBox* RunAlert::runAlertWithErrorMessageText(const QString& text, QWidget* window, Handler completionHandler)
+{
+    return run(AlertRequest::error(text), window, std::move(completionHandler));
+}
+
+QMessageBox* RunAlert::runAlertWithTipMessageText(const QString& text, QWidget* window, Handler completionHandler)
+{
+    return run(AlertRequest::tip(text), window, std::move(completionHandler));
+}
+
+void WindowAlertPresenter::runAlert(const AlertRequest& request, Completion completion)
+{
+    RunAlert::run(request, window_, std::move(completion));
+}

@@ -1,0 +1,124 @@
+#include "shell/ui/Window.h"
+
+#include "platform/RunLoop.h"
+#include "shell/windows/WindowGeometry.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <vector>
+
+namespace ui {
+
+struct Window::ModalRun {
+    QEventLoop loop;
+    int code = 0;
+    Window* window = nullptr;
+};
+
+namespace {
+std::vector<Window::ModalRun*>& modalRuns()
+{
+    static std::vector<Window::ModalRun*> runs;
+    return runs;
+}
+} // namespace
+
+void centreOver(QWidget* window, const QWidget* parent)
+{
+    QRect reference;
+    if (parent)
+        reference = parent->window()->frameGeometry();
+    else if (QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
+        reference = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    const QPointF origin = windowgeometry::centredOrigin(QRectF(reference), QSizeF(frame.size()));
+    window->move(origin.toPoint());
+}
+
+void showOver(QWidget* window)
+{
+    if (!window->isVisible()) {
+        window->adjustSize();
+        centreOver(window, window->parentWidget());
+        window->show();
+        // The frame is known once shown; centre on that.
+        centreOver(window, window->parentWidget());
+    }
+    window->raise();
+    window->activateWindow();
+}
+
+Window::Window(QWidget* parentWindow, Qt::WindowFlags extraFlags)
+    : QWidget(parentWindow, (parentWindow ? Qt::Dialog : Qt::Window) | extraFlags)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+Window::~Window()
+{
+    if (modalRun_) {
+        modalRun_->window = nullptr;
+        modalRun_->loop.exit();
+    }
+}
+
+int Window::runModal()
+{
+    ModalRun run;
+    run.window = this;
+    modalRun_ = &run;
+    modalRuns().push_back(&run);
+    setWindowModality(Qt::ApplicationModal);
+    ui::showOver(this);
+    {
+        platform::ModalSession session;
+        run.loop.exec();
+    }
+    std::erase(modalRuns(), &run);
+    if (run.window)
+        run.window->modalRun_ = nullptr;
+    return run.code;
+}
+
+void Window::endModal(int code)
+{
+    if (!modalRun_)
+        return;
+    modalRun_->code = code;
+    modalRun_->loop.exit();
+}
+
+void stopModal()
+{
+    if (modalRuns().empty())
+        return;
+    Window::ModalRun* run = modalRuns().back();
+    run->code = 0;
+    run->loop.exit();
+}
+
+void stopAllModals()
+{
+    for (Window::ModalRun* run : modalRuns()) {
+        run->code = 0;
+        run->loop.exit();
+    }
+}
+
+int modalDepth() { return int(modalRuns().size()); }
+
+void Window::closeEvent(QCloseEvent* event)
+{
+    if (!closing_) {
+        closing_ = true;
+        willClose();
+        emit windowWillClose();
+        if (modalRun_ && modalRun_->loop.isRunning())
+            modalRun_->loop.exit();
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace ui

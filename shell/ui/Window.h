@@ -1,0 +1,97 @@
+#pragma once
+
+// How a window or page of this client is made; every new one follows it.
+//  1. Behaviour and state live in a controller without widgets (shell/windows
+//     or the page's own folder): a QObject whose services come in a Services
+//     struct, null members meaning the shared instances, and a changed()
+//     signal. Tests drive the controller headless; it shows message boxes
+//     through the AlertPresenter it is given.
+//  2. The view is a ui::Window (a top-level window) or a plain QWidget (a
+//     form or a page inside one). It builds its widgets in code with object
+//     names, shows the controller's state in refresh() and forwards every
+//     user action to the controller; it keeps no state of its own.
+//  3. The owner keeps each window in a ui::WindowSlot: at most one of a kind,
+//     a second open brings the first to the front. A child window is centred
+//     over its parent and deleted, hence detached, when it closes. Modal runs
+//     go through Window::runModal; ui::stopModal() ends the innermost one
+//     with 0 (rejected, never accepted). Message boxes go through RunAlert.
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+namespace ui {
+
+// Moves `window` so that its frame is centred over the frame of `parent`
+// (or over the available screen without a parent).
+void centreOver(QWidget* window, const QWidget* parent);
+// Centres over the parent window, shows, raises and activates.
+void showOver(QWidget* window);
+
+// A top-level window of the client. With a parent it is a child window that
+// stays above it. It deletes itself when closed.
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    explicit Window(QWidget* parentWindow = nullptr, Qt::WindowFlags extraFlags = {});
+    ~Window() override;
+
+    void showOver() { ui::showOver(this); }
+    // Shows the window application-modal and runs until endModal() or
+    // stopModal(); closing the window ends the run with 0.
+    int runModal();
+    void endModal(int code);
+    bool isRunningModal() const { return modalRun_ != nullptr; }
+    struct ModalRun; // one run of runModal
+
+signals:
+    // Sent once, when the window starts to close.
+    void windowWillClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Called once before the window closes; a modal run ends with 0 after it
+    // unless the hook ended it already.
+    virtual void willClose() { }
+
+private:
+    ModalRun* modalRun_ = nullptr;
+    bool closing_ = false;
+    friend void stopModal();
+    friend void stopAllModals();
+};
+
+// Ends the innermost modal run with 0, as "rejected".
+void stopModal();
+// Ends every modal run with 0 (the screen locks).
+void stopAllModals();
+// The number of modal runs in progress.
+int modalDepth();
+
+// The one window of a kind that an owner keeps open.
+template <class W> class WindowSlot {
+public:
+    W* get() const { return window_.data(); }
+    bool isOpen() const { return !window_.isNull(); }
+    // Makes the window with `make` when none is open; either way shows it
+    // centred over its parent and in front.
+    W* open(const std::function<W*()>& make)
+    {
+        if (!window_) {
+            window_ = make();
+            window_->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        ui::showOver(window_);
+        return window_;
+    }
+    void close()
+    {
+        if (window_)
+            window_->close();
+    }
+
+private:
+    QPointer<W> window_;
+};
+
+} // namespace ui

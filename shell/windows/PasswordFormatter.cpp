@@ -1,0 +1,7 @@
+#include "shell/windows/PasswordFormatter.h"
+
+PasswordFormatter::PasswordFormatter(QObject* parent)
+    : NumberCharFormatter(parent)
+{
+    setMaxLength(kMaxLength);
+}

@@ -1,0 +1,45 @@
+#include "shell/windows/ScreenLockController.h"
+
+#include "core/NotificationCenter.h"
+#include "login/AccountManager.h"
+#include "shell/windows/SessionNotifications.h"
+
+ScreenLockController::ScreenLockController(Services services, QObject* parent)
+    : QObject(parent)
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+{
+    notificationCenter->addObserver(this, &ScreenLockController::lockScreen, sessionnotify::kLockScreen);
+    notificationCenter->addObserver(
+        static_cast<QObject*>(this),
+        [this](const platform::Notification& n) { doUnLockScreen(n.object.toULongLong() == 1); },
+        sessionnotify::kUnlockResult);
+}
+
+ScreenLockController::~ScreenLockController() { notificationCenter->removeObserver(this); }
+
+void ScreenLockController::lockScreen()
+{
+    if (locked_)
+        return;
+    locked_ = true;
+    notificationCenter->postNotification(sessionnotify::kCloseMessageBoxes);
+    emit locked();
+}
+
+void ScreenLockController::doUnLockScreen(bool confirmed)
+{
+    if (!locked_)
+        return;
+    locked_ = false;
+    if (confirmed) {
+        emit unlocked();
+        notificationCenter->postNotification(sessionnotify::kResetLockTimer);
+        return;
+    }
+    // Every account, not only the active one: the session ends here and no
+    // logged-in account may outlive a failed unlock.
+    accountManager->logoutAllAccount();
+    emit loggedOut();
+    notificationCenter->postNotification(sessionnotify::kLogout);
+}

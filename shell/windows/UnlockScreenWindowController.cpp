@@ -1,0 +1,110 @@
+#include "shell/windows/UnlockScreenWindowController.h"
+
+#include "core/NotificationCenter.h"
+#include "login/AccountManager.h"
+#include "login/LoginManager.h"
+#include "shell/windows/SessionNotifications.h"
+
+UnlockScreenWindowController::UnlockScreenWindowController(Services services, QObject* parent)
+    : QObject(parent)
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+    , loginManager(services.loginManager ? services.loginManager : LoginManager::getInstance())
+    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+{
+}
+
+UnlockScreenWindowController::~UnlockScreenWindowController()
+{
+    if (checking_)
+        loginManager->cancelIdentifyLogin();
+    wipeText(passwordText_);
+}
+
+QString UnlockScreenWindowController::maskedCustomerNumber(const QString& number)
+{
+    if (number.size() >= 9)
+        return number.left(3) + QStringLiteral("******") + number.mid(9);
+    // Shorter numbers keep their first three characters only.
+    if (number.size() > 3)
+        return number.left(3) + QString(number.size() - 3, QLatin1Char('*'));
+    return number;
+}
+
+QString UnlockScreenWindowController::customerNumberText() const
+{
+    const AccountManager::AccountPtr account = accountManager->getActiveLoginAccount();
+    return account ? maskedCustomerNumber(account->customerNumber) : QString();
+}
+
+void UnlockScreenWindowController::setPassword(const QString& password)
+{
+    wipeText(passwordText_);
+    passwordText_ = password;
+}
+
+void UnlockScreenWindowController::unlockButtonClicked(bool on)
+{
+    if (!on) {
+        loginManager->cancelIdentifyLogin();
+        stopProgress();
+        return;
+    }
+    if (checking_)
+        return;
+    const AccountManager::AccountPtr account = accountManager->getActiveLoginAccount();
+    if (!account) {
+        alerts_->runAlert(AlertRequest::error(QStringLiteral("没有已登录的账户")), nullptr);
+        emit changed();
+        return;
+    }
+    startProgress();
+    loginManager->requestIdentifyLogin(
+        this, account->customerNumber, passwordText_, account->getOrgIdFromCommonUrl().value_or(QString()));
+}
+
+void UnlockScreenWindowController::startProgress()
+{
+    checking_ = true;
+    emit changed();
+}
+
+void UnlockScreenWindowController::stopProgress()
+{
+    checking_ = false;
+    emit changed();
+}
+
+void UnlockScreenWindowController::exitButtonClicked()
+{
+    configFlag_ = 0;
+    emit closeRequested();
+}
+
+quint64 UnlockScreenWindowController::windowWillClose()
+{
+    if (closed_)
+        return configFlag_;
+    closed_ = true;
+    if (checking_) {
+        loginManager->cancelIdentifyLogin();
+        checking_ = false;
+    }
+    wipeText(passwordText_);
+    notificationCenter->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(configFlag_)));
+    return configFlag_;
+}
+
+void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const RDOAccount&)
+{
+    stopProgress();
+    wipeText(passwordText_);
+    configFlag_ = 1;
+    emit closeRequested();
+}
+
+bool UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const CSError& error)
+{
+    stopProgress();
+    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    return true;
+}
