@@ -2,6 +2,7 @@
 
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/Market.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -168,6 +169,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
         });
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
+    registerMarketFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
