@@ -276,6 +276,12 @@ bool BrokerSimulator::hasFunction(quint32 mFunc, quint32 sFunc) const
     return handlers_.count(Function { mFunc, sFunc }) > 0;
 }
 
+Handler BrokerSimulator::handlerOf(quint32 mFunc, quint32 sFunc) const
+{
+    const auto it = handlers_.find(Function { mFunc, sFunc });
+    return it == handlers_.end() ? Handler() : it->second;
+}
+
 // ---------------------------------------------------------------------------
 // Test controls
 

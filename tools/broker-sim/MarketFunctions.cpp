@@ -10,6 +10,7 @@ namespace brokersim {
 namespace {
 
 constexpr qint32 kUnknownSecurity = 2001; // no such security in the market
+constexpr quint32 kQuoteService = 400;
 
 Reply refuse(qint32 code, const QString& message)
 {
@@ -177,7 +178,15 @@ void registerMarketFunctions(BrokerSimulator& simulator)
     if (!m)
         m = new Market(Market::kDefaultSeed, &simulator);
     auto add = [&](Function f, Handler h) { simulator.registerFunction(f.main, f.sub, std::move(h)); };
-    add(kQuote5LevelFunction, [m](const Request& r, BrokerState&) { return quote5Level(*m, r); });
+    // 1000 / 1 is also the trade server's terminal id: the quote service
+    // (400) tells the quote apart.
+    add(kQuote5LevelFunction,
+        [m, other = simulator.handlerOf(kQuote5LevelFunction.main, kQuote5LevelFunction.sub)](
+            const Request& r, BrokerState& s) {
+            if (r.service != kQuoteService && other)
+                return other(r, s);
+            return quote5Level(*m, r);
+        });
     add(kQuote5LevelExFunction, [m](const Request& r, BrokerState&) { return quote5Level(*m, r); });
     add(kTimesharingFunction, [m](const Request& r, BrokerState&) { return timesharing(*m, r); });
     add(kIndexFunction, [m](const Request&, BrokerState&) { return indexes(*m); });
