@@ -6,26 +6,21 @@
 
 using namespace quotepanel;
 
-TimesharingMarketView::TimesharingMarketView(QWidget* parent)
+TimesharingChartView::TimesharingChartView(const QString& name, QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("timesharingMarketView"));
+    setObjectName(name);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void TimesharingMarketView::setTimesharingInfo(const std::vector<RDOTimesharingInfo>& normal,
-    const std::vector<RDOTimesharingInfo>& after, double openPrice, double closingPrice, double subPrice)
+void TimesharingChartView::setMinutes(
+    const std::vector<RDOTimesharingInfo>& normal, const std::vector<RDOTimesharingInfo>& after)
 {
     normal_ = normal;
     after_ = after;
-    openPrice_ = openPrice;
-    closingPrice_ = closingPrice;
-    subPrice_ = subPrice;
-    recompute();
-    update();
 }
 
-void TimesharingMarketView::emptyInfo()
+void TimesharingChartView::emptyInfo()
 {
     normal_.clear();
     after_.clear();
@@ -33,15 +28,31 @@ void TimesharingMarketView::emptyInfo()
     update();
 }
 
-void TimesharingMarketView::setQuoteMarketType(qint32 type)
+void TimesharingChartView::setQuoteMarketType(qint32 type)
 {
     quoteMarketType_ = type;
     recompute();
 }
 
-void TimesharingMarketView::resizeEvent(QResizeEvent*)
+void TimesharingChartView::resizeEvent(QResizeEvent*)
 {
     recompute();
+}
+
+TimesharingMarketView::TimesharingMarketView(QWidget* parent)
+    : TimesharingChartView(QStringLiteral("timesharingMarketView"), parent)
+{
+}
+
+void TimesharingMarketView::setTimesharingInfo(const std::vector<RDOTimesharingInfo>& normal,
+    const std::vector<RDOTimesharingInfo>& after, double openPrice, double closingPrice, double subPrice)
+{
+    setMinutes(normal, after);
+    openPrice_ = openPrice;
+    closingPrice_ = closingPrice;
+    subPrice_ = subPrice;
+    recompute();
+    update();
 }
 
 void TimesharingMarketView::recompute()
@@ -77,40 +88,18 @@ void TimesharingMarketView::paintEvent(QPaintEvent*)
 }
 
 TurnoverView::TurnoverView(QWidget* parent)
-    : QWidget(parent)
+    : TimesharingChartView(QStringLiteral("turnoverView"), parent)
 {
-    setObjectName(QStringLiteral("turnoverView"));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void TurnoverView::setTimesharingInfo(const std::vector<RDOTimesharingInfo>& normal,
     const std::vector<RDOTimesharingInfo>& after, double closingPrice, qint64 maximum)
 {
-    normal_ = normal;
-    after_ = after;
+    setMinutes(normal, after);
     closingPrice_ = closingPrice;
     maximum_ = maximum;
     recompute();
     update();
-}
-
-void TurnoverView::emptyInfo()
-{
-    normal_.clear();
-    after_.clear();
-    recompute();
-    update();
-}
-
-void TurnoverView::setQuoteMarketType(qint32 type)
-{
-    quoteMarketType_ = type;
-    recompute();
-}
-
-void TurnoverView::resizeEvent(QResizeEvent*)
-{
-    recompute();
 }
 
 void TurnoverView::recompute()

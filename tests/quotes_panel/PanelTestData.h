@@ -2,14 +2,11 @@
 
 // Days and quotes made up for the panel's tests.
 #include "core/NotificationCenter.h"
-#include "core/UserDefaultConfig.h"
-#include "platform/UserDefaults.h"
+#include "login/LoginTestRig.h"
 #include "quotes/requests/QuoteRecords.h"
 #include "trading/security/Security.h"
 
 #include <QString>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -93,35 +90,25 @@ inline std::shared_ptr<Security> security(const RDOStock& d, const RDOQuotesOf5L
     return s;
 }
 
-// A settings store of its own in an empty per-user folder, and the class-wide
-// quote colours back at their start.
-class PanelFixture : public ::testing::Test {
+// A per-user folder of its own (with its settings store), and the
+// notification centre and class-wide quote colours back at their start.
+class PanelFixture : public logintest::HomeFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        savedHome = qgetenv("LUMORA_HOME");
-        qputenv("LUMORA_HOME", home.path().toUtf8());
+        HomeFixture::SetUp();
         reset();
     }
     void TearDown() override
     {
         reset();
-        if (savedHome.isEmpty())
-            qunsetenv("LUMORA_HOME");
-        else
-            qputenv("LUMORA_HOME", savedHome);
+        HomeFixture::TearDown();
     }
     static void reset()
     {
-        UserDefaultConfig::resetInstance();
-        platform::UserDefaults::resetStandardUserDefaults();
         NotificationCenter::resetForTesting();
         Security::resetClassState();
     }
-
-    QTemporaryDir home;
-    QByteArray savedHome;
 };
 
 } // namespace paneltest
