@@ -6,6 +6,9 @@
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace {
 
 constexpr double kMinScreenHeightForLargeFonts = 730;
@@ -38,6 +41,8 @@ QuoteInfoViewController::QuoteInfoViewController(QSizeF frameSize, Services serv
         services_.notificationCenter = NotificationCenter::getInstance();
     if (!services_.userDefaultConfig)
         services_.userDefaultConfig = UserDefaultConfig::getInstance();
+    if (!services_.screenHeight)
+        services_.screenHeight = mainScreenHeight();
     std::tie(fontSize_, fontSmallSize_) = fontSizesFor(services_.screenHeight);
     for (QuoteTextField& field : fields_)
         field.color = Security::unchangedColor();
@@ -62,6 +67,16 @@ std::pair<qint64, qint64> QuoteInfoViewController::fontSizesFor(std::optional<do
     if (screenHeight && *screenHeight >= kMinScreenHeightForLargeFonts)
         return { 13, 11 };
     return { 11, 9 };
+}
+
+std::optional<double> QuoteInfoViewController::mainScreenHeight()
+{
+    const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+        ? QGuiApplication::primaryScreen()
+        : nullptr;
+    if (!screen)
+        return std::nullopt;
+    return screen->availableGeometry().height();
 }
 
 void QuoteInfoViewController::awakeFromNib()
@@ -239,6 +254,9 @@ qint32 QuoteInfoViewController::quoteMarketTypeOfClass(const QString& classId)
         return 3;
     if (classId == QLatin1String("1004"))
         return 2;
+    // Stock Connect securities trade the Hong Kong day.
+    if (classId == QLatin1String("108"))
+        return 1;
     return 0;
 }
 

@@ -89,7 +89,7 @@ struct QuoteInfoViewControllerServices {
     StockManager* stockManager = nullptr;
     // Seconds between refreshes; none: the user's quote-refresh setting.
     std::optional<double> refreshInterval;
-    // The visible height of the main screen; none: no screen.
+    // The visible height of the main screen; none: the main screen's now.
     std::optional<double> screenHeight;
 };
 
@@ -114,6 +114,8 @@ public:
 
     // Font sizes for a main screen of this visible height (none: no screen).
     static std::pair<qint64, qint64> fontSizesFor(std::optional<double> screenHeight);
+    // The visible height of the main screen; none without a screen.
+    static std::optional<double> mainScreenHeight();
     qint64 fontSize() const { return fontSize_; }
     qint64 fontSmallSize() const { return fontSmallSize_; }
     QSizeF frameSize() const { return frameSize_; }

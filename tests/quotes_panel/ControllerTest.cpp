@@ -166,6 +166,7 @@ TEST_F(QuotePanelController, MarketTypesSwitchRowsAndAxis)
 
     EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("116"), 3);
     EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("1004"), 2);
+    EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("108"), 1);
     EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("1"), 0);
 }
 
