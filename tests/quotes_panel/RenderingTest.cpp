@@ -114,6 +114,29 @@ TEST_F(QuotePanelRendering, RisingFallingAndFlatDays)
     }
 }
 
+TEST_F(QuotePanelRendering, AfterHoursLineContinuesTheDay)
+{
+    controller->setQuoteMarketType(3);
+    RDOStock d = day(walk(241, 35.0, 0.001), 35.0, "688001");
+    std::vector<RDOTimesharingInfo> after;
+    for (int i = 0; i < kAfterHoursMinutes; ++i) {
+        RDOTimesharingInfo p = minute(0, 35.3, 50);
+        p.quoteTime = QString::number(1505 + i);
+        after.push_back(p);
+    }
+    d.afterTimesharingInfoArray = after;
+    d.highDealPrice = 35.3;
+    controller->setTimesharingInfo(security(d));
+    const TimesharingMarketView* chart = view->timesharingMarketView();
+    ASSERT_EQ(chart->lines().afPrice.size(), size_t(kAfterHoursMinutes + 1));
+    const QImage image = render();
+    // The after-hours price at the top of the axis, to the last minute.
+    const double x = kAfterHoursOffset + kAfterHoursMinutes * marketLayout(3).minuteStep;
+    EXPECT_TRUE(near(image, inPanel(chart, { x, double(chart->lines().afPrice.back()) }), isWhiteish));
+    EXPECT_EQ(view->turnoverView()->bars().after.size(), size_t(kAfterHoursMinutes));
+    EXPECT_FLOAT_EQ(view->turnoverView()->bars().after.front().x, float(240 * 2.486));
+}
+
 TEST_F(QuotePanelRendering, EdgeCasesDrawTheFrameAndNothingWild)
 {
     RDOTimesharingInfo late = minute(0, 10.0, 500);
