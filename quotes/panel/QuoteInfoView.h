@@ -13,7 +13,8 @@ class TurnoverView;
 // The quote panel on screen: black, with the chart's red grid, the
 // five-level table and every text of its controller, the two chart views
 // and the cross-hair overlay. It only shows the controller and forwards
-// clicks on prices to it.
+// clicks on prices to it. The controller outlives the view (the page keeps
+// both, the controller declared first).
 class QuoteInfoView final : public QWidget {
     Q_OBJECT
 public:
