@@ -1,0 +1,152 @@
+#include "quotes/panel/TimePointLineView.h"
+
+#include "quotes/panel/QuotePanelGeometry.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TimePointLineView::TimePointLineView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setMouseTracking(true);
+    setObjectName(QStringLiteral("timePointLineView"));
+}
+
+void TimePointLineView::setIsMouseDragged(bool on)
+{
+    const bool ended = isMouseDragged_ && !on;
+    isMouseDragged_ = on;
+    update();
+    if (ended)
+        recoverToCurrentQuote();
+}
+
+qint64 TimePointLineView::getSelectedTimePointIndex() const
+{
+    return quotepanel::selectedTimePointIndex(point_.x(), quoteMarketType_);
+}
+
+double TimePointLineView::crossHairX() const
+{
+    return double(qint64(point_.x())) + 0.5;
+}
+
+QPointF TimePointLineView::fromWidget(QPointF widgetPoint) const
+{
+    // The same flip both ways.
+    return quotepanel::toWidget(widgetPoint, height());
+}
+
+void TimePointLineView::mouseDown(QPointF location)
+{
+    isMouseEntered_ = true;
+    isMouseDragged_ = true;
+    point_ = quotepanel::clampToOverlay(location, width(), height());
+    update();
+    updateToSelectedQuote();
+}
+
+void TimePointLineView::mouseDragged(QPointF location)
+{
+    if (!isMouseDragged_)
+        return;
+    // The window keeps sending the drag once the mouse has left the chart:
+    // the cross-hair stays at the chart's edge.
+    point_ = quotepanel::clampToOverlay(location, width(), height());
+    update();
+    updateToSelectedQuote();
+}
+
+void TimePointLineView::mouseUp()
+{
+    setIsMouseDragged(false);
+}
+
+void TimePointLineView::mouseEntered()
+{
+    isMouseEntered_ = true;
+    if (isMouseDragged_) {
+        update();
+        updateToSelectedQuote();
+    }
+}
+
+void TimePointLineView::mouseExited(QPointF location)
+{
+    if (isMouseEntered_ && isMouseDragged_) {
+        point_.setX(quotepanel::exitX(location.x(), width()));
+        update();
+        updateToSelectedQuote();
+    }
+    isMouseEntered_ = false;
+}
+
+void TimePointLineView::updateToSelectedQuote()
+{
+    if (auto* d = updateDelegate_.get())
+        d->updateTimesahringInfo(getSelectedTimePointIndex());
+}
+
+void TimePointLineView::recoverToCurrentQuote()
+{
+    if (auto* d = updateDelegate_.get())
+        d->recoverToCurrent();
+}
+
+void TimePointLineView::paintEvent(QPaintEvent*)
+{
+    if (!isMouseDragged_)
+        return;
+    QPainter painter(this);
+    const double h = height();
+    const double x = crossHairX();
+    painter.setPen(QPen(Qt::white, 0.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawLine(quotepanel::toWidget({ x, 1.0 }, h), quotepanel::toWidget({ x, h }, h));
+
+    const QString tip = tipText_ ? tipText_() : QString();
+    if (tip.isEmpty())
+        return;
+    const QFontMetrics metrics(font());
+    QRectF box(0, 0, metrics.horizontalAdvance(tip) + 8, metrics.height() + 4);
+    // Beside the cross-hair, flipped to its left near the right edge.
+    double left = x + 4;
+    if (left + box.width() > width())
+        left = x - 4 - box.width();
+    box.moveTo(std::max(0.0, left), 1);
+    painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+    painter.setBrush(QColor(0x20, 0x20, 0x30, 230));
+    painter.drawRect(box);
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, tip);
+}
+
+void TimePointLineView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        mouseDown(fromWidget(event->position()));
+}
+
+void TimePointLineView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton)
+        mouseDragged(fromWidget(event->position()));
+}
+
+void TimePointLineView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        mouseUp();
+}
+
+void TimePointLineView::enterEvent(QEnterEvent*)
+{
+    mouseEntered();
+}
+
+void TimePointLineView::leaveEvent(QEvent*)
+{
+    // The window reports no place on leaving; a drag keeps following the
+    // mouse through the move events that come while the button is held.
+    isMouseEntered_ = false;
+}

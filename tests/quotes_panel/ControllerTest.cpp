@@ -1,0 +1,218 @@
+#include "core/NotificationCenter.h"
+#include "core/UserDefaultConfig.h"
+#include "platform/ChinaClock.h"
+#include "quotes/panel/QuoteInfoViewController.h"
+#include "quotes_panel/PanelTestData.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace paneltest;
+
+struct PriceCatcher : IUpdatePriceDelegate {
+    QStringList prices;
+    void updatePrice(const QString& price) override { prices << price; }
+};
+
+class QuotePanelController : public PanelFixture {
+protected:
+    QuoteInfoViewController::Services services()
+    {
+        QuoteInfoViewController::Services s;
+        s.notificationCenter = NotificationCenter::getInstance();
+        s.userDefaultConfig = UserDefaultConfig::getInstance();
+        return s;
+    }
+};
+
+TEST_F(QuotePanelController, FontSizesFollowTheScreen)
+{
+    using C = QuoteInfoViewController;
+    EXPECT_EQ(C::fontSizesFor(729), std::make_pair(qint64(11), qint64(9)));
+    EXPECT_EQ(C::fontSizesFor(730), std::make_pair(qint64(13), qint64(11)));
+    EXPECT_EQ(C::fontSizesFor(std::nullopt), std::make_pair(qint64(11), qint64(9)));
+}
+
+TEST_F(QuotePanelController, BookAndLimitsFromTheSecurity)
+{
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    PriceCatcher page;
+    c.setUpdatePriceDelegate(&page);
+    RDOQuotesOf5Level q = quote();
+    q.hasNotLimit = true;
+    auto s = security(day(walk(5, 10.0, 0.01), 10.0), &q);
+    c.setQuotesOf5LevelInfo(*s);
+    EXPECT_EQ(c.buyPrice(1).text, "9.99");
+    EXPECT_EQ(c.sellPrice(5).text, "10.05");
+    EXPECT_EQ(c.buyQuantity(2).text, "20");
+    EXPECT_EQ(c.buyPrice(1).color, Security::downsColor());
+    // No limits: "--" in both, still in the rise and fall colours.
+    EXPECT_EQ(c.field(QuoteField::limitUpText).text, "--");
+    EXPECT_EQ(c.field(QuoteField::limitUpText).color, Security::upsColor());
+    EXPECT_EQ(c.field(QuoteField::limitDownText).color, Security::downsColor());
+    EXPECT_FALSE(c.current()); // only the chart sets the current security
+
+    c.buyClicked(1);
+    c.sellClicked(5);
+    c.priceButtonClicked(QuotePriceButton::highPriceButton);
+    c.buyClicked(9); // no such level
+    EXPECT_EQ(page.prices, (QStringList { "9.99", "10.05", "--" }));
+}
+
+TEST_F(QuotePanelController, ClicksNeverReachAFormUnderItsConfirmation)
+{
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    auto page = std::make_unique<PriceCatcher>();
+    c.setUpdatePriceDelegate(page.get());
+    const RDOQuotesOf5Level q = quote();
+    c.setQuotesOf5LevelInfo(*security(day(walk(3, 10.0, 0.01), 10.0), &q));
+    c.setOrderFormHeld(true);
+    c.buyClicked(1);
+    // A refresh while the dialog is open still updates the panel.
+    RDOQuotesOf5Level moved = quote("600000", 11.0);
+    c.setQuotesOf5LevelInfo(*security(day(walk(3, 11.0, 0.01), 11.0), &moved));
+    EXPECT_EQ(c.buyPrice(1).text, "10.99");
+    EXPECT_TRUE(page->prices.isEmpty());
+    c.setOrderFormHeld(false);
+    c.buyClicked(1);
+    EXPECT_EQ(page->prices, QStringList { "10.99" });
+    // A page that is gone hears nothing.
+    page.reset();
+    c.buyClicked(1);
+}
+
+TEST_F(QuotePanelController, ChartHeaderFollowsTheSelection)
+{
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    PriceCatcher page;
+    c.setUpdatePriceDelegate(&page);
+    auto s = security(day(walk(30, 10.0, 0.01), 10.0));
+    c.setTimesharingInfo(s);
+    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "10.29");
+    EXPECT_EQ(c.field(QuoteField::timeText).text, "10:35");
+    EXPECT_EQ(c.chart().timesharing.size(), 30u);
+
+    c.updateSelectedTimeInfo(*s, 5);
+    EXPECT_TRUE(c.isSelected());
+    EXPECT_EQ(c.field(QuoteField::timeText).text, "9:35");
+    // A new day while selected: the chart and scales move, the header stays.
+    auto later = security(day(walk(31, 10.0, 0.02), 10.0));
+    c.setTimesharingInfo(later);
+    EXPECT_EQ(c.field(QuoteField::lastPriceText).text, "10.60");
+    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "10.05");
+    c.priceButtonClicked(QuotePriceButton::currentPriceButton);
+    EXPECT_EQ(page.prices, QStringList { "10.05" });
+
+    c.recoverToCurrent();
+    EXPECT_FALSE(c.isSelected());
+    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "10.60");
+}
+
+TEST_F(QuotePanelController, FirstDayAndVolumeMaximum)
+{
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    // No previous close: the axis runs from 0 to the highest price.
+    RDOStock d = day(walk(3, 10.0, 0.5), 0.0);
+    for (auto& p : *d.timesharingInfoArray)
+        p.totalTurnover = 0; // no quantities: the amount is the maximum
+    auto s = security(d);
+    ASSERT_TRUE(s->firstDay());
+    c.setTimesharingInfo(s);
+    EXPECT_TRUE(c.midLineHidden());
+    EXPECT_TRUE(c.field(QuoteField::closingPriceText).hidden);
+    EXPECT_TRUE(c.field(QuoteField::higherPriceText).hidden);
+    EXPECT_DOUBLE_EQ(c.chart().closingPrice, 5.5);
+    EXPECT_DOUBLE_EQ(c.chart().subPrice, 5.5);
+    EXPECT_DOUBLE_EQ(c.chart().previousClose, 0.0); // the bars keep the real close
+    EXPECT_EQ(c.chart().maximum, s->maxVolume());
+
+    c.setTimesharingInfo(security(day(walk(3, 10.0, 0.5), 10.0)));
+    EXPECT_FALSE(c.midLineHidden());
+    EXPECT_FALSE(c.field(QuoteField::closingPriceText).hidden);
+    EXPECT_EQ(c.chart().maximum, 1200);
+}
+
+TEST_F(QuotePanelController, MarketTypesSwitchRowsAndAxis)
+{
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    c.setExchangeRate(QStringLiteral("0.9123"));
+    c.setQuoteMarketType(1);
+    EXPECT_TRUE(c.limitRowsHidden());
+    EXPECT_TRUE(c.field(QuoteField::limitUpText).hidden);
+    EXPECT_FALSE(c.field(QuoteField::exchangeRateText).hidden);
+    EXPECT_EQ(c.field(QuoteField::timeMidLabel).text, "12:00 13:00");
+    EXPECT_EQ(c.field(QuoteField::timeEndLabel).text, "16:00");
+    EXPECT_DOUBLE_EQ(c.timeMidLabelCentre(), 5.0 / 11);
+    c.setQuoteMarketType(3);
+    EXPECT_FALSE(c.field(QuoteField::timeAFLabel).hidden);
+    EXPECT_EQ(c.field(QuoteField::timeAFLabel).text, "15:00 15:05");
+    EXPECT_TRUE(c.field(QuoteField::exchangeRateText).hidden);
+    // Out of range: labels stay, the type still goes on.
+    c.setQuoteMarketType(7);
+    EXPECT_EQ(c.quoteMarketType(), 7);
+    EXPECT_EQ(c.field(QuoteField::timeAFLabel).text, "15:00 15:05");
+    c.setQuoteMarketType(2);
+    EXPECT_TRUE(c.field(QuoteField::timeAFLabel).hidden);
+    EXPECT_EQ(c.field(QuoteField::timeAFLabel).text, "");
+    // Clearing leaves the exchange rate.
+    c.emptyInfo();
+    EXPECT_EQ(c.field(QuoteField::exchangeRateText).text, "0.9123");
+
+    EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("116"), 3);
+    EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("1004"), 2);
+    EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("108"), 1);
+    EXPECT_EQ(QuoteInfoViewController::quoteMarketTypeOfClass("1"), 0);
+}
+
+TEST_F(QuotePanelController, ColourSchemeRepaintsOnlyWithACurrentSecurity)
+{
+    UserDefaultConfig* config = UserDefaultConfig::getInstance();
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    const RDOQuotesOf5Level q = quote();
+    auto s = security(day(walk(3, 10.0, 0.01), 10.0), &q);
+    c.setQuotesOf5LevelInfo(*s);
+    config->setQuoteColorType(1);
+    NotificationCenter::getInstance()->postNotification(UserDefaultConfig::kQuoteColorTypeChanged);
+    // No chart yet: nothing repainted, but the scheme has changed.
+    EXPECT_EQ(Security::upsColor(), QColor(Qt::green));
+    EXPECT_EQ(c.field(QuoteField::limitUpText).color, QColor(Qt::red));
+
+    c.setTimesharingInfo(s);
+    config->setQuoteColorType(0);
+    NotificationCenter::getInstance()->postNotification(UserDefaultConfig::kQuoteColorTypeChanged);
+    EXPECT_EQ(c.field(QuoteField::limitUpText).color, QColor(Qt::red));
+    EXPECT_EQ(c.field(QuoteField::maxPriceText).color, QColor(Qt::red));
+}
+
+TEST_F(QuotePanelController, OpeningTime)
+{
+    const std::pair<int, bool> cases[] = { { 915, false }, { 916, true }, { 1139, true }, { 1140, false },
+        { 1250, false }, { 1251, true }, { 1539, true }, { 1540, false } };
+    for (auto [hhmm, open] : cases) {
+        SCOPED_TRACE(hhmm);
+        EXPECT_EQ(QuoteInfoViewController::isOpeningTime(platform::ChinaClock::at(2026, 12, 7, hhmm / 100, hhmm % 100)),
+            open);
+    }
+}
+
+TEST_F(QuotePanelController, NoTimerWhenRefreshIsOff)
+{
+    auto s = services();
+    s.refreshInterval = UserDefaultConfig::kNever;
+    QuoteInfoViewController off({ 955, 400 }, s);
+    off.resetRefreshTimer();
+    EXPECT_FALSE(off.isRefreshTimerActive());
+    s.refreshInterval = 3;
+    QuoteInfoViewController on({ 955, 400 }, s);
+    on.resetRefreshTimer();
+    EXPECT_TRUE(on.isRefreshTimerActive());
+}
+
+} // namespace

@@ -1,0 +1,224 @@
+#include "quotes/panel/QuoteInfoView.h"
+#include "quotes/panel/TimePointLineView.h"
+#include "quotes/panel/TimesharingChartViews.h"
+#include "quotes_panel/PanelTestData.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+
+namespace {
+
+using namespace paneltest;
+using namespace quotepanel;
+
+struct PriceCatcher : IUpdatePriceDelegate {
+    QStringList prices;
+    void updatePrice(const QString& price) override { prices << price; }
+};
+
+bool isWhiteish(QRgb c) { return qRed(c) > 90 && qGreen(c) > 90 && qBlue(c) > 90; }
+bool isRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+bool isGreen(QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }
+bool isYellow(QRgb c) { return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 60; }
+// The grid's half-point lines come out at half strength on a plain screen.
+bool isGridRed(QRgb c) { return qRed(c) > 100 && qGreen(c) < 40 && qBlue(c) < 40; }
+bool isBlack(QRgb c) { return qRed(c) < 30 && qGreen(c) < 30 && qBlue(c) < 30; }
+
+// Any pixel of the 3x3 square around p that passes.
+bool near(const QImage& image, QPoint p, bool (*test)(QRgb))
+{
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            if (image.rect().contains(p + QPoint(dx, dy)) && test(image.pixel(p + QPoint(dx, dy))))
+                return true;
+    return false;
+}
+
+class QuotePanelRendering : public PanelFixture {
+protected:
+    void SetUp() override
+    {
+        PanelFixture::SetUp();
+        QuoteInfoViewController::Services s;
+        s.notificationCenter = NotificationCenter::getInstance();
+        controller = std::make_unique<QuoteInfoViewController>(QSizeF(955, 400), s);
+        controller->awakeFromNib();
+        view = std::make_unique<QuoteInfoView>(*controller);
+        controller->setQuoteMarketType(0);
+    }
+    void TearDown() override
+    {
+        view.reset();
+        controller.reset();
+        PanelFixture::TearDown();
+    }
+
+    QImage render()
+    {
+        QImage image(view->size(), QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        view->render(&image);
+        return image;
+    }
+
+    // A chart view's point (origin lower left) in the panel's image.
+    QPoint inPanel(const QWidget* chartView, QPointF p) const
+    {
+        return (chartView->pos() + toWidget(p, chartView->height())).toPoint();
+    }
+
+    void sendMouse(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButtons buttons)
+    {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(w, &event);
+    }
+
+    std::unique_ptr<QuoteInfoViewController> controller;
+    std::unique_ptr<QuoteInfoView> view;
+};
+
+TEST_F(QuotePanelRendering, RisingFallingAndFlatDays)
+{
+    struct Case {
+        const char* name;
+        double delta;
+        bool (*barColour)(QRgb);
+    };
+    const Case cases[] = { { "rising", 0.01, isRed }, { "falling", -0.01, isGreen }, { "flat", 0.0, isYellow } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        constexpr int kMinutes = 10;
+        controller->setTimesharingInfo(security(day(walk(kMinutes, 10.0 + c.delta, c.delta), 10.0)));
+        const QImage image = render();
+        const TimesharingMarketView* chart = view->timesharingMarketView();
+        const TurnoverView* bars = view->turnoverView();
+
+        // The price line's last minute (after the opening point).
+        const double step = marketLayout(0).minuteStep;
+        const long y = chart->lines().price.back();
+        ASSERT_GE(y, 0);
+        if (c.delta == 0) {
+            EXPECT_EQ(y, chart->height() / 2);
+        }
+        EXPECT_TRUE(near(image, inPanel(chart, { kMinutes * step, double(y) }), isWhiteish));
+
+        // Minute 5's bar: coloured just below its top, background above it.
+        const VolumeGraphInfo& bar = bars->bars().day[5];
+        EXPECT_EQ(bar.height, qint64(1500.0 * bars->height() / 1900.0));
+        EXPECT_TRUE(c.barColour(image.pixel(inPanel(bars, { bar.x, double(bar.height) - 2 }))));
+        EXPECT_TRUE(isBlack(image.pixel(inPanel(bars, { bar.x, double(bar.height) + 3 }))));
+        // The largest minute fills the volume area.
+        EXPECT_EQ(bars->bars().day.back().height, bars->height());
+    }
+}
+
+TEST_F(QuotePanelRendering, AfterHoursLineContinuesTheDay)
+{
+    controller->setQuoteMarketType(3);
+    RDOStock d = day(walk(241, 35.0, 0.001), 35.0, "688001");
+    std::vector<RDOTimesharingInfo> after;
+    for (int i = 0; i < kAfterHoursMinutes; ++i) {
+        RDOTimesharingInfo p = minute(0, 35.3, 50);
+        p.quoteTime = QString::number(1505 + i);
+        after.push_back(p);
+    }
+    d.afterTimesharingInfoArray = after;
+    d.highDealPrice = 35.3;
+    controller->setTimesharingInfo(security(d));
+    const TimesharingMarketView* chart = view->timesharingMarketView();
+    ASSERT_EQ(chart->lines().afPrice.size(), size_t(kAfterHoursMinutes + 1));
+    const QImage image = render();
+    // The after-hours price at the top of the axis, to the last minute.
+    const double x = kAfterHoursOffset + kAfterHoursMinutes * marketLayout(3).minuteStep;
+    EXPECT_TRUE(near(image, inPanel(chart, { x, double(chart->lines().afPrice.back()) }), isWhiteish));
+    EXPECT_EQ(view->turnoverView()->bars().after.size(), size_t(kAfterHoursMinutes));
+    EXPECT_FLOAT_EQ(view->turnoverView()->bars().after.front().x, float(240 * 2.486));
+}
+
+TEST_F(QuotePanelRendering, EdgeCasesDrawTheFrameAndNothingWild)
+{
+    RDOTimesharingInfo late = minute(0, 10.0, 500);
+    late.quoteTime = QStringLiteral("1530"); // after the close of a 240-minute day
+    RDOTimesharingInfo shortTime = minute(0, 10.0, 500);
+    shortTime.quoteTime = QStringLiteral("7");
+    std::vector<RDOTimesharingInfo> tooMany = walk(300, 10.0, 0.001);
+    const std::pair<const char*, RDOStock> cases[] = {
+        { "no points", day({}, 10.0) },
+        { "one point", day({ minute(0, 10.1, 100) }, 10.0) },
+        { "after the close", day({ minute(0, 10.1, 100), late }, 10.0) },
+        { "more minutes than the day", day(tooMany, 10.0) },
+        { "zero previous close", day(walk(5, 1.0, 0.1), 0.0) },
+        { "negative previous close", day(walk(5, 1.0, 0.1), -2.0) },
+        { "short time", day({ shortTime }, 10.0) },
+    };
+    for (const auto& [name, d] : cases) {
+        SCOPED_TRACE(name);
+        controller->setTimesharingInfo(security(d));
+        const QImage image = render();
+        const PanelLayout& l = view->layout();
+        // The chart's lower-left grid corner and the five-level frame.
+        EXPECT_TRUE(near(image, toWidget({ kChartLeft, kChartBottom }, 400).toPoint(), isGridRed));
+        EXPECT_TRUE(near(image, toWidget({ 800, 15.5 * l.level5Gap }, 400).toPoint(), isGridRed));
+        for (const VolumeGraphInfo& bar : view->turnoverView()->bars().day) {
+            EXPECT_GE(bar.x, 0.f);
+            EXPECT_LE(bar.x, view->turnoverView()->width());
+        }
+    }
+}
+
+TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
+{
+    auto s = security(day(walk(60, 10.0, 0.01), 10.0));
+    controller->setTimesharingInfo(s);
+    TimePointLineView* overlay = view->timePointLineView();
+    sendMouse(overlay, QEvent::MouseButtonPress, { 100, 50 }, Qt::LeftButton);
+    EXPECT_TRUE(controller->isSelected());
+    const qint64 pressed = overlay->getSelectedTimePointIndex();
+    EXPECT_EQ(controller->field(QuoteField::timeText).text, s->selectedTimeText(quint64(pressed)));
+
+    // Dragged far past the right edge: the cross-hair waits at the edge.
+    sendMouse(overlay, QEvent::MouseMove, { 5000, -300 }, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(overlay->point().x(), overlay->width() - 0.5);
+    EXPECT_EQ(overlay->getSelectedTimePointIndex(), selectedTimePointIndex(overlay->width() - 0.5, 0));
+    QImage image = render();
+    const QPoint top = overlay->pos() + QPoint(int(overlay->crossHairX()), overlay->height() / 2);
+    EXPECT_TRUE(near(image, top, isWhiteish));
+    // Past the left edge: at 0, the first minute.
+    sendMouse(overlay, QEvent::MouseMove, { -80, 10 }, Qt::LeftButton);
+    EXPECT_EQ(overlay->point().x(), 0.0);
+    EXPECT_EQ(overlay->getSelectedTimePointIndex(), 0);
+    EXPECT_EQ(controller->field(QuoteField::timeText).text, "9:30");
+
+    // Releasing restores the current quote and removes the cross-hair.
+    sendMouse(overlay, QEvent::MouseButtonRelease, { -80, 10 }, Qt::NoButton);
+    EXPECT_FALSE(controller->isSelected());
+    EXPECT_EQ(controller->field(QuoteField::timeText).text, s->timeText());
+    image = render();
+    EXPECT_FALSE(isWhiteish(image.pixel(overlay->pos() + QPoint(0, overlay->height() / 2))));
+}
+
+TEST_F(QuotePanelRendering, ClickingALevelHandsItsPriceToThePage)
+{
+    PriceCatcher page;
+    controller->setUpdatePriceDelegate(&page);
+    const RDOQuotesOf5Level q = quote();
+    controller->setQuotesOf5LevelInfo(*security(day(walk(3, 10.0, 0.01), 10.0), &q));
+    for (auto [buy, level] : { std::pair { true, 1 }, std::pair { false, 3 } }) {
+        const QPointF at = view->bookPriceRect(buy, level).center();
+        sendMouse(view.get(), QEvent::MouseButtonPress, at, Qt::LeftButton);
+        sendMouse(view.get(), QEvent::MouseButtonRelease, at, Qt::NoButton);
+    }
+    sendMouse(view.get(), QEvent::MouseButtonPress, view->fieldRect(QuoteField::limitDownText).center(), Qt::LeftButton);
+    EXPECT_EQ(page.prices, (QStringList { "9.99", "10.03", "9.00" }));
+    // The rise colour of a level above the previous close, where it is drawn.
+    const QImage image = render();
+    const QRectF sell1 = view->bookPriceRect(false, 1);
+    bool red = false;
+    for (int x = int(sell1.left()); x < int(sell1.right()); ++x)
+        red = red || isRed(image.pixel(x, int(sell1.center().y())));
+    EXPECT_TRUE(red);
+}
+
+} // namespace
