@@ -667,9 +667,24 @@ void CSNetwork::connectionDidRecievedResponse(VEKConnection&, const VEKResponse&
             return;
     }
     if (response.status() == 100 && !isOwn(*request)) {
-        // The session has expired: fetch a new one and send again under the same id.
+        // The session has expired: fetch a new one and send again under the
+        // same id. A server that answers 100 to everything would have us
+        // resend at once for ever: a request is sent again a few times only,
+        // after the first time with the session back-off, then it fails.
+        const int resends = request->countSessionResend();
+        if (resends > kMaxSessionResends) {
+            CSLOG << "request" << request->mFunc() << request->sFunc() << "got status 100" << resends
+                  << "times";
+            take(id);
+            armWaitTimer();
+            tellError(request, CSErrors::sessionParam());
+            return;
+        }
         request->setStatus(CSRequest::WaitsForSession);
-        sendRequestSession();
+        if (resends == 1)
+            sendRequestSession();
+        else
+            scheduleSessionRetry();
         armWaitTimer();
         return;
     }

@@ -44,6 +44,9 @@ public:
     static constexpr double kMaxRetryDelay = 8.0;
     // A request sent after waiting gets what is left of its time, at least this.
     static constexpr double kMinimumSendTimeout = 0.5;
+    // A request answered with status 100 (session expired) is sent again at
+    // most this many times, then fails with "session param error" (101).
+    static constexpr int kMaxSessionResends = 3;
     static constexpr qsizetype kMaxBodyLength = 16 * 1024 * 1024;
 
     CSNetwork(); // init

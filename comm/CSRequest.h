@@ -43,6 +43,10 @@ public:
     quint64 service() const { return service_; }
     void setService(quint64 service) { service_ = service; }
 
+    // Replies with status 100 (session expired) this request has had.
+    int sessionResends() const { return sessionResends_; }
+    int countSessionResend() { return ++sessionResends_; }
+
     // The record-set reader's code for the reply: 0 and 2 stay, all else is 1.
     qint32 encodingToVEKTCRS() const;
 
@@ -59,6 +63,7 @@ public:
 
 private:
     bool session_ = false;
+    int sessionResends_ = 0;
     qint32 encoding_ = 1;
     qint32 status_ = 0;
     quint64 mFunc_ = 0;

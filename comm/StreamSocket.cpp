@@ -521,13 +521,19 @@ void StreamSocket::acceptPending()
         const auto alive = alive_.watch();
 
         d->onSocketDidAcceptNewSocket(this, std::move(newSocket));
-        if (!alive.survived() || !newAlive.survived())
+        if (!alive.survived())
             return;
+        // A delegate that drops the new socket drops that connection only:
+        // the ones still waiting are accepted all the same.
+        if (!newAlive.survived())
+            continue;
         RunLoop* target = nullptr;
         if (StreamSocketDelegate* d2 = liveDelegate()) {
             target = d2->onSocketWantsRunLoopForNewSocket(this, raw);
-            if (!alive.survived() || !newAlive.survived())
+            if (!alive.survived())
                 return;
+            if (!newAlive.survived())
+                continue;
         }
         raw->adoptAcceptedSocket(std::move(accepted));
         if (target)

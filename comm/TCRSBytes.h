@@ -26,6 +26,18 @@ inline bool isVariableType(qint32 type)
     return type == kTypeText || type == kTypeBytes || type == kTypeUnicode;
 }
 
+// Whether text bytes hold two zero bytes followed by a non-zero one: the info
+// block reads that as the end of a text, so such bytes cannot be written.
+inline bool holdsSeparator(const void* bytes, qint64 n)
+{
+    const auto* b = static_cast<const unsigned char*>(bytes);
+    for (qint64 i = 0; i + 2 < n; ++i) {
+        if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] != 0)
+            return true;
+    }
+    return false;
+}
+
 inline qint32 readInt32(const void* p)
 {
     return static_cast<qint32>(qFromLittleEndian<quint32>(p));
@@ -42,6 +54,20 @@ inline qint64 readSigned(const char* p, qint64 length, int width)
 {
     if (!p || length <= 0)
         return 0;
+    if (length >= width) {
+        switch (width) {
+        case 1:
+            return static_cast<qint8>(p[0]);
+        case 2:
+            return qFromLittleEndian<qint16>(p);
+        case 4:
+            return qFromLittleEndian<qint32>(p);
+        case 8:
+            return qFromLittleEndian<qint64>(p);
+        default:
+            break;
+        }
+    }
     unsigned char bytes[8] = {};
     std::memcpy(bytes, p, static_cast<size_t>(qMin<qint64>(length, width)));
     const quint64 raw = qFromLittleEndian<quint64>(bytes);

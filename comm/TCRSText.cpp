@@ -1,8 +1,12 @@
 #include "comm/TCRSText.h"
 
+#include <QStringList>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace tcrs {
@@ -29,6 +33,74 @@ template <typename T> T saturating(double value)
     if (value <= -limit - 1.0)
         return std::numeric_limits<T>::min();
     return static_cast<T>(value);
+}
+
+// GB 18030 two-byte codes: lead 0x81-0xFE, trail 0x40-0x7E or 0x80-0xFE.
+constexpr int kTrailSpan = 0xFE - 0x40 + 1;
+constexpr int kTwoByteCodes = (0xFE - 0x81 + 1) * kTrailSpan;
+
+// The character of every two-byte code, taken once from the platform's
+// decoder (each maps to one character of the Basic Multilingual Plane); 0
+// for a code that does not, which then takes the decoder's path. Decoding a
+// short field through the general converter costs more than the rest of
+// reading the cell, and tables of Chinese names are read a cell at a time.
+const std::array<char16_t, kTwoByteCodes>& twoByteTable()
+{
+    static const std::unique_ptr<std::array<char16_t, kTwoByteCodes>> table = [] {
+        auto t = std::make_unique<std::array<char16_t, kTwoByteCodes>>();
+        t->fill(0);
+        QByteArray codes;
+        codes.reserve(3 * kTwoByteCodes);
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                // Each code stands alone behind a line feed, so that one the
+                // decoder does not take cannot shift the ones after it.
+                codes.append(char(lead)).append(char(trail == 0x7F ? 0x40 : trail)).append('\n');
+            }
+        }
+        const QString decoded = platform::decodeTextLossy(codes, platform::TextEncoding::GB18030);
+        const QStringList parts = decoded.split(QLatin1Char('\n'));
+        if (parts.size() < kTwoByteCodes)
+            return t;
+        for (int i = 0; i < kTwoByteCodes; ++i) {
+            const QString& part = parts[i];
+            if (i % kTrailSpan == 0x7F - 0x40)
+                continue; // 0x7F is no trail byte
+            if (part.size() == 1 && !part[0].isSurrogate() && part[0] != QChar::ReplacementCharacter)
+                (*t)[size_t(i)] = part[0].unicode();
+        }
+        return t;
+    }();
+    return *table;
+}
+
+// GB 18030 text of ASCII and two-byte codes; nullopt for anything else.
+std::optional<QString> decodeGb18030TwoByte(const char* p, qint64 n)
+{
+    const auto& table = twoByteTable();
+    QString out(n, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype k = 0;
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    for (qint64 i = 0; i < n; ++i) {
+        const unsigned char c = b[i];
+        if (c < 0x80) {
+            d[k++] = c;
+            continue;
+        }
+        if (c < 0x81 || c > 0xFE || i + 1 >= n)
+            return std::nullopt;
+        const unsigned char t = b[i + 1];
+        if (t < 0x40 || t > 0xFE || t == 0x7F)
+            return std::nullopt;
+        const char16_t u = table[size_t((c - 0x81) * kTrailSpan + (t - 0x40))];
+        if (u == 0)
+            return std::nullopt;
+        d[k++] = u;
+        ++i;
+    }
+    out.truncate(k);
+    return out;
 }
 
 } // namespace
@@ -158,8 +230,25 @@ QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding)
 {
     if (n <= 0)
         return QString();
-    if (encoding != platform::TextEncoding::UTF16LE && isAsciiBytes(p, n))
-        return QString::fromLatin1(p, n);
+    if (encoding == platform::TextEncoding::GB18030) {
+        // ASCII and two-byte codes in one pass into the text itself.
+        if (std::optional<QString> text = decodeGb18030TwoByte(p, n))
+            return *std::move(text);
+        return platform::decodeTextLossy(QByteArrayView(p, n), encoding);
+    }
+    if (encoding != platform::TextEncoding::UTF16LE) {
+        // ASCII in one pass into the text itself.
+        QString out(n, Qt::Uninitialized);
+        char16_t* d = reinterpret_cast<char16_t*>(out.data());
+        const auto* b = reinterpret_cast<const unsigned char*>(p);
+        qint64 i = 0;
+        while (i < n && b[i] < 0x80) {
+            d[i] = b[i];
+            ++i;
+        }
+        if (i == n)
+            return out;
+    }
     return platform::decodeTextLossy(QByteArrayView(p, n), encoding);
 }
 

@@ -322,6 +322,7 @@ bool VEKConnection::feedContext(const QByteArray& data)
     const auto alive = alive_.watch();
     context_->receiveData(data); // past its bound the context starts over by itself
     while (std::optional<VEKResponse> response = context_->readPacketAvailable()) {
+        ++repliesRead_;
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
@@ -351,6 +352,8 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
 {
     batch_.insert(packet.packetid());
     if (!batchTimer_) {
+        partialAtBatch_ = context_->bufferedLength() > 0;
+        repliesAtBatch_ = repliesRead_;
         batchTimer_ = std::make_unique<platform::RunLoopTimer>(
             batchInterval_, false, platform::RunLoopModes::defaultMode(), [this] { processOutputPackage(); },
             runLoop_);
@@ -390,8 +393,23 @@ void VEKConnection::processOutputPackage()
     batch_.clear();
     batchTimer_.reset();
     const std::set<quint64> timedOut = invalidateTimeoutPackage(ids);
-    if (!timedOut.empty())
+    // A frame that was incomplete when the batch began and still is, with no
+    // reply read in between, swallows every later reply (a header whose length
+    // promises bytes that never come): the heartbeat would keep such a
+    // connection alive for ever.
+    const bool wedged = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
+        && context_->bufferedLength() > 0;
+    if (!timedOut.empty()) {
+        const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });
+        if (!alive.survived())
+            return;
+    }
+    if (wedged && socket_) {
+        // The requests still pending hear of the drop (300) from the request
+        // layer, which connects again as after any lost connection.
+        socket_->disconnect();
+    }
 }
 
 // ---------------------------------------------------------------------------

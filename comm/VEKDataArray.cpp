@@ -55,16 +55,6 @@ uint8_t* VEKDataArray::resetCount(quint64 n)
     return _buffer.data();
 }
 
-uint8_t* VEKDataArray::objCAtIndex(quint64 i)
-{
-    return i < mCount ? _buffer.data() + i * nItemSize : nullptr;
-}
-
-const uint8_t* VEKDataArray::objCAtIndex(quint64 i) const
-{
-    return i < mCount ? _buffer.data() + i * nItemSize : nullptr;
-}
-
 bool VEKDataArray::appendBytes(const void* bytes, quint64 n)
 {
     if (n == 0)

@@ -44,8 +44,11 @@ public:
     // nothing changed) when n items would pass kMaxBytes.
     uint8_t* resetCount(quint64 n);
     // Start of item i; nullptr when i is not below the count.
-    uint8_t* objCAtIndex(quint64 i);
-    const uint8_t* objCAtIndex(quint64 i) const;
+    uint8_t* objCAtIndex(quint64 i) { return i < mCount ? _buffer.data() + i * nItemSize : nullptr; }
+    const uint8_t* objCAtIndex(quint64 i) const
+    {
+        return i < mCount ? _buffer.data() + i * nItemSize : nullptr;
+    }
     // Appends n items copied from `bytes`; false (nothing appended) when the
     // array would pass kMaxBytes. n = 0 does nothing.
     bool appendBytes(const void* bytes, quint64 n);

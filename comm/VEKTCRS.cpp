@@ -4,6 +4,8 @@
 #include "comm/TCRSText.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -92,6 +94,113 @@ bool flagIsUnicode(uint8_t flag)
     return flag != '0' && flag != 0;
 }
 
+QString latin1Text(const char* begin, const char* end)
+{
+    const auto n = static_cast<qsizetype>(end - begin);
+    QString out(n, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < n; ++i)
+        d[i] = static_cast<unsigned char>(begin[i]);
+    return out;
+}
+
+constexpr char kDigitPairs[]
+    = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+
+template <typename Unsigned> void writeDigits(char16_t* end, Unsigned u)
+{
+    while (u >= 100) {
+        const Unsigned q = u / 100;
+        const auto r = static_cast<unsigned>(u - q * 100);
+        end -= 2;
+        end[0] = static_cast<char16_t>(kDigitPairs[2 * r]);
+        end[1] = static_cast<char16_t>(kDigitPairs[2 * r + 1]);
+        u = q;
+    }
+    if (u >= 10) {
+        end -= 2;
+        end[0] = static_cast<char16_t>(kDigitPairs[2 * u]);
+        end[1] = static_cast<char16_t>(kDigitPairs[2 * u + 1]);
+    } else {
+        end[-1] = static_cast<char16_t>(u'0' + u);
+    }
+}
+
+int digitCount(quint64 u)
+{
+    int n = 1;
+    for (quint64 limit = 10; n < 20 && u >= limit; limit *= 10)
+        ++n;
+    return n;
+}
+
+// QString::number(value), written straight into the text.
+QString integerText(qint64 value)
+{
+    const bool negative = value < 0;
+    const quint64 u = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    const int n = digitCount(u) + (negative ? 1 : 0);
+    QString out(n, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    if (negative)
+        d[0] = u'-';
+    if (u <= 0xFFFFFFFFu)
+        writeDigits(d + n, static_cast<quint32>(u));
+    else
+        writeDigits(d + n, u);
+    return out;
+}
+
+// QString::number(value, 'f', 3), without its general machinery for the
+// values a table holds. Exact ties (values k/16 with k odd) round away from
+// zero there but to even in std::to_chars, so they, zeros (no "-0.000"),
+// huge values and non-finite ones take the general path.
+QString fixed3Text(double value)
+{
+    if (value == 0.0)
+        return QStringLiteral("0.000");
+    if (!(std::fabs(value) < 1e15))
+        return QString::number(value, 'f', 3);
+    // |value| < 1e15: sixteen times it fits a 64-bit integer.
+    const double sixteenths = value * 16.0;
+    const auto wholeSixteenths = static_cast<qint64>(sixteenths);
+    if (static_cast<double>(wholeSixteenths) == sixteenths && (wholeSixteenths & 1) != 0)
+        return QString::number(value, 'f', 3);
+    // Below 1e9 the thousandths are within 2^-12 of value * 1000, so unless
+    // they lie near half-way the rounded product is the rounded exact value.
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e9) {
+        const double scaled = magnitude * 1000.0;
+        const auto whole = static_cast<quint64>(scaled);
+        const double fraction = scaled - static_cast<double>(whole);
+        if (std::fabs(fraction - 0.5) > 1e-3) {
+            auto thousandths = whole + (fraction > 0.5 ? 1 : 0);
+            char16_t text[24];
+            char16_t* const end = text + 24;
+            char16_t* p = end;
+            for (int i = 0; i < 3; ++i) {
+                *--p = static_cast<char16_t>(u'0' + thousandths % 10);
+                thousandths /= 10;
+            }
+            *--p = u'.';
+            do {
+                *--p = static_cast<char16_t>(u'0' + thousandths % 10);
+                thousandths /= 10;
+            } while (thousandths != 0);
+            if (value < 0)
+                *--p = u'-';
+            return QString(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(end - p));
+        }
+    }
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
+    if (result.ec != std::errc())
+        return QString::number(value, 'f', 3);
+    return latin1Text(buffer, result.ptr);
+}
+
 } // namespace
 
 // The class must be known to platform::unarchiveObject in every program that
@@ -99,9 +208,12 @@ bool flagIsUnicode(uint8_t flag)
 static const bool kArchiveClassRegistered = (VEKTCRS::registerArchiveClass(), true);
 
 VEKTCRS::VEKTCRS(qint32 encoding)
-    : fdsBuff_(VEKDataArray::initWithObjCType(sizeof(TCRSField)))
-    , recsBuff_(VEKDataArray::initWithObjCType(1))
-    , dataBuff_(VEKDataArray::initWithObjCType(1))
+    // Room for one item each: the stores grow as fields, records and values
+    // arrive, so that a payload of many empty sets cannot claim memory for
+    // fields it never brings.
+    : fdsBuff_(VEKDataArray::initWithCount(1, sizeof(TCRSField)))
+    , recsBuff_(VEKDataArray::initWithCount(1, 1))
+    , dataBuff_(VEKDataArray::initWithCount(1, 1))
     , nRsStringCoding_(encoding)
 {
     (void)kArchiveClassRegistered;
@@ -136,6 +248,10 @@ void VEKTCRS::takeFrom(VEKTCRS& other) noexcept
     nCurrRecord_ = std::exchange(other.nCurrRecord_, -1);
     isDirty_ = std::exchange(other.isDirty_, false);
     isUnistringInfo_ = std::exchange(other.isUnistringInfo_, false);
+    nameKeys_ = std::move(other.nameKeys_);
+    other.nameKeys_.clear();
+    namesUnique_ = std::exchange(other.namesUnique_, true);
+    namesAscii_ = std::exchange(other.namesAscii_, true);
     std::memcpy(szResInfo_, other.szResInfo_, sizeof szResInfo_);
     std::memset(other.szResInfo_, 0, sizeof other.szResInfo_);
     nRsStringCoding_ = other.nRsStringCoding_;
@@ -264,6 +380,7 @@ bool VEKTCRS::importData(const char* bytes, qint64* length, qint32 encoding)
     left -= dataLength;
     if (!validateLayout())
         return refuse();
+    rebuildNameIndex();
     nCurrRecord_ = -1;
     isDirty_ = false;
     *length = left;
@@ -294,6 +411,11 @@ std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 len
     std::vector<VEKTCRS> sets;
     if (!bytes || length <= 0)
         return sets;
+    // The budget of this payload: a set may take no less than 16 bytes of it,
+    // but far more memory, so both the count and the memory are bounded.
+    const qint64 maxSets = kMaxSetsBase + length / kBytesPerSet;
+    const qint64 maxMemory = kMaxMemoryBase + kMemoryPerByte * length;
+    qint64 memory = 0;
     qint64 left = length;
     while (left > 0) {
         VEKTCRS set;
@@ -301,6 +423,12 @@ std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 len
         if (!set.importData(bytes + (length - left), &available, encoding))
             break;
         left = available;
+        memory += set.memoryBytes();
+        if (static_cast<qint64>(sets.size()) >= maxSets || memory > maxMemory) {
+            sets.clear();
+            sets.shrink_to_fit();
+            return sets;
+        }
         sets.push_back(std::move(set));
     }
     return sets;
@@ -309,6 +437,13 @@ std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 len
 std::vector<VEKTCRS> VEKTCRS::constructMRWithBytes(const char* bytes, qint64 length)
 {
     return constructMRWithBytes(bytes, length, 2);
+}
+
+qint64 VEKTCRS::memoryBytes() const
+{
+    return static_cast<qint64>(sizeof(VEKTCRS)) + static_cast<qint64>(fdsBuff_.capacityBytes())
+        + static_cast<qint64>(recsBuff_.capacityBytes()) + static_cast<qint64>(dataBuff_.capacityBytes())
+        + static_cast<qint64>(nameKeys_.capacity() * sizeof(quint32));
 }
 
 qint64 VEKTCRS::infoTextBytes() const
@@ -384,6 +519,7 @@ void VEKTCRS::removeAll(bool dropFields)
 {
     if (dropFields) {
         fdsBuff_.reset();
+        nameKeys_.clear();
         nAllFields_ = 0;
         nRecordSize_ = 0;
     }
@@ -518,24 +654,111 @@ std::optional<TCRSField> VEKTCRS::fieldWithName(const QString& name) const
     return fieldAtIndex(indexOfFieldWithName(name));
 }
 
+quint32 VEKTCRS::nameKey(const char* name)
+{
+    const auto length = static_cast<quint32>(byteLength(name, kNameMax));
+    if (length == 0)
+        return 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(name);
+    const quint32 beforeLast = length > 1 ? u[length - 2] : 0;
+    return length | (quint32(u[length - 1]) << 8) | (beforeLast << 16) | (quint32(u[0]) << 24);
+}
+
+void VEKTCRS::rebuildNameIndex()
+{
+    nameKeys_.resize(static_cast<size_t>(std::max(nAllFields_, 0)));
+    for (qint32 i = 0; i < nAllFields_; ++i)
+        nameKeys_[static_cast<size_t>(i)] = nameKey(fieldPtr(i)->name);
+    namesUnique_ = true;
+    namesAscii_ = true;
+    for (qint32 i = 0; i < nAllFields_ && namesAscii_; ++i) {
+        const char* name = fieldPtr(i)->name;
+        namesAscii_ = isAsciiBytes(name, byteLength(name, kNameMax + 1))
+            && byteLength(name, kNameMax + 1) <= kNameMax;
+    }
+    for (qint32 i = 0; i < nAllFields_ && namesUnique_; ++i) {
+        for (qint32 j = i + 1; j < nAllFields_; ++j) {
+            if (nameKeys_[size_t(i)] == nameKeys_[size_t(j)]
+                && std::strncmp(fieldPtr(i)->name, fieldPtr(j)->name, sizeof(TCRSField::name)) == 0) {
+                namesUnique_ = false;
+                break;
+            }
+        }
+    }
+    lastFound_.set(-1);
+}
+
 qint32 VEKTCRS::indexOfFieldWithName(const QString& name) const
 {
     // Names are ASCII: a name with any other character matches none. The
-    // comparison runs on the stored bytes, as every read by name starts here.
+    // comparison runs on the stored bytes, as every read by name starts here;
+    // the keys of the names pick the candidates, and the field after the one
+    // found last is tried first, so a table read by name row by row compares
+    // one name per cell rather than all of them.
     const qsizetype length = name.size();
-    const char16_t* wanted = reinterpret_cast<const char16_t*>(name.constData());
     if (length > kNameMax)
         return -1;
-    for (qsizetype k = 0; k < length; ++k)
-        if (wanted[k] == 0 || wanted[k] > 0x7F)
-            return -1;
-    for (qint32 i = 0; i < nAllFields_; ++i) {
-        const char* stored = fieldPtr(i)->name;
-        qsizetype k = 0;
-        while (k < length && static_cast<unsigned char>(stored[k]) == wanted[k])
-            ++k;
-        if (k == length && stored[length] == 0)
+    const char16_t* wanted = reinterpret_cast<const char16_t*>(name.constData());
+    const auto* fields = reinterpret_cast<const TCRSField*>(fdsBuff_.base());
+    const qint32 count = nAllFields_;
+    const auto matches = [&](qint32 i) {
+        const char* stored = fields[i].name;
+        for (qsizetype k = 0; k < length; ++k) {
+            const char16_t w = wanted[k];
+            // 1 to 0x7F, and the stored byte is the same.
+            if (static_cast<char16_t>(w - 1) >= 0x7F || static_cast<unsigned char>(stored[k]) != w)
+                return false;
+        }
+        return stored[length] == 0;
+    };
+    if (nameKeys_.size() != static_cast<size_t>(std::max(count, 0))) {
+        for (qint32 i = 0; i < count; ++i)
+            if (matches(i))
+                return i;
+        return -1;
+    }
+    // Length, the last two characters and the first: names of one table
+    // often share their start and their length, rarely their end.
+    const quint32 key = length == 0 ? 0
+                                    : quint32(length) | (quint32(wanted[length - 1] & 0xFF) << 8)
+            | (quint32(length > 1 ? wanted[length - 2] & 0xFF : 0) << 16) | (quint32(wanted[0] & 0xFF) << 24);
+    const quint32* keys = nameKeys_.data();
+    if (namesAscii_) {
+        // A key match means the same length; the stored name is ASCII without
+        // zero bytes up to it, so equal bytes mean the same character.
+        const auto same = [&](qint32 i) {
+            const char* stored = fields[i].name;
+            for (qsizetype k = 0; k < length; ++k)
+                if (static_cast<unsigned char>(stored[k]) != wanted[k])
+                    return false;
+            return true;
+        };
+        const qint32 hint = lastFound_.next();
+        if (namesUnique_ && hint >= 0 && hint < count && keys[hint] == key && same(hint)) {
+            lastFound_.set(hint);
+            return hint;
+        }
+        for (qint32 i = 0; i < count; ++i) {
+            if (keys[i] == key && same(i)) {
+                lastFound_.set(i);
+                return i;
+            }
+        }
+        return -1;
+    }
+    // The hint is only a place to look first: a field there that does not
+    // match is passed over. With two fields of one name the first must win,
+    // so the hint serves sets whose names are all different.
+    const qint32 hint = lastFound_.next();
+    if (namesUnique_ && hint >= 0 && hint < count && keys[hint] == key && matches(hint)) {
+        lastFound_.set(hint);
+        return hint;
+    }
+    for (qint32 i = 0; i < count; ++i) {
+        if (keys[i] == key && matches(i)) {
+            lastFound_.set(i);
             return i;
+        }
     }
     return -1;
 }
@@ -832,12 +1055,12 @@ QString VEKTCRS::cellText(const Cell& cell) const
     case kTypeInt32:
     case kTypeInt32B:
     case kTypeInt32C:
-        return cell.data ? QString::number(cellInt64(cell, true)) : QString();
+        return cell.data ? integerText(cellInt64(cell, true)) : QString();
     case kTypeInt64:
-        return cell.data ? QString::number(cellInt64(cell, false)) : QString();
+        return cell.data ? integerText(cellInt64(cell, false)) : QString();
     case kTypeFloat:
     case kTypeDouble:
-        return cell.data ? QString::number(cellDouble(cell), 'f', 3) : QString();
+        return cell.data ? fixed3Text(cellDouble(cell)) : QString();
     case kTypeText:
     case kTypeUnicode:
         return textOf(cell.data, cell.length);
@@ -908,7 +1131,48 @@ double VEKTCRS::cellDouble(const Cell& cell) const
 
 QString VEKTCRS::toStringAtIndex(qint32 index) const
 {
-    return cellText(cellAt(index));
+    // cellAt() spelled out: tables are read this way a cell at a time.
+    if (index < 0 || index >= nAllFields_ || nCurrRecord_ < 0 || nCurrRecord_ >= nAllRecords_
+        || nRecordSize_ < 0)
+        return QString();
+    const qint64 start = static_cast<qint64>(nCurrRecord_) * nRecordSize_;
+    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count()))
+        return QString();
+    const TCRSField& field = reinterpret_cast<const TCRSField*>(fdsBuff_.base())[index];
+    const uint8_t* record = recsBuff_.base() + start;
+    // The common types whose value lies whole in the record read straight
+    // from it; everything else (and any odd layout) takes the general path.
+    if (field.offset >= 0 && field.length >= 8
+        && static_cast<qint64>(field.offset) + field.length <= nRecordSize_) {
+        const char* p = reinterpret_cast<const char*>(record + field.offset);
+        switch (field.type) {
+        case kTypeInt64:
+            return integerText(qFromLittleEndian<qint64>(p));
+        case kTypeDouble: {
+            double value;
+            std::memcpy(&value, p, sizeof value);
+            return fixed3Text(value);
+        }
+        case kTypeText:
+        case kTypeUnicode: {
+            const qint64 offset = readInt32(p);
+            const qint32 size = readInt32(p + 4);
+            if (size <= 0 || offset < 0 || offset + size > static_cast<qint64>(dataBuff_.count()))
+                return QString();
+            return textOf(reinterpret_cast<const char*>(dataBuff_.base()) + offset, size);
+        }
+        default:
+            break;
+        }
+    } else if (field.offset >= 0 && field.length >= 4
+        && static_cast<qint64>(field.offset) + field.length <= nRecordSize_
+        && (field.type == kTypeInt32 || field.type == kTypeInt32B || field.type == kTypeInt32C)) {
+        return integerText(qFromLittleEndian<qint32>(record + field.offset));
+    }
+    Cell cell;
+    cell.field = &field;
+    cell.data = valueIn(record, field, &cell.length);
+    return cellText(cell);
 }
 
 QString VEKTCRS::toStringWithName(const QString& name) const

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -64,7 +65,14 @@ public:
     // Reads one record set from `bytes`; `length` holds the bytes available
     // and is reduced by what was consumed. A refused set is left empty.
     bool importData(const char* bytes, qint64* length, qint32 encoding);
-    // A reply payload: record sets back to back. Empty when the first fails.
+    // A reply payload: record sets back to back. Empty when the first fails,
+    // and empty (the reply refused as malformed) when reading it would pass
+    // the payload's budget: at most kMaxSetsBase + length / kBytesPerSet sets
+    // and kMaxMemoryBase + kMemoryPerByte * length bytes of sets in memory.
+    static constexpr qint64 kMaxSetsBase = 64;
+    static constexpr qint64 kBytesPerSet = 256;
+    static constexpr qint64 kMaxMemoryBase = 1024 * 1024;
+    static constexpr qint64 kMemoryPerByte = 4;
     static std::vector<VEKTCRS> constructMRWithBytes(const char* bytes, qint64 length, qint32 encoding);
     static std::vector<VEKTCRS> constructMRWithBytes(const char* bytes, qint64 length);
     // Compacts the data block first, then answers the layout's size / bytes.
@@ -89,7 +97,13 @@ public:
     bool isOkInfo() const;
     bool isETCInfo() const;
     // False when the text cannot be converted (not ASCII without isUnicode).
+    // A Unicode text is stored as UTF-16 unless its UTF-16 bytes hold two zero
+    // bytes and a non-zero one, which the layout reads as a separator: such a
+    // text is stored as UTF-8 with the flag that is not Unicode, which reads
+    // back the same text.
     bool setRecordsetInfo(const QString& text, bool isUnicode);
+    // Bytes the memory of the set takes (its stores and itself).
+    qint64 memoryBytes() const;
     void setErrorInfo() { setRecordsetInfo(QStringLiteral("error"), false); }
     void setOkInfo() { setRecordsetInfo(QStringLiteral("ok"), false); }
     void setETCInfo() { setRecordsetInfo(QStringLiteral("etc"), false); }
@@ -103,6 +117,9 @@ public:
     QString fieldDescAtIndex(qint32 index) const;
     static qint32 getLengthWithDataType(qint32 type);
 
+    // A field whose name holds "|" or a byte above 0x7F, or whose UTF-16
+    // description holds what the layout reads as a separator, is refused: the
+    // writer never writes what the reader cannot read back.
     bool addField(const TCRSField& field) { return insertField(field, -1); }
     bool insertField(const TCRSField& field, qint32 index);
     bool deleteFieldAtIndex(qint32 index);
@@ -215,6 +232,10 @@ private:
     bool storeFloating(qint32 fieldIndex, double value);
     bool copyRecordInto(VEKTCRS& target, qint32 record) const;
     void takeFrom(VEKTCRS& other) noexcept;
+    // Keys of the field names (length and three characters) for the lookup
+    // by name; rebuilt wherever the fields change.
+    void rebuildNameIndex();
+    static quint32 nameKey(const char* name);
     VEKTCRS emptyWithFields() const;
 
     qint32 nAllFields_ = 0;
@@ -226,6 +247,24 @@ private:
     VEKDataArray fdsBuff_;
     VEKDataArray recsBuff_;
     VEKDataArray dataBuff_;
+    // Where the last lookup by name found its field: only a place to look
+    // first, so readers on several threads may share it.
+    class LookupHint {
+    public:
+        LookupHint() = default;
+        LookupHint(const LookupHint&) noexcept { }
+        LookupHint& operator=(const LookupHint&) noexcept { return *this; }
+        qint32 next() const { return value_.load(std::memory_order_relaxed) + 1; }
+        void set(qint32 index) const { value_.store(index, std::memory_order_relaxed); }
+
+    private:
+        mutable std::atomic<qint32> value_ { -1 };
+    };
+
+    std::vector<quint32> nameKeys_;
+    bool namesUnique_ = true;
+    bool namesAscii_ = true; // every name ASCII, without bytes 0 before its end
+    LookupHint lastFound_;
     char szResInfo_[128] = {};
     qint32 nRsStringCoding_ = 0;
 };

@@ -139,12 +139,24 @@ VEKTCRS VEKTCRS::initWithInt(qint32 value, const QString& text, bool isUnicode)
 bool VEKTCRS::setRecordsetInfo(const QString& text, bool isUnicode)
 {
     // A Unicode info text is read back as UTF-16 units whatever the set's
-    // encoding, so that is how it is stored.
-    const auto bytes = platform::encodeText(text, isUnicode ? TextEncoding::UTF16LE : TextEncoding::ASCII);
+    // encoding, so that is how it is stored; unless those units hold what the
+    // layout reads as a separator ("A最" is 41 00 00 67): then UTF-8 under
+    // the flag that is not Unicode, which the reader decodes as UTF-8.
+    auto bytes = platform::encodeText(text, isUnicode ? TextEncoding::UTF16LE : TextEncoding::ASCII);
     if (!bytes)
         return false;
+    if (isUnicode && holdsSeparator(bytes->constData(), std::min<qsizetype>(bytes->size(), 126))) {
+        bytes = platform::encodeText(text, TextEncoding::UTF8);
+        if (!bytes)
+            return false;
+        isUnicode = false;
+    }
+    qsizetype kept = std::min<qsizetype>(bytes->size(), 126);
+    // UTF-8 is cut at a character's start, never inside one.
+    while (!isUnicode && kept < bytes->size() && kept > 0 && (uchar(bytes->at(kept)) & 0xC0) == 0x80)
+        --kept;
     std::memset(szResInfo_, 0, sizeof szResInfo_);
-    std::memcpy(szResInfo_, bytes->constData(), static_cast<size_t>(std::min<qsizetype>(bytes->size(), 126)));
+    std::memcpy(szResInfo_, bytes->constData(), static_cast<size_t>(kept));
     isUnistringInfo_ = isUnicode;
     return true;
 }
@@ -192,6 +204,7 @@ bool VEKTCRS::relayout(std::vector<TCRSField> fields, const std::vector<qint32>&
     recsBuff_ = std::move(records);
     nAllFields_ = static_cast<qint32>(fields.size());
     nRecordSize_ = static_cast<qint32>(size);
+    rebuildNameIndex();
     return true;
 }
 
@@ -202,6 +215,18 @@ bool VEKTCRS::insertField(const TCRSField& field, qint32 index)
     added.name[sizeof added.name - 1] = 0;
     added.desc[sizeof added.desc - 1] = 0;
     added.desc[sizeof added.desc - 2] = 0;
+    // The writer must never write what the reader cannot read back: a name is
+    // cut at "|" and a Unicode description at two zero bytes and a non-zero one.
+    if (std::memchr(added.name, '|', std::strlen(added.name)) != nullptr)
+        return false;
+    if (added.coding != 0 && added.coding != 255) {
+        qint64 units = 0;
+        while (
+            units + 1 < qint64(sizeof added.desc) && (added.desc[units] != 0 || added.desc[units + 1] != 0))
+            units += 2;
+        if (holdsSeparator(added.desc, units))
+            return false;
+    }
     const qint32 at = index >= 0 && index < nAllFields_ ? index : nAllFields_;
     std::vector<TCRSField> fields;
     std::vector<qint32> oldOffsets;
@@ -459,6 +484,9 @@ void VEKTCRS::clone(const VEKTCRS* other)
         return;
     if (other != this) {
         fdsBuff_ = other->fdsBuff_;
+        nameKeys_ = other->nameKeys_;
+        namesUnique_ = other->namesUnique_;
+        namesAscii_ = other->namesAscii_;
         recsBuff_ = other->recsBuff_;
         dataBuff_ = other->dataBuff_;
         nAllFields_ = other->nAllFields_;

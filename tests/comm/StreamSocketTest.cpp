@@ -4,6 +4,8 @@
 #include "support/LoopbackSocketRecorder.h"
 #include "support/Spin.h"
 
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -601,4 +603,27 @@ TEST_F(StreamSocketTest, MovesToAnotherThreadsRunLoop)
         &anchor, [&] { sock.reset(); }, Qt::BlockingQueuedConnection);
     worker.quit();
     ASSERT_TRUE(worker.wait(5000));
+}
+
+TEST_F(StreamSocketTest, ADroppedAcceptLeavesTheOthersWaitingAccepted)
+{
+    LoopbackSocketRecorder rec;
+    StreamSocket listener(&rec);
+    ASSERT_TRUE(listener.acceptOnAddress("127.0.0.1", 0));
+    int seen = 0;
+    rec.onAccept = [&](StreamSocket*) {
+        if (seen++ == 0)
+            rec.accepted.clear(); // the delegate drops the first connection only
+    };
+    // Three connections wait together before the run loop takes any of them.
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, listener.localPort());
+        ASSERT_TRUE(clients.back()->waitForConnected(5000));
+    }
+    ASSERT_TRUE(spinUntil([&] { return seen == 3; }, 5s)) << seen;
+    ASSERT_EQ(rec.accepted.size(), 2u);
+    for (const auto& kept : rec.accepted)
+        EXPECT_TRUE(kept->isConnected());
 }

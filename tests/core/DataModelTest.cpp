@@ -381,6 +381,9 @@ TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
     EchoObserver b;
     std::atomic<int> done { 0 };
     QString fromThread;
+    // The reply waits until both are asked, so that the second always finds
+    // the first on its way however the threads are scheduled.
+    sim.withholdNext(kEchoFunction);
     std::thread caller([&] {
         fromThread = askEcho(*echo, &a, QStringLiteral("threaded"));
         askEcho(*echo, &b, QStringLiteral("threaded"));
@@ -388,6 +391,8 @@ TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
     });
     ASSERT_TRUE(testsupport::spinUntil([&] { return done == 1; }));
     caller.join();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.releaseWithheld();
     ASSERT_TRUE(testsupport::spinUntil([&] { return a.calls() == 1 && b.calls() == 1; }));
     EXPECT_EQ(a.handles.front(), fromThread);
     EXPECT_EQ(receivedOf(kEchoFunction).size(), 1);

@@ -124,6 +124,12 @@ public:
     QList<Request> receivedOf(Function function) const;
     void clearReceived();
 
+    // The HTTP front also serves GET kPublicAddressPath, the page that tells a
+    // client its public address ("clientIP: <address>\r\n"): the connection's
+    // peer address, or the one set here (empty: the peer's again).
+    static constexpr char kPublicAddressPath[] = "/register/checkok.jsp";
+    void setPublicAddress(const QString& address);
+
     // A payload that no client reads as record sets.
     static QByteArray notRecordSetPayload();
 
@@ -152,6 +158,7 @@ private:
     void readFrom(quint64 id);
     void readTc(Connection& c);
     void readHttp(Connection& c);
+    bool answerGet(Connection& c, const HTTPRequest& http);
     void serve(Connection& c, Request request);
     std::optional<Fault> takeFault(const Request& request);
     void arm(Fault fault, int count);
@@ -179,6 +186,7 @@ private:
     std::deque<Fault> faults_;
     std::deque<Withheld> withheld_;
     QList<Request> received_;
+    QString publicAddress_;
 };
 
 } // namespace brokersim
