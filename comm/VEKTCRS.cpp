@@ -4,6 +4,7 @@
 #include "comm/TCRSText.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -109,31 +110,53 @@ constexpr char kDigitPairs[]
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
 
-template <typename Unsigned> void writeDigits(char16_t* end, Unsigned u)
+// Writes the decimal digits of `u` so that they end just before `end`.
+void writeDigits32(char16_t* end, quint32 u)
 {
     while (u >= 100) {
-        const Unsigned q = u / 100;
-        const auto r = static_cast<unsigned>(u - q * 100);
+        const quint32 q = u / 100;
+        const quint32 r = u - q * 100;
         end -= 2;
         end[0] = static_cast<char16_t>(kDigitPairs[2 * r]);
         end[1] = static_cast<char16_t>(kDigitPairs[2 * r + 1]);
         u = q;
     }
     if (u >= 10) {
-        end -= 2;
-        end[0] = static_cast<char16_t>(kDigitPairs[2 * u]);
-        end[1] = static_cast<char16_t>(kDigitPairs[2 * u + 1]);
+        end[-2] = static_cast<char16_t>(kDigitPairs[2 * u]);
+        end[-1] = static_cast<char16_t>(kDigitPairs[2 * u + 1]);
     } else {
         end[-1] = static_cast<char16_t>(u'0' + u);
     }
 }
 
+void writeDigits(char16_t* end, quint64 u)
+{
+    // Eight digits at a time in 32-bit arithmetic while the value is wider.
+    while (u > 0xFFFFFFFFu) {
+        const quint64 q = u / 100000000;
+        auto low = static_cast<quint32>(u - q * 100000000);
+        for (int i = 0; i < 4; ++i) {
+            const quint32 lq = low / 100;
+            const quint32 r = low - lq * 100;
+            end -= 2;
+            end[0] = static_cast<char16_t>(kDigitPairs[2 * r]);
+            end[1] = static_cast<char16_t>(kDigitPairs[2 * r + 1]);
+            low = lq;
+        }
+        u = q;
+    }
+    writeDigits32(end, static_cast<quint32>(u));
+}
+
 int digitCount(quint64 u)
 {
-    int n = 1;
-    for (quint64 limit = 10; n < 20 && u >= limit; limit *= 10)
-        ++n;
-    return n;
+    static constexpr quint64 kPowers[] = { 1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+        10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL,
+        10000000000000ULL, 100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+        100000000000000000ULL, 1000000000000000000ULL, 10000000000000000000ULL };
+    const int bits = 64 - std::countl_zero(u | 1);
+    const int guess = (bits * 1233) >> 12; // about log10(2^bits)
+    return std::max(guess + (u >= kPowers[guess] ? 1 : 0), 1); // 0 has one digit too
 }
 
 // QString::number(value), written straight into the text.
@@ -146,10 +169,7 @@ QString integerText(qint64 value)
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
     if (negative)
         d[0] = u'-';
-    if (u <= 0xFFFFFFFFu)
-        writeDigits(d + n, static_cast<quint32>(u));
-    else
-        writeDigits(d + n, u);
+    writeDigits(d + n, u);
     return out;
 }
 
@@ -176,22 +196,22 @@ QString fixed3Text(double value)
         const auto whole = static_cast<quint64>(scaled);
         const double fraction = scaled - static_cast<double>(whole);
         if (std::fabs(fraction - 0.5) > 1e-3) {
-            auto thousandths = whole + (fraction > 0.5 ? 1 : 0);
-            char16_t text[24];
-            char16_t* const end = text + 24;
-            char16_t* p = end;
-            for (int i = 0; i < 3; ++i) {
-                *--p = static_cast<char16_t>(u'0' + thousandths % 10);
-                thousandths /= 10;
-            }
-            *--p = u'.';
-            do {
-                *--p = static_cast<char16_t>(u'0' + thousandths % 10);
-                thousandths /= 10;
-            } while (thousandths != 0);
-            if (value < 0)
-                *--p = u'-';
-            return QString(reinterpret_cast<const QChar*>(p), static_cast<qsizetype>(end - p));
+            const quint64 thousandths = whole + (fraction > 0.5 ? 1 : 0);
+            const quint64 units = thousandths / 1000;
+            const auto parts = static_cast<quint32>(thousandths - units * 1000);
+            const int sign = value < 0 ? 1 : 0;
+            const int n = sign + digitCount(units) + 4;
+            QString out(n, Qt::Uninitialized);
+            char16_t* d = reinterpret_cast<char16_t*>(out.data());
+            if (sign)
+                d[0] = u'-';
+            const quint32 tens = parts / 10;
+            d[n - 1] = static_cast<char16_t>(u'0' + (parts - tens * 10));
+            d[n - 3] = static_cast<char16_t>(kDigitPairs[2 * tens]);
+            d[n - 2] = static_cast<char16_t>(kDigitPairs[2 * tens + 1]);
+            d[n - 4] = u'.';
+            writeDigits(d + n - 4, units);
+            return out;
         }
     }
     char buffer[32];

@@ -5,6 +5,8 @@
 #include "comm/VEKTCRS.h"
 
 #include <QFile>
+#include <QtEndian>
+#include <array>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -183,4 +185,91 @@ TEST(VEKTCRSFastReads, GbTextsDecodeAsThePlatformDecoderDoes)
     const QByteArray four = QByteArray::fromHex("8139ef30") + "x" + QByteArray::fromHex("81");
     EXPECT_EQ(tcrs::decodeBytes(four.constData(), four.size(), platform::TextEncoding::GB18030),
         platform::decodeTextLossy(four, platform::TextEncoding::GB18030));
+}
+
+namespace {
+
+// A set's bytes with the descriptors as given (type, length, offset), no
+// records, names f0, f1, ...
+QByteArray layoutWith(const std::vector<std::array<qint32, 3>>& descriptors)
+{
+    QByteArray out;
+    auto int32 = [&](qint32 v) {
+        char b[4];
+        qToLittleEndian<qint32>(v, b);
+        out.append(b, 4);
+    };
+    int32(qint32(descriptors.size()));
+    for (const auto& d : descriptors) {
+        int32(d[0]);
+        int32(d[1]);
+        int32(d[2]);
+    }
+    int32(0); // records
+    QByteArray info("0ok");
+    for (size_t i = 0; i < descriptors.size(); ++i)
+        info += QByteArray(2, '\0') + "f" + QByteArray::number(qulonglong(i));
+    int32(qint32(info.size()));
+    out += info;
+    int32(0); // data block
+    return out;
+}
+
+} // namespace
+
+TEST(VEKTCRSEdges, TheCursorAtExactlyTheRowCount)
+{
+    VEKTCRS set;
+    set.addField(field("n", 4));
+    for (int r = 0; r < 3; ++r) {
+        set.appendRecord();
+        set.updateFieldWithInt(0, r + 1);
+    }
+    EXPECT_FALSE(set.setCurrent(3));
+    EXPECT_EQ(set.getCurrent(), 3);
+    EXPECT_TRUE(set.isEOF());
+    EXPECT_FALSE(set.isBOF());
+    EXPECT_EQ(set.toStringAtIndex(0), QString());
+    EXPECT_EQ(set.toIntWithName(QStringLiteral("n")), 0);
+    EXPECT_TRUE(set.fetchPrev());
+    EXPECT_EQ(set.toIntAtIndex(0), 3);
+    EXPECT_FALSE(set.fetchNext()); // from the last row onto the end
+    EXPECT_EQ(set.getCurrent(), 3);
+    EXPECT_FALSE(set.fetchNext());
+    EXPECT_EQ(set.getCurrent(), 3);
+    EXPECT_FALSE(set.moveTo(3));
+    EXPECT_EQ(set.getCurrent(), 3);
+    EXPECT_TRUE(set.moveTo(2));
+    EXPECT_TRUE(set.setCurrent(0));
+    EXPECT_FALSE(set.skipOff(3));
+    EXPECT_EQ(set.getCurrent(), 3);
+}
+
+TEST(VEKTCRSEdges, RecordSizeFromANonZeroFieldAndADescriptorOnePastTheRecord)
+{
+    // Gaps between the fields as the server laid them out: 0+4, 10+8, 30+8.
+    const QByteArray gapped = layoutWith({ { 4, 4, 0 }, { 5, 8, 10 }, { 7, 8, 30 } });
+    auto read = [](const QByteArray& bytes) {
+        auto sets = VEKTCRS::constructMRWithBytes(bytes.constData(), bytes.size(), 0);
+        return sets.empty() ? std::optional<VEKTCRS>() : std::optional<VEKTCRS>(sets[0]);
+    };
+    std::optional<VEKTCRS> set = read(gapped);
+    ASSERT_TRUE(set);
+    ASSERT_TRUE(set->calculateRecordSize(1)); // from field 1: it follows field 0 at once
+    EXPECT_EQ(set->fieldAtIndex(0)->offset, 0);
+    EXPECT_EQ(set->fieldAtIndex(1)->offset, 4);
+    EXPECT_EQ(set->fieldAtIndex(2)->offset, 12);
+    ASSERT_TRUE(set->appendRecord());
+    EXPECT_EQ(set->exportData().size() - gapped.size(), 20); // the record: 4 + 8 + 8
+    set = read(gapped);
+    ASSERT_TRUE(set->calculateRecordSize(2)); // field 0 and 1 keep their places
+    EXPECT_EQ(set->fieldAtIndex(1)->offset, 10);
+    EXPECT_EQ(set->fieldAtIndex(2)->offset, 18);
+    ASSERT_TRUE(set->appendRecord());
+    EXPECT_EQ(set->exportData().size() - gapped.size(), 26);
+
+    // The record ends with its last field (4 + 4 = 8 bytes): a descriptor that
+    // ends there is read, one that ends one byte past it is refused.
+    EXPECT_TRUE(read(layoutWith({ { 4, 4, 4 }, { 4, 4, 4 } })));
+    EXPECT_FALSE(read(layoutWith({ { 4, 4, 5 }, { 4, 4, 4 } })));
 }

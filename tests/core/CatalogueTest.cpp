@@ -87,24 +87,6 @@ TEST_F(Catalogue, SecondManagerCannotBeMade)
     EXPECT_EQ(DataModelManager::getInstance(), made);
 }
 
-TEST_F(Catalogue, BaseDataModelDefaults)
-{
-    DataModel base(QStringLiteral("11111111-2222-3333-4444-555555555555"));
-    EXPECT_EQ(base.serverKind(), -1);
-    EXPECT_FALSE(base.getNetwork());
-    EXPECT_FALSE(base.changesState());
-    tagRequestParam param;
-    EXPECT_EQ(base.getRequestHandle(param), QStringLiteral("fixed"));
-    EXPECT_EQ(base.requestIdentifier(QStringLiteral("fixed")),
-        QStringLiteral("11111111-2222-3333-4444-555555555555|fixed"));
-    // DataModel itself formats and sends nothing: the observer stays filed.
-    EchoObserver observer;
-    EXPECT_EQ(base.requestData(&observer, param, 30), QStringLiteral("fixed"));
-    EXPECT_EQ(base.pendingHandleCount(), 1u);
-    base.removeAllObserver();
-    EXPECT_EQ(base.pendingHandleCount(), 0u);
-}
-
 TEST(TradeLookups, OrderTypeFlagsAndVoteTypes)
 {
     const std::vector<std::pair<qint32, const char*>> flags { { 0, "B" }, { 1, "a" }, { 8, "a" }, { 2, "b" },

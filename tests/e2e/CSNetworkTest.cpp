@@ -590,3 +590,29 @@ TEST_F(CSNetworkE2E, ACompressedReplyOfZerosIsRefusedAsNoData)
     ASSERT_EQ(observer.errors.size(), 1u);
     EXPECT_EQ(observer.errors[0].second, CSErrors::serverNoData());
 }
+
+TEST_F(CSNetworkE2E, RepliesReleasedInReverseOrderReachTheirOwnObservers)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    const quint64 connection = sim.connectionIds().first();
+    sim.withholdNext(kEcho, 3);
+    Observer first, second, third;
+    const quint64 ids[] = { echo(first, QStringLiteral("one")), echo(second, QStringLiteral("two")),
+        echo(third, QStringLiteral("three")) };
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    const QString texts[] = { QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three") };
+    for (int i = 2; i >= 0; --i) {
+        const auto payload
+            = brokersim::encodeTables({ Table().column(QStringLiteral("echo")).row({ texts[i] }) }, 2);
+        ASSERT_TRUE(payload);
+        ASSERT_TRUE(sim.sendRaw(
+            connection, *VEKTCConnectionContext::replyFrame({ 0, qint64(ids[i]), false, false }, *payload)));
+    }
+    ASSERT_TRUE(waitCalls(first, 1));
+    ASSERT_TRUE(waitCalls(second, 1));
+    ASSERT_TRUE(waitCalls(third, 1));
+    EXPECT_EQ(first.echoed(0), QStringLiteral("one"));
+    EXPECT_EQ(second.echoed(0), QStringLiteral("two"));
+    EXPECT_EQ(third.echoed(0), QStringLiteral("three"));
+    EXPECT_EQ(net->requestCount(), 0);
+}

@@ -274,6 +274,14 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
                   record.value("customerNumber").toString(), UserDefaultConfig::getInstance()->secretKey()),
         QStringLiteral("010100000001"));
     EXPECT_FALSE(record.contains("shareholderHuB")); // empty values are not written
+    // The saved record's key names, as the file has always had them.
+    EXPECT_EQ(record.keys(),
+        QStringList({ "bankroll", "customerNumber", "secuid_info", "shareholder3BanA", "shareholderHuA",
+            "shareholderShenA" }));
+    const QVariantMap holder = record.value("secuid_info").toList().at(0).toMap();
+    EXPECT_EQ(holder.keys(),
+        QStringList({ "secuid_info_market_code", "secuid_info_market_type", "secuid_info_secuid_id",
+            "secuid_info_secuid_type" }));
     for (const QString& key : record.keys()) {
         const QString value = record.value(key).toString();
         EXPECT_FALSE(value.contains("111111")) << qPrintable(key);

@@ -651,3 +651,25 @@ TEST_F(LoginSequenceTest, ThePublicAddressReachesTheTradeLoginAndSurvivesReconne
     ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }, 5s));
     EXPECT_EQ(info->publicIP(), QString("203.0.113.7"));
 }
+
+// The "fixed" rule puts "fixed" first and still covers every field: two
+// captcha requests of different terminals are two requests.
+TEST_F(LoginSequenceTest, TheFixedHandleRuleCoversTheFields)
+{
+    DMIdentifyingCode captcha;
+    auto handleOf = [&](const char* utid) {
+        tagRequestParam param;
+        captcha.mallocParam(&param);
+        param.identifyingCode()->utid = utid;
+        param.identifyingCode()->softwareName = "lumora";
+        const QString handle = captcha.getRequestHandle(param);
+        captcha.freeParam(&param);
+        return handle;
+    };
+    EXPECT_EQ(handleOf("U1"),
+        QStringLiteral("fixed\x1f"
+                       "U1\x1f"
+                       "lumora\x1f"));
+    EXPECT_NE(handleOf("U1"), handleOf("U2"));
+    EXPECT_EQ(handleOf("U1"), handleOf("U1"));
+}
