@@ -3,6 +3,7 @@
 #include "comm/TCRSText.h"
 #include "comm/VEKCoder.h"
 #include "comm/VEKTCRS.h"
+#include "tools/broker-sim/Table.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -272,4 +273,22 @@ TEST(VEKTCRSEdges, RecordSizeFromANonZeroFieldAndADescriptorOnePastTheRecord)
     // ends there is read, one that ends one byte past it is refused.
     EXPECT_TRUE(read(layoutWith({ { 4, 4, 4 }, { 4, 4, 4 } })));
     EXPECT_FALSE(read(layoutWith({ { 4, 4, 5 }, { 4, 4, 4 } })));
+}
+
+TEST(VEKTCRSWriter, TheSimulatorsRepliesReadBack)
+{
+    // An info text whose UTF-16 form holds the separator, in every encoding a
+    // client may ask for.
+    for (const qint32 encoding : { 0, 1, 2 }) {
+        const auto payload = brokersim::encodeTables(
+            { brokersim::Table::infoOnly(QString::fromUtf8("A最")),
+                brokersim::Table().column(QStringLiteral("name")).row({ QString::fromUtf8("A最") }) },
+            encoding);
+        ASSERT_TRUE(payload);
+        auto sets = VEKTCRS::constructMRWithBytes(payload->constData(), payload->size(), encoding);
+        ASSERT_EQ(sets.size(), 2u) << encoding;
+        EXPECT_EQ(sets[0].recordsetInfo(), QString::fromUtf8("A最"));
+        ASSERT_TRUE(sets[1].fetchFirst());
+        EXPECT_EQ(sets[1].toStringWithName(QStringLiteral("name")), QString::fromUtf8("A最"));
+    }
 }
