@@ -446,7 +446,7 @@ void DMServerManager::pointPublicAddressLookup()
     if (!ok || port <= 0 || port > 65535 || !base.isValid())
         return;
     base.setPort(port);
-    IPMacAddressInfo::sharedInstance()->setWebServer(base);
+    IPMacAddressInfo::setSharedWebServer(base);
 }
 
 bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)

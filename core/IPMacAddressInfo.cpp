@@ -63,15 +63,33 @@ PublicIPDelegate::~PublicIPDelegate()
         IPMacAddressInfo::sharedInstance()->forgetDelegate(this);
 }
 
+namespace {
+
+QUrl& sharedWebServer()
+{
+    static QUrl base;
+    return base;
+}
+
+} // namespace
+
 IPMacAddressInfo* IPMacAddressInfo::sharedInstance()
 {
     if (!shared) {
         shared.reset(new IPMacAddressInfo());
         // Registered first, so code that looks the instance up while the scan runs finds it.
         shared->scanInterfaces();
+        shared->webServer_ = sharedWebServer();
         shared->initPublicIP();
     }
     return shared.get();
+}
+
+void IPMacAddressInfo::setSharedWebServer(const QUrl& base)
+{
+    sharedWebServer() = base;
+    if (shared)
+        shared->setWebServer(base);
 }
 
 bool IPMacAddressInfo::hasSharedInstance()
@@ -81,6 +99,7 @@ bool IPMacAddressInfo::hasSharedInstance()
 
 void IPMacAddressInfo::resetSharedInstance()
 {
+    sharedWebServer() = QUrl();
     shared.reset();
 }
 

@@ -52,7 +52,12 @@ public:
 
     static IPMacAddressInfo* sharedInstance();
     static bool hasSharedInstance();
-    // Tests: drops the shared instance (its lookups are cancelled silently);
+    // The web server of the shared instance: set on it at once when it exists,
+    // else when it is made (so setting it never starts a lookup by itself).
+    // DMServerManager sets it whenever it connects a network.
+    static void setSharedWebServer(const QUrl& base);
+    // Tests: drops the shared instance and forgets its web server (its
+    // lookups are cancelled silently);
     // SystemInfo::resetInstance() calls it, as SystemInfo holds the instance.
     static void resetSharedInstance();
 
