@@ -1,7 +1,7 @@
 #include "core/DMServerManager.h"
 
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 #include "platform/PropertyList.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/CSServerTestManager.h"
-#include "comm/VEKTCRS.h"
+#include "comm/servertest/CSServerTestManager.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/INetworkFactory.h"
 #include "core/IPMacAddressInfo.h"
 #include "core/RDOServerInfo.h"

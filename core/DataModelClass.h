@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/CSPacket.h"
-#include "comm/VEKTCRS.h"
+#include "comm/request/CSPacket.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/DataModel.h"
 
 #include <QCoreApplication>

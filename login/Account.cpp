@@ -1,6 +1,6 @@
 #include "login/Account.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DataModelManager.h"
 #include "core/RequestParam.h"
 #include "core/UserDefaultConfig.h"

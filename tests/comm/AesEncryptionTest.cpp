@@ -1,6 +1,6 @@
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 
-#include "comm/VEKBase64.h"
+#include "comm/recordset/VEKBase64.h"
 #include "platform/Crypto.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Record sets against hostile payloads and writers that must round-trip: the
 // payload budget, separators in UTF-16 texts, and the fast reads by name.
-#include "comm/TCRSText.h"
-#include "comm/VEKCoder.h"
-#include "comm/VEKTCRS.h"
+#include "comm/crypto/VEKCoder.h"
+#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // The server-list window's logic, without widgets.
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NotificationCenter.h"
 #include "core/ServerListController.h"

@@ -1,7 +1,7 @@
 // Server lists, selection, the rebuild from the application login, connecting
 // and reconnect stepping, speed tests through the server manager.
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/NetworkFactory.h"

@@ -1,6 +1,6 @@
 #include "CSNetworkTestRig.h"
-#include "comm/VEKCoder.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/crypto/VEKCoder.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <QSslConfiguration>
 #include <QSslSocket>

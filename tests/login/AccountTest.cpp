@@ -1,7 +1,7 @@
 #include "login/Account.h"
 
 #include "LoginTestRig.h"
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "login/CommonUrl.h"
 #include "platform/PropertyList.h"
 

@@ -1,5 +1,5 @@
 #include "LoginTestRig.h"
-#include "comm/TCHttpForm.h"
+#include "comm/transport/TCHttpForm.h"
 #include "login/CommonUrl.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/VEKHTTPConnectionContext.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 #include "tools/broker-sim/BrokerState.h"
 #include "tools/broker-sim/Request.h"
 #include "tools/testpki/TestPki.h"
