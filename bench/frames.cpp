@@ -2,7 +2,7 @@
 // stream fed in 4 KiB pieces, as a socket delivers them, beside a plain memcpy
 // of the same bytes.
 #include "support/EchoContextDelegate.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

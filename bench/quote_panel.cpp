@@ -2,7 +2,7 @@
 // layout) with its volume bars into an 800x400 image, with and without
 // the refresh that rebuilds the lines and bars, and the whole panel. The
 // frames per second are the items per second.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "quotes/panel/QuoteInfoView.h"
 #include "quotes/panel/TimesharingChartViews.h"
 #include "tools/broker-sim/Market.h"

@@ -1,7 +1,7 @@
 // Decoding quote replies into records: a full day of time-sharing (330
 // minutes, the Stock Connect layout) and a five-level quote, from the bytes
 // of the reply to the records a page reads; and filing them into a Security.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "quotes/requests/QuoteRecords.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/security/Security.h"

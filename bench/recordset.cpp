@@ -1,6 +1,6 @@
 // Reading a large reply: 10,000 rows of 20 fields (GB 18030 texts and
 // numbers of types 4, 5, 7 and 9), against a plain copy of the same bytes.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <QString>
 #include <benchmark/benchmark.h>

@@ -3,8 +3,8 @@
 // one at a time and 64 in flight, beside a bare TLS echo (QSslSocket client,
 // QTcpServer/QSslSocket server) of a message of similar size on the same
 // loopback. Items per second are round trips per second.
-#include "comm/CSNetwork.h"
-#include "comm/CSSession.h"
+#include "comm/request/CSNetwork.h"
+#include "comm/request/CSSession.h"
 #include "platform/TlsTrust.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/testpki/TestPki.h"

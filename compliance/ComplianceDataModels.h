@@ -2,6 +2,7 @@
 
 #include "compliance/RDOOpdAppropriateness.h"
 #include "compliance/RiskAssessmentRecords.h"
+#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
 #include "core/TradeDataModel.h"
 
@@ -80,3 +81,4 @@ public:
 
 // Registers the classes above in the catalogue.
 void registerComplianceDataModels();
+LUMORA_REGISTER_DATA_MODELS(registerComplianceDataModels)

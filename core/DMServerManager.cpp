@@ -1,7 +1,7 @@
 #include "core/DMServerManager.h"
 
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 #include "platform/PropertyList.h"
@@ -367,7 +367,8 @@ void DMServerManager::saveServerInfoToLocal()
     // The folder that holds "Config/" is made at start-up, not here.
     if (!file.dir().exists() && QFileInfo(file.dir().absolutePath()).dir().exists())
         QDir().mkdir(file.dir().absolutePath());
-    if (!platform::PropertyList::writeFileAtomic(path, *serverManagerDict_))
+    if (!platform::PropertyList::writeFileAtomic(
+            path, platform::PropertyList::cleanedForWriting(*serverManagerDict_)))
         qWarning("server list %s cannot be written", qUtf8Printable(path));
 }
 
@@ -430,8 +431,27 @@ std::optional<CSServerInfo> DMServerManager::connectionInfo(int32_t type, const 
         type, server.getServerIP(), server.getServerPort(), kConnectTimeout);
 }
 
+void DMServerManager::pointPublicAddressLookup()
+{
+    // The broker's web server is the selected quote server: the HTTP server of
+    // the lists (quotes speak HTTP forms). Unchanged, it starts nothing.
+    const ServerPtr quote = DMServerInfoOfSelectedByType(kQuote);
+    if (!quote || quote->getServerIP().isEmpty() || quote->getServerPort().isEmpty())
+        return;
+    QUrl base;
+    base.setScheme(QStringLiteral("http"));
+    base.setHost(quote->getServerIP());
+    bool ok = false;
+    const int port = quote->getServerPort().toInt(&ok);
+    if (!ok || port <= 0 || port > 65535 || !base.isValid())
+        return;
+    base.setPort(port);
+    IPMacAddressInfo::setSharedWebServer(base);
+}
+
 bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
 {
+    pointPublicAddressLookup();
     INetworkFactory* factory = networkCreator();
     if (!factory)
         return false;

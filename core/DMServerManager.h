@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/CSServerTestManager.h"
-#include "comm/VEKTCRS.h"
+#include "comm/servertest/CSServerTestManager.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/INetworkFactory.h"
 #include "core/IPMacAddressInfo.h"
 #include "core/RDOServerInfo.h"
@@ -189,6 +189,8 @@ private:
 
     std::optional<CSServerInfo> connectionInfo(int32_t type, const RDOServerInfo& server) const;
     bool connectServer(int32_t type, const CSServerInfo& info);
+    // Points the public-address lookup at the broker's web server.
+    void pointPublicAddressLookup();
     void connectNow(int32_t type, const std::weak_ptr<CSNetwork>& network, const CSServerInfo& info);
     void postConnectionRestart(int32_t type);
     void connectionEstablished(const platform::Notification& notification);

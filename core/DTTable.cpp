@@ -1,6 +1,6 @@
 #include "core/DTTable.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 void DTArrayController::setContent(const QStringList& titles, const QList<Row>& rows)
 {

@@ -1,8 +1,8 @@
 #include "core/DataModel.h"
 
-#include "comm/CSNetwork.h"
-#include "comm/CSPacket.h"
-#include "comm/VEKTCRS.h"
+#include "comm/request/CSNetwork.h"
+#include "comm/request/CSPacket.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/CSError.h"
-#include "comm/CSNetworkObserver.h"
+#include "comm/request/CSError.h"
+#include "comm/request/CSNetworkObserver.h"
 #include "core/DMRequestParamObject.h"
 #include "core/DataModelObserver.h"
 #include "core/RequestParam.h"

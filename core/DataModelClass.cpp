@@ -48,10 +48,30 @@ RequestBody::~RequestBody()
 
 RequestBody& RequestBody::prefix(std::string_view commonUrl)
 {
-    if (!isPrintableAscii(commonUrl))
-        fail("commonUrl");
-    else
-        append(commonUrl);
+    // Characters other than ASCII (UTF-8 bytes) are percent-escaped, the
+    // request core's rule for texts that may hold them; the server reads the
+    // pairs back as UTF-8. Printable ASCII goes as it is, and control
+    // characters are refused.
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(commonUrl.size());
+    for (const char ch : commonUrl) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80) {
+            escaped += '%';
+            escaped += kHex[c >> 4];
+            escaped += kHex[c & 15];
+        } else if (c < 0x20 || c == 0x7F) {
+            platform::secureWipe(escaped.data(), escaped.size());
+            fail("commonUrl");
+            return *this;
+        } else {
+            escaped += ch;
+        }
+    }
+    append(escaped);
+    escaped.resize(escaped.capacity());
+    platform::secureWipe(escaped.data(), escaped.size());
     return *this;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "comm/CSPacket.h"
-#include "comm/VEKTCRS.h"
+#include "comm/request/CSPacket.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/DataModel.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QString>
 #include <optional>
 #include <string>
@@ -41,7 +43,8 @@ public:
     // Bodies carry passwords: the text is wiped when the body goes.
     ~RequestBody();
     // The account's common prefix (commonUrl) that trade bodies begin with:
-    // pairs already, printable ASCII.
+    // pairs already, as UTF-8. Characters other than ASCII are percent-escaped
+    // as UTF-8 (never replaced); a control character makes the body refused.
     RequestBody& prefix(std::string_view commonUrl);
     RequestBody& add(std::string_view key, std::string_view value);
     RequestBody& add(std::string_view key, qint64 value);
@@ -87,6 +90,28 @@ private:
             return o.verb(r, h, e);                                                                          \
         }                                                                                                    \
     };
+
+// Tells an observer of `Protocol`, on a later pass of the main loop, that the
+// request class `identifier` is not in the catalogue, so its request was not
+// sent: error kRefusedRequestCode, the request handle empty, no request
+// object. A caller whose catalogue lookup came back empty calls it, so that
+// the request never vanishes silently. Nothing reaches an observer that is
+// gone by then.
+template <class Protocol> void refuseMissingClass(Protocol* observer, const char* identifier)
+{
+    const QString message = QStringLiteral("请求类未注册：%1").arg(QLatin1String(identifier));
+    qWarning() << "DataModel:" << message;
+    if (!observer || !QCoreApplication::instance())
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [ref = DataModelObserverRef(observer), message] {
+            if (auto* target = dynamic_cast<Protocol*>(ref.get()))
+                Protocol::error(
+                    *target, nullptr, QString(), CSError { message, DataModel::kRefusedRequestCode });
+        },
+        Qt::QueuedConnection);
+}
 
 // One request class, described by data. Derived gives:
 //   static constexpr DataModelInfo info { identifier, mFunc, sFunc, ... };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/CSServerInfo.h"
+#include "comm/request/CSServerInfo.h"
 
 #include <QtGlobal>
 #include <cstdint>

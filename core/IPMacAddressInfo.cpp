@@ -63,15 +63,33 @@ PublicIPDelegate::~PublicIPDelegate()
         IPMacAddressInfo::sharedInstance()->forgetDelegate(this);
 }
 
+namespace {
+
+QUrl& sharedWebServer()
+{
+    static QUrl base;
+    return base;
+}
+
+} // namespace
+
 IPMacAddressInfo* IPMacAddressInfo::sharedInstance()
 {
     if (!shared) {
         shared.reset(new IPMacAddressInfo());
         // Registered first, so code that looks the instance up while the scan runs finds it.
         shared->scanInterfaces();
+        shared->webServer_ = sharedWebServer();
         shared->initPublicIP();
     }
     return shared.get();
+}
+
+void IPMacAddressInfo::setSharedWebServer(const QUrl& base)
+{
+    sharedWebServer() = base;
+    if (shared)
+        shared->setWebServer(base);
 }
 
 bool IPMacAddressInfo::hasSharedInstance()
@@ -81,6 +99,7 @@ bool IPMacAddressInfo::hasSharedInstance()
 
 void IPMacAddressInfo::resetSharedInstance()
 {
+    sharedWebServer() = QUrl();
     shared.reset();
 }
 
@@ -107,7 +126,9 @@ void IPMacAddressInfo::reset()
 {
     activeIP_.reset();
     activeMac_.reset();
-    publicIP_.reset();
+    // The last good public address stays until a lookup finds another: every
+    // trade reconnect resets, and the network address written right after it
+    // must not fall back to the local address while the lookup runs.
     ipMacInfos_.clear();
     scanInterfaces();
     initPublicIP();
@@ -211,12 +232,15 @@ void IPMacAddressInfo::initPublicIP()
     if (startupLookup_)
         startupLookup_->end();
     startupLookup_.reset();
-    publicIP_.reset();
     if (webServer_.isEmpty())
         return;
     startupLookup_ = startLookup(
         startupTimeout_, [this](const std::optional<IPMacAddressError>& error, const QByteArray& body) {
-            publicIP_ = error ? QString() : parsePublicIP(body).value_or(QString());
+            const std::optional<QString> found = error ? std::nullopt : parsePublicIP(body);
+            if (found)
+                publicIP_ = *found;
+            else if (!publicIP_ || publicIP_->isEmpty())
+                publicIP_ = QString(); // failed, and no good address known before
         });
 }
 

@@ -52,7 +52,12 @@ public:
 
     static IPMacAddressInfo* sharedInstance();
     static bool hasSharedInstance();
-    // Tests: drops the shared instance (its lookups are cancelled silently);
+    // The web server of the shared instance: set on it at once when it exists,
+    // else when it is made (so setting it never starts a lookup by itself).
+    // DMServerManager sets it whenever it connects a network.
+    static void setSharedWebServer(const QUrl& base);
+    // Tests: drops the shared instance and forgets its web server (its
+    // lookups are cancelled silently);
     // SystemInfo::resetInstance() calls it, as SystemInfo holds the instance.
     static void resetSharedInstance();
 
@@ -60,8 +65,9 @@ public:
     IPMacAddressInfo(const IPMacAddressInfo&) = delete;
     IPMacAddressInfo& operator=(const IPMacAddressInfo&) = delete;
 
-    // Forgets every address, scans the interfaces again and restarts the
-    // public-address lookup.
+    // Forgets the interface addresses, scans the interfaces again and restarts
+    // the public-address lookup; the last good public address is kept until
+    // the lookup finds another.
     void reset();
     // Asks the web server for the public address and tells the delegate;
     // cancels a lookup still running. Does not change publicIP().
@@ -71,8 +77,9 @@ public:
     void setActiveIP(const std::optional<QString>& value) { activeIP_ = value; }
     std::optional<QString> activeMac() const { return activeMac_; }
     void setActiveMac(const std::optional<QString>& value) { activeMac_ = value; }
-    // None while the start-up lookup runs (or with no web server set); the
-    // empty text when it failed.
+    // None until a start-up lookup ends (or with no web server set); the empty
+    // text when the lookups failed and none ever found an address; else the
+    // last address a lookup found (a later failure keeps it).
     std::optional<QString> publicIP() const { return publicIP_; }
     void setPublicIP(const std::optional<QString>& value) { publicIP_ = value; }
     PublicIPDelegate* delegate() const { return delegate_; }
@@ -81,8 +88,9 @@ public:
     // Entries with "ifname", "ipname", "ipaddress" and, when known, "mac".
     QList<QVariantMap> ipMacInfos() const { return ipMacInfos_; }
 
-    // The broker's web server ("http://host:port"), taken from the selected
-    // trade server. A new address restarts the start-up lookup.
+    // The broker's web server ("http://host:port"): DMServerManager sets the
+    // selected quote server (the HTTP server of Part 2.120) whenever it
+    // connects a network. A new address restarts the start-up lookup.
     void setWebServer(const QUrl& base);
     QUrl webServer() const { return webServer_; }
     // Time-outs of the start-up lookup (5 s) and of getPublicIP (60 s).

@@ -2,7 +2,7 @@
 
 #include "core/DMServerManager.h"
 
-#include "comm/CSNetwork.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 
 #include <QCoreApplication>

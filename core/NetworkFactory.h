@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/CSNetworkConnectionDelegate.h"
+#include "comm/request/CSNetworkConnectionDelegate.h"
 #include "core/INetworkFactory.h"
 
 #include <QString>

@@ -20,6 +20,9 @@
 // Each record is declared by its field list:
 //   TEXT(name, size)    a text field with its buffer size
 //   SECRET(name, size)  a text field holding a secret: hashed in request handles
+//                       (and so in request identifiers). The account's common
+//                       prefix (commonUrl) is one: it carries the trade password
+//                       and the login ticket.
 //   INT(name, type)     an integer field
 #define LUMORA_PARAM_DECLARE_TEXT(name, size)                                                           \
     static constexpr std::size_t name##Size = size;                                                     \
@@ -70,229 +73,229 @@ LUMORA_PARAM_RECORD(tagQuote5LevelParam, quote5Level)
 
 // DMPositionInfo
 #define LUMORA_RP_positionInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(market, 256) INT(queryFlag, qint64)
+    SECRET(commonUrl, 1024) TEXT(market, 256) INT(queryFlag, qint64)
 LUMORA_PARAM_RECORD(tagPositionInfoParam, positionInfo)
 
 // DMQueryMoney
 #define LUMORA_RP_moneyInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256)
+    SECRET(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256)
 LUMORA_PARAM_RECORD(tagMoneyInfoParam, moneyInfo)
 
 // DMQueryMaxQuantityInfo
 #define LUMORA_RP_maxQuantity(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(securityId, 256) TEXT(price, 256) TEXT(stockCode, 256) \
+    SECRET(commonUrl, 1024) TEXT(securityId, 256) TEXT(price, 256) TEXT(stockCode, 256) \
     INT(orderType, qint64) TEXT(marketCode, 256)
 LUMORA_PARAM_RECORD(tagMaxQuantityParam, maxQuantity)
 
 // DMTradeDepute, DMPurchaseNewStock
 #define LUMORA_RP_tradeOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(securityId, 256) TEXT(price, 256) TEXT(quantity, 256) \
+    SECRET(commonUrl, 1024) TEXT(securityId, 256) TEXT(price, 256) TEXT(quantity, 256) \
     TEXT(stockCode, 256) INT(orderType, qint64) TEXT(marketCode, 256)
 LUMORA_PARAM_RECORD(tagTradeOrderParam, tradeOrder)
 
 // DMQueryOrdersOfToday
 #define LUMORA_RP_ordersOfToday(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagOrdersOfTodayParam, ordersOfToday)
 
 // DMRequestCancelOrder
 #define LUMORA_RP_cancelOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundId, 256) TEXT(ordersNo, 256)
+    SECRET(commonUrl, 1024) TEXT(fundId, 256) TEXT(ordersNo, 256)
 LUMORA_PARAM_RECORD(tagCancelOrderParam, cancelOrder)
 
 // DMQueryPurchaseNewStock
 #define LUMORA_RP_purchaseNewStock(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagPurchaseNewStockParam, purchaseNewStock)
 
 // DMQueryNewStockInfo
 #define LUMORA_RP_queryNewStock(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256)
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256)
 LUMORA_PARAM_RECORD(tagQueryNewStockParam, queryNewStock)
 
 // DMQueryDistribution
 #define LUMORA_RP_queryDistribution(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQueryDistributionParam, queryDistribution)
 
 // DMQueryChosen
 #define LUMORA_RP_queryChosen(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQueryChosenParam, queryChosen)
 
 // DMQueryOpdFundList
 #define LUMORA_RP_queryOpdFundList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(listType, 256)
+    SECRET(commonUrl, 1024) TEXT(listType, 256)
 LUMORA_PARAM_RECORD(tagQueryOpdFundListParam, queryOpdFundList)
 
 // DMQueryOpdFund
 #define LUMORA_RP_queryOpdFund(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256)
 LUMORA_PARAM_RECORD(tagQueryOpdFundParam, queryOpdFund)
 
 // DMOpdFundTrade
 #define LUMORA_RP_opdFund(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(tradeType, 256) TEXT(fundCode, 256) TEXT(amount, 256) \
+    SECRET(commonUrl, 1024) TEXT(tradeType, 256) TEXT(fundCode, 256) TEXT(amount, 256) \
     TEXT(seriesNumber, 1024) TEXT(fundCorpCode, 256)
 LUMORA_PARAM_RECORD(tagOpdFundParam, opdFund)
 
 // DMUserRiskLevelMatch
 #define LUMORA_RP_userRiskLevelMatch(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(corpCode, 256) TEXT(riskLevel, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(corpCode, 256) TEXT(riskLevel, 256)
 LUMORA_PARAM_RECORD(tagUserRiskLevelMatchParam, userRiskLevelMatch)
 
 // DMQueryFundHistoricNet
 #define LUMORA_RP_fundHistoricNet(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(recordCount, 256) TEXT(fundCode, 256)
+    SECRET(commonUrl, 1024) TEXT(recordCount, 256) TEXT(fundCode, 256)
 LUMORA_PARAM_RECORD(tagFundHistoricNetParam, fundHistoricNet)
 
 // DMQueryOpdFundPositionList
 #define LUMORA_RP_opdFundPositionList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagOpdFundPositionListParam, opdFundPositionList)
 
 // DMQueryOpdFundPosition
 #define LUMORA_RP_opdFundPosition(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256)
 LUMORA_PARAM_RECORD(tagOpdFundPositionParam, opdFundPosition)
 
 // DMRedeemOpdFund
 #define LUMORA_RP_redeemOpdFund(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(amount, 256) TEXT(type, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(amount, 256) TEXT(type, 256)
 LUMORA_PARAM_RECORD(tagRedeemOpdFundParam, redeemOpdFund)
 
 // DMTransformOpdFund
 #define LUMORA_RP_transformOpdFund(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(corpCode, 256) TEXT(amount, 256) \
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(corpCode, 256) TEXT(amount, 256) \
     TEXT(toFundCode, 256) TEXT(seriesNumber, 1024)
 LUMORA_PARAM_RECORD(tagTransformOpdFundParam, transformOpdFund)
 
 // DMSubmitOpdBonusSetting
 #define LUMORA_RP_submitOpdFundBonusSetting(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(bonusType, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(bonusType, 256)
 LUMORA_PARAM_RECORD(tagSubmitOpdFundBonusSettingParam, submitOpdFundBonusSetting)
 
 // DMQueryFundInfo
 #define LUMORA_RP_fundInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagFundInfoParam, fundInfo)
 
 // DMChangeTradePassword
 #define LUMORA_RP_tradePassword(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) SECRET(oldPassword, 32) SECRET(newPassword, 32)
+    SECRET(commonUrl, 1024) SECRET(oldPassword, 32) SECRET(newPassword, 32)
 LUMORA_PARAM_RECORD(tagTradePasswordParam, tradePassword)
 
 // DMChangeFundPassword
 #define LUMORA_RP_fundPassword(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) SECRET(oldPassword, 32) SECRET(newPassword, 32)
+    SECRET(commonUrl, 1024) SECRET(oldPassword, 32) SECRET(newPassword, 32)
 LUMORA_PARAM_RECORD(tagFundPasswordParam, fundPassword)
 
 // DMQueryBonusSetting
 #define LUMORA_RP_queryBonusSetting(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(fundCorpCode, 256)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(fundCorpCode, 256)
 LUMORA_PARAM_RECORD(tagQueryBonusSettingParam, queryBonusSetting)
 
 // DMOpdFundInvestOntime
 #define LUMORA_RP_opdFundInvestOntime(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 256) TEXT(orderAmount, 256) TEXT(expireType, 256) \
+    SECRET(commonUrl, 1024) TEXT(fundCode, 256) TEXT(orderAmount, 256) TEXT(expireType, 256) \
     TEXT(periodType, 256) TEXT(paymentDay, 256) TEXT(beginDate, 256) TEXT(endDate, 256) \
     TEXT(applyDate, 256) TEXT(seriesNumber, 1024) TEXT(fundCorpCode, 256)
 LUMORA_PARAM_RECORD(tagOpdFundInvestOntimeParam, opdFundInvestOntime)
 
 // DMQueryOpdFundCurrentOrders
 #define LUMORA_RP_opdFundCurrentOrderList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagOpdFundCurrentOrderListParam, opdFundCurrentOrderList)
 
 // DMQueryPermissionInfo, DMHGTQueryPermissionInfo
 #define LUMORA_RP_permissionInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagPermissionInfoParam, permissionInfo)
 
 // DMQueryPermissionContract
 #define LUMORA_RP_permissionContract(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(requestUrl, 512)
+    SECRET(commonUrl, 1024) TEXT(requestUrl, 512)
 LUMORA_PARAM_RECORD(tagPermissionContractParam, permissionContract)
 
 // DMOpenPermissionAccess
 #define LUMORA_RP_permissionAccess(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(requestUrl, 512)
+    SECRET(commonUrl, 1024) TEXT(requestUrl, 512)
 LUMORA_PARAM_RECORD(tagPermissionAccessParam, permissionAccess)
 
 // DMPermissionSign
 #define LUMORA_RP_permissionSign(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(ans, 1024)
+    SECRET(commonUrl, 1024) TEXT(ans, 1024)
 LUMORA_PARAM_RECORD(tagPermissionSignParam, permissionSign)
 
 // DMOpdFundCancelOrder
 #define LUMORA_RP_opdFundCancelOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(orderNumber, 256) TEXT(fundCode, 256) TEXT(orderDate, 256)
+    SECRET(commonUrl, 1024) TEXT(orderNumber, 256) TEXT(fundCode, 256) TEXT(orderDate, 256)
 LUMORA_PARAM_RECORD(tagOpdFundCancelOrderParam, opdFundCancelOrder)
 
 // DMQueryInvestOntimeOrderList
 #define LUMORA_RP_queryInvestOntimeOrderList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQueryInvestOntimeOrderListParam, queryInvestOntimeOrderList)
 
 // DMInvestOntimeCancelOrder
 #define LUMORA_RP_investOntimeCancelOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(orderNumber, 256) TEXT(fundCode, 256) TEXT(orderDate, 256) \
+    SECRET(commonUrl, 1024) TEXT(orderNumber, 256) TEXT(fundCode, 256) TEXT(orderDate, 256) \
     TEXT(sendNumber, 256) TEXT(orderAmount, 256) TEXT(beginDate, 256) TEXT(endDate, 256) \
     TEXT(paymentDay, 256)
 LUMORA_PARAM_RECORD(tagInvestOntimeCancelOrderParam, investOntimeCancelOrder)
 
 // DMQueryFundTransferInfo
 #define LUMORA_RP_queryFundTransferInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQueryFundTransferInfoParam, queryFundTransferInfo)
 
 // DMFundTransfer
 #define LUMORA_RP_fundTransfer(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256) TEXT(bankCode, 256) \
+    SECRET(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256) TEXT(bankCode, 256) \
     TEXT(transferAmount, 256) TEXT(transferType, 256) SECRET(fundPassword, 256) \
     SECRET(bankPassword, 256)
 LUMORA_PARAM_RECORD(tagFundTransferParam, fundTransfer)
 
 // DMQueryBankBalance
 #define LUMORA_RP_queryBankBalance(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256) TEXT(bankCode, 256) \
+    SECRET(commonUrl, 1024) TEXT(moneyType, 256) TEXT(fundId, 256) TEXT(bankCode, 256) \
     SECRET(fundPassword, 256) SECRET(bankPassword, 256)
 LUMORA_PARAM_RECORD(tagQueryBankBalanceParam, queryBankBalance)
 
 // DMQueryRiskAssessmentInfo
 #define LUMORA_RP_riskAssessmentInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagRiskAssessmentInfoParam, riskAssessmentInfo)
 
 // DMSubmitRiskAssessmentResult, DMSubmitRiskAssessmentResultEx
 #define LUMORA_RP_riskAssessmentResult(TEXT, SECRET, INT) \
-    INT(count, qint16) TEXT(commonUrl, 1024) TEXT(result, 512) TEXT(surveySn, 256)
+    INT(count, qint16) SECRET(commonUrl, 1024) TEXT(result, 512) TEXT(surveySn, 256)
 LUMORA_PARAM_RECORD(tagRiskAssessmentResultParam, riskAssessmentResult)
 
 // DMQueryRiskAssessmentMatch
 #define LUMORA_RP_riskAssessmentMatch(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(trdacctExcls, 512) TEXT(surveySn, 256)
+    SECRET(commonUrl, 1024) TEXT(trdacctExcls, 512) TEXT(surveySn, 256)
 LUMORA_PARAM_RECORD(tagRiskAssessmentMatchParam, riskAssessmentMatch)
 
 // DMFundInsideTransfer
 #define LUMORA_RP_fundInsideTransfer(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(moneyType, 256) TEXT(outFundId, 256) TEXT(inFundId, 256) \
+    SECRET(commonUrl, 1024) TEXT(moneyType, 256) TEXT(outFundId, 256) TEXT(inFundId, 256) \
     TEXT(transferAmount, 256) SECRET(fundPassword, 256)
 LUMORA_PARAM_RECORD(tagFundInsideTransferParam, fundInsideTransfer)
 
 // DMFundCollection
 #define LUMORA_RP_fundCollection(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(moneyType, 256)
+    SECRET(commonUrl, 1024) TEXT(moneyType, 256)
 LUMORA_PARAM_RECORD(tagFundCollectionParam, fundCollection)
 
 // DMQueryWarrantInfo
 #define LUMORA_RP_queryWarrantInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(warrantCode, 256) TEXT(marketCode, 256)
+    SECRET(commonUrl, 1024) TEXT(warrantCode, 256) TEXT(marketCode, 256)
 LUMORA_PARAM_RECORD(tagQueryWarrantInfoParam, queryWarrantInfo)
 
 // DMReservationInfo
 #define LUMORA_RP_reservationInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(prompt, 1024)
+    SECRET(commonUrl, 1024) TEXT(prompt, 1024)
 LUMORA_PARAM_RECORD(tagReservationInfoParam, reservationInfo)
 
 // DMQueryMenuInfo
@@ -302,12 +305,12 @@ LUMORA_PARAM_RECORD(tagQueryMenuInfoParam, queryMenuInfo)
 
 // DMCommonQuery
 #define LUMORA_RP_commonQuery(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(link, 1024)
+    SECRET(commonUrl, 1024) TEXT(link, 1024)
 LUMORA_PARAM_RECORD(tagCommonQueryParam, commonQuery)
 
 // DMCommonHistoricQuery, DMCommonHistoricQueryEx
 #define LUMORA_RP_commonHistoricQuery(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(link, 1024) TEXT(beginDate, 256) TEXT(endDate, 256)
+    SECRET(commonUrl, 1024) TEXT(link, 1024) TEXT(beginDate, 256) TEXT(endDate, 256)
 LUMORA_PARAM_RECORD(tagCommonHistoricQueryParam, commonHistoricQuery)
 
 // DMIdentifyingCode
@@ -317,17 +320,17 @@ LUMORA_PARAM_RECORD(tagIdentifyingCodeParam, identifyingCode)
 
 // DMQuerySTStockList
 #define LUMORA_RP_querySTStockList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQuerySTStockListParam, querySTStockList)
 
 // DMFundInfoList
 #define LUMORA_RP_fundInfoList(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundId, 256)
+    SECRET(commonUrl, 1024) TEXT(fundId, 256)
 LUMORA_PARAM_RECORD(tagFundInfoListParam, fundInfoList)
 
 // DMResetStockCostPrice
 #define LUMORA_RP_resetCost(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256) TEXT(marketCode, 256) TEXT(secuid, 256) \
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256) TEXT(marketCode, 256) TEXT(secuid, 256) \
     TEXT(costPrice, 256)
 LUMORA_PARAM_RECORD(tagResetCostParam, resetCost)
 
@@ -343,7 +346,7 @@ LUMORA_PARAM_RECORD(tagMessageCenterDetailParam, messageCenterDetail)
 
 // DMQueryBSTransfer
 #define LUMORA_RP_queryBSTransfer(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagQueryBSTransferParam, queryBSTransfer)
 
 // DMQueryStockIndexInfo
@@ -364,7 +367,7 @@ LUMORA_PARAM_RECORD(tagQuerySystemMessageParam, querySystemMessage)
 
 // DMHGTMakeOrder
 #define LUMORA_RP_hgtMakeOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(quantity, 256) TEXT(marketCode, 256) TEXT(stockCode, 256) \
+    SECRET(commonUrl, 1024) TEXT(quantity, 256) TEXT(marketCode, 256) TEXT(stockCode, 256) \
     TEXT(price, 256) TEXT(securityId, 256) INT(orderType, qint64)
 LUMORA_PARAM_RECORD(tagHGTMakeOrder, hgtMakeOrder)
 
@@ -375,76 +378,76 @@ LUMORA_PARAM_RECORD(tagHGTPrice5, hgtPrice5)
 
 // DMHGTVote
 #define LUMORA_RP_hgtVote(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256) TEXT(publicNo, 256) TEXT(billNo, 256) TEXT(upNo, 256) \
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256) TEXT(publicNo, 256) TEXT(billNo, 256) TEXT(upNo, 256) \
     TEXT(downNo, 256) TEXT(freeNo, 256) TEXT(securityId, 256) TEXT(orgId, 256)
 LUMORA_PARAM_RECORD(tagHGTVote, hgtVote)
 
 // DMHGTOtherVote
 #define LUMORA_RP_hgtOtherVote(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256) INT(voteType, qint32) TEXT(quantity, 256) \
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256) INT(voteType, qint32) TEXT(quantity, 256) \
     TEXT(orgNo, 256) TEXT(securityId, 256) TEXT(orgId, 256)
 LUMORA_PARAM_RECORD(tagHGTOtherVote, hgtOtherVote)
 
 // DMHGTCancelOrder
 #define LUMORA_RP_hgtCancelOrder(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(orderDate, 256) TEXT(orderSno, 256)
+    SECRET(commonUrl, 1024) TEXT(orderDate, 256) TEXT(orderSno, 256)
 LUMORA_PARAM_RECORD(tagHGTCancelOrder, hgtCancelOrder)
 
 // DMHGTQueryOrdersOfToday
 #define LUMORA_RP_hgtOrdersOfToday(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(queryFlag, 256) INT(count, quint64)
+    SECRET(commonUrl, 1024) TEXT(queryFlag, 256) INT(count, quint64)
 LUMORA_PARAM_RECORD(tagHGTOrdersOfToday, hgtOrdersOfToday)
 
 // DMHGTQueryOtherVote
 #define LUMORA_RP_hgtQueryOtherVote(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(beginDate, 256) TEXT(endDate, 256)
+    SECRET(commonUrl, 1024) TEXT(beginDate, 256) TEXT(endDate, 256)
 LUMORA_PARAM_RECORD(tagHGTQueryOtherVote, hgtQueryOtherVote)
 
 // DMHGTCancelOtherVote
 #define LUMORA_RP_hgtCancelOtherVote(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) INT(voteType, qint32) TEXT(stockCode, 256) TEXT(quantity, 256) \
+    SECRET(commonUrl, 1024) INT(voteType, qint32) TEXT(stockCode, 256) TEXT(quantity, 256) \
     TEXT(orgNo, 256) TEXT(securityId, 256) TEXT(orgId, 256)
 LUMORA_PARAM_RECORD(tagHGTCancelOtherVote, hgtCancelOtherVote)
 
 // DMHGTQueryStockTarget
 #define LUMORA_RP_hgtQueryStockTarget(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256)
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256)
 LUMORA_PARAM_RECORD(tagHGTQueryStockTarget, hgtQueryStockTarget)
 
 // DMHGTQueryNotification
 #define LUMORA_RP_hgtQueryNotification(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256)
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256)
 LUMORA_PARAM_RECORD(tagHGTQueryNotification, hgtQueryNotification)
 
 // DMHGTQueryExchangeRate
 #define LUMORA_RP_hgtQueryExchangeRate(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagHGTQueryExchangeRate, hgtQueryExchangeRate)
 
 // DMHGTQueryCombInfo
 #define LUMORA_RP_hgtQueryCombInfo(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256) TEXT(securityId, 256) TEXT(price, 256) \
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256) TEXT(securityId, 256) TEXT(price, 256) \
     INT(bsFlag, qint8) INT(orderType, qint64)
 LUMORA_PARAM_RECORD(tagHGTQueryCombInfo, hgtQueryCombInfo)
 
 // DMHGTQueryQuantityOfUnit
 #define LUMORA_RP_hgtQueryQuantityOfUnit(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(stockCode, 256)
+    SECRET(commonUrl, 1024) TEXT(stockCode, 256)
 LUMORA_PARAM_RECORD(tagHGTQueryQuantityOfUnit, hgtQueryQuantityOfUnit)
 
 // DMOpdQueryAppropriateness
 #define LUMORA_RP_opdQueryAppropriateness(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 1024) TEXT(fundCorpCode, 1024) TEXT(tradeType, 1024)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 1024) TEXT(fundCorpCode, 1024) TEXT(tradeType, 1024)
 LUMORA_PARAM_RECORD(tagOpdQueryAppropriateness, opdQueryAppropriateness)
 
 // DMOpdQuerySignNumber
 #define LUMORA_RP_opdQuerySignNumber(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024) TEXT(fundCode, 1024) TEXT(fundCorpCode, 1024)
+    SECRET(commonUrl, 1024) TEXT(fundCode, 1024) TEXT(fundCorpCode, 1024)
 LUMORA_PARAM_RECORD(tagOpdQuerySignNumber, opdQuerySignNumber)
 
 // DMQueryRiskEvaluationStatus
 #define LUMORA_RP_riskAssessmentStatus(TEXT, SECRET, INT) \
-    TEXT(commonUrl, 1024)
+    SECRET(commonUrl, 1024)
 LUMORA_PARAM_RECORD(tagRiskAssessmentStatusParam, riskAssessmentStatus)
 
 #define LUMORA_REQUEST_PARAM_MEMBERS(X) \

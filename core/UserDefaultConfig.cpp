@@ -1,6 +1,6 @@
 #include "core/UserDefaultConfig.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/NotificationCenter.h"
 #include "platform/Crypto.h"
 #include "platform/UserDefaults.h"

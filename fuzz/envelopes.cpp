@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to every decoder of the codec layer: Blowfish and zlib
 // envelopes, Base64 in both alphabets, the RSA key container and stored AES text.
-#include "comm/AesEncryption.h"
-#include "comm/VEKBase64.h"
-#include "comm/VEKCoder.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/VEKBase64.h"
+#include "comm/crypto/VEKCoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The HTTP reply reader, the server's request reader and the form decoder,
 // fed the input in chunks whose size the first byte picks.
 #include "support/EchoContextDelegate.h"
-#include "comm/TCHttpForm.h"
-#include "comm/VEKHTTPConnectionContext.h"
+#include "comm/transport/TCHttpForm.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
 
 #include <QString>
 #include <cstdint>

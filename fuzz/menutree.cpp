@@ -3,7 +3,7 @@
 // "id<TAB>parent<TAB>name<TAB>link". Whatever the list says (cycles,
 // duplicate ids, missing parents), the tree must be finite, hold each node
 // at most once, and the stored form must read back to the same shape.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/RDOMenuManager.h"
 
 #include <cstdint>

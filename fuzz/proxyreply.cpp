@@ -1,6 +1,6 @@
 // The proxy reply judge, for each handshake and status, fed a growing reply
 // the way a connection buffers it; what it consumes never passes the reply.
-#include "comm/ProxyHandshake.h"
+#include "comm/transport/ProxyHandshake.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // the encoding, the rest is a reply payload that is read as a five-level
 // quote, a time-sharing day and index rows, then filed into a security whose
 // every text is made.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "quotes/requests/QuoteRecords.h"
 #include "trading/security/Security.h"
 

@@ -1,7 +1,7 @@
 // Record-set reader: the first byte picks the encoding, the rest is a reply
 // payload. Everything accepted is read cell by cell, written, read back and
 // sorted by every field.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <algorithm>
 #include <cstdint>

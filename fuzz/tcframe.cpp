@@ -1,7 +1,7 @@
 // The TC frame reader on both sides, fed the input in chunks whose size the
 // first byte picks, plus the header accessors on the raw bytes.
 #include "support/EchoContextDelegate.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,12 +1,13 @@
 #include "login/Account.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DataModelManager.h"
 #include "core/RequestParam.h"
 #include "core/UserDefaultConfig.h"
 #include "login/CommonUrl.h"
 #include "login/LoginDataModels.h"
 #include "login/OrgInfoManager.h"
+#include "platform/Crypto.h"
 
 #include <QUrl>
 #include <algorithm>
@@ -49,6 +50,16 @@ QString fieldProblem(const QString& what, const QString& text, qsizetype maxLeng
 std::string ascii(const QString& text)
 {
     return text.toLatin1().toStdString();
+}
+
+// The common prefix as the request takes it: UTF-8, whatever it holds (the
+// request body percent-escapes what is not ASCII).
+std::string prefixText(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    std::string out(bytes.constData(), size_t(bytes.size()));
+    platform::secureWipe(bytes);
+    return out;
 }
 
 } // namespace
@@ -279,7 +290,7 @@ QString Account::requestFundInfo(IQueryFundInfoDelegate* observer)
         return QStringLiteral("无法创建请求");
     tagRequestParam param;
     request->mallocParam(&param);
-    param.fundInfo()->commonUrl = ascii(commonUrlString);
+    param.fundInfo()->commonUrl = prefixText(commonUrlString);
     request->requestData(observer, param, kTimeout);
     request->freeParam(&param);
     return QString();
@@ -321,7 +332,7 @@ QString Account::requestChangeTradePassword(
     pendingTradePassword = newPassword;
     tagRequestParam param;
     request->mallocParam(&param);
-    param.tradePassword()->commonUrl = ascii(*prefix);
+    param.tradePassword()->commonUrl = prefixText(*prefix);
     param.tradePassword()->oldPassword = ascii(oldPassword);
     param.tradePassword()->newPassword = ascii(newPassword);
     wipeText(*prefix);
@@ -405,7 +416,7 @@ QString Account::requestChangeFundPassword(IChangeFundPasswordDelegate* observer
         return QStringLiteral("无法创建请求");
     tagRequestParam param;
     request->mallocParam(&param);
-    param.fundPassword()->commonUrl = ascii(*prefix);
+    param.fundPassword()->commonUrl = prefixText(*prefix);
     param.fundPassword()->oldPassword = ascii(oldPassword);
     param.fundPassword()->newPassword = ascii(newPassword);
     wipeText(*prefix);
@@ -446,7 +457,7 @@ QString Account::requestReservationInfo(
         return QStringLiteral("无法创建请求");
     tagRequestParam param;
     request->mallocParam(&param);
-    param.reservationInfo()->commonUrl = ascii(commonUrlString);
+    param.reservationInfo()->commonUrl = prefixText(commonUrlString);
     param.reservationInfo()->prompt = escaped;
     request->requestData(observer, param, kTimeout);
     request->freeParam(&param);

@@ -146,7 +146,8 @@ bool AccountManager::saveAllAccounts()
             records << account->getDictObject();
     }
     accountInfoDict.insert(kAccountList, records);
-    const bool written = platform::PropertyList::writeFileAtomic(filePath(), accountInfoDict);
+    const bool written = platform::PropertyList::writeFileAtomic(
+        filePath(), platform::PropertyList::cleanedForWriting(accountInfoDict));
     if (!written)
         qWarning() << "AccountManager: cannot write" << filePath();
     return written;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DataModelClass.h"
+#include "core/DataModelFactory.h"
 #include "core/RDOServerInfo.h"
 #include "core/TradeDataModel.h"
 #include "login/LoginRecords.h"
@@ -187,5 +188,7 @@ public:
     static Result reply(const std::vector<VEKTCRS>&) { return true; }
 };
 
-// Registers the classes above in the catalogue.
+// Registers the classes above in the catalogue; the catalogue runs it before
+// its first lookup.
 void registerLoginDataModels();
+LUMORA_REGISTER_DATA_MODELS(registerLoginDataModels)

@@ -120,8 +120,10 @@ bool LoginManager::needRequestUtid()
 void LoginManager::requestUtid(IUtidDelegate* observer)
 {
     DataModel* request = utidDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IUtidDelegate>(observer, DMUtid::info.identifier);
         return;
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     tagUtidParam& p = *param.utid();
@@ -145,8 +147,10 @@ void LoginManager::setNetworkUtidConifg()
 void LoginManager::requestAppLogin(IAppLoginDelegate* observer)
 {
     DataModel* request = appLoginDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IAppLoginDelegate>(observer, DMAppLogin::info.identifier);
         return;
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     tagAppLoginParam& p = *param.appLogin();
@@ -178,8 +182,10 @@ bool LoginManager::needRequestOrgInfo(const std::optional<QString>& orgVersion)
 void LoginManager::requestOrgInfo(IOrganizationInfoDelegate* observer)
 {
     DataModel* request = orgInfoDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IOrganizationInfoDelegate>(observer, DMOrganizationInfo::info.identifier);
         return;
+    }
     tagRequestParam param; // no parameters: sent empty
     request->requestData(observer, param, timeout);
 }
@@ -199,8 +205,10 @@ void LoginManager::requestIdentifyingCode(IIdentifyingCodeDelegate* observer)
     if (!_utid)
         return;
     DataModel* request = identifyingCodeDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IIdentifyingCodeDelegate>(observer, DMIdentifyingCode::info.identifier);
         return;
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     tagIdentifyingCodeParam& p = *param.identifyingCode();
@@ -243,8 +251,10 @@ void LoginManager::requestTradeLogin(ITradeLoginDelegate* observer, const QStrin
     const QString& guardCode)
 {
     DataModel* request = tradeLoginDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<ITradeLoginDelegate>(observer, DMTradeLogin::info.identifier);
         return;
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     tagTradeLoginParam& p = *param.tradeLogin();
@@ -271,8 +281,10 @@ void LoginManager::requestIdentifyLogin(IIdentifyLoginDelegate* observer, const 
     const QString& password, const QString& organizationId)
 {
     DataModel* request = identifyLoginDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IIdentifyLoginDelegate>(observer, DMIdentifyLogin::info.identifier);
         return;
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     tagIdentifyLoginParam& p = *param.identifyLogin();
@@ -294,8 +306,11 @@ void LoginManager::cancelIdentifyLogin()
 void LoginManager::requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer)
 {
     DataModel* request = queryRiskEvaluationStatusDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IQueryRiskAssessmentStatusDelegate>(
+            observer, DMQueryRiskEvaluationStatus::info.identifier);
         return;
+    }
     const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
     tagRequestParam param;
     request->mallocParam(&param);
@@ -307,8 +322,10 @@ void LoginManager::requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegat
 QString LoginManager::requestSystemMessage(IQuerySystemMessageDelegate* observer)
 {
     DataModel* request = querySystemMessageDataModel();
-    if (!request)
+    if (!request) {
+        refuseMissingClass<IQuerySystemMessageDelegate>(observer, DMQuerySystemMessage::info.identifier);
         return QString();
+    }
     tagRequestParam param;
     request->mallocParam(&param);
     put(param.querySystemMessage()->softVersion, systemInfo->appVersion());

@@ -125,7 +125,8 @@ bool OrgInfoManager::saveToLocal()
         { QString::fromLatin1(kAreaNameArray), QVariant(areaNameArray) },
         { QString::fromLatin1(kDetailList), detailList },
     };
-    const bool written = platform::PropertyList::writeFileAtomic(filePath(), root);
+    const bool written = platform::PropertyList::writeFileAtomic(
+        filePath(), platform::PropertyList::cleanedForWriting(root));
     if (!written)
         qWarning() << "OrgInfoManager: cannot write" << filePath();
     return written;

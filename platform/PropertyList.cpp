@@ -318,6 +318,74 @@ bool writable(const QVariant& value, int depth)
     }
 }
 
+// The text with what XML cannot carry taken out: control characters dropped,
+// unpaired surrogates and U+FFFE / U+FFFF replaced with U+FFFD.
+QString cleanText(const QString& text)
+{
+    if (isXmlText(text))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            continue;
+        if (c == 0xFFFE || c == 0xFFFF) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else if (QChar::isHighSurrogate(c)) {
+            if (i + 1 < text.size() && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+                out += text.at(i);
+                out += text.at(++i);
+            } else {
+                out += QChar(QChar::ReplacementCharacter);
+            }
+        } else if (QChar::isLowSurrogate(c)) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
+QVariant cleanValue(const QVariant& value, int depth)
+{
+    if (depth > kMaxDepth)
+        return value;
+    switch (value.typeId()) {
+    case QMetaType::QVariantMap: {
+        QVariantMap out;
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            out.insert(cleanText(it.key()), cleanValue(it.value(), depth + 1));
+        return out;
+    }
+    case QMetaType::QVariantHash: {
+        QVariantHash out;
+        const QVariantHash hash = value.toHash();
+        for (auto it = hash.cbegin(); it != hash.cend(); ++it)
+            out.insert(cleanText(it.key()), cleanValue(it.value(), depth + 1));
+        return out;
+    }
+    case QMetaType::QVariantList: {
+        QVariantList out;
+        for (const QVariant& item : value.toList())
+            out << cleanValue(item, depth + 1);
+        return out;
+    }
+    case QMetaType::QStringList: {
+        QStringList out;
+        for (const QString& item : value.toStringList())
+            out << cleanText(item);
+        return out;
+    }
+    case QMetaType::QString:
+        return cleanText(value.toString());
+    default:
+        return value;
+    }
+}
+
 QString realText(double value)
 {
     if (std::isnan(value))
@@ -451,8 +519,8 @@ QByteArray write(const QVariant& value)
         return {};
     while (body.endsWith('\n'))
         body.chop(1);
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
-        + "<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") + "<plist version=\"1.0\">\n" + body
+        + "\n</plist>\n";
 }
 
 std::optional<QVariant> readFile(const QString& path)
@@ -476,6 +544,11 @@ std::optional<QVariant> readFile(const QString& path)
     if (!result)
         qWarning("property list %s does not parse; treated as absent", qUtf8Printable(path));
     return result;
+}
+
+QVariant cleanedForWriting(const QVariant& value)
+{
+    return cleanValue(value, 0);
 }
 
 bool writeFileAtomic(const QString& path, const QVariant& value)

@@ -27,6 +27,13 @@ std::optional<QVariant> read(const QByteArray& bytes);
 // no property-list form, e.g. a null QVariant or a QObject pointer.
 QByteArray write(const QVariant& value);
 
+// The value with every text (values and keys) that XML cannot carry cleaned,
+// that text alone: control characters other than tab, line feed and carriage
+// return are dropped, unpaired surrogates and U+FFFE / U+FFFF become U+FFFD.
+// Stores of texts that come from a server (server and branch names) write
+// this, so that one odd character never stops the whole file being saved.
+QVariant cleanedForWriting(const QVariant& value);
+
 // nullopt for a missing file; a file that cannot be read or parsed is treated
 // as absent as well and reported with qWarning.
 std::optional<QVariant> readFile(const QString& path);

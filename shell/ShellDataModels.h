@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
 #include "core/TradeDataModel.h"
 #include "shell/menu/RDOMenuManager.h"
@@ -51,3 +52,4 @@ public:
 
 // Enters the shell's request classes in the request catalogue.
 void registerShellDataModels();
+LUMORA_REGISTER_DATA_MODELS(registerShellDataModels)

@@ -151,6 +151,7 @@ void SiteWindowController::parentCenter()
 
 void SiteWindowController::showWindow()
 {
+    closed_ = false; // shown again: its next closing is told again
     // The frame is known once the window is shown; centre on both sides of that.
     parentCenter();
     show();
@@ -158,11 +159,22 @@ void SiteWindowController::showWindow()
     raise();
 }
 
-void SiteWindowController::closeEvent(QCloseEvent* event)
+void SiteWindowController::noteClosing()
 {
     if (!closed_) {
         closed_ = true;
         controller_->windowWillClose();
     }
+}
+
+void SiteWindowController::closeEvent(QCloseEvent* event)
+{
+    noteClosing();
     QDialog::closeEvent(event);
+}
+
+void SiteWindowController::reject()
+{
+    noteClosing();
+    QDialog::reject();
 }

@@ -38,6 +38,10 @@ public:
     QPushButton* testSpeedButton() const { return testButton_; }
     QTableView* internetSpeedTableView() const { return table_; }
 
+    // Escape closes the window without a close event: it posts the closing
+    // notification (10) all the same.
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -45,6 +49,8 @@ private:
     class SpeedTableModel;
 
     void reloadPopUps();
+    // Tells the controller once that the window closes.
+    void noteClosing();
     void tableItemDoubleClicked();
 
     std::unique_ptr<ServerListController> controller_;

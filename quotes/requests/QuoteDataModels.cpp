@@ -1,6 +1,6 @@
 #include "quotes/requests/QuoteDataModels.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DataModelFactory.h"
 #include "quotes/requests/ServerNumber.h"
 

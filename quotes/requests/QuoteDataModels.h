@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
 #include "core/QuoteDataModel.h"
 #include "quotes/requests/QuoteRecords.h"
@@ -142,3 +143,4 @@ protected:
 
 // Registers the classes above in the catalogue.
 void registerQuotesDataModels();
+LUMORA_REGISTER_DATA_MODELS(registerQuotesDataModels)

@@ -1,6 +1,6 @@
 #include "quotes/requests/QuoteRecords.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "quotes/requests/ServerNumber.h"
 
 #include <algorithm>

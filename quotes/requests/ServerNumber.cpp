@@ -1,8 +1,8 @@
 #include "quotes/requests/ServerNumber.h"
 
-#include "comm/TCRSBytes.h"
-#include "comm/TCRSText.h"
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/TCRSBytes.h"
+#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <algorithm>
 #include <cmath>

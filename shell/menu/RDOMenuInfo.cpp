@@ -1,7 +1,7 @@
 #include "shell/menu/RDOMenuInfo.h"
 
-#include "comm/AesEncryption.h"
-#include "comm/VEKTCRS.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/MenuLink.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "shell/menu/RDOMenuManager.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <QHash>
 #include <unordered_set>

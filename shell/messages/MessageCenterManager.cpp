@@ -1,6 +1,6 @@
 #include "shell/messages/MessageCenterManager.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DataModelManager.h"
 #include "login/AccountManager.h"
 #include "platform/PropertyList.h"

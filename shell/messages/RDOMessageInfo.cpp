@@ -1,6 +1,6 @@
 #include "shell/messages/RDOMessageInfo.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 RDOMessageInfo::RDOMessageInfo(const VEKTCRS& row)
     : title(row.toStringWithName(QStringLiteral("title")))

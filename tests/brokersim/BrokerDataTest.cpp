@@ -76,11 +76,6 @@ TEST(BrokerData, BuiltInDataAndPasswords)
     EXPECT_TRUE(h.matches(QStringLiteral("密码1")));
     EXPECT_FALSE(PasswordHash::make(QStringLiteral("a"), QStringLiteral("bc")).matches(QStringLiteral("ab")));
 
-    // The built-in data is the sample file shipped beside the simulator.
-    QFile sample(QStringLiteral(LUMORA_SOURCE_DIR "/tools/broker-sim/data/broker.json"));
-    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sample.readAll(), defaultBrokerDataJson());
-
     // Lookups ignore leading zeros and the case of shareholder accounts.
     Broker broker;
     EXPECT_EQ(broker.customer(QStringLiteral("10100000001")), &broker.data().customers[0]);

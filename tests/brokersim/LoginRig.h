@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SimClient.h"
-#include "comm/CSHex.h"
+#include "comm/recordset/CSHex.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/LoginFunctions.h"
 

@@ -1,7 +1,7 @@
 #include "SimClient.h"
 
-#include "comm/TCHttpForm.h"
-#include "comm/VEKHTTPConnectionContext.h"
+#include "comm/transport/TCHttpForm.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
 #include "support/Spin.h"
 
 #include <QSslConfiguration>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/VEKTCConnectionContext.h"
-#include "comm/VEKTCRS.h"
+#include "comm/transport/VEKTCConnectionContext.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "SimClient.h"
-#include "comm/CSHex.h"
-#include "comm/VEKHTTPConnectionContext.h"
+#include "comm/recordset/CSHex.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
 #include "platform/TextEncoding.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"

@@ -1,4 +1,4 @@
-#include "comm/VEKBase64.h"
+#include "comm/recordset/VEKBase64.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "ConnectionTestRig.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -386,4 +387,29 @@ TEST_F(ConnectionTest, DiaryRequestsUseTheReplyCache)
     // The cached answer's own time-out never reports it.
     spinFor(250ms);
     EXPECT_TRUE(rig.recorder.timeouts.empty());
+}
+
+TEST_F(ConnectionTest, TheTimeoutBatchWindowIsAnchoredAtItsFirstTimeOut)
+{
+    // The default window is the Part's 3.0 seconds.
+    VEKConnection plain(std::make_unique<VEKTCConnectionContext>(), nullptr);
+    EXPECT_DOUBLE_EQ(plain.timeoutBatchInterval(), 3.0);
+    EXPECT_DOUBLE_EQ(VEKConnection::kTimeoutBatchInterval, 3.0);
+
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.3);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.ready.has_value(); }));
+    // The window opens at the first time-out and later ones join it without
+    // moving its end: one report, 0.3 s after the first, not after the last.
+    QElapsedTimer clock;
+    clock.start();
+    rig->sendRequest(request("a"), 1, 0.05, 0);
+    rig->sendRequest(request("b"), 2, 0.25, 0);
+    ASSERT_TRUE(spinUntil([&] { return !rig.recorder.timeouts.empty(); }, 3s));
+    const qint64 reported = clock.elapsed();
+    EXPECT_GE(reported, 330);
+    EXPECT_LT(reported, 50 + 300 + 200); // not 250 + 300
+    EXPECT_EQ(rig.recorder.timeouts[0], (std::set<quint64> { 1, 2 }));
 }

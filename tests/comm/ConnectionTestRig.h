@@ -3,9 +3,9 @@
 // Shared pieces of the connection tests: a request layer that frames bodies
 // as TC frames, a delegate that writes down every call, and server-side frame
 // reading.
-#include "comm/VEKBase64.h"
-#include "comm/VEKConnection.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/recordset/VEKBase64.h"
+#include "comm/transport/VEKConnection.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"
 #include "support/Spin.h"

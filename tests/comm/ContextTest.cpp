@@ -1,6 +1,6 @@
-#include "comm/VEKDataBuffer.h"
-#include "comm/VEKHTTPConnectionContext.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/transport/VEKDataBuffer.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "comm/VEKBase64.h"
-#include "comm/VEKCoder.h"
+#include "comm/recordset/VEKBase64.h"
+#include "comm/crypto/VEKCoder.h"
 #include "platform/KeyedArchive.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/EchoContextDelegate.h"
-#include "comm/CSHex.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/recordset/CSHex.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "support/EchoContextDelegate.h"
-#include "comm/TCHttpForm.h"
-#include "comm/VEKHTTPConnectionContext.h"
+#include "comm/transport/TCHttpForm.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
 
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "comm/VEKConnectionContext.h"
+#include "comm/transport/VEKConnectionContext.h"
 #include "platform/PropertyList.h"
 
 #include <QDir>

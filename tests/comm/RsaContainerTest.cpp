@@ -1,5 +1,5 @@
-#include "comm/VEKCoder.h"
-#include "comm/VEKHex.h"
+#include "comm/crypto/VEKCoder.h"
+#include "comm/recordset/VEKHex.h"
 
 #include <QCryptographicHash>
 #include <QFile>

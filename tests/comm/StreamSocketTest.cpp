@@ -1,9 +1,12 @@
-#include "comm/StreamSocket.h"
+#include "comm/transport/StreamSocket.h"
 
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"
 #include "support/Spin.h"
 
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -11,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using platform::ModalSession;
@@ -601,4 +606,79 @@ TEST_F(StreamSocketTest, MovesToAnotherThreadsRunLoop)
         &anchor, [&] { sock.reset(); }, Qt::BlockingQueuedConnection);
     worker.quit();
     ASSERT_TRUE(worker.wait(5000));
+}
+
+TEST_F(StreamSocketTest, ADroppedAcceptLeavesTheOthersWaitingAccepted)
+{
+    LoopbackSocketRecorder rec;
+    StreamSocket listener(&rec);
+    ASSERT_TRUE(listener.acceptOnAddress("127.0.0.1", 0));
+    int seen = 0;
+    rec.onAccept = [&](StreamSocket*) {
+        if (seen++ == 0)
+            rec.accepted.clear(); // the delegate drops the first connection only
+    };
+    // Three connections wait together before the run loop takes any of them.
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, listener.localPort());
+        ASSERT_TRUE(clients.back()->waitForConnected(5000));
+    }
+    ASSERT_TRUE(spinUntil([&] { return seen == 3; }, 5s)) << seen;
+    ASSERT_EQ(rec.accepted.size(), 2u);
+    for (const auto& kept : rec.accepted)
+        EXPECT_TRUE(kept->isConnected());
+}
+
+TEST_F(StreamSocketTest, ConnectsOverIPv6)
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHostIPv6))
+        GTEST_SKIP() << "no IPv6 loopback here";
+    LoopbackSocketRecorder rec;
+    StreamSocket sock(&rec);
+    ASSERT_TRUE(sock.connectToHost("::1", server.serverPort(), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rec.events.contains("connect"); }));
+    EXPECT_EQ(rec.host, "::1");
+    EXPECT_EQ(rec.port, server.serverPort());
+    EXPECT_TRUE(sock.isConnected());
+}
+
+TEST_F(StreamSocketTest, WriteProgressTellsTagAndBytes)
+{
+    // A listener that never accepts: the system's buffers fill and the write stays open.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 1), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    LoopbackSocketRecorder rec;
+    StreamSocket sock(&rec);
+    EXPECT_TRUE(std::isnan(sock.progressOfWriteReturningTag(nullptr, nullptr, nullptr)));
+    ASSERT_TRUE(sock.connectToHost("127.0.0.1", ntohs(address.sin_port), 5.0));
+    ASSERT_TRUE(spinUntil([&] { return rec.events.contains("connect"); }));
+    const QByteArray big(32 * 1024 * 1024, 'x');
+    sock.writeData(big, -1, 7);
+    qint64 tag = 0;
+    quint64 done = 0;
+    quint64 total = 0;
+    ASSERT_TRUE(spinUntil([&] {
+        sock.progressOfWriteReturningTag(&tag, &done, &total);
+        return done > 0;
+    }));
+    spinFor(50ms);
+    const float fraction = sock.progressOfWriteReturningTag(&tag, &done, &total);
+    EXPECT_EQ(tag, 7);
+    EXPECT_EQ(total, quint64(big.size()));
+    EXPECT_GT(done, 0u);
+    EXPECT_LT(done, total);
+    EXPECT_NEAR(fraction, double(done) / double(total), 1e-4);
+    sock.disconnect();
+    ::close(fd);
 }

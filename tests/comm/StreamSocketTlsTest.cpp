@@ -1,4 +1,4 @@
-#include "comm/StreamSocket.h"
+#include "comm/transport/StreamSocket.h"
 #include "platform/TlsTrust.h"
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"

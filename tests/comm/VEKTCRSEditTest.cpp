@@ -1,5 +1,5 @@
 // Building, editing, transforming and archiving record sets.
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <cmath>
 #include <cstring>

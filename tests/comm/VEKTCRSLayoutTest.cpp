@@ -1,6 +1,6 @@
 // The record-set byte layout: writing, reading, and refusing bad input.
-#include "comm/VEKDataArray.h"
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKDataArray.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Info tests, the cursor and the typed reads of a record set.
-#include "comm/TCRSText.h"
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "comm/VEKRequest.h"
-#include "comm/VEKWritePacket.h"
+#include "comm/transport/VEKRequest.h"
+#include "comm/transport/VEKWritePacket.h"
 #include "support/Spin.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/DTTableManager.h"
 
 #include <cstring>

@@ -3,8 +3,8 @@
 // Shared pieces of the request-core tests: a server list that stands in for
 // DMServerManager, and a fixture with the in-process broker simulator (TLS on
 // the TC front) that the network factory connects to.
-#include "comm/CSNetwork.h"
-#include "comm/CSSession.h"
+#include "comm/request/CSNetwork.h"
+#include "comm/request/CSSession.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DTTable.h"
 #include "core/DataModelClass.h"

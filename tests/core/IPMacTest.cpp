@@ -162,16 +162,28 @@ TEST_F(IPMacTest, StartUpLookupSetsThePublicAddressWithoutBlocking)
     EXPECT_EQ(info->publicIP(), QString("203.0.113.9"));
     EXPECT_TRUE(server.received(0).startsWith("GET /register/checkok.jsp HTTP/1.1\r\n"));
 
-    // Garbage in the reply leaves the empty text.
+    // A reset (every trade reconnect makes one) keeps the last good address
+    // while the lookup runs, and garbage in the reply does not replace it.
     info->reset();
+    EXPECT_TRUE(info->isLookingUp());
+    EXPECT_EQ(info->publicIP(), QString("203.0.113.9"));
     ASSERT_TRUE(serve(server, 1, "clientIP: not-an-address\r\n"));
-    ASSERT_TRUE(testsupport::spinUntil([&] { return info->publicIP().has_value(); }));
-    EXPECT_EQ(info->publicIP(), QString(""));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }));
+    EXPECT_EQ(info->publicIP(), QString("203.0.113.9"));
 
-    // A server that never answers: the time-out leaves the empty text as well.
+    // A server that never answers: the time-out keeps it too.
     info->setTimeouts(150ms, 150ms);
     info->reset();
     ASSERT_TRUE(server.waitForConnections(3));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }));
+    EXPECT_EQ(info->publicIP(), QString("203.0.113.9"));
+
+    // Without any good address before, a failed lookup leaves the empty text.
+    IPMacAddressInfo::resetSharedInstance();
+    info = IPMacAddressInfo::sharedInstance();
+    info->setTimeouts(150ms, 150ms);
+    info->setWebServer(base(server.port()));
+    ASSERT_TRUE(server.waitForConnections(4));
     ASSERT_TRUE(testsupport::spinUntil([&] { return info->publicIP().has_value(); }));
     EXPECT_EQ(info->publicIP(), QString(""));
     EXPECT_FALSE(info->isLookingUp());

@@ -50,7 +50,8 @@ TEST(RequestParam, FieldsSizesAndOrder)
     static_assert(std::is_same_v<decltype(tagHGTOtherVote::voteType), qint32>);
     static_assert(std::variant_size_v<tagRequestParam::Value> == 78); // none and 77 members
 
-    // Which secrets are secrets.
+    // Which secrets are secrets: the passwords, and the common prefix, which
+    // carries the trade password and the login ticket.
     QStringList secrets;
     const tagFundTransferParam transfer;
     requestparam::forEachField(
@@ -60,7 +61,7 @@ TEST(RequestParam, FieldsSizesAndOrder)
                 secrets << QLatin1String(name);
         },
         [](const char*, auto) {});
-    EXPECT_EQ(secrets, QStringList({ "fundPassword", "bankPassword" }));
+    EXPECT_EQ(secrets, QStringList({ "commonUrl", "fundPassword", "bankPassword" }));
 
     tagRequestParam param;
     EXPECT_TRUE(param.empty());
@@ -129,11 +130,12 @@ TEST(RequestParam, WipeLeavesNothingBehind)
 
 TEST(RequestParam, HandlesCoverEveryFieldUnambiguouslyAndHideSecrets)
 {
-    auto commonQuery = [](const char* commonUrl, const char* link) {
+    // Two plain texts (the message-centre detail's "pt" and "pd").
+    auto commonQuery = [](const char* pt, const char* pd) {
         tagRequestParam param;
-        tagCommonQueryParam& p = param.value.emplace<tagCommonQueryParam>();
-        p.commonUrl = commonUrl;
-        p.link = link;
+        tagMessageCenterDetailParam& p = param.value.emplace<tagMessageCenterDetailParam>();
+        p.pt = pt;
+        p.pd = pd;
         return param;
     };
     // Moving text from one field to the next gives another handle.
@@ -166,7 +168,9 @@ TEST(RequestParam, HandlesCoverEveryFieldUnambiguouslyAndHideSecrets)
     EXPECT_NE(h1, h3);
     EXPECT_FALSE(h1.contains(QStringLiteral("pw123456")));
     EXPECT_FALSE(h1.contains(QStringLiteral("pw654321")));
-    EXPECT_TRUE(h1.startsWith(QStringLiteral("fundid=1\x1f#")));
+    EXPECT_FALSE(h1.contains(QStringLiteral("fundid=1")));
+    EXPECT_TRUE(h1.startsWith(QLatin1Char('#')));
+    EXPECT_EQ(h1.count(QLatin1Char('#')), 3); // prefix and both passwords
 
     // Integers in decimal, whatever their width.
     tagRequestParam comb;

@@ -1,6 +1,6 @@
 // The server-list window's logic, without widgets.
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NotificationCenter.h"
 #include "core/ServerListController.h"
@@ -96,6 +96,12 @@ TEST_F(ServerListControllerTest, Verdicts)
     EXPECT_EQ(serverTestVerdict(true, 59.0), (V { "59秒", "连接缓慢", "" }));
     EXPECT_EQ(serverTestVerdict(true, 60.0), (V { "1分钟", "严重拥堵", "" }));
     EXPECT_EQ(serverTestVerdict(true, 90.0), (V { "2分钟", "严重拥堵", "" })); // 1.5 rounded by the format
+    // The boundaries: 300 ms is still recommended, a second is the first "秒",
+    // a minute the first "分钟".
+    EXPECT_EQ(serverTestVerdict(true, 0.3), (V { "300毫秒", "连接通畅", "推荐" }));
+    EXPECT_EQ(serverTestVerdict(true, 0.3004), (V { "300毫秒", "连接缓慢", "" }));
+    EXPECT_EQ(serverTestVerdict(true, 0.999), (V { "999毫秒", "连接缓慢", "" }));
+    EXPECT_EQ(serverTestVerdict(true, 59.999), (V { "60秒", "连接缓慢", "" }));
     EXPECT_EQ(serverTestVerdict(false, 0.1), (V { "超时", "网络不通", "" }));
     EXPECT_EQ(serverTestVerdict(false, -1.0), (V { "超时", "网络不通", "" }));
 }

@@ -1,7 +1,7 @@
 // Server lists, selection, the rebuild from the application login, connecting
 // and reconnect stepping, speed tests through the server manager.
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/NetworkFactory.h"
@@ -350,6 +350,46 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     auto reread = make();
     EXPECT_EQ(reread->numberOfServerInfosByType(1), 0u);
     EXPECT_EQ(names(*reread, 0), QStringList { "丁" });
+}
+
+// A control character in one server name from the reply: that name alone is
+// cleaned, and the whole list is saved and read back.
+TEST_F(ServerManagerTest, AControlCharacterInOneServerNameStillSavesTheList)
+{
+    writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
+    auto m = make();
+    const std::optional<VEKTCRS> reply = brokersim::toRecordSet(
+        brokersim::Table()
+            .column("msp")
+            .column("hq_servlist")
+            .column("jy_servlist")
+            .row({ QString::fromUtf8("电信") + QChar(0x02),
+                QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"),
+                QStringLiteral("交易甲:10.1.1.1:9001") }),
+        2);
+    ASSERT_TRUE(reply);
+    m->updateServerInfo(*reply);
+    ASSERT_TRUE(QFile::exists(options.userPath));
+    auto again = make();
+    EXPECT_EQ(names(*again, 0), (QStringList { "甲" }));
+    EXPECT_EQ(names(*again, 1), (QStringList { "交易甲" }));
+    EXPECT_EQ(again->DMServerInfoByType(0, quint64(0))->getProviderName(), QString("电信"));
+    EXPECT_EQ(again->DMServerInfoByType(0, quint64(0))->getServerIP(), QString("10.1.0.1"));
+}
+
+// Connecting a network points the public-address lookup at the broker's web
+// server: the selected quote server, over plain HTTP.
+TEST_F(ServerManagerTest, ConnectingPointsThePublicAddressLookupAtTheQuoteServer)
+{
+    const QString port = QString::number(testsupport::unusedLoopbackPort());
+    writeShipped(document(listDict({ { "行情", "127.0.0.1", port, {} } }, "127.0.0.1", port),
+        listDict({ { "甲", "127.0.0.1", port, {} } }, {}, {})));
+    IPMacAddressInfo::resetSharedInstance();
+    auto m = make();
+    ASSERT_TRUE(m->connectToServerByType(1, quint64(0)));
+    EXPECT_EQ(IPMacAddressInfo::sharedInstance()->webServer(),
+        QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+    IPMacAddressInfo::resetSharedInstance();
 }
 
 TEST_F(ServerManagerTest, ConnectingAndBackOff)

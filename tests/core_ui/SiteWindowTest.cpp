@@ -1,6 +1,6 @@
 // The server-list window under the offscreen platform.
-#include "comm/AesEncryption.h"
-#include "comm/CSNetwork.h"
+#include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NotificationCenter.h"
 #include "core/ui/SiteWindowController.h"
@@ -9,8 +9,10 @@
 #include "support/Spin.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
@@ -153,6 +155,42 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     window.reset();
     EXPECT_EQ(watch.count, 1);
     EXPECT_EQ(manager.delegate(), nullptr);
+    NotificationCenter::getInstance()->removeObserver(&watch);
+    DMNotificationCenter::resetForTesting();
+    platform::Reachability::setOverride({});
+}
+
+TEST(SiteWindowTest, EscapeClosesTheWindowAndPostsNotificationTen)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    DMNotificationCenter::resetForTesting();
+    platform::Reachability::setOverride([] { return true; });
+    DMServerManager::Options options;
+    options.shippedPath = dir.filePath("shipped.plist");
+    options.userPath = dir.filePath("user.plist");
+    const quint16 dead = refusedPort();
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath,
+        QVariantMap { { "hq_servlist", serverList({ { "行情甲", dead } }, 0) },
+            { "jy_servlist", serverList({ { "交易甲", dead } }, 0) } }));
+    Networks networks;
+    DMServerManager manager([&] { return static_cast<INetworkFactory*>(&networks); },
+        DMNotificationCenter::getInstance(), options);
+
+    ClosedWatch watch;
+    NotificationCenter::getInstance()->addObserver(&watch, &ClosedWatch::onClosed, 10);
+    auto window = std::make_unique<SiteWindowController>(nullptr, &manager);
+    window->showWindow();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.get(), &escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(watch.count, 1);
+    // Shown again and closed again: told again, still once per closing.
+    window->showWindow();
+    window->close();
+    EXPECT_EQ(watch.count, 2);
+    window.reset();
+    EXPECT_EQ(watch.count, 2);
     NotificationCenter::getInstance()->removeObserver(&watch);
     DMNotificationCenter::resetForTesting();
     platform::Reachability::setOverride({});

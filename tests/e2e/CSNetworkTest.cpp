@@ -1,9 +1,11 @@
 #include "CSNetworkTestRig.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/crypto/VEKCoder.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QtEndian>
 
 using namespace csnetworktest;
 using brokersim::BrokerSimulator;
@@ -510,4 +512,107 @@ TEST_F(CSNetworkE2E, GarbageAndBadFramesFromEitherSide)
     echo(observer, QStringLiteral("still there"));
     ASSERT_TRUE(waitCalls(observer, 4));
     EXPECT_EQ(observer.echoed(2), QStringLiteral("still there"));
+}
+
+TEST_F(CSNetworkE2E, EndlessStatus100IsResentAFewTimesWithBackOffThenFails)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    // A server that answers this request with status 100 every time.
+    for (int i = 0; i < 40; ++i)
+        sim.answerStatusNext(kEcho, 100);
+    Observer observer;
+    QElapsedTimer clock;
+    clock.start();
+    echo(observer, QStringLiteral("again and again"), true, 30);
+    ASSERT_TRUE(waitCalls(observer, 1, 20s));
+    ASSERT_EQ(observer.errors.size(), 1u);
+    EXPECT_EQ(observer.errors[0].second, CSErrors::sessionParam());
+    // The first send and kMaxSessionResends resends, each after a new session.
+    EXPECT_EQ(sim.receivedCount(kEcho), 1 + CSNetwork::kMaxSessionResends);
+    EXPECT_LE(sim.receivedCount(kSessionFunction), 1 + CSNetwork::kMaxSessionResends);
+    // After the first resend they wait for the session back-off (0.5 s here).
+    EXPECT_GE(clock.elapsed(), 2 * 450);
+    EXPECT_EQ(net->requestCount(), 0);
+
+    // A later request starts its own count.
+    sim.clearControls();
+    sim.answerStatus100Once(kEcho);
+    echo(observer, QStringLiteral("fine"), true);
+    ASSERT_TRUE(waitCalls(observer, 2));
+    EXPECT_EQ(observer.echoed(0), QStringLiteral("fine"));
+}
+
+TEST_F(CSNetworkE2E, AnIncompleteFrameThatWedgesTheReaderDropsTheConnection)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    const quint64 connection = sim.connectionIds().first();
+    Observer pending; // waits longer than the wedged one
+    sim.withholdNext(kEcho);
+    echo(pending, QStringLiteral("pending"), false, 20);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+
+    // A header with the right magic and a length under the cap, and only a
+    // few bytes behind it: every reply after it would vanish into its body.
+    QByteArray frame = *VEKTCConnectionContext::replyFrame({ 0, 99, false, false }, QByteArray(64, 'x'));
+    const quint32 claimed = 1024 * 1024;
+    qToLittleEndian<quint32>(claimed, frame.data() + 17);
+    ASSERT_TRUE(sim.sendRaw(connection, frame.first(120)));
+    Observer wedged;
+    echo(wedged, QStringLiteral("swallowed"), false, 1);
+    ASSERT_TRUE(waitCalls(wedged, 1, 5s));
+    EXPECT_EQ(wedged.errors[0].second, CSErrors::requestTimeout());
+
+    // The connection goes: the other request hears 300, and the next one
+    // goes out on a new connection.
+    ASSERT_TRUE(waitCalls(pending, 1, 5s));
+    EXPECT_EQ(pending.errors[0].second, CSErrors::networkDisconnect());
+    EXPECT_EQ(delegate.didDisconnect, 1);
+    Observer after;
+    echo(after, QStringLiteral("after"));
+    ASSERT_TRUE(waitCalls(after, 1));
+    EXPECT_EQ(after.echoed(0), QStringLiteral("after"));
+}
+
+TEST_F(CSNetworkE2E, ACompressedReplyOfZerosIsRefusedAsNoData)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    const quint64 connection = sim.connectionIds().first();
+    sim.withholdNext(kEcho);
+    Observer observer;
+    const quint64 id = echo(observer, QStringLiteral("bomb"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    const std::optional<QByteArray> packed = VEKCoder::dataByCompressData(QByteArray(16 * 1024 * 1024, '\0'));
+    ASSERT_TRUE(packed);
+    const auto frame = VEKTCConnectionContext::replyFrame({ 0, qint64(id), false, true }, *packed);
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(sim.sendRaw(connection, *frame));
+    ASSERT_TRUE(waitCalls(observer, 1, 20s));
+    ASSERT_EQ(observer.errors.size(), 1u);
+    EXPECT_EQ(observer.errors[0].second, CSErrors::serverNoData());
+}
+
+TEST_F(CSNetworkE2E, RepliesReleasedInReverseOrderReachTheirOwnObservers)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    const quint64 connection = sim.connectionIds().first();
+    sim.withholdNext(kEcho, 3);
+    Observer first, second, third;
+    const quint64 ids[] = { echo(first, QStringLiteral("one")), echo(second, QStringLiteral("two")),
+        echo(third, QStringLiteral("three")) };
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    const QString texts[] = { QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three") };
+    for (int i = 2; i >= 0; --i) {
+        const auto payload
+            = brokersim::encodeTables({ Table().column(QStringLiteral("echo")).row({ texts[i] }) }, 2);
+        ASSERT_TRUE(payload);
+        ASSERT_TRUE(sim.sendRaw(
+            connection, *VEKTCConnectionContext::replyFrame({ 0, qint64(ids[i]), false, false }, *payload)));
+    }
+    ASSERT_TRUE(waitCalls(first, 1));
+    ASSERT_TRUE(waitCalls(second, 1));
+    ASSERT_TRUE(waitCalls(third, 1));
+    EXPECT_EQ(first.echoed(0), QStringLiteral("one"));
+    EXPECT_EQ(second.echoed(0), QStringLiteral("two"));
+    EXPECT_EQ(third.echoed(0), QStringLiteral("three"));
+    EXPECT_EQ(net->requestCount(), 0);
 }

@@ -3,8 +3,8 @@
 // Shared pieces of the request-layer tests: an observer and a connection
 // delegate that write down every call, and a fixture with the in-process
 // broker simulator (TLS on the TC front) and an echo function.
-#include "comm/CSNetwork.h"
-#include "comm/CSSession.h"
+#include "comm/request/CSNetwork.h"
+#include "comm/request/CSSession.h"
 #include "platform/TlsTrust.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"

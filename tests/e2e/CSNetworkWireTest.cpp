@@ -1,8 +1,8 @@
 #include "CSNetworkTestRig.h"
-#include "comm/CSHex.h"
-#include "comm/VEKBase64.h"
-#include "comm/VEKHTTPConnectionContext.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/recordset/CSHex.h"
+#include "comm/recordset/VEKBase64.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 
 #include <QtEndian>
 

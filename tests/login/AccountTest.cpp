@@ -1,7 +1,7 @@
 #include "login/Account.h"
 
 #include "LoginTestRig.h"
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "login/CommonUrl.h"
 #include "platform/PropertyList.h"
 
@@ -274,6 +274,14 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
                   record.value("customerNumber").toString(), UserDefaultConfig::getInstance()->secretKey()),
         QStringLiteral("010100000001"));
     EXPECT_FALSE(record.contains("shareholderHuB")); // empty values are not written
+    // The saved record's key names, as the file has always had them.
+    EXPECT_EQ(record.keys(),
+        QStringList({ "bankroll", "customerNumber", "secuid_info", "shareholder3BanA", "shareholderHuA",
+            "shareholderShenA" }));
+    const QVariantMap holder = record.value("secuid_info").toList().at(0).toMap();
+    EXPECT_EQ(holder.keys(),
+        QStringList({ "secuid_info_market_code", "secuid_info_market_type", "secuid_info_secuid_id",
+            "secuid_info_secuid_type" }));
     for (const QString& key : record.keys()) {
         const QString value = record.value(key).toString();
         EXPECT_FALSE(value.contains("111111")) << qPrintable(key);
@@ -474,3 +482,44 @@ TEST_F(AccountTest, LoginManagerDecisions)
 }
 
 } // namespace
+
+// One control character in a server-supplied text must not stop the branch
+// list or the saved accounts from being saved: that text alone is cleaned.
+TEST_F(AccountTest, ControlCharactersInServerTextsAreCleanedAndTheFilesStillSave)
+{
+    const QString odd = QString::fromUtf8("世纪") + QChar(0x01) + QString::fromUtf8("大道");
+    const VEKTCRS reply = set(Table()
+                                  .column("area_name")
+                                  .column("eb_area_id")
+                                  .column("org_name")
+                                  .column("org_code")
+                                  .column("prefix_code")
+                                  .row({ QString::fromUtf8("上海"), "01", odd, "0101", "P1" })
+                                  .row({ QString::fromUtf8("深圳") + QChar(0x1B), "02",
+                                      QString::fromUtf8("深南大道"), "0201", "P2" }));
+    const RDOOrganizationInfo info(reply);
+    OrgInfoManager store;
+    ASSERT_TRUE(store.initializeWithRDOOrganizationInfo(&info));
+    ASSERT_TRUE(store.saveToLocal());
+    OrgInfoManager loaded;
+    ASSERT_TRUE(loaded.initializeWithLocal());
+    EXPECT_EQ(loaded.getAreaNameArray(), QStringList({ "上海", "深圳" }));
+    EXPECT_EQ(loaded.getOrgNameArray("上海"), QStringList({ "世纪大道营业部" }));
+    EXPECT_EQ(loaded.getPrefixCode("深圳", "深南大道营业部"), QStringLiteral("P2"));
+
+    // A shareholder market name from the login reply, saved in plain text.
+    auto manager = std::make_unique<AccountManager>();
+    auto account = std::make_shared<Account>();
+    account->initWithRDOAccount(RDOAccount(loginReply(kPrefix,
+        { { QString::fromUtf8("深圳A股") + QChar(0x07), "0", "0101000001", "0" },
+            { QString::fromUtf8("上海A股"), "1", "A101000001", "0" } })));
+    manager->addAccount(account);
+    ASSERT_TRUE(manager->saveAllAccounts());
+    manager = std::make_unique<AccountManager>();
+    ASSERT_EQ(manager->getSavedAccountsCount(), 1u);
+    const auto saved = manager->getSavedAccountWithIndex(0);
+    EXPECT_EQ(saved->customerNumber, QStringLiteral("010100000001"));
+    ASSERT_EQ(saved->secuidInfoArray().size(), 2u);
+    EXPECT_EQ(saved->secuidInfoArray()[0].marketType, QString::fromUtf8("深圳A股"));
+    EXPECT_EQ(saved->secuidInfoArray()[1].marketType, QString::fromUtf8("上海A股"));
+}

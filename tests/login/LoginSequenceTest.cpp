@@ -1,6 +1,9 @@
 #include "LoginTestRig.h"
+#include "comm/transport/TCHttpForm.h"
+#include "login/CommonUrl.h"
 
 #include <QFile>
+#include <QUrl>
 
 using namespace logintest;
 
@@ -511,3 +514,162 @@ TEST_F(LoginSequenceTest, EqualLoginsMergeAndACancelledLoginIsSilent)
 }
 
 } // namespace
+
+// The prefix the simulator really issues carries the trade password and the
+// ticket: neither may stand in a request handle or a request identifier.
+TEST_F(LoginSequenceTest, TheRealCommonPrefixNeverStandsInHandlesOrIdentifiers)
+{
+    auto manager = std::make_unique<LoginManager>();
+    Form form;
+    const QString code = readyForLogin(*manager, form);
+    manager->requestTradeLogin(&form, "010100000001", "111111", 0, "0101", code, QString());
+    ASSERT_TRUE(waitCalls(form, 2));
+    ASSERT_EQ(form.logins.size(), 1u);
+    auto account = std::make_shared<Account>();
+    account->initWithRDOAccount(form.logins[0]);
+    const QString prefix = account->commonUrlString;
+    const QString ticket = commonurl::firstValue(prefix, QStringLiteral("ticket")).value_or(QString());
+    ASSERT_EQ(ticket.size(), 32) << qPrintable(prefix);
+    ASSERT_TRUE(prefix.contains(QStringLiteral("trdpwd=111111")));
+    const QStringList secrets { prefix, ticket, QStringLiteral("111111"), QStringLiteral("trdpwd"),
+        QStringLiteral("ticket"), QStringLiteral("custid=") };
+
+    // The identifier the request layer files the request under.
+    sim.withholdNext(kCapitalAccountsFunction);
+    EXPECT_EQ(account->requestFundInfo(&form), QString());
+    ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }));
+    const qint64 packetId = receivedOf(kCapitalAccountsFunction).back().packetId;
+    const auto pending = NetworkFactory::getInstance()
+                             ->getNetwork(NetworkFactory::kTrade)
+                             ->requestWithTag(quint64(packetId));
+    ASSERT_TRUE(pending);
+    const QString identifier = pending->name();
+    EXPECT_TRUE(identifier.startsWith(QString::fromLatin1(DMQueryFundInfo::info.identifier)));
+    for (const QString& secret : secrets)
+        EXPECT_FALSE(identifier.contains(secret)) << qPrintable(secret);
+
+    // The handles of the account's requests, whatever their rule.
+    tagRequestParam param;
+    DMQueryFundInfo fundInfo;
+    fundInfo.mallocParam(&param);
+    param.fundInfo()->commonUrl = prefix.toStdString();
+    const QString handle = fundInfo.getRequestHandle(param);
+    for (const QString& secret : secrets)
+        EXPECT_FALSE(handle.contains(secret)) << qPrintable(secret);
+    param.fundInfo()->commonUrl
+        = commonurl::withValue(prefix, QStringLiteral("ticket"), QStringLiteral("x")).toStdString();
+    EXPECT_NE(fundInfo.getRequestHandle(param), handle); // still one handle per prefix
+    fundInfo.freeParam(&param);
+    sim.releaseWithheld();
+    ASSERT_TRUE(waitCalls(form, 3));
+    EXPECT_EQ(form.funds.size(), 1u);
+}
+
+// A prefix with characters other than ASCII is sent percent-escaped as UTF-8,
+// never with "?" in their place; the server reads back the same text.
+TEST_F(LoginSequenceTest, APrefixWithChineseTextIsNeverMangled)
+{
+    auto manager = std::make_unique<LoginManager>();
+    Form form;
+    const QString code = readyForLogin(*manager, form);
+    manager->requestTradeLogin(&form, "010100000001", "111111", 0, "0101", code, QString());
+    ASSERT_TRUE(waitCalls(form, 2));
+    ASSERT_EQ(form.logins.size(), 1u);
+    auto account = std::make_shared<Account>();
+    account->initWithRDOAccount(form.logins[0]);
+    account->commonUrlString += QString::fromUtf8("&memo=张三 营业部");
+    EXPECT_EQ(account->requestFundInfo(&form), QString());
+    ASSERT_TRUE(waitCalls(form, 3));
+    ASSERT_EQ(form.funds.size(), 1u) << qPrintable(form.errors.empty() ? QString() : form.errors[0].domain);
+    const brokersim::Request sent = receivedOf(kCapitalAccountsFunction).back();
+    // The TC body's pairs as sent: the value is the text percent-escaped as UTF-8.
+    const QString memo = TCHttpForm::value(sent.body, u"memo").value_or(QString());
+    EXPECT_EQ(QUrl::fromPercentEncoding(memo.toLatin1()), QString::fromUtf8("张三 营业部"));
+    EXPECT_FALSE(sent.rawBody.contains('?'));
+    EXPECT_TRUE(sent.rawBody.contains("memo=%E5%BC%A0%E4%B8%89"));
+}
+
+// A request class missing from the catalogue: the caller hears an error
+// instead of nothing; and the catalogue fills itself whatever ran first.
+TEST_F(LoginSequenceTest, AMissingRequestClassIsReportedAndRegistrationNeedsNoStartUpCall)
+{
+    DataModelFactory::unregisterAll();
+    EXPECT_TRUE(DataModelFactory::isRegistered(QString::fromLatin1(DMTradeLogin::info.identifier)));
+    EXPECT_TRUE(DataModelManager::getInstance()->getDataModel(QString::fromLatin1(DMUtid::info.identifier)));
+
+    ASSERT_TRUE(DataModelFactory::unregisterDataModel(QString::fromLatin1(DMTradeLogin::info.identifier)));
+    ASSERT_TRUE(
+        DataModelFactory::unregisterDataModel(QString::fromLatin1(DMOrganizationInfo::info.identifier)));
+    auto manager = std::make_unique<LoginManager>();
+    Form form;
+    manager->requestTradeLogin(&form, "010100000001", "111111", 0, "0101", "0000", QString());
+    EXPECT_TRUE(form.errors.empty()); // told on a later pass, never inside the call
+    ASSERT_TRUE(waitCalls(form, 1, 2s));
+    ASSERT_EQ(form.errors.size(), 1u);
+    EXPECT_EQ(form.errors[0].code, DataModel::kRefusedRequestCode);
+    EXPECT_TRUE(form.errors[0].domain.contains(QString::fromLatin1(DMTradeLogin::info.identifier)));
+    EXPECT_EQ(sim.receivedCount(kTradeLoginFunction), 0);
+
+    StartUp startUp(*manager);
+    manager->requestOrgInfo(&startUp);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return startUp.failure.has_value(); }, 2s));
+    EXPECT_EQ(startUp.failure->code, DataModel::kRefusedRequestCode);
+}
+
+// The public address: served by the simulator, sent in the trade login, and
+// kept when the trade connection is made again.
+TEST_F(LoginSequenceTest, ThePublicAddressReachesTheTradeLoginAndSurvivesReconnects)
+{
+    sim.setPublicAddress(QStringLiteral("203.0.113.7"));
+    IPMacAddressInfo* info = IPMacAddressInfo::sharedInstance();
+    info->setWebServer(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(sim.httpPort())));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return info->publicIP().has_value(); }, 5s));
+    EXPECT_EQ(info->publicIP(), QString("203.0.113.7"));
+
+    auto manager = std::make_unique<LoginManager>();
+    Form form;
+    const QString code = readyForLogin(*manager, form);
+    manager->requestTradeLogin(&form, "010100000001", "111111", 0, "0101", code, QString());
+    ASSERT_TRUE(waitCalls(form, 2));
+    ASSERT_EQ(form.logins.size(), 1u);
+    const QString mac = SystemInfo::getInstance()->macAddress().value_or(QString());
+    EXPECT_TRUE(
+        lastBody(kTradeLoginFunction)
+            .endsWith(
+                QStringLiteral("&netaddr=M:10.1.2.3|203.0.113.7|MAC:%1|SN:C02XYZ|DN:S3DISK|ver1.0").arg(mac)))
+        << qPrintable(lastBody(kTradeLoginFunction));
+
+    // The trade connection is made again: the address is rewritten at once,
+    // and the public one is kept while the lookup runs again.
+    auto account = std::make_shared<Account>();
+    account->initWithRDOAccount(form.logins[0]);
+    AccountManager::getInstance()->addActiveAccount(account);
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    EXPECT_TRUE(account->commonUrlString.endsWith(
+        QStringLiteral("&netaddr=M:10.1.2.3|203.0.113.7|MAC:%1|SN:C02XYZ|DN:S3DISK").arg(mac)))
+        << qPrintable(account->commonUrlString);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }, 5s));
+    EXPECT_EQ(info->publicIP(), QString("203.0.113.7"));
+}
+
+// The "fixed" rule puts "fixed" first and still covers every field: two
+// captcha requests of different terminals are two requests.
+TEST_F(LoginSequenceTest, TheFixedHandleRuleCoversTheFields)
+{
+    DMIdentifyingCode captcha;
+    auto handleOf = [&](const char* utid) {
+        tagRequestParam param;
+        captcha.mallocParam(&param);
+        param.identifyingCode()->utid = utid;
+        param.identifyingCode()->softwareName = "lumora";
+        const QString handle = captcha.getRequestHandle(param);
+        captcha.freeParam(&param);
+        return handle;
+    };
+    EXPECT_EQ(handleOf("U1"),
+        QStringLiteral("fixed\x1f"
+                       "U1\x1f"
+                       "lumora\x1f"));
+    EXPECT_NE(handleOf("U1"), handleOf("U2"));
+    EXPECT_EQ(handleOf("U1"), handleOf("U1"));
+}

@@ -3,8 +3,8 @@
 // Shared pieces of the login tests: a per-test user folder, fake device
 // facts, and a fixture with the in-process broker simulator that the real
 // network factory reaches over TLS.
-#include "comm/CSNetwork.h"
-#include "comm/CSSession.h"
+#include "comm/request/CSNetwork.h"
+#include "comm/request/CSSession.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/DataModelFactory.h"

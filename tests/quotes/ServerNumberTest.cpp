@@ -1,6 +1,6 @@
 #include "quotes/requests/ServerNumber.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "login/LoginTestRig.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "ShellTestRig.h"
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "platform/PropertyList.h"
 #include "shell/menu/BaseNode.h"
 

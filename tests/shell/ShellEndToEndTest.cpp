@@ -1,5 +1,5 @@
 #include "ShellTestRig.h"
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "login/Account.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/MessageFunctions.h"

@@ -3,7 +3,7 @@
 // A server manager whose trade list is one server on this machine, for the
 // status bar's speed tests, and a menu whose ticker link asks for the
 // simulator's indexes.
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/NetworkFactory.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "core/DTTable.h"
 
 #include <QStringList>

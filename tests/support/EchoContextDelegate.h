@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/VEKConnectionContext.h"
+#include "comm/transport/VEKConnectionContext.h"
 
 #include <algorithm>
 #include <vector>

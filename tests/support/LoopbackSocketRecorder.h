@@ -1,7 +1,7 @@
 #pragma once
 
 // Header only: the comm tests include it; test_main_core does not link comm.
-#include "comm/StreamSocket.h"
+#include "comm/transport/StreamSocket.h"
 
 #include <QByteArray>
 #include <QList>

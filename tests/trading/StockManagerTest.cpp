@@ -1,4 +1,4 @@
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "quotes/QuoteTestRig.h"
 #include "trading/security/StockManager.h"
 

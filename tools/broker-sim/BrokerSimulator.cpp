@@ -600,6 +600,14 @@ void BrokerSimulator::readHttp(Connection& c)
             }
             return;
         }
+        if (http->requestLine.startsWith("GET ")) {
+            if (!answerGet(c, *http)) {
+                qCInfo(lcSim) << "connection" << c.id << "asked for a page the broker does not serve";
+                closeConnection(c.id);
+                return;
+            }
+            continue;
+        }
         auto request = requestFromForm(*http);
         if (!request) {
             qCInfo(lcSim) << "connection" << c.id << "sent a request that is no TC form";
@@ -613,6 +621,37 @@ void BrokerSimulator::readHttp(Connection& c)
 
 // ---------------------------------------------------------------------------
 // Answers
+
+// The broker's web page that tells a client its public address; false for
+// any other page.
+bool BrokerSimulator::answerGet(Connection& c, const HTTPRequest& http)
+{
+    const QList<QByteArray> parts = http.requestLine.split(' ');
+    const QByteArray path = parts.size() >= 2 ? parts[1].split('?').first() : QByteArray();
+    if (path != kPublicAddressPath)
+        return false;
+    QString address;
+    {
+        QMutexLocker lock(&mutex_);
+        address = publicAddress_;
+    }
+    if (address.isEmpty()) {
+        address = c.socket->peerAddress().toString();
+        if (address.startsWith(QLatin1String("::ffff:")))
+            address = address.mid(7);
+    }
+    const QByteArray body = "<html><body>clientIP: " + address.toLatin1() + "\r\n</body></html>";
+    write(c,
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\nContent-Length: "
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    return true;
+}
+
+void BrokerSimulator::setPublicAddress(const QString& address)
+{
+    QMutexLocker lock(&mutex_);
+    publicAddress_ = address;
+}
 
 Reply BrokerSimulator::answer(const Request& request)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/VEKHTTPConnectionContext.h"
-#include "comm/VEKTCConnectionContext.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
+#include "comm/transport/VEKTCConnectionContext.h"
 #include "tools/broker-sim/BrokerState.h"
 #include "tools/broker-sim/Request.h"
 #include "tools/testpki/TestPki.h"
@@ -128,6 +128,12 @@ public:
     QList<Request> receivedOf(Function function) const;
     void clearReceived();
 
+    // The HTTP front also serves GET kPublicAddressPath, the page that tells a
+    // client its public address ("clientIP: <address>\r\n"): the connection's
+    // peer address, or the one set here (empty: the peer's again).
+    static constexpr char kPublicAddressPath[] = "/register/checkok.jsp";
+    void setPublicAddress(const QString& address);
+
     // A payload that no client reads as record sets.
     static QByteArray notRecordSetPayload();
 
@@ -156,6 +162,7 @@ private:
     void readFrom(quint64 id);
     void readTc(Connection& c);
     void readHttp(Connection& c);
+    bool answerGet(Connection& c, const HTTPRequest& http);
     void serve(Connection& c, Request request);
     std::optional<Fault> takeFault(const Request& request);
     void arm(Fault fault, int count);
@@ -183,6 +190,7 @@ private:
     std::deque<Fault> faults_;
     std::deque<Withheld> withheld_;
     QList<Request> received_;
+    QString publicAddress_;
 };
 
 } // namespace brokersim

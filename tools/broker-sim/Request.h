@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/TCHttpForm.h"
+#include "comm/transport/TCHttpForm.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QByteArray>

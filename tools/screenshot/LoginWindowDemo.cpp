@@ -3,7 +3,7 @@
 // usable and the captcha is shown. The screenshot script photographs it.
 //
 //   login-window-demo --port TC_PORT --http-port HTTP_PORT --ca CA_FILE
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DMServerManager.h"
 #include "core/SystemInfo.h"
 #include "login/LoginDataModels.h"

@@ -4,7 +4,7 @@
 // The quote-panel screenshot script photographs it.
 //
 //   quote-panel-demo [--code CODE] [--minutes N] [--height H]
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "quotes/panel/QuoteInfoView.h"
 #include "quotes/panel/TimePointLineView.h"
 #include "tools/broker-sim/Market.h"

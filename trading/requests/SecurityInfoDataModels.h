@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
 #include "core/TradeDataModel.h"
 #include "trading/requests/SecurityInfoRecords.h"
@@ -75,3 +76,4 @@ public:
 
 // Registers every request class of the trading library in the catalogue.
 void registerTradingDataModels();
+LUMORA_REGISTER_DATA_MODELS(registerTradingDataModels)

@@ -1,6 +1,6 @@
 #include "trading/requests/SecurityInfoRecords.h"
 
-#include "comm/VEKTCRS.h"
+#include "comm/recordset/VEKTCRS.h"
 
 #include <utility>
 

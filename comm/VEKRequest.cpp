@@ -1,8 +1,0 @@
-#include "comm/VEKRequest.h"
-
-VEKRequest::VEKRequest(QString name, QByteArray data, VEKRequestObserver* observer)
-    : name_(std::move(name))
-    , data_(std::move(data))
-    , observer_(observer)
-{
-}
