@@ -4,7 +4,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/MessageFunctions.h"
 
-#include <QTimer>
+#include "platform/RunLoop.h"
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -35,7 +35,7 @@ public:
     int setups = 0;
     int initControls = 0;
     int heardType7 = 0;
-    QPointer<QTimer> timer;
+    platform::RunLoopTimer* timer = nullptr;
     std::vector<QString> replies;
     MessageCenterManager* store;
 
@@ -49,7 +49,7 @@ protected:
     void awakeFromNib() override
     {
         ++setups;
-        timer = schedulePageTimer(60000, [] { });
+        timer = schedulePageTimer(60, [] { });
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
             lastHandle = store->requestMessageInfoList(this);
@@ -181,11 +181,10 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     NotificationCenter* centre = NotificationCenter::getInstance();
     CountingPage page(entry(4, 10003), centre);
     page.load();
-    QPointer<QTimer> first = page.timer;
     centre->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.initControls, 1);
-    EXPECT_TRUE(first.isNull()); // the first set-up's timer is gone
+    EXPECT_EQ(page.pageTimerCount(), 1u); // the first set-up's timer is gone
     ASSERT_TRUE(page.timer);
     EXPECT_TRUE(page.timer->isActive());
     centre->postNotification(7);
@@ -196,7 +195,7 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     centre->postNotification(7);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.heardType7, 1);
-    EXPECT_FALSE(page.timer);
+    EXPECT_EQ(page.pageTimerCount(), 0u);
 }
 
 namespace {
