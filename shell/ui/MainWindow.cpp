@@ -40,6 +40,7 @@ constexpr char kStyleSheet[] = R"(
 #menuBox QTreeView::item { height: 26px; }
 #menuBox QTreeView::item:selected { background: #2a5190; color: white; }
 #itemView { background: white; }
+#itemView QLabel#emptyPageHint { color: #9aa6b6; font-size: 16px; }
 #bottomView { background: #f3f3f3; border-top: 1px solid #c9d3e0; }
 QLabel#messageCount { color: white; background: #d9302c; border-radius: 7px; font-size: 9px; }
 )";
@@ -83,6 +84,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     itemView_->setAttribute(Qt::WA_StyledBackground);
     auto* pageLayout = new QVBoxLayout(itemView_);
     pageLayout->setContentsMargins(0, 0, 0, 0);
+    // While no page is open the area says where pages come from.
+    emptyPageHint_ = new QLabel(QStringLiteral("请在左侧菜单中选择功能"), itemView_);
+    emptyPageHint_->setObjectName(QStringLiteral("emptyPageHint"));
+    emptyPageHint_->setAlignment(Qt::AlignCenter);
+    pageLayout->addWidget(emptyPageHint_);
     splitter->addWidget(itemView_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 210, 790 });
@@ -156,7 +162,7 @@ QWidget* MainWindow::makeTitleBar()
     });
     layout->addWidget(activedAccountsButton_);
 
-    accountPButton_ = titleButton(QStringLiteral("accountPButton"), QStringLiteral("账户 ▾"), bar);
+    accountPButton_ = titleButton(QStringLiteral("accountPButton"), QStringLiteral("账户"), bar);
     accountPButton_->setPopupMode(QToolButton::InstantPopup);
     auto* accountMenu = new QMenu(accountPButton_);
     accountMenu->addAction(QStringLiteral("新用户登录"), this,
@@ -301,6 +307,7 @@ void MainWindow::refreshPage()
         itemView_->layout()->addWidget(pageView_);
         pageView_->show();
     }
+    emptyPageHint_->setVisible(!pageView_);
 }
 
 void MainWindow::refreshAccounts()

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/MenuItemView.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/Window.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/windows/BottomInfoViewController.h"
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/MainWindowController.h"
@@ -11,10 +15,7 @@
 #include <functional>
 
 class BottomInfoView;
-class LoginPanel;
 class MainWindowOutlineModel;
-class MenuEditorWindow;
-class MenuItemView;
 class QComboBox;
 class QLabel;
 class QToolButton;
@@ -88,6 +89,7 @@ private:
     QTreeView* itemListView_ = nullptr;
     MainWindowOutlineModel* outlineModel_ = nullptr;
     QWidget* itemView_ = nullptr;
+    QLabel* emptyPageHint_ = nullptr;
     QPointer<MenuItemView> pageView_;
     ui::WindowSlot<MenuEditorWindow> editor_;
     ui::WindowSlot<ui::Window> userSettingWC_;
