@@ -45,6 +45,15 @@ constexpr char kStyleSheet[] = R"(
 QLabel#messageCount { color: white; background: #d9302c; border-radius: 7px; font-size: 9px; }
 )";
 
+// A named area whose background the style sheet paints.
+QWidget* styledArea(const char* name, QWidget* parent)
+{
+    auto* area = new QWidget(parent);
+    area->setObjectName(QLatin1String(name));
+    area->setAttribute(Qt::WA_StyledBackground);
+    return area;
+}
+
 QToolButton* titleButton(const QString& name, const QString& text, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
@@ -79,9 +88,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     splitter->setChildrenCollapsible(false);
     splitter->setHandleWidth(1);
     splitter->addWidget(makeMenuBox());
-    itemView_ = new QWidget(splitter);
-    itemView_->setObjectName(QStringLiteral("itemView"));
-    itemView_->setAttribute(Qt::WA_StyledBackground);
+    itemView_ = styledArea("itemView", splitter);
     auto* pageLayout = new QVBoxLayout(itemView_);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     // While no page is open the area says where pages come from.
@@ -94,9 +101,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     splitter->setSizes({ 210, 790 });
     layout->addWidget(splitter, 1);
 
-    auto* bottom = new QWidget(this);
-    bottom->setObjectName(QStringLiteral("bottomView"));
-    bottom->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bottom = styledArea("bottomView", this);
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomView_ = new BottomInfoView(services.statusBar, bottom);
@@ -141,9 +146,7 @@ MainWindow::~MainWindow()
 
 QWidget* MainWindow::makeTitleBar()
 {
-    auto* bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("titleBar"));
-    bar->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bar = styledArea("titleBar", this);
     bar->setFixedHeight(46);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(12, 4, 12, 4);
@@ -197,9 +200,7 @@ QWidget* MainWindow::makeTitleBar()
 
 QWidget* MainWindow::makeMenuBox()
 {
-    auto* box = new QWidget(this);
-    box->setObjectName(QStringLiteral("menuBox"));
-    box->setAttribute(Qt::WA_StyledBackground);
+    QWidget* box = styledArea("menuBox", this);
     box->setMinimumWidth(170);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(8, 8, 0, 4);

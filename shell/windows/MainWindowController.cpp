@@ -255,6 +255,11 @@ void MainWindowController::outlineViewSelectionDidChange(const IndexPath& indexP
         emit selectionRestored();
         return;
     }
+    showPage(std::move(page), indexPath);
+}
+
+void MainWindowController::showPage(std::unique_ptr<MenuItemViewController> page, const IndexPath& indexPath)
+{
     std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
     currentShow_ = std::move(page);
     selectedMenuItemIndex_ = indexPath;
@@ -299,12 +304,7 @@ void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
     std::unique_ptr<MenuItemViewController> page = menuItemViewManager->getViewController(node);
     if (!page)
         return;
-    std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
-    currentShow_ = std::move(page);
-    selectedMenuItemIndex_ = path;
-    if (previous)
-        previous->unloadView();
-    emit pageChanged();
+    showPage(std::move(page), *path);
     emit selectionRestored();
     notificationCenter->postNotificationName(
         pagenotify::kFillTradePage, QVariant::fromValue(static_cast<QObject*>(this)), userInfo);

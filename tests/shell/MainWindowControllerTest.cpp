@@ -1,3 +1,4 @@
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
@@ -99,17 +100,7 @@ protected:
         menus.reset();
         ShellHomeFixture::TearDown();
     }
-    void login(std::initializer_list<const char*> numbers)
-    {
-        for (const char* number : numbers) {
-            auto account = std::make_shared<Account>();
-            account->name = QString::fromLatin1(number).right(2);
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts->addActiveAccount(account);
-        }
-        accounts->setActiveLoginAccount(0);
-    }
+    void login(std::initializer_list<const char*> numbers) { addLoggedInAccounts(*accounts, numbers); }
     MainWindowController& open()
     {
         MainWindowController::Services services;

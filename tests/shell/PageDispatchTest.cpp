@@ -1,3 +1,4 @@
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
@@ -206,13 +207,7 @@ protected:
     {
         ShellSimulatorFixture::SetUp();
         brokersim::registerMessageFunctions(sim, std::make_shared<brokersim::MessageBoard>());
-        for (const char* number : { "010100000001", "020100000003" }) {
-            auto account = std::make_shared<Account>();
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts.addActiveAccount(account);
-        }
-        accounts.setActiveLoginAccount(0);
+        addLoggedInAccounts(accounts, { "010100000001", "020100000003" });
         store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
     }
     void TearDown() override
