@@ -125,7 +125,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         if (messageCenterFactory_)
             messageCenterWC_.open([this] { return messageCenterFactory_(this); });
     });
-    connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindows);
+    connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindow);
     connect(&controller_, &MainWindowController::closeWindow, this, &QWidget::close, Qt::QueuedConnection);
 
     resize(1100, 720);
@@ -159,6 +159,10 @@ QWidget* MainWindow::makeTitleBar()
 
     activedAccountsButton_ = new QComboBox(bar);
     activedAccountsButton_->setObjectName(QStringLiteral("activedAccountsButton"));
+    // Account lines are long (name, number, branch, kind): the pop-up may
+    // cut them rather than widen the window.
+    activedAccountsButton_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    activedAccountsButton_->setMinimumContentsLength(34);
     connect(activedAccountsButton_, &QComboBox::activated, this, [this](int index) {
         if (!filling_)
             controller_.acitiveAccountChanged(index);
@@ -263,6 +267,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::willClose()
 {
+    lockWindow(false);
     controller_.windowWillClose();
     bottomView_->controller().unloadView();
 }
@@ -354,7 +359,21 @@ void MainWindow::runLoginPanel()
         loginPanel_->close();
 }
 
-void MainWindow::closeChildWindows()
+void MainWindow::lockWindow(bool lock)
+{
+    if (!lock) {
+        if (cover_)
+            cover_->close();
+        return;
+    }
+    if (!cover_) {
+        cover_ = new LockScreenWindow(this);
+        cover_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    cover_->showOverParent();
+}
+
+void MainWindow::closeChildWindow()
 {
     editor_.close();
     userSettingWC_.close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/RunAlert.h"
@@ -50,6 +51,17 @@ public:
     MenuItemView* currentPageView() const { return pageView_.data(); }
     QTreeView* outlineView() const { return itemListView_; }
 
+    // lockWindow: YES covers the window with the lock-cover window (no input
+    // reaches it while the session flow asks for the risk status), NO
+    // removes the cover.
+    void lockWindow(bool lock);
+    bool isCovered() const { return !cover_.isNull(); }
+    // windowIsLocked: the screen lock is on.
+    bool windowIsLocked() { return locker_.controller().isLocked(); }
+    // closeChildWindow: the settings, message-centre, menu-editor windows and
+    // the add-account panel close; an open pop-up menu closes.
+    void closeChildWindow();
+
     // The settings and message-centre windows belong to other parts of the
     // client; without a factory their buttons stay hidden.
     void setUserSettingWindowFactory(ChildWindowFactory factory);
@@ -70,7 +82,6 @@ private:
     void refreshAccounts();
     void refreshMessageCount();
     void runLoginPanel();
-    void closeChildWindows();
 
     MainWindowController controller_;
     WindowAlertPresenter alerts_;
@@ -95,6 +106,7 @@ private:
     ui::WindowSlot<ui::Window> userSettingWC_;
     ui::WindowSlot<ui::Window> messageCenterWC_;
     QPointer<LoginPanel> loginPanel_;
+    QPointer<LockScreenWindow> cover_;
     ChildWindowFactory userSettingFactory_;
     ChildWindowFactory messageCenterFactory_;
     bool loaded_ = false;

@@ -201,8 +201,17 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     logInThroughTheForm();
     fetchMenu();
     openWindow();
-    window->setGeometry(40, 50, 1000, 700);
+    window->setGeometry(40, 50, 1200, 760);
+    testsupport::spinFor(std::chrono::milliseconds(50));
     const QRect before = window->geometry();
+
+    // The cover while the session asks for the risk status.
+    window->lockWindow(true);
+    window->lockWindow(true);
+    EXPECT_EQ(window->findChildren<LockScreenWindow*>().size(), 1);
+    window->lockWindow(false);
+    ASSERT_TRUE(spinUntil([&] { return !window->isCovered(); }));
+
     auto* other = new ui::Window();
     other->setObjectName(QStringLiteral("lastLogin"));
     other->show();
@@ -216,6 +225,7 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     ASSERT_TRUE(spinUntil([&] { return editor.isNull(); })); // the child windows close
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(other->isVisible());
+    EXPECT_TRUE(window->windowIsLocked());
     ASSERT_TRUE(window->screenLocker().unlockWindow());
     EXPECT_TRUE(window->screenLocker().unlockWindow()->isVisible());
 
