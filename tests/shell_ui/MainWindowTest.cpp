@@ -180,6 +180,13 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
     EXPECT_TRUE(lines[1]->text().startsWith(QStringLiteral("深证成指")));
     EXPECT_TRUE(lines[2]->text().startsWith(QStringLiteral("创业板指")));
 
+    // The message poll ran at the start: the unread count on the badge.
+    auto* badge = window->findChild<QToolButton*>(QStringLiteral("messageNotification"));
+    ASSERT_TRUE(spinUntil([&] { return badge->isVisible(); }, 10s));
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("messageCount"))->text(),
+        QString::number(window->controller().messageCount()));
+    EXPECT_GT(window->controller().messageCount(), 0);
+
     // The add-account panel runs modally over the window; closing it ends the run.
     bool wasModal = false;
     QTimer poll;
