@@ -277,7 +277,8 @@ void MainWindow::refreshOutline()
     filling_ = true;
     itemSelectButton_->clear();
     itemSelectButton_->addItems(controller_.menuTitles());
-    itemSelectButton_->setCurrentIndex(int(controller_.menuTitles().indexOf(controller_.selectedMenuTitle())));
+    itemSelectButton_->setCurrentIndex(
+        int(controller_.menuTitles().indexOf(controller_.selectedMenuTitle())));
     menuTitleLabel_->setText(controller_.selectedMenuTitle());
     editButton_->setVisible(controller_.isEditButtonVisible());
     outlineModel_->setNodes(controller_.treeContent());

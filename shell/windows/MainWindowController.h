@@ -122,8 +122,8 @@ public:
     static QString badgeImage(qint64 count);
     void refreshMessageCenterInfo();
     bool isMessagePollActive() const;
-    void messageCenterList(
-        DataModel* request, const QString& requestHandle, const std::vector<RDOMessageInfo>& messages) override;
+    void messageCenterList(DataModel* request, const QString& requestHandle,
+        const std::vector<RDOMessageInfo>& messages) override;
     bool messageCenterList(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
     // --- Notification handlers ---

@@ -2,10 +2,9 @@
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
+#include "platform/RunLoop.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/MessageFunctions.h"
-
-#include "platform/RunLoop.h"
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -50,7 +49,7 @@ protected:
     void awakeFromNib() override
     {
         ++setups;
-        timer = schedulePageTimer(60, [] { });
+        timer = schedulePageTimer(60, [] {});
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
             lastHandle = store->requestMessageInfoList(this);
@@ -222,7 +221,10 @@ protected:
 // Asks for the same list as the page, so its answer tells the reply came.
 struct Probe : IMessageCenterListDelegate {
     int replies = 0;
-    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override { ++replies; }
+    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override
+    {
+        ++replies;
+    }
 };
 
 } // namespace

@@ -1,14 +1,15 @@
 // The main window against the in-process simulator: a real trade login, the
 // served menu in the outline, a page or the not-supported message from a
 // click, the index ticker, the add-account panel, and the lock.
+#include "shell/ui/MainWindow.h"
+
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
 #include "shell/WindowTestRig.h"
+#include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/LoginPanel.h"
-#include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
-#include "shell/messages/MessageCenterManager.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/ui/statusbar/BottomInfoView.h"
@@ -51,7 +52,8 @@ protected:
         MarketFixture::SetUp();
         registerShellDataModels();
         StartUp().run();
-        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        serverManager
+            = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
         for (const char* name : { "AssetQueryViewController", "CommonQueryViewController" })
             MenuItemViewManager::getInstance()->registerPageClass(QString::fromLatin1(name),
                 [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
@@ -99,7 +101,10 @@ protected:
         ASSERT_TRUE(menu) << qPrintable(error->domain);
         MenuManager::getInstance()->setMenuInfo(menu);
     }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
+    {
+        menu = m;
+    }
     bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
     {
         error = e;
@@ -116,8 +121,8 @@ protected:
     QModelIndex rowTitled(const QString& title) const
     {
         const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        const QModelIndexList found = model->match(
+            model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? QModelIndex() : found.front();
     }
 
@@ -159,7 +164,8 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
     ASSERT_TRUE(window->currentPageView());
     const QString fundsClass = MenuItemViewManager::pageClassName(funds->nodeLinkType, funds->nodeLinkId);
     EXPECT_EQ(window->currentPageView()->objectName(), fundsClass);
-    EXPECT_EQ(window->currentPageView()->findChild<QLabel*>(QStringLiteral("pageTitle"))->text(), funds->nodeTitle);
+    EXPECT_EQ(
+        window->currentPageView()->findChild<QLabel*>(QStringLiteral("pageTitle"))->text(), funds->nodeTitle);
 
     // An entry of a page this build lacks: the message, and the page stays.
     const BaseNode::Ptr buy = findNodeWithLinkId(controller.treeContent(), 10000);
@@ -173,8 +179,8 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
 
     // The ticker shows the three indexes.
     auto* bottom = window->bottomInfoView();
-    QLabel* lines[] = { bottom->findChild<QLabel*>("indexInfo1Text"), bottom->findChild<QLabel*>("indexInfo2Text"),
-        bottom->findChild<QLabel*>("indexInfo3Text") };
+    QLabel* lines[] = { bottom->findChild<QLabel*>("indexInfo1Text"),
+        bottom->findChild<QLabel*>("indexInfo2Text"), bottom->findChild<QLabel*>("indexInfo3Text") };
     ASSERT_TRUE(spinUntil([&] { return !lines[2]->text().isEmpty(); }, 10s));
     EXPECT_TRUE(lines[0]->text().startsWith(QStringLiteral("上证指数")));
     EXPECT_TRUE(lines[1]->text().startsWith(QStringLiteral("深证成指")));
@@ -236,7 +242,8 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     ASSERT_TRUE(window->screenLocker().unlockWindow());
     EXPECT_TRUE(window->screenLocker().unlockWindow()->isVisible());
 
-    NotificationCenter::getInstance()->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
+    NotificationCenter::getInstance()->postNotification(
+        sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(other->isVisible());
     EXPECT_EQ(window->geometry(), before);

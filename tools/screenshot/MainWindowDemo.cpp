@@ -35,7 +35,9 @@ namespace {
 bool writeServerList(quint16 tcPort, quint16 httpPort)
 {
     const QString key = QString::fromLatin1(DMServerManager::kStoredDataKey);
-    const auto enc = [&](const QString& text) { return AesEncryption::encodeStringWithAES(text, key).value_or(QString()); };
+    const auto enc = [&](const QString& text) {
+        return AesEncryption::encodeStringWithAES(text, key).value_or(QString());
+    };
     const auto list = [&](const QString& name, quint16 port) {
         const QVariantMap server { { "name", name }, { "ip_address", enc("127.0.0.1") },
             { "port", enc(QString::number(port)) } };
@@ -44,7 +46,8 @@ bool writeServerList(quint16 tcPort, quint16 httpPort)
     };
     const QVariantMap document { { "hq_servlist", list(QStringLiteral("本地行情"), httpPort) },
         { "jy_servlist", list(QStringLiteral("本地交易"), tcPort) } };
-    const QString path = platform::UserFolder::configFilePath(QString::fromLatin1(DMServerManager::kFileName));
+    const QString path
+        = platform::UserFolder::configFilePath(QString::fromLatin1(DMServerManager::kFileName));
     QDir().mkpath(QFileInfo(path).path());
     return platform::PropertyList::writeFileAtomic(path, document);
 }
@@ -107,7 +110,8 @@ private:
                     return;
                 typed_ = true;
                 form_->accountTypeSelected(0);
-                form_->controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
+                form_->controlTextDidChange(
+                    LoginViewController::Field::Account, QStringLiteral("010100000001"));
                 form_->controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
                 form_->controlTextDidChange(
                     LoginViewController::Field::IdentifyingCode, sim_.state().broker().lastCaptchaCode());
@@ -166,7 +170,8 @@ int main(int argc, char** argv)
         window->show();
         window->activateWindow();
         poll.callOnTimeout([&] {
-            const auto* ticker = window->bottomInfoView()->findChild<QLabel*>(QStringLiteral("indexInfo3Text"));
+            const auto* ticker
+                = window->bottomInfoView()->findChild<QLabel*>(QStringLiteral("indexInfo3Text"));
             const auto* badge = window->findChild<QToolButton*>(QStringLiteral("messageNotification"));
             if (!ticker || ticker->text().isEmpty() || !badge || !badge->isVisible())
                 return;
