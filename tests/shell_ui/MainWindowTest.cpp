@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -214,6 +215,8 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     logInThroughTheForm();
     fetchMenu();
     openWindow();
+    // Never taller than the screen's usable height.
+    EXPECT_LE(window->height(), window->screen()->availableGeometry().height());
     window->setGeometry(40, 50, 1200, 760);
     testsupport::spinFor(std::chrono::milliseconds(50));
     const QRect before = window->geometry();
