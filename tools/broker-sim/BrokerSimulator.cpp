@@ -2,6 +2,7 @@
 
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/PasswordFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 
 #include <QHostAddress>
@@ -170,6 +171,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
+    registerPasswordFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
