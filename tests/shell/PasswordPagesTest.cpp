@@ -1,7 +1,9 @@
 // The password and greeting pages' controllers against the simulator.
 #include "WindowTestRig.h"
-#include "shell/pages/ChangePasswordPageController.h"
-#include "shell/pages/ReservationInfoPageController.h"
+#include "shell/pages/AccountPages.h"
+#include "shell/pages/ChangePasswordViewController.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/pages/ReservationInfoViewController.h"
 #include "tools/broker-sim/PasswordFunctions.h"
 
 using namespace logintest;
@@ -10,7 +12,7 @@ using brokersim::kChangeFundPasswordFunction;
 using brokersim::kChangeTradePasswordFunction;
 using brokersim::kReservationInfoFunction;
 using testsupport::spinUntil;
-using Field = ChangePasswordPageController::Field;
+using Field = ChangePasswordViewController::Field;
 
 namespace {
 
@@ -28,14 +30,14 @@ protected:
         ASSERT_TRUE(account);
     }
     void fill(
-        ChangePasswordPageController& page, const QString& old, const QString& fresh, const QString& again)
+        ChangePasswordViewController& page, const QString& old, const QString& fresh, const QString& again)
     {
         page.setPasswordText(Field::Current, old);
         page.setPasswordText(Field::Fresh, fresh);
         page.setPasswordText(Field::Confirm, again);
     }
     // Clicks and waits for the next box.
-    QString submit(ChangePasswordPageController& page)
+    QString submit(ChangePasswordViewController& page)
     {
         const std::size_t before = alerts.shown.size();
         page.confirmChangeButtonClicked();
@@ -51,8 +53,9 @@ protected:
 
 TEST_F(PasswordPagesTest, TradePasswordChecksThenChangesAndTheNewOneLogsIn)
 {
-    auto page = std::make_unique<ChangePasswordPageController>();
+    auto page = std::make_unique<ChangePasswordViewController>();
     page->setAlertPresenter(&alerts);
+    page->load();
     EXPECT_EQ(page->passordEditEnd(Field::Confirm), Field::Current);
 
     // Refused on the page, nothing sent: mismatch, too long, a character the
@@ -86,9 +89,11 @@ TEST_F(PasswordPagesTest, TradePasswordChecksThenChangesAndTheNewOneLogsIn)
     EXPECT_EQ(lastBody(kChangeTradePasswordFunction).section(u'&', -2),
         QStringLiteral("newpwd=222222&oldpwd=111111"));
     EXPECT_TRUE(page->isChangingTradePassword());
+    page->unloadView();
     page.reset();
-    ChangePasswordPageController second;
+    ChangePasswordViewController second;
     second.setAlertPresenter(&alerts);
+    second.load();
     fill(second, kPassword, QStringLiteral("333333"), QStringLiteral("333333"));
     EXPECT_EQ(submit(second), QStringLiteral("正在修改交易密码，请等待结果。"));
     sim.releaseWithheld();
@@ -102,9 +107,10 @@ TEST_F(PasswordPagesTest, TradePasswordChecksThenChangesAndTheNewOneLogsIn)
 
 TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
 {
-    ChangePasswordPageController page;
+    ChangePasswordViewController page;
     page.setAlertPresenter(&alerts);
-    page.passwordTypeSelected(ChangePasswordPageController::kFundPassword);
+    page.load();
+    page.passwordTypeSelected(ChangePasswordViewController::kFundPassword);
     EXPECT_TRUE(page.fundOptionShown());
     ASSERT_TRUE(spinUntil([&] { return !page.fundItems().isEmpty(); }, 10s));
     EXPECT_EQ(page.selectedFund(), 0);
@@ -128,14 +134,15 @@ TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
     // The trade password is not touched.
     EXPECT_EQ(account->getTradePassword(), kPassword);
 
-    page.passwordTypeSelected(ChangePasswordPageController::kTradePassword);
+    page.passwordTypeSelected(ChangePasswordViewController::kTradePassword);
     EXPECT_FALSE(page.fundOptionShown());
 }
 
 TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
 {
-    ReservationInfoPageController page;
+    ReservationInfoViewController page;
     page.setAlertPresenter(&alerts);
+    page.load();
     EXPECT_EQ(page.currentText(), account->promptInfo().value_or(QString()));
 
     const struct {
@@ -171,7 +178,9 @@ TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
     EXPECT_EQ(page.currentText(), longest);
     EXPECT_TRUE(page.inputText().isEmpty());
     EXPECT_EQ(broker().customer(kCustomer)->prompt, longest);
-    EXPECT_EQ(ReservationInfoPageController().currentText(), longest);
+    ReservationInfoViewController reopened;
+    reopened.load();
+    EXPECT_EQ(reopened.currentText(), longest);
 
     // A server error and a result other than "0" are both shown; the fields stay.
     sim.answerErrorNext(kReservationInfoFunction, 1000, QStringLiteral("预留信息含有非法字符"));
@@ -190,4 +199,31 @@ TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
     EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
     EXPECT_EQ(page.currentText(), longest);
     EXPECT_EQ(page.inputText(), QStringLiteral("你好"));
+}
+
+TEST_F(PasswordPagesTest, MenuLinksOpenThePagesAndAnAccountChangeFreesTheGreeting)
+{
+    MenuItemViewManager manager;
+    registerAccountPages(&manager);
+    auto entry = [](qint64 linkId) {
+        auto node = ChildNode::initLeaf();
+        node->nodeLinkType = 4;
+        node->nodeLinkId = linkId;
+        return node;
+    };
+    EXPECT_TRUE(dynamic_cast<ChangePasswordViewController*>(manager.getViewController(entry(60000)).get()));
+    auto page = manager.getViewController(entry(60002));
+    auto* greeting = dynamic_cast<ReservationInfoViewController*>(page.get());
+    ASSERT_TRUE(greeting);
+
+    // The reply of a greeting sent for the previous account reaches nobody;
+    // the page is usable again at once.
+    greeting->setAlertPresenter(&alerts);
+    sim.withholdNext(kReservationInfoFunction);
+    greeting->setInputText(QStringLiteral("你好"));
+    greeting->submitButtonClicked();
+    EXPECT_FALSE(greeting->controlsEnabled());
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_TRUE(greeting->controlsEnabled());
+    EXPECT_TRUE(greeting->inputText().isEmpty());
 }

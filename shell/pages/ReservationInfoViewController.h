@@ -1,30 +1,30 @@
 #pragma once
 
 #include "login/LoginDataModels.h"
-#include "shell/windows/AlertPresenter.h"
-
-#include <QObject>
+#include "shell/pages/MenuItemViewController.h"
 
 class AccountManager;
-// What ReservationInfoPageController works with; null ones are the shared instances.
-struct ReservationInfoPageControllerServices {
+// What ReservationInfoViewController works with; null ones are the shared instances.
+struct ReservationInfoViewControllerServices {
     AccountManager* accountManager = nullptr;
+    NotificationCenter* notificationCenter = nullptr;
 };
 
 // The reserved-greeting page without its widgets: the current greeting, the
 // new one, and its change after the user confirmed it. Between confirming
 // and the reply the controls are disabled. Main thread only.
-class ReservationInfoPageController final : public QObject, public IReservationInfoDelegate {
+class ReservationInfoViewController final : public MenuItemViewController, public IReservationInfoDelegate {
     Q_OBJECT
 public:
-    using Services = ReservationInfoPageControllerServices;
+    using Services = ReservationInfoViewControllerServices;
     static constexpr qsizetype kMaxLength = 50; // UTF-16 code units
     // The characters a greeting must not hold.
     static QString forbiddenCharacters() { return QStringLiteral("：#%&+/\\=? .:"); }
 
-    explicit ReservationInfoPageController(Services services = Services(), QObject* parent = nullptr);
+    static constexpr char kPageClass[] = "ReservationInfoViewController";
 
-    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
+    // initWithNodeInfo:
+    explicit ReservationInfoViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 
     const QString& currentText() const { return currentText_; }
     const QString& inputText() const { return inputText_; }
@@ -39,15 +39,16 @@ public:
     void reservationInfo(DataModel* request, const QString& requestHandle, const bool& result) override;
     bool reservationInfo(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
-signals:
-    void changed();
+protected:
+    void awakeFromNib() override;
+    // A reply dropped with the page's requests re-enables nothing by itself.
+    void willDropRequests() override { enabled_ = true; }
 
 private:
     void enableControls(bool flag);
     void send(const QString& greeting);
 
     AccountManager* accountManager;
-    AlertPresenter* alerts_ = AlertPresenter::headless();
     QString currentText_;
     QString inputText_;
     QString sentText_;

@@ -1,39 +1,45 @@
-#include "shell/pages/ReservationInfoPageController.h"
+#include "shell/pages/ReservationInfoViewController.h"
 
 #include "login/AccountManager.h"
 
 #include <QPointer>
 #include <algorithm>
 
-ReservationInfoPageController::ReservationInfoPageController(Services services, QObject* parent)
-    : QObject(parent)
+ReservationInfoViewController::ReservationInfoViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), { services.notificationCenter })
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
 {
-    if (const auto account = accountManager->getActiveLoginAccount())
-        currentText_ = account->promptInfo().value_or(QString());
 }
 
-bool ReservationInfoPageController::checkReserveInput() const
+void ReservationInfoViewController::awakeFromNib()
+{
+    const auto account = accountManager->getActiveLoginAccount();
+    currentText_ = account ? account->promptInfo().value_or(QString()) : QString();
+    inputText_.clear();
+    enabled_ = true;
+}
+
+bool ReservationInfoViewController::checkReserveInput() const
 {
     const QString forbidden = forbiddenCharacters();
     return std::none_of(inputText_.begin(), inputText_.end(), [&](QChar c) { return forbidden.contains(c); });
 }
 
-void ReservationInfoPageController::enableControls(bool flag)
+void ReservationInfoViewController::enableControls(bool flag)
 {
     enabled_ = flag;
     emit changed();
 }
 
-void ReservationInfoPageController::resetButtonClicked()
+void ReservationInfoViewController::resetButtonClicked()
 {
     inputText_.clear();
     emit changed();
 }
 
-void ReservationInfoPageController::submitButtonClicked()
+void ReservationInfoViewController::submitButtonClicked()
 {
-    auto tip = [this](const QString& text) { alerts_->runAlert(AlertRequest::tip(text), nullptr); };
+    auto tip = [this](const QString& text) { alerts()->runAlert(AlertRequest::tip(text), nullptr); };
     if (inputText_.isEmpty())
         return tip(QStringLiteral("请输入新预留信息！"));
     if (inputText_.size() > kMaxLength)
@@ -46,17 +52,17 @@ void ReservationInfoPageController::submitButtonClicked()
     AlertRequest question = AlertRequest::tip(QStringLiteral("您确定要将预留信息修改为：%1？").arg(greeting));
     question.defaultButton = QStringLiteral("确定");
     question.alternateButton = QStringLiteral("取消");
-    alerts_->runAlert(question, [self = QPointer(this), greeting](int answer) {
+    alerts()->runAlert(question, [self = QPointer(this), greeting](int answer) {
         if (self && answer == 1)
             self->send(greeting);
     });
 }
 
-void ReservationInfoPageController::send(const QString& greeting)
+void ReservationInfoViewController::send(const QString& greeting)
 {
     const auto account = accountManager->getActiveLoginAccount();
     if (!account) {
-        alerts_->runAlert(AlertRequest::error(QStringLiteral("请先登录")), nullptr);
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("请先登录")), nullptr);
         return;
     }
     enableControls(false);
@@ -64,30 +70,30 @@ void ReservationInfoPageController::send(const QString& greeting)
     const QString problem = account->requestReservationInfo(this, greeting);
     if (!problem.isEmpty()) {
         enableControls(true);
-        alerts_->runAlert(AlertRequest::error(problem), nullptr);
+        alerts()->runAlert(AlertRequest::error(problem), nullptr);
     }
 }
 
-void ReservationInfoPageController::reservationInfo(DataModel*, const QString&, const bool& result)
+void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const bool& result)
 {
     enableControls(true);
     // The server did not take it: say so instead of leaving the user to
     // guess whether the greeting changed.
     if (!result) {
-        alerts_->runAlert(AlertRequest::error(QStringLiteral("预留信息修改失败，请稍后重试。")), nullptr);
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("预留信息修改失败，请稍后重试。")), nullptr);
         return;
     }
     if (const auto account = accountManager->getActiveLoginAccount())
         account->setPromptInfo(sentText_);
     currentText_ = sentText_;
     inputText_.clear();
-    alerts_->runAlert(AlertRequest::tip(QStringLiteral("修改已成功！")), nullptr);
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("修改已成功！")), nullptr);
     emit changed();
 }
 
-bool ReservationInfoPageController::reservationInfo(DataModel*, const QString&, const CSError& error)
+bool ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const CSError& error)
 {
     enableControls(true);
-    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     return true;
 }

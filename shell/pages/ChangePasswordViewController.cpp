@@ -1,6 +1,5 @@
-#include "shell/pages/ChangePasswordPageController.h"
+#include "shell/pages/ChangePasswordViewController.h"
 
-#include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "shell/formatters/NumberCharFormatter.h"
@@ -18,7 +17,7 @@ namespace {
 // its prefix whether or not the page is still there to hear of it.
 class TradePasswordChange final : public IChangeTradePasswordDelegate {
 public:
-    TradePasswordChange(std::weak_ptr<Account> account, ChangePasswordPageController* page)
+    TradePasswordChange(std::weak_ptr<Account> account, ChangePasswordViewController* page)
         : account_(std::move(account))
         , page_(page)
     {
@@ -61,48 +60,53 @@ private:
     }
 
     std::weak_ptr<Account> account_;
-    QPointer<ChangePasswordPageController> page_;
+    QPointer<ChangePasswordViewController> page_;
     bool finished_ = false;
 };
 
 } // namespace
 
-ChangePasswordPageController::ChangePasswordPageController(Services services, QObject* parent)
-    : QObject(parent)
+ChangePasswordViewController::ChangePasswordViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), { services.notificationCenter })
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , userDefaultConfig(
           services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
-    , notificationCenter(
-          services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , formatter_(new NumberCharFormatter(this))
 {
     formatter_->setMaxLength(quint64(Account::kMaxPasswordLength));
+}
+
+ChangePasswordViewController::~ChangePasswordViewController()
+{
+    resetPasswordText();
+}
+
+void ChangePasswordViewController::awakeFromNib()
+{
+    segment_ = kTradePassword;
+    fundInfoArray.reset();
+    fundItems_.clear();
+    selectedFund_ = -1;
     resetPasswordText();
     initFundList();
     showFundOption(false);
-    notificationCenter->addObserver(this, &ChangePasswordPageController::updateForAccountProtecteOptionChange,
-        UserDefaultConfig::kAccountProtectOptionChanged);
+    observePage(UserDefaultConfig::kAccountProtectOptionChanged,
+        [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
 }
 
-ChangePasswordPageController::~ChangePasswordPageController()
-{
-    notificationCenter->removeObserver(this);
-    resetPasswordText();
-}
-
-QValidator* ChangePasswordPageController::passwordFormatter() const
+QValidator* ChangePasswordViewController::passwordFormatter() const
 {
     return formatter_;
 }
 
-void ChangePasswordPageController::setPasswordText(Field field, const QString& text)
+void ChangePasswordViewController::setPasswordText(Field field, const QString& text)
 {
     QString& slot = texts_[size_t(field)];
     wipeText(slot);
     slot = text;
 }
 
-bool ChangePasswordPageController::isChangingTradePassword() const
+bool ChangePasswordViewController::isChangingTradePassword() const
 {
     const auto account = accountManager->getActiveLoginAccount();
     const auto& all = TradePasswordChange::pending();
@@ -110,14 +114,14 @@ bool ChangePasswordPageController::isChangingTradePassword() const
         && std::any_of(all.begin(), all.end(), [&](const auto& c) { return c->isFor(account.get()); });
 }
 
-void ChangePasswordPageController::resetPasswordText()
+void ChangePasswordViewController::resetPasswordText()
 {
     for (QString& text : texts_)
         wipeText(text);
     emit changed();
 }
 
-void ChangePasswordPageController::initFundList()
+void ChangePasswordViewController::initFundList()
 {
     const auto account = accountManager->getActiveLoginAccount();
     if (!account)
@@ -131,7 +135,7 @@ void ChangePasswordPageController::initFundList()
     }
 }
 
-void ChangePasswordPageController::showFundList(const std::vector<RDOFund>& list)
+void ChangePasswordViewController::showFundList(const std::vector<RDOFund>& list)
 {
     if (list.empty())
         return;
@@ -142,7 +146,7 @@ void ChangePasswordPageController::showFundList(const std::vector<RDOFund>& list
     emit changed();
 }
 
-void ChangePasswordPageController::updateForAccountProtecteOptionChange()
+void ChangePasswordViewController::updateForAccountProtecteOptionChange()
 {
     const auto account = accountManager->getActiveLoginAccount();
     if (!fundInfoArray && account)
@@ -155,7 +159,7 @@ void ChangePasswordPageController::updateForAccountProtecteOptionChange()
     emit changed();
 }
 
-void ChangePasswordPageController::showFundOption(bool show)
+void ChangePasswordViewController::showFundOption(bool show)
 {
     if (fundOptionShown_ == show)
         return;
@@ -163,31 +167,31 @@ void ChangePasswordPageController::showFundOption(bool show)
     emit changed();
 }
 
-void ChangePasswordPageController::fundAccountChanged(int index)
+void ChangePasswordViewController::fundAccountChanged(int index)
 {
     selectedFund_ = index >= 0 && index < fundItems_.size() ? index : -1;
     resetPasswordText();
 }
 
-void ChangePasswordPageController::passwordTypeSelected(int segment)
+void ChangePasswordViewController::passwordTypeSelected(int segment)
 {
     segment_ = segment == kFundPassword ? kFundPassword : kTradePassword;
     resetPasswordText();
     showFundOption(segment_ == kFundPassword);
 }
 
-ChangePasswordPageController::Field ChangePasswordPageController::passordEditEnd(Field field) const
+ChangePasswordViewController::Field ChangePasswordViewController::passordEditEnd(Field field) const
 {
     // Every password field is always visible, so the next one is the next in order.
     return Field((int(field) + 1) % 3);
 }
 
-void ChangePasswordPageController::error(const QString& text)
+void ChangePasswordViewController::error(const QString& text)
 {
-    alerts_->runAlert(AlertRequest::error(text), nullptr);
+    alerts()->runAlert(AlertRequest::error(text), nullptr);
 }
 
-void ChangePasswordPageController::confirmChangeButtonClicked()
+void ChangePasswordViewController::confirmChangeButtonClicked()
 {
     const QString& oldPassword = passwordText(Field::Current);
     const QString& newPassword = passwordText(Field::Fresh);
@@ -231,7 +235,7 @@ void ChangePasswordPageController::confirmChangeButtonClicked()
         error(problem);
 }
 
-void ChangePasswordPageController::queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>& list)
+void ChangePasswordViewController::queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>& list)
 {
     const auto account = accountManager->getActiveLoginAccount();
     if (!account)
@@ -240,24 +244,28 @@ void ChangePasswordPageController::queryFundInfo(DataModel*, const QString&, con
     showFundList(*fundInfoArray);
 }
 
-void ChangePasswordPageController::tradePasswordChanged()
+void ChangePasswordViewController::tradePasswordChanged()
 {
-    alerts_->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
+    if (isUnloaded())
+        return;
+    alerts()->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
     resetPasswordText();
 }
 
-void ChangePasswordPageController::tradePasswordFailed(const CSError& e)
+void ChangePasswordViewController::tradePasswordFailed(const CSError& e)
 {
+    if (isUnloaded())
+        return;
     error(e.domain);
 }
 
-void ChangePasswordPageController::changeFundPassword(DataModel*, const QString&, const bool&)
+void ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const bool&)
 {
-    alerts_->runAlert(AlertRequest::tip(Account::getChangeFundPasswordSuccessMessage()), nullptr);
+    alerts()->runAlert(AlertRequest::tip(Account::getChangeFundPasswordSuccessMessage()), nullptr);
     resetPasswordText();
 }
 
-bool ChangePasswordPageController::changeFundPassword(DataModel*, const QString&, const CSError& e)
+bool ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const CSError& e)
 {
     error(e.domain);
     return true;

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "login/LoginDataModels.h"
-#include "shell/windows/AlertPresenter.h"
+#include "shell/pages/MenuItemViewController.h"
 
-#include <QObject>
 #include <QStringList>
 #include <array>
 #include <optional>
@@ -13,8 +12,8 @@ class NotificationCenter;
 class NumberCharFormatter;
 class QValidator;
 class UserDefaultConfig;
-// What ChangePasswordPageController works with; null ones are the shared instances.
-struct ChangePasswordPageControllerServices {
+// What ChangePasswordViewController works with; null ones are the shared instances.
+struct ChangePasswordViewControllerServices {
     AccountManager* accountManager = nullptr;
     UserDefaultConfig* userDefaultConfig = nullptr;
     NotificationCenter* notificationCenter = nullptr;
@@ -27,20 +26,21 @@ struct ChangePasswordPageControllerServices {
 // the three fields are wiped after use. A trade-password change is carried
 // to its end by the account itself, so the prefix takes the new password
 // even when the page was closed before the reply came. Main thread only.
-class ChangePasswordPageController final : public QObject,
+class ChangePasswordViewController final : public MenuItemViewController,
                                            public IQueryFundInfoDelegate,
                                            public IChangeFundPasswordDelegate {
     Q_OBJECT
 public:
-    using Services = ChangePasswordPageControllerServices;
+    using Services = ChangePasswordViewControllerServices;
     enum Segment { kTradePassword = 0, kFundPassword = 1 };
     // The password fields in focus order.
     enum class Field { Current = 0, Fresh = 1, Confirm = 2 };
 
-    explicit ChangePasswordPageController(Services services = Services(), QObject* parent = nullptr);
-    ~ChangePasswordPageController() override;
+    static constexpr char kPageClass[] = "ChangePasswordViewController";
 
-    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
+    // initWithNodeInfo:
+    explicit ChangePasswordViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+    ~ChangePasswordViewController() override;
     // The fields' formatter: letters and digits, at most the request's 31.
     QValidator* passwordFormatter() const;
 
@@ -74,8 +74,8 @@ public:
     void tradePasswordChanged();
     void tradePasswordFailed(const CSError& error);
 
-signals:
-    void changed();
+protected:
+    void awakeFromNib() override;
 
 private:
     void initFundList();
@@ -85,8 +85,6 @@ private:
 
     AccountManager* accountManager;
     UserDefaultConfig* userDefaultConfig;
-    NotificationCenter* notificationCenter;
-    AlertPresenter* alerts_ = AlertPresenter::headless();
     NumberCharFormatter* formatter_;
     std::optional<std::vector<RDOFund>> fundInfoArray;
     int segment_ = kTradePassword;
