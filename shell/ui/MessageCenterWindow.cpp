@@ -76,6 +76,7 @@ MessageCenterWindow::MessageCenterWindow(MessageCenterWindowController::Services
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("tableView"));
     scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tableView_ = new QWidget(scroll);
     rows_ = new QVBoxLayout(tableView_);
     rows_->setSpacing(2);
@@ -83,7 +84,7 @@ MessageCenterWindow::MessageCenterWindow(MessageCenterWindowController::Services
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
-    resize(560, 480);
+    setMinimumSize(560, 480);
     controller_.showWindow();
     // Rebuilt after the event that asked for it: a click's own row goes with it.
     connect(&controller_, &MessageCenterWindowController::reloadData, this, &MessageCenterWindow::reloadData,
