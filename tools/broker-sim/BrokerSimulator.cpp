@@ -4,6 +4,7 @@
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/PasswordFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
+#include "tools/broker-sim/Market.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -171,6 +172,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
+    registerMarketFunctions(*this);
     registerPasswordFunctions(*this);
 }
 
@@ -276,6 +278,12 @@ void BrokerSimulator::unregisterFunction(quint32 mFunc, quint32 sFunc)
 bool BrokerSimulator::hasFunction(quint32 mFunc, quint32 sFunc) const
 {
     return handlers_.count(Function { mFunc, sFunc }) > 0;
+}
+
+Handler BrokerSimulator::handlerOf(quint32 mFunc, quint32 sFunc) const
+{
+    const auto it = handlers_.find(Function { mFunc, sFunc });
+    return it == handlers_.end() ? Handler() : it->second;
 }
 
 // ---------------------------------------------------------------------------
