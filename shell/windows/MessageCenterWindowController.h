@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ShellDataModels.h"
+#include "shell/pages/MenuItemViewController.h"
 #include "shell/messages/MessageCenterManager.h"
 
 #include <QHash>
@@ -24,8 +25,8 @@ public:
     using Services = MessageCenterWindowControllerServices;
     static constexpr double kCollapsedRowHeight = 40.0;
     static constexpr double kExpandedRowHeight = 300.0;
-    static constexpr int32_t kActiveAccountChanged = 2; // NotificationCenter type
-    static constexpr int32_t kMessageCountChanged = 8;
+    static constexpr int32_t kActiveAccountChanged = pagenotify::kActiveAccountChanged;
+    static constexpr int32_t kMessageCountChanged = pagenotify::kMessageCountChanged;
 
     explicit MessageCenterWindowController(Services services = Services(), QObject* parent = nullptr);
     ~MessageCenterWindowController() override;

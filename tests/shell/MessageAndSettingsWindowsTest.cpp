@@ -1,5 +1,5 @@
 // The message-centre and user-settings windows' controllers.
-#include "ShellTestRig.h"
+#include "MessageStoreRig.h"
 #include "shell/windows/MessageCenterWindowController.h"
 #include "shell/windows/SessionNotifications.h"
 #include "shell/windows/UserSettingWindowController.h"
@@ -23,30 +23,14 @@ struct Posts {
     ~Posts() { NotificationCenter::getInstance()->removeObserver(this); }
 };
 
-class MessageWindowTest : public ShellSimulatorFixture, public IMessageCenterListDelegate {
+class MessageWindowTest : public ShellSimulatorFixture, public FilledMessageStore {
 protected:
     void SetUp() override
     {
         ShellSimulatorFixture::SetUp();
-        auto account = std::make_shared<Account>();
-        account->customerNumber = QStringLiteral("010100000001");
-        account->organizationCode = QStringLiteral("0101");
-        accounts.addActiveAccount(account);
-        accounts.setActiveLoginAccount(0);
-        store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
-        store->requestMessageInfoList(this);
-        ASSERT_TRUE(spinUntil([&] { return listed; }));
+        ASSERT_TRUE(fill());
         ASSERT_EQ(store->getUnreadMessageCount(), 3);
     }
-    void messageCenterList(
-        DataModel*, const QString& handle, const std::vector<RDOMessageInfo>& list) override
-    {
-        store->updateMessageCenterInfo(list, handle);
-        listed = true;
-    }
-    AccountManager accounts;
-    std::unique_ptr<MessageCenterManager> store;
-    bool listed = false;
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 // The settings and message-centre windows and the password and greeting
 // pages under the offscreen platform: their controls reach their controllers.
-#include "shell/ShellTestRig.h"
+#include "shell/MessageStoreRig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/pages/ReservationInfoViewController.h"
@@ -35,17 +35,7 @@ void press(QWidget* widget, int key)
     QApplication::sendEvent(widget, &down);
 }
 
-class AccountWindowsWidgetTest : public ShellSimulatorFixture, public IMessageCenterListDelegate {
-protected:
-    void messageCenterList(
-        DataModel*, const QString& handle, const std::vector<RDOMessageInfo>& list) override
-    {
-        store->updateMessageCenterInfo(list, handle);
-        listed = true;
-    }
-    std::unique_ptr<MessageCenterManager> store;
-    bool listed = false;
-};
+class AccountWindowsWidgetTest : public ShellSimulatorFixture, public FilledMessageStore { };
 
 } // namespace
 
@@ -78,15 +68,7 @@ TEST_F(AccountWindowsWidgetTest, SettingsPopUpsDefaultAndApply)
 
 TEST_F(AccountWindowsWidgetTest, MessageRowsExpandAndBodiesLoadNothing)
 {
-    AccountManager accounts;
-    auto account = std::make_shared<Account>();
-    account->customerNumber = QStringLiteral("010100000001");
-    account->organizationCode = QStringLiteral("0101");
-    accounts.addActiveAccount(account);
-    accounts.setActiveLoginAccount(0);
-    store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
-    store->requestMessageInfoList(this);
-    ASSERT_TRUE(spinUntil([&] { return listed; }));
+    ASSERT_TRUE(fill());
 
     int countPosts = 0;
     NotificationCenter::getInstance()->addObserver(
