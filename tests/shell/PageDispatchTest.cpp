@@ -1,10 +1,10 @@
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
+#include "platform/RunLoop.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/MessageFunctions.h"
-
-#include <QTimer>
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -35,7 +35,7 @@ public:
     int setups = 0;
     int initControls = 0;
     int heardType7 = 0;
-    QPointer<QTimer> timer;
+    platform::RunLoopTimer* timer = nullptr;
     std::vector<QString> replies;
     MessageCenterManager* store;
 
@@ -49,7 +49,7 @@ protected:
     void awakeFromNib() override
     {
         ++setups;
-        timer = schedulePageTimer(60000, [] { });
+        timer = schedulePageTimer(60, [] {});
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
             lastHandle = store->requestMessageInfoList(this);
@@ -181,11 +181,10 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     NotificationCenter* centre = NotificationCenter::getInstance();
     CountingPage page(entry(4, 10003), centre);
     page.load();
-    QPointer<QTimer> first = page.timer;
     centre->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.initControls, 1);
-    EXPECT_TRUE(first.isNull()); // the first set-up's timer is gone
+    EXPECT_EQ(page.pageTimerCount(), 1u); // the first set-up's timer is gone
     ASSERT_TRUE(page.timer);
     EXPECT_TRUE(page.timer->isActive());
     centre->postNotification(7);
@@ -196,7 +195,7 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     centre->postNotification(7);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.heardType7, 1);
-    EXPECT_FALSE(page.timer);
+    EXPECT_EQ(page.pageTimerCount(), 0u);
 }
 
 namespace {
@@ -207,13 +206,7 @@ protected:
     {
         ShellSimulatorFixture::SetUp();
         brokersim::registerMessageFunctions(sim, std::make_shared<brokersim::MessageBoard>());
-        for (const char* number : { "010100000001", "020100000003" }) {
-            auto account = std::make_shared<Account>();
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts.addActiveAccount(account);
-        }
-        accounts.setActiveLoginAccount(0);
+        addLoggedInAccounts(accounts, { "010100000001", "020100000003" });
         store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
     }
     void TearDown() override
@@ -228,7 +221,10 @@ protected:
 // Asks for the same list as the page, so its answer tells the reply came.
 struct Probe : IMessageCenterListDelegate {
     int replies = 0;
-    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override { ++replies; }
+    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override
+    {
+        ++replies;
+    }
 };
 
 } // namespace
