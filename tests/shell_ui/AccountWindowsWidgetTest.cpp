@@ -3,7 +3,9 @@
 #include "shell/MessageStoreRig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
+#include "shell/pages/MenuItemViewManager.h"
 #include "shell/pages/ReservationInfoViewController.h"
+#include "shell/ui/MainWindow.h"
 #include "shell/ui/MessageBodyBrowser.h"
 #include "shell/ui/MessageCenterWindow.h"
 #include "shell/ui/UserSettingWindow.h"
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QToolButton>
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -121,4 +124,26 @@ TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)
     EXPECT_FALSE(child<QComboBox>(page, QStringLiteral("fundButton"))->isHidden());
     EXPECT_TRUE(fresh->text().isEmpty());
     EXPECT_TRUE(controller.passwordText(ChangePasswordViewController::Field::Fresh).isEmpty());
+    EXPECT_TRUE(MenuItemViewManager::getInstance()->hasPageClass(
+        QString::fromLatin1(ReservationInfoViewController::kPageClass)));
+    MenuItemViewManager::resetInstance();
+}
+
+TEST_F(AccountWindowsWidgetTest, TheMainWindowOpensOneSettingsAndOneMessageWindow)
+{
+    QPointer<MainWindow> main = new MainWindow;
+    installAccountWindows(*main);
+    main->show();
+    auto* settings = child<QToolButton>(main, QStringLiteral("userSettingButton"));
+    auto* messages = child<QToolButton>(main, QStringLiteral("messageNotification"));
+    ASSERT_TRUE(settings && messages);
+    EXPECT_FALSE(settings->isHidden());
+    settings->click();
+    settings->click();
+    messages->click();
+    messages->click();
+    EXPECT_EQ(main->findChildren<UserSettingWindow*>().size(), 1);
+    EXPECT_EQ(main->findChildren<MessageCenterWindow*>().size(), 1);
+    delete main.data();
+    MenuItemViewManager::resetInstance();
 }
