@@ -182,6 +182,13 @@ TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
     reopened.load();
     EXPECT_EQ(reopened.currentText(), longest);
 
+    // The server judges for itself: a greeting that skipped the page's checks
+    // is refused there, and the page shows why.
+    ASSERT_TRUE(account->requestReservationInfo(&page, QString(51, u'好')).isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.back().title == QStringLiteral("错误"); }, 10s));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("预留信息不能超过50个字"));
+    EXPECT_EQ(broker().customer(kCustomer)->prompt, longest);
+
     // A server error and a result other than "0" are both shown; the fields stay.
     sim.answerErrorNext(kReservationInfoFunction, 1000, QStringLiteral("预留信息含有非法字符"));
     page.setInputText(QStringLiteral("你好"));
