@@ -4,6 +4,7 @@
 #include "login/AccountManager.h"
 #include "shell/formatters/NumberCharFormatter.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -37,7 +38,14 @@ public:
         finish();
         return true;
     }
-    bool isFor(const Account* account) const { return !finished_ && account_.lock().get() == account; }
+    // A request that lost its observers (a reconnect drops them) never
+    // answers: past its time-out the change no longer holds the account.
+    bool isFor(const Account* account) const
+    {
+        return !finished_ && !deadline_.hasExpired() && account_.lock().get() == account;
+    }
+
+    bool hasExpired() const { return !finished_ && deadline_.hasExpired(); }
 
     static std::vector<std::unique_ptr<TradePasswordChange>>& pending()
     {
@@ -61,6 +69,7 @@ private:
 
     std::weak_ptr<Account> account_;
     QPointer<ChangePasswordViewController> page_;
+    QDeadlineTimer deadline_ { std::chrono::seconds(Account::kTimeout + 5) };
     bool finished_ = false;
 };
 
@@ -218,6 +227,7 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
         if (isChangingTradePassword())
             return error(QStringLiteral("正在修改交易密码，请等待结果。"));
         auto& pending = TradePasswordChange::pending();
+        std::erase_if(pending, [](const auto& c) { return c->hasExpired(); });
         pending.push_back(std::make_unique<TradePasswordChange>(account, this));
         TradePasswordChange* change = pending.back().get();
         problem = account->requestChangeTradePassword(change, oldPassword, confirm);
