@@ -98,6 +98,8 @@ public:
     bool isLoginStatus = false;
 
     const std::optional<QString>& promptInfo() const { return promptInfo_; }
+    // The greeting the server took last, so the account shows the new one.
+    void setPromptInfo(const QString& prompt) { promptInfo_ = prompt; }
     const std::vector<RDOSecurityInfo>& secuidInfoArray() const { return secuidInfoArray_; }
     const std::optional<QString>& lastLoginInfoTitle() const { return lastLoginInfoTitle_; }
     const std::optional<QString>& lastLoginInfoContent() const { return lastLoginInfoContent_; }

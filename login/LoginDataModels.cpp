@@ -43,6 +43,11 @@ DMUtid::Result DMUtid::reply(const std::vector<VEKTCRS>& sets)
     return firstRow(sets).toStringWithName(QStringLiteral("UTID"));
 }
 
+DMReservationInfo::Result DMReservationInfo::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRow(sets).toStringWithName(QStringLiteral("ErrCode")) == QLatin1String("0");
+}
+
 DMAppLogin::DMAppLogin(INetworkFactory* networkCreator, DMServerManager* serverInfoManager)
     : DataModelClass(networkCreator)
     , serverInfoManager(serverInfoManager ? serverInfoManager : DMServerManager::getInstance())

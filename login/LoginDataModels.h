@@ -185,7 +185,8 @@ public:
     {
         b.prefix(p.commonUrl).add("prompt", p.prompt);
     }
-    static Result reply(const std::vector<VEKTCRS>&) { return true; }
+    // Done only when the first row's "ErrCode" is "0".
+    static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
 // Registers the classes above in the catalogue; the catalogue runs it before

@@ -33,21 +33,9 @@ protected:
         SimulatorFixture::SetUp();
         StartUp().run();
     }
-    // Logs a customer in through the form.
     void logIn(const QString& number, const QString& password)
     {
-        LoginViewController form;
-        RecordingAlerts none;
-        form.setAlertPresenter(&none);
-        form.appLoginComplete();
-        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
-        form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, number);
-        form.controlTextDidChange(LoginViewController::Field::Password, password);
-        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
-        form.loginButtonClick(true);
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !none.shown.empty(); }, 10s));
-        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(none.texts().join(" "));
+        ASSERT_TRUE(windowtest::logIn(broker(), number, password));
     }
     // A wrong password: the server's message in an error box.
     void wrongTry(UnlockScreenWindowController& unlock)

@@ -5,6 +5,7 @@
 // against the in-process simulator.
 #include "login/LoginTestRig.h"
 #include "shell/windows/AlertPresenter.h"
+#include "shell/windows/LoginViewController.h"
 
 #include <vector>
 
@@ -71,5 +72,27 @@ private:
         return true;
     }
 };
+
+// Logs a customer in through the login form, as the user would; answers
+// whether it succeeded and, when not, the boxes shown.
+inline ::testing::AssertionResult logIn(
+    brokersim::Broker& broker, const QString& number, const QString& password)
+{
+    LoginViewController form;
+    RecordingAlerts none;
+    form.setAlertPresenter(&none);
+    form.appLoginComplete();
+    if (!testsupport::spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s))
+        return ::testing::AssertionFailure() << "no captcha";
+    form.accountTypeSelected(0);
+    form.controlTextDidChange(LoginViewController::Field::Account, number);
+    form.controlTextDidChange(LoginViewController::Field::Password, password);
+    form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker.lastCaptchaCode());
+    form.loginButtonClick(true);
+    testsupport::spinUntil([&] { return form.loginSucceeded() || !none.shown.empty(); }, 10s);
+    if (!form.loginSucceeded())
+        return ::testing::AssertionFailure() << qPrintable(none.texts().join(u' '));
+    return ::testing::AssertionSuccess();
+}
 
 } // namespace windowtest

@@ -3,6 +3,7 @@
 #include "tools/broker-sim/CaptchaImage.h"
 
 #include <QMutexLocker>
+#include <QRandomGenerator>
 #include <openssl/rand.h>
 
 namespace brokersim {
@@ -313,6 +314,24 @@ LastLogin Broker::recordLogin(const Customer& customer, const QString& netaddr)
     c->lastLogin.time = clock_().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     c->lastLogin.address = address.left(64);
     return previous;
+}
+
+bool Broker::setPassword(const QString& custid, const QString& password)
+{
+    Customer* c = mutableCustomer(custid);
+    if (!c)
+        return false;
+    c->password = PasswordHash::make(password, QString::number(QRandomGenerator::global()->generate64(), 16));
+    return true;
+}
+
+bool Broker::setPrompt(const QString& custid, const QString& prompt)
+{
+    Customer* c = mutableCustomer(custid);
+    if (!c)
+        return false;
+    c->prompt = prompt;
+    return true;
 }
 
 void Broker::setClock(std::function<QDateTime()> clock)

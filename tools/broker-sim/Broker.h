@@ -81,6 +81,11 @@ public:
     const Customer* authenticate(const TCHttpForm::Pairs& body, BrokerError* error = nullptr) const;
     qsizetype ticketCount() const { return tickets_.size(); }
 
+    // Replace a customer's trade password (hashed with a fresh salt) or
+    // reserved greeting; false for an unknown customer.
+    bool setPassword(const QString& custid, const QString& password);
+    bool setPrompt(const QString& custid, const QString& prompt);
+
     // Records a login now and answers the one before it.
     LastLogin recordLogin(const Customer& customer, const QString& netaddr);
     // The clock of the last-login times; a test may fix it.

@@ -2,6 +2,7 @@
 
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/PasswordFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 #include "tools/broker-sim/Market.h"
 
@@ -172,6 +173,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
     registerMarketFunctions(*this);
+    registerPasswordFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()

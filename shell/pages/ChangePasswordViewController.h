@@ -1,0 +1,95 @@
+#pragma once
+
+#include "login/LoginDataModels.h"
+#include "shell/pages/MenuItemViewController.h"
+
+#include <QStringList>
+#include <array>
+#include <optional>
+
+class AccountManager;
+class NotificationCenter;
+class NumberCharFormatter;
+class QValidator;
+class UserDefaultConfig;
+// What ChangePasswordViewController works with; null ones are the shared instances.
+struct ChangePasswordViewControllerServices {
+    AccountManager* accountManager = nullptr;
+    UserDefaultConfig* userDefaultConfig = nullptr;
+    NotificationCenter* notificationCenter = nullptr;
+};
+
+// The password page without its widgets: the trade password of the active
+// account (segment 0) or the fund password of one of its capital accounts
+// (segment 1). A new password is refused, never cut, when it is longer than
+// the request can carry or holds a character other than a letter or digit;
+// the three fields are wiped after use. A trade-password change is carried
+// to its end by the account itself, so the prefix takes the new password
+// even when the page was closed before the reply came. Main thread only.
+class ChangePasswordViewController final : public MenuItemViewController,
+                                           public IQueryFundInfoDelegate,
+                                           public IChangeFundPasswordDelegate {
+    Q_OBJECT
+public:
+    using Services = ChangePasswordViewControllerServices;
+    enum Segment { kTradePassword = 0, kFundPassword = 1 };
+    // The password fields in focus order.
+    enum class Field { Current = 0, Fresh = 1, Confirm = 2 };
+
+    static constexpr char kPageClass[] = "ChangePasswordViewController";
+
+    // initWithNodeInfo:
+    explicit ChangePasswordViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+    ~ChangePasswordViewController() override;
+    // The fields' formatter: letters and digits, at most the request's 31.
+    QValidator* passwordFormatter() const;
+
+    int passwordType() const { return segment_; }
+    bool fundOptionShown() const { return fundOptionShown_; }
+    // The capital accounts of the pop-up (masked under account protection)
+    // and the selected one, -1 for none.
+    const QStringList& fundItems() const { return fundItems_; }
+    int selectedFund() const { return selectedFund_; }
+    const QString& passwordText(Field field) const { return texts_[size_t(field)]; }
+    void setPasswordText(Field field, const QString& text);
+    // Whether a trade-password change of the active account waits for its reply.
+    bool isChangingTradePassword() const;
+
+    void passwordTypeSelected(int segment);
+    void fundAccountChanged(int index);
+    void confirmChangeButtonClicked();
+    // passordEditEnd: the field that takes the focus next.
+    Field passordEditEnd(Field field) const;
+    // Empties (and overwrites) the three password fields.
+    void resetPasswordText();
+    void updateForAccountProtecteOptionChange();
+
+    void queryFundInfo(
+        DataModel* request, const QString& requestHandle, const std::vector<RDOFund>& list) override;
+    bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    void changeFundPassword(DataModel* request, const QString& requestHandle, const bool& result) override;
+    bool changeFundPassword(DataModel* request, const QString& requestHandle, const CSError& error) override;
+
+    // The outcome of a trade-password change, told by the change itself.
+    void tradePasswordChanged();
+    void tradePasswordFailed(const CSError& error);
+
+protected:
+    void awakeFromNib() override;
+
+private:
+    void initFundList();
+    void showFundList(const std::vector<RDOFund>& list);
+    void showFundOption(bool show);
+    void error(const QString& text);
+
+    AccountManager* accountManager;
+    UserDefaultConfig* userDefaultConfig;
+    NumberCharFormatter* formatter_;
+    std::optional<std::vector<RDOFund>> fundInfoArray;
+    int segment_ = kTradePassword;
+    bool fundOptionShown_ = false;
+    QStringList fundItems_;
+    int selectedFund_ = -1;
+    std::array<QString, 3> texts_;
+};

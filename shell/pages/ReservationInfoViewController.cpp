@@ -1,0 +1,99 @@
+#include "shell/pages/ReservationInfoViewController.h"
+
+#include "login/AccountManager.h"
+
+#include <QPointer>
+#include <algorithm>
+
+ReservationInfoViewController::ReservationInfoViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), { services.notificationCenter })
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+{
+}
+
+void ReservationInfoViewController::awakeFromNib()
+{
+    const auto account = accountManager->getActiveLoginAccount();
+    currentText_ = account ? account->promptInfo().value_or(QString()) : QString();
+    inputText_.clear();
+    enabled_ = true;
+}
+
+bool ReservationInfoViewController::checkReserveInput() const
+{
+    const QString forbidden = forbiddenCharacters();
+    return std::none_of(inputText_.begin(), inputText_.end(), [&](QChar c) { return forbidden.contains(c); });
+}
+
+void ReservationInfoViewController::enableControls(bool flag)
+{
+    enabled_ = flag;
+    emit changed();
+}
+
+void ReservationInfoViewController::resetButtonClicked()
+{
+    inputText_.clear();
+    emit changed();
+}
+
+void ReservationInfoViewController::submitButtonClicked()
+{
+    auto tip = [this](const QString& text) { alerts()->runAlert(AlertRequest::tip(text), nullptr); };
+    if (inputText_.isEmpty())
+        return tip(QStringLiteral("请输入新预留信息！"));
+    if (inputText_.size() > kMaxLength)
+        return tip(QStringLiteral("您输入的信息不能大于50个字！"));
+    if (!checkReserveInput())
+        return tip(QStringLiteral("您输入的字符包含了非法字符（：#%&+/\\=? .:）！"));
+    // The greeting the user confirms is the one sent, whatever the field
+    // holds by the time the question is answered.
+    const QString greeting = inputText_;
+    AlertRequest question = AlertRequest::tip(QStringLiteral("您确定要将预留信息修改为：%1？").arg(greeting));
+    question.defaultButton = QStringLiteral("确定");
+    question.alternateButton = QStringLiteral("取消");
+    alerts()->runAlert(question, [self = QPointer(this), greeting](int answer) {
+        if (self && answer == 1)
+            self->send(greeting);
+    });
+}
+
+void ReservationInfoViewController::send(const QString& greeting)
+{
+    const auto account = accountManager->getActiveLoginAccount();
+    if (!account) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("请先登录")), nullptr);
+        return;
+    }
+    enableControls(false);
+    sentText_ = greeting;
+    const QString problem = account->requestReservationInfo(this, greeting);
+    if (!problem.isEmpty()) {
+        enableControls(true);
+        alerts()->runAlert(AlertRequest::error(problem), nullptr);
+    }
+}
+
+void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const bool& result)
+{
+    enableControls(true);
+    // The server did not take it: say so instead of leaving the user to
+    // guess whether the greeting changed.
+    if (!result) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("预留信息修改失败，请稍后重试。")), nullptr);
+        return;
+    }
+    if (const auto account = accountManager->getActiveLoginAccount())
+        account->setPromptInfo(sentText_);
+    currentText_ = sentText_;
+    inputText_.clear();
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("修改已成功！")), nullptr);
+    emit changed();
+}
+
+bool ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const CSError& error)
+{
+    enableControls(true);
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    return true;
+}

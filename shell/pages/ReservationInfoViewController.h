@@ -1,0 +1,56 @@
+#pragma once
+
+#include "login/LoginDataModels.h"
+#include "shell/pages/MenuItemViewController.h"
+
+class AccountManager;
+// What ReservationInfoViewController works with; null ones are the shared instances.
+struct ReservationInfoViewControllerServices {
+    AccountManager* accountManager = nullptr;
+    NotificationCenter* notificationCenter = nullptr;
+};
+
+// The reserved-greeting page without its widgets: the current greeting, the
+// new one, and its change after the user confirmed it. Between confirming
+// and the reply the controls are disabled. Main thread only.
+class ReservationInfoViewController final : public MenuItemViewController, public IReservationInfoDelegate {
+    Q_OBJECT
+public:
+    using Services = ReservationInfoViewControllerServices;
+    static constexpr qsizetype kMaxLength = 50; // UTF-16 code units
+    // The characters a greeting must not hold.
+    static QString forbiddenCharacters() { return QStringLiteral("：#%&+/\\=? .:"); }
+
+    static constexpr char kPageClass[] = "ReservationInfoViewController";
+
+    // initWithNodeInfo:
+    explicit ReservationInfoViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    const QString& currentText() const { return currentText_; }
+    const QString& inputText() const { return inputText_; }
+    void setInputText(const QString& text) { inputText_ = text; }
+    bool controlsEnabled() const { return enabled_; }
+
+    // checkReserveInput: true when the new greeting holds none of the characters.
+    bool checkReserveInput() const;
+    void submitButtonClicked();
+    void resetButtonClicked();
+
+    void reservationInfo(DataModel* request, const QString& requestHandle, const bool& result) override;
+    bool reservationInfo(DataModel* request, const QString& requestHandle, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    // A reply dropped with the page's requests re-enables nothing by itself.
+    void willDropRequests() override { enabled_ = true; }
+
+private:
+    void enableControls(bool flag);
+    void send(const QString& greeting);
+
+    AccountManager* accountManager;
+    QString currentText_;
+    QString inputText_;
+    QString sentText_;
+    bool enabled_ = true;
+};

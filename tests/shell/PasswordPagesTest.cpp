@@ -1,0 +1,236 @@
+// The password and greeting pages' controllers against the simulator.
+#include "WindowTestRig.h"
+#include "shell/pages/AccountPages.h"
+#include "shell/pages/ChangePasswordViewController.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/pages/ReservationInfoViewController.h"
+#include "tools/broker-sim/PasswordFunctions.h"
+
+using namespace logintest;
+using namespace windowtest;
+using brokersim::kChangeFundPasswordFunction;
+using brokersim::kChangeTradePasswordFunction;
+using brokersim::kReservationInfoFunction;
+using testsupport::spinUntil;
+using Field = ChangePasswordViewController::Field;
+
+namespace {
+
+const QString kCustomer = QStringLiteral("010100000001");
+const QString kPassword = QStringLiteral("111111");
+
+class PasswordPagesTest : public SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        StartUp().run();
+        ASSERT_TRUE(logIn(broker(), kCustomer, kPassword));
+        account = AccountManager::getInstance()->getActiveLoginAccount();
+        ASSERT_TRUE(account);
+    }
+    void fill(
+        ChangePasswordViewController& page, const QString& old, const QString& fresh, const QString& again)
+    {
+        page.setPasswordText(Field::Current, old);
+        page.setPasswordText(Field::Fresh, fresh);
+        page.setPasswordText(Field::Confirm, again);
+    }
+    // Clicks and waits for the next box.
+    QString submit(ChangePasswordViewController& page)
+    {
+        const std::size_t before = alerts.shown.size();
+        page.confirmChangeButtonClicked();
+        if (!spinUntil([&] { return alerts.shown.size() > before; }, 10s))
+            return QStringLiteral("(no box)");
+        return alerts.shown.back().text;
+    }
+    std::shared_ptr<Account> account;
+    RecordingAlerts alerts;
+};
+
+} // namespace
+
+TEST_F(PasswordPagesTest, TradePasswordChecksThenChangesAndTheNewOneLogsIn)
+{
+    auto page = std::make_unique<ChangePasswordViewController>();
+    page->setAlertPresenter(&alerts);
+    page->load();
+    EXPECT_EQ(page->passordEditEnd(Field::Confirm), Field::Current);
+
+    // Refused on the page, nothing sent: mismatch, too long, a character the
+    // formatter forbids (never cut to fit).
+    const struct {
+        QString fresh, again, message;
+    } refused[] = {
+        { "222222", "222223", "两次密码输入不相符，请重新输入！" },
+        { QString(32, u'7'), QString(32, u'7'), "新密码只能由字母和数字组成，且不能超过31位！" },
+        { "22 22&2", "22 22&2", "新密码只能由字母和数字组成，且不能超过31位！" },
+    };
+    for (const auto& c : refused) {
+        fill(*page, kPassword, c.fresh, c.again);
+        EXPECT_EQ(submit(*page), c.message);
+        EXPECT_EQ(page->passwordText(Field::Fresh), c.fresh) << "the fields keep their text";
+    }
+    EXPECT_EQ(sim.receivedCount(kChangeTradePasswordFunction), 0);
+
+    // A wrong old password: the server's refusal, the prefix as it was.
+    fill(*page, QStringLiteral("000000"), QStringLiteral("222222"), QStringLiteral("222222"));
+    EXPECT_EQ(submit(*page), QStringLiteral("交易密码错误"));
+    EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
+    EXPECT_EQ(account->getTradePassword(), kPassword);
+
+    // Success with the page closed before the reply: the prefix still takes
+    // the new password, and a second change waits for the first.
+    sim.withholdNext(kChangeTradePasswordFunction);
+    fill(*page, kPassword, QStringLiteral("222222"), QStringLiteral("222222"));
+    page->confirmChangeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kChangeTradePasswordFunction) == 2; }, 10s));
+    EXPECT_EQ(lastBody(kChangeTradePasswordFunction).section(u'&', -2),
+        QStringLiteral("newpwd=222222&oldpwd=111111"));
+    EXPECT_TRUE(page->isChangingTradePassword());
+    page->unloadView();
+    page.reset();
+    ChangePasswordViewController second;
+    second.setAlertPresenter(&alerts);
+    second.load();
+    fill(second, kPassword, QStringLiteral("333333"), QStringLiteral("333333"));
+    EXPECT_EQ(submit(second), QStringLiteral("正在修改交易密码，请等待结果。"));
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return account->getTradePassword() == QStringLiteral("222222"); }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return !second.isChangingTradePassword(); }, 10s));
+
+    // The next login takes the new password only.
+    EXPECT_FALSE(logIn(broker(), kCustomer, kPassword));
+    EXPECT_TRUE(logIn(broker(), kCustomer, QStringLiteral("222222")));
+}
+
+TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
+{
+    ChangePasswordViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    page.passwordTypeSelected(ChangePasswordViewController::kFundPassword);
+    EXPECT_TRUE(page.fundOptionShown());
+    ASSERT_TRUE(spinUntil([&] { return !page.fundItems().isEmpty(); }, 10s));
+    EXPECT_EQ(page.selectedFund(), 0);
+
+    // Switching the protection on masks the numbers and keeps the choice.
+    page.fundAccountChanged(int(page.fundItems().size()) - 1);
+    const int chosen = page.selectedFund();
+    const QString plain = page.fundItems().value(chosen);
+    UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    EXPECT_EQ(page.selectedFund(), chosen);
+    EXPECT_NE(page.fundItems().value(chosen), plain);
+    EXPECT_TRUE(page.fundItems().value(chosen).contains(u'*'));
+
+    fill(page, QStringLiteral("000000"), QStringLiteral("444444"), QStringLiteral("444444"));
+    EXPECT_EQ(submit(page), QStringLiteral("原资金密码错误"));
+    // A new password equal to the old one is the server's to judge.
+    fill(page, kPassword, kPassword, kPassword);
+    EXPECT_EQ(submit(page), QStringLiteral("资金密码修改成功。"));
+    EXPECT_TRUE(lastBody(kChangeFundPasswordFunction).contains(QStringLiteral("fundid=") + plain + u'&'));
+    EXPECT_TRUE(page.passwordText(Field::Current).isEmpty());
+    // The trade password is not touched.
+    EXPECT_EQ(account->getTradePassword(), kPassword);
+
+    page.passwordTypeSelected(ChangePasswordViewController::kTradePassword);
+    EXPECT_FALSE(page.fundOptionShown());
+}
+
+TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
+{
+    ReservationInfoViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    EXPECT_EQ(page.currentText(), account->promptInfo().value_or(QString()));
+
+    const struct {
+        QString input, message;
+    } refused[] = {
+        { "", "请输入新预留信息！" },
+        { QString(51, u'好'), "您输入的信息不能大于50个字！" },
+        { "早上 好", "您输入的字符包含了非法字符（：#%&+/\\=? .:）！" },
+        { "早上：好", "您输入的字符包含了非法字符（：#%&+/\\=? .:）！" },
+    };
+    for (const auto& c : refused) {
+        page.setInputText(c.input);
+        page.submitButtonClicked();
+        EXPECT_EQ(alerts.shown.back().text, c.message);
+        EXPECT_EQ(alerts.shown.back().title, QStringLiteral("温馨提示"));
+    }
+
+    // Cancelling the question sends nothing.
+    const QString longest(50, u'好');
+    page.setInputText(longest);
+    alerts.answer = 0;
+    page.submitButtonClicked();
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("您确定要将预留信息修改为：%1？").arg(longest));
+    EXPECT_EQ(alerts.shown.back().alternateButton, QStringLiteral("取消"));
+    EXPECT_TRUE(page.controlsEnabled());
+
+    // The longest greeting goes through; the next login brings it back.
+    alerts.answer = 1;
+    page.submitButtonClicked();
+    EXPECT_FALSE(page.controlsEnabled());
+    ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("修改已成功！"));
+    EXPECT_EQ(page.currentText(), longest);
+    EXPECT_TRUE(page.inputText().isEmpty());
+    EXPECT_EQ(broker().customer(kCustomer)->prompt, longest);
+    ReservationInfoViewController reopened;
+    reopened.load();
+    EXPECT_EQ(reopened.currentText(), longest);
+
+    // The server judges for itself: a greeting that skipped the page's checks
+    // is refused there, and the page shows why.
+    ASSERT_TRUE(account->requestReservationInfo(&page, QString(51, u'好')).isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.back().title == QStringLiteral("错误"); }, 10s));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("预留信息不能超过50个字"));
+    EXPECT_EQ(broker().customer(kCustomer)->prompt, longest);
+
+    // A server error and a result other than "0" are both shown; the fields stay.
+    sim.answerErrorNext(kReservationInfoFunction, 1000, QStringLiteral("预留信息含有非法字符"));
+    page.setInputText(QStringLiteral("你好"));
+    page.submitButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("预留信息含有非法字符"));
+    sim.registerFunction(kReservationInfoFunction.main, kReservationInfoFunction.sub,
+        [](const brokersim::Request&, brokersim::BrokerState&) {
+            return brokersim::Reply::withTable(
+                brokersim::Table().column(QStringLiteral("ErrCode")).row({ QStringLiteral("1") }));
+        });
+    page.submitButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("预留信息修改失败，请稍后重试。"));
+    EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
+    EXPECT_EQ(page.currentText(), longest);
+    EXPECT_EQ(page.inputText(), QStringLiteral("你好"));
+}
+
+TEST_F(PasswordPagesTest, MenuLinksOpenThePagesAndAnAccountChangeFreesTheGreeting)
+{
+    MenuItemViewManager manager;
+    registerAccountPages(&manager);
+    auto entry = [](qint64 linkId) {
+        auto node = ChildNode::initLeaf();
+        node->nodeLinkType = 4;
+        node->nodeLinkId = linkId;
+        return node;
+    };
+    EXPECT_TRUE(dynamic_cast<ChangePasswordViewController*>(manager.getViewController(entry(60000)).get()));
+    auto page = manager.getViewController(entry(60002));
+    auto* greeting = dynamic_cast<ReservationInfoViewController*>(page.get());
+    ASSERT_TRUE(greeting);
+
+    // The reply of a greeting sent for the previous account reaches nobody;
+    // the page is usable again at once.
+    greeting->setAlertPresenter(&alerts);
+    sim.withholdNext(kReservationInfoFunction);
+    greeting->setInputText(QStringLiteral("你好"));
+    greeting->submitButtonClicked();
+    EXPECT_FALSE(greeting->controlsEnabled());
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_TRUE(greeting->controlsEnabled());
+    EXPECT_TRUE(greeting->inputText().isEmpty());
+}

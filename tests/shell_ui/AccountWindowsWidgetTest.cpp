@@ -1,0 +1,149 @@
+// The settings and message-centre windows and the password and greeting
+// pages under the offscreen platform: their controls reach their controllers.
+#include "shell/MessageStoreRig.h"
+#include "shell/WindowTestRig.h"
+#include "shell/pages/ChangePasswordViewController.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/pages/ReservationInfoViewController.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/MessageBodyBrowser.h"
+#include "shell/ui/MessageCenterWindow.h"
+#include "shell/ui/UserSettingWindow.h"
+#include "shell/ui/pages/AccountPageViews.h"
+#include "shell/ui/pages/ChangePasswordView.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QToolButton>
+
+using namespace shelltest;
+using testsupport::spinUntil;
+
+namespace {
+
+template <class W> W* child(QObject* parent, const QString& name)
+{
+    W* found = parent->findChild<W*>(name);
+    EXPECT_TRUE(found) << qPrintable(name);
+    return found;
+}
+
+void press(QWidget* widget, int key)
+{
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &down);
+}
+
+class AccountWindowsWidgetTest : public ShellSimulatorFixture, public FilledMessageStore { };
+
+} // namespace
+
+TEST_F(AccountWindowsWidgetTest, SettingsPopUpsDefaultAndApply)
+{
+    auto* window = new UserSettingWindow;
+    window->show();
+    auto* refresh = child<QComboBox>(window, QStringLiteral("quoteRefreshTimePButton"));
+    auto* lock = child<QComboBox>(window, QStringLiteral("lockScreenTimePButton"));
+    auto* apply = child<QPushButton>(window, QStringLiteral("applyButton"));
+    ASSERT_TRUE(refresh && lock && apply);
+    EXPECT_EQ(refresh->currentText(), QStringLiteral("3秒"));
+    EXPECT_EQ(lock->currentText(), QStringLiteral("10秒"));
+    EXPECT_EQ(child<QComboBox>(window, QStringLiteral("buyDefaultPricePButton"))->count(), 7);
+    EXPECT_FALSE(apply->isEnabled());
+
+    press(lock, Qt::Key_Down);
+    EXPECT_EQ(lock->currentText(), QStringLiteral("20秒"));
+    EXPECT_TRUE(apply->isEnabled());
+    apply->click();
+    EXPECT_EQ(UserDefaultConfig::getInstance()->lockScreenTime(), 4);
+    EXPECT_FALSE(apply->isEnabled());
+
+    child<QPushButton>(window, QStringLiteral("defaultButton"))->click();
+    EXPECT_EQ(lock->currentText(), QStringLiteral("10秒"));
+    EXPECT_EQ(UserDefaultConfig::getInstance()->lockScreenTime(), 4) << "stored only by Apply";
+    window->close();
+    EXPECT_EQ(UserDefaultConfig::getInstance()->lockScreenTime(), 4);
+}
+
+TEST_F(AccountWindowsWidgetTest, MessageRowsExpandAndBodiesLoadNothing)
+{
+    ASSERT_TRUE(fill());
+
+    int countPosts = 0;
+    NotificationCenter::getInstance()->addObserver(
+        this, [&] { ++countPosts; }, MessageCenterWindowController::kMessageCountChanged);
+    auto* window = new MessageCenterWindow({ store.get(), nullptr });
+    window->show();
+    auto bodyOf = [&](int row) -> MessageBodyBrowser* {
+        QWidget* cell = window->findChild<QWidget*>(QStringLiteral("messageRow%1").arg(row));
+        return cell ? cell->findChild<MessageBodyBrowser*>(QStringLiteral("webView")) : nullptr;
+    };
+    ASSERT_TRUE(spinUntil([&] { return bodyOf(0) && !bodyOf(0)->toPlainText().isEmpty(); }));
+    EXPECT_FALSE(bodyOf(1));
+    // Pictures and style sheets are never fetched; only web links open.
+    EXPECT_FALSE(bodyOf(0)
+                     ->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("http://x/a.png")))
+                     .isValid());
+    for (const auto& [url, opens] : { std::pair { "https://broker.example/n", true }, { "http://a/b", true },
+             { "javascript:alert(1)", false }, { "file:///etc/passwd", false }, { "mailto:a@b", false } })
+        EXPECT_EQ(MessageBodyBrowser::opensLink(QUrl(QString::fromLatin1(url))), opens) << url;
+
+    QWidget* second = window->findChild<QWidget*>(QStringLiteral("messageRow1"));
+    ASSERT_TRUE(second);
+    child<QPushButton>(second, QStringLiteral("showHideButton"))->click();
+    ASSERT_TRUE(spinUntil([&] { return bodyOf(1) && !bodyOf(1)->toPlainText().isEmpty(); }));
+    EXPECT_FALSE(bodyOf(0));
+    EXPECT_EQ(store->getUnreadMessageCount(), 1);
+    window->close();
+    EXPECT_EQ(countPosts, 1);
+    NotificationCenter::getInstance()->removeObserver(this);
+}
+
+TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)
+{
+    registerAccountPageViews();
+    ChangePasswordViewController controller;
+    controller.setPageClass(QString::fromLatin1(ChangePasswordViewController::kPageClass));
+    controller.load();
+    std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(controller, nullptr));
+    auto* page = dynamic_cast<ChangePasswordView*>(view.get());
+    ASSERT_TRUE(page);
+    QLineEdit* fresh = page->field(ChangePasswordViewController::Field::Fresh);
+    fresh->insert(QStringLiteral("abc123"));
+    fresh->insert(QStringLiteral("&x"));
+    fresh->insert(QString(40, u'9'));
+    EXPECT_EQ(fresh->text(), QStringLiteral("abc123")) << "refused, not cut";
+    EXPECT_EQ(controller.passwordText(ChangePasswordViewController::Field::Fresh), QStringLiteral("abc123"));
+
+    // Switching the segment shows the capital-account row and wipes the fields.
+    child<QPushButton>(page, QStringLiteral("passwordTypeSegment1"))->click();
+    EXPECT_FALSE(child<QComboBox>(page, QStringLiteral("fundButton"))->isHidden());
+    EXPECT_TRUE(fresh->text().isEmpty());
+    EXPECT_TRUE(controller.passwordText(ChangePasswordViewController::Field::Fresh).isEmpty());
+    EXPECT_TRUE(MenuItemViewManager::getInstance()->hasPageClass(
+        QString::fromLatin1(ReservationInfoViewController::kPageClass)));
+    MenuItemViewManager::resetInstance();
+}
+
+TEST_F(AccountWindowsWidgetTest, TheMainWindowOpensOneSettingsAndOneMessageWindow)
+{
+    QPointer<MainWindow> main = new MainWindow;
+    installAccountWindows(*main);
+    main->show();
+    auto* settings = child<QToolButton>(main, QStringLiteral("userSettingButton"));
+    auto* messages = child<QToolButton>(main, QStringLiteral("messageNotification"));
+    ASSERT_TRUE(settings && messages);
+    EXPECT_FALSE(settings->isHidden());
+    settings->click();
+    settings->click();
+    messages->click();
+    messages->click();
+    EXPECT_EQ(main->findChildren<UserSettingWindow*>().size(), 1);
+    EXPECT_EQ(main->findChildren<MessageCenterWindow*>().size(), 1);
+    delete main.data();
+    MenuItemViewManager::resetInstance();
+}
