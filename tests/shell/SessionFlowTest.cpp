@@ -301,8 +301,9 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
         if (c.mainWindow) {
             // The main window is up before the login window goes (the
             // questionnaire closed it already).
-            if (c.notice != 1)
+            if (c.notice != 1) {
                 EXPECT_LT(windows.log.indexOf("mainWindow"), windows.log.indexOf("closeLogin"));
+            }
             EXPECT_EQ(accounts->loginAccounts().size(), 1u);
         } else {
             EXPECT_TRUE(accounts->loginAccounts().empty());
