@@ -1,0 +1,83 @@
+#include "app/AppDelegate.h"
+
+#include "app/MainWindowFactory.h"
+#include "compliance/ComplianceDataModels.h"
+#include "compliance/ui/BusinessContractView.h"
+#include "compliance/ui/RiskGateWindows.h"
+#include "core/DMServerManager.h"
+#include "core/DataModelFactory.h"
+#include "core/UserDefaultConfig.h"
+#include "login/LoginDataModels.h"
+#include "platform/TlsTrust.h"
+#include "platform/UserFolder.h"
+#include "shell/ShellDataModels.h"
+#include "shell/session/IdleLock.h"
+#include "shell/session/WindowController.h"
+#include "shell/session/ui/IdleInputFilter.h"
+#include "shell/session/ui/SessionWindows.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+// CA certificates the user trusts besides the system's, in "Config/".
+constexpr char kTrustFile[] = "ca.crt";
+} // namespace
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate()
+{
+    if (inputFilter_)
+        qApp->removeEventFilter(inputFilter_);
+    windowController.reset();
+}
+
+bool AppDelegate::createProfileFolder()
+{
+    const QString config = platform::UserFolder::configPath();
+    return QFileInfo(config).isDir() || QDir().mkpath(config);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    userDefaultConfig = UserDefaultConfig::getInstance();
+
+    idleLock_ = std::make_unique<IdleLock>();
+    inputFilter_ = new IdleInputFilter([lock = idleLock_.get()] { lock->userInput(); }, this);
+    qApp->installEventFilter(inputFilter_);
+
+    if (!createProfileFolder())
+        qWarning() << "cannot create the per-user folder" << platform::UserFolder::path();
+    const QString trust = platform::UserFolder::configFilePath(QString::fromLatin1(kTrustFile));
+    if (QFileInfo::exists(trust) && platform::TlsTrust::addCaCertificatesFromFile(trust) == 0)
+        qWarning() << "no certificate could be read from" << trust;
+
+    registerCoreDataModels();
+    registerLoginDataModels();
+    registerShellDataModels();
+    registerComplianceDataModels();
+    installComplianceViews();
+    DMServerManager::getInstance();
+
+    windows_ = std::make_unique<AppSessionWindows>();
+    mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] { return makeMainWindow([this] { terminate(); }); });
+    windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
+    riskWindows_ = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
+
+    WindowController::Services services;
+    services.windows = windows_.get();
+    services.mainWindow = mainWindow_.get();
+    services.riskWindows = riskWindows_.get();
+    services.quit = [this] { terminate(); };
+    windowController = std::make_unique<WindowController>(services);
+    windowController->launch();
+}
+
+void AppDelegate::terminate()
+{
+    // After the current event: the window that asked may still be closing.
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+}
