@@ -4,6 +4,8 @@
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/RiskGateWindows.h"
+#include "core/DMCDataCache.h"
+#include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/DataModelFactory.h"
 #include "core/UserDefaultConfig.h"
@@ -15,8 +17,11 @@
 #include "shell/session/WindowController.h"
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
+#include "shell/windows/LoginWindowController.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QMenuBar>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -63,7 +68,9 @@ void AppDelegate::applicationDidFinishLaunching()
     DMServerManager::getInstance();
 
     windows_ = std::make_unique<AppSessionWindows>();
-    mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] { return makeMainWindow([this] { terminate(); }); });
+    mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] {
+        return makeMainWindow([this] { terminate(); }, [this](QWidget* window) { return makeMenuBar(window); });
+    });
     windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
     riskWindows_ = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
 
@@ -80,4 +87,37 @@ void AppDelegate::terminate()
 {
     // After the current event: the window that asked may still be closing.
     QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+}
+
+QMenuBar* AppDelegate::makeMenuBar(QWidget* parent)
+{
+    auto* bar = new QMenuBar(parent);
+    QMenu* app = bar->addMenu(QStringLiteral("Lumora"));
+    app->addAction(QStringLiteral("清除缓存"), this, [] { clearBuffersMenuItemClicked(); });
+    QMenu* links = bar->addMenu(QStringLiteral("链接"));
+    const QString titles[] = { QStringLiteral("手机客户端（苹果）"), QStringLiteral("手机客户端（安卓）"),
+        QStringLiteral("手机网站"), QStringLiteral("官方网站"), QStringLiteral("网上商城") };
+    for (int tag = 1; tag <= 5; ++tag)
+        links->addAction(titles[tag - 1], this, [tag] { linkMenuItemClicked(tag); });
+    return bar;
+}
+
+void AppDelegate::clearBuffersMenuItemClicked()
+{
+    DMNotificationCenter::getInstance()->postNotification(DMCDataCache::kClearCachesNotification);
+}
+
+QUrl AppDelegate::linkUrl(int tag)
+{
+    static const char* const paths[] = { "/app/ios.html", "/app/android.html", "/m/", "/", "/shop/" };
+    if (tag < 1 || tag > 5)
+        return QUrl();
+    return LoginWindowController::pageUrl(paths[tag - 1]);
+}
+
+void AppDelegate::linkMenuItemClicked(int tag)
+{
+    const QUrl url = linkUrl(tag);
+    if (url.isValid())
+        QDesktopServices::openUrl(url);
 }

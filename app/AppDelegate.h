@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QUrl>
 #include <memory>
 
 class AppSessionWindows;
+class QMenuBar;
+class QWidget;
 class IdleInputFilter;
 class IdleLock;
 class RiskGateWindows;
@@ -26,6 +29,16 @@ public:
     void applicationDidFinishLaunching();
     // createProfileFolder: the per-user folder and its "Config/".
     static bool createProfileFolder();
+
+    // The application menu: clearing the buffers and the broker's pages.
+    QMenuBar* makeMenuBar(QWidget* parent);
+    // clearBuffersMenuItemClicked: the request caches are cleared.
+    static void clearBuffersMenuItemClicked();
+    // linkMenuItemClicked: the broker's page for a menu tag (1 and 2 the
+    // mobile applications, 3 the mobile site, 4 the main site, 5 the shop);
+    // an empty address for any other tag.
+    static QUrl linkUrl(int tag);
+    static void linkMenuItemClicked(int tag);
 
 private:
     void terminate();

@@ -2,9 +2,13 @@
 
 #include "shell/session/ui/PlaceholderMainWindow.h"
 
-ui::Window* makeMainWindow(const std::function<void()>& exitTrading)
+#include <QLayout>
+#include <QMenuBar>
+
+ui::Window* makeMainWindow(const std::function<void()>& exitTrading, const std::function<QMenuBar*(QWidget*)>& menuBar)
 {
     auto* window = new PlaceholderMainWindow();
+    window->layout()->setMenuBar(menuBar(window));
     QObject::connect(window, &PlaceholderMainWindow::exitTradingRequested, window, [exitTrading] { exitTrading(); });
     return window;
 }

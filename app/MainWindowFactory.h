@@ -4,5 +4,8 @@
 
 #include <functional>
 
-// Makes the session's main window; `exitTrading` ends the application.
-ui::Window* makeMainWindow(const std::function<void()>& exitTrading);
+class QMenuBar;
+
+// Makes the session's main window; `exitTrading` ends the application,
+// `menuBar` makes the application menu for it.
+ui::Window* makeMainWindow(const std::function<void()>& exitTrading, const std::function<QMenuBar*(QWidget*)>& menuBar);
