@@ -3,6 +3,33 @@
 #include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/RunAlert.h"
 
+SessionWindowSlot::~SessionWindowSlot() { close(); }
+
+void SessionWindowSlot::open(const std::function<ui::Window*()>& make, std::function<void()> closedByUser)
+{
+    closedByUser_ = std::move(closedByUser);
+    if (!window_) {
+        window_ = make();
+        window_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(window_, &ui::Window::windowWillClose, this, [this] {
+            emit willClose();
+            // After the close has run: the session may open or close windows.
+            if (!closing_ && closedByUser_)
+                QMetaObject::invokeMethod(this, [cb = closedByUser_] { cb(); }, Qt::QueuedConnection);
+        });
+    }
+    window_->showOver();
+}
+
+void SessionWindowSlot::close()
+{
+    if (!window_)
+        return;
+    closing_ = true;
+    window_->close();
+    closing_ = false;
+}
+
 AppSessionWindows::AppSessionWindows(QObject* parent)
     : QObject(parent)
 {
@@ -10,60 +37,40 @@ AppSessionWindows::AppSessionWindows(QObject* parent)
 
 AppSessionWindows::~AppSessionWindows()
 {
-    closingLogin_ = true;
-    if (login_)
-        login_->close();
     if (lastLogin_)
         lastLogin_->close();
 }
 
 void AppSessionWindows::showLoginWindow(std::function<void()> closedByUser)
 {
-    loginClosedByUser_ = std::move(closedByUser);
-    if (!login_) {
-        login_ = new LoginWindow();
-        login_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(login_, &ui::Window::windowWillClose, this, [this] {
-            if (!closingLogin_ && loginClosedByUser_)
-                QMetaObject::invokeMethod(this, [cb = loginClosedByUser_] { cb(); }, Qt::QueuedConnection);
-        });
-    }
-    login_->showOver();
+    login_.open([] { return new LoginWindow(); }, std::move(closedByUser));
 }
 
-void AppSessionWindows::closeLoginWindow()
-{
-    if (!login_)
-        return;
-    closingLogin_ = true;
-    login_->close();
-    closingLogin_ = false;
-}
+void AppSessionWindows::closeLoginWindow() { login_.close(); }
 
 void AppSessionWindows::appLoginComplete()
 {
-    if (login_)
-        login_->controller().appLoginComplete();
+    if (LoginWindow* login = loginWindow())
+        login->controller().appLoginComplete();
 }
 
 void AppSessionWindows::loginComplete()
 {
-    if (login_)
-        login_->controller().loginComplete();
+    if (LoginWindow* login = loginWindow())
+        login->controller().loginComplete();
 }
 
 void AppSessionWindows::resetUI()
 {
-    if (login_)
-        login_->controller().resetUI();
+    if (LoginWindow* login = loginWindow())
+        login->controller().resetUI();
 }
 
 void AppSessionWindows::runAlert(const AlertRequest& request, AlertPresenter::Completion completion)
 {
-    QWidget* window = login_ ? login_.data() : (fallback_ ? fallback_() : nullptr);
+    QWidget* window = login_.get() ? login_.get() : (fallback_ ? fallback_() : nullptr);
     RunAlert::run(request, window, std::move(completion));
 }
-
 void AppSessionWindows::showLastLoginInfoWindow(
     const QString& title, const QString& content, const std::optional<QRect>& parentFrame)
 {
@@ -93,50 +100,29 @@ WidgetMainWindowOpener::WidgetMainWindowOpener(std::function<ui::Window*()> make
     : QObject(parent)
     , make_(std::move(make))
 {
+    connect(&window_, &SessionWindowSlot::willClose, this, [this] {
+        if (cover_)
+            cover_->close();
+    });
 }
 
-WidgetMainWindowOpener::~WidgetMainWindowOpener()
-{
-    closing_ = true;
-    if (window_)
-        window_->close();
-}
+WidgetMainWindowOpener::~WidgetMainWindowOpener() = default;
 
-void WidgetMainWindowOpener::open(std::function<void()> closedByUser)
-{
-    closedByUser_ = std::move(closedByUser);
-    if (!window_) {
-        window_ = make_();
-        window_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(window_, &ui::Window::windowWillClose, this, [this] {
-            if (cover_)
-                cover_->close();
-            if (!closing_ && closedByUser_)
-                QMetaObject::invokeMethod(this, [cb = closedByUser_] { cb(); }, Qt::QueuedConnection);
-        });
-    }
-    window_->showOver();
-}
+void WidgetMainWindowOpener::open(std::function<void()> closedByUser) { window_.open(make_, std::move(closedByUser)); }
 
-void WidgetMainWindowOpener::close()
-{
-    if (!window_)
-        return;
-    closing_ = true;
-    window_->close();
-    closing_ = false;
-}
+void WidgetMainWindowOpener::close() { window_.close(); }
 
 void WidgetMainWindowOpener::lockWindow(bool locked)
 {
-    if (!window_)
+    ui::Window* window = window_.get();
+    if (!window)
         return;
     if (lock_) {
-        lock_(window_, locked);
+        lock_(window, locked);
         return;
     }
     if (locked && !cover_) {
-        auto* cover = new LockScreenWindow(window_);
+        auto* cover = new LockScreenWindow(window);
         cover->setAttribute(Qt::WA_DeleteOnClose);
         cover->showOverParent();
         cover_ = cover;
@@ -145,4 +131,4 @@ void WidgetMainWindowOpener::lockWindow(bool locked)
     }
 }
 
-QRect WidgetMainWindowOpener::frame() const { return window_ ? window_->frameGeometry() : QRect(); }
+QRect WidgetMainWindowOpener::frame() const { return window_.get() ? window_.get()->frameGeometry() : QRect(); }

@@ -8,6 +8,27 @@
 #include <QPointer>
 #include <functional>
 
+// One window of the session that the session opens and closes itself; a
+// close by the user (its close button, Esc) is reported, a close asked for
+// by the session is not.
+class SessionWindowSlot final : public QObject {
+    Q_OBJECT
+public:
+    ~SessionWindowSlot() override;
+    ui::Window* get() const { return window_; }
+    // Makes the window with `make` when none is open, then shows it.
+    void open(const std::function<ui::Window*()>& make, std::function<void()> closedByUser);
+    void close();
+
+signals:
+    void willClose();
+
+private:
+    QPointer<ui::Window> window_;
+    std::function<void()> closedByUser_;
+    bool closing_ = false;
+};
+
 // The login window, its message boxes and the last-login window on screen.
 // A close the controller asks for is told apart from one by the user, so a
 // hand-over between windows never looks like the user leaving.
@@ -17,14 +38,14 @@ public:
     explicit AppSessionWindows(QObject* parent = nullptr);
     ~AppSessionWindows() override;
 
-    LoginWindow* loginWindow() const { return login_; }
+    LoginWindow* loginWindow() const { return static_cast<LoginWindow*>(login_.get()); }
     LastLoginInfoWindow* lastLoginInfoWindow() const { return lastLogin_; }
     // Where boxes go when no login window is open (the main window).
     void setFallbackWindow(std::function<QWidget*()> window) { fallback_ = std::move(window); }
     // Called when the logged-in accounts changed under the windows.
     void setAccountsChanged(std::function<void()> changed) { accountsChanged_ = std::move(changed); }
 
-    bool hasLoginWindow() const override { return !login_.isNull(); }
+    bool hasLoginWindow() const override { return login_.get() != nullptr; }
     void showLoginWindow(std::function<void()> closedByUser) override;
     void closeLoginWindow() override;
     void appLoginComplete() override;
@@ -38,12 +59,10 @@ public:
     void stopModal() override;
 
 private:
-    QPointer<LoginWindow> login_;
+    SessionWindowSlot login_;
     QPointer<LastLoginInfoWindow> lastLogin_;
-    std::function<void()> loginClosedByUser_;
     std::function<QWidget*()> fallback_;
     std::function<void()> accountsChanged_;
-    bool closingLogin_ = false;
 };
 
 // The main window as a widget of the caller's making: shown centred, covered
@@ -54,11 +73,11 @@ public:
     explicit WidgetMainWindowOpener(std::function<ui::Window*()> make, QObject* parent = nullptr);
     ~WidgetMainWindowOpener() override;
 
-    ui::Window* window() const { return window_; }
+    ui::Window* window() const { return window_.get(); }
     // How the window covers itself; default: a lock-cover window over it.
     void setLockWindow(std::function<void(ui::Window*, bool)> lock) { lock_ = std::move(lock); }
 
-    bool isOpen() const override { return !window_.isNull(); }
+    bool isOpen() const override { return window_.get() != nullptr; }
     void open(std::function<void()> closedByUser) override;
     void close() override;
     void lockWindow(bool locked) override;
@@ -67,8 +86,6 @@ public:
 private:
     std::function<ui::Window*()> make_;
     std::function<void(ui::Window*, bool)> lock_;
-    QPointer<ui::Window> window_;
+    SessionWindowSlot window_;
     QPointer<ui::Window> cover_;
-    std::function<void()> closedByUser_;
-    bool closing_ = false;
 };
