@@ -32,7 +32,7 @@ PlaceholderMainWindow::PlaceholderMainWindow(AccountManager* accounts, Notificat
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(accounts_, 1);
     layout->addLayout(buttons);
-    resize(900, 600);
+    setMinimumSize(860, 560);
 
     connect(logout, &QPushButton::clicked, this, &PlaceholderMainWindow::logoutCurrent);
     connect(lock, &QPushButton::clicked, this,
