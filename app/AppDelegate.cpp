@@ -11,6 +11,8 @@
 #include "core/UserDefaultConfig.h"
 #include "login/LoginDataModels.h"
 #include "platform/TlsTrust.h"
+#include "quotes/requests/QuoteDataModels.h"
+#include "trading/requests/SecurityInfoDataModels.h"
 #include "platform/UserFolder.h"
 #include "shell/ShellDataModels.h"
 #include "shell/session/IdleLock.h"
@@ -64,12 +66,14 @@ void AppDelegate::applicationDidFinishLaunching()
     registerLoginDataModels();
     registerShellDataModels();
     registerComplianceDataModels();
+    registerQuotesDataModels();
+    registerTradingDataModels();
     installComplianceViews();
     DMServerManager::getInstance();
 
     windows_ = std::make_unique<AppSessionWindows>();
     mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] {
-        return makeMainWindow([this] { terminate(); }, [this](QWidget* window) { return makeMenuBar(window); });
+        return makeMainWindow([this](QWidget* window) { return makeMenuBar(window); });
     });
     windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
     riskWindows_ = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });

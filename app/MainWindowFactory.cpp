@@ -1,14 +1,19 @@
 #include "app/MainWindowFactory.h"
 
-#include "shell/session/ui/PlaceholderMainWindow.h"
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/UnlockScreenWindow.h"
 
 #include <QLayout>
 #include <QMenuBar>
 
-ui::Window* makeMainWindow(const std::function<void()>& exitTrading, const std::function<QMenuBar*(QWidget*)>& menuBar)
+ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar)
 {
-    auto* window = new PlaceholderMainWindow();
+    // Exit trading closes the window itself; the session ends the application
+    // when no login window is left.
+    auto* window = new MainWindow();
     window->layout()->setMenuBar(menuBar(window));
-    QObject::connect(window, &PlaceholderMainWindow::exitTradingRequested, window, [exitTrading] { exitTrading(); });
     return window;
 }

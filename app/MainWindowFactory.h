@@ -6,6 +6,5 @@
 
 class QMenuBar;
 
-// Makes the session's main window; `exitTrading` ends the application,
-// `menuBar` makes the application menu for it.
-ui::Window* makeMainWindow(const std::function<void()>& exitTrading, const std::function<QMenuBar*(QWidget*)>& menuBar);
+// Makes the session's main window; `menuBar` makes the application menu for it.
+ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar);

@@ -3,7 +3,6 @@
 #include "shell/WindowTestRig.h"
 
 #include "shell/session/ui/IdleInputFilter.h"
-#include "shell/session/ui/PlaceholderMainWindow.h"
 #include "shell/session/ui/SessionWindows.h"
 #include "shell/ui/LockScreenWindow.h"
 
@@ -44,7 +43,7 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     windows.loginWindow()->close(); // the user's close button
     EXPECT_TRUE(spinUntil([&] { return loginClosedByUser == 1; }, 2s));
 
-    WidgetMainWindowOpener main([] { return new PlaceholderMainWindow(); });
+    WidgetMainWindowOpener main([] { return new ui::Window(); });
     int mainClosedByUser = 0;
     main.open([&] { ++mainClosedByUser; });
     ASSERT_TRUE(main.isOpen());

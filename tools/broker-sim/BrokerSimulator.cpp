@@ -1,6 +1,7 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include "tools/broker-sim/LoginFunctions.h"
+#include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 
@@ -170,6 +171,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
+    registerMarketFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
@@ -274,6 +276,12 @@ void BrokerSimulator::unregisterFunction(quint32 mFunc, quint32 sFunc)
 bool BrokerSimulator::hasFunction(quint32 mFunc, quint32 sFunc) const
 {
     return handlers_.count(Function { mFunc, sFunc }) > 0;
+}
+
+Handler BrokerSimulator::handlerOf(quint32 mFunc, quint32 sFunc) const
+{
+    const auto it = handlers_.find(Function { mFunc, sFunc });
+    return it == handlers_.end() ? Handler() : it->second;
 }
 
 // ---------------------------------------------------------------------------

@@ -79,6 +79,10 @@ public:
     void registerFunction(quint32 mFunc, quint32 sFunc, Handler handler);
     void unregisterFunction(quint32 mFunc, quint32 sFunc);
     bool hasFunction(quint32 mFunc, quint32 sFunc) const;
+    // The handler of a function, empty when none: a function number that two
+    // services share (the terminal id and the quote both are 1000 / 1) wraps
+    // the handler already there.
+    Handler handlerOf(quint32 mFunc, quint32 sFunc) const;
 
     // --- Test controls ---
     // Each arms one-shot behaviours for the next requests of a function (or of

@@ -1,0 +1,134 @@
+#include "quotes/requests/QuoteDataModels.h"
+
+#include "comm/AesEncryption.h"
+#include "core/DataModelFactory.h"
+#include "quotes/requests/ServerNumber.h"
+
+#include <QStringList>
+
+namespace {
+
+// The quote fields the five-level requests ask for.
+constexpr char kFiveLevelFields[]
+    = "1|2|3|4|20|21|17|18|32|29|30|27|26|50|51|52|53|54|55|56|57|58|59|70|71|72|73|74|75|76|77|78|79|19|22|35|"
+      "36|38|39|6|24|25|16|11|210|215";
+
+QString firstRowText(VEKTCRS set, const char* name)
+{
+    set.fetchFirst();
+    return set.toStringWithName(QLatin1String(name));
+}
+
+} // namespace
+
+CSError quoteCodeMismatchError()
+{
+    return { QStringLiteral("行情应答与所请求的证券代码不符"), CSErrorServerNoData };
+}
+
+void DMQuote5Level::body(const tagQuote5LevelParam& p, RequestBody& b)
+{
+    b.add("code", p.code).add("IgnoreDataConv", "1").add("field", kFiveLevelFields).add("iswd", "1");
+}
+
+QString DMQuote5Level::replyCode(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets.front(), "code");
+}
+
+void DMQuote5LevelEx::body(const tagQuote5LevelParam& p, RequestBody& b)
+{
+    b.add("code", p.code)
+        .add("exclude", "2")
+        .add("IgnoreDataConv", "1")
+        .add("field", kFiveLevelFields)
+        .add("iswd", "1");
+}
+
+void DMStockTimesharingInfo::body(const tagQuotaInfoParam& p, RequestBody& b)
+{
+    b.add("code", p.code).add("iswd", "0").add("lx", "12").add("IgnoreDataConv", "1");
+}
+
+QString DMStockTimesharingInfo::askedCode(const tagQuotaInfoParam& p)
+{
+    return QString::fromStdString(p.code).section(QLatin1Char('.'), 0, 0);
+}
+
+QString DMStockTimesharingInfo::replyCode(const std::vector<VEKTCRS>& sets)
+{
+    return sets.size() < 2 ? QString() : firstRowText(sets[1], "code");
+}
+
+std::optional<DMQueryStockIndexInfo::Link> DMQueryStockIndexInfo::parseLink(const std::string& storedLink)
+{
+    QString link;
+    if (!storedLink.empty()) {
+        const std::optional<QString> plain = AesEncryption::decodeStringWithAES(
+            QString::fromLatin1(storedLink.data(), qsizetype(storedLink.size())), QString::fromLatin1(kLinkKey));
+        if (!plain)
+            return std::nullopt;
+        link = *plain;
+    }
+    // The parameters after the first "?": the two function numbers are taken
+    // out (keys compared without case or surrounding blanks), "unlist" is not
+    // this request's business, every other pair stays as written.
+    const qsizetype question = link.indexOf(QLatin1Char('?'));
+    const QString parameters = question < 0 ? QString() : link.mid(question + 1);
+    Link out;
+    QStringList others;
+    for (const QString& pair : parameters.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
+        const QStringList parts = pair.split(QLatin1Char('='));
+        if (parts.size() > 2)
+            continue;
+        const QString key = parts.front().trimmed();
+        const QString value = parts.size() == 2 ? parts.back() : QString();
+        if (key.compare(QLatin1String("tc_mfuncno"), Qt::CaseInsensitive) == 0)
+            out.mFunc = quint64(std::max<qint64>(servernumber::toInt64(value), 0));
+        else if (key.compare(QLatin1String("tc_sfuncno"), Qt::CaseInsensitive) == 0)
+            out.sFunc = quint64(std::max<qint64>(servernumber::toInt64(value), 0));
+        else if (key.compare(QLatin1String("unlist"), Qt::CaseInsensitive) != 0)
+            others << pair;
+    }
+    out.body = others.join(QLatin1Char('&'));
+    return out;
+}
+
+void DMQueryStockIndexInfo::body(const tagPMDIndexInfoParam& p, RequestBody& b)
+{
+    if (const std::optional<Link> link = parseLink(p.link))
+        b.raw(link->body.toStdString());
+}
+
+std::optional<QString> DMQueryStockIndexInfo::checkParam(const tagRequestParam& param) const
+{
+    // No function or body can be taken from a link that does not decipher.
+    if (const auto* member = param.get<tagPMDIndexInfoParam>(); member && !parseLink(member->link))
+        return QStringLiteral("行情指数链接无法解密");
+    return DataModelClass::checkParam(param);
+}
+
+std::pair<quint64, quint64> DMQueryStockIndexInfo::functions(const tagPMDIndexInfoParam& p)
+{
+    const std::optional<Link> link = parseLink(p.link);
+    return link ? std::pair { link->mFunc, link->sFunc } : std::pair<quint64, quint64> { 0, 0 };
+}
+
+DMQueryStockIndexInfo::Result DMQueryStockIndexInfo::reply(const std::vector<VEKTCRS>& sets)
+{
+    VEKTCRS rows = sets.front();
+    Result indexes;
+    for (qint32 row = 0; row < rows.rowsAffected(); ++row) {
+        if (rows.moveTo(row))
+            indexes.emplace_back(&rows);
+    }
+    return indexes;
+}
+
+void registerQuotesDataModels()
+{
+    DataModelFactory::registerDataModel<DMQuote5Level>();
+    DataModelFactory::registerDataModel<DMQuote5LevelEx>();
+    DataModelFactory::registerDataModel<DMStockTimesharingInfo>();
+    DataModelFactory::registerDataModel<DMQueryStockIndexInfo>();
+}

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "core/DataModelClass.h"
+#include "core/QuoteDataModel.h"
+#include "quotes/requests/QuoteRecords.h"
+
+#include <map>
+#include <vector>
+
+// The quote server's requests: five-level quote, time-sharing, index ticker.
+// All go with service 400; callers give them 5 seconds. Their handles begin
+// with the current second and cover the code, so two pages that ask for
+// different codes within one second each get their own reply.
+
+LUMORA_DATA_MODEL_PROTOCOL(IQuoteOf5LevelDelegate, queryQuotesOf5Level, RDOQuotesOf5Level)
+LUMORA_DATA_MODEL_PROTOCOL(IStockTimesharingInfoDelegate, queryTimesharingInfo, RDOStock)
+LUMORA_DATA_MODEL_PROTOCOL(IQueryStockIndexInfoDelegate, queryStockIndexInfo, std::vector<RDOIndexInfo>)
+
+// What the observers hear when a quote reply names another code than the one
+// asked for: such a reply is dropped, never shown on the asking page.
+CSError quoteCodeMismatchError();
+
+// A quote request class whose reply must name the code it asked for.
+// Derived gives `static QString askedCode(const Param&)` and
+// `static QString replyCode(const std::vector<VEKTCRS>&)`.
+template <class Derived, class Param, class Protocol>
+class CodeCheckedQuoteModel : public DataModelClass<Derived, QuoteDataModel, Param, Protocol> {
+    using Base = DataModelClass<Derived, QuoteDataModel, Param, Protocol>;
+
+public:
+    using Base::Base;
+
+    void request(const DMRequestParamObject& object) override
+    {
+        forgetEnded();
+        if (const Param* member = object.getParam().template get<Param>()) {
+            const QString handle = object.getRequestHandle().mid(this->identifier().size() + 1);
+            askedCodes_[handle] = Derived::askedCode(*member);
+        }
+        Base::request(object);
+    }
+
+protected:
+    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
+        const DataModel::ObserverList& observers) override
+    {
+        const auto asked = askedCodes_.find(handle);
+        const bool matches = asked != askedCodes_.end() && !asked->second.isEmpty()
+            && asked->second == Derived::replyCode(recordSets);
+        if (asked != askedCodes_.end())
+            askedCodes_.erase(asked);
+        if (matches)
+            Base::completeWithRecordSets(handle, recordSets, observers);
+        else
+            Base::failWithError(handle, quoteCodeMismatchError(), observers);
+    }
+
+    void failWithError(
+        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
+    {
+        askedCodes_.erase(handle);
+        Base::failWithError(handle, error, observers);
+    }
+
+private:
+    // Handles whose requests were cancelled without an answer.
+    void forgetEnded()
+    {
+        std::erase_if(askedCodes_, [this](const auto& entry) { return this->observersOfHandle(entry.first).empty(); });
+    }
+
+    std::map<QString, QString> askedCodes_; // handle -> code asked for
+};
+
+// Five-level quote: 1000 / 1.
+class DMQuote5Level final
+    : public CodeCheckedQuoteModel<DMQuote5Level, tagQuote5LevelParam, IQuoteOf5LevelDelegate> {
+public:
+    static constexpr DataModelInfo info { "28C93E8C-3CD3-B2AE-BFEF-AC984A09552A", 1000, 1, HandleRule::Time,
+        false, false, 400 };
+    using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
+    static void body(const tagQuote5LevelParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets) { return RDOQuotesOf5Level(&sets.front()); }
+    static QString askedCode(const tagQuote5LevelParam& p) { return QString::fromStdString(p.code); }
+    static QString replyCode(const std::vector<VEKTCRS>& sets);
+};
+
+// The same quote through 1100 / 1 ("exclude=2"); the one the trading pages use.
+class DMQuote5LevelEx final
+    : public CodeCheckedQuoteModel<DMQuote5LevelEx, tagQuote5LevelParam, IQuoteOf5LevelDelegate> {
+public:
+    static constexpr DataModelInfo info { "EAB93FD6-2390-5602-5864-5841CF64DA06", 1100, 1, HandleRule::Time,
+        false, false, 400 };
+    using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
+    static void body(const tagQuote5LevelParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets) { return DMQuote5Level::reply(sets); }
+    static QString askedCode(const tagQuote5LevelParam& p) { return DMQuote5Level::askedCode(p); }
+    static QString replyCode(const std::vector<VEKTCRS>& sets) { return DMQuote5Level::replyCode(sets); }
+};
+
+// Time-sharing: 1100 / 24 with the query code ("600000.2"); the reply's
+// header names the code without the exchange.
+class DMStockTimesharingInfo final
+    : public CodeCheckedQuoteModel<DMStockTimesharingInfo, tagQuotaInfoParam, IStockTimesharingInfoDelegate> {
+public:
+    static constexpr DataModelInfo info { "24C71AE9-7311-BD4B-8AED-2899FA151600", 1100, 24, HandleRule::Time,
+        false, false, 400 };
+    using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
+    static void body(const tagQuotaInfoParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets) { return RDOStock(sets); }
+    static QString askedCode(const tagQuotaInfoParam& p);
+    static QString replyCode(const std::vector<VEKTCRS>& sets);
+};
+
+// Index ticker: function numbers and body come from the menu's ticker link
+// (stored enciphered). An empty link, or one without "?", sends 0 / 0 with an
+// empty body; a link that does not decipher is refused before sending.
+class DMQueryStockIndexInfo final : public DataModelClass<DMQueryStockIndexInfo, QuoteDataModel,
+                                        tagPMDIndexInfoParam, IQueryStockIndexInfoDelegate> {
+public:
+    static constexpr DataModelInfo info { "166B86AA-F4E0-34F1-FE37-F6F66C2E0458", 0, 0, HandleRule::Time,
+        false, false, 400 };
+    // The key the menu model stores links under.
+    static constexpr char kLinkKey[] = "7A31C0D2-5E88-4B19-A6F4-0C2D93E57B16";
+    using DataModelClass::DataModelClass;
+
+    struct Link {
+        quint64 mFunc = 0;
+        quint64 sFunc = 0;
+        QString body; // the pairs other than the function numbers, as written
+    };
+    // The request a stored link names; nullopt when it does not decipher.
+    static std::optional<Link> parseLink(const std::string& storedLink);
+
+    static void body(const tagPMDIndexInfoParam& p, RequestBody& b);
+    static std::pair<quint64, quint64> functions(const tagPMDIndexInfoParam& p);
+    static Result reply(const std::vector<VEKTCRS>& sets);
+
+protected:
+    std::optional<QString> checkParam(const tagRequestParam& param) const override;
+};
+
+// Registers the classes above in the catalogue.
+void registerQuotesDataModels();

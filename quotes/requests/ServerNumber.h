@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+class VEKTCRS;
+
+// Numbers out of server text. The servers send prices, quantities and amounts
+// as decimal text: the leading number counts, trailing junk is ignored, a
+// text without a number is 0, a value past the type's range saturates at its
+// limit. Nothing here depends on the locale, and nothing can crash on what a
+// server sends.
+namespace servernumber {
+
+qint64 toInt64(QStringView text);
+qint32 toInt32(QStringView text);
+qint16 toInt16(QStringView text);
+double toDouble(QStringView text);
+// The floating-point value cut toward zero ("12.9" gives 12, "1e3" 1000).
+qint64 toTruncatedInt64(QStringView text);
+qint32 toTruncatedInt32(QStringView text);
+
+// Reads the current row of a record set by field name. A text field goes
+// through the functions above; a binary field is read as stored (saturating
+// in the same way). A missing field reads as "" or 0.
+class Row {
+public:
+    explicit Row(const VEKTCRS& set)
+        : set_(set)
+    {
+    }
+    QString text(const char* name) const;
+    qint64 int64(const char* name) const;
+    qint32 int32(const char* name) const;
+    qint16 int16(const char* name) const;
+    double real(const char* name) const;
+    qint64 truncated64(const char* name) const;
+    qint32 truncated32(const char* name) const;
+
+private:
+    const VEKTCRS& set_;
+};
+
+} // namespace servernumber

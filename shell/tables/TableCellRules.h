@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shell/tables/TableStyle.h"
+
+#include <QString>
+#include <QStringView>
+
+// The rules that give every reply table its look, decided once per column
+// title and then per value. Pure functions, so the tables can apply them
+// when rows arrive and never while drawing.
+namespace tablecells {
+
+// What a column's title says about its cells.
+struct ColumnRule {
+    bool profitLoss = false; // "参考盈亏", "盈亏比例(%)": coloured by sign
+    bool buySell = false; // "买卖标志": coloured by direction
+    bool maskable = false; // account numbers hidden under account protection
+    bool centredTitle = false; // codes, numbers and dates: centred even when numeric
+};
+
+ColumnRule columnRuleFor(const QString& title);
+
+// Neutral unless the column colours by sign (beyond one millionth) or by
+// direction ("买入" anywhere, else "卖出" anywhere).
+CellTone toneFor(const ColumnRule& rule, const QString& value);
+
+// Right for a pure number ("%" signs ignored) outside the centred titles;
+// centred otherwise.
+Qt::Alignment alignmentFor(const ColumnRule& rule, const QString& value);
+
+// The four characters before the last two become "*"; shorter texts than 6
+// characters stay as they are.
+QString maskAccount(const QString& value);
+
+// Whether the whole text is one integer (one floating-point number), with
+// optional surrounding blanks and sign.
+bool isPureInt(QStringView text);
+bool isPureFloat(QStringView text);
+
+// The number at the start of the text, 0 when there is none; what the sign
+// colouring reads.
+double leadingDouble(QStringView text);
+
+} // namespace tablecells

@@ -1,0 +1,76 @@
+#include "shell/ui/statusbar/BottomInfoView.h"
+
+#include "trading/security/StockManager.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+void setTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, color);
+    pal.setColor(QPalette::ButtonText, color);
+    widget->setPalette(pal);
+}
+
+} // namespace
+
+BottomInfoViewController::Services BottomInfoView::withDefaults(BottomInfoViewController::Services services)
+{
+    if (!services.requestQueryStockIndexInfo) {
+        services.requestQueryStockIndexInfo
+            = [](IQueryStockIndexInfoDelegate* observer, const QString& link) {
+                  return StockManager::getInstance()->requestQueryStockIndexInfo(observer, link);
+              };
+    }
+    return services;
+}
+
+BottomInfoView::BottomInfoView(BottomInfoViewController::Services services, QWidget* parent)
+    : QWidget(parent)
+    , controller_(withDefaults(std::move(services)))
+{
+    setObjectName(QStringLiteral("bottomInfoView"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 2, 8, 2);
+    for (size_t i = 0; i < indexInfoText_.size(); ++i) {
+        indexInfoText_[i] = new QLabel(this);
+        indexInfoText_[i]->setObjectName(QStringLiteral("indexInfo%1Text").arg(i + 1));
+        layout->addWidget(indexInfoText_[i]);
+    }
+    layout->addStretch();
+    serverInfoText_ = new QPushButton(this);
+    serverInfoText_->setObjectName(QStringLiteral("serverInfoText"));
+    serverInfoText_->setFlat(true);
+    serverInfoText_->setCursor(Qt::PointingHandCursor);
+    QFont labelFont = serverInfoText_->font();
+    labelFont.setPointSize(12);
+    serverInfoText_->setFont(labelFont);
+    layout->addWidget(serverInfoText_);
+
+    connect(&controller_, &BottomInfoViewController::changed, this, &BottomInfoView::refresh);
+    connect(
+        serverInfoText_, &QPushButton::clicked, &controller_, &BottomInfoViewController::serverInfoClicked);
+    connect(&controller_, &BottomInfoViewController::openServerList, this,
+        [this] { siteWindow_.open([this] { return new SiteWindowController(window()); }); });
+    controller_.awakeFromNib();
+}
+
+BottomInfoView::~BottomInfoView()
+{
+    controller_.unloadView();
+}
+
+void BottomInfoView::refresh()
+{
+    for (size_t i = 0; i < indexInfoText_.size(); ++i) {
+        const BottomInfoViewController::Line& line = controller_.indexLines()[i];
+        indexInfoText_[i]->setText(line.text);
+        setTextColor(indexInfoText_[i], line.color);
+    }
+    serverInfoText_->setText(controller_.serverLine().text);
+    setTextColor(serverInfoText_, controller_.serverLine().color);
+}

@@ -1,0 +1,254 @@
+#include "shell/ui/tables/DVCommonTableView.h"
+
+#include "core/DTTable.h"
+#include "core/DTTableManager.h"
+#include "shell/tables/TableWidths.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kCellPointSize = 13;
+constexpr int kManagedHeaderPointSize = 15;
+
+QFont systemFont(int pointSize)
+{
+    QFont font;
+    font.setPointSize(pointSize);
+    return font;
+}
+
+// Text widths summed from per-character advances, each character measured
+// once: a 10,000-row reply is sized without shaping every text. Kerning
+// only narrows a text, so the sum never cuts one off.
+class CharWidthCache {
+public:
+    explicit CharWidthCache(const QFont& font)
+        : metrics_(font)
+        , advances_(std::make_shared<std::vector<int>>(0x10000, -1))
+    {
+    }
+    int operator()(const QString& text) const
+    {
+        int width = 0;
+        for (QChar c : text) {
+            if (c.isSurrogate())
+                return metrics_.horizontalAdvance(text);
+            int& advance = (*advances_)[c.unicode()];
+            if (advance < 0)
+                advance = metrics_.horizontalAdvance(c);
+            width += advance;
+        }
+        return width;
+    }
+
+private:
+    QFontMetrics metrics_;
+    std::shared_ptr<std::vector<int>> advances_;
+};
+
+// Draws the model's prepared cells; gives editable cells their validator.
+class DVTableItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(
+        QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const auto* model = qobject_cast<const DVTableModel*>(index.model());
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (model && line)
+            line->setValidator(model->formatter(index.column()));
+        return editor;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // A selected row changes its background only; profit, loss, buy and
+        // sell keep their colours.
+        option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Text));
+    }
+};
+
+} // namespace
+
+DVCommonTableView::DVCommonTableView(QWidget* parent, TableStyle* style)
+    : DVCommonTableView(TableKind::Common, parent, style)
+{
+}
+
+DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle* style)
+    : QTableView(parent)
+    , model_(new DVTableModel(kind, style, this))
+{
+    const QFont cellFont = systemFont(kCellPointSize);
+    setFont(cellFont);
+    // Texts are measured when rows arrive, in the cell font one point larger.
+    model_->setTextMeasure(CharWidthCache(systemFont(kCellPointSize + 1)));
+    setModel(model_);
+    setItemDelegate(new DVTableItemDelegate(this));
+
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Fixed row heights: scrolling never asks a row for its size.
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(cellFont).height() + 8);
+    horizontalHeader()->setFont(cellFont);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    // No column is sorted until the user picks one: rows keep the server's order.
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    setSortingEnabled(true);
+
+    setHighlightColor(TableStyle::defaultHighlightColor());
+}
+
+DVCommonTableView::~DVCommonTableView() = default;
+
+void DVCommonTableView::initTableView(int32_t tableId)
+{
+    tableId_ = tableId;
+    std::shared_ptr<DTTable> table = DTTableManager::getInstance()->getTable(tableId);
+    if (initialised_) {
+        showRows(std::move(table));
+        return;
+    }
+    horizontalHeader()->setFont(systemFont(kManagedHeaderPointSize));
+    build(std::move(table));
+}
+
+void DVCommonTableView::updateTableView()
+{
+    showRows(tableObject());
+}
+
+void DVCommonTableView::initTableViewWithObject(std::shared_ptr<DTTable> table)
+{
+    if (initialised_)
+        showRows(std::move(table));
+    else
+        build(std::move(table));
+}
+
+void DVCommonTableView::updateTableViewWithObject(std::shared_ptr<DTTable> table)
+{
+    showRows(std::move(table));
+}
+
+void DVCommonTableView::reinitTableViewWithObject(std::shared_ptr<DTTable> table)
+{
+    setHighlightColor(TableStyle::defaultHighlightColor());
+    build(std::move(table));
+}
+
+void DVCommonTableView::build(std::shared_ptr<DTTable> table)
+{
+    initialised_ = true;
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    model_->buildColumns(std::move(table));
+    const std::vector<int> widths = initialColumnWidths();
+    for (size_t i = 0; i < widths.size(); ++i)
+        setColumnWidth(int(i), widths[i]);
+    growColumnsToContent();
+}
+
+void DVCommonTableView::showRows(std::shared_ptr<DTTable> table)
+{
+    model_->showRows(std::move(table));
+    growColumnsToContent();
+}
+
+std::vector<int> DVCommonTableView::initialColumnWidths()
+{
+    std::vector<int> fitted;
+    for (int i = 0; i < model_->columnCount(); ++i)
+        fitted.push_back(fittedHeaderWidth(i));
+    return tablewidths::commonColumnWidths(fitted, viewport()->width());
+}
+
+int DVCommonTableView::fittedHeaderWidth(int column) const
+{
+    return horizontalHeader()->sectionSizeHint(column);
+}
+
+void DVCommonTableView::growColumnsToContent()
+{
+    const std::vector<int>& content = model_->contentWidths();
+    const int offset = model_->dataColumnOffset();
+    const int most = horizontalHeader()->maximumSectionSize();
+    for (size_t i = 0; i < content.size(); ++i) {
+        const int column = int(i) + offset;
+        const int wanted = std::min(content[i], most);
+        if (wanted > columnWidth(column))
+            setColumnWidth(column, wanted);
+    }
+}
+
+void DVCommonTableView::updateTableView(const QString& key, const QString& value)
+{
+    model_->filter(key, value);
+}
+
+QStringList DVCommonTableView::getValuesForKey(const QString& key) const
+{
+    return model_->valuesForKey(key);
+}
+
+void DVCommonTableView::setColumnEditable(
+    bool editable, QValidator* formatter, int index, IDVCommonTableViewEndEditingDelegate* delegate)
+{
+    model_->setColumnEditable(editable, formatter, index, delegate);
+}
+
+int DVCommonTableView::setColumnEditable(bool editable, QValidator* formatter, const QString& title,
+    IDVCommonTableViewEndEditingDelegate* delegate)
+{
+    return model_->setColumnEditable(editable, formatter, title, delegate, true);
+}
+
+void DVCommonTableView::setHighlightColor(const QColor& color)
+{
+    highlightColor_ = color;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Active, QPalette::Highlight, color);
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, color);
+    setPalette(pal);
+}
+
+QVariantList DVCommonTableView::contentObjectArray() const
+{
+    return tableObject() ? tableObject()->contentObjectArray() : QVariantList();
+}
+
+void DVCommonTableView::setOrderColorType(int32_t type)
+{
+    TableStyle::getInstance()->setOrderColorType(TableKind::Common, type);
+}
+
+void DVCommonTableView::setProfitLossColorType(int32_t type)
+{
+    TableStyle::getInstance()->setProfitLossColorType(TableKind::Common, type);
+}
+
+void DVCommonTableView::setAccountProtectOption(bool on)
+{
+    TableStyle::getInstance()->setAccountProtectOption(TableKind::Common, on);
+}
+
+void DVCommonTableView::reloadTable()
+{
+    TableStyle::getInstance()->reloadTable(TableKind::Common);
+}

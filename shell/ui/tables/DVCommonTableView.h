@@ -1,0 +1,76 @@
+#pragma once
+
+#include "shell/tables/DVTableModel.h"
+
+#include <QTableView>
+#include <memory>
+
+class DTTable;
+
+// The table every query page shows a reply in: one column per title of the
+// table model, the cell rules of the client (colours by sign and direction,
+// masked account numbers, numbers right-aligned), columns sized when the
+// rows arrive, a filter and an editable column. Sorting by a header keeps
+// the prepared texts and only reorders rows.
+class DVCommonTableView : public QTableView {
+    Q_OBJECT
+public:
+    explicit DVCommonTableView(QWidget* parent = nullptr, TableStyle* style = nullptr);
+    ~DVCommonTableView() override;
+
+    // initTableView: the model of a table id from the shared DTTableManager;
+    // a second call shows that model's rows again (updateTableView).
+    void initTableView(int32_t tableId);
+    void updateTableView();
+    // initTableViewWithObject: the first model builds the columns; every
+    // later one only replaces the rows.
+    void initTableViewWithObject(std::shared_ptr<DTTable> table);
+    void updateTableViewWithObject(std::shared_ptr<DTTable> table);
+    // reinitTableViewWithObject: columns and rows are built anew every time.
+    void reinitTableViewWithObject(std::shared_ptr<DTTable> table);
+    // updateTableView:FilterValue: the rows whose value under the title is
+    // `value`, or every row when none is.
+    void updateTableView(const QString& key, const QString& value);
+    QStringList getValuesForKey(const QString& key) const;
+
+    void setColumnEditable(
+        bool editable, QValidator* formatter, int index, IDVCommonTableViewEndEditingDelegate* delegate);
+    // The view column of the first column with the title, or -1 (nothing changes).
+    virtual int setColumnEditable(bool editable, QValidator* formatter, const QString& title,
+        IDVCommonTableViewEndEditingDelegate* delegate);
+
+    // Background of the selected rows; the cells keep their text colours.
+    void setHighlightColor(const QColor& color);
+    QColor highlightColor() const { return highlightColor_; }
+
+    int32_t table_Id() const { return tableId_; }
+    const std::shared_ptr<DTTable>& tableObject() const { return model_->tableObject(); }
+    // Rows shown.
+    qint64 rowCount() const { return model_->shownRowCount(); }
+    QVariantList contentObjectArray() const;
+    DVTableModel* tableModel() const { return model_; }
+
+    // Class-wide settings of the common tables, kept in the shared style.
+    static void setOrderColorType(int32_t type);
+    static void setProfitLossColorType(int32_t type);
+    static void setAccountProtectOption(bool on);
+    static void reloadTable();
+
+protected:
+    DVCommonTableView(TableKind kind, QWidget* parent, TableStyle* style);
+
+    // Widths of freshly built columns; the check-box table shares the width differently.
+    virtual std::vector<int> initialColumnWidths();
+    // The width a column's header needs for its title.
+    int fittedHeaderWidth(int column) const;
+    void build(std::shared_ptr<DTTable> table);
+    void showRows(std::shared_ptr<DTTable> table);
+    // Columns only grow to their content.
+    void growColumnsToContent();
+
+private:
+    DVTableModel* model_;
+    int32_t tableId_ = -1;
+    bool initialised_ = false;
+    QColor highlightColor_;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+// A fixture with the in-process simulator serving both kinds of server: the
+// quote connection over the HTTP form, the trade connection over TLS. Also a
+// logged-in account made straight from the simulator's broker.
+#include "login/LoginTestRig.h"
+#include "quotes/requests/QuoteDataModels.h"
+#include "tools/broker-sim/Market.h"
+
+namespace quotetest {
+
+using namespace std::chrono_literals;
+
+class BothServers : public INetworkServerManager {
+public:
+    std::optional<CSServerInfo> quote;
+    std::optional<CSServerInfo> trade;
+    std::optional<CSServerInfo>& of(int32_t type) { return type == 0 ? quote : trade; }
+    quint64 numberOfServerInfosByType(int32_t type) override { return of(type) ? 1 : 0; }
+    qint64 indexOfSelectedByType(int32_t type) override { return of(type) ? 0 : -1; }
+    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override { return of(type); }
+    bool connectToServerByType(int32_t, quint64) override { return false; }
+};
+
+class MarketFixture : public logintest::SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        registerQuotesDataModels();
+        both.quote = NetworkFactory::makeServerInfo(
+            NetworkFactory::kQuote, QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()), 10);
+        both.trade = servers.trade;
+        NetworkFactory::getInstance()->setServerManager(&both);
+    }
+
+    // An active account whose prefix the simulator accepts (张三).
+    std::shared_ptr<Account> logIn()
+    {
+        brokersim::Broker& broker = sim.state().broker();
+        const brokersim::Customer* customer = broker.customer(QStringLiteral("010100000001"));
+        EXPECT_NE(customer, nullptr);
+        auto account = std::make_shared<Account>();
+        account->commonUrlString = broker.openLogin(
+            *customer, QStringLiteral("010110000001"), QStringLiteral("111111"), QStringLiteral("10.1.2.3"));
+        account->isLoginStatus = true;
+        AccountManager::getInstance()->addActiveAccount(account);
+        return account;
+    }
+
+    brokersim::Market& market() { return *brokersim::market(sim); }
+
+    BothServers both;
+};
+
+// An observer that keeps what a request class hands it.
+#define QUOTETEST_CATCHER(Name, Protocol, verb)                                                         \
+    struct Name : Protocol {                                                                            \
+        std::vector<Result> results;                                                                    \
+        std::vector<CSError> errors;                                                                    \
+        std::vector<QString> handles;                                                                   \
+        void verb(DataModel*, const QString& handle, const Result& result) override                     \
+        {                                                                                               \
+            handles.push_back(handle);                                                                  \
+            results.push_back(result);                                                                  \
+        }                                                                                               \
+        bool verb(DataModel*, const QString& handle, const CSError& error) override                     \
+        {                                                                                               \
+            handles.push_back(handle);                                                                  \
+            errors.push_back(error);                                                                    \
+            return true;                                                                                \
+        }                                                                                               \
+        bool done() const { return !results.empty() || !errors.empty(); }                               \
+    };
+
+QUOTETEST_CATCHER(QuoteCatcher, IQuoteOf5LevelDelegate, queryQuotesOf5Level)
+QUOTETEST_CATCHER(TimesharingCatcher, IStockTimesharingInfoDelegate, queryTimesharingInfo)
+QUOTETEST_CATCHER(IndexCatcher, IQueryStockIndexInfoDelegate, queryStockIndexInfo)
+
+} // namespace quotetest

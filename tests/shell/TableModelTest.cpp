@@ -1,0 +1,220 @@
+#include "shell/TableTestData.h"
+#include "shell/tables/DVTableModel.h"
+
+#include <QIntValidator>
+#include <QRegularExpressionValidator>
+#include <gtest/gtest.h>
+
+using tabletest::makeTable;
+
+namespace {
+
+struct RecordingDelegate : IDVCommonTableViewEndEditingDelegate {
+    void endEditing(int row, int column, const QString& text) override
+    {
+        edits << QStringList { QString::number(row), QString::number(column), text };
+    }
+    QList<QStringList> edits;
+};
+
+// Counts the emissions of a signal.
+template <class Sender, class Signal> std::shared_ptr<int> countSignal(Sender* sender, Signal signal)
+{
+    auto count = std::make_shared<int>(0);
+    QObject::connect(sender, signal, [count] { ++*count; });
+    return count;
+}
+
+QStringList shownColumn(const DVTableModel& model, int column, int role = Qt::DisplayRole)
+{
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r)
+        out << model.data(model.index(r, column), role).toString();
+    return out;
+}
+
+class TableModelTest : public ::testing::Test {
+protected:
+    TableStyle style;
+    std::shared_ptr<DTTable> funds = makeTable({ "基金代码", "基金公司", "净值" },
+        { { "000001", "华夏", "1.25" }, { "000002", "南方", "10.5" }, { "000003", "华夏", "" },
+            { "000004", "易方达", "9" } });
+};
+
+} // namespace
+
+TEST_F(TableModelTest, FilterFallsBackToEveryRow)
+{
+    DVTableModel model(TableKind::Common, &style);
+    model.buildColumns(funds);
+    model.filter("基金公司", "华夏");
+    EXPECT_EQ(shownColumn(model, 0), (QStringList { "000001", "000003" }));
+    EXPECT_EQ(model.valuesForKey("基金代码"), (QStringList { "000001", "000003" }));
+    // The filter always starts from every row of the table, not the rows shown.
+    model.filter("基金公司", "南方");
+    EXPECT_EQ(shownColumn(model, 0), (QStringList { "000002" }));
+    model.filter("基金公司", "嘉实");
+    EXPECT_EQ(model.rowCount(), 4);
+    model.filter("无此列", "华夏");
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_EQ(model.valuesForKey("基金公司"), (QStringList { "华夏", "南方", "易方达" }));
+    EXPECT_TRUE(model.valuesForKey("无此列").isEmpty());
+}
+
+TEST_F(TableModelTest, SortsByValueWithoutRebuildingTexts)
+{
+    DVTableModel model(TableKind::Common, &style);
+    model.buildColumns(funds);
+    const QString before = model.data(model.index(1, 2)).toString();
+    const auto resets = countSignal(&model, &QAbstractItemModel::modelReset);
+
+    model.sort(2, Qt::AscendingOrder);
+    EXPECT_EQ(shownColumn(model, 2), (QStringList { "1.25", "9", "10.5", "" }));
+    model.sort(2, Qt::DescendingOrder);
+    EXPECT_EQ(shownColumn(model, 2), (QStringList { "10.5", "9", "1.25", "" }));
+    // The very text prepared when the rows arrived, not a copy made for the sort.
+    EXPECT_TRUE(model.data(model.index(0, 2)).toString().isSharedWith(before));
+    EXPECT_EQ(*resets, 0);
+    // New rows keep the user's sort; -1 gives the server's order back.
+    model.showRows(makeTable({ "基金代码", "基金公司", "净值" }, { { "1", "a", "2" }, { "2", "b", "30" } }));
+    EXPECT_EQ(shownColumn(model, 2), (QStringList { "30", "2" }));
+    model.sort(-1);
+    EXPECT_EQ(shownColumn(model, 2), (QStringList { "2", "30" }));
+}
+
+TEST_F(TableModelTest, NewRowsAreMatchedToTheColumnsByTitle)
+{
+    DVTableModel model(TableKind::Common, &style);
+    model.buildColumns(funds);
+    model.showRows(makeTable({ "净值", "基金代码" }, { { "1.1", "000009" } }));
+    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(shownColumn(model, 0), (QStringList { "000009" }));
+    EXPECT_EQ(shownColumn(model, 1), (QStringList { "" }));
+    EXPECT_EQ(shownColumn(model, 2), (QStringList { "1.1" }));
+}
+
+TEST_F(TableModelTest, CellsCarryToneAlignmentAndMaskFromTheStyle)
+{
+    DVTableModel common(TableKind::Common, &style);
+    DVTableModel check(TableKind::Check, &style);
+    const auto table = makeTable({ "资金账号", "参考盈亏", "证券名称" },
+        { { "310000123456", "-12.5", "平安银行" }, { "12345", "", "" } });
+    common.buildColumns(table);
+    check.buildColumns(table);
+    const auto commonChanged = countSignal(&common, &QAbstractItemModel::dataChanged);
+    const auto checkChanged = countSignal(&check, &QAbstractItemModel::dataChanged);
+
+    EXPECT_EQ(common.data(common.index(0, 1), Qt::ForegroundRole).value<QColor>(),
+        style.colors(TableKind::Common).loss);
+    EXPECT_FALSE(common.data(common.index(1, 1), Qt::ForegroundRole).isValid());
+    EXPECT_EQ(
+        common.data(common.index(0, 2), Qt::ForegroundRole).value<QColor>(), TableStyle::neutralColor());
+    EXPECT_TRUE(
+        common.data(common.index(0, 1), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_TRUE(
+        common.data(common.index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHCenter);
+
+    style.setAccountProtectOption(TableKind::Common, true);
+    style.setProfitLossColorType(TableKind::Common, 1);
+    style.reloadTable(TableKind::Common);
+    EXPECT_EQ(*commonChanged, 1);
+    EXPECT_EQ(*checkChanged, 0);
+    EXPECT_EQ(shownColumn(common, 0), (QStringList { "310000****56", "12345" }));
+    EXPECT_EQ(common.data(common.index(0, 1), Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    // The check-box tables keep their own switch (their column 1 is the first data column).
+    EXPECT_EQ(shownColumn(check, 1), (QStringList { "310000123456", "12345" }));
+    EXPECT_EQ(shownColumn(common, 0, DVTableModel::SortValueRole), (QStringList { "310000123456", "12345" }));
+}
+
+TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
+{
+    DVTableModel model(TableKind::Common, &style);
+    int calls = 0;
+    model.setTextMeasure([&calls](const QString& text) {
+        ++calls;
+        return int(text.size()) * 7;
+    });
+    model.buildColumns(funds);
+    EXPECT_EQ(model.contentWidths(), (std::vector<int> { 6 * 7 + 6, 3 * 7 + 6, 4 * 7 + 6 }));
+    // Every text but the empty one, once.
+    EXPECT_EQ(calls, 11);
+    for (int r = 0; r < model.rowCount(); ++r)
+        model.data(model.index(r, 0));
+    model.sort(1);
+    EXPECT_EQ(calls, 11);
+}
+
+TEST_F(TableModelTest, CheckStatesAndSelectAll)
+{
+    DVTableModel model(TableKind::Check, &style);
+    model.buildColumns(makeTable({ "合同序号" }, {}));
+    EXPECT_FALSE(model.isSelectAll());
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "选择");
+
+    model.buildColumns(
+        makeTable({ "合同序号", "委托价格" }, { { "11", "3" }, { "12", "1" }, { "13", "2" } }));
+    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.selectedRow(), -1);
+    model.selectAllRows();
+    EXPECT_TRUE(model.isSelectAll());
+    model.itemClicked(1);
+    EXPECT_FALSE(model.isSelectAll());
+    EXPECT_EQ(model.selectedIndexes(), (QList<int> { 0, 2 }));
+
+    // Sorted by price the view shows rows 1, 2, 0; states stay with their rows.
+    model.sort(2);
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+    model.deselectAllRows();
+    model.itemClicked(1);
+    EXPECT_EQ(model.selectedIndexes(), (QList<int> { 2 }));
+    EXPECT_EQ(model.selectedRow(), 2);
+    EXPECT_TRUE(model.setData(model.index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(model.selectedRow(), 1);
+
+    model.selectAllRows();
+    model.showRows(model.tableObject());
+    EXPECT_TRUE(model.selectedIndexes().isEmpty());
+}
+
+TEST_F(TableModelTest, EditableColumnChecksItsValidatorBeforeTellingTheDelegate)
+{
+    QIntValidator costs(0, 9999);
+    QIntValidator otherCosts(0, 5);
+    QRegularExpressionValidator letters(QRegularExpression("[a-z]+"));
+    auto delegate = std::make_unique<RecordingDelegate>();
+    DVTableModel model(TableKind::Common, &style);
+    model.buildColumns(funds);
+
+    EXPECT_EQ(model.setColumnEditable(true, &costs, QString("无此列"), delegate.get(), true), -1);
+    EXPECT_FALSE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+
+    EXPECT_EQ(model.setColumnEditable(true, &costs, QString("净值"), delegate.get(), true), 2);
+    EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+    // The common tables keep a formatter of the same class, the check-box tables replace it.
+    model.setColumnEditable(true, &otherCosts, QString("净值"), delegate.get(), true);
+    EXPECT_EQ(model.formatter(2), &costs);
+    model.setColumnEditable(true, &letters, QString("净值"), delegate.get(), true);
+    EXPECT_EQ(model.formatter(2), &letters);
+    model.setColumnEditable(true, &costs, 2, delegate.get());
+
+    model.sort(2);
+    EXPECT_FALSE(model.setData(model.index(0, 2), "12a"));
+    EXPECT_FALSE(model.setData(model.index(0, 1), "12"));
+    EXPECT_TRUE(model.setData(model.index(0, 2), "12"));
+    ASSERT_EQ(delegate->edits.size(), 1);
+    // View row 0 sorted by value is the table's row 0 ("1.25").
+    EXPECT_EQ(delegate->edits[0], (QStringList { "0", "2", "12" }));
+    EXPECT_EQ(model.data(model.index(0, 2)).toString(), "1.25");
+
+    delegate.reset();
+    EXPECT_TRUE(model.setData(model.index(1, 2), "13"));
+
+    DVTableModel check(TableKind::Check, &style);
+    check.buildColumns(funds);
+    EXPECT_EQ(check.setColumnEditable(true, &costs, QString("净值"), nullptr, false), 3);
+    check.setColumnEditable(true, &otherCosts, QString("净值"), nullptr, false);
+    EXPECT_EQ(check.formatter(3), &otherCosts);
+    check.setColumnEditable(true, &costs, 0, nullptr);
+    EXPECT_EQ(check.formatter(0), nullptr);
+}

@@ -1,0 +1,147 @@
+#include "shell/TableTestData.h"
+#include "shell/ui/tables/DVCheckTableView.h"
+#include "support/Spin.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyleOptionViewItem>
+#include <gtest/gtest.h>
+
+using tabletest::makeTable;
+
+namespace {
+
+void click(QWidget* widget, QPoint pos)
+{
+    const QPointF local(pos), global(widget->mapToGlobal(pos));
+    QMouseEvent press(
+        QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+struct RecordingDelegate : IDVCommonTableViewEndEditingDelegate {
+    void endEditing(int row, int column, const QString& text) override
+    {
+        edits << QString("%1/%2/%3").arg(row).arg(column).arg(text);
+    }
+    QStringList edits;
+};
+
+QStringList column(const QAbstractItemModel* model, int c)
+{
+    QStringList out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, c).data().toString();
+    return out;
+}
+
+class TableViewTest : public ::testing::Test {
+protected:
+    TableStyle style;
+    std::shared_ptr<DTTable> orders = makeTable({ "委托编号", "证券名称", "委托价格" },
+        { { "101", "平安银行", "12.50" }, { "102", "贵州茅台", "1650.00" }, { "103", "中国平安", "40.1" } });
+};
+
+} // namespace
+
+TEST_F(TableViewTest, ColumnsShareTheWidthAndGrowToTheirContent)
+{
+    DVCommonTableView view(nullptr, &style);
+    view.resize(600, 300);
+    view.show();
+    view.initTableViewWithObject(orders);
+    const int share = view.columnWidth(0);
+    EXPECT_EQ(view.columnWidth(1), share);
+    EXPECT_GT(view.columnWidth(2), share);
+    EXPECT_LE(view.columnWidth(0) + view.columnWidth(1) + view.columnWidth(2), view.viewport()->width());
+
+    // A later reply keeps the columns; a wider text widens its column, shorter ones shrink nothing.
+    const QString longName = QString("很长的证券名称").repeated(6);
+    view.initTableViewWithObject(
+        makeTable({ "委托编号", "证券名称", "委托价格" }, { { "1", longName, "1" } }));
+    QFont measured = view.font();
+    measured.setPointSize(measured.pointSize() + 1);
+    EXPECT_GE(view.columnWidth(1), QFontMetrics(measured).horizontalAdvance(longName) + 6);
+    EXPECT_EQ(view.columnWidth(0), share);
+    EXPECT_EQ(view.rowCount(), 1);
+}
+
+TEST_F(TableViewTest, HeaderClickSortsAndSelectionFollowsItsRow)
+{
+    DVCommonTableView view(nullptr, &style);
+    view.resize(600, 300);
+    view.show();
+    view.initTableViewWithObject(orders);
+    EXPECT_EQ(column(view.model(), 0), (QStringList { "101", "102", "103" }));
+    view.selectRow(1);
+
+    QHeaderView* header = view.horizontalHeader();
+    click(header->viewport(), QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    const QStringList ascending = column(view.model(), 2);
+    click(header->viewport(), QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+    const QStringList descending = column(view.model(), 2);
+    EXPECT_EQ(ascending, (QStringList { "12.50", "40.1", "1650.00" }));
+    EXPECT_EQ(descending, (QStringList { "1650.00", "40.1", "12.50" }));
+    ASSERT_EQ(view.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(view.selectionModel()->selectedRows().first().data().toString(), "102");
+}
+
+TEST_F(TableViewTest, CheckBoxClickTicksItsRow)
+{
+    DVCheckTableView view(nullptr, &style);
+    view.resize(600, 300);
+    view.show();
+    view.initTableViewWithObject(orders);
+    EXPECT_EQ(view.model()->headerData(0, Qt::Horizontal).toString(), "选择");
+    for (int c = 0; c < view.model()->columnCount(); ++c)
+        EXPECT_LE(view.columnWidth(c), 300);
+
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = view.visualRect(view.model()->index(2, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box = view.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view);
+    click(view.viewport(), box.center());
+    EXPECT_EQ(view.selectedIndexSet(), (QList<int> { 2 }));
+    EXPECT_EQ(view.selectedRow(), 2);
+    view.selectAllRows();
+    EXPECT_TRUE(view.isSelectAll());
+    click(view.viewport(), box.center());
+    EXPECT_FALSE(view.isSelectAll());
+
+    view.updateTableViewWithObject(orders);
+    EXPECT_EQ(view.selectedRow(), -1);
+}
+
+TEST_F(TableViewTest, EditorCarriesTheColumnValidator)
+{
+    RecordingDelegate delegate;
+    QIntValidator quantities(1, 99999);
+    DVCommonTableView view(nullptr, &style);
+    view.resize(600, 300);
+    view.show();
+    view.initTableViewWithObject(orders);
+    ASSERT_EQ(view.setColumnEditable(true, &quantities, QString("委托价格"), &delegate), 2);
+
+    view.edit(view.model()->index(1, 2));
+    auto* editor = view.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->validator(), &quantities);
+    editor->selectAll();
+    for (QChar c : QString("3x0")) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(editor, &key);
+    }
+    EXPECT_EQ(editor->text(), "30");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate.edits.isEmpty(); }));
+    EXPECT_EQ(delegate.edits, (QStringList { "1/2/30" }));
+}

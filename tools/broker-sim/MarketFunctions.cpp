@@ -1,0 +1,199 @@
+#include "platform/ChinaClock.h"
+#include "tools/broker-sim/Broker.h"
+#include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/Market.h"
+
+#include <QRegularExpression>
+
+namespace brokersim {
+
+namespace {
+
+constexpr qint32 kUnknownSecurity = 2001; // no such security in the market
+constexpr quint32 kQuoteService = 400;
+
+Reply refuse(qint32 code, const QString& message)
+{
+    return Reply::error(code, message);
+}
+
+Reply unknownSecurity()
+{
+    return refuse(kUnknownSecurity, QStringLiteral("证券代码不存在"));
+}
+
+// Five-level quote (both functions): moves the security one minute on.
+Reply quote5Level(Market& market, const Request& request)
+{
+    MarketSecurity* s = market.security(request.valueOr(QStringLiteral("code")));
+    if (!s)
+        return unknownSecurity();
+    market.step(*s);
+    return Reply::withTable(market.quote5Level(*s));
+}
+
+// Time-sharing: the code is "<code>.<exchange>".
+Reply timesharing(Market& market, const Request& request)
+{
+    const QString query = request.valueOr(QStringLiteral("code"));
+    const MarketSecurity* s = market.security(query.section(QLatin1Char('.'), 0, 0));
+    if (!s || query.section(QLatin1Char('.'), 1) != s->exchangeId)
+        return unknownSecurity();
+    return Reply::withTables(market.timesharing(*s));
+}
+
+Reply indexes(Market& market)
+{
+    market.stepIndexes();
+    return Reply::withTable(market.indexTable());
+}
+
+const Customer* authenticated(const Request& request, BrokerState& state, Reply* refusal)
+{
+    BrokerError error;
+    const Customer* c = state.broker().authenticate(request.body, &error);
+    if (!c)
+        *refusal = Reply::error(error.code, error.message);
+    return c;
+}
+
+QString shareholderOf(const Customer& c, const QString& market)
+{
+    for (const ShareholderAccount& s : c.shareholders) {
+        if (QString::number(s.market) == market)
+            return s.secuid;
+    }
+    return QString();
+}
+
+Reply newStockInfo(const Market& market, const Request& request, BrokerState& state)
+{
+    Reply refusal;
+    const Customer* c = authenticated(request, state, &refusal);
+    if (!c)
+        return refusal;
+    // The maximum-quantity query shares this function; it names a direction.
+    if (request.value(QStringLiteral("bsflag")))
+        return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：最大数量查询尚未提供"));
+    const MarketNewIssue* issue = market.newIssue(request.valueOr(QStringLiteral("stkcode")));
+    if (!issue)
+        return refuse(kUnknownSecurity, QStringLiteral("该代码不是可申购的新股"));
+    const QString day = platform::ChinaClock::now().date().toString(QStringLiteral("yyyyMMdd"));
+    Table t;
+    QVariantList row;
+    auto add = [&](const char* name, const QString& value) {
+        t.column(QString::fromLatin1(name));
+        row << value;
+    };
+    add("ZQMC", issue->name);
+    add("ZQDM", issue->code);
+    add("SGJG", issue->price);
+    add("SGSX", issue->upperLimit);
+    add("SGXX", issue->lowerLimit);
+    add("SGZL", issue->totalVolume);
+    add("JYSMC", issue->market == QLatin1String("1") ? QStringLiteral("上海A股") : QStringLiteral("深圳A股"));
+    add("SGRQ", day);
+    add("market", issue->market);
+    add("moneytype", QStringLiteral("0"));
+    add("stktype", QStringLiteral("A"));
+    add("priceunit", QStringLiteral("1"));
+    add("maxdownvalue", QStringLiteral("0"));
+    add("stopflag", QStringLiteral("0"));
+    add("mtkcalflag", QStringLiteral("0"));
+    add("bondintr", QStringLiteral("0"));
+    add("minqty", issue->lowerLimit);
+    add("maxstkqty", issue->upperLimit);
+    add("buyunit", QStringLiteral("500"));
+    add("saleunit", QStringLiteral("500"));
+    add("stkstatus", QStringLiteral("0"));
+    add("stklevel", QStringLiteral("0"));
+    add("quitdate", QString());
+    add("memotext", QString());
+    add("secuid", shareholderOf(*c, issue->market));
+    t.row(row);
+    return Reply::withTable(t);
+}
+
+Reply warrantInfo(const Market& market, const Request& request, BrokerState& state)
+{
+    Reply refusal;
+    if (!authenticated(request, state, &refusal))
+        return refusal;
+    const MarketWarrant* w = market.warrant(request.valueOr(QStringLiteral("stkcode")));
+    const QString marketCode = request.valueOr(QStringLiteral("market"));
+    if (!w || (!marketCode.isEmpty() && marketCode != w->market))
+        return refuse(kUnknownSecurity, QStringLiteral("权证代码不存在"));
+    return Reply::withTable(Table()
+                                .column(QStringLiteral("warrantcode"))
+                                .column(QStringLiteral("stkcode"))
+                                .column(QStringLiteral("exerprice"))
+                                .column(QStringLiteral("market"))
+                                .row({ w->code, w->underlying, w->exercisePrice, w->market }));
+}
+
+Reply riskWarningList(const Market& market, const Request& request, BrokerState& state)
+{
+    Reply refusal;
+    if (!authenticated(request, state, &refusal))
+        return refusal;
+    Table t;
+    t.column(QStringLiteral("stkcode")).column(QStringLiteral("stkname"));
+    for (const MarketSecurity& s : market.securities()) {
+        if (s.riskWarning)
+            t.row({ s.code, s.name });
+    }
+    return Reply::withTable(t);
+}
+
+Reply resetCost(const Market& market, const Request& request, BrokerState& state)
+{
+    Reply refusal;
+    const Customer* c = authenticated(request, state, &refusal);
+    if (!c)
+        return refusal;
+    static const QRegularExpression decimal(QStringLiteral("^[0-9]{1,12}(\\.[0-9]{1,6})?$"));
+    const QString code = request.valueOr(QStringLiteral("stkcode"));
+    const QString marketCode = request.valueOr(QStringLiteral("market"));
+    const QString secuid = request.valueOr(QStringLiteral("secuid"));
+    const QString price = request.valueOr(QStringLiteral("costprice"));
+    if (!market.security(code))
+        return unknownSecurity();
+    if (secuid.isEmpty() || shareholderOf(*c, marketCode) != secuid)
+        return Reply::error(errors::kUnknownAccount, QStringLiteral("股东账户不存在"));
+    if (!decimal.match(price).hasMatch())
+        return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：成本价"));
+    return Reply::withTable(Table().column(QStringLiteral("msgok")).row({ QStringLiteral("成本价修改成功") }));
+}
+
+} // namespace
+
+Market* market(BrokerSimulator& simulator)
+{
+    return simulator.findChild<Market*>(QStringLiteral("brokersim-market"), Qt::FindDirectChildrenOnly);
+}
+
+void registerMarketFunctions(BrokerSimulator& simulator)
+{
+    Market* m = market(simulator);
+    if (!m)
+        m = new Market(Market::kDefaultSeed, &simulator);
+    auto add = [&](Function f, Handler h) { simulator.registerFunction(f.main, f.sub, std::move(h)); };
+    // 1000 / 1 is also the trade server's terminal id: the quote service
+    // (400) tells the quote apart.
+    add(kQuote5LevelFunction,
+        [m, other = simulator.handlerOf(kQuote5LevelFunction.main, kQuote5LevelFunction.sub)](
+            const Request& r, BrokerState& s) {
+            if (r.service != kQuoteService && other)
+                return other(r, s);
+            return quote5Level(*m, r);
+        });
+    add(kQuote5LevelExFunction, [m](const Request& r, BrokerState&) { return quote5Level(*m, r); });
+    add(kTimesharingFunction, [m](const Request& r, BrokerState&) { return timesharing(*m, r); });
+    add(kIndexFunction, [m](const Request&, BrokerState&) { return indexes(*m); });
+    add(kNewStockInfoFunction, [m](const Request& r, BrokerState& s) { return newStockInfo(*m, r, s); });
+    add(kWarrantInfoFunction, [m](const Request& r, BrokerState& s) { return warrantInfo(*m, r, s); });
+    add(kRiskWarningListFunction, [m](const Request& r, BrokerState& s) { return riskWarningList(*m, r, s); });
+    add(kResetCostFunction, [m](const Request& r, BrokerState& s) { return resetCost(*m, r, s); });
+}
+
+} // namespace brokersim

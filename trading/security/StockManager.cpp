@@ -1,0 +1,265 @@
+#include "trading/security/StockManager.h"
+
+#include "core/DataModelManager.h"
+#include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
+#include "quotes/requests/ServerNumber.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+std::unique_ptr<StockManager>& instance()
+{
+    static std::unique_ptr<StockManager> shared;
+    return shared;
+}
+
+// A price as typed in the cost column: digits with at most one ".", not
+// first or last.
+bool isPlainDecimal(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+    return pattern.match(text).hasMatch();
+}
+
+// The decimal without leading zeros of the whole part and trailing zeros of
+// the fraction, so "012.50" and "12.5" compare equal without rounding.
+QString canonicalDecimal(QString text)
+{
+    text = text.trimmed();
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    while (text.size() > 1 && text.startsWith(QLatin1Char('0')) && text[1] != QLatin1Char('.'))
+        text.remove(0, 1);
+    return text;
+}
+
+} // namespace
+
+StockManager* StockManager::getInstance()
+{
+    if (!instance()) {
+        instance() = std::make_unique<StockManager>();
+        installSecurityHooks(UserDefaultConfig::getInstance());
+    }
+    return instance().get();
+}
+
+void StockManager::resetInstance()
+{
+    instance().reset();
+}
+
+StockManager::StockManager(DataModelManager* dataModelManager, AccountManager* accountManager)
+    : dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
+    , accountManager(accountManager)
+{
+}
+
+StockManager::~StockManager() = default;
+
+void StockManager::installSecurityHooks(UserDefaultConfig* config)
+{
+    if (config)
+        config->setSecurityHooks({ &Security::setDefaultPriceForBuy, &Security::setDefaultPriceForSell });
+}
+
+DataModel* StockManager::dataModel(const char* identifier)
+{
+    const QString key = QString::fromLatin1(identifier);
+    std::unique_ptr<DataModel>& slot = dataModels[key];
+    if (!slot)
+        slot = dataModelManager->getDataModel(key);
+    return slot.get();
+}
+
+std::optional<QString> StockManager::commonUrl() const
+{
+    AccountManager* accounts = accountManager ? accountManager : AccountManager::getInstance();
+    const AccountManager::AccountPtr account = accounts->getActiveLoginAccount();
+    if (!account || account->commonUrlString.isEmpty())
+        return std::nullopt;
+    return account->commonUrlString;
+}
+
+template <class Param, class Fill>
+QString StockManager::send(
+    const char* identifier, DataModelObserver* observer, qint32 timeout, Fill&& fill, QString* handle)
+{
+    DataModel* model = dataModel(identifier);
+    if (!model)
+        return QStringLiteral("请求类未登记");
+    if (!observer)
+        return QStringLiteral("请求没有接收者");
+    tagRequestParam param;
+    model->mallocParam(&param);
+    Param* member = param.get<Param>();
+    QString message;
+    if (!member || !fill(*member, &message)) {
+        model->freeParam(&param);
+        return message.isEmpty() ? QStringLiteral("请求参数错误") : message;
+    }
+    const QString sent = model->requestData(observer, param, timeout);
+    model->freeParam(&param);
+    if (handle)
+        *handle = sent;
+    return sent.isEmpty() ? QStringLiteral("请求未被接受") : QString();
+}
+
+namespace {
+
+using requestparam::setParam;
+
+} // namespace
+
+QString StockManager::requestQuota(IStockTimesharingInfoDelegate* observer, const QString& queryCode)
+{
+    return send<tagQuotaInfoParam>(DMStockTimesharingInfo::info.identifier, observer, kQuoteTimeout,
+        [&](tagQuotaInfoParam& p, QString* m) { return setParam(p, &tagQuotaInfoParam::code, queryCode, m); });
+}
+
+QString StockManager::requestQuotesOf5Level(IQuoteOf5LevelDelegate* observer, const QString& code)
+{
+    return send<tagQuote5LevelParam>(DMQuote5Level::info.identifier, observer, kQuoteTimeout,
+        [&](tagQuote5LevelParam& p, QString* m) { return setParam(p, &tagQuote5LevelParam::code, code, m); });
+}
+
+QString StockManager::requestQuotesOf5LevelEx(IQuoteOf5LevelDelegate* observer, const QString& code)
+{
+    QString handle;
+    send<tagQuote5LevelParam>(
+        DMQuote5LevelEx::info.identifier, observer, kQuoteTimeout,
+        [&](tagQuote5LevelParam& p, QString* m) { return setParam(p, &tagQuote5LevelParam::code, code, m); },
+        &handle);
+    return handle;
+}
+
+QString StockManager::requestNewStockMarketCode(INewStockInfoDelegate* observer, const QString& code)
+{
+    const std::optional<QString> prefix = commonUrl();
+    if (!prefix)
+        return QStringLiteral("没有已登录的账户");
+    return send<tagQueryNewStockParam>(DMQueryNewStockInfo::info.identifier, observer, kTradeTimeout,
+        [&](tagQueryNewStockParam& p, QString* m) {
+            return setParam(p, &tagQueryNewStockParam::commonUrl, *prefix, m)
+                && setParam(p, &tagQueryNewStockParam::stockCode, code, m);
+        });
+}
+
+QString StockManager::requestQueryWarrantInfo(
+    IQueryWarrantInfoDelegate* observer, const QString& warrantCode, const std::optional<QString>& marketCode)
+{
+    const std::optional<QString> prefix = commonUrl();
+    if (!prefix)
+        return QStringLiteral("没有已登录的账户");
+    return send<tagQueryWarrantInfoParam>(DMQueryWarrantInfo::info.identifier, observer, kTradeTimeout,
+        [&](tagQueryWarrantInfoParam& p, QString* m) {
+            return setParam(p, &tagQueryWarrantInfoParam::commonUrl, *prefix, m)
+                && setParam(p, &tagQueryWarrantInfoParam::warrantCode, warrantCode, m)
+                && setParam(p, &tagQueryWarrantInfoParam::marketCode, marketCode.value_or(QString()), m);
+        });
+}
+
+QString StockManager::requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link)
+{
+    return send<tagPMDIndexInfoParam>(DMQueryStockIndexInfo::info.identifier, observer, kQuoteTimeout,
+        [&](tagPMDIndexInfoParam& p, QString* m) { return setParam(p, &tagPMDIndexInfoParam::link, link, m); });
+}
+
+QString StockManager::requestQuerySTStockList(IQuerySTStockListDelegate* observer)
+{
+    const std::optional<QString> prefix = commonUrl();
+    if (!prefix)
+        return QStringLiteral("没有已登录的账户");
+    return send<tagQuerySTStockListParam>(DMQuerySTStockList::info.identifier, observer, kTradeTimeout,
+        [&](tagQuerySTStockListParam& p, QString* m) {
+            return setParam(p, &tagQuerySTStockListParam::commonUrl, *prefix, m);
+        });
+}
+
+QString StockManager::requestResetStockCost(
+    IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice)
+{
+    const QString typed = costPrice.trimmed();
+    if (!isPlainDecimal(typed) || canonicalDecimal(typed) == QLatin1String("0"))
+        return QStringLiteral("成本价格式不正确");
+    if (canonicalDecimal(typed) == canonicalDecimal(position.costPrice))
+        return QStringLiteral("成本价没有改变");
+    const std::optional<QString> prefix = commonUrl();
+    if (!prefix)
+        return QStringLiteral("没有已登录的账户");
+    return send<tagResetCostParam>(DMResetStockCostPrice::info.identifier, observer, kTradeTimeout,
+        [&](tagResetCostParam& p, QString* m) {
+            return setParam(p, &tagResetCostParam::commonUrl, *prefix, m)
+                && setParam(p, &tagResetCostParam::stockCode, position.stockCode, m)
+                && setParam(p, &tagResetCostParam::marketCode, position.marketCode, m)
+                && setParam(p, &tagResetCostParam::secuid, position.securityId, m)
+                && setParam(p, &tagResetCostParam::costPrice, typed, m);
+        });
+}
+
+std::unique_ptr<Security> StockManager::makeSecurity(qint32 classId)
+{
+    if (classId == 1004 || classId == 106)
+        return std::make_unique<ReverseRepo>();
+    if ((classId & ~3) == 104)
+        return std::make_unique<Bond>();
+    switch (classId) {
+    case -1:
+        return std::make_unique<IPOStock>();
+    case 5:
+        return std::make_unique<Warrant>();
+    case 108:
+        return std::make_unique<HStock>();
+    default:
+        return std::make_unique<Stock>();
+    }
+}
+
+StockManager::SecurityPtr StockManager::createSecurity(qint32 classId, const QString& code)
+{
+    SecurityPtr& slot = securityDict[code];
+    if (!slot)
+        slot = makeSecurity(classId);
+    return slot;
+}
+
+StockManager::SecurityPtr StockManager::getSecurity(const QString& code) const
+{
+    const auto found = securityDict.find(code);
+    return found == securityDict.end() ? nullptr : found->second;
+}
+
+void StockManager::clearSecurityObjects()
+{
+    securityDict.clear();
+}
+
+StockManager::SecurityPtr StockManager::updateQuotes(const RDOStock& record)
+{
+    SecurityPtr security = createSecurity(record.classId, record.code);
+    security->setTimesharingInfo(record);
+    return security;
+}
+
+void StockManager::updateQuotesOf5Level(const RDOQuotesOf5Level& record)
+{
+    updateQuotesOf5LevelEx(record);
+}
+
+StockManager::SecurityPtr StockManager::updateQuotesOf5LevelEx(const RDOQuotesOf5Level& record)
+{
+    SecurityPtr security = createSecurity(servernumber::toInt32(record.classId), record.identifycode);
+    security->setQuotesOf5Level(record);
+    return security;
+}
+
+void StockManager::updateNewStock(const RDONewStock& record)
+{
+    createSecurity(-1, record.stockCode)->setNewStockInfo(record);
+}
