@@ -1,20 +1,32 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindowFactory.h"
+#include "comm/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
+#include "compliance/RiskAssessmentManager.h"
 #include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/RiskGateWindows.h"
 #include "core/DMCDataCache.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/DataModelFactory.h"
+#include "core/DataModelManager.h"
+#include "core/NetworkFactory.h"
+#include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
+#include "login/LoginManager.h"
+#include "login/OrgInfoManager.h"
 #include "platform/TlsTrust.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
 #include "platform/UserFolder.h"
 #include "shell/ShellDataModels.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
 #include "shell/session/IdleLock.h"
 #include "shell/session/WindowController.h"
 #include "shell/session/ui/IdleInputFilter.h"
@@ -35,11 +47,32 @@ constexpr char kTrustFile[] = "ca.crt";
 
 AppDelegate::AppDelegate() = default;
 
-AppDelegate::~AppDelegate()
+AppDelegate::~AppDelegate() { applicationWillTerminate(); }
+
+void AppDelegate::applicationWillTerminate()
 {
     if (inputFilter_)
         qApp->removeEventFilter(inputFilter_);
+    inputFilter_ = nullptr;
     windowController.reset();
+    mainWindow_.reset();
+    windows_.reset();
+    riskWindows_.reset();
+    idleLock_.reset();
+    MenuItemViewManager::resetInstance();
+    MessageCenterManager::resetInstance();
+    RiskAssessmentManager::resetInstance();
+    StockManager::resetInstance();
+    MenuManager::resetInstance();
+    LoginManager::resetInstance();
+    AccountManager::resetInstance();
+    OrgInfoManager::resetInstance();
+    DMServerManager::resetInstance();
+    NetworkFactory::resetInstance();
+    CSSession::releaseAll();
+    DataModelManager::resetInstance();
+    SystemInfo::resetInstance();
+    UserDefaultConfig::resetInstance();
 }
 
 bool AppDelegate::createProfileFolder()
@@ -70,6 +103,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerTradingDataModels();
     installComplianceViews();
     DMServerManager::getInstance();
+    StockManager::getInstance();
 
     windows_ = std::make_unique<AppSessionWindows>();
     mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] {

@@ -27,6 +27,11 @@ public:
 
     // applicationDidFinishLaunching:
     void applicationDidFinishLaunching();
+    // The session's windows go, then the shared services in the order they
+    // depend on each other, while the application object still exists:
+    // left to the end of the process they would go in an order that lets
+    // one reach another already gone.
+    void applicationWillTerminate();
     // createProfileFolder: the per-user folder and its "Config/".
     static bool createProfileFolder();
 

@@ -15,5 +15,7 @@ int main(int argc, char** argv)
 
     AppDelegate delegate;
     delegate.applicationDidFinishLaunching();
-    return app.exec();
+    const int result = app.exec();
+    delegate.applicationWillTerminate();
+    return result;
 }
