@@ -13,15 +13,20 @@ struct MenuItemViewController::SetupScope {
 };
 
 MenuItemViewController::MenuItemViewController(BaseNode::Ptr node, Services services)
-    : notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    : notificationCenter(
+        services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , menuInfo_(std::move(node))
     , setupScope_(std::make_unique<SetupScope>())
 {
     notificationCenter->addObserver(static_cast<QObject*>(this),
-        TypedNotificationCenter::PlainHandler([this] { loginAccountChanged(); }), pagenotify::kActiveAccountChanged);
+        TypedNotificationCenter::PlainHandler([this] { loginAccountChanged(); }),
+        pagenotify::kActiveAccountChanged);
 }
 
-MenuItemViewController::~MenuItemViewController() { unloadView(); }
+MenuItemViewController::~MenuItemViewController()
+{
+    unloadView();
+}
 
 void MenuItemViewController::load()
 {

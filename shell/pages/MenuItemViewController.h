@@ -92,7 +92,8 @@ protected:
 
     // A timer of the default run-loop mode (it waits while a modal panel
     // runs), started now; it lives until the next set-up or the unload.
-    platform::RunLoopTimer* schedulePageTimer(double seconds, std::function<void()> fire, bool repeats = true);
+    platform::RunLoopTimer* schedulePageTimer(
+        double seconds, std::function<void()> fire, bool repeats = true);
     // A registration on the notification centre that lives as long.
     void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
     // The pending requests of the page reach nobody from now on.

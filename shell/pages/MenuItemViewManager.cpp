@@ -57,7 +57,10 @@ MenuItemViewManager* MenuItemViewManager::getInstance()
     return sharedManager().get();
 }
 
-void MenuItemViewManager::resetInstance() { sharedManager().reset(); }
+void MenuItemViewManager::resetInstance()
+{
+    sharedManager().reset();
+}
 
 MenuItemViewManager::MenuItemViewManager(NotificationCenter* notificationCenter)
     : notificationCenter(notificationCenter ? notificationCenter : NotificationCenter::getInstance())

@@ -40,9 +40,19 @@ constexpr char kStyleSheet[] = R"(
 #menuBox QTreeView::item { height: 26px; }
 #menuBox QTreeView::item:selected { background: #2a5190; color: white; }
 #itemView { background: white; }
+#itemView QLabel#emptyPageHint { color: #9aa6b6; font-size: 16px; }
 #bottomView { background: #f3f3f3; border-top: 1px solid #c9d3e0; }
 QLabel#messageCount { color: white; background: #d9302c; border-radius: 7px; font-size: 9px; }
 )";
+
+// A named area whose background the style sheet paints.
+QWidget* styledArea(const char* name, QWidget* parent)
+{
+    auto* area = new QWidget(parent);
+    area->setObjectName(QLatin1String(name));
+    area->setAttribute(Qt::WA_StyledBackground);
+    return area;
+}
 
 QToolButton* titleButton(const QString& name, const QString& text, QWidget* parent)
 {
@@ -78,19 +88,20 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     splitter->setChildrenCollapsible(false);
     splitter->setHandleWidth(1);
     splitter->addWidget(makeMenuBox());
-    itemView_ = new QWidget(splitter);
-    itemView_->setObjectName(QStringLiteral("itemView"));
-    itemView_->setAttribute(Qt::WA_StyledBackground);
+    itemView_ = styledArea("itemView", splitter);
     auto* pageLayout = new QVBoxLayout(itemView_);
     pageLayout->setContentsMargins(0, 0, 0, 0);
+    // While no page is open the area says where pages come from.
+    emptyPageHint_ = new QLabel(QStringLiteral("请在左侧菜单中选择功能"), itemView_);
+    emptyPageHint_->setObjectName(QStringLiteral("emptyPageHint"));
+    emptyPageHint_->setAlignment(Qt::AlignCenter);
+    pageLayout->addWidget(emptyPageHint_);
     splitter->addWidget(itemView_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 210, 790 });
     layout->addWidget(splitter, 1);
 
-    auto* bottom = new QWidget(this);
-    bottom->setObjectName(QStringLiteral("bottomView"));
-    bottom->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bottom = styledArea("bottomView", this);
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomView_ = new BottomInfoView(services.statusBar, bottom);
@@ -114,7 +125,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         if (messageCenterFactory_)
             messageCenterWC_.open([this] { return messageCenterFactory_(this); });
     });
-    connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindows);
+    connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindow);
     connect(&controller_, &MainWindowController::closeWindow, this, &QWidget::close, Qt::QueuedConnection);
 
     resize(1100, 720);
@@ -135,9 +146,7 @@ MainWindow::~MainWindow()
 
 QWidget* MainWindow::makeTitleBar()
 {
-    auto* bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("titleBar"));
-    bar->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bar = styledArea("titleBar", this);
     bar->setFixedHeight(46);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(12, 4, 12, 4);
@@ -150,13 +159,17 @@ QWidget* MainWindow::makeTitleBar()
 
     activedAccountsButton_ = new QComboBox(bar);
     activedAccountsButton_->setObjectName(QStringLiteral("activedAccountsButton"));
+    // Account lines are long (name, number, branch, kind): the pop-up may
+    // cut them rather than widen the window.
+    activedAccountsButton_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    activedAccountsButton_->setMinimumContentsLength(34);
     connect(activedAccountsButton_, &QComboBox::activated, this, [this](int index) {
         if (!filling_)
             controller_.acitiveAccountChanged(index);
     });
     layout->addWidget(activedAccountsButton_);
 
-    accountPButton_ = titleButton(QStringLiteral("accountPButton"), QStringLiteral("账户 ▾"), bar);
+    accountPButton_ = titleButton(QStringLiteral("accountPButton"), QStringLiteral("账户"), bar);
     accountPButton_->setPopupMode(QToolButton::InstantPopup);
     auto* accountMenu = new QMenu(accountPButton_);
     accountMenu->addAction(QStringLiteral("新用户登录"), this,
@@ -191,9 +204,7 @@ QWidget* MainWindow::makeTitleBar()
 
 QWidget* MainWindow::makeMenuBox()
 {
-    auto* box = new QWidget(this);
-    box->setObjectName(QStringLiteral("menuBox"));
-    box->setAttribute(Qt::WA_StyledBackground);
+    QWidget* box = styledArea("menuBox", this);
     box->setMinimumWidth(170);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(8, 8, 0, 4);
@@ -256,6 +267,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::willClose()
 {
+    lockWindow(false);
     controller_.windowWillClose();
     bottomView_->controller().unloadView();
 }
@@ -265,7 +277,8 @@ void MainWindow::refreshOutline()
     filling_ = true;
     itemSelectButton_->clear();
     itemSelectButton_->addItems(controller_.menuTitles());
-    itemSelectButton_->setCurrentIndex(int(controller_.menuTitles().indexOf(controller_.selectedMenuTitle())));
+    itemSelectButton_->setCurrentIndex(
+        int(controller_.menuTitles().indexOf(controller_.selectedMenuTitle())));
     menuTitleLabel_->setText(controller_.selectedMenuTitle());
     editButton_->setVisible(controller_.isEditButtonVisible());
     outlineModel_->setNodes(controller_.treeContent());
@@ -301,6 +314,7 @@ void MainWindow::refreshPage()
         itemView_->layout()->addWidget(pageView_);
         pageView_->show();
     }
+    emptyPageHint_->setVisible(!pageView_);
 }
 
 void MainWindow::refreshAccounts()
@@ -346,7 +360,21 @@ void MainWindow::runLoginPanel()
         loginPanel_->close();
 }
 
-void MainWindow::closeChildWindows()
+void MainWindow::lockWindow(bool lock)
+{
+    if (!lock) {
+        if (cover_)
+            cover_->close();
+        return;
+    }
+    if (!cover_) {
+        cover_ = new LockScreenWindow(this);
+        cover_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    cover_->showOverParent();
+}
+
+void MainWindow::closeChildWindow()
 {
     editor_.close();
     userSettingWC_.close();

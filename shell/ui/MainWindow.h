@@ -1,8 +1,13 @@
 #pragma once
 
+#include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/MenuItemView.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/Window.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/windows/BottomInfoViewController.h"
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/MainWindowController.h"
@@ -11,10 +16,7 @@
 #include <functional>
 
 class BottomInfoView;
-class LoginPanel;
 class MainWindowOutlineModel;
-class MenuEditorWindow;
-class MenuItemView;
 class QComboBox;
 class QLabel;
 class QToolButton;
@@ -49,6 +51,17 @@ public:
     MenuItemView* currentPageView() const { return pageView_.data(); }
     QTreeView* outlineView() const { return itemListView_; }
 
+    // lockWindow: YES covers the window with the lock-cover window (no input
+    // reaches it while the session flow asks for the risk status), NO
+    // removes the cover.
+    void lockWindow(bool lock);
+    bool isCovered() const { return !cover_.isNull(); }
+    // windowIsLocked: the screen lock is on.
+    bool windowIsLocked() { return locker_.controller().isLocked(); }
+    // closeChildWindow: the settings, message-centre, menu-editor windows and
+    // the add-account panel close; an open pop-up menu closes.
+    void closeChildWindow();
+
     // The settings and message-centre windows belong to other parts of the
     // client; without a factory their buttons stay hidden.
     void setUserSettingWindowFactory(ChildWindowFactory factory);
@@ -69,7 +82,6 @@ private:
     void refreshAccounts();
     void refreshMessageCount();
     void runLoginPanel();
-    void closeChildWindows();
 
     MainWindowController controller_;
     WindowAlertPresenter alerts_;
@@ -88,11 +100,13 @@ private:
     QTreeView* itemListView_ = nullptr;
     MainWindowOutlineModel* outlineModel_ = nullptr;
     QWidget* itemView_ = nullptr;
+    QLabel* emptyPageHint_ = nullptr;
     QPointer<MenuItemView> pageView_;
     ui::WindowSlot<MenuEditorWindow> editor_;
     ui::WindowSlot<ui::Window> userSettingWC_;
     ui::WindowSlot<ui::Window> messageCenterWC_;
     QPointer<LoginPanel> loginPanel_;
+    QPointer<LockScreenWindow> cover_;
     ChildWindowFactory userSettingFactory_;
     ChildWindowFactory messageCenterFactory_;
     bool loaded_ = false;

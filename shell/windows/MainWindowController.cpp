@@ -30,7 +30,8 @@ std::optional<qint64> marketCodeOf(const QVariant& position)
 }
 
 // The index path of the node with that id, depth first.
-std::optional<MainWindowController::IndexPath> pathOfNodeId(const BaseNode::List& nodes, const QString& nodeId)
+std::optional<MainWindowController::IndexPath> pathOfNodeId(
+    const BaseNode::List& nodes, const QString& nodeId)
 {
     for (qsizetype i = 0; i < qsizetype(nodes.size()); ++i) {
         const BaseNode::Ptr& node = nodes[size_t(i)];
@@ -56,8 +57,10 @@ MainWindowController::MainWindowController(Services services, QObject* parent)
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , menuItemViewManager(
           services.menuItemViewManager ? services.menuItemViewManager : MenuItemViewManager::getInstance())
-    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
-    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , notificationCenter(
+          services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , userDefaultConfig(
+          services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
     , messageCenterManager(
           services.messageCenterManager ? services.messageCenterManager : MessageCenterManager::getInstance())
     , messagePollInterval(services.messagePollInterval)
@@ -98,7 +101,8 @@ void MainWindowController::observeNotifications()
     centre->addObserver(this, &MainWindowController::loginAccountChanged, pagenotify::kActiveAccountChanged);
     centre->addObserver(this, &MainWindowController::lockScreen, sessionnotify::kLockScreen);
     centre->addObserver(this, &MainWindowController::updateOutlineContents, pagenotify::kMenuChanged);
-    centre->addObserver(this, &MainWindowController::updateMessageCenterCount, pagenotify::kMessageCountChanged);
+    centre->addObserver(
+        this, &MainWindowController::updateMessageCenterCount, pagenotify::kMessageCountChanged);
     centre->addObserver(static_cast<QObject*>(this),
         TypedNotificationCenter::Handler(
             [this](const platform::Notification& n) { switchToTrade(n.userInfo, true); }),
@@ -108,15 +112,15 @@ void MainWindowController::observeNotifications()
             [this](const platform::Notification& n) { switchToTrade(n.userInfo, false); }),
         pagenotify::kSellPosition);
     centre->addObserver(this, &MainWindowController::appExit, pagenotify::kExitTrading);
-    centre->addObserver(
-        this, &MainWindowController::updateForAccountProtectOptionChange, pagenotify::kAccountProtectOptionChanged);
+    centre->addObserver(this, &MainWindowController::updateForAccountProtectOptionChange,
+        pagenotify::kAccountProtectOptionChanged);
 }
 
 void MainWindowController::windowDidLoad()
 {
     notificationCenter->postNotification(sessionnotify::kResetLockTimer);
-    messageCenterTimer_ = std::make_unique<platform::RunLoopTimer>(
-        messagePollInterval, true, platform::RunLoopModes::defaultMode(), [this] { refreshMessageCenterInfo(); });
+    messageCenterTimer_ = std::make_unique<platform::RunLoopTimer>(messagePollInterval, true,
+        platform::RunLoopModes::defaultMode(), [this] { refreshMessageCenterInfo(); });
     messageCenterTimer_->start();
     refreshMessageCenterInfo();
 }
@@ -255,6 +259,11 @@ void MainWindowController::outlineViewSelectionDidChange(const IndexPath& indexP
         emit selectionRestored();
         return;
     }
+    showPage(std::move(page), indexPath);
+}
+
+void MainWindowController::showPage(std::unique_ptr<MenuItemViewController> page, const IndexPath& indexPath)
+{
     std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
     currentShow_ = std::move(page);
     selectedMenuItemIndex_ = indexPath;
@@ -274,9 +283,11 @@ void MainWindowController::unloadCurrentPage()
 
 void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
 {
-    const std::optional<qint64> market = marketCodeOf(userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey)));
+    const std::optional<qint64> market
+        = marketCodeOf(userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey)));
     const bool connect = market == kConnectMarketCode;
-    const qint64 linkId = connect ? (buy ? kConnectBuyLinkId : kConnectSellLinkId) : (buy ? kBuyLinkId : kSellLinkId);
+    const qint64 linkId
+        = connect ? (buy ? kConnectBuyLinkId : kConnectSellLinkId) : (buy ? kBuyLinkId : kSellLinkId);
     BaseNode::Ptr node;
     for (const BaseNode::Ptr& top : treeContent_) {
         if ((node = findNode(top, linkId)))
@@ -299,12 +310,7 @@ void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
     std::unique_ptr<MenuItemViewController> page = menuItemViewManager->getViewController(node);
     if (!page)
         return;
-    std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
-    currentShow_ = std::move(page);
-    selectedMenuItemIndex_ = path;
-    if (previous)
-        previous->unloadView();
-    emit pageChanged();
+    showPage(std::move(page), *path);
     emit selectionRestored();
     notificationCenter->postNotificationName(
         pagenotify::kFillTradePage, QVariant::fromValue(static_cast<QObject*>(this)), userInfo);
@@ -387,7 +393,10 @@ void MainWindowController::loginAccountChanged()
     refreshMessageCenterInfo();
 }
 
-void MainWindowController::updateForAccountProtectOptionChange() { fillAccounts(selectedAccountIndex_); }
+void MainWindowController::updateForAccountProtectOptionChange()
+{
+    fillAccounts(selectedAccountIndex_);
+}
 
 void MainWindowController::lockScreen()
 {
@@ -395,7 +404,10 @@ void MainWindowController::lockScreen()
     emit closeChildWindow();
 }
 
-void MainWindowController::appExit() { emit closeWindow(); }
+void MainWindowController::appExit()
+{
+    emit closeWindow();
+}
 
 // --- Messages ---
 

@@ -122,8 +122,8 @@ public:
     static QString badgeImage(qint64 count);
     void refreshMessageCenterInfo();
     bool isMessagePollActive() const;
-    void messageCenterList(
-        DataModel* request, const QString& requestHandle, const std::vector<RDOMessageInfo>& messages) override;
+    void messageCenterList(DataModel* request, const QString& requestHandle,
+        const std::vector<RDOMessageInfo>& messages) override;
     bool messageCenterList(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
     // --- Notification handlers ---
@@ -158,7 +158,8 @@ private:
     void observeNotifications();
     void populateOutlineContents();
     void fillAccounts(std::optional<qint64> keepIndex);
-    void showPage(const BaseNode::Ptr& node, const IndexPath& indexPath);
+    // The new page replaces the shown one, which is unloaded.
+    void showPage(std::unique_ptr<MenuItemViewController> page, const IndexPath& indexPath);
     void unloadCurrentPage();
     void setMessageCount(qint64 count);
     void logoutCurrentUser();

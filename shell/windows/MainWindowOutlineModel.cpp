@@ -93,7 +93,8 @@ QModelIndex MainWindowOutlineModel::parent(const QModelIndex& child) const
     if (!place || !place->parent)
         return QModelIndex();
     const Place* parentPlace = placeOf(place->parent);
-    return parentPlace ? createIndex(parentPlace->row, 0, const_cast<BaseNode*>(place->parent)) : QModelIndex();
+    return parentPlace ? createIndex(parentPlace->row, 0, const_cast<BaseNode*>(place->parent))
+                       : QModelIndex();
 }
 
 int MainWindowOutlineModel::rowCount(const QModelIndex& parent) const
@@ -106,7 +107,10 @@ int MainWindowOutlineModel::rowCount(const QModelIndex& parent) const
     return place ? int(place->children.size()) : 0;
 }
 
-int MainWindowOutlineModel::columnCount(const QModelIndex&) const { return 1; }
+int MainWindowOutlineModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
 
 QVariant MainWindowOutlineModel::data(const QModelIndex& index, int role) const
 {

@@ -3,6 +3,8 @@
 #include "DataModelTestRig.h"
 #include "core/DataModelManager.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -381,6 +383,9 @@ TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
     EchoObserver b;
     std::atomic<int> done { 0 };
     QString fromThread;
+    // The reply is held until both requests are filed: on a loaded machine the
+    // first answer could otherwise come back before the thread asks again.
+    sim.withholdNext(kEchoFunction);
     std::thread caller([&] {
         fromThread = askEcho(*echo, &a, QStringLiteral("threaded"));
         askEcho(*echo, &b, QStringLiteral("threaded"));
@@ -388,6 +393,9 @@ TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
     });
     ASSERT_TRUE(testsupport::spinUntil([&] { return done == 1; }));
     caller.join();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return receivedOf(kEchoFunction).size() == 1; }));
+    QCoreApplication::processEvents();
+    sim.releaseWithheld();
     ASSERT_TRUE(testsupport::spinUntil([&] { return a.calls() == 1 && b.calls() == 1; }));
     EXPECT_EQ(a.handles.front(), fromThread);
     EXPECT_EQ(receivedOf(kEchoFunction).size(), 1);

@@ -123,6 +123,15 @@ TEST_F(QuoteRequestTest, ErrorRowsAndUnknownCodes)
     ASSERT_EQ(empty.errors.size(), 1u);
     EXPECT_EQ(empty.errors[0], (CSError { QStringLiteral("未知错误"), 77 }));
     EXPECT_EQ(timesharing.getLastErrorMessage(), QStringLiteral("未知错误"));
+
+    // A reply without a record set is an error, and the handle is free again.
+    sim.answerNotRecordSetNext(brokersim::kTimesharingFunction);
+    TimesharingCatcher none;
+    ask(timesharing, &none, &tagQuotaInfoParam::code, QStringLiteral("000001.1"));
+    ASSERT_TRUE(spinUntil([&] { return none.done(); }));
+    ASSERT_EQ(none.errors.size(), 1u);
+    EXPECT_EQ(none.errors[0].code, CSErrorServerNoData);
+    EXPECT_EQ(timesharing.pendingHandleCount(), 0u);
 }
 
 TEST_F(QuoteRequestTest, TheIndexTickerShowsThreeMovingIndexes)

@@ -1,11 +1,12 @@
+#include "shell/windows/MainWindowController.h"
+
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
 #include "shell/pages/MenuItemViewManager.h"
-#include "shell/windows/MainWindowController.h"
 #include "shell/windows/MainWindowOutlineModel.h"
 #include "shell/windows/SessionNotifications.h"
-
 
 using namespace shelltest;
 using windowtest::RecordingAlerts;
@@ -99,17 +100,7 @@ protected:
         menus.reset();
         ShellHomeFixture::TearDown();
     }
-    void login(std::initializer_list<const char*> numbers)
-    {
-        for (const char* number : numbers) {
-            auto account = std::make_shared<Account>();
-            account->name = QString::fromLatin1(number).right(2);
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts->addActiveAccount(account);
-        }
-        accounts->setActiveLoginAccount(0);
-    }
+    void login(std::initializer_list<const char*> numbers) { addLoggedInAccounts(*accounts, numbers); }
     MainWindowController& open()
     {
         MainWindowController::Services services;
@@ -262,7 +253,8 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     added->name = QStringLiteral("新户");
     added->customerNumber = QStringLiteral("020100000003");
     accounts->addActiveAccount(added);
-    NotificationCenter::getInstance()->postNotification(sessionnotify::kLoginSucceeded, QVariant::fromValue(added));
+    NotificationCenter::getInstance()->postNotification(
+        sessionnotify::kLoginSucceeded, QVariant::fromValue(added));
     EXPECT_EQ(w.accountTitles().size(), 2);
     EXPECT_EQ(w.selectedAccountIndex(), 1);
     EXPECT_EQ(accounts->activeAccountIndex(), 1);
@@ -271,7 +263,8 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
 
     // Sell a Shanghai position: the sell page, then type 13 with the position.
     const QVariantMap shanghai { { QString::fromLatin1(pagenotify::kPositionDetailKey),
-        QVariantMap { { QStringLiteral("marketCode"), 1 }, { QStringLiteral("stkcode"), QStringLiteral("600000") } } } };
+        QVariantMap { { QStringLiteral("marketCode"), 1 },
+            { QStringLiteral("stkcode"), QStringLiteral("600000") } } } };
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kSellPosition, QVariant(), shanghai);
     EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
     EXPECT_EQ(w.selectedMenuItemIndex(), (Path { 0, 1 }));

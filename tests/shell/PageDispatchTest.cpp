@@ -1,10 +1,10 @@
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
+#include "platform/RunLoop.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/MessageFunctions.h"
-
-#include "platform/RunLoop.h"
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -49,7 +49,7 @@ protected:
     void awakeFromNib() override
     {
         ++setups;
-        timer = schedulePageTimer(60, [] { });
+        timer = schedulePageTimer(60, [] {});
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
             lastHandle = store->requestMessageInfoList(this);
@@ -206,13 +206,7 @@ protected:
     {
         ShellSimulatorFixture::SetUp();
         brokersim::registerMessageFunctions(sim, std::make_shared<brokersim::MessageBoard>());
-        for (const char* number : { "010100000001", "020100000003" }) {
-            auto account = std::make_shared<Account>();
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts.addActiveAccount(account);
-        }
-        accounts.setActiveLoginAccount(0);
+        addLoggedInAccounts(accounts, { "010100000001", "020100000003" });
         store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
     }
     void TearDown() override
@@ -227,7 +221,10 @@ protected:
 // Asks for the same list as the page, so its answer tells the reply came.
 struct Probe : IMessageCenterListDelegate {
     int replies = 0;
-    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override { ++replies; }
+    void messageCenterList(DataModel*, const QString&, const std::vector<RDOMessageInfo>&) override
+    {
+        ++replies;
+    }
 };
 
 } // namespace

@@ -23,8 +23,8 @@ inline constexpr Function kWarrantInfoFunction { 500, 205 };
 inline constexpr Function kRiskWarningListFunction { 500, 280 };
 inline constexpr Function kResetCostFunction { 500, 124 };
 
-// The ticker link the menu carries (before the menu enciphers it).
-inline constexpr char kIndexTickerLink[] = "pmdindex?tc_mfuncno=1100&tc_sfuncno=16&code=000001.2,399001.1,399006.1";
+// The ticker link the built-in menu carries (before the menu enciphers it).
+inline constexpr char kIndexTickerLink[] = "zshqpmd?tc_mfuncno=1100&tc_sfuncno=16&code=000001.2,399001.1,399006.1";
 
 // One minute of a security's day.
 struct MarketMinute {

@@ -21,7 +21,7 @@ const MenuNode kBuiltInMenu[] = {
     { "516", "510", "新股申购", "xgsg?tc_mfuncno=500&tc_sfuncno=6", "" },
     { "517", "510", "权证行权", "qzxq?", "" },
     { "510", "500", "股票交易", "", "menu_stock.png" },
-    { "100", "-1", "指数行情", "zshqpmd?tc_mfuncno=1100&tc_sfuncno=20&code=|000001.2|399001.1|399006.1|",
+    { "100", "-1", "指数行情", "zshqpmd?tc_mfuncno=1100&tc_sfuncno=16&code=000001.2,399001.1,399006.1",
         "" },
     { "200", "-1", "资讯中心", "", "menu_news.png" },
     { "201", "200", "券商公告", "https://www.lumora-broker.test/notice", "" },
