@@ -18,7 +18,15 @@ void SessionWindowSlot::open(const std::function<ui::Window*()>& make, std::func
                 QMetaObject::invokeMethod(this, [cb = closedByUser_] { cb(); }, Qt::QueuedConnection);
         });
     }
-    window_->showOver();
+    // Centred at the size the window chose (one that never chose gets its
+    // size hint from show()), in front.
+    if (!window_->isVisible()) {
+        ui::centreOver(window_, nullptr);
+        window_->show();
+        ui::centreOver(window_, nullptr);
+    }
+    window_->raise();
+    window_->activateWindow();
 }
 
 void SessionWindowSlot::close()
