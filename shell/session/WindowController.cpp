@@ -93,10 +93,10 @@ void WindowController::serverManagerDidFinishedTest(const QString& tagText, bool
     const qint64 tag = tagText.toLongLong(&ok);
     if (!ok)
         return;
-    if (quoteTestingStart && reachable && tag < kTradeTagBase) {
+    if (quoteTestingStart && reachable && tag < DMServerManager::kTradeTagBase) {
         quoteTestingStart = false;
         server->selectServer(DMServerManager::kQuote, tagText);
-    } else if (tradeTestingStart && reachable && tag >= kTradeTagBase) {
+    } else if (tradeTestingStart && reachable && tag >= DMServerManager::kTradeTagBase) {
         tradeTestingStart = false;
         server->selectServer(DMServerManager::kTrade, tagText);
     }

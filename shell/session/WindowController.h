@@ -46,7 +46,6 @@ class WindowController final : public DMServerManagerDelegate,
 public:
     using Services = WindowControllerServices;
     static constexpr qint64 kMaxAppLoginRetries = 3;
-    static constexpr qint64 kTradeTagBase = 2000;
     static constexpr char kTimeoutTitle[] = "错误提示";
     static constexpr char kTimeoutText[] = "无法连接服务器或登录服务器失败。";
 
