@@ -19,10 +19,8 @@
 #include "login/LoginManager.h"
 #include "login/OrgInfoManager.h"
 #include "platform/TlsTrust.h"
-#include "quotes/requests/QuoteDataModels.h"
-#include "trading/requests/SecurityInfoDataModels.h"
-#include "trading/security/StockManager.h"
 #include "platform/UserFolder.h"
+#include "quotes/requests/QuoteDataModels.h"
 #include "shell/ShellDataModels.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
@@ -32,13 +30,15 @@
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
 #include "shell/windows/LoginWindowController.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QMenuBar>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QMenuBar>
 
 namespace {
 // CA certificates the user trusts besides the system's, in "Config/".
@@ -47,7 +47,10 @@ constexpr char kTrustFile[] = "ca.crt";
 
 AppDelegate::AppDelegate() = default;
 
-AppDelegate::~AppDelegate() { applicationWillTerminate(); }
+AppDelegate::~AppDelegate()
+{
+    applicationWillTerminate();
+}
 
 void AppDelegate::applicationWillTerminate()
 {
@@ -106,11 +109,11 @@ void AppDelegate::applicationDidFinishLaunching()
     StockManager::getInstance();
 
     windows_ = std::make_unique<AppSessionWindows>();
-    mainWindow_ = std::make_unique<WidgetMainWindowOpener>([this] {
-        return makeMainWindow([this](QWidget* window) { return makeMenuBar(window); });
-    });
+    mainWindow_ = std::make_unique<WidgetMainWindowOpener>(
+        [this] { return makeMainWindow([this](QWidget* window) { return makeMenuBar(window); }); });
     windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
-    riskWindows_ = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
+    riskWindows_
+        = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
 
     WindowController::Services services;
     services.windows = windows_.get();
@@ -124,7 +127,8 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::terminate()
 {
     // After the current event: the window that asked may still be closing.
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 QMenuBar* AppDelegate::makeMenuBar(QWidget* parent)

@@ -2,9 +2,9 @@
 
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MainWindow.h"
-#include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
 
 #include <QLayout>
 #include <QMenuBar>

@@ -21,8 +21,10 @@ template <class F> void onMainThread(F call)
 } // namespace
 
 IdleLock::IdleLock(Services services)
-    : userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
-    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    : userDefaultConfig(
+        services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , notificationCenter(
+          services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , timers(services.timers ? services.timers : runLoopTimers())
 {
     const void* key = static_cast<const void*>(this);
@@ -33,11 +35,16 @@ IdleLock::IdleLock(Services services)
             onMainThread([this, seconds] { setLockScreenTime(seconds); });
         },
         kSetLockScreenTime);
-    notificationCenter->addObserver(key, [this] { onMainThread([this] { resetTimer(); }); }, kResetTimer);
-    notificationCenter->addObserver(key, [this] { mainWindowIsLocked(); }, kLockScreen);
+    notificationCenter->addObserver(
+        key, [this] { onMainThread([this] { resetTimer(); }); }, kResetTimer);
+    notificationCenter->addObserver(
+        key, [this] { mainWindowIsLocked(); }, kLockScreen);
 }
 
-IdleLock::~IdleLock() { notificationCenter->removeObserver(static_cast<const void*>(this)); }
+IdleLock::~IdleLock()
+{
+    notificationCenter->removeObserver(static_cast<const void*>(this));
+}
 
 void IdleLock::userInput()
 {
@@ -50,7 +57,10 @@ void IdleLock::resetTimer()
     start(UserDefaultConfig::getTimeIntervalForLock(userDefaultConfig->lockScreenTime()));
 }
 
-void IdleLock::setLockScreenTime(double seconds) { start(double(qint64(seconds))); }
+void IdleLock::setLockScreenTime(double seconds)
+{
+    start(double(qint64(seconds)));
+}
 
 void IdleLock::start(double seconds)
 {

@@ -25,14 +25,15 @@ std::optional<QVariantMap> list(const QList<Endpoint>& servers, const QString& k
         const auto port = encipher(servers[i].port);
         if (!ip || !port)
             return std::nullopt;
-        rows.append(QVariantMap { { "name", QStringLiteral("%1%2").arg(kind).arg(i + 1) }, { "ip_address", *ip },
-            { "port", *port }, { "provider_name", provider } });
+        rows.append(QVariantMap { { "name", QStringLiteral("%1%2").arg(kind).arg(i + 1) },
+            { "ip_address", *ip }, { "port", *port }, { "provider_name", provider } });
     }
     const auto selectedIp = encipher(servers.value(0).host);
     const auto selectedPort = encipher(servers.value(0).port);
     if (rows.isEmpty() || !selectedIp || !selectedPort)
         return std::nullopt;
-    return QVariantMap { { "info_list", rows }, { "selected_ip", *selectedIp }, { "selected_port", *selectedPort } };
+    return QVariantMap { { "info_list", rows }, { "selected_ip", *selectedIp },
+        { "selected_port", *selectedPort } };
 }
 
 } // namespace
@@ -53,14 +54,16 @@ std::optional<QList<Endpoint>> parse(const QString& text)
     return servers;
 }
 
-bool write(const QList<Endpoint>& quote, const QList<Endpoint>& trade, const QString& provider, const QString& path)
+bool write(
+    const QList<Endpoint>& quote, const QList<Endpoint>& trade, const QString& provider, const QString& path)
 {
     const auto quoteList = list(quote, QStringLiteral("行情"), provider);
     const auto tradeList = list(trade, QStringLiteral("交易"), provider);
     if (!quoteList || !tradeList)
         return false;
-    const QString file
-        = path.isEmpty() ? platform::UserFolder::configFilePath(QString::fromLatin1(DMServerManager::kFileName)) : path;
+    const QString file = path.isEmpty()
+        ? platform::UserFolder::configFilePath(QString::fromLatin1(DMServerManager::kFileName))
+        : path;
     QDir().mkpath(QFileInfo(file).absolutePath());
     return platform::PropertyList::writeFileAtomic(file,
         QVariantMap { { QString::fromLatin1(DMServerManager::kQuoteListKey), *quoteList },

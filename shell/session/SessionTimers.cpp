@@ -4,7 +4,8 @@ namespace {
 
 class RunLoopSessionTimer final : public SessionTimer {
 public:
-    RunLoopSessionTimer(double seconds, bool repeats, platform::RunLoopModes modes, std::function<void()> tick)
+    RunLoopSessionTimer(
+        double seconds, bool repeats, platform::RunLoopModes modes, std::function<void()> tick)
         : timer_(seconds, repeats, modes, std::move(tick))
     {
         timer_.start();

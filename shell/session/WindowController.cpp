@@ -26,7 +26,8 @@ WindowController::WindowController(Services services)
     , mainWindow(services.mainWindow)
     , ownServer_(services.server ? nullptr : std::make_unique<SharedSessionServer>())
     , server(services.server ? services.server : ownServer_.get())
-    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , notificationCenter(
+          services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , timers(services.timers ? services.timers : runLoopTimers())
     , quit(services.quit)
     , startUpTimeout(services.startUpTimeout)
@@ -36,11 +37,11 @@ WindowController::WindowController(Services services)
     const void* key = static_cast<const void*>(this);
     notificationCenter->addObserver(
         key,
-        [this](const platform::Notification& n) {
-            loginSucceed(n.object.value<AccountManager::AccountPtr>());
-        },
+        [this](
+            const platform::Notification& n) { loginSucceed(n.object.value<AccountManager::AccountPtr>()); },
         sessionnotify::kLoginSucceeded);
-    notificationCenter->addObserver(key, [this] { logout(); }, sessionnotify::kLogout);
+    notificationCenter->addObserver(
+        key, [this] { logout(); }, sessionnotify::kLogout);
     theInstance = this;
 }
 
@@ -51,7 +52,10 @@ WindowController::~WindowController()
         theInstance = nullptr;
 }
 
-WindowController* WindowController::getInstance() { return theInstance; }
+WindowController* WindowController::getInstance()
+{
+    return theInstance;
+}
 
 void WindowController::launch()
 {
@@ -75,7 +79,8 @@ void WindowController::testServer()
     menuIsInit = orgIsInit = false;
     state_ = State::TestingServers;
     // The limit covers everything from here to the application login's reply.
-    timeoutTimer_ = timers(startUpTimeout, false, platform::RunLoopModes::defaultMode(), [this] { timeout(); });
+    timeoutTimer_
+        = timers(startUpTimeout, false, platform::RunLoopModes::defaultMode(), [this] { timeout(); });
     server->startTesting(this);
 }
 
@@ -162,7 +167,8 @@ void WindowController::appLogin(DataModel*, const QString&, const std::optional<
     if (info && info->contId())
         server->setContId(*info->contId());
     const bool needOrg = server->needRequestOrgInfo(info ? info->organizationVersion() : std::nullopt);
-    const bool needMenu = server->needRequestMenuInfo(info ? info->menuVersion().value_or(QString()) : QString());
+    const bool needMenu
+        = server->needRequestMenuInfo(info ? info->menuVersion().value_or(QString()) : QString());
     orgIsInit = !needOrg;
     menuIsInit = !needMenu;
     const auto alive = alive_.watch();
@@ -286,7 +292,10 @@ void WindowController::loginSucceed(const AccountManager::AccountPtr& account)
     gate_.loginSucceed(account);
 }
 
-bool WindowController::hasMainWindow() const { return mainWindow->isOpen(); }
+bool WindowController::hasMainWindow() const
+{
+    return mainWindow->isOpen();
+}
 
 void WindowController::lockWindow(bool locked)
 {
@@ -332,12 +341,30 @@ void WindowController::logout()
     state_ = State::LoginReady;
 }
 
-void WindowController::loginComplete() { windows->loginComplete(); }
-void WindowController::resetUI() { windows->resetUI(); }
-void WindowController::closeLoginWindow() { windows->closeLoginWindow(); }
-void WindowController::showError(const QString& message) { windows->runAlert(AlertRequest::error(message), {}); }
-void WindowController::refreshAccountLists() { windows->refreshAccountLists(); }
-void WindowController::stopModal() { windows->stopModal(); }
+void WindowController::loginComplete()
+{
+    windows->loginComplete();
+}
+void WindowController::resetUI()
+{
+    windows->resetUI();
+}
+void WindowController::closeLoginWindow()
+{
+    windows->closeLoginWindow();
+}
+void WindowController::showError(const QString& message)
+{
+    windows->runAlert(AlertRequest::error(message), {});
+}
+void WindowController::refreshAccountLists()
+{
+    windows->refreshAccountLists();
+}
+void WindowController::stopModal()
+{
+    windows->stopModal();
+}
 
 void WindowController::loginWindowClosedByUser()
 {

@@ -92,10 +92,12 @@ public:
     void appLogin(DataModel* request, const QString& requestHandle,
         const std::optional<RDOServerVersionInfo>& info) override;
     bool appLogin(DataModel* request, const QString& requestHandle, const CSError& error) override;
-    void queryOrganizationInfo(DataModel* request, const QString& requestHandle, const RDOOrganizationInfo& info) override;
-    bool queryOrganizationInfo(DataModel* request, const QString& requestHandle, const CSError& error) override;
-    void queryMenuInfo(
-        DataModel* request, const QString& requestHandle, const std::shared_ptr<RDOMenuManager>& menu) override;
+    void queryOrganizationInfo(
+        DataModel* request, const QString& requestHandle, const RDOOrganizationInfo& info) override;
+    bool queryOrganizationInfo(
+        DataModel* request, const QString& requestHandle, const CSError& error) override;
+    void queryMenuInfo(DataModel* request, const QString& requestHandle,
+        const std::shared_ptr<RDOMenuManager>& menu) override;
     bool queryMenuInfo(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
     // Notifications: a trade login (type 0), logout (type 1).

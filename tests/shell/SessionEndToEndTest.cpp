@@ -48,8 +48,12 @@ public:
     }
     void loginComplete() override { login->loginComplete(); }
     void resetUI() override { login->resetUI(); }
-    void runAlert(const AlertRequest& request, AlertPresenter::Completion) override { boxes.push_back(request); }
-    void showLastLoginInfoWindow(const QString&, const QString& content, const std::optional<QRect>& frame) override
+    void runAlert(const AlertRequest& request, AlertPresenter::Completion) override
+    {
+        boxes.push_back(request);
+    }
+    void showLastLoginInfoWindow(
+        const QString&, const QString& content, const std::optional<QRect>& frame) override
     {
         log << (frame ? "lastLogin on main" : "lastLogin") + QStringLiteral(" ") + content.left(4);
     }
@@ -66,8 +70,9 @@ protected:
         registerShellDataModels();
         MenuManager::resetInstance();
         // The client finds the simulator through its stored server list.
-        ASSERT_TRUE(serverlistfile::write({ { QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()) } },
-            { { QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()) } }, QStringLiteral("模拟")));
+        ASSERT_TRUE(
+            serverlistfile::write({ { QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()) } },
+                { { QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()) } }, QStringLiteral("模拟")));
         DMServerManager::resetInstance();
         NetworkFactory::getInstance()->setServerManager(DMServerManager::getInstance());
         LoginManager::getInstance()->setRequestTimeout(10);

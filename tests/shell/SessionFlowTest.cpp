@@ -186,7 +186,8 @@ TEST_F(SessionFlowTest, BranchListAndMenuOnlyWhenTheirVersionsChanged)
     struct Case {
         bool org, menu;
     };
-    for (const Case c : { Case { false, false }, Case { true, false }, Case { false, true }, Case { true, true } }) {
+    for (const Case c :
+        { Case { false, false }, Case { true, false }, Case { false, true }, Case { true, true } }) {
         SCOPED_TRACE(QStringLiteral("org %1 menu %2").arg(c.org).arg(c.menu).toStdString());
         TearDown();
         server = ScriptedServer();
@@ -270,7 +271,11 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
         { 2, 1, false, false },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("status %1 notice %2 passed %3").arg(c.status).arg(c.notice).arg(c.passed).toStdString());
+        SCOPED_TRACE(QStringLiteral("status %1 notice %2 passed %3")
+                         .arg(c.status)
+                         .arg(c.notice)
+                         .arg(c.passed)
+                         .toStdString());
         TearDown();
         server = ScriptedServer();
         windows = FakeWindows();
@@ -379,7 +384,8 @@ protected:
     {
         HomeFixture::SetUp();
         NotificationCenter::resetForTesting();
-        NotificationCenter::getInstance()->addObserver(static_cast<const void*>(this), [this] { ++locks; }, 3);
+        NotificationCenter::getInstance()->addObserver(
+            static_cast<const void*>(this), [this] { ++locks; }, 3);
         idle = std::make_unique<IdleLock>(IdleLock::Services { nullptr, nullptr, clock.factory() });
     }
     void TearDown() override
@@ -431,7 +437,8 @@ TEST_F(IdleLockTest, LocksAfterOneToTwoIdleIntervalsAndNeverWhileLocked)
     EXPECT_FALSE(idle->isTimerRunning());
     idle->resetTimer();
     EXPECT_TRUE(idle->isTimerRunning());
-    EXPECT_DOUBLE_EQ(idle->interval(), UserDefaultConfig::getTimeIntervalForLock(UserDefaultConfig::getInstance()->lockScreenTime()));
+    EXPECT_DOUBLE_EQ(idle->interval(),
+        UserDefaultConfig::getTimeIntervalForLock(UserDefaultConfig::getInstance()->lockScreenTime()));
 }
 
 } // namespace

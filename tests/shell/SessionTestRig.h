@@ -40,10 +40,11 @@ public:
 
     SessionTimerFactory factory()
     {
-        return [this](double seconds, bool repeats, platform::RunLoopModes modes, std::function<void()> tick) {
-            timers.push_back(std::make_shared<Timer>(Timer { seconds, repeats, modes, std::move(tick) }));
-            return std::unique_ptr<SessionTimer>(std::make_unique<Handle>(timers.back()));
-        };
+        return
+            [this](double seconds, bool repeats, platform::RunLoopModes modes, std::function<void()> tick) {
+                timers.push_back(std::make_shared<Timer>(Timer { seconds, repeats, modes, std::move(tick) }));
+                return std::unique_ptr<SessionTimer>(std::make_unique<Handle>(timers.back()));
+            };
     }
     std::shared_ptr<Timer> live() const
     {
@@ -131,7 +132,10 @@ public:
 
     void utid(const QString& id) { utidObserver->queryUtid(nullptr, QString(), id); }
     void appLoginOk() { appLoginObserver->appLogin(nullptr, QString(), std::nullopt); }
-    void appLoginError(qint64 code) { appLoginObserver->appLogin(nullptr, QString(), CSError { "失败", code }); }
+    void appLoginError(qint64 code)
+    {
+        appLoginObserver->appLogin(nullptr, QString(), CSError { "失败", code });
+    }
     void orgOk() { orgObserver->queryOrganizationInfo(nullptr, QString(), RDOOrganizationInfo()); }
     void menuOk() { menuObserver->queryMenuInfo(nullptr, QString(), std::make_shared<RDOMenuManager>()); }
 };
@@ -241,7 +245,8 @@ public:
         noticeDone = std::move(done);
         return std::make_unique<Shown>(&noticeClosed);
     }
-    std::unique_ptr<IGateWindow> showFollowUpAlert(const QString&, const QString&, std::function<void()> done) override
+    std::unique_ptr<IGateWindow> showFollowUpAlert(
+        const QString&, const QString&, std::function<void()> done) override
     {
         alertDone = std::move(done);
         return std::make_unique<Shown>(&alertClosed);

@@ -1,9 +1,9 @@
 // The session's windows on screen: a close the session asks for is not taken
 // for the user leaving, and every input event reaches the idle lock.
-#include "shell/WindowTestRig.h"
-
-#include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
+
+#include "shell/WindowTestRig.h"
+#include "shell/session/ui/IdleInputFilter.h"
 #include "shell/ui/LockScreenWindow.h"
 
 #include <QApplication>
@@ -70,7 +70,8 @@ TEST_F(SessionWindowsTest, EveryInputEventCountsAndOthersDoNot)
     QWidget widget;
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
     QApplication::sendEvent(&widget, &key);
-    QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(
+        QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&widget, &move);
     QEvent paint(QEvent::UpdateRequest);
     QApplication::sendEvent(&widget, &paint);

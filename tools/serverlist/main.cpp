@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({ "quote", "Quote servers, HOST:PORT separated by commas.", "list" });
     parser.addOption({ "trade", "Trade servers, HOST:PORT separated by commas.", "list" });
-    parser.addOption({ "provider", "The provider's name shown in the list.", "name", QStringLiteral("券商") });
+    parser.addOption(
+        { "provider", "The provider's name shown in the list.", "name", QStringLiteral("券商") });
     parser.addOption({ "out", "The file to write (default: the per-user server list).", "file" });
     parser.process(app);
 
@@ -28,7 +29,8 @@ int main(int argc, char** argv)
     const auto trade = serverlistfile::parse(parser.value("trade"));
     if (!quote || !trade) {
         std::fprintf(stderr,
-            "usage: lumora-serverlist --quote HOST:PORT[,...] --trade HOST:PORT[,...] [--provider NAME] [--out FILE]\n");
+            "usage: lumora-serverlist --quote HOST:PORT[,...] --trade HOST:PORT[,...] [--provider NAME] "
+            "[--out FILE]\n");
         return 2;
     }
     const QString path = parser.value("out");
@@ -36,6 +38,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write the server list\n");
         return 1;
     }
-    std::printf("%s\n", qPrintable(path.isEmpty() ? platform::UserFolder::configFilePath("ServerInfo.plist") : path));
+    std::printf(
+        "%s\n", qPrintable(path.isEmpty() ? platform::UserFolder::configFilePath("ServerInfo.plist") : path));
     return 0;
 }

@@ -3,7 +3,10 @@
 #include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/RunAlert.h"
 
-SessionWindowSlot::~SessionWindowSlot() { close(); }
+SessionWindowSlot::~SessionWindowSlot()
+{
+    close();
+}
 
 void SessionWindowSlot::open(const std::function<ui::Window*()>& make, std::function<void()> closedByUser)
 {
@@ -15,7 +18,8 @@ void SessionWindowSlot::open(const std::function<ui::Window*()>& make, std::func
             emit willClose();
             // After the close has run: the session may open or close windows.
             if (!closing_ && closedByUser_)
-                QMetaObject::invokeMethod(this, [cb = closedByUser_] { cb(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [cb = closedByUser_] { cb(); }, Qt::QueuedConnection);
         });
     }
     // Centred at the size the window chose (one that never chose gets its
@@ -54,7 +58,10 @@ void AppSessionWindows::showLoginWindow(std::function<void()> closedByUser)
     login_.open([] { return new LoginWindow(); }, std::move(closedByUser));
 }
 
-void AppSessionWindows::closeLoginWindow() { login_.close(); }
+void AppSessionWindows::closeLoginWindow()
+{
+    login_.close();
+}
 
 void AppSessionWindows::appLoginComplete()
 {
@@ -102,7 +109,10 @@ void AppSessionWindows::refreshAccountLists()
         accountsChanged_();
 }
 
-void AppSessionWindows::stopModal() { ui::stopModal(); }
+void AppSessionWindows::stopModal()
+{
+    ui::stopModal();
+}
 
 WidgetMainWindowOpener::WidgetMainWindowOpener(std::function<ui::Window*()> make, QObject* parent)
     : QObject(parent)
@@ -116,9 +126,15 @@ WidgetMainWindowOpener::WidgetMainWindowOpener(std::function<ui::Window*()> make
 
 WidgetMainWindowOpener::~WidgetMainWindowOpener() = default;
 
-void WidgetMainWindowOpener::open(std::function<void()> closedByUser) { window_.open(make_, std::move(closedByUser)); }
+void WidgetMainWindowOpener::open(std::function<void()> closedByUser)
+{
+    window_.open(make_, std::move(closedByUser));
+}
 
-void WidgetMainWindowOpener::close() { window_.close(); }
+void WidgetMainWindowOpener::close()
+{
+    window_.close();
+}
 
 void WidgetMainWindowOpener::lockWindow(bool locked)
 {
@@ -139,4 +155,7 @@ void WidgetMainWindowOpener::lockWindow(bool locked)
     }
 }
 
-QRect WidgetMainWindowOpener::frame() const { return window_.get() ? window_.get()->frameGeometry() : QRect(); }
+QRect WidgetMainWindowOpener::frame() const
+{
+    return window_.get() ? window_.get()->frameGeometry() : QRect();
+}
