@@ -38,6 +38,13 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] { fail(QStringLiteral("页面加载超时")); });
         timer_.start(timeout);
     }
+    // The caller has gone: nothing is delivered any more, even when the
+    // reply finishes before the fetch is deleted.
+    void cancel()
+    {
+        done_ = nullptr;
+        timer_.stop();
+    }
     ~Fetch() override
     {
         done_ = nullptr;
@@ -149,8 +156,10 @@ std::shared_ptr<void> NetworkWebPageLoader::load(const QUrl& url, Completion don
     auto holder = std::make_shared<QPointer<Fetch>>(fetch);
     QObject::connect(fetch->findChild<QNetworkReply*>(), &QNetworkReply::finished, fetch, &QObject::deleteLater);
     return std::shared_ptr<void>(holder.get(), [holder](void*) {
-        if (Fetch* f = holder->data())
+        if (Fetch* f = holder->data()) {
+            f->cancel();
             f->deleteLater();
+        }
     });
 }
 

@@ -1,0 +1,165 @@
+#include "app/AppDelegate.h"
+
+#include "app/MainWindowFactory.h"
+#include "comm/CSSession.h"
+#include "compliance/ComplianceDataModels.h"
+#include "compliance/RiskAssessmentManager.h"
+#include "compliance/ui/BusinessContractView.h"
+#include "compliance/ui/RiskGateWindows.h"
+#include "core/DMCDataCache.h"
+#include "core/DMNotificationCenter.h"
+#include "core/DMServerManager.h"
+#include "core/DataModelFactory.h"
+#include "core/DataModelManager.h"
+#include "core/NetworkFactory.h"
+#include "core/SystemInfo.h"
+#include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
+#include "login/LoginDataModels.h"
+#include "login/LoginManager.h"
+#include "login/OrgInfoManager.h"
+#include "platform/TlsTrust.h"
+#include "platform/UserFolder.h"
+#include "quotes/requests/QuoteDataModels.h"
+#include "shell/ShellDataModels.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/session/IdleLock.h"
+#include "shell/session/WindowController.h"
+#include "shell/session/ui/IdleInputFilter.h"
+#include "shell/session/ui/SessionWindows.h"
+#include "shell/windows/LoginWindowController.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+
+namespace {
+// CA certificates the user trusts besides the system's, in "Config/".
+constexpr char kTrustFile[] = "ca.crt";
+} // namespace
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate()
+{
+    applicationWillTerminate();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (inputFilter_)
+        qApp->removeEventFilter(inputFilter_);
+    inputFilter_ = nullptr;
+    windowController.reset();
+    mainWindow_.reset();
+    windows_.reset();
+    riskWindows_.reset();
+    idleLock_.reset();
+    MenuItemViewManager::resetInstance();
+    MessageCenterManager::resetInstance();
+    RiskAssessmentManager::resetInstance();
+    StockManager::resetInstance();
+    MenuManager::resetInstance();
+    LoginManager::resetInstance();
+    AccountManager::resetInstance();
+    OrgInfoManager::resetInstance();
+    DMServerManager::resetInstance();
+    NetworkFactory::resetInstance();
+    CSSession::releaseAll();
+    DataModelManager::resetInstance();
+    SystemInfo::resetInstance();
+    UserDefaultConfig::resetInstance();
+}
+
+bool AppDelegate::createProfileFolder()
+{
+    const QString config = platform::UserFolder::configPath();
+    return QFileInfo(config).isDir() || QDir().mkpath(config);
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    userDefaultConfig = UserDefaultConfig::getInstance();
+
+    idleLock_ = std::make_unique<IdleLock>();
+    inputFilter_ = new IdleInputFilter([lock = idleLock_.get()] { lock->userInput(); }, this);
+    qApp->installEventFilter(inputFilter_);
+
+    if (!createProfileFolder())
+        qWarning() << "cannot create the per-user folder" << platform::UserFolder::path();
+    const QString trust = platform::UserFolder::configFilePath(QString::fromLatin1(kTrustFile));
+    if (QFileInfo::exists(trust) && platform::TlsTrust::addCaCertificatesFromFile(trust) == 0)
+        qWarning() << "no certificate could be read from" << trust;
+
+    registerCoreDataModels();
+    registerLoginDataModels();
+    registerShellDataModels();
+    registerComplianceDataModels();
+    registerQuotesDataModels();
+    registerTradingDataModels();
+    installComplianceViews();
+    DMServerManager::getInstance();
+    StockManager::getInstance();
+
+    windows_ = std::make_unique<AppSessionWindows>();
+    mainWindow_ = std::make_unique<WidgetMainWindowOpener>(
+        [this] { return makeMainWindow([this](QWidget* window) { return makeMenuBar(window); }); });
+    windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
+    riskWindows_
+        = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
+
+    WindowController::Services services;
+    services.windows = windows_.get();
+    services.mainWindow = mainWindow_.get();
+    services.riskWindows = riskWindows_.get();
+    services.quit = [this] { terminate(); };
+    windowController = std::make_unique<WindowController>(services);
+    windowController->launch();
+}
+
+void AppDelegate::terminate()
+{
+    // After the current event: the window that asked may still be closing.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+}
+
+QMenuBar* AppDelegate::makeMenuBar(QWidget* parent)
+{
+    auto* bar = new QMenuBar(parent);
+    QMenu* app = bar->addMenu(QStringLiteral("Lumora"));
+    app->addAction(QStringLiteral("清除缓存"), this, [] { clearBuffersMenuItemClicked(); });
+    QMenu* links = bar->addMenu(QStringLiteral("链接"));
+    const QString titles[] = { QStringLiteral("手机客户端（苹果）"), QStringLiteral("手机客户端（安卓）"),
+        QStringLiteral("手机网站"), QStringLiteral("官方网站"), QStringLiteral("网上商城") };
+    for (int tag = 1; tag <= 5; ++tag)
+        links->addAction(titles[tag - 1], this, [tag] { linkMenuItemClicked(tag); });
+    return bar;
+}
+
+void AppDelegate::clearBuffersMenuItemClicked()
+{
+    DMNotificationCenter::getInstance()->postNotification(DMCDataCache::kClearCachesNotification);
+}
+
+QUrl AppDelegate::linkUrl(int tag)
+{
+    static const char* const paths[] = { "/app/ios.html", "/app/android.html", "/m/", "/", "/shop/" };
+    if (tag < 1 || tag > 5)
+        return QUrl();
+    return LoginWindowController::pageUrl(paths[tag - 1]);
+}
+
+void AppDelegate::linkMenuItemClicked(int tag)
+{
+    const QUrl url = linkUrl(tag);
+    if (url.isValid())
+        QDesktopServices::openUrl(url);
+}

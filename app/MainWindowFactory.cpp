@@ -1,0 +1,19 @@
+#include "app/MainWindowFactory.h"
+
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
+
+#include <QLayout>
+#include <QMenuBar>
+
+ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar)
+{
+    // Exit trading closes the window itself; the session ends the application
+    // when no login window is left.
+    auto* window = new MainWindow();
+    window->layout()->setMenuBar(menuBar(window));
+    return window;
+}

@@ -1,0 +1,21 @@
+#include "app/AppDelegate.h"
+#include "core/SystemInfo.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumora"));
+    // Windows come and go between the login and the main window; the session
+    // decides when the application ends.
+    QApplication::setQuitOnLastWindowClosed(false);
+    SystemInfo::setInfoDictionary({ { QStringLiteral("CFBundleVersion"), QStringLiteral(LUMORA_VERSION) },
+        { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
+
+    AppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    const int result = app.exec();
+    delegate.applicationWillTerminate();
+    return result;
+}

@@ -1,0 +1,134 @@
+// WindowController against the in-process simulator: the speed test over the
+// stored server list, the start-up requests, the demo customer logged in
+// through the login form's controller, the main window, logout.
+#include "SessionTestRig.h"
+#include "WindowTestRig.h"
+#include "shell/ShellDataModels.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/session/ServerListFile.h"
+#include "shell/session/WindowController.h"
+#include "shell/windows/LoginWindowController.h"
+#include "shell/windows/SessionNotifications.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace sessiontest;
+using testsupport::spinUntil;
+using Field = LoginViewController::Field;
+
+// The login window as its controller, without widgets.
+class FormWindows final : public ISessionWindows {
+public:
+    std::unique_ptr<LoginWindowController> login;
+    windowtest::RecordingAlerts formAlerts;
+    QStringList log;
+    std::vector<AlertRequest> boxes;
+    int formEnabled = 0;
+
+    bool hasLoginWindow() const override { return login != nullptr; }
+    void showLoginWindow(std::function<void()>) override
+    {
+        if (!login) {
+            login = std::make_unique<LoginWindowController>();
+            login->setAlertPresenter(&formAlerts);
+            log << "loginWindow";
+        }
+    }
+    void closeLoginWindow() override
+    {
+        if (login)
+            log << "closeLogin";
+        login.reset();
+    }
+    void appLoginComplete() override
+    {
+        ++formEnabled;
+        login->appLoginComplete();
+    }
+    void loginComplete() override { login->loginComplete(); }
+    void resetUI() override { login->resetUI(); }
+    void runAlert(const AlertRequest& request, AlertPresenter::Completion) override
+    {
+        boxes.push_back(request);
+    }
+    void showLastLoginInfoWindow(
+        const QString&, const QString& content, const std::optional<QRect>& frame) override
+    {
+        log << (frame ? "lastLogin on main" : "lastLogin") + QStringLiteral(" ") + content.left(4);
+    }
+    void closeLastLoginInfoWindow() override { }
+    void refreshAccountLists() override { }
+    void stopModal() override { }
+};
+
+class SessionEndToEndTest : public logintest::SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        registerShellDataModels();
+        MenuManager::resetInstance();
+        // The client finds the simulator through its stored server list.
+        ASSERT_TRUE(
+            serverlistfile::write({ { QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()) } },
+                { { QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()) } }, QStringLiteral("模拟")));
+        DMServerManager::resetInstance();
+        NetworkFactory::getInstance()->setServerManager(DMServerManager::getInstance());
+        LoginManager::getInstance()->setRequestTimeout(10);
+        mainWindow.log = &windows.log;
+        WindowController::Services s;
+        s.windows = &windows;
+        s.mainWindow = &mainWindow;
+        s.riskWindows = &riskWindows;
+        s.quit = [this] { ++quits; };
+        controller = std::make_unique<WindowController>(s);
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        windows.login.reset();
+        MenuManager::resetInstance();
+        SimulatorFixture::TearDown();
+    }
+
+    FormWindows windows;
+    FakeMainWindow mainWindow;
+    FakeRiskWindows riskWindows;
+    std::unique_ptr<WindowController> controller;
+    int quits = 0;
+};
+
+TEST_F(SessionEndToEndTest, DemoCustomerReachesTheMainWindowAndLogoutReturnsToTheForm)
+{
+    controller->launch();
+    ASSERT_TRUE(spinUntil([&] { return controller->state() == WindowController::State::LoginReady; }, 20s))
+        << int(controller->state()) << " " << windows.boxes.size();
+    EXPECT_FALSE(controller->isStartUpTimerRunning());
+    LoginViewController& form = windows.login->loginViewController();
+    ASSERT_TRUE(form.isEnabled());
+    ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
+
+    form.controlTextDidChange(Field::Account, QStringLiteral("010100000001"));
+    form.controlTextDidChange(Field::Password, QStringLiteral("111111"));
+    form.controlTextDidChange(Field::IdentifyingCode, broker().lastCaptchaCode());
+    form.loginButtonClick(true);
+    ASSERT_TRUE(spinUntil([&] { return mainWindow.open_ || !windows.formAlerts.shown.empty(); }, 20s));
+    ASSERT_TRUE(mainWindow.open_) << qPrintable(windows.formAlerts.texts().join('|'));
+    EXPECT_FALSE(windows.hasLoginWindow());
+    EXPECT_EQ(AccountManager::getInstance()->loginAccounts().size(), 1u);
+    // The customer has logged in before: the last-login window on the main one.
+    EXPECT_TRUE(windows.log.filter("lastLogin on main").size() == 1) << qPrintable(windows.log.join('|'));
+
+    const int enabled = windows.formEnabled;
+    AccountManager::getInstance()->logoutAllAccount();
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLogout);
+    EXPECT_FALSE(mainWindow.open_);
+    ASSERT_TRUE(windows.hasLoginWindow());
+    EXPECT_EQ(windows.formEnabled, enabled + 1);
+    EXPECT_TRUE(windows.login->loginViewController().isEnabled());
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(windows.boxes.empty());
+}
+
+} // namespace

@@ -1,0 +1,444 @@
+#include "SessionTestRig.h"
+#include "core/NotificationCenter.h"
+#include "login/LoginTestRig.h"
+#include "platform/RunLoop.h"
+#include "shell/session/IdleLock.h"
+#include "shell/session/WindowController.h"
+#include "shell/windows/SessionNotifications.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace sessiontest;
+using State = WindowController::State;
+
+class SessionFlowTest : public logintest::HomeFixture {
+protected:
+    void SetUp() override
+    {
+        HomeFixture::SetUp();
+        NotificationCenter::resetForTesting();
+        mainWindow.log = &windows.log;
+        accounts = std::make_unique<AccountManager>();
+        WindowController::Services s;
+        s.windows = &windows;
+        s.mainWindow = &mainWindow;
+        s.riskWindows = &riskWindows;
+        s.server = &server;
+        s.accountManager = accounts.get();
+        s.timers = clock.factory();
+        s.requestRiskStatus = [this](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
+        s.quit = [this] { ++quits; };
+        controller = std::make_unique<WindowController>(s);
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        NotificationCenter::resetForTesting();
+        platform::RunLoop::main()->resetForTesting();
+        HomeFixture::TearDown();
+    }
+
+    // Launch, the trade server answers, terminal id and application login.
+    void startUp()
+    {
+        controller->launch();
+        controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+        server.utid(QStringLiteral("U-1"));
+        server.appLoginOk();
+    }
+    void loginReady()
+    {
+        server.orgChanged = server.menuChanged = false;
+        startUp();
+        ASSERT_EQ(controller->state(), State::LoginReady);
+        windows.log.clear();
+    }
+    // The login form's trade login for one customer.
+    void tradeLogin()
+    {
+        auto account = std::make_shared<Account>();
+        account->customerNumber = QStringLiteral("010100000001");
+        accounts->addActiveAccount(account);
+        NotificationCenter::getInstance()->postNotification(
+            sessionnotify::kLoginSucceeded, QVariant::fromValue(account));
+    }
+    void status(qint32 value)
+    {
+        ASSERT_NE(statusObserver, nullptr);
+        RDORiskAssessmentStatus s;
+        s.status = value;
+        statusObserver->queryRiskAssessmentStatus(nullptr, QString(), s);
+    }
+    void settle() { testsupport::spinFor(20ms); }
+
+    FakeClock clock;
+    ScriptedServer server;
+    FakeWindows windows;
+    FakeMainWindow mainWindow;
+    FakeRiskWindows riskWindows;
+    std::unique_ptr<AccountManager> accounts;
+    std::unique_ptr<WindowController> controller;
+    IQueryRiskAssessmentStatusDelegate* statusObserver = nullptr;
+    int quits = 0;
+};
+
+TEST_F(SessionFlowTest, StartUpTimeOutOffersRetryAndExit)
+{
+    controller->launch();
+    EXPECT_TRUE(windows.loginWindow);
+    ASSERT_EQ(server.testRounds, 1);
+    ASSERT_TRUE(clock.live());
+    EXPECT_DOUBLE_EQ(clock.live()->seconds, 10.0);
+
+    // No server answers: the alert, and the round's late results start nothing.
+    ASSERT_TRUE(clock.fire());
+    ASSERT_EQ(windows.boxes.size(), 1u);
+    const AlertRequest& box = windows.boxes.back().request;
+    EXPECT_EQ(box.title, "错误提示");
+    EXPECT_EQ(box.text, "无法连接服务器或登录服务器失败。");
+    EXPECT_EQ(box.defaultButton, "重试");
+    EXPECT_EQ(box.alternateButton, "退出");
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    EXPECT_EQ(server.count("requestUtid"), 0);
+
+    windows.answer(1); // 重试: a new round with a new timer
+    EXPECT_EQ(server.testRounds, 2);
+    ASSERT_TRUE(clock.live());
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    EXPECT_EQ(server.count("requestUtid"), 1);
+
+    // A terminal-id failure waits for the time-out, which again offers both.
+    server.utidObserver->queryUtid(nullptr, QString(), CSError { "无终端号", 7 });
+    EXPECT_EQ(controller->state(), State::Stopped);
+    ASSERT_TRUE(clock.fire());
+    windows.answer(0); // 退出
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(windows.loginWindow);
+    EXPECT_EQ(controller->state(), State::Ended);
+}
+
+TEST_F(SessionFlowTest, QuoteServerChosenAtOnceLoginStartsOnceWithTheTradeServer)
+{
+    controller->launch();
+    controller->serverManagerDidFinishedTest(QStringLiteral("1000"), false);
+    controller->serverManagerDidFinishedTest(QStringLiteral("1001"), true);
+    EXPECT_TRUE(server.calls.contains("select 0 1001"));
+    EXPECT_EQ(server.count("requestUtid"), 0);
+
+    controller->serverManagerDidFinishedTest(QStringLiteral("2001"), true);
+    EXPECT_TRUE(server.calls.contains("select 1 2001"));
+    EXPECT_EQ(server.count("requestUtid"), 1);
+    EXPECT_EQ(server.count("cancelTesting"), 1);
+    // Results still in flight neither choose again nor start the login again.
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    controller->serverManagerDidFinishedTest(QStringLiteral("1000"), true);
+    EXPECT_EQ(server.count("requestUtid"), 1);
+    EXPECT_FALSE(server.calls.contains("select 1 2000"));
+}
+
+TEST_F(SessionFlowTest, RepeatedResultsWhileTheQuoteServerIsSearchedDoNotRestartTheLogin)
+{
+    server.utidStored = true;
+    controller->launch();
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    controller->serverManagerDidFinishedTest(QStringLiteral("2001"), true);
+    controller->serverManagerDidFinishedTest(QStringLiteral("1000"), false);
+    EXPECT_EQ(server.count("requestAppLogin"), 1);
+    EXPECT_EQ(server.count("requestUtid"), 0);
+    EXPECT_EQ(server.count("cancelTesting"), 0);
+}
+
+TEST_F(SessionFlowTest, ThreeRestartsOn90001ThenTheError)
+{
+    controller->launch();
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    for (int i = 0; i < 4; ++i) {
+        server.utid(QStringLiteral("U"));
+        server.appLoginError(90001);
+    }
+    EXPECT_EQ(server.count("requestUtid"), 4); // the first and three restarts
+    EXPECT_EQ(controller->appLoginRetryTime(), 3);
+    ASSERT_EQ(windows.boxes.size(), 1u);
+    EXPECT_EQ(windows.boxes.back().request.title, "错误");
+    EXPECT_EQ(windows.boxes.back().request.text, "失败");
+    EXPECT_FALSE(controller->isStartUpTimerRunning());
+    windows.answer(1);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(windows.loginWindow);
+}
+
+TEST_F(SessionFlowTest, TimeOutAfterA90001IsNotA90001)
+{
+    controller->launch();
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    server.utid(QStringLiteral("U"));
+    server.appLoginError(90001);
+    server.utid(QStringLiteral("U"));
+    server.appLoginError(CSErrorRequestTimeout);
+    EXPECT_EQ(server.count("requestUtid"), 2);
+    ASSERT_EQ(windows.boxes.size(), 1u);
+    EXPECT_EQ(windows.boxes.back().request.title, "错误");
+}
+
+TEST_F(SessionFlowTest, BranchListAndMenuOnlyWhenTheirVersionsChanged)
+{
+    struct Case {
+        bool org, menu;
+    };
+    for (const Case c :
+        { Case { false, false }, Case { true, false }, Case { false, true }, Case { true, true } }) {
+        SCOPED_TRACE(QStringLiteral("org %1 menu %2").arg(c.org).arg(c.menu).toStdString());
+        TearDown();
+        server = ScriptedServer();
+        windows = FakeWindows();
+        SetUp();
+        server.orgChanged = c.org;
+        server.menuChanged = c.menu;
+        startUp();
+        EXPECT_FALSE(controller->isStartUpTimerRunning());
+        EXPECT_EQ(server.count("requestOrgInfo"), c.org ? 1 : 0);
+        EXPECT_EQ(server.count("requestMenuInfo"), c.menu ? 1 : 0);
+        if (c.org) {
+            EXPECT_FALSE(windows.log.contains("formEnabled"));
+            server.orgOk();
+        }
+        if (c.menu) {
+            EXPECT_FALSE(windows.log.contains("formEnabled"));
+            server.menuOk();
+            EXPECT_EQ(server.count("setMenuInfo"), 1);
+        }
+        EXPECT_EQ(windows.log.count("formEnabled"), 1);
+        EXPECT_EQ(controller->state(), State::LoginReady);
+    }
+}
+
+TEST_F(SessionFlowTest, BranchListOrMenuFailureLetsTheUserRetry)
+{
+    enum class Fails { OrgError, OrgRejected, MenuError, MenuNotSent };
+    for (Fails f : { Fails::OrgError, Fails::OrgRejected, Fails::MenuError, Fails::MenuNotSent }) {
+        SCOPED_TRACE(int(f));
+        TearDown();
+        server = ScriptedServer();
+        windows = FakeWindows();
+        SetUp();
+        server.orgAccepted = f != Fails::OrgRejected;
+        server.menuRequestPossible = f != Fails::MenuNotSent;
+        startUp();
+        if (f == Fails::OrgError)
+            server.orgObserver->queryOrganizationInfo(nullptr, QString(), CSError { "营业部失败", 5 });
+        else
+            server.orgOk();
+        if (f == Fails::MenuError)
+            server.menuObserver->queryMenuInfo(nullptr, QString(), CSError { "菜单失败", 5 });
+        ASSERT_EQ(windows.boxes.size(), 1u);
+        EXPECT_EQ(windows.boxes.back().request.title, "错误");
+        EXPECT_FALSE(windows.log.contains("formEnabled"));
+
+        // After the error the start-up alert; "重试" runs a new round that
+        // ends with the form enabled.
+        windows.answer(1);
+        ASSERT_EQ(windows.boxes.size(), 1u);
+        EXPECT_EQ(windows.boxes.back().request.defaultButton, "重试");
+        windows.answer(1);
+        EXPECT_EQ(server.testRounds, 2);
+        server.orgAccepted = server.menuRequestPossible = true;
+        controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+        server.appLoginOk();
+        server.orgOk();
+        server.menuOk();
+        EXPECT_EQ(windows.log.count("formEnabled"), 1);
+        EXPECT_EQ(quits, 0);
+    }
+}
+
+TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
+{
+    // status, answer to the notice (1 now, 0 later), questionnaire passed;
+    // whether the session ends in the main window.
+    struct Case {
+        qint32 status;
+        int notice;
+        bool passed;
+        bool mainWindow;
+    };
+    const Case cases[] = {
+        { 0, -1, false, true },
+        { 1, 0, false, true },
+        { 1, 1, true, true },
+        { 1, 1, false, false },
+        { 2, 1, true, true },
+        { 2, 1, false, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("status %1 notice %2 passed %3")
+                         .arg(c.status)
+                         .arg(c.notice)
+                         .arg(c.passed)
+                         .toStdString());
+        TearDown();
+        server = ScriptedServer();
+        windows = FakeWindows();
+        riskWindows = FakeRiskWindows();
+        mainWindow = FakeMainWindow();
+        SetUp();
+        loginReady();
+        tradeLogin();
+        status(c.status);
+        settle();
+        if (c.status != 0) {
+            EXPECT_EQ(riskWindows.alterButton.isEmpty(), c.status == 2);
+            ASSERT_TRUE(riskWindows.noticeDone);
+            riskWindows.noticeDone(c.notice);
+            settle();
+            if (c.notice == 1) {
+                ASSERT_TRUE(riskWindows.alertDone);
+                riskWindows.alertDone();
+                settle();
+                EXPECT_FALSE(windows.loginWindow); // closed for the questionnaire
+                ASSERT_NE(riskWindows.evaluation, nullptr);
+                riskWindows.evaluation->riskEvaluationSucceed(c.passed, nullptr);
+                settle();
+            }
+        }
+        EXPECT_EQ(mainWindow.open_, c.mainWindow);
+        EXPECT_EQ(windows.loginWindow, !c.mainWindow);
+        if (c.mainWindow) {
+            // The main window is up before the login window goes (the
+            // questionnaire closed it already).
+            if (c.notice != 1) {
+                EXPECT_LT(windows.log.indexOf("mainWindow"), windows.log.indexOf("closeLogin"));
+            }
+            EXPECT_EQ(accounts->loginAccounts().size(), 1u);
+        } else {
+            EXPECT_TRUE(accounts->loginAccounts().empty());
+            EXPECT_EQ(windows.log.last(), "formEnabled");
+        }
+        EXPECT_FALSE(windows.log.contains("lastLogin")); // no last-login text
+        EXPECT_EQ(quits, 0);
+    }
+}
+
+TEST_F(SessionFlowTest, RiskStatusFailureLogsTheAccountOutAndLeavesTheFormUsable)
+{
+    loginReady();
+    tradeLogin();
+    ASSERT_NE(statusObserver, nullptr);
+    statusObserver->queryRiskAssessmentStatus(nullptr, QString(), CSError { "状态查询失败", 6 });
+    settle();
+    ASSERT_EQ(windows.boxes.size(), 1u);
+    EXPECT_EQ(windows.boxes.back().request.text, "状态查询失败");
+    EXPECT_TRUE(windows.log.contains("loginComplete"));
+    EXPECT_TRUE(windows.log.contains("resetUI"));
+    EXPECT_TRUE(windows.log.contains("refresh"));
+    EXPECT_FALSE(mainWindow.open_);
+    EXPECT_TRUE(windows.loginWindow);
+    EXPECT_TRUE(accounts->loginAccounts().empty());
+}
+
+TEST_F(SessionFlowTest, LockDuringTheNoticeEndsInLogout)
+{
+    loginReady();
+    tradeLogin();
+    status(1);
+    settle();
+    ASSERT_TRUE(controller->isDoingRiskEvaluation());
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    settle();
+    EXPECT_TRUE(riskWindows.noticeClosed);
+    EXPECT_FALSE(controller->isDoingRiskEvaluation());
+    EXPECT_TRUE(accounts->loginAccounts().empty());
+    EXPECT_FALSE(mainWindow.open_);
+    EXPECT_TRUE(windows.loginWindow);
+    EXPECT_TRUE(windows.log.contains("formEnabled"));
+    EXPECT_EQ(windows.log.count("stopModal"), 1); // once, by the gate
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(SessionFlowTest, LogoutReturnsToAnEnabledLoginFormAndClosingTheLastWindowEnds)
+{
+    loginReady();
+    tradeLogin();
+    status(0);
+    ASSERT_TRUE(mainWindow.open_);
+    windows.log.clear();
+    const int rounds = server.testRounds;
+
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLogout);
+    EXPECT_FALSE(mainWindow.open_);
+    EXPECT_TRUE(windows.loginWindow);
+    EXPECT_TRUE(windows.log.contains("formEnabled"));
+    EXPECT_TRUE(windows.log.contains("closeLastLogin"));
+    // The login window is there before the main window goes.
+    EXPECT_LT(windows.log.indexOf("loginWindow"), windows.log.indexOf("closeMain"));
+    EXPECT_EQ(server.testRounds, rounds); // no new test or application login
+    EXPECT_EQ(quits, 0);
+
+    windows.userClosesLoginWindow();
+    EXPECT_EQ(quits, 1);
+}
+
+class IdleLockTest : public logintest::HomeFixture {
+protected:
+    void SetUp() override
+    {
+        HomeFixture::SetUp();
+        NotificationCenter::resetForTesting();
+        NotificationCenter::getInstance()->addObserver(
+            static_cast<const void*>(this), [this] { ++locks; }, 3);
+        idle = std::make_unique<IdleLock>(IdleLock::Services { nullptr, nullptr, clock.factory() });
+    }
+    void TearDown() override
+    {
+        idle.reset();
+        NotificationCenter::resetForTesting();
+        HomeFixture::TearDown();
+    }
+    FakeClock clock;
+    std::unique_ptr<IdleLock> idle;
+    int locks = 0;
+};
+
+TEST_F(IdleLockTest, LocksAfterOneToTwoIdleIntervalsAndNeverWhileLocked)
+{
+    EXPECT_FALSE(idle->isTimerRunning()); // waits for type 18
+    NotificationCenter::getInstance()->postNotification(IdleLock::kSetLockScreenTime, 5);
+    ASSERT_TRUE(clock.live());
+    EXPECT_DOUBLE_EQ(clock.live()->seconds, 5.0);
+    EXPECT_TRUE(clock.live()->repeats);
+    EXPECT_EQ(clock.live()->modes, platform::RunLoopModes::common());
+
+    // Input between ticks keeps it open; two idle ticks in a row lock.
+    clock.fire();
+    idle->userInput();
+    clock.fire();
+    EXPECT_EQ(locks, 0);
+    clock.fire();
+    EXPECT_EQ(locks, 1);
+    EXPECT_FALSE(idle->isTimerRunning()); // a lock by the timer stops it
+
+    // Locked from elsewhere (the lock button): the timer runs on but never
+    // locks again until input comes.
+    NotificationCenter::getInstance()->postNotification(IdleLock::kResetTimer);
+    idle->userInput();
+    NotificationCenter::getInstance()->postNotification(IdleLock::kLockScreen);
+    EXPECT_EQ(locks, 2);
+    for (int i = 0; i < 4; ++i)
+        clock.fire();
+    EXPECT_EQ(locks, 2);
+    EXPECT_TRUE(idle->isTimerRunning());
+    idle->userInput();
+    clock.fire();
+    clock.fire();
+    EXPECT_EQ(locks, 3);
+
+    // "Never" leaves no timer; the setting's index gives the interval.
+    idle->setLockScreenTime(IdleLock::kNever);
+    EXPECT_FALSE(idle->isTimerRunning());
+    idle->resetTimer();
+    EXPECT_TRUE(idle->isTimerRunning());
+    EXPECT_DOUBLE_EQ(idle->interval(),
+        UserDefaultConfig::getTimeIntervalForLock(UserDefaultConfig::getInstance()->lockScreenTime()));
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// The session's windows on screen: a close the session asks for is not taken
+// for the user leaving, and every input event reaches the idle lock.
+#include "shell/session/ui/SessionWindows.h"
+
+#include "shell/WindowTestRig.h"
+#include "shell/session/ui/IdleInputFilter.h"
+#include "shell/ui/LockScreenWindow.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+using testsupport::spinFor;
+using testsupport::spinUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+class SessionWindowsTest : public logintest::HomeFixture {
+protected:
+    void TearDown() override
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        spinFor(20ms);
+        HomeFixture::TearDown();
+    }
+};
+
+TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
+{
+    AppSessionWindows windows;
+    int loginClosedByUser = 0;
+    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    ASSERT_TRUE(windows.hasLoginWindow());
+    EXPECT_TRUE(windows.loginWindow()->isVisible());
+    windows.closeLoginWindow();
+    spinFor(20ms);
+    EXPECT_FALSE(windows.hasLoginWindow());
+    EXPECT_EQ(loginClosedByUser, 0);
+
+    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    windows.loginWindow()->close(); // the user's close button
+    EXPECT_TRUE(spinUntil([&] { return loginClosedByUser == 1; }, 2s));
+
+    WidgetMainWindowOpener main([] { return new ui::Window(); });
+    int mainClosedByUser = 0;
+    main.open([&] { ++mainClosedByUser; });
+    ASSERT_TRUE(main.isOpen());
+    main.lockWindow(true);
+    auto* cover = main.window()->findChild<LockScreenWindow*>();
+    ASSERT_NE(cover, nullptr);
+    main.lockWindow(false);
+    EXPECT_TRUE(spinUntil([&] { return !main.window()->findChild<LockScreenWindow*>(); }, 2s));
+    main.close();
+    spinFor(20ms);
+    EXPECT_FALSE(main.isOpen());
+    EXPECT_EQ(mainClosedByUser, 0);
+
+    main.open([&] { ++mainClosedByUser; });
+    main.window()->close();
+    EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+TEST_F(SessionWindowsTest, EveryInputEventCountsAndOthersDoNot)
+{
+    int inputs = 0;
+    IdleInputFilter filter([&] { ++inputs; });
+    qApp->installEventFilter(&filter);
+    QWidget widget;
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(&widget, &key);
+    QMouseEvent move(
+        QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+    QEvent paint(QEvent::UpdateRequest);
+    QApplication::sendEvent(&widget, &paint);
+    qApp->removeEventFilter(&filter);
+    EXPECT_EQ(inputs, 2);
+}
+
+} // namespace
