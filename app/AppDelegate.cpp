@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindowFactory.h"
-#include "comm/CSSession.h"
+#include "comm/request/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/ui/BusinessContractView.h"

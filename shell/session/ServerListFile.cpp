@@ -1,6 +1,6 @@
 #include "shell/session/ServerListFile.h"
 
-#include "comm/AesEncryption.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/DMServerManager.h"
 #include "platform/PropertyList.h"
 #include "platform/UserFolder.h"
