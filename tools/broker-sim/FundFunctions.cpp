@@ -14,61 +14,11 @@ namespace {
 constexpr char kBookName[] = "lumora-fund-book";
 constexpr qint32 kFundError = 3001;
 
-// A reply record set whose fields carry the server's descriptions, which
-// the client titles its columns with.
-struct DescribedTable {
-    QString info;
-    QList<std::pair<QString, QString>> columns; // key, description
-    QList<QStringList> rows;
-
-    DescribedTable& column(const char* key, const QString& desc)
-    {
-        columns.append({ QString::fromLatin1(key), desc });
-        return *this;
-    }
-    DescribedTable& row(const QStringList& values)
-    {
-        rows.append(values);
-        return *this;
-    }
-};
-
-std::optional<VEKTCRS> describedSet(const DescribedTable& t, qint32 encoding)
-{
-    VEKTCRS set(encoding);
-    if (!t.info.isEmpty() && !set.setRecordsetInfo(t.info, false))
-        return std::nullopt;
-    for (const auto& [key, desc] : t.columns) {
-        TCRSField field {};
-        field.type = kText;
-        const QByteArray name = key.toLatin1();
-        const QByteArray text = desc.toUtf8();
-        if (name.isEmpty() || name.size() > 63 || text.size() > 126)
-            return std::nullopt;
-        std::memcpy(field.name, name.constData(), size_t(name.size()));
-        std::memcpy(field.desc, text.constData(), size_t(text.size()));
-        field.coding = 2;
-        if (!set.addField(field))
-            return std::nullopt;
-    }
-    for (const QStringList& values : t.rows) {
-        if (!set.appendRecord())
-            return std::nullopt;
-        set.setCurrent(set.rowsAffected() - 1);
-        for (qint32 i = 0; i < qint32(values.size()) && i < qint32(t.columns.size()); ++i) {
-            if (!values[i].isEmpty() && !set.updateFieldWithString(i, values[i]))
-                return std::nullopt;
-        }
-    }
-    set.setCurrent(-1);
-    return set;
-}
-
 Reply reply(const Request& request, const QList<DescribedTable>& tables)
 {
     std::vector<VEKTCRS> sets;
     for (const DescribedTable& t : tables) {
-        std::optional<VEKTCRS> set = describedSet(t, request.replyEncoding());
+        std::optional<VEKTCRS> set = describedRecordSet(t, request.replyEncoding());
         if (!set)
             return Reply::error(kFundError, QStringLiteral("应答生成失败"));
         sets.push_back(std::move(*set));
@@ -581,6 +531,38 @@ Reply netValues(const Context& c)
 }
 
 } // namespace
+
+std::optional<VEKTCRS> describedRecordSet(const DescribedTable& t, qint32 encoding)
+{
+    VEKTCRS set(encoding);
+    if (!t.info.isEmpty() && !set.setRecordsetInfo(t.info, false))
+        return std::nullopt;
+    for (const auto& [key, desc] : t.columns) {
+        TCRSField field {};
+        field.type = kText;
+        const QByteArray name = key.toLatin1();
+        const QByteArray text = desc.toUtf8();
+        if (name.isEmpty() || name.size() > 63 || text.size() > 126)
+            return std::nullopt;
+        std::memcpy(field.name, name.constData(), size_t(name.size()));
+        std::memcpy(field.desc, text.constData(), size_t(text.size()));
+        field.coding = 2;
+        if (!set.addField(field))
+            return std::nullopt;
+    }
+    for (const QStringList& values : t.rows) {
+        if (!set.appendRecord())
+            return std::nullopt;
+        set.setCurrent(set.rowsAffected() - 1);
+        for (qint32 i = 0; i < qint32(values.size()) && i < qint32(t.columns.size()); ++i) {
+            if (!values[i].isEmpty() && !set.updateFieldWithString(i, values[i]))
+                return std::nullopt;
+        }
+    }
+    set.setCurrent(-1);
+    return set;
+}
+
 
 FundBook::FundBook(QObject* parent)
     : QObject(parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/VEKTCRS.h"
 #include "tools/broker-sim/Request.h"
 
 #include <QDate>
@@ -7,11 +8,34 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace brokersim {
 
 class BrokerSimulator;
+
+// A reply record set whose fields carry the server's descriptions, which
+// the client titles its columns with. Every field is text.
+struct DescribedTable {
+    QString info;
+    QList<std::pair<QString, QString>> columns; // key, description
+    QList<QStringList> rows;
+
+    DescribedTable& column(const char* key, const QString& desc)
+    {
+        columns.append({ QString::fromLatin1(key), desc });
+        return *this;
+    }
+    DescribedTable& row(const QStringList& values)
+    {
+        rows.append(values);
+        return *this;
+    }
+};
+// The record set in a reply encoding; nullopt when a name or description
+// does not fit its field.
+std::optional<VEKTCRS> describedRecordSet(const DescribedTable& table, qint32 encoding);
 
 // The server functions of open-end funds.
 inline constexpr Function kFundListFunction { 500, 1001 };
