@@ -1,5 +1,6 @@
 #include "tools/broker-sim/FundFunctions.h"
 
+#include "platform/TextEncoding.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <QDateTime>
@@ -534,6 +535,11 @@ Reply netValues(const Context& c)
 
 std::optional<VEKTCRS> describedRecordSet(const DescribedTable& t, qint32 encoding)
 {
+    // Names, descriptions and text in the reply's encoding, as every other
+    // reply of the simulator; a description says which encoding it is in.
+    const platform::TextEncoding textEncoding = encoding == 0 ? platform::TextEncoding::GB18030
+        : encoding == 2                                       ? platform::TextEncoding::UTF8
+                                                              : platform::TextEncoding::UTF16LE;
     VEKTCRS set(encoding);
     if (!t.info.isEmpty() && !set.setRecordsetInfo(t.info, false))
         return std::nullopt;
@@ -541,21 +547,24 @@ std::optional<VEKTCRS> describedRecordSet(const DescribedTable& t, qint32 encodi
         TCRSField field {};
         field.type = kText;
         const QByteArray name = key.toLatin1();
-        const QByteArray text = desc.toUtf8();
-        if (name.isEmpty() || name.size() > 63 || text.size() > 126)
+        const std::optional<QByteArray> text = platform::encodeText(desc, textEncoding);
+        if (name.isEmpty() || name.size() > 63 || !text || text->size() > 126)
             return std::nullopt;
         std::memcpy(field.name, name.constData(), size_t(name.size()));
-        std::memcpy(field.desc, text.constData(), size_t(text.size()));
-        field.coding = 2;
+        std::memcpy(field.desc, text->constData(), size_t(text->size()));
+        field.coding = quint8(encoding == 0 || encoding == 2 ? encoding : 1);
         if (!set.addField(field))
             return std::nullopt;
     }
     for (const QStringList& values : t.rows) {
         if (!set.appendRecord())
             return std::nullopt;
-        set.setCurrent(set.rowsAffected() - 1);
+        const qint32 record = set.rowsAffected() - 1;
         for (qint32 i = 0; i < qint32(values.size()) && i < qint32(t.columns.size()); ++i) {
-            if (!values[i].isEmpty() && !set.updateFieldWithString(i, values[i]))
+            if (values[i].isEmpty())
+                continue;
+            const std::optional<QByteArray> bytes = platform::encodeText(values[i], textEncoding);
+            if (!bytes || !set.updateFieldWithByte(i, bytes->constData(), qint32(bytes->size()), record))
                 return std::nullopt;
         }
     }
