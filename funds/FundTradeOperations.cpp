@@ -5,24 +5,13 @@
 
 namespace {
 
+using fundfields::firstOf;
+using fundfields::signSerial;
+
 template <class T> std::unique_ptr<T>& instance()
 {
     static std::unique_ptr<T> shared;
     return shared;
-}
-
-std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks)
-{
-    for (const std::optional<QString>& problem : checks) {
-        if (problem)
-            return problem;
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> signSerial(const QString& text)
-{
-    return fundfields::token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);
 }
 
 } // namespace

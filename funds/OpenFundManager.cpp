@@ -7,6 +7,9 @@
 
 namespace {
 
+using fundfields::firstOf;
+using fundfields::signSerial;
+
 std::unique_ptr<OpenFundManager>& instance()
 {
     static std::unique_ptr<OpenFundManager> shared;
@@ -18,24 +21,9 @@ constexpr int32_t kCustomerNotifications[] = { 0 /* login */, 1 /* logout */, 2 
 
 using fundfields::token;
 
-// The first problem of several checks.
-std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks)
-{
-    for (const std::optional<QString>& problem : checks) {
-        if (problem)
-            return problem;
-    }
-    return std::nullopt;
-}
-
 std::optional<QString> serial(const QString& what, const QString& text, bool emptyAllowed = false)
 {
     return token(what, text, 64, emptyAllowed);
-}
-
-std::optional<QString> signSerial(const QString& text)
-{
-    return token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);
 }
 
 std::optional<QString> oneOf(const QString& what, qint64 value, std::initializer_list<qint64> allowed)

@@ -88,4 +88,18 @@ std::optional<QString> token(const QString& what, const QString& text, qsizetype
     return std::nullopt;
 }
 
+std::optional<QString> signSerial(const QString& text)
+{
+    return token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);
+}
+
+std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks)
+{
+    for (const std::optional<QString>& problem : checks) {
+        if (problem)
+            return problem;
+    }
+    return std::nullopt;
+}
+
 } // namespace fundfields

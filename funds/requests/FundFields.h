@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
 // Checks of the values a fund request carries, made before a record is
@@ -24,5 +25,10 @@ std::optional<QString> isoDate(const QString& text);
 // A code the server handed out or a choice index: letters, digits, "-" and
 // "_", at most `maximum` characters; empty when `emptyAllowed`.
 std::optional<QString> token(const QString& what, const QString& text, qsizetype maximum, bool emptyAllowed);
+
+// The risk-disclosure sign serial the server handed out; may be empty.
+std::optional<QString> signSerial(const QString& text);
+// The first problem of several checks.
+std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks);
 
 } // namespace fundfields

@@ -1,13 +1,13 @@
 #pragma once
 
-// The fund tests' simulator fixture: the login rig's simulator with the fund
-// request classes, a logged-in customer, and recording observers.
+// The fund tests' simulator fixture: the compliance rig's simulator and
+// logged-in customer with the fund request classes, and recording observers.
 #include "core/DMCDataCache.h"
 #include "core/NotificationCenter.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "funds/requests/FundDataModels.h"
-#include "login/LoginTestRig.h"
+#include "compliance/ComplianceTestRig.h"
 #include "tools/broker-sim/FundFunctions.h"
 
 #include <vector>
@@ -47,19 +47,18 @@ FUND_RECORDER(PlanListRecorder, IQueryInvestOntimeOrderListDelegate, queryInvest
 FUND_RECORDER(PlanCancelRecorder, IInvestOntimeCancelOrderDelegate, investOntimeCancelOrder)
 FUND_RECORDER(BonusRecorder, IQueryBonusSettingDelegate, queryBonusSetting)
 
-class FundSimulatorFixture : public logintest::SimulatorFixture {
+class FundSimulatorFixture : public compliancetest::RiskSimulatorFixture {
 protected:
     void SetUp() override
     {
-        SimulatorFixture::SetUp();
+        RiskSimulatorFixture::SetUp();
         registerFundDataModels();
         resetFunds();
     }
     void TearDown() override
     {
         resetFunds();
-        NotificationCenter::resetForTesting();
-        SimulatorFixture::TearDown();
+        RiskSimulatorFixture::TearDown();
     }
     static void resetFunds()
     {
@@ -69,21 +68,9 @@ protected:
         DMCDataCache::resetInstance();
     }
 
-    // Logs the customer in on the simulator's side and makes the account active.
-    std::shared_ptr<Account> logIn(const QString& custid = QStringLiteral("010100000001"),
-        const QString& password = QStringLiteral("111111"))
-    {
-        const brokersim::Customer* customer = broker().customer(custid);
-        EXPECT_TRUE(customer);
-        if (!customer)
-            return nullptr;
-        auto account = std::make_shared<Account>();
-        account->customerNumber = custid;
-        account->commonUrlString
-            = broker().openLogin(*customer, customer->funds.front().fundId, password, QStringLiteral("M:test"));
-        AccountManager::getInstance()->addActiveAccount(account);
-        return account;
-    }
+    using RiskSimulatorFixture::logIn;
+    // The customer with fund holdings.
+    std::shared_ptr<Account> logIn() { return logIn(QStringLiteral("010100000001"), QStringLiteral("111111")); }
 
     brokersim::FundBook& book() { return *brokersim::FundBook::of(sim); }
     qsizetype count(brokersim::Function f) const { return receivedOf(f).size(); }
