@@ -48,19 +48,18 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
     }
     if (kind_ != Kind::FundList || !dmFundList || !listType_)
         return;
-    const QVariant cached = dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_));
-    if (cached.canConvert<OpdFundTablePtr>()) {
-        if (OpdFundTablePtr table = cached.value<OpdFundTablePtr>()) {
-            deliver(table);
-            return;
-        }
-    }
     tagRequestParam param;
     dmFundList->mallocParam(&param);
     tagQueryOpdFundListParam* record = param.queryOpdFundList();
     const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
     FundRequestSender::put(record->commonUrl, active ? active->commonUrlString : QString());
     FundRequestSender::put(record->listType, *listType_);
+    const QVariant cached = dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_));
+    if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(cached, dmFundList->getRequestHandle(param))) {
+        dmFundList->freeParam(&param);
+        deliver(table);
+        return;
+    }
     dmFundList->requestData(this, param, FundRequestSender::kTimeout);
     dmFundList->freeParam(&param);
 }

@@ -37,6 +37,29 @@ int32_t DMQueryOpdFundList::getDataCacheType(const QString& listType)
     }
 }
 
+namespace {
+
+// Whose list a handle asked for: its first field, the prefix, up to the
+// network address, which the client rewrites whenever the connection is
+// made again; the customer, capital account and ticket before it stay.
+QStringView owner(const QString& handle)
+{
+    QStringView prefix = QStringView(handle).first(std::max<qsizetype>(handle.indexOf(QChar(0x1f)), 0));
+    if (const qsizetype address = prefix.indexOf(u"&netaddr="); address >= 0)
+        prefix = prefix.first(address);
+    return prefix;
+}
+
+} // namespace
+
+OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry, const QString& handle)
+{
+    if (entry.metaType() != QMetaType::fromType<FundListCacheEntry>())
+        return nullptr;
+    const FundListCacheEntry cached = entry.value<FundListCacheEntry>();
+    return owner(cached.handle) == owner(handle) && !owner(handle).isEmpty() ? cached.table : nullptr;
+}
+
 void DMQueryOpdFundList::completeWithRecordSets(
     const QString& handle, const std::vector<VEKTCRS>& recordSets, const DataModel::ObserverList& observers)
 {
@@ -45,7 +68,7 @@ void DMQueryOpdFundList::completeWithRecordSets(
     const qsizetype bar = handle.lastIndexOf(QChar(0x1f));
     if (bar >= 0) {
         if (const int32_t key = getDataCacheType(handle.mid(bar + 1)))
-            DMCDataCache::getInstance()->setDataCache(key, QVariant::fromValue(table));
+            DMCDataCache::getInstance()->setDataCache(key, QVariant::fromValue(FundListCacheEntry { handle, table }));
     }
     const std::weak_ptr<int> alive = aliveToken();
     for (const DataModelObserverRef& entry : observers) {

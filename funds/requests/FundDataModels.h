@@ -37,6 +37,15 @@ LUMORA_DATA_MODEL_PROTOCOL(
     IQueryInvestOntimeOrderListDelegate, queryInvestOntimeOrderList, InvestOntimeOrderTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(IInvestOntimeCancelOrderDelegate, investOntimeCancelOrder, QString)
 
+// A fund list as the data cache keeps it: with the request handle it answered,
+// which begins with the customer's prefix, so one customer's list never
+// serves another.
+struct FundListCacheEntry {
+    QString handle;
+    OpdFundTablePtr table;
+};
+Q_DECLARE_METATYPE(FundListCacheEntry)
+
 namespace fundreply {
 // The text of a field in the first row of the first set ("" when missing).
 QString firstText(const std::vector<VEKTCRS>& sets, const char* field);
@@ -63,6 +72,9 @@ public:
     // The cache key of a list type, read as an integer: 0 -> 3, 1 -> 1,
     // 2 -> 2, anything else 0 (not cached).
     static int32_t getDataCacheType(const QString& listType);
+    // The list filed under the key for the customer of this request
+    // handle; null when none is (or another customer's is).
+    static OpdFundTablePtr cachedList(const QVariant& entry, const QString& handle);
 
 protected:
     void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,

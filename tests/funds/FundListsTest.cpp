@@ -105,6 +105,19 @@ TEST_F(FundLists, FundListsComeFromTheCacheUntilClearedOrTheCustomerLeaves)
     EXPECT_EQ(redeem->content().table()->count(), 3);
 }
 
+TEST_F(FundLists, AnotherCustomersListIsNeverServedFromTheCache)
+{
+    auto first = panel(std::make_unique<PurchaseOpenFundList>());
+    ASSERT_TRUE(spinUntil([&] { return loaded(*first); }));
+    // Another account becomes active without any notification reaching the
+    // fund facade: its prefix differs, so the cached list is not its own.
+    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    auto second = panel(std::make_unique<PurchaseOpenFundList>());
+    ASSERT_TRUE(spinUntil([&] { return loaded(*second); }));
+    EXPECT_EQ(listRequests("2"), 2);
+    EXPECT_NE(second->content().table(), first->content().table());
+}
+
 TEST_F(FundLists, TheQuotePageSharesThePurchaseListAndFiltersByCompany)
 {
     auto purchase = panel(std::make_unique<PurchaseOpenFundList>());

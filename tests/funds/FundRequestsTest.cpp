@@ -72,12 +72,25 @@ TEST_F(FundRequests, EqualOrdersAreNeverMergedAndACancelSendsTheOrderSerial)
     ASSERT_EQ(second.results.size(), 1u);
     EXPECT_NE(first.results[0], second.results[0]);
 
+    // The same holds for a dividend setting and a plan.
+    FUND_RECORDER(BonusSetRecorder, ISubmitOpdFundBonusSettingDelegate, submitOpdFundBonusSetting)
+    BonusSetRecorder set1, set2;
+    PlanRecorder plan1, plan2;
+    funds()->requestSubmitBonusSetting(&set1, "000001", 1);
+    funds()->requestSubmitBonusSetting(&set2, "000001", 1);
+    for (PlanRecorder* p : { &plan1, &plan2 })
+        funds()->requestOpdFundInvestOntime(p, "000001", "500", 0, 0, 8, "20250101", "20260102", "2025-01-01", "98");
+    ASSERT_TRUE(spinUntil([&] { return set1.heard() && set2.heard() && plan1.heard() && plan2.heard(); }));
+    EXPECT_EQ(count(brokersim::kFundBonusSetFunction), 2);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 2);
+
     OrdersRecorder today;
     funds()->requestOpdFundCurrentOrderList(&today);
     ASSERT_TRUE(spinUntil([&] { return today.heard(); }));
     EXPECT_EQ(body(brokersim::kFundOrdersFunction), prefix() + "&unlist=|orderdate|&count=9999&qryflag=1&poststr=");
     ASSERT_EQ(today.results.size(), 1u);
     const RDOOpdFundOrder order = today.results[0]->objectAt(0);
+    ASSERT_EQ(today.results[0]->contentObjectArray().size(), 4); // two redeems, two dividend settings
     ASSERT_EQ(order.orderNumber, first.results[0]);
 
     CancelRecorder cancel;
@@ -203,7 +216,8 @@ TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
 {
     for (int type : { 1 /* logout */, 2 /* account changed */ }) {
         funds()->setSignNumber("RS100001");
-        DMCDataCache::getInstance()->setDataCache(1, QVariant::fromValue(std::make_shared<DTOpenendFundTable>()));
+        DMCDataCache::getInstance()->setDataCache(
+            1, QVariant::fromValue(FundListCacheEntry { "h", std::make_shared<DTOpenendFundTable>() }));
         NotificationCenter::getInstance()->postNotification(type);
         EXPECT_EQ(funds()->signNumber(), "") << type;
         EXPECT_FALSE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
