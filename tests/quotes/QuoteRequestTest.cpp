@@ -123,6 +123,15 @@ TEST_F(QuoteRequestTest, ErrorRowsAndUnknownCodes)
     ASSERT_EQ(empty.errors.size(), 1u);
     EXPECT_EQ(empty.errors[0], (CSError { QStringLiteral("未知错误"), 77 }));
     EXPECT_EQ(timesharing.getLastErrorMessage(), QStringLiteral("未知错误"));
+
+    // A reply without a record set is an error, and the handle is free again.
+    sim.answerNotRecordSetNext(brokersim::kTimesharingFunction);
+    TimesharingCatcher none;
+    ask(timesharing, &none, &tagQuotaInfoParam::code, QStringLiteral("000001.1"));
+    ASSERT_TRUE(spinUntil([&] { return none.done(); }));
+    ASSERT_EQ(none.errors.size(), 1u);
+    EXPECT_EQ(none.errors[0].code, CSErrorServerNoData);
+    EXPECT_EQ(timesharing.pendingHandleCount(), 0u);
 }
 
 TEST_F(QuoteRequestTest, TheIndexTickerShowsThreeMovingIndexes)
@@ -144,7 +153,7 @@ TEST_F(QuoteRequestTest, TheIndexTickerShowsThreeMovingIndexes)
     }
     const brokersim::Request sent = sim.receivedOf(brokersim::kIndexFunction).back();
     EXPECT_EQ(sent.service, 400u);
-    EXPECT_EQ(QString::fromUtf8(sent.rawBody), QStringLiteral("code=000001.2,399001.1,399006.1"));
+    EXPECT_EQ(QString::fromUtf8(sent.rawBody), QStringLiteral("code=|000001.2|399001.1|399006.1|"));
     ASSERT_EQ(rounds[0].size(), 3u);
     EXPECT_EQ(rounds[0][0].name, QStringLiteral("上证指数"));
     EXPECT_TRUE(rounds[0][0].dealAmountText.endsWith(QStringLiteral("亿")));

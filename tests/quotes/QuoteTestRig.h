@@ -32,6 +32,7 @@ protected:
             NetworkFactory::kQuote, QStringLiteral("127.0.0.1"), QString::number(sim.httpPort()), 10);
         both.trade = servers.trade;
         NetworkFactory::getInstance()->setServerManager(&both);
+        NetworkFactory::getInstance()->getNetwork(NetworkFactory::kQuote)->setTimeoutBatchInterval(0.1);
     }
 
     // An active account whose prefix the simulator accepts (张三).

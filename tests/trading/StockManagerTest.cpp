@@ -1,3 +1,4 @@
+#include "comm/AesEncryption.h"
 #include "quotes/QuoteTestRig.h"
 #include "trading/security/StockManager.h"
 
@@ -72,6 +73,10 @@ TEST(StockManagerCache, SubclassByClassIdOnePerCodeEmptiedWhenAsked)
     manager.updateNewStock(issue);
     EXPECT_NE(dynamic_cast<IPOStock*>(manager.getSecurity(QStringLiteral("732001")).get()), nullptr);
 
+    const std::size_t filed = manager.securityCount();
+    EXPECT_NE(manager.updateQuotes(RDOStock()), nullptr); // no code: answered, not filed
+    EXPECT_EQ(manager.securityCount(), filed);
+
     manager.clearSecurityObjects();
     EXPECT_EQ(manager.getSecurity(QStringLiteral("C0")), nullptr);
     EXPECT_EQ(manager.securityCount(), 0u);
@@ -99,6 +104,31 @@ TEST_F(StockManagerTest, QuotesPassThroughTheCacheIntoOneSecurity)
     EXPECT_EQ(bond->code, "019547");
     EXPECT_GT(bond->maxTurnover(), 0);
     EXPECT_EQ(manager.securityCount(), 1u);
+}
+
+TEST_F(StockManagerTest, TheStatusBarsIndexTickerAndTheSettingsHooks)
+{
+    StockManager manager;
+    IndexCatcher ticker;
+    EXPECT_EQ(manager.requestQueryStockIndexInfo(&ticker, QString()), QStringLiteral("没有行情指数链接"));
+    const QString link = AesEncryption::encodeStringWithAES(QString::fromLatin1(brokersim::kIndexTickerLink),
+        QString::fromLatin1(DMQueryStockIndexInfo::kLinkKey))
+                             .value();
+    EXPECT_EQ(manager.requestQueryStockIndexInfo(&ticker, link), QString());
+    ASSERT_TRUE(spinUntil([&] { return ticker.done(); }));
+    ASSERT_EQ(ticker.results.at(0).size(), 3u);
+    EXPECT_EQ(ticker.results[0][2].name, QStringLiteral("创业板指"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kIndexFunction), 1);
+
+    // The settings store pushes its default-price modes to every security.
+    Security::resetClassState();
+    StockManager::installSecurityHooks(UserDefaultConfig::getInstance());
+    UserDefaultConfig::getInstance()->setBuyDefaultType(2);
+    Stock s;
+    s.precision = 2;
+    s.buyPrices[0] = 8.88;
+    EXPECT_EQ(s.defaultBuyPrice(), "8.88");
+    Security::resetClassState();
 }
 
 TEST_F(StockManagerTest, TradeRequestsCarryTheAccountPrefix)

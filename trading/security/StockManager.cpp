@@ -167,6 +167,9 @@ QString StockManager::requestQueryWarrantInfo(
 
 QString StockManager::requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link)
 {
+    // A menu without a ticker node gives no link: nothing to ask for.
+    if (link.isEmpty())
+        return QStringLiteral("没有行情指数链接");
     return send<tagPMDIndexInfoParam>(DMQueryStockIndexInfo::info.identifier, observer, kQuoteTimeout,
         [&](tagPMDIndexInfoParam& p, QString* m) { return setParam(p, &tagPMDIndexInfoParam::link, link, m); });
 }
@@ -223,6 +226,9 @@ std::unique_ptr<Security> StockManager::makeSecurity(qint32 classId)
 
 StockManager::SecurityPtr StockManager::createSecurity(qint32 classId, const QString& code)
 {
+    // A record without a code is not filed: it would stand for every such record.
+    if (code.isEmpty())
+        return makeSecurity(classId);
     SecurityPtr& slot = securityDict[code];
     if (!slot)
         slot = makeSecurity(classId);

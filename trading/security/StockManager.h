@@ -58,7 +58,8 @@ public:
     QString requestNewStockMarketCode(INewStockInfoDelegate* observer, const QString& code);
     QString requestQueryWarrantInfo(IQueryWarrantInfoDelegate* observer, const QString& warrantCode,
         const std::optional<QString>& marketCode);
-    // The status bar's index ticker; `link` as the menu stores it.
+    // The status bar's index ticker; `link` as the menu stores it. An empty
+    // link (a menu without a ticker node) sends nothing.
     QString requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link);
     QString requestQuerySTStockList(IQuerySTStockListDelegate* observer);
     // Sends only a plain decimal above 0 ("12.5") that differs from the
@@ -73,7 +74,7 @@ public:
     void updateNewStock(const RDONewStock& record);
 
     // createSecurity:IdentifyCode: the cached Security of the code, or a new
-    // one of the class the id selects.
+    // one of the class the id selects (not filed for an empty code).
     SecurityPtr createSecurity(qint32 classId, const QString& code);
     SecurityPtr getSecurity(const QString& code) const;
     void clearSecurityObjects();
