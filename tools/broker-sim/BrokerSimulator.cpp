@@ -1,5 +1,6 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
@@ -172,6 +173,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
     registerMarketFunctions(*this);
+    registerBackOfficeFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
