@@ -257,8 +257,14 @@ QString BackOffice::fundOfMarket(const Customer& c, const QString& market) const
 
 void BackOffice::match(Account& a)
 {
-    for (Order& o : a.orders) {
-        if (o.status != QLatin1String("2") || o.subscription)
+    if (a.open == 0)
+        return;
+    auto done = [](const Order& o) { return o.status != QLatin1String("2") || o.subscription; };
+    while (a.firstOpen < a.orders.size() && done(a.orders[a.firstOpen]))
+        ++a.firstOpen;
+    for (qsizetype i = a.firstOpen; i < a.orders.size(); ++i) {
+        Order& o = a.orders[i];
+        if (done(o))
             continue;
         const MarketSecurity* s = market_->security(o.code);
         if (!s)
@@ -301,6 +307,7 @@ void BackOffice::fill(Account& a, Order& o, qint64 ticks)
         p.quantity -= o.quantity;
         p.sold += o.quantity;
     }
+    --a.open;
     o.matched = o.quantity;
     o.matchTicks = ticks;
     o.matchAmount = amount;
@@ -309,13 +316,9 @@ void BackOffice::fill(Account& a, Order& o, qint64 ticks)
         pays ? -amount : amount, m.balance, o.number });
 }
 
-Reply BackOffice::order(const Request& r, BrokerState& state)
+Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
+    const Customer* c = &customer;
     using namespace orderErrors;
     const QString code = r.valueOr(QStringLiteral("stkcode"));
     const QString marketCode = r.valueOr(QStringLiteral("market"));
@@ -420,17 +423,13 @@ Reply BackOffice::order(const Request& r, BrokerState& state)
     }
     ++nextOrder_;
     a.orders.append(o);
+    ++a.open;
     match(a);
     return Reply::withTable(Table().column(QStringLiteral("ordersno")).row({ o.number }));
 }
 
-Reply BackOffice::cancel(const Request& r, BrokerState& state)
+Reply BackOffice::cancel(const Request& r, const Customer&, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
     // The cancel's own "fundid" follows the prefix's.
     QString fundId;
     int seen = 0;
@@ -448,6 +447,8 @@ Reply BackOffice::cancel(const Request& r, BrokerState& state)
             return refuse(orderErrors::kCannotCancel, QStringLiteral("该委托已撤单，不能重复撤单"));
         o.status = QStringLiteral("6");
         o.cancelled = o.quantity - o.matched;
+        if (!o.subscription)
+            --a.open;
         if (o.frozen > 0)
             a.money[o.fundId].available += o.frozen;
         else if (auto it = a.positions.find(positionKey(o.market, o.code)); !o.subscription && it != a.positions.end())
@@ -457,13 +458,9 @@ Reply BackOffice::cancel(const Request& r, BrokerState& state)
     return refuse(orderErrors::kCannotCancel, QStringLiteral("委托不存在，不能撤单"));
 }
 
-Reply BackOffice::maxQuantity(const Request& r, BrokerState& state)
+Reply BackOffice::maxQuantity(const Request& r, const Customer& customer, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
+    const Customer* c = &customer;
     const QString flag = r.valueOr(QStringLiteral("bsflag"));
     const QString marketCode = r.valueOr(QStringLiteral("market"));
     const MarketSecurity* s = market_->security(r.valueOr(QStringLiteral("stkcode")));
@@ -499,13 +496,9 @@ Milli BackOffice::stockValue(const Account& a, const QString& moneyType) const
     return total;
 }
 
-Reply BackOffice::money(const Request& r, BrokerState& state)
+Reply BackOffice::money(const Request& r, const Customer& customer, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
+    const Customer* c = &customer;
     const QString fundId = r.valueOr(QStringLiteral("fundid"));
     const std::optional<QString> type = r.value(QStringLiteral("moneytype"));
     Table t = describedTable({ { "fundid", "资金账户" }, { "fundseq", "账户序号" }, { "bankname", "存管银行" },
@@ -535,13 +528,9 @@ Reply BackOffice::money(const Request& r, BrokerState& state)
     return Reply::withTable(t);
 }
 
-Reply BackOffice::positions(const Request& r, BrokerState& state)
+Reply BackOffice::positions(const Request& r, const Customer& customer, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
+    const Customer* c = &customer;
     const QString kind = r.valueOr(QStringLiteral("exeflag"), QStringLiteral("0"));
     const bool warrants = kind == QLatin1String("1");
     Table t = describedTable({ { "poststr", "定位串" }, { "secuid", "股东代码" }, { "fundid", "资金账户" },
@@ -581,74 +570,23 @@ Reply BackOffice::positions(const Request& r, BrokerState& state)
     return Reply::withTable(t);
 }
 
-Reply BackOffice::ordersOfToday(const Request& r, BrokerState& state)
+Reply BackOffice::orderList(const Request& r, Account& a, bool fills, bool todayOnly)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Table t = ordersTable();
+    Table t = fills ? fillsTable() : ordersTable();
     const QString day = today();
-    for (const Order& o : account(*c).orders) {
-        if (o.date == day)
-            t.row(orderRow(o));
+    for (const Order& o : a.orders) {
+        if ((todayOnly ? o.date == day : inRange(o.date, r)) && (!fills || o.matched > 0))
+            t.row(fills ? fillRow(o) : orderRow(o));
     }
     return Reply::withTable(t);
 }
 
-Reply BackOffice::fillsOfToday(const Request& r, BrokerState& state)
+Reply BackOffice::moneyFlows(const Request& r, const Customer&, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Table t = fillsTable();
-    const QString day = today();
-    for (const Order& o : account(*c).orders) {
-        if (o.date == day && o.matched > 0)
-            t.row(fillRow(o));
-    }
-    return Reply::withTable(t);
-}
-
-Reply BackOffice::historicOrders(const Request& r, BrokerState& state)
-{
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Table t = ordersTable();
-    for (const Order& o : account(*c).orders) {
-        if (inRange(o.date, r))
-            t.row(orderRow(o));
-    }
-    return Reply::withTable(t);
-}
-
-Reply BackOffice::historicFills(const Request& r, BrokerState& state)
-{
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Table t = fillsTable();
-    for (const Order& o : account(*c).orders) {
-        if (o.matched > 0 && inRange(o.date, r))
-            t.row(fillRow(o));
-    }
-    return Reply::withTable(t);
-}
-
-Reply BackOffice::moneyFlows(const Request& r, BrokerState& state)
-{
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
     Table t = describedTable({ { "poststr", "定位串" }, { "bizdate", "发生日期" }, { "opertime", "发生时间" },
         { "fundid", "资金账户" }, { "digestname", "业务摘要" }, { "fundeffect", "发生金额" },
         { "fundbal", "资金余额" }, { "ordersno", "委托编号" } });
-    for (const Flow& f : account(*c).flows) {
+    for (const Flow& f : a.flows) {
         if (inRange(f.date, r))
             t.row({ f.orderNumber, f.date, f.time, f.fundId, f.what, moneyText(f.amount), moneyText(f.balanceAfter),
                 f.orderNumber });
@@ -656,13 +594,8 @@ Reply BackOffice::moneyFlows(const Request& r, BrokerState& state)
     return Reply::withTable(t);
 }
 
-Reply BackOffice::statements(const Request& r, BrokerState& state)
+Reply BackOffice::statements(const Request& r, const Customer&, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
-    Account& a = account(*c);
     Table t = describedTable({ { "poststr", "定位串" }, { "bizdate", "交收日期" }, { "ordersno", "委托编号" },
         { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "~bsflag", "业务名称" }, { "matchprice", "成交价格" },
         { "matchqty", "成交数量" }, { "matchamt", "成交金额" }, { "fee", "手续费" }, { "fundeffect", "清算金额" },
@@ -685,16 +618,12 @@ Reply BackOffice::statements(const Request& r, BrokerState& state)
     return Reply::withTable(t);
 }
 
-Reply BackOffice::distribution(const Request& r, BrokerState& state)
+Reply BackOffice::distribution(const Request& r, const Customer&, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
     Table t = describedTable({ { "poststr", "定位串" }, { "bizdate", "配号日期" }, { "secuid", "股东代码" },
         { "market", "市场" }, { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "mateno", "起始配号" },
         { "matchqty", "配号数量" } });
-    for (Order& o : account(*c).orders) {
+    for (Order& o : a.orders) {
         if (!o.subscription || o.status == QLatin1String("6") || !inRange(o.date, r))
             continue;
         // Numbers are given out once, the first time the list is asked for.
@@ -708,22 +637,16 @@ Reply BackOffice::distribution(const Request& r, BrokerState& state)
     return Reply::withTable(t);
 }
 
-Reply BackOffice::winningLots(const Request& r, BrokerState& state)
+Reply BackOffice::winningLots(const Request&, const Customer&, Account&)
 {
-    Reply refusal;
-    if (!authenticate(r, state, &refusal))
-        return refusal;
     // The draw has not been held yet: no winning numbers.
     return Reply::withTable(describedTable({ { "poststr", "定位串" }, { "bizdate", "中签日期" },
         { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "matchqty", "中签数量" } }));
 }
 
-Reply BackOffice::shareholders(const Request& r, BrokerState& state)
+Reply BackOffice::shareholders(const Request& r, const Customer& customer, Account& a)
 {
-    Reply refusal;
-    const Customer* c = authenticate(r, state, &refusal);
-    if (!c)
-        return refusal;
+    const Customer* c = &customer;
     Table t = describedTable({ { "market", "市场代码" }, { "~market", "交易市场" }, { "secuid", "股东代码" },
         { "~secuidtype", "账户类别" }, { "custname", "股东姓名" } });
     for (const ShareholderAccount& h : c->shareholders)
@@ -738,35 +661,52 @@ BackOffice* backOffice(BrokerSimulator& simulator)
 
 void registerBackOfficeFunctions(BrokerSimulator& simulator)
 {
+    using Account = BackOffice::Account;
     BackOffice* office = backOffice(simulator);
     if (!office)
         office = new BackOffice(market(simulator), &simulator);
-    auto add = [&](Function f, Reply (BackOffice::*handler)(const Request&, BrokerState&)) {
-        simulator.registerFunction(
-            f.main, f.sub, [office, handler](const Request& r, BrokerState& s) { return (office->*handler)(r, s); });
+    // Every function needs a valid prefix; the customer's book is brought up
+    // to date with the market first.
+    auto serve = [office](const Request& r, BrokerState& s, auto&& handle) {
+        Reply refusal;
+        const Customer* c = office->authenticate(r, s, &refusal);
+        return c ? handle(*c, office->account(*c)) : refusal;
     };
-    add(kMoneyFunction, &BackOffice::money);
-    add(kPositionsFunction, &BackOffice::positions);
-    add(kOrderFunction, &BackOffice::order);
-    add(kCancelFunction, &BackOffice::cancel);
-    add(kOrdersOfTodayFunction, &BackOffice::ordersOfToday);
-    add({ 500, 8 }, &BackOffice::ordersOfToday);
-    add({ 500, 9 }, &BackOffice::fillsOfToday);
-    add({ 500, 10 }, &BackOffice::historicFills);
-    add({ 500, 125 }, &BackOffice::historicOrders);
-    add({ 500, 54 }, &BackOffice::moneyFlows);
-    add({ 500, 126 }, &BackOffice::statements);
-    add(kDistributionFunction, &BackOffice::distribution);
-    add({ 500, 25 }, &BackOffice::winningLots);
-    add({ 500, 100 }, &BackOffice::shareholders);
+    auto add = [&](Function f, auto handler) {
+        simulator.registerFunction(f.main, f.sub, [serve, office, handler](const Request& r, BrokerState& s) {
+            return serve(r, s, [&](const Customer& c, Account& a) { return handler(*office, r, c, a); });
+        });
+    };
+    auto member = [](Reply (BackOffice::*m)(const Request&, const Customer&, Account&)) {
+        return [m](BackOffice& o, const Request& r, const Customer& c, Account& a) { return (o.*m)(r, c, a); };
+    };
+    auto list = [](bool fills, bool todayOnly) {
+        return [fills, todayOnly](BackOffice& o, const Request& r, const Customer&, Account& a) {
+            return o.orderList(r, a, fills, todayOnly);
+        };
+    };
+    add(kMoneyFunction, member(&BackOffice::money));
+    add(kPositionsFunction, member(&BackOffice::positions));
+    add(kOrderFunction, member(&BackOffice::order));
+    add(kCancelFunction, member(&BackOffice::cancel));
+    add(kOrdersOfTodayFunction, list(false, true));
+    add({ 500, 8 }, list(false, true));
+    add({ 500, 9 }, list(true, true));
+    add({ 500, 10 }, list(true, false));
+    add({ 500, 125 }, list(false, false));
+    add({ 500, 54 }, member(&BackOffice::moneyFlows));
+    add({ 500, 126 }, member(&BackOffice::statements));
+    add(kDistributionFunction, member(&BackOffice::distribution));
+    add({ 500, 25 }, member(&BackOffice::winningLots));
+    add({ 500, 100 }, member(&BackOffice::shareholders));
     // 500 / 4 answers the maximum quantity when the body names a direction,
     // else the new-issue facts as before.
     simulator.registerFunction(kMaxQuantityFunction.main, kMaxQuantityFunction.sub,
-        [office, issues = simulator.handlerOf(kMaxQuantityFunction.main, kMaxQuantityFunction.sub)](
+        [serve, office, issues = simulator.handlerOf(kMaxQuantityFunction.main, kMaxQuantityFunction.sub)](
             const Request& r, BrokerState& s) {
-            if (r.value(QStringLiteral("bsflag")) || !issues)
-                return office->maxQuantity(r, s);
-            return issues(r, s);
+            if (issues && !r.value(QStringLiteral("bsflag")))
+                return issues(r, s);
+            return serve(r, s, [&](const Customer& c, Account& a) { return office->maxQuantity(r, c, a); });
         });
 }
 

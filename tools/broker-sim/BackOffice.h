@@ -102,6 +102,8 @@ public:
         std::map<QString, Position> positions; // by "market|code"
         QList<Order> orders;
         QList<Flow> flows;
+        qsizetype open = 0; // orders resting in the book
+        qsizetype firstOpen = 0; // every order before it is done
     };
 
     BackOffice(Market* market, QObject* parent = nullptr);
@@ -114,23 +116,25 @@ public:
     // A customer's state (made from the broker's data on first use).
     Account& account(const Customer& customer);
 
-    Reply order(const Request& request, BrokerState& state);
-    Reply cancel(const Request& request, BrokerState& state);
-    Reply maxQuantity(const Request& request, BrokerState& state);
-    Reply money(const Request& request, BrokerState& state);
-    Reply positions(const Request& request, BrokerState& state);
-    Reply ordersOfToday(const Request& request, BrokerState& state);
-    Reply fillsOfToday(const Request& request, BrokerState& state);
-    Reply historicOrders(const Request& request, BrokerState& state);
-    Reply historicFills(const Request& request, BrokerState& state);
-    Reply moneyFlows(const Request& request, BrokerState& state);
-    Reply statements(const Request& request, BrokerState& state);
-    Reply distribution(const Request& request, BrokerState& state);
-    Reply winningLots(const Request& request, BrokerState& state);
-    Reply shareholders(const Request& request, BrokerState& state);
+    // The functions, for a customer whose prefix was checked.
+    Reply order(const Request& request, const Customer& customer, Account& account);
+    Reply cancel(const Request& request, const Customer& customer, Account& account);
+    Reply maxQuantity(const Request& request, const Customer& customer, Account& account);
+    Reply money(const Request& request, const Customer& customer, Account& account);
+    Reply positions(const Request& request, const Customer& customer, Account& account);
+    // Orders or fills, of today or between "strdate" and "enddate".
+    Reply orderList(const Request& request, Account& account, bool fills, bool todayOnly);
+    Reply moneyFlows(const Request& request, const Customer& customer, Account& account);
+    Reply statements(const Request& request, const Customer& customer, Account& account);
+    Reply distribution(const Request& request, const Customer& customer, Account& account);
+    Reply winningLots(const Request& request, const Customer& customer, Account& account);
+    Reply shareholders(const Request& request, const Customer& customer, Account& account);
+
+    // The customer a request's prefix names, with his book brought up to
+    // date; null and the refusal otherwise.
+    const Customer* authenticate(const Request& request, BrokerState& state, Reply* refusal);
 
 private:
-    const Customer* authenticate(const Request& request, BrokerState& state, Reply* refusal);
     void match(Account& a);
     void fill(Account& a, Order& o, qint64 ticks);
     QString fundOfMarket(const Customer& c, const QString& market) const;

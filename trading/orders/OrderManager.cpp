@@ -9,12 +9,6 @@ using requestparam::setParam;
 
 namespace {
 
-std::unique_ptr<OrderManager>& instance()
-{
-    static std::unique_ptr<OrderManager> shared;
-    return shared;
-}
-
 constexpr char kOpdFundTradeId[] = "BA38217A-B2A9-C69C-79B9-4F33F511B9D9";
 constexpr char kRedeemOpdFundId[] = "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883";
 constexpr char kTransformOpdFundId[] = "62381855-8DCB-F55C-5D9D-931DD6AEDB81";
@@ -27,18 +21,6 @@ template <class Model> void watchOutcome(DataModel* model, std::function<void(co
 }
 
 } // namespace
-
-OrderManager* OrderManager::getInstance()
-{
-    if (!instance())
-        instance() = std::make_unique<OrderManager>();
-    return instance().get();
-}
-
-void OrderManager::resetInstance()
-{
-    instance().reset();
-}
 
 OrderManager::OrderManager(
     DataModelManager* dataModelManager, AccountManager* accountManager, QueryInfoManager* queryInfoManager)

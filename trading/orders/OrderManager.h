@@ -17,11 +17,8 @@ class Security;
 // observer that speaks IOrdersOfTodayDelegate or IPositionInfoDelegate.
 //
 // Every operation answers "" when the request went out, or why it did not.
-class OrderManager {
+class OrderManager : public SharedInstance<OrderManager> {
 public:
-    static OrderManager* getInstance();
-    static void resetInstance(); // tests
-
     explicit OrderManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr,
         QueryInfoManager* queryInfoManager = nullptr);
 

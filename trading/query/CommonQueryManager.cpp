@@ -4,28 +4,6 @@
 
 using requestparam::setParam;
 
-namespace {
-
-std::unique_ptr<CommonQueryManager>& instance()
-{
-    static std::unique_ptr<CommonQueryManager> shared;
-    return shared;
-}
-
-} // namespace
-
-CommonQueryManager* CommonQueryManager::getInstance()
-{
-    if (!instance())
-        instance() = std::make_unique<CommonQueryManager>();
-    return instance().get();
-}
-
-void CommonQueryManager::resetInstance()
-{
-    instance().reset();
-}
-
 CommonQueryManager::CommonQueryManager(DataModelManager* dataModelManager, AccountManager* accountManager)
     : sender_(dataModelManager, accountManager)
 {

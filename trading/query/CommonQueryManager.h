@@ -9,11 +9,8 @@
 // prefix and the node's link as the menu model keeps it. Each operation
 // answers "" and the handle through `handle` when the query went out, or why
 // it did not (a link without function numbers sends nothing).
-class CommonQueryManager {
+class CommonQueryManager : public SharedInstance<CommonQueryManager> {
 public:
-    static CommonQueryManager* getInstance();
-    static void resetInstance(); // tests
-
     explicit CommonQueryManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
 
     QString requestCommonQuery(ICommonQueryDelegate* observer, const QString& menuLink, QString* handle = nullptr);

@@ -6,30 +6,12 @@ using requestparam::setParam;
 
 namespace {
 
-std::unique_ptr<QueryInfoManager>& instance()
-{
-    static std::unique_ptr<QueryInfoManager> shared;
-    return shared;
-}
-
 constexpr char kPurchaseNewStockListId[] = "21342617-3CDD-A548-B390-8AC402ACA889";
 constexpr char kOpdFundPositionListId[] = "F1639CDB-76DA-174C-B04B-2A74E12CBC0E";
 
 auto prefixOnly = [](auto&, QString*) { return true; };
 
 } // namespace
-
-QueryInfoManager* QueryInfoManager::getInstance()
-{
-    if (!instance())
-        instance() = std::make_unique<QueryInfoManager>();
-    return instance().get();
-}
-
-void QueryInfoManager::resetInstance()
-{
-    instance().reset();
-}
 
 QueryInfoManager::QueryInfoManager(DataModelManager* dataModelManager, AccountManager* accountManager)
     : sender_(dataModelManager, accountManager)

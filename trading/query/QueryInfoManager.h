@@ -10,11 +10,8 @@
 // the observer through the request class's callbacks. Every operation answers
 // "" when the request went out, or why it did not (no account, a text that
 // does not fit its field, a class not in the catalogue).
-class QueryInfoManager {
+class QueryInfoManager : public SharedInstance<QueryInfoManager> {
 public:
-    static QueryInfoManager* getInstance();
-    static void resetInstance(); // tests
-
     explicit QueryInfoManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
 
     // Positions of kind `queryFlag` (0 shares, 1 warrants, 2 after-hours).

@@ -10,6 +10,25 @@
 #include <memory>
 #include <optional>
 
+// The process-wide instance of a manager, made on first use; tests reset it.
+template <class Manager> class SharedInstance {
+public:
+    static Manager* getInstance()
+    {
+        if (!slot())
+            slot() = std::make_unique<Manager>();
+        return slot().get();
+    }
+    static void resetInstance() { slot().reset(); }
+
+private:
+    static std::unique_ptr<Manager>& slot()
+    {
+        static std::unique_ptr<Manager> shared;
+        return shared;
+    }
+};
+
 // What the trading managers share: their request objects, one per class,
 // made on first use and kept, and the filling and sending of a record with
 // the active account's prefix. A request that cannot be sent answers why
