@@ -1,5 +1,6 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
@@ -173,6 +174,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
     registerMarketFunctions(*this);
+    registerBackOfficeFunctions(*this);
     registerFundFunctions(*this);
 }
 

@@ -75,3 +75,5 @@ public:
 
 // Registers every request class of the trading library in the catalogue.
 void registerTradingDataModels();
+// The orders, cancels and queries among them.
+void registerOrderAndQueryDataModels();
