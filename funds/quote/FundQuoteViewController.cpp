@@ -45,7 +45,6 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
         fundCodeText_.clear();
         fundValueText_.clear();
         emptyLabel();
-        chart_.updateView({});
         chart_ = FundQuoteChart();
         emit changed();
         return;

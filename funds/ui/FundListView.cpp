@@ -60,8 +60,10 @@ void FundListView::show(const FundListContent& content, const QString& caption)
     progress_->setVisible(content.isLoading());
     {
         const QSignalBlocker blocker(filter_);
-        if (filter_->count() != content.filterTitles().size()
-            || (filter_->count() > 0 && filter_->itemText(filter_->count() - 1) != content.filterTitles().last())) {
+        QStringList shown;
+        for (int i = 0; i < filter_->count(); ++i)
+            shown << filter_->itemText(i);
+        if (shown != content.filterTitles()) {
             filter_->clear();
             filter_->addItems(content.filterTitles());
         }

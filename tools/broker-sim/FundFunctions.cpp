@@ -1,12 +1,10 @@
 #include "tools/broker-sim/FundFunctions.h"
 
-#include "platform/TextEncoding.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
 #include <cmath>
-#include <cstring>
 
 namespace brokersim {
 
@@ -535,41 +533,13 @@ Reply netValues(const Context& c)
 
 std::optional<VEKTCRS> describedRecordSet(const DescribedTable& t, qint32 encoding)
 {
-    // Names, descriptions and text in the reply's encoding, as every other
-    // reply of the simulator; a description says which encoding it is in.
-    const platform::TextEncoding textEncoding = encoding == 0 ? platform::TextEncoding::GB18030
-        : encoding == 2                                       ? platform::TextEncoding::UTF8
-                                                              : platform::TextEncoding::UTF16LE;
-    VEKTCRS set(encoding);
-    if (!t.info.isEmpty() && !set.setRecordsetInfo(t.info, false))
-        return std::nullopt;
-    for (const auto& [key, desc] : t.columns) {
-        TCRSField field {};
-        field.type = kText;
-        const QByteArray name = key.toLatin1();
-        const std::optional<QByteArray> text = platform::encodeText(desc, textEncoding);
-        if (name.isEmpty() || name.size() > 63 || !text || text->size() > 126)
-            return std::nullopt;
-        std::memcpy(field.name, name.constData(), size_t(name.size()));
-        std::memcpy(field.desc, text->constData(), size_t(text->size()));
-        field.coding = quint8(encoding == 0 || encoding == 2 ? encoding : 1);
-        if (!set.addField(field))
-            return std::nullopt;
-    }
-    for (const QStringList& values : t.rows) {
-        if (!set.appendRecord())
-            return std::nullopt;
-        const qint32 record = set.rowsAffected() - 1;
-        for (qint32 i = 0; i < qint32(values.size()) && i < qint32(t.columns.size()); ++i) {
-            if (values[i].isEmpty())
-                continue;
-            const std::optional<QByteArray> bytes = platform::encodeText(values[i], textEncoding);
-            if (!bytes || !set.updateFieldWithByte(i, bytes->constData(), qint32(bytes->size()), record))
-                return std::nullopt;
-        }
-    }
-    set.setCurrent(-1);
-    return set;
+    Table table;
+    table.info = t.info;
+    for (const auto& [key, desc] : t.columns)
+        table.described(key, desc);
+    for (const QStringList& values : t.rows)
+        table.row(QVariantList(values.begin(), values.end()));
+    return toRecordSet(table, encoding);
 }
 
 

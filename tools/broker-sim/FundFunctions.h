@@ -2,6 +2,7 @@
 
 #include "comm/VEKTCRS.h"
 #include "tools/broker-sim/Request.h"
+#include "tools/broker-sim/Table.h"
 
 #include <QDate>
 #include <QHash>
@@ -16,7 +17,7 @@ namespace brokersim {
 class BrokerSimulator;
 
 // A reply record set whose fields carry the server's descriptions, which
-// the client titles its columns with. Every field is text.
+// the client titles its columns with (Table::described). Every field is text.
 struct DescribedTable {
     QString info;
     QList<std::pair<QString, QString>> columns; // key, description
