@@ -3,30 +3,8 @@
 #include "funds/requests/FundDataModels.h"
 #include "funds/requests/FundFields.h"
 
-namespace {
-
 using fundfields::firstOf;
 using fundfields::signSerial;
-
-template <class T> std::unique_ptr<T>& instance()
-{
-    static std::unique_ptr<T> shared;
-    return shared;
-}
-
-} // namespace
-
-OrderManagerFunds* OrderManagerFunds::getInstance()
-{
-    if (!instance<OrderManagerFunds>())
-        instance<OrderManagerFunds>() = std::make_unique<OrderManagerFunds>();
-    return instance<OrderManagerFunds>().get();
-}
-
-void OrderManagerFunds::resetInstance()
-{
-    instance<OrderManagerFunds>().reset();
-}
 
 OrderManagerFunds::OrderManagerFunds(DataModelManager* dataModelManager, AccountManager* accountManager)
     : sender_(dataModelManager, accountManager)
@@ -98,18 +76,6 @@ QString OrderManagerFunds::requestUserRiskLevelMatchInfo(
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorp),
             fundfields::token(QStringLiteral("风险等级"), riskLevel, 8, true) });
     });
-}
-
-QueryInfoManagerFunds* QueryInfoManagerFunds::getInstance()
-{
-    if (!instance<QueryInfoManagerFunds>())
-        instance<QueryInfoManagerFunds>() = std::make_unique<QueryInfoManagerFunds>();
-    return instance<QueryInfoManagerFunds>().get();
-}
-
-void QueryInfoManagerFunds::resetInstance()
-{
-    instance<QueryInfoManagerFunds>().reset();
 }
 
 QueryInfoManagerFunds::QueryInfoManagerFunds(DataModelManager* dataModelManager, AccountManager* accountManager)

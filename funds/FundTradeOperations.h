@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funds/FundRequestSender.h"
+#include "trading/requests/TradeRequestSender.h"
 
 #include <QString>
 #include <memory>
@@ -16,14 +17,10 @@ class IUserRiskLevelMatchDelegate;
 // facade's own. Each answers the request handle ("" when nothing was sent; a
 // value that fails its check reaches the observer's error operation). Main
 // thread only.
-class OrderManagerFunds {
+class OrderManagerFunds : public SharedInstance<OrderManagerFunds> {
 public:
     static constexpr char kSubscribeTradeId[] = "240020";
     static constexpr char kPurchaseTradeId[] = "240022";
-
-    static OrderManagerFunds* getInstance();
-    // Tests: drops the shared instance.
-    static void resetInstance();
 
     explicit OrderManagerFunds(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
     ~OrderManagerFunds();
@@ -61,11 +58,8 @@ private:
 };
 
 // The fund operation of the query facade.
-class QueryInfoManagerFunds {
+class QueryInfoManagerFunds : public SharedInstance<QueryInfoManagerFunds> {
 public:
-    static QueryInfoManagerFunds* getInstance();
-    static void resetInstance();
-
     explicit QueryInfoManagerFunds(
         DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
     ~QueryInfoManagerFunds();

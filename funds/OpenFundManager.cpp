@@ -10,12 +10,6 @@ namespace {
 using fundfields::firstOf;
 using fundfields::signSerial;
 
-std::unique_ptr<OpenFundManager>& instance()
-{
-    static std::unique_ptr<OpenFundManager> shared;
-    return shared;
-}
-
 // NotificationCenter types after which another customer may be working.
 constexpr int32_t kCustomerNotifications[] = { 0 /* login */, 1 /* logout */, 2 /* active account changed */ };
 
@@ -43,18 +37,6 @@ std::optional<QString> lastMessage(const std::unique_ptr<DataModel>& request)
 }
 
 } // namespace
-
-OpenFundManager* OpenFundManager::getInstance()
-{
-    if (!instance())
-        instance() = std::make_unique<OpenFundManager>();
-    return instance().get();
-}
-
-void OpenFundManager::resetInstance()
-{
-    instance().reset();
-}
 
 OpenFundManager::OpenFundManager(
     DataModelManager* dataModelManager, AccountManager* accountManager, NotificationCenter* center)

@@ -2,6 +2,7 @@
 
 #include "funds/FundRequestSender.h"
 #include "funds/requests/FundRecords.h"
+#include "trading/requests/TradeRequestSender.h"
 
 #include <QString>
 #include <memory>
@@ -28,13 +29,9 @@ class NotificationCenter;
 // being prepared. The serial and the cached fund lists belong to one
 // customer: both are emptied when the customer logs in or out or another
 // account becomes active. Main thread only.
-class OpenFundManager {
+class OpenFundManager : public SharedInstance<OpenFundManager> {
 public:
     static constexpr qint32 kHistoricNetDayCount = 128;
-
-    static OpenFundManager* getInstance();
-    // Tests: drops the shared manager.
-    static void resetInstance();
 
     // init: null services are the shared instances.
     explicit OpenFundManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr,
