@@ -1,5 +1,7 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
+#include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/PasswordFunctions.h"
@@ -174,6 +176,8 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerRiskFunctions(*this);
     registerMarketFunctions(*this);
     registerPasswordFunctions(*this);
+    registerBackOfficeFunctions(*this);
+    registerFundFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()

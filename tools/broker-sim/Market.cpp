@@ -381,4 +381,36 @@ Table Market::indexTable() const
     return t;
 }
 
+bool Market::hasNoLimit(const MarketSecurity& s)
+{
+    return brokersim::hasNoLimit(s);
+}
+
+qint64 Market::limitTicks(const MarketSecurity& s, bool up)
+{
+    return brokersim::limitTicks(s, up);
+}
+
+qint64 Market::stepUnit(const MarketSecurity& s)
+{
+    return brokersim::stepUnit(s);
+}
+
+qint64 Market::lastTicks(const MarketSecurity& s)
+{
+    if (s.minutes.empty())
+        return s.closeTicks;
+    return s.minutes[size_t(std::clamp<qsizetype>(s.cursor, 0, qsizetype(s.minutes.size()) - 1))].priceTicks;
+}
+
+QString Market::tradeMarket(const MarketSecurity& s)
+{
+    const bool bShare = s.classId == QLatin1String("101");
+    if (s.exchangeId == QLatin1String("2"))
+        return bShare ? QStringLiteral("3") : QStringLiteral("1");
+    if (s.exchangeId == QLatin1String("1"))
+        return bShare ? QStringLiteral("2") : QStringLiteral("0");
+    return QStringLiteral("5");
+}
+
 } // namespace brokersim

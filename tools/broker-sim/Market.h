@@ -111,6 +111,16 @@ public:
     Table indexTable() const;
 
     static QString ticksText(qint64 ticks, qint32 precision);
+    // The day's price limits (none for bonds and repos), the price step and
+    // the latest price, in ticks.
+    static bool hasNoLimit(const MarketSecurity& s);
+    static qint64 limitTicks(const MarketSecurity& s, bool up);
+    static qint64 stepUnit(const MarketSecurity& s);
+    static qint64 lastTicks(const MarketSecurity& s);
+    // The trade system's market code ("0" Shenzhen A, "1" Shanghai A, "2"
+    // Shenzhen B, "3" Shanghai B, "5" Stock Connect).
+    static QString tradeMarket(const MarketSecurity& s);
+    const std::vector<MarketNewIssue>& newIssues() const { return newIssues_; }
 
 private:
     quint64 next(); // the walk's random numbers

@@ -47,7 +47,7 @@ const MenuNode kBuiltInMenu[] = {
     { "531", "520", "配号查询", "hisquery?tc_mfuncno=500&tc_sfuncno=23&unlist=|market|", "" },
     { "532", "520", "中签查询", "hisquery?tc_mfuncno=500&tc_sfuncno=25&position=poststr", "" },
     { "533", "520", "成交汇总",
-        "tradehisquery?tc_mfuncno=500&tc_sfuncno=9&his_mfuncno=500&his_sfuncno=10&position=poststr", "" },
+        "tradehisquery?tc_mfuncno=500&tc_sfuncno=9&position=poststr:tc_mfuncno=500&tc_sfuncno=10&position=poststr", "" },
     { "540", "500", "开放式基金", "", "menu_fund.png" },
     { "541", "540", "基金认购", "of_jjrg?tc_mfuncno=500&tc_sfuncno=34", "" },
     { "542", "540", "基金申购", "of_jjsg?tc_mfuncno=500&tc_sfuncno=35", "" },

@@ -98,7 +98,13 @@ bool writeValue(
 
 Table& Table::column(const QString& name, qint32 type)
 {
-    columns.append({ name, type });
+    columns.append({ name, type, QString() });
+    return *this;
+}
+
+Table& Table::described(const QString& name, const QString& desc)
+{
+    columns.append({ name, kText, desc });
     return *this;
 }
 
@@ -151,6 +157,16 @@ std::optional<VEKTCRS> toRecordSet(const Table& table, qint32 encoding)
         TCRSField field {};
         field.type = c.type;
         std::memcpy(field.name, name->constData(), size_t(name->size()));
+        if (!c.desc.isEmpty()) {
+            // The description travels in the reply's encoding, as the
+            // server's own descriptions do.
+            const TextEncoding code = textEncodingOf(encoding);
+            const auto desc = platform::encodeText(c.desc, code);
+            if (!desc || desc->size() > 126)
+                return std::nullopt;
+            std::memcpy(field.desc, desc->constData(), size_t(desc->size()));
+            field.coding = code == TextEncoding::GB18030 ? 255 : code == TextEncoding::UTF8 ? 2 : 1;
+        }
         if (!set.addField(field))
             return std::nullopt;
     }

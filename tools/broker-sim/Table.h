@@ -27,6 +27,7 @@ enum FieldType : qint32 {
 struct Column {
     QString name;
     qint32 type = kText;
+    QString desc; // the field's display title (UTF-8, at most 126 bytes); may be empty
 };
 
 // One reply record set, independent of the text encoding: the simulator
@@ -39,6 +40,8 @@ struct Table {
     QList<QVariantList> rows;
 
     Table& column(const QString& name, qint32 type = kText);
+    // A text column with its display title.
+    Table& described(const QString& name, const QString& desc);
     Table& row(const QVariantList& values);
 
     // An info set with no fields: "ok" is what logon replies carry.

@@ -1,6 +1,9 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 
 #include "core/DataModelFactory.h"
+#include "trading/requests/CommonQueryDataModels.h"
+#include "trading/requests/OrderDataModels.h"
+#include "trading/requests/TradeQueryDataModels.h"
 
 namespace {
 
@@ -47,4 +50,21 @@ void registerTradingDataModels()
     DataModelFactory::registerDataModel<DMQueryWarrantInfo>();
     DataModelFactory::registerDataModel<DMQuerySTStockList>();
     DataModelFactory::registerDataModel<DMResetStockCostPrice>();
+    registerOrderAndQueryDataModels();
+}
+
+void registerOrderAndQueryDataModels()
+{
+    DataModelFactory::registerDataModel<DMTradeDepute>();
+    DataModelFactory::registerDataModel<DMPurchaseNewStock>();
+    DataModelFactory::registerDataModel<DMRequestCancelOrder>();
+    DataModelFactory::registerDataModel<DMQueryMaxQuantityInfo>();
+    DataModelFactory::registerDataModel<DMPositionInfo>();
+    DataModelFactory::registerDataModel<DMQueryMoney>();
+    DataModelFactory::registerDataModel<DMQueryOrdersOfToday>();
+    DataModelFactory::registerDataModel<DMFundInfoList>();
+    DataModelFactory::registerDataModel<DMQueryDistribution>();
+    DataModelFactory::registerDataModel<DMCommonQuery>();
+    DataModelFactory::registerDataModel<DMCommonHistoricQuery>();
+    DataModelFactory::registerDataModel<DMCommonHistoricQueryEx>();
 }

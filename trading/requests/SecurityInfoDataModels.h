@@ -77,3 +77,5 @@ public:
 // Registers every request class of the trading library in the catalogue.
 void registerTradingDataModels();
 LUMORA_REGISTER_DATA_MODELS(registerTradingDataModels)
+// The orders, cancels and queries among them.
+void registerOrderAndQueryDataModels();

@@ -1,0 +1,158 @@
+// Orders per second through OrderManager, the request core and one TLS trade
+// connection to the in-process broker simulator, whose back office checks,
+// books and fills each one: one order at a time and 64 in flight (orders are
+// never merged, so every one goes on the wire). Compare with bench_roundtrip's
+// CSNetwork round trips of a small echo request on the same loopback.
+#include "comm/request/CSSession.h"
+#include "core/DMServerManager.h"
+#include "core/NetworkFactory.h"
+#include "login/AccountManager.h"
+#include "login/LoginDataModels.h"
+#include "platform/TlsTrust.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Broker.h"
+#include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/Market.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+constexpr int kInFlight = 64;
+
+void waitUntil(const std::function<bool()>& condition)
+{
+    QEventLoop loop;
+    while (!condition())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+class TradeServer : public INetworkServerManager {
+public:
+    std::optional<CSServerInfo> trade;
+    quint64 numberOfServerInfosByType(int32_t type) override { return type == 1 ? 1 : 0; }
+    qint64 indexOfSelectedByType(int32_t type) override { return type == 1 ? 0 : -1; }
+    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
+    {
+        return type == 1 ? trade : std::nullopt;
+    }
+    bool connectToServerByType(int32_t, quint64) override { return false; }
+};
+
+struct Counter : ITradeStockDelegate {
+    qint64 answers = 0;
+    qint64 errors = 0;
+    void tradeStock(DataModel*, const QString&, const QString&) override { ++answers; }
+    bool tradeStock(DataModel*, const QString&, const CSError&) override
+    {
+        ++errors;
+        return true;
+    }
+};
+
+// The simulator, a logged-in account with money enough for every order, and
+// a share whose buy at the limit-up price fills at once.
+struct Desk {
+    QTemporaryDir home;
+    brokersim::BrokerSimulator sim;
+    TradeServer servers;
+    Counter counter;
+    std::unique_ptr<Security> share = StockManager::makeSecurity(1);
+    QString price;
+
+    Desk()
+    {
+        qputenv("LUMORA_HOME", home.path().toUtf8());
+        sim.start();
+        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        DMServerManager::getInstance();
+        servers.trade = NetworkFactory::makeServerInfo(
+            NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()), 10);
+        NetworkFactory::getInstance()->setServerManager(&servers);
+        NetworkFactory::getInstance()->setRetryFlag(false);
+        registerLoginDataModels();
+        registerTradingDataModels();
+
+        brokersim::Broker& broker = sim.state().broker();
+        const brokersim::Customer* customer = broker.customer(QStringLiteral("010100000001"));
+        auto account = std::make_shared<Account>();
+        account->commonUrlString = broker.openLogin(
+            *customer, QStringLiteral("010110000001"), QStringLiteral("111111"), QStringLiteral("10.1.2.3"));
+        account->isLoginStatus = true;
+        AccountManager::getInstance()->addActiveAccount(account);
+
+        brokersim::BackOffice* office = brokersim::backOffice(sim);
+        office->setTradingHoursEnforced(false);
+        brokersim::BackOffice::Money& money = office->account(*customer).money[QStringLiteral("010110000001")];
+        money.balance = money.available = qint64(1) << 60;
+        const brokersim::MarketSecurity& s = *brokersim::market(sim)->security(QStringLiteral("600000"));
+        share->code = s.code;
+        share->marketType = brokersim::Market::tradeMarket(s);
+        price = brokersim::Market::ticksText(brokersim::Market::limitTicks(s, true), s.precision);
+        orders(1); // connection, logon and session
+    }
+
+    void orders(int count)
+    {
+        const qint64 target = counter.answers + counter.errors + count;
+        for (int i = 0; i < count; ++i)
+            OrderManager::getInstance()->requestOrder(&counter, *share, QStringLiteral("A101000001"), 0, price,
+                QStringLiteral("100"), QStringLiteral("限价委托"));
+        waitUntil([&] { return counter.answers + counter.errors >= target; });
+    }
+};
+
+std::unique_ptr<Desk> theDesk;
+Desk& desk()
+{
+    if (!theDesk)
+        theDesk = std::make_unique<Desk>();
+    return *theDesk;
+}
+
+void BM_OrderManagerOneAtATime(benchmark::State& state)
+{
+    Desk& d = desk();
+    for (auto _ : state)
+        d.orders(1);
+    state.SetItemsProcessed(state.iterations());
+    if (d.counter.errors)
+        state.SkipWithError("orders failed");
+}
+BENCHMARK(BM_OrderManagerOneAtATime)->UseRealTime();
+
+void BM_OrderManagerPipelined(benchmark::State& state)
+{
+    Desk& d = desk();
+    for (auto _ : state)
+        d.orders(kInFlight);
+    state.SetItemsProcessed(state.iterations() * kInFlight);
+    if (d.counter.errors)
+        state.SkipWithError("orders failed");
+}
+BENCHMARK(BM_OrderManagerPipelined)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    OrderManager::resetInstance();
+    QueryInfoManager::resetInstance();
+    AccountManager::resetInstance();
+    DMServerManager::resetInstance();
+    NetworkFactory::resetInstance();
+    CSSession::releaseAll();
+    theDesk.reset();
+    return 0;
+}

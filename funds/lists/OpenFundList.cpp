@@ -1,0 +1,129 @@
+#include "funds/lists/OpenFundList.h"
+
+#include "core/DMCDataCache.h"
+#include "core/DataModelManager.h"
+#include "funds/FundRequestSender.h"
+#include "funds/FundTradeOperations.h"
+#include "funds/OpenFundManager.h"
+#include "login/AccountManager.h"
+
+namespace {
+
+const QString kHoldingsTitle = QStringLiteral("基金份额列表");
+
+} // namespace
+
+OpenFundList::OpenFundList(Services services)
+    : OpenFundList(Kind::None, QString(), 0, std::nullopt, services)
+{
+}
+
+OpenFundList::OpenFundList(
+    Kind kind, QString title, int32_t tableId, std::optional<QString> listType, Services services)
+    : kind_(kind)
+    , listTitle_(std::move(title))
+    , tableId_(tableId)
+    , listType_(std::move(listType))
+    , dataModelManager(services.dataModelManager ? services.dataModelManager : DataModelManager::getInstance())
+    , dataCache(services.dataCache ? services.dataCache : DMCDataCache::getInstance())
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+    , queryInfoManager(services.queryInfoManager ? services.queryInfoManager : QueryInfoManagerFunds::getInstance())
+{
+    // The fund facade empties the cached lists when the customer changes, so
+    // it exists wherever a list may be cached.
+    if (!services.fundManager)
+        OpenFundManager::getInstance();
+    if (kind_ == Kind::FundList)
+        dmFundList = dataModelManager->getDataModel(QString::fromLatin1(DMQueryOpdFundList::info.identifier));
+}
+
+OpenFundList::~OpenFundList() = default;
+
+void OpenFundList::requestContent(IRequestContentDelegate* observer)
+{
+    theObserver_ = observer;
+    if (kind_ == Kind::Positions) {
+        queryInfoManager->requestOpdFundPositionList(this);
+        return;
+    }
+    if (kind_ != Kind::FundList || !dmFundList || !listType_)
+        return;
+    tagRequestParam param;
+    dmFundList->mallocParam(&param);
+    tagQueryOpdFundListParam* record = param.queryOpdFundList();
+    const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
+    FundRequestSender::put(record->commonUrl, active ? active->commonUrlString : QString());
+    FundRequestSender::put(record->listType, *listType_);
+    const QVariant cached = dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_));
+    if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(cached, dmFundList->getRequestHandle(param))) {
+        dmFundList->freeParam(&param);
+        deliver(table);
+        return;
+    }
+    dmFundList->requestData(this, param, FundRequestSender::kTimeout);
+    dmFundList->freeParam(&param);
+}
+
+void OpenFundList::deliver(const OpdFundTablePtr& table)
+{
+    if (IRequestContentDelegate* observer = theObserver_.get())
+        observer->requestContentComplete(table);
+}
+
+void OpenFundList::deliverError(const CSError& error)
+{
+    if (IRequestContentDelegate* observer = theObserver_.get())
+        observer->requestContentError(error);
+}
+
+void OpenFundList::queryOpdFundList(DataModel*, const QString&, const OpdFundTablePtr& table)
+{
+    deliver(table);
+}
+
+bool OpenFundList::queryOpdFundList(DataModel*, const QString&, const CSError& error)
+{
+    deliverError(error);
+    return true;
+}
+
+void OpenFundList::queryOpdFundPoistionList(DataModel*, const QString&, const OpdFundTablePtr& table)
+{
+    deliver(table);
+}
+
+bool OpenFundList::queryOpdFundPoistionList(DataModel*, const QString&, const CSError& error)
+{
+    deliverError(error);
+    return true;
+}
+
+SubscribeOpenFundList::SubscribeOpenFundList(Services services)
+    : OpenFundList(Kind::FundList, QStringLiteral("认购基金列表"), 4, QStringLiteral("1"), services)
+{
+}
+
+PurchaseOpenFundList::PurchaseOpenFundList(Services services)
+    : OpenFundList(Kind::FundList, QStringLiteral("申购基金列表"), 5, QStringLiteral("2"), services)
+{
+}
+
+InvestOntimeOpenFundList::InvestOntimeOpenFundList(Services services)
+    : OpenFundList(Kind::FundList, QStringLiteral("定投基金列表"), 9, QStringLiteral("0"), services)
+{
+}
+
+RedeemOpenFundList::RedeemOpenFundList(Services services)
+    : OpenFundList(Kind::Positions, kHoldingsTitle, 6, std::nullopt, services)
+{
+}
+
+TransformOpenFundList::TransformOpenFundList(Services services)
+    : OpenFundList(Kind::Positions, kHoldingsTitle, 7, std::nullopt, services)
+{
+}
+
+BonusSettingOpenFundList::BonusSettingOpenFundList(Services services)
+    : OpenFundList(Kind::Positions, kHoldingsTitle, 8, std::nullopt, services)
+{
+}

@@ -1,0 +1,135 @@
+#include "funds/requests/FundDataModels.h"
+
+#include "core/DMCDataCache.h"
+#include "core/DataModelFactory.h"
+
+namespace fundreply {
+
+VEKTCRS firstRow(const std::vector<VEKTCRS>& sets)
+{
+    VEKTCRS first = sets.front();
+    first.fetchFirst();
+    return first;
+}
+
+QString firstText(const std::vector<VEKTCRS>& sets, const char* field)
+{
+    return firstRow(sets).toStringWithName(QLatin1String(field));
+}
+
+} // namespace fundreply
+
+int32_t DMQueryOpdFundList::getDataCacheType(const QString& listType)
+{
+    bool ok = false;
+    const int value = listType.trimmed().toInt(&ok);
+    if (!ok)
+        return 0;
+    switch (value) {
+    case 0:
+        return 3;
+    case 1:
+        return 1;
+    case 2:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// Whose list a handle asked for: its first field, the prefix, up to the
+// network address, which the client rewrites whenever the connection is
+// made again; the customer, capital account and ticket before it stay.
+QStringView owner(const QString& handle)
+{
+    QStringView prefix = QStringView(handle).first(std::max<qsizetype>(handle.indexOf(QChar(0x1f)), 0));
+    if (const qsizetype address = prefix.indexOf(u"&netaddr="); address >= 0)
+        prefix = prefix.first(address);
+    return prefix;
+}
+
+} // namespace
+
+OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry, const QString& handle)
+{
+    if (entry.metaType() != QMetaType::fromType<FundListCacheEntry>())
+        return nullptr;
+    const FundListCacheEntry cached = entry.value<FundListCacheEntry>();
+    return owner(cached.handle) == owner(handle) && !owner(handle).isEmpty() ? cached.table : nullptr;
+}
+
+void DMQueryOpdFundList::completeWithRecordSets(
+    const QString& handle, const std::vector<VEKTCRS>& recordSets, const DataModel::ObserverList& observers)
+{
+    const Result table = reply(recordSets);
+    // The handle ends with the list type, after the last field separator.
+    const qsizetype bar = handle.lastIndexOf(QChar(0x1f));
+    if (bar >= 0) {
+        if (const int32_t key = getDataCacheType(handle.mid(bar + 1)))
+            DMCDataCache::getInstance()->setDataCache(key, QVariant::fromValue(FundListCacheEntry { handle, table }));
+    }
+    const std::weak_ptr<int> alive = aliveToken();
+    for (const DataModelObserverRef& entry : observers) {
+        if (auto* observer = dynamic_cast<IQueryOpdFundListDelegate*>(entry.get())) {
+            observer->queryOpdFundList(this, handle, table);
+            if (alive.expired())
+                return;
+        }
+    }
+}
+
+DMOpdQueryAppropriateness::Result DMOpdQueryAppropriateness::reply(const std::vector<VEKTCRS>& sets)
+{
+    Result result;
+    for (qsizetype i = 0; i < qsizetype(sets.size()); ++i) {
+        const QString name = sets[size_t(i)].recordsetInfo();
+        if (name == QLatin1String("sdxstatus")) {
+            VEKTCRS set = sets[size_t(i)];
+            result.status = set.fetchFirst() && set.toStringWithName(QStringLiteral("sdx_status")) == QLatin1String("1");
+        } else if (name == QLatin1String("sdxxy")) {
+            result.notices = RDOOpdAppropriateness::parseResultsets(sets, i);
+        }
+    }
+    return result;
+}
+
+std::pair<quint64, quint64> DMOpdFundTrade::functions(const tagOpdFundParam& p)
+{
+    const bool purchase = QString::fromStdString(p.tradeType).trimmed().toLongLong() == 240022;
+    return { info.mFunc, purchase ? kPurchaseFunction : info.sFunc };
+}
+
+DMQueryFundHistoricNet::Result DMQueryFundHistoricNet::reply(const std::vector<VEKTCRS>& sets)
+{
+    Result values;
+    VEKTCRS set = sets.front();
+    for (qint32 r = 0; r < set.rowsAffected(); ++r) {
+        set.moveTo(r);
+        values.emplace_back(set);
+    }
+    return values;
+}
+
+void registerFundDataModels()
+{
+    DataModelFactory::registerDataModel<DMQueryOpdFundList>();
+    DataModelFactory::registerDataModel<DMQueryOpdFund>();
+    DataModelFactory::registerDataModel<DMQueryOpdFundPosition>();
+    DataModelFactory::registerDataModel<DMQueryOpdFundPositionList>();
+    DataModelFactory::registerDataModel<DMQueryOpdFundCurrentOrders>();
+    DataModelFactory::registerDataModel<DMRedeemOpdFund>();
+    DataModelFactory::registerDataModel<DMTransformOpdFund>();
+    DataModelFactory::registerDataModel<DMOpdFundCancelOrder>();
+    DataModelFactory::registerDataModel<DMQueryBonusSetting>();
+    DataModelFactory::registerDataModel<DMSubmitOpdBonusSetting>();
+    DataModelFactory::registerDataModel<DMOpdQueryAppropriateness>();
+    DataModelFactory::registerDataModel<DMOpdQuerySignNumber>();
+    DataModelFactory::registerDataModel<DMOpdFundTrade>();
+    DataModelFactory::registerDataModel<DMUserRiskLevelMatch>();
+    DataModelFactory::registerDataModel<DMQueryFundHistoricNet>();
+    DataModelFactory::registerDataModel<DMOpdFundInvestOntime>();
+    DataModelFactory::registerDataModel<DMQueryInvestOntimeOrderList>();
+    DataModelFactory::registerDataModel<DMInvestOntimeCancelOrder>();
+}

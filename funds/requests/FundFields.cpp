@@ -1,0 +1,105 @@
+#include "funds/requests/FundFields.h"
+
+#include <QDate>
+
+namespace fundfields {
+
+namespace {
+
+bool allDigits(QStringView text)
+{
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+// Digits with at most two decimals and not zero; at most 13 integer digits.
+bool positiveDecimal(const QString& text)
+{
+    const qsizetype dot = text.indexOf(u'.');
+    const QStringView whole = dot < 0 ? QStringView(text) : QStringView(text).first(dot);
+    const QStringView fraction = dot < 0 ? QStringView() : QStringView(text).sliced(dot + 1);
+    if (whole.isEmpty() || whole.size() > 13 || !allDigits(whole) || fraction.size() > 2 || !allDigits(fraction))
+        return false;
+    if (dot >= 0 && fraction.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (c >= u'1' && c <= u'9')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<QString> fundCode(const QString& text)
+{
+    if (text.size() != 6 || !allDigits(text))
+        return QStringLiteral("基金代码“%1”不正确，应为6位数字").arg(text);
+    return std::nullopt;
+}
+
+std::optional<QString> companyCode(const QString& text)
+{
+    return token(QStringLiteral("基金公司代码"), text, 32, true);
+}
+
+std::optional<QString> amount(const QString& text)
+{
+    if (!positiveDecimal(text))
+        return QStringLiteral("金额“%1”不正确，应为大于0、最多两位小数的数字").arg(text);
+    return std::nullopt;
+}
+
+std::optional<QString> shares(const QString& text)
+{
+    if (!positiveDecimal(text))
+        return QStringLiteral("份额“%1”不正确，应为大于0、最多两位小数的数字").arg(text);
+    return std::nullopt;
+}
+
+std::optional<QString> date8(const QString& text)
+{
+    if (text.size() != 8 || !allDigits(text) || !QDate::fromString(text, QStringLiteral("yyyyMMdd")).isValid())
+        return QStringLiteral("日期“%1”不正确，应为8位数字的年月日").arg(text);
+    return std::nullopt;
+}
+
+std::optional<QString> isoDate(const QString& text)
+{
+    if (text.size() != 10 || !QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid())
+        return QStringLiteral("日期“%1”不正确，应为“年-月-日”").arg(text);
+    return std::nullopt;
+}
+
+std::optional<QString> token(const QString& what, const QString& text, qsizetype maximum, bool emptyAllowed)
+{
+    bool ok = text.size() <= maximum && (emptyAllowed || !text.isEmpty());
+    for (QChar c : text) {
+        if (!ok)
+            break;
+        ok = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'-'
+            || c == u'_';
+    }
+    if (!ok)
+        return QStringLiteral("%1“%2”不正确").arg(what, text);
+    return std::nullopt;
+}
+
+std::optional<QString> signSerial(const QString& text)
+{
+    return token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);
+}
+
+std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks)
+{
+    for (const std::optional<QString>& problem : checks) {
+        if (problem)
+            return problem;
+    }
+    return std::nullopt;
+}
+
+} // namespace fundfields

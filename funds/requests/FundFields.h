@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+#include <optional>
+
+// Checks of the values a fund request carries, made before a record is
+// filled, so a bad value is refused with a message the user understands
+// instead of reaching the server. Each answers why the value cannot be
+// sent, or nullopt when it can.
+namespace fundfields {
+
+// Six digits.
+std::optional<QString> fundCode(const QString& text);
+// Empty (no company known) or letters and digits, at most 32.
+std::optional<QString> companyCode(const QString& text);
+// A positive amount of money: digits, at most two decimals.
+std::optional<QString> amount(const QString& text);
+// A positive number of shares: digits, at most two decimals.
+std::optional<QString> shares(const QString& text);
+// A date of eight digits, year, month and day, that exists.
+std::optional<QString> date8(const QString& text);
+// A date "yyyy-MM-dd" that exists.
+std::optional<QString> isoDate(const QString& text);
+// A code the server handed out or a choice index: letters, digits, "-" and
+// "_", at most `maximum` characters; empty when `emptyAllowed`.
+std::optional<QString> token(const QString& what, const QString& text, qsizetype maximum, bool emptyAllowed);
+
+// The risk-disclosure sign serial the server handed out; may be empty.
+std::optional<QString> signSerial(const QString& text);
+// The first problem of several checks.
+std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks);
+
+} // namespace fundfields

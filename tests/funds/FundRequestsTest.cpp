@@ -1,0 +1,227 @@
+// The fund requests against the simulator: bodies byte for byte, function
+// numbers, state-changing requests never merged, handles that keep funds
+// apart, refused values, empty replies, and what a customer change empties.
+#include "FundTestRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace fundtest;
+using brokersim::Function;
+
+class FundRequests : public FundSimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        FundSimulatorFixture::SetUp();
+        account = logIn();
+    }
+    // The body behind the account's prefix, which ends with "netaddr" (the
+    // client rewrites the address once connected).
+    std::string body(Function f) const
+    {
+        const std::string all = lastBody(f).toStdString();
+        EXPECT_EQ(all.rfind("custid=010100000001&", 0), 0u);
+        const size_t netaddr = all.find("&netaddr=");
+        const size_t end = netaddr == std::string::npos ? netaddr : all.find('&', netaddr + 1);
+        return end == std::string::npos ? all : all.substr(end);
+    }
+    static std::string prefix() { return {}; }
+
+    std::shared_ptr<Account> account;
+    OrderManagerFunds* orders() { return OrderManagerFunds::getInstance(); }
+    OpenFundManager* funds() { return OpenFundManager::getInstance(); }
+};
+
+TEST_F(FundRequests, SubscribeAndPurchaseGoToTheirFunctions)
+{
+    TradeRecorder subscribe, purchase;
+    orders()->requestSubscribeFund(&subscribe, "009901", "1000", "", "98");
+    orders()->requestPurchaseFund(&purchase, "000001", "2000.5", "", "98");
+    ASSERT_TRUE(spinUntil([&] { return subscribe.heard() && purchase.heard(); }));
+    ASSERT_EQ(count(brokersim::kFundSubscribeFunction), 1);
+    ASSERT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+    EXPECT_EQ(body(brokersim::kFundSubscribeFunction),
+        prefix() + "&trdid=240020&ofcode=009901&orderamt=1000&risksignsno=&tacode=98");
+    EXPECT_EQ(body(brokersim::kFundPurchaseFunction),
+        prefix() + "&trdid=240022&ofcode=000001&orderamt=2000.5&risksignsno=&tacode=98");
+    ASSERT_EQ(subscribe.results.size(), 1u);
+    EXPECT_FALSE(subscribe.results[0].isEmpty());
+}
+
+TEST_F(FundRequests, TransformCarriesItsFixedKeysAndTheSerialLast)
+{
+    book().setRiskLevel("010100000001", 5);
+    TransformRecorder recorder;
+    orders()->requestTransformOpdFund(&recorder, "000001", "100.00", "000011", "", "98");
+    ASSERT_TRUE(spinUntil([&] { return recorder.heard(); }));
+    EXPECT_EQ(body(brokersim::kFundTransformFunction),
+        prefix()
+            + "&ofcode=000001&tacode=98&orderqty=100.00&otherofcode=000011&FID_JJZH=&FID_YWDM=036&FID_FHFS=1"
+              "&risksignsno=");
+    EXPECT_EQ(recorder.results.size(), 1u) << (recorder.errors.empty() ? "" : qPrintable(recorder.errors[0].domain));
+}
+
+TEST_F(FundRequests, EqualOrdersAreNeverMergedAndACancelSendsTheOrderSerial)
+{
+    RedeemRecorder first, second;
+    orders()->requestRedeemOpdFund(&first, "000001", "100", "0");
+    orders()->requestRedeemOpdFund(&second, "000001", "100", "0");
+    ASSERT_TRUE(spinUntil([&] { return first.heard() && second.heard(); }));
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 2);
+    ASSERT_EQ(first.results.size(), 1u);
+    ASSERT_EQ(second.results.size(), 1u);
+    EXPECT_NE(first.results[0], second.results[0]);
+
+    // The same holds for a dividend setting and a plan.
+    FUND_RECORDER(BonusSetRecorder, ISubmitOpdFundBonusSettingDelegate, submitOpdFundBonusSetting)
+    BonusSetRecorder set1, set2;
+    PlanRecorder plan1, plan2;
+    funds()->requestSubmitBonusSetting(&set1, "000001", 1);
+    funds()->requestSubmitBonusSetting(&set2, "000001", 1);
+    for (PlanRecorder* p : { &plan1, &plan2 })
+        funds()->requestOpdFundInvestOntime(p, "000001", "500", 0, 0, 8, "20250101", "20260102", "2025-01-01", "98");
+    ASSERT_TRUE(spinUntil([&] { return set1.heard() && set2.heard() && plan1.heard() && plan2.heard(); }));
+    EXPECT_EQ(count(brokersim::kFundBonusSetFunction), 2);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 2);
+
+    OrdersRecorder today;
+    funds()->requestOpdFundCurrentOrderList(&today);
+    ASSERT_TRUE(spinUntil([&] { return today.heard(); }));
+    EXPECT_EQ(body(brokersim::kFundOrdersFunction), prefix() + "&unlist=|orderdate|&count=9999&qryflag=1&poststr=");
+    ASSERT_EQ(today.results.size(), 1u);
+    const RDOOpdFundOrder order = today.results[0]->objectAt(0);
+    ASSERT_EQ(today.results[0]->contentObjectArray().size(), 4); // two redeems, two dividend settings
+    ASSERT_EQ(order.orderNumber, first.results[0]);
+
+    CancelRecorder cancel;
+    funds()->requestOpdFundCancelOrder(&cancel, order);
+    ASSERT_TRUE(spinUntil([&] { return cancel.heard(); }));
+    EXPECT_EQ(body(brokersim::kFundCancelFunction),
+        prefix() + "&sno=" + order.orderNumber.toStdString() + "&ofcode=000001&orderdate=" + order.orderDate.toStdString());
+    EXPECT_EQ(cancel.results.size(), 1u);
+
+    // Once the broker has processed an order, its cancel is refused.
+    book().processOrders();
+    CancelRecorder late;
+    funds()->requestOpdFundCancelOrder(&late, today.results[0]->objectAt(1));
+    ASSERT_TRUE(spinUntil([&] { return late.heard(); }));
+    ASSERT_EQ(late.errors.size(), 1u);
+    EXPECT_EQ(late.errors[0].domain, "该委托已处理，不能撤单");
+}
+
+TEST_F(FundRequests, AppropriatenessHandlesKeepFundsApart)
+{
+    // Asked together for two funds: two requests, each caller its own fund's verdict.
+    AppropriatenessRecorder suits, above;
+    funds()->requestOpdQueryAppropriateness(&suits, "000001", "98", "1");
+    funds()->requestOpdQueryAppropriateness(&above, "009902", "05", "0");
+    ASSERT_TRUE(spinUntil([&] { return suits.heard() && above.heard(); }));
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 2);
+    ASSERT_EQ(suits.results.size(), 1u);
+    ASSERT_EQ(above.results.size(), 1u);
+    EXPECT_TRUE(suits.results[0].status);
+    EXPECT_FALSE(suits.results[0].notices);
+    EXPECT_FALSE(above.results[0].status);
+    ASSERT_TRUE(above.results[0].notices);
+    ASSERT_EQ(above.results[0].notices->size(), 2u);
+    EXPECT_TRUE((*above.results[0].notices)[0].problemConfirmUrl.isEmpty());
+    EXPECT_FALSE((*above.results[0].notices)[1].problemConfirmUrl.isEmpty());
+    // A null company code goes empty, not as a failure.
+    AppropriatenessRecorder noCompany;
+    funds()->requestOpdQueryAppropriateness(&noCompany, "000001", QString(), QString());
+    ASSERT_TRUE(spinUntil([&] { return noCompany.heard(); }));
+    EXPECT_EQ(body(brokersim::kFundAppropriatenessFunction), prefix() + "&ofcode=000001&tacode=&oftrdid=");
+}
+
+TEST_F(FundRequests, PlanOpenListAndCancel)
+{
+    struct Plan {
+        qint64 period, day;
+        const char* expected;
+    };
+    const Plan plans[] = { { 3, 3, "&actionmode=3&sendday=3&" }, { 0, 26, "&actionmode=0&sendday=26&" } };
+    for (const Plan& p : plans) {
+        PlanRecorder recorder;
+        funds()->requestOpdFundInvestOntime(
+            &recorder, "000001", "500", 0, p.period, p.day, "20250101", "20260102", "2025-01-01", "98");
+        ASSERT_TRUE(spinUntil([&] { return recorder.heard(); }));
+        EXPECT_EQ(recorder.results.size(), 1u);
+        EXPECT_NE(body(brokersim::kFundPlanOpenFunction).find(p.expected), std::string::npos);
+    }
+    EXPECT_EQ(body(brokersim::kFundPlanOpenFunction),
+        prefix()
+            + "&action=A&ofcode=000001&orderamt=500&overkind=0&actionmode=0&sendday=26&begindate=20250101"
+              "&enddate=20260102&sqrq=2025-01-01&risksignsno=&tacode=98");
+
+    PlanListRecorder list;
+    funds()->requestOpdFundInvestOntimeOrderList(&list);
+    ASSERT_TRUE(spinUntil([&] { return list.heard(); }));
+    EXPECT_EQ(body(brokersim::kFundPlanListFunction),
+        prefix() + "&unlist=|~overkind|overkind|actionmode|&count=9999&qryflag=1&poststr=");
+    ASSERT_EQ(list.results.size(), 1u);
+    ASSERT_EQ(list.results[0]->contentObjectArray().size(), 2);
+    const RDOInvestOntimeOrder weekly = list.results[0]->objectAt(0);
+
+    PlanCancelRecorder cancel;
+    funds()->requsstInvestOntimeCancelOrder(&cancel, weekly);
+    ASSERT_TRUE(spinUntil([&] { return cancel.heard(); }));
+    EXPECT_EQ(cancel.results.size(), 1u);
+    EXPECT_EQ(body(brokersim::kFundPlanCancelFunction),
+        prefix() + "&action=D&sno=" + weekly.orderNumber.toStdString() + "&ofcode=000001&orderdate="
+            + weekly.orderDate.toStdString() + "&sendsn=" + weekly.sendNumber.toStdString() + "&orderamt=500.00&overkind=&actionmode=&begindate=20250101"
+            + "&enddate=20260102&sendday=3");
+}
+
+TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
+{
+    RedeemRecorder badShares;
+    TradeRecorder badCode, injected;
+    PlanRecorder badDate;
+    orders()->requestRedeemOpdFund(&badShares, "000001", "1.005", "0");
+    orders()->requestPurchaseFund(&badCode, "00001", "100", "", "98");
+    orders()->requestPurchaseFund(&injected, "000001", "100&orderamt=1", "", "98");
+    funds()->requestOpdFundInvestOntime(&badDate, "000001", "500", 0, 0, 27, "20250101", "20260102", "2025-01-01", "98");
+    ASSERT_TRUE(spinUntil([&] { return badShares.heard() && badCode.heard() && injected.heard() && badDate.heard(); }));
+    for (const std::vector<CSError>* errors : { &badShares.errors, &badCode.errors, &injected.errors, &badDate.errors }) {
+        ASSERT_EQ(errors->size(), 1u);
+        EXPECT_EQ(errors->front().code, DataModel::kRefusedRequestCode);
+    }
+    EXPECT_TRUE(badCode.errors[0].domain.contains("6位数字"));
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction) + count(brokersim::kFundPurchaseFunction)
+            + count(brokersim::kFundPlanOpenFunction),
+        0);
+}
+
+TEST_F(FundRequests, AReplyWithoutRecordSetsReachesTheCallerAsAnError)
+{
+    // No record set in the payload, and no payload at all (which the
+    // connection drops, so the order's time-out answers): the order form
+    // hears an error either way and is never left busy.
+    sim.answerNotRecordSetNext(brokersim::kFundPurchaseFunction);
+    TradeRecorder garbled;
+    orders()->requestPurchaseFund(&garbled, "000001", "100", "", "98");
+    ASSERT_TRUE(spinUntil([&] { return garbled.heard(); }));
+    EXPECT_EQ(garbled.errors.size(), 1u);
+
+    sim.answerEmptyNext(brokersim::kFundPurchaseFunction);
+    orders()->sender().setRequestTimeout(1);
+    TradeRecorder empty;
+    orders()->requestPurchaseFund(&empty, "000001", "100", "", "98");
+    ASSERT_TRUE(spinUntil([&] { return empty.heard(); }, 10s));
+    EXPECT_TRUE(empty.results.empty());
+    EXPECT_EQ(empty.errors.size(), 1u);
+}
+
+TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
+{
+    for (int type : { 1 /* logout */, 2 /* account changed */ }) {
+        funds()->setSignNumber("RS100001");
+        DMCDataCache::getInstance()->setDataCache(
+            1, QVariant::fromValue(FundListCacheEntry { "h", std::make_shared<DTOpenendFundTable>() }));
+        NotificationCenter::getInstance()->postNotification(type);
+        EXPECT_EQ(funds()->signNumber(), "") << type;
+        EXPECT_FALSE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
+    }
+    funds()->setSignNumber(QString());
+    EXPECT_FALSE(funds()->signNumber().isNull());
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+// The fund tests' simulator fixture: the compliance rig's simulator and
+// logged-in customer with the fund request classes, and recording observers.
+#include "core/DMCDataCache.h"
+#include "core/NotificationCenter.h"
+#include "funds/FundTradeOperations.h"
+#include "funds/OpenFundManager.h"
+#include "funds/requests/FundDataModels.h"
+#include "compliance/ComplianceTestRig.h"
+#include "tools/broker-sim/FundFunctions.h"
+
+#include <vector>
+
+namespace fundtest {
+
+using namespace std::chrono_literals;
+using testsupport::spinUntil;
+
+// An observer of one protocol that keeps what it heard.
+#define FUND_RECORDER(Name, Protocol, verb)                                                                       \
+    struct Name : Protocol {                                                                                      \
+        std::vector<Result> results;                                                                              \
+        std::vector<QString> handles;                                                                             \
+        std::vector<CSError> errors;                                                                              \
+        void verb(DataModel*, const QString& h, const Result& r) override                                         \
+        {                                                                                                         \
+            handles.push_back(h);                                                                                 \
+            results.push_back(r);                                                                                 \
+        }                                                                                                         \
+        bool verb(DataModel*, const QString&, const CSError& e) override                                          \
+        {                                                                                                         \
+            errors.push_back(e);                                                                                  \
+            return true;                                                                                          \
+        }                                                                                                         \
+        bool heard() const { return !results.empty() || !errors.empty(); }                                       \
+    };
+
+FUND_RECORDER(TradeRecorder, IOpdFundTradeDelegate, openFundTrade)
+FUND_RECORDER(RedeemRecorder, IRedeemOpdFundDelegate, redeemOpdFund)
+FUND_RECORDER(TransformRecorder, ITransformOpdFundDelegate, transformOpdFund)
+FUND_RECORDER(CancelRecorder, IOpdFundCancelOrderDelegate, openFundCancelOrder)
+FUND_RECORDER(OrdersRecorder, IOpdFundCurrentOrderListDelegate, queryOpdFundCurrentOrderList)
+FUND_RECORDER(AppropriatenessRecorder, IOpdQueryAppropriatenessDelegate, opdQueryAppropriateness)
+FUND_RECORDER(PlanRecorder, IOpdFundInvestOntimeDelegate, openFundInvestOntime)
+FUND_RECORDER(PlanListRecorder, IQueryInvestOntimeOrderListDelegate, queryInvestOntimeOrderList)
+FUND_RECORDER(PlanCancelRecorder, IInvestOntimeCancelOrderDelegate, investOntimeCancelOrder)
+FUND_RECORDER(BonusRecorder, IQueryBonusSettingDelegate, queryBonusSetting)
+
+class FundSimulatorFixture : public compliancetest::RiskSimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        RiskSimulatorFixture::SetUp();
+        registerFundDataModels();
+        resetFunds();
+    }
+    void TearDown() override
+    {
+        resetFunds();
+        RiskSimulatorFixture::TearDown();
+    }
+    static void resetFunds()
+    {
+        OpenFundManager::resetInstance();
+        OrderManagerFunds::resetInstance();
+        QueryInfoManagerFunds::resetInstance();
+        DMCDataCache::resetInstance();
+    }
+
+    using RiskSimulatorFixture::logIn;
+    // The customer with fund holdings.
+    std::shared_ptr<Account> logIn() { return logIn(QStringLiteral("010100000001"), QStringLiteral("111111")); }
+
+    brokersim::FundBook& book() { return *brokersim::FundBook::of(sim); }
+    qsizetype count(brokersim::Function f) const { return receivedOf(f).size(); }
+};
+
+// A record set with described fields, as the simulator sends them.
+inline VEKTCRS described(const brokersim::DescribedTable& table)
+{
+    std::optional<VEKTCRS> set = brokersim::describedRecordSet(table, 2);
+    EXPECT_TRUE(set.has_value());
+    return set.value_or(VEKTCRS());
+}
+
+} // namespace fundtest

@@ -1,0 +1,171 @@
+// The fund quote list page as a user reaches it: log in, open 基金行情 from
+// the menu of the main window, pick a fund company and see only its funds.
+// Also writes the page's picture when LUMORA_DOCS_DIR names a folder.
+#include "core/DMCDataCache.h"
+#include "funds/OpenFundManager.h"
+#include "funds/FundTradeOperations.h"
+#include "funds/pages/OpdQuoteViewController.h"
+#include "funds/requests/FundDataModels.h"
+#include "funds/ui/FundListView.h"
+#include "funds/ui/FundPanels.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/WindowTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/LoginPanel.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/ui/menueditor/MenuEditorWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+#include "shell/windows/LoginViewController.h"
+#include "trading/security/StockManager.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QTest>
+#include <QTreeView>
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+class FundQuotePageTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerFundDataModels();
+        StartUp().run();
+        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        registerFundPages();
+        registerFundViews();
+    }
+    void TearDown() override
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+        delete window.data();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        MenuItemViewManager::resetInstance();
+        StockManager::resetInstance();
+        MenuManager::resetInstance();
+        MessageCenterManager::resetInstance();
+        OpenFundManager::resetInstance();
+        QueryInfoManagerFunds::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+
+    void logInThroughTheForm()
+    {
+        LoginViewController form;
+        RecordingAlerts alerts;
+        form.setAlertPresenter(&alerts);
+        form.appLoginComplete();
+        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
+        form.accountTypeSelected(0);
+        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
+        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
+        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
+        form.loginButtonClick(true);
+        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
+        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
+        form.LoginComplete();
+    }
+    void fetchMenu()
+    {
+        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
+        MenuManager::getInstance()->requestMenuInfo(this);
+        ASSERT_TRUE(spinUntil([&] { return menu || error; }, 10s));
+        ASSERT_TRUE(menu) << qPrintable(error->domain);
+        MenuManager::getInstance()->setMenuInfo(menu);
+    }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
+    {
+        error = e;
+        return true;
+    }
+    QModelIndex rowTitled(const QString& title) const
+    {
+        const QAbstractItemModel* model = window->outlineView()->model();
+        const QModelIndexList found
+            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? QModelIndex() : found.front();
+    }
+    // The fund codes the page's table shows, in view order.
+    static QStringList shownCodes(DVCommonTableView* table)
+    {
+        QStringList codes;
+        const int column = table->tableModel()->titles().indexOf(QStringLiteral("基金代码"));
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            codes << table->model()->index(row, column).data().toString();
+        return codes;
+    }
+
+    std::unique_ptr<DMServerManager> serverManager;
+    std::shared_ptr<RDOMenuManager> menu;
+    std::optional<CSError> error;
+    QPointer<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    MainWindowServices services;
+    services.statusBar.serverManager = serverManager.get();
+    window = new MainWindow(services);
+    window->resize(1100, 700);
+    window->show();
+
+    // A click on 基金行情 in the outline opens the page.
+    const QModelIndex entry = rowTitled(QStringLiteral("基金行情"));
+    ASSERT_TRUE(entry.isValid());
+    QTreeView* outline = window->outlineView();
+    outline->scrollTo(entry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+    ASSERT_TRUE(window->currentPageView());
+    EXPECT_EQ(window->currentPageView()->objectName(), "OpdQuoteViewController");
+    auto* table = window->currentPageView()->findChild<DVCommonTableView*>("listTable");
+    auto* filter = window->currentPageView()->findChild<QComboBox*>("filterPButton");
+    ASSERT_TRUE(table && filter);
+    ASSERT_TRUE(spinUntil([&] { return table->model()->rowCount() == 6; }, 10s));
+    EXPECT_EQ(filter->count(), 4);
+    EXPECT_EQ(filter->itemText(0), "全部基金");
+
+    // The user picks 易方达基金 with the keyboard and sees only its funds.
+    filter->setFocus();
+    const int index = filter->findText(QStringLiteral("易方达基金"));
+    ASSERT_GT(index, 0);
+    QTest::keyClick(filter, Qt::Key_Down);
+    QTest::keyClick(filter, Qt::Key_Down);
+    ASSERT_EQ(filter->currentIndex(), index);
+    EXPECT_EQ(shownCodes(table), QStringList({ "110011", "110022" }));
+    const int company = table->tableModel()->titles().indexOf(QStringLiteral("基金公司"));
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        EXPECT_EQ(table->model()->index(row, company).data().toString(), "易方达基金");
+
+    // "全部基金" shows every fund again.
+    QTest::keyClick(filter, Qt::Key_Home);
+    EXPECT_EQ(filter->currentIndex(), 0);
+    EXPECT_EQ(shownCodes(table).size(), 6);
+
+    if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
+        QTest::keyClick(filter, Qt::Key_Down);
+        testsupport::spinFor(std::chrono::milliseconds(100));
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-quote-list.png"));
+    }
+}

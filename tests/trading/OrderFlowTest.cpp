@@ -1,0 +1,315 @@
+#include "comm/crypto/AesEncryption.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/CommonQueryManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/security/StockManager.h"
+
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
+QUOTETEST_CATCHER(CancelCatcher, ICancelOrderDelegate, cancelOrder)
+QUOTETEST_CATCHER(MaxCatcher, IMaxQuantityInfoDelegate, queryMaxQuantityInfo)
+QUOTETEST_CATCHER(MoneyCatcher, IMoneyInfoDelegate, queryMoneyInfo)
+QUOTETEST_CATCHER(PositionCatcher, IPositionInfoDelegate, queryPositionInfo)
+QUOTETEST_CATCHER(OrdersCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
+QUOTETEST_CATCHER(FundListCatcher, IFundInfoListDelegate, fundInfoList)
+QUOTETEST_CATCHER(DistributionCatcher, IQueryDistributionDelegate, queryDistribution)
+QUOTETEST_CATCHER(HistoricCatcher, ICommonHistoricQueryDelegate, commonHistoricQuery)
+
+// A page that places orders and shows today's orders and positions.
+struct TradingPage : TradeCatcher, OrdersCatcher, PositionCatcher {
+};
+
+class OrderFlowTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        account = logIn();
+    }
+    void TearDown() override
+    {
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        CommonQueryManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+
+    std::unique_ptr<Security> security(const char* code)
+    {
+        const brokersim::MarketSecurity* s = market().security(QString::fromLatin1(code));
+        auto made = StockManager::makeSecurity(s->classId.toInt());
+        made->code = s->code;
+        made->marketType = brokersim::Market::tradeMarket(*s);
+        return made;
+    }
+    QString price(const char* code, qint64 ticks)
+    {
+        return brokersim::Market::ticksText(ticks, market().security(QString::fromLatin1(code))->precision);
+    }
+    qint64 last(const char* code) { return brokersim::Market::lastTicks(*market().security(QString::fromLatin1(code))); }
+    QString secuid(const char* market)
+    {
+        for (const RDOSecurityInfo& info : account->secuidInfoArray())
+            if (QString::number(info.marketCode) == QLatin1String(market))
+                return info.securityId;
+        return QString::fromLatin1(QLatin1String(market) == QLatin1String("1") ? "A101000001" : "0101000001");
+    }
+
+    // Places one order and waits for its answer.
+    TradeCatcher order(const char* code, qint32 tradeType, const QString& price, const QString& quantity)
+    {
+        const std::unique_ptr<Security> s = security(code);
+        TradeCatcher c;
+        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, secuid(qPrintable(s->marketType)), tradeType,
+                      price, quantity, QStringLiteral("限价委托")),
+            QString());
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c;
+    }
+    QString maxQuantity(const char* code, qint32 orderType, const QString& price)
+    {
+        const std::unique_ptr<Security> s = security(code);
+        MaxCatcher c;
+        EXPECT_EQ(QueryInfoManager::getInstance()->requestMaxQuantityOfStock(
+                      &c, secuid(qPrintable(s->marketType)), s->code, s->marketType, orderType, price),
+            QString());
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? QString() : c.results[0];
+    }
+    std::shared_ptr<DTTable> positions()
+    {
+        PositionCatcher c;
+        QueryInfoManager::getInstance()->requestPositionInfo(&c, 0);
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? nullptr : c.results[0];
+    }
+    std::shared_ptr<DTOrdersOfTodayTable> ordersOfToday()
+    {
+        OrdersCatcher c;
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? nullptr : c.results[0];
+    }
+    QString held(const char* code, const char* title)
+    {
+        const std::shared_ptr<DTTable> table = positions();
+        for (qsizetype row = 0; table && row < table->arrayController()->count(); ++row) {
+            if (table->valueForTitle(row, QStringLiteral("证券代码")) == QLatin1String(code))
+                return table->valueForTitle(row, QString::fromUtf8(title));
+        }
+        return QString();
+    }
+    RDOMoney money()
+    {
+        MoneyCatcher c;
+        QueryInfoManager::getInstance()->requestMoneyInfo(&c, 0, QString());
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? RDOMoney() : c.results[0];
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    std::shared_ptr<Account> account;
+};
+
+} // namespace
+
+TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
+{
+    const struct {
+        const char* code;
+        qint32 tradeType;
+        qint64 offset; // ticks from the latest price, toward filling
+        const char* quantity;
+    } orders[] = {
+        { "600000", 0, 5, "100" }, { "600000", 1, -5, "300" }, { "019547", 0, 200, "10" },
+        { "019547", 1, -200, "20" }, { "204001", 1, -2, "100" }, { "204001", 0, 2, "100" },
+    };
+    for (const auto& o : orders) {
+        const TradeCatcher c = order(o.code, o.tradeType, price(o.code, last(o.code) + o.offset), o.quantity);
+        ASSERT_EQ(c.results.size(), 1u) << o.code << " " << (c.errors.empty() ? "" : qPrintable(c.errors[0].domain));
+        EXPECT_FALSE(c.results[0].isEmpty());
+    }
+    // Shares bought today are not for sale before tomorrow; bonds are.
+    EXPECT_EQ(held("600000", "股份余额"), "1800");
+    EXPECT_EQ(held("600000", "可用数量"), "1700");
+    EXPECT_EQ(held("019547", "股份余额"), "90");
+    EXPECT_EQ(held("204001", "股份余额"), "");
+    const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
+    ASSERT_EQ(today->contentObjectArray().size(), 6);
+    EXPECT_EQ(today->recordAt(4).statusDesc, "已成");
+    EXPECT_EQ(today->recordAt(4).bsDesc, "卖出");
+}
+
+TEST_F(OrderFlowTest, RefusalsReachTheCallerWithTheServersMessage)
+{
+    const brokersim::MarketSecurity& s = *market().security("600000");
+    const struct {
+        const char* code;
+        qint32 tradeType;
+        QString price;
+        const char* quantity;
+        qint64 code_;
+        const char* message;
+    } cases[] = {
+        { "600000", 0, price("600000", brokersim::Market::limitTicks(s, true) + 1), "100", 3002, "委托价格超出涨跌停价格范围" },
+        { "600000", 0, "10.005", "100", 3003, "委托价格不是最小价格变动单位的整数倍" },
+        { "600000", 0, price("600000", last("600000")), "150", 3004, "委托数量必须是100的整数倍" },
+        { "600000", 0, price("600000", last("600000")), "1000000", 3005, "可用资金不足" },
+        { "000001", 1, price("000001", last("000001")), "5000", 3006, "可用股份不足" },
+    };
+    for (const auto& c : cases) {
+        const TradeCatcher answer = order(c.code, c.tradeType, c.price, c.quantity);
+        ASSERT_EQ(answer.errors.size(), 1u) << c.message;
+        EXPECT_EQ(answer.errors[0].domain, QString::fromUtf8(c.message));
+        EXPECT_EQ(answer.errors[0].code, c.code_);
+    }
+    platform::ChinaClock::Override evening(platform::ChinaClock::at(2026, 12, 2, 20, 0));
+    const TradeCatcher closed = order("600000", 0, price("600000", last("600000")), "100");
+    ASSERT_EQ(closed.errors.size(), 1u);
+    EXPECT_EQ(closed.errors[0].domain, QStringLiteral("非交易时间，不能委托"));
+    EXPECT_EQ(ordersOfToday()->contentObjectArray().size(), 0);
+}
+
+TEST_F(OrderFlowTest, CancelsMaximumQuantityMoneyAndCapitalAccountsFollowFills)
+{
+    const brokersim::MarketSecurity& s = *market().security("600000");
+    ASSERT_GT(last("600000"), brokersim::Market::limitTicks(s, false));
+    const QString ten = price("600000", 1000);
+    EXPECT_EQ(maxQuantity("600000", 0, ten), "8500"); // 85000.00 available
+    EXPECT_EQ(maxQuantity("600000", 100, QString()), "2000");
+
+    // A resting buy holds its money back until it is cancelled.
+    const TradeCatcher resting = order("600000", 0, price("600000", brokersim::Market::limitTicks(s, false)), "1000");
+    ASSERT_EQ(resting.results.size(), 1u);
+    EXPECT_EQ(money().available, "76000.00");
+    CancelCatcher cancel;
+    OrderManager::getInstance()->requestCancelOrder(&cancel, QStringLiteral("010110000001"), resting.results[0]);
+    ASSERT_TRUE(spinUntil([&] { return cancel.done(); }));
+    ASSERT_EQ(cancel.results.size(), 1u);
+    EXPECT_EQ(money().available, "85000.00");
+
+    // A buy at the limit-up price fills at once at the latest price.
+    const TradeCatcher filled = order("600000", 0, price("600000", brokersim::Market::limitTicks(s, true)), "1000");
+    ASSERT_EQ(filled.results.size(), 1u);
+    const qint64 paid = last("600000") * 1000; // 1000 shares, in hundredths of a yuan
+    const QString left = brokersim::Market::ticksText(8'500'000 - paid, 2);
+    const RDOMoney after = money();
+    EXPECT_EQ(after.available, left);
+    EXPECT_EQ(after.balance, brokersim::Market::ticksText(10'000'000 - paid, 2));
+    EXPECT_EQ(maxQuantity("600000", 0, ten), QString::number((8'500'000 - paid) / 100'000 * 100));
+    CancelCatcher again;
+    OrderManager::getInstance()->requestCancelOrder(&again, QStringLiteral("010110000001"), filled.results[0]);
+    ASSERT_TRUE(spinUntil([&] { return again.done(); }));
+    ASSERT_EQ(again.errors.size(), 1u);
+    EXPECT_EQ(again.errors[0].domain, QStringLiteral("该委托已成交，不能撤单"));
+    EXPECT_EQ(held("600000", "股份余额"), "3000");
+
+    const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
+    ASSERT_EQ(today->contentObjectArray().size(), 2);
+    EXPECT_EQ(today->recordAt(0).statusDesc, "已撤");
+    EXPECT_EQ(today->recordAt(0).cancelQuantity, "1000");
+
+    FundListCatcher funds;
+    QueryInfoManager::getInstance()->requestFundInfoList(&funds);
+    ASSERT_TRUE(spinUntil([&] { return funds.done(); }));
+    ASSERT_EQ(funds.results.size(), 1u);
+    const std::shared_ptr<DTFundInfoTable> list = funds.results[0];
+    ASSERT_EQ(list->arrayController()->count(), 2);
+    EXPECT_EQ(list->valueForTitle(0, QStringLiteral("存管银行")), "工商银行(主)");
+    EXPECT_EQ(list->recordAt(0).fundAvailable, left);
+    EXPECT_EQ(list->recordAt(1).moneyTypeName, "美元");
+}
+
+TEST_F(OrderFlowTest, IdenticalOrdersAreNotMergedAndASilentOrderIsReportedUnknown)
+{
+    const std::unique_ptr<Security> s = security("600000");
+    const QString p = price("600000", last("600000"));
+    TradeCatcher first;
+    TradeCatcher second;
+    OrderManager* manager = OrderManager::getInstance();
+    manager->requestOrder(&first, *s, secuid("1"), 0, p, QStringLiteral("100"), QStringLiteral("限价委托"));
+    manager->requestOrder(&second, *s, secuid("1"), 0, p, QStringLiteral("100"), QStringLiteral("限价委托"));
+    ASSERT_TRUE(spinUntil([&] { return first.done() && second.done(); }));
+    ASSERT_EQ(first.results.size(), 1u);
+    ASSERT_EQ(second.results.size(), 1u);
+    EXPECT_NE(first.results[0], second.results[0]);
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 2);
+
+    sim.clearReceived();
+    manager->sender().setTimeout(1);
+    sim.withholdNext(brokersim::kOrderFunction);
+    TradingPage page;
+    manager->requestOrder(&page, *s, secuid("1"), 0, p, QStringLiteral("100"), QStringLiteral("限价委托"));
+    ASSERT_TRUE(spinUntil([&] { return page.TradeCatcher::done(); }));
+    ASSERT_EQ(page.TradeCatcher::errors.size(), 1u);
+    EXPECT_EQ(page.TradeCatcher::errors[0].code, kOrderOutcomeUnknownCode);
+    EXPECT_TRUE(page.TradeCatcher::errors[0].domain.contains(QStringLiteral("委托结果未知")));
+    // The page is shown what the server did: the order went through.
+    ASSERT_TRUE(spinUntil([&] { return page.OrdersCatcher::done() && page.PositionCatcher::done(); }));
+    ASSERT_EQ(page.OrdersCatcher::results.size(), 1u);
+    EXPECT_EQ(page.OrdersCatcher::results[0]->contentObjectArray().size(), 3);
+    EXPECT_EQ(page.PositionCatcher::results.size(), 1u);
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
+}
+
+TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)
+{
+    const QString p = price("600000", last("600000") + 5);
+    const TradeCatcher filled = order("600000", 0, p, "200");
+    ASSERT_EQ(filled.results.size(), 1u);
+    auto linkOf = [](const char* plain) {
+        return AesEncryption::encodeStringWithAES(QString::fromUtf8(plain), QString::fromLatin1(kMenuLinkKey)).value();
+    };
+    const QDate day = platform::ChinaClock::now().date();
+    HistoricCatcher statement;
+    EXPECT_EQ(CommonQueryManager::getInstance()->requestHistoricQuery(
+                  &statement, linkOf("hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"), day.addDays(-7), day),
+        QString());
+    ASSERT_TRUE(spinUntil([&] { return statement.done(); }));
+    ASSERT_EQ(statement.results.size(), 1u);
+    EXPECT_EQ(statement.results[0]->arrayController()->count(), 1);
+    EXPECT_EQ(statement.results[0]->valueForTitle(0, QStringLiteral("委托编号")), filled.results[0]);
+    EXPECT_EQ(statement.results[0]->valueForTitle(0, QStringLiteral("成交数量")), "200");
+
+    // A past range holds nothing; a link without function numbers sends nothing.
+    HistoricCatcher past;
+    CommonQueryManager::getInstance()->requestHistoricQueryEx(&past,
+        linkOf("tradehisquery?tc_mfuncno=500&tc_sfuncno=9:tc_mfuncno=500&tc_sfuncno=10"), day.addDays(-3), day.addDays(-1));
+    ASSERT_TRUE(spinUntil([&] { return past.done(); }));
+    ASSERT_EQ(past.results.size(), 1u);
+    EXPECT_EQ(past.results[0]->arrayController()->count(), 0);
+    sim.clearReceived();
+    HistoricCatcher none;
+    CommonQueryManager::getInstance()->requestHistoricQuery(&none, linkOf("hisquery?position=poststr"), day, day);
+    ASSERT_TRUE(spinUntil([&] { return none.done(); }));
+    ASSERT_EQ(none.errors.size(), 1u);
+    EXPECT_EQ(none.errors[0].domain, QStringLiteral("查询链接没有功能号，未发送查询"));
+    EXPECT_EQ(sim.receivedCount(), 0);
+
+    // A subscription shows up in the distribution list with its numbers.
+    auto issue = std::make_unique<IPOStock>();
+    issue->code = QStringLiteral("732001");
+    issue->marketType = QStringLiteral("1");
+    TradeCatcher subscribed;
+    OrderManager::getInstance()->requestOrder(
+        &subscribed, *issue, secuid("1"), 0, QStringLiteral("12.34"), QStringLiteral("3000"), QStringLiteral("限价委托"));
+    ASSERT_TRUE(spinUntil([&] { return subscribed.done(); }));
+    ASSERT_EQ(subscribed.results.size(), 1u) << qPrintable(subscribed.errors.empty() ? QString() : subscribed.errors[0].domain);
+    DistributionCatcher list;
+    QueryInfoManager::getInstance()->requestDistributionList(&list);
+    ASSERT_TRUE(spinUntil([&] { return list.done(); }));
+    ASSERT_EQ(list.results.size(), 1u);
+    ASSERT_EQ(list.results[0]->arrayController()->count(), 1);
+    EXPECT_EQ(list.results[0]->valueForTitle(0, QStringLiteral("配号数量")), "3");
+    EXPECT_FALSE(list.results[0]->tableColomnTitles().contains(QStringLiteral("定位串")));
+}

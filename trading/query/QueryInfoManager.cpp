@@ -1,0 +1,80 @@
+#include "trading/query/QueryInfoManager.h"
+
+#include <memory>
+
+using requestparam::setParam;
+
+namespace {
+
+constexpr char kPurchaseNewStockListId[] = "21342617-3CDD-A548-B390-8AC402ACA889";
+constexpr char kOpdFundPositionListId[] = "F1639CDB-76DA-174C-B04B-2A74E12CBC0E";
+
+auto prefixOnly = [](auto&, QString*) { return true; };
+
+} // namespace
+
+QueryInfoManager::QueryInfoManager(DataModelManager* dataModelManager, AccountManager* accountManager)
+    : sender_(dataModelManager, accountManager)
+{
+}
+
+QString QueryInfoManager::requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle)
+{
+    return sender_.send<tagPositionInfoParam>(
+        DMPositionInfo::info.identifier, observer,
+        [&](tagPositionInfoParam& p, QString*) {
+            p.queryFlag = queryFlag;
+            return true;
+        },
+        handle);
+}
+
+QString QueryInfoManager::requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId)
+{
+    return sender_.send<tagMoneyInfoParam>(
+        DMQueryMoney::info.identifier, observer, [&](tagMoneyInfoParam& p, QString* m) {
+            return setParam(p, &tagMoneyInfoParam::moneyType, QString::number(type), m)
+                && setParam(p, &tagMoneyInfoParam::fundId, fundId, m);
+        });
+}
+
+QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
+    const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
+    const std::optional<QString>& marketCode, qint32 orderType, const QString& price)
+{
+    if (!securityId || !stockCode || !marketCode)
+        return QStringLiteral("缺少股东账户、证券代码或市场");
+    return sender_.send<tagMaxQuantityParam>(
+        DMQueryMaxQuantityInfo::info.identifier, observer, [&](tagMaxQuantityParam& p, QString* m) {
+            p.orderType = orderType;
+            return setParam(p, &tagMaxQuantityParam::securityId, *securityId, m)
+                && setParam(p, &tagMaxQuantityParam::price, price, m)
+                && setParam(p, &tagMaxQuantityParam::stockCode, *stockCode, m)
+                && setParam(p, &tagMaxQuantityParam::marketCode, *marketCode, m);
+        });
+}
+
+QString QueryInfoManager::requestDistributionList(IQueryDistributionDelegate* observer)
+{
+    return sender_.send<tagQueryDistributionParam>(DMQueryDistribution::info.identifier, observer, prefixOnly);
+}
+
+QString QueryInfoManager::requestOrdersOfToday(IOrdersOfTodayDelegate* observer)
+{
+    return sender_.send<tagOrdersOfTodayParam>(DMQueryOrdersOfToday::info.identifier, observer, prefixOnly);
+}
+
+QString QueryInfoManager::requestFundInfoList(IFundInfoListDelegate* observer, QString* handle)
+{
+    return sender_.send<tagFundInfoListParam>(DMFundInfoList::info.identifier, observer, prefixOnly, handle);
+}
+
+QString QueryInfoManager::requestPurchaseNewStockList(DataModelObserver* observer)
+{
+    return sender_.send<tagPurchaseNewStockParam>(kPurchaseNewStockListId, observer, prefixOnly);
+}
+
+QString QueryInfoManager::requestOpdFundPositionList(DataModelObserver* observer)
+{
+    return sender_.send<tagOpdFundPositionListParam>(kOpdFundPositionListId, observer, prefixOnly);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "trading/requests/OrderDataModels.h"
+#include "trading/requests/TradeQueryDataModels.h"
+#include "trading/requests/TradeRequestSender.h"
+
+// The front through which pages ask the trade server the everyday
+// questions. Each operation fills its request from the active account and
+// its arguments and sends it with a 30-second time-out; the answer reaches
+// the observer through the request class's callbacks. Every operation answers
+// "" when the request went out, or why it did not (no account, a text that
+// does not fit its field, a class not in the catalogue).
+class QueryInfoManager : public SharedInstance<QueryInfoManager> {
+public:
+    explicit QueryInfoManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
+
+    // Positions of kind `queryFlag` (0 shares, 1 warrants, 2 after-hours).
+    QString requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle = nullptr);
+    // Money in currency `type` (0 人民币, 1 港币, 2 美元) of capital account
+    // `fundId`, "" for the account of the login.
+    QString requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId);
+    // Nothing is sent, and no callback comes, when the shareholder account,
+    // the code or the market code is not given at all.
+    QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer, const std::optional<QString>& securityId,
+        const std::optional<QString>& stockCode, const std::optional<QString>& marketCode, qint32 orderType,
+        const QString& price);
+    QString requestDistributionList(IQueryDistributionDelegate* observer);
+    QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
+    QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);
+    // The new-issue list (550 / 8) and fund positions (500 / 41) belong to
+    // their own request classes; the observer must speak their protocols.
+    QString requestPurchaseNewStockList(DataModelObserver* observer);
+    QString requestOpdFundPositionList(DataModelObserver* observer);
+
+    TradeRequestSender& sender() { return sender_; }
+
+private:
+    TradeRequestSender sender_;
+};

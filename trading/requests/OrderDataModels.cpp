@@ -1,0 +1,59 @@
+#include "trading/requests/OrderDataModels.h"
+
+#include "platform/ChinaClock.h"
+
+namespace {
+
+QString firstRowText(const std::vector<VEKTCRS>& sets, const char* field)
+{
+    VEKTCRS first = sets.front();
+    first.fetchFirst();
+    return first.toStringWithName(QString::fromLatin1(field));
+}
+
+} // namespace
+
+QString orderOutcomeUnknownMessage(const CSError& cause)
+{
+    return QStringLiteral("%1，委托结果未知，请查询当日委托确认，切勿重复下单")
+        .arg(DataModel::getNetworkError(cause).domain);
+}
+
+void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion)
+{
+    b.prefix(p.commonUrl)
+        .add("secuid", p.securityId)
+        .add("price", p.price)
+        .add("qty", p.quantity)
+        .add("stkcode", p.stockCode)
+        .add("bsflag", TradeDataModel::getTradeBSFlag(qint32(p.orderType)).toStdString())
+        .add("market", p.marketCode)
+        .add("ordertime", platform::ChinaClock::currentSecsSinceEpoch());
+    if (withVersion)
+        b.add("reqversion", "1");
+}
+
+DMTradeDepute::Result DMTradeDepute::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets, "ordersno");
+}
+
+DMRequestCancelOrder::Result DMRequestCancelOrder::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets, "msgok");
+}
+
+void DMQueryMaxQuantityInfo::body(const tagMaxQuantityParam& p, RequestBody& b)
+{
+    b.prefix(p.commonUrl).add("secuid", p.securityId);
+    if (!p.price.empty())
+        b.add("price", p.price);
+    b.add("stkcode", p.stockCode)
+        .add("bsflag", TradeDataModel::getQueryBSFlag(qint32(p.orderType)).toStdString())
+        .add("market", p.marketCode);
+}
+
+DMQueryMaxQuantityInfo::Result DMQueryMaxQuantityInfo::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets, "maxstkqty");
+}

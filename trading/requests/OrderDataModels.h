@@ -1,0 +1,106 @@
+#pragma once
+
+#include "core/DataModelClass.h"
+#include "core/TradeDataModel.h"
+
+#include <functional>
+
+// Orders, cancels and the maximum quantity of an order (trade functions
+// 500 / 6, 500 / 7, 500 / 4).
+
+LUMORA_DATA_MODEL_PROTOCOL(ITradeStockDelegate, tradeStock, QString) // "ordersno"
+LUMORA_DATA_MODEL_PROTOCOL(ICancelOrderDelegate, cancelOrder, QString) // "msgok"
+LUMORA_DATA_MODEL_PROTOCOL(IMaxQuantityInfoDelegate, queryMaxQuantityInfo, QString) // "maxstkqty"
+
+// The error an order or cancel gets when it went out but no answer came
+// (time-out, connection lost, connection remade): the server may or may not
+// have taken it, so it is never sent again by itself.
+inline constexpr qint64 kOrderOutcomeUnknownCode = 700;
+QString orderOutcomeUnknownMessage(const CSError& cause);
+
+// An order-like request: it changes state, and an answer that never came is
+// reported as an unknown outcome, after which `outcomeUnknown` (set by the
+// owner) runs, so that the owner can ask the server what happened.
+template <class Derived, class Param, class Protocol>
+class OrderDataModelClass : public DataModelClass<Derived, TradeDataModel, Param, Protocol> {
+public:
+    using DataModelClass<Derived, TradeDataModel, Param, Protocol>::DataModelClass;
+
+    // Runs with the observers that were told, after they were told.
+    std::function<void(const DataModel::ObserverList&)> outcomeUnknown;
+
+    bool respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, const QString& identifier) override
+    {
+        // Whatever fails inside a reply, the server has answered.
+        answering_ = true;
+        const bool handled = DataModel::respondWithRecordSet(recordSets, identifier);
+        answering_ = false;
+        return handled;
+    }
+
+protected:
+    void failWithError(
+        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
+    {
+        const bool unknown = !answering_
+            && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect);
+        if (!unknown) {
+            DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
+            return;
+        }
+        const std::weak_ptr<int> alive = this->aliveToken();
+        DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
+            handle, { orderOutcomeUnknownMessage(error), kOrderOutcomeUnknownCode }, observers);
+        if (!alive.expired() && outcomeUnknown)
+            outcomeUnknown(observers);
+    }
+
+private:
+    bool answering_ = false;
+};
+
+// The order body of both order classes; the new-issue order has no version key.
+void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion);
+
+// Buy, sell or exercise: 500 / 6, answers the order number.
+class DMTradeDepute final : public OrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
+public:
+    static constexpr DataModelInfo info { "91939600-F0BD-5956-F8AD-8B3B80F1CA0E", 500, 6, HandleRule::Fields, true };
+    using OrderDataModelClass::OrderDataModelClass;
+    static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
+    static Result reply(const std::vector<VEKTCRS>& sets);
+};
+
+// A new-issue subscription: the same order without "reqversion".
+class DMPurchaseNewStock final
+    : public OrderDataModelClass<DMPurchaseNewStock, tagTradeOrderParam, ITradeStockDelegate> {
+public:
+    static constexpr DataModelInfo info { "353E7618-C779-102A-3344-83B81C3A8F5E", 500, 6, HandleRule::Fields, true };
+    using OrderDataModelClass::OrderDataModelClass;
+    static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
+};
+
+// Cancel of one order of today: 500 / 7, answers the server's message.
+class DMRequestCancelOrder final
+    : public OrderDataModelClass<DMRequestCancelOrder, tagCancelOrderParam, ICancelOrderDelegate> {
+public:
+    static constexpr DataModelInfo info { "EDAB9F73-F007-2DB5-957E-8C4005217279", 500, 7, HandleRule::Fields, true };
+    using OrderDataModelClass::OrderDataModelClass;
+    static void body(const tagCancelOrderParam& p, RequestBody& b)
+    {
+        b.prefix(p.commonUrl).add("fundid", p.fundId).add("ordersno", p.ordersNo);
+    }
+    static Result reply(const std::vector<VEKTCRS>& sets);
+};
+
+// How many units an order could have: 500 / 4; an empty price leaves
+// "price" out.
+class DMQueryMaxQuantityInfo final : public DataModelClass<DMQueryMaxQuantityInfo, TradeDataModel,
+                                         tagMaxQuantityParam, IMaxQuantityInfoDelegate> {
+public:
+    static constexpr DataModelInfo info { "DDBA0765-0175-7B02-B698-6DD79F034058", 500, 4 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagMaxQuantityParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets);
+};

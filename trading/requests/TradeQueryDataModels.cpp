@@ -1,0 +1,69 @@
+#include "trading/requests/TradeQueryDataModels.h"
+
+QString replaceFundId(const QString& commonUrl, const QString& fundId)
+{
+    QStringList pairs = commonUrl.split(QLatin1Char('&'));
+    for (QString& pair : pairs) {
+        if (pair.section(QLatin1Char('='), 0, 0) == QLatin1String("fundid") && pair.contains(QLatin1Char('=')))
+            pair = QStringLiteral("fundid=") + fundId;
+    }
+    return pairs.join(QLatin1Char('&'));
+}
+
+namespace {
+
+// The prefix asking for another capital account. An account that could
+// rewrite the body is put in as a pair of its own, which refuses the body.
+void prefixForFund(RequestBody& b, const std::string& commonUrl, const std::string& fundId)
+{
+    if (!RequestBody::isSafeValue(fundId)) {
+        b.prefix(commonUrl).add("fundid", fundId);
+        return;
+    }
+    b.prefix(replaceFundId(QString::fromStdString(commonUrl), QString::fromStdString(fundId)).toStdString());
+}
+
+} // namespace
+
+DMPositionInfo::Result DMPositionInfo::reply(const std::vector<VEKTCRS>& sets, bool warrants)
+{
+    if (warrants)
+        return std::make_shared<DTWarrantPositionTable>(&sets.front());
+    return std::make_shared<DTStockPositionTable>(&sets.front());
+}
+
+void DMPositionInfo::completeWithRecordSets(
+    const QString& handle, const std::vector<VEKTCRS>& sets, const ObserverList& observers)
+{
+    // The query flag is the handle's last field.
+    const Result table = reply(sets, handle.section(QLatin1Char('\x1f'), -1) == QLatin1String("1"));
+    const std::weak_ptr<int> alive = aliveToken();
+    for (const DataModelObserverRef& entry : observers) {
+        if (auto* observer = dynamic_cast<IPositionInfoDelegate*>(entry.get())) {
+            observer->queryPositionInfo(this, handle, table);
+            if (alive.expired())
+                return;
+        }
+    }
+}
+
+void DMQueryMoney::body(const tagMoneyInfoParam& p, RequestBody& b)
+{
+    if (p.fundId.empty())
+        b.prefix(p.commonUrl);
+    else
+        prefixForFund(b, p.commonUrl, p.fundId);
+    b.add("moneytype", p.moneyType);
+}
+
+DMQueryMoney::Result DMQueryMoney::reply(const std::vector<VEKTCRS>& sets)
+{
+    VEKTCRS first = sets.front();
+    first.fetchFirst();
+    return RDOMoney(&first);
+}
+
+void DMFundInfoList::body(const tagFundInfoListParam& p, RequestBody& b)
+{
+    prefixForFund(b, p.commonUrl, p.fundId);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/DataModelClass.h"
+#include "core/TradeDataModel.h"
+#include "trading/requests/TradeQueryRecords.h"
+
+#include <memory>
+#include <mutex>
+
+// The everyday queries of the trade server: positions (500 / 3), money
+// (500 / 2), today's orders (500 / 121), capital accounts (500 / 2 without a
+// currency) and the distribution list (500 / 23).
+
+// The tables go to every observer of a handle, so they are shared.
+using DTTablePtr = std::shared_ptr<DTTable>;
+
+LUMORA_DATA_MODEL_PROTOCOL(IPositionInfoDelegate, queryPositionInfo, DTTablePtr)
+LUMORA_DATA_MODEL_PROTOCOL(IMoneyInfoDelegate, queryMoneyInfo, RDOMoney)
+LUMORA_DATA_MODEL_PROTOCOL(IOrdersOfTodayDelegate, queryOrdersOfTodayList, std::shared_ptr<DTOrdersOfTodayTable>)
+LUMORA_DATA_MODEL_PROTOCOL(IFundInfoListDelegate, fundInfoList, std::shared_ptr<DTFundInfoTable>)
+LUMORA_DATA_MODEL_PROTOCOL(IQueryDistributionDelegate, queryDistribution, DTTablePtr)
+
+// The request prefix with the value of its "fundid" pair (the key exactly)
+// replaced; every other pair stays as it is.
+QString replaceFundId(const QString& commonUrl, const QString& fundId);
+
+// Positions of kind `queryFlag` ("exeflag"): 1 warrants, answered as a
+// DTWarrantPositionTable; 0 and 2 a DTStockPositionTable.
+class DMPositionInfo final
+    : public DataModelClass<DMPositionInfo, TradeDataModel, tagPositionInfoParam, IPositionInfoDelegate> {
+public:
+    static constexpr DataModelInfo info { "8991AF46-8BD5-8CD1-BACB-DC53B31E4EBA", 500, 3 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagPositionInfoParam& p, RequestBody& b)
+    {
+        b.prefix(p.commonUrl).add("exeflag", p.queryFlag).add("market", p.market);
+    }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return reply(sets, false); }
+    static Result reply(const std::vector<VEKTCRS>& sets, bool warrants);
+
+protected:
+    void completeWithRecordSets(
+        const QString& handle, const std::vector<VEKTCRS>& sets, const ObserverList& observers) override;
+};
+
+// Money of a capital account in a currency; an empty "fundId" asks for the
+// prefix's own account.
+class DMQueryMoney final
+    : public DataModelClass<DMQueryMoney, TradeDataModel, tagMoneyInfoParam, IMoneyInfoDelegate> {
+public:
+    static constexpr DataModelInfo info { "3B3BFDC7-1A11-3971-D73F-7A520AB546CF", 500, 2 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagMoneyInfoParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets);
+};
+
+class DMQueryOrdersOfToday final : public DataModelClass<DMQueryOrdersOfToday, TradeDataModel,
+                                       tagOrdersOfTodayParam, IOrdersOfTodayDelegate> {
+public:
+    static constexpr DataModelInfo info { "4B4EB873-6CB8-68FF-383C-84F705E18122", 500, 121 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagOrdersOfTodayParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
+    static Result reply(const std::vector<VEKTCRS>& sets)
+    {
+        return std::make_shared<DTOrdersOfTodayTable>(&sets.front());
+    }
+};
+
+// Every capital account (an empty "fundId" blanks the prefix's own) or one.
+class DMFundInfoList final
+    : public DataModelClass<DMFundInfoList, TradeDataModel, tagFundInfoListParam, IFundInfoListDelegate> {
+public:
+    static constexpr DataModelInfo info { "EB1B0312-553D-4C78-171F-CFA7B5918588", 500, 2 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagFundInfoListParam& p, RequestBody& b);
+    static Result reply(const std::vector<VEKTCRS>& sets)
+    {
+        return std::make_shared<DTFundInfoTable>(&sets.front());
+    }
+};
+
+class DMQueryDistribution final : public DataModelClass<DMQueryDistribution, TradeDataModel,
+                                      tagQueryDistributionParam, IQueryDistributionDelegate> {
+public:
+    static constexpr DataModelInfo info { "5BD0075C-A419-A2C5-EBDF-8657B44C0934", 500, 23 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagQueryDistributionParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
+};

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "core/DTTable.h"
+#include "login/LoginRecords.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class VEKTCRS;
+
+// The records and table models of the trade queries: positions, money,
+// today's orders and capital accounts. Records read the record set's current
+// row; a field the row lacks reads as "".
+
+// One position.
+class RDOPositionDetail {
+public:
+    RDOPositionDetail() = default;
+    explicit RDOPositionDetail(const VEKTCRS* set); // initWithTCRSObj:
+
+    QString identifyString; // "poststr"
+    QString stockName; // "stkname"
+    QString stockCode; // "stkcode"
+    QString stockQuantity; // "stkqty"
+    QString refOfPL; // "proincome"
+    QString stockBalance; // "stkbal"
+    QString stockAvailable; // "stkavl"
+    QString refOfMarket; // "mktval"
+    QString refOfPrice; // "lastprice"
+    QString refOfCost; // "profitprice"
+    QString ratioOfPl; // "ykbl"
+    QString stockBuy; // "stkbuy"
+    QString stockSale; // "stksale"
+    QString securityId; // "secuid"
+    QString fundId; // "fundid"
+    QString marketName; // "~market"
+    QString marketCode; // "market"
+    QString stockNameAndCode; // the code, two spaces, the name
+};
+
+// A warrant position: the position and its exercise terms.
+class RDOWarrantPositionDetail : public RDOPositionDetail {
+public:
+    RDOWarrantPositionDetail() = default;
+    explicit RDOWarrantPositionDetail(const VEKTCRS* set);
+
+    QString exerciseCode; // "warrantcode"
+    QString exercisePrice; // "exerprice"
+};
+
+// A whole positions reply: every field's description and every row.
+class RDOPositionInfo {
+public:
+    RDOPositionInfo() = default;
+    explicit RDOPositionInfo(const VEKTCRS* set);
+
+    QStringList titles;
+    std::vector<RDOPositionDetail> positionDetails;
+};
+
+// The money of one capital account (first row of the money reply).
+class RDOMoney {
+public:
+    RDOMoney() = default;
+    explicit RDOMoney(const VEKTCRS* set);
+
+    // getMoneyUnit: every currency is counted in "元".
+    static QString getMoneyUnit(const QString& moneyTypeName);
+
+    QString fundId; // "fundid"
+    QString moneyTypeName; // "~moneytype"
+    QString balance; // "fundbal"
+    QString available; // "fundavl"
+    QString stockValue; // "stkvalue"
+    QString marketValue; // "marketvalue"
+    QString fundSeq; // "fundseq"
+};
+
+// One order of today.
+class RDOOrder {
+public:
+    RDOOrder() = default;
+    explicit RDOOrder(const VEKTCRS* set);
+
+    QString postString; // "poststr"
+    QString stockName; // "stkname"
+    QString stockCode; // "stkcode"
+    QString price; // "orderprice"
+    QString quantity; // "orderqty"
+    QString statusDesc; // "~orderstatus"
+    QString bsDesc; // "~bsflag"
+    QString number; // "ordersno": the key of a cancel
+    QString createTime; // "opertime"
+    QString matchQuantity; // "matchqty"
+    QString cancelQuantity; // "cancelqty"
+    QString securityId; // "secuid"
+    QString fundId; // "fundid"
+    QString statusCode; // "orderstatus"
+    QString bsFlag; // "bsflag"
+    QString cancelFlag; // "cancelflag"
+    QString orderDate; // "orderdate"
+    QString orderSNo; // "ordersno" again
+};
+
+Q_DECLARE_METATYPE(RDOPositionDetail)
+Q_DECLARE_METATYPE(RDOWarrantPositionDetail)
+Q_DECLARE_METATYPE(RDOOrder)
+Q_DECLARE_METATYPE(RDOFund)
+
+// A table model that hides fixed internal fields besides "poststr" and the
+// caller's filter keys, and keeps one record per row next to the rows.
+template <class Record> class DTRecordTable : public DTTable {
+public:
+    explicit DTRecordTable(QStringList fixedKeys)
+        : fixedKeys_(std::move(fixedKeys))
+    {
+    }
+    // updateTable: the fixed fields only.
+    void updateTable(const VEKTCRS* recordSet) override
+    {
+        if (recordSet)
+            build(*recordSet, {});
+    }
+    // The record of a row; an empty one out of range.
+    Record recordAt(qsizetype row) const
+    {
+        return row >= 0 && row < _contentObjectArray.size() ? _contentObjectArray[row].value<Record>() : Record();
+    }
+
+protected:
+    // Titles and rows as DTTable makes them, less the hidden fields; then one
+    // record per row. Subclass constructors call it.
+    virtual void build(const VEKTCRS& recordSet, const QStringList& filterKeys);
+    QStringList hiddenKeys(const QStringList& filterKeys) const { return fixedKeys_ + filterKeys; }
+
+    QStringList fixedKeys_;
+};
+
+// Positions: "poststr", "fundid", "market" and "hq_market" are never columns.
+class DTStockPositionTable : public DTRecordTable<RDOPositionDetail> {
+public:
+    explicit DTStockPositionTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
+    // Removes every row whose record's market code reads as the code.
+    void removeContentObjectWithMarketCode(qint64 marketCode) override;
+};
+
+class DTWarrantPositionTable : public DTRecordTable<RDOWarrantPositionDetail> {
+public:
+    explicit DTWarrantPositionTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
+};
+
+// Today's orders: the status, direction and cancel codes and the market
+// fields are never columns (their "~" display twins are).
+class DTOrdersOfTodayTable : public DTRecordTable<RDOOrder> {
+public:
+    explicit DTOrdersOfTodayTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
+};
+
+// Capital accounts: "fundseq" is never a column, and the main account's bank
+// name is marked "(主)".
+class DTFundInfoTable : public DTRecordTable<RDOFund> {
+public:
+    explicit DTFundInfoTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
+
+protected:
+    void build(const VEKTCRS& recordSet, const QStringList& filterKeys) override;
+};

@@ -1,0 +1,19 @@
+#include "trading/requests/TradeRequestSender.h"
+
+DataModel* TradeRequestSender::dataModel(const char* identifier)
+{
+    const QString key = QString::fromLatin1(identifier);
+    std::unique_ptr<DataModel>& slot = dataModels_[key];
+    if (!slot)
+        slot = (dataModelManager_ ? dataModelManager_ : DataModelManager::getInstance())->getDataModel(key);
+    return slot.get();
+}
+
+std::optional<QString> TradeRequestSender::commonUrl() const
+{
+    const AccountManager::AccountPtr account
+        = (accountManager_ ? accountManager_ : AccountManager::getInstance())->getActiveLoginAccount();
+    if (!account || account->commonUrlString.isEmpty())
+        return std::nullopt;
+    return account->commonUrlString;
+}
