@@ -73,6 +73,7 @@ private:
     QString listTitle_;
     int32_t tableId_ = 0;
     std::optional<QString> listType_;
+    QByteArray requestedOwner_;
     DataModelManager* dataModelManager;
     DMCDataCache* dataCache;
     AccountManager* accountManager;

@@ -1,5 +1,7 @@
 #include "funds/requests/FundDataModels.h"
 
+#include "platform/Crypto.h"
+
 #include "core/DMCDataCache.h"
 #include "core/DataModelFactory.h"
 
@@ -37,47 +39,25 @@ int32_t DMQueryOpdFundList::getDataCacheType(const QString& listType)
     }
 }
 
-namespace {
-
-// Whose list a handle asked for: its first field, the prefix, up to the
-// network address, which the client rewrites whenever the connection is
-// made again; the customer, capital account and ticket before it stay.
-QStringView owner(const QString& handle)
+QByteArray DMQueryOpdFundList::listOwner(const QString& commonUrl)
 {
-    QStringView prefix = QStringView(handle).first(std::max<qsizetype>(handle.indexOf(QChar(0x1f)), 0));
+    QStringView prefix(commonUrl);
     if (const qsizetype address = prefix.indexOf(u"&netaddr="); address >= 0)
         prefix = prefix.first(address);
-    return prefix;
+    return prefix.isEmpty() ? QByteArray() : platform::sha256(prefix.toUtf8());
 }
 
-} // namespace
-
-OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry, const QString& handle)
+QVariant DMQueryOpdFundList::cacheEntry(const QByteArray& owner, const OpdFundTablePtr& table)
 {
-    if (entry.metaType() != QMetaType::fromType<FundListCacheEntry>())
+    return QVariant::fromValue(FundListCacheEntry { owner, table });
+}
+
+OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry, const QByteArray& owner)
+{
+    if (owner.isEmpty() || entry.metaType() != QMetaType::fromType<FundListCacheEntry>())
         return nullptr;
     const FundListCacheEntry cached = entry.value<FundListCacheEntry>();
-    return owner(cached.handle) == owner(handle) && !owner(handle).isEmpty() ? cached.table : nullptr;
-}
-
-void DMQueryOpdFundList::completeWithRecordSets(
-    const QString& handle, const std::vector<VEKTCRS>& recordSets, const DataModel::ObserverList& observers)
-{
-    const Result table = reply(recordSets);
-    // The handle ends with the list type, after the last field separator.
-    const qsizetype bar = handle.lastIndexOf(QChar(0x1f));
-    if (bar >= 0) {
-        if (const int32_t key = getDataCacheType(handle.mid(bar + 1)))
-            DMCDataCache::getInstance()->setDataCache(key, QVariant::fromValue(FundListCacheEntry { handle, table }));
-    }
-    const std::weak_ptr<int> alive = aliveToken();
-    for (const DataModelObserverRef& entry : observers) {
-        if (auto* observer = dynamic_cast<IQueryOpdFundListDelegate*>(entry.get())) {
-            observer->queryOpdFundList(this, handle, table);
-            if (alive.expired())
-                return;
-        }
-    }
+    return cached.owner == owner ? cached.table : nullptr;
 }
 
 DMOpdQueryAppropriateness::Result DMOpdQueryAppropriateness::reply(const std::vector<VEKTCRS>& sets)

@@ -38,11 +38,10 @@ LUMORA_DATA_MODEL_PROTOCOL(
     IQueryInvestOntimeOrderListDelegate, queryInvestOntimeOrderList, InvestOntimeOrderTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(IInvestOntimeCancelOrderDelegate, investOntimeCancelOrder, QString)
 
-// A fund list as the data cache keeps it: with the request handle it answered,
-// which begins with the customer's prefix, so one customer's list never
-// serves another.
+// A fund list as the data cache keeps it: with a digest of the prefix of the
+// customer it was asked for, so one customer's list never serves another.
 struct FundListCacheEntry {
-    QString handle;
+    QByteArray owner;
     OpdFundTablePtr table;
 };
 Q_DECLARE_METATYPE(FundListCacheEntry)
@@ -73,13 +72,16 @@ public:
     // The cache key of a list type, read as an integer: 0 -> 3, 1 -> 1,
     // 2 -> 2, anything else 0 (not cached).
     static int32_t getDataCacheType(const QString& listType);
-    // The list filed under the key for the customer of this request
-    // handle; null when none is (or another customer's is).
-    static OpdFundTablePtr cachedList(const QVariant& entry, const QString& handle);
-
-protected:
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
-        const DataModel::ObserverList& observers) override;
+    // Whose list a request prefix asks for: a digest of the prefix up to the
+    // network address, which the client rewrites whenever the connection or
+    // the public address changes; customer, capital account and ticket before
+    // it stay. Empty for an empty prefix.
+    static QByteArray listOwner(const QString& commonUrl);
+    // The cache entry for a list the owner asked for.
+    static QVariant cacheEntry(const QByteArray& owner, const OpdFundTablePtr& table);
+    // The list in the cache entry when it is the owner's; null when none is
+    // (or another customer's is).
+    static OpdFundTablePtr cachedList(const QVariant& entry, const QByteArray& owner);
 };
 
 // One fund: 500 / 1640.

@@ -217,7 +217,7 @@ TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
     for (int type : { 1 /* logout */, 2 /* account changed */ }) {
         funds()->setSignNumber("RS100001");
         DMCDataCache::getInstance()->setDataCache(
-            1, QVariant::fromValue(FundListCacheEntry { "h", std::make_shared<DTOpenendFundTable>() }));
+            1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
         NotificationCenter::getInstance()->postNotification(type);
         EXPECT_EQ(funds()->signNumber(), "") << type;
         EXPECT_FALSE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
