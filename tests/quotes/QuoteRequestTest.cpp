@@ -153,7 +153,7 @@ TEST_F(QuoteRequestTest, TheIndexTickerShowsThreeMovingIndexes)
     }
     const brokersim::Request sent = sim.receivedOf(brokersim::kIndexFunction).back();
     EXPECT_EQ(sent.service, 400u);
-    EXPECT_EQ(QString::fromUtf8(sent.rawBody), QStringLiteral("code=|000001.2|399001.1|399006.1|"));
+    EXPECT_EQ(QString::fromUtf8(sent.rawBody), QStringLiteral("code=000001.2,399001.1,399006.1"));
     ASSERT_EQ(rounds[0].size(), 3u);
     EXPECT_EQ(rounds[0][0].name, QStringLiteral("上证指数"));
     EXPECT_TRUE(rounds[0][0].dealAmountText.endsWith(QStringLiteral("亿")));

@@ -2,9 +2,9 @@
 
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/LoginFunctions.h"
-#include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
+#include "tools/broker-sim/Market.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>

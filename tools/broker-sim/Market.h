@@ -17,14 +17,14 @@ class BrokerSimulator;
 inline constexpr Function kQuote5LevelFunction { 1000, 1 };
 inline constexpr Function kQuote5LevelExFunction { 1100, 1 };
 inline constexpr Function kTimesharingFunction { 1100, 24 };
-inline constexpr Function kIndexFunction { 1100, 20 };
+inline constexpr Function kIndexFunction { 1100, 16 };
 inline constexpr Function kNewStockInfoFunction { 500, 4 };
 inline constexpr Function kWarrantInfoFunction { 500, 205 };
 inline constexpr Function kRiskWarningListFunction { 500, 280 };
 inline constexpr Function kResetCostFunction { 500, 124 };
 
 // The ticker link the built-in menu carries (before the menu enciphers it).
-inline constexpr char kIndexTickerLink[] = "zshqpmd?tc_mfuncno=1100&tc_sfuncno=20&code=|000001.2|399001.1|399006.1|";
+inline constexpr char kIndexTickerLink[] = "zshqpmd?tc_mfuncno=1100&tc_sfuncno=16&code=000001.2,399001.1,399006.1";
 
 // One minute of a security's day.
 struct MarketMinute {
