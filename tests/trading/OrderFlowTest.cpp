@@ -151,6 +151,15 @@ TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
     EXPECT_EQ(held("600000", "可用数量"), "1700");
     EXPECT_EQ(held("019547", "股份余额"), "90");
     EXPECT_EQ(held("204001", "股份余额"), "");
+    // Query flag 1 asks for warrants: a warrant table (none held here).
+    PositionCatcher warrants;
+    QueryInfoManager::getInstance()->requestPositionInfo(&warrants, 1);
+    ASSERT_TRUE(spinUntil([&] { return warrants.done(); }));
+    ASSERT_EQ(warrants.results.size(), 1u);
+    EXPECT_NE(std::dynamic_pointer_cast<DTWarrantPositionTable>(warrants.results[0]), nullptr);
+    EXPECT_TRUE(warrants.results[0]->tableColomnTitles().contains(QStringLiteral("行权代码")));
+    EXPECT_NE(std::dynamic_pointer_cast<DTStockPositionTable>(positions()), nullptr);
+
     const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
     ASSERT_EQ(today->contentObjectArray().size(), 6);
     EXPECT_EQ(today->recordAt(4).statusDesc, "已成");
