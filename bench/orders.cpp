@@ -90,12 +90,13 @@ struct Desk {
 
         brokersim::BackOffice* office = brokersim::backOffice(sim);
         office->setTradingHoursEnforced(false);
-        brokersim::BackOffice::Money& money = office->account(*customer).money[QStringLiteral("010110000001")];
+        brokersim::BackOffice::Money& money
+            = office->account(*customer).money[QStringLiteral("010110000001")];
         money.balance = money.available = qint64(1) << 60;
         const brokersim::MarketSecurity& s = *brokersim::market(sim)->security(QStringLiteral("600000"));
         share->code = s.code;
         share->marketType = brokersim::Market::tradeMarket(s);
-        price = brokersim::Market::ticksText(brokersim::Market::limitTicks(s, true), s.precision);
+        price = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision);
         orders(1); // connection, logon and session
     }
 
@@ -103,41 +104,27 @@ struct Desk {
     {
         const qint64 target = counter.answers + counter.errors + count;
         for (int i = 0; i < count; ++i)
-            OrderManager::getInstance()->requestOrder(&counter, *share, QStringLiteral("A101000001"), 0, price,
-                QStringLiteral("100"), QStringLiteral("限价委托"));
+            OrderManager::getInstance()->requestOrder(&counter, *share, QStringLiteral("A101000001"), 0,
+                price, QStringLiteral("100"), QStringLiteral("限价委托"));
         waitUntil([&] { return counter.answers + counter.errors >= target; });
     }
 };
 
 std::unique_ptr<Desk> theDesk;
-Desk& desk()
+
+// Orders sent together before waiting for their answers: 1, or 64 in flight.
+void BM_OrderManager(benchmark::State& state)
 {
     if (!theDesk)
         theDesk = std::make_unique<Desk>();
-    return *theDesk;
-}
-
-void BM_OrderManagerOneAtATime(benchmark::State& state)
-{
-    Desk& d = desk();
+    const int together = int(state.range(0));
     for (auto _ : state)
-        d.orders(1);
-    state.SetItemsProcessed(state.iterations());
-    if (d.counter.errors)
+        theDesk->orders(together);
+    state.SetItemsProcessed(state.iterations() * together);
+    if (theDesk->counter.errors)
         state.SkipWithError("orders failed");
 }
-BENCHMARK(BM_OrderManagerOneAtATime)->UseRealTime();
-
-void BM_OrderManagerPipelined(benchmark::State& state)
-{
-    Desk& d = desk();
-    for (auto _ : state)
-        d.orders(kInFlight);
-    state.SetItemsProcessed(state.iterations() * kInFlight);
-    if (d.counter.errors)
-        state.SkipWithError("orders failed");
-}
-BENCHMARK(BM_OrderManagerPipelined)->UseRealTime();
+BENCHMARK(BM_OrderManager)->Arg(1)->Arg(kInFlight)->UseRealTime();
 
 } // namespace
 

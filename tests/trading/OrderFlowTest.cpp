@@ -25,8 +25,7 @@ QUOTETEST_CATCHER(DistributionCatcher, IQueryDistributionDelegate, queryDistribu
 QUOTETEST_CATCHER(HistoricCatcher, ICommonHistoricQueryDelegate, commonHistoricQuery)
 
 // A page that places orders and shows today's orders and positions.
-struct TradingPage : TradeCatcher, OrdersCatcher, PositionCatcher {
-};
+struct TradingPage : TradeCatcher, OrdersCatcher, PositionCatcher { };
 
 class OrderFlowTest : public MarketFixture {
 protected:
@@ -56,7 +55,10 @@ protected:
     {
         return brokersim::Market::ticksText(ticks, market().security(QString::fromLatin1(code))->precision);
     }
-    qint64 last(const char* code) { return brokersim::Market::lastTicks(*market().security(QString::fromLatin1(code))); }
+    qint64 last(const char* code)
+    {
+        return brokersim::Market::lastTicks(*market().security(QString::fromLatin1(code)));
+    }
     QString secuid(const char* market)
     {
         for (const RDOSecurityInfo& info : account->secuidInfoArray())
@@ -70,8 +72,8 @@ protected:
     {
         const std::unique_ptr<Security> s = security(code);
         TradeCatcher c;
-        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, secuid(qPrintable(s->marketType)), tradeType,
-                      price, quantity, QStringLiteral("限价委托")),
+        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, secuid(qPrintable(s->marketType)),
+                      tradeType, price, quantity, QStringLiteral("限价委托")),
             QString());
         EXPECT_TRUE(spinUntil([&] { return c.done(); }));
         return c;
@@ -131,12 +133,17 @@ TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
         qint64 offset; // ticks from the latest price, toward filling
         const char* quantity;
     } orders[] = {
-        { "600000", 0, 5, "100" }, { "600000", 1, -5, "300" }, { "019547", 0, 200, "10" },
-        { "019547", 1, -200, "20" }, { "204001", 1, -2, "100" }, { "204001", 0, 2, "100" },
+        { "600000", 0, 5, "100" },
+        { "600000", 1, -5, "300" },
+        { "019547", 0, 200, "10" },
+        { "019547", 1, -200, "20" },
+        { "204001", 1, -2, "100" },
+        { "204001", 0, 2, "100" },
     };
     for (const auto& o : orders) {
         const TradeCatcher c = order(o.code, o.tradeType, price(o.code, last(o.code) + o.offset), o.quantity);
-        ASSERT_EQ(c.results.size(), 1u) << o.code << " " << (c.errors.empty() ? "" : qPrintable(c.errors[0].domain));
+        ASSERT_EQ(c.results.size(), 1u)
+            << o.code << " " << (c.errors.empty() ? "" : qPrintable(c.errors[0].domain));
         EXPECT_FALSE(c.results[0].isEmpty());
     }
     // Shares bought today are not for sale before tomorrow; bonds are.
@@ -144,6 +151,15 @@ TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
     EXPECT_EQ(held("600000", "可用数量"), "1700");
     EXPECT_EQ(held("019547", "股份余额"), "90");
     EXPECT_EQ(held("204001", "股份余额"), "");
+    // Query flag 1 asks for warrants: a warrant table (none held here).
+    PositionCatcher warrants;
+    QueryInfoManager::getInstance()->requestPositionInfo(&warrants, 1);
+    ASSERT_TRUE(spinUntil([&] { return warrants.done(); }));
+    ASSERT_EQ(warrants.results.size(), 1u);
+    EXPECT_NE(std::dynamic_pointer_cast<DTWarrantPositionTable>(warrants.results[0]), nullptr);
+    EXPECT_TRUE(warrants.results[0]->tableColomnTitles().contains(QStringLiteral("行权代码")));
+    EXPECT_NE(std::dynamic_pointer_cast<DTStockPositionTable>(positions()), nullptr);
+
     const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
     ASSERT_EQ(today->contentObjectArray().size(), 6);
     EXPECT_EQ(today->recordAt(4).statusDesc, "已成");
@@ -161,7 +177,8 @@ TEST_F(OrderFlowTest, RefusalsReachTheCallerWithTheServersMessage)
         qint64 code_;
         const char* message;
     } cases[] = {
-        { "600000", 0, price("600000", brokersim::Market::limitTicks(s, true) + 1), "100", 3002, "委托价格超出涨跌停价格范围" },
+        { "600000", 0, price("600000", brokersim::Market::priceLimitTicks(s, true) + 1), "100", 3002,
+            "委托价格超出涨跌停价格范围" },
         { "600000", 0, "10.005", "100", 3003, "委托价格不是最小价格变动单位的整数倍" },
         { "600000", 0, price("600000", last("600000")), "150", 3004, "委托数量必须是100的整数倍" },
         { "600000", 0, price("600000", last("600000")), "1000000", 3005, "可用资金不足" },
@@ -183,23 +200,34 @@ TEST_F(OrderFlowTest, RefusalsReachTheCallerWithTheServersMessage)
 TEST_F(OrderFlowTest, CancelsMaximumQuantityMoneyAndCapitalAccountsFollowFills)
 {
     const brokersim::MarketSecurity& s = *market().security("600000");
-    ASSERT_GT(last("600000"), brokersim::Market::limitTicks(s, false));
+    ASSERT_GT(last("600000"), brokersim::Market::priceLimitTicks(s, false));
     const QString ten = price("600000", 1000);
     EXPECT_EQ(maxQuantity("600000", 0, ten), "8500"); // 85000.00 available
     EXPECT_EQ(maxQuantity("600000", 100, QString()), "2000");
+    // Without a code nothing is sent and nobody is called.
+    sim.clearReceived();
+    MaxCatcher none;
+    EXPECT_FALSE(
+        QueryInfoManager::getInstance()
+            ->requestMaxQuantityOfStock(&none, secuid("1"), std::nullopt, QStringLiteral("1"), 0, ten)
+            .isEmpty());
+    EXPECT_EQ(sim.receivedCount(), 0);
 
     // A resting buy holds its money back until it is cancelled.
-    const TradeCatcher resting = order("600000", 0, price("600000", brokersim::Market::limitTicks(s, false)), "1000");
+    const TradeCatcher resting
+        = order("600000", 0, price("600000", brokersim::Market::priceLimitTicks(s, false)), "1000");
     ASSERT_EQ(resting.results.size(), 1u);
     EXPECT_EQ(money().available, "76000.00");
     CancelCatcher cancel;
-    OrderManager::getInstance()->requestCancelOrder(&cancel, QStringLiteral("010110000001"), resting.results[0]);
+    OrderManager::getInstance()->requestCancelOrder(
+        &cancel, QStringLiteral("010110000001"), resting.results[0]);
     ASSERT_TRUE(spinUntil([&] { return cancel.done(); }));
     ASSERT_EQ(cancel.results.size(), 1u);
     EXPECT_EQ(money().available, "85000.00");
 
     // A buy at the limit-up price fills at once at the latest price.
-    const TradeCatcher filled = order("600000", 0, price("600000", brokersim::Market::limitTicks(s, true)), "1000");
+    const TradeCatcher filled
+        = order("600000", 0, price("600000", brokersim::Market::priceLimitTicks(s, true)), "1000");
     ASSERT_EQ(filled.results.size(), 1u);
     const qint64 paid = last("600000") * 1000; // 1000 shares, in hundredths of a yuan
     const QString left = brokersim::Market::ticksText(8'500'000 - paid, 2);
@@ -208,7 +236,8 @@ TEST_F(OrderFlowTest, CancelsMaximumQuantityMoneyAndCapitalAccountsFollowFills)
     EXPECT_EQ(after.balance, brokersim::Market::ticksText(10'000'000 - paid, 2));
     EXPECT_EQ(maxQuantity("600000", 0, ten), QString::number((8'500'000 - paid) / 100'000 * 100));
     CancelCatcher again;
-    OrderManager::getInstance()->requestCancelOrder(&again, QStringLiteral("010110000001"), filled.results[0]);
+    OrderManager::getInstance()->requestCancelOrder(
+        &again, QStringLiteral("010110000001"), filled.results[0]);
     ASSERT_TRUE(spinUntil([&] { return again.done(); }));
     ASSERT_EQ(again.errors.size(), 1u);
     EXPECT_EQ(again.errors[0].domain, QStringLiteral("该委托已成交，不能撤单"));
@@ -268,12 +297,13 @@ TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)
     const TradeCatcher filled = order("600000", 0, p, "200");
     ASSERT_EQ(filled.results.size(), 1u);
     auto linkOf = [](const char* plain) {
-        return AesEncryption::encodeStringWithAES(QString::fromUtf8(plain), QString::fromLatin1(kMenuLinkKey)).value();
+        return AesEncryption::encodeStringWithAES(QString::fromUtf8(plain), QString::fromLatin1(kMenuLinkKey))
+            .value();
     };
     const QDate day = platform::ChinaClock::now().date();
     HistoricCatcher statement;
-    EXPECT_EQ(CommonQueryManager::getInstance()->requestHistoricQuery(
-                  &statement, linkOf("hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"), day.addDays(-7), day),
+    EXPECT_EQ(CommonQueryManager::getInstance()->requestHistoricQuery(&statement,
+                  linkOf("hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"), day.addDays(-7), day),
         QString());
     ASSERT_TRUE(spinUntil([&] { return statement.done(); }));
     ASSERT_EQ(statement.results.size(), 1u);
@@ -284,13 +314,15 @@ TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)
     // A past range holds nothing; a link without function numbers sends nothing.
     HistoricCatcher past;
     CommonQueryManager::getInstance()->requestHistoricQueryEx(&past,
-        linkOf("tradehisquery?tc_mfuncno=500&tc_sfuncno=9:tc_mfuncno=500&tc_sfuncno=10"), day.addDays(-3), day.addDays(-1));
+        linkOf("tradehisquery?tc_mfuncno=500&tc_sfuncno=9:tc_mfuncno=500&tc_sfuncno=10"), day.addDays(-3),
+        day.addDays(-1));
     ASSERT_TRUE(spinUntil([&] { return past.done(); }));
     ASSERT_EQ(past.results.size(), 1u);
     EXPECT_EQ(past.results[0]->arrayController()->count(), 0);
     sim.clearReceived();
     HistoricCatcher none;
-    CommonQueryManager::getInstance()->requestHistoricQuery(&none, linkOf("hisquery?position=poststr"), day, day);
+    CommonQueryManager::getInstance()->requestHistoricQuery(
+        &none, linkOf("hisquery?position=poststr"), day, day);
     ASSERT_TRUE(spinUntil([&] { return none.done(); }));
     ASSERT_EQ(none.errors.size(), 1u);
     EXPECT_EQ(none.errors[0].domain, QStringLiteral("查询链接没有功能号，未发送查询"));
@@ -301,10 +333,11 @@ TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)
     issue->code = QStringLiteral("732001");
     issue->marketType = QStringLiteral("1");
     TradeCatcher subscribed;
-    OrderManager::getInstance()->requestOrder(
-        &subscribed, *issue, secuid("1"), 0, QStringLiteral("12.34"), QStringLiteral("3000"), QStringLiteral("限价委托"));
+    OrderManager::getInstance()->requestOrder(&subscribed, *issue, secuid("1"), 0, QStringLiteral("12.34"),
+        QStringLiteral("3000"), QStringLiteral("限价委托"));
     ASSERT_TRUE(spinUntil([&] { return subscribed.done(); }));
-    ASSERT_EQ(subscribed.results.size(), 1u) << qPrintable(subscribed.errors.empty() ? QString() : subscribed.errors[0].domain);
+    ASSERT_EQ(subscribed.results.size(), 1u)
+        << qPrintable(subscribed.errors.empty() ? QString() : subscribed.errors[0].domain);
     DistributionCatcher list;
     QueryInfoManager::getInstance()->requestDistributionList(&list);
     ASSERT_TRUE(spinUntil([&] { return list.done(); }));

@@ -62,7 +62,8 @@ TEST(TradeBodies, OrdersCancelsAndMaximumQuantityByteForByte)
     max.stockCode = "580026";
     max.orderType = 200;
     max.marketCode = "1";
-    EXPECT_EQ(bodyOf<DMQueryMaxQuantityInfo>(max), "500/4 custid=1&secuid=A1&stkcode=580026&bsflag=S&market=1");
+    EXPECT_EQ(
+        bodyOf<DMQueryMaxQuantityInfo>(max), "500/4 custid=1&secuid=A1&stkcode=580026&bsflag=S&market=1");
     max.price = "10.50";
     EXPECT_EQ(bodyOf<DMQueryMaxQuantityInfo>(max),
         "500/4 custid=1&secuid=A1&price=10.50&stkcode=580026&bsflag=S&market=1");
@@ -89,7 +90,8 @@ TEST(TradeBodies, TheFundidPairIsReplacedByItsExactKey)
         // The last pair, and a key that merely contains "fundid".
         { "custid=1&xfundid=123&fundid=123", "456", "custid=1&xfundid=123&fundid=456&moneytype=0",
             "custid=1&xfundid=123&fundid=456" },
-        { "custid=1&fundid=123&ticket=t", "", "custid=1&fundid=123&ticket=t&moneytype=0", "custid=1&fundid=&ticket=t" },
+        { "custid=1&fundid=123&ticket=t", "", "custid=1&fundid=123&ticket=t&moneytype=0",
+            "custid=1&fundid=&ticket=t" },
         { "custid=1&fundid=123", "4&x=1", "refused", "refused" },
     };
     for (const auto& c : cases) {
@@ -97,11 +99,13 @@ TEST(TradeBodies, TheFundidPairIsReplacedByItsExactKey)
         money.commonUrl = c.prefix;
         money.fundId = c.fundId;
         money.moneyType = "0";
-        EXPECT_EQ(bodyOf<DMQueryMoney>(money).section(QLatin1Char(' '), -1), QString::fromLatin1(c.money)) << c.prefix;
+        EXPECT_EQ(bodyOf<DMQueryMoney>(money).section(QLatin1Char(' '), -1), QString::fromLatin1(c.money))
+            << c.prefix;
         tagFundInfoListParam list;
         list.commonUrl = c.prefix;
         list.fundId = c.fundId;
-        EXPECT_EQ(bodyOf<DMFundInfoList>(list).section(QLatin1Char(' '), -1), QString::fromLatin1(c.list)) << c.prefix;
+        EXPECT_EQ(bodyOf<DMFundInfoList>(list).section(QLatin1Char(' '), -1), QString::fromLatin1(c.list))
+            << c.prefix;
     }
 }
 
@@ -110,7 +114,8 @@ TEST(TradeBodies, MenuLinksNameFunctionPairsAndHiddenFields)
     platform::ChinaClock::Override clock(platform::ChinaClock::at(2026, 12, 2, 10, 0));
     tagCommonQueryParam common;
     common.commonUrl = "custid=1";
-    common.link = stored("tradequery?tc_mfuncno=500&TC_SFUNCNO=8&sign=~bsflag&a=b=c&position=poststr&unlist=|market|");
+    common.link = stored(
+        "tradequery?tc_mfuncno=500&TC_SFUNCNO=8&sign=~bsflag&a=b=c&position=poststr&unlist=|market|");
     EXPECT_EQ(bodyOf<DMCommonQuery>(common), "500/8 custid=1&sign=~bsflag&position=poststr");
     const std::optional<CommonQueryLink> link = CommonQueryLink::parse(common.link);
     ASSERT_TRUE(link);
@@ -126,7 +131,8 @@ TEST(TradeBodies, MenuLinksNameFunctionPairsAndHiddenFields)
 
     tagCommonHistoricQueryParam historic;
     historic.commonUrl = "custid=1";
-    historic.link = stored("tradehisquery?tc_mfuncno=500&tc_sfuncno=9&p=t:tc_mfuncno=500&tc_sfuncno=10&p=h&unlist=|x|");
+    historic.link
+        = stored("tradehisquery?tc_mfuncno=500&tc_sfuncno=9&p=t:tc_mfuncno=500&tc_sfuncno=10&p=h&unlist=|x|");
     const struct {
         const char* begin;
         const char* end;
@@ -167,7 +173,8 @@ TEST(TradeTables, TitlesFromDescriptionsInternalFieldsHiddenValuesByColumn)
     DTOrdersOfTodayTable table(&set, { "ordersno" });
     EXPECT_EQ(table.tableColomnTitles(), (QStringList { "证券代码", "委托状态", "买卖", "数量", "数量" }));
     // Duplicate titles keep their own values.
-    EXPECT_EQ(table.arrayController()->arrangedObjects()[0], (QStringList { "600000", "已成", "买入", "100", "40" }));
+    EXPECT_EQ(table.arrayController()->arrangedObjects()[0],
+        (QStringList { "600000", "已成", "买入", "100", "40" }));
     ASSERT_EQ(table.contentObjectArray().size(), 2);
     EXPECT_EQ(table.recordAt(1).number, "100002");
     EXPECT_EQ(table.recordAt(1).orderSNo, "100002");

@@ -148,10 +148,10 @@ Table ordersTable()
 {
     return describedTable({ { "poststr", "定位串" }, { "orderdate", "委托日期" }, { "opertime", "委托时间" },
         { "ordersno", "委托编号" }, { "secuid", "股东代码" }, { "fundid", "资金账户" }, { "market", "市场" },
-        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "bsflag", "买卖标志" }, { "~bsflag", "买卖方向" },
-        { "orderprice", "委托价格" }, { "orderqty", "委托数量" }, { "matchqty", "成交数量" },
-        { "cancelqty", "撤单数量" }, { "orderstatus", "状态代码" }, { "~orderstatus", "委托状态" },
-        { "cancelflag", "撤单标志" }, { "matchamt", "成交金额" } });
+        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "bsflag", "买卖标志" },
+        { "~bsflag", "买卖方向" }, { "orderprice", "委托价格" }, { "orderqty", "委托数量" },
+        { "matchqty", "成交数量" }, { "cancelqty", "撤单数量" }, { "orderstatus", "状态代码" },
+        { "~orderstatus", "委托状态" }, { "cancelflag", "撤单标志" }, { "matchamt", "成交金额" } });
 }
 
 QVariantList orderRow(const BackOffice::Order& o)
@@ -160,7 +160,8 @@ QVariantList orderRow(const BackOffice::Order& o)
         o.buy ? QStringLiteral("买入") : QStringLiteral("卖出"),
         o.marketPrice ? QString() : Market::ticksText(o.priceTicks, o.precision), QString::number(o.quantity),
         QString::number(o.matched), QString::number(o.cancelled), o.status, statusText(o.status),
-        o.status == QLatin1String("6") ? QStringLiteral("1") : QStringLiteral("0"), moneyText(o.matchAmount) };
+        o.status == QLatin1String("6") ? QStringLiteral("1") : QStringLiteral("0"),
+        moneyText(o.matchAmount) };
 }
 
 Table fillsTable()
@@ -215,8 +216,8 @@ BackOffice::Account& BackOffice::account(const Customer& customer)
         }
         if (!sec || secuid.isEmpty())
             continue;
-        Position p { secuid, QString::fromLatin1(s.market), sec->code, sec->name, s.quantity, s.quantity, 0, 0,
-            amountOf(*sec, s.costTicks, s.quantity).value_or(0) };
+        Position p { secuid, QString::fromLatin1(s.market), sec->code, sec->name, s.quantity, s.quantity, 0,
+            0, amountOf(*sec, s.costTicks, s.quantity).value_or(0) };
         a.positions[positionKey(p.market, p.code)] = p;
     }
     return *accounts_.insert(customer.custid, std::move(a));
@@ -227,7 +228,8 @@ const Customer* BackOffice::authenticate(const Request& request, BrokerState& st
     // The capital-account list blanks the prefix's account: that is no
     // claim to another customer's account.
     TCHttpForm::Pairs body = request.body;
-    body.removeIf([](const auto& pair) { return pair.first == QLatin1String("fundid") && pair.second.isEmpty(); });
+    body.removeIf(
+        [](const auto& pair) { return pair.first == QLatin1String("fundid") && pair.second.isEmpty(); });
     BrokerError error;
     const Customer* c = state.broker().authenticate(body, &error);
     if (!c)
@@ -312,8 +314,9 @@ void BackOffice::fill(Account& a, Order& o, qint64 ticks)
     o.matchTicks = ticks;
     o.matchAmount = amount;
     o.status = QStringLiteral("8");
-    a.flows.append({ today(), nowTime(), o.fundId, o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
-        pays ? -amount : amount, m.balance, o.number });
+    a.flows.append(
+        { today(), nowTime(), o.fundId, o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
+            pays ? -amount : amount, m.balance, o.number });
 }
 
 Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
@@ -367,8 +370,8 @@ Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
         o.priceTicks = toUnits(issue.price, 2).value_or(0);
         ++nextOrder_;
         a.orders.append(o);
-        a.flows.append({ o.date, o.time, o.fundId, QStringLiteral("新股配号"), 0, a.money[o.fundId].balance,
-            o.number });
+        a.flows.append(
+            { o.date, o.time, o.fundId, QStringLiteral("新股配号"), 0, a.money[o.fundId].balance, o.number });
         return Reply::withTable(Table().column(QStringLiteral("ordersno")).row({ o.number }));
     }
 
@@ -385,17 +388,18 @@ Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
     const QString priceText = r.valueOr(QStringLiteral("price"));
     o.marketPrice = !kPricedFlags.contains(flag);
     if (o.marketPrice) {
-        o.priceTicks = Market::hasNoLimit(*s) ? Market::lastTicks(*s) * 11 / 10 : Market::limitTicks(*s, buy);
+        o.priceTicks = Market::noPriceLimit(*s) ? Market::lastTicks(*s) * 11 / 10 : Market::priceLimitTicks(*s, buy);
     } else {
         bool extra = false;
         const std::optional<qint64> ticks = toUnits(priceText, s->precision, &extra);
         // Prices lie on the grid the quotes are drawn on: the close plus
         // whole price steps.
-        if (extra || (ticks && (*ticks - s->closeTicks) % Market::stepUnit(*s) != 0))
+        if (extra || (ticks && (*ticks - s->closeTicks) % Market::priceStepTicks(*s) != 0))
             return refuse(kOffTick, QStringLiteral("委托价格不是最小价格变动单位的整数倍"));
         if (!ticks || *ticks <= 0 || *ticks > kMaxQuantity)
             return refuse(kBadOrder, QStringLiteral("委托价格错误"));
-        if (!Market::hasNoLimit(*s) && (*ticks > Market::limitTicks(*s, true) || *ticks < Market::limitTicks(*s, false)))
+        if (!Market::noPriceLimit(*s)
+            && (*ticks > Market::priceLimitTicks(*s, true) || *ticks < Market::priceLimitTicks(*s, false)))
             return refuse(kOutsideLimits, QStringLiteral("委托价格超出涨跌停价格范围"));
         o.priceTicks = *ticks;
     }
@@ -418,7 +422,8 @@ Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
         m.available -= *amount;
     } else {
         if (*quantity > availableShares)
-            return refuse(kNoShares, repo ? QStringLiteral("可用回购数量不足") : QStringLiteral("可用股份不足"));
+            return refuse(
+                kNoShares, repo ? QStringLiteral("可用回购数量不足") : QStringLiteral("可用股份不足"));
         held->available -= *quantity;
     }
     ++nextOrder_;
@@ -451,9 +456,11 @@ Reply BackOffice::cancel(const Request& r, const Customer&, Account& a)
             --a.open;
         if (o.frozen > 0)
             a.money[o.fundId].available += o.frozen;
-        else if (auto it = a.positions.find(positionKey(o.market, o.code)); !o.subscription && it != a.positions.end())
+        else if (auto it = a.positions.find(positionKey(o.market, o.code));
+                 !o.subscription && it != a.positions.end())
             it->second.available += o.cancelled;
-        return Reply::withTable(Table().column(QStringLiteral("msgok")).row({ QStringLiteral("撤单请求已提交") }));
+        return Reply::withTable(
+            Table().column(QStringLiteral("msgok")).row({ QStringLiteral("撤单请求已提交") }));
     }
     return refuse(orderErrors::kCannotCancel, QStringLiteral("委托不存在，不能撤单"));
 }
@@ -501,9 +508,9 @@ Reply BackOffice::money(const Request& r, const Customer& customer, Account& a)
     const Customer* c = &customer;
     const QString fundId = r.valueOr(QStringLiteral("fundid"));
     const std::optional<QString> type = r.value(QStringLiteral("moneytype"));
-    Table t = describedTable({ { "fundid", "资金账户" }, { "fundseq", "账户序号" }, { "bankname", "存管银行" },
-        { "~moneytype", "币种" }, { "fundbal", "资金余额" }, { "fundavl", "可用资金" }, { "stkvalue", "证券市值" },
-        { "marketvalue", "总资产" } });
+    Table t = describedTable({ { "fundid", "资金账户" }, { "fundseq", "账户序号" },
+        { "bankname", "存管银行" }, { "~moneytype", "币种" }, { "fundbal", "资金余额" },
+        { "fundavl", "可用资金" }, { "stkvalue", "证券市值" }, { "marketvalue", "总资产" } });
     // The money query names a currency: the account named when it is of that
     // currency, else the customer's account of it. The account list takes
     // every account, or the one named.
@@ -535,11 +542,13 @@ Reply BackOffice::positions(const Request& r, const Customer& customer, Account&
     const bool warrants = kind == QLatin1String("1");
     Table t = describedTable({ { "poststr", "定位串" }, { "secuid", "股东代码" }, { "fundid", "资金账户" },
         { "market", "市场" }, { "~market", "交易市场" }, { "stkcode", "证券代码" }, { "stkname", "证券名称" },
-        { "stkqty", "股份余额" }, { "stkbal", "实际数量" }, { "stkavl", "可用数量" }, { "stkbuy", "今买数量" },
-        { "stksale", "今卖数量" }, { "lastprice", "最新价" }, { "profitprice", "成本价" }, { "mktval", "市值" },
-        { "proincome", "浮动盈亏" }, { "ykbl", "盈亏比例(%)" } });
+        { "stkqty", "股份余额" }, { "stkbal", "实际数量" }, { "stkavl", "可用数量" },
+        { "stkbuy", "今买数量" }, { "stksale", "今卖数量" }, { "lastprice", "最新价" },
+        { "profitprice", "成本价" }, { "mktval", "市值" }, { "proincome", "浮动盈亏" },
+        { "ykbl", "盈亏比例(%)" } });
     if (warrants)
-        t.described(QStringLiteral("warrantcode"), QStringLiteral("行权代码")).described(QStringLiteral("exerprice"), QStringLiteral("行权价格"));
+        t.described(QStringLiteral("warrantcode"), QStringLiteral("行权代码"))
+            .described(QStringLiteral("exerprice"), QStringLiteral("行权价格"));
     for (const auto& [key, p] : a.positions) {
         const MarketSecurity* s = market_->security(p.code);
         if (!s || p.quantity <= 0)
@@ -559,8 +568,9 @@ Reply BackOffice::positions(const Request& r, const Customer& customer, Account&
         QVariantList row { key, p.secuid, a.money.empty() ? QString() : fundOfMarket(*c, p.market), p.market,
             Broker::marketName(p.market.toInt()), p.code, p.name, QString::number(p.quantity),
             QString::number(p.quantity), QString::number(p.available), QString::number(p.bought),
-            QString::number(p.sold), Market::ticksText(last, s->precision), Market::ticksText(costTicks, s->precision),
-            moneyText(value), moneyText(gain), Market::ticksText(ratio, 2) };
+            QString::number(p.sold), Market::ticksText(last, s->precision),
+            Market::ticksText(costTicks, s->precision), moneyText(value), moneyText(gain),
+            Market::ticksText(ratio, 2) };
         if (warrants) {
             const MarketWarrant* w = market_->warrant(p.code);
             row << (w ? w->code : QString()) << (w ? w->exercisePrice : QString());
@@ -588,8 +598,8 @@ Reply BackOffice::moneyFlows(const Request& r, const Customer&, Account& a)
         { "fundbal", "资金余额" }, { "ordersno", "委托编号" } });
     for (const Flow& f : a.flows) {
         if (inRange(f.date, r))
-            t.row({ f.orderNumber, f.date, f.time, f.fundId, f.what, moneyText(f.amount), moneyText(f.balanceAfter),
-                f.orderNumber });
+            t.row({ f.orderNumber, f.date, f.time, f.fundId, f.what, moneyText(f.amount),
+                moneyText(f.balanceAfter), f.orderNumber });
     }
     return Reply::withTable(t);
 }
@@ -597,9 +607,9 @@ Reply BackOffice::moneyFlows(const Request& r, const Customer&, Account& a)
 Reply BackOffice::statements(const Request& r, const Customer&, Account& a)
 {
     Table t = describedTable({ { "poststr", "定位串" }, { "bizdate", "交收日期" }, { "ordersno", "委托编号" },
-        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "~bsflag", "业务名称" }, { "matchprice", "成交价格" },
-        { "matchqty", "成交数量" }, { "matchamt", "成交金额" }, { "fee", "手续费" }, { "fundeffect", "清算金额" },
-        { "fundbal", "资金余额" } });
+        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "~bsflag", "业务名称" },
+        { "matchprice", "成交价格" }, { "matchqty", "成交数量" }, { "matchamt", "成交金额" },
+        { "fee", "手续费" }, { "fundeffect", "清算金额" }, { "fundbal", "资金余额" } });
     for (const Order& o : a.orders) {
         if (o.matched <= 0 || !inRange(o.date, r))
             continue;
@@ -611,9 +621,10 @@ Reply BackOffice::statements(const Request& r, const Customer&, Account& a)
                 after = f.balanceAfter;
             }
         }
-        t.row({ o.number, o.date, o.number, o.code, o.name, o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
-            Market::ticksText(o.matchTicks, o.precision), QString::number(o.matched), moneyText(o.matchAmount),
-            moneyText(0), moneyText(effect), moneyText(after) });
+        t.row({ o.number, o.date, o.number, o.code, o.name,
+            o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
+            Market::ticksText(o.matchTicks, o.precision), QString::number(o.matched),
+            moneyText(o.matchAmount), moneyText(0), moneyText(effect), moneyText(after) });
     }
     return Reply::withTable(t);
 }
@@ -650,13 +661,15 @@ Reply BackOffice::shareholders(const Request& r, const Customer& customer, Accou
     Table t = describedTable({ { "market", "市场代码" }, { "~market", "交易市场" }, { "secuid", "股东代码" },
         { "~secuidtype", "账户类别" }, { "custname", "股东姓名" } });
     for (const ShareholderAccount& h : c->shareholders)
-        t.row({ QString::number(h.market), Broker::marketName(h.market), h.secuid, QStringLiteral("普通账户"), c->name });
+        t.row({ QString::number(h.market), Broker::marketName(h.market), h.secuid, QStringLiteral("普通账户"),
+            c->name });
     return Reply::withTable(t);
 }
 
 BackOffice* backOffice(BrokerSimulator& simulator)
 {
-    return simulator.findChild<BackOffice*>(QStringLiteral("brokersim-backoffice"), Qt::FindDirectChildrenOnly);
+    return simulator.findChild<BackOffice*>(
+        QStringLiteral("brokersim-backoffice"), Qt::FindDirectChildrenOnly);
 }
 
 void registerBackOfficeFunctions(BrokerSimulator& simulator)
@@ -678,7 +691,8 @@ void registerBackOfficeFunctions(BrokerSimulator& simulator)
         });
     };
     auto member = [](Reply (BackOffice::*m)(const Request&, const Customer&, Account&)) {
-        return [m](BackOffice& o, const Request& r, const Customer& c, Account& a) { return (o.*m)(r, c, a); };
+        return
+            [m](BackOffice& o, const Request& r, const Customer& c, Account& a) { return (o.*m)(r, c, a); };
     };
     auto list = [](bool fills, bool todayOnly) {
         return [fills, todayOnly](BackOffice& o, const Request& r, const Customer&, Account& a) {

@@ -381,17 +381,17 @@ Table Market::indexTable() const
     return t;
 }
 
-bool Market::hasNoLimit(const MarketSecurity& s)
+bool Market::noPriceLimit(const MarketSecurity& s)
 {
     return brokersim::hasNoLimit(s);
 }
 
-qint64 Market::limitTicks(const MarketSecurity& s, bool up)
+qint64 Market::priceLimitTicks(const MarketSecurity& s, bool up)
 {
     return brokersim::limitTicks(s, up);
 }
 
-qint64 Market::stepUnit(const MarketSecurity& s)
+qint64 Market::priceStepTicks(const MarketSecurity& s)
 {
     return brokersim::stepUnit(s);
 }

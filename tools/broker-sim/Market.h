@@ -113,9 +113,9 @@ public:
     static QString ticksText(qint64 ticks, qint32 precision);
     // The day's price limits (none for bonds and repos), the price step and
     // the latest price, in ticks.
-    static bool hasNoLimit(const MarketSecurity& s);
-    static qint64 limitTicks(const MarketSecurity& s, bool up);
-    static qint64 stepUnit(const MarketSecurity& s);
+    static bool noPriceLimit(const MarketSecurity& s);
+    static qint64 priceLimitTicks(const MarketSecurity& s, bool up);
+    static qint64 priceStepTicks(const MarketSecurity& s);
     static qint64 lastTicks(const MarketSecurity& s);
     // The trade system's market code ("0" Shenzhen A, "1" Shanghai A, "2"
     // Shenzhen B, "3" Shanghai B, "5" Stock Connect).

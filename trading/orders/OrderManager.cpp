@@ -14,7 +14,8 @@ constexpr char kRedeemOpdFundId[] = "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883";
 constexpr char kTransformOpdFundId[] = "62381855-8DCB-F55C-5D9D-931DD6AEDB81";
 constexpr char kUserRiskLevelMatchId[] = "32C61163-9408-9A25-BC7E-0CD95DA3712D";
 
-template <class Model> void watchOutcome(DataModel* model, std::function<void(const DataModel::ObserverList&)> f)
+template <class Model>
+void watchOutcome(DataModel* model, std::function<void(const DataModel::ObserverList&)> f)
 {
     if (auto* order = dynamic_cast<Model*>(model); order && !order->outcomeUnknown)
         order->outcomeUnknown = std::move(f);
@@ -56,7 +57,8 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
     });
 }
 
-QString OrderManager::requestCancelOrder(ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo)
+QString OrderManager::requestCancelOrder(
+    ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo)
 {
     orderModel(DMRequestCancelOrder::info.identifier);
     return sender_.send<tagCancelOrderParam>(
@@ -66,8 +68,8 @@ QString OrderManager::requestCancelOrder(ICancelOrderDelegate* observer, const Q
         });
 }
 
-QString OrderManager::requestFundTrade(DataModelObserver* observer, const char* tradeType, const QString& fundCode,
-    const QString& amount, const QString& seriesNumber, const QString& corpCode)
+QString OrderManager::requestFundTrade(DataModelObserver* observer, const char* tradeType,
+    const QString& fundCode, const QString& amount, const QString& seriesNumber, const QString& corpCode)
 {
     return sender_.send<tagOpdFundParam>(kOpdFundTradeId, observer, [&](tagOpdFundParam& p, QString* m) {
         return setParam(p, &tagOpdFundParam::tradeType, tradeType, m)

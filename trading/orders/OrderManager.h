@@ -19,8 +19,8 @@ class Security;
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager> {
 public:
-    explicit OrderManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr,
-        QueryInfoManager* queryInfoManager = nullptr);
+    explicit OrderManager(DataModelManager* dataModelManager = nullptr,
+        AccountManager* accountManager = nullptr, QueryInfoManager* queryInfoManager = nullptr);
 
     // requestOrder:Security:SecurityId:tradeType:Price:Quantity:OrderTypeTitle:
     // trade type 0 buy, 1 sell, 2 warrant exercise; a new issue (IPOStock)
@@ -35,12 +35,13 @@ public:
         const QString& seriesNumber, const QString& corpCode);
     QString requestPurchaseFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
         const QString& seriesNumber, const QString& corpCode);
-    QString requestRedeemOpdFund(
-        DataModelObserver* observer, const QString& fundCode, const QString& amount, const QString& redeemType);
-    QString requestTransformOpdFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
-        const QString& toFundCode, const QString& seriesNumber, const QString& corpCode);
-    QString requestUserRiskLevelMatchInfo(
-        DataModelObserver* observer, const QString& fundCorp, const QString& fundCode, const QString& riskLevel);
+    QString requestRedeemOpdFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
+        const QString& redeemType);
+    QString requestTransformOpdFund(DataModelObserver* observer, const QString& fundCode,
+        const QString& amount, const QString& toFundCode, const QString& seriesNumber,
+        const QString& corpCode);
+    QString requestUserRiskLevelMatchInfo(DataModelObserver* observer, const QString& fundCorp,
+        const QString& fundCode, const QString& riskLevel);
 
     // Pages that show today's orders or positions; held weakly.
     void addRefreshObserver(DataModelObserver* observer);

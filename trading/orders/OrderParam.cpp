@@ -1,7 +1,7 @@
 #include "trading/orders/OrderParam.h"
 
-OrderParam OrderParam::stockInfo(const QString& securityId, const QString& stockCode, const QString& stockName,
-    const QString& orderType, const QString& price, const QString& quantity)
+OrderParam OrderParam::stockInfo(const QString& securityId, const QString& stockCode,
+    const QString& stockName, const QString& orderType, const QString& price, const QString& quantity)
 {
     OrderParam p(securityId, stockCode, stockName);
     p.orderType_ = orderType;

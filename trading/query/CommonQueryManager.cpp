@@ -9,11 +9,14 @@ CommonQueryManager::CommonQueryManager(DataModelManager* dataModelManager, Accou
 {
 }
 
-QString CommonQueryManager::requestCommonQuery(ICommonQueryDelegate* observer, const QString& menuLink, QString* handle)
+QString CommonQueryManager::requestCommonQuery(
+    ICommonQueryDelegate* observer, const QString& menuLink, QString* handle)
 {
     return sender_.send<tagCommonQueryParam>(
         DMCommonQuery::info.identifier, observer,
-        [&](tagCommonQueryParam& p, QString* m) { return setParam(p, &tagCommonQueryParam::link, menuLink, m); },
+        [&](tagCommonQueryParam& p, QString* m) {
+            return setParam(p, &tagCommonQueryParam::link, menuLink, m);
+        },
         handle);
 }
 
@@ -30,14 +33,14 @@ QString CommonQueryManager::historic(const char* identifier, ICommonHistoricQuer
         handle);
 }
 
-QString CommonQueryManager::requestHistoricQuery(ICommonHistoricQueryDelegate* observer, const QString& menuLink,
-    const QDate& beginDate, const QDate& endDate, QString* handle)
+QString CommonQueryManager::requestHistoricQuery(ICommonHistoricQueryDelegate* observer,
+    const QString& menuLink, const QDate& beginDate, const QDate& endDate, QString* handle)
 {
     return historic(DMCommonHistoricQuery::info.identifier, observer, menuLink, beginDate, endDate, handle);
 }
 
-QString CommonQueryManager::requestHistoricQueryEx(ICommonHistoricQueryDelegate* observer, const QString& menuLink,
-    const QDate& beginDate, const QDate& endDate, QString* handle)
+QString CommonQueryManager::requestHistoricQueryEx(ICommonHistoricQueryDelegate* observer,
+    const QString& menuLink, const QDate& beginDate, const QDate& endDate, QString* handle)
 {
     return historic(DMCommonHistoricQueryEx::info.identifier, observer, menuLink, beginDate, endDate, handle);
 }

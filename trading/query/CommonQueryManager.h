@@ -11,11 +11,13 @@
 // it did not (a link without function numbers sends nothing).
 class CommonQueryManager : public SharedInstance<CommonQueryManager> {
 public:
-    explicit CommonQueryManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
+    explicit CommonQueryManager(
+        DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
 
-    QString requestCommonQuery(ICommonQueryDelegate* observer, const QString& menuLink, QString* handle = nullptr);
-    QString requestHistoricQuery(ICommonHistoricQueryDelegate* observer, const QString& menuLink, const QDate& beginDate,
-        const QDate& endDate, QString* handle = nullptr);
+    QString requestCommonQuery(
+        ICommonQueryDelegate* observer, const QString& menuLink, QString* handle = nullptr);
+    QString requestHistoricQuery(ICommonHistoricQueryDelegate* observer, const QString& menuLink,
+        const QDate& beginDate, const QDate& endDate, QString* handle = nullptr);
     QString requestHistoricQueryEx(ICommonHistoricQueryDelegate* observer, const QString& menuLink,
         const QDate& beginDate, const QDate& endDate, QString* handle = nullptr);
 

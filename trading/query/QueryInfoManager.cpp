@@ -18,7 +18,8 @@ QueryInfoManager::QueryInfoManager(DataModelManager* dataModelManager, AccountMa
 {
 }
 
-QString QueryInfoManager::requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle)
+QString QueryInfoManager::requestPositionInfo(
+    IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle)
 {
     return sender_.send<tagPositionInfoParam>(
         DMPositionInfo::info.identifier, observer,
@@ -56,7 +57,8 @@ QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* ob
 
 QString QueryInfoManager::requestDistributionList(IQueryDistributionDelegate* observer)
 {
-    return sender_.send<tagQueryDistributionParam>(DMQueryDistribution::info.identifier, observer, prefixOnly);
+    return sender_.send<tagQueryDistributionParam>(
+        DMQueryDistribution::info.identifier, observer, prefixOnly);
 }
 
 QString QueryInfoManager::requestOrdersOfToday(IOrdersOfTodayDelegate* observer)

@@ -12,7 +12,8 @@
 // does not fit its field, a class not in the catalogue).
 class QueryInfoManager : public SharedInstance<QueryInfoManager> {
 public:
-    explicit QueryInfoManager(DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
+    explicit QueryInfoManager(
+        DataModelManager* dataModelManager = nullptr, AccountManager* accountManager = nullptr);
 
     // Positions of kind `queryFlag` (0 shares, 1 warrants, 2 after-hours).
     QString requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle = nullptr);
@@ -21,9 +22,9 @@ public:
     QString requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId);
     // Nothing is sent, and no callback comes, when the shareholder account,
     // the code or the market code is not given at all.
-    QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer, const std::optional<QString>& securityId,
-        const std::optional<QString>& stockCode, const std::optional<QString>& marketCode, qint32 orderType,
-        const QString& price);
+    QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
+        const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
+        const std::optional<QString>& marketCode, qint32 orderType, const QString& price);
     QString requestDistributionList(IQueryDistributionDelegate* observer);
     QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
     QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);

@@ -25,7 +25,8 @@ QString CommonQueryLink::decipher(const std::string& storedLink, bool* ok)
     if (storedLink.empty())
         return {};
     const std::optional<QString> plain = AesEncryption::decodeStringWithAES(
-        QString::fromLatin1(storedLink.data(), qsizetype(storedLink.size())), QString::fromLatin1(kMenuLinkKey));
+        QString::fromLatin1(storedLink.data(), qsizetype(storedLink.size())),
+        QString::fromLatin1(kMenuLinkKey));
     *ok = plain.has_value();
     return plain.value_or(QString());
 }
@@ -100,7 +101,8 @@ QString DMCommonHistoricQueryEx::today()
     return getDateString(platform::ChinaClock::now().date());
 }
 
-std::optional<CommonQueryLink> DMCommonHistoricQueryEx::linkOf(const tagCommonHistoricQueryParam& p, QString* why)
+std::optional<CommonQueryLink> DMCommonHistoricQueryEx::linkOf(
+    const tagCommonHistoricQueryParam& p, QString* why)
 {
     const std::string day = today().toStdString();
     return CommonQueryLink::parse(p.link, why, p.beginDate == day && p.endDate == day);

@@ -115,7 +115,8 @@ class DMCommonHistoricQueryEx final : public CommonQueryDataModelClass<DMCommonH
 public:
     static constexpr DataModelInfo info { "218D3D52-A954-1996-113F-E2E5CE018669" };
     using CommonQueryDataModelClass::CommonQueryDataModelClass;
-    static std::optional<CommonQueryLink> linkOf(const tagCommonHistoricQueryParam& p, QString* why = nullptr);
+    static std::optional<CommonQueryLink> linkOf(
+        const tagCommonHistoricQueryParam& p, QString* why = nullptr);
     static void body(const tagCommonHistoricQueryParam& p, RequestBody& b);
     // getDateString: "yyyyMMdd" in China time.
     static QString getDateString(const QDate& date);

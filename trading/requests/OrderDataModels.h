@@ -42,8 +42,8 @@ protected:
     void failWithError(
         const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
     {
-        const bool unknown = !answering_
-            && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect);
+        const bool unknown
+            = !answering_ && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect);
         if (!unknown) {
             DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
             return;
@@ -63,9 +63,11 @@ private:
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion);
 
 // Buy, sell or exercise: 500 / 6, answers the order number.
-class DMTradeDepute final : public OrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
+class DMTradeDepute final
+    : public OrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
 public:
-    static constexpr DataModelInfo info { "91939600-F0BD-5956-F8AD-8B3B80F1CA0E", 500, 6, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "91939600-F0BD-5956-F8AD-8B3B80F1CA0E", 500, 6, HandleRule::Fields,
+        true };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -75,7 +77,8 @@ public:
 class DMPurchaseNewStock final
     : public OrderDataModelClass<DMPurchaseNewStock, tagTradeOrderParam, ITradeStockDelegate> {
 public:
-    static constexpr DataModelInfo info { "353E7618-C779-102A-3344-83B81C3A8F5E", 500, 6, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "353E7618-C779-102A-3344-83B81C3A8F5E", 500, 6, HandleRule::Fields,
+        true };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
@@ -85,7 +88,8 @@ public:
 class DMRequestCancelOrder final
     : public OrderDataModelClass<DMRequestCancelOrder, tagCancelOrderParam, ICancelOrderDelegate> {
 public:
-    static constexpr DataModelInfo info { "EDAB9F73-F007-2DB5-957E-8C4005217279", 500, 7, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "EDAB9F73-F007-2DB5-957E-8C4005217279", 500, 7, HandleRule::Fields,
+        true };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagCancelOrderParam& p, RequestBody& b)
     {

@@ -1,14 +1,6 @@
 #include "trading/requests/TradeQueryDataModels.h"
 
-QString replaceFundId(const QString& commonUrl, const QString& fundId)
-{
-    QStringList pairs = commonUrl.split(QLatin1Char('&'));
-    for (QString& pair : pairs) {
-        if (pair.section(QLatin1Char('='), 0, 0) == QLatin1String("fundid") && pair.contains(QLatin1Char('=')))
-            pair = QStringLiteral("fundid=") + fundId;
-    }
-    return pairs.join(QLatin1Char('&'));
-}
+#include "login/CommonUrl.h"
 
 namespace {
 
@@ -20,7 +12,10 @@ void prefixForFund(RequestBody& b, const std::string& commonUrl, const std::stri
         b.prefix(commonUrl).add("fundid", fundId);
         return;
     }
-    b.prefix(replaceFundId(QString::fromStdString(commonUrl), QString::fromStdString(fundId)).toStdString());
+    // The "fundid" pair by its exact key, every other pair as it is.
+    b.prefix(commonurl::withValue(
+        QString::fromStdString(commonUrl), QStringLiteral("fundid"), QString::fromStdString(fundId))
+                 .toStdString());
 }
 
 } // namespace

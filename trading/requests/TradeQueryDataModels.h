@@ -16,13 +16,10 @@ using DTTablePtr = std::shared_ptr<DTTable>;
 
 LUMORA_DATA_MODEL_PROTOCOL(IPositionInfoDelegate, queryPositionInfo, DTTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(IMoneyInfoDelegate, queryMoneyInfo, RDOMoney)
-LUMORA_DATA_MODEL_PROTOCOL(IOrdersOfTodayDelegate, queryOrdersOfTodayList, std::shared_ptr<DTOrdersOfTodayTable>)
+LUMORA_DATA_MODEL_PROTOCOL(
+    IOrdersOfTodayDelegate, queryOrdersOfTodayList, std::shared_ptr<DTOrdersOfTodayTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IFundInfoListDelegate, fundInfoList, std::shared_ptr<DTFundInfoTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IQueryDistributionDelegate, queryDistribution, DTTablePtr)
-
-// The request prefix with the value of its "fundid" pair (the key exactly)
-// replaced; every other pair stays as it is.
-QString replaceFundId(const QString& commonUrl, const QString& fundId);
 
 // Positions of kind `queryFlag` ("exeflag"): 1 warrants, answered as a
 // DTWarrantPositionTable; 0 and 2 a DTStockPositionTable.

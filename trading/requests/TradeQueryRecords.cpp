@@ -102,7 +102,8 @@ template <> RDOFund recordOf<RDOFund>(const VEKTCRS& set)
     return RDOFund(set);
 }
 
-template <class Record> void DTRecordTable<Record>::build(const VEKTCRS& source, const QStringList& filterKeys)
+template <class Record>
+void DTRecordTable<Record>::build(const VEKTCRS& source, const QStringList& filterKeys)
 {
     buildFromRecordSet(source, hiddenKeys(filterKeys));
     VEKTCRS set = source;

@@ -126,7 +126,8 @@ public:
     // The record of a row; an empty one out of range.
     Record recordAt(qsizetype row) const
     {
-        return row >= 0 && row < _contentObjectArray.size() ? _contentObjectArray[row].value<Record>() : Record();
+        return row >= 0 && row < _contentObjectArray.size() ? _contentObjectArray[row].template value<Record>()
+                                                            : Record();
     }
 
 protected:
