@@ -14,6 +14,9 @@ public:
     Lifetime& operator=(const Lifetime&) { return *this; }
 
     std::weak_ptr<int> lifetimeToken() const { return token_; }
+    // Every WeakRef and Watch taken so far lets go, as if the object had
+    // been destroyed and made again (a page dropping its pending replies).
+    void renewLifetime() { token_ = std::make_shared<int>(0); }
 
     // Taken before a call-out that may destroy the object; survived() after it.
     class Watch {

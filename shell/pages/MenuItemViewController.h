@@ -1,0 +1,108 @@
+#pragma once
+
+#include "core/DataModelObserver.h"
+#include "shell/menu/BaseNode.h"
+#include "shell/windows/AlertPresenter.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class NotificationCenter;
+class QTimer;
+namespace platform {
+struct Notification;
+}
+
+// The NotificationCenter types the pages and the main window post and observe.
+namespace pagenotify {
+inline constexpr int32_t kActiveAccountChanged = 2; // object: none, or the new Account
+inline constexpr int32_t kMenuChanged = 7;
+inline constexpr int32_t kMessageCountChanged = 8;
+inline constexpr int32_t kBuyPosition = 11; // user info "RDOPositionDetail"
+inline constexpr int32_t kSellPosition = 12; // user info "RDOPositionDetail"
+inline constexpr int32_t kFillTradePage = 13; // object: the main window, user info passed on
+inline constexpr int32_t kExitTrading = 14;
+inline constexpr int32_t kAccountProtectOptionChanged = 19;
+inline constexpr char kPositionDetailKey[] = "RDOPositionDetail";
+} // namespace pagenotify
+
+// What a page works with; null ones are the shared instances.
+struct MenuItemViewControllerServices {
+    NotificationCenter* notificationCenter = nullptr;
+};
+
+// The base of every content page: the page's menu entry, its set-up, and its
+// pending requests. A page sends its requests with itself as the observer;
+// unloadView and an account change drop them, so a reply that arrives later
+// reaches nobody. Set-up (awakeFromNib) may run many times: the timers and
+// registrations it makes through schedulePageTimer and observePage live until
+// the next run or the unload, so a rerun never doubles them. Main thread only.
+class MenuItemViewController : public QObject, public virtual DataModelObserver {
+    Q_OBJECT
+public:
+    using Services = MenuItemViewControllerServices;
+
+    // initWithNodeInfo: keeps the node and follows account changes. The set-up
+    // runs in load(), once the object is whole.
+    explicit MenuItemViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+    ~MenuItemViewController() override;
+    MenuItemViewController(const MenuItemViewController&) = delete;
+    MenuItemViewController& operator=(const MenuItemViewController&) = delete;
+
+    // The page's first set-up: awakeFromNib, then initViewControls.
+    void load();
+    // unloadView: drops the pending requests, the set-up's timers and every
+    // notification registration. The page does nothing more after it.
+    void unloadView();
+    bool isUnloaded() const { return unloaded_; }
+    // loginAccountChanged (type 2): drops the pending requests and runs the
+    // set-up again for the new account.
+    void loginAccountChanged();
+
+    const BaseNode::Ptr& menuInfo() const { return menuInfo_; }
+    // setItemId:
+    void setItemId(BaseNode::Ptr node) { menuInfo_ = std::move(node); }
+    QString pageTitle() const { return menuInfo_ ? menuInfo_->nodeTitle : QString(); }
+    // The page class name the dispatch table chose the page under; the views
+    // are looked up by it.
+    const QString& pageClass() const { return pageClass_; }
+    void setPageClass(const QString& name) { pageClass_ = name; }
+
+    // Message boxes on the page's window; the view gives its own.
+    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
+    AlertPresenter* alerts() const { return alerts_; }
+
+signals:
+    // The view shows the page's state again.
+    void changed();
+
+protected:
+    // The page's set-up from its interface; reruns on an account change.
+    virtual void awakeFromNib() { }
+    // The page's set-up once the node is known; runs once.
+    virtual void initViewControls() { }
+    // Called after the pending requests were dropped and before the set-up's
+    // resources go (unload and account change).
+    virtual void willDropRequests() { }
+
+    // A timer that lives until the next set-up or the unload.
+    QTimer* schedulePageTimer(int intervalMs, std::function<void()> fire, bool repeats = true);
+    // A registration on the notification centre that lives as long.
+    void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
+    // The pending requests of the page reach nobody from now on.
+    void dropPendingRequests() { renewLifetime(); }
+
+    NotificationCenter* notificationCenter;
+
+private:
+    void resetSetupScope();
+
+    BaseNode::Ptr menuInfo_;
+    QString pageClass_;
+    AlertPresenter* alerts_ = AlertPresenter::headless();
+    std::unique_ptr<QObject> setupScope_;
+    bool unloaded_ = false;
+};
