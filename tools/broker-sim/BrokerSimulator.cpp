@@ -2,6 +2,7 @@
 
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/PermissionFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 #include "tools/broker-sim/Market.h"
 
@@ -171,6 +172,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
+    registerPermissionFunctions(*this);
     registerMarketFunctions(*this);
 }
 
