@@ -119,9 +119,11 @@ Reply signAgreement(PermissionBook& book, const Request& request, BrokerState& s
     const PermissionSpec* p = findPermission(request.valueOr(QStringLiteral("rightcode")));
     const QString id = request.valueOr(QStringLiteral("agmtid"));
     const PermissionStep* step = nullptr;
-    for (const PermissionStep& s : p ? p->steps : std::vector<PermissionStep>())
-        if (!id.isEmpty() && s.agreementId == id)
-            step = &s;
+    if (p && !id.isEmpty()) {
+        for (const PermissionStep& s : p->steps)
+            if (s.agreementId == id)
+                step = &s;
+    }
     if (!step)
         return Reply::error(kUnknownAgreement, QStringLiteral("协议不存在"));
     book.sign(c->custid, id);
