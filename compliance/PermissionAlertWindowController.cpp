@@ -263,10 +263,12 @@ void PermissionAlertWindowController::lockScreen()
 {
     if (state_.closed)
         return;
-    // The wizard's sheets close with the other message boxes; only the
-    // wizard's own run ends.
-    notificationCenter->postNotification(kCloseMessageBoxes);
+    // The wizard ends first, so that its sheets closing with the other message
+    // boxes count as nothing (an open message closed by the lock is no 1).
+    // Only the wizard's own run ends.
+    NotificationCenter* centre = notificationCenter;
     stopModal(0);
+    centre->postNotification(kCloseMessageBoxes);
 }
 
 void PermissionAlertWindowController::doNext()
