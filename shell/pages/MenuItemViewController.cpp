@@ -1,13 +1,21 @@
 #include "shell/pages/MenuItemViewController.h"
 
 #include "core/NotificationCenter.h"
+#include "platform/RunLoop.h"
 
-#include <QTimer>
+#include <vector>
+
+// What one run of the set-up made: its registrations are filed under the
+// scope object, its timers are owned here.
+struct MenuItemViewController::SetupScope {
+    QObject registrations;
+    std::vector<std::unique_ptr<platform::RunLoopTimer>> timers;
+};
 
 MenuItemViewController::MenuItemViewController(BaseNode::Ptr node, Services services)
     : notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , menuInfo_(std::move(node))
-    , setupScope_(std::make_unique<QObject>())
+    , setupScope_(std::make_unique<SetupScope>())
 {
     notificationCenter->addObserver(static_cast<QObject*>(this),
         TypedNotificationCenter::PlainHandler([this] { loginAccountChanged(); }), pagenotify::kActiveAccountChanged);
@@ -32,6 +40,8 @@ void MenuItemViewController::unloadView()
     dropPendingRequests();
     willDropRequests();
     notificationCenter->removeObserver(static_cast<QObject*>(this));
+    if (setupScope_)
+        notificationCenter->removeObserver(&setupScope_->registrations);
     setupScope_.reset();
 }
 
@@ -46,30 +56,35 @@ void MenuItemViewController::loginAccountChanged()
     emit changed();
 }
 
+std::size_t MenuItemViewController::pageTimerCount() const
+{
+    return setupScope_ ? setupScope_->timers.size() : 0;
+}
+
 void MenuItemViewController::resetSetupScope()
 {
     // The scope's timers and registrations go with it.
     if (setupScope_)
-        notificationCenter->removeObserver(static_cast<QObject*>(setupScope_.get()));
-    setupScope_ = std::make_unique<QObject>();
+        notificationCenter->removeObserver(&setupScope_->registrations);
+    setupScope_ = std::make_unique<SetupScope>();
 }
 
-QTimer* MenuItemViewController::schedulePageTimer(int intervalMs, std::function<void()> fire, bool repeats)
+platform::RunLoopTimer* MenuItemViewController::schedulePageTimer(
+    double seconds, std::function<void()> fire, bool repeats)
 {
     if (!setupScope_)
         return nullptr;
-    auto* timer = new QTimer(setupScope_.get());
-    timer->setInterval(intervalMs);
-    timer->setSingleShot(!repeats);
-    connect(timer, &QTimer::timeout, timer, std::move(fire));
+    auto timer = std::make_unique<platform::RunLoopTimer>(
+        seconds, repeats, platform::RunLoopModes::defaultMode(), std::move(fire));
     timer->start();
-    return timer;
+    setupScope_->timers.push_back(std::move(timer));
+    return setupScope_->timers.back().get();
 }
 
 void MenuItemViewController::observePage(
     int32_t notificationType, std::function<void(const platform::Notification&)> handler)
 {
     if (setupScope_)
-        notificationCenter->addObserver(setupScope_.get(), TypedNotificationCenter::Handler(std::move(handler)),
-            notificationType);
+        notificationCenter->addObserver(&setupScope_->registrations,
+            TypedNotificationCenter::Handler(std::move(handler)), notificationType);
 }

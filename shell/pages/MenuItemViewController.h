@@ -11,9 +11,9 @@
 #include <memory>
 
 class NotificationCenter;
-class QTimer;
 namespace platform {
 struct Notification;
+class RunLoopTimer;
 }
 
 // The NotificationCenter types the pages and the main window post and observe.
@@ -58,6 +58,8 @@ public:
     // notification registration. The page does nothing more after it.
     void unloadView();
     bool isUnloaded() const { return unloaded_; }
+    // The timers of the current set-up (diagnostics).
+    std::size_t pageTimerCount() const;
     // loginAccountChanged (type 2): drops the pending requests and runs the
     // set-up again for the new account.
     void loginAccountChanged();
@@ -88,8 +90,9 @@ protected:
     // resources go (unload and account change).
     virtual void willDropRequests() { }
 
-    // A timer that lives until the next set-up or the unload.
-    QTimer* schedulePageTimer(int intervalMs, std::function<void()> fire, bool repeats = true);
+    // A timer of the default run-loop mode (it waits while a modal panel
+    // runs), started now; it lives until the next set-up or the unload.
+    platform::RunLoopTimer* schedulePageTimer(double seconds, std::function<void()> fire, bool repeats = true);
     // A registration on the notification centre that lives as long.
     void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
     // The pending requests of the page reach nobody from now on.
@@ -98,11 +101,12 @@ protected:
     NotificationCenter* notificationCenter;
 
 private:
+    struct SetupScope;
     void resetSetupScope();
 
     BaseNode::Ptr menuInfo_;
     QString pageClass_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
-    std::unique_ptr<QObject> setupScope_;
+    std::unique_ptr<SetupScope> setupScope_;
     bool unloaded_ = false;
 };

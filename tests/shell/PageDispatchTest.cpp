@@ -1,10 +1,11 @@
+#include "AccountsTestRig.h"
 #include "ShellTestRig.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/MessageFunctions.h"
 
-#include <QTimer>
+#include "platform/RunLoop.h"
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -35,7 +36,7 @@ public:
     int setups = 0;
     int initControls = 0;
     int heardType7 = 0;
-    QPointer<QTimer> timer;
+    platform::RunLoopTimer* timer = nullptr;
     std::vector<QString> replies;
     MessageCenterManager* store;
 
@@ -49,7 +50,7 @@ protected:
     void awakeFromNib() override
     {
         ++setups;
-        timer = schedulePageTimer(60000, [] { });
+        timer = schedulePageTimer(60, [] { });
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
             lastHandle = store->requestMessageInfoList(this);
@@ -181,11 +182,10 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     NotificationCenter* centre = NotificationCenter::getInstance();
     CountingPage page(entry(4, 10003), centre);
     page.load();
-    QPointer<QTimer> first = page.timer;
     centre->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.initControls, 1);
-    EXPECT_TRUE(first.isNull()); // the first set-up's timer is gone
+    EXPECT_EQ(page.pageTimerCount(), 1u); // the first set-up's timer is gone
     ASSERT_TRUE(page.timer);
     EXPECT_TRUE(page.timer->isActive());
     centre->postNotification(7);
@@ -196,7 +196,7 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     centre->postNotification(7);
     EXPECT_EQ(page.setups, 2);
     EXPECT_EQ(page.heardType7, 1);
-    EXPECT_FALSE(page.timer);
+    EXPECT_EQ(page.pageTimerCount(), 0u);
 }
 
 namespace {
@@ -207,13 +207,7 @@ protected:
     {
         ShellSimulatorFixture::SetUp();
         brokersim::registerMessageFunctions(sim, std::make_shared<brokersim::MessageBoard>());
-        for (const char* number : { "010100000001", "020100000003" }) {
-            auto account = std::make_shared<Account>();
-            account->customerNumber = QString::fromLatin1(number);
-            account->organizationCode = QString::fromLatin1(number).left(4);
-            accounts.addActiveAccount(account);
-        }
-        accounts.setActiveLoginAccount(0);
+        addLoggedInAccounts(accounts, { "010100000001", "020100000003" });
         store = std::make_unique<MessageCenterManager>(nullptr, &accounts);
     }
     void TearDown() override

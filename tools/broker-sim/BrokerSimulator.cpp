@@ -1,10 +1,10 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include "tools/broker-sim/LoginFunctions.h"
+#include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
-#include "tools/broker-sim/Market.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>

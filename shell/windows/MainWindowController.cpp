@@ -1,0 +1,456 @@
+#include "shell/windows/MainWindowController.h"
+
+#include "core/NotificationCenter.h"
+#include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
+#include "platform/RunLoop.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/windows/SessionNotifications.h"
+
+#include <QPointer>
+
+namespace {
+
+// The market code of the position record a page hands over: a map with
+// "marketCode", or an object with that property.
+std::optional<qint64> marketCodeOf(const QVariant& position)
+{
+    QVariant code;
+    if (position.canConvert<QVariantMap>())
+        code = position.toMap().value(QStringLiteral("marketCode"));
+    if (!code.isValid()) {
+        if (const QObject* object = position.value<QObject*>())
+            code = object->property("marketCode");
+    }
+    bool ok = false;
+    const qint64 value = code.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+// The index path of the node with that id, depth first.
+std::optional<MainWindowController::IndexPath> pathOfNodeId(const BaseNode::List& nodes, const QString& nodeId)
+{
+    for (qsizetype i = 0; i < qsizetype(nodes.size()); ++i) {
+        const BaseNode::Ptr& node = nodes[size_t(i)];
+        if (!node)
+            continue;
+        if (node->nodeId == nodeId)
+            return MainWindowController::IndexPath { i };
+        if (!node->isLeaf()) {
+            if (auto below = pathOfNodeId(node->children(), nodeId)) {
+                below->prepend(i);
+                return below;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+MainWindowController::MainWindowController(Services services, QObject* parent)
+    : QObject(parent)
+    , menuManager(services.menuManager ? services.menuManager : MenuManager::getInstance())
+    , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
+    , menuItemViewManager(
+          services.menuItemViewManager ? services.menuItemViewManager : MenuItemViewManager::getInstance())
+    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , messageCenterManager(
+          services.messageCenterManager ? services.messageCenterManager : MessageCenterManager::getInstance())
+    , messagePollInterval(services.messagePollInterval)
+{
+}
+
+MainWindowController::~MainWindowController()
+{
+    notificationCenter->removeObserver(static_cast<QObject*>(this));
+    if (menuItemViewManager->window() == alerts_)
+        menuItemViewManager->setWindow(nullptr);
+    if (currentShow_)
+        currentShow_->unloadView();
+}
+
+void MainWindowController::setAlertPresenter(AlertPresenter* alerts)
+{
+    const bool dispatcherHadOurs = menuItemViewManager->window() == alerts_;
+    alerts_ = alerts ? alerts : AlertPresenter::headless();
+    if (dispatcherHadOurs)
+        menuItemViewManager->setWindow(alerts_);
+}
+
+void MainWindowController::awakeFromNib()
+{
+    menuItemViewManager->setWindow(alerts_);
+    setMessageCount(0);
+    fillAccounts(std::nullopt);
+    observeNotifications();
+    populateOutlineContents();
+}
+
+void MainWindowController::observeNotifications()
+{
+    NotificationCenter* centre = notificationCenter;
+    centre->removeObserver(static_cast<QObject*>(this));
+    centre->addObserver(this, &MainWindowController::loginSucceed, sessionnotify::kLoginSucceeded);
+    centre->addObserver(this, &MainWindowController::loginAccountChanged, pagenotify::kActiveAccountChanged);
+    centre->addObserver(this, &MainWindowController::lockScreen, sessionnotify::kLockScreen);
+    centre->addObserver(this, &MainWindowController::updateOutlineContents, pagenotify::kMenuChanged);
+    centre->addObserver(this, &MainWindowController::updateMessageCenterCount, pagenotify::kMessageCountChanged);
+    centre->addObserver(static_cast<QObject*>(this),
+        TypedNotificationCenter::Handler(
+            [this](const platform::Notification& n) { switchToTrade(n.userInfo, true); }),
+        pagenotify::kBuyPosition);
+    centre->addObserver(static_cast<QObject*>(this),
+        TypedNotificationCenter::Handler(
+            [this](const platform::Notification& n) { switchToTrade(n.userInfo, false); }),
+        pagenotify::kSellPosition);
+    centre->addObserver(this, &MainWindowController::appExit, pagenotify::kExitTrading);
+    centre->addObserver(
+        this, &MainWindowController::updateForAccountProtectOptionChange, pagenotify::kAccountProtectOptionChanged);
+}
+
+void MainWindowController::windowDidLoad()
+{
+    notificationCenter->postNotification(sessionnotify::kResetLockTimer);
+    messageCenterTimer_ = std::make_unique<platform::RunLoopTimer>(
+        messagePollInterval, true, platform::RunLoopModes::defaultMode(), [this] { refreshMessageCenterInfo(); });
+    messageCenterTimer_->start();
+    refreshMessageCenterInfo();
+}
+
+void MainWindowController::windowWillClose()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    if (messageCenterTimer_)
+        messageCenterTimer_->stop();
+    notificationCenter->removeObserver(static_cast<QObject*>(this));
+    emit closeChildWindow();
+    unloadCurrentPage();
+    treeContent_.clear();
+    selectedMenuItemIndex_.reset();
+    if (menuItemViewManager->window() == alerts_)
+        menuItemViewManager->setWindow(nullptr);
+}
+
+// --- Menu and outline ---
+
+bool MainWindowController::isEditButtonVisible() const
+{
+    return selectedMenuTitle_ == QString::fromUtf8(MenuManager::kMyTradeTitle);
+}
+
+bool MainWindowController::shouldSelectItem(const BaseNode& node)
+{
+    return !node.isGroup && !node.nodeTitle.isEmpty();
+}
+
+BaseNode::Ptr MainWindowController::findNode(const BaseNode::Ptr& node, qint64 linkId)
+{
+    if (!node)
+        return nullptr;
+    if (node->nodeLinkId == linkId)
+        return node;
+    if (!node->isGroup || node->isLeaf())
+        return nullptr;
+    for (const BaseNode::Ptr& child : node->children()) {
+        if (child && child->nodeLinkId == linkId)
+            return child;
+        if (BaseNode::Ptr found = findNode(child, linkId))
+            return found;
+    }
+    return nullptr;
+}
+
+BaseNode::Ptr MainWindowController::nodeAt(const IndexPath& indexPath) const
+{
+    const BaseNode::List* level = &treeContent_;
+    BaseNode::Ptr node;
+    BaseNode::List children;
+    for (qsizetype index : indexPath) {
+        if (index < 0 || size_t(index) >= level->size())
+            return nullptr;
+        node = (*level)[size_t(index)];
+        if (!node)
+            return nullptr;
+        children = node->isLeaf() ? BaseNode::List() : node->children();
+        level = &children;
+    }
+    return node;
+}
+
+void MainWindowController::functionButtonSelected(int index)
+{
+    if (index < 0 || index >= menuTitles_.size())
+        return;
+    selectedMenuTitle_ = menuTitles_[index];
+    userDefaultConfig->setSelectedMenuTitle(selectedMenuTitle_);
+    updateOutlineContents();
+}
+
+void MainWindowController::populateOutlineContents()
+{
+    menuTitles_ = menuManager->menuItemsArray();
+    const std::optional<QString> stored = userDefaultConfig->selectedMenuTitle();
+    if (stored && menuTitles_.contains(*stored)) {
+        selectedMenuTitle_ = *stored;
+    } else if (!menuTitles_.isEmpty()) {
+        selectedMenuTitle_ = menuTitles_.front();
+        userDefaultConfig->setSelectedMenuTitle(selectedMenuTitle_);
+    } else {
+        selectedMenuTitle_.clear();
+    }
+    updateOutlineContents();
+}
+
+void MainWindowController::updateOutlineContents()
+{
+    if (closed_)
+        return;
+    isBuildMenu_ = true;
+    treeContent_.clear();
+    if (!menuTitles_.contains(selectedMenuTitle_))
+        menuTitles_ = menuManager->menuItemsArray();
+    // Hidden entries are left out of the user's own menu only.
+    const bool userMenu = !menuTitles_.isEmpty() && selectedMenuTitle_ == menuTitles_.back();
+    if (const RDOMenuInfo::Ptr menu = menuManager->getTradeMenuInfo(selectedMenuTitle_))
+        treeContent_ = buildMenuOutline(*menu, userMenu, *menuManager);
+    isBuildMenu_ = false;
+
+    // The page shown stays when its entry is still in the outline.
+    if (currentShow_ && currentShow_->menuInfo()) {
+        if (auto path = pathOfNodeId(treeContent_, currentShow_->menuInfo()->nodeId)) {
+            selectedMenuItemIndex_ = path;
+            emit outlineChanged();
+            return;
+        }
+    }
+    unloadCurrentPage();
+    selectedMenuItemIndex_.reset();
+    emit outlineChanged();
+    if (!treeContent_.empty())
+        outlineViewSelectionDidChange(IndexPath { 0 });
+}
+
+// --- Pages ---
+
+void MainWindowController::outlineViewSelectionDidChange(const IndexPath& indexPath)
+{
+    if (isBuildMenu_ || closed_ || indexPath == selectedMenuItemIndex_)
+        return;
+    const BaseNode::Ptr node = nodeAt(indexPath);
+    if (!node)
+        return;
+    if (!shouldSelectItem(*node)) {
+        emit selectionRestored();
+        return;
+    }
+    // The exit question, the not-supported message, or a new page.
+    std::unique_ptr<MenuItemViewController> page = menuItemViewManager->getViewController(node);
+    if (!page) {
+        emit selectionRestored();
+        return;
+    }
+    showPage(std::move(page), indexPath);
+}
+
+void MainWindowController::showPage(std::unique_ptr<MenuItemViewController> page, const IndexPath& indexPath)
+{
+    std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
+    currentShow_ = std::move(page);
+    selectedMenuItemIndex_ = indexPath;
+    if (previous)
+        previous->unloadView();
+    emit pageChanged();
+}
+
+void MainWindowController::unloadCurrentPage()
+{
+    if (!currentShow_)
+        return;
+    std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
+    previous->unloadView();
+    emit pageChanged();
+}
+
+void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
+{
+    const std::optional<qint64> market = marketCodeOf(userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey)));
+    const bool connect = market == kConnectMarketCode;
+    const qint64 linkId = connect ? (buy ? kConnectBuyLinkId : kConnectSellLinkId) : (buy ? kBuyLinkId : kSellLinkId);
+    BaseNode::Ptr node;
+    for (const BaseNode::Ptr& top : treeContent_) {
+        if ((node = findNode(top, linkId)))
+            break;
+    }
+    if (!node) {
+        // Stock Connect positions trade on no page of this client: the user
+        // hears so rather than nothing.
+        if (connect) {
+            auto missing = ChildNode::initLeaf();
+            missing->nodeLinkType = 4;
+            missing->nodeLinkId = linkId;
+            menuItemViewManager->getViewController(missing);
+        }
+        return;
+    }
+    const std::optional<IndexPath> path = node->indexPathInArray(treeContent_);
+    if (!path)
+        return;
+    std::unique_ptr<MenuItemViewController> page = menuItemViewManager->getViewController(node);
+    if (!page)
+        return;
+    showPage(std::move(page), *path);
+    emit selectionRestored();
+    notificationCenter->postNotificationName(
+        pagenotify::kFillTradePage, QVariant::fromValue(static_cast<QObject*>(this)), userInfo);
+}
+
+// --- Accounts ---
+
+void MainWindowController::fillAccounts(std::optional<qint64> keepIndex)
+{
+    accountTitles_ = accountManager->getActiveAccountsInfo();
+    qint64 index = keepIndex ? *keepIndex : accountManager->activeAccountIndex();
+    if (index < 0 || index >= accountTitles_.size())
+        index = accountTitles_.isEmpty() ? -1 : 0;
+    selectedAccountIndex_ = index;
+    emit accountsChanged();
+}
+
+void MainWindowController::acitiveAccountChanged(qint64 index)
+{
+    if (index < 0 || index >= accountTitles_.size())
+        return;
+    accountManager->setActiveLoginAccount(index);
+    selectedAccountIndex_ = index;
+    if (const auto account = accountManager->getActiveLoginAccount(); account && account->organizationCode)
+        userDefaultConfig->setOrgId(*account->organizationCode);
+    emit accountsChanged();
+    notificationCenter->postNotification(pagenotify::kActiveAccountChanged);
+}
+
+void MainWindowController::accountPButtonSelected(int item)
+{
+    if (item == kNewUserLogin)
+        emit runLoginPanel();
+    else if (item == kLogoutCurrentUser)
+        logoutCurrentUser();
+}
+
+void MainWindowController::logoutCurrentUser()
+{
+    if (accountTitles_.size() > 1) {
+        accountManager->logoutCurrentActiveAccount();
+        fillAccounts(0);
+        acitiveAccountChanged(0);
+        return;
+    }
+    if (accountTitles_.isEmpty())
+        return;
+    AlertRequest request = AlertRequest::tip(QString::fromUtf8(kLogoutLastAccountText));
+    request.alternateButton = QStringLiteral("取消");
+    alerts_->runAlert(request, [self = QPointer<MainWindowController>(this)](int answer) {
+        if (answer != 1 || !self || self->closed_)
+            return;
+        self->unloadCurrentPage();
+        self->accountManager->logoutCurrentActiveAccount();
+        self->notificationCenter->postNotification(
+            sessionnotify::kLogout, QVariant::fromValue(static_cast<QObject*>(self.data())));
+    });
+}
+
+void MainWindowController::lockScreenButtonClicked()
+{
+    notificationCenter->postNotification(sessionnotify::kLockScreen);
+}
+
+void MainWindowController::loginSucceed(const platform::Notification& notification)
+{
+    const auto account = notification.object.value<std::shared_ptr<Account>>();
+    if (!account)
+        return;
+    const qint64 index = accountManager->getActiveAccountsInfo().indexOf(account->getAccountInfo());
+    if (index >= 0)
+        accountManager->setActiveLoginAccount(index);
+    fillAccounts(index >= 0 ? std::optional<qint64>(index) : std::nullopt);
+    notificationCenter->postNotification(pagenotify::kActiveAccountChanged, QVariant::fromValue(account));
+}
+
+void MainWindowController::loginAccountChanged()
+{
+    fillAccounts(std::nullopt);
+    refreshMessageCenterInfo();
+}
+
+void MainWindowController::updateForAccountProtectOptionChange() { fillAccounts(selectedAccountIndex_); }
+
+void MainWindowController::lockScreen()
+{
+    // The screen lock hides what is left; the child windows do not outlive it.
+    emit closeChildWindow();
+}
+
+void MainWindowController::appExit() { emit closeWindow(); }
+
+// --- Messages ---
+
+QString MainWindowController::badgeText(qint64 count)
+{
+    if (count <= 0)
+        return QString();
+    return count > 99 ? QStringLiteral("99+") : QString::number(count);
+}
+
+QString MainWindowController::badgeImage(qint64 count)
+{
+    if (count <= 0)
+        return QString();
+    if (count <= 9)
+        return QStringLiteral("titleBar_Image_public_notification@16*16.png");
+    if (count <= 99)
+        return QStringLiteral("titleBar_Image_public_notification@20*16.png");
+    return QStringLiteral("titleBar_Image_public_notification@24*16.png");
+}
+
+void MainWindowController::setMessageCount(qint64 count)
+{
+    messageCount_ = count;
+    emit messageCountChanged();
+}
+
+void MainWindowController::refreshMessageCenterInfo()
+{
+    if (!closed_)
+        messageCenterManager->requestMessageInfoList(this);
+}
+
+bool MainWindowController::isMessagePollActive() const
+{
+    return messageCenterTimer_ && messageCenterTimer_->isActive();
+}
+
+void MainWindowController::messageCenterList(
+    DataModel*, const QString& requestHandle, const std::vector<RDOMessageInfo>& messages)
+{
+    // Counted after the merge: the reply is filed under the customer who
+    // asked, who may no longer be the active one.
+    messageCenterManager->updateMessageCenterInfo(messages, requestHandle);
+    setMessageCount(messageCenterManager->getUnreadMessageCount());
+}
+
+bool MainWindowController::messageCenterList(DataModel*, const QString& requestHandle, const CSError&)
+{
+    // The badge stays; the store forgets the request.
+    messageCenterManager->updateMessageCenterInfo(std::nullopt, requestHandle);
+    return true;
+}
+
+void MainWindowController::updateMessageCenterCount()
+{
+    setMessageCount(messageCenterManager->getUnreadMessageCount());
+}
