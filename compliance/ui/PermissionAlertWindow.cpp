@@ -74,7 +74,7 @@ void PermissionAlertWindow::refresh()
     setWindowTitle(s.windowTitle);
     const quint64 index = controller_->contractIndex();
     const void* step = index < controller_->contracts().size() ? controller_->contracts()[index].get() : nullptr;
-    if (step != shownStep_) {
+    if (step != shownStep_ || s.body != shownBody_) {
         // A new step: its body once, so the reader's place is kept meanwhile.
         shownStep_ = step;
         shownBody_ = s.body;
