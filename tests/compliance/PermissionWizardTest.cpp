@@ -3,6 +3,7 @@
 #include "compliance/PermissionSettingsViewController.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/RunLoop.h"
+#include "platform/WebView.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 
 namespace {
@@ -165,6 +166,13 @@ TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermiss
     // Step 2: the web agreement, no countdown; its sign answers no message.
     EXPECT_EQ(w.state().body, Body::Web);
     EXPECT_TRUE(w.state().url.toString().endsWith(QStringLiteral("/agreements/cyb-rule.html")));
+    // The page itself comes from the simulator's HTTP front.
+    platform::NetworkWebPageLoader loader(5s);
+    std::optional<platform::WebPage> agreement;
+    auto token = loader.load(w.state().url, [&](const platform::WebPage& p) { agreement = p; });
+    ASSERT_TRUE(spinUntil([&] { return agreement.has_value(); }, 10s));
+    EXPECT_TRUE(agreement->html.contains(QStringLiteral("创业板交易特别规定")))
+        << qPrintable(agreement->error.value_or(QString()));
     EXPECT_TRUE(w.state().checkEnabled);
     EXPECT_FALSE(w.state().confirmEnabled);
     EXPECT_TRUE(w.state().tip.isEmpty());

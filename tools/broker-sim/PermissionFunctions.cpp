@@ -243,6 +243,15 @@ void PermissionBook::reset()
 
 void registerPermissionFunctions(BrokerSimulator& simulator)
 {
+    for (const PermissionSpec& p : permissionCatalogue()) {
+        for (const PermissionStep& s : p.steps) {
+            if (s.kind == PermissionStep::Kind::Web)
+                simulator.registerPage(s.page.toLatin1(),
+                    QStringLiteral("<html><head><meta charset=\"utf-8\"><title>%1</title></head><body><h3>%1</h3>"
+                                   "<p>投资者参与%2前，应当认真阅读本规定，了解相关业务规则与风险。</p></body></html>")
+                        .arg(s.title, p.name));
+        }
+    }
     auto* book = new PermissionBook(&simulator);
     BrokerSimulator* sim = &simulator;
     auto add = [&](Function f, Handler h) { simulator.registerFunction(f.main, f.sub, std::move(h)); };
