@@ -1,6 +1,6 @@
 #include "compliance/BusinessContractWindow.h"
 
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "platform/RunLoop.h"
 
 namespace {

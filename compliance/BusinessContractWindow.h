@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compliance/PermissionDataModels.h"
+#include "compliance/permissions/PermissionDataModels.h"
 #include "compliance/RDOOpdAppropriateness.h"
 #include "core/DataModelClass.h"
 #include "platform/Lifetime.h"

@@ -1,6 +1,6 @@
 #include "compliance/ComplianceDataModels.h"
 
-#include "compliance/PermissionDataModels.h"
+#include "compliance/permissions/PermissionDataModels.h"
 #include "core/DataModelFactory.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compliance/PermissionAlertWindowController.h"
+#include "compliance/permissions/PermissionAlertWindowController.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/Window.h"
 

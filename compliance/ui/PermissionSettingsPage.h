@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compliance/PermissionSettingsViewController.h"
+#include "compliance/permissions/PermissionSettingsViewController.h"
 #include "shell/ui/MenuItemView.h"
 
 class QTableWidget;

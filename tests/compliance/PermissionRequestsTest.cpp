@@ -1,5 +1,5 @@
 #include "ComplianceTestRig.h"
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "ComplianceTestRig.h"
-#include "compliance/PermissionSettingsManager.h"
-#include "compliance/PermissionSettingsViewController.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsViewController.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/RunLoop.h"
 #include "platform/WebView.h"

@@ -1,7 +1,7 @@
 // The permission page as the user reaches it: a trade login, 权限设置 from the
 // main window's menu, a permission opened through its wizard.
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/PermissionAlertWindow.h"
 #include "compliance/ui/PermissionSettingsPage.h"
@@ -26,14 +26,6 @@ using namespace windowtest;
 using testsupport::spinUntil;
 
 namespace {
-
-QMessageBox* openBox()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
-    return nullptr;
-}
 
 PermissionAlertWindow* wizardWindow()
 {
@@ -107,13 +99,20 @@ protected:
             = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? QModelIndex() : found.front();
     }
-    // Presses the default button of the message box showing `text`.
-    bool dismiss(const QString& text)
+    // Presses the default button of the message box showing `text` (the sign's
+    // message and the open message may be up together).
+    static bool dismiss(const QString& text)
     {
-        if (!spinUntil([&] { return openBox() && openBox()->informativeText() == text; }, 10s))
-            return false;
-        openBox()->done(QMessageBox::Ok);
-        return true;
+        QMessageBox* found = nullptr;
+        spinUntil([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->informativeText() == text)
+                    found = box;
+            return found != nullptr;
+        }, 10s);
+        if (found)
+            found->done(QMessageBox::Ok);
+        return found != nullptr;
     }
 
     std::unique_ptr<DMServerManager> serverManager;

@@ -602,10 +602,8 @@ void BrokerSimulator::readHttp(Connection& c)
             }
             return;
         }
-        if (http->requestLine.startsWith("GET ")) {
-            servePage(c, *http);
+        if (http->requestLine.startsWith("GET ") && servePage(c, *http))
             return;
-        }
         auto request = requestFromForm(*http);
         if (!request) {
             qCInfo(lcSim) << "connection" << c.id << "sent a request that is no TC form";
@@ -705,17 +703,17 @@ void BrokerSimulator::registerPage(const QByteArray& path, const QString& html)
     pages_[path] = html.toUtf8();
 }
 
-void BrokerSimulator::servePage(Connection& c, const HTTPRequest& http)
+bool BrokerSimulator::servePage(Connection& c, const HTTPRequest& http)
 {
     const QList<QByteArray> parts = http.requestLine.split(' ');
     const auto it = parts.size() >= 2 ? pages_.find(parts[1]) : pages_.end();
-    const bool found = it != pages_.end();
-    const QByteArray body = found ? it->second : QByteArray("not found");
+    if (it == pages_.end())
+        return false;
     write(c,
-        QByteArray(found ? "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                         : "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\n")
-            + "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
+            + QByteArray::number(it->second.size()) + "\r\nConnection: close\r\n\r\n" + it->second);
     closeConnection(c.id);
+    return true;
 }
 
 void BrokerSimulator::write(Connection& c, const QByteArray& bytes)

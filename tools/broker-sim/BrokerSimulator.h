@@ -79,7 +79,7 @@ public:
     void registerFunction(quint32 mFunc, quint32 sFunc, Handler handler);
     void unregisterFunction(quint32 mFunc, quint32 sFunc);
     // A web page the HTTP front serves to GET (agreements shown by the
-    // client); other paths answer 404.
+    // client); a GET of any other path is dropped as before.
     void registerPage(const QByteArray& path, const QString& html);
     bool hasFunction(quint32 mFunc, quint32 sFunc) const;
     // The handler of a function, empty when none: a function number that two
@@ -165,7 +165,8 @@ private:
     Reply answer(const Request& request);
     std::optional<QByteArray> wireBytes(const Request& request, const Reply& reply) const;
     void write(Connection& c, const QByteArray& bytes);
-    void servePage(Connection& c, const HTTPRequest& http);
+    // Answers a GET of a registered page; false for any other path.
+    bool servePage(Connection& c, const HTTPRequest& http);
     void closeConnection(quint64 id);
     Connection* find(quint64 id);
 

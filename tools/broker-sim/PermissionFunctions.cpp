@@ -47,6 +47,21 @@ Table contractColumns()
     return t;
 }
 
+// The customer of the request's prefix and the permission its "rightcode"
+// names; the refusal when either is unknown.
+std::optional<Reply> customerAndPermission(
+    const Request& request, BrokerState& state, const Customer** customer, const PermissionSpec** permission)
+{
+    BrokerError error;
+    *customer = state.broker().authenticate(request.body, &error);
+    if (!*customer)
+        return Reply::error(error.code, error.message);
+    *permission = findPermission(request.valueOr(QStringLiteral("rightcode")));
+    if (!*permission)
+        return Reply::error(kUnknownPermission, QStringLiteral("权限不存在"));
+    return std::nullopt;
+}
+
 Reply list(const PermissionBook& book, const Request& request, BrokerState& state)
 {
     BrokerError error;
@@ -69,13 +84,10 @@ Reply list(const PermissionBook& book, const Request& request, BrokerState& stat
 
 Reply contracts(const PermissionBook& book, quint16 httpPort, const Request& request, BrokerState& state)
 {
-    BrokerError error;
-    const Customer* c = state.broker().authenticate(request.body, &error);
-    if (!c)
-        return Reply::error(error.code, error.message);
-    const PermissionSpec* p = findPermission(request.valueOr(QStringLiteral("rightcode")));
-    if (!p)
-        return Reply::error(kUnknownPermission, QStringLiteral("权限不存在"));
+    const Customer* c = nullptr;
+    const PermissionSpec* p = nullptr;
+    if (std::optional<Reply> refused = customerAndPermission(request, state, &c, &p))
+        return *refused;
     Table t = contractColumns();
     if (book.isOpened(c->custid, p->code)) {
         // Closing asks only for a reading of what it means.
@@ -135,13 +147,10 @@ Reply signAgreement(PermissionBook& book, const Request& request, BrokerState& s
 
 Reply open(PermissionBook& book, const RiskBook* risk, const Request& request, BrokerState& state)
 {
-    BrokerError error;
-    const Customer* c = state.broker().authenticate(request.body, &error);
-    if (!c)
-        return Reply::error(error.code, error.message);
-    const PermissionSpec* p = findPermission(request.valueOr(QStringLiteral("rightcode")));
-    if (!p)
-        return Reply::error(kUnknownPermission, QStringLiteral("权限不存在"));
+    const Customer* c = nullptr;
+    const PermissionSpec* p = nullptr;
+    if (std::optional<Reply> refused = customerAndPermission(request, state, &c, &p))
+        return *refused;
     const bool opening = request.valueOr(QStringLiteral("opertype")) == QLatin1String("1");
     if (opening) {
         for (const PermissionStep& s : p->steps) {

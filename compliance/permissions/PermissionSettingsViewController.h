@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compliance/PermissionAlertWindowController.h"
+#include "compliance/permissions/PermissionAlertWindowController.h"
 #include "shell/pages/MenuItemViewController.h"
 
 #include <QString>
@@ -55,6 +55,8 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // The rows belong to the account they were asked for.
+    void willDropRequests() override { _permissionInfoArray.clear(); }
 
 private:
     void updateForAccountProtecteOptionChange();

@@ -1,6 +1,6 @@
-#include "compliance/PermissionAlertWindowController.h"
+#include "compliance/permissions/PermissionAlertWindowController.h"
 
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "core/NotificationCenter.h"
 #include "platform/RunLoop.h"

@@ -1,6 +1,6 @@
-#include "compliance/PermissionSettingsViewController.h"
+#include "compliance/permissions/PermissionSettingsViewController.h"
 
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "core/UserDefaultConfig.h"
 #include "shell/pages/MenuItemViewManager.h"
 

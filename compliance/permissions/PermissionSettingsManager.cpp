@@ -1,6 +1,6 @@
-#include "compliance/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 
-#include "compliance/PermissionDataModels.h"
+#include "compliance/permissions/PermissionDataModels.h"
 #include "core/DataModelManager.h"
 #include "login/AccountManager.h"
 
@@ -36,16 +36,19 @@ void PermissionSettingsManager::resetInstance()
 
 PermissionSettingsManager::PermissionSettingsManager(
     DataModelManager* dataModelManager, AccountManager* accountManager)
-    : dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
-    , accountManager(accountManager ? accountManager : AccountManager::getInstance())
+    : dataModelManager(dataModelManager)
+    , accountManager(accountManager)
 {
+    // The shared services are fetched on first use: the notice windows take
+    // this manager as their signer long before anything is signed.
 }
 
 PermissionSettingsManager::~PermissionSettingsManager() = default;
 
 QString PermissionSettingsManager::activePrefix() const
 {
-    const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
+    AccountManager* accounts = accountManager ? accountManager : AccountManager::getInstance();
+    const AccountManager::AccountPtr active = accounts->getActiveLoginAccount();
     return active ? active->commonUrlString : QString();
 }
 
@@ -54,7 +57,8 @@ QString PermissionSettingsManager::send(std::unique_ptr<DataModel>& slot, const 
     DataModelObserver* observer, std::string Param::*link, const QString& linkText)
 {
     if (!slot)
-        slot = dataModelManager->getDataModel(QString::fromLatin1(identifier));
+        slot = (dataModelManager ? dataModelManager : DataModelManager::getInstance())
+                   ->getDataModel(QString::fromLatin1(identifier));
     if (!slot)
         return QString();
     tagRequestParam param;

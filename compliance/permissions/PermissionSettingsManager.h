@@ -50,8 +50,8 @@ private:
         std::string Param::*link, const QString& linkText);
     QString activePrefix() const;
 
-    DataModelManager* dataModelManager;
-    AccountManager* accountManager;
+    DataModelManager* dataModelManager; // null: the shared one, when first needed
+    AccountManager* accountManager; // null: the shared one, when first needed
     std::unique_ptr<DataModel> queryInfo_;
     std::unique_ptr<DataModel> queryContract_;
     std::unique_ptr<DataModel> openAccess_;

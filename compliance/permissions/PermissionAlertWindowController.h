@@ -1,7 +1,7 @@
 #pragma once
 
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/PermissionDataModels.h"
+#include "compliance/permissions/PermissionDataModels.h"
 #include "compliance/RiskAssessmentSelection.h"
 #include "shell/windows/AlertPresenter.h"
 

@@ -1,4 +1,4 @@
-#include "compliance/PermissionRecords.h"
+#include "compliance/permissions/PermissionRecords.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "compliance/PermissionDataModels.h"
+#include "compliance/permissions/PermissionDataModels.h"
 
 #include "core/DataModelFactory.h"
 #include "shell/menu/MenuLink.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "compliance/PermissionRecords.h"
+#include "compliance/permissions/PermissionRecords.h"
 #include "core/DataModelClass.h"
 #include "core/TradeDataModel.h"
 
