@@ -253,7 +253,13 @@ TEST_F(PermissionWizardTest, LockEndsOnlyTheWizardAndLateRepliesReachNobody)
 TEST_F(PermissionWizardTest, ClosingWithOneStepAndWizardsThatEndAtOnce)
 {
     auto page = openPage();
+    // Account protection redraws the account column at once, masked.
+    int redraws = 0;
+    QObject::connect(page.get(), &PermissionSettingsViewController::changed, [&] { ++redraws; });
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("account"), 2), page->permissions()[2].secuid);
     UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kAccountProtectOptionChanged);
+    EXPECT_GE(redraws, 1);
     EXPECT_NE(page->objectValueForTableColumn(QStringLiteral("account"), 2), page->permissions()[2].secuid);
 
     // The opened permission: one step without sign link or check box closes it
