@@ -1,5 +1,6 @@
 #include "compliance/BusinessContractWindow.h"
 
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "platform/RunLoop.h"
 
 namespace {
@@ -30,7 +31,8 @@ void setDefaultContractPresenter(IContractWindowPresenter* presenter)
 
 IPermissionSigner* defaultPermissionSigner()
 {
-    return signerSlot();
+    // Notices are signed through the permission front unless one was set.
+    return signerSlot() ? signerSlot() : PermissionSettingsManager::getInstance();
 }
 
 void setDefaultPermissionSigner(IPermissionSigner* signer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compliance/permissions/PermissionDataModels.h"
 #include "compliance/RDOOpdAppropriateness.h"
 #include "core/DataModelClass.h"
 #include "platform/Lifetime.h"
@@ -15,9 +16,6 @@
 // Modal results of a notice window.
 inline constexpr int kContractAgreed = 1000;
 inline constexpr int kContractDeclined = 0;
-
-// The sign request's callbacks ("msg" of the reply on success).
-LUMORA_DATA_MODEL_PROTOCOL(IPermissionSign, permissionSign, QString)
 
 // Sends the sign request of a notice's sign link.
 class IPermissionSigner {
@@ -112,7 +110,8 @@ public:
 // The presenter notices use when none is given; null until one is set.
 IContractWindowPresenter* defaultContractPresenter();
 void setDefaultContractPresenter(IContractWindowPresenter* presenter);
-// The signer notices use when none is given; null until one is set.
+// The signer notices use when none is given: the one set, else the shared
+// PermissionSettingsManager.
 IPermissionSigner* defaultPermissionSigner();
 void setDefaultPermissionSigner(IPermissionSigner* signer);
 

@@ -1,5 +1,6 @@
 #include "compliance/ComplianceDataModels.h"
 
+#include "compliance/permissions/PermissionDataModels.h"
 #include "core/DataModelFactory.h"
 
 namespace {
@@ -42,4 +43,5 @@ void registerComplianceDataModels()
     DataModelFactory::registerDataModel<DMSubmitRiskAssessmentResult>();
     DataModelFactory::registerDataModel<DMSubmitRiskAssessmentResultEx>();
     DataModelFactory::registerDataModel<DMQueryRiskAssessmentMatch>();
+    registerPermissionDataModels();
 }

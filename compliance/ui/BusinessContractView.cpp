@@ -1,6 +1,7 @@
 #include "compliance/ui/BusinessContractView.h"
 
 #include "compliance/ui/NoticeTextBrowser.h"
+#include "compliance/ui/PermissionSettingsPage.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -99,4 +100,5 @@ void installComplianceViews()
 {
     static ContractWindowPresenter presenter;
     setDefaultContractPresenter(&presenter);
+    installPermissionViews();
 }

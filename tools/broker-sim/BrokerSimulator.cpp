@@ -3,10 +3,11 @@
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
+#include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
 #include "tools/broker-sim/PasswordFunctions.h"
+#include "tools/broker-sim/PermissionFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
-#include "tools/broker-sim/Market.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -174,6 +175,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerLoginFunctions(*this);
     registerShellFunctions(*this);
     registerRiskFunctions(*this);
+    registerPermissionFunctions(*this);
     registerMarketFunctions(*this);
     registerPasswordFunctions(*this);
     registerBackOfficeFunctions(*this);
@@ -607,6 +609,10 @@ void BrokerSimulator::readHttp(Connection& c)
             return;
         }
         if (http->requestLine.startsWith("GET ")) {
+            // Pages registered by the functions (agreements) close after the
+            // answer; the public-address page keeps the connection.
+            if (servePage(c, *http))
+                return;
             if (!answerGet(c, *http)) {
                 qCInfo(lcSim) << "connection" << c.id << "asked for a page the broker does not serve";
                 closeConnection(c.id);
@@ -737,6 +743,24 @@ void BrokerSimulator::serve(Connection& c, Request request)
         return;
     }
     write(c, *bytes);
+}
+
+void BrokerSimulator::registerPage(const QByteArray& path, const QString& html)
+{
+    pages_[path] = html.toUtf8();
+}
+
+bool BrokerSimulator::servePage(Connection& c, const HTTPRequest& http)
+{
+    const QList<QByteArray> parts = http.requestLine.split(' ');
+    const auto it = parts.size() >= 2 ? pages_.find(parts[1]) : pages_.end();
+    if (it == pages_.end())
+        return false;
+    write(c,
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
+            + QByteArray::number(it->second.size()) + "\r\nConnection: close\r\n\r\n" + it->second);
+    closeConnection(c.id);
+    return true;
 }
 
 void BrokerSimulator::write(Connection& c, const QByteArray& bytes)

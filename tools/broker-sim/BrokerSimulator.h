@@ -78,6 +78,9 @@ public:
     // Replaces any handler of the function.
     void registerFunction(quint32 mFunc, quint32 sFunc, Handler handler);
     void unregisterFunction(quint32 mFunc, quint32 sFunc);
+    // A web page the HTTP front serves to GET (agreements shown by the
+    // client); a GET of any other path is dropped as before.
+    void registerPage(const QByteArray& path, const QString& html);
     bool hasFunction(quint32 mFunc, quint32 sFunc) const;
     // The handler of a function, empty when none: a function number that two
     // services share (the terminal id and the quote both are 1000 / 1) wraps
@@ -169,6 +172,8 @@ private:
     Reply answer(const Request& request);
     std::optional<QByteArray> wireBytes(const Request& request, const Reply& reply) const;
     void write(Connection& c, const QByteArray& bytes);
+    // Answers a GET of a registered page; false for any other path.
+    bool servePage(Connection& c, const HTTPRequest& http);
     void closeConnection(quint64 id);
     Connection* find(quint64 id);
 
@@ -183,6 +188,7 @@ private:
 
     BrokerState state_;
     std::map<Function, Handler> handlers_;
+    std::map<QByteArray, QByteArray> pages_;
     std::map<quint64, std::unique_ptr<Connection>> connections_;
     quint64 nextConnectionId_ = 1;
 

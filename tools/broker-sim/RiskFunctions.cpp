@@ -64,18 +64,7 @@ Reply questionnaire(const Request& request, BrokerState& state)
     BrokerError error;
     if (!state.broker().authenticate(request.body, &error))
         return refuse(error);
-    Table t;
-    for (const char* name : { "SURVEY_COL", "SURVEY_COL_TEXT", "SURVEY_COL_OPT", "SURVEY_CELL", "SURVEY_CELL_TEXT",
-             "SURVEY_SN" })
-        t.column(QString::fromLatin1(name));
-    const RiskQuestionnaire& q = riskQuestionnaire();
-    for (const RiskQuestion& question : q.questions) {
-        for (const RiskAnswer& answer : question.answers) {
-            t.row({ question.key, question.text, question.multiple ? QStringLiteral("1") : QStringLiteral("0"),
-                answer.key, answer.text, q.serial });
-        }
-    }
-    return Reply::withTable(t);
+    return Reply::withTable(riskQuestionnaireTable());
 }
 
 // Checks and scores a submit; the customer's evaluation is valid afterwards.
@@ -184,6 +173,22 @@ QString riskLevelName(qint32 score)
     if (score < 20)
         return QStringLiteral("积极型");
     return QStringLiteral("激进型");
+}
+
+Table riskQuestionnaireTable()
+{
+    Table t;
+    for (const char* name : { "SURVEY_COL", "SURVEY_COL_TEXT", "SURVEY_COL_OPT", "SURVEY_CELL", "SURVEY_CELL_TEXT",
+             "SURVEY_SN" })
+        t.column(QString::fromLatin1(name));
+    const RiskQuestionnaire& q = riskQuestionnaire();
+    for (const RiskQuestion& question : q.questions) {
+        for (const RiskAnswer& answer : question.answers) {
+            t.row({ question.key, question.text, question.multiple ? QStringLiteral("1") : QStringLiteral("0"),
+                answer.key, answer.text, q.serial });
+        }
+    }
+    return t;
 }
 
 RiskBook::RiskBook(QObject* parent)

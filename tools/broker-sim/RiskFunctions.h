@@ -45,6 +45,9 @@ struct RiskQuestionnaire {
 };
 const RiskQuestionnaire& riskQuestionnaire();
 
+// The questionnaire as the server sends it: one row per answer.
+Table riskQuestionnaireTable();
+
 // The level name of a score.
 QString riskLevelName(qint32 score);
 

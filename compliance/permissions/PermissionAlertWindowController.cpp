@@ -1,0 +1,444 @@
+#include "compliance/permissions/PermissionAlertWindowController.h"
+
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "compliance/RiskAssessmentManager.h"
+#include "core/NotificationCenter.h"
+#include "platform/RunLoop.h"
+
+namespace {
+
+IPermissionWizardPresenter*& presenterSlot()
+{
+    static IPermissionWizardPresenter* presenter = nullptr;
+    return presenter;
+}
+
+std::unique_ptr<platform::RunLoopTimer> oneSecondTimer(std::function<void()> tick)
+{
+    return std::make_unique<platform::RunLoopTimer>(
+        1.0, true, platform::RunLoopModes::common(), std::move(tick));
+}
+
+} // namespace
+
+IPermissionWizardPresenter* defaultPermissionWizardPresenter()
+{
+    return presenterSlot();
+}
+
+void setDefaultPermissionWizardPresenter(IPermissionWizardPresenter* presenter)
+{
+    presenterSlot() = presenter;
+}
+
+PermissionAlertWindowController::PermissionAlertWindowController(Services services)
+    : permissionManager(services.permissionManager ? services.permissionManager
+                                                   : PermissionSettingsManager::getInstance())
+    , riskAssessmentManager(services.riskAssessmentManager ? services.riskAssessmentManager
+                                                           : RiskAssessmentManager::getInstance())
+    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , makeTimer_(services.makeTimer ? std::move(services.makeTimer) : oneSecondTimer)
+{
+    // windowDidLoad: nothing of a step is shown before the list arrives.
+    notificationCenter->addObserver(this, [this] { lockScreen(); }, kLockScreen);
+}
+
+PermissionAlertWindowController::~PermissionAlertWindowController()
+{
+    notificationCenter->removeObserver(this);
+}
+
+void PermissionAlertWindowController::runModalForPermissionSettings(
+    const QString& contractUrl, const QString& openUrl)
+{
+    if (openUrl.isEmpty()) {
+        stopModal(0);
+        return;
+    }
+    state_.windowTitle = QStringLiteral("权限设置");
+    _contractUrl = contractUrl;
+    _openUrl = openUrl;
+    setControlsStatus(true);
+    permissionManager->requestQueryPermissionContract(this, _contractUrl);
+}
+
+const RDOPermissionContract* PermissionAlertWindowController::current() const
+{
+    return _contractIndex < _contractArray.size() ? _contractArray[_contractIndex].get() : nullptr;
+}
+
+void PermissionAlertWindowController::setControlsStatus(bool busy)
+{
+    state_.waiting = busy;
+    state_.confirmEnabled = !busy;
+    state_.cancelEnabled = !busy;
+    emit changed();
+}
+
+void PermissionAlertWindowController::setControlsStatusForSign(bool busy)
+{
+    state_.signing = busy;
+    state_.confirmEnabled = !busy;
+    state_.cancelEnabled = !busy;
+    emit changed();
+}
+
+void PermissionAlertWindowController::setSubmitting(bool busy)
+{
+    state_.submitting = busy;
+    state_.confirmEnabled = !busy;
+    state_.cancelEnabled = !busy;
+    emit changed();
+}
+
+void PermissionAlertWindowController::sheet(AlertRequest request, std::function<void()> dismissed)
+{
+    // Every sheet of the wizard goes with it when the screen locks.
+    request.closesOnLock = true;
+    const platform::Lifetime::Watch alive = watch();
+    alerts_->runAlert(request, [this, alive, dismissed = std::move(dismissed)](int) {
+        if (alive.survived() && !state_.closed && dismissed)
+            dismissed();
+    });
+}
+
+void PermissionAlertWindowController::stopModal(int result)
+{
+    if (state_.closed)
+        return;
+    stopTimer();
+    notificationCenter->removeObserver(this);
+    state_.closed = true;
+    state_.result = result;
+    state_.waiting = state_.signing = state_.submitting = false;
+    const platform::Lifetime::Watch alive = watch();
+    emit changed();
+    if (alive.survived())
+        emit finished(result);
+}
+
+// ---------------------------------------------------------------------------
+// Steps
+
+void PermissionAlertWindowController::showContractViewByIndex(quint64 index)
+{
+    if (index >= _contractArray.size())
+        return;
+    stopTimer();
+    const RDOPermissionContract& contract = *_contractArray[index];
+    state_.title.clear();
+    state_.content.clear();
+    state_.url.clear();
+    switch (contract.type()) {
+    case RDOPermissionContract::Text: {
+        const auto& text = static_cast<const RDOPermissionContractText&>(contract);
+        state_.body = Body::Text;
+        state_.title = text.title;
+        state_.content = text.content;
+        break;
+    }
+    case RDOPermissionContract::Web:
+        state_.body = Body::Web;
+        state_.url = QUrl(static_cast<const RDOPermissionContractWeb&>(contract).url);
+        break;
+    case RDOPermissionContract::RiskAssessment:
+        state_.body = Body::Questionnaire;
+        selection_.setRiskAssessment(static_cast<const RDOPermissionContractRiskAssessment&>(contract).risk);
+        break;
+    case RDOPermissionContract::Base:
+        state_.body = Body::None;
+        break;
+    }
+    initControls(contract, index);
+    emit changed();
+}
+
+void PermissionAlertWindowController::initControls(const RDOPermissionContract& contract, quint64 index)
+{
+    const bool hasCheck = !contract.tips().isEmpty();
+    state_.checkVisible = hasCheck;
+    state_.checkOn = false;
+    state_.confirmEnabled = !hasCheck;
+    if (hasCheck)
+        checkString = contract.tips();
+    state_.tip = contract.showtips();
+    if (hasCheck && contract.lockTime() > 0) {
+        lockTime = contract.lockTime();
+        state_.checkEnabled = false;
+        state_.checkTitle = QStringLiteral("%1(%2)").arg(checkString).arg(lockTime);
+        enableNextTimer.reset();
+        enableNextTimer = makeTimer_([this] { onEnableCheckTimer(); });
+        if (enableNextTimer)
+            enableNextTimer->start();
+    } else {
+        stopTimer();
+        state_.checkEnabled = true;
+        state_.checkTitle = checkString;
+    }
+    if (!contract.ans().isEmpty())
+        state_.confirmTitle = QStringLiteral("接受");
+    else if (index + 1 < _contractArray.size())
+        state_.confirmTitle = QStringLiteral("下一步");
+}
+
+void PermissionAlertWindowController::onEnableCheckTimer()
+{
+    if (lockTime == 0 || state_.closed) {
+        stopTimer();
+        return;
+    }
+    --lockTime;
+    if (lockTime == 0) {
+        state_.checkTitle = checkString;
+        state_.checkEnabled = true;
+        stopTimer();
+    } else {
+        state_.checkTitle = QStringLiteral("%1(%2)").arg(checkString).arg(lockTime);
+    }
+    emit changed();
+}
+
+void PermissionAlertWindowController::stopTimer()
+{
+    // Stopped, not destroyed: the timer may be the one calling.
+    if (enableNextTimer)
+        enableNextTimer->stop();
+}
+
+// ---------------------------------------------------------------------------
+// The user's actions
+
+void PermissionAlertWindowController::checkButtonClicked(bool on)
+{
+    if (state_.closed || !state_.checkVisible || !state_.checkEnabled)
+        return;
+    state_.checkOn = on;
+    state_.confirmEnabled = on && !state_.waiting && !state_.signing && !state_.submitting;
+    emit changed();
+}
+
+void PermissionAlertWindowController::riskAssessmentTableViewCell(qint64 question, qint64 row)
+{
+    if (state_.closed || state_.body != Body::Questionnaire || state_.submitting)
+        return;
+    selection_.selectRow(question, row);
+    emit changed();
+}
+
+void PermissionAlertWindowController::confirmButtonClicked()
+{
+    // One press, one action: a press while anything runs counts for nothing.
+    if (state_.closed || !state_.confirmEnabled || state_.waiting || state_.signing || state_.submitting)
+        return;
+    const RDOPermissionContract* contract = current();
+    if (!contract)
+        return;
+    const bool agreement
+        = contract->type() == RDOPermissionContract::Text || contract->type() == RDOPermissionContract::Web;
+    if (agreement && !contract->ans().isEmpty()) {
+        setControlsStatusForSign(true);
+        signHandle_ = permissionManager->requestPermissionSign(this, contract->ans());
+        if (signHandle_.isEmpty()) {
+            setControlsStatusForSign(false);
+            sheet(AlertRequest::error(QStringLiteral("协议签署请求无效")));
+        }
+        return;
+    }
+    doNext();
+}
+
+void PermissionAlertWindowController::cancelButtonClicked()
+{
+    if (state_.closed || !state_.cancelEnabled)
+        return;
+    stopModal(0);
+}
+
+void PermissionAlertWindowController::windowWillClose()
+{
+    stopModal(0);
+}
+
+void PermissionAlertWindowController::lockScreen()
+{
+    if (state_.closed)
+        return;
+    // The wizard ends first, so that its sheets closing with the other message
+    // boxes count as nothing (an open message closed by the lock is no 1).
+    // Only the wizard's own run ends.
+    NotificationCenter* centre = notificationCenter;
+    stopModal(0);
+    centre->postNotification(kCloseMessageBoxes);
+}
+
+void PermissionAlertWindowController::doNext()
+{
+    const RDOPermissionContract* contract = current();
+    if (!contract)
+        return;
+    if (contract->type() != RDOPermissionContract::RiskAssessment) {
+        showNext();
+        return;
+    }
+    const RDORiskAssessment& risk = static_cast<const RDOPermissionContractRiskAssessment&>(*contract).risk;
+    if (!selection_.isAllSelected()) {
+        sheet(AlertRequest::tip(
+            QStringLiteral("第%1道题未答,请完成答题后提交").arg(selection_.firstUnanswered() + 1)));
+        return;
+    }
+    const std::optional<QString> result = risk.resultBySelectedArray(selection_.selectedIndexs().value_or(
+        std::vector<std::vector<qint64>>()));
+    if (!result) {
+        sheet(AlertRequest::error(QStringLiteral("问卷答案无效，请重新作答")));
+        return;
+    }
+    setSubmitting(true);
+    riskAssessmentManager->requestSubmitRiskAssessmentResult(this, qint32(risk.surveyCount()), *result, risk.surveySn);
+}
+
+void PermissionAlertWindowController::showNext()
+{
+    if (isLast()) {
+        sendOpen();
+        return;
+    }
+    ++_contractIndex;
+    if (isLast())
+        state_.confirmTitle = QStringLiteral("确定");
+    showContractViewByIndex(_contractIndex);
+}
+
+void PermissionAlertWindowController::sendOpen()
+{
+    setControlsStatus(true);
+    permissionManager->requestOpenPermissionAccess(this, _openUrl);
+}
+
+// ---------------------------------------------------------------------------
+// Replies. Nothing is done once the wizard has ended.
+
+void PermissionAlertWindowController::queryPermissionContract(
+    DataModel*, const QString&, const PermissionContracts& contracts)
+{
+    if (state_.closed || !state_.waiting || !_contractArray.empty())
+        return;
+    if (contracts.empty()) {
+        stopModal(0);
+        return;
+    }
+    _contractArray = contracts;
+    _contractIndex = 0;
+    if (_contractArray.size() >= 2)
+        state_.confirmTitle = QStringLiteral("下一步");
+    setControlsStatus(false);
+    showContractViewByIndex(0);
+}
+
+bool PermissionAlertWindowController::queryPermissionContract(DataModel*, const QString&, const CSError& error)
+{
+    if (state_.closed || !_contractArray.empty())
+        return true;
+    setControlsStatus(false);
+    sheet(AlertRequest::error(error.domain), [this] { stopModal(0); });
+    return true;
+}
+
+void PermissionAlertWindowController::permissionSign(DataModel*, const QString& handle, const QString& message)
+{
+    if (state_.closed || !state_.signing || handle != signHandle_)
+        return;
+    signHandle_.clear();
+    if (!message.isEmpty())
+        sheet(AlertRequest::tip(message));
+    setControlsStatusForSign(false);
+    doNext();
+}
+
+bool PermissionAlertWindowController::permissionSign(DataModel*, const QString& handle, const CSError& error)
+{
+    if (state_.closed || !state_.signing || handle != signHandle_)
+        return true;
+    signHandle_.clear();
+    setControlsStatusForSign(false);
+    sheet(AlertRequest::error(error.domain));
+    return true;
+}
+
+void PermissionAlertWindowController::submitRiskAssessmentResult(DataModel*, const QString&, const QString&)
+{
+    if (state_.closed || !state_.submitting)
+        return;
+    const RDOPermissionContract* contract = current();
+    if (!contract || contract->type() != RDOPermissionContract::RiskAssessment) {
+        setSubmitting(false);
+        return;
+    }
+    riskAssessmentManager->requestQueryRiskAssessmentMatch(
+        this, static_cast<const RDOPermissionContractRiskAssessment&>(*contract).risk.surveySn);
+}
+
+bool PermissionAlertWindowController::submitRiskAssessmentResult(DataModel*, const QString&, const CSError& error)
+{
+    if (state_.closed || !state_.submitting)
+        return true;
+    setSubmitting(false);
+    sheet(AlertRequest::error(error.domain));
+    return true;
+}
+
+void PermissionAlertWindowController::queryRiskAssessmentMatch(
+    DataModel*, const QString&, const RDORiskAssessmentMatch& match)
+{
+    if (state_.closed || !state_.submitting)
+        return;
+    AlertRequest request;
+    request.title = QStringLiteral("测评结果");
+    request.defaultButton = QStringLiteral("确认");
+    if (!match.isOK) {
+        setSubmitting(false);
+        request.text = match.reason.value_or(QString());
+        sheet(request);
+        return;
+    }
+    request.text = QStringLiteral("内容：您本次测评的得分为：%1，评级级别为：%2")
+                       .arg(match.score.value_or(QString()), match.level.value_or(QString()));
+    // The buttons stay off until the sheet is dismissed: the step is done.
+    sheet(request, [this] {
+        setSubmitting(false);
+        showNext();
+    });
+}
+
+bool PermissionAlertWindowController::queryRiskAssessmentMatch(DataModel*, const QString&, const CSError& error)
+{
+    if (state_.closed || !state_.submitting)
+        return true;
+    setSubmitting(false);
+    AlertRequest request;
+    request.title = QStringLiteral("错误提示");
+    request.defaultButton = QStringLiteral("确定");
+    request.text = error.domain;
+    sheet(request);
+    return true;
+}
+
+void PermissionAlertWindowController::openPermissionAccess(DataModel*, const QString&, const QString& message)
+{
+    if (state_.closed || !state_.waiting)
+        return;
+    // The buttons stay off until the message is dismissed: it is done.
+    if (message.isEmpty()) {
+        stopModal(1);
+        return;
+    }
+    sheet(AlertRequest::tip(message), [this] { stopModal(1); });
+}
+
+bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QString&, const CSError& error)
+{
+    if (state_.closed || !state_.waiting)
+        return true;
+    setControlsStatus(false);
+    sheet(AlertRequest::error(error.domain));
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "compliance/permissions/PermissionDataModels.h"
+
+#include "core/DataModelFactory.h"
+#include "shell/menu/MenuLink.h"
+
+namespace {
+
+const QString kMainFunction = QStringLiteral("tc_mfuncno");
+const QString kSubFunction = QStringLiteral("tc_sfuncno");
+
+std::optional<quint64> functionNumber(const QMap<QString, QString>& parts, const QString& key)
+{
+    const auto it = parts.constFind(key);
+    if (it == parts.cend())
+        return std::nullopt;
+    bool ok = false;
+    const quint64 number = it->trimmed().toULongLong(&ok);
+    return ok ? std::optional<quint64>(number) : std::nullopt;
+}
+
+QString firstRowText(const std::vector<VEKTCRS>& sets, const char* name)
+{
+    VEKTCRS first = sets.front();
+    first.fetchFirst();
+    return first.toStringWithName(QString::fromLatin1(name));
+}
+
+} // namespace
+
+PermissionLink parsePermissionLink(std::string_view link)
+{
+    PermissionLink out;
+    const auto parts = analyzeUrlAndSymbolByKeys(
+        QString::fromLatin1(link.data(), qsizetype(link.size())), { kMainFunction, kSubFunction });
+    if (!parts)
+        return out;
+    out.otherUrl = parts->value(QString::fromLatin1(kOtherUrlKey));
+    const std::optional<quint64> mFunc = functionNumber(*parts, kMainFunction);
+    const std::optional<quint64> sFunc = functionNumber(*parts, kSubFunction);
+    if (mFunc && sFunc)
+        out.functions = std::make_pair(*mFunc, *sFunc);
+    return out;
+}
+
+DMPermissionSign::Result DMPermissionSign::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets, "msg");
+}
+
+DMOpenPermissionAccess::Result DMOpenPermissionAccess::reply(const std::vector<VEKTCRS>& sets)
+{
+    return firstRowText(sets, "~msgok");
+}
+
+void registerPermissionDataModels()
+{
+    DataModelFactory::registerDataModel<DMQueryPermissionInfo>();
+    DataModelFactory::registerDataModel<DMQueryPermissionContract>();
+    DataModelFactory::registerDataModel<DMPermissionSign>();
+    DataModelFactory::registerDataModel<DMOpenPermissionAccess>();
+}

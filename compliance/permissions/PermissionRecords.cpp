@@ -1,0 +1,88 @@
+#include "compliance/permissions/PermissionRecords.h"
+
+namespace {
+
+QString text(const VEKTCRS& set, const char* name)
+{
+    return set.toStringWithName(QString::fromLatin1(name));
+}
+
+// Every row of a set, the cursor on it.
+template <class F> void forEachRow(VEKTCRS rows, F f)
+{
+    for (qint32 row = 0; row < rows.rowsAffected(); ++row) {
+        if (rows.moveTo(row))
+            f(rows);
+    }
+}
+
+} // namespace
+
+RDOPermission::RDOPermission(const VEKTCRS& set)
+    : title(text(set, "rightname"))
+    , secuid(text(set, "secuid"))
+    , status(text(set, "right") == QLatin1String("1") ? 1 : 0)
+    , contractUrl(text(set, "rightshowfunc"))
+    , openUrl(text(set, "rightfunc"))
+    , market(text(set, "~market"))
+{
+}
+
+RDOPermissionContract::RDOPermissionContract(Type type, const VEKTCRS& row)
+    : type_(type)
+    , tips_(text(row, "tips"))
+    , ans_(text(row, "ans"))
+    , showtips_(text(row, "showtips"))
+{
+    bool ok = false;
+    const qint64 seconds = text(row, "locktime").trimmed().toLongLong(&ok);
+    lockTime_ = ok && seconds > 0 ? quint64(seconds) : 0;
+}
+
+RDOPermissionContractText::RDOPermissionContractText(const VEKTCRS& row)
+    : RDOPermissionContract(Text, row)
+    , title(text(row, "title"))
+    , content(text(row, "content"))
+{
+}
+
+RDOPermissionContractWeb::RDOPermissionContractWeb(const VEKTCRS& row)
+    : RDOPermissionContract(Web, row)
+    , url(text(row, "webaddr"))
+{
+}
+
+RDOPermissionContractRiskAssessment::RDOPermissionContractRiskAssessment(const VEKTCRS& recordSet)
+    : RDOPermissionContract(RiskAssessment)
+    , risk(recordSet)
+{
+}
+
+std::vector<RDOPermission> permissionsFromReply(const std::vector<VEKTCRS>& recordSets)
+{
+    std::vector<RDOPermission> out;
+    if (!recordSets.empty())
+        forEachRow(recordSets.front(), [&](const VEKTCRS& row) { out.emplace_back(row); });
+    return out;
+}
+
+PermissionContracts permissionContractsFromReply(const std::vector<VEKTCRS>& recordSets)
+{
+    PermissionContracts out;
+    if (recordSets.empty())
+        return out;
+    forEachRow(recordSets.front(), [&](const VEKTCRS& row) {
+        const QString type = text(row, "type");
+        if (type == QLatin1String("T")) {
+            out.push_back(std::make_shared<RDOPermissionContractText>(row));
+        } else if (type == QLatin1String("W")) {
+            out.push_back(std::make_shared<RDOPermissionContractWeb>(row));
+        } else if (type == QLatin1String("answer")) {
+            bool ok = false;
+            const qint64 n = text(row, "webaddr").toLongLong(&ok);
+            if (ok && n > 1 && quint64(n) <= recordSets.size())
+                out.push_back(std::make_shared<RDOPermissionContractRiskAssessment>(recordSets[size_t(n - 1)]));
+        }
+    });
+    return out;
+}

@@ -1,0 +1,95 @@
+#include "compliance/permissions/PermissionSettingsViewController.h"
+
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "core/UserDefaultConfig.h"
+#include "shell/pages/MenuItemViewManager.h"
+
+PermissionSettingsViewController::PermissionSettingsViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), { services.notificationCenter })
+    , permissionManager(
+          services.permissionManager ? services.permissionManager : PermissionSettingsManager::getInstance())
+    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , wizardPresenter(services.wizardPresenter)
+    , wizardServices(std::move(services.wizard))
+{
+    if (!wizardServices.permissionManager)
+        wizardServices.permissionManager = permissionManager;
+    if (!wizardServices.notificationCenter)
+        wizardServices.notificationCenter = notificationCenter;
+}
+
+PermissionSettingsViewController::~PermissionSettingsViewController()
+{
+    if (wizard_)
+        disconnect(wizard_.get(), nullptr, this, nullptr);
+}
+
+void PermissionSettingsViewController::awakeFromNib()
+{
+    observePage(pagenotify::kAccountProtectOptionChanged,
+        [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
+    permissionManager->requestQueryPermissionInfo(this);
+}
+
+void PermissionSettingsViewController::updateForAccountProtecteOptionChange()
+{
+    emit changed();
+}
+
+std::optional<QString> PermissionSettingsViewController::objectValueForTableColumn(
+    const QString& column, qsizetype row) const
+{
+    if (row < 0 || row >= numberOfRowsInTableView())
+        return std::nullopt;
+    const RDOPermission& p = _permissionInfoArray[size_t(row)];
+    if (column == QLatin1String("account"))
+        return userDefaultConfig->getProtectedString(p.secuid);
+    if (column == QLatin1String("permission"))
+        return p.title;
+    if (column == QLatin1String("market"))
+        return p.market;
+    if (column == QLatin1String("status"))
+        return p.status == 1 ? QStringLiteral("已开通") : QStringLiteral("未开通");
+    if (column == QLatin1String("operate"))
+        return p.status == 1 ? QStringLiteral("关闭") : QStringLiteral("开通");
+    return std::nullopt;
+}
+
+void PermissionSettingsViewController::operateButtonSelected(qsizetype row, QObject* parentWindow)
+{
+    if (isUnloaded() || row < 0 || row >= numberOfRowsInTableView() || wizard_)
+        return;
+    IPermissionWizardPresenter* presenter = wizardPresenter ? wizardPresenter : defaultPermissionWizardPresenter();
+    if (!presenter) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("无法打开权限设置窗口")), nullptr);
+        return;
+    }
+    const RDOPermission permission = _permissionInfoArray[size_t(row)];
+    wizard_ = std::make_shared<PermissionAlertWindowController>(wizardServices);
+    connect(wizard_.get(), &PermissionAlertWindowController::finished, this, [this](int result) {
+        // The wizard stays alive until its own signal has been told.
+        std::shared_ptr<PermissionAlertWindowController> done = std::move(wizard_);
+        if (result == 1 && !isUnloaded())
+            permissionManager->requestQueryPermissionInfo(this);
+        emit changed();
+        QMetaObject::invokeMethod(this, [done] { }, Qt::QueuedConnection);
+    });
+    presenter->present(wizard_, parentWindow);
+    if (wizard_)
+        wizard_->runModalForPermissionSettings(permission.contractUrl, permission.openUrl);
+}
+
+void PermissionSettingsViewController::queryPermissionInfo(
+    DataModel*, const QString&, const std::vector<RDOPermission>& infos)
+{
+    _permissionInfoArray = infos;
+    emit changed();
+}
+
+void registerCompliancePages()
+{
+    MenuItemViewManager::getInstance()->registerPageClass(QString::fromLatin1(PermissionSettingsViewController::kClassName),
+        [](const BaseNode::Ptr& node) -> std::unique_ptr<MenuItemViewController> {
+            return std::make_unique<PermissionSettingsViewController>(node);
+        });
+}

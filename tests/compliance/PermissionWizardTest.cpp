@@ -1,0 +1,300 @@
+#include "ComplianceTestRig.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "compliance/permissions/PermissionSettingsViewController.h"
+#include "core/UserDefaultConfig.h"
+#include "platform/RunLoop.h"
+#include "platform/WebView.h"
+#include "tools/broker-sim/PermissionFunctions.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::spinUntil;
+using Body = PermissionAlertWindowController::Body;
+using brokersim::kPermissionOpenFunction;
+using brokersim::kPermissionSignFunction;
+
+// Records every sheet as "<title>:<text>"; answers at once unless held, and
+// closes held sheets that close on a lock at notification type 20.
+struct Sheets : AlertPresenter {
+    QStringList shown;
+    bool hold = false;
+    std::vector<std::pair<AlertRequest, Completion>> open;
+    // After the fixture's set-up, which clears the centre.
+    void listen()
+    {
+        NotificationCenter::getInstance()->addObserver(static_cast<const void*>(this), [this] {
+            std::erase_if(open, [](auto& s) {
+                if (!s.first.closesOnLock)
+                    return false;
+                if (s.second)
+                    s.second(0);
+                return true;
+            });
+        }, PermissionAlertWindowController::kCloseMessageBoxes);
+    }
+    ~Sheets() override { NotificationCenter::getInstance()->removeObserver(static_cast<const void*>(this)); }
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown << request.title + ":" + request.text;
+        if (hold)
+            open.emplace_back(request, std::move(completion));
+        else if (completion)
+            completion(1);
+    }
+};
+
+// Keeps the wizards the page runs and gives them the recording sheets.
+struct Presenter : IPermissionWizardPresenter {
+    Sheets* sheets = nullptr;
+    std::shared_ptr<PermissionAlertWindowController> last;
+    void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
+    {
+        wizard->setAlertPresenter(sheets);
+        last = wizard;
+    }
+};
+
+class PermissionWizardTest : public compliancetest::RiskSimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        RiskSimulatorFixture::SetUp();
+        PermissionSettingsManager::resetInstance();
+        presenter.sheets = &sheets;
+        sheets.listen();
+        logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+    }
+    void TearDown() override
+    {
+        presenter.last.reset();
+        PermissionSettingsManager::resetInstance();
+        RiskSimulatorFixture::TearDown();
+    }
+
+    // The countdown timer never fires by itself: tick() is the fake clock.
+    PermissionSettingsPageServices services()
+    {
+        PermissionSettingsPageServices s;
+        s.wizardPresenter = &presenter;
+        s.wizard.makeTimer = [this](std::function<void()> tick) {
+            auto timer = std::make_unique<platform::RunLoopTimer>(3600.0, true,
+                platform::RunLoopModes::common(), std::move(tick));
+            timers.push_back(timer.get());
+            return timer;
+        };
+        return s;
+    }
+    void tick() { timers.back()->fire(); }
+
+    std::unique_ptr<PermissionSettingsViewController> openPage()
+    {
+        auto page = std::make_unique<PermissionSettingsViewController>(nullptr, services());
+        page->load();
+        EXPECT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
+        return page;
+    }
+    PermissionAlertWindowController& runWizard(PermissionSettingsViewController& page, qsizetype row)
+    {
+        page.operateButtonSelected(row);
+        EXPECT_TRUE(presenter.last);
+        EXPECT_TRUE(spinUntil([&] { return !presenter.last->state().waiting; }, 10s));
+        return *presenter.last;
+    }
+    bool idle(const PermissionAlertWindowController& w)
+    {
+        return spinUntil([&] { const auto& s = w.state(); return s.closed || !(s.waiting || s.signing || s.submitting); }, 10s);
+    }
+
+    Sheets sheets;
+    Presenter presenter;
+    std::vector<platform::RunLoopTimer*> timers;
+};
+
+TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermission)
+{
+    auto page = openPage();
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("status"), 0), QStringLiteral("未开通"));
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("operate"), 0), QStringLiteral("开通"));
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("other"), 0), std::nullopt);
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("status"), 3), std::nullopt);
+    int result = -1;
+    page->operateButtonSelected(0);
+    ASSERT_TRUE(presenter.last);
+    QObject::connect(presenter.last.get(), &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+    PermissionAlertWindowController& w = *presenter.last;
+    EXPECT_TRUE(w.state().waiting);
+    EXPECT_FALSE(w.state().cancelEnabled);
+    ASSERT_TRUE(idle(w));
+    ASSERT_EQ(w.contracts().size(), 3u);
+
+    // Step 1: a text agreement with a three-second countdown and a sign link.
+    const QString check = QStringLiteral("本人已阅读并同意《创业板投资风险揭示书》");
+    EXPECT_EQ(w.state().body, Body::Text);
+    EXPECT_EQ(w.state().tip, QStringLiteral("请仔细阅读协议内容"));
+    EXPECT_EQ(w.state().confirmTitle, QStringLiteral("接受"));
+    QStringList titles { w.state().checkTitle };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(w.state().checkEnabled);
+        w.checkButtonClicked(true); // refused while counting
+        EXPECT_FALSE(w.state().confirmEnabled);
+        tick();
+        titles << w.state().checkTitle;
+    }
+    EXPECT_EQ(titles, QStringList({ check + "(3)", check + "(2)", check + "(1)", check }));
+    EXPECT_TRUE(w.state().checkEnabled);
+    EXPECT_FALSE(timers.back()->isActive());
+    w.checkButtonClicked(true);
+    EXPECT_TRUE(w.state().confirmEnabled);
+    w.checkButtonClicked(false);
+    EXPECT_FALSE(w.state().confirmEnabled);
+    w.checkButtonClicked(true);
+
+    // A failed sign keeps the step; the next one signs and moves on.
+    sim.answerErrorNext(kPermissionSignFunction, 9, QStringLiteral("签署服务暂停"));
+    w.confirmButtonClicked();
+    EXPECT_TRUE(w.state().signing);
+    EXPECT_FALSE(w.state().cancelEnabled);
+    ASSERT_TRUE(idle(w));
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("错误:签署服务暂停"));
+    EXPECT_EQ(w.contractIndex(), 0u);
+    EXPECT_TRUE(w.state().confirmEnabled);
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return w.contractIndex() == 1; }, 10s));
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("温馨提示:《创业板投资风险揭示书》签署成功"));
+
+    // Step 2: the web agreement, no countdown; its sign answers no message.
+    EXPECT_EQ(w.state().body, Body::Web);
+    EXPECT_TRUE(w.state().url.toString().endsWith(QStringLiteral("/agreements/cyb-rule.html")));
+    // The page itself comes from the simulator's HTTP front.
+    platform::NetworkWebPageLoader loader(5s);
+    std::optional<platform::WebPage> agreement;
+    auto token = loader.load(w.state().url, [&](const platform::WebPage& p) { agreement = p; });
+    ASSERT_TRUE(spinUntil([&] { return agreement.has_value(); }, 10s));
+    EXPECT_TRUE(agreement->html.contains(QStringLiteral("创业板交易特别规定")))
+        << qPrintable(agreement->error.value_or(QString()));
+    EXPECT_TRUE(w.state().checkEnabled);
+    EXPECT_FALSE(w.state().confirmEnabled);
+    EXPECT_TRUE(w.state().tip.isEmpty());
+    w.checkButtonClicked(true);
+    const qsizetype sheetsBefore = sheets.shown.size();
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return w.contractIndex() == 2; }, 10s));
+    EXPECT_EQ(sheets.shown.size(), sheetsBefore);
+
+    // Step 3: the questionnaire, the last step.
+    EXPECT_EQ(w.state().body, Body::Questionnaire);
+    EXPECT_EQ(w.state().confirmTitle, QStringLiteral("确定"));
+    EXPECT_FALSE(w.state().checkVisible);
+    w.riskAssessmentTableViewCell(0, 1);
+    w.riskAssessmentTableViewCell(1, 1);
+    w.confirmButtonClicked();
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("温馨提示:第3道题未答,请完成答题后提交"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitFunction), 0);
+    for (auto [q, a] : { std::pair { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
+        w.riskAssessmentTableViewCell(q, a);
+
+    // Two quick confirms: one submission. The open request then fails once.
+    sim.answerErrorNext(kPermissionOpenFunction, 3009, QStringLiteral("系统繁忙"));
+    w.confirmButtonClicked();
+    EXPECT_TRUE(w.state().submitting);
+    EXPECT_FALSE(w.state().confirmEnabled);
+    EXPECT_FALSE(w.state().cancelEnabled);
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kPermissionOpenFunction) == 1 && !w.state().waiting; }, 10s));
+    EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitFunction), 1);
+    EXPECT_TRUE(sheets.shown.contains(QStringLiteral("测评结果:内容：您本次测评的得分为：15，评级级别为：积极型")));
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("错误:系统繁忙"));
+    EXPECT_EQ(w.contractIndex(), 2u);
+    EXPECT_EQ(result, -1);
+
+    // Confirming again repeats the step and opens the permission.
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return result != -1; }, 10s));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("温馨提示:创业板交易权限开通成功"));
+    ASSERT_TRUE(spinUntil([&] { return page->permissions()[0].status == 1; }, 10s));
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("status"), 0), QStringLiteral("已开通"));
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("operate"), 0), QStringLiteral("关闭"));
+}
+
+TEST_F(PermissionWizardTest, LockEndsOnlyTheWizardAndLateRepliesReachNobody)
+{
+    auto page = openPage();
+    const qsizetype lists = sim.receivedCount(brokersim::kPermissionListFunction);
+    sheets.hold = true;
+
+    // A signed step: its message sheet and the open message stay open ...
+    PermissionAlertWindowController& w = runWizard(*page, 1);
+    int result = -1;
+    QObject::connect(&w, &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+    w.checkButtonClicked(true);
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sheets.open.size() == 2; }, 10s)); // the sign and the open message
+    // ... until the screen locks: both close, the wizard ends with 0.
+    NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(sheets.open.empty());
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), lists); // no refresh after 0
+
+    // A wizard that goes while its list is on its way hears nothing of it.
+    sim.withholdNext(brokersim::kPermissionContractFunction);
+    page->operateButtonSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    std::weak_ptr<PermissionAlertWindowController> gone = presenter.last;
+    presenter.last->windowWillClose();
+    presenter.last.reset();
+    spinUntil([&] { return gone.expired(); }, 2s);
+    EXPECT_TRUE(gone.expired());
+    sim.releaseWithheld();
+    spinUntil([] { return false; }, 200ms);
+}
+
+TEST_F(PermissionWizardTest, ClosingWithOneStepAndWizardsThatEndAtOnce)
+{
+    auto page = openPage();
+    // Account protection redraws the account column at once, masked.
+    int redraws = 0;
+    QObject::connect(page.get(), &PermissionSettingsViewController::changed, [&] { ++redraws; });
+    EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("account"), 2), page->permissions()[2].secuid);
+    UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kAccountProtectOptionChanged);
+    EXPECT_GE(redraws, 1);
+    EXPECT_NE(page->objectValueForTableColumn(QStringLiteral("account"), 2), page->permissions()[2].secuid);
+
+    // The opened permission: one step without sign link or check box closes it
+    // with the first confirm; the button keeps the window's own title.
+    PermissionAlertWindowController& w = runWizard(*page, 2);
+    ASSERT_EQ(w.contracts().size(), 1u);
+    EXPECT_TRUE(w.state().confirmTitle.isEmpty());
+    EXPECT_TRUE(w.state().confirmEnabled);
+    int result = -1;
+    QObject::connect(&w, &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return result != -1; }, 10s));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("温馨提示:退市整理股票交易权限关闭成功"));
+    ASSERT_TRUE(spinUntil([&] { return page->permissions()[2].status == 0; }, 10s));
+
+    // No open link: 0 at once, nothing asked. A failed list: its error, then 0.
+    PermissionAlertWindowController bare(services().wizard);
+    int bareResult = -1;
+    QObject::connect(&bare, &PermissionAlertWindowController::finished, [&](int r) { bareResult = r; });
+    bare.setAlertPresenter(&sheets);
+    const qsizetype before = sim.receivedCount();
+    bare.runModalForPermissionSettings(QStringLiteral("tc_mfuncno=500&tc_sfuncno=3201"), QString());
+    EXPECT_EQ(bareResult, 0);
+    EXPECT_EQ(sim.receivedCount(), before);
+
+    PermissionAlertWindowController failing(services().wizard);
+    int failingResult = -1;
+    QObject::connect(&failing, &PermissionAlertWindowController::finished, [&](int r) { failingResult = r; });
+    failing.setAlertPresenter(&sheets);
+    failing.runModalForPermissionSettings(QStringLiteral("rightcode=x"), QStringLiteral("tc_mfuncno=500&tc_sfuncno=3203"));
+    ASSERT_TRUE(spinUntil([&] { return failingResult != -1; }, 10s));
+    EXPECT_EQ(failingResult, 0);
+    EXPECT_TRUE(sheets.shown.last().startsWith(QStringLiteral("错误:权限链接缺少功能号")));
+    EXPECT_EQ(sim.receivedCount(), before);
+}
+
+} // namespace
