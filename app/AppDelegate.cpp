@@ -3,6 +3,7 @@
 #include "app/MainWindowFactory.h"
 #include "comm/request/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
+#include "compliance/permissions/PermissionSettingsViewController.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/RiskGateWindows.h"
@@ -14,6 +15,9 @@
 #include "core/NetworkFactory.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
+#include "funds/pages/OpdQuoteViewController.h"
+#include "funds/requests/FundDataModels.h"
+#include "funds/ui/FundPanels.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
@@ -29,6 +33,7 @@
 #include "shell/session/WindowController.h"
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
+#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -104,7 +109,14 @@ void AppDelegate::applicationDidFinishLaunching()
     registerComplianceDataModels();
     registerQuotesDataModels();
     registerTradingDataModels();
+    registerFundDataModels();
+    // Pages and their widgets, library by library; the main window's
+    // dispatch finds them by page class.
+    registerAccountPageViews();
+    registerCompliancePages();
     installComplianceViews();
+    registerFundPages();
+    registerFundViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

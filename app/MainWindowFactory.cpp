@@ -5,6 +5,7 @@
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
+#include "shell/ui/pages/AccountPageViews.h"
 
 #include <QLayout>
 #include <QMenuBar>
@@ -15,5 +16,6 @@ ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar)
     // when no login window is left.
     auto* window = new MainWindow();
     window->layout()->setMenuBar(menuBar(window));
+    installAccountWindows(*window);
     return window;
 }
