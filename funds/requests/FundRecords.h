@@ -149,7 +149,7 @@ public:
     // The record of row `index`; an empty record outside the rows.
     R objectAt(qsizetype index) const
     {
-        return index >= 0 && index < _contentObjectArray.size() ? _contentObjectArray[index].value<R>() : R();
+        return index >= 0 && index < _contentObjectArray.size() ? _contentObjectArray[index].template value<R>() : R();
     }
 
 private:
