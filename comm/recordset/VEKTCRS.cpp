@@ -4,6 +4,7 @@
 #include "comm/recordset/TCRSText.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -108,44 +109,56 @@ QString latin1Text(const char* begin, const char* end)
     return out;
 }
 
-constexpr char kDigitPairs[]
-    = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
+// "00" to "99" as UTF-16 pairs, so that two digits go out in one 32-bit copy.
+constexpr auto kDigitPairs = [] {
+    std::array<char16_t, 200> pairs {};
+    for (int i = 0; i < 100; ++i) {
+        pairs[size_t(2 * i)] = static_cast<char16_t>(u'0' + i / 10);
+        pairs[size_t(2 * i + 1)] = static_cast<char16_t>(u'0' + i % 10);
+    }
+    return pairs;
+}();
+
+void writePair(char16_t* at, quint32 twoDigits)
+{
+    std::memcpy(at, &kDigitPairs[2 * twoDigits], 2 * sizeof(char16_t));
+}
 
 // Writes the decimal digits of `u` so that they end just before `end`.
 void writeDigits32(char16_t* end, quint32 u)
 {
     while (u >= 100) {
         const quint32 q = u / 100;
-        const quint32 r = u - q * 100;
         end -= 2;
-        end[0] = static_cast<char16_t>(kDigitPairs[2 * r]);
-        end[1] = static_cast<char16_t>(kDigitPairs[2 * r + 1]);
+        writePair(end, u - q * 100);
         u = q;
     }
-    if (u >= 10) {
-        end[-2] = static_cast<char16_t>(kDigitPairs[2 * u]);
-        end[-1] = static_cast<char16_t>(kDigitPairs[2 * u + 1]);
-    } else {
+    if (u >= 10)
+        writePair(end - 2, u);
+    else
         end[-1] = static_cast<char16_t>(u'0' + u);
-    }
 }
 
-void writeDigits(char16_t* end, quint64 u)
+// Exactly eight digits of `u` (< 10^8), in two independent halves.
+void writeEightDigits(char16_t* end, quint32 u)
+{
+    const quint32 high = u / 10000;
+    const quint32 low = u - high * 10000;
+    const quint32 a = high / 100;
+    const quint32 c = low / 100;
+    writePair(end - 8, a);
+    writePair(end - 6, high - a * 100);
+    writePair(end - 4, c);
+    writePair(end - 2, low - c * 100);
+}
+
+inline void writeDigits(char16_t* end, quint64 u)
 {
     // Eight digits at a time in 32-bit arithmetic while the value is wider.
     while (u > 0xFFFFFFFFu) {
         const quint64 q = u / 100000000;
-        auto low = static_cast<quint32>(u - q * 100000000);
-        for (int i = 0; i < 4; ++i) {
-            const quint32 lq = low / 100;
-            const quint32 r = low - lq * 100;
-            end -= 2;
-            end[0] = static_cast<char16_t>(kDigitPairs[2 * r]);
-            end[1] = static_cast<char16_t>(kDigitPairs[2 * r + 1]);
-            low = lq;
-        }
+        writeEightDigits(end, static_cast<quint32>(u - q * 100000000));
+        end -= 8;
         u = q;
     }
     writeDigits32(end, static_cast<quint32>(u));
@@ -210,8 +223,7 @@ QString fixed3Text(double value)
                 d[0] = u'-';
             const quint32 tens = parts / 10;
             d[n - 1] = static_cast<char16_t>(u'0' + (parts - tens * 10));
-            d[n - 3] = static_cast<char16_t>(kDigitPairs[2 * tens]);
-            d[n - 2] = static_cast<char16_t>(kDigitPairs[2 * tens + 1]);
+            writePair(d + n - 3, tens);
             d[n - 4] = u'.';
             writeDigits(d + n - 4, units);
             return out;
