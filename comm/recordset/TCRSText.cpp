@@ -78,8 +78,11 @@ const std::array<char16_t, kTwoByteCodes>& twoByteTable()
 std::optional<QString> decodeGb18030TwoByte(const char* p, qint64 n)
 {
     const auto& table = twoByteTable();
-    QString out(n, Qt::Uninitialized);
-    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    // Filled in place and cut to the characters written, without a second
+    // pass or a resize through QString.
+    QString::DataPointer out(QTypedArrayData<char16_t>::allocate(n), n);
+    Q_CHECK_PTR(out.data());
+    char16_t* d = out.data();
     qsizetype k = 0;
     const auto* b = reinterpret_cast<const unsigned char*>(p);
     for (qint64 i = 0; i < n; ++i) {
@@ -99,8 +102,9 @@ std::optional<QString> decodeGb18030TwoByte(const char* p, qint64 n)
         d[k++] = u;
         ++i;
     }
-    out.truncate(k);
-    return out;
+    d[k] = u'\0';
+    out.size = k;
+    return QString(std::move(out));
 }
 
 } // namespace
@@ -238,8 +242,8 @@ QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding)
     }
     if (encoding != platform::TextEncoding::UTF16LE) {
         // ASCII in one pass into the text itself.
-        QString out(n, Qt::Uninitialized);
-        char16_t* d = reinterpret_cast<char16_t*>(out.data());
+        char16_t* d = nullptr;
+        QString out = uninitializedText(n, &d);
         const auto* b = reinterpret_cast<const unsigned char*>(p);
         qint64 i = 0;
         while (i < n && b[i] < 0x80) {

@@ -21,6 +21,18 @@ qint32 int32FromText(QStringView text);
 // does not fit; 0.0 without digits, +-inf or 0.0 past the double range.
 double doubleFromText(QStringView text);
 
+// A text of `n` (> 0) units for the caller to fill through `units`, made
+// without the out-of-line constructor: tables are read a cell at a time, and
+// the text's own allocation is most of what a short cell costs.
+inline QString uninitializedText(qsizetype n, char16_t** units)
+{
+    QString::DataPointer d(QTypedArrayData<char16_t>::allocate(n), n);
+    Q_CHECK_PTR(d.data());
+    d.data()[n] = u'\0';
+    *units = d.data();
+    return QString(std::move(d));
+}
+
 // Text encoding of a record set's code: 0 GB 18030, 1 UTF-16, 2 UTF-8, other ASCII.
 platform::TextEncoding textEncodingOf(qint32 encoding);
 bool isAsciiBytes(const char* p, qint64 n);

@@ -171,6 +171,43 @@ TEST(VEKTCRSFastReads, ByNameAndByIndexMatchTheGeneralConversions)
     EXPECT_EQ(set.indexOfFieldWithName(QStringLiteral("i")), -1);
 }
 
+TEST(VEKTCRSFastReads, LongNamesMatchOnlyThemselves)
+{
+    // Names long enough to be compared eight characters at a time, and
+    // one-character changes of them, asked after each field was found last.
+    const char* names[] = { "quantity", "settlement_amount", "settlement_amounts",
+        "a_name_of_63_characters_which_is_the_longest_that_a_field_holds" };
+    VEKTCRS set(0);
+    for (const char* name : names)
+        ASSERT_TRUE(set.addField(field(name, 4)));
+    ASSERT_EQ(std::strlen(names[3]), 63u);
+    const auto expected = [&](const QString& name) {
+        for (int i = 0; i < 4; ++i)
+            if (name == QLatin1StringView(names[i]))
+                return i;
+        return -1;
+    };
+    QStringList asked;
+    for (const char* stored : names) {
+        const QString name = QLatin1StringView(stored);
+        asked << name << name.chopped(1) << name + u's' << name + QString(8, QChar(0));
+        for (qsizetype k = 0; k < name.size(); ++k) {
+            const char16_t c = name[k].unicode();
+            for (const char16_t other :
+                { char16_t(c | 0x100), char16_t(c ^ 1), char16_t(0), char16_t(0x80 | c) }) {
+                asked << name;
+                asked.back()[k] = QChar(other);
+            }
+        }
+    }
+    for (const QString& name : asked) {
+        for (int last = 0; last < 4; ++last) {
+            ASSERT_EQ(set.indexOfFieldWithName(QLatin1StringView(names[last])), last);
+            EXPECT_EQ(set.indexOfFieldWithName(name), expected(name)) << last;
+        }
+    }
+}
+
 TEST(VEKTCRSFastReads, GbTextsDecodeAsThePlatformDecoderDoes)
 {
     // Every two-byte code, one at a time, the way a field holds it.
