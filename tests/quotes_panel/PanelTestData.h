@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 // Days and quotes made up for the panel's tests.
 #include "core/NotificationCenter.h"
 #include "login/LoginTestRig.h"
@@ -26,7 +28,8 @@ inline RDOTimesharingInfo minute(int index, double price, qint64 quantity, doubl
     p.recentDealPrice = price;
     p.averageDealPrice = average > 0 ? average : price;
     p.totalTurnover = quantity;
-    p.dealVolume = qint64(price * double(quantity));
+    // Clamped: the edge-case days use prices no amount can hold.
+    p.dealVolume = qint64(std::clamp(price * double(quantity), -9e18, 9e18));
     return p;
 }
 
