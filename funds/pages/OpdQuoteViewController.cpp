@@ -1,5 +1,6 @@
 #include "funds/pages/OpdQuoteViewController.h"
 
+#include "funds/pages/OpdFundTradePages.h"
 #include "shell/pages/MenuItemViewManager.h"
 
 OpdQuoteViewController::OpdQuoteViewController(
@@ -51,4 +52,5 @@ void registerFundPages()
         QString::fromLatin1(OpdQuoteViewController::kPageClass), [](const BaseNode::Ptr& node) {
             return std::make_unique<OpdQuoteViewController>(node);
         });
+    registerFundTradePages();
 }

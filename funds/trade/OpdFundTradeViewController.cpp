@@ -2,6 +2,7 @@
 
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
+#include "funds/trade/FundOrderAlert.h"
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
@@ -49,9 +50,19 @@ OpdFundTradeViewController::OpdFundTradeViewController(qint32 viewType, Services
     if (!services_.orders)
         services_.orders = OrderManagerFunds::getInstance();
     money_ = std::make_unique<FundMoneyQuery>(services_.queries);
+    if (!services_.confirmation) {
+        ownConfirmation_ = std::make_shared<FundOrderAlert>();
+        services_.confirmation = ownConfirmation_.get();
+    }
 }
 
 OpdFundTradeViewController::~OpdFundTradeViewController() = default;
+
+void OpdFundTradeViewController::setParentWindow(QObject* window)
+{
+    if (auto* alert = dynamic_cast<FundOrderAlert*>(ownConfirmation_.get()))
+        alert->setParentWindow(window);
+}
 
 void OpdFundTradeViewController::awakeFromNib()
 {
@@ -425,6 +436,8 @@ void OpdFundTradeViewController::makeOrder()
         return;
     }
     const platform::WeakRef<BusinessContractDelegate> self(this);
+    // The dialog may run modally; nothing of this form is touched after it.
+    const std::shared_ptr<IFundOrderConfirmation> keep = ownConfirmation_;
     services_.confirmation->runModal(
         *draft_,
         [self](qint32 type) {

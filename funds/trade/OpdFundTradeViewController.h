@@ -71,7 +71,7 @@ public:
         OrderManagerFunds* orders = nullptr;
         QueryInfoManager* queries = nullptr;
         IContractWindowPresenter* contracts = nullptr;
-        IFundOrderConfirmation* confirmation = nullptr;
+        IFundOrderConfirmation* confirmation = nullptr; // null: the order confirmation dialog
     };
 
     // initWithType: null services are the shared instances.
@@ -86,7 +86,8 @@ public:
     // addFundChangedObserver: null is ignored; held weakly.
     void addFundChangedObserver(IUpdateFundHistoryValues* observer);
     void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
-    void setConfirmation(IFundOrderConfirmation* confirmation) { services_.confirmation = confirmation; }
+    // The window the dialogs sit over.
+    void setParentWindow(QObject* window);
 
     // The fields.
     QString text(Field field) const { return texts_[field]; }
@@ -189,6 +190,9 @@ private:
     std::optional<FundOrderDraft> draft_; // the draft being confirmed or sent
     std::unique_ptr<BusinessContractManager> contracts_;
     std::unique_ptr<FundMoneyQuery> money_;
+    // The confirmation dialog made here when none was given; shared so that
+    // a dialog still running outlives a form closed under it.
+    std::shared_ptr<IFundOrderConfirmation> ownConfirmation_;
     std::vector<platform::WeakRef<IUpdateFundHistoryValues>> observerArray;
     platform::Lifetime alive_;
 };
