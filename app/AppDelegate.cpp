@@ -14,6 +14,7 @@
 #include "core/NetworkFactory.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
+#include "funds/ui/FundsStartup.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
@@ -107,6 +108,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerTradingDataModels();
     installComplianceViews();
     installTradingViews();
+    installFundLibrary();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

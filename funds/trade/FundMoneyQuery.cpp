@@ -1,6 +1,7 @@
 #include "funds/trade/FundMoneyQuery.h"
 
 #include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
 
 struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     std::function<void(const QString&)> shown;
@@ -24,4 +25,14 @@ void FundMoneyQuery::request(std::function<void(const QString&)> shown)
 {
     observer_->shown = std::move(shown);
     queries_->requestMoneyInfo(observer_.get(), 0, QString());
+}
+
+void FundMoneyQuery::registerDataModels()
+{
+    registerOrderAndQueryDataModels();
+}
+
+void FundMoneyQuery::resetShared()
+{
+    QueryInfoManager::resetInstance();
 }

@@ -21,6 +21,11 @@ public:
     // query leaves what is shown.
     void request(std::function<void(const QString&)> shown);
 
+    // Tests that use no trading page: the money query's request class, and
+    // a fresh query facade.
+    static void registerDataModels();
+    static void resetShared();
+
 private:
     struct Observer;
     QueryInfoManager* queries_;

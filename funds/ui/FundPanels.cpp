@@ -2,6 +2,7 @@
 
 #include "funds/pages/OpdQuoteViewController.h"
 #include "funds/ui/FundListView.h"
+#include "funds/ui/FundTradeViews.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -215,4 +216,5 @@ void registerFundViews()
             auto* page = qobject_cast<OpdQuoteViewController*>(&controller);
             return page ? new OpdQuoteView(*page, parent) : nullptr;
         });
+    registerFundTradeViews();
 }

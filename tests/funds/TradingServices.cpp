@@ -1,19 +1,18 @@
-// The trading services the fund forms use, kept out of the fund tests' own
-// files: trading's record templates share names with the fund records'.
+// The shared services the fund form's tests reset, kept out of the test
+// files that see the fund records.
 #include "compliance/permissions/PermissionSettingsManager.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/requests/SecurityInfoDataModels.h"
+#include "funds/trade/FundMoneyQuery.h"
 
 namespace fundtest {
 
 void registerMoneyQuery()
 {
-    registerOrderAndQueryDataModels();
+    FundMoneyQuery::registerDataModels();
 }
 
 void resetMoneyQuery()
 {
-    QueryInfoManager::resetInstance();
+    FundMoneyQuery::resetShared();
     // Signs the notices; its requests belong to the test's connection.
     PermissionSettingsManager::resetInstance();
 }
