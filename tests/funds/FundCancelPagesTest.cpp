@@ -9,25 +9,6 @@
 
 using namespace fundtest;
 
-namespace fundtest {
-void registerMoneyQuery();
-void resetMoneyQuery();
-} // namespace fundtest
-
-namespace {
-
-struct Alerts : AlertPresenter {
-    QStringList shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
-        if (completion)
-            completion(1);
-    }
-};
-
-} // namespace
-
 class FundCancelPages : public FundSimulatorFixture {
 protected:
     void SetUp() override
@@ -65,7 +46,7 @@ protected:
     }
 
     std::shared_ptr<Account> account;
-    Alerts alerts;
+    FundAlerts alerts;
     std::vector<int> dialogTypes;
     QStringList dialogTexts;
 };

@@ -11,22 +11,7 @@ using namespace fundtest;
 using brokersim::Function;
 using Form = OpdFundTradeViewController;
 
-namespace fundtest {
-void registerMoneyQuery();
-void resetMoneyQuery();
-} // namespace fundtest
-
 namespace {
-
-struct Alerts : AlertPresenter {
-    QStringList shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
-        if (completion)
-            completion(1);
-    }
-};
 
 struct Notices : IContractWindowPresenter {
     std::vector<std::shared_ptr<BusinessContractWindow>> shown;
@@ -85,6 +70,26 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return fund.has_value(); }));
     }
     QString last(Function f) const { return QString::fromUtf8(receivedOf(f).last().rawBody); }
+    // A customer below the fund's level buys it and agrees the first notice.
+    std::unique_ptr<Form> purchaseUpToTheSecondNotice()
+    {
+        book().setRiskLevel("010100000001", 1);
+        auto form = make(Form::Purchase);
+        type(*form, Form::Code, "000001");
+        form->setText(Form::Amount, "1000");
+        form->tradeButtonClicked();
+        EXPECT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+        notices.agree(0);
+        EXPECT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+        return form;
+    }
+    void acceptBothNotices()
+    {
+        ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+        notices.agree(0);
+        ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+        notices.agree(1);
+    }
     void confirmAndWait(Form& form)
     {
         ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
@@ -93,7 +98,7 @@ protected:
     }
 
     std::shared_ptr<Account> account;
-    Alerts alerts;
+    FundAlerts alerts;
     Notices notices;
     Confirmation confirmation;
 };
@@ -212,14 +217,7 @@ TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
 
 TEST_F(FundTradeForm, AcceptedNoticesBringTheSerialTheOrderCarries)
 {
-    book().setRiskLevel("010100000001", 1);
-    auto form = make(Form::Purchase);
-    type(*form, Form::Code, "000001");
-    form->setText(Form::Amount, "1000");
-    form->tradeButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
-    notices.agree(0);
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+    auto form = purchaseUpToTheSecondNotice();
     form->tradeButtonClicked(); // still busy
     notices.agree(1);
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
@@ -235,14 +233,7 @@ TEST_F(FundTradeForm, AcceptedNoticesBringTheSerialTheOrderCarries)
 
 TEST_F(FundTradeForm, DecliningTheSecondNoticeEndsSilently)
 {
-    book().setRiskLevel("010100000001", 1);
-    auto form = make(Form::Purchase);
-    type(*form, Form::Code, "000001");
-    form->setText(Form::Amount, "1000");
-    form->tradeButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
-    notices.agree(0);
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+    auto form = purchaseUpToTheSecondNotice();
     notices.shown[1]->cancelButtonClick();
     ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }));
     EXPECT_TRUE(alerts.shown.isEmpty());
@@ -258,11 +249,8 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     type(*form, Form::TargetCode, "000011");
     form->setText(Form::Amount, "100");
     form->tradeButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+    acceptBothNotices();
     EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).contains("&ofcode=000011&tacode=98&oftrdid=3"));
-    notices.agree(0);
-    ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
-    notices.agree(1);
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
