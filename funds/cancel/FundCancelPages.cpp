@@ -45,6 +45,16 @@ void FundBatchCancelPage::tickRow(qsizetype row, bool on)
     emit changed();
 }
 
+void FundBatchCancelPage::setTicked(const QList<int>& rows)
+{
+    ticked_.clear();
+    for (int row : rows) {
+        if (row >= 0 && row < rows_)
+            ticked_.insert(row);
+    }
+    emit changed();
+}
+
 void FundBatchCancelPage::cancelOrdersClicked()
 {
     // One batch at a time, from the press to its summary.
@@ -168,6 +178,7 @@ void InvestOntimeCancelOrderViewController::requestList()
 void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
     DataModel*, const QString&, const InvestOntimeOrderTablePtr& table)
 {
+    table_ = table;
     orderArray_.clear();
     for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)
         orderArray_.push_back(table->objectAt(r));

@@ -32,6 +32,10 @@ public:
     // selectAllButtonClicked: / a tick on one row (ordersTableViewClicked:).
     void selectAllButtonClicked(bool on);
     void tickRow(qsizetype row, bool on);
+    // The ticks as the table shows them.
+    void setTicked(const QList<int>& rows);
+    // The list as the server sent it, for the table.
+    virtual std::shared_ptr<DTTable> listTable() const = 0;
     // cancelOrdersClicked:
     void cancelOrdersClicked();
     bool doConfigOrder(int type) override;
@@ -79,6 +83,7 @@ public:
         BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
 
     const std::shared_ptr<DTOpdFundOrderList>& table() const { return table_; }
+    std::shared_ptr<DTTable> listTable() const override { return table_; }
 
     void queryOpdFundCurrentOrderList(DataModel*, const QString&, const OpdFundOrderListPtr& table) override;
     void openFundCancelOrder(DataModel*, const QString& h, const QString& serial) override
@@ -113,6 +118,7 @@ public:
         BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
 
     const std::vector<RDOInvestOntimeOrder>& orderArray() const { return orderArray_; }
+    std::shared_ptr<DTTable> listTable() const override { return table_; }
 
     void queryInvestOntimeOrderList(DataModel*, const QString&, const InvestOntimeOrderTablePtr& table) override;
     void investOntimeCancelOrder(DataModel*, const QString& h, const QString& serial) override
@@ -134,6 +140,7 @@ protected:
 
 private:
     std::vector<RDOInvestOntimeOrder> orderArray_;
+    InvestOntimeOrderTablePtr table_;
 };
 
 // Registers the two cancel pages with the page dispatch.

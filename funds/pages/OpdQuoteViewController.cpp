@@ -1,5 +1,6 @@
 #include "funds/pages/OpdQuoteViewController.h"
 
+#include "funds/cancel/FundCancelPages.h"
 #include "funds/pages/OpdFundTradePages.h"
 #include "shell/pages/MenuItemViewManager.h"
 
@@ -53,4 +54,5 @@ void registerFundPages()
             return std::make_unique<OpdQuoteViewController>(node);
         });
     registerFundTradePages();
+    registerFundCancelPages();
 }

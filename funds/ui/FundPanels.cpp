@@ -2,6 +2,7 @@
 
 #include "funds/pages/OpdQuoteViewController.h"
 #include "funds/ui/FundListView.h"
+#include "funds/ui/FundCancelViews.h"
 #include "funds/ui/FundTradeViews.h"
 
 #include <QGridLayout>
@@ -217,4 +218,5 @@ void registerFundViews()
             return page ? new OpdQuoteView(*page, parent) : nullptr;
         });
     registerFundTradeViews();
+    registerFundCancelViews();
 }

@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 #include <QTreeView>
@@ -245,4 +246,38 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     EXPECT_TRUE(confirmed.contains(QStringLiteral("1000元")));
     EXPECT_TRUE(tip.contains(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
     EXPECT_TRUE(amount->text().isEmpty());
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            box->done(0);
+    }
+
+    // 基金撤单 lists the order; ticking it and cancelling withdraws it.
+    const QModelIndex cancelEntry = rowTitled(QStringLiteral("基金撤单"));
+    ASSERT_TRUE(cancelEntry.isValid());
+    outline->scrollTo(cancelEntry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(cancelEntry).center());
+    QWidget* cancelPage = window->currentPageView();
+    ASSERT_TRUE(cancelPage);
+    EXPECT_EQ(cancelPage->objectName(), "OpdFundCancelOrderViewController");
+    auto* orders = cancelPage->findChild<DVCommonTableView*>("ordersTableView");
+    auto* count = cancelPage->findChild<QLabel*>("countText");
+    ASSERT_TRUE(orders && count);
+    ASSERT_TRUE(spinUntil([&] { return count->text() == "1"; }, 10s));
+    QTest::mouseClick(orders->viewport(), Qt::LeftButton, {}, orders->visualRect(orders->model()->index(0, 0)).center());
+    EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
+    OrderAlertWindowController::setShownHookForTesting(
+        [](OrderAlertWindowController& alert) { alert.confirmButtonClicked(); });
+    tip.clear();
+    QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                    tip = box->text() + box->informativeText();
+            }
+            return !tip.isEmpty();
+        },
+        10s));
+    OrderAlertWindowController::setShownHookForTesting(nullptr);
+    EXPECT_TRUE(tip.contains(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(tip);
 }
