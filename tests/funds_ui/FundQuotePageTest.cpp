@@ -111,6 +111,43 @@ protected:
             = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? QModelIndex() : found.front();
     }
+    // Logs in, shows the main window and opens the page of a menu title.
+    QWidget* openPage(const QString& title)
+    {
+        if (!window) {
+            logInThroughTheForm();
+            fetchMenu();
+            MainWindowServices services;
+            services.statusBar.serverManager = serverManager.get();
+            window = new MainWindow(services);
+            window->resize(1200, 760);
+            window->show();
+        }
+        const QModelIndex entry = rowTitled(title);
+        if (!entry.isValid())
+            return nullptr;
+        QTreeView* outline = window->outlineView();
+        outline->scrollTo(entry);
+        QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+        return window->currentPageView();
+    }
+    // The text of the message box on screen, once one shows; closes it.
+    static QString waitForBox()
+    {
+        QString text;
+        spinUntil(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                        text = box->text() + box->informativeText();
+                        box->done(0);
+                    }
+                }
+                return !text.isEmpty();
+            },
+            10s);
+        return text;
+    }
     // The fund codes the page's table shows, in view order.
     static QStringList shownCodes(DVCommonTableView* table)
     {
@@ -182,21 +219,8 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
 // net-value chart, type an amount, confirm, and read the order's serial.
 TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
 {
-    logInThroughTheForm();
-    fetchMenu();
-    MainWindowServices services;
-    services.statusBar.serverManager = serverManager.get();
-    window = new MainWindow(services);
-    window->resize(1200, 760);
-    window->show();
-
-    const QModelIndex entry = rowTitled(QStringLiteral("基金申购"));
-    ASSERT_TRUE(entry.isValid());
-    QTreeView* outline = window->outlineView();
-    outline->scrollTo(entry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
-    ASSERT_TRUE(window->currentPageView());
-    QWidget* page = window->currentPageView();
+    QWidget* page = openPage(QStringLiteral("基金申购"));
+    ASSERT_TRUE(page);
     EXPECT_EQ(page->objectName(), "PurchaseOpdFundViewController");
     auto* table = page->findChild<DVCommonTableView*>("listTable");
     ASSERT_TRUE(table);
@@ -231,32 +255,15 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     amount->setFocus();
     QTest::keyClicks(amount, "1000");
     QTest::keyClick(amount, Qt::Key_Return);
-    QString tip;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                    tip = box->text() + box->informativeText();
-            }
-            return !tip.isEmpty();
-        },
-        10s));
+    QString tip = waitForBox();
     OrderAlertWindowController::setShownHookForTesting(nullptr);
     EXPECT_TRUE(confirmed.contains(QStringLiteral("000001")));
     EXPECT_TRUE(confirmed.contains(QStringLiteral("1000元")));
     EXPECT_TRUE(tip.contains(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
     EXPECT_TRUE(amount->text().isEmpty());
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(w))
-            box->done(0);
-    }
 
     // 基金撤单 lists the order; ticking it and cancelling withdraws it.
-    const QModelIndex cancelEntry = rowTitled(QStringLiteral("基金撤单"));
-    ASSERT_TRUE(cancelEntry.isValid());
-    outline->scrollTo(cancelEntry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(cancelEntry).center());
-    QWidget* cancelPage = window->currentPageView();
+    QWidget* cancelPage = openPage(QStringLiteral("基金撤单"));
     ASSERT_TRUE(cancelPage);
     EXPECT_EQ(cancelPage->objectName(), "OpdFundCancelOrderViewController");
     auto* orders = cancelPage->findChild<DVCommonTableView*>("ordersTableView");
@@ -267,17 +274,8 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
     OrderAlertWindowController::setShownHookForTesting(
         [](OrderAlertWindowController& alert) { alert.confirmButtonClicked(); });
-    tip.clear();
     QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                    tip = box->text() + box->informativeText();
-            }
-            return !tip.isEmpty();
-        },
-        10s));
+    tip = waitForBox();
     OrderAlertWindowController::setShownHookForTesting(nullptr);
     EXPECT_TRUE(tip.contains(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(tip);
 }
