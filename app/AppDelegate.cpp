@@ -15,9 +15,7 @@
 #include "core/NetworkFactory.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
-#include "funds/pages/OpdQuoteViewController.h"
-#include "funds/requests/FundDataModels.h"
-#include "funds/ui/FundPanels.h"
+#include "funds/ui/FundsStartup.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
@@ -37,6 +35,7 @@
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading/ui/TradingViews.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -109,14 +108,13 @@ void AppDelegate::applicationDidFinishLaunching()
     registerComplianceDataModels();
     registerQuotesDataModels();
     registerTradingDataModels();
-    registerFundDataModels();
     // Pages and their widgets, library by library; the main window's
     // dispatch finds them by page class.
     registerAccountPageViews();
     registerCompliancePages();
     installComplianceViews();
-    registerFundPages();
-    registerFundViews();
+    installTradingViews();
+    installFundLibrary();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

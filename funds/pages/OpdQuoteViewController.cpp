@@ -1,5 +1,7 @@
 #include "funds/pages/OpdQuoteViewController.h"
 
+#include "funds/cancel/FundCancelPages.h"
+#include "funds/pages/OpdFundTradePages.h"
 #include "shell/pages/MenuItemViewManager.h"
 
 OpdQuoteViewController::OpdQuoteViewController(
@@ -51,4 +53,6 @@ void registerFundPages()
         QString::fromLatin1(OpdQuoteViewController::kPageClass), [](const BaseNode::Ptr& node) {
             return std::make_unique<OpdQuoteViewController>(node);
         });
+    registerFundTradePages();
+    registerFundCancelPages();
 }

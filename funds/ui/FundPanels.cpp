@@ -2,6 +2,8 @@
 
 #include "funds/pages/OpdQuoteViewController.h"
 #include "funds/ui/FundListView.h"
+#include "funds/ui/FundCancelViews.h"
+#include "funds/ui/FundTradeViews.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -215,4 +217,6 @@ void registerFundViews()
             auto* page = qobject_cast<OpdQuoteViewController*>(&controller);
             return page ? new OpdQuoteView(*page, parent) : nullptr;
         });
+    registerFundTradeViews();
+    registerFundCancelViews();
 }

@@ -8,6 +8,7 @@
 #include "funds/OpenFundManager.h"
 #include "funds/requests/FundDataModels.h"
 #include "compliance/ComplianceTestRig.h"
+#include "shell/windows/AlertPresenter.h"
 #include "tools/broker-sim/FundFunctions.h"
 
 #include <vector>
@@ -75,6 +76,21 @@ protected:
     brokersim::FundBook& book() { return *brokersim::FundBook::of(sim); }
     qsizetype count(brokersim::Function f) const { return receivedOf(f).size(); }
 };
+
+// Message boxes as "error:" or "tip:" and their text.
+struct FundAlerts : AlertPresenter {
+    QStringList shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
+        if (completion)
+            completion(1);
+    }
+};
+
+// The shared services the form and page tests reset (TradingServices.cpp).
+void registerMoneyQuery();
+void resetMoneyQuery();
 
 // A record set with described fields, as the simulator sends them.
 inline VEKTCRS described(const brokersim::DescribedTable& table)

@@ -7,6 +7,7 @@
 #include "funds/pages/OpdQuoteViewController.h"
 #include "funds/requests/FundDataModels.h"
 #include "funds/ui/FundListView.h"
+#include "funds/trade/FundMoneyQuery.h"
 #include "funds/ui/FundPanels.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
@@ -21,10 +22,14 @@
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "shell/windows/LoginViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 #include <QTreeView>
@@ -41,6 +46,7 @@ protected:
         MarketFixture::SetUp();
         registerShellDataModels();
         registerFundDataModels();
+        FundMoneyQuery::registerDataModels();
         StartUp().run();
         serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
         registerFundPages();
@@ -61,6 +67,8 @@ protected:
         MessageCenterManager::resetInstance();
         OpenFundManager::resetInstance();
         QueryInfoManagerFunds::resetInstance();
+        OrderManagerFunds::resetInstance();
+        FundMoneyQuery::resetShared();
         DMCDataCache::resetInstance();
         serverManager.reset();
         MarketFixture::TearDown();
@@ -102,6 +110,43 @@ protected:
         const QModelIndexList found
             = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? QModelIndex() : found.front();
+    }
+    // Logs in, shows the main window and opens the page of a menu title.
+    QWidget* openPage(const QString& title)
+    {
+        if (!window) {
+            logInThroughTheForm();
+            fetchMenu();
+            MainWindowServices services;
+            services.statusBar.serverManager = serverManager.get();
+            window = new MainWindow(services);
+            window->resize(1200, 760);
+            window->show();
+        }
+        const QModelIndex entry = rowTitled(title);
+        if (!entry.isValid())
+            return nullptr;
+        QTreeView* outline = window->outlineView();
+        outline->scrollTo(entry);
+        QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+        return window->currentPageView();
+    }
+    // The text of the message box on screen, once one shows; closes it.
+    static QString waitForBox()
+    {
+        QString text;
+        spinUntil(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                        text = box->text() + box->informativeText();
+                        box->done(0);
+                    }
+                }
+                return !text.isEmpty();
+            },
+            10s);
+        return text;
     }
     // The fund codes the page's table shows, in view order.
     static QStringList shownCodes(DVCommonTableView* table)
@@ -168,4 +213,69 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
         testsupport::spinFor(std::chrono::milliseconds(100));
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-quote-list.png"));
     }
+}
+
+// The purchase page as a user reaches it: open 基金申购, pick a fund, see its
+// net-value chart, type an amount, confirm, and read the order's serial.
+TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
+{
+    QWidget* page = openPage(QStringLiteral("基金申购"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->objectName(), "PurchaseOpdFundViewController");
+    auto* table = page->findChild<DVCommonTableView*>("listTable");
+    ASSERT_TRUE(table);
+    ASSERT_TRUE(spinUntil([&] { return table->model()->rowCount() == 6; }, 10s));
+
+    // A click on 000001 fills the form and draws its net values.
+    const int codeColumn = table->tableModel()->titles().indexOf(QStringLiteral("基金代码"));
+    int row = 0;
+    while (row < table->model()->rowCount() && table->model()->index(row, codeColumn).data() != "000001")
+        ++row;
+    const QModelIndex cell = table->model()->index(row, codeColumn);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
+    auto* name = page->findChild<QLineEdit*>("fundNameText");
+    auto* chartCode = page->findChild<QLabel*>("fundCodeText");
+    auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
+    auto* balance = page->findChild<QLineEdit*>("availableBalanceText");
+    ASSERT_TRUE(name && chartCode && amount && balance);
+    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("华夏成长混合") && chartCode->text() == "000001"; }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return !page->findChild<QLabel*>("month6Text")->text().isEmpty(); }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return !balance->text().isEmpty(); }, 10s));
+
+    if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-purchase.png"));
+    }
+
+    // Amount typed, Return pressed, the dialog confirmed.
+    QString confirmed;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
+        confirmed = alert.contentText();
+        alert.confirmButtonClicked();
+    });
+    amount->setFocus();
+    QTest::keyClicks(amount, "1000");
+    QTest::keyClick(amount, Qt::Key_Return);
+    QString tip = waitForBox();
+    OrderAlertWindowController::setShownHookForTesting(nullptr);
+    EXPECT_TRUE(confirmed.contains(QStringLiteral("000001")));
+    EXPECT_TRUE(confirmed.contains(QStringLiteral("1000元")));
+    EXPECT_TRUE(tip.contains(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
+    EXPECT_TRUE(amount->text().isEmpty());
+
+    // 基金撤单 lists the order; ticking it and cancelling withdraws it.
+    QWidget* cancelPage = openPage(QStringLiteral("基金撤单"));
+    ASSERT_TRUE(cancelPage);
+    EXPECT_EQ(cancelPage->objectName(), "OpdFundCancelOrderViewController");
+    auto* orders = cancelPage->findChild<DVCommonTableView*>("ordersTableView");
+    auto* count = cancelPage->findChild<QLabel*>("countText");
+    ASSERT_TRUE(orders && count);
+    ASSERT_TRUE(spinUntil([&] { return count->text() == "1"; }, 10s));
+    QTest::mouseClick(orders->viewport(), Qt::LeftButton, {}, orders->visualRect(orders->model()->index(0, 0)).center());
+    EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
+    OrderAlertWindowController::setShownHookForTesting(
+        [](OrderAlertWindowController& alert) { alert.confirmButtonClicked(); });
+    QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    tip = waitForBox();
+    OrderAlertWindowController::setShownHookForTesting(nullptr);
+    EXPECT_TRUE(tip.contains(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(tip);
 }

@@ -1,0 +1,215 @@
+#include "funds/cancel/FundCancelPages.h"
+
+#include "funds/OpenFundManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+
+#include <algorithm>
+
+FundBatchCancelPage::FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds)
+    : MenuItemViewController(std::move(node), services)
+    , openFundManager(funds ? funds : OpenFundManager::getInstance())
+    , alertWindowController_(std::make_unique<OrderAlertWindowController>(this))
+{
+}
+
+FundBatchCancelPage::~FundBatchCancelPage() = default;
+
+void FundBatchCancelPage::awakeFromNib()
+{
+    requestList();
+}
+
+void FundBatchCancelPage::listArrived(qsizetype rows)
+{
+    rows_ = rows;
+    ticked_.clear();
+    emit changed();
+}
+
+void FundBatchCancelPage::selectAllButtonClicked(bool on)
+{
+    ticked_.clear();
+    for (qsizetype r = 0; on && r < rows_; ++r)
+        ticked_.insert(r);
+    emit changed();
+}
+
+void FundBatchCancelPage::tickRow(qsizetype row, bool on)
+{
+    if (row < 0 || row >= rows_)
+        return;
+    if (on)
+        ticked_.insert(row);
+    else
+        ticked_.remove(row);
+    emit changed();
+}
+
+void FundBatchCancelPage::setTicked(const QList<int>& rows)
+{
+    ticked_.clear();
+    for (int row : rows) {
+        if (row >= 0 && row < rows_)
+            ticked_.insert(row);
+    }
+    emit changed();
+}
+
+void FundBatchCancelPage::cancelOrdersClicked()
+{
+    // One batch at a time, from the press to its summary.
+    if (isCancelling() || ticked_.isEmpty())
+        return;
+    totalCount = ticked_.size();
+    if (totalCount == 1)
+        confirmOne(*ticked_.begin());
+    else
+        confirmMany();
+}
+
+bool FundBatchCancelPage::doConfigOrder(int)
+{
+    if (isCancelling() || ticked_.isEmpty())
+        return true;
+    succeededCount = 0;
+    failedCount = 0;
+    totalCount = ticked_.size();
+    std::vector<qsizetype> rows(ticked_.begin(), ticked_.end());
+    std::sort(rows.begin(), rows.end());
+    sending_ = true;
+    for (qsizetype row : rows) {
+        const QString handle = cancelRow(row);
+        if (handle.isEmpty())
+            ++failedCount; // never sent: its refusal carries no handle of ours
+        else
+            pending_.insert(handle);
+    }
+    sending_ = false;
+    emit changed();
+    if (pending_.isEmpty())
+        cancelAnswered(QString(), nullptr, nullptr);
+    return true;
+}
+
+void FundBatchCancelPage::doConfigOrderTimedOut(int)
+{
+    // Every cancel answers within its own time-out; should one not, the
+    // server is asked what happened.
+    pending_.clear();
+    requestList();
+}
+
+void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
+{
+    if (!handle.isEmpty()) {
+        if (!pending_.remove(handle))
+            return; // not a cancel of this batch
+        if (serial)
+            ++succeededCount;
+        else
+            ++failedCount;
+    }
+    if (!pending_.isEmpty() || sending_)
+        return;
+    if (totalCount == 1 && serial)
+        finish(AlertRequest::tip(QStringLiteral("撤单请求已提交,委托序号为:%1").arg(*serial)));
+    else if (totalCount == 1 && error)
+        finish(AlertRequest::error(error->domain));
+    else
+        finish(AlertRequest::tip(
+            QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount)));
+}
+
+void FundBatchCancelPage::finish(const AlertRequest& message)
+{
+    alertWindowController_->stopRunModal();
+    ticked_.clear();
+    emit changed();
+    alerts()->runAlert(message, nullptr);
+    requestList();
+}
+
+OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(
+    BaseNode::Ptr node, Services services, OpenFundManager* funds)
+    : FundBatchCancelPage(std::move(node), services, funds)
+{
+}
+
+void OpdFundCancelOrderViewController::requestList()
+{
+    openFundManager->requestOpdFundCurrentOrderList(this);
+}
+
+void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
+    DataModel*, const QString&, const OpdFundOrderListPtr& table)
+{
+    table_ = table;
+    listArrived(table ? table->contentObjectArray().size() : 0);
+}
+
+void OpdFundCancelOrderViewController::confirmOne(qsizetype row)
+{
+    const RDOOpdFundOrder order = table_->objectAt(row);
+    alertWindowController().runModalForOpdFundCancelOrder(
+        parentWindow(), order.fundName, order.fundCode, order.tradeIdDesc, order.orderNumber);
+}
+
+void OpdFundCancelOrderViewController::confirmMany()
+{
+    alertWindowController().runModalForOpdFundCancelOrders(parentWindow());
+}
+
+QString OpdFundCancelOrderViewController::cancelRow(qsizetype row)
+{
+    return openFundManager->requestOpdFundCancelOrder(this, table_->objectAt(row));
+}
+
+InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(
+    BaseNode::Ptr node, Services services, OpenFundManager* funds)
+    : FundBatchCancelPage(std::move(node), services, funds)
+{
+}
+
+void InvestOntimeCancelOrderViewController::requestList()
+{
+    openFundManager->requestOpdFundInvestOntimeOrderList(this);
+}
+
+void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
+    DataModel*, const QString&, const InvestOntimeOrderTablePtr& table)
+{
+    table_ = table;
+    orderArray_.clear();
+    for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)
+        orderArray_.push_back(table->objectAt(r));
+    listArrived(qsizetype(orderArray_.size()));
+}
+
+void InvestOntimeCancelOrderViewController::confirmOne(qsizetype row)
+{
+    const RDOInvestOntimeOrder& o = orderArray_[size_t(row)];
+    // The payment day is shown as stored (a code, not a weekday name).
+    alertWindowController().runModalForOpdFundInvestOntimeCancelOrder(parentWindow(), o.fundName, o.fundCode,
+        o.paymentPeriod, o.paymentDay, o.orderAmount, o.expireType, o.beginDate, o.endDate, o.orderDate,
+        o.orderNumber);
+}
+
+void InvestOntimeCancelOrderViewController::confirmMany()
+{
+    alertWindowController().runModalForOpdFundInvestOntimeCancelOrders(parentWindow());
+}
+
+QString InvestOntimeCancelOrderViewController::cancelRow(qsizetype row)
+{
+    return openFundManager->requsstInvestOntimeCancelOrder(this, orderArray_[size_t(row)]);
+}
+
+void registerFundCancelPages()
+{
+    MenuItemViewManager::getInstance()->registerPageClass(
+        QString::fromLatin1(OpdFundCancelOrderViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<OpdFundCancelOrderViewController>(node); });
+    MenuItemViewManager::getInstance()->registerPageClass(
+        QString::fromLatin1(InvestOntimeCancelOrderViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<InvestOntimeCancelOrderViewController>(node); });
+}

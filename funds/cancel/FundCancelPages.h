@@ -1,0 +1,147 @@
+#pragma once
+
+#include "funds/requests/FundDataModels.h"
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+
+#include <QSet>
+#include <memory>
+#include <vector>
+
+class OpenFundManager;
+
+// A page that lists rows and cancels the ticked ones after one
+// confirmation: one cancel request per ticked row, in ascending row order,
+// never merged. Every request sent is answered exactly once (a time-out or
+// a dropped connection is an error), so the summary always comes and the
+// dialog always closes; a row whose request could not be sent counts as a
+// failure at once.
+class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
+    Q_OBJECT
+public:
+    explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds);
+    ~FundBatchCancelPage() override;
+
+    qsizetype rowCount() const { return rows_; }
+    const QSet<qsizetype>& ticked() const { return ticked_; }
+    bool selectAllOn() const { return rows_ > 0 && ticked_.size() == rows_; }
+    QString countText() const { return QString::number(rows_); }
+    QString selectedCountText() const { return QString::number(ticked_.size()); }
+    bool isCancelling() const { return !pending_.isEmpty() || sending_; }
+
+    // selectAllButtonClicked: / a tick on one row (ordersTableViewClicked:).
+    void selectAllButtonClicked(bool on);
+    void tickRow(qsizetype row, bool on);
+    // The ticks as the table shows them.
+    void setTicked(const QList<int>& rows);
+    // The list as the server sent it, for the table.
+    virtual std::shared_ptr<DTTable> listTable() const = 0;
+    // cancelOrdersClicked:
+    void cancelOrdersClicked();
+    bool doConfigOrder(int type) override;
+    void doConfigOrderTimedOut(int type) override;
+
+    OrderAlertWindowController& alertWindowController() { return *alertWindowController_; }
+    void setParentWindow(QObject* window) { parentWindow_ = window; }
+
+protected:
+    void awakeFromNib() override;
+    // The list, one row's single confirmation, the batch confirmation and
+    // one row's cancel (its handle, "" when nothing was sent).
+    virtual void requestList() = 0;
+    virtual void confirmOne(qsizetype row) = 0;
+    virtual void confirmMany() = 0;
+    virtual QString cancelRow(qsizetype row) = 0;
+
+    void listArrived(qsizetype rows);
+    void cancelAnswered(const QString& handle, const QString* serial, const CSError* error);
+    QObject* parentWindow() const { return parentWindow_; }
+    OpenFundManager* openFundManager;
+
+private:
+    void finish(const AlertRequest& message);
+
+    std::unique_ptr<OrderAlertWindowController> alertWindowController_;
+    QPointer<QObject> parentWindow_;
+    qsizetype rows_ = 0;
+    QSet<qsizetype> ticked_;
+    qint64 totalCount = 0;
+    qint64 succeededCount = 0;
+    qint64 failedCount = 0;
+    QSet<QString> pending_; // handles of the cancels not yet answered
+    bool sending_ = false;
+};
+
+// Today's fund orders (link id 30004).
+class OpdFundCancelOrderViewController final : public FundBatchCancelPage,
+                                               public IOpdFundCurrentOrderListDelegate,
+                                               public IOpdFundCancelOrderDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "OpdFundCancelOrderViewController";
+    explicit OpdFundCancelOrderViewController(
+        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+
+    const std::shared_ptr<DTOpdFundOrderList>& table() const { return table_; }
+    std::shared_ptr<DTTable> listTable() const override { return table_; }
+
+    void queryOpdFundCurrentOrderList(DataModel*, const QString&, const OpdFundOrderListPtr& table) override;
+    void openFundCancelOrder(DataModel*, const QString& h, const QString& serial) override
+    {
+        cancelAnswered(h, &serial, nullptr);
+    }
+    bool openFundCancelOrder(DataModel*, const QString& h, const CSError& error) override
+    {
+        cancelAnswered(h, nullptr, &error);
+        return true;
+    }
+    using IOpdFundCurrentOrderListDelegate::queryOpdFundCurrentOrderList;
+
+protected:
+    void requestList() override;
+    void confirmOne(qsizetype row) override;
+    void confirmMany() override;
+    QString cancelRow(qsizetype row) override;
+
+private:
+    std::shared_ptr<DTOpdFundOrderList> table_;
+};
+
+// The customer's investment plans (link id 30008).
+class InvestOntimeCancelOrderViewController final : public FundBatchCancelPage,
+                                                    public IQueryInvestOntimeOrderListDelegate,
+                                                    public IInvestOntimeCancelOrderDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "InvestOntimeCancelOrderViewController";
+    explicit InvestOntimeCancelOrderViewController(
+        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+
+    const std::vector<RDOInvestOntimeOrder>& orderArray() const { return orderArray_; }
+    std::shared_ptr<DTTable> listTable() const override { return table_; }
+
+    void queryInvestOntimeOrderList(DataModel*, const QString&, const InvestOntimeOrderTablePtr& table) override;
+    void investOntimeCancelOrder(DataModel*, const QString& h, const QString& serial) override
+    {
+        cancelAnswered(h, &serial, nullptr);
+    }
+    bool investOntimeCancelOrder(DataModel*, const QString& h, const CSError& error) override
+    {
+        cancelAnswered(h, nullptr, &error);
+        return true;
+    }
+    using IQueryInvestOntimeOrderListDelegate::queryInvestOntimeOrderList;
+
+protected:
+    void requestList() override;
+    void confirmOne(qsizetype row) override;
+    void confirmMany() override;
+    QString cancelRow(qsizetype row) override;
+
+private:
+    std::vector<RDOInvestOntimeOrder> orderArray_;
+    InvestOntimeOrderTablePtr table_;
+};
+
+// Registers the two cancel pages with the page dispatch.
+void registerFundCancelPages();

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "funds/lists/OpdFundListViewController.h"
+#include "funds/quote/FundQuoteViewController.h"
+#include "funds/trade/OpdFundTradeViewController.h"
+#include "shell/pages/MenuItemViewController.h"
+
+#include <functional>
+#include <memory>
+
+// A fund operation page: the fund list panel, the trade form in the page's
+// view type and the net-value panel, wired so that a picked fund reaches
+// the form and the form's fund reaches the chart. An account change builds
+// the three anew.
+class OpdFundTradePage : public MenuItemViewController {
+    Q_OBJECT
+public:
+    using SourceFactory = std::function<std::unique_ptr<OpenFundList>()>;
+
+    OpdFundTradePage(BaseNode::Ptr node, Services services, qint32 viewType, SourceFactory source,
+        OpdFundTradeViewController::Services formServices = {});
+    ~OpdFundTradePage() override;
+
+    OpdFundListViewController* fundListView() const { return list_.get(); }
+    OpdFundTradeViewController* fundTradeView() const { return form_.get(); }
+    FundQuoteViewController* fundQuoteView() const { return quote_.get(); }
+    qint32 viewType() const { return viewType_; }
+
+signals:
+    // The three panels were made anew: the view puts them in again.
+    void panelsChanged();
+
+protected:
+    void awakeFromNib() override;
+
+private:
+    class PageAlerts;
+    qint32 viewType_;
+    SourceFactory source_;
+    OpdFundTradeViewController::Services formServices_;
+    std::unique_ptr<PageAlerts> formAlerts_;
+    std::unique_ptr<OpdFundListViewController> list_;
+    std::unique_ptr<OpdFundTradeViewController> form_;
+    std::unique_ptr<FundQuoteViewController> quote_;
+};
+
+// The five operation pages, by menu link id: 30001 subscribe, 30002
+// purchase, 30003 redeem, 30005 transform (in the redeem page's layout),
+// 30006 dividend setting.
+#define LUMORA_FUND_TRADE_PAGE(Name)                                                                          \
+    class Name final : public OpdFundTradePage {                                                              \
+    public:                                                                                                   \
+        static const char kPageClass[];                                                                       \
+        explicit Name(BaseNode::Ptr node = nullptr, Services services = Services(),                           \
+            OpdFundTradeViewController::Services formServices = {});                                          \
+    };
+LUMORA_FUND_TRADE_PAGE(SubscribeOpdFundViewController)
+LUMORA_FUND_TRADE_PAGE(PurchaseOpdFundViewController)
+LUMORA_FUND_TRADE_PAGE(RedeemOpdFundViewController)
+LUMORA_FUND_TRADE_PAGE(TransformOpdFundViewController)
+LUMORA_FUND_TRADE_PAGE(BonusSettingViewController)
+#undef LUMORA_FUND_TRADE_PAGE
+
+// Registers the operation pages with the page dispatch.
+void registerFundTradePages();

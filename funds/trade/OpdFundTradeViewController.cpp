@@ -1,0 +1,509 @@
+#include "funds/trade/OpdFundTradeViewController.h"
+
+#include "funds/FundTradeOperations.h"
+#include "funds/OpenFundManager.h"
+#include "funds/trade/FundOrderAlert.h"
+#include "trading/requests/OrderDataModels.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QRegularExpression>
+
+namespace {
+
+const QString kFundRequestFailed = QStringLiteral("基金信息请求失败。");
+
+// Amounts carry at most two decimals; shares are plain positive numbers as
+// the server counts them (also two decimals at most). Limits stay the server's.
+bool isPositiveAmount(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,13})(\\.\\d{1,2})?$"));
+    const QRegularExpressionMatch m = pattern.match(text);
+    if (!m.hasMatch())
+        return false;
+    for (QChar c : text) {
+        if (c.isDigit() && c != QLatin1Char('0'))
+            return true;
+    }
+    return false;
+}
+
+bool isWithheld(const CSError& error)
+{
+    return error.code == kOrderOutcomeUnknownCode || error.code == CSErrorRequestTimeout
+        || error.code == CSErrorNetworkDisconnect;
+}
+
+} // namespace
+
+OpdFundTradeViewController::OpdFundTradeViewController(qint32 viewType)
+    : OpdFundTradeViewController(viewType, Services {})
+{
+}
+
+OpdFundTradeViewController::OpdFundTradeViewController(qint32 viewType, Services services)
+    : viewType_(viewType)
+    , services_(services)
+{
+    if (!services_.funds)
+        services_.funds = OpenFundManager::getInstance();
+    if (!services_.orders)
+        services_.orders = OrderManagerFunds::getInstance();
+    money_ = std::make_unique<FundMoneyQuery>(services_.queries);
+    if (!services_.confirmation) {
+        ownConfirmation_ = std::make_shared<FundOrderAlert>();
+        services_.confirmation = ownConfirmation_.get();
+    }
+}
+
+OpdFundTradeViewController::~OpdFundTradeViewController() = default;
+
+void OpdFundTradeViewController::setParentWindow(QObject* window)
+{
+    if (auto* alert = dynamic_cast<FundOrderAlert*>(ownConfirmation_.get()))
+        alert->setParentWindow(window);
+}
+
+void OpdFundTradeViewController::awakeFromNib()
+{
+    if (viewType_ == Redeem)
+        popUpItems_ = { QStringLiteral("巨额取消"), QStringLiteral("巨额顺延") };
+    else if (viewType_ == Bonus)
+        popUpItems_ = { QStringLiteral("红利转投"), QStringLiteral("现金分红") };
+    reset();
+    requestAvailableBalance();
+}
+
+void OpdFundTradeViewController::addFundChangedObserver(IUpdateFundHistoryValues* observer)
+{
+    if (observer)
+        observerArray.emplace_back(observer);
+}
+
+void OpdFundTradeViewController::selectPopUp(qint32 index)
+{
+    if (index >= 0 && index < popUpItems_.size())
+        popUpIndex_ = index;
+    emit changed();
+}
+
+void OpdFundTradeViewController::reset()
+{
+    currentFund_.reset();
+    fundOfTranformTo_.reset();
+    askedCode_.clear();
+    askedTargetCode_.clear();
+    for (Field f : { Code, TargetCode, Name, TargetName, Value, Available, Amount })
+        texts_[f].clear();
+    popUpIndex_ = 0;
+    emit changed();
+}
+
+void OpdFundTradeViewController::requestAvailableBalance()
+{
+    const platform::WeakRef<BusinessContractDelegate> self(this);
+    money_->request([this, self](const QString& text) {
+        // Shown only where money buys the fund.
+        if (!self.get() || (viewType_ != Subscribe && viewType_ != Purchase))
+            return;
+        texts_[AvailableBalance] = text;
+        emit changed();
+    });
+}
+
+bool OpdFundTradeViewController::isCodeField(Field field) const
+{
+    return field == Code || (field == TargetCode && viewType_ == Transform);
+}
+
+bool OpdFundTradeViewController::picked(const Fund& fund)
+{
+    currentFund_.reset();
+    if (!fund) {
+        texts_[Code].clear();
+        texts_[Name].clear();
+        texts_[Value].clear();
+        askedCode_.clear();
+        emit changed();
+        return true;
+    }
+    texts_[Code] = fund->code;
+    texts_[Name] = fund->name;
+    if (viewType_ != Transform)
+        texts_[Value] = fund->value;
+    lookUp(fund->code, false);
+    emit changed();
+    return true;
+}
+
+void OpdFundTradeViewController::controlTextDidChange(Field field, const QString& text)
+{
+    if (!isCodeField(field))
+        return;
+    // The field takes 6 characters at most.
+    texts_[field] = text.left(kCodeLength);
+    if (texts_[field].size() == kCodeLength)
+        lookUp(texts_[field], field == TargetCode);
+    emit changed();
+}
+
+void OpdFundTradeViewController::codeEditEnd(Field field)
+{
+    if (!isCodeField(field))
+        return;
+    const QString code = texts_[field];
+    if (!code.isEmpty() && code.size() < kCodeLength)
+        controlTextDidChange(field, code.rightJustified(kCodeLength, QLatin1Char('0')));
+    focus_ = gotoNextResponder(field);
+    emit changed();
+}
+
+OpdFundTradeViewController::Field OpdFundTradeViewController::gotoNextResponder(Field from) const
+{
+    std::vector<Field> cycle;
+    if (viewType_ == Bonus)
+        cycle = { Code };
+    else if (viewType_ == Transform)
+        cycle = { Code, TargetCode, Amount };
+    else
+        cycle = { Code, Amount };
+    const auto at = std::find(cycle.begin(), cycle.end(), from);
+    if (at == cycle.end())
+        return focus_;
+    return cycle[(size_t(at - cycle.begin()) + 1) % cycle.size()];
+}
+
+// doStockCodeEditEnd:
+void OpdFundTradeViewController::lookUp(const QString& code, bool target)
+{
+    if (target) {
+        fundOfTranformTo_.reset();
+        askedTargetCode_ = code;
+        services_.funds->requestQueryOpdFund(this, code);
+        return;
+    }
+    currentFund_.reset();
+    askedCode_ = code;
+    if (viewType_ == Redeem || viewType_ == Transform)
+        services_.funds->requestOpdFundPosition(this, code);
+    else
+        services_.funds->requestQueryOpdFund(this, code);
+}
+
+void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, const RDOOpenEndFund& fund)
+{
+    if (viewType_ == Transform) {
+        // An answer for a code no longer in its field is late: dropped.
+        if (fund.code != texts_[TargetCode] || fund.code != askedTargetCode_)
+            return;
+        fundOfTranformTo_ = fund;
+        texts_[TargetName] = fund.name;
+        emit changed();
+        return;
+    }
+    if (fund.code != texts_[Code] || fund.code != askedCode_)
+        return;
+    currentFund_ = fund;
+    texts_[Name] = fund.name;
+    texts_[Value] = fund.value;
+    if (viewType_ == Bonus)
+        services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode);
+    tellFundChanged();
+    emit changed();
+}
+
+void OpdFundTradeViewController::queryOpdFundPosition(
+    DataModel*, const QString&, const RDOOpdFundPositon& position)
+{
+    if (position.code != texts_[Code] || position.code != askedCode_)
+        return;
+    currentFund_ = position;
+    if (!position.name.isEmpty())
+        texts_[Name] = position.name;
+    if (viewType_ == Redeem && !position.value.isEmpty())
+        texts_[Value] = position.value;
+    if (viewType_ == Transform || !position.available.isEmpty())
+        texts_[Available] = position.available;
+    tellFundChanged();
+    emit changed();
+}
+
+void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString&, const qint64& index)
+{
+    selectPopUp(qint32(index));
+}
+
+void OpdFundTradeViewController::tellFundChanged()
+{
+    for (const auto& o : observerArray) {
+        if (IUpdateFundHistoryValues* observer = o.get())
+            observer->updateFundHistroyValues(currentFund_);
+    }
+}
+
+bool OpdFundTradeViewController::verifyInput()
+{
+    const bool codes = !texts_[Code].isEmpty() && (viewType_ != Transform || !texts_[TargetCode].isEmpty());
+    const bool amount = viewType_ == Bonus || !texts_[Amount].isEmpty();
+    QString missing;
+    switch (viewType_) {
+    case Subscribe: missing = QStringLiteral("请确认已经输入基金代码和认购金额。"); break;
+    case Purchase: missing = QStringLiteral("请确认已经输入基金代码和申购金额。"); break;
+    case Redeem: missing = QStringLiteral("请确认已经输入基金代码和赎回份额。"); break;
+    case Transform: missing = QStringLiteral("请确认已经输入基金代码，转换基金代码和转换基金数量。"); break;
+    case Bonus: missing = QStringLiteral("请确认已经输入基金代码。"); break;
+    default: return false;
+    }
+    const bool present = codes && amount;
+    if (!present)
+        alerts_->runAlert(AlertRequest::tip(missing), nullptr);
+    // The fund lookup is reported too, after the input message.
+    if (viewType_ == Subscribe || viewType_ == Purchase) {
+        if (!currentFund_) {
+            alerts_->runAlert(AlertRequest::tip(kFundRequestFailed), nullptr);
+            return false;
+        }
+    } else if (viewType_ == Transform && present && (!currentFund_ || !fundOfTranformTo_)) {
+        alerts_->runAlert(AlertRequest::error(kFundRequestFailed), nullptr);
+        return false;
+    }
+    if (!present)
+        return false;
+    if (viewType_ != Bonus && !isPositiveAmount(texts_[Amount])) {
+        const bool shares = viewType_ == Redeem || viewType_ == Transform;
+        alerts_->runAlert(AlertRequest::tip(shares ? QStringLiteral("份额应为正数，最多两位小数。")
+                                                   : QStringLiteral("金额应为正数，最多两位小数。")),
+            nullptr);
+        return false;
+    }
+    return true;
+}
+
+QString OpdFundTradeViewController::tradeCode() const
+{
+    switch (viewType_) {
+    case Plan: return QStringLiteral("2");
+    case Subscribe: return QStringLiteral("0");
+    case Purchase: return QStringLiteral("1");
+    case Transform: return QStringLiteral("3");
+    default: return QString();
+    }
+}
+
+void OpdFundTradeViewController::tradeButtonClicked()
+{
+    // One press at a time, until its pipeline has ended.
+    if (busy_)
+        return;
+    const bool checked = !tradeCode().isEmpty();
+    if (checked)
+        services_.funds->setSignNumber(QString());
+    if (!verifyInput())
+        return;
+    if (viewType_ == Redeem && !currentFund_)
+        return;
+    busy_ = true;
+    emit changed();
+    if (checked)
+        userRiskLevelMatchComplete();
+    else
+        makeOrder();
+}
+
+void OpdFundTradeViewController::later(std::function<void()> step)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [alive = alive_.lifetimeToken(), step = std::move(step)] {
+            if (!alive.expired())
+                step();
+        },
+        Qt::QueuedConnection);
+}
+
+void OpdFundTradeViewController::userRiskLevelMatchComplete()
+{
+    // A transform buys the target fund: that is the one checked.
+    const std::optional<RDOOpenEndFund>& fund = viewType_ == Transform ? fundOfTranformTo_ : currentFund_;
+    if (!fund || fund->needCheckAppropriateness != 1) {
+        later([this] { makeOrder(); });
+        return;
+    }
+    services_.funds->requestOpdQueryAppropriateness(this, fund->code, fund->corpCode, tradeCode());
+}
+
+void OpdFundTradeViewController::opdQueryAppropriateness(
+    DataModel*, const QString&, const OpdAppropriatenessResult& result)
+{
+    if (!busy_)
+        return;
+    if (result.status) {
+        later([this] { makeOrder(); });
+        return;
+    }
+    std::vector<RDOOpdAppropriateness> notices = result.notices.value_or(std::vector<RDOOpdAppropriateness>());
+    later([this, notices = std::move(notices)] { showBusinessContracts(notices); });
+}
+
+bool OpdFundTradeViewController::opdQueryAppropriateness(DataModel*, const QString&, const CSError& error)
+{
+    if (busy_) {
+        endPipeline();
+        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    }
+    return true;
+}
+
+void OpdFundTradeViewController::showBusinessContracts(std::vector<RDOOpdAppropriateness> notices)
+{
+    contracts_ = std::make_unique<BusinessContractManager>(std::move(notices), services_.contracts);
+    contracts_->setDelegate(this);
+    contracts_->showBusinessContracts();
+}
+
+void OpdFundTradeViewController::businessContractSuccess(bool agreed)
+{
+    if (!busy_)
+        return;
+    if (!agreed || !currentFund_) {
+        endPipeline();
+        return;
+    }
+    // The serial is asked for the fund sold or bought with it: the source
+    // fund of a transform, as the server expects.
+    services_.funds->requestOpdQuerySignNumber(this, currentFund_->code, currentFund_->corpCode);
+}
+
+void OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber)
+{
+    if (!busy_)
+        return;
+    services_.funds->setSignNumber(signNumber);
+    later([this] { makeOrder(); });
+}
+
+bool OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString&, const CSError& error)
+{
+    if (busy_) {
+        endPipeline();
+        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    }
+    return true;
+}
+
+FundOrderDraft OpdFundTradeViewController::makeDraft() const
+{
+    FundOrderDraft d;
+    d.fundCode = texts_[Code];
+    d.amount = texts_[Amount];
+    d.signNumber = services_.funds->signNumber();
+    d.corpCode = currentFund_ ? currentFund_->corpCode : QString();
+    const QString option = popUpItems_.value(popUpIndex_);
+    switch (viewType_) {
+    case Subscribe:
+    case Purchase:
+        d.dialogType = viewType_ == Subscribe ? 4 : 5;
+        d.values = { texts_[Name], texts_[Code], texts_[Amount] };
+        break;
+    case Redeem:
+        d.dialogType = 7;
+        d.option = QString::number(popUpIndex_);
+        d.values = { texts_[Name], texts_[Code], texts_[Amount], option };
+        break;
+    case Transform:
+        d.dialogType = 8;
+        d.targetCode = texts_[TargetCode];
+        d.corpCode = fundOfTranformTo_ ? fundOfTranformTo_->corpCode : QString();
+        d.values = { texts_[Name], texts_[Code], texts_[Amount], texts_[TargetCode], texts_[TargetName] };
+        break;
+    case Bonus:
+        d.dialogType = 9;
+        d.option = QString::number(popUpIndex_);
+        d.values = { texts_[Name], texts_[Code], option };
+        break;
+    default: break;
+    }
+    return d;
+}
+
+void OpdFundTradeViewController::makeOrder()
+{
+    if (!busy_)
+        return;
+    draft_ = makeDraft();
+    if (!services_.confirmation) {
+        endPipeline();
+        return;
+    }
+    const platform::WeakRef<BusinessContractDelegate> self(this);
+    // The dialog may run modally; nothing of this form is touched after it.
+    const std::shared_ptr<IFundOrderConfirmation> keep = ownConfirmation_;
+    services_.confirmation->runModal(
+        *draft_,
+        [self](qint32 type) {
+            if (self.get())
+                static_cast<OpdFundTradeViewController*>(self.get())->doConfigOrder(type);
+        },
+        [self] {
+            if (self.get())
+                static_cast<OpdFundTradeViewController*>(self.get())->endPipeline();
+        });
+}
+
+void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
+{
+    if (!busy_ || !draft_ || draft_->dialogType != dialogType)
+        return;
+    const FundOrderDraft& d = *draft_;
+    switch (dialogType) {
+    case 4: services_.orders->requestSubscribeFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
+    case 5: services_.orders->requestPurchaseFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
+    case 7: services_.orders->requestRedeemOpdFund(this, d.fundCode, d.amount, d.option); break;
+    case 8:
+        services_.orders->requestTransformOpdFund(
+            this, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
+        break;
+    case 9: services_.funds->requestSubmitBonusSetting(this, d.fundCode, d.option.toLongLong()); break;
+    default: break;
+    }
+}
+
+void OpdFundTradeViewController::endPipeline()
+{
+    busy_ = false;
+    draft_.reset();
+    contracts_.reset();
+    emit changed();
+}
+
+void OpdFundTradeViewController::orderAnswered(const QString& serial)
+{
+    if (services_.confirmation)
+        services_.confirmation->stopRunModal();
+    const qint32 type = draft_ ? draft_->dialogType : 0;
+    endPipeline();
+    alerts_->runAlert(AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
+    if (type != 9) {
+        texts_[Amount].clear();
+        requestAvailableBalance();
+        emit changed();
+    }
+}
+
+bool OpdFundTradeViewController::orderFailed(const CSError& error)
+{
+    if (services_.confirmation)
+        services_.confirmation->stopRunModal();
+    endPipeline();
+    if (isWithheld(error)) {
+        // The server may have taken it: never sent again, the page reads
+        // what the server has.
+        const QString text = error.code == kOrderOutcomeUnknownCode ? error.domain : orderOutcomeUnknownMessage(error);
+        alerts_->runAlert(AlertRequest::error(text), nullptr);
+        requestAvailableBalance();
+        emit outcomeUnknown();
+        return true;
+    }
+    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    return true;
+}

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "compliance/BusinessContractWindow.h"
+#include "funds/lists/OpdFundListViewController.h"
+#include "funds/quote/FundQuoteViewController.h"
+#include "funds/requests/FundDataModels.h"
+#include "shell/windows/AlertPresenter.h"
+#include "funds/trade/FundMoneyQuery.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class OpenFundManager;
+class OrderManagerFunds;
+class QueryInfoManager;
+
+// One order as the confirmation shows it and as it will be sent: the
+// dialog type, the texts shown, and every value of the request. What the
+// user confirmed is exactly what goes out, whatever the fields do meanwhile.
+struct FundOrderDraft {
+    qint32 dialogType = 0; // 4 subscribe, 5 purchase, 7 redeem, 8 transform, 9 dividends
+    QStringList values; // the arguments of the confirmation entry, in its order
+    QString fundCode;
+    QString amount; // money or shares as typed
+    QString corpCode;
+    QString signNumber;
+    QString option; // redeem way "0"/"1", dividend method "0"/"1"
+    QString targetCode; // transform only
+};
+
+// Shows the confirmation of a draft and ends it when told. The application
+// gives the confirmation dialog of the trading pages; tests give a recorder.
+class IFundOrderConfirmation {
+public:
+    virtual ~IFundOrderConfirmation() = default;
+    // Confirm calls `confirmed(dialogType)`, cancel calls `cancelled()`.
+    virtual void runModal(const FundOrderDraft& draft, std::function<void(qint32)> confirmed,
+        std::function<void()> cancelled) = 0;
+    virtual void stopRunModal() = 0;
+};
+
+// The order form of the fund pages, for one operation fixed at creation (its
+// view type), and the steps before an order: appropriateness check, notices,
+// sign serial, confirmation, order, answers. Holds the field texts the view
+// shows; the view forwards typing and clicks. Main thread only.
+class OpdFundTradeViewController : public QObject,
+                                   public ITableSelectedItemChanged,
+                                   public IQueryOpdFundDelegate,
+                                   public IQueryOpdFundPositionDelegate,
+                                   public IQueryBonusSettingDelegate,
+                                   public IOpdFundTradeDelegate,
+                                   public IRedeemOpdFundDelegate,
+                                   public ITransformOpdFundDelegate,
+                                   public ISubmitOpdFundBonusSettingDelegate,
+                                   public IOpdQueryAppropriatenessDelegate,
+                                   public IOpdQuerySignNumberDelegate,
+                                   public BusinessContractDelegate {
+    Q_OBJECT
+public:
+    enum ViewType : qint32 { Plan = 0, Subscribe = 1, Purchase = 2, Redeem = 3, Bonus = 4, Transform = 5 };
+    // The fields that can hold focus and text.
+    enum Field : qint32 { Code, TargetCode, Name, TargetName, Value, Available, Amount, AvailableBalance };
+    static constexpr qint32 kCodeLength = 6;
+
+    struct Services {
+        OpenFundManager* funds = nullptr;
+        OrderManagerFunds* orders = nullptr;
+        QueryInfoManager* queries = nullptr;
+        IContractWindowPresenter* contracts = nullptr;
+        IFundOrderConfirmation* confirmation = nullptr; // null: the order confirmation dialog
+    };
+
+    // initWithType: null services are the shared instances.
+    explicit OpdFundTradeViewController(qint32 viewType);
+    OpdFundTradeViewController(qint32 viewType, Services services);
+    ~OpdFundTradeViewController() override;
+
+    qint32 viewType() const { return viewType_; }
+    // awakeFromNib: the pop-ups, the reset and the money question.
+    void awakeFromNib();
+
+    // addFundChangedObserver: null is ignored; held weakly.
+    void addFundChangedObserver(IUpdateFundHistoryValues* observer);
+    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
+    // The window the dialogs sit over.
+    void setParentWindow(QObject* window);
+
+    // The fields.
+    QString text(Field field) const { return texts_[field]; }
+    // controlTextDidChange: a code field holding 6 characters is looked up.
+    void controlTextDidChange(Field field, const QString& text);
+    // The code fields' edit-end actions: pads 1 to 5 characters with "0".
+    void codeEditEnd(Field field);
+    // controlEditEnd: / gotoNextResponder: the field that gets the focus.
+    Field gotoNextResponder(Field from) const;
+    Field focus() const { return focus_; }
+    void setText(Field field, const QString& text) { texts_[field] = text; emit changed(); }
+    QStringList popUpItems() const { return popUpItems_; }
+    qint32 popUpIndex() const { return popUpIndex_; }
+    void selectPopUp(qint32 index);
+
+    const std::optional<RDOOpenEndFund>& currentFund() const { return currentFund_; }
+    const std::optional<RDOOpenEndFund>& fundOfTranformTo() const { return fundOfTranformTo_; }
+    bool isBusy() const { return busy_; }
+
+    // The buttons (subscribeButtonClicked: ... transformButtonClicked:) and
+    // the reset actions.
+    void tradeButtonClicked();
+    void reset();
+    void requestAvailableBalance();
+
+    // ITableSelectedItemChanged
+    bool subscribeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+    bool purchaseTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+    bool redeemTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+    bool transformTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+    bool bonusSettingTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+
+    // The replies.
+    void queryOpdFundInfo(DataModel*, const QString&, const RDOOpenEndFund& fund) override;
+    void queryOpdFundPosition(DataModel*, const QString&, const RDOOpdFundPositon& position) override;
+    void queryBonusSetting(DataModel*, const QString&, const qint64& index) override;
+    void opdQueryAppropriateness(DataModel*, const QString&, const OpdAppropriatenessResult& result) override;
+    bool opdQueryAppropriateness(DataModel*, const QString&, const CSError& error) override;
+    void opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber) override;
+    bool opdQuerySignNumber(DataModel*, const QString&, const CSError& error) override;
+    void businessContractSuccess(bool agreed) override;
+    void openFundTrade(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool openFundTrade(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
+    void redeemOpdFund(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool redeemOpdFund(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
+    void transformOpdFund(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool transformOpdFund(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
+    void submitOpdFundBonusSetting(DataModel*, const QString&, const QString& serial) override
+    {
+        orderAnswered(serial);
+    }
+    bool submitOpdFundBonusSetting(DataModel*, const QString&, const CSError& error) override
+    {
+        return orderFailed(error);
+    }
+    using IQueryOpdFundDelegate::queryOpdFundInfo;
+    using IQueryOpdFundPositionDelegate::queryOpdFundPosition;
+    using IQueryBonusSettingDelegate::queryBonusSetting;
+
+    // The trade code of the appropriateness check, "" when none runs.
+    QString tradeCode() const;
+    // makeOrder: the draft of the fields as they are now.
+    FundOrderDraft makeDraft() const;
+    // doConfigOrder: sends the draft that was confirmed.
+    void doConfigOrder(qint32 dialogType);
+
+signals:
+    void changed();
+    // The order went out and the server may or may not have it: the page
+    // reads its lists again.
+    void outcomeUnknown();
+
+private:
+    bool picked(const Fund& fund);
+    void lookUp(const QString& code, bool target);
+    bool verifyInput();
+    void userRiskLevelMatchComplete();
+    void showBusinessContracts(std::vector<RDOOpdAppropriateness> notices);
+    void makeOrder();
+    void endPipeline();
+    void orderAnswered(const QString& serial);
+    bool orderFailed(const CSError& error);
+    void tellFundChanged();
+    void later(std::function<void()> step);
+    bool isCodeField(Field field) const;
+
+    qint32 viewType_;
+    Services services_;
+    AlertPresenter* alerts_ = AlertPresenter::headless();
+    QString texts_[AvailableBalance + 1];
+    Field focus_ = Code;
+    QStringList popUpItems_;
+    qint32 popUpIndex_ = 0;
+    std::optional<RDOOpenEndFund> currentFund_;
+    std::optional<RDOOpenEndFund> fundOfTranformTo_;
+    // The code each lookup was asked for: an answer for another code is late.
+    QString askedCode_;
+    QString askedTargetCode_;
+    bool busy_ = false; // from the button press to the end of the pipeline
+    std::optional<FundOrderDraft> draft_; // the draft being confirmed or sent
+    std::unique_ptr<BusinessContractManager> contracts_;
+    std::unique_ptr<FundMoneyQuery> money_;
+    // The confirmation dialog made here when none was given; shared so that
+    // a dialog still running outlives a form closed under it.
+    std::shared_ptr<IFundOrderConfirmation> ownConfirmation_;
+    std::vector<platform::WeakRef<IUpdateFundHistoryValues>> observerArray;
+    platform::Lifetime alive_;
+};

@@ -1,0 +1,76 @@
+#include "funds/ui/FundCancelViews.h"
+
+#include "shell/ui/tables/DVCheckTableView.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+FundCancelView::FundCancelView(FundBatchCancelPage& page, QWidget* parent)
+    : MenuItemView(page, parent)
+    , page_(&page)
+    , ordersTableView(new DVCheckTableView(this))
+    , selectAllButton(new QCheckBox(QStringLiteral("全选"), this))
+    , countText(new QLabel(this))
+    , selectedCountText(new QLabel(this))
+{
+    setObjectName(page.pageClass());
+    ordersTableView->setObjectName(QStringLiteral("ordersTableView"));
+    selectAllButton->setObjectName(QStringLiteral("selectAllButton"));
+    countText->setObjectName(QStringLiteral("countText"));
+    selectedCountText->setObjectName(QStringLiteral("selectedCountText"));
+    auto* cancel = new QPushButton(QStringLiteral("撤单"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(selectAllButton);
+    bar->addWidget(new QLabel(QStringLiteral("记录数:"), this));
+    bar->addWidget(countText);
+    bar->addWidget(new QLabel(QStringLiteral("已选:"), this));
+    bar->addWidget(selectedCountText);
+    bar->addStretch(1);
+    bar->addWidget(cancel);
+    layout->addLayout(bar);
+    layout->addWidget(ordersTableView, 1);
+    page.setParentWindow(this);
+    connect(selectAllButton, &QCheckBox::clicked, this, [this](bool on) {
+        on ? ordersTableView->selectAllRows() : ordersTableView->deselectAllRows();
+        page_->selectAllButtonClicked(on);
+    });
+    connect(ordersTableView, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (index.column() == 0)
+            ordersTableView->itemClicked(index.row());
+        page_->setTicked(ordersTableView->selectedIndexSet());
+    });
+    connect(cancel, &QPushButton::clicked, this, [this] { page_->cancelOrdersClicked(); });
+    refresh();
+}
+
+void FundCancelView::refresh()
+{
+    if (!page_)
+        return;
+    if (page_->listTable() && page_->listTable() != shown_) {
+        shown_ = page_->listTable();
+        ordersTableView->initTableViewWithObject(shown_);
+    }
+    if (page_->ticked().isEmpty() && !ordersTableView->selectedIndexSet().isEmpty())
+        ordersTableView->deselectAllRows();
+    selectAllButton->setChecked(page_->selectAllOn());
+    countText->setText(page_->countText());
+    selectedCountText->setText(page_->selectedCountText());
+}
+
+void registerFundCancelViews()
+{
+    for (const char* name :
+        { OpdFundCancelOrderViewController::kPageClass, InvestOntimeCancelOrderViewController::kPageClass }) {
+        MenuItemViewCatalogue::shared().registerView(QString::fromLatin1(name),
+            [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+                auto* page = qobject_cast<FundBatchCancelPage*>(&controller);
+                return page ? new FundCancelView(*page, parent) : nullptr;
+            });
+    }
+}

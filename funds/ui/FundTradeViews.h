@@ -1,0 +1,47 @@
+#pragma once
+
+#include "funds/pages/OpdFundTradePages.h"
+#include "shell/ui/MenuItemView.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <map>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// The fund trade form's widget: shows the controller's fields and forwards
+// typing, the end of editing and the buttons.
+class OpdFundTradeForm : public QWidget {
+    Q_OBJECT
+public:
+    OpdFundTradeForm(OpdFundTradeViewController& controller, QWidget* parent = nullptr);
+    QLineEdit* field(OpdFundTradeViewController::Field f) const;
+
+private:
+    void refresh();
+
+    QPointer<OpdFundTradeViewController> controller_;
+    std::map<OpdFundTradeViewController::Field, QLineEdit*> fields_;
+    QComboBox* popUp_ = nullptr;
+    QPushButton* trade_;
+};
+
+// A fund operation page's widget: list, form and net-value chart side by side.
+class OpdFundTradeView : public MenuItemView {
+    Q_OBJECT
+public:
+    OpdFundTradeView(OpdFundTradePage& page, QWidget* parent = nullptr);
+
+private:
+    void putPanels();
+
+    QPointer<OpdFundTradePage> page_;
+    QWidget* fundListView_;
+    QWidget* fundTradeView_;
+    QWidget* fundQuoteView_;
+};
+
+// Registers the operation pages' widgets.
+void registerFundTradeViews();

@@ -1,0 +1,279 @@
+// The fund trade form against the simulator: code typing and lookups, the
+// input checks, and the steps before an order (appropriateness check,
+// notices, sign serial, confirmation, order, answers).
+#include "FundTestRig.h"
+#include "funds/trade/OpdFundTradeViewController.h"
+#include "tools/broker-sim/BackOffice.h"
+
+#include <gtest/gtest.h>
+
+using namespace fundtest;
+using brokersim::Function;
+using Form = OpdFundTradeViewController;
+
+namespace {
+
+struct Notices : IContractWindowPresenter {
+    std::vector<std::shared_ptr<BusinessContractWindow>> shown;
+    void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override { shown.push_back(window); }
+    void agree(size_t i)
+    {
+        shown[i]->checkButtonClick(true);
+        shown[i]->agreeButtonClick();
+    }
+};
+
+struct Confirmation : IFundOrderConfirmation {
+    std::vector<FundOrderDraft> drafts;
+    std::function<void(qint32)> confirm;
+    std::function<void()> cancel;
+    bool open = false;
+    void runModal(const FundOrderDraft& draft, std::function<void(qint32)> confirmed,
+        std::function<void()> cancelled) override
+    {
+        drafts.push_back(draft);
+        confirm = std::move(confirmed);
+        cancel = std::move(cancelled);
+        open = true;
+    }
+    void stopRunModal() override { open = false; }
+};
+
+} // namespace
+
+class FundTradeForm : public FundSimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        FundSimulatorFixture::SetUp();
+        registerMoneyQuery();
+        account = logIn();
+    }
+    void TearDown() override
+    {
+        resetMoneyQuery();
+        FundSimulatorFixture::TearDown();
+    }
+    std::unique_ptr<Form> make(qint32 type)
+    {
+        auto form = std::make_unique<Form>(type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        form->setAlertPresenter(&alerts);
+        form->awakeFromNib();
+        return form;
+    }
+    // Types a code as the user would and waits for its lookup.
+    void type(Form& form, Form::Field field, const QString& code)
+    {
+        form.controlTextDidChange(field, code);
+        form.codeEditEnd(field);
+        const auto& fund = field == Form::TargetCode ? form.fundOfTranformTo() : form.currentFund();
+        ASSERT_TRUE(spinUntil([&] { return fund.has_value(); }));
+    }
+    QString last(Function f) const { return QString::fromUtf8(receivedOf(f).last().rawBody); }
+    // A customer below the fund's level buys it and agrees the first notice.
+    std::unique_ptr<Form> purchaseUpToTheSecondNotice()
+    {
+        book().setRiskLevel("010100000001", 1);
+        auto form = make(Form::Purchase);
+        type(*form, Form::Code, "000001");
+        form->setText(Form::Amount, "1000");
+        form->tradeButtonClicked();
+        EXPECT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+        notices.agree(0);
+        EXPECT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+        return form;
+    }
+    void acceptBothNotices()
+    {
+        ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+        notices.agree(0);
+        ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
+        notices.agree(1);
+    }
+    void confirmAndWait(Form& form)
+    {
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+        confirmation.confirm(confirmation.drafts.back().dialogType);
+        ASSERT_TRUE(spinUntil([&] { return !form.isBusy(); }));
+    }
+
+    std::shared_ptr<Account> account;
+    FundAlerts alerts;
+    Notices notices;
+    Confirmation confirmation;
+};
+
+TEST_F(FundTradeForm, AShortCodeIsPaddedLookedUpOnceAndTheFocusMovesOn)
+{
+    auto form = make(Form::Subscribe);
+    form->controlTextDidChange(Form::Code, "1");
+    form->codeEditEnd(Form::Code);
+    EXPECT_EQ(form->text(Form::Code), "000001");
+    EXPECT_EQ(form->focus(), Form::Amount);
+    ASSERT_TRUE(spinUntil([&] { return form->currentFund().has_value(); }));
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 1);
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+    EXPECT_EQ(form->text(Form::Value), "1.0230");
+    ASSERT_TRUE(spinUntil([&] { return !form->text(Form::AvailableBalance).isEmpty(); }));
+    EXPECT_TRUE(form->text(Form::AvailableBalance).endsWith(QStringLiteral("元")));
+
+    // A pick without a record empties the fund and asks nothing.
+    form->subscribeTableSelectedItemChanged(std::nullopt);
+    EXPECT_TRUE(form->text(Form::Code).isEmpty());
+    EXPECT_TRUE(form->text(Form::Name).isEmpty());
+    EXPECT_FALSE(form->currentFund().has_value());
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 1);
+}
+
+TEST_F(FundTradeForm, ALateLookupForAnotherCodeIsDropped)
+{
+    auto form = make(Form::Purchase);
+    form->controlTextDidChange(Form::Code, "000001");
+    form->controlTextDidChange(Form::Code, "000011");
+    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundInfoFunction) == 2 && form->currentFund(); }));
+    EXPECT_EQ(form->currentFund()->code, "000011");
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏大盘精选"));
+}
+
+TEST_F(FundTradeForm, TransformLooksUpThePositionAndTheTargetSeparately)
+{
+    auto form = make(Form::Transform);
+    type(*form, Form::Code, "000001");
+    EXPECT_EQ(count(brokersim::kFundPositionFunction), 1);
+    EXPECT_EQ(form->text(Form::Available), "10000.00");
+    EXPECT_EQ(form->focus(), Form::TargetCode);
+    type(*form, Form::TargetCode, "11");
+    EXPECT_EQ(form->text(Form::TargetCode), "000011");
+    EXPECT_EQ(form->text(Form::TargetName), QStringLiteral("华夏大盘精选"));
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+    EXPECT_EQ(form->focus(), Form::Amount);
+}
+
+TEST_F(FundTradeForm, TheDividendLookupSelectsTheCurrentMethod)
+{
+    book().setDividendMethod("010100000001", "000001", "1");
+    auto form = make(Form::Bonus);
+    type(*form, Form::Code, "000001");
+    ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
+}
+
+TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
+{
+    auto form = make(Form::Subscribe);
+    form->tradeButtonClicked();
+    EXPECT_EQ(alerts.shown,
+        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"), QStringLiteral("tip:基金信息请求失败。") }));
+    // Amounts are positive with two decimals at most.
+    type(*form, Form::Code, "009901");
+    for (const char* bad : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
+        alerts.shown.clear();
+        form->setText(Form::Amount, bad);
+        form->tradeButtonClicked();
+        EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:金额应为正数，最多两位小数。"))) << bad;
+    }
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+}
+
+TEST_F(FundTradeForm, AFundWithoutTheCheckSendsAnEmptySerial)
+{
+    auto form = make(Form::Purchase);
+    type(*form, Form::Code, "110011");
+    form->setText(Form::Amount, "500");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
+}
+
+TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
+{
+    auto form = make(Form::Purchase);
+    type(*form, Form::Code, "000001");
+    ASSERT_TRUE(spinUntil([&] { return !form->text(Form::AvailableBalance).isEmpty(); }));
+    const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+    form->setText(Form::Amount, "1000.50");
+    form->tradeButtonClicked();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    form->tradeButtonClicked();
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+    EXPECT_EQ(count(brokersim::kFundSignNumberFunction), 0);
+    EXPECT_TRUE(notices.shown.empty());
+    ASSERT_EQ(confirmation.drafts.size(), 1u);
+    EXPECT_EQ(confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
+
+    // What was confirmed is what goes out, whatever the field says now.
+    form->setText(Form::Amount, "9999");
+    confirmAndWait(*form);
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&orderamt=1000.50&risksignsno=&tacode=98"));
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_TRUE(alerts.shown[0].startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
+    EXPECT_FALSE(confirmation.open);
+    EXPECT_TRUE(form->text(Form::Amount).isEmpty());
+    EXPECT_EQ(form->text(Form::Code), "000001");
+    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
+}
+
+TEST_F(FundTradeForm, AcceptedNoticesBringTheSerialTheOrderCarries)
+{
+    auto form = purchaseUpToTheSecondNotice();
+    form->tradeButtonClicked(); // still busy
+    notices.agree(1);
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_EQ(count(brokersim::kFundSignNoticeFunction), 1);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+    ASSERT_EQ(count(brokersim::kFundSignNumberFunction), 1);
+    const QString serial = confirmation.drafts.back().signNumber;
+    ASSERT_FALSE(serial.isEmpty());
+    confirmAndWait(*form);
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&risksignsno=" + serial + "&"));
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")));
+}
+
+TEST_F(FundTradeForm, DecliningTheSecondNoticeEndsSilently)
+{
+    auto form = purchaseUpToTheSecondNotice();
+    notices.shown[1]->cancelButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }));
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    EXPECT_TRUE(confirmation.drafts.empty());
+    EXPECT_EQ(count(brokersim::kFundSignNumberFunction), 0);
+    EXPECT_EQ(form->text(Form::Amount), "1000");
+}
+
+TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
+{
+    auto form = make(Form::Transform); // the target's level 4 is above the customer's 3
+    type(*form, Form::Code, "000001");
+    type(*form, Form::TargetCode, "000011");
+    form->setText(Form::Amount, "100");
+    form->tradeButtonClicked();
+    acceptBothNotices();
+    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).contains("&ofcode=000011&tacode=98&oftrdid=3"));
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
+    EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
+    EXPECT_EQ(confirmation.drafts.back().values,
+        QStringList({ QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
+}
+
+TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
+{
+    auto form = make(Form::Purchase);
+    type(*form, Form::Code, "009901"); // open for subscription only
+    form->setText(Form::Amount, "1000");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:该基金暂停申购"));
+    EXPECT_EQ(form->text(Form::Amount), "1000");
+
+    auto redeem = make(Form::Redeem);
+    type(*redeem, Form::Code, "000001");
+    redeem->setText(Form::Amount, "10");
+    redeem->tradeButtonClicked();
+    ASSERT_TRUE(confirmation.open);
+    EXPECT_EQ(confirmation.drafts.back().values.last(), QStringLiteral("巨额取消"));
+    confirmation.cancel();
+    EXPECT_FALSE(redeem->isBusy());
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 0);
+}
