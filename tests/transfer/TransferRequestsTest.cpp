@@ -1,22 +1,12 @@
-#include "core/NotificationCenter.h"
-#include "login/LoginTestRig.h"
-#include "tools/broker-sim/BackOffice.h"
-#include "tools/broker-sim/BankFunctions.h"
-#include "transfer/FundTransferManager.h"
-#include "transfer/TransferDataModels.h"
-
-#include <QMutex>
+#include "TransferTestRig.h"
 
 namespace {
 
-using namespace std::chrono_literals;
+using namespace transfertest;
 using brokersim::kBankBalanceFunction;
 using brokersim::kBankTransferFunction;
 using brokersim::kTransferHistoryFunction;
 using testsupport::spinUntil;
-
-const QString kTradePassword = QStringLiteral("111111");
-const QString kBankPassword = QString::fromLatin1(brokersim::kBankPassword);
 
 // Every log line of the test, to look for passwords in them.
 QStringList& logLines()
@@ -66,43 +56,22 @@ struct Observer : IQueryFundTransferInfoDelegate,
     }
 };
 
-class TransferRequestsTest : public logintest::SimulatorFixture {
+class TransferRequestsTest : public TransferSimulatorFixture {
 protected:
     void SetUp() override
     {
-        SimulatorFixture::SetUp();
-        registerTransferDataModels();
-        FundTransferManager::resetInstance();
+        TransferSimulatorFixture::SetUp();
         logLines().clear();
         previousHandler = qInstallMessageHandler(captureLog);
     }
     void TearDown() override
     {
         qInstallMessageHandler(previousHandler);
-        FundTransferManager::resetInstance();
-        NotificationCenter::resetForTesting();
-        SimulatorFixture::TearDown();
+        TransferSimulatorFixture::TearDown();
     }
-
-    std::shared_ptr<Account> logIn(const QString& custid = QStringLiteral("010100000001"))
-    {
-        const brokersim::Customer* customer = broker().customer(custid);
-        EXPECT_TRUE(customer);
-        auto account = std::make_shared<Account>();
-        account->customerNumber = custid;
-        account->commonUrlString
-            = broker().openLogin(*customer, customer->funds.front().fundId, kTradePassword, QStringLiteral("M:t"));
-        AccountManager::getInstance()->addActiveAccount(account);
-        return account;
-    }
-    FundTransferManager& manager() { return *FundTransferManager::getInstance(); }
     bool waitCalls(const Observer& o, std::size_t n)
     {
         return spinUntil([&] { return o.calls() >= n; }, 10s);
-    }
-    brokersim::BackOffice::Money money(const QString& fundId)
-    {
-        return brokersim::backOffice(sim)->account(*broker().customer(QStringLiteral("010100000001"))).money[fundId];
     }
     DTBSTransferInfoPtr history()
     {
