@@ -32,6 +32,9 @@
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "transfer/TransferDataModels.h"
+#include "transfer/pages/TransferPages.h"
+#include "transfer/ui/TransferViews.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -105,8 +108,11 @@ void AppDelegate::applicationDidFinishLaunching()
     registerComplianceDataModels();
     registerQuotesDataModels();
     registerTradingDataModels();
+    registerTransferDataModels();
     installComplianceViews();
     installTradingViews();
+    registerTransferPages();
+    registerTransferPageViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

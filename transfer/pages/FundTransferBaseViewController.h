@@ -123,6 +123,7 @@ protected:
     virtual void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) = 0;
     // After a transfer's answer or unknown outcome: what the page reads again.
     virtual void refreshAfterTransfer();
+    QObject* dialogParent() const { return dialogParent_.data(); }
     // The account's popup text.
     QString accountItemText(const RDOFundAccountInfo& account) const;
 

@@ -70,7 +70,7 @@ void BankToStockViewController::queryButtonClicked()
     FundBalPwdAlertWC balPwdAlertWC;
     const bool needFund = account->transferNeedFundPassword(transfercode::kBankBalance, money);
     const bool needBank = account->transferNeedBankPassword(transfercode::kBankBalance, money);
-    const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(nullptr, needFund, needBank);
+    const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(dialogParent(), needFund, needBank);
     if (!alive)
         return;
     if (!answer.confirmed()) {
@@ -145,7 +145,7 @@ bool BankToStockViewController::verifyInput()
 void BankToStockViewController::runConfirmation(
     const QString& accountText, const QString& moneyName, const QString& amount)
 {
-    orderAlertWC().runModalForFundTransferBankToStock(nullptr, accountText, moneyName, amount);
+    orderAlertWC().runModalForFundTransferBankToStock(dialogParent(), accountText, moneyName, amount);
 }
 
 StockToBankViewController::StockToBankViewController(
@@ -208,7 +208,7 @@ bool StockToBankViewController::verifyInput()
 void StockToBankViewController::runConfirmation(
     const QString& accountText, const QString& moneyName, const QString& amount)
 {
-    orderAlertWC().runModalForFundTransferStockToBank(nullptr, accountText, moneyName, amount);
+    orderAlertWC().runModalForFundTransferStockToBank(dialogParent(), accountText, moneyName, amount);
 }
 
 void StockToBankViewController::refreshAfterTransfer()
