@@ -117,6 +117,8 @@ TEST_F(TransferPagesTest, PasswordFreeBankShowsItsBalanceOneSecondAfterTheAnswer
 TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
 {
     auto page = open<BankToStockViewController>();
+    // The first bank's own balance query is answered first.
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
     page->moneyTypeSelected(1); // 中国银行 in 美元: the bank password alone
     for (const char* typed : { "000000", brokersim::kBankPassword }) {
         SCOPED_TRACE(typed);

@@ -59,13 +59,7 @@ void FundTransferBaseViewController::awakeFromNib()
 void FundTransferBaseViewController::willDropRequests()
 {
     // The old account's transfer is never sent, and its dialog closes.
-    if (pending_) {
-        wipe(pending_->fundPassword);
-        wipe(pending_->bankPassword);
-        pending_.reset();
-    }
-    requestInFlight_ = false;
-    transferBusy_ = false;
+    endTransfer();
     orderAlertWC_->stopRunModal();
     resetControls();
 }
