@@ -35,6 +35,9 @@
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "transfer/TransferDataModels.h"
+#include "transfer/pages/TransferPages.h"
+#include "transfer/ui/TransferViews.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -108,6 +111,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerComplianceDataModels();
     registerQuotesDataModels();
     registerTradingDataModels();
+    registerTransferDataModels();
     // Pages and their widgets, library by library; the main window's
     // dispatch finds them by page class.
     registerAccountPageViews();
@@ -115,6 +119,8 @@ void AppDelegate::applicationDidFinishLaunching()
     installComplianceViews();
     installTradingViews();
     installFundLibrary();
+    registerTransferPages();
+    registerTransferPageViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

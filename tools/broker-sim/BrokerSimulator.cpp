@@ -1,6 +1,7 @@
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/BankFunctions.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
@@ -180,6 +181,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerPasswordFunctions(*this);
     registerBackOfficeFunctions(*this);
     registerFundFunctions(*this);
+    registerBankFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()

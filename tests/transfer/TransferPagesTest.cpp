@@ -1,0 +1,296 @@
+#include "TransferTestRig.h"
+
+#include "platform/RunLoop.h"
+#include "tools/broker-sim/Table.h"
+#include "transfer/pages/TransferPages.h"
+
+namespace {
+
+using namespace transfertest;
+using brokersim::kBankBalanceFunction;
+using brokersim::kBankTransferFunction;
+using brokersim::kMoneyFunction;
+using brokersim::kTransferHistoryFunction;
+using testsupport::spinUntil;
+
+// Records every box.
+class RecordingAlerts final : public AlertPresenter {
+public:
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        if (completion)
+            completion(1);
+    }
+    QString last() const { return shown.empty() ? QString() : shown.back().text; }
+};
+
+class TransferPagesTest : public TransferSimulatorFixture {
+protected:
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting(nullptr);
+        FundBalPwdAlertWC::setShownHookForTesting(nullptr);
+        TransferSimulatorFixture::TearDown();
+    }
+    template <class Page> std::unique_ptr<Page> open(FundTransferPageServices services = {})
+    {
+        logIn();
+        auto page = std::make_unique<Page>(nullptr, services);
+        page->setAlertPresenter(&alerts);
+        page->load();
+        EXPECT_TRUE(spinUntil([&] { return page->controlsEnabled(); }, 10s));
+        return page;
+    }
+    qsizetype count(brokersim::Function f) const { return sim.receivedCount(f); }
+    // The dialog confirms as soon as it shows, after `before` ran.
+    void confirmDialogs(std::function<void()> before = nullptr)
+    {
+        OrderAlertWindowController::setShownHookForTesting([before](OrderAlertWindowController& dialog) {
+            if (before)
+                before();
+            dialog.confirmButtonClicked();
+        });
+    }
+    RecordingAlerts alerts;
+};
+
+TEST_F(TransferPagesTest, EachBankKindGivesItsPasswordRowsAndBalanceButton)
+{
+    auto page = open<BankToStockViewController>();
+    EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币"), QStringLiteral("美元") }));
+    ASSERT_EQ(page->fundAccountItems().size(), 2);
+    EXPECT_EQ(page->fundAccountItems()[0], QStringLiteral("工商银行 - 010110000001 (主)"));
+    const struct {
+        qsizetype money, account;
+        bool fund, bank, bankFirst, button;
+    } kinds[] = {
+        { 0, 0, false, true, true, false }, // 工商银行: no password for the balance
+        { 0, 1, true, true, false, true }, // 农业银行: both
+        { 1, 0, false, true, true, true }, // 中国银行 in 美元: the bank password
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.account);
+        page->moneyTypeSelected(k.money);
+        page->bankCardSelected(k.account);
+        EXPECT_EQ(page->passwordLayout().fundVisible, k.fund);
+        EXPECT_EQ(page->passwordLayout().bankVisible, k.bank);
+        EXPECT_EQ(page->passwordLayout().bankInFirstRow, k.bankFirst);
+        EXPECT_EQ(page->queryBalanceButtonVisible(), k.button);
+    }
+}
+
+TEST_F(TransferPagesTest, PasswordFreeBankShowsItsBalanceOneSecondAfterTheAnswer)
+{
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    platform::RunLoopTimer* timer = page->freshTableTimer();
+    EXPECT_EQ(timer->interval().count(), 1.0);
+    EXPECT_FALSE(timer->repeats());
+    const qsizetype histories = count(kTransferHistoryFunction);
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    timer->fire();
+    ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
+    EXPECT_EQ(count(kTransferHistoryFunction), histories + 1);
+
+    // A history without rows leaves the balance waiting for the next one.
+    page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
+    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(nullptr));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
+    const VEKTCRS row = brokersim::toRecordSet(
+        brokersim::Table().column(QStringLiteral("fundbal")).row({ QStringLiteral("7.00") }), 2)
+                            .value();
+    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(&row));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("7.00"));
+
+    // The page's timer stops with it: nothing is asked after it closed.
+    page->queryBankBalance(nullptr, QString(), QStringLiteral("2"));
+    const qsizetype before = count(kTransferHistoryFunction);
+    page->unloadView();
+    EXPECT_EQ(page->pageTimerCount(), 0u);
+    testsupport::spinFor(1300ms);
+    EXPECT_EQ(count(kTransferHistoryFunction), before);
+}
+
+TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
+{
+    auto page = open<BankToStockViewController>();
+    // The first bank's own balance query is answered first.
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->moneyTypeSelected(1); // 中国银行 in 美元: the bank password alone
+    for (const char* typed : { "000000", brokersim::kBankPassword }) {
+        SCOPED_TRACE(typed);
+        FundBalPwdAlertWC::setShownHookForTesting([typed](FundBalPwdAlertWC& prompt) {
+            EXPECT_FALSE(prompt.fundPwdVisible());
+            EXPECT_TRUE(prompt.bankPwdVisible());
+            prompt.setFundPwdText(QStringLiteral("ignored"));
+            prompt.setBankPwdText(QString::fromLatin1(typed));
+            prompt.confirmButtonClicked();
+        });
+        const qsizetype asked = count(kBankBalanceFunction);
+        page->queryButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+        EXPECT_EQ(count(kBankBalanceFunction), asked + 1);
+        EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith(
+            QByteArray("&fundpwd=&bankpwd=") + typed));
+    }
+    EXPECT_EQ(alerts.shown.front().text, QStringLiteral("银行密码错误"));
+    ASSERT_TRUE(page->freshTableTimer());
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
+
+    // A cancelled prompt sends nothing.
+    FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) { prompt.windowWillClose(); });
+    const qsizetype asked = count(kBankBalanceFunction);
+    page->queryButtonClicked();
+    EXPECT_FALSE(page->isQueryBusy());
+    EXPECT_EQ(count(kBankBalanceFunction), asked);
+}
+
+TEST_F(TransferPagesTest, BankToStockSendsWhatWasConfirmedAndShowsTheSerial)
+{
+    auto page = open<BankToStockViewController>();
+    const auto before = money(QStringLiteral("010110000001"));
+    page->setAmountText(QStringLiteral("12.30"));
+    page->setBankPasswordText(kBankPassword);
+    // Typing while the dialog is up changes nothing that is sent.
+    confirmDialogs([&] { page->setAmountText(QStringLiteral("999")); });
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    ASSERT_EQ(count(kBankTransferFunction), 1);
+    EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.contains("&tranamt=12.30&banktrantype=1&"));
+    const QString serial = brokersim::BankBook::of(sim)->flows(*broker().customer(kCustomer)).front().serial;
+    EXPECT_EQ(alerts.last(), QStringLiteral("转账提交已成功，流水号为%1。").arg(serial));
+    EXPECT_TRUE(page->amountText().isEmpty());
+    EXPECT_TRUE(page->bankPasswordText().isEmpty());
+    EXPECT_EQ(money(QStringLiteral("010110000001")).balance, before.balance + 12300);
+    ASSERT_TRUE(spinUntil([&] {
+        const auto& t = page->transferInfoTable();
+        return t && t->rowObject(0) && t->rowObject(0)->transferAmount == QStringLiteral("12.30");
+    }, 10s));
+
+    // A wrong password: the server's message, fields cleared; a cancel sends nothing.
+    page->setAmountText(QStringLiteral("1"));
+    page->setBankPasswordText(QStringLiteral("000000"));
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_EQ(alerts.last(), QStringLiteral("银行密码错误"));
+    EXPECT_TRUE(page->bankPasswordText().isEmpty());
+    OrderAlertWindowController::setShownHookForTesting(
+        [](OrderAlertWindowController& dialog) { dialog.cancelButtonClicked(); });
+    page->setAmountText(QStringLiteral("1"));
+    page->transferButtonClicked();
+    EXPECT_FALSE(page->isTransferBusy());
+    EXPECT_EQ(count(kBankTransferFunction), 2);
+}
+
+TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
+{
+    auto page = open<StockToBankViewController>();
+    bool dialogShown = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+        dialogShown = true;
+        dialog.cancelButtonClicked();
+    });
+    const struct {
+        const char* amount;
+        const char* password;
+        QString message;
+    } cases[] = {
+        { "", "111111", QStringLiteral("请输入转账金额和密码。") },
+        { "10", "", QStringLiteral("请输入转账金额和密码。") },
+        { "-1", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
+        { "1.005", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
+        { "0", "111111", QStringLiteral("转账金额须大于零。") },
+        { "1", "密码", QStringLiteral("资金密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.amount);
+        page->setAmountText(QString::fromUtf8(c.amount));
+        page->setFundPasswordText(QString::fromUtf8(c.password));
+        page->transferButtonClicked();
+        EXPECT_EQ(alerts.last(), c.message);
+        EXPECT_FALSE(dialogShown);
+        EXPECT_FALSE(page->isTransferBusy());
+    }
+}
+
+TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)
+{
+    auto page = open<StockToBankViewController>();
+    ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
+    EXPECT_TRUE(page->availableFundText().endsWith(QStringLiteral("元")));
+    EXPECT_TRUE(page->passwordLayout().fundVisible);
+    EXPECT_FALSE(page->passwordLayout().bankVisible);
+    const qsizetype funds = count(kMoneyFunction);
+    const qsizetype histories = count(kTransferHistoryFunction);
+    page->setAmountText(QStringLiteral("100"));
+    page->setFundPasswordText(kTradePassword);
+    confirmDialogs();
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("转账提交已成功")));
+    ASSERT_TRUE(spinUntil(
+        [&] { return count(kMoneyFunction) > funds && count(kTransferHistoryFunction) > histories; }, 10s));
+    EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd="));
+}
+
+TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownRefreshesAndIsNotSentAgain)
+{
+    // The dialog's backstop ends a transfer whose answer never comes while it
+    // is up (the request's own time-out waits for the modal session).
+    FundTransferPageServices services;
+    services.confirmation.busyBackstopMs = 1500;
+    auto page = open<StockToBankViewController>(services);
+    manager().setRequestTimeout(1);
+    sim.withholdNext(kBankTransferFunction);
+    const qsizetype histories = count(kTransferHistoryFunction);
+    page->setAmountText(QStringLiteral("5"));
+    page->setFundPasswordText(kTradePassword);
+    confirmDialogs();
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到转账结果")));
+    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
+    EXPECT_EQ(count(kBankTransferFunction), 1);
+}
+
+TEST_F(TransferPagesTest, NoAccountForTheCurrencyLeavesPasswordsQueryAndTransferUnavailable)
+{
+    auto page = open<BankToStockViewController>();
+    // Only securities-to-bank in 港币.
+    const VEKTCRS rows = brokersim::toRecordSet(brokersim::Table()
+                                                     .column(QStringLiteral("fundid"))
+                                                     .column(QStringLiteral("bankcode"))
+                                                     .column(QStringLiteral("moneytype"))
+                                                     .column(QStringLiteral("banktrantype"))
+                                                     .row({ QStringLiteral("1"), QStringLiteral("B"),
+                                                         QStringLiteral("1"), QStringLiteral("2") }),
+        2)
+                             .value();
+    page->queryFundTransferInfo(nullptr, QString(), RDOFundTransferInfo(&rows));
+    EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("港币") }));
+    EXPECT_TRUE(page->fundAccountItems().isEmpty());
+    EXPECT_FALSE(page->hasAccount());
+    EXPECT_FALSE(page->passwordLayout().fundVisible || page->passwordLayout().bankVisible);
+    EXPECT_FALSE(page->queryBalanceButtonVisible());
+    page->setAmountText(QStringLiteral("1"));
+    page->setBankPasswordText(kBankPassword);
+    EXPECT_TRUE(page->bankPasswordText().isEmpty());
+    page->transferButtonClicked();
+    page->queryButtonClicked();
+    EXPECT_FALSE(page->isTransferBusy());
+    EXPECT_EQ(count(kBankTransferFunction), 0);
+}
+
+TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)
+{
+    EXPECT_EQ(FundTransferBaseViewController::nextFocus({ true, false, true }, 0), 2);
+    EXPECT_EQ(FundTransferBaseViewController::nextFocus({ true, false, true }, 2), 0);
+    EXPECT_EQ(FundTransferBaseViewController::nextFocus({ false, true }, 1), 1);
+    EXPECT_EQ(FundTransferBaseViewController::nextFocus({ true, true }, 5), -1);
+}
+
+} // namespace

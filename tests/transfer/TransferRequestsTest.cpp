@@ -1,0 +1,233 @@
+#include "TransferTestRig.h"
+
+namespace {
+
+using namespace transfertest;
+using brokersim::kBankBalanceFunction;
+using brokersim::kBankTransferFunction;
+using brokersim::kTransferHistoryFunction;
+using testsupport::spinUntil;
+
+// Every log line of the test, to look for passwords in them.
+QStringList& logLines()
+{
+    static QStringList lines;
+    return lines;
+}
+QtMessageHandler previousHandler = nullptr;
+void captureLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    logLines().append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+struct Observer : IQueryFundTransferInfoDelegate,
+                  IFundTransferDelegate,
+                  IQueryBankBalanceDelegate,
+                  IQueryBSTransferDelegate {
+    std::vector<RDOFundTransferInfo> infos;
+    std::vector<QString> serials;
+    std::vector<QString> balances;
+    std::vector<DTBSTransferInfoPtr> histories;
+    std::vector<CSError> errors;
+    std::size_t calls() const
+    {
+        return infos.size() + serials.size() + balances.size() + histories.size() + errors.size();
+    }
+    void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& v) override
+    {
+        infos.push_back(v);
+    }
+    bool queryFundTransferInfo(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    void fundTransfer(DataModel*, const QString&, const QString& v) override { serials.push_back(v); }
+    bool fundTransfer(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    void queryBankBalance(DataModel*, const QString&, const QString& v) override { balances.push_back(v); }
+    bool queryBankBalance(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& v) override
+    {
+        histories.push_back(v);
+    }
+    bool queryBSTransfer(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    bool fail(const CSError& e)
+    {
+        errors.push_back(e);
+        return true;
+    }
+};
+
+class TransferRequestsTest : public TransferSimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        TransferSimulatorFixture::SetUp();
+        logLines().clear();
+        previousHandler = qInstallMessageHandler(captureLog);
+    }
+    void TearDown() override
+    {
+        qInstallMessageHandler(previousHandler);
+        TransferSimulatorFixture::TearDown();
+    }
+    bool waitCalls(const Observer& o, std::size_t n)
+    {
+        return spinUntil([&] { return o.calls() >= n; }, 10s);
+    }
+    DTBSTransferInfoPtr history()
+    {
+        Observer o;
+        manager().requestBSTransferInfo(&o);
+        EXPECT_TRUE(waitCalls(o, 1));
+        return o.histories.empty() ? nullptr : o.histories.front();
+    }
+};
+
+TEST_F(TransferRequestsTest, EachBankKindGivesItsRowsAndPasswordRules)
+{
+    logIn();
+    Observer o;
+    manager().requestQueryFundTransferInfo(&o);
+    ASSERT_TRUE(waitCalls(o, 1));
+    ASSERT_EQ(o.infos.size(), 1u);
+    const RDOFundTransferInfo& info = o.infos.front();
+    ASSERT_EQ(info.fundAccountInfoArray().size(), 3u);
+    EXPECT_EQ(info.getSupportMoneyNames(), QStringList({ QStringLiteral("人民币"), QStringLiteral("美元") }));
+    const struct {
+        const char* fundId;
+        const char* bankCode;
+        qint32 moneyType;
+        bool balanceFund, balanceBank; // the balance query's passwords
+    } kinds[] = {
+        { "010110000001", "1001", 0, false, false },
+        { "010110000002", "1002", 2, false, true },
+        { "010110000001", "1003", 0, true, true },
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.bankCode);
+        const RDOFundAccountInfo* a
+            = info.getFundAccountInfoObject(QString::fromLatin1(k.fundId), QString::fromLatin1(k.bankCode));
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->transferNeedFundPassword(4, k.moneyType), k.balanceFund);
+        EXPECT_EQ(a->transferNeedBankPassword(4, k.moneyType), k.balanceBank);
+        EXPECT_TRUE(a->isSupportTransferType(1, k.moneyType));
+        EXPECT_TRUE(a->isSupportTransferType(2, k.moneyType));
+        EXPECT_FALSE(a->isSupportTransferType(1, k.moneyType == 0 ? 1 : 0));
+    }
+}
+
+TEST_F(TransferRequestsTest, BalanceQueryLeavesTheBankBalanceAtTheTopOfTheHistory)
+{
+    logIn();
+    Observer o;
+    EXPECT_TRUE(history()->rowObject(0) == std::nullopt);
+    manager().requestBankBalance(&o, 0, QStringLiteral("010110000001"), QStringLiteral("1001"), {}, {});
+    ASSERT_TRUE(waitCalls(o, 1));
+    ASSERT_EQ(o.balances.size(), 1u);
+    EXPECT_FALSE(o.balances.front().isEmpty());
+    EXPECT_EQ(lastBody(kBankBalanceFunction).section(QLatin1Char('&'), -4),
+        QStringLiteral("moneytype=0&bankcode=1001&fundpwd=&bankpwd="));
+    const DTBSTransferInfoPtr rows = history();
+    ASSERT_TRUE(rows && rows->rowObject(0));
+    EXPECT_EQ(rows->rowObject(0)->fundBalance, QStringLiteral("50000.00"));
+    EXPECT_FALSE(rows->tableColomnTitles().contains(QStringLiteral("币种代码")));
+
+    // The bank that asks for both passwords refuses a wrong one with its message.
+    manager().requestBankBalance(
+        &o, 0, QStringLiteral("010110000001"), QStringLiteral("1003"), kTradePassword, QStringLiteral("000000"));
+    ASSERT_TRUE(waitCalls(o, 2));
+    ASSERT_EQ(o.errors.size(), 1u);
+    EXPECT_EQ(o.errors.front().domain, QStringLiteral("银行密码错误"));
+}
+
+TEST_F(TransferRequestsTest, TransfersBothWaysMoveTheMoneyOfTheChosenAccount)
+{
+    logIn();
+    const QString usd = QStringLiteral("010110000002"); // not the prefix's own account
+    const auto before = money(usd);
+    Observer o;
+    // Into securities the bank password; a wrong one moves nothing.
+    manager().requestFundTransfer(&o, 2, usd, QStringLiteral("1002"), QStringLiteral("100.50"), 1, {},
+        QStringLiteral("999999"));
+    ASSERT_TRUE(waitCalls(o, 1));
+    ASSERT_EQ(o.errors.size(), 1u);
+    EXPECT_EQ(o.errors.front().domain, QStringLiteral("银行密码错误"));
+    EXPECT_EQ(money(usd).balance, before.balance);
+
+    manager().requestFundTransfer(&o, 2, usd, QStringLiteral("1002"), QStringLiteral("100.50"), 1, {}, kBankPassword);
+    ASSERT_TRUE(waitCalls(o, 2));
+    ASSERT_EQ(o.serials.size(), 1u);
+    EXPECT_TRUE(lastBody(kBankTransferFunction).contains(QStringLiteral("&fundid=010110000002&")));
+    EXPECT_EQ(money(usd).balance, before.balance + 100500);
+    EXPECT_EQ(money(usd).available, before.available + 100500);
+
+    // Out of securities the fund password.
+    manager().requestFundTransfer(&o, 2, usd, QStringLiteral("1002"), QStringLiteral("0.5"), 2,
+        QStringLiteral("123456"), {});
+    ASSERT_TRUE(waitCalls(o, 3));
+    EXPECT_EQ(o.errors.back().domain, QStringLiteral("资金密码错误"));
+    manager().requestFundTransfer(&o, 2, usd, QStringLiteral("1002"), QStringLiteral("0.5"), 2, kTradePassword, {});
+    ASSERT_TRUE(waitCalls(o, 4));
+    ASSERT_EQ(o.serials.size(), 2u);
+    EXPECT_EQ(money(usd).balance, before.balance + 100000);
+
+    const DTBSTransferInfoPtr rows = history();
+    ASSERT_TRUE(rows && rows->rowObject(1));
+    EXPECT_EQ(rows->rowObject(0)->transferAmount, QStringLiteral("-0.50"));
+    EXPECT_EQ(rows->rowObject(0)->fundId, usd);
+    EXPECT_EQ(rows->rowObject(1)->transferAmount, QStringLiteral("100.50"));
+    EXPECT_EQ(rows->rowObject(1)->moneyTypeCode, 2);
+}
+
+TEST_F(TransferRequestsTest, TwoIdenticalTransfersBothReachTheBrokerAndNoPasswordShows)
+{
+    logIn();
+    Observer a, b;
+    const QString handle = manager().requestFundTransfer(&a, 0, QStringLiteral("010110000001"),
+        QStringLiteral("1003"), QStringLiteral("10"), 1, kTradePassword, kBankPassword);
+    manager().requestFundTransfer(&b, 0, QStringLiteral("010110000001"), QStringLiteral("1003"),
+        QStringLiteral("10"), 1, kTradePassword, kBankPassword);
+    ASSERT_TRUE(waitCalls(a, 1) && waitCalls(b, 1));
+    ASSERT_EQ(a.serials.size(), 1u);
+    ASSERT_EQ(b.serials.size(), 1u);
+    EXPECT_NE(a.serials.front(), b.serials.front());
+    EXPECT_EQ(sim.receivedCount(kBankTransferFunction), 2);
+    EXPECT_FALSE(handle.isEmpty());
+    for (const QString& secret : { kTradePassword, kBankPassword }) {
+        EXPECT_FALSE(handle.contains(secret));
+        for (const QString& line : logLines())
+            EXPECT_FALSE(line.contains(secret)) << qPrintable(line);
+    }
+}
+
+TEST_F(TransferRequestsTest, NothingIsSentWithoutAnAccountOrAFundIdPair)
+{
+    Observer o;
+    EXPECT_TRUE(manager().requestBSTransferInfo(&o).isEmpty());
+    auto account = logIn();
+    account->commonUrlString.replace(QStringLiteral("&fundid="), QStringLiteral("&mainfundid="));
+    EXPECT_TRUE(manager()
+                    .requestFundTransfer(&o, 0, QStringLiteral("010110000001"), QStringLiteral("1001"),
+                        QStringLiteral("1"), 1, {}, kBankPassword)
+                    .isEmpty());
+    ASSERT_TRUE(waitCalls(o, 2));
+    ASSERT_EQ(o.errors.size(), 2u);
+    EXPECT_EQ(o.errors.back().domain, QStringLiteral("无法指定资金账号，请重新登录后再试。"));
+    EXPECT_EQ(sim.receivedCount(kBankTransferFunction), 0);
+    EXPECT_EQ(sim.receivedCount(kTransferHistoryFunction), 0);
+}
+
+TEST_F(TransferRequestsTest, AWithheldTransferEndsInAnUnknownOutcomeAndIsNotSentAgain)
+{
+    logIn();
+    manager().setRequestTimeout(1);
+    sim.withholdNext(kBankTransferFunction);
+    Observer o;
+    manager().requestFundTransfer(&o, 0, QStringLiteral("010110000001"), QStringLiteral("1001"),
+        QStringLiteral("5"), 1, {}, kBankPassword);
+    ASSERT_TRUE(waitCalls(o, 1));
+    ASSERT_EQ(o.errors.size(), 1u);
+    EXPECT_EQ(o.errors.front().code, kOrderOutcomeUnknownCode);
+    EXPECT_EQ(sim.receivedCount(kBankTransferFunction), 1);
+}
+
+} // namespace

@@ -1,0 +1,184 @@
+// The bank-to-securities page as a user reaches it: log in, open 银行转证券
+// from the menu of the main window, see the bank balance, transfer, confirm,
+// and see the serial number and the new history row. Also writes the page's
+// picture when LUMORA_DOCS_DIR names a folder.
+#include "core/DMCDataCache.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/WindowTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+#include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/BankFunctions.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+#include "trading/ui/TradingViews.h"
+#include "transfer/FundTransferManager.h"
+#include "transfer/ui/TransferViews.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+class BankToStockPageTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerTradingDataModels();
+        registerTransferDataModels();
+        StartUp().run();
+        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        installTradingViews();
+        registerTransferPages();
+        registerTransferPageViews();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting(nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+        delete window.data();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        MenuItemViewManager::resetInstance();
+        StockManager::resetInstance();
+        MenuManager::resetInstance();
+        MessageCenterManager::resetInstance();
+        FundTransferManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+
+    void logInThroughTheForm()
+    {
+        LoginViewController form;
+        RecordingAlerts alerts;
+        form.setAlertPresenter(&alerts);
+        form.appLoginComplete();
+        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
+        form.accountTypeSelected(0);
+        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
+        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
+        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
+        form.loginButtonClick(true);
+        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
+        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
+        form.LoginComplete();
+    }
+    void fetchMenu()
+    {
+        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
+        MenuManager::getInstance()->requestMenuInfo(this);
+        ASSERT_TRUE(spinUntil([&] { return menu || error; }, 10s));
+        ASSERT_TRUE(menu) << qPrintable(error->domain);
+        MenuManager::getInstance()->setMenuInfo(menu);
+    }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
+    {
+        error = e;
+        return true;
+    }
+    QModelIndex rowTitled(const QString& title) const
+    {
+        const QAbstractItemModel* model = window->outlineView()->model();
+        const QModelIndexList found
+            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? QModelIndex() : found.front();
+    }
+    static QString messageBoxText()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                return box->text() + QLatin1Char('|') + box->informativeText();
+        return QString();
+    }
+
+    std::unique_ptr<DMServerManager> serverManager;
+    std::shared_ptr<RDOMenuManager> menu;
+    std::optional<CSError> error;
+    QPointer<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    MainWindowServices services;
+    services.statusBar.serverManager = serverManager.get();
+    window = new MainWindow(services);
+    window->resize(1100, 700);
+    window->show();
+
+    const QModelIndex entry = rowTitled(QStringLiteral("银行转证券"));
+    ASSERT_TRUE(entry.isValid());
+    QTreeView* outline = window->outlineView();
+    outline->scrollTo(entry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+    QWidget* page = window->currentPageView();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->objectName(), "BankToStockViewController");
+    auto* balance = page->findChild<QLabel*>("bankBalanceText");
+    auto* amount = page->findChild<QLineEdit*>("amountText");
+    auto* bankPassword = page->findChild<QLineEdit*>("bankPasswordText");
+    auto* transfer = page->findChild<QPushButton*>("transferButton");
+    auto* history = page->findChild<DVCommonTableView*>("transferInfoTable");
+    ASSERT_TRUE(balance && amount && bankPassword && transfer && history);
+
+    // The first bank needs no password for its balance: it shows by itself.
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("50000.00"); }, 10s));
+    EXPECT_FALSE(page->findChild<QPushButton*>("queryBalanceButton")->isVisible());
+    EXPECT_TRUE(bankPassword->isVisible());
+    EXPECT_FALSE(page->findChild<QLineEdit*>("fundPasswordText")->isVisible());
+
+    QTest::keyClicks(amount, QStringLiteral("2500.50"));
+    QTest::keyClicks(bankPassword, QString::fromLatin1(brokersim::kBankPassword));
+    QString dialogText;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+        dialogText = dialog.contentText();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("OrderAlertWindowController") && w->isVisible())
+                QTest::mouseClick(w->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+    });
+    QTest::mouseClick(transfer, Qt::LeftButton);
+    EXPECT_EQ(dialogText, QStringLiteral("\n银行转证券\n工商银行 - 010110000001 (主)\n人民币\n2500.50"));
+    ASSERT_TRUE(spinUntil([] { return !messageBoxText().isEmpty(); }, 10s));
+    const QString serial = brokersim::BankBook::of(sim)->flows(*broker().customer("010100000001")).front().serial;
+    EXPECT_EQ(messageBoxText(), QStringLiteral("温馨提示|转账提交已成功，流水号为%1。").arg(serial));
+    EXPECT_TRUE(amount->text().isEmpty());
+    EXPECT_TRUE(bankPassword->text().isEmpty());
+    const int column = history->tableModel()->titles().indexOf(QStringLiteral("发生金额"));
+    ASSERT_GE(column, 0);
+    ASSERT_TRUE(spinUntil(
+        [&] { return history->model()->index(0, column).data().toString() == QStringLiteral("2500.50"); }, 10s));
+
+    if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+        testsupport::spinFor(std::chrono::milliseconds(100));
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/bank-to-stock.png"));
+    }
+}

@@ -1,0 +1,337 @@
+#include "transfer/pages/FundTransferBaseViewController.h"
+
+#include "core/UserDefaultConfig.h"
+#include "transfer/FundTransferManager.h"
+
+#include <QPointer>
+
+namespace {
+
+// The outcome of a transfer whose answer never came.
+const QString kOutcomeUnknown = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
+
+} // namespace
+
+FundTransferBaseViewController::FundTransferBaseViewController(
+    qint32 transferType, BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), services.page)
+    , fundTransferManager(
+          services.fundTransferManager ? services.fundTransferManager : FundTransferManager::getInstance())
+    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , fundTransferType_(transferType)
+    , orderAlertWC_(std::make_unique<OrderAlertWindowController>(this, services.confirmation))
+{
+}
+
+FundTransferBaseViewController::~FundTransferBaseViewController()
+{
+    wipe(amountText_);
+    wipe(fundPassword_);
+    wipe(bankPassword_);
+    if (pending_) {
+        wipe(pending_->fundPassword);
+        wipe(pending_->bankPassword);
+    }
+}
+
+void FundTransferBaseViewController::wipe(QString& text)
+{
+    text.fill(QChar(u'\0'));
+    text.clear();
+}
+
+void FundTransferBaseViewController::awakeFromNib()
+{
+    fundTransferInfo_.reset();
+    moneyNames_.clear();
+    selectedMoney_ = -1;
+    fundAccountArray_.clear();
+    fundAccountItems_.clear();
+    selectedAccount_ = -1;
+    history_.reset();
+    progressVisible_ = false;
+    enableControls(false);
+    observePage(pagenotify::kAccountProtectOptionChanged,
+        [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
+    fundTransferManager->requestQueryFundTransferInfo(this);
+}
+
+void FundTransferBaseViewController::willDropRequests()
+{
+    // The old account's transfer is never sent, and its dialog closes.
+    endTransfer();
+    orderAlertWC_->stopRunModal();
+    resetControls();
+}
+
+QString FundTransferBaseViewController::selectedMoneyName() const
+{
+    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_] : QString();
+}
+
+qint32 FundTransferBaseViewController::selectedMoneyType() const
+{
+    return RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName());
+}
+
+const RDOFundAccountInfo* FundTransferBaseViewController::selectedAccount() const
+{
+    return selectedAccount_ >= 0 && size_t(selectedAccount_) < fundAccountArray_.size()
+        ? &fundAccountArray_[size_t(selectedAccount_)]
+        : nullptr;
+}
+
+QString FundTransferBaseViewController::accountItemText(const RDOFundAccountInfo& account) const
+{
+    return QStringLiteral("%1 - %2 %3")
+        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()), account.fundSeqDesc());
+}
+
+void FundTransferBaseViewController::initMoneyPButton()
+{
+    moneyNames_ = fundTransferInfo_ ? fundTransferInfo_->getSupportMoneyNames() : QStringList();
+    selectedMoney_ = moneyNames_.isEmpty() ? -1 : 0;
+}
+
+void FundTransferBaseViewController::initFundIdInfoPButton()
+{
+    fundAccountArray_.clear();
+    fundAccountItems_.clear();
+    if (fundTransferInfo_) {
+        for (const RDOFundAccountInfo& a : fundTransferInfo_->fundAccountInfoArray()) {
+            if (a.isSupportTransferType(fundTransferType_, selectedMoneyType())) {
+                fundAccountItems_ << accountItemText(a);
+                fundAccountArray_.push_back(a);
+            }
+        }
+    }
+    selectedAccount_ = fundAccountArray_.empty() ? -1 : 0;
+}
+
+void FundTransferBaseViewController::initPasswordControls()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (!account) {
+        initPasswordControlsLocation(false, false);
+        return;
+    }
+    initPasswordControlsLocation(account->transferNeedFundPassword(fundTransferType_, selectedMoneyType()),
+        account->transferNeedBankPassword(fundTransferType_, selectedMoneyType()));
+}
+
+void FundTransferBaseViewController::initPasswordControlsLocation(bool needFundPassword, bool needBankPassword)
+{
+    layout_.fundVisible = needFundPassword;
+    layout_.bankVisible = needBankPassword;
+    // Without the fund password the bank password takes the first row.
+    if (needBankPassword)
+        layout_.bankInFirstRow = !needFundPassword;
+    // A hidden field sends nothing.
+    if (!needFundPassword)
+        wipe(fundPassword_);
+    if (!needBankPassword)
+        wipe(bankPassword_);
+    emit changed();
+}
+
+void FundTransferBaseViewController::enableControls(bool enabled)
+{
+    controlsEnabled_ = enabled;
+    emit changed();
+}
+
+void FundTransferBaseViewController::resetControls()
+{
+    wipe(amountText_);
+    wipe(fundPassword_);
+    wipe(bankPassword_);
+    emit changed();
+}
+
+void FundTransferBaseViewController::startProgress()
+{
+    progressVisible_ = true;
+    emit changed();
+}
+
+void FundTransferBaseViewController::stopProgress()
+{
+    progressVisible_ = false;
+    emit changed();
+}
+
+void FundTransferBaseViewController::updateForAccountProtecteOptionChange()
+{
+    const qsizetype selected = selectedAccount_;
+    initFundIdInfoPButton();
+    if (selected >= 0 && size_t(selected) < fundAccountArray_.size())
+        selectedAccount_ = selected;
+    emit changed();
+}
+
+void FundTransferBaseViewController::setAmountText(const QString& text)
+{
+    amountText_ = text;
+}
+
+void FundTransferBaseViewController::setFundPasswordText(const QString& text)
+{
+    wipe(fundPassword_);
+    if (layout_.fundVisible && hasAccount())
+        fundPassword_ = text;
+}
+
+void FundTransferBaseViewController::setBankPasswordText(const QString& text)
+{
+    wipe(bankPassword_);
+    if (layout_.bankVisible && hasAccount())
+        bankPassword_ = text;
+}
+
+void FundTransferBaseViewController::moneyTypeSelected(qsizetype index)
+{
+    if (index < 0 || index >= moneyNames_.size())
+        return;
+    selectedMoney_ = index;
+    initFundIdInfoPButton();
+    initPasswordControls();
+    emit changed();
+}
+
+void FundTransferBaseViewController::bankCardSelected(qsizetype index)
+{
+    if (index < 0 || size_t(index) >= fundAccountArray_.size())
+        return;
+    selectedAccount_ = index;
+    initPasswordControls();
+    emit changed();
+}
+
+qsizetype FundTransferBaseViewController::nextFocus(const std::vector<bool>& visible, qsizetype current)
+{
+    const qsizetype n = qsizetype(visible.size());
+    if (current < 0 || current >= n)
+        return -1;
+    for (qsizetype step = 1; step <= n; ++step) {
+        const qsizetype next = (current + step) % n;
+        if (visible[size_t(next)])
+            return next;
+    }
+    return current;
+}
+
+bool FundTransferBaseViewController::verifyInput()
+{
+    std::optional<QString> problem = transferinput::checkAmount(amountText_);
+    if (!problem && layout_.fundVisible)
+        problem = transferinput::checkPassword(fundPassword_, QStringLiteral("资金密码"), false);
+    if (!problem && layout_.bankVisible)
+        problem = transferinput::checkPassword(bankPassword_, QStringLiteral("银行密码"), false);
+    if (problem)
+        alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
+    return !problem;
+}
+
+void FundTransferBaseViewController::transferButtonClicked()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (transferBusy_ || !account || !verifyInput())
+        return;
+    transferBusy_ = true;
+    pending_ = PendingTransfer { selectedMoneyType(), account->fundId(), account->bankCode(), amountText_,
+        layout_.fundVisible ? fundPassword_ : QString(), layout_.bankVisible ? bankPassword_ : QString() };
+    emit changed();
+    QPointer<FundTransferBaseViewController> alive(this);
+    runConfirmation(accountItemText(*account), selectedMoneyName(), pending_->amount);
+    // The dialog has closed: cancelled, or its transfer answered (or still
+    // out, when the screen lock closed it; its answer ends the action then).
+    if (alive && !requestInFlight_)
+        endTransfer();
+}
+
+bool FundTransferBaseViewController::doConfigOrder(int)
+{
+    if (!pending_ || requestInFlight_) {
+        orderAlertWC_->stopRunModal();
+        return true;
+    }
+    requestInFlight_ = true;
+    PendingTransfer sent = std::move(*pending_);
+    pending_.reset();
+    fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode, sent.amount,
+        fundTransferType_, sent.fundPassword, sent.bankPassword);
+    wipe(sent.fundPassword);
+    wipe(sent.bankPassword);
+    return true;
+}
+
+void FundTransferBaseViewController::endTransfer()
+{
+    if (pending_) {
+        wipe(pending_->fundPassword);
+        wipe(pending_->bankPassword);
+        pending_.reset();
+    }
+    requestInFlight_ = false;
+    transferBusy_ = false;
+    emit changed();
+}
+
+void FundTransferBaseViewController::refreshAfterTransfer()
+{
+    fundTransferManager->requestBSTransferInfo(this);
+}
+
+void FundTransferBaseViewController::queryFundTransferInfo(
+    DataModel*, const QString&, const RDOFundTransferInfo& info)
+{
+    fundTransferInfo_ = info;
+    initMoneyPButton();
+    initFundIdInfoPButton();
+    initPasswordControls();
+    enableControls(true);
+}
+
+void FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, const QString& serialNumber)
+{
+    orderAlertWC_->stopRunModal();
+    requestInFlight_ = false;
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber)), nullptr);
+    resetControls();
+    refreshAfterTransfer();
+    endTransfer();
+}
+
+bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, const CSError& error)
+{
+    orderAlertWC_->stopRunModal();
+    requestInFlight_ = false;
+    const bool unknown = error.code == kOrderOutcomeUnknownCode;
+    if (unknown && !transferBusy_) {
+        // The dialog's backstop told the user already.
+        refreshAfterTransfer();
+        return true;
+    }
+    alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
+    resetControls();
+    if (unknown)
+        refreshAfterTransfer();
+    endTransfer();
+    return true;
+}
+
+void FundTransferBaseViewController::doConfigOrderTimedOut(int)
+{
+    if (!requestInFlight_)
+        return;
+    alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
+    resetControls();
+    refreshAfterTransfer();
+    endTransfer();
+}
+
+void FundTransferBaseViewController::queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table)
+{
+    history_ = table;
+    emit changed();
+}

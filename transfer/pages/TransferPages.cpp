@@ -1,0 +1,227 @@
+#include "transfer/pages/TransferPages.h"
+
+#include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "transfer/FundTransferManager.h"
+
+namespace {
+
+const QString kBalanceFailed = QStringLiteral("查询余额失败");
+
+} // namespace
+
+BankToStockViewController::BankToStockViewController(BaseNode::Ptr node, Services services)
+    : FundTransferBaseViewController(transfercode::kBankToStock, std::move(node), services)
+{
+}
+
+void BankToStockViewController::awakeFromNib()
+{
+    queryBalanceButtonVisible_ = false;
+    bankBalanceText_.clear();
+    queryBalance = false;
+    FundTransferBaseViewController::awakeFromNib();
+    initPasswordControlsLocation(false, false);
+}
+
+void BankToStockViewController::willDropRequests()
+{
+    FundTransferBaseViewController::willDropRequests();
+    // The set-up's timer goes with it.
+    freshTableTimer_ = nullptr;
+    queryBalance = false;
+    queryBusy_ = false;
+}
+
+void BankToStockViewController::initPasswordControls()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    bankBalanceText_.clear();
+    if (!account) {
+        initPasswordControlsLocation(false, false);
+        queryBalanceButtonVisible_ = false;
+        emit changed();
+        return;
+    }
+    const qint32 money = selectedMoneyType();
+    initPasswordControlsLocation(account->transferNeedFundPassword(transfercode::kBankToStock, money),
+        account->transferNeedBankPassword(transfercode::kBankToStock, money));
+    const bool asks = account->transferNeedFundPassword(transfercode::kBankBalance, money)
+        || account->transferNeedBankPassword(transfercode::kBankBalance, money);
+    queryBalanceButtonVisible_ = asks;
+    emit changed();
+    if (asks)
+        fundTransferManager->requestBSTransferInfo(this);
+    else
+        fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
+}
+
+void BankToStockViewController::queryButtonClicked()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (queryBusy_ || !account || !queryBalanceButtonVisible_)
+        return;
+    queryBusy_ = true;
+    const qint32 money = selectedMoneyType();
+    const QString fundId = account->fundId();
+    const QString bankCode = account->bankCode();
+    QPointer<BankToStockViewController> alive(this);
+    FundBalPwdAlertWC balPwdAlertWC;
+    const bool needFund = account->transferNeedFundPassword(transfercode::kBankBalance, money);
+    const bool needBank = account->transferNeedBankPassword(transfercode::kBankBalance, money);
+    const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(dialogParent(), needFund, needBank);
+    if (!alive)
+        return;
+    if (!answer.confirmed()) {
+        queryBusy_ = false;
+        return;
+    }
+    std::optional<QString> problem;
+    if (needFund)
+        problem = transferinput::checkPassword(answer.fundPwd, QStringLiteral("资金密码"), false);
+    if (!problem && needBank)
+        problem = transferinput::checkPassword(answer.bankPwd, QStringLiteral("银行密码"), false);
+    if (problem) {
+        queryBusy_ = false;
+        alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
+        return;
+    }
+    bankBalanceText_.clear();
+    emit changed();
+    fundTransferManager->requestBankBalance(this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
+}
+
+void BankToStockViewController::queryBankBalance(DataModel*, const QString&, const QString&)
+{
+    queryBusy_ = false;
+    queryBalance = true;
+    freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
+    emit changed();
+}
+
+bool BankToStockViewController::queryBankBalance(DataModel*, const QString&, const CSError& error)
+{
+    queryBusy_ = false;
+    bankBalanceText_ = kBalanceFailed;
+    emit changed();
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    fundTransferManager->requestBSTransferInfo(this);
+    return true;
+}
+
+void BankToStockViewController::refreshTable()
+{
+    fundTransferManager->requestBSTransferInfo(this);
+}
+
+void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
+{
+    if (queryBalance && table) {
+        if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
+            bankBalanceText_ = first->fundBalance;
+            queryBalance = false;
+        }
+    }
+    FundTransferBaseViewController::queryBSTransfer(r, h, table);
+}
+
+bool BankToStockViewController::queryBSTransfer(DataModel*, const QString&, const CSError&)
+{
+    bankBalanceText_ = kBalanceFailed;
+    emit changed();
+    return true;
+}
+
+bool BankToStockViewController::verifyInput()
+{
+    if (amountText().isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QStringLiteral("请输入转账金额。")), nullptr);
+        return false;
+    }
+    return FundTransferBaseViewController::verifyInput();
+}
+
+void BankToStockViewController::runConfirmation(
+    const QString& accountText, const QString& moneyName, const QString& amount)
+{
+    orderAlertWC().runModalForFundTransferBankToStock(dialogParent(), accountText, moneyName, amount);
+}
+
+StockToBankViewController::StockToBankViewController(
+    BaseNode::Ptr node, Services services, QueryInfoManager* queryInfoManager)
+    : FundTransferBaseViewController(transfercode::kStockToBank, std::move(node), services)
+    , queryInfoManager(queryInfoManager ? queryInfoManager : QueryInfoManager::getInstance())
+{
+}
+
+void StockToBankViewController::awakeFromNib()
+{
+    availableFundText_.clear();
+    FundTransferBaseViewController::awakeFromNib();
+    initPasswordControlsLocation(true, false);
+    fundTransferManager->requestBSTransferInfo(this);
+}
+
+void StockToBankViewController::queryFundTransferInfo(DataModel* r, const QString& h, const RDOFundTransferInfo& info)
+{
+    FundTransferBaseViewController::queryFundTransferInfo(r, h, info);
+    requestAvailableFundAmount();
+}
+
+void StockToBankViewController::bankCardSelected(qsizetype index)
+{
+    FundTransferBaseViewController::bankCardSelected(index);
+    requestAvailableFundAmount();
+}
+
+void StockToBankViewController::moneyTypeSelected(qsizetype index)
+{
+    FundTransferBaseViewController::moneyTypeSelected(index);
+    requestAvailableFundAmount();
+}
+
+void StockToBankViewController::requestAvailableFundAmount()
+{
+    availableFundText_.clear();
+    emit changed();
+    if (const RDOFundAccountInfo* account = selectedAccount())
+        queryInfoManager->requestMoneyInfo(this, selectedMoneyType(), account->fundId());
+}
+
+void StockToBankViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+{
+    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    emit changed();
+}
+
+bool StockToBankViewController::verifyInput()
+{
+    if (amountText().isEmpty() || (passwordLayout().fundVisible && fundPasswordText().isEmpty())
+        || (passwordLayout().bankVisible && bankPasswordText().isEmpty())) {
+        alerts()->runAlert(AlertRequest::tip(QStringLiteral("请输入转账金额和密码。")), nullptr);
+        return false;
+    }
+    return FundTransferBaseViewController::verifyInput();
+}
+
+void StockToBankViewController::runConfirmation(
+    const QString& accountText, const QString& moneyName, const QString& amount)
+{
+    orderAlertWC().runModalForFundTransferStockToBank(dialogParent(), accountText, moneyName, amount);
+}
+
+void StockToBankViewController::refreshAfterTransfer()
+{
+    FundTransferBaseViewController::refreshAfterTransfer();
+    requestAvailableFundAmount();
+}
+
+void registerTransferPages()
+{
+    MenuItemViewManager* pages = MenuItemViewManager::getInstance();
+    pages->registerPageClass(QString::fromLatin1(BankToStockViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<BankToStockViewController>(node); });
+    pages->registerPageClass(QString::fromLatin1(StockToBankViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<StockToBankViewController>(node); });
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "trading/requests/TradeQueryDataModels.h"
+#include "transfer/pages/FundBalPwdAlertWC.h"
+#include "transfer/pages/FundTransferBaseViewController.h"
+
+class QueryInfoManager;
+
+namespace platform {
+class RunLoopTimer;
+}
+
+// 银行转证券 (link id 40001): transfers from the bank, and shows the bank
+// balance: asked at once when the bank needs no password for it, else
+// through the password prompt. The balance comes with the history read one
+// second after the query's answer; that timer belongs to the page's set-up
+// and stops with it.
+class BankToStockViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "BankToStockViewController";
+    static constexpr qint64 kLinkId = 40001;
+    static constexpr double kRefreshDelay = 1.0; // seconds
+
+    using IQueryBankBalanceDelegate::queryBankBalance;
+    using FundTransferBaseViewController::queryBSTransfer;
+
+    explicit BankToStockViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    bool queryBalanceButtonVisible() const { return queryBalanceButtonVisible_; }
+    const QString& bankBalanceText() const { return bankBalanceText_; }
+    bool isQueryBusy() const { return queryBusy_; }
+    platform::RunLoopTimer* freshTableTimer() const { return freshTableTimer_; }
+
+    void queryButtonClicked() override;
+    void queryBankBalance(DataModel*, const QString&, const QString& runningNumber) override;
+    bool queryBankBalance(DataModel*, const QString&, const CSError& error) override;
+    void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
+    bool queryBSTransfer(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    void willDropRequests() override;
+    void initPasswordControls() override;
+    bool verifyInput() override;
+    void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) override;
+
+private:
+    void refreshTable();
+
+    bool queryBalanceButtonVisible_ = false;
+    QString bankBalanceText_;
+    bool queryBalance = false;
+    bool queryBusy_ = false;
+    platform::RunLoopTimer* freshTableTimer_ = nullptr;
+};
+
+// 证券转银行 (link id 40002): transfers to the bank and shows the chosen
+// capital account's available funds.
+class StockToBankViewController : public FundTransferBaseViewController, public IMoneyInfoDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "StockToBankViewController";
+    static constexpr qint64 kLinkId = 40002;
+
+    using IMoneyInfoDelegate::queryMoneyInfo;
+    using FundTransferBaseViewController::queryFundTransferInfo;
+    using FundTransferBaseViewController::fundTransfer;
+
+    explicit StockToBankViewController(
+        BaseNode::Ptr node = nullptr, Services services = Services(), QueryInfoManager* queryInfoManager = nullptr);
+
+    const QString& availableFundText() const { return availableFundText_; }
+
+    // fundAccountChanged: the password rows and the available funds follow
+    // the account.
+    void bankCardSelected(qsizetype index) override;
+    void moneyTypeSelected(qsizetype index) override;
+    void requestAvailableFundAmount();
+
+    void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
+    void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+
+protected:
+    void awakeFromNib() override;
+    bool verifyInput() override;
+    void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) override;
+    void refreshAfterTransfer() override;
+
+private:
+    QueryInfoManager* queryInfoManager;
+    QString availableFundText_;
+};
+
+// Registers the transfer pages of this library with the page dispatch.
+void registerTransferPages();
