@@ -30,6 +30,7 @@
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
 #include "shell/windows/LoginWindowController.h"
+#include "trading/pages/DeputeCancelViewController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
@@ -105,6 +106,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerQuotesDataModels();
     registerTradingDataModels();
     installComplianceViews();
+    registerQueryPages();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

@@ -1,0 +1,174 @@
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "trading/pages/DeputeCancelViewController.h"
+#include "trading/security/StockManager.h"
+
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
+
+struct Alerts final : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
+};
+
+// Stands in for the confirmation dialog: records what it was asked to show.
+struct Dialog final : ICancelConfirmation {
+    QStringList single; // order number of each single confirmation
+    int batches = 0;
+    int stops = 0;
+    void runModalForCancelOrder(const QString&, const QString&, const QString&, const QString&,
+        const QString&, const QString&, const QString& orderNumber) override
+    {
+        single << orderNumber;
+    }
+    void runModalForCancelOrders() override { ++batches; }
+    void stopRunModal() override { ++stops; }
+};
+
+class DeputeCancelPageTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        logIn();
+        page = std::make_unique<DeputeCancelViewController>();
+        page->setAlertPresenter(&alerts);
+        page->setConfirmation(&dialog);
+    }
+    void TearDown() override
+    {
+        page.reset();
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+
+    brokersim::MarketSecurity& stock() { return *market().security(QStringLiteral("600000")); }
+    // A resting order of 100 shares of 600000 at the day's limit: a buy at
+    // the limit-down price, a sell at the limit-up price.
+    QString rest(bool buy)
+    {
+        auto s = StockManager::makeSecurity(stock().classId.toInt());
+        s->code = stock().code;
+        s->marketType = brokersim::Market::tradeMarket(stock());
+        const QString price = brokersim::Market::ticksText(
+            brokersim::Market::priceLimitTicks(stock(), !buy), stock().precision);
+        TradeCatcher c;
+        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, QStringLiteral("A101000001"), buy ? 0 : 1,
+                      price, QStringLiteral("100"), QStringLiteral("限价委托")),
+            QString());
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? QString() : c.results[0];
+    }
+    // Loads (or waits for the reload of) the page's list.
+    void waitForList()
+    {
+        const auto before = page->orders();
+        ASSERT_TRUE(spinUntil([&] { return page->orders() && page->orders() != before; }));
+    }
+    int rowOf(const QString& number)
+    {
+        for (qsizetype row = 0; row < page->orders()->contentObjectArray().size(); ++row)
+            if (page->orders()->recordAt(row).number == number)
+                return int(row);
+        return -1;
+    }
+    QString statusOf(const QString& number) { return page->orders()->recordAt(rowOf(number)).statusDesc; }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    Alerts alerts;
+    Dialog dialog;
+    std::unique_ptr<DeputeCancelViewController> page;
+};
+
+} // namespace
+
+TEST_F(DeputeCancelPageTest, EmptyListTicksNothingAndTheButtonSendsNothing)
+{
+    page->load();
+    waitForList();
+    EXPECT_EQ(page->countText(), "0");
+    page->selectAllButtonClicked(true);
+    EXPECT_FALSE(page->selectAllChecked());
+    EXPECT_EQ(page->selectedCountText(), "0");
+    page->cancelOderButtonClicked();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_TRUE(dialog.single.isEmpty());
+    EXPECT_EQ(dialog.batches, 0);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(DeputeCancelPageTest, SingleCancelReportsTheServersMessageOnceAndReloads)
+{
+    const QString a = rest(false);
+    const QString b = rest(false);
+    page->load();
+    waitForList();
+    ASSERT_EQ(page->countText(), "2");
+    page->ordersTableViewClicked(rowOf(b));
+    EXPECT_EQ(page->selectedCountText(), "1");
+    EXPECT_FALSE(page->selectAllChecked());
+
+    // Dismissed: nothing goes out, and the next press opens the dialog again.
+    page->cancelOderButtonClicked();
+    page->confirmationDismissed();
+    sim.clearReceived();
+    page->cancelOderButtonClicked();
+    page->cancelOderButtonClicked(); // a second press while the dialog is up
+    ASSERT_EQ(dialog.single, QStringList({ b, b }));
+    page->doConfigOrder(0);
+    page->doConfigOrder(0); // a held Enter confirms once
+    waitForList();
+    EXPECT_EQ(sim.receivedCount(), 2); // the cancel and the reload
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(dialog.stops, 1);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, "温馨提示");
+    EXPECT_EQ(alerts.shown[0].text, "撤单请求已提交");
+    EXPECT_EQ(statusOf(b), "已撤");
+    EXPECT_EQ(statusOf(a), "已报");
+    EXPECT_EQ(page->selectedCountText(), "0");
+}
+
+TEST_F(DeputeCancelPageTest, BatchCancelReportsEachRefusalAfterTheLastAnswer)
+{
+    const QString filled = rest(true);
+    const QString a = rest(false);
+    const QString b = rest(false);
+    page->load();
+    waitForList();
+    page->selectAllButtonClicked(true);
+    EXPECT_TRUE(page->selectAllChecked());
+    EXPECT_EQ(page->selectedCountText(), "3");
+    page->cancelOderButtonClicked();
+    EXPECT_EQ(dialog.batches, 1);
+    EXPECT_TRUE(dialog.single.isEmpty());
+
+    // While the dialog is up the price falls to the resting buy: it fills
+    // before its cancel arrives.
+    stock().minutes[size_t(stock().cursor)].priceTicks = brokersim::Market::priceLimitTicks(stock(), false);
+    page->doConfigOrder(1);
+    EXPECT_TRUE(page->isBusy());
+    waitForList();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(dialog.stops, 1);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, "温馨提示");
+    EXPECT_EQ(alerts.shown[0].text,
+        QStringLiteral("批量撤单\n成功数量:2\n失败数量:1\n%1 %2: 该委托已成交，不能撤单")
+            .arg(filled, page->orders()->recordAt(rowOf(filled)).stockName));
+    EXPECT_EQ(statusOf(filled), "已成");
+    EXPECT_EQ(statusOf(a), "已撤");
+    EXPECT_EQ(statusOf(b), "已撤");
+    const auto& results = page->lastResults();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(std::count_if(results.begin(), results.end(), [](const auto& r) { return r.succeeded; }), 2);
+}
