@@ -1,6 +1,8 @@
 #include "trading/pages/DeputeCancelViewController.h"
 
 #include "shell/pages/MenuItemViewManager.h"
+#include "trading/pages/AssetQueryViewController.h"
+#include "trading/pages/DistributionViewController.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -180,9 +182,18 @@ void DeputeCancelViewController::finishRun()
     requestList();
 }
 
+namespace {
+template <class Page> void registerPage(MenuItemViewManager* manager)
+{
+    manager->registerPageClass(QString::fromLatin1(Page::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<Page>(node); });
+}
+} // namespace
+
 void registerQueryPages(MenuItemViewManager* manager)
 {
-    (manager ? manager : MenuItemViewManager::getInstance())
-        ->registerPageClass(QString::fromLatin1(DeputeCancelViewController::kPageClass),
-            [](const BaseNode::Ptr& node) { return std::make_unique<DeputeCancelViewController>(node); });
+    manager = manager ? manager : MenuItemViewManager::getInstance();
+    registerPage<DeputeCancelViewController>(manager);
+    registerPage<AssetQueryViewController>(manager);
+    registerPage<DistributionViewController>(manager);
 }

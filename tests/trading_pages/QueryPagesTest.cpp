@@ -1,0 +1,145 @@
+#include "core/NotificationCenter.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "trading/pages/AssetQueryViewController.h"
+#include "trading/pages/DistributionViewController.h"
+
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+struct Alerts final : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
+};
+
+struct Posts {
+    QObject key;
+    std::vector<std::pair<int32_t, QVariantMap>> all;
+    Posts()
+    {
+        for (int32_t type : { pagenotify::kBuyPosition, pagenotify::kSellPosition })
+            NotificationCenter::getInstance()->addObserver(&key,
+                TypedNotificationCenter::Handler(
+                    [this, type](const platform::Notification& n) { all.emplace_back(type, n.userInfo); }),
+                type);
+    }
+};
+
+class QueryPagesTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        logIn();
+    }
+    void TearDown() override
+    {
+        QueryInfoManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    Alerts alerts;
+};
+
+int rowOfCode(const DTTablePtr& table, const char* code)
+{
+    for (qsizetype row = 0; table && row < table->contentObjectArray().size(); ++row)
+        if (table->contentObjectArray()[row].value<RDOPositionDetail>().stockCode == QLatin1String(code))
+            return int(row);
+    return -1;
+}
+
+} // namespace
+
+TEST(AssetTotals, DecimalTextsAddInExactHundredths)
+{
+    const struct {
+        const char* text;
+        std::optional<qint64> hundredths;
+    } cases[] = { { "100.5", 10050 }, { "200", 20000 }, { "0.005", 1 }, { "0.004", 0 }, { "-1.25", -125 },
+        { " 3.1 ", 310 }, { "abc", std::nullopt }, { "", std::nullopt }, { "1e3", std::nullopt },
+        { "12345678901234", std::nullopt } };
+    for (const auto& c : cases)
+        EXPECT_EQ(AssetQueryViewController::hundredths(QString::fromLatin1(c.text)), c.hundredths) << c.text;
+    EXPECT_EQ(AssetQueryViewController::yuanText(30150), "301.50元");
+    EXPECT_EQ(AssetQueryViewController::yuanText(-5), "-0.05元");
+}
+
+TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
+{
+    AssetQueryViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.fundTable().shownRowCount() > 0; }));
+    const auto funds = std::dynamic_pointer_cast<DTFundInfoTable>(page.fundTable().tableObject());
+    ASSERT_TRUE(funds);
+    ASSERT_EQ(funds->contentObjectArray().size(), 2);
+    EXPECT_EQ(funds->recordAt(0).moneyTypeName, "人民币");
+    EXPECT_EQ(page.rmbMarketValueText(), funds->recordAt(0).marketValue + QStringLiteral("元"));
+    EXPECT_EQ(page.usdMarketValueText(), funds->recordAt(1).marketValue + QStringLiteral("元"));
+    EXPECT_EQ(page.hkdMarketValueText(), "0.00元");
+    EXPECT_EQ(page.functionTitles().size(), 4);
+    ASSERT_GE(page.editableColumnIndex(), 0);
+
+    // Nothing (or two rows) selected: the user is told and nothing is posted.
+    Posts posts;
+    page.functionSelected(AssetQueryViewController::kFunctionSell);
+    page.setSelectedPositionRows({ 0, 1 });
+    page.functionSelected(AssetQueryViewController::kFunctionBuy);
+    EXPECT_TRUE(posts.all.empty());
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[1].text, "请先选择想要操作的证券。");
+
+    const int row = rowOfCode(page.positions(), "600000");
+    ASSERT_GE(row, 0);
+    const RDOPositionDetail held = page.positions()->contentObjectArray()[row].value<RDOPositionDetail>();
+    page.setSelectedPositionRows({ row });
+    page.functionSelected(AssetQueryViewController::kFunctionSell);
+    ASSERT_EQ(posts.all.size(), 1u);
+    EXPECT_EQ(posts.all[0].first, pagenotify::kSellPosition);
+    const QVariantMap position
+        = posts.all[0].second.value(QString::fromLatin1(pagenotify::kPositionDetailKey)).toMap();
+    EXPECT_EQ(position.value("marketCode").toLongLong(), 1);
+    EXPECT_EQ(position.value("stockCode").toString(), "600000");
+    EXPECT_EQ(position.value("securityId").toString(), held.securityId);
+    EXPECT_EQ(position.value("stockAvailable").toString(), held.stockAvailable);
+
+    // "调整成本价" edits the cost cell; ending the edit sends the reset once
+    // and the positions are asked for again.
+    std::pair<int, int> edited { -1, -1 };
+    page.setEditCell([&](int r, int c) { edited = { r, c }; });
+    page.functionSelected(AssetQueryViewController::kFunctionAdjustCost);
+    EXPECT_EQ(edited, std::make_pair(row, page.editableColumnIndex()));
+    const DTTablePtr before = page.positions();
+    sim.clearReceived();
+    page.endEditing(row, edited.second, QStringLiteral("9.99"));
+    page.endEditing(row, edited.second, QStringLiteral("9.99"));
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != before; }));
+    EXPECT_EQ(sim.receivedCount(), 2); // the reset and the positions
+    EXPECT_EQ(alerts.shown.back().title, "温馨提示");
+    EXPECT_EQ(alerts.shown.back().text, "成本价修改成功");
+}
+
+TEST_F(QueryPagesTest, DistributionListShowsTheServersColumnsOrTheWarning)
+{
+    DistributionViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return !page.distributionTable().titles().isEmpty(); }));
+    EXPECT_FALSE(page.warningShown());
+    EXPECT_FALSE(page.distributionTable().titles().contains(QStringLiteral("poststr")));
+
+    // A server error: the warning over an empty table, and no message box.
+    sim.answerErrorNext(brokersim::Function { 500, 23 }, -1, QStringLiteral("系统忙"));
+    page.requestQueryDistribution();
+    ASSERT_TRUE(spinUntil([&] { return page.warningShown(); }));
+    EXPECT_EQ(page.distributionTable().rowCount(), 0);
+    EXPECT_TRUE(alerts.shown.empty());
+}
