@@ -33,6 +33,7 @@
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading/ui/TradingViews.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -106,6 +107,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerQuotesDataModels();
     registerTradingDataModels();
     installComplianceViews();
+    installTradingViews();
     registerQueryPages();
     DMServerManager::getInstance();
     StockManager::getInstance();
