@@ -4,6 +4,7 @@
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/security/StockManager.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
@@ -18,20 +19,6 @@ struct Alerts final : AlertPresenter {
     void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
 };
 
-// Stands in for the confirmation dialog: records what it was asked to show.
-struct Dialog final : ICancelConfirmation {
-    QStringList single; // order number of each single confirmation
-    int batches = 0;
-    int stops = 0;
-    void runModalForCancelOrder(const QString&, const QString&, const QString&, const QString&,
-        const QString&, const QString&, const QString& orderNumber) override
-    {
-        single << orderNumber;
-    }
-    void runModalForCancelOrders() override { ++batches; }
-    void stopRunModal() override { ++stops; }
-};
-
 class DeputeCancelPageTest : public MarketFixture {
 protected:
     void SetUp() override
@@ -41,10 +28,10 @@ protected:
         logIn();
         page = std::make_unique<DeputeCancelViewController>();
         page->setAlertPresenter(&alerts);
-        page->setConfirmation(&dialog);
     }
     void TearDown() override
     {
+        OrderAlertWindowController::setShownHookForTesting({});
         page.reset();
         OrderManager::resetInstance();
         QueryInfoManager::resetInstance();
@@ -68,6 +55,16 @@ protected:
         EXPECT_TRUE(spinUntil([&] { return c.done(); }));
         return c.results.empty() ? QString() : c.results[0];
     }
+    // What the user does once the dialog is on screen; the page's button
+    // returns after the dialog has closed.
+    void whenShown(std::function<void(OrderAlertWindowController&)> action)
+    {
+        OrderAlertWindowController::setShownHookForTesting([this, action](OrderAlertWindowController& c) {
+            shown << c.contentText();
+            ++shownCount;
+            QTimer::singleShot(0, &c, [&c, action] { action(c); });
+        });
+    }
     // Loads (or waits for the reload of) the page's list.
     void waitForList()
     {
@@ -85,7 +82,8 @@ protected:
 
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
     Alerts alerts;
-    Dialog dialog;
+    QStringList shown;
+    int shownCount = 0;
     std::unique_ptr<DeputeCancelViewController> page;
 };
 
@@ -101,8 +99,7 @@ TEST_F(DeputeCancelPageTest, EmptyListTicksNothingAndTheButtonSendsNothing)
     EXPECT_EQ(page->selectedCountText(), "0");
     page->cancelOderButtonClicked();
     EXPECT_FALSE(page->isBusy());
-    EXPECT_TRUE(dialog.single.isEmpty());
-    EXPECT_EQ(dialog.batches, 0);
+    EXPECT_EQ(shownCount, 0);
     EXPECT_TRUE(alerts.shown.empty());
 }
 
@@ -118,18 +115,27 @@ TEST_F(DeputeCancelPageTest, SingleCancelReportsTheServersMessageOnceAndReloads)
     EXPECT_FALSE(page->selectAllChecked());
 
     // Dismissed: nothing goes out, and the next press opens the dialog again.
-    page->cancelOderButtonClicked();
-    page->confirmationDismissed();
+    whenShown([](OrderAlertWindowController& c) { c.cancelButtonClicked(); });
     sim.clearReceived();
     page->cancelOderButtonClicked();
-    page->cancelOderButtonClicked(); // a second press while the dialog is up
-    ASSERT_EQ(dialog.single, QStringList({ b, b }));
-    page->doConfigOrder(0);
-    page->doConfigOrder(0); // a held Enter confirms once
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    ASSERT_EQ(shownCount, 1);
+    EXPECT_TRUE(shown[0].contains(b));
+
+    // A press while the dialog is up, and a held Enter, send one cancel.
+    whenShown([this](OrderAlertWindowController& c) {
+        page->cancelOderButtonClicked();
+        c.confirmButtonClicked();
+        c.confirmButtonClicked();
+        page->doConfigOrder(c.theType());
+    });
+    page->cancelOderButtonClicked();
     waitForList();
+    EXPECT_EQ(shownCount, 2);
     EXPECT_EQ(sim.receivedCount(), 2); // the cancel and the reload
     EXPECT_FALSE(page->isBusy());
-    EXPECT_EQ(dialog.stops, 1);
+    EXPECT_FALSE(page->alertWindowController().isShown());
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].title, "温馨提示");
     EXPECT_EQ(alerts.shown[0].text, "撤单请求已提交");
@@ -148,18 +154,20 @@ TEST_F(DeputeCancelPageTest, BatchCancelReportsEachRefusalAfterTheLastAnswer)
     page->selectAllButtonClicked(true);
     EXPECT_TRUE(page->selectAllChecked());
     EXPECT_EQ(page->selectedCountText(), "3");
-    page->cancelOderButtonClicked();
-    EXPECT_EQ(dialog.batches, 1);
-    EXPECT_TRUE(dialog.single.isEmpty());
-
     // While the dialog is up the price falls to the resting buy: it fills
     // before its cancel arrives.
-    stock().minutes[size_t(stock().cursor)].priceTicks = brokersim::Market::priceLimitTicks(stock(), false);
-    page->doConfigOrder(1);
-    EXPECT_TRUE(page->isBusy());
+    whenShown([this](OrderAlertWindowController& c) {
+        stock().minutes[size_t(stock().cursor)].priceTicks
+            = brokersim::Market::priceLimitTicks(stock(), false);
+        c.confirmButtonClicked();
+        EXPECT_TRUE(page->isBusy());
+    });
+    page->cancelOderButtonClicked();
+    ASSERT_EQ(shownCount, 1);
+    EXPECT_TRUE(shown[0].isEmpty()); // the batch dialog names no order
     waitForList();
     EXPECT_FALSE(page->isBusy());
-    EXPECT_EQ(dialog.stops, 1);
+    EXPECT_FALSE(page->alertWindowController().isShown());
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].title, "温馨提示");
     EXPECT_EQ(alerts.shown[0].text,

@@ -12,6 +12,7 @@ DeputeCancelViewController::DeputeCancelViewController(BaseNode::Ptr node, Servi
     , queryInfoManager_(
           services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
     , orderManager_(services.orderManager ? services.orderManager : OrderManager::getInstance())
+    , alertWindowController_(this)
     , table_(TableKind::Check)
 {
 }
@@ -23,8 +24,7 @@ void DeputeCancelViewController::awakeFromNib()
     // A rerun for another account forgets the run of the old one: its
     // answers were dropped with the page's requests.
     if (busy_) {
-        if (ICancelConfirmation* dialog = confirmation_.get())
-            dialog->stopRunModal();
+        alertWindowController_.stopRunModal();
         busy_ = armed_ = false;
         pending_.clear();
     }
@@ -76,8 +76,7 @@ void DeputeCancelViewController::ordersTableViewClicked(int viewRow)
 
 void DeputeCancelViewController::cancelOderButtonClicked()
 {
-    ICancelConfirmation* dialog = confirmation_.get();
-    if (busy_ || !orders_ || !dialog)
+    if (busy_ || !orders_)
         return;
     ticked_.clear();
     for (int row : table_.selectedIndexes())
@@ -88,29 +87,27 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     busy_ = true;
     armed_ = false;
     emit changed();
+    const QPointer<DeputeCancelViewController> alive(this);
     if (ticked_.size() == 1) {
-        const RDOOrder& o = ticked_.front();
-        dialog->runModalForCancelOrder(
-            o.securityId, o.stockCode, o.stockName, o.price, o.quantity, o.bsDesc, o.number);
+        const RDOOrder o = ticked_.front();
+        alertWindowController_.runModalForCancelOrder(parentWindow_.data(), o.securityId, o.stockCode,
+            o.stockName, o.price, o.quantity, o.bsDesc, o.number);
     } else {
-        dialog->runModalForCancelOrders();
+        alertWindowController_.runModalForCancelOrders(parentWindow_.data());
     }
-}
-
-void DeputeCancelViewController::confirmationDismissed()
-{
-    if (armed_)
+    // The dialog has closed; without a confirmation nothing went out.
+    if (!alive || armed_ || !busy_)
         return;
     busy_ = false;
     ticked_.clear();
     emit changed();
 }
 
-void DeputeCancelViewController::doConfigOrder(int)
+bool DeputeCancelViewController::doConfigOrder(int)
 {
     // Only the confirmation of the run the button opened sends, and once.
     if (!busy_ || armed_)
-        return;
+        return true;
     armed_ = true;
     succeededCount = failedCount = 0;
     pending_.clear();
@@ -128,6 +125,19 @@ void DeputeCancelViewController::doConfigOrder(int)
     }
     if (pending_.empty())
         finishRun();
+    return true;
+}
+
+void DeputeCancelViewController::doConfigOrderTimedOut(int)
+{
+    if (!armed_)
+        return;
+    for (const Pending& p : pending_) {
+        results_[p.result].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
+        ++failedCount;
+    }
+    pending_.clear();
+    finishRun();
 }
 
 void DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, const QString& message)
@@ -161,8 +171,7 @@ void DeputeCancelViewController::answer(const QString& handle, bool succeeded, c
 
 void DeputeCancelViewController::finishRun()
 {
-    if (ICancelConfirmation* dialog = confirmation_.get())
-        dialog->stopRunModal();
+    alertWindowController_.stopRunModal();
     busy_ = armed_ = false;
     ticked_.clear();
     if (totalCount == 1) {

@@ -1,31 +1,18 @@
 #pragma once
 
-#include "platform/Lifetime.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "shell/tables/DVTableModel.h"
+#include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <vector>
 
 class MenuItemViewManager;
-
-// What the cancel page asks of the order confirmation dialog: the single and
-// the batch cancel confirmations, and closing the dialog once the answers are
-// in. Confirming calls the page's doConfigOrder.
-class ICancelConfirmation : public platform::Lifetime {
-public:
-    virtual ~ICancelConfirmation() = default;
-    virtual void runModalForCancelOrder(const QString& securityId, const QString& stockCode,
-        const QString& stockName, const QString& price, const QString& quantity, const QString& bsType,
-        const QString& orderNumber)
-        = 0;
-    virtual void runModalForCancelOrders() = 0;
-    virtual void stopRunModal() = 0;
-};
 
 // What the cancel page works with; null ones are the shared instances.
 struct DeputeCancelServices : MenuItemViewControllerServices {
@@ -40,7 +27,8 @@ struct DeputeCancelServices : MenuItemViewControllerServices {
 // One run at a time: the button does nothing while a run is under way.
 class DeputeCancelViewController : public MenuItemViewController,
                                    public IOrdersOfTodayDelegate,
-                                   public ICancelOrderDelegate {
+                                   public ICancelOrderDelegate,
+                                   public IDoConfigOrder {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
@@ -49,8 +37,9 @@ public:
     explicit DeputeCancelViewController(BaseNode::Ptr node = nullptr, Services services = Services());
     ~DeputeCancelViewController() override;
 
-    // The dialog; held weakly. Without one nothing can be confirmed.
-    void setConfirmation(ICancelConfirmation* confirmation) { confirmation_ = confirmation; }
+    // The window the confirmation dialog opens over (the view's).
+    void setParentWindow(QObject* window) { parentWindow_ = window; }
+    OrderAlertWindowController& alertWindowController() { return alertWindowController_; }
 
     // The check-box table's rows (ordersTableView's model).
     DVTableModel& ordersTable() { return table_; }
@@ -74,11 +63,13 @@ public:
     // A click on the table; a view row toggles that row's tick, -1 only
     // brings the select-all box and the count up to date.
     void ordersTableViewClicked(int viewRow = -1);
+    // Opens the confirmation and returns once it has closed; dismissed,
+    // nothing is sent.
     void cancelOderButtonClicked();
     // The dialog was confirmed (whatever type it reports).
-    void doConfigOrder(int type);
-    // The dialog was dismissed: nothing is sent.
-    void confirmationDismissed();
+    bool doConfigOrder(int type) override;
+    // The dialog's backstop: answers still missing are reported as unknown.
+    void doConfigOrderTimedOut(int type) override;
 
     void queryOrdersOfTodayList(DataModel* request, const QString& handle,
         const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
@@ -96,7 +87,8 @@ private:
 
     QueryInfoManager* queryInfoManager_;
     OrderManager* orderManager_;
-    platform::WeakRef<ICancelConfirmation> confirmation_;
+    OrderAlertWindowController alertWindowController_;
+    QPointer<QObject> parentWindow_;
     DVTableModel table_;
     std::shared_ptr<DTOrdersOfTodayTable> orders_;
     QString countText_ = QStringLiteral("0");
