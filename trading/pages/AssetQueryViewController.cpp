@@ -54,7 +54,7 @@ void AssetQueryViewController::fundInfoList(
 {
     if (handle != fundInfoListHandle || !table)
         return;
-    fundTable_.buildColumns(table);
+    fundTable_.show(table);
     qint64 rmb = 0, usd = 0, hkd = 0;
     for (qsizetype row = 0; row < table->contentObjectArray().size(); ++row) {
         const RDOFund fund = table->recordAt(row);
@@ -82,9 +82,10 @@ void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& hand
     if (handle != positionInfoHandle || !table)
         return;
     positions_ = table;
-    positionTable_.buildColumns(table);
-    editableColumnIndex_ = positionTable_.setColumnEditable(
-        true, new FloatNumberFormatter(&positionTable_), QString::fromUtf8(kCostTitle), this, false);
+    positionTable_.show(table);
+    DVTableModel& model = positionTable_.model();
+    editableColumnIndex_ = model.setColumnEditable(
+        true, new FloatNumberFormatter(&model), QString::fromUtf8(kCostTitle), this, false);
     selectedRows_.clear();
     emit changed();
 }

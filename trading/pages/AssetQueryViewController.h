@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/pages/MenuItemViewController.h"
-#include "shell/tables/DVTableModel.h"
+#include "trading/pages/PageTable.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -36,8 +36,10 @@ public:
 
     explicit AssetQueryViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 
-    DVTableModel& fundTable() { return fundTable_; }
-    DVTableModel& positionTable() { return positionTable_; }
+    PageTable& fundTableView() { return fundTable_; }
+    PageTable& positionTableView() { return positionTable_; }
+    DVTableModel& fundTable() { return fundTable_.model(); }
+    DVTableModel& positionTable() { return positionTable_.model(); }
     const DTTablePtr& positions() const { return positions_; }
     // The quick-function pop-up's items.
     const QStringList& functionTitles() const { return functionTitles_; }
@@ -78,8 +80,8 @@ private:
 
     QueryInfoManager* queryInfoManager_;
     StockManager* stockManager_;
-    DVTableModel fundTable_;
-    DVTableModel positionTable_;
+    PageTable fundTable_;
+    PageTable positionTable_;
     DTTablePtr positions_;
     QStringList functionTitles_;
     QString fundInfoListHandle;

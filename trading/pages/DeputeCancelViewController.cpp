@@ -42,9 +42,9 @@ void DeputeCancelViewController::queryOrdersOfTodayList(
     DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
     orders_ = table;
-    table_.buildColumns(table);
+    table_.show(table);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
-    table_.deselectAllRows();
+    table_.model().deselectAllRows();
     ordersTableViewClicked();
 }
 
@@ -57,20 +57,20 @@ bool DeputeCancelViewController::queryOrdersOfTodayList(DataModel*, const QStrin
 void DeputeCancelViewController::selectAllButtonClicked(bool on)
 {
     if (on)
-        table_.selectAllRows();
+        table_.model().selectAllRows();
     else
-        table_.deselectAllRows();
-    selectAllChecked_ = on && table_.shownRowCount() > 0;
-    selectedCountText_ = QString::number(table_.selectedIndexes().size());
+        table_.model().deselectAllRows();
+    selectAllChecked_ = on && table_.model().shownRowCount() > 0;
+    selectedCountText_ = QString::number(table_.model().selectedIndexes().size());
     emit changed();
 }
 
 void DeputeCancelViewController::ordersTableViewClicked(int viewRow)
 {
     if (viewRow >= 0)
-        table_.itemClicked(viewRow);
-    selectAllChecked_ = table_.shownRowCount() > 0 && table_.isSelectAll();
-    selectedCountText_ = QString::number(table_.selectedIndexes().size());
+        table_.model().itemClicked(viewRow);
+    selectAllChecked_ = table_.model().shownRowCount() > 0 && table_.model().isSelectAll();
+    selectedCountText_ = QString::number(table_.model().selectedIndexes().size());
     emit changed();
 }
 
@@ -79,7 +79,7 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     if (busy_ || !orders_)
         return;
     ticked_.clear();
-    for (int row : table_.selectedIndexes())
+    for (int row : table_.model().selectedIndexes())
         ticked_.append(orders_->recordAt(row));
     if (ticked_.isEmpty())
         return;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "shell/pages/MenuItemViewController.h"
-#include "shell/tables/DVTableModel.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/PageTable.h"
 #include "trading/query/QueryInfoManager.h"
 
 #include <QList>
@@ -41,8 +41,9 @@ public:
     void setParentWindow(QObject* window) { parentWindow_ = window; }
     OrderAlertWindowController& alertWindowController() { return alertWindowController_; }
 
-    // The check-box table's rows (ordersTableView's model).
-    DVTableModel& ordersTable() { return table_; }
+    // The check-box table (ordersTableView).
+    PageTable& ordersTableView() { return table_; }
+    DVTableModel& ordersTable() { return table_.model(); }
     const std::shared_ptr<DTOrdersOfTodayTable>& orders() const { return orders_; }
     const QString& countText() const { return countText_; }
     const QString& selectedCountText() const { return selectedCountText_; }
@@ -89,7 +90,7 @@ private:
     OrderManager* orderManager_;
     OrderAlertWindowController alertWindowController_;
     QPointer<QObject> parentWindow_;
-    DVTableModel table_;
+    PageTable table_;
     std::shared_ptr<DTOrdersOfTodayTable> orders_;
     QString countText_ = QStringLiteral("0");
     QString selectedCountText_ = QStringLiteral("0");

@@ -24,17 +24,14 @@ void DistributionViewController::requestQueryDistribution()
 void DistributionViewController::queryDistribution(DataModel*, const QString&, const DTTablePtr& table)
 {
     warning_ = false;
-    if (table_.titles().isEmpty())
-        table_.buildColumns(table);
-    else
-        table_.showRows(table);
+    table_.show(table);
     emit changed();
 }
 
 bool DistributionViewController::queryDistribution(DataModel*, const QString&, const CSError&)
 {
     warning_ = true;
-    table_.showRows(std::make_shared<DTTable>());
+    table_.model().showRows(std::make_shared<DTTable>());
     emit changed();
     return true;
 }

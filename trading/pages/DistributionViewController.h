@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/pages/MenuItemViewController.h"
-#include "shell/tables/DVTableModel.h"
+#include "trading/pages/PageTable.h"
 #include "trading/query/QueryInfoManager.h"
 
 // What the distribution list page works with; null: the shared instance.
@@ -19,7 +19,8 @@ public:
 
     explicit DistributionViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 
-    DVTableModel& distributionTable() { return table_; }
+    PageTable& distributionTableView() { return table_; }
+    DVTableModel& distributionTable() { return table_.model(); }
     bool warningShown() const { return warning_; }
 
     void requestQueryDistribution();
@@ -31,6 +32,6 @@ protected:
 
 private:
     QueryInfoManager* queryInfoManager_;
-    DVTableModel table_;
+    PageTable table_;
     bool warning_ = false;
 };
