@@ -30,9 +30,9 @@
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
 #include "shell/windows/LoginWindowController.h"
-#include "trading/pages/DeputeCancelViewController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -108,7 +108,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerTradingDataModels();
     installComplianceViews();
     installTradingViews();
-    registerQueryPages();
+    registerQueryPageViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

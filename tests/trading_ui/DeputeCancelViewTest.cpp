@@ -1,0 +1,134 @@
+// The user's path through the cancel page: tick the order, press 撤单,
+// confirm in the dialog, read the answer, see the order's status change.
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/ui/tables/DVCheckTableView.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/pages/DeputeCancelViewController.h"
+#include "trading/security/StockManager.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/QueryPageViews.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
+
+template <class W> W* shown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
+            return found;
+    }
+    return nullptr;
+}
+
+class DeputeCancelViewTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        registerOrderAlertWindow();
+        registerQueryPageViews();
+        logIn();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        OrderAlertWindowController::setViewFactory({});
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+    // A sell of 100 shares of 600000 at the limit-up price, which rests.
+    QString restingSell()
+    {
+        const brokersim::MarketSecurity& s = *market().security(QStringLiteral("600000"));
+        auto security = StockManager::makeSecurity(s.classId.toInt());
+        security->code = s.code;
+        security->marketType = brokersim::Market::tradeMarket(s);
+        TradeCatcher c;
+        OrderManager::getInstance()->requestOrder(&c, *security, QStringLiteral("A101000001"), 1,
+            brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision),
+            QStringLiteral("100"), QStringLiteral("限价委托"));
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? QString() : c.results[0];
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+};
+
+} // namespace
+
+TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
+{
+    const QString number = restingSell();
+    ASSERT_FALSE(number.isEmpty());
+    QWidget window;
+    window.resize(900, 500);
+    DeputeCancelViewController page;
+    page.setPageClass(QString::fromLatin1(DeputeCancelViewController::kPageClass));
+    std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+    ASSERT_NE(view, nullptr);
+    view->resize(window.size());
+    window.show();
+    page.load();
+    auto* count = view->findChild<QLabel*>("countText");
+    auto* selected = view->findChild<QLabel*>("selectedCountText");
+    auto* table = view->findChild<DVCheckTableView*>("ordersTableView");
+    ASSERT_TRUE(count && selected && table);
+    ASSERT_TRUE(spinUntil([&] { return count->text() == "1"; }));
+    const int statusColumn = table->tableModel()->titles().indexOf(QStringLiteral("委托状态")) + 1;
+    ASSERT_GT(statusColumn, 0);
+    EXPECT_EQ(table->model()->index(0, statusColumn).data().toString(), "已报");
+
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(0, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(selected->text(), "1");
+    EXPECT_TRUE(view->findChild<QCheckBox*>("selectAllButton")->isChecked());
+
+    // The dialog names the order; Enter confirms it.
+    QString dialogText;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_NE(dialog, nullptr);
+            dialogText = dialog->findChild<QLabel*>("contentText")->text();
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+    });
+    // The answer's box: read and closed.
+    QString answer;
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        if (auto* box = shown<QMessageBox>()) {
+            answer = box->informativeText();
+            box->accept();
+        }
+    });
+    boxWatch.start(10);
+    QTest::mouseClick(view->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(dialogText.contains(number));
+    ASSERT_TRUE(spinUntil([&] { return !answer.isEmpty(); }));
+    EXPECT_EQ(answer, "撤单请求已提交");
+    ASSERT_TRUE(
+        spinUntil([&] { return table->model()->index(0, statusColumn).data().toString() == "已撤"; }));
+    EXPECT_EQ(selected->text(), "0");
+}
