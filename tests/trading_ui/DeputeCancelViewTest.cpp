@@ -1,9 +1,11 @@
 // The user's path through the cancel page: tick the order, press 撤单,
 // confirm in the dialog, read the answer, see the order's status change.
+#include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
@@ -11,6 +13,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,6 +36,14 @@ template <class W> W* shown()
             return found;
     }
     return nullptr;
+}
+
+// The pictures under docs/ are taken here: LUMORA_DOCS_PICTURES=docs.
+void savePicture(QWidget& window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("LUMORA_DOCS_PICTURES");
+    if (!folder.isEmpty())
+        window.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
 }
 
 class DeputeCancelViewTest : public MarketFixture {
@@ -102,6 +114,7 @@ TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
     const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
     EXPECT_EQ(selected->text(), "1");
+    savePicture(window, "cancel-page.png");
     EXPECT_TRUE(view->findChild<QCheckBox*>("selectAllButton")->isChecked());
 
     // The dialog names the order; Enter confirms it.
@@ -131,4 +144,40 @@ TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
     ASSERT_TRUE(
         spinUntil([&] { return table->model()->index(0, statusColumn).data().toString() == "已撤"; }));
     EXPECT_EQ(selected->text(), "0");
+}
+
+TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
+{
+    restingSell();
+    QWidget window;
+    window.resize(900, 560);
+    AssetQueryViewController page;
+    page.setPageClass(QString::fromLatin1(AssetQueryViewController::kPageClass));
+    std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+    ASSERT_NE(view, nullptr);
+    view->resize(window.size());
+    window.show();
+    page.load();
+    auto* positions = view->findChild<DVCommonTableView*>("positionTableView");
+    ASSERT_NE(positions, nullptr);
+    ASSERT_TRUE(spinUntil([&] { return positions->rowCount() > 0 && page.fundTable().shownRowCount() > 0; }));
+    EXPECT_EQ(view->findChild<QLabel*>("rmbMarketValueText")->text(), page.rmbMarketValueText());
+    EXPECT_NE(page.rmbMarketValueText(), "0.00元");
+
+    std::vector<QVariantMap> posted;
+    QObject key;
+    NotificationCenter::getInstance()->addObserver(&key,
+        TypedNotificationCenter::Handler(
+            [&](const platform::Notification& n) { posted.push_back(n.userInfo); }),
+        pagenotify::kSellPosition);
+    positions->selectRow(0);
+    savePicture(window, "asset-page.png");
+    auto* functions = view->findChild<QComboBox*>("functionPButton");
+    ASSERT_EQ(functions->count(), 4);
+    functions->activated(AssetQueryViewController::kFunctionSell);
+    ASSERT_EQ(posted.size(), 1u);
+    const RDOPositionDetail first = page.positions()->contentObjectArray()[0].value<RDOPositionDetail>();
+    EXPECT_EQ(posted[0].value(QString::fromLatin1(pagenotify::kPositionDetailKey)).toMap().value("stockCode"),
+        first.stockCode);
+    EXPECT_EQ(functions->currentIndex(), 0);
 }
