@@ -1,8 +1,12 @@
+#include "comm/crypto/AesEncryption.h"
 #include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "trading/orders/OrderManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DistributionViewController.h"
+#include "trading/pages/QueryViewControllers.h"
 
 #include <gtest/gtest.h>
 
@@ -142,4 +146,124 @@ TEST_F(QueryPagesTest, DistributionListShowsTheServersColumnsOrTheWarning)
     ASSERT_TRUE(spinUntil([&] { return page.warningShown(); }));
     EXPECT_EQ(page.distributionTable().rowCount(), 0);
     EXPECT_TRUE(alerts.shown.empty());
+}
+
+namespace {
+
+class HistoricQueryPageTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        logIn();
+    }
+    void TearDown() override
+    {
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        CommonQueryManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+    static BaseNode::Ptr node(const char* title, const char* link)
+    {
+        BaseNode::Ptr n = ChildNode::initLeaf();
+        n->nodeTitle = QString::fromUtf8(title);
+        n->nodeLink
+            = AesEncryption::encodeStringWithAES(QString::fromUtf8(link), QString::fromLatin1(kMenuLinkKey))
+                  .value_or(QString());
+        return n;
+    }
+    // A buy of 100 shares of 600000 that rests at the limit-down price.
+    void restingBuy()
+    {
+        const brokersim::MarketSecurity& s = *market().security(QStringLiteral("600000"));
+        auto security = StockManager::makeSecurity(s.classId.toInt());
+        security->code = s.code;
+        security->marketType = brokersim::Market::tradeMarket(s);
+        QUOTETEST_CATCHER(Trade, ITradeStockDelegate, tradeStock)
+        Trade c;
+        OrderManager::getInstance()->requestOrder(&c, *security, QStringLiteral("A101000001"), 0,
+            brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, false), s.precision),
+            QStringLiteral("100"), QStringLiteral("限价委托"));
+        ASSERT_TRUE(spinUntil([&] { return c.done(); }));
+        ASSERT_EQ(c.results.size(), 1u);
+    }
+
+    QDateTime now = platform::ChinaClock::at(2026, 12, 1, 10, 0);
+    platform::ChinaClock::Override clock { [this] { return now; } };
+    Alerts alerts;
+};
+
+} // namespace
+
+TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
+{
+    restingBuy(); // 1 December
+    now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
+    restingBuy();
+    restingBuy();
+    // Late evening in UTC is already the next day in China: the page's
+    // dates follow the clock object, whatever the process time zone.
+    now = QDateTime(QDate(2026, 12, 2), QTime(17, 0), Qt::UTC);
+    const QByteArray zone = qgetenv("TZ");
+
+    HistoricQueryViewController page(
+        node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125&position=poststr"));
+    page.setAlertPresenter(&alerts);
+    sim.clearReceived();
+    page.load();
+    EXPECT_TRUE(page.isQuerying());
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.beginDate(), QDate(2026, 12, 3));
+    EXPECT_EQ(page.resultCountText(), "0");
+    const QList<brokersim::Request> sent = sim.received();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(u"strdate"), "20261203");
+    EXPECT_EQ(sent[0].valueOr(u"enddate"), "20261203");
+    EXPECT_EQ(qgetenv("TZ"), zone);
+
+    // Over both days: every order of the range.
+    page.setBeginDate(QDate(2026, 12, 1));
+    page.queryButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.resultCountText(), "3");
+    EXPECT_EQ(page.table().shownRowCount(), 3);
+
+    // Begin after end: said so, nothing sent, the table kept.
+    sim.clearReceived();
+    page.setBeginDate(QDate(2026, 12, 12));
+    page.setEndDate(QDate(2026, 12, 3));
+    page.queryButtonClicked();
+    EXPECT_FALSE(page.isQuerying());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, "开始日期20261212不能大于结束日期20261203, 请重新输入。");
+    EXPECT_EQ(page.table().shownRowCount(), 3);
+}
+
+TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
+{
+    HistoricQueryViewController statement(
+        node("交割单", "hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"));
+    statement.load();
+    EXPECT_EQ(statement.beginDate(), QDate(2026, 11, 24));
+    EXPECT_EQ(statement.endDate(), QDate(2026, 12, 1));
+    ASSERT_TRUE(spinUntil([&] { return !statement.isQuerying(); }));
+
+    // A link without function numbers sends nothing and says so, on every page.
+    sim.clearReceived();
+    HistoricQueryViewControllerEx broken(node("成交汇总", "tradehisquery?position=poststr"));
+    broken.setAlertPresenter(&alerts);
+    broken.load();
+    CommonQueryViewController common(node("当日委托", "tradequery?sign=~bsflag"));
+    common.setAlertPresenter(&alerts);
+    common.load();
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2; }));
+    EXPECT_FALSE(broken.isQuerying());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    for (const AlertRequest& a : alerts.shown) {
+        EXPECT_EQ(a.title, "错误");
+        EXPECT_TRUE(a.text.contains(QStringLiteral("功能号"))) << qPrintable(a.text);
+    }
 }

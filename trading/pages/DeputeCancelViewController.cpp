@@ -3,6 +3,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DistributionViewController.h"
+#include "trading/pages/QueryViewControllers.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -205,4 +206,7 @@ void registerQueryPages(MenuItemViewManager* manager)
     registerPage<DeputeCancelViewController>(manager);
     registerPage<AssetQueryViewController>(manager);
     registerPage<DistributionViewController>(manager);
+    registerPage<CommonQueryViewController>(manager);
+    registerPage<HistoricQueryViewController>(manager);
+    registerPage<HistoricQueryViewControllerEx>(manager);
 }

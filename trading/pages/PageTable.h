@@ -12,7 +12,9 @@
 // table view sizes the columns as they arrive).
 class PageTable {
 public:
-    using Show = std::function<void(std::shared_ptr<DTTable>)>;
+    // The table, and whether its columns are built anew (else only the
+    // rows are replaced once columns exist).
+    using Show = std::function<void(std::shared_ptr<DTTable>, bool rebuildColumns)>;
 
     explicit PageTable(TableKind kind)
         : own_(kind)
@@ -27,12 +29,14 @@ public:
     }
     DVTableModel& model() { return attached_ ? *attached_ : own_; }
     const DVTableModel& model() const { return attached_ ? *attached_ : own_; }
-    void show(std::shared_ptr<DTTable> table)
+    void show(std::shared_ptr<DTTable> table, bool rebuildColumns = false)
     {
         if (attached_ && show_)
-            show_(std::move(table));
-        else
+            show_(std::move(table), rebuildColumns);
+        else if (rebuildColumns || model().titles().isEmpty())
             model().buildColumns(std::move(table));
+        else
+            model().showRows(std::move(table));
     }
 
 private:

@@ -4,12 +4,15 @@
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/pages/DistributionViewController.h"
+#include "trading/pages/QueryViewControllers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -19,8 +22,12 @@ namespace {
 // so that its columns are sized as they arrive.
 void attach(PageTable& table, DVCommonTableView* view)
 {
-    table.attach(
-        view->tableModel(), [view](std::shared_ptr<DTTable> t) { view->initTableViewWithObject(t); });
+    table.attach(view->tableModel(), [view](std::shared_ptr<DTTable> t, bool rebuildColumns) {
+        if (rebuildColumns)
+            view->reinitTableViewWithObject(t);
+        else
+            view->initTableViewWithObject(t);
+    });
 }
 
 QLabel* named(const char* name, QWidget* parent)
@@ -155,6 +162,72 @@ void DistributionView::refresh()
     warningLabel_->setVisible(page_.warningShown());
 }
 
+CommonQueryView::CommonQueryView(CommonQueryViewController& controller, QWidget* parent)
+    : MenuItemView(controller, parent)
+{
+    auto* table = new DVCommonTableView(this);
+    table->setObjectName(QStringLiteral("tableView"));
+    attach(controller.tableView(), table);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table);
+}
+
+HistoricQueryView::HistoricQueryView(HistoricQueryViewController& controller, QWidget* parent)
+    : MenuItemView(controller, parent)
+    , page_(controller)
+    , beginDatePicker_(new QDateEdit(this))
+    , endDatePicker_(new QDateEdit(this))
+    , queryButton_(new QPushButton(QStringLiteral("查询"), this))
+    , resultCountText_(named("resultCountText", this))
+    , queryProgress_(new QProgressBar(this))
+{
+    beginDatePicker_->setObjectName(QStringLiteral("beginDatePicker"));
+    endDatePicker_->setObjectName(QStringLiteral("endDatePicker"));
+    queryButton_->setObjectName(QStringLiteral("queryButton"));
+    queryProgress_->setObjectName(QStringLiteral("queryProgress"));
+    queryProgress_->setRange(0, 0);
+    for (QDateEdit* picker : { beginDatePicker_, endDatePicker_ }) {
+        picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        picker->setCalendarPopup(true);
+    }
+    auto* table = new DVCommonTableView(this);
+    table->setObjectName(QStringLiteral("tableView"));
+    attach(page_.tableView(), table);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("起始日期:"), this));
+    bar->addWidget(beginDatePicker_);
+    bar->addWidget(new QLabel(QStringLiteral("结束日期:"), this));
+    bar->addWidget(endDatePicker_);
+    bar->addWidget(queryButton_);
+    bar->addWidget(queryProgress_);
+    bar->addStretch();
+    bar->addWidget(new QLabel(QStringLiteral("记录数:"), this));
+    bar->addWidget(resultCountText_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(table);
+
+    connect(beginDatePicker_, &QDateEdit::dateChanged, this, [this](QDate d) { page_.setBeginDate(d); });
+    connect(endDatePicker_, &QDateEdit::dateChanged, this, [this](QDate d) { page_.setEndDate(d); });
+    connect(queryButton_, &QPushButton::clicked, this, [this] { page_.queryButtonClicked(); });
+    refresh();
+}
+
+void HistoricQueryView::refresh()
+{
+    if (page_.beginDate().isValid())
+        beginDatePicker_->setDate(page_.beginDate());
+    if (page_.endDate().isValid())
+        endDatePicker_->setDate(page_.endDate());
+    const bool busy = page_.isQuerying();
+    beginDatePicker_->setEnabled(!busy);
+    endDatePicker_->setEnabled(!busy);
+    queryButton_->setEnabled(!busy);
+    queryProgress_->setVisible(busy);
+    resultCountText_->setText(page_.resultCountText());
+}
+
 namespace {
 template <class Page, class View> void registerView()
 {
@@ -172,4 +245,7 @@ void registerQueryPageViews()
     registerView<DeputeCancelViewController, DeputeCancelView>();
     registerView<AssetQueryViewController, AssetQueryView>();
     registerView<DistributionViewController, DistributionView>();
+    registerView<CommonQueryViewController, CommonQueryView>();
+    registerView<HistoricQueryViewController, HistoricQueryView>();
+    registerView<HistoricQueryViewControllerEx, HistoricQueryView>();
 }

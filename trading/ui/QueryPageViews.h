@@ -7,7 +7,11 @@ class DVCheckTableView;
 class DVCommonTableView;
 class DeputeCancelViewController;
 class DistributionViewController;
+class CommonQueryViewController;
+class HistoricQueryViewController;
 class QCheckBox;
+class QDateEdit;
+class QProgressBar;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -64,6 +68,31 @@ private:
     DistributionViewController& page_;
     DVCommonTableView* distributionTable_;
     QLabel* warningLabel_;
+};
+
+// The common query page: the reply's table.
+class CommonQueryView : public MenuItemView {
+    Q_OBJECT
+public:
+    CommonQueryView(CommonQueryViewController& controller, QWidget* parent = nullptr);
+};
+
+// The historic query pages: the date range, the query button, the count.
+class HistoricQueryView : public MenuItemView {
+    Q_OBJECT
+public:
+    HistoricQueryView(HistoricQueryViewController& controller, QWidget* parent = nullptr);
+
+protected:
+    void refresh() override;
+
+private:
+    HistoricQueryViewController& page_;
+    QDateEdit* beginDatePicker_;
+    QDateEdit* endDatePicker_;
+    QPushButton* queryButton_;
+    QLabel* resultCountText_;
+    QProgressBar* queryProgress_;
 };
 
 // The query pages' widgets in the page catalogue; once at start-up.
