@@ -1,31 +1,18 @@
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
-#include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/DeputeCancelViewController.h"
-#include "trading/security/StockManager.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using namespace quotetest;
-using testsupport::spinUntil;
+using namespace pagestest;
 
 namespace {
 
-QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
-
-struct Alerts final : AlertPresenter {
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
-};
-
-class DeputeCancelPageTest : public MarketFixture {
+class DeputeCancelPageTest : public PagesFixture {
 protected:
     void SetUp() override
     {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-        logIn();
+        PagesFixture::SetUp();
         page = std::make_unique<DeputeCancelViewController>();
         page->setAlertPresenter(&alerts);
     }
@@ -33,28 +20,9 @@ protected:
     {
         OrderAlertWindowController::setShownHookForTesting({});
         page.reset();
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        MarketFixture::TearDown();
+        PagesFixture::TearDown();
     }
 
-    brokersim::MarketSecurity& stock() { return *market().security(QStringLiteral("600000")); }
-    // A resting order of 100 shares of 600000 at the day's limit: a buy at
-    // the limit-down price, a sell at the limit-up price.
-    QString rest(bool buy)
-    {
-        auto s = StockManager::makeSecurity(stock().classId.toInt());
-        s->code = stock().code;
-        s->marketType = brokersim::Market::tradeMarket(stock());
-        const QString price = brokersim::Market::ticksText(
-            brokersim::Market::priceLimitTicks(stock(), !buy), stock().precision);
-        TradeCatcher c;
-        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, QStringLiteral("A101000001"), buy ? 0 : 1,
-                      price, QStringLiteral("100"), QStringLiteral("限价委托")),
-            QString());
-        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
-        return c.results.empty() ? QString() : c.results[0];
-    }
     // What the user does once the dialog is on screen; the page's button
     // returns after the dialog has closed.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)
@@ -80,8 +48,6 @@ protected:
     }
     QString statusOf(const QString& number) { return page->orders()->recordAt(rowOf(number)).statusDesc; }
 
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    Alerts alerts;
     QStringList shown;
     int shownCount = 0;
     std::unique_ptr<DeputeCancelViewController> page;

@@ -1,24 +1,17 @@
 #include "comm/crypto/AesEncryption.h"
 #include "core/NotificationCenter.h"
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DistributionViewController.h"
 #include "trading/pages/QueryViewControllers.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <gtest/gtest.h>
 
-using namespace quotetest;
-using testsupport::spinUntil;
+using namespace pagestest;
 
 namespace {
-
-struct Alerts final : AlertPresenter {
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
-};
 
 struct Posts {
     QObject key;
@@ -33,24 +26,7 @@ struct Posts {
     }
 };
 
-class QueryPagesTest : public MarketFixture {
-protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-        logIn();
-    }
-    void TearDown() override
-    {
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MarketFixture::TearDown();
-    }
-
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    Alerts alerts;
-};
+using QueryPagesTest = PagesFixture;
 
 int rowOfCode(const DTTablePtr& table, const char* code)
 {
@@ -150,21 +126,8 @@ TEST_F(QueryPagesTest, DistributionListShowsTheServersColumnsOrTheWarning)
 
 namespace {
 
-class HistoricQueryPageTest : public MarketFixture {
+class HistoricQueryPageTest : public PagesFixture {
 protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-        logIn();
-    }
-    void TearDown() override
-    {
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        CommonQueryManager::resetInstance();
-        MarketFixture::TearDown();
-    }
     static BaseNode::Ptr node(const char* title, const char* link)
     {
         BaseNode::Ptr n = ChildNode::initLeaf();
@@ -174,35 +137,17 @@ protected:
                   .value_or(QString());
         return n;
     }
-    // A buy of 100 shares of 600000 that rests at the limit-down price.
-    void restingBuy()
-    {
-        const brokersim::MarketSecurity& s = *market().security(QStringLiteral("600000"));
-        auto security = StockManager::makeSecurity(s.classId.toInt());
-        security->code = s.code;
-        security->marketType = brokersim::Market::tradeMarket(s);
-        QUOTETEST_CATCHER(Trade, ITradeStockDelegate, tradeStock)
-        Trade c;
-        OrderManager::getInstance()->requestOrder(&c, *security, QStringLiteral("A101000001"), 0,
-            brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, false), s.precision),
-            QStringLiteral("100"), QStringLiteral("限价委托"));
-        ASSERT_TRUE(spinUntil([&] { return c.done(); }));
-        ASSERT_EQ(c.results.size(), 1u);
-    }
-
-    QDateTime now = platform::ChinaClock::at(2026, 12, 1, 10, 0);
-    platform::ChinaClock::Override clock { [this] { return now; } };
-    Alerts alerts;
 };
 
 } // namespace
 
 TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
 {
-    restingBuy(); // 1 December
+    now = platform::ChinaClock::at(2026, 12, 1, 10, 0);
+    rest(true);
     now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
-    restingBuy();
-    restingBuy();
+    rest(true);
+    rest(true);
     // Late evening in UTC is already the next day in China: the page's
     // dates follow the clock object, whatever the process time zone.
     now = QDateTime(QDate(2026, 12, 2), QTime(17, 0), Qt::UTC);
@@ -247,8 +192,8 @@ TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
     HistoricQueryViewController statement(
         node("交割单", "hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"));
     statement.load();
-    EXPECT_EQ(statement.beginDate(), QDate(2026, 11, 24));
-    EXPECT_EQ(statement.endDate(), QDate(2026, 12, 1));
+    EXPECT_EQ(statement.beginDate(), QDate(2026, 11, 25));
+    EXPECT_EQ(statement.endDate(), QDate(2026, 12, 2));
     ASSERT_TRUE(spinUntil([&] { return !statement.isQuerying(); }));
 
     // A link without function numbers sends nothing and says so, on every page.

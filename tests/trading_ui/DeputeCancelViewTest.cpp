@@ -1,15 +1,12 @@
 // The user's path through the cancel page: tick the order, press 撤单,
 // confirm in the dialog, read the answer, see the order's status change.
 #include "core/NotificationCenter.h"
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
 #include "shell/ui/tables/DVCheckTableView.h"
-#include "trading/orders/OrderManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
-#include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/QueryPageViews.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,12 +19,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using namespace quotetest;
 using testsupport::spinUntil;
 
 namespace {
-
-QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
 
 template <class W> W* shown()
 {
@@ -46,48 +40,27 @@ void savePicture(QWidget& window, const char* name)
         window.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
 }
 
-class DeputeCancelViewTest : public MarketFixture {
+class DeputeCancelViewTest : public pagestest::PagesFixture {
 protected:
     void SetUp() override
     {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
+        PagesFixture::SetUp();
         registerOrderAlertWindow();
         registerQueryPageViews();
-        logIn();
     }
     void TearDown() override
     {
         OrderAlertWindowController::setShownHookForTesting({});
         OrderAlertWindowController::setViewFactory({});
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MarketFixture::TearDown();
+        PagesFixture::TearDown();
     }
-    // A sell of 100 shares of 600000 at the limit-up price, which rests.
-    QString restingSell()
-    {
-        const brokersim::MarketSecurity& s = *market().security(QStringLiteral("600000"));
-        auto security = StockManager::makeSecurity(s.classId.toInt());
-        security->code = s.code;
-        security->marketType = brokersim::Market::tradeMarket(s);
-        TradeCatcher c;
-        OrderManager::getInstance()->requestOrder(&c, *security, QStringLiteral("A101000001"), 1,
-            brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision),
-            QStringLiteral("100"), QStringLiteral("限价委托"));
-        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
-        return c.results.empty() ? QString() : c.results[0];
-    }
-
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
 } // namespace
 
 TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
 {
-    const QString number = restingSell();
+    const QString number = rest(false);
     ASSERT_FALSE(number.isEmpty());
     QWidget window;
     window.resize(900, 500);
@@ -148,7 +121,7 @@ TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
 
 TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
 {
-    restingSell();
+    rest(false);
     QWidget window;
     window.resize(900, 560);
     AssetQueryViewController page;
