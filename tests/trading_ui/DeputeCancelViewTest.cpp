@@ -54,6 +54,18 @@ protected:
         OrderAlertWindowController::setViewFactory({});
         PagesFixture::TearDown();
     }
+    // The page's widget from the catalogue, shown in a window, and the page loaded.
+    template <class Page> std::unique_ptr<MenuItemView> open(Page& page, QWidget& window, QSize size)
+    {
+        window.resize(size);
+        page.setPageClass(QString::fromLatin1(Page::kPageClass));
+        std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+        if (view)
+            view->resize(size);
+        window.show();
+        page.load();
+        return view;
+    }
 };
 
 } // namespace
@@ -63,14 +75,9 @@ TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
     const QString number = rest(false);
     ASSERT_FALSE(number.isEmpty());
     QWidget window;
-    window.resize(900, 500);
     DeputeCancelViewController page;
-    page.setPageClass(QString::fromLatin1(DeputeCancelViewController::kPageClass));
-    std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 500 });
     ASSERT_NE(view, nullptr);
-    view->resize(window.size());
-    window.show();
-    page.load();
     auto* count = view->findChild<QLabel*>("countText");
     auto* selected = view->findChild<QLabel*>("selectedCountText");
     auto* table = view->findChild<DVCheckTableView*>("ordersTableView");
@@ -123,14 +130,9 @@ TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
 {
     rest(false);
     QWidget window;
-    window.resize(900, 560);
     AssetQueryViewController page;
-    page.setPageClass(QString::fromLatin1(AssetQueryViewController::kPageClass));
-    std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 560 });
     ASSERT_NE(view, nullptr);
-    view->resize(window.size());
-    window.show();
-    page.load();
     auto* positions = view->findChild<DVCommonTableView*>("positionTableView");
     ASSERT_NE(positions, nullptr);
     ASSERT_TRUE(spinUntil([&] { return positions->rowCount() > 0 && page.fundTable().shownRowCount() > 0; }));

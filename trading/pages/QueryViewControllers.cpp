@@ -64,6 +64,11 @@ void HistoricQueryViewController::awakeFromNib()
     endDate_ = today;
     beginDate_ = opensOnAWeek(pageTitle()) ? today.addDays(-7) : today;
     querying_ = false;
+    query();
+}
+
+void HistoricQueryViewController::query()
+{
     beginToQuery();
     const QString refused = sendQuery();
     if (!refused.isEmpty()) {
@@ -79,14 +84,8 @@ QString HistoricQueryViewController::sendQuery()
 
 void HistoricQueryViewController::queryButtonClicked()
 {
-    if (querying_ || !verifyInput())
-        return;
-    beginToQuery();
-    const QString refused = sendQuery();
-    if (!refused.isEmpty()) {
-        endToQuery();
-        alerts()->runAlert(AlertRequest::error(refused), nullptr);
-    }
+    if (!querying_ && verifyInput())
+        query();
 }
 
 bool HistoricQueryViewController::verifyInput()

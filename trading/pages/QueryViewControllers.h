@@ -77,6 +77,9 @@ protected:
     PageTable table_;
 
 private:
+    // Sends with the controls busy; a refusal is said and frees them.
+    void query();
+
     QDate beginDate_;
     QDate endDate_;
     QString resultCountText_ = QStringLiteral("0");
