@@ -15,13 +15,16 @@
 #include "shell/ui/LoginWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
+#include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -58,8 +61,10 @@ protected:
         registerShellDataModels();
         registerTradingDataModels();
         StartUp().run();
-        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        serverManager
+            = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
         installTradingViews();
+        registerQueryPageViews();
     }
     void TearDown() override
     {
@@ -106,13 +111,16 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return menu != nullptr; }, 10s));
         MenuManager::getInstance()->setMenuInfo(menu);
     }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
+    {
+        menu = m;
+    }
     bool queryMenuInfo(DataModel*, const QString&, const CSError&) override { return true; }
     QModelIndex rowTitled(const QString& title) const
     {
         const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        const QModelIndexList found = model->match(
+            model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? QModelIndex() : found.front();
     }
 
@@ -155,8 +163,11 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     accounts->setCurrentIndex(accounts->findText(QStringLiteral("上海A股"), Qt::MatchStartsWith));
     QTest::keyClick(code, Qt::Key_Return);
     EXPECT_TRUE(price->hasFocus());
+    // At the limit-down price the buy rests, so that it can be cancelled.
+    const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
     price->selectAll();
-    QTest::keyClicks(price, price->text());
+    QTest::keyClicks(price,
+        brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, false), stock.precision));
     QTest::keyClick(price, Qt::Key_Return);
     EXPECT_TRUE(quantity->hasFocus());
     QTest::keyClicks(quantity, "100");
@@ -197,4 +208,60 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     for (const QVariant& row : orders.results[0]->contentObjectArray())
         found = found || row.value<RDOOrder>().orderSNo == orderNumber;
     EXPECT_TRUE(found) << qPrintable(orderNumber);
+
+    // 撤单 from the menu: tick the order, press 撤单, confirm, read the
+    // answer and see the order's status change.
+    const QModelIndex cancelEntry = rowTitled(QStringLiteral("撤单"));
+    ASSERT_TRUE(cancelEntry.isValid());
+    outline->scrollTo(cancelEntry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(cancelEntry).center());
+    QWidget* cancelPage = window->currentPageView();
+    ASSERT_TRUE(cancelPage);
+    auto* table = cancelPage->findChild<DVCheckTableView*>("ordersTableView");
+    ASSERT_TRUE(table);
+    // Columns follow the reply's titles, after the check column.
+    auto column = [&](const char* title) {
+        return 1 + int(table->tableModel()->titles().indexOf(QString::fromUtf8(title)));
+    };
+    auto rowOfOrder = [&] {
+        const int numberColumn = column("委托编号");
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, numberColumn).data().toString() == orderNumber)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(spinUntil([&] { return column("委托编号") > 0 && rowOfOrder() >= 0; }, 10s));
+    const int row = rowOfOrder();
+    const int statusColumn = column("委托状态");
+    EXPECT_EQ(table->model()->index(row, statusColumn).data().toString(), QStringLiteral("已报"));
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(row, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+    EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
+
+    QString named;
+    OrderAlertWindowController::setShownHookForTesting([&named](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&named] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_TRUE(dialog);
+            named = dialog->findChild<QLabel*>("contentText")->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+        });
+    });
+    QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
+    OrderAlertWindowController::setShownHookForTesting({});
+    EXPECT_TRUE(named.contains(orderNumber)) << qPrintable(named);
+    EXPECT_EQ(box->informativeText(), QStringLiteral("撤单请求已提交"));
+    box->done(0);
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const int r = rowOfOrder();
+            return r >= 0
+                && table->model()->index(r, statusColumn).data().toString() == QStringLiteral("已撤");
+        },
+        10s));
 }
