@@ -84,12 +84,13 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     page.functionSelected(AssetQueryViewController::kFunctionSell);
     ASSERT_EQ(posts.all.size(), 1u);
     EXPECT_EQ(posts.all[0].first, pagenotify::kSellPosition);
-    const QVariantMap position
-        = posts.all[0].second.value(QString::fromLatin1(pagenotify::kPositionDetailKey)).toMap();
-    EXPECT_EQ(position.value("marketCode").toLongLong(), 1);
-    EXPECT_EQ(position.value("stockCode").toString(), "600000");
-    EXPECT_EQ(position.value("securityId").toString(), held.securityId);
-    EXPECT_EQ(position.value("stockAvailable").toString(), held.stockAvailable);
+    const RDOPositionDetail position = posts.all[0]
+                                           .second.value(QString::fromLatin1(pagenotify::kPositionDetailKey))
+                                           .value<RDOPositionDetail>();
+    EXPECT_EQ(position.marketCode, "1");
+    EXPECT_EQ(position.stockCode, "600000");
+    EXPECT_EQ(position.securityId, held.securityId);
+    EXPECT_EQ(position.stockAvailable, held.stockAvailable);
 
     // "调整成本价" edits the cost cell; ending the edit sends the reset once
     // and the positions are asked for again.

@@ -152,7 +152,10 @@ TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
     functions->activated(AssetQueryViewController::kFunctionSell);
     ASSERT_EQ(posted.size(), 1u);
     const RDOPositionDetail first = page.positions()->contentObjectArray()[0].value<RDOPositionDetail>();
-    EXPECT_EQ(posted[0].value(QString::fromLatin1(pagenotify::kPositionDetailKey)).toMap().value("stockCode"),
+    EXPECT_EQ(posted[0]
+                  .value(QString::fromLatin1(pagenotify::kPositionDetailKey))
+                  .value<RDOPositionDetail>()
+                  .stockCode,
         first.stockCode);
     EXPECT_EQ(functions->currentIndex(), 0);
 }

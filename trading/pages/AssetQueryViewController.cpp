@@ -11,18 +11,6 @@ constexpr char kCostTitle[] = "参考成本价";
 // Longer costs would not fit the reset request's field.
 constexpr qsizetype kMaxCostLength = 255;
 
-// What the trading page is filled from; "marketCode" as a number is what the
-// main window picks the page by.
-QVariantMap positionInfo(const RDOPositionDetail& p)
-{
-    return { { QStringLiteral("marketCode"), p.marketCode.toLongLong() },
-        { QStringLiteral("stockCode"), p.stockCode }, { QStringLiteral("stockName"), p.stockName },
-        { QStringLiteral("securityId"), p.securityId }, { QStringLiteral("fundId"), p.fundId },
-        { QStringLiteral("stockAvailable"), p.stockAvailable },
-        { QStringLiteral("stockBalance"), p.stockBalance }, { QStringLiteral("refOfPrice"), p.refOfPrice },
-        { QStringLiteral("refOfCost"), p.refOfCost } };
-}
-
 } // namespace
 
 AssetQueryViewController::AssetQueryViewController(BaseNode::Ptr node, Services services)
@@ -119,7 +107,7 @@ void AssetQueryViewController::functionSelected(int index)
     } else if (index == kFunctionBuy || index == kFunctionSell) {
         notificationCenter->postNotificationName(
             index == kFunctionBuy ? pagenotify::kBuyPosition : pagenotify::kSellPosition, QVariant(),
-            { { QString::fromLatin1(pagenotify::kPositionDetailKey), positionInfo(*position) } });
+            { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(*position) } });
     }
 }
 
