@@ -38,6 +38,7 @@
 #include "transfer/TransferDataModels.h"
 #include "transfer/pages/TransferPages.h"
 #include "transfer/ui/TransferViews.h"
+#include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -121,6 +122,7 @@ void AppDelegate::applicationDidFinishLaunching()
     installFundLibrary();
     registerTransferPages();
     registerTransferPageViews();
+    registerQueryPageViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

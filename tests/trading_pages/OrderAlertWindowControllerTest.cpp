@@ -1,5 +1,6 @@
 #include "core/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "support/Spin.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 
 #include <QTimer>
@@ -290,6 +291,7 @@ TEST_F(OrderAlertWindowControllerTest, RunsInTheModalPanelMode)
     });
     dialog.runModalForCancelOrders(&parentWindow);
     EXPECT_FALSE(dialog.isShown());
+    EXPECT_TRUE(testsupport::spinUntil([&] { return quoteRan; })); // served once the dialog closed
 }
 
 // A request that never answers: the backstop closes the dialog and the page

@@ -544,7 +544,7 @@ Reply BackOffice::positions(const Request& r, const Customer& customer, Account&
         { "market", "市场" }, { "~market", "交易市场" }, { "stkcode", "证券代码" }, { "stkname", "证券名称" },
         { "stkqty", "股份余额" }, { "stkbal", "实际数量" }, { "stkavl", "可用数量" },
         { "stkbuy", "今买数量" }, { "stksale", "今卖数量" }, { "lastprice", "最新价" },
-        { "profitprice", "成本价" }, { "mktval", "市值" }, { "proincome", "浮动盈亏" },
+        { "profitprice", "参考成本价" }, { "mktval", "市值" }, { "proincome", "浮动盈亏" },
         { "ykbl", "盈亏比例(%)" } });
     if (warrants)
         t.described(QStringLiteral("warrantcode"), QStringLiteral("行权代码"))

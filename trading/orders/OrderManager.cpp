@@ -58,14 +58,15 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
 }
 
 QString OrderManager::requestCancelOrder(
-    ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo)
+    ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo, QString* handle)
 {
     orderModel(DMRequestCancelOrder::info.identifier);
     return sender_.send<tagCancelOrderParam>(
         DMRequestCancelOrder::info.identifier, observer, [&](tagCancelOrderParam& p, QString* m) {
             return setParam(p, &tagCancelOrderParam::fundId, fundId, m)
                 && setParam(p, &tagCancelOrderParam::ordersNo, orderNo, m);
-        });
+        },
+        handle);
 }
 
 QString OrderManager::requestFundTrade(DataModelObserver* observer, const char* tradeType,

@@ -27,7 +27,10 @@ public:
     // goes as a subscription.
     QString requestOrder(ITradeStockDelegate* observer, const Security& security, const QString& securityId,
         qint32 tradeType, const QString& price, const QString& quantity, const QString& orderTypeTitle);
-    QString requestCancelOrder(ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo);
+    // `handle` hears the request handle of a cancel that went out, so that a
+    // batch can tell its answers apart.
+    QString requestCancelOrder(ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo,
+        QString* handle = nullptr);
 
     // The fund pages' orders (their request classes live with the funds and
     // the risk assessment; the observer speaks their protocols).

@@ -1,8 +1,12 @@
 #include "trading/ui/TradingViews.h"
 
+#include "trading/pages/TradeViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/TradeView.h"
 
 void installTradingViews()
 {
     registerOrderAlertWindow();
+    TradeViewController::registerPages();
+    registerTradeViews();
 }

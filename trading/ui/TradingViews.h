@@ -1,6 +1,6 @@
 #pragma once
 
-// Installs the widgets of the trading library: the confirmation dialog's
-// window, and the trading pages' widgets in the page catalogue. Called once at
+// Installs the trading pages in the page dispatch and their widgets in the
+// page catalogue, and the confirmation dialog's window. Called once at
 // start-up, before any page opens.
 void installTradingViews();

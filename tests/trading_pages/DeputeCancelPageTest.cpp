@@ -1,0 +1,148 @@
+#include "trading/pages/DeputeCancelViewController.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace pagestest;
+
+namespace {
+
+class DeputeCancelPageTest : public PagesFixture {
+protected:
+    void SetUp() override
+    {
+        PagesFixture::SetUp();
+        page = std::make_unique<DeputeCancelViewController>();
+        page->setAlertPresenter(&alerts);
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        page.reset();
+        PagesFixture::TearDown();
+    }
+
+    // What the user does once the dialog is on screen; the page's button
+    // returns after the dialog has closed.
+    void whenShown(std::function<void(OrderAlertWindowController&)> action)
+    {
+        OrderAlertWindowController::setShownHookForTesting([this, action](OrderAlertWindowController& c) {
+            shown << c.contentText();
+            ++shownCount;
+            QTimer::singleShot(0, &c, [&c, action] { action(c); });
+        });
+    }
+    // Loads (or waits for the reload of) the page's list.
+    void waitForList()
+    {
+        const auto before = page->orders();
+        ASSERT_TRUE(spinUntil([&] { return page->orders() && page->orders() != before; }));
+    }
+    int rowOf(const QString& number)
+    {
+        for (qsizetype row = 0; row < page->orders()->contentObjectArray().size(); ++row)
+            if (page->orders()->recordAt(row).number == number)
+                return int(row);
+        return -1;
+    }
+    QString statusOf(const QString& number) { return page->orders()->recordAt(rowOf(number)).statusDesc; }
+
+    QStringList shown;
+    int shownCount = 0;
+    std::unique_ptr<DeputeCancelViewController> page;
+};
+
+} // namespace
+
+TEST_F(DeputeCancelPageTest, EmptyListTicksNothingAndTheButtonSendsNothing)
+{
+    page->load();
+    waitForList();
+    EXPECT_EQ(page->countText(), "0");
+    page->selectAllButtonClicked(true);
+    EXPECT_FALSE(page->selectAllChecked());
+    EXPECT_EQ(page->selectedCountText(), "0");
+    page->cancelOderButtonClicked();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(shownCount, 0);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(DeputeCancelPageTest, SingleCancelReportsTheServersMessageOnceAndReloads)
+{
+    const QString a = rest(false);
+    const QString b = rest(false);
+    page->load();
+    waitForList();
+    ASSERT_EQ(page->countText(), "2");
+    page->ordersTableViewClicked(rowOf(b));
+    EXPECT_EQ(page->selectedCountText(), "1");
+    EXPECT_FALSE(page->selectAllChecked());
+
+    // Dismissed: nothing goes out, and the next press opens the dialog again.
+    whenShown([](OrderAlertWindowController& c) { c.cancelButtonClicked(); });
+    sim.clearReceived();
+    page->cancelOderButtonClicked();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    ASSERT_EQ(shownCount, 1);
+    EXPECT_TRUE(shown[0].contains(b));
+
+    // A press while the dialog is up, and a held Enter, send one cancel.
+    whenShown([this](OrderAlertWindowController& c) {
+        page->cancelOderButtonClicked();
+        c.confirmButtonClicked();
+        c.confirmButtonClicked();
+        page->doConfigOrder(c.theType());
+    });
+    page->cancelOderButtonClicked();
+    waitForList();
+    EXPECT_EQ(shownCount, 2);
+    EXPECT_EQ(sim.receivedCount(), 2); // the cancel and the reload
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_FALSE(page->alertWindowController().isShown());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, "温馨提示");
+    EXPECT_EQ(alerts.shown[0].text, "撤单请求已提交");
+    EXPECT_EQ(statusOf(b), "已撤");
+    EXPECT_EQ(statusOf(a), "已报");
+    EXPECT_EQ(page->selectedCountText(), "0");
+}
+
+TEST_F(DeputeCancelPageTest, BatchCancelReportsEachRefusalAfterTheLastAnswer)
+{
+    const QString filled = rest(true);
+    const QString a = rest(false);
+    const QString b = rest(false);
+    page->load();
+    waitForList();
+    page->selectAllButtonClicked(true);
+    EXPECT_TRUE(page->selectAllChecked());
+    EXPECT_EQ(page->selectedCountText(), "3");
+    // While the dialog is up the price falls to the resting buy: it fills
+    // before its cancel arrives.
+    whenShown([this](OrderAlertWindowController& c) {
+        stock().minutes[size_t(stock().cursor)].priceTicks
+            = brokersim::Market::priceLimitTicks(stock(), false);
+        c.confirmButtonClicked();
+        EXPECT_TRUE(page->isBusy());
+    });
+    page->cancelOderButtonClicked();
+    ASSERT_EQ(shownCount, 1);
+    EXPECT_TRUE(shown[0].isEmpty()); // the batch dialog names no order
+    waitForList();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_FALSE(page->alertWindowController().isShown());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, "温馨提示");
+    EXPECT_EQ(alerts.shown[0].text,
+        QStringLiteral("批量撤单\n成功数量:2\n失败数量:1\n%1 %2: 该委托已成交，不能撤单")
+            .arg(filled, page->orders()->recordAt(rowOf(filled)).stockName));
+    EXPECT_EQ(statusOf(filled), "已成");
+    EXPECT_EQ(statusOf(a), "已撤");
+    EXPECT_EQ(statusOf(b), "已撤");
+    const auto& results = page->lastResults();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(std::count_if(results.begin(), results.end(), [](const auto& r) { return r.succeeded; }), 2);
+}

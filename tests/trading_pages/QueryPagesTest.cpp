@@ -1,0 +1,215 @@
+#include "comm/crypto/AesEncryption.h"
+#include "core/NotificationCenter.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/pages/AssetQueryViewController.h"
+#include "trading/pages/DistributionViewController.h"
+#include "trading/pages/QueryViewControllers.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace pagestest;
+
+namespace {
+
+struct Posts {
+    QObject key;
+    std::vector<std::pair<int32_t, QVariantMap>> all;
+    Posts()
+    {
+        for (int32_t type : { pagenotify::kBuyPosition, pagenotify::kSellPosition })
+            NotificationCenter::getInstance()->addObserver(&key,
+                TypedNotificationCenter::Handler(
+                    [this, type](const platform::Notification& n) { all.emplace_back(type, n.userInfo); }),
+                type);
+    }
+};
+
+using QueryPagesTest = PagesFixture;
+
+int rowOfCode(const DTTablePtr& table, const char* code)
+{
+    for (qsizetype row = 0; table && row < table->contentObjectArray().size(); ++row)
+        if (table->contentObjectArray()[row].value<RDOPositionDetail>().stockCode == QLatin1String(code))
+            return int(row);
+    return -1;
+}
+
+} // namespace
+
+TEST(AssetTotals, DecimalTextsAddInExactHundredths)
+{
+    const struct {
+        const char* text;
+        std::optional<qint64> hundredths;
+    } cases[] = { { "100.5", 10050 }, { "200", 20000 }, { "0.005", 1 }, { "0.004", 0 }, { "-1.25", -125 },
+        { " 3.1 ", 310 }, { "abc", std::nullopt }, { "", std::nullopt }, { "1e3", std::nullopt },
+        { "12345678901234", std::nullopt } };
+    for (const auto& c : cases)
+        EXPECT_EQ(AssetQueryViewController::hundredths(QString::fromLatin1(c.text)), c.hundredths) << c.text;
+    EXPECT_EQ(AssetQueryViewController::yuanText(30150), "301.50元");
+    EXPECT_EQ(AssetQueryViewController::yuanText(-5), "-0.05元");
+}
+
+TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
+{
+    AssetQueryViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.fundTable().shownRowCount() > 0; }));
+    const auto funds = std::dynamic_pointer_cast<DTFundInfoTable>(page.fundTable().tableObject());
+    ASSERT_TRUE(funds);
+    ASSERT_EQ(funds->contentObjectArray().size(), 2);
+    EXPECT_EQ(funds->recordAt(0).moneyTypeName, "人民币");
+    EXPECT_EQ(page.rmbMarketValueText(), funds->recordAt(0).marketValue + QStringLiteral("元"));
+    EXPECT_EQ(page.usdMarketValueText(), funds->recordAt(1).marketValue + QStringLiteral("元"));
+    EXPECT_EQ(page.hkdMarketValueText(), "0.00元");
+    EXPECT_EQ(page.functionTitles().size(), 4);
+    ASSERT_GE(page.editableColumnIndex(), 0);
+
+    // Nothing (or two rows) selected: the user is told and nothing is posted.
+    Posts posts;
+    page.functionSelected(AssetQueryViewController::kFunctionSell);
+    page.setSelectedPositionRows({ 0, 1 });
+    page.functionSelected(AssetQueryViewController::kFunctionBuy);
+    EXPECT_TRUE(posts.all.empty());
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[1].text, "请先选择想要操作的证券。");
+
+    const int row = rowOfCode(page.positions(), "600000");
+    ASSERT_GE(row, 0);
+    const RDOPositionDetail held = page.positions()->contentObjectArray()[row].value<RDOPositionDetail>();
+    page.setSelectedPositionRows({ row });
+    page.functionSelected(AssetQueryViewController::kFunctionSell);
+    ASSERT_EQ(posts.all.size(), 1u);
+    EXPECT_EQ(posts.all[0].first, pagenotify::kSellPosition);
+    const RDOPositionDetail position = posts.all[0]
+                                           .second.value(QString::fromLatin1(pagenotify::kPositionDetailKey))
+                                           .value<RDOPositionDetail>();
+    EXPECT_EQ(position.marketCode, "1");
+    EXPECT_EQ(position.stockCode, "600000");
+    EXPECT_EQ(position.securityId, held.securityId);
+    EXPECT_EQ(position.stockAvailable, held.stockAvailable);
+
+    // "调整成本价" edits the cost cell; ending the edit sends the reset once
+    // and the positions are asked for again.
+    std::pair<int, int> edited { -1, -1 };
+    page.setEditCell([&](int r, int c) { edited = { r, c }; });
+    page.functionSelected(AssetQueryViewController::kFunctionAdjustCost);
+    EXPECT_EQ(edited, std::make_pair(row, page.editableColumnIndex()));
+    const DTTablePtr before = page.positions();
+    sim.clearReceived();
+    page.endEditing(row, edited.second, QStringLiteral("9.99"));
+    page.endEditing(row, edited.second, QStringLiteral("9.99"));
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != before; }));
+    EXPECT_EQ(sim.receivedCount(), 2); // the reset and the positions
+    EXPECT_EQ(alerts.shown.back().title, "温馨提示");
+    EXPECT_EQ(alerts.shown.back().text, "成本价修改成功");
+}
+
+TEST_F(QueryPagesTest, DistributionListShowsTheServersColumnsOrTheWarning)
+{
+    DistributionViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return !page.distributionTable().titles().isEmpty(); }));
+    EXPECT_FALSE(page.warningShown());
+    EXPECT_FALSE(page.distributionTable().titles().contains(QStringLiteral("poststr")));
+
+    // A server error: the warning over an empty table, and no message box.
+    sim.answerErrorNext(brokersim::Function { 500, 23 }, -1, QStringLiteral("系统忙"));
+    page.requestQueryDistribution();
+    ASSERT_TRUE(spinUntil([&] { return page.warningShown(); }));
+    EXPECT_EQ(page.distributionTable().rowCount(), 0);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+namespace {
+
+class HistoricQueryPageTest : public PagesFixture {
+protected:
+    static BaseNode::Ptr node(const char* title, const char* link)
+    {
+        BaseNode::Ptr n = ChildNode::initLeaf();
+        n->nodeTitle = QString::fromUtf8(title);
+        n->nodeLink
+            = AesEncryption::encodeStringWithAES(QString::fromUtf8(link), QString::fromLatin1(kMenuLinkKey))
+                  .value_or(QString());
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
+{
+    now = platform::ChinaClock::at(2026, 12, 1, 10, 0);
+    rest(true);
+    now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
+    rest(true);
+    rest(true);
+    // Late evening in UTC is already the next day in China: the page's
+    // dates follow the clock object, whatever the process time zone.
+    now = QDateTime(QDate(2026, 12, 2), QTime(17, 0), Qt::UTC);
+    const QByteArray zone = qgetenv("TZ");
+
+    HistoricQueryViewController page(
+        node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125&position=poststr"));
+    page.setAlertPresenter(&alerts);
+    sim.clearReceived();
+    page.load();
+    EXPECT_TRUE(page.isQuerying());
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.beginDate(), QDate(2026, 12, 3));
+    EXPECT_EQ(page.resultCountText(), "0");
+    const QList<brokersim::Request> sent = sim.received();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(u"strdate"), "20261203");
+    EXPECT_EQ(sent[0].valueOr(u"enddate"), "20261203");
+    EXPECT_EQ(qgetenv("TZ"), zone);
+
+    // Over both days: every order of the range.
+    page.setBeginDate(QDate(2026, 12, 1));
+    page.queryButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.resultCountText(), "3");
+    EXPECT_EQ(page.table().shownRowCount(), 3);
+
+    // Begin after end: said so, nothing sent, the table kept.
+    sim.clearReceived();
+    page.setBeginDate(QDate(2026, 12, 12));
+    page.setEndDate(QDate(2026, 12, 3));
+    page.queryButtonClicked();
+    EXPECT_FALSE(page.isQuerying());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, "开始日期20261212不能大于结束日期20261203, 请重新输入。");
+    EXPECT_EQ(page.table().shownRowCount(), 3);
+}
+
+TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
+{
+    HistoricQueryViewController statement(
+        node("交割单", "hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr"));
+    statement.load();
+    EXPECT_EQ(statement.beginDate(), QDate(2026, 11, 25));
+    EXPECT_EQ(statement.endDate(), QDate(2026, 12, 2));
+    ASSERT_TRUE(spinUntil([&] { return !statement.isQuerying(); }));
+
+    // A link without function numbers sends nothing and says so, on every page.
+    sim.clearReceived();
+    HistoricQueryViewControllerEx broken(node("成交汇总", "tradehisquery?position=poststr"));
+    broken.setAlertPresenter(&alerts);
+    broken.load();
+    CommonQueryViewController common(node("当日委托", "tradequery?sign=~bsflag"));
+    common.setAlertPresenter(&alerts);
+    common.load();
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2; }));
+    EXPECT_FALSE(broken.isQuerying());
+    EXPECT_EQ(sim.receivedCount(), 0);
+    for (const AlertRequest& a : alerts.shown) {
+        EXPECT_EQ(a.title, "错误");
+        EXPECT_TRUE(a.text.contains(QStringLiteral("功能号"))) << qPrintable(a.text);
+    }
+}

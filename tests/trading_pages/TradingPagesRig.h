@@ -1,0 +1,66 @@
+#pragma once
+
+// The trading pages' tests: the simulator with a logged-in customer, a China
+// clock the test moves, resting orders, and message boxes recorded.
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/windows/AlertPresenter.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/CommonQueryManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/security/StockManager.h"
+
+#include <vector>
+
+namespace pagestest {
+
+using testsupport::spinUntil;
+
+struct Alerts final : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
+};
+
+QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
+
+class PagesFixture : public quotetest::MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        logIn();
+    }
+    void TearDown() override
+    {
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        CommonQueryManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+
+    brokersim::MarketSecurity& stock() { return *market().security(QStringLiteral("600000")); }
+    // An order of 100 shares of 600000 that rests at the day's limit: a buy
+    // at the limit-down price, a sell at the limit-up price. Its number.
+    QString rest(bool buy)
+    {
+        auto s = StockManager::makeSecurity(stock().classId.toInt());
+        s->code = stock().code;
+        s->marketType = brokersim::Market::tradeMarket(stock());
+        const QString price = brokersim::Market::ticksText(
+            brokersim::Market::priceLimitTicks(stock(), !buy), stock().precision);
+        TradeCatcher c;
+        EXPECT_EQ(OrderManager::getInstance()->requestOrder(&c, *s, QStringLiteral("A101000001"), buy ? 0 : 1,
+                      price, QStringLiteral("100"), QStringLiteral("限价委托")),
+            QString());
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        return c.results.empty() ? QString() : c.results[0];
+    }
+
+    QDateTime now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
+    platform::ChinaClock::Override clock { [this] { return now; } };
+    Alerts alerts;
+};
+
+} // namespace pagestest

@@ -1,0 +1,161 @@
+// The user's path through the cancel page: tick the order, press 撤单,
+// confirm in the dialog, read the answer, see the order's status change.
+#include "core/NotificationCenter.h"
+#include "shell/ui/tables/DVCheckTableView.h"
+#include "trading/pages/AssetQueryViewController.h"
+#include "trading/pages/DeputeCancelViewController.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/QueryPageViews.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using testsupport::spinUntil;
+
+namespace {
+
+template <class W> W* shown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
+            return found;
+    }
+    return nullptr;
+}
+
+// The pictures under docs/ are taken here: LUMORA_DOCS_PICTURES=docs.
+void savePicture(QWidget& window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("LUMORA_DOCS_PICTURES");
+    if (!folder.isEmpty())
+        window.grab().save(QDir(folder).filePath(QString::fromLatin1(name)));
+}
+
+class DeputeCancelViewTest : public pagestest::PagesFixture {
+protected:
+    void SetUp() override
+    {
+        PagesFixture::SetUp();
+        registerOrderAlertWindow();
+        registerQueryPageViews();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        OrderAlertWindowController::setViewFactory({});
+        PagesFixture::TearDown();
+    }
+    // The page's widget from the catalogue, shown in a window, and the page loaded.
+    template <class Page> std::unique_ptr<MenuItemView> open(Page& page, QWidget& window, QSize size)
+    {
+        window.resize(size);
+        page.setPageClass(QString::fromLatin1(Page::kPageClass));
+        std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, &window));
+        if (view)
+            view->resize(size);
+        window.show();
+        page.load();
+        return view;
+    }
+};
+
+} // namespace
+
+TEST_F(DeputeCancelViewTest, TickConfirmAndSeeTheOrderCancelled)
+{
+    const QString number = rest(false);
+    ASSERT_FALSE(number.isEmpty());
+    QWidget window;
+    DeputeCancelViewController page;
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 500 });
+    ASSERT_NE(view, nullptr);
+    auto* count = view->findChild<QLabel*>("countText");
+    auto* selected = view->findChild<QLabel*>("selectedCountText");
+    auto* table = view->findChild<DVCheckTableView*>("ordersTableView");
+    ASSERT_TRUE(count && selected && table);
+    ASSERT_TRUE(spinUntil([&] { return count->text() == "1"; }));
+    const int statusColumn = table->tableModel()->titles().indexOf(QStringLiteral("委托状态")) + 1;
+    ASSERT_GT(statusColumn, 0);
+    EXPECT_EQ(table->model()->index(0, statusColumn).data().toString(), "已报");
+
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(0, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(selected->text(), "1");
+    savePicture(window, "cancel-page.png");
+    EXPECT_TRUE(view->findChild<QCheckBox*>("selectAllButton")->isChecked());
+
+    // The dialog names the order; Enter confirms it.
+    QString dialogText;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_NE(dialog, nullptr);
+            dialogText = dialog->findChild<QLabel*>("contentText")->text();
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+    });
+    // The answer's box: read and closed.
+    QString answer;
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        if (auto* box = shown<QMessageBox>()) {
+            answer = box->informativeText();
+            box->accept();
+        }
+    });
+    boxWatch.start(10);
+    QTest::mouseClick(view->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(dialogText.contains(number));
+    ASSERT_TRUE(spinUntil([&] { return !answer.isEmpty(); }));
+    EXPECT_EQ(answer, "撤单请求已提交");
+    ASSERT_TRUE(
+        spinUntil([&] { return table->model()->index(0, statusColumn).data().toString() == "已撤"; }));
+    EXPECT_EQ(selected->text(), "0");
+}
+
+TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
+{
+    rest(false);
+    QWidget window;
+    AssetQueryViewController page;
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 560 });
+    ASSERT_NE(view, nullptr);
+    auto* positions = view->findChild<DVCommonTableView*>("positionTableView");
+    ASSERT_NE(positions, nullptr);
+    ASSERT_TRUE(spinUntil([&] { return positions->rowCount() > 0 && page.fundTable().shownRowCount() > 0; }));
+    EXPECT_EQ(view->findChild<QLabel*>("rmbMarketValueText")->text(), page.rmbMarketValueText());
+    EXPECT_NE(page.rmbMarketValueText(), "0.00元");
+
+    std::vector<QVariantMap> posted;
+    QObject key;
+    NotificationCenter::getInstance()->addObserver(&key,
+        TypedNotificationCenter::Handler(
+            [&](const platform::Notification& n) { posted.push_back(n.userInfo); }),
+        pagenotify::kSellPosition);
+    positions->selectRow(0);
+    savePicture(window, "asset-page.png");
+    auto* functions = view->findChild<QComboBox*>("functionPButton");
+    ASSERT_EQ(functions->count(), 4);
+    functions->activated(AssetQueryViewController::kFunctionSell);
+    ASSERT_EQ(posted.size(), 1u);
+    const RDOPositionDetail first = page.positions()->contentObjectArray()[0].value<RDOPositionDetail>();
+    EXPECT_EQ(posted[0]
+                  .value(QString::fromLatin1(pagenotify::kPositionDetailKey))
+                  .value<RDOPositionDetail>()
+                  .stockCode,
+        first.stockCode);
+    EXPECT_EQ(functions->currentIndex(), 0);
+}

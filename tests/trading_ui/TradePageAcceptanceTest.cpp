@@ -1,0 +1,267 @@
+// The client's acceptance test: a customer logs in through the login window,
+// opens 买入 from the main window's menu, types a code and sees its quote,
+// types price and quantity, presses the order button, confirms, sees the
+// order number and finds the order in today's orders. Also writes the
+// trading page's picture when LUMORA_DOCS_DIR names a folder.
+#include "core/DMCDataCache.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/WindowTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/LoginView.h"
+#include "shell/ui/LoginWindow.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/tables/DVCheckTableView.h"
+#include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/Market.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/requests/TradeQueryRecords.h"
+#include "trading/security/StockManager.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/QueryPageViews.h"
+#include "trading/ui/TradingViews.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+QUOTETEST_CATCHER(OrdersCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
+
+template <class W> W* shown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
+            return found;
+    }
+    return nullptr;
+}
+
+class TradePageAcceptanceTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerTradingDataModels();
+        StartUp().run();
+        serverManager
+            = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        installTradingViews();
+        registerQueryPageViews();
+    }
+    void TearDown() override
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+        delete window.data();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        OrderAlertWindowController::setViewFactory({});
+        OrderAlertWindowController::setShownHookForTesting({});
+        MenuItemViewManager::resetInstance();
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        StockManager::resetInstance();
+        MenuManager::resetInstance();
+        MessageCenterManager::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+
+    void logInThroughTheLoginWindow()
+    {
+        auto* login = new LoginWindow();
+        login->showOver();
+        login->controller().appLoginComplete();
+        LoginViewController& form = login->controller().loginViewController();
+        auto* image = login->findChild<QPushButton*>("identifyingCodeImage");
+        ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, 10s));
+        QTest::keyClicks(login->findChild<QComboBox*>("accountText")->lineEdit(), "010100000001");
+        QTest::keyClicks(login->findChild<QLineEdit*>("passwordText"), "111111");
+        QTest::keyClicks(login->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
+        login->findChild<QPushButton*>("loginButton")->click();
+        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded(); }, 10s));
+        login->controller().loginComplete();
+        login->close();
+    }
+    void fetchMenu()
+    {
+        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
+        MenuManager::getInstance()->requestMenuInfo(this);
+        ASSERT_TRUE(spinUntil([&] { return menu != nullptr; }, 10s));
+        MenuManager::getInstance()->setMenuInfo(menu);
+    }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
+    {
+        menu = m;
+    }
+    bool queryMenuInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    QModelIndex rowTitled(const QString& title) const
+    {
+        const QAbstractItemModel* model = window->outlineView()->model();
+        const QModelIndexList found = model->match(
+            model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? QModelIndex() : found.front();
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    std::unique_ptr<DMServerManager> serverManager;
+    std::shared_ptr<RDOMenuManager> menu;
+    QPointer<MainWindow> window;
+};
+
+} // namespace
+
+TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
+{
+    logInThroughTheLoginWindow();
+    fetchMenu();
+    MainWindowServices services;
+    services.statusBar.serverManager = serverManager.get();
+    window = new MainWindow(services);
+    window->resize(1320, 760);
+    window->show();
+
+    const QModelIndex entry = rowTitled(QStringLiteral("买入"));
+    ASSERT_TRUE(entry.isValid());
+    QTreeView* outline = window->outlineView();
+    outline->scrollTo(entry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+    QWidget* page = window->currentPageView();
+    ASSERT_TRUE(page);
+    auto* code = page->findChild<QLineEdit*>("stockCodeText");
+    auto* price = page->findChild<QLineEdit*>("priceText");
+    auto* quantity = page->findChild<QLineEdit*>("amountText");
+    auto* accounts = page->findChild<QComboBox*>("shareholderCodePButton");
+    auto* name = page->findChild<QLabel*>("stockNameText");
+    ASSERT_TRUE(code && price && quantity && accounts && name);
+
+    // The code, then the quote: name, default price, the panel.
+    code->setFocus();
+    QTest::keyClicks(code, "600000");
+    ASSERT_TRUE(spinUntil([&] { return !name->text().isEmpty() && !price->text().isEmpty(); }, 10s));
+    accounts->setCurrentIndex(accounts->findText(QStringLiteral("上海A股"), Qt::MatchStartsWith));
+    QTest::keyClick(code, Qt::Key_Return);
+    EXPECT_TRUE(price->hasFocus());
+    // At the limit-down price the buy rests, so that it can be cancelled.
+    const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
+    price->selectAll();
+    QTest::keyClicks(price,
+        brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, false), stock.precision));
+    QTest::keyClick(price, Qt::Key_Return);
+    EXPECT_TRUE(quantity->hasFocus());
+    QTest::keyClicks(quantity, "100");
+
+    if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
+        testsupport::spinFor(std::chrono::milliseconds(200));
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/trading-page.png"));
+    }
+
+    // The order button, then 买入 in the dialog; the answer closes it.
+    bool confirmed = false;
+    OrderAlertWindowController::setShownHookForTesting([&confirmed](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&confirmed] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_TRUE(dialog);
+            auto* confirm = dialog->findChild<QPushButton*>("confirmButton");
+            EXPECT_EQ(confirm->text(), QStringLiteral("买入"));
+            QTest::mouseClick(confirm, Qt::LeftButton);
+            confirmed = true;
+        });
+    });
+    page->findChild<QPushButton*>("orderButton")->click();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
+    OrderAlertWindowController::setShownHookForTesting({});
+    EXPECT_TRUE(confirmed);
+    const QString text = box->informativeText();
+    ASSERT_TRUE(text.startsWith(QStringLiteral("委托申请已提交，序号为"))) << qPrintable(text);
+    const QString orderNumber = text.mid(11).chopped(1);
+    box->done(0);
+    EXPECT_TRUE(quantity->text().isEmpty());
+
+    OrdersCatcher orders;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&orders);
+    ASSERT_TRUE(spinUntil([&] { return orders.done(); }, 10s));
+    ASSERT_FALSE(orders.results.empty());
+    bool found = false;
+    for (const QVariant& row : orders.results[0]->contentObjectArray())
+        found = found || row.value<RDOOrder>().orderSNo == orderNumber;
+    EXPECT_TRUE(found) << qPrintable(orderNumber);
+
+    // 撤单 from the menu: tick the order, press 撤单, confirm, read the
+    // answer and see the order's status change.
+    const QModelIndex cancelEntry = rowTitled(QStringLiteral("撤单"));
+    ASSERT_TRUE(cancelEntry.isValid());
+    outline->scrollTo(cancelEntry);
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(cancelEntry).center());
+    QWidget* cancelPage = window->currentPageView();
+    ASSERT_TRUE(cancelPage);
+    auto* table = cancelPage->findChild<DVCheckTableView*>("ordersTableView");
+    ASSERT_TRUE(table);
+    // Columns follow the reply's titles, after the check column.
+    auto column = [&](const char* title) {
+        return 1 + int(table->tableModel()->titles().indexOf(QString::fromUtf8(title)));
+    };
+    auto rowOfOrder = [&] {
+        const int numberColumn = column("委托编号");
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, numberColumn).data().toString() == orderNumber)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(spinUntil([&] { return column("委托编号") > 0 && rowOfOrder() >= 0; }, 10s));
+    const int row = rowOfOrder();
+    const int statusColumn = column("委托状态");
+    EXPECT_EQ(table->model()->index(row, statusColumn).data().toString(), QStringLiteral("已报"));
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(row, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+    EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
+
+    QString named;
+    OrderAlertWindowController::setShownHookForTesting([&named](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&named] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_TRUE(dialog);
+            named = dialog->findChild<QLabel*>("contentText")->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+        });
+    });
+    QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
+    OrderAlertWindowController::setShownHookForTesting({});
+    EXPECT_TRUE(named.contains(orderNumber)) << qPrintable(named);
+    EXPECT_EQ(box->informativeText(), QStringLiteral("撤单请求已提交"));
+    box->done(0);
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const int r = rowOfOrder();
+            return r >= 0
+                && table->model()->index(r, statusColumn).data().toString() == QStringLiteral("已撤");
+        },
+        10s));
+}

@@ -1,0 +1,167 @@
+#include "trading/pages/AssetQueryViewController.h"
+
+#include "core/NotificationCenter.h"
+#include "shell/formatters/FloatNumberFormatter.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+constexpr char kCostTitle[] = "参考成本价";
+// Longer costs would not fit the reset request's field.
+constexpr qsizetype kMaxCostLength = 255;
+
+} // namespace
+
+AssetQueryViewController::AssetQueryViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), services)
+    , queryInfoManager_(
+          services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
+    , stockManager_(services.stockManager ? services.stockManager : StockManager::getInstance())
+    , fundTable_(TableKind::Common)
+    , positionTable_(TableKind::Common)
+{
+}
+
+void AssetQueryViewController::awakeFromNib()
+{
+    functionTitles_ = { QString(12, QLatin1Char(' ')) + QStringLiteral("快捷功能"),
+        QStringLiteral("调整成本价"), QStringLiteral("买入"), QStringLiteral("卖出") };
+    resetting_ = false;
+    queryInfoManager_->requestFundInfoList(this, &fundInfoListHandle);
+    requestPositions();
+}
+
+void AssetQueryViewController::requestPositions()
+{
+    queryInfoManager_->requestPositionInfo(this, 0, &positionInfoHandle);
+}
+
+void AssetQueryViewController::fundInfoList(
+    DataModel*, const QString& handle, const std::shared_ptr<DTFundInfoTable>& table)
+{
+    if (handle != fundInfoListHandle || !table)
+        return;
+    fundTable_.show(table);
+    qint64 rmb = 0, usd = 0, hkd = 0;
+    for (qsizetype row = 0; row < table->contentObjectArray().size(); ++row) {
+        const RDOFund fund = table->recordAt(row);
+        qint64* total = fund.moneyTypeName == QStringLiteral("人民币") ? &rmb
+            : fund.moneyTypeName == QStringLiteral("美元")             ? &usd
+            : fund.moneyTypeName == QStringLiteral("港币")             ? &hkd
+                                                                       : nullptr;
+        const std::optional<qint64> value = hundredths(fund.marketValue);
+        if (total && value)
+            *total += *value;
+    }
+    rmb_ = yuanText(rmb);
+    usd_ = yuanText(usd);
+    hkd_ = yuanText(hkd);
+    emit changed();
+}
+
+bool AssetQueryViewController::fundInfoList(DataModel*, const QString&, const CSError&)
+{
+    return true; // the tables keep what they showed
+}
+
+void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
+{
+    if (handle != positionInfoHandle || !table)
+        return;
+    positions_ = table;
+    positionTable_.show(table);
+    DVTableModel& model = positionTable_.model();
+    editableColumnIndex_ = model.setColumnEditable(
+        true, new FloatNumberFormatter(&model), QString::fromUtf8(kCostTitle), this, false);
+    selectedRows_.clear();
+    emit changed();
+}
+
+bool AssetQueryViewController::queryPositionInfo(DataModel*, const QString&, const CSError&)
+{
+    return true;
+}
+
+std::optional<RDOPositionDetail> AssetQueryViewController::positionAt(int row) const
+{
+    if (!positions_ || row < 0 || row >= positions_->contentObjectArray().size())
+        return std::nullopt;
+    const QVariant& object = positions_->contentObjectArray().at(row);
+    if (object.userType() == qMetaTypeId<RDOWarrantPositionDetail>())
+        return RDOPositionDetail(object.value<RDOWarrantPositionDetail>());
+    return object.value<RDOPositionDetail>();
+}
+
+void AssetQueryViewController::functionSelected(int index)
+{
+    const std::optional<RDOPositionDetail> position
+        = selectedRows_.size() == 1 ? positionAt(selectedRows_.front()) : std::nullopt;
+    if (!position) {
+        alerts()->runAlert(AlertRequest::tip(QStringLiteral("请先选择想要操作的证券。")), nullptr);
+        return;
+    }
+    if (index == kFunctionAdjustCost) {
+        if (editableColumnIndex_ >= 0 && editCell_)
+            editCell_(selectedRows_.front(), editableColumnIndex_);
+    } else if (index == kFunctionBuy || index == kFunctionSell) {
+        notificationCenter->postNotificationName(
+            index == kFunctionBuy ? pagenotify::kBuyPosition : pagenotify::kSellPosition, QVariant(),
+            { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(*position) } });
+    }
+}
+
+void AssetQueryViewController::endEditing(int row, int, const QString& text)
+{
+    const std::optional<RDOPositionDetail> position = positionAt(row);
+    if (!position || resetting_)
+        return;
+    if (text.size() > kMaxCostLength) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("成本价过长。")), nullptr);
+        return;
+    }
+    const QString refused = stockManager_->requestResetStockCost(
+        this, { position->stockCode, position->marketCode, position->securityId, position->refOfCost }, text);
+    if (!refused.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(refused), nullptr);
+        return;
+    }
+    resetting_ = true;
+}
+
+void AssetQueryViewController::resetCost(DataModel*, const QString&, const QString& message)
+{
+    resetting_ = false;
+    alerts()->runAlert(AlertRequest::tip(message), nullptr);
+    requestPositions();
+}
+
+bool AssetQueryViewController::resetCost(DataModel*, const QString&, const CSError& error)
+{
+    resetting_ = false;
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    requestPositions();
+    return true;
+}
+
+std::optional<qint64> AssetQueryViewController::hundredths(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("^\\s*([+-]?)(\\d{1,13})(?:\\.(\\d*))?\\s*$"));
+    const QRegularExpressionMatch m = plain.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString fraction = m.captured(3) + QStringLiteral("000");
+    qint64 value = m.captured(2).toLongLong() * 100 + fraction.left(2).toLongLong();
+    if (fraction.at(2) >= QLatin1Char('5'))
+        ++value;
+    return m.captured(1) == QLatin1String("-") ? -value : value;
+}
+
+QString AssetQueryViewController::yuanText(qint64 hundredths)
+{
+    const qint64 magnitude = hundredths < 0 ? -hundredths : hundredths;
+    return QStringLiteral("%1%2.%3元")
+        .arg(hundredths < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 100)
+        .arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/pages/PageTable.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the asset page works with; null ones are the shared instances.
+struct AssetQueryServices : MenuItemViewControllerServices {
+    QueryInfoManager* queryInfoManager = nullptr;
+    StockManager* stockManager = nullptr;
+};
+
+// The customer's capital accounts with their market value totals per
+// currency, and the positions with three quick functions on one of them:
+// adjust its reference cost price, buy it, sell it. Totals are summed in
+// exact hundredths, never in floating point.
+class AssetQueryViewController : public MenuItemViewController,
+                                 public IPositionInfoDelegate,
+                                 public IFundInfoListDelegate,
+                                 public IResetCostDelegate,
+                                 public IDVCommonTableViewEndEditingDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "AssetQueryViewController";
+    static constexpr int kFunctionAdjustCost = 1;
+    static constexpr int kFunctionBuy = 2;
+    static constexpr int kFunctionSell = 3;
+    using Services = AssetQueryServices;
+
+    explicit AssetQueryViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    PageTable& fundTableView() { return fundTable_; }
+    PageTable& positionTableView() { return positionTable_; }
+    DVTableModel& fundTable() { return fundTable_.model(); }
+    DVTableModel& positionTable() { return positionTable_.model(); }
+    const DTTablePtr& positions() const { return positions_; }
+    // The quick-function pop-up's items.
+    const QStringList& functionTitles() const { return functionTitles_; }
+    const QString& rmbMarketValueText() const { return rmb_; }
+    const QString& usdMarketValueText() const { return usd_; }
+    const QString& hkdMarketValueText() const { return hkd_; }
+    int editableColumnIndex() const { return editableColumnIndex_; }
+
+    // The view's selection of the positions table, as table-model rows.
+    void setSelectedPositionRows(const QList<int>& rows) { selectedRows_ = rows; }
+    // The view starts editing this cell when "调整成本价" is chosen.
+    using EditCell = std::function<void(int row, int column)>;
+    void setEditCell(EditCell edit) { editCell_ = std::move(edit); }
+
+    void functionSelected(int index);
+    void endEditing(int row, int column, const QString& text) override;
+
+    void queryPositionInfo(DataModel* request, const QString& handle, const DTTablePtr& table) override;
+    bool queryPositionInfo(DataModel* request, const QString& handle, const CSError& error) override;
+    void fundInfoList(
+        DataModel* request, const QString& handle, const std::shared_ptr<DTFundInfoTable>& table) override;
+    bool fundInfoList(DataModel* request, const QString& handle, const CSError& error) override;
+    void resetCost(DataModel* request, const QString& handle, const QString& message) override;
+    bool resetCost(DataModel* request, const QString& handle, const CSError& error) override;
+
+    // A decimal text (at most 13 integer digits) in hundredths, rounded half
+    // away from zero; nothing for any other text.
+    static std::optional<qint64> hundredths(const QString& text);
+    // "%.2lf元" of a sum of hundredths.
+    static QString yuanText(qint64 hundredths);
+
+protected:
+    void awakeFromNib() override;
+
+private:
+    void requestPositions();
+    std::optional<RDOPositionDetail> positionAt(int row) const;
+
+    QueryInfoManager* queryInfoManager_;
+    StockManager* stockManager_;
+    PageTable fundTable_;
+    PageTable positionTable_;
+    DTTablePtr positions_;
+    QStringList functionTitles_;
+    QString fundInfoListHandle;
+    QString positionInfoHandle;
+    int editableColumnIndex_ = -1;
+    QList<int> selectedRows_;
+    EditCell editCell_;
+    QString rmb_ = yuanText(0);
+    QString usd_ = yuanText(0);
+    QString hkd_ = yuanText(0);
+    bool resetting_ = false;
+};

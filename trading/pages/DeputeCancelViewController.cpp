@@ -1,0 +1,212 @@
+#include "trading/pages/DeputeCancelViewController.h"
+
+#include "shell/pages/MenuItemViewManager.h"
+#include "trading/pages/AssetQueryViewController.h"
+#include "trading/pages/DistributionViewController.h"
+#include "trading/pages/QueryViewControllers.h"
+
+#include <QDebug>
+#include <algorithm>
+
+DeputeCancelViewController::DeputeCancelViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), services)
+    , queryInfoManager_(
+          services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
+    , orderManager_(services.orderManager ? services.orderManager : OrderManager::getInstance())
+    , alertWindowController_(this)
+    , table_(TableKind::Check)
+{
+}
+
+DeputeCancelViewController::~DeputeCancelViewController() = default;
+
+void DeputeCancelViewController::awakeFromNib()
+{
+    // A rerun for another account forgets the run of the old one: its
+    // answers were dropped with the page's requests.
+    if (busy_) {
+        alertWindowController_.stopRunModal();
+        busy_ = armed_ = false;
+        pending_.clear();
+    }
+    requestList();
+}
+
+void DeputeCancelViewController::requestList()
+{
+    const QString refused = queryInfoManager_->requestOrdersOfToday(this);
+    if (!refused.isEmpty())
+        alerts()->runAlert(AlertRequest::error(refused), nullptr);
+}
+
+void DeputeCancelViewController::queryOrdersOfTodayList(
+    DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table)
+{
+    orders_ = table;
+    table_.show(table);
+    countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
+    table_.model().deselectAllRows();
+    ordersTableViewClicked();
+}
+
+bool DeputeCancelViewController::queryOrdersOfTodayList(DataModel*, const QString&, const CSError& error)
+{
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    return true;
+}
+
+void DeputeCancelViewController::selectAllButtonClicked(bool on)
+{
+    if (on)
+        table_.model().selectAllRows();
+    else
+        table_.model().deselectAllRows();
+    selectAllChecked_ = on && table_.model().shownRowCount() > 0;
+    selectedCountText_ = QString::number(table_.model().selectedIndexes().size());
+    emit changed();
+}
+
+void DeputeCancelViewController::ordersTableViewClicked(int viewRow)
+{
+    if (viewRow >= 0)
+        table_.model().itemClicked(viewRow);
+    selectAllChecked_ = table_.model().shownRowCount() > 0 && table_.model().isSelectAll();
+    selectedCountText_ = QString::number(table_.model().selectedIndexes().size());
+    emit changed();
+}
+
+void DeputeCancelViewController::cancelOderButtonClicked()
+{
+    if (busy_ || !orders_)
+        return;
+    ticked_.clear();
+    for (int row : table_.model().selectedIndexes())
+        ticked_.append(orders_->recordAt(row));
+    if (ticked_.isEmpty())
+        return;
+    totalCount = ticked_.size();
+    busy_ = true;
+    armed_ = false;
+    emit changed();
+    const QPointer<DeputeCancelViewController> alive(this);
+    if (ticked_.size() == 1) {
+        const RDOOrder o = ticked_.front();
+        alertWindowController_.runModalForCancelOrder(parentWindow_.data(), o.securityId, o.stockCode,
+            o.stockName, o.price, o.quantity, o.bsDesc, o.number);
+    } else {
+        alertWindowController_.runModalForCancelOrders(parentWindow_.data());
+    }
+    // The dialog has closed; without a confirmation nothing went out.
+    if (!alive || armed_ || !busy_)
+        return;
+    busy_ = false;
+    ticked_.clear();
+    emit changed();
+}
+
+bool DeputeCancelViewController::doConfigOrder(int)
+{
+    // Only the confirmation of the run the button opened sends, and once.
+    if (!busy_ || armed_)
+        return true;
+    armed_ = true;
+    succeededCount = failedCount = 0;
+    pending_.clear();
+    results_.clear();
+    for (const RDOOrder& o : ticked_) {
+        results_.push_back({ o.number, o.stockName, false, QString() });
+        QString handle;
+        const QString refused = orderManager_->requestCancelOrder(this, o.fundId, o.number, &handle);
+        if (refused.isEmpty()) {
+            pending_.push_back({ handle, results_.size() - 1 });
+        } else {
+            results_.back().message = refused;
+            ++failedCount;
+        }
+    }
+    if (pending_.empty())
+        finishRun();
+    return true;
+}
+
+void DeputeCancelViewController::doConfigOrderTimedOut(int)
+{
+    if (!armed_)
+        return;
+    for (const Pending& p : pending_) {
+        results_[p.result].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
+        ++failedCount;
+    }
+    pending_.clear();
+    finishRun();
+}
+
+void DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, const QString& message)
+{
+    answer(handle, true, message);
+}
+
+bool DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, const CSError& error)
+{
+    answer(handle, false, error.domain);
+    return true;
+}
+
+void DeputeCancelViewController::answer(const QString& handle, bool succeeded, const QString& message)
+{
+    // An answer counts for the request it belongs to, once.
+    const auto it = std::find_if(
+        pending_.begin(), pending_.end(), [&](const Pending& p) { return p.handle == handle; });
+    if (!armed_ || it == pending_.end()) {
+        qDebug() << "cancel page: answer for no pending cancel" << handle;
+        return;
+    }
+    CancelResult& result = results_[it->result];
+    result.succeeded = succeeded;
+    result.message = message;
+    pending_.erase(it);
+    ++(succeeded ? succeededCount : failedCount);
+    if (pending_.empty())
+        finishRun();
+}
+
+void DeputeCancelViewController::finishRun()
+{
+    alertWindowController_.stopRunModal();
+    busy_ = armed_ = false;
+    ticked_.clear();
+    if (totalCount == 1) {
+        const CancelResult& only = results_.front();
+        alerts()->runAlert(
+            only.succeeded ? AlertRequest::tip(only.message) : AlertRequest::error(only.message), nullptr);
+    } else {
+        QString text
+            = QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount);
+        // Each refused order with the reason, so the user knows which ones stand.
+        for (const CancelResult& r : results_)
+            if (!r.succeeded)
+                text += QStringLiteral("\n%1 %2: %3").arg(r.orderNumber, r.stockName, r.message);
+        alerts()->runAlert(AlertRequest::tip(text), nullptr);
+    }
+    emit changed();
+    requestList();
+}
+
+namespace {
+template <class Page> void registerPage(MenuItemViewManager* manager)
+{
+    manager->registerPageClass(QString::fromLatin1(Page::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<Page>(node); });
+}
+} // namespace
+
+void registerQueryPages(MenuItemViewManager* manager)
+{
+    manager = manager ? manager : MenuItemViewManager::getInstance();
+    registerPage<DeputeCancelViewController>(manager);
+    registerPage<AssetQueryViewController>(manager);
+    registerPage<DistributionViewController>(manager);
+    registerPage<CommonQueryViewController>(manager);
+    registerPage<HistoricQueryViewController>(manager);
+    registerPage<HistoricQueryViewControllerEx>(manager);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/pages/PageTable.h"
+#include "trading/query/CommonQueryManager.h"
+
+#include <QDate>
+
+// What the menu-driven query pages work with; null: the shared instance.
+struct CommonQueryServices : MenuItemViewControllerServices {
+    CommonQueryManager* commonQueryManager = nullptr;
+};
+
+// A query that a menu link describes, sent once when the page opens; the
+// reply's fields become the columns.
+class CommonQueryViewController : public MenuItemViewController, public ICommonQueryDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "CommonQueryViewController";
+    using Services = CommonQueryServices;
+
+    explicit CommonQueryViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    PageTable& tableView() { return table_; }
+    DVTableModel& table() { return table_.model(); }
+
+    void commonQuery(
+        DataModel* request, const QString& handle, const std::shared_ptr<DTTable>& table) override;
+    bool commonQuery(DataModel* request, const QString& handle, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+
+private:
+    CommonQueryManager* manager_;
+    PageTable table_;
+};
+
+// A statement over a date range that a menu link describes. Dates are China
+// dates from the clock object; the process time zone is never touched.
+class HistoricQueryViewController : public MenuItemViewController, public ICommonHistoricQueryDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "HistoricQueryViewController";
+    using Services = CommonQueryServices;
+
+    explicit HistoricQueryViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    PageTable& tableView() { return table_; }
+    DVTableModel& table() { return table_.model(); }
+    QDate beginDate() const { return beginDate_; }
+    QDate endDate() const { return endDate_; }
+    // The date pickers.
+    void setBeginDate(const QDate& date) { beginDate_ = date; }
+    void setEndDate(const QDate& date) { endDate_ = date; }
+    const QString& resultCountText() const { return resultCountText_; }
+    // A query under way: pickers and button disabled, progress shown.
+    bool isQuerying() const { return querying_; }
+
+    void queryButtonClicked();
+    bool verifyInput();
+
+    void commonHistoricQuery(
+        DataModel* request, const QString& handle, const std::shared_ptr<DTTable>& table) override;
+    bool commonHistoricQuery(DataModel* request, const QString& handle, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    // Sends the query for the pickers' dates; "" or why it was not sent.
+    virtual QString sendQuery();
+    // How a reply's table reaches the view: columns of the first reply stay.
+    virtual void showTable(const std::shared_ptr<DTTable>& table) { table_.show(table); }
+    void beginToQuery();
+    void endToQuery();
+
+    CommonQueryManager* manager_;
+    PageTable table_;
+
+private:
+    // Sends with the controls busy; a refusal is said and frees them.
+    void query();
+
+    QDate beginDate_;
+    QDate endDate_;
+    QString resultCountText_ = QStringLiteral("0");
+    bool querying_ = false;
+};
+
+// The historic page whose link names one function for today and one for
+// the past; each reply rebuilds the columns, as the two differ.
+class HistoricQueryViewControllerEx : public HistoricQueryViewController {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "HistoricQueryViewControllerEx";
+    using HistoricQueryViewController::HistoricQueryViewController;
+
+protected:
+    QString sendQuery() override;
+    void showTable(const std::shared_ptr<DTTable>& table) override;
+};

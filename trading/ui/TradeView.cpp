@@ -1,0 +1,167 @@
+#include "trading/ui/TradeView.h"
+
+#include "quotes/panel/QuoteInfoView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+#include "trading/pages/TradeViewController.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+void setIfChanged(QLineEdit* edit, const QString& text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+void fill(QComboBox* box, const QStringList& items, int selected)
+{
+    const QSignalBlocker block(box);
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i)
+        shown << box->itemText(i);
+    if (shown != items) {
+        box->clear();
+        box->addItems(items);
+    }
+    box->setCurrentIndex(selected);
+}
+
+} // namespace
+
+TradeView::TradeView(TradeViewController& controller, QWidget* parent)
+    : MenuItemView(controller, parent)
+    , page_(controller)
+    , stockCodeText_(new QLineEdit(this))
+    , stockNameText_(new QLabel(this))
+    , shareholderCodePButton_(new QComboBox(this))
+    , orderTypePButton_(new QComboBox(this))
+    , priceLabel_(new QLabel(this))
+    , priceText_(new QLineEdit(this))
+    , marketPriceLabel_(new QLabel(QStringLiteral("市价委托"), this))
+    , addButton_(new QToolButton(this))
+    , subButton_(new QToolButton(this))
+    , maxAmountLabel_(new QLabel(this))
+    , maxAmountText_(new QLabel(this))
+    , amountLabel_(new QLabel(this))
+    , amountText_(new QLineEdit(this))
+    , availableMoneyLabel_(new QLabel(QStringLiteral("可用资金:"), this))
+    , availableMoneyText_(new QLabel(this))
+    , orderButton_(new QPushButton(this))
+    , quoteView_(new QuoteInfoView(*controller.quotePanel(), this))
+    , positionTableView_(new DVCommonTableView(this))
+{
+    stockCodeText_->setObjectName(QStringLiteral("stockCodeText"));
+    stockNameText_->setObjectName(QStringLiteral("stockNameText"));
+    shareholderCodePButton_->setObjectName(QStringLiteral("shareholderCodePButton"));
+    orderTypePButton_->setObjectName(QStringLiteral("orderTypePButton"));
+    priceText_->setObjectName(QStringLiteral("priceText"));
+    marketPriceLabel_->setObjectName(QStringLiteral("marketPriceLabel"));
+    addButton_->setObjectName(QStringLiteral("addButton"));
+    subButton_->setObjectName(QStringLiteral("subButton"));
+    maxAmountText_->setObjectName(QStringLiteral("maxAmountText"));
+    amountText_->setObjectName(QStringLiteral("amountText"));
+    availableMoneyText_->setObjectName(QStringLiteral("availableMoneyText"));
+    orderButton_->setObjectName(QStringLiteral("orderButton"));
+    quoteView_->setObjectName(QStringLiteral("quoteView"));
+    positionTableView_->setObjectName(QStringLiteral("positionTableView"));
+    addButton_->setText(QStringLiteral("+"));
+    subButton_->setText(QStringLiteral("-"));
+    addButton_->setFocusPolicy(Qt::NoFocus);
+    subButton_->setFocusPolicy(Qt::NoFocus);
+    shareholderCodePButton_->setFocusPolicy(Qt::ClickFocus);
+    orderTypePButton_->setFocusPolicy(Qt::ClickFocus);
+    stockCodeText_->setMaxLength(6);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("证券代码:"), stockCodeText_);
+    form->addRow(QStringLiteral("证券名称:"), stockNameText_);
+    form->addRow(QStringLiteral("股东代码:"), shareholderCodePButton_);
+    form->addRow(QStringLiteral("委托方式:"), orderTypePButton_);
+    auto* priceRow = new QHBoxLayout;
+    priceRow->addWidget(priceText_);
+    priceRow->addWidget(marketPriceLabel_);
+    priceRow->addWidget(subButton_);
+    priceRow->addWidget(addButton_);
+    form->addRow(priceLabel_, priceRow);
+    form->addRow(availableMoneyLabel_, availableMoneyText_);
+    form->addRow(maxAmountLabel_, maxAmountText_);
+    form->addRow(amountLabel_, amountText_);
+    form->addRow(QString(), orderButton_);
+    auto* formBox = new QWidget(this);
+    formBox->setLayout(form);
+    formBox->setFixedWidth(300);
+    quoteView_->setMinimumSize(360, 460);
+    auto* top = new QHBoxLayout;
+    top->addWidget(formBox, 0, Qt::AlignTop);
+    top->addWidget(quoteView_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(positionTableView_, 1);
+    setTabOrder(stockCodeText_, priceText_);
+    setTabOrder(priceText_, amountText_);
+    setTabOrder(amountText_, orderButton_);
+
+    connect(stockCodeText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setCodeText(t); });
+    connect(stockCodeText_, &QLineEdit::returnPressed, this, [this] {
+        page_.stockCodeEditEnd();
+        priceText_->setFocus();
+    });
+    connect(shareholderCodePButton_, &QComboBox::currentIndexChanged, this,
+        [this](int i) { page_.shareholderCodePButtonSelectedChanged(i); });
+    connect(orderTypePButton_, &QComboBox::currentIndexChanged, this,
+        [this](int i) { page_.orderTypePButtonSelected(i); });
+    connect(priceText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setPriceText(t); });
+    connect(priceText_, &QLineEdit::returnPressed, this, [this] {
+        page_.priceEditEnd();
+        amountText_->setFocus();
+    });
+    connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClick(); });
+    connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClick(); });
+    connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
+    connect(amountText_, &QLineEdit::returnPressed, this, [this] { page_.orderButtonClicked(); });
+    connect(orderButton_, &QPushButton::clicked, this, [this] { page_.orderButtonClicked(); });
+    page_.setDialogParent(this);
+    refresh();
+}
+
+void TradeView::refresh()
+{
+    setIfChanged(stockCodeText_, page_.codeText());
+    stockNameText_->setText(page_.nameText());
+    fill(shareholderCodePButton_, page_.accountTitles(), page_.selectedAccount());
+    fill(orderTypePButton_, page_.orderTypeTitles(), page_.selectedOrderType());
+    priceLabel_->setText(page_.priceLabel());
+    setIfChanged(priceText_, page_.priceText());
+    priceText_->setVisible(!page_.priceHidden());
+    marketPriceLabel_->setVisible(page_.priceHidden());
+    maxAmountLabel_->setText(page_.maxAmountLabel());
+    maxAmountText_->setText(page_.maxAmountText());
+    amountLabel_->setText(page_.amountLabel());
+    setIfChanged(amountText_, page_.quantityText());
+    availableMoneyLabel_->setVisible(!page_.moneyRowHidden());
+    availableMoneyText_->setVisible(!page_.moneyRowHidden());
+    availableMoneyText_->setText(page_.availableMoneyText());
+    orderButton_->setText(page_.orderButtonTitle());
+    orderButton_->setEnabled(!page_.isBusy());
+    if (page_.positions())
+        positionTableView_->initTableViewWithObject(page_.positions());
+    quoteView_->update();
+}
+
+void registerTradeViews()
+{
+    MenuItemViewCatalogue::shared().registerView(
+        QStringLiteral("TradeViewController"), [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
+            auto* page = qobject_cast<TradeViewController*>(&c);
+            return page ? new TradeView(*page, parent) : nullptr;
+        });
+}
