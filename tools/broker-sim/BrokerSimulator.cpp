@@ -2,6 +2,7 @@
 
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/FundFunctions.h"
+#include "tools/broker-sim/HKFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
@@ -180,6 +181,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerPasswordFunctions(*this);
     registerBackOfficeFunctions(*this);
     registerFundFunctions(*this);
+    registerHKFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()
