@@ -32,6 +32,7 @@
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading/ui/TradingViews.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -105,6 +106,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerQuotesDataModels();
     registerTradingDataModels();
     installComplianceViews();
+    installTradingViews();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

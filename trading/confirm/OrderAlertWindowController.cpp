@@ -1,0 +1,401 @@
+#include "trading/confirm/OrderAlertWindowController.h"
+
+#include "core/NotificationCenter.h"
+#include "platform/RunLoop.h"
+#include "trading/DMOrderType.h"
+
+#include <QEventLoop>
+#include <QStringList>
+
+namespace {
+
+constexpr int kLockScreen = 3;
+
+OrderAlertWindowController::ViewFactory& viewFactory()
+{
+    static OrderAlertWindowController::ViewFactory factory;
+    return factory;
+}
+
+std::function<void(OrderAlertWindowController&)>& shownHook()
+{
+    static std::function<void(OrderAlertWindowController&)> hook;
+    return hook;
+}
+
+// The price row of a stock order: the typed price for priced order types and
+// for classes that carry a price limit with market-price types, else "市价委托".
+QString priceRow(bool buy, const QString& orderType, const QString& price, const std::optional<QString>& classId)
+{
+    static const QStringList common = { QStringLiteral("限价委托"), QStringLiteral("盘后定价买入"),
+        QStringLiteral("盘后定价卖出") };
+    static const QStringList buyTitles = { QStringLiteral("增强限价买入"), QStringLiteral("竞价限价买入") };
+    static const QStringList sellTitles = { QStringLiteral("增强限价卖出"), QStringLiteral("竞价限价卖出") };
+    if (common.contains(orderType) || (buy ? buyTitles : sellTitles).contains(orderType))
+        return price;
+    if (classId && DMOrderType::supportPriceLimit(*classId))
+        return price;
+    return QStringLiteral("市价委托");
+}
+
+} // namespace
+
+OrderAlertWindowController::OrderAlertWindowController(IDoConfigOrder* observer, Services services, QObject* parent)
+    : QObject(parent)
+    , theObserver_(observer)
+    , services_(services)
+    , orderParam_(OrderParam::stockInfo({}, {}, {}, {}, {}, {}))
+{
+    if (!services_.notificationCenter)
+        services_.notificationCenter = NotificationCenter::getInstance();
+    backstop_.setSingleShot(true);
+    connect(&backstop_, &QTimer::timeout, this, &OrderAlertWindowController::backstopFired);
+}
+
+OrderAlertWindowController::~OrderAlertWindowController()
+{
+    if (loaded_)
+        services_.notificationCenter->removeObserver(static_cast<QObject*>(this));
+    if (loop_)
+        loop_->exit(0);
+}
+
+void OrderAlertWindowController::setViewFactory(ViewFactory factory) { viewFactory() = std::move(factory); }
+
+void OrderAlertWindowController::setShownHookForTesting(std::function<void(OrderAlertWindowController&)> hook)
+{
+    shownHook() = std::move(hook);
+}
+
+void OrderAlertWindowController::windowDidLoad()
+{
+    loaded_ = true;
+    titleText_.clear();
+    contentText_.clear();
+    warningText_.clear();
+    columnsVisible_ = tipVisible_ = warningVisible_ = true;
+    services_.notificationCenter->addObserver(
+        static_cast<QObject*>(this), [this] { lockScreen(); }, kLockScreen);
+}
+
+qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWindow, const QStringList& values)
+{
+    // A second entry while one runs would nest two dialogs over one page;
+    // the first one is still the user's question.
+    if (shown_)
+        return 0;
+    if (!loaded_) {
+        windowDidLoad();
+        if (viewFactory())
+            view_ = viewFactory()(*this, parentWindow);
+    }
+    const OrderAlertEntrySpec& spec = orderAlertEntrySpec(entry);
+    entry_ = entry;
+    parentWindow_ = parentWindow;
+    theType_ = spec.dialogType;
+    windowTitle_ = QString::fromUtf8(spec.windowTitle);
+    windowSize_ = spec.windowSize;
+    confirmTitle_ = QString::fromUtf8(spec.confirmTitle);
+    switch (spec.layout) {
+    case OrderAlertEntrySpec::Layout::Columns:
+        // Every entry with columns shows them, so a controller reused after
+        // a several-orders cancel never shows a blank dialog.
+        namesFrame_ = spec.namesFrame;
+        valuesFrame_ = spec.valuesFrame;
+        titleText_ = QString::fromUtf8(spec.namesText);
+        contentText_ = fillOrderAlertFormat(spec.valuesFormat, values);
+        tipText_ = QString::fromUtf8(spec.question);
+        columnsVisible_ = tipVisible_ = true;
+        warningVisible_ = false;
+        break;
+    case OrderAlertEntrySpec::Layout::Message:
+        warningText_ = QString::fromUtf8(spec.message);
+        columnsVisible_ = tipVisible_ = false;
+        warningVisible_ = true;
+        break;
+    case OrderAlertEntrySpec::Layout::Collection:
+        warningText_ = fillOrderAlertFormat(spec.message, values);
+        contentText_.clear();
+        tipText_ = QString::fromUtf8(spec.question);
+        tipVisible_ = warningVisible_ = true;
+        break;
+    }
+
+    shown_ = true;
+    emit changed();
+    const Watch alive = watch();
+    if (view_)
+        view_->showModal();
+    {
+        platform::ModalSession session;
+        QEventLoop loop;
+        loop_ = &loop;
+        if (shownHook())
+            shownHook()(*this);
+        if (alive.survived() && shown_)
+            loop.exec(QEventLoop::DialogExec);
+        if (alive.survived())
+            loop_ = nullptr;
+    }
+    return 0;
+}
+
+void OrderAlertWindowController::setControlsStatus(bool busy)
+{
+    busy_ = busy;
+    if (busy)
+        backstop_.start(services_.busyBackstopMs);
+    else
+        backstop_.stop();
+    emit changed();
+}
+
+void OrderAlertWindowController::closeWindow()
+{
+    if (!shown_)
+        return; // ends no other window's modal run
+    shown_ = false;
+    if (view_)
+        view_->closeWindow();
+    parentWindow_.clear();
+    if (loop_)
+        loop_->exit(0);
+    emit changed();
+}
+
+void OrderAlertWindowController::stopRunModal()
+{
+    setControlsStatus(false);
+    closeWindow();
+}
+
+void OrderAlertWindowController::cancelButtonClicked()
+{
+    if (busy_ || !shown_)
+        return;
+    stopRunModal();
+}
+
+void OrderAlertWindowController::lockScreen() { closeWindow(); }
+
+void OrderAlertWindowController::backstopFired()
+{
+    if (!busy_)
+        return;
+    const int type = theType_;
+    stopRunModal();
+    if (IDoConfigOrder* observer = theObserver_.get())
+        observer->doConfigOrderTimedOut(type);
+}
+
+void OrderAlertWindowController::confirmButtonClicked()
+{
+    // One confirmation per run: Enter held down or a double click reaches
+    // here again while the first request is on its way.
+    if (busy_ || !shown_)
+        return;
+    setControlsStatus(true);
+    IDoConfigOrder* observer = theObserver_.get();
+    if (!observer)
+        return;
+    const OrderParam confirmed = orderParam_; // the record the user saw
+    switch (theType_) {
+    case 0:
+    case 1:
+    case 3:
+        observer->doConfigOrderForStockTrade(theType_, confirmed);
+        break;
+    case 16:
+        observer->doConfigOrderForHKVote(theType_, confirmed);
+        break;
+    case 17:
+    case 18:
+        observer->doConfigOrderForHKOtherVote(theType_, confirmed);
+        break;
+    default:
+        observer->doConfigOrder(theType_);
+        break;
+    }
+}
+
+qint64 OrderAlertWindowController::runModalForCommonBuy(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& orderType, const QString& price,
+    const QString& quantity, const std::optional<QString>& classId)
+{
+    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, orderType, price, quantity);
+    return run(OrderAlertEntry::CommonBuy, parentWindow,
+        { securityId, stockCode, stockName, orderType, priceRow(true, orderType, price, classId), quantity });
+}
+
+qint64 OrderAlertWindowController::runModalForCommonSell(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& orderType, const QString& price,
+    const QString& quantity, const std::optional<QString>& classId)
+{
+    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, orderType, price, quantity);
+    return run(OrderAlertEntry::CommonSell, parentWindow,
+        { securityId, stockCode, stockName, orderType, priceRow(false, orderType, price, classId), quantity });
+}
+
+qint64 OrderAlertWindowController::runModalForLGSell(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
+{
+    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
+    return run(OrderAlertEntry::LGSell, parentWindow, { securityId, stockCode, stockName, price, quantity });
+}
+
+qint64 OrderAlertWindowController::runModalForExerciseWarrant(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
+{
+    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
+    return run(
+        OrderAlertEntry::ExerciseWarrant, parentWindow, { securityId, stockCode, stockName, price, quantity });
+}
+
+qint64 OrderAlertWindowController::runModalForNewStockBuy(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
+{
+    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
+    return run(OrderAlertEntry::NewStockBuy, parentWindow, { securityId, stockCode, stockName, price, quantity });
+}
+
+qint64 OrderAlertWindowController::runModalForCancelOrder(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity,
+    const QString& bsType, const QString& orderNumber)
+{
+    return run(OrderAlertEntry::CancelOrder, parentWindow,
+        { securityId, stockCode, stockName, price, quantity, bsType, orderNumber });
+}
+
+qint64 OrderAlertWindowController::runModalForCancelOrders(QObject* parentWindow)
+{
+    return run(OrderAlertEntry::CancelOrders, parentWindow, {});
+}
+
+qint64 OrderAlertWindowController::runModalForHGTVote(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, const QString& publicNo, const QString& billNo,
+    const QString& upNo, const QString& downNo, const QString& freeNo)
+{
+    orderParam_ = OrderParam::voteInfo(securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo);
+    return run(OrderAlertEntry::HGTVote, parentWindow,
+        { securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo });
+}
+
+qint64 OrderAlertWindowController::runModalForHGTOtherVote(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& stockName, qint64 voteType, const QString& voteTypeTitle,
+    const QString& voteQuantity, const QString& orgNo)
+{
+    orderParam_ = OrderParam::otherVoteInfo(
+        securityId, stockCode, stockName, voteTypeTitle, voteType, voteQuantity, orgNo);
+    return run(OrderAlertEntry::HGTOtherVote, parentWindow,
+        { securityId, stockCode, stockName, voteTypeTitle, orgNo, voteQuantity });
+}
+
+qint64 OrderAlertWindowController::runModalForCancelHGTOtherVote(QObject* parentWindow, const QString& securityId,
+    const QString& stockCode, const QString& voteTypeTitle, qint64 voteType, const QString& voteQuantity,
+    const QString& orgNo)
+{
+    orderParam_
+        = OrderParam::otherVoteInfo(securityId, stockCode, {}, voteTypeTitle, voteType, voteQuantity, orgNo);
+    return run(OrderAlertEntry::CancelHGTOtherVote, parentWindow,
+        { securityId, stockCode, voteTypeTitle, orgNo, voteQuantity });
+}
+
+qint64 OrderAlertWindowController::runModalForCancelOtherVotes(QObject* parentWindow)
+{
+    return run(OrderAlertEntry::CancelOtherVotes, parentWindow, {});
+}
+
+qint64 OrderAlertWindowController::runModalForSubscribeOpdFund(
+    QObject* parentWindow, const QString& fundName, const QString& fundCode, const QString& fundAmount)
+{
+    return run(OrderAlertEntry::SubscribeOpdFund, parentWindow, { fundCode, fundName, fundAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForPurchaseOpdFund(
+    QObject* parentWindow, const QString& fundName, const QString& fundCode, const QString& fundAmount)
+{
+    return run(OrderAlertEntry::PurchaseOpdFund, parentWindow, { fundCode, fundName, fundAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForRedeemOpdFund(QObject* parentWindow, const QString& fundName,
+    const QString& fundCode, const QString& fundAmount, const QString& redeemType)
+{
+    return run(OrderAlertEntry::RedeemOpdFund, parentWindow, { fundCode, fundName, fundAmount, redeemType });
+}
+
+qint64 OrderAlertWindowController::runModalForTransformOpdFund(QObject* parentWindow, const QString& fundName,
+    const QString& fundCode, const QString& fundAmount, const QString& codeOfTransformTo,
+    const QString& nameOfTransformTo)
+{
+    return run(OrderAlertEntry::TransformOpdFund, parentWindow,
+        { fundCode, fundName, codeOfTransformTo, nameOfTransformTo, fundAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForBonusSetting(
+    QObject* parentWindow, const QString& fundName, const QString& fundCode, const QString& bonusTypeTitle)
+{
+    return run(OrderAlertEntry::BonusSetting, parentWindow, { fundCode, fundName, bonusTypeTitle });
+}
+
+qint64 OrderAlertWindowController::runModalForInvestOntime(QObject* parentWindow, const QString& fundCode,
+    const QString& fundName, const QString& paymentType, const QString& periodTypeDesc,
+    const QString& paymentDayDesc, const QString& expireTypeDesc, const QString& orderAmount,
+    const QString& beginDate, const QString& endDate, const QString& applyDate)
+{
+    return run(OrderAlertEntry::InvestOntime, parentWindow,
+        { fundCode, fundName, paymentType, periodTypeDesc, paymentDayDesc, orderAmount, expireTypeDesc, beginDate,
+            endDate, applyDate });
+}
+
+qint64 OrderAlertWindowController::runModalForOpdFundCancelOrder(QObject* parentWindow, const QString& fundName,
+    const QString& fundCode, const QString& bsType, const QString& orderNumber)
+{
+    return run(OrderAlertEntry::OpdFundCancelOrder, parentWindow, { fundCode, fundName, bsType, orderNumber });
+}
+
+qint64 OrderAlertWindowController::runModalForOpdFundCancelOrders(QObject* parentWindow)
+{
+    return run(OrderAlertEntry::OpdFundCancelOrders, parentWindow, {});
+}
+
+qint64 OrderAlertWindowController::runModalForOpdFundInvestOntimeCancelOrder(QObject* parentWindow,
+    const QString& fundName, const QString& fundCode, const QString& periodTypeDesc, const QString& paymentDayDesc,
+    const QString& orderAmount, const QString& expireTypeDesc, const QString& beginDate, const QString& endDate,
+    const QString& applyDate, const QString& orderNumber)
+{
+    return run(OrderAlertEntry::OpdFundInvestOntimeCancelOrder, parentWindow,
+        { orderNumber, fundCode, fundName, periodTypeDesc, paymentDayDesc, orderAmount, expireTypeDesc, beginDate,
+            endDate, applyDate });
+}
+
+qint64 OrderAlertWindowController::runModalForOpdFundInvestOntimeCancelOrders(QObject* parentWindow)
+{
+    return run(OrderAlertEntry::OpdFundInvestOntimeCancelOrders, parentWindow, {});
+}
+
+qint64 OrderAlertWindowController::runModalForFundTransferBankToStock(QObject* parentWindow,
+    const QString& bankName, const QString& moneyTypeName, const QString& transformAmount)
+{
+    return run(
+        OrderAlertEntry::FundTransferBankToStock, parentWindow, { bankName, moneyTypeName, transformAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForFundTransferStockToBank(QObject* parentWindow,
+    const QString& bankName, const QString& moneyTypeName, const QString& transformAmount)
+{
+    return run(
+        OrderAlertEntry::FundTransferStockToBank, parentWindow, { bankName, moneyTypeName, transformAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForFundInsideTransfer(QObject* parentWindow,
+    const QString& outFundIdInfo, const QString& inFundIdInfo, const QString& moneyTypeName,
+    const QString& transformAmount)
+{
+    return run(OrderAlertEntry::FundInsideTransfer, parentWindow,
+        { moneyTypeName, outFundIdInfo, inFundIdInfo, transformAmount });
+}
+
+qint64 OrderAlertWindowController::runModalForFundCollection(QObject* parentWindow, const QString& fundId)
+{
+    return run(OrderAlertEntry::FundCollection, parentWindow, { fundId });
+}

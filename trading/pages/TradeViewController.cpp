@@ -1,0 +1,643 @@
+#include "trading/pages/TradeViewController.h"
+
+#include "core/NotificationCenter.h"
+#include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
+#include "platform/ChinaClock.h"
+#include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "trading/DMOrderType.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/TradeQueryRecords.h"
+#include "trading/security/Security.h"
+#include "trading/security/StockManager.h"
+
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+constexpr int kRefreshIntervalChanged = 17;
+constexpr double kNoRefresh = 99999;
+constexpr char kInfoText[] = "security_info_text";
+constexpr char kInfoMarket[] = "security_info_market_code";
+constexpr char kInfoId[] = "security_info_id";
+
+// Texts that go into a request body: a "&" or "=" would add or split fields.
+bool safeForBody(const QString& text)
+{
+    return !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('='));
+}
+
+// The decimals a stepper increment shows: the position of the first "1" in
+// "%lf" of it, minus one; 2 when there is none.
+int decimalsOfIncrement(double increment)
+{
+    const QString text = QString::asprintf("%lf", increment);
+    const qsizetype one = text.indexOf(QLatin1Char('1'));
+    return one < 0 ? 2 : int(std::max<qsizetype>(0, one - 1));
+}
+
+} // namespace
+
+TradeViewController::TradeViewController(
+    BaseNode::Ptr node, TradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : MenuItemViewController(std::move(node), pageServices)
+    , services_(services)
+    , dialog_(this, services.dialog)
+{
+    if (!services_.accountManager)
+        services_.accountManager = AccountManager::getInstance();
+    if (!services_.stockManager)
+        services_.stockManager = StockManager::getInstance();
+    if (!services_.queryInfoManager)
+        services_.queryInfoManager = QueryInfoManager::getInstance();
+    if (!services_.orderManager)
+        services_.orderManager = OrderManager::getInstance();
+    if (!services_.userDefaultConfig)
+        services_.userDefaultConfig = UserDefaultConfig::getInstance();
+}
+
+TradeViewController::~TradeViewController() { services_.stockManager->clearSecurityObjects(); }
+
+qint32 TradeViewController::tradeTypeForLinkId(qint64 linkId)
+{
+    switch (linkId) {
+    case 10001:
+    case 10008:
+        return 1;
+    case 80000:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void TradeViewController::initViewControls()
+{
+    tradeType_ = tradeTypeForLinkId(menuInfo() ? menuInfo()->nodeLinkId : 10000);
+    initLabelsOfOrderControls();
+    emit changed();
+}
+
+void TradeViewController::willDropRequests()
+{
+    // A reply that arrives after the drop reaches nobody, so a dialog that
+    // waits for one would stay busy: close it now.
+    if (dialog_.isBusy())
+        dialog_.stopRunModal();
+}
+
+void TradeViewController::awakeFromNib()
+{
+    if (!quotePanel_) {
+        quotePanel_ = std::make_unique<QuoteInfoViewController>(QSizeF(360, 460));
+        quotePanel_->awakeFromNib();
+        quotePanel_->setUpdatePriceDelegate(this);
+    }
+    quotePanel_->setQuoteMarketType(0);
+    increment_ = 0.01;
+    priceHidden_ = false;
+    initShareholderCodeAndOrderType();
+    code_.clear();
+    name_.clear();
+    price_.clear();
+    maxAmount_.clear();
+    quantity_.clear();
+    stepperValue_ = 0;
+    currentStockCode_.clear();
+    isNotRefresh_ = true;
+    stopRefreshQuote_ = false;
+    tradePosition_ = false;
+    initLabelsOfOrderControls();
+    requestPositions();
+    requestMoneyInfo();
+
+    const double interval
+        = UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
+    if (interval != kNoRefresh)
+        schedulePageTimer(interval, [this] { refreshTimesharingQuotes(); });
+    observePage(pagenotify::kFillTradePage, [this](const platform::Notification& n) {
+        const auto detail = n.userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey));
+        if (!detail.canConvert<RDOPositionDetail>())
+            return;
+        const auto row = detail.value<RDOPositionDetail>();
+        code_ = row.stockCode;
+        name_ = row.stockName;
+        tradePosition_ = true;
+        for (int i = 0; i < securityInfoArray_.size(); ++i) {
+            if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == row.securityId) {
+                selectedIndex_ = i;
+                initOrderTypePButton();
+                break;
+            }
+        }
+        lookUp();
+    });
+    observePage(kRefreshIntervalChanged, [this](const platform::Notification&) { awakeFromNib(); });
+    observePage(pagenotify::kAccountProtectOptionChanged, [this](const platform::Notification&) {
+        const int keep = selectedIndex_;
+        initShareholderCodeAndOrderType();
+        if (keep >= 0 && keep < securityInfoArray_.size())
+            selectedIndex_ = keep;
+        emit changed();
+    });
+    emit changed();
+}
+
+void TradeViewController::initShareholderCodeAndOrderType()
+{
+    securityInfoArray_.clear();
+    accountTitles_.clear();
+    if (auto account = services_.accountManager->getActiveLoginAccount())
+        securityInfoArray_ = account->getSecuidInfoExceptByMarketCode(5);
+    for (const QVariant& entry : securityInfoArray_)
+        accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
+    selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
+    initOrderTypePButton();
+}
+
+QStringList TradeViewController::orderTypeTitlesFor(const QString& marketCode, const QString& classId) const
+{
+    return DMOrderType::getTitles(marketCode, classId, tradeType_ == 0);
+}
+
+void TradeViewController::initOrderTypePButton()
+{
+    const auto security = cachedSecurity();
+    orderTypeTitles_ = selectedIndex_ < 0 ? QStringList()
+                                          : orderTypeTitlesFor(selectedMarketCode(), security ? security->classId : QString());
+    selectedOrderType_ = orderTypeTitles_.isEmpty() ? -1 : 0;
+    fixControlsForOrderTypePButtonSelected();
+}
+
+qint32 TradeViewController::getCurrentOrderType() const
+{
+    if (selectedOrderType_ < 0 || selectedOrderType_ >= orderTypeTitles_.size())
+        return 0;
+    const auto security = cachedSecurity();
+    const QString classId = security ? security->classId : QString();
+    const QString& title = orderTypeTitles_[selectedOrderType_];
+    return tradeType_ == 0 ? DMOrderType::getOderTypeFlagOfBuy(selectedMarketCode(), classId, title)
+                           : DMOrderType::getOderTypeFlagOfSale(selectedMarketCode(), classId, title);
+}
+
+bool TradeViewController::carriesPrice(qint32 orderType, const QString& classId) const
+{
+    return DMOrderType::isPricedType(orderType) || DMOrderType::supportPriceLimit(classId);
+}
+
+void TradeViewController::fixControlsForOrderTypePButtonSelected()
+{
+    const auto security = cachedSecurity();
+    const qint32 type = getCurrentOrderType();
+    if (security)
+        priceLabel_ = security->priceLabelText(tradeType_, !DMOrderType::isPricedType(type));
+    priceHidden_ = !carriesPrice(type, security ? security->classId : QString());
+}
+
+void TradeViewController::initLabelsOfOrderControls()
+{
+    if (const auto security = cachedSecurity()) {
+        priceLabel_ = security->priceLabelText(tradeType_, !DMOrderType::isPricedType(getCurrentOrderType()));
+        amountLabel_ = security->quantityLabelText(tradeType_);
+        maxAmountLabel_ = security->maxVolumeOfBSLabelText(tradeType_);
+        orderButtonTitle_ = security->orderButtonText(tradeType_).value_or(Security::defaultOrderButtonText(tradeType_));
+    } else {
+        priceLabel_ = Security::defaultPriceLabelText(tradeType_);
+        amountLabel_ = Security::defaultQuantityLabelText(tradeType_);
+        maxAmountLabel_ = Security::defaultMaxVolumeOfBSLabelText(tradeType_);
+        orderButtonTitle_ = Security::defaultOrderButtonText(tradeType_);
+    }
+}
+
+std::shared_ptr<Security> TradeViewController::cachedSecurity() const
+{
+    return code_.isEmpty() ? nullptr : services_.stockManager->getSecurity(code_);
+}
+
+QString TradeViewController::selectedMarketCode() const
+{
+    if (selectedIndex_ < 0 || selectedIndex_ >= securityInfoArray_.size())
+        return {};
+    return securityInfoArray_[selectedIndex_].toMap().value(QString::fromLatin1(kInfoMarket)).toString();
+}
+
+QString TradeViewController::selectedSecurityId() const
+{
+    if (selectedIndex_ < 0 || selectedIndex_ >= securityInfoArray_.size())
+        return {};
+    return securityInfoArray_[selectedIndex_].toMap().value(QString::fromLatin1(kInfoId)).toString();
+}
+
+// --- Lookup ---
+
+void TradeViewController::setCodeText(const QString& text)
+{
+    code_ = text;
+    if (code_.size() == 6)
+        lookUp();
+    emit changed();
+}
+
+void TradeViewController::stockCodeEditEnd()
+{
+    if (!code_.isEmpty() && code_.size() < 6) {
+        code_ = code_.rightJustified(6, QLatin1Char('0'));
+        lookUp();
+    }
+    emit changed();
+}
+
+void TradeViewController::lookUp()
+{
+    if (!safeForBody(code_))
+        return;
+    stopRefreshQuote_ = true;
+    isNotRefresh_ = true;
+    services_.stockManager->requestQuotesOf5LevelEx(this, code_);
+}
+
+void TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote)
+{
+    currentStockCode_ = code_;
+    const auto security = services_.stockManager->updateQuotesOf5LevelEx(quote);
+    if (isNotRefresh_) {
+        if (tradePosition_) {
+            tradePosition_ = false;
+            initOrderTypePButton();
+        } else {
+            name_ = security ? security->name : QString();
+            initOrderTypePButton();
+        }
+    }
+    if (const auto cached = cachedSecurity()) {
+        quotePanel_->setQuotesOf5LevelInfo(*cached);
+        initLabelsOfOrderControls();
+        static const QStringList afterHours = { "110", "116", "210", "211", "1010", "1012", "1013" };
+        quotePanel_->setQuoteMarketType(
+            afterHours.contains(cached->classId) ? 3 : cached->classId == QLatin1String("1004") ? 2 : 0);
+        services_.stockManager->requestQuota(this, cached->queryCode);
+    } else if (isNotRefresh_) {
+        stopRefreshQuote_ = false;
+    }
+    emit changed();
+}
+
+bool TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const CSError&)
+{
+    if (isNotRefresh_)
+        stopRefreshQuote_ = false;
+    tradePosition_ = false;
+    return true;
+}
+
+void TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day)
+{
+    services_.stockManager->updateQuotes(day);
+    initPriceView();
+    if (const auto security = cachedSecurity())
+        quotePanel_->setTimesharingInfo(security);
+    if (isNotRefresh_) {
+        requestMoneyInfo();
+        requestMaxQuantityInfo();
+        stopRefreshQuote_ = false;
+    }
+    emit changed();
+}
+
+bool TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const CSError&)
+{
+    if (isNotRefresh_)
+        stopRefreshQuote_ = false;
+    return true;
+}
+
+void TradeViewController::initPriceView()
+{
+    const auto security = cachedSecurity();
+    if (!isNotRefresh_ || !security)
+        return;
+    const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
+    increment_ = security->priceStep ? *security->priceStep : std::pow(10.0, -security->precision);
+    stepperValue_ = price.toDouble();
+    price_ = price;
+}
+
+bool TradeViewController::isOpeningTime(const QDateTime& localTime)
+{
+    const int hm = localTime.time().hour() * 100 + localTime.time().minute();
+    return (hm >= 916 && hm <= 1139) || (hm >= 1251 && hm <= 1539);
+}
+
+void TradeViewController::refreshTimesharingQuotes()
+{
+    if (stopRefreshQuote_) {
+        isNotRefresh_ = true;
+        return;
+    }
+    if (!isOpeningTime(QDateTime::currentDateTime()) || code_.size() != 6)
+        return;
+    isNotRefresh_ = code_ != currentStockCode_;
+    if (cachedSecurity())
+        services_.stockManager->requestQuotesOf5LevelEx(this, code_);
+}
+
+// --- Form ---
+
+void TradeViewController::shareholderCodePButtonSelectedChanged(int index)
+{
+    if (index == selectedIndex_ || index < 0 || index >= securityInfoArray_.size())
+        return;
+    selectedIndex_ = index;
+    initOrderTypePButton();
+    requestMoneyInfo();
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+void TradeViewController::orderTypePButtonSelected(int index)
+{
+    if (index < 0 || index >= orderTypeTitles_.size())
+        return;
+    selectedOrderType_ = index;
+    fixControlsForOrderTypePButtonSelected();
+    if (tradeType_ == 0)
+        requestMaxQuantityInfo();
+    emit changed();
+}
+
+void TradeViewController::setPriceText(const QString& text)
+{
+    price_ = text;
+    stepperValue_ = text.toDouble();
+}
+
+void TradeViewController::priceEditEnd()
+{
+    stepperValue_ = price_.toDouble();
+    if (tradeType_ == 0)
+        requestMaxQuantityInfo();
+    emit changed();
+}
+
+void TradeViewController::pricesStepperClicked(double value)
+{
+    stepperValue_ = std::max(0.0, value);
+    price_ = QString::asprintf("%.*f", decimalsOfIncrement(increment_), stepperValue_);
+    if (tradeType_ == 0)
+        requestMaxQuantityInfo();
+    emit changed();
+}
+
+void TradeViewController::addButtonClick()
+{
+    const auto security = cachedSecurity();
+    if (!security)
+        return;
+    // In whole ticks, so repeated steps never drift off the tick.
+    const double tick = std::pow(10.0, -security->precision);
+    const double ticks = std::llround(price_.toDouble() / tick) + 1;
+    price_ = QString::asprintf("%.*f", int(security->precision), ticks * tick);
+    stepperValue_ = price_.toDouble();
+    emit changed();
+}
+
+void TradeViewController::subButtonClick()
+{
+    const auto security = cachedSecurity();
+    if (!security)
+        return;
+    const double tick = std::pow(10.0, -security->precision);
+    const double ticks = std::max<long long>(0, std::llround(price_.toDouble() / tick) - 1);
+    price_ = QString::asprintf("%.*f", int(security->precision), ticks * tick);
+    stepperValue_ = price_.toDouble();
+    emit changed();
+}
+
+void TradeViewController::setQuantityText(const QString& text) { quantity_ = text; }
+
+void TradeViewController::updatePrice(const QString& price)
+{
+    if (price == QLatin1String("--") || busy_)
+        return;
+    price_ = price;
+    priceEditEnd();
+}
+
+// --- Side requests ---
+
+void TradeViewController::requestMaxQuantityInfo()
+{
+    const auto security = cachedSecurity();
+    if (selectedIndex_ < 0 || !security || code_.size() != 6 || security->code.isEmpty())
+        return;
+    const qint32 type = getCurrentOrderType();
+    const QString price = carriesPrice(type, security->classId) ? price_ : QString();
+    if (!safeForBody(price))
+        return;
+    const QString title = selectedOrderType_ >= 0 ? orderTypeTitles_[selectedOrderType_] : QString();
+    services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(), security->code,
+        security->marketType, security->getOrderType(title, tradeType_), price);
+}
+
+void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
+{
+    const auto security = cachedSecurity();
+    maxAmount_ = quantity + (security ? security->getUnitName() : QString());
+    emit changed();
+}
+
+bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const CSError&)
+{
+    const auto security = cachedSecurity();
+    maxAmount_ = QStringLiteral("0") + (security ? security->getUnitName() : QString());
+    emit changed();
+    return true;
+}
+
+void TradeViewController::requestMoneyInfo()
+{
+    const QString market = selectedMarketCode();
+    const qint32 type = market == QLatin1String("2") ? 1 : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2 : 0;
+    services_.queryInfoManager->requestMoneyInfo(this, type, QString());
+}
+
+void TradeViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+{
+    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    emit changed();
+}
+
+void TradeViewController::requestPositions()
+{
+    services_.queryInfoManager->requestPositionInfo(this, queryPositionFlag_);
+}
+
+void TradeViewController::queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table)
+{
+    if (table)
+        table->removeContentObjectWithMarketCode(5);
+    positions_ = table;
+    emit changed();
+}
+
+// --- Order ---
+
+bool TradeViewController::verifyOrderInput()
+{
+    if (accountTitles_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    const auto security = cachedSecurity();
+    const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
+    const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
+        && !quantity_.isEmpty();
+    if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    return true;
+}
+
+void TradeViewController::orderButtonClicked()
+{
+    if (busy_)
+        return;
+    if (!verifyOrderInput())
+        return;
+    busy_ = true;
+    emit changed();
+    const QString sent = services_.stockManager->requestQuerySTStockList(this);
+    if (!sent.isEmpty())
+        makeOrder(false);
+}
+
+void TradeViewController::querySTStockList(DataModel*, const QString&, const std::vector<QString>& codes)
+{
+    const bool atRisk = std::find(codes.begin(), codes.end(), code_) != codes.end();
+    // After the reply handler has returned, never from inside it.
+    QTimer::singleShot(10, this, [this, atRisk] { makeOrder(atRisk); });
+}
+
+bool TradeViewController::querySTStockList(DataModel*, const QString&, const CSError&)
+{
+    QTimer::singleShot(10, this, [this] { makeOrder(false); });
+    return true;
+}
+
+void TradeViewController::makeOrder(bool atRisk)
+{
+    if (!busy_)
+        return;
+    if (!atRisk) {
+        showOrderConfirmWindow();
+        return;
+    }
+    AlertRequest warning;
+    warning.title = QString::fromUtf8(kDelistTitle);
+    warning.text = QString::fromUtf8(kDelistText);
+    warning.alternateButton = QStringLiteral("取消");
+    alerts()->runAlert(warning, [this, alive = platform::Lifetime::Watch(dialog_)](int result) {
+        if (!alive.survived())
+            return;
+        if (result == 1)
+            showOrderConfirmWindow();
+        else
+            finishOrder();
+    });
+}
+
+void TradeViewController::showOrderConfirmWindow()
+{
+    const auto security = cachedSecurity();
+    const std::optional<QString> classId = security ? std::optional<QString>(security->classId) : std::nullopt;
+    const QString title = selectedOrderType_ >= 0 ? orderTypeTitles_[selectedOrderType_] : QString();
+    if (quotePanel_)
+        quotePanel_->setOrderFormHeld(true);
+    const Watch alive = MenuItemViewController::watch();
+    if (tradeType_ == 0)
+        dialog_.runModalForCommonBuy(dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
+    else
+        dialog_.runModalForCommonSell(dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
+    if (alive.survived())
+        finishOrder();
+}
+
+void TradeViewController::finishOrder()
+{
+    if (quotePanel_)
+        quotePanel_->setOrderFormHeld(false);
+    busy_ = false;
+    emit changed();
+}
+
+bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
+{
+    if (type != 0 && type != 1)
+        return false;
+    QVariantMap entry;
+    for (const QVariant& e : securityInfoArray_) {
+        if (e.toMap().value(QString::fromLatin1(kInfoId)).toString() == param.securityId())
+            entry = e.toMap();
+    }
+    StockManager::SecurityPtr security = services_.stockManager->getSecurity(param.stockCode());
+    if (!security) {
+        security = std::make_shared<Security>();
+        security->code = param.stockCode();
+        security->marketType = entry.value(QString::fromLatin1(kInfoMarket)).toString();
+    }
+    // The order type of the confirmed title, not of whatever the form shows now.
+    const QString market = entry.value(QString::fromLatin1(kInfoMarket)).toString();
+    const qint32 orderType = type == 0 ? DMOrderType::getOderTypeFlagOfBuy(market, security->classId, param.orderType())
+                                       : DMOrderType::getOderTypeFlagOfSale(market, security->classId, param.orderType());
+    const QString price = carriesPrice(orderType, security->classId) ? param.price() : QString();
+    const QString refused = services_.orderManager->requestOrder(
+        this, *security, param.securityId(), type, price, param.quantity(), param.orderType());
+    if (!refused.isEmpty()) {
+        dialog_.stopRunModal();
+        alerts()->runAlert(AlertRequest::error(refused), {});
+    }
+    return true;
+}
+
+void TradeViewController::doConfigOrderTimedOut(int)
+{
+    alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    requestPositions();
+    requestMoneyInfo();
+}
+
+void TradeViewController::tradeStock(DataModel*, const QString&, const QString& orderNumber)
+{
+    dialog_.stopRunModal();
+    lastOrderNumber_ = orderNumber;
+    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    quantity_.clear();
+    requestMoneyInfo();
+    requestPositions();
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& error)
+{
+    dialog_.stopRunModal();
+    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    if (error.code == kOrderOutcomeUnknownCode) {
+        requestPositions();
+        requestMoneyInfo();
+    }
+    emit changed();
+    return true;
+}
+
+void TradeViewController::registerPages()
+{
+    MenuItemViewManager::getInstance()->registerPageClass(
+        QStringLiteral("TradeViewController"), [](const BaseNode::Ptr& node) {
+            return std::make_unique<TradeViewController>(node);
+        });
+}

@@ -1,0 +1,173 @@
+#pragma once
+
+#include "quotes/panel/QuoteInfoViewController.h"
+#include "quotes/requests/QuoteDataModels.h"
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/requests/OrderDataModels.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/requests/TradeQueryDataModels.h"
+
+#include <QStringList>
+#include <QVariantList>
+#include <memory>
+
+class AccountManager;
+class OrderManager;
+class QueryInfoManager;
+class StockManager;
+class Security;
+class UserDefaultConfig;
+
+struct TradeViewControllerServices {
+    AccountManager* accountManager = nullptr;
+    StockManager* stockManager = nullptr;
+    QueryInfoManager* queryInfoManager = nullptr;
+    OrderManager* orderManager = nullptr;
+    UserDefaultConfig* userDefaultConfig = nullptr;
+    OrderAlertWindowController::Services dialog;
+};
+
+// The buy and sell page: looks a security up by its code, shows it in the
+// quote panel, offers the accounts and order types of its market, and places
+// the order the user confirms in the confirmation dialog. One busy flag runs
+// from the order button to the end of the exchange, so a second press (or
+// Enter held down) sends nothing more. Main thread only.
+class TradeViewController : public MenuItemViewController,
+                            public IDoConfigOrder,
+                            public IUpdatePriceDelegate,
+                            public IQuoteOf5LevelDelegate,
+                            public IStockTimesharingInfoDelegate,
+                            public IMaxQuantityInfoDelegate,
+                            public IMoneyInfoDelegate,
+                            public IPositionInfoDelegate,
+                            public IQuerySTStockListDelegate,
+                            public ITradeStockDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kNoAccountMessage[] = "无可用的股东账户";
+    static constexpr char kMissingInputMessage[] = "请确认已经输入证券代码、证券价格和委托数量。";
+    static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
+    static constexpr char kDelistTitle[] = "警告";
+    static constexpr char kDelistText[]
+        = "尊敬的客户:该股票即将终止上市,请注意退市风险，谨慎投资。详情请登录上市公司或交易所网站查询。";
+
+    explicit TradeViewController(BaseNode::Ptr node = nullptr, TradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {});
+    ~TradeViewController() override;
+
+    // The page's side from the menu link: 0 buy, 1 sell, 2 warrant exercise.
+    static qint32 tradeTypeForLinkId(qint64 linkId);
+    static void registerPages();
+
+    // --- User actions ---
+    void setCodeText(const QString& text); // controlTextDidChange: of the code field
+    void stockCodeEditEnd();
+    void shareholderCodePButtonSelectedChanged(int index);
+    void orderTypePButtonSelected(int index);
+    void setPriceText(const QString& text);
+    void priceEditEnd();
+    void pricesStepperClicked(double value);
+    void addButtonClick();
+    void subButtonClick();
+    void setQuantityText(const QString& text);
+    void orderButtonClicked();
+    // The window the dialog runs over (the view's).
+    void setDialogParent(QObject* window) { dialogParent_ = window; }
+    OrderAlertWindowController& dialog() { return dialog_; }
+    QuoteInfoViewController* quotePanel() const { return quotePanel_.get(); }
+
+    // --- What the page shows ---
+    qint32 tradeType() const { return tradeType_; }
+    const QStringList& accountTitles() const { return accountTitles_; }
+    int selectedAccount() const { return selectedIndex_; }
+    const QStringList& orderTypeTitles() const { return orderTypeTitles_; }
+    int selectedOrderType() const { return selectedOrderType_; }
+    qint32 getCurrentOrderType() const;
+    const QString& codeText() const { return code_; }
+    const QString& nameText() const { return name_; }
+    const QString& priceText() const { return price_; }
+    double stepperIncrement() const { return increment_; }
+    double stepperValue() const { return stepperValue_; }
+    bool priceHidden() const { return priceHidden_; } // marketPriceLabel shown instead
+    const QString& quantityText() const { return quantity_; }
+    const QString& maxAmountText() const { return maxAmount_; }
+    const QString& availableMoneyText() const { return money_; }
+    bool moneyRowHidden() const { return tradeType_ != 0; }
+    const QString& priceLabel() const { return priceLabel_; }
+    const QString& amountLabel() const { return amountLabel_; }
+    const QString& maxAmountLabel() const { return maxAmountLabel_; }
+    const QString& orderButtonTitle() const { return orderButtonTitle_; }
+    bool isBusy() const { return busy_; }
+    const QString& lastOrderNumber() const { return lastOrderNumber_; }
+    DTTablePtr positions() const { return positions_; }
+    static bool isOpeningTime(const QDateTime& localTime);
+    void refreshTimesharingQuotes();
+
+    // Protocols.
+    void updatePrice(const QString& price) override;
+    bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
+    void doConfigOrderTimedOut(int type) override;
+    void queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote) override;
+    bool queryQuotesOf5Level(DataModel*, const QString&, const CSError&) override;
+    void queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day) override;
+    bool queryTimesharingInfo(DataModel*, const QString&, const CSError&) override;
+    void queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity) override;
+    bool queryMaxQuantityInfo(DataModel*, const QString&, const CSError&) override;
+    void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+    void queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table) override;
+    void querySTStockList(DataModel*, const QString&, const std::vector<QString>& codes) override;
+    bool querySTStockList(DataModel*, const QString&, const CSError&) override;
+    void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
+    bool tradeStock(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    void initViewControls() override;
+    void willDropRequests() override;
+
+    // Replaced by the after-hours and warrant pages.
+    virtual void initShareholderCodeAndOrderType();
+    virtual void initOrderTypePButton();
+    virtual void fixControlsForOrderTypePButtonSelected();
+    virtual void initLabelsOfOrderControls();
+    virtual void initPriceView();
+    virtual bool verifyOrderInput();
+    virtual void showOrderConfirmWindow();
+    virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
+
+    std::shared_ptr<Security> cachedSecurity() const;
+    QString selectedMarketCode() const;
+    QString selectedSecurityId() const;
+    void lookUp();
+    void requestMaxQuantityInfo();
+    void requestMoneyInfo();
+    void requestPositions();
+    void makeOrder(bool atRisk);
+    void finishOrder();
+    bool carriesPrice(qint32 orderType, const QString& classId) const;
+
+    TradeViewControllerServices services_;
+    qint32 tradeType_ = 0;
+    qint64 queryPositionFlag_ = 0;
+    QVariantList securityInfoArray_;
+    QStringList accountTitles_;
+    int selectedIndex_ = -1;
+    QStringList orderTypeTitles_;
+    int selectedOrderType_ = -1;
+    QString code_, name_, price_, quantity_, maxAmount_, money_;
+    QString priceLabel_, amountLabel_, maxAmountLabel_, orderButtonTitle_;
+    QString currentStockCode_;
+    double increment_ = 0.01;
+    double stepperValue_ = 0;
+    bool priceHidden_ = false;
+    bool isNotRefresh_ = true;
+    bool stopRefreshQuote_ = false;
+    bool tradePosition_ = false;
+    bool busy_ = false;
+    QString lastOrderNumber_;
+    DTTablePtr positions_;
+    std::unique_ptr<QuoteInfoViewController> quotePanel_;
+    OrderAlertWindowController dialog_;
+    QPointer<QObject> dialogParent_;
+};

@@ -1,0 +1,150 @@
+#include "trading/ui/OrderAlertWindow.h"
+
+#include "shell/ui/Window.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+// Texts with 5 points between lines, as the columns must stay row-aligned.
+QString spaced(const QString& text, Qt::Alignment alignment)
+{
+    QString html = QStringLiteral("<div style=\"line-height:135%; text-align:%1\">")
+                       .arg(alignment & Qt::AlignRight ? QStringLiteral("right") : QStringLiteral("left"));
+    html += text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    return html + QStringLiteral("</div>");
+}
+
+// A frame given with its origin at the lower-left corner of the content area.
+QRect flipped(const QRect& frame, int contentHeight)
+{
+    return QRect(frame.x(), contentHeight - frame.y() - frame.height(), frame.width(), frame.height());
+}
+
+class WindowView : public OrderAlertView {
+public:
+    explicit WindowView(OrderAlertWindowController& controller)
+        : window_(new OrderAlertWindow(controller))
+    {
+    }
+    ~WindowView() override { delete window_.data(); }
+    void showModal() override
+    {
+        if (!window_)
+            return;
+        window_->show();
+        window_->refresh(); // centres over the page's window
+        window_->raise();
+        window_->activateWindow();
+    }
+    void closeWindow() override
+    {
+        if (window_)
+            window_->hide();
+    }
+
+private:
+    QPointer<OrderAlertWindow> window_;
+};
+
+} // namespace
+
+OrderAlertWindow::OrderAlertWindow(OrderAlertWindowController& controller)
+    : QWidget(nullptr, Qt::Dialog)
+    , controller_(controller)
+    , titleText_(new QLabel(this))
+    , contentText_(new QLabel(this))
+    , tipText_(new QLabel(this))
+    , warningText_(new QLabel(this))
+    , orderProgress_(new QProgressBar(this))
+    , cancelButton_(new QPushButton(QStringLiteral("取消"), this))
+    , confirmButton_(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("OrderAlertWindowController"));
+    setWindowModality(Qt::ApplicationModal);
+    titleText_->setObjectName(QStringLiteral("titleText"));
+    contentText_->setObjectName(QStringLiteral("contentText"));
+    tipText_->setObjectName(QStringLiteral("tipText"));
+    warningText_->setObjectName(QStringLiteral("warningText"));
+    orderProgress_->setObjectName(QStringLiteral("orderProgress"));
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    confirmButton_->setObjectName(QStringLiteral("confirmButton"));
+    for (QLabel* label : { titleText_, contentText_ })
+        label->setAlignment(Qt::AlignTop);
+    warningText_->setWordWrap(true);
+    tipText_->setAlignment(Qt::AlignCenter);
+    orderProgress_->setRange(0, 0); // spinning
+    orderProgress_->setTextVisible(false);
+    confirmButton_->setDefault(true);
+    connect(cancelButton_, &QPushButton::clicked, &controller_, &OrderAlertWindowController::cancelButtonClicked);
+    connect(confirmButton_, &QPushButton::clicked, &controller_, &OrderAlertWindowController::confirmButtonClicked);
+    connect(&controller_, &OrderAlertWindowController::changed, this, &OrderAlertWindow::refresh);
+}
+
+void OrderAlertWindow::refresh()
+{
+    const OrderAlertWindowController& c = controller_;
+    setWindowTitle(c.windowTitle());
+    const QSize size = c.windowSize().isValid() ? c.windowSize() : QSize(362, 300);
+    setFixedSize(size);
+    const int h = size.height();
+    titleText_->setGeometry(flipped(c.namesFrame(), h));
+    contentText_->setGeometry(flipped(c.valuesFrame(), h));
+    titleText_->setText(spaced(c.titleText(), Qt::AlignRight));
+    contentText_->setText(spaced(c.contentText(), Qt::AlignLeft));
+    titleText_->setVisible(c.columnsVisible());
+    contentText_->setVisible(c.columnsVisible());
+    tipText_->setText(c.tipText());
+    tipText_->setVisible(c.tipVisible());
+    tipText_->setGeometry(10, h - 75, size.width() - 20, 20);
+    warningText_->setText(c.warningText());
+    warningText_->setVisible(c.warningVisible() && !c.warningText().isEmpty());
+    warningText_->setGeometry(20, 10, size.width() - 40, h - 90);
+    orderProgress_->setGeometry(20, h - 40, 60, 16);
+    orderProgress_->setVisible(c.isBusy());
+    cancelButton_->setGeometry(size.width() - 200, h - 46, 80, 30);
+    confirmButton_->setGeometry(size.width() - 110, h - 46, 90, 30);
+    confirmButton_->setText(c.confirmTitle());
+    cancelButton_->setEnabled(!c.isBusy());
+    confirmButton_->setEnabled(!c.isBusy());
+    if (auto* parent = qobject_cast<QWidget*>(c.parentWindow()))
+        ui::centreOver(this, parent->window());
+}
+
+void OrderAlertWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        controller_.cancelButtonClicked();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            controller_.confirmButtonClicked();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void OrderAlertWindow::closeEvent(QCloseEvent* event)
+{
+    // The title bar's close acts as cancel; while busy the dialog stays.
+    if (controller_.isShown()) {
+        event->ignore();
+        controller_.cancelButtonClicked();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void registerOrderAlertWindow()
+{
+    OrderAlertWindowController::setViewFactory([](OrderAlertWindowController& controller, QObject*) {
+        return std::make_unique<WindowView>(controller);
+    });
+}

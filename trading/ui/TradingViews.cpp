@@ -1,0 +1,8 @@
+#include "trading/ui/TradingViews.h"
+
+#include "trading/ui/OrderAlertWindow.h"
+
+void installTradingViews()
+{
+    registerOrderAlertWindow();
+}
