@@ -258,3 +258,24 @@ TEST_F(HGTPageTest, InputIsCheckedBeforeTheDialog)
     EXPECT_FALSE(shown);
     EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
 }
+
+TEST_F(HGTPageTest, ALateRefreshReplyIsIgnored)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page.refreshQuotes();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    // Quote handles are the second they were asked in: wait for the next one.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    ASSERT_TRUE(spinUntil([&] { return QDateTime::currentSecsSinceEpoch() != second; }));
+    page.refreshQuotes();
+    EXPECT_EQ(page.abandonHandles().size(), 1);
+    ASSERT_TRUE(spinUntil([&] { return !page.refreshWaiting(); }));
+    const qsizetype charts = sim.receivedCount(brokersim::kTimesharingFunction);
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return page.abandonHandles().isEmpty(); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kTimesharingFunction), charts); // no chart asked for the late one
+    EXPECT_FALSE(page.refreshWaiting());
+}
