@@ -82,7 +82,12 @@ public:
     using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
     static void body(const tagQuote5LevelParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOQuotesOf5Level(&sets.front()); }
-    static QString askedCode(const tagQuote5LevelParam& p) { return QString::fromStdString(p.code); }
+    // A code may be asked with its exchange ("00700.6"); the reply names the
+    // code alone.
+    static QString askedCode(const tagQuote5LevelParam& p)
+    {
+        return QString::fromStdString(p.code).section(QLatin1Char('.'), 0, 0);
+    }
     static QString replyCode(const std::vector<VEKTCRS>& sets);
 };
 

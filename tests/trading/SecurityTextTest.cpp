@@ -127,8 +127,8 @@ TEST_F(SecurityTextTest, LargeNumbers)
         const char* text;
     } cases[] = {
         { 5000, "5000" }, { 9999, "9999" }, { 12345, "1.23万" }, { 12355, "1.24万" }, { -12345, "-1.23万" },
-        { 123456789, "1.23亿" }, { 99'999'999'999, "1000.00亿" }, { 1'234'567'890'123, "1.23万亿" },
-        { std::numeric_limits<qint64>::min(), "-9223372.04万亿" },
+        { 123456789, "1.23亿" }, { 99'999'999'999, "1000.00亿" }, { 1'234'567'890'123, "1万亿" },
+        { 1'500'000'000'000, "2万亿" }, { std::numeric_limits<qint64>::min(), "-9223372万亿" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Security::largeNumberText(c.n), QString::fromUtf8(c.text)) << c.n;

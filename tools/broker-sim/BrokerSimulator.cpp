@@ -3,6 +3,7 @@
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BankFunctions.h"
 #include "tools/broker-sim/FundFunctions.h"
+#include "tools/broker-sim/HKFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
@@ -182,6 +183,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerBackOfficeFunctions(*this);
     registerFundFunctions(*this);
     registerBankFunctions(*this);
+    registerHKFunctions(*this);
 }
 
 BrokerSimulator::~BrokerSimulator()

@@ -34,8 +34,18 @@ constexpr SecuritySeed kSecurities[] = {
     { "580026", "江南CWB1", "2", "5", 3, 100, 1200, 0, false }, // warrant
     { "600087", "ST海运", "2", "1", 2, 100, 256, 0, true }, // risk warning
     { "000594", "*ST国恒", "1", "1", 2, 100, 180, 0, true }, // risk warning
-    { "00700", "港华控股", "9", "108", 3, 100, 368400, 1, false }, // Stock Connect
+    { "00700", "港华控股", "6", "108", 3, 100, 368400, 1, false }, // Stock Connect
 };
+
+// More Hong Kong stocks, walked with a generator of their own so the
+// securities above keep their days. Lot sizes differ by stock; closes lie on
+// the Hong Kong spread table.
+constexpr SecuritySeed kHKSecurities[] = {
+    { "00388", "港联交易", "6", "108", 3, 100, 285600, 1, false },
+    { "01299", "友邦寿险", "6", "108", 3, 200, 62350, 1, false },
+    { "00981", "中芯微电", "6", "108", 3, 500, 8760, 1, false },
+};
+constexpr quint64 kHKSeedSalt = 0x9e3779b97f4a7c15ull;
 
 // The minutes of a day: start and end (inclusive) of each session, as hhmm.
 std::vector<QString> minuteTimes(qint32 layout, bool afterHours)
@@ -68,15 +78,28 @@ qint64 pow10(qint32 n)
     return v;
 }
 
+// Hong Kong stocks move by the step of the Hong Kong spread table at their
+// close (their day stays inside that band); the rest by a thousandth of it.
 qint64 stepUnit(const MarketSecurity& s)
 {
+    if (s.classId == QLatin1String("108") && s.precision == 3) {
+        static constexpr std::pair<qint64, qint64> kBands[] = { { 250, 1 }, { 500, 5 }, { 10'000, 10 },
+            { 20'000, 20 }, { 100'000, 50 }, { 200'000, 100 }, { 500'000, 200 }, { 1'000'000, 500 },
+            { 2'000'000, 1'000 }, { 5'000'000, 2'000 } };
+        for (const auto& [upTo, step] : kBands) {
+            if (s.closeTicks <= upTo)
+                return step;
+        }
+        return 5'000;
+    }
     return std::max<qint64>(1, s.closeTicks / 1000);
 }
 
-// A security without a daily price limit: bonds and reverse repos.
+// A security without a daily price limit: bonds, reverse repos and Hong
+// Kong stocks.
 bool hasNoLimit(const MarketSecurity& s)
 {
-    return s.classId == QLatin1String("104") || s.classId == QLatin1String("105")
+    return s.classId == QLatin1String("108") || s.classId == QLatin1String("104") || s.classId == QLatin1String("105")
         || s.classId == QLatin1String("106") || s.classId == QLatin1String("1004");
 }
 
@@ -151,7 +174,7 @@ void Market::reset(quint64 seed)
         }
         return minutes;
     };
-    for (const SecuritySeed& seedRow : kSecurities) {
+    auto make = [&](const SecuritySeed& seedRow) {
         MarketSecurity s;
         s.code = QString::fromUtf8(seedRow.code);
         s.name = QString::fromUtf8(seedRow.name);
@@ -169,7 +192,14 @@ void Market::reset(quint64 seed)
             s.afterMinutes = walk(s, minuteTimes(s.layout, true), s.minutes.back().priceTicks, quantity, amountTicks);
         s.cursor = qsizetype(s.minutes.size() / 2);
         securities_.push_back(std::move(s));
-    }
+    };
+    for (const SecuritySeed& seedRow : kSecurities)
+        make(seedRow);
+    const quint64 kept = state_;
+    state_ = (seed ? seed : kDefaultSeed) ^ kHKSeedSalt;
+    for (const SecuritySeed& seedRow : kHKSecurities)
+        make(seedRow);
+    state_ = kept;
 
     indexes_ = {
         { QStringLiteral("000001"), QStringLiteral("上证指数"), 2, 324500, 324567, 312'345'678'901 },

@@ -40,7 +40,7 @@ struct MarketMinute {
 struct MarketSecurity {
     QString code;
     QString name;
-    QString exchangeId; // "1" Shenzhen, "2" Shanghai, "9" Hong Kong
+    QString exchangeId; // "1" Shenzhen, "2" Shanghai, "6" Hong Kong (quote code "<code>.6")
     QString classId;
     qint32 precision = 2;
     qint32 lotSize = 100;

@@ -25,8 +25,10 @@ Reply unknownSecurity()
 // Five-level quote (both functions): moves the security one minute on.
 Reply quote5Level(Market& market, const Request& request)
 {
-    MarketSecurity* s = market.security(request.valueOr(QStringLiteral("code")));
-    if (!s)
+    // The code alone, or "<code>.<exchange>" as Hong Kong quotes are asked.
+    const QString query = request.valueOr(QStringLiteral("code"));
+    MarketSecurity* s = market.security(query.section(QLatin1Char('.'), 0, 0));
+    if (!s || (query.contains(QLatin1Char('.')) && query.section(QLatin1Char('.'), 1) != s->exchangeId))
         return unknownSecurity();
     market.step(*s);
     return Reply::withTable(market.quote5Level(*s));

@@ -410,7 +410,9 @@ QString Security::largeNumberText(qint64 n)
         return scaled(10'000, "万");
     if (a <= 99'999'999'999)
         return scaled(100'000'000, "亿");
-    return scaled(1'000'000'000'000, "万亿");
+    // Past a thousand 亿 the axis shows whole 万亿, rounded half up.
+    constexpr quint64 kWanYi = 1'000'000'000'000;
+    return sign + QString::number((a + kWanYi / 2) / kWanYi) + QStringLiteral("万亿");
 }
 
 // --- Minutes ---

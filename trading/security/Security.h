@@ -88,7 +88,8 @@ public:
     bool firstDay() const;
     virtual QString maxVolumeText() const;
     virtual QString halfOfMaxVolumeText() const;
-    // A count in 万, 亿 or 万亿 with two rounded decimals ("1.23万").
+    // A count in 万 or 亿 with two rounded decimals ("1.23万"), above
+    // 99,999,999,999 in whole 万亿 ("12万亿").
     static QString largeNumberText(qint64 n);
 
     // --- The minute under the cross-hair (chart index from 0) ---

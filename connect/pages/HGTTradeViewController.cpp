@@ -1,0 +1,528 @@
+#include "connect/pages/HGTTradeViewController.h"
+
+#include "core/UserDefaultConfig.h"
+#include "login/AccountManager.h"
+#include "platform/ChinaClock.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RunLoop.h"
+#include "trading/DMOrderType.h"
+#include "trading/requests/TradeQueryRecords.h"
+#include "trading/security/Security.h"
+#include "trading/security/StockManager.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+constexpr char kInfoText[] = "security_info_text";
+constexpr char kInfoId[] = "security_info_id";
+constexpr int kCodeLength = 5;
+
+} // namespace
+
+HGTTradeViewController::HGTTradeViewController(
+    BaseNode::Ptr node, HGTTradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : HGTTradeViewController(Kind::Buy, std::move(node), std::move(services), pageServices)
+{
+}
+
+HGTTradeViewController::HGTTradeViewController(Kind kind, BaseNode::Ptr node,
+    HGTTradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : MenuItemViewController(std::move(node), pageServices)
+    , kind_(kind)
+    , services_(std::move(services))
+    , dialog_(this, services_.dialog)
+{
+    if (!services_.accountManager)
+        services_.accountManager = AccountManager::getInstance();
+    if (!services_.stockManager)
+        services_.stockManager = StockManager::getInstance();
+    if (!services_.requestManager)
+        services_.requestManager = HGTRequestManager::getInstance();
+    if (!services_.userDefaultConfig)
+        services_.userDefaultConfig = UserDefaultConfig::getInstance();
+    if (!services_.chinaNow)
+        services_.chinaNow = [] { return platform::ChinaClock::now(); };
+}
+
+HGTTradeViewController::~HGTTradeViewController()
+{
+    refreshTimer_.reset();
+    services_.stockManager->clearSecurityObjects();
+}
+
+bool HGTTradeViewController::isOpeningTime(const QDateTime& chinaTime)
+{
+    const int hour = chinaTime.time().hour();
+    const int minute = chinaTime.time().minute();
+    return (hour == 9 && minute > 10) || hour == 10 || hour == 11 || (hour == 12 && (minute < 10 || minute > 50))
+        || (hour >= 13 && hour <= 15) || (hour == 16 && minute < 10);
+}
+
+std::optional<qint64> HGTTradeViewController::priceMilli(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})(?:\\.([0-9]{0,3}))?$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toLongLong() * 1000 + m.captured(2).leftJustified(3, u'0').toLongLong();
+}
+
+QString HGTTradeViewController::priceText(qint64 milli)
+{
+    return QStringLiteral("%1.%2").arg(milli / 1000).arg(milli % 1000, 3, 10, QLatin1Char('0'));
+}
+
+// --- Set-up ---
+
+void HGTTradeViewController::awakeFromNib()
+{
+    if (!quotePanel_) {
+        quotePanel_ = std::make_unique<QuoteInfoViewController>(QSizeF(360, 460));
+        quotePanel_->awakeFromNib();
+        quotePanel_->setUpdatePriceDelegate(this);
+    }
+    quotePanel_->setQuoteMarketType(1);
+    resetControlValue();
+    initTradeInfo();
+    abandonHandleArray_.clear();
+    refreshPrice5Handle_.clear();
+    refreshTimesharingHandle_.clear();
+    refreshExchangeRateHandle_.clear();
+    busy_ = false;
+    focus_ = 0;
+    services_.requestManager->requestHGTPosition(this);
+    services_.requestManager->requestHGTQueryExchangeRate(this);
+    startRefreshTimer();
+    observePage(pagenotify::kFillTradePage, [this](const platform::Notification& n) {
+        const auto detail = n.userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey));
+        if (!detail.canConvert<RDOPositionDetail>())
+            return;
+        const auto row = detail.value<RDOPositionDetail>();
+        fillFromPosition(row.stockCode, row.stockName, row.securityId);
+    });
+    observePage(kRefreshIntervalChanged, [this](const platform::Notification&) { startRefreshTimer(); });
+    observePage(pagenotify::kAccountProtectOptionChanged, [this](const platform::Notification&) {
+        if (accountTitles_.isEmpty())
+            return;
+        const int keep = selectedIndex_;
+        const int keepType = selectedOrderType_;
+        initTradeInfo();
+        selectedIndex_ = keep < accountTitles_.size() ? keep : 0;
+        selectedOrderType_ = keepType;
+        emit changed();
+    });
+    emit changed();
+}
+
+void HGTTradeViewController::resetControlValue()
+{
+    price_.clear();
+    code_.clear();
+    name_.clear();
+    quantity_.clear();
+    priceStep_.clear();
+    maxQuantity_.clear();
+    lot_.clear();
+    nameHidden_ = true;
+    stepperMilli_ = 0;
+    incrementMilli_ = 1;
+}
+
+void HGTTradeViewController::initTradeInfo()
+{
+    securityInfoArray_.clear();
+    accountTitles_.clear();
+    if (auto account = services_.accountManager->getActiveLoginAccount())
+        securityInfoArray_ = account->getSecuidInfoByMarketCode(5);
+    for (const QVariant& entry : securityInfoArray_)
+        accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
+    selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
+    if (kind_ == Kind::Buy)
+        orderTypeTitles_ = DMOrderType::getTitlesForHGTBuy();
+    else if (kind_ == Kind::BoardLotSell)
+        orderTypeTitles_ = DMOrderType::getTitlesForHGTSell();
+    else
+        orderTypeTitles_.clear();
+    selectedOrderType_ = orderTypeTitles_.isEmpty() ? -1 : 0;
+}
+
+void HGTTradeViewController::startRefreshTimer()
+{
+    refreshTimer_.reset();
+    const double interval
+        = UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
+    if (interval == kNoRefresh || interval <= 0)
+        return;
+    refreshTimer_ = std::make_unique<platform::RunLoopTimer>(
+        interval, true, platform::RunLoopModes::defaultMode(), [this] { refreshQuotes(); });
+    refreshTimer_->start();
+}
+
+bool HGTTradeViewController::refreshTimerRunning() const { return refreshTimer_ && refreshTimer_->isActive(); }
+
+void HGTTradeViewController::willDropRequests()
+{
+    refreshTimer_.reset();
+    if (dialog_.isBusy())
+        dialog_.stopRunModal();
+    // Emptied now, not when this object goes: the next page fills the cache
+    // before a late clear would wipe it.
+    services_.stockManager->clearSecurityObjects();
+}
+
+// --- Code, price and focus ---
+
+void HGTTradeViewController::setCodeText(const QString& text)
+{
+    code_ = text.left(kCodeLength);
+    if (code_.size() == kCodeLength)
+        codeEditEnd();
+    emit changed();
+}
+
+void HGTTradeViewController::codeEditEnd()
+{
+    if (!code_.isEmpty()) {
+        if (code_.size() < kCodeLength)
+            code_ = code_.rightJustified(kCodeLength, QLatin1Char('0'));
+        if (HGTRequestManager::isStockCode(code_))
+            awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    }
+    responderToNext(0);
+    emit changed();
+}
+
+void HGTTradeViewController::setPriceText(const QString& text)
+{
+    price_ = text;
+    if (const std::optional<qint64> milli = priceMilli(text))
+        stepperMilli_ = *milli;
+}
+
+void HGTTradeViewController::priceEditEnd()
+{
+    if (const std::optional<qint64> milli = priceMilli(price_))
+        stepperMilli_ = *milli;
+    requestCombInfo(code_);
+    responderToNext(1);
+    emit changed();
+}
+
+void HGTTradeViewController::responderToNext(int field)
+{
+    focus_ = (field + 1) % 3;
+}
+
+void HGTTradeViewController::selectAccount(int index)
+{
+    if (index >= 0 && index < accountTitles_.size())
+        selectedIndex_ = index;
+    emit changed();
+}
+
+void HGTTradeViewController::orderTypeChanged(int index)
+{
+    if (index >= 0 && index < orderTypeTitles_.size())
+        selectedOrderType_ = index;
+    if (code_.size() == kCodeLength)
+        requestCombInfo(code_);
+    emit changed();
+}
+
+void HGTTradeViewController::setPriceMilli(qint64 milli)
+{
+    stepperMilli_ = std::max<qint64>(0, milli);
+    price_ = priceText(stepperMilli_);
+}
+
+void HGTTradeViewController::priceStepperClick(bool up)
+{
+    setPriceMilli(stepperMilli_ + (up ? incrementMilli_ : -incrementMilli_));
+    requestCombInfo(code_);
+    emit changed();
+}
+
+void HGTTradeViewController::updatePrice(const QString& price)
+{
+    if (price == QLatin1String("--"))
+        return;
+    price_ = price;
+    priceEditEnd();
+}
+
+QString HGTTradeViewController::selectedSecurityId() const
+{
+    if (selectedIndex_ < 0 || selectedIndex_ >= securityInfoArray_.size())
+        return QString();
+    return securityInfoArray_[selectedIndex_].toMap().value(QString::fromLatin1(kInfoId)).toString();
+}
+
+QString HGTTradeViewController::selectedOrderTitle() const
+{
+    if (kind_ == Kind::OddLotSell)
+        return DMOrderType::oddLotSellTitle();
+    return selectedOrderType_ >= 0 && selectedOrderType_ < orderTypeTitles_.size()
+        ? orderTypeTitles_[selectedOrderType_]
+        : QString();
+}
+
+void HGTTradeViewController::requestCombInfo(const QString& code)
+{
+    if (accountTitles_.isEmpty() || !HGTRequestManager::isStockCode(code) || price_.isEmpty())
+        return;
+    services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(), isSale(), price_,
+        kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
+}
+
+// --- Positions ---
+
+void HGTTradeViewController::positionTableClick(int row)
+{
+    if (!positions_ || row < 0 || row >= positions_->arrayController()->count())
+        return;
+    fillFromPosition(positions_->valueForTitle(row, QStringLiteral("证券代码")),
+        positions_->valueForTitle(row, QStringLiteral("证券名称")),
+        positions_->valueForTitle(row, QStringLiteral("股东代码")));
+    resetRefreshHandle();
+    awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+}
+
+void HGTTradeViewController::fillFromPosition(const QString& code, const QString& name, const QString& securityId)
+{
+    code_ = code;
+    name_ = name;
+    nameHidden_ = false;
+    for (int i = 0; i < securityInfoArray_.size(); ++i) {
+        if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == securityId) {
+            selectedIndex_ = i;
+            break;
+        }
+    }
+    if (HGTRequestManager::isStockCode(code_))
+        awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    emit changed();
+}
+
+void HGTTradeViewController::queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table)
+{
+    positions_ = table;
+    emit changed();
+}
+
+// --- Quotes and refresh ---
+
+QString HGTTradeViewController::awaited(const QString& handle)
+{
+    // Quote handles are the current second: a click and a refresh in one
+    // second share one, and the reply then belongs to both.
+    if (!handle.isEmpty())
+        abandonHandleArray_.removeAll(handle);
+    return handle;
+}
+
+bool HGTTradeViewController::isAbandonHandle(const QString& handle)
+{
+    return abandonHandleArray_.removeOne(handle);
+}
+
+void HGTTradeViewController::resetRefreshHandle()
+{
+    for (QString* handle : { &refreshPrice5Handle_, &refreshTimesharingHandle_ }) {
+        if (!handle->isEmpty())
+            abandonHandleArray_ << *handle;
+        handle->clear();
+    }
+}
+
+void HGTTradeViewController::refreshQuotes()
+{
+    if (!isOpeningTime(services_.chinaNow()) || code_.size() != kCodeLength
+        || !services_.stockManager->getSecurity(code_))
+        return;
+    if (!refreshPrice5Handle_.isEmpty())
+        abandonHandleArray_ << refreshPrice5Handle_;
+    refreshPrice5Handle_ = awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+}
+
+void HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote)
+{
+    if (isAbandonHandle(handle))
+        return;
+    const StockManager::SecurityPtr security = services_.stockManager->updateQuotesOf5LevelEx(quote);
+    const bool refresh = !handle.isEmpty() && handle == refreshPrice5Handle_;
+    if (refresh) {
+        if (!refreshTimesharingHandle_.isEmpty())
+            abandonHandleArray_ << refreshTimesharingHandle_;
+        refreshTimesharingHandle_ = awaited(services_.requestManager->requestHGTTimesharing(this, code_));
+        refreshPrice5Handle_.clear();
+    } else {
+        awaited(services_.requestManager->requestHGTTimesharing(this, code_));
+        refreshExchangeRateHandle_ = services_.requestManager->requestHGTQueryExchangeRate(this);
+    }
+    if (security) {
+        name_ = security->name;
+        nameHidden_ = false;
+        quotePanel_->setQuotesOf5LevelInfo(*security);
+        updateExchangeRate();
+    }
+    emit changed();
+}
+
+bool HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&)
+{
+    if (!isAbandonHandle(handle) && handle == refreshPrice5Handle_)
+        refreshPrice5Handle_.clear();
+    return true;
+}
+
+void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day)
+{
+    if (isAbandonHandle(handle))
+        return;
+    const StockManager::SecurityPtr security = services_.stockManager->updateQuotes(day);
+    if (security)
+        quotePanel_->setTimesharingInfo(security);
+    if (!handle.isEmpty() && handle == refreshTimesharingHandle_) {
+        refreshTimesharingHandle_.clear();
+        emit changed();
+        return;
+    }
+    if (security) {
+        const QString price = isSale() ? security->defaultSellPrice() : security->defaultBuyPrice();
+        if (const std::optional<qint64> milli = priceMilli(price))
+            setPriceMilli(*milli);
+        else
+            price_ = price;
+        requestCombInfo(security->code);
+        services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code);
+    }
+    emit changed();
+}
+
+bool HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& handle, const CSError&)
+{
+    if (!isAbandonHandle(handle) && handle == refreshTimesharingHandle_)
+        refreshTimesharingHandle_.clear();
+    return true;
+}
+
+void HGTTradeViewController::hgtQueryExchangeRate(DataModel*, const QString& handle, const HGTExchangeRate& rate)
+{
+    exchangeRateOfBuy_ = rate.buyRate;
+    exchangeRateOfSale_ = rate.saleRate;
+    if (handle == refreshExchangeRateHandle_)
+        updateExchangeRate();
+    emit changed();
+}
+
+void HGTTradeViewController::updateExchangeRate()
+{
+    const QString& rate = isSale() ? exchangeRateOfSale_ : exchangeRateOfBuy_;
+    if (rate.isEmpty())
+        return;
+    rateShown_ = rate;
+    quotePanel_->setExchangeRate(rate);
+}
+
+void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString&, const HGTCombInfo& info)
+{
+    maxQuantity_ = QStringLiteral("%1股").arg(info.maxTradeQuantity);
+    priceStep_ = QStringLiteral("%1港元").arg(info.minPriceOfStep);
+    // The step exactly as the server gave it; a step that is no price keeps
+    // the last good one.
+    if (const std::optional<qint64> step = priceMilli(info.minPriceOfStep); step && *step > 0)
+        incrementMilli_ = *step;
+    emit changed();
+}
+
+void HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString&, const QString& lot)
+{
+    lot_ = QStringLiteral("%1股").arg(lot);
+    emit changed();
+}
+
+// --- Order ---
+
+bool HGTTradeViewController::verifyInput()
+{
+    if (accountTitles_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    if (code_.size() != kCodeLength || price_.isEmpty() || quantity_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    // Only a form the server can take goes to the dialog.
+    if (const QString bad = HGTRequestManager::checkOrderInput(code_, price_, quantity_); !bad.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(bad), {});
+        return false;
+    }
+    return true;
+}
+
+void HGTTradeViewController::orderButtonClick()
+{
+    if (busy_ || !verifyInput())
+        return;
+    busy_ = true;
+    emit changed();
+    const Watch alive = MenuItemViewController::watch();
+    if (kind_ == Kind::Buy)
+        dialog_.runModalForCommonBuy(dialogParent_, selectedSecurityId(), code_, name_, selectedOrderTitle(),
+            price_, quantity_, std::nullopt);
+    else if (kind_ == Kind::BoardLotSell)
+        dialog_.runModalForCommonSell(dialogParent_, selectedSecurityId(), code_, name_, selectedOrderTitle(),
+            price_, quantity_, std::nullopt);
+    else
+        dialog_.runModalForLGSell(dialogParent_, selectedSecurityId(), code_, name_, price_, quantity_);
+    if (!alive.survived())
+        return;
+    busy_ = false;
+    emit changed();
+}
+
+bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
+{
+    if (type != 0 && type != 1)
+        return false;
+    QString problem;
+    // The order the user confirmed: the dialog's values, not the form's now.
+    const QString title = kind_ == Kind::OddLotSell ? DMOrderType::oddLotSellTitle() : param.orderType();
+    const QString handle = kind_ == Kind::Buy
+        ? services_.requestManager->requestHGTTradeBuy(
+              this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
+        : services_.requestManager->requestHGTTradeSale(
+              this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem);
+    if (handle.isEmpty()) {
+        dialog_.stopRunModal();
+        alerts()->runAlert(AlertRequest::error(problem), {});
+    }
+    return true;
+}
+
+void HGTTradeViewController::doConfigOrderTimedOut(int)
+{
+    alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    services_.requestManager->requestHGTPosition(this);
+}
+
+void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString&, const QString& orderNumber)
+{
+    dialog_.stopRunModal();
+    lastOrderNumber_ = orderNumber;
+    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    quantity_.clear();
+    services_.requestManager->requestHGTPosition(this);
+    emit changed();
+}
+
+bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString&, const CSError& error)
+{
+    // An unknown outcome has the positions read again by the facade.
+    dialog_.stopRunModal();
+    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    emit changed();
+    return true;
+}

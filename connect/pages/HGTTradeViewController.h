@@ -1,0 +1,201 @@
+#pragma once
+
+#include "connect/HGTRequestManager.h"
+#include "quotes/panel/QuoteInfoViewController.h"
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QVariantList>
+#include <functional>
+#include <memory>
+
+class AccountManager;
+class StockManager;
+class UserDefaultConfig;
+namespace platform {
+class RunLoopTimer;
+}
+
+struct HGTTradeViewControllerServices {
+    AccountManager* accountManager = nullptr;
+    StockManager* stockManager = nullptr;
+    HGTRequestManager* requestManager = nullptr;
+    UserDefaultConfig* userDefaultConfig = nullptr;
+    std::function<QDateTime()> chinaNow; // null: the China clock
+    OrderAlertWindowController::Services dialog;
+};
+
+// The Stock Connect buy page, base of the two sell pages: the customer's
+// market-5 shareholder accounts, a five-digit code with its Hong Kong quote
+// panel and reference rate, the trading unit, the maximum quantity and price
+// step the server allows, the positions, and the order the user confirms.
+// Prices are held in thousandths of a Hong Kong dollar; the stepper moves by
+// the server's "priceunit" exactly. One busy flag runs from the order button
+// to the end of the exchange. Main thread only.
+class HGTTradeViewController : public MenuItemViewController,
+                               public IDoConfigOrder,
+                               public IUpdatePriceDelegate,
+                               public IQuoteOf5LevelDelegate,
+                               public IStockTimesharingInfoDelegate,
+                               public IPositionInfoDelegate,
+                               public IHGTMakeOrder,
+                               public IHGTQueryExchangeRate,
+                               public IHGTQueryCombInfo,
+                               public IHGTQueryQuantityOfUnit {
+    Q_OBJECT
+public:
+    enum class Kind { Buy, BoardLotSell, OddLotSell };
+    static constexpr char kNoAccountMessage[] = "无可用的股东账户";
+    static constexpr char kMissingInputMessage[] = "请确认已经输入证券代码、证券价格和委托数量。";
+    static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
+    static constexpr double kNoRefresh = 99999;
+    static constexpr int kRefreshIntervalChanged = 17;
+
+    explicit HGTTradeViewController(BaseNode::Ptr node = nullptr, HGTTradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {});
+    ~HGTTradeViewController() override;
+
+    // Trading hours, China time: 09:11-12:09 and 12:51-16:09, every day alike.
+    static bool isOpeningTime(const QDateTime& chinaTime);
+    // A price in thousandths as "%.3f" would show it; nullopt for no price.
+    static std::optional<qint64> priceMilli(const QString& text);
+    static QString priceText(qint64 milli);
+
+    // --- User actions ---
+    void setCodeText(const QString& text); // controlTextDidChange: of the code field
+    void codeEditEnd(); // ControlEditEnd: of the code field
+    void setPriceText(const QString& text);
+    void priceEditEnd();
+    void setQuantityText(const QString& text) { quantity_ = text; }
+    void selectAccount(int index);
+    void orderTypeChanged(int index);
+    void priceStepperClick(bool up); // one step of the stepper
+    void positionTableClick(int row);
+    void orderButtonClick();
+    void refreshQuotes(); // the timer's action
+    void setDialogParent(QObject* window) { dialogParent_ = window; }
+    OrderAlertWindowController& dialog() { return dialog_; }
+    QuoteInfoViewController* quotePanel() const { return quotePanel_.get(); }
+
+    // --- What the page shows ---
+    Kind kind() const { return kind_; }
+    bool isSale() const { return kind_ != Kind::Buy; }
+    const QStringList& accountTitles() const { return accountTitles_; }
+    int selectedAccount() const { return selectedIndex_; }
+    const QStringList& orderTypeTitles() const { return orderTypeTitles_; }
+    int selectedOrderType() const { return selectedOrderType_; }
+    const QString& codeText() const { return code_; }
+    const QString& nameText() const { return name_; }
+    bool nameHidden() const { return nameHidden_; }
+    const QString& priceText() const { return price_; }
+    qint64 stepperValueMilli() const { return stepperMilli_; }
+    qint64 stepperIncrementMilli() const { return incrementMilli_; }
+    const QString& quantityText() const { return quantity_; }
+    const QString& maxQuantityText() const { return maxQuantity_; }
+    const QString& priceStepText() const { return priceStep_; }
+    const QString& lotText() const { return lot_; }
+    const QString& exchangeRateShown() const { return rateShown_; }
+    // The field that has the focus: 0 code, 1 price, 2 quantity.
+    int focusedField() const { return focus_; }
+    bool isBusy() const { return busy_; }
+    const QString& lastOrderNumber() const { return lastOrderNumber_; }
+    DTTablePtr positions() const { return positions_; }
+    bool refreshTimerRunning() const;
+    const QStringList& abandonHandles() const { return abandonHandleArray_; }
+    // A refreshed quote or its chart is still awaited.
+    bool refreshWaiting() const { return !refreshPrice5Handle_.isEmpty() || !refreshTimesharingHandle_.isEmpty(); }
+
+    // Protocols.
+    void updatePrice(const QString& price) override;
+    bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
+    void doConfigOrderTimedOut(int type) override;
+    void queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote) override;
+    bool queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&) override;
+    void queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day) override;
+    bool queryTimesharingInfo(DataModel*, const QString& handle, const CSError&) override;
+    void queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table) override;
+    bool queryPositionInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    void hgtMakeOrder(DataModel*, const QString&, const QString& orderNumber) override;
+    bool hgtMakeOrder(DataModel*, const QString&, const CSError& error) override;
+    void hgtQueryExchangeRate(DataModel*, const QString& handle, const HGTExchangeRate& rate) override;
+    void hgtQueryCombInfo(DataModel*, const QString&, const HGTCombInfo& info) override;
+    void hgtQueryQuantityOfUnit(DataModel*, const QString&, const QString& lot) override;
+    using IHGTQueryExchangeRate::hgtQueryExchangeRate;
+    using IHGTQueryCombInfo::hgtQueryCombInfo;
+    using IHGTQueryQuantityOfUnit::hgtQueryQuantityOfUnit;
+
+protected:
+    HGTTradeViewController(Kind kind, BaseNode::Ptr node, HGTTradeViewControllerServices services,
+        MenuItemViewController::Services pageServices);
+
+    void awakeFromNib() override;
+    void willDropRequests() override;
+
+private:
+    void resetControlValue();
+    void initTradeInfo();
+    void startRefreshTimer();
+    void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
+    void resetRefreshHandle();
+    bool verifyInput();
+    void updateExchangeRate();
+    void requestCombInfo(const QString& code);
+    void requestQuote();
+    void responderToNext(int field);
+    // A handle just given leaves the abandon list: its reply is awaited now.
+    QString awaited(const QString& handle);
+    bool isAbandonHandle(const QString& handle);
+    QString selectedSecurityId() const;
+    QString selectedOrderTitle() const;
+    void setPriceMilli(qint64 milli);
+
+    Kind kind_;
+    HGTTradeViewControllerServices services_;
+    QVariantList securityInfoArray_;
+    QStringList accountTitles_;
+    int selectedIndex_ = -1;
+    QStringList orderTypeTitles_;
+    int selectedOrderType_ = -1;
+    QString code_, name_, price_, quantity_, maxQuantity_, priceStep_, lot_, rateShown_;
+    bool nameHidden_ = true;
+    qint64 stepperMilli_ = 0;
+    qint64 incrementMilli_ = 1;
+    int focus_ = 0;
+    QStringList abandonHandleArray_;
+    QString refreshPrice5Handle_, refreshTimesharingHandle_, refreshExchangeRateHandle_;
+    QString exchangeRateOfBuy_, exchangeRateOfSale_;
+    bool busy_ = false;
+    QString lastOrderNumber_;
+    DTTablePtr positions_;
+    std::unique_ptr<QuoteInfoViewController> quotePanel_;
+    std::unique_ptr<platform::RunLoopTimer> refreshTimer_;
+    OrderAlertWindowController dialog_;
+    QPointer<QObject> dialogParent_;
+};
+
+// Sells whole trading units.
+class HGTZSSellViewController : public HGTTradeViewController {
+    Q_OBJECT
+public:
+    explicit HGTZSSellViewController(BaseNode::Ptr node = nullptr, HGTTradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {})
+        : HGTTradeViewController(Kind::BoardLotSell, std::move(node), std::move(services), pageServices)
+    {
+    }
+
+protected:
+    using HGTTradeViewController::HGTTradeViewController;
+};
+
+// Sells odd shares: no order-type choice, "零股卖出" always.
+class HGTLGSellViewController : public HGTZSSellViewController {
+    Q_OBJECT
+public:
+    explicit HGTLGSellViewController(BaseNode::Ptr node = nullptr, HGTTradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {})
+        : HGTZSSellViewController(Kind::OddLotSell, std::move(node), std::move(services), pageServices)
+    {
+    }
+};

@@ -1,0 +1,156 @@
+#include "connect/ui/HGTTradeView.h"
+
+#include "quotes/panel/QuoteInfoView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
+    : MenuItemView(controller, parent)
+    , page_(controller)
+    , accounts_(new QComboBox(this))
+    , orderTypes_(new QComboBox(this))
+    , code_(new QLineEdit(this))
+    , name_(new QLabel(this))
+    , price_(new QLineEdit(this))
+    , up_(new QPushButton(QStringLiteral("▲"), this))
+    , down_(new QPushButton(QStringLiteral("▼"), this))
+    , quantity_(new QLineEdit(this))
+    , max_(new QLabel(this))
+    , step_(new QLabel(this))
+    , lot_(new QLabel(this))
+    , order_(new QPushButton(this))
+    , positions_(new DVCommonTableView(this))
+{
+    code_->setObjectName(QStringLiteral("stockCodeText"));
+    code_->setMaxLength(5);
+    price_->setObjectName(QStringLiteral("priceText"));
+    quantity_->setObjectName(QStringLiteral("amountText"));
+    order_->setObjectName(QStringLiteral("orderButton"));
+    order_->setText(controller.isSale() ? QStringLiteral("卖出") : QStringLiteral("买入"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("股东代码:"), accounts_);
+    auto* codeRow = new QHBoxLayout;
+    codeRow->addWidget(code_);
+    codeRow->addWidget(name_);
+    form->addRow(QStringLiteral("证券代码:"), codeRow);
+    if (controller.kind() != HGTTradeViewController::Kind::OddLotSell)
+        form->addRow(QStringLiteral("委托方式:"), orderTypes_);
+    else
+        orderTypes_->hide();
+    auto* priceRow = new QHBoxLayout;
+    priceRow->addWidget(price_);
+    up_->setFixedWidth(32);
+    down_->setFixedWidth(32);
+    priceRow->addWidget(up_);
+    priceRow->addWidget(down_);
+    form->addRow(QStringLiteral("委托价格:"), priceRow);
+    form->addRow(QStringLiteral("价格步长:"), step_);
+    form->addRow(controller.isSale() ? QStringLiteral("最大可卖:") : QStringLiteral("最大可买:"), max_);
+    form->addRow(QStringLiteral("每手股数:"), lot_);
+    form->addRow(QStringLiteral("委托数量:"), quantity_);
+    form->addRow(QString(), order_);
+
+    auto* top = new QHBoxLayout;
+    auto* left = new QWidget(this);
+    left->setLayout(form);
+    left->setFixedWidth(300);
+    top->addWidget(left);
+    if (QuoteInfoViewController* panel = controller.quotePanel()) {
+        auto* quote = new QuoteInfoView(*panel, this);
+        quote->setFrameSize(QSize(360, 460));
+        quote->setMinimumSize(360, 460);
+        top->addWidget(quote);
+    }
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(top);
+    all->addWidget(positions_, 1);
+
+    connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
+    connect(code_, &QLineEdit::editingFinished, this, [this] {
+        if (code_->isModified() && page_.codeText().size() < 5) {
+            code_->setModified(false);
+            page_.codeEditEnd();
+        }
+    });
+    connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
+    connect(price_, &QLineEdit::editingFinished, this, [this] {
+        if (price_->isModified()) {
+            price_->setModified(false);
+            page_.priceEditEnd();
+        }
+    });
+    connect(quantity_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setQuantityText(text); });
+    connect(up_, &QPushButton::clicked, this, [this] { page_.priceStepperClick(true); });
+    connect(down_, &QPushButton::clicked, this, [this] { page_.priceStepperClick(false); });
+    connect(accounts_, &QComboBox::activated, this, [this](int index) { page_.selectAccount(index); });
+    connect(orderTypes_, &QComboBox::activated, this, [this](int index) { page_.orderTypeChanged(index); });
+    connect(order_, &QPushButton::clicked, this, [this] { page_.orderButtonClick(); });
+    connect(positions_, &DVCommonTableView::clicked, this,
+        [this](const QModelIndex& index) { page_.positionTableClick(index.row()); });
+    page_.setDialogParent(this);
+    connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
+    refresh();
+}
+
+void HGTTradeView::refresh()
+{
+    const QSignalBlocker a(accounts_);
+    const QSignalBlocker b(orderTypes_);
+    if (accounts_->count() != page_.accountTitles().size()) {
+        accounts_->clear();
+        accounts_->addItems(page_.accountTitles());
+    }
+    accounts_->setCurrentIndex(page_.selectedAccount());
+    if (orderTypes_->count() != page_.orderTypeTitles().size()) {
+        orderTypes_->clear();
+        orderTypes_->addItems(page_.orderTypeTitles());
+    }
+    orderTypes_->setCurrentIndex(page_.selectedOrderType());
+    if (code_->text() != page_.codeText())
+        code_->setText(page_.codeText());
+    name_->setText(page_.nameText());
+    name_->setVisible(!page_.nameHidden());
+    if (price_->text() != page_.priceText())
+        price_->setText(page_.priceText());
+    if (quantity_->text() != page_.quantityText())
+        quantity_->setText(page_.quantityText());
+    max_->setText(page_.maxQuantityText());
+    step_->setText(page_.priceStepText());
+    lot_->setText(page_.lotText());
+    order_->setEnabled(!page_.isBusy());
+    if (page_.positions() && page_.positions() != shownPositions_) {
+        shownPositions_ = page_.positions();
+        positions_->reinitTableViewWithObject(shownPositions_);
+    }
+    if (page_.focusedField() != shownFocus_) {
+        shownFocus_ = page_.focusedField();
+        focusField(shownFocus_);
+    }
+}
+
+void HGTTradeView::focusField(int field)
+{
+    QLineEdit* fields[] = { code_, price_, quantity_ };
+    if (field >= 0 && field < 3 && isVisible())
+        fields[field]->setFocus();
+}
+
+void installConnectViews()
+{
+    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" }) {
+        MenuItemViewCatalogue::shared().registerView(
+            QString::fromLatin1(name), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+                auto* page = qobject_cast<HGTTradeViewController*>(&controller);
+                return page ? new HGTTradeView(*page, parent) : nullptr;
+            });
+    }
+}

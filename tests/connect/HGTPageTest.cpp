@@ -1,0 +1,281 @@
+#include "connect/pages/HGTTradeViewController.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/HKFunctions.h"
+#include "trading/DMOrderType.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+struct RecordingAlerts : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        if (completion)
+            completion(1);
+    }
+};
+
+class HGTPageTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        registerConnectDataModels();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        pages.clear();
+        HGTRequestManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+    void logInWithShareholders(bool withConnect = true)
+    {
+        auto account = logIn();
+        using brokersim::Table;
+        std::vector<VEKTCRS> sets;
+        sets.push_back(logintest::HomeFixture::set(Table()
+                .column("singleflag", brokersim::kInt32)
+                .column("custid")
+                .column("name")
+                .column("com_url")
+                .row({ "1", "010100000001", "张三", account->commonUrlString })));
+        Table holders = Table()
+                            .column("~market")
+                            .column("market", brokersim::kInt32)
+                            .column("secuid")
+                            .column("~secuidType", brokersim::kInt32)
+                            .row({ "上海A股", "1", "A101000001", "0" });
+        if (withConnect)
+            holders.row({ "沪港通", "5", "A101000001", "0" });
+        sets.push_back(logintest::HomeFixture::set(holders));
+        account->initWithRDOAccount(RDOAccount(sets));
+    }
+    template <class Page = HGTTradeViewController> Page& openPage()
+    {
+        HGTTradeViewControllerServices services;
+        services.chinaNow = [this] { return now; };
+        auto page = std::make_unique<Page>(nullptr, services);
+        Page& made = *page;
+        pages.push_back(std::move(page));
+        made.setAlertPresenter(&alerts);
+        made.load();
+        return made;
+    }
+    void lookUp(HGTTradeViewController& page, const QString& code)
+    {
+        page.setCodeText(code);
+        page.codeEditEnd();
+        ASSERT_TRUE(spinUntil([&] {
+            return !page.priceText().isEmpty() && !page.maxQuantityText().isEmpty() && !page.lotText().isEmpty()
+                && !page.exchangeRateShown().isEmpty();
+        }));
+    }
+    void whenShown(std::function<void(OrderAlertWindowController&)> action)
+    {
+        OrderAlertWindowController::setShownHookForTesting([action](OrderAlertWindowController& c) {
+            QTimer::singleShot(0, &c, [&c, action] { action(c); });
+        });
+    }
+    qsizetype quotesAsked() const { return sim.receivedCount(brokersim::kQuote5LevelExFunction); }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    QDateTime now = platform::ChinaClock::now();
+    RecordingAlerts alerts;
+    std::vector<std::unique_ptr<HGTTradeViewController>> pages;
+};
+
+} // namespace
+
+TEST_F(HGTPageTest, CodeEntryFirstQuoteStepperAndABuyToItsOrderNumber)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    EXPECT_EQ(page.accountTitles().size(), 1);
+    EXPECT_EQ(page.orderTypeTitles(), DMOrderType::getTitlesForHGTBuy());
+
+    // Four digits wait; the fifth asks at once and moves on to the price.
+    page.setCodeText(QStringLiteral("0070"));
+    EXPECT_EQ(quotesAsked(), 0);
+    EXPECT_EQ(page.focusedField(), 0);
+    page.setCodeText(QStringLiteral("00700"));
+    EXPECT_EQ(page.focusedField(), 1);
+    EXPECT_TRUE(spinUntil([&] { return quotesAsked() == 1; }));
+
+    // "700" ends as "00700".
+    HGTTradeViewController& other = openPage();
+    other.setCodeText(QStringLiteral("700"));
+    other.codeEditEnd();
+    EXPECT_EQ(other.codeText(), "00700");
+
+    lookUp(page, QStringLiteral("00700"));
+    EXPECT_EQ(page.nameText(), "港华控股");
+    EXPECT_EQ(page.lotText(), "100股");
+    EXPECT_EQ(page.priceStepText(), "0.200港元");
+    EXPECT_EQ(page.stepperIncrementMilli(), 200);
+    EXPECT_EQ(page.exchangeRateShown(), "0.920000"); // the buy rate on the buy page
+
+    // Fifty clicks land exactly fifty steps on.
+    const qint64 start = page.stepperValueMilli();
+    for (int i = 0; i < 50; ++i)
+        page.priceStepperClick(true);
+    EXPECT_EQ(page.stepperValueMilli(), start + 50 * 200);
+    EXPECT_EQ(page.priceText(), HGTTradeViewController::priceText(start + 10'000));
+    for (int i = 0; i < 47; ++i)
+        page.priceStepperClick(false);
+    ASSERT_TRUE(spinUntil([&] { return page.priceStepText() == QStringLiteral("0.200港元"); }));
+
+    page.setQuantityText(QStringLiteral("200"));
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    page.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !page.lastOrderNumber().isEmpty(); }));
+    EXPECT_FALSE(page.isBusy());
+    EXPECT_TRUE(page.quantityText().isEmpty());
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("委托申请已提交，序号为%1。").arg(page.lastOrderNumber()));
+    const brokersim::Request sent = sim.receivedOf(brokersim::kHKOrderFunction).back();
+    EXPECT_EQ(sent.valueOr(QStringLiteral("bsflag")), "3B");
+    EXPECT_EQ(sent.valueOr(QStringLiteral("qty")), "200");
+}
+
+TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
+{
+    logInWithShareholders();
+    HGTTradeViewController& whole = openPage<HGTZSSellViewController>();
+    EXPECT_EQ(whole.orderTypeTitles(), DMOrderType::getTitlesForHGTSell());
+    lookUp(whole, QStringLiteral("00700"));
+    EXPECT_EQ(whole.exchangeRateShown(), "0.880000");
+    EXPECT_EQ(whole.maxQuantityText(), "1000股");
+
+    HGTTradeViewController& odd = openPage<HGTLGSellViewController>();
+    EXPECT_TRUE(odd.orderTypeTitles().isEmpty());
+    lookUp(odd, QStringLiteral("00700"));
+    EXPECT_EQ(odd.maxQuantityText(), "50股");
+    EXPECT_TRUE(sim.receivedOf(brokersim::kHKCombInfoFunction).back().rawBody.contains("&bsflag=4S&"));
+
+    const struct {
+        HGTTradeViewController* page;
+        const char* quantity;
+        const char* flag;
+        const char* refusal; // empty: accepted
+    } orders[] = {
+        { &odd, "50", "4S", "" },
+        { &whole, "5000", "3S", "可用股份不足" },
+        { &whole, "300", "3S", "" },
+    };
+    for (const auto& o : orders) {
+        const std::size_t before = alerts.shown.size();
+        o.page->setQuantityText(QString::fromLatin1(o.quantity));
+        whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+        o.page->orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() > before && !o.page->isBusy(); })) << o.quantity;
+        EXPECT_EQ(sim.receivedOf(brokersim::kHKOrderFunction).back().valueOr(QStringLiteral("bsflag")), o.flag);
+        if (*o.refusal)
+            EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(o.refusal));
+        else
+            EXPECT_TRUE(alerts.shown.back().text.startsWith(QStringLiteral("委托申请已提交"))) << o.quantity;
+    }
+}
+
+TEST_F(HGTPageTest, RefreshOnlyInTradingHoursAndSharedHandlesAreNotAbandoned)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    const struct {
+        int hour;
+        int minute;
+        bool refreshes;
+    } ticks[] = { { 9, 10, false }, { 12, 30, false }, { 16, 10, false }, { 9, 11, true }, { 12, 51, true },
+        { 16, 9, true } };
+    for (const auto& t : ticks) {
+        EXPECT_EQ(HGTTradeViewController::isOpeningTime(QDateTime(QDate(2026, 12, 2), QTime(t.hour, t.minute))),
+            t.refreshes);
+        now = QDateTime(QDate(2026, 12, 2), QTime(t.hour, t.minute));
+        const qsizetype before = quotesAsked();
+        page.refreshQuotes();
+        EXPECT_EQ(page.refreshWaiting(), t.refreshes) << t.hour << ":" << t.minute;
+        if (t.refreshes) {
+            // The quote, then its chart; the form keeps its price.
+            const QString price = page.priceText();
+            ASSERT_TRUE(spinUntil([&] { return !page.refreshWaiting(); }));
+            EXPECT_EQ(quotesAsked(), before + 1);
+            EXPECT_EQ(page.priceText(), price);
+        } else {
+            EXPECT_EQ(quotesAsked(), before);
+        }
+    }
+    // A refresh and a click in one second share a handle: the reply is
+    // awaited, not dropped.
+    page.refreshQuotes();
+    page.positionTableClick(-1);
+    page.setCodeText(QStringLiteral("00700"));
+    EXPECT_TRUE(page.abandonHandles().isEmpty());
+}
+
+TEST_F(HGTPageTest, InputIsCheckedBeforeTheDialog)
+{
+    logInWithShareholders(false);
+    HGTTradeViewController& none = openPage();
+    none.orderButtonClick();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, "无可用的股东账户");
+    pages.clear();
+    AccountManager::resetInstance();
+
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    bool shown = false;
+    whenShown([&](OrderAlertWindowController& c) {
+        shown = true;
+        c.cancelButtonClicked();
+    });
+    const struct {
+        const char* code;
+        const char* price;
+        const char* quantity;
+    } bad[] = { { "0070", "368.400", "100" }, { "00700", "", "100" }, { "00700", "368.4001", "100" },
+        { "00700", "368.400", "1.5" } };
+    for (const auto& b : bad) {
+        page.setCodeText(QString::fromLatin1(b.code));
+        page.setPriceText(QString::fromLatin1(b.price));
+        page.setQuantityText(QString::fromLatin1(b.quantity));
+        const std::size_t before = alerts.shown.size();
+        page.orderButtonClick();
+        EXPECT_EQ(alerts.shown.size(), before + 1) << b.code << b.price << b.quantity;
+    }
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+}
+
+TEST_F(HGTPageTest, ALateRefreshReplyIsIgnored)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page.refreshQuotes();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    // Quote handles are the second they were asked in: wait for the next one.
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    ASSERT_TRUE(spinUntil([&] { return QDateTime::currentSecsSinceEpoch() != second; }));
+    page.refreshQuotes();
+    EXPECT_EQ(page.abandonHandles().size(), 1);
+    ASSERT_TRUE(spinUntil([&] { return !page.refreshWaiting(); }));
+    const qsizetype charts = sim.receivedCount(brokersim::kTimesharingFunction);
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return page.abandonHandles().isEmpty(); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kTimesharingFunction), charts); // no chart asked for the late one
+    EXPECT_FALSE(page.refreshWaiting());
+}

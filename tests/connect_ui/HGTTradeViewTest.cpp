@@ -1,0 +1,124 @@
+#include "connect/ui/HGTTradeView.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+#include "tools/broker-sim/HKFunctions.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+
+namespace {
+
+struct NoAlerts : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        if (completion)
+            completion(1);
+    }
+};
+
+class HGTTradeViewTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        registerConnectDataModels();
+        installConnectViews();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        HGTRequestManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+    void logInWithConnectAccount()
+    {
+        auto account = logIn();
+        using brokersim::Table;
+        std::vector<VEKTCRS> sets;
+        sets.push_back(logintest::HomeFixture::set(Table()
+                .column("singleflag", brokersim::kInt32)
+                .column("custid")
+                .column("name")
+                .column("com_url")
+                .row({ "1", "010100000001", "张三", account->commonUrlString })));
+        sets.push_back(logintest::HomeFixture::set(Table()
+                .column("~market")
+                .column("market", brokersim::kInt32)
+                .column("secuid")
+                .column("~secuidType", brokersim::kInt32)
+                .row({ "沪港通", "5", "A101000001", "0" })));
+        account->initWithRDOAccount(RDOAccount(sets));
+    }
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+};
+
+} // namespace
+
+// Opened directly (no menu link leads here): type a code, see the quote and
+// the rate, order, confirm, see the order number and the new position.
+TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
+{
+    logInWithConnectAccount();
+    HGTTradeViewController page;
+    page.setPageClass(QStringLiteral("HGTTradeViewController"));
+    page.load();
+    std::unique_ptr<MenuItemView> made(MenuItemViewCatalogue::shared().makeView(page, nullptr));
+    auto* view = dynamic_cast<HGTTradeView*>(made.get());
+    ASSERT_NE(view, nullptr);
+    NoAlerts alerts;
+    page.setAlertPresenter(&alerts);
+    view->resize(720, 760);
+    view->resize(view->sizeHint().expandedTo(QSize(800, 760)));
+    view->show();
+
+    QTest::keyClicks(view->codeField(), QStringLiteral("00700"));
+    ASSERT_TRUE(spinUntil([&] {
+        return view->nameLabel()->text() == QStringLiteral("港华控股") && !view->lotLabel()->text().isEmpty()
+            && !view->maxQuantityLabel()->text().isEmpty() && !page.exchangeRateShown().isEmpty()
+            && !view->priceField()->text().isEmpty();
+    }));
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::exchangeRateText).text.contains(QStringLiteral("0.92")))
+        << page.quotePanel()->field(QuoteField::exchangeRateText).text.toStdString();
+    EXPECT_EQ(view->lotLabel()->text(), QStringLiteral("100股"));
+    EXPECT_TRUE(view->priceField()->hasFocus());
+
+    // A price the market reaches at once, so the order fills.
+    QTest::mouseClick(view->stepUpButton(), Qt::LeftButton);
+    QTest::mouseClick(view->stepUpButton(), Qt::LeftButton);
+    QTest::mouseClick(view->stepUpButton(), Qt::LeftButton);
+    QTest::keyClicks(view->quantityField(), QStringLiteral("100"));
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+    });
+    QTest::mouseClick(view->orderButton(), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return !page.lastOrderNumber().isEmpty(); }));
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("委托申请已提交，序号为%1。").arg(page.lastOrderNumber()));
+    EXPECT_TRUE(view->quantityField()->text().isEmpty());
+    ASSERT_TRUE(spinUntil([&] {
+        const DTTablePtr table = page.positions();
+        for (qsizetype row = 0; table && row < table->arrayController()->count(); ++row) {
+            if (table->valueForTitle(row, QStringLiteral("证券代码")) == QLatin1String("00700"))
+                return table->valueForTitle(row, QStringLiteral("股份余额")) == QLatin1String("1150");
+        }
+        return false;
+    }));
+    EXPECT_GT(view->positionTable()->model()->rowCount(), 0);
+
+    if (const QByteArray dir = qgetenv("LUMORA_SCREENSHOT_DIR"); !dir.isEmpty())
+        view->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/hgt-trade-page.png"));
+}

@@ -1,0 +1,296 @@
+#include "tools/broker-sim/HKFunctions.h"
+
+#include "platform/ChinaClock.h"
+#include "tools/broker-sim/BrokerData.h"
+#include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/Market.h"
+
+#include <QRegularExpression>
+
+namespace brokersim {
+
+namespace {
+
+constexpr qint64 kMaxQuantity = 1'000'000'000;
+constexpr qint32 kNoSecurity = 2001;
+const QStringList kBuyFlags { "3B", "2B" };
+const QStringList kSellFlags { "3S", "2S", "4S" };
+const QString kOddLotFlag = QStringLiteral("4S");
+const QString kHKMarket = QStringLiteral("5");
+
+QString positionKey(const QString& code)
+{
+    return kHKMarket + QLatin1Char('|') + code;
+}
+
+// A price of at most three decimals in thousandths; nullopt for anything else.
+std::optional<qint64> priceTicks(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})(?:\\.([0-9]{1,3}))?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toLongLong() * 1000 + m.captured(2).leftJustified(3, u'0').toLongLong();
+}
+
+std::optional<qint64> wholeNumber(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^[0-9]{1,10}$"));
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    const qint64 value = text.toLongLong();
+    return value > 0 && value <= kMaxQuantity ? std::optional(value) : std::nullopt;
+}
+
+// Hong Kong's trading sessions, China time: 9:30-12:00 and 13:00-16:00 on
+// weekdays, with the pre-opening from 9:00.
+bool hkTradingHours()
+{
+    const QDateTime now = platform::ChinaClock::now();
+    if (now.date().dayOfWeek() > 5)
+        return false;
+    const int minute = now.time().hour() * 60 + now.time().minute();
+    return (minute >= 9 * 60 && minute < 12 * 60) || (minute >= 13 * 60 && minute < 16 * 60);
+}
+
+} // namespace
+
+HKDesk::HKDesk(BackOffice* office, Market* market, QObject* parent)
+    : QObject(parent)
+    , office_(office)
+    , market_(market)
+{
+    setObjectName(QStringLiteral("brokersim-hkdesk"));
+}
+
+qint64 HKDesk::spreadStep(qint64 priceTicks)
+{
+    // Upper bound of each band (exclusive of the next) and its step.
+    static constexpr std::pair<qint64, qint64> kBands[] = { { 250, 1 }, { 500, 5 }, { 10'000, 10 },
+        { 20'000, 20 }, { 100'000, 50 }, { 200'000, 100 }, { 500'000, 200 }, { 1'000'000, 500 },
+        { 2'000'000, 1'000 }, { 5'000'000, 2'000 } };
+    for (const auto& [upTo, step] : kBands) {
+        if (priceTicks <= upTo)
+            return step;
+    }
+    return 5'000;
+}
+
+Milli HKDesk::convert(Milli hkd, qint64 rate, bool roundUp)
+{
+    return Milli((__int128(hkd) * rate + (roundUp ? 999'999 : 0)) / 1'000'000);
+}
+
+const MarketSecurity* HKDesk::hkSecurity(const QString& code) const
+{
+    const MarketSecurity* s = market_->security(code);
+    return s && s->classId == QLatin1String("108") ? s : nullptr;
+}
+
+QString HKDesk::secuidOf(const Customer& c) const
+{
+    for (const ShareholderAccount& h : c.shareholders) {
+        if (h.market == 5)
+            return h.secuid;
+    }
+    return QString();
+}
+
+QString HKDesk::fundOf(const Customer& c) const
+{
+    // Stock Connect settles in renminbi, from the main account.
+    QString any;
+    for (const FundAccount& f : c.funds) {
+        if (f.moneyType != QStringLiteral("人民币"))
+            continue;
+        if (f.fundSeq == QLatin1String("0"))
+            return f.fundId;
+        if (any.isEmpty())
+            any = f.fundId;
+    }
+    return any;
+}
+
+void HKDesk::bringUpToDate(const Customer& c, BackOffice::Account& a)
+{
+    const QString secuid = secuidOf(c);
+    if (!secuid.isEmpty() && !seeded_.contains(c.custid)) {
+        seeded_.insert(c.custid);
+        // An opening holding with an odd remainder, bought before today.
+        if (const MarketSecurity* s = hkSecurity(QStringLiteral("00700"))) {
+            BackOffice::Position& p = a.positions[positionKey(s->code)];
+            if (p.code.isEmpty())
+                p = { secuid, kHKMarket, s->code, s->name, 1050, 1050, 0, 0, 350'000 * 1050 };
+        }
+    }
+    for (Order& o : orders_) {
+        if (o.filled || o.custid != c.custid)
+            continue;
+        const MarketSecurity* s = hkSecurity(o.code);
+        const qint64 last = Market::lastTicks(*s);
+        if (o.buy ? last > o.priceTicks : last < o.priceTicks)
+            continue;
+        const Milli hkd = last * o.quantity;
+        BackOffice::Money& m = a.money[o.fundId];
+        BackOffice::Position& p = a.positions[positionKey(o.code)];
+        if (p.code.isEmpty())
+            p = { o.secuid, kHKMarket, o.code, s->name };
+        if (o.buy) {
+            const Milli paid = convert(hkd, kBuyRate, true);
+            m.balance -= paid;
+            m.available += o.frozen - paid;
+            p.quantity += o.quantity;
+            p.bought += o.quantity;
+            p.cost += hkd;
+        } else {
+            const Milli got = convert(hkd, kSaleRate, false);
+            m.balance += got;
+            m.available += got;
+            p.cost = p.quantity > 0 ? Milli(__int128(p.cost) * (p.quantity - o.quantity) / p.quantity) : 0;
+            p.quantity -= o.quantity;
+            p.sold += o.quantity;
+        }
+        o.filled = true;
+    }
+}
+
+Reply HKDesk::combInfo(const Request& r, const Customer& c, BackOffice::Account& a)
+{
+    const MarketSecurity* s = hkSecurity(r.valueOr(QStringLiteral("stkcode")));
+    if (!s)
+        return Reply::error(kNoSecurity, QStringLiteral("证券代码不存在"));
+    const QString flag = r.valueOr(QStringLiteral("bsflag"));
+    if (!kBuyFlags.contains(flag) && !kSellFlags.contains(flag))
+        return Reply::error(orderErrors::kBadOrder, QStringLiteral("买卖类别错误"));
+    const qint64 price = priceTicks(r.valueOr(QStringLiteral("price"))).value_or(0) > 0
+        ? *priceTicks(r.valueOr(QStringLiteral("price")))
+        : Market::lastTicks(*s);
+    qint64 most = 0;
+    if (kBuyFlags.contains(flag)) {
+        const Milli lotCost = convert(price * s->lotSize, kBuyRate, true);
+        const Milli available = a.money[fundOf(c)].available;
+        most = lotCost > 0 ? available / lotCost * s->lotSize : 0;
+    } else {
+        const auto it = a.positions.find(positionKey(s->code));
+        const qint64 held = it == a.positions.end() ? 0 : it->second.available;
+        most = flag == kOddLotFlag ? held % s->lotSize : held - held % s->lotSize;
+    }
+    return Reply::withTable(Table()
+                                .column(QStringLiteral("maxqty"))
+                                .column(QStringLiteral("priceunit"))
+                                .row({ QString::number(std::max<qint64>(most, 0)),
+                                    Market::ticksText(spreadStep(price), 3) }));
+}
+
+Reply HKDesk::lotSize(const Request& r)
+{
+    const MarketSecurity* s = hkSecurity(r.valueOr(QStringLiteral("stkcode")));
+    if (!s)
+        return Reply::error(kNoSecurity, QStringLiteral("证券代码不存在"));
+    return Reply::withTable(Table().column(QStringLiteral("lotsize")).row({ QString::number(s->lotSize) }));
+}
+
+Reply HKDesk::exchangeRate()
+{
+    return Reply::withTable(Table()
+                                .column(QStringLiteral("buyrate"))
+                                .column(QStringLiteral("salerate"))
+                                .row({ Market::ticksText(kBuyRate, 6), Market::ticksText(kSaleRate, 6) }));
+}
+
+Reply HKDesk::order(const Request& r, const Customer& c, BackOffice::Account& a)
+{
+    using namespace orderErrors;
+    const QString flag = r.valueOr(QStringLiteral("bsflag"));
+    const bool buy = kBuyFlags.contains(flag);
+    if (!buy && !kSellFlags.contains(flag))
+        return Reply::error(kBadOrder, QStringLiteral("买卖类别错误"));
+    const QString secuid = r.valueOr(QStringLiteral("secuid"));
+    if (r.valueOr(QStringLiteral("market")) != kHKMarket || secuid.isEmpty() || secuid != secuidOf(c))
+        return Reply::error(kWrongAccount, QStringLiteral("股东账户与交易市场不符"));
+    const MarketSecurity* s = hkSecurity(r.valueOr(QStringLiteral("stkcode")));
+    if (!s)
+        return Reply::error(kNoSecurity, QStringLiteral("证券代码不存在"));
+    if (!hkTradingHours())
+        return Reply::error(kMarketClosed, QStringLiteral("非港股通交易时间，不能委托"));
+    const std::optional<qint64> quantity = wholeNumber(r.valueOr(QStringLiteral("qty")));
+    if (!quantity)
+        return Reply::error(kBadOrder, QStringLiteral("委托数量错误"));
+    const std::optional<qint64> price = priceTicks(r.valueOr(QStringLiteral("price")));
+    if (!price || *price <= 0 || *price > kMaxQuantity)
+        return Reply::error(kBadOrder, QStringLiteral("委托价格错误"));
+    if (*price % spreadStep(*price) != 0)
+        return Reply::error(kOffTick, QStringLiteral("委托价格不符合港股价位表"));
+    if (flag == kOddLotFlag ? *quantity >= s->lotSize : *quantity % s->lotSize != 0)
+        return Reply::error(kNotWholeLot,
+            flag == kOddLotFlag ? QStringLiteral("零股卖出数量必须少于一手(%1股)").arg(s->lotSize)
+                                : QStringLiteral("委托数量必须是%1股的整数倍").arg(s->lotSize));
+
+    Order o { QString::number(nextOrder_), c.custid, fundOf(c), secuid, s->code, flag, buy, *price, *quantity };
+    if (buy) {
+        const Milli cost = convert(*price * *quantity, kBuyRate, true);
+        BackOffice::Money& m = a.money[o.fundId];
+        if (o.fundId.isEmpty() || cost > m.available)
+            return Reply::error(kNoMoney, QStringLiteral("可用资金不足"));
+        m.available -= cost;
+        o.frozen = cost;
+    } else {
+        const auto it = a.positions.find(positionKey(s->code));
+        const qint64 held = it == a.positions.end() ? 0 : it->second.available;
+        if (*quantity > held || (flag == kOddLotFlag && *quantity > held % s->lotSize))
+            return Reply::error(kNoShares, QStringLiteral("可用股份不足"));
+        it->second.available -= *quantity;
+    }
+    ++nextOrder_;
+    orders_.append(o);
+    bringUpToDate(c, a);
+    return Reply::withTable(Table().column(QStringLiteral("ordersno")).row({ o.number }));
+}
+
+HKDesk* hkDesk(BrokerSimulator& simulator)
+{
+    return simulator.findChild<HKDesk*>(QStringLiteral("brokersim-hkdesk"), Qt::FindDirectChildrenOnly);
+}
+
+void registerHKFunctions(BrokerSimulator& simulator)
+{
+    BackOffice* office = backOffice(simulator);
+    HKDesk* desk = hkDesk(simulator);
+    if (!desk)
+        desk = new HKDesk(office, market(simulator), &simulator);
+    using Account = BackOffice::Account;
+    auto add = [&](Function f, auto handler) {
+        simulator.registerFunction(f.main, f.sub, [office, desk, handler](const Request& r, BrokerState& s) {
+            Reply refusal;
+            const Customer* c = office->authenticate(r, s, &refusal);
+            if (!c)
+                return refusal;
+            Account& a = office->account(*c);
+            desk->bringUpToDate(*c, a);
+            return handler(*desk, r, *c, a);
+        });
+    };
+    add(kHKCombInfoFunction, [](HKDesk& d, const Request& r, const Customer& c, Account& a) {
+        return d.combInfo(r, c, a);
+    });
+    add(kHKLotSizeFunction, [](HKDesk& d, const Request& r, const Customer&, Account&) { return d.lotSize(r); });
+    add(kHKExchangeRateFunction, [](HKDesk& d, const Request&, const Customer&, Account&) {
+        return d.exchangeRate();
+    });
+    add(kHKOrderFunction, [](HKDesk& d, const Request& r, const Customer& c, Account& a) {
+        return d.order(r, c, a);
+    });
+    // The position list sees the desk's fills and opening holding.
+    const Handler positions = simulator.handlerOf(kPositionsFunction.main, kPositionsFunction.sub);
+    if (!positions)
+        return;
+    simulator.registerFunction(kPositionsFunction.main, kPositionsFunction.sub,
+        [office, desk, positions](const Request& r, BrokerState& s) {
+            Reply refusal;
+            if (const Customer* c = office->authenticate(r, s, &refusal))
+                desk->bringUpToDate(*c, office->account(*c));
+            return positions(r, s);
+        });
+}
+
+} // namespace brokersim
