@@ -222,18 +222,23 @@ qint64 OrderAlertWindowController::runModalForCommonBuy(QObject* parentWindow, c
     const QString& stockCode, const QString& stockName, const QString& orderType, const QString& price,
     const QString& quantity, const std::optional<QString>& classId)
 {
-    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, orderType, price, quantity);
-    return run(OrderAlertEntry::CommonBuy, parentWindow,
-        { securityId, stockCode, stockName, orderType, priceRow(true, orderType, price, classId), quantity });
+    return runCommonOrder(true, parentWindow, { securityId, stockCode, stockName, orderType, price, quantity }, classId);
 }
 
 qint64 OrderAlertWindowController::runModalForCommonSell(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& stockName, const QString& orderType, const QString& price,
     const QString& quantity, const std::optional<QString>& classId)
 {
-    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, orderType, price, quantity);
-    return run(OrderAlertEntry::CommonSell, parentWindow,
-        { securityId, stockCode, stockName, orderType, priceRow(false, orderType, price, classId), quantity });
+    return runCommonOrder(false, parentWindow, { securityId, stockCode, stockName, orderType, price, quantity }, classId);
+}
+
+// Fields: security id, code, name, order-type title, price, quantity.
+qint64 OrderAlertWindowController::runCommonOrder(
+    bool buy, QObject* parentWindow, QStringList fields, const std::optional<QString>& classId)
+{
+    orderParam_ = OrderParam::stockInfo(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
+    fields[4] = priceRow(buy, fields[3], fields[4], classId);
+    return run(buy ? OrderAlertEntry::CommonBuy : OrderAlertEntry::CommonSell, parentWindow, fields);
 }
 
 qint64 OrderAlertWindowController::runModalForLGSell(QObject* parentWindow, const QString& securityId,

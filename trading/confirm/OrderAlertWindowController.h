@@ -162,6 +162,8 @@ signals:
 
 private:
     qint64 run(OrderAlertEntry entry, QObject* parentWindow, const QStringList& values);
+    qint64 runCommonOrder(
+        bool buy, QObject* parentWindow, QStringList fields, const std::optional<QString>& classId);
     void windowDidLoad();
     void lockScreen();
     void setControlsStatus(bool busy);

@@ -1,0 +1,168 @@
+// The trading page's order exchange against the in-process broker simulator,
+// as the user feels it: from the order button to the confirmation dialog on
+// screen (the risk-warning list goes first), and from the confirm button to
+// the order number (the order, booked and answered by the back office).
+#include "comm/request/CSSession.h"
+#include "core/DMServerManager.h"
+#include "core/NetworkFactory.h"
+#include "login/AccountManager.h"
+#include "login/LoginDataModels.h"
+#include "login/LoginRecords.h"
+#include "platform/TlsTrust.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Broker.h"
+#include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/Market.h"
+#include "tools/broker-sim/Table.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/pages/TradeViewController.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <memory>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class TradeServer : public INetworkServerManager {
+public:
+    std::optional<CSServerInfo> trade;
+    quint64 numberOfServerInfosByType(int32_t type) override { return type == 1 ? 1 : 0; }
+    qint64 indexOfSelectedByType(int32_t type) override { return type == 1 ? 0 : -1; }
+    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
+    {
+        return type == 1 ? trade : std::nullopt;
+    }
+    bool connectToServerByType(int32_t, quint64) override { return false; }
+};
+
+struct Desk {
+    QTemporaryDir home;
+    brokersim::BrokerSimulator sim;
+    TradeServer servers;
+    std::unique_ptr<TradeViewController> page;
+    QString price;
+
+    Desk()
+    {
+        qputenv("LUMORA_HOME", home.path().toUtf8());
+        sim.start();
+        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        DMServerManager::getInstance();
+        servers.trade = NetworkFactory::makeServerInfo(
+            NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()), 10);
+        NetworkFactory::getInstance()->setServerManager(&servers);
+        NetworkFactory::getInstance()->setRetryFlag(false);
+        registerLoginDataModels();
+        registerTradingDataModels();
+
+        brokersim::Broker& broker = sim.state().broker();
+        const brokersim::Customer* customer = broker.customer(QStringLiteral("010100000001"));
+        const QString prefix = broker.openLogin(
+            *customer, QStringLiteral("010110000001"), QStringLiteral("111111"), QStringLiteral("10.1.2.3"));
+        using brokersim::Table;
+        std::vector<VEKTCRS> sets;
+        sets.push_back(*brokersim::toRecordSet(Table()
+                                                   .column("singleflag", brokersim::kInt32)
+                                                   .column("custid")
+                                                   .column("name")
+                                                   .column("com_url")
+                                                   .row({ "1", "010100000001", "张三", prefix }),
+            2));
+        sets.push_back(*brokersim::toRecordSet(Table()
+                                                   .column("~market")
+                                                   .column("market", brokersim::kInt32)
+                                                   .column("secuid")
+                                                   .column("~secuidType", brokersim::kInt32)
+                                                   .row({ "上海A股", "1", "A101000001", "0" }),
+            2));
+        auto account = std::make_shared<Account>();
+        account->initWithRDOAccount(RDOAccount(sets));
+        account->isLoginStatus = true;
+        AccountManager::getInstance()->addActiveAccount(account);
+
+        brokersim::BackOffice* office = brokersim::backOffice(sim);
+        office->setTradingHoursEnforced(false);
+        brokersim::BackOffice::Money& money = office->account(*customer).money[QStringLiteral("010110000001")];
+        money.balance = money.available = qint64(1) << 60;
+        const brokersim::MarketSecurity& s = *brokersim::market(sim)->security(QStringLiteral("600000"));
+        price = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision);
+
+        auto node = std::make_shared<BaseNode>();
+        node->nodeLinkId = 10000;
+        page = std::make_unique<TradeViewController>(node);
+        page->load();
+    }
+
+    // One order: the time to the dialog and the time from confirm to the number.
+    std::pair<double, double> order()
+    {
+        page->setCodeText(QStringLiteral("600000"));
+        page->setPriceText(price);
+        page->setQuantityText(QStringLiteral("100"));
+        const QString before = page->lastOrderNumber();
+        Clock::time_point pressed, shown, confirmed, answered;
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+            shown = Clock::now();
+            QTimer::singleShot(0, &c, [&c, &confirmed] {
+                confirmed = Clock::now();
+                c.confirmButtonClicked();
+            });
+        });
+        pressed = Clock::now();
+        page->orderButtonClicked();
+        QEventLoop loop;
+        while (page->isBusy() || page->lastOrderNumber() == before)
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+        answered = Clock::now();
+        using S = std::chrono::duration<double>;
+        return { S(shown - pressed).count(), S(answered - confirmed).count() };
+    }
+};
+
+std::unique_ptr<Desk> theDesk;
+
+void BM_OrderButtonToDialog(benchmark::State& state)
+{
+    if (!theDesk)
+        theDesk = std::make_unique<Desk>();
+    for (auto _ : state)
+        state.SetIterationTime(theDesk->order().first);
+}
+BENCHMARK(BM_OrderButtonToDialog)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly(false);
+
+void BM_ConfirmToOrderNumber(benchmark::State& state)
+{
+    if (!theDesk)
+        theDesk = std::make_unique<Desk>();
+    for (auto _ : state)
+        state.SetIterationTime(theDesk->order().second);
+}
+BENCHMARK(BM_ConfirmToOrderNumber)->UseManualTime()->Repetitions(5)->ReportAggregatesOnly(false);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    OrderAlertWindowController::setShownHookForTesting({});
+    theDesk.reset();
+    OrderManager::resetInstance();
+    QueryInfoManager::resetInstance();
+    StockManager::resetInstance();
+    AccountManager::resetInstance();
+    DMServerManager::resetInstance();
+    NetworkFactory::resetInstance();
+    CSSession::releaseAll();
+    return 0;
+}
