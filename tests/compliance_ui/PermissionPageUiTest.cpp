@@ -7,7 +7,7 @@
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
-#include "shell/WindowTestRig.h"
+#include "shell/MainWindowRig.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/MainWindow.h"
@@ -35,7 +35,7 @@ PermissionAlertWindow* wizardWindow()
     return nullptr;
 }
 
-class PermissionPageUiTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+class PermissionPageUiTest : public MainWindowRig {
 protected:
     void SetUp() override
     {
@@ -44,61 +44,19 @@ protected:
         registerComplianceDataModels();
         PermissionSettingsManager::resetInstance();
         StartUp().run();
-        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        startTradeServer();
         registerCompliancePages();
         installComplianceViews();
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->done(0);
-        delete window.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        testsupport::spinFor(std::chrono::milliseconds(20));
-        MenuItemViewManager::resetInstance();
-        StockManager::resetInstance();
-        MenuManager::resetInstance();
-        MessageCenterManager::resetInstance();
+        closeWindows();
+        resetShell();
         PermissionSettingsManager::resetInstance();
         serverManager.reset();
         MarketFixture::TearDown();
     }
 
-    void logInThroughTheForm()
-    {
-        LoginViewController form;
-        RecordingAlerts alerts;
-        form.setAlertPresenter(&alerts);
-        form.appLoginComplete();
-        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
-        form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
-        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
-        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
-        form.loginButtonClick(true);
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
-        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
-        form.LoginComplete();
-    }
-    void fetchMenu()
-    {
-        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
-        MenuManager::getInstance()->requestMenuInfo(this);
-        ASSERT_TRUE(spinUntil([&] { return menu != nullptr; }, 10s));
-        MenuManager::getInstance()->setMenuInfo(menu);
-    }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
-    bool queryMenuInfo(DataModel*, const QString&, const CSError&) override { return true; }
-
-    QModelIndex rowTitled(const QString& title) const
-    {
-        const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? QModelIndex() : found.front();
-    }
     // Presses the default button of the message box showing `text` (the sign's
     // message and the open message may be up together).
     static bool dismiss(const QString& text)
@@ -114,10 +72,6 @@ protected:
             found->done(QMessageBox::Ok);
         return found != nullptr;
     }
-
-    std::unique_ptr<DMServerManager> serverManager;
-    std::shared_ptr<RDOMenuManager> menu;
-    QPointer<MainWindow> window;
 };
 
 } // namespace
@@ -126,11 +80,7 @@ TEST_F(PermissionPageUiTest, OpenAPermissionFromTheMenuThroughItsWizard)
 {
     logInThroughTheForm();
     fetchMenu();
-    MainWindowServices services;
-    services.statusBar.serverManager = serverManager.get();
-    window = new MainWindow(services);
-    window->resize(1100, 700);
-    window->show();
+    openWindow(QSize(1100, 700));
 
     const QModelIndex entry = rowTitled(QStringLiteral("权限设置"));
     ASSERT_TRUE(entry.isValid());

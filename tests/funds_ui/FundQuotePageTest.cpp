@@ -11,7 +11,7 @@
 #include "funds/ui/FundPanels.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
-#include "shell/WindowTestRig.h"
+#include "shell/MainWindowRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -39,7 +39,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-class FundQuotePageTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+class FundQuotePageTest : public MainWindowRig {
 protected:
     void SetUp() override
     {
@@ -48,23 +48,14 @@ protected:
         registerFundDataModels();
         FundMoneyQuery::registerDataModels();
         StartUp().run();
-        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        startTradeServer();
         registerFundPages();
         registerFundViews();
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->done(0);
-        delete window.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        testsupport::spinFor(std::chrono::milliseconds(20));
-        MenuItemViewManager::resetInstance();
-        StockManager::resetInstance();
-        MenuManager::resetInstance();
-        MessageCenterManager::resetInstance();
+        closeWindows();
+        resetShell();
         OpenFundManager::resetInstance();
         QueryInfoManagerFunds::resetInstance();
         OrderManagerFunds::resetInstance();
@@ -74,62 +65,15 @@ protected:
         MarketFixture::TearDown();
     }
 
-    void logInThroughTheForm()
-    {
-        LoginViewController form;
-        RecordingAlerts alerts;
-        form.setAlertPresenter(&alerts);
-        form.appLoginComplete();
-        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
-        form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
-        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
-        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
-        form.loginButtonClick(true);
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
-        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
-        form.LoginComplete();
-    }
-    void fetchMenu()
-    {
-        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
-        MenuManager::getInstance()->requestMenuInfo(this);
-        ASSERT_TRUE(spinUntil([&] { return menu || error; }, 10s));
-        ASSERT_TRUE(menu) << qPrintable(error->domain);
-        MenuManager::getInstance()->setMenuInfo(menu);
-    }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
-    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
-    {
-        error = e;
-        return true;
-    }
-    QModelIndex rowTitled(const QString& title) const
-    {
-        const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? QModelIndex() : found.front();
-    }
     // Logs in, shows the main window and opens the page of a menu title.
     QWidget* openPage(const QString& title)
     {
         if (!window) {
             logInThroughTheForm();
             fetchMenu();
-            MainWindowServices services;
-            services.statusBar.serverManager = serverManager.get();
-            window = new MainWindow(services);
-            window->resize(1200, 760);
-            window->show();
+            openWindow(QSize(1200, 760));
         }
-        const QModelIndex entry = rowTitled(title);
-        if (!entry.isValid())
-            return nullptr;
-        QTreeView* outline = window->outlineView();
-        outline->scrollTo(entry);
-        QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
-        return window->currentPageView();
+        return clickEntry(title);
     }
     // The text of the message box on screen, once one shows; closes it.
     static QString waitForBox()
@@ -157,11 +101,6 @@ protected:
             codes << table->model()->index(row, column).data().toString();
         return codes;
     }
-
-    std::unique_ptr<DMServerManager> serverManager;
-    std::shared_ptr<RDOMenuManager> menu;
-    std::optional<CSError> error;
-    QPointer<MainWindow> window;
 };
 
 } // namespace
@@ -170,19 +109,10 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
 {
     logInThroughTheForm();
     fetchMenu();
-    MainWindowServices services;
-    services.statusBar.serverManager = serverManager.get();
-    window = new MainWindow(services);
-    window->resize(1100, 700);
-    window->show();
+    openWindow(QSize(1100, 700));
 
     // A click on 基金行情 in the outline opens the page.
-    const QModelIndex entry = rowTitled(QStringLiteral("基金行情"));
-    ASSERT_TRUE(entry.isValid());
-    QTreeView* outline = window->outlineView();
-    outline->scrollTo(entry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
-    ASSERT_TRUE(window->currentPageView());
+    ASSERT_TRUE(clickEntry(QStringLiteral("基金行情")));
     EXPECT_EQ(window->currentPageView()->objectName(), "OpdQuoteViewController");
     auto* table = window->currentPageView()->findChild<DVCommonTableView*>("listTable");
     auto* filter = window->currentPageView()->findChild<QComboBox*>("filterPButton");

@@ -5,7 +5,7 @@
 
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
-#include "shell/WindowTestRig.h"
+#include "shell/MainWindowRig.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/LoginPanel.h"
@@ -46,91 +46,25 @@ public:
     using MenuItemViewController::MenuItemViewController;
 };
 
-class MainWindowTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+class MainWindowTest : public MainWindowRig {
 protected:
     void SetUp() override
     {
         MarketFixture::SetUp();
         registerShellDataModels();
         StartUp().run();
-        serverManager
-            = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        startTradeServer();
         for (const char* name : { "AssetQueryViewController", "CommonQueryViewController" })
             MenuItemViewManager::getInstance()->registerPageClass(QString::fromLatin1(name),
                 [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->done(0);
-        delete window.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        testsupport::spinFor(std::chrono::milliseconds(20));
-        MenuItemViewManager::resetInstance();
-        StockManager::resetInstance();
-        MenuManager::resetInstance();
-        MessageCenterManager::resetInstance();
+        closeWindows();
+        resetShell();
         serverManager.reset();
         MarketFixture::TearDown();
     }
-
-    // The trade login through the login form, as the user does it.
-    void logInThroughTheForm()
-    {
-        LoginViewController form;
-        RecordingAlerts alerts;
-        form.setAlertPresenter(&alerts);
-        form.appLoginComplete();
-        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
-        form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
-        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
-        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
-        form.loginButtonClick(true);
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
-        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
-        form.LoginComplete();
-    }
-    // The served menu, as the session flow fetches it at start-up.
-    void fetchMenu()
-    {
-        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
-        MenuManager::getInstance()->requestMenuInfo(this);
-        ASSERT_TRUE(spinUntil([&] { return menu || error; }, 10s));
-        ASSERT_TRUE(menu) << qPrintable(error->domain);
-        MenuManager::getInstance()->setMenuInfo(menu);
-    }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
-    {
-        menu = m;
-    }
-    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
-    {
-        error = e;
-        return true;
-    }
-
-    void openWindow()
-    {
-        MainWindowServices services;
-        services.statusBar.serverManager = serverManager.get();
-        window = new MainWindow(services);
-        window->show();
-    }
-    QModelIndex rowTitled(const QString& title) const
-    {
-        const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found = model->match(
-            model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? QModelIndex() : found.front();
-    }
-
-    std::unique_ptr<DMServerManager> serverManager;
-    std::shared_ptr<RDOMenuManager> menu;
-    std::optional<CSError> error;
-    QPointer<MainWindow> window;
 };
 
 } // namespace

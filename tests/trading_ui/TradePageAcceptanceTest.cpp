@@ -7,7 +7,7 @@
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
-#include "shell/WindowTestRig.h"
+#include "shell/MainWindowRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -53,7 +53,7 @@ template <class W> W* shown()
     return nullptr;
 }
 
-class TradePageAcceptanceTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+class TradePageAcceptanceTest : public MainWindowRig {
 protected:
     void SetUp() override
     {
@@ -61,20 +61,13 @@ protected:
         registerShellDataModels();
         registerTradingDataModels();
         StartUp().run();
-        serverManager
-            = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        startTradeServer();
         installTradingViews();
         registerQueryPageViews();
     }
     void TearDown() override
     {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->done(0);
-        delete window.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        testsupport::spinFor(std::chrono::milliseconds(20));
+        closeWindows();
         OrderAlertWindowController::setViewFactory({});
         OrderAlertWindowController::setShownHookForTesting({});
         MenuItemViewManager::resetInstance();
@@ -104,30 +97,8 @@ protected:
         login->controller().loginComplete();
         login->close();
     }
-    void fetchMenu()
-    {
-        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
-        MenuManager::getInstance()->requestMenuInfo(this);
-        ASSERT_TRUE(spinUntil([&] { return menu != nullptr; }, 10s));
-        MenuManager::getInstance()->setMenuInfo(menu);
-    }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override
-    {
-        menu = m;
-    }
-    bool queryMenuInfo(DataModel*, const QString&, const CSError&) override { return true; }
-    QModelIndex rowTitled(const QString& title) const
-    {
-        const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found = model->match(
-            model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? QModelIndex() : found.front();
-    }
 
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    std::unique_ptr<DMServerManager> serverManager;
-    std::shared_ptr<RDOMenuManager> menu;
-    QPointer<MainWindow> window;
 };
 
 } // namespace
@@ -136,18 +107,9 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
 {
     logInThroughTheLoginWindow();
     fetchMenu();
-    MainWindowServices services;
-    services.statusBar.serverManager = serverManager.get();
-    window = new MainWindow(services);
-    window->resize(1320, 760);
-    window->show();
+    openWindow(QSize(1320, 760));
 
-    const QModelIndex entry = rowTitled(QStringLiteral("买入"));
-    ASSERT_TRUE(entry.isValid());
-    QTreeView* outline = window->outlineView();
-    outline->scrollTo(entry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
-    QWidget* page = window->currentPageView();
+    QWidget* page = clickEntry(QStringLiteral("买入"));
     ASSERT_TRUE(page);
     auto* code = page->findChild<QLineEdit*>("stockCodeText");
     auto* price = page->findChild<QLineEdit*>("priceText");
@@ -211,11 +173,7 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
 
     // 撤单 from the menu: tick the order, press 撤单, confirm, read the
     // answer and see the order's status change.
-    const QModelIndex cancelEntry = rowTitled(QStringLiteral("撤单"));
-    ASSERT_TRUE(cancelEntry.isValid());
-    outline->scrollTo(cancelEntry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(cancelEntry).center());
-    QWidget* cancelPage = window->currentPageView();
+    QWidget* cancelPage = clickEntry(QStringLiteral("撤单"));
     ASSERT_TRUE(cancelPage);
     auto* table = cancelPage->findChild<DVCheckTableView*>("ordersTableView");
     ASSERT_TRUE(table);

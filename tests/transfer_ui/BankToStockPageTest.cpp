@@ -5,7 +5,7 @@
 #include "core/DMCDataCache.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
-#include "shell/WindowTestRig.h"
+#include "shell/MainWindowRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -34,7 +34,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-class BankToStockPageTest : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+class BankToStockPageTest : public MainWindowRig {
 protected:
     void SetUp() override
     {
@@ -43,7 +43,7 @@ protected:
         registerTradingDataModels();
         registerTransferDataModels();
         StartUp().run();
-        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+        startTradeServer();
         installTradingViews();
         registerTransferPages();
         registerTransferPageViews();
@@ -51,17 +51,8 @@ protected:
     void TearDown() override
     {
         OrderAlertWindowController::setShownHookForTesting(nullptr);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->done(0);
-        delete window.data();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->close();
-        testsupport::spinFor(std::chrono::milliseconds(20));
-        MenuItemViewManager::resetInstance();
-        StockManager::resetInstance();
-        MenuManager::resetInstance();
-        MessageCenterManager::resetInstance();
+        closeWindows();
+        resetShell();
         FundTransferManager::resetInstance();
         QueryInfoManager::resetInstance();
         DMCDataCache::resetInstance();
@@ -69,43 +60,6 @@ protected:
         MarketFixture::TearDown();
     }
 
-    void logInThroughTheForm()
-    {
-        LoginViewController form;
-        RecordingAlerts alerts;
-        form.setAlertPresenter(&alerts);
-        form.appLoginComplete();
-        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
-        form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
-        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
-        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
-        form.loginButtonClick(true);
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
-        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
-        form.LoginComplete();
-    }
-    void fetchMenu()
-    {
-        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
-        MenuManager::getInstance()->requestMenuInfo(this);
-        ASSERT_TRUE(spinUntil([&] { return menu || error; }, 10s));
-        ASSERT_TRUE(menu) << qPrintable(error->domain);
-        MenuManager::getInstance()->setMenuInfo(menu);
-    }
-    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
-    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
-    {
-        error = e;
-        return true;
-    }
-    QModelIndex rowTitled(const QString& title) const
-    {
-        const QAbstractItemModel* model = window->outlineView()->model();
-        const QModelIndexList found
-            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? QModelIndex() : found.front();
-    }
     static QString messageBoxText()
     {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -113,11 +67,6 @@ protected:
                 return box->text() + QLatin1Char('|') + box->informativeText();
         return QString();
     }
-
-    std::unique_ptr<DMServerManager> serverManager;
-    std::shared_ptr<RDOMenuManager> menu;
-    std::optional<CSError> error;
-    QPointer<MainWindow> window;
 };
 
 } // namespace
@@ -126,18 +75,9 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
 {
     logInThroughTheForm();
     fetchMenu();
-    MainWindowServices services;
-    services.statusBar.serverManager = serverManager.get();
-    window = new MainWindow(services);
-    window->resize(1100, 700);
-    window->show();
+    openWindow(QSize(1100, 700));
 
-    const QModelIndex entry = rowTitled(QStringLiteral("银行转证券"));
-    ASSERT_TRUE(entry.isValid());
-    QTreeView* outline = window->outlineView();
-    outline->scrollTo(entry);
-    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
-    QWidget* page = window->currentPageView();
+    QWidget* page = clickEntry(QStringLiteral("银行转证券"));
     ASSERT_TRUE(page);
     EXPECT_EQ(page->objectName(), "BankToStockViewController");
     auto* balance = page->findChild<QLabel*>("bankBalanceText");

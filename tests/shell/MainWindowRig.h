@@ -1,0 +1,127 @@
+#pragma once
+
+// The main window as the widget tests reach it: a trade login through the
+// login form against the in-process simulator, the served menu, the window
+// with the status bar's local trade server, and a click on a menu entry.
+// Kept in one place so that a change to how the user gets there is made once.
+#include "quotes/QuoteTestRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/WindowTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/windows/LoginViewController.h"
+#include "trading/security/StockManager.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSize>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+#include <optional>
+
+namespace windowtest {
+
+class MainWindowRig : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
+protected:
+    // After StartUp: the status bar reads its server from here.
+    void startTradeServer()
+    {
+        serverManager = statusbartest::localTradeServer(home.path(), QStringLiteral("模拟交易"), sim.tcPort());
+    }
+    // Boxes answered and windows closed first, so that no page outlives the
+    // singletons it uses.
+    void closeWindows()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+        delete window.data();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+    }
+    void resetShell()
+    {
+        MenuItemViewManager::resetInstance();
+        StockManager::resetInstance();
+        MenuManager::resetInstance();
+        MessageCenterManager::resetInstance();
+    }
+
+    // The trade login through the login form, as the user does it.
+    void logInThroughTheForm()
+    {
+        LoginViewController form;
+        RecordingAlerts alerts;
+        form.setAlertPresenter(&alerts);
+        form.appLoginComplete();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
+        form.accountTypeSelected(0);
+        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
+        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
+        form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
+        form.loginButtonClick(true);
+        ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
+        ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
+        form.LoginComplete();
+    }
+    // The served menu, as the session flow fetches it at start-up.
+    void fetchMenu()
+    {
+        UserDefaultConfig::getInstance()->setContId(broker().data().contId);
+        MenuManager::getInstance()->requestMenuInfo(this);
+        ASSERT_TRUE(testsupport::spinUntil([&] { return menu || error; }, 10s));
+        ASSERT_TRUE(menu) << qPrintable(error->domain);
+        MenuManager::getInstance()->setMenuInfo(menu);
+    }
+    void queryMenuInfo(DataModel*, const QString&, const std::shared_ptr<RDOMenuManager>& m) override { menu = m; }
+    bool queryMenuInfo(DataModel*, const QString&, const CSError& e) override
+    {
+        error = e;
+        return true;
+    }
+
+    // An invalid size keeps the window's own.
+    void openWindow(QSize size = QSize())
+    {
+        MainWindowServices services;
+        services.statusBar.serverManager = serverManager.get();
+        window = new MainWindow(services);
+        if (size.isValid())
+            window->resize(size);
+        window->show();
+    }
+    QModelIndex rowTitled(const QString& title) const
+    {
+        const QAbstractItemModel* model = window->outlineView()->model();
+        const QModelIndexList found
+            = model->match(model->index(0, 0), Qt::DisplayRole, title, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? QModelIndex() : found.front();
+    }
+    // A mouse click on the outline's entry `title`; the page shown after it,
+    // or null (with a failure) where the menu has no such entry.
+    QWidget* clickEntry(const QString& title)
+    {
+        const QModelIndex entry = rowTitled(title);
+        if (!entry.isValid()) {
+            ADD_FAILURE() << "no menu entry " << qPrintable(title);
+            return nullptr;
+        }
+        QTreeView* outline = window->outlineView();
+        outline->scrollTo(entry);
+        QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
+        return window->currentPageView();
+    }
+
+    std::unique_ptr<DMServerManager> serverManager;
+    std::shared_ptr<RDOMenuManager> menu;
+    std::optional<CSError> error;
+    QPointer<MainWindow> window;
+};
+
+} // namespace windowtest
