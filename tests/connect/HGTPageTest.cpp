@@ -42,25 +42,10 @@ protected:
     }
     void logInWithShareholders(bool withConnect = true)
     {
-        auto account = logIn();
-        using brokersim::Table;
-        std::vector<VEKTCRS> sets;
-        sets.push_back(logintest::HomeFixture::set(Table()
-                .column("singleflag", brokersim::kInt32)
-                .column("custid")
-                .column("name")
-                .column("com_url")
-                .row({ "1", "010100000001", "张三", account->commonUrlString })));
-        Table holders = Table()
-                            .column("~market")
-                            .column("market", brokersim::kInt32)
-                            .column("secuid")
-                            .column("~secuidType", brokersim::kInt32)
-                            .row({ "上海A股", "1", "A101000001", "0" });
+        std::vector<Holder> holders { { QStringLiteral("上海A股"), "1", "A101000001" } };
         if (withConnect)
-            holders.row({ "沪港通", "5", "A101000001", "0" });
-        sets.push_back(logintest::HomeFixture::set(holders));
-        account->initWithRDOAccount(RDOAccount(sets));
+            holders.push_back({ QStringLiteral("沪港通"), "5", "A101000001" });
+        logInWithHolders(holders);
     }
     template <class Page = HGTTradeViewController> Page& openPage()
     {

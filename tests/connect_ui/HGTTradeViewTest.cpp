@@ -44,25 +44,7 @@ protected:
         StockManager::resetInstance();
         MarketFixture::TearDown();
     }
-    void logInWithConnectAccount()
-    {
-        auto account = logIn();
-        using brokersim::Table;
-        std::vector<VEKTCRS> sets;
-        sets.push_back(logintest::HomeFixture::set(Table()
-                .column("singleflag", brokersim::kInt32)
-                .column("custid")
-                .column("name")
-                .column("com_url")
-                .row({ "1", "010100000001", "张三", account->commonUrlString })));
-        sets.push_back(logintest::HomeFixture::set(Table()
-                .column("~market")
-                .column("market", brokersim::kInt32)
-                .column("secuid")
-                .column("~secuidType", brokersim::kInt32)
-                .row({ "沪港通", "5", "A101000001", "0" })));
-        account->initWithRDOAccount(RDOAccount(sets));
-    }
+    void logInWithConnectAccount() { logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } }); }
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 

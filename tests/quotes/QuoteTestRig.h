@@ -49,6 +49,36 @@ protected:
         return account;
     }
 
+    // A shareholder account as the trade login's reply lists it.
+    struct Holder {
+        QString marketName;
+        QString market;
+        QString code;
+    };
+    // logIn(), with the customer's record and `holders` filled in as the trade
+    // login's reply fills them, for pages that pick a shareholder account.
+    void logInWithHolders(const std::vector<Holder>& holders)
+    {
+        auto account = logIn();
+        using brokersim::Table;
+        std::vector<VEKTCRS> sets;
+        sets.push_back(logintest::HomeFixture::set(Table()
+                .column("singleflag", brokersim::kInt32)
+                .column("custid")
+                .column("name")
+                .column("com_url")
+                .row({ "1", "010100000001", "张三", account->commonUrlString })));
+        Table table = Table()
+                          .column("~market")
+                          .column("market", brokersim::kInt32)
+                          .column("secuid")
+                          .column("~secuidType", brokersim::kInt32);
+        for (const Holder& holder : holders)
+            table.row({ holder.marketName, holder.market, holder.code, "0" });
+        sets.push_back(logintest::HomeFixture::set(table));
+        account->initWithRDOAccount(RDOAccount(sets));
+    }
+
     brokersim::Market& market() { return *brokersim::market(sim); }
 
     BothServers both;

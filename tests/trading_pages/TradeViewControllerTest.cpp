@@ -49,24 +49,8 @@ protected:
     // and one Stock Connect account the pages leave out.
     void logInWithShareholders()
     {
-        auto account = logIn();
-        using brokersim::Table;
-        std::vector<VEKTCRS> sets;
-        sets.push_back(logintest::HomeFixture::set(Table()
-                .column("singleflag", brokersim::kInt32)
-                .column("custid")
-                .column("name")
-                .column("com_url")
-                .row({ "1", "010100000001", "张三", account->commonUrlString })));
-        sets.push_back(logintest::HomeFixture::set(Table()
-                .column("~market")
-                .column("market", brokersim::kInt32)
-                .column("secuid")
-                .column("~secuidType", brokersim::kInt32)
-                .row({ "上海A股", "1", "A101000001", "0" })
-                .row({ "深圳A股", "0", "0101000001", "0" })
-                .row({ "沪港通", "5", "H101000001", "0" })));
-        account->initWithRDOAccount(RDOAccount(sets));
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+            { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
     }
     TradeViewController& openPage(qint64 linkId)
     {
