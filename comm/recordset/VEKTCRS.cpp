@@ -346,13 +346,16 @@ bool VEKTCRS::importData(const char* bytes, qint64* length, qint32 encoding)
             return refuse();
     }
 
-    // Records. Each record counts as at least one byte against the cap, so
-    // that a set of empty records cannot claim billions of them.
+    // Records. Each record counts as at least one byte, against the payload
+    // as against the cap: a set of empty records could otherwise claim
+    // millions of rows for a few bytes, and every reader that makes an object
+    // per row would follow it.
     qint32 recordCount = 0;
     if (!takeCount(recordCount))
         return refuse();
     const qint64 recordBytes = static_cast<qint64>(recordCount) * nRecordSize_;
-    if (recordBytes > left || static_cast<qint64>(recordCount) * std::max(nRecordSize_, 1) > kMaxBlockBytes)
+    const qint64 chargedBytes = static_cast<qint64>(recordCount) * std::max(nRecordSize_, 1);
+    if (chargedBytes > left || chargedBytes > kMaxBlockBytes)
         return refuse();
     if (!recsBuff_.appendBytes(p, static_cast<quint64>(recordBytes)))
         return refuse();

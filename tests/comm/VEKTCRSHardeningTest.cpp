@@ -87,6 +87,23 @@ TEST(VEKTCRSBudget, AnEmptySetCostsNoFieldStoreAndRealRepliesFitTheBudget)
     EXPECT_TRUE(VEKTCRS::constructMRWithBytes(empties.constData(), empties.size(), 0).empty());
 }
 
+TEST(VEKTCRSBudget, EmptyRecordsArePaidForByThePayload)
+{
+    // A set without fields whose rows carry no bytes: a reply of a few bytes
+    // claiming a million rows would have every reader make a million objects.
+    VEKTCRS ok;
+    ok.setOkInfo();
+    QByteArray bytes = ok.exportData();
+    ASSERT_EQ(qFromLittleEndian<qint32>(bytes.constData()), 0) << "a set without fields";
+    const qint32 claimed = qFromLittleEndian<qint32>(bytes.constData() + 4);
+    EXPECT_EQ(VEKTCRS::constructMRWithBytes(bytes.constData(), bytes.size(), 0).size(), 1u);
+    for (qint32 rows : { 1000000, 4000000 }) {
+        qToLittleEndian<qint32>(rows, bytes.data() + 4);
+        EXPECT_TRUE(VEKTCRS::constructMRWithBytes(bytes.constData(), bytes.size(), 0).empty()) << rows;
+    }
+    qToLittleEndian<qint32>(claimed, bytes.data() + 4);
+}
+
 TEST(VEKTCRSWriter, NeverWritesWhatItsReaderRefuses)
 {
     // "A最" in UTF-16 is 41 00 00 67: the reader takes 00 00 67 as a separator.
