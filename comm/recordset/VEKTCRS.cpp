@@ -346,16 +346,16 @@ bool VEKTCRS::importData(const char* bytes, qint64* length, qint32 encoding)
             return refuse();
     }
 
-    // Records. Each record counts as at least one byte, against the payload
-    // as against the cap: a set of empty records could otherwise claim
-    // millions of rows for a few bytes, and every reader that makes an object
-    // per row would follow it.
+    // Records. Empty records carry nothing, so a set of them may hold only a
+    // few: otherwise a few bytes could claim millions of rows, and every
+    // reader that makes an object per row would follow them. The limit
+    // depends on the set alone, so whatever is read can be written and read
+    // back.
     qint32 recordCount = 0;
     if (!takeCount(recordCount))
         return refuse();
     const qint64 recordBytes = static_cast<qint64>(recordCount) * nRecordSize_;
-    const qint64 chargedBytes = static_cast<qint64>(recordCount) * std::max(nRecordSize_, 1);
-    if (chargedBytes > left || chargedBytes > kMaxBlockBytes)
+    if (recordBytes > left || recordBytes > kMaxBlockBytes || (nRecordSize_ == 0 && recordCount > kMaxEmptyRecords))
         return refuse();
     if (!recsBuff_.appendBytes(p, static_cast<quint64>(recordBytes)))
         return refuse();

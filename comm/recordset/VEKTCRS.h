@@ -41,6 +41,8 @@ class VEKTCRS : public platform::Archivable {
 public:
     static constexpr qint32 kVersion = 20130416;
     static constexpr qint64 kMaxBlockBytes = static_cast<qint64>(VEKDataArray::kMaxBytes);
+    // The most records a set without record bytes may hold.
+    static constexpr qint32 kMaxEmptyRecords = 4096;
 
     // init: an empty set. The encoding is that of its text values
     // (0 GB 18030, 1 UTF-16, 2 UTF-8, other ASCII).

@@ -87,7 +87,7 @@ TEST(VEKTCRSBudget, AnEmptySetCostsNoFieldStoreAndRealRepliesFitTheBudget)
     EXPECT_TRUE(VEKTCRS::constructMRWithBytes(empties.constData(), empties.size(), 0).empty());
 }
 
-TEST(VEKTCRSBudget, EmptyRecordsArePaidForByThePayload)
+TEST(VEKTCRSBudget, AFewBytesCannotClaimMillionsOfEmptyRows)
 {
     // A set without fields whose rows carry no bytes: a reply of a few bytes
     // claiming a million rows would have every reader make a million objects.
