@@ -93,6 +93,7 @@ public:
     const QString& quantityText() const { return quantity_; }
     const QString& maxAmountText() const { return maxAmount_; }
     const QString& availableMoneyText() const { return money_; }
+    virtual bool orderTypeRowHidden() const { return false; }
     bool moneyRowHidden() const { return tradeType_ != 0; }
     const QString& priceLabel() const { return priceLabel_; }
     const QString& amountLabel() const { return amountLabel_; }

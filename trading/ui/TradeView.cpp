@@ -81,7 +81,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     orderTypePButton_->setFocusPolicy(Qt::ClickFocus);
     stockCodeText_->setMaxLength(6);
 
-    auto* form = new QFormLayout;
+    auto* form = form_ = new QFormLayout;
     form->addRow(QStringLiteral("证券代码:"), stockCodeText_);
     form->addRow(QStringLiteral("证券名称:"), stockNameText_);
     form->addRow(QStringLiteral("股东代码:"), shareholderCodePButton_);
@@ -139,6 +139,7 @@ void TradeView::refresh()
     stockNameText_->setText(page_.nameText());
     fill(shareholderCodePButton_, page_.accountTitles(), page_.selectedAccount());
     fill(orderTypePButton_, page_.orderTypeTitles(), page_.selectedOrderType());
+    form_->setRowVisible(orderTypePButton_, !page_.orderTypeRowHidden());
     priceLabel_->setText(page_.priceLabel());
     setIfChanged(priceText_, page_.priceText());
     priceText_->setVisible(!page_.priceHidden());
@@ -159,8 +160,8 @@ void TradeView::refresh()
 
 void registerTradeViews()
 {
-    MenuItemViewCatalogue::shared().registerView(
-        QStringLiteral("TradeViewController"), [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
+    MenuItemViewCatalogue::shared().registerView(QStringLiteral("TradeViewController"),
+        [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
             auto* page = qobject_cast<TradeViewController*>(&c);
             return page ? new TradeView(*page, parent) : nullptr;
         });

@@ -1,5 +1,6 @@
 #include "trading/ui/TradingViews.h"
 
+#include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/TradeViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/TradeView.h"
@@ -8,5 +9,6 @@ void installTradingViews()
 {
     registerOrderAlertWindow();
     TradeViewController::registerPages();
+    AfTradeViewController::registerPages();
     registerTradeViews();
 }
