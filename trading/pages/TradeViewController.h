@@ -71,7 +71,7 @@ public:
     void addButtonClick();
     void subButtonClick();
     void setQuantityText(const QString& text);
-    void orderButtonClicked();
+    virtual void orderButtonClicked();
     // The window the dialog runs over (the view's).
     void setDialogParent(QObject* window) { dialogParent_ = window; }
     OrderAlertWindowController& dialog() { return dialog_; }
@@ -83,7 +83,7 @@ public:
     int selectedAccount() const { return selectedIndex_; }
     const QStringList& orderTypeTitles() const { return orderTypeTitles_; }
     int selectedOrderType() const { return selectedOrderType_; }
-    qint32 getCurrentOrderType() const;
+    virtual qint32 getCurrentOrderType() const;
     const QString& codeText() const { return code_; }
     const QString& nameText() const { return name_; }
     const QString& priceText() const { return price_; }
@@ -94,7 +94,8 @@ public:
     const QString& maxAmountText() const { return maxAmount_; }
     const QString& availableMoneyText() const { return money_; }
     virtual bool orderTypeRowHidden() const { return false; }
-    bool moneyRowHidden() const { return tradeType_ != 0; }
+    virtual bool moneyRowHidden() const { return tradeType_ != 0; }
+    const QString& stockCodeLabel() const { return stockCodeLabel_; }
     const QString& priceLabel() const { return priceLabel_; }
     const QString& amountLabel() const { return amountLabel_; }
     const QString& maxAmountLabel() const { return maxAmountLabel_; }
@@ -157,6 +158,7 @@ protected:
     QStringList orderTypeTitles_;
     int selectedOrderType_ = -1;
     QString code_, name_, price_, quantity_, maxAmount_, money_;
+    QString stockCodeLabel_ = QStringLiteral("证券代码");
     QString priceLabel_, amountLabel_, maxAmountLabel_, orderButtonTitle_;
     QString currentStockCode_;
     double increment_ = 0.01;

@@ -2,6 +2,7 @@
 
 #include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/TradeViewController.h"
+#include "trading/pages/WarrantExerciseViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/TradeView.h"
 
@@ -10,5 +11,6 @@ void installTradingViews()
     registerOrderAlertWindow();
     TradeViewController::registerPages();
     AfTradeViewController::registerPages();
+    WarrantExerciseViewController::registerPages();
     registerTradeViews();
 }
