@@ -1,50 +1,25 @@
 #include "trading/pages/AfTradeViewController.h"
 
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
-#include "support/Spin.h"
-#include "trading/orders/OrderManager.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/requests/TradeQueryRecords.h"
-#include "trading/security/StockManager.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using namespace quotetest;
 using testsupport::spinUntil;
 
 namespace {
 
-struct Alerts : AlertPresenter {
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown.push_back(request);
-        if (completion)
-            completion(1);
-    }
-};
-
-QUOTETEST_CATCHER(OrdersCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
-
-class AfTradeViewControllerTest : public MarketFixture {
+class AfTradeViewControllerTest : public pagestest::OrderPageFixture {
 protected:
     void SetUp() override
     {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+        setUpWith({ { QStringLiteral("上海A股"), "1", "A101000001" },
             { QStringLiteral("深圳A股"), "0", "0101000001" } });
     }
     void TearDown() override
     {
-        OrderAlertWindowController::setShownHookForTesting({});
         pages.clear();
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MarketFixture::TearDown();
+        OrderPageFixture::TearDown();
     }
     AfTradeViewController& openPage(qint64 linkId)
     {
@@ -55,18 +30,6 @@ protected:
         page.setAlertPresenter(&alerts);
         page.load();
         return page;
-    }
-    std::vector<RDOOrder> ordersOfToday()
-    {
-        OrdersCatcher c;
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
-        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
-        std::vector<RDOOrder> out;
-        if (!c.results.empty()) {
-            for (const QVariant& row : c.results[0]->contentObjectArray())
-                out.push_back(row.value<RDOOrder>());
-        }
-        return out;
     }
     // Looks the STAR stock up, confirms an order of 200 and waits for its end.
     void placeOrder(AfTradeViewController& page)
@@ -81,8 +44,6 @@ protected:
         page.orderButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
     }
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    Alerts alerts;
     std::vector<std::unique_ptr<AfTradeViewController>> pages;
 };
 

@@ -1,37 +1,19 @@
 #include "trading/pages/WarrantExerciseViewController.h"
 
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
-#include "support/Spin.h"
-#include "trading/orders/OrderManager.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/security/StockManager.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using namespace quotetest;
 using testsupport::spinUntil;
 
 namespace {
 
-struct Alerts : AlertPresenter {
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown.push_back(request);
-        if (completion)
-            completion(1);
-    }
-};
-
-class WarrantExerciseViewControllerTest : public MarketFixture {
+class WarrantExerciseViewControllerTest : public pagestest::OrderPageFixture {
 protected:
     void SetUp() override
     {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+        setUpWith({ { QStringLiteral("上海A股"), "1", "A101000001" } });
         auto node = std::make_shared<BaseNode>();
         node->nodeLinkId = 80000;
         page = std::make_unique<WarrantExerciseViewController>(node);
@@ -40,15 +22,9 @@ protected:
     }
     void TearDown() override
     {
-        OrderAlertWindowController::setShownHookForTesting({});
         page.reset();
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MarketFixture::TearDown();
+        OrderPageFixture::TearDown();
     }
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    Alerts alerts;
     std::unique_ptr<WarrantExerciseViewController> page;
 };
 

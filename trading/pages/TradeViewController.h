@@ -139,6 +139,13 @@ protected:
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
 
     std::shared_ptr<Security> cachedSecurity() const;
+    // The market code of the account entry with `securityId` (empty when none).
+    QString marketOfAccount(const QString& securityId) const;
+    // The cached security of a confirmed order's code; else `fresh` with
+    // that code and the account's market.
+    std::shared_ptr<Security> securityForOrder(const OrderParam& param, std::shared_ptr<Security> fresh) const;
+    // The confirmed order to the server; a refusal before sending closes the dialog.
+    void sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price);
     QString selectedMarketCode() const;
     QString selectedSecurityId() const;
     void lookUp();

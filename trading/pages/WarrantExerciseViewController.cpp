@@ -2,14 +2,10 @@
 
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
-#include "trading/orders/OrderManager.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
 namespace {
-
-constexpr char kInfoMarket[] = "security_info_market_code";
-constexpr char kInfoId[] = "security_info_id";
 
 bool safeForBody(const QString& text)
 {
@@ -133,24 +129,9 @@ void WarrantExerciseViewController::showOrderConfirmWindow()
 
 bool WarrantExerciseViewController::doConfigOrderForStockTrade(int, const OrderParam& param)
 {
-    QVariantMap entry;
-    for (const QVariant& e : securityInfoArray_) {
-        if (e.toMap().value(QString::fromLatin1(kInfoId)).toString() == param.securityId())
-            entry = e.toMap();
-    }
-    StockManager::SecurityPtr security = services_.stockManager->getSecurity(param.stockCode());
-    if (!security) {
-        // A warrant of the code, so the order type is still 200.
-        security = StockManager::makeSecurity(5);
-        security->code = param.stockCode();
-        security->marketType = entry.value(QString::fromLatin1(kInfoMarket)).toString();
-    }
-    const QString refused = services_.orderManager->requestOrder(
-        this, *security, param.securityId(), 2, param.price(), param.quantity(), param.orderType());
-    if (!refused.isEmpty()) {
-        dialog_.stopRunModal();
-        alerts()->runAlert(AlertRequest::error(refused), {});
-    }
+    // A warrant when the code is not cached, so the order type is still 200;
+    // the price is always sent.
+    sendOrder(*securityForOrder(param, StockManager::makeSecurity(5)), param, 2, param.price());
     return true;
 }
 
