@@ -13,7 +13,8 @@ class AfTradeViewControllerTest : public pagestest::OrderPageFixture {
 protected:
     void SetUp() override
     {
-        setUpWith({ { QStringLiteral("上海A股"), "1", "A101000001" },
+        OrderPageFixture::SetUp();
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
             { QStringLiteral("深圳A股"), "0", "0101000001" } });
     }
     void TearDown() override

@@ -78,15 +78,14 @@ struct AnsweringAlerts final : AlertPresenter {
 
 QUOTETEST_CATCHER(OrdersOfTodayCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
 
-// The order pages' tests: a customer logged in with the given shareholder
-// accounts, at 10:00 on a trading day.
+// The order pages' tests, at 10:00 on a trading day; each test logs in with
+// the shareholder accounts it needs (logInWithHolders).
 class OrderPageFixture : public quotetest::MarketFixture {
 protected:
-    void setUpWith(const std::vector<Holder>& holders)
+    void SetUp() override
     {
         MarketFixture::SetUp();
         registerTradingDataModels();
-        logInWithHolders(holders);
     }
     void TearDown() override
     {

@@ -13,7 +13,8 @@ class WarrantExerciseViewControllerTest : public pagestest::OrderPageFixture {
 protected:
     void SetUp() override
     {
-        setUpWith({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+        OrderPageFixture::SetUp();
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
         auto node = std::make_shared<BaseNode>();
         node->nodeLinkId = 80000;
         page = std::make_unique<WarrantExerciseViewController>(node);
