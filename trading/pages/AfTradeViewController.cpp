@@ -22,15 +22,10 @@ void AfTradeViewController::awakeFromNib()
     emit changed();
 }
 
-void AfTradeViewController::initShareholderCodeAndOrderType()
+QVariantList AfTradeViewController::offeredAccounts() const
 {
-    securityInfoArray_.clear();
-    accountTitles_.clear();
-    if (auto account = services_.accountManager->getActiveLoginAccount())
-        securityInfoArray_ = account->getSecuidInfoByMarketCode(1);
-    for (const QVariant& entry : securityInfoArray_)
-        accountTitles_ << entry.toMap().value(QStringLiteral("security_info_text")).toString();
-    selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
+    const auto account = services_.accountManager->getActiveLoginAccount();
+    return account ? account->getSecuidInfoByMarketCode(1) : QVariantList();
 }
 
 void AfTradeViewController::registerPages()

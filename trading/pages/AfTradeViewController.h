@@ -17,7 +17,7 @@ public:
 
 protected:
     void awakeFromNib() override;
-    void initShareholderCodeAndOrderType() override;
+    QVariantList offeredAccounts() const override;
     void initOrderTypePButton() override { }
     void fixControlsForOrderTypePButtonSelected() override { }
 

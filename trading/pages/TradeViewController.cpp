@@ -150,12 +150,17 @@ void TradeViewController::initShareholderCodeAndOrderType()
 {
     securityInfoArray_.clear();
     accountTitles_.clear();
-    if (auto account = services_.accountManager->getActiveLoginAccount())
-        securityInfoArray_ = account->getSecuidInfoExceptByMarketCode(5);
+    securityInfoArray_ = offeredAccounts();
     for (const QVariant& entry : securityInfoArray_)
         accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
     selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
     initOrderTypePButton();
+}
+
+QVariantList TradeViewController::offeredAccounts() const
+{
+    const auto account = services_.accountManager->getActiveLoginAccount();
+    return account ? account->getSecuidInfoExceptByMarketCode(5) : QVariantList();
 }
 
 QStringList TradeViewController::orderTypeTitlesFor(const QString& marketCode, const QString& classId) const

@@ -130,6 +130,8 @@ protected:
 
     // Replaced by the after-hours and warrant pages.
     virtual void initShareholderCodeAndOrderType();
+    // The shareholder account entries the page offers.
+    virtual QVariantList offeredAccounts() const;
     virtual void initOrderTypePButton();
     virtual void fixControlsForOrderTypePButtonSelected();
     virtual void initLabelsOfOrderControls();
