@@ -8,6 +8,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/StockManager.h"
+#include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -17,33 +18,12 @@ using testsupport::spinUntil;
 
 namespace {
 
-struct RecordingAlerts : AlertPresenter {
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown.push_back(request);
-        if (completion)
-            completion(1);
-    }
-};
-
-QUOTETEST_CATCHER(OrdersCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
-
-class TradeViewControllerTest : public MarketFixture {
+class TradeViewControllerTest : public pagestest::OrderPageFixture {
 protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerTradingDataModels();
-    }
     void TearDown() override
     {
-        OrderAlertWindowController::setShownHookForTesting({});
         pages.clear();
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MarketFixture::TearDown();
+        OrderPageFixture::TearDown();
     }
     // The logged-in account with its shareholder accounts of both exchanges
     // and one Stock Connect account the pages leave out.
@@ -75,21 +55,6 @@ protected:
             QTimer::singleShot(0, &c, [&c, action] { action(c); });
         });
     }
-    std::vector<RDOOrder> ordersOfToday()
-    {
-        OrdersCatcher c;
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
-        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
-        std::vector<RDOOrder> out;
-        if (!c.results.empty()) {
-            for (const QVariant& row : c.results[0]->contentObjectArray())
-                out.push_back(row.value<RDOOrder>());
-        }
-        return out;
-    }
-
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    RecordingAlerts alerts;
     std::vector<std::unique_ptr<TradeViewController>> pages;
 };
 

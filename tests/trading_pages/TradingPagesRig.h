@@ -5,9 +5,11 @@
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/windows/AlertPresenter.h"
+#include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/CommonQueryManager.h"
 #include "trading/query/QueryInfoManager.h"
+#include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/StockManager.h"
 
 #include <vector>
@@ -61,6 +63,53 @@ protected:
     QDateTime now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
     platform::ChinaClock::Override clock { [this] { return now; } };
     Alerts alerts;
+};
+
+// Message boxes recorded and answered with the default button.
+struct AnsweringAlerts final : AlertPresenter {
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        if (completion)
+            completion(1);
+    }
+};
+
+QUOTETEST_CATCHER(OrdersOfTodayCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
+
+// The order pages' tests, at 10:00 on a trading day; each test logs in with
+// the shareholder accounts it needs (logInWithHolders).
+class OrderPageFixture : public quotetest::MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+    std::vector<RDOOrder> ordersOfToday()
+    {
+        OrdersOfTodayCatcher c;
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
+        EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+        std::vector<RDOOrder> out;
+        if (!c.results.empty()) {
+            for (const QVariant& row : c.results[0]->contentObjectArray())
+                out.push_back(row.value<RDOOrder>());
+        }
+        return out;
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    AnsweringAlerts alerts;
 };
 
 } // namespace pagestest

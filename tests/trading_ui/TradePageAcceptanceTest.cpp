@@ -223,3 +223,24 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
         },
         10s));
 }
+
+TEST_F(TradePageAcceptanceTest, AfterHoursAndWarrantEntriesOpenTheirPages)
+{
+    logInThroughTheLoginWindow();
+    fetchMenu();
+    openWindow(QSize(1320, 760));
+
+    QWidget* afterHours = clickEntry(QStringLiteral("科创板盘后买入"));
+    ASSERT_TRUE(afterHours);
+    auto* types = afterHours->findChild<QComboBox*>("orderTypePButton");
+    ASSERT_TRUE(types);
+    EXPECT_EQ(types->count(), 1);
+    EXPECT_EQ(types->itemText(0), QStringLiteral("盘后定价买入"));
+    EXPECT_FALSE(types->isVisibleTo(afterHours)); // the order-type row is hidden
+
+    QWidget* warrant = clickEntry(QStringLiteral("权证行权"));
+    ASSERT_TRUE(warrant);
+    auto* button = warrant->findChild<QPushButton*>("orderButton");
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->text(), QStringLiteral("行权下单"));
+}

@@ -150,12 +150,17 @@ void TradeViewController::initShareholderCodeAndOrderType()
 {
     securityInfoArray_.clear();
     accountTitles_.clear();
-    if (auto account = services_.accountManager->getActiveLoginAccount())
-        securityInfoArray_ = account->getSecuidInfoExceptByMarketCode(5);
+    securityInfoArray_ = offeredAccounts();
     for (const QVariant& entry : securityInfoArray_)
         accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
     selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
     initOrderTypePButton();
+}
+
+QVariantList TradeViewController::offeredAccounts() const
+{
+    const auto account = services_.accountManager->getActiveLoginAccount();
+    return account ? account->getSecuidInfoExceptByMarketCode(5) : QVariantList();
 }
 
 QStringList TradeViewController::orderTypeTitlesFor(const QString& marketCode, const QString& classId) const
@@ -574,32 +579,46 @@ void TradeViewController::finishOrder()
     emit changed();
 }
 
-bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
+QString TradeViewController::marketOfAccount(const QString& securityId) const
 {
-    if (type != 0 && type != 1)
-        return false;
-    QVariantMap entry;
     for (const QVariant& e : securityInfoArray_) {
-        if (e.toMap().value(QString::fromLatin1(kInfoId)).toString() == param.securityId())
-            entry = e.toMap();
+        const QVariantMap entry = e.toMap();
+        if (entry.value(QString::fromLatin1(kInfoId)).toString() == securityId)
+            return entry.value(QString::fromLatin1(kInfoMarket)).toString();
     }
-    StockManager::SecurityPtr security = services_.stockManager->getSecurity(param.stockCode());
-    if (!security) {
-        security = std::make_shared<Security>();
-        security->code = param.stockCode();
-        security->marketType = entry.value(QString::fromLatin1(kInfoMarket)).toString();
-    }
-    // The order type of the confirmed title, not of whatever the form shows now.
-    const QString market = entry.value(QString::fromLatin1(kInfoMarket)).toString();
-    const qint32 orderType = type == 0 ? DMOrderType::getOderTypeFlagOfBuy(market, security->classId, param.orderType())
-                                       : DMOrderType::getOderTypeFlagOfSale(market, security->classId, param.orderType());
-    const QString price = carriesPrice(orderType, security->classId) ? param.price() : QString();
+    return {};
+}
+
+StockManager::SecurityPtr TradeViewController::securityForOrder(
+    const OrderParam& param, StockManager::SecurityPtr fresh) const
+{
+    if (auto cached = services_.stockManager->getSecurity(param.stockCode()))
+        return cached;
+    fresh->code = param.stockCode();
+    fresh->marketType = marketOfAccount(param.securityId());
+    return fresh;
+}
+
+void TradeViewController::sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price)
+{
     const QString refused = services_.orderManager->requestOrder(
-        this, *security, param.securityId(), type, price, param.quantity(), param.orderType());
+        this, security, param.securityId(), side, price, param.quantity(), param.orderType());
     if (!refused.isEmpty()) {
         dialog_.stopRunModal();
         alerts()->runAlert(AlertRequest::error(refused), {});
     }
+}
+
+bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
+{
+    if (type != 0 && type != 1)
+        return false;
+    const auto security = securityForOrder(param, std::make_shared<Security>());
+    // The order type of the confirmed title, not of whatever the form shows now.
+    const QString market = marketOfAccount(param.securityId());
+    const qint32 orderType = type == 0 ? DMOrderType::getOderTypeFlagOfBuy(market, security->classId, param.orderType())
+                                       : DMOrderType::getOderTypeFlagOfSale(market, security->classId, param.orderType());
+    sendOrder(*security, param, type, carriesPrice(orderType, security->classId) ? param.price() : QString());
     return true;
 }
 

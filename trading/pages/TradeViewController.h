@@ -71,7 +71,7 @@ public:
     void addButtonClick();
     void subButtonClick();
     void setQuantityText(const QString& text);
-    void orderButtonClicked();
+    virtual void orderButtonClicked();
     // The window the dialog runs over (the view's).
     void setDialogParent(QObject* window) { dialogParent_ = window; }
     OrderAlertWindowController& dialog() { return dialog_; }
@@ -83,7 +83,7 @@ public:
     int selectedAccount() const { return selectedIndex_; }
     const QStringList& orderTypeTitles() const { return orderTypeTitles_; }
     int selectedOrderType() const { return selectedOrderType_; }
-    qint32 getCurrentOrderType() const;
+    virtual qint32 getCurrentOrderType() const;
     const QString& codeText() const { return code_; }
     const QString& nameText() const { return name_; }
     const QString& priceText() const { return price_; }
@@ -93,7 +93,9 @@ public:
     const QString& quantityText() const { return quantity_; }
     const QString& maxAmountText() const { return maxAmount_; }
     const QString& availableMoneyText() const { return money_; }
-    bool moneyRowHidden() const { return tradeType_ != 0; }
+    virtual bool orderTypeRowHidden() const { return false; }
+    virtual bool moneyRowHidden() const { return tradeType_ != 0; }
+    const QString& stockCodeLabel() const { return stockCodeLabel_; }
     const QString& priceLabel() const { return priceLabel_; }
     const QString& amountLabel() const { return amountLabel_; }
     const QString& maxAmountLabel() const { return maxAmountLabel_; }
@@ -128,6 +130,8 @@ protected:
 
     // Replaced by the after-hours and warrant pages.
     virtual void initShareholderCodeAndOrderType();
+    // The shareholder account entries the page offers.
+    virtual QVariantList offeredAccounts() const;
     virtual void initOrderTypePButton();
     virtual void fixControlsForOrderTypePButtonSelected();
     virtual void initLabelsOfOrderControls();
@@ -137,6 +141,13 @@ protected:
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
 
     std::shared_ptr<Security> cachedSecurity() const;
+    // The market code of the account entry with `securityId` (empty when none).
+    QString marketOfAccount(const QString& securityId) const;
+    // The cached security of a confirmed order's code; else `fresh` with
+    // that code and the account's market.
+    std::shared_ptr<Security> securityForOrder(const OrderParam& param, std::shared_ptr<Security> fresh) const;
+    // The confirmed order to the server; a refusal before sending closes the dialog.
+    void sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price);
     QString selectedMarketCode() const;
     QString selectedSecurityId() const;
     void lookUp();
@@ -156,6 +167,7 @@ protected:
     QStringList orderTypeTitles_;
     int selectedOrderType_ = -1;
     QString code_, name_, price_, quantity_, maxAmount_, money_;
+    QString stockCodeLabel_ = QStringLiteral("证券代码");
     QString priceLabel_, amountLabel_, maxAmountLabel_, orderButtonTitle_;
     QString currentStockCode_;
     double increment_ = 0.01;

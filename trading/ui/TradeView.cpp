@@ -81,7 +81,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     orderTypePButton_->setFocusPolicy(Qt::ClickFocus);
     stockCodeText_->setMaxLength(6);
 
-    auto* form = new QFormLayout;
+    auto* form = form_ = new QFormLayout;
     form->addRow(QStringLiteral("证券代码:"), stockCodeText_);
     form->addRow(QStringLiteral("证券名称:"), stockNameText_);
     form->addRow(QStringLiteral("股东代码:"), shareholderCodePButton_);
@@ -139,6 +139,9 @@ void TradeView::refresh()
     stockNameText_->setText(page_.nameText());
     fill(shareholderCodePButton_, page_.accountTitles(), page_.selectedAccount());
     fill(orderTypePButton_, page_.orderTypeTitles(), page_.selectedOrderType());
+    form_->setRowVisible(orderTypePButton_, !page_.orderTypeRowHidden());
+    if (auto* label = qobject_cast<QLabel*>(form_->labelForField(stockCodeText_)))
+        label->setText(page_.stockCodeLabel() + QStringLiteral(":"));
     priceLabel_->setText(page_.priceLabel());
     setIfChanged(priceText_, page_.priceText());
     priceText_->setVisible(!page_.priceHidden());
@@ -159,9 +162,12 @@ void TradeView::refresh()
 
 void registerTradeViews()
 {
-    MenuItemViewCatalogue::shared().registerView(
-        QStringLiteral("TradeViewController"), [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
-            auto* page = qobject_cast<TradeViewController*>(&c);
-            return page ? new TradeView(*page, parent) : nullptr;
-        });
+    // The after-hours and warrant exercise pages are the same form with
+    // their own rows and labels.
+    for (const char* name : { "TradeViewController", "AfTradeViewController", "WarrantExerciseViewController" })
+        MenuItemViewCatalogue::shared().registerView(
+            QString::fromLatin1(name), [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
+                auto* page = qobject_cast<TradeViewController*>(&c);
+                return page ? new TradeView(*page, parent) : nullptr;
+            });
 }

@@ -5,6 +5,7 @@
 class TradeViewController;
 class QuoteInfoView;
 class DVCommonTableView;
+class QFormLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -23,6 +24,7 @@ protected:
     void refresh() override;
 
 private:
+    QFormLayout* form_ = nullptr;
     TradeViewController& page_;
     QLineEdit* stockCodeText_;
     QLabel* stockNameText_;

@@ -1,6 +1,8 @@
 #include "trading/ui/TradingViews.h"
 
+#include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/TradeViewController.h"
+#include "trading/pages/WarrantExerciseViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/TradeView.h"
 
@@ -8,5 +10,7 @@ void installTradingViews()
 {
     registerOrderAlertWindow();
     TradeViewController::registerPages();
+    AfTradeViewController::registerPages();
+    WarrantExerciseViewController::registerPages();
     registerTradeViews();
 }

@@ -1,0 +1,101 @@
+#include "trading/pages/WarrantExerciseViewController.h"
+
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using testsupport::spinUntil;
+
+namespace {
+
+class WarrantExerciseViewControllerTest : public pagestest::OrderPageFixture {
+protected:
+    void SetUp() override
+    {
+        OrderPageFixture::SetUp();
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+        auto node = std::make_shared<BaseNode>();
+        node->nodeLinkId = 80000;
+        page = std::make_unique<WarrantExerciseViewController>(node);
+        page->setAlertPresenter(&alerts);
+        page->load();
+    }
+    void TearDown() override
+    {
+        page.reset();
+        OrderPageFixture::TearDown();
+    }
+    std::unique_ptr<WarrantExerciseViewController> page;
+};
+
+TEST_F(WarrantExerciseViewControllerTest, SetUpIsTheExerciseForm)
+{
+    EXPECT_EQ(page->tradeType(), 2);
+    EXPECT_EQ(page->getCurrentOrderType(), 200);
+    EXPECT_TRUE(page->orderTypeRowHidden());
+    EXPECT_FALSE(page->moneyRowHidden());
+    EXPECT_EQ(page->stockCodeLabel(), QStringLiteral("行权代码"));
+    EXPECT_EQ(page->priceLabel(), QStringLiteral("行权价格"));
+    EXPECT_EQ(page->maxAmountLabel(), QStringLiteral("可用数量"));
+    EXPECT_EQ(page->amountLabel(), QStringLiteral("行权数量"));
+    EXPECT_EQ(page->orderButtonTitle(), QStringLiteral("行权下单"));
+}
+
+TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCodeClearsIt)
+{
+    page->setCodeText(QStringLiteral("580026"));
+    ASSERT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("9.500"); }))
+        << page->priceText().toStdString();
+    EXPECT_DOUBLE_EQ(page->stepperIncrement(), 0.001);
+    page->pricesStepperClicked(page->stepperValue() + page->stepperIncrement());
+    EXPECT_EQ(page->priceText(), QStringLiteral("9.501"));
+
+    // A code without warrant facts: the old exercise price must not stay.
+    page->setCodeText(QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return !page->nameText().isEmpty() && page->priceText().isEmpty(); }));
+    EXPECT_TRUE(page->priceText().isEmpty());
+    EXPECT_TRUE(alerts.shown.empty()); // no message for the failed lookup
+}
+
+TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
+{
+    bool shown = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { shown = true; });
+    page->setCodeText(QStringLiteral("58002"));
+    page->setPriceText(QStringLiteral("9.500"));
+    page->setQuantityText(QStringLiteral("100"));
+    page->orderButtonClicked();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(WarrantExerciseViewController::kMissingInputMessage));
+    page->setCodeText(QStringLiteral("580026"));
+    page->setQuantityText(QStringLiteral("100&qty=9"));
+    page->orderButtonClicked();
+    EXPECT_EQ(alerts.shown.size(), 2u);
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(page->isBusy());
+}
+
+TEST_F(WarrantExerciseViewControllerTest, ConfirmedExerciseReachesTheServerAndItsAnswerIsShown)
+{
+    page->setCodeText(QStringLiteral("580026"));
+    ASSERT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("9.500"); }));
+    page->setQuantityText(QStringLiteral("100"));
+    OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [this, &c] {
+            EXPECT_EQ(c.orderParam().price(), QStringLiteral("9.500"));
+            page->orderButtonClicked(); // a second press sends nothing more
+            c.confirmButtonClicked();
+        });
+    });
+    page->orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }));
+    ASSERT_FALSE(alerts.shown.empty());
+    // The simulator answers an exercise (flag "7", order type 200) outside
+    // an exercise period with this refusal: it is shown as the server's.
+    EXPECT_TRUE(page->lastOrderNumber().isEmpty());
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("非行权期，不能行权"));
+    EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "trading/pages/WarrantExerciseViewController.h"
+
+#include "shell/pages/MenuItemViewManager.h"
+#include "trading/DMOrderType.h"
+#include "trading/security/Security.h"
+#include "trading/security/StockManager.h"
+
+namespace {
+
+bool safeForBody(const QString& text)
+{
+    return !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('='));
+}
+
+} // namespace
+
+WarrantExerciseViewController::WarrantExerciseViewController(
+    BaseNode::Ptr node, TradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : TradeViewController(std::move(node), services, pageServices)
+{
+    queryPositionFlag_ = 1;
+}
+
+void WarrantExerciseViewController::initViewControls()
+{
+    tradeType_ = 2;
+    emit changed();
+}
+
+void WarrantExerciseViewController::awakeFromNib()
+{
+    tradeType_ = 2;
+    TradeViewController::awakeFromNib();
+    stockCodeLabel_ = QStringLiteral("行权代码");
+    priceLabel_ = QStringLiteral("行权价格");
+    maxAmountLabel_ = QStringLiteral("可用数量");
+    amountLabel_ = QStringLiteral("行权数量");
+    orderButtonTitle_ = QStringLiteral("行权下单");
+    layoutShifted_ = true;
+    emit changed();
+}
+
+qint32 WarrantExerciseViewController::getCurrentOrderType() const
+{
+    return DMOrderType::kWarrantExercise;
+}
+
+void WarrantExerciseViewController::clearPrice()
+{
+    // A new code never keeps the exercise price of the warrant shown before:
+    // a failed or late warrant lookup would otherwise exercise at it.
+    price_.clear();
+    stepperValue_ = 0;
+}
+
+void WarrantExerciseViewController::queryQuotesOf5Level(
+    DataModel* r, const QString& h, const RDOQuotesOf5Level& quote)
+{
+    const bool lookup = isNotRefresh_;
+    TradeViewController::queryQuotesOf5Level(r, h, quote);
+    if (!lookup || !safeForBody(code_))
+        return;
+    clearPrice();
+    services_.stockManager->requestQueryWarrantInfo(this, code_, quote.marketType);
+    emit changed();
+}
+
+bool WarrantExerciseViewController::queryQuotesOf5Level(DataModel* r, const QString& h, const CSError& e)
+{
+    if (isNotRefresh_)
+        clearPrice();
+    return TradeViewController::queryQuotesOf5Level(r, h, e);
+}
+
+void WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&, const RDOWarrantInfo& info)
+{
+    bool ok = false;
+    const double price = info.exercisePrice.toDouble(&ok);
+    if (!ok || price < 0 || info.warrantCode != code_) {
+        // Not a number, or the facts of a code no longer in the field.
+        clearPrice();
+    } else {
+        price_ = QString::asprintf("%.3lf", price);
+        stepperValue_ = price;
+        increment_ = 0.001;
+    }
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+bool WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&, const CSError&)
+{
+    // No message; the price stays empty (cleared at the lookup).
+    return true;
+}
+
+bool WarrantExerciseViewController::verifyOrderInput()
+{
+    // The order reads the selected account: without one there is nothing to
+    // exercise from, so say so as the trading page does.
+    if (accountTitles_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
+    if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    return true;
+}
+
+void WarrantExerciseViewController::orderButtonClicked()
+{
+    if (busy_ || !verifyOrderInput())
+        return;
+    busy_ = true;
+    emit changed();
+    showOrderConfirmWindow();
+}
+
+void WarrantExerciseViewController::showOrderConfirmWindow()
+{
+    const Watch alive = MenuItemViewController::watch();
+    dialog_.runModalForExerciseWarrant(dialogParent_, selectedSecurityId(), code_, name_, price_, quantity_);
+    if (alive.survived())
+        finishOrder();
+}
+
+bool WarrantExerciseViewController::doConfigOrderForStockTrade(int, const OrderParam& param)
+{
+    // A warrant when the code is not cached, so the order type is still 200;
+    // the price is always sent.
+    sendOrder(*securityForOrder(param, StockManager::makeSecurity(5)), param, 2, param.price());
+    return true;
+}
+
+void WarrantExerciseViewController::registerPages()
+{
+    MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("WarrantExerciseViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<WarrantExerciseViewController>(node); });
+}
