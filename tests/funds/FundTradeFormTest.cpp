@@ -3,6 +3,7 @@
 // notices, sign serial, confirmation, order, answers).
 #include "FundTestRig.h"
 #include "funds/trade/OpdFundTradeViewController.h"
+#include "platform/ChinaClock.h"
 #include "tools/broker-sim/BackOffice.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,10 @@ namespace {
 
 struct Notices : IContractWindowPresenter {
     std::vector<std::shared_ptr<BusinessContractWindow>> shown;
-    void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override { shown.push_back(window); }
+    void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override
+    {
+        shown.push_back(window);
+    }
     void agree(size_t i)
     {
         shown[i]->checkButtonClick(true);
@@ -56,7 +60,8 @@ protected:
     }
     std::unique_ptr<Form> make(qint32 type)
     {
-        auto form = std::make_unique<Form>(type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        auto form = std::make_unique<Form>(
+            type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         form->setAlertPresenter(&alerts);
         form->awakeFromNib();
         return form;
@@ -162,7 +167,8 @@ TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
     auto form = make(Form::Subscribe);
     form->tradeButtonClicked();
     EXPECT_EQ(alerts.shown,
-        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"), QStringLiteral("tip:基金信息请求失败。") }));
+        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"),
+            QStringLiteral("tip:基金信息请求失败。") }));
     // Amounts are positive with two decimals at most.
     type(*form, Form::Code, "009901");
     for (const char* bad : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
@@ -183,7 +189,8 @@ TEST_F(FundTradeForm, AFundWithoutTheCheckSendsAnEmptySerial)
     form->tradeButtonClicked();
     confirmAndWait(*form);
     EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
-    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction)
+                    .contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
 }
 
 TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
@@ -201,7 +208,8 @@ TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
     EXPECT_EQ(count(brokersim::kFundSignNumberFunction), 0);
     EXPECT_TRUE(notices.shown.empty());
     ASSERT_EQ(confirmation.drafts.size(), 1u);
-    EXPECT_EQ(confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
+    EXPECT_EQ(
+        confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
 
     // What was confirmed is what goes out, whatever the field says now.
     form->setText(Form::Amount, "9999");
@@ -254,7 +262,8 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
-        QStringList({ QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
+        QStringList(
+            { QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
 }
 
 TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
@@ -276,4 +285,72 @@ TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
     confirmation.cancel();
     EXPECT_FALSE(redeem->isBusy());
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 0);
+}
+
+// The plan body behind the account's prefix, from its first key on.
+static std::string planBody(const QString& all)
+{
+    const qsizetype at = all.indexOf(QStringLiteral("&action="));
+    return at < 0 ? std::string() : all.mid(at).toStdString();
+}
+
+TEST_F(FundTradeForm, APlanCarriesTheConfirmedCodesAndChinaDatesAndIsSentOnce)
+{
+    // 04:00 in China is still the day before in UTC: the dates must be China's.
+    const platform::ChinaClock::Override clock(platform::ChinaClock::at(2026, 12, 7, 4, 0));
+    auto form = make(Form::Plan);
+    EXPECT_EQ(form->text(Form::ApplyDate), "2026-12-07");
+    ASSERT_EQ(form->paymentDayItems().size(), 26);
+    EXPECT_EQ(form->paymentDayItems().last(), QStringLiteral("每月26号"));
+    type(*form, Form::Code, "110011");
+    form->selectPaymentDay(25);
+    form->setText(Form::Amount, "300");
+    form->tradeButtonClicked();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    form->tradeButtonClicked();
+    EXPECT_EQ(confirmation.drafts.size(), 1u);
+    EXPECT_EQ(confirmation.drafts.back().dialogType, 10);
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 1);
+    EXPECT_EQ(planBody(last(brokersim::kFundPlanOpenFunction)),
+        "&action=A&ofcode=110011&orderamt=300&overkind=0&actionmode=0&sendday=26&begindate=20261207"
+        "&enddate=20271208&sqrq=2026-12-07&risksignsno=&tacode=05");
+    ASSERT_FALSE(alerts.shown.isEmpty());
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
+    EXPECT_EQ(book().plans().size(), 1);
+    EXPECT_TRUE(form->text(Form::Amount).isEmpty());
+
+    // Weekly on Wednesday; a change during the dialog does not reach the plan.
+    form->paymentPeriodChanged(1);
+    EXPECT_EQ(form->paymentDayItems(),
+        QStringList({ QStringLiteral("星期一"), QStringLiteral("星期二"), QStringLiteral("星期三"),
+            QStringLiteral("星期四"), QStringLiteral("星期五") }));
+    form->selectPaymentDay(2);
+    form->setText(Form::Amount, "300");
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_EQ(confirmation.drafts.back().values.mid(3, 3),
+        QStringList({ QStringLiteral("每周"), QStringLiteral("星期三"), QStringLiteral("日期区间") }));
+    form->paymentPeriodChanged(0);
+    form->setText(Form::Amount, "900");
+    confirmAndWait(*form);
+    EXPECT_EQ(planBody(last(brokersim::kFundPlanOpenFunction)),
+        "&action=A&ofcode=110011&orderamt=300&overkind=0&actionmode=3&sendday=3&begindate=20261207"
+        "&enddate=20271208&sqrq=2026-12-07&risksignsno=&tacode=05");
+}
+
+TEST_F(FundTradeForm, APlanWithoutAmountOrFundSendsNothing)
+{
+    auto form = make(Form::Plan);
+    form->tradeButtonClicked();
+    EXPECT_EQ(alerts.shown,
+        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和定投金额。"),
+            QStringLiteral("tip:基金信息请求失败。") }));
+    type(*form, Form::Code, "110011");
+    form->setText(Form::Amount, "-5");
+    form->tradeButtonClicked();
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:金额应为正数，最多两位小数。"));
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
 }
