@@ -38,27 +38,18 @@ void FundOrderAlert::runModal(
     OrderAlertWindowController& alert = *orderAlert_;
     const std::weak_ptr<int> alive = observer_->lifetimeToken();
     switch (draft.dialogType) {
-    case 4:
-        alert.runModalForSubscribeOpdFund(parent, v.value(0), v.value(1), v.value(2));
-        break;
-    case 5:
-        alert.runModalForPurchaseOpdFund(parent, v.value(0), v.value(1), v.value(2));
-        break;
-    case 7:
-        alert.runModalForRedeemOpdFund(parent, v.value(0), v.value(1), v.value(2), v.value(3));
-        break;
+    case 4: alert.runModalForSubscribeOpdFund(parent, v.value(0), v.value(1), v.value(2)); break;
+    case 5: alert.runModalForPurchaseOpdFund(parent, v.value(0), v.value(1), v.value(2)); break;
+    case 7: alert.runModalForRedeemOpdFund(parent, v.value(0), v.value(1), v.value(2), v.value(3)); break;
     case 8:
         alert.runModalForTransformOpdFund(parent, v.value(0), v.value(1), v.value(2), v.value(3), v.value(4));
         break;
-    case 9:
-        alert.runModalForBonusSetting(parent, v.value(0), v.value(1), v.value(2));
-        break;
+    case 9: alert.runModalForBonusSetting(parent, v.value(0), v.value(1), v.value(2)); break;
     case 10:
-        alert.runModalForInvestOntime(parent, v.value(0), v.value(1), v.value(2), v.value(3), v.value(4),
-            v.value(5), v.value(6), v.value(7), v.value(8), v.value(9));
+        alert.runModalForInvestOntime(parent, v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5),
+            v.value(6), v.value(7), v.value(8), v.value(9));
         break;
-    default:
-        break;
+    default: break;
     }
     // The modal run has ended: without a confirmation it was cancelled.
     if (!alive.expired() && !observer_->called && cancelled)

@@ -309,28 +309,16 @@ bool OpdFundTradeViewController::verifyInput()
     const bool amount = viewType_ == Bonus || !texts_[Amount].isEmpty();
     QString missing;
     switch (viewType_) {
-    case Subscribe:
-        missing = QStringLiteral("请确认已经输入基金代码和认购金额。");
-        break;
-    case Purchase:
-        missing = QStringLiteral("请确认已经输入基金代码和申购金额。");
-        break;
-    case Redeem:
-        missing = QStringLiteral("请确认已经输入基金代码和赎回份额。");
-        break;
-    case Transform:
-        missing = QStringLiteral("请确认已经输入基金代码，转换基金代码和转换基金数量。");
-        break;
-    case Bonus:
-        missing = QStringLiteral("请确认已经输入基金代码。");
-        break;
+    case Subscribe: missing = QStringLiteral("请确认已经输入基金代码和认购金额。"); break;
+    case Purchase: missing = QStringLiteral("请确认已经输入基金代码和申购金额。"); break;
+    case Redeem: missing = QStringLiteral("请确认已经输入基金代码和赎回份额。"); break;
+    case Transform: missing = QStringLiteral("请确认已经输入基金代码，转换基金代码和转换基金数量。"); break;
+    case Bonus: missing = QStringLiteral("请确认已经输入基金代码。"); break;
     case Plan:
-        missing = currentFund_ && currentFund_->code != texts_[Code]
-            ? QStringLiteral("查询开放式基金信息失败。")
-            : QStringLiteral("请确认已经输入基金代码和定投金额。");
+        missing = currentFund_ && currentFund_->code != texts_[Code] ? QStringLiteral("查询开放式基金信息失败。")
+                                                                     : QStringLiteral("请确认已经输入基金代码和定投金额。");
         break;
-    default:
-        return false;
+    default: return false;
     }
     const bool present = codes && amount;
     if (!present)
@@ -360,16 +348,11 @@ bool OpdFundTradeViewController::verifyInput()
 QString OpdFundTradeViewController::tradeCode() const
 {
     switch (viewType_) {
-    case Plan:
-        return QStringLiteral("2");
-    case Subscribe:
-        return QStringLiteral("0");
-    case Purchase:
-        return QStringLiteral("1");
-    case Transform:
-        return QStringLiteral("3");
-    default:
-        return QString();
+    case Plan: return QStringLiteral("2");
+    case Subscribe: return QStringLiteral("0");
+    case Purchase: return QStringLiteral("1");
+    case Transform: return QStringLiteral("3");
+    default: return QString();
     }
 }
 
@@ -424,8 +407,7 @@ void OpdFundTradeViewController::opdQueryAppropriateness(
         later([this] { makeOrder(); });
         return;
     }
-    std::vector<RDOOpdAppropriateness> notices
-        = result.notices.value_or(std::vector<RDOOpdAppropriateness>());
+    std::vector<RDOOpdAppropriateness> notices = result.notices.value_or(std::vector<RDOOpdAppropriateness>());
     later([this, notices = std::move(notices)] { showBusinessContracts(notices); });
 }
 
@@ -514,12 +496,11 @@ FundOrderDraft OpdFundTradeViewController::makeDraft() const
         d.endDate = endDate_.toString(QStringLiteral("yyyyMMdd"));
         d.applyDate = texts_[ApplyDate];
         d.values = { texts_[Code], texts_[Name], texts_[ChargeType], periodItems_.value(periodIndex_),
-            paymentDayItems_.value(paymentDayIndex_), expireItems_.value(expireIndex_), texts_[Amount],
-            d.beginDate, d.endDate, d.applyDate };
+            paymentDayItems_.value(paymentDayIndex_), expireItems_.value(expireIndex_), texts_[Amount], d.beginDate,
+            d.endDate, d.applyDate };
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return d;
 }
@@ -554,28 +535,19 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
         return;
     const FundOrderDraft& d = *draft_;
     switch (dialogType) {
-    case 4:
-        services_.orders->requestSubscribeFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode);
-        break;
-    case 5:
-        services_.orders->requestPurchaseFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode);
-        break;
-    case 7:
-        services_.orders->requestRedeemOpdFund(this, d.fundCode, d.amount, d.option);
-        break;
+    case 4: services_.orders->requestSubscribeFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
+    case 5: services_.orders->requestPurchaseFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
+    case 7: services_.orders->requestRedeemOpdFund(this, d.fundCode, d.amount, d.option); break;
     case 8:
         services_.orders->requestTransformOpdFund(
             this, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
         break;
-    case 9:
-        services_.funds->requestSubmitBonusSetting(this, d.fundCode, d.option.toLongLong());
-        break;
+    case 9: services_.funds->requestSubmitBonusSetting(this, d.fundCode, d.option.toLongLong()); break;
     case 10:
         services_.funds->requestOpdFundInvestOntime(this, d.fundCode, d.amount, d.expireType, d.periodType,
             d.paymentDay, d.beginDate, d.endDate, d.applyDate, d.corpCode);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -593,8 +565,7 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
-    alerts_->runAlert(
-        AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
+    alerts_->runAlert(AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
     if (type != 9) {
         texts_[Amount].clear();
         requestAvailableBalance();
@@ -610,8 +581,7 @@ bool OpdFundTradeViewController::orderFailed(const CSError& error)
     if (isWithheld(error)) {
         // The server may have taken it: never sent again, the page reads
         // what the server has.
-        const QString text
-            = error.code == kOrderOutcomeUnknownCode ? error.domain : orderOutcomeUnknownMessage(error);
+        const QString text = error.code == kOrderOutcomeUnknownCode ? error.domain : orderOutcomeUnknownMessage(error);
         alerts_->runAlert(AlertRequest::error(text), nullptr);
         requestAvailableBalance();
         emit outcomeUnknown();

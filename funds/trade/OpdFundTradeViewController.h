@@ -4,8 +4,8 @@
 #include "funds/lists/OpdFundListViewController.h"
 #include "funds/quote/FundQuoteViewController.h"
 #include "funds/requests/FundDataModels.h"
-#include "funds/trade/FundMoneyQuery.h"
 #include "shell/windows/AlertPresenter.h"
+#include "funds/trade/FundMoneyQuery.h"
 
 #include <QDate>
 #include <QObject>
@@ -47,9 +47,8 @@ class IFundOrderConfirmation {
 public:
     virtual ~IFundOrderConfirmation() = default;
     // Confirm calls `confirmed(dialogType)`, cancel calls `cancelled()`.
-    virtual void runModal(
-        const FundOrderDraft& draft, std::function<void(qint32)> confirmed, std::function<void()> cancelled)
-        = 0;
+    virtual void runModal(const FundOrderDraft& draft, std::function<void(qint32)> confirmed,
+        std::function<void()> cancelled) = 0;
     virtual void stopRunModal() = 0;
 };
 
@@ -120,11 +119,7 @@ public:
     // controlEditEnd: / gotoNextResponder: the field that gets the focus.
     Field gotoNextResponder(Field from) const;
     Field focus() const { return focus_; }
-    void setText(Field field, const QString& text)
-    {
-        texts_[field] = text;
-        emit changed();
-    }
+    void setText(Field field, const QString& text) { texts_[field] = text; emit changed(); }
     QStringList popUpItems() const { return popUpItems_; }
     qint32 popUpIndex() const { return popUpIndex_; }
     void selectPopUp(qint32 index);
@@ -174,23 +169,11 @@ public:
     bool opdQuerySignNumber(DataModel*, const QString&, const CSError& error) override;
     void businessContractSuccess(bool agreed) override;
     void openFundTrade(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
-    bool openFundTrade(DataModel*, const QString&, const CSError& error) override
-    {
-        return orderFailed(error);
-    }
+    bool openFundTrade(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
     void redeemOpdFund(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
-    bool redeemOpdFund(DataModel*, const QString&, const CSError& error) override
-    {
-        return orderFailed(error);
-    }
-    void transformOpdFund(DataModel*, const QString&, const QString& serial) override
-    {
-        orderAnswered(serial);
-    }
-    bool transformOpdFund(DataModel*, const QString&, const CSError& error) override
-    {
-        return orderFailed(error);
-    }
+    bool redeemOpdFund(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
+    void transformOpdFund(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool transformOpdFund(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
     void submitOpdFundBonusSetting(DataModel*, const QString&, const QString& serial) override
     {
         orderAnswered(serial);
@@ -199,17 +182,11 @@ public:
     {
         return orderFailed(error);
     }
-    void openFundInvestOntime(DataModel*, const QString&, const QString& serial) override
-    {
-        orderAnswered(serial);
-    }
-    bool openFundInvestOntime(DataModel*, const QString&, const CSError& error) override
-    {
-        return orderFailed(error);
-    }
-    using IQueryBonusSettingDelegate::queryBonusSetting;
+    void openFundInvestOntime(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool openFundInvestOntime(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
     using IQueryOpdFundDelegate::queryOpdFundInfo;
     using IQueryOpdFundPositionDelegate::queryOpdFundPosition;
+    using IQueryBonusSettingDelegate::queryBonusSetting;
 
     // The trade code of the appropriateness check, "" when none runs.
     QString tradeCode() const;

@@ -16,10 +16,7 @@ namespace {
 
 struct Notices : IContractWindowPresenter {
     std::vector<std::shared_ptr<BusinessContractWindow>> shown;
-    void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override
-    {
-        shown.push_back(window);
-    }
+    void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override { shown.push_back(window); }
     void agree(size_t i)
     {
         shown[i]->checkButtonClick(true);
@@ -60,8 +57,7 @@ protected:
     }
     std::unique_ptr<Form> make(qint32 type)
     {
-        auto form = std::make_unique<Form>(
-            type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        auto form = std::make_unique<Form>(type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         form->setAlertPresenter(&alerts);
         form->awakeFromNib();
         return form;
@@ -167,8 +163,7 @@ TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
     auto form = make(Form::Subscribe);
     form->tradeButtonClicked();
     EXPECT_EQ(alerts.shown,
-        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"),
-            QStringLiteral("tip:基金信息请求失败。") }));
+        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"), QStringLiteral("tip:基金信息请求失败。") }));
     // Amounts are positive with two decimals at most.
     type(*form, Form::Code, "009901");
     for (const char* bad : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
@@ -189,8 +184,7 @@ TEST_F(FundTradeForm, AFundWithoutTheCheckSendsAnEmptySerial)
     form->tradeButtonClicked();
     confirmAndWait(*form);
     EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
-    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction)
-                    .contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
 }
 
 TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
@@ -208,8 +202,7 @@ TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
     EXPECT_EQ(count(brokersim::kFundSignNumberFunction), 0);
     EXPECT_TRUE(notices.shown.empty());
     ASSERT_EQ(confirmation.drafts.size(), 1u);
-    EXPECT_EQ(
-        confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
+    EXPECT_EQ(confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
 
     // What was confirmed is what goes out, whatever the field says now.
     form->setText(Form::Amount, "9999");
@@ -262,8 +255,7 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
-        QStringList(
-            { QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
+        QStringList({ QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
 }
 
 TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
