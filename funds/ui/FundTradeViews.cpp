@@ -160,14 +160,14 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
 
 void OpdFundTradeView::putPanels()
 {
-    if (!page_ || !page_->fundTradeView())
-        return;
+    // The old panels go with their controllers, even when none come anew.
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ }) {
-        // The old panels go with their controllers.
         for (QWidget* child : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             child->deleteLater();
         removeSubViewsFromView(w);
     }
+    if (!page_ || !page_->fundTradeView())
+        return;
     fundListView_->layout()->addWidget(new OpdFundListPanel(*page_->fundListView(), fundListView_));
     fundTradeView_->layout()->addWidget(new OpdFundTradeForm(*page_->fundTradeView(), fundTradeView_));
     fundQuoteView_->layout()->addWidget(new FundQuotePanel(*page_->fundQuoteView(), fundQuoteView_));

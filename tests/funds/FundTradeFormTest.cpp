@@ -2,6 +2,7 @@
 // input checks, and the steps before an order (appropriateness check,
 // notices, sign serial, confirmation, order, answers).
 #include "FundTestRig.h"
+#include "funds/pages/OpdFundTradePages.h"
 #include "funds/trade/OpdFundTradeViewController.h"
 #include "platform/ChinaClock.h"
 #include "tools/broker-sim/BackOffice.h"
@@ -345,4 +346,34 @@ TEST_F(FundTradeForm, APlanWithoutAmountOrFundSendsNothing)
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:金额应为正数，最多两位小数。"));
     EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
+}
+
+TEST_F(FundTradeForm, ThePlanPageSendsNothingBeforeTheAgreementAndPlacesAPlanAfterIt)
+{
+    InvestOntimeViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    EXPECT_FALSE(page.isAccepted());
+    EXPECT_EQ(page.fundTradeView(), nullptr);
+    EXPECT_TRUE(InvestOntimeViewController::protocolText().startsWith(QStringLiteral("先阅读基金定投协议书")));
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 0);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
+
+    page.acceptButtonClicked();
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->viewType(), Form::Plan);
+    page.acceptButtonClicked();
+    EXPECT_EQ(page.fundTradeView(), form);
+    type(*form, Form::Code, "110011");
+    form->setText(Form::Amount, "100");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 1);
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
+
+    // A new set-up asks for the agreement again.
+    page.load();
+    EXPECT_FALSE(page.isAccepted());
+    EXPECT_EQ(page.fundTradeView(), nullptr);
 }
