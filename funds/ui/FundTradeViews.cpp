@@ -1,6 +1,7 @@
 #include "funds/ui/FundTradeViews.h"
 
 #include "funds/ui/FundPanels.h"
+#include "shell/ui/Buttons.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -149,22 +150,6 @@ void OpdFundTradeForm::addPlanControls(QFormLayout& form)
     form.addRow(QStringLiteral("结束日期:"), end_);
 }
 
-namespace {
-
-void showItems(QComboBox* box, const QStringList& items, int index)
-{
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(index);
-}
-
-} // namespace
-
 QLineEdit* OpdFundTradeForm::field(OpdFundTradeViewController::Field f) const
 {
     const auto it = fields_.find(f);
@@ -187,9 +172,9 @@ void OpdFundTradeForm::refresh()
         popUp_->setCurrentIndex(controller_->popUpIndex());
     }
     if (period_) {
-        showItems(period_, controller_->periodItems(), controller_->periodIndex());
-        showItems(day_, controller_->paymentDayItems(), controller_->paymentDayIndex());
-        showItems(expire_, controller_->expireItems(), controller_->expireIndex());
+        fillPopUp(period_, controller_->periodItems(), controller_->periodIndex());
+        fillPopUp(day_, controller_->paymentDayItems(), controller_->paymentDayIndex());
+        fillPopUp(expire_, controller_->expireItems(), controller_->expireIndex());
         const QSignalBlocker b(begin_), e(end_);
         begin_->setDate(controller_->beginDate());
         end_->setDate(controller_->endDate());
