@@ -32,6 +32,9 @@ signals:
 
 protected:
     void awakeFromNib() override;
+    // Makes the three panels anew (also what awakeFromNib does).
+    void makePanels();
+    void dropPanels();
 
 private:
     class PageAlerts;
@@ -60,6 +63,29 @@ LUMORA_FUND_TRADE_PAGE(RedeemOpdFundViewController)
 LUMORA_FUND_TRADE_PAGE(TransformOpdFundViewController)
 LUMORA_FUND_TRADE_PAGE(BonusSettingViewController)
 #undef LUMORA_FUND_TRADE_PAGE
+
+// The investment plan page (menu link id 30007): the plan agreement first;
+// the list, the plan form and the chart only once the customer accepts it.
+// Acceptance is never stored: a new set-up (a new page or another account)
+// shows the agreement again.
+class InvestOntimeViewController final : public OpdFundTradePage {
+    Q_OBJECT
+public:
+    static const char kPageClass[];
+    explicit InvestOntimeViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        OpdFundTradeViewController::Services formServices = {});
+
+    static QString protocolText();
+    bool isAccepted() const { return accepted_; }
+    // acceptButtonClicked: makes the panels once; later presses do nothing.
+    void acceptButtonClicked();
+
+protected:
+    void awakeFromNib() override;
+
+private:
+    bool accepted_ = false;
+};
 
 // Registers the operation pages with the page dispatch.
 void registerFundTradePages();

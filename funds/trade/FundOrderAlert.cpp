@@ -45,6 +45,10 @@ void FundOrderAlert::runModal(
         alert.runModalForTransformOpdFund(parent, v.value(0), v.value(1), v.value(2), v.value(3), v.value(4));
         break;
     case 9: alert.runModalForBonusSetting(parent, v.value(0), v.value(1), v.value(2)); break;
+    case 10:
+        alert.runModalForInvestOntime(parent, v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5),
+            v.value(6), v.value(7), v.value(8), v.value(9));
+        break;
     default: break;
     }
     // The modal run has ended: without a confirmation it was cancelled.

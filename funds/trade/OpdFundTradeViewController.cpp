@@ -3,6 +3,7 @@
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "funds/trade/FundOrderAlert.h"
+#include "platform/ChinaClock.h"
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
@@ -70,6 +71,10 @@ void OpdFundTradeViewController::awakeFromNib()
         popUpItems_ = { QStringLiteral("巨额取消"), QStringLiteral("巨额顺延") };
     else if (viewType_ == Bonus)
         popUpItems_ = { QStringLiteral("红利转投"), QStringLiteral("现金分红") };
+    else if (viewType_ == Plan) {
+        periodItems_ = { QStringLiteral("每月"), QStringLiteral("每周") };
+        expireItems_ = { QStringLiteral("日期区间") };
+    }
     reset();
     requestAvailableBalance();
 }
@@ -96,6 +101,61 @@ void OpdFundTradeViewController::reset()
     for (Field f : { Code, TargetCode, Name, TargetName, Value, Available, Amount })
         texts_[f].clear();
     popUpIndex_ = 0;
+    if (viewType_ == Plan) {
+        // The plan's dates are the exchanges' days, whatever the machine's zone.
+        const QDate today = platform::ChinaClock::now().date();
+        texts_[ApplyDate] = today.toString(QStringLiteral("yyyy-MM-dd"));
+        texts_[ChargeType].clear();
+        paymentPeriodChanged(0);
+        expireIndex_ = 0;
+        beginDate_ = today;
+        endDate_ = today.addDays(366);
+    }
+    emit changed();
+}
+
+void OpdFundTradeViewController::paymentPeriodChanged(qint32 index)
+{
+    if (index == 1) {
+        paymentDayItems_ = { QStringLiteral("星期一"), QStringLiteral("星期二"), QStringLiteral("星期三"),
+            QStringLiteral("星期四"), QStringLiteral("星期五") };
+    } else if (index == 0) {
+        paymentDayItems_.clear();
+        for (int day = 1; day <= 26; ++day)
+            paymentDayItems_ << QStringLiteral("每月%1号").arg(day);
+    } else {
+        return;
+    }
+    periodIndex_ = index;
+    paymentDayIndex_ = 0;
+    emit changed();
+}
+
+void OpdFundTradeViewController::selectPaymentDay(qint32 index)
+{
+    if (index >= 0 && index < paymentDayItems_.size())
+        paymentDayIndex_ = index;
+    emit changed();
+}
+
+void OpdFundTradeViewController::selectExpire(qint32 index)
+{
+    if (index >= 0 && index < expireItems_.size())
+        expireIndex_ = index;
+    emit changed();
+}
+
+void OpdFundTradeViewController::setBeginDate(const QDate& date)
+{
+    if (date.isValid())
+        beginDate_ = date;
+    emit changed();
+}
+
+void OpdFundTradeViewController::setEndDate(const QDate& date)
+{
+    if (date.isValid())
+        endDate_ = date;
     emit changed();
 }
 
@@ -206,6 +266,8 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, co
     currentFund_ = fund;
     texts_[Name] = fund.name;
     texts_[Value] = fund.value;
+    if (viewType_ == Plan)
+        texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
         services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode);
     tellFundChanged();
@@ -252,13 +314,17 @@ bool OpdFundTradeViewController::verifyInput()
     case Redeem: missing = QStringLiteral("请确认已经输入基金代码和赎回份额。"); break;
     case Transform: missing = QStringLiteral("请确认已经输入基金代码，转换基金代码和转换基金数量。"); break;
     case Bonus: missing = QStringLiteral("请确认已经输入基金代码。"); break;
+    case Plan:
+        missing = currentFund_ && currentFund_->code != texts_[Code] ? QStringLiteral("查询开放式基金信息失败。")
+                                                                     : QStringLiteral("请确认已经输入基金代码和定投金额。");
+        break;
     default: return false;
     }
     const bool present = codes && amount;
     if (!present)
         alerts_->runAlert(AlertRequest::tip(missing), nullptr);
     // The fund lookup is reported too, after the input message.
-    if (viewType_ == Subscribe || viewType_ == Purchase) {
+    if (viewType_ == Subscribe || viewType_ == Purchase || viewType_ == Plan) {
         if (!currentFund_) {
             alerts_->runAlert(AlertRequest::tip(kFundRequestFailed), nullptr);
             return false;
@@ -421,6 +487,19 @@ FundOrderDraft OpdFundTradeViewController::makeDraft() const
         d.option = QString::number(popUpIndex_);
         d.values = { texts_[Name], texts_[Code], option };
         break;
+    case Plan: {
+        d.dialogType = 10;
+        d.periodType = qint64(periodIndex_) * 3;
+        d.paymentDay = qint64(paymentDayIndex_) + 1;
+        d.expireType = expireIndex_;
+        d.beginDate = beginDate_.toString(QStringLiteral("yyyyMMdd"));
+        d.endDate = endDate_.toString(QStringLiteral("yyyyMMdd"));
+        d.applyDate = texts_[ApplyDate];
+        d.values = { texts_[Code], texts_[Name], texts_[ChargeType], periodItems_.value(periodIndex_),
+            paymentDayItems_.value(paymentDayIndex_), expireItems_.value(expireIndex_), texts_[Amount], d.beginDate,
+            d.endDate, d.applyDate };
+        break;
+    }
     default: break;
     }
     return d;
@@ -464,6 +543,10 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
             this, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
         break;
     case 9: services_.funds->requestSubmitBonusSetting(this, d.fundCode, d.option.toLongLong()); break;
+    case 10:
+        services_.funds->requestOpdFundInvestOntime(this, d.fundCode, d.amount, d.expireType, d.periodType,
+            d.paymentDay, d.beginDate, d.endDate, d.applyDate, d.corpCode);
+        break;
     default: break;
     }
 }

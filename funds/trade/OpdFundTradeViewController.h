@@ -7,6 +7,7 @@
 #include "shell/windows/AlertPresenter.h"
 #include "funds/trade/FundMoneyQuery.h"
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,7 +23,7 @@ class QueryInfoManager;
 // dialog type, the texts shown, and every value of the request. What the
 // user confirmed is exactly what goes out, whatever the fields do meanwhile.
 struct FundOrderDraft {
-    qint32 dialogType = 0; // 4 subscribe, 5 purchase, 7 redeem, 8 transform, 9 dividends
+    qint32 dialogType = 0; // 4 subscribe, 5 purchase, 7 redeem, 8 transform, 9 dividends, 10 plan
     QStringList values; // the arguments of the confirmation entry, in its order
     QString fundCode;
     QString amount; // money or shares as typed
@@ -30,6 +31,14 @@ struct FundOrderDraft {
     QString signNumber;
     QString option; // redeem way "0"/"1", dividend method "0"/"1"
     QString targetCode; // transform only
+    // Plan only: the codes and dates sent (begin and end as eight digits,
+    // the apply date as "yyyy-MM-dd").
+    qint64 periodType = 0;
+    qint64 paymentDay = 0;
+    qint64 expireType = 0;
+    QString beginDate;
+    QString endDate;
+    QString applyDate;
 };
 
 // Shows the confirmation of a draft and ends it when told. The application
@@ -56,6 +65,7 @@ class OpdFundTradeViewController : public QObject,
                                    public IRedeemOpdFundDelegate,
                                    public ITransformOpdFundDelegate,
                                    public ISubmitOpdFundBonusSettingDelegate,
+                                   public IOpdFundInvestOntimeDelegate,
                                    public IOpdQueryAppropriatenessDelegate,
                                    public IOpdQuerySignNumberDelegate,
                                    public BusinessContractDelegate {
@@ -63,7 +73,18 @@ class OpdFundTradeViewController : public QObject,
 public:
     enum ViewType : qint32 { Plan = 0, Subscribe = 1, Purchase = 2, Redeem = 3, Bonus = 4, Transform = 5 };
     // The fields that can hold focus and text.
-    enum Field : qint32 { Code, TargetCode, Name, TargetName, Value, Available, Amount, AvailableBalance };
+    enum Field : qint32 {
+        Code,
+        TargetCode,
+        Name,
+        TargetName,
+        Value,
+        Available,
+        Amount,
+        AvailableBalance,
+        ChargeType,
+        ApplyDate
+    };
     static constexpr qint32 kCodeLength = 6;
 
     struct Services {
@@ -103,6 +124,23 @@ public:
     qint32 popUpIndex() const { return popUpIndex_; }
     void selectPopUp(qint32 index);
 
+    // The plan's pop-ups (view type 0): period, payment day, expire
+    // condition; and its begin and end dates.
+    QStringList periodItems() const { return periodItems_; }
+    QStringList paymentDayItems() const { return paymentDayItems_; }
+    QStringList expireItems() const { return expireItems_; }
+    qint32 periodIndex() const { return periodIndex_; }
+    qint32 paymentDayIndex() const { return paymentDayIndex_; }
+    qint32 expireIndex() const { return expireIndex_; }
+    // paymentPeriodChanged: refills the payment days of the period.
+    void paymentPeriodChanged(qint32 index);
+    void selectPaymentDay(qint32 index);
+    void selectExpire(qint32 index);
+    QDate beginDate() const { return beginDate_; }
+    QDate endDate() const { return endDate_; }
+    void setBeginDate(const QDate& date);
+    void setEndDate(const QDate& date);
+
     const std::optional<RDOOpenEndFund>& currentFund() const { return currentFund_; }
     const std::optional<RDOOpenEndFund>& fundOfTranformTo() const { return fundOfTranformTo_; }
     bool isBusy() const { return busy_; }
@@ -119,6 +157,7 @@ public:
     bool redeemTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
     bool transformTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
     bool bonusSettingTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
+    bool timingTradeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
 
     // The replies.
     void queryOpdFundInfo(DataModel*, const QString&, const RDOOpenEndFund& fund) override;
@@ -143,6 +182,8 @@ public:
     {
         return orderFailed(error);
     }
+    void openFundInvestOntime(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
+    bool openFundInvestOntime(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
     using IQueryOpdFundDelegate::queryOpdFundInfo;
     using IQueryOpdFundPositionDelegate::queryOpdFundPosition;
     using IQueryBonusSettingDelegate::queryBonusSetting;
@@ -177,10 +218,18 @@ private:
     qint32 viewType_;
     Services services_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
-    QString texts_[AvailableBalance + 1];
+    QString texts_[ApplyDate + 1];
     Field focus_ = Code;
     QStringList popUpItems_;
     qint32 popUpIndex_ = 0;
+    QStringList periodItems_;
+    QStringList paymentDayItems_;
+    QStringList expireItems_;
+    qint32 periodIndex_ = 0;
+    qint32 paymentDayIndex_ = 0;
+    qint32 expireIndex_ = 0;
+    QDate beginDate_;
+    QDate endDate_;
     std::optional<RDOOpenEndFund> currentFund_;
     std::optional<RDOOpenEndFund> fundOfTranformTo_;
     // The code each lookup was asked for: an answer for another code is late.

@@ -1,11 +1,14 @@
 #include "funds/ui/FundTradeViews.h"
 
 #include "funds/ui/FundPanels.h"
+#include "shell/ui/Buttons.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -41,6 +44,13 @@ std::vector<FieldSpec> fieldsOf(qint32 type)
             { Form::Available, "可用份额:", "fundAvailableText", false },
             { Form::Amount, "转换份额:", "transformAmountText", true } };
     case Form::Bonus: return { code, name, value };
+    case Form::Plan:
+        return { { Form::Code, "基金代码:", "timing_FundCodeText", true },
+            { Form::Name, "基金名称:", "timing_FundNameText", false },
+            { Form::Value, "基金净值:", "timing_FundValueText", false },
+            { Form::ApplyDate, "申请日期:", "timing_CurrentDateText", false },
+            { Form::ChargeType, "收费方式:", "timing_ChargeType", false },
+            { Form::Amount, "每期金额:", "timing_MoneyAmoutText", true } };
     default: return {};
     }
 }
@@ -53,6 +63,7 @@ const char* buttonTitle(qint32 type)
     case Form::Redeem: return "赎回";
     case Form::Transform: return "转换";
     case Form::Bonus: return "设置";
+    case Form::Plan: return "定投";
     default: return "确定";
     }
 }
@@ -95,6 +106,8 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
         form->addRow(controller.viewType() == Form::Redeem ? QStringLiteral("巨额方式:") : QStringLiteral("分红方式:"),
             popUp_);
     }
+    if (controller.viewType() == Form::Plan)
+        addPlanControls(*form);
     layout->addLayout(form);
     auto* buttons = new QHBoxLayout;
     auto* reset = new QPushButton(QStringLiteral("重填"), this);
@@ -109,6 +122,32 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
     connect(trade_, &QPushButton::clicked, this, [this] { controller_->tradeButtonClicked(); });
     connect(&controller, &OpdFundTradeViewController::changed, this, [this] { refresh(); });
     refresh();
+}
+
+void OpdFundTradeForm::addPlanControls(QFormLayout& form)
+{
+    period_ = new QComboBox(this);
+    period_->setObjectName(QStringLiteral("timing_PaymentPeriodPButton"));
+    day_ = new QComboBox(this);
+    day_->setObjectName(QStringLiteral("timing_PaymentDayPButton"));
+    expire_ = new QComboBox(this);
+    expire_->setObjectName(QStringLiteral("timing_ExpireConditionPButton"));
+    begin_ = new QDateEdit(this);
+    begin_->setObjectName(QStringLiteral("timing_BeginDatePicker"));
+    end_ = new QDateEdit(this);
+    end_->setObjectName(QStringLiteral("timing_EndDatePicker"));
+    for (QDateEdit* d : { begin_, end_ })
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    connect(period_, &QComboBox::activated, this, [this](int index) { controller_->paymentPeriodChanged(index); });
+    connect(day_, &QComboBox::activated, this, [this](int index) { controller_->selectPaymentDay(index); });
+    connect(expire_, &QComboBox::activated, this, [this](int index) { controller_->selectExpire(index); });
+    connect(begin_, &QDateEdit::dateChanged, this, [this](QDate d) { controller_->setBeginDate(d); });
+    connect(end_, &QDateEdit::dateChanged, this, [this](QDate d) { controller_->setEndDate(d); });
+    form.addRow(QStringLiteral("扣款周期:"), period_);
+    form.addRow(QStringLiteral("扣款日期:"), day_);
+    form.addRow(QStringLiteral("期满条件:"), expire_);
+    form.addRow(QStringLiteral("开始日期:"), begin_);
+    form.addRow(QStringLiteral("结束日期:"), end_);
 }
 
 QLineEdit* OpdFundTradeForm::field(OpdFundTradeViewController::Field f) const
@@ -131,6 +170,14 @@ void OpdFundTradeForm::refresh()
             popUp_->addItems(controller_->popUpItems());
         }
         popUp_->setCurrentIndex(controller_->popUpIndex());
+    }
+    if (period_) {
+        fillPopUp(period_, controller_->periodItems(), controller_->periodIndex());
+        fillPopUp(day_, controller_->paymentDayItems(), controller_->paymentDayIndex());
+        fillPopUp(expire_, controller_->expireItems(), controller_->expireIndex());
+        const QSignalBlocker b(begin_), e(end_);
+        begin_->setDate(controller_->beginDate());
+        end_->setDate(controller_->endDate());
     }
     trade_->setEnabled(!controller_->isBusy());
 }
@@ -155,19 +202,40 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
         new QVBoxLayout(w);
     connect(&page, &OpdFundTradePage::panelsChanged, this, [this] { putPanels(); });
+    if (auto* plan = qobject_cast<InvestOntimeViewController*>(&page)) {
+        // The plan page: its agreement stands over the working area until accepted.
+        protocolView_ = new QWidget(this);
+        protocolView_->setObjectName(QStringLiteral("protocolView"));
+        auto* v = new QVBoxLayout(protocolView_);
+        auto* text = new QPlainTextEdit(InvestOntimeViewController::protocolText(), protocolView_);
+        text->setObjectName(QStringLiteral("protocolText"));
+        text->setReadOnly(true);
+        auto* accept = new QPushButton(QStringLiteral("同意"), protocolView_);
+        accept->setObjectName(QStringLiteral("acceptButton"));
+        connect(accept, &QPushButton::clicked, plan, &InvestOntimeViewController::acceptButtonClicked);
+        v->addWidget(text);
+        v->addWidget(accept, 0, Qt::AlignRight);
+        layout->addWidget(protocolView_, 5);
+    }
     putPanels();
 }
 
 void OpdFundTradeView::putPanels()
 {
-    if (!page_ || !page_->fundTradeView())
-        return;
+    // The old panels go with their controllers, even when none come anew.
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ }) {
-        // The old panels go with their controllers.
         for (QWidget* child : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             child->deleteLater();
         removeSubViewsFromView(w);
     }
+    const bool working = page_ && page_->fundTradeView();
+    if (protocolView_) {
+        protocolView_->setVisible(!working);
+        for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
+            w->setVisible(working);
+    }
+    if (!working)
+        return;
     fundListView_->layout()->addWidget(new OpdFundListPanel(*page_->fundListView(), fundListView_));
     fundTradeView_->layout()->addWidget(new OpdFundTradeForm(*page_->fundTradeView(), fundTradeView_));
     fundQuoteView_->layout()->addWidget(new FundQuotePanel(*page_->fundQuoteView(), fundQuoteView_));
@@ -178,7 +246,7 @@ void registerFundTradeViews()
 {
     for (const char* name : { SubscribeOpdFundViewController::kPageClass, PurchaseOpdFundViewController::kPageClass,
              RedeemOpdFundViewController::kPageClass, TransformOpdFundViewController::kPageClass,
-             BonusSettingViewController::kPageClass }) {
+             BonusSettingViewController::kPageClass, InvestOntimeViewController::kPageClass }) {
         MenuItemViewCatalogue::shared().registerView(QString::fromLatin1(name),
             [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
                 auto* page = qobject_cast<OpdFundTradePage*>(&controller);

@@ -8,6 +8,8 @@
 #include <map>
 
 class QComboBox;
+class QDateEdit;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -21,14 +23,21 @@ public:
 
 private:
     void refresh();
+    void addPlanControls(QFormLayout& form);
 
     QPointer<OpdFundTradeViewController> controller_;
     std::map<OpdFundTradeViewController::Field, QLineEdit*> fields_;
     QComboBox* popUp_ = nullptr;
+    QComboBox* period_ = nullptr; // the plan's pop-ups and dates
+    QComboBox* day_ = nullptr;
+    QComboBox* expire_ = nullptr;
+    QDateEdit* begin_ = nullptr;
+    QDateEdit* end_ = nullptr;
     QPushButton* trade_;
 };
 
-// A fund operation page's widget: list, form and net-value chart side by side.
+// A fund operation page's widget: list, form and net-value chart side by side
+// (on the plan page, after its agreement).
 class OpdFundTradeView : public MenuItemView {
     Q_OBJECT
 public:
@@ -41,6 +50,7 @@ private:
     QWidget* fundListView_;
     QWidget* fundTradeView_;
     QWidget* fundQuoteView_;
+    QWidget* protocolView_ = nullptr; // the plan page's agreement
 };
 
 // Registers the operation pages' widgets.

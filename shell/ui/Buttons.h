@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QPushButton>
 #include <QRectF>
+#include <QStringList>
 #include <optional>
 
 // A flat button that draws a rounded frame in its frame colour while the
@@ -40,3 +41,9 @@ public:
     explicit CursorButton(const QString& text = QString(), QWidget* parent = nullptr);
     void setCursor(const std::optional<QCursor>& cursor);
 };
+
+class QComboBox;
+
+// Shows a pop-up's items and selection without telling its own listeners;
+// the items are replaced only when they differ, so an open list stays put.
+void fillPopUp(QComboBox* box, const QStringList& items, int selected);

@@ -2,7 +2,9 @@
 // input checks, and the steps before an order (appropriateness check,
 // notices, sign serial, confirmation, order, answers).
 #include "FundTestRig.h"
+#include "funds/pages/OpdFundTradePages.h"
 #include "funds/trade/OpdFundTradeViewController.h"
+#include "platform/ChinaClock.h"
 #include "tools/broker-sim/BackOffice.h"
 
 #include <gtest/gtest.h>
@@ -276,4 +278,102 @@ TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
     confirmation.cancel();
     EXPECT_FALSE(redeem->isBusy());
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 0);
+}
+
+// The plan body behind the account's prefix, from its first key on.
+static std::string planBody(const QString& all)
+{
+    const qsizetype at = all.indexOf(QStringLiteral("&action="));
+    return at < 0 ? std::string() : all.mid(at).toStdString();
+}
+
+TEST_F(FundTradeForm, APlanCarriesTheConfirmedCodesAndChinaDatesAndIsSentOnce)
+{
+    // 04:00 in China is still the day before in UTC: the dates must be China's.
+    const platform::ChinaClock::Override clock(platform::ChinaClock::at(2026, 12, 7, 4, 0));
+    auto form = make(Form::Plan);
+    EXPECT_EQ(form->text(Form::ApplyDate), "2026-12-07");
+    ASSERT_EQ(form->paymentDayItems().size(), 26);
+    EXPECT_EQ(form->paymentDayItems().last(), QStringLiteral("每月26号"));
+    type(*form, Form::Code, "110011");
+    form->selectPaymentDay(25);
+    form->setText(Form::Amount, "300");
+    form->tradeButtonClicked();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    form->tradeButtonClicked();
+    EXPECT_EQ(confirmation.drafts.size(), 1u);
+    EXPECT_EQ(confirmation.drafts.back().dialogType, 10);
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 1);
+    EXPECT_EQ(planBody(last(brokersim::kFundPlanOpenFunction)),
+        "&action=A&ofcode=110011&orderamt=300&overkind=0&actionmode=0&sendday=26&begindate=20261207"
+        "&enddate=20271208&sqrq=2026-12-07&risksignsno=&tacode=05");
+    ASSERT_FALSE(alerts.shown.isEmpty());
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
+    EXPECT_EQ(book().plans().size(), 1);
+    EXPECT_TRUE(form->text(Form::Amount).isEmpty());
+
+    // Weekly on Wednesday; a change during the dialog does not reach the plan.
+    form->paymentPeriodChanged(1);
+    EXPECT_EQ(form->paymentDayItems(),
+        QStringList({ QStringLiteral("星期一"), QStringLiteral("星期二"), QStringLiteral("星期三"),
+            QStringLiteral("星期四"), QStringLiteral("星期五") }));
+    form->selectPaymentDay(2);
+    form->setText(Form::Amount, "300");
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_EQ(confirmation.drafts.back().values.mid(3, 3),
+        QStringList({ QStringLiteral("每周"), QStringLiteral("星期三"), QStringLiteral("日期区间") }));
+    form->paymentPeriodChanged(0);
+    form->setText(Form::Amount, "900");
+    confirmAndWait(*form);
+    EXPECT_EQ(planBody(last(brokersim::kFundPlanOpenFunction)),
+        "&action=A&ofcode=110011&orderamt=300&overkind=0&actionmode=3&sendday=3&begindate=20261207"
+        "&enddate=20271208&sqrq=2026-12-07&risksignsno=&tacode=05");
+}
+
+TEST_F(FundTradeForm, APlanWithoutAmountOrFundSendsNothing)
+{
+    auto form = make(Form::Plan);
+    form->tradeButtonClicked();
+    EXPECT_EQ(alerts.shown,
+        QStringList({ QStringLiteral("tip:请确认已经输入基金代码和定投金额。"),
+            QStringLiteral("tip:基金信息请求失败。") }));
+    type(*form, Form::Code, "110011");
+    form->setText(Form::Amount, "-5");
+    form->tradeButtonClicked();
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:金额应为正数，最多两位小数。"));
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
+}
+
+TEST_F(FundTradeForm, ThePlanPageSendsNothingBeforeTheAgreementAndPlacesAPlanAfterIt)
+{
+    InvestOntimeViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    EXPECT_FALSE(page.isAccepted());
+    EXPECT_EQ(page.fundTradeView(), nullptr);
+    EXPECT_TRUE(InvestOntimeViewController::protocolText().startsWith(QStringLiteral("先阅读基金定投协议书")));
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 0);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
+
+    page.acceptButtonClicked();
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->viewType(), Form::Plan);
+    page.acceptButtonClicked();
+    EXPECT_EQ(page.fundTradeView(), form);
+    type(*form, Form::Code, "110011");
+    form->setText(Form::Amount, "100");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 1);
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
+
+    // A new set-up asks for the agreement again.
+    page.load();
+    EXPECT_FALSE(page.isAccepted());
+    EXPECT_EQ(page.fundTradeView(), nullptr);
 }

@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -208,4 +209,49 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     tip = waitForBox();
     OrderAlertWindowController::setShownHookForTesting(nullptr);
     EXPECT_TRUE(tip.contains(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(tip);
+}
+
+// 基金定投: the agreement first; once accepted, the plan form places a weekly plan.
+TEST_F(FundQuotePageTest, ThePlanPageOpensOnItsAgreementAndPlacesAPlan)
+{
+    QWidget* page = openPage(QStringLiteral("基金定投"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->objectName(), "InvestOntimeViewController");
+    auto* text = page->findChild<QPlainTextEdit*>("protocolText");
+    auto* accept = page->findChild<QPushButton*>("acceptButton");
+    ASSERT_TRUE(text && accept);
+    EXPECT_TRUE(text->isVisible());
+    EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("先阅读基金定投协议书")));
+    EXPECT_FALSE(page->findChild<QLineEdit*>("timing_FundCodeText"));
+
+    QTest::mouseClick(accept, Qt::LeftButton);
+    EXPECT_FALSE(text->isVisible());
+    auto* code = page->findChild<QLineEdit*>("timing_FundCodeText");
+    auto* amount = page->findChild<QLineEdit*>("timing_MoneyAmoutText");
+    auto* period = page->findChild<QComboBox*>("timing_PaymentPeriodPButton");
+    auto* day = page->findChild<QComboBox*>("timing_PaymentDayPButton");
+    ASSERT_TRUE(code && amount && period && day);
+    EXPECT_TRUE(spinUntil([&] { return code->isVisible(); }, 10s));
+    EXPECT_EQ(day->count(), 26);
+    period->setCurrentIndex(1);
+    emit period->activated(1);
+    ASSERT_EQ(day->count(), 5);
+    emit day->activated(2);
+
+    code->setFocus();
+    QTest::keyClicks(code, "110011");
+    auto* name = page->findChild<QLineEdit*>("timing_FundNameText");
+    ASSERT_TRUE(spinUntil([&] { return !name->text().isEmpty(); }, 10s));
+    QString confirmed;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
+        confirmed = alert.contentText();
+        alert.confirmButtonClicked();
+    });
+    amount->setFocus();
+    QTest::keyClicks(amount, "100");
+    QTest::keyClick(amount, Qt::Key_Return);
+    const QString tip = waitForBox();
+    OrderAlertWindowController::setShownHookForTesting(nullptr);
+    EXPECT_TRUE(confirmed.contains(QStringLiteral("星期三"))) << qPrintable(confirmed);
+    EXPECT_TRUE(tip.contains(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
 }

@@ -1,6 +1,7 @@
 #include "trading/ui/TradeView.h"
 
 #include "quotes/panel/QuoteInfoView.h"
+#include "shell/ui/Buttons.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
 
@@ -20,19 +21,6 @@ void setIfChanged(QLineEdit* edit, const QString& text)
 {
     if (edit->text() != text)
         edit->setText(text);
-}
-
-void fill(QComboBox* box, const QStringList& items, int selected)
-{
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(selected);
 }
 
 } // namespace
@@ -137,8 +125,8 @@ void TradeView::refresh()
 {
     setIfChanged(stockCodeText_, page_.codeText());
     stockNameText_->setText(page_.nameText());
-    fill(shareholderCodePButton_, page_.accountTitles(), page_.selectedAccount());
-    fill(orderTypePButton_, page_.orderTypeTitles(), page_.selectedOrderType());
+    fillPopUp(shareholderCodePButton_, page_.accountTitles(), page_.selectedAccount());
+    fillPopUp(orderTypePButton_, page_.orderTypeTitles(), page_.selectedOrderType());
     form_->setRowVisible(orderTypePButton_, !page_.orderTypeRowHidden());
     if (auto* label = qobject_cast<QLabel*>(form_->labelForField(stockCodeText_)))
         label->setText(page_.stockCodeLabel() + QStringLiteral(":"));
