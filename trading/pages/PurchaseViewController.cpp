@@ -2,7 +2,6 @@
 
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
-#include "shell/pages/MenuItemViewManager.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
@@ -46,12 +45,6 @@ PurchaseViewController::PurchaseViewController(
 }
 
 PurchaseViewController::~PurchaseViewController() { services_.stockManager->clearSecurityObjects(); }
-
-void PurchaseViewController::registerPages()
-{
-    MenuItemViewManager::getInstance()->registerPageClass(QString::fromLatin1(kPageClass),
-        [](const BaseNode::Ptr& node) { return std::make_unique<PurchaseViewController>(node); });
-}
 
 std::optional<qint64> PurchaseViewController::priceHundredths(const QString& text)
 {
@@ -147,6 +140,7 @@ void PurchaseViewController::queryPurchaseNewStockList(
 {
     warning_ = false;
     table_ = table;
+    tableView_.show(table);
     stockInfoList_.clear();
     for (qsizetype row = 0; table && row < table->contentObjectArray().size(); ++row)
         stockInfoList_.push_back(table->recordAt(row));
@@ -159,7 +153,9 @@ void PurchaseViewController::queryPurchaseNewStockList(
 bool PurchaseViewController::queryPurchaseNewStockList(DataModel*, const QString&, const CSError&)
 {
     warning_ = true;
-    table_ = std::make_shared<DTPurchaseNewStockTable>();
+    // The pop-up and the records stay: a list that arrived before can
+    // still be subscribed to.
+    tableView_.model().showRows(std::make_shared<DTTable>());
     selectedRow_ = -1;
     emit changed();
     return true;

@@ -2,6 +2,7 @@
 
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/pages/PageTable.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
@@ -51,7 +52,6 @@ public:
     explicit PurchaseViewController(BaseNode::Ptr node = nullptr, PurchaseViewControllerServices services = {},
         MenuItemViewController::Services pageServices = {});
     ~PurchaseViewController() override;
-    static void registerPages();
 
     // A price text as hundredths: plain digits with at most two decimals.
     static std::optional<qint64> priceHundredths(const QString& text);
@@ -77,6 +77,7 @@ public:
     QStringList stockTitles() const;
     int selectedStock() const { return selectedStock_; }
     std::shared_ptr<DTPurchaseNewStockTable> stockInfoTable() const { return table_; }
+    PageTable& stockInfoTableView() { return tableView_; }
     int selectedTableRow() const { return selectedRow_; }
     const QString& availableMoneyText() const { return money_; }
     const QString& stockPriceText() const { return price_; }
@@ -126,6 +127,7 @@ private:
     std::vector<RDONewStock> stockInfoList_;
     int selectedStock_ = -1;
     std::shared_ptr<DTPurchaseNewStockTable> table_;
+    PageTable tableView_ { TableKind::Common };
     int selectedRow_ = -1;
     QString money_, price_, limitDown_, limitUp_, maxQuantity_, quantity_;
     double stepperValue_ = 0;
