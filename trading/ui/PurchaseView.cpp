@@ -1,6 +1,7 @@
 #include "trading/ui/PurchaseView.h"
 
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "trading/ui/FormControls.h"
 #include "trading/pages/PurchaseViewController.h"
 
 #include <QComboBox>
@@ -14,25 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-void setIfChanged(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
-
-void fill(QComboBox* box, const QStringList& items, int selected)
-{
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(selected);
-}
 
 template <class W> W* named(W* widget, const char* name)
 {

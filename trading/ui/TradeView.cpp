@@ -3,6 +3,7 @@
 #include "quotes/panel/QuoteInfoView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
+#include "trading/ui/FormControls.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -13,29 +14,6 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-void setIfChanged(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
-
-void fill(QComboBox* box, const QStringList& items, int selected)
-{
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(selected);
-}
-
-} // namespace
 
 TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     : MenuItemView(controller, parent)
