@@ -14,11 +14,13 @@ protected:
     {
         PagesFixture::SetUp();
         logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
-            { QStringLiteral("上海A股"), "1", "A101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
+            { QStringLiteral("上海A股"), "1", "A101000001" },
+            { QStringLiteral("沪港通"), "5", "H101000001" } });
         owned = std::make_unique<PurchaseViewController>();
         owned->setAlertPresenter(&alerts);
         owned->load();
-        EXPECT_TRUE(spinUntil([&] { return page().stockInfoList().size() == 3 && !page().maxCanPurchaseText().isEmpty(); }));
+        EXPECT_TRUE(spinUntil(
+            [&] { return page().stockInfoList().size() == 3 && !page().maxCanPurchaseText().isEmpty(); }));
     }
     void TearDown() override
     {
@@ -66,7 +68,8 @@ TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
     EXPECT_EQ(page().stockPriceText(), first.stockPrice);
     EXPECT_EQ(page().limitDownText(), "1000");
     EXPECT_EQ(page().limitUpText(), "15000");
-    EXPECT_TRUE(page().maxCanPurchaseText().endsWith(QStringLiteral("股"))) << page().maxCanPurchaseText().toStdString();
+    EXPECT_TRUE(page().maxCanPurchaseText().endsWith(QStringLiteral("股")))
+        << page().maxCanPurchaseText().toStdString();
 
     // A table click keeps the limits shown before; the pop-up follows.
     page().stockInfoTableClicked(2);
@@ -138,6 +141,7 @@ TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)
     ASSERT_TRUE(spinUntil([&] { return !page().isBusy() && !alerts.shown.empty(); }));
     EXPECT_TRUE(page().lastOrderNumber().isEmpty());
     EXPECT_EQ(alerts.shown.back().title, "错误");
-    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("申购上限"))) << alerts.shown.back().text.toStdString();
+    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("申购上限")))
+        << alerts.shown.back().text.toStdString();
     EXPECT_EQ(page().purchaseQuantityText(), "16000");
 }

@@ -28,8 +28,8 @@ bool wholeQuantity(const QString& text)
 
 } // namespace
 
-PurchaseViewController::PurchaseViewController(
-    BaseNode::Ptr node, PurchaseViewControllerServices services, MenuItemViewController::Services pageServices)
+PurchaseViewController::PurchaseViewController(BaseNode::Ptr node, PurchaseViewControllerServices services,
+    MenuItemViewController::Services pageServices)
     : MenuItemViewController(std::move(node), pageServices)
     , services_(services)
     , dialog_(this, services.dialog)
@@ -44,7 +44,10 @@ PurchaseViewController::PurchaseViewController(
         services_.orderManager = OrderManager::getInstance();
 }
 
-PurchaseViewController::~PurchaseViewController() { services_.stockManager->clearSecurityObjects(); }
+PurchaseViewController::~PurchaseViewController()
+{
+    services_.stockManager->clearSecurityObjects();
+}
 
 std::optional<qint64> PurchaseViewController::priceHundredths(const QString& text)
 {
@@ -372,8 +375,8 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
         security->code = param.stockCode();
         security->marketType = market;
     }
-    const QString refused = services_.orderManager->requestOrder(this, *security, param.securityId(), 0,
-        param.price(), param.quantity(), QStringLiteral("限价委托"));
+    const QString refused = services_.orderManager->requestOrder(
+        this, *security, param.securityId(), 0, param.price(), param.quantity(), QStringLiteral("限价委托"));
     if (!refused.isEmpty()) {
         dialog_.stopRunModal();
         alerts()->runAlert(AlertRequest::error(refused), {});
@@ -383,7 +386,8 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
 
 void PurchaseViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    alerts()->runAlert(
+        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
     requestMoneyInfo();
 }
 

@@ -49,8 +49,8 @@ public:
     static constexpr qint64 kMinPriceHundredths = 1;
     static constexpr qint64 kMaxPriceHundredths = 99'999'999;
 
-    explicit PurchaseViewController(BaseNode::Ptr node = nullptr, PurchaseViewControllerServices services = {},
-        MenuItemViewController::Services pageServices = {});
+    explicit PurchaseViewController(BaseNode::Ptr node = nullptr,
+        PurchaseViewControllerServices services = {}, MenuItemViewController::Services pageServices = {});
     ~PurchaseViewController() override;
 
     // A price text as hundredths: plain digits with at most two decimals.

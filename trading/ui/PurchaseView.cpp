@@ -1,8 +1,8 @@
 #include "trading/ui/PurchaseView.h"
 
 #include "shell/ui/tables/DVCommonTableView.h"
-#include "trading/ui/FormControls.h"
 #include "trading/pages/PurchaseViewController.h"
+#include "trading/ui/FormControls.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -79,17 +79,20 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     setTabOrder(stockPriceText_, purchaseQuantityText_);
     setTabOrder(purchaseQuantityText_, purchaseButton_);
 
-    connect(securityIdPButton_, &QComboBox::currentIndexChanged, this, [this](int i) { page_.securityIdChanged(i); });
+    connect(securityIdPButton_, &QComboBox::currentIndexChanged, this,
+        [this](int i) { page_.securityIdChanged(i); });
     connect(stockInfoButton_, &QComboBox::currentIndexChanged, this,
         [this](int i) { page_.stockSelectionChanged(i); });
     connect(stockInfoTable_, &QAbstractItemView::clicked, this,
         [this](const QModelIndex& index) { page_.stockInfoTableClicked(index.row()); });
-    connect(stockPriceText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setPriceText(t); });
+    connect(
+        stockPriceText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setPriceText(t); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClicked(); });
     connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClicked(); });
     connect(purchaseQuantityText_, &QLineEdit::textEdited, this,
         [this](const QString& t) { page_.setQuantityText(t); });
-    connect(purchaseQuantityText_, &QLineEdit::returnPressed, this, [this] { page_.purchaseButtonClicked(); });
+    connect(
+        purchaseQuantityText_, &QLineEdit::returnPressed, this, [this] { page_.purchaseButtonClicked(); });
     connect(purchaseButton_, &QPushButton::clicked, this, [this] { page_.purchaseButtonClicked(); });
     page_.setDialogParent(this);
     refresh();
