@@ -110,6 +110,13 @@ void PurchaseView::refresh()
     maxCanPurchaseText_->setText(page_.maxCanPurchaseText());
     setIfChanged(purchaseQuantityText_, page_.purchaseQuantityText());
     purchaseButton_->setEnabled(!page_.isBusy());
+    // The pop-up's choice moves a selected table row with it.
+    const int row = page_.selectedTableRow();
+    if (row >= 0 && row < stockInfoTable_->model()->rowCount()
+        && stockInfoTable_->currentIndex().row() != row) {
+        stockInfoTable_->selectRow(row);
+        stockInfoTable_->scrollTo(stockInfoTable_->model()->index(row, 0));
+    }
 }
 
 void registerPurchaseView()
