@@ -244,3 +244,37 @@ TEST_F(TradePageAcceptanceTest, AfterHoursAndWarrantEntriesOpenTheirPages)
     ASSERT_TRUE(button);
     EXPECT_EQ(button->text(), QStringLiteral("行权下单"));
 }
+
+TEST_F(TradePageAcceptanceTest, NewIssueFromTheMenuToTheOrderNumber)
+{
+    logInThroughTheLoginWindow();
+    fetchMenu();
+    openWindow(QSize(1100, 700));
+
+    QWidget* page = clickEntry(QStringLiteral("新股申购"));
+    ASSERT_TRUE(page);
+    auto* issues = page->findChild<QComboBox*>("stockInfoButton");
+    auto* price = page->findChild<QLineEdit*>("stockPriceText");
+    auto* quantity = page->findChild<QLineEdit*>("purchaseQuantityText");
+    auto* upper = page->findChild<QLabel*>("limitUpText");
+    ASSERT_TRUE(issues && price && quantity && upper);
+    ASSERT_TRUE(spinUntil([&] { return issues->count() == 3 && !price->text().isEmpty(); }, 10s));
+    EXPECT_EQ(upper->text(), QStringLiteral("15000"));
+    QTest::keyClicks(quantity, "1000");
+
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_TRUE(dialog);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+        });
+    });
+    QTest::keyClick(quantity, Qt::Key_Return);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
+    OrderAlertWindowController::setShownHookForTesting({});
+    EXPECT_TRUE(box->informativeText().startsWith(QStringLiteral("委托申请已提交，序号为")))
+        << qPrintable(box->informativeText());
+    box->done(0);
+    EXPECT_TRUE(quantity->text().isEmpty());
+}

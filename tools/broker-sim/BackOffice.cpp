@@ -470,6 +470,9 @@ Reply BackOffice::maxQuantity(const Request& r, const Customer& customer, Accoun
     const Customer* c = &customer;
     const QString flag = r.valueOr(QStringLiteral("bsflag"));
     const QString marketCode = r.valueOr(QStringLiteral("market"));
+    // A subscription pays nothing until the draw: its most is the upper limit.
+    if (const MarketNewIssue* issue = market_->newIssue(r.valueOr(QStringLiteral("stkcode"))))
+        return Reply::withTable(Table().column(QStringLiteral("maxstkqty")).row({ issue->upperLimit }));
     const MarketSecurity* s = market_->security(r.valueOr(QStringLiteral("stkcode")));
     if (!s)
         return refuse(2001, QStringLiteral("证券代码不存在"));

@@ -19,6 +19,7 @@ inline constexpr Function kQuote5LevelExFunction { 1100, 1 };
 inline constexpr Function kTimesharingFunction { 1100, 24 };
 inline constexpr Function kIndexFunction { 1100, 16 };
 inline constexpr Function kNewStockInfoFunction { 500, 4 };
+inline constexpr Function kNewIssueListFunction { 550, 8 };
 inline constexpr Function kWarrantInfoFunction { 500, 205 };
 inline constexpr Function kRiskWarningListFunction { 500, 280 };
 inline constexpr Function kResetCostFunction { 500, 124 };

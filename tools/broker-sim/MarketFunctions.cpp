@@ -68,6 +68,28 @@ QString shareholderOf(const Customer& c, const QString& market)
     return QString();
 }
 
+// One row of subscription facts per issue; the list (550 / 8) and the
+// single-issue query (500 / 4) answer the same columns.
+Table newIssueTable(const std::vector<const MarketNewIssue*>& issues, const Customer& c)
+{
+    const QString day = platform::ChinaClock::now().date().toString(QStringLiteral("yyyyMMdd"));
+    Table t;
+    for (const char* name : { "ZQMC", "ZQDM", "SGJG", "SGSX", "SGXX", "SGZL", "JYSMC", "SGRQ", "market",
+             "moneytype", "stktype", "priceunit", "maxdownvalue", "stopflag", "mtkcalflag", "bondintr", "minqty",
+             "maxstkqty", "buyunit", "saleunit", "stkstatus", "stklevel", "quitdate", "memotext", "secuid" })
+        t.column(QString::fromLatin1(name));
+    for (const MarketNewIssue* issue : issues) {
+        const QString unit = issue->market == QLatin1String("1") ? QStringLiteral("1000") : QStringLiteral("500");
+        t.row({ issue->name, issue->code, issue->price, issue->upperLimit, issue->lowerLimit, issue->totalVolume,
+            issue->market == QLatin1String("1") ? QStringLiteral("上海A股") : QStringLiteral("深圳A股"), day,
+            issue->market, QStringLiteral("0"), QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("0"),
+            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), issue->lowerLimit, issue->upperLimit,
+            unit, unit, QStringLiteral("0"), QStringLiteral("0"), QString(), QString(),
+            shareholderOf(c, issue->market) });
+    }
+    return t;
+}
+
 Reply newStockInfo(const Market& market, const Request& request, BrokerState& state)
 {
     Reply refusal;
@@ -80,40 +102,19 @@ Reply newStockInfo(const Market& market, const Request& request, BrokerState& st
     const MarketNewIssue* issue = market.newIssue(request.valueOr(QStringLiteral("stkcode")));
     if (!issue)
         return refuse(kUnknownSecurity, QStringLiteral("该代码不是可申购的新股"));
-    const QString day = platform::ChinaClock::now().date().toString(QStringLiteral("yyyyMMdd"));
-    Table t;
-    QVariantList row;
-    auto add = [&](const char* name, const QString& value) {
-        t.column(QString::fromLatin1(name));
-        row << value;
-    };
-    add("ZQMC", issue->name);
-    add("ZQDM", issue->code);
-    add("SGJG", issue->price);
-    add("SGSX", issue->upperLimit);
-    add("SGXX", issue->lowerLimit);
-    add("SGZL", issue->totalVolume);
-    add("JYSMC", issue->market == QLatin1String("1") ? QStringLiteral("上海A股") : QStringLiteral("深圳A股"));
-    add("SGRQ", day);
-    add("market", issue->market);
-    add("moneytype", QStringLiteral("0"));
-    add("stktype", QStringLiteral("A"));
-    add("priceunit", QStringLiteral("1"));
-    add("maxdownvalue", QStringLiteral("0"));
-    add("stopflag", QStringLiteral("0"));
-    add("mtkcalflag", QStringLiteral("0"));
-    add("bondintr", QStringLiteral("0"));
-    add("minqty", issue->lowerLimit);
-    add("maxstkqty", issue->upperLimit);
-    add("buyunit", QStringLiteral("500"));
-    add("saleunit", QStringLiteral("500"));
-    add("stkstatus", QStringLiteral("0"));
-    add("stklevel", QStringLiteral("0"));
-    add("quitdate", QString());
-    add("memotext", QString());
-    add("secuid", shareholderOf(*c, issue->market));
-    t.row(row);
-    return Reply::withTable(t);
+    return Reply::withTable(newIssueTable({ issue }, *c));
+}
+
+Reply newIssueList(const Market& market, const Request& request, BrokerState& state)
+{
+    Reply refusal;
+    const Customer* c = authenticated(request, state, &refusal);
+    if (!c)
+        return refusal;
+    std::vector<const MarketNewIssue*> issues;
+    for (const MarketNewIssue& issue : market.newIssues())
+        issues.push_back(&issue);
+    return Reply::withTable(newIssueTable(issues, *c));
 }
 
 Reply warrantInfo(const Market& market, const Request& request, BrokerState& state)
@@ -193,6 +194,7 @@ void registerMarketFunctions(BrokerSimulator& simulator)
     add(kTimesharingFunction, [m](const Request& r, BrokerState&) { return timesharing(*m, r); });
     add(kIndexFunction, [m](const Request&, BrokerState&) { return indexes(*m); });
     add(kNewStockInfoFunction, [m](const Request& r, BrokerState& s) { return newStockInfo(*m, r, s); });
+    add(kNewIssueListFunction, [m](const Request& r, BrokerState& s) { return newIssueList(*m, r, s); });
     add(kWarrantInfoFunction, [m](const Request& r, BrokerState& s) { return warrantInfo(*m, r, s); });
     add(kRiskWarningListFunction, [m](const Request& r, BrokerState& s) { return riskWarningList(*m, r, s); });
     add(kResetCostFunction, [m](const Request& r, BrokerState& s) { return resetCost(*m, r, s); });

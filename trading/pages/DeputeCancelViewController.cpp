@@ -3,6 +3,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DistributionViewController.h"
+#include "trading/pages/PurchaseViewController.h"
 #include "trading/pages/QueryViewControllers.h"
 
 #include <QDebug>
@@ -206,6 +207,7 @@ void registerQueryPages(MenuItemViewManager* manager)
     registerPage<DeputeCancelViewController>(manager);
     registerPage<AssetQueryViewController>(manager);
     registerPage<DistributionViewController>(manager);
+    registerPage<PurchaseViewController>(manager);
     registerPage<CommonQueryViewController>(manager);
     registerPage<HistoricQueryViewController>(manager);
     registerPage<HistoricQueryViewControllerEx>(manager);

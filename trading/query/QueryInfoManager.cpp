@@ -6,7 +6,6 @@ using requestparam::setParam;
 
 namespace {
 
-constexpr char kPurchaseNewStockListId[] = "21342617-3CDD-A548-B390-8AC402ACA889";
 constexpr char kOpdFundPositionListId[] = "F1639CDB-76DA-174C-B04B-2A74E12CBC0E";
 
 auto prefixOnly = [](auto&, QString*) { return true; };
@@ -71,9 +70,9 @@ QString QueryInfoManager::requestFundInfoList(IFundInfoListDelegate* observer, Q
     return sender_.send<tagFundInfoListParam>(DMFundInfoList::info.identifier, observer, prefixOnly, handle);
 }
 
-QString QueryInfoManager::requestPurchaseNewStockList(DataModelObserver* observer)
+QString QueryInfoManager::requestPurchaseNewStockList(IPurchaseNewStockDelegate* observer)
 {
-    return sender_.send<tagPurchaseNewStockParam>(kPurchaseNewStockListId, observer, prefixOnly);
+    return sender_.send<tagPurchaseNewStockParam>(DMQueryPurchaseNewStock::info.identifier, observer, prefixOnly);
 }
 
 QString QueryInfoManager::requestOpdFundPositionList(DataModelObserver* observer)

@@ -28,9 +28,9 @@ public:
     QString requestDistributionList(IQueryDistributionDelegate* observer);
     QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
     QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);
-    // The new-issue list (550 / 8) and fund positions (500 / 41) belong to
-    // their own request classes; the observer must speak their protocols.
-    QString requestPurchaseNewStockList(DataModelObserver* observer);
+    QString requestPurchaseNewStockList(IPurchaseNewStockDelegate* observer);
+    // Fund positions (500 / 41) belong to the funds library's request class;
+    // the observer must speak its protocol.
     QString requestOpdFundPositionList(DataModelObserver* observer);
 
     TradeRequestSender& sender() { return sender_; }

@@ -20,6 +20,8 @@ LUMORA_DATA_MODEL_PROTOCOL(
     IOrdersOfTodayDelegate, queryOrdersOfTodayList, std::shared_ptr<DTOrdersOfTodayTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IFundInfoListDelegate, fundInfoList, std::shared_ptr<DTFundInfoTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IQueryDistributionDelegate, queryDistribution, DTTablePtr)
+LUMORA_DATA_MODEL_PROTOCOL(
+    IPurchaseNewStockDelegate, queryPurchaseNewStockList, std::shared_ptr<DTPurchaseNewStockTable>)
 
 // Positions of kind `queryFlag` ("exeflag"): 1 warrants, answered as a
 // DTWarrantPositionTable; 0 and 2 a DTStockPositionTable.
@@ -83,4 +85,17 @@ public:
     using DataModelClass::DataModelClass;
     static void body(const tagQueryDistributionParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
+};
+
+// The issues open for subscription: 550 / 8, the prefix alone.
+class DMQueryPurchaseNewStock final : public DataModelClass<DMQueryPurchaseNewStock, TradeDataModel,
+                                          tagPurchaseNewStockParam, IPurchaseNewStockDelegate> {
+public:
+    static constexpr DataModelInfo info { "21342617-3CDD-A548-B390-8AC402ACA889", 550, 8 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagPurchaseNewStockParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
+    static Result reply(const std::vector<VEKTCRS>& sets)
+    {
+        return std::make_shared<DTPurchaseNewStockTable>(&sets.front());
+    }
 };

@@ -118,6 +118,15 @@ template class DTRecordTable<RDOPositionDetail>;
 template class DTRecordTable<RDOWarrantPositionDetail>;
 template class DTRecordTable<RDOOrder>;
 template class DTRecordTable<RDOFund>;
+template class DTRecordTable<RDONewStock>;
+
+DTPurchaseNewStockTable::DTPurchaseNewStockTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
+    : DTRecordTable({ QStringLiteral("poststr"), QStringLiteral("fundid"), QStringLiteral("market"),
+        QStringLiteral("hq_market") })
+{
+    if (recordSet)
+        build(*recordSet, filterKeys);
+}
 
 DTStockPositionTable::DTStockPositionTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
     : DTRecordTable({ QStringLiteral("poststr"), QStringLiteral("fundid"), QStringLiteral("market"),

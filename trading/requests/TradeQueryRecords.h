@@ -2,6 +2,7 @@
 
 #include "core/DTTable.h"
 #include "login/LoginRecords.h"
+#include "trading/requests/SecurityInfoRecords.h"
 
 #include <QMetaType>
 #include <QString>
@@ -108,6 +109,7 @@ Q_DECLARE_METATYPE(RDOPositionDetail)
 Q_DECLARE_METATYPE(RDOWarrantPositionDetail)
 Q_DECLARE_METATYPE(RDOOrder)
 Q_DECLARE_METATYPE(RDOFund)
+Q_DECLARE_METATYPE(RDONewStock)
 
 // A table model that hides fixed internal fields besides "poststr" and the
 // caller's filter keys, and keeps one record per row next to the rows.
@@ -167,4 +169,11 @@ public:
 
 protected:
     void build(const VEKTCRS& recordSet, const QStringList& filterKeys) override;
+};
+
+// The new-issue list: "poststr", "fundid", "market" and "hq_market" are never
+// columns; one RDONewStock per row.
+class DTPurchaseNewStockTable : public DTRecordTable<RDONewStock> {
+public:
+    explicit DTPurchaseNewStockTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
 };

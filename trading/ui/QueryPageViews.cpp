@@ -5,6 +5,7 @@
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/pages/DistributionViewController.h"
 #include "trading/pages/QueryViewControllers.h"
+#include "trading/ui/PurchaseView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -245,6 +246,7 @@ void registerQueryPageViews()
     registerView<DeputeCancelViewController, DeputeCancelView>();
     registerView<AssetQueryViewController, AssetQueryView>();
     registerView<DistributionViewController, DistributionView>();
+    registerPurchaseView();
     registerView<CommonQueryViewController, CommonQueryView>();
     registerView<HistoricQueryViewController, HistoricQueryView>();
     registerView<HistoricQueryViewControllerEx, HistoricQueryView>();

@@ -4,6 +4,7 @@
 #include "shell/ui/Buttons.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
+#include "trading/ui/FormControls.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -14,16 +15,6 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-void setIfChanged(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
-}
-
-} // namespace
 
 TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     : MenuItemView(controller, parent)

@@ -1,0 +1,147 @@
+#include "trading/pages/PurchaseViewController.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace pagestest;
+
+namespace {
+
+class PurchasePageTest : public PagesFixture {
+protected:
+    void SetUp() override
+    {
+        PagesFixture::SetUp();
+        logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+            { QStringLiteral("上海A股"), "1", "A101000001" },
+            { QStringLiteral("沪港通"), "5", "H101000001" } });
+        owned = std::make_unique<PurchaseViewController>();
+        owned->setAlertPresenter(&alerts);
+        owned->load();
+        EXPECT_TRUE(spinUntil(
+            [&] { return page().stockInfoList().size() == 3 && !page().maxCanPurchaseText().isEmpty(); }));
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        owned.reset();
+        PagesFixture::TearDown();
+    }
+    // Confirms the dialog once it is on screen; counts how often it came up.
+    void confirmWhenShown()
+    {
+        OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& c) {
+            ++shown;
+            QTimer::singleShot(0, &c, [&c, this] {
+                confirmed = c.orderParam();
+                page().purchaseButtonClicked(); // a second press while busy sends nothing
+                c.confirmButtonClicked();
+            });
+        });
+    }
+
+    std::unique_ptr<PurchaseViewController> owned;
+    PurchaseViewController& page() { return *owned; }
+    int shown = 0;
+    std::optional<OrderParam> confirmed;
+};
+
+} // namespace
+
+TEST(PurchasePrice, OnlyPlainHundredthsAreAPrice)
+{
+    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("12.34")), 1234);
+    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("12.3")), 1230);
+    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("7")), 700);
+    for (const char* bad : { "", "-1", "1e3", "12.345", "abc", "12345678.00", "1.2.3" })
+        EXPECT_FALSE(PurchaseViewController::priceHundredths(QString::fromLatin1(bad))) << bad;
+}
+
+TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
+{
+    ASSERT_EQ(page().accountTitles().size(), 2); // no Stock Connect account
+    EXPECT_EQ(page().stockInfoTable()->tableColomnTitles().contains(QStringLiteral("market")), false);
+    const RDONewStock& first = page().stockInfoList()[0];
+    EXPECT_EQ(first.stockCode, "732001");
+    EXPECT_EQ(page().selectedAccount(), 1); // the Shanghai account the issue names
+    EXPECT_EQ(page().stockPriceText(), first.stockPrice);
+    EXPECT_EQ(page().limitDownText(), "1000");
+    EXPECT_EQ(page().limitUpText(), "15000");
+    EXPECT_TRUE(page().maxCanPurchaseText().endsWith(QStringLiteral("股")))
+        << page().maxCanPurchaseText().toStdString();
+
+    // A table click keeps the limits shown before; the pop-up follows.
+    page().stockInfoTableClicked(2);
+    EXPECT_EQ(page().selectedStock(), 2);
+    EXPECT_EQ(page().selectedAccount(), 0);
+    EXPECT_EQ(page().stockPriceText(), "23.10");
+    EXPECT_EQ(page().limitUpText(), "15000");
+    page().stockSelectionChanged(1);
+    EXPECT_EQ(page().limitUpText(), "5500");
+    EXPECT_EQ(page().selectedTableRow(), 1);
+}
+
+TEST_F(PurchasePageTest, PriceStepsStayPositiveWholeHundredths)
+{
+    page().setPriceText(QStringLiteral("0.02"));
+    page().subButtonClicked();
+    EXPECT_EQ(page().stockPriceText(), "0.01");
+    page().subButtonClicked();
+    EXPECT_EQ(page().stockPriceText(), "0.01");
+    page().setPriceText(QString());
+    page().addButtonClicked();
+    EXPECT_EQ(page().stockPriceText(), "0.01");
+    page().setPriceText(QStringLiteral("12.34"));
+    for (int i = 0; i < 1000; ++i)
+        page().addButtonClicked();
+    EXPECT_EQ(page().stockPriceText(), "22.34"); // no drift
+    page().priceStepperClicked(-3.5);
+    EXPECT_EQ(page().stockPriceText(), "0.01");
+    page().priceStepperClicked(12.345);
+    EXPECT_EQ(page().stockPriceText().section('.', 1).size(), 2);
+    page().priceStepperClicked(std::nan(""));
+    EXPECT_GT(page().stepperValue(), 0);
+}
+
+TEST_F(PurchasePageTest, NegativeOrFractionalQuantityIsNeverSent)
+{
+    confirmWhenShown();
+    for (const char* bad : { "-1000", "1000.5", "0", "", "1000&qty=1" }) {
+        page().setQuantityText(QString::fromLatin1(bad));
+        page().purchaseButtonClicked();
+    }
+    EXPECT_EQ(shown, 0);
+    ASSERT_EQ(alerts.shown.size(), 5u);
+    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
+}
+
+TEST_F(PurchasePageTest, SubscriptionWithinTheLimitGetsAnOrderNumber)
+{
+    confirmWhenShown();
+    page().setQuantityText(QStringLiteral("1000"));
+    page().purchaseButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page().isBusy() && !alerts.shown.empty(); }));
+    EXPECT_EQ(shown, 1);
+    ASSERT_TRUE(confirmed);
+    EXPECT_EQ(confirmed->securityId(), "A101000001");
+    EXPECT_EQ(confirmed->stockCode(), "732001");
+    ASSERT_FALSE(page().lastOrderNumber().isEmpty()) << alerts.shown.back().text.toStdString();
+    EXPECT_EQ(alerts.shown.back().text,
+        QString::fromUtf8(PurchaseViewController::kSubmittedFormat).arg(page().lastOrderNumber()));
+    EXPECT_TRUE(page().purchaseQuantityText().isEmpty());
+    EXPECT_EQ(page().stockPriceText(), "12.34");
+}
+
+TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)
+{
+    confirmWhenShown();
+    page().setQuantityText(QStringLiteral("16000"));
+    page().purchaseButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page().isBusy() && !alerts.shown.empty(); }));
+    EXPECT_TRUE(page().lastOrderNumber().isEmpty());
+    EXPECT_EQ(alerts.shown.back().title, "错误");
+    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("申购上限")))
+        << alerts.shown.back().text.toStdString();
+    EXPECT_EQ(page().purchaseQuantityText(), "16000");
+}

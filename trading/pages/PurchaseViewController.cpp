@@ -1,0 +1,411 @@
+#include "trading/pages/PurchaseViewController.h"
+
+#include "core/NotificationCenter.h"
+#include "login/AccountManager.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/TradeQueryRecords.h"
+#include "trading/security/Security.h"
+#include "trading/security/StockManager.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr char kInfoText[] = "security_info_text";
+constexpr char kInfoMarket[] = "security_info_market_code";
+constexpr char kInfoId[] = "security_info_id";
+constexpr int kNewStockConfirm = 3;
+
+// A whole, positive number of shares that fits a body field.
+bool wholeQuantity(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
+    return digits.match(text).hasMatch() && text.toLongLong() > 0;
+}
+
+} // namespace
+
+PurchaseViewController::PurchaseViewController(BaseNode::Ptr node, PurchaseViewControllerServices services,
+    MenuItemViewController::Services pageServices)
+    : MenuItemViewController(std::move(node), pageServices)
+    , services_(services)
+    , dialog_(this, services.dialog)
+{
+    if (!services_.accountManager)
+        services_.accountManager = AccountManager::getInstance();
+    if (!services_.stockManager)
+        services_.stockManager = StockManager::getInstance();
+    if (!services_.queryInfoManager)
+        services_.queryInfoManager = QueryInfoManager::getInstance();
+    if (!services_.orderManager)
+        services_.orderManager = OrderManager::getInstance();
+}
+
+PurchaseViewController::~PurchaseViewController()
+{
+    services_.stockManager->clearSecurityObjects();
+}
+
+std::optional<qint64> PurchaseViewController::priceHundredths(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,7})(?:\\.([0-9]{0,2}))?$"));
+    const auto m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString cents = (m.captured(2) + QStringLiteral("00")).left(2);
+    return m.captured(1).toLongLong() * 100 + cents.toLongLong();
+}
+
+QString PurchaseViewController::priceText(qint64 hundredths)
+{
+    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+void PurchaseViewController::willDropRequests()
+{
+    // A reply dropped with the account would never close the dialog.
+    if (dialog_.isBusy())
+        dialog_.stopRunModal();
+}
+
+void PurchaseViewController::awakeFromNib()
+{
+    warning_ = false;
+    quantity_.clear();
+    observePage(pagenotify::kAccountProtectOptionChanged, [this](const platform::Notification&) {
+        if (securityInfoArray_.isEmpty())
+            return;
+        const int keep = selectedAccount_;
+        initSecurityIdPButton();
+        if (keep >= 0 && keep < securityInfoArray_.size())
+            selectedAccount_ = keep;
+        emit changed();
+    });
+    initSecurityIdPButton();
+    requestMoneyInfo();
+    requestPurchaseNewStockList();
+    emit changed();
+}
+
+void PurchaseViewController::initSecurityIdPButton()
+{
+    securityInfoArray_.clear();
+    accountTitles_.clear();
+    if (auto account = services_.accountManager->getActiveLoginAccount())
+        securityInfoArray_ = account->getSecuidInfoExceptByMarketCode(5);
+    for (const QVariant& entry : securityInfoArray_)
+        accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
+    selectedAccount_ = securityInfoArray_.isEmpty() ? -1 : 0;
+}
+
+QString PurchaseViewController::selectedField(const char* key) const
+{
+    if (selectedAccount_ < 0 || selectedAccount_ >= securityInfoArray_.size())
+        return QString();
+    return securityInfoArray_[selectedAccount_].toMap().value(QString::fromLatin1(key)).toString();
+}
+
+QStringList PurchaseViewController::stockTitles() const
+{
+    QStringList titles;
+    for (const RDONewStock& r : stockInfoList_)
+        titles << r.stockCodeAndName;
+    return titles;
+}
+
+void PurchaseViewController::requestMoneyInfo()
+{
+    if (securityInfoArray_.isEmpty())
+        return;
+    const qint64 market = selectedField(kInfoMarket).toLongLong();
+    const qint32 type = market == 2 ? 1 : (market == 3 || market == 7) ? 2 : 0;
+    services_.queryInfoManager->requestMoneyInfo(this, type, QString());
+}
+
+void PurchaseViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+{
+    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    emit changed();
+}
+
+void PurchaseViewController::requestPurchaseNewStockList()
+{
+    // Refused before it went out (no account): as a failed list.
+    if (!services_.queryInfoManager->requestPurchaseNewStockList(this).isEmpty())
+        queryPurchaseNewStockList(nullptr, QString(), CSError());
+}
+
+void PurchaseViewController::queryPurchaseNewStockList(
+    DataModel*, const QString&, const std::shared_ptr<DTPurchaseNewStockTable>& table)
+{
+    warning_ = false;
+    table_ = table;
+    tableView_.show(table);
+    stockInfoList_.clear();
+    for (qsizetype row = 0; table && row < table->contentObjectArray().size(); ++row)
+        stockInfoList_.push_back(table->recordAt(row));
+    selectedStock_ = stockInfoList_.empty() ? -1 : 0;
+    selectedRow_ = -1;
+    initStockInfo();
+    emit changed();
+}
+
+bool PurchaseViewController::queryPurchaseNewStockList(DataModel*, const QString&, const CSError&)
+{
+    warning_ = true;
+    // The pop-up and the records stay: a list that arrived before can
+    // still be subscribed to.
+    tableView_.model().showRows(std::make_shared<DTTable>());
+    selectedRow_ = -1;
+    emit changed();
+    return true;
+}
+
+void PurchaseViewController::selectAccountFor(const RDONewStock& issue)
+{
+    const char* key = issue.securityId.isEmpty() ? kInfoMarket : kInfoId;
+    const QString wanted = issue.securityId.isEmpty() ? issue.marketType : issue.securityId;
+    for (int i = 0; i < securityInfoArray_.size(); ++i) {
+        if (securityInfoArray_[i].toMap().value(QString::fromLatin1(key)).toString() == wanted) {
+            selectedAccount_ = i;
+            return;
+        }
+    }
+}
+
+void PurchaseViewController::initPriceInfo(const QString& price)
+{
+    if (price.isEmpty())
+        return;
+    price_ = price;
+    if (const auto h = priceHundredths(price))
+        stepperValue_ = double(*h) / 100;
+}
+
+void PurchaseViewController::initStockInfo()
+{
+    if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
+        return;
+    const RDONewStock& issue = stockInfoList_[selectedStock_];
+    services_.stockManager->updateNewStock(issue);
+    selectAccountFor(issue);
+    initPriceInfo(issue.stockPrice);
+    limitDown_ = issue.limitDown;
+    limitUp_ = issue.limitUp;
+    requestMaxQuantityInfo();
+}
+
+void PurchaseViewController::securityIdChanged(int index)
+{
+    if (index < 0 || index >= securityInfoArray_.size())
+        return;
+    selectedAccount_ = index;
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+void PurchaseViewController::stockSelectionChanged(int index)
+{
+    if (index < 0 || index >= int(stockInfoList_.size()))
+        return;
+    selectedStock_ = index;
+    if (selectedRow_ >= 0)
+        selectedRow_ = index;
+    initStockInfo();
+    emit changed();
+}
+
+void PurchaseViewController::stockInfoTableClicked(int row)
+{
+    if (row < 0 || row >= int(stockInfoList_.size()))
+        return;
+    selectedRow_ = row;
+    selectedStock_ = row;
+    const RDONewStock& issue = stockInfoList_[row];
+    services_.stockManager->updateNewStock(issue);
+    selectAccountFor(issue);
+    initPriceInfo(issue.stockPrice);
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+void PurchaseViewController::requestMaxQuantityInfo()
+{
+    if (!securityInfoArray_.isEmpty())
+        maxQuantity_.clear();
+    if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
+        return;
+    const RDONewStock& issue = stockInfoList_[selectedStock_];
+    if (issue.stockCode.isEmpty() || issue.marketType.isEmpty())
+        return;
+    // A price typed half-way is no price for the body.
+    const QString price = priceHundredths(price_) ? price_ : QString();
+    services_.queryInfoManager->requestMaxQuantityOfStock(
+        this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price);
+}
+
+void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
+{
+    maxQuantity_ = quantity + QStringLiteral("股");
+    emit changed();
+}
+
+bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const CSError&)
+{
+    maxQuantity_ = QStringLiteral("--");
+    emit changed();
+    return true;
+}
+
+void PurchaseViewController::requestNewStockInfo()
+{
+    if (selectedStock_ >= 0 && selectedStock_ < int(stockInfoList_.size()))
+        services_.stockManager->requestNewStockMarketCode(this, stockInfoList_[selectedStock_].stockCode);
+}
+
+void PurchaseViewController::queryNewStockInfo(DataModel*, const QString&, const RDONewStock& record)
+{
+    if (record.securityId.isEmpty() && record.marketType.isEmpty()) {
+        requestMaxQuantityInfo();
+        return;
+    }
+    selectAccountFor(record);
+    services_.stockManager->updateNewStock(record);
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+// Whole hundredths, so repeated steps never drift, and never below one
+// hundredth or above the stepper's top.
+void PurchaseViewController::addButtonClicked()
+{
+    const qint64 now = priceHundredths(price_).value_or(0);
+    price_ = priceText(std::clamp(now + 1, kMinPriceHundredths, kMaxPriceHundredths));
+    emit changed();
+}
+
+void PurchaseViewController::subButtonClicked()
+{
+    const auto now = priceHundredths(price_);
+    if (!now || *now - 1 < kMinPriceHundredths)
+        return;
+    price_ = priceText(std::min(*now - 1, kMaxPriceHundredths));
+    emit changed();
+}
+
+void PurchaseViewController::priceStepperClicked(double value)
+{
+    if (!std::isfinite(value))
+        return;
+    const double bounded = std::clamp(value * 100, double(kMinPriceHundredths), double(kMaxPriceHundredths));
+    const qint64 h = qint64(std::llround(bounded));
+    stepperValue_ = double(h) / 100;
+    price_ = priceText(h);
+    emit changed();
+}
+
+void PurchaseViewController::setPriceText(const QString& text)
+{
+    price_ = text;
+    if (const auto h = priceHundredths(text))
+        stepperValue_ = double(std::clamp(*h, kMinPriceHundredths, kMaxPriceHundredths)) / 100;
+    emit changed();
+}
+
+void PurchaseViewController::setQuantityText(const QString& text)
+{
+    quantity_ = text;
+    emit changed();
+}
+
+bool PurchaseViewController::verifyOrderInput()
+{
+    if (accountTitles_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    if (stockInfoList_.empty() || selectedStock_ < 0) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNoIssueMessage)), {});
+        return false;
+    }
+    // Only a positive price in hundredths and a whole, positive number of
+    // shares go into the body.
+    const auto price = priceHundredths(price_);
+    if (!price || *price < kMinPriceHundredths || !wholeQuantity(quantity_.trimmed())) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    return true;
+}
+
+void PurchaseViewController::purchaseButtonClicked()
+{
+    if (busy_ || !verifyOrderInput())
+        return;
+    busy_ = true;
+    emit changed();
+    const RDONewStock& issue = stockInfoList_[selectedStock_];
+    const auto alive = MenuItemViewController::watch();
+    dialog_.runModalForNewStockBuy(dialogParent_, selectedField(kInfoId), issue.stockCode, issue.stockName,
+        priceText(*priceHundredths(price_)), quantity_.trimmed());
+    if (!alive.survived())
+        return;
+    busy_ = false;
+    emit changed();
+}
+
+bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
+{
+    if (type != kNewStockConfirm)
+        return false;
+    // The order is built from what the dialog showed, not from the form.
+    QString market;
+    for (const RDONewStock& r : stockInfoList_) {
+        if (r.stockCode == param.stockCode()) {
+            market = r.marketType;
+            break;
+        }
+    }
+    StockManager::SecurityPtr security = services_.stockManager->getSecurity(param.stockCode());
+    if (!security) {
+        security = std::make_shared<IPOStock>();
+        security->code = param.stockCode();
+        security->marketType = market;
+    }
+    const QString refused = services_.orderManager->requestOrder(
+        this, *security, param.securityId(), 0, param.price(), param.quantity(), QStringLiteral("限价委托"));
+    if (!refused.isEmpty()) {
+        dialog_.stopRunModal();
+        alerts()->runAlert(AlertRequest::error(refused), {});
+    }
+    return true;
+}
+
+void PurchaseViewController::doConfigOrderTimedOut(int)
+{
+    alerts()->runAlert(
+        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    requestMoneyInfo();
+}
+
+void PurchaseViewController::tradeStock(DataModel*, const QString&, const QString& orderNumber)
+{
+    dialog_.stopRunModal();
+    lastOrderNumber_ = orderNumber;
+    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    quantity_.clear();
+    requestMoneyInfo();
+    requestMaxQuantityInfo();
+    emit changed();
+}
+
+bool PurchaseViewController::tradeStock(DataModel*, const QString&, const CSError& error)
+{
+    dialog_.stopRunModal();
+    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    emit changed();
+    return true;
+}

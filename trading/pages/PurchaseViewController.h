@@ -1,0 +1,139 @@
+#pragma once
+
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/pages/PageTable.h"
+#include "trading/requests/OrderDataModels.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/requests/TradeQueryDataModels.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QVariantList>
+#include <optional>
+#include <vector>
+
+class AccountManager;
+class OrderManager;
+class QueryInfoManager;
+class StockManager;
+
+struct PurchaseViewControllerServices {
+    AccountManager* accountManager = nullptr;
+    StockManager* stockManager = nullptr;
+    QueryInfoManager* queryInfoManager = nullptr;
+    OrderManager* orderManager = nullptr;
+    OrderAlertWindowController::Services dialog;
+};
+
+// The new-issue subscription page: the issues open for subscription, the
+// chosen issue's price and limits, the money and the largest quantity, and
+// the subscription the user confirms. The price moves in whole hundredths
+// and never below one; the quantity must be a whole positive number before
+// anything is sent. One busy flag runs from the button to the dialog's end.
+class PurchaseViewController : public MenuItemViewController,
+                               public IDoConfigOrder,
+                               public IMoneyInfoDelegate,
+                               public IPurchaseNewStockDelegate,
+                               public INewStockInfoDelegate,
+                               public IMaxQuantityInfoDelegate,
+                               public ITradeStockDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "PurchaseViewController";
+    static constexpr char kNoAccountMessage[] = "无可用的股东账户。";
+    static constexpr char kNoIssueMessage[] = "没有可供申购的新股。";
+    static constexpr char kMissingInputMessage[] = "请确认已经输入价格和数量。";
+    static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
+    // The stepper's bounds, in hundredths of a yuan.
+    static constexpr qint64 kMinPriceHundredths = 1;
+    static constexpr qint64 kMaxPriceHundredths = 99'999'999;
+
+    explicit PurchaseViewController(BaseNode::Ptr node = nullptr,
+        PurchaseViewControllerServices services = {}, MenuItemViewController::Services pageServices = {});
+    ~PurchaseViewController() override;
+
+    // A price text as hundredths: plain digits with at most two decimals.
+    static std::optional<qint64> priceHundredths(const QString& text);
+    static QString priceText(qint64 hundredths);
+
+    // --- User actions ---
+    void securityIdChanged(int index);
+    void stockSelectionChanged(int index);
+    void stockInfoTableClicked(int row);
+    void addButtonClicked();
+    void subButtonClicked();
+    void priceStepperClicked(double value);
+    void setPriceText(const QString& text); // controlTextDidChange: of the price field
+    void setQuantityText(const QString& text);
+    void purchaseButtonClicked();
+    void setDialogParent(QObject* window) { dialogParent_ = window; }
+    OrderAlertWindowController& dialog() { return dialog_; }
+
+    // --- What the page shows ---
+    const QStringList& accountTitles() const { return accountTitles_; }
+    int selectedAccount() const { return selectedAccount_; }
+    const std::vector<RDONewStock>& stockInfoList() const { return stockInfoList_; }
+    QStringList stockTitles() const;
+    int selectedStock() const { return selectedStock_; }
+    std::shared_ptr<DTPurchaseNewStockTable> stockInfoTable() const { return table_; }
+    PageTable& stockInfoTableView() { return tableView_; }
+    int selectedTableRow() const { return selectedRow_; }
+    const QString& availableMoneyText() const { return money_; }
+    const QString& stockPriceText() const { return price_; }
+    double stepperValue() const { return stepperValue_; }
+    const QString& limitDownText() const { return limitDown_; }
+    const QString& limitUpText() const { return limitUp_; }
+    const QString& maxCanPurchaseText() const { return maxQuantity_; }
+    const QString& purchaseQuantityText() const { return quantity_; }
+    bool warningShown() const { return warning_; }
+    bool isBusy() const { return busy_; }
+    const QString& lastOrderNumber() const { return lastOrderNumber_; }
+
+    void requestNewStockInfo();
+
+    // Protocols.
+    bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
+    void doConfigOrderTimedOut(int type) override;
+    void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+    void queryPurchaseNewStockList(
+        DataModel*, const QString&, const std::shared_ptr<DTPurchaseNewStockTable>& table) override;
+    bool queryPurchaseNewStockList(DataModel*, const QString&, const CSError&) override;
+    void queryNewStockInfo(DataModel*, const QString&, const RDONewStock& record) override;
+    void queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity) override;
+    bool queryMaxQuantityInfo(DataModel*, const QString&, const CSError&) override;
+    void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
+    bool tradeStock(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    void willDropRequests() override;
+
+private:
+    void initSecurityIdPButton();
+    void requestMoneyInfo();
+    void requestPurchaseNewStockList();
+    void requestMaxQuantityInfo();
+    void initStockInfo();
+    void selectAccountFor(const RDONewStock& issue);
+    void initPriceInfo(const QString& price);
+    bool verifyOrderInput();
+    QString selectedField(const char* key) const;
+
+    PurchaseViewControllerServices services_;
+    QVariantList securityInfoArray_;
+    QStringList accountTitles_;
+    int selectedAccount_ = -1;
+    std::vector<RDONewStock> stockInfoList_;
+    int selectedStock_ = -1;
+    std::shared_ptr<DTPurchaseNewStockTable> table_;
+    PageTable tableView_ { TableKind::Common };
+    int selectedRow_ = -1;
+    QString money_, price_, limitDown_, limitUp_, maxQuantity_, quantity_;
+    double stepperValue_ = 0;
+    bool warning_ = false;
+    bool busy_ = false;
+    QString lastOrderNumber_;
+    OrderAlertWindowController dialog_;
+    QPointer<QObject> dialogParent_;
+};
