@@ -3,23 +3,16 @@
 // books and fills each one: one order at a time and 64 in flight (orders are
 // never merged, so every one goes on the wire). Compare with bench_roundtrip's
 // CSNetwork round trips of a small echo request on the same loopback.
-#include "comm/request/CSSession.h"
-#include "core/DMServerManager.h"
-#include "core/NetworkFactory.h"
+#include "bench/TradeDesk.h"
 #include "login/AccountManager.h"
-#include "login/LoginDataModels.h"
-#include "platform/TlsTrust.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Broker.h"
-#include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
-#include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -34,18 +27,6 @@ void waitUntil(const std::function<bool()>& condition)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-class TradeServer : public INetworkServerManager {
-public:
-    std::optional<CSServerInfo> trade;
-    quint64 numberOfServerInfosByType(int32_t type) override { return type == 1 ? 1 : 0; }
-    qint64 indexOfSelectedByType(int32_t type) override { return type == 1 ? 0 : -1; }
-    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
-    {
-        return type == 1 ? trade : std::nullopt;
-    }
-    bool connectToServerByType(int32_t, quint64) override { return false; }
-};
-
 struct Counter : ITradeStockDelegate {
     qint64 answers = 0;
     qint64 errors = 0;
@@ -59,32 +40,15 @@ struct Counter : ITradeStockDelegate {
 
 // The simulator, a logged-in account with money enough for every order, and
 // a share whose buy at the limit-up price fills at once.
-struct Desk {
-    QTemporaryDir home;
-    brokersim::BrokerSimulator sim;
-    TradeServer servers;
+struct Desk : TradeDesk {
     Counter counter;
     std::unique_ptr<Security> share = StockManager::makeSecurity(1);
     QString price;
 
     Desk()
     {
-        qputenv("LUMORA_HOME", home.path().toUtf8());
-        sim.start();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
-        DMServerManager::getInstance();
-        servers.trade = NetworkFactory::makeServerInfo(
-            NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()), 10);
-        NetworkFactory::getInstance()->setServerManager(&servers);
-        NetworkFactory::getInstance()->setRetryFlag(false);
-        registerLoginDataModels();
-        registerTradingDataModels();
-
-        brokersim::Broker& broker = sim.state().broker();
-        const brokersim::Customer* customer = broker.customer(QStringLiteral("010100000001"));
         auto account = std::make_shared<Account>();
-        account->commonUrlString = broker.openLogin(
-            *customer, QStringLiteral("010110000001"), QStringLiteral("111111"), QStringLiteral("10.1.2.3"));
+        account->commonUrlString = prefix;
         account->isLoginStatus = true;
         AccountManager::getInstance()->addActiveAccount(account);
 

@@ -2,26 +2,19 @@
 // as the user feels it: from the order button to the confirmation dialog on
 // screen (the risk-warning list goes first), and from the confirm button to
 // the order number (the order, booked and answered by the back office).
-#include "comm/request/CSSession.h"
-#include "core/DMServerManager.h"
-#include "core/NetworkFactory.h"
+#include "bench/TradeDesk.h"
 #include "login/AccountManager.h"
-#include "login/LoginDataModels.h"
 #include "login/LoginRecords.h"
-#include "platform/TlsTrust.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Broker.h"
-#include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/Table.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/TradeViewController.h"
-#include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -31,42 +24,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class TradeServer : public INetworkServerManager {
-public:
-    std::optional<CSServerInfo> trade;
-    quint64 numberOfServerInfosByType(int32_t type) override { return type == 1 ? 1 : 0; }
-    qint64 indexOfSelectedByType(int32_t type) override { return type == 1 ? 0 : -1; }
-    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
-    {
-        return type == 1 ? trade : std::nullopt;
-    }
-    bool connectToServerByType(int32_t, quint64) override { return false; }
-};
-
-struct Desk {
-    QTemporaryDir home;
-    brokersim::BrokerSimulator sim;
-    TradeServer servers;
+struct Desk : TradeDesk {
     std::unique_ptr<TradeViewController> page;
     QString price;
 
     Desk()
     {
-        qputenv("LUMORA_HOME", home.path().toUtf8());
-        sim.start();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
-        DMServerManager::getInstance();
-        servers.trade = NetworkFactory::makeServerInfo(
-            NetworkFactory::kTrade, QStringLiteral("127.0.0.1"), QString::number(sim.tcPort()), 10);
-        NetworkFactory::getInstance()->setServerManager(&servers);
-        NetworkFactory::getInstance()->setRetryFlag(false);
-        registerLoginDataModels();
-        registerTradingDataModels();
-
-        brokersim::Broker& broker = sim.state().broker();
-        const brokersim::Customer* customer = broker.customer(QStringLiteral("010100000001"));
-        const QString prefix = broker.openLogin(
-            *customer, QStringLiteral("010110000001"), QStringLiteral("111111"), QStringLiteral("10.1.2.3"));
         using brokersim::Table;
         std::vector<VEKTCRS> sets;
         sets.push_back(*brokersim::toRecordSet(Table()

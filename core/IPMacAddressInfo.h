@@ -89,7 +89,7 @@ public:
     QList<QVariantMap> ipMacInfos() const { return ipMacInfos_; }
 
     // The broker's web server ("http://host:port"): DMServerManager sets the
-    // selected quote server (the HTTP server of Part 2.120) whenever it
+    // selected quote server (the broker's plain-HTTP server) whenever it
     // connects a network. A new address restarts the start-up lookup.
     void setWebServer(const QUrl& base);
     QUrl webServer() const { return webServer_; }

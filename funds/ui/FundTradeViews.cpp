@@ -16,7 +16,7 @@ namespace {
 
 using Form = OpdFundTradeViewController;
 
-struct FieldSpec {
+struct FieldLayout {
     Form::Field field;
     const char* title;
     const char* name;
@@ -24,11 +24,11 @@ struct FieldSpec {
 };
 
 // The fields of each view type, top to bottom.
-std::vector<FieldSpec> fieldsOf(qint32 type)
+std::vector<FieldLayout> fieldsOf(qint32 type)
 {
-    const FieldSpec code { Form::Code, "基金代码:", "fundCodeText", true };
-    const FieldSpec name { Form::Name, "基金名称:", "fundNameText", false };
-    const FieldSpec value { Form::Value, "基金净值:", "fundValueText", false };
+    const FieldLayout code { Form::Code, "基金代码:", "fundCodeText", true };
+    const FieldLayout name { Form::Name, "基金名称:", "fundNameText", false };
+    const FieldLayout value { Form::Value, "基金净值:", "fundValueText", false };
     switch (type) {
     case Form::Subscribe:
     case Form::Purchase:
@@ -78,26 +78,26 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
     setObjectName(QStringLiteral("OpdFundTradeViewController"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    for (const FieldSpec& spec : fieldsOf(controller.viewType())) {
+    for (const FieldLayout& row : fieldsOf(controller.viewType())) {
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(spec.name));
-        edit->setReadOnly(!spec.editable);
-        if (spec.field == Form::Code || spec.field == Form::TargetCode) {
+        edit->setObjectName(QString::fromLatin1(row.name));
+        edit->setReadOnly(!row.editable);
+        if (row.field == Form::Code || row.field == Form::TargetCode) {
             edit->setMaxLength(Form::kCodeLength);
             connect(edit, &QLineEdit::textEdited, this,
-                [this, f = spec.field](const QString& text) { controller_->controlTextDidChange(f, text); });
-            connect(edit, &QLineEdit::editingFinished, this, [this, f = spec.field] {
+                [this, f = row.field](const QString& text) { controller_->controlTextDidChange(f, text); });
+            connect(edit, &QLineEdit::editingFinished, this, [this, f = row.field] {
                 controller_->codeEditEnd(f);
                 if (QLineEdit* next = field(controller_->focus()))
                     next->setFocus();
             });
-        } else if (spec.editable) {
+        } else if (row.editable) {
             connect(edit, &QLineEdit::textEdited, this,
-                [this, f = spec.field](const QString& text) { controller_->setText(f, text); });
+                [this, f = row.field](const QString& text) { controller_->setText(f, text); });
             connect(edit, &QLineEdit::returnPressed, trade_, &QPushButton::click);
         }
-        fields_[spec.field] = edit;
-        form->addRow(QString::fromUtf8(spec.title), edit);
+        fields_[row.field] = edit;
+        form->addRow(QString::fromUtf8(row.title), edit);
     }
     if (controller.viewType() == Form::Redeem || controller.viewType() == Form::Bonus) {
         popUp_ = new QComboBox(this);

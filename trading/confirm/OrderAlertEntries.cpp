@@ -6,8 +6,8 @@
 
 namespace {
 
-using Layout = OrderAlertEntrySpec::Layout;
-using Record = OrderAlertEntrySpec::Record;
+using Layout = OrderAlertEntryLayout::Layout;
+using Record = OrderAlertEntryLayout::Record;
 using E = OrderAlertEntry;
 
 constexpr char kOrderTitle[] = "委托确认提示";
@@ -18,9 +18,9 @@ constexpr char kBankNames[] = "\n业务类别: \n银行: \n币种: \n转账金�
 QRect names(int y, int h, int w = 165) { return QRect(0, y, w, h); }
 QRect values(int y, int h, int x = 168, int w = 196) { return QRect(x, y, w, h); }
 
-const std::array<OrderAlertEntrySpec, 25>& table()
+const std::array<OrderAlertEntryLayout, 25>& table()
 {
-    static const std::array<OrderAlertEntrySpec, 25> entries = { {
+    static const std::array<OrderAlertEntryLayout, 25> entries = { {
         { E::CommonBuy, 0, kOrderTitle, { 362, 300 }, Layout::Columns, names(80, 180), values(80, 180), "买入",
             "是否确认以上买入委托？", kStockNames, "买入委托\n%@\n%@\n%@\n%@\n%@\n%@", nullptr, Record::Stock },
         { E::CommonSell, 1, kOrderTitle, { 362, 300 }, Layout::Columns, names(80, 180), values(80, 180), "卖出",
@@ -108,7 +108,7 @@ const std::array<OrderAlertEntrySpec, 25>& table()
 
 } // namespace
 
-const OrderAlertEntrySpec& orderAlertEntrySpec(OrderAlertEntry entry)
+const OrderAlertEntryLayout& orderAlertEntryLayout(OrderAlertEntry entry)
 {
     return table()[static_cast<std::size_t>(entry) - 1];
 }

@@ -36,7 +36,7 @@ enum class OrderAlertEntry : std::uint8_t {
     FundCollection,
 };
 
-struct OrderAlertEntrySpec {
+struct OrderAlertEntryLayout {
     enum class Layout : std::uint8_t {
         Columns, // names and values columns with the question
         Message, // a several-orders cancel: only the message
@@ -59,8 +59,8 @@ struct OrderAlertEntrySpec {
     Record record;
 };
 
-// The spec of an entry; every entry has one.
-const OrderAlertEntrySpec& orderAlertEntrySpec(OrderAlertEntry entry);
+// The layout of an entry; every entry has one.
+const OrderAlertEntryLayout& orderAlertEntryLayout(OrderAlertEntry entry);
 // Fills each "%@" of `format` with the next argument, unchanged (texts that
 // hold "%" or "%1" stay as typed); missing arguments give "".
 QString fillOrderAlertFormat(const char* format, const QStringList& arguments);

@@ -89,34 +89,34 @@ qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWin
         if (viewFactory())
             view_ = viewFactory()(*this, parentWindow);
     }
-    const OrderAlertEntrySpec& spec = orderAlertEntrySpec(entry);
+    const OrderAlertEntryLayout& entryLayout = orderAlertEntryLayout(entry);
     entry_ = entry;
     parentWindow_ = parentWindow;
-    theType_ = spec.dialogType;
-    windowTitle_ = QString::fromUtf8(spec.windowTitle);
-    windowSize_ = spec.windowSize;
-    confirmTitle_ = QString::fromUtf8(spec.confirmTitle);
-    switch (spec.layout) {
-    case OrderAlertEntrySpec::Layout::Columns:
+    theType_ = entryLayout.dialogType;
+    windowTitle_ = QString::fromUtf8(entryLayout.windowTitle);
+    windowSize_ = entryLayout.windowSize;
+    confirmTitle_ = QString::fromUtf8(entryLayout.confirmTitle);
+    switch (entryLayout.layout) {
+    case OrderAlertEntryLayout::Layout::Columns:
         // Every entry with columns shows them, so a controller reused after
         // a several-orders cancel never shows a blank dialog.
-        namesFrame_ = spec.namesFrame;
-        valuesFrame_ = spec.valuesFrame;
-        titleText_ = QString::fromUtf8(spec.namesText);
-        contentText_ = fillOrderAlertFormat(spec.valuesFormat, values);
-        tipText_ = QString::fromUtf8(spec.question);
+        namesFrame_ = entryLayout.namesFrame;
+        valuesFrame_ = entryLayout.valuesFrame;
+        titleText_ = QString::fromUtf8(entryLayout.namesText);
+        contentText_ = fillOrderAlertFormat(entryLayout.valuesFormat, values);
+        tipText_ = QString::fromUtf8(entryLayout.question);
         columnsVisible_ = tipVisible_ = true;
         warningVisible_ = false;
         break;
-    case OrderAlertEntrySpec::Layout::Message:
-        warningText_ = QString::fromUtf8(spec.message);
+    case OrderAlertEntryLayout::Layout::Message:
+        warningText_ = QString::fromUtf8(entryLayout.message);
         columnsVisible_ = tipVisible_ = false;
         warningVisible_ = true;
         break;
-    case OrderAlertEntrySpec::Layout::Collection:
-        warningText_ = fillOrderAlertFormat(spec.message, values);
+    case OrderAlertEntryLayout::Layout::Collection:
+        warningText_ = fillOrderAlertFormat(entryLayout.message, values);
         contentText_.clear();
-        tipText_ = QString::fromUtf8(spec.question);
+        tipText_ = QString::fromUtf8(entryLayout.question);
         tipVisible_ = warningVisible_ = true;
         break;
     }
