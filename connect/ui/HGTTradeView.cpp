@@ -1,6 +1,11 @@
 #include "connect/ui/HGTTradeView.h"
 
+#include "connect/pages/HGTCancelOrderViewController.h"
+
+#include "compliance/ui/PermissionSettingsPage.h"
+#include "connect/ui/HGTPageViews.h"
 #include "quotes/panel/QuoteInfoView.h"
+#include "trading/ui/QueryPageViews.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QComboBox>
@@ -144,13 +149,36 @@ void HGTTradeView::focusField(int field)
         fields[field]->setFocus();
 }
 
+namespace {
+
+// The widget of a page class: the view made for the controller when it is
+// of the page type the view shows.
+template <class Page, class View> void registerView(const char* className)
+{
+    MenuItemViewCatalogue::shared().registerView(
+        QString::fromLatin1(className), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+            auto* page = qobject_cast<Page*>(&controller);
+            return page ? new View(*page, parent) : nullptr;
+        });
+}
+
+} // namespace
+
 void installConnectViews()
 {
-    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" }) {
-        MenuItemViewCatalogue::shared().registerView(
-            QString::fromLatin1(name), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
-                auto* page = qobject_cast<HGTTradeViewController*>(&controller);
-                return page ? new HGTTradeView(*page, parent) : nullptr;
-            });
-    }
+    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" })
+        registerView<HGTTradeViewController, HGTTradeView>(name);
+    // The Stock Connect cancel and permission pages are the ordinary ones
+    // with another source.
+    registerView<DeputeCancelViewController, DeputeCancelView>(HGTCancelOrderViewController::kPageClass);
+    registerView<PermissionSettingsViewController, PermissionSettingsPage>(
+        HGTPermissionSettingsViewController::kPageClass);
+    registerView<HGTVoteViewController, HGTDeclareView>(HGTVoteViewController::kPageClass);
+    registerView<HGTOtherVoteViewController, HGTDeclareView>(HGTOtherVoteViewController::kPageClass);
+    registerView<HGTCancelVoteViewController, HGTCancelVoteView>(HGTCancelVoteViewController::kPageClass);
+    registerView<HGTQueryNotificationViewController, HGTQueryNotificationView>(
+        HGTQueryNotificationViewController::kPageClass);
+    registerView<HGTQueryStockTargetViewController, HGTQueryStockTargetView>(
+        HGTQueryStockTargetViewController::kPageClass);
+    installCancelConfirmWindow();
 }

@@ -22,6 +22,7 @@ public:
     QLineEdit* quantityField() const { return quantity_; }
     QPushButton* orderButton() const { return order_; }
     QPushButton* stepUpButton() const { return up_; }
+    QPushButton* stepDownButton() const { return down_; }
     QLabel* nameLabel() const { return name_; }
     QLabel* maxQuantityLabel() const { return max_; }
     QLabel* lotLabel() const { return lot_; }
@@ -52,6 +53,6 @@ private:
     int shownFocus_ = -1;
 };
 
-// Installs the Stock Connect pages' widget in the page catalogue (under
+// Installs the Stock Connect pages' widgets in the page catalogue (under
 // their class names) for pages opened directly; no menu link opens them.
 void installConnectViews();
