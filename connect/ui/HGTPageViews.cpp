@@ -1,6 +1,6 @@
 #include "connect/ui/HGTPageViews.h"
 
-#include "quotes/panel/QuoteInfoView.h"
+#include "connect/ui/HGTTradeView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QComboBox>
@@ -125,20 +125,7 @@ void HGTDeclareView::build(const QStringList& labels, std::function<void(int, co
         }
     });
 
-    auto* left = new QWidget(this);
-    left->setLayout(form);
-    left->setFixedWidth(300);
-    auto* top = new QHBoxLayout;
-    top->addWidget(left);
-    if (QuoteInfoViewController* panel = page_.quotePanel()) {
-        auto* quote = new QuoteInfoView(*panel, this);
-        quote->setFrameSize(QSize(360, 460));
-        quote->setMinimumSize(360, 460);
-        top->addWidget(quote);
-    }
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(top);
-    all->addWidget(positions_, 1);
+    layOutOrderPage(this, form, page_, positions_);
     refresh();
 }
 

@@ -64,20 +64,7 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     form->addRow(QStringLiteral("委托数量:"), quantity_);
     form->addRow(QString(), order_);
 
-    auto* top = new QHBoxLayout;
-    auto* left = new QWidget(this);
-    left->setLayout(form);
-    left->setFixedWidth(300);
-    top->addWidget(left);
-    if (QuoteInfoViewController* panel = controller.quotePanel()) {
-        auto* quote = new QuoteInfoView(*panel, this);
-        quote->setFrameSize(QSize(360, 460));
-        quote->setMinimumSize(360, 460);
-        top->addWidget(quote);
-    }
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(top);
-    all->addWidget(positions_, 1);
+    layOutOrderPage(this, form, controller, positions_);
 
     connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
     connect(code_, &QLineEdit::editingFinished, this, [this] {
@@ -104,6 +91,24 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     page_.setDialogParent(this);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
+}
+
+void layOutOrderPage(QWidget* page, QLayout* form, HGTTradeViewController& controller, QWidget* positions)
+{
+    auto* top = new QHBoxLayout;
+    auto* left = new QWidget(page);
+    left->setLayout(form);
+    left->setFixedWidth(300);
+    top->addWidget(left);
+    if (QuoteInfoViewController* panel = controller.quotePanel()) {
+        auto* quote = new QuoteInfoView(*panel, page);
+        quote->setFrameSize(QSize(360, 460));
+        quote->setMinimumSize(360, 460);
+        top->addWidget(quote);
+    }
+    auto* all = new QVBoxLayout(page);
+    all->addLayout(top);
+    all->addWidget(positions, 1);
 }
 
 void HGTTradeView::refresh()

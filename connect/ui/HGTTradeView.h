@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class DVCommonTableView;
@@ -52,6 +53,10 @@ private:
     std::shared_ptr<DTTable> shownPositions_;
     int shownFocus_ = -1;
 };
+
+// The layout the order page and the pages built on it share: the form on
+// the left, the Hong Kong quote panel beside it, the positions below.
+void layOutOrderPage(QWidget* page, QLayout* form, HGTTradeViewController& controller, QWidget* positions);
 
 // Installs the Stock Connect pages' widgets in the page catalogue (under
 // their class names) for pages opened directly; no menu link opens them.

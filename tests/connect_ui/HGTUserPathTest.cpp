@@ -2,15 +2,13 @@
 // window, open the buy page directly (no menu entry leads there), order,
 // then open the cancel page the same way and cancel that order; the
 // menu's way to a Stock Connect page answers that this build has none.
-#include "connect/pages/HGTQueryViewControllers.h"
-#include "connect/ui/HGTTradeView.h"
+#include "connect_ui/HGTViewRig.h"
 #include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "shell/MainWindowRig.h"
 #include "shell/ShellDataModels.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "trading/requests/SecurityInfoDataModels.h"
-#include "trading/ui/OrderAlertWindow.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -26,15 +24,6 @@ using testsupport::spinUntil;
 
 namespace {
 
-template <class W> W* shown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
-
 class HGTUserPathTest : public MainWindowRig {
 protected:
     void SetUp() override
@@ -48,55 +37,19 @@ protected:
         registerConnectPages();
         installConnectViews();
         registerOrderAlertWindow();
-        // Every box is read and closed as the customer would.
-        QObject::connect(&boxWatch, &QTimer::timeout, [this] {
-            if (auto* box = shown<QMessageBox>()) {
-                boxes << box->informativeText();
-                box->accept();
-            }
-        });
-        boxWatch.start(10);
-        // The dialog is confirmed with Enter once it is on screen.
-        OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
-            QTimer::singleShot(0, &c, [] {
-                if (auto* dialog = shown<OrderAlertWindow>())
-                    QTest::keyClick(dialog, Qt::Key_Return);
-            });
-        });
+        hands.start();
     }
     void TearDown() override
     {
-        boxWatch.stop();
-        OrderAlertWindowController::setShownHookForTesting({});
-        OrderAlertWindowController::setViewFactory({});
-        pages.clear();
+        hands.stop();
         closeWindows();
         resetShell();
         HGTRequestManager::resetInstance();
         serverManager.reset();
         MarketFixture::TearDown();
     }
-    // The page its link id names, made by the page factory, in a window of its own.
-    template <class View> View* openDirectly(qint64 linkId, QSize size)
-    {
-        std::unique_ptr<MenuItemViewController> page = MenuItemViewManager::getInstance()->openConnectPage(linkId);
-        if (!page)
-            return nullptr;
-        auto window = std::make_unique<QWidget>();
-        window->resize(size);
-        MenuItemView* view = MenuItemViewCatalogue::shared().makeView(*page, window.get());
-        view->resize(size);
-        window->show();
-        pages.push_back(std::move(page));
-        windows.push_back(std::move(window));
-        return dynamic_cast<View*>(view);
-    }
-
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
-    QTimer boxWatch;
-    QStringList boxes;
-    std::vector<std::unique_ptr<MenuItemViewController>> pages;
-    std::vector<std::unique_ptr<QWidget>> windows;
+    hgtviewtest::CustomerHands hands;
 };
 
 } // namespace
@@ -110,33 +63,31 @@ TEST_F(HGTUserPathTest, BuyDirectlyThenCancelThatOrderWhileTheMenuOffersNoStockC
     // A Stock Connect position's buy leads to no page of this build.
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(),
         { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariantMap { { "marketCode", "5" } } } });
-    ASSERT_TRUE(spinUntil([&] { return !boxes.isEmpty(); }));
-    EXPECT_EQ(boxes.takeFirst(), QString::fromUtf8(MenuItemViewManager::kNotSupportedMessage));
+    EXPECT_EQ(hands.nextBox(), QString::fromUtf8(MenuItemViewManager::kNotSupportedMessage));
 
     // The buy page: a code, its quote and rate, a price below the market so
     // the order rests, one lot, the order button, Enter in the dialog.
-    auto* buy = openDirectly<HGTTradeView>(90000, { 800, 760 });
+    auto* buy = hands.openDirectly<HGTTradeView>(90000, { 800, 760 });
     ASSERT_NE(buy, nullptr);
     QTest::keyClicks(buy->codeField(), QStringLiteral("00700"));
     ASSERT_TRUE(spinUntil([&] {
         return buy->nameLabel()->text() == QStringLiteral("港华控股") && !buy->priceField()->text().isEmpty()
             && !buy->lotLabel()->text().isEmpty();
     }));
-    auto& page = static_cast<HGTTradeViewController&>(*pages.back());
+    auto& page = static_cast<HGTTradeViewController&>(*hands.pages.back());
     ASSERT_TRUE(spinUntil([&] { return !page.exchangeRateShown().isEmpty(); }));
     EXPECT_TRUE(page.quotePanel()->field(QuoteField::exchangeRateText).text.contains(QStringLiteral("0.92")));
     for (int i = 0; i < 10; ++i)
         QTest::mouseClick(buy->stepDownButton(), Qt::LeftButton);
     QTest::keyClicks(buy->quantityField(), QStringLiteral("100"));
     QTest::mouseClick(buy->orderButton(), Qt::LeftButton);
-    ASSERT_TRUE(spinUntil([&] { return !boxes.isEmpty(); }));
-    const QString submitted = boxes.takeFirst();
+    const QString submitted = hands.nextBox();
     ASSERT_TRUE(submitted.startsWith(QStringLiteral("委托申请已提交，序号为"))) << submitted.toStdString();
     const QString number = page.lastOrderNumber();
     EXPECT_EQ(submitted, QStringLiteral("委托申请已提交，序号为%1。").arg(number));
 
     // The cancel page: the order, ticked, cancelled, its status changed.
-    MenuItemView* cancel = openDirectly<MenuItemView>(90003, { 1180, 420 });
+    MenuItemView* cancel = hands.openDirectly<MenuItemView>(90003, { 1180, 420 });
     ASSERT_NE(cancel, nullptr);
     auto* count = cancel->findChild<QLabel*>("countText");
     auto* table = cancel->findChild<DVCheckTableView*>("ordersTableView");
@@ -157,11 +108,10 @@ TEST_F(HGTUserPathTest, BuyDirectlyThenCancelThatOrderWhileTheMenuOffersNoStockC
     EXPECT_TRUE(cancel->findChild<QCheckBox*>("selectAllButton")->isChecked());
     // The pictures under docs/ are taken here: LUMORA_DOCS_PICTURES=docs.
     if (const QString folder = qEnvironmentVariable("LUMORA_DOCS_PICTURES"); !folder.isEmpty())
-        windows.back()->grab().save(QDir(folder).filePath(QStringLiteral("hgt-cancel-page.png")));
+        hands.windows.back()->grab().save(QDir(folder).filePath(QStringLiteral("hgt-cancel-page.png")));
 
     QTest::mouseClick(cancel->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-    ASSERT_TRUE(spinUntil([&] { return !boxes.isEmpty(); }));
-    EXPECT_EQ(boxes.takeFirst(), QStringLiteral("成功。"));
+    EXPECT_EQ(hands.nextBox(), QStringLiteral("成功。"));
     ASSERT_TRUE(
         spinUntil([&] { return table->model()->index(0, statusColumn).data().toString() == "已撤"; }));
     EXPECT_EQ(cancel->findChild<QLabel*>("selectedCountText")->text(), "0");
