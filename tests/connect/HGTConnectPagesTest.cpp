@@ -453,3 +453,31 @@ TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
     }));
     EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
 }
+
+TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
+{
+    const QString number = buy(-20);
+    struct Catcher : IHGTCancelOrder {
+        QStringList answers;
+        void hgtCancelOrder(DataModel*, const QString&, const QString& n) override { answers << n; }
+        bool hgtCancelOrder(DataModel*, const QString&, const CSError& e) override
+        {
+            answers << e.domain;
+            return true;
+        }
+    } first, second;
+    HGTRequestManager& hgt = *HGTRequestManager::getInstance();
+    const QString date = platform::ChinaClock::now().toString(QStringLiteral("yyyyMMdd"));
+    const QString a = hgt.requestHGTCancelOrder(&first, date, number);
+    const QString b = hgt.requestHGTCancelOrder(&second, date, number);
+    EXPECT_NE(a, b);
+    ASSERT_TRUE(spinUntil([&] { return first.answers.size() == 1 && second.answers.size() == 1; }));
+    EXPECT_EQ(first.answers.front(), number);
+    EXPECT_EQ(second.answers.front(), QStringLiteral("该委托已撤单，不能重复撤单"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
+
+    // An order without its number is never sent.
+    QString why;
+    EXPECT_TRUE(hgt.requestHGTCancelOrder(&first, date, QString(), &why).isEmpty());
+    EXPECT_FALSE(why.isEmpty());
+}
