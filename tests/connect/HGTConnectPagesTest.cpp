@@ -481,3 +481,23 @@ TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
     EXPECT_TRUE(hgt.requestHGTCancelOrder(&first, date, QString(), &why).isEmpty());
     EXPECT_FALSE(why.isEmpty());
 }
+
+TEST_F(HGTConnectPagesTest, WithoutAStockConnectAccountNeitherDeclarationPageOpensItsDialog)
+{
+    logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { ++dialogs; });
+    auto& vote = open<HGTVoteViewController>(90005);
+    auto& declare = open<HGTOtherVoteViewController>(90006);
+    for (int f = 0; f < 6; ++f)
+        vote.setFieldText(HGTVoteViewController::Field(f), f == 0 ? QStringLiteral("00700") : QStringLiteral("1"));
+    for (int f = 0; f < 3; ++f)
+        declare.setFieldText(
+            HGTOtherVoteViewController::Field(f), f == 0 ? QStringLiteral("00700") : QStringLiteral("1"));
+    for (HGTDeclarePage* page : { static_cast<HGTDeclarePage*>(&vote), static_cast<HGTDeclarePage*>(&declare) }) {
+        alerts.shown.clear();
+        page->orderButtonClick();
+        EXPECT_EQ(alerts.shown, QStringList { QStringLiteral("错误:无可用的股东账户") });
+    }
+    EXPECT_EQ(dialogs, 0);
+}
