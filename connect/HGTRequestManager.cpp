@@ -15,6 +15,18 @@ QString answer(const QString& handle, const QString& why, QString* problem)
     return why.isEmpty() ? handle : QString();
 }
 
+bool isWhole(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^[0-9]{1,12}$"));
+    return form.match(text).hasMatch();
+}
+
+bool isDate(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^[0-9]{8}$"));
+    return form.match(text).hasMatch();
+}
+
 const QString& market()
 {
     static const QString text = QString::fromLatin1(HGTRequestManager::kMarketCode);
@@ -194,5 +206,171 @@ QString HGTRequestManager::requestHGTQueryQuantityOfUnit(
             return setParam(p, &tagHGTQueryQuantityOfUnit::stockCode, stockCode, m);
         },
         &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::checkDeclaredQuantity(const QString& quantity)
+{
+    if (!isWhole(quantity) || quantity.toLongLong() <= 0)
+        return QStringLiteral("投票数量应为正整数。");
+    return {};
+}
+
+QString HGTRequestManager::checkVoteQuantities(const QString& upNo, const QString& downNo, const QString& freeNo)
+{
+    for (const QString* quantity : { &upNo, &downNo, &freeNo }) {
+        if (!quantity->isEmpty() && !isWhole(*quantity))
+            return QStringLiteral("投票数量应为整数。");
+    }
+    return {};
+}
+
+QString HGTRequestManager::organizationCode() const
+{
+    const AccountManager::AccountPtr account = sender_.activeAccount();
+    return account && account->organizationCode ? *account->organizationCode : QString();
+}
+
+QString HGTRequestManager::requestHGTCancelOrder(
+    IHGTCancelOrder* observer, const QString& orderDate, const QString& orderSNo, QString* problem)
+{
+    if (orderSNo.isEmpty())
+        return answer({}, QStringLiteral("委托编号为空，不能撤单"), problem);
+    QString handle;
+    const QString why = sender_.send<tagHGTCancelOrder>(
+        DMHGTCancelOrder::info.identifier, observer,
+        [&](tagHGTCancelOrder& p, QString* m) {
+            return setParam(p, &tagHGTCancelOrder::orderDate, orderDate, m)
+                && setParam(p, &tagHGTCancelOrder::orderSno, orderSNo, m);
+        },
+        &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::requestHGTQueryOrdersOfToday(
+    IHGTQueryOrdersOfToday* observer, const QString& queryFlag, quint64 count, QString* problem)
+{
+    QString handle;
+    const QString why = sender_.send<tagHGTOrdersOfToday>(
+        DMHGTQueryOrdersOfToday::info.identifier, observer,
+        [&](tagHGTOrdersOfToday& p, QString* m) {
+            p.count = count;
+            return setParam(p, &tagHGTOrdersOfToday::queryFlag, queryFlag, m);
+        },
+        &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::requestHGTVote(IHGTVote* observer, const QString& stockCode, const QString& publicNo,
+    const QString& billNo, const QString& upNo, const QString& downNo, const QString& freeNo,
+    const QString& securityId, QString* problem)
+{
+    if (!isStockCode(stockCode))
+        return answer({}, QStringLiteral("证券代码应为5位数字。"), problem);
+    if (const QString bad = checkVoteQuantities(upNo, downNo, freeNo); !bad.isEmpty())
+        return answer({}, bad, problem);
+    const QString org = organizationCode();
+    QString handle;
+    const QString why = sender_.send<tagHGTVote>(
+        DMHGTVote::info.identifier, observer,
+        [&](tagHGTVote& p, QString* m) {
+            return setParam(p, &tagHGTVote::stockCode, stockCode, m)
+                && setParam(p, &tagHGTVote::publicNo, publicNo, m) && setParam(p, &tagHGTVote::billNo, billNo, m)
+                && setParam(p, &tagHGTVote::upNo, upNo, m) && setParam(p, &tagHGTVote::downNo, downNo, m)
+                && setParam(p, &tagHGTVote::freeNo, freeNo, m)
+                && setParam(p, &tagHGTVote::securityId, securityId, m) && setParam(p, &tagHGTVote::orgId, org, m);
+        },
+        &handle);
+    return answer(handle, why, problem);
+}
+
+template <class Param>
+QString HGTRequestManager::requestDeclaration(const char* identifier, DataModelObserver* observer,
+    const QString& stockCode, qint32 voteType, const QString& quantity, const QString& orgNo,
+    const QString& securityId, QString* problem)
+{
+    if (!isStockCode(stockCode))
+        return answer({}, QStringLiteral("证券代码应为5位数字。"), problem);
+    if (TradeDataModel::getHKVoteTypeString(voteType).isEmpty())
+        return answer({}, QStringLiteral("业务类型错误"), problem);
+    if (const QString bad = checkDeclaredQuantity(quantity); !bad.isEmpty())
+        return answer({}, bad, problem);
+    const QString org = organizationCode();
+    QString handle;
+    const QString why = sender_.send<Param>(
+        identifier, observer,
+        [&](Param& p, QString* m) {
+            p.voteType = voteType;
+            return setParam(p, &Param::stockCode, stockCode, m) && setParam(p, &Param::quantity, quantity, m)
+                && setParam(p, &Param::orgNo, orgNo, m) && setParam(p, &Param::securityId, securityId, m)
+                && setParam(p, &Param::orgId, org, m);
+        },
+        &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::requestHGTOtherVote(IHGTOtherVote* observer, const QString& stockCode, qint32 voteType,
+    const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem)
+{
+    return requestDeclaration<tagHGTOtherVote>(
+        DMHGTOtherVote::info.identifier, observer, stockCode, voteType, quantity, orgNo, securityId, problem);
+}
+
+QString HGTRequestManager::requestHGTCancelOtherVote(IHGTCancelOtherVote* observer, const QString& stockCode,
+    qint32 voteType, const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem)
+{
+    return requestDeclaration<tagHGTCancelOtherVote>(DMHGTCancelOtherVote::info.identifier, observer, stockCode,
+        voteType, quantity, orgNo, securityId, problem);
+}
+
+QString HGTRequestManager::requestHGTQueryOtherVote(
+    IHGTQueryOtherVote* observer, const QString& beginDate, const QString& endDate, QString* problem)
+{
+    if (!isDate(beginDate) || !isDate(endDate))
+        return answer({}, QStringLiteral("日期格式错误"), problem);
+    QString handle;
+    const QString why = sender_.send<tagHGTQueryOtherVote>(
+        DMHGTQueryOtherVote::info.identifier, observer,
+        [&](tagHGTQueryOtherVote& p, QString* m) {
+            return setParam(p, &tagHGTQueryOtherVote::beginDate, beginDate, m)
+                && setParam(p, &tagHGTQueryOtherVote::endDate, endDate, m);
+        },
+        &handle);
+    return answer(handle, why, problem);
+}
+
+namespace {
+
+template <class Param>
+bool fillCode(Param& p, const QString& stockCode, QString* message)
+{
+    return setParam(p, &Param::stockCode, stockCode, message);
+}
+
+} // namespace
+
+QString HGTRequestManager::requestHGTQueryStockTarget(
+    IHGTQueryStockTarget* observer, const QString& stockCode, QString* problem)
+{
+    QString handle;
+    const QString why = sender_.send<tagHGTQueryStockTarget>(DMHGTQueryStockTarget::info.identifier, observer,
+        [&](tagHGTQueryStockTarget& p, QString* m) { return fillCode(p, stockCode, m); }, &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::requestHGTQueryNotification(
+    IHGTQueryNotification* observer, const QString& stockCode, QString* problem)
+{
+    QString handle;
+    const QString why = sender_.send<tagHGTQueryNotification>(DMHGTQueryNotification::info.identifier, observer,
+        [&](tagHGTQueryNotification& p, QString* m) { return fillCode(p, stockCode, m); }, &handle);
+    return answer(handle, why, problem);
+}
+
+QString HGTRequestManager::requestHGTQueryPermissionInfo(IQueryPermissionInfoDelegate* observer, QString* problem)
+{
+    QString handle;
+    const QString why = sender_.send<tagPermissionInfoParam>(DMHGTQueryPermissionInfo::info.identifier, observer,
+        [](tagPermissionInfoParam&, QString*) { return true; }, &handle);
     return answer(handle, why, problem);
 }

@@ -51,6 +51,42 @@ public:
     QString requestHGTQueryQuantityOfUnit(IHGTQueryQuantityOfUnit* observer, const QString& stockCode,
         QString* problem = nullptr);
 
+    // requestHGTCancelOrder:orderDate:orderSNo: one order per request.
+    QString requestHGTCancelOrder(IHGTCancelOrder* observer, const QString& orderDate, const QString& orderSNo,
+        QString* problem = nullptr);
+    // requestHGTQueryOrdersOfToday:queryFlag:count:
+    QString requestHGTQueryOrdersOfToday(IHGTQueryOrdersOfToday* observer, const QString& queryFlag, quint64 count,
+        QString* problem = nullptr);
+    // requestHGTVote:stockCode:publicNo:billNo:upNo:downNo:freeNo:securityId:
+    // Each quantity is a whole number or empty.
+    QString requestHGTVote(IHGTVote* observer, const QString& stockCode, const QString& publicNo,
+        const QString& billNo, const QString& upNo, const QString& downNo, const QString& freeNo,
+        const QString& securityId, QString* problem = nullptr);
+    // requestHGTOtherVote:stockCode:voteType:quantity:orgNo:securityId:
+    // A type of 0 to 3 and a positive whole quantity.
+    QString requestHGTOtherVote(IHGTOtherVote* observer, const QString& stockCode, qint32 voteType,
+        const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem = nullptr);
+    // requestHGTQueryOtherVote:beginDate:endDate: dates as "yyyyMMdd".
+    QString requestHGTQueryOtherVote(IHGTQueryOtherVote* observer, const QString& beginDate,
+        const QString& endDate, QString* problem = nullptr);
+    // requestHGTCancelOtherVote:stockCode:voteType:quantity:orgNo:securityId:
+    // The quantity to withdraw, positive; it is sent negated.
+    QString requestHGTCancelOtherVote(IHGTCancelOtherVote* observer, const QString& stockCode, qint32 voteType,
+        const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem = nullptr);
+    // requestHGTQueryStockTarget:stockCode: an empty code asks for all.
+    QString requestHGTQueryStockTarget(IHGTQueryStockTarget* observer, const QString& stockCode,
+        QString* problem = nullptr);
+    // requestHGTQueryNotification:stockCode:
+    QString requestHGTQueryNotification(IHGTQueryNotification* observer, const QString& stockCode,
+        QString* problem = nullptr);
+    // requestHGTQueryPermissionInfo:
+    QString requestHGTQueryPermissionInfo(IQueryPermissionInfoDelegate* observer, QString* problem = nullptr);
+
+    // Why a declared or withdrawn quantity cannot go out; "" when it can.
+    static QString checkDeclaredQuantity(const QString& quantity);
+    // Why a vote's quantities cannot go out; "" when they can.
+    static QString checkVoteQuantities(const QString& upNo, const QString& downNo, const QString& freeNo);
+
     // Why an order's fields cannot go out; "" when they can: a code of five
     // digits, a positive price of at most three decimals, a positive whole
     // quantity.
@@ -61,6 +97,12 @@ public:
 
 private:
     void watchOrderOutcome();
+    // The active account's branch code; "" when its prefix has none.
+    QString organizationCode() const;
+    template <class Param>
+    QString requestDeclaration(const char* identifier, DataModelObserver* observer, const QString& stockCode,
+        qint32 voteType, const QString& quantity, const QString& orgNo, const QString& securityId,
+        QString* problem);
     QString requestTrade(IHGTMakeOrder* observer, qint32 orderType, const QString& securityId,
         const QString& stockCode, const QString& price, const QString& quantity, QString* problem);
     template <class Param>

@@ -11,6 +11,7 @@ PermissionSettingsViewController::PermissionSettingsViewController(BaseNode::Ptr
     , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
     , wizardPresenter(services.wizardPresenter)
     , wizardServices(std::move(services.wizard))
+    , listSource(std::move(services.listSource))
 {
     if (!wizardServices.permissionManager)
         wizardServices.permissionManager = permissionManager;
@@ -28,7 +29,15 @@ void PermissionSettingsViewController::awakeFromNib()
 {
     observePage(pagenotify::kAccountProtectOptionChanged,
         [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
-    permissionManager->requestQueryPermissionInfo(this);
+    requestList();
+}
+
+void PermissionSettingsViewController::requestList()
+{
+    if (listSource)
+        listSource(this);
+    else
+        permissionManager->requestQueryPermissionInfo(this);
 }
 
 void PermissionSettingsViewController::updateForAccountProtecteOptionChange()
@@ -70,7 +79,7 @@ void PermissionSettingsViewController::operateButtonSelected(qsizetype row, QObj
         // The wizard stays alive until its own signal has been told.
         std::shared_ptr<PermissionAlertWindowController> done = std::move(wizard_);
         if (result == 1 && !isUnloaded())
-            permissionManager->requestQueryPermissionInfo(this);
+            requestList();
         emit changed();
         QMetaObject::invokeMethod(this, [done] { }, Qt::QueuedConnection);
     });

@@ -4,6 +4,7 @@
 #include "shell/pages/MenuItemViewController.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,13 +19,15 @@ struct PermissionSettingsPageServices {
     UserDefaultConfig* userDefaultConfig = nullptr;
     IPermissionWizardPresenter* wizardPresenter = nullptr;
     PermissionWizardServices wizard; // handed to every wizard it runs
+    // Where the list comes from; null: the permission manager's list.
+    std::function<QString(IQueryPermissionInfoDelegate*)> listSource;
 };
 
 // The permission settings page (link id 60001): the active account's
 // permissions, whether each is opened, and per row a button that runs the
 // opening wizard with the row's links. The list is asked for at set-up and
 // again after a wizard that ended with 1.
-class PermissionSettingsViewController final : public MenuItemViewController, public IQueryPermissionInfoDelegate {
+class PermissionSettingsViewController : public MenuItemViewController, public IQueryPermissionInfoDelegate {
     Q_OBJECT
 public:
     using Services = PermissionSettingsPageServices;
@@ -60,11 +63,13 @@ protected:
 
 private:
     void updateForAccountProtecteOptionChange();
+    void requestList();
 
     PermissionSettingsManager* permissionManager;
     UserDefaultConfig* userDefaultConfig;
     IPermissionWizardPresenter* wizardPresenter;
     PermissionWizardServices wizardServices;
+    std::function<QString(IQueryPermissionInfoDelegate*)> listSource;
     std::vector<RDOPermission> _permissionInfoArray;
     std::shared_ptr<PermissionAlertWindowController> wizard_;
 };

@@ -211,7 +211,7 @@ void HGTTradeViewController::priceEditEnd()
 
 void HGTTradeViewController::responderToNext(int field)
 {
-    focus_ = (field + 1) % 3;
+    focus_ = (field + 1) % controlCount();
 }
 
 void HGTTradeViewController::selectAccount(int index)
@@ -281,11 +281,11 @@ void HGTTradeViewController::positionTableClick(int row)
 {
     if (!positions_ || row < 0 || row >= positions_->arrayController()->count())
         return;
+    // A waiting refresh is given up first; the fill then asks the quote once.
+    resetRefreshHandle();
     fillFromPosition(positions_->valueForTitle(row, QStringLiteral("证券代码")),
         positions_->valueForTitle(row, QStringLiteral("证券名称")),
         positions_->valueForTitle(row, QStringLiteral("股东代码")));
-    resetRefreshHandle();
-    awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
 }
 
 void HGTTradeViewController::fillFromPosition(const QString& code, const QString& name, const QString& securityId)

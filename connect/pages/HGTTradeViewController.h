@@ -73,7 +73,7 @@ public:
     void orderTypeChanged(int index);
     void priceStepperClick(bool up); // one step of the stepper
     void positionTableClick(int row);
-    void orderButtonClick();
+    virtual void orderButtonClick();
     void refreshQuotes(); // the timer's action
     void setDialogParent(QObject* window) { dialogParent_ = window; }
     OrderAlertWindowController& dialog() { return dialog_; }
@@ -97,7 +97,8 @@ public:
     const QString& priceStepText() const { return priceStep_; }
     const QString& lotText() const { return lot_; }
     const QString& exchangeRateShown() const { return rateShown_; }
-    // The field that has the focus: 0 code, 1 price, 2 quantity.
+    // The field that has the focus, by its place in the focus order (here 0
+    // code, 1 price, 2 quantity).
     int focusedField() const { return focus_; }
     bool isBusy() const { return busy_; }
     const QString& lastOrderNumber() const { return lastOrderNumber_; }
@@ -132,6 +133,14 @@ protected:
 
     void awakeFromNib() override;
     void willDropRequests() override;
+    // The number of fields in the focus order (controlArray).
+    virtual int controlCount() const { return 3; }
+    virtual bool verifyInput();
+    void responderToNext(int field);
+    QString selectedSecurityId() const;
+    QObject* dialogParent() const { return dialogParent_; }
+    HGTRequestManager* requestManager() const { return services_.requestManager; }
+    bool busy_ = false;
 
 private:
     void resetControlValue();
@@ -139,15 +148,11 @@ private:
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
     void resetRefreshHandle();
-    bool verifyInput();
     void updateExchangeRate();
     void requestCombInfo(const QString& code);
-    void requestQuote();
-    void responderToNext(int field);
     // A handle just given leaves the abandon list: its reply is awaited now.
     QString awaited(const QString& handle);
     bool isAbandonHandle(const QString& handle);
-    QString selectedSecurityId() const;
     QString selectedOrderTitle() const;
     void setPriceMilli(qint64 milli);
 
@@ -166,7 +171,6 @@ private:
     QStringList abandonHandleArray_;
     QString refreshPrice5Handle_, refreshTimesharingHandle_, refreshExchangeRateHandle_;
     QString exchangeRateOfBuy_, exchangeRateOfSale_;
-    bool busy_ = false;
     QString lastOrderNumber_;
     DTTablePtr positions_;
     std::unique_ptr<QuoteInfoViewController> quotePanel_;

@@ -1,6 +1,11 @@
 #include "connect/ui/HGTTradeView.h"
 
+#include "connect/pages/HGTCancelOrderViewController.h"
+
+#include "compliance/ui/PermissionSettingsPage.h"
+#include "connect/ui/HGTPageViews.h"
 #include "quotes/panel/QuoteInfoView.h"
+#include "trading/ui/QueryPageViews.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QComboBox>
@@ -59,20 +64,7 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     form->addRow(QStringLiteral("委托数量:"), quantity_);
     form->addRow(QString(), order_);
 
-    auto* top = new QHBoxLayout;
-    auto* left = new QWidget(this);
-    left->setLayout(form);
-    left->setFixedWidth(300);
-    top->addWidget(left);
-    if (QuoteInfoViewController* panel = controller.quotePanel()) {
-        auto* quote = new QuoteInfoView(*panel, this);
-        quote->setFrameSize(QSize(360, 460));
-        quote->setMinimumSize(360, 460);
-        top->addWidget(quote);
-    }
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(top);
-    all->addWidget(positions_, 1);
+    layOutOrderPage(this, form, controller, positions_);
 
     connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
     connect(code_, &QLineEdit::editingFinished, this, [this] {
@@ -99,6 +91,24 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     page_.setDialogParent(this);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
+}
+
+void layOutOrderPage(QWidget* page, QLayout* form, HGTTradeViewController& controller, QWidget* positions)
+{
+    auto* top = new QHBoxLayout;
+    auto* left = new QWidget(page);
+    left->setLayout(form);
+    left->setFixedWidth(300);
+    top->addWidget(left);
+    if (QuoteInfoViewController* panel = controller.quotePanel()) {
+        auto* quote = new QuoteInfoView(*panel, page);
+        quote->setFrameSize(QSize(360, 460));
+        quote->setMinimumSize(360, 460);
+        top->addWidget(quote);
+    }
+    auto* all = new QVBoxLayout(page);
+    all->addLayout(top);
+    all->addWidget(positions, 1);
 }
 
 void HGTTradeView::refresh()
@@ -144,13 +154,36 @@ void HGTTradeView::focusField(int field)
         fields[field]->setFocus();
 }
 
+namespace {
+
+// The widget of a page class: the view made for the controller when it is
+// of the page type the view shows.
+template <class Page, class View> void registerView(const char* className)
+{
+    MenuItemViewCatalogue::shared().registerView(
+        QString::fromLatin1(className), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+            auto* page = qobject_cast<Page*>(&controller);
+            return page ? new View(*page, parent) : nullptr;
+        });
+}
+
+} // namespace
+
 void installConnectViews()
 {
-    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" }) {
-        MenuItemViewCatalogue::shared().registerView(
-            QString::fromLatin1(name), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
-                auto* page = qobject_cast<HGTTradeViewController*>(&controller);
-                return page ? new HGTTradeView(*page, parent) : nullptr;
-            });
-    }
+    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" })
+        registerView<HGTTradeViewController, HGTTradeView>(name);
+    // The Stock Connect cancel and permission pages are the ordinary ones
+    // with another source.
+    registerView<DeputeCancelViewController, DeputeCancelView>(HGTCancelOrderViewController::kPageClass);
+    registerView<PermissionSettingsViewController, PermissionSettingsPage>(
+        HGTPermissionSettingsViewController::kPageClass);
+    registerView<HGTVoteViewController, HGTDeclareView>(HGTVoteViewController::kPageClass);
+    registerView<HGTOtherVoteViewController, HGTDeclareView>(HGTOtherVoteViewController::kPageClass);
+    registerView<HGTCancelVoteViewController, HGTCancelVoteView>(HGTCancelVoteViewController::kPageClass);
+    registerView<HGTQueryNotificationViewController, HGTQueryNotificationView>(
+        HGTQueryNotificationViewController::kPageClass);
+    registerView<HGTQueryStockTargetViewController, HGTQueryStockTargetView>(
+        HGTQueryStockTargetViewController::kPageClass);
+    installCancelConfirmWindow();
 }

@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class DVCommonTableView;
@@ -22,6 +23,7 @@ public:
     QLineEdit* quantityField() const { return quantity_; }
     QPushButton* orderButton() const { return order_; }
     QPushButton* stepUpButton() const { return up_; }
+    QPushButton* stepDownButton() const { return down_; }
     QLabel* nameLabel() const { return name_; }
     QLabel* maxQuantityLabel() const { return max_; }
     QLabel* lotLabel() const { return lot_; }
@@ -52,6 +54,10 @@ private:
     int shownFocus_ = -1;
 };
 
-// Installs the Stock Connect pages' widget in the page catalogue (under
+// The layout the order page and the pages built on it share: the form on
+// the left, the Hong Kong quote panel beside it, the positions below.
+void layOutOrderPage(QWidget* page, QLayout* form, HGTTradeViewController& controller, QWidget* positions);
+
+// Installs the Stock Connect pages' widgets in the page catalogue (under
 // their class names) for pages opened directly; no menu link opens them.
 void installConnectViews();

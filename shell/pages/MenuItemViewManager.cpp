@@ -48,6 +48,13 @@ constexpr LinkPage kFunctionPages[] = {
     { { 80000 }, "WarrantExerciseViewController" },
 };
 
+// The Stock Connect pages, link id 90000 onwards; no menu entry opens them.
+constexpr const char* kConnectPages[] = { "HGTTradeViewController", "HGTZSSellViewController",
+    "HGTLGSellViewController", "HGTCancelOrderViewController", "HGTQueryStockTargetViewController",
+    "HGTVoteViewController", "HGTOtherVoteViewController", "HGTCancelVoteViewController",
+    "HGTQueryNotificationViewController", "HGTPermissionSettingsViewController" };
+constexpr qint64 kFirstConnectLinkId = 90000;
+
 } // namespace
 
 MenuItemViewManager* MenuItemViewManager::getInstance()
@@ -87,6 +94,14 @@ QString MenuItemViewManager::pageClassName(qint64 linkType, qint64 linkId)
     }
 }
 
+QString MenuItemViewManager::connectPageClassName(qint64 linkId)
+{
+    const qint64 index = linkId - kFirstConnectLinkId;
+    if (index < 0 || index >= qint64(std::size(kConnectPages)))
+        return QString();
+    return QString::fromLatin1(kConnectPages[index]);
+}
+
 void MenuItemViewManager::registerPageClass(const QString& className, PageFactory factory)
 {
     factories_.insert(className, std::move(factory));
@@ -100,7 +115,21 @@ std::unique_ptr<MenuItemViewController> MenuItemViewManager::getViewController(c
         askExitTrading();
         return nullptr;
     }
-    const QString className = pageClassName(node->nodeLinkType, node->nodeLinkId);
+    return makePage(pageClassName(node->nodeLinkType, node->nodeLinkId), node);
+}
+
+std::unique_ptr<MenuItemViewController> MenuItemViewManager::openConnectPage(qint64 linkId, const QString& title)
+{
+    auto node = ChildNode::initLeaf();
+    node->nodeLinkType = 4;
+    node->nodeLinkId = linkId;
+    node->nodeTitle = title;
+    return makePage(connectPageClassName(linkId), node);
+}
+
+std::unique_ptr<MenuItemViewController> MenuItemViewManager::makePage(
+    const QString& className, const BaseNode::Ptr& node)
+{
     const auto factory = factories_.constFind(className);
     std::unique_ptr<MenuItemViewController> page;
     if (!className.isEmpty() && factory != factories_.constEnd())

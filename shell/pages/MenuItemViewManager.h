@@ -33,6 +33,9 @@ public:
 
     // The class the table names for a link; "" when the link opens no page.
     static QString pageClassName(qint64 linkType, qint64 linkId);
+    // The Stock Connect pages by link id (90000 to 90009); "" for another id.
+    // The menu opens none of them: pageClassName names no class for these ids.
+    static QString connectPageClassName(qint64 linkId);
 
     // A page class of this build; a later registration replaces an earlier one.
     void registerPageClass(const QString& className, PageFactory factory);
@@ -41,8 +44,13 @@ public:
     // getViewController: a new page, loaded, for the node; none after the
     // not-supported message or the exit-trading question (type 14 on "确认").
     std::unique_ptr<MenuItemViewController> getViewController(const BaseNode::Ptr& node);
+    // A Stock Connect page opened directly, made by the same factory and set
+    // up as the dispatch sets up a page; none (and the not-supported message)
+    // for an id of no such page or a class this build has not registered.
+    std::unique_ptr<MenuItemViewController> openConnectPage(qint64 linkId, const QString& title = QString());
 
 private:
+    std::unique_ptr<MenuItemViewController> makePage(const QString& className, const BaseNode::Ptr& node);
     void showNotSupported();
     void askExitTrading();
 

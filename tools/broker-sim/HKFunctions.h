@@ -19,6 +19,13 @@ inline constexpr Function kHKCombInfoFunction { 500, 507 }; // maximum quantity 
 inline constexpr Function kHKLotSizeFunction { 500, 508 }; // trading unit
 inline constexpr Function kHKExchangeRateFunction { 500, 509 }; // reference rates
 inline constexpr Function kHKOrderFunction { 500, 510 }; // the order
+inline constexpr Function kHKCancelFunction { 500, 511 }; // cancel of one order
+inline constexpr Function kHKOrdersOfTodayFunction { 500, 512 }; // today's orders
+inline constexpr Function kHKStockTargetFunction { 500, 517 }; // eligible stocks
+inline constexpr Function kHKVoteFunction { 500, 3002 }; // shareholder-meeting vote
+inline constexpr Function kHKDeclareFunction { 500, 3003 }; // corporate-action declaration or withdrawal
+inline constexpr Function kHKDeclarationsFunction { 500, 3005 }; // declarations by date
+inline constexpr Function kHKNotificationFunction { 500, 3006 }; // notices of a security
 
 // The Stock Connect desk of the back office: Hong Kong securities (class id
 // 108, trade market "5") are bought with renminbi at the reference buy rate
@@ -47,6 +54,30 @@ public:
         qint64 quantity = 0;
         Milli frozen = 0; // renminbi held back by a buy
         bool filled = false;
+        bool cancelled = false;
+        QString date = QString(); // yyyyMMdd, China time
+        QString time = QString(); // hhmmss
+    };
+    // A vote on one motion, as recorded.
+    struct Vote {
+        QString serial;
+        QString custid;
+        QString code;
+        QString publicNo;
+        QString billNo;
+        QString up, down, abstain;
+    };
+    // What a customer has declared for one action of one security, less
+    // what he withdrew; never below zero.
+    struct Declaration {
+        QString serial;
+        QString date;
+        QString custid;
+        QString secuid;
+        QString code;
+        QString type; // "H63" to "H66"
+        QString orgNo;
+        qint64 quantity = 0;
     };
 
     HKDesk(BackOffice* office, Market* market, QObject* parent = nullptr);
@@ -62,11 +93,21 @@ public:
     Reply lotSize(const Request& r);
     Reply exchangeRate();
     Reply order(const Request& r, const Customer& c, BackOffice::Account& a);
+    Reply cancel(const Request& r, const Customer& c, BackOffice::Account& a);
+    Reply ordersOfToday(const Customer& c) const;
+    Reply vote(const Request& r, const Customer& c);
+    // A positive quantity declares, a negative one withdraws.
+    Reply declare(const Request& r, const Customer& c);
+    Reply declarations(const Request& r, const Customer& c) const;
+    Reply notices(const Request& r) const;
+    Reply stockTargets(const Request& r) const;
     // Gives a new customer his opening Hong Kong holding and fills the
     // orders that the market's latest prices reach.
     void bringUpToDate(const Customer& c, BackOffice::Account& a);
 
     const QList<Order>& orders() const { return orders_; }
+    const QList<Vote>& votes() const { return votes_; }
+    const QList<Declaration>& declarationList() const { return declarations_; }
 
 private:
     const MarketSecurity* hkSecurity(const QString& code) const;
@@ -76,6 +117,9 @@ private:
     BackOffice* office_;
     Market* market_;
     QList<Order> orders_;
+    QList<Vote> votes_;
+    QList<Declaration> declarations_;
+    quint64 nextSerial_ = 800001;
     QSet<QString> seeded_;
     quint64 nextOrder_ = 500001;
 };
@@ -83,7 +127,7 @@ private:
 // The simulator's Stock Connect desk (made by registerHKFunctions).
 HKDesk* hkDesk(BrokerSimulator& simulator);
 
-// Registers 500 / 507 to 510 and lets the position list (500 / 3) see the
+// Registers 500 / 507 to 512, 517, 3002, 3003, 3005, 3006 and lets the position list (500 / 3) see the
 // desk's fills; after the back office's functions.
 void registerHKFunctions(BrokerSimulator& simulator);
 

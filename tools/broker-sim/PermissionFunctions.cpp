@@ -62,7 +62,9 @@ std::optional<Reply> customerAndPermission(
     return std::nullopt;
 }
 
-Reply list(const PermissionBook& book, const Request& request, BrokerState& state)
+// The general list (500 / 209) leaves out the Stock Connect permissions; the
+// Stock Connect list (500 / 259, "market=5") holds only them.
+Reply list(const PermissionBook& book, const Request& request, BrokerState& state, bool connect)
 {
     BrokerError error;
     const Customer* c = state.broker().authenticate(request.body, &error);
@@ -72,6 +74,8 @@ Reply list(const PermissionBook& book, const Request& request, BrokerState& stat
     for (const char* name : { "rightname", "secuid", "right", "rightshowfunc", "rightfunc", "~market" })
         t.column(QString::fromLatin1(name));
     for (const PermissionSpec& p : permissionCatalogue()) {
+        if ((p.shareholderMarket == 5) != connect)
+            continue;
         const bool opened = book.isOpened(c->custid, p.code);
         t.row({ p.name, secuidOf(*c, p.shareholderMarket), opened ? QStringLiteral("1") : QStringLiteral("0"),
             link(kPermissionContractFunction, QStringLiteral("rightcode=") + p.code),
@@ -200,6 +204,10 @@ const std::vector<PermissionSpec>& permissionCatalogue()
             { text("tszl-risk", QStringLiteral("退市整理股票风险揭示书"),
                 QStringLiteral("退市整理期股票将被终止上市，请审慎参与。"), 0,
                 QStringLiteral("本人已阅读并同意《退市整理股票风险揭示书》")) } },
+        { QStringLiteral("hgt"), QStringLiteral("港股通交易权限"), QStringLiteral("港股通"), 5, true,
+            { text("hgt-risk", QStringLiteral("港股通交易风险揭示书"),
+                QStringLiteral("港股通股票以港元报价、人民币交收，存在汇率风险，交易规则与内地市场不同。"), 0,
+                QStringLiteral("本人已阅读并同意《港股通交易风险揭示书》")) } },
     };
     return catalogue;
 }
@@ -264,7 +272,12 @@ void registerPermissionFunctions(BrokerSimulator& simulator)
     auto* book = new PermissionBook(&simulator);
     BrokerSimulator* sim = &simulator;
     auto add = [&](Function f, Handler h) { simulator.registerFunction(f.main, f.sub, std::move(h)); };
-    add(kPermissionListFunction, [book](const Request& r, BrokerState& s) { return list(*book, r, s); });
+    add(kPermissionListFunction, [book](const Request& r, BrokerState& s) { return list(*book, r, s, false); });
+    add(kConnectPermissionListFunction, [book](const Request& r, BrokerState& s) {
+        if (r.valueOr(QStringLiteral("func")) != QLatin1String("s") || r.valueOr(QStringLiteral("market")) != QLatin1String("5"))
+            return Reply::error(kUnknownPermission, QStringLiteral("权限类别错误"));
+        return list(*book, r, s, true);
+    });
     add(kPermissionContractFunction,
         [book, sim](const Request& r, BrokerState& s) { return contracts(*book, sim->httpPort(), r, s); });
     add(kPermissionSignFunction, [book](const Request& r, BrokerState& s) { return signAgreement(*book, r, s); });

@@ -15,6 +15,7 @@ class BrokerSimulator;
 // The permission functions: the list is fixed, the other three are named by
 // the links the list and the agreement lists hand out.
 inline constexpr Function kPermissionListFunction { 500, 209 };
+inline constexpr Function kConnectPermissionListFunction { 500, 259 }; // "func=s&market=5"
 inline constexpr Function kPermissionContractFunction { 500, 3201 };
 inline constexpr Function kPermissionSignFunction { 500, 3202 };
 inline constexpr Function kPermissionOpenFunction { 500, 3203 };

@@ -43,6 +43,11 @@ void DeputeCancelViewController::requestList()
 void DeputeCancelViewController::queryOrdersOfTodayList(
     DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
+    listArrived(table);
+}
+
+void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
+{
     orders_ = table;
     table_.show(table);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
@@ -52,8 +57,18 @@ void DeputeCancelViewController::queryOrdersOfTodayList(
 
 bool DeputeCancelViewController::queryOrdersOfTodayList(DataModel*, const QString&, const CSError& error)
 {
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    listFailed(error);
     return true;
+}
+
+void DeputeCancelViewController::listFailed(const CSError& error)
+{
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+}
+
+QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)
+{
+    return orderManager_->requestCancelOrder(this, o.fundId, o.number, handle);
 }
 
 void DeputeCancelViewController::selectAllButtonClicked(bool on)
@@ -117,7 +132,7 @@ bool DeputeCancelViewController::doConfigOrder(int)
     for (const RDOOrder& o : ticked_) {
         results_.push_back({ o.number, o.stockName, false, QString() });
         QString handle;
-        const QString refused = orderManager_->requestCancelOrder(this, o.fundId, o.number, &handle);
+        const QString refused = sendCancel(o, &handle);
         if (refused.isEmpty()) {
             pending_.push_back({ handle, results_.size() - 1 });
         } else {
@@ -179,7 +194,8 @@ void DeputeCancelViewController::finishRun()
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
         alerts()->runAlert(
-            only.succeeded ? AlertRequest::tip(only.message) : AlertRequest::error(only.message), nullptr);
+            only.succeeded ? AlertRequest::tip(succeededText(only.message)) : AlertRequest::error(only.message),
+            nullptr);
     } else {
         QString text
             = QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount);

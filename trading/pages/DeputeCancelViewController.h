@@ -25,6 +25,8 @@ struct DeputeCancelServices : MenuItemViewControllerServices {
 // button was pressed; each cancel is its own request, and a run ends when
 // every request sent has been answered once, whatever the order of answers.
 // One run at a time: the button does nothing while a run is under way.
+// Another market's cancel page derives and replaces how the list is asked
+// for and how one order is cancelled.
 class DeputeCancelViewController : public MenuItemViewController,
                                    public IOrdersOfTodayDelegate,
                                    public ICancelOrderDelegate,
@@ -80,10 +82,21 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // Asks for today's orders.
+    virtual void requestList();
+    // Sends the cancel of one order; "" and its handle, or why it was not sent.
+    virtual QString sendCancel(const RDOOrder& order, QString* handle);
+    // The tip a single cancel that succeeded shows.
+    virtual QString succeededText(const QString& message) const { return message; }
+    // The list arrived, or it could not be had.
+    void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
+    void listFailed(const CSError& error);
+    // The answer to one cancel of the run.
+    void answer(const QString& handle, bool succeeded, const QString& message);
+
+    QString countText_ = QStringLiteral("0");
 
 private:
-    void requestList();
-    void answer(const QString& handle, bool succeeded, const QString& message);
     void finishRun();
 
     QueryInfoManager* queryInfoManager_;
@@ -92,7 +105,6 @@ private:
     QPointer<QObject> parentWindow_;
     PageTable table_;
     std::shared_ptr<DTOrdersOfTodayTable> orders_;
-    QString countText_ = QStringLiteral("0");
     QString selectedCountText_ = QStringLiteral("0");
     bool selectAllChecked_ = false;
 

@@ -9,10 +9,14 @@ DataModel* TradeRequestSender::dataModel(const char* identifier)
     return slot.get();
 }
 
+AccountManager::AccountPtr TradeRequestSender::activeAccount() const
+{
+    return (accountManager_ ? accountManager_ : AccountManager::getInstance())->getActiveLoginAccount();
+}
+
 std::optional<QString> TradeRequestSender::commonUrl() const
 {
-    const AccountManager::AccountPtr account
-        = (accountManager_ ? accountManager_ : AccountManager::getInstance())->getActiveLoginAccount();
+    const AccountManager::AccountPtr account = activeAccount();
     if (!account || account->commonUrlString.isEmpty())
         return std::nullopt;
     return account->commonUrlString;

@@ -48,6 +48,7 @@ public:
     // The time-out of every request sent from now on, in seconds (tests).
     void setTimeout(qint32 seconds) { timeout_ = std::max<qint32>(seconds, 1); }
     std::optional<QString> commonUrl() const;
+    AccountManager::AccountPtr activeAccount() const;
 
     // Fill(Param&, const std::string& prefix, QString* message) -> bool.
     template <class Param, class Fill>

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "connect/HGTRequestManager.h"
+#include "trading/pages/DeputeCancelViewController.h"
+
+// The Stock Connect cancel page (link id 90003): today's Stock Connect
+// orders, ticked and cancelled one request per order after one
+// confirmation, as the ordinary cancel page does. Every request sent is
+// answered once (a time-out or a lost connection as a failure), so the
+// summary always comes and the dialog always closes; then the orders are
+// listed again.
+class HGTCancelOrderViewController : public DeputeCancelViewController,
+                                     public IHGTQueryOrdersOfToday,
+                                     public IHGTCancelOrder {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "HGTCancelOrderViewController";
+    static constexpr char kQueryFlag[] = "1";
+    static constexpr quint64 kQueryCount = 9999;
+
+    explicit HGTCancelOrderViewController(
+        BaseNode::Ptr node = nullptr, HGTRequestManager* requestManager = nullptr, Services services = Services());
+
+    void hgtQueryOrdersOfToday(
+        DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
+    bool hgtQueryOrdersOfToday(DataModel*, const QString&, const CSError& error) override;
+    void hgtCancelOrder(DataModel*, const QString& handle, const QString& orderNumber) override;
+    bool hgtCancelOrder(DataModel*, const QString& handle, const CSError& error) override;
+
+protected:
+    void requestList() override;
+    QString sendCancel(const RDOOrder& order, QString* handle) override;
+    QString succeededText(const QString&) const override { return QStringLiteral("成功。"); }
+
+private:
+    HGTRequestManager* requestManager;
+};

@@ -1,0 +1,354 @@
+#include "connect/pages/HGTQueryViewControllers.h"
+
+#include "connect/pages/HGTCancelOrderViewController.h"
+#include "connect/pages/HGTVoteViewControllers.h"
+#include "platform/ChinaClock.h"
+#include "shell/pages/MenuItemViewManager.h"
+
+namespace {
+
+HGTCancelConfirmAlertWC::ViewFactory& viewFactory()
+{
+    static HGTCancelConfirmAlertWC::ViewFactory factory;
+    return factory;
+}
+
+std::function<void(HGTCancelConfirmAlertWC&)>& shownHook()
+{
+    static std::function<void(HGTCancelConfirmAlertWC&)> hook;
+    return hook;
+}
+
+HGTRequestManager* shared(HGTRequestManager* manager)
+{
+    return manager ? manager : HGTRequestManager::getInstance();
+}
+
+QString domainOf(const CSError& error)
+{
+    return DataModel::getNetworkError(error).domain;
+}
+
+} // namespace
+
+// --- The withdrawal quantity window ---
+
+void HGTCancelConfirmAlertWC::setViewFactory(ViewFactory factory)
+{
+    viewFactory() = std::move(factory);
+}
+
+void HGTCancelConfirmAlertWC::setShownHookForTesting(std::function<void(HGTCancelConfirmAlertWC&)> hook)
+{
+    shownHook() = std::move(hook);
+}
+
+void HGTCancelConfirmAlertWC::runModal(QObject* parentWindow, const QString& securityId, const QString& stockCode,
+    const QString& voteTypeTitle, qint32 voteType, const QString& orgNo)
+{
+    securityId_ = securityId;
+    stockCode_ = stockCode;
+    voteTypeDesc_ = voteTypeTitle;
+    voteType_ = voteType;
+    orgNo_ = orgNo;
+    quantityText_.clear();
+    shown_ = true;
+    if (viewFactory())
+        viewFactory()(*this, parentWindow);
+    if (shownHook())
+        shownHook()(*this);
+}
+
+void HGTCancelConfirmAlertWC::confirmButtonClicked()
+{
+    if (shown_)
+        end(OrderParam::otherVoteInfo(
+            securityId_, stockCode_, QString(), voteTypeDesc_, voteType_, quantityText_, orgNo_));
+}
+
+void HGTCancelConfirmAlertWC::cancelButtonClicked()
+{
+    if (shown_)
+        end(std::nullopt);
+}
+
+void HGTCancelConfirmAlertWC::end(std::optional<OrderParam> param)
+{
+    shown_ = false;
+    emit closeRequested();
+    emit finished(param);
+}
+
+// --- Declarations and their withdrawal ---
+
+HGTCancelVoteViewController::HGTCancelVoteViewController(BaseNode::Ptr node, HGTPageServices services)
+    : MenuItemViewController(std::move(node), services.page)
+    , requestManager(shared(services.requestManager))
+    , chinaToday_(services.chinaToday ? std::move(services.chinaToday)
+                                      : std::function<QDate()>([] { return platform::ChinaClock::now().date(); }))
+    , alertWindowController_(this, services.dialog)
+    , table_(TableKind::Common)
+{
+}
+
+HGTCancelVoteViewController::~HGTCancelVoteViewController() = default;
+
+void HGTCancelVoteViewController::awakeFromNib()
+{
+    progress_ = false;
+    beginDate_ = endDate_ = chinaToday_();
+    query(false);
+}
+
+bool HGTCancelVoteViewController::verifyInput()
+{
+    const QString begin = getDateString(beginDate_);
+    const QString end = getDateString(endDate_);
+    if (begin.toLongLong() > end.toLongLong()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kDateOrderFormat).arg(begin, end)), {});
+        return false;
+    }
+    return true;
+}
+
+void HGTCancelVoteViewController::queryButtonClicked()
+{
+    if (querying_ || !verifyInput())
+        return;
+    querying_ = true; // beginToQuery
+    progress_ = true;
+    emit changed();
+    query(true);
+}
+
+void HGTCancelVoteViewController::query(bool fromButton)
+{
+    QString why;
+    if (requestManager->requestHGTQueryOtherVote(this, getDateString(beginDate_), getDateString(endDate_), &why)
+            .isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(why), {});
+        if (fromButton)
+            endToQuery();
+    }
+}
+
+void HGTCancelVoteViewController::endToQuery()
+{
+    querying_ = false;
+    progress_ = false;
+    emit changed();
+}
+
+void HGTCancelVoteViewController::hgtQueryOtherVote(
+    DataModel*, const QString&, const std::shared_ptr<DTHGTOtherVoteTable>& table)
+{
+    declarations_ = table;
+    table_.show(table, true);
+    countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
+    endToQuery();
+}
+
+bool HGTCancelVoteViewController::hgtQueryOtherVote(DataModel*, const QString&, const CSError& error)
+{
+    alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
+    countText_ = QStringLiteral("0");
+    endToQuery();
+    return true;
+}
+
+void HGTCancelVoteViewController::ordersTableViewClicked(int row)
+{
+    if (!declarations_ || row < 0 || row >= declarations_->contentObjectArray().size()
+        || (cancelConfirmAlert_ && cancelConfirmAlert_->isShown()) || alertWindowController_.isShown())
+        return;
+    const RDOHGTOtherVoteInfo record = declarations_->recordAt(row);
+    // Only a type the client knows is withdrawn: a guess would withdraw
+    // from another corporate action.
+    const std::optional<qint32> type = hkVoteTypeOfCode(record.hkType);
+    if (!type) {
+        alerts()->runAlert(
+            AlertRequest::error(QStringLiteral("无法识别的业务类型“%1”，不能撤销").arg(record.hkType)), {});
+        return;
+    }
+    cancelConfirmAlert_ = std::make_unique<HGTCancelConfirmAlertWC>();
+    connect(cancelConfirmAlert_.get(), &HGTCancelConfirmAlertWC::finished, this,
+        [this](const std::optional<OrderParam>& param) {
+            if (!param)
+                return;
+            // After the window's own handler has returned.
+            QMetaObject::invokeMethod(this, [this, p = *param] { confirmWithdrawal(p); }, Qt::QueuedConnection);
+        });
+    cancelConfirmAlert_->runModal(
+        parentWindow_.data(), record.tradeAccount, record.stockCode, record.hkTypeDesc, *type, record.orgNo);
+}
+
+void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
+{
+    if (isUnloaded())
+        return;
+    if (const QString bad = HGTRequestManager::checkDeclaredQuantity(p.voteQuantity()); !bad.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(bad), {});
+        return;
+    }
+    alertWindowController_.runModalForCancelHGTOtherVote(parentWindow_.data(), p.securityId(), p.stockCode(),
+        p.voteTypeTitle(), p.voteType(), p.voteQuantity(), p.orgNo());
+}
+
+bool HGTCancelVoteViewController::doConfigOrderForHKOtherVote(int, const OrderParam& p)
+{
+    QString why;
+    if (requestManager
+            ->requestHGTCancelOtherVote(
+                this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why)
+            .isEmpty()) {
+        alertWindowController_.stopRunModal();
+        alerts()->runAlert(AlertRequest::error(why), {});
+    }
+    return true;
+}
+
+void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString&, const QString& serialNo)
+{
+    alertWindowController_.stopRunModal();
+    if (serialNo.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("撤销结果未知：未收到委托序号，请查询后再操作")), {});
+        return;
+    }
+    lastSerialNo_ = serialNo;
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("委托已提交,委托序号为%1").arg(serialNo)), {});
+    emit changed();
+}
+
+bool HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString&, const CSError& error)
+{
+    alertWindowController_.stopRunModal();
+    alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
+    return true;
+}
+
+// --- Notifications ---
+
+HGTQueryNotificationViewController::HGTQueryNotificationViewController(BaseNode::Ptr node, HGTPageServices services)
+    : MenuItemViewController(std::move(node), services.page)
+    , requestManager(shared(services.requestManager))
+{
+}
+
+void HGTQueryNotificationViewController::queryButtonClick()
+{
+    if (code_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QStringLiteral("请输入证券代码。")), {});
+        return;
+    }
+    QString why;
+    if (requestManager->requestHGTQueryNotification(this, code_, &why).isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(why), {});
+        return;
+    }
+    progress_ = true;
+    emit changed();
+}
+
+void HGTQueryNotificationViewController::hgtQueryNotification(
+    DataModel*, const QString&, const DTHGTNotificationList& list)
+{
+    progress_ = false;
+    if (!list.empty())
+        contentArray = list;
+    emit changed();
+}
+
+bool HGTQueryNotificationViewController::hgtQueryNotification(DataModel*, const QString&, const CSError& error)
+{
+    progress_ = false;
+    alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
+    emit changed();
+    return true;
+}
+
+// --- Eligible stocks ---
+
+HGTQueryStockTargetViewController::HGTQueryStockTargetViewController(BaseNode::Ptr node, HGTPageServices services)
+    : MenuItemViewController(std::move(node), services.page)
+    , requestManager(shared(services.requestManager))
+{
+}
+
+void HGTQueryStockTargetViewController::queryButtonClick()
+{
+    QString why;
+    if (requestManager->requestHGTQueryStockTarget(this, code_, &why).isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(why), {});
+        return;
+    }
+    progress_ = true;
+    emit changed();
+}
+
+void HGTQueryStockTargetViewController::hgtQueryStockTarget(DataModel*, const QString&, const DTTablePtr& table)
+{
+    progress_ = false;
+    targets_ = table;
+    emit changed();
+}
+
+bool HGTQueryStockTargetViewController::hgtQueryStockTarget(DataModel*, const QString&, const CSError& error)
+{
+    progress_ = false;
+    alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
+    emit changed();
+    return true;
+}
+
+// --- Permissions ---
+
+namespace {
+
+PermissionSettingsViewController::Services withConnectList(
+    PermissionSettingsViewController::Services services, HGTRequestManager* manager)
+{
+    services.listSource = [manager](IQueryPermissionInfoDelegate* observer) {
+        return shared(manager)->requestHGTQueryPermissionInfo(observer);
+    };
+    return services;
+}
+
+} // namespace
+
+HGTPermissionSettingsViewController::HGTPermissionSettingsViewController(
+    BaseNode::Ptr node, PermissionSettingsViewController::Services services, HGTRequestManager* requestManager)
+    : PermissionSettingsViewController(std::move(node), withConnectList(std::move(services), requestManager))
+{
+}
+
+// --- The page factory ---
+
+namespace {
+
+template <class Page> void registerPage(MenuItemViewManager* manager)
+{
+    manager->registerPageClass(QString::fromLatin1(Page::kPageClass),
+        [](const BaseNode::Ptr& node) -> std::unique_ptr<MenuItemViewController> {
+            return std::make_unique<Page>(node);
+        });
+}
+
+} // namespace
+
+void registerConnectPages(MenuItemViewManager* manager)
+{
+    manager = manager ? manager : MenuItemViewManager::getInstance();
+    manager->registerPageClass(QStringLiteral("HGTTradeViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<HGTTradeViewController>(node); });
+    manager->registerPageClass(QStringLiteral("HGTZSSellViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<HGTZSSellViewController>(node); });
+    manager->registerPageClass(QStringLiteral("HGTLGSellViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<HGTLGSellViewController>(node); });
+    registerPage<HGTCancelOrderViewController>(manager);
+    registerPage<HGTQueryStockTargetViewController>(manager);
+    registerPage<HGTVoteViewController>(manager);
+    registerPage<HGTOtherVoteViewController>(manager);
+    registerPage<HGTCancelVoteViewController>(manager);
+    registerPage<HGTQueryNotificationViewController>(manager);
+    registerPage<HGTPermissionSettingsViewController>(manager);
+}

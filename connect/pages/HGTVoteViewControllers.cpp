@@ -1,0 +1,185 @@
+#include "connect/pages/HGTVoteViewControllers.h"
+
+namespace {
+
+constexpr int kCodeLength = 5;
+
+} // namespace
+
+void HGTDeclarePage::orderButtonClick()
+{
+    if (busy_ || !verifyInput())
+        return;
+    busy_ = true;
+    emit changed();
+    const Watch alive = MenuItemViewController::watch();
+    runConfirmation();
+    if (!alive.survived())
+        return;
+    busy_ = false;
+    emit changed();
+}
+
+void HGTDeclarePage::answered(const QString& serialNo)
+{
+    dialog().stopRunModal();
+    // A reply without its serial number tells nothing of what was recorded.
+    if (serialNo.isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QStringLiteral("申报结果未知：未收到委托序号，请查询后再申报")), {});
+    } else {
+        lastSerialNo_ = serialNo;
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(serialNo)), {});
+    }
+    emit changed();
+}
+
+void HGTDeclarePage::failed(const CSError& error)
+{
+    dialog().stopRunModal();
+    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    emit changed();
+}
+
+bool HGTDeclarePage::refused(const QString& handle, const QString& why)
+{
+    if (!handle.isEmpty())
+        return false;
+    dialog().stopRunModal();
+    alerts()->runAlert(AlertRequest::error(why), {});
+    return true;
+}
+
+HGTVoteViewController::HGTVoteViewController(
+    BaseNode::Ptr node, HGTTradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : HGTDeclarePage(Kind::Buy, std::move(node), std::move(services), pageServices)
+{
+}
+
+void HGTVoteViewController::setFieldText(Field field, const QString& text)
+{
+    if (field == Code) {
+        setCodeText(text);
+        return;
+    }
+    fields_[field] = text;
+}
+
+void HGTVoteViewController::fieldEditEnd(Field field)
+{
+    if (field == Code) {
+        codeEditEnd();
+        return;
+    }
+    responderToNext(field);
+    emit changed();
+}
+
+bool HGTVoteViewController::verifyInput()
+{
+    if (accountTitles().isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    const bool anyQuantity = !fields_[Up].isEmpty() || !fields_[Down].isEmpty() || !fields_[Free].isEmpty();
+    if (codeText().isEmpty() || fields_[PublicNo].isEmpty() || fields_[BillNo].isEmpty() || !anyQuantity) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    // Only values the vote's fields can take reach the dialog.
+    QString bad = HGTRequestManager::checkVoteQuantities(fields_[Up], fields_[Down], fields_[Free]);
+    if (bad.isEmpty() && !HGTRequestManager::isStockCode(codeText()))
+        bad = QStringLiteral("证券代码应为5位数字。");
+    if (!bad.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(bad), {});
+        return false;
+    }
+    return true;
+}
+
+void HGTVoteViewController::runConfirmation()
+{
+    dialog().runModalForHGTVote(dialogParent(), selectedSecurityId(), codeText(), nameText(), fields_[PublicNo],
+        fields_[BillNo], fields_[Up], fields_[Down], fields_[Free]);
+}
+
+bool HGTVoteViewController::doConfigOrderForHKVote(int, const OrderParam& p)
+{
+    QString why;
+    const QString handle = requestManager()->requestHGTVote(this, p.stockCode(), p.publicNo(), p.billNo(),
+        p.upNo(), p.downNo(), p.freeNo(), p.securityId(), &why);
+    refused(handle, why);
+    return true;
+}
+
+HGTOtherVoteViewController::HGTOtherVoteViewController(
+    BaseNode::Ptr node, HGTTradeViewControllerServices services, MenuItemViewController::Services pageServices)
+    : HGTDeclarePage(Kind::Buy, std::move(node), std::move(services), pageServices)
+{
+}
+
+QStringList HGTOtherVoteViewController::voteTypeTitles()
+{
+    return { QStringLiteral("公司收购"), QStringLiteral("公开招股"), QStringLiteral("供股行权"),
+        QStringLiteral("红利现金选择权") };
+}
+
+void HGTOtherVoteViewController::selectVoteType(int index)
+{
+    if (index >= 0 && index < voteTypeTitles().size())
+        voteType_ = index;
+    emit changed();
+}
+
+void HGTOtherVoteViewController::setFieldText(Field field, const QString& text)
+{
+    if (field == Code) {
+        setCodeText(text);
+        return;
+    }
+    fields_[field] = text;
+}
+
+void HGTOtherVoteViewController::fieldEditEnd(Field field)
+{
+    if (field == Code) {
+        codeEditEnd();
+        return;
+    }
+    responderToNext(field);
+    emit changed();
+}
+
+bool HGTOtherVoteViewController::verifyInput()
+{
+    if (accountTitles().isEmpty()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
+        return false;
+    }
+    if (codeText().isEmpty() || fields_[OrgNo].isEmpty() || fields_[Quantity].isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    QString bad = HGTRequestManager::checkDeclaredQuantity(fields_[Quantity]);
+    if (bad.isEmpty() && codeText().size() != kCodeLength)
+        bad = QStringLiteral("证券代码应为5位数字。");
+    if (!bad.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(bad), {});
+        return false;
+    }
+    return true;
+}
+
+void HGTOtherVoteViewController::runConfirmation()
+{
+    dialog().runModalForHGTOtherVote(dialogParent(), selectedSecurityId(), codeText(), nameText(), voteType_,
+        voteTypeTitles().value(voteType_), fields_[Quantity], fields_[OrgNo]);
+}
+
+bool HGTOtherVoteViewController::doConfigOrderForHKOtherVote(int, const OrderParam& p)
+{
+    QString why;
+    const QString handle = requestManager()->requestHGTOtherVote(
+        this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+    refused(handle, why);
+    return true;
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "connect/pages/HGTTradeViewController.h"
+
+#include <QStringList>
+
+// The Stock Connect pages that declare rather than order. Both keep the buy
+// page's set-up (accounts, code entry, quote panel with its refresh,
+// positions, rates) and replace its form, check and confirmation; a quote
+// never writes into them. The fields keep their values after the answer.
+class HGTDeclarePage : public HGTTradeViewController {
+    Q_OBJECT
+public:
+    static constexpr char kSubmittedFormat[] = "委托已提交,委托序号为%1";
+
+    void updatePrice(const QString&) override { }
+    const QString& lastSerialNo() const { return lastSerialNo_; }
+    void orderButtonClick() override;
+
+protected:
+    using HGTTradeViewController::HGTTradeViewController;
+    // Opens the page's confirmation; the dialog's confirm sends.
+    virtual void runConfirmation() = 0;
+    // The answer of the request the dialog's confirm sent.
+    void answered(const QString& serialNo);
+    void failed(const CSError& error);
+    // The request could not go out: the dialog closes and says why.
+    bool refused(const QString& handle, const QString& why);
+
+private:
+    QString lastSerialNo_;
+};
+
+// A shareholder-meeting vote (link id 90005): announcement and motion
+// numbers and the shares voting for, against and abstaining.
+class HGTVoteViewController : public HGTDeclarePage, public IHGTVote {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "HGTVoteViewController";
+    static constexpr char kMissingInputMessage[] = "请确认已经输入证券代码、公告编号、议案编号和投票数量。";
+    enum Field { Code, PublicNo, BillNo, Up, Down, Free };
+
+    explicit HGTVoteViewController(BaseNode::Ptr node = nullptr, HGTTradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {});
+
+    void setFieldText(Field field, const QString& text);
+    // ControlEditEnd: of a field; the focus moves on.
+    void fieldEditEnd(Field field);
+    const QString& fieldText(Field field) const { return fields_[field]; }
+
+    bool doConfigOrderForHKVote(int type, const OrderParam& orderParam) override;
+    void hgtVote(DataModel*, const QString&, const QString& serialNo) override { answered(serialNo); }
+    bool hgtVote(DataModel*, const QString&, const CSError& error) override
+    {
+        failed(error);
+        return true;
+    }
+
+protected:
+    int controlCount() const override { return 6; }
+    bool verifyInput() override;
+    void runConfirmation() override;
+
+private:
+    QString fields_[6];
+};
+
+// A corporate-action declaration (link id 90006): the type, the action code
+// and the quantity, a positive whole number.
+class HGTOtherVoteViewController : public HGTDeclarePage, public IHGTOtherVote {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "HGTOtherVoteViewController";
+    static constexpr char kMissingInputMessage[] = "请确认已经输入证券代码、行为代码和投票数量。";
+    enum Field { Code, OrgNo, Quantity };
+
+    explicit HGTOtherVoteViewController(BaseNode::Ptr node = nullptr, HGTTradeViewControllerServices services = {},
+        MenuItemViewController::Services pageServices = {});
+
+    // The type titles in type order (0 to 3): the selected index is the type.
+    static QStringList voteTypeTitles();
+    void selectVoteType(int index);
+    int selectedVoteType() const { return voteType_; }
+    void setFieldText(Field field, const QString& text);
+    void fieldEditEnd(Field field);
+    const QString& fieldText(Field field) const { return fields_[field]; }
+
+    bool doConfigOrderForHKOtherVote(int type, const OrderParam& orderParam) override;
+    void hgtOtherVote(DataModel*, const QString&, const QString& serialNo) override { answered(serialNo); }
+    bool hgtOtherVote(DataModel*, const QString&, const CSError& error) override
+    {
+        failed(error);
+        return true;
+    }
+
+protected:
+    int controlCount() const override { return 3; }
+    bool verifyInput() override;
+    void runConfirmation() override;
+
+private:
+    QString fields_[3];
+    int voteType_ = 0;
+};

@@ -1,0 +1,106 @@
+#include "connect/requests/HGTRecords.h"
+
+#include "comm/recordset/VEKTCRS.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QString text(const VEKTCRS* set, const char* field)
+{
+    return set ? set->toStringWithName(QString::fromLatin1(field)) : QString();
+}
+
+} // namespace
+
+RDOHGTOtherVoteInfo::RDOHGTOtherVoteInfo(const VEKTCRS* set)
+    : stockCode(text(set, "stk_code"))
+    , orgNo(text(set, "org_no"))
+    , hkType(text(set, "hk_type"))
+    , hkTypeDesc(text(set, "~hk_type"))
+    , hkDleType(text(set, "hk_dle_type"))
+    , hkDleTypeDesc(text(set, "~hk_dle_type"))
+    , quantity(text(set, "declare_quan"))
+    , serialNo(text(set, "serial_no"))
+    , tradeAccount(text(set, "trdacct"))
+{
+}
+
+std::optional<qint32> hkVoteTypeOfCode(const QString& code)
+{
+    static const QRegularExpression form(QStringLiteral("^H6([3-6])$"));
+    const QRegularExpressionMatch m = form.match(code.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toInt() - 3;
+}
+
+DTHGTOtherVoteTable::DTHGTOtherVoteTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
+{
+    if (!recordSet)
+        return;
+    buildFromRecordSet(*recordSet, filterKeys);
+    readRecords(*recordSet);
+}
+
+void DTHGTOtherVoteTable::updateTable(const VEKTCRS* recordSet)
+{
+    if (!recordSet)
+        return;
+    buildFromRecordSet(*recordSet, {});
+    readRecords(*recordSet);
+}
+
+void DTHGTOtherVoteTable::readRecords(const VEKTCRS& source)
+{
+    VEKTCRS set = source;
+    _contentObjectArray.clear();
+    for (qint32 row = 0; row < set.rowsAffected(); ++row) {
+        set.moveTo(row);
+        _contentObjectArray.append(QVariant::fromValue(RDOHGTOtherVoteInfo(&set)));
+    }
+}
+
+RDOHGTOtherVoteInfo DTHGTOtherVoteTable::recordAt(qsizetype row) const
+{
+    return row >= 0 && row < _contentObjectArray.size() ? _contentObjectArray[row].value<RDOHGTOtherVoteInfo>()
+                                                        : RDOHGTOtherVoteInfo();
+}
+
+DTHGTNotificationInfoTable::DTHGTNotificationInfoTable(const VEKTCRS* recordSet, const QStringList&)
+{
+    title = text(recordSet, "title");
+    fill(text(recordSet, "content"));
+}
+
+std::shared_ptr<DTHGTNotificationInfoTable> DTHGTNotificationInfoTable::fromTexts(
+    const QString& title, const QString& content)
+{
+    auto table = std::make_shared<DTHGTNotificationInfoTable>();
+    table->title = title;
+    table->fill(content);
+    return table;
+}
+
+void DTHGTNotificationInfoTable::fill(const QString& content)
+{
+    QStringList titles;
+    QStringList values;
+    for (const QString& item : content.split(QLatin1Char('|'))) {
+        const QStringList parts = item.split(QLatin1Char('='));
+        if (parts.size() < 2)
+            continue;
+        titles << parts[0];
+        values << parts[1];
+    }
+    // A repeated key is listed at each place and holds its last value there.
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        values[i] = values[titles.lastIndexOf(titles[i])];
+    _tableColomnTitles = titles;
+    _contentObjectArray.clear();
+    QList<DTArrayController::Row> rows;
+    if (!titles.isEmpty())
+        rows.append(values);
+    _arrayController->setContent(titles, rows);
+    _count = 1;
+}

@@ -1,0 +1,503 @@
+#include "compliance/ComplianceDataModels.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "connect/pages/HGTCancelOrderViewController.h"
+#include "connect/pages/HGTQueryViewControllers.h"
+#include "connect/pages/HGTVoteViewControllers.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "tools/broker-sim/HKFunctions.h"
+#include "tools/broker-sim/PermissionFunctions.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/security/StockManager.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace quotetest;
+using testsupport::spinUntil;
+using brokersim::HKDesk;
+
+namespace {
+
+struct Alerts : AlertPresenter {
+    QStringList shown; // "<title>:<text>"
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown << request.title + u':' + request.text;
+        if (completion)
+            completion(1);
+    }
+};
+
+// Keeps the wizard the permission page runs.
+struct Wizards : IPermissionWizardPresenter {
+    AlertPresenter* sheets = nullptr;
+    std::shared_ptr<PermissionAlertWindowController> last;
+    void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
+    {
+        wizard->setAlertPresenter(sheets);
+        last = wizard;
+    }
+};
+
+class HGTConnectPagesTest : public MarketFixture {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerTradingDataModels();
+        registerConnectDataModels();
+        registerComplianceDataModels();
+        registerConnectPages();
+        MenuItemViewManager::getInstance()->setWindow(&alerts);
+        logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } });
+        setDefaultPermissionWizardPresenter(&wizards);
+        wizards.sheets = &alerts;
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        HGTCancelConfirmAlertWC::setShownHookForTesting({});
+        setDefaultPermissionWizardPresenter(nullptr);
+        wizards.last.reset();
+        pages.clear();
+        MenuItemViewManager::resetInstance();
+        PermissionSettingsManager::resetInstance();
+        HGTRequestManager::resetInstance();
+        StockManager::resetInstance();
+        MarketFixture::TearDown();
+    }
+
+    // A page as the dispatch would make it, opened directly by its link id.
+    template <class Page> Page& open(qint64 linkId)
+    {
+        std::unique_ptr<MenuItemViewController> made = MenuItemViewManager::getInstance()->openConnectPage(linkId);
+        auto* page = dynamic_cast<Page*>(made.get());
+        EXPECT_NE(page, nullptr) << linkId;
+        made->setAlertPresenter(&alerts);
+        pages.push_back(std::move(made));
+        return *page;
+    }
+    void confirmDialogs()
+    {
+        OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+            QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+        });
+    }
+    // A buy of one lot of 00981, `steps` spread steps from the latest price:
+    // below rests, above fills at once.
+    QString buy(qint64 steps)
+    {
+        const brokersim::MarketSecurity& s = *market().security(QStringLiteral("00981"));
+        const qint64 last = brokersim::Market::lastTicks(s);
+        qint64 price = last + steps * HKDesk::spreadStep(last);
+        price -= price % HKDesk::spreadStep(price);
+        struct Catcher : IHGTMakeOrder {
+            QString number;
+            bool done = false;
+            void hgtMakeOrder(DataModel*, const QString&, const QString& n) override
+            {
+                number = n;
+                done = true;
+            }
+            bool hgtMakeOrder(DataModel*, const QString&, const CSError& e) override
+            {
+                ADD_FAILURE() << e.domain.toStdString();
+                done = true;
+                return true;
+            }
+        } c;
+        HGTRequestManager::getInstance()->requestHGTTradeBuy(&c, QStringLiteral("A101000001"),
+            QStringLiteral("00981"), brokersim::Market::ticksText(price, 3), QStringLiteral("500"),
+            QStringLiteral("增强限价买入"));
+        EXPECT_TRUE(spinUntil([&] { return c.done; }));
+        return c.number;
+    }
+    HGTCancelOrderViewController& cancelPageWith(qsizetype rows)
+    {
+        auto& page = open<HGTCancelOrderViewController>(90003);
+        EXPECT_TRUE(spinUntil([&] { return page.countText() == QString::number(rows); }));
+        return page;
+    }
+    QString statusOf(HGTCancelOrderViewController& page, const QString& number)
+    {
+        for (const QVariant& v : page.orders()->contentObjectArray())
+            if (v.value<RDOOrder>().number == number)
+                return v.value<RDOOrder>().statusDesc;
+        return QString();
+    }
+    const HKDesk::Order* deskOrder(const QString& number)
+    {
+        for (const HKDesk::Order& o : brokersim::hkDesk(sim)->orders())
+            if (o.number == number)
+                return &o;
+        return nullptr;
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+    Alerts alerts;
+    Wizards wizards;
+    std::vector<std::unique_ptr<MenuItemViewController>> pages;
+};
+
+} // namespace
+
+TEST_F(HGTConnectPagesTest, EveryLinkOpensItsPageThroughTheFactoryWhileTheMenuAnswersNotSupported)
+{
+    const char* classes[] = { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController",
+        "HGTCancelOrderViewController", "HGTQueryStockTargetViewController", "HGTVoteViewController",
+        "HGTOtherVoteViewController", "HGTCancelVoteViewController", "HGTQueryNotificationViewController",
+        "HGTPermissionSettingsViewController" };
+    MenuItemViewManager* manager = MenuItemViewManager::getInstance();
+    for (qint64 id = 90000; id <= 90009; ++id) {
+        SCOPED_TRACE(id);
+        const QString expected = QString::fromLatin1(classes[id - 90000]);
+        EXPECT_EQ(MenuItemViewManager::connectPageClassName(id), expected);
+        std::unique_ptr<MenuItemViewController> page = manager->openConnectPage(id, QStringLiteral("港股通"));
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->pageClass(), expected);
+        EXPECT_EQ(page->pageTitle(), QStringLiteral("港股通"));
+        EXPECT_EQ(QString::fromLatin1(page->metaObject()->className()), expected);
+        page->unloadView();
+
+        // A menu entry with the same link opens nothing and says so.
+        alerts.shown.clear();
+        auto entry = ChildNode::initLeaf();
+        entry->nodeLinkType = 4;
+        entry->nodeLinkId = id;
+        EXPECT_FALSE(manager->getViewController(entry));
+        EXPECT_EQ(alerts.shown,
+            QStringList { QStringLiteral("错误:") + QString::fromUtf8(MenuItemViewManager::kNotSupportedMessage) });
+    }
+    EXPECT_TRUE(MenuItemViewManager::connectPageClassName(89999).isEmpty());
+    EXPECT_TRUE(MenuItemViewManager::connectPageClassName(90010).isEmpty());
+    EXPECT_FALSE(manager->openConnectPage(90010));
+}
+
+TEST_F(HGTConnectPagesTest, CancelOneOrderAndSeeItsStatusChange)
+{
+    const QString number = buy(-20);
+    auto& page = cancelPageWith(1);
+    EXPECT_EQ(statusOf(page, number), QStringLiteral("已报"));
+    EXPECT_EQ(page.selectedCountText(), "0");
+
+    // Nothing ticked: no dialog, nothing sent.
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        ++dialogs;
+        EXPECT_EQ(c.entry(), OrderAlertEntry::CancelOrder);
+        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+    });
+    page.cancelOderButtonClicked();
+    EXPECT_EQ(dialogs, 0);
+
+    page.ordersTableViewClicked(0);
+    EXPECT_EQ(page.selectedCountText(), "1");
+    EXPECT_TRUE(page.selectAllChecked());
+    page.cancelOderButtonClicked();
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_TRUE(spinUntil([&] { return statusOf(page, number) == QStringLiteral("已撤"); }));
+    EXPECT_TRUE(alerts.shown.contains(QStringLiteral("温馨提示:成功。"))) << alerts.shown.join(u'|').toStdString();
+    EXPECT_EQ(page.selectedCountText(), "0");
+    const brokersim::Request sent = sim.receivedOf(brokersim::kHKCancelFunction).back();
+    EXPECT_EQ(sent.valueOr(QStringLiteral("count")), "1");
+    EXPECT_EQ(sent.valueOr(QStringLiteral("snos")), number);
+    EXPECT_EQ(sent.valueOr(QStringLiteral("orderdate")), "20261202");
+    const brokersim::Request listed = sim.receivedOf(brokersim::kHKOrdersOfTodayFunction).back();
+    EXPECT_EQ(listed.valueOr(QStringLiteral("qryflag")), "1");
+    EXPECT_EQ(listed.valueOr(QStringLiteral("count")), "9999");
+}
+
+TEST_F(HGTConnectPagesTest, BatchWithOneFilledReportsTwoAndOneAfterTheThirdAnswer)
+{
+    const QString resting1 = buy(-20);
+    const QString filled = buy(20);
+    const QString resting2 = buy(-30);
+    auto& page = cancelPageWith(3);
+    EXPECT_EQ(statusOf(page, filled), QStringLiteral("已成"));
+
+    confirmDialogs();
+    // The first cancel's answer comes last: nothing is shown before it.
+    sim.withholdNext(brokersim::kHKCancelFunction);
+    bool releasedEmpty = false;
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1 && page.lastResults().size() == 3; }));
+        spinUntil([&] { return sim.receivedCount(brokersim::kHKCancelFunction) == 3; });
+        testsupport::spinFor(std::chrono::milliseconds(50));
+        releasedEmpty = !std::ranges::any_of(
+            alerts.shown, [](const QString& s) { return s.contains(QStringLiteral("批量撤单")); });
+        sim.releaseWithheld();
+    });
+    page.selectAllButtonClicked(true);
+    EXPECT_EQ(page.selectedCountText(), "3");
+    page.cancelOderButtonClicked();
+    EXPECT_TRUE(releasedEmpty);
+    ASSERT_TRUE(spinUntil([&] { return statusOf(page, resting2) == QStringLiteral("已撤"); }));
+    EXPECT_EQ(statusOf(page, resting1), QStringLiteral("已撤"));
+    EXPECT_EQ(statusOf(page, filled), QStringLiteral("已成"));
+    const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(summaries[0].startsWith(QStringLiteral("温馨提示:批量撤单\n成功数量:2\n失败数量:1")))
+        << summaries[0].toStdString();
+    EXPECT_TRUE(summaries[0].contains(QStringLiteral("该委托已成交，不能撤单")));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 3);
+}
+
+TEST_F(HGTConnectPagesTest, BatchThatLosesItsConnectionStillEndsWithItsSummary)
+{
+    buy(-20);
+    buy(-25);
+    auto& page = cancelPageWith(2);
+    confirmDialogs();
+    sim.withholdNext(brokersim::kHKCancelFunction, 2);
+    QTimer::singleShot(0, [&] {
+        spinUntil([&] { return sim.withheldCount() == 2; });
+        sim.dropConnections();
+    });
+    page.selectAllButtonClicked(true);
+    page.cancelOderButtonClicked();
+    EXPECT_FALSE(page.alertWindowController().isShown());
+    EXPECT_FALSE(page.isBusy());
+    const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_TRUE(summaries[0].startsWith(QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2")))
+        << summaries[0].toStdString();
+    EXPECT_TRUE(summaries[0].contains(QStringLiteral("委托结果未知")));
+    // Never sent again by itself.
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
+}
+
+TEST_F(HGTConnectPagesTest, VoteWithOnlyAbstainReachesItsSerialNumber)
+{
+    auto& page = open<HGTVoteViewController>(90005);
+    using F = HGTVoteViewController::Field;
+    page.setFieldText(F::Code, QStringLiteral("00700"));
+    EXPECT_EQ(page.focusedField(), 1); // on to the announcement number
+
+    // Nothing to vote with: the tip, no dialog.
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        ++dialogs;
+        EXPECT_EQ(c.entry(), OrderAlertEntry::HGTVote);
+        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+    });
+    page.setFieldText(F::PublicNo, QStringLiteral("G00700001"));
+    page.fieldEditEnd(F::PublicNo);
+    EXPECT_EQ(page.focusedField(), 2);
+    page.setFieldText(F::BillNo, QStringLiteral("1"));
+    page.orderButtonClick();
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(alerts.shown.back(),
+        QStringLiteral("温馨提示:") + QString::fromUtf8(HGTVoteViewController::kMissingInputMessage));
+    // A quantity that is no whole number never reaches the dialog.
+    page.setFieldText(F::Up, QStringLiteral("-100"));
+    page.orderButtonClick();
+    EXPECT_EQ(dialogs, 0);
+    page.setFieldText(F::Up, QString());
+
+    page.setFieldText(F::Free, QStringLiteral("200"));
+    page.orderButtonClick();
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_TRUE(spinUntil([&] { return !page.lastSerialNo().isEmpty(); }));
+    EXPECT_EQ(alerts.shown.back(), QStringLiteral("温馨提示:委托已提交,委托序号为%1").arg(page.lastSerialNo()));
+    const brokersim::Request sent = sim.receivedOf(brokersim::kHKVoteFunction).back();
+    EXPECT_EQ(sent.valueOr(QStringLiteral("up_no"), "x"), "");
+    EXPECT_EQ(sent.valueOr(QStringLiteral("down_no"), "x"), "");
+    EXPECT_EQ(sent.valueOr(QStringLiteral("free_no")), "200");
+    EXPECT_EQ(sent.valueOr(QStringLiteral("int_org")), "0101"); // the account's branch code
+    EXPECT_EQ(page.fieldText(F::Free), "200"); // the fields keep their values
+    ASSERT_EQ(brokersim::hkDesk(sim)->votes().size(), 1);
+
+    // An account whose prefix has no branch code sends it empty; the same
+    // vote again is a request of its own.
+    AccountManager::getInstance()->getActiveLoginAccount()->organizationCode.reset();
+    const QString first = page.lastSerialNo();
+    page.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return page.lastSerialNo() != first; }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kHKVoteFunction).back().valueOr(QStringLiteral("int_org"), "x"), "");
+    EXPECT_EQ(brokersim::hkDesk(sim)->votes().size(), 2);
+
+    // A quote for the code writes nothing into the vote.
+    page.updatePrice(QStringLiteral("368.400"));
+    EXPECT_TRUE(page.priceText().isEmpty());
+}
+
+TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity)
+{
+    auto& declare = open<HGTOtherVoteViewController>(90006);
+    using F = HGTOtherVoteViewController::Field;
+    confirmDialogs();
+    declare.setFieldText(F::Code, QStringLiteral("00700"));
+    declare.selectVoteType(3);
+    declare.setFieldText(F::OrgNo, QStringLiteral("D00700"));
+    declare.setFieldText(F::Quantity, QStringLiteral("300"));
+    declare.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !declare.lastSerialNo().isEmpty(); }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kHKDeclareFunction).back().valueOr(QStringLiteral("hk_type")), "H66");
+    ASSERT_EQ(brokersim::hkDesk(sim)->declarationList().size(), 1);
+    EXPECT_EQ(brokersim::hkDesk(sim)->declarationList().front().quantity, 300);
+
+    auto& cancel = open<HGTCancelVoteViewController>(90007);
+    ASSERT_TRUE(spinUntil([&] { return cancel.countText() == "1"; }));
+    const brokersim::Request listed = sim.receivedOf(brokersim::kHKDeclarationsFunction).back();
+    EXPECT_EQ(listed.valueOr(QStringLiteral("bgn_date")), "20261202");
+    EXPECT_EQ(listed.valueOr(QStringLiteral("end_date")), "20261202");
+    EXPECT_EQ(cancel.declarations()->recordAt(0).hkTypeDesc, QStringLiteral("红利现金选择权"));
+
+    // Left empty, the withdrawal is refused before any dialog; 100 goes out as -100.
+    QString quantity;
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
+        EXPECT_EQ(w.voteTypeDesc(), QStringLiteral("红利现金选择权"));
+        EXPECT_EQ(w.orgNo(), "D00700");
+        w.setQuantityText(quantity);
+        w.confirmButtonClicked();
+    });
+    cancel.ordersTableViewClicked(0);
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.last().contains(QStringLiteral("正整数")); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 1);
+    quantity = QStringLiteral("100");
+    cancel.ordersTableViewClicked(0);
+    ASSERT_TRUE(spinUntil([&] { return !cancel.lastSerialNo().isEmpty(); }));
+    const brokersim::Request withdrawn = sim.receivedOf(brokersim::kHKDeclareFunction).back();
+    EXPECT_EQ(withdrawn.valueOr(QStringLiteral("declare_quan")), "-100");
+    EXPECT_EQ(withdrawn.valueOr(QStringLiteral("hk_type")), "H66");
+    EXPECT_EQ(brokersim::hkDesk(sim)->declarationList().front().quantity, 200);
+
+    // Dismissed, nothing more happens.
+    HGTCancelConfirmAlertWC::setShownHookForTesting([](HGTCancelConfirmAlertWC& w) { w.windowWillClose(); });
+    cancel.ordersTableViewClicked(0);
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 2);
+
+    // A begin date after the end date is refused; equal dates are asked.
+    const qsizetype asked = sim.receivedCount(brokersim::kHKDeclarationsFunction);
+    cancel.setBeginDate(QDate(2026, 12, 3));
+    cancel.queryButtonClicked();
+    EXPECT_EQ(alerts.shown.last(),
+        QStringLiteral("错误:开始日期20261203不能大于结束日期20261202, 请重新输入。"));
+    EXPECT_FALSE(cancel.isQuerying());
+    cancel.setBeginDate(QDate(2026, 12, 2));
+    cancel.queryButtonClicked();
+    EXPECT_TRUE(cancel.isQuerying());
+    ASSERT_TRUE(spinUntil([&] { return !cancel.isQuerying(); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclarationsFunction), asked + 1);
+}
+
+TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
+{
+    using brokersim::Table;
+    auto& cancel = open<HGTCancelVoteViewController>(90007);
+    ASSERT_TRUE(spinUntil([&] { return !cancel.isQuerying() && cancel.declarations(); }));
+    const VEKTCRS set = logintest::HomeFixture::set(Table()
+            .described("stk_code", "证券代码")
+            .described("hk_type", "类型代码")
+            .described("~hk_type", "业务类型")
+            .described("org_no", "行为代码")
+            .row({ "00700", "7", "其他", "D1" }));
+    cancel.hgtQueryOtherVote(nullptr, QString(), DMHGTQueryOtherVote::reply({ set }));
+    int windows = 0;
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC&) { ++windows; });
+    cancel.ordersTableViewClicked(0);
+    EXPECT_EQ(windows, 0);
+    EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型"))) << alerts.shown.last().toStdString();
+}
+
+TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleStocksTakeAnEmptyCode)
+{
+    auto& notices = open<HGTQueryNotificationViewController>(90008);
+    notices.queryButtonClick();
+    EXPECT_EQ(alerts.shown.back(), QStringLiteral("温馨提示:请输入证券代码。"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKNotificationFunction), 0);
+    notices.setCodeText(QStringLiteral("007001"));
+    EXPECT_EQ(notices.codeText(), "00700");
+    notices.queryButtonClick();
+    EXPECT_TRUE(notices.progressShown());
+    ASSERT_TRUE(spinUntil([&] { return notices.numberOfRowsInTableView() == 2; }));
+    EXPECT_FALSE(notices.progressShown());
+    EXPECT_EQ(notices.notifications()[0]->valueForTitle(0, QStringLiteral("公告编号")), "G00700001");
+
+    notices.setCodeText(QStringLiteral("99999"));
+    notices.queryButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !notices.progressShown(); }));
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 2);
+
+    auto& targets = open<HGTQueryStockTargetViewController>(90004);
+    targets.queryButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return targets.targets() != nullptr; }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kHKStockTargetFunction).back().valueOr(QStringLiteral("stkcode"), "x"), "");
+    EXPECT_EQ(targets.targets()->arrayController()->count(), 4);
+    EXPECT_FALSE(targets.targets()->tableColomnTitles().contains(QStringLiteral("定位串")));
+}
+
+TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
+{
+    auto& page = open<HGTPermissionSettingsViewController>(90009);
+    ASSERT_TRUE(spinUntil([&] { return page.numberOfRowsInTableView() == 1; }));
+    EXPECT_EQ(page.permissions()[0].title, QStringLiteral("港股通交易权限"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
+    const qsizetype lists = sim.receivedCount(brokersim::kConnectPermissionListFunction);
+    EXPECT_EQ(lists, 1);
+
+    int result = -1;
+    page.operateButtonSelected(0);
+    ASSERT_TRUE(wizards.last);
+    QObject::connect(wizards.last.get(), &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+    ASSERT_TRUE(spinUntil([&] { return !wizards.last->state().waiting; }));
+    wizards.last->confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return result != -1; }));
+    EXPECT_EQ(result, 1);
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(brokersim::kConnectPermissionListFunction) == lists + 1 && page.permissions()[0].status == 0;
+    }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
+}
+
+TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
+{
+    const QString number = buy(-20);
+    struct Catcher : IHGTCancelOrder {
+        QStringList answers;
+        void hgtCancelOrder(DataModel*, const QString&, const QString& n) override { answers << n; }
+        bool hgtCancelOrder(DataModel*, const QString&, const CSError& e) override
+        {
+            answers << e.domain;
+            return true;
+        }
+    } first, second;
+    HGTRequestManager& hgt = *HGTRequestManager::getInstance();
+    const QString date = platform::ChinaClock::now().toString(QStringLiteral("yyyyMMdd"));
+    const QString a = hgt.requestHGTCancelOrder(&first, date, number);
+    const QString b = hgt.requestHGTCancelOrder(&second, date, number);
+    EXPECT_NE(a, b);
+    ASSERT_TRUE(spinUntil([&] { return first.answers.size() == 1 && second.answers.size() == 1; }));
+    EXPECT_EQ(first.answers.front(), number);
+    EXPECT_EQ(second.answers.front(), QStringLiteral("该委托已撤单，不能重复撤单"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
+
+    // An order without its number is never sent.
+    QString why;
+    EXPECT_TRUE(hgt.requestHGTCancelOrder(&first, date, QString(), &why).isEmpty());
+    EXPECT_FALSE(why.isEmpty());
+}
+
+TEST_F(HGTConnectPagesTest, WithoutAStockConnectAccountNeitherDeclarationPageOpensItsDialog)
+{
+    logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { ++dialogs; });
+    auto& vote = open<HGTVoteViewController>(90005);
+    auto& declare = open<HGTOtherVoteViewController>(90006);
+    for (int f = 0; f < 6; ++f)
+        vote.setFieldText(HGTVoteViewController::Field(f), f == 0 ? QStringLiteral("00700") : QStringLiteral("1"));
+    for (int f = 0; f < 3; ++f)
+        declare.setFieldText(
+            HGTOtherVoteViewController::Field(f), f == 0 ? QStringLiteral("00700") : QStringLiteral("1"));
+    for (HGTDeclarePage* page : { static_cast<HGTDeclarePage*>(&vote), static_cast<HGTDeclarePage*>(&declare) }) {
+        alerts.shown.clear();
+        page->orderButtonClick();
+        EXPECT_EQ(alerts.shown, QStringList { QStringLiteral("错误:无可用的股东账户") });
+    }
+    EXPECT_EQ(dialogs, 0);
+}
