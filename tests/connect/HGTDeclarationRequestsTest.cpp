@@ -1,4 +1,5 @@
 #include "connect/HGTRequestManager.h"
+#include "core/NetworkFactory.h"
 #include "login/LoginTestRig.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,8 @@ TEST(HGTDeclarationRequests, StateChangesNeverMergeAndEveryQueryHandleCoversItsF
     // Connect permission list apart from the general one.
     EXPECT_STRNE(DMHGTQueryPermissionInfo::info.identifier, DMQueryPermissionInfo::info.identifier);
     EXPECT_EQ(DMHGTQueryPermissionInfo().identifier(), QLatin1String("089D76CC-A678-116C-6D47-AAB7E6A5D14D"));
+    // The request objects made the shared networks; they must go before the run loop does at exit.
+    NetworkFactory::resetInstance();
 }
 
 TEST(HGTDeclarationRecords, NotificationContentBecomesOneRow)
