@@ -17,6 +17,7 @@
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
@@ -25,7 +26,9 @@
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/QueryPageViews.h"
+#include "trading/ui/TradeView.h"
 #include "trading/ui/TradingViews.h"
+#include "quotes/panel/QuotePanelGeometry.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -98,16 +101,103 @@ protected:
         login->close();
     }
 
+    // The buy page with a code looked up, in a window of the default size.
+    QWidget* buyPageWithCode(const char* typed)
+    {
+        logInThroughTheLoginWindow();
+        fetchMenu();
+        openWindow(MainWindow::kDefaultSize);
+        QWidget* page = clickEntry(QStringLiteral("买入"));
+        if (!page)
+            return nullptr;
+        auto* code = page->findChild<QLineEdit*>("stockCodeText");
+        code->setFocus();
+        QTest::keyClicks(code, typed);
+        const bool filled = spinUntil(
+            [&] {
+                return !page->findChild<QLabel*>("stockNameText")->text().isEmpty()
+                    && !page->findChild<QLabel*>("maxAmountText")->text().isEmpty();
+            },
+            10s);
+        return filled ? page : nullptr;
+    }
+    // The part of a widget that its window shows (no ancestor cuts it off).
+    QRect shownInWindow(const QWidget* w) const
+    {
+        QRect shown(w->mapTo(window, QPoint()), w->size());
+        for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            shown &= QRect(p->mapTo(window, QPoint()), p->size());
+        return shown & window->rect();
+    }
+
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
 } // namespace
 
+// A laptop's screen of 1280 x 800: the window's default size fits it and the
+// trading page shows its whole form, the chart to 15:00 and the five-level
+// book; a smaller window stops at its minimum size, which shows them too.
+TEST_F(TradePageAcceptanceTest, TheDefaultSizeShowsTheWholeFormChartAndBook)
+{
+    EXPECT_LE(MainWindow::kDefaultSize.width(), 1280);
+    EXPECT_LE(MainWindow::kDefaultSize.height(), 800 - 30); // room for a task bar
+    QWidget* page = buyPageWithCode("600000");
+    ASSERT_TRUE(page);
+    QApplication::processEvents();
+    for (const QSize asked : { MainWindow::kDefaultSize, QSize(800, 500) }) {
+        window->resize(asked);
+        QApplication::processEvents();
+        SCOPED_TRACE(QStringLiteral("%1 x %2").arg(window->width()).arg(window->height()).toStdString());
+        auto* quote = page->findChild<QWidget*>("quoteView");
+        ASSERT_TRUE(quote && quote->isVisible());
+        // The panel's drawing: the chart up to x 727 (15:00), the book to
+        // x 955; its rows are laid out on the panel's height, the book's
+        // fifth levels included.
+        EXPECT_GE(quote->height(), TradeView::kQuotePanelMinimumHeight);
+        const QRect panel(quote->mapTo(window, QPoint()), QSize(int(quotepanel::kPanelWidth), quote->height()));
+        EXPECT_EQ(shownInWindow(quote) & panel, panel);
+        for (const char* name : { "stockCodeText", "shareholderCodePButton", "orderTypePButton", "priceText",
+                 "maxAmountText", "amountText", "orderButton" }) {
+            const QWidget* control = page->findChild<QWidget*>(name);
+            ASSERT_TRUE(control) << name;
+            EXPECT_EQ(shownInWindow(control), QRect(control->mapTo(window, QPoint()), control->size())) << name;
+        }
+    }
+    EXPECT_GT(window->width(), 800); // the minimum stopped the window
+}
+
+// End of editing of the price is also leaving it by Tab: the maximum
+// quantity is asked again for the price left in the field.
+TEST_F(TradePageAcceptanceTest, TabOutOfThePriceAsksTheMaximumQuantityAgain)
+{
+    QWidget* page = buyPageWithCode("600000");
+    ASSERT_TRUE(page);
+    auto* price = page->findChild<QLineEdit*>("priceText");
+    auto* quantity = page->findChild<QLineEdit*>("amountText");
+    price->setFocus();
+    price->selectAll();
+    QTest::keyClicks(price, "9.50");
+    sim.clearReceived();
+    QTest::keyClick(price, Qt::Key_Tab);
+    EXPECT_TRUE(quantity->hasFocus());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 1; }, 10s));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"price"), QStringLiteral("9.50"));
+
+    // A click elsewhere ends the editing too.
+    price->setFocus();
+    price->selectAll();
+    QTest::keyClicks(price, "9.60");
+    QTest::mouseClick(page->findChild<QLineEdit*>("stockCodeText"), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 2; }, 10s));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[1].valueOr(u"price"), QStringLiteral("9.60"));
+}
+
 TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
 {
     logInThroughTheLoginWindow();
     fetchMenu();
-    openWindow(QSize(1320, 760));
+    openWindow(MainWindow::kDefaultSize);
 
     QWidget* page = clickEntry(QStringLiteral("买入"));
     ASSERT_TRUE(page);
@@ -122,7 +212,10 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     code->setFocus();
     QTest::keyClicks(code, "600000");
     ASSERT_TRUE(spinUntil([&] { return !name->text().isEmpty() && !price->text().isEmpty(); }, 10s));
-    accounts->setCurrentIndex(accounts->findText(QStringLiteral("上海A股"), Qt::MatchStartsWith));
+    // The customer's first account is a Shenzhen one: the page chooses the
+    // Shanghai account of the code by itself.
+    EXPECT_TRUE(accounts->itemText(0).startsWith(QStringLiteral("深圳")));
+    EXPECT_TRUE(accounts->currentText().startsWith(QStringLiteral("上海A股"))) << qPrintable(accounts->currentText());
     QTest::keyClick(code, Qt::Key_Return);
     EXPECT_TRUE(price->hasFocus());
     // At the limit-down price the buy rests, so that it can be cancelled.
@@ -156,6 +249,11 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
     OrderAlertWindowController::setShownHookForTesting({});
     EXPECT_TRUE(confirmed);
+    const QList<brokersim::Request> sent = sim.receivedOf(brokersim::kOrderFunction);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(u"secuid"), QStringLiteral("A101000001"));
+    EXPECT_EQ(sent[0].valueOr(u"market"), QStringLiteral("1"));
+    EXPECT_EQ(sent[0].valueOr(u"bsflag"), QStringLiteral("B"));
     const QString text = box->informativeText();
     ASSERT_TRUE(text.startsWith(QStringLiteral("委托申请已提交，序号为"))) << qPrintable(text);
     const QString orderNumber = text.mid(11).chopped(1);
