@@ -69,8 +69,9 @@ std::size_t MenuItemViewController::pageTimerCount() const
 int MenuItemViewController::pageRegistrationCount() const
 {
     // Every typed centre files its registrations on the platform's centre.
-    return setupScope_ ? platform::NotificationCenter::defaultCenter().registrationCount(&setupScope_->registrations)
-                       : 0;
+    return setupScope_
+        ? platform::NotificationCenter::defaultCenter().registrationCount(&setupScope_->registrations)
+        : 0;
 }
 
 void MenuItemViewController::cancelPageTimer(const platform::RunLoopTimer* timer)

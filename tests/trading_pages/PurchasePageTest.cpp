@@ -116,7 +116,8 @@ TEST_F(PurchasePageTest, PriceStepsFromAPriceOfMoreDecimalsGoToTheNextHundredth)
     for (const auto& c : cases) {
         page().setPriceText(QString::fromLatin1(c.price));
         c.up ? page().addButtonClicked() : page().subButtonClicked();
-        EXPECT_EQ(page().stockPriceText(), QString::fromLatin1(c.expected)) << c.price << (c.up ? " +" : " -");
+        EXPECT_EQ(page().stockPriceText(), QString::fromLatin1(c.expected))
+            << c.price << (c.up ? " +" : " -");
     }
 }
 

@@ -1,10 +1,11 @@
+#include "trading/pages/TradeViewController.h"
+
+#include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
-#include "core/UserDefaultConfig.h"
-#include "trading/pages/TradeViewController.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
@@ -62,7 +63,8 @@ protected:
         const QString name = market().security(code)->name;
         page.setPriceText(QString());
         page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] { return page.nameText() == name && !page.priceText().isEmpty(); })) << qPrintable(code);
+        ASSERT_TRUE(spinUntil([&] { return page.nameText() == name && !page.priceText().isEmpty(); }))
+            << qPrintable(code);
     }
     QString selectedAccountTitle(const TradeViewController& page)
     {
@@ -326,7 +328,8 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
         return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1 && !page.priceText().isEmpty()
             && page.priceText() != limitUp;
     }));
-    EXPECT_EQ(sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
+    EXPECT_EQ(
+        sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
 }
@@ -373,7 +376,8 @@ TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)
     const struct {
         const char* secuid;
         const char* moneyType;
-    } accounts[] = { { "2101000001", "1" }, { "C101000001", "2" }, { "0701000001", "2" }, { "0101000001", "0" } };
+    } accounts[]
+        = { { "2101000001", "1" }, { "C101000001", "2" }, { "0701000001", "2" }, { "0101000001", "0" } };
     for (const auto& a : accounts) {
         const int index = int(std::find_if(page.accountTitles().begin(), page.accountTitles().end(),
                                   [&](const QString& t) { return t.contains(QString::fromLatin1(a.secuid)); })
@@ -397,7 +401,8 @@ TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 1; }));
     EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"price"), QStringLiteral("9.87"));
     EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"bsflag"), QStringLiteral("B"));
-    page.orderTypePButtonSelected(int(page.orderTypeTitles().indexOf(QStringLiteral("五档即时成交剩余撤销"))));
+    page.orderTypePButtonSelected(
+        int(page.orderTypeTitles().indexOf(QStringLiteral("五档即时成交剩余撤销"))));
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 2; }));
     const brokersim::Request marketPrice = sim.receivedOf(brokersim::kMaxQuantityFunction)[1];
     EXPECT_EQ(marketPrice.valueOr(u"price", QStringLiteral("absent")), QStringLiteral("absent"));
@@ -440,7 +445,8 @@ TEST_F(TradeViewControllerTest, TimerTicksRefreshOnChinaTimeAndTakeAChangedCodeA
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
     page.refreshTimesharingQuotes();
-    ASSERT_TRUE(spinUntil([&] { return page.nameText() == market().security(QStringLiteral("000001"))->name; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return page.nameText() == market().security(QStringLiteral("000001"))->name; }));
     EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("0101000001")));
 }
 

@@ -103,7 +103,8 @@ protected:
         ASSERT_NE(customer, nullptr);
         std::vector<Holder> holders;
         for (const brokersim::ShareholderAccount& h : customer->shareholders)
-            holders.push_back({ brokersim::Broker::marketName(h.market), QString::number(h.market), h.secuid });
+            holders.push_back(
+                { brokersim::Broker::marketName(h.market), QString::number(h.market), h.secuid });
         logInWithHolders(holders);
     }
     std::vector<RDOOrder> ordersOfToday()

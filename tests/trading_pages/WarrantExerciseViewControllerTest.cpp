@@ -110,13 +110,15 @@ TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAcc
     held.name = QStringLiteral("江南CWB1");
     held.quantity = held.available = 10000;
     brokersim::backOffice(sim)->account(*customer).positions[QStringLiteral("1|580026")] = held;
-    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A101000001" } });
     auto node = std::make_shared<BaseNode>();
     node->nodeLinkId = 80000;
     WarrantExerciseViewController fresh(node);
     fresh.setAlertPresenter(&alerts);
     fresh.load();
-    ASSERT_TRUE(spinUntil([&] { return fresh.positions() && fresh.positions()->contentObjectArray().size() == 1; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return fresh.positions() && fresh.positions()->contentObjectArray().size() == 1; }));
     EXPECT_EQ(fresh.selectedAccount(), 0);
 
     fresh.positionTableViewClicked(0);
@@ -124,7 +126,8 @@ TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAcc
     EXPECT_TRUE(fresh.nameText().isEmpty());
     EXPECT_EQ(fresh.maxAmountText(), QStringLiteral("10000股")); // until the server's maximum
     EXPECT_EQ(fresh.selectedAccount(), 1);
-    ASSERT_TRUE(spinUntil([&] { return fresh.priceText() == QStringLiteral("9.500") && !fresh.nameText().isEmpty(); }));
+    ASSERT_TRUE(spinUntil(
+        [&] { return fresh.priceText() == QStringLiteral("9.500") && !fresh.nameText().isEmpty(); }));
     EXPECT_EQ(fresh.selectedAccount(), 1);
     fresh.positionTableViewClicked(5); // no such row: nothing changes
     EXPECT_EQ(fresh.codeText(), QStringLiteral("580026"));

@@ -6,8 +6,9 @@
 #include "core/DMCDataCache.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
-#include "shell/StatusBarTestRig.h"
+#include "quotes/panel/QuotePanelGeometry.h"
 #include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -28,7 +29,6 @@
 #include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradeView.h"
 #include "trading/ui/TradingViews.h"
-#include "quotes/panel/QuotePanelGeometry.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -155,13 +155,15 @@ TEST_F(TradePageAcceptanceTest, TheDefaultSizeShowsTheWholeFormChartAndBook)
         // x 955; its rows are laid out on the panel's height, the book's
         // fifth levels included.
         EXPECT_GE(quote->height(), TradeView::kQuotePanelMinimumHeight);
-        const QRect panel(quote->mapTo(window, QPoint()), QSize(int(quotepanel::kPanelWidth), quote->height()));
+        const QRect panel(
+            quote->mapTo(window, QPoint()), QSize(int(quotepanel::kPanelWidth), quote->height()));
         EXPECT_EQ(shownInWindow(quote) & panel, panel);
         for (const char* name : { "stockCodeText", "shareholderCodePButton", "orderTypePButton", "priceText",
                  "maxAmountText", "amountText", "orderButton" }) {
             const QWidget* control = page->findChild<QWidget*>(name);
             ASSERT_TRUE(control) << name;
-            EXPECT_EQ(shownInWindow(control), QRect(control->mapTo(window, QPoint()), control->size())) << name;
+            EXPECT_EQ(shownInWindow(control), QRect(control->mapTo(window, QPoint()), control->size()))
+                << name;
         }
     }
     EXPECT_GT(window->width(), 800); // the minimum stopped the window
@@ -215,7 +217,8 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     // The customer's first account is a Shenzhen one: the page chooses the
     // Shanghai account of the code by itself.
     EXPECT_TRUE(accounts->itemText(0).startsWith(QStringLiteral("深圳")));
-    EXPECT_TRUE(accounts->currentText().startsWith(QStringLiteral("上海A股"))) << qPrintable(accounts->currentText());
+    EXPECT_TRUE(accounts->currentText().startsWith(QStringLiteral("上海A股")))
+        << qPrintable(accounts->currentText());
     QTest::keyClick(code, Qt::Key_Return);
     EXPECT_TRUE(price->hasFocus());
     // At the limit-down price the buy rests, so that it can be cancelled.

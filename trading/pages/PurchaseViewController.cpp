@@ -65,7 +65,8 @@ std::optional<qint64> PurchaseViewController::priceHundredthsRounded(const QStri
     if (!m.hasMatch())
         return std::nullopt;
     const QString decimals = m.captured(2);
-    const qint64 down = m.captured(1).toLongLong() * 100 + (decimals + QStringLiteral("00")).left(2).toLongLong();
+    const qint64 down
+        = m.captured(1).toLongLong() * 100 + (decimals + QStringLiteral("00")).left(2).toLongLong();
     const QString rest = decimals.mid(2);
     const bool beyond = std::any_of(rest.begin(), rest.end(), [](QChar c) { return c != u'0'; });
     return up && beyond ? down + 1 : down;

@@ -5,8 +5,8 @@
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
 #include "platform/RunLoop.h"
-#include "shell/pages/MenuItemViewManager.h"
 #include "quotes/requests/ServerNumber.h"
+#include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
@@ -84,6 +84,8 @@ void TradeViewController::initViewControls()
 
 void TradeViewController::willDropRequests()
 {
+    // The set-up's timers go with the requests.
+    refreshTimer_ = nullptr;
     // A reply that arrives after the drop reaches nobody, so a dialog that
     // waits for one would stay busy: close it now.
     if (dialog_.isBusy())
@@ -252,8 +254,9 @@ bool TradeViewController::carriesPrice(qint32 orderType, const QString& classId)
 
 QString TradeViewController::selectedOrderTypeTitle() const
 {
-    return selectedOrderType_ >= 0 && selectedOrderType_ < orderTypeTitles_.size() ? orderTypeTitles_[selectedOrderType_]
-                                                                                 : QString();
+    return selectedOrderType_ >= 0 && selectedOrderType_ < orderTypeTitles_.size()
+        ? orderTypeTitles_[selectedOrderType_]
+        : QString();
 }
 
 bool TradeViewController::orderTypeAgreesWithMarket() const
@@ -401,7 +404,8 @@ void TradeViewController::initTradeInfoView()
     const qint64 market = servernumber::toInt64(security->marketType);
     int index = 0;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
-        if (servernumber::toInt64(securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoMarket)).toString())
+        if (servernumber::toInt64(
+                securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoMarket)).toString())
             == market) {
             index = i;
             break;
@@ -648,12 +652,14 @@ void TradeViewController::querySTStockList(DataModel*, const QString&, const std
 {
     const bool atRisk = std::find(codes.begin(), codes.end(), code_) != codes.end();
     // After the reply handler has returned, never from inside it.
-    QMetaObject::invokeMethod(this, [this, atRisk] { makeOrder(atRisk); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, atRisk] { makeOrder(atRisk); }, Qt::QueuedConnection);
 }
 
 bool TradeViewController::querySTStockList(DataModel*, const QString&, const CSError&)
 {
-    QMetaObject::invokeMethod(this, [this] { makeOrder(false); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { makeOrder(false); }, Qt::QueuedConnection);
     return true;
 }
 

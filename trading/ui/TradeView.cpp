@@ -2,8 +2,8 @@
 
 #include "quotes/panel/QuoteInfoView.h"
 #include "quotes/panel/QuotePanelGeometry.h"
-#include "shell/ui/Buttons.h"
 #include "shell/tables/DVTableModel.h"
+#include "shell/ui/Buttons.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
 #include "trading/ui/FormControls.h"
