@@ -16,8 +16,8 @@ class QPushButton;
 class QToolButton;
 
 // The buy and sell page: the order form with the positions beside it, and
-// the quote panel (chart and five-level book) below them. Tab goes code -> price -> quantity -> order button;
-// Enter in the quantity places the order.
+// the quote panel (chart and five-level book) below them. Tab goes code ->
+// price -> quantity -> order button; Enter in the quantity places the order.
 class TradeView : public MenuItemView {
     Q_OBJECT
 public:
