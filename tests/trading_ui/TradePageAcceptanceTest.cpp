@@ -16,7 +16,9 @@
 #include "shell/ui/LoginWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
+#include "shell/tables/DVTableModel.h"
 #include "shell/ui/tables/DVCheckTableView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
 #include "shell/windows/LoginViewController.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
@@ -378,4 +380,35 @@ TEST_F(TradePageAcceptanceTest, NewIssueFromTheMenuToTheOrderNumber)
         << qPrintable(box->informativeText());
     box->done(0);
     EXPECT_TRUE(quantity->text().isEmpty());
+}
+
+// A click on a position row of the sell page fills the form with the row's
+// code and account, the table sorted or not.
+TEST_F(TradePageAcceptanceTest, ClickingAPositionRowFillsTheSellForm)
+{
+    logInThroughTheLoginWindow();
+    fetchMenu();
+    openWindow(MainWindow::kDefaultSize);
+    QWidget* page = clickEntry(QStringLiteral("卖出"));
+    ASSERT_TRUE(page);
+    auto* table = page->findChild<DVCommonTableView*>("positionTableView");
+    ASSERT_TRUE(table);
+    auto rowOf = [&](const QString& code) {
+        const int column = int(table->tableModel()->titles().indexOf(QStringLiteral("证券代码")));
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, column).data().toString() == code)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(spinUntil([&] { return rowOf(QStringLiteral("600000")) >= 0; }, 10s));
+    table->sortByColumn(0, Qt::DescendingOrder); // view rows are no longer the reply's
+    const int row = rowOf(QStringLiteral("600000"));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 0)).center());
+    auto* code = page->findChild<QLineEdit*>("stockCodeText");
+    auto* accounts = page->findChild<QComboBox*>("shareholderCodePButton");
+    EXPECT_EQ(code->text(), QStringLiteral("600000"));
+    EXPECT_TRUE(accounts->currentText().contains(QStringLiteral("A101000001"))) << qPrintable(accounts->currentText());
+    ASSERT_TRUE(spinUntil([&] { return !page->findChild<QLineEdit*>("priceText")->text().isEmpty(); }, 10s));
+    EXPECT_EQ(table->tableModel()->sourceRow(table->currentIndex().row()),
+        table->tableModel()->sourceRow(rowOf(QStringLiteral("600000"))));
 }
