@@ -103,13 +103,18 @@ protected:
         login->close();
     }
 
-    // The buy page with a code looked up, in a window of the default size.
-    QWidget* buyPageWithCode(const char* typed)
+    // A page of the menu, in a window of the default size.
+    QWidget* pageFromTheMenu(const QString& entry)
     {
         logInThroughTheLoginWindow();
         fetchMenu();
         openWindow(MainWindow::kDefaultSize);
-        QWidget* page = clickEntry(QStringLiteral("买入"));
+        return clickEntry(entry);
+    }
+    // The buy page with a code looked up.
+    QWidget* buyPageWithCode(const char* typed)
+    {
+        QWidget* page = pageFromTheMenu(QStringLiteral("买入"));
         if (!page)
             return nullptr;
         auto* code = page->findChild<QLineEdit*>("stockCodeText");
@@ -199,11 +204,7 @@ TEST_F(TradePageAcceptanceTest, TabOutOfThePriceAsksTheMaximumQuantityAgain)
 
 TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
 {
-    logInThroughTheLoginWindow();
-    fetchMenu();
-    openWindow(MainWindow::kDefaultSize);
-
-    QWidget* page = clickEntry(QStringLiteral("买入"));
+    QWidget* page = pageFromTheMenu(QStringLiteral("买入"));
     ASSERT_TRUE(page);
     auto* code = page->findChild<QLineEdit*>("stockCodeText");
     auto* price = page->findChild<QLineEdit*>("priceText");
@@ -386,10 +387,7 @@ TEST_F(TradePageAcceptanceTest, NewIssueFromTheMenuToTheOrderNumber)
 // code and account, the table sorted or not.
 TEST_F(TradePageAcceptanceTest, ClickingAPositionRowFillsTheSellForm)
 {
-    logInThroughTheLoginWindow();
-    fetchMenu();
-    openWindow(MainWindow::kDefaultSize);
-    QWidget* page = clickEntry(QStringLiteral("卖出"));
+    QWidget* page = pageFromTheMenu(QStringLiteral("卖出"));
     ASSERT_TRUE(page);
     auto* table = page->findChild<DVCommonTableView*>("positionTableView");
     ASSERT_TRUE(table);
