@@ -66,6 +66,20 @@ std::size_t MenuItemViewController::pageTimerCount() const
     return setupScope_ ? setupScope_->timers.size() : 0;
 }
 
+int MenuItemViewController::pageRegistrationCount() const
+{
+    // Every typed centre files its registrations on the platform's centre.
+    return setupScope_
+        ? platform::NotificationCenter::defaultCenter().registrationCount(&setupScope_->registrations)
+        : 0;
+}
+
+void MenuItemViewController::cancelPageTimer(const platform::RunLoopTimer* timer)
+{
+    if (setupScope_)
+        std::erase_if(setupScope_->timers, [timer](const auto& t) { return t.get() == timer; });
+}
+
 void MenuItemViewController::resetSetupScope()
 {
     // The scope's timers and registrations go with it.

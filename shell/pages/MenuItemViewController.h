@@ -60,6 +60,8 @@ public:
     bool isUnloaded() const { return unloaded_; }
     // The timers of the current set-up (diagnostics).
     std::size_t pageTimerCount() const;
+    // The notification registrations of the current set-up (diagnostics).
+    int pageRegistrationCount() const;
     // loginAccountChanged (type 2): drops the pending requests and runs the
     // set-up again for the new account.
     void loginAccountChanged();
@@ -94,6 +96,9 @@ protected:
     // runs), started now; it lives until the next set-up or the unload.
     platform::RunLoopTimer* schedulePageTimer(
         double seconds, std::function<void()> fire, bool repeats = true);
+    // Stops and forgets one timer of the current set-up; a timer of an
+    // earlier set-up (already gone) is ignored.
+    void cancelPageTimer(const platform::RunLoopTimer* timer);
     // A registration on the notification centre that lives as long.
     void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
     // The pending requests of the page reach nobody from now on.

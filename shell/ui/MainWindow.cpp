@@ -128,13 +128,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindow);
     connect(&controller_, &MainWindowController::closeWindow, this, &QWidget::close, Qt::QueuedConnection);
 
-    resize(1100, 720);
-    // Never taller than the screen's usable height.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const int available = screen->availableGeometry().height();
-        if (height() > available)
-            resize(width(), available);
-    }
+    // Never larger than the screen's usable area.
+    QSize size = kDefaultSize;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
     controller_.awakeFromNib();
 }
 

@@ -41,6 +41,11 @@ class MainWindow final : public ui::Window {
 public:
     using ChildWindowFactory = std::function<ui::Window*(QWidget* parent)>;
 
+    // The size a new window takes: wide enough for the trading page's
+    // form, quote chart and five-level book, small enough for a screen of
+    // 1280 x 800.
+    static constexpr QSize kDefaultSize { 1240, 760 };
+
     explicit MainWindow(MainWindowServices services = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 

@@ -101,6 +101,20 @@ TEST(PanelGeometry, FlatRangeAndMissingPrices)
     EXPECT_EQ(zero.price.size(), 2u);
 }
 
+TEST(PanelGeometry, AZeroPriceMinuteCarriesThePriceAndTheAverageOver)
+{
+    // Minute 1 has no deal: both lines stay where minute 0 left them, and
+    // minute 2 moves on from there.
+    const TimesharingLines l
+        = timesharingLines({ minute(0, 10.0, 1, 10.05), minute(1, 0, 0, 0), minute(2, 10.2, 1, 10.1) }, {},
+            10.0, 10.0, 0.5, 400);
+    ASSERT_EQ(l.average.size(), 4u); // the opening point first
+    EXPECT_EQ(l.average[2], l.average[1]);
+    EXPECT_EQ(l.price[2], l.price[1]);
+    EXPECT_NE(l.average[3], l.average[2]);
+    EXPECT_GE(l.average[2], 0);
+}
+
 TEST(PanelGeometry, EdgeCasesNeverIndexOutOfRange)
 {
     EXPECT_TRUE(timesharingLines({}, {}, 10, 10, 0.5, 400).price.empty());

@@ -166,6 +166,63 @@ TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
     EXPECT_EQ(today->recordAt(4).bsDesc, "卖出");
 }
 
+TEST_F(OrderFlowTest, EachOrderGoesToItsRequestWithTheTypeItsTitleMeansInItsMarket)
+{
+    const QString tooLong(10000, QLatin1Char('1'));
+    const struct {
+        const char* code; // null: a new issue
+        qint32 side;
+        const char* title;
+        QString quantity;
+        const char* refusal; // null: sent
+        const char* flag;
+    } cases[] = {
+        { nullptr, 0, "限价委托", "1000", nullptr, "B" },
+        { "600000", 0, "限价委托", "100", nullptr, "B" },
+        { "600000", 0, "五档即时成交剩余转限", "100", nullptr, "q" },
+        { "000001", 1, "全额成交或撤销委托", "100", nullptr, "j" },
+        { "688001", 0, "对方最优价格委托", "200", nullptr, "a" },
+        // Titles of another market's list would go out as limit orders.
+        { "000001", 0, "五档即时成交剩余转限", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
+        { "600000", 1, "对方最优价格委托", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
+        { "900901", 0, "盘后定价买入", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
+        { "600000", 0, "限价委托", tooLong, OrderManager::kQuantityTooLong, nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.code ? c.code : "new issue") + " " + c.title);
+        std::unique_ptr<Security> s;
+        if (c.code) {
+            s = security(c.code);
+            s->classId = market().security(QString::fromLatin1(c.code))->classId; // as a quote gives it
+        } else {
+            s = std::make_unique<IPOStock>();
+            s->code = QStringLiteral("732001");
+            s->marketType = QStringLiteral("1");
+        }
+        sim.clearReceived();
+        TradeCatcher answer;
+        const QString limit = c.code ? price(c.code, last(c.code)) : QStringLiteral("12.34");
+        const QString refused = OrderManager::getInstance()->requestOrder(&answer, *s,
+            secuid(qPrintable(s->marketType)), c.side, limit, c.quantity, QString::fromUtf8(c.title));
+        if (c.refusal) {
+            EXPECT_EQ(refused, QString::fromUtf8(c.refusal));
+            testsupport::spinFor(std::chrono::milliseconds(50));
+            EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+            EXPECT_FALSE(answer.done());
+            continue;
+        }
+        ASSERT_EQ(refused, QString());
+        ASSERT_TRUE(spinUntil([&] { return answer.done(); }));
+        const QList<brokersim::Request> sent = sim.receivedOf(brokersim::kOrderFunction);
+        ASSERT_EQ(sent.size(), 1);
+        EXPECT_EQ(sent[0].valueOr(u"bsflag"), QString::fromLatin1(c.flag));
+        EXPECT_EQ(sent[0].valueOr(u"stkcode"), s->code);
+        EXPECT_EQ(sent[0].valueOr(u"market"), s->marketType);
+        // Only an order that is not a subscription carries the version.
+        EXPECT_EQ(sent[0].rawBody.contains("&reqversion=1"), c.code != nullptr);
+    }
+}
+
 TEST_F(OrderFlowTest, RefusalsReachTheCallerWithTheServersMessage)
 {
     const brokersim::MarketSecurity& s = *market().security("600000");

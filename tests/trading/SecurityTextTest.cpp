@@ -109,7 +109,9 @@ TEST_F(SecurityTextTest, PricesAtEachPrecisionAndQuantitiesInLots)
         const char* stockText;
         const char* bondText;
     } lots[] = { { 0, 12345, "123", "1234" }, { 100, 99, "--", "--" }, { 0, 125, "1", "12" },
-        { 200, 1000, "5", "5" }, { 0, 9'000'000'000'000, "90000000000", "900000000000" } };
+        { 200, 1000, "5", "5" }, { 0, 9'000'000'000'000, "90000000000", "900000000000" },
+        // A lot of one unit is a lot size given, not the class's default.
+        { 1, 99, "99", "99" }, { -1, 1000, "10", "100" } };
     for (const auto& l : lots) {
         Stock stock;
         Bond bond;

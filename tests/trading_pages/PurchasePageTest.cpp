@@ -104,6 +104,23 @@ TEST_F(PurchasePageTest, PriceStepsStayPositiveWholeHundredths)
     EXPECT_GT(page().stepperValue(), 0);
 }
 
+TEST_F(PurchasePageTest, PriceStepsFromAPriceOfMoreDecimalsGoToTheNextHundredth)
+{
+    const struct {
+        const char* price;
+        bool up;
+        const char* expected;
+    } cases[] = { { "12.345", true, "12.35" }, { "12.345", false, "12.34" }, { "12.340", true, "12.35" },
+        { "12.340", false, "12.33" }, { "12.3", true, "12.31" }, { "0.005", false, "0.005" },
+        { "abc", true, "0.01" } };
+    for (const auto& c : cases) {
+        page().setPriceText(QString::fromLatin1(c.price));
+        c.up ? page().addButtonClicked() : page().subButtonClicked();
+        EXPECT_EQ(page().stockPriceText(), QString::fromLatin1(c.expected))
+            << c.price << (c.up ? " +" : " -");
+    }
+}
+
 TEST_F(PurchasePageTest, NegativeOrFractionalQuantityIsNeverSent)
 {
     confirmWhenShown();
@@ -114,6 +131,10 @@ TEST_F(PurchasePageTest, NegativeOrFractionalQuantityIsNeverSent)
     EXPECT_EQ(shown, 0);
     ASSERT_EQ(alerts.shown.size(), 5u);
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
+    page().setQuantityText(QString(10000, QLatin1Char('1')));
+    page().purchaseButtonClicked();
+    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
+    EXPECT_EQ(shown, 0);
 }
 
 TEST_F(PurchasePageTest, SubscriptionWithinTheLimitGetsAnOrderNumber)
@@ -131,6 +152,19 @@ TEST_F(PurchasePageTest, SubscriptionWithinTheLimitGetsAnOrderNumber)
         QString::fromUtf8(PurchaseViewController::kSubmittedFormat).arg(page().lastOrderNumber()));
     EXPECT_TRUE(page().purchaseQuantityText().isEmpty());
     EXPECT_EQ(page().stockPriceText(), "12.34");
+}
+
+// Two Shanghai accounts: the issue's record names the second one.
+TEST_F(PagesFixture, NewIssueSelectsTheAccountItsRecordNamesOverAnotherOfTheSameMarket)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    PurchaseViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.stockInfoList().size() == 3 && page.selectedAccount() > 0; }));
+    ASSERT_EQ(page.stockInfoList()[0].securityId, QStringLiteral("A101000001"));
+    EXPECT_TRUE(page.accountTitles().value(page.selectedAccount()).contains(QStringLiteral("A101000001")));
 }
 
 TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)

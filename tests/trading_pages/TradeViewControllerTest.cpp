@@ -1,9 +1,11 @@
+#include "trading/pages/TradeViewController.h"
+
+#include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
-#include "trading/pages/TradeViewController.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
@@ -55,6 +57,53 @@ protected:
             QTimer::singleShot(0, &c, [&c, action] { action(c); });
         });
     }
+    // Types another code and waits until its quote has filled the form.
+    void lookUpAnew(TradeViewController& page, const QString& code)
+    {
+        const QString name = market().security(code)->name;
+        page.setPriceText(QString());
+        page.setCodeText(code);
+        ASSERT_TRUE(spinUntil([&] { return page.nameText() == name && !page.priceText().isEmpty(); }))
+            << qPrintable(code);
+    }
+    QString selectedAccountTitle(const TradeViewController& page)
+    {
+        const int i = page.selectedAccount();
+        return i >= 0 && i < page.accountTitles().size() ? page.accountTitles()[i] : QString();
+    }
+    // Confirms the dialog, waits for the answer; the body sent.
+    brokersim::Request placeOrder(TradeViewController& page)
+    {
+        sim.clearReceived();
+        alerts.shown.clear();
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        page.orderButtonClicked();
+        EXPECT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        const auto sent = sim.receivedOf(brokersim::kOrderFunction);
+        return sent.size() == 1 ? sent[0] : brokersim::Request();
+    }
+    // A holding the customer did not have at log-in.
+    void hold(const char* marketCode, const char* code, const char* secuid, qint64 quantity)
+    {
+        const brokersim::Customer* customer = sim.state().broker().customer(QStringLiteral("010100000001"));
+        brokersim::BackOffice::Position p;
+        p.secuid = QString::fromLatin1(secuid);
+        p.market = QString::fromLatin1(marketCode);
+        p.code = QString::fromLatin1(code);
+        p.name = market().security(p.code)->name;
+        p.quantity = p.available = quantity;
+        brokersim::backOffice(sim)->account(*customer).positions[p.market + u'|' + p.code] = p;
+    }
+    int rowOf(const TradeViewController& page, const QString& code)
+    {
+        if (!page.positions())
+            return -1;
+        const QVariantList& rows = page.positions()->contentObjectArray();
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows[i].value<RDOPositionDetail>().stockCode == code)
+                return i;
+        return -1;
+    }
     std::vector<std::unique_ptr<TradeViewController>> pages;
 };
 
@@ -85,6 +134,9 @@ TEST_F(TradeViewControllerTest, LookupFillsTheFormForTheAccountAndTheClass)
     page.setCodeText(QStringLiteral("60"));
     page.stockCodeEditEnd();
     EXPECT_EQ(page.codeText(), QStringLiteral("000060"));
+    page.setCodeText(QStringLiteral("60000"));
+    page.stockCodeEditEnd();
+    EXPECT_EQ(page.codeText(), QStringLiteral("060000"));
 }
 
 TEST_F(TradeViewControllerTest, StepperDecimalsFollowTheIncrement)
@@ -101,7 +153,6 @@ TEST_F(TradeViewControllerTest, BuyConfirmedGivesTheOrderNumberAndOneOrderOnly)
     logInWithShareholders();
     TradeViewController& page = openPage(10000);
     lookUp(page, QStringLiteral("600000"));
-    page.shareholderCodePButtonSelectedChanged(1); // the Shanghai account
     const QString confirmedPrice = page.priceText();
     page.setQuantityText(QStringLiteral("100"));
     const size_t before = ordersOfToday().size();
@@ -159,6 +210,244 @@ TEST_F(TradeViewControllerTest, NoShareholderAccountIsReported)
     page.orderButtonClicked();
     ASSERT_FALSE(alerts.shown.empty());
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(TradeViewController::kNoAccountMessage));
+}
+
+// The demo customer's first account is a Shenzhen one: the page must choose
+// the account of each code's market itself, offer that market's order types
+// and send the type whose title was confirmed.
+TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrderGoesAsConfirmed)
+{
+    logInAsDemoCustomer();
+    TradeViewController& buy = openPage(10000);
+    TradeViewController& sell = openPage(10001);
+    ASSERT_TRUE(buy.accountTitles().value(0).contains(QStringLiteral("0101000001")));
+    const struct {
+        int side;
+        const char* code;
+        const char* secuid;
+        const char* title;
+        const char* flag;
+        bool priced; // a limit order, or a market-price one with a protection price
+        const char* quantity;
+    } cases[] = {
+        { 0, "600000", "A101000001", "限价委托", "B", true, "100" },
+        { 0, "000001", "0101000001", "对方最优价格委托", "a", false, "100" },
+        { 0, "600000", "A101000001", "五档即时成交剩余撤销", "d", false, "100" },
+        { 0, "688001", "A101000001", "对方最优价格委托", "a", true, "200" },
+        { 0, "000001", "0101000001", "限价委托", "B", true, "100" },
+        { 1, "600000", "A101000001", "限价委托", "S", true, "100" },
+        { 1, "000001", "0101000001", "五档即时成交剩余撤销", "i", false, "100" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.code) + " " + c.title);
+        TradeViewController& page = c.side == 0 ? buy : sell;
+        lookUpAnew(page, QString::fromLatin1(c.code));
+        EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(c.secuid)));
+        const bool shenzhen = QLatin1String(c.secuid) == QLatin1String("0101000001");
+        // Titles only the Shenzhen list has, and one only Shanghai's has.
+        EXPECT_EQ(page.orderTypeTitles().contains(QStringLiteral("全额成交或撤销委托")), shenzhen);
+        EXPECT_EQ(page.orderTypeTitles().contains(QStringLiteral("五档即时成交剩余转限")), !shenzhen);
+        const int type = int(page.orderTypeTitles().indexOf(QString::fromUtf8(c.title)));
+        ASSERT_GE(type, 0);
+        page.orderTypePButtonSelected(type);
+        EXPECT_EQ(page.priceHidden(), !c.priced);
+        page.setQuantityText(QString::fromLatin1(c.quantity));
+        const QString price = page.priceText();
+        const brokersim::Request sent = placeOrder(page);
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_TRUE(alerts.shown.back().text.startsWith(QStringLiteral("委托申请已提交，序号为")))
+            << qPrintable(alerts.shown.back().text);
+        EXPECT_EQ(sent.valueOr(u"stkcode"), QString::fromLatin1(c.code));
+        EXPECT_EQ(sent.valueOr(u"secuid"), QString::fromLatin1(c.secuid));
+        EXPECT_EQ(sent.valueOr(u"bsflag"), QString::fromLatin1(c.flag));
+        EXPECT_EQ(sent.valueOr(u"price", QStringLiteral("absent")), c.priced ? price : QString());
+        EXPECT_EQ(sent.valueOr(u"qty"), QString::fromLatin1(c.quantity));
+    }
+}
+
+// Choosing by hand: an account of another market offers titles that mean
+// another type (or none) in the security's market.
+TEST_F(TradeViewControllerTest, ATitleOfAnotherMarketIsRefusedBeforeTheDialog)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.shareholderCodePButtonSelectedChanged(0); // the Shenzhen account, by hand
+    const int type = int(page.orderTypeTitles().indexOf(QStringLiteral("对方最优价格委托")));
+    ASSERT_GE(type, 0);
+    page.orderTypePButtonSelected(type);
+    page.setQuantityText(QStringLiteral("100"));
+    bool shown = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { shown = true; });
+    sim.clearReceived();
+    page.orderButtonClicked();
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(TradeViewController::kOrderTypeNotOfMarketMessage));
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(page.isBusy());
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+
+    // Over-long quantities are refused in words a customer understands.
+    page.orderTypePButtonSelected(0);
+    page.setQuantityText(QString(10000, QLatin1Char('9')));
+    page.orderButtonClicked();
+    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
+    EXPECT_FALSE(shown);
+}
+
+TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfterAnOrder)
+{
+    hold("5", "00700", "A101000001", 100); // a Stock Connect holding the page never shows
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    for (const QVariant& row : page.positions()->contentObjectArray())
+        EXPECT_NE(row.value<RDOPositionDetail>().marketCode, QStringLiteral("5"));
+    EXPECT_EQ(rowOf(page, QStringLiteral("00700")), -1);
+
+    const int row = rowOf(page, QStringLiteral("600000"));
+    page.positionTableViewClicked(row);
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
+    EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
+
+    // A sell at the limit-up price rests; the positions that follow the
+    // answer apply the row again: a new lookup brings a default price back.
+    const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
+    const QString limitUp
+        = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
+    page.setPriceText(limitUp);
+    page.setQuantityText(QStringLiteral("100"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
+    EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1 && !page.priceText().isEmpty()
+            && page.priceText() != limitUp;
+    }));
+    EXPECT_EQ(
+        sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
+    EXPECT_EQ(page.selectedPositionRow(), row);
+    EXPECT_TRUE(page.quantityText().isEmpty());
+}
+
+TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.pageRegistrationCount(), 3);
+    lookUpAnew(page, QStringLiteral("600000"));
+    const int account = page.selectedAccount();
+    ASSERT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
+    page.orderTypePButtonSelected(1);
+    page.setQuantityText(QStringLiteral("300"));
+    const QStringList types = page.orderTypeTitles();
+
+    UserDefaultConfig* config = UserDefaultConfig::getInstance();
+    config->setQuoteRefreshTime(3); // each change posts notification 17
+    config->setQuoteRefreshTime(5);
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.pageRegistrationCount(), 3);
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
+    EXPECT_EQ(page.selectedAccount(), account);
+    config->setQuoteRefreshTime(1); // 不刷新
+    EXPECT_EQ(page.pageTimerCount(), 0u);
+
+    config->setAccountProtectOption(true); // notification 19
+    EXPECT_EQ(page.selectedAccount(), account);
+    EXPECT_FALSE(selectedAccountTitle(page).contains(QStringLiteral("A101000001"))); // masked now
+    EXPECT_EQ(page.orderTypeTitles(), types);
+    EXPECT_EQ(page.selectedOrderType(), 1);
+    EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
+    EXPECT_EQ(page.pageRegistrationCount(), 3);
+}
+
+TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    ASSERT_TRUE(spinUntil([&] { return !page.availableMoneyText().isEmpty() && page.positions(); }));
+    // The money type of the account chosen by hand.
+    const struct {
+        const char* secuid;
+        const char* moneyType;
+    } accounts[]
+        = { { "2101000001", "1" }, { "C101000001", "2" }, { "0701000001", "2" }, { "0101000001", "0" } };
+    for (const auto& a : accounts) {
+        const int index = int(std::find_if(page.accountTitles().begin(), page.accountTitles().end(),
+                                  [&](const QString& t) { return t.contains(QString::fromLatin1(a.secuid)); })
+            - page.accountTitles().begin());
+        ASSERT_LT(index, page.accountTitles().size()) << a.secuid;
+        sim.clearReceived();
+        page.shareholderCodePButtonSelectedChanged(index);
+        EXPECT_TRUE(spinUntil([&] {
+            const auto sent = sim.receivedOf(brokersim::kMoneyFunction);
+            return !sent.isEmpty() && sent.back().valueOr(u"moneytype") == QLatin1String(a.moneyType);
+        })) << a.secuid;
+    }
+
+    // The maximum quantity carries the typed price only for a type that
+    // sends one.
+    lookUpAnew(page, QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return !page.maxAmountText().isEmpty(); }));
+    sim.clearReceived();
+    page.setPriceText(QStringLiteral("9.87"));
+    page.priceEditEnd();
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 1; }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"price"), QStringLiteral("9.87"));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"bsflag"), QStringLiteral("B"));
+    page.orderTypePButtonSelected(
+        int(page.orderTypeTitles().indexOf(QStringLiteral("五档即时成交剩余撤销"))));
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 2; }));
+    const brokersim::Request marketPrice = sim.receivedOf(brokersim::kMaxQuantityFunction)[1];
+    EXPECT_EQ(marketPrice.valueOr(u"price", QStringLiteral("absent")), QStringLiteral("absent"));
+    EXPECT_EQ(marketPrice.valueOr(u"bsflag"), QStringLiteral("d"));
+
+    // The panel's layout from the class: 2 for a Shenzhen repo (1004), 3 for
+    // the STAR market, 0 otherwise.
+    const struct {
+        const char* code;
+        qint32 type;
+    } panels[] = { { "131810", 2 }, { "688001", 3 }, { "600000", 0 } };
+    for (const auto& p : panels) {
+        lookUpAnew(page, QString::fromLatin1(p.code));
+        EXPECT_EQ(page.quotePanel()->quoteMarketType(), p.type) << p.code;
+    }
+}
+
+TEST_F(TradeViewControllerTest, TimerTicksRefreshOnChinaTimeAndTakeAChangedCodeAsNew)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("000001"));
+    lookUpAnew(page, QStringLiteral("600000"));
+
+    // Outside opening time (China time) a tick sends nothing.
+    {
+        const platform::ChinaClock::Override lunch(platform::ChinaClock::at(2026, 12, 2, 12, 0));
+        sim.clearReceived();
+        page.refreshTimesharingQuotes();
+        testsupport::spinFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 0);
+    }
+
+    // A lookup that failed leaves the form on the old code; the next tick
+    // takes the code in the field as a new one and fills the form from it.
+    sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("行情服务暂停"));
+    sim.clearReceived();
+    page.setCodeText(QStringLiteral("000001"));
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1; }));
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
+    page.refreshTimesharingQuotes();
+    ASSERT_TRUE(
+        spinUntil([&] { return page.nameText() == market().security(QStringLiteral("000001"))->name; }));
+    EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("0101000001")));
 }
 
 TEST_F(TradeViewControllerTest, OpeningTimeBounds)

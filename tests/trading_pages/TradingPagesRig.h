@@ -95,6 +95,18 @@ protected:
         StockManager::resetInstance();
         MarketFixture::TearDown();
     }
+    // The demo customer's shareholder accounts in the order his trade login
+    // lists them (Shenzhen first, a Stock Connect one among them).
+    void logInAsDemoCustomer()
+    {
+        const brokersim::Customer* customer = sim.state().broker().customer(QStringLiteral("010100000001"));
+        ASSERT_NE(customer, nullptr);
+        std::vector<Holder> holders;
+        for (const brokersim::ShareholderAccount& h : customer->shareholders)
+            holders.push_back(
+                { brokersim::Broker::marketName(h.market), QString::number(h.market), h.secuid });
+        logInWithHolders(holders);
+    }
     std::vector<RDOOrder> ordersOfToday()
     {
         OrdersOfTodayCatcher c;

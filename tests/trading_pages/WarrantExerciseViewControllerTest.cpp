@@ -1,5 +1,6 @@
 #include "trading/pages/WarrantExerciseViewController.h"
 
+#include "tools/broker-sim/BackOffice.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -96,6 +97,40 @@ TEST_F(WarrantExerciseViewControllerTest, ConfirmedExerciseReachesTheServerAndIt
     EXPECT_TRUE(page->lastOrderNumber().isEmpty());
     EXPECT_EQ(alerts.shown.back().text, QStringLiteral("非行权期，不能行权"));
     EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAccount)
+{
+    // Warrants held in the Shanghai account; the Shenzhen account comes first.
+    const brokersim::Customer* customer = sim.state().broker().customer(QStringLiteral("010100000001"));
+    brokersim::BackOffice::Position held;
+    held.secuid = QStringLiteral("A101000001");
+    held.market = QStringLiteral("1");
+    held.code = QStringLiteral("580026");
+    held.name = QStringLiteral("江南CWB1");
+    held.quantity = held.available = 10000;
+    brokersim::backOffice(sim)->account(*customer).positions[QStringLiteral("1|580026")] = held;
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A101000001" } });
+    auto node = std::make_shared<BaseNode>();
+    node->nodeLinkId = 80000;
+    WarrantExerciseViewController fresh(node);
+    fresh.setAlertPresenter(&alerts);
+    fresh.load();
+    ASSERT_TRUE(
+        spinUntil([&] { return fresh.positions() && fresh.positions()->contentObjectArray().size() == 1; }));
+    EXPECT_EQ(fresh.selectedAccount(), 0);
+
+    fresh.positionTableViewClicked(0);
+    EXPECT_EQ(fresh.codeText(), QStringLiteral("580026"));
+    EXPECT_TRUE(fresh.nameText().isEmpty());
+    EXPECT_EQ(fresh.maxAmountText(), QStringLiteral("10000股")); // until the server's maximum
+    EXPECT_EQ(fresh.selectedAccount(), 1);
+    ASSERT_TRUE(spinUntil(
+        [&] { return fresh.priceText() == QStringLiteral("9.500") && !fresh.nameText().isEmpty(); }));
+    EXPECT_EQ(fresh.selectedAccount(), 1);
+    fresh.positionTableViewClicked(5); // no such row: nothing changes
+    EXPECT_EQ(fresh.codeText(), QStringLiteral("580026"));
 }
 
 } // namespace

@@ -6,8 +6,9 @@
 #include "core/DMCDataCache.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
-#include "shell/StatusBarTestRig.h"
+#include "quotes/panel/QuotePanelGeometry.h"
 #include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -15,8 +16,11 @@
 #include "shell/ui/LoginWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
+#include "shell/tables/DVTableModel.h"
 #include "shell/ui/tables/DVCheckTableView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
 #include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
@@ -25,6 +29,7 @@
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/QueryPageViews.h"
+#include "trading/ui/TradeView.h"
 #include "trading/ui/TradingViews.h"
 
 #include <QApplication>
@@ -98,18 +103,108 @@ protected:
         login->close();
     }
 
+    // A page of the menu, in a window of the default size.
+    QWidget* pageFromTheMenu(const QString& entry)
+    {
+        logInThroughTheLoginWindow();
+        fetchMenu();
+        openWindow(MainWindow::kDefaultSize);
+        return clickEntry(entry);
+    }
+    // The buy page with a code looked up.
+    QWidget* buyPageWithCode(const char* typed)
+    {
+        QWidget* page = pageFromTheMenu(QStringLiteral("买入"));
+        if (!page)
+            return nullptr;
+        auto* code = page->findChild<QLineEdit*>("stockCodeText");
+        code->setFocus();
+        QTest::keyClicks(code, typed);
+        const bool filled = spinUntil(
+            [&] {
+                return !page->findChild<QLabel*>("stockNameText")->text().isEmpty()
+                    && !page->findChild<QLabel*>("maxAmountText")->text().isEmpty();
+            },
+            10s);
+        return filled ? page : nullptr;
+    }
+    // The part of a widget that its window shows (no ancestor cuts it off).
+    QRect shownInWindow(const QWidget* w) const
+    {
+        QRect shown(w->mapTo(window, QPoint()), w->size());
+        for (const QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            shown &= QRect(p->mapTo(window, QPoint()), p->size());
+        return shown & window->rect();
+    }
+
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
 } // namespace
 
+// A laptop's screen of 1280 x 800: the window's default size fits it and the
+// trading page shows its whole form, the chart to 15:00 and the five-level
+// book; a smaller window stops at its minimum size, which shows them too.
+TEST_F(TradePageAcceptanceTest, TheDefaultSizeShowsTheWholeFormChartAndBook)
+{
+    EXPECT_LE(MainWindow::kDefaultSize.width(), 1280);
+    EXPECT_LE(MainWindow::kDefaultSize.height(), 800 - 30); // room for a task bar
+    QWidget* page = buyPageWithCode("600000");
+    ASSERT_TRUE(page);
+    QApplication::processEvents();
+    for (const QSize asked : { MainWindow::kDefaultSize, QSize(800, 500) }) {
+        window->resize(asked);
+        QApplication::processEvents();
+        SCOPED_TRACE(QStringLiteral("%1 x %2").arg(window->width()).arg(window->height()).toStdString());
+        auto* quote = page->findChild<QWidget*>("quoteView");
+        ASSERT_TRUE(quote && quote->isVisible());
+        // The panel's drawing: the chart up to x 727 (15:00), the book to
+        // x 955; its rows are laid out on the panel's height, the book's
+        // fifth levels included.
+        EXPECT_GE(quote->height(), TradeView::kQuotePanelMinimumHeight);
+        const QRect panel(
+            quote->mapTo(window, QPoint()), QSize(int(quotepanel::kPanelWidth), quote->height()));
+        EXPECT_EQ(shownInWindow(quote) & panel, panel);
+        for (const char* name : { "stockCodeText", "shareholderCodePButton", "orderTypePButton", "priceText",
+                 "maxAmountText", "amountText", "orderButton" }) {
+            const QWidget* control = page->findChild<QWidget*>(name);
+            ASSERT_TRUE(control) << name;
+            EXPECT_EQ(shownInWindow(control), QRect(control->mapTo(window, QPoint()), control->size()))
+                << name;
+        }
+    }
+    EXPECT_GT(window->width(), 800); // the minimum stopped the window
+}
+
+// End of editing of the price is also leaving it by Tab: the maximum
+// quantity is asked again for the price left in the field.
+TEST_F(TradePageAcceptanceTest, TabOutOfThePriceAsksTheMaximumQuantityAgain)
+{
+    QWidget* page = buyPageWithCode("600000");
+    ASSERT_TRUE(page);
+    auto* price = page->findChild<QLineEdit*>("priceText");
+    auto* quantity = page->findChild<QLineEdit*>("amountText");
+    price->setFocus();
+    price->selectAll();
+    QTest::keyClicks(price, "9.50");
+    sim.clearReceived();
+    QTest::keyClick(price, Qt::Key_Tab);
+    EXPECT_TRUE(quantity->hasFocus());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 1; }, 10s));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[0].valueOr(u"price"), QStringLiteral("9.50"));
+
+    // A click elsewhere ends the editing too.
+    price->setFocus();
+    price->selectAll();
+    QTest::keyClicks(price, "9.60");
+    QTest::mouseClick(page->findChild<QLineEdit*>("stockCodeText"), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 2; }, 10s));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction)[1].valueOr(u"price"), QStringLiteral("9.60"));
+}
+
 TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
 {
-    logInThroughTheLoginWindow();
-    fetchMenu();
-    openWindow(QSize(1320, 760));
-
-    QWidget* page = clickEntry(QStringLiteral("买入"));
+    QWidget* page = pageFromTheMenu(QStringLiteral("买入"));
     ASSERT_TRUE(page);
     auto* code = page->findChild<QLineEdit*>("stockCodeText");
     auto* price = page->findChild<QLineEdit*>("priceText");
@@ -122,7 +217,11 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     code->setFocus();
     QTest::keyClicks(code, "600000");
     ASSERT_TRUE(spinUntil([&] { return !name->text().isEmpty() && !price->text().isEmpty(); }, 10s));
-    accounts->setCurrentIndex(accounts->findText(QStringLiteral("上海A股"), Qt::MatchStartsWith));
+    // The customer's first account is a Shenzhen one: the page chooses the
+    // Shanghai account of the code by itself.
+    EXPECT_TRUE(accounts->itemText(0).startsWith(QStringLiteral("深圳")));
+    EXPECT_TRUE(accounts->currentText().startsWith(QStringLiteral("上海A股")))
+        << qPrintable(accounts->currentText());
     QTest::keyClick(code, Qt::Key_Return);
     EXPECT_TRUE(price->hasFocus());
     // At the limit-down price the buy rests, so that it can be cancelled.
@@ -156,6 +255,11 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }, 10s));
     OrderAlertWindowController::setShownHookForTesting({});
     EXPECT_TRUE(confirmed);
+    const QList<brokersim::Request> sent = sim.receivedOf(brokersim::kOrderFunction);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(u"secuid"), QStringLiteral("A101000001"));
+    EXPECT_EQ(sent[0].valueOr(u"market"), QStringLiteral("1"));
+    EXPECT_EQ(sent[0].valueOr(u"bsflag"), QStringLiteral("B"));
     const QString text = box->informativeText();
     ASSERT_TRUE(text.startsWith(QStringLiteral("委托申请已提交，序号为"))) << qPrintable(text);
     const QString orderNumber = text.mid(11).chopped(1);
@@ -277,4 +381,32 @@ TEST_F(TradePageAcceptanceTest, NewIssueFromTheMenuToTheOrderNumber)
         << qPrintable(box->informativeText());
     box->done(0);
     EXPECT_TRUE(quantity->text().isEmpty());
+}
+
+// A click on a position row of the sell page fills the form with the row's
+// code and account, the table sorted or not.
+TEST_F(TradePageAcceptanceTest, ClickingAPositionRowFillsTheSellForm)
+{
+    QWidget* page = pageFromTheMenu(QStringLiteral("卖出"));
+    ASSERT_TRUE(page);
+    auto* table = page->findChild<DVCommonTableView*>("positionTableView");
+    ASSERT_TRUE(table);
+    auto rowOf = [&](const QString& code) {
+        const int column = int(table->tableModel()->titles().indexOf(QStringLiteral("证券代码")));
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, column).data().toString() == code)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(spinUntil([&] { return rowOf(QStringLiteral("600000")) >= 0; }, 10s));
+    table->sortByColumn(0, Qt::DescendingOrder); // view rows are no longer the reply's
+    const int row = rowOf(QStringLiteral("600000"));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 0)).center());
+    auto* code = page->findChild<QLineEdit*>("stockCodeText");
+    auto* accounts = page->findChild<QComboBox*>("shareholderCodePButton");
+    EXPECT_EQ(code->text(), QStringLiteral("600000"));
+    EXPECT_TRUE(accounts->currentText().contains(QStringLiteral("A101000001"))) << qPrintable(accounts->currentText());
+    ASSERT_TRUE(spinUntil([&] { return !page->findChild<QLineEdit*>("priceText")->text().isEmpty(); }, 10s));
+    EXPECT_EQ(table->tableModel()->sourceRow(table->currentIndex().row()),
+        table->tableModel()->sourceRow(rowOf(QStringLiteral("600000"))));
 }

@@ -1,5 +1,6 @@
 #include "trading/orders/OrderManager.h"
 
+#include "trading/DMOrderType.h"
 #include "trading/security/Security.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@ using requestparam::setParam;
 
 namespace {
 
+constexpr char kLimitTitle[] = "限价委托";
 constexpr char kOpdFundTradeId[] = "BA38217A-B2A9-C69C-79B9-4F33F511B9D9";
 constexpr char kRedeemOpdFundId[] = "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883";
 constexpr char kTransformOpdFundId[] = "62381855-8DCB-F55C-5D9D-931DD6AEDB81";
@@ -46,9 +48,17 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
 {
     const char* identifier = dynamic_cast<const IPOStock*>(&security) ? DMPurchaseNewStock::info.identifier
                                                                       : DMTradeDepute::info.identifier;
+    // A title the security's market does not know would fall back to a limit
+    // order, a type the customer did not confirm: refuse it instead.
+    const qint32 orderType = security.getOrderType(orderTypeTitle, tradeType);
+    const bool limit = orderType == DMOrderType::kLimitBuy || orderType == DMOrderType::kLimitSell;
+    if (limit && !orderTypeTitle.isEmpty() && orderTypeTitle != QString::fromUtf8(kLimitTitle))
+        return QString::fromUtf8(kOrderTypeNotOfMarket);
+    if (quantity.size() > kMaxQuantityLength)
+        return QString::fromUtf8(kQuantityTooLong);
     orderModel(identifier);
     return sender_.send<tagTradeOrderParam>(identifier, observer, [&](tagTradeOrderParam& p, QString* m) {
-        p.orderType = security.getOrderType(orderTypeTitle, tradeType);
+        p.orderType = orderType;
         return setParam(p, &tagTradeOrderParam::securityId, securityId, m)
             && setParam(p, &tagTradeOrderParam::price, price, m)
             && setParam(p, &tagTradeOrderParam::quantity, quantity, m)

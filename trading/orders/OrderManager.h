@@ -19,12 +19,20 @@ class Security;
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager> {
 public:
+    // requestOrder's refusal of a title that means no order type in the
+    // security's market.
+    static constexpr char kOrderTypeNotOfMarket[] = "委托方式与证券的交易市场不符";
+    // The longest quantity an order carries, and what a longer one hears.
+    static constexpr qsizetype kMaxQuantityLength = 255;
+    static constexpr char kQuantityTooLong[] = "委托数量过长";
+
     explicit OrderManager(DataModelManager* dataModelManager = nullptr,
         AccountManager* accountManager = nullptr, QueryInfoManager* queryInfoManager = nullptr);
 
     // requestOrder:Security:SecurityId:tradeType:Price:Quantity:OrderTypeTitle:
     // trade type 0 buy, 1 sell, 2 warrant exercise; a new issue (IPOStock)
-    // goes as a subscription.
+    // goes as a subscription. The type sent is the one the title means in
+    // the security's market; a title that means none there is refused.
     QString requestOrder(ITradeStockDelegate* observer, const Security& security, const QString& securityId,
         qint32 tradeType, const QString& price, const QString& quantity, const QString& orderTypeTitle);
     // `handle` hears the request handle of a cancel that went out, so that a

@@ -51,12 +51,25 @@ PurchaseViewController::~PurchaseViewController()
 
 std::optional<qint64> PurchaseViewController::priceHundredths(const QString& text)
 {
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,7})(?:\\.([0-9]{0,2}))?$"));
+    const QString trimmed = text.trimmed();
+    const qsizetype dot = trimmed.indexOf(QLatin1Char('.'));
+    if (dot >= 0 && trimmed.size() - dot - 1 > 2)
+        return std::nullopt;
+    return priceHundredthsRounded(trimmed, false);
+}
+
+std::optional<qint64> PurchaseViewController::priceHundredthsRounded(const QString& text, bool up)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,7})(?:\\.([0-9]*))?$"));
     const auto m = form.match(text.trimmed());
     if (!m.hasMatch())
         return std::nullopt;
-    const QString cents = (m.captured(2) + QStringLiteral("00")).left(2);
-    return m.captured(1).toLongLong() * 100 + cents.toLongLong();
+    const QString decimals = m.captured(2);
+    const qint64 down
+        = m.captured(1).toLongLong() * 100 + (decimals + QStringLiteral("00")).left(2).toLongLong();
+    const QString rest = decimals.mid(2);
+    const bool beyond = std::any_of(rest.begin(), rest.end(), [](QChar c) { return c != u'0'; });
+    return up && beyond ? down + 1 : down;
 }
 
 QString PurchaseViewController::priceText(qint64 hundredths)
@@ -282,14 +295,15 @@ void PurchaseViewController::queryNewStockInfo(DataModel*, const QString&, const
 // hundredth or above the stepper's top.
 void PurchaseViewController::addButtonClicked()
 {
-    const qint64 now = priceHundredths(price_).value_or(0);
+    // A price of more decimals steps from the hundredth below it.
+    const qint64 now = priceHundredthsRounded(price_, false).value_or(0);
     price_ = priceText(std::clamp(now + 1, kMinPriceHundredths, kMaxPriceHundredths));
     emit changed();
 }
 
 void PurchaseViewController::subButtonClicked()
 {
-    const auto now = priceHundredths(price_);
+    const auto now = priceHundredthsRounded(price_, true);
     if (!now || *now - 1 < kMinPriceHundredths)
         return;
     price_ = priceText(std::min(*now - 1, kMaxPriceHundredths));
@@ -329,6 +343,10 @@ bool PurchaseViewController::verifyOrderInput()
     }
     if (stockInfoList_.empty() || selectedStock_ < 0) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNoIssueMessage)), {});
+        return false;
+    }
+    if (quantity_.trimmed().size() > OrderManager::kMaxQuantityLength) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
         return false;
     }
     // Only a positive price in hundredths and a whole, positive number of

@@ -55,6 +55,9 @@ public:
 
     // A price text as hundredths: plain digits with at most two decimals.
     static std::optional<qint64> priceHundredths(const QString& text);
+    // A price with any number of decimals as whole hundredths: the largest
+    // not above it (`up` false) or the smallest not below it (`up` true).
+    static std::optional<qint64> priceHundredthsRounded(const QString& text, bool up);
     static QString priceText(qint64 hundredths);
 
     // --- User actions ---

@@ -5,6 +5,7 @@
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
 #include "platform/RunLoop.h"
+#include "quotes/requests/ServerNumber.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
@@ -83,6 +84,8 @@ void TradeViewController::initViewControls()
 
 void TradeViewController::willDropRequests()
 {
+    // The set-up's timers go with the requests.
+    refreshTimer_ = nullptr;
     // A reply that arrives after the drop reaches nobody, so a dialog that
     // waits for one would stay busy: close it now.
     if (dialog_.isBusy())
@@ -114,47 +117,103 @@ void TradeViewController::awakeFromNib()
     requestPositions();
     requestMoneyInfo();
 
-    const double interval
-        = UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
-    if (interval != kNoRefresh)
-        schedulePageTimer(interval, [this] { refreshTimesharingQuotes(); });
+    resetRefreshTimer();
     observePage(pagenotify::kFillTradePage, [this](const platform::Notification& n) {
         const auto detail = n.userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey));
-        if (!detail.canConvert<RDOPositionDetail>())
-            return;
-        const auto row = detail.value<RDOPositionDetail>();
-        code_ = row.stockCode;
-        name_ = row.stockName;
-        tradePosition_ = true;
-        for (int i = 0; i < securityInfoArray_.size(); ++i) {
-            if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == row.securityId) {
-                selectedIndex_ = i;
-                initOrderTypePButton();
-                break;
-            }
-        }
-        lookUp();
+        if (detail.canConvert<RDOPositionDetail>())
+            fillFromPosition(detail.value<RDOPositionDetail>());
     });
-    observePage(kRefreshIntervalChanged, [this](const platform::Notification&) { awakeFromNib(); });
-    observePage(pagenotify::kAccountProtectOptionChanged, [this](const platform::Notification&) {
-        const int keep = selectedIndex_;
-        initShareholderCodeAndOrderType();
-        if (keep >= 0 && keep < securityInfoArray_.size())
-            selectedIndex_ = keep;
-        emit changed();
-    });
+    observePage(kRefreshIntervalChanged, [this](const platform::Notification&) { resetRefreshTimer(); });
+    observePage(pagenotify::kAccountProtectOptionChanged,
+        [this](const platform::Notification&) { updateForAcountProtectOptionChange(); });
     emit changed();
+}
+
+void TradeViewController::loadShareholderAccounts()
+{
+    securityInfoArray_ = offeredAccounts();
+    accountTitles_.clear();
+    for (const QVariant& entry : securityInfoArray_)
+        accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
 }
 
 void TradeViewController::initShareholderCodeAndOrderType()
 {
-    securityInfoArray_.clear();
-    accountTitles_.clear();
-    securityInfoArray_ = offeredAccounts();
-    for (const QVariant& entry : securityInfoArray_)
-        accountTitles_ << entry.toMap().value(QString::fromLatin1(kInfoText)).toString();
+    loadShareholderAccounts();
     selectedIndex_ = securityInfoArray_.isEmpty() ? -1 : 0;
     initOrderTypePButton();
+}
+
+void TradeViewController::updateForAcountProtectOptionChange()
+{
+    // Only the titles' masking changes: the account, the order types and
+    // the chosen type stay.
+    if (securityInfoArray_.isEmpty())
+        return;
+    const int keep = selectedIndex_;
+    loadShareholderAccounts();
+    selectedIndex_ = keep < securityInfoArray_.size() ? keep : (securityInfoArray_.isEmpty() ? -1 : 0);
+    emit changed();
+}
+
+void TradeViewController::resetRefreshTimer()
+{
+    cancelPageTimer(refreshTimer_);
+    refreshTimer_ = nullptr;
+    const double interval
+        = UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
+    if (interval != kNoRefresh)
+        refreshTimer_ = schedulePageTimer(interval, [this] { refreshTimesharingQuotes(); });
+}
+
+bool TradeViewController::selectAccountWithId(const QString& securityId)
+{
+    for (int i = 0; i < securityInfoArray_.size(); ++i) {
+        if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == securityId) {
+            selectedIndex_ = i;
+            initOrderTypePButton();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TradeViewController::fillFromPosition(const RDOPositionDetail& row)
+{
+    code_ = row.stockCode;
+    name_ = row.stockName;
+    tradePosition_ = true;
+    selectAccountWithId(row.securityId);
+    lookUp();
+    emit changed();
+}
+
+template <class Row> std::optional<Row> TradeViewController::positionRow(int row) const
+{
+    if (!positions_ || row < 0 || row >= positions_->contentObjectArray().size())
+        return std::nullopt;
+    const QVariant& object = positions_->contentObjectArray().at(row);
+    if (object.userType() == qMetaTypeId<RDOWarrantPositionDetail>())
+        return Row(object.value<RDOWarrantPositionDetail>());
+    if constexpr (std::is_same_v<Row, RDOPositionDetail>) {
+        if (object.canConvert<RDOPositionDetail>())
+            return object.value<RDOPositionDetail>();
+    }
+    return std::nullopt;
+}
+
+template std::optional<RDOPositionDetail> TradeViewController::positionRow<RDOPositionDetail>(int) const;
+template std::optional<RDOWarrantPositionDetail> TradeViewController::positionRow<RDOWarrantPositionDetail>(
+    int) const;
+
+void TradeViewController::positionTableViewClicked(int row)
+{
+    const auto position = positionRow<RDOPositionDetail>(row);
+    selectedPositionRow_ = position ? row : -1;
+    if (position && safeForBody(position->stockCode))
+        fillFromPosition(*position);
+    else
+        emit changed();
 }
 
 QVariantList TradeViewController::offeredAccounts() const
@@ -191,6 +250,21 @@ qint32 TradeViewController::getCurrentOrderType() const
 bool TradeViewController::carriesPrice(qint32 orderType, const QString& classId) const
 {
     return DMOrderType::isPricedType(orderType) || DMOrderType::supportPriceLimit(classId);
+}
+
+QString TradeViewController::selectedOrderTypeTitle() const
+{
+    return selectedOrderType_ >= 0 && selectedOrderType_ < orderTypeTitles_.size()
+        ? orderTypeTitles_[selectedOrderType_]
+        : QString();
+}
+
+bool TradeViewController::orderTypeAgreesWithMarket() const
+{
+    // A security not cached goes out with the account's market, so the
+    // form's type is the one sent.
+    const auto security = cachedSecurity();
+    return !security || security->getOrderType(selectedOrderTypeTitle(), tradeType_) == getCurrentOrderType();
 }
 
 void TradeViewController::fixControlsForOrderTypePButtonSelected()
@@ -273,8 +347,7 @@ void TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const 
             tradePosition_ = false;
             initOrderTypePButton();
         } else {
-            name_ = security ? security->name : QString();
-            initOrderTypePButton();
+            initTradeInfoView();
         }
     }
     if (const auto cached = cachedSecurity()) {
@@ -319,6 +392,46 @@ bool TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const
     return true;
 }
 
+void TradeViewController::initTradeInfoView()
+{
+    const auto security = cachedSecurity();
+    if (!security)
+        return;
+    name_ = security->name;
+    if (securityInfoArray_.isEmpty())
+        return;
+    // The first account of the security's market, else the first account.
+    const qint64 market = servernumber::toInt64(security->marketType);
+    int index = 0;
+    for (int i = 0; i < securityInfoArray_.size(); ++i) {
+        if (servernumber::toInt64(
+                securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoMarket)).toString())
+            == market) {
+            index = i;
+            break;
+        }
+    }
+    selectSecurityIdButtonItem(index);
+}
+
+void TradeViewController::selectSecurityIdButtonItem(int index)
+{
+    if (index < accountTitles_.size() && index != selectedIndex_) {
+        selectedIndex_ = index;
+        initOrderTypePButton();
+        requestMoneyInfo();
+        return;
+    }
+    // The same account: the list may change with the security's class, the
+    // chosen title stays when it is still offered.
+    const QString keep = selectedOrderTypeTitle();
+    initOrderTypePButton();
+    if (const int again = int(orderTypeTitles_.indexOf(keep)); again >= 0 && !keep.isEmpty()) {
+        selectedOrderType_ = again;
+        fixControlsForOrderTypePButtonSelected();
+    }
+}
+
 void TradeViewController::initPriceView()
 {
     const auto security = cachedSecurity();
@@ -330,9 +443,9 @@ void TradeViewController::initPriceView()
     price_ = price;
 }
 
-bool TradeViewController::isOpeningTime(const QDateTime& localTime)
+bool TradeViewController::isOpeningTime(const QDateTime& chinaTime)
 {
-    const int hm = localTime.time().hour() * 100 + localTime.time().minute();
+    const int hm = chinaTime.time().hour() * 100 + chinaTime.time().minute();
     return (hm >= 916 && hm <= 1139) || (hm >= 1251 && hm <= 1539);
 }
 
@@ -342,7 +455,7 @@ void TradeViewController::refreshTimesharingQuotes()
         isNotRefresh_ = true;
         return;
     }
-    if (!isOpeningTime(QDateTime::currentDateTime()) || code_.size() != 6)
+    if (!isOpeningTime(platform::ChinaClock::now()) || code_.size() != 6)
         return;
     isNotRefresh_ = code_ != currentStockCode_;
     if (cachedSecurity())
@@ -442,9 +555,8 @@ void TradeViewController::requestMaxQuantityInfo()
     const QString price = carriesPrice(type, security->classId) ? price_ : QString();
     if (!safeForBody(price))
         return;
-    const QString title = selectedOrderType_ >= 0 ? orderTypeTitles_[selectedOrderType_] : QString();
     services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(), security->code,
-        security->marketType, security->getOrderType(title, tradeType_), price);
+        security->marketType, security->getOrderType(selectedOrderTypeTitle(), tradeType_), price);
 }
 
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
@@ -485,7 +597,15 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString&, const DT
     if (table)
         table->removeContentObjectWithMarketCode(5);
     positions_ = table;
+    const int rows = table ? int(table->contentObjectArray().size()) : 0;
+    if (selectedPositionRow_ >= rows)
+        selectedPositionRow_ = -1;
     emit changed();
+    // The row still picked is applied again when it is the form's security.
+    const auto security = cachedSecurity();
+    const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
+    if (security && row && row->stockCode == security->code)
+        positionTableViewClicked(selectedPositionRow_);
 }
 
 // --- Order ---
@@ -496,12 +616,20 @@ bool TradeViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
+    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
+        return false;
+    }
     const auto security = cachedSecurity();
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
         && !quantity_.isEmpty();
     if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
+        return false;
+    }
+    if (!orderTypeAgreesWithMarket()) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kOrderTypeNotOfMarketMessage)), {});
         return false;
     }
     return true;
@@ -524,12 +652,14 @@ void TradeViewController::querySTStockList(DataModel*, const QString&, const std
 {
     const bool atRisk = std::find(codes.begin(), codes.end(), code_) != codes.end();
     // After the reply handler has returned, never from inside it.
-    QTimer::singleShot(10, this, [this, atRisk] { makeOrder(atRisk); });
+    QMetaObject::invokeMethod(
+        this, [this, atRisk] { makeOrder(atRisk); }, Qt::QueuedConnection);
 }
 
 bool TradeViewController::querySTStockList(DataModel*, const QString&, const CSError&)
 {
-    QTimer::singleShot(10, this, [this] { makeOrder(false); });
+    QMetaObject::invokeMethod(
+        this, [this] { makeOrder(false); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -559,7 +689,7 @@ void TradeViewController::showOrderConfirmWindow()
 {
     const auto security = cachedSecurity();
     const std::optional<QString> classId = security ? std::optional<QString>(security->classId) : std::nullopt;
-    const QString title = selectedOrderType_ >= 0 ? orderTypeTitles_[selectedOrderType_] : QString();
+    const QString title = selectedOrderTypeTitle();
     if (quotePanel_)
         quotePanel_->setOrderFormHeld(true);
     const Watch alive = MenuItemViewController::watch();
@@ -614,10 +744,9 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
     if (type != 0 && type != 1)
         return false;
     const auto security = securityForOrder(param, std::make_shared<Security>());
-    // The order type of the confirmed title, not of whatever the form shows now.
-    const QString market = marketOfAccount(param.securityId());
-    const qint32 orderType = type == 0 ? DMOrderType::getOderTypeFlagOfBuy(market, security->classId, param.orderType())
-                                       : DMOrderType::getOderTypeFlagOfSale(market, security->classId, param.orderType());
+    // The order type of the confirmed title in the market the order goes
+    // to, as the order manager maps it; not whatever the form shows now.
+    const qint32 orderType = security->getOrderType(param.orderType(), type);
     sendOrder(*security, param, type, carriesPrice(orderType, security->classId) ? param.price() : QString());
     return true;
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 
 class AccountManager;
 class OrderManager;
@@ -18,6 +19,9 @@ class QueryInfoManager;
 class StockManager;
 class Security;
 class UserDefaultConfig;
+namespace platform {
+class RunLoopTimer;
+}
 
 struct TradeViewControllerServices {
     AccountManager* accountManager = nullptr;
@@ -48,6 +52,10 @@ public:
     static constexpr char kNoAccountMessage[] = "无可用的股东账户";
     static constexpr char kMissingInputMessage[] = "请确认已经输入证券代码、证券价格和委托数量。";
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
+    // The chosen order-type title means another type (or none) in the
+    // market the order goes to.
+    static constexpr char kOrderTypeNotOfMarketMessage[]
+        = "所选委托方式不适用于该证券的交易市场，请重新选择委托方式。";
     static constexpr char kDelistTitle[] = "警告";
     static constexpr char kDelistText[]
         = "尊敬的客户:该股票即将终止上市,请注意退市风险，谨慎投资。详情请登录上市公司或交易所网站查询。";
@@ -71,6 +79,9 @@ public:
     void addButtonClick();
     void subButtonClick();
     void setQuantityText(const QString& text);
+    // positionTableViewClicked: with the picked row of the positions table
+    // (-1: none picked).
+    virtual void positionTableViewClicked(int row);
     virtual void orderButtonClicked();
     // The window the dialog runs over (the view's).
     void setDialogParent(QObject* window) { dialogParent_ = window; }
@@ -103,7 +114,9 @@ public:
     bool isBusy() const { return busy_; }
     const QString& lastOrderNumber() const { return lastOrderNumber_; }
     DTTablePtr positions() const { return positions_; }
-    static bool isOpeningTime(const QDateTime& localTime);
+    int selectedPositionRow() const { return selectedPositionRow_; }
+    // Judged on China time, wherever the customer is.
+    static bool isOpeningTime(const QDateTime& chinaTime);
     void refreshTimesharingQuotes();
 
     // Protocols.
@@ -130,6 +143,9 @@ protected:
 
     // Replaced by the after-hours and warrant pages.
     virtual void initShareholderCodeAndOrderType();
+    // The account pop-up's titles from the offered entries.
+    void loadShareholderAccounts();
+    virtual void updateForAcountProtectOptionChange();
     // The shareholder account entries the page offers.
     virtual QVariantList offeredAccounts() const;
     virtual void initOrderTypePButton();
@@ -139,6 +155,24 @@ protected:
     virtual bool verifyOrderInput();
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
+
+    // initTradeInfoView: the name and the account of the security's market.
+    void initTradeInfoView();
+    void selectSecurityIdButtonItem(int index);
+    // A picked position or notification 13: its code, name and account,
+    // then the lookup.
+    void fillFromPosition(const RDOPositionDetail& row);
+    // Selects the first offered account with that shareholder id; false
+    // when none has it.
+    bool selectAccountWithId(const QString& securityId);
+    void resetRefreshTimer();
+    // The selected order-type title ("" when none).
+    QString selectedOrderTypeTitle() const;
+    // Whether the selected title means, in the market of the security it
+    // is sent for, the order type the form shows.
+    bool orderTypeAgreesWithMarket() const;
+    // The row of the positions table, as the table holds it.
+    template <class Row> std::optional<Row> positionRow(int row) const;
 
     std::shared_ptr<Security> cachedSecurity() const;
     // The market code of the account entry with `securityId` (empty when none).
@@ -179,6 +213,8 @@ protected:
     bool busy_ = false;
     QString lastOrderNumber_;
     DTTablePtr positions_;
+    int selectedPositionRow_ = -1;
+    platform::RunLoopTimer* refreshTimer_ = nullptr;
     std::unique_ptr<QuoteInfoViewController> quotePanel_;
     OrderAlertWindowController dialog_;
     QPointer<QObject> dialogParent_;

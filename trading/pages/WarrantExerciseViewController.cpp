@@ -2,6 +2,7 @@
 
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
+#include "trading/orders/OrderManager.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
@@ -102,6 +103,10 @@ bool WarrantExerciseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
+    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
+        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
+        return false;
+    }
     const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
     if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
@@ -117,6 +122,22 @@ void WarrantExerciseViewController::orderButtonClicked()
     busy_ = true;
     emit changed();
     showOrderConfirmWindow();
+}
+
+void WarrantExerciseViewController::positionTableViewClicked(int row)
+{
+    const auto position = positionRow<RDOWarrantPositionDetail>(row);
+    selectedPositionRow_ = position ? row : -1;
+    if (!position || !safeForBody(position->exerciseCode)) {
+        emit changed();
+        return;
+    }
+    code_ = position->exerciseCode;
+    name_.clear();
+    maxAmount_ = position->stockQuantity + QStringLiteral("股");
+    selectAccountWithId(position->securityId);
+    lookUp();
+    emit changed();
 }
 
 void WarrantExerciseViewController::showOrderConfirmWindow()

@@ -17,6 +17,9 @@ public:
     static void registerPages();
 
     void orderButtonClicked() override;
+    // A warrant position: its exercise code and quantity, its account; the
+    // name and price come from the lookup as for a typed code.
+    void positionTableViewClicked(int row) override;
     qint32 getCurrentOrderType() const override;
     bool orderTypeRowHidden() const override { return true; }
     bool moneyRowHidden() const override { return false; }

@@ -1,6 +1,8 @@
 #include "trading/ui/TradeView.h"
 
 #include "quotes/panel/QuoteInfoView.h"
+#include "quotes/panel/QuotePanelGeometry.h"
+#include "shell/tables/DVTableModel.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
@@ -78,13 +80,17 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     auto* formBox = new QWidget(this);
     formBox->setLayout(form);
     formBox->setFixedWidth(300);
-    quoteView_->setMinimumSize(360, 460);
+    // The panel draws the chart and the five-level book side by side at a
+    // fixed width: it takes the page's whole width under the form and the
+    // positions, so that neither is cut off in a window of a laptop's size.
+    quoteView_->setMinimumSize(int(quotepanel::kPanelWidth), kQuotePanelMinimumHeight);
+    quoteView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* top = new QHBoxLayout;
     top->addWidget(formBox, 0, Qt::AlignTop);
-    top->addWidget(quoteView_, 1);
+    top->addWidget(positionTableView_, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(positionTableView_, 1);
+    layout->addWidget(quoteView_, 1);
     setTabOrder(stockCodeText_, priceText_);
     setTabOrder(priceText_, amountText_);
     setTabOrder(amountText_, orderButton_);
@@ -99,15 +105,18 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     connect(orderTypePButton_, &QComboBox::currentIndexChanged, this,
         [this](int i) { page_.orderTypePButtonSelected(i); });
     connect(priceText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setPriceText(t); });
-    connect(priceText_, &QLineEdit::returnPressed, this, [this] {
-        page_.priceEditEnd();
-        amountText_->setFocus();
-    });
+    // End of editing is Return, Tab or a click elsewhere: each asks the
+    // maximum quantity again for the price left in the field.
+    connect(priceText_, &QLineEdit::editingFinished, this, [this] { page_.priceEditEnd(); });
+    connect(priceText_, &QLineEdit::returnPressed, this, [this] { amountText_->setFocus(); });
     connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClick(); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClick(); });
     connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
     connect(amountText_, &QLineEdit::returnPressed, this, [this] { page_.orderButtonClicked(); });
     connect(orderButton_, &QPushButton::clicked, this, [this] { page_.orderButtonClicked(); });
+    connect(positionTableView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        page_.positionTableViewClicked(positionTableView_->tableModel()->sourceRow(index.row()));
+    });
     page_.setDialogParent(this);
     refresh();
 }
@@ -134,9 +143,27 @@ void TradeView::refresh()
     availableMoneyText_->setText(page_.availableMoneyText());
     orderButton_->setText(page_.orderButtonTitle());
     orderButton_->setEnabled(!page_.isBusy());
-    if (page_.positions())
-        positionTableView_->initTableViewWithObject(page_.positions());
+    if (page_.positions() && page_.positions() != shownPositions_) {
+        shownPositions_ = page_.positions();
+        positionTableView_->initTableViewWithObject(shownPositions_);
+    }
+    selectPositionRow(page_.selectedPositionRow());
     quoteView_->update();
+}
+
+void TradeView::selectPositionRow(int sourceRow)
+{
+    DVTableModel* model = positionTableView_->tableModel();
+    const QModelIndex current = positionTableView_->currentIndex();
+    if (!model || (current.isValid() && model->sourceRow(current.row()) == sourceRow))
+        return;
+    for (int row = 0; sourceRow >= 0 && row < model->rowCount(); ++row) {
+        if (model->sourceRow(row) == sourceRow) {
+            positionTableView_->selectRow(row);
+            return;
+        }
+    }
+    positionTableView_->clearSelection();
 }
 
 void registerTradeViews()

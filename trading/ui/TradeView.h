@@ -2,9 +2,12 @@
 
 #include "shell/ui/MenuItemView.h"
 
+#include <memory>
+
 class TradeViewController;
 class QuoteInfoView;
 class DVCommonTableView;
+class DTTable;
 class QFormLayout;
 class QComboBox;
 class QLabel;
@@ -12,18 +15,24 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
-// The buy and sell page: the order form, the quote panel beside it and the
-// positions below. Tab goes code -> price -> quantity -> order button; Enter
-// in the quantity places the order.
+// The buy and sell page: the order form with the positions beside it, and
+// the quote panel (chart and five-level book) below them. Tab goes code ->
+// price -> quantity -> order button; Enter in the quantity places the order.
 class TradeView : public MenuItemView {
     Q_OBJECT
 public:
+    // Enough for the chart's and the book's every row.
+    static constexpr int kQuotePanelMinimumHeight = 380;
+
     TradeView(TradeViewController& controller, QWidget* parent = nullptr);
 
 protected:
     void refresh() override;
 
 private:
+    // Shows the page's picked position (a table row) as the selected row.
+    void selectPositionRow(int sourceRow);
+
     QFormLayout* form_ = nullptr;
     TradeViewController& page_;
     QLineEdit* stockCodeText_;
@@ -44,6 +53,7 @@ private:
     QPushButton* orderButton_;
     QuoteInfoView* quoteView_;
     DVCommonTableView* positionTableView_;
+    std::shared_ptr<DTTable> shownPositions_;
 };
 
 void registerTradeViews();
