@@ -20,14 +20,9 @@ protected:
         NotificationCenter::resetForTesting();
         mainWindow.log = &windows.log;
         accounts = std::make_unique<AccountManager>();
-        WindowController::Services s;
-        s.windows = &windows;
-        s.mainWindow = &mainWindow;
-        s.riskWindows = &riskWindows;
-        s.server = &server;
+        WindowController::Services s
+            = sessionServices(windows, mainWindow, riskWindows, server, clock, statusObserver);
         s.accountManager = accounts.get();
-        s.timers = clock.factory();
-        s.requestRiskStatus = [this](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
         s.quit = [this] { ++quits; };
         controller = std::make_unique<WindowController>(s);
     }

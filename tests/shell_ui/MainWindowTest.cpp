@@ -288,14 +288,8 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
             return window.data();
         });
         const auto startSession = [&] {
-            WindowController::Services s;
-            s.windows = &windows;
-            s.mainWindow = &opener;
-            s.riskWindows = &riskWindows;
-            s.server = &server;
-            s.timers = clock.factory();
-            s.requestRiskStatus = [&](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
-            session = std::make_unique<WindowController>(s);
+            session = std::make_unique<WindowController>(
+                sessiontest::sessionServices(windows, opener, riskWindows, server, clock, statusObserver));
         };
         const auto riskStatus = [&](qint32 value) {
             ASSERT_NE(statusObserver, nullptr);
