@@ -4,6 +4,7 @@
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
+#include "shell/session/WindowController.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/ui/pages/AccountPageViews.h"
 
@@ -14,7 +15,12 @@ ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar)
 {
     // Exit trading closes the window itself; the session ends the application
     // when no login window is left.
-    auto* window = new MainWindow();
+    MainWindowServices services;
+    services.screenLock.isDoingRiskEvaluation = [] {
+        const WindowController* session = WindowController::getInstance();
+        return session && session->isDoingRiskEvaluation();
+    };
+    auto* window = new MainWindow(services);
     window->layout()->setMenuBar(menuBar(window));
     installAccountWindows(*window);
     return window;

@@ -1,5 +1,7 @@
 #include "core/ui/SiteWindowController.h"
 
+#include "core/ui/ColumnFit.h"
+
 #include <QAbstractTableModel>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -90,7 +92,7 @@ SiteWindowController::SiteWindowController(QWidget* parentWindow, DMServerManage
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    fitColumnsToContents(table_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(current);
@@ -98,7 +100,10 @@ SiteWindowController::SiteWindowController(QWidget* parentWindow, DMServerManage
     layout->addWidget(table_);
     resize(480, 360);
 
-    connect(controller_.get(), &ServerListController::rowsChanged, this, [this] { model_->reload(); });
+    connect(controller_.get(), &ServerListController::rowsChanged, this, [this] {
+        model_->reload();
+        fitColumnsToContents(table_);
+    });
     connect(controller_.get(), &ServerListController::popUpsChanged, this, [this] { reloadPopUps(); });
     // activated: the user's choice only, not a selection the window makes itself.
     connect(tradeButton_, &QComboBox::activated, this,

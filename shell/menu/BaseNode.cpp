@@ -1,6 +1,7 @@
 #include "shell/menu/BaseNode.h"
 
 #include "shell/menu/MenuManager.h"
+#include "shell/menu/TreeTeardown.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -26,6 +27,11 @@ BaseNode::BaseNode()
 BaseNode::BaseNode(QString title)
     : nodeTitle(std::move(title))
 {
+}
+
+BaseNode::~BaseNode()
+{
+    releaseTreeIteratively(children_, [](BaseNode& node) -> List& { return node.children_; });
 }
 
 BaseNode::Ptr BaseNode::initLeaf()

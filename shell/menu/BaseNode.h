@@ -48,7 +48,8 @@ public:
     using List = std::vector<Ptr>;
 
     BaseNode(); // init: "BaseNode Untitled", no children, not a leaf
-    virtual ~BaseNode() = default;
+    // Frees the subtree without recursion: a menu of any depth is safe to drop.
+    virtual ~BaseNode();
     static Ptr initLeaf();
 
     bool isLeaf() const { return isLeaf_; }

@@ -3,6 +3,7 @@
 #include "comm/crypto/AesEncryption.h"
 #include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/MenuLink.h"
+#include "shell/menu/TreeTeardown.h"
 
 #include <algorithm>
 #include <iterator>
@@ -84,6 +85,11 @@ QString keyText()
 }
 
 } // namespace
+
+RDOMenuInfo::~RDOMenuInfo()
+{
+    releaseTreeIteratively(childArray, [](RDOMenuInfo& node) -> std::vector<Ptr>& { return node.childArray; });
+}
 
 RDOMenuInfo::RDOMenuInfo(const VEKTCRS& row)
     : menuId(row.toStringWithName(QStringLiteral("cm_menu_id")))

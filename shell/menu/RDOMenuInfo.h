@@ -27,6 +27,12 @@ public:
     };
 
     RDOMenuInfo() = default; // init: no fields, no children
+    RDOMenuInfo(const RDOMenuInfo&) = default;
+    RDOMenuInfo(RDOMenuInfo&&) = default;
+    RDOMenuInfo& operator=(const RDOMenuInfo&) = default;
+    RDOMenuInfo& operator=(RDOMenuInfo&&) = default;
+    // Frees the subtree without recursion: a menu of any depth is safe to drop.
+    ~RDOMenuInfo();
     // initWithTCRSObj: the node of the record set's current row.
     explicit RDOMenuInfo(const VEKTCRS& row);
     // initWithDict: a node stored in "Menu.plist" (link kept as stored).

@@ -1,5 +1,7 @@
 #include "shell/ui/AccountWindow.h"
 
+#include "core/ui/ColumnFit.h"
+
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QFormLayout>
@@ -81,7 +83,7 @@ AccountWindow::AccountWindow(AccountWindowController::Services services, QWidget
     accountInfoTableView_->setSelectionMode(QAbstractItemView::SingleSelection);
     accountInfoTableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     accountInfoTableView_->verticalHeader()->hide();
-    accountInfoTableView_->horizontalHeader()->setStretchLastSection(true);
+    fitColumnsToContents(accountInfoTableView_);
 
     auto* remove = new QPushButton(QStringLiteral("删除"), this);
     remove->setObjectName(QStringLiteral("deleteButton"));
@@ -113,7 +115,10 @@ AccountWindow::AccountWindow(AccountWindowController::Services services, QWidget
     });
     connect(removeAll, &QPushButton::clicked, &controller_, &AccountWindowController::removeAllButtonClicked);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(&controller_, &AccountWindowController::reloadData, this, [this] { model_->reload(); });
+    connect(&controller_, &AccountWindowController::reloadData, this, [this] {
+        model_->reload();
+        fitColumnsToContents(accountInfoTableView_);
+    });
 }
 
 AccountWindow::~AccountWindow() = default;

@@ -45,6 +45,13 @@ void setText(QLineEdit* edit, const QString& text)
 
 } // namespace
 
+void keepPlaceWhenHidden(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
 LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     : QWidget(parent)
     , controller_(controller)
@@ -87,6 +94,7 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     loginProgress_->setRange(0, 0);
     loginProgress_->setMaximumHeight(4);
     loginProgress_->setTextVisible(false);
+    keepPlaceWhenHidden(loginProgress_);
 
     accountNameLabel_ = named(new QLabel(this), "accountNameLabel");
     auto* captchaRow = new QHBoxLayout;
@@ -153,7 +161,13 @@ void LoginView::forwardEdits(QLineEdit* edit, Field field)
     connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
         controller_.controlTextDidChange(field, text);
     });
-    connect(edit, &QLineEdit::returnPressed, this, [this, field] { controller_.controlEditEnd(field); });
+    connect(edit, &QLineEdit::returnPressed, this, [this, field] {
+        // Enter in the last field of the form logs in, as the login button.
+        const Field next = controller_.controlEditEnd(field);
+        if (next == Field::Account && field != Field::Account && loginButton_->isEnabled()
+            && !loginButton_->isChecked())
+            loginButton_->click();
+    });
 }
 
 void LoginView::refresh()

@@ -12,6 +12,10 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
+// Keeps a widget's place in its layout while it is hidden (the progress bars
+// of the login windows), so nothing around it moves when it shows.
+void keepPlaceWhenHidden(QWidget* widget);
+
 // The login form: shows its LoginViewController and forwards every edit
 // and click. It lives in the login window and in the add-account panel.
 class LoginView final : public QWidget {

@@ -45,6 +45,7 @@ LoginWindow::LoginWindow(LoginWindowController::Services services, QWidget* pare
     launchProgress_->setRange(0, 0);
     launchProgress_->setMaximumHeight(4);
     launchProgress_->setTextVisible(false);
+    keepPlaceWhenHidden(launchProgress_);
 
     QPushButton* account = linkButton(QStringLiteral("账户管理"), "accountManagerButton", this);
     QPushButton* site = linkButton(QStringLiteral("服务器设置"), "switchSiteButtonButton", this);

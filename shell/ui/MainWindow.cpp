@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -34,6 +35,8 @@ constexpr char kStyleSheet[] = R"(
 #titleBar QComboBox { color: white; background: #2a5190; border: 1px solid #4d6fa3; border-radius: 3px;
     padding: 2px 8px; min-width: 190px; }
 #titleBar QComboBox QAbstractItemView { color: black; background: white; }
+#titleBar QComboBox QAbstractItemView::item { color: black; background: white; padding: 3px 6px; }
+#titleBar QComboBox QAbstractItemView::item:selected { color: white; background: #2a5190; }
 #menuBox { background: #eef2f7; border-right: 1px solid #c9d3e0; }
 #menuBox QLabel#menuTitleLabel { color: #1d3f72; font-size: 14px; font-weight: bold; padding: 4px 2px; }
 #menuBox QTreeView { background: #eef2f7; border: none; font-size: 13px; }
@@ -109,7 +112,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     layout->addWidget(bottom);
 
     connect(&controller_, &MainWindowController::outlineChanged, this, &MainWindow::refreshOutline);
-    connect(&controller_, &MainWindowController::selectionRestored, this, &MainWindow::refreshSelection);
+    // After the click that moved the highlight has been handled in full: the
+    // view selects the clicked row at the end of its own mouse handling.
+    connect(&controller_, &MainWindowController::selectionRestored, this, &MainWindow::refreshSelection,
+        Qt::QueuedConnection);
     connect(&controller_, &MainWindowController::pageChanged, this, &MainWindow::refreshPage);
     connect(&controller_, &MainWindowController::accountsChanged, this, &MainWindow::refreshAccounts);
     connect(&controller_, &MainWindowController::messageCountChanged, this, &MainWindow::refreshMessageCount);
@@ -153,14 +159,18 @@ QWidget* MainWindow::makeTitleBar()
     auto* title = new QLabel(QStringLiteral("Lumora证券 网上交易"), bar);
     title->setObjectName(QStringLiteral("appTitle"));
     layout->addWidget(title);
-    layout->addStretch(1);
+    layout->addSpacing(24);
 
     activedAccountsButton_ = new QComboBox(bar);
     activedAccountsButton_->setObjectName(QStringLiteral("activedAccountsButton"));
-    // Account lines are long (name, number, branch, kind): the pop-up may
-    // cut them rather than widen the window.
+    // Account lines are long (name, number, branch, kind): the box takes
+    // the title bar's free width rather than widen the window.
     activedAccountsButton_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     activedAccountsButton_->setMinimumContentsLength(34);
+    activedAccountsButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // The menu-style pop-up would draw its entries in the box's own white
+    // text on the list's white; plain items take the list's colours.
+    activedAccountsButton_->setItemDelegate(new QStyledItemDelegate(activedAccountsButton_));
     connect(activedAccountsButton_, &QComboBox::activated, this, [this](int index) {
         if (!filling_)
             controller_.acitiveAccountChanged(index);
@@ -265,6 +275,9 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::willClose()
 {
+    // A lock that closed the window (the risk gate logging every account
+    // out) must not lock the session it just ended.
+    locker_.controller().windowWillClose();
     lockWindow(false);
     controller_.windowWillClose();
     bottomView_->controller().unloadView();

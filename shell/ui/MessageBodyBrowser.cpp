@@ -3,6 +3,8 @@
 #include "platform/WebView.h"
 
 #include <QDesktopServices>
+#include <QImage>
+#include <QTextDocument>
 
 MessageBodyBrowser::MessageBodyBrowser(QWidget* parent)
     : QTextBrowser(parent)
@@ -17,8 +19,15 @@ MessageBodyBrowser::MessageBodyBrowser(QWidget* parent)
     });
 }
 
-QVariant MessageBodyBrowser::loadResource(int, const QUrl&)
+QVariant MessageBodyBrowser::loadResource(int type, const QUrl&)
 {
+    // Nothing is fetched. A picture the body names takes no room and shows
+    // nothing: without an image the view would draw its broken-image icon.
+    if (type == QTextDocument::ImageResource) {
+        QImage blank(1, 1, QImage::Format_ARGB32_Premultiplied);
+        blank.fill(Qt::transparent);
+        return blank;
+    }
     return QVariant();
 }
 

@@ -4,7 +4,8 @@
 
 // A broker message's body: the server's HTML in Qt's rich-text subset, so no
 // script runs; nothing is loaded (pictures, style sheets) and only http and
-// https links open, in the default browser, never inside the view.
+// https links open, in the default browser, never inside the view. A picture
+// shows nothing.
 class MessageBodyBrowser final : public QTextBrowser {
     Q_OBJECT
 public:

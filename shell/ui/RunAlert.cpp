@@ -20,6 +20,11 @@ void addButton(QMessageBox* box, const QString& title, QMessageBox::ButtonRole r
         box->setDefaultButton(button);
 }
 
+bool breaksLine(QChar c)
+{
+    return c.isSpace() || c.script() == QChar::Script_Han;
+}
+
 QMessageBox::Icon iconFor(const QString& title)
 {
     if (title == QStringLiteral("错误") || title == QStringLiteral("错误提示"))
@@ -30,6 +35,45 @@ QMessageBox::Icon iconFor(const QString& title)
 }
 } // namespace
 
+QString RunAlert::fittingText(const QString& text)
+{
+    // A server may send any amount of text; a box shows the start of it and
+    // says with "…" that more was cut, so the box and its buttons stay on screen.
+    QString shown = text;
+    bool cut = false;
+    if (shown.size() > kMaxTextLength) {
+        shown.truncate(kMaxTextLength);
+        // Never half of a surrogate pair.
+        if (shown.back().isHighSurrogate())
+            shown.chop(1);
+        cut = true;
+    }
+    qsizetype lines = 0;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown.at(i) == u'\n' && ++lines == kMaxTextLines) {
+            shown.truncate(i);
+            cut = true;
+            break;
+        }
+    }
+    // A long run without a place to wrap would make the box as wide as the
+    // run: an invisible break opportunity every so often.
+    QString out;
+    out.reserve(shown.size() + shown.size() / kMaxUnbrokenRun + 1);
+    qsizetype run = 0;
+    for (const QChar c : shown) {
+        run = breaksLine(c) ? 0 : run + 1;
+        if (run > kMaxUnbrokenRun && !c.isLowSurrogate()) {
+            out.append(QChar(0x200B));
+            run = 1;
+        }
+        out.append(c);
+    }
+    if (cut)
+        out.append(u'…');
+    return out;
+}
+
 QMessageBox* RunAlert::alertWithMessageText(const QString& messageText, const QString& defaultButton,
     const QString& alternateButton, const QString& otherButton, const QString& text)
 {
@@ -37,7 +81,7 @@ QMessageBox* RunAlert::alertWithMessageText(const QString& messageText, const QS
     box->setWindowTitle(messageText);
     box->setText(messageText);
     box->setTextFormat(Qt::PlainText); // server text is shown verbatim, never as markup
-    box->setInformativeText(text);
+    box->setInformativeText(fittingText(text));
     box->setIcon(iconFor(messageText));
     addButton(box, defaultButton.isEmpty() ? QStringLiteral("确认") : defaultButton, QMessageBox::AcceptRole, 1);
     addButton(box, alternateButton, QMessageBox::RejectRole, 0);

@@ -17,6 +17,13 @@ class QWidget;
 class RunAlert {
 public:
     using Handler = std::function<void(int)>;
+    static constexpr qsizetype kMaxTextLength = 500;
+    static constexpr qsizetype kMaxTextLines = 20;
+    static constexpr qsizetype kMaxUnbrokenRun = 40;
+
+    // The text a box shows: at most kMaxTextLength characters and
+    // kMaxTextLines lines, ended by "…" when cut, and wrappable everywhere.
+    static QString fittingText(const QString& text);
 
     // Builds the box only; the caller shows it.
     static QMessageBox* alertWithMessageText(const QString& messageText, const QString& defaultButton,

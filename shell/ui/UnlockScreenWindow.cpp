@@ -35,7 +35,8 @@ UnlockScreenWindow::UnlockScreenWindow(UnlockScreenWindowController::Services se
     exitButton_->setObjectName(QStringLiteral("exitButton"));
     tipLabel_ = new QLabel(QStringLiteral("屏幕已锁定，请输入当前账户的交易密码解锁。"), this);
     tipLabel_->setObjectName(QStringLiteral("tipLabel"));
-    tipLabel_->setWordWrap(true);
+    // Whole lines only: a wrapped tip would break wherever the width ends.
+    tipLabel_->setWordWrap(false);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("客户号："), customerNumberText_);
@@ -76,9 +77,37 @@ void UnlockScreenWindow::refresh()
     const QSignalBlocker block(unlockButton_);
     unlockButton_->setChecked(checking);
     if (!controller_.tip().isEmpty())
-        tipLabel_->setText(controller_.tip());
+        tipLabel_->setText(displayedTip(controller_.tip()));
     if (passwordText_->text() != controller_.password())
         passwordText_->setText(controller_.password());
+}
+
+QString UnlockScreenWindow::displayedTip(const QString& tip)
+{
+    static const QString clauseEnds = QStringLiteral("，。；！？：,;:");
+    QString out;
+    out.reserve(tip.size());
+    for (qsizetype i = 0; i < tip.size(); ++i) {
+        const QChar c = tip.at(i);
+        // Between two Chinese characters a break may split a word; between
+        // Latin letters it parts two words and stays.
+        const bool insideWord = c == u'\n' && i > 0 && i + 1 < tip.size()
+            && tip.at(i - 1).script() == QChar::Script_Han && tip.at(i + 1).script() == QChar::Script_Han;
+        if (!insideWord) {
+            out.append(c);
+            continue;
+        }
+        // After the last clause of this line, if it has one.
+        const qsizetype lineStart = out.lastIndexOf(u'\n') + 1;
+        for (qsizetype at = out.size() - 1; at >= lineStart; --at) {
+            if (clauseEnds.contains(out.at(at))) {
+                if (at + 1 < out.size())
+                    out.insert(at + 1, u'\n');
+                break;
+            }
+        }
+    }
+    return out;
 }
 
 int UnlockScreenWindow::runModal(const QString& tip, const QString& closeButtonTitle)

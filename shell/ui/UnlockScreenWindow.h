@@ -22,6 +22,11 @@ public:
     int runModal(const QString& tip, const QString& closeButtonTitle);
     using ui::Window::runModal;
 
+    // The tip as the window shows it: a line break that falls inside a word
+    // moves back to the end of the clause before it (or goes), since the
+    // lines are the window's own, not those of the text's source.
+    static QString displayedTip(const QString& tip);
+
 protected:
     void willClose() override;
 

@@ -72,8 +72,7 @@ void BottomInfoViewController::unloadView()
 
 bool BottomInfoViewController::isOpeningTime(const QDateTime& chinaTime)
 {
-    if (chinaTime.date().dayOfWeek() > 5)
-        return false;
+    // On every day of the week; the quote panel's ticker keeps its own hours.
     const int hh = chinaTime.time().hour();
     const int mm = chinaTime.time().minute();
     return (hh == 9 && mm >= 30) || hh == 10 || (hh == 11 && mm <= 30) || hh == 13 || hh == 14;

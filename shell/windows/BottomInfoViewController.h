@@ -63,7 +63,7 @@ public:
     void unloadView();
 
     // isOpeningTime: 09:30 to 11:30 (that minute included) and 13:00 to
-    // 14:59, Monday to Friday, China time.
+    // 14:59, China time, on every day of the week.
     static bool isOpeningTime(const QDateTime& chinaTime);
 
     const std::array<Line, 3>& indexLines() const { return lines_; }

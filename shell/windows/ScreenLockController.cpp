@@ -8,6 +8,7 @@ ScreenLockController::ScreenLockController(Services services, QObject* parent)
     : QObject(parent)
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , isDoingRiskEvaluation(std::move(services.isDoingRiskEvaluation))
 {
     notificationCenter->addObserver(this, &ScreenLockController::lockScreen, sessionnotify::kLockScreen);
     notificationCenter->addObserver(
@@ -18,9 +19,11 @@ ScreenLockController::ScreenLockController(Services services, QObject* parent)
 
 ScreenLockController::~ScreenLockController() { notificationCenter->removeObserver(this); }
 
+void ScreenLockController::windowWillClose() { notificationCenter->removeObserver(this); }
+
 void ScreenLockController::lockScreen()
 {
-    if (locked_)
+    if (locked_ || (isDoingRiskEvaluation && isDoingRiskEvaluation()))
         return;
     locked_ = true;
     notificationCenter->postNotification(sessionnotify::kCloseMessageBoxes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class AccountManager;
 class NotificationCenter;
@@ -8,6 +9,10 @@ class NotificationCenter;
 struct ScreenLockControllerServices {
     AccountManager* accountManager = nullptr;
     NotificationCenter* notificationCenter = nullptr;
+    // True while the session's risk gate shows its notice: the gate answers
+    // a lock then itself (not passed, every account out), so the window does
+    // not lock. Empty: never.
+    std::function<bool()> isDoingRiskEvaluation;
 };
 
 // The locked state of a session without its widgets. Type 3 locks once (a
@@ -28,6 +33,9 @@ public:
     void lockScreen();
     // doUnLockScreen: only while locked; a settings check posts type 5 too.
     void doUnLockScreen(bool confirmed);
+    // The session's window is closing: later locks and unlock results are
+    // not its business any more.
+    void windowWillClose();
 
 signals:
     void locked(); // hide the session's windows, open the unlock window
@@ -37,5 +45,6 @@ signals:
 private:
     AccountManager* accountManager;
     NotificationCenter* notificationCenter;
+    std::function<bool()> isDoingRiskEvaluation;
     bool locked_ = false;
 };

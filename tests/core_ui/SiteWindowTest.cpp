@@ -7,6 +7,7 @@
 #include "platform/PropertyList.h"
 #include "platform/Reachability.h"
 #include "support/Spin.h"
+#include "support_gui/ColumnCheck.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -67,6 +68,8 @@ quint16 refusedPort()
 
 TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
 {
+    // A name far wider than a column's default width.
+    const QString longName = QStringLiteral("交易乙：华东电信主站一号备用线路");
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QTcpServer up;
@@ -80,7 +83,7 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     options.userPath = dir.filePath("user.plist");
     ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.shippedPath,
         QVariantMap { { "hq_servlist", serverList({ { "行情甲", dead }, { "行情乙", up.serverPort() } }, 0) },
-            { "jy_servlist", serverList({ { "交易甲", up.serverPort() }, { "交易乙", dead } }, 1) } }));
+            { "jy_servlist", serverList({ { "交易甲", up.serverPort() }, { longName, dead } }, 1) } }));
     Networks networks;
     DMServerManager manager([&] { return static_cast<INetworkFactory*>(&networks); },
         DMNotificationCenter::getInstance(), options);
@@ -98,7 +101,7 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     QComboBox* trade = window->currentTradeConnectionButton();
     QComboBox* quote = window->currentQuoteConnectionButton();
     ASSERT_EQ(trade->count(), 2);
-    EXPECT_EQ(trade->itemText(1), "交易乙");
+    EXPECT_EQ(trade->itemText(1), longName);
     EXPECT_EQ(trade->currentIndex(), 1);
     EXPECT_EQ(quote->currentIndex(), 0);
     QAbstractItemModel* model = window->internetSpeedTableView()->model();
@@ -117,8 +120,10 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     EXPECT_TRUE(model->index(rowOf["交易甲"], 1).data().toString().endsWith("毫秒"));
     EXPECT_EQ(model->index(rowOf["交易甲"], 2).data().toString(), "连接通畅");
     EXPECT_EQ(model->index(rowOf["交易甲"], 3).data().toString(), "推荐");
-    EXPECT_EQ(model->index(rowOf["交易乙"], 1).data().toString(), "超时");
-    EXPECT_EQ(model->index(rowOf["交易乙"], 2).data().toString(), "网络不通");
+    EXPECT_EQ(model->index(rowOf[longName], 1).data().toString(), "超时");
+    EXPECT_EQ(model->index(rowOf[longName], 2).data().toString(), "网络不通");
+    testsupport::spinFor(std::chrono::milliseconds(20));
+    EXPECT_TRUE(testsupport::columnsShowTheirTexts(*window->internetSpeedTableView()));
 
     // A pick by hand: the trade network goes to that server and the choice is stored.
     trade->setCurrentIndex(0);

@@ -206,6 +206,20 @@ TEST_F(LoginViewControllerTest, SuccessPostsTheAccountAndRemembersItWhenAsked)
     EXPECT_EQ(UserDefaultConfig::getInstance()->doSaveAccount(), 0);
 }
 
+TEST_F(LoginViewControllerTest, ALoginWithTheSaveBoxUntickedLeavesNoLastAccount)
+{
+    // A number a former login stored must not outlive a login that asked not to.
+    UserDefaultConfig::getInstance()->setLastLoginAccount(QStringLiteral("010100000001"));
+    ASSERT_FALSE(form->isSaveAccountChecked());
+    form->accountTypeSelected(0);
+    type(QStringLiteral("010100000001"), QStringLiteral("111111"));
+    login();
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_TRUE(UserDefaultConfig::getInstance()->lastLoginAccount().isEmpty());
+    const auto saved = AccountManager::getInstance()->getAccountArray(0);
+    EXPECT_TRUE(!saved || saved->isEmpty());
+}
+
 TEST_F(LoginViewControllerTest, SavedAccountsAreMaskedAndTheRealNumberIsSent)
 {
     UserDefaultConfig::getInstance()->setAccountProtectOption(true);

@@ -198,6 +198,23 @@ TEST_F(MainWindowControllerTest, OutlineFromTheMenuAndPageSwitching)
     EXPECT_TRUE(w.treeContent().empty());
 }
 
+TEST_F(MainWindowControllerTest, HiddenEntriesShowUnderTheTradingRootsOwnTitle)
+{
+    login({ "010100000001" });
+    menus->setMenuItemVisible(false, QStringLiteral("52"));
+    menus->setMenuItemVisible(false, QStringLiteral("51"));
+    MainWindowController& w = open();
+    // Title, then whether the hidden group and entry show.
+    const std::pair<int, bool> cases[] = { { 0, true }, { 1, false }, { 0, true } };
+    for (const auto& [title, shown] : cases) {
+        w.functionButtonSelected(title);
+        SCOPED_TRACE(w.selectedMenuTitle().toStdString());
+        EXPECT_EQ(findNodeWithLinkId(w.treeContent(), 10003) != nullptr, shown);
+        EXPECT_EQ(findNodeWithLinkId(w.treeContent(), 10000) != nullptr, shown); // under the hidden group
+        EXPECT_NE(findNodeWithLinkId(w.treeContent(), 60004), nullptr); // visible ones always
+    }
+}
+
 TEST_F(MainWindowControllerTest, LogoutWithTwoAccountsThenWithOne)
 {
     login({ "010100000001", "020100000003" });

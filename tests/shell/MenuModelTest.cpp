@@ -4,6 +4,8 @@
 #include "shell/menu/BaseNode.h"
 
 #include <QFile>
+#include <algorithm>
+#include <cstdint>
 
 using namespace shelltest;
 
@@ -53,6 +55,33 @@ QString shape(const RDOMenuManager& menu)
 }
 
 class MenuModelTest : public ShellHomeFixture { };
+
+// How far apart on the stack the nodes of a tree are freed. Each node's
+// deleter notes its own frame: a teardown that recurses frees the deepest node
+// one frame per level further down, one that works in a loop frees every node
+// at about the same depth, whatever the build type or the stack's size.
+struct FreeDepths {
+    std::uintptr_t lowest = UINTPTR_MAX;
+    std::uintptr_t highest = 0;
+    int freed = 0;
+    void note()
+    {
+        const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+        lowest = std::min(lowest, here);
+        highest = std::max(highest, here);
+        ++freed;
+    }
+    std::uintptr_t spread() const { return highest - lowest; }
+};
+
+template <class T> std::shared_ptr<T> watched(T* node, FreeDepths& depths)
+{
+    return std::shared_ptr<T>(node, [&depths](T* gone) {
+        depths.note();
+        delete gone;
+    });
+}
+
 
 } // namespace
 
@@ -116,6 +145,60 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     EXPECT_EQ(manager.getRootMenuInfo()->childArray.size(), 0u);
 }
 
+TEST_F(MenuModelTest, TreesOfAnyDepthAreFreedWithoutRecursion)
+{
+    // Deep enough that a recursive teardown spreads well past the bound (at
+    // least 16 bytes a level), shallow enough that it fails instead of
+    // overflowing the stack in any build.
+    constexpr int kDepth = 5000;
+    constexpr std::uintptr_t kBound = 8 * 1024;
+    struct Case {
+        const char* name;
+        int freed;
+        std::function<void(FreeDepths&)> buildAndDrop;
+    };
+    const Case cases[] = {
+        { "outline nodes", kDepth,
+            [](FreeDepths& depths) {
+                BaseNode::Ptr root = watched(new BaseNode(), depths);
+                BaseNode* last = root.get();
+                for (int i = 1; i < kDepth; ++i) {
+                    BaseNode::Ptr next = watched(i + 1 == kDepth ? new ChildNode() : new BaseNode(), depths);
+                    last->addChild(next);
+                    last = next.get();
+                }
+                last->setLeaf(true);
+            } },
+        { "menu nodes", kDepth,
+            [](FreeDepths& depths) {
+                RDOMenuInfo::Ptr root = watched(new RDOMenuInfo(), depths);
+                RDOMenuInfo* last = root.get();
+                for (int i = 1; i < kDepth; ++i) {
+                    RDOMenuInfo::Ptr next = watched(new RDOMenuInfo(), depths);
+                    last->addChild(next);
+                    last = next.get();
+                }
+            } },
+        { "a subtree held elsewhere survives its parent", 3,
+            [](FreeDepths& depths) {
+                RDOMenuInfo::Ptr kept = watched(new RDOMenuInfo(), depths);
+                kept->addChild(watched(new RDOMenuInfo(), depths));
+                {
+                    RDOMenuInfo::Ptr root = watched(new RDOMenuInfo(), depths);
+                    root->addChild(kept);
+                }
+                EXPECT_EQ(depths.freed, 1);
+                EXPECT_EQ(kept->childArray.size(), 1u);
+            } },
+    };
+    for (const Case& c : cases) {
+        FreeDepths depths;
+        c.buildAndDrop(depths);
+        EXPECT_EQ(depths.freed, c.freed) << c.name;
+        EXPECT_LT(depths.spread(), kBound) << c.name;
+    }
+}
+
 TEST_F(MenuModelTest, StoreVersionCheckAndTradingRoot)
 {
     MenuManager manager;
@@ -164,6 +247,35 @@ TEST_F(MenuModelTest, StoreVersionCheckAndTradingRoot)
     EXPECT_EQ(broken.menuVersion(), QStringLiteral("v1"));
     ASSERT_TRUE(QFile::remove(manager.menuLocalPath()));
     EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v1")));
+}
+
+TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)
+{
+    struct Case {
+        const char* id;
+        const char* name;
+        bool group; // with a child
+        const char* kept;
+    };
+    const Case cases[] = {
+        { "51877", "沪港通", true, "51" },
+        { "51877", "港股通", true, "51" }, // by id alone
+        { "777", "沪港通", true, "51" }, // by name alone
+        { "777", "港股通", true, "51,777" }, // neither: an ordinary group
+        { "51877", "沪港通", false, "51,51877" }, // an entry, not a group
+    };
+    for (const Case& c : cases) {
+        std::vector<RDOMenuInfo::Ptr> nodes { node("1", "-1", "A"), node("2", "-1", "B"), node("3", "-1", "C"),
+            node("4", "-1", "D"), node("5", "-1", "网上交易", "trademenu"), node("51", "5", "股票交易"),
+            node("11", "51", "买入", "buysale?MMLB=0"), node(c.id, "5", c.name, c.group ? "" : "hgtmr?") };
+        if (c.group)
+            nodes.push_back(node("61", c.id, "港股通买入", "hgtmr?"));
+        MenuManager manager;
+        manager.setMenuInfo(std::make_shared<RDOMenuManager>(nodes));
+        const auto roots = manager.getRootMenuArray();
+        ASSERT_EQ(roots.size(), 1u) << c.id << c.name;
+        EXPECT_EQ(childIds(*roots.front()), QString::fromLatin1(c.kept)) << c.id << " " << c.name;
+    }
 }
 
 TEST_F(MenuModelTest, VisibilityApplyAndRestoreThroughTheFile)

@@ -75,6 +75,38 @@ TEST_F(MessageWindowTest, FirstRowOpensAStaleBodyIsDroppedAndReadingCounts)
     EXPECT_EQ(posts.seen[MessageCenterWindowController::kMessageCountChanged], 1);
 }
 
+TEST_F(MessageWindowTest, ALateBodyOfTheFirstRowNeverShowsOnTheSecond)
+{
+    // Another reader of bodies on the same connection: its answer comes after
+    // every reply sent before it.
+    struct Reader final : IMessageCenterDetailDelegate {
+        int answers = 0;
+        void messageCenterDetail(DataModel*, const QString&, const QString&) override { ++answers; }
+    } reader;
+
+    sim.withholdNext(brokersim::kMessageDetailFunction);
+    MessageCenterWindowController window({ store.get(), nullptr });
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMessageDetailFunction) == 1; }));
+    window.tableViewItemClicked(1);
+    ASSERT_TRUE(spinUntil([&] { return !window.bodyOfRow(1).isEmpty(); }));
+    const QString own = window.bodyOfRow(1);
+
+    // Row 0's body arrives after the move to row 1.
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+    const MessageCenterInfo& third = window.rows()[2];
+    ASSERT_FALSE(store->requestMessageInfoDetail(&reader, third.pd, third.pt).isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return reader.answers == 1; }));
+    EXPECT_EQ(window.bodyOfRow(1), own);
+    EXPECT_TRUE(window.bodyOfRow(0).isEmpty());
+    EXPECT_FALSE(window.rows()[0].readFlag);
+
+    // Row 0 opened again shows a text of its own.
+    window.tableViewItemClicked(0);
+    ASSERT_TRUE(spinUntil([&] { return !window.bodyOfRow(0).isEmpty(); }));
+    EXPECT_NE(window.bodyOfRow(0), own);
+    EXPECT_EQ(window.bodyOfRow(1), own);
+}
+
 TEST_F(MessageWindowTest, AnAccountWithoutMessagesEmptiesTheTable)
 {
     MessageCenterWindowController window({ store.get(), nullptr });

@@ -159,6 +159,23 @@ TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)
         EXPECT_EQ(alerts.shown.back().text, c.message);
         EXPECT_EQ(alerts.shown.back().title, QStringLiteral("温馨提示"));
     }
+    // Each of the twelve forbidden characters alone, anywhere in the text, is
+    // refused; look-alikes that are not on the list pass.
+    const QString forbidden[] = { "：", "#", "%", "&", "+", "/", "\\", "=", "?", " ", ".", ":" };
+    for (const QString& ch : forbidden) {
+        for (const QString& text : { ch + "早上好", "早上" + ch + "好", "早上好" + ch }) {
+            page.setInputText(text);
+            EXPECT_FALSE(page.checkReserveInput()) << text.toStdString();
+            page.submitButtonClicked();
+            EXPECT_EQ(alerts.shown.back().text, QStringLiteral("您输入的字符包含了非法字符（：#%&+/\\=? .:）！"))
+                << text.toStdString();
+        }
+    }
+    for (const QString& text : { "早上好！", "早上-好", "早上_好", "早上，好。", "早上？好", "早上＃好", "a1" }) {
+        page.setInputText(text);
+        EXPECT_TRUE(page.checkReserveInput()) << text.toStdString();
+    }
+    EXPECT_EQ(sim.receivedCount(kReservationInfoFunction), 0);
 
     // Cancelling the question sends nothing.
     const QString longest(50, u'好');

@@ -20,14 +20,9 @@ protected:
         NotificationCenter::resetForTesting();
         mainWindow.log = &windows.log;
         accounts = std::make_unique<AccountManager>();
-        WindowController::Services s;
-        s.windows = &windows;
-        s.mainWindow = &mainWindow;
-        s.riskWindows = &riskWindows;
-        s.server = &server;
+        WindowController::Services s
+            = sessionServices(windows, mainWindow, riskWindows, server, clock, statusObserver);
         s.accountManager = accounts.get();
-        s.timers = clock.factory();
-        s.requestRiskStatus = [this](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
         s.quit = [this] { ++quits; };
         controller = std::make_unique<WindowController>(s);
     }
@@ -181,6 +176,30 @@ TEST_F(SessionFlowTest, TimeOutAfterA90001IsNotA90001)
     EXPECT_EQ(windows.boxes.back().request.title, "错误");
 }
 
+TEST_F(SessionFlowTest, AnApplicationLoginThatSucceedsAfterTheTimeOutAlertIsIgnored)
+{
+    controller->launch();
+    controller->serverManagerDidFinishedTest(QStringLiteral("2000"), true);
+    server.utid(QStringLiteral("U"));
+    ASSERT_EQ(controller->state(), State::ApplicationLogin);
+    ASSERT_TRUE(clock.fire());
+    ASSERT_EQ(windows.boxes.size(), 1u);
+    windows.log.clear();
+
+    // The reply of the abandoned round: no branch list, no menu, no usable form.
+    server.appLoginOk();
+    EXPECT_EQ(controller->state(), State::TimeOutAlert);
+    EXPECT_EQ(server.count("requestOrgInfo"), 0);
+    EXPECT_EQ(server.count("requestMenuInfo"), 0);
+    EXPECT_FALSE(windows.log.contains("formEnabled"));
+    EXPECT_EQ(windows.boxes.size(), 1u);
+
+    // 重试 still starts a new round, which logs in as usual.
+    windows.answer(1);
+    EXPECT_EQ(server.testRounds, 2);
+    EXPECT_EQ(controller->state(), State::TestingServers);
+}
+
 TEST_F(SessionFlowTest, BranchListAndMenuOnlyWhenTheirVersionsChanged)
 {
     struct Case {
@@ -269,6 +288,10 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
         { 1, 1, false, false },
         { 2, 1, true, true },
         { 2, 1, false, false },
+        // A required re-evaluation: closing or declining the notice (0)
+        // still leads to the questionnaire.
+        { 2, 0, true, true },
+        { 2, 0, false, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QStringLiteral("status %1 notice %2 passed %3")
@@ -291,7 +314,8 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
             ASSERT_TRUE(riskWindows.noticeDone);
             riskWindows.noticeDone(c.notice);
             settle();
-            if (c.notice == 1) {
+            if (c.notice == 1 || c.status == 2) {
+                EXPECT_FALSE(mainWindow.open_); // never opened on the notice alone
                 ASSERT_TRUE(riskWindows.alertDone);
                 riskWindows.alertDone();
                 settle();
@@ -306,7 +330,7 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
         if (c.mainWindow) {
             // The main window is up before the login window goes (the
             // questionnaire closed it already).
-            if (c.notice != 1) {
+            if (c.notice != 1 && c.status != 2) {
                 EXPECT_LT(windows.log.indexOf("mainWindow"), windows.log.indexOf("closeLogin"));
             }
             EXPECT_EQ(accounts->loginAccounts().size(), 1u);

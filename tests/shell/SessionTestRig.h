@@ -6,6 +6,7 @@
 #include "shell/session/SessionServer.h"
 #include "shell/session/SessionTimers.h"
 #include "shell/session/SessionWindows.h"
+#include "shell/session/WindowController.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -257,5 +258,21 @@ public:
         return std::make_unique<Shown>(&evaluationClosed);
     }
 };
+
+// The session flow's services on the fakes above; the risk-status request's
+// observer lands in `statusObserver`.
+inline WindowController::Services sessionServices(FakeWindows& windows, IMainWindowOpener& mainWindow,
+    FakeRiskWindows& riskWindows, ScriptedServer& server, FakeClock& clock,
+    IQueryRiskAssessmentStatusDelegate*& statusObserver)
+{
+    WindowController::Services s;
+    s.windows = &windows;
+    s.mainWindow = &mainWindow;
+    s.riskWindows = &riskWindows;
+    s.server = &server;
+    s.timers = clock.factory();
+    s.requestRiskStatus = [&statusObserver](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
+    return s;
+}
 
 } // namespace sessiontest

@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST(StatusBarTradingHours, BoundariesInChinaTime)
+TEST(StatusBarTradingHours, BoundariesInChinaTimeOnEveryDayOfTheWeek)
 {
     struct Case {
         int day; // December 2026: the 7th is a Monday
@@ -81,8 +81,8 @@ TEST(StatusBarTradingHours, BoundariesInChinaTime)
     const Case cases[] = {
         { 7, 9, 15, false }, { 7, 9, 29, false }, { 7, 9, 30, true }, { 7, 11, 30, true },
         { 7, 11, 31, false }, { 7, 12, 59, false }, { 7, 13, 0, true }, { 11, 14, 59, true },
-        { 11, 15, 0, false }, { 12, 10, 0, false }, // Saturday
-        { 13, 10, 0, false }, // Sunday
+        { 11, 15, 0, false }, { 12, 10, 0, true }, { 12, 12, 0, false }, // Saturday
+        { 13, 10, 0, true }, { 13, 15, 0, false }, // Sunday
     };
     for (const Case& c : cases)
         EXPECT_EQ(BottomInfoViewController::isOpeningTime(ChinaClock::at(2026, 12, c.day, c.hour, c.minute)),
@@ -117,7 +117,7 @@ TEST(StatusBarServerLabel, VerdictByConnectTime)
     }
 }
 
-TEST_F(StatusBarControllerTest, RefreshesOnlyWhileTheExchangesTrade)
+TEST_F(StatusBarControllerTest, RefreshesOnlyWhileTheExchangesTradeOnAnyDay)
 {
     ChinaClock::Override clock(ChinaClock::at(2026, 12, 7, 11, 30));
     makeBar();
@@ -131,16 +131,22 @@ TEST_F(StatusBarControllerTest, RefreshesOnlyWhileTheExchangesTrade)
         bar->refreshStockIndexInfo();
     }
     {
+        // A Saturday in trading hours refreshes like any other day.
         ChinaClock::Override weekend(ChinaClock::at(2026, 12, 12, 10, 0));
         bar->refreshStockIndexInfo();
-        EXPECT_EQ(links.size(), 2);
+        EXPECT_EQ(links.size(), 3);
+    }
+    {
+        ChinaClock::Override lunch(ChinaClock::at(2026, 12, 12, 12, 0));
+        bar->refreshStockIndexInfo();
+        EXPECT_EQ(links.size(), 3);
         // New colours and a new quote connection ask at once, trading or not.
         NotificationCenter::getInstance()->postNotification(16);
-        EXPECT_EQ(links.size(), 3);
-        DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
-        EXPECT_EQ(links.size(), 3);
-        DMNotificationCenter::getInstance()->postNotification(2, QVariant(0));
         EXPECT_EQ(links.size(), 4);
+        DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+        EXPECT_EQ(links.size(), 4);
+        DMNotificationCenter::getInstance()->postNotification(2, QVariant(0));
+        EXPECT_EQ(links.size(), 5);
     }
 }
 

@@ -84,9 +84,15 @@ TEST_F(AccountWindowsWidgetTest, MessageRowsExpandAndBodiesLoadNothing)
     };
     ASSERT_TRUE(spinUntil([&] { return bodyOf(0) && !bodyOf(0)->toPlainText().isEmpty(); }));
     EXPECT_FALSE(bodyOf(1));
-    // Pictures and style sheets are never fetched; only web links open.
+    // Pictures and style sheets are never fetched (a picture is a blank
+    // pixel); only web links open.
+    const QImage picture = bodyOf(0)
+                               ->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("http://x/a.png")))
+                               .value<QImage>();
+    EXPECT_LE(picture.width(), 1);
+    EXPECT_EQ(qAlpha(picture.pixel(0, 0)), 0);
     EXPECT_FALSE(bodyOf(0)
-                     ->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("http://x/a.png")))
+                     ->loadResource(QTextDocument::StyleSheetResource, QUrl(QStringLiteral("http://x/a.css")))
                      .isValid());
     for (const auto& [url, opens] : { std::pair { "https://broker.example/n", true }, { "http://a/b", true },
              { "javascript:alert(1)", false }, { "file:///etc/passwd", false }, { "mailto:a@b", false } })
@@ -101,6 +107,27 @@ TEST_F(AccountWindowsWidgetTest, MessageRowsExpandAndBodiesLoadNothing)
     window->close();
     EXPECT_EQ(countPosts, 1);
     NotificationCenter::getInstance()->removeObserver(this);
+}
+
+TEST_F(AccountWindowsWidgetTest, ABlockedPictureInABodyShowsNothing)
+{
+    // The same body with and without its picture looks the same: nothing
+    // drawn in its place.
+    const auto render = [](const QString& html) {
+        MessageBodyBrowser body;
+        body.setFrameShape(QFrame::NoFrame);
+        body.resize(240, 120);
+        body.setHtml(html);
+        body.show();
+        return body.viewport()->grab().toImage();
+    };
+    for (const char* picture : { "<img src=\"https://www.lumora-broker.test/banner.png\">",
+             "<img src=\"data:image/png;base64,AAAA\" width=\"64\" height=\"64\">", "<img>" }) {
+        const QImage with = render(QStringLiteral("<p>%1</p>").arg(QString::fromLatin1(picture)));
+        const QImage without = render(QStringLiteral("<p></p>"));
+        ASSERT_EQ(with.size(), without.size());
+        EXPECT_EQ(with, without) << picture;
+    }
 }
 
 TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)

@@ -6,8 +6,11 @@
 #include "quotes/QuoteTestRig.h"
 #include "shell/StatusBarTestRig.h"
 #include "shell/MainWindowRig.h"
+#include "shell/SessionTestRig.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
+#include "shell/session/WindowController.h"
+#include "shell/session/ui/SessionWindows.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
@@ -23,6 +26,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -110,7 +114,7 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
     EXPECT_EQ(openBox()->informativeText(), QString::fromUtf8(MenuItemViewManager::kNotSupportedMessage));
     openBox()->done(0);
     EXPECT_EQ(window->currentPageView()->objectName(), fundsClass);
-    EXPECT_EQ(window->outlineView()->currentIndex(), fundsRow);
+    EXPECT_TRUE(spinUntil([&] { return window->outlineView()->currentIndex() == fundsRow; }));
 
     // The ticker shows the three indexes.
     auto* bottom = window->bottomInfoView();
@@ -142,6 +146,76 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
     window->controller().accountPButtonSelected(MainWindowController::kNewUserLogin);
     ASSERT_TRUE(spinUntil([&] { return !poll.isActive() && window->loginPanel() == nullptr; }));
     EXPECT_TRUE(wasModal);
+}
+
+TEST_F(MainWindowTest, TitleBarAccountsReadableAndTheHighlightFollowsThePageShown)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    openWindow();
+    testsupport::spinFor(20ms);
+
+    // The closed box shows the whole account line, kind included, also for
+    // a branch with a long name.
+    auto* accounts = window->findChild<QComboBox*>(QStringLiteral("activedAccountsButton"));
+    ASSERT_EQ(accounts->count(), 1);
+    EXPECT_TRUE(accounts->currentText().endsWith(QStringLiteral("普通交易登陆")));
+    accounts->addItem(QStringLiteral("李四    0101****0002    上海浦东新区世纪大道第一营业部        普通交易登陆"));
+    for (int item : { 0, 1 }) {
+        accounts->setCurrentIndex(item);
+        testsupport::spinFor(20ms);
+        QStyleOptionComboBox option;
+        option.initFrom(accounts);
+        option.editable = false;
+        const QRect field = accounts->style()->subControlRect(
+            QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, accounts);
+        EXPECT_GE(field.width(), accounts->fontMetrics().horizontalAdvance(accounts->currentText())) << item;
+    }
+    accounts->setCurrentIndex(0);
+
+    // An entry of the open list that is not under the mouse is dark on light.
+    accounts->showPopup();
+    QAbstractItemView* list = accounts->view();
+    ASSERT_TRUE(spinUntil([&] { return list->isVisible(); }));
+    const QImage image = list->viewport()->grab().toImage();
+    const QRect second = list->visualRect(list->model()->index(1, 0)) & image.rect();
+    ASSERT_FALSE(second.isEmpty());
+    // Text pixels stand out from the entry's ground, which is light.
+    const int ground = qGray(image.pixel(second.left() + 1, second.center().y()));
+    int text = 0;
+    for (int y = second.top(); y <= second.bottom(); ++y)
+        for (int x = second.left(); x <= second.right(); ++x)
+            text += std::abs(qGray(image.pixel(x, y)) - ground) > 100 ? 1 : 0;
+    EXPECT_GT(ground, 200);
+    EXPECT_GT(text, 30) << "no readable text in the entry";
+    accounts->hidePopup();
+
+    // A refused entry (not supported; 退出交易 then 取消) leaves the
+    // highlight on the entry whose page is shown, after a real click.
+    const BaseNode::Ptr funds = findNodeWithLinkId(window->controller().treeContent(), 10003);
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    const BaseNode::Ptr exit = findNodeWithLinkId(window->controller().treeContent(), 60004);
+    ASSERT_TRUE(funds && buy && exit);
+    QWidget* page = clickEntry(funds->nodeTitle);
+    ASSERT_TRUE(page);
+    const QModelIndex fundsRow = rowTitled(funds->nodeTitle);
+    for (const BaseNode::Ptr& refused : { buy, exit }) {
+        SCOPED_TRACE(refused->nodeTitle.toStdString());
+        clickEntry(refused->nodeTitle);
+        ASSERT_TRUE(spinUntil([] { return openBox() != nullptr; }));
+        QMessageBox* box = openBox();
+        QAbstractButton* cancel = box->buttons().size() > 1 ? box->buttons()[1] : box->buttons()[0];
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QStringLiteral("取消"))
+                cancel = b;
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        ASSERT_TRUE(spinUntil([] { return openBox() == nullptr; }));
+        testsupport::spinFor(20ms);
+        EXPECT_EQ(window->currentPageView(), page);
+        EXPECT_EQ(window->outlineView()->currentIndex(), fundsRow);
+        EXPECT_EQ(window->outlineView()->selectionModel()->selectedIndexes(), QModelIndexList { fundsRow });
+    }
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
@@ -185,4 +259,98 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     EXPECT_TRUE(other->isVisible());
     EXPECT_EQ(window->geometry(), before);
     other->close();
+}
+
+TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnlockWindow)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    const AccountManager::AccountPtr account = AccountManager::getInstance()->loginAccounts().front();
+    // Whether the session flow exists before the main window (as in the
+    // application, where it opens it) or after: the lock's observers run in
+    // the other order, and the outcome must not depend on it.
+    for (const bool sessionFirst : { true, false }) {
+        SCOPED_TRACE(sessionFirst ? "session first" : "window first");
+        if (AccountManager::getInstance()->loginAccounts().empty())
+            AccountManager::getInstance()->addActiveAccount(account);
+        sessiontest::FakeClock clock;
+        sessiontest::ScriptedServer server;
+        sessiontest::FakeWindows windows;
+        sessiontest::FakeRiskWindows riskWindows;
+        IQueryRiskAssessmentStatusDelegate* statusObserver = nullptr;
+        std::unique_ptr<WindowController> session;
+        WidgetMainWindowOpener opener([&] {
+            MainWindowServices services;
+            services.statusBar.serverManager = serverManager.get();
+            services.screenLock.isDoingRiskEvaluation
+                = [&session] { return session && session->isDoingRiskEvaluation(); };
+            window = new MainWindow(services);
+            return window.data();
+        });
+        const auto startSession = [&] {
+            session = std::make_unique<WindowController>(
+                sessiontest::sessionServices(windows, opener, riskWindows, server, clock, statusObserver));
+        };
+        const auto riskStatus = [&](qint32 value) {
+            ASSERT_NE(statusObserver, nullptr);
+            RDORiskAssessmentStatus status;
+            status.status = value;
+            statusObserver->queryRiskAssessmentStatus(nullptr, QString(), status);
+            testsupport::spinFor(20ms);
+        };
+        NotificationCenter* centre = NotificationCenter::getInstance();
+        if (sessionFirst) {
+            startSession();
+            centre->postNotification(sessionnotify::kLoginSucceeded, QVariant::fromValue(account));
+            riskStatus(0);
+        } else {
+            opener.open({});
+            startSession();
+        }
+        ASSERT_TRUE(opener.isOpen());
+        QPointer<MainWindow> main = window;
+
+        // A further account logs in from the main window; its risk notice shows.
+        statusObserver = nullptr;
+        centre->postNotification(sessionnotify::kLoginSucceeded, QVariant::fromValue(account));
+        riskStatus(2);
+        ASSERT_TRUE(session->isDoingRiskEvaluation());
+        auto* other = new ui::Window();
+        other->setAttribute(Qt::WA_DeleteOnClose);
+        other->show();
+
+        int unlockResults = 0, logoutPosts = 0;
+        QObject counter;
+        centre->addObserver(&counter, TypedNotificationCenter::PlainHandler([&] { ++unlockResults; }),
+            sessionnotify::kUnlockResult);
+        centre->addObserver(
+            &counter, TypedNotificationCenter::PlainHandler([&] { ++logoutPosts; }), sessionnotify::kLogout);
+        windows.log.clear();
+        centre->postNotification(sessionnotify::kLockScreen);
+        const auto unlockWindowShown = [] {
+            const QWidgetList all = QApplication::topLevelWidgets();
+            return std::any_of(all.begin(), all.end(),
+                [](QWidget* w) { return qobject_cast<UnlockScreenWindow*>(w) && w->isVisible(); });
+        };
+        EXPECT_FALSE(unlockWindowShown());
+        testsupport::spinFor(20ms);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        testsupport::spinFor(20ms);
+
+        // Not passed: every account out, the main window closed, back to the
+        // login window once; the screen is not locked behind it.
+        EXPECT_TRUE(riskWindows.noticeClosed);
+        EXPECT_FALSE(session->isDoingRiskEvaluation());
+        EXPECT_TRUE(AccountManager::getInstance()->loginAccounts().empty());
+        EXPECT_FALSE(opener.isOpen());
+        EXPECT_TRUE(main.isNull());
+        EXPECT_TRUE(windows.loginWindow);
+        EXPECT_EQ(windows.log.count("closeLastLogin"), 1); // one logout
+        EXPECT_EQ(logoutPosts, 0);
+        EXPECT_EQ(unlockResults, 0);
+        EXPECT_FALSE(unlockWindowShown());
+        EXPECT_TRUE(other->isVisible());
+        other->close();
+        session.reset();
+    }
 }

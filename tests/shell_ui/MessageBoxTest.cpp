@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -30,6 +32,47 @@ protected:
     void TearDown() override { NotificationCenter::resetForTesting(); }
     QWidget parent;
 };
+
+TEST_F(MessageBoxTest, AHundredKilobyteServerTextKeepsTheBoxOnScreen)
+{
+    struct Case {
+        const char* name;
+        QString text;
+    };
+    const Case cases[] = {
+        { "Chinese", QString(100 * 1024 / 3, u'错') },
+        { "one word", QString(100 * 1024, u'x') },
+        { "lines", QStringLiteral("第一行\n").repeated(100 * 1024 / 10) },
+        { "words", QStringLiteral("error text ").repeated(100 * 1024 / 11) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int> answers;
+        QPointer<QMessageBox> box
+            = RunAlert::runAlertWithErrorMessageText(c.text, &parent, [&](int r) { answers.push_back(r); });
+        ASSERT_TRUE(spinUntil([&] { return box->isVisible(); }));
+        testsupport::spinFor(20ms);
+        // The start of the text, cut visibly.
+        QString shown = box->informativeText();
+        EXPECT_TRUE(shown.endsWith(u'…'));
+        shown.remove(QChar(0x200B));
+        EXPECT_TRUE(c.text.startsWith(shown.chopped(1)));
+        EXPECT_LE(shown.size(), RunAlert::kMaxTextLength + 1);
+
+        const QRect screen = box->screen()->availableGeometry();
+        EXPECT_LE(box->frameGeometry().height(), screen.height());
+        EXPECT_LE(box->frameGeometry().width(), screen.width());
+        ASSERT_EQ(box->buttons().size(), 1);
+        QAbstractButton* button = box->buttons()[0];
+        const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
+        EXPECT_TRUE(screen.contains(onScreen)) << onScreen.y() << " " << screen.bottom();
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(answers, std::vector<int> { 1 });
+        ASSERT_TRUE(spinUntil([&] { return box.isNull(); }));
+    }
+    // A short text is shown whole.
+    EXPECT_EQ(RunAlert::fittingText(QStringLiteral("资金不足")), QStringLiteral("资金不足"));
+}
 
 TEST_F(MessageBoxTest, ATipBoxClosesAtALockWhileAnErrorBoxStays)
 {

@@ -1,6 +1,7 @@
 // Each window opens under the offscreen platform and its controls reach its
 // controller.
 #include "shell/WindowTestRig.h"
+#include "support_gui/ColumnCheck.h"
 
 #include "shell/ui/AccountWindow.h"
 #include "shell/ui/LastLoginInfoWindow.h"
@@ -12,6 +13,7 @@
 #include "shell/ui/SystemMessageWindow.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
+#include "shell/windows/UserSettingWindowController.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +26,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTextBrowser>
+#include <QTest>
 #include <QTimer>
 
 using namespace logintest;
@@ -127,6 +130,54 @@ TEST_F(WindowSmokeTest, LoginWindowShowsTheFormAndForwardsIt)
     EXPECT_TRUE(window->siteWindow());
 }
 
+TEST_F(WindowSmokeTest, EnterInTheLastFieldLogsInAndTheFormNeverMoves)
+{
+    StartUp().run();
+    auto* window = new LoginWindow();
+    window->showOver();
+    auto* loginButton = child<QPushButton>(window, "loginButton");
+    const auto place = [&] { return QRect(loginButton->mapTo(window, QPoint(0, 0)), window->size()); };
+    const QRect launching = place();
+    window->controller().appLoginComplete();
+    ASSERT_TRUE(spinUntil([&] { return !window->coverWindow(); }));
+    auto* image = child<QPushButton>(window, "identifyingCodeImage");
+    ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(place(), launching);
+
+    LoginViewController& form = window->controller().loginViewController();
+    auto* account = child<QComboBox>(window, "accountText")->lineEdit();
+    auto* password = child<QLineEdit>(window, "passwordText");
+    auto* captcha = child<QLineEdit>(window, "identifyingCodeText");
+    // Enter moves on through the fields and logs in from the last one.
+    const auto typeAndEnter = [&](const QString& pass) {
+        account->clear();
+        QTest::keyClicks(account, QStringLiteral("010100000001"));
+        QTest::keyClick(account, Qt::Key_Return);
+        password->clear();
+        QTest::keyClicks(password, pass);
+        QTest::keyClick(password, Qt::Key_Return);
+        captcha->clear();
+        QTest::keyClicks(captcha, broker().lastCaptchaCode());
+        QTest::keyClick(captcha, Qt::Key_Return);
+    };
+    const QString firstCaptcha = broker().lastCaptchaCode();
+    typeAndEnter(QStringLiteral("222222"));
+    EXPECT_TRUE(form.isBusy());
+    ASSERT_TRUE(spinUntil([&] { return openBox() != nullptr; }, std::chrono::seconds(10)));
+    EXPECT_EQ(sim.receivedCount(brokersim::kTradeLoginFunction), 1);
+    closeBoxes();
+    ASSERT_TRUE(spinUntil([&] { return !form.isBusy(); }));
+    // The refused attempt leaves everything where it was.
+    testsupport::spinFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(place(), launching);
+
+    ASSERT_TRUE(spinUntil([&] { return broker().lastCaptchaCode() != firstCaptcha; }, std::chrono::seconds(10)));
+    typeAndEnter(QStringLiteral("111111"));
+    ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(sim.receivedCount(brokersim::kTradeLoginFunction), 2);
+    EXPECT_EQ(place(), launching);
+}
+
 TEST_F(WindowSmokeTest, AccountWindowAddsAndDeletes)
 {
     auto* window = new AccountWindow();
@@ -138,6 +189,14 @@ TEST_F(WindowSmokeTest, AccountWindowAddsAndDeletes)
     auto* table = child<QTableView>(window, "accountInfoTableView");
     ASSERT_EQ(table->model()->rowCount(), 1);
     EXPECT_EQ(table->model()->index(0, 2).data().toString(), QStringLiteral("010100000001"));
+    // The longest number and every title show whole.
+    number->setText(QString(qsizetype(AccountWindowController::kMaxCustomerNumberLength), u'8'));
+    child<QPushButton>(window, "addButton")->click();
+    ASSERT_EQ(table->model()->rowCount(), 2);
+    testsupport::spinFor(std::chrono::milliseconds(20));
+    EXPECT_TRUE(testsupport::columnsShowTheirTexts(*table));
+    table->selectRow(1);
+    child<QPushButton>(window, "deleteButton")->click();
     table->selectRow(0);
     child<QPushButton>(window, "deleteButton")->click();
     EXPECT_EQ(table->model()->rowCount(), 0);
@@ -170,12 +229,35 @@ TEST_F(WindowSmokeTest, UnlockWindowRunsModallyAndTheLockHidesTheSession)
     EXPECT_TRUE(session->isVisible());
 
     // The settings check's modal run: the tip and the exit title; closing answers 0.
+    // The settings' tip keeps its words whole and shows every line in full.
+    const QString settingsTip = UserSettingWindowController::protectTip();
     auto* unlock = new UnlockScreenWindow({}, session);
     QTimer::singleShot(0, [unlock] {
         EXPECT_EQ(unlock->findChild<QPushButton*>("exitButton")->text(), QStringLiteral("关闭"));
+        auto* tip = unlock->findChild<QLabel*>("tipLabel");
+        EXPECT_EQ(tip->text(),
+            QStringLiteral("提示：关闭账户保护开关，需先对账户解锁，\n请输入当前账户的交易密码并点击［解锁］按钮。"));
+        EXPECT_LE(tip->sizeHint().width(), tip->width());
+        EXPECT_LE(tip->sizeHint().height(), tip->height());
         unlock->findChild<QPushButton*>("exitButton")->click();
     });
-    EXPECT_EQ(unlock->runModal(QStringLiteral("提示：请先解锁"), QStringLiteral("关闭")), 0);
+    EXPECT_EQ(unlock->runModal(settingsTip, QStringLiteral("关闭")), 0);
+
+    struct Case {
+        const char* tip;
+        const char* shown;
+    };
+    const Case tips[] = {
+        { "请先解锁", "请先解锁" },
+        { "第一句，第二\n句", "第一句，\n第二句" }, // back to the clause's end
+        { "没有标点的一\n句", "没有标点的一句" }, // or gone
+        { "第一句，\n第二句", "第一句，\n第二句" }, // a break between clauses stays
+        { "one\ntwo", "one\ntwo" }, // parts two words
+        { "交易\n2", "交易\n2" },
+        { "\n开头与结尾\n", "\n开头与结尾\n" },
+    };
+    for (const Case& c : tips)
+        EXPECT_EQ(UnlockScreenWindow::displayedTip(QString::fromUtf8(c.tip)), QString::fromUtf8(c.shown)) << c.tip;
 }
 
 TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
