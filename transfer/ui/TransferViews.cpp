@@ -2,6 +2,8 @@
 
 #include "shell/ui/Window.h"
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "transfer/ui/AccountTransferViews.h"
+#include "transfer/ui/TransferWidgets.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,36 +16,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+using transferui::fill;
+using transferui::named;
+using transferui::passwordField;
+
 namespace {
-
-QLineEdit* passwordField(QWidget* parent, const char* name)
-{
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setEchoMode(QLineEdit::Password);
-    field->setMaxLength(255);
-    return field;
-}
-
-template <class W> W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// Fills a popup with items and a selection without telling the page.
-void fill(QComboBox* box, const QStringList& items, qsizetype selected)
-{
-    const QSignalBlocker quiet(box);
-    QStringList now;
-    for (int i = 0; i < box->count(); ++i)
-        now << box->itemText(i);
-    if (now != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(int(selected));
-}
 
 class PromptView : public FundBalPwdAlertView {
 public:
@@ -172,12 +149,6 @@ FundTransferPageView::FundTransferPageView(FundTransferBaseViewController& contr
     refresh();
 }
 
-void FundTransferPageView::show(QLineEdit* field, const QString& text)
-{
-    if (field->text() != text)
-        field->setText(text);
-}
-
 void FundTransferPageView::controlEditEnd(QLineEdit* field)
 {
     const std::vector<QLineEdit*> order { amountText_, fundPasswordText_, bankPasswordText_ };
@@ -223,9 +194,9 @@ void FundTransferPageView::refresh()
     fundPasswordText_->setVisible(layout.fundVisible && account);
     bankPasswordLabel_->setVisible(layout.bankVisible && account);
     bankPasswordText_->setVisible(layout.bankVisible && account);
-    show(amountText_, page_->amountText());
-    show(fundPasswordText_, page_->fundPasswordText());
-    show(bankPasswordText_, page_->bankPasswordText());
+    transferui::show(amountText_, page_->amountText());
+    transferui::show(fundPasswordText_, page_->fundPasswordText());
+    transferui::show(bankPasswordText_, page_->bankPasswordText());
 
     if (bankToStock_) {
         balanceText_->setText(bankToStock_->bankBalanceText());
@@ -307,6 +278,7 @@ void registerTransferPageViews()
                 return page ? new FundTransferPageView(*page, parent) : nullptr;
             });
     }
+    registerAccountTransferViews();
     FundBalPwdAlertWC::setViewFactory([](FundBalPwdAlertWC& controller, QObject* parent) {
         return std::make_unique<PromptView>(controller, parent);
     });
