@@ -421,7 +421,7 @@ void FundCollectionViewController::moneyTypeSelected(qsizetype index)
 
 void FundCollectionViewController::resetControls()
 {
-    setMoneyNames(moneyNames());
+    selectMoney(moneyNames().isEmpty() ? -1 : 0);
     emit changed();
 }
 
