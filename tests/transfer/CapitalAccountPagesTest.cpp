@@ -95,7 +95,7 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     EXPECT_EQ(page->selectedInIndex(), 0);
     EXPECT_EQ(page->availableFundText(), QStringLiteral("50000.00元"));
     ASSERT_TRUE(page->fundInfoTable());
-    EXPECT_EQ(page->fundInfoTable()->rowCount(), 4); // every capital account
+    EXPECT_EQ(page->fundInfoTable()->count(), 4); // every capital account
 
     const qint64 mainBefore = balance(kMain);
     const qint64 secondaryBefore = balance(kSecondary);
