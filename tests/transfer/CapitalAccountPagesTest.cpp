@@ -266,6 +266,8 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币") }));
     EXPECT_EQ(page->mainFundIdText(), QStringLiteral("010210****02"));
     EXPECT_TRUE(page->controlsEnabled());
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
+    const std::shared_ptr<DTFundInfoTable> listBefore = page->fundInfoTable();
     const qint64 main = balance(kMain);
     const qint64 hongKong = balance(QStringLiteral("010210000005"));
     confirmDialogs();
@@ -274,6 +276,8 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     ASSERT_EQ(dialogTexts.size(), 1);
     EXPECT_TRUE(dialogTexts.front().contains(QStringLiteral("转移到账号: 010210000002 吗？")));
     EXPECT_EQ(alerts.last(), QStringLiteral("资金归集已提交。归集金额:9500.50, 内转笔数:2。"));
+    // The list of capital accounts is read again with the new balances.
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() && page->fundInfoTable() != listBefore; }, 10s));
     EXPECT_EQ(balance(kMain), main + 9500500);
     EXPECT_EQ(balance(kSecondary), 0);
     EXPECT_EQ(money(QStringLiteral("010210000004"), kSecondCustomer).balance, 500000); // what was not available

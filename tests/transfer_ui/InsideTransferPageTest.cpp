@@ -108,13 +108,19 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
     EXPECT_EQ(dialogText,
         QStringLiteral("资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n300.25"));
     ASSERT_TRUE(spinUntil([] { return messageBox() != nullptr; }, 10s));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^资金内转提交已成功。\n转出合同号:\\d+\n转入合同号:\\d+$"))
-                    .match(messageBox()->text())
+    const QString shown = messageBox()->text() + QLatin1Char('|') + messageBox()->informativeText();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^温馨提示\\|资金内转提交已成功。\n转出合同号:\\d+\n转入合同号:\\d+$"))
+                    .match(shown)
                     .hasMatch())
-        << qPrintable(messageBox()->text());
+        << qPrintable(shown);
     EXPECT_TRUE(amount->text().isEmpty());
     EXPECT_TRUE(password->text().isEmpty());
     ASSERT_TRUE(spinUntil([&] { return available->text() == QStringLiteral("49699.75元"); }, 10s));
+    // The list of capital accounts shows the moved money too.
+    const int column = accounts->tableModel()->titles().indexOf(QStringLiteral("可用资金"));
+    ASSERT_GE(column, 0);
+    ASSERT_TRUE(spinUntil(
+        [&] { return accounts->model()->index(1, column).data().toString() == QStringLiteral("8300.25"); }, 10s));
     const auto& money = brokersim::backOffice(sim)->account(*broker().customer("010200000002")).money;
     EXPECT_EQ(money.at(QStringLiteral("010210000003")).balance, 8300250);
 

@@ -126,13 +126,13 @@ void CapitalAccountPage::failed(const CSError& error)
     const bool unknown = error.code == kOrderOutcomeUnknownCode;
     if (unknown && !busy_) {
         // The dialog's backstop told the user already.
-        refreshAfterUnknownOutcome();
+        readAgain();
         return;
     }
     alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
     resetControls();
     if (unknown)
-        refreshAfterUnknownOutcome();
+        readAgain();
     endAction();
 }
 
@@ -142,11 +142,11 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
         return;
     alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
     resetControls();
-    refreshAfterUnknownOutcome();
+    readAgain();
     endAction();
 }
 
-void CapitalAccountPage::refreshAfterUnknownOutcome()
+void CapitalAccountPage::readAgain()
 {
     queryInfoManager->requestFundInfoList(this);
 }
@@ -342,7 +342,7 @@ void InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&
                                              .arg(serialNumbers.value(0), serialNumbers.value(1))),
         nullptr);
     resetControls();
-    requestAvailableFundAmount();
+    readAgain();
     endAction();
 }
 
@@ -353,10 +353,10 @@ bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&
     return true;
 }
 
-void InsideTransferViewController::refreshAfterUnknownOutcome()
+void InsideTransferViewController::readAgain()
 {
     requestAvailableFundAmount();
-    CapitalAccountPage::refreshAfterUnknownOutcome();
+    CapitalAccountPage::readAgain();
 }
 
 // ---- 资金归集 ----
@@ -456,6 +456,7 @@ void FundCollectionViewController::fundCollection(DataModel*, const QString&, co
         AlertRequest::tip(QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number)),
         nullptr);
     resetControls();
+    readAgain();
     endAction();
 }
 

@@ -69,8 +69,9 @@ protected:
     void willDropRequests() override;
     virtual void updateForAccountProtecteOptionChange() = 0;
     virtual void resetControls() = 0;
-    // After an unknown outcome: what the page reads again.
-    virtual void refreshAfterUnknownOutcome();
+    // After a request that moved money, or may have: what the page reads
+    // again (the capital-account list, whose balances it changed).
+    virtual void readAgain();
     // The request the user confirms is forgotten (and its secrets wiped).
     virtual void clearPending() = 0;
 
@@ -162,7 +163,7 @@ protected:
     void awakeFromNib() override;
     void updateForAccountProtecteOptionChange() override;
     void resetControls() override;
-    void refreshAfterUnknownOutcome() override;
+    void readAgain() override;
     void clearPending() override;
 
 private:
