@@ -2,28 +2,12 @@
 // the menu of the main window, move money between two own capital accounts,
 // confirm, and see both serial numbers and the new available money. Also
 // writes the page's picture when LUMORA_DOCS_DIR names a folder.
-#include "core/DMCDataCache.h"
-#include "quotes/QuoteTestRig.h"
-#include "shell/MainWindowRig.h"
-#include "shell/StatusBarTestRig.h"
-#include "shell/menu/MenuManager.h"
-#include "shell/pages/MenuItemViewManager.h"
-#include "shell/ui/MainWindow.h"
-#include "shell/ui/MenuItemView.h"
-#include "shell/ui/tables/DVCommonTableView.h"
-#include "shell/windows/LoginViewController.h"
+#include "TransferWindowRig.h"
 #include "tools/broker-sim/BackOffice.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/requests/SecurityInfoDataModels.h"
-#include "trading/ui/TradingViews.h"
-#include "transfer/FundTransferManager.h"
-#include "transfer/ui/TransferViews.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -33,40 +17,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-class InsideTransferPageTest : public MainWindowRig {
-protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerShellDataModels();
-        registerTradingDataModels();
-        registerTransferDataModels();
-        StartUp().run();
-        startTradeServer();
-        installTradingViews();
-        registerTransferPages();
-        registerTransferPageViews();
-    }
-    void TearDown() override
-    {
-        OrderAlertWindowController::setShownHookForTesting(nullptr);
-        closeWindows();
-        resetShell();
-        FundTransferManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        DMCDataCache::resetInstance();
-        serverManager.reset();
-        MarketFixture::TearDown();
-    }
-
-    static QMessageBox* messageBox()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                return box;
-        return nullptr;
-    }
-};
+using InsideTransferPageTest = TransferWindowRig;
 
 } // namespace
 
@@ -108,7 +59,7 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
     EXPECT_EQ(dialogText,
         QStringLiteral("资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n300.25"));
     ASSERT_TRUE(spinUntil([] { return messageBox() != nullptr; }, 10s));
-    const QString shown = messageBox()->text() + QLatin1Char('|') + messageBox()->informativeText();
+    const QString shown = messageBoxText();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^温馨提示\\|资金内转提交已成功。\n转出合同号:\\d+\n转入合同号:\\d+$"))
                     .match(shown)
                     .hasMatch())

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 using transferui::fill;
+using transferui::forward;
 using transferui::named;
 using transferui::passwordField;
 
@@ -83,37 +84,15 @@ InsideTransferPageView::InsideTransferPageView(InsideTransferViewController& con
     layout->addWidget(new QLabel(QStringLiteral("资金账号"), this));
     layout->addWidget(fundInfoTable_, 1);
 
-    connect(moneyTypePButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->moneyTypeSelected(i);
-    });
-    connect(fundIdInfoPButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->fundAccountChanged(i);
-    });
-    connect(toFundIdInfoPButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->toFundAccountChanged(i);
-    });
-    connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setAmountText(t);
-    });
-    connect(fundPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setFundPasswordText(t);
-    });
+    forward(moneyTypePButton_, &QComboBox::activated, this, page_, &InsideTransferViewController::moneyTypeSelected);
+    forward(fundIdInfoPButton_, &QComboBox::activated, this, page_, &InsideTransferViewController::fundAccountChanged);
+    forward(toFundIdInfoPButton_, &QComboBox::activated, this, page_, &InsideTransferViewController::toFundAccountChanged);
+    forward(amountText_, &QLineEdit::textEdited, this, page_, &InsideTransferViewController::setAmountText);
+    forward(fundPasswordText_, &QLineEdit::textEdited, this, page_, &InsideTransferViewController::setFundPasswordText);
     // controlEditEnd: amount, password, back to the amount.
-    connect(amountText_, &QLineEdit::returnPressed, fundPasswordText_, [this] { fundPasswordText_->setFocus(); });
-    connect(fundPasswordText_, &QLineEdit::returnPressed, amountText_, [this] { amountText_->setFocus(); });
-    connect(resetButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->resetButtonClicked();
-    });
-    connect(transferButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->transferButtonClicked();
-    });
+    transferui::returnMovesBetween(amountText_, fundPasswordText_);
+    forward(resetButton_, &QPushButton::clicked, this, page_, &InsideTransferViewController::resetButtonClicked);
+    forward(transferButton_, &QPushButton::clicked, this, page_, &InsideTransferViewController::transferButtonClicked);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -165,39 +144,14 @@ QueryBalancePageView::QueryBalancePageView(QueryBalanceViewController& controlle
     layout->addLayout(grid_);
     layout->addStretch(1);
 
-    connect(moneyTypePButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->moneyTypeSelected(i);
-    });
-    connect(fundIdInfoPButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->bankCardSelected(i);
-    });
-    connect(fundPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setFundPasswordText(t);
-    });
-    connect(bankPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setBankPasswordText(t);
-    });
+    forward(moneyTypePButton_, &QComboBox::activated, this, page_, &QueryBalanceViewController::moneyTypeSelected);
+    forward(fundIdInfoPButton_, &QComboBox::activated, this, page_, &QueryBalanceViewController::bankCardSelected);
+    forward(fundPasswordText_, &QLineEdit::textEdited, this, page_, &QueryBalanceViewController::setFundPasswordText);
+    forward(bankPasswordText_, &QLineEdit::textEdited, this, page_, &QueryBalanceViewController::setBankPasswordText);
     // controlEditEnd: fund password, bank password, over the visible ones.
-    connect(fundPasswordText_, &QLineEdit::returnPressed, this, [this] {
-        if (!bankPasswordText_->isHidden())
-            bankPasswordText_->setFocus();
-    });
-    connect(bankPasswordText_, &QLineEdit::returnPressed, this, [this] {
-        if (!fundPasswordText_->isHidden())
-            fundPasswordText_->setFocus();
-    });
-    connect(resetButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->resetButtonClicked();
-    });
-    connect(transferButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->transferButtonClicked();
-    });
+    transferui::returnMovesBetween(fundPasswordText_, bankPasswordText_);
+    forward(resetButton_, &QPushButton::clicked, this, page_, &QueryBalanceViewController::resetButtonClicked);
+    forward(transferButton_, &QPushButton::clicked, this, page_, &QueryBalanceViewController::transferButtonClicked);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -261,18 +215,9 @@ FundCollectionPageView::FundCollectionPageView(FundCollectionViewController& con
     layout->addWidget(new QLabel(QStringLiteral("资金账号"), this));
     layout->addWidget(fundInfoTable_, 1);
 
-    connect(moneyTypePButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->moneyTypeSelected(i);
-    });
-    connect(resetButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->resetButtonClicked();
-    });
-    connect(transferButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->transferButtonClicked();
-    });
+    forward(moneyTypePButton_, &QComboBox::activated, this, page_, &FundCollectionViewController::moneyTypeSelected);
+    forward(resetButton_, &QPushButton::clicked, this, page_, &FundCollectionViewController::resetButtonClicked);
+    forward(transferButton_, &QPushButton::clicked, this, page_, &FundCollectionViewController::transferButtonClicked);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
 }

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 using transferui::fill;
+using transferui::forward;
 using transferui::named;
 using transferui::passwordField;
 
@@ -115,36 +116,15 @@ FundTransferPageView::FundTransferPageView(FundTransferBaseViewController& contr
     layout->addWidget(new QLabel(QStringLiteral("转账流水"), this));
     layout->addWidget(transferInfoTable_, 1);
 
-    connect(moneyTypePButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->moneyTypeSelected(i);
-    });
-    connect(fundIdInfoPButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->bankCardSelected(i);
-    });
-    connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setAmountText(t);
-    });
-    connect(fundPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setFundPasswordText(t);
-    });
-    connect(bankPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setBankPasswordText(t);
-    });
+    forward(moneyTypePButton_, &QComboBox::activated, this, page_, &FundTransferBaseViewController::moneyTypeSelected);
+    forward(fundIdInfoPButton_, &QComboBox::activated, this, page_, &FundTransferBaseViewController::bankCardSelected);
+    forward(amountText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setAmountText);
+    forward(fundPasswordText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setFundPasswordText);
+    forward(bankPasswordText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setBankPasswordText);
     for (QLineEdit* field : { amountText_, fundPasswordText_, bankPasswordText_ })
         connect(field, &QLineEdit::returnPressed, this, [this, field] { controlEditEnd(field); });
-    connect(resetButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->resetButtonClicked();
-    });
-    connect(transferButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->transferButtonClicked();
-    });
+    forward(resetButton_, &QPushButton::clicked, this, page_, &FundTransferBaseViewController::resetButtonClicked);
+    forward(transferButton_, &QPushButton::clicked, this, page_, &FundTransferBaseViewController::transferButtonClicked);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -237,14 +217,7 @@ FundBalPwdAlertWindow::FundBalPwdAlertWindow(FundBalPwdAlertWC& controller, QWid
     connect(fundPwdText_, &QLineEdit::textEdited, this, [this](const QString& t) { controller_.setFundPwdText(t); });
     connect(bankPwdText_, &QLineEdit::textEdited, this, [this](const QString& t) { controller_.setBankPwdText(t); });
     // Return moves to the other visible field; with one field it stays.
-    connect(fundPwdText_, &QLineEdit::returnPressed, this, [this] {
-        if (!bankPwdText_->isHidden())
-            bankPwdText_->setFocus();
-    });
-    connect(bankPwdText_, &QLineEdit::returnPressed, this, [this] {
-        if (!fundPwdText_->isHidden())
-            fundPwdText_->setFocus();
-    });
+    transferui::returnMovesBetween(fundPwdText_, bankPwdText_);
     connect(cancel, &QPushButton::clicked, this, [this] { controller_.cancelButtonClicked(); });
     connect(confirm, &QPushButton::clicked, this, [this] { controller_.confirmButtonClicked(); });
 }
