@@ -1,6 +1,7 @@
 #include "transfer/ui/AccountTransferViews.h"
 
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "trading/ui/FormControls.h"
 #include "transfer/ui/TransferWidgets.h"
 
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using transferui::fill;
 using transferui::forward;
 using transferui::named;
 using transferui::passwordField;
@@ -101,17 +101,17 @@ void InsideTransferPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), page_->selectedMoneyIndex());
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), page_->selectedOutIndex());
-    fill(toFundIdInfoPButton_, page_->fundAccountItems(), page_->selectedInIndex());
+    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedOutIndex()));
+    fill(toFundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedInIndex()));
     const bool enabled = page_->controlsEnabled() && !page_->isBusy();
     for (QWidget* w : std::initializer_list<QWidget*> { moneyTypePButton_, fundIdInfoPButton_, toFundIdInfoPButton_,
              amountText_, fundPasswordText_, resetButton_, transferButton_ })
         w->setEnabled(enabled);
     transferProgress_->setVisible(page_->isProgressVisible());
     availableFundText_->setText(page_->availableFundText());
-    transferui::show(amountText_, page_->amountText());
-    transferui::show(fundPasswordText_, page_->fundPasswordText());
+    setIfChanged(amountText_, page_->amountText());
+    setIfChanged(fundPasswordText_, page_->fundPasswordText());
     showTable(fundInfoTable_, page_->fundInfoTable(), shownTable_);
 }
 
@@ -160,8 +160,8 @@ void QueryBalancePageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), page_->selectedMoneyIndex());
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), page_->selectedAccountIndex());
+    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
     const bool enabled = page_->controlsEnabled();
     moneyTypePButton_->setEnabled(enabled);
     fundIdInfoPButton_->setEnabled(enabled && page_->hasAccount());
@@ -185,8 +185,8 @@ void QueryBalancePageView::refresh()
     bankPasswordLabel_->setVisible(layout.bankVisible);
     bankPasswordText_->setVisible(layout.bankVisible);
     transferButton_->setVisible(page_->queryButtonVisible());
-    transferui::show(fundPasswordText_, page_->fundPasswordText());
-    transferui::show(bankPasswordText_, page_->bankPasswordText());
+    setIfChanged(fundPasswordText_, page_->fundPasswordText());
+    setIfChanged(bankPasswordText_, page_->bankPasswordText());
     bankBalanceText_->setText(page_->bankBalanceText());
 }
 
@@ -226,7 +226,7 @@ void FundCollectionPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), page_->selectedMoneyIndex());
+    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
     const bool enabled = page_->controlsEnabled() && !page_->isBusy();
     for (QWidget* w : std::initializer_list<QWidget*> { moneyTypePButton_, resetButton_, transferButton_ })
         w->setEnabled(enabled);

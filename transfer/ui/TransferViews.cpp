@@ -3,6 +3,7 @@
 #include "shell/ui/Window.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "transfer/ui/AccountTransferViews.h"
+#include "trading/ui/FormControls.h"
 #include "transfer/ui/TransferWidgets.h"
 
 #include <QCloseEvent>
@@ -16,7 +17,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-using transferui::fill;
 using transferui::forward;
 using transferui::named;
 using transferui::passwordField;
@@ -148,8 +148,8 @@ void FundTransferPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), page_->selectedMoneyIndex());
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), page_->selectedAccountIndex());
+    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
     const bool enabled = page_->controlsEnabled();
     const bool account = page_->hasAccount();
     const bool idle = !page_->isTransferBusy();
@@ -174,9 +174,9 @@ void FundTransferPageView::refresh()
     fundPasswordText_->setVisible(layout.fundVisible && account);
     bankPasswordLabel_->setVisible(layout.bankVisible && account);
     bankPasswordText_->setVisible(layout.bankVisible && account);
-    transferui::show(amountText_, page_->amountText());
-    transferui::show(fundPasswordText_, page_->fundPasswordText());
-    transferui::show(bankPasswordText_, page_->bankPasswordText());
+    setIfChanged(amountText_, page_->amountText());
+    setIfChanged(fundPasswordText_, page_->fundPasswordText());
+    setIfChanged(bankPasswordText_, page_->bankPasswordText());
 
     if (bankToStock_) {
         balanceText_->setText(bankToStock_->bankBalanceText());

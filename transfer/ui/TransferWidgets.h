@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-#include <QSignalBlocker>
-#include <QStringList>
 
 // Small pieces the transfer pages' widgets share.
 namespace transferui {
@@ -21,27 +18,6 @@ inline QLineEdit* passwordField(QWidget* parent, const char* name)
     field->setEchoMode(QLineEdit::Password);
     field->setMaxLength(255);
     return field;
-}
-
-// Fills a popup with items and a selection without telling the page.
-inline void fill(QComboBox* box, const QStringList& items, qsizetype selected)
-{
-    const QSignalBlocker quiet(box);
-    QStringList now;
-    for (int i = 0; i < box->count(); ++i)
-        now << box->itemText(i);
-    if (now != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(int(selected));
-}
-
-// Shows the page's text without moving the cursor when it is already there.
-inline void show(QLineEdit* field, const QString& text)
-{
-    if (field->text() != text)
-        field->setText(text);
 }
 
 // Return in either of two fields moves to the other when it shows; with
