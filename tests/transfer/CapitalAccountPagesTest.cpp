@@ -364,6 +364,19 @@ TEST_F(QueryBalancePageTest, EachBankKindLaysOutItsRowsFromTheirOwnPlaces)
         EXPECT_EQ(page->autoQueryBalance(), !k.button);
         EXPECT_TRUE(page->bankBalanceText().isEmpty());
     }
+
+    // No account for the currency: no rows, no button and no query (once the
+    // queries of the password-free links above have landed).
+    testsupport::spinFor(300ms);
+    const qsizetype asked = count(kBankBalanceFunction);
+    page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
+    EXPECT_TRUE(page->fundAccountItems().isEmpty());
+    EXPECT_FALSE(page->passwordLayout().fundVisible || page->passwordLayout().bankVisible);
+    EXPECT_FALSE(page->queryButtonVisible());
+    EXPECT_FALSE(page->autoQueryBalance());
+    page->transferButtonClicked();
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(count(kBankBalanceFunction), asked);
 }
 
 TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAnswer)

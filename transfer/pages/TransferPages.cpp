@@ -226,6 +226,8 @@ QueryBalanceViewController::QueryBalanceViewController(BaseNode::Ptr node, Servi
 void QueryBalanceViewController::awakeFromNib()
 {
     autoQueryBalance_ = false;
+    balanceRow_ = 0;
+    queryButtonVisible_ = false;
     bankBalanceText_.clear();
     queryBusy_ = false;
     FundTransferBaseViewController::awakeFromNib();
