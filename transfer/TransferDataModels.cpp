@@ -125,8 +125,16 @@ DMFundInsideTransfer::Result DMFundInsideTransfer::reply(const std::vector<VEKTC
 
 void DMFundCollection::body(const tagFundCollectionParam& p, RequestBody& b)
 {
-    // An empty "fundid" collects from every secondary account.
-    b.prefix(p.commonUrl).add("fundid", "").add("moneytype", p.moneyType).add("cashcheck", "0");
+    // An empty "fundid" collects from every secondary account. The prefix's
+    // own pair is blanked too: a body naming "fundid" twice would leave the
+    // server to choose which one names the account.
+    const QByteArray prefix = commonurl::withValue(
+        QString::fromUtf8(p.commonUrl.data(), qsizetype(p.commonUrl.size())), kFundId, QString())
+                                  .toUtf8();
+    b.prefix(std::string_view(prefix.constData(), size_t(prefix.size())))
+        .add("fundid", "")
+        .add("moneytype", p.moneyType)
+        .add("cashcheck", "0");
 }
 
 DMFundCollection::Result DMFundCollection::reply(const std::vector<VEKTCRS>& sets)

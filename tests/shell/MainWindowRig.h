@@ -54,7 +54,8 @@ protected:
     }
 
     // The trade login through the login form, as the user does it.
-    void logInThroughTheForm()
+    void logInThroughTheForm(
+        const QString& customer = QStringLiteral("010100000001"), const QString& password = QStringLiteral("111111"))
     {
         LoginViewController form;
         RecordingAlerts alerts;
@@ -62,8 +63,8 @@ protected:
         form.appLoginComplete();
         ASSERT_TRUE(testsupport::spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
         form.accountTypeSelected(0);
-        form.controlTextDidChange(LoginViewController::Field::Account, QStringLiteral("010100000001"));
-        form.controlTextDidChange(LoginViewController::Field::Password, QStringLiteral("111111"));
+        form.controlTextDidChange(LoginViewController::Field::Account, customer);
+        form.controlTextDidChange(LoginViewController::Field::Password, password);
         form.controlTextDidChange(LoginViewController::Field::IdentifyingCode, broker().lastCaptchaCode());
         form.loginButtonClick(true);
         ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));

@@ -13,19 +13,6 @@ using brokersim::kMoneyFunction;
 using brokersim::kTransferHistoryFunction;
 using testsupport::spinUntil;
 
-// Records every box.
-class RecordingAlerts final : public AlertPresenter {
-public:
-    std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        shown.push_back(request);
-        if (completion)
-            completion(1);
-    }
-    QString last() const { return shown.empty() ? QString() : shown.back().text; }
-};
-
 class TransferPagesTest : public TransferSimulatorFixture {
 protected:
     void TearDown() override

@@ -25,15 +25,20 @@ void captureLog(QtMsgType type, const QMessageLogContext& context, const QString
 struct Observer : IQueryFundTransferInfoDelegate,
                   IFundTransferDelegate,
                   IQueryBankBalanceDelegate,
-                  IQueryBSTransferDelegate {
+                  IQueryBSTransferDelegate,
+                  IFundInsideTransferDelegate,
+                  IFundCollectionDelegate {
     std::vector<RDOFundTransferInfo> infos;
+    std::vector<QStringList> insideSerials;
+    std::vector<RDOFundCollectionResult> collections;
     std::vector<QString> serials;
     std::vector<QString> balances;
     std::vector<DTBSTransferInfoPtr> histories;
     std::vector<CSError> errors;
     std::size_t calls() const
     {
-        return infos.size() + serials.size() + balances.size() + histories.size() + errors.size();
+        return infos.size() + serials.size() + balances.size() + histories.size() + errors.size()
+            + insideSerials.size() + collections.size();
     }
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& v) override
     {
@@ -49,6 +54,13 @@ struct Observer : IQueryFundTransferInfoDelegate,
         histories.push_back(v);
     }
     bool queryBSTransfer(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    void fundInsideTransfer(DataModel*, const QString&, const QStringList& v) override { insideSerials.push_back(v); }
+    bool fundInsideTransfer(DataModel*, const QString&, const CSError& e) override { return fail(e); }
+    void fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& v) override
+    {
+        collections.push_back(v);
+    }
+    bool fundCollection(DataModel*, const QString&, const CSError& e) override { return fail(e); }
     bool fail(const CSError& e)
     {
         errors.push_back(e);
@@ -197,6 +209,38 @@ TEST_F(TransferRequestsTest, TwoIdenticalTransfersBothReachTheBrokerAndNoPasswor
         for (const QString& line : logLines())
             EXPECT_FALSE(line.contains(secret)) << qPrintable(line);
     }
+}
+
+TEST_F(TransferRequestsTest, InsideTransfersAndCollectionsAreNeverMergedAndKeepThePasswordOut)
+{
+    logIn(kSecondCustomer, kSecondPassword);
+    Observer a, b;
+    const QString handle = manager().requestFundInsideTransfer(
+        &a, QStringLiteral("010210000002"), QStringLiteral("010210000003"), 0, QStringLiteral("10"), kSecondPassword);
+    manager().requestFundInsideTransfer(
+        &b, QStringLiteral("010210000002"), QStringLiteral("010210000003"), 0, QStringLiteral("10"), kSecondPassword);
+    ASSERT_TRUE(waitCalls(a, 1) && waitCalls(b, 1));
+    ASSERT_EQ(a.insideSerials.size(), 1u);
+    ASSERT_EQ(b.insideSerials.size(), 1u);
+    EXPECT_EQ(a.insideSerials.front().size(), 2);
+    EXPECT_NE(a.insideSerials.front(), b.insideSerials.front());
+    EXPECT_EQ(sim.receivedCount(brokersim::kInsideTransferFunction), 2);
+    EXPECT_FALSE(handle.isEmpty());
+    EXPECT_FALSE(handle.contains(kSecondPassword));
+    for (const QString& line : logLines())
+        EXPECT_FALSE(line.contains(QStringLiteral("outpassword=") + kSecondPassword)) << qPrintable(line);
+
+    manager().requestFundCollection(&a, 0);
+    manager().requestFundCollection(&b, 0);
+    ASSERT_TRUE(waitCalls(a, 2) && waitCalls(b, 2));
+    EXPECT_EQ(sim.receivedCount(brokersim::kFundCollectionFunction), 2);
+    ASSERT_EQ(a.collections.size() + b.collections.size(), 2u);
+    // The first gathered both secondaries (with the 20.00 moved in above); the
+    // second found nothing left.
+    const RDOFundCollectionResult& first = a.collections.front();
+    const RDOFundCollectionResult& second = b.collections.front();
+    EXPECT_EQ(QStringList({ first.amount, first.number, second.amount, second.number }),
+        QStringList({ QStringLiteral("9520.50"), QStringLiteral("2"), QStringLiteral("0.00"), QStringLiteral("0") }));
 }
 
 TEST_F(TransferRequestsTest, NothingIsSentWithoutAnAccountOrAFundIdPair)

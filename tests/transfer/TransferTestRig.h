@@ -4,6 +4,7 @@
 // transfer and trading request classes and a logged-in customer.
 #include "core/NotificationCenter.h"
 #include "login/LoginTestRig.h"
+#include "shell/windows/AlertPresenter.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BankFunctions.h"
 #include "trading/query/QueryInfoManager.h"
@@ -18,6 +19,22 @@ using namespace std::chrono_literals;
 inline const QString kTradePassword = QStringLiteral("111111");
 inline const QString kBankPassword = QString::fromLatin1(brokersim::kBankPassword);
 inline const QString kCustomer = QStringLiteral("010100000001"); // 张三: 人民币 main, 美元 second
+// 李四: 人民币 main 010210000002, 人民币 secondaries 010210000003 and 010210000004, 港币 010210000005.
+inline const QString kSecondCustomer = QStringLiteral("010200000002");
+inline const QString kSecondPassword = QStringLiteral("222222");
+
+// Records every box.
+class RecordingAlerts final : public AlertPresenter {
+public:
+    std::vector<AlertRequest> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        if (completion)
+            completion(1);
+    }
+    QString last() const { return shown.empty() ? QString() : shown.back().text; }
+};
 
 class TransferSimulatorFixture : public logintest::SimulatorFixture {
 protected:
@@ -37,21 +54,21 @@ protected:
         SimulatorFixture::TearDown();
     }
 
-    std::shared_ptr<Account> logIn(const QString& custid = kCustomer)
+    std::shared_ptr<Account> logIn(const QString& custid = kCustomer, const QString& password = kTradePassword)
     {
         const brokersim::Customer* customer = broker().customer(custid);
         EXPECT_TRUE(customer);
         auto account = std::make_shared<Account>();
         account->customerNumber = custid;
         account->commonUrlString
-            = broker().openLogin(*customer, customer->funds.front().fundId, kTradePassword, QStringLiteral("M:t"));
+            = broker().openLogin(*customer, customer->funds.front().fundId, password, QStringLiteral("M:t"));
         AccountManager::getInstance()->addActiveAccount(account);
         return account;
     }
     FundTransferManager& manager() { return *FundTransferManager::getInstance(); }
-    brokersim::BackOffice::Money money(const QString& fundId)
+    brokersim::BackOffice::Money money(const QString& fundId, const QString& custid = kCustomer)
     {
-        return brokersim::backOffice(sim)->account(*broker().customer(kCustomer)).money[fundId];
+        return brokersim::backOffice(sim)->account(*broker().customer(custid)).money[fundId];
     }
 };
 

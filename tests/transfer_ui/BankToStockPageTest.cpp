@@ -2,29 +2,11 @@
 // from the menu of the main window, see the bank balance, transfer, confirm,
 // and see the serial number and the new history row. Also writes the page's
 // picture when LUMORA_DOCS_DIR names a folder.
-#include "core/DMCDataCache.h"
-#include "quotes/QuoteTestRig.h"
-#include "shell/StatusBarTestRig.h"
-#include "shell/MainWindowRig.h"
-#include "shell/menu/MenuManager.h"
-#include "shell/messages/MessageCenterManager.h"
-#include "shell/pages/MenuItemViewManager.h"
-#include "shell/ui/MainWindow.h"
-#include "shell/ui/MenuItemView.h"
-#include "shell/ui/tables/DVCommonTableView.h"
-#include "shell/windows/LoginViewController.h"
+#include "TransferWindowRig.h"
 #include "tools/broker-sim/BankFunctions.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/requests/SecurityInfoDataModels.h"
-#include "trading/security/StockManager.h"
-#include "trading/ui/TradingViews.h"
-#include "transfer/FundTransferManager.h"
-#include "transfer/ui/TransferViews.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -34,40 +16,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-class BankToStockPageTest : public MainWindowRig {
-protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerShellDataModels();
-        registerTradingDataModels();
-        registerTransferDataModels();
-        StartUp().run();
-        startTradeServer();
-        installTradingViews();
-        registerTransferPages();
-        registerTransferPageViews();
-    }
-    void TearDown() override
-    {
-        OrderAlertWindowController::setShownHookForTesting(nullptr);
-        closeWindows();
-        resetShell();
-        FundTransferManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        DMCDataCache::resetInstance();
-        serverManager.reset();
-        MarketFixture::TearDown();
-    }
-
-    static QString messageBoxText()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                return box->text() + QLatin1Char('|') + box->informativeText();
-        return QString();
-    }
-};
+using BankToStockPageTest = TransferWindowRig;
 
 } // namespace
 

@@ -197,6 +197,95 @@ Reply balance(BankBook& book, const Request& r, BrokerState& s)
     return Reply::withTable(Table().column(QStringLiteral("sno")).row({ serial }));
 }
 
+// The customer's capital account of that number in that currency.
+const FundAccount* fundOf(const Customer& c, const QString& fundId, qint32 moneyType)
+{
+    for (const FundAccount& f : c.funds) {
+        if (f.fundId == fundId && moneyTypeOfName(f.moneyType) == moneyType)
+            return &f;
+    }
+    return nullptr;
+}
+
+std::optional<qint32> moneyTypeOf(const Request& r)
+{
+    bool ok = false;
+    const qint32 type = r.valueOr(QStringLiteral("moneytype")).toInt(&ok);
+    return ok && type >= 0 && type <= 2 ? std::optional(type) : std::nullopt;
+}
+
+// Moves money from one capital account to another of the same customer and
+// currency ("outfundid", "infundid", "fundeffect", the fund password in
+// "outpassword"); the two bookings' serials in "outsno" and "insno".
+Reply insideTransfer(BankBook& book, BackOffice& office, const Request& r, BrokerState& s)
+{
+    Reply refusal;
+    const Customer* c = office.authenticate(r, s, &refusal);
+    if (!c)
+        return refusal;
+    const std::optional<qint32> type = moneyTypeOf(r);
+    const FundAccount* out = type ? fundOf(*c, r.valueOr(QStringLiteral("outfundid")), *type) : nullptr;
+    const FundAccount* in = type ? fundOf(*c, r.valueOr(QStringLiteral("infundid")), *type) : nullptr;
+    if (!out || !in)
+        return Reply::error(bankErrors::kNoAccount, QStringLiteral("资金账号不存在或币种不符"));
+    if (out == in)
+        return Reply::error(bankErrors::kSameAccount, QStringLiteral("转出账号与转入账号不能相同"));
+    if (!c->password.matches(r.valueOr(QStringLiteral("outpassword"))))
+        return Reply::error(bankErrors::kWrongFundPassword, QStringLiteral("资金密码错误"));
+    const std::optional<qint64> amount = cents(r.valueOr(QStringLiteral("fundeffect")));
+    if (!amount)
+        return Reply::error(bankErrors::kBadAmount, QStringLiteral("转账金额无效"));
+    BackOffice::Account& a = office.account(*c);
+    BackOffice::Money& from = a.money[out->fundId];
+    BackOffice::Money& to = a.money[in->fundId];
+    const Milli milli = *amount * 10;
+    if (from.available < milli)
+        return Reply::error(bankErrors::kNoMoney, QStringLiteral("可用资金不足"));
+    from.balance -= milli;
+    from.available -= milli;
+    to.balance += milli;
+    to.available += milli;
+    const QString outSerial = book.nextSerial();
+    const QString inSerial = book.nextSerial();
+    return Reply::withTable(
+        Table().column(QStringLiteral("outsno")).column(QStringLiteral("insno")).row({ outSerial, inSerial }));
+}
+
+// Moves the available money of every secondary capital account of the
+// currency into the main account; the amount in "fundeffect" and the number
+// of accounts that gave money in "renum".
+Reply collection(BackOffice& office, const Request& r, BrokerState& s)
+{
+    Reply refusal;
+    const Customer* c = office.authenticate(r, s, &refusal);
+    if (!c)
+        return refusal;
+    const std::optional<qint32> type = moneyTypeOf(r);
+    const auto main = std::find_if(c->funds.cbegin(), c->funds.cend(),
+        [](const FundAccount& f) { return f.fundSeq == QLatin1String("0"); });
+    if (!type || main == c->funds.cend() || moneyTypeOfName(main->moneyType) != *type)
+        return Reply::error(bankErrors::kNoAccount, QStringLiteral("主资金账号不支持该币种"));
+    BackOffice::Account& a = office.account(*c);
+    Milli total = 0;
+    qint32 count = 0;
+    for (const FundAccount& f : c->funds) {
+        BackOffice::Money& m = a.money[f.fundId];
+        if (&f == &*main || moneyTypeOfName(f.moneyType) != *type || m.available <= 0)
+            continue;
+        total += m.available;
+        m.balance -= m.available;
+        m.available = 0;
+        ++count;
+    }
+    BackOffice::Money& into = a.money[main->fundId];
+    into.balance += total;
+    into.available += total;
+    return Reply::withTable(Table()
+            .column(QStringLiteral("fundeffect"))
+            .column(QStringLiteral("renum"))
+            .row({ centsText(total / 10), QString::number(count) }));
+}
+
 } // namespace
 
 BankBook::BankBook(QObject* parent)
@@ -249,6 +338,15 @@ void registerBankFunctions(BrokerSimulator& simulator)
     add(kBankTransferFunction,
         [book, sim](const Request& r, BrokerState& s) { return transfer(*book, *sim, r, s); });
     add(kBankBalanceFunction, [book](const Request& r, BrokerState& s) { return balance(*book, r, s); });
+    add(kInsideTransferFunction, [book, sim](const Request& r, BrokerState& s) {
+        BackOffice* office = backOffice(*sim);
+        return office ? insideTransfer(*book, *office, r, s)
+                      : Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
+    });
+    add(kFundCollectionFunction, [sim](const Request& r, BrokerState& s) {
+        BackOffice* office = backOffice(*sim);
+        return office ? collection(*office, r, s) : Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
+    });
     add(kTransferHistoryFunction, [book](const Request& r, BrokerState& s) {
         BrokerError error;
         const Customer* c = s.broker().authenticate(r.body, &error);

@@ -17,6 +17,9 @@ inline constexpr Function kTransferInfoFunction { 500, 20 };
 inline constexpr Function kBankTransferFunction { 500, 21 };
 inline constexpr Function kTransferHistoryFunction { 500, 22 };
 inline constexpr Function kBankBalanceFunction { 500, 116 };
+// Between the customer's own capital accounts.
+inline constexpr Function kInsideTransferFunction { 500, 114 };
+inline constexpr Function kFundCollectionFunction { 500, 115 };
 
 // Refusal codes of the banks; the messages are the broker's.
 namespace bankErrors {
@@ -26,6 +29,8 @@ inline constexpr qint32 kWrongBankPassword = 4003;
 inline constexpr qint32 kBadAmount = 4004;
 inline constexpr qint32 kNoMoney = 4005;
 inline constexpr qint32 kNotAllowed = 4006;
+inline constexpr qint32 kNoAccount = 4007; // not the customer's, or not in the currency
+inline constexpr qint32 kSameAccount = 4008;
 } // namespace bankErrors
 
 // The bank password of every link.

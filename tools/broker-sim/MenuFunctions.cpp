@@ -72,7 +72,7 @@ const MenuNode kBuiltInMenu[] = {
     { "562", "560", "证券转银行", "stocktransfer", "" },
     { "563", "560", "转账查询", "banktranquery?tc_mfuncno=500&tc_sfuncno=22", "" },
     { "564", "560", "银行余额", "bankbalance?tc_mfuncno=500&tc_sfuncno=67", "" },
-    { "565", "560", "内部转账", "mlt_intransfer?tc_mfuncno=500&tc_sfuncno=114", "" },
+    { "565", "560", "资金内转", "mlt_intransfer?tc_mfuncno=500&tc_sfuncno=114", "" },
     { "566", "560", "资金归集", "mlt_alltransfer?tc_mfuncno=500&tc_sfuncno=115", "" },
     { "567", "560", "调拨历史", "fundhisquery?tc_mfuncno=500&tc_sfuncno=118", "" },
     { "51877", "500", "沪港通", "", "menu_hgt.png" },

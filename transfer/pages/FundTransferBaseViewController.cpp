@@ -99,7 +99,7 @@ void FundTransferBaseViewController::initFundIdInfoPButton()
     fundAccountItems_.clear();
     if (fundTransferInfo_) {
         for (const RDOFundAccountInfo& a : fundTransferInfo_->fundAccountInfoArray()) {
-            if (a.isSupportTransferType(fundTransferType_, selectedMoneyType())) {
+            if (a.isSupportTransferType(accountTransferType(), selectedMoneyType())) {
                 fundAccountItems_ << accountItemText(a);
                 fundAccountArray_.push_back(a);
             }

@@ -126,6 +126,8 @@ protected:
     QObject* dialogParent() const { return dialogParent_.data(); }
     // The account's popup text.
     QString accountItemText(const RDOFundAccountInfo& account) const;
+    // The transfer type the account popup offers accounts for.
+    virtual qint32 accountTransferType() const { return fundTransferType_; }
 
     FundTransferManager* fundTransferManager;
     UserDefaultConfig* userDefaultConfig;

@@ -4,6 +4,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "transfer/FundTransferManager.h"
+#include "transfer/pages/CapitalAccountPages.h"
 
 namespace {
 
@@ -217,6 +218,133 @@ void StockToBankViewController::refreshAfterTransfer()
     requestAvailableFundAmount();
 }
 
+QueryBalanceViewController::QueryBalanceViewController(BaseNode::Ptr node, Services services)
+    : FundTransferBaseViewController(transfercode::kBankBalance, std::move(node), services)
+{
+}
+
+void QueryBalanceViewController::awakeFromNib()
+{
+    autoQueryBalance_ = false;
+    balanceRow_ = 0;
+    queryButtonVisible_ = false;
+    bankBalanceText_.clear();
+    queryBusy_ = false;
+    FundTransferBaseViewController::awakeFromNib();
+    initPasswordControlsLocation(false, false);
+}
+
+void QueryBalanceViewController::willDropRequests()
+{
+    FundTransferBaseViewController::willDropRequests();
+    // The set-up's timer goes with it.
+    freshTableTimer_ = nullptr;
+    queryBusy_ = false;
+}
+
+void QueryBalanceViewController::initPasswordControls()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    const qint32 money = selectedMoneyType();
+    const bool needFund = account && account->transferNeedFundPassword(transfercode::kBankBalance, money);
+    const bool needBank = account && account->transferNeedBankPassword(transfercode::kBankBalance, money);
+    initPasswordControlsLocation(needFund, needBank);
+    balanceRow_ = int(needFund) + int(needBank);
+    queryButtonVisible_ = needFund || needBank;
+    autoQueryBalance_ = account && !queryButtonVisible_;
+    bankBalanceText_.clear();
+    emit changed();
+    // Without an account there is nothing to ask about.
+    if (autoQueryBalance_)
+        fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
+}
+
+bool QueryBalanceViewController::verifyInput()
+{
+    const PasswordLayout& layout = passwordLayout();
+    std::optional<QString> problem;
+    if ((layout.fundVisible && fundPasswordText().isEmpty()) || (layout.bankVisible && bankPasswordText().isEmpty()))
+        problem = QStringLiteral("请输入资金密码和银行密码。");
+    else if (layout.fundVisible)
+        problem = transferinput::checkPassword(fundPasswordText(), QStringLiteral("资金密码"), true);
+    if (!problem && layout.bankVisible)
+        problem = transferinput::checkPassword(bankPasswordText(), QStringLiteral("银行密码"), true);
+    if (problem)
+        alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
+    return !problem;
+}
+
+void QueryBalanceViewController::transferButtonClicked()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (queryBusy_ || !account || !queryButtonVisible_ || !verifyInput())
+        return;
+    queryBusy_ = true;
+    const PasswordLayout& layout = passwordLayout();
+    QString fundPassword = layout.fundVisible ? fundPasswordText() : QString();
+    QString bankPassword = layout.bankVisible ? bankPasswordText() : QString();
+    const QString fundId = account->fundId();
+    const QString bankCode = account->bankCode();
+    enableControls(false);
+    startProgress();
+    bankBalanceText_.clear();
+    emit changed();
+    fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), fundId, bankCode, fundPassword, bankPassword);
+    for (QString* secret : { &fundPassword, &bankPassword }) {
+        secret->fill(QChar(u'\0'));
+        secret->clear();
+    }
+}
+
+void QueryBalanceViewController::endQuery()
+{
+    queryBusy_ = false;
+    enableControls(true);
+    stopProgress();
+}
+
+void QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, const QString&)
+{
+    if (autoQueryBalance_) {
+        freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
+        return;
+    }
+    endQuery();
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("请求已提交，请到转账查询功能查询结果。")), nullptr);
+    resetControls();
+}
+
+bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, const CSError& error)
+{
+    if (!autoQueryBalance_)
+        endQuery();
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    resetControls();
+    bankBalanceText_ = kBalanceFailed;
+    emit changed();
+    return true;
+}
+
+void QueryBalanceViewController::refreshTable()
+{
+    fundTransferManager->requestBSTransferInfo(this);
+}
+
+void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
+{
+    const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
+    bankBalanceText_ = first ? first->fundBalance : QString();
+    FundTransferBaseViewController::queryBSTransfer(r, h, table);
+}
+
+bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString&, const CSError&)
+{
+    bankBalanceText_ = kBalanceFailed;
+    emit changed();
+    return true;
+}
+
 void registerTransferPages()
 {
     MenuItemViewManager* pages = MenuItemViewManager::getInstance();
@@ -224,4 +352,10 @@ void registerTransferPages()
         [](const BaseNode::Ptr& node) { return std::make_unique<BankToStockViewController>(node); });
     pages->registerPageClass(QString::fromLatin1(StockToBankViewController::kPageClass),
         [](const BaseNode::Ptr& node) { return std::make_unique<StockToBankViewController>(node); });
+    pages->registerPageClass(QString::fromLatin1(QueryBalanceViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<QueryBalanceViewController>(node); });
+    pages->registerPageClass(QString::fromLatin1(InsideTransferViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<InsideTransferViewController>(node); });
+    pages->registerPageClass(QString::fromLatin1(FundCollectionViewController::kPageClass),
+        [](const BaseNode::Ptr& node) { return std::make_unique<FundCollectionViewController>(node); });
 }

@@ -92,5 +92,61 @@ private:
     QString availableFundText_;
 };
 
+// 查询余额 (link id 40004): the balance of the bank account linked to a
+// capital account. A link that needs no password is asked at once and its
+// balance read from the history one second after the answer (the timer
+// belongs to the page's set-up); one that needs passwords only hears that the
+// query was submitted. The rows below the account start from their own
+// places at every layout: fund password, bank password, balance. Typed
+// passwords are wiped after every query; with no account for the currency
+// nothing is asked.
+class QueryBalanceViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "QueryBalanceViewController";
+    static constexpr qint64 kLinkId = 40004;
+    static constexpr double kRefreshDelay = 1.0; // seconds
+
+    using IQueryBankBalanceDelegate::queryBankBalance;
+    using FundTransferBaseViewController::queryBSTransfer;
+
+    explicit QueryBalanceViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    bool autoQueryBalance() const { return autoQueryBalance_; }
+    // The row the balance stands in: 0 the fund-password row, 1 the
+    // bank-password row, 2 its own.
+    int balanceRow() const { return balanceRow_; }
+    bool queryButtonVisible() const { return queryButtonVisible_; }
+    const QString& bankBalanceText() const { return bankBalanceText_; }
+    bool isQueryBusy() const { return queryBusy_; }
+    platform::RunLoopTimer* freshTableTimer() const { return freshTableTimer_; }
+
+    // The query button.
+    void transferButtonClicked() override;
+    void queryBankBalance(DataModel*, const QString&, const QString& runningNumber) override;
+    bool queryBankBalance(DataModel*, const QString&, const CSError& error) override;
+    void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
+    bool queryBSTransfer(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void awakeFromNib() override;
+    void willDropRequests() override;
+    void initPasswordControls() override;
+    bool verifyInput() override;
+    void runConfirmation(const QString&, const QString&, const QString&) override { }
+    qint32 accountTransferType() const override { return transfercode::kAnyTransfer; }
+
+private:
+    void refreshTable();
+    void endQuery();
+
+    bool autoQueryBalance_ = false;
+    int balanceRow_ = 0;
+    bool queryButtonVisible_ = false;
+    QString bankBalanceText_;
+    bool queryBusy_ = false;
+    platform::RunLoopTimer* freshTableTimer_ = nullptr;
+};
+
 // Registers the transfer pages of this library with the page dispatch.
 void registerTransferPages();

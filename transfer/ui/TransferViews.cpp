@@ -2,6 +2,9 @@
 
 #include "shell/ui/Window.h"
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "transfer/ui/AccountTransferViews.h"
+#include "trading/ui/FormControls.h"
+#include "transfer/ui/TransferWidgets.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,36 +17,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+using transferui::forward;
+using transferui::named;
+using transferui::passwordField;
+
 namespace {
-
-QLineEdit* passwordField(QWidget* parent, const char* name)
-{
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setEchoMode(QLineEdit::Password);
-    field->setMaxLength(255);
-    return field;
-}
-
-template <class W> W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// Fills a popup with items and a selection without telling the page.
-void fill(QComboBox* box, const QStringList& items, qsizetype selected)
-{
-    const QSignalBlocker quiet(box);
-    QStringList now;
-    for (int i = 0; i < box->count(); ++i)
-        now << box->itemText(i);
-    if (now != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(int(selected));
-}
 
 class PromptView : public FundBalPwdAlertView {
 public:
@@ -138,44 +116,17 @@ FundTransferPageView::FundTransferPageView(FundTransferBaseViewController& contr
     layout->addWidget(new QLabel(QStringLiteral("转账流水"), this));
     layout->addWidget(transferInfoTable_, 1);
 
-    connect(moneyTypePButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->moneyTypeSelected(i);
-    });
-    connect(fundIdInfoPButton_, &QComboBox::activated, this, [this](int i) {
-        if (page_)
-            page_->bankCardSelected(i);
-    });
-    connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setAmountText(t);
-    });
-    connect(fundPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setFundPasswordText(t);
-    });
-    connect(bankPasswordText_, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (page_)
-            page_->setBankPasswordText(t);
-    });
+    forward(moneyTypePButton_, &QComboBox::activated, this, page_, &FundTransferBaseViewController::moneyTypeSelected);
+    forward(fundIdInfoPButton_, &QComboBox::activated, this, page_, &FundTransferBaseViewController::bankCardSelected);
+    forward(amountText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setAmountText);
+    forward(fundPasswordText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setFundPasswordText);
+    forward(bankPasswordText_, &QLineEdit::textEdited, this, page_, &FundTransferBaseViewController::setBankPasswordText);
     for (QLineEdit* field : { amountText_, fundPasswordText_, bankPasswordText_ })
         connect(field, &QLineEdit::returnPressed, this, [this, field] { controlEditEnd(field); });
-    connect(resetButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->resetButtonClicked();
-    });
-    connect(transferButton_, &QPushButton::clicked, this, [this] {
-        if (page_)
-            page_->transferButtonClicked();
-    });
+    forward(resetButton_, &QPushButton::clicked, this, page_, &FundTransferBaseViewController::resetButtonClicked);
+    forward(transferButton_, &QPushButton::clicked, this, page_, &FundTransferBaseViewController::transferButtonClicked);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
-}
-
-void FundTransferPageView::show(QLineEdit* field, const QString& text)
-{
-    if (field->text() != text)
-        field->setText(text);
 }
 
 void FundTransferPageView::controlEditEnd(QLineEdit* field)
@@ -197,8 +148,8 @@ void FundTransferPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), page_->selectedMoneyIndex());
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), page_->selectedAccountIndex());
+    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
     const bool enabled = page_->controlsEnabled();
     const bool account = page_->hasAccount();
     const bool idle = !page_->isTransferBusy();
@@ -223,9 +174,9 @@ void FundTransferPageView::refresh()
     fundPasswordText_->setVisible(layout.fundVisible && account);
     bankPasswordLabel_->setVisible(layout.bankVisible && account);
     bankPasswordText_->setVisible(layout.bankVisible && account);
-    show(amountText_, page_->amountText());
-    show(fundPasswordText_, page_->fundPasswordText());
-    show(bankPasswordText_, page_->bankPasswordText());
+    setIfChanged(amountText_, page_->amountText());
+    setIfChanged(fundPasswordText_, page_->fundPasswordText());
+    setIfChanged(bankPasswordText_, page_->bankPasswordText());
 
     if (bankToStock_) {
         balanceText_->setText(bankToStock_->bankBalanceText());
@@ -266,14 +217,7 @@ FundBalPwdAlertWindow::FundBalPwdAlertWindow(FundBalPwdAlertWC& controller, QWid
     connect(fundPwdText_, &QLineEdit::textEdited, this, [this](const QString& t) { controller_.setFundPwdText(t); });
     connect(bankPwdText_, &QLineEdit::textEdited, this, [this](const QString& t) { controller_.setBankPwdText(t); });
     // Return moves to the other visible field; with one field it stays.
-    connect(fundPwdText_, &QLineEdit::returnPressed, this, [this] {
-        if (!bankPwdText_->isHidden())
-            bankPwdText_->setFocus();
-    });
-    connect(bankPwdText_, &QLineEdit::returnPressed, this, [this] {
-        if (!fundPwdText_->isHidden())
-            fundPwdText_->setFocus();
-    });
+    transferui::returnMovesBetween(fundPwdText_, bankPwdText_);
     connect(cancel, &QPushButton::clicked, this, [this] { controller_.cancelButtonClicked(); });
     connect(confirm, &QPushButton::clicked, this, [this] { controller_.confirmButtonClicked(); });
 }
@@ -307,6 +251,7 @@ void registerTransferPageViews()
                 return page ? new FundTransferPageView(*page, parent) : nullptr;
             });
     }
+    registerAccountTransferViews();
     FundBalPwdAlertWC::setViewFactory([](FundBalPwdAlertWC& controller, QObject* parent) {
         return std::make_unique<PromptView>(controller, parent);
     });

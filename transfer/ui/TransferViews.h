@@ -26,7 +26,6 @@ protected:
 
 private:
     void controlEditEnd(QLineEdit* field);
-    static void show(QLineEdit* field, const QString& text);
 
     QPointer<FundTransferBaseViewController> page_;
     BankToStockViewController* bankToStock_;

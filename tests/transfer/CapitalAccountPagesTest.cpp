@@ -1,0 +1,447 @@
+#include "TransferTestRig.h"
+
+#include "core/UserDefaultConfig.h"
+#include "platform/RunLoop.h"
+#include "tools/broker-sim/Table.h"
+#include "transfer/pages/CapitalAccountPages.h"
+#include "transfer/pages/TransferPages.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+using namespace transfertest;
+using brokersim::kBankBalanceFunction;
+using brokersim::kFundCollectionFunction;
+using brokersim::kInsideTransferFunction;
+using brokersim::kMoneyFunction;
+using brokersim::kTransferHistoryFunction;
+using testsupport::spinUntil;
+
+const QString kMain = QStringLiteral("010210000002");
+const QString kSecondary = QStringLiteral("010210000003");
+
+struct LinkRow {
+    const char* fundId;
+    const char* fundSeq;
+    const char* bankCode;
+    const char* moneyType;
+};
+
+// Transfer information as the server would send it, one row per link and
+// currency (any transfer type).
+RDOFundTransferInfo infoOf(std::initializer_list<LinkRow> rows)
+{
+    brokersim::Table t;
+    for (const char* name : { "fundid", "fundseq", "bankcode", "bankname", "moneytype", "banktrantype" })
+        t.column(QString::fromLatin1(name));
+    for (const LinkRow& r : rows) {
+        t.row({ QString::fromLatin1(r.fundId), QString::fromLatin1(r.fundSeq), QString::fromLatin1(r.bankCode),
+            QStringLiteral("银行") + QString::fromLatin1(r.bankCode), QString::fromLatin1(r.moneyType),
+            QStringLiteral("1") });
+    }
+    const VEKTCRS set = brokersim::toRecordSet(t, 2).value();
+    return RDOFundTransferInfo(&set);
+}
+
+class CapitalAccountPagesTest : public TransferSimulatorFixture {
+protected:
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting(nullptr);
+        UserDefaultConfig::getInstance()->setAccountProtectOption(false);
+        TransferSimulatorFixture::TearDown();
+    }
+    template <class Page, class Services>
+    std::unique_ptr<Page> open(const QString& custid, const QString& password, Services services = {})
+    {
+        logIn(custid, password);
+        auto page = std::make_unique<Page>(nullptr, services);
+        page->setAlertPresenter(&alerts);
+        page->load();
+        EXPECT_TRUE(spinUntil([&] { return page->fundTransferInfo().has_value(); }, 10s));
+        return page;
+    }
+    std::unique_ptr<InsideTransferViewController> openInside(CapitalAccountPageServices services = {})
+    {
+        auto page = open<InsideTransferViewController>(kSecondCustomer, kSecondPassword, services);
+        EXPECT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty() && page->fundInfoTable(); }, 10s));
+        return page;
+    }
+    // The dialog confirms as soon as it shows and keeps what it showed.
+    void confirmDialogs()
+    {
+        OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& dialog) {
+            dialogTexts << (dialog.warningVisible() ? dialog.warningText() : dialog.contentText());
+            dialog.confirmButtonClicked();
+        });
+    }
+    qsizetype count(brokersim::Function f) const { return sim.receivedCount(f); }
+    qint64 balance(const QString& fundId) { return money(fundId, kSecondCustomer).balance; }
+
+    RecordingAlerts alerts;
+    QStringList dialogTexts;
+};
+
+TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
+{
+    auto page = openInside();
+    EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币"), QStringLiteral("港币") }));
+    // Every 人民币 link, in both selectors, each at its first entry.
+    EXPECT_EQ(page->fundAccountItems(),
+        QStringList({ QStringLiteral("建设银行 - 010210000002 (主)"), QStringLiteral("工商银行 - 010210000003 "),
+            QStringLiteral("招商银行 - 010210000004 "), QStringLiteral("农业银行 - 010210000002 (主)") }));
+    EXPECT_EQ(page->selectedOutIndex(), 0);
+    EXPECT_EQ(page->selectedInIndex(), 0);
+    EXPECT_EQ(page->availableFundText(), QStringLiteral("50000.00元"));
+    ASSERT_TRUE(page->fundInfoTable());
+    EXPECT_EQ(page->fundInfoTable()->count(), 4); // every capital account
+
+    const qint64 mainBefore = balance(kMain);
+    const qint64 secondaryBefore = balance(kSecondary);
+    page->toFundAccountChanged(1);
+    page->setAmountText(QStringLiteral("1234.50"));
+    page->setFundPasswordText(kSecondPassword);
+    confirmDialogs();
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    ASSERT_EQ(dialogTexts.size(), 1);
+    EXPECT_EQ(dialogTexts.front(),
+        QStringLiteral("资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n1234.50"));
+    EXPECT_TRUE(sim.receivedOf(kInsideTransferFunction).back().rawBody.endsWith(
+        "&outfundid=010210000002&infundid=010210000003&moneytype=0&fundeffect=1234.50&outpassword=222222"
+        "&cashcheck=0&checkpwdflag=1"));
+    const QRegularExpressionMatch tip
+        = QRegularExpression(QStringLiteral("^资金内转提交已成功。\n转出合同号:(\\d+)\n转入合同号:(\\d+)$"))
+              .match(alerts.last());
+    ASSERT_TRUE(tip.hasMatch()) << qPrintable(alerts.last());
+    EXPECT_NE(tip.captured(1), tip.captured(2));
+    EXPECT_TRUE(page->amountText().isEmpty());
+    EXPECT_TRUE(page->fundPasswordText().isEmpty());
+    EXPECT_EQ(balance(kMain), mainBefore - 1234500);
+    EXPECT_EQ(balance(kSecondary), secondaryBefore + 1234500);
+    ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("48765.50元"); }, 10s));
+
+    // The server's refusals reach the user as they stand, fields cleared.
+    const struct {
+        const char* amount;
+        const char* password;
+        QString message;
+    } refusals[] = {
+        { "1", "000000", QStringLiteral("资金密码错误") },
+        { "999999", "222222", QStringLiteral("可用资金不足") },
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.amount);
+        page->setAmountText(QString::fromLatin1(r.amount));
+        page->setFundPasswordText(QString::fromLatin1(r.password));
+        page->transferButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+        EXPECT_EQ(alerts.last(), r.message);
+        EXPECT_TRUE(page->amountText().isEmpty());
+        EXPECT_TRUE(page->fundPasswordText().isEmpty());
+    }
+    EXPECT_EQ(balance(kMain), mainBefore - 1234500);
+}
+
+TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDialog)
+{
+    auto page = openInside();
+    OrderAlertWindowController::setShownHookForTesting(
+        [this](OrderAlertWindowController& dialog) { dialogTexts << dialog.contentText(); });
+    const RDOFundTransferInfo good = infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "B2", "0" } });
+    const struct {
+        RDOFundTransferInfo info;
+        qsizetype in;
+        const char* amount;
+        const char* password;
+        QString message;
+    } cases[] = {
+        { good, 1, "", "x", QStringLiteral("请输入转账金额和转账密码。") },
+        { good, 1, "1", "", QStringLiteral("请输入转账金额和转账密码。") },
+        // Only an unknown currency: none to choose.
+        { infoOf({ { "1", "0", "B1", "3" } }), 0, "1", "x", QStringLiteral("选择币种有误。") },
+        { infoOf({ { "1", "0", "", "0" }, { "2", "1", "B2", "0" } }), 1, "1", "x",
+            QStringLiteral("选择转出账号有误。") },
+        { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1", "x",
+            QStringLiteral("选择转入账号有误。") },
+        // Then what is typed must fit its field.
+        { good, 1, "1.005", "x", QStringLiteral("转账金额须为正数，最多两位小数。") },
+        { good, 1, "1", "a&b", QStringLiteral("转账密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        page->queryFundTransferInfo(nullptr, QString(), c.info);
+        page->toFundAccountChanged(c.in);
+        page->setAmountText(QString::fromLatin1(c.amount));
+        page->setFundPasswordText(QString::fromLatin1(c.password));
+        page->transferButtonClicked();
+        EXPECT_EQ(alerts.last(), c.message);
+        EXPECT_FALSE(page->isBusy());
+    }
+    EXPECT_TRUE(dialogTexts.isEmpty());
+    EXPECT_EQ(count(kInsideTransferFunction), 0);
+
+    // The same account out and in is the server's to refuse.
+    page->queryFundTransferInfo(nullptr, QString(), good);
+    confirmDialogs();
+    page->setAmountText(QStringLiteral("1"));
+    page->setFundPasswordText(QStringLiteral("x"));
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    EXPECT_EQ(count(kInsideTransferFunction), 1);
+}
+
+TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
+{
+    auto page = openInside();
+    // Another out account: its money is read.
+    const qsizetype asked = count(kMoneyFunction);
+    page->fundAccountChanged(2);
+    ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("1500.50元"); }, 10s));
+    EXPECT_EQ(count(kMoneyFunction), asked + 1);
+    EXPECT_TRUE(sim.receivedOf(kMoneyFunction).back().rawBody.contains("fundid=010210000004&"));
+
+    // Masking on and off keeps both choices.
+    page->toFundAccountChanged(1);
+    for (bool masked : { true, false }) {
+        SCOPED_TRACE(masked);
+        UserDefaultConfig::getInstance()->setAccountProtectOption(masked);
+        EXPECT_EQ(page->fundAccountItems()[1],
+            masked ? QStringLiteral("工商银行 - 010210****03 ") : QStringLiteral("工商银行 - 010210000003 "));
+        EXPECT_EQ(page->selectedOutIndex(), 2);
+        EXPECT_EQ(page->selectedInIndex(), 1);
+    }
+
+    // Another currency: both selectors at its first account, its money read.
+    page->moneyTypeSelected(1);
+    EXPECT_EQ(page->fundAccountItems(), QStringList({ QStringLiteral("中国银行 - 010210000005 ") }));
+    EXPECT_EQ(page->selectedOutIndex(), 0);
+    EXPECT_EQ(page->selectedInIndex(), 0);
+    ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("3000.00元"); }, 10s));
+
+    // No account for the currency: nothing asked, nothing sent.
+    page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
+    const qsizetype before = count(kMoneyFunction);
+    page->requestAvailableFundAmount();
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(count(kMoneyFunction), before);
+    EXPECT_TRUE(page->availableFundText().isEmpty());
+}
+
+TEST_F(CapitalAccountPagesTest, UnansweredRequestsEndUnknownRefreshAndAreNotSentAgain)
+{
+    CapitalAccountPageServices services;
+    services.confirmation.busyBackstopMs = 1500;
+    auto inside = openInside(services);
+    manager().setRequestTimeout(1);
+    sim.withholdNext(kInsideTransferFunction);
+    const qsizetype funds = count(kMoneyFunction);
+    inside->toFundAccountChanged(1);
+    inside->setAmountText(QStringLiteral("5"));
+    inside->setFundPasswordText(kSecondPassword);
+    confirmDialogs();
+    inside->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !inside->isBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果")));
+    EXPECT_TRUE(inside->fundPasswordText().isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) > funds + 1; }, 10s)); // money and list
+    EXPECT_EQ(count(kInsideTransferFunction), 1);
+
+    auto collection = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, services);
+    sim.withholdNext(kFundCollectionFunction);
+    const qsizetype lists = count(kMoneyFunction);
+    collection->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !collection->isBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果")));
+    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) > lists; }, 10s));
+    EXPECT_EQ(count(kFundCollectionFunction), 1);
+}
+
+TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccount)
+{
+    UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    auto page = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    // The main account at 建设银行 and 农业银行, both 人民币: offered once.
+    EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币") }));
+    EXPECT_EQ(page->mainFundIdText(), QStringLiteral("010210****02"));
+    EXPECT_TRUE(page->controlsEnabled());
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
+    const std::shared_ptr<DTFundInfoTable> listBefore = page->fundInfoTable();
+    const qint64 main = balance(kMain);
+    const qint64 hongKong = balance(QStringLiteral("010210000005"));
+    confirmDialogs();
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    ASSERT_EQ(dialogTexts.size(), 1);
+    EXPECT_TRUE(dialogTexts.front().contains(QStringLiteral("转移到账号: 010210000002 吗？")));
+    EXPECT_EQ(alerts.last(), QStringLiteral("资金归集已提交。归集金额:9500.50, 内转笔数:2。"));
+    // The list of capital accounts is read again with the new balances.
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() && page->fundInfoTable() != listBefore; }, 10s));
+    EXPECT_EQ(balance(kMain), main + 9500500);
+    EXPECT_EQ(balance(kSecondary), 0);
+    EXPECT_EQ(money(QStringLiteral("010210000004"), kSecondCustomer).balance, 500000); // what was not available
+    EXPECT_EQ(balance(QStringLiteral("010210000005")), hongKong);
+    // No account number travels under "fundid".
+    const QByteArray body = sim.receivedOf(kFundCollectionFunction).back().rawBody;
+    int pairs = 0;
+    for (const QByteArray& pair : body.split('&')) {
+        if (pair.startsWith("fundid=")) {
+            ++pairs;
+            EXPECT_EQ(pair, QByteArray("fundid="));
+        }
+    }
+    EXPECT_EQ(pairs, 2);
+    EXPECT_TRUE(body.endsWith("&fundid=&moneytype=0&cashcheck=0"));
+
+    // A main account at two banks offers the union of their currencies; after
+    // an answer, refused here, the first one is chosen again.
+    page->queryFundTransferInfo(nullptr, QString(),
+        infoOf({ { "010210000002", "0", "1004", "0" }, { "010210000002", "0", "1003", "1" },
+            { "010210000002", "0", "1003", "0" }, { "010210000003", "1", "1001", "2" } }));
+    EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币"), QStringLiteral("港币") }));
+    page->moneyTypeSelected(1);
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    EXPECT_EQ(alerts.last(), QStringLiteral("主资金账号不支持该币种"));
+    EXPECT_EQ(page->selectedMoneyIndex(), 0);
+    EXPECT_EQ(count(kFundCollectionFunction), 2);
+}
+
+TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)
+{
+    auto page = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "1", "B1", "0" }, { "2", "2", "B2", "0" } }));
+    EXPECT_TRUE(page->moneyNames().isEmpty());
+    EXPECT_TRUE(page->mainFundIdText().isEmpty());
+    EXPECT_FALSE(page->controlsEnabled());
+    EXPECT_FALSE(page->unavailableText().isEmpty());
+    confirmDialogs();
+    page->transferButtonClicked();
+    EXPECT_EQ(alerts.last(), page->unavailableText());
+    EXPECT_TRUE(dialogTexts.isEmpty());
+    EXPECT_EQ(count(kFundCollectionFunction), 0);
+}
+
+// ---- 查询余额 ----
+
+class QueryBalancePageTest : public CapitalAccountPagesTest {
+protected:
+    std::unique_ptr<QueryBalanceViewController> openBalance()
+    {
+        auto page = open<QueryBalanceViewController>(kCustomer, kTradePassword, FundTransferPageServices {});
+        EXPECT_TRUE(spinUntil([&] { return page->controlsEnabled(); }, 10s));
+        return page;
+    }
+};
+
+TEST_F(QueryBalancePageTest, EachBankKindLaysOutItsRowsFromTheirOwnPlaces)
+{
+    auto page = openBalance();
+    const struct {
+        qsizetype money, account;
+        bool fund, bank, bankFirst;
+        int balanceRow;
+        bool button;
+    } kinds[] = {
+        { 0, 0, false, false, false, 0, false }, // 工商银行: no password
+        { 0, 1, true, true, false, 2, true }, // 农业银行: both
+        { 1, 0, false, true, true, 1, true }, // 中国银行 in 美元: the bank password
+        { 0, 1, true, true, false, 2, true },
+        { 0, 0, false, false, false, 0, false },
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.balanceRow);
+        page->moneyTypeSelected(k.money);
+        page->bankCardSelected(k.account);
+        const FundTransferPasswordLayout& l = page->passwordLayout();
+        EXPECT_EQ(l.fundVisible, k.fund);
+        EXPECT_EQ(l.bankVisible, k.bank);
+        if (k.bank)
+            EXPECT_EQ(l.bankInFirstRow, k.bankFirst);
+        EXPECT_EQ(page->balanceRow(), k.balanceRow);
+        EXPECT_EQ(page->queryButtonVisible(), k.button);
+        EXPECT_EQ(page->autoQueryBalance(), !k.button);
+        EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    }
+
+    // No account for the currency: no rows, no button and no query (once the
+    // queries of the password-free links above have landed).
+    testsupport::spinFor(300ms);
+    const qsizetype asked = count(kBankBalanceFunction);
+    page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
+    EXPECT_TRUE(page->fundAccountItems().isEmpty());
+    EXPECT_FALSE(page->passwordLayout().fundVisible || page->passwordLayout().bankVisible);
+    EXPECT_FALSE(page->queryButtonVisible());
+    EXPECT_FALSE(page->autoQueryBalance());
+    page->transferButtonClicked();
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(count(kBankBalanceFunction), asked);
+}
+
+TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAnswer)
+{
+    auto page = openBalance();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    platform::RunLoopTimer* timer = page->freshTableTimer();
+    EXPECT_EQ(timer->interval().count(), 1.0);
+    EXPECT_FALSE(timer->repeats());
+    EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith("&fundpwd=&bankpwd="));
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    timer->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
+
+    // An empty history leaves it blank; a failed one says so.
+    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(nullptr));
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    page->queryBSTransfer(nullptr, QString(), CSError { QStringLiteral("x"), 1 });
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+
+    // The timer belongs to the page: nothing is asked once it closed.
+    page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
+    const qsizetype before = count(kTransferHistoryFunction);
+    page->unloadView();
+    EXPECT_EQ(page->pageTimerCount(), 0u);
+    testsupport::spinFor(1300ms);
+    EXPECT_EQ(count(kTransferHistoryFunction), before);
+}
+
+TEST_F(QueryBalancePageTest, AManualQueryOnlySaysItWasSubmittedAndWipesThePasswords)
+{
+    auto page = openBalance();
+    page->bankCardSelected(1); // 农业银行: both passwords
+    // A missing password: nothing is sent.
+    const qsizetype asked = count(kBankBalanceFunction);
+    page->setFundPasswordText(kTradePassword);
+    page->transferButtonClicked();
+    EXPECT_EQ(alerts.last(), QStringLiteral("请输入资金密码和银行密码。"));
+    EXPECT_EQ(count(kBankBalanceFunction), asked);
+
+    page->setBankPasswordText(kBankPassword);
+    page->transferButtonClicked();
+    EXPECT_FALSE(page->controlsEnabled());
+    EXPECT_TRUE(page->isProgressVisible());
+    ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+    EXPECT_EQ(alerts.last(), QStringLiteral("请求已提交，请到转账查询功能查询结果。"));
+    EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd=135790"));
+    EXPECT_TRUE(page->controlsEnabled());
+    EXPECT_FALSE(page->isProgressVisible());
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    EXPECT_TRUE(page->fundPasswordText().isEmpty());
+    EXPECT_TRUE(page->bankPasswordText().isEmpty());
+    // The query left its row in the history.
+    EXPECT_EQ(brokersim::BankBook::of(sim)->flows(*broker().customer(kCustomer)).front().what,
+        QStringLiteral("查询银行余额"));
+
+    // A refused query: the server's message and "查询余额失败".
+    page->setFundPasswordText(kTradePassword);
+    page->setBankPasswordText(QStringLiteral("000000"));
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+    EXPECT_EQ(alerts.last(), QStringLiteral("银行密码错误"));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+    EXPECT_TRUE(page->bankPasswordText().isEmpty());
+    EXPECT_TRUE(page->controlsEnabled());
+}
+
+} // namespace

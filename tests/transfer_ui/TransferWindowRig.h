@@ -1,0 +1,68 @@
+#pragma once
+
+// The main window with the transfer pages, against the simulator: what the
+// transfer pages' user-level tests log in to.
+#include "core/DMCDataCache.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/MenuItemView.h"
+#include "shell/ui/tables/DVCommonTableView.h"
+#include "shell/windows/LoginViewController.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading/ui/TradingViews.h"
+#include "transfer/FundTransferManager.h"
+#include "transfer/ui/TransferViews.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace windowtest {
+
+class TransferWindowRig : public MainWindowRig {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerTradingDataModels();
+        registerTransferDataModels();
+        StartUp().run();
+        startTradeServer();
+        installTradingViews();
+        registerTransferPages();
+        registerTransferPageViews();
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting(nullptr);
+        closeWindows();
+        resetShell();
+        FundTransferManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+
+    // The message box on screen, if one is.
+    static QMessageBox* messageBox()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                return box;
+        return nullptr;
+    }
+    // Its title and text, "" when none is on screen.
+    static QString messageBoxText()
+    {
+        QMessageBox* box = messageBox();
+        return box ? box->text() + QLatin1Char('|') + box->informativeText() : QString();
+    }
+};
+
+} // namespace windowtest

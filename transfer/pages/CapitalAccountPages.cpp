@@ -1,0 +1,468 @@
+#include "transfer/pages/CapitalAccountPages.h"
+
+#include "core/UserDefaultConfig.h"
+#include "trading/query/QueryInfoManager.h"
+#include "transfer/FundTransferManager.h"
+
+namespace {
+
+// The outcome of a request whose answer never came.
+const QString kOutcomeUnknown
+    = QStringLiteral("未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
+const QString kNoMainAccount = QStringLiteral("未找到主资金账号，不能进行资金归集。");
+
+} // namespace
+
+CapitalAccountPage::CapitalAccountPage(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), services.page)
+    , fundTransferManager(
+          services.fundTransferManager ? services.fundTransferManager : FundTransferManager::getInstance())
+    , queryInfoManager(services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
+    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , orderAlertWC_(std::make_unique<OrderAlertWindowController>(this, services.confirmation))
+{
+}
+
+CapitalAccountPage::~CapitalAccountPage() = default;
+
+void CapitalAccountPage::wipe(QString& text)
+{
+    text.fill(QChar(u'\0'));
+    text.clear();
+}
+
+QString CapitalAccountPage::selectedMoneyName() const
+{
+    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_] : QString();
+}
+
+QString CapitalAccountPage::accountItemText(const RDOFundAccountInfo& account) const
+{
+    return QStringLiteral("%1 - %2 %3")
+        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()), account.fundSeqDesc());
+}
+
+void CapitalAccountPage::awakeFromNib()
+{
+    fundTransferInfo_.reset();
+    fundInfoTable_.reset();
+    setMoneyNames({});
+    progressVisible_ = false;
+    enableControls(false);
+    observePage(pagenotify::kAccountProtectOptionChanged,
+        [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
+    fundTransferManager->requestQueryFundTransferInfo(this);
+    queryInfoManager->requestFundInfoList(this);
+}
+
+void CapitalAccountPage::willDropRequests()
+{
+    // The old account's request is never sent, and its dialog closes.
+    endAction();
+    orderAlertWC_->stopRunModal();
+    resetControls();
+}
+
+void CapitalAccountPage::setMoneyNames(const QStringList& names)
+{
+    moneyNames_ = names;
+    selectedMoney_ = names.isEmpty() ? -1 : 0;
+}
+
+void CapitalAccountPage::enableControls(bool enabled)
+{
+    controlsEnabled_ = enabled;
+    emit changed();
+}
+
+void CapitalAccountPage::startProgress()
+{
+    progressVisible_ = true;
+    emit changed();
+}
+
+void CapitalAccountPage::stopProgress()
+{
+    progressVisible_ = false;
+    emit changed();
+}
+
+void CapitalAccountPage::fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table)
+{
+    fundInfoTable_ = table;
+    emit changed();
+}
+
+void CapitalAccountPage::runConfirmation(const std::function<void()>& open)
+{
+    busy_ = true;
+    emit changed();
+    QPointer<CapitalAccountPage> alive(this);
+    open();
+    // The dialog has closed: cancelled, or its request answered (or still
+    // out, when the screen lock closed it; its answer ends the action then).
+    if (alive && !requestInFlight_)
+        endAction();
+}
+
+bool CapitalAccountPage::startSending()
+{
+    if (!busy_ || requestInFlight_) {
+        orderAlertWC_->stopRunModal();
+        return false;
+    }
+    requestInFlight_ = true;
+    return true;
+}
+
+void CapitalAccountPage::answered()
+{
+    orderAlertWC_->stopRunModal();
+    requestInFlight_ = false;
+}
+
+void CapitalAccountPage::failed(const CSError& error)
+{
+    const bool unknown = error.code == kOrderOutcomeUnknownCode;
+    if (unknown && !busy_) {
+        // The dialog's backstop told the user already.
+        readAgain();
+        return;
+    }
+    alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
+    resetControls();
+    if (unknown)
+        readAgain();
+    endAction();
+}
+
+void CapitalAccountPage::doConfigOrderTimedOut(int)
+{
+    if (!requestInFlight_)
+        return;
+    alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
+    resetControls();
+    readAgain();
+    endAction();
+}
+
+void CapitalAccountPage::readAgain()
+{
+    queryInfoManager->requestFundInfoList(this);
+}
+
+void CapitalAccountPage::endAction()
+{
+    clearPending();
+    requestInFlight_ = false;
+    busy_ = false;
+    emit changed();
+}
+
+// ---- 资金内转 ----
+
+InsideTransferViewController::InsideTransferViewController(BaseNode::Ptr node, Services services)
+    : CapitalAccountPage(std::move(node), services)
+{
+}
+
+InsideTransferViewController::~InsideTransferViewController()
+{
+    wipe(fundPassword_);
+    clearPending();
+}
+
+void InsideTransferViewController::awakeFromNib()
+{
+    fundAccountArray_.clear();
+    fundAccountItems_.clear();
+    selectedOut_ = selectedIn_ = -1;
+    availableFundText_.clear();
+    CapitalAccountPage::awakeFromNib();
+}
+
+void InsideTransferViewController::clearPending()
+{
+    if (pending_)
+        wipe(pending_->fundPassword);
+    pending_.reset();
+}
+
+const RDOFundAccountInfo* InsideTransferViewController::account(qsizetype index) const
+{
+    return index >= 0 && size_t(index) < fundAccountArray_.size() ? &fundAccountArray_[size_t(index)] : nullptr;
+}
+
+void InsideTransferViewController::initFundIdInfoPButton()
+{
+    fundAccountArray_.clear();
+    fundAccountItems_.clear();
+    const qint32 money = RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName());
+    if (fundTransferInfo() && selectedMoneyIndex() >= 0) {
+        for (const RDOFundAccountInfo& a : fundTransferInfo()->fundAccountInfoArray()) {
+            if (a.isSupportTransferType(transfercode::kAnyTransfer, money)) {
+                fundAccountItems_ << accountItemText(a);
+                fundAccountArray_.push_back(a);
+            }
+        }
+    }
+    selectedOut_ = selectedIn_ = fundAccountArray_.empty() ? -1 : 0;
+}
+
+void InsideTransferViewController::queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info)
+{
+    keepTransferInfo(info);
+    setMoneyNames(info.getSupportMoneyNames());
+    initFundIdInfoPButton();
+    enableControls(true);
+    requestAvailableFundAmount();
+}
+
+void InsideTransferViewController::moneyTypeSelected(qsizetype index)
+{
+    if (isBusy() || index < 0 || index >= moneyNames().size())
+        return;
+    selectMoney(index);
+    initFundIdInfoPButton();
+    requestAvailableFundAmount();
+}
+
+void InsideTransferViewController::fundAccountChanged(qsizetype index)
+{
+    if (isBusy() || !account(index))
+        return;
+    selectedOut_ = index;
+    requestAvailableFundAmount();
+}
+
+void InsideTransferViewController::toFundAccountChanged(qsizetype index)
+{
+    if (isBusy() || !account(index))
+        return;
+    selectedIn_ = index;
+    emit changed();
+}
+
+void InsideTransferViewController::requestAvailableFundAmount()
+{
+    availableFundText_.clear();
+    emit changed();
+    // With no account for the currency there is nothing to ask about.
+    if (const RDOFundAccountInfo* out = account(selectedOut_)) {
+        queryInfoManager->requestMoneyInfo(
+            this, RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId());
+    }
+}
+
+void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+{
+    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    emit changed();
+}
+
+void InsideTransferViewController::updateForAccountProtecteOptionChange()
+{
+    const qsizetype out = selectedOut_;
+    const qsizetype in = selectedIn_;
+    initFundIdInfoPButton();
+    if (account(out))
+        selectedOut_ = out;
+    if (account(in))
+        selectedIn_ = in;
+    emit changed();
+}
+
+void InsideTransferViewController::setFundPasswordText(const QString& text)
+{
+    wipe(fundPassword_);
+    fundPassword_ = text;
+}
+
+void InsideTransferViewController::resetControls()
+{
+    wipe(amountText_);
+    wipe(fundPassword_);
+    emit changed();
+}
+
+bool InsideTransferViewController::verifyInput()
+{
+    std::optional<QString> problem;
+    const RDOFundAccountInfo* out = account(selectedOut_);
+    const RDOFundAccountInfo* in = account(selectedIn_);
+    if (amountText_.isEmpty() || fundPassword_.isEmpty())
+        problem = QStringLiteral("请输入转账金额和转账密码。");
+    else if (selectedMoneyIndex() < 0 || selectedMoneyIndex() > 2)
+        problem = QStringLiteral("选择币种有误。");
+    else if (!out || out->bankCode().isEmpty())
+        problem = QStringLiteral("选择转出账号有误。");
+    else if (!in || in->bankCode().isEmpty())
+        problem = QStringLiteral("选择转入账号有误。");
+    // What is typed goes to the server only once it fits its field.
+    else if (!(problem = transferinput::checkAmount(amountText_)))
+        problem = transferinput::checkPassword(fundPassword_, QStringLiteral("转账密码"), true);
+    if (problem)
+        alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
+    return !problem;
+}
+
+void InsideTransferViewController::transferButtonClicked()
+{
+    if (isBusy() || !controlsEnabled() || !verifyInput())
+        return;
+    const RDOFundAccountInfo& out = *account(selectedOut_);
+    const RDOFundAccountInfo& in = *account(selectedIn_);
+    pending_ = PendingTransfer { out.fundId(), in.fundId(),
+        RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), amountText_, fundPassword_ };
+    const QString outText = accountItemText(out);
+    const QString inText = fundAccountItems_.value(selectedIn_);
+    const QString moneyName = selectedMoneyName();
+    const QString amount = amountText_;
+    runConfirmation([&] {
+        orderAlertWC().runModalForFundInsideTransfer(dialogParent(), outText, inText, moneyName, amount);
+    });
+}
+
+bool InsideTransferViewController::doConfigOrder(int)
+{
+    if (!pending_ || !startSending())
+        return true;
+    PendingTransfer sent = std::move(*pending_);
+    pending_.reset();
+    fundTransferManager->requestFundInsideTransfer(
+        this, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword);
+    wipe(sent.fundPassword);
+    return true;
+}
+
+void InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers)
+{
+    answered();
+    alerts()->runAlert(AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
+                                             .arg(serialNumbers.value(0), serialNumbers.value(1))),
+        nullptr);
+    resetControls();
+    readAgain();
+    endAction();
+}
+
+bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&, const CSError& error)
+{
+    answered();
+    failed(error);
+    return true;
+}
+
+void InsideTransferViewController::readAgain()
+{
+    requestAvailableFundAmount();
+    CapitalAccountPage::readAgain();
+}
+
+// ---- 资金归集 ----
+
+FundCollectionViewController::FundCollectionViewController(BaseNode::Ptr node, Services services)
+    : CapitalAccountPage(std::move(node), services)
+{
+}
+
+void FundCollectionViewController::awakeFromNib()
+{
+    mainFundIdText_.clear();
+    unavailableText_.clear();
+    CapitalAccountPage::awakeFromNib();
+}
+
+void FundCollectionViewController::queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info)
+{
+    keepTransferInfo(info);
+    initMoneyPButton();
+    initMainFundIdText();
+    unavailableText_ = info.getMainFundAccountInfo() ? QString() : kNoMainAccount;
+    enableControls(info.getMainFundAccountInfo() != nullptr);
+}
+
+void FundCollectionViewController::initMoneyPButton()
+{
+    QStringList names;
+    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    if (main) {
+        for (const RDOFundAccountInfo& a : fundTransferInfo()->fundAccountInfoArray()) {
+            if (a.fundId() != main->fundId())
+                continue;
+            for (const QString& name : a.getSupportMoneyNames()) {
+                if (!RDOFundAccountInfo::moneyTypeIsExistInArray(name, names))
+                    names << name;
+            }
+        }
+    }
+    setMoneyNames(names);
+}
+
+void FundCollectionViewController::initMainFundIdText()
+{
+    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    mainFundIdText_ = main ? userDefaultConfig->getProtectedString(main->fundId()) : QString();
+    emit changed();
+}
+
+void FundCollectionViewController::updateForAccountProtecteOptionChange()
+{
+    initMainFundIdText();
+}
+
+void FundCollectionViewController::moneyTypeSelected(qsizetype index)
+{
+    if (isBusy() || index < 0 || index >= moneyNames().size())
+        return;
+    selectMoney(index);
+    emit changed();
+}
+
+void FundCollectionViewController::resetControls()
+{
+    selectMoney(moneyNames().isEmpty() ? -1 : 0);
+    emit changed();
+}
+
+void FundCollectionViewController::transferButtonClicked()
+{
+    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    if (isBusy())
+        return;
+    if (!main || selectedMoneyIndex() < 0) {
+        alerts()->runAlert(AlertRequest::tip(main ? QStringLiteral("选择币种有误。") : kNoMainAccount), nullptr);
+        return;
+    }
+    pendingMoneyType_ = RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName());
+    const QString fundId = main->fundId();
+    runConfirmation([&] { orderAlertWC().runModalForFundCollection(dialogParent(), fundId); });
+}
+
+bool FundCollectionViewController::doConfigOrder(int)
+{
+    if (!pendingMoneyType_ || !startSending())
+        return true;
+    const qint32 moneyType = *pendingMoneyType_;
+    pendingMoneyType_.reset();
+    fundTransferManager->requestFundCollection(this, moneyType);
+    return true;
+}
+
+void FundCollectionViewController::fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& result)
+{
+    answered();
+    alerts()->runAlert(
+        AlertRequest::tip(QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number)),
+        nullptr);
+    resetControls();
+    readAgain();
+    endAction();
+}
+
+bool FundCollectionViewController::fundCollection(DataModel*, const QString&, const CSError& error)
+{
+    answered();
+    failed(error);
+    return true;
+}

@@ -1,0 +1,231 @@
+#pragma once
+
+#include "shell/pages/MenuItemViewController.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/requests/TradeQueryDataModels.h"
+#include "transfer/FundTransferInfo.h"
+#include "transfer/TransferDataModels.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class FundTransferManager;
+class QueryInfoManager;
+class UserDefaultConfig;
+
+// What the capital-account pages use; null members are the shared instances.
+struct CapitalAccountPageServices {
+    MenuItemViewControllerServices page;
+    FundTransferManager* fundTransferManager = nullptr;
+    QueryInfoManager* queryInfoManager = nullptr;
+    UserDefaultConfig* userDefaultConfig = nullptr;
+    OrderAlertWindowControllerServices confirmation;
+};
+
+// What the inside transfer and the fund collection pages share: the
+// customer's transfer information and capital-account list, the currency
+// choice, and one confirmed request at a time under one busy flag, from the
+// button press to its answer. A request whose answer never came ends in an
+// unknown outcome: the page reads what it shows again and sends nothing
+// again. Main thread only.
+class CapitalAccountPage : public MenuItemViewController,
+                           public IQueryFundTransferInfoDelegate,
+                           public IFundInfoListDelegate,
+                           public IDoConfigOrder {
+    Q_OBJECT
+public:
+    using Services = CapitalAccountPageServices;
+    using IQueryFundTransferInfoDelegate::queryFundTransferInfo;
+    using IFundInfoListDelegate::fundInfoList;
+
+    ~CapitalAccountPage() override;
+
+    const std::optional<RDOFundTransferInfo>& fundTransferInfo() const { return fundTransferInfo_; }
+    const std::shared_ptr<DTFundInfoTable>& fundInfoTable() const { return fundInfoTable_; }
+    const QStringList& moneyNames() const { return moneyNames_; }
+    qsizetype selectedMoneyIndex() const { return selectedMoney_; }
+    QString selectedMoneyName() const;
+    bool controlsEnabled() const { return controlsEnabled_; }
+    bool isBusy() const { return busy_; }
+    bool isProgressVisible() const { return progressVisible_; }
+    OrderAlertWindowController& orderAlertWC() { return *orderAlertWC_; }
+    // The window the confirmation dialog is centred over.
+    void setDialogParent(QObject* window) { dialogParent_ = window; }
+
+    virtual void transferButtonClicked() = 0;
+    virtual void resetButtonClicked() { resetControls(); }
+
+    void fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table) override;
+    void doConfigOrderTimedOut(int type) override;
+
+protected:
+    CapitalAccountPage(BaseNode::Ptr node, Services services);
+
+    void awakeFromNib() override;
+    void willDropRequests() override;
+    virtual void updateForAccountProtecteOptionChange() = 0;
+    virtual void resetControls() = 0;
+    // After a request that moved money, or may have: what the page reads
+    // again (the capital-account list, whose balances it changed).
+    virtual void readAgain();
+    // The request the user confirms is forgotten (and its secrets wiped).
+    virtual void clearPending() = 0;
+
+    void setMoneyNames(const QStringList& names);
+    void selectMoney(qsizetype index) { selectedMoney_ = index; }
+    void enableControls(bool enabled);
+    void startProgress();
+    void stopProgress();
+    void keepTransferInfo(const RDOFundTransferInfo& info) { fundTransferInfo_ = info; }
+    // Opens the dialog under the busy flag; the action ends when the dialog
+    // closes without a request out, or with the request's answer.
+    void runConfirmation(const std::function<void()>& open);
+    // From doConfigOrder: whether a confirmed request may go now.
+    bool startSending();
+    // A reply came: the dialog closes.
+    void answered();
+    // The reply was an error: shows it (or the unknown outcome), then ends.
+    void failed(const CSError& error);
+    // Ends the action.
+    void endAction();
+    QObject* dialogParent() const { return dialogParent_.data(); }
+    // The account's entry text "%@ - %@ %@" (bank, account number as the
+    // account-protection option shows it, main-account mark).
+    QString accountItemText(const RDOFundAccountInfo& account) const;
+    static void wipe(QString& text);
+
+    FundTransferManager* fundTransferManager;
+    QueryInfoManager* queryInfoManager;
+    UserDefaultConfig* userDefaultConfig;
+
+private:
+    std::optional<RDOFundTransferInfo> fundTransferInfo_;
+    std::shared_ptr<DTFundInfoTable> fundInfoTable_;
+    QStringList moneyNames_;
+    qsizetype selectedMoney_ = -1;
+    bool controlsEnabled_ = false;
+    bool progressVisible_ = false;
+    bool busy_ = false;
+    bool requestInFlight_ = false;
+    QPointer<QObject> dialogParent_;
+    std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
+};
+
+// 资金内转 (link id 40005): moves money between two of the customer's own
+// capital accounts in one currency, with the out account's available money
+// and the list of capital accounts. The fund password is checked for its
+// field before the dialog and wiped once sent. With no account for the
+// chosen currency nothing is asked or sent.
+class InsideTransferViewController : public CapitalAccountPage,
+                                     public IFundInsideTransferDelegate,
+                                     public IMoneyInfoDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "InsideTransferViewController";
+    static constexpr qint64 kLinkId = 40005;
+
+    using IFundInsideTransferDelegate::fundInsideTransfer;
+    using IMoneyInfoDelegate::queryMoneyInfo;
+    using CapitalAccountPage::queryFundTransferInfo;
+
+    explicit InsideTransferViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+    ~InsideTransferViewController() override;
+
+    // Both account selectors offer these entries, item for item.
+    const QStringList& fundAccountItems() const { return fundAccountItems_; }
+    const std::vector<RDOFundAccountInfo>& fundAccountArray() const { return fundAccountArray_; }
+    qsizetype selectedOutIndex() const { return selectedOut_; }
+    qsizetype selectedInIndex() const { return selectedIn_; }
+    const QString& amountText() const { return amountText_; }
+    const QString& fundPasswordText() const { return fundPassword_; }
+    const QString& availableFundText() const { return availableFundText_; }
+
+    void setAmountText(const QString& text) { amountText_ = text; }
+    void setFundPasswordText(const QString& text);
+    void moneyTypeSelected(qsizetype index);
+    // fundAccountChanged: the out account; the available money follows it.
+    void fundAccountChanged(qsizetype index);
+    void toFundAccountChanged(qsizetype index);
+    void transferButtonClicked() override;
+    void requestAvailableFundAmount();
+
+    void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
+    void fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers) override;
+    bool fundInsideTransfer(DataModel*, const QString&, const CSError& error) override;
+    void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+    bool doConfigOrder(int type) override;
+
+protected:
+    void awakeFromNib() override;
+    void updateForAccountProtecteOptionChange() override;
+    void resetControls() override;
+    void readAgain() override;
+    void clearPending() override;
+
+private:
+    struct PendingTransfer {
+        QString outFundId;
+        QString inFundId;
+        qint32 moneyType = 0;
+        QString amount;
+        QString fundPassword;
+    };
+    void initFundIdInfoPButton();
+    bool verifyInput();
+    const RDOFundAccountInfo* account(qsizetype index) const;
+
+    std::vector<RDOFundAccountInfo> fundAccountArray_;
+    QStringList fundAccountItems_;
+    qsizetype selectedOut_ = -1;
+    qsizetype selectedIn_ = -1;
+    QString amountText_;
+    QString fundPassword_;
+    QString availableFundText_;
+    std::optional<PendingTransfer> pending_;
+};
+
+// 资金归集 (link id 40006): gathers the money of every secondary capital
+// account into the main one, one currency at a time. Without a main account
+// the page says so and sends nothing.
+class FundCollectionViewController : public CapitalAccountPage, public IFundCollectionDelegate {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "FundCollectionViewController";
+    static constexpr qint64 kLinkId = 40006;
+
+    using IFundCollectionDelegate::fundCollection;
+    using CapitalAccountPage::queryFundTransferInfo;
+
+    explicit FundCollectionViewController(BaseNode::Ptr node = nullptr, Services services = Services());
+
+    // The main account as the account-protection option shows it.
+    const QString& mainFundIdText() const { return mainFundIdText_; }
+    // Why collection is unavailable ("" when it is available).
+    const QString& unavailableText() const { return unavailableText_; }
+
+    void moneyTypeSelected(qsizetype index);
+    void transferButtonClicked() override;
+
+    void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
+    void fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& result) override;
+    bool fundCollection(DataModel*, const QString&, const CSError& error) override;
+    bool doConfigOrder(int type) override;
+
+protected:
+    void awakeFromNib() override;
+    void updateForAccountProtecteOptionChange() override;
+    void resetControls() override;
+    void clearPending() override { pendingMoneyType_.reset(); }
+
+private:
+    void initMoneyPButton();
+    void initMainFundIdText();
+
+    QString mainFundIdText_;
+    QString unavailableText_;
+    std::optional<qint32> pendingMoneyType_;
+};
