@@ -258,6 +258,38 @@ TEST_F(CapitalAccountPagesTest, UnansweredRequestsEndUnknownRefreshAndAreNotSent
     EXPECT_EQ(count(kFundCollectionFunction), 1);
 }
 
+// A reply without the fields the success text names is no proof that money
+// moved: the page says the outcome is unknown and reads its money again.
+TEST_F(CapitalAccountPagesTest, AnAnswerWithoutItsSerialsIsAnUnknownOutcome)
+{
+    auto answerWith = [this](brokersim::Function f, const char* field) {
+        sim.registerFunction(f.main, f.sub, [field](const brokersim::Request&, brokersim::BrokerState&) {
+            brokersim::Table t;
+            t.column(QString::fromLatin1(field));
+            t.row({ QStringLiteral("1") });
+            return brokersim::Reply::withTable(t);
+        });
+    };
+    answerWith(kInsideTransferFunction, "outsno");
+    answerWith(kFundCollectionFunction, "fundeffect");
+    confirmDialogs();
+
+    auto inside = openInside();
+    const qsizetype funds = count(kMoneyFunction);
+    inside->toFundAccountChanged(1);
+    inside->setAmountText(QStringLiteral("5"));
+    inside->setFundPasswordText(kSecondPassword);
+    inside->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !inside->isBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果"))) << qPrintable(alerts.last());
+    EXPECT_TRUE(spinUntil([&] { return count(kMoneyFunction) > funds; }, 10s));
+
+    auto collection = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    collection->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !collection->isBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果"))) << qPrintable(alerts.last());
+}
+
 TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccount)
 {
     UserDefaultConfig::getInstance()->setAccountProtectOption(true);
