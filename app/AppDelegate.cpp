@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindowFactory.h"
+#include "app/PageLibraries.h"
 #include "comm/request/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/permissions/PermissionSettingsViewController.h"
@@ -113,16 +114,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerQuotesDataModels();
     registerTradingDataModels();
     registerTransferDataModels();
-    // Pages and their widgets, library by library; the main window's
-    // dispatch finds them by page class.
-    registerAccountPageViews();
-    registerCompliancePages();
-    installComplianceViews();
-    installTradingViews();
-    installFundLibrary();
-    registerTransferPages();
-    registerTransferPageViews();
-    registerQueryPageViews();
+    installPageLibraries();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

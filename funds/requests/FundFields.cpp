@@ -88,6 +88,15 @@ std::optional<QString> token(const QString& what, const QString& text, qsizetype
     return std::nullopt;
 }
 
+std::optional<QString> asReceived(const QString& what, const QString& text)
+{
+    for (QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == u'&' || c == u'=')
+            return QStringLiteral("%1含有不能发送的字符").arg(what);
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> signSerial(const QString& text)
 {
     return token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);

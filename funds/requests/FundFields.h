@@ -26,6 +26,10 @@ std::optional<QString> isoDate(const QString& text);
 // "_", at most `maximum` characters; empty when `emptyAllowed`.
 std::optional<QString> token(const QString& what, const QString& text, qsizetype maximum, bool emptyAllowed);
 
+// A value a reply gave, going back as it came: refused only when it holds
+// what a body cannot carry (control characters, "&", "=").
+std::optional<QString> asReceived(const QString& what, const QString& text);
+
 // The risk-disclosure sign serial the server handed out; may be empty.
 std::optional<QString> signSerial(const QString& text);
 // The first problem of several checks.

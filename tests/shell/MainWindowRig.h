@@ -10,12 +10,16 @@
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/LoginWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/windows/LoginViewController.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QSize>
 #include <QTest>
@@ -69,6 +73,23 @@ protected:
         ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
         ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
         form.LoginComplete();
+    }
+    // The trade login through the login window's widgets, as the user does it.
+    void logInThroughTheLoginWindow()
+    {
+        auto* login = new LoginWindow();
+        login->showOver();
+        login->controller().appLoginComplete();
+        LoginViewController& form = login->controller().loginViewController();
+        auto* image = login->findChild<QPushButton*>("identifyingCodeImage");
+        ASSERT_TRUE(testsupport::spinUntil([&] { return !image->icon().isNull(); }, 10s));
+        QTest::keyClicks(login->findChild<QComboBox*>("accountText")->lineEdit(), "010100000001");
+        QTest::keyClicks(login->findChild<QLineEdit*>("passwordText"), "111111");
+        QTest::keyClicks(login->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
+        login->findChild<QPushButton*>("loginButton")->click();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded(); }, 10s));
+        login->controller().loginComplete();
+        login->close();
     }
     // The served menu, as the session flow fetches it at start-up.
     void fetchMenu()

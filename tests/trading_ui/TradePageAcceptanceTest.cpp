@@ -81,23 +81,6 @@ protected:
         MarketFixture::TearDown();
     }
 
-    void logInThroughTheLoginWindow()
-    {
-        auto* login = new LoginWindow();
-        login->showOver();
-        login->controller().appLoginComplete();
-        LoginViewController& form = login->controller().loginViewController();
-        auto* image = login->findChild<QPushButton*>("identifyingCodeImage");
-        ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, 10s));
-        QTest::keyClicks(login->findChild<QComboBox*>("accountText")->lineEdit(), "010100000001");
-        QTest::keyClicks(login->findChild<QLineEdit*>("passwordText"), "111111");
-        QTest::keyClicks(login->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
-        login->findChild<QPushButton*>("loginButton")->click();
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded(); }, 10s));
-        login->controller().loginComplete();
-        login->close();
-    }
-
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
