@@ -12,7 +12,8 @@ namespace fundfields {
 
 // Six digits.
 std::optional<QString> fundCode(const QString& text);
-// Empty (no company known) or letters and digits, at most 32.
+// The fund company code of a fund record, sent back as the reply gave it
+// (empty when no company is known).
 std::optional<QString> companyCode(const QString& text);
 // A positive amount of money: digits, at most two decimals.
 std::optional<QString> amount(const QString& text);

@@ -23,18 +23,13 @@ protected:
         resetMoneyQuery();
         FundSimulatorFixture::TearDown();
     }
-    void addOrder(const QString& sno, const QString& status)
+    void addOrder(const QString& sno, const QString& status) { book().orders().append(pendingPurchase(sno, status)); }
+    // The page set up and its list in.
+    template <class Page> void open(Page& page, qsizetype rows)
     {
-        brokersim::SimFundOrder o;
-        o.custid = "010100000001";
-        o.sno = sno;
-        o.tradeId = "240022";
-        o.code = "000001";
-        o.amount = "1000.00";
-        o.date = QDate::currentDate().toString("yyyyMMdd");
-        o.time = "093000";
-        o.status = status;
-        book().orders().append(o);
+        page.setAlertPresenter(&alerts);
+        page.load();
+        ASSERT_TRUE(spinUntil([&] { return page.rowCount() == rows; }));
     }
     // Confirms every dialog and keeps what it showed.
     void confirmDialogs()
@@ -57,9 +52,7 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
     addOrder("900001", "0");
     addOrder("900002", "0");
     OpdFundCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 2; }));
+    open(page, 2);
     page.cancelOrdersClicked(); // nothing ticked: nothing happens
     EXPECT_TRUE(alerts.shown.isEmpty());
 
@@ -83,9 +76,7 @@ TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
     addOrder("900002", "2"); // already processed: refused
     addOrder("900003", "0");
     OpdFundCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 3; }));
+    open(page, 3);
     page.selectAllButtonClicked(true);
     EXPECT_TRUE(page.selectAllOn());
     EXPECT_EQ(page.selectedCountText(), "3");
@@ -115,9 +106,7 @@ TEST_F(FundCancelPages, APlanDialogShowsTheStoredPaymentDay)
     plan.applyDate = "20260101";
     book().plans().append(plan);
     InvestOntimeCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 1; }));
+    open(page, 1);
     confirmDialogs();
     page.tickRow(0, true);
     page.cancelOrdersClicked();
@@ -149,9 +138,7 @@ protected:
     // Ticks every row, confirms, and waits for the message and the list asked again.
     void cancelAll(InvestOntimeCancelOrderViewController& page, qsizetype rows)
     {
-        page.setAlertPresenter(&alerts);
-        page.load();
-        ASSERT_TRUE(spinUntil([&] { return page.rowCount() == rows; }));
+        open(page, rows);
         confirmDialogs();
         page.selectAllButtonClicked(true);
         page.cancelOrdersClicked();
@@ -223,9 +210,7 @@ TEST_F(FundCancelPages, ADroppedConnectionStillEndsTheBatch)
     addOrder("900001", "0");
     addOrder("900002", "0");
     OpdFundCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 2; }));
+    open(page, 2);
     OpenFundManager::getInstance()->sender().setRequestTimeout(2);
     sim.withholdNext(brokersim::kFundCancelFunction, 2);
     // Dropped while the dialog waits for the two answers.

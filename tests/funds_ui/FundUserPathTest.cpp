@@ -4,6 +4,7 @@
 // windows, confirm and read the serial, then cancel that order; tick one
 // order of three on 基金撤单 and cancel it alone; answer 基金风险测评.
 #include "app/PageLibraries.h"
+#include "funds/FundTestRig.h"
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
@@ -68,17 +69,6 @@ void confirmNextDialog(QString* content)
     });
 }
 
-// A click on the check box of a row of a check table.
-void clickRowBox(DVCheckTableView* table, int row)
-{
-    QStyleOptionViewItem option;
-    option.initFrom(table);
-    option.rect = table->visualRect(table->model()->index(row, 0));
-    option.features |= QStyleOptionViewItem::HasCheckIndicator;
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
-}
-
 class FundUserPathTest : public MainWindowRig {
 protected:
     void SetUp() override
@@ -118,19 +108,7 @@ protected:
         return clickEntry(title);
     }
     brokersim::FundBook& funds() { return *brokersim::FundBook::of(sim); }
-    void addOrder(const QString& sno)
-    {
-        brokersim::SimFundOrder o;
-        o.custid = "010100000001";
-        o.sno = sno;
-        o.tradeId = "240022";
-        o.code = "000001";
-        o.amount = "1000.00";
-        o.date = QDate::currentDate().toString("yyyyMMdd");
-        o.time = "093000";
-        o.status = "0";
-        funds().orders().append(o);
-    }
+    void addOrder(const QString& sno) { funds().orders().append(fundtest::pendingPurchase(sno)); }
     // The row of a check table whose column `title` shows `text`; -1 for none.
     static int rowShowing(DVCheckTableView* table, const char* title, const QString& text)
     {
@@ -229,7 +207,7 @@ TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
     auto* orders = cancelPage->findChild<DVCheckTableView*>("ordersTableView");
     ASSERT_TRUE(orders);
     ASSERT_TRUE(spinUntil([&] { return rowShowing(orders, "委托编号", serial) >= 0; }, 10s));
-    clickRowBox(orders, rowShowing(orders, "委托编号", serial));
+    clickCheckBoxOfRow(orders, rowShowing(orders, "委托编号", serial));
     EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
     QString cancelled;
     confirmNextDialog(&cancelled);
@@ -256,7 +234,7 @@ TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)
 
     // The box itself, then a click elsewhere on the row, then space: each
     // toggles the row once.
-    clickRowBox(orders, row);
+    clickCheckBoxOfRow(orders, row);
     EXPECT_EQ(selected->text(), "1");
     const int other = row == 0 ? 1 : 0;
     QTest::mouseClick(orders->viewport(), Qt::LeftButton, {},

@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QPointer>
 #include <QSize>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 
@@ -29,6 +31,17 @@
 #include <optional>
 
 namespace windowtest {
+
+// A mouse click on the check box of a table row, where a customer clicks it.
+inline void clickCheckBoxOfRow(QTableView* table, int row)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(row, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+}
 
 class MainWindowRig : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
 protected:

@@ -175,12 +175,7 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     const int row = rowOfOrder();
     const int statusColumn = column("委托状态");
     EXPECT_EQ(table->model()->index(row, statusColumn).data().toString(), QStringLiteral("已报"));
-    QStyleOptionViewItem option;
-    option.initFrom(table);
-    option.rect = table->visualRect(table->model()->index(row, 0));
-    option.features |= QStyleOptionViewItem::HasCheckIndicator;
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+    clickCheckBoxOfRow(table, row);
     EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
 
     QString named;
