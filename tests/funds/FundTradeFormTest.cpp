@@ -530,3 +530,21 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
     EXPECT_EQ(alerts.shown.size(), 1);
 }
+
+// A position answered without a name: the transform shows it as it came,
+// the redeem form keeps the name it had.
+TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
+{
+    for (qint32 viewType : { Form::Transform, Form::Redeem }) {
+        SCOPED_TRACE(viewType);
+        auto form = make(viewType);
+        type(*form, Form::Code, "000001");
+        ASSERT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+        RDOOpdFundPositon nameless;
+        nameless.code = "000001";
+        nameless.available = "5.00";
+        form->queryOpdFundPosition(nullptr, QString(), nameless);
+        EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("华夏成长混合"));
+        EXPECT_EQ(form->text(Form::Available), "5.00");
+    }
+}
