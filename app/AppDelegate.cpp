@@ -4,9 +4,7 @@
 #include "app/PageLibraries.h"
 #include "comm/request/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/permissions/PermissionSettingsViewController.h"
 #include "compliance/RiskAssessmentManager.h"
-#include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/RiskGateWindows.h"
 #include "core/DMCDataCache.h"
 #include "core/DMNotificationCenter.h"
@@ -16,7 +14,6 @@
 #include "core/NetworkFactory.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
-#include "funds/ui/FundsStartup.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
@@ -32,15 +29,10 @@
 #include "shell/session/WindowController.h"
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
-#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/TransferPages.h"
-#include "transfer/ui/TransferViews.h"
-#include "trading/ui/QueryPageViews.h"
-#include "trading/ui/TradingViews.h"
 
 #include <QApplication>
 #include <QDebug>
