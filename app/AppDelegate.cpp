@@ -1,11 +1,10 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainWindowFactory.h"
+#include "app/PageLibraries.h"
 #include "comm/request/CSSession.h"
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/permissions/PermissionSettingsViewController.h"
 #include "compliance/RiskAssessmentManager.h"
-#include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/RiskGateWindows.h"
 #include "core/DMCDataCache.h"
 #include "core/DMNotificationCenter.h"
@@ -15,7 +14,6 @@
 #include "core/NetworkFactory.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
-#include "funds/ui/FundsStartup.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
@@ -31,15 +29,10 @@
 #include "shell/session/WindowController.h"
 #include "shell/session/ui/IdleInputFilter.h"
 #include "shell/session/ui/SessionWindows.h"
-#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/TransferPages.h"
-#include "transfer/ui/TransferViews.h"
-#include "trading/ui/QueryPageViews.h"
-#include "trading/ui/TradingViews.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -113,16 +106,7 @@ void AppDelegate::applicationDidFinishLaunching()
     registerQuotesDataModels();
     registerTradingDataModels();
     registerTransferDataModels();
-    // Pages and their widgets, library by library; the main window's
-    // dispatch finds them by page class.
-    registerAccountPageViews();
-    registerCompliancePages();
-    installComplianceViews();
-    installTradingViews();
-    installFundLibrary();
-    registerTransferPages();
-    registerTransferPageViews();
-    registerQueryPageViews();
+    installPageLibraries();
     DMServerManager::getInstance();
     StockManager::getInstance();
 

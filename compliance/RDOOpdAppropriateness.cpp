@@ -1,5 +1,7 @@
 #include "compliance/RDOOpdAppropriateness.h"
 
+#include <limits>
+
 namespace {
 
 QString text(const VEKTCRS& set, const char* name)
@@ -18,10 +20,7 @@ RDOOpdAppropriateness::RDOOpdAppropriateness(const VEKTCRS& set)
     , confirmPrompt(text(set, "tips"))
     , showPrompt(text(set, "showtips"))
 {
-    // The integer value of the text: leading digits count, anything else is 0.
-    bool ok = false;
-    const qint64 value = text(set, "locktime").trimmed().toLongLong(&ok);
-    lockTime = ok ? value : 0;
+    lockTime = integerValue(text(set, "locktime"));
 }
 
 std::optional<std::vector<RDOOpdAppropriateness>> RDOOpdAppropriateness::parseResultsets(
@@ -36,4 +35,21 @@ std::optional<std::vector<RDOOpdAppropriateness>> RDOOpdAppropriateness::parseRe
             out.emplace_back(rows);
     }
     return out;
+}
+
+qint64 integerValue(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    const bool negative = i < text.size() && text[i] == u'-';
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        ++i;
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        const qint64 digit = text[i].unicode() - u'0';
+        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    }
+    return negative ? -value : value;
 }

@@ -2,8 +2,8 @@
 
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/RiskAssessmentManager.h"
-#include "core/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
 
 // The observer of the page's requests. The page makes a new one when it
 // starts over, so replies to the old requests reach nobody.
@@ -39,21 +39,25 @@ private:
 };
 
 RiskAssessmentViewController::RiskAssessmentViewController(Services services)
-    : riskAssessmentManager(
+    : RiskAssessmentViewController(nullptr, services)
+{
+}
+
+RiskAssessmentViewController::RiskAssessmentViewController(BaseNode::Ptr node, Services services)
+    : MenuItemViewController(std::move(node), MenuItemViewController::Services { services.notificationCenter })
+    , riskAssessmentManager(
         services.riskAssessmentManager ? services.riskAssessmentManager : RiskAssessmentManager::getInstance())
-    , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , contractPresenter(services.contractPresenter)
     , permissionSigner(services.permissionSigner)
     , replies_(std::make_unique<Replies>(*this))
 {
-    notificationCenter->addObserver(
-        static_cast<const void*>(this), [this] { loginAccountChanged(); }, kActiveAccountChanged);
 }
 
 RiskAssessmentViewController::~RiskAssessmentViewController()
 {
-    notificationCenter->removeObserver(static_cast<const void*>(this));
     platform::RunLoop::main()->cancelAll(this);
+    if (manager_)
+        manager_->setDelegate(nullptr);
 }
 
 QString RiskAssessmentViewController::introductionText()
@@ -78,7 +82,7 @@ void RiskAssessmentViewController::descriptAcceptButtonSelected()
     awakeFromNib();
 }
 
-void RiskAssessmentViewController::loginAccountChanged()
+void RiskAssessmentViewController::willDropRequests()
 {
     replies_ = std::make_unique<Replies>(*this);
     platform::RunLoop::main()->cancelAll(this);
@@ -86,7 +90,6 @@ void RiskAssessmentViewController::loginAccountChanged()
         manager_->setDelegate(nullptr);
     manager_.reset();
     setSubmitEnabled(true);
-    awakeFromNib();
 }
 
 void RiskAssessmentViewController::submitAnswerButtonSelected()
@@ -96,7 +99,7 @@ void RiskAssessmentViewController::submitAnswerButtonSelected()
         return;
     const RDORiskAssessment& questionnaire = table_.riskAssessment();
     if (!table_.isAllSelected()) {
-        alerts_->runAlert(
+        alerts()->runAlert(
             AlertRequest::tip(QStringLiteral("第%1道题未答,请完成答题后提交").arg(table_.firstUnanswered() + 1)), nullptr);
         return;
     }
@@ -120,7 +123,7 @@ void RiskAssessmentViewController::queryRiskAssessmentInfo(const RDORiskAssessme
 
 void RiskAssessmentViewController::queryRiskAssessmentInfoFailed(const QString& message)
 {
-    alerts_->runAlert(AlertRequest::error(message), nullptr);
+    alerts()->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void RiskAssessmentViewController::submitted(const std::vector<RDOOpdAppropriateness>& notices)
@@ -133,7 +136,7 @@ void RiskAssessmentViewController::submitted(const std::vector<RDOOpdAppropriate
 void RiskAssessmentViewController::submitFailed(const QString& message)
 {
     setSubmitEnabled(true);
-    alerts_->runAlert(AlertRequest::error(message), nullptr);
+    alerts()->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void RiskAssessmentViewController::showBusinessContracts(const std::vector<RDOOpdAppropriateness>& notices)
@@ -148,7 +151,7 @@ void RiskAssessmentViewController::businessContractSuccess(bool agreed)
 {
     setSubmitEnabled(true);
     manager_.reset();
-    const platform::Lifetime::Watch alive = watch();
+    const platform::Lifetime::Watch alive = BusinessContractDelegate::watch();
     if (RiskAssessmentViewControllerDeleagate* delegate = deleagate_.get())
         delegate->riskEvaluationSucceed(agreed);
     if (alive.survived() && view_)
@@ -160,4 +163,12 @@ void RiskAssessmentViewController::setSubmitEnabled(bool enabled)
     submitEnabled_ = enabled;
     if (view_)
         view_->setSubmitEnabled(enabled);
+}
+
+void registerRiskAssessmentPage()
+{
+    MenuItemViewManager::getInstance()->registerPageClass(
+        QString::fromLatin1(RiskAssessmentViewController::kPageClass), [](const BaseNode::Ptr& node) {
+            return std::make_unique<RiskAssessmentViewController>(node, RiskAssessmentViewController::Services());
+        });
 }

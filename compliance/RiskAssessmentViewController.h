@@ -3,6 +3,7 @@
 #include "compliance/BusinessContractWindow.h"
 #include "compliance/RiskAssessmentSelection.h"
 #include "platform/Lifetime.h"
+#include "shell/pages/MenuItemViewController.h"
 
 #include <QString>
 #include <memory>
@@ -40,31 +41,29 @@ struct RiskAssessmentPageServices {
 // The risk questionnaire page: fetches the questionnaire, keeps the choices,
 // refuses a submit with an unanswered question, sends the extended submit
 // and shows the notices of its reply, which can only be agreed. A content
-// page (link id 50001) and the content of the re-evaluation window.
-class RiskAssessmentViewController : public BusinessContractDelegate {
+// page (link id 50001) and the content of the re-evaluation window. On an
+// account change (type 2) the pending replies are dropped and it starts over.
+class RiskAssessmentViewController : public MenuItemViewController, public BusinessContractDelegate {
+    Q_OBJECT
 public:
-    static constexpr int32_t kActiveAccountChanged = 2; // NotificationCenter type
+    static constexpr char kPageClass[] = "RiskAssessmentViewController";
 
     using Services = RiskAssessmentPageServices;
 
     explicit RiskAssessmentViewController(Services services = Services());
+    // initWithNodeInfo: the content page of a menu entry.
+    RiskAssessmentViewController(BaseNode::Ptr node, Services services);
     ~RiskAssessmentViewController() override;
-    RiskAssessmentViewController(const RiskAssessmentViewController&) = delete;
-    RiskAssessmentViewController& operator=(const RiskAssessmentViewController&) = delete;
 
     void setView(IRiskAssessmentPageView* view) { view_ = view; }
-    // Message boxes on the page's window; the view gives its own.
-    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
     void setDeleagate(RiskAssessmentViewControllerDeleagate* delegate) { deleagate_ = delegate; }
 
     // awakeFromNib: asks for the questionnaire.
-    void awakeFromNib();
+    void awakeFromNib() override;
     void descriptAcceptButtonSelected();
     void submitAnswerButtonSelected();
     // riskAssessmentTableViewCell:selectedRow:
     void riskAssessmentTableViewCell(qint64 question, qint64 row) { table_.selectRow(question, row); }
-    // Type 2: the pending replies are dropped and the page starts over.
-    void loginAccountChanged();
 
     // BusinessContractDelegate
     void businessContractSuccess(bool agreed) override;
@@ -75,6 +74,9 @@ public:
     // The notice sequence while it runs.
     BusinessContractManager* manager() const { return manager_.get(); }
     static QString introductionText();
+
+protected:
+    void willDropRequests() override;
 
 private:
     class Replies;
@@ -87,14 +89,15 @@ private:
     void setSubmitEnabled(bool enabled);
 
     RiskAssessmentManager* riskAssessmentManager;
-    NotificationCenter* notificationCenter;
     IContractWindowPresenter* contractPresenter;
     IPermissionSigner* permissionSigner;
     IRiskAssessmentPageView* view_ = nullptr;
-    AlertPresenter* alerts_ = AlertPresenter::headless();
     platform::WeakRef<RiskAssessmentViewControllerDeleagate> deleagate_;
     RiskAssessmentSelection table_;
     std::unique_ptr<Replies> replies_;
     std::unique_ptr<BusinessContractManager> manager_;
     bool submitEnabled_ = true;
 };
+
+// Makes the questionnaire a page the menu's page dispatch can open.
+void registerRiskAssessmentPage();

@@ -74,7 +74,7 @@ QString OrderManagerFunds::requestUserRiskLevelMatchInfo(
         FundRequestSender::put(r.corpCode, fundCorp);
         FundRequestSender::put(r.riskLevel, riskLevel);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorp),
-            fundfields::token(QStringLiteral("风险等级"), riskLevel, 8, true) });
+            fundfields::asReceived(QStringLiteral("风险等级"), riskLevel) });
     });
 }
 

@@ -7,6 +7,7 @@
 
 namespace {
 
+using fundfields::asReceived;
 using fundfields::firstOf;
 using fundfields::signSerial;
 
@@ -14,11 +15,6 @@ using fundfields::signSerial;
 constexpr int32_t kCustomerNotifications[] = { 0 /* login */, 1 /* logout */, 2 /* active account changed */ };
 
 using fundfields::token;
-
-std::optional<QString> serial(const QString& what, const QString& text, bool emptyAllowed = false)
-{
-    return token(what, text, 64, emptyAllowed);
-}
 
 std::optional<QString> oneOf(const QString& what, qint64 value, std::initializer_list<qint64> allowed)
 {
@@ -114,8 +110,9 @@ QString OpenFundManager::requestOpdFundCancelOrder(IOpdFundCancelOrderDelegate* 
         FundRequestSender::put(r.orderNumber, order.orderNumber);
         FundRequestSender::put(r.fundCode, order.fundCode);
         FundRequestSender::put(r.orderDate, order.orderDate);
-        return firstOf({ serial(QStringLiteral("委托编号"), order.orderNumber), fundfields::fundCode(order.fundCode),
-            fundfields::date8(order.orderDate) });
+        // The order's values go back as the list gave them.
+        return firstOf({ asReceived(QStringLiteral("委托编号"), order.orderNumber),
+            asReceived(QStringLiteral("基金代码"), order.fundCode), asReceived(QStringLiteral("委托日期"), order.orderDate) });
     });
 }
 
@@ -207,11 +204,11 @@ QString OpenFundManager::requsstInvestOntimeCancelOrder(
             FundRequestSender::put(r.beginDate, order.beginDate);
             FundRequestSender::put(r.endDate, order.endDate);
             FundRequestSender::put(r.paymentDay, order.paymentDay);
-            // The plan's stored values go back as the server gave them; they
-            // are still checked for their fields.
-            return firstOf({ serial(QStringLiteral("委托序号"), order.orderNumber), fundfields::fundCode(order.fundCode),
-                serial(QStringLiteral("申请日期"), order.orderDate), serial(QStringLiteral("发送流水号"), order.sendNumber, true),
-                fundfields::amount(order.orderAmount), fundfields::date8(order.beginDate),
-                fundfields::date8(order.endDate), token(QStringLiteral("扣款日期"), order.paymentDay, 2, false) });
+            // The plan's stored values go back as the list gave them.
+            return firstOf({ asReceived(QStringLiteral("委托序号"), order.orderNumber),
+                asReceived(QStringLiteral("基金代码"), order.fundCode), asReceived(QStringLiteral("申请日期"), order.orderDate),
+                asReceived(QStringLiteral("发送流水号"), order.sendNumber),
+                asReceived(QStringLiteral("定投金额"), order.orderAmount), asReceived(QStringLiteral("开始日期"), order.beginDate),
+                asReceived(QStringLiteral("结束日期"), order.endDate), asReceived(QStringLiteral("扣款日期"), order.paymentDay) });
         });
 }

@@ -1,5 +1,9 @@
 #include "compliance/permissions/PermissionRecords.h"
 
+#include "compliance/RDOOpdAppropriateness.h"
+
+#include <algorithm>
+
 namespace {
 
 QString text(const VEKTCRS& set, const char* name)
@@ -34,9 +38,8 @@ RDOPermissionContract::RDOPermissionContract(Type type, const VEKTCRS& row)
     , ans_(text(row, "ans"))
     , showtips_(text(row, "showtips"))
 {
-    bool ok = false;
-    const qint64 seconds = text(row, "locktime").trimmed().toLongLong(&ok);
-    lockTime_ = ok && seconds > 0 ? quint64(seconds) : 0;
+    // A negative value counts as 0, so a countdown always ends.
+    lockTime_ = quint64(std::max<qint64>(0, integerValue(text(row, "locktime"))));
 }
 
 RDOPermissionContractText::RDOPermissionContractText(const VEKTCRS& row)

@@ -1,5 +1,6 @@
 #include "compliance/permissions/PermissionSettingsViewController.h"
 
+#include "compliance/RiskAssessmentViewController.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "core/UserDefaultConfig.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -101,4 +102,5 @@ void registerCompliancePages()
         [](const BaseNode::Ptr& node) -> std::unique_ptr<MenuItemViewController> {
             return std::make_unique<PermissionSettingsViewController>(node);
         });
+    registerRiskAssessmentPage();
 }

@@ -74,5 +74,6 @@ private:
     std::shared_ptr<PermissionAlertWindowController> wizard_;
 };
 
-// Makes the permission page one the menu's page dispatch can open.
+// Makes the permission page and the questionnaire page the menu's page
+// dispatch can open.
 void registerCompliancePages();

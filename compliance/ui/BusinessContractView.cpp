@@ -2,6 +2,7 @@
 
 #include "compliance/ui/NoticeTextBrowser.h"
 #include "compliance/ui/PermissionSettingsPage.h"
+#include "compliance/ui/RiskAssessmentPage.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -101,4 +102,5 @@ void installComplianceViews()
     static ContractWindowPresenter presenter;
     setDefaultContractPresenter(&presenter);
     installPermissionViews();
+    registerRiskAssessmentView();
 }

@@ -113,18 +113,18 @@ RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController::Services se
     , controller_(owned_.get())
     , alerts_(this)
 {
-    build();
+    build(true);
 }
 
-RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController* controller, QWidget* parent)
+RiskAssessmentPage::RiskAssessmentPage(RiskAssessmentViewController* controller, QWidget* parent, bool start)
     : QWidget(parent)
     , controller_(controller)
     , alerts_(this)
 {
-    build();
+    build(start);
 }
 
-void RiskAssessmentPage::build()
+void RiskAssessmentPage::build(bool start)
 {
     setObjectName(QStringLiteral("riskAssessmentPage"));
     warningText_ = new QLabel(RiskAssessmentViewController::introductionText(), this);
@@ -142,18 +142,32 @@ void RiskAssessmentPage::build()
     controller_->setView(this);
     controller_->setAlertPresenter(&alerts_);
     connect(table_, &RiskAssessmentTableView::selectedRow, this, [this](qint64 tag, qint64 row) {
+        if (!controller_)
+            return;
         controller_->riskAssessmentTableViewCell(tag, row);
         if (RiskAssessmentTableViewCell* cell = table_->cell(tag))
             cell->showSelection(controller_->table().selectedRowItems(tag).value_or(std::vector<qint64>()));
     });
-    connect(submitButton_, &QPushButton::clicked, this, [this] { controller_->submitAnswerButtonSelected(); });
-    controller_->awakeFromNib();
+    connect(submitButton_, &QPushButton::clicked, this, [this] {
+        if (controller_)
+            controller_->submitAnswerButtonSelected();
+    });
+    if (start) {
+        controller_->awakeFromNib();
+        return;
+    }
+    if (controller_->riskAssessment().surveyColArray)
+        showQuestionnaire(controller_->riskAssessment());
+    setSubmitEnabled(controller_->submitEnabled());
 }
 
 RiskAssessmentPage::~RiskAssessmentPage()
 {
+    if (!controller_)
+        return;
     controller_->setView(nullptr);
-    controller_->setAlertPresenter(nullptr);
+    if (controller_->alerts() == &alerts_)
+        controller_->setAlertPresenter(nullptr);
 }
 
 void RiskAssessmentPage::showQuestionnaire(const RDORiskAssessment& riskAssessment)
@@ -169,4 +183,22 @@ void RiskAssessmentPage::setSubmitEnabled(bool enabled)
 void RiskAssessmentPage::scrollToTop()
 {
     table_->verticalScrollBar()->setValue(0);
+}
+
+RiskAssessmentMenuView::RiskAssessmentMenuView(RiskAssessmentViewController& controller, QWidget* parent)
+    : MenuItemView(controller, parent)
+    , page_(new RiskAssessmentPage(&controller, this, false))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(page_);
+}
+
+void registerRiskAssessmentView()
+{
+    MenuItemViewCatalogue::shared().registerView(QString::fromLatin1(RiskAssessmentViewController::kPageClass),
+        [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+            auto* page = qobject_cast<RiskAssessmentViewController*>(&controller);
+            return page ? new RiskAssessmentMenuView(*page, parent) : nullptr;
+        });
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "compliance/RiskAssessmentViewController.h"
+#include "shell/ui/MenuItemView.h"
 #include "shell/ui/RunAlert.h"
 
+#include <QPointer>
 #include <QScrollArea>
 #include <QWidget>
 #include <memory>
@@ -64,8 +66,11 @@ class RiskAssessmentPage final : public QWidget, public IRiskAssessmentPageView 
 public:
     // A page with a controller of its own (a content page)...
     explicit RiskAssessmentPage(RiskAssessmentViewController::Services services = {}, QWidget* parent = nullptr);
-    // ... or showing one that a window owns (the re-evaluation window).
-    explicit RiskAssessmentPage(RiskAssessmentViewController* controller, QWidget* parent = nullptr);
+    // ... or showing one that a window or the page dispatch owns. `start`:
+    // the page asks for its questionnaire now; otherwise it was asked for
+    // already (the dispatch loads its pages) and what came is shown.
+    explicit RiskAssessmentPage(
+        RiskAssessmentViewController* controller, QWidget* parent = nullptr, bool start = true);
     ~RiskAssessmentPage() override;
 
     RiskAssessmentViewController& controller() { return *controller_; }
@@ -77,12 +82,26 @@ public:
     void scrollToTop() override;
 
 private:
-    void build();
+    void build(bool start);
 
     std::unique_ptr<RiskAssessmentViewController> owned_;
-    RiskAssessmentViewController* controller_;
+    QPointer<RiskAssessmentViewController> controller_;
     WindowAlertPresenter alerts_;
     QLabel* warningText_;
     RiskAssessmentTableView* table_;
     QPushButton* submitButton_;
 };
+
+// The questionnaire as a content page of the main window (link id 50001).
+class RiskAssessmentMenuView final : public MenuItemView {
+    Q_OBJECT
+public:
+    RiskAssessmentMenuView(RiskAssessmentViewController& controller, QWidget* parent = nullptr);
+    RiskAssessmentPage* page() const { return page_; }
+
+private:
+    RiskAssessmentPage* page_;
+};
+
+// Registers the questionnaire page's widget.
+void registerRiskAssessmentView();

@@ -80,14 +80,13 @@ bool FundBatchCancelPage::doConfigOrder(int)
     for (qsizetype row : rows) {
         const QString handle = cancelRow(row);
         if (handle.isEmpty())
-            ++failedCount; // never sent: its refusal carries no handle of ours
+            ++refusalsDue_;
         else
-            pending_.insert(handle);
+            ++pending_[handle];
     }
     sending_ = false;
     emit changed();
-    if (pending_.isEmpty())
-        cancelAnswered(QString(), nullptr, nullptr);
+    // Every answer, a refusal's too, comes on a later pass of the loop.
     return true;
 }
 
@@ -96,20 +95,28 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
     // Every cancel answers within its own time-out; should one not, the
     // server is asked what happened.
     pending_.clear();
+    refusalsDue_ = 0;
     requestList();
 }
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
 {
-    if (!handle.isEmpty()) {
-        if (!pending_.remove(handle))
+    if (handle.isEmpty()) {
+        if (refusalsDue_ == 0)
+            return; // not a row of this batch
+        --refusalsDue_;
+    } else {
+        const auto at = pending_.find(handle);
+        if (at == pending_.end())
             return; // not a cancel of this batch
-        if (serial)
-            ++succeededCount;
-        else
-            ++failedCount;
+        if (--at.value() == 0)
+            pending_.erase(at);
     }
-    if (!pending_.isEmpty() || sending_)
+    if (serial)
+        ++succeededCount;
+    else
+        ++failedCount;
+    if (isCancelling())
         return;
     if (totalCount == 1 && serial)
         finish(AlertRequest::tip(QStringLiteral("撤单请求已提交,委托序号为:%1").arg(*serial)));

@@ -4,6 +4,7 @@
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 
+#include <QHash>
 #include <QSet>
 #include <memory>
 #include <vector>
@@ -12,10 +13,10 @@ class OpenFundManager;
 
 // A page that lists rows and cancels the ticked ones after one
 // confirmation: one cancel request per ticked row, in ascending row order,
-// never merged. Every request sent is answered exactly once (a time-out or
-// a dropped connection is an error), so the summary always comes and the
-// dialog always closes; a row whose request could not be sent counts as a
-// failure at once.
+// never merged. Every row is answered exactly once: a request sent by its
+// handle (a time-out or a dropped connection is an error), a row refused
+// before sending by its refusal, which carries no handle. So each row counts
+// once, the summary comes once and the dialog always closes.
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
@@ -27,7 +28,7 @@ public:
     bool selectAllOn() const { return rows_ > 0 && ticked_.size() == rows_; }
     QString countText() const { return QString::number(rows_); }
     QString selectedCountText() const { return QString::number(ticked_.size()); }
-    bool isCancelling() const { return !pending_.isEmpty() || sending_; }
+    bool isCancelling() const { return !pending_.isEmpty() || refusalsDue_ > 0 || sending_; }
 
     // selectAllButtonClicked: / a tick on one row (ordersTableViewClicked:).
     void selectAllButtonClicked(bool on);
@@ -68,7 +69,8 @@ private:
     qint64 totalCount = 0;
     qint64 succeededCount = 0;
     qint64 failedCount = 0;
-    QSet<QString> pending_; // handles of the cancels not yet answered
+    QHash<QString, int> pending_; // handles of the cancels not yet answered
+    qint64 refusalsDue_ = 0; // rows refused before sending, their answer to come
     bool sending_ = false;
 };
 

@@ -43,7 +43,7 @@ std::optional<QString> fundCode(const QString& text)
 
 std::optional<QString> companyCode(const QString& text)
 {
-    return token(QStringLiteral("基金公司代码"), text, 32, true);
+    return asReceived(QStringLiteral("基金公司代码"), text);
 }
 
 std::optional<QString> amount(const QString& text)
@@ -88,9 +88,18 @@ std::optional<QString> token(const QString& what, const QString& text, qsizetype
     return std::nullopt;
 }
 
+std::optional<QString> asReceived(const QString& what, const QString& text)
+{
+    for (QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == u'&' || c == u'=')
+            return QStringLiteral("%1含有不能发送的字符").arg(what);
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> signSerial(const QString& text)
 {
-    return token(QStringLiteral("风险揭示签署流水号"), text, 1023, true);
+    return asReceived(QStringLiteral("风险揭示签署流水号"), text);
 }
 
 std::optional<QString> firstOf(std::initializer_list<std::optional<QString>> checks)

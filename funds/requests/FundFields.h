@@ -12,7 +12,8 @@ namespace fundfields {
 
 // Six digits.
 std::optional<QString> fundCode(const QString& text);
-// Empty (no company known) or letters and digits, at most 32.
+// The fund company code of a fund record, sent back as the reply gave it
+// (empty when no company is known).
 std::optional<QString> companyCode(const QString& text);
 // A positive amount of money: digits, at most two decimals.
 std::optional<QString> amount(const QString& text);
@@ -25,6 +26,10 @@ std::optional<QString> isoDate(const QString& text);
 // A code the server handed out or a choice index: letters, digits, "-" and
 // "_", at most `maximum` characters; empty when `emptyAllowed`.
 std::optional<QString> token(const QString& what, const QString& text, qsizetype maximum, bool emptyAllowed);
+
+// A value a reply gave, going back as it came: refused only when it holds
+// what a body cannot carry (control characters, "&", "=").
+std::optional<QString> asReceived(const QString& what, const QString& text);
 
 // The risk-disclosure sign serial the server handed out; may be empty.
 std::optional<QString> signSerial(const QString& text);

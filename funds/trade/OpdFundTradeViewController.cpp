@@ -280,7 +280,9 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     if (position.code != texts_[Code] || position.code != askedCode_)
         return;
     currentFund_ = position;
-    if (!position.name.isEmpty())
+    // The transform shows the position as it came; the redeem form keeps
+    // what the list gave where the position is silent.
+    if (viewType_ == Transform || !position.name.isEmpty())
         texts_[Name] = position.name;
     if (viewType_ == Redeem && !position.value.isEmpty())
         texts_[Value] = position.value;
@@ -371,9 +373,45 @@ void OpdFundTradeViewController::tradeButtonClicked()
     busy_ = true;
     emit changed();
     if (checked)
-        userRiskLevelMatchComplete();
+        requestUserRiskLevelMatch();
     else
         makeOrder();
+}
+
+const std::optional<RDOOpenEndFund>& OpdFundTradeViewController::boughtFund() const
+{
+    return viewType_ == Transform ? fundOfTranformTo_ : currentFund_;
+}
+
+void OpdFundTradeViewController::requestUserRiskLevelMatch()
+{
+    const std::optional<RDOOpenEndFund>& fund = boughtFund();
+    if (!fund) {
+        endPipeline();
+        return;
+    }
+    services_.orders->requestUserRiskLevelMatchInfo(this, fund->corpCode, fund->code, fund->riskLevel);
+}
+
+void OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo&)
+{
+    if (busy_)
+        later([this] { userRiskLevelMatchComplete(); });
+}
+
+bool OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const CSError& error)
+{
+    if (busy_)
+        later([this, message = error.domain] { userRiskLevelMatchError(message); });
+    return true;
+}
+
+void OpdFundTradeViewController::userRiskLevelMatchError(const QString& message)
+{
+    if (!busy_)
+        return;
+    endPipeline();
+    alerts_->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void OpdFundTradeViewController::later(std::function<void()> step)
@@ -389,8 +427,10 @@ void OpdFundTradeViewController::later(std::function<void()> step)
 
 void OpdFundTradeViewController::userRiskLevelMatchComplete()
 {
+    if (!busy_)
+        return;
     // A transform buys the target fund: that is the one checked.
-    const std::optional<RDOOpenEndFund>& fund = viewType_ == Transform ? fundOfTranformTo_ : currentFund_;
+    const std::optional<RDOOpenEndFund>& fund = boughtFund();
     if (!fund || fund->needCheckAppropriateness != 1) {
         later([this] { makeOrder(); });
         return;
@@ -566,7 +606,8 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
     alerts_->runAlert(AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
-    if (type != 9) {
+    // A dividend setting or a plan leaves the form as it is.
+    if (type == 4 || type == 5 || type == 7 || type == 8) {
         texts_[Amount].clear();
         requestAvailableBalance();
         emit changed();

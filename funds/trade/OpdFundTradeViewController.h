@@ -68,6 +68,7 @@ class OpdFundTradeViewController : public QObject,
                                    public IOpdFundInvestOntimeDelegate,
                                    public IOpdQueryAppropriatenessDelegate,
                                    public IOpdQuerySignNumberDelegate,
+                                   public IUserRiskLevelMatchDelegate,
                                    public BusinessContractDelegate {
     Q_OBJECT
 public:
@@ -167,6 +168,10 @@ public:
     bool opdQueryAppropriateness(DataModel*, const QString&, const CSError& error) override;
     void opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber) override;
     bool opdQuerySignNumber(DataModel*, const QString&, const CSError& error) override;
+    // userRiskLevelMatch: the match answered goes on to the check, whatever
+    // it says (the server's check decides); a failure ends with its message.
+    void userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo& info) override;
+    bool userRiskLevelMatch(DataModel*, const QString&, const CSError& error) override;
     void businessContractSuccess(bool agreed) override;
     void openFundTrade(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
     bool openFundTrade(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
@@ -205,7 +210,11 @@ private:
     bool picked(const Fund& fund);
     void lookUp(const QString& code, bool target);
     bool verifyInput();
+    // The fund the order buys: the target of a transform, else the fund.
+    const std::optional<RDOOpenEndFund>& boughtFund() const;
+    void requestUserRiskLevelMatch();
     void userRiskLevelMatchComplete();
+    void userRiskLevelMatchError(const QString& message);
     void showBusinessContracts(std::vector<RDOOpdAppropriateness> notices);
     void makeOrder();
     void endPipeline();

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -39,13 +40,38 @@ FundCancelView::FundCancelView(FundBatchCancelPage& page, QWidget* parent)
         on ? ordersTableView->selectAllRows() : ordersTableView->deselectAllRows();
         page_->selectAllButtonClicked(on);
     });
+    // Every tick, whichever way it came, reaches the page from the model.
+    connect(ordersTableView->tableModel(), &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            if (roles.contains(Qt::CheckStateRole)) {
+                ++checkChanges_;
+                page_->setTicked(ordersTableView->selectedIndexSet());
+            }
+        });
+    // A click on a row ticks it (ordersTableViewClicked:); a click on the box
+    // itself was ticked by the box already.
+    connect(ordersTableView, &QAbstractItemView::pressed, this, [this] { checksAtPress_ = checkChanges_; });
     connect(ordersTableView, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        if (index.column() == 0)
+        if (checkChanges_ == checksAtPress_)
             ordersTableView->itemClicked(index.row());
-        page_->setTicked(ordersTableView->selectedIndexSet());
     });
+    ordersTableView->installEventFilter(this);
     connect(cancel, &QPushButton::clicked, this, [this] { page_->cancelOrdersClicked(); });
     refresh();
+}
+
+bool FundCancelView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Space ticks the current row, whichever column has the focus.
+    if (watched == ordersTableView && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QModelIndex current = ordersTableView->currentIndex();
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && current.isValid()) {
+            ordersTableView->itemClicked(current.row());
+            return true;
+        }
+    }
+    return MenuItemView::eventFilter(watched, event);
 }
 
 void FundCancelView::refresh()

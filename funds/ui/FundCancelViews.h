@@ -18,6 +18,7 @@ public:
 
 protected:
     void refresh() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPointer<FundBatchCancelPage> page_;
@@ -26,6 +27,8 @@ private:
     QLabel* countText;
     QLabel* selectedCountText;
     std::shared_ptr<DTTable> shown_;
+    quint64 checkChanges_ = 0; // tick changes seen, to tell a box click from a row click
+    quint64 checksAtPress_ = 0;
 };
 
 // Registers the cancel pages' widgets.

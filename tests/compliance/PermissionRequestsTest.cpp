@@ -65,7 +65,7 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     rows.row({ "answer", "", "", "1", "", "", "", "" });
     rows.row({ "answer", "", "", "x", "", "", "", "" });
     rows.row({ "answer", "", "", "9", "", "", "", "" }); // beyond the reply's sets
-    rows.row({ "T", "标题", "正文", "", "", "3", "已阅读", "请阅读" });
+    rows.row({ "T", "标题", "正文", "", "", "3s", "已阅读", "请阅读" }); // the leading digits
     rows.row({ "X", "", "", "", "", "", "", "" });
     rows.row({ "answer", "", "", "2", "", "", "", "" });
     const PermissionContracts steps = permissionContractsFromReply(sets({ rows, brokersim::riskQuestionnaireTable() }));

@@ -149,9 +149,11 @@ TEST(RiskQuestionnaireTest, ScoreResultAndNotices)
         notices.column(QString::fromLatin1(name));
     notices.row({ "告知书", "正文", "", "15", "tc_mfuncno=500&tc_sfuncno=1", "已阅读" });
     notices.row({ "网页", "", "https://example.invalid/a", "", "", "" });
+    notices.row({ "秒", "", "", "3s", "", "" });
     const auto list = RDOOpdAppropriateness::parseResultsets({ HomeFixture::set(notices) }, 0);
     ASSERT_TRUE(list);
-    ASSERT_EQ(list->size(), 2u);
+    ASSERT_EQ(list->size(), 3u);
+    EXPECT_EQ((*list)[2].lockTime, 3); // the leading digits
     EXPECT_EQ((*list)[0].lockTime, 15);
     EXPECT_EQ((*list)[0].problemConfirmUrl, QStringLiteral("tc_mfuncno=500&tc_sfuncno=1"));
     EXPECT_EQ((*list)[0].confirmPrompt, QStringLiteral("已阅读"));

@@ -5,6 +5,7 @@
 #include "funds/cancel/FundCancelPages.h"
 
 #include <QDate>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace fundtest;
@@ -22,18 +23,13 @@ protected:
         resetMoneyQuery();
         FundSimulatorFixture::TearDown();
     }
-    void addOrder(const QString& sno, const QString& status)
+    void addOrder(const QString& sno, const QString& status) { book().orders().append(pendingPurchase(sno, status)); }
+    // The page set up and its list in.
+    template <class Page> void open(Page& page, qsizetype rows)
     {
-        brokersim::SimFundOrder o;
-        o.custid = "010100000001";
-        o.sno = sno;
-        o.tradeId = "240022";
-        o.code = "000001";
-        o.amount = "1000.00";
-        o.date = QDate::currentDate().toString("yyyyMMdd");
-        o.time = "093000";
-        o.status = status;
-        book().orders().append(o);
+        page.setAlertPresenter(&alerts);
+        page.load();
+        ASSERT_TRUE(spinUntil([&] { return page.rowCount() == rows; }));
     }
     // Confirms every dialog and keeps what it showed.
     void confirmDialogs()
@@ -56,9 +52,7 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
     addOrder("900001", "0");
     addOrder("900002", "0");
     OpdFundCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 2; }));
+    open(page, 2);
     page.cancelOrdersClicked(); // nothing ticked: nothing happens
     EXPECT_TRUE(alerts.shown.isEmpty());
 
@@ -82,9 +76,7 @@ TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
     addOrder("900002", "2"); // already processed: refused
     addOrder("900003", "0");
     OpdFundCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 3; }));
+    open(page, 3);
     page.selectAllButtonClicked(true);
     EXPECT_TRUE(page.selectAllOn());
     EXPECT_EQ(page.selectedCountText(), "3");
@@ -114,9 +106,7 @@ TEST_F(FundCancelPages, APlanDialogShowsTheStoredPaymentDay)
     plan.applyDate = "20260101";
     book().plans().append(plan);
     InvestOntimeCancelOrderViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 1; }));
+    open(page, 1);
     confirmDialogs();
     page.tickRow(0, true);
     page.cancelOrdersClicked();
@@ -126,4 +116,120 @@ TEST_F(FundCancelPages, APlanDialogShowsTheStoredPaymentDay)
     ASSERT_GE(lines.size(), 6);
     EXPECT_EQ(lines[5], "3"); // 扣款日期: the code as stored
     EXPECT_EQ(count(brokersim::kFundPlanCancelFunction), 1);
+}
+
+class FundPlanCancels : public FundCancelPages {
+protected:
+    void addPlan(const QString& sno, const QString& amount = "500.00", const QString& beginDate = "20260101")
+    {
+        brokersim::SimFundPlan plan;
+        plan.custid = "010100000001";
+        plan.sno = sno;
+        plan.sendSn = "1";
+        plan.code = "000001";
+        plan.amount = amount;
+        plan.periodCode = "0";
+        plan.paymentDay = "8";
+        plan.beginDate = beginDate;
+        plan.endDate = "20270101";
+        plan.applyDate = "20260101";
+        book().plans().append(plan);
+    }
+    // Ticks every row, confirms, and waits for the message and the list asked again.
+    void cancelAll(InvestOntimeCancelOrderViewController& page, qsizetype rows)
+    {
+        open(page, rows);
+        confirmDialogs();
+        page.selectAllButtonClicked(true);
+        page.cancelOrdersClicked();
+        ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundPlanListFunction) == 2; }));
+        testsupport::spinFor(100ms); // nothing more comes
+    }
+    QList<QByteArray> sentSerials() const
+    {
+        QList<QByteArray> serials;
+        for (const auto& request : receivedOf(brokersim::kFundPlanCancelFunction)) {
+            const QByteArray body = request.rawBody;
+            const qsizetype at = body.indexOf("&sno=") + 5;
+            serials << body.mid(at, body.indexOf('&', at) - at);
+        }
+        return serials;
+    }
+};
+
+// A row the facade refuses before sending (a value a body cannot carry)
+// counts once, like a row the server refused: one message, one new list.
+TEST_F(FundPlanCancels, ARowRefusedBeforeSendingCountsOnce)
+{
+    const struct {
+        const char* name;
+        QStringList plans;
+        QStringList shown;
+        QList<QByteArray> sent;
+    } cases[] = {
+        { "one refused", { "70&01" }, { QStringLiteral("error:委托序号含有不能发送的字符") }, {} },
+        { "two refused", { "70&01", "70=02" }, { QStringLiteral("tip:批量撤单\n成功数量:0\n失败数量:2") }, {} },
+        { "one of three", { "700001", "70&02", "700003" }, { QStringLiteral("tip:批量撤单\n成功数量:2\n失败数量:1") },
+            { "700001", "700003" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        book().plans().clear();
+        sim.clearReceived();
+        alerts.shown.clear();
+        for (const QString& sno : c.plans)
+            addPlan(sno);
+        InvestOntimeCancelOrderViewController page;
+        cancelAll(page, c.plans.size());
+        EXPECT_EQ(alerts.shown, c.shown);
+        EXPECT_EQ(count(brokersim::kFundPlanListFunction), 2);
+        EXPECT_EQ(sentSerials(), c.sent); // ascending row order
+        EXPECT_FALSE(page.isCancelling());
+        EXPECT_FALSE(page.alertWindowController().isShown());
+    }
+}
+
+// What the list gave goes back byte for byte, though it is no amount or
+// date the customer could type.
+TEST_F(FundPlanCancels, ValuesOfTheListGoBackAsTheyCame)
+{
+    addPlan("700001", "500.000", "2026-01-01");
+    InvestOntimeCancelOrderViewController page;
+    cancelAll(page, 1);
+    EXPECT_EQ(alerts.shown.size(), 1);
+    EXPECT_TRUE(alerts.shown[0].startsWith(QStringLiteral("tip:撤单请求已提交,委托序号为:"))) << qPrintable(alerts.shown[0]);
+    ASSERT_EQ(count(brokersim::kFundPlanCancelFunction), 1);
+    EXPECT_TRUE(receivedOf(brokersim::kFundPlanCancelFunction)[0].rawBody.contains(
+        "&orderamt=500.000&overkind=&actionmode=&begindate=2026-01-01&enddate=20270101&sendday=8"));
+}
+
+// The connection drops while the batch waits: every cancel still ends (as a
+// failure), the summary comes once, the dialog closes, and nothing is sent again.
+TEST_F(FundCancelPages, ADroppedConnectionStillEndsTheBatch)
+{
+    addOrder("900001", "0");
+    addOrder("900002", "0");
+    OpdFundCancelOrderViewController page;
+    open(page, 2);
+    OpenFundManager::getInstance()->sender().setRequestTimeout(2);
+    sim.withholdNext(brokersim::kFundCancelFunction, 2);
+    // Dropped while the dialog waits for the two answers.
+    QTimer drop;
+    QObject::connect(&drop, &QTimer::timeout, [&] {
+        if (count(brokersim::kFundCancelFunction) == 2) {
+            drop.stop();
+            sim.dropConnections();
+        }
+    });
+    drop.start(5);
+    confirmDialogs();
+    page.selectAllButtonClicked(true);
+    page.cancelOrdersClicked(); // the dialog runs until the batch has ended
+    EXPECT_FALSE(drop.isActive());
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:0\n失败数量:2")));
+    EXPECT_FALSE(page.alertWindowController().isShown());
+    EXPECT_FALSE(page.alertWindowController().isBusy());
+    EXPECT_FALSE(page.isCancelling());
+    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundOrdersFunction) == 2; })); // the list again
+    EXPECT_EQ(count(brokersim::kFundCancelFunction), 2);
 }

@@ -225,3 +225,36 @@ TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
     funds()->setSignNumber(QString());
     EXPECT_FALSE(funds()->signNumber().isNull());
 }
+
+// A company code, a sign serial or a risk level came in a reply: it goes back
+// as it came, whatever its characters, unless a body cannot carry it.
+TEST_F(FundRequests, ValuesFromARepliesGoBackAsTheyCame)
+{
+    const struct {
+        const char* corp;
+        const char* serial;
+        bool sent;
+    } cases[] = {
+        { "9.8", "2026/12-07 1", true },
+        { "", "", true },
+        { "9&8", "", false },
+        { "98", "S=1", false },
+        { "98", "S\n1", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.corp + std::string("|") + c.serial);
+        sim.clearReceived();
+        TradeRecorder trade;
+        orders()->requestPurchaseFund(&trade, "110011", "100", QString::fromUtf8(c.serial), QString::fromUtf8(c.corp));
+        ASSERT_TRUE(spinUntil([&] { return trade.heard(); }));
+        if (!c.sent) {
+            ASSERT_EQ(trade.errors.size(), 1u);
+            EXPECT_EQ(trade.errors[0].code, DataModel::kRefusedRequestCode);
+            EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 0);
+            continue;
+        }
+        ASSERT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+        EXPECT_TRUE(receivedOf(brokersim::kFundPurchaseFunction)[0].rawBody.endsWith(
+            QByteArray("&risksignsno=") + c.serial + "&tacode=" + c.corp));
+    }
+}

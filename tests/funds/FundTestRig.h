@@ -11,6 +11,7 @@
 #include "shell/windows/AlertPresenter.h"
 #include "tools/broker-sim/FundFunctions.h"
 
+#include <QDate>
 #include <vector>
 
 namespace fundtest {
@@ -91,6 +92,22 @@ struct FundAlerts : AlertPresenter {
 // The shared services the form and page tests reset (TradingServices.cpp).
 void registerMoneyQuery();
 void resetMoneyQuery();
+
+// Today's purchase of 1000 in 000001 by the customer with fund holdings,
+// with its status ("0" cancellable).
+inline brokersim::SimFundOrder pendingPurchase(const QString& sno, const QString& status = QStringLiteral("0"))
+{
+    brokersim::SimFundOrder o;
+    o.custid = "010100000001";
+    o.sno = sno;
+    o.tradeId = "240022";
+    o.code = "000001";
+    o.amount = "1000.00";
+    o.date = QDate::currentDate().toString("yyyyMMdd");
+    o.time = "093000";
+    o.status = status;
+    return o;
+}
 
 // A record set with described fields, as the simulator sends them.
 inline VEKTCRS described(const brokersim::DescribedTable& table)

@@ -312,7 +312,7 @@ TEST_F(FundTradeForm, APlanCarriesTheConfirmedCodesAndChinaDatesAndIsSentOnce)
     ASSERT_FALSE(alerts.shown.isEmpty());
     EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交，委托序号为")));
     EXPECT_EQ(book().plans().size(), 1);
-    EXPECT_TRUE(form->text(Form::Amount).isEmpty());
+    EXPECT_EQ(form->text(Form::Amount), "300"); // a plan leaves the form as it is
 
     // Weekly on Wednesday; a change during the dialog does not reach the plan.
     form->paymentPeriodChanged(1);
@@ -376,4 +376,175 @@ TEST_F(FundTradeForm, ThePlanPageSendsNothingBeforeTheAgreementAndPlacesAPlanAft
     page.load();
     EXPECT_FALSE(page.isAccepted());
     EXPECT_EQ(page.fundTradeView(), nullptr);
+}
+
+// The risk-level match goes out at the press with the fund bought; what it
+// answers decides nothing (the server's appropriateness check does), but a
+// failure ends the press with its message.
+TEST_F(FundTradeForm, TheRiskLevelMatchAnswersItsThreeWays)
+{
+    const struct {
+        const char* name;
+        qint32 customerLevel;
+        bool failing;
+    } cases[] = { { "matched", 3, false }, { "not matched", 1, false }, { "failed", 3, true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.clearReceived();
+        alerts.shown.clear();
+        notices.shown.clear();
+        confirmation = Confirmation();
+        book().setRiskLevel("010100000001", c.customerLevel);
+        if (c.failing)
+            sim.answerErrorNext(brokersim::kFundRiskMatchFunction, 7, QStringLiteral("风险等级查询失败"));
+        auto form = make(Form::Purchase);
+        type(*form, Form::Code, "000001");
+        form->setText(Form::Amount, "1000");
+        form->tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundRiskMatchFunction) == 1; }));
+        EXPECT_TRUE(last(brokersim::kFundRiskMatchFunction).endsWith("&tacode=98&ofcode=000001&risklevel=3"))
+            << qPrintable(last(brokersim::kFundRiskMatchFunction));
+        if (c.failing) {
+            ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }));
+            EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("error:风险等级查询失败")));
+            testsupport::spinFor(50ms);
+            EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+            EXPECT_TRUE(confirmation.drafts.empty());
+            continue;
+        }
+        // Matched or not, the check runs; the server decides with its notices.
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open || !notices.shown.empty(); }));
+        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+        EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&ofcode=000001&tacode=98&oftrdid=1"));
+        EXPECT_EQ(notices.shown.empty(), c.customerLevel >= 3);
+        EXPECT_TRUE(alerts.shown.isEmpty());
+    }
+}
+
+TEST_F(FundTradeForm, RedeemAndDividendsCarryTheChosenOption)
+{
+    const struct {
+        qint32 viewType;
+        qint32 choice;
+        brokersim::Function function;
+        const char* sent;
+        const char* shown;
+    } cases[] = {
+        { Form::Redeem, 0, brokersim::kFundRedeemFunction, "&ofcode=000001&orderqty=10&redeemtype=0", "巨额取消" },
+        { Form::Redeem, 1, brokersim::kFundRedeemFunction, "&ofcode=000001&orderqty=10&redeemtype=1", "巨额顺延" },
+        { Form::Bonus, 0, brokersim::kFundBonusSetFunction, "&ofcode=000001&dividmethod=0", "红利转投" },
+        { Form::Bonus, 1, brokersim::kFundBonusSetFunction, "&ofcode=000001&dividmethod=1", "现金分红" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sent);
+        sim.clearReceived();
+        auto form = make(c.viewType);
+        // The current method (cash) comes after the fund: chosen once it is in.
+        book().setDividendMethod("010100000001", "000001", "1");
+        type(*form, Form::Code, "000001");
+        if (c.viewType == Form::Bonus)
+            ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
+        form->selectPopUp(c.choice);
+        form->setText(Form::Amount, "10");
+        form->tradeButtonClicked();
+        ASSERT_TRUE(confirmation.open); // no check before these two
+        EXPECT_EQ(confirmation.drafts.back().values.last(), QString::fromUtf8(c.shown));
+        confirmAndWait(*form);
+        EXPECT_EQ(count(brokersim::kFundRiskMatchFunction), 0);
+        ASSERT_EQ(count(c.function), 1);
+        EXPECT_TRUE(last(c.function).endsWith(c.sent)) << qPrintable(last(c.function));
+        EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(alerts.shown.last());
+    }
+}
+
+// The serial belongs to the order it was signed for: emptied at every press.
+TEST_F(FundTradeForm, TheSignSerialIsClearedAtThePressAndAPlanCarriesItsOwn)
+{
+    auto form = purchaseUpToTheSecondNotice();
+    notices.agree(1);
+    confirmAndWait(*form);
+    const QString signedSerial = confirmation.drafts.back().signNumber;
+    ASSERT_FALSE(signedSerial.isEmpty());
+    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&oftrdid=1"));
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&risksignsno=" + signedSerial + "&"));
+
+    type(*form, Form::Code, "110011"); // no check for this fund
+    form->setText(Form::Amount, "500");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=110011&orderamt=500&risksignsno=&"));
+
+    // A plan on a fund that needs the check: its own notices and serial.
+    notices.shown.clear();
+    auto plan = make(Form::Plan);
+    type(*plan, Form::Code, "000001");
+    plan->setText(Form::Amount, "300");
+    const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+    plan->tradeButtonClicked();
+    acceptBothNotices();
+    confirmAndWait(*plan);
+    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&ofcode=000001&tacode=98&oftrdid=2"));
+    const QString planSerial = confirmation.drafts.back().signNumber;
+    ASSERT_FALSE(planSerial.isEmpty());
+    EXPECT_TRUE(last(brokersim::kFundPlanOpenFunction).contains("risksignsno=" + planSerial))
+        << qPrintable(last(brokersim::kFundPlanOpenFunction));
+    // After a plan nothing more happens: the form keeps its input and the
+    // money is not asked again.
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")));
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(plan->text(Form::Amount), "300");
+    EXPECT_EQ(count(brokersim::kMoneyFunction), moneyAsked);
+}
+
+// An order whose answer never comes: its outcome is unknown, the page asks
+// for the money and its list again, and the order is never sent again.
+TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
+{
+    RedeemOpdFundViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "10");
+    OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
+    sim.withholdNext(brokersim::kFundRedeemFunction);
+    const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+    const qsizetype positionsAsked = count(brokersim::kFundPositionFunction);
+    form->tradeButtonClicked();
+    ASSERT_TRUE(confirmation.open);
+    confirmation.confirm(confirmation.drafts.back().dialogType);
+    ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }, 10s));
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
+    EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
+    EXPECT_FALSE(confirmation.open);
+    EXPECT_EQ(form->text(Form::Amount), "10");
+    // The money and the position list, as the server has them now.
+    ASSERT_TRUE(spinUntil([&] {
+        return count(brokersim::kMoneyFunction) > moneyAsked && count(brokersim::kFundPositionFunction) > positionsAsked;
+    }));
+    sim.releaseWithheld();
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
+    EXPECT_EQ(alerts.shown.size(), 1);
+}
+
+// A position answered without a name: the transform shows it as it came,
+// the redeem form keeps the name it had.
+TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
+{
+    for (qint32 viewType : { Form::Transform, Form::Redeem }) {
+        SCOPED_TRACE(viewType);
+        auto form = make(viewType);
+        type(*form, Form::Code, "000001");
+        ASSERT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+        RDOOpdFundPositon nameless;
+        nameless.code = "000001";
+        nameless.available = "5.00";
+        form->queryOpdFundPosition(nullptr, QString(), nameless);
+        EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("华夏成长混合"));
+        EXPECT_EQ(form->text(Form::Available), "5.00");
+    }
 }

@@ -10,14 +10,20 @@
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/LoginWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/windows/LoginViewController.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QSize>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 
@@ -25,6 +31,17 @@
 #include <optional>
 
 namespace windowtest {
+
+// A mouse click on the check box of a table row, where a customer clicks it.
+inline void clickCheckBoxOfRow(QTableView* table, int row)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.rect = table->visualRect(table->model()->index(row, 0));
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+}
 
 class MainWindowRig : public quotetest::MarketFixture, public IQueryMenuInfoDelegate {
 protected:
@@ -70,6 +87,23 @@ protected:
         ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded() || !alerts.shown.empty(); }, 10s));
         ASSERT_TRUE(form.loginSucceeded()) << qPrintable(alerts.texts().join(u'|'));
         form.LoginComplete();
+    }
+    // The trade login through the login window's widgets, as the user does it.
+    void logInThroughTheLoginWindow()
+    {
+        auto* login = new LoginWindow();
+        login->showOver();
+        login->controller().appLoginComplete();
+        LoginViewController& form = login->controller().loginViewController();
+        auto* image = login->findChild<QPushButton*>("identifyingCodeImage");
+        ASSERT_TRUE(testsupport::spinUntil([&] { return !image->icon().isNull(); }, 10s));
+        QTest::keyClicks(login->findChild<QComboBox*>("accountText")->lineEdit(), "010100000001");
+        QTest::keyClicks(login->findChild<QLineEdit*>("passwordText"), "111111");
+        QTest::keyClicks(login->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
+        login->findChild<QPushButton*>("loginButton")->click();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return form.loginSucceeded(); }, 10s));
+        login->controller().loginComplete();
+        login->close();
     }
     // The served menu, as the session flow fetches it at start-up.
     void fetchMenu()

@@ -144,7 +144,7 @@ const std::vector<EntryCase>& entryCases()
             6, "基金撤单确认", { 362, 260 }, { 0, 40, 165, 180 }, "撤单", "是否确认以上基金撤单委托？", nullptr,
             "基金撤单\n000001\n甲\n申购\n77", nullptr },
         { "several fund cancels", [](C& c, QObject* p) { return c.runModalForOpdFundCancelOrders(p); },
-            6, "基金撤单确认", { 362, 160 }, {}, "撤单", nullptr, nullptr, nullptr, "\n确定要撤销选中的所有委托？" },
+            2, "基金撤单确认", { 362, 160 }, {}, "撤单", nullptr, nullptr, nullptr, "\n确定要撤销选中的所有委托？" },
         { "plan cancel", [](C& c, QObject* p) {
              return c.runModalForOpdFundInvestOntimeCancelOrder(p, "甲", "000001", "每月", "8日", "200", "到期", "b", "e", "a", "S9");
          }, 11, "基金定投撤单确认", { 362, 400 }, { 0, 0, 165, 360 }, "撤单", "是否确认以上基金定投撤单委托？", nullptr,

@@ -86,23 +86,6 @@ protected:
         MarketFixture::TearDown();
     }
 
-    void logInThroughTheLoginWindow()
-    {
-        auto* login = new LoginWindow();
-        login->showOver();
-        login->controller().appLoginComplete();
-        LoginViewController& form = login->controller().loginViewController();
-        auto* image = login->findChild<QPushButton*>("identifyingCodeImage");
-        ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, 10s));
-        QTest::keyClicks(login->findChild<QComboBox*>("accountText")->lineEdit(), "010100000001");
-        QTest::keyClicks(login->findChild<QLineEdit*>("passwordText"), "111111");
-        QTest::keyClicks(login->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
-        login->findChild<QPushButton*>("loginButton")->click();
-        ASSERT_TRUE(spinUntil([&] { return form.loginSucceeded(); }, 10s));
-        login->controller().loginComplete();
-        login->close();
-    }
-
     // A page of the menu, in a window of the default size.
     QWidget* pageFromTheMenu(const QString& entry)
     {
@@ -296,12 +279,7 @@ TEST_F(TradePageAcceptanceTest, BuyFromTheMenuToTheOrderNumberAndTodaysOrders)
     const int row = rowOfOrder();
     const int statusColumn = column("委托状态");
     EXPECT_EQ(table->model()->index(row, statusColumn).data().toString(), QStringLiteral("已报"));
-    QStyleOptionViewItem option;
-    option.initFrom(table);
-    option.rect = table->visualRect(table->model()->index(row, 0));
-    option.features |= QStyleOptionViewItem::HasCheckIndicator;
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table).center());
+    clickCheckBoxOfRow(table, row);
     EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
 
     QString named;

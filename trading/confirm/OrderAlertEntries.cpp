@@ -79,7 +79,7 @@ const std::array<OrderAlertEntryLayout, 25>& table()
         { E::OpdFundCancelOrder, 6, "基金撤单确认", { 362, 260 }, Layout::Columns, names(40, 180), values(40, 180),
             "撤单", "是否确认以上基金撤单委托？", "操作类别: \n基金代码: \n基金名称: \n买卖标志: \n委托编号: ",
             "基金撤单\n%@\n%@\n%@\n%@", nullptr, Record::None },
-        { E::OpdFundCancelOrders, 6, "基金撤单确认", { 362, 160 }, Layout::Message, {}, {}, "撤单", nullptr,
+        { E::OpdFundCancelOrders, 2, "基金撤单确认", { 362, 160 }, Layout::Message, {}, {}, "撤单", nullptr,
             nullptr, nullptr, kSeveralOrders, Record::None },
         { E::OpdFundInvestOntimeCancelOrder, 11, "基金定投撤单确认", { 362, 400 }, Layout::Columns, names(0, 360),
             values(0, 360), "撤单", "是否确认以上基金定投撤单委托？",

@@ -11,10 +11,6 @@ using requestparam::setParam;
 namespace {
 
 constexpr char kLimitTitle[] = "限价委托";
-constexpr char kOpdFundTradeId[] = "BA38217A-B2A9-C69C-79B9-4F33F511B9D9";
-constexpr char kRedeemOpdFundId[] = "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883";
-constexpr char kTransformOpdFundId[] = "62381855-8DCB-F55C-5D9D-931DD6AEDB81";
-constexpr char kUserRiskLevelMatchId[] = "32C61163-9408-9A25-BC7E-0CD95DA3712D";
 
 template <class Model>
 void watchOutcome(DataModel* model, std::function<void(const DataModel::ObserverList&)> f)
@@ -77,65 +73,6 @@ QString OrderManager::requestCancelOrder(
                 && setParam(p, &tagCancelOrderParam::ordersNo, orderNo, m);
         },
         handle);
-}
-
-QString OrderManager::requestFundTrade(DataModelObserver* observer, const char* tradeType,
-    const QString& fundCode, const QString& amount, const QString& seriesNumber, const QString& corpCode)
-{
-    return sender_.send<tagOpdFundParam>(kOpdFundTradeId, observer, [&](tagOpdFundParam& p, QString* m) {
-        return setParam(p, &tagOpdFundParam::tradeType, tradeType, m)
-            && setParam(p, &tagOpdFundParam::fundCode, fundCode, m)
-            && setParam(p, &tagOpdFundParam::amount, amount, m)
-            && setParam(p, &tagOpdFundParam::seriesNumber, seriesNumber, m)
-            && setParam(p, &tagOpdFundParam::fundCorpCode, corpCode, m);
-    });
-}
-
-QString OrderManager::requestSubscribeFund(DataModelObserver* observer, const QString& fundCode,
-    const QString& amount, const QString& seriesNumber, const QString& corpCode)
-{
-    return requestFundTrade(observer, "240020", fundCode, amount, seriesNumber, corpCode);
-}
-
-QString OrderManager::requestPurchaseFund(DataModelObserver* observer, const QString& fundCode,
-    const QString& amount, const QString& seriesNumber, const QString& corpCode)
-{
-    return requestFundTrade(observer, "240022", fundCode, amount, seriesNumber, corpCode);
-}
-
-QString OrderManager::requestRedeemOpdFund(
-    DataModelObserver* observer, const QString& fundCode, const QString& amount, const QString& redeemType)
-{
-    return sender_.send<tagRedeemOpdFundParam>(
-        kRedeemOpdFundId, observer, [&](tagRedeemOpdFundParam& p, QString* m) {
-            return setParam(p, &tagRedeemOpdFundParam::fundCode, fundCode, m)
-                && setParam(p, &tagRedeemOpdFundParam::amount, amount, m)
-                && setParam(p, &tagRedeemOpdFundParam::type, redeemType, m);
-        });
-}
-
-QString OrderManager::requestTransformOpdFund(DataModelObserver* observer, const QString& fundCode,
-    const QString& amount, const QString& toFundCode, const QString& seriesNumber, const QString& corpCode)
-{
-    return sender_.send<tagTransformOpdFundParam>(
-        kTransformOpdFundId, observer, [&](tagTransformOpdFundParam& p, QString* m) {
-            return setParam(p, &tagTransformOpdFundParam::fundCode, fundCode, m)
-                && setParam(p, &tagTransformOpdFundParam::corpCode, corpCode, m)
-                && setParam(p, &tagTransformOpdFundParam::amount, amount, m)
-                && setParam(p, &tagTransformOpdFundParam::toFundCode, toFundCode, m)
-                && setParam(p, &tagTransformOpdFundParam::seriesNumber, seriesNumber, m);
-        });
-}
-
-QString OrderManager::requestUserRiskLevelMatchInfo(
-    DataModelObserver* observer, const QString& fundCorp, const QString& fundCode, const QString& riskLevel)
-{
-    return sender_.send<tagUserRiskLevelMatchParam>(
-        kUserRiskLevelMatchId, observer, [&](tagUserRiskLevelMatchParam& p, QString* m) {
-            return setParam(p, &tagUserRiskLevelMatchParam::fundCode, fundCode, m)
-                && setParam(p, &tagUserRiskLevelMatchParam::corpCode, fundCorp, m)
-                && setParam(p, &tagUserRiskLevelMatchParam::riskLevel, riskLevel, m);
-        });
 }
 
 void OrderManager::addRefreshObserver(DataModelObserver* observer)

@@ -8,8 +8,8 @@
 
 class Security;
 
-// Places, cancels and sizes orders, and sends the open-end fund orders and
-// the risk-level match for the fund pages. Orders and cancels are never
+// Places, cancels and sizes orders (the open-end fund orders go through
+// OrderManagerFunds, beside the fund requests). Orders and cancels are never
 // merged with another pending request, and never sent again by themselves:
 // when one goes out and no answer comes (time-out, lost connection), its
 // observer hears error kOrderOutcomeUnknownCode and today's orders and the
@@ -40,20 +40,6 @@ public:
     QString requestCancelOrder(ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo,
         QString* handle = nullptr);
 
-    // The fund pages' orders (their request classes live with the funds and
-    // the risk assessment; the observer speaks their protocols).
-    QString requestSubscribeFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
-        const QString& seriesNumber, const QString& corpCode);
-    QString requestPurchaseFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
-        const QString& seriesNumber, const QString& corpCode);
-    QString requestRedeemOpdFund(DataModelObserver* observer, const QString& fundCode, const QString& amount,
-        const QString& redeemType);
-    QString requestTransformOpdFund(DataModelObserver* observer, const QString& fundCode,
-        const QString& amount, const QString& toFundCode, const QString& seriesNumber,
-        const QString& corpCode);
-    QString requestUserRiskLevelMatchInfo(DataModelObserver* observer, const QString& fundCorp,
-        const QString& fundCode, const QString& riskLevel);
-
     // Pages that show today's orders or positions; held weakly.
     void addRefreshObserver(DataModelObserver* observer);
 
@@ -62,8 +48,6 @@ public:
 private:
     void refreshAfterUnknownOutcome(const DataModel::ObserverList& told);
     DataModel* orderModel(const char* identifier);
-    QString requestFundTrade(DataModelObserver* observer, const char* tradeType, const QString& fundCode,
-        const QString& amount, const QString& seriesNumber, const QString& corpCode);
 
     TradeRequestSender sender_;
     QueryInfoManager* queryInfoManager_;

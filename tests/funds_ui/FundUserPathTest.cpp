@@ -1,0 +1,308 @@
+// The fund and risk pages as a customer reaches them through the application's
+// own page registrations: every mapped menu link has a page; log in through
+// the login window, buy a fund that needs the notices, accept them in their
+// windows, confirm and read the serial, then cancel that order; tick one
+// order of three on 基金撤单 and cancel it alone; answer 基金风险测评.
+#include "app/PageLibraries.h"
+#include "funds/FundTestRig.h"
+#include "compliance/ComplianceDataModels.h"
+#include "compliance/RiskAssessmentManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
+#include "compliance/ui/RiskAssessmentPage.h"
+#include "core/DMCDataCache.h"
+#include "funds/FundTradeOperations.h"
+#include "funds/OpenFundManager.h"
+#include "funds/requests/FundDataModels.h"
+#include "funds/trade/FundMoneyQuery.h"
+#include "shell/MainWindowRig.h"
+#include "shell/ui/tables/DVCheckTableView.h"
+#include "tools/broker-sim/FundFunctions.h"
+#include "tools/broker-sim/RiskFunctions.h"
+#include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "transfer/TransferDataModels.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDate>
+#include <QLabel>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <set>
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+template <class W> W* shownWindow(const char* name = nullptr)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* found = qobject_cast<W*>(w);
+        if (found && found->isVisible() && (!name || found->objectName() == QLatin1String(name)))
+            return found;
+    }
+    return nullptr;
+}
+
+// The text of the message box once one shows; closes it.
+QString waitForBox()
+{
+    QMessageBox* box = nullptr;
+    if (!spinUntil([&] { return (box = shownWindow<QMessageBox>()) != nullptr; }, 10s))
+        return QString();
+    const QString text = box->informativeText().isEmpty() ? box->text() : box->informativeText();
+    box->done(0);
+    return text;
+}
+
+// The next order confirmation is confirmed with its button; its text is kept.
+void confirmNextDialog(QString* content)
+{
+    OrderAlertWindowController::setShownHookForTesting([content](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [content] {
+            auto* dialog = shownWindow<OrderAlertWindow>();
+            ASSERT_TRUE(dialog);
+            *content = dialog->findChild<QLabel*>("contentText")->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+        });
+    });
+}
+
+class FundUserPathTest : public MainWindowRig {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerComplianceDataModels();
+        registerFundDataModels();
+        registerTransferDataModels();
+        FundMoneyQuery::registerDataModels();
+        StartUp().run();
+        startTradeServer();
+        installPageLibraries();
+    }
+    void TearDown() override
+    {
+        closeWindows();
+        OrderAlertWindowController::setShownHookForTesting({});
+        resetShell();
+        OpenFundManager::resetInstance();
+        QueryInfoManagerFunds::resetInstance();
+        OrderManagerFunds::resetInstance();
+        FundMoneyQuery::resetShared();
+        RiskAssessmentManager::resetInstance();
+        PermissionSettingsManager::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+    QWidget* openPage(const QString& title)
+    {
+        if (!window) {
+            logInThroughTheLoginWindow();
+            fetchMenu();
+            openWindow(QSize(1200, 760));
+        }
+        return clickEntry(title);
+    }
+    brokersim::FundBook& funds() { return *brokersim::FundBook::of(sim); }
+    void addOrder(const QString& sno) { funds().orders().append(fundtest::pendingPurchase(sno)); }
+    // The row of a check table whose column `title` shows `text`; -1 for none.
+    static int rowShowing(DVCheckTableView* table, const char* title, const QString& text)
+    {
+        const int column = 1 + int(table->tableModel()->titles().indexOf(QString::fromUtf8(title)));
+        for (int row = 0; column > 0 && row < table->model()->rowCount(); ++row) {
+            if (table->model()->index(row, column).data().toString() == text)
+                return row;
+        }
+        return -1;
+    }
+    QString statusOf(const QString& sno)
+    {
+        for (const brokersim::SimFundOrder& o : brokersim::FundBook::of(sim)->orders()) {
+            if (o.sno == sno)
+                return o.status;
+        }
+        return QString();
+    }
+};
+
+} // namespace
+
+// Every link id the dispatch maps has a page some library registers, except
+// the Stock Connect ids (not supported on purpose) and pages not built yet.
+TEST(PageLibraries, EveryMappedLinkHasAPage)
+{
+    MenuItemViewManager::resetInstance();
+    installPageLibraries();
+    const std::set<qint64> stockConnect = { 90000, 90001, 90002 };
+    // Being built now: the bank balance, inside transfer and fund collection
+    // pages, and the Stock Connect cancel, vote, notification and permission pages.
+    const std::set<qint64> notBuiltYet = { 40004, 40005, 40006, 90003, 90004, 90005, 90006, 90007, 90008, 90009 };
+    int mapped = 0;
+    for (qint64 id = 0; id < 100000; ++id) {
+        const QString page = MenuItemViewManager::pageClassName(4, id);
+        if (page.isEmpty() || stockConnect.count(id) || notBuiltYet.count(id))
+            continue;
+        ++mapped;
+        EXPECT_TRUE(MenuItemViewManager::getInstance()->hasPageClass(page)) << id << " " << qPrintable(page);
+    }
+    EXPECT_GE(mapped, 20);
+    for (qint64 type : { 0, 1, 2 })
+        EXPECT_TRUE(MenuItemViewManager::getInstance()->hasPageClass(MenuItemViewManager::pageClassName(type, 0)));
+    MenuItemViewManager::resetInstance();
+}
+
+TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
+{
+    QWidget* page = openPage(QStringLiteral("基金申购"));
+    ASSERT_TRUE(page);
+    auto* list = page->findChild<DVCommonTableView*>("listTable");
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(spinUntil([&] { return list->model()->rowCount() > 0; }, 10s));
+    const int column = int(list->tableModel()->titles().indexOf(QStringLiteral("基金代码")));
+    ASSERT_GE(column, 0);
+    int row = 0;
+    while (row < list->model()->rowCount() && list->model()->index(row, column).data() != "000011")
+        ++row;
+    ASSERT_LT(row, list->model()->rowCount());
+    // 000011 is above the customer's risk level: the server sends notices.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, column)).center());
+    auto* name = page->findChild<QLineEdit*>("fundNameText");
+    auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
+    auto* chartCode = page->findChild<QLabel*>("fundCodeText");
+    ASSERT_TRUE(name && amount && chartCode);
+    // The fund's details came: the chart follows them.
+    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("华夏大盘精选") && chartCode->text() == "000011"; }, 10s));
+    QTest::keyClicks(amount, "2000");
+    QString confirmed;
+    confirmNextDialog(&confirmed);
+    QTest::mouseClick(page->findChild<QPushButton*>("tradeButton"), Qt::LeftButton);
+
+    // Two notices, one window after the other: tick, then agree.
+    for (int notice = 0; notice < 2; ++notice) {
+        SCOPED_TRACE(notice);
+        QPointer<QWidget> window;
+        ASSERT_TRUE(spinUntil([&] { return (window = shownWindow<QWidget>("businessContractWindow")) != nullptr; }, 10s));
+        auto* agree = window->findChild<QPushButton*>("agreeButton");
+        EXPECT_FALSE(agree->isEnabled());
+        QTest::mouseClick(window->findChild<QCheckBox*>("checkButton"), Qt::LeftButton);
+        ASSERT_TRUE(agree->isEnabled());
+        QTest::mouseClick(agree, Qt::LeftButton);
+        ASSERT_TRUE(spinUntil([&] { return !window || !window->isVisible(); }, 10s));
+    }
+    const QString tip = waitForBox();
+    OrderAlertWindowController::setShownHookForTesting({});
+    EXPECT_TRUE(confirmed.contains(QStringLiteral("000011"))) << qPrintable(confirmed);
+    ASSERT_TRUE(tip.startsWith(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
+    const QString serial = tip.mid(13).chopped(1);
+    ASSERT_FALSE(serial.isEmpty());
+    EXPECT_EQ(statusOf(serial), "0");
+    EXPECT_FALSE(receivedOf(brokersim::kFundPurchaseFunction).last().rawBody.contains("risksignsno=&"));
+
+    QWidget* cancelPage = clickEntry(QStringLiteral("基金撤单"));
+    ASSERT_TRUE(cancelPage);
+    auto* orders = cancelPage->findChild<DVCheckTableView*>("ordersTableView");
+    ASSERT_TRUE(orders);
+    ASSERT_TRUE(spinUntil([&] { return rowShowing(orders, "委托编号", serial) >= 0; }, 10s));
+    clickCheckBoxOfRow(orders, rowShowing(orders, "委托编号", serial));
+    EXPECT_EQ(cancelPage->findChild<QLabel*>("selectedCountText")->text(), "1");
+    QString cancelled;
+    confirmNextDialog(&cancelled);
+    QTest::mouseClick(cancelPage->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    const QString answer = waitForBox();
+    EXPECT_TRUE(cancelled.contains(serial)) << qPrintable(cancelled);
+    EXPECT_TRUE(answer.startsWith(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(answer);
+    EXPECT_EQ(statusOf(serial), "6");
+}
+
+TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)
+{
+    addOrder("900001");
+    addOrder("900002");
+    addOrder("900003");
+    QWidget* page = openPage(QStringLiteral("基金撤单"));
+    ASSERT_TRUE(page);
+    auto* orders = page->findChild<DVCheckTableView*>("ordersTableView");
+    auto* selected = page->findChild<QLabel*>("selectedCountText");
+    ASSERT_TRUE(orders && selected);
+    ASSERT_TRUE(spinUntil([&] { return page->findChild<QLabel*>("countText")->text() == "3"; }, 10s));
+    const int row = rowShowing(orders, "委托编号", "900002");
+    ASSERT_GE(row, 0);
+
+    // The box itself, then a click elsewhere on the row, then space: each
+    // toggles the row once.
+    clickCheckBoxOfRow(orders, row);
+    EXPECT_EQ(selected->text(), "1");
+    const int other = row == 0 ? 1 : 0;
+    QTest::mouseClick(orders->viewport(), Qt::LeftButton, {},
+        orders->visualRect(orders->model()->index(other, orders->model()->columnCount() - 1)).center());
+    EXPECT_EQ(selected->text(), "2");
+    orders->setFocus();
+    orders->setCurrentIndex(orders->model()->index(other, 1));
+    QTest::keyClick(orders, Qt::Key_Space);
+    EXPECT_EQ(selected->text(), "1");
+    EXPECT_EQ(orders->selectedIndexSet(), QList<int>({ row }));
+    EXPECT_FALSE(page->findChild<QCheckBox*>("selectAllButton")->isChecked());
+
+    QString confirmed;
+    confirmNextDialog(&confirmed);
+    QTest::mouseClick(page->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    const QString answer = waitForBox();
+    EXPECT_TRUE(confirmed.contains("900002")) << qPrintable(confirmed);
+    EXPECT_TRUE(answer.startsWith(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(answer) << qPrintable(confirmed);
+    EXPECT_EQ(statusOf("900001"), "0");
+    EXPECT_EQ(statusOf("900002"), "6");
+    EXPECT_EQ(statusOf("900003"), "0");
+    ASSERT_EQ(receivedOf(brokersim::kFundCancelFunction).size(), 1);
+}
+
+TEST_F(FundUserPathTest, TheRiskQuestionnaireOpensFromTheMenuAndStoresTheNewLevel)
+{
+    QWidget* page = openPage(QStringLiteral("基金风险测评"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->objectName(), "RiskAssessmentViewController");
+    auto* questions = page->findChild<RiskAssessmentTableView*>("riskAssessmentTableView");
+    ASSERT_TRUE(questions);
+    ASSERT_TRUE(spinUntil([&] { return questions->rowCount() == 5; }, 10s));
+    EXPECT_FALSE(brokersim::RiskBook::of(sim)->score("010100000001").has_value());
+
+    // The highest answer of every question.
+    for (qint64 q = 0; q < questions->rowCount(); ++q) {
+        RiskAssessmentTableViewCell* cell = questions->cell(q);
+        qint64 last = 0;
+        while (cell->answerButton(last + 1))
+            ++last;
+        questions->ensureWidgetVisible(cell->answerButton(last));
+        // On the answer's mark, as a customer clicks it.
+        QTest::mouseClick(cell->answerButton(last), Qt::LeftButton, {}, QPoint(8, cell->answerButton(last)->height() / 2));
+        EXPECT_TRUE(cell->answerButton(last)->isChecked());
+    }
+    auto* submit = page->findChild<QPushButton*>("submitButton");
+    QTest::mouseClick(submit, Qt::LeftButton);
+    EXPECT_FALSE(submit->isEnabled());
+    // The notices of the reply, one window after another, can only be
+    // agreed; submit comes back when the last one is.
+    int notices = 0;
+    for (; notices < 10; ++notices) {
+        QPointer<QWidget> window;
+        ASSERT_TRUE(spinUntil(
+            [&] { return (window = shownWindow<QWidget>("businessContractWindow")) != nullptr || submit->isEnabled(); },
+            10s));
+        if (!window)
+            break;
+        EXPECT_FALSE(window->findChild<QPushButton*>("cancelButton")->isVisible());
+        if (auto* check = window->findChild<QCheckBox*>("checkButton"); check->isVisible())
+            QTest::mouseClick(check, Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("agreeButton"), Qt::LeftButton);
+        ASSERT_TRUE(spinUntil([&] { return !window || !window->isVisible(); }, 10s));
+    }
+    EXPECT_GT(notices, 0);
+    const std::optional<qint32> score = brokersim::RiskBook::of(sim)->score("010100000001");
+    ASSERT_TRUE(score.has_value());
+    EXPECT_GT(*score, 0);
+    EXPECT_EQ(receivedOf(brokersim::kRiskSubmitExFunction).size(), 1);
+}
+
