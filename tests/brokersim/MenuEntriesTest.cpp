@@ -184,8 +184,14 @@ TEST_F(MenuEntries, ErrorsReadInChinese)
         QString pairs;
         qint32 code;
     };
+    // A reply whose field name does not fit the record set cannot be sent as it is.
+    constexpr Function kUnsendable { 900, 9 };
+    sim.registerFunction(kUnsendable.main, kUnsendable.sub, [](const Request&, BrokerState&) {
+        return Reply::withTable(Table().column(QString(80, u'x')).row({ QStringLiteral("1") }));
+    });
     const QList<Case> cases {
         { "a function no one serves", { 500, 45 }, {}, -1 },
+        { "a reply that cannot be encoded", kUnsendable, {}, -1 },
         { "a malformed start date", kFundOrderHistoryFunction, QStringLiteral("strdate=2024-01-01&enddate="), 1000 },
         { "an end date that is no day", kFundFillHistoryFunction, QStringLiteral("strdate=&enddate=20240231"), 1000 },
         { "a reversed range", kFundOrderHistoryFunction, QStringLiteral("strdate=20240301&enddate=20240201"), 1000 },

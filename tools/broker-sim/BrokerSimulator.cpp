@@ -734,7 +734,7 @@ void BrokerSimulator::serve(Connection& c, Request request)
     if (!bytes) {
         qCWarning(lcSim) << "reply to" << request.function.main << request.function.sub
                          << "could not be encoded";
-        bytes = wireBytes(request, Reply::error(-1, QStringLiteral("reply could not be encoded")));
+        bytes = wireBytes(request, Reply::error(-1, QStringLiteral("应答生成失败")));
         if (!bytes)
             return;
     }

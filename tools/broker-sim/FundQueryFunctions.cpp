@@ -57,24 +57,14 @@ Reply orderHistory(FundBook& book, const Customer& customer, const Request& requ
     const std::optional<DateRange> range = dateRange(request, &why);
     if (!range)
         return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：") + why);
-    Table t;
-    t.described(QStringLiteral("orderdate"), fills ? QStringLiteral("确认日期") : QStringLiteral("委托日期"))
-        .described(QStringLiteral("opertime"), fills ? QStringLiteral("确认时间") : QStringLiteral("委托时间"))
-        .described(QStringLiteral("ofcode"), QStringLiteral("基金代码"))
-        .described(QStringLiteral("ofname"), QStringLiteral("基金名称"))
-        .described(QStringLiteral("~trdid"), QStringLiteral("业务名称"));
-    if (fills) {
-        t.described(QStringLiteral("nav"), QStringLiteral("成交净值"))
-            .described(QStringLiteral("cfmamt"), QStringLiteral("确认金额"))
-            .described(QStringLiteral("cfmqty"), QStringLiteral("确认份额"));
-    } else {
-        t.described(QStringLiteral("orderamt1"), QStringLiteral("委托金额"))
-            .described(QStringLiteral("orderqty1"), QStringLiteral("委托份额"))
-            .described(QStringLiteral("~jj_orderstatus"), QStringLiteral("委托状态"));
-    }
-    t.described(QStringLiteral("sno3"), QStringLiteral("委托编号"))
-        .described(QStringLiteral("taname"), QStringLiteral("基金公司"))
-        .described(QStringLiteral("poststr"), QStringLiteral("定位串"));
+    Table t = fills
+        ? describedTable({ { "orderdate", "确认日期" }, { "opertime", "确认时间" }, { "ofcode", "基金代码" },
+              { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "nav", "成交净值" }, { "cfmamt", "确认金额" },
+              { "cfmqty", "确认份额" }, { "sno3", "委托编号" }, { "taname", "基金公司" }, { "poststr", "定位串" } })
+        : describedTable({ { "orderdate", "委托日期" }, { "opertime", "委托时间" }, { "ofcode", "基金代码" },
+              { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "orderamt1", "委托金额" },
+              { "orderqty1", "委托份额" }, { "~jj_orderstatus", "委托状态" }, { "sno3", "委托编号" },
+              { "taname", "基金公司" }, { "poststr", "定位串" } });
     for (const SimFundOrder& o : book.orders()) {
         const SimFund* f = book.fund(o.code);
         if (o.custid != customer.custid || !f || !range->contains(o.date))
@@ -99,11 +89,8 @@ Reply orderHistory(FundBook& book, const Customer& customer, const Request& requ
 
 Reply fundAccounts(FundBook& book, const Customer& customer)
 {
-    Table t;
-    t.described(QStringLiteral("taname"), QStringLiteral("基金公司"))
-        .described(QStringLiteral("tacode"), QStringLiteral("基金公司代码"))
-        .described(QStringLiteral("taacc"), QStringLiteral("基金账号"))
-        .described(QStringLiteral("~status"), QStringLiteral("账户状态"));
+    Table t = describedTable(
+        { { "taname", "基金公司" }, { "tacode", "基金公司代码" }, { "taacc", "基金账号" }, { "~status", "账户状态" } });
     QStringList companies;
     for (const SimFund& f : book.funds()) {
         if (companies.contains(f.taCode))
@@ -116,12 +103,8 @@ Reply fundAccounts(FundBook& book, const Customer& customer)
 
 Reply dividends(FundBook& book, const Customer& customer)
 {
-    Table t;
-    t.described(QStringLiteral("ofcode"), QStringLiteral("基金代码"))
-        .described(QStringLiteral("ofname"), QStringLiteral("基金名称"))
-        .described(QStringLiteral("~dividmethod"), QStringLiteral("分红方式"))
-        .described(QStringLiteral("dividmethod"), QStringLiteral("分红方式代码"))
-        .described(QStringLiteral("taname"), QStringLiteral("基金公司"));
+    Table t = describedTable({ { "ofcode", "基金代码" }, { "ofname", "基金名称" }, { "~dividmethod", "分红方式" },
+        { "dividmethod", "分红方式代码" }, { "taname", "基金公司" } });
     for (const SimFundPosition& p : book.positions(customer.custid)) {
         const SimFund* f = book.fund(p.code);
         if (!f)

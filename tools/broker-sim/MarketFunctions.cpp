@@ -112,17 +112,13 @@ Reply newStockInfo(const Market& market, const Request& request, BrokerState& st
 // single-issue query's.
 Table newIssueListTable(const Table& facts)
 {
-    static const std::pair<const char*, const char*> kListed[] = { { "ZQDM", "证券代码" },
-        { "ZQMC", "证券名称" }, { "SGJG", "申购价格" }, { "SGXX", "申购下限" }, { "SGSX", "申购上限" },
-        { "SGZL", "发行总量" }, { "JYSMC", "交易市场" }, { "SGRQ", "申购日期" }, { "secuid", "股东代码" },
-        { "market", "市场代码" } };
-    Table list;
+    Table list = describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" }, { "SGJG", "申购价格" },
+        { "SGXX", "申购下限" }, { "SGSX", "申购上限" }, { "SGZL", "发行总量" }, { "JYSMC", "交易市场" },
+        { "SGRQ", "申购日期" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
     QList<qsizetype> from;
-    for (const auto& listed : kListed) {
-        const QString name = QString::fromLatin1(listed.first);
-        list.described(name, QString::fromUtf8(listed.second));
+    for (const Column& listed : list.columns) {
         from.append(std::find_if(facts.columns.begin(), facts.columns.end(),
-                        [&name](const Column& c) { return c.name == name; })
+                        [&listed](const Column& c) { return c.name == listed.name; })
             - facts.columns.begin());
     }
     for (const QVariantList& row : facts.rows) {
