@@ -24,8 +24,10 @@ namespace {
 // theirs). The internal transfer pages ("mlt_intransfer", "mlt_alltransfer")
 // send 500 / 114 and 115, whose tests are the internal transfers' own.
 const std::map<QString, QList<Function>> kPageFunctions {
-    { "buysale?MMLB=0", { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 500, 280 }, { 1000, 1 }, { 1100, 24 } } },
-    { "buysale?MMLB=1", { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 500, 280 }, { 1000, 1 }, { 1100, 24 } } },
+    { "buysale?MMLB=0",
+        { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 500, 280 }, { 1000, 1 }, { 1100, 24 } } },
+    { "buysale?MMLB=1",
+        { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 500, 280 }, { 1000, 1 }, { 1100, 24 } } },
     { "kcbbuysale?MMLB=3m", { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 1000, 1 }, { 1100, 24 } } },
     { "kcbbuysale?MMLB=3n", { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 1000, 1 }, { 1100, 24 } } },
     { "wtcd?tc_mfuncno=500&tc_sfuncno=121&sign=~bsflag&position=poststr&unlist=|market|orderstatus|",
@@ -34,15 +36,18 @@ const std::map<QString, QList<Function>> kPageFunctions {
     { "qzxq?", { { 500, 3 }, { 500, 205 }, { 500, 6 } } },
     { "zccx?tc_mfuncno=500&tc_sfuncno=2", { { 500, 2 }, { 500, 3 }, { 500, 124 } } },
     { "of_jjrg?tc_mfuncno=500&tc_sfuncno=34",
-        { { 500, 1001 }, { 500, 1640 }, { 500, 1639 }, { 500, 1646 }, { 500, 1642 }, { 500, 128 }, { 500, 2 } } },
+        { { 500, 1001 }, { 500, 1640 }, { 500, 1639 }, { 500, 1646 }, { 500, 1642 }, { 500, 128 },
+            { 500, 2 } } },
     { "of_jjsg?tc_mfuncno=500&tc_sfuncno=35",
-        { { 500, 1001 }, { 500, 1640 }, { 500, 1639 }, { 500, 1646 }, { 500, 1643 }, { 500, 128 }, { 500, 2 } } },
+        { { 500, 1001 }, { 500, 1640 }, { 500, 1639 }, { 500, 1646 }, { 500, 1643 }, { 500, 128 },
+            { 500, 2 } } },
     { "of_jjsh?tc_mfuncno=500&tc_sfuncno=36", { { 500, 41 }, { 500, 36 } } },
     { "of_wtcd?tc_mfuncno=500&tc_sfuncno=55&unlist=|orderdate|", { { 500, 55 }, { 500, 37 } } },
     { "of_jjzh?tc_mfuncno=500&tc_sfuncno=38", { { 500, 41 }, { 500, 1001 }, { 500, 1644 } } },
     { "of_fhsz?tc_mfuncno=500&tc_sfuncno=39", { { 500, 41 }, { 500, 127 }, { 500, 39 } } },
     { "jjdt?", { { 500, 1001 }, { 500, 1640 }, { 500, 1645 } } },
-    { "jjdtcd?tc_mfuncno=500&tc_sfuncno=60&unlist=|~overkind|overkind|actionmode|", { { 500, 60 }, { 500, 61 } } },
+    { "jjdtcd?tc_mfuncno=500&tc_sfuncno=60&unlist=|~overkind|overkind|actionmode|",
+        { { 500, 60 }, { 500, 61 } } },
     { "ofhqquery?tc_mfuncno=500&tc_sfuncno=50&unlist=|~shareclass|ofstatus|tacode|ecflag|",
         { { 500, 1001 }, { 551, 1 } } },
     { "jjfxcp?tc_mfuncno=500&tc_sfuncno=160", { { 500, 160 }, { 500, 161 }, { 500, 2166 }, { 500, 175 } } },
@@ -164,11 +169,13 @@ TEST_F(MenuEntries, EveryEntryFindsTheFunctionsItsPageSends)
             ++queries;
             QString pairs = q.pairs;
             if (q.page != u"tradequery")
-                pairs = QStringLiteral("strdate=20240101&enddate=20991231") + (pairs.isEmpty() ? "" : "&") + pairs;
+                pairs = QStringLiteral("strdate=20240101&enddate=20991231") + (pairs.isEmpty() ? "" : "&")
+                    + pairs;
             Answer a = ask(q.function, pairs);
             ASSERT_EQ(a.status, 0) << q.function.main << '/' << q.function.sub;
             ASSERT_FALSE(a.sets.empty());
-            EXPECT_FALSE(a.isError()) << q.function.main << '/' << q.function.sub << ' ' << qPrintable(a.message());
+            EXPECT_FALSE(a.isError())
+                << q.function.main << '/' << q.function.sub << ' ' << qPrintable(a.message());
             // The query page titles its columns with the descriptions.
             EXPECT_EQ(untitled(a.sets[0], q.hidden), "") << q.function.main << '/' << q.function.sub;
         }
@@ -192,9 +199,12 @@ TEST_F(MenuEntries, ErrorsReadInChinese)
     const QList<Case> cases {
         { "a function no one serves", { 500, 45 }, {}, -1 },
         { "a reply that cannot be encoded", kUnsendable, {}, -1 },
-        { "a malformed start date", kFundOrderHistoryFunction, QStringLiteral("strdate=2024-01-01&enddate="), 1000 },
-        { "an end date that is no day", kFundFillHistoryFunction, QStringLiteral("strdate=&enddate=20240231"), 1000 },
-        { "a reversed range", kFundOrderHistoryFunction, QStringLiteral("strdate=20240301&enddate=20240201"), 1000 },
+        { "a malformed start date", kFundOrderHistoryFunction, QStringLiteral("strdate=2024-01-01&enddate="),
+            1000 },
+        { "an end date that is no day", kFundFillHistoryFunction, QStringLiteral("strdate=&enddate=20240231"),
+            1000 },
+        { "a reversed range", kFundOrderHistoryFunction, QStringLiteral("strdate=20240301&enddate=20240201"),
+            1000 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -217,7 +227,8 @@ TEST_F(MenuEntries, FundHistoryKeepsToTheDatesAndFillsAreConfirmedOrders)
     const SimFund fund = book->funds().first();
     const double nav = fund.nav.toDouble();
     ASSERT_GT(nav, 0);
-    auto order = [&fund, nav](const char* custid, const char* sno, const char* tradeId, const char* date, const char* status) {
+    auto order = [&fund, nav](const char* custid, const char* sno, const char* tradeId, const char* date,
+                     const char* status) {
         SimFundOrder o;
         o.custid = QString::fromLatin1(custid);
         o.sno = QString::fromLatin1(sno);
@@ -303,7 +314,8 @@ TEST_F(MenuEntries, FundAccountsAndDividendMethods)
     book->setDividendMethod(custid, holdings[1].code, QStringLiteral("1"));
     QStringList expected;
     for (const SimFundPosition& p : holdings)
-        expected.append(p.code + (p.code == holdings[1].code ? QStringLiteral(" 现金分红") : QStringLiteral(" 红利转投")));
+        expected.append(p.code
+            + (p.code == holdings[1].code ? QStringLiteral(" 现金分红") : QStringLiteral(" 红利转投")));
     a = ask(kFundDividendsFunction);
     ASSERT_FALSE(a.isError());
     QStringList methods;
@@ -328,7 +340,8 @@ TEST_F(MenuEntries, NewIssueListIsTitledAndHidesOnlyWhatTheClientHides)
         if (!hidden.contains(set.fieldNameAtIndex(i)))
             shown.append(set.fieldDescAtIndex(i));
     }
-    EXPECT_EQ(shown.join(u' ').toStdString(), "证券代码 证券名称 申购价格 申购下限 申购上限 发行总量 交易市场 申购日期 股东代码");
+    EXPECT_EQ(shown.join(u' ').toStdString(),
+        "证券代码 证券名称 申购价格 申购下限 申购上限 发行总量 交易市场 申购日期 股东代码");
     // What the subscription page reads from a row is still there.
     ASSERT_EQ(set.rowsAffected(), 3);
     set.moveTo(0);
@@ -347,7 +360,9 @@ TEST_F(MenuEntries, TransfersMoveTheBankAndTheCapitalAccount)
         return ask(kTransferHistoryFunction).text(0, QStringLiteral("fundbal"));
     };
     auto available = [&] {
-        return ask(kMoneyFunction, QStringLiteral("moneytype=0")).text(0, QStringLiteral("fundavl")).toDouble();
+        return ask(kMoneyFunction, QStringLiteral("moneytype=0"))
+            .text(0, QStringLiteral("fundavl"))
+            .toDouble();
     };
     struct Case {
         const char* what;
@@ -374,7 +389,8 @@ TEST_F(MenuEntries, TransfersMoveTheBankAndTheCapitalAccount)
     }
     // A transfer the bank cannot pay moves neither side.
     const double before = available();
-    Answer t = ask(kBankTransferFunction, link + QStringLiteral("&tranamt=50000.01&banktrantype=1&fundpwd=&bankpwd=135790"));
+    Answer t = ask(kBankTransferFunction,
+        link + QStringLiteral("&tranamt=50000.01&banktrantype=1&fundpwd=&bankpwd=135790"));
     ASSERT_TRUE(t.isError());
     EXPECT_TRUE(readsChinese(t.message())) << qPrintable(t.message());
     EXPECT_EQ(bankBalance(), QStringLiteral("50000.00"));
@@ -390,17 +406,20 @@ TEST_F(MenuEntries, LastLoginTimeIsChinaTimeWhateverTheMachineZone)
     const QList<Case> cases {
         { QDateTime(QDate(2024, 6, 4), QTime(23, 30), Qt::UTC), "2024-06-05 07:30:00" },
         { QDateTime(QDate(2024, 12, 31), QTime(16, 0), Qt::UTC), "2025-01-01 00:00:00" },
-        { QDateTime(QDate(2024, 6, 5), QTime(10, 11, 12), Qt::OffsetFromUTC, 8 * 3600), "2024-06-05 10:11:12" },
+        { QDateTime(QDate(2024, 6, 5), QTime(10, 11, 12), Qt::OffsetFromUTC, 8 * 3600),
+            "2024-06-05 10:11:12" },
         { QDateTime(QDate(2024, 3, 1), QTime(21, 0), Qt::OffsetFromUTC, -5 * 3600), "2024-03-02 10:00:00" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
         broker().setClock([instant = c.instant] { return instant; });
-        ASSERT_FALSE(login(QStringLiteral("C"), QStringLiteral("010200000002"), QStringLiteral("222222")).isError());
+        ASSERT_FALSE(
+            login(QStringLiteral("C"), QStringLiteral("010200000002"), QStringLiteral("222222")).isError());
         broker().setClock({});
         Answer a = login(QStringLiteral("C"), QStringLiteral("010200000002"), QStringLiteral("222222"));
         ASSERT_FALSE(a.isError());
-        EXPECT_TRUE(a.text(2, QStringLiteral("content")).startsWith(QStringLiteral("上次登录时间：") + QString::fromLatin1(c.shown)))
+        EXPECT_TRUE(a.text(2, QStringLiteral("content"))
+                        .startsWith(QStringLiteral("上次登录时间：") + QString::fromLatin1(c.shown)))
             << qPrintable(a.text(2, QStringLiteral("content")));
     }
 }

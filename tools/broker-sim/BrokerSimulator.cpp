@@ -681,7 +681,9 @@ Reply BrokerSimulator::answer(const Request& request)
     const auto it = handlers_.find(request.function);
     if (it == handlers_.end())
         return Reply::error(-1,
-            QStringLiteral("该功能暂未开通（功能号%1/%2）").arg(request.function.main).arg(request.function.sub));
+            QStringLiteral("该功能暂未开通（功能号%1/%2）")
+                .arg(request.function.main)
+                .arg(request.function.sub));
     try {
         return it->second(request, state_);
     } catch (const std::exception& e) {

@@ -24,11 +24,13 @@ struct DateRange {
 std::optional<DateRange> dateRange(const Request& request, QString* why)
 {
     static const QRegularExpression day(QStringLiteral("^[0-9]{8}$"));
-    DateRange range { request.valueOr(QStringLiteral("strdate")), request.valueOr(QStringLiteral("enddate")) };
-    for (const auto& [text, name] :
-        { std::pair { range.begin, QStringLiteral("起始日期") }, std::pair { range.end, QStringLiteral("终止日期") } }) {
+    DateRange range { request.valueOr(QStringLiteral("strdate")),
+        request.valueOr(QStringLiteral("enddate")) };
+    for (const auto& [text, name] : { std::pair { range.begin, QStringLiteral("起始日期") },
+             std::pair { range.end, QStringLiteral("终止日期") } }) {
         if (!text.isEmpty()
-            && (!day.match(text).hasMatch() || !QDate::fromString(text, QStringLiteral("yyyyMMdd")).isValid())) {
+            && (!day.match(text).hasMatch()
+                || !QDate::fromString(text, QStringLiteral("yyyyMMdd")).isValid())) {
             *why = name + QStringLiteral("格式不正确");
             return std::nullopt;
         }
@@ -59,12 +61,13 @@ Reply orderHistory(FundBook& book, const Customer& customer, const Request& requ
         return Reply::error(errors::kBadRequest, QStringLiteral("请求参数错误：") + why);
     Table t = fills
         ? describedTable({ { "orderdate", "确认日期" }, { "opertime", "确认时间" }, { "ofcode", "基金代码" },
-              { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "nav", "成交净值" }, { "cfmamt", "确认金额" },
-              { "cfmqty", "确认份额" }, { "sno3", "委托编号" }, { "taname", "基金公司" }, { "poststr", "定位串" } })
+            { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "nav", "成交净值" },
+            { "cfmamt", "确认金额" }, { "cfmqty", "确认份额" }, { "sno3", "委托编号" },
+            { "taname", "基金公司" }, { "poststr", "定位串" } })
         : describedTable({ { "orderdate", "委托日期" }, { "opertime", "委托时间" }, { "ofcode", "基金代码" },
-              { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "orderamt1", "委托金额" },
-              { "orderqty1", "委托份额" }, { "~jj_orderstatus", "委托状态" }, { "sno3", "委托编号" },
-              { "taname", "基金公司" }, { "poststr", "定位串" } });
+            { "ofname", "基金名称" }, { "~trdid", "业务名称" }, { "orderamt1", "委托金额" },
+            { "orderqty1", "委托份额" }, { "~jj_orderstatus", "委托状态" }, { "sno3", "委托编号" },
+            { "taname", "基金公司" }, { "poststr", "定位串" } });
     for (const SimFundOrder& o : book.orders()) {
         const SimFund* f = book.fund(o.code);
         if (o.custid != customer.custid || !f || !range->contains(o.date))
@@ -89,8 +92,8 @@ Reply orderHistory(FundBook& book, const Customer& customer, const Request& requ
 
 Reply fundAccounts(FundBook& book, const Customer& customer)
 {
-    Table t = describedTable(
-        { { "taname", "基金公司" }, { "tacode", "基金公司代码" }, { "taacc", "基金账号" }, { "~status", "账户状态" } });
+    Table t = describedTable({ { "taname", "基金公司" }, { "tacode", "基金公司代码" },
+        { "taacc", "基金账号" }, { "~status", "账户状态" } });
     QStringList companies;
     for (const SimFund& f : book.funds()) {
         if (companies.contains(f.taCode))
@@ -103,8 +106,8 @@ Reply fundAccounts(FundBook& book, const Customer& customer)
 
 Reply dividends(FundBook& book, const Customer& customer)
 {
-    Table t = describedTable({ { "ofcode", "基金代码" }, { "ofname", "基金名称" }, { "~dividmethod", "分红方式" },
-        { "dividmethod", "分红方式代码" }, { "taname", "基金公司" } });
+    Table t = describedTable({ { "ofcode", "基金代码" }, { "ofname", "基金名称" },
+        { "~dividmethod", "分红方式" }, { "dividmethod", "分红方式代码" }, { "taname", "基金公司" } });
     for (const SimFundPosition& p : book.positions(customer.custid)) {
         const SimFund* f = book.fund(p.code);
         if (!f)
@@ -134,13 +137,14 @@ void registerFundQueryFunctions(BrokerSimulator& simulator)
                 return answer(*book, *customer, request);
             });
     };
-    add(kFundOrderHistoryFunction, [](FundBook& b, const Customer& c, const Request& r) {
-        return orderHistory(b, c, r, false);
-    });
+    add(kFundOrderHistoryFunction,
+        [](FundBook& b, const Customer& c, const Request& r) { return orderHistory(b, c, r, false); });
     add(kFundFillHistoryFunction,
         [](FundBook& b, const Customer& c, const Request& r) { return orderHistory(b, c, r, true); });
-    add(kFundAccountsFunction, [](FundBook& b, const Customer& c, const Request&) { return fundAccounts(b, c); });
-    add(kFundDividendsFunction, [](FundBook& b, const Customer& c, const Request&) { return dividends(b, c); });
+    add(kFundAccountsFunction,
+        [](FundBook& b, const Customer& c, const Request&) { return fundAccounts(b, c); });
+    add(kFundDividendsFunction,
+        [](FundBook& b, const Customer& c, const Request&) { return dividends(b, c); });
 }
 
 } // namespace brokersim

@@ -117,9 +117,8 @@ Table newIssueListTable(const Table& facts)
         { "SGRQ", "申购日期" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
     QList<qsizetype> from;
     for (const Column& listed : list.columns) {
-        from.append(std::find_if(facts.columns.begin(), facts.columns.end(),
-                        [&listed](const Column& c) { return c.name == listed.name; })
-            - facts.columns.begin());
+        const auto named = [&listed](const Column& c) { return c.name == listed.name; };
+        from.append(std::find_if(facts.columns.begin(), facts.columns.end(), named) - facts.columns.begin());
     }
     for (const QVariantList& row : facts.rows) {
         QVariantList values;
