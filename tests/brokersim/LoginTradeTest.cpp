@@ -1,4 +1,5 @@
 #include "LoginRig.h"
+#include "platform/ChinaClock.h"
 #include "platform/TextEncoding.h"
 
 using namespace brokersim;
@@ -174,7 +175,7 @@ TEST_F(TradeLogin, TokenCodeWhereTheBranchOrTheControlAsksForIt)
 
 TEST_F(TradeLogin, LastLoginNoticeAndIdentityLogin)
 {
-    broker().setClock([] { return QDateTime(QDate(2024, 6, 5), QTime(10, 11, 12)); });
+    broker().setClock([] { return platform::ChinaClock::at(2024, 6, 5, 10, 11, 12); });
     // 李四 has never logged in.
     Answer a = login(QStringLiteral("C"), QStringLiteral("010200000002"), QStringLiteral("222222"));
     ASSERT_FALSE(a.isError());

@@ -133,7 +133,7 @@ TEST_F(BrokerSimTest, LogonSessionAndFunctionsOverTc)
     row = firstRow(reply->payload, 2);
     ASSERT_TRUE(row);
     EXPECT_TRUE(recordSets(reply->payload, 2)[0].isErrorInfo());
-    EXPECT_EQ(row->toStringWithName(QStringLiteral("ER_String")), QStringLiteral("no function 4321/5"));
+    EXPECT_EQ(row->toStringWithName(QStringLiteral("ER_String")), QStringLiteral("该功能暂未开通（功能号4321/5）"));
 
     // The recorder saw all of it.
     const QList<Request> seen = sim.received();

@@ -135,15 +135,6 @@ bool inRange(const QString& date, const Request& r)
     return (begin.isEmpty() || date >= begin) && (end.isEmpty() || date <= end);
 }
 
-// A table whose columns are (name, title) pairs.
-Table describedTable(std::initializer_list<std::pair<const char*, const char*>> columns)
-{
-    Table t;
-    for (const auto& [name, title] : columns)
-        t.described(QString::fromLatin1(name), QString::fromUtf8(title));
-    return t;
-}
-
 Table ordersTable()
 {
     return describedTable({ { "poststr", "定位串" }, { "orderdate", "委托日期" }, { "opertime", "委托时间" },

@@ -1,5 +1,6 @@
 #include "tools/broker-sim/Broker.h"
 
+#include "platform/ChinaClock.h"
 #include "tools/broker-sim/CaptchaImage.h"
 
 #include <QMutexLocker>
@@ -43,7 +44,7 @@ std::optional<QString> pairValue(const TCHttpForm::Pairs& body, QStringView key)
 
 Broker::Broker()
     : data_(defaultBrokerData())
-    , clock_([] { return QDateTime::currentDateTime(); })
+    , clock_([] { return platform::ChinaClock::now(); })
 {
     rebuildIndexes();
 }
@@ -311,7 +312,10 @@ LastLogin Broker::recordLogin(const Customer& customer, const QString& netaddr)
         const QStringList parts = netaddr.sliced(2).split(u'|');
         address = parts.value(1).isEmpty() ? parts.value(0) : parts.value(1);
     }
-    c->lastLogin.time = clock_().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // The broker's customers read the time on the exchanges' clock, whatever
+    // the zone of the machine the simulator runs on.
+    c->lastLogin.time
+        = platform::ChinaClock::toChinaTime(clock_()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     c->lastLogin.address = address.left(64);
     return previous;
 }
@@ -336,7 +340,7 @@ bool Broker::setPrompt(const QString& custid, const QString& prompt)
 
 void Broker::setClock(std::function<QDateTime()> clock)
 {
-    clock_ = clock ? std::move(clock) : [] { return QDateTime::currentDateTime(); };
+    clock_ = clock ? std::move(clock) : [] { return platform::ChinaClock::now(); };
 }
 
 // ---------------------------------------------------------------------------

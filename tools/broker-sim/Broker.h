@@ -88,7 +88,8 @@ public:
 
     // Records a login now and answers the one before it.
     LastLogin recordLogin(const Customer& customer, const QString& netaddr);
-    // The clock of the last-login times; a test may fix it.
+    // The clock of the last-login times (an instant, shown in China time); a
+    // test may fix it.
     void setClock(std::function<QDateTime()> clock);
 
     // --- Test controls ---

@@ -3,6 +3,7 @@
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BankFunctions.h"
 #include "tools/broker-sim/FundFunctions.h"
+#include "tools/broker-sim/FundQueryFunctions.h"
 #include "tools/broker-sim/HKFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
@@ -182,6 +183,7 @@ BrokerSimulator::BrokerSimulator(QObject* parent)
     registerPasswordFunctions(*this);
     registerBackOfficeFunctions(*this);
     registerFundFunctions(*this);
+    registerFundQueryFunctions(*this);
     registerBankFunctions(*this);
     registerHKFunctions(*this);
 }
@@ -675,15 +677,17 @@ Reply BrokerSimulator::answer(const Request& request)
         return Reply::withTable(Table::infoOnly(QStringLiteral("ok")));
     // The session key never reaches a server, so an enciphered body cannot be read.
     if (request.encrypted)
-        return Reply::error(-1, QStringLiteral("enciphered requests are not supported"));
+        return Reply::error(-1, QStringLiteral("不支持加密请求"));
     const auto it = handlers_.find(request.function);
     if (it == handlers_.end())
-        return Reply::error(
-            -1, QStringLiteral("no function %1/%2").arg(request.function.main).arg(request.function.sub));
+        return Reply::error(-1,
+            QStringLiteral("该功能暂未开通（功能号%1/%2）")
+                .arg(request.function.main)
+                .arg(request.function.sub));
     try {
         return it->second(request, state_);
     } catch (const std::exception& e) {
-        return Reply::error(-1, QStringLiteral("function failed: %1").arg(QString::fromLocal8Bit(e.what())));
+        return Reply::error(-1, QStringLiteral("系统处理失败：%1").arg(QString::fromLocal8Bit(e.what())));
     }
 }
 
@@ -732,7 +736,7 @@ void BrokerSimulator::serve(Connection& c, Request request)
     if (!bytes) {
         qCWarning(lcSim) << "reply to" << request.function.main << request.function.sub
                          << "could not be encoded";
-        bytes = wireBytes(request, Reply::error(-1, QStringLiteral("reply could not be encoded")));
+        bytes = wireBytes(request, Reply::error(-1, QStringLiteral("应答生成失败")));
         if (!bytes)
             return;
     }

@@ -676,4 +676,14 @@ void registerFundFunctions(BrokerSimulator& simulator)
         simulator.registerFunction(function.main, function.sub, authenticated(book, handler));
 }
 
+QString fundTradeName(const QString& tradeId)
+{
+    return tradeIdText(tradeId);
+}
+
+QString fundOrderStatusName(const QString& status)
+{
+    return orderStatusText(status);
+}
+
 } // namespace brokersim

@@ -154,4 +154,9 @@ private:
 
 void registerFundFunctions(BrokerSimulator& simulator);
 
+// The display names of a fund order's business ("trdid") and status, as the
+// order lists show them.
+QString fundTradeName(const QString& tradeId);
+QString fundOrderStatusName(const QString& status);
+
 } // namespace brokersim

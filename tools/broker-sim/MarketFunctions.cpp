@@ -4,6 +4,7 @@
 #include "tools/broker-sim/Market.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace brokersim {
 
@@ -105,6 +106,29 @@ Reply newStockInfo(const Market& market, const Request& request, BrokerState& st
     return Reply::withTable(newIssueTable({ issue }, *c));
 }
 
+// The list (550 / 8) is shown as a table titled with the field descriptions:
+// it carries the facts a customer reads, described, and "market", which the
+// client needs but never shows as a column; the other facts are the
+// single-issue query's.
+Table newIssueListTable(const Table& facts)
+{
+    Table list = describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" }, { "SGJG", "申购价格" },
+        { "SGXX", "申购下限" }, { "SGSX", "申购上限" }, { "SGZL", "发行总量" }, { "JYSMC", "交易市场" },
+        { "SGRQ", "申购日期" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
+    QList<qsizetype> from;
+    for (const Column& listed : list.columns) {
+        const auto named = [&listed](const Column& c) { return c.name == listed.name; };
+        from.append(std::find_if(facts.columns.begin(), facts.columns.end(), named) - facts.columns.begin());
+    }
+    for (const QVariantList& row : facts.rows) {
+        QVariantList values;
+        for (qsizetype i : from)
+            values.append(row.value(i));
+        list.row(values);
+    }
+    return list;
+}
+
 Reply newIssueList(const Market& market, const Request& request, BrokerState& state)
 {
     Reply refusal;
@@ -114,7 +138,7 @@ Reply newIssueList(const Market& market, const Request& request, BrokerState& st
     std::vector<const MarketNewIssue*> issues;
     for (const MarketNewIssue& issue : market.newIssues())
         issues.push_back(&issue);
-    return Reply::withTable(newIssueTable(issues, *c));
+    return Reply::withTable(newIssueListTable(newIssueTable(issues, *c)));
 }
 
 Reply warrantInfo(const Market& market, const Request& request, BrokerState& state)

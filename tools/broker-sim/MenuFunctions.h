@@ -26,10 +26,11 @@ struct MenuNode {
 // "menu_version" (Broker::setMenuVersion changes it).
 class MenuBoard {
 public:
-    // The built-in menu: five roots, the fifth the trading menu with every
-    // link of the client's link table (trading pages, queries, funds, bank
-    // transfers, Stock Connect, settings), web links, and the index ticker's
-    // root, listed children before parents as a server may.
+    // The built-in menu: five roots, the fifth the trading menu whose entries
+    // each open a page of the client (trading pages, queries, funds, bank
+    // transfers, Stock Connect, settings; one entry, 适当性审核, answers the
+    // not-supported message), web links, and the index ticker's root, listed
+    // children before parents as a server may.
     MenuBoard();
     explicit MenuBoard(QList<MenuNode> nodes)
         : nodes_(std::move(nodes))

@@ -108,6 +108,14 @@ Table& Table::described(const QString& name, const QString& desc)
     return *this;
 }
 
+Table describedTable(std::initializer_list<std::pair<const char*, const char*>> columns)
+{
+    Table t;
+    for (const auto& [name, title] : columns)
+        t.described(QString::fromLatin1(name), QString::fromUtf8(title));
+    return t;
+}
+
 Table& Table::row(const QVariantList& values)
 {
     rows.append(values);

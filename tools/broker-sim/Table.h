@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <initializer_list>
 #include <optional>
 
 namespace brokersim {
@@ -50,6 +51,9 @@ struct Table {
     // code in "errcode". Without a message the row has no "ER_String" field.
     static Table errorRow(qint32 code, const std::optional<QString>& message = std::nullopt);
 };
+
+// A table of text columns, each a (name, display title) pair.
+Table describedTable(std::initializer_list<std::pair<const char*, const char*>> columns);
 
 // The record-set encoding a client reads a reply with: 0 GB 18030 and 2 UTF-8
 // as asked, any other code UTF-16.

@@ -1,4 +1,5 @@
 // broker-sim: the loopback broker as a process, for running the client by hand.
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/testpki/TestPki.h"
 
@@ -85,6 +86,9 @@ int main(int argc, char** argv)
         QStringLiteral("Folder for the simulator's files; a broker.json there replaces the built-in "
                        "customers (default: a temporary folder)."),
         QStringLiteral("DIR") });
+    parser.addOption({ QStringLiteral("always-open"),
+        QStringLiteral("Take orders whatever the hour (by default the market is open on weekdays "
+                       "9:15-11:30 and 13:00-15:00 China time only).") });
     parser.process(app);
 
     const auto tcPort = portOption(parser, QStringLiteral("port"));
@@ -133,6 +137,8 @@ int main(int argc, char** argv)
 
     brokersim::BrokerSimulator simulator;
     simulator.state().broker().reset(std::move(brokerData->data));
+    if (parser.isSet(QStringLiteral("always-open")))
+        brokersim::backOffice(simulator)->setTradingHoursEnforced(false);
     if (!simulator.start(options))
         return fail(simulator.errorString());
 
