@@ -21,8 +21,7 @@ using namespace simtest;
 namespace {
 
 // The functions the page of each page link sends (the query links name
-// theirs). The internal transfer pages ("mlt_intransfer", "mlt_alltransfer")
-// send 500 / 114 and 115, whose tests are the internal transfers' own.
+// theirs).
 const std::map<QString, QList<Function>> kPageFunctions {
     { "buysale?MMLB=0",
         { { 500, 2 }, { 500, 3 }, { 500, 4 }, { 500, 6 }, { 500, 280 }, { 1000, 1 }, { 1100, 24 } } },
@@ -54,8 +53,8 @@ const std::map<QString, QList<Function>> kPageFunctions {
     { "banktransfer", { { 500, 20 }, { 500, 21 } } },
     { "stocktransfer", { { 500, 20 }, { 500, 21 } } },
     { "bankbalance?tc_mfuncno=500&tc_sfuncno=67", { { 500, 20 }, { 500, 116 }, { 500, 22 } } },
-    { "mlt_intransfer?tc_mfuncno=500&tc_sfuncno=114", {} },
-    { "mlt_alltransfer?tc_mfuncno=500&tc_sfuncno=115", {} },
+    { "mlt_intransfer?tc_mfuncno=500&tc_sfuncno=114", { { 500, 20 }, { 500, 2 }, { 500, 114 } } },
+    { "mlt_alltransfer?tc_mfuncno=500&tc_sfuncno=115", { { 500, 20 }, { 500, 2 }, { 500, 115 } } },
     { "xgmm?tc_mfuncno=500&tc_sfuncno=12", { { 500, 12 }, { 500, 13 } } },
     { "qxsz?", { { 500, 209 }, { 500, 3201 }, { 500, 3202 }, { 500, 3203 } } },
     { "ylxxxg?", { { 500, 704 } } },
