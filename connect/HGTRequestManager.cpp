@@ -130,7 +130,7 @@ QString HGTRequestManager::requestQuote(
     QString why;
     QString handle;
     if (setParam(*param.get<Param>(), &Param::code, stockCode + QStringLiteral(".6"), &why))
-        handle = model->requestData(observer, param, TradeRequestSender::kTradeTimeout);
+        handle = model->requestData(observer, param, RequestSender::kTradeTimeout);
     model->freeParam(&param);
     if (why.isEmpty() && handle.isEmpty())
         why = QStringLiteral("请求未被接受");

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "login/RequestSender.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/OrderDataModels.h"
-#include "trading/requests/TradeRequestSender.h"
 
 #include <vector>
 
@@ -49,7 +49,7 @@ public:
     // Pages that show today's orders or positions; held weakly.
     void addRefreshObserver(DataModelObserver* observer);
 
-    TradeRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
     void refreshAfterUnknownOutcome(const DataModel::ObserverList& told);
@@ -57,7 +57,7 @@ private:
     QString requestFundTrade(DataModelObserver* observer, const char* tradeType, const QString& fundCode,
         const QString& amount, const QString& seriesNumber, const QString& corpCode);
 
-    TradeRequestSender sender_;
+    RequestSender sender_;
     QueryInfoManager* queryInfoManager_;
     std::vector<DataModelObserverRef> refreshObservers_;
 };
