@@ -4,6 +4,7 @@
 // thread of its own and its thread's CPU time is counted; "server_cpu_us" is
 // that time per reply, "ratio_to_echo" the quote's figure over the echo's
 // (the goal is at most 4). Items per second are replies per second.
+#include "bench/LoopbackClients.h"
 #include "comm/request/CSNetwork.h"
 #include "platform/TlsTrust.h"
 #include "tools/broker-sim/BrokerSimulator.h"
@@ -29,13 +30,6 @@ namespace {
 
 constexpr int kClients = 64;
 const char* const kCodes[] = { "600000", "000001", "600519", "300750" };
-
-void waitUntil(const std::function<bool()>& condition)
-{
-    QEventLoop loop;
-    while (!condition())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 // A server living on its own thread, made and destroyed there; the thread's
 // CPU clock is readable from the benchmark's thread.
@@ -95,28 +89,12 @@ qsizetype quoteReplyBytes()
     return size;
 }
 
-class Counter : public CSNetworkObserver {
-public:
-    qint64 replies = 0;
-    qint64 errors = 0;
-    bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
-    {
-        ++replies;
-        return true;
-    }
-    bool respondWithError(const CSError&, const QString&) override
-    {
-        ++errors;
-        return true;
-    }
-};
-
 // The simulator and 64 logged-on TLS connections asking for quotes.
 struct QuoteClients {
     ServerThread<Simulator> server;
     std::vector<std::unique_ptr<CSNetwork>> networks;
     std::vector<std::unique_ptr<CSPacket>> packets;
-    Counter counter;
+    loopback::ReplyCounter counter;
 
     QuoteClients()
     {
@@ -144,7 +122,7 @@ struct QuoteClients {
         for (int i = 0; i < kClients; ++i)
             networks[size_t(i)]->sendRequestWithObserver(
                 &counter, QStringLiteral("quote%1").arg(i), packets[size_t(i)].get(), 30);
-        waitUntil([&] { return counter.replies + counter.errors >= target; });
+        loopback::waitUntil([&] { return counter.replies + counter.errors >= target; });
     }
 };
 
@@ -189,7 +167,7 @@ struct EchoClients {
             c->connectToHostEncrypted(QStringLiteral("127.0.0.1"), server.server().serverPort());
             clients.push_back(std::move(client));
         }
-        waitUntil([&] {
+        loopback::waitUntil([&] {
             for (const auto& c : clients)
                 if (!c->isEncrypted())
                     return false;
@@ -202,7 +180,7 @@ struct EchoClients {
         const qint64 target = received + kClients * message.size();
         for (const auto& c : clients)
             c->write(message);
-        waitUntil([&] { return received >= target; });
+        loopback::waitUntil([&] { return received >= target; });
     }
 };
 
