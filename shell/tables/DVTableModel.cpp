@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace {
@@ -28,11 +29,11 @@ CharWidthTable::CharWidthTable(const QFont& font)
         ascii_[c] = metrics_.horizontalAdvance(QChar(c));
 }
 
-int CharWidthTable::advance(char16_t c)
+qreal CharWidthTable::advance(char16_t c)
 {
     if (others_.empty())
         others_.assign(0x10000, -1);
-    int& known = others_[c];
+    qreal& known = others_[c];
     if (known < 0)
         known = metrics_.horizontalAdvance(QChar(c));
     return known;
@@ -40,7 +41,7 @@ int CharWidthTable::advance(char16_t c)
 
 int CharWidthTable::width(QStringView text)
 {
-    int width = 0;
+    qreal width = 0;
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 128) {
@@ -48,10 +49,10 @@ int CharWidthTable::width(QStringView text)
             continue;
         }
         if (c.isSurrogate())
-            return metrics_.horizontalAdvance(text.toString());
+            return int(std::ceil(metrics_.horizontalAdvance(text.toString())));
         width += advance(u);
     }
-    return width;
+    return int(std::ceil(width));
 }
 
 struct DVTableModel::SortKey {

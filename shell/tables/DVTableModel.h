@@ -5,7 +5,7 @@
 #include "shell/tables/TableStyle.h"
 
 #include <QAbstractTableModel>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPointer>
 #include <QStringList>
 #include <QValidator>
@@ -18,19 +18,21 @@
 class DTTable;
 
 // Text widths summed from per-character advances, each character measured
-// once: a 10,000-row reply is sized without shaping every text. Kerning
-// only narrows a text, so the sum never cuts one off.
+// once: a 10,000-row reply is sized without shaping every text. The advances
+// are fractional and the sum rounded up (whole-pixel advances can add up to
+// less than the text): kerning only narrows a text, so the sum never cuts
+// one off.
 class CharWidthTable {
 public:
     explicit CharWidthTable(const QFont& font);
     int width(QStringView text);
 
 private:
-    int advance(char16_t c);
+    qreal advance(char16_t c);
 
-    QFontMetrics metrics_;
-    std::array<int, 128> ascii_ {};
-    std::vector<int> others_; // by UTF-16 unit, -1 until measured
+    QFontMetricsF metrics_;
+    std::array<qreal, 128> ascii_ {};
+    std::vector<qreal> others_; // by UTF-16 unit, -1 until measured
 };
 
 // Told when the user has finished editing a cell of an editable column.
