@@ -26,22 +26,27 @@ CharWidthTable::CharWidthTable(const QFont& font)
     : metrics_(font)
 {
     for (char16_t c = 0; c < 128; ++c)
-        ascii_[c] = metrics_.horizontalAdvance(QChar(c));
+        ascii_[c] = measure64(QChar(c));
 }
 
-qreal CharWidthTable::advance(char16_t c)
+qint32 CharWidthTable::measure64(QChar c) const
+{
+    return qint32(std::ceil(metrics_.horizontalAdvance(c) * 64));
+}
+
+qint32 CharWidthTable::advance64(char16_t c)
 {
     if (others_.empty())
         others_.assign(0x10000, -1);
-    qreal& known = others_[c];
+    qint32& known = others_[c];
     if (known < 0)
-        known = metrics_.horizontalAdvance(QChar(c));
+        known = measure64(QChar(c));
     return known;
 }
 
-int CharWidthTable::width(QStringView text)
+qint64 CharWidthTable::width64(QStringView text)
 {
-    qreal width = 0;
+    qint64 width = 0;
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 128) {
@@ -49,10 +54,10 @@ int CharWidthTable::width(QStringView text)
             continue;
         }
         if (c.isSurrogate())
-            return int(std::ceil(metrics_.horizontalAdvance(text.toString())));
-        width += advance(u);
+            return qint64(std::ceil(metrics_.horizontalAdvance(text.toString()) * 64));
+        width += advance64(u);
     }
-    return int(std::ceil(width));
+    return width;
 }
 
 struct DVTableModel::SortKey {
@@ -129,7 +134,8 @@ void DVTableModel::prepareCells()
     const size_t columns = size_t(titles_.size());
     cellFlags_.assign(size_t(rows_.size()) * columns, 0);
     masked_.assign(columns, {});
-    std::vector<int> widest(columns, 0);
+    // Widest text per column: pixels from a text measure, 64ths from the font.
+    std::vector<qint64> widest(columns, 0);
     // Row by row: a row's texts lie together in memory, a column's do not.
     for (qsizetype r = 0; r < rows_.size(); ++r) {
         const QStringList& row = rows_[r];
@@ -145,15 +151,17 @@ void DVTableModel::prepareCells()
                 f |= kRightAligned;
             flags[c] = f;
             if (measure_)
-                widest[c] = std::max(widest[c], measure_(text));
+                widest[c] = std::max<qint64>(widest[c], measure_(text));
             else if (charWidths_)
-                widest[c] = std::max(widest[c], charWidths_->width(text));
+                widest[c] = std::max(widest[c], charWidths_->width64(text));
         }
     }
     const bool measures = measure_ || charWidths_;
     contentWidths_.assign(columns, 0);
-    for (size_t c = 0; c < columns; ++c)
-        contentWidths_[c] = measures ? tablewidths::contentWidth(widest[c]) : 0;
+    for (size_t c = 0; c < columns; ++c) {
+        const int pixels = measure_ ? int(widest[c]) : CharWidthTable::pixels(widest[c]);
+        contentWidths_[c] = measures ? tablewidths::contentWidth(pixels) : 0;
+    }
 }
 
 const QStringList& DVTableModel::maskedColumn(int dataColumn) const

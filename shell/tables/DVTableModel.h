@@ -18,21 +18,25 @@
 class DTTable;
 
 // Text widths summed from per-character advances, each character measured
-// once: a 10,000-row reply is sized without shaping every text. The advances
-// are fractional and the sum rounded up (whole-pixel advances can add up to
-// less than the text): kerning only narrows a text, so the sum never cuts
-// one off.
+// once: a 10,000-row reply is sized without shaping every text. Advances are
+// kept in 64ths of a pixel, rounded up, and the sum rounded up once (whole-
+// pixel advances can add up to less than the text): kerning only narrows a
+// text, so the sum never cuts one off.
 class CharWidthTable {
 public:
     explicit CharWidthTable(const QFont& font);
-    int width(QStringView text);
+    // In 64ths of a pixel; pixels() rounds a sum of them up.
+    qint64 width64(QStringView text);
+    static int pixels(qint64 width64) { return int((width64 + 63) / 64); }
+    int width(QStringView text) { return pixels(width64(text)); }
 
 private:
-    qreal advance(char16_t c);
+    qint32 advance64(char16_t c);
+    qint32 measure64(QChar c) const;
 
     QFontMetricsF metrics_;
-    std::array<qreal, 128> ascii_ {};
-    std::vector<qreal> others_; // by UTF-16 unit, -1 until measured
+    std::array<qint32, 128> ascii_ {};
+    std::vector<qint32> others_; // by UTF-16 unit, -1 until measured
 };
 
 // Told when the user has finished editing a cell of an editable column.

@@ -12,14 +12,15 @@
 
 namespace {
 
-// Fractional advances summed and rounded up once.
+// Advances in 64ths of a pixel, each rounded up, summed and rounded up to
+// whole pixels once.
 int sumOfAdvances(const QFont& font, const QString& text)
 {
     const QFontMetricsF metrics(font);
-    qreal width = 0;
+    qint64 width = 0;
     for (QChar c : text)
-        width += metrics.horizontalAdvance(c);
-    return int(std::ceil(width));
+        width += qint64(std::ceil(metrics.horizontalAdvance(c) * 64));
+    return int((width + 63) / 64);
 }
 
 TEST(TableTextWidth, FontWidthsFitTheWidestTextOfEachColumn)
