@@ -3,6 +3,7 @@
 // one at a time and 64 in flight, beside a bare TLS echo (QSslSocket client,
 // QTcpServer/QSslSocket server) of a message of similar size on the same
 // loopback. Items per second are round trips per second.
+#include "bench/LoopbackClients.h"
 #include "comm/request/CSNetwork.h"
 #include "comm/request/CSSession.h"
 #include "platform/TlsTrust.h"
@@ -23,34 +24,11 @@ constexpr brokersim::Function kEcho { 900, 1 };
 constexpr int kInFlight = 64;
 constexpr qsizetype kPlainMessage = 128; // about one echo request frame
 
-void waitUntil(const std::function<bool()>& condition)
-{
-    QEventLoop loop;
-    while (!condition())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-class Counter : public CSNetworkObserver {
-public:
-    qint64 replies = 0;
-    qint64 errors = 0;
-    bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
-    {
-        ++replies;
-        return true;
-    }
-    bool respondWithError(const CSError&, const QString&) override
-    {
-        ++errors;
-        return true;
-    }
-};
-
 // The simulator and one logged-on TLS connection, made once.
 struct Stack {
     brokersim::BrokerSimulator sim;
     CSNetwork network;
-    Counter counter;
+    loopback::ReplyCounter counter;
     CSPacket packet { kEcho.main, kEcho.sub, QStringLiteral("text=ping&n=12345") };
 
     Stack()
@@ -75,7 +53,7 @@ struct Stack {
         const qint64 target = counter.replies + counter.errors + count;
         for (int i = 0; i < count; ++i)
             network.sendRequestWithObserver(&counter, QStringLiteral("echo"), &packet, 30);
-        waitUntil([&] { return counter.replies + counter.errors >= target; });
+        loopback::waitUntil([&] { return counter.replies + counter.errors >= target; });
     }
 };
 
@@ -147,7 +125,7 @@ struct Echo {
         QObject::connect(
             &client, &QIODevice::readyRead, &client, [this] { received += client.readAll().size(); });
         client.connectToHostEncrypted(QStringLiteral("127.0.0.1"), server.serverPort());
-        waitUntil([&] { return client.isEncrypted(); });
+        loopback::waitUntil([&] { return client.isEncrypted(); });
     }
 
     void roundTrips(int count)
@@ -155,7 +133,7 @@ struct Echo {
         const qint64 target = received + count * kPlainMessage;
         for (int i = 0; i < count; ++i)
             client.write(message);
-        waitUntil([&] { return received >= target; });
+        loopback::waitUntil([&] { return received >= target; });
     }
 };
 

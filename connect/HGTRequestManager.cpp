@@ -1,5 +1,6 @@
 #include "connect/HGTRequestManager.h"
 
+#include "login/Account.h"
 #include "trading/DMOrderType.h"
 
 #include <QRegularExpression>
@@ -142,7 +143,7 @@ QString HGTRequestManager::requestQuote(
     QString why;
     QString handle;
     if (setParam(*param.get<Param>(), &Param::code, stockCode + QStringLiteral(".6"), &why))
-        handle = model->requestData(observer, param, TradeRequestSender::kTradeTimeout);
+        handle = model->requestData(observer, param, RequestSender::kTradeTimeout);
     model->freeParam(&param);
     if (why.isEmpty() && handle.isEmpty())
         why = QStringLiteral("请求未被接受");
@@ -227,7 +228,7 @@ QString HGTRequestManager::checkVoteQuantities(const QString& upNo, const QStrin
 
 QString HGTRequestManager::organizationCode() const
 {
-    const AccountManager::AccountPtr account = sender_.activeAccount();
+    const std::shared_ptr<Account> account = sender_.activeAccount();
     return account && account->organizationCode ? *account->organizationCode : QString();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "connect/requests/HGTDataModels.h"
+#include "login/RequestSender.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
-#include "trading/requests/TradeRequestSender.h"
 
 // The one facade the Stock Connect pages send through. Each operation fills
 // the record of its request class from the active account and its
@@ -93,7 +93,7 @@ public:
     static QString checkOrderInput(const QString& stockCode, const QString& price, const QString& quantity);
     static bool isStockCode(const QString& stockCode);
 
-    TradeRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
     void watchOrderOutcome();
@@ -109,5 +109,5 @@ private:
     QString requestQuote(const char* identifier, DataModelObserver* observer, const QString& stockCode,
         QString* problem);
 
-    TradeRequestSender sender_;
+    RequestSender sender_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Lifetime.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -15,8 +17,9 @@ class NotificationCenter;
 // The user's settings and the small facts kept between runs, on the
 // platform's user defaults. Text values are stored AES-enciphered under a
 // per-installation key ("des_key"), but for "cont_id", the message-centre key
-// and an empty last-login account. Lives on the main thread.
-class UserDefaultConfig {
+// and an empty last-login account. Lives on the main thread; those who
+// follow it without owning it hold it weakly.
+class UserDefaultConfig : public platform::Lifetime {
 public:
     // Notification types posted on change.
     static constexpr int32_t kQuoteColorTypeChanged = 16;

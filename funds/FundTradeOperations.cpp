@@ -17,11 +17,11 @@ QString OrderManagerFunds::trade(IOpdFundTradeDelegate* observer, const char* tr
     const QString& fundAmount, const QString& seriesNumber, const QString& corpCode)
 {
     return sender_.send<DMOpdFundTrade>(dmFundTrade, observer, [&](tagOpdFundParam& r) {
-        FundRequestSender::put(r.tradeType, QString::fromLatin1(tradeId));
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.amount, fundAmount);
-        FundRequestSender::put(r.seriesNumber, seriesNumber);
-        FundRequestSender::put(r.fundCorpCode, corpCode);
+        RequestSender::put(r.tradeType, QString::fromLatin1(tradeId));
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.amount, fundAmount);
+        RequestSender::put(r.seriesNumber, seriesNumber);
+        RequestSender::put(r.fundCorpCode, corpCode);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::amount(fundAmount), signSerial(seriesNumber),
             fundfields::companyCode(corpCode) });
     });
@@ -43,9 +43,9 @@ QString OrderManagerFunds::requestRedeemOpdFund(
     IRedeemOpdFundDelegate* observer, const QString& fundCode, const QString& fundAmount, const QString& redeemType)
 {
     return sender_.send<DMRedeemOpdFund>(dmRedeem, observer, [&](tagRedeemOpdFundParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.amount, fundAmount);
-        FundRequestSender::put(r.type, redeemType);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.amount, fundAmount);
+        RequestSender::put(r.type, redeemType);
         const bool knownWay = redeemType == QLatin1String("0") || redeemType == QLatin1String("1");
         return firstOf({ fundfields::fundCode(fundCode), fundfields::shares(fundAmount),
             knownWay ? std::nullopt : std::optional<QString>(QStringLiteral("巨额赎回方式“%1”不正确").arg(redeemType)) });
@@ -56,11 +56,11 @@ QString OrderManagerFunds::requestTransformOpdFund(ITransformOpdFundDelegate* ob
     const QString& fundAmount, const QString& transformTo, const QString& seriesNumber, const QString& corpCode)
 {
     return sender_.send<DMTransformOpdFund>(dmTransform, observer, [&](tagTransformOpdFundParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.corpCode, corpCode);
-        FundRequestSender::put(r.amount, fundAmount);
-        FundRequestSender::put(r.toFundCode, transformTo);
-        FundRequestSender::put(r.seriesNumber, seriesNumber);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.corpCode, corpCode);
+        RequestSender::put(r.amount, fundAmount);
+        RequestSender::put(r.toFundCode, transformTo);
+        RequestSender::put(r.seriesNumber, seriesNumber);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(corpCode),
             fundfields::shares(fundAmount), fundfields::fundCode(transformTo), signSerial(seriesNumber) });
     });
@@ -70,9 +70,9 @@ QString OrderManagerFunds::requestUserRiskLevelMatchInfo(
     IUserRiskLevelMatchDelegate* observer, const QString& fundCorp, const QString& fundCode, const QString& riskLevel)
 {
     return sender_.send<DMUserRiskLevelMatch>(dmRiskLevelMatch, observer, [&](tagUserRiskLevelMatchParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.corpCode, fundCorp);
-        FundRequestSender::put(r.riskLevel, riskLevel);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.corpCode, fundCorp);
+        RequestSender::put(r.riskLevel, riskLevel);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorp),
             fundfields::asReceived(QStringLiteral("风险等级"), riskLevel) });
     });

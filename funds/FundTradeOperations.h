@@ -1,7 +1,6 @@
 #pragma once
 
-#include "funds/FundRequestSender.h"
-#include "trading/requests/TradeRequestSender.h"
+#include "login/RequestSender.h"
 
 #include <QString>
 #include <memory>
@@ -44,13 +43,13 @@ public:
     QString requestUserRiskLevelMatchInfo(IUserRiskLevelMatchDelegate* observer, const QString& fundCorp,
         const QString& fundCode, const QString& riskLevel);
 
-    FundRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
     QString trade(IOpdFundTradeDelegate* observer, const char* tradeId, const QString& fundCode,
         const QString& fundAmount, const QString& seriesNumber, const QString& corpCode);
 
-    FundRequestSender sender_;
+    RequestSender sender_;
     std::unique_ptr<DataModel> dmFundTrade;
     std::unique_ptr<DataModel> dmRedeem;
     std::unique_ptr<DataModel> dmTransform;
@@ -70,6 +69,6 @@ public:
     QString requestOpdFundPositionList(IQueryOpdFundPoistionListDelegate* observer);
 
 private:
-    FundRequestSender sender_;
+    RequestSender sender_;
     std::unique_ptr<DataModel> dmPositionList;
 };

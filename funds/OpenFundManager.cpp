@@ -59,7 +59,7 @@ void OpenFundManager::forgetCustomer()
 QString OpenFundManager::requestQueryOpdFund(IQueryOpdFundDelegate* observer, const QString& fundCode)
 {
     return sender_.send<DMQueryOpdFund>(dmQueryOpdFund, observer, [&](tagQueryOpdFundParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.fundCode, fundCode);
         return fundfields::fundCode(fundCode);
     });
 }
@@ -67,7 +67,7 @@ QString OpenFundManager::requestQueryOpdFund(IQueryOpdFundDelegate* observer, co
 QString OpenFundManager::requestOpdFundPosition(IQueryOpdFundPositionDelegate* observer, const QString& fundCode)
 {
     return sender_.send<DMQueryOpdFundPosition>(dmQueryOpdFundPosition, observer, [&](tagOpdFundPositionParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.fundCode, fundCode);
         return fundfields::fundCode(fundCode);
     });
 }
@@ -77,8 +77,8 @@ QString OpenFundManager::requestSubmitBonusSetting(
 {
     return sender_.send<DMSubmitOpdBonusSetting>(
         dmSubmitBonusSetting, observer, [&](tagSubmitOpdFundBonusSettingParam& r) {
-            FundRequestSender::put(r.fundCode, fundCode);
-            FundRequestSender::put(r.bonusType, QString::number(bonusType));
+            RequestSender::put(r.fundCode, fundCode);
+            RequestSender::put(r.bonusType, QString::number(bonusType));
             return firstOf({ fundfields::fundCode(fundCode), oneOf(QStringLiteral("分红方式"), bonusType, { 0, 1 }) });
         });
 }
@@ -92,8 +92,8 @@ QString OpenFundManager::requestQueryBonusSetting(
     IQueryBonusSettingDelegate* observer, const QString& fundCode, const QString& fundCorpCode)
 {
     return sender_.send<DMQueryBonusSetting>(dmQueryBonusSetting, observer, [&](tagQueryBonusSettingParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.fundCorpCode, fundCorpCode);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.fundCorpCode, fundCorpCode);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorpCode) });
     });
 }
@@ -107,9 +107,9 @@ QString OpenFundManager::requestOpdFundCurrentOrderList(IOpdFundCurrentOrderList
 QString OpenFundManager::requestOpdFundCancelOrder(IOpdFundCancelOrderDelegate* observer, const RDOOpdFundOrder& order)
 {
     return sender_.send<DMOpdFundCancelOrder>(dmOpdFundCancelOrder, observer, [&](tagOpdFundCancelOrderParam& r) {
-        FundRequestSender::put(r.orderNumber, order.orderNumber);
-        FundRequestSender::put(r.fundCode, order.fundCode);
-        FundRequestSender::put(r.orderDate, order.orderDate);
+        RequestSender::put(r.orderNumber, order.orderNumber);
+        RequestSender::put(r.fundCode, order.fundCode);
+        RequestSender::put(r.orderDate, order.orderDate);
         // The order's values go back as the list gave them.
         return firstOf({ asReceived(QStringLiteral("委托编号"), order.orderNumber),
             asReceived(QStringLiteral("基金代码"), order.fundCode), asReceived(QStringLiteral("委托日期"), order.orderDate) });
@@ -121,9 +121,9 @@ QString OpenFundManager::requestOpdQueryAppropriateness(IOpdQueryAppropriateness
 {
     return sender_.send<DMOpdQueryAppropriateness>(
         dmQueryAppropriateness, observer, [&](tagOpdQueryAppropriateness& r) {
-            FundRequestSender::put(r.fundCode, fundCode);
-            FundRequestSender::put(r.fundCorpCode, fundCorpCode);
-            FundRequestSender::put(r.tradeType, tradeType);
+            RequestSender::put(r.fundCode, fundCode);
+            RequestSender::put(r.fundCorpCode, fundCorpCode);
+            RequestSender::put(r.tradeType, tradeType);
             return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorpCode),
                 token(QStringLiteral("业务类别"), tradeType, 2, true) });
         });
@@ -133,8 +133,8 @@ QString OpenFundManager::requestOpdQuerySignNumber(
     IOpdQuerySignNumberDelegate* observer, const QString& fundCode, const QString& fundCorpCode)
 {
     return sender_.send<DMOpdQuerySignNumber>(dmQuerySignNumber, observer, [&](tagOpdQuerySignNumber& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.fundCorpCode, fundCorpCode);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.fundCorpCode, fundCorpCode);
         return firstOf({ fundfields::fundCode(fundCode), fundfields::companyCode(fundCorpCode) });
     });
 }
@@ -143,8 +143,8 @@ QString OpenFundManager::requestQueryFundHistoricNet(
     IFundHistoricNetDelegate* observer, const QString& dayCount, const QString& fundCode)
 {
     return sender_.send<DMQueryFundHistoricNet>(dmQueryFundHistoricNet, observer, [&](tagFundHistoricNetParam& r) {
-        FundRequestSender::put(r.recordCount, dayCount);
-        FundRequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.recordCount, dayCount);
+        RequestSender::put(r.fundCode, fundCode);
         bool ok = false;
         const int count = dayCount.toInt(&ok);
         return firstOf({ ok && count > 0 && count <= 9999 && !dayCount.startsWith(u'+')
@@ -159,16 +159,16 @@ QString OpenFundManager::requestOpdFundInvestOntime(IOpdFundInvestOntimeDelegate
     const QString& endDate, const QString& applyDate, const QString& corpCode)
 {
     return sender_.send<DMOpdFundInvestOntime>(dmOpdFundInvestOntime, observer, [&](tagOpdFundInvestOntimeParam& r) {
-        FundRequestSender::put(r.fundCode, fundCode);
-        FundRequestSender::put(r.orderAmount, orderAmount);
-        FundRequestSender::put(r.expireType, QString::number(expireType));
-        FundRequestSender::put(r.periodType, QString::number(periodType));
-        FundRequestSender::put(r.paymentDay, QString::number(paymentDay));
-        FundRequestSender::put(r.beginDate, beginDate);
-        FundRequestSender::put(r.endDate, endDate);
-        FundRequestSender::put(r.applyDate, applyDate);
-        FundRequestSender::put(r.seriesNumber, signNumber_);
-        FundRequestSender::put(r.fundCorpCode, corpCode);
+        RequestSender::put(r.fundCode, fundCode);
+        RequestSender::put(r.orderAmount, orderAmount);
+        RequestSender::put(r.expireType, QString::number(expireType));
+        RequestSender::put(r.periodType, QString::number(periodType));
+        RequestSender::put(r.paymentDay, QString::number(paymentDay));
+        RequestSender::put(r.beginDate, beginDate);
+        RequestSender::put(r.endDate, endDate);
+        RequestSender::put(r.applyDate, applyDate);
+        RequestSender::put(r.seriesNumber, signNumber_);
+        RequestSender::put(r.fundCorpCode, corpCode);
         const qint64 lastDay = periodType == 3 ? 5 : 26;
         return firstOf({ fundfields::fundCode(fundCode), fundfields::amount(orderAmount),
             oneOf(QStringLiteral("期满条件"), expireType, { 0 }), oneOf(QStringLiteral("扣款周期"), periodType, { 0, 3 }),
@@ -196,14 +196,14 @@ QString OpenFundManager::requsstInvestOntimeCancelOrder(
 {
     return sender_.send<DMInvestOntimeCancelOrder>(
         dmInvestOntimeCancelOrder, observer, [&](tagInvestOntimeCancelOrderParam& r) {
-            FundRequestSender::put(r.orderNumber, order.orderNumber);
-            FundRequestSender::put(r.fundCode, order.fundCode);
-            FundRequestSender::put(r.orderDate, order.orderDate);
-            FundRequestSender::put(r.sendNumber, order.sendNumber);
-            FundRequestSender::put(r.orderAmount, order.orderAmount);
-            FundRequestSender::put(r.beginDate, order.beginDate);
-            FundRequestSender::put(r.endDate, order.endDate);
-            FundRequestSender::put(r.paymentDay, order.paymentDay);
+            RequestSender::put(r.orderNumber, order.orderNumber);
+            RequestSender::put(r.fundCode, order.fundCode);
+            RequestSender::put(r.orderDate, order.orderDate);
+            RequestSender::put(r.sendNumber, order.sendNumber);
+            RequestSender::put(r.orderAmount, order.orderAmount);
+            RequestSender::put(r.beginDate, order.beginDate);
+            RequestSender::put(r.endDate, order.endDate);
+            RequestSender::put(r.paymentDay, order.paymentDay);
             // The plan's stored values go back as the list gave them.
             return firstOf({ asReceived(QStringLiteral("委托序号"), order.orderNumber),
                 asReceived(QStringLiteral("基金代码"), order.fundCode), asReceived(QStringLiteral("申请日期"), order.orderDate),

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "funds/FundRequestSender.h"
 #include "funds/requests/FundRecords.h"
-#include "trading/requests/TradeRequestSender.h"
+#include "login/RequestSender.h"
 
 #include <QString>
 #include <memory>
@@ -75,13 +74,13 @@ public:
     // requsstInvestOntimeCancelOrder:Order: (the selector's own spelling)
     QString requsstInvestOntimeCancelOrder(IInvestOntimeCancelOrderDelegate* observer, const RDOInvestOntimeOrder& order);
 
-    FundRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
     // The customer changed: nothing of the last one may serve the next.
     void forgetCustomer();
 
-    FundRequestSender sender_;
+    RequestSender sender_;
     NotificationCenter* notificationCenter;
     std::unique_ptr<DataModel> dmQueryOpdFund;
     std::unique_ptr<DataModel> dmQueryOpdFundPosition;

@@ -287,6 +287,7 @@ void VEKTCRS::takeFrom(VEKTCRS& other) noexcept
     other.nameKeys_.clear();
     namesUnique_ = std::exchange(other.namesUnique_, true);
     namesAscii_ = std::exchange(other.namesAscii_, true);
+    runningLayout_ = std::exchange(other.runningLayout_, true);
     std::memcpy(szResInfo_, other.szResInfo_, sizeof szResInfo_);
     std::memset(other.szResInfo_, 0, sizeof other.szResInfo_);
     nRsStringCoding_ = other.nRsStringCoding_;
@@ -337,6 +338,7 @@ bool VEKTCRS::importData(const char* bytes, qint64* length, qint32 encoding)
             return refuse();
         std::memcpy(fdsBuff_.objCAtIndex(static_cast<quint64>(i)), &f, sizeof f);
     }
+    runningLayout_ = fieldCount == 0;
     nAllFields_ = fieldCount;
     if (!calculateRecordSize(-1))
         return refuse();
@@ -558,6 +560,9 @@ void VEKTCRS::removeAll(bool dropFields)
     if (dropFields) {
         fdsBuff_.reset();
         nameKeys_.clear();
+        namesUnique_ = true;
+        namesAscii_ = true;
+        runningLayout_ = true;
         nAllFields_ = 0;
         nRecordSize_ = 0;
     }
@@ -590,6 +595,7 @@ bool VEKTCRS::calculateRecordSize(qint32 start)
     if (size < 0 || size > kMaxBlockBytes || (nAllRecords_ > 0 && size != nRecordSize_))
         return false;
     if (running) {
+        runningLayout_ = runningLayout_ || start == 0;
         qint64 offset
             = start > 0 ? static_cast<qint64>(fieldPtr(start - 1)->offset) + fieldPtr(start - 1)->length : 0;
         for (qint32 i = start; i < nAllFields_; ++i) {
@@ -714,15 +720,41 @@ void VEKTCRS::rebuildNameIndex()
         namesAscii_ = isAsciiBytes(name, byteLength(name, kNameMax + 1))
             && byteLength(name, kNameMax + 1) <= kNameMax;
     }
-    for (qint32 i = 0; i < nAllFields_ && namesUnique_; ++i) {
-        for (qint32 j = i + 1; j < nAllFields_; ++j) {
-            if (nameKeys_[size_t(i)] == nameKeys_[size_t(j)]
-                && std::strncmp(fieldPtr(i)->name, fieldPtr(j)->name, sizeof(TCRSField::name)) == 0) {
+    // Two equal names have equal keys: sorted by key, they stand together.
+    std::vector<std::pair<quint32, qint32>> byKey;
+    byKey.reserve(nameKeys_.size());
+    for (qint32 i = 0; i < nAllFields_; ++i)
+        byKey.emplace_back(nameKeys_[size_t(i)], i);
+    std::sort(byKey.begin(), byKey.end());
+    for (size_t k = 0; k < byKey.size() && namesUnique_; ++k) {
+        for (size_t j = k + 1; j < byKey.size() && byKey[j].first == byKey[k].first; ++j) {
+            if (std::strncmp(fieldPtr(byKey[k].second)->name, fieldPtr(byKey[j].second)->name,
+                    sizeof(TCRSField::name))
+                == 0) {
                 namesUnique_ = false;
                 break;
             }
         }
     }
+    lastFound_.set(-1);
+}
+
+// The last field was just appended to fields whose keys are current.
+void VEKTCRS::appendNameKey()
+{
+    const qint32 last = nAllFields_ - 1;
+    if (last < 0 || nameKeys_.size() != static_cast<size_t>(last)) {
+        rebuildNameIndex();
+        return;
+    }
+    const char* name = fieldPtr(last)->name;
+    const quint32 key = nameKey(name);
+    for (qint32 i = 0; i < last && namesUnique_; ++i)
+        if (nameKeys_[size_t(i)] == key && std::strncmp(fieldPtr(i)->name, name, sizeof(TCRSField::name)) == 0)
+            namesUnique_ = false;
+    nameKeys_.push_back(key);
+    namesAscii_ = namesAscii_ && isAsciiBytes(name, byteLength(name, kNameMax + 1))
+        && byteLength(name, kNameMax + 1) <= kNameMax;
     lastFound_.set(-1);
 }
 

@@ -235,8 +235,11 @@ private:
     bool copyRecordInto(VEKTCRS& target, qint32 record) const;
     void takeFrom(VEKTCRS& other) noexcept;
     // Keys of the field names (length and three characters) for the lookup
-    // by name; rebuilt wherever the fields change.
+    // by name; rebuilt wherever the fields change, or grown by the one field
+    // appended, so a set built field by field costs no more than its fields.
     void rebuildNameIndex();
+    void appendNameKey();
+    bool appendFieldWithoutRecords(TCRSField field);
     static quint32 nameKey(const char* name);
     VEKTCRS emptyWithFields() const;
 
@@ -266,6 +269,9 @@ private:
     std::vector<quint32> nameKeys_;
     bool namesUnique_ = true;
     bool namesAscii_ = true; // every name ASCII, without bytes 0 before its end
+    // Offsets are the running sums of the lengths and the record size their
+    // total, as relayout() leaves them; a set read from bytes may differ.
+    bool runningLayout_ = true;
     LookupHint lastFound_;
     char szResInfo_[128] = {};
     qint32 nRsStringCoding_ = 0;

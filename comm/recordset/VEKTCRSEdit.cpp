@@ -204,7 +204,24 @@ bool VEKTCRS::relayout(std::vector<TCRSField> fields, const std::vector<qint32>&
     recsBuff_ = std::move(records);
     nAllFields_ = static_cast<qint32>(fields.size());
     nRecordSize_ = static_cast<qint32>(size);
+    runningLayout_ = true;
     rebuildNameIndex();
+    return true;
+}
+
+// A set without records has nothing to move: the field goes after the others.
+bool VEKTCRS::appendFieldWithoutRecords(TCRSField field)
+{
+    const qint64 size = static_cast<qint64>(nRecordSize_) + std::max(field.length, 0);
+    if (size > kMaxBlockBytes
+        || (static_cast<qint64>(nAllFields_) + 1) * static_cast<qint64>(sizeof(TCRSField)) > kMaxBlockBytes)
+        return false;
+    field.offset = nRecordSize_;
+    if (!fdsBuff_.resetCount(static_cast<quint64>(nAllFields_)) || !fdsBuff_.appendData(&field))
+        return false;
+    ++nAllFields_;
+    nRecordSize_ = static_cast<qint32>(size);
+    appendNameKey();
     return true;
 }
 
@@ -228,6 +245,8 @@ bool VEKTCRS::insertField(const TCRSField& field, qint32 index)
             return false;
     }
     const qint32 at = index >= 0 && index < nAllFields_ ? index : nAllFields_;
+    if (at == nAllFields_ && nAllRecords_ == 0 && runningLayout_)
+        return appendFieldWithoutRecords(added);
     std::vector<TCRSField> fields;
     std::vector<qint32> oldOffsets;
     fields.reserve(static_cast<size_t>(nAllFields_) + 1);
@@ -487,6 +506,7 @@ void VEKTCRS::clone(const VEKTCRS* other)
         nameKeys_ = other->nameKeys_;
         namesUnique_ = other->namesUnique_;
         namesAscii_ = other->namesAscii_;
+        runningLayout_ = other->runningLayout_;
         recsBuff_ = other->recsBuff_;
         dataBuff_ = other->dataBuff_;
         nAllFields_ = other->nAllFields_;

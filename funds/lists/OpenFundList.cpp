@@ -2,10 +2,10 @@
 
 #include "core/DMCDataCache.h"
 #include "core/DataModelManager.h"
-#include "funds/FundRequestSender.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "login/AccountManager.h"
+#include "login/RequestSender.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
     dmFundList->mallocParam(&param);
     tagQueryOpdFundListParam* record = param.queryOpdFundList();
     const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
-    FundRequestSender::put(record->commonUrl, active ? active->commonUrlString : QString());
-    FundRequestSender::put(record->listType, *listType_);
+    RequestSender::put(record->commonUrl, active ? active->commonUrlString : QString());
+    RequestSender::put(record->listType, *listType_);
     requestedOwner_ = DMQueryOpdFundList::listOwner(active ? active->commonUrlString : QString());
     const QVariant cached = dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_));
     if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(cached, requestedOwner_)) {
@@ -61,7 +61,7 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
         deliver(table);
         return;
     }
-    dmFundList->requestData(this, param, FundRequestSender::kTimeout);
+    dmFundList->requestData(this, param, RequestSender::kTimeout);
     dmFundList->freeParam(&param);
 }
 

@@ -89,16 +89,22 @@ RDOUserRiskLevelMatchInfo::RDOUserRiskLevelMatchInfo(const VEKTCRS& row)
 }
 
 DTOpenendFundTable::DTOpenendFundTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
-    : DTRecordTable(recordSet, fundNeverShown(), filterKeys)
+    : DTRecordTable(fundNeverShown())
 {
+    if (recordSet)
+        build(*recordSet, filterKeys);
 }
 
 DTOpdFundOrderList::DTOpdFundOrderList(const VEKTCRS* recordSet, const QStringList& filterKeys)
-    : DTRecordTable(recordSet, orderNeverShown(), filterKeys)
+    : DTRecordTable(orderNeverShown())
 {
+    if (recordSet)
+        build(*recordSet, filterKeys);
 }
 
 DTInvestOntimeOrderTable::DTInvestOntimeOrderTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
-    : DTRecordTable(recordSet, orderNeverShown(), filterKeys)
+    : DTRecordTable(orderNeverShown())
 {
+    if (recordSet)
+        build(*recordSet, filterKeys);
 }

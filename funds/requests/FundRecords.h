@@ -2,7 +2,7 @@
 
 #include "comm/recordset/VEKTCRS.h"
 #include "compliance/RDOOpdAppropriateness.h"
-#include "core/DTTable.h"
+#include "core/DTRecordTable.h"
 
 #include <QMetaType>
 #include <QString>
@@ -128,43 +128,6 @@ public:
 struct OpdAppropriatenessResult {
     bool status = false;
     std::optional<std::vector<RDOOpdAppropriateness>> notices;
-};
-
-// A table model whose every row has a record object of type R next to it, in
-// the same order; `neverShown` fields are left out of the columns only.
-template <class R> class DTRecordTable : public DTTable {
-public:
-    DTRecordTable() = default;
-    DTRecordTable(const VEKTCRS* recordSet, const QStringList& neverShown, const QStringList& filterKeys)
-        : neverShown_(neverShown)
-    {
-        if (recordSet)
-            rebuild(*recordSet, filterKeys);
-    }
-    void updateTable(const VEKTCRS* recordSet) override
-    {
-        if (recordSet)
-            rebuild(*recordSet, {});
-    }
-    // The record of row `index`; an empty record outside the rows.
-    R objectAt(qsizetype index) const
-    {
-        return index >= 0 && index < _contentObjectArray.size() ? _contentObjectArray[index].template value<R>() : R();
-    }
-
-private:
-    void rebuild(const VEKTCRS& recordSet, const QStringList& filterKeys)
-    {
-        buildFromRecordSet(recordSet, neverShown_ + filterKeys);
-        _contentObjectArray.clear();
-        VEKTCRS rows = recordSet;
-        for (qint32 r = 0; r < rows.rowsAffected(); ++r) {
-            rows.moveTo(r);
-            _contentObjectArray.append(QVariant::fromValue(R(rows)));
-        }
-    }
-
-    QStringList neverShown_;
 };
 
 Q_DECLARE_METATYPE(RDOOpenEndFund)

@@ -2,6 +2,7 @@
 
 #include "comm/crypto/AesEncryption.h"
 #include "core/DataModelFactory.h"
+#include "login/RequestSender.h"
 #include "quotes/requests/ServerNumber.h"
 
 #include <QStringList>
@@ -131,4 +132,16 @@ void registerQuotesDataModels()
     DataModelFactory::registerDataModel<DMQuote5LevelEx>();
     DataModelFactory::registerDataModel<DMStockTimesharingInfo>();
     DataModelFactory::registerDataModel<DMQueryStockIndexInfo>();
+}
+
+QString DMQueryStockIndexInfo::send(
+    RequestSender& sender, IQueryStockIndexInfoDelegate* observer, const QString& link, qint32 timeout)
+{
+    // A menu without a ticker node gives no link: nothing to ask for.
+    if (link.isEmpty())
+        return QStringLiteral("没有行情指数链接");
+    return sender.sendWithoutAccount<tagPMDIndexInfoParam>(info.identifier, observer, timeout,
+        [&](tagPMDIndexInfoParam& p, QString* m) {
+            return requestparam::setParam(p, &tagPMDIndexInfoParam::link, link, m);
+        });
 }

@@ -8,6 +8,8 @@
 #include <map>
 #include <vector>
 
+class RequestSender;
+
 // The quote server's requests: five-level quote, time-sharing, index ticker.
 // All go with service 400; callers give them 5 seconds. Their handles begin
 // with the current second and cover the code, so two pages that ask for
@@ -137,6 +139,11 @@ public:
     };
     // The request a stored link names; nullopt when it does not decipher.
     static std::optional<Link> parseLink(const std::string& storedLink);
+
+    // Sends the ticker's request for a stored link through `sender`; answers
+    // why nothing was sent (no link, a link too long), or "".
+    static QString send(
+        RequestSender& sender, IQueryStockIndexInfoDelegate* observer, const QString& link, qint32 timeout);
 
     static void body(const tagPMDIndexInfoParam& p, RequestBody& b);
     static std::pair<quint64, quint64> functions(const tagPMDIndexInfoParam& p);

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace {
@@ -20,6 +21,44 @@ const QString& emptyText()
 }
 
 } // namespace
+
+CharWidthTable::CharWidthTable(const QFont& font)
+    : metrics_(font)
+{
+    for (char16_t c = 0; c < 128; ++c)
+        ascii_[c] = measure64(QChar(c));
+}
+
+qint32 CharWidthTable::measure64(QChar c) const
+{
+    return qint32(std::ceil(metrics_.horizontalAdvance(c) * 64));
+}
+
+qint32 CharWidthTable::advance64(char16_t c)
+{
+    if (others_.empty())
+        others_.assign(0x10000, -1);
+    qint32& known = others_[c];
+    if (known < 0)
+        known = measure64(QChar(c));
+    return known;
+}
+
+qint64 CharWidthTable::width64(QStringView text)
+{
+    qint64 width = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 128) {
+            width += ascii_[u];
+            continue;
+        }
+        if (c.isSurrogate())
+            return qint64(std::ceil(metrics_.horizontalAdvance(text.toString()) * 64));
+        width += advance64(u);
+    }
+    return width;
+}
 
 struct DVTableModel::SortKey {
     // Numbers first, then texts, then empty cells (last in either order).
@@ -95,27 +134,45 @@ void DVTableModel::prepareCells()
     const size_t columns = size_t(titles_.size());
     cellFlags_.assign(size_t(rows_.size()) * columns, 0);
     masked_.assign(columns, {});
-    contentWidths_.assign(columns, 0);
-    for (size_t c = 0; c < columns; ++c) {
-        const tablecells::ColumnRule& rule = rules_[c];
-        if (rule.maskable)
-            masked_[c].reserve(rows_.size());
-        int widest = 0;
-        for (qsizetype r = 0; r < rows_.size(); ++r) {
-            const QString& text = cell(int(r), int(c));
-            if (rule.maskable)
-                masked_[c] << tablecells::maskAccount(text);
+    // Widest text per column: pixels from a text measure, 64ths from the font.
+    std::vector<qint64> widest(columns, 0);
+    // Row by row: a row's texts lie together in memory, a column's do not.
+    for (qsizetype r = 0; r < rows_.size(); ++r) {
+        const QStringList& row = rows_[r];
+        const size_t count = std::min(columns, size_t(row.size()));
+        uint8_t* flags = cellFlags_.data() + size_t(r) * columns;
+        for (size_t c = 0; c < count; ++c) {
+            const QString& text = row[qsizetype(c)];
             if (text.isEmpty())
                 continue;
-            uint8_t flags = uint8_t(tablecells::toneFor(rule, text));
+            const tablecells::ColumnRule& rule = rules_[c];
+            uint8_t f = uint8_t(tablecells::toneFor(rule, text));
             if (tablecells::alignmentFor(rule, text) & Qt::AlignRight)
-                flags |= kRightAligned;
-            cellFlags_[size_t(r) * columns + c] = flags;
+                f |= kRightAligned;
+            flags[c] = f;
             if (measure_)
-                widest = std::max(widest, measure_(text));
+                widest[c] = std::max<qint64>(widest[c], measure_(text));
+            else if (charWidths_)
+                widest[c] = std::max(widest[c], charWidths_->width64(text));
         }
-        contentWidths_[c] = measure_ ? tablewidths::contentWidth(widest) : 0;
     }
+    const bool measures = measure_ || charWidths_;
+    contentWidths_.assign(columns, 0);
+    for (size_t c = 0; c < columns; ++c) {
+        const int pixels = measure_ ? int(widest[c]) : CharWidthTable::pixels(widest[c]);
+        contentWidths_[c] = measures ? tablewidths::contentWidth(pixels) : 0;
+    }
+}
+
+const QStringList& DVTableModel::maskedColumn(int dataColumn) const
+{
+    QStringList& masked = masked_[size_t(dataColumn)];
+    if (masked.isEmpty() && !rows_.isEmpty()) {
+        masked.reserve(rows_.size());
+        for (int r = 0; r < rows_.size(); ++r)
+            masked << tablecells::maskAccount(cell(r, dataColumn));
+    }
+    return masked;
 }
 
 void DVTableModel::showAllRows()
@@ -287,8 +344,8 @@ QVariant DVTableModel::data(const QModelIndex& index, int role) const
     const uint8_t flags = cellFlags_[size_t(r) * size_t(titles_.size()) + size_t(c)];
     switch (role) {
     case Qt::DisplayRole:
-        if (!masked_[size_t(c)].isEmpty() && style_->colors(kind_).accountProtect)
-            return masked_[size_t(c)][r];
+        if (rules_[size_t(c)].maskable && style_->colors(kind_).accountProtect)
+            return maskedColumn(c)[r];
         return text;
     case Qt::EditRole:
     case SortValueRole:

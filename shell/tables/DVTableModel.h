@@ -5,14 +5,39 @@
 #include "shell/tables/TableStyle.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetricsF>
 #include <QPointer>
 #include <QStringList>
 #include <QValidator>
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class DTTable;
+
+// Text widths summed from per-character advances, each character measured
+// once: a 10,000-row reply is sized without shaping every text. Advances are
+// kept in 64ths of a pixel, rounded up, and the sum rounded up once (whole-
+// pixel advances can add up to less than the text): kerning only narrows a
+// text, so the sum never cuts one off.
+class CharWidthTable {
+public:
+    explicit CharWidthTable(const QFont& font);
+    // In 64ths of a pixel; pixels() rounds a sum of them up.
+    qint64 width64(QStringView text);
+    static int pixels(qint64 width64) { return int((width64 + 63) / 64); }
+    int width(QStringView text) { return pixels(width64(text)); }
+
+private:
+    qint32 advance64(char16_t c);
+    qint32 measure64(QChar c) const;
+
+    QFontMetricsF metrics_;
+    std::array<qint32, 128> ascii_ {};
+    std::vector<qint32> others_; // by UTF-16 unit, -1 until measured
+};
 
 // Told when the user has finished editing a cell of an editable column.
 // `row` indexes the table model's rows (and its contentObjectArray) whatever
@@ -42,8 +67,10 @@ public:
 
     TableKind kind() const { return kind_; }
     TableStyle* style() const { return style_; }
-    // Without a measure the content widths are all 0.
+    // Without a measure the content widths are all 0. A text measure is
+    // asked for every text; a font measures through a CharWidthTable.
     void setTextMeasure(TextMeasure measure) { measure_ = std::move(measure); }
+    void setTextFont(const QFont& font) { charWidths_.emplace(font); }
 
     // The table's titles become the columns; its rows are shown unticked.
     void buildColumns(std::shared_ptr<DTTable> table);
@@ -116,14 +143,17 @@ private:
     const TableKind kind_;
     TableStyle* style_;
     TextMeasure measure_;
+    std::optional<CharWidthTable> charWidths_;
     std::shared_ptr<DTTable> table_;
     QStringList titles_;
     std::vector<tablecells::ColumnRule> rules_;
     QList<QStringList> rows_;
     // Per cell, row-major: tone in the low bits, kRightAligned set for numbers.
     std::vector<uint8_t> cellFlags_;
-    // Per data column: the masked texts of maskable columns, else empty.
-    std::vector<QStringList> masked_;
+    // Per data column: the masked texts of maskable columns, made when
+    // first shown (under account protection), else empty.
+    const QStringList& maskedColumn(int dataColumn) const;
+    mutable std::vector<QStringList> masked_;
     std::vector<int> contentWidths_;
     // View row -> table-model row.
     std::vector<int> shown_;

@@ -1,6 +1,8 @@
 #include "shell/tables/TableCellRules.h"
 
 #include <array>
+#include <charconv>
+#include <string>
 
 namespace tablecells {
 
@@ -18,48 +20,91 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
-// Scans a number from `pos` in the manner of the pure-number tests: sign,
-// digits, and for floats a fraction and an exponent. Answers the position
-// after it, or -1 when no number starts there.
-qsizetype scanNumber(QStringView text, qsizetype pos, bool allowFraction)
+// Reads a text left to right, passing over "%" signs when asked to; past
+// the end it reads a zero character, which is no digit, sign or blank.
+class Cursor {
+public:
+    Cursor(QStringView text, bool skipPercent)
+        : text_(text)
+        , skipPercent_(skipPercent)
+    {
+        settle();
+    }
+    QChar peek() const { return pos_ < text_.size() ? text_[pos_] : QChar(); }
+    bool atEnd() const { return pos_ >= text_.size(); }
+    qsizetype pos() const { return pos_; }
+    void next()
+    {
+        ++pos_;
+        settle();
+    }
+    void moveTo(qsizetype pos)
+    {
+        pos_ = pos;
+        settle();
+    }
+
+private:
+    void settle()
+    {
+        if (skipPercent_)
+            while (pos_ < text_.size() && text_[pos_] == u'%')
+                ++pos_;
+    }
+
+    QStringView text_;
+    bool skipPercent_;
+    qsizetype pos_ = 0;
+};
+
+void skipBlanks(Cursor& c)
 {
-    const qsizetype n = text.size();
-    if (pos < n && (text[pos] == u'+' || text[pos] == u'-'))
-        ++pos;
-    qsizetype digits = 0;
-    while (pos < n && isDigit(text[pos]))
-        ++pos, ++digits;
-    if (allowFraction && pos < n && text[pos] == u'.') {
-        ++pos;
-        while (pos < n && isDigit(text[pos]))
-            ++pos, ++digits;
-    }
-    if (digits == 0)
-        return -1;
-    if (allowFraction && pos < n && (text[pos] == u'e' || text[pos] == u'E')) {
-        qsizetype e = pos + 1;
-        if (e < n && (text[e] == u'+' || text[e] == u'-'))
-            ++e;
-        qsizetype expDigits = 0;
-        while (e < n && isDigit(text[e]))
-            ++e, ++expDigits;
-        if (expDigits > 0)
-            pos = e;
-    }
-    return pos;
+    while (isBlank(c.peek()))
+        c.next();
 }
 
-bool isPure(QStringView text, bool allowFraction)
+// Scans a number at the cursor in the manner of the pure-number tests: sign,
+// digits, and for floats a fraction and an exponent. Leaves the cursor after
+// it; false when no number starts there.
+bool scanNumber(Cursor& c, bool allowFraction)
 {
-    qsizetype pos = 0;
-    while (pos < text.size() && isBlank(text[pos]))
-        ++pos;
-    pos = scanNumber(text, pos, allowFraction);
-    if (pos < 0)
+    if (c.peek() == u'+' || c.peek() == u'-')
+        c.next();
+    qsizetype digits = 0;
+    for (; isDigit(c.peek()); c.next())
+        ++digits;
+    if (allowFraction && c.peek() == u'.') {
+        c.next();
+        for (; isDigit(c.peek()); c.next())
+            ++digits;
+    }
+    if (digits == 0)
         return false;
-    while (pos < text.size() && isBlank(text[pos]))
-        ++pos;
-    return pos == text.size();
+    if (allowFraction && (c.peek() == u'e' || c.peek() == u'E')) {
+        const qsizetype mantissaEnd = c.pos();
+        c.next();
+        if (c.peek() == u'+' || c.peek() == u'-')
+            c.next();
+        qsizetype expDigits = 0;
+        for (; isDigit(c.peek()); c.next())
+            ++expDigits;
+        if (expDigits == 0)
+            c.moveTo(mantissaEnd);
+    }
+    return true;
+}
+
+// Texts up to this long are converted on the stack; longer ones on the heap.
+constexpr qsizetype kShortText = 64;
+
+bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
+{
+    Cursor c(text, skipPercent);
+    skipBlanks(c);
+    if (!scanNumber(c, allowFraction))
+        return false;
+    skipBlanks(c);
+    return c.atEnd();
 }
 
 } // namespace
@@ -82,7 +127,7 @@ ColumnRule columnRuleFor(const QString& title)
     return rule;
 }
 
-CellTone toneFor(const ColumnRule& rule, const QString& value)
+CellTone toneFor(const ColumnRule& rule, QStringView value)
 {
     if (rule.profitLoss) {
         const double x = leadingDouble(value);
@@ -92,25 +137,20 @@ CellTone toneFor(const ColumnRule& rule, const QString& value)
             return CellTone::Profit;
     }
     if (rule.buySell) {
-        if (value.contains(QStringLiteral("买入")))
+        if (value.contains(u"买入"))
             return CellTone::Buy;
-        if (value.contains(QStringLiteral("卖出")))
+        if (value.contains(u"卖出"))
             return CellTone::Sell;
     }
     return CellTone::Neutral;
 }
 
-Qt::Alignment alignmentFor(const ColumnRule& rule, const QString& value)
+Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value)
 {
     if (rule.centredTitle)
         return Qt::AlignHCenter;
-    QStringView number(value);
-    if (value.contains(u'%')) {
-        QString stripped = value;
-        stripped.remove(u'%');
-        return isPureFloat(stripped) ? Qt::AlignRight : Qt::AlignHCenter;
-    }
-    return isPureFloat(number) || isPureInt(number) ? Qt::AlignRight : Qt::AlignHCenter;
+    // "%" signs do not count: the scan passes over them.
+    return isPure(value, true, true) ? Qt::AlignRight : Qt::AlignHCenter;
 }
 
 QString maskAccount(const QString& value)
@@ -135,15 +175,29 @@ bool isPureFloat(QStringView text)
 
 double leadingDouble(QStringView text)
 {
-    qsizetype start = 0;
-    while (start < text.size() && isBlank(text[start]))
-        ++start;
-    const qsizetype end = scanNumber(text, start, true);
-    if (end < 0)
+    Cursor c(text, false);
+    skipBlanks(c);
+    qsizetype start = c.pos();
+    if (!scanNumber(c, true))
         return 0.0;
-    bool ok = false;
-    const double value = text.sliced(start, end - start).toString().toDouble(&ok);
-    return ok ? value : 0.0;
+    const qsizetype end = c.pos();
+    // The scanned number is ASCII: sign, digits, point and exponent. It is
+    // read locale-free; a value out of a double's range reads as none.
+    if (text[start] == u'+')
+        ++start;
+    std::array<char, kShortText> shortText {};
+    std::string longText;
+    char* bytes = shortText.data();
+    const qsizetype length = end - start;
+    if (length > kShortText) {
+        longText.resize(size_t(length));
+        bytes = longText.data();
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        bytes[i] = char(text[start + i].unicode());
+    double value = 0.0;
+    const auto result = std::from_chars(bytes, bytes + length, value);
+    return result.ec == std::errc() ? value : 0.0;
 }
 
 } // namespace tablecells

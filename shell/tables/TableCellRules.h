@@ -22,11 +22,11 @@ ColumnRule columnRuleFor(const QString& title);
 
 // Neutral unless the column colours by sign (beyond one millionth) or by
 // direction ("买入" anywhere, else "卖出" anywhere).
-CellTone toneFor(const ColumnRule& rule, const QString& value);
+CellTone toneFor(const ColumnRule& rule, QStringView value);
 
 // Right for a pure number ("%" signs ignored) outside the centred titles;
 // centred otherwise.
-Qt::Alignment alignmentFor(const ColumnRule& rule, const QString& value);
+Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
 
 // The four characters before the last two become "*"; shorter texts than 6
 // characters stay as they are.

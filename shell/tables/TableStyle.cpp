@@ -40,12 +40,12 @@ TableStyle::TableStyle(UserDefaultConfig* config, NotificationCenter* center)
     for (TableColors& c : tables_)
         c = TableColors { red(), darkGreen(), red(), darkGreen(), false };
     setQuoteColorType(0);
-    if (config_) {
+    if (config) {
         // The store keeps these hooks for its whole life; the weak reference
         // makes them harmless once this style is gone.
         for (TableKind kind : { TableKind::Common, TableKind::Check }) {
             platform::WeakRef<TableStyle> self(this);
-            config_->addTableViewHooks({
+            config->addTableViewHooks({
                 [self, kind](int32_t t) {
                     if (auto* s = self.get())
                         s->setOrderColorType(kind, t);
@@ -64,12 +64,13 @@ TableStyle::TableStyle(UserDefaultConfig* config, NotificationCenter* center)
                 },
             });
         }
-        setQuoteColorType(config_->quoteColorType());
+        setQuoteColorType(config->quoteColorType());
     }
     if (center) {
         center->addObserver(this, TypedNotificationCenter::PlainHandler([this] {
-            if (config_)
-                setQuoteColorType(config_->quoteColorType());
+            // The store may have been replaced (tests) while this style lives.
+            if (UserDefaultConfig* config = config_.get())
+                setQuoteColorType(config->quoteColorType());
         }),
             UserDefaultConfig::kQuoteColorTypeChanged);
     }

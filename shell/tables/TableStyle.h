@@ -82,5 +82,5 @@ private:
     std::array<TableColors, 2> tables_;
     int32_t quoteColorType_ = -1;
     QColor ups_, downs_, indexUps_, indexDowns_;
-    UserDefaultConfig* config_;
+    platform::WeakRef<UserDefaultConfig> config_;
 };

@@ -128,7 +128,7 @@ TEST_F(FundLists, TheQuotePageSharesThePurchaseListAndFiltersByCompany)
     ASSERT_TRUE(page.content().table());
     EXPECT_EQ(listRequests("2"), 1);
     const FundListContent& content = page.content();
-    EXPECT_EQ(content.filterTitles(), QStringList({ "全部基金", "华夏基金", "易方达基金", "南方基金" }));
+    EXPECT_EQ(content.filterTitles(), QStringList({ "全部基金", "青岚基金", "远帆基金", "松石基金" }));
     EXPECT_EQ(shownCodes(content), QStringList({ "000001", "000011", "110011", "110022", "202001", "202301" }));
     page.filterPButtonSelected(2);
     EXPECT_EQ(shownCodes(content), QStringList({ "110011", "110022" }));

@@ -120,9 +120,9 @@ TEST_F(FundQuotePanelTest, OnlyTheReplyForTheFundShownIsDrawn)
     FundQuoteViewController panel;
     panel.awakeFromNib();
     sim.withholdNext(brokersim::kFundNetValueFunction);
-    panel.updateFundHistroyValues(fund("000001", "华夏成长混合"));
+    panel.updateFundHistroyValues(fund("000001", "青岚成长混合"));
     ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundNetValueFunction) == 1; }));
-    panel.updateFundHistroyValues(fund("110011", "易方达中小盘"));
+    panel.updateFundHistroyValues(fund("110011", "远帆中小盘"));
     EXPECT_EQ(panel.fundCodeText(), "110011");
     ASSERT_TRUE(spinUntil([&] { return !panel.monthTexts()[5].isEmpty(); }));
     ASSERT_EQ(panel.fundQuoteView().values().size(), 128u);
@@ -157,14 +157,14 @@ TEST_F(FundQuotePanelTest, EmptyAndShortRepliesDrawWithoutFault)
     FundQuoteViewController panel;
     int changes = 0;
     QObject::connect(&panel, &FundQuoteViewController::changed, [&] { ++changes; });
-    panel.updateFundHistroyValues(fund("000001", "华夏成长混合"));
+    panel.updateFundHistroyValues(fund("000001", "青岚成长混合"));
     ASSERT_TRUE(spinUntil([&] { return changes == 2; }));
     EXPECT_EQ(panel.fundQuoteView().values().size(), 2u);
     EXPECT_EQ(panel.netValueTexts()[4], "1.1200");
     EXPECT_EQ(panel.monthTexts(), (std::array<QString, 6> {}));
 
     rows.clear();
-    panel.updateFundHistroyValues(fund("110011", "易方达中小盘"));
+    panel.updateFundHistroyValues(fund("110011", "远帆中小盘"));
     ASSERT_TRUE(spinUntil([&] { return changes == 4; }));
     EXPECT_TRUE(panel.fundQuoteView().values().empty());
     EXPECT_EQ(panel.netValueTexts(), (std::array<QString, 5> {}));

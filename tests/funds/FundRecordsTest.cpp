@@ -12,7 +12,7 @@ DescribedTable fundRow(const std::optional<QString>& checksdx)
 {
     DescribedTable t;
     t.column("ofcode", "基金代码").column("ofname", "基金名称");
-    QStringList row { "000001", "华夏成长混合" };
+    QStringList row { "000001", "青岚成长混合" };
     if (checksdx) {
         t.column("ischecksdx", "适当性校验");
         row << *checksdx;
@@ -44,8 +44,8 @@ TEST(FundRecords, TablesHideTheirFieldsButRowObjectsKeepThem)
                                         .column("ofname", "基金名称")
                                         .column("poststr", "定位串")
                                         .column("tacode", "基金公司代码")
-                                        .row({ "000001", "华夏成长混合", "1", "98" })
-                                        .row({ "110011", "易方达中小盘", "2", "05" }));
+                                        .row({ "000001", "青岚成长混合", "1", "98" })
+                                        .row({ "110011", "远帆中小盘", "2", "05" }));
     const DTOpenendFundTable table(&funds);
     EXPECT_EQ(table.tableColomnTitles(), QStringList({ "基金代码", "基金名称" }));
     ASSERT_EQ(table.contentObjectArray().size(), 2);

@@ -114,7 +114,7 @@ TEST_F(FundTradeForm, AShortCodeIsPaddedLookedUpOnceAndTheFocusMovesOn)
     EXPECT_EQ(form->focus(), Form::Amount);
     ASSERT_TRUE(spinUntil([&] { return form->currentFund().has_value(); }));
     EXPECT_EQ(count(brokersim::kFundInfoFunction), 1);
-    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
     EXPECT_EQ(form->text(Form::Value), "1.0230");
     ASSERT_TRUE(spinUntil([&] { return !form->text(Form::AvailableBalance).isEmpty(); }));
     EXPECT_TRUE(form->text(Form::AvailableBalance).endsWith(QStringLiteral("元")));
@@ -134,7 +134,7 @@ TEST_F(FundTradeForm, ALateLookupForAnotherCodeIsDropped)
     form->controlTextDidChange(Form::Code, "000011");
     ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundInfoFunction) == 2 && form->currentFund(); }));
     EXPECT_EQ(form->currentFund()->code, "000011");
-    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏大盘精选"));
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚大盘精选"));
 }
 
 TEST_F(FundTradeForm, TransformLooksUpThePositionAndTheTargetSeparately)
@@ -146,8 +146,8 @@ TEST_F(FundTradeForm, TransformLooksUpThePositionAndTheTargetSeparately)
     EXPECT_EQ(form->focus(), Form::TargetCode);
     type(*form, Form::TargetCode, "11");
     EXPECT_EQ(form->text(Form::TargetCode), "000011");
-    EXPECT_EQ(form->text(Form::TargetName), QStringLiteral("华夏大盘精选"));
-    EXPECT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+    EXPECT_EQ(form->text(Form::TargetName), QStringLiteral("青岚大盘精选"));
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
     EXPECT_EQ(form->focus(), Form::Amount);
 }
 
@@ -203,7 +203,7 @@ TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
     EXPECT_EQ(count(brokersim::kFundSignNumberFunction), 0);
     EXPECT_TRUE(notices.shown.empty());
     ASSERT_EQ(confirmation.drafts.size(), 1u);
-    EXPECT_EQ(confirmation.drafts[0].values, QStringList({ QStringLiteral("华夏成长混合"), "000001", "1000.50" }));
+    EXPECT_EQ(confirmation.drafts[0].values, QStringList({ QStringLiteral("青岚成长混合"), "000001", "1000.50" }));
 
     // What was confirmed is what goes out, whatever the field says now.
     form->setText(Form::Amount, "9999");
@@ -256,7 +256,7 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
-        QStringList({ QStringLiteral("华夏成长混合"), "000001", "100", "000011", QStringLiteral("华夏大盘精选") }));
+        QStringList({ QStringLiteral("青岚成长混合"), "000001", "100", "000011", QStringLiteral("青岚大盘精选") }));
 }
 
 TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
@@ -539,12 +539,12 @@ TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
         SCOPED_TRACE(viewType);
         auto form = make(viewType);
         type(*form, Form::Code, "000001");
-        ASSERT_EQ(form->text(Form::Name), QStringLiteral("华夏成长混合"));
+        ASSERT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
         RDOOpdFundPositon nameless;
         nameless.code = "000001";
         nameless.available = "5.00";
         form->queryOpdFundPosition(nullptr, QString(), nameless);
-        EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("华夏成长混合"));
+        EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("青岚成长混合"));
         EXPECT_EQ(form->text(Form::Available), "5.00");
     }
 }

@@ -62,11 +62,11 @@ TEST_F(FundListPanelTest, AClickedRowReachesTheFormWithItsFund)
 
     filter->setFocus();
     QTest::keyClick(filter, Qt::Key_Down);
-    QTest::keyClick(filter, Qt::Key_Down); // 易方达基金
-    ASSERT_EQ(filter->currentText(), "易方达基金");
+    QTest::keyClick(filter, Qt::Key_Down); // 远帆基金
+    ASSERT_EQ(filter->currentText(), "远帆基金");
     ASSERT_EQ(table->model()->rowCount(), 1);
     clickRow(table, 0);
     ASSERT_EQ(form.picked.size(), 2u);
     EXPECT_EQ(form.picked.back()->code, "110011");
-    EXPECT_EQ(form.picked.back()->name, "易方达中小盘");
+    EXPECT_EQ(form.picked.back()->name, "远帆中小盘");
 }

@@ -122,9 +122,9 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
     EXPECT_EQ(filter->count(), 4);
     EXPECT_EQ(filter->itemText(0), "全部基金");
 
-    // The user picks 易方达基金 with the keyboard and sees only its funds.
+    // The user picks 远帆基金 with the keyboard and sees only its funds.
     filter->setFocus();
-    const int index = filter->findText(QStringLiteral("易方达基金"));
+    const int index = filter->findText(QStringLiteral("远帆基金"));
     ASSERT_GT(index, 0);
     QTest::keyClick(filter, Qt::Key_Down);
     QTest::keyClick(filter, Qt::Key_Down);
@@ -132,7 +132,7 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
     EXPECT_EQ(shownCodes(table), QStringList({ "110011", "110022" }));
     const int company = table->tableModel()->titles().indexOf(QStringLiteral("基金公司"));
     for (int row = 0; row < table->model()->rowCount(); ++row)
-        EXPECT_EQ(table->model()->index(row, company).data().toString(), "易方达基金");
+        EXPECT_EQ(table->model()->index(row, company).data().toString(), "远帆基金");
 
     // "全部基金" shows every fund again.
     QTest::keyClick(filter, Qt::Key_Home);
@@ -169,7 +169,7 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
     auto* balance = page->findChild<QLineEdit*>("availableBalanceText");
     ASSERT_TRUE(name && chartCode && amount && balance);
-    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("华夏成长混合") && chartCode->text() == "000001"; }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("青岚成长混合") && chartCode->text() == "000001"; }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !page->findChild<QLabel*>("month6Text")->text().isEmpty(); }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !balance->text().isEmpty(); }, 10s));
 

@@ -174,7 +174,7 @@ TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
     auto* chartCode = page->findChild<QLabel*>("fundCodeText");
     ASSERT_TRUE(name && amount && chartCode);
     // The fund's details came: the chart follows them.
-    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("华夏大盘精选") && chartCode->text() == "000011"; }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("青岚大盘精选") && chartCode->text() == "000011"; }, 10s));
     QTest::keyClicks(amount, "2000");
     QString confirmed;
     confirmNextDialog(&confirmed);

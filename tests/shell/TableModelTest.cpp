@@ -37,8 +37,8 @@ class TableModelTest : public ::testing::Test {
 protected:
     TableStyle style;
     std::shared_ptr<DTTable> funds = makeTable({ "基金代码", "基金公司", "净值" },
-        { { "000001", "华夏", "1.25" }, { "000002", "南方", "10.5" }, { "000003", "华夏", "" },
-            { "000004", "易方达", "9" } });
+        { { "000001", "青岚", "1.25" }, { "000002", "远帆", "10.5" }, { "000003", "青岚", "" },
+            { "000004", "松石林", "9" } });
 };
 
 } // namespace
@@ -47,17 +47,17 @@ TEST_F(TableModelTest, FilterFallsBackToEveryRow)
 {
     DVTableModel model(TableKind::Common, &style);
     model.buildColumns(funds);
-    model.filter("基金公司", "华夏");
+    model.filter("基金公司", "青岚");
     EXPECT_EQ(shownColumn(model, 0), (QStringList { "000001", "000003" }));
     EXPECT_EQ(model.valuesForKey("基金代码"), (QStringList { "000001", "000003" }));
     // The filter always starts from every row of the table, not the rows shown.
-    model.filter("基金公司", "南方");
+    model.filter("基金公司", "远帆");
     EXPECT_EQ(shownColumn(model, 0), (QStringList { "000002" }));
-    model.filter("基金公司", "嘉实");
+    model.filter("基金公司", "云栖");
     EXPECT_EQ(model.rowCount(), 4);
-    model.filter("无此列", "华夏");
+    model.filter("无此列", "青岚");
     EXPECT_EQ(model.rowCount(), 4);
-    EXPECT_EQ(model.valuesForKey("基金公司"), (QStringList { "华夏", "南方", "易方达" }));
+    EXPECT_EQ(model.valuesForKey("基金公司"), (QStringList { "青岚", "远帆", "松石林" }));
     EXPECT_TRUE(model.valuesForKey("无此列").isEmpty());
 }
 

@@ -83,3 +83,18 @@ TEST_F(TableStyleTest, StoreOutlivingTheStyleCallsNobody)
     config->setQuoteColorType(1);
     SUCCEED();
 }
+
+TEST_F(TableStyleTest, AStyleWhoseStoreIsGoneIgnoresLaterSchemeChanges)
+{
+    TableStyle style(UserDefaultConfig::getInstance(), NotificationCenter::getInstance());
+    EXPECT_EQ(style.upsColor(), QColor::fromRgbF(1, 0, 0));
+    // The store is replaced (as tests and a logout do); a new store's change
+    // reaches the style through the centre, which must not read the old one.
+    UserDefaultConfig::resetInstance();
+    UserDefaultConfig::getInstance()->setQuoteColorType(1);
+    EXPECT_EQ(style.quoteColorType(), 0);
+    EXPECT_EQ(style.upsColor(), QColor::fromRgbF(1, 0, 0));
+    // Set by hand, it still follows.
+    style.setQuoteColorType(1);
+    EXPECT_EQ(style.upsColor(), QColor::fromRgbF(0, 1, 0));
+}

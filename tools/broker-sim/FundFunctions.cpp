@@ -557,16 +557,16 @@ FundBook* FundBook::of(BrokerSimulator& simulator)
 
 void FundBook::reset()
 {
-    const QString hx = QStringLiteral("华夏基金"), yfd = QStringLiteral("易方达基金"), nf = QStringLiteral("南方基金");
+    const QString ql = QStringLiteral("青岚基金"), yf = QStringLiteral("远帆基金"), ss = QStringLiteral("松石基金");
     funds_ = {
-        { "000001", QStringLiteral("华夏成长混合"), "98", hx, "0", 3, true, "1.0230", true },
-        { "000011", QStringLiteral("华夏大盘精选"), "98", hx, "0", 4, true, "2.1340", true },
-        { "110011", QStringLiteral("易方达中小盘"), "05", yfd, "0", 3, false, "3.4510", true },
-        { "110022", QStringLiteral("易方达消费行业"), "05", yfd, "0", 4, true, "2.8760", false },
-        { "202001", QStringLiteral("南方稳健成长"), "50", nf, "0", 2, false, "1.1200", true },
-        { "202301", QStringLiteral("南方收益宝"), "50", nf, "0", 1, false, "1.0000", false },
-        { "009901", QStringLiteral("华夏新锦程"), "98", hx, "1", 3, true, "1.0000", false },
-        { "009902", QStringLiteral("易方达新兴成长"), "05", yfd, "1", 5, true, "1.0000", false },
+        { "000001", QStringLiteral("青岚成长混合"), "98", ql, "0", 3, true, "1.0230", true },
+        { "000011", QStringLiteral("青岚大盘精选"), "98", ql, "0", 4, true, "2.1340", true },
+        { "110011", QStringLiteral("远帆中小盘"), "05", yf, "0", 3, false, "3.4510", true },
+        { "110022", QStringLiteral("远帆消费行业"), "05", yf, "0", 4, true, "2.8760", false },
+        { "202001", QStringLiteral("松石稳健成长"), "50", ss, "0", 2, false, "1.1200", true },
+        { "202301", QStringLiteral("松石收益宝"), "50", ss, "0", 1, false, "1.0000", false },
+        { "009901", QStringLiteral("青岚新锦程"), "98", ql, "1", 3, true, "1.0000", false },
+        { "009902", QStringLiteral("远帆新兴成长"), "05", yf, "1", 5, true, "1.0000", false },
     };
     positions_.clear();
     positions_.insert(QStringLiteral("010100000001"),

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "login/RequestSender.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/OrderDataModels.h"
-#include "trading/requests/TradeRequestSender.h"
 
 #include <vector>
 
@@ -43,13 +43,13 @@ public:
     // Pages that show today's orders or positions; held weakly.
     void addRefreshObserver(DataModelObserver* observer);
 
-    TradeRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
     void refreshAfterUnknownOutcome(const DataModel::ObserverList& told);
     DataModel* orderModel(const char* identifier);
 
-    TradeRequestSender sender_;
+    RequestSender sender_;
     QueryInfoManager* queryInfoManager_;
     std::vector<DataModelObserverRef> refreshObservers_;
 };

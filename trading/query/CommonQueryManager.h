@@ -1,7 +1,7 @@
 #pragma once
 
+#include "login/RequestSender.h"
 #include "trading/requests/CommonQueryDataModels.h"
-#include "trading/requests/TradeRequestSender.h"
 
 #include <QDate>
 
@@ -28,5 +28,5 @@ private:
     QString historic(const char* identifier, ICommonHistoricQueryDelegate* observer, const QString& menuLink,
         const QDate& beginDate, const QDate& endDate, QString* handle);
 
-    TradeRequestSender sender_;
+    RequestSender sender_;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "login/RequestSender.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
-#include "trading/requests/TradeRequestSender.h"
 
 // The front through which pages ask the trade server the everyday
 // questions. Each operation fills its request from the active account and
@@ -33,8 +33,8 @@ public:
     // the observer must speak its protocol.
     QString requestOpdFundPositionList(DataModelObserver* observer);
 
-    TradeRequestSender& sender() { return sender_; }
+    RequestSender& sender() { return sender_; }
 
 private:
-    TradeRequestSender sender_;
+    RequestSender sender_;
 };

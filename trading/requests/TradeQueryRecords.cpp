@@ -92,34 +92,6 @@ RDOOrder::RDOOrder(const VEKTCRS* set)
 {
 }
 
-template <class Record> Record recordOf(const VEKTCRS& set)
-{
-    return Record(&set);
-}
-
-template <> RDOFund recordOf<RDOFund>(const VEKTCRS& set)
-{
-    return RDOFund(set);
-}
-
-template <class Record>
-void DTRecordTable<Record>::build(const VEKTCRS& source, const QStringList& filterKeys)
-{
-    buildFromRecordSet(source, hiddenKeys(filterKeys));
-    VEKTCRS set = source;
-    _contentObjectArray.clear();
-    for (qint32 row = 0; row < set.rowsAffected(); ++row) {
-        set.moveTo(row);
-        _contentObjectArray.append(QVariant::fromValue(recordOf<Record>(set)));
-    }
-}
-
-template class DTRecordTable<RDOPositionDetail>;
-template class DTRecordTable<RDOWarrantPositionDetail>;
-template class DTRecordTable<RDOOrder>;
-template class DTRecordTable<RDOFund>;
-template class DTRecordTable<RDONewStock>;
-
 DTPurchaseNewStockTable::DTPurchaseNewStockTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
     : DTRecordTable({ QStringLiteral("poststr"), QStringLiteral("fundid"), QStringLiteral("market"),
         QStringLiteral("hq_market") })

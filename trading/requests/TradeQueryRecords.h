@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DTTable.h"
+#include "core/DTRecordTable.h"
 #include "login/LoginRecords.h"
 #include "trading/requests/SecurityInfoRecords.h"
 
@@ -110,36 +110,6 @@ Q_DECLARE_METATYPE(RDOWarrantPositionDetail)
 Q_DECLARE_METATYPE(RDOOrder)
 Q_DECLARE_METATYPE(RDOFund)
 Q_DECLARE_METATYPE(RDONewStock)
-
-// A table model that hides fixed internal fields besides "poststr" and the
-// caller's filter keys, and keeps one record per row next to the rows.
-template <class Record> class DTRecordTable : public DTTable {
-public:
-    explicit DTRecordTable(QStringList fixedKeys)
-        : fixedKeys_(std::move(fixedKeys))
-    {
-    }
-    // updateTable: the fixed fields only.
-    void updateTable(const VEKTCRS* recordSet) override
-    {
-        if (recordSet)
-            build(*recordSet, {});
-    }
-    // The record of a row; an empty one out of range.
-    Record recordAt(qsizetype row) const
-    {
-        return row >= 0 && row < _contentObjectArray.size() ? _contentObjectArray[row].template value<Record>()
-                                                            : Record();
-    }
-
-protected:
-    // Titles and rows as DTTable makes them, less the hidden fields; then one
-    // record per row. Subclass constructors call it.
-    virtual void build(const VEKTCRS& recordSet, const QStringList& filterKeys);
-    QStringList hiddenKeys(const QStringList& filterKeys) const { return fixedKeys_ + filterKeys; }
-
-    QStringList fixedKeys_;
-};
 
 // Positions: "poststr", "fundid", "market" and "hq_market" are never columns.
 class DTStockPositionTable : public DTRecordTable<RDOPositionDetail> {

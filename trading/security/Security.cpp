@@ -1,6 +1,7 @@
 #include "trading/security/Security.h"
 
 #include "quotes/requests/ServerNumber.h"
+#include "shell/tables/TableStyle.h"
 #include "trading/DMOrderType.h"
 #include "trading/requests/SecurityInfoRecords.h"
 
@@ -8,51 +9,15 @@
 
 namespace {
 
+// The default-price modes; the quote colours live in the shared TableStyle.
 struct ClassState {
-    QColor ups;
-    QColor downs;
-    QColor indexUps;
-    QColor indexDowns;
     qint32 buyMode = 0;
     qint32 sellMode = 0;
 };
 
-QColor standardRed()
-{
-    return QColor::fromRgbF(1, 0, 0);
-}
-
-QColor standardGreen()
-{
-    return QColor::fromRgbF(0, 1, 0);
-}
-
-QColor indexRed()
-{
-    return QColor::fromRgbF(0.8f, 0, 0, 1);
-}
-
-QColor indexGreen()
-{
-    return QColor::fromRgbF(0, 0.415f, 0, 1);
-}
-
-void applyScheme(ClassState& state, qint32 scheme)
-{
-    const bool redUp = scheme == 0;
-    state.ups = redUp ? standardRed() : standardGreen();
-    state.downs = redUp ? standardGreen() : standardRed();
-    state.indexUps = redUp ? indexRed() : indexGreen();
-    state.indexDowns = redUp ? indexGreen() : indexRed();
-}
-
 ClassState& classState()
 {
-    static ClassState state = [] {
-        ClassState s;
-        applyScheme(s, 0);
-        return s;
-    }();
+    static ClassState state;
     return state;
 }
 
@@ -181,28 +146,27 @@ void Security::setNewStockInfo(const RDONewStock& n)
 
 void Security::setQuoteColorType(qint32 scheme)
 {
-    if (scheme == 0 || scheme == 1)
-        applyScheme(classState(), scheme);
+    TableStyle::getInstance()->setQuoteColorType(scheme);
 }
 
 QColor Security::upsColor()
 {
-    return classState().ups;
+    return TableStyle::getInstance()->upsColor();
 }
 
 QColor Security::downsColor()
 {
-    return classState().downs;
+    return TableStyle::getInstance()->downsColor();
 }
 
 QColor Security::indexUpsColor()
 {
-    return classState().indexUps;
+    return TableStyle::getInstance()->indexUpsColor();
 }
 
 QColor Security::indexDownsColor()
 {
-    return classState().indexDowns;
+    return TableStyle::getInstance()->indexDownsColor();
 }
 
 QColor Security::unchangedColor()
@@ -223,7 +187,7 @@ void Security::setDefaultPriceForSell(qint32 mode)
 void Security::resetClassState()
 {
     classState() = ClassState();
-    applyScheme(classState(), 0);
+    TableStyle::getInstance()->setQuoteColorType(0);
 }
 
 // --- Five-level book ---

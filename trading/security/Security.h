@@ -43,7 +43,8 @@ public:
 
     // --- Class-wide display state ---
     // setQuoteColorType: 0 rises red and falls green, 1 the other way round;
-    // any other scheme changes nothing. Scheme 0 holds until the first call.
+    // any other scheme changes nothing. The colours are the shared
+    // TableStyle's: setting the scheme here sets it there.
     static void setQuoteColorType(qint32 scheme);
     static QColor upsColor();
     static QColor downsColor();

@@ -56,8 +56,7 @@ void StockManager::resetInstance()
 }
 
 StockManager::StockManager(DataModelManager* dataModelManager, AccountManager* accountManager)
-    : dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
-    , accountManager(accountManager)
+    : sender_(dataModelManager, accountManager)
 {
 }
 
@@ -71,44 +70,19 @@ void StockManager::installSecurityHooks(UserDefaultConfig* config)
 
 DataModel* StockManager::dataModel(const char* identifier)
 {
-    const QString key = QString::fromLatin1(identifier);
-    std::unique_ptr<DataModel>& slot = dataModels[key];
-    if (!slot)
-        slot = dataModelManager->getDataModel(key);
-    return slot.get();
+    return sender_.dataModel(identifier);
 }
 
 std::optional<QString> StockManager::commonUrl() const
 {
-    AccountManager* accounts = accountManager ? accountManager : AccountManager::getInstance();
-    const AccountManager::AccountPtr account = accounts->getActiveLoginAccount();
-    if (!account || account->commonUrlString.isEmpty())
-        return std::nullopt;
-    return account->commonUrlString;
+    return sender_.commonUrl();
 }
 
 template <class Param, class Fill>
 QString StockManager::send(
     const char* identifier, DataModelObserver* observer, qint32 timeout, Fill&& fill, QString* handle)
 {
-    DataModel* model = dataModel(identifier);
-    if (!model)
-        return QStringLiteral("请求类未登记");
-    if (!observer)
-        return QStringLiteral("请求没有接收者");
-    tagRequestParam param;
-    model->mallocParam(&param);
-    Param* member = param.get<Param>();
-    QString message;
-    if (!member || !fill(*member, &message)) {
-        model->freeParam(&param);
-        return message.isEmpty() ? QStringLiteral("请求参数错误") : message;
-    }
-    const QString sent = model->requestData(observer, param, timeout);
-    model->freeParam(&param);
-    if (handle)
-        *handle = sent;
-    return sent.isEmpty() ? QStringLiteral("请求未被接受") : QString();
+    return sender_.sendWithoutAccount<Param>(identifier, observer, timeout, fill, handle);
 }
 
 namespace {
@@ -167,11 +141,7 @@ QString StockManager::requestQueryWarrantInfo(
 
 QString StockManager::requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link)
 {
-    // A menu without a ticker node gives no link: nothing to ask for.
-    if (link.isEmpty())
-        return QStringLiteral("没有行情指数链接");
-    return send<tagPMDIndexInfoParam>(DMQueryStockIndexInfo::info.identifier, observer, kQuoteTimeout,
-        [&](tagPMDIndexInfoParam& p, QString* m) { return setParam(p, &tagPMDIndexInfoParam::link, link, m); });
+    return DMQueryStockIndexInfo::send(sender_, observer, link, kQuoteTimeout);
 }
 
 QString StockManager::requestQuerySTStockList(IQuerySTStockListDelegate* observer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/RequestSender.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/Security.h"
@@ -92,8 +93,6 @@ private:
         QString* handle = nullptr);
     std::optional<QString> commonUrl() const;
 
-    DataModelManager* dataModelManager;
-    AccountManager* accountManager;
+    RequestSender sender_;
     std::map<QString, SecurityPtr> securityDict;
-    std::map<QString, std::unique_ptr<DataModel>> dataModels; // identifier -> request object
 };

@@ -1,12 +1,15 @@
 #include "shell/ui/statusbar/BottomInfoView.h"
 
-#include "trading/security/StockManager.h"
+#include "login/RequestSender.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <memory>
 
 namespace {
+
+constexpr qint32 kIndexTimeout = 5; // seconds, as every quote request
 
 void setTextColor(QWidget* widget, const QColor& color)
 {
@@ -21,9 +24,11 @@ void setTextColor(QWidget* widget, const QColor& color)
 BottomInfoViewController::Services BottomInfoView::withDefaults(BottomInfoViewController::Services services)
 {
     if (!services.requestQueryStockIndexInfo) {
+        // The ticker's own request object, gone with the view.
+        auto sender = std::make_shared<RequestSender>();
         services.requestQueryStockIndexInfo
-            = [](IQueryStockIndexInfoDelegate* observer, const QString& link) {
-                  return StockManager::getInstance()->requestQueryStockIndexInfo(observer, link);
+            = [sender](IQueryStockIndexInfoDelegate* observer, const QString& link) {
+                  return DMQueryStockIndexInfo::send(*sender, observer, link, kIndexTimeout);
               };
     }
     return services;

@@ -24,35 +24,6 @@ QFont systemFont(int pointSize)
     return font;
 }
 
-// Text widths summed from per-character advances, each character measured
-// once: a 10,000-row reply is sized without shaping every text. Kerning
-// only narrows a text, so the sum never cuts one off.
-class CharWidthCache {
-public:
-    explicit CharWidthCache(const QFont& font)
-        : metrics_(font)
-        , advances_(std::make_shared<std::vector<int>>(0x10000, -1))
-    {
-    }
-    int operator()(const QString& text) const
-    {
-        int width = 0;
-        for (QChar c : text) {
-            if (c.isSurrogate())
-                return metrics_.horizontalAdvance(text);
-            int& advance = (*advances_)[c.unicode()];
-            if (advance < 0)
-                advance = metrics_.horizontalAdvance(c);
-            width += advance;
-        }
-        return width;
-    }
-
-private:
-    QFontMetrics metrics_;
-    std::shared_ptr<std::vector<int>> advances_;
-};
-
 // Draws the model's prepared cells; gives editable cells their validator.
 class DVTableItemDelegate : public QStyledItemDelegate {
 public:
@@ -93,7 +64,7 @@ DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle
     const QFont cellFont = systemFont(kCellPointSize);
     setFont(cellFont);
     // Texts are measured when rows arrive, in the cell font one point larger.
-    model_->setTextMeasure(CharWidthCache(systemFont(kCellPointSize + 1)));
+    model_->setTextFont(systemFont(kCellPointSize + 1));
     setModel(model_);
     setItemDelegate(new DVTableItemDelegate(this));
 
