@@ -18,45 +18,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-class TradeViewControllerTest : public pagestest::OrderPageFixture {
-protected:
-    void TearDown() override
-    {
-        pages.clear();
-        OrderPageFixture::TearDown();
-    }
-    // The logged-in account with its shareholder accounts of both exchanges
-    // and one Stock Connect account the pages leave out.
-    void logInWithShareholders()
-    {
-        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
-            { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
-    }
-    TradeViewController& openPage(qint64 linkId)
-    {
-        auto node = std::make_shared<BaseNode>();
-        node->nodeLinkId = linkId;
-        pages.push_back(std::make_unique<TradeViewController>(node));
-        TradeViewController& page = *pages.back();
-        page.setAlertPresenter(&alerts);
-        page.load();
-        return page;
-    }
-    // Types a code and waits for the form to fill from its quote.
-    void lookUp(TradeViewController& page, const QString& code)
-    {
-        page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
-    }
-    // What the dialog does once on screen.
-    void whenShown(std::function<void(OrderAlertWindowController&)> action)
-    {
-        OrderAlertWindowController::setShownHookForTesting([action](OrderAlertWindowController& c) {
-            QTimer::singleShot(0, &c, [&c, action] { action(c); });
-        });
-    }
-    std::vector<std::unique_ptr<TradeViewController>> pages;
-};
+class TradeViewControllerTest : public pagestest::TradePageFixture { };
 
 TEST_F(TradeViewControllerTest, LookupFillsTheFormForTheAccountAndTheClass)
 {

@@ -19,6 +19,8 @@ class Security;
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager> {
 public:
+    // Refusal of a cancel whose order lacks its capital account or number.
+    static constexpr char kCancelKeysMissingMessage[] = "该委托缺少委托序号或资金账号，无法撤单";
     explicit OrderManager(DataModelManager* dataModelManager = nullptr,
         AccountManager* accountManager = nullptr, QueryInfoManager* queryInfoManager = nullptr);
 

@@ -83,8 +83,19 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     ticked_.clear();
     for (int row : table_.model().selectedIndexes())
         ticked_.append(orders_->recordAt(row));
-    if (ticked_.isEmpty())
+    if (ticked_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNothingTickedMessage)), nullptr);
         return;
+    }
+    // Rows that cannot name their order are refused before the dialog.
+    for (const RDOOrder& o : std::as_const(ticked_)) {
+        if (o.number.trimmed().isEmpty() || o.fundId.trimmed().isEmpty()) {
+            ticked_.clear();
+            alerts()->runAlert(
+                AlertRequest::error(QString::fromUtf8(OrderManager::kCancelKeysMissingMessage)), nullptr);
+            return;
+        }
+    }
     totalCount = ticked_.size();
     busy_ = true;
     armed_ = false;

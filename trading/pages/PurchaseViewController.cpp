@@ -127,7 +127,7 @@ void PurchaseViewController::requestMoneyInfo()
 
 void PurchaseViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    money_ = money.availableText();
     emit changed();
 }
 
@@ -249,7 +249,7 @@ void PurchaseViewController::requestMaxQuantityInfo()
 
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
-    maxQuantity_ = quantity + QStringLiteral("股");
+    maxQuantity_ = servernumber::shownText(quantity, servernumber::Field::Quantity, QStringLiteral("股"));
     emit changed();
 }
 

@@ -450,7 +450,8 @@ void TradeViewController::requestMaxQuantityInfo()
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
     const auto security = cachedSecurity();
-    maxAmount_ = quantity + (security ? security->getUnitName() : QString());
+    maxAmount_ = servernumber::shownText(
+        quantity, servernumber::Field::Quantity, security ? security->getUnitName() : QString());
     emit changed();
 }
 
@@ -471,7 +472,7 @@ void TradeViewController::requestMoneyInfo()
 
 void TradeViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    money_ = money.availableText();
     emit changed();
 }
 
@@ -514,6 +515,7 @@ void TradeViewController::orderButtonClicked()
     if (!verifyOrderInput())
         return;
     busy_ = true;
+    outcomeReported_ = false;
     emit changed();
     const QString sent = services_.stockManager->requestQuerySTStockList(this);
     if (!sent.isEmpty())
@@ -624,6 +626,7 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
 
 void TradeViewController::doConfigOrderTimedOut(int)
 {
+    outcomeReported_ = true;
     alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
     requestPositions();
     requestMoneyInfo();
@@ -644,7 +647,11 @@ void TradeViewController::tradeStock(DataModel*, const QString&, const QString& 
 bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& error)
 {
     dialog_.stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    // The dialog's time-out already said the outcome is unknown: one box per outcome.
+    const bool toldAlready = outcomeReported_ && error.code == kOrderOutcomeUnknownCode;
+    outcomeReported_ = false;
+    if (!toldAlready)
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     if (error.code == kOrderOutcomeUnknownCode) {
         requestPositions();
         requestMoneyInfo();
