@@ -3,6 +3,7 @@
 // empty set, no set at all). Whatever it sends, the page shows an error or
 // "--", never a success text with a blank and never a negative or clipped
 // number as if it were real.
+#include "shell/tables/DVTableModel.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading_pages/TradingPagesRig.h"
@@ -18,6 +19,7 @@ using testsupport::spinUntil;
 namespace {
 
 QUOTETEST_CATCHER(CancelCatcher, ICancelOrderDelegate, cancelOrder)
+QUOTETEST_CATCHER(PositionsCatcher, IPositionInfoDelegate, queryPositionInfo)
 
 enum class Hostile { Missing, Negative, Enormous, Max64, NotNumber, EmptySet, NoSet };
 constexpr Hostile kAll[] = { Hostile::Missing, Hostile::Negative, Hostile::Enormous, Hostile::Max64,
@@ -158,12 +160,16 @@ TEST_F(HostileReplyTest, FiveLevelBookShowsDashes)
 TEST_F(HostileReplyTest, OrderAnswerWithoutAnOrderNumberIsAnUnknownOutcome)
 {
     logInWithShareholders();
-    // A reply with no record set is dropped by the client: the time-out ends it.
+    // A reply with no record set is dropped by the client. The request's
+    // time-out waits while the dialog runs, so the dialog's own time-out
+    // comes first and the request's right after: still one box.
     OrderManager::getInstance()->sender().setTimeout(1);
+    TradeViewControllerServices quick;
+    quick.dialog.busyBackstopMs = 1500;
     const Table answer = Table().column(QStringLiteral("ordersno")).row({ QStringLiteral("100001") });
     for (const Hostile h : kAll) {
         SCOPED_TRACE(nameOf(h));
-        TradeViewController& page = openPage(10000);
+        TradeViewController& page = openPage(10000, quick);
         lookUp(page, QStringLiteral("600000"));
         page.shareholderCodePButtonSelectedChanged(1);
         page.setQuantityText(QStringLiteral("100"));
@@ -174,7 +180,7 @@ TEST_F(HostileReplyTest, OrderAnswerWithoutAnOrderNumberIsAnUnknownOutcome)
         whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
         page.orderButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !alerts.shown.empty(); }));
-        testsupport::spinFor(std::chrono::milliseconds(50));
+        testsupport::spinFor(std::chrono::milliseconds(300));
         // One box per outcome.
         ASSERT_EQ(alerts.shown.size(), 1u);
         const QString text = alerts.shown[0].text;
@@ -238,5 +244,58 @@ TEST_F(HostileReplyTest, TodaysOrderWithoutItsNumberCannotBeCancelled)
         EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(OrderManager::kCancelKeysMissingMessage));
         testsupport::spinFor(std::chrono::milliseconds(50));
         EXPECT_EQ(sim.receivedCount(Function { 500, 7 }), cancels);
+    }
+}
+
+TEST_F(HostileReplyTest, PositionAndOrderCellsShowDashes)
+{
+    logInWithShareholders();
+    const auto positions = [] {
+        PositionsCatcher c;
+        QueryInfoManager::getInstance()->requestPositionInfo(&c, 0);
+        return spinUntil([&] { return c.done(); }) && !c.results.empty() ? c.results[0] : DTTablePtr();
+    };
+    const auto orders = [] {
+        pagestest::OrdersOfTodayCatcher c;
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
+        return spinUntil([&] { return c.done(); }) && !c.results.empty() ? c.results[0] : DTTablePtr();
+    };
+    positions(); // the customer's own positions, as the base of the hostile ones
+    struct Case {
+        Function function;
+        const char* field;
+        const char* title;
+        Table base;
+        std::function<DTTablePtr()> fetch;
+    };
+    const Case cases[] = {
+        { { 500, 3 }, "stkqty", "股份余额", realAnswer({ 500, 3 }), positions },
+        { { 500, 121 }, "orderqty", "委托数量",
+            Table()
+                .described(QStringLiteral("ordersno"), QStringLiteral("委托编号"))
+                .described(QStringLiteral("orderqty"), QStringLiteral("委托数量"))
+                .row({ QStringLiteral("100001"), QStringLiteral("100") }),
+            orders },
+    };
+    for (const Case& c : cases) {
+        for (const Hostile h : { Hostile::Negative, Hostile::Enormous, Hostile::Max64, Hostile::NotNumber }) {
+            SCOPED_TRACE(std::string(c.field) + " " + nameOf(h));
+            sim.clearControls();
+            sim.answerTablesNext(c.function, hostile(c.base, QString::fromLatin1(c.field), h));
+            const DTTablePtr table = c.fetch();
+            ASSERT_TRUE(table);
+            DVTableModel model(TableKind::Common);
+            model.buildColumns(table);
+            const int column = int(model.titles().indexOf(QString::fromUtf8(c.title)));
+            ASSERT_GE(column, 0);
+            ASSERT_GT(model.rowCount(), 0);
+            const QString shown = model.index(0, column).data().toString();
+            if (h == Hostile::Max64)
+                EXPECT_EQ(shown, QString::fromLatin1(kMax64));
+            else if (h == Hostile::NotNumber)
+                EXPECT_EQ(shown, QStringLiteral("abc")); // the server's text, no number
+            else
+                EXPECT_EQ(shown, QStringLiteral("--"));
+        }
     }
 }

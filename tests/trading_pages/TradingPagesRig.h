@@ -132,11 +132,11 @@ protected:
         logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
             { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
     }
-    TradeViewController& openPage(qint64 linkId)
+    TradeViewController& openPage(qint64 linkId, TradeViewControllerServices services = {})
     {
         auto node = std::make_shared<BaseNode>();
         node->nodeLinkId = linkId;
-        pages.push_back(std::make_unique<TradeViewController>(node));
+        pages.push_back(std::make_unique<TradeViewController>(node, services));
         TradeViewController& page = *pages.back();
         page.setAlertPresenter(&alerts);
         page.load();
