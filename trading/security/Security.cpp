@@ -278,7 +278,8 @@ QString Security::lastPriceText() const
 
 QString Security::amountOfUpdownText() const
 {
-    return QString::number(amountOfUpDown, 'f', 2) + QLatin1Char('%');
+    const QString rate = formatPrice(amountOfUpDown, 2);
+    return rate == QLatin1String(servernumber::kNotShown) ? rate : rate + QLatin1Char('%');
 }
 
 QString Security::limitUpText() const
