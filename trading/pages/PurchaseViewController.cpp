@@ -405,7 +405,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString&, const QStrin
 bool PurchaseViewController::tradeStock(DataModel*, const QString&, const CSError& error)
 {
     dialog_.stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    if (!dialog_.toldAlready(error)) // one box per outcome
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;
 }

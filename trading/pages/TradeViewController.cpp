@@ -515,7 +515,6 @@ void TradeViewController::orderButtonClicked()
     if (!verifyOrderInput())
         return;
     busy_ = true;
-    outcomeReported_ = false;
     emit changed();
     const QString sent = services_.stockManager->requestQuerySTStockList(this);
     if (!sent.isEmpty())
@@ -626,7 +625,6 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
 
 void TradeViewController::doConfigOrderTimedOut(int)
 {
-    outcomeReported_ = true;
     alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
     requestPositions();
     requestMoneyInfo();
@@ -647,10 +645,8 @@ void TradeViewController::tradeStock(DataModel*, const QString&, const QString& 
 bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& error)
 {
     dialog_.stopRunModal();
-    // The dialog's time-out already said the outcome is unknown: one box per outcome.
-    const bool toldAlready = outcomeReported_ && error.code == kOrderOutcomeUnknownCode;
-    outcomeReported_ = false;
-    if (!toldAlready)
+    // One box per outcome: the dialog's time-out may have told it already.
+    if (!dialog_.toldAlready(error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     if (error.code == kOrderOutcomeUnknownCode) {
         requestPositions();

@@ -177,7 +177,6 @@ protected:
     bool stopRefreshQuote_ = false;
     bool tradePosition_ = false;
     bool busy_ = false;
-    bool outcomeReported_ = false; // the dialog's time-out told the user
     QString lastOrderNumber_;
     DTTablePtr positions_;
     std::unique_ptr<QuoteInfoViewController> quotePanel_;
