@@ -82,9 +82,10 @@ ColumnRule columnRuleFor(const QString& title)
     for (const QString& c : centred)
         rule.centredTitle = rule.centredTitle || title.contains(c);
     // A cost price may fall below zero once gains exceed what was paid.
-    rule.neverNegative = (title.contains(QStringLiteral("数量")) || title.contains(QStringLiteral("股份"))
-                             || title.contains(QStringLiteral("价格"))
-                             || title.endsWith(QStringLiteral("最新价")) || title.endsWith(QStringLiteral("现价")))
+    rule.neverNegative
+        = (title.contains(QStringLiteral("数量")) || title.contains(QStringLiteral("股份"))
+              || title.contains(QStringLiteral("价格")) || title.endsWith(QStringLiteral("最新价"))
+              || title.endsWith(QStringLiteral("现价")))
         && !title.contains(QStringLiteral("成本"));
     return rule;
 }

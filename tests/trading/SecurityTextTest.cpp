@@ -58,7 +58,8 @@ TEST_F(SecurityTextTest, TextsAndColoursByQuoteState)
         { "no price", quote("0", "10.00", 0, 0), "0.00", down, "--", flat, "0.00%", flat },
         { "suspended", quote("", "", 0, 0), "0.00", flat, "--", flat, "0.00%", flat },
         // A negative price and "1e999" (read as the largest double) are no prices to show.
-        { "hostile", quote("-10", "10.00", std::numeric_limits<double>::max(), std::numeric_limits<double>::max()),
+        { "hostile",
+            quote("-10", "10.00", std::numeric_limits<double>::max(), std::numeric_limits<double>::max()),
             "--", down, "--", up, "--", up },
     };
     for (const auto& c : cases) {

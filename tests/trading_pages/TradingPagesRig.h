@@ -130,7 +130,8 @@ protected:
     void logInWithShareholders()
     {
         logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
-            { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
+            { QStringLiteral("深圳A股"), "0", "0101000001" },
+            { QStringLiteral("沪港通"), "5", "H101000001" } });
     }
     TradeViewController& openPage(qint64 linkId, TradeViewControllerServices services = {})
     {
@@ -146,7 +147,8 @@ protected:
     void lookUp(TradeViewController& page, const QString& code)
     {
         page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
     }
     // What the dialog does once on screen.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)

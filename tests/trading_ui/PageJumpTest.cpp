@@ -14,8 +14,8 @@
 #include <QPointer>
 
 using namespace windowtest;
-using tradewindowtest::shown;
 using testsupport::spinUntil;
+using tradewindowtest::shown;
 
 namespace {
 
@@ -85,7 +85,8 @@ TEST_F(PageJumpTest, QuickBuyAndSellOpenTheTradingPageWithThePosition)
         MenuItemView* trade = window->currentPageView();
         ASSERT_TRUE(trade);
         ASSERT_TRUE(trade->findChild<QPushButton*>("orderButton"));
-        EXPECT_TRUE(trade->findChild<QPushButton*>("orderButton")->text().contains(QString::fromUtf8(c.title)));
+        EXPECT_TRUE(
+            trade->findChild<QPushButton*>("orderButton")->text().contains(QString::fromUtf8(c.title)));
         auto* code = trade->findChild<QLineEdit*>("stockCodeText");
         ASSERT_TRUE(code);
         EXPECT_TRUE(spinUntil([&] { return code->text() == QStringLiteral("600000"); }, 10s))
@@ -102,11 +103,11 @@ TEST_F(PageJumpTest, StockConnectPositionIsRefusedAndTheAssetPageStays)
     openWindow(QSize(1320, 760));
     // A Hong Kong position among the customer's positions.
     brokersim::Table positions;
-    for (const char* name : { "poststr", "secuid", "fundid", "market", "~market", "stkcode", "stkname", "stkqty",
-             "stkbal", "stkavl", "lastprice", "profitprice", "mktval", "proincome", "ykbl" })
+    for (const char* name : { "poststr", "secuid", "fundid", "market", "~market", "stkcode", "stkname",
+             "stkqty", "stkbal", "stkavl", "lastprice", "profitprice", "mktval", "proincome", "ykbl" })
         positions.column(QString::fromLatin1(name));
-    positions.row({ "1", "A101000001", "010110000001", "5", "港股通", "00700", "港华控股", "100", "100", "100",
-        "320.000", "300.000", "32000.00", "2000.00", "6.67" });
+    positions.row({ "1", "A101000001", "010110000001", "5", "港股通", "00700", "港华控股", "100", "100",
+        "100", "320.000", "300.000", "32000.00", "2000.00", "6.67" });
     sim.answerTablesNext(brokersim::Function { 500, 3 }, { positions });
     DVCommonTableView* table = openAssetPage();
     ASSERT_TRUE(table);

@@ -16,8 +16,8 @@
 #include <QTreeView>
 
 using namespace windowtest;
-using tradewindowtest::shown;
 using testsupport::spinUntil;
+using tradewindowtest::shown;
 
 namespace {
 

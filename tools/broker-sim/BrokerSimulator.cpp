@@ -367,7 +367,8 @@ void BrokerSimulator::answerNotRecordSetNext(std::optional<Function> function, c
     arm(f, 1);
 }
 
-void BrokerSimulator::answerTablesNext(std::optional<Function> function, const QList<Table>& tables, int count)
+void BrokerSimulator::answerTablesNext(
+    std::optional<Function> function, const QList<Table>& tables, int count)
 {
     Fault f;
     f.function = function;

@@ -144,7 +144,10 @@ public:
     // The last run ended at its backstop, so its page has told the user the
     // outcome is unknown; the request's own unknown outcome later is no news.
     bool timedOut() const { return timedOut_; }
-    bool toldAlready(const CSError& error) const { return timedOut_ && error.code == kOrderOutcomeUnknownCode; }
+    bool toldAlready(const CSError& error) const
+    {
+        return timedOut_ && error.code == kOrderOutcomeUnknownCode;
+    }
     int theType() const { return theType_; }
     const OrderParam& orderParam() const { return orderParam_; }
     OrderAlertEntry entry() const { return entry_; }

@@ -15,11 +15,11 @@ constexpr qsizetype kMaxCostLength = 255;
 // knowing this record: it reads the record as a map.
 void letPositionsReadAsMaps()
 {
-    static const bool registered = QMetaType::registerConverter<RDOPositionDetail, QVariantMap>(
-        [](const RDOPositionDetail& p) {
-            return QVariantMap { { QStringLiteral("marketCode"), p.marketCode },
-                { QStringLiteral("stkcode"), p.stockCode } };
-        });
+    static const bool registered
+        = QMetaType::registerConverter<RDOPositionDetail, QVariantMap>([](const RDOPositionDetail& p) {
+              return QVariantMap { { QStringLiteral("marketCode"), p.marketCode },
+                  { QStringLiteral("stkcode"), p.stockCode } };
+          });
     Q_UNUSED(registered);
 }
 

@@ -45,7 +45,8 @@ protected:
         // An answer without a record set, or without what the success needs,
         // leaves the outcome as unknown as no answer at all.
         const bool unknown = error.code == CSErrorServerNoData
-            || (!answering_ && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect));
+            || (!answering_
+                && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect));
         if (!unknown) {
             DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
             return;
