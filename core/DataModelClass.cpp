@@ -93,6 +93,15 @@ RequestBody& RequestBody::add(std::string_view key, qint64 value)
     return add(key, std::to_string(value));
 }
 
+RequestBody& RequestBody::passThrough(std::string_view pairs)
+{
+    if (pairs.empty()) {
+        text_ += '&';
+        return *this;
+    }
+    return raw(pairs);
+}
+
 RequestBody& RequestBody::raw(std::string_view pairs)
 {
     if (!isPrintableAscii(pairs))

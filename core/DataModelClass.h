@@ -51,6 +51,9 @@ public:
     // Pairs from a trusted place (a menu link's "otherUrl"), appended whole;
     // printable ASCII.
     RequestBody& raw(std::string_view pairs);
+    // The same as the last part of a body that always has one: the "&" before
+    // it is written even when `pairs` is empty, so the body then ends with "&".
+    RequestBody& passThrough(std::string_view pairs);
 
     const std::optional<QString>& error() const { return error_; }
     QString text() const { return QString::fromLatin1(text_.data(), qsizetype(text_.size())); }
@@ -118,6 +121,9 @@ template <class Protocol> void refuseMissingClass(Protocol* observer, const char
 //   static void body(const Param&, RequestBody&);        the body format
 //   static Result reply(const std::vector<VEKTCRS>&);    the result of a reply
 //                                                         (never empty, never an error row)
+// and, where a success needs a field, may give
+//   static std::optional<QString> lacking(const Result&); what the reply lacks
+//                                                         (observers hear an error)
 // and may hide `functions(const Param&)` when its function numbers depend on
 // the record. Base is TradeDataModel or QuoteDataModel (or another class).
 template <class Derived, class Base, class Param, class Protocol> class DataModelClass : public Base {
@@ -218,6 +224,14 @@ protected:
         const DataModel::ObserverList& observers) override
     {
         const Result result = Derived::reply(recordSets);
+        // A reply without what its success needs (an order number, a serial)
+        // is an error, never a success with a blank.
+        if constexpr (requires { Derived::lacking(result); }) {
+            if (const std::optional<QString> missing = Derived::lacking(result)) {
+                this->failWithError(handle, { *missing, CSErrorServerNoData }, observers);
+                return;
+            }
+        }
         const std::weak_ptr<int> alive = this->aliveToken();
         for (const DataModelObserverRef& entry : observers) {
             if (auto* observer = dynamic_cast<Protocol*>(entry.get())) {

@@ -522,7 +522,8 @@ bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString&, const CSEr
 {
     // An unknown outcome has the positions read again by the facade.
     dialog_.stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    if (!dialog_.toldAlready(error)) // one box per outcome
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;
 }

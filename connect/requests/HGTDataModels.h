@@ -41,6 +41,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagHGTMakeOrder& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // The maximum quantity and price step of an order not yet placed. The sell

@@ -58,8 +58,12 @@ void FundBatchCancelPage::setTicked(const QList<int>& rows)
 void FundBatchCancelPage::cancelOrdersClicked()
 {
     // One batch at a time, from the press to its summary.
-    if (isCancelling() || ticked_.isEmpty())
+    if (isCancelling())
         return;
+    if (ticked_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNothingTickedMessage)), nullptr);
+        return;
+    }
     totalCount = ticked_.size();
     if (totalCount == 1)
         confirmOne(*ticked_.begin());

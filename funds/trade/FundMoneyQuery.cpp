@@ -8,7 +8,7 @@ struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override
     {
         if (shown)
-            shown(money.available + RDOMoney::getMoneyUnit(money.moneyTypeName));
+            shown(money.availableText());
     }
     using IMoneyInfoDelegate::queryMoneyInfo;
 };

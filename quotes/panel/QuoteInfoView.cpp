@@ -262,7 +262,9 @@ void QuoteInfoView::paintEvent(QPaintEvent*)
 
     const auto draw = [&](const QRectF& rect, const QString& text, const QColor& color, Qt::Alignment align) {
         painter.setPen(color);
-        painter.drawText(rect, int(align), text);
+        // A text wider than its place ends in "…" rather than losing digits under its neighbour.
+        painter.drawText(
+            rect, int(align), painter.fontMetrics().elidedText(text, Qt::ElideRight, int(rect.width())));
     };
     const Qt::Alignment leftAlign = Qt::AlignLeft | Qt::AlignVCenter;
     for (int i = 0; i < int(QuoteField::count); ++i) {

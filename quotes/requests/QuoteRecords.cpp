@@ -30,6 +30,9 @@ std::vector<RDOTimesharingInfo> minutesOf(VEKTCRS set)
 
 QString formatPrice(double value, qint32 precision)
 {
+    // A value past 64 bits (a saturated "1e999" among them) is no number to show.
+    if (!servernumber::isPlausible(value, servernumber::Field::SignedAmount))
+        return QString::fromLatin1(servernumber::kNotShown);
     // Rounded as printf's "%.*f" rounds (the exact binary value, ties to
     // even), but never with a locale's decimal comma.
     char text[400];

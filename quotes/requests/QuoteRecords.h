@@ -121,5 +121,6 @@ struct RDOIndexInfo {
 };
 
 // "%.<precision>f" of a value. The precision is clamped to 0..10, so a wild
-// server value cannot ask for a text of millions of digits.
+// server value cannot ask for a text of millions of digits; a value that is
+// not finite or lies past 64 bits is "--".
 QString formatPrice(double value, qint32 precision);

@@ -46,6 +46,43 @@ qint32 toTruncatedInt32(QStringView text)
 
 namespace {
 
+// 2^63: the first magnitude past 64 bits.
+constexpr double kPast64Bits = 9223372036854775808.0;
+
+} // namespace
+
+bool isPlausible(double value, Field field)
+{
+    if (!std::isfinite(value) || value >= kPast64Bits || value <= -kPast64Bits)
+        return false;
+    if (field == Field::SignedAmount)
+        return true;
+    if (value < 0)
+        return false;
+    return field != Field::Quantity || std::floor(value) == value;
+}
+
+bool isPlausible(QStringView text, Field field)
+{
+    const QStringView number = text.trimmed();
+    if (number.isEmpty())
+        return false;
+    bool ok = false;
+    // Whole numbers are read as integers, so 2^63 - 1 counts and 2^63 does not.
+    const qint64 whole = number.toLongLong(&ok);
+    if (ok)
+        return whole >= 0 || field == Field::SignedAmount;
+    const double value = number.toDouble(&ok);
+    return ok && isPlausible(value, field);
+}
+
+QString shownText(const QString& text, Field field, const QString& unit)
+{
+    return isPlausible(text, field) ? text + unit : QString::fromLatin1(kNotShown);
+}
+
+namespace {
+
 // Whether the field is stored as text (or missing, which reads as "").
 bool isText(const VEKTCRS& set, const char* name, qint32* index)
 {

@@ -21,6 +21,24 @@ double toDouble(QStringView text);
 qint64 toTruncatedInt64(QStringView text);
 qint32 toTruncatedInt32(QStringView text);
 
+// What a number the server sent stands for, as far as showing it goes.
+enum class Field {
+    Price, // finite, not negative
+    Amount, // money held or available: finite, not negative
+    SignedAmount, // a change, a profit or loss: finite, either sign
+    Quantity, // shares or units: whole, not negative
+};
+// The text shown in place of a number that is not plausible for its field.
+inline constexpr char kNotShown[] = "--";
+// Whether a whole text (blanks around it aside) is one number plausible for
+// its field: within 64 bits, finite, the sign and wholeness the field allows.
+// "abc", "", "1e999" and "9223372036854775808" are not.
+bool isPlausible(QStringView text, Field field);
+bool isPlausible(double value, Field field);
+// The server's text as it came, followed by `unit`, when it is plausible;
+// kNotShown (without the unit) otherwise.
+QString shownText(const QString& text, Field field, const QString& unit = QString());
+
 // Reads the current row of a record set by field name. A text field goes
 // through the functions above; a binary field is read as stored (saturating
 // in the same way). A missing field reads as "" or 0.

@@ -122,6 +122,10 @@ void DVTableModel::showRows(std::shared_ptr<DTTable> table)
 void DVTableModel::takeRows(const QList<QStringList>& rows)
 {
     rows_ = rows;
+    for (QStringList& row : rows_) {
+        for (qsizetype c = 0; c < row.size() && size_t(c) < rules_.size(); ++c)
+            row[c] = tablecells::shownCell(rules_[size_t(c)], row[c]);
+    }
     checks_.assign(size_t(rows_.size()), 0);
     sortKeys_.assign(size_t(titles_.size()), {});
     prepareCells();

@@ -1,5 +1,7 @@
 #include "shell/tables/TableCellRules.h"
 
+#include "quotes/requests/ServerNumber.h"
+
 #include <array>
 #include <charconv>
 #include <string>
@@ -124,6 +126,12 @@ ColumnRule columnRuleFor(const QString& title)
         rule.maskable = rule.maskable || title == m;
     for (const QString& c : centred)
         rule.centredTitle = rule.centredTitle || title.contains(c);
+    // A cost price may fall below zero once gains exceed what was paid.
+    rule.neverNegative
+        = (title.contains(QStringLiteral("数量")) || title.contains(QStringLiteral("股份"))
+              || title.contains(QStringLiteral("价格")) || title.endsWith(QStringLiteral("最新价"))
+              || title.endsWith(QStringLiteral("现价")))
+        && !title.contains(QStringLiteral("成本"));
     return rule;
 }
 
@@ -151,6 +159,16 @@ Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value)
         return Qt::AlignHCenter;
     // "%" signs do not count: the scan passes over them.
     return isPure(value, true, true) ? Qt::AlignRight : Qt::AlignHCenter;
+}
+
+QString shownCell(const ColumnRule& rule, const QString& value)
+{
+    if (rule.centredTitle || !isPureFloat(value))
+        return value;
+    using servernumber::Field;
+    return servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount)
+        ? value
+        : QString::fromLatin1(servernumber::kNotShown);
 }
 
 QString maskAccount(const QString& value)

@@ -16,6 +16,7 @@ struct ColumnRule {
     bool buySell = false; // "买卖标志": coloured by direction
     bool maskable = false; // account numbers hidden under account protection
     bool centredTitle = false; // codes, numbers and dates: centred even when numeric
+    bool neverNegative = false; // quantities and prices (not cost prices): a negative means nothing
 };
 
 ColumnRule columnRuleFor(const QString& title);
@@ -27,6 +28,11 @@ CellTone toneFor(const ColumnRule& rule, QStringView value);
 // Right for a pure number ("%" signs ignored) outside the centred titles;
 // centred otherwise.
 Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
+
+// The text a cell shows: "--" for a number no column can show as real (not
+// finite, past 64 bits, or negative where the column's numbers never are);
+// any other text as it came.
+QString shownCell(const ColumnRule& rule, const QString& value);
 
 // The four characters before the last two become "*"; shorter texts than 6
 // characters stay as they are.

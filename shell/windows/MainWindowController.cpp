@@ -70,6 +70,7 @@ MainWindowController::MainWindowController(Services services, QObject* parent)
 MainWindowController::~MainWindowController()
 {
     notificationCenter->removeObserver(static_cast<QObject*>(this));
+    platform::RunLoop::main()->cancelAll(this);
     if (menuItemViewManager->window() == alerts_)
         menuItemViewManager->setWindow(nullptr);
     if (currentShow_)
@@ -103,14 +104,12 @@ void MainWindowController::observeNotifications()
     centre->addObserver(this, &MainWindowController::updateOutlineContents, pagenotify::kMenuChanged);
     centre->addObserver(
         this, &MainWindowController::updateMessageCenterCount, pagenotify::kMessageCountChanged);
-    centre->addObserver(static_cast<QObject*>(this),
-        TypedNotificationCenter::Handler(
-            [this](const platform::Notification& n) { switchToTrade(n.userInfo, true); }),
-        pagenotify::kBuyPosition);
-    centre->addObserver(static_cast<QObject*>(this),
-        TypedNotificationCenter::Handler(
-            [this](const platform::Notification& n) { switchToTrade(n.userInfo, false); }),
-        pagenotify::kSellPosition);
+    for (const bool buy : { true, false }) {
+        centre->addObserver(static_cast<QObject*>(this),
+            TypedNotificationCenter::Handler(
+                [this, buy](const platform::Notification& n) { switchToTradeLater(n.userInfo, buy); }),
+            buy ? pagenotify::kBuyPosition : pagenotify::kSellPosition);
+    }
     centre->addObserver(this, &MainWindowController::appExit, pagenotify::kExitTrading);
     centre->addObserver(this, &MainWindowController::updateForAccountProtectOptionChange,
         pagenotify::kAccountProtectOptionChanged);
@@ -130,6 +129,7 @@ void MainWindowController::windowWillClose()
     if (closed_)
         return;
     closed_ = true;
+    platform::RunLoop::main()->cancelAll(this);
     if (messageCenterTimer_)
         messageCenterTimer_->stop();
     notificationCenter->removeObserver(static_cast<QObject*>(this));
@@ -279,6 +279,19 @@ void MainWindowController::unloadCurrentPage()
     std::unique_ptr<MenuItemViewController> previous = std::move(currentShow_);
     previous->unloadView();
     emit pageChanged();
+}
+
+void MainWindowController::switchToTradeLater(const QVariantMap& userInfo, bool buy)
+{
+    // The page that asks is still inside its own handler (a combo box, a
+    // double click): it is replaced once that handler has returned.
+    platform::RunLoop::main()->perform(
+        platform::RunLoopModes::defaultMode(),
+        [this, userInfo, buy] {
+            if (!closed_)
+                switchToTrade(userInfo, buy);
+        },
+        this, this);
 }
 
 void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)

@@ -131,7 +131,9 @@ public:
     void loginAccountChanged();
     void lockScreen();
     void updateMessageCenterCount();
-    // switchToTradeBuy / switchToTradeSell
+    // switchToTradeBuy / switchToTradeSell (types 11 and 12): the jump runs
+    // on a later pass of the run loop, after the asking page's handler.
+    void switchToTradeLater(const QVariantMap& userInfo, bool buy);
     void switchToTrade(const QVariantMap& userInfo, bool buy);
     void appExit();
     void updateForAccountProtectOptionChange();

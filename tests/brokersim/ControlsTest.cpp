@@ -169,6 +169,36 @@ TEST_F(BrokerSimControls, WithholdEmptyAndNotRecordSet)
     EXPECT_FALSE(sim.sendRaw(id + 100, garbage));
 }
 
+TEST_F(BrokerSimControls, GivenRecordSetsReplaceTheHandlersAnswer)
+{
+    // Two requests get the test's set, in the reply's encoding; then the handler again.
+    const Table hostile = Table().column(QStringLiteral("maxstkqty")).row({ QStringLiteral("-1股") });
+    sim.answerTablesNext(kEcho, { hostile, Table::infoOnly(QStringLiteral("etc")) }, 2);
+    sim.answerTablesNext(kOther, {});
+    for (quint32 id = 1; id <= 3; ++id)
+        request(id);
+    request(4, kOther);
+    for (quint32 id = 1; id <= 2; ++id) {
+        auto frame = client.nextFrame();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->packetId, id);
+        auto sets = recordSets(frame->payload, 2);
+        ASSERT_EQ(sets.size(), 2u);
+        ASSERT_TRUE(sets[0].fetchFirst());
+        EXPECT_EQ(sets[0].toStringWithName(QStringLiteral("maxstkqty")), QStringLiteral("-1股"));
+        EXPECT_TRUE(sets[1].isETCInfo());
+    }
+    auto frame = client.nextFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(echoed(*frame), QStringLiteral("hi"));
+    // No tables: a reply without any record set.
+    frame = client.nextFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->packetId, 4u);
+    EXPECT_EQ(frame->status, 0);
+    EXPECT_TRUE(frame->payload.isEmpty());
+}
+
 TEST_F(BrokerSimControls, DropAfterBytes)
 {
     // Part of the reply, then the connection closes.

@@ -53,8 +53,11 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
     addOrder("900002", "0");
     OpdFundCancelOrderViewController page;
     open(page, 2);
-    page.cancelOrdersClicked(); // nothing ticked: nothing happens
-    EXPECT_TRUE(alerts.shown.isEmpty());
+    page.cancelOrdersClicked(); // nothing ticked: it says so, and sends nothing
+    EXPECT_EQ(alerts.shown,
+        QStringList(QStringLiteral("tip:") + QString::fromUtf8(FundBatchCancelPage::kNothingTickedMessage)));
+    EXPECT_EQ(count(brokersim::kFundCancelFunction), 0);
+    alerts.shown.clear();
 
     confirmDialogs();
     page.tickRow(1, true);

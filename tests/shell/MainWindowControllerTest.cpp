@@ -282,7 +282,12 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     const QVariantMap shanghai { { QString::fromLatin1(pagenotify::kPositionDetailKey),
         QVariantMap { { QStringLiteral("marketCode"), 1 },
             { QStringLiteral("stkcode"), QStringLiteral("600000") } } } };
+    // The asking page is still inside its handler: the jump waits for it.
+    const QString before = pageTitle();
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kSellPosition, QVariant(), shanghai);
+    EXPECT_EQ(pageTitle(), before);
+    EXPECT_EQ(posts.count(pagenotify::kFillTradePage), 0);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) == 1; }));
     EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
     EXPECT_EQ(w.selectedMenuItemIndex(), (Path { 0, 1 }));
     ASSERT_EQ(posts.count(pagenotify::kFillTradePage), 1);
@@ -293,6 +298,8 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     const QVariantMap connect { { QString::fromLatin1(pagenotify::kPositionDetailKey),
         QVariantMap { { QStringLiteral("marketCode"), 5 } } } };
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), connect);
+    EXPECT_TRUE(alerts.texts().isEmpty());
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !alerts.texts().isEmpty(); }));
     EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
     EXPECT_EQ(alerts.texts(), QStringList { kNotSupported });
     EXPECT_EQ(posts.count(pagenotify::kFillTradePage), 1);
@@ -301,6 +308,7 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     menus->setMenuItemVisible(false, QStringLiteral("11"));
     w.functionButtonSelected(1);
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), shanghai);
+    testsupport::spinFor(std::chrono::milliseconds(20));
     EXPECT_EQ(posts.count(pagenotify::kFillTradePage), 1);
     EXPECT_EQ(alerts.shown.size(), 1u);
 
@@ -309,6 +317,13 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     QObject::connect(&w, &MainWindowController::closeWindow, [&] { ++closes; });
     NotificationCenter::getInstance()->postNotification(pagenotify::kExitTrading);
     EXPECT_EQ(closes, 1);
+
+    // A jump asked for just before the window closes never runs.
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kSellPosition, QVariant(), shanghai);
+    w.windowWillClose();
+    testsupport::spinFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(posts.count(pagenotify::kFillTradePage), 1);
+    EXPECT_EQ(w.currentShow(), nullptr);
 }
 
 TEST_F(MainWindowControllerTest, MessageBadge)

@@ -56,6 +56,36 @@ TEST(TableCellRules, NumbersRightAlignedOutsideCodeAndDateColumns)
     }
 }
 
+TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
+{
+    struct Case {
+        const char* title;
+        const char* value;
+        const char* shown;
+    };
+    const Case cases[] = {
+        { "委托数量", "100", "100" },
+        { "委托数量", "-10", "--" },
+        { "委托数量", "9223372036854775807", "9223372036854775807" },
+        { "委托数量", "9223372036854775808", "--" },
+        { "委托价格", "1e999", "--" },
+        { "委托价格", "-0.01", "--" },
+        { "最新价", "-10", "--" },
+        { "股份余额", "-10", "--" },
+        { "参考成本价", "-3.25", "-3.25" }, // gains past the cost
+        { "参考盈亏", "-1520.30", "-1520.30" },
+        { "参考盈亏", "1e999", "--" },
+        { "成交金额", "-300", "-300" }, // a flow may go either way
+        { "委托数量", "abc", "abc" }, // no number: the server's text
+        { "委托编号", "-1", "-1" }, // numbers of codes and dates are texts
+        { "备注", "", "" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(shownCell(columnRuleFor(QString::fromUtf8(c.title)), QString::fromUtf8(c.value)),
+            QString::fromUtf8(c.shown))
+            << c.title << " " << c.value;
+}
+
 TEST(TableCellRules, PureNumberScans)
 {
     struct Case {

@@ -57,6 +57,10 @@ TEST_F(SecurityTextTest, TextsAndColoursByQuoteState)
         { "unchanged", quote("10.00", "10.00", 10.0, 0.000001), "10.00", flat, "10.00", flat, "0.00%", flat },
         { "no price", quote("0", "10.00", 0, 0), "0.00", down, "--", flat, "0.00%", flat },
         { "suspended", quote("", "", 0, 0), "0.00", flat, "--", flat, "0.00%", flat },
+        // A negative price and "1e999" (read as the largest double) are no prices to show.
+        { "hostile",
+            quote("-10", "10.00", std::numeric_limits<double>::max(), std::numeric_limits<double>::max()),
+            "--", down, "--", up, "--", up },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.state);

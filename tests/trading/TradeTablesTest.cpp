@@ -150,6 +150,15 @@ TEST(TradeBodies, MenuLinksNameFunctionPairsAndHiddenFields)
     historic.link = stored("hisquery?tc_mfuncno=500&tc_sfuncno=126&position=poststr");
     EXPECT_EQ(bodyOf<DMCommonHistoricQuery>(historic),
         "500/126 custid=1&strdate=20261201&enddate=20261201&position=poststr");
+
+    // Links with nothing to pass on: the body ends with "&", byte for byte.
+    historic.link = stored("hisquery?tc_mfuncno=500&tc_sfuncno=126&unlist=|x|");
+    EXPECT_EQ(bodyOf<DMCommonHistoricQuery>(historic), "500/126 custid=1&strdate=20261201&enddate=20261201&");
+    historic.link = stored("tradehisquery?tc_mfuncno=500&tc_sfuncno=9:tc_mfuncno=500&tc_sfuncno=10");
+    EXPECT_EQ(
+        bodyOf<DMCommonHistoricQueryEx>(historic), "500/10 custid=1&strdate=20261201&enddate=20261201&");
+    common.link = stored("tradequery?tc_mfuncno=500&tc_sfuncno=8");
+    EXPECT_EQ(bodyOf<DMCommonQuery>(common), "500/8 custid=1&");
 }
 
 TEST(TradeTables, TitlesFromDescriptionsInternalFieldsHiddenValuesByColumn)

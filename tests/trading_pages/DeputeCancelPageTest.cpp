@@ -63,10 +63,14 @@ TEST_F(DeputeCancelPageTest, EmptyListTicksNothingAndTheButtonSendsNothing)
     page->selectAllButtonClicked(true);
     EXPECT_FALSE(page->selectAllChecked());
     EXPECT_EQ(page->selectedCountText(), "0");
+    // 撤单 with nothing ticked says so, and sends nothing.
+    const qsizetype cancels = sim.receivedCount(brokersim::Function { 500, 7 });
     page->cancelOderButtonClicked();
     EXPECT_FALSE(page->isBusy());
     EXPECT_EQ(shownCount, 0);
-    EXPECT_TRUE(alerts.shown.empty());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(DeputeCancelViewController::kNothingTickedMessage));
+    EXPECT_EQ(sim.receivedCount(brokersim::Function { 500, 7 }), cancels);
 }
 
 TEST_F(DeputeCancelPageTest, SingleCancelReportsTheServersMessageOnceAndReloads)

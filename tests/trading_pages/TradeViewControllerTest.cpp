@@ -20,43 +20,8 @@ using testsupport::spinUntil;
 
 namespace {
 
-class TradeViewControllerTest : public pagestest::OrderPageFixture {
+class TradeViewControllerTest : public pagestest::TradePageFixture {
 protected:
-    void TearDown() override
-    {
-        pages.clear();
-        OrderPageFixture::TearDown();
-    }
-    // The logged-in account with its shareholder accounts of both exchanges
-    // and one Stock Connect account the pages leave out.
-    void logInWithShareholders()
-    {
-        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
-            { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
-    }
-    TradeViewController& openPage(qint64 linkId)
-    {
-        auto node = std::make_shared<BaseNode>();
-        node->nodeLinkId = linkId;
-        pages.push_back(std::make_unique<TradeViewController>(node));
-        TradeViewController& page = *pages.back();
-        page.setAlertPresenter(&alerts);
-        page.load();
-        return page;
-    }
-    // Types a code and waits for the form to fill from its quote.
-    void lookUp(TradeViewController& page, const QString& code)
-    {
-        page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
-    }
-    // What the dialog does once on screen.
-    void whenShown(std::function<void(OrderAlertWindowController&)> action)
-    {
-        OrderAlertWindowController::setShownHookForTesting([action](OrderAlertWindowController& c) {
-            QTimer::singleShot(0, &c, [&c, action] { action(c); });
-        });
-    }
     // Types another code and waits until its quote has filled the form.
     void lookUpAnew(TradeViewController& page, const QString& code)
     {
@@ -104,7 +69,6 @@ protected:
                 return i;
         return -1;
     }
-    std::vector<std::unique_ptr<TradeViewController>> pages;
 };
 
 TEST_F(TradeViewControllerTest, LookupFillsTheFormForTheAccountAndTheClass)

@@ -7,11 +7,15 @@
 #include "shell/windows/AlertPresenter.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/TradeViewController.h"
 #include "trading/query/CommonQueryManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/StockManager.h"
 
+#include <QTimer>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace pagestest {
@@ -122,6 +126,50 @@ protected:
 
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
     AnsweringAlerts alerts;
+};
+
+// The trading page's tests: a page opened for a link id (kept until the test
+// ends), a code looked up, what the confirmation dialog does once shown.
+class TradePageFixture : public OrderPageFixture {
+protected:
+    void TearDown() override
+    {
+        pages.clear();
+        OrderPageFixture::TearDown();
+    }
+    // The logged-in account with its shareholder accounts of both exchanges
+    // and one Stock Connect account the pages leave out.
+    void logInWithShareholders()
+    {
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+            { QStringLiteral("深圳A股"), "0", "0101000001" },
+            { QStringLiteral("沪港通"), "5", "H101000001" } });
+    }
+    TradeViewController& openPage(qint64 linkId, TradeViewControllerServices services = {})
+    {
+        auto node = std::make_shared<BaseNode>();
+        node->nodeLinkId = linkId;
+        pages.push_back(std::make_unique<TradeViewController>(node, services));
+        TradeViewController& page = *pages.back();
+        page.setAlertPresenter(&alerts);
+        page.load();
+        return page;
+    }
+    // Types a code and waits for the form to fill from its quote.
+    void lookUp(TradeViewController& page, const QString& code)
+    {
+        page.setCodeText(code);
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    }
+    // What the dialog does once on screen.
+    void whenShown(std::function<void(OrderAlertWindowController&)> action)
+    {
+        OrderAlertWindowController::setShownHookForTesting([action](OrderAlertWindowController& c) {
+            QTimer::singleShot(0, &c, [&c, action] { action(c); });
+        });
+    }
+    std::vector<std::unique_ptr<TradeViewController>> pages;
 };
 
 } // namespace pagestest

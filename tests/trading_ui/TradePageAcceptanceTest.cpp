@@ -3,89 +3,33 @@
 // types price and quantity, presses the order button, confirms, sees the
 // order number and finds the order in today's orders. Also writes the
 // trading page's picture when LUMORA_DOCS_DIR names a folder.
-#include "core/DMCDataCache.h"
-#include "platform/ChinaClock.h"
-#include "quotes/QuoteTestRig.h"
+#include "TradeWindowRig.h"
 #include "quotes/panel/QuotePanelGeometry.h"
-#include "shell/MainWindowRig.h"
-#include "shell/StatusBarTestRig.h"
-#include "shell/menu/MenuManager.h"
-#include "shell/messages/MessageCenterManager.h"
-#include "shell/pages/MenuItemViewManager.h"
-#include "shell/ui/LoginView.h"
-#include "shell/ui/LoginWindow.h"
-#include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/tables/DVTableModel.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
-#include "shell/windows/LoginViewController.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
-#include "trading/orders/OrderManager.h"
-#include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
-#include "trading/security/StockManager.h"
-#include "trading/ui/OrderAlertWindow.h"
-#include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradeView.h"
-#include "trading/ui/TradingViews.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 using namespace windowtest;
 using testsupport::spinUntil;
+using tradewindowtest::shown;
 
 namespace {
 
 QUOTETEST_CATCHER(OrdersCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
 
-template <class W> W* shown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
-
-class TradePageAcceptanceTest : public MainWindowRig {
+class TradePageAcceptanceTest : public tradewindowtest::TradeWindowTest {
 protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerShellDataModels();
-        registerTradingDataModels();
-        StartUp().run();
-        startTradeServer();
-        installTradingViews();
-        registerQueryPageViews();
-    }
-    void TearDown() override
-    {
-        closeWindows();
-        OrderAlertWindowController::setViewFactory({});
-        OrderAlertWindowController::setShownHookForTesting({});
-        MenuItemViewManager::resetInstance();
-        OrderManager::resetInstance();
-        QueryInfoManager::resetInstance();
-        StockManager::resetInstance();
-        MenuManager::resetInstance();
-        MessageCenterManager::resetInstance();
-        DMCDataCache::resetInstance();
-        serverManager.reset();
-        MarketFixture::TearDown();
-    }
-
     // A page of the menu, in a window of the default size.
     QWidget* pageFromTheMenu(const QString& entry)
     {
@@ -119,8 +63,6 @@ protected:
             shown &= QRect(p->mapTo(window, QPoint()), p->size());
         return shown & window->rect();
     }
-
-    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
 } // namespace

@@ -369,6 +369,16 @@ void BrokerSimulator::answerNotRecordSetNext(std::optional<Function> function, c
     arm(f, 1);
 }
 
+void BrokerSimulator::answerTablesNext(
+    std::optional<Function> function, const QList<Table>& tables, int count)
+{
+    Fault f;
+    f.function = function;
+    f.kind = Fault::Kind::Tables;
+    f.tables = tables;
+    arm(f, count);
+}
+
 void BrokerSimulator::clearControls()
 {
     {
@@ -726,6 +736,8 @@ void BrokerSimulator::serve(Connection& c, Request request)
         reply = fault->payload.isEmpty()
             ? Reply::withTable(Table::infoOnly(QStringLiteral("ok")), fault->status)
             : Reply::raw(fault->payload, fault->status);
+    } else if (fault->kind == Kind::Tables) {
+        reply = Reply::withTables(fault->tables);
     } else if (fault->kind == Kind::Empty) {
         reply = Reply::raw(QByteArray());
     } else {

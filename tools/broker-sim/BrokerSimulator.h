@@ -107,6 +107,9 @@ public:
     void answerEmptyNext(std::optional<Function> function);
     // Status 0 with a payload that is no record set.
     void answerNotRecordSetNext(std::optional<Function> function, const QByteArray& payload = {});
+    // These record sets instead of the handler's answer (handler skipped), in
+    // the request's encoding; no tables: a reply that holds no record set.
+    void answerTablesNext(std::optional<Function> function, const QList<Table>& tables, int count = 1);
     // Forgets every armed behaviour, the broker's controls included.
     void clearControls();
 
@@ -145,7 +148,7 @@ signals:
 
 private:
     struct Fault {
-        enum class Kind { ErrorRow, Status, Withhold, DropAfterBytes, Empty, NotRecordSet };
+        enum class Kind { ErrorRow, Status, Withhold, DropAfterBytes, Empty, NotRecordSet, Tables };
         std::optional<Function> function;
         Kind kind = Kind::ErrorRow;
         qint32 code = 0;
@@ -153,6 +156,7 @@ private:
         quint8 status = 0;
         QByteArray payload;
         qsizetype bytes = 0;
+        QList<Table> tables;
     };
     struct Connection;
     struct Withheld {

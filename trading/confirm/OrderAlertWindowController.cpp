@@ -122,6 +122,7 @@ qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWin
     }
 
     shown_ = true;
+    timedOut_ = false;
     emit changed();
     const Watch alive = watch();
     if (view_)
@@ -183,6 +184,7 @@ void OrderAlertWindowController::backstopFired()
     if (!busy_)
         return;
     const int type = theType_;
+    timedOut_ = true;
     stopRunModal();
     if (IDoConfigOrder* observer = theObserver_.get())
         observer->doConfigOrderTimedOut(type);

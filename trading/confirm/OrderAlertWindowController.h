@@ -3,6 +3,7 @@
 #include "platform/Lifetime.h"
 #include "trading/confirm/OrderAlertEntries.h"
 #include "trading/orders/OrderParam.h"
+#include "trading/requests/OrderDataModels.h"
 
 #include <QObject>
 #include <QPointer>
@@ -140,6 +141,13 @@ public:
     // What the window shows.
     bool isShown() const { return shown_; }
     bool isBusy() const { return busy_; }
+    // The last run ended at its backstop, so its page has told the user the
+    // outcome is unknown; the request's own unknown outcome later is no news.
+    bool timedOut() const { return timedOut_; }
+    bool toldAlready(const CSError& error) const
+    {
+        return timedOut_ && error.code == kOrderOutcomeUnknownCode;
+    }
     int theType() const { return theType_; }
     const OrderParam& orderParam() const { return orderParam_; }
     OrderAlertEntry entry() const { return entry_; }
@@ -190,6 +198,7 @@ private:
     bool loaded_ = false;
     bool shown_ = false;
     bool busy_ = false;
+    bool timedOut_ = false;
     QPointer<QObject> parentWindow_;
     QEventLoop* loop_ = nullptr;
     std::unique_ptr<OrderAlertView> view_;

@@ -66,6 +66,9 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
 QString OrderManager::requestCancelOrder(
     ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo, QString* handle)
 {
+    // A cancel names its order; without the keys it would name none.
+    if (fundId.trimmed().isEmpty() || orderNo.trimmed().isEmpty())
+        return QString::fromUtf8(kCancelKeysMissingMessage);
     orderModel(DMRequestCancelOrder::info.identifier);
     return sender_.send<tagCancelOrderParam>(
         DMRequestCancelOrder::info.identifier, observer, [&](tagCancelOrderParam& p, QString* m) {

@@ -26,6 +26,8 @@ public:
     static constexpr qsizetype kMaxQuantityLength = 255;
     static constexpr char kQuantityTooLong[] = "委托数量过长";
 
+    // Refusal of a cancel whose order lacks its capital account or number.
+    static constexpr char kCancelKeysMissingMessage[] = "该委托缺少委托序号或资金账号，无法撤单";
     explicit OrderManager(DataModelManager* dataModelManager = nullptr,
         AccountManager* accountManager = nullptr, QueryInfoManager* queryInfoManager = nullptr);
 

@@ -11,6 +11,18 @@ constexpr char kCostTitle[] = "参考成本价";
 // Longer costs would not fit the reset request's field.
 constexpr qsizetype kMaxCostLength = 255;
 
+// The main window picks the trading page by the position's market without
+// knowing this record: it reads the record as a map.
+void letPositionsReadAsMaps()
+{
+    static const bool registered
+        = QMetaType::registerConverter<RDOPositionDetail, QVariantMap>([](const RDOPositionDetail& p) {
+              return QVariantMap { { QStringLiteral("marketCode"), p.marketCode },
+                  { QStringLiteral("stkcode"), p.stockCode } };
+          });
+    Q_UNUSED(registered);
+}
+
 } // namespace
 
 AssetQueryViewController::AssetQueryViewController(BaseNode::Ptr node, Services services)
@@ -105,6 +117,7 @@ void AssetQueryViewController::functionSelected(int index)
         if (editableColumnIndex_ >= 0 && editCell_)
             editCell_(selectedRows_.front(), editableColumnIndex_);
     } else if (index == kFunctionBuy || index == kFunctionSell) {
+        letPositionsReadAsMaps();
         notificationCenter->postNotificationName(
             index == kFunctionBuy ? pagenotify::kBuyPosition : pagenotify::kSellPosition, QVariant(),
             { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(*position) } });

@@ -71,6 +71,11 @@ QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handl
     return orderManager_->requestCancelOrder(this, o.fundId, o.number, handle);
 }
 
+bool DeputeCancelViewController::namesItsOrder(const RDOOrder& o) const
+{
+    return !o.number.trimmed().isEmpty() && !o.fundId.trimmed().isEmpty();
+}
+
 void DeputeCancelViewController::selectAllButtonClicked(bool on)
 {
     if (on)
@@ -98,8 +103,19 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     ticked_.clear();
     for (int row : table_.model().selectedIndexes())
         ticked_.append(orders_->recordAt(row));
-    if (ticked_.isEmpty())
+    if (ticked_.isEmpty()) {
+        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNothingTickedMessage)), nullptr);
         return;
+    }
+    // Rows that cannot name their order are refused before the dialog.
+    for (const RDOOrder& o : std::as_const(ticked_)) {
+        if (!namesItsOrder(o)) {
+            ticked_.clear();
+            alerts()->runAlert(
+                AlertRequest::error(QString::fromUtf8(OrderManager::kCancelKeysMissingMessage)), nullptr);
+            return;
+        }
+    }
     totalCount = ticked_.size();
     busy_ = true;
     armed_ = false;

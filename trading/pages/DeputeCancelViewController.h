@@ -34,6 +34,7 @@ class DeputeCancelViewController : public MenuItemViewController,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
+    static constexpr char kNothingTickedMessage[] = "请先勾选要撤销的委托。";
     using Services = DeputeCancelServices;
 
     explicit DeputeCancelViewController(BaseNode::Ptr node = nullptr, Services services = Services());
@@ -86,6 +87,8 @@ protected:
     virtual void requestList();
     // Sends the cancel of one order; "" and its handle, or why it was not sent.
     virtual QString sendCancel(const RDOOrder& order, QString* handle);
+    // Whether a row carries the keys its cancel request names.
+    virtual bool namesItsOrder(const RDOOrder& order) const;
     // The tip a single cancel that succeeded shows.
     virtual QString succeededText(const QString& message) const { return message; }
     // The list arrived, or it could not be had.

@@ -140,7 +140,7 @@ void PurchaseViewController::requestMoneyInfo()
 
 void PurchaseViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    money_ = money.availableText();
     emit changed();
 }
 
@@ -262,7 +262,7 @@ void PurchaseViewController::requestMaxQuantityInfo()
 
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
-    maxQuantity_ = quantity + QStringLiteral("股");
+    maxQuantity_ = servernumber::shownText(quantity, servernumber::Field::Quantity, QStringLiteral("股"));
     emit changed();
 }
 
@@ -423,7 +423,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString&, const QStrin
 bool PurchaseViewController::tradeStock(DataModel*, const QString&, const CSError& error)
 {
     dialog_.stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    if (!dialog_.toldAlready(error)) // one box per outcome
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;
 }

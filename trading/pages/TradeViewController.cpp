@@ -562,7 +562,8 @@ void TradeViewController::requestMaxQuantityInfo()
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
     const auto security = cachedSecurity();
-    maxAmount_ = quantity + (security ? security->getUnitName() : QString());
+    maxAmount_ = servernumber::shownText(
+        quantity, servernumber::Field::Quantity, security ? security->getUnitName() : QString());
     emit changed();
 }
 
@@ -583,7 +584,7 @@ void TradeViewController::requestMoneyInfo()
 
 void TradeViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    money_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    money_ = money.availableText();
     emit changed();
 }
 
@@ -773,7 +774,9 @@ void TradeViewController::tradeStock(DataModel*, const QString&, const QString& 
 bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& error)
 {
     dialog_.stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    // One box per outcome: the dialog's time-out may have told it already.
+    if (!dialog_.toldAlready(error))
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     if (error.code == kOrderOutcomeUnknownCode) {
         requestPositions();
         requestMoneyInfo();

@@ -71,7 +71,7 @@ void DMCommonQuery::body(const tagCommonQueryParam& p, RequestBody& b)
 {
     b.prefix(p.commonUrl);
     if (const std::optional<CommonQueryLink> link = linkOf(p))
-        b.raw(link->otherUrl.toStdString());
+        b.passThrough(link->otherUrl.toStdString());
 }
 
 namespace {
@@ -81,7 +81,7 @@ void historicBody(const std::string& commonUrl, const std::string& begin, const 
 {
     b.prefix(commonUrl).add("strdate", begin).add("enddate", end);
     if (link)
-        b.raw(link->otherUrl.toStdString());
+        b.passThrough(link->otherUrl.toStdString());
 }
 
 } // namespace

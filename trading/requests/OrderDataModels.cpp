@@ -1,6 +1,9 @@
 #include "trading/requests/OrderDataModels.h"
 
 #include "platform/ChinaClock.h"
+#include "quotes/requests/ServerNumber.h"
+
+#include <QRegularExpression>
 
 namespace {
 
@@ -41,6 +44,27 @@ DMTradeDepute::Result DMTradeDepute::reply(const std::vector<VEKTCRS>& sets)
 DMRequestCancelOrder::Result DMRequestCancelOrder::reply(const std::vector<VEKTCRS>& sets)
 {
     return firstRowText(sets, "msgok");
+}
+
+std::optional<QString> lackingOrderNumber(const QString& orderNumber)
+{
+    static const QRegularExpression kDigits(QStringLiteral("^[0-9]{1,19}$"));
+    if (kDigits.match(orderNumber).hasMatch()
+        && servernumber::isPlausible(orderNumber, servernumber::Field::Quantity))
+        return std::nullopt;
+    return QStringLiteral("委托应答缺少委托序号");
+}
+
+std::optional<QString> DMTradeDepute::lacking(const Result& orderNumber)
+{
+    return lackingOrderNumber(orderNumber);
+}
+
+std::optional<QString> DMRequestCancelOrder::lacking(const Result& message)
+{
+    if (!message.trimmed().isEmpty())
+        return std::nullopt;
+    return QStringLiteral("撤单应答缺少结果信息");
 }
 
 void DMQueryMaxQuantityInfo::body(const tagMaxQuantityParam& p, RequestBody& b)

@@ -42,8 +42,11 @@ protected:
     void failWithError(
         const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
     {
-        const bool unknown
-            = !answering_ && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect);
+        // An answer without a record set, or without what the success needs,
+        // leaves the outcome as unknown as no answer at all.
+        const bool unknown = error.code == CSErrorServerNoData
+            || (!answering_
+                && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect));
         if (!unknown) {
             DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
             return;
@@ -59,6 +62,11 @@ private:
     bool answering_ = false;
 };
 
+// What an order answer lacks when its order number is missing or is no
+// order number (only digits, within 64 bits: not "-1", "1e999" or blanks);
+// the HGT order shares it.
+std::optional<QString> lackingOrderNumber(const QString& orderNumber);
+
 // The order body of both order classes; the new-issue order has no version key.
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion);
 
@@ -71,6 +79,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& orderNumber);
 };
 
 // A new-issue subscription: the same order without "reqversion".
@@ -82,6 +91,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
+    static std::optional<QString> lacking(const Result& r) { return DMTradeDepute::lacking(r); }
 };
 
 // Cancel of one order of today: 500 / 7, answers the server's message.
@@ -96,6 +106,7 @@ public:
         b.prefix(p.commonUrl).add("fundid", p.fundId).add("ordersno", p.ordersNo);
     }
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& message);
 };
 
 // How many units an order could have: 500 / 4; an empty price leaves

@@ -70,6 +70,11 @@ QString RDOMoney::getMoneyUnit(const QString&)
     return QStringLiteral("元");
 }
 
+QString RDOMoney::availableText() const
+{
+    return servernumber::shownText(available, servernumber::Field::Amount, getMoneyUnit(moneyTypeName));
+}
+
 RDOOrder::RDOOrder(const VEKTCRS* set)
     : postString(text(set, "poststr"))
     , stockName(text(set, "stkname"))

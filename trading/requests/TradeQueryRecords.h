@@ -69,6 +69,9 @@ public:
 
     // getMoneyUnit: every currency is counted in "元".
     static QString getMoneyUnit(const QString& moneyTypeName);
+    // The available money with its unit; "--" when the server's figure is no
+    // plausible amount.
+    QString availableText() const;
 
     QString fundId; // "fundid"
     QString moneyTypeName; // "~moneytype"

@@ -31,11 +31,11 @@ std::size_t levelIndex(int level)
     return std::size_t(std::clamp(level, 1, Security::kLevels) - 1);
 }
 
-// A quantity in lots; "--" for less than one lot.
+// A quantity in lots; "--" for less than one lot or a negative quantity.
 QString lotsText(qint64 quantity, qint64 lot)
 {
     const qint64 lots = quantity / lot;
-    return lots == 0 ? QStringLiteral("--") : QString::number(lots);
+    return lots <= 0 ? QStringLiteral("--") : QString::number(lots);
 }
 
 QString byTradeType(qint32 tradeType, const char* buy, const char* other)
@@ -242,7 +242,8 @@ QString Security::lastPriceText() const
 
 QString Security::amountOfUpdownText() const
 {
-    return QString::number(amountOfUpDown, 'f', 2) + QLatin1Char('%');
+    const QString rate = formatPrice(amountOfUpDown, 2);
+    return rate == QLatin1String(servernumber::kNotShown) ? rate : rate + QLatin1Char('%');
 }
 
 QString Security::limitUpText() const

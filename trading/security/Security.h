@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quotes/requests/QuoteRecords.h"
+#include "quotes/requests/ServerNumber.h"
 
 #include <QColor>
 #include <QString>
@@ -124,7 +125,11 @@ public:
     QString getValidDefaultPrice(double price) const;
 
     // The price in the security's format ("%.<precision>f").
-    QString priceText(double price) const { return formatPrice(price, precision); }
+    // A negative price means nothing: "--" as for any implausible number.
+    QString priceText(double price) const
+    {
+        return price < 0 ? QString::fromLatin1(servernumber::kNotShown) : formatPrice(price, precision);
+    }
     // Shares (units) per lot: lotSize, or the class's default when not given.
     qint64 lot() const { return lotSize >= 1 ? lotSize : defaultLot(); }
 

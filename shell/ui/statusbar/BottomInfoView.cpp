@@ -59,8 +59,11 @@ BottomInfoView::BottomInfoView(BottomInfoViewController::Services services, QWid
     connect(&controller_, &BottomInfoViewController::changed, this, &BottomInfoView::refresh);
     connect(
         serverInfoText_, &QPushButton::clicked, &controller_, &BottomInfoViewController::serverInfoClicked);
-    connect(&controller_, &BottomInfoViewController::openServerList, this,
-        [this] { siteWindow_.open([this] { return new SiteWindowController(window()); }); });
+    // The window opens after the click's handler has returned.
+    connect(
+        &controller_, &BottomInfoViewController::openServerList, this,
+        [this] { siteWindow_.open([this] { return new SiteWindowController(window()); }); },
+        Qt::QueuedConnection);
     controller_.awakeFromNib();
 }
 

@@ -1,0 +1,76 @@
+#pragma once
+
+// The main window of a customer logged in through the login window against
+// the in-process simulator, with the trading pages and their views: the
+// fixture of the trading pages' tests that go through the whole window.
+#include "core/DMCDataCache.h"
+#include "platform/ChinaClock.h"
+#include "quotes/QuoteTestRig.h"
+#include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
+#include "shell/menu/MenuManager.h"
+#include "shell/messages/MessageCenterManager.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/ui/LoginView.h"
+#include "shell/ui/LoginWindow.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/windows/LoginViewController.h"
+#include "trading/orders/OrderManager.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/security/StockManager.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "trading/ui/QueryPageViews.h"
+#include "trading/ui/TradingViews.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace tradewindowtest {
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+template <class W> W* shown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
+            return found;
+    }
+    return nullptr;
+}
+
+class TradeWindowTest : public MainWindowRig {
+protected:
+    void SetUp() override
+    {
+        MarketFixture::SetUp();
+        registerShellDataModels();
+        registerTradingDataModels();
+        StartUp().run();
+        startTradeServer();
+        installTradingViews();
+        registerQueryPageViews();
+    }
+    void TearDown() override
+    {
+        closeWindows();
+        OrderAlertWindowController::setViewFactory({});
+        OrderAlertWindowController::setShownHookForTesting({});
+        MenuItemViewManager::resetInstance();
+        OrderManager::resetInstance();
+        QueryInfoManager::resetInstance();
+        StockManager::resetInstance();
+        MenuManager::resetInstance();
+        MessageCenterManager::resetInstance();
+        DMCDataCache::resetInstance();
+        serverManager.reset();
+        MarketFixture::TearDown();
+    }
+
+    platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
+};
+
+} // namespace tradewindowtest
