@@ -165,6 +165,12 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
             QStringLiteral("选择转出账号有误。") },
         { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1", "x",
             QStringLiteral("选择转入账号有误。") },
+        // Each check before the next: the first failing one is told.
+        { infoOf({ { "1", "0", "", "3" } }), 0, "", "x", QStringLiteral("请输入转账金额和转账密码。") },
+        { infoOf({ { "1", "0", "", "0" }, { "2", "1", "", "0" } }), 1, "1", "x",
+            QStringLiteral("选择转出账号有误。") },
+        { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1.005", "a&b",
+            QStringLiteral("选择转入账号有误。") },
         // Then what is typed must fit its field.
         { good, 1, "1.005", "x", QStringLiteral("转账金额须为正数，最多两位小数。") },
         { good, 1, "1", "a&b", QStringLiteral("转账密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
@@ -220,8 +226,15 @@ TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
     EXPECT_EQ(page->selectedInIndex(), 0);
     ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("3000.00元"); }, 10s));
 
-    // No account for the currency: nothing asked, nothing sent.
+    // No account for the currency: nothing asked, nothing sent; the money of
+    // the account chosen just before, arriving late, is not shown either.
+    page->moneyTypeSelected(0);
+    const qsizetype late = count(kMoneyFunction);
+    page->fundAccountChanged(1);
     page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
+    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) > late; }, 10s));
+    testsupport::spinFor(100ms);
+    EXPECT_TRUE(page->availableFundText().isEmpty());
     const qsizetype before = count(kMoneyFunction);
     page->requestAvailableFundAmount();
     testsupport::spinFor(100ms);
