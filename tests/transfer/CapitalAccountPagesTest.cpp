@@ -311,6 +311,11 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币") }));
     EXPECT_EQ(page->mainFundIdText(), QStringLiteral("010210****02"));
     EXPECT_TRUE(page->controlsEnabled());
+    // The option followed while the page is open.
+    for (bool masked : { false, true }) {
+        UserDefaultConfig::getInstance()->setAccountProtectOption(masked);
+        EXPECT_EQ(page->mainFundIdText(), masked ? QStringLiteral("010210****02") : kMain);
+    }
     ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
     const std::shared_ptr<DTFundInfoTable> listBefore = page->fundInfoTable();
     const qint64 main = balance(kMain);
