@@ -15,7 +15,7 @@ using testsupport::spinUntil;
 
 namespace {
 
-using QueryBalancePageTest = TransferWindowRig;
+using QueryBalanceWindowTest = TransferWindowRig;
 
 // Moves a closed pop-up by `steps` items with the keyboard, as a user would.
 void choose(QComboBox* box, int index)
@@ -29,7 +29,7 @@ void choose(QComboBox* box, int index)
 
 } // namespace
 
-TEST_F(QueryBalancePageTest, EveryLinkPutsThePasswordAndBalanceRowsInTheirPlaces)
+TEST_F(QueryBalanceWindowTest, EveryLinkPutsThePasswordAndBalanceRowsInTheirPlaces)
 {
     logInThroughTheForm(); // 张三: 工商银行 (no password), 农业银行 (both) in 人民币, 中国银行 in 美元
     fetchMenu();
