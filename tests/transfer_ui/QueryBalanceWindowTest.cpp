@@ -17,7 +17,7 @@ namespace {
 
 using QueryBalanceWindowTest = TransferWindowRig;
 
-// Moves a closed pop-up by `steps` items with the keyboard, as a user would.
+// Moves a closed pop-up to item `index` with the keyboard, as a user would.
 void choose(QComboBox* box, int index)
 {
     box->setFocus();
