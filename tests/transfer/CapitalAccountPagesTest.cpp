@@ -165,6 +165,12 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
             QStringLiteral("选择转出账号有误。") },
         { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1", "x",
             QStringLiteral("选择转入账号有误。") },
+        // Each check before the next: the first failing one is told.
+        { infoOf({ { "1", "0", "", "3" } }), 0, "", "x", QStringLiteral("请输入转账金额和转账密码。") },
+        { infoOf({ { "1", "0", "", "0" }, { "2", "1", "", "0" } }), 1, "1", "x",
+            QStringLiteral("选择转出账号有误。") },
+        { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1.005", "a&b",
+            QStringLiteral("选择转入账号有误。") },
         // Then what is typed must fit its field.
         { good, 1, "1.005", "x", QStringLiteral("转账金额须为正数，最多两位小数。") },
         { good, 1, "1", "a&b", QStringLiteral("转账密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
@@ -220,8 +226,15 @@ TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
     EXPECT_EQ(page->selectedInIndex(), 0);
     ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("3000.00元"); }, 10s));
 
-    // No account for the currency: nothing asked, nothing sent.
+    // No account for the currency: nothing asked, nothing sent; the money of
+    // the account chosen just before, arriving late, is not shown either.
+    page->moneyTypeSelected(0);
+    const qsizetype late = count(kMoneyFunction);
+    page->fundAccountChanged(1);
     page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
+    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) > late; }, 10s));
+    testsupport::spinFor(100ms);
+    EXPECT_TRUE(page->availableFundText().isEmpty());
     const qsizetype before = count(kMoneyFunction);
     page->requestAvailableFundAmount();
     testsupport::spinFor(100ms);
@@ -298,6 +311,11 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币") }));
     EXPECT_EQ(page->mainFundIdText(), QStringLiteral("010210****02"));
     EXPECT_TRUE(page->controlsEnabled());
+    // The option followed while the page is open.
+    for (bool masked : { false, true }) {
+        UserDefaultConfig::getInstance()->setAccountProtectOption(masked);
+        EXPECT_EQ(page->mainFundIdText(), masked ? QStringLiteral("010210****02") : kMain);
+    }
     ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
     const std::shared_ptr<DTFundInfoTable> listBefore = page->fundInfoTable();
     const qint64 main = balance(kMain);
@@ -424,18 +442,81 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
     ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
 
     // An empty history leaves it blank; a failed one says so.
-    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(nullptr));
-    EXPECT_TRUE(page->bankBalanceText().isEmpty());
-    page->queryBSTransfer(nullptr, QString(), CSError { QStringLiteral("x"), 1 });
-    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        QString shown;
+    } histories[] = {
+        { "empty",
+            [this] {
+                sim.registerFunction(kTransferHistoryFunction.main, kTransferHistoryFunction.sub,
+                    [](const brokersim::Request&, brokersim::BrokerState&) {
+                        return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("fundbal")));
+                    });
+            },
+            QString() },
+        { "failed", [this] { sim.answerErrorNext(kTransferHistoryFunction, 1, QStringLiteral("x")); },
+            QStringLiteral("查询余额失败") },
+    };
+    for (const auto& h : histories) {
+        SCOPED_TRACE(h.what);
+        h.arrange();
+        page->bankCardSelected(0);
+        ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+        const qsizetype asked = count(kTransferHistoryFunction);
+        page->freshTableTimer()->fire();
+        ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > asked; }, 10s));
+        testsupport::spinFor(100ms);
+        EXPECT_EQ(page->bankBalanceText(), h.shown);
+    }
 
-    // The timer belongs to the page: nothing is asked once it closed.
-    page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
+    // Every new layout's timer replaces the earlier one, and the timer
+    // belongs to the page: nothing is asked once it closed.
+    page->bankCardSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    EXPECT_EQ(page->pageTimerCount(), 1u);
     const qsizetype before = count(kTransferHistoryFunction);
     page->unloadView();
     EXPECT_EQ(page->pageTimerCount(), 0u);
     testsupport::spinFor(1300ms);
     EXPECT_EQ(count(kTransferHistoryFunction), before);
+}
+
+// What was asked for one link never lands on another: the earlier link's
+// balance, its acceptance and its history are left alone once another one
+// is chosen.
+TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
+{
+    auto page = openBalance();
+    // The password-free link's query is out; the user moves on at once to
+    // the link that needs both passwords and queries it.
+    page->bankCardSelected(1);
+    page->setFundPasswordText(kTradePassword);
+    page->setBankPasswordText(kBankPassword);
+    page->transferButtonClicked();
+    ASSERT_TRUE(page->isQueryBusy());
+    ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(count(kBankBalanceFunction), 2);
+    // One answer for the one query the user made; no history timer for the
+    // earlier link.
+    EXPECT_EQ(std::count_if(alerts.shown.begin(), alerts.shown.end(),
+                  [](const AlertRequest& a) { return a.text == QStringLiteral("请求已提交，请到转账查询功能查询结果。"); }),
+        1);
+    EXPECT_EQ(page->pageTimerCount(), 0u);
+    EXPECT_EQ(page->freshTableTimer(), nullptr);
+
+    // The history asked for the password-free link arrives after the user
+    // chose the other one: its balance is not shown there.
+    page->bankCardSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    const qsizetype asked = count(kTransferHistoryFunction);
+    page->freshTableTimer()->fire();
+    page->bankCardSelected(1);
+    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > asked; }, 10s));
+    testsupport::spinFor(100ms);
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    EXPECT_EQ(page->pageTimerCount(), 0u);
 }
 
 TEST_F(QueryBalancePageTest, AManualQueryOnlySaysItWasSubmittedAndWipesThePasswords)

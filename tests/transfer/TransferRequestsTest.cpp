@@ -243,6 +243,59 @@ TEST_F(TransferRequestsTest, InsideTransfersAndCollectionsAreNeverMergedAndKeepT
         QStringList({ QStringLiteral("9520.50"), QStringLiteral("2"), QStringLiteral("0.00"), QStringLiteral("0") }));
 }
 
+// The broker refuses what the inside transfer page leaves to it, and moves
+// no money for a refused request.
+TEST_F(TransferRequestsTest, RefusedInsideTransfersAndCollectionsMoveNothing)
+{
+    logIn(kSecondCustomer, kSecondPassword);
+    const QStringList accounts = { QStringLiteral("010210000002"), QStringLiteral("010210000003"),
+        QStringLiteral("010210000004"), QStringLiteral("010210000005") };
+    auto balances = [&] {
+        QList<qint64> all;
+        for (const QString& a : accounts)
+            all << money(a, kSecondCustomer).balance;
+        return all;
+    };
+    const QList<qint64> before = balances();
+    const struct {
+        const char* out;
+        const char* in;
+        qint32 moneyType;
+        const char* amount;
+        QString password;
+        QString message;
+    } transfers[] = {
+        { "010110000001", "010210000003", 0, "1", kSecondPassword, QStringLiteral("资金账号不存在或币种不符") },
+        { "010210000002", "010210000005", 0, "1", kSecondPassword, QStringLiteral("资金账号不存在或币种不符") },
+        { "010210000002", "010210000003", 7, "1", kSecondPassword, QStringLiteral("资金账号不存在或币种不符") },
+        { "010210000003", "010210000003", 0, "1", kSecondPassword, QStringLiteral("转出账号与转入账号不能相同") },
+        { "010210000002", "010210000003", 0, "1", QStringLiteral("000000"), QStringLiteral("资金密码错误") },
+        { "010210000002", "010210000003", 0, "0", kSecondPassword, QStringLiteral("转账金额无效") },
+        { "010210000002", "010210000003", 0, "1.234", kSecondPassword, QStringLiteral("转账金额无效") },
+        // Frozen money is not available: 1500.50 of 2000.50.
+        { "010210000004", "010210000002", 0, "1600", kSecondPassword, QStringLiteral("可用资金不足") },
+    };
+    for (const auto& t : transfers) {
+        SCOPED_TRACE(testing::Message() << t.out << " " << t.in << " " << t.amount);
+        Observer o;
+        manager().requestFundInsideTransfer(&o, QString::fromLatin1(t.out), QString::fromLatin1(t.in), t.moneyType,
+            QString::fromLatin1(t.amount), t.password);
+        ASSERT_TRUE(waitCalls(o, 1));
+        ASSERT_EQ(o.errors.size(), 1u);
+        EXPECT_EQ(o.errors.front().domain, t.message);
+    }
+    // The main account holds 人民币 only.
+    for (qint32 moneyType : { 1, 2, 9 }) {
+        SCOPED_TRACE(moneyType);
+        Observer o;
+        manager().requestFundCollection(&o, moneyType);
+        ASSERT_TRUE(waitCalls(o, 1));
+        ASSERT_EQ(o.errors.size(), 1u);
+        EXPECT_EQ(o.errors.front().domain, QStringLiteral("主资金账号不支持该币种"));
+    }
+    EXPECT_EQ(balances(), before);
+}
+
 TEST_F(TransferRequestsTest, NothingIsSentWithoutAnAccountOrAFundIdPair)
 {
     Observer o;

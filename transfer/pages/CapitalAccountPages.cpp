@@ -178,6 +178,7 @@ void InsideTransferViewController::awakeFromNib()
     fundAccountItems_.clear();
     selectedOut_ = selectedIn_ = -1;
     availableFundText_.clear();
+    moneyFundId_.reset();
     CapitalAccountPage::awakeFromNib();
 }
 
@@ -246,9 +247,11 @@ void InsideTransferViewController::toFundAccountChanged(qsizetype index)
 void InsideTransferViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
+    moneyFundId_.reset();
     emit changed();
     // With no account for the currency there is nothing to ask about.
     if (const RDOFundAccountInfo* out = account(selectedOut_)) {
+        moneyFundId_ = out->fundId();
         queryInfoManager->requestMoneyInfo(
             this, RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId());
     }
@@ -256,6 +259,9 @@ void InsideTransferViewController::requestAvailableFundAmount()
 
 void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
+    // Another account's money is not this one's.
+    if (!moneyFundId_ || (!money.fundId.isEmpty() && money.fundId != *moneyFundId_))
+        return;
     availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
     emit changed();
 }

@@ -185,6 +185,9 @@ private:
     QString amountText_;
     QString fundPassword_;
     QString availableFundText_;
+    // The out account whose money was asked for last; an answer naming
+    // another account, or coming when none is chosen, is left alone.
+    std::optional<QString> moneyFundId_;
     std::optional<PendingTransfer> pending_;
 };
 

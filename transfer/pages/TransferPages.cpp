@@ -6,6 +6,8 @@
 #include "transfer/FundTransferManager.h"
 #include "transfer/pages/CapitalAccountPages.h"
 
+#include <utility>
+
 namespace {
 
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
@@ -230,6 +232,7 @@ void QueryBalanceViewController::awakeFromNib()
     queryButtonVisible_ = false;
     bankBalanceText_.clear();
     queryBusy_ = false;
+    forgetQueries();
     FundTransferBaseViewController::awakeFromNib();
     initPasswordControlsLocation(false, false);
 }
@@ -240,6 +243,14 @@ void QueryBalanceViewController::willDropRequests()
     // The set-up's timer goes with it.
     freshTableTimer_ = nullptr;
     queryBusy_ = false;
+    forgetQueries();
+}
+
+void QueryBalanceViewController::forgetQueries()
+{
+    autoQueryHandle_.reset();
+    manualQueryHandle_.reset();
+    awaitingHistory_ = false;
 }
 
 void QueryBalanceViewController::initPasswordControls()
@@ -253,10 +264,16 @@ void QueryBalanceViewController::initPasswordControls()
     queryButtonVisible_ = needFund || needBank;
     autoQueryBalance_ = account && !queryButtonVisible_;
     bankBalanceText_.clear();
+    // The earlier layout's automatic query and history are no longer awaited.
+    cancelPageTimer(freshTableTimer_);
+    freshTableTimer_ = nullptr;
+    autoQueryHandle_.reset();
+    awaitingHistory_ = false;
     emit changed();
     // Without an account there is nothing to ask about.
     if (autoQueryBalance_)
-        fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
+        autoQueryHandle_
+            = fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
 }
 
 bool QueryBalanceViewController::verifyInput()
@@ -289,7 +306,7 @@ void QueryBalanceViewController::transferButtonClicked()
     startProgress();
     bankBalanceText_.clear();
     emit changed();
-    fundTransferManager->requestBankBalance(
+    manualQueryHandle_ = fundTransferManager->requestBankBalance(
         this, selectedMoneyType(), fundId, bankCode, fundPassword, bankPassword);
     for (QString* secret : { &fundPassword, &bankPassword }) {
         secret->fill(QChar(u'\0'));
@@ -304,9 +321,26 @@ void QueryBalanceViewController::endQuery()
     stopProgress();
 }
 
-void QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, const QString&)
+std::optional<bool> QueryBalanceViewController::takeQuery(const QString& handle)
 {
-    if (autoQueryBalance_) {
+    if (queryBusy_ && manualQueryHandle_ == handle) {
+        manualQueryHandle_.reset();
+        return false;
+    }
+    if (autoQueryBalance_ && autoQueryHandle_ == handle) {
+        autoQueryHandle_.reset();
+        return true;
+    }
+    return std::nullopt;
+}
+
+void QueryBalanceViewController::queryBankBalance(DataModel*, const QString& handle, const QString&)
+{
+    const std::optional<bool> automatic = takeQuery(handle);
+    if (!automatic)
+        return; // an earlier layout's
+    if (*automatic) {
+        cancelPageTimer(freshTableTimer_);
         freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
         return;
     }
@@ -315,9 +349,12 @@ void QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, co
     resetControls();
 }
 
-bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, const CSError& error)
+bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString& handle, const CSError& error)
 {
-    if (!autoQueryBalance_)
+    const std::optional<bool> automatic = takeQuery(handle);
+    if (!automatic)
+        return true; // an earlier layout's
+    if (!*automatic)
         endQuery();
     alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     resetControls();
@@ -328,20 +365,25 @@ bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString&, co
 
 void QueryBalanceViewController::refreshTable()
 {
+    awaitingHistory_ = true;
     fundTransferManager->requestBSTransferInfo(this);
 }
 
 void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
-    const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
-    bankBalanceText_ = first ? first->fundBalance : QString();
+    if (std::exchange(awaitingHistory_, false)) {
+        const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
+        bankBalanceText_ = first ? first->fundBalance : QString();
+    }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
 
 bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString&, const CSError&)
 {
-    bankBalanceText_ = kBalanceFailed;
-    emit changed();
+    if (std::exchange(awaitingHistory_, false)) {
+        bankBalanceText_ = kBalanceFailed;
+        emit changed();
+    }
     return true;
 }
 

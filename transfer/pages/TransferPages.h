@@ -53,6 +53,12 @@ private:
     bool queryBalance = false;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
+    // The handles of the queries whose answers the page still waits for: the
+    // current layout's automatic one, and the one of the query button.
+    std::optional<QString> autoQueryHandle_;
+    std::optional<QString> manualQueryHandle_;
+    // The history was asked for the current layout's automatic query.
+    bool awaitingHistory_ = false;
 };
 
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen
@@ -99,7 +105,9 @@ private:
 // query was submitted. The rows below the account start from their own
 // places at every layout: fund password, bank password, balance. Typed
 // passwords are wiped after every query; with no account for the currency
-// nothing is asked.
+// nothing is asked. An answer belongs to the layout that asked: once another
+// link or currency is chosen, the answers and history of the earlier one are
+// left alone, so neither its balance nor its result lands on the new one.
 class QueryBalanceViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
     Q_OBJECT
 public:
@@ -139,6 +147,10 @@ protected:
 private:
     void refreshTable();
     void endQuery();
+    void forgetQueries();
+    // Whose answer this is: true the current automatic query, false the
+    // query button's, nullopt an earlier layout's (then left alone).
+    std::optional<bool> takeQuery(const QString& handle);
 
     bool autoQueryBalance_ = false;
     int balanceRow_ = 0;
@@ -146,6 +158,12 @@ private:
     QString bankBalanceText_;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
+    // The handles of the queries whose answers the page still waits for: the
+    // current layout's automatic one, and the one of the query button.
+    std::optional<QString> autoQueryHandle_;
+    std::optional<QString> manualQueryHandle_;
+    // The history was asked for the current layout's automatic query.
+    bool awaitingHistory_ = false;
 };
 
 // Registers the transfer pages of this library with the page dispatch.

@@ -1,0 +1,90 @@
+// The bank balance page as a user reaches it: log in, open 银行余额 from the
+// menu, and choose links that ask for no password, for both and for the bank
+// password only. The rows below the account must stand where each link puts
+// them, whatever was shown before.
+#include "TransferWindowRig.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+using QueryBalanceWindowTest = TransferWindowRig;
+
+// Moves a closed pop-up to item `index` with the keyboard, as a user would.
+void choose(QComboBox* box, int index)
+{
+    box->setFocus();
+    while (box->currentIndex() < index)
+        QTest::keyClick(box, Qt::Key_Down);
+    while (box->currentIndex() > index)
+        QTest::keyClick(box, Qt::Key_Up);
+}
+
+} // namespace
+
+TEST_F(QueryBalanceWindowTest, EveryLinkPutsThePasswordAndBalanceRowsInTheirPlaces)
+{
+    logInThroughTheForm(); // 张三: 工商银行 (no password), 农业银行 (both) in 人民币, 中国银行 in 美元
+    fetchMenu();
+    openWindow(QSize(1100, 700));
+
+    QWidget* page = clickEntry(QStringLiteral("银行余额"));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->objectName(), "QueryBalanceViewController");
+    auto* money = page->findChild<QComboBox*>("moneyTypePButton");
+    auto* account = page->findChild<QComboBox*>("fundIdInfoPButton");
+    auto* fundPassword = page->findChild<QLineEdit*>("fundPasswordText");
+    auto* bankPassword = page->findChild<QLineEdit*>("bankPasswordText");
+    auto* balance = page->findChild<QLabel*>("bankBalanceText");
+    auto* balanceLabel = page->findChild<QLabel*>("bankBalanceLabel");
+    auto* query = page->findChild<QPushButton*>("transferButton");
+    ASSERT_TRUE(money && account && fundPassword && bankPassword && balance && balanceLabel && query);
+    // The password-free link fills its balance by itself.
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("50000.00"); }, 10s));
+
+    // The rows as the link that asks for both passwords lays them out.
+    choose(account, 1);
+    ASSERT_TRUE(spinUntil([&] { return fundPassword->isVisible() && bankPassword->isVisible(); }, 10s));
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    const int rows[] = { fundPassword->y(), bankPassword->y(), balance->y() };
+    ASSERT_LT(rows[0], rows[1]);
+    ASSERT_LT(rows[1], rows[2]);
+    EXPECT_GT(rows[0], account->y());
+
+    const struct {
+        int money, account;
+        bool fund, bank;
+        int bankRow, balanceRow;
+    } links[] = {
+        { 0, 0, false, false, -1, 0 }, // 工商银行: no password
+        { 1, 0, false, true, 0, 1 }, // 中国银行: the bank password
+        { 0, 1, true, true, 1, 2 }, // 农业银行: both
+        { 1, 0, false, true, 0, 1 },
+        { 0, 0, false, false, -1, 0 },
+        { 0, 1, true, true, 1, 2 },
+    };
+    for (const auto& l : links) {
+        SCOPED_TRACE(testing::Message() << "money " << l.money << " account " << l.account);
+        choose(money, l.money);
+        choose(account, l.account);
+        testsupport::spinFor(std::chrono::milliseconds(50));
+        EXPECT_EQ(fundPassword->isVisible(), l.fund);
+        EXPECT_EQ(bankPassword->isVisible(), l.bank);
+        EXPECT_EQ(query->isVisible(), l.fund || l.bank);
+        if (l.fund)
+            EXPECT_EQ(fundPassword->y(), rows[0]);
+        if (l.bank)
+            EXPECT_EQ(bankPassword->y(), rows[l.bankRow]);
+        EXPECT_TRUE(balance->isVisible());
+        EXPECT_EQ(balance->y(), rows[l.balanceRow]);
+        // In line with the account row's selector.
+        EXPECT_EQ(balance->x(), account->x());
+    }
+}
