@@ -244,6 +244,24 @@ TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownRefreshesAndIsNotSentAgai
     EXPECT_EQ(count(kBankTransferFunction), 1);
 }
 
+TEST_F(TransferPagesTest, AnAnswerWithoutItsSerialIsAnUnknownOutcome)
+{
+    auto page = open<BankToStockViewController>();
+    brokersim::Table answer;
+    answer.column(QStringLiteral("sno"));
+    answer.row({ QString() });
+    sim.answerTablesNext(kBankTransferFunction, { answer });
+    const qsizetype histories = count(kTransferHistoryFunction);
+    page->setAmountText(QStringLiteral("5"));
+    page->setBankPasswordText(kBankPassword);
+    confirmDialogs();
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到转账结果"))) << qPrintable(alerts.last());
+    EXPECT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
+    EXPECT_EQ(count(kBankTransferFunction), 1);
+}
+
 TEST_F(TransferPagesTest, NoAccountForTheCurrencyLeavesPasswordsQueryAndTransferUnavailable)
 {
     auto page = open<BankToStockViewController>();
