@@ -5,6 +5,7 @@
 #include "quotes/QuoteTestRig.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -32,7 +33,8 @@ protected:
     void logInWithShareholders()
     {
         logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
-            { QStringLiteral("深圳A股"), "0", "0101000001" }, { QStringLiteral("沪港通"), "5", "H101000001" } });
+            { QStringLiteral("深圳A股"), "0", "0101000001" },
+            { QStringLiteral("沪港通"), "5", "H101000001" } });
     }
     TradeViewController& openPage(qint64 linkId)
     {
@@ -48,7 +50,8 @@ protected:
     void lookUp(TradeViewController& page, const QString& code)
     {
         page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
     }
     // What the dialog does once on screen.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)
@@ -168,7 +171,8 @@ TEST_F(TradeViewControllerTest, BuyConfirmedGivesTheOrderNumberAndOneOrderOnly)
     });
     page.orderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
-    ASSERT_FALSE(page.lastOrderNumber().isEmpty()) << (alerts.shown.empty() ? std::string("no alert") : alerts.shown.back().text.toStdString());
+    ASSERT_FALSE(page.lastOrderNumber().isEmpty())
+        << (alerts.shown.empty() ? std::string("no alert") : alerts.shown.back().text.toStdString());
     ASSERT_FALSE(alerts.shown.empty());
     EXPECT_EQ(alerts.shown.back().text,
         QString::fromUtf8(TradeViewController::kSubmittedFormat).arg(page.lastOrderNumber()));
@@ -460,6 +464,63 @@ TEST_F(TradeViewControllerTest, OpeningTimeBounds)
     for (const auto& c : cases)
         EXPECT_EQ(TradeViewController::isOpeningTime(QDateTime(QDate(2026, 12, 2), QTime(c.h, c.m))), c.open)
             << c.h << ":" << c.m;
+}
+
+// Message boxes recorded; the test answers them when it likes.
+struct HeldAlerts final : AlertPresenter {
+    std::vector<std::pair<AlertRequest, Completion>> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.emplace_back(request, std::move(completion));
+    }
+};
+
+// A change of the active account while an order is on its way to the
+// dialog ends that order: no dialog opens for the account left, and the
+// order button works again.
+TEST_F(TradeViewControllerTest, AnAccountChangeEndsTheOrderOnItsWayToTheDialog)
+{
+    logInAsDemoCustomer();
+    HeldAlerts held;
+    TradeViewController& page = openPage(10000);
+    page.setAlertPresenter(&held);
+    int shown = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+        ++shown;
+        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
+    });
+    const struct {
+        const char* code;
+        bool warned; // on the risk-warning list: the warning is up at the change
+    } cases[] = { { "600000", false }, { "600087", true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        lookUpAnew(page, QString::fromLatin1(c.code));
+        page.setQuantityText(QStringLiteral("100"));
+        held.shown.clear();
+        shown = 0;
+        if (!c.warned)
+            sim.withholdNext(brokersim::kRiskWarningListFunction);
+        page.orderButtonClicked();
+        if (c.warned)
+            ASSERT_TRUE(spinUntil([&] { return !held.shown.empty(); }));
+        else
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        page.loginAccountChanged();
+        EXPECT_FALSE(page.isBusy());
+        if (c.warned)
+            held.shown.front().second(1); // "确认" on the old warning
+        else
+            sim.releaseWithheld();
+        testsupport::spinFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(shown, 0);
+        EXPECT_FALSE(page.isBusy());
+    }
+    // The next order goes on to the dialog.
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.setQuantityText(QStringLiteral("100"));
+    page.orderButtonClicked();
+    EXPECT_TRUE(spinUntil([&] { return shown == 1 && !page.isBusy(); }));
 }
 
 } // namespace
