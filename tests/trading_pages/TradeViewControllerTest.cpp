@@ -263,6 +263,7 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
             << qPrintable(alerts.shown.back().text);
         EXPECT_EQ(sent.valueOr(u"stkcode"), QString::fromLatin1(c.code));
         EXPECT_EQ(sent.valueOr(u"secuid"), QString::fromLatin1(c.secuid));
+        EXPECT_EQ(sent.valueOr(u"market"), shenzhen ? QStringLiteral("0") : QStringLiteral("1"));
         EXPECT_EQ(sent.valueOr(u"bsflag"), QString::fromLatin1(c.flag));
         EXPECT_EQ(sent.valueOr(u"price", QStringLiteral("absent")), c.priced ? price : QString());
         EXPECT_EQ(sent.valueOr(u"qty"), QString::fromLatin1(c.quantity));
@@ -336,6 +337,90 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
+}
+
+// Rows of three markets picked in turn: each brings its own account and its
+// market's order types; a sell from the row goes out with them.
+TEST_F(TradeViewControllerTest, PositionRowsOfEachMarketBringTheirOwnAccount)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("900901")) >= 0; }));
+    const struct {
+        const char* code;
+        const char* secuid;
+        const char* market;
+        int titles;
+    } rows[] = { { "000001", "0101000001", "0", 6 }, { "600000", "A101000001", "1", 3 },
+        { "900901", "C101000001", "3", 1 }, { "000001", "0101000001", "0", 6 } };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.code);
+        const QString code = QString::fromLatin1(r.code);
+        page.setPriceText(QString());
+        page.positionTableViewClicked(rowOf(page, code));
+        EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(r.secuid)));
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        EXPECT_EQ(page.codeText(), code);
+        EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(r.secuid)));
+        EXPECT_EQ(page.orderTypeTitles().size(), r.titles);
+        EXPECT_EQ(page.selectedOrderType(), 0);
+    }
+    // The last row picked, sold at the default type and price.
+    const QString price = page.priceText();
+    page.setQuantityText(QStringLiteral("100"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("000001"));
+    EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("0101000001"));
+    EXPECT_EQ(sent.valueOr(u"market"), QStringLiteral("0"));
+    EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
+    EXPECT_EQ(sent.valueOr(u"price"), price);
+}
+
+// Two Shanghai accounts, the holding in the second: the row's account stays
+// through the lookup and the positions that follow an order.
+TEST_F(TradeViewControllerTest, APositionKeepsItsAccountOverTheFirstOfItsMarket)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    EXPECT_EQ(page.selectedAccount(), 2);
+    page.setQuantityText(QStringLiteral("100"));
+    EXPECT_EQ(placeOrder(page).valueOr(u"secuid"), QStringLiteral("A101000001"));
+    // The positions reply applies the row again: a new lookup, same account.
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) >= 2; }));
+    EXPECT_EQ(page.selectedAccount(), 2);
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction).back().valueOr(u"secuid"),
+        QStringLiteral("A101000001"));
+
+    // A code typed afterwards follows its market as usual.
+    lookUpAnew(page, QStringLiteral("000001"));
+    EXPECT_EQ(page.selectedAccount(), 0);
+}
+
+// An order type chosen for one market never travels with a code of another:
+// the new market's list starts again at its limit order.
+TEST_F(TradeViewControllerTest, ATypeChosenForOneMarketDoesNotFollowTheCodeToAnother)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("000001"));
+    page.orderTypePButtonSelected(int(page.orderTypeTitles().indexOf(QStringLiteral("对方最优价格委托"))));
+    ASSERT_TRUE(page.priceHidden());
+    lookUpAnew(page, QStringLiteral("600000"));
+    EXPECT_EQ(page.orderTypeTitles().value(page.selectedOrderType()), QStringLiteral("限价委托"));
+    EXPECT_FALSE(page.priceHidden());
+    const QString price = page.priceText();
+    page.setQuantityText(QStringLiteral("100"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
+    EXPECT_EQ(sent.valueOr(u"market"), QStringLiteral("1"));
+    EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("B"));
+    EXPECT_EQ(sent.valueOr(u"price"), price);
 }
 
 TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
