@@ -440,12 +440,14 @@ TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
     config->setQuoteRefreshTime(3); // each change posts notification 17
     config->setQuoteRefreshTime(5);
     EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.refreshInterval(), UserDefaultConfig::getTimeIntervalForRefresh(5));
     EXPECT_EQ(page.pageRegistrationCount(), 3);
     EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
     EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
     EXPECT_EQ(page.selectedAccount(), account);
     config->setQuoteRefreshTime(1); // 不刷新
     EXPECT_EQ(page.pageTimerCount(), 0u);
+    EXPECT_EQ(page.refreshInterval(), 0);
 
     config->setAccountProtectOption(true); // notification 19
     EXPECT_EQ(page.selectedAccount(), account);
@@ -454,6 +456,11 @@ TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
     EXPECT_EQ(page.selectedOrderType(), 1);
     EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
     EXPECT_EQ(page.pageRegistrationCount(), 3);
+
+    // Another interval after "不刷新" starts one timer again.
+    config->setQuoteRefreshTime(3);
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.refreshInterval(), UserDefaultConfig::getTimeIntervalForRefresh(3));
 }
 
 TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)

@@ -177,6 +177,11 @@ void TradeViewController::resetRefreshTimer()
         refreshTimer_ = schedulePageTimer(interval, [this] { refreshTimesharingQuotes(); });
 }
 
+double TradeViewController::refreshInterval() const
+{
+    return refreshTimer_ ? refreshTimer_->interval().count() : 0;
+}
+
 bool TradeViewController::selectAccountWithId(const QString& securityId)
 {
     for (int i = 0; i < securityInfoArray_.size(); ++i) {

@@ -118,6 +118,8 @@ public:
     // Judged on China time, wherever the customer is.
     static bool isOpeningTime(const QDateTime& chinaTime);
     void refreshTimesharingQuotes();
+    // The refresh timer's interval in seconds; 0 when no timer runs.
+    double refreshInterval() const;
 
     // Protocols.
     void updatePrice(const QString& price) override;
