@@ -615,4 +615,23 @@ TEST_F(TradeViewControllerTest, AnAccountChangeEndsTheOrderOnItsWayToTheDialog)
     EXPECT_TRUE(spinUntil([&] { return shown == 1 && !page.isBusy(); }));
 }
 
+// The holdings of the account left behind are never shown for the next one,
+// not even while its own positions are on their way.
+TEST_F(TradeViewControllerTest, AnAccountChangeForgetsTheOldPositionsAndThePickedRow)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_GE(page.selectedPositionRow(), 0);
+    sim.withholdNext(brokersim::kPositionsFunction);
+    page.loginAccountChanged();
+    EXPECT_FALSE(page.positions());
+    EXPECT_EQ(page.selectedPositionRow(), -1);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    EXPECT_EQ(page.selectedPositionRow(), -1);
+}
+
 } // namespace

@@ -121,6 +121,10 @@ void TradeViewController::awakeFromNib()
     quantity_.clear();
     stepperValue_ = 0;
     currentStockCode_.clear();
+    // The holdings and the picked row of an account left behind are not
+    // this account's: nothing shows until its own positions answer.
+    positions_.reset();
+    selectedPositionRow_ = -1;
     isNotRefresh_ = true;
     stopRefreshQuote_ = false;
     tradePosition_ = false;
