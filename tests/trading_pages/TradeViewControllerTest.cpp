@@ -634,4 +634,46 @@ TEST_F(TradeViewControllerTest, AnAccountChangeForgetsTheOldPositionsAndThePicke
     EXPECT_EQ(page.selectedPositionRow(), -1);
 }
 
+// The code field stays editable while the risk list is asked for: what the
+// dialog would show is checked again, so an incomplete code or a title the
+// new code's market does not know never reaches it.
+TEST_F(TradeViewControllerTest, AFormChangedWhileTheRiskListIsAskedForIsCheckedAgain)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    lookUpAnew(page, QStringLiteral("000001"));
+    int shown = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+        ++shown;
+        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
+    });
+    const struct {
+        const char* typed;
+        const char* message;
+    } cases[] = { { "6000", TradeViewController::kMissingInputMessage },
+        // Cached from before, its answer not yet back: the Shenzhen title stays.
+        { "600000", TradeViewController::kOrderTypeNotOfMarketMessage } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        lookUpAnew(page, QStringLiteral("000001"));
+        page.orderTypePButtonSelected(
+            int(page.orderTypeTitles().indexOf(QStringLiteral("对方最优价格委托"))));
+        page.setQuantityText(QStringLiteral("100"));
+        alerts.shown.clear();
+        sim.withholdNext(brokersim::kRiskWarningListFunction);
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.withholdNext(brokersim::kQuote5LevelExFunction);
+        page.setCodeText(QString::fromLatin1(c.typed));
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(c.message));
+        EXPECT_EQ(shown, 0);
+        sim.clearControls();
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+}
+
 } // namespace

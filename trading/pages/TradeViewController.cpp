@@ -696,6 +696,12 @@ void TradeViewController::makeOrder(bool atRisk, quint64 attempt)
 {
     if (!busy_ || attempt != orderAttempt_)
         return;
+    // The form stays editable while the risk list is asked for: the dialog
+    // shows only a form that still passes the checks.
+    if (!verifyOrderInput()) {
+        finishOrder();
+        return;
+    }
     if (!atRisk) {
         showOrderConfirmWindow();
         return;
