@@ -60,6 +60,14 @@ protected:
             QTimer::singleShot(0, &c, [&c, action] { action(c); });
         });
     }
+    // Every dialog shown is counted in `shown` and cancelled.
+    void cancelWhenShown(int& shown)
+    {
+        whenShown([&shown](OrderAlertWindowController& d) {
+            ++shown;
+            d.cancelButtonClicked();
+        });
+    }
     // Types another code and waits until its quote has filled the form.
     void lookUpAnew(TradeViewController& page, const QString& code)
     {
@@ -84,6 +92,15 @@ protected:
         EXPECT_TRUE(spinUntil([&] { return !page.isBusy(); }));
         const auto sent = sim.receivedOf(brokersim::kOrderFunction);
         return sent.size() == 1 ? sent[0] : brokersim::Request();
+    }
+    // The account, market, direction and price of an order body.
+    void expectBody(const brokersim::Request& sent, const char* secuid, const char* market, const char* flag,
+        const QString& price)
+    {
+        EXPECT_EQ(sent.valueOr(u"secuid"), QString::fromLatin1(secuid));
+        EXPECT_EQ(sent.valueOr(u"market"), QString::fromLatin1(market));
+        EXPECT_EQ(sent.valueOr(u"bsflag"), QString::fromLatin1(flag));
+        EXPECT_EQ(sent.valueOr(u"price"), price);
     }
     // A holding the customer did not have at log-in.
     void hold(const char* marketCode, const char* code, const char* secuid, qint64 quantity)
@@ -371,10 +388,7 @@ TEST_F(TradeViewControllerTest, PositionRowsOfEachMarketBringTheirOwnAccount)
     page.setQuantityText(QStringLiteral("100"));
     const brokersim::Request sent = placeOrder(page);
     EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("000001"));
-    EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("0101000001"));
-    EXPECT_EQ(sent.valueOr(u"market"), QStringLiteral("0"));
-    EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
-    EXPECT_EQ(sent.valueOr(u"price"), price);
+    expectBody(sent, "0101000001", "0", "S", price);
 }
 
 // Two Shanghai accounts, the holding in the second: the row's account stays
@@ -416,11 +430,7 @@ TEST_F(TradeViewControllerTest, ATypeChosenForOneMarketDoesNotFollowTheCodeToAno
     EXPECT_FALSE(page.priceHidden());
     const QString price = page.priceText();
     page.setQuantityText(QStringLiteral("100"));
-    const brokersim::Request sent = placeOrder(page);
-    EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
-    EXPECT_EQ(sent.valueOr(u"market"), QStringLiteral("1"));
-    EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("B"));
-    EXPECT_EQ(sent.valueOr(u"price"), price);
+    expectBody(placeOrder(page), "A101000001", "1", "B", price);
 }
 
 TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
@@ -577,10 +587,7 @@ TEST_F(TradeViewControllerTest, AnAccountChangeEndsTheOrderOnItsWayToTheDialog)
     TradeViewController& page = openPage(10000);
     page.setAlertPresenter(&held);
     int shown = 0;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
-        ++shown;
-        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
-    });
+    cancelWhenShown(shown);
     const struct {
         const char* code;
         bool warned; // on the risk-warning list: the warning is up at the change
@@ -644,10 +651,7 @@ TEST_F(TradeViewControllerTest, AFormChangedWhileTheRiskListIsAskedForIsCheckedA
     lookUpAnew(page, QStringLiteral("600000"));
     lookUpAnew(page, QStringLiteral("000001"));
     int shown = 0;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
-        ++shown;
-        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
-    });
+    cancelWhenShown(shown);
     const struct {
         const char* typed;
         const char* message;
