@@ -635,6 +635,9 @@ TEST_F(TradeViewControllerTest, AnAccountChangeForgetsTheOldPositionsAndThePicke
     page.loginAccountChanged();
     EXPECT_FALSE(page.positions());
     EXPECT_EQ(page.selectedPositionRow(), -1);
+    // One refresh timer and one registration per notification, as before.
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.pageRegistrationCount(), 3);
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     sim.releaseWithheld();
     EXPECT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
