@@ -683,4 +683,31 @@ TEST_F(TradeViewControllerTest, AFormChangedWhileTheRiskListIsAskedForIsCheckedA
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
 }
 
+// The dialog opens in the event-loop pass after the risk list's answer, not
+// from inside its handler and not after a wait of its own.
+TEST_F(TradeViewControllerTest, TheDialogOpensRightAfterTheRiskListAnswers)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.setQuantityText(QStringLiteral("100"));
+    int shown = 0;
+    OrderAlertWindowController::setShownHookForTesting([&shown](OrderAlertWindowController& d) {
+        ++shown;
+        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page.querySTStockList(nullptr, QString(), std::vector<QString> {}); // as the manager delivers it
+    EXPECT_EQ(shown, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(page.isBusy());
+    // The real answer, late, opens nothing more.
+    sim.releaseWithheld();
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(shown, 1);
+}
+
 } // namespace
