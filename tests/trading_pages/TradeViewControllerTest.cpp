@@ -710,4 +710,38 @@ TEST_F(TradeViewControllerTest, TheDialogOpensRightAfterTheRiskListAnswers)
     EXPECT_EQ(shown, 1);
 }
 
+// Positions that answer while an order is on its way to the dialog do not
+// apply the picked row again: the price the customer typed is the one the
+// dialog shows.
+TEST_F(TradeViewControllerTest, PositionsArrivingDuringAnOrderLeaveItsPrice)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    const QString typed = QString::number(page.priceText().toDouble() + 0.05, 'f', 2);
+    page.setPriceText(typed);
+    page.priceEditEnd();
+    page.setQuantityText(QStringLiteral("100"));
+    QString confirmedPrice;
+    whenShown([&confirmedPrice](OrderAlertWindowController& d) {
+        confirmedPrice = d.orderParam().price();
+        d.cancelButtonClicked();
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.clearReceived();
+    // Positions asked for by someone else (an order of unknown outcome).
+    QueryInfoManager::getInstance()->requestPositionInfo(&page, 0);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) == 1; }));
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 0);
+    EXPECT_EQ(page.priceText(), typed);
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+    EXPECT_EQ(confirmedPrice, typed);
+}
+
 } // namespace

@@ -629,10 +629,12 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString&, const DT
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;
     emit changed();
-    // The row still picked is applied again when it is the form's security.
+    // The row still picked is applied again when it is the form's security;
+    // not while an order is on its way to the dialog, whose price would be
+    // reset to the default under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (security && row && row->stockCode == security->code)
+    if (!busy_ && security && row && row->stockCode == security->code)
         positionTableViewClicked(selectedPositionRow_);
 }
 
