@@ -132,9 +132,16 @@ TEST_F(SecurityTextTest, LargeNumbers)
         qint64 n;
         const char* text;
     } cases[] = {
-        { 5000, "5000" }, { 9999, "9999" }, { 12345, "1.23万" }, { 12355, "1.24万" }, { -12345, "-1.23万" },
-        { 123456789, "1.23亿" }, { 99'999'999'999, "1000.00亿" }, { 1'234'567'890'123, "1万亿" },
-        { 1'500'000'000'000, "2万亿" }, { std::numeric_limits<qint64>::min(), "-9223372万亿" },
+        { 5000, "5000" },
+        { 9999, "9999" },
+        { 12345, "1.23万" },
+        { 12355, "1.24万" },
+        { -12345, "-1.23万" },
+        { 123456789, "1.23亿" },
+        { 99'999'999'999, "1000.00亿" },
+        { 1'234'567'890'123, "1万亿" },
+        { 1'500'000'000'000, "2万亿" },
+        { std::numeric_limits<qint64>::min(), "-9223372万亿" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Security::largeNumberText(c.n), QString::fromUtf8(c.text)) << c.n;
@@ -154,8 +161,10 @@ TEST_F(SecurityTextTest, TimesharingUpdateAxesAndMinutes)
     day.lowDealPrice = 9.8;
     day.precision = 0; // keeps the five-level precision
     day.lastUpdateDate = QStringLiteral("20240601143012");
-    day.timesharingInfoArray = std::vector { minute("931", 10.1, 1'234'567, 9'000'000'000), minute("1305", 9.9, 500, 5) };
+    day.timesharingInfoArray
+        = std::vector { minute("931", 10.1, 1'234'567, 9'000'000'000), minute("1305", 9.9, 500, 5) };
     day.afterTimesharingInfoArray = std::vector<RDOTimesharingInfo>(6, minute("1506", 10.2, 300, 3));
+    (*day.afterTimesharingInfoArray)[0] = minute("1505", 10.3, 100, 1);
     s.setTimesharingInfo(day);
     EXPECT_EQ(s.precision, 3);
     EXPECT_NEAR(s.subPriceOfMaxAndClosing(), 0.5, 1e-9);
@@ -173,7 +182,10 @@ TEST_F(SecurityTextTest, TimesharingUpdateAxesAndMinutes)
     EXPECT_EQ(s.selectedTimeText(1), "13:05");
     EXPECT_EQ(s.selectedTimePriceTextColor(1), Security::downsColor());
     EXPECT_EQ(s.selectedTimeQuantityText(0), "12345");
-    // Past 240 a KC board security reads its after-hours minutes.
+    // From 240 on a KC board security reads its after-hours minutes: 240
+    // is the first of them, 239 still a minute of the day.
+    EXPECT_EQ(s.getTimeTextWithIndex(240), "15:05");
+    EXPECT_EQ(s.getTimeTextWithIndex(239), "");
     EXPECT_EQ(s.getTimeTextWithIndex(245), "15:06");
     EXPECT_EQ(s.selectedTimeText(246), "");
     EXPECT_EQ(s.selectedTimePriceTextColor(246), Security::unchangedColor());

@@ -5,6 +5,7 @@
 #include "quotes/QuoteTestRig.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -22,6 +23,14 @@ namespace {
 
 class TradeViewControllerTest : public pagestest::TradePageFixture {
 protected:
+    // Every dialog shown is counted in `shown` and cancelled.
+    void cancelWhenShown(int& shown)
+    {
+        whenShown([&shown](OrderAlertWindowController& d) {
+            ++shown;
+            d.cancelButtonClicked();
+        });
+    }
     // Types another code and waits until its quote has filled the form.
     void lookUpAnew(TradeViewController& page, const QString& code)
     {
@@ -46,6 +55,15 @@ protected:
         EXPECT_TRUE(spinUntil([&] { return !page.isBusy(); }));
         const auto sent = sim.receivedOf(brokersim::kOrderFunction);
         return sent.size() == 1 ? sent[0] : brokersim::Request();
+    }
+    // The account, market, direction and price of an order body.
+    void expectBody(const brokersim::Request& sent, const char* secuid, const char* market, const char* flag,
+        const QString& price)
+    {
+        EXPECT_EQ(sent.valueOr(u"secuid"), QString::fromLatin1(secuid));
+        EXPECT_EQ(sent.valueOr(u"market"), QString::fromLatin1(market));
+        EXPECT_EQ(sent.valueOr(u"bsflag"), QString::fromLatin1(flag));
+        EXPECT_EQ(sent.valueOr(u"price"), price);
     }
     // A holding the customer did not have at log-in.
     void hold(const char* marketCode, const char* code, const char* secuid, qint64 quantity)
@@ -132,7 +150,8 @@ TEST_F(TradeViewControllerTest, BuyConfirmedGivesTheOrderNumberAndOneOrderOnly)
     });
     page.orderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
-    ASSERT_FALSE(page.lastOrderNumber().isEmpty()) << (alerts.shown.empty() ? std::string("no alert") : alerts.shown.back().text.toStdString());
+    ASSERT_FALSE(page.lastOrderNumber().isEmpty())
+        << (alerts.shown.empty() ? std::string("no alert") : alerts.shown.back().text.toStdString());
     ASSERT_FALSE(alerts.shown.empty());
     EXPECT_EQ(alerts.shown.back().text,
         QString::fromUtf8(TradeViewController::kSubmittedFormat).arg(page.lastOrderNumber()));
@@ -223,6 +242,7 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
             << qPrintable(alerts.shown.back().text);
         EXPECT_EQ(sent.valueOr(u"stkcode"), QString::fromLatin1(c.code));
         EXPECT_EQ(sent.valueOr(u"secuid"), QString::fromLatin1(c.secuid));
+        EXPECT_EQ(sent.valueOr(u"market"), shenzhen ? QStringLiteral("0") : QStringLiteral("1"));
         EXPECT_EQ(sent.valueOr(u"bsflag"), QString::fromLatin1(c.flag));
         EXPECT_EQ(sent.valueOr(u"price", QStringLiteral("absent")), c.priced ? price : QString());
         EXPECT_EQ(sent.valueOr(u"qty"), QString::fromLatin1(c.quantity));
@@ -298,6 +318,83 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(page.quantityText().isEmpty());
 }
 
+// Rows of three markets picked in turn: each brings its own account and its
+// market's order types; a sell from the row goes out with them.
+TEST_F(TradeViewControllerTest, PositionRowsOfEachMarketBringTheirOwnAccount)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("900901")) >= 0; }));
+    const struct {
+        const char* code;
+        const char* secuid;
+        const char* market;
+        int titles;
+    } rows[] = { { "000001", "0101000001", "0", 6 }, { "600000", "A101000001", "1", 3 },
+        { "900901", "C101000001", "3", 1 }, { "000001", "0101000001", "0", 6 } };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.code);
+        const QString code = QString::fromLatin1(r.code);
+        page.setPriceText(QString());
+        page.positionTableViewClicked(rowOf(page, code));
+        EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(r.secuid)));
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        EXPECT_EQ(page.codeText(), code);
+        EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(r.secuid)));
+        EXPECT_EQ(page.orderTypeTitles().size(), r.titles);
+        EXPECT_EQ(page.selectedOrderType(), 0);
+    }
+    // The last row picked, sold at the default type and price.
+    const QString price = page.priceText();
+    page.setQuantityText(QStringLiteral("100"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("000001"));
+    expectBody(sent, "0101000001", "0", "S", price);
+}
+
+// Two Shanghai accounts, the holding in the second: the row's account stays
+// through the lookup and the positions that follow an order.
+TEST_F(TradeViewControllerTest, APositionKeepsItsAccountOverTheFirstOfItsMarket)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    EXPECT_EQ(page.selectedAccount(), 2);
+    page.setQuantityText(QStringLiteral("100"));
+    EXPECT_EQ(placeOrder(page).valueOr(u"secuid"), QStringLiteral("A101000001"));
+    // The positions reply applies the row again: a new lookup, same account.
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) >= 2; }));
+    EXPECT_EQ(page.selectedAccount(), 2);
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction).back().valueOr(u"secuid"),
+        QStringLiteral("A101000001"));
+
+    // A code typed afterwards follows its market as usual.
+    lookUpAnew(page, QStringLiteral("000001"));
+    EXPECT_EQ(page.selectedAccount(), 0);
+}
+
+// An order type chosen for one market never travels with a code of another:
+// the new market's list starts again at its limit order.
+TEST_F(TradeViewControllerTest, ATypeChosenForOneMarketDoesNotFollowTheCodeToAnother)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("000001"));
+    page.orderTypePButtonSelected(int(page.orderTypeTitles().indexOf(QStringLiteral("对方最优价格委托"))));
+    ASSERT_TRUE(page.priceHidden());
+    lookUpAnew(page, QStringLiteral("600000"));
+    EXPECT_EQ(page.orderTypeTitles().value(page.selectedOrderType()), QStringLiteral("限价委托"));
+    EXPECT_FALSE(page.priceHidden());
+    const QString price = page.priceText();
+    page.setQuantityText(QStringLiteral("100"));
+    expectBody(placeOrder(page), "A101000001", "1", "B", price);
+}
+
 TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
 {
     logInAsDemoCustomer();
@@ -315,12 +412,14 @@ TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
     config->setQuoteRefreshTime(3); // each change posts notification 17
     config->setQuoteRefreshTime(5);
     EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.refreshInterval(), UserDefaultConfig::getTimeIntervalForRefresh(5));
     EXPECT_EQ(page.pageRegistrationCount(), 3);
     EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
     EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
     EXPECT_EQ(page.selectedAccount(), account);
     config->setQuoteRefreshTime(1); // 不刷新
     EXPECT_EQ(page.pageTimerCount(), 0u);
+    EXPECT_EQ(page.refreshInterval(), 0);
 
     config->setAccountProtectOption(true); // notification 19
     EXPECT_EQ(page.selectedAccount(), account);
@@ -329,6 +428,11 @@ TEST_F(TradeViewControllerTest, RefreshIntervalAndMaskingChangesKeepTheForm)
     EXPECT_EQ(page.selectedOrderType(), 1);
     EXPECT_EQ(page.quantityText(), QStringLiteral("300"));
     EXPECT_EQ(page.pageRegistrationCount(), 3);
+
+    // Another interval after "不刷新" starts one timer again.
+    config->setQuoteRefreshTime(3);
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.refreshInterval(), UserDefaultConfig::getTimeIntervalForRefresh(3));
 }
 
 TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)
@@ -424,6 +528,182 @@ TEST_F(TradeViewControllerTest, OpeningTimeBounds)
     for (const auto& c : cases)
         EXPECT_EQ(TradeViewController::isOpeningTime(QDateTime(QDate(2026, 12, 2), QTime(c.h, c.m))), c.open)
             << c.h << ":" << c.m;
+}
+
+// Message boxes recorded; the test answers them when it likes.
+struct HeldAlerts final : AlertPresenter {
+    std::vector<std::pair<AlertRequest, Completion>> shown;
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.emplace_back(request, std::move(completion));
+    }
+};
+
+// A change of the active account while an order is on its way to the
+// dialog ends that order: no dialog opens for the account left, and the
+// order button works again.
+TEST_F(TradeViewControllerTest, AnAccountChangeEndsTheOrderOnItsWayToTheDialog)
+{
+    logInAsDemoCustomer();
+    HeldAlerts held;
+    TradeViewController& page = openPage(10000);
+    page.setAlertPresenter(&held);
+    int shown = 0;
+    cancelWhenShown(shown);
+    const struct {
+        const char* code;
+        bool warned; // on the risk-warning list: the warning is up at the change
+    } cases[] = { { "600000", false }, { "600087", true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        lookUpAnew(page, QString::fromLatin1(c.code));
+        page.setQuantityText(QStringLiteral("100"));
+        held.shown.clear();
+        shown = 0;
+        if (!c.warned)
+            sim.withholdNext(brokersim::kRiskWarningListFunction);
+        page.orderButtonClicked();
+        if (c.warned)
+            ASSERT_TRUE(spinUntil([&] { return !held.shown.empty(); }));
+        else
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        page.loginAccountChanged();
+        EXPECT_FALSE(page.isBusy());
+        if (c.warned)
+            held.shown.front().second(1); // "确认" on the old warning
+        else
+            sim.releaseWithheld();
+        testsupport::spinFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(shown, 0);
+        EXPECT_FALSE(page.isBusy());
+    }
+    // The next order goes on to the dialog.
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.setQuantityText(QStringLiteral("100"));
+    page.orderButtonClicked();
+    EXPECT_TRUE(spinUntil([&] { return shown == 1 && !page.isBusy(); }));
+}
+
+// The holdings of the account left behind are never shown for the next one,
+// not even while its own positions are on their way.
+TEST_F(TradeViewControllerTest, AnAccountChangeForgetsTheOldPositionsAndThePickedRow)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_GE(page.selectedPositionRow(), 0);
+    sim.withholdNext(brokersim::kPositionsFunction);
+    page.loginAccountChanged();
+    EXPECT_FALSE(page.positions());
+    EXPECT_EQ(page.selectedPositionRow(), -1);
+    // One refresh timer and one registration per notification, as before.
+    EXPECT_EQ(page.pageTimerCount(), 1u);
+    EXPECT_EQ(page.pageRegistrationCount(), 3);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    EXPECT_EQ(page.selectedPositionRow(), -1);
+}
+
+// The code field stays editable while the risk list is asked for: what the
+// dialog would show is checked again, so an incomplete code or a title the
+// new code's market does not know never reaches it.
+TEST_F(TradeViewControllerTest, AFormChangedWhileTheRiskListIsAskedForIsCheckedAgain)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    lookUpAnew(page, QStringLiteral("000001"));
+    int shown = 0;
+    cancelWhenShown(shown);
+    const struct {
+        const char* typed;
+        const char* message;
+    } cases[] = { { "6000", TradeViewController::kMissingInputMessage },
+        // Cached from before, its answer not yet back: the Shenzhen title stays.
+        { "600000", TradeViewController::kOrderTypeNotOfMarketMessage } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        lookUpAnew(page, QStringLiteral("000001"));
+        page.orderTypePButtonSelected(
+            int(page.orderTypeTitles().indexOf(QStringLiteral("对方最优价格委托"))));
+        page.setQuantityText(QStringLiteral("100"));
+        alerts.shown.clear();
+        sim.withholdNext(brokersim::kRiskWarningListFunction);
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.withholdNext(brokersim::kQuote5LevelExFunction);
+        page.setCodeText(QString::fromLatin1(c.typed));
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(c.message));
+        EXPECT_EQ(shown, 0);
+        sim.clearControls();
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+}
+
+// The dialog opens in the event-loop pass after the risk list's answer, not
+// from inside its handler and not after a wait of its own.
+TEST_F(TradeViewControllerTest, TheDialogOpensRightAfterTheRiskListAnswers)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.setQuantityText(QStringLiteral("100"));
+    int shown = 0;
+    OrderAlertWindowController::setShownHookForTesting([&shown](OrderAlertWindowController& d) {
+        ++shown;
+        QTimer::singleShot(0, &d, [&d] { d.cancelButtonClicked(); });
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page.querySTStockList(nullptr, QString(), std::vector<QString> {}); // as the manager delivers it
+    EXPECT_EQ(shown, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(page.isBusy());
+    // The real answer, late, opens nothing more.
+    sim.releaseWithheld();
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(shown, 1);
+}
+
+// Positions that answer while an order is on its way to the dialog do not
+// apply the picked row again: the price the customer typed is the one the
+// dialog shows.
+TEST_F(TradeViewControllerTest, PositionsArrivingDuringAnOrderLeaveItsPrice)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("600000")));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    const QString typed = QString::number(page.priceText().toDouble() + 0.05, 'f', 2);
+    page.setPriceText(typed);
+    page.priceEditEnd();
+    page.setQuantityText(QStringLiteral("100"));
+    QString confirmedPrice;
+    whenShown([&confirmedPrice](OrderAlertWindowController& d) {
+        confirmedPrice = d.orderParam().price();
+        d.cancelButtonClicked();
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.clearReceived();
+    // Positions asked for by someone else (an order of unknown outcome).
+    QueryInfoManager::getInstance()->requestPositionInfo(&page, 0);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) == 1; }));
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 0);
+    EXPECT_EQ(page.priceText(), typed);
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+    EXPECT_EQ(confirmedPrice, typed);
 }
 
 } // namespace

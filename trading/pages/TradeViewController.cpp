@@ -60,7 +60,10 @@ TradeViewController::TradeViewController(
         services_.userDefaultConfig = UserDefaultConfig::getInstance();
 }
 
-TradeViewController::~TradeViewController() { services_.stockManager->clearSecurityObjects(); }
+TradeViewController::~TradeViewController()
+{
+    services_.stockManager->clearSecurityObjects();
+}
 
 qint32 TradeViewController::tradeTypeForLinkId(qint64 linkId)
 {
@@ -87,9 +90,17 @@ void TradeViewController::willDropRequests()
     // The set-up's timers go with the requests.
     refreshTimer_ = nullptr;
     // A reply that arrives after the drop reaches nobody, so a dialog that
-    // waits for one would stay busy: close it now.
-    if (dialog_.isBusy())
+    // waits for one would stay busy: close it now. A dialog still waiting
+    // for the customer holds an order of the account being left: close it
+    // too.
+    if (dialog_.isShown())
         dialog_.stopRunModal();
+    // An order on its way to the dialog (risk list asked, warning up) ends
+    // here: its reply is dropped, and the form it was made from is emptied.
+    if (busy_) {
+        ++orderAttempt_;
+        finishOrder();
+    }
 }
 
 void TradeViewController::awakeFromNib()
@@ -110,6 +121,10 @@ void TradeViewController::awakeFromNib()
     quantity_.clear();
     stepperValue_ = 0;
     currentStockCode_.clear();
+    // The holdings and the picked row of an account left behind are not
+    // this account's: nothing shows until its own positions answer.
+    positions_.reset();
+    selectedPositionRow_ = -1;
     isNotRefresh_ = true;
     stopRefreshQuote_ = false;
     tradePosition_ = false;
@@ -164,6 +179,11 @@ void TradeViewController::resetRefreshTimer()
         = UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
     if (interval != kNoRefresh)
         refreshTimer_ = schedulePageTimer(interval, [this] { refreshTimesharingQuotes(); });
+}
+
+double TradeViewController::refreshInterval() const
+{
+    return refreshTimer_ ? refreshTimer_->interval().count() : 0;
 }
 
 bool TradeViewController::selectAccountWithId(const QString& securityId)
@@ -230,8 +250,9 @@ QStringList TradeViewController::orderTypeTitlesFor(const QString& marketCode, c
 void TradeViewController::initOrderTypePButton()
 {
     const auto security = cachedSecurity();
-    orderTypeTitles_ = selectedIndex_ < 0 ? QStringList()
-                                          : orderTypeTitlesFor(selectedMarketCode(), security ? security->classId : QString());
+    orderTypeTitles_ = selectedIndex_ < 0
+        ? QStringList()
+        : orderTypeTitlesFor(selectedMarketCode(), security ? security->classId : QString());
     selectedOrderType_ = orderTypeTitles_.isEmpty() ? -1 : 0;
     fixControlsForOrderTypePButtonSelected();
 }
@@ -282,7 +303,8 @@ void TradeViewController::initLabelsOfOrderControls()
         priceLabel_ = security->priceLabelText(tradeType_, !DMOrderType::isPricedType(getCurrentOrderType()));
         amountLabel_ = security->quantityLabelText(tradeType_);
         maxAmountLabel_ = security->maxVolumeOfBSLabelText(tradeType_);
-        orderButtonTitle_ = security->orderButtonText(tradeType_).value_or(Security::defaultOrderButtonText(tradeType_));
+        orderButtonTitle_
+            = security->orderButtonText(tradeType_).value_or(Security::defaultOrderButtonText(tradeType_));
     } else {
         priceLabel_ = Security::defaultPriceLabelText(tradeType_);
         amountLabel_ = Security::defaultQuantityLabelText(tradeType_);
@@ -354,8 +376,9 @@ void TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const 
         quotePanel_->setQuotesOf5LevelInfo(*cached);
         initLabelsOfOrderControls();
         static const QStringList afterHours = { "110", "116", "210", "211", "1010", "1012", "1013" };
-        quotePanel_->setQuoteMarketType(
-            afterHours.contains(cached->classId) ? 3 : cached->classId == QLatin1String("1004") ? 2 : 0);
+        quotePanel_->setQuoteMarketType(afterHours.contains(cached->classId) ? 3
+                : cached->classId == QLatin1String("1004")                   ? 2
+                                                                             : 0);
         services_.stockManager->requestQuota(this, cached->queryCode);
     } else if (isNotRefresh_) {
         stopRefreshQuote_ = false;
@@ -534,7 +557,10 @@ void TradeViewController::subButtonClick()
     emit changed();
 }
 
-void TradeViewController::setQuantityText(const QString& text) { quantity_ = text; }
+void TradeViewController::setQuantityText(const QString& text)
+{
+    quantity_ = text;
+}
 
 void TradeViewController::updatePrice(const QString& price)
 {
@@ -578,7 +604,9 @@ bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const
 void TradeViewController::requestMoneyInfo()
 {
     const QString market = selectedMarketCode();
-    const qint32 type = market == QLatin1String("2") ? 1 : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2 : 0;
+    const qint32 type = market == QLatin1String("2")                     ? 1
+        : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2
+                                                                         : 0;
     services_.queryInfoManager->requestMoneyInfo(this, type, QString());
 }
 
@@ -602,10 +630,12 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString&, const DT
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;
     emit changed();
-    // The row still picked is applied again when it is the form's security.
+    // The row still picked is applied again when it is the form's security;
+    // not while an order is on its way to the dialog, whose price would be
+    // reset to the default under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (security && row && row->stockCode == security->code)
+    if (!busy_ && security && row && row->stockCode == security->code)
         positionTableViewClicked(selectedPositionRow_);
 }
 
@@ -643,10 +673,11 @@ void TradeViewController::orderButtonClicked()
     if (!verifyOrderInput())
         return;
     busy_ = true;
+    ++orderAttempt_;
     emit changed();
     const QString sent = services_.stockManager->requestQuerySTStockList(this);
     if (!sent.isEmpty())
-        makeOrder(false);
+        makeOrder(false, orderAttempt_);
 }
 
 void TradeViewController::querySTStockList(DataModel*, const QString&, const std::vector<QString>& codes)
@@ -654,20 +685,26 @@ void TradeViewController::querySTStockList(DataModel*, const QString&, const std
     const bool atRisk = std::find(codes.begin(), codes.end(), code_) != codes.end();
     // After the reply handler has returned, never from inside it.
     QMetaObject::invokeMethod(
-        this, [this, atRisk] { makeOrder(atRisk); }, Qt::QueuedConnection);
+        this, [this, atRisk, attempt = orderAttempt_] { makeOrder(atRisk, attempt); }, Qt::QueuedConnection);
 }
 
 bool TradeViewController::querySTStockList(DataModel*, const QString&, const CSError&)
 {
     QMetaObject::invokeMethod(
-        this, [this] { makeOrder(false); }, Qt::QueuedConnection);
+        this, [this, attempt = orderAttempt_] { makeOrder(false, attempt); }, Qt::QueuedConnection);
     return true;
 }
 
-void TradeViewController::makeOrder(bool atRisk)
+void TradeViewController::makeOrder(bool atRisk, quint64 attempt)
 {
-    if (!busy_)
+    if (!busy_ || attempt != orderAttempt_)
         return;
+    // The form stays editable while the risk list is asked for: the dialog
+    // shows only a form that still passes the checks.
+    if (!verifyOrderInput()) {
+        finishOrder();
+        return;
+    }
     if (!atRisk) {
         showOrderConfirmWindow();
         return;
@@ -676,8 +713,8 @@ void TradeViewController::makeOrder(bool atRisk)
     warning.title = QString::fromUtf8(kDelistTitle);
     warning.text = QString::fromUtf8(kDelistText);
     warning.alternateButton = QStringLiteral("取消");
-    alerts()->runAlert(warning, [this, alive = platform::Lifetime::Watch(dialog_)](int result) {
-        if (!alive.survived())
+    alerts()->runAlert(warning, [this, attempt, alive = platform::Lifetime::Watch(dialog_)](int result) {
+        if (!alive.survived() || attempt != orderAttempt_)
             return;
         if (result == 1)
             showOrderConfirmWindow();
@@ -689,15 +726,18 @@ void TradeViewController::makeOrder(bool atRisk)
 void TradeViewController::showOrderConfirmWindow()
 {
     const auto security = cachedSecurity();
-    const std::optional<QString> classId = security ? std::optional<QString>(security->classId) : std::nullopt;
+    const std::optional<QString> classId
+        = security ? std::optional<QString>(security->classId) : std::nullopt;
     const QString title = selectedOrderTypeTitle();
     if (quotePanel_)
         quotePanel_->setOrderFormHeld(true);
     const Watch alive = MenuItemViewController::watch();
     if (tradeType_ == 0)
-        dialog_.runModalForCommonBuy(dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
+        dialog_.runModalForCommonBuy(
+            dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
     else
-        dialog_.runModalForCommonSell(dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
+        dialog_.runModalForCommonSell(
+            dialogParent_, selectedSecurityId(), code_, name_, title, price_, quantity_, classId);
     if (alive.survived())
         finishOrder();
 }
@@ -730,7 +770,8 @@ StockManager::SecurityPtr TradeViewController::securityForOrder(
     return fresh;
 }
 
-void TradeViewController::sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price)
+void TradeViewController::sendOrder(
+    const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
     const QString refused = services_.orderManager->requestOrder(
         this, security, param.securityId(), side, price, param.quantity(), param.orderType());
@@ -754,7 +795,8 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
 
 void TradeViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    alerts()->runAlert(
+        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
     requestPositions();
     requestMoneyInfo();
 }
@@ -787,8 +829,6 @@ bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& 
 
 void TradeViewController::registerPages()
 {
-    MenuItemViewManager::getInstance()->registerPageClass(
-        QStringLiteral("TradeViewController"), [](const BaseNode::Ptr& node) {
-            return std::make_unique<TradeViewController>(node);
-        });
+    MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("TradeViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<TradeViewController>(node); });
 }

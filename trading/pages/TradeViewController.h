@@ -118,6 +118,8 @@ public:
     // Judged on China time, wherever the customer is.
     static bool isOpeningTime(const QDateTime& chinaTime);
     void refreshTimesharingQuotes();
+    // The refresh timer's interval in seconds; 0 when no timer runs.
+    double refreshInterval() const;
 
     // Protocols.
     void updatePrice(const QString& price) override;
@@ -179,7 +181,8 @@ protected:
     QString marketOfAccount(const QString& securityId) const;
     // The cached security of a confirmed order's code; else `fresh` with
     // that code and the account's market.
-    std::shared_ptr<Security> securityForOrder(const OrderParam& param, std::shared_ptr<Security> fresh) const;
+    std::shared_ptr<Security> securityForOrder(
+        const OrderParam& param, std::shared_ptr<Security> fresh) const;
     // The confirmed order to the server; a refusal before sending closes the dialog.
     void sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price);
     QString selectedMarketCode() const;
@@ -188,7 +191,9 @@ protected:
     void requestMaxQuantityInfo();
     void requestMoneyInfo();
     void requestPositions();
-    void makeOrder(bool atRisk);
+    // The dialog (after the delisting warning when at risk) for the order
+    // attempt `attempt`; nothing when that attempt has ended.
+    void makeOrder(bool atRisk, quint64 attempt);
     void finishOrder();
     bool carriesPrice(qint32 orderType, const QString& classId) const;
 
@@ -211,6 +216,9 @@ protected:
     bool stopRefreshQuote_ = false;
     bool tradePosition_ = false;
     bool busy_ = false;
+    // Counts order attempts, so that a late step of one that has ended
+    // (a queued call, an answered warning) does nothing.
+    quint64 orderAttempt_ = 0;
     QString lastOrderNumber_;
     DTTablePtr positions_;
     int selectedPositionRow_ = -1;

@@ -111,7 +111,8 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     connect(priceText_, &QLineEdit::returnPressed, this, [this] { amountText_->setFocus(); });
     connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClick(); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClick(); });
-    connect(amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
+    connect(
+        amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
     connect(amountText_, &QLineEdit::returnPressed, this, [this] { page_.orderButtonClicked(); });
     connect(orderButton_, &QPushButton::clicked, this, [this] { page_.orderButtonClicked(); });
     connect(positionTableView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
@@ -143,7 +144,9 @@ void TradeView::refresh()
     availableMoneyText_->setText(page_.availableMoneyText());
     orderButton_->setText(page_.orderButtonTitle());
     orderButton_->setEnabled(!page_.isBusy());
-    if (page_.positions() && page_.positions() != shownPositions_) {
+    // A table once shown may be emptied (the page forgot it), never built
+    // from nothing: its columns come from the first table.
+    if (page_.positions() != shownPositions_ && (page_.positions() || shownPositions_)) {
         shownPositions_ = page_.positions();
         positionTableView_->initTableViewWithObject(shownPositions_);
     }
@@ -170,7 +173,8 @@ void registerTradeViews()
 {
     // The after-hours and warrant exercise pages are the same form with
     // their own rows and labels.
-    for (const char* name : { "TradeViewController", "AfTradeViewController", "WarrantExerciseViewController" })
+    for (const char* name :
+        { "TradeViewController", "AfTradeViewController", "WarrantExerciseViewController" })
         MenuItemViewCatalogue::shared().registerView(
             QString::fromLatin1(name), [](MenuItemViewController& c, QWidget* parent) -> MenuItemView* {
                 auto* page = qobject_cast<TradeViewController*>(&c);
