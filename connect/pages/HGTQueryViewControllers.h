@@ -84,7 +84,8 @@ public:
     const QDate& beginDate() const { return beginDate_; }
     const QDate& endDate() const { return endDate_; }
     void queryButtonClicked();
-    // A click on a row (ordersTableViewClicked:); -1 for none.
+    // A click on a row (ordersTableViewClicked:), as a row of the reply
+    // whatever the view's sort; -1 for none.
     void ordersTableViewClicked(int row);
 
     PageTable& ordersTableView() { return table_; }
