@@ -106,6 +106,9 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // The answers of the dropped requests never come: the windows close and
+    // the pickers are free again.
+    void willDropRequests() override;
 
 private:
     bool verifyInput();
@@ -147,6 +150,9 @@ public:
     void hgtQueryNotification(DataModel*, const QString&, const DTHGTNotificationList& list) override;
     bool hgtQueryNotification(DataModel*, const QString&, const CSError& error) override;
 
+protected:
+    void willDropRequests() override { progress_ = false; }
+
 private:
     HGTRequestManager* requestManager;
     QString code_;
@@ -172,6 +178,9 @@ public:
 
     void hgtQueryStockTarget(DataModel*, const QString&, const DTTablePtr& table) override;
     bool hgtQueryStockTarget(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void willDropRequests() override { progress_ = false; }
 
 private:
     HGTRequestManager* requestManager;
