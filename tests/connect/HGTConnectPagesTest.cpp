@@ -453,6 +453,14 @@ TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
         return sim.receivedCount(brokersim::kConnectPermissionListFunction) == lists + 1 && page.permissions()[0].status == 0;
     }));
     EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
+
+    // Another account's list is the Stock Connect one too.
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(brokersim::kConnectPermissionListFunction) == lists + 2
+            && page.numberOfRowsInTableView() == 1;
+    }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
 }
 
 TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
