@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -106,11 +107,17 @@ TEST_F(HGTDeclarePagesViewTest, DeclareThenWithdrawPartOfItAndReadTheNotices)
 
 TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPositionRowFillsItsOwnCode)
 {
-    // Two declarations.
-    struct Catcher : IHGTOtherVote {
+    // Two declarations, and a second Hong Kong stock bought above the market.
+    struct Catcher : IHGTOtherVote, IHGTMakeOrder {
         int answers = 0;
         void hgtOtherVote(DataModel*, const QString&, const QString&) override { ++answers; }
         bool hgtOtherVote(DataModel*, const QString&, const CSError& e) override
+        {
+            ADD_FAILURE() << e.domain.toStdString();
+            return true;
+        }
+        void hgtMakeOrder(DataModel*, const QString&, const QString&) override { ++answers; }
+        bool hgtMakeOrder(DataModel*, const QString&, const CSError& e) override
         {
             ADD_FAILURE() << e.domain.toStdString();
             return true;
@@ -122,7 +129,9 @@ TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPos
         &catcher, QStringLiteral("00700"), 3, QStringLiteral("300"), QStringLiteral("D1"), account);
     hgt.requestHGTOtherVote(
         &catcher, QStringLiteral("01299"), 1, QStringLiteral("200"), QStringLiteral("D2"), account);
-    ASSERT_TRUE(spinUntil([&] { return catcher.answers == 2; }));
+    hgt.requestHGTTradeBuy(&catcher, account, QStringLiteral("00981"), QStringLiteral("9.000"),
+        QStringLiteral("500"), QStringLiteral("增强限价买入"));
+    ASSERT_TRUE(spinUntil([&] { return catcher.answers == 3; }));
 
     // The customer sorts by code, last first, and clicks the top row: the
     // withdrawal window is that row's declaration, not the reply's first.
@@ -152,13 +161,15 @@ TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPos
     EXPECT_TRUE(shownLabels.contains(QStringLiteral("D2")));
     EXPECT_FALSE(shownLabels.contains(QStringLiteral("00700")));
 
-    // The same on the buy page's positions (the customer holds several).
+    // The same on the buy page's positions: the two Hong Kong holdings only.
     auto* buy = hands.openDirectly<HGTTradeView>(90000, { 800, 760 });
     ASSERT_NE(buy, nullptr);
     auto* positions = buy->findChild<DVCommonTableView*>();
     const auto& page = static_cast<HGTTradeViewController&>(*hands.pages.back());
-    ASSERT_TRUE(spinUntil([&] { return positions->model()->rowCount() > 1; }));
+    ASSERT_TRUE(spinUntil([&] { return positions->model()->rowCount() == 2; }));
     const int codeColumn = positions->tableModel()->titles().indexOf(QStringLiteral("证券代码"));
+    EXPECT_EQ(QSet<QString>({ codeAt(positions, 0), codeAt(positions, 1) }),
+        QSet<QString>({ QStringLiteral("00700"), QStringLiteral("00981") }));
     for (const Qt::SortOrder order : { Qt::AscendingOrder, Qt::DescendingOrder }) {
         positions->sortByColumn(codeColumn, order);
         const QString top = codeAt(positions, 0);
