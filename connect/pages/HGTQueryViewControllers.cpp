@@ -100,6 +100,14 @@ void HGTCancelVoteViewController::awakeFromNib()
     query(false);
 }
 
+void HGTCancelVoteViewController::willDropRequests()
+{
+    querying_ = progress_ = false;
+    if (cancelConfirmAlert_)
+        cancelConfirmAlert_->cancelButtonClicked();
+    alertWindowController_.stopRunModal();
+}
+
 bool HGTCancelVoteViewController::verifyInput()
 {
     const QString begin = getDateString(beginDate_);

@@ -84,7 +84,8 @@ public:
     const QDate& beginDate() const { return beginDate_; }
     const QDate& endDate() const { return endDate_; }
     void queryButtonClicked();
-    // A click on a row (ordersTableViewClicked:); -1 for none.
+    // A click on a row (ordersTableViewClicked:), as a row of the reply
+    // whatever the view's sort; -1 for none.
     void ordersTableViewClicked(int row);
 
     PageTable& ordersTableView() { return table_; }
@@ -105,6 +106,9 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // The answers of the dropped requests never come: the windows close and
+    // the pickers are free again.
+    void willDropRequests() override;
 
 private:
     bool verifyInput();
@@ -146,6 +150,9 @@ public:
     void hgtQueryNotification(DataModel*, const QString&, const DTHGTNotificationList& list) override;
     bool hgtQueryNotification(DataModel*, const QString&, const CSError& error) override;
 
+protected:
+    void willDropRequests() override { progress_ = false; }
+
 private:
     HGTRequestManager* requestManager;
     QString code_;
@@ -171,6 +178,9 @@ public:
 
     void hgtQueryStockTarget(DataModel*, const QString&, const DTTablePtr& table) override;
     bool hgtQueryStockTarget(DataModel*, const QString&, const CSError& error) override;
+
+protected:
+    void willDropRequests() override { progress_ = false; }
 
 private:
     HGTRequestManager* requestManager;

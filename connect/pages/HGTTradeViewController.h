@@ -72,7 +72,7 @@ public:
     void selectAccount(int index);
     void orderTypeChanged(int index);
     void priceStepperClick(bool up); // one step of the stepper
-    void positionTableClick(int row);
+    void positionTableClick(int row); // a row of the reply, whatever the view's sort
     virtual void orderButtonClick();
     void refreshQuotes(); // the timer's action
     void setDialogParent(QObject* window) { dialogParent_ = window; }

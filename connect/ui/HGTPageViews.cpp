@@ -62,8 +62,9 @@ HGTDeclareView::HGTDeclareView(HGTDeclarePage& controller, QWidget* parent)
     page_.setDialogParent(this);
     connect(accounts_, &QComboBox::activated, this, [this](int index) { page_.selectAccount(index); });
     connect(order_, &QPushButton::clicked, this, [this] { page_.orderButtonClick(); });
-    connect(positions_, &DVCommonTableView::clicked, this,
-        [this](const QModelIndex& index) { page_.positionTableClick(index.row()); });
+    connect(positions_, &DVCommonTableView::clicked, this, [this](const QModelIndex& index) {
+        page_.positionTableClick(positions_->tableModel()->sourceRow(index.row()));
+    });
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
 }
 
@@ -199,8 +200,9 @@ HGTCancelVoteView::HGTCancelVoteView(HGTCancelVoteViewController& controller, QW
     connect(begin_, &QDateEdit::dateChanged, this, [this](const QDate& d) { page_.setBeginDate(d); });
     connect(end_, &QDateEdit::dateChanged, this, [this](const QDate& d) { page_.setEndDate(d); });
     connect(query_, &QPushButton::clicked, this, [this] { page_.queryButtonClicked(); });
-    connect(table_, &DVCommonTableView::clicked, this,
-        [this](const QModelIndex& index) { page_.ordersTableViewClicked(index.row()); });
+    connect(table_, &DVCommonTableView::clicked, this, [this](const QModelIndex& index) {
+        page_.ordersTableViewClicked(table_->tableModel()->sourceRow(index.row()));
+    });
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();
 }

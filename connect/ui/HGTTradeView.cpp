@@ -86,8 +86,9 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     connect(accounts_, &QComboBox::activated, this, [this](int index) { page_.selectAccount(index); });
     connect(orderTypes_, &QComboBox::activated, this, [this](int index) { page_.orderTypeChanged(index); });
     connect(order_, &QPushButton::clicked, this, [this] { page_.orderButtonClick(); });
-    connect(positions_, &DVCommonTableView::clicked, this,
-        [this](const QModelIndex& index) { page_.positionTableClick(index.row()); });
+    connect(positions_, &DVCommonTableView::clicked, this, [this](const QModelIndex& index) {
+        page_.positionTableClick(positions_->tableModel()->sourceRow(index.row()));
+    });
     page_.setDialogParent(this);
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
     refresh();

@@ -3,6 +3,7 @@
 #include "connect/pages/HGTCancelOrderViewController.h"
 #include "connect/pages/HGTQueryViewControllers.h"
 #include "connect/pages/HGTVoteViewControllers.h"
+#include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -452,6 +453,14 @@ TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
         return sim.receivedCount(brokersim::kConnectPermissionListFunction) == lists + 1 && page.permissions()[0].status == 0;
     }));
     EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
+
+    // Another account's list is the Stock Connect one too.
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(brokersim::kConnectPermissionListFunction) == lists + 2
+            && page.numberOfRowsInTableView() == 1;
+    }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
 }
 
 TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
@@ -500,4 +509,64 @@ TEST_F(HGTConnectPagesTest, WithoutAStockConnectAccountNeitherDeclarationPageOpe
         EXPECT_EQ(alerts.shown, QStringList { QStringLiteral("错误:无可用的股东账户") });
     }
     EXPECT_EQ(dialogs, 0);
+}
+
+TEST_F(HGTConnectPagesTest, AnAccountChangeClosesTheWaitingWithdrawalAndStopsTheWaitingQueries)
+{
+    struct Catcher : IHGTOtherVote {
+        QString serial;
+        void hgtOtherVote(DataModel*, const QString&, const QString& s) override { serial = s; }
+        bool hgtOtherVote(DataModel*, const QString&, const CSError& e) override
+        {
+            serial = e.domain;
+            return true;
+        }
+    } declared;
+    HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+        QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+    ASSERT_TRUE(spinUntil([&] { return !declared.serial.isEmpty(); }));
+    auto& cancel = open<HGTCancelVoteViewController>(90007);
+    ASSERT_TRUE(spinUntil([&] { return cancel.countText() == "1"; }));
+
+    // The withdrawal is confirmed and its answer withheld; the customer
+    // switches account meanwhile: its answer will never reach the page.
+    sim.withholdNext(brokersim::kHKDeclareFunction);
+    HGTCancelConfirmAlertWC::setShownHookForTesting([](HGTCancelConfirmAlertWC& w) {
+        w.setQuantityText(QStringLiteral("100"));
+        w.confirmButtonClicked();
+    });
+    bool busyBeforeTheChange = false;
+    bool closedAtOnce = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&] {
+            c.confirmButtonClicked();
+            EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            busyBeforeTheChange = c.isBusy();
+            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+            closedAtOnce = !c.isShown() && !c.isBusy();
+        });
+    });
+    cancel.ordersTableViewClicked(0);
+    ASSERT_TRUE(spinUntil([&] { return busyBeforeTheChange; }));
+    EXPECT_TRUE(closedAtOnce);
+    EXPECT_FALSE(cancel.isQuerying());
+    EXPECT_FALSE(cancel.progressShown());
+
+    // A notice query and an eligible-stock query left waiting by a change
+    // stop showing their progress.
+    auto& notices = open<HGTQueryNotificationViewController>(90008);
+    auto& targets = open<HGTQueryStockTargetViewController>(90004);
+    sim.withholdNext(brokersim::kHKNotificationFunction);
+    sim.withholdNext(brokersim::kHKStockTargetFunction);
+    notices.setCodeText(QStringLiteral("00700"));
+    notices.queryButtonClick();
+    targets.queryButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    EXPECT_TRUE(notices.progressShown() && targets.progressShown());
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_FALSE(notices.progressShown());
+    EXPECT_FALSE(targets.progressShown());
+    sim.releaseWithheld();
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
 }

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -102,4 +103,78 @@ TEST_F(HGTDeclarePagesViewTest, DeclareThenWithdrawPartOfItAndReadTheNotices)
     ASSERT_TRUE(spinUntil([&] { return notices->findChildren<QLabel*>("NotificationCellLabel").size() == 2; }));
     EXPECT_TRUE(notices->findChildren<QLabel*>("NotificationCellLabel").front()->text().contains(
         QStringLiteral("港华控股")));
+}
+
+TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPositionRowFillsItsOwnCode)
+{
+    // Two declarations, and a second Hong Kong stock bought above the market.
+    struct Catcher : IHGTOtherVote, IHGTMakeOrder {
+        int answers = 0;
+        void hgtOtherVote(DataModel*, const QString&, const QString&) override { ++answers; }
+        bool hgtOtherVote(DataModel*, const QString&, const CSError& e) override
+        {
+            ADD_FAILURE() << e.domain.toStdString();
+            return true;
+        }
+        void hgtMakeOrder(DataModel*, const QString&, const QString&) override { ++answers; }
+        bool hgtMakeOrder(DataModel*, const QString&, const CSError& e) override
+        {
+            ADD_FAILURE() << e.domain.toStdString();
+            return true;
+        }
+    } catcher;
+    HGTRequestManager& hgt = *HGTRequestManager::getInstance();
+    const QString account = QStringLiteral("A101000001");
+    hgt.requestHGTOtherVote(
+        &catcher, QStringLiteral("00700"), 3, QStringLiteral("300"), QStringLiteral("D1"), account);
+    hgt.requestHGTOtherVote(
+        &catcher, QStringLiteral("01299"), 1, QStringLiteral("200"), QStringLiteral("D2"), account);
+    hgt.requestHGTTradeBuy(&catcher, account, QStringLiteral("00981"), QStringLiteral("9.000"),
+        QStringLiteral("500"), QStringLiteral("增强限价买入"));
+    ASSERT_TRUE(spinUntil([&] { return catcher.answers == 3; }));
+
+    // The customer sorts by code, last first, and clicks the top row: the
+    // withdrawal window is that row's declaration, not the reply's first.
+    auto* cancel = hands.openDirectly<HGTCancelVoteView>(90007, { 900, 500 });
+    ASSERT_NE(cancel, nullptr);
+    auto* table = cancel->findChild<DVCommonTableView*>("ordersTableView");
+    ASSERT_TRUE(spinUntil([&] { return cancel->findChild<QLabel*>("countText")->text() == "2"; }));
+    const auto codeAt = [](DVCommonTableView* t, int row) {
+        const int column = t->tableModel()->titles().indexOf(QStringLiteral("证券代码"));
+        return t->model()->index(row, column).data().toString();
+    };
+    table->sortByColumn(
+        table->tableModel()->titles().indexOf(QStringLiteral("证券代码")), Qt::DescendingOrder);
+    ASSERT_EQ(codeAt(table, 0), "01299");
+    QStringList shownLabels;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(spinUntil([] { return hgtviewtest::shown<QDialog>() != nullptr; }));
+        QDialog* window = hgtviewtest::shown<QDialog>();
+        for (QLabel* label : window->findChildren<QLabel*>())
+            shownLabels << label->text();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    QTest::mouseClick(
+        table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 1)).center());
+    ASSERT_TRUE(spinUntil([&] { return !shownLabels.isEmpty() && !hgtviewtest::shown<QDialog>(); }));
+    EXPECT_TRUE(shownLabels.contains(QStringLiteral("01299"))) << shownLabels.join(u'|').toStdString();
+    EXPECT_TRUE(shownLabels.contains(QStringLiteral("D2")));
+    EXPECT_FALSE(shownLabels.contains(QStringLiteral("00700")));
+
+    // The same on the buy page's positions: the two Hong Kong holdings only.
+    auto* buy = hands.openDirectly<HGTTradeView>(90000, { 800, 760 });
+    ASSERT_NE(buy, nullptr);
+    auto* positions = buy->findChild<DVCommonTableView*>();
+    const auto& page = static_cast<HGTTradeViewController&>(*hands.pages.back());
+    ASSERT_TRUE(spinUntil([&] { return positions->model()->rowCount() == 2; }));
+    const int codeColumn = positions->tableModel()->titles().indexOf(QStringLiteral("证券代码"));
+    EXPECT_EQ(QSet<QString>({ codeAt(positions, 0), codeAt(positions, 1) }),
+        QSet<QString>({ QStringLiteral("00700"), QStringLiteral("00981") }));
+    for (const Qt::SortOrder order : { Qt::AscendingOrder, Qt::DescendingOrder }) {
+        positions->sortByColumn(codeColumn, order);
+        const QString top = codeAt(positions, 0);
+        QTest::mouseClick(positions->viewport(), Qt::LeftButton, {},
+            positions->visualRect(positions->model()->index(0, codeColumn)).center());
+        EXPECT_EQ(page.codeText(), top) << int(order);
+    }
 }

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -98,12 +97,7 @@ TEST_F(HGTUserPathTest, BuyDirectlyThenCancelThatOrderWhileTheMenuOffersNoStockC
     ASSERT_GT(statusColumn, 0);
     EXPECT_EQ(table->model()->index(0, numberColumn).data().toString(), number);
     EXPECT_EQ(table->model()->index(0, statusColumn).data().toString(), "已报");
-    QStyleOptionViewItem option;
-    option.initFrom(table);
-    option.rect = table->visualRect(table->model()->index(0, 0));
-    option.features |= QStyleOptionViewItem::HasCheckIndicator;
-    const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+    clickCheckBoxOfRow(table, 0);
     EXPECT_EQ(cancel->findChild<QLabel*>("selectedCountText")->text(), "1");
     EXPECT_TRUE(cancel->findChild<QCheckBox*>("selectAllButton")->isChecked());
     // The pictures under docs/ are taken here: LUMORA_DOCS_PICTURES=docs.

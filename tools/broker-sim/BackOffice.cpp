@@ -543,9 +543,11 @@ Reply BackOffice::positions(const Request& r, const Customer& customer, Account&
     if (warrants)
         t.described(QStringLiteral("warrantcode"), QStringLiteral("行权代码"))
             .described(QStringLiteral("exerprice"), QStringLiteral("行权价格"));
+    // A market asked for (the Stock Connect pages ask for "5") keeps only its holdings.
+    const QString wantedMarket = r.valueOr(QStringLiteral("market"));
     for (const auto& [key, p] : a.positions) {
         const MarketSecurity* s = market_->security(p.code);
-        if (!s || p.quantity <= 0)
+        if (!s || p.quantity <= 0 || (!wantedMarket.isEmpty() && p.market != wantedMarket))
             continue;
         const bool isWarrant = s->classId == QLatin1String("5");
         if (warrants != isWarrant || (kind == QLatin1String("2") && s->classId != QLatin1String("116")))
