@@ -3,10 +3,10 @@
 // the refresh that rebuilds the lines and bars, and the whole panel. The
 // frames per second are the items per second.
 #include "comm/recordset/VEKTCRS.h"
-#include "quotes/panel/QuoteInfoView.h"
-#include "quotes/panel/TimesharingChartViews.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/Table.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/quotepanel/TimesharingChartViews.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "connect/HGTRequestManager.h"
-#include "quotes/panel/QuoteInfoViewController.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -4,9 +4,9 @@
 
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/ui/HGTPageViews.h"
-#include "quotes/panel/QuoteInfoView.h"
-#include "trading/ui/QueryPageViews.h"
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/ui/QueryPageViews.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,8 +1,8 @@
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
-#include "quotes/panel/QuoteInfoViewController.h"
 #include "quotes_panel/PanelTestData.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // arrives and refreshes; replies for a security no longer shown are dropped.
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
-#include "quotes/panel/QuoteInfoViewController.h"
 #include "quotes_panel/PanelTestData.h"
 #include "support/Spin.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 #include "trading/security/StockManager.h"
 
 namespace {

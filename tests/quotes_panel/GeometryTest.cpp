@@ -1,5 +1,5 @@
-#include "quotes/panel/QuotePanelGeometry.h"
 #include "quotes_panel/PanelTestData.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "quotes/panel/QuoteInfoView.h"
-#include "quotes/panel/TimePointLineView.h"
-#include "quotes/panel/TimesharingChartViews.h"
 #include "quotes_panel/PanelTestData.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/quotepanel/TimePointLineView.h"
+#include "trading/quotepanel/TimesharingChartViews.h"
 
 #include <QApplication>
 #include <QImage>

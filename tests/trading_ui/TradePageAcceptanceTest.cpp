@@ -4,13 +4,13 @@
 // order number and finds the order in today's orders. Also writes the
 // trading page's picture when LUMORA_DOCS_DIR names a folder.
 #include "TradeWindowRig.h"
-#include "quotes/panel/QuotePanelGeometry.h"
-#include "shell/ui/MenuItemView.h"
 #include "shell/tables/DVTableModel.h"
+#include "shell/ui/MenuItemView.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/ui/TradeView.h"

@@ -5,10 +5,10 @@
 //
 //   quote-panel-demo [--code CODE] [--minutes N] [--height H]
 #include "comm/recordset/VEKTCRS.h"
-#include "quotes/panel/QuoteInfoView.h"
-#include "quotes/panel/TimePointLineView.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/Table.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/quotepanel/TimePointLineView.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "quotes/panel/QuoteInfoViewController.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"

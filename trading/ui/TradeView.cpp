@@ -1,11 +1,11 @@
 #include "trading/ui/TradeView.h"
 
-#include "quotes/panel/QuoteInfoView.h"
-#include "quotes/panel/QuotePanelGeometry.h"
 #include "shell/tables/DVTableModel.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 #include "trading/ui/FormControls.h"
 
 #include <QComboBox>

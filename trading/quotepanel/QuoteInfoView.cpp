@@ -1,7 +1,7 @@
-#include "quotes/panel/QuoteInfoView.h"
+#include "trading/quotepanel/QuoteInfoView.h"
 
-#include "quotes/panel/TimePointLineView.h"
-#include "quotes/panel/TimesharingChartViews.h"
+#include "trading/quotepanel/TimePointLineView.h"
+#include "trading/quotepanel/TimesharingChartViews.h"
 #include "trading/security/Security.h"
 
 #include <QMouseEvent>

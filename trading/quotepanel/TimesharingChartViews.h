@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quotes/panel/QuotePanelGeometry.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 
 #include <QWidget>
 

@@ -1,4 +1,4 @@
-#include "quotes/panel/TimesharingChartViews.h"
+#include "trading/quotepanel/TimesharingChartViews.h"
 
 #include "trading/security/Security.h"
 

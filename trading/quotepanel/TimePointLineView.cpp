@@ -1,6 +1,6 @@
-#include "quotes/panel/TimePointLineView.h"
+#include "trading/quotepanel/TimePointLineView.h"
 
-#include "quotes/panel/QuotePanelGeometry.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 
 #include <QMouseEvent>
 #include <QPainter>

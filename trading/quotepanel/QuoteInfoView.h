@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quotes/panel/QuoteInfoViewController.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 
 #include <QWidget>
 #include <optional>

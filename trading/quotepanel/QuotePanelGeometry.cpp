@@ -1,4 +1,4 @@
-#include "quotes/panel/QuotePanelGeometry.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
 
 #include <algorithm>
 #include <cmath>

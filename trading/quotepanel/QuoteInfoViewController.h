@@ -2,9 +2,9 @@
 
 #include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
-#include "quotes/panel/QuotePanelGeometry.h"
-#include "quotes/panel/TimePointLineView.h"
 #include "quotes/requests/QuoteDataModels.h"
+#include "trading/quotepanel/QuotePanelGeometry.h"
+#include "trading/quotepanel/TimePointLineView.h"
 
 #include <QColor>
 #include <QDateTime>

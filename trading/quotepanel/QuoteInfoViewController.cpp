@@ -1,4 +1,4 @@
-#include "quotes/panel/QuoteInfoViewController.h"
+#include "trading/quotepanel/QuoteInfoViewController.h"
 
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
