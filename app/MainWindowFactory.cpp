@@ -1,10 +1,10 @@
 #include "app/MainWindowFactory.h"
 
+#include "session/WindowController.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
-#include "shell/session/WindowController.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/ui/pages/AccountPageViews.h"
 

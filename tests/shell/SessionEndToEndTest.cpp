@@ -3,10 +3,10 @@
 // through the login form's controller, the main window, logout.
 #include "SessionTestRig.h"
 #include "WindowTestRig.h"
+#include "session/ServerListFile.h"
+#include "session/WindowController.h"
 #include "shell/ShellDataModels.h"
 #include "shell/menu/MenuManager.h"
-#include "shell/session/ServerListFile.h"
-#include "shell/session/WindowController.h"
 #include "shell/windows/LoginWindowController.h"
 #include "shell/windows/SessionNotifications.h"
 

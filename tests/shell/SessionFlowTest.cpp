@@ -2,8 +2,8 @@
 #include "core/NotificationCenter.h"
 #include "login/LoginTestRig.h"
 #include "platform/RunLoop.h"
-#include "shell/session/IdleLock.h"
-#include "shell/session/WindowController.h"
+#include "session/IdleLock.h"
+#include "session/WindowController.h"
 #include "shell/windows/SessionNotifications.h"
 
 namespace {

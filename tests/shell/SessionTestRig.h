@@ -3,10 +3,10 @@
 // Fakes around WindowController: a clock advanced by hand, a scripted server,
 // the windows as a log of what the user would see.
 #include "compliance/RiskEvaluationGate.h"
-#include "shell/session/SessionServer.h"
-#include "shell/session/SessionTimers.h"
-#include "shell/session/SessionWindows.h"
-#include "shell/session/WindowController.h"
+#include "session/SessionServer.h"
+#include "session/SessionTimers.h"
+#include "session/SessionWindows.h"
+#include "session/WindowController.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The session's windows on screen: a close the session asks for is not taken
 // for the user leaving, and every input event reaches the idle lock.
-#include "shell/session/ui/SessionWindows.h"
+#include "session/ui/SessionWindows.h"
 
+#include "session/ui/IdleInputFilter.h"
 #include "shell/WindowTestRig.h"
-#include "shell/session/ui/IdleInputFilter.h"
 #include "shell/ui/LockScreenWindow.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 // Without --out the file is "Config/ServerInfo.plist" in the per-user folder
 // (LUMORA_HOME when set).
 #include "platform/UserFolder.h"
-#include "shell/session/ServerListFile.h"
+#include "session/ServerListFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "shell/session/ui/SessionWindows.h"
+#include "session/ui/SessionWindows.h"
 
 #include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/RunAlert.h"

@@ -1,4 +1,4 @@
-#include "shell/session/SessionTimers.h"
+#include "session/SessionTimers.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/session/ui/IdleInputFilter.h"
+#include "session/ui/IdleInputFilter.h"
 
 #include <QEvent>
 

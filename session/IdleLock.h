@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/session/SessionTimers.h"
+#include "session/SessionTimers.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,10 +3,10 @@
 #include "compliance/RiskEvaluationGate.h"
 #include "core/DMServerManager.h"
 #include "login/LoginDataModels.h"
+#include "session/SessionServer.h"
+#include "session/SessionTimers.h"
+#include "session/SessionWindows.h"
 #include "shell/ShellDataModels.h"
-#include "shell/session/SessionServer.h"
-#include "shell/session/SessionTimers.h"
-#include "shell/session/SessionWindows.h"
 
 #include <QString>
 #include <functional>

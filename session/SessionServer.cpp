@@ -1,4 +1,4 @@
-#include "shell/session/SessionServer.h"
+#include "session/SessionServer.h"
 
 #include "core/DMServerManager.h"
 #include "core/UserDefaultConfig.h"

@@ -1,4 +1,4 @@
-#include "shell/session/ServerListFile.h"
+#include "session/ServerListFile.h"
 
 #include "comm/crypto/AesEncryption.h"
 #include "core/DMServerManager.h"

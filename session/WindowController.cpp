@@ -1,4 +1,4 @@
-#include "shell/session/WindowController.h"
+#include "session/WindowController.h"
 
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"

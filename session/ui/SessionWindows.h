@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/session/SessionWindows.h"
+#include "session/SessionWindows.h"
 #include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LoginWindow.h"
 

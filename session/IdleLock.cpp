@@ -1,4 +1,4 @@
-#include "shell/session/IdleLock.h"
+#include "session/IdleLock.h"
 
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
