@@ -23,12 +23,8 @@ using BankToStockPageTest = TransferWindowRig;
 TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
 {
     logInThroughTheForm();
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-
-    QWidget* page = clickEntry(QStringLiteral("银行转证券"));
+    QWidget* page = openFromTheMenu(QStringLiteral("银行转证券"), QLatin1StringView("BankToStockViewController"));
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->objectName(), "BankToStockViewController");
     auto* balance = page->findChild<QLabel*>("bankBalanceText");
     auto* amount = page->findChild<QLineEdit*>("amountText");
     auto* bankPassword = page->findChild<QLineEdit*>("bankPasswordText");

@@ -24,12 +24,8 @@ using InsideTransferPageTest = TransferWindowRig;
 TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
 {
     logInThroughTheForm(QStringLiteral("010200000002"), QStringLiteral("222222")); // 李四
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-
-    QWidget* page = clickEntry(QStringLiteral("资金内转"));
+    QWidget* page = openFromTheMenu(QStringLiteral("资金内转"), QLatin1StringView("InsideTransferViewController"));
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->objectName(), "InsideTransferViewController");
     auto* out = page->findChild<QComboBox*>("fundIdInfoPButton");
     auto* in = page->findChild<QComboBox*>("toFundIdInfoPButton");
     auto* available = page->findChild<QLabel*>("availableFundText");

@@ -32,12 +32,8 @@ void choose(QComboBox* box, int index)
 TEST_F(QueryBalanceWindowTest, EveryLinkPutsThePasswordAndBalanceRowsInTheirPlaces)
 {
     logInThroughTheForm(); // 张三: 工商银行 (no password), 农业银行 (both) in 人民币, 中国银行 in 美元
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-
-    QWidget* page = clickEntry(QStringLiteral("银行余额"));
+    QWidget* page = openFromTheMenu(QStringLiteral("银行余额"), QLatin1StringView("QueryBalanceViewController"));
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->objectName(), "QueryBalanceViewController");
     auto* money = page->findChild<QComboBox*>("moneyTypePButton");
     auto* account = page->findChild<QComboBox*>("fundIdInfoPButton");
     auto* fundPassword = page->findChild<QLineEdit*>("fundPasswordText");

@@ -49,6 +49,15 @@ protected:
         MarketFixture::TearDown();
     }
 
+    // After the log-in: the page of a menu entry in a window of the usual
+    // size; null unless the entry opened the page of that class.
+    QWidget* openFromTheMenu(const QString& entry, QLatin1StringView pageClass)
+    {
+        fetchMenu();
+        openWindow(QSize(1100, 700));
+        QWidget* page = clickEntry(entry);
+        return page && page->objectName() == pageClass ? page : nullptr;
+    }
     // The message box on screen, if one is.
     static QMessageBox* messageBox()
     {
