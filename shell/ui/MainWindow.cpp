@@ -116,6 +116,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     // view selects the clicked row at the end of its own mouse handling.
     connect(&controller_, &MainWindowController::selectionRestored, this, &MainWindow::refreshSelection,
         Qt::QueuedConnection);
+    connect(&controller_, &MainWindowController::selectionMoved, this, &MainWindow::refreshSelection);
     connect(&controller_, &MainWindowController::pageChanged, this, &MainWindow::refreshPage);
     connect(&controller_, &MainWindowController::accountsChanged, this, &MainWindow::refreshAccounts);
     connect(&controller_, &MainWindowController::messageCountChanged, this, &MainWindow::refreshMessageCount);

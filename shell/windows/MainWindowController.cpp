@@ -323,8 +323,11 @@ void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
     std::unique_ptr<MenuItemViewController> page = menuItemViewManager->getViewController(node);
     if (!page)
         return;
+    // The highlight follows the page in the same pass: left for later, a
+    // click that comes first would land on the old entry, which the outline
+    // still shows as selected, and open nothing.
     showPage(std::move(page), *path);
-    emit selectionRestored();
+    emit selectionMoved();
     notificationCenter->postNotificationName(
         pagenotify::kFillTradePage, QVariant::fromValue(static_cast<QObject*>(this)), userInfo);
 }

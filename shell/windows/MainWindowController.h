@@ -144,7 +144,13 @@ signals:
     // The page area shows currentShow (none: empty).
     void pageChanged();
     // The view selects selectedMenuItemIndex again (a node opened no page).
+    // Emitted from inside the view's own click handling: the view acts on it
+    // once that handling is over.
     void selectionRestored();
+    // The view selects selectedMenuItemIndex at once: the controller moved
+    // to another entry by itself (a jump to the trading page), and the
+    // highlight changes together with the page.
+    void selectionMoved();
     void accountsChanged();
     void messageCountChanged();
     // Child windows, each at most once.

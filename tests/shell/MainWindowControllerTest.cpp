@@ -283,6 +283,9 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
         QVariantMap { { QStringLiteral("marketCode"), 1 },
             { QStringLiteral("stkcode"), QStringLiteral("600000") } } } };
     // The asking page is still inside its handler: the jump waits for it.
+    // The highlight then moves with the page, not on a later pass.
+    int moved = 0;
+    QObject::connect(&w, &MainWindowController::selectionMoved, [&] { ++moved; });
     const QString before = pageTitle();
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kSellPosition, QVariant(), shanghai);
     EXPECT_EQ(pageTitle(), before);
@@ -290,6 +293,7 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     ASSERT_TRUE(testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) == 1; }));
     EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
     EXPECT_EQ(w.selectedMenuItemIndex(), (Path { 0, 1 }));
+    EXPECT_EQ(moved, 1);
     ASSERT_EQ(posts.count(pagenotify::kFillTradePage), 1);
     EXPECT_EQ(posts.all.back().userInfo, shanghai);
     EXPECT_EQ(posts.all.back().object.value<QObject*>(), &w);

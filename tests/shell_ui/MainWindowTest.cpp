@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStyleOptionComboBox>
 #include <QTimer>
@@ -216,6 +217,49 @@ TEST_F(MainWindowTest, TitleBarAccountsReadableAndTheHighlightFollowsThePageShow
         EXPECT_EQ(window->outlineView()->selectionModel()->selectedIndexes(), QModelIndexList { fundsRow });
     }
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, AJumpToTheTradingPageMovesTheHighlightWithThePage)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    // The buy entry opens a stand-in page here.
+    MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("TradeViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
+    openWindow();
+    const BaseNode::Ptr funds = findNodeWithLinkId(window->controller().treeContent(), 10003);
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    ASSERT_TRUE(funds && buy);
+    QPointer<QWidget> fundsPage = clickEntry(funds->nodeTitle);
+    ASSERT_TRUE(fundsPage);
+
+    // A page asks to buy a position: when the buy page is filled, the
+    // customer already sees its entry highlighted, not the asking page's.
+    QModelIndex highlightedAtFill;
+    QPointer<QWidget> pageAtFill;
+    QObject observer;
+    NotificationCenter::getInstance()->addObserver(&observer,
+        TypedNotificationCenter::PlainHandler([&] {
+            highlightedAtFill = window->outlineView()->currentIndex();
+            pageAtFill = window->currentPageView();
+        }),
+        pagenotify::kFillTradePage);
+    const QVariantMap position { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+        QVariantMap { { QStringLiteral("marketCode"), 1 },
+            { QStringLiteral("stkcode"), QStringLiteral("600000") } } } };
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), position);
+    ASSERT_TRUE(spinUntil([&] { return !pageAtFill.isNull(); }));
+    EXPECT_TRUE(fundsPage.isNull());
+    const QModelIndex buyRow = rowTitled(buy->nodeTitle);
+    EXPECT_EQ(highlightedAtFill, buyRow);
+    EXPECT_EQ(window->outlineView()->selectionModel()->selectedIndexes(), QModelIndexList { buyRow });
+
+    // The entry of the asking page opens it again at once.
+    QWidget* again = clickEntry(funds->nodeTitle);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(pageAtFill.isNull());
+    EXPECT_EQ(again->findChild<QLabel*>(QStringLiteral("pageTitle"))->text(), funds->nodeTitle);
+    EXPECT_EQ(window->outlineView()->currentIndex(), rowTitled(funds->nodeTitle));
 }
 
 TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
