@@ -116,6 +116,21 @@ void BM_toStringWithName_newText(benchmark::State& state)
 }
 BENCHMARK(BM_toStringWithName_newText);
 
+// A new text for every cell, each name given as the Latin-1 bytes a record's
+// table of fields holds, as the records read their fields.
+void BM_toStringWithName_latin1Names(benchmark::State& state)
+{
+    QList<QByteArray> latin1;
+    for (int f = 0; f < kFields; ++f)
+        latin1 << QByteArray("field_") + QByteArray::number(f).rightJustified(2, '0');
+    readEveryCell(state, [&latin1, f = 0](const VEKTCRS& set, const QString&, QString&) mutable {
+        const qsizetype size = set.toStringWithName(QLatin1StringView(latin1[f])).size();
+        f = (f + 1) % kFields;
+        return size;
+    });
+}
+BENCHMARK(BM_toStringWithName_latin1Names);
+
 void BM_memcpy(benchmark::State& state)
 {
     const QByteArray& bytes = reply();

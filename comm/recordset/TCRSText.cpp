@@ -228,6 +228,13 @@ bool isAsciiBytes(const char* p, qint64 n)
     return true;
 }
 
+char16_t* TextOut::fresh(qsizetype n)
+{
+    char16_t* units = nullptr;
+    target_ = uninitializedText(n, &units);
+    return units;
+}
+
 QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding)
 {
     QString text;

@@ -47,11 +47,9 @@ public:
     char16_t* room(qsizetype n)
     {
         QString::DataPointer& d = target_.data_ptr();
-        if (!d.needsDetach() && d.size + d.freeSpaceAtEnd() >= n)
+        if (!d.needsDetach() && d.size + d.freeSpaceAtEnd() >= n) [[likely]]
             return d.data();
-        char16_t* units = nullptr;
-        target_ = uninitializedText(n, &units);
-        return units;
+        return fresh(n);
     }
     // The text is the first `n` units of the room just asked for.
     void finish(qsizetype n)
@@ -70,6 +68,8 @@ public:
     void assign(QString text) { target_ = std::move(text); }
 
 private:
+    char16_t* fresh(qsizetype n);
+
     QString& target_;
 };
 
