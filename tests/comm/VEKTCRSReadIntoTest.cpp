@@ -13,10 +13,8 @@ namespace {
 
 TCRSField field(const char* name, qint32 type)
 {
-    TCRSField f {};
-    f.type = type;
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    return f;
+    TCRSField f { type, 0, 0, {}, {}, 0 };
+    return std::strncpy(f.name, name, sizeof f.name - 1), f;
 }
 
 const double kDoubles[] = { 0.0, -0.0, 0.0625, -2.5e-4, 1234.5675, 1e16, -0.0005, 99.9995, 1e300,
@@ -75,7 +73,10 @@ TEST(VEKTCRSReadInto, EveryTypeInEveryEncodingReadsAsTheReturnedText)
                 const QByteArray latin1 = name.toLatin1();
                 const QString expected = rows.toStringAtIndex(f);
                 const auto where = [&] {
-                    return QStringLiteral("encoding %1 row %2 field %3").arg(encoding).arg(rows.getCurrent()).arg(name);
+                    return QStringLiteral("encoding %1 row %2 field %3")
+                        .arg(encoding)
+                        .arg(rows.getCurrent())
+                        .arg(name);
                 };
                 EXPECT_TRUE(rows.readStringAtIndex(f, reused));
                 EXPECT_EQ(reused, expected) << qPrintable(where());
