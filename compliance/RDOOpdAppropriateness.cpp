@@ -6,7 +6,7 @@ namespace {
 
 QString text(const VEKTCRS& set, const char* name)
 {
-    return set.toStringWithName(QString::fromLatin1(name));
+    return set.toStringWithName(QLatin1StringView(name));
 }
 
 } // namespace

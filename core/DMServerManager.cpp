@@ -387,7 +387,7 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
             ListState& l = *list(type);
             const qint64 base = type == kQuote ? kQuoteTagBase : kTradeTagBase;
             const QStringList pieces
-                = rows.toStringWithName(QString::fromLatin1(listKey(type))).split(QLatin1Char(','));
+                = rows.toStringWithName(QLatin1StringView(listKey(type))).split(QLatin1Char(','));
             for (const QString& piece : pieces) {
                 const qsizetype first = piece.indexOf(QLatin1Char(':'));
                 const qsizetype second = first < 0 ? -1 : piece.indexOf(QLatin1Char(':'), first + 1);

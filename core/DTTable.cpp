@@ -83,12 +83,27 @@ void DTTable::buildFromRecordSet(const VEKTCRS& source, const QStringList& filte
     _count = recordSet.rowsAffected();
     QList<DTArrayController::Row> rows;
     rows.reserve(recordSet.rowsAffected());
+    // Cells are read into one text that keeps its buffer; a cell whose text
+    // equals the one above it shares that text, the others get a copy of
+    // their own: columns of markets, states and dates repeat, and a shared
+    // text costs no allocation.
+    DTArrayController::Row above(qsizetype(kept.size()));
+    QString text;
     for (qint32 r = 0; r < recordSet.rowsAffected(); ++r) {
         recordSet.moveTo(r);
         DTArrayController::Row row;
         row.reserve(qsizetype(kept.size()));
-        for (qint32 field : kept)
-            row << recordSet.toStringAtIndex(field);
+        for (size_t c = 0; c < kept.size(); ++c) {
+            recordSet.readStringAtIndex(kept[c], text);
+            if (text.isEmpty()) {
+                row << recordSet.toStringAtIndex(kept[c]); // null, as it always read
+                continue;
+            }
+            QString& last = above[qsizetype(c)];
+            if (text != last)
+                last = QStringView(text).toString();
+            row << last;
+        }
         rows << row;
     }
     _tableColomnTitles = titles;

@@ -17,13 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (VEKTCRS& set : sets) {
         (void)set.recordsetInfo();
         (void)set.isErrorInfo();
-        // Empty records cost no input, so only the first few are read.
+        // Empty records cost no input, so only the first few are read. The
+        // text read into one reused text must be the text returned.
+        QString reused;
         for (qint32 r = -1; r <= std::min(set.rowsAffected(), 300); ++r) {
             set.setCurrent(r);
             for (qint32 f = -1; f <= set.fieldCount(); ++f) {
                 const QString name = set.fieldNameAtIndex(f);
                 (void)set.fieldDescAtIndex(f);
                 (void)set.toStringAtIndex(f);
+                (void)set.readStringWithName(name, reused);
+                if (reused != set.toStringAtIndex(set.indexOfFieldWithName(name)))
+                    std::abort();
                 (void)set.toIntAtIndex(f);
                 (void)set.toInt64AtIndex(f);
                 (void)set.toFloatAtIndex(f);

@@ -4,7 +4,7 @@ namespace {
 
 QString text(const VEKTCRS& set, const char* field)
 {
-    return set.toStringWithName(QString::fromLatin1(field));
+    return set.toStringWithName(QLatin1StringView(field));
 }
 
 } // namespace

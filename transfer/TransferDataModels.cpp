@@ -43,7 +43,7 @@ RDOBSTransferInfo::RDOBSTransferInfo(const VEKTCRS* row)
 {
     if (!row)
         return;
-    auto text = [row](const char* name) { return row->toStringWithName(QString::fromLatin1(name)); };
+    auto text = [row](const char* name) { return row->toStringWithName(QLatin1StringView(name)); };
     operateDate = text("operdate1");
     operateTime = text("opertime1");
     transferAmount = text("fundeffect1");

@@ -74,15 +74,14 @@ const std::array<char16_t, kTwoByteCodes>& twoByteTable()
     return *table;
 }
 
-// GB 18030 text of ASCII and two-byte codes; nullopt for anything else.
-std::optional<QString> decodeGb18030TwoByte(const char* p, qint64 n)
+// GB 18030 text of ASCII and two-byte codes into `out`; false, with `out`
+// holding nothing of use, for anything else.
+bool decodeGb18030TwoByte(const char* p, qint64 n, TextOut& out)
 {
     const auto& table = twoByteTable();
     // Filled in place and cut to the characters written, without a second
     // pass or a resize through QString.
-    QString::DataPointer out(QTypedArrayData<char16_t>::allocate(n), n);
-    Q_CHECK_PTR(out.data());
-    char16_t* d = out.data();
+    char16_t* d = out.room(n);
     qsizetype k = 0;
     const auto* b = reinterpret_cast<const unsigned char*>(p);
     for (qint64 i = 0; i < n; ++i) {
@@ -92,19 +91,18 @@ std::optional<QString> decodeGb18030TwoByte(const char* p, qint64 n)
             continue;
         }
         if (c < 0x81 || c > 0xFE || i + 1 >= n)
-            return std::nullopt;
+            return false;
         const unsigned char t = b[i + 1];
         if (t < 0x40 || t > 0xFE || t == 0x7F)
-            return std::nullopt;
+            return false;
         const char16_t u = table[size_t((c - 0x81) * kTrailSpan + (t - 0x40))];
         if (u == 0)
-            return std::nullopt;
+            return false;
         d[k++] = u;
         ++i;
     }
-    d[k] = u'\0';
-    out.size = k;
-    return QString(std::move(out));
+    out.finish(k);
+    return true;
 }
 
 } // namespace
@@ -230,30 +228,48 @@ bool isAsciiBytes(const char* p, qint64 n)
     return true;
 }
 
+char16_t* TextOut::fresh(qsizetype n)
+{
+    char16_t* units = nullptr;
+    target_ = uninitializedText(n, &units);
+    return units;
+}
+
 QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding)
 {
-    if (n <= 0)
-        return QString();
+    QString text;
+    TextOut out(text);
+    decodeBytes(p, n, encoding, out);
+    return text;
+}
+
+void decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding, TextOut& out)
+{
+    if (n <= 0) {
+        out.empty();
+        return;
+    }
     if (encoding == platform::TextEncoding::GB18030) {
         // ASCII and two-byte codes in one pass into the text itself.
-        if (std::optional<QString> text = decodeGb18030TwoByte(p, n))
-            return *std::move(text);
-        return platform::decodeTextLossy(QByteArrayView(p, n), encoding);
+        if (!decodeGb18030TwoByte(p, n, out))
+            out.assign(platform::decodeTextLossy(QByteArrayView(p, n), encoding));
+        return;
     }
     if (encoding != platform::TextEncoding::UTF16LE) {
         // ASCII in one pass into the text itself.
-        char16_t* d = nullptr;
-        QString out = uninitializedText(n, &d);
+        char16_t* d = out.room(n);
         const auto* b = reinterpret_cast<const unsigned char*>(p);
         qint64 i = 0;
         while (i < n && b[i] < 0x80) {
             d[i] = b[i];
             ++i;
         }
-        if (i == n)
-            return out;
+        if (i == n) {
+            out.finish(n);
+            return;
+        }
     }
-    return platform::decodeTextLossy(QByteArrayView(p, n), encoding);
+    out.assign(platform::decodeTextLossy(QByteArrayView(p, n), encoding));
 }
 
 qint64 saturatingInt64(double value)

@@ -33,12 +33,53 @@ inline QString uninitializedText(qsizetype n, char16_t** units)
     return QString(std::move(d));
 }
 
+// Where a text is written in place: the caller's text, whose buffer is reused
+// when the text is its own and large enough, so that a loop reading cell
+// after cell into one text allocates nothing; otherwise a new buffer of the
+// size asked (a null text stays null when it is emptied).
+class TextOut {
+public:
+    explicit TextOut(QString& target)
+        : target_(target)
+    {
+    }
+    // Room for `n` (> 0) units; what the text held is lost.
+    char16_t* room(qsizetype n)
+    {
+        QString::DataPointer& d = target_.data_ptr();
+        if (!d.needsDetach() && d.size + d.freeSpaceAtEnd() >= n) [[likely]]
+            return d.data();
+        return fresh(n);
+    }
+    // The text is the first `n` units of the room just asked for.
+    void finish(qsizetype n)
+    {
+        QString::DataPointer& d = target_.data_ptr();
+        d.size = n;
+        d.data()[n] = u'\0';
+    }
+    void empty()
+    {
+        if (target_.data_ptr().needsDetach())
+            target_ = QString();
+        else
+            finish(0);
+    }
+    void assign(QString text) { target_ = std::move(text); }
+
+private:
+    char16_t* fresh(qsizetype n);
+
+    QString& target_;
+};
+
 // Text encoding of a record set's code: 0 GB 18030, 1 UTF-16, 2 UTF-8, other ASCII.
 platform::TextEncoding textEncodingOf(qint32 encoding);
 bool isAsciiBytes(const char* p, qint64 n);
 // Decodes leniently (bad sequences become U+FFFD), with a fast path for
 // plain ASCII, which most values are.
 QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding);
+void decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding, TextOut& out);
 
 // Truncation toward zero that saturates instead of being undefined; NaN is 0.
 qint64 saturatingInt64(double value);

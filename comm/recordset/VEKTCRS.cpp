@@ -99,14 +99,13 @@ bool flagIsUnicode(uint8_t flag)
     return flag != '0' && flag != 0;
 }
 
-QString latin1Text(const char* begin, const char* end)
+void latin1Text(const char* begin, const char* end, TextOut& out)
 {
     const auto n = static_cast<qsizetype>(end - begin);
-    char16_t* d = nullptr;
-    QString out = uninitializedText(n, &d);
+    char16_t* d = out.room(n);
     for (qsizetype i = 0; i < n; ++i)
         d[i] = static_cast<unsigned char>(begin[i]);
-    return out;
+    out.finish(n);
 }
 
 // "00" to "99" as UTF-16 pairs, so that two digits go out in one 32-bit copy.
@@ -176,40 +175,47 @@ int digitCount(quint64 u)
 }
 
 // QString::number(value), written straight into the text.
-QString integerText(qint64 value)
+void integerText(qint64 value, TextOut& out)
 {
     const bool negative = value < 0;
     const quint64 u = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
     const int n = digitCount(u) + (negative ? 1 : 0);
-    char16_t* d = nullptr;
-    QString out = uninitializedText(n, &d);
+    char16_t* d = out.room(n);
     if (negative)
         d[0] = u'-';
     writeDigits(d + n, u);
-    return out;
+    out.finish(n);
 }
 
 // QString::number(value, 'f', 3), without its general machinery for the
 // values a table holds. Exact ties (values k/16 with k odd) round away from
 // zero there but to even in std::to_chars, so they, zeros (no "-0.000"),
 // huge values and non-finite ones take the general path.
-QString fixed3Text(double value)
+void fixed3Text(double value, TextOut& out)
 {
-    if (value == 0.0)
-        return QStringLiteral("0.000");
-    if (!(std::fabs(value) < 1e15))
-        return QString::number(value, 'f', 3);
+    if (value == 0.0) {
+        static constexpr char kZero[] = "0.000";
+        latin1Text(kZero, kZero + 5, out);
+        return;
+    }
+    if (!(std::fabs(value) < 1e15)) {
+        out.assign(QString::number(value, 'f', 3));
+        return;
+    }
     // |value| < 1e15: sixteen times it fits a 64-bit integer.
     const double sixteenths = value * 16.0;
     const auto wholeSixteenths = static_cast<qint64>(sixteenths);
-    if (static_cast<double>(wholeSixteenths) == sixteenths && (wholeSixteenths & 1) != 0)
-        return QString::number(value, 'f', 3);
+    if (static_cast<double>(wholeSixteenths) == sixteenths && (wholeSixteenths & 1) != 0) {
+        out.assign(QString::number(value, 'f', 3));
+        return;
+    }
     // Below 1e9 the thousandths are within 2^-12 of value * 1000, so unless
     // they lie near half-way the rounded product is the rounded exact value.
     const double magnitude = std::fabs(value);
     if (magnitude < 1e9) {
         const double scaled = magnitude * 1000.0;
-        const auto whole = static_cast<quint64>(scaled);
+        // Below 1e12 the signed conversion, one instruction, serves.
+        const auto whole = static_cast<quint64>(static_cast<qint64>(scaled));
         const double fraction = scaled - static_cast<double>(whole);
         if (std::fabs(fraction - 0.5) > 1e-3) {
             const quint64 thousandths = whole + (fraction > 0.5 ? 1 : 0);
@@ -217,8 +223,7 @@ QString fixed3Text(double value)
             const auto parts = static_cast<quint32>(thousandths - units * 1000);
             const int sign = value < 0 ? 1 : 0;
             const int n = sign + digitCount(units) + 4;
-            char16_t* d = nullptr;
-            QString out = uninitializedText(n, &d);
+            char16_t* d = out.room(n);
             if (sign)
                 d[0] = u'-';
             const quint32 tens = parts / 10;
@@ -226,14 +231,17 @@ QString fixed3Text(double value)
             writePair(d + n - 3, tens);
             d[n - 4] = u'.';
             writeDigits(d + n - 4, units);
-            return out;
+            out.finish(n);
+            return;
         }
     }
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    if (result.ec != std::errc())
-        return QString::number(value, 'f', 3);
-    return latin1Text(buffer, result.ptr);
+    if (result.ec != std::errc()) {
+        out.assign(QString::number(value, 'f', 3));
+        return;
+    }
+    latin1Text(buffer, result.ptr, out);
 }
 
 } // namespace
@@ -760,15 +768,30 @@ void VEKTCRS::appendNameKey()
 
 qint32 VEKTCRS::indexOfFieldWithName(const QString& name) const
 {
+    return indexOfName(reinterpret_cast<const char16_t*>(name.constData()), name.size());
+}
+
+qint32 VEKTCRS::indexOfFieldWithName(QLatin1StringView name) const
+{
+    // Widened on the stack: no text is made for a name read cell after cell.
+    const qsizetype length = name.size();
+    if (length > kNameMax)
+        return -1;
+    char16_t units[kNameMax + 1];
+    for (qsizetype i = 0; i < length; ++i)
+        units[i] = static_cast<unsigned char>(name.data()[i]);
+    return indexOfName(units, length);
+}
+
+qint32 VEKTCRS::indexOfName(const char16_t* wanted, qsizetype length) const
+{
     // Names are ASCII: a name with any other character matches none. The
     // comparison runs on the stored bytes, as every read by name starts here;
     // the keys of the names pick the candidates, and the field after the one
     // found last is tried first, so a table read by name row by row compares
     // one name per cell rather than all of them.
-    const qsizetype length = name.size();
     if (length > kNameMax)
         return -1;
-    const char16_t* wanted = reinterpret_cast<const char16_t*>(name.constData());
     const auto* fields = reinterpret_cast<const TCRSField*>(fdsBuff_.base());
     const qint32 count = nAllFields_;
     const auto matches = [&](qint32 i) {
@@ -1119,18 +1142,31 @@ double VEKTCRS::getFloatWithName(const QString& name) const
 // zero byte (zero unit for UTF-16), never past the value.
 QString VEKTCRS::textOf(const char* bytes, qint32 length) const
 {
-    if (!bytes || length <= 0)
-        return QString();
-    const TextEncoding encoding = textEncodingOf(nRsStringCoding_);
-    if (encoding == TextEncoding::UTF16LE)
-        return decodeBytes(bytes, unitLength(bytes, length), encoding);
-    return decodeBytes(bytes, byteLength(bytes, length), encoding);
+    QString text;
+    TextOut out(text);
+    textOf(bytes, length, out);
+    return text;
 }
 
-QString VEKTCRS::cellText(const Cell& cell) const
+void VEKTCRS::textOf(const char* bytes, qint32 length, TextOut& out) const
 {
-    if (!cell.field)
-        return QString();
+    if (!bytes || length <= 0) {
+        out.empty();
+        return;
+    }
+    const TextEncoding encoding = textEncodingOf(nRsStringCoding_);
+    if (encoding == TextEncoding::UTF16LE)
+        decodeBytes(bytes, unitLength(bytes, length), encoding, out);
+    else
+        decodeBytes(bytes, byteLength(bytes, length), encoding, out);
+}
+
+void VEKTCRS::cellText(const Cell& cell, TextOut& out) const
+{
+    if (!cell.field) {
+        out.empty();
+        return;
+    }
     switch (cell.field->type) {
     case kTypeBool:
     case kTypeInt8:
@@ -1138,19 +1174,34 @@ QString VEKTCRS::cellText(const Cell& cell) const
     case kTypeInt32:
     case kTypeInt32B:
     case kTypeInt32C:
-        return cell.data ? integerText(cellInt64(cell, true)) : QString();
+        if (cell.data)
+            integerText(cellInt64(cell, true), out);
+        else
+            out.empty();
+        return;
     case kTypeInt64:
-        return cell.data ? integerText(cellInt64(cell, false)) : QString();
+        if (cell.data)
+            integerText(cellInt64(cell, false), out);
+        else
+            out.empty();
+        return;
     case kTypeFloat:
     case kTypeDouble:
-        return cell.data ? fixed3Text(cellDouble(cell)) : QString();
+        if (cell.data)
+            fixed3Text(cellDouble(cell), out);
+        else
+            out.empty();
+        return;
     case kTypeText:
     case kTypeUnicode:
-        return textOf(cell.data, cell.length);
+        textOf(cell.data, cell.length, out);
+        return;
     case kTypeBytes:
-        return QStringLiteral("Array");
+        out.assign(QStringLiteral("Array"));
+        return;
     default:
-        return QString();
+        out.empty();
+        return;
     }
 }
 
@@ -1214,13 +1265,51 @@ double VEKTCRS::cellDouble(const Cell& cell) const
 
 QString VEKTCRS::toStringAtIndex(qint32 index) const
 {
+    QString text;
+    TextOut out(text);
+    writeText(index, out);
+    return text;
+}
+
+QString VEKTCRS::toStringWithName(const QString& name) const
+{
+    return toStringAtIndex(indexOfFieldWithName(name));
+}
+
+QString VEKTCRS::toStringWithName(QLatin1StringView name) const
+{
+    return toStringAtIndex(indexOfFieldWithName(name));
+}
+
+bool VEKTCRS::readStringAtIndex(qint32 index, QString& text) const
+{
+    TextOut out(text);
+    return writeText(index, out);
+}
+
+bool VEKTCRS::readStringWithName(const QString& name, QString& text) const
+{
+    return readStringAtIndex(indexOfFieldWithName(name), text);
+}
+
+bool VEKTCRS::readStringWithName(QLatin1StringView name, QString& text) const
+{
+    return readStringAtIndex(indexOfFieldWithName(name), text);
+}
+
+bool VEKTCRS::writeText(qint32 index, TextOut& out) const
+{
     // cellAt() spelled out: tables are read this way a cell at a time.
     if (index < 0 || index >= nAllFields_ || nCurrRecord_ < 0 || nCurrRecord_ >= nAllRecords_
-        || nRecordSize_ < 0)
-        return QString();
+        || nRecordSize_ < 0) {
+        out.empty();
+        return false;
+    }
     const qint64 start = static_cast<qint64>(nCurrRecord_) * nRecordSize_;
-    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count()))
-        return QString();
+    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count())) {
+        out.empty();
+        return false;
+    }
     const TCRSField& field = reinterpret_cast<const TCRSField*>(fdsBuff_.base())[index];
     const uint8_t* record = recsBuff_.base() + start;
     // The common types whose value lies whole in the record read straight
@@ -1230,19 +1319,23 @@ QString VEKTCRS::toStringAtIndex(qint32 index) const
         const char* p = reinterpret_cast<const char*>(record + field.offset);
         switch (field.type) {
         case kTypeInt64:
-            return integerText(qFromLittleEndian<qint64>(p));
+            integerText(qFromLittleEndian<qint64>(p), out);
+            return true;
         case kTypeDouble: {
             double value;
             std::memcpy(&value, p, sizeof value);
-            return fixed3Text(value);
+            fixed3Text(value, out);
+            return true;
         }
         case kTypeText:
         case kTypeUnicode: {
             const qint64 offset = readInt32(p);
             const qint32 size = readInt32(p + 4);
             if (size <= 0 || offset < 0 || offset + size > static_cast<qint64>(dataBuff_.count()))
-                return QString();
-            return textOf(reinterpret_cast<const char*>(dataBuff_.base()) + offset, size);
+                out.empty();
+            else
+                textOf(reinterpret_cast<const char*>(dataBuff_.base()) + offset, size, out);
+            return true;
         }
         default:
             break;
@@ -1250,17 +1343,14 @@ QString VEKTCRS::toStringAtIndex(qint32 index) const
     } else if (field.offset >= 0 && field.length >= 4
         && static_cast<qint64>(field.offset) + field.length <= nRecordSize_
         && (field.type == kTypeInt32 || field.type == kTypeInt32B || field.type == kTypeInt32C)) {
-        return integerText(qFromLittleEndian<qint32>(record + field.offset));
+        integerText(qFromLittleEndian<qint32>(record + field.offset), out);
+        return true;
     }
     Cell cell;
     cell.field = &field;
     cell.data = valueIn(record, field, &cell.length);
-    return cellText(cell);
-}
-
-QString VEKTCRS::toStringWithName(const QString& name) const
-{
-    return toStringAtIndex(indexOfFieldWithName(name));
+    cellText(cell, out);
+    return true;
 }
 
 qint32 VEKTCRS::toIntAtIndex(qint32 index) const

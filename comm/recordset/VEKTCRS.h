@@ -6,11 +6,16 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QLatin1StringView>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
+
+namespace tcrs {
+class TextOut;
+}
 
 // One column of a record set. Plain data: the widths are those of the layout.
 struct TCRSField {
@@ -115,6 +120,8 @@ public:
     std::optional<TCRSField> fieldAtIndex(qint32 index) const;
     std::optional<TCRSField> fieldWithName(const QString& name) const;
     qint32 indexOfFieldWithName(const QString& name) const;
+    // The same for a name given as Latin-1 bytes, without making a text of it.
+    qint32 indexOfFieldWithName(QLatin1StringView name) const;
     QString fieldNameAtIndex(qint32 index) const;
     QString fieldDescAtIndex(qint32 index) const;
     static qint32 getLengthWithDataType(qint32 type);
@@ -166,6 +173,14 @@ public:
     // Converted by type.
     QString toStringAtIndex(qint32 index) const;
     QString toStringWithName(const QString& name) const;
+    QString toStringWithName(QLatin1StringView name) const;
+    // The same text written into `text`, whose buffer is reused when `text`
+    // is not shared and large enough: a loop reading cell after cell into one
+    // text allocates nothing for most values. False, and `text` emptied, when
+    // the field or the cursor's record is missing.
+    bool readStringAtIndex(qint32 index, QString& text) const;
+    bool readStringWithName(const QString& name, QString& text) const;
+    bool readStringWithName(QLatin1StringView name, QString& text) const;
     qint32 toIntAtIndex(qint32 index) const;
     qint32 toIntWithName(const QString& name) const;
     qint64 toInt64AtIndex(qint32 index) const;
@@ -221,7 +236,10 @@ private:
     bool copyValueInto(qint32 record, const TCRSField& field, uint8_t* slot, VEKDataArray& data) const;
     Cell cellAt(qint32 index) const;
     QString textOf(const char* bytes, qint32 length) const;
-    QString cellText(const Cell& cell) const;
+    void textOf(const char* bytes, qint32 length, tcrs::TextOut& out) const;
+    void cellText(const Cell& cell, tcrs::TextOut& out) const;
+    bool writeText(qint32 index, tcrs::TextOut& out) const;
+    qint32 indexOfName(const char16_t* wanted, qsizetype length) const;
     qint64 cellInt64(const Cell& cell, bool lowWord) const;
     double cellDouble(const Cell& cell) const;
     SortKey sortKey(qint32 record, const TCRSField& field) const;

@@ -22,7 +22,7 @@ QString firstRowText(const std::vector<VEKTCRS>& sets, const char* name)
 {
     VEKTCRS first = sets.front();
     first.fetchFirst();
-    return first.toStringWithName(QString::fromLatin1(name));
+    return first.toStringWithName(QLatin1StringView(name));
 }
 
 } // namespace

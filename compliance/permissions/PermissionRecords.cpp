@@ -8,7 +8,7 @@ namespace {
 
 QString text(const VEKTCRS& set, const char* name)
 {
-    return set.toStringWithName(QString::fromLatin1(name));
+    return set.toStringWithName(QLatin1StringView(name));
 }
 
 // Every row of a set, the cursor on it.

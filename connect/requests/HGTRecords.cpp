@@ -8,7 +8,7 @@ namespace {
 
 QString text(const VEKTCRS* set, const char* field)
 {
-    return set ? set->toStringWithName(QString::fromLatin1(field)) : QString();
+    return set ? set->toStringWithName(QLatin1StringView(field)) : QString();
 }
 
 } // namespace

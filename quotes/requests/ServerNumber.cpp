@@ -98,17 +98,23 @@ QString Row::text(const char* name) const
     return set_.toStringWithName(QLatin1String(name));
 }
 
+QStringView Row::textAt(qint32 index) const
+{
+    set_.readStringAtIndex(index, scratch_);
+    return scratch_;
+}
+
 qint64 Row::int64(const char* name) const
 {
     qint32 index = -1;
-    return isText(set_, name, &index) ? toInt64(set_.toStringAtIndex(index)) : set_.toInt64AtIndex(index);
+    return isText(set_, name, &index) ? toInt64(textAt(index)) : set_.toInt64AtIndex(index);
 }
 
 qint32 Row::int32(const char* name) const
 {
     qint32 index = -1;
     if (isText(set_, name, &index))
-        return toInt32(set_.toStringAtIndex(index));
+        return toInt32(textAt(index));
     const qint64 value = set_.toInt64AtIndex(index);
     return qint32(std::clamp<qint64>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
@@ -122,7 +128,7 @@ double Row::real(const char* name) const
 {
     qint32 index = -1;
     if (isText(set_, name, &index))
-        return toDouble(set_.toStringAtIndex(index));
+        return toDouble(textAt(index));
     const double value = set_.toFloatAtIndex(index);
     return std::isfinite(value) ? value : 0.0;
 }

@@ -57,7 +57,12 @@ public:
     qint32 truncated32(const char* name) const;
 
 private:
+    // A number stored as text is read into one text the row's reads share,
+    // so that reading a row's fields allocates once, not once a field.
+    QStringView textAt(qint32 index) const;
+
     const VEKTCRS& set_;
+    mutable QString scratch_;
 };
 
 } // namespace servernumber

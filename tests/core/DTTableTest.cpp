@@ -171,3 +171,26 @@ TEST(DTTableManager, OneTablePerIdAndSharedFundTables)
     DTTableManager::unregisterTableClasses();
     DTTableManager::resetInstance();
 }
+
+TEST(DTTable, ACellEqualToTheOneAboveSharesItsTextAndEmptyCellsStayNull)
+{
+    const VEKTCRS set = makeSet(
+        { { "market", QStringLiteral("市场") }, { "stkname", QStringLiteral("证券名称") } },
+        { { "沪A", "浦发银行" }, { "沪A", "平安银行" }, { "", "平安银行" }, { "深A", "" }, { "深A", "x" } });
+    const DTTable table(&set);
+    const QList<QStringList> rows = rowsOf(table);
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0], (QStringList { "沪A", "浦发银行" }));
+    EXPECT_EQ(rows[1], (QStringList { "沪A", "平安银行" }));
+    EXPECT_EQ(rows[2], (QStringList { "", "平安银行" }));
+    EXPECT_EQ(rows[3], (QStringList { "深A", "" }));
+    EXPECT_EQ(rows[4], (QStringList { "深A", "x" }));
+    // Equal texts under each other are one text; different ones are not.
+    EXPECT_EQ(rows[0][0].constData(), rows[1][0].constData());
+    EXPECT_EQ(rows[1][1].constData(), rows[2][1].constData());
+    EXPECT_NE(rows[0][1].constData(), rows[1][1].constData());
+    // An empty cell reads as the null text it always did.
+    EXPECT_TRUE(rows[2][0].isNull());
+    EXPECT_TRUE(rows[3][1].isNull());
+    EXPECT_EQ(rows[3][0].constData(), rows[4][0].constData());
+}

@@ -11,7 +11,7 @@ QString firstRowText(const std::vector<VEKTCRS>& sets, const char* field)
 {
     VEKTCRS first = sets.front();
     first.fetchFirst();
-    return first.toStringWithName(QString::fromLatin1(field));
+    return first.toStringWithName(QLatin1StringView(field));
 }
 
 } // namespace
