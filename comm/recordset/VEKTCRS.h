@@ -294,3 +294,10 @@ private:
     char szResInfo_[128] = {};
     qint32 nRsStringCoding_ = 0;
 };
+
+// A field of the set's current record as text; empty without a set. What the
+// record objects read their fields with.
+inline QString recordText(const VEKTCRS* set, const char* field)
+{
+    return set ? set->toStringWithName(QLatin1StringView(field)) : QString();
+}

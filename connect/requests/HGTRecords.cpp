@@ -4,25 +4,16 @@
 
 #include <QRegularExpression>
 
-namespace {
-
-QString text(const VEKTCRS* set, const char* field)
-{
-    return set ? set->toStringWithName(QLatin1StringView(field)) : QString();
-}
-
-} // namespace
-
 RDOHGTOtherVoteInfo::RDOHGTOtherVoteInfo(const VEKTCRS* set)
-    : stockCode(text(set, "stk_code"))
-    , orgNo(text(set, "org_no"))
-    , hkType(text(set, "hk_type"))
-    , hkTypeDesc(text(set, "~hk_type"))
-    , hkDleType(text(set, "hk_dle_type"))
-    , hkDleTypeDesc(text(set, "~hk_dle_type"))
-    , quantity(text(set, "declare_quan"))
-    , serialNo(text(set, "serial_no"))
-    , tradeAccount(text(set, "trdacct"))
+    : stockCode(recordText(set, "stk_code"))
+    , orgNo(recordText(set, "org_no"))
+    , hkType(recordText(set, "hk_type"))
+    , hkTypeDesc(recordText(set, "~hk_type"))
+    , hkDleType(recordText(set, "hk_dle_type"))
+    , hkDleTypeDesc(recordText(set, "~hk_dle_type"))
+    , quantity(recordText(set, "declare_quan"))
+    , serialNo(recordText(set, "serial_no"))
+    , tradeAccount(recordText(set, "trdacct"))
 {
 }
 
@@ -69,8 +60,8 @@ RDOHGTOtherVoteInfo DTHGTOtherVoteTable::recordAt(qsizetype row) const
 
 DTHGTNotificationInfoTable::DTHGTNotificationInfoTable(const VEKTCRS* recordSet, const QStringList&)
 {
-    title = text(recordSet, "title");
-    fill(text(recordSet, "content"));
+    title = recordText(recordSet, "title");
+    fill(recordText(recordSet, "content"));
 }
 
 std::shared_ptr<DTHGTNotificationInfoTable> DTHGTNotificationInfoTable::fromTexts(

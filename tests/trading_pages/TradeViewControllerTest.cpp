@@ -505,7 +505,8 @@ TEST_F(TradeViewControllerTest, TimerTicksRefreshOnChinaTimeAndTakeAChangedCodeA
     }
 
     // A lookup that failed leaves the form on the old code; the next tick
-    // takes the code in the field as a new one and fills the form from it.
+    // (in opening time) takes the code in the field as a new one and fills the form from it.
+    const platform::ChinaClock::Override open(platform::ChinaClock::at(2026, 12, 2, 10, 0));
     sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("行情服务暂停"));
     sim.clearReceived();
     page.setCodeText(QStringLiteral("000001"));

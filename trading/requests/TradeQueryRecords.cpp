@@ -3,41 +3,32 @@
 #include "comm/recordset/VEKTCRS.h"
 #include "quotes/requests/ServerNumber.h"
 
-namespace {
-
-QString text(const VEKTCRS* set, const char* field)
-{
-    return set ? set->toStringWithName(QLatin1StringView(field)) : QString();
-}
-
-} // namespace
-
 RDOPositionDetail::RDOPositionDetail(const VEKTCRS* set)
-    : identifyString(text(set, "poststr"))
-    , stockName(text(set, "stkname"))
-    , stockCode(text(set, "stkcode"))
-    , stockQuantity(text(set, "stkqty"))
-    , refOfPL(text(set, "proincome"))
-    , stockBalance(text(set, "stkbal"))
-    , stockAvailable(text(set, "stkavl"))
-    , refOfMarket(text(set, "mktval"))
-    , refOfPrice(text(set, "lastprice"))
-    , refOfCost(text(set, "profitprice"))
-    , ratioOfPl(text(set, "ykbl"))
-    , stockBuy(text(set, "stkbuy"))
-    , stockSale(text(set, "stksale"))
-    , securityId(text(set, "secuid"))
-    , fundId(text(set, "fundid"))
-    , marketName(text(set, "~market"))
-    , marketCode(text(set, "market"))
+    : identifyString(recordText(set, "poststr"))
+    , stockName(recordText(set, "stkname"))
+    , stockCode(recordText(set, "stkcode"))
+    , stockQuantity(recordText(set, "stkqty"))
+    , refOfPL(recordText(set, "proincome"))
+    , stockBalance(recordText(set, "stkbal"))
+    , stockAvailable(recordText(set, "stkavl"))
+    , refOfMarket(recordText(set, "mktval"))
+    , refOfPrice(recordText(set, "lastprice"))
+    , refOfCost(recordText(set, "profitprice"))
+    , ratioOfPl(recordText(set, "ykbl"))
+    , stockBuy(recordText(set, "stkbuy"))
+    , stockSale(recordText(set, "stksale"))
+    , securityId(recordText(set, "secuid"))
+    , fundId(recordText(set, "fundid"))
+    , marketName(recordText(set, "~market"))
+    , marketCode(recordText(set, "market"))
     , stockNameAndCode(stockCode + QStringLiteral("  ") + stockName)
 {
 }
 
 RDOWarrantPositionDetail::RDOWarrantPositionDetail(const VEKTCRS* set)
     : RDOPositionDetail(set)
-    , exerciseCode(text(set, "warrantcode"))
-    , exercisePrice(text(set, "exerprice"))
+    , exerciseCode(recordText(set, "warrantcode"))
+    , exercisePrice(recordText(set, "exerprice"))
 {
 }
 
@@ -55,13 +46,13 @@ RDOPositionInfo::RDOPositionInfo(const VEKTCRS* source)
 }
 
 RDOMoney::RDOMoney(const VEKTCRS* set)
-    : fundId(text(set, "fundid"))
-    , moneyTypeName(text(set, "~moneytype"))
-    , balance(text(set, "fundbal"))
-    , available(text(set, "fundavl"))
-    , stockValue(text(set, "stkvalue"))
-    , marketValue(text(set, "marketvalue"))
-    , fundSeq(text(set, "fundseq"))
+    : fundId(recordText(set, "fundid"))
+    , moneyTypeName(recordText(set, "~moneytype"))
+    , balance(recordText(set, "fundbal"))
+    , available(recordText(set, "fundavl"))
+    , stockValue(recordText(set, "stkvalue"))
+    , marketValue(recordText(set, "marketvalue"))
+    , fundSeq(recordText(set, "fundseq"))
 {
 }
 
@@ -76,24 +67,24 @@ QString RDOMoney::availableText() const
 }
 
 RDOOrder::RDOOrder(const VEKTCRS* set)
-    : postString(text(set, "poststr"))
-    , stockName(text(set, "stkname"))
-    , stockCode(text(set, "stkcode"))
-    , price(text(set, "orderprice"))
-    , quantity(text(set, "orderqty"))
-    , statusDesc(text(set, "~orderstatus"))
-    , bsDesc(text(set, "~bsflag"))
-    , number(text(set, "ordersno"))
-    , createTime(text(set, "opertime"))
-    , matchQuantity(text(set, "matchqty"))
-    , cancelQuantity(text(set, "cancelqty"))
-    , securityId(text(set, "secuid"))
-    , fundId(text(set, "fundid"))
-    , statusCode(text(set, "orderstatus"))
-    , bsFlag(text(set, "bsflag"))
-    , cancelFlag(text(set, "cancelflag"))
-    , orderDate(text(set, "orderdate"))
-    , orderSNo(text(set, "ordersno"))
+    : postString(recordText(set, "poststr"))
+    , stockName(recordText(set, "stkname"))
+    , stockCode(recordText(set, "stkcode"))
+    , price(recordText(set, "orderprice"))
+    , quantity(recordText(set, "orderqty"))
+    , statusDesc(recordText(set, "~orderstatus"))
+    , bsDesc(recordText(set, "~bsflag"))
+    , number(recordText(set, "ordersno"))
+    , createTime(recordText(set, "opertime"))
+    , matchQuantity(recordText(set, "matchqty"))
+    , cancelQuantity(recordText(set, "cancelqty"))
+    , securityId(recordText(set, "secuid"))
+    , fundId(recordText(set, "fundid"))
+    , statusCode(recordText(set, "orderstatus"))
+    , bsFlag(recordText(set, "bsflag"))
+    , cancelFlag(recordText(set, "cancelflag"))
+    , orderDate(recordText(set, "orderdate"))
+    , orderSNo(recordText(set, "ordersno"))
 {
 }
 
