@@ -40,13 +40,7 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
 
     QTest::keyClicks(amount, QStringLiteral("2500.50"));
     QTest::keyClicks(bankPassword, QString::fromLatin1(brokersim::kBankPassword));
-    QString dialogText;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
-        dialogText = dialog.contentText();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("OrderAlertWindowController") && w->isVisible())
-                QTest::mouseClick(w->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
-    });
+    clickConfirmWhenShown();
     QTest::mouseClick(transfer, Qt::LeftButton);
     EXPECT_EQ(dialogText, QStringLiteral("\n银行转证券\n工商银行 - 010110000001 (主)\n人民币\n2500.50"));
     ASSERT_TRUE(spinUntil([] { return !messageBoxText().isEmpty(); }, 10s));

@@ -44,13 +44,7 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
     EXPECT_EQ(in->currentText(), QStringLiteral("工商银行 - 010210000003 "));
     QTest::keyClicks(amount, QStringLiteral("300.25"));
     QTest::keyClicks(password, QStringLiteral("222222"));
-    QString dialogText;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
-        dialogText = dialog.contentText();
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("OrderAlertWindowController") && w->isVisible())
-                QTest::mouseClick(w->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
-    });
+    clickConfirmWhenShown();
     QTest::mouseClick(transfer, Qt::LeftButton);
     EXPECT_EQ(dialogText,
         QStringLiteral("资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n300.25"));

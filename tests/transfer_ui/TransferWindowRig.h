@@ -20,6 +20,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 
 namespace windowtest {
 
@@ -58,6 +60,19 @@ protected:
         QWidget* page = clickEntry(entry);
         return page && page->objectName() == pageClass ? page : nullptr;
     }
+    // The next confirmation dialog is confirmed by a click on its button;
+    // what it showed is kept in dialogText.
+    void clickConfirmWhenShown()
+    {
+        OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& dialog) {
+            dialogText = dialog.contentText();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("OrderAlertWindowController") && w->isVisible())
+                    QTest::mouseClick(w->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+        });
+    }
+    QString dialogText;
+
     // The message box on screen, if one is.
     static QMessageBox* messageBox()
     {
