@@ -2,6 +2,8 @@
 
 #include "comm/recordset/VEKTCRS.h"
 
+#include <vector>
+
 void DTArrayController::setContent(const QStringList& titles, const QList<Row>& rows)
 {
     beginResetModel();
@@ -83,18 +85,19 @@ void DTTable::buildFromRecordSet(const VEKTCRS& source, const QStringList& filte
     _count = recordSet.rowsAffected();
     QList<DTArrayController::Row> rows;
     rows.reserve(recordSet.rowsAffected());
-    // Cells are read into one text that keeps its buffer; a cell whose text
-    // equals the one above it shares that text, the others get a copy of
-    // their own: columns of markets, states and dates repeat, and a shared
-    // text costs no allocation.
+    // Each column's cells are read into one text that keeps its buffer; a
+    // cell whose text equals the one above it shares that text, the others
+    // get a copy of their own: columns of markets, states and dates repeat,
+    // and a shared text costs no allocation.
     DTArrayController::Row above(qsizetype(kept.size()));
-    QString text;
+    std::vector<QString> texts(kept.size());
     for (qint32 r = 0; r < recordSet.rowsAffected(); ++r) {
         recordSet.moveTo(r);
+        recordSet.readStringsAtIndexes(kept, texts);
         DTArrayController::Row row;
         row.reserve(qsizetype(kept.size()));
         for (size_t c = 0; c < kept.size(); ++c) {
-            recordSet.readStringAtIndex(kept[c], text);
+            const QString& text = texts[c];
             if (text.isEmpty()) {
                 row << recordSet.toStringAtIndex(kept[c]); // null, as it always read
                 continue;

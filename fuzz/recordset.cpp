@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,8 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // Empty records cost no input, so only the first few are read. The
         // text read into one reused text must be the text returned.
         QString reused;
+        std::vector<qint32> everyIndex;
+        for (qint32 f = -1; f <= set.fieldCount(); ++f)
+            everyIndex.push_back(f);
+        std::vector<QString> row(everyIndex.size());
         for (qint32 r = -1; r <= std::min(set.rowsAffected(), 300); ++r) {
             set.setCurrent(r);
+            // A row read at once is the row read cell by cell.
+            (void)set.readStringsAtIndexes(everyIndex, row);
+            for (size_t i = 0; i < everyIndex.size(); ++i)
+                if (row[i] != set.toStringAtIndex(everyIndex[i]))
+                    std::abort();
             for (qint32 f = -1; f <= set.fieldCount(); ++f) {
                 const QString name = set.fieldNameAtIndex(f);
                 (void)set.fieldDescAtIndex(f);

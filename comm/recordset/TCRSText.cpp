@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -75,8 +76,9 @@ const std::array<char16_t, kTwoByteCodes>& twoByteTable()
 }
 
 // GB 18030 text of ASCII and two-byte codes into `out`; false, with `out`
-// holding nothing of use, for anything else.
-bool decodeGb18030TwoByte(const char* p, qint64 n, TextOut& out)
+// holding nothing of use, for anything else. With kStopAtZero the text ends
+// at the first zero byte, as a stored value does.
+template <bool kStopAtZero> bool decodeGb18030TwoByte(const char* p, qint64 n, TextOut& out)
 {
     const auto& table = twoByteTable();
     // Filled in place and cut to the characters written, without a second
@@ -87,6 +89,8 @@ bool decodeGb18030TwoByte(const char* p, qint64 n, TextOut& out)
     for (qint64 i = 0; i < n; ++i) {
         const unsigned char c = b[i];
         if (c < 0x80) {
+            if (kStopAtZero && c == 0)
+                break;
             d[k++] = c;
             continue;
         }
@@ -102,6 +106,22 @@ bool decodeGb18030TwoByte(const char* p, qint64 n, TextOut& out)
         ++i;
     }
     out.finish(k);
+    return true;
+}
+
+// ASCII up to the first zero byte (at most n) into `out`; false, with `out`
+// holding nothing of use, at the first byte above 0x7F.
+bool decodeAsciiToZero(const char* p, qint64 n, TextOut& out)
+{
+    char16_t* d = out.room(n);
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    qint64 i = 0;
+    for (; i < n && b[i] != 0; ++i) {
+        if (b[i] > 0x7F)
+            return false;
+        d[i] = b[i];
+    }
+    out.finish(i);
     return true;
 }
 
@@ -206,20 +226,6 @@ double doubleFromText(QStringView text)
     return negative ? -value : value;
 }
 
-platform::TextEncoding textEncodingOf(qint32 encoding)
-{
-    switch (encoding) {
-    case 0:
-        return platform::TextEncoding::GB18030;
-    case 1:
-        return platform::TextEncoding::UTF16LE;
-    case 2:
-        return platform::TextEncoding::UTF8;
-    default:
-        return platform::TextEncoding::ASCII;
-    }
-}
-
 bool isAsciiBytes(const char* p, qint64 n)
 {
     for (qint64 i = 0; i < n; ++i)
@@ -251,7 +257,7 @@ void decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding, TextO
     }
     if (encoding == platform::TextEncoding::GB18030) {
         // ASCII and two-byte codes in one pass into the text itself.
-        if (!decodeGb18030TwoByte(p, n, out))
+        if (!decodeGb18030TwoByte<false>(p, n, out))
             out.assign(platform::decodeTextLossy(QByteArrayView(p, n), encoding));
         return;
     }
@@ -270,6 +276,34 @@ void decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding, TextO
         }
     }
     out.assign(platform::decodeTextLossy(QByteArrayView(p, n), encoding));
+}
+
+void decodeStoredText(const char* p, qint64 max, platform::TextEncoding encoding, TextOut& out)
+{
+    const bool utf16 = encoding == platform::TextEncoding::UTF16LE;
+    if (!p || max <= 0 || (p[0] == 0 && (!utf16 || max < 2 || p[1] == 0))) {
+        out.empty();
+        return;
+    }
+    // Most values are short, and ASCII or two-byte GB 18030: read to their
+    // end in one pass. A text made for one is as long as its stored bytes at
+    // first, so only short ones are read this way: a long value cut short by
+    // a zero byte must not leave a large text behind. The rest are measured
+    // first and go the general way.
+    constexpr qint64 kOnePassBytes = 64;
+    if (max <= kOnePassBytes && !utf16
+        && (encoding == platform::TextEncoding::GB18030 ? decodeGb18030TwoByte<true>(p, max, out)
+                                                        : decodeAsciiToZero(p, max, out)))
+        return;
+    qint64 n = 0;
+    if (utf16) {
+        while (n + 1 < max && (p[n] != 0 || p[n + 1] != 0))
+            n += 2;
+    } else {
+        const void* zero = std::memchr(p, 0, static_cast<size_t>(max));
+        n = zero ? static_cast<const char*>(zero) - p : max;
+    }
+    decodeBytes(p, n, encoding, out);
 }
 
 qint64 saturatingInt64(double value)

@@ -74,12 +74,27 @@ private:
 };
 
 // Text encoding of a record set's code: 0 GB 18030, 1 UTF-16, 2 UTF-8, other ASCII.
-platform::TextEncoding textEncodingOf(qint32 encoding);
+inline platform::TextEncoding textEncodingOf(qint32 encoding)
+{
+    switch (encoding) {
+    case 0:
+        return platform::TextEncoding::GB18030;
+    case 1:
+        return platform::TextEncoding::UTF16LE;
+    case 2:
+        return platform::TextEncoding::UTF8;
+    default:
+        return platform::TextEncoding::ASCII;
+    }
+}
 bool isAsciiBytes(const char* p, qint64 n);
 // Decodes leniently (bad sequences become U+FFFD), with a fast path for
 // plain ASCII, which most values are.
 QString decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding);
 void decodeBytes(const char* p, qint64 n, platform::TextEncoding encoding, TextOut& out);
+// A stored value: its bytes up to the first zero byte (zero unit in UTF-16),
+// at most `max`, decoded as above; empty without bytes.
+void decodeStoredText(const char* p, qint64 max, platform::TextEncoding encoding, TextOut& out);
 
 // Truncation toward zero that saturates instead of being undefined; NaN is 0.
 qint64 saturatingInt64(double value);

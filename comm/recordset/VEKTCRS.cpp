@@ -118,13 +118,13 @@ constexpr auto kDigitPairs = [] {
     return pairs;
 }();
 
-void writePair(char16_t* at, quint32 twoDigits)
+[[gnu::always_inline]] inline void writePair(char16_t* at, quint32 twoDigits)
 {
     std::memcpy(at, &kDigitPairs[2 * twoDigits], 2 * sizeof(char16_t));
 }
 
 // Writes the decimal digits of `u` so that they end just before `end`.
-void writeDigits32(char16_t* end, quint32 u)
+[[gnu::always_inline]] inline void writeDigits32(char16_t* end, quint32 u)
 {
     while (u >= 100) {
         const quint32 q = u / 100;
@@ -139,7 +139,7 @@ void writeDigits32(char16_t* end, quint32 u)
 }
 
 // Exactly eight digits of `u` (< 10^8), in two independent halves.
-void writeEightDigits(char16_t* end, quint32 u)
+[[gnu::always_inline]] inline void writeEightDigits(char16_t* end, quint32 u)
 {
     const quint32 high = u / 10000;
     const quint32 low = u - high * 10000;
@@ -151,7 +151,7 @@ void writeEightDigits(char16_t* end, quint32 u)
     writePair(end - 2, low - c * 100);
 }
 
-inline void writeDigits(char16_t* end, quint64 u)
+[[gnu::always_inline]] inline void writeDigits(char16_t* end, quint64 u)
 {
     // Eight digits at a time in 32-bit arithmetic while the value is wider.
     while (u > 0xFFFFFFFFu) {
@@ -163,7 +163,7 @@ inline void writeDigits(char16_t* end, quint64 u)
     writeDigits32(end, static_cast<quint32>(u));
 }
 
-int digitCount(quint64 u)
+[[gnu::always_inline]] inline int digitCount(quint64 u)
 {
     static constexpr quint64 kPowers[] = { 1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
         10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL,
@@ -175,7 +175,7 @@ int digitCount(quint64 u)
 }
 
 // QString::number(value), written straight into the text.
-void integerText(qint64 value, TextOut& out)
+[[gnu::always_inline]] inline void integerText(qint64 value, TextOut& out)
 {
     const bool negative = value < 0;
     const quint64 u = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
@@ -187,11 +187,11 @@ void integerText(qint64 value, TextOut& out)
     out.finish(n);
 }
 
-// QString::number(value, 'f', 3), without its general machinery for the
-// values a table holds. Exact ties (values k/16 with k odd) round away from
-// zero there but to even in std::to_chars, so they, zeros (no "-0.000"),
-// huge values and non-finite ones take the general path.
-void fixed3Text(double value, TextOut& out)
+// QString::number(value, 'f', 3) by the general route: zeros (no "-0.000"),
+// huge and non-finite values, and those whose thousandths lie near half-way.
+// Exact ties (values k/16 with k odd) round away from zero there but to even
+// in std::to_chars, so they go to QString.
+[[gnu::noinline]] void fixed3TextSlow(double value, TextOut& out)
 {
     if (value == 0.0) {
         static constexpr char kZero[] = "0.000";
@@ -209,16 +209,28 @@ void fixed3Text(double value, TextOut& out)
         out.assign(QString::number(value, 'f', 3));
         return;
     }
-    // Below 1e9 the thousandths are within 2^-12 of value * 1000, so unless
-    // they lie near half-way the rounded product is the rounded exact value.
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
+    if (result.ec != std::errc()) {
+        out.assign(QString::number(value, 'f', 3));
+        return;
+    }
+    latin1Text(buffer, result.ptr, out);
+}
+
+// QString::number(value, 'f', 3), without its general machinery for the
+// values a table holds. Below 1e9 the thousandths are within 2^-12 of
+// value * 1000, so unless they lie near half-way (where every exact tie
+// lies) the rounded product is the rounded exact value.
+[[gnu::always_inline]] inline void fixed3Text(double value, TextOut& out)
+{
     const double magnitude = std::fabs(value);
-    if (magnitude < 1e9) {
+    if (magnitude < 1e9 && value != 0.0) [[likely]] { // false for NaN
         const double scaled = magnitude * 1000.0;
-        // Below 1e12 the signed conversion, one instruction, serves.
-        const auto whole = static_cast<quint64>(static_cast<qint64>(scaled));
+        const auto whole = static_cast<qint64>(scaled);
         const double fraction = scaled - static_cast<double>(whole);
-        if (std::fabs(fraction - 0.5) > 1e-3) {
-            const quint64 thousandths = whole + (fraction > 0.5 ? 1 : 0);
+        if (std::fabs(fraction - 0.5) > 1e-3) [[likely]] {
+            const auto thousandths = static_cast<quint64>(whole + (fraction > 0.5 ? 1 : 0));
             const quint64 units = thousandths / 1000;
             const auto parts = static_cast<quint32>(thousandths - units * 1000);
             const int sign = value < 0 ? 1 : 0;
@@ -235,13 +247,7 @@ void fixed3Text(double value, TextOut& out)
             return;
         }
     }
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    if (result.ec != std::errc()) {
-        out.assign(QString::number(value, 'f', 3));
-        return;
-    }
-    latin1Text(buffer, result.ptr, out);
+    fixed3TextSlow(value, out);
 }
 
 } // namespace
@@ -1154,11 +1160,7 @@ void VEKTCRS::textOf(const char* bytes, qint32 length, TextOut& out) const
         out.empty();
         return;
     }
-    const TextEncoding encoding = textEncodingOf(nRsStringCoding_);
-    if (encoding == TextEncoding::UTF16LE)
-        decodeBytes(bytes, unitLength(bytes, length), encoding, out);
-    else
-        decodeBytes(bytes, byteLength(bytes, length), encoding, out);
+    decodeStoredText(bytes, length, textEncodingOf(nRsStringCoding_), out);
 }
 
 void VEKTCRS::cellText(const Cell& cell, TextOut& out) const
@@ -1299,19 +1301,46 @@ bool VEKTCRS::readStringWithName(QLatin1StringView name, QString& text) const
 
 bool VEKTCRS::writeText(qint32 index, TextOut& out) const
 {
-    // cellAt() spelled out: tables are read this way a cell at a time.
-    if (index < 0 || index >= nAllFields_ || nCurrRecord_ < 0 || nCurrRecord_ >= nAllRecords_
-        || nRecordSize_ < 0) {
+    const uint8_t* record = cursorRecord();
+    if (!record || index < 0 || index >= nAllFields_) {
         out.empty();
         return false;
     }
+    writeFieldText(reinterpret_cast<const TCRSField*>(fdsBuff_.base())[index], record, out);
+    return true;
+}
+
+bool VEKTCRS::readStringsAtIndexes(std::span<const qint32> indexes, std::span<QString> texts) const
+{
+    const uint8_t* record = cursorRecord();
+    const auto* fields = reinterpret_cast<const TCRSField*>(fdsBuff_.base());
+    bool all = record != nullptr;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        TextOut out(texts[i]);
+        const qint32 index = i < indexes.size() ? indexes[i] : -1;
+        if (!record || index < 0 || index >= nAllFields_) {
+            out.empty();
+            all = false;
+            continue;
+        }
+        writeFieldText(fields[index], record, out);
+    }
+    return all && indexes.size() == texts.size();
+}
+
+// The cursor's record, when it lies whole in the record store.
+const uint8_t* VEKTCRS::cursorRecord() const
+{
+    if (nCurrRecord_ < 0 || nCurrRecord_ >= nAllRecords_ || nRecordSize_ < 0)
+        return nullptr;
     const qint64 start = static_cast<qint64>(nCurrRecord_) * nRecordSize_;
-    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count())) {
-        out.empty();
-        return false;
-    }
-    const TCRSField& field = reinterpret_cast<const TCRSField*>(fdsBuff_.base())[index];
-    const uint8_t* record = recsBuff_.base() + start;
+    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count()))
+        return nullptr;
+    return recsBuff_.base() + start;
+}
+
+[[gnu::always_inline]] inline void VEKTCRS::writeFieldText(const TCRSField& field, const uint8_t* record, TextOut& out) const
+{
     // The common types whose value lies whole in the record read straight
     // from it; everything else (and any odd layout) takes the general path.
     if (field.offset >= 0 && field.length >= 8
@@ -1320,12 +1349,12 @@ bool VEKTCRS::writeText(qint32 index, TextOut& out) const
         switch (field.type) {
         case kTypeInt64:
             integerText(qFromLittleEndian<qint64>(p), out);
-            return true;
+            return;
         case kTypeDouble: {
             double value;
             std::memcpy(&value, p, sizeof value);
             fixed3Text(value, out);
-            return true;
+            return;
         }
         case kTypeText:
         case kTypeUnicode: {
@@ -1335,7 +1364,7 @@ bool VEKTCRS::writeText(qint32 index, TextOut& out) const
                 out.empty();
             else
                 textOf(reinterpret_cast<const char*>(dataBuff_.base()) + offset, size, out);
-            return true;
+            return;
         }
         default:
             break;
@@ -1344,13 +1373,12 @@ bool VEKTCRS::writeText(qint32 index, TextOut& out) const
         && static_cast<qint64>(field.offset) + field.length <= nRecordSize_
         && (field.type == kTypeInt32 || field.type == kTypeInt32B || field.type == kTypeInt32C)) {
         integerText(qFromLittleEndian<qint32>(record + field.offset), out);
-        return true;
+        return;
     }
     Cell cell;
     cell.field = &field;
     cell.data = valueIn(record, field, &cell.length);
     cellText(cell, out);
-    return true;
 }
 
 qint32 VEKTCRS::toIntAtIndex(qint32 index) const

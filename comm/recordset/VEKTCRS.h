@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tcrs {
@@ -181,6 +182,11 @@ public:
     bool readStringAtIndex(qint32 index, QString& text) const;
     bool readStringWithName(const QString& name, QString& text) const;
     bool readStringWithName(QLatin1StringView name, QString& text) const;
+    // The values of the fields `indexes` as text, each into its own text of
+    // `texts` (as many), buffers reused as above: a table looks its names up
+    // once and reads record after record this way. False when a field or the
+    // cursor's record is missing; the texts for those are emptied.
+    bool readStringsAtIndexes(std::span<const qint32> indexes, std::span<QString> texts) const;
     qint32 toIntAtIndex(qint32 index) const;
     qint32 toIntWithName(const QString& name) const;
     qint64 toInt64AtIndex(qint32 index) const;
@@ -239,6 +245,8 @@ private:
     void textOf(const char* bytes, qint32 length, tcrs::TextOut& out) const;
     void cellText(const Cell& cell, tcrs::TextOut& out) const;
     bool writeText(qint32 index, tcrs::TextOut& out) const;
+    const uint8_t* cursorRecord() const;
+    void writeFieldText(const TCRSField& field, const uint8_t* record, tcrs::TextOut& out) const;
     qint32 indexOfName(const char16_t* wanted, qsizetype length) const;
     qint64 cellInt64(const Cell& cell, bool lowWord) const;
     double cellDouble(const Cell& cell) const;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -200,3 +201,111 @@ TEST(VEKTCRSReadInto, ReusesTheTextsOwnBufferAndLeavesSharedOnesAlone)
 }
 
 } // namespace
+
+TEST(VEKTCRSReadInto, ARowReadAtOnceIsTheRowReadCellByCell)
+{
+    for (qint32 encoding : { 0, 1, 2, 3 }) {
+        VEKTCRS rows = everyType(encoding);
+        std::vector<qint32> indexes;
+        for (qint32 f = rows.fieldCount() - 1; f >= 0; --f) // any order, and twice
+            indexes.push_back(f);
+        indexes.push_back(4);
+        std::vector<QString> texts(indexes.size());
+        for (bool ok = rows.fetchFirst(); ok; ok = rows.fetchNext()) {
+            EXPECT_TRUE(rows.readStringsAtIndexes(indexes, texts));
+            for (size_t i = 0; i < indexes.size(); ++i)
+                EXPECT_EQ(texts[i], rows.toStringAtIndex(indexes[i]))
+                    << "encoding " << encoding << " row " << rows.getCurrent() << " field " << indexes[i];
+        }
+    }
+}
+
+TEST(VEKTCRSReadInto, ARowWithMissingFieldsOrNoRecordEmptiesTheirTexts)
+{
+    VEKTCRS set(0);
+    ASSERT_TRUE(set.addField(field("code", 9)));
+    ASSERT_TRUE(set.addField(field("qty", 4)));
+    ASSERT_TRUE(set.appendRecord());
+    set.updateFieldWithString(0, QStringLiteral("600000"));
+    set.updateFieldWithInt(1, 5);
+    const auto leftOver = [] { return std::vector<QString>(3, QStringLiteral("left over")); };
+
+    // Before the first record every text is emptied.
+    ASSERT_TRUE(set.fetchFirst());
+    set.fetchPrev();
+    ASSERT_TRUE(set.isBOF());
+    std::vector<QString> texts = leftOver();
+    const std::vector<qint32> both { 0, 1, 1 };
+    EXPECT_FALSE(set.readStringsAtIndexes(both, texts));
+    for (const QString& text : texts)
+        EXPECT_TRUE(text.isEmpty());
+
+    ASSERT_TRUE(set.fetchFirst());
+    struct Case {
+        std::vector<qint32> indexes;
+        bool all;
+        std::vector<QString> expected;
+    };
+    const Case cases[] = {
+        { { 0, 1, 0 }, true, { "600000", "5", "600000" } },
+        { { -1, 1, 2 }, false, { "", "5", "" } },
+        { { 1 }, false, { "5", "", "" } }, // fewer indexes than texts
+        { { 1, 0, 1, 0 }, false, { "5", "600000", "5" } }, // more: the texts decide
+    };
+    for (const Case& c : cases) {
+        texts = leftOver();
+        EXPECT_EQ(set.readStringsAtIndexes(c.indexes, texts), c.all) << c.indexes.size();
+        EXPECT_EQ(texts, c.expected) << c.indexes.size();
+    }
+    ASSERT_FALSE(set.fetchNext());
+    texts = leftOver();
+    EXPECT_FALSE(set.readStringsAtIndexes(both, texts));
+    EXPECT_EQ(texts, std::vector<QString>(3));
+
+    // A text sharing its buffer with a copy is given a new one.
+    ASSERT_TRUE(set.fetchFirst());
+    texts = leftOver();
+    const QString kept = texts[0];
+    EXPECT_TRUE(set.readStringsAtIndexes(both, texts));
+    EXPECT_EQ(kept, QStringLiteral("left over"));
+    EXPECT_EQ(texts[0], QStringLiteral("600000"));
+}
+
+// A stored text ends at its first zero byte (zero unit in UTF-16), whatever
+// follows; a long value cut short reads as the short text, in a text no
+// larger than it needs.
+TEST(VEKTCRSReadInto, StoredTextsEndAtTheirFirstZero)
+{
+    const QByteArray longTail = QByteArray("ab", 2) + QByteArray(4096, '\0') + QByteArray("hidden");
+    struct Case {
+        qint32 encoding;
+        QByteArray bytes;
+        QString expected;
+    };
+    const Case cases[] = {
+        { 0, QByteArray("60\0" "0000", 7), QStringLiteral("60") },
+        { 0, QByteArray("\xc6\xd6\0\xb7\xa2", 5), QString::fromUtf8("浦") }, // GB 18030
+        { 0, QByteArray("\0abc", 4), QString() },
+        { 2, QByteArray("\xc3\xa9" "a\0z", 5), QString::fromUtf8("éa") },
+        { 3, QByteArray("abc\0", 4), QStringLiteral("abc") },
+        { 1, QByteArray("a\0b\0\0\0c\0", 8), QStringLiteral("ab") },
+        { 1, QByteArray("\0\0a\0", 4), QString() },
+        { 0, longTail, QStringLiteral("ab") },
+        { 2, longTail, QStringLiteral("ab") },
+        { 1, QByteArray("a\0\0\0", 4) + longTail, QStringLiteral("a") },
+    };
+    for (const Case& c : cases) {
+        VEKTCRS set(c.encoding);
+        ASSERT_TRUE(set.addField(field("text", 9)));
+        ASSERT_TRUE(set.appendRecord());
+        ASSERT_TRUE(set.updateFieldWithByte(0, c.bytes.constData(), qint32(c.bytes.size()), -1));
+        ASSERT_TRUE(set.fetchFirst());
+        const QString text = set.toStringAtIndex(0);
+        EXPECT_EQ(text, c.expected) << c.encoding << " " << c.bytes.left(8).toHex().constData();
+        EXPECT_EQ(text.isNull(), c.expected.isNull()) << c.encoding << " " << c.bytes.left(8).toHex().constData();
+        EXPECT_LT(text.capacity(), 64);
+        QString reused = QStringLiteral("left over");
+        EXPECT_TRUE(set.readStringAtIndex(0, reused));
+        EXPECT_EQ(reused, c.expected);
+    }
+}
