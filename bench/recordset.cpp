@@ -66,6 +66,16 @@ double secondsPerIteration(Clock::time_point start, const benchmark::State& stat
     return std::chrono::duration<double>(Clock::now() - start).count() / double(state.iterations());
 }
 
+// What every reading of the cells reports: its time against the sets' and
+// the cells it read a second.
+void reportCells(benchmark::State& state, Clock::time_point start)
+{
+    if (setsSeconds > 0)
+        state.counters["ratio_to_sets"] = secondsPerIteration(start, state) / setsSeconds;
+    state.counters["cells/s"]
+        = benchmark::Counter(double(kRows) * kFields, benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void BM_constructMRWithBytes(benchmark::State& state)
 {
     const QByteArray& bytes = reply();
@@ -97,11 +107,8 @@ template <class Read> void readEveryCell(benchmark::State& state, Read read)
                 total += read(set, name, text);
         benchmark::DoNotOptimize(total);
     }
-    if (setsSeconds > 0)
-        state.counters["ratio_to_sets"] = secondsPerIteration(start, state) / setsSeconds;
+    reportCells(state, start);
     state.SetBytesProcessed(state.iterations() * bytes.size());
-    state.counters["cells/s"]
-        = benchmark::Counter(double(kRows) * kFields, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // Into the reader's one text, whose buffer serves cell after cell.
@@ -133,10 +140,7 @@ void BM_readStringsAtIndexes(benchmark::State& state)
         }
         benchmark::DoNotOptimize(total);
     }
-    if (setsSeconds > 0)
-        state.counters["ratio_to_sets"] = secondsPerIteration(start, state) / setsSeconds;
-    state.counters["cells/s"]
-        = benchmark::Counter(double(kRows) * kFields, benchmark::Counter::kIsIterationInvariantRate);
+    reportCells(state, start);
 }
 BENCHMARK(BM_readStringsAtIndexes);
 
@@ -208,10 +212,7 @@ void BM_standardFormattingFloor(benchmark::State& state)
         }
         benchmark::DoNotOptimize(total);
     }
-    if (setsSeconds > 0)
-        state.counters["ratio_to_sets"] = secondsPerIteration(start, state) / setsSeconds;
-    state.counters["cells/s"]
-        = benchmark::Counter(double(kRows) * kFields, benchmark::Counter::kIsIterationInvariantRate);
+    reportCells(state, start);
 }
 BENCHMARK(BM_standardFormattingFloor);
 

@@ -1301,7 +1301,7 @@ bool VEKTCRS::readStringWithName(QLatin1StringView name, QString& text) const
 
 bool VEKTCRS::writeText(qint32 index, TextOut& out) const
 {
-    const uint8_t* record = cursorRecord();
+    const uint8_t* record = recordPtr(nCurrRecord_);
     if (!record || index < 0 || index >= nAllFields_) {
         out.empty();
         return false;
@@ -1312,7 +1312,7 @@ bool VEKTCRS::writeText(qint32 index, TextOut& out) const
 
 bool VEKTCRS::readStringsAtIndexes(std::span<const qint32> indexes, std::span<QString> texts) const
 {
-    const uint8_t* record = cursorRecord();
+    const uint8_t* record = recordPtr(nCurrRecord_);
     const auto* fields = reinterpret_cast<const TCRSField*>(fdsBuff_.base());
     bool all = record != nullptr;
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -1326,17 +1326,6 @@ bool VEKTCRS::readStringsAtIndexes(std::span<const qint32> indexes, std::span<QS
         writeFieldText(fields[index], record, out);
     }
     return all && indexes.size() == texts.size();
-}
-
-// The cursor's record, when it lies whole in the record store.
-const uint8_t* VEKTCRS::cursorRecord() const
-{
-    if (nCurrRecord_ < 0 || nCurrRecord_ >= nAllRecords_ || nRecordSize_ < 0)
-        return nullptr;
-    const qint64 start = static_cast<qint64>(nCurrRecord_) * nRecordSize_;
-    if (start + nRecordSize_ > static_cast<qint64>(recsBuff_.count()))
-        return nullptr;
-    return recsBuff_.base() + start;
 }
 
 [[gnu::always_inline]] inline void VEKTCRS::writeFieldText(const TCRSField& field, const uint8_t* record, TextOut& out) const

@@ -245,7 +245,6 @@ private:
     void textOf(const char* bytes, qint32 length, tcrs::TextOut& out) const;
     void cellText(const Cell& cell, tcrs::TextOut& out) const;
     bool writeText(qint32 index, tcrs::TextOut& out) const;
-    const uint8_t* cursorRecord() const;
     void writeFieldText(const TCRSField& field, const uint8_t* record, tcrs::TextOut& out) const;
     qint32 indexOfName(const char16_t* wanted, qsizetype length) const;
     qint64 cellInt64(const Cell& cell, bool lowWord) const;
