@@ -14,6 +14,16 @@ namespace {
 constexpr uint8_t kToneMask = 0x07;
 constexpr uint8_t kRightAligned = 0x08;
 
+// Whether `text` is the very text (not merely an equal one) of `row`'s
+// column `c`.
+bool isSameText(const QString& text, const QStringList& row, qsizetype c)
+{
+    if (c >= row.size())
+        return false;
+    const QString& other = row.at(c);
+    return text.constData() == other.constData() && text.size() == other.size();
+}
+
 const QString& emptyText()
 {
     static const QString empty;
@@ -121,11 +131,9 @@ void DVTableModel::showRows(std::shared_ptr<DTTable> table)
 
 void DVTableModel::takeRows(const QList<QStringList>& rows)
 {
+    // The rows stay shared with the reply's table: only a row with a cell
+    // shown otherwise than it came gets a copy of its own (prepareCells).
     rows_ = rows;
-    for (QStringList& row : rows_) {
-        for (qsizetype c = 0; c < row.size() && size_t(c) < rules_.size(); ++c)
-            row[c] = tablecells::shownCell(rules_[size_t(c)], row[c]);
-    }
     checks_.assign(size_t(rows_.size()), 0);
     sortKeys_.assign(size_t(titles_.size()), {});
     prepareCells();
@@ -141,23 +149,32 @@ void DVTableModel::prepareCells()
     // Widest text per column: pixels from a text measure, 64ths from the font.
     std::vector<qint64> widest(columns, 0);
     // Row by row: a row's texts lie together in memory, a column's do not.
+    // A cell sharing its text with the one above it (the reply's tables share
+    // repeated texts) is shown as that one is, and its width is already
+    // counted. A number the column cannot show becomes kNotShown.
     for (qsizetype r = 0; r < rows_.size(); ++r) {
-        const QStringList& row = rows_[r];
-        const size_t count = std::min(columns, size_t(row.size()));
+        const size_t count = std::min(columns, size_t(rows_.at(r).size()));
         uint8_t* flags = cellFlags_.data() + size_t(r) * columns;
         for (size_t c = 0; c < count; ++c) {
-            const QString& text = row[qsizetype(c)];
+            const QString& text = rows_.at(r).at(qsizetype(c));
             if (text.isEmpty())
                 continue;
+            if (r > 0 && isSameText(text, rows_.at(r - 1), qsizetype(c))) {
+                flags[c] = flags[qsizetype(c) - qsizetype(columns)];
+                continue;
+            }
             const tablecells::ColumnRule& rule = rules_[c];
-            uint8_t f = uint8_t(tablecells::toneFor(rule, text));
-            if (tablecells::alignmentFor(rule, text) & Qt::AlignRight)
-                f |= kRightAligned;
-            flags[c] = f;
+            const tablecells::CellLook look = tablecells::lookOf(rule, text);
+            if (!look.asItCame) {
+                QString shown = tablecells::shownCell(rule, text);
+                rows_[r][qsizetype(c)] = std::move(shown);
+            }
+            flags[c] = uint8_t(look.tone) | (look.rightAligned ? kRightAligned : 0);
+            const QString& shown = rows_.at(r).at(qsizetype(c));
             if (measure_)
-                widest[c] = std::max<qint64>(widest[c], measure_(text));
+                widest[c] = std::max<qint64>(widest[c], measure_(shown));
             else if (charWidths_)
-                widest[c] = std::max(widest[c], charWidths_->width64(text));
+                widest[c] = std::max(widest[c], charWidths_->width64(shown));
         }
     }
     const bool measures = measure_ || charWidths_;

@@ -109,6 +109,34 @@ bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
     return c.atEnd();
 }
 
+// An optional sign, 1 to 18 digits, and optionally a point and at least one
+// digit: a number below 10^18, so finite and within 64 bits. `negative` is
+// whether it lies below zero, a "-" before any digit other than 0.
+bool isPlainDecimal(QStringView text, bool* negative)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const bool minus = n > 0 && text[0] == u'-';
+    if (n > 0 && (minus || text[0] == u'+'))
+        ++i;
+    const qsizetype wholeStart = i;
+    bool nonZero = false;
+    for (; i < n && isDigit(text[i]); ++i)
+        nonZero = nonZero || text[i] != u'0';
+    const qsizetype wholeDigits = i - wholeStart;
+    if (wholeDigits == 0 || wholeDigits > 18)
+        return false;
+    if (i < n && text[i] == u'.') {
+        const qsizetype fractionStart = ++i;
+        for (; i < n && isDigit(text[i]); ++i)
+            nonZero = nonZero || text[i] != u'0';
+        if (i == fractionStart)
+            return false;
+    }
+    *negative = minus && nonZero;
+    return i == n;
+}
+
 } // namespace
 
 ColumnRule columnRuleFor(const QString& title)
@@ -161,14 +189,53 @@ Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value)
     return isPure(value, true, true) ? Qt::AlignRight : Qt::AlignHCenter;
 }
 
+bool showsAsItCame(const ColumnRule& rule, QStringView value)
+{
+    if (rule.centredTitle)
+        return true;
+    // Most cells are plain decimals of a few digits: finite and within 64
+    // bits, so only their sign can keep them from showing. The rest take the
+    // full check.
+    bool negative = false;
+    if (isPlainDecimal(value, &negative))
+        return !(negative && rule.neverNegative);
+    if (!isPureFloat(value))
+        return true;
+    using servernumber::Field;
+    return servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount);
+}
+
+CellLook lookOf(const ColumnRule& rule, QStringView value)
+{
+    CellLook look;
+    bool negative = false;
+    if (isPlainDecimal(value, &negative)) {
+        if (negative && rule.neverNegative && !rule.centredTitle) {
+            look.asItCame = false; // "--": neutral and centred
+            return look;
+        }
+        look.rightAligned = !rule.centredTitle;
+    } else if (!rule.centredTitle) {
+        // Texts, and numbers with blanks, exponents or "%" signs.
+        if (isPureFloat(value)) {
+            using servernumber::Field;
+            look.asItCame
+                = servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount);
+            if (!look.asItCame)
+                return look;
+            look.rightAligned = true;
+        } else {
+            look.rightAligned = isPure(value, true, true);
+        }
+    }
+    if (rule.profitLoss || rule.buySell)
+        look.tone = toneFor(rule, value);
+    return look;
+}
+
 QString shownCell(const ColumnRule& rule, const QString& value)
 {
-    if (rule.centredTitle || !isPureFloat(value))
-        return value;
-    using servernumber::Field;
-    return servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount)
-        ? value
-        : QString::fromLatin1(servernumber::kNotShown);
+    return showsAsItCame(rule, value) ? value : QString::fromLatin1(servernumber::kNotShown);
 }
 
 QString maskAccount(const QString& value)

@@ -33,6 +33,17 @@ Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
 // finite, past 64 bits, or negative where the column's numbers never are);
 // any other text as it came.
 QString shownCell(const ColumnRule& rule, const QString& value);
+// Whether that text is the value as it came (kNotShown otherwise).
+bool showsAsItCame(const ColumnRule& rule, QStringView value);
+
+// All a table needs of a cell, decided in one pass for most: whether it
+// shows as it came, and the tone and alignment of what it shows.
+struct CellLook {
+    bool asItCame = true;
+    CellTone tone = CellTone::Neutral;
+    bool rightAligned = false;
+};
+CellLook lookOf(const ColumnRule& rule, QStringView value);
 
 // The four characters before the last two become "*"; shorter texts than 6
 // characters stay as they are.

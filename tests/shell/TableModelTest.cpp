@@ -218,3 +218,33 @@ TEST_F(TableModelTest, EditableColumnChecksItsValidatorBeforeTellingTheDelegate)
     check.setColumnEditable(true, &costs, 0, nullptr);
     EXPECT_EQ(check.formatter(0), nullptr);
 }
+
+TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame)
+{
+    DVTableModel model(TableKind::Common, &style);
+    int calls = 0;
+    model.setTextMeasure([&calls](const QString& text) {
+        ++calls;
+        return int(text.size()) * 7;
+    });
+    // The reply's table shares a text repeated in the row below.
+    const auto table = makeTable({ "委托数量", "买卖标志", "证券名称" },
+        { { "-10", "证券买入", "平安银行" }, { "-10", "证券买入", "平安银行" }, { "300", "证券卖出", "平安银行" } });
+    model.buildColumns(table);
+
+    EXPECT_EQ(shownColumn(model, 0), (QStringList { "--", "--", "300" }));
+    const TableColors colors = style.colors(TableKind::Common);
+    for (int r : { 0, 1 })
+        EXPECT_EQ(model.data(model.index(r, 1), Qt::ForegroundRole).value<QColor>(), colors.buy) << r;
+    EXPECT_EQ(model.data(model.index(2, 1), Qt::ForegroundRole).value<QColor>(), colors.sell);
+    for (int r : { 0, 1 })
+        EXPECT_TRUE(model.data(model.index(r, 0), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHCenter);
+    EXPECT_TRUE(model.data(model.index(2, 0), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    // Measured: the first row's three, the second's "--" (a text of its own)
+    // and the third's two new texts.
+    EXPECT_EQ(calls, 6);
+    EXPECT_EQ(model.contentWidths()[0], 3 * 7 + 6);
+    // The reply's table still holds what the server sent.
+    EXPECT_EQ(table->arrayController()->arrangedObjects()[1][0], QStringLiteral("-10"));
+    EXPECT_EQ(table->valueForTitle(0, QStringLiteral("委托数量")), QStringLiteral("-10"));
+}
