@@ -244,7 +244,10 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
     // and the third's two new texts.
     EXPECT_EQ(calls, 6);
     EXPECT_EQ(model.contentWidths()[0], 3 * 7 + 6);
-    // The reply's table still holds what the server sent.
+    // The reply's table still holds what the server sent, and a cell shown
+    // as it came is the reply's own text, not a copy.
     EXPECT_EQ(table->arrayController()->arrangedObjects()[1][0], QStringLiteral("-10"));
+    EXPECT_EQ(model.data(model.index(2, 2)).toString().constData(),
+        table->arrayController()->arrangedObjects()[2][2].constData());
     EXPECT_EQ(table->valueForTitle(0, QStringLiteral("委托数量")), QStringLiteral("-10"));
 }
