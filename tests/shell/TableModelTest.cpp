@@ -35,6 +35,18 @@ QStringList shownColumn(const DVTableModel& model, int column, int role = Qt::Di
 
 class TableModelTest : public ::testing::Test {
 protected:
+    // Measures texts at 7 pixels a character and counts the texts measured.
+    static std::shared_ptr<int> countMeasures(DVTableModel& model)
+    {
+        auto calls = std::make_shared<int>(0);
+        model.setTextMeasure([calls](const QString& text) {
+            ++*calls;
+            return int(text.size()) * 7;
+        });
+        return calls;
+    }
+
+
     TableStyle style;
     std::shared_ptr<DTTable> funds = makeTable({ "基金代码", "基金公司", "净值" },
         { { "000001", "青岚", "1.25" }, { "000002", "远帆", "10.5" }, { "000003", "青岚", "" },
@@ -129,19 +141,15 @@ TEST_F(TableModelTest, CellsCarryToneAlignmentAndMaskFromTheStyle)
 TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
 {
     DVTableModel model(TableKind::Common, &style);
-    int calls = 0;
-    model.setTextMeasure([&calls](const QString& text) {
-        ++calls;
-        return int(text.size()) * 7;
-    });
+    const auto calls = countMeasures(model);
     model.buildColumns(funds);
     EXPECT_EQ(model.contentWidths(), (std::vector<int> { 6 * 7 + 6, 3 * 7 + 6, 4 * 7 + 6 }));
     // Every text but the empty one, once.
-    EXPECT_EQ(calls, 11);
+    EXPECT_EQ(*calls, 11);
     for (int r = 0; r < model.rowCount(); ++r)
         model.data(model.index(r, 0));
     model.sort(1);
-    EXPECT_EQ(calls, 11);
+    EXPECT_EQ(*calls, 11);
 }
 
 TEST_F(TableModelTest, CheckStatesAndSelectAll)
@@ -222,11 +230,7 @@ TEST_F(TableModelTest, EditableColumnChecksItsValidatorBeforeTellingTheDelegate)
 TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame)
 {
     DVTableModel model(TableKind::Common, &style);
-    int calls = 0;
-    model.setTextMeasure([&calls](const QString& text) {
-        ++calls;
-        return int(text.size()) * 7;
-    });
+    const auto calls = countMeasures(model);
     // The reply's table shares a text repeated in the row below.
     const auto table = makeTable({ "委托数量", "买卖标志", "证券名称" },
         { { "-10", "证券买入", "平安银行" }, { "-10", "证券买入", "平安银行" }, { "300", "证券卖出", "平安银行" } });
@@ -242,7 +246,7 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
     EXPECT_TRUE(model.data(model.index(2, 0), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
     // Measured: the first row's three, the second's "--" (a text of its own)
     // and the third's two new texts.
-    EXPECT_EQ(calls, 6);
+    EXPECT_EQ(*calls, 6);
     EXPECT_EQ(model.contentWidths()[0], 3 * 7 + 6);
     // The reply's table still holds what the server sent, and a cell shown
     // as it came is the reply's own text, not a copy.
