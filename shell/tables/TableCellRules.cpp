@@ -191,22 +191,14 @@ Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value)
 
 bool showsAsItCame(const ColumnRule& rule, QStringView value)
 {
-    if (rule.centredTitle)
-        return true;
-    // Most cells are plain decimals of a few digits: finite and within 64
-    // bits, so only their sign can keep them from showing. The rest take the
-    // full check.
-    bool negative = false;
-    if (isPlainDecimal(value, &negative))
-        return !(negative && rule.neverNegative);
-    if (!isPureFloat(value))
-        return true;
-    using servernumber::Field;
-    return servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount);
+    return lookOf(rule, value).asItCame;
 }
 
 CellLook lookOf(const ColumnRule& rule, QStringView value)
 {
+    // Most cells are plain decimals of a few digits: finite and within 64
+    // bits, so only their sign can keep them from showing. Other numbers
+    // take the full check.
     CellLook look;
     bool negative = false;
     if (isPlainDecimal(value, &negative)) {
