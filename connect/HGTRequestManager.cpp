@@ -16,12 +16,6 @@ QString answer(const QString& handle, const QString& why, QString* problem)
     return why.isEmpty() ? handle : QString();
 }
 
-bool isWhole(const QString& text)
-{
-    static const QRegularExpression form(QStringLiteral("^[0-9]{1,12}$"));
-    return form.match(text).hasMatch();
-}
-
 bool isDate(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^[0-9]{8}$"));
@@ -45,20 +39,6 @@ bool HGTRequestManager::isStockCode(const QString& stockCode)
 {
     static const QRegularExpression code(QStringLiteral("^[0-9]{5}$"));
     return code.match(stockCode).hasMatch();
-}
-
-QString HGTRequestManager::checkOrderInput(
-    const QString& stockCode, const QString& price, const QString& quantity)
-{
-    static const QRegularExpression priceForm(QStringLiteral("^[0-9]{1,9}(\\.[0-9]{0,3})?$"));
-    static const QRegularExpression quantityForm(QStringLiteral("^[0-9]{1,12}$"));
-    if (!isStockCode(stockCode))
-        return QStringLiteral("证券代码应为5位数字。");
-    if (!priceForm.match(price).hasMatch() || price.toDouble() <= 0)
-        return QStringLiteral("委托价格应为正数，最多3位小数。");
-    if (!quantityForm.match(quantity).hasMatch() || quantity.toLongLong() <= 0)
-        return QStringLiteral("委托数量应为正整数。");
-    return {};
 }
 
 QString HGTRequestManager::requestHGTPosition(IPositionInfoDelegate* observer, QString* problem)
@@ -93,9 +73,8 @@ QString HGTRequestManager::requestTrade(IHGTMakeOrder* observer, qint32 orderTyp
     const QString& stockCode, const QString& price, const QString& quantity, QString* problem)
 {
     watchOrderOutcome();
-    // The typed text goes to the server only in a form it can take.
-    if (const QString bad = checkOrderInput(stockCode, price, quantity); !bad.isEmpty())
-        return answer({}, bad, problem);
+    // Code, price and quantity go as typed: the server judges them. The body
+    // itself refuses what could rewrite it.
     QString handle;
     const QString why = sender_.send<tagHGTMakeOrder>(
         DMHGTMakeOrder::info.identifier, observer,
@@ -210,22 +189,6 @@ QString HGTRequestManager::requestHGTQueryQuantityOfUnit(
     return answer(handle, why, problem);
 }
 
-QString HGTRequestManager::checkDeclaredQuantity(const QString& quantity)
-{
-    if (!isWhole(quantity) || quantity.toLongLong() <= 0)
-        return QStringLiteral("投票数量应为正整数。");
-    return {};
-}
-
-QString HGTRequestManager::checkVoteQuantities(const QString& upNo, const QString& downNo, const QString& freeNo)
-{
-    for (const QString* quantity : { &upNo, &downNo, &freeNo }) {
-        if (!quantity->isEmpty() && !isWhole(*quantity))
-            return QStringLiteral("投票数量应为整数。");
-    }
-    return {};
-}
-
 QString HGTRequestManager::organizationCode() const
 {
     const std::shared_ptr<Account> account = sender_.activeAccount();
@@ -266,10 +229,7 @@ QString HGTRequestManager::requestHGTVote(IHGTVote* observer, const QString& sto
     const QString& billNo, const QString& upNo, const QString& downNo, const QString& freeNo,
     const QString& securityId, QString* problem)
 {
-    if (!isStockCode(stockCode))
-        return answer({}, QStringLiteral("证券代码应为5位数字。"), problem);
-    if (const QString bad = checkVoteQuantities(upNo, downNo, freeNo); !bad.isEmpty())
-        return answer({}, bad, problem);
+    // The quantities go as typed, empty ones empty.
     const QString org = organizationCode();
     QString handle;
     const QString why = sender_.send<tagHGTVote>(
@@ -290,12 +250,9 @@ QString HGTRequestManager::requestDeclaration(const char* identifier, DataModelO
     const QString& stockCode, qint32 voteType, const QString& quantity, const QString& orgNo,
     const QString& securityId, QString* problem)
 {
-    if (!isStockCode(stockCode))
-        return answer({}, QStringLiteral("证券代码应为5位数字。"), problem);
     if (TradeDataModel::getHKVoteTypeString(voteType).isEmpty())
         return answer({}, QStringLiteral("业务类型错误"), problem);
-    if (const QString bad = checkDeclaredQuantity(quantity); !bad.isEmpty())
-        return answer({}, bad, problem);
+    // The quantity goes as typed (a withdrawal's behind its minus sign).
     const QString org = organizationCode();
     QString handle;
     const QString why = sender_.send<Param>(

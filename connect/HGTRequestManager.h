@@ -11,9 +11,10 @@
 // request handle; "" when nothing went out, and then why in `problem`. The
 // replies go to the observer through the request class's callbacks.
 //
-// An order that went out without an answer ends in "outcome unknown"
-// (kOrderOutcomeUnknownCode), is never sent again, and an observer that
-// also shows positions has them read again.
+// An order, cancel, vote or declaration that went out without an answer, or
+// whose answer lacks its order or serial number, ends in "outcome unknown"
+// (kOrderOutcomeUnknownCode) and is never sent again; after an order, an
+// observer that also shows positions has them read again.
 //
 // The market is always "5"; every page passes no class id, so the order type
 // comes from the market and the title alone.
@@ -58,19 +59,19 @@ public:
     QString requestHGTQueryOrdersOfToday(IHGTQueryOrdersOfToday* observer, const QString& queryFlag, quint64 count,
         QString* problem = nullptr);
     // requestHGTVote:stockCode:publicNo:billNo:upNo:downNo:freeNo:securityId:
-    // Each quantity is a whole number or empty.
+    // The quantities go as typed; the server judges them.
     QString requestHGTVote(IHGTVote* observer, const QString& stockCode, const QString& publicNo,
         const QString& billNo, const QString& upNo, const QString& downNo, const QString& freeNo,
         const QString& securityId, QString* problem = nullptr);
     // requestHGTOtherVote:stockCode:voteType:quantity:orgNo:securityId:
-    // A type of 0 to 3 and a positive whole quantity.
+    // A type of 0 to 3; the quantity goes as typed.
     QString requestHGTOtherVote(IHGTOtherVote* observer, const QString& stockCode, qint32 voteType,
         const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem = nullptr);
     // requestHGTQueryOtherVote:beginDate:endDate: dates as "yyyyMMdd".
     QString requestHGTQueryOtherVote(IHGTQueryOtherVote* observer, const QString& beginDate,
         const QString& endDate, QString* problem = nullptr);
     // requestHGTCancelOtherVote:stockCode:voteType:quantity:orgNo:securityId:
-    // The quantity to withdraw, positive; it is sent negated.
+    // The quantity to withdraw as typed, sent behind a minus sign.
     QString requestHGTCancelOtherVote(IHGTCancelOtherVote* observer, const QString& stockCode, qint32 voteType,
         const QString& quantity, const QString& orgNo, const QString& securityId, QString* problem = nullptr);
     // requestHGTQueryStockTarget:stockCode: an empty code asks for all.
@@ -82,15 +83,7 @@ public:
     // requestHGTQueryPermissionInfo:
     QString requestHGTQueryPermissionInfo(IQueryPermissionInfoDelegate* observer, QString* problem = nullptr);
 
-    // Why a declared or withdrawn quantity cannot go out; "" when it can.
-    static QString checkDeclaredQuantity(const QString& quantity);
-    // Why a vote's quantities cannot go out; "" when they can.
-    static QString checkVoteQuantities(const QString& upNo, const QString& downNo, const QString& freeNo);
-
-    // Why an order's fields cannot go out; "" when they can: a code of five
-    // digits, a positive price of at most three decimals, a positive whole
-    // quantity.
-    static QString checkOrderInput(const QString& stockCode, const QString& price, const QString& quantity);
+    // Whether a code can be asked for its Hong Kong quote: five digits.
     static bool isStockCode(const QString& stockCode);
 
     RequestSender& sender() { return sender_; }

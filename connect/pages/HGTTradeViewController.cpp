@@ -454,11 +454,7 @@ bool HGTTradeViewController::verifyInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    // Only a form the server can take goes to the dialog.
-    if (const QString bad = HGTRequestManager::checkOrderInput(code_, price_, quantity_); !bad.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(bad), {});
-        return false;
-    }
+    // Price and quantity go to the dialog as typed: the server judges them.
     return true;
 }
 

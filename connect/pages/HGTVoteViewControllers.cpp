@@ -1,11 +1,5 @@
 #include "connect/pages/HGTVoteViewControllers.h"
 
-namespace {
-
-constexpr int kCodeLength = 5;
-
-} // namespace
-
 void HGTDeclarePage::orderButtonClick()
 {
     if (busy_ || !verifyInput())
@@ -22,21 +16,18 @@ void HGTDeclarePage::orderButtonClick()
 
 void HGTDeclarePage::answered(const QString& serialNo)
 {
+    // A reply without its serial number arrives as an unknown outcome.
     dialog().stopRunModal();
-    // A reply without its serial number tells nothing of what was recorded.
-    if (serialNo.isEmpty()) {
-        alerts()->runAlert(AlertRequest::error(QStringLiteral("申报结果未知：未收到委托序号，请查询后再申报")), {});
-    } else {
-        lastSerialNo_ = serialNo;
-        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(serialNo)), {});
-    }
+    lastSerialNo_ = serialNo;
+    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(serialNo)), {});
     emit changed();
 }
 
 void HGTDeclarePage::failed(const CSError& error)
 {
     dialog().stopRunModal();
-    alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    if (!dialog().toldAlready(error)) // one box per outcome
+        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
 }
 
@@ -85,14 +76,7 @@ bool HGTVoteViewController::verifyInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    // Only values the vote's fields can take reach the dialog.
-    QString bad = HGTRequestManager::checkVoteQuantities(fields_[Up], fields_[Down], fields_[Free]);
-    if (bad.isEmpty() && !HGTRequestManager::isStockCode(codeText()))
-        bad = QStringLiteral("证券代码应为5位数字。");
-    if (!bad.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(bad), {});
-        return false;
-    }
+    // The quantities go as typed, empty ones empty: the server judges them.
     return true;
 }
 
@@ -159,13 +143,7 @@ bool HGTOtherVoteViewController::verifyInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    QString bad = HGTRequestManager::checkDeclaredQuantity(fields_[Quantity]);
-    if (bad.isEmpty() && codeText().size() != kCodeLength)
-        bad = QStringLiteral("证券代码应为5位数字。");
-    if (!bad.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(bad), {});
-        return false;
-    }
+    // The quantity goes as typed: the server judges it.
     return true;
 }
 

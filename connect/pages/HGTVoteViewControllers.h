@@ -66,7 +66,7 @@ private:
 };
 
 // A corporate-action declaration (link id 90006): the type, the action code
-// and the quantity, a positive whole number.
+// and the quantity.
 class HGTOtherVoteViewController : public HGTDeclarePage, public IHGTOtherVote {
     Q_OBJECT
 public:

@@ -116,7 +116,8 @@ public:
 
 // The cancel of one order (500 / 511), always "count=1". It changes state:
 // a second cancel of one order goes out on its own rather than joining the
-// first, and one without an answer ends in an unknown outcome.
+// first, and one without an answer, or whose answer names no order number,
+// ends in an unknown outcome.
 class DMHGTCancelOrder final : public OrderDataModelClass<DMHGTCancelOrder, tagHGTCancelOrder, IHGTCancelOrder> {
 public:
     static constexpr DataModelInfo info { "BD6C32DF-142C-9057-5C88-CBA00C68A603", 500, 511, HandleRule::Fields,
@@ -127,10 +128,13 @@ public:
         b.prefix(p.commonUrl).add("count", "1").add("orderdate", p.orderDate).add("snos", p.orderSno);
     }
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A shareholder-meeting vote (500 / 3002); never merged, whatever it shares
-// with a waiting one.
+// with a waiting one. The votes and declarations below answer a serial
+// number; one that is missing or is no number leaves the outcome unknown, as
+// an order's does.
 class DMHGTVote final : public OrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
 public:
     static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002, HandleRule::Fields,
@@ -138,6 +142,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagHGTVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A corporate-action declaration (500 / 3003) under the type's code.
@@ -148,6 +153,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagHGTOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A withdrawal: the declaration function with the quantity negated. The
@@ -160,6 +166,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagHGTCancelOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // Declarations between two dates (500 / 3005). The handle covers both dates,

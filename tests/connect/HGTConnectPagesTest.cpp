@@ -183,15 +183,19 @@ TEST_F(HGTConnectPagesTest, CancelOneOrderAndSeeItsStatusChange)
     EXPECT_EQ(statusOf(page, number), QStringLiteral("已报"));
     EXPECT_EQ(page.selectedCountText(), "0");
 
-    // Nothing ticked: no dialog, nothing sent.
+    // Nothing ticked: nothing happens, no box, no dialog, nothing sent.
     int dialogs = 0;
     OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
         ++dialogs;
         EXPECT_EQ(c.entry(), OrderAlertEntry::CancelOrder);
         QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
     });
+    alerts.shown.clear();
     page.cancelOderButtonClicked();
     EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
+    EXPECT_FALSE(page.isBusy());
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 0);
 
     page.ordersTableViewClicked(0);
     EXPECT_EQ(page.selectedCountText(), "1");
@@ -237,11 +241,10 @@ TEST_F(HGTConnectPagesTest, BatchWithOneFilledReportsTwoAndOneAfterTheThirdAnswe
     ASSERT_TRUE(spinUntil([&] { return statusOf(page, resting2) == QStringLiteral("已撤"); }));
     EXPECT_EQ(statusOf(page, resting1), QStringLiteral("已撤"));
     EXPECT_EQ(statusOf(page, filled), QStringLiteral("已成"));
+    // The two counts and nothing more.
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
-    EXPECT_TRUE(summaries[0].startsWith(QStringLiteral("温馨提示:批量撤单\n成功数量:2\n失败数量:1")))
-        << summaries[0].toStdString();
-    EXPECT_TRUE(summaries[0].contains(QStringLiteral("该委托已成交，不能撤单")));
+    EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:2\n失败数量:1"));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 3);
 }
 
@@ -262,9 +265,7 @@ TEST_F(HGTConnectPagesTest, BatchThatLosesItsConnectionStillEndsWithItsSummary)
     EXPECT_FALSE(page.isBusy());
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
-    EXPECT_TRUE(summaries[0].startsWith(QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2")))
-        << summaries[0].toStdString();
-    EXPECT_TRUE(summaries[0].contains(QStringLiteral("委托结果未知")));
+    EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2"));
     // Never sent again by itself.
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
@@ -292,12 +293,6 @@ TEST_F(HGTConnectPagesTest, VoteWithOnlyAbstainReachesItsSerialNumber)
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(alerts.shown.back(),
         QStringLiteral("温馨提示:") + QString::fromUtf8(HGTVoteViewController::kMissingInputMessage));
-    // A quantity that is no whole number never reaches the dialog.
-    page.setFieldText(F::Up, QStringLiteral("-100"));
-    page.orderButtonClick();
-    EXPECT_EQ(dialogs, 0);
-    page.setFieldText(F::Up, QString());
-
     page.setFieldText(F::Free, QStringLiteral("200"));
     page.orderButtonClick();
     EXPECT_EQ(dialogs, 1);
@@ -325,6 +320,70 @@ TEST_F(HGTConnectPagesTest, VoteWithOnlyAbstainReachesItsSerialNumber)
     EXPECT_TRUE(page.priceText().isEmpty());
 }
 
+TEST_F(HGTConnectPagesTest, VoteSendsForAndAgainstAsTypedAndTheServerJudgesThem)
+{
+    auto& page = open<HGTVoteViewController>(90005);
+    using F = HGTVoteViewController::Field;
+    confirmDialogs();
+    page.setFieldText(F::Code, QStringLiteral("00700"));
+    page.setFieldText(F::PublicNo, QStringLiteral("G00700001"));
+    page.setFieldText(F::BillNo, QStringLiteral("2"));
+    const struct {
+        const char* up;
+        const char* down;
+        const char* refusal; // the server's, or none
+    } cases[] = { { "300", "200", nullptr }, { "-100", "1.5", "投票数量错误" } };
+    for (const auto& c : cases) {
+        page.setFieldText(F::Up, QString::fromLatin1(c.up));
+        page.setFieldText(F::Down, QString::fromLatin1(c.down));
+        const qsizetype before = sim.receivedCount(brokersim::kHKVoteFunction);
+        const qsizetype boxes = alerts.shown.size();
+        page.orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == boxes + 1; })) << c.up;
+        ASSERT_EQ(sim.receivedCount(brokersim::kHKVoteFunction), before + 1);
+        const brokersim::Request sent = sim.receivedOf(brokersim::kHKVoteFunction).back();
+        EXPECT_EQ(sent.valueOr(QStringLiteral("up_no")), QLatin1String(c.up));
+        EXPECT_EQ(sent.valueOr(QStringLiteral("down_no")), QLatin1String(c.down));
+        EXPECT_EQ(sent.valueOr(QStringLiteral("free_no"), "x"), "");
+        EXPECT_EQ(sent.valueOr(QStringLiteral("pub_no")), "G00700001");
+        EXPECT_EQ(sent.valueOr(QStringLiteral("bill_no")), "2");
+        EXPECT_EQ(alerts.shown.back(),
+            c.refusal ? QStringLiteral("错误:") + QString::fromUtf8(c.refusal)
+                      : QStringLiteral("温馨提示:委托已提交,委托序号为%1").arg(page.lastSerialNo()));
+    }
+    ASSERT_EQ(brokersim::hkDesk(sim)->votes().size(), 1);
+    EXPECT_EQ(brokersim::hkDesk(sim)->votes().front().up, "300");
+    EXPECT_EQ(brokersim::hkDesk(sim)->votes().front().down, "200");
+}
+
+TEST_F(HGTConnectPagesTest, EachDeclarationTypeTitleSendsItsCode)
+{
+    auto& page = open<HGTOtherVoteViewController>(90006);
+    using F = HGTOtherVoteViewController::Field;
+    confirmDialogs();
+    page.setFieldText(F::Code, QStringLiteral("00700"));
+    page.setFieldText(F::OrgNo, QStringLiteral("D00700"));
+    page.setFieldText(F::Quantity, QStringLiteral("100"));
+    const struct {
+        const char* title;
+        const char* code;
+    } types[] = { { "公司收购", "H63" }, { "公开招股", "H64" }, { "供股行权", "H65" },
+        { "红利现金选择权", "H66" } };
+    for (const auto& t : types) {
+        const int index = HGTOtherVoteViewController::voteTypeTitles().indexOf(QString::fromUtf8(t.title));
+        ASSERT_GE(index, 0) << t.title;
+        page.selectVoteType(index);
+        const QString before = page.lastSerialNo();
+        page.orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return page.lastSerialNo() != before; })) << t.title;
+        const brokersim::Request sent = sim.receivedOf(brokersim::kHKDeclareFunction).back();
+        EXPECT_EQ(sent.valueOr(QStringLiteral("hk_type")), QLatin1String(t.code)) << t.title;
+        EXPECT_EQ(sent.valueOr(QStringLiteral("hk_dle_type")), "HSB");
+        EXPECT_EQ(sent.valueOr(QStringLiteral("declare_quan")), "100");
+    }
+    EXPECT_EQ(brokersim::hkDesk(sim)->declarationList().size(), 4);
+}
+
 TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity)
 {
     auto& declare = open<HGTOtherVoteViewController>(90006);
@@ -347,7 +406,8 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     EXPECT_EQ(listed.valueOr(QStringLiteral("end_date")), "20261202");
     EXPECT_EQ(cancel.declarations()->recordAt(0).hkTypeDesc, QStringLiteral("红利现金选择权"));
 
-    // Left empty, the withdrawal is refused before any dialog; 100 goes out as -100.
+    // Left empty, the withdrawal goes out as a lone minus sign and the server
+    // refuses it; 100 goes out as -100.
     QString quantity;
     HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
         EXPECT_EQ(w.voteTypeDesc(), QStringLiteral("红利现金选择权"));
@@ -356,8 +416,11 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
         w.confirmButtonClicked();
     });
     cancel.ordersTableViewClicked(0);
-    ASSERT_TRUE(spinUntil([&] { return alerts.shown.last().contains(QStringLiteral("正整数")); }));
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 1);
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.last() == QStringLiteral("错误:申报数量错误"); }))
+        << alerts.shown.last().toStdString();
+    ASSERT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 2);
+    EXPECT_EQ(
+        sim.receivedOf(brokersim::kHKDeclareFunction).back().valueOr(QStringLiteral("declare_quan")), "-");
     quantity = QStringLiteral("100");
     cancel.ordersTableViewClicked(0);
     ASSERT_TRUE(spinUntil([&] { return !cancel.lastSerialNo().isEmpty(); }));
@@ -370,7 +433,7 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     HGTCancelConfirmAlertWC::setShownHookForTesting([](HGTCancelConfirmAlertWC& w) { w.windowWillClose(); });
     cancel.ordersTableViewClicked(0);
     testsupport::spinFor(std::chrono::milliseconds(50));
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 2);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 3);
 
     // A begin date after the end date is refused; equal dates are asked.
     const qsizetype asked = sim.receivedCount(brokersim::kHKDeclarationsFunction);
@@ -569,4 +632,141 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeClosesTheWaitingWithdrawalAndStopsThe
     sim.releaseWithheld();
     testsupport::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
+}
+
+namespace {
+
+QUOTETEST_CATCHER(CancelCatcher, IHGTCancelOrder, hgtCancelOrder)
+QUOTETEST_CATCHER(VoteCatcher, IHGTVote, hgtVote)
+QUOTETEST_CATCHER(DeclareCatcher, IHGTOtherVote, hgtOtherVote)
+QUOTETEST_CATCHER(WithdrawCatcher, IHGTCancelOtherVote, hgtCancelOtherVote)
+
+// An answer of one row under `field`; no value: the field is missing.
+brokersim::Table numberAnswer(const char* field, const char* value)
+{
+    if (!value)
+        return brokersim::Table().column(QStringLiteral("msgok")).row({ "ok" });
+    return brokersim::Table().column(QString::fromLatin1(field)).row({ value });
+}
+
+} // namespace
+
+TEST_F(HGTConnectPagesTest, EveryStateChangeWhoseAnswerLacksItsNumberHasAnUnknownOutcome)
+{
+    HGTRequestManager& hgt = *HGTRequestManager::getInstance();
+    const QString account = QStringLiteral("A101000001");
+    const QString code = QStringLiteral("00700");
+    // Each request sends and reports whether it succeeded, with what it heard.
+    const struct {
+        const char* name;
+        brokersim::Function function;
+        const char* field;
+        std::function<std::pair<bool, CSError>()> send;
+    } requests[] = {
+        { "cancel", brokersim::kHKCancelFunction, "ordersno",
+            [&] {
+                CancelCatcher c;
+                hgt.requestHGTCancelOrder(&c, QStringLiteral("20261202"), QStringLiteral("500001"));
+                spinUntil([&] { return c.done(); });
+                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+            } },
+        { "vote", brokersim::kHKVoteFunction, "serial_no",
+            [&] {
+                VoteCatcher c;
+                hgt.requestHGTVote(&c, code, QStringLiteral("G1"), QStringLiteral("1"), QStringLiteral("100"),
+                    QString(), QString(), account);
+                spinUntil([&] { return c.done(); });
+                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+            } },
+        { "declaration", brokersim::kHKDeclareFunction, "serial_no",
+            [&] {
+                DeclareCatcher c;
+                hgt.requestHGTOtherVote(&c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
+                spinUntil([&] { return c.done(); });
+                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+            } },
+        { "withdrawal", brokersim::kHKDeclareFunction, "serial_no",
+            [&] {
+                WithdrawCatcher c;
+                hgt.requestHGTCancelOtherVote(
+                    &c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
+                spinUntil([&] { return c.done(); });
+                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+            } },
+    };
+    const struct {
+        const char* value; // nullptr: the field is missing
+        bool known;
+    } answers[] = { { nullptr, false }, { "", false }, { " ", false }, { "-1", false }, { "12a", false },
+        { "1e999", false }, { "99999999999999999999", false }, { "800123", true } };
+    for (const auto& r : requests) {
+        for (const auto& a : answers) {
+            SCOPED_TRACE(std::string(r.name) + " answering " + (a.value ? a.value : "<none>"));
+            sim.answerTablesNext(r.function, { numberAnswer(r.field, a.value) });
+            const qsizetype sent = sim.receivedCount(r.function);
+            const auto [succeeded, error] = r.send();
+            EXPECT_EQ(succeeded, a.known);
+            if (!a.known) {
+                EXPECT_EQ(error.code, kOrderOutcomeUnknownCode);
+                EXPECT_TRUE(error.domain.contains(QStringLiteral("委托结果未知")))
+                    << error.domain.toStdString();
+            }
+            EXPECT_EQ(sim.receivedCount(r.function), sent + 1); // never sent again
+        }
+    }
+}
+
+TEST_F(HGTConnectPagesTest, ACancelAnsweredWithoutItsNumberTellsTheCustomerToCheckAndListsAgain)
+{
+    const QString number = buy(-20);
+    auto& page = cancelPageWith(1);
+    confirmDialogs();
+    const struct {
+        const char* value; // nullptr: no "ordersno" at all
+        const char* shown;
+    } answers[]
+        = { { nullptr, nullptr }, { "", nullptr }, { "n/a", nullptr }, { "500001", "温馨提示:成功。" } };
+    for (const auto& a : answers) {
+        SCOPED_TRACE(a.value ? a.value : "<none>");
+        sim.answerTablesNext(brokersim::kHKCancelFunction, { numberAnswer("ordersno", a.value) });
+        const qsizetype listed = sim.receivedCount(brokersim::kHKOrdersOfTodayFunction);
+        const qsizetype cancels = sim.receivedCount(brokersim::kHKCancelFunction);
+        alerts.shown.clear();
+        page.ordersTableViewClicked(0);
+        page.cancelOderButtonClicked();
+        // The list is read again and comes back with every tick cleared.
+        ASSERT_TRUE(spinUntil([&] {
+            return sim.receivedCount(brokersim::kHKOrdersOfTodayFunction) == listed + 1 && page.orders()
+                && page.selectedCountText() == "0" && !page.isBusy();
+        }));
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        ASSERT_EQ(alerts.shown.size(), 1) << alerts.shown.join(u'|').toStdString();
+        if (a.shown) {
+            EXPECT_EQ(alerts.shown[0], QString::fromUtf8(a.shown));
+        } else {
+            EXPECT_TRUE(alerts.shown[0].startsWith(QStringLiteral("错误:")));
+            EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知，请查询当日委托确认")))
+                << alerts.shown[0].toStdString();
+        }
+        EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), cancels + 1);
+    }
+    // The simulator's answers stood in for the cancels: the order still rests.
+    EXPECT_EQ(statusOf(page, number), QStringLiteral("已报"));
+}
+
+TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
+{
+    buy(-20);
+    auto& page = cancelPageWith(1);
+    confirmDialogs();
+    sim.answerErrorNext(brokersim::kHKOrdersOfTodayFunction, -1, QStringLiteral("查询失败"));
+    alerts.shown.clear();
+    page.ordersTableViewClicked(0);
+    page.cancelOderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return page.countText() == "0"; }));
+    EXPECT_EQ(
+        alerts.shown, QStringList({ QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:查询失败") }));
+    ASSERT_TRUE(page.orders());
+    EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
+    EXPECT_EQ(page.ordersTable().shownRowCount(), 1);
 }

@@ -196,28 +196,55 @@ TEST(HGTDeclarationRecords, DeclarationRowsKeepTheirRecordAndTypeCodesMapBack)
         EXPECT_EQ(hkVoteTypeOfCode(QString::fromLatin1(c.code)), c.type) << c.code;
 }
 
-TEST(HGTDeclarationRequests, QuantitiesAreCheckedForTheirField)
+TEST(HGTDeclarationRequests, QuantitiesGoAsTypedUnlessTheyCouldRewriteTheBody)
 {
+    // Declared and withdrawn quantities, the withdrawal's behind its minus.
     const struct {
         const char* quantity;
-        bool declarable;
-    } declared[] = { { "100", true }, { "1", true }, { "", false }, { "0", false }, { "-100", false },
-        { "1.5", false }, { "1e3", false }, { "100&x=1", false }, { " 100", false } };
-    for (const auto& c : declared)
-        EXPECT_EQ(HGTRequestManager::checkDeclaredQuantity(QString::fromLatin1(c.quantity)).isEmpty(), c.declarable)
-            << c.quantity;
+        const char* declared;
+        const char* withdrawn;
+    } declared[] = { { "100", "100", "-100" }, { "", "", "-" }, { "0", "0", "-0" },
+        { "-100", "-100", "--100" }, { "1.5", "1.5", "-1.5" }, { " 100", " 100", "- 100" },
+        { "100&x=1", nullptr, nullptr }, { "1\r", nullptr, nullptr } };
+    for (const auto& c : declared) {
+        tagHGTOtherVote declaration;
+        declaration.commonUrl = kPrefix;
+        declaration.stockCode = "00700";
+        declaration.quantity = c.quantity;
+        tagHGTCancelOtherVote withdrawal;
+        withdrawal.commonUrl = kPrefix;
+        withdrawal.stockCode = "00700";
+        withdrawal.quantity = c.quantity;
+        auto expected = [](const char* quantity) {
+            return quantity
+                ? QStringLiteral("custid=1&fundid=2&settno=&stk_code=00700&hk_type=H63&hk_dle_type=HSB"
+                                 "&declare_quan=%1&org_no=&trdacct=&int_org=")
+                      .arg(QString::fromLatin1(quantity))
+                : QStringLiteral("<refused>");
+        };
+        EXPECT_EQ(body(DMHGTOtherVote::makePacket(declaration)), expected(c.declared)) << c.quantity;
+        EXPECT_EQ(body(DMHGTCancelOtherVote::makePacket(withdrawal)), expected(c.withdrawn)) << c.quantity;
+    }
 
     const struct {
         const char* up;
         const char* down;
         const char* free;
-        bool ok;
-    } votes[] = { { "", "", "200", true }, { "100", "0", "", true }, { "-100", "", "", false },
-        { "", "1.5", "", false }, { "", "", "a", false } };
-    for (const auto& c : votes)
-        EXPECT_EQ(HGTRequestManager::checkVoteQuantities(QString::fromLatin1(c.up), QString::fromLatin1(c.down),
-                      QString::fromLatin1(c.free))
-                      .isEmpty(),
-            c.ok)
-            << c.up << "/" << c.down << "/" << c.free;
+        bool sent;
+    } votes[] = { { "300", "200", "", true }, { "-100", "1.5", "a", true }, { "", "", "", true },
+        { "1&free_no=9", "", "", false }, { "", "1\n", "", false } };
+    for (const auto& c : votes) {
+        tagHGTVote vote;
+        vote.commonUrl = kPrefix;
+        vote.upNo = c.up;
+        vote.downNo = c.down;
+        vote.freeNo = c.free;
+        const QString expected = c.sent
+            ? QStringLiteral(
+                "custid=1&fundid=2&settno=&stk_code=&isin_no=&pub_no=&bill_no=&up_no=%1&down_no=%2"
+                "&free_no=%3&trdacct=&int_org=")
+                  .arg(QLatin1String(c.up), QLatin1String(c.down), QLatin1String(c.free))
+            : QStringLiteral("<refused>");
+        EXPECT_EQ(body(DMHGTVote::makePacket(vote)), expected) << c.up << "/" << c.down << "/" << c.free;
+    }
 }

@@ -210,18 +210,43 @@ TEST_F(HGTOrderFlowTest, AWithheldOrderEndsInOutcomeUnknownAndPositionsAreReadAg
     EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 1); // never sent again
 }
 
-TEST_F(HGTOrderFlowTest, TypedTextThatCannotBeAnOrderIsNotSent)
+TEST_F(HGTOrderFlowTest, TypedTextGoesToTheServerAsTypedAndTheServerJudgesIt)
 {
-    OrderCatcher c;
-    QString problem;
-    EXPECT_TRUE(hgt()
-                    .requestHGTTradeBuy(&c, QString::fromLatin1(kSecuid), QStringLiteral("700"),
-                        QStringLiteral("368.4"), QStringLiteral("100"), QStringLiteral("增强限价买入"), {}, &problem)
-                    .isEmpty());
-    EXPECT_FALSE(problem.isEmpty());
-    EXPECT_TRUE(hgt()
-                    .requestHGTTradeSale(&c, QString::fromLatin1(kSecuid), QStringLiteral("00700"),
-                        QStringLiteral("368.4"), QStringLiteral("0"), QStringLiteral("零股卖出"), {}, &problem)
-                    .isEmpty());
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+    const struct {
+        bool buy;
+        const char* code;
+        const char* price;
+        const char* quantity;
+        const char* message;
+    } cases[] = {
+        { true, "700", "368.4", "100", "证券代码不存在" },
+        { false, "00700", "368.4", "0", "委托数量错误" },
+        { true, "00700", "368.4001", "100", "委托价格错误" },
+        { true, "00700", "1e3", "100", "委托价格错误" },
+        { true, "00700", "368.4", "1.5", "委托数量错误" },
+        { false, "00700", "-1", "50", "委托价格错误" },
+    };
+    for (const auto& c : cases) {
+        const OrderCatcher caught = order(
+            c.buy, c.buy ? "增强限价买入" : "零股卖出", QString::fromLatin1(c.price), c.quantity, c.code);
+        ASSERT_EQ(caught.errors.size(), 1u) << c.code << " " << c.price << " " << c.quantity;
+        EXPECT_EQ(caught.errors[0].domain, QString::fromUtf8(c.message));
+        const brokersim::Request sent = sim.receivedOf(brokersim::kHKOrderFunction).back();
+        EXPECT_EQ(sent.valueOr(QStringLiteral("stkcode")), QLatin1String(c.code));
+        EXPECT_EQ(sent.valueOr(QStringLiteral("price")), QLatin1String(c.price));
+        EXPECT_EQ(sent.valueOr(QStringLiteral("qty")), QLatin1String(c.quantity));
+    }
+    const qsizetype sent = sim.receivedCount(brokersim::kHKOrderFunction);
+    EXPECT_EQ(sent, qsizetype(std::size(cases)));
+
+    // What could rewrite the body never goes out: the observer hears why.
+    for (const char* quantity : { "100&qty=9", "100=", "100\n" }) {
+        OrderCatcher c;
+        hgt().requestHGTTradeBuy(&c, QString::fromLatin1(kSecuid), QStringLiteral("00700"),
+            QStringLiteral("368.4"), QString::fromLatin1(quantity), QStringLiteral("增强限价买入"));
+        ASSERT_TRUE(spinUntil([&] { return c.done(); }));
+        ASSERT_EQ(c.errors.size(), 1u) << quantity;
+        EXPECT_EQ(c.errors[0].code, DataModel::kRefusedRequestCode);
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), sent);
 }

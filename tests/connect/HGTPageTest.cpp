@@ -230,18 +230,46 @@ TEST_F(HGTPageTest, InputIsCheckedBeforeTheDialog)
         const char* code;
         const char* price;
         const char* quantity;
-    } bad[] = { { "0070", "368.400", "100" }, { "00700", "", "100" }, { "00700", "368.4001", "100" },
-        { "00700", "368.400", "1.5" } };
+    } bad[] = { { "0070", "368.400", "100" }, { "00700", "", "100" }, { "00700", "368.400", "" } };
     for (const auto& b : bad) {
         page.setCodeText(QString::fromLatin1(b.code));
         page.setPriceText(QString::fromLatin1(b.price));
         page.setQuantityText(QString::fromLatin1(b.quantity));
         const std::size_t before = alerts.shown.size();
         page.orderButtonClick();
-        EXPECT_EQ(alerts.shown.size(), before + 1) << b.code << b.price << b.quantity;
+        ASSERT_EQ(alerts.shown.size(), before + 1) << b.code << b.price << b.quantity;
+        EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
     }
     EXPECT_FALSE(shown);
     EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+
+    // Beyond that, price and quantity go to the dialog and the server as
+    // typed, and the server's refusal is what the customer reads.
+    QString confirmedPrice;
+    whenShown([&](OrderAlertWindowController& c) {
+        confirmedPrice = c.orderParam().price();
+        c.confirmButtonClicked();
+    });
+    const struct {
+        const char* price;
+        const char* quantity;
+        const char* message;
+    } typed[] = { { "368.4001", "100", "委托价格错误" }, { "368.400", "1.5", "委托数量错误" },
+        { "0", "100", "委托价格错误" }, { "368.400", "-100", "委托数量错误" } };
+    for (const auto& t : typed) {
+        page.setCodeText(QStringLiteral("00700"));
+        page.setPriceText(QString::fromLatin1(t.price));
+        page.setQuantityText(QString::fromLatin1(t.quantity));
+        const qsizetype before = sim.receivedCount(brokersim::kHKOrderFunction);
+        page.orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !page.dialog().isShown(); }));
+        EXPECT_EQ(confirmedPrice, QLatin1String(t.price));
+        ASSERT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), before + 1) << t.price << " " << t.quantity;
+        const brokersim::Request sent = sim.receivedOf(brokersim::kHKOrderFunction).back();
+        EXPECT_EQ(sent.valueOr(QStringLiteral("price")), QLatin1String(t.price));
+        EXPECT_EQ(sent.valueOr(QStringLiteral("qty")), QLatin1String(t.quantity));
+        EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(t.message));
+    }
 }
 
 TEST_F(HGTPageTest, ALateRefreshReplyIsIgnored)

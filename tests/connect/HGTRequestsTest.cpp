@@ -115,33 +115,39 @@ TEST(HGTRequests, HandlesKeepOrdersApartAndCoverTheWholeQuery)
     EXPECT_EQ(handle(302, "A1"), handle(302, "A1"));
 }
 
-TEST(HGTRequests, OrderInputIsCheckedForItsField)
+TEST(HGTRequests, OrderFieldsGoAsTypedUnlessTheyCouldRewriteTheBody)
 {
     const struct {
         const char* code;
         const char* price;
         const char* quantity;
-        bool ok;
+        bool sent;
     } cases[] = {
         { "00700", "368.4", "100", true },
-        { "00700", "368.400", "1", true },
-        { "00700", "8", "500", true },
-        { "700", "368.4", "100", false },
-        { "007000", "368.4", "100", false },
-        { "0070a", "368.4", "100", false },
-        { "00700", "368.4001", "100", false },
-        { "00700", "0", "100", false },
-        { "00700", "-1", "100", false },
-        { "00700", "1e3", "100", false },
-        { "00700", "", "100", false },
-        { "00700", "368.4", "0", false },
-        { "00700", "368.4", "1.5", false },
+        { "0070a", "368.4001", "1.5", true },
+        { "007000", "-1", "0", true },
+        { "00700", "1e3", "-100", true },
+        { "00700", "", "", true },
         { "00700", "368.4", "100&qty=9", false },
+        { "00700", "368.4=1", "100", false },
+        { "00700", "368.4", "100\n", false },
+        { "00700\t", "368.4", "100", false },
     };
     for (const auto& c : cases) {
-        const QString why = HGTRequestManager::checkOrderInput(
-            QString::fromLatin1(c.code), QString::fromLatin1(c.price), QString::fromLatin1(c.quantity));
-        EXPECT_EQ(why.isEmpty(), c.ok) << c.code << " " << c.price << " " << c.quantity << " " << why.toStdString();
+        tagHGTMakeOrder order;
+        order.commonUrl = kPrefix;
+        order.marketCode = "5";
+        order.securityId = "A1";
+        order.stockCode = c.code;
+        order.price = c.price;
+        order.quantity = c.quantity;
+        order.orderType = 300;
+        const QString expected = c.sent
+            ? QStringLiteral("custid=1&fundid=2&secuid=A1&price=%1&qty=%2&stkcode=%3&bsflag=3B&market=5")
+                  .arg(QLatin1String(c.price), QLatin1String(c.quantity), QLatin1String(c.code))
+            : QStringLiteral("<refused>");
+        EXPECT_EQ(body(DMHGTMakeOrder::makePacket(order)), expected)
+            << c.code << " " << c.price << " " << c.quantity;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "shell/MainWindowRig.h"
 #include "shell/ShellDataModels.h"
 #include "shell/ui/tables/DVCheckTableView.h"
+#include "tools/broker-sim/HKFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 
 #include <QCheckBox>
@@ -97,6 +98,14 @@ TEST_F(HGTUserPathTest, BuyDirectlyThenCancelThatOrderWhileTheMenuOffersNoStockC
     ASSERT_GT(statusColumn, 0);
     EXPECT_EQ(table->model()->index(0, numberColumn).data().toString(), number);
     EXPECT_EQ(table->model()->index(0, statusColumn).data().toString(), "已报");
+    // Nothing ticked: the cancel button does nothing at all.
+    auto* cancelButton = cancel->findChild<QPushButton*>("cancelButton");
+    ASSERT_NE(cancelButton, nullptr);
+    QTest::mouseClick(cancelButton, Qt::LeftButton);
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(hands.boxes.isEmpty()) << hands.boxes.join(u'|').toStdString();
+    EXPECT_EQ(hgtviewtest::shown<OrderAlertWindow>(), nullptr);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 0);
     clickCheckBoxOfRow(table, 0);
     EXPECT_EQ(cancel->findChild<QLabel*>("selectedCountText")->text(), "1");
     EXPECT_TRUE(cancel->findChild<QCheckBox*>("selectAllButton")->isChecked());
@@ -104,7 +113,7 @@ TEST_F(HGTUserPathTest, BuyDirectlyThenCancelThatOrderWhileTheMenuOffersNoStockC
     if (const QString folder = qEnvironmentVariable("LUMORA_DOCS_PICTURES"); !folder.isEmpty())
         hands.windows.back()->grab().save(QDir(folder).filePath(QStringLiteral("hgt-cancel-page.png")));
 
-    QTest::mouseClick(cancel->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    QTest::mouseClick(cancelButton, Qt::LeftButton);
     EXPECT_EQ(hands.nextBox(), QStringLiteral("成功。"));
     ASSERT_TRUE(
         spinUntil([&] { return table->model()->index(0, statusColumn).data().toString() == "已撤"; }));

@@ -104,7 +104,8 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     for (int row : table_.model().selectedIndexes())
         ticked_.append(orders_->recordAt(row));
     if (ticked_.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNothingTickedMessage)), nullptr);
+        if (const QString text = nothingTickedText(); !text.isEmpty())
+            alerts()->runAlert(AlertRequest::tip(text), nullptr);
         return;
     }
     // Rows that cannot name their order are refused before the dialog.
@@ -216,9 +217,10 @@ void DeputeCancelViewController::finishRun()
         QString text
             = QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount);
         // Each refused order with the reason, so the user knows which ones stand.
-        for (const CancelResult& r : results_)
-            if (!r.succeeded)
-                text += QStringLiteral("\n%1 %2: %3").arg(r.orderNumber, r.stockName, r.message);
+        if (listsRefusedOrders())
+            for (const CancelResult& r : results_)
+                if (!r.succeeded)
+                    text += QStringLiteral("\n%1 %2: %3").arg(r.orderNumber, r.stockName, r.message);
         alerts()->runAlert(AlertRequest::tip(text), nullptr);
     }
     emit changed();
