@@ -56,7 +56,8 @@ void OpdFundTradePage::makePanels()
     form_->addFundChangedObserver(quote_.get());
     // An order changed the customer's figures, or may have: the list shows
     // what the server has.
-    for (auto signal : { &OpdFundTradeViewController::outcomeUnknown, &OpdFundTradeViewController::figuresChanged })
+    for (auto signal :
+        { &OpdFundTradeViewController::outcomeUnknown, &OpdFundTradeViewController::figuresChanged })
         connect(form_.get(), signal, list_.get(), [list = list_.get()] { list->requestTableContent(); });
     form_->awakeFromNib();
     list_->requestTableContent();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
+#include "core/DataModelFactory.h"
 #include "core/TradeDataModel.h"
 #include "funds/requests/FundRecords.h"
 #include "trading/requests/OrderDataModels.h"
@@ -169,9 +169,8 @@ public:
 
 // Transform shares into another fund: 500 / 1644; "tacode" is the company
 // of the fund transformed into.
-class DMTransformOpdFund final
-    : public FundSerialDataModelClass<DMTransformOpdFund, tagTransformOpdFundParam,
-          ITransformOpdFundDelegate> {
+class DMTransformOpdFund final : public FundSerialDataModelClass<DMTransformOpdFund, tagTransformOpdFundParam,
+                                     ITransformOpdFundDelegate> {
 public:
     static constexpr DataModelInfo info { "62381855-8DCB-F55C-5D9D-931DD6AEDB81", 500, 1644,
         HandleRule::Fields, true };
@@ -191,9 +190,8 @@ public:
 };
 
 // Cancel a fund order of today: 500 / 37; the order's "sno3" goes as "sno".
-class DMOpdFundCancelOrder final
-    : public FundSerialDataModelClass<DMOpdFundCancelOrder, tagOpdFundCancelOrderParam,
-          IOpdFundCancelOrderDelegate> {
+class DMOpdFundCancelOrder final : public FundSerialDataModelClass<DMOpdFundCancelOrder,
+                                       tagOpdFundCancelOrderParam, IOpdFundCancelOrderDelegate> {
 public:
     static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37,
         HandleRule::Fields, true };
@@ -311,9 +309,8 @@ public:
 };
 
 // Open an investment plan: 500 / 1645; the plan's serial "sno".
-class DMOpdFundInvestOntime final
-    : public FundSerialDataModelClass<DMOpdFundInvestOntime, tagOpdFundInvestOntimeParam,
-          IOpdFundInvestOntimeDelegate> {
+class DMOpdFundInvestOntime final : public FundSerialDataModelClass<DMOpdFundInvestOntime,
+                                        tagOpdFundInvestOntimeParam, IOpdFundInvestOntimeDelegate> {
 public:
     static constexpr DataModelInfo info { "0B9CFC93-B1E4-A21A-852E-C732FAF02DE8", 500, 1645,
         HandleRule::Fields, true };

@@ -14,11 +14,7 @@ namespace {
 
 const QString kFundRequestFailed = QStringLiteral("基金信息请求失败。");
 
-// A number of a reply as the form shows it: plausible for its field, or "--".
-QString shownNumber(const QString& text, servernumber::Field field)
-{
-    return servernumber::shownText(text, field);
-}
+using servernumber::shownText;
 
 bool isWithheld(const CSError& error)
 {
@@ -181,7 +177,7 @@ bool OpdFundTradeViewController::picked(const Fund& fund)
     texts_[Code] = fund->code;
     texts_[Name] = fund->name;
     if (viewType_ != Transform)
-        texts_[Value] = shownNumber(fund->value, servernumber::Field::Price);
+        texts_[Value] = shownText(fund->value, servernumber::Field::Price);
     lookUp(fund->code, false);
     emit changed();
     return true;
@@ -256,7 +252,7 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, co
         return;
     currentFund_ = fund;
     texts_[Name] = fund.name;
-    texts_[Value] = shownNumber(fund.value, servernumber::Field::Price);
+    texts_[Value] = shownText(fund.value, servernumber::Field::Price);
     if (viewType_ == Plan)
         texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
@@ -276,10 +272,10 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     if (viewType_ == Transform || !position.name.isEmpty())
         texts_[Name] = position.name;
     if (viewType_ == Redeem && !position.value.isEmpty())
-        texts_[Value] = shownNumber(position.value, servernumber::Field::Price);
+        texts_[Value] = shownText(position.value, servernumber::Field::Price);
     // Shares may have decimals: plausible as an amount is, never negative.
     if (viewType_ == Transform || !position.available.isEmpty())
-        texts_[Available] = shownNumber(position.available, servernumber::Field::Amount);
+        texts_[Available] = shownText(position.available, servernumber::Field::Amount);
     tellFundChanged();
     emit changed();
 }

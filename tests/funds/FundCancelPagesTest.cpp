@@ -249,7 +249,8 @@ TEST_F(FundCancelPages, ANewListClearsTheTicks)
     page.tickRow(1, true);
     ASSERT_TRUE(page.selectAllOn());
     NotificationCenter::getInstance()->postNotification(2); // another account is active
-    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundOrdersFunction) == 2 && page.rowCount() == 2; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return count(brokersim::kFundOrdersFunction) == 2 && page.rowCount() == 2; }));
     ASSERT_TRUE(spinUntil([&] { return page.ticked().isEmpty(); }));
     EXPECT_FALSE(page.selectAllOn());
     EXPECT_EQ(page.selectedCountText(), "0");
@@ -269,19 +270,23 @@ TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
     OpdFundCancelOrderViewController page;
     open(page, 3);
     confirmDialogs();
-    sim.answerTablesNext(brokersim::kFundCancelFunction, { brokersim::Table().column("sno").row({ QString() }) });
+    sim.answerTablesNext(
+        brokersim::kFundCancelFunction, { brokersim::Table().column("sno").row({ QString() }) });
     page.tickRow(0, true);
     page.cancelOrdersClicked();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 2; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 2; }));
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
     EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托"))) << qPrintable(alerts.shown[0]);
 
     alerts.shown.clear();
     ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 3; }));
-    sim.answerTablesNext(brokersim::kFundCancelFunction, { brokersim::Table().column("msgok").row({ "ok" }) });
+    sim.answerTablesNext(
+        brokersim::kFundCancelFunction, { brokersim::Table().column("msgok").row({ "ok" }) });
     page.selectAllButtonClicked(true);
     page.cancelOrdersClicked();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 3; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 3; }));
     EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:2")));
 }

@@ -212,7 +212,8 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
         RedeemRecorder redeem;
         orders()->requestRedeemOpdFund(&redeem, "000001", t.shares, "0");
         ASSERT_TRUE(spinUntil([&] { return redeem.heard(); }));
-        EXPECT_TRUE(body(brokersim::kFundRedeemFunction).ends_with(std::string("&orderqty=") + t.shares + "&redeemtype=0"));
+        EXPECT_TRUE(body(brokersim::kFundRedeemFunction)
+                        .ends_with(std::string("&orderqty=") + t.shares + "&redeemtype=0"));
         ASSERT_EQ(redeem.errors.size(), 1u);
         EXPECT_EQ(redeem.errors[0].domain, QString::fromUtf8(t.refusal));
     }
@@ -324,29 +325,51 @@ TEST_F(FundRequests, ASerialMissingOrMalformedLeavesTheOutcomeUnknown)
         std::function<Probe()> send;
     } requests[] = {
         { "subscribe", brokersim::kFundSubscribeFunction,
-            [&] { return probe<TradeRecorder>([&](auto* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); }); } },
+            [&] {
+                return probe<TradeRecorder>(
+                    [&](auto* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
+            } },
         { "purchase", brokersim::kFundPurchaseFunction,
-            [&] { return probe<TradeRecorder>([&](auto* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); }); } },
+            [&] {
+                return probe<TradeRecorder>(
+                    [&](auto* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
+            } },
         { "redeem", brokersim::kFundRedeemFunction,
-            [&] { return probe<RedeemRecorder>([&](auto* r) { orders()->requestRedeemOpdFund(r, "000001", "10", "0"); }); } },
-        { "transform", brokersim::kFundTransformFunction, [&] {
-             return probe<TransformRecorder>(
-                 [&](auto* r) { orders()->requestTransformOpdFund(r, "000001", "10", "000011", "", "05"); });
-         } },
+            [&] {
+                return probe<RedeemRecorder>(
+                    [&](auto* r) { orders()->requestRedeemOpdFund(r, "000001", "10", "0"); });
+            } },
+        { "transform", brokersim::kFundTransformFunction,
+            [&] {
+                return probe<TransformRecorder>([&](auto* r) {
+                    orders()->requestTransformOpdFund(r, "000001", "10", "000011", "", "05");
+                });
+            } },
         { "dividends", brokersim::kFundBonusSetFunction,
-            [&] { return probe<SettingRecorder>([&](auto* r) { funds()->requestSubmitBonusSetting(r, "000001", 1); }); } },
-        { "plan", brokersim::kFundPlanOpenFunction, [&] {
-             return probe<PlanRecorder>([&](auto* r) {
-                 funds()->requestOpdFundInvestOntime(r, "000001", "500", 0, 0, 8, "20260101", "20270101", "2026-01-01", "98");
-             });
-         } },
+            [&] {
+                return probe<SettingRecorder>(
+                    [&](auto* r) { funds()->requestSubmitBonusSetting(r, "000001", 1); });
+            } },
+        { "plan", brokersim::kFundPlanOpenFunction,
+            [&] {
+                return probe<PlanRecorder>([&](auto* r) {
+                    funds()->requestOpdFundInvestOntime(
+                        r, "000001", "500", 0, 0, 8, "20260101", "20270101", "2026-01-01", "98");
+                });
+            } },
         { "order cancel", brokersim::kFundCancelFunction,
-            [&] { return probe<CancelRecorder>([&](auto* r) { funds()->requestOpdFundCancelOrder(r, order); }); } },
+            [&] {
+                return probe<CancelRecorder>([&](auto* r) { funds()->requestOpdFundCancelOrder(r, order); });
+            } },
         { "plan cancel", brokersim::kFundPlanCancelFunction,
-            [&] { return probe<PlanCancelRecorder>([&](auto* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); }); } },
+            [&] {
+                return probe<PlanCancelRecorder>(
+                    [&](auto* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
+            } },
     };
     // The serial as the answer gives it; none: the field is missing.
-    const std::optional<const char*> serials[] = { std::nullopt, "", " ", "-1", "12a", "1e999", "99999999999999999999" };
+    const std::optional<const char*> serials[]
+        = { std::nullopt, "", " ", "-1", "12a", "1e999", "99999999999999999999" };
     for (const auto& request : requests) {
         for (const std::optional<const char*>& serial : serials) {
             SCOPED_TRACE(std::string(request.name) + " [" + serial.value_or("(missing)") + "]");
@@ -361,10 +384,12 @@ TEST_F(FundRequests, ASerialMissingOrMalformedLeavesTheOutcomeUnknown)
             EXPECT_EQ(p.successes(), 0u);
             ASSERT_EQ(p.errors().size(), 1u);
             EXPECT_EQ(p.errors()[0].code, kOrderOutcomeUnknownCode);
-            EXPECT_TRUE(p.errors()[0].domain.contains(QStringLiteral("请查询当日委托"))) << qPrintable(p.errors()[0].domain);
+            EXPECT_TRUE(p.errors()[0].domain.contains(QStringLiteral("请查询当日委托")))
+                << qPrintable(p.errors()[0].domain);
         }
         // A serial of digits is the success it reports.
-        sim.answerTablesNext(request.function, { brokersim::Table().column("sno").row({ QStringLiteral("100123") }) });
+        sim.answerTablesNext(
+            request.function, { brokersim::Table().column("sno").row({ QStringLiteral("100123") }) });
         const Probe p = request.send();
         ASSERT_TRUE(spinUntil([&] { return p.heard(); }));
         EXPECT_EQ(p.successes(), 1u) << request.name;

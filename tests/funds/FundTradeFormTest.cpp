@@ -283,11 +283,14 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
-        QStringList({ QStringLiteral("青岚成长混合"), "000001", "100", "000011", QStringLiteral("远帆大盘精选") }));
+        QStringList(
+            { QStringLiteral("青岚成长混合"), "000001", "100", "000011", QStringLiteral("远帆大盘精选") }));
     // The order names the company of the fund bought (the source's is 98).
     confirmAndWait(*form);
-    EXPECT_TRUE(last(brokersim::kFundTransformFunction).contains("&ofcode=000001&tacode=05&orderqty=100&otherofcode=000011&"));
-    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(alerts.shown.last());
+    EXPECT_TRUE(last(brokersim::kFundTransformFunction)
+                    .contains("&ofcode=000001&tacode=05&orderqty=100&otherofcode=000011&"));
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")))
+        << qPrintable(alerts.shown.last());
 }
 
 // Each operation that is checked sends its own trade code and the company of
@@ -683,16 +686,16 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
         brokersim::Function order;
         std::optional<brokersim::Function> readAgain;
     } cases[] = {
-        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr, brokersim::kFundSubscribeFunction,
-            brokersim::kMoneyFunction },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr, brokersim::kFundPurchaseFunction,
-            brokersim::kMoneyFunction },
+        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
+            brokersim::kFundSubscribeFunction, brokersim::kMoneyFunction },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+            brokersim::kFundPurchaseFunction, brokersim::kMoneyFunction },
         { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
             brokersim::kFundPositionFunction },
         { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
             brokersim::kFundTransformFunction, brokersim::kFundPositionFunction },
-        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
-            brokersim::kFundPositionFunction },
+        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr,
+            brokersim::kFundBonusSetFunction, brokersim::kFundPositionFunction },
         { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
             std::nullopt },
     };
@@ -709,7 +712,8 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
         ASSERT_EQ(alerts.shown.size(), 1);
         EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
-        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托"))) << qPrintable(alerts.shown[0]);
+        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))
+            << qPrintable(alerts.shown[0]);
         if (c.readAgain)
             EXPECT_TRUE(spinUntil([&] { return count(*c.readAgain) > before; }));
         testsupport::spinFor(50ms);
@@ -732,8 +736,10 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         const char* after;
     } cases[] = {
         { "redeem", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "10000.00", "9990.00" },
-        { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00", "9980.00" },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr, nullptr },
+        { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00",
+            "9980.00" },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr,
+            nullptr },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -751,7 +757,8 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         alerts.shown.clear();
         form.tradeButtonClicked();
         confirmAndWait(form);
-        ASSERT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(alerts.shown.last());
+        ASSERT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")))
+            << qPrintable(alerts.shown.last());
         ASSERT_TRUE(spinUntil([&] { return seen.size() >= 2; })) << qPrintable(seen.join("|"));
         EXPECT_EQ(seen.first(), "--");
         if (c.after) {
@@ -759,7 +766,8 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
             // The page's position list is read again too.
             const OpdFundListViewController& list = *page->fundListView();
             EXPECT_TRUE(spinUntil([&] {
-                return list.content().table() && list.content().table()->valueForTitle(0, QStringLiteral("可用份额")) == c.after;
+                return list.content().table()
+                    && list.content().table()->valueForTitle(0, QStringLiteral("可用份额")) == c.after;
             }));
         } else {
             EXPECT_TRUE(seen.last().endsWith(QStringLiteral("元"))) << qPrintable(seen.last());
@@ -778,7 +786,8 @@ TEST_F(FundTradePages, NumbersThatMeanNothingShowAsDashes)
         sim.answerTablesNext(brokersim::kFundInfoFunction,
             { brokersim::Table().column("ofcode").column("ofname").column("nav").column("tacode").row(
                 { "000001", QStringLiteral("青岚成长混合"), value, "98" }) });
-        PurchaseOpdFundViewController purchase(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        PurchaseOpdFundViewController purchase(
+            nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         open(purchase, "000001");
         EXPECT_EQ(purchase.fundTradeView()->text(Form::Value), "--");
         EXPECT_EQ(purchase.fundQuoteView()->fundValueText(), "--");

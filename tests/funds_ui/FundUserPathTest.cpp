@@ -174,7 +174,9 @@ TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
     auto* chartCode = page->findChild<QLabel*>("fundCodeText");
     ASSERT_TRUE(name && amount && chartCode);
     // The fund's details came: the chart follows them.
-    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; }, 10s));
+    ASSERT_TRUE(spinUntil(
+        [&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; },
+        10s));
     QTest::keyClicks(amount, "2000");
     QString confirmed;
     confirmNextDialog(&confirmed);
