@@ -60,10 +60,9 @@ void FundBatchCancelPage::cancelOrdersClicked()
     // One batch at a time, from the press to its summary.
     if (isCancelling())
         return;
-    if (ticked_.isEmpty()) {
-        alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNothingTickedMessage)), nullptr);
+    // Nothing ticked: the button does nothing.
+    if (ticked_.isEmpty())
         return;
-    }
     totalCount = ticked_.size();
     if (totalCount == 1)
         confirmOne(*ticked_.begin());

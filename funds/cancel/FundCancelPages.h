@@ -20,8 +20,6 @@ class OpenFundManager;
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
-    static constexpr char kNothingTickedMessage[] = "请先勾选要撤销的委托。";
-
     explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds);
     ~FundBatchCancelPage() override;
 

@@ -54,9 +54,11 @@ void OpdFundTradePage::makePanels()
     form_->setAlertPresenter(formAlerts_.get());
     list_->addTableObserver(form_.get());
     form_->addFundChangedObserver(quote_.get());
-    // An order whose outcome is unknown: the list shows what the server has.
-    connect(form_.get(), &OpdFundTradeViewController::outcomeUnknown, list_.get(),
-        [list = list_.get()] { list->requestTableContent(); });
+    // An order changed the customer's figures, or may have: the list shows
+    // what the server has.
+    for (auto signal :
+        { &OpdFundTradeViewController::outcomeUnknown, &OpdFundTradeViewController::figuresChanged })
+        connect(form_.get(), signal, list_.get(), [list = list_.get()] { list->requestTableContent(); });
     form_->awakeFromNib();
     list_->requestTableContent();
     emit panelsChanged();

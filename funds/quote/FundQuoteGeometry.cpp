@@ -1,5 +1,7 @@
 #include "funds/quote/FundQuoteGeometry.h"
 
+#include "quotes/requests/ServerNumber.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -97,8 +99,10 @@ std::array<QString, 5> valueLabels(const Scale& scale)
         return labels;
     const double points[5] = { double(scale.bottom), scale.bottom + (scale.middle - scale.bottom) / 2.0,
         double(scale.middle), scale.middle + (scale.top - scale.middle) / 2.0, double(scale.top) };
+    // A scale reaching below zero marks no net value there.
     for (int i = 0; i < 5; ++i)
-        labels[size_t(i)] = QString::asprintf("%.4lf", points[i] / 1000.0);
+        labels[size_t(i)] = points[i] < 0 ? QString::fromLatin1(servernumber::kNotShown)
+                                          : QString::asprintf("%.4lf", points[i] / 1000.0);
     return labels;
 }
 

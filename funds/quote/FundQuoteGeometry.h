@@ -52,7 +52,8 @@ std::vector<QPointF> linePoints(const std::vector<qint64>& values, const Scale& 
 std::vector<std::pair<QPointF, QPointF>> gridLines(const QRectF& plot = kPlotArea);
 
 // The five value labels ("%.4lf"): bottom, halfway to the middle, middle,
-// halfway to the top, top; all empty when the top is not above 0.000001.
+// halfway to the top, top; all empty when the top is not above 0.000001, and
+// "--" for one below zero.
 std::array<QString, 5> valueLabels(const Scale& scale);
 
 // getPreMonth: the month before (1 gives 12).

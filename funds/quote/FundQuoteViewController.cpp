@@ -1,12 +1,14 @@
 #include "funds/quote/FundQuoteViewController.h"
 
 #include "funds/OpenFundManager.h"
+#include "quotes/requests/ServerNumber.h"
 
 void FundQuoteChart::updateView(const std::vector<RDOFundHistoricNet>& records)
 {
     values_.clear();
+    // A net value below zero means nothing: left out as no number is.
     for (const RDOFundHistoricNet& record : records) {
-        if (std::optional<qint64> value = fundchart::thousandths(record.net))
+        if (std::optional<qint64> value = fundchart::thousandths(record.net); value && *value >= 0)
             values_.push_back(*value);
     }
     if (!values_.empty())
@@ -51,7 +53,7 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
     }
     fundNameText_ = fund->name;
     fundCodeText_ = fund->code;
-    fundValueText_ = fund->value;
+    fundValueText_ = servernumber::shownText(fund->value, servernumber::Field::Price);
     emit changed();
     expectedHandle_ = fundManager->requestQueryFundHistoricNet(
         this, QString::number(OpenFundManager::kHistoricNetDayCount), fund->code);

@@ -23,7 +23,7 @@ public:
 class FundQuoteChart {
 public:
     // updateView: the records' net values as thousandths; records whose net
-    // value is no number are left out.
+    // value is no number, or is below zero, are left out.
     void updateView(const std::vector<RDOFundHistoricNet>& values);
 
     const std::vector<qint64>& values() const { return values_; }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "core/DataModelFactory.h"
 #include "core/DataModelClass.h"
+#include "core/DataModelFactory.h"
 #include "core/TradeDataModel.h"
 #include "funds/requests/FundRecords.h"
+#include "trading/requests/OrderDataModels.h"
 
 #include <memory>
 #include <vector>
@@ -52,6 +53,18 @@ QString firstText(const std::vector<VEKTCRS>& sets, const char* field);
 // The first set with its cursor on the first row.
 VEKTCRS firstRow(const std::vector<VEKTCRS>& sets);
 } // namespace fundreply
+
+// A fund request that changes state and answers a serial in "sno": orders,
+// settings, plans and cancels. It is never merged; an answer without a
+// serial, or with one that is no serial, leaves the outcome as unknown as
+// no answer at all, as a stock order's does.
+template <class Derived, class Param, class Protocol>
+class FundSerialDataModelClass : public OrderDataModelClass<Derived, Param, Protocol> {
+public:
+    using OrderDataModelClass<Derived, Param, Protocol>::OrderDataModelClass;
+    static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
+    static std::optional<QString> lacking(const QString& serial) { return lackingOrderNumber(serial); }
+};
 
 // Fund list by list type ("1" subscription, "2" purchase, "0" investment
 // plans): 500 / 1001. The reply is also filed in the data cache under the
@@ -143,25 +156,25 @@ public:
 
 // Redeem shares: 500 / 36; the order's serial "sno".
 class DMRedeemOpdFund final
-    : public DataModelClass<DMRedeemOpdFund, TradeDataModel, tagRedeemOpdFundParam, IRedeemOpdFundDelegate> {
+    : public FundSerialDataModelClass<DMRedeemOpdFund, tagRedeemOpdFundParam, IRedeemOpdFundDelegate> {
 public:
     static constexpr DataModelInfo info { "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883", 500, 36, HandleRule::Fields,
         true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagRedeemOpdFundParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("ofcode", p.fundCode).add("orderqty", p.amount).add("redeemtype", p.type);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
-// Transform shares into another fund: 500 / 1644.
-class DMTransformOpdFund final : public DataModelClass<DMTransformOpdFund, TradeDataModel,
-                                     tagTransformOpdFundParam, ITransformOpdFundDelegate> {
+// Transform shares into another fund: 500 / 1644; "tacode" is the company
+// of the fund transformed into.
+class DMTransformOpdFund final : public FundSerialDataModelClass<DMTransformOpdFund, tagTransformOpdFundParam,
+                                     ITransformOpdFundDelegate> {
 public:
     static constexpr DataModelInfo info { "62381855-8DCB-F55C-5D9D-931DD6AEDB81", 500, 1644,
         HandleRule::Fields, true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagTransformOpdFundParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)
@@ -174,21 +187,19 @@ public:
             .add("FID_FHFS", "1")
             .add("risksignsno", p.seriesNumber);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
 // Cancel a fund order of today: 500 / 37; the order's "sno3" goes as "sno".
-class DMOpdFundCancelOrder final : public DataModelClass<DMOpdFundCancelOrder, TradeDataModel,
+class DMOpdFundCancelOrder final : public FundSerialDataModelClass<DMOpdFundCancelOrder,
                                        tagOpdFundCancelOrderParam, IOpdFundCancelOrderDelegate> {
 public:
     static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37,
         HandleRule::Fields, true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("sno", p.orderNumber).add("ofcode", p.fundCode).add("orderdate", p.orderDate);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
 // The fund's dividend method: 500 / 127; "dividmethod" (0 when missing).
@@ -209,17 +220,16 @@ public:
 
 // Set the dividend method: 500 / 39.
 class DMSubmitOpdBonusSetting final
-    : public DataModelClass<DMSubmitOpdBonusSetting, TradeDataModel, tagSubmitOpdFundBonusSettingParam,
+    : public FundSerialDataModelClass<DMSubmitOpdBonusSetting, tagSubmitOpdFundBonusSettingParam,
           ISubmitOpdFundBonusSettingDelegate> {
 public:
     static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39,
         HandleRule::Fields, true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagSubmitOpdFundBonusSettingParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("ofcode", p.fundCode).add("dividmethod", p.bonusType);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
 // Appropriateness of one fund for one kind of trade: 500 / 1639. The reply
@@ -252,12 +262,12 @@ public:
 
 // Subscribe ("240020", 500 / 1642) or purchase ("240022", 500 / 1643).
 class DMOpdFundTrade final
-    : public DataModelClass<DMOpdFundTrade, TradeDataModel, tagOpdFundParam, IOpdFundTradeDelegate> {
+    : public FundSerialDataModelClass<DMOpdFundTrade, tagOpdFundParam, IOpdFundTradeDelegate> {
 public:
     static constexpr DataModelInfo info { "BA38217A-B2A9-C69C-79B9-4F33F511B9D9", 500, 1642,
         HandleRule::Fields, true };
     static constexpr quint64 kPurchaseFunction = 1643;
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)
@@ -268,11 +278,11 @@ public:
             .add("tacode", p.fundCorpCode);
     }
     static std::pair<quint64, quint64> functions(const tagOpdFundParam& p);
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
-// Whether a fund's risk level suits the customer: 500 / 128. Nothing sends
-// it yet; the order form goes on without it.
+// Whether a fund's risk level suits the customer: 500 / 128. The order form
+// sends it at the press but never waits for it: whatever it answers, or if
+// it never does, the server's appropriateness check decides.
 class DMUserRiskLevelMatch final : public DataModelClass<DMUserRiskLevelMatch, TradeDataModel,
                                        tagUserRiskLevelMatchParam, IUserRiskLevelMatchDelegate> {
 public:
@@ -299,12 +309,12 @@ public:
 };
 
 // Open an investment plan: 500 / 1645; the plan's serial "sno".
-class DMOpdFundInvestOntime final : public DataModelClass<DMOpdFundInvestOntime, TradeDataModel,
+class DMOpdFundInvestOntime final : public FundSerialDataModelClass<DMOpdFundInvestOntime,
                                         tagOpdFundInvestOntimeParam, IOpdFundInvestOntimeDelegate> {
 public:
     static constexpr DataModelInfo info { "0B9CFC93-B1E4-A21A-852E-C732FAF02DE8", 500, 1645,
         HandleRule::Fields, true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundInvestOntimeParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)
@@ -320,7 +330,6 @@ public:
             .add("risksignsno", p.seriesNumber)
             .add("tacode", p.fundCorpCode);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
 // The customer's investment plans: 500 / 60.
@@ -346,12 +355,12 @@ public:
 
 // Cancel an investment plan: 500 / 61, with the plan's own stored values.
 class DMInvestOntimeCancelOrder final
-    : public DataModelClass<DMInvestOntimeCancelOrder, TradeDataModel, tagInvestOntimeCancelOrderParam,
+    : public FundSerialDataModelClass<DMInvestOntimeCancelOrder, tagInvestOntimeCancelOrderParam,
           IInvestOntimeCancelOrderDelegate> {
 public:
     static constexpr DataModelInfo info { "BC35EB83-3DA9-D9D8-9396-310193366C81", 500, 61, HandleRule::Fields,
         true };
-    using DataModelClass::DataModelClass;
+    using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagInvestOntimeCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)
@@ -367,7 +376,6 @@ public:
             .add("enddate", p.endDate)
             .add("sendday", p.paymentDay);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
 // Registers the classes above in the catalogue.

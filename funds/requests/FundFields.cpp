@@ -15,23 +15,6 @@ bool allDigits(QStringView text)
     return true;
 }
 
-// Digits with at most two decimals and not zero; at most 13 integer digits.
-bool positiveDecimal(const QString& text)
-{
-    const qsizetype dot = text.indexOf(u'.');
-    const QStringView whole = dot < 0 ? QStringView(text) : QStringView(text).first(dot);
-    const QStringView fraction = dot < 0 ? QStringView() : QStringView(text).sliced(dot + 1);
-    if (whole.isEmpty() || whole.size() > 13 || !allDigits(whole) || fraction.size() > 2 || !allDigits(fraction))
-        return false;
-    if (dot >= 0 && fraction.isEmpty())
-        return false;
-    for (QChar c : text) {
-        if (c >= u'1' && c <= u'9')
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 std::optional<QString> fundCode(const QString& text)
@@ -48,16 +31,12 @@ std::optional<QString> companyCode(const QString& text)
 
 std::optional<QString> amount(const QString& text)
 {
-    if (!positiveDecimal(text))
-        return QStringLiteral("金额“%1”不正确，应为大于0、最多两位小数的数字").arg(text);
-    return std::nullopt;
+    return asReceived(QStringLiteral("金额"), text);
 }
 
 std::optional<QString> shares(const QString& text)
 {
-    if (!positiveDecimal(text))
-        return QStringLiteral("份额“%1”不正确，应为大于0、最多两位小数的数字").arg(text);
-    return std::nullopt;
+    return asReceived(QStringLiteral("份额"), text);
 }
 
 std::optional<QString> date8(const QString& text)

@@ -15,9 +15,10 @@ std::optional<QString> fundCode(const QString& text);
 // The fund company code of a fund record, sent back as the reply gave it
 // (empty when no company is known).
 std::optional<QString> companyCode(const QString& text);
-// A positive amount of money: digits, at most two decimals.
+// An amount of money or a number of shares as the customer typed it: its
+// form and its limits are the trade server's to judge, so it is refused only
+// when it holds what a body cannot carry (control characters, "&", "=").
 std::optional<QString> amount(const QString& text);
-// A positive number of shares: digits, at most two decimals.
 std::optional<QString> shares(const QString& text);
 // A date of eight digits, year, month and day, that exists.
 std::optional<QString> date8(const QString& text);

@@ -4,30 +4,17 @@
 #include "funds/OpenFundManager.h"
 #include "funds/trade/FundOrderAlert.h"
 #include "platform/ChinaClock.h"
+#include "quotes/requests/ServerNumber.h"
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QRegularExpression>
 
 namespace {
 
 const QString kFundRequestFailed = QStringLiteral("基金信息请求失败。");
 
-// Amounts carry at most two decimals; shares are plain positive numbers as
-// the server counts them (also two decimals at most). Limits stay the server's.
-bool isPositiveAmount(const QString& text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,13})(\\.\\d{1,2})?$"));
-    const QRegularExpressionMatch m = pattern.match(text);
-    if (!m.hasMatch())
-        return false;
-    for (QChar c : text) {
-        if (c.isDigit() && c != QLatin1Char('0'))
-            return true;
-    }
-    return false;
-}
+using servernumber::shownText;
 
 bool isWithheld(const CSError& error)
 {
@@ -190,7 +177,7 @@ bool OpdFundTradeViewController::picked(const Fund& fund)
     texts_[Code] = fund->code;
     texts_[Name] = fund->name;
     if (viewType_ != Transform)
-        texts_[Value] = fund->value;
+        texts_[Value] = shownText(fund->value, servernumber::Field::Price);
     lookUp(fund->code, false);
     emit changed();
     return true;
@@ -265,7 +252,7 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, co
         return;
     currentFund_ = fund;
     texts_[Name] = fund.name;
-    texts_[Value] = fund.value;
+    texts_[Value] = shownText(fund.value, servernumber::Field::Price);
     if (viewType_ == Plan)
         texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
@@ -285,9 +272,10 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     if (viewType_ == Transform || !position.name.isEmpty())
         texts_[Name] = position.name;
     if (viewType_ == Redeem && !position.value.isEmpty())
-        texts_[Value] = position.value;
+        texts_[Value] = shownText(position.value, servernumber::Field::Price);
+    // Shares may have decimals: plausible as an amount is, never negative.
     if (viewType_ == Transform || !position.available.isEmpty())
-        texts_[Available] = position.available;
+        texts_[Available] = shownText(position.available, servernumber::Field::Amount);
     tellFundChanged();
     emit changed();
 }
@@ -335,16 +323,8 @@ bool OpdFundTradeViewController::verifyInput()
         alerts_->runAlert(AlertRequest::error(kFundRequestFailed), nullptr);
         return false;
     }
-    if (!present)
-        return false;
-    if (viewType_ != Bonus && !isPositiveAmount(texts_[Amount])) {
-        const bool shares = viewType_ == Redeem || viewType_ == Transform;
-        alerts_->runAlert(AlertRequest::tip(shares ? QStringLiteral("份额应为正数，最多两位小数。")
-                                                   : QStringLiteral("金额应为正数，最多两位小数。")),
-            nullptr);
-        return false;
-    }
-    return true;
+    // Presence only: the form and limits of an amount are the server's.
+    return present;
 }
 
 QString OpdFundTradeViewController::tradeCode() const
@@ -390,28 +370,20 @@ void OpdFundTradeViewController::requestUserRiskLevelMatch()
         endPipeline();
         return;
     }
+    // Sent, but never waited for: a broker without the function, or one that
+    // does not answer, must still take fund orders; the appropriateness
+    // check is the server's word on whether the fund suits the customer.
     services_.orders->requestUserRiskLevelMatchInfo(this, fund->corpCode, fund->code, fund->riskLevel);
+    later([this] { userRiskLevelMatchComplete(); });
 }
 
 void OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo&)
 {
-    if (busy_)
-        later([this] { userRiskLevelMatchComplete(); });
 }
 
-bool OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const CSError& error)
+bool OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const CSError&)
 {
-    if (busy_)
-        later([this, message = error.domain] { userRiskLevelMatchError(message); });
     return true;
-}
-
-void OpdFundTradeViewController::userRiskLevelMatchError(const QString& message)
-{
-    if (!busy_)
-        return;
-    endPipeline();
-    alerts_->runAlert(AlertRequest::error(message), nullptr);
 }
 
 void OpdFundTradeViewController::later(std::function<void()> step)
@@ -607,24 +579,49 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
     endPipeline();
     alerts_->runAlert(AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
     // A dividend setting or a plan leaves the form as it is.
-    if (type == 4 || type == 5 || type == 7 || type == 8) {
+    if (type == 4 || type == 5 || type == 7 || type == 8)
         texts_[Amount].clear();
-        requestAvailableBalance();
+    if (readChangedFiguresAgain(type))
+        emit figuresChanged();
+}
+
+bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
+{
+    switch (dialogType) {
+    case 4:
+    case 5:
+        // Paid from the available money.
+        texts_[AvailableBalance] = QString::fromLatin1(servernumber::kNotShown);
+        break;
+    case 7:
+    case 8:
+        // Taken from the available shares: the position is read again, and
+        // the fund stays chosen meanwhile.
+        texts_[Available] = QString::fromLatin1(servernumber::kNotShown);
+        if (currentFund_ && currentFund_->code == texts_[Code] && askedCode_ == texts_[Code])
+            services_.funds->requestOpdFundPosition(this, askedCode_);
+        break;
+    default:
         emit changed();
+        return false;
     }
+    requestAvailableBalance();
+    emit changed();
+    return true;
 }
 
 bool OpdFundTradeViewController::orderFailed(const CSError& error)
 {
     if (services_.confirmation)
         services_.confirmation->stopRunModal();
+    const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
     if (isWithheld(error)) {
         // The server may have taken it: never sent again, the page reads
         // what the server has.
         const QString text = error.code == kOrderOutcomeUnknownCode ? error.domain : orderOutcomeUnknownMessage(error);
         alerts_->runAlert(AlertRequest::error(text), nullptr);
-        requestAvailableBalance();
+        readChangedFiguresAgain(type);
         emit outcomeUnknown();
         return true;
     }

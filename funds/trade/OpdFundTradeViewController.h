@@ -168,8 +168,8 @@ public:
     bool opdQueryAppropriateness(DataModel*, const QString&, const CSError& error) override;
     void opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber) override;
     bool opdQuerySignNumber(DataModel*, const QString&, const CSError& error) override;
-    // userRiskLevelMatch: the match answered goes on to the check, whatever
-    // it says (the server's check decides); a failure ends with its message.
+    // userRiskLevelMatch: the pipeline never waits for the match, so its
+    // answer, whatever it says, changes nothing.
     void userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo& info) override;
     bool userRiskLevelMatch(DataModel*, const QString&, const CSError& error) override;
     void businessContractSuccess(bool agreed) override;
@@ -205,6 +205,9 @@ signals:
     // The order went out and the server may or may not have it: the page
     // reads its lists again.
     void outcomeUnknown();
+    // An order changed what the page's list shows (money, shares): the page
+    // reads its list again.
+    void figuresChanged();
 
 private:
     bool picked(const Fund& fund);
@@ -214,12 +217,14 @@ private:
     const std::optional<RDOOpenEndFund>& boughtFund() const;
     void requestUserRiskLevelMatch();
     void userRiskLevelMatchComplete();
-    void userRiskLevelMatchError(const QString& message);
     void showBusinessContracts(std::vector<RDOOpdAppropriateness> notices);
     void makeOrder();
     void endPipeline();
     void orderAnswered(const QString& serial);
     bool orderFailed(const CSError& error);
+    // After an order of `dialogType` went out: what it changed shows "--"
+    // until it is read again. Answers whether it changed anything shown.
+    bool readChangedFiguresAgain(qint32 dialogType);
     void tellFundChanged();
     void later(std::function<void()> step);
     bool isCodeField(Field field) const;

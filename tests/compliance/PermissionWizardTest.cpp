@@ -297,4 +297,42 @@ TEST_F(PermissionWizardTest, ClosingWithOneStepAndWizardsThatEndAtOnce)
     EXPECT_EQ(sim.receivedCount(), before);
 }
 
+// A wizard that ends without opening -- cancelled at its first step, closed
+// by its window, or ended by a failed agreement list -- leaves the page's
+// rows as they are and asks for no new list.
+TEST_F(PermissionWizardTest, AWizardEndedWithoutOpeningAsksForNoNewList)
+{
+    enum class Way { CancelButton, WindowClosed, ListFailed };
+    const struct {
+        const char* name;
+        Way way;
+    } cases[] = { { "cancel button", Way::CancelButton }, { "window closed", Way::WindowClosed },
+        { "list failed", Way::ListFailed } };
+    auto page = openPage();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype lists = sim.receivedCount(brokersim::kPermissionListFunction);
+        const std::vector<RDOPermission> rows = page->permissions();
+        if (c.way == Way::ListFailed)
+            sim.answerErrorNext(brokersim::kPermissionContractFunction, 9, QStringLiteral("协议查询失败"));
+        PermissionAlertWindowController& w = runWizard(*page, 1);
+        int result = -1;
+        QObject::connect(&w, &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+        if (c.way == Way::CancelButton) {
+            ASSERT_TRUE(w.state().cancelEnabled);
+            w.cancelButtonClicked();
+        } else if (c.way == Way::WindowClosed) {
+            w.windowWillClose();
+        }
+        ASSERT_TRUE(spinUntil([&] { return result != -1 || w.state().closed; }, 10s));
+        EXPECT_TRUE(w.state().closed);
+        EXPECT_EQ(w.state().result, 0);
+        spinUntil([] { return false; }, 200ms);
+        EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), lists);
+        EXPECT_EQ(sim.receivedCount(kPermissionOpenFunction), 0);
+        ASSERT_EQ(page->permissions().size(), rows.size());
+        EXPECT_FALSE(page->wizard());
+    }
+}
+
 } // namespace

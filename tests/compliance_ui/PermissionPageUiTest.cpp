@@ -6,12 +6,13 @@
 #include "compliance/ui/PermissionAlertWindow.h"
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "quotes/QuoteTestRig.h"
-#include "shell/StatusBarTestRig.h"
 #include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/PermissionFunctions.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
@@ -118,4 +119,35 @@ TEST_F(PermissionPageUiTest, OpenAPermissionFromTheMenuThroughItsWizard)
     ASSERT_TRUE(spinUntil([] { return wizardWindow() == nullptr; }));
     ASSERT_TRUE(spinUntil([&] { return table->item(1, 3) && table->item(1, 3)->text() == QStringLiteral("已开通"); }, 10s));
     EXPECT_EQ(qobject_cast<QPushButton*>(table->cellWidget(1, 4))->text(), QStringLiteral("关闭"));
+}
+
+// Cancelling the wizard with its button, or closing its window, leaves the
+// page as it was: no new list is asked for.
+TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    openWindow(QSize(1100, 700));
+    window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
+    auto* table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
+    ASSERT_TRUE(table);
+    ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    for (const bool byButton : { true, false }) {
+        SCOPED_TRACE(byButton ? "cancel button" : "window closed");
+        const qsizetype lists = receivedOf(brokersim::kPermissionListFunction).size();
+        qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
+        ASSERT_TRUE(spinUntil([] { return wizardWindow() != nullptr; }));
+        PermissionAlertWindow* wizard = wizardWindow();
+        auto* cancel = wizard->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        ASSERT_TRUE(spinUntil([&] { return cancel->isEnabled(); }, 10s));
+        if (byButton)
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        else
+            wizard->close();
+        ASSERT_TRUE(spinUntil([] { return wizardWindow() == nullptr; }));
+        testsupport::spinFor(200ms);
+        EXPECT_EQ(receivedOf(brokersim::kPermissionListFunction).size(), lists);
+        EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
+        EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("未开通"));
+    }
 }

@@ -53,11 +53,11 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
     addOrder("900002", "0");
     OpdFundCancelOrderViewController page;
     open(page, 2);
-    page.cancelOrdersClicked(); // nothing ticked: it says so, and sends nothing
-    EXPECT_EQ(alerts.shown,
-        QStringList(QStringLiteral("tip:") + QString::fromUtf8(FundBatchCancelPage::kNothingTickedMessage)));
+    page.cancelOrdersClicked(); // nothing ticked: nothing happens
+    testsupport::spinFor(50ms);
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    EXPECT_FALSE(page.alertWindowController().isShown());
     EXPECT_EQ(count(brokersim::kFundCancelFunction), 0);
-    alerts.shown.clear();
 
     confirmDialogs();
     page.tickRow(1, true);
@@ -235,4 +235,58 @@ TEST_F(FundCancelPages, ADroppedConnectionStillEndsTheBatch)
     EXPECT_FALSE(page.isCancelling());
     ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundOrdersFunction) == 2; })); // the list again
     EXPECT_EQ(count(brokersim::kFundCancelFunction), 2);
+}
+
+// A list that arrives anew (here after an account change) clears the ticks:
+// a tick never moves to whatever row now stands where it was.
+TEST_F(FundCancelPages, ANewListClearsTheTicks)
+{
+    addOrder("900001", "0");
+    addOrder("900002", "0");
+    OpdFundCancelOrderViewController page;
+    open(page, 2);
+    page.tickRow(0, true);
+    page.tickRow(1, true);
+    ASSERT_TRUE(page.selectAllOn());
+    NotificationCenter::getInstance()->postNotification(2); // another account is active
+    ASSERT_TRUE(
+        spinUntil([&] { return count(brokersim::kFundOrdersFunction) == 2 && page.rowCount() == 2; }));
+    ASSERT_TRUE(spinUntil([&] { return page.ticked().isEmpty(); }));
+    EXPECT_FALSE(page.selectAllOn());
+    EXPECT_EQ(page.selectedCountText(), "0");
+    page.cancelOrdersClicked();
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(count(brokersim::kFundCancelFunction), 0);
+}
+
+// A cancel answered without its serial: the outcome is unknown, the customer
+// is sent to today's orders, and the list is read again. In a batch it counts
+// as a failure, and the summary is the batch text alone.
+TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
+{
+    addOrder("900001", "0");
+    addOrder("900002", "0");
+    addOrder("900003", "2"); // already processed: refused
+    OpdFundCancelOrderViewController page;
+    open(page, 3);
+    confirmDialogs();
+    sim.answerTablesNext(
+        brokersim::kFundCancelFunction, { brokersim::Table().column("sno").row({ QString() }) });
+    page.tickRow(0, true);
+    page.cancelOrdersClicked();
+    ASSERT_TRUE(
+        spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 2; }));
+    ASSERT_EQ(alerts.shown.size(), 1);
+    EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
+    EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托"))) << qPrintable(alerts.shown[0]);
+
+    alerts.shown.clear();
+    ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 3; }));
+    sim.answerTablesNext(
+        brokersim::kFundCancelFunction, { brokersim::Table().column("msgok").row({ "ok" }) });
+    page.selectAllButtonClicked(true);
+    page.cancelOrdersClicked();
+    ASSERT_TRUE(
+        spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 3; }));
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:2")));
 }

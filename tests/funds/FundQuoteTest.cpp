@@ -42,10 +42,19 @@ TEST(FundQuoteChart, ScaleAndLabelsOfTheExamples)
         Scale scale;
         std::array<QString, 5> labels;
     } cases[] = {
-        { QStringList(128, "1.0000"), { 900, 1000, 1100 }, { "0.9000", "0.9500", "1.0000", "1.0500", "1.1000" } },
-        { { "1.100", "1.050", "1.000" }, { 980, 1050, 1120 }, { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
-        { { "1.0041", "1.0049", "1.0079" }, { 904, 1004, 1104 }, { "0.9040", "0.9540", "1.0040", "1.0540", "1.1040" } },
-        { { "-0.2000" }, { -300, -200, -100 }, { "", "", "", "", "" } },
+        { QStringList(128, "1.0000"), { 900, 1000, 1100 },
+            { "0.9000", "0.9500", "1.0000", "1.0500", "1.1000" } },
+        { { "1.100", "1.050", "1.000" }, { 980, 1050, 1120 },
+            { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
+        { { "1.0041", "1.0049", "1.0079" }, { 904, 1004, 1104 },
+            { "0.9040", "0.9540", "1.0040", "1.0540", "1.1040" } },
+        // A net value below zero is no net value: left out of the line and
+        // the scale, as text that is no number is.
+        { { "-0.2000" }, { 0, 0, 0 }, { "", "", "", "", "" } },
+        { { "1.100", "-1.5", "NaN", "inf", "abc", "1.000" }, { 980, 1050, 1120 },
+            { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
+        // A scale reaching below zero labels no value there.
+        { { "0.0500" }, { -50, 50, 150 }, { "--", "0.0000", "0.0500", "0.1000", "0.1500" } },
         // The flat band ends below a difference of 5 thousandths: 4 is flat,
         // exactly 5 is scaled by its fifth.
         { { "1.004", "1.000" }, { 900, 1000, 1100 }, { "0.9000", "0.9500", "1.0000", "1.0500", "1.1000" } },
@@ -60,6 +69,9 @@ TEST(FundQuoteChart, ScaleAndLabelsOfTheExamples)
         const bool positive = chart.maxValue() > 0.000001;
         EXPECT_EQ((positive ? valueLabels(chart.scale()) : std::array<QString, 5> {}), c.labels);
     }
+    FundQuoteChart negative;
+    negative.updateView(records({ "1.100", "-1.5", "1.000" }));
+    EXPECT_EQ(negative.values(), (std::vector<qint64> { 1100, 1000 }));
     // An empty array keeps the earlier scale.
     FundQuoteChart chart;
     chart.updateView(records({ "1.100", "1.000" }));
@@ -133,6 +145,14 @@ TEST_F(FundQuotePanelTest, OnlyTheReplyForTheFundShownIsDrawn)
     sim.releaseWithheld();
     testsupport::spinFor(std::chrono::milliseconds(200));
     EXPECT_EQ(panel.fundQuoteView().values(), drawn);
+
+    // A net value that means nothing shows "--".
+    for (const char* bad : { "-1.5", "NaN", "inf", "abc" }) {
+        RDOOpenEndFund f = fund("110011", "远帆中小盘");
+        f.value = QString::fromLatin1(bad);
+        panel.updateFundHistroyValues(f);
+        EXPECT_EQ(panel.fundValueText(), "--") << bad;
+    }
 
     // No fund: nothing is asked and nothing of the last fund stays.
     const qsizetype asked = count(brokersim::kFundNetValueFunction);

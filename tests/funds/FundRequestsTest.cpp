@@ -52,13 +52,21 @@ TEST_F(FundRequests, TransformCarriesItsFixedKeysAndTheSerialLast)
 {
     book().setRiskLevel("010100000001", 5);
     TransformRecorder recorder;
-    orders()->requestTransformOpdFund(&recorder, "000001", "100.00", "000011", "", "98");
+    // 000001 is of company 98, 000011 of 05: the company sent is the target's.
+    orders()->requestTransformOpdFund(&recorder, "000001", "100.00", "000011", "", "05");
     ASSERT_TRUE(spinUntil([&] { return recorder.heard(); }));
     EXPECT_EQ(body(brokersim::kFundTransformFunction),
         prefix()
-            + "&ofcode=000001&tacode=98&orderqty=100.00&otherofcode=000011&FID_JJZH=&FID_YWDM=036&FID_FHFS=1"
+            + "&ofcode=000001&tacode=05&orderqty=100.00&otherofcode=000011&FID_JJZH=&FID_YWDM=036&FID_FHFS=1"
               "&risksignsno=");
     EXPECT_EQ(recorder.results.size(), 1u) << (recorder.errors.empty() ? "" : qPrintable(recorder.errors[0].domain));
+
+    // The source's company is refused by the broker.
+    TransformRecorder source;
+    orders()->requestTransformOpdFund(&source, "000001", "100.00", "000011", "", "98");
+    ASSERT_TRUE(spinUntil([&] { return source.heard(); }));
+    ASSERT_EQ(source.errors.size(), 1u);
+    EXPECT_EQ(source.errors[0].domain, QStringLiteral("转入基金公司代码不符"));
 }
 
 TEST_F(FundRequests, EqualOrdersAreNeverMergedAndACancelSendsTheOrderSerial)
@@ -177,7 +185,7 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
     RedeemRecorder badShares;
     TradeRecorder badCode, injected;
     PlanRecorder badDate;
-    orders()->requestRedeemOpdFund(&badShares, "000001", "1.005", "0");
+    orders()->requestRedeemOpdFund(&badShares, "000001", "1\x01", "0");
     orders()->requestPurchaseFund(&badCode, "00001", "100", "", "98");
     orders()->requestPurchaseFund(&injected, "000001", "100&orderamt=1", "", "98");
     funds()->requestOpdFundInvestOntime(&badDate, "000001", "500", 0, 0, 27, "20250101", "20260102", "2025-01-01", "98");
@@ -187,9 +195,28 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
         EXPECT_EQ(errors->front().code, DataModel::kRefusedRequestCode);
     }
     EXPECT_TRUE(badCode.errors[0].domain.contains("6位数字"));
+    EXPECT_EQ(injected.errors[0].domain, QStringLiteral("金额含有不能发送的字符"));
     EXPECT_EQ(count(brokersim::kFundRedeemFunction) + count(brokersim::kFundPurchaseFunction)
             + count(brokersim::kFundPlanOpenFunction),
         0);
+
+    // An amount's form and limits are the server's: sent as typed, and its
+    // refusal is the answer.
+    const struct {
+        const char* shares;
+        const char* refusal;
+    } typed[] = { { "1.005", "委托份额不正确" }, { "-5", "委托份额不正确" }, { "1e3", "委托份额不正确" },
+        { "999999", "可用份额不足" } };
+    for (const auto& t : typed) {
+        SCOPED_TRACE(t.shares);
+        RedeemRecorder redeem;
+        orders()->requestRedeemOpdFund(&redeem, "000001", t.shares, "0");
+        ASSERT_TRUE(spinUntil([&] { return redeem.heard(); }));
+        EXPECT_TRUE(body(brokersim::kFundRedeemFunction)
+                        .ends_with(std::string("&orderqty=") + t.shares + "&redeemtype=0"));
+        ASSERT_EQ(redeem.errors.size(), 1u);
+        EXPECT_EQ(redeem.errors[0].domain, QString::fromUtf8(t.refusal));
+    }
 }
 
 TEST_F(FundRequests, AReplyWithoutRecordSetsReachesTheCallerAsAnError)
@@ -256,5 +283,115 @@ TEST_F(FundRequests, ValuesFromARepliesGoBackAsTheyCame)
         ASSERT_EQ(count(brokersim::kFundPurchaseFunction), 1);
         EXPECT_TRUE(receivedOf(brokersim::kFundPurchaseFunction)[0].rawBody.endsWith(
             QByteArray("&risksignsno=") + c.serial + "&tacode=" + c.corp));
+    }
+}
+
+namespace {
+
+FUND_RECORDER(SettingRecorder, ISubmitOpdFundBonusSettingDelegate, submitOpdFundBonusSetting)
+
+// What a test reads of any recorder.
+struct Probe {
+    std::function<bool()> heard;
+    std::function<std::vector<CSError>()> errors;
+    std::function<size_t()> successes;
+    std::shared_ptr<void> keep;
+};
+
+template <class Recorder, class Send> Probe probe(Send send)
+{
+    auto r = std::make_shared<Recorder>();
+    send(r.get());
+    return { [r] { return r->heard(); }, [r] { return r->errors; }, [r] { return r->results.size(); }, r };
+}
+
+} // namespace
+
+// Every fund request that answers a serial: an answer whose serial is
+// missing, empty or no serial leaves the outcome unknown, told as an error
+// that sends the customer to today's orders; it never succeeds with a blank.
+TEST_F(FundRequests, ASerialMissingOrMalformedLeavesTheOutcomeUnknown)
+{
+    RDOOpdFundOrder order;
+    order.orderNumber = "900001";
+    order.fundCode = "000001";
+    order.orderDate = "20261207";
+    RDOInvestOntimeOrder plan;
+    plan.orderNumber = "700001";
+    plan.fundCode = "000001";
+    const struct {
+        const char* name;
+        Function function;
+        std::function<Probe()> send;
+    } requests[] = {
+        { "subscribe", brokersim::kFundSubscribeFunction,
+            [&] {
+                return probe<TradeRecorder>(
+                    [&](auto* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
+            } },
+        { "purchase", brokersim::kFundPurchaseFunction,
+            [&] {
+                return probe<TradeRecorder>(
+                    [&](auto* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
+            } },
+        { "redeem", brokersim::kFundRedeemFunction,
+            [&] {
+                return probe<RedeemRecorder>(
+                    [&](auto* r) { orders()->requestRedeemOpdFund(r, "000001", "10", "0"); });
+            } },
+        { "transform", brokersim::kFundTransformFunction,
+            [&] {
+                return probe<TransformRecorder>([&](auto* r) {
+                    orders()->requestTransformOpdFund(r, "000001", "10", "000011", "", "05");
+                });
+            } },
+        { "dividends", brokersim::kFundBonusSetFunction,
+            [&] {
+                return probe<SettingRecorder>(
+                    [&](auto* r) { funds()->requestSubmitBonusSetting(r, "000001", 1); });
+            } },
+        { "plan", brokersim::kFundPlanOpenFunction,
+            [&] {
+                return probe<PlanRecorder>([&](auto* r) {
+                    funds()->requestOpdFundInvestOntime(
+                        r, "000001", "500", 0, 0, 8, "20260101", "20270101", "2026-01-01", "98");
+                });
+            } },
+        { "order cancel", brokersim::kFundCancelFunction,
+            [&] {
+                return probe<CancelRecorder>([&](auto* r) { funds()->requestOpdFundCancelOrder(r, order); });
+            } },
+        { "plan cancel", brokersim::kFundPlanCancelFunction,
+            [&] {
+                return probe<PlanCancelRecorder>(
+                    [&](auto* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
+            } },
+    };
+    // The serial as the answer gives it; none: the field is missing.
+    const std::optional<const char*> serials[]
+        = { std::nullopt, "", " ", "-1", "12a", "1e999", "99999999999999999999" };
+    for (const auto& request : requests) {
+        for (const std::optional<const char*>& serial : serials) {
+            SCOPED_TRACE(std::string(request.name) + " [" + serial.value_or("(missing)") + "]");
+            brokersim::Table answer;
+            if (serial)
+                answer.column("sno").row({ QString::fromLatin1(*serial) });
+            else
+                answer.column("msgok").row({ QStringLiteral("ok") });
+            sim.answerTablesNext(request.function, { answer });
+            const Probe p = request.send();
+            ASSERT_TRUE(spinUntil([&] { return p.heard(); }));
+            EXPECT_EQ(p.successes(), 0u);
+            ASSERT_EQ(p.errors().size(), 1u);
+            EXPECT_EQ(p.errors()[0].code, kOrderOutcomeUnknownCode);
+            EXPECT_TRUE(p.errors()[0].domain.contains(QStringLiteral("请查询当日委托")))
+                << qPrintable(p.errors()[0].domain);
+        }
+        // A serial of digits is the success it reports.
+        sim.answerTablesNext(
+            request.function, { brokersim::Table().column("sno").row({ QStringLiteral("100123") }) });
+        const Probe p = request.send();
+        ASSERT_TRUE(spinUntil([&] { return p.heard(); }));
+        EXPECT_EQ(p.successes(), 1u) << request.name;
     }
 }

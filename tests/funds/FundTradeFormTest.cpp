@@ -92,6 +92,11 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 2; }));
         notices.agree(1);
     }
+    void cancelDialog()
+    {
+        confirmation.open = false;
+        confirmation.cancel();
+    }
     void confirmAndWait(Form& form)
     {
         ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
@@ -134,7 +139,7 @@ TEST_F(FundTradeForm, ALateLookupForAnotherCodeIsDropped)
     form->controlTextDidChange(Form::Code, "000011");
     ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundInfoFunction) == 2 && form->currentFund(); }));
     EXPECT_EQ(form->currentFund()->code, "000011");
-    EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚大盘精选"));
+    EXPECT_EQ(form->text(Form::Name), QStringLiteral("远帆大盘精选"));
 }
 
 TEST_F(FundTradeForm, TransformLooksUpThePositionAndTheTargetSeparately)
@@ -146,7 +151,7 @@ TEST_F(FundTradeForm, TransformLooksUpThePositionAndTheTargetSeparately)
     EXPECT_EQ(form->focus(), Form::TargetCode);
     type(*form, Form::TargetCode, "11");
     EXPECT_EQ(form->text(Form::TargetCode), "000011");
-    EXPECT_EQ(form->text(Form::TargetName), QStringLiteral("青岚大盘精选"));
+    EXPECT_EQ(form->text(Form::TargetName), QStringLiteral("远帆大盘精选"));
     EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
     EXPECT_EQ(form->focus(), Form::Amount);
 }
@@ -165,16 +170,38 @@ TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
     form->tradeButtonClicked();
     EXPECT_EQ(alerts.shown,
         QStringList({ QStringLiteral("tip:请确认已经输入基金代码和认购金额。"), QStringLiteral("tip:基金信息请求失败。") }));
-    // Amounts are positive with two decimals at most.
-    type(*form, Form::Code, "009901");
-    for (const char* bad : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
-        alerts.shown.clear();
-        form->setText(Form::Amount, bad);
-        form->tradeButtonClicked();
-        EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:金额应为正数，最多两位小数。"))) << bad;
-    }
     EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+}
+
+// The checks look at presence only: whatever amount is typed goes on to the
+// dialog, and the server judges it; only what a body cannot carry is held back.
+TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
+{
+    auto form = make(Form::Subscribe);
+    type(*form, Form::Code, "009901");
+    for (const char* typed : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
+        SCOPED_TRACE(typed);
+        alerts.shown.clear();
+        form->setText(Form::Amount, typed);
+        form->tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+        EXPECT_TRUE(alerts.shown.isEmpty());
+        EXPECT_EQ(confirmation.drafts.back().values.last(), QString::fromLatin1(typed));
+        cancelDialog();
+        EXPECT_FALSE(form->isBusy());
+    }
+    form->setText(Form::Amount, "1.234");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:委托金额不正确"));
+    EXPECT_TRUE(last(brokersim::kFundSubscribeFunction).contains("&orderamt=1.234&"));
+    form->setText(Form::Amount, "12&x=1");
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:金额含有不能发送的字符"));
+    EXPECT_EQ(count(brokersim::kFundSubscribeFunction), 1);
+    EXPECT_EQ(form->text(Form::Amount), "12&x=1");
 }
 
 TEST_F(FundTradeForm, AFundWithoutTheCheckSendsAnEmptySerial)
@@ -252,11 +279,60 @@ TEST_F(FundTradeForm, ATransformChecksTheTargetAndSignsTheSource)
     form->setText(Form::Amount, "100");
     form->tradeButtonClicked();
     acceptBothNotices();
-    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).contains("&ofcode=000011&tacode=98&oftrdid=3"));
+    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).contains("&ofcode=000011&tacode=05&oftrdid=3"));
     ASSERT_TRUE(spinUntil([&] { return confirmation.open; })) << alerts.shown.join("|").toStdString();
     EXPECT_TRUE(last(brokersim::kFundSignNumberFunction).contains("&ofcode=000001&tacode=98"));
     EXPECT_EQ(confirmation.drafts.back().values,
-        QStringList({ QStringLiteral("青岚成长混合"), "000001", "100", "000011", QStringLiteral("青岚大盘精选") }));
+        QStringList(
+            { QStringLiteral("青岚成长混合"), "000001", "100", "000011", QStringLiteral("远帆大盘精选") }));
+    // The order names the company of the fund bought (the source's is 98).
+    confirmAndWait(*form);
+    EXPECT_TRUE(last(brokersim::kFundTransformFunction)
+                    .contains("&ofcode=000001&tacode=05&orderqty=100&otherofcode=000011&"));
+    EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")))
+        << qPrintable(alerts.shown.last());
+}
+
+// Each operation that is checked sends its own trade code and the company of
+// the fund it buys; the broker refuses a code that does not fit the fund.
+TEST_F(FundTradeForm, EachCheckedOperationSendsItsTradeCode)
+{
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        qint32 viewType;
+        const char* code;
+        const char* target;
+        const char* checked;
+    } cases[] = {
+        { Form::Subscribe, "009901", nullptr, "&ofcode=009901&tacode=98&oftrdid=0" },
+        { Form::Purchase, "000001", nullptr, "&ofcode=000001&tacode=98&oftrdid=1" },
+        { Form::Plan, "000001", nullptr, "&ofcode=000001&tacode=98&oftrdid=2" },
+        { Form::Transform, "000001", "000011", "&ofcode=000011&tacode=05&oftrdid=3" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.checked);
+        alerts.shown.clear();
+        auto form = make(c.viewType);
+        type(*form, Form::Code, c.code);
+        if (c.target)
+            type(*form, Form::TargetCode, c.target);
+        form->setText(Form::Amount, "100");
+        form->tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open || !alerts.shown.isEmpty(); }));
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join("|"));
+        EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith(c.checked))
+            << qPrintable(last(brokersim::kFundAppropriatenessFunction));
+        cancelDialog();
+    }
+    // A wrong code is refused, and the press ends with the broker's word.
+    sim.clearReceived();
+    auto form = make(Form::Subscribe);
+    type(*form, Form::Code, "000001"); // open for purchase, not subscription
+    form->setText(Form::Amount, "100");
+    alerts.shown.clear();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }));
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("error:业务类别不正确")));
 }
 
 TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
@@ -341,9 +417,13 @@ TEST_F(FundTradeForm, APlanWithoutAmountOrFundSendsNothing)
         QStringList({ QStringLiteral("tip:请确认已经输入基金代码和定投金额。"),
             QStringLiteral("tip:基金信息请求失败。") }));
     type(*form, Form::Code, "110011");
+    // An amount present goes on to the dialog, whatever its form.
+    alerts.shown.clear();
     form->setText(Form::Amount, "-5");
     form->tradeButtonClicked();
-    EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:金额应为正数，最多两位小数。"));
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    cancelDialog();
     EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(count(brokersim::kFundPlanOpenFunction), 0);
 }
@@ -378,16 +458,18 @@ TEST_F(FundTradeForm, ThePlanPageSendsNothingBeforeTheAgreementAndPlacesAPlanAft
     EXPECT_EQ(page.fundTradeView(), nullptr);
 }
 
-// The risk-level match goes out at the press with the fund bought; what it
-// answers decides nothing (the server's appropriateness check does), but a
-// failure ends the press with its message.
-TEST_F(FundTradeForm, TheRiskLevelMatchAnswersItsThreeWays)
+// The risk-level match goes out at the press with the fund bought, but the
+// press never waits for it: matched or not, failed or never answered, the
+// server's appropriateness check runs and decides.
+TEST_F(FundTradeForm, TheRiskLevelMatchNeverHoldsThePressUp)
 {
+    enum class Answer { Normal, Error, Never };
     const struct {
         const char* name;
         qint32 customerLevel;
-        bool failing;
-    } cases[] = { { "matched", 3, false }, { "not matched", 1, false }, { "failed", 3, true } };
+        Answer answer;
+    } cases[] = { { "matched", 3, Answer::Normal }, { "not matched", 1, Answer::Normal },
+        { "failed", 3, Answer::Error }, { "never answered", 3, Answer::Never } };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sim.clearReceived();
@@ -395,29 +477,31 @@ TEST_F(FundTradeForm, TheRiskLevelMatchAnswersItsThreeWays)
         notices.shown.clear();
         confirmation = Confirmation();
         book().setRiskLevel("010100000001", c.customerLevel);
-        if (c.failing)
+        if (c.answer == Answer::Error)
             sim.answerErrorNext(brokersim::kFundRiskMatchFunction, 7, QStringLiteral("风险等级查询失败"));
+        else if (c.answer == Answer::Never)
+            sim.withholdNext(brokersim::kFundRiskMatchFunction);
         auto form = make(Form::Purchase);
         type(*form, Form::Code, "000001");
         form->setText(Form::Amount, "1000");
         form->tradeButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundRiskMatchFunction) == 1; }));
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open || !notices.shown.empty(); }));
+        ASSERT_EQ(count(brokersim::kFundRiskMatchFunction), 1);
         EXPECT_TRUE(last(brokersim::kFundRiskMatchFunction).endsWith("&tacode=98&ofcode=000001&risklevel=3"))
             << qPrintable(last(brokersim::kFundRiskMatchFunction));
-        if (c.failing) {
-            ASSERT_TRUE(spinUntil([&] { return !form->isBusy(); }));
-            EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("error:风险等级查询失败")));
-            testsupport::spinFor(50ms);
-            EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
-            EXPECT_TRUE(confirmation.drafts.empty());
-            continue;
-        }
-        // Matched or not, the check runs; the server decides with its notices.
-        ASSERT_TRUE(spinUntil([&] { return confirmation.open || !notices.shown.empty(); }));
         EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
         EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&ofcode=000001&tacode=98&oftrdid=1"));
         EXPECT_EQ(notices.shown.empty(), c.customerLevel >= 3);
-        EXPECT_TRUE(alerts.shown.isEmpty());
+        if (confirmation.open) {
+            confirmAndWait(*form);
+            EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+        }
+        // The match's answer, when it comes, changes nothing.
+        sim.releaseWithheld();
+        testsupport::spinFor(50ms);
+        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+        for (const QString& shown : alerts.shown)
+            EXPECT_FALSE(shown.startsWith("error:")) << qPrintable(shown);
     }
 }
 
@@ -546,5 +630,174 @@ TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
         form->queryOpdFundPosition(nullptr, QString(), nameless);
         EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("青岚成长混合"));
         EXPECT_EQ(form->text(Form::Available), "5.00");
+    }
+}
+
+namespace {
+
+using PageMaker = std::function<std::unique_ptr<OpdFundTradePage>(const Form::Services&)>;
+
+template <class Page> PageMaker pageOf()
+{
+    return [](const Form::Services& services) {
+        return std::make_unique<Page>(nullptr, OpdFundTradePage::Services(), services);
+    };
+}
+
+// An answer whose "sno" is blank.
+QList<brokersim::Table> blankSerial()
+{
+    return { brokersim::Table().column("sno").row({ QString() }) };
+}
+
+} // namespace
+
+class FundTradePages : public FundTradeForm {
+protected:
+    // The page set up, its list in, and the fund (and target) typed.
+    Form& open(OpdFundTradePage& page, const char* code, const char* target = nullptr)
+    {
+        page.setAlertPresenter(&alerts);
+        page.load();
+        if (auto* plan = dynamic_cast<InvestOntimeViewController*>(&page))
+            plan->acceptButtonClicked();
+        Form& form = *page.fundTradeView();
+        EXPECT_TRUE(spinUntil([&] { return page.fundListView()->content().table() != nullptr; }));
+        type(form, Form::Code, code);
+        if (target)
+            type(form, Form::TargetCode, target);
+        form.setText(Form::Amount, "10");
+        return form;
+    }
+};
+
+// Every fund order a page sends, answered with a blank serial: the customer
+// is told the outcome is unknown and to look at today's orders before trying
+// again, never "submitted" with a blank; nothing is sent again, and the page
+// reads again what the order may have changed.
+TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
+{
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        const char* name;
+        PageMaker page;
+        const char* code;
+        const char* target;
+        brokersim::Function order;
+        std::optional<brokersim::Function> readAgain;
+    } cases[] = {
+        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
+            brokersim::kFundSubscribeFunction, brokersim::kMoneyFunction },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+            brokersim::kFundPurchaseFunction, brokersim::kMoneyFunction },
+        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
+            brokersim::kFundPositionFunction },
+        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
+            brokersim::kFundTransformFunction, brokersim::kFundPositionFunction },
+        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr,
+            brokersim::kFundBonusSetFunction, brokersim::kFundPositionFunction },
+        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
+            std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.clearReceived();
+        auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        Form& form = open(*page, c.code, c.target);
+        const qsizetype before = c.readAgain ? count(*c.readAgain) : 0;
+        alerts.shown.clear();
+        sim.answerTablesNext(c.order, blankSerial());
+        form.tradeButtonClicked();
+        confirmAndWait(form);
+        ASSERT_EQ(alerts.shown.size(), 1);
+        EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
+        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
+        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))
+            << qPrintable(alerts.shown[0]);
+        if (c.readAgain)
+            EXPECT_TRUE(spinUntil([&] { return count(*c.readAgain) > before; }));
+        testsupport::spinFor(50ms);
+        EXPECT_EQ(count(c.order), 1);
+        EXPECT_EQ(alerts.shown.size(), 1);
+    }
+}
+
+// After a success, a figure the order changed never shows its old value: it
+// shows "--" until read again, and is read again at once.
+TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
+{
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        const char* name;
+        PageMaker page;
+        const char* target;
+        Form::Field field;
+        const char* before;
+        const char* after;
+    } cases[] = {
+        { "redeem", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "10000.00", "9990.00" },
+        { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00",
+            "9980.00" },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr,
+            nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        Form& form = open(*page, "000001", c.target);
+        ASSERT_TRUE(spinUntil([&] { return !form.text(c.field).isEmpty(); }));
+        const QString old = form.text(c.field);
+        if (c.before)
+            EXPECT_EQ(old, c.before);
+        QStringList seen; // what the field shows from the answer on
+        QObject::connect(&form, &Form::changed, [&] {
+            if (!alerts.shown.isEmpty() && (seen.isEmpty() || seen.last() != form.text(c.field)))
+                seen << form.text(c.field);
+        });
+        alerts.shown.clear();
+        form.tradeButtonClicked();
+        confirmAndWait(form);
+        ASSERT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")))
+            << qPrintable(alerts.shown.last());
+        ASSERT_TRUE(spinUntil([&] { return seen.size() >= 2; })) << qPrintable(seen.join("|"));
+        EXPECT_EQ(seen.first(), "--");
+        if (c.after) {
+            EXPECT_EQ(seen.last(), c.after);
+            // The page's position list is read again too.
+            const OpdFundListViewController& list = *page->fundListView();
+            EXPECT_TRUE(spinUntil([&] {
+                return list.content().table()
+                    && list.content().table()->valueForTitle(0, QStringLiteral("可用份额")) == c.after;
+            }));
+        } else {
+            EXPECT_TRUE(seen.last().endsWith(QStringLiteral("元"))) << qPrintable(seen.last());
+        }
+    }
+}
+
+// Net values and shares that mean nothing (negative, not finite, no number)
+// show "--" in the form and on the net-value panel.
+TEST_F(FundTradePages, NumbersThatMeanNothingShowAsDashes)
+{
+    for (const char* bad : { "-1.5", "NaN", "inf", "abc", "1e999" }) {
+        SCOPED_TRACE(bad);
+        sim.clearControls();
+        const QString value = QString::fromLatin1(bad);
+        sim.answerTablesNext(brokersim::kFundInfoFunction,
+            { brokersim::Table().column("ofcode").column("ofname").column("nav").column("tacode").row(
+                { "000001", QStringLiteral("青岚成长混合"), value, "98" }) });
+        PurchaseOpdFundViewController purchase(
+            nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        open(purchase, "000001");
+        EXPECT_EQ(purchase.fundTradeView()->text(Form::Value), "--");
+        EXPECT_EQ(purchase.fundQuoteView()->fundValueText(), "--");
+
+        sim.answerTablesNext(brokersim::kFundPositionFunction,
+            { brokersim::Table().column("ofcode").column("ofname").column("nav").column("ofavl").row(
+                { "000001", QStringLiteral("青岚成长混合"), value, value }) });
+        auto redeem = make(Form::Redeem);
+        type(*redeem, Form::Code, "000001");
+        EXPECT_EQ(redeem->text(Form::Value), "--");
+        EXPECT_EQ(redeem->text(Form::Available), "--");
     }
 }

@@ -129,7 +129,7 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
     QTest::keyClick(filter, Qt::Key_Down);
     QTest::keyClick(filter, Qt::Key_Down);
     ASSERT_EQ(filter->currentIndex(), index);
-    EXPECT_EQ(shownCodes(table), QStringList({ "110011", "110022" }));
+    EXPECT_EQ(shownCodes(table), QStringList({ "000011", "110011", "110022" }));
     const int company = table->tableModel()->titles().indexOf(QStringLiteral("基金公司"));
     for (int row = 0; row < table->model()->rowCount(); ++row)
         EXPECT_EQ(table->model()->index(row, company).data().toString(), "远帆基金");

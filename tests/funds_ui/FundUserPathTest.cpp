@@ -174,7 +174,9 @@ TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
     auto* chartCode = page->findChild<QLabel*>("fundCodeText");
     ASSERT_TRUE(name && amount && chartCode);
     // The fund's details came: the chart follows them.
-    ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("青岚大盘精选") && chartCode->text() == "000011"; }, 10s));
+    ASSERT_TRUE(spinUntil(
+        [&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; },
+        10s));
     QTest::keyClicks(amount, "2000");
     QString confirmed;
     confirmNextDialog(&confirmed);
@@ -256,6 +258,16 @@ TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)
     EXPECT_EQ(statusOf("900002"), "6");
     EXPECT_EQ(statusOf("900003"), "0");
     ASSERT_EQ(receivedOf(brokersim::kFundCancelFunction).size(), 1);
+
+    // The list came anew with no row ticked; with none ticked the button
+    // does nothing at all.
+    ASSERT_TRUE(spinUntil([&] { return receivedOf(brokersim::kFundOrdersFunction).size() >= 2; }, 10s));
+    EXPECT_TRUE(spinUntil([&] { return orders->selectedIndexSet().isEmpty() && selected->text() == "0"; }));
+    QTest::mouseClick(page->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    testsupport::spinFor(100ms);
+    EXPECT_EQ(shownWindow<QMessageBox>(), nullptr);
+    EXPECT_EQ(shownWindow<OrderAlertWindow>(), nullptr);
+    EXPECT_EQ(receivedOf(brokersim::kFundCancelFunction).size(), 1);
 }
 
 TEST_F(FundUserPathTest, TheRiskQuestionnaireOpensFromTheMenuAndStoresTheNewLevel)

@@ -232,12 +232,13 @@ SimFundOrder newOrder(const Context& c, const QString& tradeId)
     return order;
 }
 
-// Whether a buyer above their level has signed the disclosure of this fund.
-bool signedIfNeeded(const Context& c, const SimFund& f, const QString& serial)
+// Whether a buyer above their level has signed the disclosure of this fund;
+// the serial was issued for `signedCode` (a transform's is the source's).
+bool signedIfNeeded(const Context& c, const SimFund& f, const QString& serial, const QString& signedCode)
 {
     if (!f.checkAppropriateness || c.book.riskLevel(c.customer.custid) >= f.riskLevel)
         return true;
-    return c.book.signNumberIssued(c.customer.custid, f.code, serial);
+    return c.book.signNumberIssued(c.customer.custid, signedCode, serial);
 }
 
 Reply buy(const Context& c)
@@ -257,7 +258,7 @@ Reply buy(const Context& c)
         return fail(QStringLiteral("基金公司代码不符"));
     if (!positive(c.value("orderamt")))
         return fail(QStringLiteral("委托金额不正确"));
-    if (!signedIfNeeded(c, *f, c.value("risksignsno")))
+    if (!signedIfNeeded(c, *f, c.value("risksignsno"), f->code))
         return fail(QStringLiteral("请先签署风险揭示书"));
     SimFundOrder order = newOrder(c, tradeId);
     order.amount = shares(*positive(c.value("orderamt")));
@@ -308,11 +309,12 @@ Reply transform(const Context& c)
     const SimFund* target = c.book.fund(c.value("otherofcode"));
     if (!f || !target)
         return fail(QStringLiteral("基金代码不存在"));
-    if (f->taCode != c.value("tacode") || target->taCode != f->taCode)
-        return fail(QStringLiteral("只能在同一基金公司的基金之间转换"));
+    // The company named is the one of the fund bought.
+    if (c.value("tacode") != target->taCode)
+        return fail(QStringLiteral("转入基金公司代码不符"));
     if (c.value("FID_YWDM") != QLatin1String("036"))
         return fail(QStringLiteral("业务代码不正确"));
-    if (!signedIfNeeded(c, *target, c.value("risksignsno")))
+    if (!signedIfNeeded(c, *target, c.value("risksignsno"), f->code))
         return fail(QStringLiteral("请先签署风险揭示书"));
     if (std::optional<QString> problem = takeShares(c, f->code, c.value("orderqty")))
         return fail(*problem);
@@ -370,11 +372,27 @@ Reply bonusSet(const Context& c)
     return serialReply(c.request, order.sno);
 }
 
+// Whether a trade code of the appropriateness check fits the fund: "0"
+// subscribe only in the subscription period, "2" plan only where the fund
+// has plans; "1" purchase and "3" transform are the trade's to refuse.
+bool tradeCodeFits(const SimFund& f, const QString& code)
+{
+    if (code == QLatin1String("0"))
+        return f.status == QLatin1String("1");
+    if (code == QLatin1String("2"))
+        return f.plans;
+    return code == QLatin1String("1") || code == QLatin1String("3");
+}
+
 Reply appropriateness(const Context& c)
 {
     const SimFund* f = c.fund();
     if (!f)
         return fail(QStringLiteral("基金代码不存在"));
+    if (c.value("tacode") != f->taCode)
+        return fail(QStringLiteral("基金公司代码不符"));
+    if (!tradeCodeFits(*f, c.value("oftrdid")))
+        return fail(QStringLiteral("业务类别不正确"));
     const bool suits = !f->checkAppropriateness || c.book.riskLevel(c.customer.custid) >= f->riskLevel;
     DescribedTable status;
     status.info = QStringLiteral("sdxstatus");
@@ -560,7 +578,7 @@ void FundBook::reset()
     const QString ql = QStringLiteral("青岚基金"), yf = QStringLiteral("远帆基金"), ss = QStringLiteral("松石基金");
     funds_ = {
         { "000001", QStringLiteral("青岚成长混合"), "98", ql, "0", 3, true, "1.0230", true },
-        { "000011", QStringLiteral("青岚大盘精选"), "98", ql, "0", 4, true, "2.1340", true },
+        { "000011", QStringLiteral("远帆大盘精选"), "05", yf, "0", 4, true, "2.1340", true },
         { "110011", QStringLiteral("远帆中小盘"), "05", yf, "0", 3, false, "3.4510", true },
         { "110022", QStringLiteral("远帆消费行业"), "05", yf, "0", 4, true, "2.8760", false },
         { "202001", QStringLiteral("松石稳健成长"), "50", ss, "0", 2, false, "1.1200", true },
