@@ -315,12 +315,14 @@ TEST_F(CapitalAccountPagesTest, InsideTransferTipNamesEachSerialByItsField)
         QStringList values;
         QString shown;
     } answers[] = {
-        { { QStringLiteral("insno"), QStringLiteral("outsno") }, { QStringLiteral("222"), QStringLiteral("111") },
+        { { QStringLiteral("insno"), QStringLiteral("outsno") },
+            { QStringLiteral("222"), QStringLiteral("111") },
             QStringLiteral("资金内转提交已成功。\n转出合同号:111\n转入合同号:222") },
         { { QStringLiteral("outsno") }, { QStringLiteral("111") }, unknown },
-        { { QStringLiteral("outsno"), QStringLiteral("insno") }, { QStringLiteral("111"), QStringLiteral("1e999") },
+        { { QStringLiteral("outsno"), QStringLiteral("insno") },
+            { QStringLiteral("111"), QStringLiteral("1e999") }, unknown },
+        { { QStringLiteral("outsno"), QStringLiteral("insno") }, { QString(), QStringLiteral("222") },
             unknown },
-        { { QStringLiteral("outsno"), QStringLiteral("insno") }, { QString(), QStringLiteral("222") }, unknown },
     };
     for (const auto& a : answers) {
         SCOPED_TRACE(a.values.join(u',').toStdString());
@@ -345,16 +347,18 @@ TEST_F(CapitalAccountPagesTest, SelectorsOfferLinksOfAnyTransferType)
 {
     const QString noIntoSecurities = QStringLiteral("招商银行 - 010210000004 ");
     auto inside = openInside();
-    const RDOFundAccountInfo* link
-        = inside->fundTransferInfo()->getFundAccountInfoObject(QStringLiteral("010210000004"), QStringLiteral("1005"));
+    const RDOFundAccountInfo* link = inside->fundTransferInfo()->getFundAccountInfoObject(
+        QStringLiteral("010210000004"), QStringLiteral("1005"));
     ASSERT_TRUE(link);
     ASSERT_FALSE(link->isSupportTransferType(transfercode::kBankToStock, 0));
     EXPECT_TRUE(inside->fundAccountItems().contains(noIntoSecurities));
 
-    auto balance = open<QueryBalanceViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
+    auto balance
+        = open<QueryBalanceViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
     ASSERT_TRUE(spinUntil([&] { return balance->controlsEnabled(); }, 10s));
     EXPECT_TRUE(balance->fundAccountItems().contains(noIntoSecurities));
-    auto bankToStock = open<BankToStockViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
+    auto bankToStock
+        = open<BankToStockViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
     ASSERT_TRUE(spinUntil([&] { return bankToStock->controlsEnabled(); }, 10s));
     EXPECT_FALSE(bankToStock->fundAccountItems().contains(noIntoSecurities));
     EXPECT_EQ(bankToStock->fundAccountItems().size(), balance->fundAccountItems().size() - 1);
@@ -601,12 +605,14 @@ TEST_F(QueryBalancePageTest, AnAnswerWithoutItsSerialIsNotReportedAsSubmitted)
     page->bankCardSelected(1); // 农业银行: both passwords
     for (const QString& serial : { QString(), QStringLiteral(" "), QStringLiteral("abc") }) {
         SCOPED_TRACE(serial.toStdString());
-        sim.answerTablesNext(kBankBalanceFunction, { brokersim::Table().column(QStringLiteral("sno")).row({ serial }) });
+        sim.answerTablesNext(
+            kBankBalanceFunction, { brokersim::Table().column(QStringLiteral("sno")).row({ serial }) });
         page->setFundPasswordText(kTradePassword);
         page->setBankPasswordText(kBankPassword);
         page->transferButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
-        EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到查询余额的结果"))) << qPrintable(alerts.last());
+        EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到查询余额的结果")))
+            << qPrintable(alerts.last());
         EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
         EXPECT_TRUE(page->fundPasswordText().isEmpty());
         EXPECT_TRUE(page->controlsEnabled());

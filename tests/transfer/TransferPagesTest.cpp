@@ -233,7 +233,8 @@ TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)
     ASSERT_TRUE(spinUntil(
         [&] { return count(kMoneyFunction) > funds && count(kTransferHistoryFunction) > histories; }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
-    EXPECT_DOUBLE_EQ(page->availableFundText().chopped(1).toDouble(), availableBefore.chopped(1).toDouble() - 100);
+    EXPECT_DOUBLE_EQ(
+        page->availableFundText().chopped(1).toDouble(), availableBefore.chopped(1).toDouble() - 100);
     EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd="));
 }
 
@@ -313,9 +314,10 @@ TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
     ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
 
     // A later history whose first row carries another figure.
-    brokersim::BankBook::of(sim)->flows(*broker().customer(kCustomer)).prepend({ QStringLiteral("20260101"),
-        QStringLiteral("093000"), QStringLiteral("010110000001"), 0, QStringLiteral("证券转银行"), -100, 123400,
-        QStringLiteral("60009999") });
+    brokersim::BankBook::of(sim)
+        ->flows(*broker().customer(kCustomer))
+        .prepend({ QStringLiteral("20260101"), QStringLiteral("093000"), QStringLiteral("010110000001"), 0,
+            QStringLiteral("证券转银行"), -100, 123400, QStringLiteral("60009999") });
     const DTBSTransferInfoPtr before = page->transferInfoTable();
     manager().requestBSTransferInfo(page.get());
     ASSERT_TRUE(spinUntil([&] { return page->transferInfoTable() != before; }, 10s));
@@ -340,7 +342,8 @@ TEST_F(TransferPagesTest, AnImplausibleBankBalanceShowsAsDashes)
     const struct {
         const char* sent;
         const char* shown;
-    } figures[] = { { "1e999", "--" }, { "-5.00", "--" }, { "abc", "--" }, { "", "--" }, { "12.50", "12.50" } };
+    } figures[]
+        = { { "1e999", "--" }, { "-5.00", "--" }, { "abc", "--" }, { "", "--" }, { "12.50", "12.50" } };
     auto shownAfterHistory = [&](auto& page, const char* sent) {
         page.bankCardSelected(0); // the password-free link: asked at once
         if (!spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s))

@@ -375,7 +375,8 @@ TEST(TransferAnswerTest, EveryStateChangingAnswerRefusesAMissingBlankOrMalformed
     // An inside transfer names two serials; the collection a plausible amount.
     EXPECT_TRUE(DMFundInsideTransfer::lacking({ good }));
     for (const char* amount : { "", "1e999", "-1", "abc", "nan" })
-        EXPECT_TRUE(DMFundCollection::lacking({ QString::fromLatin1(amount), QStringLiteral("2") })) << amount;
+        EXPECT_TRUE(DMFundCollection::lacking({ QString::fromLatin1(amount), QStringLiteral("2") }))
+            << amount;
     EXPECT_FALSE(DMFundCollection::lacking({ QStringLiteral("0.00"), QStringLiteral("0") }));
 }
 

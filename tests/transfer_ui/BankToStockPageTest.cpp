@@ -57,7 +57,8 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
     ASSERT_GE(column, 0);
     // Newest first: the balance query that followed the transfer, then the transfer.
     ASSERT_TRUE(spinUntil(
-        [&] { return history->model()->index(1, column).data().toString() == QStringLiteral("2500.50"); }, 10s));
+        [&] { return history->model()->index(1, column).data().toString() == QStringLiteral("2500.50"); },
+        10s));
 
     if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
         for (QWidget* w : QApplication::topLevelWidgets())

@@ -12,7 +12,8 @@
 namespace {
 
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
-const QString kBalanceUnknown = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
+const QString kBalanceUnknown
+    = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
 // What the user is told of a failed balance query.
 QString balanceErrorText(const CSError& error)
@@ -70,8 +71,8 @@ void BankToStockViewController::forgetBalance(const QString& shown)
 
 void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
 {
-    autoQueryHandle_
-        = fundTransferManager->requestBankBalance(this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {});
+    autoQueryHandle_ = fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {});
 }
 
 void BankToStockViewController::initPasswordControls()
