@@ -103,6 +103,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     page->setAmountText(QStringLiteral("1234.50"));
     page->setFundPasswordText(kSecondPassword);
     confirmDialogs();
+    // The money and the list read after the transfer are held back for a while.
+    sim.withholdNext(kMoneyFunction, 2);
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
     ASSERT_EQ(dialogTexts.size(), 1);
@@ -120,7 +122,13 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     EXPECT_TRUE(page->fundPasswordText().isEmpty());
     EXPECT_EQ(balance(kMain), mainBefore - 1234500);
     EXPECT_EQ(balance(kSecondary), secondaryBefore + 1234500);
+    // Meanwhile no figure the transfer changed shows as it was.
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }, 10s));
+    EXPECT_TRUE(page->availableFundText().isEmpty());
+    EXPECT_FALSE(page->fundInfoTable());
+    sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("48765.50元"); }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
 
     // The server's refusals reach the user as they stand, fields cleared.
     const struct {

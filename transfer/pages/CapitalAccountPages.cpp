@@ -148,6 +148,9 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
 
 void CapitalAccountPage::readAgain()
 {
+    // The listed balances may have changed: none shows until read again.
+    fundInfoTable_.reset();
+    emit changed();
     queryInfoManager->requestFundInfoList(this);
 }
 
