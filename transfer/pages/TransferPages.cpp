@@ -141,8 +141,8 @@ void BankToStockViewController::queryButtonClicked()
         return;
     }
     forgetBalance(QString());
-    manualQueryHandle_
-        = fundTransferManager->requestBankBalance(this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
+    manualQueryHandle_ = fundTransferManager->requestBankBalance(
+        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
 }
 
 bool BankToStockViewController::takeQuery(const QString& handle, bool* asked)
