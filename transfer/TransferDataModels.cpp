@@ -1,6 +1,7 @@
 #include "transfer/TransferDataModels.h"
 
 #include "login/CommonUrl.h"
+#include "quotes/requests/ServerNumber.h"
 
 namespace {
 
@@ -68,6 +69,11 @@ DTBSTransferInfo::DTBSTransferInfo(const VEKTCRS* recordSet, const QStringList& 
     }
 }
 
+QString RDOBSTransferInfo::fundBalanceText() const
+{
+    return servernumber::shownText(fundBalance, servernumber::Field::Amount);
+}
+
 std::optional<RDOBSTransferInfo> DTBSTransferInfo::rowObject(qsizetype index) const
 {
     if (index < 0 || index >= _contentObjectArray.size())
@@ -91,6 +97,19 @@ DMFundTransfer::Result DMFundTransfer::reply(const std::vector<VEKTCRS>& sets)
     return firstRow(sets).toStringWithName(QStringLiteral("sno"));
 }
 
+std::optional<QString> lackingSerial(const QString& serial, const QString& message)
+{
+    // A serial has the shape of an order number: digits only, within 64 bits.
+    if (!lackingOrderNumber(serial))
+        return std::nullopt;
+    return message;
+}
+
+std::optional<QString> DMFundTransfer::lacking(const Result& serial)
+{
+    return lackingSerial(serial, QStringLiteral("转账应答缺少流水号"));
+}
+
 void DMQueryBankBalance::body(const tagQueryBankBalanceParam& p, RequestBody& b)
 {
     prefixFor(p.commonUrl, p.fundId, b);
@@ -102,7 +121,12 @@ void DMQueryBankBalance::body(const tagQueryBankBalanceParam& p, RequestBody& b)
 
 DMQueryBankBalance::Result DMQueryBankBalance::reply(const std::vector<VEKTCRS>& sets)
 {
-    return firstRow(sets).toStringWithName(QStringLiteral("sno"));
+    return DMFundTransfer::reply(sets);
+}
+
+std::optional<QString> DMQueryBankBalance::lacking(const Result& serial)
+{
+    return lackingSerial(serial, QStringLiteral("查询余额应答缺少流水号"));
 }
 
 void DMFundInsideTransfer::body(const tagFundInsideTransferParam& p, RequestBody& b)
@@ -123,6 +147,16 @@ DMFundInsideTransfer::Result DMFundInsideTransfer::reply(const std::vector<VEKTC
     return { row.toStringWithName(QStringLiteral("outsno")), row.toStringWithName(QStringLiteral("insno")) };
 }
 
+std::optional<QString> DMFundInsideTransfer::lacking(const Result& serials)
+{
+    const QString message = QStringLiteral("资金内转应答缺少转出或转入合同号");
+    if (serials.size() != 2)
+        return message;
+    if (std::optional<QString> out = lackingSerial(serials.front(), message))
+        return out;
+    return lackingSerial(serials.back(), message);
+}
+
 void DMFundCollection::body(const tagFundCollectionParam& p, RequestBody& b)
 {
     // An empty "fundid" collects from every secondary account. The prefix's
@@ -141,6 +175,15 @@ DMFundCollection::Result DMFundCollection::reply(const std::vector<VEKTCRS>& set
 {
     const VEKTCRS row = firstRow(sets);
     return { row.toStringWithName(QStringLiteral("fundeffect")), row.toStringWithName(QStringLiteral("renum")) };
+}
+
+std::optional<QString> DMFundCollection::lacking(const Result& result)
+{
+    using servernumber::Field;
+    if (servernumber::isPlausible(result.amount, Field::Amount)
+        && servernumber::isPlausible(result.number, Field::Quantity))
+        return std::nullopt;
+    return QStringLiteral("资金归集应答缺少归集金额或内转笔数");
 }
 
 void registerTransferDataModels()

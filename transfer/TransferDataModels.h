@@ -29,6 +29,9 @@ public:
     QString fundId;
     QString errorMsg;
     qint64 moneyTypeCode = 0;
+
+    // The balance as shown: "--" when the server's figure is no plausible amount.
+    QString fundBalanceText() const;
 };
 Q_DECLARE_METATYPE(RDOBSTransferInfo)
 
@@ -71,9 +74,16 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOFundTransferInfo(&sets.front()); }
 };
 
-// Requests that move money are never merged, and one whose answer never came
-// (time-out, lost connection) ends in kOrderOutcomeUnknownCode: it is never
-// sent again by itself, and the page reads the history and funds again.
+// Requests that move money (or, for the balance query, hand the bank a
+// query) are never merged, and one whose answer never came (time-out, lost
+// connection) ends in kOrderOutcomeUnknownCode: it is never sent again by
+// itself, and the page reads the history and funds again. So does an answer
+// without what its success names: a serial that is missing, blank or no
+// serial at all ("-1", "1e999"), or a collection without a plausible amount
+// and count, proves nothing about the money.
+
+// What a transfer answer lacks when `serial` is no serial number: `message`.
+std::optional<QString> lackingSerial(const QString& serial, const QString& message);
 
 // A bank-securities transfer: 500 / 21, the serial number.
 class DMFundTransfer final
@@ -84,18 +94,20 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& serial);
 };
 
 // The bank balance: 500 / 116, a serial number (the balance comes with the
 // history). Never merged: the bank may answer each query once.
-class DMQueryBankBalance final : public DataModelClass<DMQueryBankBalance, TradeDataModel,
-                                     tagQueryBankBalanceParam, IQueryBankBalanceDelegate> {
+class DMQueryBankBalance final
+    : public OrderDataModelClass<DMQueryBankBalance, tagQueryBankBalanceParam, IQueryBankBalanceDelegate> {
 public:
     static constexpr DataModelInfo info { "A9EDE809-0FC7-0BCC-D9B4-0BEE9AC39FA7", 500, 116, HandleRule::Fields,
         true };
-    using DataModelClass::DataModelClass;
+    using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagQueryBankBalanceParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& serial);
 };
 
 // The transfer history: 500 / 22, the prefix alone.
@@ -121,9 +133,11 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundInsideTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& serials);
 };
 
-// Collects every secondary account's money into the main one: 500 / 115.
+// Collects every secondary account's money into the main one: 500 / 115,
+// the amount collected and the number of inside transfers made.
 class DMFundCollection final
     : public OrderDataModelClass<DMFundCollection, tagFundCollectionParam, IFundCollectionDelegate> {
 public:
@@ -132,6 +146,7 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundCollectionParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    static std::optional<QString> lacking(const Result& result);
 };
 
 // Registers the classes above in the catalogue.

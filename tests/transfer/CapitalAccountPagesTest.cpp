@@ -103,6 +103,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     page->setAmountText(QStringLiteral("1234.50"));
     page->setFundPasswordText(kSecondPassword);
     confirmDialogs();
+    // The money and the list read after the transfer are held back for a while.
+    sim.withholdNext(kMoneyFunction, 2);
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
     ASSERT_EQ(dialogTexts.size(), 1);
@@ -120,7 +122,13 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     EXPECT_TRUE(page->fundPasswordText().isEmpty());
     EXPECT_EQ(balance(kMain), mainBefore - 1234500);
     EXPECT_EQ(balance(kSecondary), secondaryBefore + 1234500);
+    // Meanwhile no figure the transfer changed shows as it was.
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }, 10s));
+    EXPECT_TRUE(page->availableFundText().isEmpty());
+    EXPECT_FALSE(page->fundInfoTable());
+    sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("48765.50元"); }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
 
     // The server's refusals reach the user as they stand, fields cleared.
     const struct {
@@ -301,6 +309,85 @@ TEST_F(CapitalAccountPagesTest, AnAnswerWithoutItsSerialsIsAnUnknownOutcome)
     collection->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !collection->isBusy(); }, 10s));
     EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果"))) << qPrintable(alerts.last());
+}
+
+// Each serial is named by its own field, whatever the order of the columns;
+// one that is missing or malformed leaves the outcome unknown.
+TEST_F(CapitalAccountPagesTest, InsideTransferTipNamesEachSerialByItsField)
+{
+    auto page = openInside();
+    confirmDialogs();
+    const QString unknown = QStringLiteral("未收到资金账号间转账的结果");
+    const struct {
+        QStringList columns;
+        QStringList values;
+        QString shown;
+    } answers[] = {
+        { { QStringLiteral("insno"), QStringLiteral("outsno") },
+            { QStringLiteral("222"), QStringLiteral("111") },
+            QStringLiteral("资金内转提交已成功。\n转出合同号:111\n转入合同号:222") },
+        { { QStringLiteral("outsno") }, { QStringLiteral("111") }, unknown },
+        { { QStringLiteral("outsno"), QStringLiteral("insno") },
+            { QStringLiteral("111"), QStringLiteral("1e999") }, unknown },
+        { { QStringLiteral("outsno"), QStringLiteral("insno") }, { QString(), QStringLiteral("222") },
+            unknown },
+    };
+    for (const auto& a : answers) {
+        SCOPED_TRACE(a.values.join(u',').toStdString());
+        brokersim::Table t;
+        for (const QString& c : a.columns)
+            t.column(c);
+        t.row(QVariantList(a.values.cbegin(), a.values.cend()));
+        sim.answerTablesNext(kInsideTransferFunction, { t });
+        page->toFundAccountChanged(1);
+        page->setAmountText(QStringLiteral("5"));
+        page->setFundPasswordText(kSecondPassword);
+        page->transferButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+        EXPECT_TRUE(alerts.last().startsWith(a.shown)) << qPrintable(alerts.last());
+    }
+}
+
+// The selectors of 资金内转 and 查询余额 offer every link of the currency,
+// whatever transfer types it allows; 银行转证券 offers only those that
+// take money from the bank.
+TEST_F(CapitalAccountPagesTest, SelectorsOfferLinksOfAnyTransferType)
+{
+    const QString noIntoSecurities = QStringLiteral("招商银行 - 010210000004 ");
+    auto inside = openInside();
+    const RDOFundAccountInfo* link = inside->fundTransferInfo()->getFundAccountInfoObject(
+        QStringLiteral("010210000004"), QStringLiteral("1005"));
+    ASSERT_TRUE(link);
+    ASSERT_FALSE(link->isSupportTransferType(transfercode::kBankToStock, 0));
+    EXPECT_TRUE(inside->fundAccountItems().contains(noIntoSecurities));
+
+    auto balance
+        = open<QueryBalanceViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
+    ASSERT_TRUE(spinUntil([&] { return balance->controlsEnabled(); }, 10s));
+    EXPECT_TRUE(balance->fundAccountItems().contains(noIntoSecurities));
+    auto bankToStock
+        = open<BankToStockViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
+    ASSERT_TRUE(spinUntil([&] { return bankToStock->controlsEnabled(); }, 10s));
+    EXPECT_FALSE(bankToStock->fundAccountItems().contains(noIntoSecurities));
+    EXPECT_EQ(bankToStock->fundAccountItems().size(), balance->fundAccountItems().size() - 1);
+}
+
+// An available amount the server sends that is no plausible amount shows as "--".
+TEST_F(CapitalAccountPagesTest, AnImplausibleAvailableAmountShowsAsDashes)
+{
+    auto page = openInside();
+    for (const char* sent : { "1e999", "-1.00", "abc" }) {
+        SCOPED_TRACE(sent);
+        sim.answerTablesNext(kMoneyFunction,
+            { brokersim::Table()
+                    .column(QStringLiteral("fundid"))
+                    .column(QStringLiteral("~moneytype"))
+                    .column(QStringLiteral("fundavl"))
+                    .row({ kMain, QStringLiteral("人民币"), QString::fromLatin1(sent) }) });
+        page->fundAccountChanged(0);
+        ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
+        EXPECT_EQ(page->availableFundText(), QStringLiteral("--"));
+    }
 }
 
 TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccount)
@@ -517,6 +604,30 @@ TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
     testsupport::spinFor(100ms);
     EXPECT_TRUE(page->bankBalanceText().isEmpty());
     EXPECT_EQ(page->pageTimerCount(), 0u);
+}
+
+// An answer without a well-formed serial does not show the query submitted.
+TEST_F(QueryBalancePageTest, AnAnswerWithoutItsSerialIsNotReportedAsSubmitted)
+{
+    auto page = openBalance();
+    page->bankCardSelected(1); // 农业银行: both passwords
+    for (const QString& serial : { QString(), QStringLiteral(" "), QStringLiteral("abc") }) {
+        SCOPED_TRACE(serial.toStdString());
+        sim.answerTablesNext(
+            kBankBalanceFunction, { brokersim::Table().column(QStringLiteral("sno")).row({ serial }) });
+        page->setFundPasswordText(kTradePassword);
+        page->setBankPasswordText(kBankPassword);
+        page->transferButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+        EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到查询余额的结果")))
+            << qPrintable(alerts.last());
+        EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+        EXPECT_TRUE(page->fundPasswordText().isEmpty());
+        EXPECT_TRUE(page->controlsEnabled());
+    }
+    EXPECT_EQ(std::count_if(alerts.shown.begin(), alerts.shown.end(),
+                  [](const AlertRequest& a) { return a.text.startsWith(QStringLiteral("请求已提交")); }),
+        0);
 }
 
 TEST_F(QueryBalancePageTest, AManualQueryOnlySaysItWasSubmittedAndWipesThePasswords)

@@ -185,18 +185,26 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
         const char* amount;
         const char* password;
         QString message;
+        qsizetype account = 0; // 工商银行: the fund password; 农业银行: both
+        const char* bankPassword = "";
     } cases[] = {
         { "", "111111", QStringLiteral("请输入转账金额和密码。") },
         { "10", "", QStringLiteral("请输入转账金额和密码。") },
+        // The bank password field shows and is empty.
+        { "10", "111111", QStringLiteral("请输入转账金额和密码。"), 1, "" },
+        { "10", "", QStringLiteral("请输入转账金额和密码。"), 1, "135790" },
         { "-1", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
         { "1.005", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
         { "0", "111111", QStringLiteral("转账金额须大于零。") },
         { "1", "密码", QStringLiteral("资金密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.amount);
+        SCOPED_TRACE(testing::Message() << c.amount << " " << c.account);
+        page->bankCardSelected(c.account);
+        ASSERT_EQ(page->passwordLayout().bankVisible, c.account == 1);
         page->setAmountText(QString::fromUtf8(c.amount));
         page->setFundPasswordText(QString::fromUtf8(c.password));
+        page->setBankPasswordText(QString::fromUtf8(c.bankPassword));
         page->transferButtonClicked();
         EXPECT_EQ(alerts.last(), c.message);
         EXPECT_FALSE(dialogShown);
@@ -208,6 +216,7 @@ TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)
 {
     auto page = open<StockToBankViewController>();
     ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
+    const QString availableBefore = page->availableFundText();
     EXPECT_TRUE(page->availableFundText().endsWith(QStringLiteral("元")));
     EXPECT_TRUE(page->passwordLayout().fundVisible);
     EXPECT_FALSE(page->passwordLayout().bankVisible);
@@ -219,8 +228,13 @@ TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
     EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("转账提交已成功")));
+    // The money the transfer moved is never shown as it was: read again.
+    EXPECT_NE(page->availableFundText(), availableBefore);
     ASSERT_TRUE(spinUntil(
         [&] { return count(kMoneyFunction) > funds && count(kTransferHistoryFunction) > histories; }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
+    EXPECT_DOUBLE_EQ(
+        page->availableFundText().chopped(1).toDouble(), availableBefore.chopped(1).toDouble() - 100);
     EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd="));
 }
 
@@ -288,6 +302,126 @@ TEST_F(TransferPagesTest, NoAccountForTheCurrencyLeavesPasswordsQueryAndTransfer
     page->queryButtonClicked();
     EXPECT_FALSE(page->isTransferBusy());
     EXPECT_EQ(count(kBankTransferFunction), 0);
+}
+
+// The balance is taken from the history that follows the balance query; a
+// later history leaves it, and a history that fails says so.
+TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
+{
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
+
+    // A later history whose first row carries another figure.
+    brokersim::BankBook::of(sim)
+        ->flows(*broker().customer(kCustomer))
+        .prepend({ QStringLiteral("20260101"), QStringLiteral("093000"), QStringLiteral("010110000001"), 0,
+            QStringLiteral("证券转银行"), -100, 123400, QStringLiteral("60009999") });
+    const DTBSTransferInfoPtr before = page->transferInfoTable();
+    manager().requestBSTransferInfo(page.get());
+    ASSERT_TRUE(spinUntil([&] { return page->transferInfoTable() != before; }, 10s));
+    EXPECT_EQ(page->transferInfoTable()->rowObject(0)->fundBalance, QStringLiteral("1234.00"));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
+
+    sim.answerErrorNext(kTransferHistoryFunction, 1, QStringLiteral("系统忙"));
+    manager().requestBSTransferInfo(page.get());
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("查询余额失败"); }, 10s));
+    EXPECT_EQ(alerts.shown.size(), 0u);
+}
+
+// A figure the server sends that is no plausible balance shows as "--", on
+// both pages that show the bank balance.
+TEST_F(TransferPagesTest, AnImplausibleBankBalanceShowsAsDashes)
+{
+    auto bankToStock = open<BankToStockViewController>();
+    auto queryBalance = std::make_unique<QueryBalanceViewController>(nullptr, FundTransferPageServices {});
+    queryBalance->setAlertPresenter(&alerts);
+    queryBalance->load();
+    ASSERT_TRUE(spinUntil([&] { return queryBalance->controlsEnabled(); }, 10s));
+    const struct {
+        const char* sent;
+        const char* shown;
+    } figures[]
+        = { { "1e999", "--" }, { "-5.00", "--" }, { "abc", "--" }, { "", "--" }, { "12.50", "12.50" } };
+    auto shownAfterHistory = [&](auto& page, const char* sent) {
+        page.bankCardSelected(0); // the password-free link: asked at once
+        if (!spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s))
+            return QStringLiteral("no timer");
+        sim.answerTablesNext(kTransferHistoryFunction,
+            { brokersim::Table().column(QStringLiteral("fundbal")).row({ QString::fromLatin1(sent) }) });
+        page.freshTableTimer()->fire();
+        spinUntil([&] { return !page.bankBalanceText().isEmpty(); }, 10s);
+        return page.bankBalanceText();
+    };
+    for (const auto& f : figures) {
+        SCOPED_TRACE(f.sent);
+        EXPECT_EQ(shownAfterHistory(*bankToStock, f.sent), QString::fromLatin1(f.shown));
+        EXPECT_EQ(shownAfterHistory(*queryBalance, f.sent), QString::fromLatin1(f.shown));
+    }
+}
+
+// A transfer moves the bank's money: the old balance never stays. A bank
+// that needs no password for it is asked again; another shows "--" until the
+// user asks.
+TEST_F(TransferPagesTest, ATransferNeverLeavesTheOldBankBalanceShown)
+{
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
+    confirmDialogs();
+    const qsizetype asked = count(kBankBalanceFunction);
+    page->setAmountText(QStringLiteral("12.30"));
+    page->setBankPasswordText(kBankPassword);
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    EXPECT_TRUE(spinUntil([&] { return count(kBankBalanceFunction) == asked + 1; }, 10s));
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("49987.70"); }, 10s));
+
+    // 农业银行 needs both passwords for its balance: asked through the prompt.
+    page->bankCardSelected(1);
+    FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+        prompt.setFundPwdText(kTradePassword);
+        prompt.setBankPwdText(kBankPassword);
+        prompt.confirmButtonClicked();
+    });
+    page->queryButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("8000.00"); }, 10s));
+    const qsizetype prompted = count(kBankBalanceFunction);
+    const qsizetype histories = count(kTransferHistoryFunction);
+    page->setAmountText(QStringLiteral("100"));
+    page->setFundPasswordText(kTradePassword);
+    page->setBankPasswordText(kBankPassword);
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("转账提交已成功"))) << qPrintable(alerts.last());
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("--"));
+    // The history read after the transfer does not bring the old figure back.
+    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
+    testsupport::spinFor(300ms);
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("--"));
+    EXPECT_EQ(count(kBankBalanceFunction), prompted);
+    EXPECT_EQ(page->freshTableTimer(), nullptr);
+}
+
+// What was asked for one link never lands on the link chosen since.
+TEST_F(TransferPagesTest, AnEarlierLinksBalanceStaysOffTheLinkChosenSince)
+{
+    auto page = open<BankToStockViewController>();
+    // The password-free link's query is out (or answered, its timer set);
+    // the user moves on to 农业银行 before the history comes.
+    page->bankCardSelected(1);
+    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) >= 1; }, 10s));
+    testsupport::spinFor(300ms);
+    EXPECT_EQ(page->freshTableTimer(), nullptr);
+    EXPECT_EQ(page->pageTimerCount(), 0u);
+    EXPECT_TRUE(page->bankBalanceText().isEmpty());
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)

@@ -1,5 +1,7 @@
 #include "TransferTestRig.h"
 
+#include "tools/broker-sim/Table.h"
+
 namespace {
 
 using namespace transfertest;
@@ -328,6 +330,100 @@ TEST_F(TransferRequestsTest, AWithheldTransferEndsInAnUnknownOutcomeAndIsNotSent
     // the request; what matters is that it arrives once and never twice.
     EXPECT_TRUE(spinUntil([&] { return sim.receivedCount(kBankTransferFunction) >= 1; }, 5s));
     EXPECT_EQ(sim.receivedCount(kBankTransferFunction), 1);
+}
+
+// Every answer that reports money moved (or a balance query handed to the
+// bank) needs what its success names, well formed; anything else leaves the
+// outcome unknown.
+TEST(TransferAnswerTest, EveryStateChangingAnswerRefusesAMissingBlankOrMalformedSerial)
+{
+    const QString good = QStringLiteral("60000001");
+    const struct {
+        const char* what;
+        std::function<std::optional<QString>(const QString&)> lacking;
+    } classes[] = {
+        { "transfer", [](const QString& s) { return DMFundTransfer::lacking(s); } },
+        { "balance query", [](const QString& s) { return DMQueryBankBalance::lacking(s); } },
+        { "inside out", [&](const QString& s) { return DMFundInsideTransfer::lacking({ s, good }); } },
+        { "inside in", [&](const QString& s) { return DMFundInsideTransfer::lacking({ good, s }); } },
+        { "collection count",
+            [](const QString& s) { return DMFundCollection::lacking({ QStringLiteral("9500.50"), s }); } },
+    };
+    const struct {
+        const char* text;
+        bool accepted;
+    } serials[] = {
+        { "60000001", true },
+        { "0", true },
+        { "", false },
+        { " ", false },
+        { "-1", false },
+        { "1e999", false },
+        { "12a", false },
+        { "1.5", false },
+        { "99999999999999999999", false },
+    };
+    for (const auto& c : classes) {
+        for (const auto& serial : serials) {
+            SCOPED_TRACE(testing::Message() << c.what << " \"" << serial.text << "\"");
+            const std::optional<QString> lacking = c.lacking(QString::fromLatin1(serial.text));
+            EXPECT_EQ(!lacking, serial.accepted);
+            if (lacking)
+                EXPECT_FALSE(lacking->isEmpty());
+        }
+    }
+    // An inside transfer names two serials; the collection a plausible amount.
+    EXPECT_TRUE(DMFundInsideTransfer::lacking({ good }));
+    for (const char* amount : { "", "1e999", "-1", "abc", "nan" })
+        EXPECT_TRUE(DMFundCollection::lacking({ QString::fromLatin1(amount), QStringLiteral("2") }))
+            << amount;
+    EXPECT_FALSE(DMFundCollection::lacking({ QStringLiteral("0.00"), QStringLiteral("0") }));
+}
+
+// A balance query answered without a serial was not shown to be submitted:
+// the observer hears an unknown outcome, never a success with a blank.
+TEST_F(TransferRequestsTest, BalanceAnswerWithoutItsSerialIsAnUnknownOutcome)
+{
+    logIn();
+    const struct {
+        const char* what;
+        brokersim::Table answer;
+    } answers[] = {
+        { "no sno", brokersim::Table().column(QStringLiteral("msg")).row({ QStringLiteral("ok") }) },
+        { "blank", brokersim::Table().column(QStringLiteral("sno")).row({ QString() }) },
+        { "malformed", brokersim::Table().column(QStringLiteral("sno")).row({ QStringLiteral("1e999") }) },
+    };
+    for (const auto& a : answers) {
+        SCOPED_TRACE(a.what);
+        sim.answerTablesNext(kBankBalanceFunction, { a.answer });
+        Observer o;
+        manager().requestBankBalance(&o, 0, QStringLiteral("010110000001"), QStringLiteral("1001"), {}, {});
+        ASSERT_TRUE(waitCalls(o, 1));
+        EXPECT_TRUE(o.balances.empty());
+        ASSERT_EQ(o.errors.size(), 1u);
+        EXPECT_EQ(o.errors.front().code, kOrderOutcomeUnknownCode);
+    }
+}
+
+// A secondary account at 招商银行 pays out to its bank but takes nothing from it.
+TEST_F(TransferRequestsTest, ALinkWithoutBankToSecuritiesRefusesIt)
+{
+    logIn(kSecondCustomer, kSecondPassword);
+    Observer o;
+    manager().requestQueryFundTransferInfo(&o);
+    ASSERT_TRUE(waitCalls(o, 1));
+    ASSERT_EQ(o.infos.size(), 1u);
+    const RDOFundAccountInfo* link
+        = o.infos.front().getFundAccountInfoObject(QStringLiteral("010210000004"), QStringLiteral("1005"));
+    ASSERT_TRUE(link);
+    EXPECT_FALSE(link->isSupportTransferType(1, 0));
+    EXPECT_TRUE(link->isSupportTransferType(2, 0));
+    EXPECT_TRUE(link->isSupportTransferType(4, 0));
+    manager().requestFundTransfer(&o, 0, QStringLiteral("010210000004"), QStringLiteral("1005"),
+        QStringLiteral("1"), 1, {}, kBankPassword);
+    ASSERT_TRUE(waitCalls(o, 2));
+    ASSERT_EQ(o.errors.size(), 1u);
+    EXPECT_EQ(o.errors.front().domain, QStringLiteral("该银行不支持银行转证券"));
 }
 
 } // namespace

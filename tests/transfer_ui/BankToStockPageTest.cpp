@@ -1,6 +1,6 @@
 // The bank-to-securities page as a user reaches it: log in, open 银行转证券
 // from the menu of the main window, see the bank balance, transfer, confirm,
-// and see the serial number and the new history row. Also writes the page's
+// and see the serial number, the new bank balance and the new history row. Also writes the page's
 // picture when LUMORA_DOCS_DIR names a folder.
 #include "TransferWindowRig.h"
 #include "tools/broker-sim/BankFunctions.h"
@@ -48,10 +48,17 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
     EXPECT_EQ(messageBoxText(), QStringLiteral("温馨提示|转账提交已成功，流水号为%1。").arg(serial));
     EXPECT_TRUE(amount->text().isEmpty());
     EXPECT_TRUE(bankPassword->text().isEmpty());
+    // The transfer moved the bank's money: the old balance is gone at once,
+    // and the bank, which needs no password for it, is asked again.
+    EXPECT_NE(balance->text(), QStringLiteral("50000.00"));
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("47499.50"); }, 10s))
+        << qPrintable(balance->text());
     const int column = history->tableModel()->titles().indexOf(QStringLiteral("发生金额"));
     ASSERT_GE(column, 0);
+    // Newest first: the balance query that followed the transfer, then the transfer.
     ASSERT_TRUE(spinUntil(
-        [&] { return history->model()->index(0, column).data().toString() == QStringLiteral("2500.50"); }, 10s));
+        [&] { return history->model()->index(1, column).data().toString() == QStringLiteral("2500.50"); },
+        10s));
 
     if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
         for (QWidget* w : QApplication::topLevelWidgets())

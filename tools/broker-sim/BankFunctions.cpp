@@ -79,6 +79,8 @@ Table linkTable(const QList<BankLink>& links)
         t.column(QString::fromLatin1(name));
     for (const BankLink& l : links) {
         for (qint32 type : { 1, 2, 4 }) {
+            if (type == 1 && !l.intoSecurities)
+                continue;
             const auto [fund, bank] = passwordsOf(l.kind, type);
             t.row({ l.fundId, l.fundSeq, l.bankCode, l.bankName, QString::number(l.moneyType), QString::number(type),
                 fund ? QStringLiteral("1") : QStringLiteral("0"), bank ? QStringLiteral("1") : QStringLiteral("0") });
@@ -159,6 +161,8 @@ Reply transfer(BankBook& book, BrokerSimulator& sim, const Request& r, BrokerSta
     Context c = linkOf(book, r, s, type);
     if (c.refusal)
         return *c.refusal;
+    if (type == 1 && !c.link->intoSecurities)
+        return Reply::error(bankErrors::kNotAllowed, QStringLiteral("该银行不支持银行转证券"));
     const std::optional<qint64> amount = cents(r.valueOr(QStringLiteral("tranamt")));
     if (!amount)
         return Reply::error(bankErrors::kBadAmount, QStringLiteral("转账金额无效"));
@@ -307,8 +311,10 @@ QList<BankLink>& BankBook::links(const Customer& customer)
     QList<BankLink> made;
     for (qsizetype i = 0; i < customer.funds.size(); ++i) {
         const FundAccount& f = customer.funds[i];
+        const bool main = f.fundSeq == QLatin1String("0");
         made.append({ f.fundId, f.fundSeq, bankCodeOf(f.bankName), f.bankName, moneyTypeOfName(f.moneyType),
-            i == 0 ? BankKind::NoPassword : BankKind::BankPassword, 5000000 });
+            i == 0 ? BankKind::NoPassword : BankKind::BankPassword, 5000000,
+            main || f.bankName != QStringLiteral("招商银行") });
     }
     for (const FundAccount& f : customer.funds) {
         if (f.fundSeq == QLatin1String("0")) {

@@ -50,6 +50,7 @@ struct BankLink {
     qint32 moneyType = 0;
     BankKind kind = BankKind::NoPassword;
     qint64 bankCents = 0; // the balance at the bank
+    bool intoSecurities = true; // transfer type 1 is allowed
 };
 
 // One row of the transfer history.
@@ -68,7 +69,10 @@ struct BankFlow {
 // data on first use: every capital account is linked to its own bank (the
 // first account's balance query needs no password, the others' the bank
 // password), and each customer's main account also to 农业银行, which asks
-// for both passwords. Money moved lands in the back office's money. Lives as
+// for both passwords. A secondary capital account at 招商银行 takes no money
+// from its bank (no transfer type 1), so that the pages offering accounts of
+// any transfer type show a link the bank-to-securities page leaves out.
+// Money moved lands in the back office's money. Lives as
 // a child of the simulator; the simulator's thread only.
 class BankBook : public QObject {
 public:

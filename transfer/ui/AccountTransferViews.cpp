@@ -37,11 +37,11 @@ QHBoxLayout* buttonRow(QPushButton* reset, QPushButton* action, QProgressBar* pr
     return buttons;
 }
 
-// Shows a new table model once.
+// Shows a new table model once; none empties the table.
 void showTable(DVCommonTableView* view, const std::shared_ptr<DTFundInfoTable>& table,
     std::shared_ptr<DTFundInfoTable>& shown)
 {
-    if (table && table != shown) {
+    if (table != shown) {
         shown = table;
         view->reinitTableViewWithObject(table);
     }
