@@ -168,7 +168,8 @@ bool LoginView::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab && !(key->modifiers() & ~Qt::KeypadModifier)) {
-            static constexpr Field kFields[] = { Field::Account, Field::Password, Field::IdentifyingCode, Field::Token };
+            static constexpr Field kFields[]
+                = { Field::Account, Field::Password, Field::IdentifyingCode, Field::Token };
             for (const Field field : kFields) {
                 QLineEdit* edit = fieldEdit(field);
                 if (watched == edit || watched == edit->focusProxy()) {

@@ -98,10 +98,12 @@ TEST_F(AccountWindowControllerTest, DuplicateKeepsItsRecordAndEmptySavesABareRec
     EXPECT_EQ(AccountManager::getInstance()->getSavedAccountsCount(), 3u);
     ASSERT_EQ(storedList().size(), 3);
     EXPECT_EQ(window->numberOfRowsInTableView(), 2);
-    EXPECT_EQ(AccountManager::getInstance()->getAccountArray(0), (QStringList { "010100000001", "010200000002" }));
+    EXPECT_EQ(
+        AccountManager::getInstance()->getAccountArray(0), (QStringList { "010100000001", "010200000002" }));
 
     // Text the field's formatter never admits is not saved, and kept as it is.
-    for (const QString& bad : { QStringLiteral("   "), QStringLiteral("12ab"), QStringLiteral("1234567890123") }) {
+    for (const QString& bad :
+        { QStringLiteral("   "), QStringLiteral("12ab"), QStringLiteral("1234567890123") }) {
         SCOPED_TRACE(bad.toStdString());
         EXPECT_FALSE(add(bad));
         EXPECT_EQ(window->customerNumberText(), bad);

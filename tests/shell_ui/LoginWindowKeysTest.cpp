@@ -2,7 +2,6 @@
 // a trade password the password page takes is typed whole at the next login,
 // and the shared instances behind a form go at process exit in good order.
 #include "shell/WindowTestRig.h"
-
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/ui/LoginView.h"
 #include "shell/ui/LoginWindow.h"
@@ -71,14 +70,14 @@ protected:
         ASSERT_EQ(box->currentIndex(), index);
     }
     // The field that has the keyboard focus (the account box for its line).
-    static QString focused()
+    static std::string focused()
     {
         QWidget* w = QApplication::focusWidget();
         if (!w)
-            return QStringLiteral("(none)");
+            return "(none)";
         if (auto* box = qobject_cast<QComboBox*>(w->parentWidget()); box && box->lineEdit() == w)
             w = box;
-        return w->objectName();
+        return w->objectName().toStdString();
     }
     static void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
     LoginViewController& form() { return window->controller().loginViewController(); }
@@ -109,7 +108,7 @@ TEST_F(LoginWindowKeysTest, TabGoesRoundTheFourFieldsSkippingHiddenOnes)
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("010100000001"));
         // Twice round and back to the account field.
         for (qsizetype i = 0; i <= 2 * c.round.size(); ++i) {
-            ASSERT_EQ(focused(), c.round[i % c.round.size()]) << "after " << i << " Tabs";
+            ASSERT_EQ(focused(), c.round[i % c.round.size()].toStdString()) << "after " << i << " Tabs";
             press(Qt::Key_Tab);
         }
         // Tab ended the account field's editing: the typed number is the account.
@@ -143,7 +142,7 @@ TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLo
     QTest::mouseClick(accountEdit(), Qt::LeftButton);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("010100000001"));
     press(Qt::Key_Tab);
-    ASSERT_EQ(focused(), QStringLiteral("passwordText"));
+    ASSERT_EQ(focused(), "passwordText");
     // One character more than fits is refused, and the customer is told why.
     QTest::keyClicks(QApplication::focusWidget(), longest + QStringLiteral("X"));
     EXPECT_EQ(widget<QLineEdit>("passwordText")->text(), longest);
@@ -154,7 +153,8 @@ TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLo
     press(Qt::Key_Return);
     ASSERT_TRUE(spinUntil([&] { return form().loginSucceeded(); }, 10s));
     const QString body = lastBody(brokersim::kTradeLoginFunction);
-    EXPECT_TRUE(body.contains(QStringLiteral("&trdpwd=") + longest + QStringLiteral("&"))) << qPrintable(body);
+    EXPECT_TRUE(body.contains(QStringLiteral("&trdpwd=") + longest + QStringLiteral("&")))
+        << qPrintable(body);
 }
 
 // Run again in a child process, this test builds a login form with its
@@ -178,8 +178,8 @@ TEST(LoginFormExitTest, SharedInstancesGoAtExitWithoutCallingIntoOnesAlreadyGone
     child.setProcessEnvironment(environment);
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     child.start(QCoreApplication::applicationFilePath(),
-        { QStringLiteral("--gtest_filter=%1.%2").arg(QString::fromLatin1(test->test_suite_name()),
-            QString::fromLatin1(test->name())) });
+        { QStringLiteral("--gtest_filter=%1.%2")
+                .arg(QString::fromLatin1(test->test_suite_name()), QString::fromLatin1(test->name())) });
     ASSERT_TRUE(child.waitForFinished(120000));
     const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << qPrintable(errors);
