@@ -59,8 +59,8 @@ struct IPMacAddressInfo::Lookup {
 
 PublicIPDelegate::~PublicIPDelegate()
 {
-    if (IPMacAddressInfo::hasSharedInstance())
-        IPMacAddressInfo::sharedInstance()->forgetDelegate(this);
+    if (const std::shared_ptr<IPMacAddressInfo*> info = registeredWith_.lock())
+        (*info)->forgetDelegate(this);
 }
 
 namespace {
@@ -104,16 +104,25 @@ void IPMacAddressInfo::resetSharedInstance()
 }
 
 IPMacAddressInfo::IPMacAddressInfo()
-    : manager_(std::make_unique<QNetworkAccessManager>())
+    : self_(std::make_shared<IPMacAddressInfo*>(this))
+    , manager_(std::make_unique<QNetworkAccessManager>())
 {
 }
 
 IPMacAddressInfo::~IPMacAddressInfo()
 {
+    self_.reset();
     if (connection)
         connection->end();
     if (startupLookup_)
         startupLookup_->end();
+}
+
+void IPMacAddressInfo::setDelegate(PublicIPDelegate* delegate)
+{
+    delegate_ = delegate;
+    if (delegate)
+        delegate->registeredWith_ = self_;
 }
 
 void IPMacAddressInfo::forgetDelegate(PublicIPDelegate* delegate)

@@ -23,10 +23,13 @@ struct IPMacAddressError {
 };
 
 // Receives the asynchronous public-address lookup. Never owned: a delegate
-// that goes away unregisters itself, so a late reply reaches nobody.
+// that goes away unregisters itself, so a late reply reaches nobody. It holds
+// the instance it is registered with weakly, so either may go first (at
+// process exit the shared instance may be gone before a delegate).
 class PublicIPDelegate {
 public:
     PublicIPDelegate() = default;
+    // A copy is registered nowhere.
     PublicIPDelegate(const PublicIPDelegate&) { }
     PublicIPDelegate& operator=(const PublicIPDelegate&) { return *this; }
     virtual ~PublicIPDelegate();
@@ -35,6 +38,10 @@ public:
     virtual void ipMacAddressInfo(IPMacAddressInfo& info, const QString& publicIP) = 0;
     // ipMacAddressInfo:error:
     virtual void ipMacAddressInfo(IPMacAddressInfo& info, const IPMacAddressError& error) = 0;
+
+private:
+    friend class IPMacAddressInfo;
+    std::weak_ptr<IPMacAddressInfo*> registeredWith_;
 };
 
 // The addresses of this machine: the IPv4 interfaces that are up, the active
@@ -83,7 +90,7 @@ public:
     std::optional<QString> publicIP() const { return publicIP_; }
     void setPublicIP(const std::optional<QString>& value) { publicIP_ = value; }
     PublicIPDelegate* delegate() const { return delegate_; }
-    void setDelegate(PublicIPDelegate* delegate) { delegate_ = delegate; }
+    void setDelegate(PublicIPDelegate* delegate);
 
     // Entries with "ifname", "ipname", "ipaddress" and, when known, "mac".
     QList<QVariantMap> ipMacInfos() const { return ipMacInfos_; }
@@ -122,6 +129,8 @@ private:
     std::shared_ptr<Lookup> connection;
     std::shared_ptr<Lookup> startupLookup_;
     PublicIPDelegate* delegate_ = nullptr;
+    // What delegates hold weakly; it goes first when the instance goes.
+    std::shared_ptr<IPMacAddressInfo*> self_;
     std::optional<QString> publicIP_;
 
     std::unique_ptr<QNetworkAccessManager> manager_;

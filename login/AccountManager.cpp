@@ -2,6 +2,7 @@
 
 #include "core/DMNotificationCenter.h"
 #include "core/SystemInfo.h"
+#include "login/SharedInstance.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserFolder.h"
@@ -26,9 +27,7 @@ bool isIPLiteral(const QString& text)
 
 AccountManager* AccountManager::getInstance()
 {
-    if (!instance)
-        instance = std::make_unique<AccountManager>();
-    return instance.get();
+    return sharedInstanceIn(instance);
 }
 
 void AccountManager::resetInstance()

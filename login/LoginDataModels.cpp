@@ -159,6 +159,16 @@ void DMTradeLogin::body(const tagTradeLoginParam& p, RequestBody& b)
         .add("netaddr", p.netAddr);
 }
 
+std::optional<QString> DMTradeLogin::lacking(const Result& account)
+{
+    const auto blank = [](const std::optional<QString>& text) { return !text || text->trimmed().isEmpty(); };
+    if (blank(account.customerId()))
+        return QStringLiteral("登录应答缺少客户号，无法登录");
+    if (blank(account.commonString()))
+        return QStringLiteral("登录应答缺少交易请求前缀，无法登录");
+    return std::nullopt;
+}
+
 void DMIdentifyLogin::body(const tagIdentifyLoginParam& p, RequestBody& b)
 {
     b.add("soft_name", p.softName)

@@ -100,6 +100,9 @@ public:
     using DataModelClass::DataModelClass;
     static void body(const tagTradeLoginParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOAccount(sets); }
+    // The session needs the customer number and the common prefix that
+    // begins every later trade request: a reply without either logs nobody in.
+    static std::optional<QString> lacking(const Result& account);
 };
 
 // Identity login (password re-check on unlock): 500 / 1, input type always "C".

@@ -8,6 +8,7 @@
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
 #include "login/OrgInfoManager.h"
+#include "login/SharedInstance.h"
 #include "platform/Crypto.h"
 
 #include <QHostAddress>
@@ -34,9 +35,7 @@ void put(std::string& field, const std::optional<QString>& text)
 
 LoginManager* LoginManager::getInstance()
 {
-    if (!instance)
-        instance = std::make_unique<LoginManager>();
-    return instance.get();
+    return sharedInstanceIn(instance);
 }
 
 void LoginManager::resetInstance()

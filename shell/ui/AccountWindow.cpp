@@ -55,11 +55,9 @@ private:
 AccountWindow::AccountWindow(AccountWindowController::Services services, QWidget* parent)
     : ui::Window(parent)
     , controller_(services)
-    , alerts_(this)
 {
     setObjectName(QStringLiteral("accountWindow"));
     setWindowTitle(QStringLiteral("账户管理"));
-    controller_.setAlertPresenter(&alerts_);
 
     auto* loginType = new QComboBox(this);
     loginType->setObjectName(QStringLiteral("loginTypePButton"));

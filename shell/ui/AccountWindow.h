@@ -1,6 +1,5 @@
 #pragma once
 
-#include "shell/ui/RunAlert.h"
 #include "shell/ui/Window.h"
 #include "shell/windows/AccountWindowController.h"
 
@@ -20,7 +19,6 @@ private:
     class TableModel;
 
     AccountWindowController controller_;
-    WindowAlertPresenter alerts_;
     QLineEdit* customerNumberText_ = nullptr;
     QTableView* accountInfoTableView_ = nullptr;
     TableModel* model_ = nullptr;

@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using Field = LoginViewController::Field;
@@ -68,6 +70,11 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     passwordText_ = named(new QLineEdit(this), "passwordText");
     passwordText_->setEchoMode(QLineEdit::Password);
     passwordText_->setValidator(controller_.passwordFormatter());
+    // A refused keystroke is said, never dropped without a word.
+    connect(passwordText_, &QLineEdit::inputRejected, this, [this] {
+        QToolTip::showText(passwordText_->mapToGlobal(QPoint(0, passwordText_->height())),
+            LoginViewController::passwordRule(), passwordText_);
+    });
     passwordText_->setPlaceholderText(QStringLiteral("交易密码"));
     securitySelectButton_ = named(new QComboBox(this), "securitySelectButton");
     securitySelectButton_->addItems(LoginViewController::securityModeTitles());
@@ -156,8 +163,30 @@ QLineEdit* LoginView::fieldEdit(Field field) const
     return passwordText_;
 }
 
+bool LoginView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            static constexpr Field kFields[]
+                = { Field::Account, Field::Password, Field::IdentifyingCode, Field::Token };
+            for (const Field field : kFields) {
+                QLineEdit* edit = fieldEdit(field);
+                if (watched == edit || watched == edit->focusProxy()) {
+                    controller_.controlEditEnd(field);
+                    return true;
+                }
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void LoginView::forwardEdits(QLineEdit* edit, Field field)
 {
+    edit->installEventFilter(this);
+    if (QWidget* proxy = edit->focusProxy())
+        proxy->installEventFilter(this);
     connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
         controller_.controlTextDidChange(field, text);
     });

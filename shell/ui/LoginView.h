@@ -27,6 +27,11 @@ public:
     LoginViewController& controller() { return controller_; }
     void refresh();
 
+protected:
+    // Tab in one of the four fields ends its editing as Enter does: the focus
+    // goes round account, password, captcha and token only.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLineEdit* fieldEdit(LoginViewController::Field field) const;
     void forwardEdits(QLineEdit* edit, LoginViewController::Field field);

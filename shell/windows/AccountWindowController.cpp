@@ -5,6 +5,7 @@
 #include "login/AccountManager.h"
 #include "shell/windows/SessionNotifications.h"
 
+#include <QtDebug>
 #include <algorithm>
 
 AccountWindowController::AccountWindowController(Services services, QObject* parent)
@@ -24,20 +25,21 @@ QStringList AccountWindowController::numbers() const
 
 bool AccountWindowController::addButtonClicked()
 {
-    const QString number = customerNumberText_.trimmed();
+    const QString number = customerNumberText_;
+    // The field's formatter admits only digits; text that reached it another
+    // way is not saved (the window shows no message box).
     const bool digits = std::all_of(number.begin(), number.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (number.isEmpty() || !digits || quint64(number.size()) > kMaxCustomerNumberLength) {
-        alerts_->runAlert(AlertRequest::error(number.isEmpty() ? QStringLiteral("请输入账号")
-                                                               : QStringLiteral("客户代码只能是不超过12位的数字")),
-            nullptr);
+    if (!digits || quint64(number.size()) > kMaxCustomerNumberLength) {
+        qWarning() << "AccountWindowController: not a customer number, nothing saved";
         return false;
     }
     customerNumberText_.clear();
-    // Replacing a saved number by a bare record would lose its shareholder
-    // accounts and name: an existing record stays as it is.
-    if (!numbers().contains(number)) {
-        auto account = std::make_shared<Account>();
-        account->customerNumber = number;
+    // An empty field saves a record without a customer number, which no list
+    // shows. Replacing a saved record by a bare one would lose its
+    // shareholder accounts and name: an existing record stays as it is.
+    auto account = std::make_shared<Account>();
+    account->customerNumber = number;
+    if (AccountManager::findItemInArray(*account, accountManager->savedAccounts()) < 0) {
         accountManager->addAccount(account);
         accountManager->saveAllAccounts();
     }

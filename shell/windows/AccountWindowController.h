@@ -1,7 +1,6 @@
 #pragma once
 
 #include "shell/formatters/NumberFormatter.h"
-#include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
 #include <QStringList>
@@ -30,16 +29,15 @@ public:
 
     explicit AccountWindowController(Services services = Services(), QObject* parent = nullptr);
 
-    void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
     static QStringList loginTypes() { return { QStringLiteral("普通交易") }; }
     QValidator* customerNumberFormatter() const { return formatter_; }
 
     const QString& customerNumberText() const { return customerNumberText_; }
     void setCustomerNumberText(const QString& text) { customerNumberText_ = text; }
 
-    // addButtonClicked: answers whether a number was added. An empty or
-    // malformed number is refused with a message; a number already saved
-    // keeps its record and place.
+    // addButtonClicked: answers whether the field's text was taken. An empty
+    // field saves a record without a customer number; a number already saved
+    // keeps its record and place. Never shows a message box.
     bool addButtonClicked();
     // deleteButtonClicked: the selected row, -1 for none (nothing happens).
     void deleteButtonClicked(int selectedRow);
@@ -57,7 +55,6 @@ private:
     AccountManager* accountManager;
     UserDefaultConfig* userDefaultConfig;
     NotificationCenter* notificationCenter;
-    AlertPresenter* alerts_ = AlertPresenter::headless();
     NumberFormatter* formatter_;
     QString customerNumberText_;
 };

@@ -78,6 +78,11 @@ QString LoginViewController::text(Field field) const
     return {};
 }
 
+QString LoginViewController::passwordRule()
+{
+    return QStringLiteral("密码只能由字母和数字组成，最多%1位").arg(PasswordFormatter::kMaxLength);
+}
+
 QValidator* LoginViewController::accountFormatter() const
 {
     if (takesDigitsOnly(accountType_))
@@ -316,27 +321,25 @@ LoginViewController::Field LoginViewController::controlEditEnd(Field field)
 bool LoginViewController::checkValid()
 {
     const qsizetype typed = accountText_.size();
-    const char* message = nullptr;
+    QString message;
     if (accountText_.isEmpty())
-        message = "请输入账号";
+        message = QStringLiteral("请输入账号");
     else if (passwordText_.isEmpty())
-        message = "请输入密码";
+        message = QStringLiteral("请输入密码");
     else if (!passwordFormatter_->isPartialStringValid(passwordText_))
         // Refused whole: a password is never cut to fit.
-        message = "密码只能由字母和数字组成，最多8位";
+        message = passwordRule();
     else if (identifyingCodeText_.isEmpty())
-        message = "请输入验证码";
+        message = QStringLiteral("请输入验证码");
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())
-        message = "请输入澄石令验证码";
+        message = QStringLiteral("请输入澄石令验证码");
     else if (!loginManager->checkNecessaryInfo())
-        message = "您的网卡Mac地址信息获取不到，无法继续进行操作。";
-    else if (accountType_ == 0 && typed <= 10)
-        message = "请输入至少11位客户代码";
-    else if (accountType_ == 1 && (typed == 9 || typed == 10))
-        message = "请输入至少11位客户代码";
-    if (!message)
+        message = QStringLiteral("您的网卡Mac地址信息获取不到，无法继续进行操作。");
+    else if ((accountType_ == 0 && typed <= 10) || (accountType_ == 1 && (typed == 9 || typed == 10)))
+        message = QStringLiteral("请输入至少11位客户代码");
+    if (message.isEmpty())
         return true;
-    alerts_->runAlert(AlertRequest::error(QString::fromUtf8(message)), nullptr);
+    alerts_->runAlert(AlertRequest::error(message), nullptr);
     return false;
 }
 

@@ -131,4 +131,59 @@ TEST_F(SessionEndToEndTest, DemoCustomerReachesTheMainWindowAndLogoutReturnsToTh
     EXPECT_TRUE(windows.boxes.empty());
 }
 
+TEST_F(SessionEndToEndTest, ATradeLoginReplyWithoutWhatTheSessionNeedsLogsNobodyIn)
+{
+    controller->launch();
+    ASSERT_TRUE(spinUntil([&] { return controller->state() == WindowController::State::LoginReady; }, 20s));
+    LoginViewController& form = windows.login->loginViewController();
+    using brokersim::Table;
+    Table customerOnly;
+    customerOnly.column(QStringLiteral("custid")).row({ QStringLiteral("010100000001") });
+    Table noRows;
+    noRows.column(QStringLiteral("custid")).column(QStringLiteral("name")).column(QStringLiteral("com_url"));
+    Table blankPrefix = noRows;
+    blankPrefix.row({ QStringLiteral("010100000001"), QStringLiteral("张三"), QString() });
+    Table noCustomer = noRows;
+    noCustomer.row({ QString(), QStringLiteral("张三"), QStringLiteral("custorgid=0101&trdpwd=111111") });
+    const QString noNumber = QStringLiteral("登录应答缺少客户号，无法登录");
+    const QString noPrefix = QStringLiteral("登录应答缺少交易请求前缀，无法登录");
+    const struct {
+        const char* what;
+        Table table;
+        QString message;
+    } cases[] = {
+        { "no rows", noRows, noNumber },
+        { "only the customer number", customerOnly, noPrefix },
+        { "a blank prefix", blankPrefix, noPrefix },
+        { "a blank customer number", noCustomer, noNumber },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull() && !form.isBusy(); }, 10s));
+        const qint64 captcha = form.identifyingCodeImage().cacheKey();
+        sim.answerTablesNext(brokersim::kTradeLoginFunction, { c.table });
+        form.controlTextDidChange(Field::Account, QStringLiteral("010100000001"));
+        form.controlTextDidChange(Field::Password, QStringLiteral("111111"));
+        form.controlTextDidChange(Field::IdentifyingCode, broker().lastCaptchaCode());
+        const qsizetype before = sim.receivedCount();
+        const std::size_t boxes = windows.formAlerts.shown.size();
+        form.loginButtonClick(true);
+        ASSERT_TRUE(spinUntil([&] { return windows.formAlerts.shown.size() > boxes; }, 20s));
+        EXPECT_EQ(windows.formAlerts.shown.back().title, QStringLiteral("错误"));
+        EXPECT_EQ(windows.formAlerts.shown.back().text, c.message);
+        EXPECT_FALSE(form.loginSucceeded());
+        ASSERT_TRUE(spinUntil([&] { return form.identifyingCodeImage().cacheKey() != captcha; }, 10s));
+        testsupport::spinFor(100ms);
+        // Nobody logged in, no main window, and after the login only a new captcha went out.
+        EXPECT_TRUE(AccountManager::getInstance()->loginAccounts().empty());
+        EXPECT_FALSE(mainWindow.open_);
+        EXPECT_TRUE(windows.hasLoginWindow());
+        QStringList after;
+        for (const brokersim::Request& r : sim.received().mid(before))
+            if (!r.logon && r.function != brokersim::kCaptchaFunction)
+                after << QStringLiteral("%1/%2").arg(r.function.main).arg(r.function.sub);
+        EXPECT_EQ(after, QStringList { QStringLiteral("501/500") });
+    }
+}
+
 } // namespace

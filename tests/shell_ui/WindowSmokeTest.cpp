@@ -103,14 +103,15 @@ TEST_F(WindowSmokeTest, LoginWindowShowsTheFormAndForwardsIt)
     emit mode->activated(0);
     EXPECT_FALSE(child<QLineEdit>(window, "securityModeQeltText")->isVisibleTo(window));
 
-    // Typing reaches the controller; the password field refuses a ninth character.
+    // Typing reaches the controller; the password field refuses a character
+    // past the longest trade password.
     auto* password = child<QLineEdit>(window, "passwordText");
     password->setFocus();
-    for (const QChar c : QStringLiteral("123456789")) {
+    for (const QChar c : QString(32, u'7')) {
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
         QApplication::sendEvent(password, &key);
     }
-    EXPECT_EQ(form.text(LoginViewController::Field::Password), QStringLiteral("12345678"));
+    EXPECT_EQ(form.text(LoginViewController::Field::Password), QString(31, u'7'));
 
     // Login with an empty account: the error box on the window.
     child<QPushButton>(window, "loginButton")->click();
@@ -200,6 +201,11 @@ TEST_F(WindowSmokeTest, AccountWindowAddsAndDeletes)
     table->selectRow(0);
     child<QPushButton>(window, "deleteButton")->click();
     EXPECT_EQ(table->model()->rowCount(), 0);
+    // An empty field saves a bare record, listed nowhere, and no box opens.
+    child<QPushButton>(window, "addButton")->click();
+    EXPECT_FALSE(openBox());
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    EXPECT_EQ(AccountManager::getInstance()->getSavedAccountsCount(), 1u);
     child<QPushButton>(window, "closeButton")->click();
 }
 

@@ -1,0 +1,190 @@
+// The login window from the keyboard: Tab goes round the form's four fields,
+// a trade password the password page takes is typed whole at the next login,
+// and the shared instances behind a form go at process exit in good order.
+#include "shell/WindowTestRig.h"
+#include "shell/pages/ChangePasswordViewController.h"
+#include "shell/ui/LoginView.h"
+#include "shell/ui/LoginWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+using namespace logintest;
+using namespace windowtest;
+using testsupport::spinUntil;
+
+namespace {
+
+class LoginWindowKeysTest : public SimulatorFixture {
+protected:
+    void SetUp() override
+    {
+        SimulatorFixture::SetUp();
+        StartUp().run();
+    }
+    void TearDown() override
+    {
+        if (window)
+            window->close();
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        SimulatorFixture::TearDown();
+    }
+    // The login window, ready, with its captcha shown and the keyboard's focus.
+    void open()
+    {
+        window = new LoginWindow();
+        window->showOver();
+        window->controller().appLoginComplete();
+        ASSERT_TRUE(spinUntil([&] { return !window->coverWindow(); }));
+        auto* image = widget<QPushButton>("identifyingCodeImage");
+        ASSERT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, 10s));
+        // The system messages the simulator has open their own window: read.
+        for (QWidget* other : QApplication::topLevelWidgets())
+            if (other != window && other->isVisible())
+                other->close();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    }
+    template <class W> W* widget(const char* name) const
+    {
+        W* found = window->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    QLineEdit* accountEdit() const { return widget<QComboBox>("accountText")->lineEdit(); }
+    // A pop-up's item chosen from the keyboard.
+    void choose(const char* popUp, int index)
+    {
+        auto* box = widget<QComboBox>(popUp);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Home);
+        for (int i = 0; i < index; ++i)
+            QTest::keyClick(box, Qt::Key_Down);
+        ASSERT_EQ(box->currentIndex(), index);
+    }
+    // The field that has the keyboard focus (the account box for its line).
+    static std::string focused()
+    {
+        QWidget* w = QApplication::focusWidget();
+        if (!w)
+            return "(none)";
+        if (auto* box = qobject_cast<QComboBox*>(w->parentWidget()); box && box->lineEdit() == w)
+            w = box;
+        return w->objectName().toStdString();
+    }
+    static void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+    LoginViewController& form() { return window->controller().loginViewController(); }
+
+    QPointer<LoginWindow> window;
+};
+
+TEST_F(LoginWindowKeysTest, TabGoesRoundTheFourFieldsSkippingHiddenOnes)
+{
+    open();
+    struct Case {
+        const char* what;
+        int kind; // 0 hides the area and branch rows
+        int mode; // 1 shows the token row
+        QStringList round;
+    };
+    const QStringList captchaRound { "accountText", "passwordText", "identifyingCodeText" };
+    const Case cases[] = {
+        { "captcha shown, token hidden", 1, 0, captchaRound },
+        { "token shown", 1, 1, captchaRound + QStringList { "securityModeQeltText" } },
+        { "area, branch and token rows hidden", 0, 0, captchaRound },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        choose("accountTypeButton", c.kind);
+        choose("securitySelectButton", c.mode);
+        QTest::mouseClick(accountEdit(), Qt::LeftButton);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("010100000001"));
+        // Twice round and back to the account field.
+        for (qsizetype i = 0; i <= 2 * c.round.size(); ++i) {
+            ASSERT_EQ(focused(), c.round[i % c.round.size()].toStdString()) << "after " << i << " Tabs";
+            press(Qt::Key_Tab);
+        }
+        // Tab ended the account field's editing: the typed number is the account.
+        EXPECT_EQ(form().accountString(), QStringLiteral("010100000001"));
+    }
+}
+
+TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLogin)
+{
+    // The longest trade password the page takes.
+    const QString longest = QStringLiteral("Abc") + QString(28, u'9');
+    ASSERT_EQ(longest.size(), Account::kMaxPasswordLength);
+    ASSERT_TRUE(logIn(broker(), QStringLiteral("010100000001"), QStringLiteral("111111")));
+    {
+        RecordingAlerts alerts;
+        ChangePasswordViewController page;
+        page.setAlertPresenter(&alerts);
+        page.load();
+        using Field = ChangePasswordViewController::Field;
+        page.setPasswordText(Field::Current, QStringLiteral("111111"));
+        page.setPasswordText(Field::Fresh, longest);
+        page.setPasswordText(Field::Confirm, longest);
+        page.confirmChangeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }, 10s));
+        ASSERT_EQ(alerts.shown.back().text, QStringLiteral("交易密码修改成功。"));
+    }
+    AccountManager::getInstance()->logoutAllAccount();
+
+    open();
+    choose("accountTypeButton", 0);
+    QTest::mouseClick(accountEdit(), Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("010100000001"));
+    press(Qt::Key_Tab);
+    ASSERT_EQ(focused(), "passwordText");
+    // One character more than fits is refused, and the customer is told why.
+    QTest::keyClicks(QApplication::focusWidget(), longest + QStringLiteral("X"));
+    EXPECT_EQ(widget<QLineEdit>("passwordText")->text(), longest);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("密码只能由字母和数字组成，最多31位"));
+    press(Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), broker().lastCaptchaCode());
+    press(Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return form().loginSucceeded(); }, 10s));
+    const QString body = lastBody(brokersim::kTradeLoginFunction);
+    EXPECT_TRUE(body.contains(QStringLiteral("&trdpwd=") + longest + QStringLiteral("&")))
+        << qPrintable(body);
+}
+
+// Run again in a child process, this test builds a login form with its
+// default services and leaves the shared instances it made to the process
+// exit; the sanitizers report any of them calling into one already gone.
+TEST(LoginFormExitTest, SharedInstancesGoAtExitWithoutCallingIntoOnesAlreadyGone)
+{
+    static constexpr char kChild[] = "LUMORA_LOGIN_FORM_EXIT_CHILD";
+    if (qEnvironmentVariableIsSet(kChild)) {
+        LoginViewController form;
+        LoginView view(form);
+        form.awakeFromNib();
+        return;
+    }
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChild), QStringLiteral("1"));
+    environment.insert(QStringLiteral("LUMORA_HOME"), home.path());
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_filter=%1.%2")
+                .arg(QString::fromLatin1(test->test_suite_name()), QString::fromLatin1(test->name())) });
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << qPrintable(errors);
+    EXPECT_EQ(child.exitCode(), 0) << qPrintable(errors);
+    EXPECT_FALSE(errors.contains(QStringLiteral("Sanitizer"))) << qPrintable(errors);
+}
+
+} // namespace
