@@ -81,6 +81,14 @@ public:
     int32_t serverKind() const { return serverKind_; }
     // Orders, cancels, transfers, password changes, signing: never merged.
     virtual bool changesState() const { return false; }
+    // What an answer lacks that the success needs (an order number, a
+    // serial), by the class's own rule; nullopt when nothing is missing or the
+    // class asks nothing of its answer.
+    virtual std::optional<QString> answerLacks(const std::vector<VEKTCRS>& recordSets) const
+    {
+        (void)recordSets;
+        return std::nullopt;
+    }
     // "<class identifier>|<handle>", the identifier the network files it under.
     QString requestIdentifier(const QString& handle) const;
 

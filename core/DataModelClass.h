@@ -168,6 +168,14 @@ public:
 
     bool changesState() const override { return Derived::info.changesState; }
 
+    std::optional<QString> answerLacks(const std::vector<VEKTCRS>& recordSets) const override
+    {
+        if constexpr (requires(const Result& r) { Derived::lacking(r); })
+            return recordSets.empty() ? std::optional<QString>(QStringLiteral("应答没有记录集"))
+                                      : Derived::lacking(Derived::reply(recordSets));
+        return std::nullopt;
+    }
+
     void request(const DMRequestParamObject& object) override
     {
         QString message = QStringLiteral("参数记录不属于此请求");
