@@ -34,7 +34,6 @@ class DeputeCancelViewController : public MenuItemViewController,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
-    static constexpr char kNothingTickedMessage[] = "请先勾选要撤销的委托。";
     using Services = DeputeCancelServices;
 
     explicit DeputeCancelViewController(BaseNode::Ptr node = nullptr, Services services = Services());
