@@ -32,10 +32,6 @@ protected:
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }
     QString succeededText(const QString&) const override { return QStringLiteral("成功。"); }
-    // With nothing ticked the button does nothing; a batch reports its two
-    // counts alone.
-    QString nothingTickedText() const override { return {}; }
-    bool listsRefusedOrders() const override { return false; }
 
 private:
     HGTRequestManager* requestManager;

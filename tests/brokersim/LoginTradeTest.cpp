@@ -230,7 +230,7 @@ TEST_F(TradeLogin, AccountFunctionsFindTheCustomerByThePrefix)
     EXPECT_EQ(funds.toStringWithName(QStringLiteral("fundbal")), QStringLiteral("100000.00"));
     EXPECT_EQ(funds.toStringWithName(QStringLiteral("fundavl")), QStringLiteral("85000.00"));
     EXPECT_EQ(funds.toStringWithName(QStringLiteral("stkvalue")), QStringLiteral("15000.00"));
-    EXPECT_EQ(funds.toStringWithName(QStringLiteral("marketvalue")), QStringLiteral("115000.00"));
+    EXPECT_EQ(funds.toStringWithName(QStringLiteral("marketvalue")), QStringLiteral("15000.00"));
     ASSERT_TRUE(funds.fetchNext());
     EXPECT_EQ(funds.toStringWithName(QStringLiteral("fundseq")), QStringLiteral("1"));
     EXPECT_EQ(funds.toStringWithName(QStringLiteral("~moneytype")), QStringLiteral("美元"));

@@ -8,6 +8,7 @@
 #include "tools/broker-sim/BankFunctions.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/FundQueryFunctions.h"
+#include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
 
@@ -348,6 +349,91 @@ TEST_F(MenuEntries, NewIssueListIsTitledAndHidesOnlyWhatTheClientHides)
         EXPECT_FALSE(set.toStringWithName(QString::fromLatin1(field)).isEmpty()) << field;
     EXPECT_EQ(set.toStringWithName(QStringLiteral("ZQDM")), QStringLiteral("732001"));
     EXPECT_EQ(set.toStringWithName(QStringLiteral("secuid")), QStringLiteral("A101000001"));
+}
+
+// A capital account's market value is what its securities are worth, not
+// its total assets: the asset page sums it per currency as 市值.
+TEST_F(MenuEntries, MarketValueIsTheValueOfTheSecurities)
+{
+    const struct {
+        const char* what;
+        Function function;
+        const char* pairs;
+    } queries[] = {
+        { "money of a currency", kMoneyFunction, "moneytype=0" },
+        { "every capital account", kMoneyFunction, "" },
+        { "capital accounts at login", kCapitalAccountsFunction, "" },
+    };
+    for (const auto& q : queries) {
+        SCOPED_TRACE(q.what);
+        Answer a = ask(q.function, QString::fromLatin1(q.pairs));
+        ASSERT_FALSE(a.isError()) << qPrintable(a.message());
+        VEKTCRS& set = a.sets[0];
+        ASSERT_GT(set.rowsAffected(), 0);
+        bool heldSomething = false;
+        for (qint32 row = 0; row < set.rowsAffected(); ++row) {
+            set.moveTo(row);
+            const QString securities = set.toStringWithName(QStringLiteral("stkvalue"));
+            EXPECT_EQ(set.toStringWithName(QStringLiteral("marketvalue")), securities);
+            heldSomething = heldSomething || securities.toDouble() > 0;
+        }
+        // The demo customer holds shares: the total assets would differ.
+        EXPECT_TRUE(heldSomething);
+    }
+}
+
+// Today's orders carry their direction, market and status as text beside
+// the codes, so a table shows 买入 and 上海A股 rather than B and 1.
+TEST_F(MenuEntries, TodaysOrdersCarryTheirDisplayTexts)
+{
+    const Customer* customer = sim.state().broker().customer(QStringLiteral("010100000001"));
+    ASSERT_NE(customer, nullptr);
+    BackOffice::Account& account = backOffice(sim)->account(*customer);
+    const QString day = platform::ChinaClock::now().toString(QStringLiteral("yyyyMMdd"));
+    auto resting = [&](const char* number, const char* market, const char* code, bool buy) {
+        BackOffice::Order o;
+        o.number = QString::fromLatin1(number);
+        o.date = day;
+        o.time = QStringLiteral("100000");
+        o.secuid = market == QByteArray("1") ? QStringLiteral("A101000001") : QStringLiteral("0101000001");
+        o.market = QString::fromLatin1(market);
+        o.code = QString::fromLatin1(code);
+        o.name = o.code;
+        o.bsflag = buy ? QStringLiteral("B") : QStringLiteral("S");
+        o.buy = buy;
+        o.subscription = true; // rests whatever the market does
+        o.quantity = 100;
+        return o;
+    };
+    account.orders.append(resting("900001", "1", "600000", true));
+    account.orders.append(resting("900002", "0", "000001", false));
+    const struct {
+        const char* number;
+        const char* direction;
+        const char* market;
+    } expected[] = { { "900001", "买入", "上海A股" }, { "900002", "卖出", "深圳A股" } };
+    for (const Function f : { kOrdersOfTodayFunction, Function { 500, 8 } }) {
+        SCOPED_TRACE(f.sub);
+        Answer a = ask(f);
+        ASSERT_FALSE(a.isError()) << qPrintable(a.message());
+        VEKTCRS& set = a.sets[0];
+        for (const auto& e : expected) {
+            bool found = false;
+            for (qint32 row = 0; row < set.rowsAffected(); ++row) {
+                set.moveTo(row);
+                if (set.toStringWithName(QStringLiteral("ordersno")) != QLatin1String(e.number))
+                    continue;
+                found = true;
+                EXPECT_EQ(set.toStringWithName(QStringLiteral("~bsflag")), QString::fromUtf8(e.direction));
+                EXPECT_EQ(set.toStringWithName(QStringLiteral("~market")), QString::fromUtf8(e.market));
+                EXPECT_EQ(set.toStringWithName(QStringLiteral("~orderstatus")), QStringLiteral("已报"));
+            }
+            EXPECT_TRUE(found) << e.number;
+        }
+        for (const char* field : { "~bsflag", "~market", "~orderstatus" })
+            EXPECT_FALSE(set.fieldDescAtIndex(set.indexOfFieldWithName(QLatin1String(field))).isEmpty())
+                << field;
+    }
 }
 
 TEST_F(MenuEntries, TransfersMoveTheBankAndTheCapitalAccount)

@@ -245,6 +245,8 @@ TEST_F(HGTConnectPagesTest, BatchWithOneFilledReportsTwoAndOneAfterTheThirdAnswe
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
     EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:2\n失败数量:1"));
+    EXPECT_TRUE(std::ranges::any_of(page.lastResults(),
+        [](const auto& r) { return !r.succeeded && r.message == QStringLiteral("该委托已成交，不能撤单"); }));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 3);
 }
 
@@ -266,6 +268,8 @@ TEST_F(HGTConnectPagesTest, BatchThatLosesItsConnectionStillEndsWithItsSummary)
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
     EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2"));
+    EXPECT_TRUE(std::ranges::all_of(page.lastResults(),
+        [](const auto& r) { return !r.succeeded && r.message.contains(QStringLiteral("委托结果未知")); }));
     // Never sent again by itself.
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);

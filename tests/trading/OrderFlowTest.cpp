@@ -7,6 +7,7 @@
 #include "trading/query/QueryInfoManager.h"
 #include "trading/security/StockManager.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
@@ -346,6 +347,46 @@ TEST_F(OrderFlowTest, IdenticalOrdersAreNotMergedAndASilentOrderIsReportedUnknow
     EXPECT_EQ(page.OrdersCatcher::results[0]->contentObjectArray().size(), 3);
     EXPECT_EQ(page.PositionCatcher::results.size(), 1u);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
+}
+
+// A connection lost once the order is out, before its answer or in the
+// middle of it: the server may have taken the order, so the outcome is
+// unknown (never an ordinary refusal), what the page shows is read again and
+// the order is not sent again.
+TEST_F(OrderFlowTest, AConnectionLostAfterTheOrderLeavesItsOutcomeUnknown)
+{
+    const std::unique_ptr<Security> s = security("600000");
+    const QString p = price("600000", last("600000"));
+    const struct {
+        const char* what;
+        std::function<void()> before; // armed before the order goes out
+        std::function<void()> after; // once it has reached the server
+    } cases[] = {
+        { "dropped while the answer is withheld", [this] { sim.withholdNext(brokersim::kOrderFunction); },
+            [this] { sim.dropConnections(); } },
+        { "cut in the middle of the answer",
+            [this] { sim.dropAfterBytesNext(brokersim::kOrderFunction, 12); }, [] {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim.clearControls();
+        sim.clearReceived();
+        c.before();
+        TradingPage page;
+        EXPECT_EQ(OrderManager::getInstance()->requestOrder(
+                      &page, *s, secuid("1"), 0, p, QStringLiteral("100"), QStringLiteral("限价委托")),
+            QString());
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
+        c.after();
+        ASSERT_TRUE(spinUntil([&] { return page.TradeCatcher::done(); }));
+        EXPECT_TRUE(page.TradeCatcher::results.empty());
+        ASSERT_EQ(page.TradeCatcher::errors.size(), 1u);
+        EXPECT_EQ(page.TradeCatcher::errors[0].code, kOrderOutcomeUnknownCode);
+        EXPECT_TRUE(page.TradeCatcher::errors[0].domain.contains(QStringLiteral("委托结果未知")))
+            << qPrintable(page.TradeCatcher::errors[0].domain);
+        ASSERT_TRUE(spinUntil([&] { return page.OrdersCatcher::done() && page.PositionCatcher::done(); }));
+        EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
+    }
 }
 
 TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)

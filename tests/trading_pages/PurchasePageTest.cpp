@@ -71,12 +71,13 @@ TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
     EXPECT_TRUE(page().maxCanPurchaseText().endsWith(QStringLiteral("股")))
         << page().maxCanPurchaseText().toStdString();
 
-    // A table click keeps the limits shown before; the pop-up follows.
+    // A table click shows the limits of the issue clicked; the pop-up follows.
     page().stockInfoTableClicked(2);
     EXPECT_EQ(page().selectedStock(), 2);
     EXPECT_EQ(page().selectedAccount(), 0);
     EXPECT_EQ(page().stockPriceText(), "23.10");
-    EXPECT_EQ(page().limitUpText(), "15000");
+    EXPECT_EQ(page().limitDownText(), "500");
+    EXPECT_EQ(page().limitUpText(), "12000");
     page().stockSelectionChanged(1);
     EXPECT_EQ(page().limitUpText(), "5500");
     EXPECT_EQ(page().selectedTableRow(), 1);

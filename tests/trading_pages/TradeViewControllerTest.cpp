@@ -14,6 +14,7 @@
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
@@ -128,6 +129,75 @@ TEST_F(TradeViewControllerTest, StepperDecimalsFollowTheIncrement)
     EXPECT_TRUE(page.moneyRowHidden());
     page.pricesStepperClicked(1.2345);
     EXPECT_EQ(page.priceText(), QStringLiteral("1.23")); // increment 0.01
+}
+
+// The buy page takes the buy default price, the sell page the sell one; the
+// buy page asks the maximum quantity again on every price or type change,
+// the sell page only when the account changes; a failed maximum reads "0"
+// and the unit.
+TEST_F(TradeViewControllerTest, TheSideDecidesTheDefaultPriceAndWhatAsksTheMaximumAgain)
+{
+    logInWithShareholders();
+    // The user's settings: the buy page opens at the first offer, the sell
+    // page at the first bid.
+    UserDefaultConfig* settings = UserDefaultConfig::getInstance();
+    settings->setBuyDefaultType(1);
+    settings->setSellDefaultType(2);
+    for (const qint64 link : { 10000, 10001 }) {
+        const bool buy = link == 10000;
+        SCOPED_TRACE(buy ? "buy" : "sell");
+        TradeViewController& page = openPage(link);
+        lookUp(page, QStringLiteral("600000"));
+        const auto security = StockManager::getInstance()->getSecurity(QStringLiteral("600000"));
+        ASSERT_TRUE(security);
+        ASSERT_NE(security->defaultBuyPrice(), security->defaultSellPrice());
+        EXPECT_EQ(page.priceText(), buy ? security->defaultBuyPrice() : security->defaultSellPrice());
+        const int own = page.selectedAccount(); // the Shanghai one
+        const int other = 1 - own;
+
+        const struct {
+            const char* what;
+            std::function<void()> change;
+            bool buyAsks;
+            bool sellAsks;
+        } changes[] = {
+            { "order type", [&] { page.orderTypePButtonSelected(1); }, true, false },
+            { "price typed",
+                [&] {
+                    page.setPriceText(QStringLiteral("9.99"));
+                    page.priceEditEnd();
+                },
+                true, false },
+            { "stepper", [&] { page.pricesStepperClicked(page.stepperValue() + page.stepperIncrement()); },
+                true, false },
+            { "account", [&] { page.shareholderCodePButtonSelectedChanged(other); }, true, true },
+        };
+        for (const auto& c : changes) {
+            SCOPED_TRACE(c.what);
+            sim.clearReceived();
+            c.change();
+            const qsizetype asked = (buy ? c.buyAsks : c.sellAsks) ? 1 : 0;
+            if (asked)
+                EXPECT_TRUE(
+                    spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) > 0; }));
+            testsupport::spinFor(std::chrono::milliseconds(200));
+            EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), asked);
+        }
+
+        // The server cannot answer the maximum: "0" and the unit.
+        const QString failed = QStringLiteral("0") + security->getUnitName();
+        sim.clearReceived();
+        page.shareholderCodePButtonSelectedChanged(own);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 1; }));
+        testsupport::spinFor(std::chrono::milliseconds(200)); // its answer
+        ASSERT_NE(page.maxAmountText(), failed);
+        sim.answerErrorNext(brokersim::kMaxQuantityFunction, -1, QStringLiteral("系统忙"));
+        page.shareholderCodePButtonSelectedChanged(other);
+        EXPECT_TRUE(spinUntil([&] { return page.maxAmountText() == failed; }))
+            << qPrintable(page.maxAmountText());
+    }
+    settings->setBuyDefaultType(0);
+    settings->setSellDefaultType(0);
 }
 
 TEST_F(TradeViewControllerTest, BuyConfirmedGivesTheOrderNumberAndOneOrderOnly)
@@ -504,15 +574,17 @@ TEST_F(TradeViewControllerTest, TimerTicksRefreshOnChinaTimeAndTakeAChangedCodeA
         EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 0);
     }
 
-    // A lookup that failed leaves the form on the old code; the next tick
-    // (in opening time) takes the code in the field as a new one and fills the form from it.
+    // A lookup that failed leaves nothing of the old code in the form; the
+    // next tick (in opening time) takes the code in the field as a new one
+    // and fills the form from it.
     const platform::ChinaClock::Override open(platform::ChinaClock::at(2026, 12, 2, 10, 0));
     sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("行情服务暂停"));
     sim.clearReceived();
     page.setCodeText(QStringLiteral("000001"));
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1; }));
     testsupport::spinFor(std::chrono::milliseconds(100));
-    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
+    EXPECT_TRUE(page.nameText().isEmpty()) << qPrintable(page.nameText());
+    EXPECT_TRUE(page.priceText().isEmpty()) << qPrintable(page.priceText());
     page.refreshTimesharingQuotes();
     ASSERT_TRUE(
         spinUntil([&] { return page.nameText() == market().security(QStringLiteral("000001"))->name; }));

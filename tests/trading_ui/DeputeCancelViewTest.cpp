@@ -1,9 +1,11 @@
 // The user's path through the cancel page: tick the order, press 撤单,
 // confirm in the dialog, read the answer, see the order's status change.
+#include "ShownWindow.h"
 #include "core/NotificationCenter.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
+#include "trading/pages/PurchaseViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/QueryPageViews.h"
 #include "trading_pages/TradingPagesRig.h"
@@ -20,17 +22,9 @@
 #include <gtest/gtest.h>
 
 using testsupport::spinUntil;
+using uitest::shown;
 
 namespace {
-
-template <class W> W* shown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
 
 // The pictures under docs/ are taken here: LUMORA_DOCS_PICTURES=docs.
 void savePicture(QWidget& window, const char* name)
@@ -158,4 +152,47 @@ TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
                   .stockCode,
         first.stockCode);
     EXPECT_EQ(functions->currentIndex(), 0);
+}
+
+// The new-issue page shows the lower and upper limits of the issue picked,
+// by its row in the table (however the table is sorted) or by the pop-up.
+TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
+{
+    QWidget window;
+    PurchaseViewController page;
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 600 });
+    ASSERT_NE(view, nullptr);
+    auto* table = view->findChild<DVCommonTableView*>("stockInfoTable");
+    auto* issues = view->findChild<QComboBox*>("stockInfoButton");
+    auto* lower = view->findChild<QLabel*>("limitDownText");
+    auto* upper = view->findChild<QLabel*>("limitUpText");
+    ASSERT_TRUE(table && issues && lower && upper);
+    ASSERT_TRUE(spinUntil([&] { return table->model()->rowCount() == 3; }));
+    EXPECT_EQ(upper->text(), "15000"); // the first issue, 732001
+    const int codeColumn = int(table->tableModel()->titles().indexOf(QStringLiteral("证券代码")));
+    ASSERT_GE(codeColumn, 0);
+    table->sortByColumn(codeColumn, Qt::AscendingOrder); // 301001 first, no longer the reply's order
+    const struct {
+        const char* code;
+        const char* lower;
+        const char* upper;
+    } issuesOfRows[]
+        = { { "301001", "500", "12000" }, { "787001", "500", "5500" }, { "732001", "1000", "15000" } };
+    for (const auto& expected : issuesOfRows) {
+        SCOPED_TRACE(expected.code);
+        int row = -1;
+        for (int r = 0; r < table->model()->rowCount(); ++r)
+            if (table->model()->index(r, codeColumn).data().toString() == QLatin1String(expected.code))
+                row = r;
+        ASSERT_GE(row, 0);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+            table->visualRect(table->model()->index(row, codeColumn)).center());
+        EXPECT_TRUE(issues->currentText().startsWith(QLatin1String(expected.code)))
+            << qPrintable(issues->currentText());
+        EXPECT_EQ(lower->text(), QLatin1String(expected.lower));
+        EXPECT_EQ(upper->text(), QLatin1String(expected.upper));
+    }
+    // The pop-up picks as well.
+    issues->setCurrentIndex(1);
+    EXPECT_EQ(upper->text(), "5500");
 }

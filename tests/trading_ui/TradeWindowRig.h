@@ -3,6 +3,7 @@
 // The main window of a customer logged in through the login window against
 // the in-process simulator, with the trading pages and their views: the
 // fixture of the trading pages' tests that go through the whole window.
+#include "ShownWindow.h"
 #include "core/DMCDataCache.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
@@ -32,15 +33,7 @@ namespace tradewindowtest {
 
 using namespace windowtest;
 using testsupport::spinUntil;
-
-template <class W> W* shown()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-            return found;
-    }
-    return nullptr;
-}
+using uitest::shown;
 
 class TradeWindowTest : public MainWindowRig {
 protected:

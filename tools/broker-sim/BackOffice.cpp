@@ -139,15 +139,17 @@ Table ordersTable()
 {
     return describedTable({ { "poststr", "定位串" }, { "orderdate", "委托日期" }, { "opertime", "委托时间" },
         { "ordersno", "委托编号" }, { "secuid", "股东代码" }, { "fundid", "资金账户" }, { "market", "市场" },
-        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "bsflag", "买卖标志" },
-        { "~bsflag", "买卖方向" }, { "orderprice", "委托价格" }, { "orderqty", "委托数量" },
-        { "matchqty", "成交数量" }, { "cancelqty", "撤单数量" }, { "orderstatus", "状态代码" },
-        { "~orderstatus", "委托状态" }, { "cancelflag", "撤单标志" }, { "matchamt", "成交金额" } });
+        { "~market", "交易市场" }, { "stkcode", "证券代码" }, { "stkname", "证券名称" },
+        { "bsflag", "买卖标志" }, { "~bsflag", "买卖方向" }, { "orderprice", "委托价格" },
+        { "orderqty", "委托数量" }, { "matchqty", "成交数量" }, { "cancelqty", "撤单数量" },
+        { "orderstatus", "状态代码" }, { "~orderstatus", "委托状态" }, { "cancelflag", "撤单标志" },
+        { "matchamt", "成交金额" } });
 }
 
 QVariantList orderRow(const BackOffice::Order& o)
 {
-    return { o.number, o.date, o.time, o.number, o.secuid, o.fundId, o.market, o.code, o.name, o.bsflag,
+    return { o.number, o.date, o.time, o.number, o.secuid, o.fundId, o.market,
+        Broker::marketName(o.market.toInt()), o.code, o.name, o.bsflag,
         o.buy ? QStringLiteral("买入") : QStringLiteral("卖出"),
         o.marketPrice ? QString() : Market::ticksText(o.priceTicks, o.precision), QString::number(o.quantity),
         QString::number(o.matched), QString::number(o.cancelled), o.status, statusText(o.status),
@@ -158,16 +160,16 @@ QVariantList orderRow(const BackOffice::Order& o)
 Table fillsTable()
 {
     return describedTable({ { "poststr", "定位串" }, { "bizdate", "成交日期" }, { "matchtime", "成交时间" },
-        { "ordersno", "委托编号" }, { "secuid", "股东代码" }, { "market", "市场" }, { "stkcode", "证券代码" },
-        { "stkname", "证券名称" }, { "~bsflag", "买卖方向" }, { "matchprice", "成交价格" },
-        { "matchqty", "成交数量" }, { "matchamt", "成交金额" } });
+        { "ordersno", "委托编号" }, { "secuid", "股东代码" }, { "market", "市场" }, { "~market", "交易市场" },
+        { "stkcode", "证券代码" }, { "stkname", "证券名称" }, { "~bsflag", "买卖方向" },
+        { "matchprice", "成交价格" }, { "matchqty", "成交数量" }, { "matchamt", "成交金额" } });
 }
 
 QVariantList fillRow(const BackOffice::Order& o)
 {
-    return { o.number, o.date, o.time, o.number, o.secuid, o.market, o.code, o.name,
-        o.buy ? QStringLiteral("买入") : QStringLiteral("卖出"), Market::ticksText(o.matchTicks, o.precision),
-        QString::number(o.matched), moneyText(o.matchAmount) };
+    return { o.number, o.date, o.time, o.number, o.secuid, o.market, Broker::marketName(o.market.toInt()),
+        o.code, o.name, o.buy ? QStringLiteral("买入") : QStringLiteral("卖出"),
+        Market::ticksText(o.matchTicks, o.precision), QString::number(o.matched), moneyText(o.matchAmount) };
 }
 
 } // namespace
@@ -379,7 +381,8 @@ Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
     const QString priceText = r.valueOr(QStringLiteral("price"));
     o.marketPrice = !kPricedFlags.contains(flag);
     if (o.marketPrice) {
-        o.priceTicks = Market::noPriceLimit(*s) ? Market::lastTicks(*s) * 11 / 10 : Market::priceLimitTicks(*s, buy);
+        o.priceTicks
+            = Market::noPriceLimit(*s) ? Market::lastTicks(*s) * 11 / 10 : Market::priceLimitTicks(*s, buy);
     } else {
         bool extra = false;
         const std::optional<qint64> ticks = toUnits(priceText, s->precision, &extra);
@@ -504,7 +507,7 @@ Reply BackOffice::money(const Request& r, const Customer& customer, Account& a)
     const std::optional<QString> type = r.value(QStringLiteral("moneytype"));
     Table t = describedTable({ { "fundid", "资金账户" }, { "fundseq", "账户序号" },
         { "bankname", "存管银行" }, { "~moneytype", "币种" }, { "fundbal", "资金余额" },
-        { "fundavl", "可用资金" }, { "stkvalue", "证券市值" }, { "marketvalue", "总资产" } });
+        { "fundavl", "可用资金" }, { "stkvalue", "证券市值" }, { "marketvalue", "参考市值" } });
     // The money query names a currency: the account named when it is of that
     // currency, else the customer's account of it. The account list takes
     // every account, or the one named.
@@ -521,10 +524,11 @@ Reply BackOffice::money(const Request& r, const Customer& customer, Account& a)
         if (!wanted.isEmpty() && f.fundId != wanted)
             continue;
         const Money& m = a.money[f.fundId];
-        // Securities count toward the account their trades settle in.
+        // Securities count toward the account their trades settle in; the
+        // market value is theirs alone, not the account's total assets.
         const Milli value = fundOfType(*c, f.moneyType) == f.fundId ? stockValue(a, f.moneyType) : 0;
         t.row({ f.fundId, f.fundSeq, f.bankName, f.moneyType, moneyText(m.balance), moneyText(m.available),
-            moneyText(value), moneyText(m.balance + value) });
+            moneyText(value), moneyText(value) });
     }
     return Reply::withTable(t);
 }

@@ -103,11 +103,8 @@ void DeputeCancelViewController::cancelOderButtonClicked()
     ticked_.clear();
     for (int row : table_.model().selectedIndexes())
         ticked_.append(orders_->recordAt(row));
-    if (ticked_.isEmpty()) {
-        if (const QString text = nothingTickedText(); !text.isEmpty())
-            alerts()->runAlert(AlertRequest::tip(text), nullptr);
-        return;
-    }
+    if (ticked_.isEmpty())
+        return; // nothing ticked: nothing to ask, nothing to say
     // Rows that cannot name their order are refused before the dialog.
     for (const RDOOrder& o : std::as_const(ticked_)) {
         if (!namesItsOrder(o)) {
@@ -210,18 +207,15 @@ void DeputeCancelViewController::finishRun()
     ticked_.clear();
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
-        alerts()->runAlert(
-            only.succeeded ? AlertRequest::tip(succeededText(only.message)) : AlertRequest::error(only.message),
+        alerts()->runAlert(only.succeeded ? AlertRequest::tip(succeededText(only.message))
+                                          : AlertRequest::error(only.message),
             nullptr);
     } else {
-        QString text
-            = QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount);
-        // Each refused order with the reason, so the user knows which ones stand.
-        if (listsRefusedOrders())
-            for (const CancelResult& r : results_)
-                if (!r.succeeded)
-                    text += QStringLiteral("\n%1 %2: %3").arg(r.orderNumber, r.stockName, r.message);
-        alerts()->runAlert(AlertRequest::tip(text), nullptr);
+        // The counts alone; the reloaded list shows which orders still stand.
+        alerts()->runAlert(
+            AlertRequest::tip(
+                QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount)),
+            nullptr);
     }
     emit changed();
     requestList();

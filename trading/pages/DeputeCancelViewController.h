@@ -34,7 +34,6 @@ class DeputeCancelViewController : public MenuItemViewController,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
-    static constexpr char kNothingTickedMessage[] = "请先勾选要撤销的委托。";
     using Services = DeputeCancelServices;
 
     explicit DeputeCancelViewController(BaseNode::Ptr node = nullptr, Services services = Services());
@@ -91,10 +90,6 @@ protected:
     virtual bool namesItsOrder(const RDOOrder& order) const;
     // The tip a single cancel that succeeded shows.
     virtual QString succeededText(const QString& message) const { return message; }
-    // The tip the cancel button shows with nothing ticked; "" shows none.
-    virtual QString nothingTickedText() const { return QString::fromUtf8(kNothingTickedMessage); }
-    // Whether a batch's summary names each refused order with its reason.
-    virtual bool listsRefusedOrders() const { return true; }
     // The list arrived, or it could not be had.
     void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
     void listFailed(const CSError& error);

@@ -237,11 +237,8 @@ void PurchaseViewController::stockInfoTableClicked(int row)
         return;
     selectedRow_ = row;
     selectedStock_ = row;
-    const RDONewStock& issue = stockInfoList_[row];
-    services_.stockManager->updateNewStock(issue);
-    selectAccountFor(issue);
-    initPriceInfo(issue.stockPrice);
-    requestMaxQuantityInfo();
+    // Everything of the issue picked, its limits included.
+    initStockInfo();
     emit changed();
 }
 

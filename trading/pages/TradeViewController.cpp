@@ -111,7 +111,10 @@ void TradeViewController::awakeFromNib()
         quotePanel_->setUpdatePriceDelegate(this);
     }
     quotePanel_->setQuoteMarketType(0);
-    increment_ = 0.01;
+    // The form is emptied below: the panel must not go on showing the
+    // security of the form (or the account) left behind.
+    quotePanel_->emptyInfo();
+    increment_ = defaultPriceIncrement();
     priceHidden_ = false;
     initShareholderCodeAndOrderType();
     code_.clear();
@@ -201,10 +204,10 @@ bool TradeViewController::selectAccountWithId(const QString& securityId)
 void TradeViewController::fillFromPosition(const RDOPositionDetail& row)
 {
     code_ = row.stockCode;
-    name_ = row.stockName;
     tradePosition_ = true;
     selectAccountWithId(row.securityId);
     lookUp();
+    name_ = row.stockName;
     emit changed();
 }
 
@@ -338,7 +341,7 @@ void TradeViewController::setCodeText(const QString& text)
 {
     code_ = text;
     if (code_.size() == 6)
-        lookUp();
+        lookUpTypedCode();
     emit changed();
 }
 
@@ -346,13 +349,45 @@ void TradeViewController::stockCodeEditEnd()
 {
     if (!code_.isEmpty() && code_.size() < 6) {
         code_ = code_.rightJustified(6, QLatin1Char('0'));
-        lookUp();
+        lookUpTypedCode();
     }
     emit changed();
 }
 
+void TradeViewController::lookUpTypedCode()
+{
+    // The account chosen for the security shown before is not this code's:
+    // back to the first one until the quote names the market.
+    if (code_ != currentStockCode_ && !securityInfoArray_.isEmpty() && selectedIndex_ != 0) {
+        selectedIndex_ = 0;
+        rebuildOrderTypesKeepingTitle();
+        requestMoneyInfo();
+    }
+    lookUp();
+}
+
+void TradeViewController::forgetShownSecurity()
+{
+    name_.clear();
+    price_.clear();
+    stepperValue_ = 0;
+    increment_ = defaultPriceIncrement();
+    maxAmount_.clear();
+    currentStockCode_.clear();
+    if (quotePanel_)
+        quotePanel_->emptyInfo();
+    // Order types and labels of no security (or of the new code, if cached).
+    rebuildOrderTypesKeepingTitle();
+    initLabelsOfOrderControls();
+}
+
 void TradeViewController::lookUp()
 {
+    // Nothing of another security stays in the form while this code is
+    // looked up, so a failed lookup never lends its name, price or quote to
+    // the order.
+    if (code_ != currentStockCode_)
+        forgetShownSecurity();
     if (!safeForBody(code_))
         return;
     stopRefreshQuote_ = true;
@@ -445,8 +480,13 @@ void TradeViewController::selectSecurityIdButtonItem(int index)
         requestMoneyInfo();
         return;
     }
-    // The same account: the list may change with the security's class, the
-    // chosen title stays when it is still offered.
+    // The same account: the list may change with the security's class.
+    rebuildOrderTypesKeepingTitle();
+}
+
+void TradeViewController::rebuildOrderTypesKeepingTitle()
+{
+    // The chosen title stays when it is still offered.
     const QString keep = selectedOrderTypeTitle();
     initOrderTypePButton();
     if (const int again = int(orderTypeTitles_.indexOf(keep)); again >= 0 && !keep.isEmpty()) {

@@ -154,6 +154,8 @@ protected:
     virtual void fixControlsForOrderTypePButtonSelected();
     virtual void initLabelsOfOrderControls();
     virtual void initPriceView();
+    // The stepper's increment while no security gives one.
+    virtual double defaultPriceIncrement() const { return 0.01; }
     virtual bool verifyOrderInput();
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
@@ -161,6 +163,8 @@ protected:
     // initTradeInfoView: the name and the account of the security's market.
     void initTradeInfoView();
     void selectSecurityIdButtonItem(int index);
+    // initOrderTypePButton, the chosen title kept when still offered.
+    void rebuildOrderTypesKeepingTitle();
     // A picked position or notification 13: its code, name and account,
     // then the lookup.
     void fillFromPosition(const RDOPositionDetail& row);
@@ -187,7 +191,12 @@ protected:
     void sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price);
     QString selectedMarketCode() const;
     QString selectedSecurityId() const;
+    // Starts the lookup of the code field; a code other than the shown
+    // security's first empties what the form and the panel show of it.
     void lookUp();
+    // A typed code: also back to the first account when it is a new code.
+    void lookUpTypedCode();
+    void forgetShownSecurity();
     void requestMaxQuantityInfo();
     void requestMoneyInfo();
     void requestPositions();

@@ -133,10 +133,10 @@ void WarrantExerciseViewController::positionTableViewClicked(int row)
         return;
     }
     code_ = position->exerciseCode;
-    name_.clear();
-    maxAmount_ = position->stockQuantity + QStringLiteral("股");
     selectAccountWithId(position->securityId);
     lookUp();
+    // Until the server's maximum replaces it.
+    maxAmount_ = position->stockQuantity + QStringLiteral("股");
     emit changed();
 }
 

@@ -34,6 +34,8 @@ protected:
     void awakeFromNib() override;
     void initViewControls() override;
     void initPriceView() override { }
+    // Exercise prices have three decimals.
+    double defaultPriceIncrement() const override { return 0.001; }
     void initLabelsOfOrderControls() override { }
     bool verifyOrderInput() override;
     void showOrderConfirmWindow() override;

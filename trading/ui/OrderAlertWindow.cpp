@@ -2,11 +2,13 @@
 
 #include "shell/ui/Window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -25,10 +27,56 @@ QRect flipped(const QRect& frame, int contentHeight)
     return QRect(frame.x(), contentHeight - frame.y() - frame.height(), frame.width(), frame.height());
 }
 
+// The second click of a double click on the dialog's button may land on the
+// page's window once the dialog has gone, and the window system then makes
+// that window active although the answer's box blocks it: its keys would go
+// nowhere. The window hands the activation on to the box (or the dialog)
+// that blocks it, so Enter reaches the box.
+class ModalKeeper final : public QObject {
+public:
+    static constexpr char kName[] = "orderAlertModalKeeper";
+
+    static void watch(QWidget* window)
+    {
+        if (!window || window->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly))
+            return;
+        window->installEventFilter(new ModalKeeper(window));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::WindowActivate)
+            return false;
+        auto* window = static_cast<QWidget*>(watched);
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->window() == window)
+            return false;
+        const bool blocks = modal->windowModality() == Qt::ApplicationModal
+            || (modal->parentWidget() && modal->parentWidget()->window() == window);
+        if (blocks) {
+            // After the activation in progress has ended.
+            QTimer::singleShot(0, modal, [modal] {
+                modal->raise();
+                modal->activateWindow();
+            });
+        }
+        return false;
+    }
+
+private:
+    explicit ModalKeeper(QWidget* window)
+        : QObject(window)
+    {
+        setObjectName(QLatin1String(kName));
+    }
+};
+
 class WindowView : public OrderAlertView {
 public:
     explicit WindowView(OrderAlertWindowController& controller)
-        : window_(new OrderAlertWindow(controller))
+        : controller_(controller)
+        , window_(new OrderAlertWindow(controller))
     {
     }
     ~WindowView() override { delete window_.data(); }
@@ -38,6 +86,8 @@ public:
             return;
         window_->show();
         window_->refresh(); // centres over the page's window
+        if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
+            ModalKeeper::watch(parent->window());
         window_->raise();
         window_->activateWindow();
     }
@@ -48,6 +98,7 @@ public:
     }
 
 private:
+    OrderAlertWindowController& controller_;
     QPointer<OrderAlertWindow> window_;
 };
 
@@ -80,8 +131,10 @@ OrderAlertWindow::OrderAlertWindow(OrderAlertWindowController& controller)
     orderProgress_->setRange(0, 0); // spinning
     orderProgress_->setTextVisible(false);
     confirmButton_->setDefault(true);
-    connect(cancelButton_, &QPushButton::clicked, &controller_, &OrderAlertWindowController::cancelButtonClicked);
-    connect(confirmButton_, &QPushButton::clicked, &controller_, &OrderAlertWindowController::confirmButtonClicked);
+    connect(
+        cancelButton_, &QPushButton::clicked, &controller_, &OrderAlertWindowController::cancelButtonClicked);
+    connect(confirmButton_, &QPushButton::clicked, &controller_,
+        &OrderAlertWindowController::confirmButtonClicked);
     connect(&controller_, &OrderAlertWindowController::changed, this, &OrderAlertWindow::refresh);
 }
 

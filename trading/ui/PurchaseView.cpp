@@ -83,8 +83,10 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
         [this](int i) { page_.securityIdChanged(i); });
     connect(stockInfoButton_, &QComboBox::currentIndexChanged, this,
         [this](int i) { page_.stockSelectionChanged(i); });
-    connect(stockInfoTable_, &QAbstractItemView::clicked, this,
-        [this](const QModelIndex& index) { page_.stockInfoTableClicked(index.row()); });
+    connect(stockInfoTable_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        // The issue of the reply's row, however the table is sorted.
+        page_.stockInfoTableClicked(stockInfoTable_->tableModel()->sourceRow(index.row()));
+    });
     connect(
         stockPriceText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setPriceText(t); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClicked(); });
@@ -111,11 +113,10 @@ void PurchaseView::refresh()
     setIfChanged(purchaseQuantityText_, page_.purchaseQuantityText());
     purchaseButton_->setEnabled(!page_.isBusy());
     // The pop-up's choice moves a selected table row with it.
-    const int row = page_.selectedTableRow();
-    if (row >= 0 && row < stockInfoTable_->model()->rowCount()
-        && stockInfoTable_->currentIndex().row() != row) {
-        stockInfoTable_->selectRow(row);
-        stockInfoTable_->scrollTo(stockInfoTable_->model()->index(row, 0));
+    if (const int row = page_.selectedTableRow(); row >= 0) {
+        selectSourceRow(stockInfoTable_, row);
+        if (stockInfoTable_->currentIndex().isValid())
+            stockInfoTable_->scrollTo(stockInfoTable_->currentIndex());
     }
 }
 

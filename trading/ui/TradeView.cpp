@@ -30,6 +30,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     , marketPriceLabel_(new QLabel(QStringLiteral("市价委托"), this))
     , addButton_(new QToolButton(this))
     , subButton_(new QToolButton(this))
+    , priceStepper_(new QWidget(this))
     , maxAmountLabel_(new QLabel(this))
     , maxAmountText_(new QLabel(this))
     , amountLabel_(new QLabel(this))
@@ -48,6 +49,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     marketPriceLabel_->setObjectName(QStringLiteral("marketPriceLabel"));
     addButton_->setObjectName(QStringLiteral("addButton"));
     subButton_->setObjectName(QStringLiteral("subButton"));
+    priceStepper_->setObjectName(QStringLiteral("priceStepper"));
     maxAmountText_->setObjectName(QStringLiteral("maxAmountText"));
     amountText_->setObjectName(QStringLiteral("amountText"));
     availableMoneyText_->setObjectName(QStringLiteral("availableMoneyText"));
@@ -70,6 +72,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     auto* priceRow = new QHBoxLayout;
     priceRow->addWidget(priceText_);
     priceRow->addWidget(marketPriceLabel_);
+    priceRow->addWidget(priceStepper_);
     priceRow->addWidget(subButton_);
     priceRow->addWidget(addButton_);
     form->addRow(priceLabel_, priceRow);
@@ -96,9 +99,11 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     setTabOrder(amountText_, orderButton_);
 
     connect(stockCodeText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setCodeText(t); });
-    connect(stockCodeText_, &QLineEdit::returnPressed, this, [this] {
+    // End of editing is Return, Tab or a click elsewhere: a short code is
+    // padded and looked up, and the price is next.
+    connect(stockCodeText_, &QLineEdit::editingFinished, this, [this] {
         page_.stockCodeEditEnd();
-        priceText_->setFocus();
+        focusAfterCode();
     });
     connect(shareholderCodePButton_, &QComboBox::currentIndexChanged, this,
         [this](int i) { page_.shareholderCodePButtonSelectedChanged(i); });
@@ -111,6 +116,22 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     connect(priceText_, &QLineEdit::returnPressed, this, [this] { amountText_->setFocus(); });
     connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClick(); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClick(); });
+    auto* stepperColumn = new QVBoxLayout(priceStepper_);
+    stepperColumn->setContentsMargins(0, 0, 0, 0);
+    stepperColumn->setSpacing(0);
+    for (const bool up : { true, false }) {
+        auto* step = new QToolButton(priceStepper_);
+        step->setObjectName(up ? QStringLiteral("priceStepperUp") : QStringLiteral("priceStepperDown"));
+        step->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+        step->setFixedSize(18, 12);
+        step->setFocusPolicy(Qt::NoFocus);
+        step->setAutoRepeat(true);
+        stepperColumn->addWidget(step);
+        connect(step, &QToolButton::clicked, this, [this, up] {
+            const double delta = up ? page_.stepperIncrement() : -page_.stepperIncrement();
+            page_.pricesStepperClicked(page_.stepperValue() + delta);
+        });
+    }
     connect(
         amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
     connect(amountText_, &QLineEdit::returnPressed, this, [this] { page_.orderButtonClicked(); });
@@ -134,6 +155,7 @@ void TradeView::refresh()
     priceLabel_->setText(page_.priceLabel());
     setIfChanged(priceText_, page_.priceText());
     priceText_->setVisible(!page_.priceHidden());
+    priceStepper_->setVisible(!page_.priceHidden());
     marketPriceLabel_->setVisible(page_.priceHidden());
     maxAmountLabel_->setText(page_.maxAmountLabel());
     maxAmountText_->setText(page_.maxAmountText());
@@ -150,23 +172,16 @@ void TradeView::refresh()
         shownPositions_ = page_.positions();
         positionTableView_->initTableViewWithObject(shownPositions_);
     }
-    selectPositionRow(page_.selectedPositionRow());
+    selectSourceRow(positionTableView_, page_.selectedPositionRow());
     quoteView_->update();
 }
 
-void TradeView::selectPositionRow(int sourceRow)
+void TradeView::focusAfterCode()
 {
-    DVTableModel* model = positionTableView_->tableModel();
-    const QModelIndex current = positionTableView_->currentIndex();
-    if (!model || (current.isValid() && model->sourceRow(current.row()) == sourceRow))
-        return;
-    for (int row = 0; sourceRow >= 0 && row < model->rowCount(); ++row) {
-        if (model->sourceRow(row) == sourceRow) {
-            positionTableView_->selectRow(row);
-            return;
-        }
-    }
-    positionTableView_->clearSelection();
+    if (page_.priceHidden())
+        amountText_->setFocus();
+    else
+        priceText_->setFocus();
 }
 
 void registerTradeViews()

@@ -30,8 +30,8 @@ protected:
     void refresh() override;
 
 private:
-    // Shows the page's picked position (a table row) as the selected row.
-    void selectPositionRow(int sourceRow);
+    // After the code: the price, or the quantity while no price is asked.
+    void focusAfterCode();
 
     QFormLayout* form_ = nullptr;
     TradeViewController& page_;
@@ -44,6 +44,8 @@ private:
     QLabel* marketPriceLabel_;
     QToolButton* addButton_;
     QToolButton* subButton_;
+    // The price stepper: one increment of the security's tick up or down.
+    QWidget* priceStepper_;
     QLabel* maxAmountLabel_;
     QLabel* maxAmountText_;
     QLabel* amountLabel_;

@@ -1,0 +1,257 @@
+// The buy, sell and warrant exercise forms as a customer drives them: keys
+// and clicks on the real widgets, against the simulator.
+#include "trading/ui/TradeView.h"
+
+#include "ShownWindow.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Market.h"
+#include "trading/pages/WarrantExerciseViewController.h"
+#include "trading/ui/OrderAlertWindow.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using testsupport::spinUntil;
+using uitest::shown;
+
+namespace {
+
+class TradeViewTest : public pagestest::TradePageFixture {
+protected:
+    void SetUp() override
+    {
+        TradePageFixture::SetUp();
+        registerOrderAlertWindow();
+        logInWithShareholders();
+    }
+    void TearDown() override
+    {
+        view.reset();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                delete box;
+        OrderAlertWindowController::setViewFactory({});
+        warrant.reset();
+        TradePageFixture::TearDown();
+    }
+    // The page's form in an active window.
+    void show(TradeViewController& page)
+    {
+        view = std::make_unique<TradeView>(page, &window);
+        window.resize(1100, 760);
+        view->resize(window.size());
+        view->show();
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    QLineEdit* edit(const char* name) const { return view->findChild<QLineEdit*>(name); }
+    QString name() const { return view->findChild<QLabel*>("stockNameText")->text(); }
+    // Types a whole code into the code field and waits for its default price.
+    void typeCode(const char* code)
+    {
+        QLineEdit* field = edit("stockCodeText");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, code);
+        ASSERT_TRUE(spinUntil([&] { return !edit("priceText")->text().isEmpty(); })) << code;
+    }
+    void clickStepper(bool up)
+    {
+        auto* button = view->findChild<QToolButton*>(up ? "priceStepperUp" : "priceStepperDown");
+        ASSERT_TRUE(button && button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QWidget window;
+    std::unique_ptr<TradeView> view;
+    std::unique_ptr<WarrantExerciseViewController> warrant;
+};
+
+} // namespace
+
+// Leaving the code field by Tab, or by a click elsewhere, ends its editing as
+// Enter does: a short code is padded to six, looked up without any box, and
+// the price field is next.
+TEST_F(TradeViewTest, LeavingTheCodeFieldPadsAndLooksTheCodeUp)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    QLineEdit* code = edit("stockCodeText");
+    const struct {
+        const char* typed;
+        std::function<void()> leave;
+        const char* padded;
+    } ways[] = {
+        { "1", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "000001" },
+        { "60000", [&] { QTest::mouseClick(edit("amountText"), Qt::LeftButton); }, "060000" },
+        { "1", [&] { QTest::keyClick(code, Qt::Key_Return); }, "000001" },
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.typed);
+        QTest::mouseClick(code, Qt::LeftButton);
+        code->selectAll();
+        QTest::keyClick(code, Qt::Key_Delete);
+        QTest::keyClicks(code, way.typed);
+        ASSERT_TRUE(code->hasFocus());
+        way.leave();
+        EXPECT_EQ(code->text(), QString::fromLatin1(way.padded));
+        EXPECT_EQ(page.codeText(), QString::fromLatin1(way.padded));
+        EXPECT_TRUE(edit("priceText")->hasFocus());
+        if (way.padded == QByteArray("000001"))
+            EXPECT_TRUE(
+                spinUntil([&] { return name() == market().security(QStringLiteral("000001"))->name; }));
+        EXPECT_EQ(shown<QMessageBox>(), nullptr);
+    }
+}
+
+// The stepper beside the price moves it by the security's price step (0.03
+// for this STAR share, whose precision alone would give 0.01), on the
+// warrant exercise page by 0.001.
+TEST_F(TradeViewTest, ThePriceStepperMovesByTheSecuritysStep)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    typeCode("688001");
+    const auto security = StockManager::getInstance()->getSecurity(QStringLiteral("688001"));
+    ASSERT_TRUE(security && security->priceStep);
+    ASSERT_DOUBLE_EQ(*security->priceStep, 0.03);
+    QLineEdit* price = edit("priceText");
+    const double start = price->text().toDouble();
+    sim.clearReceived();
+    clickStepper(true);
+    EXPECT_EQ(price->text(), QString::asprintf("%.2f", start + 0.03));
+    clickStepper(false);
+    clickStepper(false);
+    EXPECT_EQ(price->text(), QString::asprintf("%.2f", start - 0.03));
+    // On the buy page each step asks the maximum quantity for the new price.
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMaxQuantityFunction) == 3; }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kMaxQuantityFunction).back().valueOr(u"price"), price->text());
+
+    auto node = std::make_shared<BaseNode>();
+    node->nodeLinkId = 80000;
+    view.reset();
+    warrant = std::make_unique<WarrantExerciseViewController>(node);
+    warrant->load();
+    show(*warrant);
+    typeCode("580026");
+    ASSERT_TRUE(spinUntil([&] { return edit("priceText")->text() == QStringLiteral("9.500"); }));
+    clickStepper(true);
+    EXPECT_EQ(edit("priceText")->text(), QStringLiteral("9.501"));
+    clickStepper(false);
+    clickStepper(false);
+    EXPECT_EQ(edit("priceText")->text(), QStringLiteral("9.499"));
+}
+
+// A new code forgets the security shown before: a code the quote server does
+// not know leaves no name, price, quote or account of the old one, and the
+// confirmation shows none of them; the order still goes to the server,
+// which judges the code.
+TEST_F(TradeViewTest, ACodeThatCannotBeLookedUpKeepsNothingOfThePreviousSecurity)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    auto* accounts = view->findChild<QComboBox*>("shareholderCodePButton");
+    ASSERT_TRUE(accounts->itemText(0).contains(QStringLiteral("0101000001")));
+    typeCode("600000");
+    const QString oldName = name();
+    ASSERT_FALSE(oldName.isEmpty());
+    ASSERT_TRUE(accounts->currentText().contains(QStringLiteral("A101000001")));
+    ASSERT_TRUE(
+        spinUntil([&] { return !page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty(); }));
+
+    QLineEdit* code = edit("stockCodeText");
+    code->setFocus();
+    code->selectAll();
+    QTest::keyClicks(code, "300750");
+    EXPECT_TRUE(name().isEmpty());
+    EXPECT_TRUE(edit("priceText")->text().isEmpty());
+    EXPECT_TRUE(view->findChild<QLabel*>("maxAmountText")->text().isEmpty());
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
+    EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
+    EXPECT_EQ(accounts->currentIndex(), 0);
+    testsupport::spinFor(std::chrono::milliseconds(300)); // the lookup has failed
+    EXPECT_TRUE(name().isEmpty());
+    EXPECT_TRUE(edit("priceText")->text().isEmpty());
+
+    QTest::keyClick(code, Qt::Key_Tab);
+    QTest::keyClicks(edit("priceText"), "12.34");
+    QTest::keyClick(edit("priceText"), Qt::Key_Tab);
+    QTest::keyClicks(edit("amountText"), "100");
+    QString confirmation;
+    whenShown([&](OrderAlertWindowController& c) {
+        confirmation = c.contentText();
+        c.confirmButtonClicked();
+    });
+    sim.clearReceived();
+    QTest::keyClick(edit("amountText"), Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return shown<QMessageBox>() != nullptr; }));
+    EXPECT_TRUE(confirmation.contains(QStringLiteral("300750"))) << qPrintable(confirmation);
+    EXPECT_FALSE(confirmation.contains(oldName)) << qPrintable(confirmation);
+    EXPECT_FALSE(confirmation.contains(QStringLiteral("A101000001"))) << qPrintable(confirmation);
+    const auto sent = sim.receivedOf(brokersim::kOrderFunction);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(u"stkcode"), QStringLiteral("300750"));
+    EXPECT_EQ(sent[0].valueOr(u"price"), QStringLiteral("12.34"));
+}
+
+// The form emptied for another account empties the quote panel with it.
+TEST_F(TradeViewTest, AnAccountChangeEmptiesTheQuotePanel)
+{
+    TradeViewController& page = openPage(10001);
+    show(page);
+    typeCode("600000");
+    ASSERT_TRUE(
+        spinUntil([&] { return !page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty(); }));
+    page.loginAccountChanged();
+    EXPECT_TRUE(edit("stockCodeText")->text().isEmpty());
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
+    EXPECT_TRUE(page.quotePanel()->sellPrice(1).text.isEmpty());
+    EXPECT_TRUE(page.quotePanel()->chart().timesharing.empty());
+}
+
+// A double click on the confirmation's button sends one order; its second
+// click may land on the page's window once the dialog has gone, and the
+// window system makes that window active. The answer's box takes the
+// keyboard back, so Enter closes it.
+TEST_F(TradeViewTest, AfterADoubleClickOnTheConfirmationEnterClosesTheAnswer)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    typeCode("600000");
+    QTest::keyClick(edit("stockCodeText"), Qt::Key_Return);
+    QTest::keyClick(edit("priceText"), Qt::Key_Return);
+    QTest::keyClicks(edit("amountText"), "100");
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_NE(dialog, nullptr);
+            auto* confirm = dialog->findChild<QPushButton*>("confirmButton");
+            QTest::mouseClick(confirm, Qt::LeftButton);
+            QTest::mouseDClick(confirm, Qt::LeftButton);
+        });
+    });
+    sim.clearReceived();
+    QTest::mouseClick(view->findChild<QPushButton*>("orderButton"), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(spinUntil([&] { return (box = shown<QMessageBox>()) != nullptr; }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
+    // The second click lands on the page's window, which the window system
+    // makes active; the box takes the keyboard back.
+    window.activateWindow();
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    ASSERT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }));
+    QWidget* keyboard = QApplication::focusWidget();
+    ASSERT_NE(keyboard, nullptr);
+    EXPECT_EQ(keyboard->window(), box);
+    QPointer<QMessageBox> answer(box);
+    QTest::keyClick(keyboard, Qt::Key_Return);
+    EXPECT_TRUE(spinUntil([&] { return !answer || !answer->isVisible(); }));
+}
