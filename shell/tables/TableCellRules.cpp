@@ -188,11 +188,14 @@ ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
         && !title.contains(QStringLiteral("成本"));
     // Titles that name an amount, a price or a count, unless they name a
     // kind, a state or a unit of one ("价格类型", "收费方式").
-    const bool namesNumber = (containsAny(title, { u"数量", u"份额", u"价格", u"金额", u"余额", u"市值", u"盈亏", u"净值" })
-                                 || endsWithAny(title, { u"价", u"费", u"资金", u"资产", u"利息", u"股份" }))
-        && !containsAny(title, { u"类型", u"类别", u"方式", u"标志", u"状态", u"说明", u"名称", u"单位", u"币种" });
+    const bool namesNumber
+        = (containsAny(title, { u"数量", u"份额", u"价格", u"金额", u"余额", u"市值", u"盈亏", u"净值" })
+              || endsWithAny(title, { u"价", u"费", u"资金", u"资产", u"利息", u"股份" }))
+        && !containsAny(
+            title, { u"类型", u"类别", u"方式", u"标志", u"状态", u"说明", u"名称", u"单位", u"币种" });
     rule.number = (namesNumber && !rule.centredTitle) || declared != DeclaredValue::Text;
-    rule.whole = declared == DeclaredValue::Integer || (rule.number && containsAny(title, { u"数量", u"股份" }));
+    rule.whole
+        = declared == DeclaredValue::Integer || (rule.number && containsAny(title, { u"数量", u"股份" }));
     return rule;
 }
 

@@ -1,7 +1,7 @@
 // What the typed reads make of a value's bytes: texts whose bytes the fast
 // paths do not take, fields narrower than their type, flag bytes, and the
 // three-decimal text of a double against the C library's own.
-#include "comm/PrintfText.h"
+#include "comm/RecordSetTestData.h"
 #include "comm/recordset/TCRSText.h"
 #include "comm/recordset/VEKTCRS.h"
 
@@ -15,13 +15,7 @@
 
 namespace {
 
-TCRSField field(const char* name, qint32 type)
-{
-    TCRSField f {};
-    f.type = type;
-    std::strncpy(f.name, name, sizeof f.name - 1);
-    return f;
-}
+using rstest::field;
 
 QByteArray le32(qint32 v)
 {
@@ -59,7 +53,7 @@ void expectText(VEKTCRS& set, qint32 index, const QString& expected, const std::
 
 std::string printf3(double value)
 {
-    return printftext::fixed3(value).toStdString();
+    return rstest::fixed3(value).toStdString();
 }
 
 } // namespace

@@ -70,12 +70,13 @@ TEST_F(QuotePanelController, LimitsThatAreNoPriceShowDashes)
         c.awakeFromNib();
         PriceCatcher page;
         c.setUpdatePriceDelegate(&page);
-        const VEKTCRS reply = HomeFixture::set(brokersim::Table()
-                .column("code")
-                .column("precision")
-                .column("zt")
-                .column("dt")
-                .row({ "600000", "2", "11.00", QString::fromLatin1(text) }));
+        const VEKTCRS reply
+            = HomeFixture::set(brokersim::Table()
+                                   .column("code")
+                                   .column("precision")
+                                   .column("zt")
+                                   .column("dt")
+                                   .row({ "600000", "2", "11.00", QString::fromLatin1(text) }));
         const RDOQuotesOf5Level q(&reply);
         c.setQuotesOf5LevelInfo(*security(day(walk(3, 10.0, 0.01), 10.0), &q));
         EXPECT_EQ(c.field(QuoteField::limitUpText).text, "11.00") << text;

@@ -237,7 +237,8 @@ TEST(PanelGeometry, AxisLabelsNeverOverlap)
             const double right = left + chartWidth;
             const std::vector<AxisLabel> labels { { left + 1, widths[0] },
                 { left + centre * chartWidth - widths[1] / 2, widths[1] },
-                { left + 10.0 / 11 * chartWidth - widths[2] / 2 - 5, widths[2] }, { right - 2 - widths[3], widths[3] } };
+                { left + 10.0 / 11 * chartWidth - widths[2] / 2 - 5, widths[2] },
+                { right - 2 - widths[3], widths[3] } };
             const std::vector<std::optional<double>> placed = placeAxisLabels(labels, left, right);
             ASSERT_EQ(placed.size(), labels.size());
             std::optional<double> previousEnd;

@@ -210,17 +210,19 @@ TEST_F(QuotePanelRendering, StarMarketTimeLabelsStandApart)
         for (qint32 type : { 0, 1, 2, 3 }) {
             controller->setQuoteMarketType(type);
             std::vector<QRectF> rects;
-            for (QuoteField f : { QuoteField::timeBeginLabel, QuoteField::timeMidLabel, QuoteField::timeAFLabel,
-                     QuoteField::timeEndLabel }) {
+            for (QuoteField f : { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
+                     QuoteField::timeAFLabel, QuoteField::timeEndLabel }) {
                 const QRectF r = view->fieldRect(f);
                 if (!controller->field(f).hidden && !r.isNull()) {
-                    EXPECT_GE(r.width(), QFontMetricsF(font).horizontalAdvance(controller->field(f).text)) << type;
+                    EXPECT_GE(r.width(), QFontMetricsF(font).horizontalAdvance(controller->field(f).text))
+                        << type;
                     rects.push_back(r);
                 }
             }
             EXPECT_EQ(rects.size(), type == 3 ? 4u : 3u) << pixels << " type " << type;
             for (size_t i = 1; i < rects.size(); ++i)
-                EXPECT_GT(rects[i].left(), rects[i - 1].right()) << pixels << " type " << type << " label " << i;
+                EXPECT_GT(rects[i].left(), rects[i - 1].right())
+                    << pixels << " type " << type << " label " << i;
         }
     }
 }

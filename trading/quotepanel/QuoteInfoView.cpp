@@ -217,8 +217,8 @@ std::optional<std::pair<double, double>> QuoteInfoView::axisLabelSpan(QuoteField
     // Left to right: the start of the day, the midday break, the after-hours
     // mark and the end of the day, each where the market type puts it.
     const QRectF chart = layout_.turnoverViewRect;
-    const QuoteField order[] = { QuoteField::timeBeginLabel, QuoteField::timeMidLabel, QuoteField::timeAFLabel,
-        QuoteField::timeEndLabel };
+    const QuoteField order[] = { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
+        QuoteField::timeAFLabel, QuoteField::timeEndLabel };
     const QFontMetricsF metrics(font());
     std::vector<AxisLabel> labels;
     std::vector<QuoteField> shown;
@@ -238,7 +238,8 @@ std::optional<std::pair<double, double>> QuoteInfoView::axisLabelSpan(QuoteField
         labels.push_back({ x, width });
         shown.push_back(f);
     }
-    const std::vector<std::optional<double>> placed = placeAxisLabels(labels, chart.x(), chart.x() + chart.width());
+    const std::vector<std::optional<double>> placed
+        = placeAxisLabels(labels, chart.x(), chart.x() + chart.width());
     for (size_t i = 0; i < shown.size(); ++i)
         if (shown[i] == field && placed[i])
             return std::pair(*placed[i], labels[i].width);

@@ -182,8 +182,10 @@ void QuoteInfoViewController::setQuotesOf5LevelInfo(const Security& s)
     setText(QuoteField::limitDownLabel, s.limitDownLabelText());
     for (int level = 1; level <= kLevels; ++level) {
         const size_t i = size_t(level - 1);
-        buyPrices_[i] = { shownNumber(s.buyPriceText(level), Field::Price), s.buyPriceTextColor(level), false };
-        sellPrices_[i] = { shownNumber(s.sellPriceText(level), Field::Price), s.sellPriceTextColor(level), false };
+        buyPrices_[i]
+            = { shownNumber(s.buyPriceText(level), Field::Price), s.buyPriceTextColor(level), false };
+        sellPrices_[i]
+            = { shownNumber(s.sellPriceText(level), Field::Price), s.sellPriceTextColor(level), false };
         buyQuantities_[i].text = shownNumber(s.buyQuantityText(level), Field::Quantity);
         sellQuantities_[i].text = shownNumber(s.sellQuantityText(level), Field::Quantity);
     }

@@ -289,7 +289,8 @@ QPointF clampToOverlay(QPointF p, double width, double height)
     return { std::clamp(p.x(), 0.0, std::max(0.0, width - 0.5)), std::clamp(p.y(), 0.0, std::max(0.0, height)) };
 }
 
-std::vector<std::optional<double>> placeAxisLabels(const std::vector<AxisLabel>& labels, double left, double right)
+std::vector<std::optional<double>> placeAxisLabels(
+    const std::vector<AxisLabel>& labels, double left, double right)
 {
     const size_t n = labels.size();
     std::vector<std::optional<double>> placed(n);

@@ -138,7 +138,8 @@ constexpr double kAxisLabelGap = 6.0;
 // The two outer labels are placed first, then the inner ones from the left;
 // a label is moved as little as its neighbours need and dropped only when
 // no place between them is wide enough.
-std::vector<std::optional<double>> placeAxisLabels(const std::vector<AxisLabel>& labels, double left, double right);
+std::vector<std::optional<double>> placeAxisLabels(
+    const std::vector<AxisLabel>& labels, double left, double right);
 
 // The minute under x of the cross-hair overlay.
 qint64 selectedTimePointIndex(double x, qint32 type);

@@ -1,10 +1,23 @@
 #pragma once
 
+#include "comm/recordset/VEKTCRS.h"
+
 #include <QString>
 #include <cstdio>
+#include <cstring>
 #include <locale.h>
 
-namespace printftext {
+// Helpers of the record-set tests.
+namespace rstest {
+
+// A field of a type with a name, nothing else set.
+inline TCRSField field(const char* name, qint32 type)
+{
+    TCRSField f {};
+    f.type = type;
+    std::strncpy(f.name, name, sizeof f.name - 1);
+    return f;
+}
 
 // printf's "%.3f" of a value in the C locale, whatever the process's
 // locale: the text a record set's floating-point value reads as.
@@ -19,4 +32,4 @@ inline QString fixed3(double value)
     return QString::fromLatin1(buffer);
 }
 
-} // namespace printftext
+} // namespace rstest
