@@ -187,41 +187,27 @@ constexpr auto kDigitPairs = [] {
     out.finish(n);
 }
 
-// QString::number(value, 'f', 3) by the general route: zeros (no "-0.000"),
-// huge and non-finite values, and those whose thousandths lie near half-way.
-// Exact ties (values k/16 with k odd) round away from zero there but to even
-// in std::to_chars, so they go to QString.
+// printf's "%.3f" by the general route: zeros (-0.0 keeps its sign), huge
+// and non-finite values, and those whose thousandths lie near half-way.
+// std::to_chars with a precision gives exactly what printf gives in the C
+// locale: the exact binary value rounded, an exact tie to even (10.0625 is
+// "10.062"), whatever locale the process runs in.
 [[gnu::noinline]] void fixed3TextSlow(double value, TextOut& out)
 {
-    if (value == 0.0) {
-        static constexpr char kZero[] = "0.000";
-        latin1Text(kZero, kZero + 5, out);
-        return;
-    }
-    if (!(std::fabs(value) < 1e15)) {
-        out.assign(QString::number(value, 'f', 3));
-        return;
-    }
-    // |value| < 1e15: sixteen times it fits a 64-bit integer.
-    const double sixteenths = value * 16.0;
-    const auto wholeSixteenths = static_cast<qint64>(sixteenths);
-    if (static_cast<double>(wholeSixteenths) == sixteenths && (wholeSixteenths & 1) != 0) {
-        out.assign(QString::number(value, 'f', 3));
-        return;
-    }
-    char buffer[32];
+    // The largest double has 309 integer digits.
+    char buffer[400];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
     if (result.ec != std::errc()) {
-        out.assign(QString::number(value, 'f', 3));
+        out.empty(); // cannot happen: the buffer holds every double
         return;
     }
     latin1Text(buffer, result.ptr, out);
 }
 
-// QString::number(value, 'f', 3), without its general machinery for the
-// values a table holds. Below 1e9 the thousandths are within 2^-12 of
-// value * 1000, so unless they lie near half-way (where every exact tie
-// lies) the rounded product is the rounded exact value.
+// printf's "%.3f", without its general machinery for the values a table
+// holds. Below 1e9 the product value * 1000 is within 2^-14 of the exact
+// thousandths, so unless they lie near half-way (where every exact tie lies)
+// the rounded product is the rounded exact value.
 [[gnu::always_inline]] inline void fixed3Text(double value, TextOut& out)
 {
     const double magnitude = std::fabs(value);

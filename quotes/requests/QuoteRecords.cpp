@@ -66,8 +66,9 @@ RDOQuotesOf5Level::RDOQuotesOf5Level(const VEKTCRS* source)
     }
     am = row.real("zhf");
     precision = row.truncated32("precision");
-    limitUp = row.real("zt");
-    limitDown = row.real("dt");
+    // Limits are only shown: a text that is no price shows as "--", not 0.
+    limitUp = row.shown("zt", servernumber::Field::Price);
+    limitDown = row.shown("dt", servernumber::Field::Price);
     identifycode = row.text("code");
     total = row.int64("cjsl");
     volume = row.truncated64("cjje");

@@ -39,8 +39,8 @@ struct RDOQuotesOf5Level {
     std::array<double, kLevels> sellPrices {}; // "sj1".."sj5"
     double am = 0; // "zhf"
     qint32 precision = 0;
-    double limitUp = 0; // "zt"
-    double limitDown = 0; // "dt"
+    double limitUp = 0; // "zt"; NaN when the server sent no price
+    double limitDown = 0; // "dt"; NaN when the server sent no price
     QString identifycode; // "code": the cache key
     qint64 total = 0; // "cjsl", traded quantity of the day
     qint64 volume = 0; // "cjje", traded amount of the day

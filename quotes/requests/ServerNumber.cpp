@@ -133,6 +133,17 @@ double Row::real(const char* name) const
     return std::isfinite(value) ? value : 0.0;
 }
 
+double Row::shown(const char* name, Field field) const
+{
+    qint32 index = -1;
+    if (isText(set_, name, &index)) {
+        const QStringView text = textAt(index);
+        return isPlausible(text, field) ? toDouble(text) : std::numeric_limits<double>::quiet_NaN();
+    }
+    const double value = set_.toFloatAtIndex(index);
+    return isPlausible(value, field) ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
 qint64 Row::truncated64(const char* name) const
 {
     return tcrs::saturatingInt64(real(name));

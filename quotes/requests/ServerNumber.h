@@ -55,6 +55,10 @@ public:
     double real(const char* name) const;
     qint64 truncated64(const char* name) const;
     qint32 truncated32(const char* name) const;
+    // A number that is only shown: NaN, which every display shows as
+    // kNotShown, when the field holds no number plausible for `field` ("abc",
+    // "", "NaN", a negative price).
+    double shown(const char* name, Field field) const;
 
 private:
     // A number stored as text is read into one text the row's reads share,

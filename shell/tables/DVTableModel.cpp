@@ -1,5 +1,6 @@
 #include "shell/tables/DVTableModel.h"
 
+#include "comm/recordset/TCRSBytes.h"
 #include "core/DTTable.h"
 #include "shell/tables/TableWidths.h"
 
@@ -22,6 +23,27 @@ bool isSameText(const QString& text, const QStringList& row, qsizetype c)
         return false;
     const QString& other = row.at(c);
     return text.constData() == other.constData() && text.size() == other.size();
+}
+
+// What a field's type code says its values are.
+tablecells::DeclaredValue declaredValue(qint32 type)
+{
+    using tablecells::DeclaredValue;
+    switch (type) {
+    case tcrs::kTypeBool:
+    case tcrs::kTypeInt8:
+    case tcrs::kTypeInt16:
+    case tcrs::kTypeInt32:
+    case tcrs::kTypeInt64:
+    case tcrs::kTypeInt32B:
+    case tcrs::kTypeInt32C:
+        return DeclaredValue::Integer;
+    case tcrs::kTypeFloat:
+    case tcrs::kTypeDouble:
+        return DeclaredValue::Real;
+    default:
+        return DeclaredValue::Text;
+    }
 }
 
 const QString& emptyText()
@@ -98,8 +120,8 @@ void DVTableModel::buildColumns(std::shared_ptr<DTTable> table)
     table_ = std::move(table);
     titles_ = table_ ? table_->tableColomnTitles() : QStringList();
     rules_.clear();
-    for (const QString& title : titles_)
-        rules_.push_back(tablecells::columnRuleFor(title));
+    for (qsizetype c = 0; c < titles_.size(); ++c)
+        rules_.push_back(tablecells::columnRuleFor(titles_[c], declaredValue(table_->columnFieldType(c))));
     editable_.assign(size_t(titles_.size()), false);
     formatters_.assign(size_t(titles_.size()), nullptr);
     sortColumn_ = -1;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <initializer_list>
 #include <string>
 
 namespace tablecells {
@@ -111,8 +112,9 @@ bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
 
 // An optional sign, 1 to 18 digits, and optionally a point and at least one
 // digit: a number below 10^18, so finite and within 64 bits. `negative` is
-// whether it lies below zero, a "-" before any digit other than 0.
-bool isPlainDecimal(QStringView text, bool* negative)
+// whether it lies below zero, a "-" before any digit other than 0;
+// `fraction` whether a digit after the point is not 0.
+bool isPlainDecimal(QStringView text, bool* negative, bool* fraction)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -126,20 +128,44 @@ bool isPlainDecimal(QStringView text, bool* negative)
     const qsizetype wholeDigits = i - wholeStart;
     if (wholeDigits == 0 || wholeDigits > 18)
         return false;
+    bool fractionDigits = false;
     if (i < n && text[i] == u'.') {
         const qsizetype fractionStart = ++i;
         for (; i < n && isDigit(text[i]); ++i)
-            nonZero = nonZero || text[i] != u'0';
+            fractionDigits = fractionDigits || text[i] != u'0';
         if (i == fractionStart)
             return false;
     }
-    *negative = minus && nonZero;
+    *negative = minus && (nonZero || fractionDigits);
+    *fraction = fractionDigits;
     return i == n;
+}
+
+servernumber::Field fieldOf(const ColumnRule& rule)
+{
+    using servernumber::Field;
+    return rule.whole ? Field::Quantity : rule.neverNegative ? Field::Amount : Field::SignedAmount;
+}
+
+bool containsAny(const QString& title, std::initializer_list<const char16_t*> words)
+{
+    for (const char16_t* word : words)
+        if (title.contains(QStringView(word)))
+            return true;
+    return false;
+}
+
+bool endsWithAny(const QString& title, std::initializer_list<const char16_t*> words)
+{
+    for (const char16_t* word : words)
+        if (title.endsWith(QStringView(word)))
+            return true;
+    return false;
 }
 
 } // namespace
 
-ColumnRule columnRuleFor(const QString& title)
+ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
 {
     static const std::array<QString, 6> masked { QStringLiteral("股东代码"), QStringLiteral("股东账户"),
         QStringLiteral("客户号"), QStringLiteral("客户代码"), QStringLiteral("资金账号"),
@@ -160,6 +186,16 @@ ColumnRule columnRuleFor(const QString& title)
               || title.contains(QStringLiteral("价格")) || title.endsWith(QStringLiteral("最新价"))
               || title.endsWith(QStringLiteral("现价")))
         && !title.contains(QStringLiteral("成本"));
+    // Titles that name an amount, a price or a count, unless they name a
+    // kind, a state or a unit of one ("价格类型", "收费方式").
+    const bool namesNumber
+        = (containsAny(title, { u"数量", u"份额", u"价格", u"金额", u"余额", u"市值", u"盈亏", u"净值" })
+              || endsWithAny(title, { u"价", u"费", u"资金", u"资产", u"利息", u"股份" }))
+        && !containsAny(
+            title, { u"类型", u"类别", u"方式", u"标志", u"状态", u"说明", u"名称", u"单位", u"币种" });
+    rule.number = (namesNumber && !rule.centredTitle) || declared != DeclaredValue::Text;
+    rule.whole
+        = declared == DeclaredValue::Integer || (rule.number && containsAny(title, { u"数量", u"股份" }));
     return rule;
 }
 
@@ -197,22 +233,29 @@ bool showsAsItCame(const ColumnRule& rule, QStringView value)
 CellLook lookOf(const ColumnRule& rule, QStringView value)
 {
     // Most cells are plain decimals of a few digits: finite and within 64
-    // bits, so only their sign can keep them from showing. Other numbers
-    // take the full check.
+    // bits, so only their sign or a fraction can keep them from showing.
+    // Other numbers take the full check.
     CellLook look;
     bool negative = false;
-    if (isPlainDecimal(value, &negative)) {
-        if (negative && rule.neverNegative && !rule.centredTitle) {
+    bool fraction = false;
+    if (isPlainDecimal(value, &negative, &fraction)) {
+        if ((negative && rule.neverNegative && !rule.centredTitle) || (fraction && rule.whole)) {
             look.asItCame = false; // "--": neutral and centred
             return look;
         }
         look.rightAligned = !rule.centredTitle;
+    } else if (rule.number && !value.isEmpty()) {
+        // Anything else in a column of numbers shows only when it is a
+        // plausible number once its "%" signs are passed over.
+        look.asItCame = isPure(value, true, true)
+            && servernumber::isPlausible(value.toString().remove(u'%'), fieldOf(rule));
+        if (!look.asItCame)
+            return look;
+        look.rightAligned = !rule.centredTitle;
     } else if (!rule.centredTitle) {
         // Texts, and numbers with blanks, exponents or "%" signs.
         if (isPureFloat(value)) {
-            using servernumber::Field;
-            look.asItCame
-                = servernumber::isPlausible(value, rule.neverNegative ? Field::Amount : Field::SignedAmount);
+            look.asItCame = servernumber::isPlausible(value, fieldOf(rule));
             if (!look.asItCame)
                 return look;
             look.rightAligned = true;

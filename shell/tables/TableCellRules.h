@@ -17,9 +17,17 @@ struct ColumnRule {
     bool maskable = false; // account numbers hidden under account protection
     bool centredTitle = false; // codes, numbers and dates: centred even when numeric
     bool neverNegative = false; // quantities and prices (not cost prices): a negative means nothing
+    bool number = false; // holds numbers: a text that is no plausible number shows "--"
+    bool whole = false; // counts shares: a fraction means nothing
 };
 
-ColumnRule columnRuleFor(const QString& title);
+// What a reply declares a column's field to hold.
+enum class DeclaredValue { Text, Integer, Real };
+
+// From the title, and from the field's declared type: a column the reply
+// declares numeric holds numbers whatever its title, whole ones when the
+// type is an integer.
+ColumnRule columnRuleFor(const QString& title, DeclaredValue declared = DeclaredValue::Text);
 
 // Neutral unless the column colours by sign (beyond one millionth) or by
 // direction ("买入" anywhere, else "卖出" anywhere).
@@ -30,8 +38,9 @@ CellTone toneFor(const ColumnRule& rule, QStringView value);
 Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
 
 // The text a cell shows: "--" for a number no column can show as real (not
-// finite, past 64 bits, or negative where the column's numbers never are);
-// any other text as it came.
+// finite, past 64 bits, negative where the column's numbers never are, a
+// fraction where they are whole), and in a column of numbers for any text
+// that is not one ("%" signs aside); any other text as it came.
 QString shownCell(const ColumnRule& rule, const QString& value);
 // Whether that text is the value as it came (kNotShown otherwise).
 bool showsAsItCame(const ColumnRule& rule, QStringView value);

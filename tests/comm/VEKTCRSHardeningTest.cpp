@@ -1,5 +1,6 @@
 // Record sets against hostile payloads and writers that must round-trip: the
 // payload budget, separators in UTF-16 texts, and the fast reads by name.
+#include "comm/RecordSetTestData.h"
 #include "comm/crypto/VEKCoder.h"
 #include "comm/recordset/TCRSText.h"
 #include "comm/recordset/VEKTCRS.h"
@@ -169,8 +170,7 @@ TEST(VEKTCRSFastReads, ByNameAndByIndexMatchTheGeneralConversions)
         EXPECT_EQ(set.toStringWithName(QStringLiteral("i")),
             QString::number(r == 0 ? std::numeric_limits<qint32>::min() : r * -37));
         EXPECT_EQ(set.toStringWithName(QStringLiteral("l")), QString::number(longs[r]));
-        EXPECT_EQ(set.toStringWithName(QStringLiteral("d")), QString::number(doubles[r], 'f', 3))
-            << doubles[r];
+        EXPECT_EQ(set.toStringWithName(QStringLiteral("d")), rstest::fixed3(doubles[r])) << doubles[r];
         EXPECT_EQ(set.toStringAtIndex(3),
             r % 2 ? QString::fromUtf8("浦发银行%1").arg(r) : QStringLiteral("60%1").arg(r));
         // Two fields of one name: the first one wins, however the lookups ran before.

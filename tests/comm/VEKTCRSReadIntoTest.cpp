@@ -1,6 +1,7 @@
 // Reading a cell's text into the caller's text: the same texts as the reads
 // that return a new one, whatever the type, encoding or state of the set, and
 // the caller's buffer reused without touching a text that shares it.
+#include "comm/RecordSetTestData.h"
 #include "comm/recordset/VEKTCRS.h"
 
 #include <QStringList>
@@ -92,7 +93,7 @@ TEST(VEKTCRSReadInto, EveryTypeInEveryEncodingReadsAsTheReturnedText)
             const int r = rows.getCurrent();
             EXPECT_EQ(rows.toStringAtIndex(3), QString::number(qint32(kLongs[r])));
             EXPECT_EQ(rows.toStringAtIndex(4), QString::number(kLongs[r]));
-            EXPECT_EQ(rows.toStringAtIndex(6), QString::number(kDoubles[r], 'f', 3));
+            EXPECT_EQ(rows.toStringAtIndex(6), rstest::fixed3(kDoubles[r]));
         }
     }
 }
@@ -104,7 +105,7 @@ TEST(VEKTCRSReadInto, InfoSetsReadAsTheReturnedText)
         VEKTCRS d = VEKTCRS::initWithDouble(value);
         ASSERT_TRUE(d.fetchFirst());
         EXPECT_TRUE(d.readStringWithName(QLatin1StringView("ER_Double"), text));
-        EXPECT_EQ(text, QString::number(value, 'f', 3)) << value;
+        EXPECT_EQ(text, rstest::fixed3(value)) << value;
         EXPECT_EQ(text, d.toStringWithName(QStringLiteral("ER_Double")));
     }
     VEKTCRS i = VEKTCRS::initWithInt(-42, QStringLiteral("rejected"), false);

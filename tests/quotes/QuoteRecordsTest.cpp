@@ -1,7 +1,10 @@
 #include "comm/crypto/AesEncryption.h"
 #include "quotes/QuoteTestRig.h"
 
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 using brokersim::Table;
 using logintest::HomeFixture;
@@ -92,6 +95,50 @@ TEST(QuoteRecords, FiveLevelKeepsTextsAndWideQuantities)
     }
     const RDOQuotesOf5Level empty(nullptr);
     EXPECT_TRUE(empty.identifycode.isEmpty());
+}
+
+// The limits are only shown: what is no plausible price reads as NaN, which
+// every display shows as "--", never as a limit of 0.00.
+TEST(QuoteRecords, LimitsThatAreNoPriceReadAsNoValue)
+{
+    const struct {
+        const char* text;
+        std::optional<double> value;
+    } cases[] = {
+        { "11.00", 11.0 },
+        { " 9.9 ", 9.9 },
+        { "0", 0.0 },
+        { "abc", std::nullopt },
+        { "", std::nullopt },
+        { "NaN", std::nullopt },
+        { "inf", std::nullopt },
+        { "-1", std::nullopt },
+        { "1e999", std::nullopt },
+        { "12abc", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        const VEKTCRS row = set(Table().column("code").column("zt").column("dt").row(
+            { "600000", QString::fromLatin1(c.text), QString::fromLatin1(c.text) }));
+        const RDOQuotesOf5Level q(&row);
+        for (double limit : { q.limitUp, q.limitDown }) {
+            if (c.value)
+                EXPECT_DOUBLE_EQ(limit, *c.value) << c.text;
+            else
+                EXPECT_TRUE(std::isnan(limit)) << c.text;
+        }
+    }
+    // A field the reply declares a double is judged the same way.
+    VEKTCRS binary(2);
+    TCRSField zt {};
+    zt.type = 7;
+    std::strncpy(zt.name, "zt", sizeof zt.name - 1);
+    ASSERT_TRUE(binary.addField(zt));
+    ASSERT_TRUE(binary.appendRecord());
+    ASSERT_TRUE(binary.updateFieldWithDouble(0, -std::numeric_limits<double>::infinity()));
+    EXPECT_TRUE(std::isnan(RDOQuotesOf5Level(&binary).limitUp));
+    ASSERT_TRUE(binary.updateFieldWithDouble(0, 12.5));
+    EXPECT_DOUBLE_EQ(RDOQuotesOf5Level(&binary).limitUp, 12.5);
+    EXPECT_TRUE(std::isnan(RDOQuotesOf5Level(&binary).limitDown)); // missing
 }
 
 TEST(QuoteRecords, TimesharingBySetCount)

@@ -61,6 +61,72 @@ TEST_F(QuotePanelController, BookAndLimitsFromTheSecurity)
     EXPECT_EQ(page.prices, (QStringList { "9.99", "10.05", "--" }));
 }
 
+// A limit the server sends as no price shows "--", never 0.00, and a click
+// on it sends "--", which the trading page ignores.
+TEST_F(QuotePanelController, LimitsThatAreNoPriceShowDashes)
+{
+    for (const char* text : { "abc", "", "NaN", "-5", "inf" }) {
+        QuoteInfoViewController c({ 955, 400 }, services());
+        c.awakeFromNib();
+        PriceCatcher page;
+        c.setUpdatePriceDelegate(&page);
+        const VEKTCRS reply
+            = HomeFixture::set(brokersim::Table()
+                                   .column("code")
+                                   .column("precision")
+                                   .column("zt")
+                                   .column("dt")
+                                   .row({ "600000", "2", "11.00", QString::fromLatin1(text) }));
+        const RDOQuotesOf5Level q(&reply);
+        c.setQuotesOf5LevelInfo(*security(day(walk(3, 10.0, 0.01), 10.0), &q));
+        EXPECT_EQ(c.field(QuoteField::limitUpText).text, "11.00") << text;
+        EXPECT_EQ(c.field(QuoteField::limitDownText).text, "--") << text;
+        EXPECT_EQ(c.field(QuoteField::limitDownText).color, Security::downsColor()) << text;
+        c.priceButtonClicked(QuotePriceButton::lowPriceButton);
+        EXPECT_EQ(page.prices, QStringList { "--" }) << text;
+    }
+}
+
+// Every number of the panel is plausible for what it stands for or "--";
+// units of a change and of a count are allowed, empty texts stay empty.
+TEST_F(QuotePanelController, NumbersThatMeanNothingShowDashes)
+{
+    using servernumber::Field;
+    const struct {
+        const char* text;
+        Field field;
+        const char* shown;
+    } cases[] = {
+        { "10.50", Field::Price, "10.50" },
+        { "-0.01", Field::Price, "--" },
+        { "nan", Field::Price, "--" },
+        { "abc", Field::Price, "--" },
+        { "", Field::Price, "" },
+        { "--", Field::Price, "--" },
+        { "-2.35%", Field::SignedAmount, "-2.35%" },
+        { "inf%", Field::SignedAmount, "--" },
+        { "1200", Field::Quantity, "1200" },
+        { "-3", Field::Quantity, "--" },
+        { "12.5", Field::Quantity, "--" },
+        { "1.25万", Field::Quantity, "1.25万" },
+        { "3万亿", Field::Quantity, "3万亿" },
+        { "-1.25亿", Field::Quantity, "--" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuoteInfoViewController::shownNumber(QString::fromUtf8(c.text), c.field),
+            QString::fromUtf8(c.shown))
+            << c.text;
+
+    // Through the panel: a minute with a negative turnover in the header.
+    QuoteInfoViewController c({ 955, 400 }, services());
+    c.awakeFromNib();
+    std::vector<RDOTimesharingInfo> points = walk(3, 10.0, 0.01);
+    points.back().totalTurnover = -500;
+    c.setTimesharingInfo(security(day(points, 10.0)));
+    EXPECT_EQ(c.field(QuoteField::currentQuantityText).text, "--");
+    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "10.02");
+}
+
 TEST_F(QuotePanelController, ClicksNeverReachAFormUnderItsConfirmation)
 {
     QuoteInfoViewController c({ 955, 400 }, services());

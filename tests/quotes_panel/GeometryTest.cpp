@@ -222,3 +222,56 @@ TEST(PanelGeometry, CrossHairIndexAndClamping)
     EXPECT_EQ(clampToOverlay({ 900, -20 }, 650, 300), QPointF(649.5, 0));
     EXPECT_EQ(clampToOverlay({ -9, 400 }, 650, 300), QPointF(0, 300));
 }
+
+// The time axis's labels never overlap, whatever the chart's width: an inner
+// label moves aside as little as it must, and one with no room left is
+// dropped; the outer two stay at the edges while they fit.
+TEST(PanelGeometry, AxisLabelsNeverOverlap)
+{
+    // "09:30", "11:30 13:00", "15:00 15:05", "15:30" at 13 pixels.
+    const double widths[] = { 34, 73, 73, 34 };
+    const double centres[] = { 1.0 / 2, 5.0 / 11, 4.0 / 9 };
+    for (double chartWidth = 0; chartWidth <= 1400; chartWidth += 7) {
+        for (double centre : centres) {
+            const double left = 69;
+            const double right = left + chartWidth;
+            const std::vector<AxisLabel> labels { { left + 1, widths[0] },
+                { left + centre * chartWidth - widths[1] / 2, widths[1] },
+                { left + 10.0 / 11 * chartWidth - widths[2] / 2 - 5, widths[2] },
+                { right - 2 - widths[3], widths[3] } };
+            const std::vector<std::optional<double>> placed = placeAxisLabels(labels, left, right);
+            ASSERT_EQ(placed.size(), labels.size());
+            std::optional<double> previousEnd;
+            for (size_t i = 0; i < labels.size(); ++i) {
+                if (!placed[i])
+                    continue;
+                const std::string where = std::to_string(chartWidth) + " label " + std::to_string(i);
+                EXPECT_GE(*placed[i], left) << where;
+                EXPECT_LE(*placed[i] + labels[i].width, right) << where;
+                if (previousEnd)
+                    EXPECT_GE(*placed[i], *previousEnd + kAxisLabelGap) << where;
+                previousEnd = *placed[i] + labels[i].width;
+            }
+            // Wide enough for all four side by side: all four are shown.
+            if (chartWidth >= 2 * (34 + 73 + 73 + 34) + 4 * kAxisLabelGap)
+                for (size_t i = 0; i < labels.size(); ++i)
+                    EXPECT_TRUE(placed[i]) << chartWidth << " label " << i;
+        }
+    }
+
+    // The STAR market's day at the panel's width: the after-hours mark moves
+    // left off the end label, the others stay where the market type puts them.
+    const std::vector<AxisLabel> star { { 70, 34 }, { 69 + 5.0 / 11 * 660 - 36.5, 73 },
+        { 69 + 10.0 / 11 * 660 - 36.5 - 5, 73 }, { 727 - 34, 34 } };
+    const std::vector<std::optional<double>> placed = placeAxisLabels(star, 69, 729);
+    ASSERT_TRUE(placed[0] && placed[1] && placed[2] && placed[3]);
+    EXPECT_EQ(*placed[0], 70);
+    EXPECT_EQ(*placed[1], star[1].x);
+    EXPECT_EQ(*placed[3], 693);
+    EXPECT_EQ(*placed[2], 693 - kAxisLabelGap - 73);
+    // Too narrow for anything but the start: the rest is dropped.
+    const std::vector<std::optional<double>> tiny = placeAxisLabels(star, 0, 40);
+    EXPECT_TRUE(tiny[0]);
+    EXPECT_FALSE(tiny[1] || tiny[2] || tiny[3]);
+    EXPECT_TRUE(placeAxisLabels({}, 0, 100).empty());
+}

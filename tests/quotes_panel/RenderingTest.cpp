@@ -199,6 +199,34 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_FALSE(isWhiteish(image.pixel(overlay->pos() + QPoint(0, overlay->height() / 2))));
 }
 
+// On the panel itself the STAR market's time labels stand apart at either
+// font size: "15:00 15:05" no longer runs into "15:30".
+TEST_F(QuotePanelRendering, StarMarketTimeLabelsStandApart)
+{
+    for (int pixels : { 11, 13, 20 }) {
+        QFont font = view->font();
+        font.setPixelSize(pixels);
+        view->setFont(font);
+        for (qint32 type : { 0, 1, 2, 3 }) {
+            controller->setQuoteMarketType(type);
+            std::vector<QRectF> rects;
+            for (QuoteField f : { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
+                     QuoteField::timeAFLabel, QuoteField::timeEndLabel }) {
+                const QRectF r = view->fieldRect(f);
+                if (!controller->field(f).hidden && !r.isNull()) {
+                    EXPECT_GE(r.width(), QFontMetricsF(font).horizontalAdvance(controller->field(f).text))
+                        << type;
+                    rects.push_back(r);
+                }
+            }
+            EXPECT_EQ(rects.size(), type == 3 ? 4u : 3u) << pixels << " type " << type;
+            for (size_t i = 1; i < rects.size(); ++i)
+                EXPECT_GT(rects[i].left(), rects[i - 1].right())
+                    << pixels << " type " << type << " label " << i;
+        }
+    }
+}
+
 TEST_F(QuotePanelRendering, ClickingALevelHandsItsPriceToThePage)
 {
     PriceCatcher page;

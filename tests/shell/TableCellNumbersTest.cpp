@@ -69,10 +69,17 @@ TEST(TableCellNumbers, ACellsLookIsTheRulesAppliedOneByOne)
     for (const char* title : titles) {
         const ColumnRule rule = columnRuleFor(QString::fromUtf8(title));
         using servernumber::Field;
-        const Field field = rule.neverNegative ? Field::Amount : Field::SignedAmount;
+        const Field field = rule.whole ? Field::Quantity
+            : rule.neverNegative       ? Field::Amount
+                                       : Field::SignedAmount;
         for (const char16_t* value : values) {
             const QString text = QString::fromUtf16(value);
-            const bool asItCame = rule.centredTitle || !isPureFloat(text) || servernumber::isPlausible(text, field);
+            // A column of numbers shows a number ("%" signs aside) or nothing.
+            const QString bare = QString(text).remove(u'%');
+            const bool asItCame = text.isEmpty()
+                || (rule.number
+                        ? isPureFloat(bare) && servernumber::isPlausible(bare, field)
+                        : rule.centredTitle || !isPureFloat(text) || servernumber::isPlausible(text, field));
             const QString shown = asItCame ? text : QStringLiteral("--");
             const std::string where = std::string(title) + " " + text.toStdString();
             EXPECT_EQ(showsAsItCame(rule, text), asItCame) << where;

@@ -152,6 +152,46 @@ TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
     EXPECT_EQ(*calls, 11);
 }
 
+// What a position, asset or fund reply may send: NaN, inf and texts where
+// numbers belong, in columns known as numeric by their title or by the type
+// the reply declares. Each shows "--", centred; numbers show as they came.
+TEST_F(TableModelTest, NumberColumnsShowDashesForWhatIsNoNumber)
+{
+    struct Column {
+        const char* title;
+        qint32 type;
+        QStringList values;
+        QStringList shown;
+    };
+    const Column columns[] = {
+        { "参考市值", 7, { "nan", "inf", "12.5" }, { "--", "--", "12.500" } },
+        { "备注值", 6, { "-inf", "0.25", "-2" }, { "--", "0.250", "-2.000" } },
+        { "可用数量", 5, { "-100", "200", "0" }, { "--", "200", "0" } },
+        { "资金余额", 9, { "NaN", "abc", "1520.30" }, { "--", "--", "1520.30" } },
+        { "股份余额", 9, { "inf", "100.5", "300" }, { "--", "--", "300" } },
+        { "证券名称", 9, { "nan", "abc", "12" }, { "nan", "abc", "12" } },
+    };
+    QStringList titles;
+    QList<qint32> types;
+    QList<QStringList> rows(3);
+    for (const Column& c : columns) {
+        titles << QString::fromUtf8(c.title);
+        types << c.type;
+        for (int r = 0; r < 3; ++r)
+            rows[r] << c.values[r];
+    }
+    DVTableModel model(TableKind::Common, &style);
+    model.buildColumns(makeTable(titles, rows, types));
+    for (int c = 0; c < int(std::size(columns)); ++c) {
+        EXPECT_EQ(shownColumn(model, c), columns[c].shown) << columns[c].title;
+        for (int r = 0; r < 3; ++r) {
+            const auto align = model.data(model.index(r, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
+            if (columns[c].shown[r] == "--")
+                EXPECT_TRUE(align & Qt::AlignHCenter) << columns[c].title << " " << r;
+        }
+    }
+}
+
 TEST_F(TableModelTest, CheckStatesAndSelectAll)
 {
     DVTableModel model(TableKind::Check, &style);

@@ -76,14 +76,68 @@ TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
         { "参考盈亏", "-1520.30", "-1520.30" },
         { "参考盈亏", "1e999", "--" },
         { "成交金额", "-300", "-300" }, // a flow may go either way
-        { "委托数量", "abc", "abc" }, // no number: the server's text
+        { "委托数量", "abc", "--" }, // a column of numbers shows no other text
         { "委托编号", "-1", "-1" }, // numbers of codes and dates are texts
         { "备注", "", "" },
+        // Texts that are no number, in the columns of numbers the titles name.
+        { "委托数量", "NaN", "--" },
+        { "委托数量", "inf", "--" },
+        { "委托数量", "", "" }, // nothing shown
+        { "成交数量", "100.5", "--" }, // shares are whole
+        { "成交数量", "100.00", "100.00" },
+        { "股份余额", "1e2", "1e2" },
+        { "股份余额", "1.5e0", "--" },
+        { "参考市值", "abc", "--" },
+        { "资金余额", "nan", "--" },
+        { "可用资金", "-5", "-5" },
+        { "总资产", "Infinity", "--" },
+        { "单位净值", "1.0235", "1.0235" },
+        { "手续费", "5元", "--" },
+        { "盈亏比例(%)", "3.2%", "3.2%" },
+        { "盈亏比例(%)", "abc%", "--" },
+        // Titles that name a kind or a way of a number hold texts.
+        { "价格类型", "限价", "限价" },
+        { "收费方式", "前端", "前端" },
+        { "币种", "人民币", "人民币" },
+        { "证券名称", "abc", "abc" },
+        { "资金账号", "abc", "abc" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(shownCell(columnRuleFor(QString::fromUtf8(c.title)), QString::fromUtf8(c.value)),
             QString::fromUtf8(c.shown))
             << c.title << " " << c.value;
+}
+
+// A column the reply declares numeric holds numbers whatever its title:
+// whole ones when it declares an integer.
+TEST(TableCellRules, DeclaredNumberColumnsShowOnlyPlausibleNumbers)
+{
+    using D = DeclaredValue;
+    struct Case {
+        const char* title;
+        D declared;
+        const char* value;
+        const char* shown;
+    };
+    const Case cases[] = {
+        { "备注", D::Real, "nan", "--" },
+        { "备注", D::Real, "-inf", "--" },
+        { "备注", D::Real, "-1.500", "-1.500" },
+        { "备注", D::Text, "nan", "nan" },
+        { "标志", D::Integer, "-3", "-3" },
+        { "委托编号", D::Real, "inf", "--" }, // centred, still a number
+        { "委托编号", D::Integer, "12", "12" },
+        { "成交价格", D::Real, "-0.500", "--" },
+        { "委托数量", D::Real, "100.000", "100.000" },
+        { "委托数量", D::Real, "100.500", "--" },
+        { "说明", D::Integer, "7.5", "--" },
+    };
+    for (const Case& c : cases) {
+        const ColumnRule rule = columnRuleFor(QString::fromUtf8(c.title), c.declared);
+        EXPECT_TRUE(rule.number || c.declared == D::Text) << c.title;
+        EXPECT_EQ(shownCell(rule, QString::fromUtf8(c.value)), QString::fromUtf8(c.shown))
+            << c.title << " " << int(c.declared) << " " << c.value;
+    }
 }
 
 TEST(TableCellRules, PureNumberScans)

@@ -4,8 +4,10 @@
 #include "trading/quotepanel/TimesharingChartViews.h"
 #include "trading/security/Security.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 using namespace quotepanel;
 
@@ -58,12 +60,10 @@ Place placeOf(QuoteField field)
     case QuoteField::currentQuantityText:
         return { kHeaderX[3] + 30, 110, left };
     case QuoteField::timeBeginLabel:
-        return { kChartLeft, 80, left };
     case QuoteField::timeEndLabel:
-        return { kChartRight - 80, 80, right };
     case QuoteField::timeMidLabel:
     case QuoteField::timeAFLabel:
-        return { 0, 90, Qt::AlignCenter };
+        return { 0, 0, left }; // placed with the other labels of the axis
     default:
         return { 0, kAxisWidth, right }; // the axis texts left of the chart
     }
@@ -204,13 +204,46 @@ QRectF QuoteInfoView::fieldRect(QuoteField field) const
     default:
         break; // the time axis, below the chart
     }
-    Place p = placeOf(field);
-    const QRectF chart = l.turnoverViewRect;
-    if (field == QuoteField::timeMidLabel)
-        p.x = chart.x() + controller_.timeMidLabelCentre() * chart.width() - p.width / 2;
-    if (field == QuoteField::timeAFLabel)
-        p.x = chart.x() + 10.0 / 11 * chart.width() - p.width / 2 - 5;
+    if (field >= QuoteField::timeBeginLabel && field <= QuoteField::timeAFLabel) {
+        const std::optional<std::pair<double, double>> span = axisLabelSpan(field);
+        return span ? panelRect(span->first, y, span->second, boxHeight) : QRectF();
+    }
+    const Place p = placeOf(field);
     return panelRect(p.x, y, p.width, boxHeight);
+}
+
+std::optional<std::pair<double, double>> QuoteInfoView::axisLabelSpan(QuoteField field) const
+{
+    // Left to right: the start of the day, the midday break, the after-hours
+    // mark and the end of the day, each where the market type puts it.
+    const QRectF chart = layout_.turnoverViewRect;
+    const QuoteField order[] = { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
+        QuoteField::timeAFLabel, QuoteField::timeEndLabel };
+    const QFontMetricsF metrics(font());
+    std::vector<AxisLabel> labels;
+    std::vector<QuoteField> shown;
+    for (QuoteField f : order) {
+        const QuoteTextField& t = controller_.field(f);
+        if (t.hidden || t.text.isEmpty())
+            continue;
+        // One pixel more than the text, so that drawing it never elides it.
+        const double width = std::ceil(metrics.horizontalAdvance(t.text)) + 1;
+        double x = kChartLeft;
+        if (f == QuoteField::timeEndLabel)
+            x = kChartRight - width;
+        else if (f == QuoteField::timeMidLabel)
+            x = chart.x() + controller_.timeMidLabelCentre() * chart.width() - width / 2;
+        else if (f == QuoteField::timeAFLabel)
+            x = chart.x() + 10.0 / 11 * chart.width() - width / 2 - 5;
+        labels.push_back({ x, width });
+        shown.push_back(f);
+    }
+    const std::vector<std::optional<double>> placed
+        = placeAxisLabels(labels, chart.x(), chart.x() + chart.width());
+    for (size_t i = 0; i < shown.size(); ++i)
+        if (shown[i] == field && placed[i])
+            return std::pair(*placed[i], labels[i].width);
+    return std::nullopt;
 }
 
 QRectF QuoteInfoView::bookPriceRect(bool buy, int level) const
@@ -272,8 +305,11 @@ void QuoteInfoView::paintEvent(QPaintEvent*)
         const QuoteTextField& t = controller_.field(field);
         if (t.hidden || t.text.isEmpty())
             continue;
+        const QRectF rect = fieldRect(field);
+        if (rect.isNull())
+            continue; // an axis label with no room left
         const bool caption = field <= QuoteField::exchangeRateLabel || field >= QuoteField::timeBeginLabel;
-        draw(fieldRect(field), t.text, caption ? captionGrey() : t.color, placeOf(field).align);
+        draw(rect, t.text, caption ? captionGrey() : t.color, placeOf(field).align);
     }
     const QRectF headerRect = fieldRect(QuoteField::timeText);
     for (size_t i = 0; i < std::size(kHeaderCaptions); ++i)

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <optional>
+#include <utility>
 #include <variant>
 
 class TimePointLineView;
@@ -34,7 +35,8 @@ public:
     // (-1..-5) or one of the summary prices.
     using Hit = std::variant<int, QuotePriceButton>;
     std::optional<Hit> hitTest(QPointF widgetPoint) const;
-    // The widget rectangle where a field's text is drawn.
+    // The widget rectangle where a field's text is drawn; a null one for a
+    // time-axis label left out for want of room.
     QRectF fieldRect(QuoteField field) const;
     QRectF bookPriceRect(bool buy, int level) const;
     QRectF bookQuantityRect(bool buy, int level) const;
@@ -52,6 +54,9 @@ private:
     void placeTimePointLineView();
     void showChart();
     int bookRowY(bool buy, int level) const;
+    // Where a time-axis label's text starts and its width, none when the
+    // axis has no room for it beside the others.
+    std::optional<std::pair<double, double>> axisLabelSpan(QuoteField field) const;
     QRectF panelRect(double x, double y, double w, double h) const;
 
     QuoteInfoViewController& controller_;

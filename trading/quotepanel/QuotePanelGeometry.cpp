@@ -289,4 +289,46 @@ QPointF clampToOverlay(QPointF p, double width, double height)
     return { std::clamp(p.x(), 0.0, std::max(0.0, width - 0.5)), std::clamp(p.y(), 0.0, std::max(0.0, height)) };
 }
 
+std::vector<std::optional<double>> placeAxisLabels(
+    const std::vector<AxisLabel>& labels, double left, double right)
+{
+    const size_t n = labels.size();
+    std::vector<std::optional<double>> placed(n);
+    // The room between the nearest placed labels on either side of i.
+    const auto room = [&](size_t i) {
+        double from = left;
+        double to = right;
+        for (size_t j = i; j-- > 0;) {
+            if (placed[j]) {
+                from = *placed[j] + labels[j].width + kAxisLabelGap;
+                break;
+            }
+        }
+        for (size_t j = i + 1; j < n; ++j) {
+            if (placed[j]) {
+                to = *placed[j] - kAxisLabelGap;
+                break;
+            }
+        }
+        return std::pair(from, to);
+    };
+    const auto place = [&](size_t i) {
+        const auto [from, to] = room(i);
+        const double width = std::max(labels[i].width, 0.0);
+        if (!std::isfinite(labels[i].x) || to - from < width)
+            return;
+        placed[i] = std::clamp(labels[i].x, from, to - width);
+    };
+    std::vector<size_t> order;
+    if (n > 0)
+        order.push_back(0);
+    if (n > 1)
+        order.push_back(n - 1);
+    for (size_t i = 1; i + 1 < n; ++i)
+        order.push_back(i);
+    for (size_t i : order)
+        place(i);
+    return placed;
+}
+
 } // namespace quotepanel

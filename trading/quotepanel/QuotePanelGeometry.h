@@ -125,6 +125,22 @@ VolumeBars volumeBars(const std::vector<RDOTimesharingInfo>& normal, const std::
 // not three or four digits or a minute outside its session.
 std::optional<int> minuteIndex(const QString& quoteTime, const MarketLayout& layout, bool afterHours);
 
+// A label of the time axis below the chart: the x its text wants to start
+// at and the text's width. Labels are given left to right.
+struct AxisLabel {
+    double x = 0;
+    double width = 0;
+};
+// The least room between two labels of the axis.
+constexpr double kAxisLabelGap = 6.0;
+// Where each label's text starts, none for a label dropped: every label is
+// kept inside [left, right] and at least kAxisLabelGap from its neighbours.
+// The two outer labels are placed first, then the inner ones from the left;
+// a label is moved as little as its neighbours need and dropped only when
+// no place between them is wide enough.
+std::vector<std::optional<double>> placeAxisLabels(
+    const std::vector<AxisLabel>& labels, double left, double right);
+
 // The minute under x of the cross-hair overlay.
 qint64 selectedTimePointIndex(double x, qint32 type);
 // Where a drag that left the overlay leaves the cross-hair: at the right
