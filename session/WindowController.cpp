@@ -177,7 +177,7 @@ void WindowController::appLogin(DataModel*, const QString&, const std::optional<
     if (!alive.survived())
         return;
     if (needMenu && state_ == State::Bootstrap && !server->requestMenuInfo(this))
-        bootstrapFailed(QStringLiteral("无法请求菜单。"));
+        menuFailed(QStringLiteral("无法请求菜单。"));
     checkBootstrap();
 }
 
@@ -232,8 +232,21 @@ void WindowController::queryMenuInfo(DataModel*, const QString&, const std::shar
 
 bool WindowController::queryMenuInfo(DataModel*, const QString&, const CSError& error)
 {
-    bootstrapFailed(error.domain);
+    menuFailed(error.domain);
     return true;
+}
+
+void WindowController::menuFailed(const QString& message)
+{
+    if (state_ != State::Bootstrap)
+        return;
+    // Without a menu there is nothing to trade with: the box ends the
+    // application.
+    state_ = State::Halted;
+    windows->runAlert(AlertRequest::error(message), [this, alive = alive_.watch()](int) {
+        if (alive.survived() && state_ == State::Halted)
+            endApplication();
+    });
 }
 
 void WindowController::bootstrapFailed(const QString& message)

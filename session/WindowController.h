@@ -120,7 +120,10 @@ private:
     void startSession();
     void requestUtid();
     void requestAppLogin();
+    // A failed branch list: the error, then the start-up alert's "重试".
     void bootstrapFailed(const QString& message);
+    // A failed menu: the error, and its box ends the application.
+    void menuFailed(const QString& message);
     void checkBootstrap();
     void showTimeoutAlert();
     void loginWindowClosedByUser();
