@@ -2,8 +2,8 @@
 // from the asset page) in a menu whose trading entries sit at the bottom of
 // a chain of groups: finding the entry and its index path walks the outline
 // once, so the time grows linearly with the depth (BigO "N").
-#include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
+#include "shell/DeepMenu.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -25,27 +25,14 @@ public:
 struct DeepMenuWindow {
     std::unique_ptr<MenuManager> menus = std::make_unique<MenuManager>();
     std::unique_ptr<AccountManager> accounts = std::make_unique<AccountManager>();
-    std::unique_ptr<MessageCenterManager> store = std::make_unique<MessageCenterManager>(nullptr, accounts.get());
+    std::unique_ptr<MessageCenterManager> store
+        = std::make_unique<MessageCenterManager>(nullptr, accounts.get());
     std::unique_ptr<MenuItemViewManager> pages = std::make_unique<MenuItemViewManager>();
     std::unique_ptr<MainWindowController> window;
 
     explicit DeepMenuWindow(int depth)
     {
-        std::vector<RDOMenuInfo::Ptr> nodes;
-        for (int root = 1; root <= 5; ++root)
-            nodes.push_back(RDOMenuInfo::fromFields(QString::number(root), QStringLiteral("-1"),
-                QStringLiteral("根%1").arg(root), root == 5 ? QStringLiteral("trademenu") : QString(), {}));
-        QString parent = QStringLiteral("5");
-        for (int level = 0; level < depth; ++level) {
-            const QString id = QStringLiteral("g%1").arg(level);
-            nodes.push_back(RDOMenuInfo::fromFields(id, parent, QStringLiteral("第%1层").arg(level), {}, {}));
-            parent = id;
-        }
-        nodes.push_back(RDOMenuInfo::fromFields(
-            QStringLiteral("11"), parent, QStringLiteral("买入"), QStringLiteral("buysale?MMLB=0"), {}));
-        nodes.push_back(RDOMenuInfo::fromFields(
-            QStringLiteral("12"), parent, QStringLiteral("卖出"), QStringLiteral("buysale?MMLB=1"), {}));
-        menus->setMenuInfo(std::make_shared<RDOMenuManager>(nodes));
+        menus->setMenuInfo(std::make_shared<RDOMenuManager>(shelltest::deepTradingMenu(depth)));
         pages->registerPageClass(QStringLiteral("TradeViewController"),
             [](const BaseNode::Ptr& node) { return std::make_unique<EmptyPage>(node); });
 

@@ -120,10 +120,10 @@ private:
     void startSession();
     void requestUtid();
     void requestAppLogin();
-    // A failed branch list: the error, then the start-up alert's "重试".
-    void bootstrapFailed(const QString& message);
-    // A failed menu: the error, and its box ends the application.
-    void menuFailed(const QString& message);
+    // After the error of a failed branch list the start-up alert's "重试";
+    // after that of a failed menu the end of the application.
+    enum class AfterError { Retry, End };
+    void bootstrapFailed(const QString& message, AfterError after);
     void checkBootstrap();
     void showTimeoutAlert();
     void loginWindowClosedByUser();

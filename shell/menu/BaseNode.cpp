@@ -4,8 +4,8 @@
 #include "shell/menu/TreeTeardown.h"
 
 #include <algorithm>
-#include <utility>
 #include <unordered_set>
+#include <utility>
 
 TreeAdditionObj::TreeAdditionObj(const RDOMenuInfo& menuInfo, bool selectItsParent)
     : nodeName_(menuInfo.menuName)

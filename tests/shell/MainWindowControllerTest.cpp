@@ -1,6 +1,7 @@
 #include "shell/windows/MainWindowController.h"
 
 #include "AccountsTestRig.h"
+#include "DeepMenu.h"
 #include "ShellTestRig.h"
 #include "SmallStack.h"
 #include "WindowTestRig.h"
@@ -8,8 +9,6 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/windows/MainWindowOutlineModel.h"
 #include "shell/windows/SessionNotifications.h"
-
-#include <tuple>
 
 using namespace shelltest;
 using windowtest::RecordingAlerts;
@@ -378,19 +377,7 @@ TEST_F(MainWindowControllerTest, AMenuOfAnyDepthIsShownSelectedChangedAndJumpedT
     // Groups nested far deeper than the small stack below allows one call a
     // level (16 bytes at least), with buy and sell at the bottom.
     constexpr int kDepth = 40000;
-    std::vector<RDOMenuInfo::Ptr> nodes = tradingMenu();
-    nodes.erase(nodes.begin() + 5, nodes.end());
-    QString parent = QStringLiteral("5");
-    for (int level = 0; level < kDepth; ++level) {
-        const QString id = QStringLiteral("g%1").arg(level);
-        nodes.push_back(RDOMenuInfo::fromFields(id, parent, QStringLiteral("第%1层").arg(level), {}, {}));
-        parent = id;
-    }
-    for (const auto& [id, name, link] : { std::tuple { "11", "买入", "buysale?MMLB=0" },
-             std::tuple { "12", "卖出", "buysale?MMLB=1" } })
-        nodes.push_back(RDOMenuInfo::fromFields(QString::fromLatin1(id), parent, QString::fromUtf8(name),
-            QString::fromLatin1(link), {}));
-    menus->setMenuInfo(std::make_shared<RDOMenuManager>(nodes));
+    menus->setMenuInfo(std::make_shared<RDOMenuManager>(deepTradingMenu(kDepth)));
     login({ "010100000001" });
     Posts posts;
 
@@ -429,7 +416,8 @@ TEST_F(MainWindowControllerTest, AMenuOfAnyDepthIsShownSelectedChangedAndJumpedT
         for (const auto& [type, path] : jumps) {
             const int before = posts.count(pagenotify::kFillTradePage);
             NotificationCenter::getInstance()->postNotificationName(type, QVariant(), position);
-            ASSERT_TRUE(testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) > before; }));
+            ASSERT_TRUE(
+                testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) > before; }));
             EXPECT_EQ(w.selectedMenuItemIndex(), path);
             EXPECT_EQ(model.nodeAt(model.indexOfPath(path))->nodeTitle, pageTitle());
         }

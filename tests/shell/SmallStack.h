@@ -5,13 +5,12 @@
 // an unmapped page below it. Work that recurses once per level of a tree
 // deeper than the stack's bytes / 16 (a call costs at least 16 bytes) then
 // crashes in any build, whatever the process's own stack limit.
-#include <sys/mman.h>
-#include <ucontext.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SMALL_STACK_ASAN 1

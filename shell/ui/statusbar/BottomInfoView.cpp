@@ -27,7 +27,8 @@ public:
     using QLabel::QLabel;
     QSize minimumSizeHint() const override
     {
-        return { fontMetrics().horizontalAdvance(QStringLiteral("上证…")), QLabel::minimumSizeHint().height() };
+        return { fontMetrics().horizontalAdvance(QStringLiteral("上证…")),
+            QLabel::minimumSizeHint().height() };
     }
 
 protected:
@@ -36,7 +37,8 @@ protected:
         QPainter painter(this);
         painter.setPen(palette().color(foregroundRole()));
         const QRect box = contentsRect();
-        painter.drawText(box, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
+        painter.drawText(
+            box, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
     }
 };
 
