@@ -287,22 +287,8 @@ void MainWindow::showEvent(QShowEvent* event)
     ui::Window::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
-        fitOnScreen();
         controller_.windowDidLoad();
     }
-}
-
-void MainWindow::fitOnScreen()
-{
-    // The frame is known once the window is on screen: with it the window
-    // must still fit the screen's usable area.
-    const QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    const QSize frameExtra = frameGeometry().size() - size();
-    const QSize fitted = size().boundedTo(screen->availableGeometry().size() - frameExtra);
-    if (fitted != size())
-        resize(fitted);
 }
 
 void MainWindow::willClose()

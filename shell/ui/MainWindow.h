@@ -84,7 +84,6 @@ protected:
 private:
     QWidget* makeTitleBar();
     QWidget* makeMenuBox();
-    void fitOnScreen();
     void refreshOutline();
     void refreshSelection();
     void refreshPage();

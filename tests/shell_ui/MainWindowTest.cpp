@@ -450,7 +450,8 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
     logInThroughTheForm();
     fetchMenu();
     LargeBuyPage standIn;
-    openWindow();
+    // A window smaller than the screen, as a customer may leave it.
+    openWindow(QSize(700, 450));
     const QRect screen = window->screen()->availableGeometry();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     const QSize before = window->size();
