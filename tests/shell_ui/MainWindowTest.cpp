@@ -5,6 +5,7 @@
 
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
+#include "shell/DeepMenu.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/MainWindowRig.h"
 #include "shell/SessionTestRig.h"
@@ -506,4 +507,34 @@ TEST_F(MainWindowTest, TabFromTheMenuGoesToThePagesFirstField)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     EXPECT_TRUE(window->outlineView()->hasFocus());
+}
+
+TEST_F(MainWindowTest, AMenuDeeperThanTheOutlineShowsStillOpensItsPages)
+{
+    constexpr int kDepth = 40000;
+    MenuManager::getInstance()->setMenuInfo(std::make_shared<RDOMenuManager>(shelltest::deepTradingMenu(kDepth)));
+    MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("TradeViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    // The outline shows the upper levels, open.
+    QTreeView* outline = window->outlineView();
+    QModelIndex at;
+    for (int level = 1; level <= kShownMenuLevels; ++level) {
+        at = outline->model()->index(0, 0, at);
+        ASSERT_TRUE(at.isValid()) << level;
+    }
+    EXPECT_TRUE(outline->isExpanded(at.parent()));
+    EXPECT_EQ(outline->model()->rowCount(at), 0);
+
+    // A jump to the buy page at the bottom opens it.
+    const QVariantMap position { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+        QVariantMap { { QStringLiteral("marketCode"), 1 } } } };
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), position);
+    ASSERT_TRUE(spinUntil([&] { return window->currentPageView() != nullptr; }));
+    EXPECT_EQ(window->controller().currentShow()->pageTitle(), QStringLiteral("买入"));
+    EXPECT_EQ(window->controller().selectedMenuItemIndex()->size(), kDepth + 1);
+    testsupport::spinFor(20ms);
+    EXPECT_TRUE(window->isVisible());
 }
