@@ -341,6 +341,8 @@ void MainWindow::refreshPage()
     if (page) {
         pageView_ = MenuItemViewCatalogue::shared().makeView(*page, pageArea_->viewport());
         pageArea_->setWidget(pageView_);
+        // On the page area's own white, as pages are drawn.
+        pageView_->setAutoFillBackground(false);
     }
     pageArea_->setVisible(bool(pageView_));
     emptyPageHint_->setVisible(!pageView_);
