@@ -177,7 +177,7 @@ void WindowController::appLogin(DataModel*, const QString&, const std::optional<
     if (!alive.survived())
         return;
     if (needMenu && state_ == State::Bootstrap && !server->requestMenuInfo(this))
-        bootstrapFailed(QStringLiteral("无法请求菜单。"));
+        bootstrapFailed(QStringLiteral("无法请求菜单。"), AfterError::End);
     checkBootstrap();
 }
 
@@ -209,7 +209,7 @@ void WindowController::queryOrganizationInfo(DataModel*, const QString&, const R
         return;
     orgIsInit = server->setOrgInfo(info);
     if (!orgIsInit) {
-        bootstrapFailed(QStringLiteral("营业部信息无效。"));
+        bootstrapFailed(QStringLiteral("营业部信息无效。"), AfterError::Retry);
         return;
     }
     checkBootstrap();
@@ -217,7 +217,7 @@ void WindowController::queryOrganizationInfo(DataModel*, const QString&, const R
 
 bool WindowController::queryOrganizationInfo(DataModel*, const QString&, const CSError& error)
 {
-    bootstrapFailed(error.domain);
+    bootstrapFailed(error.domain, AfterError::Retry);
     return true;
 }
 
@@ -232,20 +232,25 @@ void WindowController::queryMenuInfo(DataModel*, const QString&, const std::shar
 
 bool WindowController::queryMenuInfo(DataModel*, const QString&, const CSError& error)
 {
-    bootstrapFailed(error.domain);
+    bootstrapFailed(error.domain, AfterError::End);
     return true;
 }
 
-void WindowController::bootstrapFailed(const QString& message)
+void WindowController::bootstrapFailed(const QString& message, AfterError after)
 {
     if (state_ != State::Bootstrap)
         return;
-    // The form would stay disabled for ever: after the error the start-up
-    // alert offers a new round ("重试") or the end.
+    // Without a branch list the form would stay disabled for ever: after
+    // the error the start-up alert offers a new round ("重试") or the end.
+    // Without a menu there is nothing to trade with: the error ends it.
     state_ = State::Halted;
-    windows->runAlert(AlertRequest::error(message), [this, alive = alive_.watch()](int) {
-        if (alive.survived() && state_ == State::Halted)
+    windows->runAlert(AlertRequest::error(message), [this, after, alive = alive_.watch()](int) {
+        if (!alive.survived() || state_ != State::Halted)
+            return;
+        if (after == AfterError::Retry)
             showTimeoutAlert();
+        else
+            endApplication();
     });
 }
 

@@ -120,7 +120,10 @@ private:
     void startSession();
     void requestUtid();
     void requestAppLogin();
-    void bootstrapFailed(const QString& message);
+    // After the error of a failed branch list the start-up alert's "重试";
+    // after that of a failed menu the end of the application.
+    enum class AfterError { Retry, End };
+    void bootstrapFailed(const QString& message, AfterError after);
     void checkBootstrap();
     void showTimeoutAlert();
     void loginWindowClosedByUser();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 TreeAdditionObj::TreeAdditionObj(const RDOMenuInfo& menuInfo, bool selectItsParent)
     : nodeName_(menuInfo.menuName)
@@ -80,10 +81,13 @@ namespace {
 
 // Visits every node below `nodes` in preorder, entering the children of
 // non-leaf nodes, without recursion and entering each node once (so even a
-// node list someone made circular ends); `visit` answers true to stop.
+// node list someone made circular ends). `visit(node, frames)` answers true
+// to stop; `frames` are the lists from the top down to the node's own, each
+// with the position just after the node taken from it.
+using Frames = std::vector<std::pair<BaseNode::List, std::size_t>>;
 template <class Visit> void walkNodes(const BaseNode::List& nodes, Visit&& visit)
 {
-    std::vector<std::pair<BaseNode::List, std::size_t>> frames;
+    Frames frames;
     frames.emplace_back(nodes, 0);
     std::unordered_set<const BaseNode*> entered;
     while (!frames.empty()) {
@@ -94,7 +98,7 @@ template <class Visit> void walkNodes(const BaseNode::List& nodes, Visit&& visit
         const BaseNode::Ptr node = frames.back().first[frames.back().second++];
         if (!node)
             continue;
-        if (visit(node))
+        if (visit(node, std::as_const(frames)))
             return;
         if (!node->isLeaf() && entered.insert(node.get()).second)
             frames.emplace_back(node->children(), 0);
@@ -110,7 +114,7 @@ BaseNode::Ptr BaseNode::parentFromArray(const List& nodes) const
             return nullptr;
     }
     Ptr parent;
-    walkNodes(nodes, [&](const Ptr& node) {
+    walkNodes(nodes, [&](const Ptr& node, const Frames&) {
         if (!node || node->isLeaf())
             return false;
         const List kids = node->children();
@@ -125,26 +129,28 @@ BaseNode::Ptr BaseNode::parentFromArray(const List& nodes) const
 
 std::optional<QList<qsizetype>> BaseNode::indexPathInArray(const List& nodes) const
 {
-    QList<qsizetype> path;
-    const BaseNode* current = this;
-    // Climb from the node to the top, one parent at a time.
-    for (std::size_t guard = 0; guard <= 1'000'000; ++guard) {
-        const auto top = std::find_if(
-            nodes.begin(), nodes.end(), [current](const Ptr& n) { return n.get() == current; });
-        if (top != nodes.end()) {
-            path.prepend(top - nodes.begin());
-            return path;
-        }
-        const Ptr parent = current->parentFromArray(nodes);
-        if (!parent)
-            return std::nullopt;
-        const List siblings = parent->children();
-        const auto at = std::find_if(
-            siblings.begin(), siblings.end(), [current](const Ptr& n) { return n.get() == current; });
-        path.prepend(at - siblings.begin());
-        current = parent.get();
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i].get() == this)
+            return QList<qsizetype> { qsizetype(i) };
     }
-    return std::nullopt;
+    return findIndexPath(nodes, [this](const BaseNode& node) { return &node == this; });
+}
+
+std::optional<QList<qsizetype>> findIndexPath(
+    const BaseNode::List& nodes, const std::function<bool(const BaseNode&)>& matches)
+{
+    // One pass: the walk's own frames are the way down to the node found.
+    std::optional<QList<qsizetype>> path;
+    walkNodes(nodes, [&](const BaseNode::Ptr& node, const Frames& frames) {
+        if (!matches(*node))
+            return false;
+        path.emplace();
+        path->reserve(qsizetype(frames.size()));
+        for (const auto& [list, next] : frames)
+            path->append(qsizetype(next) - 1);
+        return true;
+    });
+    return path;
 }
 
 BaseNode::List BaseNode::descendants() const
@@ -152,7 +158,7 @@ BaseNode::List BaseNode::descendants() const
     List out;
     if (isLeaf_)
         return out;
-    walkNodes(children_, [&](const Ptr& node) {
+    walkNodes(children_, [&](const Ptr& node, const Frames&) {
         out.push_back(node);
         return false;
     });
@@ -187,7 +193,7 @@ bool BaseNode::isDescendantOfNodes(const List& nodes) const
     for (const Ptr& node : nodes) {
         if (!node || node->isLeaf())
             continue;
-        walkNodes(node->children_, [&](const Ptr& n) { return found = n.get() == this; });
+        walkNodes(node->children_, [&](const Ptr& n, const Frames&) { return found = n.get() == this; });
         if (found)
             return true;
     }
@@ -288,7 +294,7 @@ BaseNode::List buildMenuOutline(const RDOMenuInfo& menuNode, bool userMenu, Menu
 BaseNode::Ptr findNodeWithLinkId(const BaseNode::List& nodes, qint64 linkId)
 {
     BaseNode::Ptr found;
-    walkNodes(nodes, [&](const BaseNode::Ptr& node) {
+    walkNodes(nodes, [&](const BaseNode::Ptr& node, const Frames&) {
         if (node && node->nodeLinkId == linkId)
             found = node;
         return found != nullptr;

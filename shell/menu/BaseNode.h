@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -68,7 +69,7 @@ public:
     // `nodes` or not found.
     Ptr parentFromArray(const List& nodes) const;
     // indexPathInArray: positions from the top of `nodes` down to the node;
-    // none when it cannot be reached.
+    // none when it cannot be reached. One walk over the tree, however deep.
     std::optional<QList<qsizetype>> indexPathInArray(const List& nodes) const;
 
     // Tree operations over the children of non-leaf nodes.
@@ -118,5 +119,15 @@ private:
 // editor shows all). Visibility comes from `menuManager`.
 BaseNode::List buildMenuOutline(const RDOMenuInfo& menuNode, bool userMenu, MenuManager& menuManager);
 
+// How many levels the menu windows show. Their tree views lay out and free
+// nested rows one call per level, so a menu from the server deeper than
+// this shows its upper levels only; no real menu comes near it.
+inline constexpr int kShownMenuLevels = 32;
+
 // The first node with that link id, depth first; none when absent.
 BaseNode::Ptr findNodeWithLinkId(const BaseNode::List& nodes, qint64 linkId);
+
+// The index path of the first node, depth first, that `matches`; none when
+// no node does. One walk without recursion, so any depth is safe.
+std::optional<QList<qsizetype>> findIndexPath(
+    const BaseNode::List& nodes, const std::function<bool(const BaseNode&)>& matches);

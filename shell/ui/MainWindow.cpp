@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -43,6 +44,7 @@ constexpr char kStyleSheet[] = R"(
 #menuBox QTreeView::item { height: 26px; }
 #menuBox QTreeView::item:selected { background: #2a5190; color: white; }
 #itemView { background: white; }
+QScrollArea#pageArea { background: transparent; }
 #itemView QLabel#emptyPageHint { color: #9aa6b6; font-size: 16px; }
 #bottomView { background: #f3f3f3; border-top: 1px solid #c9d3e0; }
 QLabel#messageCount { color: white; background: #d9302c; border-radius: 7px; font-size: 9px; }
@@ -86,6 +88,15 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(makeTitleBar());
 
+    // Tab follows the order widgets are made in, and a page is made long
+    // after the window: the status bar is made before the menu, so that Tab
+    // from the menu goes on to the page rather than to the status bar.
+    QWidget* bottom = styledArea("bottomView", this);
+    auto* bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomView_ = new BottomInfoView(services.statusBar, bottom);
+    bottomLayout->addWidget(bottomView_);
+
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("contentSplitter"));
     splitter->setChildrenCollapsible(false);
@@ -99,16 +110,21 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     emptyPageHint_->setObjectName(QStringLiteral("emptyPageHint"));
     emptyPageHint_->setAlignment(Qt::AlignCenter);
     pageLayout->addWidget(emptyPageHint_);
+    // A page larger than the area scrolls inside it: its minimum size never
+    // grows the window past the screen. The area itself takes no focus, so
+    // the first Tab stop of the page is the page's own first field.
+    pageArea_ = new QScrollArea(itemView_);
+    pageArea_->setObjectName(QStringLiteral("pageArea"));
+    pageArea_->setWidgetResizable(true);
+    pageArea_->setFrameShape(QFrame::NoFrame);
+    pageArea_->setFocusPolicy(Qt::NoFocus);
+    pageArea_->viewport()->setAutoFillBackground(false);
+    pageArea_->hide();
+    pageLayout->addWidget(pageArea_);
     splitter->addWidget(itemView_);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 210, 790 });
     layout->addWidget(splitter, 1);
-
-    QWidget* bottom = styledArea("bottomView", this);
-    auto* bottomLayout = new QHBoxLayout(bottom);
-    bottomLayout->setContentsMargins(0, 0, 0, 0);
-    bottomView_ = new BottomInfoView(services.statusBar, bottom);
-    bottomLayout->addWidget(bottomView_);
     layout->addWidget(bottom);
 
     connect(&controller_, &MainWindowController::outlineChanged, this, &MainWindow::refreshOutline);
@@ -232,6 +248,7 @@ QWidget* MainWindow::makeMenuBox()
     layout->addWidget(menuTitleLabel_);
 
     outlineModel_ = new MainWindowOutlineModel(this);
+    outlineModel_->setShownDepth(kShownMenuLevels);
     itemListView_ = new QTreeView(box);
     itemListView_->setObjectName(QStringLiteral("itemListView"));
     itemListView_->setModel(outlineModel_);
@@ -322,10 +339,12 @@ void MainWindow::refreshPage()
         return;
     delete pageView_.data();
     if (page) {
-        pageView_ = MenuItemViewCatalogue::shared().makeView(*page, itemView_);
-        itemView_->layout()->addWidget(pageView_);
-        pageView_->show();
+        pageView_ = MenuItemViewCatalogue::shared().makeView(*page, pageArea_->viewport());
+        pageArea_->setWidget(pageView_);
+        // On the page area's own white, as pages are drawn.
+        pageView_->setAutoFillBackground(false);
     }
+    pageArea_->setVisible(bool(pageView_));
     emptyPageHint_->setVisible(!pageView_);
 }
 

@@ -19,6 +19,7 @@ class BottomInfoView;
 class MainWindowOutlineModel;
 class QComboBox;
 class QLabel;
+class QScrollArea;
 class QToolButton;
 class QTreeView;
 
@@ -54,6 +55,8 @@ public:
     BottomInfoView* bottomInfoView() const { return bottomView_; }
     // The widget of the page shown; none while no page is open.
     MenuItemView* currentPageView() const { return pageView_.data(); }
+    // Where the page is shown; it scrolls a page larger than itself.
+    QScrollArea* pageArea() const { return pageArea_; }
     QTreeView* outlineView() const { return itemListView_; }
 
     // lockWindow: YES covers the window with the lock-cover window (no input
@@ -106,6 +109,7 @@ private:
     MainWindowOutlineModel* outlineModel_ = nullptr;
     QWidget* itemView_ = nullptr;
     QLabel* emptyPageHint_ = nullptr;
+    QScrollArea* pageArea_ = nullptr;
     QPointer<MenuItemView> pageView_;
     ui::WindowSlot<MenuEditorWindow> editor_;
     ui::WindowSlot<ui::Window> userSettingWC_;

@@ -10,6 +10,7 @@
 #include "shell/windows/SessionNotifications.h"
 
 #include <QPointer>
+#include <unordered_set>
 
 namespace {
 
@@ -27,26 +28,6 @@ std::optional<qint64> marketCodeOf(const QVariant& position)
     bool ok = false;
     const qint64 value = code.toLongLong(&ok);
     return ok ? std::optional<qint64>(value) : std::nullopt;
-}
-
-// The index path of the node with that id, depth first.
-std::optional<MainWindowController::IndexPath> pathOfNodeId(
-    const BaseNode::List& nodes, const QString& nodeId)
-{
-    for (qsizetype i = 0; i < qsizetype(nodes.size()); ++i) {
-        const BaseNode::Ptr& node = nodes[size_t(i)];
-        if (!node)
-            continue;
-        if (node->nodeId == nodeId)
-            return MainWindowController::IndexPath { i };
-        if (!node->isLeaf()) {
-            if (auto below = pathOfNodeId(node->children(), nodeId)) {
-                below->prepend(i);
-                return below;
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -155,17 +136,22 @@ bool MainWindowController::shouldSelectItem(const BaseNode& node)
 
 BaseNode::Ptr MainWindowController::findNode(const BaseNode::Ptr& node, qint64 linkId)
 {
-    if (!node)
-        return nullptr;
-    if (node->nodeLinkId == linkId)
-        return node;
-    if (!node->isGroup || node->isLeaf())
-        return nullptr;
-    for (const BaseNode::Ptr& child : node->children()) {
-        if (child && child->nodeLinkId == linkId)
-            return child;
-        if (BaseNode::Ptr found = findNode(child, linkId))
-            return found;
+    // Depth first, each child before its own entries, entering groups only;
+    // with a stack of its own, as a menu of any depth must not exhaust the
+    // call stack, and entering each group once.
+    std::vector<BaseNode::Ptr> pending { node };
+    std::unordered_set<const BaseNode*> entered;
+    while (!pending.empty()) {
+        const BaseNode::Ptr next = std::move(pending.back());
+        pending.pop_back();
+        if (!next)
+            continue;
+        if (next->nodeLinkId == linkId)
+            return next;
+        if (!next->isGroup || next->isLeaf() || !entered.insert(next.get()).second)
+            continue;
+        const BaseNode::List children = next->children();
+        pending.insert(pending.end(), children.rbegin(), children.rend());
     }
     return nullptr;
 }
@@ -227,7 +213,8 @@ void MainWindowController::updateOutlineContents()
 
     // The page shown stays when its entry is still in the outline.
     if (currentShow_ && currentShow_->menuInfo()) {
-        if (auto path = pathOfNodeId(treeContent_, currentShow_->menuInfo()->nodeId)) {
+        const QString& shownId = currentShow_->menuInfo()->nodeId;
+        if (auto path = findIndexPath(treeContent_, [&](const BaseNode& n) { return n.nodeId == shownId; })) {
             selectedMenuItemIndex_ = path;
             emit outlineChanged();
             return;

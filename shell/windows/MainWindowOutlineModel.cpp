@@ -2,9 +2,17 @@
 
 #include "shell/windows/MainWindowController.h"
 
+#include <algorithm>
+#include <vector>
+
 MainWindowOutlineModel::MainWindowOutlineModel(QObject* parent)
     : QAbstractItemModel(parent)
 {
+}
+
+void MainWindowOutlineModel::setShownDepth(int levels)
+{
+    shownDepth_ = std::max(levels, 1);
 }
 
 void MainWindowOutlineModel::setNodes(BaseNode::List nodes)
@@ -12,28 +20,47 @@ void MainWindowOutlineModel::setNodes(BaseNode::List nodes)
     beginResetModel();
     nodes_ = std::move(nodes);
     places_.clear();
-    for (int row = 0; row < int(nodes_.size()); ++row)
-        file(nodes_[size_t(row)], nullptr, row);
+    fileAll();
     endResetModel();
 }
 
-void MainWindowOutlineModel::file(const BaseNode::Ptr& node, const BaseNode* parent, int row)
+void MainWindowOutlineModel::fileAll()
 {
-    if (!node || places_.contains(node.get()))
-        return; // a node shown twice would have two parents
-    Place& place = places_[node.get()];
-    place.parent = parent;
-    place.row = row;
-    place.self = node;
-    if (!node->isLeaf()) {
-        for (const BaseNode::Ptr& child : node->children()) {
-            if (child && child != node && !places_.contains(child.get()))
-                place.children.push_back(child);
+    // With a list of its own rather than the call stack, so a menu of any
+    // depth is safe. Each node is filed under the first parent that lists
+    // it: a node listed twice would have two parents.
+    struct Pending {
+        BaseNode::Ptr node;
+        int depth;
+    };
+    std::vector<Pending> pending;
+    auto file = [&](const BaseNode::Ptr& node, const BaseNode* parent, int row, int depth) {
+        if (!node || places_.contains(node.get()))
+            return false;
+        places_.insert(node.get(), Place { parent, row, {}, node });
+        pending.push_back({ node, depth });
+        return true;
+    };
+    // Top-level rows are the list's own positions.
+    for (int row = 0; row < int(nodes_.size()); ++row)
+        file(nodes_[size_t(row)], nullptr, row, 1);
+    std::reverse(pending.begin(), pending.end());
+    while (!pending.empty()) {
+        const Pending next = std::move(pending.back());
+        pending.pop_back();
+        if (next.node->isLeaf() || next.depth >= shownDepth_)
+            continue;
+        const std::size_t firstChild = pending.size();
+        BaseNode::List shown;
+        for (const BaseNode::Ptr& child : next.node->children()) {
+            if (file(child, next.node.get(), int(shown.size()), next.depth + 1))
+                shown.push_back(child);
         }
+        places_[next.node.get()].children = std::move(shown);
+        // The first child is taken next: the nodes are filed in the order
+        // the outline shows them.
+        std::reverse(pending.begin() + std::ptrdiff_t(firstChild), pending.end());
     }
-    const BaseNode::List children = place.children; // `place` may move while filing
-    for (int i = 0; i < int(children.size()); ++i)
-        file(children[size_t(i)], node.get(), i);
 }
 
 const MainWindowOutlineModel::Place* MainWindowOutlineModel::placeOf(const BaseNode* node) const

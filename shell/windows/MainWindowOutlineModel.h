@@ -5,6 +5,7 @@
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QList>
+#include <limits>
 
 // The main window's menu outline as an item model: one column, the node
 // titles; group nodes hold their children, leaves none. Rebuilt whole with
@@ -18,6 +19,9 @@ public:
     explicit MainWindowOutlineModel(QObject* parent = nullptr);
 
     void setNodes(BaseNode::List nodes);
+    // How many levels the outline shows (at least one); the entries of a
+    // group at the last level are left out. Takes effect at setNodes.
+    void setShownDepth(int levels);
     BaseNode::Ptr nodeAt(const QModelIndex& index) const;
     // Between index paths of the controller and model indexes.
     QList<qsizetype> indexPath(const QModelIndex& index) const;
@@ -38,8 +42,9 @@ private:
         BaseNode::Ptr self;
     };
     const Place* placeOf(const BaseNode* node) const;
-    void file(const BaseNode::Ptr& node, const BaseNode* parent, int row);
+    void fileAll();
 
     BaseNode::List nodes_;
     QHash<const BaseNode*, Place> places_;
+    int shownDepth_ = std::numeric_limits<int>::max();
 };

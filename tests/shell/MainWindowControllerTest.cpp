@@ -1,7 +1,9 @@
 #include "shell/windows/MainWindowController.h"
 
 #include "AccountsTestRig.h"
+#include "DeepMenu.h"
 #include "ShellTestRig.h"
+#include "SmallStack.h"
 #include "WindowTestRig.h"
 #include "login/Account.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -368,4 +370,64 @@ TEST_F(MainWindowControllerTest, MessageBadge)
     store->updateReadFlagToRead(QStringLiteral("pd1"), QStringLiteral("1"));
     NotificationCenter::getInstance()->postNotification(pagenotify::kMessageCountChanged);
     EXPECT_EQ(w.messageCount(), 2);
+}
+
+TEST_F(MainWindowControllerTest, AMenuOfAnyDepthIsShownSelectedChangedAndJumpedTo)
+{
+    // Groups nested far deeper than the small stack below allows one call a
+    // level (16 bytes at least), with buy and sell at the bottom.
+    constexpr int kDepth = 40000;
+    menus->setMenuInfo(std::make_shared<RDOMenuManager>(deepTradingMenu(kDepth)));
+    login({ "010100000001" });
+    Posts posts;
+
+    runOnSmallStack(512 * 1024, [&] {
+        MainWindowController& w = open();
+        MainWindowOutlineModel model;
+        model.setNodes(w.treeContent());
+
+        // Down the outline to the deepest entry and back to its path.
+        QModelIndex at;
+        for (int level = 0; level <= kDepth; ++level) {
+            ASSERT_EQ(model.rowCount(at), level == kDepth ? 2 : 1) << level;
+            at = model.index(0, 0, at);
+        }
+        EXPECT_EQ(at.data().toString(), QStringLiteral("买入"));
+        const Path buy = model.indexPath(at);
+        ASSERT_EQ(buy.size(), kDepth + 1);
+        EXPECT_EQ(model.indexOfPath(buy), at);
+        EXPECT_EQ(model.parent(at).data().toString(), QStringLiteral("第%1层").arg(kDepth - 1));
+
+        w.outlineViewSelectionDidChange(buy);
+        EXPECT_EQ(pageTitle(), QStringLiteral("买入"));
+        // A menu change finds the page's entry again.
+        NotificationCenter::getInstance()->postNotification(pagenotify::kMenuChanged);
+        EXPECT_EQ(pageTitle(), QStringLiteral("买入"));
+        EXPECT_EQ(w.selectedMenuItemIndex(), buy);
+        model.setNodes(w.treeContent());
+
+        // Sell, then buy again, from a position.
+        Path sell = buy;
+        sell.back() = 1;
+        const QVariantMap position { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+            QVariantMap { { QStringLiteral("marketCode"), 1 } } } };
+        const std::pair<int32_t, Path> jumps[]
+            = { { pagenotify::kSellPosition, sell }, { pagenotify::kBuyPosition, buy } };
+        for (const auto& [type, path] : jumps) {
+            const int before = posts.count(pagenotify::kFillTradePage);
+            NotificationCenter::getInstance()->postNotificationName(type, QVariant(), position);
+            ASSERT_TRUE(
+                testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) > before; }));
+            EXPECT_EQ(w.selectedMenuItemIndex(), path);
+            EXPECT_EQ(model.nodeAt(model.indexOfPath(path))->nodeTitle, pageTitle());
+        }
+
+        // A window shows the upper levels only.
+        model.setShownDepth(3);
+        model.setNodes(w.treeContent());
+        const QModelIndex third = model.index(0, 0, model.index(0, 0, model.index(0, 0)));
+        EXPECT_TRUE(third.isValid());
+        EXPECT_EQ(model.rowCount(third), 0);
+        EXPECT_FALSE(model.indexOfPath(buy).isValid());
+    });
 }

@@ -3,7 +3,9 @@
 #include "platform/PropertyList.h"
 #include "shell/menu/BaseNode.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
 
@@ -247,6 +249,24 @@ TEST_F(MenuModelTest, StoreVersionCheckAndTradingRoot)
     EXPECT_EQ(broken.menuVersion(), QStringLiteral("v1"));
     ASSERT_TRUE(QFile::remove(manager.menuLocalPath()));
     EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v1")));
+}
+
+TEST_F(MenuModelTest, AFailedSaveRecordsNoVersionAndWritesNoVisibilityFile)
+{
+    MenuManager manager;
+    ASSERT_TRUE(manager.needRequestMenuInfo(QStringLiteral("v7")));
+    // A folder where the menu file goes: the atomic write cannot replace it.
+    ASSERT_TRUE(QDir().mkpath(manager.menuLocalPath()));
+    manager.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+
+    // The menu serves this run; nothing says it was stored.
+    ASSERT_TRUE(manager.rdoMenuManager());
+    EXPECT_EQ(manager.menuItemsArray().size(), 2);
+    EXPECT_FALSE(UserDefaultConfig::getInstance()->menuVersion().has_value());
+    EXPECT_FALSE(QFile::exists(manager.menuVisiblePath()));
+    EXPECT_TRUE(QFileInfo(manager.menuLocalPath()).isDir());
+    // So the next start fetches it again.
+    EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v7")));
 }
 
 TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)

@@ -232,14 +232,16 @@ TEST_F(SessionFlowTest, BranchListAndMenuOnlyWhenTheirVersionsChanged)
     }
 }
 
-TEST_F(SessionFlowTest, BranchListOrMenuFailureLetsTheUserRetry)
+TEST_F(SessionFlowTest, BranchListFailureLetsTheUserRetryAMenuFailureEnds)
 {
     enum class Fails { OrgError, OrgRejected, MenuError, MenuNotSent };
     for (Fails f : { Fails::OrgError, Fails::OrgRejected, Fails::MenuError, Fails::MenuNotSent }) {
         SCOPED_TRACE(int(f));
+        const bool menu = f == Fails::MenuError || f == Fails::MenuNotSent;
         TearDown();
         server = ScriptedServer();
         windows = FakeWindows();
+        quits = 0;
         SetUp();
         server.orgAccepted = f != Fails::OrgRejected;
         server.menuRequestPossible = f != Fails::MenuNotSent;
@@ -252,10 +254,24 @@ TEST_F(SessionFlowTest, BranchListOrMenuFailureLetsTheUserRetry)
             server.menuObserver->queryMenuInfo(nullptr, QString(), CSError { "菜单失败", 5 });
         ASSERT_EQ(windows.boxes.size(), 1u);
         EXPECT_EQ(windows.boxes.back().request.title, "错误");
+        EXPECT_EQ(windows.boxes.back().request.defaultButton, "确认");
+        if (f == Fails::MenuError)
+            EXPECT_EQ(windows.boxes.back().request.text, "菜单失败");
         EXPECT_FALSE(windows.log.contains("formEnabled"));
 
-        // After the error the start-up alert; "重试" runs a new round that
-        // ends with the form enabled.
+        if (menu) {
+            // No menu, nothing to trade with: dismissing the error ends
+            // the application, with no retry offered.
+            windows.answer(1);
+            EXPECT_TRUE(windows.boxes.empty());
+            EXPECT_EQ(quits, 1);
+            EXPECT_FALSE(windows.loginWindow);
+            EXPECT_EQ(controller->state(), State::Ended);
+            EXPECT_EQ(server.testRounds, 1);
+            continue;
+        }
+        // After the branch list's error the start-up alert; "重试" runs a
+        // new round that ends with the form enabled.
         windows.answer(1);
         ASSERT_EQ(windows.boxes.size(), 1u);
         EXPECT_EQ(windows.boxes.back().request.defaultButton, "重试");

@@ -5,6 +5,7 @@
 
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
+#include "shell/DeepMenu.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/MainWindowRig.h"
 #include "shell/SessionTestRig.h"
@@ -23,14 +24,18 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 using namespace windowtest;
 using testsupport::spinUntil;
@@ -154,6 +159,9 @@ TEST_F(MainWindowTest, TitleBarAccountsReadableAndTheHighlightFollowsThePageShow
     logInThroughTheForm();
     fetchMenu();
     openWindow();
+    // The size the window takes on the 1280 x 800 screen it is made for
+    // (the test's screen is smaller).
+    window->resize(MainWindow::kDefaultSize);
     testsupport::spinFor(20ms);
 
     // The closed box shows the whole account line, kind included, also for
@@ -397,4 +405,136 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
         other->close();
         session.reset();
     }
+}
+
+namespace {
+
+// A stand-in for the buy page's widget: the code and price fields, and a
+// minimum size larger than any screen.
+class LargeFormView final : public MenuItemView {
+public:
+    static constexpr QSize kMinimum { 2600, 1900 };
+    LargeFormView(MenuItemViewController& controller, QWidget* parent)
+        : MenuItemView(controller, parent)
+    {
+        auto* layout = new QVBoxLayout(this);
+        for (const char* name : { "stockCodeText", "priceText" }) {
+            auto* field = new QLineEdit(this);
+            field->setObjectName(QLatin1String(name));
+            layout->addWidget(field);
+        }
+        layout->addStretch(1);
+        setMinimumSize(kMinimum);
+    }
+};
+
+// The buy entry opens the stand-in for as long as it lives.
+struct LargeBuyPage {
+    LargeBuyPage()
+    {
+        MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("TradeViewController"),
+            [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
+        MenuItemViewCatalogue::shared().registerView(QStringLiteral("TradeViewController"),
+            [](MenuItemViewController& c, QWidget* parent) { return new LargeFormView(c, parent); });
+    }
+    ~LargeBuyPage()
+    {
+        MenuItemViewCatalogue::shared().registerView(
+            QStringLiteral("TradeViewController"), [](MenuItemViewController&, QWidget*) { return nullptr; });
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    LargeBuyPage standIn;
+    // A window smaller than the screen, as a customer may leave it.
+    openWindow(QSize(700, 450));
+    const QRect screen = window->screen()->availableGeometry();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    const QSize before = window->size();
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    ASSERT_TRUE(buy);
+    QWidget* page = clickEntry(buy->nodeTitle);
+    ASSERT_TRUE(page);
+    // The status bar's index lines are in too: on a narrow screen they give
+    // way as well.
+    auto* lastIndex = window->bottomInfoView()->findChild<QLabel*>("indexInfo3Text");
+    ASSERT_TRUE(spinUntil([&] { return !lastIndex->text().isEmpty(); }, 10s));
+    testsupport::spinFor(50ms);
+
+    EXPECT_EQ(window->size(), before);
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height();
+    // The whole page is there, and the area scrolls to every part of it.
+    EXPECT_GE(page->width(), LargeFormView::kMinimum.width());
+    EXPECT_GE(page->height(), LargeFormView::kMinimum.height());
+    QScrollArea* area = window->pageArea();
+    EXPECT_TRUE(area->isAncestorOf(page));
+    EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
+    EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    EXPECT_LT(page->mapTo(area->viewport(), QPoint(0, 0)).y(), 0);
+}
+
+TEST_F(MainWindowTest, TabFromTheMenuGoesToThePagesFirstField)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    LargeBuyPage standIn;
+    openWindow();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    ASSERT_TRUE(buy);
+    QWidget* page = clickEntry(buy->nodeTitle);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(window->outlineView()->hasFocus());
+
+    // The customer tabs from the menu and types the code: it lands in the
+    // code field, and the next Tab goes on within the page.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* code = page->findChild<QLineEdit*>(QStringLiteral("stockCodeText"));
+    ASSERT_TRUE(code->hasFocus()) << qPrintable(QApplication::focusWidget()->objectName());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("600000"));
+    EXPECT_EQ(code->text(), QStringLiteral("600000"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(page->findChild<QLineEdit*>(QStringLiteral("priceText"))->hasFocus());
+    // And back again to the menu.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(window->outlineView()->hasFocus());
+}
+
+TEST_F(MainWindowTest, AMenuDeeperThanTheOutlineShowsStillOpensItsPages)
+{
+    constexpr int kDepth = 40000;
+    MenuManager::getInstance()->setMenuInfo(std::make_shared<RDOMenuManager>(shelltest::deepTradingMenu(kDepth)));
+    MenuItemViewManager::getInstance()->registerPageClass(QStringLiteral("TradeViewController"),
+        [](const BaseNode::Ptr& node) { return std::make_unique<FundsPage>(node); });
+    openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    // The outline shows the upper levels, open.
+    QTreeView* outline = window->outlineView();
+    QModelIndex at;
+    for (int level = 1; level <= kShownMenuLevels; ++level) {
+        at = outline->model()->index(0, 0, at);
+        ASSERT_TRUE(at.isValid()) << level;
+    }
+    EXPECT_TRUE(outline->isExpanded(at.parent()));
+    EXPECT_EQ(outline->model()->rowCount(at), 0);
+
+    // A jump to the buy page at the bottom opens it.
+    const QVariantMap position { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+        QVariantMap { { QStringLiteral("marketCode"), 1 } } } };
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), position);
+    ASSERT_TRUE(spinUntil([&] { return window->currentPageView() != nullptr; }));
+    EXPECT_EQ(window->controller().currentShow()->pageTitle(), QStringLiteral("买入"));
+    EXPECT_EQ(window->controller().selectedMenuItemIndex()->size(), kDepth + 1);
+    testsupport::spinFor(20ms);
+    EXPECT_TRUE(window->isVisible());
 }

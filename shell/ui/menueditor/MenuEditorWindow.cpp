@@ -115,9 +115,14 @@ void MenuEditorWindow::fillOutline(
     filling_ = true;
     model->clear();
     // No recursion: a deep menu from the server cannot exhaust the stack.
-    std::vector<std::pair<BaseNode::List, QStandardItem*>> steps { { nodes, model->invisibleRootItem() } };
+    struct Step {
+        BaseNode::List list;
+        QStandardItem* parent;
+        int depth;
+    };
+    std::vector<Step> steps { { nodes, model->invisibleRootItem(), 1 } };
     while (!steps.empty()) {
-        const auto [list, parent] = std::move(steps.back());
+        const auto [list, parent, depth] = std::move(steps.back());
         steps.pop_back();
         for (const BaseNode::Ptr& node : list) {
             auto* item = new QStandardItem(node->nodeTitle);
@@ -133,8 +138,8 @@ void MenuEditorWindow::fillOutline(
                 item->setFont(bold);
             }
             parent->appendRow(item);
-            if (!node->isLeaf())
-                steps.emplace_back(node->children(), item);
+            if (!node->isLeaf() && depth < kShownMenuLevels)
+                steps.push_back({ node->children(), item, depth + 1 });
         }
     }
     view->expandAll();

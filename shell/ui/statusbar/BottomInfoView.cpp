@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <memory>
 
@@ -18,6 +19,28 @@ void setTextColor(QWidget* widget, const QColor& color)
     pal.setColor(QPalette::ButtonText, color);
     widget->setPalette(pal);
 }
+
+// An index line that gives way on a narrow screen: it ends in "…" rather
+// than widen the window past the screen's edge.
+class IndexLineLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override
+    {
+        return { fontMetrics().horizontalAdvance(QStringLiteral("上证…")),
+            QLabel::minimumSizeHint().height() };
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect box = contentsRect();
+        painter.drawText(
+            box, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
+    }
+};
 
 } // namespace
 
@@ -42,7 +65,7 @@ BottomInfoView::BottomInfoView(BottomInfoViewController::Services services, QWid
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(8, 2, 8, 2);
     for (size_t i = 0; i < indexInfoText_.size(); ++i) {
-        indexInfoText_[i] = new QLabel(this);
+        indexInfoText_[i] = new IndexLineLabel(this);
         indexInfoText_[i]->setObjectName(QStringLiteral("indexInfo%1Text").arg(i + 1));
         layout->addWidget(indexInfoText_[i]);
     }
