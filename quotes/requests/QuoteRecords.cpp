@@ -152,9 +152,10 @@ RDOIndexInfo::RDOIndexInfo(const VEKTCRS* set)
     upDownRate = row.text("zdf");
     dealAmount = row.text("cjje");
     const qint32 precision = row.truncated32("precision");
-    valueText = formatPrice(row.real("zjcj"), precision);
-    upDownText = formatPrice(row.real("zhd"), precision);
-    upDownRateText = upDownRate + QLatin1Char('%');
+    // An index level or change that is no number shows "--", never 0.00.
+    valueText = formatPrice(row.shown("zjcj", servernumber::Field::Price), precision);
+    upDownText = formatPrice(row.shown("zhd", servernumber::Field::SignedAmount), precision);
+    upDownRateText = servernumber::shownText(upDownRate, servernumber::Field::SignedAmount, QStringLiteral("%"));
     dealAmountText = transferAmount(dealAmount);
 }
 

@@ -201,7 +201,26 @@ TEST(QuoteRecords, IndexTextsAndTurnover)
     const RDOIndexInfo second(&cursor);
     EXPECT_EQ(second.valueText, "3246");
     EXPECT_EQ(second.upDownRateText, "1.23%");
-    EXPECT_EQ(second.dealAmountText, "0");
+    EXPECT_EQ(second.dealAmountText, "0"); // a turnover that is no number counts as 0
+
+    // A level, change or rate that is no number shows "--", never 0.00.
+    for (const char* bad : { "abc", "", "NaN", "1e999" }) {
+        VEKTCRS one = set(Table()
+                              .column("zjcj")
+                              .column("zhd")
+                              .column("zdf")
+                              .column("precision", brokersim::kInt32)
+                              .row({ bad, bad, bad, 2 }));
+        one.fetchFirst();
+        const RDOIndexInfo index(&one);
+        EXPECT_EQ(index.valueText, "--") << bad;
+        EXPECT_EQ(index.upDownText, "--") << bad;
+        EXPECT_EQ(index.upDownRateText, "--") << bad;
+    }
+    VEKTCRS negative = set(Table().column("zjcj").column("zdf").row({ "-1.5", "-0.50" }));
+    negative.fetchFirst();
+    EXPECT_EQ(RDOIndexInfo(&negative).valueText, "--");
+    EXPECT_EQ(RDOIndexInfo(&negative).upDownRateText, "-0.50%");
 
     const struct {
         const char* amount;
