@@ -1,5 +1,7 @@
 #include "shell/ui/LoginView.h"
 
+#include "shell/ui/RefusedInput.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -10,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 using Field = LoginViewController::Field;
@@ -70,11 +71,7 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     passwordText_ = named(new QLineEdit(this), "passwordText");
     passwordText_->setEchoMode(QLineEdit::Password);
     passwordText_->setValidator(controller_.passwordFormatter());
-    // A refused keystroke is said, never dropped without a word.
-    connect(passwordText_, &QLineEdit::inputRejected, this, [this] {
-        QToolTip::showText(passwordText_->mapToGlobal(QPoint(0, passwordText_->height())),
-            LoginViewController::passwordRule(), passwordText_);
-    });
+    explainRefusedInput(passwordText_, LoginViewController::passwordRule());
     passwordText_->setPlaceholderText(QStringLiteral("交易密码"));
     securitySelectButton_ = named(new QComboBox(this), "securitySelectButton");
     securitySelectButton_->addItems(LoginViewController::securityModeTitles());

@@ -5,6 +5,7 @@
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/ui/LoginView.h"
 #include "shell/ui/LoginWindow.h"
+#include "shell/ui/pages/ChangePasswordView.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -155,6 +156,25 @@ TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLo
     const QString body = lastBody(brokersim::kTradeLoginFunction);
     EXPECT_TRUE(body.contains(QStringLiteral("&trdpwd=") + longest + QStringLiteral("&")))
         << qPrintable(body);
+}
+
+TEST_F(LoginWindowKeysTest, ThePasswordPageSaysWhyItRefusesAKeystroke)
+{
+    ASSERT_TRUE(logIn(broker(), QStringLiteral("010100000001"), QStringLiteral("111111")));
+    ChangePasswordViewController page;
+    ChangePasswordView view(page);
+    view.show();
+    auto* fresh = view.findChild<QLineEdit*>(QStringLiteral("freshPasswordText"));
+    ASSERT_TRUE(fresh);
+    for (const QString& refused : { QStringLiteral("!"), QString(32, u'1') }) {
+        fresh->clear();
+        QToolTip::hideText();
+        fresh->setFocus();
+        QTest::keyClicks(fresh, refused);
+        EXPECT_EQ(fresh->text(), refused.size() > 1 ? QString(31, u'1') : QString());
+        EXPECT_TRUE(QToolTip::isVisible()) << qPrintable(refused);
+        EXPECT_EQ(QToolTip::text(), QStringLiteral("密码只能由字母和数字组成，最多31位"));
+    }
 }
 
 // Run again in a child process, this test builds a login form with its

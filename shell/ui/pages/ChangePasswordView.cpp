@@ -1,5 +1,8 @@
 #include "shell/ui/pages/ChangePasswordView.h"
 
+#include "shell/ui/RefusedInput.h"
+#include "shell/windows/LoginViewController.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
@@ -44,6 +47,7 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
         edit->setEchoMode(QLineEdit::Password);
         // Refuses a keystroke or a paste that would not fit, never cuts it.
         edit->setValidator(page_.passwordFormatter());
+        explainRefusedInput(edit, LoginViewController::passwordRule());
         fields_[i] = edit;
         form->addRow(labels[int(i)], edit);
         const Field which = Field(i);
