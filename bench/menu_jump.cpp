@@ -36,12 +36,12 @@ struct DeepMenuWindow {
         pages->registerPageClass(QStringLiteral("TradeViewController"),
             [](const BaseNode::Ptr& node) { return std::make_unique<EmptyPage>(node); });
 
-        MainWindowController::Services services;
-        services.menuManager = menus.get();
-        services.accountManager = accounts.get();
-        services.menuItemViewManager = pages.get();
-        services.messageCenterManager = store.get();
-        window = std::make_unique<MainWindowController>(services);
+        window = std::make_unique<MainWindowController>(MainWindowController::Services {
+            .menuManager = menus.get(),
+            .accountManager = accounts.get(),
+            .menuItemViewManager = pages.get(),
+            .messageCenterManager = store.get(),
+        });
         window->awakeFromNib();
     }
 };
