@@ -10,20 +10,15 @@
 //   *_per_round_b    the same per round
 // The simulator shares the process: its back office keeps every order it
 // booked (under 1 kB an order), the only growth that is not the client's.
+#include "app/SharedServices.h"
 #include "bench/TradeDesk.h"
 #include "comm/request/CSNetwork.h"
 #include "core/UserDefaultConfig.h"
-#include "login/AccountManager.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/ShellDataModels.h"
 #include "shell/menu/MenuManager.h"
-#include "shell/messages/MessageCenterManager.h"
-#include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/MainWindow.h"
-#include "trading/orders/OrderManager.h"
 #include "trading/pages/TradeViewController.h"
-#include "trading/query/QueryInfoManager.h"
-#include "trading/security/StockManager.h"
 #include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradingViews.h"
 
@@ -123,10 +118,13 @@ struct Desk : TradeDesk {
             QTimer::singleShot(0, &dialog, [&dialog] { dialog.confirmButtonClicked(); });
         });
     }
+    // The window, then every shared service as the application ends, while
+    // the simulator and the server list they point at are still here.
     ~Desk()
     {
         OrderAlertWindowController::setShownHookForTesting({});
         delete window.data();
+        releaseSharedServices();
     }
 
     // A click on the menu entry `title`; the page is shown once its requests
@@ -262,15 +260,5 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     theDesk.reset();
-    MenuItemViewManager::resetInstance();
-    OrderManager::resetInstance();
-    QueryInfoManager::resetInstance();
-    StockManager::resetInstance();
-    MenuManager::resetInstance();
-    MessageCenterManager::resetInstance();
-    AccountManager::resetInstance();
-    DMServerManager::resetInstance();
-    NetworkFactory::resetInstance();
-    CSSession::releaseAll();
     return 0;
 }

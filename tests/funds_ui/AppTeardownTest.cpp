@@ -4,15 +4,11 @@
 // end of the process by a request object would be closed after that object
 // has gone, where Qt's TLS layer can only warn "QObject::connect(QObject,
 // Unknown): invalid nullptr parameter".
-#include "app/PageLibraries.h"
 #include "app/SharedServices.h"
 #include "comm/request/CSNetwork.h"
-#include "shell/MainWindowRig.h"
-#include "shell/ShellDataModels.h"
-#include "trading/requests/SecurityInfoDataModels.h"
+#include "trading_ui/TradeWindowRig.h"
 
 using namespace windowtest;
-using testsupport::spinUntil;
 
 namespace {
 
@@ -26,25 +22,7 @@ void recordNullConnections(QtMsgType type, const QMessageLogContext& context, co
     previousHandler(type, context, message);
 }
 
-class AppTeardownTest : public MainWindowRig {
-protected:
-    void SetUp() override
-    {
-        MarketFixture::SetUp();
-        registerShellDataModels();
-        registerTradingDataModels();
-        StartUp().run();
-        startTradeServer();
-        installPageLibraries();
-    }
-    void TearDown() override
-    {
-        closeWindows();
-        resetShell();
-        serverManager.reset();
-        MarketFixture::TearDown();
-    }
-};
+class AppTeardownTest : public tradewindowtest::TradeWindowTest { };
 
 } // namespace
 
@@ -54,14 +32,11 @@ TEST_F(AppTeardownTest, EndingTheApplicationLeavesNoConnectionBehind)
     fetchMenu();
     openWindow();
     // Pages whose request managers keep request objects on both connections.
-    NetworkFactory* networks = NetworkFactory::getInstance();
     for (const char* title : { "撤单", "资产查询", "买入" }) {
         ASSERT_TRUE(clickEntry(QString::fromUtf8(title)));
-        ASSERT_TRUE(spinUntil([&] {
-            return networks->getNetwork(NetworkFactory::kTrade)->requestCount() == 0
-                && networks->getNetwork(NetworkFactory::kQuote)->requestCount() == 0;
-        }));
+        ASSERT_TRUE(settle());
     }
+    NetworkFactory* networks = NetworkFactory::getInstance();
     const std::weak_ptr<CSNetwork> trade = networks->getNetwork(NetworkFactory::kTrade);
     const std::weak_ptr<CSNetwork> quote = networks->getNetwork(NetworkFactory::kQuote);
 

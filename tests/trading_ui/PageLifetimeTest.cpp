@@ -3,34 +3,16 @@
 // requests with it, so going round the pages keeps the same number of
 // widgets and leaves no request waiting.
 #include "TradeWindowRig.h"
-#include "comm/request/CSNetwork.h"
-#include "core/NetworkFactory.h"
 #include "platform/NotificationCenter.h"
 #include "shell/ui/MenuItemView.h"
 
 #include <QPointer>
 
 using namespace windowtest;
-using testsupport::spinUntil;
 
 namespace {
 
-class PageLifetimeTest : public tradewindowtest::TradeWindowTest {
-protected:
-    // Every request the pages sent answered; deferred deletes done.
-    bool settle()
-    {
-        NetworkFactory* networks = NetworkFactory::getInstance();
-        const bool answered = spinUntil(
-            [&] {
-                return networks->getNetwork(NetworkFactory::kTrade)->requestCount() == 0
-                    && networks->getNetwork(NetworkFactory::kQuote)->requestCount() == 0;
-            },
-            10s);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return answered;
-    }
-};
+class PageLifetimeTest : public tradewindowtest::TradeWindowTest { };
 
 constexpr const char* kRound[] = { "撤单", "资产查询", "买入" };
 
