@@ -2,22 +2,15 @@
 
 #include "app/MainWindowFactory.h"
 #include "app/PageLibraries.h"
-#include "comm/request/CSSession.h"
+#include "app/SharedServices.h"
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/RiskAssessmentManager.h"
 #include "compliance/ui/RiskGateWindows.h"
 #include "core/DMCDataCache.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/DataModelFactory.h"
-#include "core/DataModelManager.h"
-#include "core/NetworkFactory.h"
-#include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
-#include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
-#include "login/LoginManager.h"
-#include "login/OrgInfoManager.h"
 #include "platform/TlsTrust.h"
 #include "platform/UserFolder.h"
 #include "quotes/requests/QuoteDataModels.h"
@@ -26,9 +19,6 @@
 #include "session/ui/IdleInputFilter.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/ShellDataModels.h"
-#include "shell/menu/MenuManager.h"
-#include "shell/messages/MessageCenterManager.h"
-#include "shell/pages/MenuItemViewManager.h"
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -63,20 +53,7 @@ void AppDelegate::applicationWillTerminate()
     windows_.reset();
     riskWindows_.reset();
     idleLock_.reset();
-    MenuItemViewManager::resetInstance();
-    MessageCenterManager::resetInstance();
-    RiskAssessmentManager::resetInstance();
-    StockManager::resetInstance();
-    MenuManager::resetInstance();
-    LoginManager::resetInstance();
-    AccountManager::resetInstance();
-    OrgInfoManager::resetInstance();
-    DMServerManager::resetInstance();
-    NetworkFactory::resetInstance();
-    CSSession::releaseAll();
-    DataModelManager::resetInstance();
-    SystemInfo::resetInstance();
-    UserDefaultConfig::resetInstance();
+    releaseSharedServices();
 }
 
 bool AppDelegate::createProfileFolder()

@@ -52,15 +52,10 @@ struct Desk : TradeDesk {
         account->isLoginStatus = true;
         AccountManager::getInstance()->addActiveAccount(account);
 
-        brokersim::BackOffice* office = brokersim::backOffice(sim);
-        office->setTradingHoursEnforced(false);
-        brokersim::BackOffice::Money& money
-            = office->account(*customer).money[QStringLiteral("010110000001")];
-        money.balance = money.available = qint64(1) << 60;
+        price = prepareBuying();
         const brokersim::MarketSecurity& s = *brokersim::market(sim)->security(QStringLiteral("600000"));
         share->code = s.code;
         share->marketType = brokersim::Market::tradeMarket(s);
-        price = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision);
         orders(1); // connection, logon and session
     }
 

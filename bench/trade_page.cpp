@@ -3,12 +3,6 @@
 // screen (the risk-warning list goes first), and from the confirm button to
 // the order number (the order, booked and answered by the back office).
 #include "bench/TradeDesk.h"
-#include "login/AccountManager.h"
-#include "login/LoginRecords.h"
-#include "tools/broker-sim/BackOffice.h"
-#include "tools/broker-sim/Broker.h"
-#include "tools/broker-sim/Market.h"
-#include "tools/broker-sim/Table.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/TradeViewController.h"
 #include "trading/security/StockManager.h"
@@ -30,33 +24,9 @@ struct Desk : TradeDesk {
 
     Desk()
     {
-        using brokersim::Table;
-        std::vector<VEKTCRS> sets;
-        sets.push_back(*brokersim::toRecordSet(Table()
-                                                   .column("singleflag", brokersim::kInt32)
-                                                   .column("custid")
-                                                   .column("name")
-                                                   .column("com_url")
-                                                   .row({ "1", "010100000001", "张三", prefix }),
-            2));
-        sets.push_back(*brokersim::toRecordSet(Table()
-                                                   .column("~market")
-                                                   .column("market", brokersim::kInt32)
-                                                   .column("secuid")
-                                                   .column("~secuidType", brokersim::kInt32)
-                                                   .row({ "上海A股", "1", "A101000001", "0" }),
-            2));
-        auto account = std::make_shared<Account>();
-        account->initWithRDOAccount(RDOAccount(sets));
-        account->isLoginStatus = true;
-        AccountManager::getInstance()->addActiveAccount(account);
+        logInWithShareholderAccount();
 
-        brokersim::BackOffice* office = brokersim::backOffice(sim);
-        office->setTradingHoursEnforced(false);
-        brokersim::BackOffice::Money& money = office->account(*customer).money[QStringLiteral("010110000001")];
-        money.balance = money.available = qint64(1) << 60;
-        const brokersim::MarketSecurity& s = *brokersim::market(sim)->security(QStringLiteral("600000"));
-        price = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(s, true), s.precision);
+        price = prepareBuying();
 
         auto node = std::make_shared<BaseNode>();
         node->nodeLinkId = 10000;

@@ -8,8 +8,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
 #include <gtest/gtest.h>
+#include <set>
 
 using tabletest::makeTable;
 
@@ -41,6 +44,23 @@ QStringList column(const QAbstractItemModel* model, int c)
         out << model->index(r, c).data().toString();
     return out;
 }
+
+// Records the palettes header sections and item rows are drawn with: the
+// style caches section pictures under the palette's key.
+struct PaletteRecorder : QProxyStyle {
+    std::set<qint64> sectionKeys;
+    QColor rowHighlight;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+        const QWidget* widget) const override
+    {
+        auto* self = const_cast<PaletteRecorder*>(this);
+        if (element == CE_HeaderSection)
+            self->sectionKeys.insert(option->palette.cacheKey());
+        if (element == CE_ItemViewItem && (option->state & State_Selected))
+            self->rowHighlight = option->palette.color(QPalette::Active, QPalette::Highlight);
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 class TableViewTest : public ::testing::Test {
 protected:
@@ -144,4 +164,25 @@ TEST_F(TableViewTest, EditorCarriesTheColumnValidator)
     QApplication::sendEvent(editor, &enter);
     ASSERT_TRUE(testsupport::spinUntil([&] { return !delegate.edits.isEmpty(); }));
     EXPECT_EQ(delegate.edits, (QStringList { "1/2/30" }));
+}
+
+TEST_F(TableViewTest, TablesDrawTheirHeadersWithOnePaletteAndRowsInTheHighlight)
+{
+    // A palette per table or per paint would leave new cached pictures behind
+    // with every table made and every repaint.
+    const QString styleName = QApplication::style()->name();
+    auto* recorder = new PaletteRecorder;
+    QApplication::setStyle(recorder);
+    for (int table = 0; table < 2; ++table) {
+        DVCommonTableView view(nullptr, &style);
+        view.resize(600, 300);
+        view.show();
+        view.initTableViewWithObject(orders);
+        view.selectRow(1);
+        for (int paint = 0; paint < 2; ++paint)
+            view.grab();
+        EXPECT_EQ(recorder->rowHighlight, TableStyle::defaultHighlightColor());
+    }
+    EXPECT_EQ(recorder->sectionKeys.size(), 1u);
+    QApplication::setStyle(styleName);
 }

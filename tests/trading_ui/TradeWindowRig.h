@@ -4,7 +4,9 @@
 // the in-process simulator, with the trading pages and their views: the
 // fixture of the trading pages' tests that go through the whole window.
 #include "ShownWindow.h"
+#include "comm/request/CSNetwork.h"
 #include "core/DMCDataCache.h"
+#include "core/NetworkFactory.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/MainWindowRig.h"
@@ -61,6 +63,21 @@ protected:
         DMCDataCache::resetInstance();
         serverManager.reset();
         MarketFixture::TearDown();
+    }
+
+    // Every request sent so far answered on both connections, and the
+    // deferred deletes done.
+    bool settle()
+    {
+        NetworkFactory* networks = NetworkFactory::getInstance();
+        const bool answered = spinUntil(
+            [&] {
+                return networks->getNetwork(NetworkFactory::kTrade)->requestCount() == 0
+                    && networks->getNetwork(NetworkFactory::kQuote)->requestCount() == 0;
+            },
+            10s);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return answered;
     }
 
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <memory>
@@ -24,10 +25,15 @@ QFont systemFont(int pointSize)
     return font;
 }
 
-// Draws the model's prepared cells; gives editable cells their validator.
+// Draws the model's prepared cells in the view's highlight; gives editable
+// cells their validator.
 class DVTableItemDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit DVTableItemDelegate(DVCommonTableView* view)
+        : QStyledItemDelegate(view)
+        , view_(view)
+    {
+    }
 
     QWidget* createEditor(
         QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -47,7 +53,44 @@ protected:
         // A selected row changes its background only; profit, loss, buy and
         // sell keep their colours.
         option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Text));
+        option->palette.setColor(QPalette::Active, QPalette::Highlight, view_->highlightColor());
+        option->palette.setColor(QPalette::Inactive, QPalette::Highlight, view_->highlightColor());
     }
+
+private:
+    DVCommonTableView* view_;
+};
+
+// The header, drawing every section with one palette per look. The model's
+// black titles reach a section as a palette made anew for each paint, and
+// the style keeps a picture of every section it draws under the palette's
+// key: with a new key on each paint those pictures would pile up for as long
+// as the program runs. Equal palettes are handed out as one object instead.
+class DVTableHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        option->palette = sharedPalette(option->palette);
+    }
+
+private:
+    static QPalette sharedPalette(const QPalette& palette)
+    {
+        // A few looks at most: the application's palette with the titles' colour.
+        static std::vector<QPalette> looks;
+        const auto same = std::find(looks.begin(), looks.end(), palette);
+        if (same != looks.end())
+            return *same;
+        if (looks.size() == kMaxLooks)
+            looks.erase(looks.begin());
+        looks.push_back(palette);
+        return palette;
+    }
+    static constexpr std::size_t kMaxLooks = 8;
 };
 
 } // namespace
@@ -65,6 +108,9 @@ DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle
     setFont(cellFont);
     // Texts are measured when rows arrive, in the cell font one point larger.
     model_->setTextFont(systemFont(kCellPointSize + 1));
+    auto* header = new DVTableHeader(Qt::Horizontal, this);
+    header->setSectionsClickable(true);
+    setHorizontalHeader(header);
     setModel(model_);
     setItemDelegate(new DVTableItemDelegate(this));
 
@@ -192,11 +238,12 @@ int DVCommonTableView::setColumnEditable(bool editable, QValidator* formatter, c
 
 void DVCommonTableView::setHighlightColor(const QColor& color)
 {
+    // Cells take the colour as they are drawn. The view keeps the palette
+    // it inherits: a palette of its own would be a new one for every table,
+    // and the style keeps pictures of header sections and scroll bars per
+    // palette, so every page opened would leave new ones behind for good.
     highlightColor_ = color;
-    QPalette pal = palette();
-    pal.setColor(QPalette::Active, QPalette::Highlight, color);
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, color);
-    setPalette(pal);
+    viewport()->update();
 }
 
 QVariantList DVCommonTableView::contentObjectArray() const
