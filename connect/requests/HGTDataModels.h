@@ -34,14 +34,14 @@ LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryPrice5, hgtQueryPrice5, RDOQuotesOf5Level)
 // A Stock Connect order. It changes state, so it never merges with another
 // waiting request, and one that went out without an answer ends in an
 // unknown outcome and is never sent again by itself.
-class DMHGTMakeOrder final : public OrderDataModelClass<DMHGTMakeOrder, tagHGTMakeOrder, IHGTMakeOrder> {
+class DMHGTMakeOrder final
+    : public NumberedOrderDataModelClass<DMHGTMakeOrder, tagHGTMakeOrder, IHGTMakeOrder> {
 public:
     static constexpr DataModelInfo info { "FD27457E-AA48-C905-9765-F3701FD03F25", 500, 510, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTMakeOrder& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // The maximum quantity and price step of an order not yet placed. The sell
@@ -118,55 +118,53 @@ public:
 // a second cancel of one order goes out on its own rather than joining the
 // first, and one without an answer, or whose answer names no order number,
 // ends in an unknown outcome.
-class DMHGTCancelOrder final : public OrderDataModelClass<DMHGTCancelOrder, tagHGTCancelOrder, IHGTCancelOrder> {
+class DMHGTCancelOrder final
+    : public NumberedOrderDataModelClass<DMHGTCancelOrder, tagHGTCancelOrder, IHGTCancelOrder> {
 public:
     static constexpr DataModelInfo info { "BD6C32DF-142C-9057-5C88-CBA00C68A603", 500, 511, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOrder& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("count", "1").add("orderdate", p.orderDate).add("snos", p.orderSno);
     }
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A shareholder-meeting vote (500 / 3002); never merged, whatever it shares
 // with a waiting one. The votes and declarations below answer a serial
 // number; one that is missing or is no number leaves the outcome unknown, as
 // an order's does.
-class DMHGTVote final : public OrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
+class DMHGTVote final : public NumberedOrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
 public:
     static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A corporate-action declaration (500 / 3003) under the type's code.
-class DMHGTOtherVote final : public OrderDataModelClass<DMHGTOtherVote, tagHGTOtherVote, IHGTOtherVote> {
+class DMHGTOtherVote final
+    : public NumberedOrderDataModelClass<DMHGTOtherVote, tagHGTOtherVote, IHGTOtherVote> {
 public:
     static constexpr DataModelInfo info { "48D1BA54-2A7E-5C03-C4B9-6437B5237A7A", 500, 3003, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // A withdrawal: the declaration function with the quantity negated. The
 // record holds the type before the code (the declaration's the other way).
 class DMHGTCancelOtherVote final
-    : public OrderDataModelClass<DMHGTCancelOtherVote, tagHGTCancelOtherVote, IHGTCancelOtherVote> {
+    : public NumberedOrderDataModelClass<DMHGTCancelOtherVote, tagHGTCancelOtherVote, IHGTCancelOtherVote> {
 public:
     static constexpr DataModelInfo info { "C6EDBFFE-05EE-D35C-829D-447DE951A5F4", 500, 3003, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& r) { return lackingOrderNumber(r); }
 };
 
 // Declarations between two dates (500 / 3005). The handle covers both dates,

@@ -55,15 +55,12 @@ VEKTCRS firstRow(const std::vector<VEKTCRS>& sets);
 } // namespace fundreply
 
 // A fund request that changes state and answers a serial in "sno": orders,
-// settings, plans and cancels. It is never merged; an answer without a
-// serial, or with one that is no serial, leaves the outcome as unknown as
-// no answer at all, as a stock order's does.
+// settings, plans and cancels, numbered as a stock order is.
 template <class Derived, class Param, class Protocol>
-class FundSerialDataModelClass : public OrderDataModelClass<Derived, Param, Protocol> {
+class FundSerialDataModelClass : public NumberedOrderDataModelClass<Derived, Param, Protocol> {
 public:
-    using OrderDataModelClass<Derived, Param, Protocol>::OrderDataModelClass;
+    using NumberedOrderDataModelClass<Derived, Param, Protocol>::NumberedOrderDataModelClass;
     static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
-    static std::optional<QString> lacking(const QString& serial) { return lackingOrderNumber(serial); }
 };
 
 // Fund list by list type ("1" subscription, "2" purchase, "0" investment

@@ -2,7 +2,7 @@
 
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
-#include "shell/formatters/NumberCharFormatter.h"
+#include "shell/windows/PasswordFormatter.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>
@@ -80,9 +80,8 @@ ChangePasswordViewController::ChangePasswordViewController(BaseNode::Ptr node, S
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , userDefaultConfig(
           services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
-    , formatter_(new NumberCharFormatter(this))
+    , formatter_(new PasswordFormatter(this))
 {
-    formatter_->setMaxLength(quint64(Account::kMaxPasswordLength));
 }
 
 ChangePasswordViewController::~ChangePasswordViewController()

@@ -9,7 +9,7 @@
 
 class AccountManager;
 class NotificationCenter;
-class NumberCharFormatter;
+class PasswordFormatter;
 class QValidator;
 class UserDefaultConfig;
 // What ChangePasswordViewController works with; null ones are the shared instances.
@@ -85,7 +85,7 @@ private:
 
     AccountManager* accountManager;
     UserDefaultConfig* userDefaultConfig;
-    NumberCharFormatter* formatter_;
+    PasswordFormatter* formatter_;
     std::optional<std::vector<RDOFund>> fundInfoArray;
     int segment_ = kTradePassword;
     bool fundOptionShown_ = false;

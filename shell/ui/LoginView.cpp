@@ -71,7 +71,7 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     passwordText_ = named(new QLineEdit(this), "passwordText");
     passwordText_->setEchoMode(QLineEdit::Password);
     passwordText_->setValidator(controller_.passwordFormatter());
-    explainRefusedInput(passwordText_, LoginViewController::passwordRule());
+    explainRefusedInput(passwordText_, PasswordFormatter::rule());
     passwordText_->setPlaceholderText(QStringLiteral("交易密码"));
     securitySelectButton_ = named(new QComboBox(this), "securitySelectButton");
     securitySelectButton_->addItems(LoginViewController::securityModeTitles());

@@ -78,11 +78,6 @@ QString LoginViewController::text(Field field) const
     return {};
 }
 
-QString LoginViewController::passwordRule()
-{
-    return QStringLiteral("密码只能由字母和数字组成，最多%1位").arg(PasswordFormatter::kMaxLength);
-}
-
 QValidator* LoginViewController::accountFormatter() const
 {
     if (takesDigitsOnly(accountType_))
@@ -328,7 +323,7 @@ bool LoginViewController::checkValid()
         message = QStringLiteral("请输入密码");
     else if (!passwordFormatter_->isPartialStringValid(passwordText_))
         // Refused whole: a password is never cut to fit.
-        message = passwordRule();
+        message = PasswordFormatter::rule();
     else if (identifyingCodeText_.isEmpty())
         message = QStringLiteral("请输入验证码");
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())

@@ -93,8 +93,6 @@ public:
     const std::optional<QString>& accountString() const { return accountString_; }
     QValidator* accountFormatter() const;
     QValidator* passwordFormatter() const { return passwordFormatter_; }
-    // What the password field admits, as the customer is told when it refuses.
-    static QString passwordRule();
 
     // checkValid: shows the first failure in an error box.
     bool checkValid();

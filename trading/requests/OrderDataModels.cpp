@@ -55,11 +55,6 @@ std::optional<QString> lackingOrderNumber(const QString& orderNumber)
     return QStringLiteral("委托应答缺少委托序号");
 }
 
-std::optional<QString> DMTradeDepute::lacking(const Result& orderNumber)
-{
-    return lackingOrderNumber(orderNumber);
-}
-
 std::optional<QString> DMRequestCancelOrder::lacking(const Result& message)
 {
     if (!message.trimmed().isEmpty())

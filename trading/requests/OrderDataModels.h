@@ -63,35 +63,42 @@ private:
 };
 
 // What an order answer lacks when its order number is missing or is no
-// order number (only digits, within 64 bits: not "-1", "1e999" or blanks);
-// the HGT order shares it.
+// order number (only digits, within 64 bits: not "-1", "1e999" or blanks).
 std::optional<QString> lackingOrderNumber(const QString& orderNumber);
+
+// An order-like request whose answer is one order or serial number (stock,
+// Stock Connect and fund orders, cancels, votes, settings): one that is
+// missing or is no number leaves the outcome as unknown as no answer at all.
+template <class Derived, class Param, class Protocol>
+class NumberedOrderDataModelClass : public OrderDataModelClass<Derived, Param, Protocol> {
+public:
+    using OrderDataModelClass<Derived, Param, Protocol>::OrderDataModelClass;
+    static std::optional<QString> lacking(const QString& number) { return lackingOrderNumber(number); }
+};
 
 // The order body of both order classes; the new-issue order has no version key.
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion);
 
 // Buy, sell or exercise: 500 / 6, answers the order number.
 class DMTradeDepute final
-    : public OrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
+    : public NumberedOrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
 public:
     static constexpr DataModelInfo info { "91939600-F0BD-5956-F8AD-8B3B80F1CA0E", 500, 6, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& orderNumber);
 };
 
 // A new-issue subscription: the same order without "reqversion".
 class DMPurchaseNewStock final
-    : public OrderDataModelClass<DMPurchaseNewStock, tagTradeOrderParam, ITradeStockDelegate> {
+    : public NumberedOrderDataModelClass<DMPurchaseNewStock, tagTradeOrderParam, ITradeStockDelegate> {
 public:
     static constexpr DataModelInfo info { "353E7618-C779-102A-3344-83B81C3A8F5E", 500, 6, HandleRule::Fields,
         true };
-    using OrderDataModelClass::OrderDataModelClass;
+    using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
-    static std::optional<QString> lacking(const Result& r) { return DMTradeDepute::lacking(r); }
 };
 
 // Cancel of one order of today: 500 / 7, answers the server's message.

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "shell/tables/DVTableModel.h"
-#include "shell/ui/tables/DVCommonTableView.h"
-
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -15,23 +12,6 @@ inline void setIfChanged(QLineEdit* edit, const QString& text)
 {
     if (edit->text() != text)
         edit->setText(text);
-}
-
-// A table shows the page's picked row (a row of the reply, however the
-// table is sorted) as its selected row; none picked clears the selection.
-inline void selectSourceRow(DVCommonTableView* table, int sourceRow)
-{
-    DVTableModel* model = table->tableModel();
-    const QModelIndex current = table->currentIndex();
-    if (!model || (current.isValid() && model->sourceRow(current.row()) == sourceRow))
-        return;
-    for (int row = 0; sourceRow >= 0 && row < model->rowCount(); ++row) {
-        if (model->sourceRow(row) == sourceRow) {
-            table->selectRow(row);
-            return;
-        }
-    }
-    table->clearSelection();
 }
 
 // A pop-up shows the page's items and choice without reporting it back.

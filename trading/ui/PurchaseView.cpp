@@ -114,7 +114,7 @@ void PurchaseView::refresh()
     purchaseButton_->setEnabled(!page_.isBusy());
     // The pop-up's choice moves a selected table row with it.
     if (const int row = page_.selectedTableRow(); row >= 0) {
-        selectSourceRow(stockInfoTable_, row);
+        stockInfoTable_->selectSourceRow(row);
         if (stockInfoTable_->currentIndex().isValid())
             stockInfoTable_->scrollTo(stockInfoTable_->currentIndex());
     }

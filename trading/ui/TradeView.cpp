@@ -172,7 +172,7 @@ void TradeView::refresh()
         shownPositions_ = page_.positions();
         positionTableView_->initTableViewWithObject(shownPositions_);
     }
-    selectSourceRow(positionTableView_, page_.selectedPositionRow());
+    positionTableView_->selectSourceRow(page_.selectedPositionRow());
     quoteView_->update();
 }
 

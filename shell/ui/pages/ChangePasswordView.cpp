@@ -1,7 +1,7 @@
 #include "shell/ui/pages/ChangePasswordView.h"
 
 #include "shell/ui/RefusedInput.h"
-#include "shell/windows/LoginViewController.h"
+#include "shell/windows/PasswordFormatter.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -47,7 +47,7 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
         edit->setEchoMode(QLineEdit::Password);
         // Refuses a keystroke or a paste that would not fit, never cuts it.
         edit->setValidator(page_.passwordFormatter());
-        explainRefusedInput(edit, LoginViewController::passwordRule());
+        explainRefusedInput(edit, PasswordFormatter::rule());
         fields_[i] = edit;
         form->addRow(labels[int(i)], edit);
         const Field which = Field(i);

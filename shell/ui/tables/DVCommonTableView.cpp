@@ -246,6 +246,20 @@ void DVCommonTableView::setHighlightColor(const QColor& color)
     viewport()->update();
 }
 
+void DVCommonTableView::selectSourceRow(int sourceRow)
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && model_->sourceRow(current.row()) == sourceRow)
+        return;
+    for (int row = 0; sourceRow >= 0 && row < model_->rowCount(); ++row) {
+        if (model_->sourceRow(row) == sourceRow) {
+            selectRow(row);
+            return;
+        }
+    }
+    clearSelection();
+}
+
 QVariantList DVCommonTableView::contentObjectArray() const
 {
     return tableObject() ? tableObject()->contentObjectArray() : QVariantList();

@@ -49,6 +49,9 @@ public:
     qint64 rowCount() const { return model_->shownRowCount(); }
     QVariantList contentObjectArray() const;
     DVTableModel* tableModel() const { return model_; }
+    // Shows the reply's row `sourceRow` (however the table is sorted) as the
+    // selected row; -1, or a row not shown, clears the selection.
+    void selectSourceRow(int sourceRow);
 
     // Class-wide settings of the common tables, kept in the shared style.
     static void setOrderColorType(int32_t type);
