@@ -85,9 +85,9 @@ void PermissionAlertWindowController::setControlsStatusForSign(bool busy)
 
 void PermissionAlertWindowController::setSubmitting(bool busy)
 {
+    // The buttons stay as they are: cancel ends the wizard at any time, and a
+    // confirm while the answers are out counts for nothing.
     state_.submitting = busy;
-    state_.confirmEnabled = !busy;
-    state_.cancelEnabled = !busy;
     emit changed();
 }
 
@@ -213,7 +213,7 @@ void PermissionAlertWindowController::checkButtonClicked(bool on)
     if (state_.closed || !state_.checkVisible || !state_.checkEnabled)
         return;
     state_.checkOn = on;
-    state_.confirmEnabled = on && !state_.waiting && !state_.signing && !state_.submitting;
+    state_.confirmEnabled = on && !state_.waiting && !state_.signing;
     emit changed();
 }
 
@@ -402,7 +402,7 @@ void PermissionAlertWindowController::queryRiskAssessmentMatch(
     }
     request.text = QStringLiteral("内容：您本次测评的得分为：%1，评级级别为：%2")
                        .arg(match.score.value_or(QString()), match.level.value_or(QString()));
-    // The buttons stay off until the sheet is dismissed: the step is done.
+    // A confirm counts for nothing until the sheet is dismissed: the step is done.
     sheet(request, [this] {
         setSubmitting(false);
         showNext();

@@ -8,11 +8,13 @@
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
+#include <QTimer>
 
 namespace {
 
 const QString kFundRequestFailed = QStringLiteral("基金信息请求失败。");
+// The risk-level match's answers act this long after they arrive.
+constexpr std::chrono::milliseconds kRiskLevelMatchDelay { 10 };
 
 using servernumber::shownText;
 
@@ -353,7 +355,7 @@ void OpdFundTradeViewController::tradeButtonClicked()
     busy_ = true;
     emit changed();
     if (checked)
-        requestUserRiskLevelMatch();
+        userRiskLevelMatchComplete();
     else
         makeOrder();
 }
@@ -363,38 +365,37 @@ const std::optional<RDOOpenEndFund>& OpdFundTradeViewController::boughtFund() co
     return viewType_ == Transform ? fundOfTranformTo_ : currentFund_;
 }
 
-void OpdFundTradeViewController::requestUserRiskLevelMatch()
-{
-    const std::optional<RDOOpenEndFund>& fund = boughtFund();
-    if (!fund) {
-        endPipeline();
-        return;
-    }
-    // Sent, but never waited for: a broker without the function, or one that
-    // does not answer, must still take fund orders; the appropriateness
-    // check is the server's word on whether the fund suits the customer.
-    services_.orders->requestUserRiskLevelMatchInfo(this, fund->corpCode, fund->code, fund->riskLevel);
-    later([this] { userRiskLevelMatchComplete(); });
-}
-
 void OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo&)
 {
+    // Matched or not, the pipeline runs: the appropriateness check decides.
+    later(
+        [this] {
+            if (busy_)
+                return;
+            busy_ = true;
+            emit changed();
+            userRiskLevelMatchComplete();
+        },
+        kRiskLevelMatchDelay);
 }
 
-bool OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const CSError&)
+bool OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, const CSError& error)
 {
+    later([this, text = error.domain] { userRiskLevelMatchError(text); }, kRiskLevelMatchDelay);
     return true;
 }
 
-void OpdFundTradeViewController::later(std::function<void()> step)
+void OpdFundTradeViewController::userRiskLevelMatchError(const QString& text)
 {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [alive = alive_.lifetimeToken(), step = std::move(step)] {
-            if (!alive.expired())
-                step();
-        },
-        Qt::QueuedConnection);
+    alerts_->runAlert(AlertRequest::error(text), nullptr);
+}
+
+void OpdFundTradeViewController::later(std::function<void()> step, std::chrono::milliseconds delay)
+{
+    QTimer::singleShot(delay, QCoreApplication::instance(), [alive = alive_.lifetimeToken(), step = std::move(step)] {
+        if (!alive.expired())
+            step();
+    });
 }
 
 void OpdFundTradeViewController::userRiskLevelMatchComplete()

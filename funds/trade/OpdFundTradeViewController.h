@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -168,8 +169,9 @@ public:
     bool opdQueryAppropriateness(DataModel*, const QString&, const CSError& error) override;
     void opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber) override;
     bool opdQuerySignNumber(DataModel*, const QString&, const CSError& error) override;
-    // userRiskLevelMatch: the pipeline never waits for the match, so its
-    // answer, whatever it says, changes nothing.
+    // userRiskLevelMatch: no press asks for the match. Its answer, should
+    // one come, starts the pipeline (0.01 s later, when no press is under
+    // way); its failure shows the error in a box, as late.
     void userRiskLevelMatch(DataModel*, const QString&, const RDOUserRiskLevelMatchInfo& info) override;
     bool userRiskLevelMatch(DataModel*, const QString&, const CSError& error) override;
     void businessContractSuccess(bool agreed) override;
@@ -215,8 +217,10 @@ private:
     bool verifyInput();
     // The fund the order buys: the target of a transform, else the fund.
     const std::optional<RDOOpenEndFund>& boughtFund() const;
-    void requestUserRiskLevelMatch();
+    // The pipeline start: the appropriateness check of the fund bought, or
+    // the confirmation when the fund needs none.
     void userRiskLevelMatchComplete();
+    void userRiskLevelMatchError(const QString& text);
     void showBusinessContracts(std::vector<RDOOpdAppropriateness> notices);
     void makeOrder();
     void endPipeline();
@@ -226,7 +230,9 @@ private:
     // until it is read again. Answers whether it changed anything shown.
     bool readChangedFiguresAgain(qint32 dialogType);
     void tellFundChanged();
-    void later(std::function<void()> step);
+    // Runs `step` once the current handler has returned (after `delay`),
+    // unless the form is gone by then.
+    void later(std::function<void()> step, std::chrono::milliseconds delay = {});
     bool isCodeField(Field field) const;
 
     qint32 viewType_;

@@ -194,13 +194,19 @@ TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermiss
     for (auto [q, a] : { std::pair { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
         w.riskAssessmentTableViewCell(q, a);
 
-    // Two quick confirms: one submission. The open request then fails once.
+    // Two quick confirms: one submission. Neither the submission nor the
+    // score query disables a button. The open request then fails once.
     sim.answerErrorNext(kPermissionOpenFunction, 3009, QStringLiteral("系统繁忙"));
+    sim.withholdNext(brokersim::kRiskScoreFunction);
     w.confirmButtonClicked();
     EXPECT_TRUE(w.state().submitting);
-    EXPECT_FALSE(w.state().confirmEnabled);
-    EXPECT_FALSE(w.state().cancelEnabled);
+    EXPECT_TRUE(w.state().confirmEnabled);
+    EXPECT_TRUE(w.state().cancelEnabled);
     w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    EXPECT_TRUE(w.state().confirmEnabled);
+    EXPECT_TRUE(w.state().cancelEnabled);
+    sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kPermissionOpenFunction) == 1 && !w.state().waiting; }, 10s));
     EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitFunction), 1);
     EXPECT_TRUE(sheets.shown.contains(QStringLiteral("测评结果:内容：您本次测评的得分为：15，评级级别为：积极型")));

@@ -458,51 +458,94 @@ TEST_F(FundTradeForm, ThePlanPageSendsNothingBeforeTheAgreementAndPlacesAPlanAft
     EXPECT_EQ(page.fundTradeView(), nullptr);
 }
 
-// The risk-level match goes out at the press with the fund bought, but the
-// press never waits for it: matched or not, failed or never answered, the
-// server's appropriateness check runs and decides.
-TEST_F(FundTradeForm, TheRiskLevelMatchNeverHoldsThePressUp)
+// A press sends the pipeline's requests and nothing else (no risk-level
+// match): the appropriateness check, the notice's sign and the sign serial
+// when the fund does not suit the customer, then the order.
+TEST_F(FundTradeForm, APressSendsNothingButThePipeline)
 {
-    enum class Answer { Normal, Error, Never };
     const struct {
         const char* name;
+        qint32 viewType;
         qint32 customerLevel;
-        Answer answer;
-    } cases[] = { { "matched", 3, Answer::Normal }, { "not matched", 1, Answer::Normal },
-        { "failed", 3, Answer::Error }, { "never answered", 3, Answer::Never } };
+        const char* code;
+        const char* target;
+        QStringList beforeConfirmation;
+    } cases[] = {
+        { "purchase suits", Form::Purchase, 5, "000001", nullptr, { "500/1639" } },
+        { "subscribe suits", Form::Subscribe, 5, "009901", nullptr, { "500/1639" } },
+        { "plan suits", Form::Plan, 5, "000001", nullptr, { "500/1639" } },
+        { "purchase with notices", Form::Purchase, 1, "000001", nullptr, { "500/1639", "500/1647", "500/1646" } },
+        { "transform with notices", Form::Transform, 3, "000001", "000011", { "500/1639", "500/1647", "500/1646" } },
+    };
+    // What went out, less the form's own look-ups (fund, shares, money),
+    // which may still be on their way from the typing.
+    const auto sent = [this] {
+        QStringList functions;
+        for (const brokersim::Request& r : sim.received()) {
+            if (r.logon || r.function == brokersim::kFundInfoFunction || r.function == brokersim::kFundPositionFunction
+                || r.function == brokersim::kMoneyFunction)
+                continue;
+            functions << QStringLiteral("%1/%2").arg(r.function.main).arg(r.function.sub);
+        }
+        return functions;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sim.clearReceived();
-        alerts.shown.clear();
         notices.shown.clear();
-        confirmation = Confirmation();
         book().setRiskLevel("010100000001", c.customerLevel);
-        if (c.answer == Answer::Error)
-            sim.answerErrorNext(brokersim::kFundRiskMatchFunction, 7, QStringLiteral("风险等级查询失败"));
-        else if (c.answer == Answer::Never)
-            sim.withholdNext(brokersim::kFundRiskMatchFunction);
-        auto form = make(Form::Purchase);
-        type(*form, Form::Code, "000001");
-        form->setText(Form::Amount, "1000");
+        auto form = make(c.viewType);
+        type(*form, Form::Code, c.code);
+        if (c.target)
+            type(*form, Form::TargetCode, c.target);
+        form->setText(Form::Amount, "100");
+        sim.clearReceived();
         form->tradeButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return confirmation.open || !notices.shown.empty(); }));
-        ASSERT_EQ(count(brokersim::kFundRiskMatchFunction), 1);
-        EXPECT_TRUE(last(brokersim::kFundRiskMatchFunction).endsWith("&tacode=98&ofcode=000001&risklevel=3"))
-            << qPrintable(last(brokersim::kFundRiskMatchFunction));
-        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
-        EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&ofcode=000001&tacode=98&oftrdid=1"));
-        EXPECT_EQ(notices.shown.empty(), c.customerLevel >= 3);
-        if (confirmation.open) {
-            confirmAndWait(*form);
-            EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
-        }
-        // The match's answer, when it comes, changes nothing.
-        sim.releaseWithheld();
-        testsupport::spinFor(50ms);
-        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
-        for (const QString& shown : alerts.shown)
-            EXPECT_FALSE(shown.startsWith("error:")) << qPrintable(shown);
+        if (c.customerLevel < 3 || c.target)
+            acceptBothNotices();
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+        EXPECT_EQ(sent(), c.beforeConfirmation);
+        confirmAndWait(*form);
+        EXPECT_EQ(count(brokersim::kFundRiskMatchFunction), 0);
     }
+}
+
+// The match's callbacks, should an answer come: success starts the pipeline
+// as a press would, failure shows the error's text in an error box; both a
+// moment later, never within the call.
+TEST_F(FundTradeForm, TheRiskLevelMatchCallbacksStartThePipelineOrShowTheError)
+{
+    book().setRiskLevel("010100000001", 5);
+    auto form = make(Form::Purchase);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "100");
+    RDOUserRiskLevelMatchInfo unmatched;
+    unmatched.isMatched = false;
+    form->userRiskLevelMatch(nullptr, QString(), unmatched);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_TRUE(last(brokersim::kFundAppropriatenessFunction).endsWith("&ofcode=000001&tacode=98&oftrdid=1"));
+    EXPECT_EQ(confirmation.drafts.back().values, QStringList({ QStringLiteral("青岚成长混合"), "000001", "100" }));
+    // A second answer while the first is being confirmed starts nothing.
+    form->userRiskLevelMatch(nullptr, QString(), RDOUserRiskLevelMatchInfo());
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+    EXPECT_EQ(confirmation.drafts.size(), 1u);
+    cancelDialog();
+    EXPECT_TRUE(alerts.shown.isEmpty());
+
+    EXPECT_TRUE(form->userRiskLevelMatch(nullptr, QString(), CSError { QStringLiteral("风险等级查询失败"), 7 }));
+    EXPECT_TRUE(alerts.shown.isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("error:风险等级查询失败")));
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(confirmation.drafts.size(), 1u);
+
+    // The sender still speaks the function, and its answer reaches the form.
+    sim.clearReceived();
+    OrderManagerFunds::getInstance()->requestUserRiskLevelMatchInfo(form.get(), "98", "000001", "3");
+    ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+    EXPECT_TRUE(last(brokersim::kFundRiskMatchFunction).endsWith("&tacode=98&ofcode=000001&risklevel=3"));
+    cancelDialog();
 }
 
 TEST_F(FundTradeForm, RedeemAndDividendsCarryTheChosenOption)
@@ -759,6 +802,9 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         confirmAndWait(form);
         ASSERT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")))
             << qPrintable(alerts.shown.last());
+        // Only the amount is emptied; the fund stays.
+        EXPECT_TRUE(form.text(Form::Amount).isEmpty()) << qPrintable(form.text(Form::Amount));
+        EXPECT_EQ(form.text(Form::Code), "000001");
         ASSERT_TRUE(spinUntil([&] { return seen.size() >= 2; })) << qPrintable(seen.join("|"));
         EXPECT_EQ(seen.first(), "--");
         if (c.after) {
