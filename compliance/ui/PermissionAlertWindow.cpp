@@ -34,6 +34,10 @@ PermissionAlertWindow::PermissionAlertWindow(
     waitProgress_->setObjectName(QStringLiteral("waitProgress"));
     waitProgress_->setRange(0, 0);
     waitProgress_->setMaximumWidth(80);
+    // A thin bar without text: one as tall as the buttons beside it reads as
+    // a blank button.
+    waitProgress_->setTextVisible(false);
+    waitProgress_->setFixedHeight(6);
     cancelButton_ = new QPushButton(QStringLiteral("取消"), this);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
     confirmButton_ = new QPushButton(QStringLiteral("确定"), this);

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTreeView>
@@ -93,11 +94,22 @@ TEST_F(PermissionPageUiTest, OpenAPermissionFromTheMenuThroughItsWizard)
     EXPECT_EQ(table->item(1, 1)->text(), QStringLiteral("风险警示股票交易权限"));
     EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("未开通"));
 
+    sim.withholdNext(brokersim::kPermissionContractFunction);
     qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
     ASSERT_TRUE(spinUntil([] { return wizardWindow() != nullptr; }));
     PermissionAlertWindow* wizard = wizardWindow();
     auto* confirm = wizard->findChild<QPushButton*>(QStringLiteral("confirmButton"));
     auto* check = wizard->findChild<QCheckBox*>(QStringLiteral("checkButton"));
+    // While the steps load, every button shown has a title, and the busy
+    // bar is a thin line, no blank button beside 取消 and 确定.
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    for (const QAbstractButton* button : wizard->findChildren<QAbstractButton*>())
+        EXPECT_TRUE(!button->isVisible() || !button->text().isEmpty()) << qPrintable(button->objectName());
+    const auto* wait = wizard->findChild<QProgressBar*>(QStringLiteral("waitProgress"));
+    ASSERT_TRUE(wait && wait->isVisible());
+    EXPECT_FALSE(wait->isTextVisible());
+    EXPECT_LE(wait->height() * 3, confirm->height());
+    sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return check->isVisible(); }, 10s));
     EXPECT_EQ(confirm->text(), QStringLiteral("接受"));
     EXPECT_FALSE(confirm->isEnabled());
