@@ -35,12 +35,6 @@ HGTRequestManager::HGTRequestManager(DataModelManager* dataModelManager, Account
 {
 }
 
-bool HGTRequestManager::isStockCode(const QString& stockCode)
-{
-    static const QRegularExpression code(QStringLiteral("^[0-9]{5}$"));
-    return code.match(stockCode).hasMatch();
-}
-
 QString HGTRequestManager::requestHGTPosition(IPositionInfoDelegate* observer, QString* problem)
 {
     QString handle;
@@ -110,8 +104,6 @@ template <class Param>
 QString HGTRequestManager::requestQuote(
     const char* identifier, DataModelObserver* observer, const QString& stockCode, QString* problem)
 {
-    if (!isStockCode(stockCode))
-        return answer({}, QStringLiteral("证券代码应为5位数字。"), problem);
     DataModel* model = sender_.dataModel(identifier);
     if (!model)
         return answer({}, QStringLiteral("请求类未登记"), problem);

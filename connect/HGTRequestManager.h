@@ -83,9 +83,6 @@ public:
     // requestHGTQueryPermissionInfo:
     QString requestHGTQueryPermissionInfo(IQueryPermissionInfoDelegate* observer, QString* problem = nullptr);
 
-    // Whether a code can be asked for its Hong Kong quote: five digits.
-    static bool isStockCode(const QString& stockCode);
-
     RequestSender& sender() { return sender_; }
 
 private:

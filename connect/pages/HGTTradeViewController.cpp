@@ -186,8 +186,7 @@ void HGTTradeViewController::codeEditEnd()
     if (!code_.isEmpty()) {
         if (code_.size() < kCodeLength)
             code_ = code_.rightJustified(kCodeLength, QLatin1Char('0'));
-        if (HGTRequestManager::isStockCode(code_))
-            awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+        awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
     }
     responderToNext(0);
     emit changed();
@@ -269,7 +268,8 @@ QString HGTTradeViewController::selectedOrderTitle() const
 
 void HGTTradeViewController::requestCombInfo(const QString& code)
 {
-    if (accountTitles_.isEmpty() || !HGTRequestManager::isStockCode(code) || price_.isEmpty())
+    // The server judges the code and the price; only the account is needed.
+    if (accountTitles_.isEmpty())
         return;
     services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(), isSale(), price_,
         kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
@@ -299,8 +299,7 @@ void HGTTradeViewController::fillFromPosition(const QString& code, const QString
             break;
         }
     }
-    if (HGTRequestManager::isStockCode(code_))
-        awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
     emit changed();
 }
 
@@ -394,7 +393,8 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
             setPriceMilli(*milli);
         else
             price_ = price;
-        requestCombInfo(security->code);
+        if (!price_.isEmpty())
+            requestCombInfo(security->code);
         services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code);
     }
     emit changed();

@@ -1,6 +1,7 @@
 #include "connect/ui/HGTPageViews.h"
 
 #include "connect/ui/HGTTradeView.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QComboBox>
@@ -35,7 +36,7 @@ QProgressBar* busyBar(QWidget* parent)
 QHBoxLayout* codeRow(QLineEdit* code, QPushButton* query, QProgressBar* progress)
 {
     code->setObjectName(QStringLiteral("stockCodeText"));
-    code->setMaxLength(kCodeLength);
+    useStockCodeFormatter(code, kCodeLength);
     query->setObjectName(QStringLiteral("queryButton"));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("证券代码:"), code->parentWidget()));
@@ -101,7 +102,7 @@ void HGTDeclareView::build(const QStringList& labels, std::function<void(int, co
     form->addRow(QStringLiteral("股东代码:"), accounts_);
     auto* code = new QLineEdit(this);
     code->setObjectName(QStringLiteral("stockCodeText"));
-    code->setMaxLength(kCodeLength);
+    useStockCodeFormatter(code, kCodeLength);
     auto* codeLine = new QHBoxLayout;
     codeLine->addWidget(code);
     codeLine->addWidget(name_);

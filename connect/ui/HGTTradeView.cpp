@@ -4,6 +4,7 @@
 
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/ui/HGTPageViews.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/quotepanel/QuoteInfoView.h"
 #include "trading/ui/QueryPageViews.h"
@@ -35,7 +36,7 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     , positions_(new DVCommonTableView(this))
 {
     code_->setObjectName(QStringLiteral("stockCodeText"));
-    code_->setMaxLength(5);
+    useStockCodeFormatter(code_, 5);
     price_->setObjectName(QStringLiteral("priceText"));
     quantity_->setObjectName(QStringLiteral("amountText"));
     order_->setObjectName(QStringLiteral("orderButton"));

@@ -293,17 +293,10 @@ void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
         if ((node = findNode(top, linkId)))
             break;
     }
-    if (!node) {
-        // Stock Connect positions trade on no page of this client: the user
-        // hears so rather than nothing.
-        if (connect) {
-            auto missing = ChildNode::initLeaf();
-            missing->nodeLinkType = 4;
-            missing->nodeLinkId = linkId;
-            menuItemViewManager->getViewController(missing);
-        }
+    // No entry of the menu opens that page (the Stock Connect pages have
+    // none): nothing happens.
+    if (!node)
         return;
-    }
     const std::optional<IndexPath> path = node->indexPathInArray(treeContent_);
     if (!path)
         return;

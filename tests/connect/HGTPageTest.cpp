@@ -134,6 +134,40 @@ TEST_F(HGTPageTest, CodeEntryFirstQuoteStepperAndABuyToItsOrderNumber)
     EXPECT_EQ(sent.valueOr(QStringLiteral("qty")), "200");
 }
 
+// The quote is asked for whatever code ends its editing, and the maximum
+// quantity and price step with only a shareholder account chosen: the
+// server judges code and price.
+TEST_F(HGTPageTest, TheServerJudgesTheCodeOfTheQuoteAndOfTheMaximum)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    page.setCodeText(QStringLiteral("7a"));
+    page.codeEditEnd();
+    EXPECT_EQ(page.codeText(), QStringLiteral("0007a"));
+    ASSERT_TRUE(spinUntil([&] { return quotesAsked() == 1; }));
+    EXPECT_TRUE(sim.receivedOf(brokersim::kQuote5LevelExFunction)[0]
+                    .valueOr(QStringLiteral("code"))
+                    .startsWith(QStringLiteral("0007a")));
+
+    HGTTradeViewController& empty = openPage();
+    empty.priceEditEnd(); // neither code nor price
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKCombInfoFunction) == 1; }));
+    const brokersim::Request asked = sim.receivedOf(brokersim::kHKCombInfoFunction)[0];
+    EXPECT_TRUE(asked.valueOr(QStringLiteral("stkcode")).isEmpty());
+    EXPECT_EQ(asked.valueOr(QStringLiteral("secuid")), QStringLiteral("A101000001"));
+
+    // Without a Stock Connect account nothing is asked.
+    pages.clear();
+    AccountManager::resetInstance();
+    logInWithShareholders(false);
+    HGTTradeViewController& none = openPage();
+    none.setPriceText(QStringLiteral("368.400"));
+    none.priceEditEnd();
+    none.priceStepperClick(true);
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), 1);
+}
+
 TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
 {
     logInWithShareholders();

@@ -12,6 +12,7 @@
 #include "trading/ui/OrderAlertWindow.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -177,4 +178,28 @@ TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPos
             positions->visualRect(positions->model()->index(0, codeColumn)).center());
         EXPECT_EQ(page.codeText(), top) << int(order);
     }
+}
+
+// Every Stock Connect code field takes five digits and nothing else: a
+// refused keystroke or paste leaves it as it was, with no message.
+TEST_F(HGTDeclarePagesViewTest, EveryCodeFieldTakesFiveDigitsOnly)
+{
+    for (const qint64 linkId : { 90000, 90004, 90005, 90006, 90008 }) {
+        SCOPED_TRACE(linkId);
+        auto* view = hands.openDirectly<MenuItemView>(linkId, { 900, 760 });
+        ASSERT_NE(view, nullptr);
+        auto* code = view->findChild<QLineEdit*>("stockCodeText");
+        ASSERT_NE(code, nullptr);
+        for (const char* pasted : { "12a", "123456" }) {
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted));
+            QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+            EXPECT_TRUE(code->text().isEmpty()) << pasted;
+        }
+        QTest::keyClicks(code, QStringLiteral("0a0.7-0x0"));
+        EXPECT_EQ(code->text(), QStringLiteral("00700"));
+        QTest::keyClicks(code, QStringLiteral("1"));
+        EXPECT_EQ(code->text(), QStringLiteral("00700"));
+    }
+    testsupport::spinFor(std::chrono::milliseconds(100)); // the quotes asked for have answered
+    EXPECT_TRUE(hands.boxes.isEmpty()) << hands.boxes.join(u'|').toStdString();
 }

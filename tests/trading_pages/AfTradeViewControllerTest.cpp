@@ -1,5 +1,6 @@
 #include "trading/pages/AfTradeViewController.h"
 
+#include "tools/broker-sim/BackOffice.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -72,6 +73,23 @@ TEST_F(AfTradeViewControllerTest, SellPageUsesTheAfterHoursSellType)
     EXPECT_EQ(page.tradeType(), 1);
     EXPECT_EQ(page.orderTypeTitles(), QStringList { QStringLiteral("盘后定价卖出") });
     EXPECT_EQ(page.getCurrentOrderType(), 109);
+}
+
+// Both sides ask for the after-hours positions (flag 2), at set-up and
+// after an order.
+TEST_F(AfTradeViewControllerTest, PositionsAreAskedWithTheAfterHoursFlag)
+{
+    for (const qint64 linkId : { 10007, 10008 }) {
+        SCOPED_TRACE(linkId);
+        sim.clearReceived();
+        openPage(linkId);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) == 1; }));
+        EXPECT_EQ(sim.receivedOf(brokersim::kPositionsFunction)[0].valueOr(u"exeflag"), QStringLiteral("2"));
+    }
+    sim.clearReceived();
+    placeOrder(*pages.front());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) == 1; }));
+    EXPECT_EQ(sim.receivedOf(brokersim::kPositionsFunction)[0].valueOr(u"exeflag"), QStringLiteral("2"));
 }
 
 TEST_F(AfTradeViewControllerTest, ConfirmedBuyEndsInAnOrderNumber)

@@ -151,3 +151,26 @@ TEST_F(DeputeCancelPageTest, BatchCancelReportsTheCountsAloneAfterTheLastAnswer)
     ASSERT_EQ(results.size(), 3u);
     EXPECT_EQ(std::count_if(results.begin(), results.end(), [](const auto& r) { return r.succeeded; }), 2);
 }
+
+// Exactly two ticked orders are a batch: the batch dialog, and one box with
+// the counts once both have answered.
+TEST_F(DeputeCancelPageTest, TwoTickedOrdersAreABatch)
+{
+    const QString a = rest(false);
+    const QString b = rest(false);
+    page->load();
+    waitForList();
+    page->selectAllButtonClicked(true);
+    ASSERT_EQ(page->selectedCountText(), "2");
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    sim.clearReceived();
+    page->cancelOderButtonClicked();
+    ASSERT_EQ(shownCount, 1);
+    EXPECT_TRUE(shown[0].isEmpty()); // the batch dialog names no order
+    waitForList();
+    EXPECT_EQ(sim.receivedCount(brokersim::Function { 500, 7 }), 2);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
+    EXPECT_EQ(statusOf(a), "已撤");
+    EXPECT_EQ(statusOf(b), "已撤");
+}

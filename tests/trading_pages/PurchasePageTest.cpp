@@ -1,3 +1,4 @@
+#include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading_pages/TradingPagesRig.h"
 
@@ -49,15 +50,6 @@ protected:
 
 } // namespace
 
-TEST(PurchasePrice, OnlyPlainHundredthsAreAPrice)
-{
-    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("12.34")), 1234);
-    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("12.3")), 1230);
-    EXPECT_EQ(PurchaseViewController::priceHundredths(QStringLiteral("7")), 700);
-    for (const char* bad : { "", "-1", "1e3", "12.345", "abc", "12345678.00", "1.2.3" })
-        EXPECT_FALSE(PurchaseViewController::priceHundredths(QString::fromLatin1(bad))) << bad;
-}
-
 TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
 {
     ASSERT_EQ(page().accountTitles().size(), 2); // no Stock Connect account
@@ -83,7 +75,7 @@ TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
     EXPECT_EQ(page().selectedTableRow(), 1);
 }
 
-TEST_F(PurchasePageTest, PriceStepsStayPositiveWholeHundredths)
+TEST_F(PurchasePageTest, PriceStepsWriteTwoDecimalsAndTheStepperKeepsItsBounds)
 {
     page().setPriceText(QStringLiteral("0.02"));
     page().subButtonClicked();
@@ -105,15 +97,17 @@ TEST_F(PurchasePageTest, PriceStepsStayPositiveWholeHundredths)
     EXPECT_GT(page().stepperValue(), 0);
 }
 
-TEST_F(PurchasePageTest, PriceStepsFromAPriceOfMoreDecimalsGoToTheNextHundredth)
+// The field's number read in single precision, a hundredth added or taken,
+// two decimals written; a minus that would reach zero changes nothing.
+TEST_F(PurchasePageTest, PriceButtonsStepTheFieldsNumberByAHundredth)
 {
     const struct {
         const char* price;
         bool up;
         const char* expected;
-    } cases[] = { { "12.345", true, "12.35" }, { "12.345", false, "12.34" }, { "12.340", true, "12.35" },
-        { "12.340", false, "12.33" }, { "12.3", true, "12.31" }, { "0.005", false, "0.005" },
-        { "abc", true, "0.01" } };
+    } cases[] = { { "12.345", true, "12.36" }, { "12.345", false, "12.34" }, { "12.340", true, "12.35" },
+        { "12.340", false, "12.33" }, { "12.3", true, "12.31" }, { "9.999", true, "10.01" },
+        { "0.005", false, "0.005" }, { "0.01", false, "0.01" }, { "abc", true, "0.01" } };
     for (const auto& c : cases) {
         page().setPriceText(QString::fromLatin1(c.price));
         c.up ? page().addButtonClicked() : page().subButtonClicked();
@@ -122,20 +116,69 @@ TEST_F(PurchasePageTest, PriceStepsFromAPriceOfMoreDecimalsGoToTheNextHundredth)
     }
 }
 
-TEST_F(PurchasePageTest, NegativeOrFractionalQuantityIsNeverSent)
+// Only a missing or unsafe value stops a subscription on the page; any
+// other price and quantity reach the dialog as typed, and the server
+// judges them.
+TEST_F(PurchasePageTest, OnlyAMissingOrUnsafeValueStopsASubscription)
 {
-    confirmWhenShown();
-    for (const char* bad : { "-1000", "1000.5", "0", "", "1000&qty=1" }) {
-        page().setQuantityText(QString::fromLatin1(bad));
+    std::vector<OrderParam> dialogs;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        dialogs.push_back(c.orderParam());
+        QTimer::singleShot(0, &c, [&c] { c.cancelButtonClicked(); });
+    });
+    const struct {
+        const char* price;
+        const char* quantity;
+    } refused[] = { { "12.34", "" }, { "", "1000" }, { "12.34", "1000&qty=1" }, { "12=3", "1000" } };
+    for (const auto& r : refused) {
+        page().setPriceText(QString::fromLatin1(r.price));
+        page().setQuantityText(QString::fromLatin1(r.quantity));
         page().purchaseButtonClicked();
     }
-    EXPECT_EQ(shown, 0);
-    ASSERT_EQ(alerts.shown.size(), 5u);
+    EXPECT_TRUE(dialogs.empty());
+    ASSERT_EQ(alerts.shown.size(), 4u);
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
+    page().setPriceText(QStringLiteral("12.34"));
     page().setQuantityText(QString(10000, QLatin1Char('1')));
     page().purchaseButtonClicked();
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
-    EXPECT_EQ(shown, 0);
+    EXPECT_TRUE(dialogs.empty());
+
+    const struct {
+        const char* price;
+        const char* quantity;
+    } sent[] = { { "12.345", "-1000" }, { "0", "1000.5" }, { "abc", "0" } };
+    for (const auto& t : sent) {
+        page().setPriceText(QString::fromLatin1(t.price));
+        page().setQuantityText(QString::fromLatin1(t.quantity));
+        page().purchaseButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page().isBusy(); }));
+        ASSERT_FALSE(dialogs.empty()) << t.price << " " << t.quantity;
+        EXPECT_EQ(dialogs.back().price(), QLatin1String(t.price));
+        EXPECT_EQ(dialogs.back().quantity(), QLatin1String(t.quantity));
+    }
+    EXPECT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(alerts.shown.size(), 5u);
+}
+
+// The money asked for follows the chosen account's market: 2 (B shares in
+// Shanghai) asks type 1, 3 and 7 ask type 2, any other type 0.
+TEST_F(PagesFixture, NewIssuePageAsksTheMoneyOfItsAccountsMarket)
+{
+    const struct {
+        const char* market;
+        const char* type;
+    } cases[] = { { "2", "1" }, { "3", "2" }, { "7", "2" }, { "1", "0" }, { "0", "0" } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.market);
+        logInWithHolders({ { QStringLiteral("股东"), c.market, "X101000001" } });
+        sim.clearReceived();
+        PurchaseViewController page;
+        page.setAlertPresenter(&alerts);
+        page.load();
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMoneyFunction) == 1; }));
+        EXPECT_EQ(sim.receivedOf(brokersim::kMoneyFunction)[0].valueOr(u"moneytype"), QLatin1String(c.type));
+    }
 }
 
 TEST_F(PurchasePageTest, SubscriptionWithinTheLimitGetsAnOrderNumber)

@@ -388,6 +388,28 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(page.quantityText().isEmpty());
 }
 
+// The picked row is applied again after a positions reply only while the
+// form still shows its security: a code typed since then stays.
+TEST_F(TradeViewControllerTest, ARowOfAnotherSecurityIsNotAppliedAgainAfterTheRefresh)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    const int row = rowOf(page, QStringLiteral("600000"));
+    page.positionTableViewClicked(row);
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    lookUpAnew(page, QStringLiteral("000001"));
+    ASSERT_EQ(page.selectedPositionRow(), row);
+
+    sim.clearReceived();
+    QueryInfoManager::getInstance()->requestPositionInfo(&page, 0);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) == 1; }));
+    testsupport::spinFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(page.codeText(), QStringLiteral("000001"));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("000001"))->name);
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 0);
+}
+
 // Rows of three markets picked in turn: each brings its own account and its
 // market's order types; a sell from the row goes out with them.
 TEST_F(TradeViewControllerTest, PositionRowsOfEachMarketBringTheirOwnAccount)

@@ -1,6 +1,7 @@
 #include "trading/pages/WarrantExerciseViewController.h"
 
 #include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Market.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -45,7 +46,14 @@ TEST_F(WarrantExerciseViewControllerTest, SetUpIsTheExerciseForm)
 
 TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCodeClearsIt)
 {
+    // Until the warrant's facts arrive the stepper moves by hundredths.
+    sim.withholdNext(brokersim::kWarrantInfoFunction);
     page->setCodeText(QStringLiteral("580026"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    EXPECT_DOUBLE_EQ(page->stepperIncrement(), 0.01);
+    page->pricesStepperClicked(page->stepperValue() + page->stepperIncrement());
+    EXPECT_EQ(page->priceText(), QStringLiteral("0.01"));
+    sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("9.500"); }))
         << page->priceText().toStdString();
     EXPECT_DOUBLE_EQ(page->stepperIncrement(), 0.001);

@@ -10,6 +10,7 @@
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,9 +78,10 @@ protected:
 
 } // namespace
 
-// Leaving the code field by Tab, or by a click elsewhere, ends its editing as
-// Enter does: a short code is padded to six, looked up without any box, and
-// the price field is next.
+// Leaving the code field by Tab, Enter or a click elsewhere ends its editing:
+// a short code is padded to six and looked up without any box. After Tab or
+// Enter the price field is next; a click keeps the field clicked, so the
+// digits typed next land there and not in the price.
 TEST_F(TradeViewTest, LeavingTheCodeFieldPadsAndLooksTheCodeUp)
 {
     TradeViewController& page = openPage(10000);
@@ -89,10 +91,12 @@ TEST_F(TradeViewTest, LeavingTheCodeFieldPadsAndLooksTheCodeUp)
         const char* typed;
         std::function<void()> leave;
         const char* padded;
+        const char* next;
     } ways[] = {
-        { "1", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "000001" },
-        { "60000", [&] { QTest::mouseClick(edit("amountText"), Qt::LeftButton); }, "060000" },
-        { "1", [&] { QTest::keyClick(code, Qt::Key_Return); }, "000001" },
+        { "1", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "000001", "priceText" },
+        { "60000", [&] { QTest::mouseClick(edit("amountText"), Qt::LeftButton); }, "060000", "amountText" },
+        { "1", [&] { QTest::keyClick(code, Qt::Key_Return); }, "000001", "priceText" },
+        { "600000", [&] { QTest::mouseClick(edit("amountText"), Qt::LeftButton); }, "600000", "amountText" },
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.typed);
@@ -104,11 +108,65 @@ TEST_F(TradeViewTest, LeavingTheCodeFieldPadsAndLooksTheCodeUp)
         way.leave();
         EXPECT_EQ(code->text(), QString::fromLatin1(way.padded));
         EXPECT_EQ(page.codeText(), QString::fromLatin1(way.padded));
-        EXPECT_TRUE(edit("priceText")->hasFocus());
+        EXPECT_TRUE(edit(way.next)->hasFocus());
         if (way.padded == QByteArray("000001"))
             EXPECT_TRUE(
                 spinUntil([&] { return name() == market().security(QStringLiteral("000001"))->name; }));
         EXPECT_EQ(shown<QMessageBox>(), nullptr);
+    }
+    // The quantity typed after the click stays the quantity.
+    ASSERT_TRUE(spinUntil([&] { return !edit("priceText")->text().isEmpty(); }));
+    const QString price = edit("priceText")->text();
+    QTest::keyClicks(QApplication::focusWidget(), "200");
+    EXPECT_EQ(edit("amountText")->text(), QStringLiteral("200"));
+    EXPECT_EQ(edit("priceText")->text(), price);
+    EXPECT_EQ(page.priceText(), price);
+}
+
+// The code field takes digits only, six at most: a refused keystroke or
+// paste leaves it as it was, with no message.
+TEST_F(TradeViewTest, TheCodeFieldTakesSixDigitsOnly)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    QLineEdit* code = edit("stockCodeText");
+    code->setFocus();
+    QTest::keyClicks(code, "ab.c12");
+    EXPECT_EQ(code->text(), QStringLiteral("12"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("34x"));
+    QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code->text(), QStringLiteral("12"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("34567"));
+    QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code->text(), QStringLiteral("12"));
+    QTest::keyClicks(code, "0000");
+    QTest::keyClicks(code, "1");
+    EXPECT_EQ(code->text(), QStringLiteral("120000"));
+    EXPECT_EQ(page.codeText(), QStringLiteral("120000"));
+    EXPECT_EQ(shown<QMessageBox>(), nullptr);
+}
+
+// With the focus on the order button, Enter presses it as Space does.
+TEST_F(TradeViewTest, EnterOnTheOrderButtonPlacesTheOrder)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    typeCode("600000");
+    QTest::keyClicks(edit("amountText"), "100");
+    int dialogs = 0;
+    whenShown([&](OrderAlertWindowController& c) {
+        ++dialogs;
+        c.cancelButtonClicked();
+    });
+    auto* button = view->findChild<QPushButton*>("orderButton");
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
+        window.activateWindow(); // back from the dialog of the last key
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        button->setFocus();
+        ASSERT_TRUE(button->hasFocus());
+        const int before = dialogs;
+        QTest::keyClick(button, key);
+        EXPECT_TRUE(spinUntil([&] { return dialogs == before + 1 && !page.isBusy(); })) << key;
     }
 }
 

@@ -2,13 +2,13 @@
 
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
+#include "login/CommonUrl.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
@@ -18,13 +18,9 @@ constexpr char kInfoText[] = "security_info_text";
 constexpr char kInfoMarket[] = "security_info_market_code";
 constexpr char kInfoId[] = "security_info_id";
 constexpr int kNewStockConfirm = 3;
-
-// A whole, positive number of shares that fits a body field.
-bool wholeQuantity(const QString& text)
-{
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
-    return digits.match(text).hasMatch() && text.toLongLong() > 0;
-}
+// The buttons' step, and what a price must stay above after a minus.
+constexpr float kPriceButtonStep = 0.01f;
+constexpr float kLeastPrice = 0.000001f;
 
 } // namespace
 
@@ -47,34 +43,6 @@ PurchaseViewController::PurchaseViewController(BaseNode::Ptr node, PurchaseViewC
 PurchaseViewController::~PurchaseViewController()
 {
     services_.stockManager->clearSecurityObjects();
-}
-
-std::optional<qint64> PurchaseViewController::priceHundredths(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    const qsizetype dot = trimmed.indexOf(QLatin1Char('.'));
-    if (dot >= 0 && trimmed.size() - dot - 1 > 2)
-        return std::nullopt;
-    return priceHundredthsRounded(trimmed, false);
-}
-
-std::optional<qint64> PurchaseViewController::priceHundredthsRounded(const QString& text, bool up)
-{
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,7})(?:\\.([0-9]*))?$"));
-    const auto m = form.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QString decimals = m.captured(2);
-    const qint64 down
-        = m.captured(1).toLongLong() * 100 + (decimals + QStringLiteral("00")).left(2).toLongLong();
-    const QString rest = decimals.mid(2);
-    const bool beyond = std::any_of(rest.begin(), rest.end(), [](QChar c) { return c != u'0'; });
-    return up && beyond ? down + 1 : down;
-}
-
-QString PurchaseViewController::priceText(qint64 hundredths)
-{
-    return QStringLiteral("%1.%2").arg(hundredths / 100).arg(hundredths % 100, 2, 10, QLatin1Char('0'));
 }
 
 void PurchaseViewController::willDropRequests()
@@ -193,9 +161,8 @@ void PurchaseViewController::initPriceInfo(const QString& price)
 {
     if (price.isEmpty())
         return;
+    stepperValue_ = stepperBounded(price.toDouble());
     price_ = price;
-    if (const auto h = priceHundredths(price))
-        stepperValue_ = double(*h) / 100;
 }
 
 void PurchaseViewController::initStockInfo()
@@ -251,10 +218,8 @@ void PurchaseViewController::requestMaxQuantityInfo()
     const RDONewStock& issue = stockInfoList_[selectedStock_];
     if (issue.stockCode.isEmpty() || issue.marketType.isEmpty())
         return;
-    // A price typed half-way is no price for the body.
-    const QString price = priceHundredths(price_) ? price_ : QString();
     services_.queryInfoManager->requestMaxQuantityOfStock(
-        this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price);
+        this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price_);
 }
 
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
@@ -288,41 +253,41 @@ void PurchaseViewController::queryNewStockInfo(DataModel*, const QString&, const
     emit changed();
 }
 
-// Whole hundredths, so repeated steps never drift, and never below one
-// hundredth or above the stepper's top.
+double PurchaseViewController::stepperBounded(double value)
+{
+    return std::isfinite(value) ? std::clamp(value, kStepperMinimum, kStepperMaximum) : kStepperMinimum;
+}
+
+// The field's number (0 for a text that is none) plus or minus a hundredth,
+// in single precision, with two decimals; the stepper stays where it was.
 void PurchaseViewController::addButtonClicked()
 {
-    // A price of more decimals steps from the hundredth below it.
-    const qint64 now = priceHundredthsRounded(price_, false).value_or(0);
-    price_ = priceText(std::clamp(now + 1, kMinPriceHundredths, kMaxPriceHundredths));
+    const float sum = price_.toFloat() + kPriceButtonStep;
+    price_ = QString::asprintf("%.2lf", double(sum));
     emit changed();
 }
 
 void PurchaseViewController::subButtonClicked()
 {
-    const auto now = priceHundredthsRounded(price_, true);
-    if (!now || *now - 1 < kMinPriceHundredths)
+    const float difference = price_.toFloat() - kPriceButtonStep;
+    if (!(difference >= kLeastPrice))
         return;
-    price_ = priceText(std::min(*now - 1, kMaxPriceHundredths));
+    price_ = QString::asprintf("%.2lf", double(difference));
     emit changed();
 }
 
 void PurchaseViewController::priceStepperClicked(double value)
 {
-    if (!std::isfinite(value))
-        return;
-    const double bounded = std::clamp(value * 100, double(kMinPriceHundredths), double(kMaxPriceHundredths));
-    const qint64 h = qint64(std::llround(bounded));
-    stepperValue_ = double(h) / 100;
-    price_ = priceText(h);
+    stepperValue_ = stepperBounded(value);
+    // Two decimals, as many as the stepper's increment of 0.01 shows.
+    price_ = QString::asprintf("%.2lf", stepperValue_);
     emit changed();
 }
 
 void PurchaseViewController::setPriceText(const QString& text)
 {
     price_ = text;
-    if (const auto h = priceHundredths(text))
-        stepperValue_ = double(std::clamp(*h, kMinPriceHundredths, kMaxPriceHundredths)) / 100;
+    stepperValue_ = stepperBounded(text.toDouble());
     emit changed();
 }
 
@@ -342,14 +307,14 @@ bool PurchaseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNoIssueMessage)), {});
         return false;
     }
-    if (quantity_.trimmed().size() > OrderManager::kMaxQuantityLength) {
+    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
         return false;
     }
-    // Only a positive price in hundredths and a whole, positive number of
-    // shares go into the body.
-    const auto price = priceHundredths(price_);
-    if (!price || *price < kMinPriceHundredths || !wholeQuantity(quantity_.trimmed())) {
+    // Present is enough: the server judges the price and the quantity. Only
+    // a text that could rewrite the body is refused.
+    if (price_.isEmpty() || quantity_.isEmpty() || !commonurl::isSafeValue(price_)
+        || !commonurl::isSafeValue(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
@@ -364,8 +329,8 @@ void PurchaseViewController::purchaseButtonClicked()
     emit changed();
     const RDONewStock& issue = stockInfoList_[selectedStock_];
     const auto alive = MenuItemViewController::watch();
-    dialog_.runModalForNewStockBuy(dialogParent_, selectedField(kInfoId), issue.stockCode, issue.stockName,
-        priceText(*priceHundredths(price_)), quantity_.trimmed());
+    dialog_.runModalForNewStockBuy(
+        dialogParent_, selectedField(kInfoId), issue.stockCode, issue.stockName, price_, quantity_);
     if (!alive.survived())
         return;
     busy_ = false;

@@ -28,9 +28,9 @@ struct PurchaseViewControllerServices {
 
 // The new-issue subscription page: the issues open for subscription, the
 // chosen issue's price and limits, the money and the largest quantity, and
-// the subscription the user confirms. The price moves in whole hundredths
-// and never below one; the quantity must be a whole positive number before
-// anything is sent. One busy flag runs from the button to the dialog's end.
+// the subscription the user confirms. Price and quantity need only be
+// given: the server judges them. One busy flag runs from the button to the
+// dialog's end.
 class PurchaseViewController : public MenuItemViewController,
                                public IDoConfigOrder,
                                public IMoneyInfoDelegate,
@@ -45,20 +45,13 @@ public:
     static constexpr char kNoIssueMessage[] = "没有可供申购的新股。";
     static constexpr char kMissingInputMessage[] = "请确认已经输入价格和数量。";
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
-    // The stepper's bounds, in hundredths of a yuan.
-    static constexpr qint64 kMinPriceHundredths = 1;
-    static constexpr qint64 kMaxPriceHundredths = 99'999'999;
+    // The price stepper's bounds.
+    static constexpr double kStepperMinimum = 0.01;
+    static constexpr double kStepperMaximum = 999'999.99;
 
     explicit PurchaseViewController(BaseNode::Ptr node = nullptr,
         PurchaseViewControllerServices services = {}, MenuItemViewController::Services pageServices = {});
     ~PurchaseViewController() override;
-
-    // A price text as hundredths: plain digits with at most two decimals.
-    static std::optional<qint64> priceHundredths(const QString& text);
-    // A price with any number of decimals as whole hundredths: the largest
-    // not above it (`up` false) or the smallest not below it (`up` true).
-    static std::optional<qint64> priceHundredthsRounded(const QString& text, bool up);
-    static QString priceText(qint64 hundredths);
 
     // --- User actions ---
     void securityIdChanged(int index);
@@ -120,6 +113,8 @@ private:
     void initStockInfo();
     void selectAccountFor(const RDONewStock& issue);
     void initPriceInfo(const QString& price);
+    // A value as the stepper holds it: within its bounds.
+    static double stepperBounded(double value);
     bool verifyOrderInput();
     QString selectedField(const char* key) const;
 

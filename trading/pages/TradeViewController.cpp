@@ -114,7 +114,7 @@ void TradeViewController::awakeFromNib()
     // The form is emptied below: the panel must not go on showing the
     // security of the form (or the account) left behind.
     quotePanel_->emptyInfo();
-    increment_ = defaultPriceIncrement();
+    increment_ = kDefaultPriceIncrement;
     priceHidden_ = false;
     initShareholderCodeAndOrderType();
     code_.clear();
@@ -371,7 +371,7 @@ void TradeViewController::forgetShownSecurity()
     name_.clear();
     price_.clear();
     stepperValue_ = 0;
-    increment_ = defaultPriceIncrement();
+    increment_ = kDefaultPriceIncrement;
     maxAmount_.clear();
     currentStockCode_.clear();
     if (quotePanel_)

@@ -155,7 +155,7 @@ protected:
     virtual void initLabelsOfOrderControls();
     virtual void initPriceView();
     // The stepper's increment while no security gives one.
-    virtual double defaultPriceIncrement() const { return 0.01; }
+    static constexpr double kDefaultPriceIncrement = 0.01;
     virtual bool verifyOrderInput();
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;

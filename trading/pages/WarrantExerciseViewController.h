@@ -3,7 +3,8 @@
 #include "trading/pages/TradeViewController.h"
 
 // The warrant exercise page: the trading page with side 2, its price taken
-// from the warrant's facts (exercise price, three decimals) and an exercise
+// from the warrant's facts (exercise price, three decimals; the stepper moves
+// by 0.01 until they arrive, by 0.001 from then on) and an exercise
 // order (type 200) confirmed in the exercise dialog. No risk-warning list is
 // asked for. Main thread only.
 class WarrantExerciseViewController : public TradeViewController, public IQueryWarrantInfoDelegate {
@@ -34,8 +35,6 @@ protected:
     void awakeFromNib() override;
     void initViewControls() override;
     void initPriceView() override { }
-    // Exercise prices have three decimals.
-    double defaultPriceIncrement() const override { return 0.001; }
     void initLabelsOfOrderControls() override { }
     bool verifyOrderInput() override;
     void showOrderConfirmWindow() override;

@@ -2,6 +2,7 @@
 
 #include "shell/tables/DVTableModel.h"
 #include "shell/ui/Buttons.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
 #include "trading/quotepanel/QuoteInfoView.h"
@@ -9,6 +10,7 @@
 #include "trading/ui/FormControls.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,7 +64,9 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     subButton_->setFocusPolicy(Qt::NoFocus);
     shareholderCodePButton_->setFocusPolicy(Qt::ClickFocus);
     orderTypePButton_->setFocusPolicy(Qt::ClickFocus);
-    stockCodeText_->setMaxLength(6);
+    useStockCodeFormatter(stockCodeText_);
+    // Enter on the focused order button presses it, as Space does.
+    orderButton_->setAutoDefault(true);
 
     auto* form = form_ = new QFormLayout;
     form->addRow(QStringLiteral("证券代码:"), stockCodeText_);
@@ -100,10 +104,15 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
 
     connect(stockCodeText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setCodeText(t); });
     // End of editing is Return, Tab or a click elsewhere: a short code is
-    // padded and looked up, and the price is next.
+    // padded and looked up. The price is next only after Return or Tab; a
+    // click keeps the field clicked, so what is typed next lands there.
+    stockCodeText_->installEventFilter(this);
     connect(stockCodeText_, &QLineEdit::editingFinished, this, [this] {
+        const bool byKey = stockCodeText_->hasFocus() || codeLeftByTab_;
+        codeLeftByTab_ = false;
         page_.stockCodeEditEnd();
-        focusAfterCode();
+        if (byKey)
+            focusAfterCode();
     });
     connect(shareholderCodePButton_, &QComboBox::currentIndexChanged, this,
         [this](int i) { page_.shareholderCodePButtonSelectedChanged(i); });
@@ -174,6 +183,14 @@ void TradeView::refresh()
     }
     positionTableView_->selectSourceRow(page_.selectedPositionRow());
     quoteView_->update();
+}
+
+bool TradeView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Seen before the field's own focus-out, which ends its editing.
+    if (watched == stockCodeText_ && event->type() == QEvent::FocusOut)
+        codeLeftByTab_ = static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason;
+    return MenuItemView::eventFilter(watched, event);
 }
 
 void TradeView::focusAfterCode()

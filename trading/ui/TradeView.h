@@ -17,7 +17,8 @@ class QToolButton;
 
 // The buy and sell page: the order form with the positions beside it, and
 // the quote panel (chart and five-level book) below them. Tab goes code ->
-// price -> quantity -> order button; Enter in the quantity places the order.
+// price -> quantity -> order button; Enter in the quantity, or on the order
+// button, places the order.
 class TradeView : public MenuItemView {
     Q_OBJECT
 public:
@@ -28,12 +29,15 @@ public:
 
 protected:
     void refresh() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // After the code: the price, or the quantity while no price is asked.
     void focusAfterCode();
 
     QFormLayout* form_ = nullptr;
+    // The code field lost the focus to Tab (its editing ends right after).
+    bool codeLeftByTab_ = false;
     TradeViewController& page_;
     QLineEdit* stockCodeText_;
     QLabel* stockNameText_;
