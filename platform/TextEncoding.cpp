@@ -38,11 +38,15 @@ QStringDecoder& cachedDecoder(TextEncoding encoding)
         makeDecoder(TextEncoding::UTF8), makeDecoder(TextEncoding::ASCII) };
     QStringDecoder& decoder = decoders[static_cast<int>(encoding)];
     // resetState() leaves the error count of some converters as it was, so a
-    // converter that saw an error is replaced.
-    if (decoder.hasError())
-        decoder = makeDecoder(encoding);
-    else
+    // converter that saw an error is replaced. It is made in place: an ICU
+    // converter reports its errors to the state it was made with, so a moved
+    // one would count them in a dead object and never report one again.
+    if (decoder.hasError()) {
+        decoder.~QStringDecoder();
+        ::new (static_cast<void*>(&decoder)) QStringDecoder(makeDecoder(encoding));
+    } else {
         decoder.resetState();
+    }
     return decoder;
 }
 

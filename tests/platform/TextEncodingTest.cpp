@@ -52,4 +52,9 @@ TEST(TextEncoding, AnErrorDoesNotStickToTheNextDecode)
     EXPECT_EQ(platform::decodeText("abc", TextEncoding::GB18030), QString("abc"));
     EXPECT_FALSE(platform::decodeText("\xC3", TextEncoding::UTF8));
     EXPECT_EQ(platform::decodeText("ok", TextEncoding::UTF8), QString("ok"));
+    // The converter replaced after an error still reports the next one.
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_FALSE(platform::decodeText("\x81\x20", TextEncoding::GB18030)) << round;
+        EXPECT_FALSE(platform::decodeText("\xC3", TextEncoding::UTF8)) << round;
+    }
 }
