@@ -34,13 +34,13 @@ public:
 void riskAssessmentResultBody(const tagRiskAssessmentResultParam& p, RequestBody& b);
 
 // Plain submit: 500 / 161, the reply's "~msgok". Changes the customer's risk
-// level, so two submits are never merged.
+// level; an equal submit still waiting takes the caller in.
 class DMSubmitRiskAssessmentResult final
     : public DataModelClass<DMSubmitRiskAssessmentResult, TradeDataModel, tagRiskAssessmentResultParam,
           ISubmitRiskAssessmentResultDelegate> {
 public:
     static constexpr DataModelInfo info { "FA062B80-D451-2FCF-E54B-88A1E75368A3", 500, 161,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagRiskAssessmentResultParam& p, RequestBody& b) { riskAssessmentResultBody(p, b); }
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -52,7 +52,7 @@ class DMSubmitRiskAssessmentResultEx final
           ISubmitRiskAssessmentResultExDelegate> {
 public:
     static constexpr DataModelInfo info { "a59f63c3-5194-4654-bee7-a03d704d8ced", 500, 2166,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagRiskAssessmentResultParam& p, RequestBody& b) { riskAssessmentResultBody(p, b); }
     static Result reply(const std::vector<VEKTCRS>& sets)

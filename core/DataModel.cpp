@@ -88,8 +88,8 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         refuseLater(observer, handle, *problem);
         return handle;
     }
-    // A request that changes state is never joined to another one.
-    if (changesState()) {
+    // An order, a fund order or a transfer is never joined to another one.
+    if (!mergesEqualRequests()) {
         static std::atomic<quint64> serial { 0 };
         handle += QStringLiteral("\x1f#") + QString::number(++serial);
     }

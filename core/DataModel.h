@@ -24,7 +24,7 @@ struct Notification;
 }
 
 // The base of every request class. It files the callers (observers) of a
-// request under a request handle, merges equal pending queries, formats and
+// request under a request handle, merges equal pending requests, formats and
 // sends the request on the main thread, turns the network's answer into a
 // result or an error value and calls each observer once. Request classes
 // are declared with DataModelClass (core/DataModelClass.h).
@@ -56,8 +56,8 @@ public:
     // getRequestHandle: "fixed" in DataModel.
     virtual QString getRequestHandle(const tagRequestParam& param) const;
     // requestData:RequestParameter:Timeout: files the observer under the
-    // request's handle and sends the request unless an equal query is
-    // pending; answers the handle. A request that changes state always goes
+    // request's handle and sends the request unless an equal one is pending;
+    // answers the handle. An order, a fund order or a transfer always goes
     // on the wire under a handle of its own. A record that does not fit the
     // class is refused: the observer hears error kRefusedRequestCode on the
     // next pass. An observer that is null or does not speak the class's
@@ -79,8 +79,11 @@ public:
     std::shared_ptr<CSNetwork> getNetwork() const { return network; }
     // The server kind this class sends to: 0 quote, 1 trade, -1 none.
     int32_t serverKind() const { return serverKind_; }
-    // Orders, cancels, transfers, password changes, signing: never merged.
+    // Orders, cancels, transfers, password changes, signing, votes.
     virtual bool changesState() const { return false; }
+    // False for orders, fund orders and transfers alone: a second equal one
+    // is the customer's second intent.
+    virtual bool mergesEqualRequests() const { return true; }
     // What an answer lacks that the success needs (an order number, a
     // serial), by the class's own rule; nullopt when nothing is missing or the
     // class asks nothing of its answer.

@@ -19,15 +19,26 @@
 // a reply); Fixed puts "fixed" and Time the current second ("%llu") first.
 enum class HandleRule { Fields, Fixed, Time };
 
+// What a request does on the server, which decides whether an equal request
+// still waiting takes its caller in.
+enum class RequestEffect {
+    Reads, // queries: merge with an equal one waiting
+    Changes, // cancels, signs, votes, settings, password changes: merge as queries do
+    NewIntent, // orders, fund orders, transfers: a second equal one is a second intent, never merged
+};
+
 // What tells one request class from another.
 struct DataModelInfo {
     const char* identifier; // the class's GUID, also its catalogue key
     quint64 mFunc = 0;
     quint64 sFunc = 0;
     HandleRule handle = HandleRule::Fields;
-    bool changesState = false; // orders, cancels, transfers, passwords, signing
+    RequestEffect effect = RequestEffect::Reads;
     bool session = false; // the packet's session flag
     quint64 service = CSPacket::kDefaultService;
+
+    constexpr bool changesState() const { return effect != RequestEffect::Reads; }
+    constexpr bool mergesEqualRequests() const { return effect != RequestEffect::NewIntent; }
 };
 
 // The body of a request: pairs of key, "=" and value joined by "&". Every
@@ -166,7 +177,8 @@ public:
         return requestparam::handleText(prefix, param);
     }
 
-    bool changesState() const override { return Derived::info.changesState; }
+    bool changesState() const override { return Derived::info.changesState(); }
+    bool mergesEqualRequests() const override { return Derived::info.mergesEqualRequests(); }
 
     std::optional<QString> answerLacks(const std::vector<VEKTCRS>& recordSets) const override
     {

@@ -84,7 +84,7 @@ class DMIdentifyingCode final : public DataModelClass<DMIdentifyingCode, TradeDa
                                     tagIdentifyingCodeParam, IIdentifyingCodeDelegate> {
 public:
     static constexpr DataModelInfo info { "B599F15B-6751-D7D3-FC3C-8C33F3BB09B2", 1001, 1, HandleRule::Fixed,
-        false, true };
+        RequestEffect::Reads, true };
     using DataModelClass::DataModelClass;
     static void body(const tagIdentifyingCodeParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -96,7 +96,7 @@ class DMTradeLogin final
     : public DataModelClass<DMTradeLogin, TradeDataModel, tagTradeLoginParam, ITradeLoginDelegate> {
 public:
     static constexpr DataModelInfo info { "5F2E0D57-4FD1-49C4-7C1B-80D64B51FC4B", 501, 500,
-        HandleRule::Fields, false, true };
+        HandleRule::Fields, RequestEffect::Reads, true };
     using DataModelClass::DataModelClass;
     static void body(const tagTradeLoginParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOAccount(sets); }
@@ -149,12 +149,12 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
-// Trade password change: 500 / 12; never merged.
+// Trade password change: 500 / 12.
 class DMChangeTradePassword final : public DataModelClass<DMChangeTradePassword, TradeDataModel,
                                         tagTradePasswordParam, IChangeTradePasswordDelegate> {
 public:
     static constexpr DataModelInfo info { "59ED04F6-C2DB-2EB7-C248-FC3C0F84F37B", 500, 12, HandleRule::Fields,
-        true };
+        RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagTradePasswordParam& p, RequestBody& b)
     {
@@ -163,12 +163,12 @@ public:
     static Result reply(const std::vector<VEKTCRS>&) { return true; }
 };
 
-// Fund password change: 500 / 13; never merged.
+// Fund password change: 500 / 13.
 class DMChangeFundPassword final : public DataModelClass<DMChangeFundPassword, TradeDataModel,
                                        tagFundPasswordParam, IChangeFundPasswordDelegate> {
 public:
     static constexpr DataModelInfo info { "6937A799-8B4C-5774-D5EB-E254E3F3946B", 500, 13, HandleRule::Fields,
-        true };
+        RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagFundPasswordParam& p, RequestBody& b)
     {
@@ -177,12 +177,12 @@ public:
     static Result reply(const std::vector<VEKTCRS>&) { return true; }
 };
 
-// Reserved greeting: 500 / 704, the greeting percent-escaped; never merged.
+// Reserved greeting: 500 / 704, the greeting percent-escaped.
 class DMReservationInfo final : public DataModelClass<DMReservationInfo, TradeDataModel,
                                     tagReservationInfoParam, IReservationInfoDelegate> {
 public:
     static constexpr DataModelInfo info { "0241E5F3-FFA2-9660-90F0-674FBD4D33CA", 500, 704,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagReservationInfoParam& p, RequestBody& b)
     {

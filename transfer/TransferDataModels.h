@@ -74,8 +74,8 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOFundTransferInfo(&sets.front()); }
 };
 
-// Requests that move money (or, for the balance query, hand the bank a
-// query) are never merged, and one whose answer never came (time-out, lost
+// Requests that move money are never merged; the balance query merges, as
+// queries do. Of all of them, one whose answer never came (time-out, lost
 // connection) ends in kOrderOutcomeUnknownCode: it is never sent again by
 // itself, and the page reads the history and funds again. So does an answer
 // without what its success names: a serial that is missing, blank or no
@@ -90,7 +90,7 @@ class DMFundTransfer final
     : public OrderDataModelClass<DMFundTransfer, tagFundTransferParam, IFundTransferDelegate> {
 public:
     static constexpr DataModelInfo info { "91936E2E-D024-DB9A-B331-07DA1EC0D8AC", 500, 21, HandleRule::Fields,
-        true };
+        RequestEffect::NewIntent };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -98,12 +98,12 @@ public:
 };
 
 // The bank balance: 500 / 116, a serial number (the balance comes with the
-// history). Never merged: the bank may answer each query once.
+// history). An equal query still waiting takes the caller in.
 class DMQueryBankBalance final
     : public OrderDataModelClass<DMQueryBankBalance, tagQueryBankBalanceParam, IQueryBankBalanceDelegate> {
 public:
-    static constexpr DataModelInfo info { "A9EDE809-0FC7-0BCC-D9B4-0BEE9AC39FA7", 500, 116, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "A9EDE809-0FC7-0BCC-D9B4-0BEE9AC39FA7", 500, 116,
+        HandleRule::Fields, RequestEffect::Reads };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagQueryBankBalanceParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -128,8 +128,8 @@ public:
 class DMFundInsideTransfer final
     : public OrderDataModelClass<DMFundInsideTransfer, tagFundInsideTransferParam, IFundInsideTransferDelegate> {
 public:
-    static constexpr DataModelInfo info { "39316B6D-9E68-00A6-89B4-537B4DEB2A75", 500, 114, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "39316B6D-9E68-00A6-89B4-537B4DEB2A75", 500, 114,
+        HandleRule::Fields, RequestEffect::NewIntent };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundInsideTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -141,8 +141,8 @@ public:
 class DMFundCollection final
     : public OrderDataModelClass<DMFundCollection, tagFundCollectionParam, IFundCollectionDelegate> {
 public:
-    static constexpr DataModelInfo info { "9985F294-67C7-DB59-EA6C-3AACDC7DC874", 500, 115, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "9985F294-67C7-DB59-EA6C-3AACDC7DC874", 500, 115,
+        HandleRule::Fields, RequestEffect::NewIntent };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundCollectionParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);

@@ -91,22 +91,24 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets) { return permissionContractsFromReply(sets); }
 };
 
-// Signs one agreement: "msg" of the reply. Each sign goes out on its own, so
+// Signs one agreement: "msg" of the reply. The handle covers the link, so
 // one agreement's answer never reaches the caller of another.
 class DMPermissionSign final : public PermissionLinkDataModel<DMPermissionSign, tagPermissionSignParam,
                                    IPermissionSign, &tagPermissionSignParam::ans> {
 public:
-    static constexpr DataModelInfo info { "3212D734-93B4-E9C2-6F96-B0DD34E1CB7E", 0, 0, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "3212D734-93B4-E9C2-6F96-B0DD34E1CB7E", 0, 0, HandleRule::Fields,
+        RequestEffect::Changes };
     using PermissionLinkDataModel::PermissionLinkDataModel;
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
-// Opens (or closes) the permission: "~msgok" of the reply. Never merged.
+// Opens (or closes) the permission: "~msgok" of the reply.
 class DMOpenPermissionAccess final
     : public PermissionLinkDataModel<DMOpenPermissionAccess, tagPermissionAccessParam,
           IOpenPermissionAccessDelegate, &tagPermissionAccessParam::requestUrl> {
 public:
-    static constexpr DataModelInfo info { "CF42A82C-7FE9-BAEC-EAE1-231BD5D5D32E", 0, 0, HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "CF42A82C-7FE9-BAEC-EAE1-231BD5D5D32E", 0, 0, HandleRule::Fields,
+        RequestEffect::Changes };
     using PermissionLinkDataModel::PermissionLinkDataModel;
     static Result reply(const std::vector<VEKTCRS>& sets);
 };

@@ -31,14 +31,14 @@ LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryQuantityOfUnit, hgtQueryQuantityOfUnit, QStr
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryExchangeRate, hgtQueryExchangeRate, HGTExchangeRate)
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryPrice5, hgtQueryPrice5, RDOQuotesOf5Level)
 
-// A Stock Connect order. It changes state, so it never merges with another
-// waiting request, and one that went out without an answer ends in an
+// A Stock Connect order. A second equal one is a second intent, so it never
+// merges with another waiting request, and one that went out without an answer ends in an
 // unknown outcome and is never sent again by itself.
 class DMHGTMakeOrder final
     : public NumberedOrderDataModelClass<DMHGTMakeOrder, tagHGTMakeOrder, IHGTMakeOrder> {
 public:
-    static constexpr DataModelInfo info { "FD27457E-AA48-C905-9765-F3701FD03F25", 500, 510, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "FD27457E-AA48-C905-9765-F3701FD03F25", 500, 510,
+        HandleRule::Fields, RequestEffect::NewIntent };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTMakeOrder& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -121,8 +121,8 @@ public:
 class DMHGTCancelOrder final
     : public NumberedOrderDataModelClass<DMHGTCancelOrder, tagHGTCancelOrder, IHGTCancelOrder> {
 public:
-    static constexpr DataModelInfo info { "BD6C32DF-142C-9057-5C88-CBA00C68A603", 500, 511, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "BD6C32DF-142C-9057-5C88-CBA00C68A603", 500, 511,
+        HandleRule::Fields, RequestEffect::Changes };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOrder& p, RequestBody& b)
     {
@@ -131,14 +131,14 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
-// A shareholder-meeting vote (500 / 3002); never merged, whatever it shares
-// with a waiting one. The votes and declarations below answer a serial
+// A shareholder-meeting vote (500 / 3002); an equal one still waiting takes
+// its caller in. The votes and declarations below answer a serial
 // number; one that is missing or is no number leaves the outcome unknown, as
 // an order's does.
 class DMHGTVote final : public NumberedOrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
 public:
-    static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002,
+        HandleRule::Fields, RequestEffect::Changes };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -148,8 +148,8 @@ public:
 class DMHGTOtherVote final
     : public NumberedOrderDataModelClass<DMHGTOtherVote, tagHGTOtherVote, IHGTOtherVote> {
 public:
-    static constexpr DataModelInfo info { "48D1BA54-2A7E-5C03-C4B9-6437B5237A7A", 500, 3003, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "48D1BA54-2A7E-5C03-C4B9-6437B5237A7A", 500, 3003,
+        HandleRule::Fields, RequestEffect::Changes };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -160,8 +160,8 @@ public:
 class DMHGTCancelOtherVote final
     : public NumberedOrderDataModelClass<DMHGTCancelOtherVote, tagHGTCancelOtherVote, IHGTCancelOtherVote> {
 public:
-    static constexpr DataModelInfo info { "C6EDBFFE-05EE-D35C-829D-447DE951A5F4", 500, 3003, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "C6EDBFFE-05EE-D35C-829D-447DE951A5F4", 500, 3003,
+        HandleRule::Fields, RequestEffect::Changes };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);

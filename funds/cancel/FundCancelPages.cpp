@@ -104,6 +104,8 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
 {
+    // Rows whose cancels are equal share one request, and so its answer.
+    qsizetype rows = 1;
     if (handle.isEmpty()) {
         if (refusalsDue_ == 0)
             return; // not a row of this batch
@@ -112,13 +114,13 @@ void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* s
         const auto at = pending_.find(handle);
         if (at == pending_.end())
             return; // not a cancel of this batch
-        if (--at.value() == 0)
-            pending_.erase(at);
+        rows = at.value();
+        pending_.erase(at);
     }
     if (serial)
-        ++succeededCount;
+        succeededCount += rows;
     else
-        ++failedCount;
+        failedCount += rows;
     if (isCancelling())
         return;
     if (totalCount == 1 && serial)

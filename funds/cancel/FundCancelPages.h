@@ -12,9 +12,10 @@
 class OpenFundManager;
 
 // A page that lists rows and cancels the ticked ones after one
-// confirmation: one cancel request per ticked row, in ascending row order,
-// never merged. Every row is answered exactly once: a request sent by its
-// handle (a time-out or a dropped connection is an error), a row refused
+// confirmation: one cancel request per ticked row, in ascending row order;
+// rows whose cancels are equal share one request and its answer. Every row
+// is answered exactly once: a request sent by its handle (a time-out or a
+// dropped connection is an error), a row refused
 // before sending by its refusal, which carries no handle. So each row counts
 // once, the summary comes once and the dialog always closes.
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {

@@ -12,7 +12,8 @@
 // The open-end fund requests of the trade server. Every body begins with the
 // active account's common prefix. Queries merge while an equal one waits;
 // their handles cover every field, so one fund's answer never reaches the
-// caller of another. Orders, cancels and settings are never merged.
+// caller of another. Cancels and settings merge too; orders (subscription,
+// purchase, redemption, transform, investment plan) are never merged.
 
 using OpdFundTablePtr = std::shared_ptr<DTOpenendFundTable>;
 using OpdFundOrderListPtr = std::shared_ptr<DTOpdFundOrderList>;
@@ -156,7 +157,7 @@ class DMRedeemOpdFund final
     : public FundSerialDataModelClass<DMRedeemOpdFund, tagRedeemOpdFundParam, IRedeemOpdFundDelegate> {
 public:
     static constexpr DataModelInfo info { "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883", 500, 36, HandleRule::Fields,
-        true };
+        RequestEffect::NewIntent };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagRedeemOpdFundParam& p, RequestBody& b)
     {
@@ -170,7 +171,7 @@ class DMTransformOpdFund final : public FundSerialDataModelClass<DMTransformOpdF
                                      ITransformOpdFundDelegate> {
 public:
     static constexpr DataModelInfo info { "62381855-8DCB-F55C-5D9D-931DD6AEDB81", 500, 1644,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::NewIntent };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagTransformOpdFundParam& p, RequestBody& b)
     {
@@ -190,8 +191,8 @@ public:
 class DMOpdFundCancelOrder final : public FundSerialDataModelClass<DMOpdFundCancelOrder,
                                        tagOpdFundCancelOrderParam, IOpdFundCancelOrderDelegate> {
 public:
-    static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37,
-        HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37, HandleRule::Fields,
+        RequestEffect::Changes };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundCancelOrderParam& p, RequestBody& b)
     {
@@ -220,8 +221,8 @@ class DMSubmitOpdBonusSetting final
     : public FundSerialDataModelClass<DMSubmitOpdBonusSetting, tagSubmitOpdFundBonusSettingParam,
           ISubmitOpdFundBonusSettingDelegate> {
 public:
-    static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39,
-        HandleRule::Fields, true };
+    static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39, HandleRule::Fields,
+        RequestEffect::Changes };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagSubmitOpdFundBonusSettingParam& p, RequestBody& b)
     {
@@ -262,7 +263,7 @@ class DMOpdFundTrade final
     : public FundSerialDataModelClass<DMOpdFundTrade, tagOpdFundParam, IOpdFundTradeDelegate> {
 public:
     static constexpr DataModelInfo info { "BA38217A-B2A9-C69C-79B9-4F33F511B9D9", 500, 1642,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::NewIntent };
     static constexpr quint64 kPurchaseFunction = 1643;
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundParam& p, RequestBody& b)
@@ -310,7 +311,7 @@ class DMOpdFundInvestOntime final : public FundSerialDataModelClass<DMOpdFundInv
                                         tagOpdFundInvestOntimeParam, IOpdFundInvestOntimeDelegate> {
 public:
     static constexpr DataModelInfo info { "0B9CFC93-B1E4-A21A-852E-C732FAF02DE8", 500, 1645,
-        HandleRule::Fields, true };
+        HandleRule::Fields, RequestEffect::NewIntent };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundInvestOntimeParam& p, RequestBody& b)
     {
@@ -356,7 +357,7 @@ class DMInvestOntimeCancelOrder final
           IInvestOntimeCancelOrderDelegate> {
 public:
     static constexpr DataModelInfo info { "BC35EB83-3DA9-D9D8-9396-310193366C81", 500, 61, HandleRule::Fields,
-        true };
+        RequestEffect::Changes };
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagInvestOntimeCancelOrderParam& p, RequestBody& b)
     {

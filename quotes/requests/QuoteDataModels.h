@@ -80,7 +80,7 @@ class DMQuote5Level final
     : public CodeCheckedQuoteModel<DMQuote5Level, tagQuote5LevelParam, IQuoteOf5LevelDelegate> {
 public:
     static constexpr DataModelInfo info { "28C93E8C-3CD3-B2AE-BFEF-AC984A09552A", 1000, 1, HandleRule::Time,
-        false, false, 400 };
+        RequestEffect::Reads, false, 400 };
     using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
     static void body(const tagQuote5LevelParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOQuotesOf5Level(&sets.front()); }
@@ -98,7 +98,7 @@ class DMQuote5LevelEx final
     : public CodeCheckedQuoteModel<DMQuote5LevelEx, tagQuote5LevelParam, IQuoteOf5LevelDelegate> {
 public:
     static constexpr DataModelInfo info { "EAB93FD6-2390-5602-5864-5841CF64DA06", 1100, 1, HandleRule::Time,
-        false, false, 400 };
+        RequestEffect::Reads, false, 400 };
     using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
     static void body(const tagQuote5LevelParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMQuote5Level::reply(sets); }
@@ -112,7 +112,7 @@ class DMStockTimesharingInfo final
     : public CodeCheckedQuoteModel<DMStockTimesharingInfo, tagQuotaInfoParam, IStockTimesharingInfoDelegate> {
 public:
     static constexpr DataModelInfo info { "24C71AE9-7311-BD4B-8AED-2899FA151600", 1100, 24, HandleRule::Time,
-        false, false, 400 };
+        RequestEffect::Reads, false, 400 };
     using CodeCheckedQuoteModel::CodeCheckedQuoteModel;
     static void body(const tagQuotaInfoParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets) { return RDOStock(sets); }
@@ -127,7 +127,7 @@ class DMQueryStockIndexInfo final : public DataModelClass<DMQueryStockIndexInfo,
                                         tagPMDIndexInfoParam, IQueryStockIndexInfoDelegate> {
 public:
     static constexpr DataModelInfo info { "166B86AA-F4E0-34F1-FE37-F6F66C2E0458", 0, 0, HandleRule::Time,
-        false, false, 400 };
+        RequestEffect::Reads, false, 400 };
     // The key the menu model stores links under.
     static constexpr char kLinkKey[] = "7A31C0D2-5E88-4B19-A6F4-0C2D93E57B16";
     using DataModelClass::DataModelClass;

@@ -111,40 +111,34 @@ bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
 }
 
 // An optional sign, 1 to 18 digits, and optionally a point and at least one
-// digit: a number below 10^18, so finite and within 64 bits. `negative` is
-// whether it lies below zero, a "-" before any digit other than 0;
-// `fraction` whether a digit after the point is not 0.
-bool isPlainDecimal(QStringView text, bool* negative, bool* fraction)
+// digit: a number below 10^18, so finite and within 64 bits.
+bool isPlainDecimal(QStringView text)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
-    const bool minus = n > 0 && text[0] == u'-';
-    if (n > 0 && (minus || text[0] == u'+'))
+    if (n > 0 && (text[0] == u'-' || text[0] == u'+'))
         ++i;
     const qsizetype wholeStart = i;
-    bool nonZero = false;
-    for (; i < n && isDigit(text[i]); ++i)
-        nonZero = nonZero || text[i] != u'0';
+    while (i < n && isDigit(text[i]))
+        ++i;
     const qsizetype wholeDigits = i - wholeStart;
     if (wholeDigits == 0 || wholeDigits > 18)
         return false;
-    bool fractionDigits = false;
     if (i < n && text[i] == u'.') {
         const qsizetype fractionStart = ++i;
-        for (; i < n && isDigit(text[i]); ++i)
-            fractionDigits = fractionDigits || text[i] != u'0';
+        while (i < n && isDigit(text[i]))
+            ++i;
         if (i == fractionStart)
             return false;
     }
-    *negative = minus && (nonZero || fractionDigits);
-    *fraction = fractionDigits;
     return i == n;
 }
 
-servernumber::Field fieldOf(const ColumnRule& rule)
+// Whether a number the server sent is one a table can show: finite and
+// within 64 bits, of either sign, whole or not.
+bool isShowableNumber(QStringView number)
 {
-    using servernumber::Field;
-    return rule.whole ? Field::Quantity : rule.neverNegative ? Field::Amount : Field::SignedAmount;
+    return servernumber::isPlausible(number, servernumber::Field::SignedAmount);
 }
 
 bool containsAny(const QString& title, std::initializer_list<const char16_t*> words)
@@ -180,12 +174,6 @@ ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
         rule.maskable = rule.maskable || title == m;
     for (const QString& c : centred)
         rule.centredTitle = rule.centredTitle || title.contains(c);
-    // A cost price may fall below zero once gains exceed what was paid.
-    rule.neverNegative
-        = (title.contains(QStringLiteral("数量")) || title.contains(QStringLiteral("股份"))
-              || title.contains(QStringLiteral("价格")) || title.endsWith(QStringLiteral("最新价"))
-              || title.endsWith(QStringLiteral("现价")))
-        && !title.contains(QStringLiteral("成本"));
     // Titles that name an amount, a price or a count, unless they name a
     // kind, a state or a unit of one ("价格类型", "收费方式").
     const bool namesNumber
@@ -194,8 +182,6 @@ ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
         && !containsAny(
             title, { u"类型", u"类别", u"方式", u"标志", u"状态", u"说明", u"名称", u"单位", u"币种" });
     rule.number = (namesNumber && !rule.centredTitle) || declared != DeclaredValue::Text;
-    rule.whole
-        = declared == DeclaredValue::Integer || (rule.number && containsAny(title, { u"数量", u"股份" }));
     return rule;
 }
 
@@ -233,29 +219,22 @@ bool showsAsItCame(const ColumnRule& rule, QStringView value)
 CellLook lookOf(const ColumnRule& rule, QStringView value)
 {
     // Most cells are plain decimals of a few digits: finite and within 64
-    // bits, so only their sign or a fraction can keep them from showing.
-    // Other numbers take the full check.
+    // bits, so they show as they came, whatever their sign. Other numbers
+    // take the full check. A cell that shows "--" is neutral and centred.
     CellLook look;
-    bool negative = false;
-    bool fraction = false;
-    if (isPlainDecimal(value, &negative, &fraction)) {
-        if ((negative && rule.neverNegative && !rule.centredTitle) || (fraction && rule.whole)) {
-            look.asItCame = false; // "--": neutral and centred
-            return look;
-        }
+    if (isPlainDecimal(value)) {
         look.rightAligned = !rule.centredTitle;
     } else if (rule.number && !value.isEmpty()) {
         // Anything else in a column of numbers shows only when it is a
-        // plausible number once its "%" signs are passed over.
-        look.asItCame = isPure(value, true, true)
-            && servernumber::isPlausible(value.toString().remove(u'%'), fieldOf(rule));
+        // number once its "%" signs are passed over.
+        look.asItCame = isPure(value, true, true) && isShowableNumber(value.toString().remove(u'%'));
         if (!look.asItCame)
             return look;
         look.rightAligned = !rule.centredTitle;
     } else if (!rule.centredTitle) {
         // Texts, and numbers with blanks, exponents or "%" signs.
         if (isPureFloat(value)) {
-            look.asItCame = servernumber::isPlausible(value, fieldOf(rule));
+            look.asItCame = isShowableNumber(value);
             if (!look.asItCame)
                 return look;
             look.rightAligned = true;

@@ -16,17 +16,14 @@ struct ColumnRule {
     bool buySell = false; // "买卖标志": coloured by direction
     bool maskable = false; // account numbers hidden under account protection
     bool centredTitle = false; // codes, numbers and dates: centred even when numeric
-    bool neverNegative = false; // quantities and prices (not cost prices): a negative means nothing
-    bool number = false; // holds numbers: a text that is no plausible number shows "--"
-    bool whole = false; // counts shares: a fraction means nothing
+    bool number = false; // holds numbers: a text that is no number shows "--"
 };
 
 // What a reply declares a column's field to hold.
 enum class DeclaredValue { Text, Integer, Real };
 
 // From the title, and from the field's declared type: a column the reply
-// declares numeric holds numbers whatever its title, whole ones when the
-// type is an integer.
+// declares numeric holds numbers whatever its title.
 ColumnRule columnRuleFor(const QString& title, DeclaredValue declared = DeclaredValue::Text);
 
 // Neutral unless the column colours by sign (beyond one millionth) or by
@@ -37,10 +34,10 @@ CellTone toneFor(const ColumnRule& rule, QStringView value);
 // centred otherwise.
 Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
 
-// The text a cell shows: "--" for a number no column can show as real (not
-// finite, past 64 bits, negative where the column's numbers never are, a
-// fraction where they are whole), and in a column of numbers for any text
-// that is not one ("%" signs aside); any other text as it came.
+// The text a cell shows: the value as the server sent it, negative and
+// fractional numbers included, in every column. "--" only for a number that
+// is none (not finite, past 64 bits) and, in a column of numbers, for any
+// text that is no number ("%" signs aside).
 QString shownCell(const ColumnRule& rule, const QString& value);
 // Whether that text is the value as it came (kNotShown otherwise).
 bool showsAsItCame(const ColumnRule& rule, QStringView value);

@@ -1,6 +1,9 @@
 #include "ComplianceTestRig.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
+#include "tools/broker-sim/Broker.h"
 #include "tools/broker-sim/PermissionFunctions.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -161,6 +164,15 @@ TEST_F(PermissionRequestsTest, ListSignsNeverMergeAndBadLinksNeverLeave)
     EXPECT_EQ(first.market, QStringLiteral("深圳A股"));
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(o.lists[0][2].status, 1);
+    // Every row names its shareholder account's market as the account list
+    // (股东账户) does.
+    const QList<brokersim::ShareholderAccount>& holders
+        = broker().customer(QStringLiteral("010100000001"))->shareholders;
+    for (const RDOPermission& p : o.lists[0]) {
+        EXPECT_TRUE(std::any_of(holders.begin(), holders.end(), [&](const brokersim::ShareholderAccount& h) {
+            return h.secuid == p.secuid && brokersim::Broker::marketName(h.market) == p.market;
+        })) << qPrintable(p.title + " " + p.secuid + " " + p.market);
+    }
 
     // Two signs at once: both go out, each caller hears its own answer.
     const QString link = QStringLiteral("tc_mfuncno=500&tc_sfuncno=3202&rightcode=cyb&agmtid=");

@@ -95,13 +95,15 @@ TEST(HGTDeclarationRequests, BodiesByteForByte)
     EXPECT_FALSE(DMHGTCancelOtherVote::makePacket(withdrawal));
 }
 
-TEST(HGTDeclarationRequests, StateChangesNeverMergeAndEveryQueryHandleCoversItsFields)
+TEST(HGTDeclarationRequests, CancelsAndVotesMergeAndEveryQueryHandleCoversItsFields)
 {
-    static_assert(DMHGTCancelOrder::info.changesState);
-    static_assert(DMHGTVote::info.changesState);
-    static_assert(DMHGTOtherVote::info.changesState);
-    static_assert(DMHGTCancelOtherVote::info.changesState);
-    static_assert(!DMHGTQueryOtherVote::info.changesState);
+    // Cancels, votes and declarations change state, and merge with an equal one waiting.
+    static_assert(DMHGTCancelOrder::info.changesState() && DMHGTCancelOrder::info.mergesEqualRequests());
+    static_assert(DMHGTVote::info.changesState() && DMHGTVote::info.mergesEqualRequests());
+    static_assert(DMHGTOtherVote::info.changesState() && DMHGTOtherVote::info.mergesEqualRequests());
+    static_assert(
+        DMHGTCancelOtherVote::info.changesState() && DMHGTCancelOtherVote::info.mergesEqualRequests());
+    static_assert(!DMHGTQueryOtherVote::info.changesState());
 
     // Two listings with other dates never share an answer.
     auto handle = [](const char* begin, const char* end) {

@@ -94,7 +94,7 @@ TEST(HGTRequests, BodiesByteForByte)
 
 TEST(HGTRequests, HandlesKeepOrdersApartAndCoverTheWholeQuery)
 {
-    static_assert(DMHGTMakeOrder::info.changesState); // orders never merge with a waiting one
+    static_assert(!DMHGTMakeOrder::info.mergesEqualRequests()); // orders never merge with a waiting one
     static_assert(DMHGTQueryCombInfo::info.handle == HandleRule::Fields);
 
     // A board-lot and an odd-lot sell of one code at one price differ only in

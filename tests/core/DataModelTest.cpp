@@ -105,11 +105,12 @@ TEST_F(DataModelE2E, IdenticalQueriesJoinOneRequestAndEachObserverHearsOnce)
     EXPECT_EQ(receivedOf(kEchoFunction).size(), 3);
 }
 
-TEST_F(DataModelE2E, StateChangingRequestsAreNeverMerged)
+TEST_F(DataModelE2E, NewIntentsAreNeverMerged)
 {
     std::unique_ptr<DataModel> change = make<DMChangeTest>();
     ASSERT_TRUE(change);
     EXPECT_TRUE(change->changesState());
+    EXPECT_FALSE(change->mergesEqualRequests());
     ChangeObserver first;
     ChangeObserver second;
     const QString h1 = askChange(*change, &first, "111111", "222222");

@@ -45,13 +45,14 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
 };
 
-// A request that changes state (a password change), answered with "result".
+// A request never merged, as an order is (with a password change's record),
+// answered with "result".
 LUMORA_DATA_MODEL_PROTOCOL(IChangeTestDelegate, changeTest, QString)
 class DMChangeTest final
     : public DataModelClass<DMChangeTest, TradeDataModel, tagTradePasswordParam, IChangeTestDelegate> {
 public:
     static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6E", 900, 2, HandleRule::Fields,
-        true };
+        RequestEffect::NewIntent };
     static void body(const tagTradePasswordParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("oldpwd", p.oldPassword).add("newpwd", p.newPassword);
@@ -70,7 +71,7 @@ class DMQuoteEcho final
     : public DataModelClass<DMQuoteEcho, QuoteDataModel, tagQuote5LevelParam, IQuoteEchoDelegate> {
 public:
     static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C6F", 900, 3, HandleRule::Time,
-        false, false, 400 };
+        RequestEffect::Reads, false, 400 };
     static void body(const tagQuote5LevelParam& p, RequestBody& b) { b.add("code", p.code); }
     static Result reply(const std::vector<VEKTCRS>& sets)
     {

@@ -223,9 +223,10 @@ TEST(PanelGeometry, CrossHairIndexAndClamping)
     EXPECT_EQ(clampToOverlay({ -9, 400 }, 650, 300), QPointF(0, 300));
 }
 
-// The time axis's labels never overlap, whatever the chart's width: an inner
-// label moves aside as little as it must, and one with no room left is
-// dropped; the outer two stay at the edges while they fit.
+// The time axis's labels never overlap, whatever the chart's width. The two
+// the market type places stand exactly there wherever they fit; the start
+// and the end move aside as little as they must, and one with no room left
+// is dropped.
 TEST(PanelGeometry, AxisLabelsNeverOverlap)
 {
     // "09:30", "11:30 13:00", "15:00 15:05", "15:30" at 13 pixels.
@@ -236,39 +237,56 @@ TEST(PanelGeometry, AxisLabelsNeverOverlap)
             const double left = 69;
             const double right = left + chartWidth;
             const std::vector<AxisLabel> labels { { left + 1, widths[0] },
-                { left + centre * chartWidth - widths[1] / 2, widths[1] },
-                { left + 10.0 / 11 * chartWidth - widths[2] / 2 - 5, widths[2] },
+                { left + centre * chartWidth - widths[1] / 2, widths[1], true },
+                { left + 10.0 / 11 * chartWidth - widths[2] / 2 - 5, widths[2], true },
                 { right - 2 - widths[3], widths[3] } };
             const std::vector<std::optional<double>> placed = placeAxisLabels(labels, left, right);
             ASSERT_EQ(placed.size(), labels.size());
             std::optional<double> previousEnd;
             for (size_t i = 0; i < labels.size(); ++i) {
+                const std::string where = std::to_string(chartWidth) + " label " + std::to_string(i);
+                const bool inside = labels[i].x >= left && labels[i].x + labels[i].width <= right;
+                // The after-hours mark gives way only to the midday break.
+                if (i == 2 && inside && placed[1])
+                    EXPECT_EQ(placed[2].has_value(), labels[2].x >= *placed[1] + widths[1] + kAxisLabelGap)
+                        << where;
                 if (!placed[i])
                     continue;
-                const std::string where = std::to_string(chartWidth) + " label " + std::to_string(i);
+                if (labels[i].fixed)
+                    EXPECT_EQ(*placed[i], labels[i].x) << where;
                 EXPECT_GE(*placed[i], left) << where;
                 EXPECT_LE(*placed[i] + labels[i].width, right) << where;
                 if (previousEnd)
                     EXPECT_GE(*placed[i], *previousEnd + kAxisLabelGap) << where;
                 previousEnd = *placed[i] + labels[i].width;
             }
-            // Wide enough for all four side by side: all four are shown.
-            if (chartWidth >= 2 * (34 + 73 + 73 + 34) + 4 * kAxisLabelGap)
+            EXPECT_EQ(placed[1].has_value(), labels[1].x >= left && labels[1].x + widths[1] <= right)
+                << chartWidth;
+            // Wide enough for the end past the after-hours mark: all four are shown.
+            if (chartWidth >= 800)
                 for (size_t i = 0; i < labels.size(); ++i)
                     EXPECT_TRUE(placed[i]) << chartWidth << " label " << i;
         }
     }
 
-    // The STAR market's day at the panel's width: the after-hours mark moves
-    // left off the end label, the others stay where the market type puts them.
-    const std::vector<AxisLabel> star { { 70, 34 }, { 69 + 5.0 / 11 * 660 - 36.5, 73 },
-        { 69 + 10.0 / 11 * 660 - 36.5 - 5, 73 }, { 727 - 34, 34 } };
-    const std::vector<std::optional<double>> placed = placeAxisLabels(star, 69, 729);
+    // The STAR market's day at the panel's width: the after-hours mark stands
+    // where the market type puts it; the end label moves right to make way,
+    // and is dropped when even the chart's edge leaves it no room.
+    const double afterHoursX = 69 + 10.0 / 11 * 660 - 36.5 - 5;
+    const std::vector<AxisLabel> star { { 70, 34 }, { 69 + 5.0 / 11 * 660 - 36.5, 73, true },
+        { afterHoursX, 73, true }, { 727 - 22, 22 } };
+    std::vector<std::optional<double>> placed = placeAxisLabels(star, 69, 729);
     ASSERT_TRUE(placed[0] && placed[1] && placed[2] && placed[3]);
     EXPECT_EQ(*placed[0], 70);
     EXPECT_EQ(*placed[1], star[1].x);
-    EXPECT_EQ(*placed[3], 693);
-    EXPECT_EQ(*placed[2], 693 - kAxisLabelGap - 73);
+    EXPECT_EQ(*placed[2], afterHoursX);
+    EXPECT_EQ(*placed[3], afterHoursX + 73 + kAxisLabelGap);
+    std::vector<AxisLabel> wideEnd = star;
+    wideEnd[3] = { 727 - 34, 34 };
+    placed = placeAxisLabels(wideEnd, 69, 729);
+    ASSERT_TRUE(placed[2]);
+    EXPECT_EQ(*placed[2], afterHoursX);
+    EXPECT_FALSE(placed[3]);
     // Too narrow for anything but the start: the rest is dropped.
     const std::vector<std::optional<double>> tiny = placeAxisLabels(star, 0, 40);
     EXPECT_TRUE(tiny[0]);

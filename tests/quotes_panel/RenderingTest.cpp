@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -24,6 +26,11 @@ bool isYellow(QRgb c) { return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 60
 // The grid's half-point lines come out at half strength on a plain screen.
 bool isGridRed(QRgb c) { return qRed(c) > 100 && qGreen(c) < 40 && qBlue(c) < 40; }
 bool isBlack(QRgb c) { return qRed(c) < 30 && qGreen(c) < 30 && qBlue(c) < 30; }
+// The captions' grey, anti-aliased: never the red of the grid.
+bool isGreyInk(QRgb c)
+{
+    return qRed(c) > 40 && std::abs(qRed(c) - qGreen(c)) < 20 && std::abs(qGreen(c) - qBlue(c)) < 20;
+}
 
 // Any pixel of the 3x3 square around p that passes.
 bool near(const QImage& image, QPoint p, bool (*test)(QRgb))
@@ -199,31 +206,53 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_FALSE(isWhiteish(image.pixel(overlay->pos() + QPoint(0, overlay->height() / 2))));
 }
 
-// On the panel itself the STAR market's time labels stand apart at either
-// font size: "15:00 15:05" no longer runs into "15:30".
+// On the panel itself, at the client's font sizes (and a larger one): the
+// STAR market's after-hours mark "15:00 15:05" is drawn centred 5 points
+// left of ten elevenths of the chart, and the midday break at its centre;
+// the end label "15:30" makes way for them, and no two labels touch.
 TEST_F(QuotePanelRendering, StarMarketTimeLabelsStandApart)
 {
-    for (int pixels : { 11, 13, 20 }) {
+    const double x0 = view->turnoverView()->x();
+    const double w = view->turnoverView()->width();
+    for (int pixels : { int(controller->fontSize()), 11, 13, 20 }) {
         QFont font = view->font();
         font.setPixelSize(pixels);
         view->setFont(font);
         for (qint32 type : { 0, 1, 2, 3 }) {
+            SCOPED_TRACE(std::to_string(pixels) + " px, type " + std::to_string(type));
             controller->setQuoteMarketType(type);
             std::vector<QRectF> rects;
             for (QuoteField f : { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
                      QuoteField::timeAFLabel, QuoteField::timeEndLabel }) {
                 const QRectF r = view->fieldRect(f);
                 if (!controller->field(f).hidden && !r.isNull()) {
-                    EXPECT_GE(r.width(), QFontMetricsF(font).horizontalAdvance(controller->field(f).text))
-                        << type;
+                    EXPECT_GE(r.width(), QFontMetricsF(font).horizontalAdvance(controller->field(f).text));
                     rects.push_back(r);
                 }
             }
-            EXPECT_EQ(rects.size(), type == 3 ? 4u : 3u) << pixels << " type " << type;
+            EXPECT_DOUBLE_EQ(view->fieldRect(QuoteField::timeMidLabel).center().x(),
+                x0 + controller->timeMidLabelCentre() * w);
+            EXPECT_GE(rects.size(), 3u);
             for (size_t i = 1; i < rects.size(); ++i)
-                EXPECT_GT(rects[i].left(), rects[i - 1].right())
-                    << pixels << " type " << type << " label " << i;
+                EXPECT_GT(rects[i].left(), rects[i - 1].right()) << "label " << i;
         }
+        const QRectF mark = view->fieldRect(QuoteField::timeAFLabel);
+        ASSERT_FALSE(mark.isNull());
+        EXPECT_DOUBLE_EQ(mark.center().x(), x0 + 10.0 / 11 * w - 5);
+        // What is drawn: the mark's ink lies in its place, about its centre.
+        const QImage image = render();
+        int inkLeft = image.width();
+        int inkRight = -1;
+        for (int x = int(mark.left()) - 4; x <= int(mark.right()) + 4; ++x)
+            for (int y = int(mark.top()); y < int(mark.bottom()); ++y)
+                if (isGreyInk(image.pixel(x, y))) {
+                    inkLeft = std::min(inkLeft, x);
+                    inkRight = std::max(inkRight, x);
+                }
+        ASSERT_GE(inkRight, inkLeft);
+        EXPECT_GE(inkLeft, int(mark.left()) - 1);
+        EXPECT_LE(inkRight, int(mark.right()) + 1);
+        EXPECT_NEAR((inkLeft + inkRight + 1) / 2.0, x0 + 10.0 / 11 * w - 5, 2.0);
     }
 }
 

@@ -68,10 +68,7 @@ TEST(TableCellNumbers, ACellsLookIsTheRulesAppliedOneByOne)
         u"3.2%", u"-3.2%", u"abc", u"证券买入", u"卖出", u"", u"-", u"+", u"1.2.3", u"12a", u"-0.0000001" };
     for (const char* title : titles) {
         const ColumnRule rule = columnRuleFor(QString::fromUtf8(title));
-        using servernumber::Field;
-        const Field field = rule.whole ? Field::Quantity
-            : rule.neverNegative       ? Field::Amount
-                                       : Field::SignedAmount;
+        const servernumber::Field field = servernumber::Field::SignedAmount;
         for (const char16_t* value : values) {
             const QString text = QString::fromUtf16(value);
             // A column of numbers shows a number ("%" signs aside) or nothing.

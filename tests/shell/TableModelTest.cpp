@@ -154,7 +154,8 @@ TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
 
 // What a position, asset or fund reply may send: NaN, inf and texts where
 // numbers belong, in columns known as numeric by their title or by the type
-// the reply declares. Each shows "--", centred; numbers show as they came.
+// the reply declares. Each shows "--", centred; numbers show as they came,
+// negative and fractional ones too.
 TEST_F(TableModelTest, NumberColumnsShowDashesForWhatIsNoNumber)
 {
     struct Column {
@@ -166,9 +167,9 @@ TEST_F(TableModelTest, NumberColumnsShowDashesForWhatIsNoNumber)
     const Column columns[] = {
         { "参考市值", 7, { "nan", "inf", "12.5" }, { "--", "--", "12.500" } },
         { "备注值", 6, { "-inf", "0.25", "-2" }, { "--", "0.250", "-2.000" } },
-        { "可用数量", 5, { "-100", "200", "0" }, { "--", "200", "0" } },
+        { "可用数量", 5, { "-100", "200", "0" }, { "-100", "200", "0" } },
         { "资金余额", 9, { "NaN", "abc", "1520.30" }, { "--", "--", "1520.30" } },
-        { "股份余额", 9, { "inf", "100.5", "300" }, { "--", "--", "300" } },
+        { "股份余额", 9, { "inf", "100.5", "300" }, { "--", "100.5", "300" } },
         { "证券名称", 9, { "nan", "abc", "12" }, { "nan", "abc", "12" } },
     };
     QStringList titles;
@@ -273,7 +274,8 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
     const auto calls = countMeasures(model);
     // The reply's table shares a text repeated in the row below.
     const auto table = makeTable({ "委托数量", "买卖标志", "证券名称" },
-        { { "-10", "证券买入", "平安银行" }, { "-10", "证券买入", "平安银行" }, { "300", "证券卖出", "平安银行" } });
+        { { "abc", "证券买入", "平安银行" }, { "abc", "证券买入", "平安银行" },
+            { "300", "证券卖出", "平安银行" } });
     model.buildColumns(table);
 
     EXPECT_EQ(shownColumn(model, 0), (QStringList { "--", "--", "300" }));
@@ -290,8 +292,8 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
     EXPECT_EQ(model.contentWidths()[0], 3 * 7 + 6);
     // The reply's table still holds what the server sent, and a cell shown
     // as it came is the reply's own text, not a copy.
-    EXPECT_EQ(table->arrayController()->arrangedObjects()[1][0], QStringLiteral("-10"));
+    EXPECT_EQ(table->arrayController()->arrangedObjects()[1][0], QStringLiteral("abc"));
     EXPECT_EQ(model.data(model.index(2, 2)).toString().constData(),
         table->arrayController()->arrangedObjects()[2][2].constData());
-    EXPECT_EQ(table->valueForTitle(0, QStringLiteral("委托数量")), QStringLiteral("-10"));
+    EXPECT_EQ(table->valueForTitle(0, QStringLiteral("委托数量")), QStringLiteral("abc"));
 }

@@ -56,7 +56,9 @@ TEST(TableCellRules, NumbersRightAlignedOutsideCodeAndDateColumns)
     }
 }
 
-TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
+// Values show as the server sent them, negative and fractional ones in every
+// column; "--" stands only for a text that is no number.
+TEST(TableCellRules, ValuesShowAsSentAndOnlyNoNumberAsDashes)
 {
     struct Case {
         const char* title;
@@ -65,13 +67,16 @@ TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
     };
     const Case cases[] = {
         { "委托数量", "100", "100" },
-        { "委托数量", "-10", "--" },
+        { "委托数量", "-10", "-10" },
         { "委托数量", "9223372036854775807", "9223372036854775807" },
         { "委托数量", "9223372036854775808", "--" },
         { "委托价格", "1e999", "--" },
-        { "委托价格", "-0.01", "--" },
-        { "最新价", "-10", "--" },
-        { "股份余额", "-10", "--" },
+        { "委托价格", "-0.01", "-0.01" },
+        { "最新价", "-10", "-10" },
+        { "股份余额", "-10", "-10" },
+        { "发生数量", "-100", "-100" }, // a sell in the statements
+        { "成交数量", "-100", "-100" },
+        { "份额余额", "100.50", "100.50" }, // fund shares are fractional
         { "参考成本价", "-3.25", "-3.25" }, // gains past the cost
         { "参考盈亏", "-1520.30", "-1520.30" },
         { "参考盈亏", "1e999", "--" },
@@ -83,10 +88,11 @@ TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
         { "委托数量", "NaN", "--" },
         { "委托数量", "inf", "--" },
         { "委托数量", "", "" }, // nothing shown
-        { "成交数量", "100.5", "--" }, // shares are whole
+        { "成交数量", "100.5", "100.5" },
         { "成交数量", "100.00", "100.00" },
         { "股份余额", "1e2", "1e2" },
-        { "股份余额", "1.5e0", "--" },
+        { "股份余额", "1.5e0", "1.5e0" },
+        { "股份余额", "-1e999", "--" }, // out of range
         { "参考市值", "abc", "--" },
         { "资金余额", "nan", "--" },
         { "可用资金", "-5", "-5" },
@@ -108,9 +114,8 @@ TEST(TableCellRules, ImplausibleNumbersShowAsDashes)
             << c.title << " " << c.value;
 }
 
-// A column the reply declares numeric holds numbers whatever its title:
-// whole ones when it declares an integer.
-TEST(TableCellRules, DeclaredNumberColumnsShowOnlyPlausibleNumbers)
+// A column the reply declares numeric holds numbers whatever its title.
+TEST(TableCellRules, DeclaredNumberColumnsShowOnlyNumbers)
 {
     using D = DeclaredValue;
     struct Case {
@@ -127,10 +132,11 @@ TEST(TableCellRules, DeclaredNumberColumnsShowOnlyPlausibleNumbers)
         { "标志", D::Integer, "-3", "-3" },
         { "委托编号", D::Real, "inf", "--" }, // centred, still a number
         { "委托编号", D::Integer, "12", "12" },
-        { "成交价格", D::Real, "-0.500", "--" },
+        { "成交价格", D::Real, "-0.500", "-0.500" },
         { "委托数量", D::Real, "100.000", "100.000" },
-        { "委托数量", D::Real, "100.500", "--" },
-        { "说明", D::Integer, "7.5", "--" },
+        { "委托数量", D::Real, "100.500", "100.500" },
+        { "说明", D::Integer, "7.5", "7.5" },
+        { "说明", D::Integer, "abc", "--" },
     };
     for (const Case& c : cases) {
         const ColumnRule rule = columnRuleFor(QString::fromUtf8(c.title), c.declared);

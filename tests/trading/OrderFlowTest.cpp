@@ -317,10 +317,13 @@ TEST_F(OrderFlowTest, CancelsMaximumQuantityMoneyAndCapitalAccountsFollowFills)
     EXPECT_EQ(list->recordAt(1).moneyTypeName, "美元");
 }
 
-TEST_F(OrderFlowTest, IdenticalOrdersAreNotMergedAndASilentOrderIsReportedUnknown)
+// A second equal order is the customer's second intent; a second equal
+// cancel while the first still waits only joins it.
+TEST_F(OrderFlowTest, EqualOrdersNeverMergeEqualCancelsDo)
 {
+    const brokersim::MarketSecurity& resting = *market().security("600000");
     const std::unique_ptr<Security> s = security("600000");
-    const QString p = price("600000", last("600000"));
+    const QString p = price("600000", brokersim::Market::priceLimitTicks(resting, false));
     TradeCatcher first;
     TradeCatcher second;
     OrderManager* manager = OrderManager::getInstance();
@@ -330,9 +333,32 @@ TEST_F(OrderFlowTest, IdenticalOrdersAreNotMergedAndASilentOrderIsReportedUnknow
     ASSERT_EQ(first.results.size(), 1u);
     ASSERT_EQ(second.results.size(), 1u);
     EXPECT_NE(first.results[0], second.results[0]);
+    EXPECT_NE(first.handles[0], second.handles[0]);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 2);
 
-    sim.clearReceived();
+    CancelCatcher one;
+    CancelCatcher other;
+    QString oneHandle;
+    QString otherHandle;
+    const QString fund = QStringLiteral("010110000001");
+    EXPECT_EQ(manager->requestCancelOrder(&one, fund, first.results[0], &oneHandle), QString());
+    EXPECT_EQ(manager->requestCancelOrder(&other, fund, first.results[0], &otherHandle), QString());
+    EXPECT_EQ(oneHandle, otherHandle);
+    ASSERT_TRUE(spinUntil([&] { return one.done() && other.done(); }));
+    ASSERT_EQ(one.results.size(), 1u);
+    EXPECT_EQ(other.results, one.results); // the one answer, heard by both
+    EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 1);
+    const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
+    ASSERT_EQ(today->contentObjectArray().size(), 2);
+    for (qsizetype row = 0; row < 2; ++row)
+        EXPECT_EQ(today->recordAt(row).statusDesc == "已撤", today->recordAt(row).number == first.results[0]);
+}
+
+TEST_F(OrderFlowTest, ASilentOrderIsReportedUnknownAndNeverSentAgain)
+{
+    const std::unique_ptr<Security> s = security("600000");
+    const QString p = price("600000", last("600000"));
+    OrderManager* manager = OrderManager::getInstance();
     manager->sender().setTimeout(1);
     sim.withholdNext(brokersim::kOrderFunction);
     TradingPage page;
@@ -344,7 +370,7 @@ TEST_F(OrderFlowTest, IdenticalOrdersAreNotMergedAndASilentOrderIsReportedUnknow
     // The page is shown what the server did: the order went through.
     ASSERT_TRUE(spinUntil([&] { return page.OrdersCatcher::done() && page.PositionCatcher::done(); }));
     ASSERT_EQ(page.OrdersCatcher::results.size(), 1u);
-    EXPECT_EQ(page.OrdersCatcher::results[0]->contentObjectArray().size(), 3);
+    EXPECT_EQ(page.OrdersCatcher::results[0]->contentObjectArray().size(), 1);
     EXPECT_EQ(page.PositionCatcher::results.size(), 1u);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
 }

@@ -73,8 +73,11 @@ TEST(TradeBodies, OrdersCancelsAndMaximumQuantityByteForByte)
     cancel.fundId = "9";
     cancel.ordersNo = "100001";
     EXPECT_EQ(bodyOf<DMRequestCancelOrder>(cancel), "500/7 custid=1&fundid=9&fundid=9&ordersno=100001");
-    static_assert(DMTradeDepute::info.changesState && DMPurchaseNewStock::info.changesState);
-    static_assert(DMRequestCancelOrder::info.changesState && !DMQueryMaxQuantityInfo::info.changesState);
+    static_assert(
+        !DMTradeDepute::info.mergesEqualRequests() && !DMPurchaseNewStock::info.mergesEqualRequests());
+    static_assert(
+        DMRequestCancelOrder::info.changesState() && DMRequestCancelOrder::info.mergesEqualRequests());
+    static_assert(!DMQueryMaxQuantityInfo::info.changesState());
 }
 
 TEST(TradeBodies, TheFundidPairIsReplacedByItsExactKey)

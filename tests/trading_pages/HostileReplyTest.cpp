@@ -247,7 +247,7 @@ TEST_F(HostileReplyTest, TodaysOrderWithoutItsNumberCannotBeCancelled)
     }
 }
 
-TEST_F(HostileReplyTest, PositionAndOrderCellsShowDashes)
+TEST_F(HostileReplyTest, PositionAndOrderCellsShowDashesForNoNumber)
 {
     logInWithShareholders();
     const auto positions = [] {
@@ -290,9 +290,12 @@ TEST_F(HostileReplyTest, PositionAndOrderCellsShowDashes)
             ASSERT_GE(column, 0);
             ASSERT_GT(model.rowCount(), 0);
             const QString shown = model.index(0, column).data().toString();
-            // A column of numbers shows no text that is none ("abc").
+            // A column of numbers shows no text that is none ("abc"), and
+            // any number as it came, a negative one too.
             if (h == Hostile::Max64)
                 EXPECT_EQ(shown, QString::fromLatin1(kMax64));
+            else if (h == Hostile::Negative)
+                EXPECT_EQ(shown, QStringLiteral("-10"));
             else
                 EXPECT_EQ(shown, QStringLiteral("--"));
         }

@@ -1,5 +1,6 @@
 #include "tools/broker-sim/PermissionFunctions.h"
 
+#include "tools/broker-sim/Broker.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/RiskFunctions.h"
 
@@ -80,8 +81,9 @@ Reply list(const PermissionBook& book, const Request& request, BrokerState& stat
         t.row({ p.name, secuidOf(*c, p.shareholderMarket), opened ? QStringLiteral("1") : QStringLiteral("0"),
             link(kPermissionContractFunction, QStringLiteral("rightcode=") + p.code),
             link(kPermissionOpenFunction,
-                QStringLiteral("rightcode=%1&opertype=%2").arg(p.code, opened ? QStringLiteral("0") : QStringLiteral("1"))),
-            p.market });
+                QStringLiteral("rightcode=%1&opertype=%2")
+                    .arg(p.code, opened ? QStringLiteral("0") : QStringLiteral("1"))),
+            Broker::marketName(p.shareholderMarket) });
     }
     return Reply::withTable(t);
 }
@@ -184,7 +186,7 @@ PermissionStep text(const char* id, const QString& title, const QString& content
 const std::vector<PermissionSpec>& permissionCatalogue()
 {
     static const std::vector<PermissionSpec> catalogue {
-        { QStringLiteral("cyb"), QStringLiteral("创业板交易权限"), QStringLiteral("深圳A股"), 2, false,
+        { QStringLiteral("cyb"), QStringLiteral("创业板交易权限"), 0, false,
             {
                 text("cyb-risk", QStringLiteral("创业板投资风险揭示书"),
                     QStringLiteral("创业板股票价格波动较大，投资者应充分了解创业板市场的投资风险。"), 3,
@@ -193,18 +195,18 @@ const std::vector<PermissionSpec>& permissionCatalogue()
                 { PermissionStep::Kind::Web, QStringLiteral("cyb-rule"), QStringLiteral("创业板交易特别规定"),
                     QString(), QStringLiteral("/agreements/cyb-rule.html"), 0,
                     QStringLiteral("本人已阅读并同意《创业板交易特别规定》"), QString() },
-                { PermissionStep::Kind::Questionnaire, QString(), QStringLiteral("风险承受能力评估"), QString(),
-                    QString(), 0, QString(), QString() },
+                { PermissionStep::Kind::Questionnaire, QString(), QStringLiteral("风险承受能力评估"),
+                    QString(), QString(), 0, QString(), QString() },
             } },
-        { QStringLiteral("fxjs"), QStringLiteral("风险警示股票交易权限"), QStringLiteral("上海A股"), 1, false,
+        { QStringLiteral("fxjs"), QStringLiteral("风险警示股票交易权限"), 1, false,
             { text("fxjs-risk", QStringLiteral("风险警示股票风险揭示书"),
                 QStringLiteral("风险警示股票存在退市风险，请审慎参与。"), 0,
                 QStringLiteral("本人已阅读并同意《风险警示股票风险揭示书》")) } },
-        { QStringLiteral("tszl"), QStringLiteral("退市整理股票交易权限"), QStringLiteral("上海A股"), 1, true,
+        { QStringLiteral("tszl"), QStringLiteral("退市整理股票交易权限"), 1, true,
             { text("tszl-risk", QStringLiteral("退市整理股票风险揭示书"),
                 QStringLiteral("退市整理期股票将被终止上市，请审慎参与。"), 0,
                 QStringLiteral("本人已阅读并同意《退市整理股票风险揭示书》")) } },
-        { QStringLiteral("hgt"), QStringLiteral("港股通交易权限"), QStringLiteral("港股通"), 5, true,
+        { QStringLiteral("hgt"), QStringLiteral("港股通交易权限"), 5, true,
             { text("hgt-risk", QStringLiteral("港股通交易风险揭示书"),
                 QStringLiteral("港股通股票以港元报价、人民币交收，存在汇率风险，交易规则与内地市场不同。"), 0,
                 QStringLiteral("本人已阅读并同意《港股通交易风险揭示书》")) } },

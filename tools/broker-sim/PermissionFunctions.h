@@ -37,8 +37,9 @@ struct PermissionStep {
 struct PermissionSpec {
     QString code; // "rightcode" of its links
     QString name;
-    QString market; // the market's name as shown
-    qint32 shareholderMarket = 0; // whose shareholder account it belongs to
+    // Whose shareholder account it belongs to; the list names the market as
+    // the shareholder accounts' list does.
+    qint32 shareholderMarket = 0;
     bool openedAtStart = false;
     std::vector<PermissionStep> steps;
 };

@@ -9,8 +9,9 @@
 class Security;
 
 // Places, cancels and sizes orders (the open-end fund orders go through
-// OrderManagerFunds, beside the fund requests). Orders and cancels are never
-// merged with another pending request, and never sent again by themselves:
+// OrderManagerFunds, beside the fund requests). Orders are never merged with
+// another pending request (an equal cancel still waiting takes the caller
+// in); neither is ever sent again by itself:
 // when one goes out and no answer comes (time-out, lost connection), its
 // observer hears error kOrderOutcomeUnknownCode and today's orders and the
 // positions are asked for again, for that observer and for every refresh

@@ -184,18 +184,21 @@ bool DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, 
 
 void DeputeCancelViewController::answer(const QString& handle, bool succeeded, const QString& message)
 {
-    // An answer counts for the request it belongs to, once.
-    const auto it = std::find_if(
-        pending_.begin(), pending_.end(), [&](const Pending& p) { return p.handle == handle; });
-    if (!armed_ || it == pending_.end()) {
+    // An answer counts once for every row its request cancels: equal cancels
+    // still waiting share one request.
+    const auto answered = std::stable_partition(
+        pending_.begin(), pending_.end(), [&](const Pending& p) { return p.handle != handle; });
+    if (!armed_ || answered == pending_.end()) {
         qDebug() << "cancel page: answer for no pending cancel" << handle;
         return;
     }
-    CancelResult& result = results_[it->result];
-    result.succeeded = succeeded;
-    result.message = message;
-    pending_.erase(it);
-    ++(succeeded ? succeededCount : failedCount);
+    for (auto it = answered; it != pending_.end(); ++it) {
+        CancelResult& result = results_[it->result];
+        result.succeeded = succeeded;
+        result.message = message;
+        ++(succeeded ? succeededCount : failedCount);
+    }
+    pending_.erase(answered, pending_.end());
     if (pending_.empty())
         finishRun();
 }

@@ -63,7 +63,8 @@ Place placeOf(QuoteField field)
     case QuoteField::timeEndLabel:
     case QuoteField::timeMidLabel:
     case QuoteField::timeAFLabel:
-        return { 0, 0, left }; // placed with the other labels of the axis
+        // Placed with the other labels of the axis, each centred in its place.
+        return { 0, 0, Qt::AlignHCenter | Qt::AlignVCenter };
     default:
         return { 0, kAxisWidth, right }; // the axis texts left of the chart
     }
@@ -215,7 +216,8 @@ QRectF QuoteInfoView::fieldRect(QuoteField field) const
 std::optional<std::pair<double, double>> QuoteInfoView::axisLabelSpan(QuoteField field) const
 {
     // Left to right: the start of the day, the midday break, the after-hours
-    // mark and the end of the day, each where the market type puts it.
+    // mark and the end of the day. The market type places the break and the
+    // after-hours mark; the start and the end make way for them.
     const QRectF chart = layout_.turnoverViewRect;
     const QuoteField order[] = { QuoteField::timeBeginLabel, QuoteField::timeMidLabel,
         QuoteField::timeAFLabel, QuoteField::timeEndLabel };
@@ -235,7 +237,8 @@ std::optional<std::pair<double, double>> QuoteInfoView::axisLabelSpan(QuoteField
             x = chart.x() + controller_.timeMidLabelCentre() * chart.width() - width / 2;
         else if (f == QuoteField::timeAFLabel)
             x = chart.x() + 10.0 / 11 * chart.width() - width / 2 - 5;
-        labels.push_back({ x, width });
+        const bool fixed = f == QuoteField::timeMidLabel || f == QuoteField::timeAFLabel;
+        labels.push_back({ x, width, fixed });
         shown.push_back(f);
     }
     const std::vector<std::optional<double>> placed

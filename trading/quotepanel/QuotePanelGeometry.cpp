@@ -317,15 +317,22 @@ std::vector<std::optional<double>> placeAxisLabels(
         const double width = std::max(labels[i].width, 0.0);
         if (!std::isfinite(labels[i].x) || to - from < width)
             return;
-        placed[i] = std::clamp(labels[i].x, from, to - width);
+        if (!labels[i].fixed)
+            placed[i] = std::clamp(labels[i].x, from, to - width);
+        else if (labels[i].x >= from && labels[i].x + width <= to)
+            placed[i] = labels[i].x;
     };
     std::vector<size_t> order;
-    if (n > 0)
+    for (size_t i = 0; i < n; ++i)
+        if (labels[i].fixed)
+            order.push_back(i);
+    if (n > 0 && !labels[0].fixed)
         order.push_back(0);
-    if (n > 1)
+    if (n > 1 && !labels[n - 1].fixed)
         order.push_back(n - 1);
     for (size_t i = 1; i + 1 < n; ++i)
-        order.push_back(i);
+        if (!labels[i].fixed)
+            order.push_back(i);
     for (size_t i : order)
         place(i);
     return placed;

@@ -126,18 +126,22 @@ VolumeBars volumeBars(const std::vector<RDOTimesharingInfo>& normal, const std::
 std::optional<int> minuteIndex(const QString& quoteTime, const MarketLayout& layout, bool afterHours);
 
 // A label of the time axis below the chart: the x its text wants to start
-// at and the text's width. Labels are given left to right.
+// at and the text's width. Labels are given left to right. A fixed label is
+// one the market type places (the midday break, the after-hours mark): it
+// stands at its x or nowhere.
 struct AxisLabel {
     double x = 0;
     double width = 0;
+    bool fixed = false;
 };
 // The least room between two labels of the axis.
 constexpr double kAxisLabelGap = 6.0;
 // Where each label's text starts, none for a label dropped: every label is
 // kept inside [left, right] and at least kAxisLabelGap from its neighbours.
-// The two outer labels are placed first, then the inner ones from the left;
-// a label is moved as little as its neighbours need and dropped only when
-// no place between them is wide enough.
+// The fixed labels are placed first, from the left, each exactly at its x
+// wherever it fits there; then the outer labels, then the inner ones from
+// the left, each moved as little as its neighbours need and dropped only
+// when no place between them is wide enough.
 std::vector<std::optional<double>> placeAxisLabels(
     const std::vector<AxisLabel>& labels, double left, double right);
 

@@ -84,7 +84,7 @@ class DMTradeDepute final
     : public NumberedOrderDataModelClass<DMTradeDepute, tagTradeOrderParam, ITradeStockDelegate> {
 public:
     static constexpr DataModelInfo info { "91939600-F0BD-5956-F8AD-8B3B80F1CA0E", 500, 6, HandleRule::Fields,
-        true };
+        RequestEffect::NewIntent };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -95,7 +95,7 @@ class DMPurchaseNewStock final
     : public NumberedOrderDataModelClass<DMPurchaseNewStock, tagTradeOrderParam, ITradeStockDelegate> {
 public:
     static constexpr DataModelInfo info { "353E7618-C779-102A-3344-83B81C3A8F5E", 500, 6, HandleRule::Fields,
-        true };
+        RequestEffect::NewIntent };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
@@ -106,7 +106,7 @@ class DMRequestCancelOrder final
     : public OrderDataModelClass<DMRequestCancelOrder, tagCancelOrderParam, ICancelOrderDelegate> {
 public:
     static constexpr DataModelInfo info { "EDAB9F73-F007-2DB5-957E-8C4005217279", 500, 7, HandleRule::Fields,
-        true };
+        RequestEffect::Changes };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagCancelOrderParam& p, RequestBody& b)
     {

@@ -55,13 +55,14 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
-// Cost-price reset of a position: 500 / 124; changes state, so never merged.
+// Cost-price reset of a position: 500 / 124; changes state, and merges with
+// an equal reset still waiting.
 // The answer is the server's "msgok" text.
 class DMResetStockCostPrice final : public DataModelClass<DMResetStockCostPrice, TradeDataModel,
                                         tagResetCostParam, IResetCostDelegate> {
 public:
-    static constexpr DataModelInfo info { "9534F1D5-ED3A-4392-F820-2D2C3264955D", 500, 124, HandleRule::Fields,
-        true };
+    static constexpr DataModelInfo info { "9534F1D5-ED3A-4392-F820-2D2C3264955D", 500, 124,
+        HandleRule::Fields, RequestEffect::Changes };
     using DataModelClass::DataModelClass;
     static void body(const tagResetCostParam& p, RequestBody& b)
     {

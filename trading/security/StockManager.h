@@ -64,7 +64,7 @@ public:
     QString requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link);
     QString requestQuerySTStockList(IQuerySTStockListDelegate* observer);
     // Sends only a plain decimal above 0 ("12.5") that differs from the
-    // position's cost price now; never merged with another reset.
+    // position's cost price now.
     QString requestResetStockCost(
         IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice);
 
