@@ -192,6 +192,9 @@ void DataModel::cancelRequest(const QString& handle)
 
 CSError DataModel::getNetworkError(const CSError& error)
 {
+    // The server's own refusal keeps its words, whatever number it carries.
+    if (error.fromErrorRow)
+        return error;
     switch (error.code) {
     case CSErrorRequestTimeout:
         return { QStringLiteral("请求超时"), error.code };
@@ -291,7 +294,7 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         lastErrorMessage = message.isEmpty() ? QStringLiteral("未知错误") : message;
         lastErrorCode = first.toIntWithName(QStringLiteral("errcode"));
         ObserverList observers = takeObservers(*handle);
-        failWithError(*handle, { lastErrorMessage, lastErrorCode }, observers);
+        failWithError(*handle, { lastErrorMessage, lastErrorCode, true }, observers);
         return true;
     }
 

@@ -65,7 +65,8 @@ public:
     QString requestData(DataModelObserver* observer, const tagRequestParam& param, qint32 timeout);
     // cancelRequest: the network forgets the request; nobody hears of it.
     void cancelRequest(const QString& handle);
-    // getNetworkError: the library's codes 6, 101 and 300 as user messages.
+    // getNetworkError: the library's codes 6, 101 and 300 as user messages;
+    // an error row's message stays as the server sent it.
     static CSError getNetworkError(const CSError& error);
     void removeObserverWithHandle(const QString& handle);
     void removeAllObserver();

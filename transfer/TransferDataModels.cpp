@@ -99,7 +99,6 @@ DMFundTransfer::Result DMFundTransfer::reply(const std::vector<VEKTCRS>& sets)
 
 std::optional<QString> lackingSerial(const QString& serial, const QString& message)
 {
-    // A serial has the shape of an order number: digits only, within 64 bits.
     if (!lackingOrderNumber(serial))
         return std::nullopt;
     return message;
@@ -124,11 +123,6 @@ DMQueryBankBalance::Result DMQueryBankBalance::reply(const std::vector<VEKTCRS>&
     return DMFundTransfer::reply(sets);
 }
 
-std::optional<QString> DMQueryBankBalance::lacking(const Result& serial)
-{
-    return lackingSerial(serial, QStringLiteral("查询余额应答缺少流水号"));
-}
-
 void DMFundInsideTransfer::body(const tagFundInsideTransferParam& p, RequestBody& b)
 {
     b.prefix(p.commonUrl)
@@ -149,23 +143,17 @@ DMFundInsideTransfer::Result DMFundInsideTransfer::reply(const std::vector<VEKTC
 
 std::optional<QString> DMFundInsideTransfer::lacking(const Result& serials)
 {
-    const QString message = QStringLiteral("资金内转应答缺少转出或转入合同号");
+    const QString message = QStringLiteral("资金内转应答缺少转出合同号");
     if (serials.size() != 2)
         return message;
-    if (std::optional<QString> out = lackingSerial(serials.front(), message))
-        return out;
-    return lackingSerial(serials.back(), message);
+    return lackingSerial(serials.front(), message);
 }
 
 void DMFundCollection::body(const tagFundCollectionParam& p, RequestBody& b)
 {
-    // An empty "fundid" collects from every secondary account. The prefix's
-    // own pair is blanked too: a body naming "fundid" twice would leave the
-    // server to choose which one names the account.
-    const QByteArray prefix = commonurl::withValue(
-        QString::fromUtf8(p.commonUrl.data(), qsizetype(p.commonUrl.size())), kFundId, QString())
-                                  .toUtf8();
-    b.prefix(std::string_view(prefix.constData(), size_t(prefix.size())))
+    // The prefix as it stands; the empty "fundid" after it collects from
+    // every secondary account.
+    b.prefix(p.commonUrl)
         .add("fundid", "")
         .add("moneytype", p.moneyType)
         .add("cashcheck", "0");

@@ -78,11 +78,11 @@ public:
 // queries do. Of all of them, one whose answer never came (time-out, lost
 // connection) ends in kOrderOutcomeUnknownCode: it is never sent again by
 // itself, and the page reads the history and funds again. So does an answer
-// without what its success names: a serial that is missing, blank or no
-// serial at all ("-1", "1e999"), or a collection without a plausible amount
-// and count, proves nothing about the money.
+// without what its success names: a serial that is missing or blank, or a
+// collection without a plausible amount and count, proves nothing about the
+// money. Any other serial is shown as the server sent it.
 
-// What a transfer answer lacks when `serial` is no serial number: `message`.
+// What a transfer answer lacks when `serial` is missing or blank: `message`.
 std::optional<QString> lackingSerial(const QString& serial, const QString& message);
 
 // A bank-securities transfer: 500 / 21, the serial number.
@@ -98,7 +98,9 @@ public:
 };
 
 // The bank balance: 500 / 116, a serial number (the balance comes with the
-// history). An equal query still waiting takes the caller in.
+// history, which the pages read next; the serial is shown nowhere, so an
+// answer without one is still a success). An equal query still waiting
+// takes the caller in.
 class DMQueryBankBalance final
     : public OrderDataModelClass<DMQueryBankBalance, tagQueryBankBalanceParam, IQueryBankBalanceDelegate> {
 public:
@@ -107,7 +109,6 @@ public:
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagQueryBankBalanceParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
-    static std::optional<QString> lacking(const Result& serial);
 };
 
 // The transfer history: 500 / 22, the prefix alone.
@@ -124,7 +125,8 @@ public:
 };
 
 // Between two of the customer's capital accounts: 500 / 114, the out and in
-// serial numbers.
+// serial numbers. The out serial is what shows the money moved; a missing in
+// serial reads as an empty text.
 class DMFundInsideTransfer final
     : public OrderDataModelClass<DMFundInsideTransfer, tagFundInsideTransferParam, IFundInsideTransferDelegate> {
 public:

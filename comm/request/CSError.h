@@ -9,6 +9,10 @@
 struct CSError {
     QString domain;
     qint64 code = 0;
+    // The server answered with an error row ("ER_String", "errcode"): a
+    // refusal in the server's words, whatever its number, never one of the
+    // client's own failures (time-out, lost connection, no record set).
+    bool fromErrorRow = false;
 
     friend bool operator==(const CSError&, const CSError&) = default;
 };

@@ -18,10 +18,13 @@ constexpr std::chrono::milliseconds kRiskLevelMatchDelay { 10 };
 
 using servernumber::shownText;
 
+// The client's own failures only: a server's error row is its refusal,
+// whatever number it carries.
 bool isWithheld(const CSError& error)
 {
-    return error.code == kOrderOutcomeUnknownCode || error.code == CSErrorRequestTimeout
-        || error.code == CSErrorNetworkDisconnect;
+    return !error.fromErrorRow
+        && (error.code == kOrderOutcomeUnknownCode || error.code == CSErrorRequestTimeout
+            || error.code == CSErrorNetworkDisconnect);
 }
 
 } // namespace
@@ -620,7 +623,7 @@ bool OpdFundTradeViewController::orderFailed(const CSError& error)
     if (isWithheld(error)) {
         // The server may have taken it: never sent again, the page reads
         // what the server has.
-        const QString text = error.code == kOrderOutcomeUnknownCode ? error.domain : orderOutcomeUnknownMessage(error);
+        const QString text = isOrderOutcomeUnknown(error) ? error.domain : orderOutcomeUnknownMessage(error);
         alerts_->runAlert(AlertRequest::error(text), nullptr);
         readChangedFiguresAgain(type);
         emit outcomeUnknown();

@@ -646,6 +646,7 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeClosesTheWaitingWithdrawalAndStopsThe
 
 namespace {
 
+QUOTETEST_CATCHER(OrderCatcher, IHGTMakeOrder, hgtMakeOrder)
 QUOTETEST_CATCHER(CancelCatcher, IHGTCancelOrder, hgtCancelOrder)
 QUOTETEST_CATCHER(VoteCatcher, IHGTVote, hgtVote)
 QUOTETEST_CATCHER(DeclareCatcher, IHGTOtherVote, hgtOtherVote)
@@ -659,69 +660,87 @@ brokersim::Table numberAnswer(const char* field, const char* value)
     return brokersim::Table().column(QString::fromLatin1(field)).row({ value });
 }
 
+// What a request heard: the number of its success, or its error.
+struct Heard {
+    std::optional<QString> number;
+    CSError error;
+};
+
+template <class Catcher, class Send> Heard hear(Send send)
+{
+    Catcher c;
+    send(&c);
+    spinUntil([&] { return c.done(); });
+    return { c.results.empty() ? std::nullopt : std::optional(c.results[0]),
+        c.errors.empty() ? CSError() : c.errors[0] };
+}
+
 } // namespace
 
-TEST_F(HGTConnectPagesTest, EveryStateChangeWhoseAnswerLacksItsNumberHasAnUnknownOutcome)
+// Every numbered state change: a number that is missing, empty or blank
+// leaves the outcome unknown; any other text is the number as sent.
+TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUnknown)
 {
     HGTRequestManager& hgt = *HGTRequestManager::getInstance();
     const QString account = QStringLiteral("A101000001");
     const QString code = QStringLiteral("00700");
-    // Each request sends and reports whether it succeeded, with what it heard.
     const struct {
         const char* name;
         brokersim::Function function;
         const char* field;
-        std::function<std::pair<bool, CSError>()> send;
+        std::function<Heard()> send;
     } requests[] = {
+        { "order", brokersim::kHKOrderFunction, "ordersno",
+            [&] {
+                return hear<OrderCatcher>([&](auto* c) {
+                    hgt.requestHGTTradeBuy(c, account, code, QStringLiteral("368.4"), QStringLiteral("100"),
+                        QStringLiteral("增强限价买入"));
+                });
+            } },
         { "cancel", brokersim::kHKCancelFunction, "ordersno",
             [&] {
-                CancelCatcher c;
-                hgt.requestHGTCancelOrder(&c, QStringLiteral("20261202"), QStringLiteral("500001"));
-                spinUntil([&] { return c.done(); });
-                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+                return hear<CancelCatcher>([&](auto* c) {
+                    hgt.requestHGTCancelOrder(c, QStringLiteral("20261202"), QStringLiteral("500001"));
+                });
             } },
         { "vote", brokersim::kHKVoteFunction, "serial_no",
             [&] {
-                VoteCatcher c;
-                hgt.requestHGTVote(&c, code, QStringLiteral("G1"), QStringLiteral("1"), QStringLiteral("100"),
-                    QString(), QString(), account);
-                spinUntil([&] { return c.done(); });
-                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+                return hear<VoteCatcher>([&](auto* c) {
+                    hgt.requestHGTVote(c, code, QStringLiteral("G1"), QStringLiteral("1"), QStringLiteral("100"),
+                        QString(), QString(), account);
+                });
             } },
         { "declaration", brokersim::kHKDeclareFunction, "serial_no",
             [&] {
-                DeclareCatcher c;
-                hgt.requestHGTOtherVote(&c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
-                spinUntil([&] { return c.done(); });
-                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+                return hear<DeclareCatcher>([&](auto* c) {
+                    hgt.requestHGTOtherVote(c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
+                });
             } },
         { "withdrawal", brokersim::kHKDeclareFunction, "serial_no",
             [&] {
-                WithdrawCatcher c;
-                hgt.requestHGTCancelOtherVote(
-                    &c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
-                spinUntil([&] { return c.done(); });
-                return std::pair(c.errors.empty(), c.errors.empty() ? CSError() : c.errors[0]);
+                return hear<WithdrawCatcher>([&](auto* c) {
+                    hgt.requestHGTCancelOtherVote(c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
+                });
             } },
     };
-    const struct {
-        const char* value; // nullptr: the field is missing
-        bool known;
-    } answers[] = { { nullptr, false }, { "", false }, { " ", false }, { "-1", false }, { "12a", false },
-        { "1e999", false }, { "99999999999999999999", false }, { "800123", true } };
+    // nullptr: the field is missing.
+    const char* const blank[] = { nullptr, "", " " };
+    const char* const sent[] = { "800123", "0", "12a", "-1", "1e999", "99999999999999999999" };
     for (const auto& r : requests) {
-        for (const auto& a : answers) {
-            SCOPED_TRACE(std::string(r.name) + " answering " + (a.value ? a.value : "<none>"));
-            sim.answerTablesNext(r.function, { numberAnswer(r.field, a.value) });
-            const qsizetype sent = sim.receivedCount(r.function);
-            const auto [succeeded, error] = r.send();
-            EXPECT_EQ(succeeded, a.known);
-            if (!a.known) {
-                EXPECT_EQ(error.code, kOrderOutcomeUnknownCode);
-                EXPECT_TRUE(error.domain.contains(QStringLiteral("委托结果未知")))
-                    << error.domain.toStdString();
-            }
-            EXPECT_EQ(sim.receivedCount(r.function), sent + 1); // never sent again
+        for (const char* value : blank) {
+            SCOPED_TRACE(std::string(r.name) + " answering " + (value ? "\"" + std::string(value) + "\"" : "<none>"));
+            sim.answerTablesNext(r.function, { numberAnswer(r.field, value) });
+            const qsizetype before = sim.receivedCount(r.function);
+            const Heard heard = r.send();
+            EXPECT_FALSE(heard.number);
+            EXPECT_EQ(heard.error.code, kOrderOutcomeUnknownCode);
+            EXPECT_TRUE(heard.error.domain.contains(QStringLiteral("委托结果未知"))) << heard.error.domain.toStdString();
+            EXPECT_EQ(sim.receivedCount(r.function), before + 1); // never sent again
+        }
+        for (const char* value : sent) {
+            SCOPED_TRACE(std::string(r.name) + " answering " + value);
+            sim.answerTablesNext(r.function, { numberAnswer(r.field, value) });
+            EXPECT_EQ(r.send().number, QString::fromLatin1(value));
         }
     }
 }
@@ -734,8 +753,8 @@ TEST_F(HGTConnectPagesTest, ACancelAnsweredWithoutItsNumberTellsTheCustomerToChe
     const struct {
         const char* value; // nullptr: no "ordersno" at all
         const char* shown;
-    } answers[]
-        = { { nullptr, nullptr }, { "", nullptr }, { "n/a", nullptr }, { "500001", "温馨提示:成功。" } };
+    } answers[] = { { nullptr, nullptr }, { "", nullptr }, { "  ", nullptr }, { "n/a", "温馨提示:成功。" },
+        { "500001", "温馨提示:成功。" } };
     for (const auto& a : answers) {
         SCOPED_TRACE(a.value ? a.value : "<none>");
         sim.answerTablesNext(brokersim::kHKCancelFunction, { numberAnswer("ordersno", a.value) });

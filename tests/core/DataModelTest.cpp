@@ -145,7 +145,7 @@ TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)
     const QString handle = askEcho(*echo, &silent, QStringLiteral("x"));
     askEcho(*echo, &told, QStringLiteral("x"));
     ASSERT_TRUE(testsupport::spinUntil([&] { return told.calls() == 1; }));
-    EXPECT_EQ(told.errors.at(0), (CSError { QStringLiteral("资金不足"), 42 }));
+    EXPECT_EQ(told.errors.at(0), (CSError { QStringLiteral("资金不足"), 42, true }));
     EXPECT_EQ(silent.completions, 0);
     EXPECT_EQ(echo->getLastErrorMessage(), QStringLiteral("资金不足"));
     EXPECT_EQ(echo->getLastErrorCode(), 42);
@@ -155,13 +155,21 @@ TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)
     sim.answerErrorNext(kEchoFunction, 7);
     askEcho(*echo, &told, QStringLiteral("y"));
     ASSERT_TRUE(testsupport::spinUntil([&] { return told.calls() == 2; }));
-    EXPECT_EQ(told.errors.at(1), (CSError { QStringLiteral("未知错误"), 7 }));
+    EXPECT_EQ(told.errors.at(1), (CSError { QStringLiteral("未知错误"), 7, true }));
 
     // A later success leaves the last error as it was.
     askEcho(*echo, &told, QStringLiteral("z"));
     ASSERT_TRUE(testsupport::spinUntil([&] { return told.calls() == 3; }));
     EXPECT_EQ(told.echoed(0), QStringLiteral("z"));
     EXPECT_EQ(echo->getLastErrorCode(), 7);
+
+    // A server's error row under one of the library's numbers keeps its words.
+    EchoObserver refused;
+    sim.answerErrorNext(kEchoFunction, 300, QStringLiteral("柜台系统维护"));
+    askEcho(*echo, &refused, QStringLiteral("row"));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return refused.calls() == 1; }));
+    EXPECT_EQ(refused.errors.at(0), (CSError { QStringLiteral("柜台系统维护"), 300, true }));
+    EXPECT_EQ(DataModel::getNetworkError(refused.errors.at(0)), refused.errors.at(0));
 
     // A time-out: code 6, "请求超时".
     sim.withholdNext(kEchoFunction);

@@ -344,6 +344,11 @@ TEST_F(FundTradeForm, ARefusalKeepsTheAmountAndCancelSendsNothing)
     confirmAndWait(*form);
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:该基金暂停申购"));
     EXPECT_EQ(form->text(Form::Amount), "1000");
+    // A refusal under the number of a time-out is still the server's own.
+    sim.answerErrorNext(brokersim::kFundPurchaseFunction, 6, QStringLiteral("基金账户状态异常"));
+    form->tradeButtonClicked();
+    confirmAndWait(*form);
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:基金账户状态异常"));
 
     auto redeem = make(Form::Redeem);
     type(*redeem, Form::Code, "000001");

@@ -121,7 +121,7 @@ TEST_F(QuoteRequestTest, ErrorRowsAndUnknownCodes)
     ask(timesharing, &empty, &tagQuotaInfoParam::code, QStringLiteral("600000.2"));
     ASSERT_TRUE(spinUntil([&] { return empty.done(); }));
     ASSERT_EQ(empty.errors.size(), 1u);
-    EXPECT_EQ(empty.errors[0], (CSError { QStringLiteral("未知错误"), 77 }));
+    EXPECT_EQ(empty.errors[0], (CSError { QStringLiteral("未知错误"), 77, true }));
     EXPECT_EQ(timesharing.getLastErrorMessage(), QStringLiteral("未知错误"));
 
     // A reply without a record set is an error, and the handle is free again.

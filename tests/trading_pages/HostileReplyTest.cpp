@@ -184,8 +184,11 @@ TEST_F(HostileReplyTest, OrderAnswerWithoutAnOrderNumberIsAnUnknownOutcome)
         // One box per outcome.
         ASSERT_EQ(alerts.shown.size(), 1u);
         const QString text = alerts.shown[0].text;
-        if (h == Hostile::Max64) {
-            EXPECT_EQ(text, QStringLiteral("委托申请已提交，序号为%1。").arg(QLatin1String(kMax64)));
+        // Any text that is not blank is the order number, shown as sent.
+        const char* const numbers[] = { nullptr, "-10", "1e999", kMax64, "abc", nullptr, nullptr };
+        if (const char* number = numbers[int(h)]) {
+            EXPECT_EQ(text, QStringLiteral("委托申请已提交，序号为%1。").arg(QLatin1String(number)));
+            EXPECT_EQ(page.lastOrderNumber(), QLatin1String(number));
             continue;
         }
         EXPECT_TRUE(text.contains(QStringLiteral("委托结果未知"))) << qPrintable(text);
@@ -193,6 +196,33 @@ TEST_F(HostileReplyTest, OrderAnswerWithoutAnOrderNumberIsAnUnknownOutcome)
         EXPECT_TRUE(page.lastOrderNumber().isEmpty());
         // What the page shows is read again, as after an answer that never came.
         EXPECT_TRUE(spinUntil([&] { return sim.receivedCount(Function { 500, 3 }) > rereads; }));
+    }
+}
+
+// A refused order shows the server's message whatever its code, the numbers
+// the client uses for its own failures included, and is no unknown outcome.
+TEST_F(HostileReplyTest, ARefusedOrderShowsTheServersMessageWhateverItsCode)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    lookUp(page, QStringLiteral("600000"));
+    const struct {
+        qint32 code;
+        std::optional<QString> message; // none: the row has no "ER_String"
+    } rows[] = { { 6, QStringLiteral("委托价格超出涨跌停限制") }, { 101, QStringLiteral("股东账户已冻结") },
+        { 200, QStringLiteral("可用资金不足") }, { 300, QStringLiteral("非交易时间") }, { 42, std::nullopt } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.code);
+        page.setQuantityText(QStringLiteral("100"));
+        sim.answerErrorNext(Function { 500, 6 }, row.code, row.message);
+        alerts.shown.clear();
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !alerts.shown.empty(); }));
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
+        EXPECT_EQ(alerts.shown[0].text, row.message.value_or(QStringLiteral("未知错误")));
+        EXPECT_TRUE(page.lastOrderNumber().isEmpty());
     }
 }
 

@@ -223,3 +223,22 @@ TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)
         << alerts.shown.back().text.toStdString();
     EXPECT_EQ(page().purchaseQuantityText(), "16000");
 }
+
+// A refused subscription shows the server's message whatever its code.
+TEST_F(PurchasePageTest, ARefusalShowsTheServersMessageWhateverItsCode)
+{
+    confirmWhenShown();
+    for (const qint32 code : { 6, 101, 200, 300 }) {
+        SCOPED_TRACE(code);
+        const QString message = QStringLiteral("超过申购上限(%1)").arg(code);
+        sim.answerErrorNext(brokersim::Function { 500, 6 }, code, message);
+        alerts.shown.clear();
+        page().setQuantityText(QStringLiteral("1000"));
+        page().purchaseButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page().isBusy() && !alerts.shown.empty(); }));
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].title, "错误");
+        EXPECT_EQ(alerts.shown[0].text, message);
+        EXPECT_TRUE(page().lastOrderNumber().isEmpty());
+    }
+}

@@ -148,6 +148,18 @@ TEST(TransferInfoTest, ChosenCapitalAccountReplacesTheFundIdPairByExactKey)
     }
 }
 
+// The collection sends the prefix as it stands, its own "fundid" included,
+// and after it the empty one that names every secondary account.
+TEST(TransferInfoTest, CollectionSendsThePrefixUnchangedAndAnEmptyFundId)
+{
+    tagFundCollectionParam p;
+    p.commonUrl = "custid=1&fundid=111&ticket=t";
+    p.moneyType = "2";
+    const std::optional<CSPacket> packet = DMFundCollection::makePacket(p);
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->data(), QStringLiteral("custid=1&fundid=111&ticket=t&fundid=&moneytype=2&cashcheck=0"));
+}
+
 TEST(TransferInfoTest, TypedAmountsAndPasswordsAreCheckedBeforeAnythingIsSent)
 {
     for (const char* good : { "1", "0.01", "100.5", "2000.00", "1234567890123" })

@@ -146,7 +146,7 @@ public:
     bool timedOut() const { return timedOut_; }
     bool toldAlready(const CSError& error) const
     {
-        return timedOut_ && error.code == kOrderOutcomeUnknownCode;
+        return timedOut_ && isOrderOutcomeUnknown(error);
     }
     int theType() const { return theType_; }
     const OrderParam& orderParam() const { return orderParam_; }

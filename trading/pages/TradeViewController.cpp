@@ -859,7 +859,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& 
     // One box per outcome: the dialog's time-out may have told it already.
     if (!dialog_.toldAlready(error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
-    if (error.code == kOrderOutcomeUnknownCode) {
+    if (isOrderOutcomeUnknown(error)) {
         requestPositions();
         requestMoneyInfo();
     }

@@ -1,9 +1,6 @@
 #include "trading/requests/OrderDataModels.h"
 
 #include "platform/ChinaClock.h"
-#include "quotes/requests/ServerNumber.h"
-
-#include <QRegularExpression>
 
 namespace {
 
@@ -48,9 +45,7 @@ DMRequestCancelOrder::Result DMRequestCancelOrder::reply(const std::vector<VEKTC
 
 std::optional<QString> lackingOrderNumber(const QString& orderNumber)
 {
-    static const QRegularExpression kDigits(QStringLiteral("^[0-9]{1,19}$"));
-    if (kDigits.match(orderNumber).hasMatch()
-        && servernumber::isPlausible(orderNumber, servernumber::Field::Quantity))
+    if (!orderNumber.trimmed().isEmpty())
         return std::nullopt;
     return QStringLiteral("委托应答缺少委托序号");
 }

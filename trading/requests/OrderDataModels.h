@@ -17,6 +17,12 @@ LUMORA_DATA_MODEL_PROTOCOL(IMaxQuantityInfoDelegate, queryMaxQuantityInfo, QStri
 // have taken it, so it is never sent again by itself.
 inline constexpr qint64 kOrderOutcomeUnknownCode = 700;
 QString orderOutcomeUnknownMessage(const CSError& cause);
+// Whether `error` is that unknown outcome: the client's own verdict, never a
+// server's error row that happens to carry the same number.
+inline bool isOrderOutcomeUnknown(const CSError& error)
+{
+    return !error.fromErrorRow && error.code == kOrderOutcomeUnknownCode;
+}
 
 // An order-like request: it changes state, and an answer that never came is
 // reported as an unknown outcome, after which `outcomeUnknown` (set by the
@@ -29,24 +35,16 @@ public:
     // Runs with the observers that were told, after they were told.
     std::function<void(const DataModel::ObserverList&)> outcomeUnknown;
 
-    bool respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, const QString& identifier) override
-    {
-        // Whatever fails inside a reply, the server has answered.
-        answering_ = true;
-        const bool handled = DataModel::respondWithRecordSet(recordSets, identifier);
-        answering_ = false;
-        return handled;
-    }
-
 protected:
     void failWithError(
         const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
     {
-        // An answer without a record set, or without what the success needs,
-        // leaves the outcome as unknown as no answer at all.
-        const bool unknown = error.code == CSErrorServerNoData
-            || (!answering_
-                && (error.code == CSErrorRequestTimeout || error.code == CSErrorNetworkDisconnect));
+        // An error row is the server's refusal, whatever its number. Of the
+        // client's own failures, an answer without a record set, or without
+        // what the success needs, leaves the outcome as unknown as no answer.
+        const bool unknown = !error.fromErrorRow
+            && (error.code == CSErrorServerNoData || error.code == CSErrorRequestTimeout
+                || error.code == CSErrorNetworkDisconnect);
         if (!unknown) {
             DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
             return;
@@ -57,18 +55,15 @@ protected:
         if (!alive.expired() && outcomeUnknown)
             outcomeUnknown(observers);
     }
-
-private:
-    bool answering_ = false;
 };
 
-// What an order answer lacks when its order number is missing or is no
-// order number (only digits, within 64 bits: not "-1", "1e999" or blanks).
+// What an order answer lacks when its order number is missing, empty or all
+// blank; any other text is the number, shown as the server sent it.
 std::optional<QString> lackingOrderNumber(const QString& orderNumber);
 
 // An order-like request whose answer is one order or serial number (stock,
 // Stock Connect and fund orders, cancels, votes, settings): one that is
-// missing or is no number leaves the outcome as unknown as no answer at all.
+// missing or blank leaves the outcome as unknown as no answer at all.
 template <class Derived, class Param, class Protocol>
 class NumberedOrderDataModelClass : public OrderDataModelClass<Derived, Param, Protocol> {
 public:

@@ -123,7 +123,7 @@ void CapitalAccountPage::answered()
 
 void CapitalAccountPage::failed(const CSError& error)
 {
-    const bool unknown = error.code == kOrderOutcomeUnknownCode;
+    const bool unknown = isOrderOutcomeUnknown(error);
     if (unknown && !busy_) {
         // The dialog's backstop told the user already.
         readAgain();

@@ -306,7 +306,7 @@ bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, co
 {
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    const bool unknown = error.code == kOrderOutcomeUnknownCode;
+    const bool unknown = isOrderOutcomeUnknown(error);
     if (unknown && !transferBusy_) {
         // The dialog's backstop told the user already.
         refreshAfterTransfer();

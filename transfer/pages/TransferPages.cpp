@@ -18,7 +18,7 @@ const QString kBalanceUnknown
 // What the user is told of a failed balance query.
 QString balanceErrorText(const CSError& error)
 {
-    return error.code == kOrderOutcomeUnknownCode ? kBalanceUnknown : error.domain;
+    return isOrderOutcomeUnknown(error) ? kBalanceUnknown : error.domain;
 }
 
 } // namespace
