@@ -53,17 +53,22 @@ std::optional<QString> transferinput::checkAmount(const QString& amount)
     return std::nullopt;
 }
 
-std::optional<QString> transferinput::checkPassword(const QString& password, const QString& name, bool required)
+std::optional<QString> transferinput::checkText(const QString& text, const QString& name)
 {
-    if (password.isEmpty())
-        return required ? std::optional(QStringLiteral("请输入%1。").arg(name)) : std::nullopt;
-    if (password.size() > kFieldChars)
+    if (text.size() > kFieldChars)
         return QStringLiteral("%1过长。").arg(name);
-    for (QChar c : password) {
+    for (QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() > 0x7E || c == QLatin1Char('&') || c == QLatin1Char('='))
             return QStringLiteral("%1只能包含字母、数字和英文符号（“&”和“=”除外）。").arg(name);
     }
     return std::nullopt;
+}
+
+std::optional<QString> transferinput::checkPassword(const QString& password, const QString& name, bool required)
+{
+    if (password.isEmpty())
+        return required ? std::optional(QStringLiteral("请输入%1。").arg(name)) : std::nullopt;
+    return checkText(password, name);
 }
 
 FundTransferManager* FundTransferManager::getInstance()

@@ -20,8 +20,10 @@ class IFundCollectionDelegate;
 namespace transferinput {
 // A positive amount of at most two decimals, digits and one point only.
 std::optional<QString> checkAmount(const QString& amount);
-// A password of printable ASCII other than "&" and "=" that fits its field (255 characters); empty
-// only when `required` is false.
+// A text of printable ASCII other than "&" and "=" that fits its field (255
+// characters), so that it can never rewrite the request; `name` names it.
+std::optional<QString> checkText(const QString& text, const QString& name);
+// A password as checkText has it; empty only when `required` is false.
 std::optional<QString> checkPassword(const QString& password, const QString& name, bool required);
 } // namespace transferinput
 

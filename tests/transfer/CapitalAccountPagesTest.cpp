@@ -179,8 +179,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
             QStringLiteral("选择转出账号有误。") },
         { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1.005", "a&b",
             QStringLiteral("选择转入账号有误。") },
-        // Then what is typed must fit its field.
-        { good, 1, "1.005", "x", QStringLiteral("转账金额须为正数，最多两位小数。") },
+        // Then what is typed must fit its field and never rewrite the body.
+        { good, 1, "1&fundeffect=9", "x", QStringLiteral("转账金额只能包含字母、数字和英文符号（“&”和“=”除外）。") },
         { good, 1, "1", "a&b", QStringLiteral("转账密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
     };
     for (const auto& c : cases) {
@@ -196,14 +196,18 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
     EXPECT_TRUE(dialogTexts.isEmpty());
     EXPECT_EQ(count(kInsideTransferFunction), 0);
 
-    // The same account out and in is the server's to refuse.
+    // The same account out and in, and the amount's value, are the server's
+    // to judge: they go as typed.
     page->queryFundTransferInfo(nullptr, QString(), good);
     confirmDialogs();
-    page->setAmountText(QStringLiteral("1"));
-    page->setFundPasswordText(QStringLiteral("x"));
-    page->transferButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
-    EXPECT_EQ(count(kInsideTransferFunction), 1);
+    for (const char* amount : { "1", "-1.005", "12345678901234" }) {
+        page->setAmountText(QString::fromLatin1(amount));
+        page->setFundPasswordText(QStringLiteral("x"));
+        page->transferButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+        EXPECT_EQ(sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"), QLatin1String(amount));
+    }
+    EXPECT_EQ(count(kInsideTransferFunction), 3);
 }
 
 TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)

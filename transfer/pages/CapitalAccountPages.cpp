@@ -307,8 +307,9 @@ bool InsideTransferViewController::verifyInput()
         problem = QStringLiteral("选择转出账号有误。");
     else if (!in || in->bankCode().isEmpty())
         problem = QStringLiteral("选择转入账号有误。");
-    // What is typed goes to the server only once it fits its field.
-    else if (!(problem = transferinput::checkAmount(amountText_)))
+    // What is typed goes to the server only once it fits its field; the
+    // amount's value is the server's to judge.
+    else if (!(problem = transferinput::checkText(amountText_, QStringLiteral("转账金额"))))
         problem = transferinput::checkPassword(fundPassword_, QStringLiteral("转账密码"), true);
     if (problem)
         alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
