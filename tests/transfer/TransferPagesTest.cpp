@@ -330,6 +330,21 @@ TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
     EXPECT_EQ(alerts.shown.size(), 0u);
 }
 
+// A balance query the server refuses tells its message, whatever its code,
+// puts "查询余额失败" in the balance field and reads the history again.
+TEST_F(TransferPagesTest, ARefusedBalanceQuerySaysSoAndReadsTheHistory)
+{
+    // The password-free bank's own query, sent once the accounts are known.
+    sim.answerErrorNext(kBankBalanceFunction, 6, QStringLiteral("银行系统维护"));
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) == 1; }, 10s));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
+    EXPECT_EQ(alerts.last(), QStringLiteral("银行系统维护"));
+    EXPECT_EQ(page->freshTableTimer(), nullptr);
+}
+
 // A figure the server sends that is no plausible balance shows as "--", on
 // both pages that show the bank balance.
 TEST_F(TransferPagesTest, AnImplausibleBankBalanceShowsAsDashes)
