@@ -2,7 +2,7 @@
 // the test's own (a field missing, negative, "1e999", 2^63 - 1, "abc", an
 // empty set, no set at all). Whatever it sends, the page shows an error or
 // "--", never a success text with a blank and never a negative or clipped
-// number as if it were real.
+// number as if it were real; an order number is its text as sent.
 #include "shell/tables/DVTableModel.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "trading/pages/DeputeCancelViewController.h"
