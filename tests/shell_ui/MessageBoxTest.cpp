@@ -7,6 +7,7 @@
 #include "shell/ui/Window.h"
 #include "shell/windows/SessionNotifications.h"
 #include "support/Spin.h"
+#include "support_gui/ModalGuard.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -155,6 +156,7 @@ TEST_F(MessageBoxTest, OneWindowOfAKindCentredAndDetachedWhenClosed)
 
 TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
 {
+    testsupport::ExpectModalDialogs answeredHere;
     auto* window = new ui::Window(&parent);
     QTimer::singleShot(0, [window] {
         window->endModal(1); // accepted...
@@ -171,6 +173,7 @@ TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
 
 TEST_F(MessageBoxTest, AlertWindowAnswersAndClosesAtALock)
 {
+    testsupport::ExpectModalDialogs answeredHere;
     const auto run = [&](std::function<void(QWidget*)> act) {
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
