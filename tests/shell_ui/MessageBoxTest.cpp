@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -169,6 +170,18 @@ TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
     EXPECT_EQ(window->runModal(), 1);
     QTimer::singleShot(0, [window] { window->close(); });
     EXPECT_EQ(window->runModal(), 0);
+}
+
+// A modal run that no test answers fails the test and ends, rather than
+// waiting for the test runner's time-out.
+TEST_F(MessageBoxTest, AModalRunNoTestAnswersFailsAtOnce)
+{
+    auto* window = new ui::Window(&parent);
+    int code = -1;
+    EXPECT_NONFATAL_FAILURE(code = window->runModal(), "a modal dialog the test did not expect");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ui::modalDepth(), 0);
+    window->close();
 }
 
 TEST_F(MessageBoxTest, AlertWindowAnswersAndClosesAtALock)
