@@ -164,7 +164,6 @@ public:
     // Stops every session of `runLoop`, innermost first: nothing modal
     // outlives a screen lock.
     static void stopAll(RunLoop* runLoop = RunLoop::current());
-    static std::size_t depth(RunLoop* runLoop = RunLoop::current()) { return runLoop->sessions_.size(); }
 
     // Tests: hears every session as it starts, before its run.
     static void setStartHookForTesting(std::function<void(ModalSession&)> hook);
