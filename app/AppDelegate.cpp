@@ -106,8 +106,11 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::terminate()
 {
     // After the current event: the window that asked may still be closing.
+    // exit(), not quit(): quit() asks every window left to close and gives
+    // up when one does not, which would leave the process running without
+    // a window; the session has closed its windows already.
     QMetaObject::invokeMethod(
-        qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 QMenuBar* AppDelegate::makeMenuBar(QWidget* parent)

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace platform {
 
@@ -233,15 +234,59 @@ void RunLoop::drain()
 // ---------------------------------------------------------------------------
 // ModalSession
 
-ModalSession::ModalSession(RunLoop* runLoop)
+namespace {
+std::function<void(ModalSession&)>& sessionStartHook()
+{
+    static std::function<void(ModalSession&)> hook;
+    return hook;
+}
+} // namespace
+
+ModalSession::ModalSession(RunLoop* runLoop, Stop stop, bool answeredByTest)
     : runLoop_(runLoop)
+    , stop_(std::move(stop))
+    , answeredByTest_(answeredByTest)
 {
     runLoop_->pushMode(RunLoopMode::ModalPanel);
+    runLoop_->sessions_.push_back(this);
+    if (sessionStartHook())
+        sessionStartHook()(*this);
 }
 
 ModalSession::~ModalSession()
 {
+    std::erase(runLoop_->sessions_, this);
     runLoop_->popMode(RunLoopMode::ModalPanel);
+}
+
+void ModalSession::stop()
+{
+    // The run may call back into its owner, which may stop it again.
+    if (Stop stop = std::exchange(stop_, {}))
+        stop();
+}
+
+void ModalSession::stopCurrent(RunLoop* runLoop)
+{
+    if (!runLoop->sessions_.empty())
+        runLoop->sessions_.back()->stop();
+}
+
+void ModalSession::stopAll(RunLoop* runLoop)
+{
+    // A stop may end or start other sessions: each one still running, once.
+    std::vector<WeakRef<ModalSession>> sessions;
+    for (auto it = runLoop->sessions_.rbegin(); it != runLoop->sessions_.rend(); ++it)
+        sessions.emplace_back(*it);
+    for (const WeakRef<ModalSession>& session : sessions) {
+        if (ModalSession* s = session.get())
+            s->stop();
+    }
+}
+
+void ModalSession::setStartHookForTesting(std::function<void(ModalSession&)> hook)
+{
+    sessionStartHook() = std::move(hook);
 }
 
 // ---------------------------------------------------------------------------

@@ -18,6 +18,8 @@ class QTimer;
 
 namespace platform {
 
+class ModalSession;
+
 // Run-loop modes. A modal panel runs its own mode, so work scheduled in the
 // default mode alone waits until the panel ends; "common" is both.
 enum class RunLoopMode : std::uint8_t {
@@ -130,6 +132,7 @@ private:
     CallId enqueue(Call call);
 
     std::vector<RunLoopMode> modeStack_;
+    std::vector<ModalSession*> sessions_; // innermost last
     std::list<Call> calls_;
     CallId nextId_ = 1;
     bool drainPosted_ = false;
@@ -138,15 +141,37 @@ private:
 // While it lives, the run loop it was made on runs in the modal-panel mode;
 // wrap a nested QEventLoop::exec() or QDialog::exec() in one. Sessions nest
 // and must end in the reverse order of their start.
-class ModalSession {
+//
+// `stop` ends the run the session wraps as rejected: the dialog closes and
+// its loop is left, so the session ends once the loop has returned. A
+// session can then be stopped from outside, as the application stops its
+// current modal session, or every one at a screen lock.
+class ModalSession : public Lifetime {
 public:
-    explicit ModalSession(RunLoop* runLoop = RunLoop::current());
+    using Stop = std::function<void()>;
+    // `answeredByTest`: a test hook answers the dialog this session runs.
+    explicit ModalSession(RunLoop* runLoop = RunLoop::current(), Stop stop = {}, bool answeredByTest = false);
     ~ModalSession();
     ModalSession(const ModalSession&) = delete;
     ModalSession& operator=(const ModalSession&) = delete;
 
+    // Ends the run (once); nothing without a `stop`.
+    void stop();
+    bool isAnsweredByTest() const { return answeredByTest_; }
+
+    // Stops the innermost session of `runLoop`, if any.
+    static void stopCurrent(RunLoop* runLoop = RunLoop::current());
+    // Stops every session of `runLoop`, innermost first: nothing modal
+    // outlives a screen lock.
+    static void stopAll(RunLoop* runLoop = RunLoop::current());
+
+    // Tests: hears every session as it starts, before its run.
+    static void setStartHookForTesting(std::function<void(ModalSession&)> hook);
+
 private:
     RunLoop* runLoop_;
+    Stop stop_;
+    bool answeredByTest_;
 };
 
 // A timer that fires only in its modes. A firing that falls in another mode

@@ -380,6 +380,7 @@ void WindowController::loginWindowClosedByUser()
 
 void WindowController::mainWindowClosedByUser()
 {
+    // The last-login notice belongs to the main window: it goes with it.
     if (!windows->hasLoginWindow())
         endApplication();
 }
@@ -393,8 +394,11 @@ void WindowController::endApplication()
     if (quoteTestingStart || tradeTestingStart)
         server->cancelTesting();
     quoteTestingStart = tradeTestingStart = false;
+    // Every window of the session goes here, whichever closed first: the
+    // end never waits for a window to agree to close.
     windows->closeLoginWindow();
     mainWindow->close();
+    windows->closeLastLoginInfoWindow();
     if (quit)
         quit();
 }

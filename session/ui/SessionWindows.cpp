@@ -16,6 +16,9 @@ void SessionWindowSlot::open(const std::function<ui::Window*()>& make, std::func
         window_->setAttribute(Qt::WA_DeleteOnClose);
         connect(window_, &ui::Window::windowWillClose, this, [this] {
             emit willClose();
+            // Closed means gone, although deleted only later: the session
+            // never counts it as open, nor shows it again.
+            window_.clear();
             // After the close has run: the session may open or close windows.
             if (!closing_ && closedByUser_)
                 QMetaObject::invokeMethod(

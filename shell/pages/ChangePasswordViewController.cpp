@@ -210,14 +210,10 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
         return error(QStringLiteral("请输入新密码！"));
     if (newPassword != confirm)
         return error(QStringLiteral("两次密码输入不相符，请重新输入！"));
-    // The fields' formatter refuses such input as it is typed; text that
-    // reached the field another way is refused here rather than cut.
-    if (!formatter_->isPartialStringValid(confirm))
-        return error(
-            QStringLiteral("新密码只能由字母和数字组成，且不能超过%1位！").arg(Account::kMaxPasswordLength));
+    // The page exists only after a login; the server judges the new password.
     const auto account = accountManager->getActiveLoginAccount();
     if (!account)
-        return error(QStringLiteral("请先登录"));
+        return;
 
     QString problem;
     if (segment_ == kTradePassword) {
@@ -234,9 +230,10 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
             pending.erase(std::find_if(
                 pending.begin(), pending.end(), [&](const auto& c) { return c.get() == change; }));
     } else {
+        // No capital account chosen, or none listed: nothing to change.
         const std::vector<RDOFund> list = account->getFundInfoList(std::nullopt);
         if (selectedFund_ < 0 || size_t(selectedFund_) >= list.size())
-            return error(QStringLiteral("请选择资金账号！"));
+            return;
         problem = account->requestChangeFundPassword(
             this, oldPassword, confirm, list[size_t(selectedFund_)].fundId);
     }

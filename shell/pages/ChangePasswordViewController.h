@@ -21,8 +21,9 @@ struct ChangePasswordViewControllerServices {
 
 // The password page without its widgets: the trade password of the active
 // account (segment 0) or the fund password of one of its capital accounts
-// (segment 1). A new password is refused, never cut, when it is longer than
-// the request can carry or holds a character other than a letter or digit;
+// (segment 1). The fields take letters and digits only, as many as a
+// password may have; a password too long for the request or holding a
+// character that could rewrite it is refused when it is sent, never cut;
 // the three fields are wiped after use. A trade-password change is carried
 // to its end by the account itself, so the prefix takes the new password
 // even when the page was closed before the reply came. Main thread only.

@@ -61,10 +61,8 @@ void ReservationInfoViewController::submitButtonClicked()
 void ReservationInfoViewController::send(const QString& greeting)
 {
     const auto account = accountManager->getActiveLoginAccount();
-    if (!account) {
-        alerts()->runAlert(AlertRequest::error(QStringLiteral("请先登录")), nullptr);
-        return;
-    }
+    if (!account)
+        return; // the page exists only after a login
     enableControls(false);
     sentText_ = greeting;
     const QString problem = account->requestReservationInfo(this, greeting);

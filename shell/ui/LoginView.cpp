@@ -1,7 +1,5 @@
 #include "shell/ui/LoginView.h"
 
-#include "shell/ui/RefusedInput.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -71,7 +69,6 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     passwordText_ = named(new QLineEdit(this), "passwordText");
     passwordText_->setEchoMode(QLineEdit::Password);
     passwordText_->setValidator(controller_.passwordFormatter());
-    explainRefusedInput(passwordText_, PasswordFormatter::rule());
     passwordText_->setPlaceholderText(QStringLiteral("交易密码"));
     securitySelectButton_ = named(new QComboBox(this), "securitySelectButton");
     securitySelectButton_->addItems(LoginViewController::securityModeTitles());

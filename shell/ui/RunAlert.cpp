@@ -1,6 +1,7 @@
 #include "shell/ui/RunAlert.h"
 
 #include "core/NotificationCenter.h"
+#include "shell/ui/ScreenLocker.h"
 #include "shell/windows/SessionNotifications.h"
 
 #include <QAbstractButton>
@@ -120,7 +121,10 @@ QMessageBox* RunAlert::run(const AlertRequest& request, QWidget* window, Handler
             },
             sessionnotify::kCloseMessageBoxes);
     }
-    box->open();
+    // Never over the screen lock: a box on a window the lock hides shows
+    // with it at the unlock.
+    if (!ScreenLocker::holdWithWindow(box, window ? window->window() : nullptr))
+        box->open();
     return box;
 }
 

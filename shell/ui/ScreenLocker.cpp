@@ -4,6 +4,15 @@
 #include "shell/ui/Window.h"
 
 #include <QApplication>
+#include <algorithm>
+
+namespace {
+std::vector<ScreenLocker*>& lockers()
+{
+    static std::vector<ScreenLocker*> all;
+    return all;
+}
+} // namespace
 
 ScreenLocker::ScreenLocker(ScreenLockController::Services services, QObject* parent)
     : QObject(parent)
@@ -12,17 +21,39 @@ ScreenLocker::ScreenLocker(ScreenLockController::Services services, QObject* par
     connect(&controller_, &ScreenLockController::locked, this, &ScreenLocker::lock);
     connect(&controller_, &ScreenLockController::unlocked, this, &ScreenLocker::restore);
     connect(&controller_, &ScreenLockController::loggedOut, this, [this] { hidden_.clear(); });
+    lockers().push_back(this);
 }
 
 ScreenLocker::~ScreenLocker()
 {
+    std::erase(lockers(), this);
     if (unlock_)
         unlock_->close();
 }
 
+UnlockScreenWindow* ScreenLocker::unlockWindow() const
+{
+    return unlock_;
+}
+
+bool ScreenLocker::holdWithWindow(QWidget* box, QWidget* window)
+{
+    for (ScreenLocker* locker : lockers()) {
+        std::vector<QPointer<QWidget>>& hidden = locker->hidden_;
+        if (window && locker->controller_.isLocked()
+            && std::find(hidden.begin(), hidden.end(), window) != hidden.end()) {
+            hidden.emplace_back(box);
+            return true;
+        }
+    }
+    return false;
+}
+
 void ScreenLocker::lock()
 {
-    // No modal run outlives the lock; each ends as rejected.
+    // No modal run outlives the lock, whatever its kind: each ends as
+    // rejected, and a dialog that closes with its run is gone before the
+    // windows are hidden, so it cannot come back with them.
     ui::stopAllModals();
     hidden_.clear();
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -9,9 +9,10 @@
 
 class UnlockScreenWindow;
 
-// The locked state on screen: while locked every window of the session is
-// hidden (not shrunk) and the application-modal unlock window is the only
-// one shown; a confirmed password shows them again.
+// The locked state on screen: every modal run ends, every window of the
+// session is hidden (not shrunk) and the application-modal unlock window is
+// the only one shown; a confirmed password shows them again. A message box
+// that opens meanwhile on a hidden window waits hidden with it.
 class ScreenLocker final : public QObject {
     Q_OBJECT
 public:
@@ -19,8 +20,12 @@ public:
     ~ScreenLocker() override;
 
     ScreenLockController& controller() { return controller_; }
-    UnlockScreenWindow* unlockWindow() const { return unlock_; }
+    UnlockScreenWindow* unlockWindow() const;
     const std::vector<QPointer<QWidget>>& hiddenWindows() const { return hidden_; }
+
+    // When a lock holds `window` hidden, `box` (opened on it) waits with it
+    // for the unlock instead of showing over the lock; answers whether so.
+    static bool holdWithWindow(QWidget* box, QWidget* window);
 
 private:
     void lock();

@@ -22,6 +22,7 @@ UnlockScreenWindow::UnlockScreenWindow(UnlockScreenWindowController::Services se
     passwordText_ = new QLineEdit(this);
     passwordText_->setObjectName(QStringLiteral("passwordText"));
     passwordText_->setEchoMode(QLineEdit::Password);
+    passwordText_->setValidator(controller_.passwordFormatter());
     progressIndicator_ = new QProgressBar(this);
     progressIndicator_->setObjectName(QStringLiteral("progressIndicator"));
     progressIndicator_->setRange(0, 0);

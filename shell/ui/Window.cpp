@@ -16,6 +16,7 @@ struct Window::ModalRun {
     QEventLoop loop;
     int code = 0;
     Window* window = nullptr;
+    bool stopped = false; // possibly before the loop ran
 };
 
 namespace {
@@ -74,8 +75,13 @@ int Window::runModal()
     setWindowModality(Qt::ApplicationModal);
     ui::showOver(this);
     {
-        platform::ModalSession session;
-        run.loop.exec();
+        platform::ModalSession session(platform::RunLoop::current(), [&run] {
+            run.code = 0;
+            run.stopped = true;
+            run.loop.exit();
+        });
+        if (!run.stopped)
+            run.loop.exec();
     }
     std::erase(modalRuns(), &run);
     if (run.window)
@@ -93,19 +99,12 @@ void Window::endModal(int code)
 
 void stopModal()
 {
-    if (modalRuns().empty())
-        return;
-    Window::ModalRun* run = modalRuns().back();
-    run->code = 0;
-    run->loop.exit();
+    platform::ModalSession::stopCurrent();
 }
 
 void stopAllModals()
 {
-    for (Window::ModalRun* run : modalRuns()) {
-        run->code = 0;
-        run->loop.exit();
-    }
+    platform::ModalSession::stopAll();
 }
 
 int modalDepth() { return int(modalRuns().size()); }

@@ -13,8 +13,8 @@
 //  3. The owner keeps each window in a ui::WindowSlot: at most one of a kind,
 //     a second open brings the first to the front. A child window is centred
 //     over its parent and deleted, hence detached, when it closes. Modal runs
-//     go through Window::runModal; ui::stopModal() ends the innermost one
-//     with 0 (rejected, never accepted). Message boxes go through RunAlert.
+//     go through Window::runModal; ui::stopModal() ends the innermost modal
+//     run, whatever its kind, as rejected. Message boxes go through RunAlert.
 
 #include <QPointer>
 #include <QWidget>
@@ -59,15 +59,14 @@ protected:
 private:
     ModalRun* modalRun_ = nullptr;
     bool closing_ = false;
-    friend void stopModal();
-    friend void stopAllModals();
 };
 
-// Ends the innermost modal run with 0, as "rejected".
+// Ends the innermost modal run of any kind as "rejected" (a window's run
+// with 0).
 void stopModal();
-// Ends every modal run with 0 (the screen locks).
+// Ends every modal run as rejected (the screen locks).
 void stopAllModals();
-// The number of modal runs in progress.
+// The number of windows' modal runs in progress.
 int modalDepth();
 
 // The one window of a kind that an owner keeps open.

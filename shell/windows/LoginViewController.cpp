@@ -321,9 +321,6 @@ bool LoginViewController::checkValid()
         message = QStringLiteral("请输入账号");
     else if (passwordText_.isEmpty())
         message = QStringLiteral("请输入密码");
-    else if (!passwordFormatter_->isPartialStringValid(passwordText_))
-        // Refused whole: a password is never cut to fit.
-        message = PasswordFormatter::rule();
     else if (identifyingCodeText_.isEmpty())
         message = QStringLiteral("请输入验证码");
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())

@@ -11,6 +11,4 @@ class PasswordFormatter final : public NumberCharFormatter {
 public:
     static constexpr quint64 kMaxLength = quint64(Account::kMaxPasswordLength);
     explicit PasswordFormatter(QObject* parent = nullptr);
-    // What the fields take, said when a keystroke is refused.
-    static QString rule();
 };

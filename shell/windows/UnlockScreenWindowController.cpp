@@ -3,6 +3,7 @@
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
 #include "login/LoginManager.h"
+#include "shell/windows/PasswordFormatter.h"
 #include "shell/windows/SessionNotifications.h"
 
 UnlockScreenWindowController::UnlockScreenWindowController(Services services, QObject* parent)
@@ -10,6 +11,7 @@ UnlockScreenWindowController::UnlockScreenWindowController(Services services, QO
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , loginManager(services.loginManager ? services.loginManager : LoginManager::getInstance())
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
+    , formatter_(new PasswordFormatter(this))
 {
 }
 
@@ -28,6 +30,11 @@ QString UnlockScreenWindowController::maskedCustomerNumber(const QString& number
     if (number.size() > 3)
         return number.left(3) + QString(number.size() - 3, QLatin1Char('*'));
     return number;
+}
+
+QValidator* UnlockScreenWindowController::passwordFormatter() const
+{
+    return formatter_;
 }
 
 QString UnlockScreenWindowController::customerNumberText() const

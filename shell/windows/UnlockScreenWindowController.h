@@ -8,6 +8,8 @@
 class AccountManager;
 class LoginManager;
 class NotificationCenter;
+class PasswordFormatter;
+class QValidator;
 // What UnlockScreenWindowController works with; null ones are the shared instances.
 struct UnlockScreenWindowControllerServices {
     AccountManager* accountManager = nullptr;
@@ -33,6 +35,9 @@ public:
     // The active account's number with its fourth to ninth characters masked.
     QString customerNumberText() const;
     static QString maskedCustomerNumber(const QString& number);
+    // The password field's formatter: the login form's, so that what logs in
+    // also unlocks.
+    QValidator* passwordFormatter() const;
     void setPassword(const QString& password);
     const QString& password() const { return passwordText_; }
     quint64 configFlag() const { return configFlag_; }
@@ -63,6 +68,7 @@ private:
     LoginManager* loginManager;
     NotificationCenter* notificationCenter;
     AlertPresenter* alerts_ = AlertPresenter::headless();
+    PasswordFormatter* formatter_;
     quint64 configFlag_ = 0;
     QString passwordText_;
     QString tip_;

@@ -161,6 +161,48 @@ TEST_F(RunLoopTest, ModalSessionAroundNestedEventLoop)
     EXPECT_EQ(log, (QStringList { "close panel", "default" }));
 }
 
+// Two dialogs, one over the other. Stopping the current session ends the
+// inner run only; stopping every session (a screen lock) ends both, the
+// inner one first. A run is ended once, however often it is stopped.
+TEST_F(RunLoopTest, StoppingModalSessionsEndsTheirRuns)
+{
+    QStringList log;
+    // Runs two nested sessions; `atTop` is posted from the inner one, and
+    // `afterInner` once the inner one has ended.
+    const auto nested = [&](std::function<void()> atTop, std::function<void()> afterInner) {
+        log.clear();
+        std::function<void(int)> run = [&](int depth) {
+            QEventLoop loop;
+            ModalSession session(RunLoop::current(), [&log, &loop, depth] {
+                log << QStringLiteral("stop %1").arg(depth);
+                loop.exit();
+            });
+            QTimer::singleShot(0, [&, depth] {
+                if (depth == 1)
+                    run(2);
+                else
+                    atTop();
+            });
+            loop.exec();
+            log << QStringLiteral("ended %1").arg(depth);
+            if (depth == 2)
+                QTimer::singleShot(0, afterInner);
+        };
+        run(1);
+    };
+    nested([] {
+        ModalSession::stopCurrent();
+        ModalSession::stopCurrent();
+    }, [] { ModalSession::stopCurrent(); });
+    EXPECT_EQ(log, (QStringList { "stop 2", "ended 2", "stop 1", "ended 1" }));
+    nested([] {
+        ModalSession::stopAll();
+        ModalSession::stopAll();
+    }, [] { });
+    EXPECT_EQ(log, (QStringList { "stop 2", "stop 1", "ended 2", "ended 1" }));
+    EXPECT_EQ(RunLoop::current()->currentMode(), RunLoopMode::Default);
+}
+
 TEST_F(RunLoopTest, RepeatingTimerDoesNotBurstAfterHold)
 {
     int fired = 0;

@@ -58,14 +58,14 @@ TEST_F(PasswordPagesTest, TradePasswordChecksThenChangesAndTheNewOneLogsIn)
     page->load();
     EXPECT_EQ(page->passordEditEnd(Field::Confirm), Field::Current);
 
-    // Refused on the page, nothing sent: mismatch, too long, a character the
-    // formatter forbids (never cut to fit).
+    // Refused before sending, nothing sent: a mismatch; a password too long
+    // for the request (never cut to fit) or one that could rewrite it.
     const struct {
         QString fresh, again, message;
     } refused[] = {
         { "222222", "222223", "两次密码输入不相符，请重新输入！" },
-        { QString(32, u'7'), QString(32, u'7'), "新密码只能由字母和数字组成，且不能超过31位！" },
-        { "22 22&2", "22 22&2", "新密码只能由字母和数字组成，且不能超过31位！" },
+        { QString(32, u'7'), QString(32, u'7'), "新密码过长：最多31个字符" },
+        { "22 22&2", "22 22&2", "新密码含有不允许的字符" },
     };
     for (const auto& c : refused) {
         fill(*page, kPassword, c.fresh, c.again);
@@ -136,6 +136,36 @@ TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
 
     page.passwordTypeSelected(ChangePasswordViewController::kTradePassword);
     EXPECT_FALSE(page.fundOptionShown());
+}
+
+TEST_F(PasswordPagesTest, NoCapitalAccountChosenOrNoAccountSendsAndShowsNothing)
+{
+    ChangePasswordViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    page.passwordTypeSelected(ChangePasswordViewController::kFundPassword);
+    ASSERT_TRUE(spinUntil([&] { return !page.fundItems().isEmpty(); }, 10s));
+    ReservationInfoViewController greeting;
+    greeting.setAlertPresenter(&alerts);
+    greeting.load();
+    alerts.answer = 1;
+    const std::function<void()> cases[] = {
+        [&] { page.fundAccountChanged(-1); }, // no capital account chosen
+        [&] { AccountManager::getInstance()->logoutAllAccount(); }, // no account
+    };
+    for (const auto& arrange : cases) {
+        arrange();
+        fill(page, kPassword, QStringLiteral("444444"), QStringLiteral("444444"));
+        page.confirmChangeButtonClicked();
+    }
+    greeting.setInputText(QStringLiteral("你好"));
+    greeting.submitButtonClicked(); // the question only
+    testsupport::spinFor(50ms);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].alternateButton, QStringLiteral("取消"));
+    EXPECT_TRUE(greeting.controlsEnabled());
+    EXPECT_EQ(sim.receivedCount(kChangeFundPasswordFunction), 0);
+    EXPECT_EQ(sim.receivedCount(kReservationInfoFunction), 0);
 }
 
 TEST_F(PasswordPagesTest, GreetingLimitsConfirmationAndServerAnswers)

@@ -19,6 +19,7 @@
 #include "shell/ui/statusbar/BottomInfoView.h"
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/SessionNotifications.h"
+#include "support_gui/ModalGuard.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
@@ -149,6 +150,7 @@ TEST_F(MainWindowTest, LoginOutlinePagesAndTicker)
         }
     });
     poll.start(10);
+    testsupport::ExpectModalDialogs answeredHere;
     window->controller().accountPButtonSelected(MainWindowController::kNewUserLogin);
     ASSERT_TRUE(spinUntil([&] { return !poll.isActive() && window->loginPanel() == nullptr; }));
     EXPECT_TRUE(wasModal);

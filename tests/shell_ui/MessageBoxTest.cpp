@@ -7,6 +7,7 @@
 #include "shell/ui/Window.h"
 #include "shell/windows/SessionNotifications.h"
 #include "support/Spin.h"
+#include "support_gui/ModalGuard.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -155,6 +157,7 @@ TEST_F(MessageBoxTest, OneWindowOfAKindCentredAndDetachedWhenClosed)
 
 TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
 {
+    testsupport::ExpectModalDialogs answeredHere;
     auto* window = new ui::Window(&parent);
     QTimer::singleShot(0, [window] {
         window->endModal(1); // accepted...
@@ -169,8 +172,21 @@ TEST_F(MessageBoxTest, StoppingTheModalRunRejects)
     EXPECT_EQ(window->runModal(), 0);
 }
 
+// A modal run that no test answers fails the test and ends, rather than
+// waiting for the test runner's time-out.
+TEST_F(MessageBoxTest, AModalRunNoTestAnswersFailsAtOnce)
+{
+    auto* window = new ui::Window(&parent);
+    int code = -1;
+    EXPECT_NONFATAL_FAILURE(code = window->runModal(), "a modal dialog the test did not expect");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ui::modalDepth(), 0);
+    window->close();
+}
+
 TEST_F(MessageBoxTest, AlertWindowAnswersAndClosesAtALock)
 {
+    testsupport::ExpectModalDialogs answeredHere;
     const auto run = [&](std::function<void(QWidget*)> act) {
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets())

@@ -2,13 +2,18 @@
 // for the user leaving, and every input event reaches the idle lock.
 #include "session/ui/SessionWindows.h"
 
+#include "session/WindowController.h"
 #include "session/ui/IdleInputFilter.h"
+#include "shell/SessionTestRig.h"
 #include "shell/WindowTestRig.h"
+#include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LockScreenWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
+#include <algorithm>
 
 using testsupport::spinFor;
 using testsupport::spinUntil;
@@ -60,6 +65,54 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     main.open([&] { ++mainClosedByUser; });
     main.window()->close();
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+// The main window and the last-login notice on screen after a login: closed
+// in either order, the application ends when the last of them goes, and no
+// window is left on screen.
+TEST_F(SessionWindowsTest, TheApplicationEndsWithItsLastWindowWhateverTheOrder)
+{
+    for (const bool mainFirst : { true, false }) {
+        SCOPED_TRACE(mainFirst ? "main window first" : "last-login window first");
+        AppSessionWindows windows;
+        WidgetMainWindowOpener main([] { return new ui::Window(); });
+        sessiontest::FakeRiskWindows riskWindows;
+        sessiontest::ScriptedServer server;
+        sessiontest::FakeClock clock;
+        IQueryRiskAssessmentStatusDelegate* statusObserver = nullptr;
+        WindowController::Services services;
+        services.windows = &windows;
+        services.mainWindow = &main;
+        services.riskWindows = &riskWindows;
+        services.server = &server;
+        services.timers = clock.factory();
+        services.requestRiskStatus = [&](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
+        int quits = 0;
+        services.quit = [&] { ++quits; };
+        WindowController session(services);
+        session.showLoginWindow();
+        // The session opens as after a passed risk check.
+        session.showMainWindow();
+        session.showLastLoginInfoWindow(QStringLiteral("上次登录信息"), QStringLiteral("时间：2024-05-31"));
+        spinFor(20ms);
+        ASSERT_TRUE(main.isOpen());
+        QPointer<LastLoginInfoWindow> last = windows.lastLoginInfoWindow();
+        ASSERT_TRUE(last && last->isVisible());
+
+        if (!mainFirst) {
+            last->close();
+            spinFor(20ms);
+            EXPECT_EQ(quits, 0);
+            EXPECT_TRUE(main.window()->isVisible());
+        }
+        main.window()->close();
+        EXPECT_TRUE(spinUntil([&] { return quits == 1; }, 2s));
+        spinFor(20ms);
+        const QWidgetList all = QApplication::topLevelWidgets();
+        EXPECT_TRUE(std::none_of(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); }));
+        EXPECT_TRUE(last.isNull());
+        EXPECT_EQ(quits, 1);
+    }
 }
 
 TEST_F(SessionWindowsTest, EveryInputEventCountsAndOthersDoNot)

@@ -2,6 +2,7 @@
 // controller.
 #include "shell/WindowTestRig.h"
 #include "support_gui/ColumnCheck.h"
+#include "support_gui/ModalGuard.h"
 
 #include "shell/ui/AccountWindow.h"
 #include "shell/ui/LastLoginInfoWindow.h"
@@ -235,6 +236,7 @@ TEST_F(WindowSmokeTest, UnlockWindowRunsModallyAndTheLockHidesTheSession)
     EXPECT_TRUE(session->isVisible());
 
     // The settings check's modal run: the tip and the exit title; closing answers 0.
+    testsupport::ExpectModalDialogs answeredHere;
     // The settings' tip keeps its words whole and shows every line in full.
     const QString settingsTip = UserSettingWindowController::protectTip();
     auto* unlock = new UnlockScreenWindow({}, session);
@@ -296,6 +298,7 @@ TEST_F(WindowSmokeTest, LoginPanelEndsOnAnyLogin)
 {
     QWidget parent;
     parent.show();
+    testsupport::ExpectModalDialogs answeredHere;
     auto* panel = new LoginPanel({}, &parent);
     EXPECT_TRUE(child<QPushButton>(panel, "loginButton")->isEnabled());
     QTimer::singleShot(0, [] {

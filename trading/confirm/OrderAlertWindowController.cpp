@@ -128,7 +128,15 @@ qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWin
     if (view_)
         view_->showModal();
     {
-        platform::ModalSession session;
+        // The lock (or the application) may end the run from outside: the
+        // dialog closes as at a lock, with no callback.
+        platform::ModalSession session(
+            platform::RunLoop::current(),
+            [self = platform::WeakRef<OrderAlertWindowController>(this)] {
+                if (OrderAlertWindowController* controller = self.get())
+                    controller->closeWindow();
+            },
+            bool(shownHook()));
         QEventLoop loop;
         loop_ = &loop;
         if (shownHook())

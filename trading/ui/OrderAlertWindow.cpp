@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -72,18 +73,21 @@ private:
     }
 };
 
+// A window for each run: a closed dialog is gone for good, so nothing (the
+// screen lock giving back the windows it hid) can show it again.
 class WindowView : public OrderAlertView {
 public:
     explicit WindowView(OrderAlertWindowController& controller)
         : controller_(controller)
-        , window_(new OrderAlertWindow(controller))
     {
     }
     ~WindowView() override { delete window_.data(); }
     void showModal() override
     {
-        if (!window_)
-            return;
+        if (!window_) {
+            window_ = new OrderAlertWindow(controller_);
+            window_->setAttribute(Qt::WA_DeleteOnClose);
+        }
         window_->show();
         window_->refresh(); // centres over the page's window
         if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
@@ -93,8 +97,9 @@ public:
     }
     void closeWindow() override
     {
-        if (window_)
-            window_->hide();
+        // Deleted once the close has run: it may be closing from its own button.
+        if (QPointer<OrderAlertWindow> window = std::exchange(window_, nullptr))
+            window->close();
     }
 
 private:

@@ -87,7 +87,14 @@ FundBalPwdAlertResult FundBalPwdAlertWC::runModal(QObject* parentWindow, bool ne
         return answer;
     }
     {
-        platform::ModalSession session;
+        // Ended from outside (a screen lock) as if cancelled.
+        platform::ModalSession session(
+            platform::RunLoop::current(),
+            [alive] {
+                if (alive)
+                    alive->end(0);
+            },
+            bool(shownHook()));
         QEventLoop loop;
         loop_ = &loop;
         if (shownHook())

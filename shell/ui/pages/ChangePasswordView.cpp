@@ -1,8 +1,5 @@
 #include "shell/ui/pages/ChangePasswordView.h"
 
-#include "shell/ui/RefusedInput.h"
-#include "shell/windows/PasswordFormatter.h"
-
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFormLayout>
@@ -45,9 +42,8 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(names[i]));
         edit->setEchoMode(QLineEdit::Password);
-        // Refuses a keystroke or a paste that would not fit, never cuts it.
+        // A keystroke or a paste that would not fit leaves the field as it was.
         edit->setValidator(page_.passwordFormatter());
-        explainRefusedInput(edit, PasswordFormatter::rule());
         fields_[i] = edit;
         form->addRow(labels[int(i)], edit);
         const Field which = Field(i);
