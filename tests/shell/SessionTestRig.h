@@ -261,7 +261,7 @@ public:
 
 // The session flow's services on the fakes above; the risk-status request's
 // observer lands in `statusObserver`.
-inline WindowController::Services sessionServices(FakeWindows& windows, IMainWindowOpener& mainWindow,
+inline WindowController::Services sessionServices(ISessionWindows& windows, IMainWindowOpener& mainWindow,
     FakeRiskWindows& riskWindows, ScriptedServer& server, FakeClock& clock,
     IQueryRiskAssessmentStatusDelegate*& statusObserver)
 {

@@ -80,13 +80,8 @@ TEST_F(SessionWindowsTest, TheApplicationEndsWithItsLastWindowWhateverTheOrder)
         sessiontest::ScriptedServer server;
         sessiontest::FakeClock clock;
         IQueryRiskAssessmentStatusDelegate* statusObserver = nullptr;
-        WindowController::Services services;
-        services.windows = &windows;
-        services.mainWindow = &main;
-        services.riskWindows = &riskWindows;
-        services.server = &server;
-        services.timers = clock.factory();
-        services.requestRiskStatus = [&](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
+        WindowController::Services services
+            = sessiontest::sessionServices(windows, main, riskWindows, server, clock, statusObserver);
         int quits = 0;
         services.quit = [&] { ++quits; };
         WindowController session(services);

@@ -3,6 +3,10 @@
 #include "trading/ui/TradeView.h"
 
 #include "ShownWindow.h"
+#include "core/NotificationCenter.h"
+#include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/pages/WarrantExerciseViewController.h"
@@ -18,10 +22,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using testsupport::spinUntil;
 using uitest::shown;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -312,4 +318,89 @@ TEST_F(TradeViewTest, AfterADoubleClickOnTheConfirmationEnterClosesTheAnswer)
     QPointer<QMessageBox> answer(box);
     QTest::keyClick(keyboard, Qt::Key_Return);
     EXPECT_TRUE(spinUntil([&] { return !answer || !answer->isVisible(); }));
+}
+
+namespace {
+
+// The classes of the windows on screen.
+std::string onScreen()
+{
+    QStringList names;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            names << QString::fromLatin1(w->metaObject()->className());
+    names.sort();
+    return names.join(u',').toStdString();
+}
+
+QMessageBox* anyBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            return box;
+    return nullptr;
+}
+
+} // namespace
+
+// The screen lock while an order's answer is pending: the confirmation
+// dialog ends for good, nothing but the unlock window is on screen, and
+// after the unlock the page's window takes input again; the answer that came
+// meanwhile is shown then, not over the lock.
+TEST_F(TradeViewTest, NoDialogOutlivesTheLockAndTheAnswerWaitsForTheUnlock)
+{
+    ScreenLocker locker;
+    show(openPage(10000));
+    typeCode("600000");
+    QTest::keyClicks(edit("amountText"), "100");
+
+    // Confirmed; while its answer has not come the screen locks, which ends
+    // the dialog's run.
+    NotificationCenter* centre = NotificationCenter::getInstance();
+    bool busyAtTheLock = false;
+    whenShown([&](OrderAlertWindowController& c) {
+        c.confirmButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
+        busyAtTheLock = c.isBusy() && shown<OrderAlertWindow>() != nullptr;
+        centre->postNotification(sessionnotify::kLockScreen);
+    });
+    sim.withholdNext(brokersim::kOrderFunction);
+    auto* order = view->findChild<QPushButton*>("orderButton");
+    ASSERT_TRUE(spinUntil([&] { return order->isEnabled(); }));
+    QTest::mouseClick(order, Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return locker.controller().isLocked(); }, 10s));
+    EXPECT_TRUE(busyAtTheLock);
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(onScreen(), "UnlockScreenWindow");
+    // Gone, not hidden: the unlock cannot bring it back.
+    const QWidgetList all = QApplication::topLevelWidgets();
+    EXPECT_TRUE(
+        std::none_of(all.begin(), all.end(), [](QWidget* w) { return qobject_cast<OrderAlertWindow*>(w); }));
+
+    // The answer comes while locked: its box waits for the unlock.
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return anyBox() != nullptr; }));
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(onScreen(), "UnlockScreenWindow");
+
+    // The password confirmed: the page's window and the answer, no dialog.
+    ASSERT_TRUE(locker.unlockWindow());
+    locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    ASSERT_TRUE(spinUntil([&] { return !locker.unlockWindow(); }));
+    EXPECT_EQ(onScreen(), "QMessageBox,QWidget");
+    QMessageBox* box = shown<QMessageBox>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->informativeText().startsWith(QStringLiteral("委托申请已提交")))
+        << qPrintable(box->informativeText());
+    box->buttons().front()->click();
+    ASSERT_TRUE(spinUntil([&] { return onScreen() == "QWidget"; }));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // The form takes keys again.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::mouseClick(edit("amountText"), Qt::LeftButton);
+    edit("amountText")->selectAll();
+    QTest::keyClicks(edit("amountText"), "200");
+    EXPECT_EQ(edit("amountText")->text(), QStringLiteral("200"));
 }
