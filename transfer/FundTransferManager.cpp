@@ -5,7 +5,6 @@
 #include "transfer/TransferDataModels.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 namespace {
 
@@ -40,18 +39,6 @@ template <class Protocol> void refuse(Protocol* observer, const QString& message
 constexpr qsizetype kFieldChars = 255;
 
 } // namespace
-
-std::optional<QString> transferinput::checkAmount(const QString& amount)
-{
-    static const QRegularExpression shape(QStringLiteral("^[0-9]{1,13}(\\.[0-9]{0,2})?$"));
-    if (amount.isEmpty())
-        return QStringLiteral("请输入转账金额。");
-    if (!shape.match(amount).hasMatch())
-        return QStringLiteral("转账金额须为正数，最多两位小数。");
-    if (!amount.contains(QRegularExpression(QStringLiteral("[1-9]"))))
-        return QStringLiteral("转账金额须大于零。");
-    return std::nullopt;
-}
 
 std::optional<QString> transferinput::checkText(const QString& text, const QString& name)
 {

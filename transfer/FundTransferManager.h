@@ -18,8 +18,6 @@ class IFundCollectionDelegate;
 // What a user types for a transfer, checked before anything is confirmed or
 // sent: a message saying what is wrong, nullopt when the text may go.
 namespace transferinput {
-// A positive amount of at most two decimals, digits and one point only.
-std::optional<QString> checkAmount(const QString& amount);
 // A text of printable ASCII other than "&" and "=" that fits its field (255
 // characters), so that it can never rewrite the request; `name` names it.
 std::optional<QString> checkText(const QString& text, const QString& name);

@@ -193,9 +193,7 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
         // The bank password field shows and is empty.
         { "10", "111111", QStringLiteral("请输入转账金额和密码。"), 1, "" },
         { "10", "", QStringLiteral("请输入转账金额和密码。"), 1, "135790" },
-        { "-1", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
-        { "1.005", "111111", QStringLiteral("转账金额须为正数，最多两位小数。") },
-        { "0", "111111", QStringLiteral("转账金额须大于零。") },
+        { "1&x=2", "111111", QStringLiteral("转账金额只能包含字母、数字和英文符号（“&”和“=”除外）。") },
         { "1", "密码", QStringLiteral("资金密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
     };
     for (const auto& c : cases) {
@@ -210,6 +208,24 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
         EXPECT_FALSE(dialogShown);
         EXPECT_FALSE(page->isTransferBusy());
     }
+
+    // The amount's value is the server's to judge: it reaches the dialog as typed.
+    QString shown;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+        shown = dialog.contentText();
+        dialog.cancelButtonClicked();
+    });
+    page->bankCardSelected(0);
+    const size_t shownAlerts = alerts.shown.size();
+    for (const char* amount : { "-1", "1.005", "0", "12345678901234" }) {
+        SCOPED_TRACE(amount);
+        page->setAmountText(QString::fromLatin1(amount));
+        page->setFundPasswordText(QStringLiteral("111111"));
+        shown.clear();
+        page->transferButtonClicked();
+        EXPECT_TRUE(shown.endsWith(QLatin1Char('\n') + QString::fromLatin1(amount))) << shown.toStdString();
+    }
+    EXPECT_EQ(alerts.shown.size(), shownAlerts);
 }
 
 TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)

@@ -222,7 +222,9 @@ qsizetype FundTransferBaseViewController::nextFocus(const std::vector<bool>& vis
 
 bool FundTransferBaseViewController::verifyInput()
 {
-    std::optional<QString> problem = transferinput::checkAmount(amountText_);
+    // The amount goes as typed once it cannot rewrite the request; its value
+    // is the server's to judge. Each page checks that one was typed.
+    std::optional<QString> problem = transferinput::checkText(amountText_, QStringLiteral("转账金额"));
     if (!problem && layout_.fundVisible)
         problem = transferinput::checkPassword(fundPassword_, QStringLiteral("资金密码"), false);
     if (!problem && layout_.bankVisible)
