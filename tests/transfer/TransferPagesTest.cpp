@@ -101,6 +101,25 @@ TEST_F(TransferPagesTest, PasswordFreeBankShowsItsBalanceOneSecondAfterTheAnswer
     EXPECT_EQ(count(kTransferHistoryFunction), before);
 }
 
+// Asking again for the balance still awaited joins the query out, and its
+// answer is the one shown: after the same card is chosen again, or another
+// currency and back.
+TEST_F(TransferPagesTest, BalanceAskedAgainWhileItsQueryWaitsStillShows)
+{
+    sim.withholdNext(kBankBalanceFunction);
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    page->bankCardSelected(0);
+    page->moneyTypeSelected(1); // the bank password is needed there: nothing is asked
+    page->moneyTypeSelected(0);
+    EXPECT_EQ(count(kBankBalanceFunction), 1);
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
+}
+
 TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
 {
     auto page = open<BankToStockViewController>();

@@ -69,10 +69,18 @@ void BankToStockViewController::forgetBalance(const QString& shown)
     emit changed();
 }
 
+QString BankToStockViewController::awaited(const QString& handle)
+{
+    // An equal query still waiting gives its handle again, maybe one an
+    // earlier layout left: its answer is this layout's now.
+    abandonedQueries_.removeAll(handle);
+    return handle;
+}
+
 void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
 {
-    autoQueryHandle_ = fundTransferManager->requestBankBalance(
-        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {});
+    autoQueryHandle_ = awaited(fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
 }
 
 void BankToStockViewController::initPasswordControls()
@@ -141,8 +149,8 @@ void BankToStockViewController::queryButtonClicked()
         return;
     }
     forgetBalance(QString());
-    manualQueryHandle_ = fundTransferManager->requestBankBalance(
-        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
+    manualQueryHandle_ = awaited(fundTransferManager->requestBankBalance(
+        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd));
 }
 
 bool BankToStockViewController::takeQuery(const QString& handle, bool* asked)

@@ -56,6 +56,8 @@ private:
     void forgetBalance(const QString& shown);
     // The password-free balance query of `account`.
     void askBalance(const RDOFundAccountInfo& account);
+    // `handle`, whose answer is awaited again if an earlier layout left it.
+    QString awaited(const QString& handle);
     // An answer came: false when it belongs to an earlier link or currency;
     // `asked` tells whether it answers the prompt's query.
     bool takeQuery(const QString& handle, bool* asked);
