@@ -167,19 +167,27 @@ TEST_F(StockManagerTest, TradeRequestsCarryTheAccountPrefix)
     EXPECT_EQ(unknown.errors.at(0).domain, QStringLiteral("该代码不是可申购的新股"));
 }
 
-TEST_F(StockManagerTest, CostPriceResetSendsOnlyAValidChangedNumberAndMergesWithAnEqualOne)
+TEST_F(StockManagerTest, CostPriceResetSendsTheTextAsTypedAndMergesWithAnEqualOne)
 {
     StockManager manager;
     logIn();
-    const CostPricePosition position { QStringLiteral("600000"), QStringLiteral("1"), QStringLiteral("A101000001"),
-        QStringLiteral("10.500") };
+    const CostPricePosition position { QStringLiteral("600000"), QStringLiteral("1"), QStringLiteral("A101000001") };
     ResetCostCatcher refused;
-    for (const char* bad : { "", "abc", "1.2.3", ".5", "5.", "0", "0.000", "-3", "1e3", "12&x=1" })
-        EXPECT_EQ(manager.requestResetStockCost(&refused, position, QString::fromLatin1(bad)),
-            QStringLiteral("成本价格式不正确"))
-            << bad;
-    EXPECT_EQ(manager.requestResetStockCost(&refused, position, QStringLiteral("010.5")),
-        QStringLiteral("成本价没有改变"));
+    for (const char* unsafe : { "12&x=1", "1=2", "1\n" })
+        EXPECT_EQ(manager.requestResetStockCost(&refused, position, QString::fromLatin1(unsafe)),
+            QStringLiteral("成本价含有不允许的字符"))
+            << unsafe;
+    EXPECT_EQ(sim.receivedCount(brokersim::kResetCostFunction), 0);
+
+    // Whatever else is typed is the server's to judge, an unchanged price too.
+    for (const char* typed : { "0", "12.", "abc", "010.5" }) {
+        SCOPED_TRACE(typed);
+        ResetCostCatcher judged;
+        EXPECT_EQ(manager.requestResetStockCost(&judged, position, QString::fromLatin1(typed)), QString());
+        ASSERT_TRUE(spinUntil([&] { return judged.done(); }));
+        EXPECT_TRUE(lastBody(brokersim::kResetCostFunction).endsWith(QStringLiteral("&costprice=") + typed));
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kResetCostFunction), 4);
 
     ResetCostCatcher first;
     ResetCostCatcher second;
@@ -189,7 +197,7 @@ TEST_F(StockManagerTest, CostPriceResetSendsOnlyAValidChangedNumberAndMergesWith
     EXPECT_EQ(first.results.at(0), QStringLiteral("成本价修改成功"));
     EXPECT_EQ(second.results.at(0), QStringLiteral("成本价修改成功"));
     EXPECT_EQ(first.handles.at(0), second.handles.at(0));
-    EXPECT_EQ(sim.receivedCount(brokersim::kResetCostFunction), 1);
+    EXPECT_EQ(sim.receivedCount(brokersim::kResetCostFunction), 5);
     EXPECT_TRUE(lastBody(brokersim::kResetCostFunction)
                     .endsWith(QStringLiteral("&stkcode=600000&market=1&secuid=A101000001&costprice=9.80")));
     EXPECT_TRUE(refused.results.empty() && refused.errors.empty());

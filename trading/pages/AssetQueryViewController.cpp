@@ -134,7 +134,7 @@ void AssetQueryViewController::endEditing(int row, int, const QString& text)
         return;
     }
     const QString refused = stockManager_->requestResetStockCost(
-        this, { position->stockCode, position->marketCode, position->securityId, position->refOfCost }, text);
+        this, { position->stockCode, position->marketCode, position->securityId }, text);
     if (!refused.isEmpty()) {
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
         return;

@@ -3,9 +3,9 @@
 #include "core/DataModelManager.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
+#include "login/CommonUrl.h"
 #include "quotes/requests/ServerNumber.h"
 
-#include <QRegularExpression>
 
 namespace {
 
@@ -13,30 +13,6 @@ std::unique_ptr<StockManager>& instance()
 {
     static std::unique_ptr<StockManager> shared;
     return shared;
-}
-
-// A price as typed in the cost column: digits with at most one ".", not
-// first or last.
-bool isPlainDecimal(const QString& text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
-    return pattern.match(text).hasMatch();
-}
-
-// The decimal without leading zeros of the whole part and trailing zeros of
-// the fraction, so "012.50" and "12.5" compare equal without rounding.
-QString canonicalDecimal(QString text)
-{
-    text = text.trimmed();
-    if (text.contains(QLatin1Char('.'))) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(QLatin1Char('.')))
-            text.chop(1);
-    }
-    while (text.size() > 1 && text.startsWith(QLatin1Char('0')) && text[1] != QLatin1Char('.'))
-        text.remove(0, 1);
-    return text;
 }
 
 } // namespace
@@ -158,11 +134,10 @@ QString StockManager::requestQuerySTStockList(IQuerySTStockListDelegate* observe
 QString StockManager::requestResetStockCost(
     IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice)
 {
-    const QString typed = costPrice.trimmed();
-    if (!isPlainDecimal(typed) || canonicalDecimal(typed) == QLatin1String("0"))
-        return QStringLiteral("成本价格式不正确");
-    if (canonicalDecimal(typed) == canonicalDecimal(position.costPrice))
-        return QStringLiteral("成本价没有改变");
+    // The price goes as typed once it cannot rewrite the body: its value is
+    // the server's to judge.
+    if (!commonurl::isSafeValue(costPrice))
+        return QStringLiteral("成本价含有不允许的字符");
     const std::optional<QString> prefix = commonUrl();
     if (!prefix)
         return QStringLiteral("没有已登录的账户");
@@ -172,7 +147,7 @@ QString StockManager::requestResetStockCost(
                 && setParam(p, &tagResetCostParam::stockCode, position.stockCode, m)
                 && setParam(p, &tagResetCostParam::marketCode, position.marketCode, m)
                 && setParam(p, &tagResetCostParam::secuid, position.securityId, m)
-                && setParam(p, &tagResetCostParam::costPrice, typed, m);
+                && setParam(p, &tagResetCostParam::costPrice, costPrice, m);
         });
 }
 

@@ -19,7 +19,6 @@ struct CostPricePosition {
     QString stockCode;
     QString marketCode;
     QString securityId; // the shareholder account
-    QString costPrice; // the cost price held now
 };
 
 // The process-wide cache of Security objects by code, and the one front
@@ -63,8 +62,8 @@ public:
     // link (a menu without a ticker node) sends nothing.
     QString requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link);
     QString requestQuerySTStockList(IQuerySTStockListDelegate* observer);
-    // Sends only a plain decimal above 0 ("12.5") that differs from the
-    // position's cost price now.
+    // Sends the price as typed; only a text that could rewrite the body is
+    // refused.
     QString requestResetStockCost(
         IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice);
 
