@@ -167,9 +167,9 @@ DMFundCollection::Result DMFundCollection::reply(const std::vector<VEKTCRS>& set
 
 std::optional<QString> DMFundCollection::lacking(const Result& result)
 {
-    using servernumber::Field;
-    if (servernumber::isPlausible(result.amount, Field::Amount)
-        && servernumber::isPlausible(result.number, Field::Quantity))
+    // Only a figure missing or blank leaves the collection unknown; any other
+    // text is shown as the server sent it.
+    if (!lackingOrderNumber(result.amount) && !lackingOrderNumber(result.number))
         return std::nullopt;
     return QStringLiteral("资金归集应答缺少归集金额或内转笔数");
 }

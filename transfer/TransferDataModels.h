@@ -78,9 +78,9 @@ public:
 // queries do. Of all of them, one whose answer never came (time-out, lost
 // connection) ends in kOrderOutcomeUnknownCode: it is never sent again by
 // itself, and the page reads the history and funds again. So does an answer
-// without what its success names: a serial that is missing or blank, or a
-// collection without a plausible amount and count, proves nothing about the
-// money. Any other serial is shown as the server sent it.
+// without what its success names: a serial, or a collection's amount or
+// count, that is missing or blank proves nothing about the money. Any other
+// text is shown as the server sent it.
 
 // What a transfer answer lacks when `serial` is missing or blank: `message`.
 std::optional<QString> lackingSerial(const QString& serial, const QString& message);

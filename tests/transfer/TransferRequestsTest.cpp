@@ -362,13 +362,15 @@ TEST(TransferAnswerTest, EveryTransferAnswerRefusesOnlyAMissingOrBlankSerial)
                 EXPECT_FALSE(lacking->isEmpty());
         }
     }
-    // A collection names a plausible amount and count.
-    for (const char* amount : { "", "1e999", "-1", "abc", "nan" })
-        EXPECT_TRUE(DMFundCollection::lacking({ QString::fromLatin1(amount), QStringLiteral("2") }))
-            << amount;
-    for (const char* number : { "", " ", "-1", "12a" })
-        EXPECT_TRUE(DMFundCollection::lacking({ QStringLiteral("9500.50"), QString::fromLatin1(number) }))
-            << number;
+    // A collection's amount and count follow the same rule.
+    for (const auto& figure : serials) {
+        SCOPED_TRACE(testing::Message() << "collection \"" << figure.text << "\"");
+        const QString text = QString::fromLatin1(figure.text);
+        EXPECT_EQ(!DMFundCollection::lacking({ text, QStringLiteral("2") }), !figure.blank);
+        EXPECT_EQ(!DMFundCollection::lacking({ QStringLiteral("9500.50"), text }), !figure.blank);
+    }
+    for (const char* shown : { "abc", "nan", "1.5" })
+        EXPECT_FALSE(DMFundCollection::lacking({ QString::fromLatin1(shown), QString::fromLatin1(shown) })) << shown;
     EXPECT_FALSE(DMFundCollection::lacking({ QStringLiteral("0.00"), QStringLiteral("0") }));
 }
 
