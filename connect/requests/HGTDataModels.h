@@ -114,10 +114,10 @@ public:
     }
 };
 
-// The cancel of one order (500 / 511), always "count=1". It changes state:
-// a second cancel of one order goes out on its own rather than joining the
-// first, and one without an answer, or whose answer names no order number,
-// ends in an unknown outcome.
+// The cancel of one order (500 / 511), always "count=1". A second cancel of
+// one order while the first still waits joins it and hears its answer; one
+// without an answer, or whose answer names no order number (missing or
+// blank), ends in an unknown outcome.
 class DMHGTCancelOrder final
     : public NumberedOrderDataModelClass<DMHGTCancelOrder, tagHGTCancelOrder, IHGTCancelOrder> {
 public:
@@ -133,8 +133,8 @@ public:
 
 // A shareholder-meeting vote (500 / 3002); an equal one still waiting takes
 // its caller in. The votes and declarations below answer a serial
-// number; one that is missing or is no number leaves the outcome unknown, as
-// an order's does.
+// number; one that is missing or blank leaves the outcome unknown, as an
+// order's does, and any other text is shown as the server sent it.
 class DMHGTVote final : public NumberedOrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
 public:
     static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002,
