@@ -90,7 +90,8 @@ void HGTTradeViewController::awakeFromNib()
     refreshTimesharingHandle_.clear();
     refreshExchangeRateHandle_.clear();
     busy_ = false;
-    focus_ = 0;
+    focus_ = 0; // the form starts again at the code
+    ++focusMoves_;
     services_.requestManager->requestHGTPosition(this);
     services_.requestManager->requestHGTQueryExchangeRate(this);
     startRefreshTimer();
@@ -181,14 +182,15 @@ void HGTTradeViewController::setCodeText(const QString& text)
     emit changed();
 }
 
-void HGTTradeViewController::codeEditEnd()
+void HGTTradeViewController::codeEditEnd(bool toNext)
 {
     if (!code_.isEmpty()) {
         if (code_.size() < kCodeLength)
             code_ = code_.rightJustified(kCodeLength, QLatin1Char('0'));
         awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
     }
-    responderToNext(0);
+    if (toNext)
+        responderToNext(0);
     emit changed();
 }
 
@@ -199,18 +201,20 @@ void HGTTradeViewController::setPriceText(const QString& text)
         stepperMilli_ = *milli;
 }
 
-void HGTTradeViewController::priceEditEnd()
+void HGTTradeViewController::priceEditEnd(bool toNext)
 {
     if (const std::optional<qint64> milli = priceMilli(price_))
         stepperMilli_ = *milli;
     requestCombInfo(code_);
-    responderToNext(1);
+    if (toNext)
+        responderToNext(1);
     emit changed();
 }
 
 void HGTTradeViewController::responderToNext(int field)
 {
     focus_ = (field + 1) % controlCount();
+    ++focusMoves_;
 }
 
 void HGTTradeViewController::selectAccount(int index)

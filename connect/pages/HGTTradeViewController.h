@@ -65,9 +65,12 @@ public:
 
     // --- User actions ---
     void setCodeText(const QString& text); // controlTextDidChange: of the code field
-    void codeEditEnd(); // ControlEditEnd: of the code field
+    // ControlEditEnd: of the code and of the price field. The focus moves on
+    // only when the customer asked for the next field (`toNext`: Return or
+    // Tab); after a click elsewhere the field clicked keeps it.
+    void codeEditEnd(bool toNext = true);
     void setPriceText(const QString& text);
-    void priceEditEnd();
+    void priceEditEnd(bool toNext = true);
     void setQuantityText(const QString& text) { quantity_ = text; }
     void selectAccount(int index);
     void orderTypeChanged(int index);
@@ -98,8 +101,10 @@ public:
     const QString& lotText() const { return lot_; }
     const QString& exchangeRateShown() const { return rateShown_; }
     // The field that has the focus, by its place in the focus order (here 0
-    // code, 1 price, 2 quantity).
+    // code, 1 price, 2 quantity), and how often it was moved on: each move
+    // gives the field the focus, also when it is the same field again.
     int focusedField() const { return focus_; }
+    int focusMoves() const { return focusMoves_; }
     bool isBusy() const { return busy_; }
     const QString& lastOrderNumber() const { return lastOrderNumber_; }
     DTTablePtr positions() const { return positions_; }
@@ -168,6 +173,7 @@ private:
     qint64 stepperMilli_ = 0;
     qint64 incrementMilli_ = 1;
     int focus_ = 0;
+    int focusMoves_ = 0;
     QStringList abandonHandleArray_;
     QString refreshPrice5Handle_, refreshTimesharingHandle_, refreshExchangeRateHandle_;
     QString exchangeRateOfBuy_, exchangeRateOfSale_;

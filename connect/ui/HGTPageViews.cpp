@@ -1,6 +1,7 @@
 #include "connect/ui/HGTPageViews.h"
 
 #include "connect/ui/HGTTradeView.h"
+#include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
@@ -120,10 +121,11 @@ void HGTDeclareView::build(const QStringList& labels, std::function<void(int, co
         connect(fields_[i], &QLineEdit::textEdited, this, [set, i](const QString& t) { set(i, t); });
         connect(fields_[i], &QLineEdit::returnPressed, this, [end, i] { end(i); });
     }
-    connect(code, &QLineEdit::editingFinished, this, [this, code, end] {
+    // After a click elsewhere the field clicked keeps the focus.
+    onEditingEnd(code, [this, code](bool toNext) {
         if (code->isModified() && page_.codeText().size() < kCodeLength) {
             code->setModified(false);
-            end(0);
+            page_.codeEditEnd(toNext);
         }
     });
 
@@ -153,9 +155,9 @@ void HGTDeclareView::refresh()
         shownPositions_ = page_.positions();
         positions_->reinitTableViewWithObject(shownPositions_);
     }
-    if (page_.focusedField() != shownFocus_ && isVisible()) {
-        shownFocus_ = page_.focusedField();
-        if (QLineEdit* f = fields_.value(shownFocus_))
+    if (page_.focusMoves() != shownFocusMoves_ && isVisible()) {
+        shownFocusMoves_ = page_.focusMoves();
+        if (QLineEdit* f = fields_.value(page_.focusedField()))
             f->setFocus();
     }
 }

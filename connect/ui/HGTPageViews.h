@@ -45,7 +45,7 @@ private:
     DVCommonTableView* positions_;
     std::function<QString(int)> text_;
     std::shared_ptr<DTTable> shownPositions_;
-    int shownFocus_ = -1;
+    int shownFocusMoves_ = -1;
 };
 
 // Declarations between two dates, a click on a row withdraws.

@@ -4,6 +4,7 @@
 
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/ui/HGTPageViews.h"
+#include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/quotepanel/QuoteInfoView.h"
@@ -68,17 +69,19 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     layOutOrderPage(this, form, controller, positions_);
 
     connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
-    connect(code_, &QLineEdit::editingFinished, this, [this] {
+    // A click elsewhere ends the editing as Return or Tab do, but the field
+    // clicked keeps the focus, so what is typed next lands there.
+    onEditingEnd(code_, [this](bool toNext) {
         if (code_->isModified() && page_.codeText().size() < 5) {
             code_->setModified(false);
-            page_.codeEditEnd();
+            page_.codeEditEnd(toNext);
         }
     });
     connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
-    connect(price_, &QLineEdit::editingFinished, this, [this] {
+    onEditingEnd(price_, [this](bool toNext) {
         if (price_->isModified()) {
             price_->setModified(false);
-            page_.priceEditEnd();
+            page_.priceEditEnd(toNext);
         }
     });
     connect(quantity_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setQuantityText(text); });
@@ -143,9 +146,9 @@ void HGTTradeView::refresh()
         shownPositions_ = page_.positions();
         positions_->reinitTableViewWithObject(shownPositions_);
     }
-    if (page_.focusedField() != shownFocus_) {
-        shownFocus_ = page_.focusedField();
-        focusField(shownFocus_);
+    if (page_.focusMoves() != shownFocusMoves_) {
+        shownFocusMoves_ = page_.focusMoves();
+        focusField(page_.focusedField());
     }
 }
 

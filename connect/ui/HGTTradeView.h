@@ -51,7 +51,7 @@ private:
     QPushButton* order_;
     DVCommonTableView* positions_;
     std::shared_ptr<DTTable> shownPositions_;
-    int shownFocus_ = -1;
+    int shownFocusMoves_ = -1;
 };
 
 // The layout the order page and the pages built on it share: the form on

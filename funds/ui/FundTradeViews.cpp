@@ -2,6 +2,7 @@
 
 #include "funds/ui/FundPanels.h"
 #include "shell/ui/Buttons.h"
+#include "shell/ui/EditingEnd.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -86,8 +87,13 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
             edit->setMaxLength(Form::kCodeLength);
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->controlTextDidChange(f, text); });
-            connect(edit, &QLineEdit::editingFinished, this, [this, f = row.field] {
+            // A short code is padded and looked up however the editing ends;
+            // the next field takes the focus only after Return or Tab, a
+            // field clicked keeps it.
+            onEditingEnd(edit, [this, f = row.field](bool toNext) {
                 controller_->codeEditEnd(f);
+                if (!toNext)
+                    return;
                 if (QLineEdit* next = field(controller_->focus()))
                     next->setFocus();
             });

@@ -203,3 +203,26 @@ TEST_F(HGTDeclarePagesViewTest, EveryCodeFieldTakesFiveDigitsOnly)
     testsupport::spinFor(std::chrono::milliseconds(100)); // the quotes asked for have answered
     EXPECT_TRUE(hands.boxes.isEmpty()) << hands.boxes.join(u'|').toStdString();
 }
+
+// A click after a short code pads and looks the code up, and the field
+// clicked keeps the focus: the quantity typed stays the quantity.
+TEST_F(HGTDeclarePagesViewTest, AClickAfterAShortCodeKeepsTheFieldClicked)
+{
+    auto* declare = hands.openDirectly<HGTDeclareView>(90006, { 900, 760 });
+    ASSERT_NE(declare, nullptr);
+    declare->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(declare->window()));
+    ASSERT_TRUE(spinUntil([&] { return declare->field(0)->hasFocus(); })); // the form starts at the code
+    QTest::keyClicks(declare->field(0), QStringLiteral("700"));
+    QTest::mouseClick(declare->field(2), Qt::LeftButton);
+    EXPECT_EQ(declare->field(0)->text(), "00700");
+    ASSERT_TRUE(declare->field(2)->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("300"));
+    EXPECT_EQ(declare->field(2)->text(), "300");
+    EXPECT_TRUE(declare->field(1)->text().isEmpty());
+    auto* page = qobject_cast<HGTDeclarePage*>(hands.pages.back().get());
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(spinUntil([&] { return page->nameText() == QStringLiteral("港华控股"); }));
+    EXPECT_TRUE(declare->field(2)->hasFocus()); // the answers leave the focus where it is
+    EXPECT_TRUE(hands.boxes.isEmpty()) << hands.boxes.join(u'|').toStdString();
+}

@@ -2,6 +2,7 @@
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "support_gui/FieldExits.h"
 #include "tools/broker-sim/HKFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -39,12 +40,34 @@ protected:
     }
     void TearDown() override
     {
+        // Closed before it goes, so its last editing ends while the page stands.
+        if (pageView)
+            pageView->close();
+        pageView.reset();
+        buyPage.reset();
         OrderAlertWindowController::setShownHookForTesting({});
         HGTRequestManager::resetInstance();
         StockManager::resetInstance();
         MarketFixture::TearDown();
     }
-    void logInWithConnectAccount() { logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } }); }
+    // Logs in with a Stock Connect account and opens the buy page directly,
+    // shown in a view of its own; its boxes go to `alerts`.
+    HGTTradeView* openBuyPage()
+    {
+        logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } });
+        buyPage = std::make_unique<HGTTradeViewController>();
+        buyPage->setPageClass(QStringLiteral("HGTTradeViewController"));
+        buyPage->load();
+        pageView.reset(MenuItemViewCatalogue::shared().makeView(*buyPage, nullptr));
+        buyPage->setAlertPresenter(&alerts);
+        pageView->resize(720, 760);
+        pageView->resize(pageView->sizeHint().expandedTo(QSize(800, 760)));
+        pageView->show();
+        return dynamic_cast<HGTTradeView*>(pageView.get());
+    }
+    NoAlerts alerts;
+    std::unique_ptr<HGTTradeViewController> buyPage;
+    std::unique_ptr<MenuItemView> pageView;
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
 };
 
@@ -54,18 +77,9 @@ protected:
 // the rate, order, confirm, see the order number and the new position.
 TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 {
-    logInWithConnectAccount();
-    HGTTradeViewController page;
-    page.setPageClass(QStringLiteral("HGTTradeViewController"));
-    page.load();
-    std::unique_ptr<MenuItemView> made(MenuItemViewCatalogue::shared().makeView(page, nullptr));
-    auto* view = dynamic_cast<HGTTradeView*>(made.get());
+    HGTTradeView* view = openBuyPage();
     ASSERT_NE(view, nullptr);
-    NoAlerts alerts;
-    page.setAlertPresenter(&alerts);
-    view->resize(720, 760);
-    view->resize(view->sizeHint().expandedTo(QSize(800, 760)));
-    view->show();
+    HGTTradeViewController& page = *buyPage;
 
     QTest::keyClicks(view->codeField(), QStringLiteral("00700"));
     ASSERT_TRUE(spinUntil([&] {
@@ -103,4 +117,28 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 
     if (const QByteArray dir = qgetenv("LUMORA_SCREENSHOT_DIR"); !dir.isEmpty())
         view->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/hgt-trade-page.png"));
+}
+
+// Each end of editing of the code and the price does its work (a short code
+// is padded and looked up); the focus moves on only after Return or Tab, also
+// to the same field again. A click keeps the field clicked, so the digits
+// typed next land there and not in the price or the quantity.
+TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
+{
+    HGTTradeView* view = openBuyPage();
+    ASSERT_NE(view, nullptr);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    QLineEdit* code = view->codeField();
+    QLineEdit* price = view->priceField();
+    QLineEdit* quantity = view->quantityField();
+    testsupport::leaveFields({
+        { price, "1.5", [&] { QTest::mouseClick(code, Qt::LeftButton); }, "1.5", code },
+        { price, "1.6", [&] { QTest::keyClick(price, Qt::Key_Return); }, "1.6", quantity },
+        { code, "700", [&] { QTest::mouseClick(quantity, Qt::LeftButton); }, "00700", quantity },
+        { code, "700", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "00700", price },
+        { code, "700", [&] { QTest::keyClick(code, Qt::Key_Return); }, "00700", price },
+    });
+    EXPECT_TRUE(spinUntil([&] { return view->nameLabel()->text() == QStringLiteral("港华控股"); }));
+    EXPECT_TRUE(alerts.shown.empty());
 }

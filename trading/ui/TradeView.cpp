@@ -2,6 +2,7 @@
 
 #include "shell/tables/DVTableModel.h"
 #include "shell/ui/Buttons.h"
+#include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/TradeViewController.h"
@@ -10,7 +11,6 @@
 #include "trading/ui/FormControls.h"
 
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -106,12 +106,9 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     // End of editing is Return, Tab or a click elsewhere: a short code is
     // padded and looked up. The price is next only after Return or Tab; a
     // click keeps the field clicked, so what is typed next lands there.
-    stockCodeText_->installEventFilter(this);
-    connect(stockCodeText_, &QLineEdit::editingFinished, this, [this] {
-        const bool byKey = stockCodeText_->hasFocus() || codeLeftByTab_;
-        codeLeftByTab_ = false;
+    onEditingEnd(stockCodeText_, [this](bool toNext) {
         page_.stockCodeEditEnd();
-        if (byKey)
+        if (toNext)
             focusAfterCode();
     });
     connect(shareholderCodePButton_, &QComboBox::currentIndexChanged, this,
@@ -183,14 +180,6 @@ void TradeView::refresh()
     }
     positionTableView_->selectSourceRow(page_.selectedPositionRow());
     quoteView_->update();
-}
-
-bool TradeView::eventFilter(QObject* watched, QEvent* event)
-{
-    // Seen before the field's own focus-out, which ends its editing.
-    if (watched == stockCodeText_ && event->type() == QEvent::FocusOut)
-        codeLeftByTab_ = static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason;
-    return MenuItemView::eventFilter(watched, event);
 }
 
 void TradeView::focusAfterCode()

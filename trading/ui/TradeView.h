@@ -29,15 +29,12 @@ public:
 
 protected:
     void refresh() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // After the code: the price, or the quantity while no price is asked.
     void focusAfterCode();
 
     QFormLayout* form_ = nullptr;
-    // The code field lost the focus to Tab (its editing ends right after).
-    bool codeLeftByTab_ = false;
     TradeViewController& page_;
     QLineEdit* stockCodeText_;
     QLabel* stockNameText_;

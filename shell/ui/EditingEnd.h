@@ -1,0 +1,13 @@
+#pragma once
+
+#include <functional>
+
+class QLineEdit;
+
+// Calls `ended` at every end of editing of `field`: Return or Enter, or the
+// focus leaving it (Tab, a click elsewhere, another window). `toNext` says
+// whether the customer asked for the next field, by Return, Enter or Tab; a
+// click or Shift+Tab chose a field of its own, which keeps the focus. The
+// field's own end-of-editing work belongs in `ended` in every case; only
+// moving the focus on waits for `toNext`.
+void onEditingEnd(QLineEdit* field, std::function<void(bool toNext)> ended);
