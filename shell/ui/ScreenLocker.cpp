@@ -4,6 +4,8 @@
 #include "shell/ui/Window.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
 #include <algorithm>
 
 namespace {
@@ -11,6 +13,13 @@ std::vector<ScreenLocker*>& lockers()
 {
     static std::vector<ScreenLocker*> all;
     return all;
+}
+
+// A modal window the lock closes rather than hides: any but a message box,
+// as a box telling an order's outcome waits for the unlock.
+bool isClosedByLock(const QWidget* window)
+{
+    return window->windowModality() != Qt::NonModal && !qobject_cast<const QMessageBox*>(window);
 }
 } // namespace
 
@@ -56,9 +65,10 @@ void ScreenLocker::lock()
     // windows are hidden, so it cannot come back with them.
     ui::stopAllModals();
     hidden_.clear();
+    std::vector<QPointer<QWidget>> modal;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->isWindow()) {
-            hidden_.emplace_back(window);
+            (isClosedByLock(window) ? modal : hidden_).emplace_back(window);
             window->hide();
         }
     }
@@ -66,6 +76,16 @@ void ScreenLocker::lock()
     unlock_ = new UnlockScreenWindow();
     unlock_->setWindowModality(Qt::ApplicationModal);
     ui::showOver(unlock_);
+    // Nor does a modal window without a run outlive it: it closes as
+    // cancelled, which its controller hears. Last, as the controllers that
+    // end their own windows at the lock do: what a cancel starts (a logout)
+    // happens over the lock.
+    for (const QPointer<QWidget>& window : modal) {
+        if (auto* dialog = qobject_cast<QDialog*>(window.data()))
+            dialog->reject(); // hidden, it rejects only when told
+        else if (window)
+            window->close();
+    }
 }
 
 void ScreenLocker::restore()

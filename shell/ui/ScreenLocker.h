@@ -9,10 +9,11 @@
 
 class UnlockScreenWindow;
 
-// The locked state on screen: every modal run ends, every window of the
-// session is hidden (not shrunk) and the application-modal unlock window is
-// the only one shown; a confirmed password shows them again. A message box
-// that opens meanwhile on a hidden window waits hidden with it.
+// The locked state on screen: every modal run ends, every other modal window
+// but a message box closes as cancelled, every window of the session is
+// hidden (not shrunk) and the application-modal unlock window is the only
+// one shown; a confirmed password shows them again. A message box that opens
+// meanwhile on a hidden window waits hidden with it.
 class ScreenLocker final : public QObject {
     Q_OBJECT
 public:

@@ -1,4 +1,5 @@
 #include "ConnectionTestRig.h"
+#include "support/ModalGuard.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -170,6 +171,7 @@ TEST_F(ConnectionTest, HeartbeatIsOneZeroByteAfterTheLastWriteAndRepeats)
 
 TEST_F(ConnectionTest, DefaultModeTimersWaitWhileAModalSessionRuns)
 {
+    testsupport::ExpectModalDialogs ownSessions;
     LoopbackServer server;
     ASSERT_TRUE(server.start());
     Rig rig(0.05, 0.1);

@@ -2,6 +2,7 @@
 
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"
+#include "support/ModalGuard.h"
 #include "support/Spin.h"
 
 #include <QHostAddress>
@@ -476,6 +477,7 @@ TEST_F(StreamSocketTest, DelegateGoneOrSocketDeletedInCallback)
 
 TEST_F(StreamSocketTest, EventsWaitForTheSocketsModes)
 {
+    testsupport::ExpectModalDialogs ownSession;
     // Default mode only: a read is served after the modal session.
     LoopbackSocketRecorder plain;
     auto defaultOnly = connected(plain);

@@ -1,5 +1,6 @@
 #include "comm/transport/VEKRequest.h"
 #include "comm/transport/VEKWritePacket.h"
+#include "support/ModalGuard.h"
 #include "support/Spin.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,7 @@ TEST(WritePacketTest, FieldsAndTimeouts)
 
 TEST(WritePacketTest, TimeoutWaitsForTheDefaultMode)
 {
+    testsupport::ExpectModalDialogs ownSession;
     RunLoop::current()->resetForTesting();
     Counter counter;
     VEKWritePacket packet("bytes", 7);

@@ -466,7 +466,10 @@ TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
             .row({ "00700", "7", "其他", "D1" }));
     cancel.hgtQueryOtherVote(nullptr, QString(), DMHGTQueryOtherVote::reply({ set }));
     int windows = 0;
-    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC&) { ++windows; });
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
+        ++windows;
+        w.windowWillClose();
+    });
     cancel.ordersTableViewClicked(0);
     EXPECT_EQ(windows, 0);
     EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型"))) << alerts.shown.last().toStdString();
@@ -568,7 +571,10 @@ TEST_F(HGTConnectPagesTest, WithoutAStockConnectAccountNeitherDeclarationPageOpe
 {
     logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
     int dialogs = 0;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { ++dialogs; });
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        ++dialogs;
+        c.cancelButtonClicked();
+    });
     auto& vote = open<HGTVoteViewController>(90005);
     auto& declare = open<HGTOtherVoteViewController>(90006);
     for (int f = 0; f < 6; ++f)

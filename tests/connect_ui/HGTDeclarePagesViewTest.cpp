@@ -3,9 +3,13 @@
 #include "connect_ui/HGTViewRig.h"
 #include "connect/ui/HGTPageViews.h"
 #include "connect/ui/HGTTradeView.h"
+#include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
+#include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/tables/DVCommonTableView.h"
+#include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/HKFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -178,6 +182,50 @@ TEST_F(HGTDeclarePagesViewTest, ASortedListWithdrawsTheDeclarationClickedAndAPos
             positions->visualRect(positions->model()->index(0, codeColumn)).center());
         EXPECT_EQ(page.codeText(), top) << int(order);
     }
+}
+
+// The screen locks while the withdrawal window waits for its quantity: the
+// window closes as cancelled, nothing is withdrawn, and after the unlock the
+// page is back alone and opens a new window at the next click.
+TEST_F(HGTDeclarePagesViewTest, TheLockCancelsTheWithdrawalWindowForGood)
+{
+    struct Catcher : IHGTOtherVote {
+        int answers = 0;
+        void hgtOtherVote(DataModel*, const QString&, const QString&) override { ++answers; }
+        bool hgtOtherVote(DataModel*, const QString&, const CSError&) override { return true; }
+    } catcher;
+    HGTRequestManager::getInstance()->requestHGTOtherVote(&catcher, QStringLiteral("00700"), 3, QStringLiteral("300"),
+        QStringLiteral("D1"), QStringLiteral("A101000001"));
+    ASSERT_TRUE(spinUntil([&] { return catcher.answers == 1; }));
+    ScreenLocker locker;
+    auto* cancel = hands.openDirectly<HGTCancelVoteView>(90007, { 900, 500 });
+    ASSERT_NE(cancel, nullptr);
+    const auto& page = static_cast<HGTCancelVoteViewController&>(*hands.pages.back());
+    auto* table = cancel->findChild<DVCommonTableView*>("ordersTableView");
+    ASSERT_TRUE(spinUntil([&] { return cancel->findChild<QLabel*>("countText")->text() == "1"; }));
+    const auto clickRow = [&] {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 1)).center());
+        return spinUntil([] { return hgtviewtest::shown<QDialog>() != nullptr; });
+    };
+    ASSERT_TRUE(clickRow());
+    QPointer<QDialog> window = hgtviewtest::shown<QDialog>();
+    QTest::keyClicks(window->findChild<QLineEdit*>("quantityText"), QStringLiteral("100"));
+    const qsizetype sent = sim.receivedCount(brokersim::kHKDeclareFunction);
+
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    ASSERT_TRUE(locker.controller().isLocked());
+    EXPECT_FALSE(page.cancelConfirmAlert()->isShown());
+    EXPECT_TRUE(window.isNull() || !window->isVisible());
+
+    locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked() && cancel->isVisible(); }));
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(hgtviewtest::shown<QDialog>(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), sent);
+    ASSERT_TRUE(clickRow());
+    QTest::keyClick(hgtviewtest::shown<QDialog>(), Qt::Key_Escape);
+    EXPECT_TRUE(spinUntil([] { return !hgtviewtest::shown<QDialog>(); }));
 }
 
 // Every Stock Connect code field takes five digits and nothing else: a

@@ -3,6 +3,7 @@
 #include "comm/recordset/VEKBase64.h"
 #include "comm/transport/VEKHTTPConnectionContext.h"
 #include "comm/transport/VEKTCConnectionContext.h"
+#include "support/ModalGuard.h"
 
 #include <QtEndian>
 
@@ -240,6 +241,7 @@ TEST_F(CSNetworkE2E, EmptyBodiesRunModesAndQuietLogs)
     EXPECT_EQ(net->connection()->runLoopModes(), platform::RunLoopModes::common());
     {
         // Replies travel while a modal panel runs.
+        testsupport::ExpectModalDialogs ownSession;
         platform::ModalSession modal;
         echo(observer, QStringLiteral("modal"));
         ASSERT_TRUE(waitCalls(observer, 2));

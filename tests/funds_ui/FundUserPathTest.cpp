@@ -9,13 +9,16 @@
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "compliance/ui/RiskAssessmentPage.h"
+#include "core/NotificationCenter.h"
 #include "core/DMCDataCache.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "funds/requests/FundDataModels.h"
 #include "funds/trade/FundMoneyQuery.h"
 #include "shell/MainWindowRig.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/tables/DVCheckTableView.h"
+#include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 #include "trading/confirm/OrderAlertWindowController.h"
@@ -107,6 +110,33 @@ protected:
         }
         return clickEntry(title);
     }
+    // 基金申购 with 000011 clicked in the list and 2000 typed. 000011 is above
+    // the customer's risk level: the server sends notices.
+    void openPurchaseOf000011(QWidget*& page)
+    {
+        page = openPage(QStringLiteral("基金申购"));
+        ASSERT_TRUE(page);
+        auto* list = page->findChild<DVCommonTableView*>("listTable");
+        ASSERT_TRUE(list);
+        ASSERT_TRUE(spinUntil([&] { return list->model()->rowCount() > 0; }, 10s));
+        const int column = int(list->tableModel()->titles().indexOf(QStringLiteral("基金代码")));
+        ASSERT_GE(column, 0);
+        int row = 0;
+        while (row < list->model()->rowCount() && list->model()->index(row, column).data() != "000011")
+            ++row;
+        ASSERT_LT(row, list->model()->rowCount());
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, column)).center());
+        auto* name = page->findChild<QLineEdit*>("fundNameText");
+        auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
+        auto* chartCode = page->findChild<QLabel*>("fundCodeText");
+        ASSERT_TRUE(name && amount && chartCode);
+        // The fund's details came: the chart follows them.
+        ASSERT_TRUE(spinUntil(
+            [&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; },
+            10s));
+        QTest::keyClicks(amount, "2000");
+    }
     brokersim::FundBook& funds() { return *brokersim::FundBook::of(sim); }
     void addOrder(const QString& sno) { funds().orders().append(fundtest::pendingPurchase(sno)); }
     // The row of a check table whose column `title` shows `text`; -1 for none.
@@ -156,28 +186,8 @@ TEST(PageLibraries, EveryMappedLinkHasAPage)
 
 TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
 {
-    QWidget* page = openPage(QStringLiteral("基金申购"));
-    ASSERT_TRUE(page);
-    auto* list = page->findChild<DVCommonTableView*>("listTable");
-    ASSERT_TRUE(list);
-    ASSERT_TRUE(spinUntil([&] { return list->model()->rowCount() > 0; }, 10s));
-    const int column = int(list->tableModel()->titles().indexOf(QStringLiteral("基金代码")));
-    ASSERT_GE(column, 0);
-    int row = 0;
-    while (row < list->model()->rowCount() && list->model()->index(row, column).data() != "000011")
-        ++row;
-    ASSERT_LT(row, list->model()->rowCount());
-    // 000011 is above the customer's risk level: the server sends notices.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, column)).center());
-    auto* name = page->findChild<QLineEdit*>("fundNameText");
-    auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
-    auto* chartCode = page->findChild<QLabel*>("fundCodeText");
-    ASSERT_TRUE(name && amount && chartCode);
-    // The fund's details came: the chart follows them.
-    ASSERT_TRUE(spinUntil(
-        [&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; },
-        10s));
-    QTest::keyClicks(amount, "2000");
+    QWidget* page = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPurchaseOf000011(page));
     QString confirmed;
     confirmNextDialog(&confirmed);
     QTest::mouseClick(page->findChild<QPushButton*>("tradeButton"), Qt::LeftButton);
@@ -217,6 +227,37 @@ TEST_F(FundUserPathTest, PurchaseAFundThatNeedsTheNoticesThenCancelTheOrder)
     EXPECT_TRUE(cancelled.contains(serial)) << qPrintable(cancelled);
     EXPECT_TRUE(answer.startsWith(QStringLiteral("撤单请求已提交,委托序号为:"))) << qPrintable(answer);
     EXPECT_EQ(statusOf(serial), "6");
+}
+
+// The screen locks while a notice waits for the customer: the notice closes
+// as declined, so nothing is bought and the form is free again; the unlock
+// brings back the main window alone.
+TEST_F(FundUserPathTest, TheLockDeclinesAWaitingNoticeForGood)
+{
+    QWidget* page = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPurchaseOf000011(page));
+    auto* trade = page->findChild<QPushButton*>("tradeButton");
+    QTest::mouseClick(trade, Qt::LeftButton);
+    QPointer<QWidget> notice;
+    ASSERT_TRUE(spinUntil([&] { return (notice = shownWindow<QWidget>("businessContractWindow")) != nullptr; }, 10s));
+    EXPECT_FALSE(trade->isEnabled());
+
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    ASSERT_TRUE(window->windowIsLocked());
+    EXPECT_TRUE(spinUntil([&] { return trade->isEnabled(); }));
+    EXPECT_TRUE(notice.isNull() || !notice->isVisible());
+
+    window->screenLocker().unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    ASSERT_TRUE(spinUntil([&] { return !window->windowIsLocked() && window->isVisible(); }));
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(shownWindow<QWidget>("businessContractWindow"), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(receivedOf(brokersim::kFundPurchaseFunction).isEmpty());
+    // The form takes a new purchase: its notices come again.
+    QTest::mouseClick(trade, Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return (notice = shownWindow<QWidget>("businessContractWindow")) != nullptr; }, 10s));
+    notice->close();
+    EXPECT_TRUE(spinUntil([&] { return trade->isEnabled(); }));
 }
 
 TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)

@@ -1,5 +1,6 @@
 #include "platform/RunLoop.h"
 
+#include "support/ModalGuard.h"
 #include "support/Spin.h"
 
 #include <QEventLoop>
@@ -25,6 +26,8 @@ class RunLoopTest : public ::testing::Test {
 protected:
     void SetUp() override { RunLoop::current()->resetForTesting(); }
     void TearDown() override { RunLoop::current()->resetForTesting(); }
+    // The modal sessions here are the tests' own.
+    testsupport::ExpectModalDialogs ownSessions;
 };
 
 } // namespace

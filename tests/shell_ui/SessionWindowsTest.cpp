@@ -88,6 +88,8 @@ TEST_F(SessionWindowsTest, TheApplicationEndsWithItsLastWindowWhateverTheOrder)
         session.showLoginWindow();
         // The session opens as after a passed risk check.
         session.showMainWindow();
+        // Closed means gone at once, not only once deleted.
+        EXPECT_FALSE(windows.hasLoginWindow());
         session.showLastLoginInfoWindow(QStringLiteral("上次登录信息"), QStringLiteral("时间：2024-05-31"));
         spinFor(20ms);
         ASSERT_TRUE(main.isOpen());

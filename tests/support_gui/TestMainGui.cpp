@@ -10,6 +10,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    testsupport::installModalDialogGuard();
+    testsupport::installModalDialogGuard(testsupport::describeModalWidget);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 
 #include <QTimer>
 #include <functional>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <vector>
@@ -319,6 +320,16 @@ TEST_F(OrderAlertWindowControllerTest, AStopOrLockWithNoDialogEndsNoOtherModalRu
     });
     other.runModalForCancelOrders(&parentWindow);
     EXPECT_FALSE(other.isShown());
+}
+
+// A confirmation no test answers, with no window to show it: the test fails
+// at once and the entry returns, rather than waiting for the runner's time-out.
+TEST_F(OrderAlertWindowControllerTest, AConfirmationNoTestAnswersFailsAtOnce)
+{
+    OrderAlertWindowController dialog(&page);
+    EXPECT_NONFATAL_FAILURE(dialog.runModalForCancelOrders(&parentWindow), "a modal dialog the test did not expect");
+    EXPECT_FALSE(dialog.isShown());
+    EXPECT_TRUE(page.plainTypes.empty());
 }
 
 } // namespace

@@ -332,7 +332,10 @@ TEST_F(TradeViewControllerTest, ATitleOfAnotherMarketIsRefusedBeforeTheDialog)
     page.orderTypePButtonSelected(type);
     page.setQuantityText(QStringLiteral("100"));
     bool shown = false;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { shown = true; });
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        shown = true;
+        c.cancelButtonClicked();
+    });
     sim.clearReceived();
     page.orderButtonClicked();
     ASSERT_FALSE(alerts.shown.empty());

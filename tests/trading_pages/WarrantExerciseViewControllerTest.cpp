@@ -70,7 +70,10 @@ TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCode
 TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
 {
     bool shown = false;
-    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController&) { shown = true; });
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        shown = true;
+        c.cancelButtonClicked();
+    });
     page->setCodeText(QStringLiteral("58002"));
     page->setPriceText(QStringLiteral("9.500"));
     page->setQuantityText(QStringLiteral("100"));

@@ -156,7 +156,10 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
 {
     auto page = openInside();
     OrderAlertWindowController::setShownHookForTesting(
-        [this](OrderAlertWindowController& dialog) { dialogTexts << dialog.contentText(); });
+        [this](OrderAlertWindowController& dialog) {
+            dialogTexts << dialog.contentText();
+            dialog.cancelButtonClicked();
+        });
     const RDOFundTransferInfo good = infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "B2", "0" } });
     const struct {
         RDOFundTransferInfo info;

@@ -3,12 +3,19 @@
 // password only. The rows below the account must stand where each link puts
 // them, whatever was shown before.
 #include "TransferWindowRig.h"
+#include "core/NotificationCenter.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/windows/SessionNotifications.h"
+#include "tools/broker-sim/BankFunctions.h"
+#include "transfer/pages/FundBalPwdAlertWC.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 
 using namespace windowtest;
 using testsupport::spinUntil;
@@ -83,4 +90,63 @@ TEST_F(QueryBalanceWindowTest, EveryLinkPutsThePasswordAndBalanceRowsInTheirPlac
         // In line with the account row's selector.
         EXPECT_EQ(balance->x(), account->x());
     }
+}
+
+// The password prompt of 银行转证券's balance query runs modal; the screen
+// lock ends it as cancelled, so nothing is asked, and after the unlock the
+// page is back without it and asks again at the next click.
+TEST_F(QueryBalanceWindowTest, TheLockEndsThePasswordPromptForGood)
+{
+    logInThroughTheForm();
+    QWidget* page = openFromTheMenu(QStringLiteral("银行转证券"), QLatin1StringView("BankToStockViewController"));
+    ASSERT_TRUE(page);
+    auto* query = page->findChild<QPushButton*>("queryBalanceButton");
+    // The password-free bank's own balance first, then 农业银行, which asks both.
+    auto* balance = page->findChild<QLabel*>("bankBalanceText");
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("50000.00"); }, 10s));
+    choose(page->findChild<QComboBox*>("fundIdInfoPButton"), 1);
+    ASSERT_TRUE(spinUntil([&] { return query->isVisible(); }, 10s));
+    const auto promptShown = [] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return std::any_of(all.begin(), all.end(),
+            [](QWidget* w) { return w->objectName() == QLatin1String("FundBalPwdAlertWC") && w->isVisible(); });
+    };
+    const qsizetype asked = sim.receivedCount(brokersim::kBankBalanceFunction);
+
+    // The lock comes while the prompt waits; a prompt it left running ends
+    // here, so the test fails rather than waits.
+    int prompts = 0;
+    bool shownAtTheLock = false, endedByTheLock = false;
+    FundBalPwdAlertWC::setShownHookForTesting([&](FundBalPwdAlertWC& prompt) {
+        if (++prompts > 1) {
+            prompt.cancelButtonClicked();
+            return;
+        }
+        QTimer::singleShot(0, &prompt, [&] {
+            shownAtTheLock = promptShown();
+            bool ended = false;
+            const QMetaObject::Connection c
+                = QObject::connect(&prompt, &FundBalPwdAlertWC::changed, [&] { ended = true; });
+            NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+            QObject::disconnect(c);
+            endedByTheLock = ended;
+            if (!ended)
+                prompt.windowWillClose();
+        });
+    });
+    QTest::mouseClick(query, Qt::LeftButton);
+    EXPECT_TRUE(shownAtTheLock);
+    EXPECT_TRUE(endedByTheLock);
+    ScreenLocker& locker = window->screenLocker();
+    ASSERT_TRUE(locker.controller().isLocked());
+    EXPECT_FALSE(promptShown());
+
+    locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked() && window->isVisible(); }));
+    testsupport::spinFor(std::chrono::milliseconds(50));
+    EXPECT_FALSE(promptShown());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(sim.receivedCount(brokersim::kBankBalanceFunction), asked);
+    QTest::mouseClick(query, Qt::LeftButton);
+    EXPECT_EQ(prompts, 2);
 }

@@ -42,6 +42,7 @@ protected:
     void TearDown() override
     {
         OrderAlertWindowController::setShownHookForTesting(nullptr);
+        FundBalPwdAlertWC::setShownHookForTesting(nullptr);
         closeWindows();
         resetShell();
         FundTransferManager::resetInstance();
