@@ -1,6 +1,5 @@
 #include "shell/tables/DVTableModel.h"
 
-#include "comm/recordset/TCRSBytes.h"
 #include "core/DTTable.h"
 #include "shell/tables/TableWidths.h"
 
@@ -23,27 +22,6 @@ bool isSameText(const QString& text, const QStringList& row, qsizetype c)
         return false;
     const QString& other = row.at(c);
     return text.constData() == other.constData() && text.size() == other.size();
-}
-
-// What a field's type code says its values are.
-tablecells::DeclaredValue declaredValue(qint32 type)
-{
-    using tablecells::DeclaredValue;
-    switch (type) {
-    case tcrs::kTypeBool:
-    case tcrs::kTypeInt8:
-    case tcrs::kTypeInt16:
-    case tcrs::kTypeInt32:
-    case tcrs::kTypeInt64:
-    case tcrs::kTypeInt32B:
-    case tcrs::kTypeInt32C:
-        return DeclaredValue::Integer;
-    case tcrs::kTypeFloat:
-    case tcrs::kTypeDouble:
-        return DeclaredValue::Real;
-    default:
-        return DeclaredValue::Text;
-    }
 }
 
 const QString& emptyText()
@@ -121,7 +99,7 @@ void DVTableModel::buildColumns(std::shared_ptr<DTTable> table)
     titles_ = table_ ? table_->tableColomnTitles() : QStringList();
     rules_.clear();
     for (qsizetype c = 0; c < titles_.size(); ++c)
-        rules_.push_back(tablecells::columnRuleFor(titles_[c], declaredValue(table_->columnFieldType(c))));
+        rules_.push_back(tablecells::columnRuleFor(titles_[c]));
     editable_.assign(size_t(titles_.size()), false);
     formatters_.assign(size_t(titles_.size()), nullptr);
     sortColumn_ = -1;
@@ -153,8 +131,8 @@ void DVTableModel::showRows(std::shared_ptr<DTTable> table)
 
 void DVTableModel::takeRows(const QList<QStringList>& rows)
 {
-    // The rows stay shared with the reply's table: only a row with a cell
-    // shown otherwise than it came gets a copy of its own (prepareCells).
+    // The rows stay shared with the reply's table: every cell shows the
+    // server's text as it came.
     rows_ = rows;
     checks_.assign(size_t(rows_.size()), 0);
     sortKeys_.assign(size_t(titles_.size()), {});
@@ -173,7 +151,7 @@ void DVTableModel::prepareCells()
     // Row by row: a row's texts lie together in memory, a column's do not.
     // A cell sharing its text with the one above it (the reply's tables share
     // repeated texts) is shown as that one is, and its width is already
-    // counted. A number the column cannot show becomes kNotShown.
+    // counted.
     for (qsizetype r = 0; r < rows_.size(); ++r) {
         const size_t count = std::min(columns, size_t(rows_.at(r).size()));
         uint8_t* flags = cellFlags_.data() + size_t(r) * columns;
@@ -185,18 +163,12 @@ void DVTableModel::prepareCells()
                 flags[c] = flags[qsizetype(c) - qsizetype(columns)];
                 continue;
             }
-            const tablecells::ColumnRule& rule = rules_[c];
-            const tablecells::CellLook look = tablecells::lookOf(rule, text);
-            if (!look.asItCame) {
-                QString shown = tablecells::shownCell(rule, text);
-                rows_[r][qsizetype(c)] = std::move(shown);
-            }
+            const tablecells::CellLook look = tablecells::lookOf(rules_[c], text);
             flags[c] = uint8_t(look.tone) | (look.rightAligned ? kRightAligned : 0);
-            const QString& shown = rows_.at(r).at(qsizetype(c));
             if (measure_)
-                widest[c] = std::max<qint64>(widest[c], measure_(shown));
+                widest[c] = std::max<qint64>(widest[c], measure_(text));
             else if (charWidths_)
-                widest[c] = std::max(widest[c], charWidths_->width64(shown));
+                widest[c] = std::max(widest[c], charWidths_->width64(text));
         }
     }
     const bool measures = measure_ || charWidths_;

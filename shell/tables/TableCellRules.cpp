@@ -1,10 +1,7 @@
 #include "shell/tables/TableCellRules.h"
 
-#include "quotes/requests/ServerNumber.h"
-
 #include <array>
 #include <charconv>
-#include <initializer_list>
 #include <string>
 
 namespace tablecells {
@@ -110,56 +107,9 @@ bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
     return c.atEnd();
 }
 
-// An optional sign, 1 to 18 digits, and optionally a point and at least one
-// digit: a number below 10^18, so finite and within 64 bits.
-bool isPlainDecimal(QStringView text)
-{
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    if (n > 0 && (text[0] == u'-' || text[0] == u'+'))
-        ++i;
-    const qsizetype wholeStart = i;
-    while (i < n && isDigit(text[i]))
-        ++i;
-    const qsizetype wholeDigits = i - wholeStart;
-    if (wholeDigits == 0 || wholeDigits > 18)
-        return false;
-    if (i < n && text[i] == u'.') {
-        const qsizetype fractionStart = ++i;
-        while (i < n && isDigit(text[i]))
-            ++i;
-        if (i == fractionStart)
-            return false;
-    }
-    return i == n;
-}
-
-// Whether a number the server sent is one a table can show: finite and
-// within 64 bits, of either sign, whole or not.
-bool isShowableNumber(QStringView number)
-{
-    return servernumber::isPlausible(number, servernumber::Field::SignedAmount);
-}
-
-bool containsAny(const QString& title, std::initializer_list<const char16_t*> words)
-{
-    for (const char16_t* word : words)
-        if (title.contains(QStringView(word)))
-            return true;
-    return false;
-}
-
-bool endsWithAny(const QString& title, std::initializer_list<const char16_t*> words)
-{
-    for (const char16_t* word : words)
-        if (title.endsWith(QStringView(word)))
-            return true;
-    return false;
-}
-
 } // namespace
 
-ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
+ColumnRule columnRuleFor(const QString& title)
 {
     static const std::array<QString, 6> masked { QStringLiteral("股东代码"), QStringLiteral("股东账户"),
         QStringLiteral("客户号"), QStringLiteral("客户代码"), QStringLiteral("资金账号"),
@@ -174,14 +124,6 @@ ColumnRule columnRuleFor(const QString& title, DeclaredValue declared)
         rule.maskable = rule.maskable || title == m;
     for (const QString& c : centred)
         rule.centredTitle = rule.centredTitle || title.contains(c);
-    // Titles that name an amount, a price or a count, unless they name a
-    // kind, a state or a unit of one ("价格类型", "收费方式").
-    const bool namesNumber
-        = (containsAny(title, { u"数量", u"份额", u"价格", u"金额", u"余额", u"市值", u"盈亏", u"净值" })
-              || endsWithAny(title, { u"价", u"费", u"资金", u"资产", u"利息", u"股份" }))
-        && !containsAny(
-            title, { u"类型", u"类别", u"方式", u"标志", u"状态", u"说明", u"名称", u"单位", u"币种" });
-    rule.number = (namesNumber && !rule.centredTitle) || declared != DeclaredValue::Text;
     return rule;
 }
 
@@ -211,45 +153,13 @@ Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value)
     return isPure(value, true, true) ? Qt::AlignRight : Qt::AlignHCenter;
 }
 
-bool showsAsItCame(const ColumnRule& rule, QStringView value)
-{
-    return lookOf(rule, value).asItCame;
-}
-
 CellLook lookOf(const ColumnRule& rule, QStringView value)
 {
-    // Most cells are plain decimals of a few digits: finite and within 64
-    // bits, so they show as they came, whatever their sign. Other numbers
-    // take the full check. A cell that shows "--" is neutral and centred.
     CellLook look;
-    if (isPlainDecimal(value)) {
-        look.rightAligned = !rule.centredTitle;
-    } else if (rule.number && !value.isEmpty()) {
-        // Anything else in a column of numbers shows only when it is a
-        // number once its "%" signs are passed over.
-        look.asItCame = isPure(value, true, true) && isShowableNumber(value.toString().remove(u'%'));
-        if (!look.asItCame)
-            return look;
-        look.rightAligned = !rule.centredTitle;
-    } else if (!rule.centredTitle) {
-        // Texts, and numbers with blanks, exponents or "%" signs.
-        if (isPureFloat(value)) {
-            look.asItCame = isShowableNumber(value);
-            if (!look.asItCame)
-                return look;
-            look.rightAligned = true;
-        } else {
-            look.rightAligned = isPure(value, true, true);
-        }
-    }
+    look.rightAligned = alignmentFor(rule, value) == Qt::AlignRight;
     if (rule.profitLoss || rule.buySell)
         look.tone = toneFor(rule, value);
     return look;
-}
-
-QString shownCell(const ColumnRule& rule, const QString& value)
-{
-    return showsAsItCame(rule, value) ? value : QString::fromLatin1(servernumber::kNotShown);
 }
 
 QString maskAccount(const QString& value)

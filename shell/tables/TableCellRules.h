@@ -16,15 +16,9 @@ struct ColumnRule {
     bool buySell = false; // "买卖标志": coloured by direction
     bool maskable = false; // account numbers hidden under account protection
     bool centredTitle = false; // codes, numbers and dates: centred even when numeric
-    bool number = false; // holds numbers: a text that is no number shows "--"
 };
 
-// What a reply declares a column's field to hold.
-enum class DeclaredValue { Text, Integer, Real };
-
-// From the title, and from the field's declared type: a column the reply
-// declares numeric holds numbers whatever its title.
-ColumnRule columnRuleFor(const QString& title, DeclaredValue declared = DeclaredValue::Text);
+ColumnRule columnRuleFor(const QString& title);
 
 // Neutral unless the column colours by sign (beyond one millionth) or by
 // direction ("买入" anywhere, else "卖出" anywhere).
@@ -34,18 +28,9 @@ CellTone toneFor(const ColumnRule& rule, QStringView value);
 // centred otherwise.
 Qt::Alignment alignmentFor(const ColumnRule& rule, QStringView value);
 
-// The text a cell shows: the value as the server sent it, negative and
-// fractional numbers included, in every column. "--" only for a number that
-// is none (not finite, past 64 bits) and, in a column of numbers, for any
-// text that is no number ("%" signs aside).
-QString shownCell(const ColumnRule& rule, const QString& value);
-// Whether that text is the value as it came (kNotShown otherwise).
-bool showsAsItCame(const ColumnRule& rule, QStringView value);
-
-// All a table needs of a cell, decided in one pass for most: whether it
-// shows as it came, and the tone and alignment of what it shows.
+// All a table needs of a cell besides its text, which is the value as the
+// server sent it, whatever it is: its tone and its alignment.
 struct CellLook {
-    bool asItCame = true;
     CellTone tone = CellTone::Neutral;
     bool rightAligned = false;
 };

@@ -4,6 +4,7 @@
 #include <QIntValidator>
 #include <QRegularExpressionValidator>
 #include <gtest/gtest.h>
+#include <map>
 
 using tabletest::makeTable;
 
@@ -152,43 +153,49 @@ TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
     EXPECT_EQ(*calls, 11);
 }
 
-// What a position, asset or fund reply may send: NaN, inf and texts where
-// numbers belong, in columns known as numeric by their title or by the type
-// the reply declares. Each shows "--", centred; numbers show as they came,
-// negative and fractional ones too.
-TEST_F(TableModelTest, NumberColumnsShowDashesForWhatIsNoNumber)
+// Every cell shows the server's text as sent, whatever it is; the text
+// decides only the alignment (numbers right, "%" signs aside, outside the
+// code and date columns) and, in the sign and direction columns, the colour.
+TEST_F(TableModelTest, EveryCellShowsTheTextAsSent)
 {
-    struct Column {
+    enum Tone { Grey, Profit, Loss, Buy };
+    struct Case {
         const char* title;
-        qint32 type;
-        QStringList values;
-        QStringList shown;
+        const char* value;
+        bool right;
+        Tone tone;
     };
-    const Column columns[] = {
-        { "参考市值", 7, { "nan", "inf", "12.5" }, { "--", "--", "12.500" } },
-        { "备注值", 6, { "-inf", "0.25", "-2" }, { "--", "0.250", "-2.000" } },
-        { "可用数量", 5, { "-100", "200", "0" }, { "-100", "200", "0" } },
-        { "资金余额", 9, { "NaN", "abc", "1520.30" }, { "--", "--", "1520.30" } },
-        { "股份余额", 9, { "inf", "100.5", "300" }, { "--", "100.5", "300" } },
-        { "证券名称", 9, { "nan", "abc", "12" }, { "nan", "abc", "12" } },
+    const Case cases[] = {
+        { "委托数量", "abc", false, Grey },
+        { "委托数量", "NaN", false, Grey },
+        { "委托数量", "inf", false, Grey },
+        { "委托数量", "-10", true, Grey },
+        { "委托数量", "9223372036854775808", true, Grey },
+        { "委托价格", "市价", false, Grey },
+        { "委托价格", "1e999", true, Grey },
+        { "资金余额", "nan", false, Grey },
+        { "手续费", "5元", false, Grey },
+        { "参考盈亏", "-1520.30", true, Loss },
+        { "参考盈亏", "abc", false, Grey },
+        { "盈亏比例(%)", "3.2%", true, Profit },
+        { "盈亏比例(%)", "abc%", false, Grey },
+        { "买卖标志", "证券买入", false, Buy },
+        { "委托编号", "1e5", false, Grey },
+        { "证券名称", "", false, Grey },
     };
-    QStringList titles;
-    QList<qint32> types;
-    QList<QStringList> rows(3);
-    for (const Column& c : columns) {
-        titles << QString::fromUtf8(c.title);
-        types << c.type;
-        for (int r = 0; r < 3; ++r)
-            rows[r] << c.values[r];
-    }
-    DVTableModel model(TableKind::Common, &style);
-    model.buildColumns(makeTable(titles, rows, types));
-    for (int c = 0; c < int(std::size(columns)); ++c) {
-        EXPECT_EQ(shownColumn(model, c), columns[c].shown) << columns[c].title;
-        for (int r = 0; r < 3; ++r) {
-            const auto align = model.data(model.index(r, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
-            if (columns[c].shown[r] == "--")
-                EXPECT_TRUE(align & Qt::AlignHCenter) << columns[c].title << " " << r;
+    const TableColors colors = style.colors(TableKind::Common);
+    const std::map<Tone, QColor> toneColors { { Grey, TableStyle::neutralColor() }, { Profit, colors.profit },
+        { Loss, colors.loss }, { Buy, colors.buy } };
+    for (const Case& c : cases) {
+        const QString value = QString::fromUtf8(c.value);
+        SCOPED_TRACE(std::string(c.title) + " " + c.value);
+        DVTableModel model(TableKind::Common, &style);
+        model.buildColumns(makeTable({ QString::fromUtf8(c.title) }, { { value } }));
+        const QModelIndex cell = model.index(0, 0);
+        EXPECT_EQ(cell.data().toString(), value);
+        EXPECT_EQ(bool(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight), c.right);
+        if (!value.isEmpty()) {
+            EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), toneColors.at(c.tone));
         }
     }
 }
@@ -278,7 +285,7 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
             { "300", "证券卖出", "平安银行" } });
     model.buildColumns(table);
 
-    EXPECT_EQ(shownColumn(model, 0), (QStringList { "--", "--", "300" }));
+    EXPECT_EQ(shownColumn(model, 0), (QStringList { "abc", "abc", "300" }));
     const TableColors colors = style.colors(TableKind::Common);
     for (int r : { 0, 1 })
         EXPECT_EQ(model.data(model.index(r, 1), Qt::ForegroundRole).value<QColor>(), colors.buy) << r;
@@ -286,9 +293,8 @@ TEST_F(TableModelTest, ARepeatedCellShowsAsTheOneAboveWhileTheReplyKeepsWhatCame
     for (int r : { 0, 1 })
         EXPECT_TRUE(model.data(model.index(r, 0), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHCenter);
     EXPECT_TRUE(model.data(model.index(2, 0), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
-    // Measured: the first row's three, the second's "--" (a text of its own)
-    // and the third's two new texts.
-    EXPECT_EQ(*calls, 6);
+    // Measured: the first row's three and the third's two new texts.
+    EXPECT_EQ(*calls, 5);
     EXPECT_EQ(model.contentWidths()[0], 3 * 7 + 6);
     // The reply's table still holds what the server sent, and a cell shown
     // as it came is the reply's own text, not a copy.
