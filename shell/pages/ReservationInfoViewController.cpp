@@ -75,12 +75,9 @@ void ReservationInfoViewController::send(const QString& greeting)
 void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const bool& result)
 {
     enableControls(true);
-    // The server did not take it: say so instead of leaving the user to
-    // guess whether the greeting changed.
-    if (!result) {
-        alerts()->runAlert(AlertRequest::error(QStringLiteral("预留信息修改失败，请稍后重试。")), nullptr);
+    // Not taken: the page is usable again and both fields stay as they were.
+    if (!result)
         return;
-    }
     if (const auto account = accountManager->getActiveLoginAccount())
         account->setPromptInfo(sentText_);
     currentText_ = sentText_;
