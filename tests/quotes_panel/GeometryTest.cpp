@@ -96,6 +96,14 @@ TEST(PanelGeometry, FlatRangeAndMissingPrices)
     const std::vector<RDOTimesharingInfo> points { minute(0, 10.0, 1), minute(1, 10.2, 1) };
     EXPECT_EQ(timesharingLines(points, {}, 10.1, 10.0, 0, 300).price, (std::vector<long> { 150, -1 }));
     EXPECT_EQ(timesharingLines(points, {}, 10.0, 10.0, 0, 300).price, (std::vector<long> { 150, 150, -1 }));
+    // A close no float holds exactly: the open and the minutes at it still
+    // stand at H / 2, whether the centre comes narrowed or not.
+    for (const double centre : { 10.1, double(float(10.1)) }) {
+        const TimesharingLines flat
+            = timesharingLines({ minute(0, 10.1, 1), minute(1, 10.1, 1, 10.1) }, {}, 10.1, centre, 0, 300);
+        EXPECT_EQ(flat.price, (std::vector<long> { 150, 150, 150 })) << centre;
+        EXPECT_EQ(flat.average, (std::vector<long> { -1, 150, 150 })) << centre;
+    }
     // A first minute without a price keeps its own (zero) value.
     const TimesharingLines zero = timesharingLines({ minute(0, 0, 1) }, {}, 10, 10, 0.5, 400);
     EXPECT_EQ(zero.price.size(), 2u);
@@ -129,16 +137,19 @@ TEST(PanelGeometry, EdgeCasesNeverIndexOutOfRange)
     // A range of nothing but a huge price stays far away, not undefined.
     const TimesharingLines wild = timesharingLines({ minute(0, 1e300, 1) }, {}, 1, 1, 1e-300, 400);
     EXPECT_LE(wild.price.back(), 1000000000L);
-    EXPECT_TRUE(linePolyline({ -1, -1 }, 2.745, 0, 660).empty());
+    EXPECT_TRUE(linePolyline({ -1, -1 }, 2.745, 0).empty());
 }
 
 TEST(PanelGeometry, PolylineStartsAtTheFirstPoint)
 {
-    EXPECT_EQ(linePolyline({ 5, 6 }, 2.0, 0, 660), (std::vector<QPointF> { { 1.0, 5 }, { 2.0, 6 } }));
-    EXPECT_EQ(linePolyline({ -1, 7, -1 }, 2.0, 0, 660), (std::vector<QPointF> { { 2.0, 7 }, { 4.0, -1 } }));
-    EXPECT_EQ(linePolyline({ 3, 4 }, 2.486, kAfterHoursOffset, 660).front(), QPointF(kAfterHoursOffset, 3));
-    // Minutes past the chart's width are not drawn.
-    EXPECT_EQ(linePolyline(std::vector<long>(400, 1), 2.745, 0, 660).size(), 241u);
+    EXPECT_EQ(linePolyline({ 5, 6 }, 2.0, 0), (std::vector<QPointF> { { 1.0, 5 }, { 2.0, 6 } }));
+    EXPECT_EQ(linePolyline({ -1, 7, -1 }, 2.0, 0), (std::vector<QPointF> { { 2.0, 7 }, { 4.0, -1 } }));
+    EXPECT_EQ(linePolyline({ 3, 4 }, 2.486, kAfterHoursOffset).front(), QPointF(kAfterHoursOffset, 3));
+    // Every later minute is joined, also past the chart's width: the view
+    // clips the segment that crosses its right edge.
+    const std::vector<QPointF> long400 = linePolyline(std::vector<long>(400, 1), 2.745, 0);
+    ASSERT_EQ(long400.size(), 400u);
+    EXPECT_DOUBLE_EQ(long400.back().x(), 399 * 2.745);
 }
 
 TEST(PanelGeometry, MinuteToIndex)

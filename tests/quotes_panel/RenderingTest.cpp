@@ -90,14 +90,16 @@ TEST_F(QuotePanelRendering, RisingFallingAndFlatDays)
 {
     struct Case {
         const char* name;
+        double close;
         double delta;
         bool (*barColour)(QRgb);
     };
-    const Case cases[] = { { "rising", 0.01, isRed }, { "falling", -0.01, isGreen }, { "flat", 0.0, isYellow } };
+    const Case cases[] = { { "rising", 10.0, 0.01, isRed }, { "falling", 10.0, -0.01, isGreen },
+        { "flat", 10.0, 0.0, isYellow }, { "flat at a close no float holds", 10.1, 0.0, isYellow } };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         constexpr int kMinutes = 10;
-        controller->setTimesharingInfo(security(day(walk(kMinutes, 10.0 + c.delta, c.delta), 10.0)));
+        controller->setTimesharingInfo(security(day(walk(kMinutes, c.close + c.delta, c.delta), c.close)));
         const QImage image = render();
         const TimesharingMarketView* chart = view->timesharingMarketView();
         const TurnoverView* bars = view->turnoverView();
@@ -184,6 +186,20 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_TRUE(controller->isSelected());
     const qint64 pressed = overlay->getSelectedTimePointIndex();
     EXPECT_EQ(controller->field(QuoteField::timeText).text, s->selectedTimeText(quint64(pressed)));
+    // The overlay draws the white line and nothing beside it: the minute's
+    // time and price show in the panel's labels.
+    QImage alone(overlay->size(), QImage::Format_ARGB32);
+    alone.fill(Qt::transparent);
+    overlay->render(&alone, {}, {}, QWidget::RenderFlags());
+    const int lineX = int(overlay->crossHairX());
+    int onLine = 0;
+    int beside = 0;
+    for (int y = 0; y < alone.height(); ++y)
+        for (int x = 0; x < alone.width(); ++x)
+            if (qAlpha(alone.pixel(x, y)) != 0)
+                ++(std::abs(x - lineX) <= 1 ? onLine : beside);
+    EXPECT_GT(onLine, overlay->height() / 2);
+    EXPECT_EQ(beside, 0);
 
     // Dragged far past the right edge: the cross-hair waits at the edge.
     sendMouse(overlay, QEvent::MouseMove, { 5000, -300 }, Qt::LeftButton);

@@ -89,12 +89,6 @@ QuoteInfoView::QuoteInfoView(QuoteInfoViewController& controller, QWidget* paren
     f.setPixelSize(int(controller_.fontSize()));
     setFont(f);
     timePointLineView_->setUpdateDelegate(&controller_);
-    timePointLineView_->setTipText([this] {
-        if (!controller_.isSelected())
-            return QString();
-        return controller_.field(QuoteField::timeText).text + QStringLiteral("  ")
-            + controller_.field(QuoteField::currentPriceText).text;
-    });
     connect(&controller_, &QuoteInfoViewController::changed, this, qOverload<>(&QWidget::update));
     connect(&controller_, &QuoteInfoViewController::chartChanged, this, &QuoteInfoView::showChart);
     connect(&controller_, &QuoteInfoViewController::marketTypeChanged, this, [this](qint32 type) {

@@ -142,11 +142,15 @@ TimesharingLines timesharingLines(const std::vector<RDOTimesharingInfo>& normal,
     const float bottom = float(centre - s);
     const double k = s != 0 ? (height / s) * 0.5 : 0;
     const long middle = cut(height * 0.5);
+    // The centre comes as a single-precision price: on a flat day every
+    // price is compared with it in that precision, or a close such as 10.1
+    // would match no minute at all.
+    const auto atCentre = [centre = float(centre)](double price) { return float(price) == centre; };
 
     if (s != 0) {
         lines.price.push_back(cut((openPrice - double(bottom)) * k));
         lines.average.push_back(-1);
-    } else if (openPrice == centre) {
+    } else if (atCentre(openPrice)) {
         lines.price.push_back(middle);
         lines.average.push_back(-1);
     }
@@ -166,7 +170,7 @@ TimesharingLines timesharingLines(const std::vector<RDOTimesharingInfo>& normal,
         previousPrice = price;
         previousAverage = average;
         if (s == 0) {
-            const long y = price == centre ? middle : -1;
+            const long y = atCentre(price) ? middle : -1;
             return std::pair { y, y };
         }
         // Three decimals, as the quote server's prices have at most that many.
@@ -192,7 +196,7 @@ TimesharingLines timesharingLines(const std::vector<RDOTimesharingInfo>& normal,
     return lines;
 }
 
-std::vector<QPointF> linePolyline(const std::vector<long>& ys, double step, double offset, double maxX)
+std::vector<QPointF> linePolyline(const std::vector<long>& ys, double step, double offset)
 {
     std::vector<QPointF> points;
     const auto first = std::ranges::find_if(ys, [](long y) { return y >= 0; });
@@ -203,12 +207,8 @@ std::vector<QPointF> linePolyline(const std::vector<long>& ys, double step, doub
     if (k == 0)
         x = offset > 0 ? offset : 1.0;
     points.emplace_back(x, double(ys[k]));
-    for (size_t j = k + 1; j < ys.size(); ++j) {
-        const double xj = j * step + offset;
-        if (xj > maxX)
-            break;
-        points.emplace_back(xj, double(ys[j]));
-    }
+    for (size_t j = k + 1; j < ys.size(); ++j)
+        points.emplace_back(j * step + offset, double(ys[j]));
     return points;
 }
 

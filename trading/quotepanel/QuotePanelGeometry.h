@@ -97,8 +97,9 @@ TimesharingLines timesharingLines(const std::vector<RDOTimesharingInfo>& normal,
     const std::vector<RDOTimesharingInfo>& after, double openPrice, double centre, double halfRange, double height);
 
 // The polyline of one line array: entries before the first one of 0 or more
-// are skipped; points past maxX are left out.
-std::vector<QPointF> linePolyline(const std::vector<long>& ys, double step, double offset, double maxX);
+// are skipped; every later one is joined, also past the view's width (the
+// view clips the last segment at its edge).
+std::vector<QPointF> linePolyline(const std::vector<long>& ys, double step, double offset);
 
 // One volume bar: from (x, y) up to (x, height).
 struct VolumeGraphInfo {

@@ -103,22 +103,6 @@ void TimePointLineView::paintEvent(QPaintEvent*)
     const double x = crossHairX();
     painter.setPen(QPen(Qt::white, 0.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.drawLine(quotepanel::toWidget({ x, 1.0 }, h), quotepanel::toWidget({ x, h }, h));
-
-    const QString tip = tipText_ ? tipText_() : QString();
-    if (tip.isEmpty())
-        return;
-    const QFontMetrics metrics(font());
-    QRectF box(0, 0, metrics.horizontalAdvance(tip) + 8, metrics.height() + 4);
-    // Beside the cross-hair, flipped to its left near the right edge.
-    double left = x + 4;
-    if (left + box.width() > width())
-        left = x - 4 - box.width();
-    box.moveTo(std::max(0.0, left), 1);
-    painter.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
-    painter.setBrush(QColor(0x20, 0x20, 0x30, 230));
-    painter.drawRect(box);
-    painter.setPen(Qt::white);
-    painter.drawText(box, Qt::AlignCenter, tip);
 }
 
 void TimePointLineView::mousePressEvent(QMouseEvent* event)

@@ -4,7 +4,6 @@
 
 #include <QPointF>
 #include <QWidget>
-#include <functional>
 
 // Who shows the minute under the cross-hair. Every operation is optional:
 // each answers whether it is implemented.
@@ -17,9 +16,9 @@ public:
 };
 
 // The transparent overlay over the chart: while the user drags over it a
-// white vertical cross-hair follows the mouse, kept inside the chart, with
-// a tip of the minute's time and price; the minute goes to the delegate.
-// Releasing the mouse restores the current quote.
+// white vertical cross-hair follows the mouse, kept inside the chart, and
+// the minute goes to the delegate, which shows its time and price in the
+// panel's labels. Releasing the mouse restores the current quote.
 class TimePointLineView final : public QWidget {
     Q_OBJECT
 public:
@@ -28,8 +27,6 @@ public:
     void setQuoteMarketType(qint32 type) { quoteMarketType_ = type; }
     qint32 quoteMarketType() const { return quoteMarketType_; }
     void setUpdateDelegate(IUpdateTimesharingInfoDelegate* delegate) { updateDelegate_ = delegate; }
-    // The tip's text while dragging (empty: no tip).
-    void setTipText(std::function<QString()> tipText) { tipText_ = std::move(tipText); }
 
     bool isMouseEntered() const { return isMouseEntered_; }
     void setIsMouseEntered(bool on) { isMouseEntered_ = on; }
@@ -67,5 +64,4 @@ private:
     bool isMouseEntered_ = false;
     bool isMouseDragged_ = false;
     platform::WeakRef<IUpdateTimesharingInfoDelegate> updateDelegate_;
-    std::function<QString()> tipText_;
 };

@@ -60,7 +60,6 @@ void TimesharingMarketView::recompute()
     const double h = height();
     lines_ = timesharingLines(normal_, after_, openPrice_, closingPrice_, subPrice_, h);
     const double step = marketLayout(quoteMarketType_).minuteStep;
-    const double maxX = width();
     const std::array<std::pair<const std::vector<long>*, double>, 4> sources { {
         { &lines_.average, 0.0 },
         { &lines_.price, 0.0 },
@@ -68,7 +67,7 @@ void TimesharingMarketView::recompute()
         { &lines_.afPrice, kAfterHoursOffset },
     } };
     for (size_t i = 0; i < sources.size(); ++i) {
-        polylines_[i] = linePolyline(*sources[i].first, step, sources[i].second, maxX);
+        polylines_[i] = linePolyline(*sources[i].first, step, sources[i].second);
         for (QPointF& p : polylines_[i])
             p = toWidget(p, h);
     }
