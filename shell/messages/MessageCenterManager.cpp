@@ -267,16 +267,20 @@ void MessageCenterManager::merge(const QString& listKey, const std::vector<RDOMe
                 list.append(entry);
         }
     } else {
-        for (const RDOMessageInfo& m : messages)
-            list.append(entryOf(m));
         for (const QVariant& old : store.value(listKey).toList()) {
             if (!expired(old.toMap(), now))
                 list.append(old);
         }
+        // New messages go on top in reply order. Each one pushes the oldest
+        // out of a full list: a shorter list grows to the cap, a longer one
+        // keeps its length. A message whose place lies past the end is lost.
+        for (qsizetype i = 0; i < qsizetype(messages.size()) && i <= list.size(); ++i) {
+            const bool full = list.size() >= kMaxMessages;
+            list.insert(i, entryOf(messages[size_t(i)]));
+            if (full)
+                list.removeLast();
+        }
     }
-    // The cap holds on every merge, a customer's first included.
-    if (list.size() > kMaxMessages)
-        list.resize(kMaxMessages);
     store.insert(listKey, list);
 }
 

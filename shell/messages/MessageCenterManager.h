@@ -41,8 +41,8 @@ public:
 
 // The broker's messages per customer: the list request with the last update
 // key seen, the merge into "Config/MessageCenterInfo.plist" (expired entries
-// dropped, at most 500 kept), read marks and the unread count, and the
-// detail request. Main thread only.
+// dropped; new ones push the oldest out of a list of 500 or more), read marks
+// and the unread count, and the detail request. Main thread only.
 class MessageCenterManager {
 public:
     static constexpr char kFileName[] = "MessageCenterInfo.plist";

@@ -69,7 +69,7 @@ protected:
 
 } // namespace
 
-TEST_F(MessageCenterTest, MergeKeepsAtMostFiveHundredNewestFirst)
+TEST_F(MessageCenterTest, LaterMergesPushTheOldestOutOfAFullListNewestFirst)
 {
     auto store = make();
     EXPECT_EQ(store->lastMessageInfoUpdateKey(), QStringLiteral("0|0"));
@@ -90,15 +90,29 @@ TEST_F(MessageCenterTest, MergeKeepsAtMostFiveHundredNewestFirst)
     EXPECT_EQ(pts(*store), order);
 
     // The store comes back from the file; the other customer has nothing yet,
-    // and a first reply longer than the cap is cut to it as well.
+    // and keeps the whole of a first reply longer than 500. Later merges
+    // keep that length: each new message pushes the oldest out.
     auto reloaded = make();
     EXPECT_EQ(pts(*reloaded), order);
     accounts->setActiveLoginAccount(1);
     EXPECT_TRUE(reloaded->getMessageInfoObjects().empty());
     EXPECT_EQ(reloaded->lastMessageInfoUpdateKey(), QStringLiteral("0|0"));
     reloaded->updateMessageCenterInfo(messages(1, 620));
-    EXPECT_EQ(reloaded->getMessageInfoObjects().size(), 500u);
+    EXPECT_EQ(reloaded->getMessageInfoObjects().size(), 620u);
     EXPECT_EQ(pts(*reloaded).front(), QStringLiteral("620"));
+    reloaded->updateMessageCenterInfo(messages(621, 2));
+    const QStringList longer = pts(*reloaded);
+    ASSERT_EQ(longer.size(), 620);
+    EXPECT_EQ(longer.mid(0, 3), (QStringList { "622", "621", "620" }));
+    EXPECT_EQ(longer.back(), QStringLiteral("3"));
+    // More new messages than a full list holds: those whose place would lie
+    // past its end are lost.
+    accounts->setActiveLoginAccount(0);
+    reloaded->updateMessageCenterInfo(messages(1000, 505));
+    const QStringList replaced = pts(*reloaded);
+    ASSERT_EQ(replaced.size(), 500);
+    EXPECT_EQ(replaced.front(), QStringLiteral("1504"));
+    EXPECT_EQ(replaced.back(), QStringLiteral("1005"));
     // Customer numbers are not in the file in clear.
     EXPECT_FALSE(platform::PropertyList::write(reloaded->messageInfoDict()).contains("010100000001"));
 }
