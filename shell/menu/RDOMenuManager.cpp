@@ -47,35 +47,48 @@ void RDOMenuManager::initMenuInfo()
         return;
     // Children of each parent id, in list order.
     QHash<QString, std::vector<RDOMenuInfo*>> byParent;
-    for (const RDOMenuInfo::Ptr& node : allMenuItems) {
-        if (!node->isRoot())
-            byParent[node->parentId].push_back(node.get());
-    }
     QHash<const RDOMenuInfo*, RDOMenuInfo::Ptr> owner;
-    for (const RDOMenuInfo::Ptr& node : allMenuItems)
+    for (const RDOMenuInfo::Ptr& node : allMenuItems) {
+        byParent[node->parentId].push_back(node.get());
         owner.insert(node.get(), node);
+    }
 
-    // Depth first from each root with an explicit stack (a long chain of
-    // parents cannot exhaust the call stack); a node already placed is never
-    // placed again, which breaks cycles and keeps duplicate ids finite.
-    std::unordered_set<const RDOMenuInfo*> placed;
-    for (const RDOMenuInfo::Ptr& root : rootMenuItems)
-        placed.insert(root.get());
+    // A node goes under every node whose id is its parent id, so one node
+    // may sit under several; its own children are linked once. Depth first
+    // from each root with an explicit stack (a long chain of parents cannot
+    // exhaust the call stack). A child that is already on the path down to
+    // its parent is not linked there: that link would close a cycle.
+    enum class Linking : uint8_t { NotYet, OnPath, Done };
+    std::unordered_map<const RDOMenuInfo*, Linking> state;
+    struct Frame {
+        RDOMenuInfo* node;
+        const std::vector<RDOMenuInfo*>* children;
+        size_t next;
+    };
+    std::vector<Frame> path;
+    const auto enter = [&](RDOMenuInfo* node) {
+        state[node] = Linking::OnPath;
+        const auto found = byParent.constFind(node->menuId);
+        path.push_back({ node, found == byParent.constEnd() ? nullptr : &*found, 0 });
+    };
     for (const RDOMenuInfo::Ptr& root : rootMenuItems) {
-        std::vector<RDOMenuInfo*> stack { root.get() };
-        while (!stack.empty()) {
-            RDOMenuInfo* parent = stack.back();
-            stack.pop_back();
-            const auto found = byParent.constFind(parent->menuId);
-            if (found == byParent.constEnd())
+        if (state[root.get()] != Linking::NotYet)
+            continue;
+        enter(root.get());
+        while (!path.empty()) {
+            Frame& frame = path.back();
+            if (!frame.children || frame.next == frame.children->size()) {
+                state[frame.node] = Linking::Done;
+                path.pop_back();
                 continue;
-            for (RDOMenuInfo* child : *found) {
-                if (!placed.insert(child).second)
-                    continue;
-                parent->addChild(owner.value(child));
             }
-            for (auto it = parent->childArray.rbegin(); it != parent->childArray.rend(); ++it)
-                stack.push_back(it->get());
+            RDOMenuInfo* child = (*frame.children)[frame.next++];
+            const Linking linking = state[child];
+            if (linking == Linking::OnPath)
+                continue;
+            frame.node->addChild(owner.value(child));
+            if (linking == Linking::NotYet)
+                enter(child);
         }
     }
 }

@@ -114,13 +114,21 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     // A child whose id is also its root's: it would bring the root's children back under itself.
     cases.push_back(
         { "back to root", { node("r", "-1", "R"), node("c", "r", "C"), node("r", "c", "R2") }, "r(c(r))" });
-    // Two groups with one id: the child is placed once, under the first.
+    // Two groups with one id: the child goes under both, with its own
+    // children once.
     cases.push_back({ "duplicate ids",
-        { node("r", "-1", "R"), node("g", "r", "G1"), node("g", "r", "G2"), node("x", "g", "X") },
-        "r(g(x),g)" });
-    // Two roots with one id share nothing twice either.
-    cases.push_back(
-        { "duplicate roots", { node("r", "-1", "R"), node("r", "-1", "R"), node("x", "r", "X") }, "r(x) r" });
+        { node("r", "-1", "R"), node("g", "r", "G1"), node("g", "r", "G2"), node("x", "g", "X"),
+            node("y", "x", "Y") },
+        "r(g(x(y)),g(x(y)))" });
+    // Two roots with one id: the child under each.
+    cases.push_back({ "duplicate roots", { node("r", "-1", "R"), node("r", "-1", "R"), node("x", "r", "X") },
+        "r(x) r(x)" });
+    // A group whose id is also a deeper group's: its children under both,
+    // but not itself under its own descendant.
+    cases.push_back({ "duplicate id below",
+        { node("r", "-1", "R"), node("g", "r", "G"), node("h", "g", "H"), node("g", "h", "G2"),
+            node("x", "g", "X") },
+        "r(g(h(g(x)),x))" });
     for (const Case& c : cases)
         EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
 
