@@ -139,7 +139,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(&controller_, &MainWindowController::runLoginPanel, this, &MainWindow::runLoginPanel,
         Qt::QueuedConnection);
     connect(&controller_, &MainWindowController::openMenuEditor, this,
-        [this] { editor_.open([this] { return new MenuEditorWindow({}, this); }); });
+        [this] {
+            // Every press makes an editor of its own.
+            editor_ = new MenuEditorWindow({}, this);
+            editor_->showCentredOnScreen();
+        });
     connect(&controller_, &MainWindowController::openUserSettings, this, [this] {
         if (userSettingFactory_)
             userSettingWC_.open([this] { return userSettingFactory_(this); });
@@ -407,7 +411,8 @@ void MainWindow::lockWindow(bool lock)
 
 void MainWindow::closeChildWindow()
 {
-    editor_.close();
+    for (MenuEditorWindow* editor : findChildren<MenuEditorWindow*>(Qt::FindDirectChildrenOnly))
+        editor->close();
     userSettingWC_.close();
     messageCenterWC_.close();
     if (loginPanel_)

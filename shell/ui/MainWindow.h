@@ -74,7 +74,8 @@ public:
     // client; without a factory their buttons stay hidden.
     void setUserSettingWindowFactory(ChildWindowFactory factory);
     void setMessageCenterWindowFactory(ChildWindowFactory factory);
-    MenuEditorWindow* menuEditor() const { return editor_.get(); }
+    // The editor the last press of the edit button made.
+    MenuEditorWindow* menuEditor() const { return editor_.data(); }
     LoginPanel* loginPanel() const { return loginPanel_.data(); }
 
 protected:
@@ -111,7 +112,7 @@ private:
     QLabel* emptyPageHint_ = nullptr;
     QScrollArea* pageArea_ = nullptr;
     QPointer<MenuItemView> pageView_;
-    ui::WindowSlot<MenuEditorWindow> editor_;
+    QPointer<MenuEditorWindow> editor_;
     ui::WindowSlot<ui::Window> userSettingWC_;
     ui::WindowSlot<ui::Window> messageCenterWC_;
     QPointer<LoginPanel> loginPanel_;

@@ -2,6 +2,7 @@
 
 #include "shell/ui/MessageBodyBrowser.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -37,6 +38,14 @@ public:
         button->setCheckable(true);
         button->setChecked(expanded);
         button->setFlat(true);
+        // The title in the selection's colour, centred, in the system font
+        // at 10 points.
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, palette.color(QPalette::Highlight));
+        button->setPalette(palette);
+        QFont buttonFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        buttonFont.setPointSizeF(10);
+        button->setFont(buttonFont);
         auto* layout = new QGridLayout(this);
         layout->setContentsMargins(8, 4, 8, 4);
         layout->addWidget(title, 0, 0);

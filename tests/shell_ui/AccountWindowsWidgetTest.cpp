@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -100,7 +101,12 @@ TEST_F(AccountWindowsWidgetTest, MessageRowsExpandAndBodiesLoadNothing)
 
     QWidget* second = window->findChild<QWidget*>(QStringLiteral("messageRow1"));
     ASSERT_TRUE(second);
-    child<QPushButton>(second, QStringLiteral("showHideButton"))->click();
+    auto* expand = child<QPushButton>(second, QStringLiteral("showHideButton"));
+    // Its title in the selection's colour, in the system font at 10 points.
+    EXPECT_EQ(expand->palette().color(QPalette::ButtonText), expand->palette().color(QPalette::Highlight));
+    EXPECT_EQ(expand->font().pointSizeF(), 10.0);
+    EXPECT_EQ(expand->font().family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    expand->click();
     ASSERT_TRUE(spinUntil([&] { return bodyOf(1) && !bodyOf(1)->toPlainText().isEmpty(); }));
     EXPECT_FALSE(bodyOf(0));
     EXPECT_EQ(store->getUnreadMessageCount(), 1);

@@ -296,11 +296,18 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     window->controller().editButtonClicked();
     ASSERT_TRUE(window->menuEditor());
     QPointer<MenuEditorWindow> editor = window->menuEditor();
-    window->controller().editButtonClicked(); // one of a kind
-    EXPECT_EQ(window->menuEditor(), editor.data());
+    // Each press makes a new editor, centred on the screen, not over the window.
+    window->controller().editButtonClicked();
+    QPointer<MenuEditorWindow> second = window->menuEditor();
+    ASSERT_TRUE(second);
+    EXPECT_NE(second.data(), editor.data());
+    EXPECT_TRUE(editor->isVisible());
+    const QPoint screenCentre = second->screen()->availableGeometry().center();
+    EXPECT_LE((second->frameGeometry().center() - screenCentre).manhattanLength(), 2);
 
     window->findChild<QToolButton*>(QStringLiteral("lockScreenButton"))->click();
-    ASSERT_TRUE(spinUntil([&] { return editor.isNull(); })); // the child windows close
+    // The child windows close, every editor among them.
+    ASSERT_TRUE(spinUntil([&] { return editor.isNull() && second.isNull(); }));
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(other->isVisible());
     EXPECT_TRUE(window->windowIsLocked());

@@ -173,6 +173,8 @@ TEST_F(TableViewTest, TablesDrawTheirHeadersWithOnePaletteAndRowsInTheHighlight)
     const QString styleName = QApplication::style()->name();
     auto* recorder = new PaletteRecorder;
     QApplication::setStyle(recorder);
+    const QColor platform = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    ASSERT_NE(platform, TableStyle::defaultHighlightColor());
     for (int table = 0; table < 2; ++table) {
         DVCommonTableView view(nullptr, &style);
         view.resize(600, 300);
@@ -184,5 +186,15 @@ TEST_F(TableViewTest, TablesDrawTheirHeadersWithOnePaletteAndRowsInTheHighlight)
         EXPECT_EQ(recorder->rowHighlight, TableStyle::defaultHighlightColor());
     }
     EXPECT_EQ(recorder->sectionKeys.size(), 1u);
+    // A check-box table keeps its highlight colour but selects in the
+    // platform's.
+    DVCheckTableView check(nullptr, &style);
+    check.resize(600, 300);
+    check.show();
+    check.initTableViewWithObject(orders);
+    EXPECT_EQ(check.highlightColor(), TableStyle::defaultHighlightColor());
+    check.selectRow(1);
+    check.grab();
+    EXPECT_EQ(recorder->rowHighlight, platform);
     QApplication::setStyle(styleName);
 }

@@ -104,6 +104,16 @@ MenuEditorWindow::MenuEditorWindow(MenuEditorWindowController::Services services
 
 MenuEditorWindow::~MenuEditorWindow() = default;
 
+void MenuEditorWindow::showCentredOnScreen()
+{
+    ui::centreOver(this, nullptr);
+    show();
+    // The frame is known once shown; centre on that.
+    ui::centreOver(this, nullptr);
+    raise();
+    activateWindow();
+}
+
 void MenuEditorWindow::willClose()
 {
     controller_.windowWillClose();

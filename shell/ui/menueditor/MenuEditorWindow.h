@@ -17,6 +17,8 @@ public:
     ~MenuEditorWindow() override;
 
     MenuEditorWindowController& controller() { return controller_; }
+    // Shows the window centred on the screen (not over its parent), in front.
+    void showCentredOnScreen();
 
 protected:
     void willClose() override;

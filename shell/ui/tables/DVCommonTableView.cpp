@@ -25,8 +25,9 @@ QFont systemFont(int pointSize)
     return font;
 }
 
-// Draws the model's prepared cells in the view's highlight; gives editable
-// cells their validator.
+// Draws the model's prepared cells, a common table's selected row in the
+// view's highlight colour (a check-box table's in the platform's); gives
+// editable cells their validator.
 class DVTableItemDelegate : public QStyledItemDelegate {
 public:
     explicit DVTableItemDelegate(DVCommonTableView* view)
@@ -53,6 +54,8 @@ protected:
         // A selected row changes its background only; profit, loss, buy and
         // sell keep their colours.
         option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Text));
+        if (view_->tableModel()->kind() == TableKind::Check)
+            return;
         option->palette.setColor(QPalette::Active, QPalette::Highlight, view_->highlightColor());
         option->palette.setColor(QPalette::Inactive, QPalette::Highlight, view_->highlightColor());
     }
