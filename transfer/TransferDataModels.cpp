@@ -1,7 +1,6 @@
 #include "transfer/TransferDataModels.h"
 
 #include "login/CommonUrl.h"
-#include "quotes/requests/ServerNumber.h"
 
 namespace {
 
@@ -67,11 +66,6 @@ DTBSTransferInfo::DTBSTransferInfo(const VEKTCRS* recordSet, const QStringList& 
         rows.moveTo(i);
         _contentObjectArray.append(QVariant::fromValue(RDOBSTransferInfo(&rows)));
     }
-}
-
-QString RDOBSTransferInfo::fundBalanceText() const
-{
-    return servernumber::shownText(fundBalance, servernumber::Field::Amount);
 }
 
 std::optional<RDOBSTransferInfo> DTBSTransferInfo::rowObject(qsizetype index) const

@@ -29,9 +29,6 @@ public:
     QString fundId;
     QString errorMsg;
     qint64 moneyTypeCode = 0;
-
-    // The balance as shown: "--" when the server's figure is no plausible amount.
-    QString fundBalanceText() const;
 };
 Q_DECLARE_METATYPE(RDOBSTransferInfo)
 

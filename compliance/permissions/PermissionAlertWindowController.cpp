@@ -426,11 +426,7 @@ void PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
 {
     if (state_.closed || !state_.waiting)
         return;
-    // The buttons stay off until the message is dismissed: it is done.
-    if (message.isEmpty()) {
-        stopModal(1);
-        return;
-    }
+    setControlsStatus(false);
     sheet(AlertRequest::tip(message), [this] { stopModal(1); });
 }
 

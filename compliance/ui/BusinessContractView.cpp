@@ -5,10 +5,18 @@
 #include "compliance/ui/RiskAssessmentPage.h"
 
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+constexpr int kProgressWidth = 80;
+constexpr int kProgressGap = 10;
+
+} // namespace
 
 BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindow> controller, QWidget* parent)
     : ui::Window(parent)
@@ -27,18 +35,38 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     progressIndicator_ = new QProgressBar(this);
     progressIndicator_->setObjectName(QStringLiteral("progressIndicator"));
     progressIndicator_->setRange(0, 0);
-    progressIndicator_->setMaximumWidth(80);
+    progressIndicator_->setMaximumWidth(kProgressWidth);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(checkButton_);
-    buttons->addStretch();
-    buttons->addWidget(cancelButton_);
-    buttons->addWidget(agreeButton_);
-    buttons->addWidget(progressIndicator_);
-    buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(textView_, 1);
-    layout->addLayout(buttons);
+    if (controller_->state().agreeCentred) {
+        // Without cancel the agree button stands in the middle of the window
+        // whether or not the check box is there, the progress indicator 10
+        // to its right: an empty space as wide as the indicator balances it.
+        progressIndicator_->setFixedWidth(kProgressWidth);
+        QSizePolicy keepsPlace = progressIndicator_->sizePolicy();
+        keepsPlace.setRetainSizeWhenHidden(true);
+        progressIndicator_->setSizePolicy(keepsPlace);
+        auto* centre = new QHBoxLayout;
+        centre->setSpacing(0);
+        centre->addSpacing(kProgressWidth + kProgressGap);
+        centre->addWidget(agreeButton_);
+        centre->addSpacing(kProgressGap);
+        centre->addWidget(progressIndicator_);
+        auto* row = new QGridLayout;
+        row->addWidget(checkButton_, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        row->addLayout(centre, 0, 0, Qt::AlignHCenter | Qt::AlignVCenter);
+        layout->addLayout(row);
+    } else {
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(checkButton_);
+        buttons->addStretch();
+        buttons->addWidget(cancelButton_);
+        buttons->addWidget(agreeButton_);
+        buttons->addWidget(progressIndicator_);
+        buttons->addStretch();
+        layout->addLayout(buttons);
+    }
 
     controller_->setAlertPresenter(&alerts_);
     connect(controller_.get(), &BusinessContractWindow::changed, this, &BusinessContractView::refresh);

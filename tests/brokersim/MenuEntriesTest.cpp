@@ -11,6 +11,7 @@
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
+#include "tools/broker-sim/PermissionFunctions.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -480,6 +481,73 @@ TEST_F(MenuEntries, TransfersMoveTheBankAndTheCapitalAccount)
     EXPECT_TRUE(readsChinese(t.message())) << qPrintable(t.message());
     EXPECT_EQ(bankBalance(), QStringLiteral("50000.00"));
     EXPECT_NEAR(available(), before, 0.001);
+}
+
+TEST_F(MenuEntries, FundBuysTakeTheirAmountFromTheAvailableMoney)
+{
+    auto available = [&] {
+        return ask(kMoneyFunction, QStringLiteral("moneytype=0"))
+            .text(0, QStringLiteral("fundavl"))
+            .toDouble();
+    };
+    auto lastOrder = [&] { return FundBook::of(sim)->orders().last(); };
+    struct Case {
+        const char* what;
+        Function function;
+        std::function<QString()> pairs;
+        bool taken;
+        double change;
+    };
+    const QList<Case> cases {
+        { "subscription", kFundSubscribeFunction,
+            [] {
+                return QStringLiteral("trdid=240020&ofcode=009901&orderamt=1000.5&risksignsno=&tacode=98");
+            },
+            true, -1000.5 },
+        { "purchase", kFundPurchaseFunction,
+            [] { return QStringLiteral("trdid=240022&ofcode=000001&orderamt=2000&risksignsno=&tacode=98"); },
+            true, -2000 },
+        { "cancel of the purchase gives it back", kFundCancelFunction,
+            [&] {
+                const SimFundOrder o = lastOrder();
+                return QStringLiteral("sno=%1&ofcode=%2&orderdate=%3").arg(o.sno, o.code, o.date);
+            },
+            true, 2000 },
+        { "purchase above the available money", kFundPurchaseFunction,
+            [] { return QStringLiteral("trdid=240022&ofcode=000001&orderamt=90000&risksignsno=&tacode=98"); },
+            false, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const double before = available();
+        Answer a = ask(c.function, c.pairs());
+        EXPECT_EQ(a.isError(), !c.taken) << qPrintable(a.message());
+        EXPECT_NEAR(available() - before, c.change, 0.001);
+    }
+}
+
+TEST_F(MenuEntries, StockConnectPermissionsShowOnlyAStockConnectAccount)
+{
+    struct Case {
+        const char* custid;
+        const char* password;
+        const char* secuid;
+    };
+    const QList<Case> cases {
+        { "010100000001", "111111", "A101000001" },
+        { "010200000002", "222222", "" }, // his 深圳A股 account is no Stock Connect account
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.custid);
+        Answer login = this->login(
+            QStringLiteral("C"), QString::fromLatin1(c.custid), QString::fromLatin1(c.password));
+        ASSERT_FALSE(login.isError()) << qPrintable(login.message());
+        prefix = login.text(0, QStringLiteral("com_url"));
+        Answer a = ask(kConnectPermissionListFunction, QStringLiteral("func=s&market=5"));
+        ASSERT_FALSE(a.isError()) << qPrintable(a.message());
+        ASSERT_GT(a.sets[0].rowsAffected(), 0);
+        EXPECT_EQ(a.text(0, QStringLiteral("secuid")), QString::fromLatin1(c.secuid));
+    }
 }
 
 TEST_F(MenuEntries, LastLoginTimeIsChinaTimeWhateverTheMachineZone)

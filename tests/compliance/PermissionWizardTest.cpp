@@ -5,6 +5,7 @@
 #include "platform/RunLoop.h"
 #include "platform/WebView.h"
 #include "tools/broker-sim/PermissionFunctions.h"
+#include "tools/broker-sim/Table.h"
 
 namespace {
 
@@ -194,8 +195,9 @@ TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermiss
     for (auto [q, a] : { std::pair { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
         w.riskAssessmentTableViewCell(q, a);
 
-    // Two quick confirms: one submission. Neither the submission nor the
-    // score query disables a button. The open request then fails once.
+    // Two quick confirms, and a third while the score query waits: one
+    // submission. Neither the submission nor the score query disables a
+    // button. The open request then fails once.
     sim.answerErrorNext(kPermissionOpenFunction, 3009, QStringLiteral("系统繁忙"));
     sim.withholdNext(brokersim::kRiskScoreFunction);
     w.confirmButtonClicked();
@@ -204,6 +206,7 @@ TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermiss
     EXPECT_TRUE(w.state().cancelEnabled);
     w.confirmButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    w.confirmButtonClicked();
     EXPECT_TRUE(w.state().confirmEnabled);
     EXPECT_TRUE(w.state().cancelEnabled);
     sim.releaseWithheld();
@@ -222,6 +225,46 @@ TEST_F(PermissionWizardTest, CountdownSignWebAndQuestionnaireStepsOpenThePermiss
     ASSERT_TRUE(spinUntil([&] { return page->permissions()[0].status == 1; }, 10s));
     EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("status"), 0), QStringLiteral("已开通"));
     EXPECT_EQ(page->objectValueForTableColumn(QStringLiteral("operate"), 0), QStringLiteral("关闭"));
+}
+
+// Steps that remain title the confirm button "下一步" unless they sign; the
+// open answer, with or without a message, leaves the busy state and shows
+// its notice, and the wizard ends with 1 only when that is dismissed.
+TEST_F(PermissionWizardTest, StepsLeftSayNextAndTheOpenNoticeEndsTheWizard)
+{
+    auto page = openPage();
+    brokersim::Table steps;
+    for (const char* name : { "type", "title", "content", "webaddr", "ans", "locktime", "tips", "showtips" })
+        steps.column(QString::fromLatin1(name));
+    const QString sign = QStringLiteral("tc_mfuncno=500&tc_sfuncno=3202&rightcode=fxjs&agmtid=fxjs-risk");
+    for (const QString& ans : { sign, QString(), QString(), QString() })
+        steps.row({ QStringLiteral("T"), QStringLiteral("须知"), QStringLiteral("内容"), QString(), ans,
+            QStringLiteral("0"), QString(), QString() });
+    sim.answerTablesNext(brokersim::kPermissionContractFunction, { steps });
+    sim.answerTablesNext(
+        kPermissionOpenFunction, { brokersim::Table().column(QStringLiteral("~msgok")).row({ QString() }) });
+    sheets.hold = true;
+    PermissionAlertWindowController& w = runWizard(*page, 1);
+    int result = -1;
+    QObject::connect(&w, &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+    QStringList titles;
+    while (titles.size() < 4) {
+        titles << w.state().confirmTitle;
+        const quint64 step = w.contractIndex();
+        w.confirmButtonClicked();
+        if (step + 1 < w.contracts().size())
+            ASSERT_TRUE(spinUntil([&] { return w.contractIndex() == step + 1; }, 10s));
+    }
+    EXPECT_EQ(titles, QStringList({ "接受", "下一步", "下一步", "确定" }));
+    // The sign's message and the open notice are up.
+    ASSERT_TRUE(spinUntil([&] { return sheets.open.size() == 2 || w.state().closed; }, 10s));
+    EXPECT_FALSE(w.state().waiting);
+    EXPECT_TRUE(w.state().confirmEnabled && w.state().cancelEnabled);
+    ASSERT_EQ(sheets.open.size(), 2u);
+    EXPECT_EQ(sheets.shown.last(), QStringLiteral("温馨提示:"));
+    EXPECT_EQ(result, -1);
+    sheets.open.back().second(1);
+    EXPECT_EQ(result, 1);
 }
 
 TEST_F(PermissionWizardTest, LockEndsOnlyTheWizardAndLateRepliesReachNobody)

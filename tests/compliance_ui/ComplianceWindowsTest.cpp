@@ -1,17 +1,19 @@
+#include "compliance/ComplianceDataModels.h"
+#include "compliance/RiskAssessmentManager.h"
 #include "compliance/ui/BusinessContractView.h"
 #include "compliance/ui/NoticeTextBrowser.h"
 #include "compliance/ui/RiskAssessmentPage.h"
 #include "compliance/ui/RiskEvaluationWindow.h"
 #include "compliance/ui/RiskGateWindows.h"
 #include "login/LoginTestRig.h"
-#include "compliance/ComplianceDataModels.h"
-#include "compliance/RiskAssessmentManager.h"
 #include "platform/WebView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLayout>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTextDocument>
 
@@ -102,6 +104,31 @@ TEST(BusinessContractViewTest, AgreeNeedsTheCheckBoxAndClosesTheWindow)
     ContractWindowPresenter().present(second, nullptr);
     topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"))->close();
     EXPECT_EQ(result, kContractDeclined);
+}
+
+// Without cancel, the agree button stands in the middle of the window, the
+// check box shown or not, and the progress indicator 10 to its right.
+TEST(BusinessContractViewTest, WithoutCancelTheAgreeButtonIsCentred)
+{
+    for (const bool checkHidden : { false, true }) {
+        SCOPED_TRACE(checkHidden);
+        RDOOpdAppropriateness notice;
+        notice.content = QStringLiteral("请仔细阅读");
+        auto controller = std::make_shared<BusinessContractWindow>(notice);
+        controller->canCancel = false;
+        controller->checkButtonHidden = checkHidden;
+        controller->windowDidLoad();
+        BusinessContractView view(controller);
+        view.resize(701, 420);
+        view.show();
+        view.layout()->activate();
+        EXPECT_EQ(view.findChild<QCheckBox*>("checkButton")->isVisible(), !checkHidden);
+        const QPushButton* agree = view.findChild<QPushButton*>("agreeButton");
+        const int x = agree->mapTo(&view, QPoint()).x();
+        EXPECT_NEAR(x, (view.width() - agree->width()) / 2, 1);
+        EXPECT_EQ(view.findChild<QProgressBar*>("progressIndicator")->mapTo(&view, QPoint()).x(),
+            x + agree->width() + 10);
+    }
 }
 
 TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)

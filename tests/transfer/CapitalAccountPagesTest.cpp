@@ -130,17 +130,22 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("48765.50元"); }, 10s));
     ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() != nullptr; }, 10s));
 
-    // The server's refusals reach the user as they stand, fields cleared.
+    // The server's refusals reach the user as they stand, fields cleared,
+    // whatever their code.
     const struct {
         const char* amount;
         const char* password;
         QString message;
+        qint32 errorRow; // an error row of this code instead of the broker's answer
     } refusals[] = {
-        { "1", "000000", QStringLiteral("资金密码错误") },
-        { "999999", "222222", QStringLiteral("可用资金不足") },
+        { "1", "000000", QStringLiteral("资金密码错误"), 0 },
+        { "999999", "222222", QStringLiteral("可用资金不足"), 0 },
+        { "1", "222222", QStringLiteral("内转业务暂停"), 700 },
     };
     for (const auto& r : refusals) {
         SCOPED_TRACE(r.amount);
+        if (r.errorRow)
+            sim.answerErrorNext(kInsideTransferFunction, r.errorRow, r.message);
         page->setAmountText(QString::fromLatin1(r.amount));
         page->setFundPasswordText(QString::fromLatin1(r.password));
         page->transferButtonClicked();
@@ -211,6 +216,23 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
         EXPECT_EQ(sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"), QLatin1String(amount));
     }
     EXPECT_EQ(count(kInsideTransferFunction), 3);
+
+    // The third currency, 美元, goes as the other two do.
+    page->queryFundTransferInfo(nullptr, QString(),
+        infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "B2", "1" }, { "3", "0", "B3", "2" },
+            { "4", "1", "B4", "2" } }));
+    ASSERT_EQ(page->moneyNames(),
+        QStringList({ QStringLiteral("人民币"), QStringLiteral("港币"), QStringLiteral("美元") }));
+    page->moneyTypeSelected(2);
+    page->toFundAccountChanged(1);
+    page->setAmountText(QStringLiteral("1"));
+    page->setFundPasswordText(QStringLiteral("x"));
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    ASSERT_EQ(count(kInsideTransferFunction), 4);
+    EXPECT_TRUE(sim.receivedOf(kInsideTransferFunction)
+                    .back()
+                    .rawBody.contains("&outfundid=3&infundid=4&moneytype=2&"));
 }
 
 TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
@@ -386,21 +408,30 @@ TEST_F(CapitalAccountPagesTest, SelectorsOfferLinksOfAnyTransferType)
     EXPECT_EQ(bankToStock->fundAccountItems().size(), balance->fundAccountItems().size() - 1);
 }
 
-// An available amount the server sends that is no plausible amount shows as "--".
-TEST_F(CapitalAccountPagesTest, AnImplausibleAvailableAmountShowsAsDashes)
+// The available amount shows as the server sent it, followed by its unit,
+// on both pages that show it.
+TEST_F(CapitalAccountPagesTest, TheAvailableAmountShowsAsSent)
 {
-    auto page = openInside();
-    for (const char* sent : { "1e999", "-1.00", "abc" }) {
-        SCOPED_TRACE(sent);
+    auto inside = openInside();
+    auto stockToBank
+        = open<StockToBankViewController>(kSecondCustomer, kSecondPassword, FundTransferPageServices {});
+    ASSERT_TRUE(spinUntil([&] { return !stockToBank->availableFundText().isEmpty(); }, 10s));
+    auto shownAfterAnswer = [&](auto& page, const char* sent) {
         sim.answerTablesNext(kMoneyFunction,
             { brokersim::Table()
                     .column(QStringLiteral("fundid"))
                     .column(QStringLiteral("~moneytype"))
                     .column(QStringLiteral("fundavl"))
                     .row({ kMain, QStringLiteral("人民币"), QString::fromLatin1(sent) }) });
-        page->fundAccountChanged(0);
-        ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
-        EXPECT_EQ(page->availableFundText(), QStringLiteral("--"));
+        page.requestAvailableFundAmount();
+        spinUntil([&] { return !page.availableFundText().isEmpty(); }, 10s);
+        return page.availableFundText();
+    };
+    for (const char* sent : { "1e999", "-5.00", "abc", "" }) {
+        SCOPED_TRACE(sent);
+        const QString shown = QString::fromLatin1(sent) + QStringLiteral("元");
+        EXPECT_EQ(shownAfterAnswer(*inside, sent), shown);
+        EXPECT_EQ(shownAfterAnswer(*stockToBank, sent), shown);
     }
 }
 
@@ -454,7 +485,12 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
     EXPECT_EQ(alerts.last(), QStringLiteral("主资金账号不支持该币种"));
     EXPECT_EQ(page->selectedMoneyIndex(), 0);
-    EXPECT_EQ(count(kFundCollectionFunction), 2);
+    // An error row of any code is the server's message.
+    sim.answerErrorNext(kFundCollectionFunction, 700, QStringLiteral("归集业务暂停"));
+    page->transferButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
+    EXPECT_EQ(alerts.last(), QStringLiteral("归集业务暂停"));
+    EXPECT_EQ(count(kFundCollectionFunction), 3);
 }
 
 TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)

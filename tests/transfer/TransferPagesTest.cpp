@@ -126,8 +126,13 @@ TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
     // The first bank's own balance query is answered first.
     ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
     page->moneyTypeSelected(1); // 中国银行 in 美元: the bank password alone
-    for (const char* typed : { "000000", brokersim::kBankPassword }) {
-        SCOPED_TRACE(typed);
+    const struct {
+        const char* typed;
+        bool movesOn; // another card is chosen, and this one again, while the query waits
+    } queries[] = { { "000000", false }, { "000000", true }, { brokersim::kBankPassword, false } };
+    for (const auto& q : queries) {
+        const char* typed = q.typed;
+        SCOPED_TRACE(testing::Message() << typed << q.movesOn);
         FundBalPwdAlertWC::setShownHookForTesting([typed](FundBalPwdAlertWC& prompt) {
             EXPECT_FALSE(prompt.fundPwdVisible());
             EXPECT_TRUE(prompt.bankPwdVisible());
@@ -136,13 +141,21 @@ TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
             prompt.confirmButtonClicked();
         });
         const qsizetype asked = count(kBankBalanceFunction);
+        const std::size_t boxes = alerts.shown.size();
         page->queryButtonClicked();
+        if (q.movesOn) {
+            page->moneyTypeSelected(0);
+            page->moneyTypeSelected(1);
+        }
         ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
-        EXPECT_EQ(count(kBankBalanceFunction), asked + 1);
-        EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith(
+        ASSERT_GT(count(kBankBalanceFunction), asked);
+        EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction)[asked].rawBody.endsWith(
             QByteArray("&fundpwd=&bankpwd=") + typed));
+        // The user hears of the query he asked for, wherever he went since.
+        if (QByteArray(typed) == "000000")
+            EXPECT_EQ(alerts.shown.size() > boxes ? alerts.shown[boxes].text : QString(),
+                QStringLiteral("银行密码错误"));
     }
-    EXPECT_EQ(alerts.shown.front().text, QStringLiteral("银行密码错误"));
     ASSERT_TRUE(page->freshTableTimer());
     page->freshTableTimer()->fire();
     ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("50000.00"); }, 10s));
@@ -369,45 +382,50 @@ TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
 // puts "查询余额失败" in the balance field and reads the history again.
 TEST_F(TransferPagesTest, ARefusedBalanceQuerySaysSoAndReadsTheHistory)
 {
-    // The password-free bank's own query, sent once the accounts are known.
-    sim.answerErrorNext(kBankBalanceFunction, 6, QStringLiteral("银行系统维护"));
-    auto page = open<BankToStockViewController>();
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) == 1; }, 10s));
-    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
-    EXPECT_EQ(alerts.last(), QStringLiteral("银行系统维护"));
-    EXPECT_EQ(page->freshTableTimer(), nullptr);
+    const struct {
+        qint32 code;
+        QString message;
+    } refusals[] = { { 6, QStringLiteral("银行系统维护") }, { 700, QStringLiteral("银行通讯中断") } };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.code);
+        alerts.shown.clear();
+        const qsizetype histories = count(kTransferHistoryFunction);
+        // The password-free bank's own query, sent once the accounts are known.
+        sim.answerErrorNext(kBankBalanceFunction, r.code, r.message);
+        auto page = open<BankToStockViewController>();
+        ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) == histories + 1; }, 10s));
+        EXPECT_EQ(page->bankBalanceText(), QStringLiteral("查询余额失败"));
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
+        EXPECT_EQ(alerts.last(), r.message);
+        EXPECT_EQ(page->freshTableTimer(), nullptr);
+    }
 }
 
-// A figure the server sends that is no plausible balance shows as "--", on
-// both pages that show the bank balance.
-TEST_F(TransferPagesTest, AnImplausibleBankBalanceShowsAsDashes)
+// The history's figure shows as the server sent it, whatever it is, on both
+// pages that show the bank balance.
+TEST_F(TransferPagesTest, TheBankBalanceShowsAsSent)
 {
     auto bankToStock = open<BankToStockViewController>();
     auto queryBalance = std::make_unique<QueryBalanceViewController>(nullptr, FundTransferPageServices {});
     queryBalance->setAlertPresenter(&alerts);
     queryBalance->load();
     ASSERT_TRUE(spinUntil([&] { return queryBalance->controlsEnabled(); }, 10s));
-    const struct {
-        const char* sent;
-        const char* shown;
-    } figures[]
-        = { { "1e999", "--" }, { "-5.00", "--" }, { "abc", "--" }, { "", "--" }, { "12.50", "12.50" } };
     auto shownAfterHistory = [&](auto& page, const char* sent) {
         page.bankCardSelected(0); // the password-free link: asked at once
         if (!spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s))
             return QStringLiteral("no timer");
         sim.answerTablesNext(kTransferHistoryFunction,
             { brokersim::Table().column(QStringLiteral("fundbal")).row({ QString::fromLatin1(sent) }) });
+        const DTBSTransferInfoPtr before = page.transferInfoTable();
         page.freshTableTimer()->fire();
-        spinUntil([&] { return !page.bankBalanceText().isEmpty(); }, 10s);
+        spinUntil([&] { return page.transferInfoTable() != before; }, 10s);
         return page.bankBalanceText();
     };
-    for (const auto& f : figures) {
-        SCOPED_TRACE(f.sent);
-        EXPECT_EQ(shownAfterHistory(*bankToStock, f.sent), QString::fromLatin1(f.shown));
-        EXPECT_EQ(shownAfterHistory(*queryBalance, f.sent), QString::fromLatin1(f.shown));
+    for (const char* sent : { "1e999", "-5.00", "abc", "", "12.50" }) {
+        SCOPED_TRACE(sent);
+        EXPECT_EQ(shownAfterHistory(*bankToStock, sent), QString::fromLatin1(sent));
+        EXPECT_EQ(shownAfterHistory(*queryBalance, sent), QString::fromLatin1(sent));
     }
 }
 

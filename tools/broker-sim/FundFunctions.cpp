@@ -1,5 +1,6 @@
 #include "tools/broker-sim/FundFunctions.h"
 
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <QDateTime>
@@ -93,6 +94,12 @@ QString shares(double value)
     return QString::number(value, 'f', 2);
 }
 
+// An amount of at most two decimals in the back office's thousandths.
+Milli toMilli(double amount)
+{
+    return qRound64(amount * 1000);
+}
+
 DescribedTable fundColumns()
 {
     DescribedTable t;
@@ -120,6 +127,7 @@ QStringList fundRow(const SimFund& f, qsizetype index)
 
 struct Context {
     FundBook& book;
+    BackOffice& office;
     const Customer& customer;
     const Request& request;
 
@@ -129,14 +137,14 @@ struct Context {
 
 using FundHandler = Reply (*)(const Context&);
 
-Handler authenticated(FundBook* book, FundHandler handler)
+Handler authenticated(FundBook* book, BackOffice* office, FundHandler handler)
 {
-    return [book, handler](const Request& request, BrokerState& state) {
+    return [book, office, handler](const Request& request, BrokerState& state) {
         BrokerError error;
         const Customer* customer = state.broker().authenticate(request.body, &error);
         if (!customer)
             return Reply::error(error.code, error.message);
-        return handler(Context { *book, *customer, request });
+        return handler(Context { *book, *office, *customer, request });
     };
 }
 
@@ -260,8 +268,17 @@ Reply buy(const Context& c)
         return fail(QStringLiteral("委托金额不正确"));
     if (!signedIfNeeded(c, *f, c.value("risksignsno"), f->code))
         return fail(QStringLiteral("请先签署风险揭示书"));
+    // The money leaves the capital account of the prefix when the order is
+    // taken, as a stock buy's does; a cancel gives it back.
+    const double amount = *positive(c.value("orderamt"));
+    const QString fundId = c.value("fundid");
+    BackOffice::Money& money = c.office.account(c.customer).money[fundId];
+    if (fundId.isEmpty() || toMilli(amount) > money.available)
+        return fail(QStringLiteral("可用资金不足"));
+    money.available -= toMilli(amount);
     SimFundOrder order = newOrder(c, tradeId);
-    order.amount = shares(*positive(c.value("orderamt")));
+    order.amount = shares(amount);
+    order.fundId = fundId;
     c.book.orders().append(order);
     return serialReply(c.request, order.sno);
 }
@@ -342,6 +359,8 @@ Reply cancel(const Context& c)
             if (SimFundPosition* p = holding(c, o.code))
                 p->available = shares(p->available.toDouble() + o.quantity.toDouble());
         }
+        if (!o.fundId.isEmpty())
+            c.office.account(c.customer).money[o.fundId].available += toMilli(o.amount.toDouble());
         return serialReply(c.request, c.book.nextSerial());
     }
     return fail(QStringLiteral("委托不存在"));
@@ -669,6 +688,8 @@ QList<FundBook::NetValue> FundBook::netValues(const SimFund& fund, qint32 count,
 void registerFundFunctions(BrokerSimulator& simulator)
 {
     auto* book = new FundBook(&simulator);
+    BackOffice* office = backOffice(simulator);
+    Q_ASSERT(office); // registered before the funds
     const std::pair<Function, FundHandler> table[] = {
         { kFundListFunction, fundList },
         { kFundInfoFunction, fundInfo },
@@ -691,7 +712,7 @@ void registerFundFunctions(BrokerSimulator& simulator)
         { kFundNetValueFunction, netValues },
     };
     for (const auto& [function, handler] : table)
-        simulator.registerFunction(function.main, function.sub, authenticated(book, handler));
+        simulator.registerFunction(function.main, function.sub, authenticated(book, office, handler));
 }
 
 QString fundTradeName(const QString& tradeId)

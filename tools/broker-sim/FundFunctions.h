@@ -84,6 +84,7 @@ struct SimFundOrder {
     QString date; // yyyyMMdd
     QString time; // HHmmss
     QString status = QStringLiteral("0"); // "0" not yet sent, "2" confirmed, "6" cancelled
+    QString fundId; // the capital account a subscription or purchase took its money from
 };
 
 // One investment plan.

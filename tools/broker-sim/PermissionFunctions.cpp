@@ -32,12 +32,15 @@ const PermissionSpec* findPermission(const QString& code)
     return nullptr;
 }
 
-QString secuidOf(const Customer& c, qint32 market)
+// The customer's shareholder account of the market; for the general
+// permissions his first one when he has none of it. A Stock Connect
+// permission shows a Stock Connect account or none.
+QString secuidOf(const Customer& c, qint32 market, bool connect)
 {
     for (const ShareholderAccount& s : c.shareholders)
         if (s.market == market)
             return s.secuid;
-    return c.shareholders.isEmpty() ? QString() : c.shareholders.front().secuid;
+    return c.shareholders.isEmpty() || connect ? QString() : c.shareholders.front().secuid;
 }
 
 Table contractColumns()
@@ -78,7 +81,8 @@ Reply list(const PermissionBook& book, const Request& request, BrokerState& stat
         if ((p.shareholderMarket == 5) != connect)
             continue;
         const bool opened = book.isOpened(c->custid, p.code);
-        t.row({ p.name, secuidOf(*c, p.shareholderMarket), opened ? QStringLiteral("1") : QStringLiteral("0"),
+        t.row({ p.name, secuidOf(*c, p.shareholderMarket, connect),
+            opened ? QStringLiteral("1") : QStringLiteral("0"),
             link(kPermissionContractFunction, QStringLiteral("rightcode=") + p.code),
             link(kPermissionOpenFunction,
                 QStringLiteral("rightcode=%1&opertype=%2")

@@ -201,7 +201,7 @@ void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, 
 {
     if (queryBalance && table) {
         if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
-            bankBalanceText_ = first->fundBalanceText();
+            bankBalanceText_ = first->fundBalance;
             queryBalance = false;
         }
     }
@@ -273,7 +273,7 @@ void StockToBankViewController::requestAvailableFundAmount()
 
 void StockToBankViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    availableFundText_ = money.availableText();
+    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
     emit changed();
 }
 
@@ -452,7 +452,7 @@ void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h,
 {
     if (std::exchange(awaitingHistory_, false)) {
         const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
-        bankBalanceText_ = first ? first->fundBalanceText() : QString();
+        bankBalanceText_ = first ? first->fundBalance : QString();
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
