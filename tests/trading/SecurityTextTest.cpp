@@ -115,7 +115,9 @@ TEST_F(SecurityTextTest, PricesAtEachPrecisionAndQuantitiesInLots)
     } lots[] = { { 0, 12345, "123", "1234" }, { 100, 99, "--", "--" }, { 0, 125, "1", "12" },
         { 200, 1000, "5", "5" }, { 0, 9'000'000'000'000, "90000000000", "900000000000" },
         // A lot of one unit is a lot size given, not the class's default.
-        { 1, 99, "99", "99" }, { -1, 1000, "10", "100" } };
+        { 1, 99, "99", "99" }, { -1, 1000, "10", "100" },
+        // A negative count prints; less than a lot either way is none.
+        { 100, -300, "-3", "-3" }, { 0, -99, "--", "-9" } };
     for (const auto& l : lots) {
         Stock stock;
         Bond bond;
@@ -201,6 +203,11 @@ TEST_F(SecurityTextTest, TimesharingUpdateAxesAndMinutes)
     EXPECT_EQ(s.getTimeTextWithIndex(245), "");
     EXPECT_EQ(s.precision, 2);
     EXPECT_EQ(s.timeText(), "");
+    // Cut before the last two characters, however short the time.
+    day.timesharingInfoArray = std::vector { minute("30", 10.0, 1, 1), minute("5", 10.0, 1, 1) };
+    s.setTimesharingInfo(day);
+    EXPECT_EQ(s.getTimeTextWithIndex(0), ":30");
+    EXPECT_EQ(s.getTimeTextWithIndex(1), "");
 
     Bond bond;
     bond.setTimesharingInfo(day);

@@ -174,3 +174,41 @@ TEST_F(DeputeCancelPageTest, TwoTickedOrdersAreABatch)
     EXPECT_EQ(statusOf(a), "已撤");
     EXPECT_EQ(statusOf(b), "已撤");
 }
+
+// A list that names one order in two rows: both ticked rows go in one cancel
+// (equal cancels merge), its answer counts for each of them, and the batch
+// ends with the dialog closed.
+TEST_F(DeputeCancelPageTest, RowsOfOneOrderShareOneCancelAndEachIsCounted)
+{
+    rest(false);
+    page->load();
+    waitForList();
+    const brokersim::Function list { 500, 121 };
+    brokersim::Table twice
+        = sim.handlerOf(list.main, list.sub)(sim.receivedOf(list).last(), sim.state()).tables.front();
+    ASSERT_EQ(twice.rows.size(), 1);
+    twice.rows << twice.rows.front();
+    sim.answerTablesNext(list, { twice });
+    page->load();
+    waitForList();
+    page->selectAllButtonClicked(true);
+    ASSERT_EQ(page->selectedCountText(), "2");
+    whenShown([](OrderAlertWindowController& c) {
+        c.confirmButtonClicked();
+        // An answer that counts one row only would leave the dialog up.
+        QTimer::singleShot(2000, &c, [&c] {
+            if (c.isShown()) {
+                ADD_FAILURE() << "the batch never ended";
+                c.stopRunModal();
+            }
+        });
+    });
+    sim.clearReceived();
+    page->cancelOderButtonClicked();
+    waitForList();
+    EXPECT_EQ(sim.receivedCount(brokersim::Function { 500, 7 }), 1);
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_FALSE(page->alertWindowController().isShown());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
+}

@@ -207,7 +207,8 @@ TEST_F(HostileReplyTest, OrderAnswerWithoutAnOrderNumberIsAnUnknownOutcome)
 }
 
 // A refused order shows the server's message whatever its code, the numbers
-// the client uses for its own failures included, and is no unknown outcome.
+// the client uses for its own failures (the unknown outcome's 700 among
+// them) included, and is no unknown outcome: nothing is read again.
 TEST_F(HostileReplyTest, ARefusedOrderShowsTheServersMessageWhateverItsCode)
 {
     logInWithShareholders();
@@ -217,12 +218,14 @@ TEST_F(HostileReplyTest, ARefusedOrderShowsTheServersMessageWhateverItsCode)
         qint32 code;
         std::optional<QString> message; // none: the row has no "ER_String"
     } rows[] = { { 6, QStringLiteral("委托价格超出涨跌停限制") }, { 101, QStringLiteral("股东账户已冻结") },
-        { 200, QStringLiteral("可用资金不足") }, { 300, QStringLiteral("非交易时间") }, { 42, std::nullopt } };
+        { 200, QStringLiteral("可用资金不足") }, { 300, QStringLiteral("非交易时间") },
+        { 700, QStringLiteral("委托已被交易所拒绝") }, { 42, std::nullopt } };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.code);
         page.setQuantityText(QStringLiteral("100"));
         sim.answerErrorNext(Function { 500, 6 }, row.code, row.message);
         alerts.shown.clear();
+        const qsizetype rereads = sim.receivedCount(Function { 500, 3 });
         whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
         page.orderButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !alerts.shown.empty(); }));
@@ -230,6 +233,8 @@ TEST_F(HostileReplyTest, ARefusedOrderShowsTheServersMessageWhateverItsCode)
         EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
         EXPECT_EQ(alerts.shown[0].text, row.message.value_or(QStringLiteral("未知错误")));
         EXPECT_TRUE(page.lastOrderNumber().isEmpty());
+        ordersOfToday(); // answered after anything the refusal sent
+        EXPECT_EQ(sim.receivedCount(Function { 500, 3 }), rereads);
     }
 }
 
@@ -250,6 +255,9 @@ TEST_F(HostileReplyTest, CancelAnswerWithoutItsMessageIsAnUnknownOutcome)
         EXPECT_TRUE(c.results.empty());
         ASSERT_EQ(c.errors.size(), 1u);
         EXPECT_EQ(c.errors[0].code, kOrderOutcomeUnknownCode);
+        // In a cancel's words, not an order's.
+        EXPECT_TRUE(c.errors[0].domain.endsWith(QStringLiteral("，撤单结果未知，请查询当日委托确认")))
+            << qPrintable(c.errors[0].domain);
     }
 }
 

@@ -92,18 +92,24 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     EXPECT_EQ(position.securityId, held.securityId);
     EXPECT_EQ(position.stockAvailable, held.stockAvailable);
 
-    // "调整成本价" edits the cost cell; ending the edit sends the reset once
-    // and the positions are asked for again.
+    // "调整成本价" edits the cost cell; every end of an edit sends its cost,
+    // also while the last one waits, and each answer is shown and has the
+    // positions asked for again.
     std::pair<int, int> edited { -1, -1 };
     page.setEditCell([&](int r, int c) { edited = { r, c }; });
     page.functionSelected(AssetQueryViewController::kFunctionAdjustCost);
     EXPECT_EQ(edited, std::make_pair(row, page.editableColumnIndex()));
     const DTTablePtr before = page.positions();
     sim.clearReceived();
+    alerts.shown.clear();
     page.endEditing(row, edited.second, QStringLiteral("9.99"));
-    page.endEditing(row, edited.second, QStringLiteral("9.99"));
-    ASSERT_TRUE(spinUntil([&] { return page.positions() != before; }));
-    EXPECT_EQ(sim.receivedCount(), 2); // the reset and the positions
+    page.endEditing(row, edited.second, QStringLiteral("8.88"));
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2 && page.positions() != before; }));
+    const QList<brokersim::Request> resets = sim.receivedOf(brokersim::Function { 500, 124 });
+    ASSERT_EQ(resets.size(), 2);
+    EXPECT_EQ(resets[0].valueOr(u"costprice"), "9.99");
+    EXPECT_EQ(resets[1].valueOr(u"costprice"), "8.88");
+    EXPECT_GE(sim.receivedCount(brokersim::kPositionsFunction), 1);
     EXPECT_EQ(alerts.shown.back().title, "温馨提示");
     EXPECT_EQ(alerts.shown.back().text, "成本价修改成功");
 }
@@ -159,8 +165,9 @@ TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
     page.setAlertPresenter(&alerts);
     sim.clearReceived();
     page.load();
-    EXPECT_TRUE(page.isQuerying());
-    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    // The first query leaves the pickers enabled, with no progress.
+    EXPECT_FALSE(page.isQuerying());
+    ASSERT_TRUE(spinUntil([&] { return !page.table().titles().isEmpty(); }));
     EXPECT_EQ(page.beginDate(), QDate(2026, 12, 3));
     EXPECT_EQ(page.resultCountText(), "0");
     const QList<brokersim::Request> sent = sim.received();
@@ -169,12 +176,25 @@ TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
     EXPECT_EQ(sent[0].valueOr(u"enddate"), "20261203");
     EXPECT_EQ(qgetenv("TZ"), zone);
 
-    // Over both days: every order of the range.
-    page.setBeginDate(QDate(2026, 12, 1));
-    page.queryButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
-    EXPECT_EQ(page.resultCountText(), "3");
-    EXPECT_EQ(page.table().shownRowCount(), 3);
+    // Over both days, then, while that query is under way, one day (equal
+    // dates pass): each press sends, and the last answer is shown.
+    sim.clearReceived();
+    const struct {
+        QDate begin, end;
+        const char* count;
+    } presses[] = { { QDate(2026, 12, 1), QDate(2026, 12, 3), "3" },
+        { QDate(2026, 12, 2), QDate(2026, 12, 2), "2" } };
+    for (const auto& p : presses) {
+        page.setBeginDate(p.begin);
+        page.setEndDate(p.end);
+        page.queryButtonClicked();
+        EXPECT_TRUE(page.isQuerying());
+    }
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount() == 2 && page.resultCountText() == "2"; }));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(sim.received()[i].valueOr(u"strdate"), CommonQueryManager::getDateString(presses[i].begin));
+    EXPECT_FALSE(page.isQuerying());
+    EXPECT_EQ(page.table().shownRowCount(), 2);
 
     // Begin after end: said so, nothing sent, the table kept.
     sim.clearReceived();
@@ -185,7 +205,7 @@ TEST_F(HistoricQueryPageTest, RangeOverTwoDaysDatesFromTheChinaClock)
     EXPECT_EQ(sim.receivedCount(), 0);
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].text, "开始日期20261212不能大于结束日期20261203, 请重新输入。");
-    EXPECT_EQ(page.table().shownRowCount(), 3);
+    EXPECT_EQ(page.table().shownRowCount(), 2);
 }
 
 TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
@@ -195,7 +215,7 @@ TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
     statement.load();
     EXPECT_EQ(statement.beginDate(), QDate(2026, 11, 25));
     EXPECT_EQ(statement.endDate(), QDate(2026, 12, 2));
-    ASSERT_TRUE(spinUntil([&] { return !statement.isQuerying(); }));
+    ASSERT_TRUE(spinUntil([&] { return !statement.table().titles().isEmpty(); }));
 
     // A link without function numbers sends nothing and says so, on every page.
     sim.clearReceived();

@@ -1,5 +1,6 @@
 #include "trading/pages/TradeViewController.h"
 
+#include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
@@ -171,6 +172,14 @@ TEST_F(TradeViewControllerTest, TheSideDecidesTheDefaultPriceAndWhatAsksTheMaxim
             { "stepper", [&] { page.pricesStepperClicked(page.stepperValue() + page.stepperIncrement()); },
                 true, false },
             { "account", [&] { page.shareholderCodePButtonSelectedChanged(other); }, true, true },
+            // A level without a price in the quote panel: nothing taken.
+            { "\"--\" clicked",
+                [&] {
+                    const QString price = page.priceText();
+                    page.updatePrice(QStringLiteral("--"));
+                    EXPECT_EQ(page.priceText(), price);
+                },
+                false, false },
         };
         for (const auto& c : changes) {
             SCOPED_TRACE(c.what);
@@ -250,10 +259,23 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     EXPECT_FALSE(alerts.shown.back().text.isEmpty());
     EXPECT_EQ(page.quantityText(), QStringLiteral("99999900")); // the form is left as it was
 
-    // A field that would split the request body never goes out.
-    page.setQuantityText(QStringLiteral("100&qty=1"));
-    page.orderButtonClicked();
-    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
+    // A field that would split the request body never goes out, nor does a
+    // code one character short.
+    const struct {
+        const char* code;
+        const char* quantity;
+    } incomplete[] = { { "600000", "100&qty=1" }, { "60000", "100" } };
+    for (const auto& c : incomplete) {
+        SCOPED_TRACE(c.code);
+        page.setCodeText(QString::fromLatin1(c.code));
+        page.setPriceText(QStringLiteral("10.00"));
+        page.setQuantityText(QString::fromLatin1(c.quantity));
+        alerts.shown.clear();
+        page.orderButtonClicked();
+        EXPECT_FALSE(page.isBusy()); // nothing on its way
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
+    }
 }
 
 TEST_F(TradeViewControllerTest, NoShareholderAccountIsReported)
@@ -802,6 +824,61 @@ TEST_F(TradeViewControllerTest, PositionsArrivingDuringAnOrderLeaveItsPrice)
     sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
     EXPECT_EQ(confirmedPrice, typed);
+}
+
+// An order confirmed, the lock before its answer, the unlock, and the next
+// orders before that answer: each dialog works from the start, each
+// confirmation sends one order, and the late answer is shown for its own
+// order without closing the dialog or emptying the form of the next one.
+TEST_F(TradeViewControllerTest, AnAnswerAfterTheLockBelongsToItsOwnOrderOnly)
+{
+    logInWithShareholders();
+    // A dialog left busy ends at a short backstop: the test fails, but fast.
+    TradeViewControllerServices quick;
+    quick.dialog.busyBackstopMs = 2000;
+    TradeViewController& page = openPage(10000, quick);
+    lookUp(page, QStringLiteral("600000"));
+    sim.clearReceived();
+    sim.withholdNext(brokersim::kOrderFunction);
+    int step = 0;
+    whenShown([&](OrderAlertWindowController& d) {
+        EXPECT_FALSE(d.isBusy());
+        switch (step++) {
+        case 0: // confirmed; the screen locks before the answer
+            d.confirmButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            platform::ModalSession::stopAll();
+            NotificationCenter::getInstance()->postNotification(3);
+            break;
+        case 1: // after the unlock: cancel closes at once
+            d.cancelButtonClicked();
+            EXPECT_FALSE(d.isShown());
+            break;
+        default: // the first answer comes while this dialog is up
+            sim.releaseWithheld();
+            ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
+            EXPECT_TRUE(d.isShown());
+            EXPECT_EQ(page.quantityText(), QStringLiteral("200"));
+            d.confirmButtonClicked();
+            break;
+        }
+    });
+    for (const char* quantity : { "100", "200", "200" }) {
+        page.setQuantityText(QString::fromLatin1(quantity));
+        const int before = step;
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return step == before + 1 && !page.isBusy(); })) << quantity;
+    }
+    ASSERT_EQ(sim.receivedCount(brokersim::kOrderFunction), 2);
+    // Each box names the order of its own quantity: the first the 100.
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    for (const RDOOrder& o : ordersOfToday()) {
+        const size_t box = o.quantity.toDouble() == 100 ? 0 : 1;
+        EXPECT_EQ(
+            alerts.shown[box].text, QString::fromUtf8(TradeViewController::kSubmittedFormat).arg(o.number))
+            << qPrintable(o.quantity);
+    }
+    EXPECT_TRUE(page.quantityText().isEmpty());
 }
 
 } // namespace

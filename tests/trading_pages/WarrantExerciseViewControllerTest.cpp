@@ -65,6 +65,20 @@ TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCode
     ASSERT_TRUE(spinUntil([&] { return !page->nameText().isEmpty() && page->priceText().isEmpty(); }));
     EXPECT_TRUE(page->priceText().isEmpty());
     EXPECT_TRUE(alerts.shown.empty()); // no message for the failed lookup
+
+    // A negative exercise price is printed as the server sent it.
+    const brokersim::MarketWarrant* w = market().warrant(QStringLiteral("580026"));
+    ASSERT_NE(w, nullptr);
+    sim.answerTablesNext(brokersim::kWarrantInfoFunction,
+        { brokersim::Table()
+                .column(QStringLiteral("warrantcode"))
+                .column(QStringLiteral("stkcode"))
+                .column(QStringLiteral("exerprice"))
+                .column(QStringLiteral("market"))
+                .row({ w->code, w->underlying, QStringLiteral("-1.5"), w->market }) });
+    page->setCodeText(QStringLiteral("580026"));
+    EXPECT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("-1.500"); }))
+        << page->priceText().toStdString();
 }
 
 TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)

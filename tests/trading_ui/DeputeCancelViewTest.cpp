@@ -15,10 +15,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using testsupport::spinUntil;
@@ -195,4 +197,21 @@ TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
     // The pop-up picks as well.
     issues->setCurrentIndex(1);
     EXPECT_EQ(upper->text(), "5500");
+
+    // The stepper beside the price moves it by a hundredth, as the buttons
+    // "-" and "+" do.
+    auto* price = view->findChild<QLineEdit*>("stockPriceText");
+    ASSERT_TRUE(price && !price->text().isEmpty());
+    const double start = price->text().toDouble();
+    const struct {
+        const char* button;
+        double moved;
+    } steps[] = { { "priceStepperUp", 0.01 }, { "priceStepperDown", 0 }, { "addButton", 0.01 },
+        { "subButton", 0 } };
+    for (const auto& step : steps) {
+        auto* button = view->findChild<QToolButton*>(step.button);
+        ASSERT_TRUE(button && button->isVisible()) << step.button;
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(price->text(), QString::asprintf("%.2f", start + step.moved)) << step.button;
+    }
 }

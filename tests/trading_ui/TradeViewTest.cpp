@@ -152,8 +152,9 @@ TEST_F(TradeViewTest, TheCodeFieldTakesSixDigitsOnly)
     EXPECT_EQ(shown<QMessageBox>(), nullptr);
 }
 
-// With the focus on the order button, Enter presses it as Space does.
-TEST_F(TradeViewTest, EnterOnTheOrderButtonPlacesTheOrder)
+// Return in the quantity goes back to the code and places nothing; with the
+// focus on the order button, Enter presses it as Space does.
+TEST_F(TradeViewTest, EnterPlacesTheOrderFromTheOrderButtonOnly)
 {
     TradeViewController& page = openPage(10000);
     show(page);
@@ -164,6 +165,13 @@ TEST_F(TradeViewTest, EnterOnTheOrderButtonPlacesTheOrder)
         ++dialogs;
         c.cancelButtonClicked();
     });
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
+        edit("amountText")->setFocus();
+        QTest::keyClick(edit("amountText"), key);
+        EXPECT_TRUE(edit("stockCodeText")->hasFocus()) << key;
+        EXPECT_FALSE(page.isBusy());
+    }
+    EXPECT_EQ(dialogs, 0);
     auto* button = view->findChild<QPushButton*>("orderButton");
     for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
         window.activateWindow(); // back from the dialog of the last key
@@ -255,7 +263,8 @@ TEST_F(TradeViewTest, ACodeThatCannotBeLookedUpKeepsNothingOfThePreviousSecurity
         c.confirmButtonClicked();
     });
     sim.clearReceived();
-    QTest::keyClick(edit("amountText"), Qt::Key_Return);
+    QTest::keyClick(edit("amountText"), Qt::Key_Tab);
+    QTest::keyClick(view->findChild<QPushButton*>("orderButton"), Qt::Key_Return);
     ASSERT_TRUE(spinUntil([&] { return shown<QMessageBox>() != nullptr; }));
     EXPECT_TRUE(confirmation.contains(QStringLiteral("300750"))) << qPrintable(confirmation);
     EXPECT_FALSE(confirmation.contains(oldName)) << qPrintable(confirmation);

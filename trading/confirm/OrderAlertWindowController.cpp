@@ -122,7 +122,11 @@ qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWin
     }
 
     shown_ = true;
-    timedOut_ = false;
+    ++run_;
+    // A run closed while busy (at the lock) left nothing busy behind, and
+    // neither does an earlier backstop: the buttons work from the start.
+    busy_ = false;
+    backstop_.stop();
     emit changed();
     const Watch alive = watch();
     if (view_)
@@ -134,7 +138,7 @@ qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWin
             platform::RunLoop::current(),
             [self = platform::WeakRef<OrderAlertWindowController>(this)] {
                 if (OrderAlertWindowController* controller = self.get())
-                    controller->closeWindow();
+                    controller->lockScreen();
             },
             bool(shownHook()));
         QEventLoop loop;
@@ -178,6 +182,29 @@ void OrderAlertWindowController::stopRunModal()
     closeWindow();
 }
 
+bool OrderAlertWindowController::stopRunModal(quint64 run)
+{
+    if (!shown_ || run != run_)
+        return false;
+    stopRunModal();
+    return true;
+}
+
+void OrderAlertWindowController::requestSent(const QString& handle)
+{
+    runOfRequest_[handle] = run_;
+}
+
+quint64 OrderAlertWindowController::takeRunOf(const QString& handle)
+{
+    const auto it = runOfRequest_.find(handle);
+    if (it == runOfRequest_.end())
+        return 0;
+    const quint64 run = it->second;
+    runOfRequest_.erase(it);
+    return run;
+}
+
 void OrderAlertWindowController::cancelButtonClicked()
 {
     if (busy_ || !shown_)
@@ -185,14 +212,19 @@ void OrderAlertWindowController::cancelButtonClicked()
     stopRunModal();
 }
 
-void OrderAlertWindowController::lockScreen() { closeWindow(); }
+// The dialog goes, and with it its busy state: the request already sent
+// goes on, and its answer finds the page, not this run's buttons.
+void OrderAlertWindowController::lockScreen()
+{
+    stopRunModal();
+}
 
 void OrderAlertWindowController::backstopFired()
 {
     if (!busy_)
         return;
     const int type = theType_;
-    timedOut_ = true;
+    timedOutRun_ = run_;
     stopRunModal();
     if (IDoConfigOrder* observer = theObserver_.get())
         observer->doConfigOrderTimedOut(type);

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -59,7 +60,8 @@ struct OrderAlertWindowControllerServices {
 // replies arrive while quote replies wait); confirm makes it busy and calls
 // the observer, which sends its request and calls stopRunModal from the
 // request's answer or error. Cancel and the screen lock close it with no
-// callback. Every entry returns 0 once the dialog has closed.
+// callback. Every entry returns 0 once the dialog has closed. A dialog that
+// closes is idle: the next run starts with working buttons.
 class OrderAlertWindowController : public QObject, public platform::Lifetime {
     Q_OBJECT
 public:
@@ -135,6 +137,18 @@ public:
     // The page calls this from its request's answer and error: idle controls,
     // then the dialog closes. Harmless when the dialog is not on screen.
     void stopRunModal();
+
+    // Each run of an entry has its own number. A dialog closed under a
+    // confirmed request (at the lock) leaves that request's answer to come
+    // while the customer may already be in the next run, so an answer is
+    // tied to the run that sent it.
+    // The confirmed run sent its request under `handle`.
+    void requestSent(const QString& handle);
+    // The run whose request is `handle`, forgotten from now on; 0 for none.
+    quint64 takeRunOf(const QString& handle);
+    // stopRunModal for that run only: another run's dialog stays as it is.
+    // Answers whether the run was on screen.
+    bool stopRunModal(quint64 run);
     void cancelButtonClicked();
     void confirmButtonClicked();
 
@@ -143,10 +157,11 @@ public:
     bool isBusy() const { return busy_; }
     // The last run ended at its backstop, so its page has told the user the
     // outcome is unknown; the request's own unknown outcome later is no news.
-    bool timedOut() const { return timedOut_; }
-    bool toldAlready(const CSError& error) const
+    bool timedOut() const { return run_ != 0 && timedOutRun_ == run_; }
+    bool toldAlready(const CSError& error) const { return toldAlready(run_, error); }
+    bool toldAlready(quint64 run, const CSError& error) const
     {
-        return timedOut_ && isOrderOutcomeUnknown(error);
+        return run != 0 && timedOutRun_ == run && isOrderOutcomeUnknown(error);
     }
     int theType() const { return theType_; }
     const OrderParam& orderParam() const { return orderParam_; }
@@ -198,7 +213,9 @@ private:
     bool loaded_ = false;
     bool shown_ = false;
     bool busy_ = false;
-    bool timedOut_ = false;
+    quint64 run_ = 0;
+    quint64 timedOutRun_ = 0;
+    std::map<QString, quint64> runOfRequest_;
     QPointer<QObject> parentWindow_;
     QEventLoop* loop_ = nullptr;
     std::unique_ptr<OrderAlertView> view_;

@@ -40,7 +40,7 @@ DataModel* OrderManager::orderModel(const char* identifier)
 
 QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security& security,
     const QString& securityId, qint32 tradeType, const QString& price, const QString& quantity,
-    const QString& orderTypeTitle)
+    const QString& orderTypeTitle, QString* handle)
 {
     const char* identifier = dynamic_cast<const IPOStock*>(&security) ? DMPurchaseNewStock::info.identifier
                                                                       : DMTradeDepute::info.identifier;
@@ -53,14 +53,17 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
     if (quantity.size() > kMaxQuantityLength)
         return QString::fromUtf8(kQuantityTooLong);
     orderModel(identifier);
-    return sender_.send<tagTradeOrderParam>(identifier, observer, [&](tagTradeOrderParam& p, QString* m) {
-        p.orderType = orderType;
-        return setParam(p, &tagTradeOrderParam::securityId, securityId, m)
-            && setParam(p, &tagTradeOrderParam::price, price, m)
-            && setParam(p, &tagTradeOrderParam::quantity, quantity, m)
-            && setParam(p, &tagTradeOrderParam::stockCode, security.code, m)
-            && setParam(p, &tagTradeOrderParam::marketCode, security.marketType, m);
-    });
+    return sender_.send<tagTradeOrderParam>(
+        identifier, observer,
+        [&](tagTradeOrderParam& p, QString* m) {
+            p.orderType = orderType;
+            return setParam(p, &tagTradeOrderParam::securityId, securityId, m)
+                && setParam(p, &tagTradeOrderParam::price, price, m)
+                && setParam(p, &tagTradeOrderParam::quantity, quantity, m)
+                && setParam(p, &tagTradeOrderParam::stockCode, security.code, m)
+                && setParam(p, &tagTradeOrderParam::marketCode, security.marketType, m);
+        },
+        handle);
 }
 
 QString OrderManager::requestCancelOrder(

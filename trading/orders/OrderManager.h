@@ -36,8 +36,10 @@ public:
     // trade type 0 buy, 1 sell, 2 warrant exercise; a new issue (IPOStock)
     // goes as a subscription. The type sent is the one the title means in
     // the security's market; a title that means none there is refused.
+    // `handle` hears the request handle of an order that went out.
     QString requestOrder(ITradeStockDelegate* observer, const Security& security, const QString& securityId,
-        qint32 tradeType, const QString& price, const QString& quantity, const QString& orderTypeTitle);
+        qint32 tradeType, const QString& price, const QString& quantity, const QString& orderTypeTitle,
+        QString* handle = nullptr);
     // `handle` hears the request handle of a cancel that went out, so that a
     // batch can tell its answers apart.
     QString requestCancelOrder(ICancelOrderDelegate* observer, const QString& fundId, const QString& orderNo,

@@ -39,7 +39,6 @@ void AssetQueryViewController::awakeFromNib()
 {
     functionTitles_ = { QString(12, QLatin1Char(' ')) + QStringLiteral("快捷功能"),
         QStringLiteral("调整成本价"), QStringLiteral("买入"), QStringLiteral("卖出") };
-    resetting_ = false;
     queryInfoManager_->requestFundInfoList(this, &fundInfoListHandle);
     requestPositions();
 }
@@ -127,7 +126,8 @@ void AssetQueryViewController::functionSelected(int index)
 void AssetQueryViewController::endEditing(int row, int, const QString& text)
 {
     const std::optional<RDOPositionDetail> position = positionAt(row);
-    if (!position || resetting_)
+    // Every edit goes out, also while an earlier one waits for its answer.
+    if (!position)
         return;
     if (text.size() > kMaxCostLength) {
         alerts()->runAlert(AlertRequest::error(QStringLiteral("成本价过长。")), nullptr);
@@ -135,23 +135,18 @@ void AssetQueryViewController::endEditing(int row, int, const QString& text)
     }
     const QString refused = stockManager_->requestResetStockCost(
         this, { position->stockCode, position->marketCode, position->securityId }, text);
-    if (!refused.isEmpty()) {
+    if (!refused.isEmpty())
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
-        return;
-    }
-    resetting_ = true;
 }
 
 void AssetQueryViewController::resetCost(DataModel*, const QString&, const QString& message)
 {
-    resetting_ = false;
     alerts()->runAlert(AlertRequest::tip(message), nullptr);
     requestPositions();
 }
 
 bool AssetQueryViewController::resetCost(DataModel*, const QString&, const CSError& error)
 {
-    resetting_ = false;
     alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     requestPositions();
     return true;

@@ -92,5 +92,4 @@ private:
     QString rmb_ = yuanText(0);
     QString usd_ = yuanText(0);
     QString hkd_ = yuanText(0);
-    bool resetting_ = false;
 };

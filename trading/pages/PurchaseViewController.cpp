@@ -355,12 +355,15 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
         security->code = param.stockCode();
         security->marketType = market;
     }
-    const QString refused = services_.orderManager->requestOrder(
-        this, *security, param.securityId(), 0, param.price(), param.quantity(), QStringLiteral("限价委托"));
+    QString handle;
+    const QString refused = services_.orderManager->requestOrder(this, *security, param.securityId(), 0,
+        param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
     if (!refused.isEmpty()) {
         dialog_.stopRunModal();
         alerts()->runAlert(AlertRequest::error(refused), {});
+        return true;
     }
+    dialog_.requestSent(handle);
     return true;
 }
 
@@ -371,21 +374,26 @@ void PurchaseViewController::doConfigOrderTimedOut(int)
     requestMoneyInfo();
 }
 
-void PurchaseViewController::tradeStock(DataModel*, const QString&, const QString& orderNumber)
+void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
 {
-    dialog_.stopRunModal();
+    // Only this subscription's dialog closes: the one on screen may be the
+    // next one's, opened after the lock closed this one's, and the form is
+    // then that one's.
+    const bool formOfThisOrder = dialog_.stopRunModal(dialog_.takeRunOf(handle)) || !busy_;
     lastOrderNumber_ = orderNumber;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
-    quantity_.clear();
+    if (formOfThisOrder)
+        quantity_.clear();
     requestMoneyInfo();
     requestMaxQuantityInfo();
     emit changed();
 }
 
-bool PurchaseViewController::tradeStock(DataModel*, const QString&, const CSError& error)
+bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    dialog_.stopRunModal();
-    if (!dialog_.toldAlready(error)) // one box per outcome
+    const quint64 run = dialog_.takeRunOf(handle);
+    dialog_.stopRunModal(run);
+    if (!dialog_.toldAlready(run, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;

@@ -45,7 +45,8 @@ public:
     static constexpr char kNoIssueMessage[] = "没有可供申购的新股。";
     static constexpr char kMissingInputMessage[] = "请确认已经输入价格和数量。";
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
-    // The price stepper's bounds.
+    // The price stepper's increment and bounds.
+    static constexpr double kStepperIncrement = 0.01;
     static constexpr double kStepperMinimum = 0.01;
     static constexpr double kStepperMaximum = 999'999.99;
 

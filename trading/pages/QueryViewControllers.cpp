@@ -64,12 +64,12 @@ void HistoricQueryViewController::awakeFromNib()
     endDate_ = today;
     beginDate_ = opensOnAWeek(pageTitle()) ? today.addDays(-7) : today;
     querying_ = false;
-    query();
+    // The first query leaves the pickers as they are.
+    send();
 }
 
-void HistoricQueryViewController::query()
+void HistoricQueryViewController::send()
 {
-    beginToQuery();
     const QString refused = sendQuery();
     if (!refused.isEmpty()) {
         endToQuery();
@@ -82,10 +82,14 @@ QString HistoricQueryViewController::sendQuery()
     return manager_->requestHistoricQuery(this, linkOf(menuInfo()), beginDate_, endDate_);
 }
 
+// A press while a query is under way sends again: an equal query still
+// waiting takes the page in, another one goes out.
 void HistoricQueryViewController::queryButtonClicked()
 {
-    if (!querying_ && verifyInput())
-        query();
+    if (!verifyInput())
+        return;
+    beginToQuery();
+    send();
 }
 
 bool HistoricQueryViewController::verifyInput()

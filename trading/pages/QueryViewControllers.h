@@ -54,7 +54,8 @@ public:
     void setBeginDate(const QDate& date) { beginDate_ = date; }
     void setEndDate(const QDate& date) { endDate_ = date; }
     const QString& resultCountText() const { return resultCountText_; }
-    // A query under way: pickers and button disabled, progress shown.
+    // A query of the button under way: pickers disabled, progress shown;
+    // the button stays as it is.
     bool isQuerying() const { return querying_; }
 
     void queryButtonClicked();
@@ -77,8 +78,8 @@ protected:
     PageTable table_;
 
 private:
-    // Sends with the controls busy; a refusal is said and frees them.
-    void query();
+    // Sends; a refusal is said and frees the controls.
+    void send();
 
     QDate beginDate_;
     QDate endDate_;

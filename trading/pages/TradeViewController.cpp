@@ -813,12 +813,22 @@ StockManager::SecurityPtr TradeViewController::securityForOrder(
 void TradeViewController::sendOrder(
     const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
+    QString handle;
     const QString refused = services_.orderManager->requestOrder(
-        this, security, param.securityId(), side, price, param.quantity(), param.orderType());
+        this, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
     if (!refused.isEmpty()) {
         dialog_.stopRunModal();
         alerts()->runAlert(AlertRequest::error(refused), {});
+        return;
     }
+    dialog_.requestSent(handle);
+}
+
+bool TradeViewController::endOrderRun(quint64 run)
+{
+    // The dialog on screen may be the next order's, opened after the lock
+    // closed this one's: it stays, and so does the form it was made from.
+    return dialog_.stopRunModal(run) || !busy_;
 }
 
 bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
@@ -841,23 +851,25 @@ void TradeViewController::doConfigOrderTimedOut(int)
     requestMoneyInfo();
 }
 
-void TradeViewController::tradeStock(DataModel*, const QString&, const QString& orderNumber)
+void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
 {
-    dialog_.stopRunModal();
+    const bool formOfThisOrder = endOrderRun(dialog_.takeRunOf(handle));
     lastOrderNumber_ = orderNumber;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
-    quantity_.clear();
+    if (formOfThisOrder)
+        quantity_.clear();
     requestMoneyInfo();
     requestPositions();
     requestMaxQuantityInfo();
     emit changed();
 }
 
-bool TradeViewController::tradeStock(DataModel*, const QString&, const CSError& error)
+bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    dialog_.stopRunModal();
+    const quint64 run = dialog_.takeRunOf(handle);
+    endOrderRun(run);
     // One box per outcome: the dialog's time-out may have told it already.
-    if (!dialog_.toldAlready(error))
+    if (!dialog_.toldAlready(run, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     if (isOrderOutcomeUnknown(error)) {
         requestPositions();

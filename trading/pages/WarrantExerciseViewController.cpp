@@ -77,8 +77,9 @@ void WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&,
 {
     bool ok = false;
     const double price = info.exercisePrice.toDouble(&ok);
-    if (!ok || price < 0 || info.warrantCode != code_) {
-        // Not a number, or the facts of a code no longer in the field.
+    if (!ok || info.warrantCode != code_) {
+        // Not a number, or the facts of a code no longer in the field. A
+        // negative price is printed as it comes: the server judges it.
         clearPrice();
     } else {
         price_ = QString::asprintf("%.3lf", price);

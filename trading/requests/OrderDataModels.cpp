@@ -19,6 +19,12 @@ QString orderOutcomeUnknownMessage(const CSError& cause)
         .arg(DataModel::getNetworkError(cause).domain);
 }
 
+QString DMRequestCancelOrder::unknownOutcomeMessage(const CSError& cause)
+{
+    return QStringLiteral("%1，撤单结果未知，请查询当日委托确认")
+        .arg(DataModel::getNetworkError(cause).domain);
+}
+
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion)
 {
     b.prefix(p.commonUrl)

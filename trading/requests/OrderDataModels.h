@@ -35,6 +35,10 @@ public:
     // Runs with the observers that were told, after they were told.
     std::function<void(const DataModel::ObserverList&)> outcomeUnknown;
 
+    // What the observers hear of an unknown outcome; a class may say it in
+    // its own words.
+    static QString unknownOutcomeMessage(const CSError& cause) { return orderOutcomeUnknownMessage(cause); }
+
 protected:
     void failWithError(
         const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
@@ -51,7 +55,7 @@ protected:
         }
         const std::weak_ptr<int> alive = this->aliveToken();
         DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
-            handle, { orderOutcomeUnknownMessage(error), kOrderOutcomeUnknownCode }, observers);
+            handle, { Derived::unknownOutcomeMessage(error), kOrderOutcomeUnknownCode }, observers);
         if (!alive.expired() && outcomeUnknown)
             outcomeUnknown(observers);
     }
@@ -109,6 +113,9 @@ public:
     }
     static Result reply(const std::vector<VEKTCRS>& sets);
     static std::optional<QString> lacking(const Result& message);
+    // A cancel left unknown is no order to avoid placing again: the words
+    // of the cancel page.
+    static QString unknownOutcomeMessage(const CSError& cause);
 };
 
 // How many units an order could have: 500 / 4; an empty price leaves

@@ -31,11 +31,12 @@ std::size_t levelIndex(int level)
     return std::size_t(std::clamp(level, 1, Security::kLevels) - 1);
 }
 
-// A quantity in lots; "--" for less than one lot or a negative quantity.
+// A quantity in lots, truncated toward zero; "--" for no whole lot. A
+// negative count is printed as it comes.
 QString lotsText(qint64 quantity, qint64 lot)
 {
     const qint64 lots = quantity / lot;
-    return lots <= 0 ? QStringLiteral("--") : QString::number(lots);
+    return lots == 0 ? QStringLiteral("--") : QString::number(lots);
 }
 
 QString byTradeType(qint32 tradeType, const char* buy, const char* other)
@@ -401,8 +402,9 @@ const RDOTimesharingInfo* Security::pointAt(quint64 index) const
 QString Security::getTimeTextWithIndex(quint64 index) const
 {
     const RDOTimesharingInfo* point = pointAt(index);
-    // Times come as three or four digits ("930", "1305").
-    if (!point || point->quoteTime.size() < 3)
+    // Times come as three or four digits ("930", "1305"); a shorter one is
+    // cut all the same ("30" gives ":30"), one of a single character is none.
+    if (!point || point->quoteTime.size() < 2)
         return QString();
     const QString& time = point->quoteTime;
     return time.left(time.size() - 2) + QLatin1Char(':') + time.right(2);

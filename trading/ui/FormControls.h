@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <functional>
 
 // What the order forms share when they show their page's state.
 
@@ -26,4 +29,27 @@ inline void fill(QComboBox* box, const QStringList& items, int selected)
         box->addItems(items);
     }
     box->setCurrentIndex(selected);
+}
+
+// The price stepper beside a price field: an up and a down arrow, one over
+// the other ("priceStepperUp", "priceStepperDown"), that never take the
+// focus and repeat while held. `step` hears +1 or -1 per click.
+inline QWidget* makePriceStepper(QWidget* parent, std::function<void(int)> step)
+{
+    auto* stepper = new QWidget(parent);
+    stepper->setObjectName(QStringLiteral("priceStepper"));
+    auto* column = new QVBoxLayout(stepper);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    for (const bool up : { true, false }) {
+        auto* arrow = new QToolButton(stepper);
+        arrow->setObjectName(up ? QStringLiteral("priceStepperUp") : QStringLiteral("priceStepperDown"));
+        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+        arrow->setFixedSize(18, 12);
+        arrow->setFocusPolicy(Qt::NoFocus);
+        arrow->setAutoRepeat(true);
+        column->addWidget(arrow);
+        QObject::connect(arrow, &QToolButton::clicked, stepper, [step, up] { step(up ? 1 : -1); });
+    }
+    return stepper;
 }

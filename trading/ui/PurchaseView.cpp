@@ -33,6 +33,11 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     , availableMoneyText_(named(new QLabel(this), "availableMoneyText"))
     , stockInfoButton_(named(new QComboBox(this), "stockInfoButton"))
     , stockPriceText_(named(new QLineEdit(this), "stockPriceText"))
+    , priceStepper_(makePriceStepper(this,
+          [this](int direction) {
+              page_.priceStepperClicked(
+                  page_.stepperValue() + direction * PurchaseViewController::kStepperIncrement);
+          }))
     , subButton_(named(new QToolButton(this), "subButton"))
     , addButton_(named(new QToolButton(this), "addButton"))
     , limitDownText_(named(new QLabel(this), "limitDownText"))
@@ -61,6 +66,7 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     form->addRow(QStringLiteral("新股代码:"), stockInfoButton_);
     auto* priceRow = new QHBoxLayout;
     priceRow->addWidget(stockPriceText_);
+    priceRow->addWidget(priceStepper_);
     priceRow->addWidget(subButton_);
     priceRow->addWidget(addButton_);
     form->addRow(QStringLiteral("申购价格:"), priceRow);

@@ -28,6 +28,8 @@ private:
     QLabel* availableMoneyText_;
     QComboBox* stockInfoButton_;
     QLineEdit* stockPriceText_;
+    // The price stepper: a hundredth up or down.
+    QWidget* priceStepper_;
     QToolButton* subButton_;
     QToolButton* addButton_;
     QLabel* limitDownText_;

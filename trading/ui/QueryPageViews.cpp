@@ -224,7 +224,6 @@ void HistoricQueryView::refresh()
     const bool busy = page_.isQuerying();
     beginDatePicker_->setEnabled(!busy);
     endDatePicker_->setEnabled(!busy);
-    queryButton_->setEnabled(!busy);
     queryProgress_->setVisible(busy);
     resultCountText_->setText(page_.resultCountText());
 }

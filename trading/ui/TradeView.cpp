@@ -32,7 +32,10 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     , marketPriceLabel_(new QLabel(QStringLiteral("市价委托"), this))
     , addButton_(new QToolButton(this))
     , subButton_(new QToolButton(this))
-    , priceStepper_(new QWidget(this))
+    , priceStepper_(makePriceStepper(this,
+          [this](int direction) {
+              page_.pricesStepperClicked(page_.stepperValue() + direction * page_.stepperIncrement());
+          }))
     , maxAmountLabel_(new QLabel(this))
     , maxAmountText_(new QLabel(this))
     , amountLabel_(new QLabel(this))
@@ -51,7 +54,6 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     marketPriceLabel_->setObjectName(QStringLiteral("marketPriceLabel"));
     addButton_->setObjectName(QStringLiteral("addButton"));
     subButton_->setObjectName(QStringLiteral("subButton"));
-    priceStepper_->setObjectName(QStringLiteral("priceStepper"));
     maxAmountText_->setObjectName(QStringLiteral("maxAmountText"));
     amountText_->setObjectName(QStringLiteral("amountText"));
     availableMoneyText_->setObjectName(QStringLiteral("availableMoneyText"));
@@ -122,25 +124,12 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     connect(priceText_, &QLineEdit::returnPressed, this, [this] { amountText_->setFocus(); });
     connect(addButton_, &QToolButton::clicked, this, [this] { page_.addButtonClick(); });
     connect(subButton_, &QToolButton::clicked, this, [this] { page_.subButtonClick(); });
-    auto* stepperColumn = new QVBoxLayout(priceStepper_);
-    stepperColumn->setContentsMargins(0, 0, 0, 0);
-    stepperColumn->setSpacing(0);
-    for (const bool up : { true, false }) {
-        auto* step = new QToolButton(priceStepper_);
-        step->setObjectName(up ? QStringLiteral("priceStepperUp") : QStringLiteral("priceStepperDown"));
-        step->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
-        step->setFixedSize(18, 12);
-        step->setFocusPolicy(Qt::NoFocus);
-        step->setAutoRepeat(true);
-        stepperColumn->addWidget(step);
-        connect(step, &QToolButton::clicked, this, [this, up] {
-            const double delta = up ? page_.stepperIncrement() : -page_.stepperIncrement();
-            page_.pricesStepperClicked(page_.stepperValue() + delta);
-        });
-    }
     connect(
         amountText_, &QLineEdit::textEdited, this, [this](const QString& t) { page_.setQuantityText(t); });
-    connect(amountText_, &QLineEdit::returnPressed, this, [this] { page_.orderButtonClicked(); });
+    // Return in the quantity goes back to the code for the next order; the
+    // order goes by the order button alone (a click, or Tab to it and Enter
+    // or Space).
+    connect(amountText_, &QLineEdit::returnPressed, this, [this] { stockCodeText_->setFocus(); });
     connect(orderButton_, &QPushButton::clicked, this, [this] { page_.orderButtonClicked(); });
     connect(positionTableView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         page_.positionTableViewClicked(positionTableView_->tableModel()->sourceRow(index.row()));

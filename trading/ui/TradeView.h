@@ -17,8 +17,8 @@ class QToolButton;
 
 // The buy and sell page: the order form with the positions beside it, and
 // the quote panel (chart and five-level book) below them. Tab goes code ->
-// price -> quantity -> order button; Enter in the quantity, or on the order
-// button, places the order.
+// price -> quantity -> order button; Return in the quantity goes back to the
+// code, and Enter on the order button places the order.
 class TradeView : public MenuItemView {
     Q_OBJECT
 public:
