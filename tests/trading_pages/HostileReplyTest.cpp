@@ -256,8 +256,7 @@ TEST_F(HostileReplyTest, CancelAnswerWithoutItsMessageIsAnUnknownOutcome)
         ASSERT_EQ(c.errors.size(), 1u);
         EXPECT_EQ(c.errors[0].code, kOrderOutcomeUnknownCode);
         // In a cancel's words, not an order's.
-        EXPECT_TRUE(c.errors[0].domain.endsWith(QStringLiteral("，撤单结果未知，请查询当日委托确认")))
-            << qPrintable(c.errors[0].domain);
+        EXPECT_EQ(c.errors[0].domain, QStringLiteral("撤单结果未知，请查询当日委托确认"));
     }
 }
 

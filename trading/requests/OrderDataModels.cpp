@@ -19,10 +19,10 @@ QString orderOutcomeUnknownMessage(const CSError& cause)
         .arg(DataModel::getNetworkError(cause).domain);
 }
 
-QString DMRequestCancelOrder::unknownOutcomeMessage(const CSError& cause)
+QString DMRequestCancelOrder::unknownOutcomeMessage(const CSError&)
 {
-    return QStringLiteral("%1，撤单结果未知，请查询当日委托确认")
-        .arg(DataModel::getNetworkError(cause).domain);
+    // The cancel page's own words, whatever left the outcome open.
+    return QStringLiteral("撤单结果未知，请查询当日委托确认");
 }
 
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion)
