@@ -1,33 +1,56 @@
 // Menu reply to tree: the first byte picks the form. 0: a reply payload whose
 // first record set holds the menu rows; otherwise lines of
 // "id<TAB>parent<TAB>name<TAB>link". Whatever the list says (cycles,
-// duplicate ids, missing parents), the tree must be finite, hold each node
-// at most once, and the stored form must read back to the same shape.
+// duplicate ids, missing parents), the tree must have no cycle, links to
+// nodes placed before must stay within the budget, and the stored form must
+// read back to the same shape.
 #include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/RDOMenuManager.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
-#include <unordered_set>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
-std::size_t placedNodes(const RDOMenuManager& menu)
+struct Shape {
+    std::size_t placed = 0;
+    std::size_t links = 0;
+    bool operator==(const Shape&) const = default;
+};
+
+// Depth first, entering each node once; a node met again while it is still
+// on the path down is a cycle.
+Shape shapeOf(const RDOMenuManager& menu)
 {
-    std::unordered_set<const RDOMenuInfo*> seen;
-    std::vector<const RDOMenuInfo*> stack;
-    for (const auto& root : menu.rootMenuItemArray())
-        stack.push_back(root.get());
-    while (!stack.empty()) {
-        const RDOMenuInfo* node = stack.back();
-        stack.pop_back();
-        if (!seen.insert(node).second)
-            std::abort(); // placed twice, or a cycle
-        for (const auto& child : node->childArray)
-            stack.push_back(child.get());
+    Shape shape;
+    std::unordered_map<const RDOMenuInfo*, bool> onPath; // false: done
+    std::vector<std::pair<const RDOMenuInfo*, std::size_t>> path;
+    for (const auto& root : menu.rootMenuItemArray()) {
+        if (onPath.contains(root.get()))
+            continue;
+        onPath[root.get()] = true;
+        path.emplace_back(root.get(), 0);
+        while (!path.empty()) {
+            auto& [node, next] = path.back();
+            if (next == node->childArray.size()) {
+                onPath[node] = false;
+                ++shape.placed;
+                path.pop_back();
+                continue;
+            }
+            const RDOMenuInfo* child = node->childArray[next++].get();
+            ++shape.links;
+            const auto [at, first] = onPath.try_emplace(child, true);
+            if (!first && at->second)
+                std::abort(); // a cycle
+            if (first)
+                path.emplace_back(child, 0);
+        }
     }
-    return seen.size();
+    return shape;
 }
 
 } // namespace
@@ -52,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         menu.emplace(std::move(nodes));
     }
-    const std::size_t placed = placedNodes(*menu);
-    if (placed > menu->allMenuItemsArray().size())
+    const Shape shape = shapeOf(*menu);
+    const std::size_t all = menu->allMenuItemsArray().size();
+    if (shape.placed > all || shape.links > all + kMenuPlacementBudget)
         std::abort();
 
     QVariantList items;
@@ -61,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         items.append(node->toDict());
     const RDOMenuManager stored(QVariantMap { { QStringLiteral("menu_items"), items } });
     if (stored.allMenuItemsArray().size() != menu->allMenuItemsArray().size()
-        || placedNodes(stored) != placed)
+        || !(shapeOf(stored) == shape))
         std::abort();
     return 0;
 }

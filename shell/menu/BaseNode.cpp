@@ -265,15 +265,23 @@ BaseNode::List buildMenuOutline(const RDOMenuInfo& menuNode, bool userMenu, Menu
     BaseNode::List top;
     // Each step adds the entries of one menu node under one outline parent
     // (none: the top level); no recursion, so a deep menu cannot exhaust the
-    // call stack.
+    // call stack. A menu node may sit under several parents, and it is
+    // opened under each until the outline holds kMenuPlacementBudget
+    // entries; after that a group opened before stays an empty entry, so
+    // the outline grows at most by the menu's own size past the budget.
     struct Step {
         const RDOMenuInfo* menu;
         BaseNode::Ptr parent;
     };
     std::vector<Step> steps { { &menuNode, nullptr } };
+    std::unordered_set<const RDOMenuInfo*> opened;
+    std::size_t entries = 0;
     while (!steps.empty()) {
         const Step step = steps.back();
         steps.pop_back();
+        if (!opened.insert(step.menu).second && entries >= kMenuPlacementBudget)
+            continue;
+        entries += step.menu->childArray.size();
         std::vector<Step> groups;
         for (const RDOMenuInfo::Ptr& child : step.menu->childArray) {
             if (userMenu && !menuManager.getMenuItemVisible(child->menuId))

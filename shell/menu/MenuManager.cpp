@@ -185,8 +185,8 @@ RDOMenuInfo::Ptr MenuManager::findMenuInfoWithLinkId(qint32 linkId) const
 {
     if (!menu)
         return nullptr;
-    // The tree is finite (each node placed once), but walk it without
-    // recursion all the same.
+    // Without recursion, and entering each node once: a node may sit under
+    // several parents.
     std::vector<RDOMenuInfo::Ptr> stack(menu->rootMenuItemArray().rbegin(), menu->rootMenuItemArray().rend());
     std::unordered_set<const RDOMenuInfo*> seen;
     while (!stack.empty()) {

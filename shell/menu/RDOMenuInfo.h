@@ -2,10 +2,17 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
 class VEKTCRS;
+
+// How many entries a menu may make before a node already placed is no longer
+// placed or opened again. The server may repeat ids, and a node goes under
+// every node of its parent id, so a few repeated ids on each of many levels
+// would multiply the entries without end; no real menu comes near this.
+inline constexpr std::size_t kMenuPlacementBudget = 100'000;
 
 // One node of the function menu. The link is kept enciphered under kMenuKey
 // (Base64 text, or empty); whoever needs the plain link deciphers it at the

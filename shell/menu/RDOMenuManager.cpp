@@ -3,7 +3,7 @@
 #include "comm/recordset/VEKTCRS.h"
 
 #include <QHash>
-#include <unordered_set>
+#include <unordered_map>
 
 RDOMenuManager::RDOMenuManager(const VEKTCRS& recordSet)
 {
@@ -57,7 +57,9 @@ void RDOMenuManager::initMenuInfo()
     // may sit under several; its own children are linked once. Depth first
     // from each root with an explicit stack (a long chain of parents cannot
     // exhaust the call stack). A child that is already on the path down to
-    // its parent is not linked there: that link would close a cycle.
+    // its parent is not linked there: that link would close a cycle. A child
+    // linked before goes under a further parent only while the budget lasts,
+    // so repeated ids cannot multiply the links.
     enum class Linking : uint8_t { NotYet, OnPath, Done };
     std::unordered_map<const RDOMenuInfo*, Linking> state;
     struct Frame {
@@ -66,6 +68,7 @@ void RDOMenuManager::initMenuInfo()
         size_t next;
     };
     std::vector<Frame> path;
+    std::size_t repeatedLinks = 0;
     const auto enter = [&](RDOMenuInfo* node) {
         state[node] = Linking::OnPath;
         const auto found = byParent.constFind(node->menuId);
@@ -86,6 +89,11 @@ void RDOMenuManager::initMenuInfo()
             const Linking linking = state[child];
             if (linking == Linking::OnPath)
                 continue;
+            if (linking == Linking::Done) {
+                if (repeatedLinks == kMenuPlacementBudget)
+                    continue;
+                ++repeatedLinks;
+            }
             frame.node->addChild(owner.value(child));
             if (linking == Linking::NotYet)
                 enter(child);

@@ -9,9 +9,11 @@ class VEKTCRS;
 
 // The whole menu: every node in reply order, the roots in reply order, and
 // the tree linked from them by parent id. The server's list may come in any
-// order; it may also be wrong (cycles, duplicate ids, missing parents): each
-// node is placed at most once, so the tree is always finite, and a node that
-// cannot be placed stays only in allMenuItemsArray.
+// order; it may also be wrong (cycles, duplicate ids, missing parents): a
+// node goes under every node of its parent id, sharing its own children, but
+// never below itself, so the tree is always finite; links to nodes placed
+// before stop at kMenuPlacementBudget; a node that cannot be placed stays
+// only in allMenuItemsArray.
 class RDOMenuManager {
 public:
     RDOMenuManager() = default;

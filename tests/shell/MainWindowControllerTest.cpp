@@ -10,6 +10,8 @@
 #include "shell/windows/MainWindowOutlineModel.h"
 #include "shell/windows/SessionNotifications.h"
 
+#include <QFileInfo>
+
 using namespace shelltest;
 using windowtest::RecordingAlerts;
 using Path = MainWindowController::IndexPath;
@@ -431,4 +433,46 @@ TEST_F(MainWindowControllerTest, AMenuOfAnyDepthIsShownSelectedChangedAndJumpedT
         EXPECT_EQ(model.rowCount(third), 0);
         EXPECT_FALSE(model.indexOfPath(buy).isValid());
     });
+}
+
+TEST_F(MainWindowControllerTest, AMenuRepeatingIdsOnEveryLevelIsShownWithinBoundsAndJumpedTo)
+{
+    // Two groups of one id on each level, each under both groups above:
+    // opened under every parent, the outline would double at each level.
+    constexpr int kLevels = 40;
+    menus->setMenuInfo(std::make_shared<RDOMenuManager>(deepTradingMenu(kLevels, 2)));
+    // The stored menu is the flat list, read back to the same links.
+    EXPECT_LT(QFileInfo(menus->menuLocalPath()).size(), 64 * 1024);
+    MenuManager reloaded;
+    ASSERT_FALSE(reloaded.needRequestMenuInfo(QString()));
+    EXPECT_EQ(reloaded.getTradeMenuInfo(QStringLiteral("我的交易"))->childArray.size(), 2u);
+    login({ "010100000001" });
+    Posts posts;
+    MainWindowController& w = open();
+    MainWindowOutlineModel model;
+    model.setNodes(w.treeContent());
+
+    // The first entries go all the way down; the outline stops growing
+    // near the budget.
+    QModelIndex at;
+    for (int level = 0; level <= kLevels; ++level) {
+        ASSERT_EQ(model.rowCount(at), 2) << level;
+        at = model.index(0, 0, at);
+    }
+    EXPECT_EQ(at.data().toString(), QStringLiteral("买入"));
+    std::size_t entries = 0;
+    for (const BaseNode::Ptr& top : w.treeContent())
+        entries += 1 + top->descendants().size();
+    EXPECT_GE(entries, kMenuPlacementBudget);
+    EXPECT_LT(entries, kMenuPlacementBudget + 1000);
+
+    // A jump from a position finds its entry.
+    Path sell(kLevels + 1, 0);
+    sell.back() = 1;
+    const QVariantMap position { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+        QVariantMap { { QStringLiteral("marketCode"), 1 } } } };
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kSellPosition, QVariant(), position);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return posts.count(pagenotify::kFillTradePage) > 0; }));
+    EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
+    EXPECT_EQ(w.selectedMenuItemIndex(), sell);
 }

@@ -132,6 +132,17 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     for (const Case& c : cases)
         EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
 
+    // Many groups of one id sharing many children: links to children placed
+    // before stop at the budget.
+    std::vector<RDOMenuInfo::Ptr> sharing { node("r", "-1", "R") };
+    for (int i = 0; i < 800; ++i)
+        sharing.push_back(i < 400 ? node("g", "r", "G") : node("x", "g", "X"));
+    const RDOMenuManager shared(sharing);
+    std::size_t links = 0;
+    for (const auto& n : shared.allMenuItemsArray())
+        links += n->childArray.size();
+    EXPECT_EQ(links, 400 + 400 + kMenuPlacementBudget);
+
     // A chain far deeper than any call stack would take.
     std::vector<RDOMenuInfo::Ptr> chain { node("0", "-1", "root") };
     for (int i = 1; i < 50000; ++i)
