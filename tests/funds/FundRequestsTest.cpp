@@ -120,6 +120,67 @@ TEST_F(FundRequests, EqualOrdersAreNeverMergedAndACancelSendsTheOrderSerial)
     EXPECT_EQ(late.errors[0].domain, "该委托已处理，不能撤单");
 }
 
+namespace {
+
+// Sends two equal requests at once, each with its own recorder; answers
+// whether both callers have heard.
+template <class Recorder, class Send> std::function<bool()> sendTwice(Send send)
+{
+    auto recorders = std::make_shared<std::array<Recorder, 2>>();
+    for (Recorder& r : *recorders)
+        send(&r);
+    return [recorders] { return (*recorders)[0].heard() && (*recorders)[1].heard(); };
+}
+
+} // namespace
+
+// Two equal requests while the first waits: a subscription or a purchase is
+// the customer's second intent and goes out again; an equal cancel only
+// joins the one waiting, and both callers hear its answer.
+TEST_F(FundRequests, EqualSubscriptionsGoOutTwiceEqualCancelsOnce)
+{
+    RDOOpdFundOrder order;
+    order.orderNumber = "900001";
+    order.fundCode = "000001";
+    order.orderDate = "20261207";
+    RDOInvestOntimeOrder plan;
+    plan.orderNumber = "800001";
+    plan.fundCode = "000001";
+    const struct {
+        const char* name;
+        Function function;
+        qsizetype sent;
+        std::function<std::function<bool()>()> sendBoth;
+    } cases[] = {
+        { "subscribe", brokersim::kFundSubscribeFunction, 2,
+            [this] {
+                return sendTwice<TradeRecorder>(
+                    [this](TradeRecorder* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
+            } },
+        { "purchase", brokersim::kFundPurchaseFunction, 2,
+            [this] {
+                return sendTwice<TradeRecorder>(
+                    [this](TradeRecorder* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
+            } },
+        { "fund cancel", brokersim::kFundCancelFunction, 1,
+            [this, order] {
+                return sendTwice<CancelRecorder>(
+                    [this, order](CancelRecorder* r) { funds()->requestOpdFundCancelOrder(r, order); });
+            } },
+        { "plan cancel", brokersim::kFundPlanCancelFunction, 1,
+            [this, plan] {
+                return sendTwice<PlanCancelRecorder>(
+                    [this, plan](PlanCancelRecorder* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
+            } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::function<bool()> bothHeard = c.sendBoth();
+        ASSERT_TRUE(spinUntil(bothHeard));
+        EXPECT_EQ(count(c.function), c.sent);
+    }
+}
+
 TEST_F(FundRequests, AppropriatenessHandlesKeepFundsApart)
 {
     // Asked together for two funds: two requests, each caller its own fund's verdict.
@@ -189,7 +250,7 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
     TradeRecorder badCode, injected;
     PlanRecorder badDate;
     orders()->requestRedeemOpdFund(&badShares, "000001", "1\x01", "0");
-    orders()->requestPurchaseFund(&badCode, "00001", "100", "", "98");
+    orders()->requestPurchaseFund(&badCode, "00001\x01", "100", "", "98");
     orders()->requestPurchaseFund(&injected, "000001", "100&orderamt=1", "", "98");
     funds()->requestOpdFundInvestOntime(&badDate, "000001", "500", 0, 0, 27, "20250101", "20260102", "2025-01-01", "98");
     ASSERT_TRUE(spinUntil([&] { return badShares.heard() && badCode.heard() && injected.heard() && badDate.heard(); }));
@@ -197,26 +258,37 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
         ASSERT_EQ(errors->size(), 1u);
         EXPECT_EQ(errors->front().code, DataModel::kRefusedRequestCode);
     }
-    EXPECT_TRUE(badCode.errors[0].domain.contains("6位数字"));
+    EXPECT_EQ(badCode.errors[0].domain, QStringLiteral("基金代码含有不能发送的字符"));
     EXPECT_EQ(injected.errors[0].domain, QStringLiteral("金额含有不能发送的字符"));
     EXPECT_EQ(count(brokersim::kFundRedeemFunction) + count(brokersim::kFundPurchaseFunction)
             + count(brokersim::kFundPlanOpenFunction),
         0);
 
-    // An amount's form and limits are the server's: sent as typed, and its
-    // refusal is the answer.
+    // A code longer than its field is refused when sent, never cut.
+    FUND_RECORDER(OpdFundInfoRecorder, IQueryOpdFundDelegate, queryOpdFundInfo)
+    OpdFundInfoRecorder longCode;
+    funds()->requestQueryOpdFund(&longCode, QString(300, u'1'));
+    ASSERT_TRUE(spinUntil([&] { return longCode.heard(); }));
+    ASSERT_EQ(longCode.errors.size(), 1u);
+    EXPECT_TRUE(longCode.errors[0].domain.contains(QStringLiteral("过长"))) << qPrintable(longCode.errors[0].domain);
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 0);
+
+    // An amount's or a code's form and limits are the server's: sent as
+    // typed, and its refusal is the answer.
     const struct {
+        const char* code;
         const char* shares;
         const char* refusal;
-    } typed[] = { { "1.005", "委托份额不正确" }, { "-5", "委托份额不正确" }, { "1e3", "委托份额不正确" },
-        { "999999", "可用份额不足" } };
+    } typed[] = { { "000001", "1.005", "委托份额不正确" }, { "000001", "-5", "委托份额不正确" },
+        { "000001", "1e3", "委托份额不正确" }, { "000001", "999999", "可用份额不足" },
+        { "00001", "10", "基金代码不存在" }, { "AB0001", "10", "基金代码不存在" } };
     for (const auto& t : typed) {
         SCOPED_TRACE(t.shares);
         RedeemRecorder redeem;
-        orders()->requestRedeemOpdFund(&redeem, "000001", t.shares, "0");
+        orders()->requestRedeemOpdFund(&redeem, t.code, t.shares, "0");
         ASSERT_TRUE(spinUntil([&] { return redeem.heard(); }));
         EXPECT_TRUE(body(brokersim::kFundRedeemFunction)
-                        .ends_with(std::string("&orderqty=") + t.shares + "&redeemtype=0"));
+                        .ends_with(std::string("&ofcode=") + t.code + "&orderqty=" + t.shares + "&redeemtype=0"));
         ASSERT_EQ(redeem.errors.size(), 1u);
         EXPECT_EQ(redeem.errors[0].domain, QString::fromUtf8(t.refusal));
     }
@@ -242,15 +314,15 @@ TEST_F(FundRequests, AReplyWithoutRecordSetsReachesTheCallerAsAnError)
     EXPECT_EQ(empty.errors.size(), 1u);
 }
 
-TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
+TEST_F(FundRequests, TheSignSerialGoesWhenTheCustomerChangesTheListsStay)
 {
+    DMCDataCache::getInstance()->setDataCache(
+        1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
     for (int type : { 1 /* logout */, 2 /* account changed */ }) {
         funds()->setSignNumber("RS100001");
-        DMCDataCache::getInstance()->setDataCache(
-            1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
         NotificationCenter::getInstance()->postNotification(type);
         EXPECT_EQ(funds()->signNumber(), "") << type;
-        EXPECT_FALSE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
+        EXPECT_TRUE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
     }
     funds()->setSignNumber(QString());
     EXPECT_FALSE(funds()->signNumber().isNull());

@@ -44,7 +44,7 @@ protected:
 // A code field's editing ends by Return, Tab or a click elsewhere, and each
 // pads and looks the code up. The next field takes the focus only after
 // Return or Tab; a click keeps the field clicked, so the digits typed next
-// land there.
+// land there. Return in the amount goes round to the code and places nothing.
 TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
     Form page(Form::Transform);
@@ -62,6 +62,7 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     QLineEdit* target = form.field(Form::TargetCode);
     QLineEdit* amount = form.field(Form::Amount);
     testsupport::leaveFields({
+        { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code },
         { target, "11", [&] { QTest::mouseClick(code, Qt::LeftButton); }, "000011", code },
         { code, "1", [&] { QTest::mouseClick(amount, Qt::LeftButton); }, "000001", amount },
         { code, "1", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "000001", target },
@@ -72,4 +73,5 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
+    EXPECT_FALSE(page.isBusy());
 }
