@@ -62,7 +62,6 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     QLineEdit* target = form.field(Form::TargetCode);
     QLineEdit* amount = form.field(Form::Amount);
     testsupport::leaveFields({
-        { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code },
         { target, "11", [&] { QTest::mouseClick(code, Qt::LeftButton); }, "000011", code },
         { code, "1", [&] { QTest::mouseClick(amount, Qt::LeftButton); }, "000001", amount },
         { code, "1", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "000001", target },
@@ -72,6 +71,7 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
+    testsupport::leaveFields({ { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
     EXPECT_FALSE(page.isBusy());
 }
