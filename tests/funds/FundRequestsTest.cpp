@@ -120,67 +120,6 @@ TEST_F(FundRequests, EqualOrdersAreNeverMergedAndACancelSendsTheOrderSerial)
     EXPECT_EQ(late.errors[0].domain, "该委托已处理，不能撤单");
 }
 
-namespace {
-
-// Sends two equal requests at once, each with its own recorder; answers
-// whether both callers have heard.
-template <class Recorder, class Send> std::function<bool()> sendTwice(Send send)
-{
-    auto recorders = std::make_shared<std::array<Recorder, 2>>();
-    for (Recorder& r : *recorders)
-        send(&r);
-    return [recorders] { return (*recorders)[0].heard() && (*recorders)[1].heard(); };
-}
-
-} // namespace
-
-// Two equal requests while the first waits: a subscription or a purchase is
-// the customer's second intent and goes out again; an equal cancel only
-// joins the one waiting, and both callers hear its answer.
-TEST_F(FundRequests, EqualSubscriptionsGoOutTwiceEqualCancelsOnce)
-{
-    RDOOpdFundOrder order;
-    order.orderNumber = "900001";
-    order.fundCode = "000001";
-    order.orderDate = "20261207";
-    RDOInvestOntimeOrder plan;
-    plan.orderNumber = "800001";
-    plan.fundCode = "000001";
-    const struct {
-        const char* name;
-        Function function;
-        qsizetype sent;
-        std::function<std::function<bool()>()> sendBoth;
-    } cases[] = {
-        { "subscribe", brokersim::kFundSubscribeFunction, 2,
-            [this] {
-                return sendTwice<TradeRecorder>(
-                    [this](TradeRecorder* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
-            } },
-        { "purchase", brokersim::kFundPurchaseFunction, 2,
-            [this] {
-                return sendTwice<TradeRecorder>(
-                    [this](TradeRecorder* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
-            } },
-        { "fund cancel", brokersim::kFundCancelFunction, 1,
-            [this, order] {
-                return sendTwice<CancelRecorder>(
-                    [this, order](CancelRecorder* r) { funds()->requestOpdFundCancelOrder(r, order); });
-            } },
-        { "plan cancel", brokersim::kFundPlanCancelFunction, 1,
-            [this, plan] {
-                return sendTwice<PlanCancelRecorder>(
-                    [this, plan](PlanCancelRecorder* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
-            } },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::function<bool()> bothHeard = c.sendBoth();
-        ASSERT_TRUE(spinUntil(bothHeard));
-        EXPECT_EQ(count(c.function), c.sent);
-    }
-}
-
 TEST_F(FundRequests, AppropriatenessHandlesKeepFundsApart)
 {
     // Asked together for two funds: two requests, each caller its own fund's verdict.
@@ -385,7 +324,9 @@ template <class Recorder, class Send> Probe probe(Send send)
 // Every fund request that answers a serial: an answer whose serial is
 // missing, empty or blank leaves the outcome unknown, told as an error that
 // sends the customer to today's orders; it never succeeds with a blank. Any
-// other serial is the success, as the server sent it.
+// other serial is the success, as the server sent it. Two equal ones while
+// the first waits: an order is the customer's second intent and goes out
+// again; a setting or a cancel joins the one waiting.
 TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsShownAsSent)
 {
     RDOOpdFundOrder order;
@@ -398,46 +339,47 @@ TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsSh
     const struct {
         const char* name;
         Function function;
+        qsizetype sentOfTwo;
         std::function<Probe()> send;
     } requests[] = {
-        { "subscribe", brokersim::kFundSubscribeFunction,
+        { "subscribe", brokersim::kFundSubscribeFunction, 2,
             [&] {
                 return probe<TradeRecorder>(
                     [&](auto* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
             } },
-        { "purchase", brokersim::kFundPurchaseFunction,
+        { "purchase", brokersim::kFundPurchaseFunction, 2,
             [&] {
                 return probe<TradeRecorder>(
                     [&](auto* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
             } },
-        { "redeem", brokersim::kFundRedeemFunction,
+        { "redeem", brokersim::kFundRedeemFunction, 2,
             [&] {
                 return probe<RedeemRecorder>(
                     [&](auto* r) { orders()->requestRedeemOpdFund(r, "000001", "10", "0"); });
             } },
-        { "transform", brokersim::kFundTransformFunction,
+        { "transform", brokersim::kFundTransformFunction, 2,
             [&] {
                 return probe<TransformRecorder>([&](auto* r) {
                     orders()->requestTransformOpdFund(r, "000001", "10", "000011", "", "05");
                 });
             } },
-        { "dividends", brokersim::kFundBonusSetFunction,
+        { "dividends", brokersim::kFundBonusSetFunction, 1,
             [&] {
                 return probe<SettingRecorder>(
                     [&](auto* r) { funds()->requestSubmitBonusSetting(r, "000001", 1); });
             } },
-        { "plan", brokersim::kFundPlanOpenFunction,
+        { "plan", brokersim::kFundPlanOpenFunction, 2,
             [&] {
                 return probe<PlanRecorder>([&](auto* r) {
                     funds()->requestOpdFundInvestOntime(
                         r, "000001", "500", 0, 0, 8, "20260101", "20270101", "2026-01-01", "98");
                 });
             } },
-        { "order cancel", brokersim::kFundCancelFunction,
+        { "order cancel", brokersim::kFundCancelFunction, 1,
             [&] {
                 return probe<CancelRecorder>([&](auto* r) { funds()->requestOpdFundCancelOrder(r, order); });
             } },
-        { "plan cancel", brokersim::kFundPlanCancelFunction,
+        { "plan cancel", brokersim::kFundPlanCancelFunction, 1,
             [&] {
                 return probe<PlanCancelRecorder>(
                     [&](auto* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
@@ -469,5 +411,10 @@ TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsSh
             ASSERT_TRUE(spinUntil([&] { return p.heard(); }));
             EXPECT_EQ(p.successes(), std::vector<QString>({ QString::fromLatin1(serial) })) << request.name;
         }
+        const qsizetype before = count(request.function);
+        const Probe first = request.send();
+        const Probe second = request.send();
+        ASSERT_TRUE(spinUntil([&] { return first.heard() && second.heard(); }));
+        EXPECT_EQ(count(request.function) - before, request.sentOfTwo) << request.name;
     }
 }
