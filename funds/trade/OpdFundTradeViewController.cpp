@@ -595,7 +595,8 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
 {
     switch (dialogType) {
     case 4:
-    case 5: break; // paid from the available money
+    case 5:
+        break; // paid from the available money
     case 7:
     case 8:
         // Taken from the available shares: the position is read again, and

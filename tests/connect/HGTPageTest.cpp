@@ -189,7 +189,8 @@ TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
     HGTTradeViewController& whole = openPage<HGTZSSellViewController>();
     EXPECT_EQ(whole.orderTypeTitles(), DMOrderType::getTitlesForHGTSell());
     lookUp(whole, QStringLiteral("00700"));
-    const StockManager::SecurityPtr security = StockManager::getInstance()->getSecurity(QStringLiteral("00700"));
+    const StockManager::SecurityPtr security
+        = StockManager::getInstance()->getSecurity(QStringLiteral("00700"));
     ASSERT_TRUE(security);
     ASSERT_NE(security->defaultSellPrice(), security->defaultBuyPrice());
     EXPECT_EQ(whole.stepperValueMilli(), HGTTradeViewController::priceMilli(security->defaultSellPrice()));

@@ -158,7 +158,8 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     ASSERT_TRUE(quotes && charts && maxima);
     const auto settled = [&] {
         return spinUntil([&] {
-            return quotes->pendingHandleCount() + charts->pendingHandleCount() + maxima->pendingHandleCount() == 0;
+            return quotes->pendingHandleCount() + charts->pendingHandleCount() + maxima->pendingHandleCount()
+                == 0;
         });
     };
     QTest::mouseClick(code, Qt::LeftButton); // leaves the price typed above

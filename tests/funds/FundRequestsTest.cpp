@@ -209,7 +209,8 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
     funds()->requestQueryOpdFund(&longCode, QString(300, u'1'));
     ASSERT_TRUE(spinUntil([&] { return longCode.heard(); }));
     ASSERT_EQ(longCode.errors.size(), 1u);
-    EXPECT_TRUE(longCode.errors[0].domain.contains(QStringLiteral("过长"))) << qPrintable(longCode.errors[0].domain);
+    EXPECT_TRUE(longCode.errors[0].domain.contains(QStringLiteral("过长")))
+        << qPrintable(longCode.errors[0].domain);
     EXPECT_EQ(count(brokersim::kFundInfoFunction), 0);
 
     // An amount's or a code's form and limits are the server's: sent as
@@ -226,8 +227,9 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
         RedeemRecorder redeem;
         orders()->requestRedeemOpdFund(&redeem, t.code, t.shares, "0");
         ASSERT_TRUE(spinUntil([&] { return redeem.heard(); }));
-        EXPECT_TRUE(body(brokersim::kFundRedeemFunction)
-                        .ends_with(std::string("&ofcode=") + t.code + "&orderqty=" + t.shares + "&redeemtype=0"));
+        EXPECT_TRUE(
+            body(brokersim::kFundRedeemFunction)
+                .ends_with(std::string("&ofcode=") + t.code + "&orderqty=" + t.shares + "&redeemtype=0"));
         ASSERT_EQ(redeem.errors.size(), 1u);
         EXPECT_EQ(redeem.errors[0].domain, QString::fromUtf8(t.refusal));
     }

@@ -71,7 +71,8 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
-    testsupport::leaveFields({ { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
+    testsupport::leaveFields(
+        { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
     EXPECT_FALSE(page.isBusy());
 }
