@@ -1,6 +1,5 @@
 #include "funds/OpenFundManager.h"
 
-#include "core/DMCDataCache.h"
 #include "core/NotificationCenter.h"
 #include "funds/requests/FundDataModels.h"
 #include "funds/requests/FundFields.h"
@@ -51,9 +50,9 @@ OpenFundManager::~OpenFundManager()
 
 void OpenFundManager::forgetCustomer()
 {
+    // The cached fund lists stay: each serves only the customer it was
+    // fetched for.
     signNumber_ = QStringLiteral("");
-    // The cache holds nothing but the fund lists.
-    DMCDataCache::getInstance()->clearDataCache(platform::Notification {});
 }
 
 QString OpenFundManager::requestQueryOpdFund(IQueryOpdFundDelegate* observer, const QString& fundCode)

@@ -25,9 +25,9 @@ class NotificationCenter;
 // not an order of OrderManagerFunds nor a list of the list sources. Each
 // operation fetches its request object once and keeps it, so equal pending
 // queries merge. It also holds the risk-disclosure sign serial of the order
-// being prepared. The serial and the cached fund lists belong to one
-// customer: both are emptied when the customer logs in or out or another
-// account becomes active. Main thread only.
+// being prepared. The serial belongs to one customer: it is emptied when the
+// customer logs in or out or another account becomes active. Main thread
+// only.
 class OpenFundManager : public SharedInstance<OpenFundManager> {
 public:
     static constexpr qint32 kHistoricNetDayCount = 128;

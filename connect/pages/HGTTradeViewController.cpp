@@ -211,6 +211,12 @@ void HGTTradeViewController::priceEditEnd(bool toNext)
     emit changed();
 }
 
+void HGTTradeViewController::quantityEditEnd()
+{
+    responderToNext(2);
+    emit changed();
+}
+
 void HGTTradeViewController::responderToNext(int field)
 {
     focus_ = (field + 1) % controlCount();
@@ -241,6 +247,8 @@ void HGTTradeViewController::setPriceMilli(qint64 milli)
 
 void HGTTradeViewController::priceStepperClick(bool up)
 {
+    if (accountTitles_.isEmpty())
+        return;
     setPriceMilli(stepperMilli_ + (up ? incrementMilli_ : -incrementMilli_));
     requestCombInfo(code_);
     emit changed();

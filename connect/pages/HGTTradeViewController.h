@@ -72,9 +72,13 @@ public:
     void setPriceText(const QString& text);
     void priceEditEnd(bool toNext = true);
     void setQuantityText(const QString& text) { quantity_ = text; }
+    // ControlEditEnd: of the quantity field: the focus moves on, from the
+    // last field to the code.
+    void quantityEditEnd();
     void selectAccount(int index);
     void orderTypeChanged(int index);
-    void priceStepperClick(bool up); // one step of the stepper
+    // One step of the stepper; with no shareholder account nothing changes.
+    void priceStepperClick(bool up);
     void positionTableClick(int row); // a row of the reply, whatever the view's sort
     virtual void orderButtonClick();
     void refreshQuotes(); // the timer's action

@@ -69,22 +69,16 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     layOutOrderPage(this, form, controller, positions_);
 
     connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
+    // Every end of editing of the code and the price does the field's work.
     // A click elsewhere ends the editing as Return or Tab do, but the field
     // clicked keeps the focus, so what is typed next lands there.
-    onEditingEnd(code_, [this](bool toNext) {
-        if (code_->isModified() && page_.codeText().size() < 5) {
-            code_->setModified(false);
-            page_.codeEditEnd(toNext);
-        }
-    });
+    onEveryEditingEnd(code_, [this](bool toNext) { page_.codeEditEnd(toNext); });
     connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
-    onEditingEnd(price_, [this](bool toNext) {
-        if (price_->isModified()) {
-            price_->setModified(false);
-            page_.priceEditEnd(toNext);
-        }
-    });
+    onEveryEditingEnd(price_, [this](bool toNext) { page_.priceEditEnd(toNext); });
     connect(quantity_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setQuantityText(text); });
+    // Return in the quantity goes back to the code; Tab goes on to the order
+    // button, which alone places the order.
+    connect(quantity_, &QLineEdit::returnPressed, this, [this] { page_.quantityEditEnd(); });
     connect(up_, &QPushButton::clicked, this, [this] { page_.priceStepperClick(true); });
     connect(down_, &QPushButton::clicked, this, [this] { page_.priceStepperClick(false); });
     connect(accounts_, &QComboBox::activated, this, [this](int index) { page_.selectAccount(index); });

@@ -3,7 +3,6 @@
 #include "core/DMCDataCache.h"
 #include "core/DataModelManager.h"
 #include "funds/FundTradeOperations.h"
-#include "funds/OpenFundManager.h"
 #include "login/AccountManager.h"
 #include "login/RequestSender.h"
 
@@ -29,10 +28,6 @@ OpenFundList::OpenFundList(
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , queryInfoManager(services.queryInfoManager ? services.queryInfoManager : QueryInfoManagerFunds::getInstance())
 {
-    // The fund facade empties the cached lists when the customer changes, so
-    // it exists wherever a list may be cached.
-    if (!services.fundManager)
-        OpenFundManager::getInstance();
     if (kind_ == Kind::FundList)
         dmFundList = dataModelManager->getDataModel(QString::fromLatin1(DMQueryOpdFundList::info.identifier));
 }

@@ -11,7 +11,6 @@
 class AccountManager;
 class DMCDataCache;
 class DataModelManager;
-class OpenFundManager;
 class QueryInfoManagerFunds;
 
 // Told the result of a list source's requestContent. requestContentError
@@ -28,13 +27,13 @@ struct OpenFundListServices {
     DMCDataCache* dataCache = nullptr;
     AccountManager* accountManager = nullptr;
     QueryInfoManagerFunds* queryInfoManager = nullptr;
-    OpenFundManager* fundManager = nullptr;
 };
 
 // Where a fund page's list comes from and what it is called. The fund lists
 // (subscription, purchase, investment plans) are fetched once and then served
-// from the data cache until the caches are cleared or the customer changes;
-// the position lists are asked every time. The observer of the last
+// from the data cache, across logouts and account changes, until the caches
+// are cleared; a cached list serves only the customer it was fetched for. The
+// position lists are asked every time. The observer of the last
 // requestContent hears the result; it is held weakly, so a page that is gone
 // hears nothing. Main thread only.
 class OpenFundList : public IQueryOpdFundListDelegate, public IQueryOpdFundPoistionListDelegate {

@@ -99,10 +99,8 @@ std::array<QString, 5> valueLabels(const Scale& scale)
         return labels;
     const double points[5] = { double(scale.bottom), scale.bottom + (scale.middle - scale.bottom) / 2.0,
         double(scale.middle), scale.middle + (scale.top - scale.middle) / 2.0, double(scale.top) };
-    // A scale reaching below zero marks no net value there.
     for (int i = 0; i < 5; ++i)
-        labels[size_t(i)] = points[i] < 0 ? QString::fromLatin1(servernumber::kNotShown)
-                                          : QString::asprintf("%.4lf", points[i] / 1000.0);
+        labels[size_t(i)] = QString::asprintf("%.4lf", points[i] / 1000.0);
     return labels;
 }
 
@@ -114,9 +112,9 @@ int getPreMonth(int month)
 std::array<QString, 6> monthLabels(const QString& newestDate)
 {
     std::array<QString, 6> labels;
-    bool ok = false;
-    const int month = newestDate.size() >= 7 ? newestDate.mid(5, 2).toInt(&ok) : 0;
-    if (!ok || month < 1 || month > 12)
+    // The number the two characters begin with: "3-" of "2026-3-5" is 3.
+    const int month = servernumber::toInt32(QStringView(newestDate).mid(5, 2));
+    if (month < 1 || month > 12)
         return labels;
     const QString year = newestDate.left(4);
     auto text = [&](int m) { return m == 1 ? QStringLiteral("%1年").arg(year) : QStringLiteral("%1月").arg(m); };

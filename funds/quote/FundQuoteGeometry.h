@@ -52,16 +52,15 @@ std::vector<QPointF> linePoints(const std::vector<qint64>& values, const Scale& 
 std::vector<std::pair<QPointF, QPointF>> gridLines(const QRectF& plot = kPlotArea);
 
 // The five value labels ("%.4lf"): bottom, halfway to the middle, middle,
-// halfway to the top, top; all empty when the top is not above 0.000001, and
-// "--" for one below zero.
+// halfway to the top, top; all empty when the top is not above 0.000001.
 std::array<QString, 5> valueLabels(const Scale& scale);
 
 // getPreMonth: the month before (1 gives 12).
 int getPreMonth(int month);
 // The six month labels ending with the newest day's month: month1Text (one
 // month before) to month5Text (five before), then month6Text (the month
-// itself). A month shows "%ld月", January the year "%@年". All empty when the
-// date has no month in characters 6 and 7.
+// itself). A month shows "%ld月", January the year "%@年". The month is the
+// number characters 6 and 7 begin with; all empty when that is no month.
 std::array<QString, 6> monthLabels(const QString& newestDate);
 
 // The colours, alpha included.

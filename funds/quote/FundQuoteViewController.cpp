@@ -1,7 +1,6 @@
 #include "funds/quote/FundQuoteViewController.h"
 
 #include "funds/OpenFundManager.h"
-#include "quotes/requests/ServerNumber.h"
 
 void FundQuoteChart::updateView(const std::vector<RDOFundHistoricNet>& records)
 {
@@ -53,7 +52,7 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
     }
     fundNameText_ = fund->name;
     fundCodeText_ = fund->code;
-    fundValueText_ = servernumber::shownText(fund->value, servernumber::Field::Price);
+    fundValueText_ = fund->value;
     emit changed();
     expectedHandle_ = fundManager->requestQueryFundHistoricNet(
         this, QString::number(OpenFundManager::kHistoricNetDayCount), fund->code);

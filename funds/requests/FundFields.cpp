@@ -19,9 +19,7 @@ bool allDigits(QStringView text)
 
 std::optional<QString> fundCode(const QString& text)
 {
-    if (text.size() != 6 || !allDigits(text))
-        return QStringLiteral("基金代码“%1”不正确，应为6位数字").arg(text);
-    return std::nullopt;
+    return asReceived(QStringLiteral("基金代码"), text);
 }
 
 std::optional<QString> companyCode(const QString& text)

@@ -10,7 +10,9 @@
 // sent, or nullopt when it can.
 namespace fundfields {
 
-// Six digits.
+// A fund code as typed or picked: its form is the server's to judge, so it
+// is refused only when it holds what a body cannot carry (control
+// characters, "&", "="); a code too long for its field is refused when sent.
 std::optional<QString> fundCode(const QString& text);
 // The fund company code of a fund record, sent back as the reply gave it
 // (empty when no company is known).

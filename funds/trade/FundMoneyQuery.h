@@ -7,8 +7,9 @@
 class QueryInfoManager;
 
 // The available money of the login's own capital account, in 人民币, as
-// the fund forms show it: the amount followed by its unit. Kept apart from
-// the fund records, whose table template shares its name with trading's.
+// the fund forms show it: the amount as sent followed by its unit. Kept
+// apart from the fund records, whose table template shares its name with
+// trading's.
 class FundMoneyQuery {
 public:
     // Null: the shared query facade.

@@ -4,7 +4,6 @@
 #include "funds/OpenFundManager.h"
 #include "funds/trade/FundOrderAlert.h"
 #include "platform/ChinaClock.h"
-#include "quotes/requests/ServerNumber.h"
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
@@ -15,8 +14,6 @@ namespace {
 const QString kFundRequestFailed = QStringLiteral("基金信息请求失败。");
 // The risk-level match's answers act this long after they arrive.
 constexpr std::chrono::milliseconds kRiskLevelMatchDelay { 10 };
-
-using servernumber::shownText;
 
 // The client's own failures only: a server's error row is its refusal,
 // whatever number it carries.
@@ -182,7 +179,7 @@ bool OpdFundTradeViewController::picked(const Fund& fund)
     texts_[Code] = fund->code;
     texts_[Name] = fund->name;
     if (viewType_ != Transform)
-        texts_[Value] = shownText(fund->value, servernumber::Field::Price);
+        texts_[Value] = fund->value;
     lookUp(fund->code, false);
     emit changed();
     return true;
@@ -206,6 +203,12 @@ void OpdFundTradeViewController::codeEditEnd(Field field)
     const QString code = texts_[field];
     if (!code.isEmpty() && code.size() < kCodeLength)
         controlTextDidChange(field, code.rightJustified(kCodeLength, QLatin1Char('0')));
+    focus_ = gotoNextResponder(field);
+    emit changed();
+}
+
+void OpdFundTradeViewController::controlEditEnd(Field field)
+{
     focus_ = gotoNextResponder(field);
     emit changed();
 }
@@ -257,7 +260,7 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, co
         return;
     currentFund_ = fund;
     texts_[Name] = fund.name;
-    texts_[Value] = shownText(fund.value, servernumber::Field::Price);
+    texts_[Value] = fund.value;
     if (viewType_ == Plan)
         texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
@@ -277,10 +280,9 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     if (viewType_ == Transform || !position.name.isEmpty())
         texts_[Name] = position.name;
     if (viewType_ == Redeem && !position.value.isEmpty())
-        texts_[Value] = shownText(position.value, servernumber::Field::Price);
-    // Shares may have decimals: plausible as an amount is, never negative.
+        texts_[Value] = position.value;
     if (viewType_ == Transform || !position.available.isEmpty())
-        texts_[Available] = shownText(position.available, servernumber::Field::Amount);
+        texts_[Available] = position.available;
     tellFundChanged();
     emit changed();
 }
@@ -594,14 +596,11 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
     switch (dialogType) {
     case 4:
     case 5:
-        // Paid from the available money.
-        texts_[AvailableBalance] = QString::fromLatin1(servernumber::kNotShown);
-        break;
+        break; // paid from the available money
     case 7:
     case 8:
         // Taken from the available shares: the position is read again, and
         // the fund stays chosen meanwhile.
-        texts_[Available] = QString::fromLatin1(servernumber::kNotShown);
         if (currentFund_ && currentFund_->code == texts_[Code] && askedCode_ == texts_[Code])
             services_.funds->requestOpdFundPosition(this, askedCode_);
         break;

@@ -118,7 +118,10 @@ public:
     void controlTextDidChange(Field field, const QString& text);
     // The code fields' edit-end actions: pads 1 to 5 characters with "0".
     void codeEditEnd(Field field);
-    // controlEditEnd: / gotoNextResponder: the field that gets the focus.
+    // controlEditEnd: the focus moves on from `field` in the view type's
+    // cycle (after the last comes the code); nothing else happens.
+    void controlEditEnd(Field field);
+    // gotoNextResponder: the field that gets the focus after `from`.
     Field gotoNextResponder(Field from) const;
     Field focus() const { return focus_; }
     void setText(Field field, const QString& text) { texts_[field] = text; emit changed(); }
@@ -226,8 +229,8 @@ private:
     void endPipeline();
     void orderAnswered(const QString& serial);
     bool orderFailed(const CSError& error);
-    // After an order of `dialogType` went out: what it changed shows "--"
-    // until it is read again. Answers whether it changed anything shown.
+    // After an order of `dialogType` went out: what it changed is read
+    // again. Answers whether it changed anything shown.
     bool readChangedFiguresAgain(qint32 dialogType);
     void tellFundChanged();
     // Runs `step` once the current handler has returned (after `delay`),

@@ -4,7 +4,6 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalBlocker>
@@ -46,11 +45,12 @@ FundListView::FundListView(bool withCaption, QWidget* parent)
         if (onFilterChosen)
             onFilterChosen(index);
     });
-    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-        [this](const QModelIndex& current) {
-            if (onRowSelected)
-                onRowSelected(current.isValid() ? table_->tableModel()->sourceRow(current.row()) : -1);
-        });
+    // A click picks its row, also the row already selected; moving through
+    // the rows with the keys picks nothing.
+    connect(table_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (onRowSelected && index.isValid())
+            onRowSelected(table_->tableModel()->sourceRow(index.row()));
+    });
 }
 
 void FundListView::show(const FundListContent& content, const QString& caption)

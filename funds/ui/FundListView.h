@@ -11,9 +11,9 @@ class QLabel;
 class QProgressBar;
 
 // Shows a fund list: an optional caption, the company filter, the table and
-// a progress bar while it loads. It forwards the filter choice and the
-// selected row (a row of the table model, whatever the sort) and keeps no
-// state beyond what it last showed.
+// a progress bar while it loads. It forwards the filter choice and the row
+// clicked (a row of the table model, whatever the sort) and keeps no state
+// beyond what it last showed.
 class FundListView : public QWidget {
     Q_OBJECT
 public:

@@ -119,11 +119,14 @@ void FundQuoteView::paintEvent(QPaintEvent*)
     for (const auto& [from, to] : gridLines())
         painter.drawLine(toWidget(from), toWidget(to));
 
-    // drawPath: the line and the area under it.
+    // drawPath: the line, then the area under it, tinted over the line.
     const std::vector<qint64>& values = chart_.values();
     if (values.empty())
         return;
     const std::vector<QPointF> points = linePoints(values, chart_.scale());
+    painter.setPen(QPen(Qt::white, 1));
+    for (size_t i = 1; i < points.size(); ++i)
+        painter.drawLine(toWidget(points[i - 1]), toWidget(points[i]));
     QPainterPath under;
     under.moveTo(toWidget(points.front()));
     for (const QPointF& p : points)
@@ -139,9 +142,6 @@ void FundQuoteView::paintEvent(QPaintEvent*)
     gradient.setSpread(QGradient::PadSpread);
     painter.fillRect(area, gradient);
     painter.restore();
-    painter.setPen(QPen(Qt::white, 1));
-    for (size_t i = 1; i < points.size(); ++i)
-        painter.drawLine(toWidget(points[i - 1]), toWidget(points[i]));
 }
 
 FundQuotePanel::FundQuotePanel(FundQuoteViewController& controller, QWidget* parent)

@@ -100,7 +100,13 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
         } else if (row.editable) {
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->setText(f, text); });
-            connect(edit, &QLineEdit::returnPressed, trade_, &QPushButton::click);
+            // Return moves on in the form's cycle; the order goes by the
+            // trade button alone.
+            connect(edit, &QLineEdit::returnPressed, this, [this, f = row.field] {
+                controller_->controlEditEnd(f);
+                if (QLineEdit* next = field(controller_->focus()))
+                    next->setFocus();
+            });
         }
         fields_[row.field] = edit;
         form->addRow(QString::fromUtf8(row.title), edit);
@@ -122,6 +128,7 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
     buttons->addStretch(1);
     buttons->addWidget(reset);
     buttons->addWidget(trade_);
+    setTabOrder(reset, trade_);
     layout->addLayout(buttons);
     layout->addStretch(1);
     connect(reset, &QPushButton::clicked, this, [this] { controller_->reset(); });

@@ -11,3 +11,8 @@ class QLineEdit;
 // field's own end-of-editing work belongs in `ended` in every case; only
 // moving the focus on waits for `toNext`.
 void onEditingEnd(QLineEdit* field, std::function<void(bool toNext)> ended);
+
+// As onEditingEnd, also when the text did not change: every Return or Enter
+// and every loss of the focus ends the editing (the field's own end of
+// editing waits for a change since the last one).
+void onEveryEditingEnd(QLineEdit* field, std::function<void(bool toNext)> ended);

@@ -336,7 +336,7 @@ TEST_F(HGTConnectPagesTest, VoteSendsForAndAgainstAsTypedAndTheServerJudgesThem)
         const char* up;
         const char* down;
         const char* refusal; // the server's, or none
-    } cases[] = { { "300", "200", nullptr }, { "-100", "1.5", "投票数量错误" } };
+    } cases[] = { { "300", "200", nullptr }, { "-100", "1.5", "投票数量错误" }, { "400", "", nullptr } };
     for (const auto& c : cases) {
         page.setFieldText(F::Up, QString::fromLatin1(c.up));
         page.setFieldText(F::Down, QString::fromLatin1(c.down));
@@ -355,9 +355,10 @@ TEST_F(HGTConnectPagesTest, VoteSendsForAndAgainstAsTypedAndTheServerJudgesThem)
             c.refusal ? QStringLiteral("错误:") + QString::fromUtf8(c.refusal)
                       : QStringLiteral("温馨提示:委托已提交,委托序号为%1").arg(page.lastSerialNo()));
     }
-    ASSERT_EQ(brokersim::hkDesk(sim)->votes().size(), 1);
+    ASSERT_EQ(brokersim::hkDesk(sim)->votes().size(), 2);
     EXPECT_EQ(brokersim::hkDesk(sim)->votes().front().up, "300");
     EXPECT_EQ(brokersim::hkDesk(sim)->votes().front().down, "200");
+    EXPECT_EQ(brokersim::hkDesk(sim)->votes().back().up, "400"); // "for" alone is a vote
 }
 
 TEST_F(HGTConnectPagesTest, EachDeclarationTypeTitleSendsItsCode)

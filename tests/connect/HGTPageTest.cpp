@@ -1,4 +1,5 @@
 #include "connect/pages/HGTTradeViewController.h"
+#include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "tools/broker-sim/HKFunctions.h"
@@ -6,6 +7,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -98,11 +100,17 @@ TEST_F(HGTPageTest, CodeEntryFirstQuoteStepperAndABuyToItsOrderNumber)
     EXPECT_EQ(page.focusedField(), 1);
     EXPECT_TRUE(spinUntil([&] { return quotesAsked() == 1; }));
 
-    // "700" ends as "00700".
+    // A code of 1 to 4 characters ends padded to 5; an empty one stays.
     HGTTradeViewController& other = openPage();
-    other.setCodeText(QStringLiteral("700"));
-    other.codeEditEnd();
-    EXPECT_EQ(other.codeText(), "00700");
+    const struct {
+        const char* typed;
+        const char* ended;
+    } codes[] = { { "7", "00007" }, { "700", "00700" }, { "0700", "00700" }, { "", "" } };
+    for (const auto& c : codes) {
+        other.setCodeText(QString::fromLatin1(c.typed));
+        other.codeEditEnd();
+        EXPECT_EQ(other.codeText(), c.ended) << c.typed;
+    }
 
     lookUp(page, QStringLiteral("00700"));
     EXPECT_EQ(page.nameText(), "港华控股");
@@ -163,7 +171,9 @@ TEST_F(HGTPageTest, TheServerJudgesTheCodeOfTheQuoteAndOfTheMaximum)
     HGTTradeViewController& none = openPage();
     none.setPriceText(QStringLiteral("368.400"));
     none.priceEditEnd();
-    none.priceStepperClick(true);
+    none.priceStepperClick(true); // and the stepper changes nothing
+    EXPECT_EQ(none.priceText(), "368.400");
+    EXPECT_EQ(none.stepperValueMilli(), 368'400);
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), 1);
 }
@@ -171,9 +181,19 @@ TEST_F(HGTPageTest, TheServerJudgesTheCodeOfTheQuoteAndOfTheMaximum)
 TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
 {
     logInWithShareholders();
+    // Buying at the best ask, selling at the best bid (the user's settings):
+    // the sell page fills the price for selling.
+    UserDefaultConfig::getInstance()->setBuyDefaultType(1);
+    UserDefaultConfig::getInstance()->setSellDefaultType(2);
+    const auto defaultModes = qScopeGuard([] { Security::resetClassState(); });
     HGTTradeViewController& whole = openPage<HGTZSSellViewController>();
     EXPECT_EQ(whole.orderTypeTitles(), DMOrderType::getTitlesForHGTSell());
     lookUp(whole, QStringLiteral("00700"));
+    const StockManager::SecurityPtr security
+        = StockManager::getInstance()->getSecurity(QStringLiteral("00700"));
+    ASSERT_TRUE(security);
+    ASSERT_NE(security->defaultSellPrice(), security->defaultBuyPrice());
+    EXPECT_EQ(whole.stepperValueMilli(), HGTTradeViewController::priceMilli(security->defaultSellPrice()));
     EXPECT_EQ(whole.exchangeRateShown(), "0.880000");
     EXPECT_EQ(whole.maxQuantityText(), "1000股");
 

@@ -51,11 +51,15 @@ protected:
         MarketFixture::TearDown();
     }
     // Logs in with a Stock Connect account and opens the buy page directly,
-    // shown in a view of its own; its boxes go to `alerts`.
+    // shown in a view of its own; its boxes go to `alerts`. The page's own
+    // refresh keeps still (its clock is before the session), so every quote
+    // asked is the form's.
     HGTTradeView* openBuyPage()
     {
         logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } });
-        buyPage = std::make_unique<HGTTradeViewController>();
+        HGTTradeViewControllerServices services;
+        services.chinaNow = [] { return platform::ChinaClock::at(2026, 12, 2, 8, 0); };
+        buyPage = std::make_unique<HGTTradeViewController>(nullptr, services);
         buyPage->setPageClass(QStringLiteral("HGTTradeViewController"));
         buyPage->load();
         pageView.reset(MenuItemViewCatalogue::shared().makeView(*buyPage, nullptr));
@@ -120,9 +124,11 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 }
 
 // Each end of editing of the code and the price does its work (a short code
-// is padded and looked up); the focus moves on only after Return or Tab, also
-// to the same field again. A click keeps the field clicked, so the digits
-// typed next land there and not in the price or the quantity.
+// is padded and looked up), also when nothing was typed; the focus moves on
+// only after Return or Tab, also to the same field again. A click keeps the
+// field clicked, so the digits typed next land there and not in the price or
+// the quantity. Return in the quantity goes round to the code and places
+// nothing.
 TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
     HGTTradeView* view = openBuyPage();
@@ -135,10 +141,35 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     testsupport::leaveFields({
         { price, "1.5", [&] { QTest::mouseClick(code, Qt::LeftButton); }, "1.5", code },
         { price, "1.6", [&] { QTest::keyClick(price, Qt::Key_Return); }, "1.6", quantity },
+        { quantity, "100", [&] { QTest::keyClick(quantity, Qt::Key_Return); }, "100", code },
         { code, "700", [&] { QTest::mouseClick(quantity, Qt::LeftButton); }, "00700", quantity },
         { code, "700", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "00700", price },
         { code, "700", [&] { QTest::keyClick(code, Qt::Key_Return); }, "00700", price },
     });
     EXPECT_TRUE(spinUntil([&] { return view->nameLabel()->text() == QStringLiteral("港华控股"); }));
     EXPECT_TRUE(alerts.shown.empty());
+
+    // With nothing typed, the code and the price still do their work when
+    // left: the quote of the code, the maximum of the price.
+    RequestSender& sender = HGTRequestManager::getInstance()->sender();
+    DataModel* quotes = sender.dataModel(DMQuote5LevelEx::info.identifier);
+    DataModel* charts = sender.dataModel(DMStockTimesharingInfo::info.identifier);
+    DataModel* maxima = sender.dataModel(DMHGTQueryCombInfo::info.identifier);
+    ASSERT_TRUE(quotes && charts && maxima);
+    const auto settled = [&] {
+        return spinUntil([&] {
+            return quotes->pendingHandleCount() + charts->pendingHandleCount() + maxima->pendingHandleCount()
+                == 0;
+        });
+    };
+    QTest::mouseClick(code, Qt::LeftButton); // leaves the price typed above
+    ASSERT_TRUE(settled());
+    qsizetype asked = sim.receivedCount(brokersim::kQuote5LevelExFunction);
+    QTest::mouseClick(price, Qt::LeftButton); // leaves the code
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), asked + 1);
+    asked = sim.receivedCount(brokersim::kHKCombInfoFunction);
+    QTest::mouseClick(quantity, Qt::LeftButton); // leaves the price
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), asked + 1);
 }

@@ -75,23 +75,42 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
 
 TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
 {
-    addOrder("900001", "0");
-    addOrder("900002", "2"); // already processed: refused
-    addOrder("900003", "0");
-    OpdFundCancelOrderViewController page;
-    open(page, 3);
-    page.selectAllButtonClicked(true);
-    EXPECT_TRUE(page.selectAllOn());
-    EXPECT_EQ(page.selectedCountText(), "3");
-    confirmDialogs();
-    page.cancelOrdersClicked();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
-    EXPECT_EQ(dialogTypes.size(), 1u); // one confirmation for the batch
-    EXPECT_EQ(count(brokersim::kFundCancelFunction), 3);
-    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:2\n失败数量:1")));
-    EXPECT_FALSE(page.alertWindowController().isShown());
-    EXPECT_FALSE(page.isCancelling());
-    EXPECT_EQ(page.selectedCountText(), "0");
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> orders; // serial, status
+        qsizetype sent;
+        const char* summary;
+    } cases[] = {
+        // The second is already processed: refused.
+        { "one refused", { { "900001", "0" }, { "900002", "2" }, { "900003", "0" } }, 3,
+            "tip:批量撤单\n成功数量:2\n失败数量:1" },
+        // Two rows of one order share one cancel and its answer.
+        { "two rows alike", { { "900001", "0" }, { "900001", "0" }, { "900003", "0" } }, 2,
+            "tip:批量撤单\n成功数量:3\n失败数量:0" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        book().orders().clear();
+        sim.clearReceived();
+        alerts.shown.clear();
+        dialogTypes.clear();
+        for (const auto& [sno, status] : c.orders)
+            addOrder(sno, status);
+        OpdFundCancelOrderViewController page;
+        open(page, 3);
+        page.selectAllButtonClicked(true);
+        EXPECT_TRUE(page.selectAllOn());
+        EXPECT_EQ(page.selectedCountText(), "3");
+        confirmDialogs();
+        page.cancelOrdersClicked();
+        ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
+        EXPECT_EQ(dialogTypes.size(), 1u); // one confirmation for the batch
+        EXPECT_EQ(count(brokersim::kFundCancelFunction), c.sent);
+        EXPECT_EQ(alerts.shown, QStringList(QString::fromUtf8(c.summary)));
+        EXPECT_FALSE(page.alertWindowController().isShown());
+        EXPECT_FALSE(page.isCancelling());
+        EXPECT_EQ(page.selectedCountText(), "0");
+    }
 }
 
 TEST_F(FundCancelPages, APlanDialogShowsTheStoredPaymentDay)

@@ -74,7 +74,7 @@ protected:
     }
 };
 
-TEST_F(FundLists, FundListsComeFromTheCacheUntilClearedOrTheCustomerLeaves)
+TEST_F(FundLists, FundListsComeFromTheCacheAcrossLogoutsUntilCleared)
 {
     auto first = panel(std::make_unique<SubscribeOpenFundList>());
     ASSERT_TRUE(spinUntil([&] { return loaded(*first); }));
@@ -85,15 +85,17 @@ TEST_F(FundLists, FundListsComeFromTheCacheUntilClearedOrTheCustomerLeaves)
     EXPECT_EQ(second->content().table(), first->content().table());
     EXPECT_EQ(listRequests("1"), 1);
 
-    // The clear-buffers command, then a logout: asked again each time.
+    // A login, a logout and an account change leave the list in place; the
+    // clear-buffers command has it asked again.
+    for (int type : { 0 /* login */, 1 /* logout */, 2 /* account changed */ }) {
+        NotificationCenter::getInstance()->postNotification(type);
+        EXPECT_TRUE(loaded(*panel(std::make_unique<SubscribeOpenFundList>()))) << type;
+    }
+    EXPECT_EQ(listRequests("1"), 1);
     DMNotificationCenter::getInstance()->postNotification(DMCDataCache::kClearCachesNotification);
     auto third = panel(std::make_unique<SubscribeOpenFundList>());
     ASSERT_TRUE(spinUntil([&] { return loaded(*third); }));
     EXPECT_EQ(listRequests("1"), 2);
-    NotificationCenter::getInstance()->postNotification(1);
-    auto fourth = panel(std::make_unique<SubscribeOpenFundList>());
-    ASSERT_TRUE(spinUntil([&] { return loaded(*fourth); }));
-    EXPECT_EQ(listRequests("1"), 3);
 
     // Positions are asked every time.
     auto redeem = panel(std::make_unique<RedeemOpenFundList>());

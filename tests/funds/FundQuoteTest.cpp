@@ -53,8 +53,8 @@ TEST(FundQuoteChart, ScaleAndLabelsOfTheExamples)
         { { "-0.2000" }, { 0, 0, 0 }, { "", "", "", "", "" } },
         { { "1.100", "-1.5", "NaN", "inf", "abc", "1.000" }, { 980, 1050, 1120 },
             { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
-        // A scale reaching below zero labels no value there.
-        { { "0.0500" }, { -50, 50, 150 }, { "--", "0.0000", "0.0500", "0.1000", "0.1500" } },
+        // A scale reaching below zero is labelled as printed.
+        { { "0.0500" }, { -50, 50, 150 }, { "-0.0500", "0.0000", "0.0500", "0.1000", "0.1500" } },
         // The flat band ends below a difference of 5 thousandths: 4 is flat,
         // exactly 5 is scaled by its fifth.
         { { "1.004", "1.000" }, { 900, 1000, 1100 }, { "0.9000", "0.9500", "1.0000", "1.0500", "1.1000" } },
@@ -103,6 +103,8 @@ TEST(FundQuoteChart, MonthLabels)
     using L = std::array<QString, 6>;
     EXPECT_EQ(monthLabels("2024-03-15"), (L { "2月", "2024年", "12月", "11月", "10月", "3月" }));
     EXPECT_EQ(monthLabels("2024-01-05"), (L { "12月", "11月", "10月", "9月", "8月", "2024年" }));
+    // The month is the number characters 6 and 7 begin with.
+    EXPECT_EQ(monthLabels("2026-3-5"), (L { "2月", "2026年", "12月", "11月", "10月", "3月" }));
     EXPECT_EQ(monthLabels("20240305"), L {}); // no month where it belongs
     EXPECT_EQ(monthLabels("2024"), L {});
     EXPECT_EQ(monthLabels(""), L {});
@@ -146,12 +148,12 @@ TEST_F(FundQuotePanelTest, OnlyTheReplyForTheFundShownIsDrawn)
     testsupport::spinFor(std::chrono::milliseconds(200));
     EXPECT_EQ(panel.fundQuoteView().values(), drawn);
 
-    // A net value that means nothing shows "--".
-    for (const char* bad : { "-1.5", "NaN", "inf", "abc" }) {
+    // The net value shows as the server sent it.
+    for (const char* sent : { "-5.00", "", "NaN", "abc" }) {
         RDOOpenEndFund f = fund("110011", "远帆中小盘");
-        f.value = QString::fromLatin1(bad);
+        f.value = QString::fromLatin1(sent);
         panel.updateFundHistroyValues(f);
-        EXPECT_EQ(panel.fundValueText(), "--") << bad;
+        EXPECT_EQ(panel.fundValueText(), f.value) << sent;
     }
 
     // No fund: nothing is asked and nothing of the last fund stays.

@@ -189,7 +189,7 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
     TradeRecorder badCode, injected;
     PlanRecorder badDate;
     orders()->requestRedeemOpdFund(&badShares, "000001", "1\x01", "0");
-    orders()->requestPurchaseFund(&badCode, "00001", "100", "", "98");
+    orders()->requestPurchaseFund(&badCode, "00001\x01", "100", "", "98");
     orders()->requestPurchaseFund(&injected, "000001", "100&orderamt=1", "", "98");
     funds()->requestOpdFundInvestOntime(&badDate, "000001", "500", 0, 0, 27, "20250101", "20260102", "2025-01-01", "98");
     ASSERT_TRUE(spinUntil([&] { return badShares.heard() && badCode.heard() && injected.heard() && badDate.heard(); }));
@@ -197,26 +197,39 @@ TEST_F(FundRequests, ValuesThatFailTheirFieldAreNeverSent)
         ASSERT_EQ(errors->size(), 1u);
         EXPECT_EQ(errors->front().code, DataModel::kRefusedRequestCode);
     }
-    EXPECT_TRUE(badCode.errors[0].domain.contains("6位数字"));
+    EXPECT_EQ(badCode.errors[0].domain, QStringLiteral("基金代码含有不能发送的字符"));
     EXPECT_EQ(injected.errors[0].domain, QStringLiteral("金额含有不能发送的字符"));
     EXPECT_EQ(count(brokersim::kFundRedeemFunction) + count(brokersim::kFundPurchaseFunction)
             + count(brokersim::kFundPlanOpenFunction),
         0);
 
-    // An amount's form and limits are the server's: sent as typed, and its
-    // refusal is the answer.
+    // A code longer than its field is refused when sent, never cut.
+    FUND_RECORDER(OpdFundInfoRecorder, IQueryOpdFundDelegate, queryOpdFundInfo)
+    OpdFundInfoRecorder longCode;
+    funds()->requestQueryOpdFund(&longCode, QString(300, u'1'));
+    ASSERT_TRUE(spinUntil([&] { return longCode.heard(); }));
+    ASSERT_EQ(longCode.errors.size(), 1u);
+    EXPECT_TRUE(longCode.errors[0].domain.contains(QStringLiteral("过长")))
+        << qPrintable(longCode.errors[0].domain);
+    EXPECT_EQ(count(brokersim::kFundInfoFunction), 0);
+
+    // An amount's or a code's form and limits are the server's: sent as
+    // typed, and its refusal is the answer.
     const struct {
+        const char* code;
         const char* shares;
         const char* refusal;
-    } typed[] = { { "1.005", "委托份额不正确" }, { "-5", "委托份额不正确" }, { "1e3", "委托份额不正确" },
-        { "999999", "可用份额不足" } };
+    } typed[] = { { "000001", "1.005", "委托份额不正确" }, { "000001", "-5", "委托份额不正确" },
+        { "000001", "1e3", "委托份额不正确" }, { "000001", "999999", "可用份额不足" },
+        { "00001", "10", "基金代码不存在" }, { "AB0001", "10", "基金代码不存在" } };
     for (const auto& t : typed) {
         SCOPED_TRACE(t.shares);
         RedeemRecorder redeem;
-        orders()->requestRedeemOpdFund(&redeem, "000001", t.shares, "0");
+        orders()->requestRedeemOpdFund(&redeem, t.code, t.shares, "0");
         ASSERT_TRUE(spinUntil([&] { return redeem.heard(); }));
-        EXPECT_TRUE(body(brokersim::kFundRedeemFunction)
-                        .ends_with(std::string("&orderqty=") + t.shares + "&redeemtype=0"));
+        EXPECT_TRUE(
+            body(brokersim::kFundRedeemFunction)
+                .ends_with(std::string("&ofcode=") + t.code + "&orderqty=" + t.shares + "&redeemtype=0"));
         ASSERT_EQ(redeem.errors.size(), 1u);
         EXPECT_EQ(redeem.errors[0].domain, QString::fromUtf8(t.refusal));
     }
@@ -242,15 +255,15 @@ TEST_F(FundRequests, AReplyWithoutRecordSetsReachesTheCallerAsAnError)
     EXPECT_EQ(empty.errors.size(), 1u);
 }
 
-TEST_F(FundRequests, TheSignSerialAndTheListsGoWhenTheCustomerChanges)
+TEST_F(FundRequests, TheSignSerialGoesWhenTheCustomerChangesTheListsStay)
 {
+    DMCDataCache::getInstance()->setDataCache(
+        1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
     for (int type : { 1 /* logout */, 2 /* account changed */ }) {
         funds()->setSignNumber("RS100001");
-        DMCDataCache::getInstance()->setDataCache(
-            1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
         NotificationCenter::getInstance()->postNotification(type);
         EXPECT_EQ(funds()->signNumber(), "") << type;
-        EXPECT_FALSE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
+        EXPECT_TRUE(DMCDataCache::getInstance()->getDataCache(1).isValid()) << type;
     }
     funds()->setSignNumber(QString());
     EXPECT_FALSE(funds()->signNumber().isNull());
@@ -313,7 +326,9 @@ template <class Recorder, class Send> Probe probe(Send send)
 // Every fund request that answers a serial: an answer whose serial is
 // missing, empty or blank leaves the outcome unknown, told as an error that
 // sends the customer to today's orders; it never succeeds with a blank. Any
-// other serial is the success, as the server sent it.
+// other serial is the success, as the server sent it. Two equal ones while
+// the first waits: an order is the customer's second intent and goes out
+// again; a setting or a cancel joins the one waiting.
 TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsShownAsSent)
 {
     RDOOpdFundOrder order;
@@ -326,46 +341,47 @@ TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsSh
     const struct {
         const char* name;
         Function function;
+        qsizetype sentOfTwo;
         std::function<Probe()> send;
     } requests[] = {
-        { "subscribe", brokersim::kFundSubscribeFunction,
+        { "subscribe", brokersim::kFundSubscribeFunction, 2,
             [&] {
                 return probe<TradeRecorder>(
                     [&](auto* r) { orders()->requestSubscribeFund(r, "009901", "1000", "", "98"); });
             } },
-        { "purchase", brokersim::kFundPurchaseFunction,
+        { "purchase", brokersim::kFundPurchaseFunction, 2,
             [&] {
                 return probe<TradeRecorder>(
                     [&](auto* r) { orders()->requestPurchaseFund(r, "000001", "1000", "", "98"); });
             } },
-        { "redeem", brokersim::kFundRedeemFunction,
+        { "redeem", brokersim::kFundRedeemFunction, 2,
             [&] {
                 return probe<RedeemRecorder>(
                     [&](auto* r) { orders()->requestRedeemOpdFund(r, "000001", "10", "0"); });
             } },
-        { "transform", brokersim::kFundTransformFunction,
+        { "transform", brokersim::kFundTransformFunction, 2,
             [&] {
                 return probe<TransformRecorder>([&](auto* r) {
                     orders()->requestTransformOpdFund(r, "000001", "10", "000011", "", "05");
                 });
             } },
-        { "dividends", brokersim::kFundBonusSetFunction,
+        { "dividends", brokersim::kFundBonusSetFunction, 1,
             [&] {
                 return probe<SettingRecorder>(
                     [&](auto* r) { funds()->requestSubmitBonusSetting(r, "000001", 1); });
             } },
-        { "plan", brokersim::kFundPlanOpenFunction,
+        { "plan", brokersim::kFundPlanOpenFunction, 2,
             [&] {
                 return probe<PlanRecorder>([&](auto* r) {
                     funds()->requestOpdFundInvestOntime(
                         r, "000001", "500", 0, 0, 8, "20260101", "20270101", "2026-01-01", "98");
                 });
             } },
-        { "order cancel", brokersim::kFundCancelFunction,
+        { "order cancel", brokersim::kFundCancelFunction, 1,
             [&] {
                 return probe<CancelRecorder>([&](auto* r) { funds()->requestOpdFundCancelOrder(r, order); });
             } },
-        { "plan cancel", brokersim::kFundPlanCancelFunction,
+        { "plan cancel", brokersim::kFundPlanCancelFunction, 1,
             [&] {
                 return probe<PlanCancelRecorder>(
                     [&](auto* r) { funds()->requsstInvestOntimeCancelOrder(r, plan); });
@@ -397,5 +413,10 @@ TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownAndAnyOtherIsSh
             ASSERT_TRUE(spinUntil([&] { return p.heard(); }));
             EXPECT_EQ(p.successes(), std::vector<QString>({ QString::fromLatin1(serial) })) << request.name;
         }
+        const qsizetype before = count(request.function);
+        const Probe first = request.send();
+        const Probe second = request.send();
+        ASSERT_TRUE(spinUntil([&] { return first.heard() && second.heard(); }));
+        EXPECT_EQ(count(request.function) - before, request.sentOfTwo) << request.name;
     }
 }

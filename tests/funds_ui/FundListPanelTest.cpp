@@ -1,5 +1,6 @@
 // The fund list panel as the user works it: a click on a row hands its fund
-// to the trade form, also after the company filter has left fewer rows.
+// to the trade form, also after the company filter has left fewer rows;
+// the arrow keys hand nothing.
 #include "funds/FundTestRig.h"
 #include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
@@ -59,6 +60,14 @@ TEST_F(FundListPanelTest, AClickedRowReachesTheFormWithItsFund)
     ASSERT_EQ(form.picked.size(), 1u);
     ASSERT_TRUE(form.picked.back());
     EXPECT_EQ(form.picked.back()->code, "202001");
+    // The row already selected, clicked again, is picked again; moving
+    // through the rows with the keys picks nothing.
+    clickRow(table, 2);
+    EXPECT_EQ(form.picked.size(), 2u);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Up);
+    QTest::keyClick(table, Qt::Key_Down);
+    EXPECT_EQ(form.picked.size(), 2u);
 
     filter->setFocus();
     QTest::keyClick(filter, Qt::Key_Down);
@@ -66,7 +75,7 @@ TEST_F(FundListPanelTest, AClickedRowReachesTheFormWithItsFund)
     ASSERT_EQ(filter->currentText(), "远帆基金");
     ASSERT_EQ(table->model()->rowCount(), 1);
     clickRow(table, 0);
-    ASSERT_EQ(form.picked.size(), 2u);
+    ASSERT_EQ(form.picked.size(), 3u);
     EXPECT_EQ(form.picked.back()->code, "110011");
     EXPECT_EQ(form.picked.back()->name, "远帆中小盘");
 }

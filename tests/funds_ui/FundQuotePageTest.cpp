@@ -177,7 +177,7 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-purchase.png"));
     }
 
-    // Amount typed, Return pressed, the dialog confirmed.
+    // Amount typed, the trade button pressed, the dialog confirmed.
     QString confirmed;
     OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
         confirmed = alert.contentText();
@@ -185,7 +185,7 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     });
     amount->setFocus();
     QTest::keyClicks(amount, "1000");
-    QTest::keyClick(amount, Qt::Key_Return);
+    QTest::mouseClick(page->findChild<QPushButton*>("tradeButton"), Qt::LeftButton);
     QString tip = waitForBox();
     OrderAlertWindowController::setShownHookForTesting(nullptr);
     EXPECT_TRUE(confirmed.contains(QStringLiteral("000001")));
@@ -249,7 +249,7 @@ TEST_F(FundQuotePageTest, ThePlanPageOpensOnItsAgreementAndPlacesAPlan)
     });
     amount->setFocus();
     QTest::keyClicks(amount, "100");
-    QTest::keyClick(amount, Qt::Key_Return);
+    QTest::mouseClick(page->findChild<QPushButton*>("tradeButton"), Qt::LeftButton);
     const QString tip = waitForBox();
     OrderAlertWindowController::setShownHookForTesting(nullptr);
     EXPECT_TRUE(confirmed.contains(QStringLiteral("星期三"))) << qPrintable(confirmed);

@@ -44,7 +44,7 @@ protected:
 // A code field's editing ends by Return, Tab or a click elsewhere, and each
 // pads and looks the code up. The next field takes the focus only after
 // Return or Tab; a click keeps the field clicked, so the digits typed next
-// land there.
+// land there. Return in the amount goes round to the code and places nothing.
 TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
     Form page(Form::Transform);
@@ -71,5 +71,8 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
+    testsupport::leaveFields(
+        { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
+    EXPECT_FALSE(page.isBusy());
 }
