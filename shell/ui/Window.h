@@ -42,6 +42,8 @@ public:
     int runModal();
     void endModal(int code);
     bool isRunningModal() const { return modalRun_ != nullptr; }
+    // It has begun to close (it is deleted later).
+    bool isClosing() const { return closing_; }
     struct ModalRun; // one run of runModal
 
 signals:
