@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 namespace ui {
 
@@ -87,10 +88,12 @@ public:
         ui::showOver(window_);
         return window_;
     }
+    // The slot lets go of the window as it closes, though the window is
+    // deleted only later: an open() right after makes a new one.
     void close()
     {
-        if (window_)
-            window_->close();
+        if (QPointer<W> window = std::exchange(window_, nullptr))
+            window->close();
     }
 
 private:
