@@ -187,8 +187,14 @@ bool CSNetwork::setRunLoopModes(platform::RunLoopModes modes)
     if (modes == modes_)
         return true;
     modes_ = modes;
-    // Deferred reports move to the new modes rather than being lost.
+    // Deferred reports move to the new modes rather than being lost, and so
+    // do the handshake retries: a request waiting for a new session must not
+    // wait for a modal panel to end.
     runLoop_->setModes(this, modes);
+    for (const auto& retry : { logonRetryTimer_.get(), sessionRetryTimer_.get() }) {
+        if (retry)
+            retry->setModes(modes);
+    }
     return connection_ ? connection_->setRunLoopModes(modes) : true;
 }
 
@@ -540,7 +546,7 @@ void CSNetwork::scheduleLogonRetry()
     logonRetryDelay_ = std::min(logonRetryDelay_ * 2, maxRetryDelay_);
     CSLOG << "logon again in" << delay << "s";
     logonRetryTimer_ = std::make_unique<platform::RunLoopTimer>(
-        delay, false, platform::RunLoopModes::defaultMode(),
+        delay, false, modes_,
         [this] {
             logonRetryTimer_.reset();
             if (connection_ && connection_->isConnected() && !loggedOn_)
@@ -558,7 +564,7 @@ void CSNetwork::scheduleSessionRetry()
     sessionRetryDelay_ = std::min(sessionRetryDelay_ * 2, maxRetryDelay_);
     CSLOG << "session request again in" << delay << "s";
     sessionRetryTimer_ = std::make_unique<platform::RunLoopTimer>(
-        delay, false, platform::RunLoopModes::defaultMode(),
+        delay, false, modes_,
         [this] {
             sessionRetryTimer_.reset();
             // Only while someone still waits for it.

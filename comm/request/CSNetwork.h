@@ -39,7 +39,9 @@ public:
     static constexpr double kOwnRequestTimeout = 30.0;
     static constexpr double kDefaultConnectTimeout = 30.0;
     // A failed logon or session request is sent again after a delay that
-    // doubles from the first value up to the second.
+    // doubles from the first value up to the second. The retries run in the
+    // network's run-loop modes, like its sockets; the time-outs stay in the
+    // default mode.
     static constexpr double kRetryDelay = 0.5;
     static constexpr double kMaxRetryDelay = 8.0;
     // A request sent after waiting gets what is left of its time, at least this.

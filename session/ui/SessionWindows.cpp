@@ -53,7 +53,7 @@ AppSessionWindows::AppSessionWindows(QObject* parent)
 AppSessionWindows::~AppSessionWindows()
 {
     if (lastLogin_)
-        lastLogin_->close();
+        lastLogin_->closeNow();
 }
 
 void AppSessionWindows::showLoginWindow(std::function<void()> closedByUser)
@@ -103,7 +103,7 @@ void AppSessionWindows::showLastLoginInfoWindow(
 void AppSessionWindows::closeLastLoginInfoWindow()
 {
     if (lastLogin_)
-        lastLogin_->close();
+        lastLogin_->closeNow();
 }
 
 void AppSessionWindows::refreshAccountLists()

@@ -1,5 +1,6 @@
 #include "shell/ui/LastLoginInfoWindow.h"
 
+#include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
@@ -32,7 +33,10 @@ LastLoginInfoWindow::LastLoginInfoWindow(
     setFixedSize(controller_->windowSize().toSize());
     connect(controller_.get(), &LastLoginInfoWindowController::fadeIn, this, [this] { fade(1.0); });
     connect(controller_.get(), &LastLoginInfoWindowController::fadeOut, this, [this] { fade(0.0); });
-    connect(controller_.get(), &LastLoginInfoWindowController::closeRequested, this, &QWidget::close);
+    // Queued: the fade may end inside the close it answers (no compositor),
+    // where a close of its own would be lost.
+    connect(controller_.get(), &LastLoginInfoWindowController::closeRequested, this,
+        &LastLoginInfoWindow::closeNow, Qt::QueuedConnection);
 }
 
 LastLoginInfoWindow::~LastLoginInfoWindow() = default;
@@ -70,6 +74,21 @@ void LastLoginInfoWindow::fade(double to)
     anim_->setStartValue(windowOpacity());
     anim_->setEndValue(to);
     anim_->start();
+}
+
+void LastLoginInfoWindow::closeEvent(QCloseEvent* event)
+{
+    if (!closingNow_ && !controller_->windowShouldClose()) {
+        event->ignore();
+        return;
+    }
+    ui::Window::closeEvent(event);
+}
+
+void LastLoginInfoWindow::closeNow()
+{
+    closingNow_ = true;
+    close();
 }
 
 void LastLoginInfoWindow::enterEvent(QEnterEvent* event)

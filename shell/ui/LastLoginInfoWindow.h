@@ -23,9 +23,14 @@ public:
     void setParentRect(const QRect& rect) { controller_->setParentRect(QRectF(rect)); }
     // Shows it in its place and starts the fade and the timer.
     void showWindow();
+    // Closes it at once, without the fade (the session ends or logs out).
+    void closeNow();
     static bool platformFades();
 
 protected:
+    // Any other close (the customer's, by the title bar) fades out first,
+    // as the timer's does.
+    void closeEvent(QCloseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -35,4 +40,5 @@ private:
     std::unique_ptr<LastLoginInfoWindowController> controller_;
     QLabel* contentLabel_ = nullptr;
     QPropertyAnimation* anim_ = nullptr;
+    bool closingNow_ = false;
 };

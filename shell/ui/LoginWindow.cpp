@@ -120,8 +120,10 @@ void LoginWindow::refresh()
 
 void LoginWindow::showSystemMessages(const std::vector<RDOSystemMessage>& messages)
 {
+    // Over the key window, unless that is the cover or the messages being
+    // replaced, which take their children with them.
     QWidget* key = QApplication::activeWindow();
-    QWidget* parent = key && key != cover_ ? key : this;
+    QWidget* parent = key && key != cover_ && key != systemMessageWindow_.get() ? key : this;
     systemMessageWindow_.close();
     systemMessageWindow_.open([&] { return new SystemMessageWindow(messages, parent); });
 }

@@ -91,7 +91,10 @@ void ScreenLocker::lock()
 void ScreenLocker::restore()
 {
     for (const QPointer<QWidget>& window : hidden_) {
-        if (window)
+        // A window closed while locked (the settings) stays closed, though
+        // it may not be deleted yet.
+        const auto* own = qobject_cast<const ui::Window*>(window.data());
+        if (window && !(own && own->isClosing()))
             window->show();
     }
     hidden_.clear();

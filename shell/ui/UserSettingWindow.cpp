@@ -18,8 +18,15 @@ UserSettingWindow::UserSettingWindow(Settings::Services services, QWidget* paren
     setObjectName(QStringLiteral("userSettingWindow"));
     setWindowTitle(QStringLiteral("用户设置"));
     controller_.setUnlockRunner([this](const QString& tip, const QString& closeButtonTitle) {
+        // The window may close while the check runs (a screen lock closes
+        // both); it goes only once the check has returned into it.
+        setAttribute(Qt::WA_DeleteOnClose, false);
         auto* check = new UnlockScreenWindow({}, this);
-        return check->runModal(tip, closeButtonTitle);
+        const int answer = check->runModal(tip, closeButtonTitle);
+        setAttribute(Qt::WA_DeleteOnClose, true);
+        if (isClosing())
+            deleteLater();
+        return answer;
     });
 
     const QStringList labels { QStringLiteral("行情颜色："), QStringLiteral("委托颜色："),

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 namespace ui {
 
@@ -42,6 +43,8 @@ public:
     int runModal();
     void endModal(int code);
     bool isRunningModal() const { return modalRun_ != nullptr; }
+    // It has begun to close (it is deleted later).
+    bool isClosing() const { return closing_; }
     struct ModalRun; // one run of runModal
 
 signals:
@@ -85,10 +88,12 @@ public:
         ui::showOver(window_);
         return window_;
     }
+    // The slot lets go of the window as it closes, though the window is
+    // deleted only later: an open() right after makes a new one.
     void close()
     {
-        if (window_)
-            window_->close();
+        if (QPointer<W> window = std::exchange(window_, nullptr))
+            window->close();
     }
 
 private:

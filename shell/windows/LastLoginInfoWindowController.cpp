@@ -46,14 +46,15 @@ void LastLoginInfoWindowController::startTimer()
     timer_->start();
 }
 
-void LastLoginInfoWindowController::doCloseWindow()
+bool LastLoginInfoWindowController::windowShouldClose()
 {
-    if (isShuttingDown_)
-        return;
     if (timer_)
         timer_->stop();
-    isShuttingDown_ = true;
-    emit fadeOut();
+    if (!isShuttingDown_) {
+        isShuttingDown_ = true;
+        emit fadeOut();
+    }
+    return false;
 }
 
 void LastLoginInfoWindowController::mouseEntered()

@@ -36,7 +36,11 @@ public:
 
     // windowDidLoad: fade in and start the close timer.
     void windowDidLoad();
-    void doCloseWindow();
+    // doCloseWindow: the timer's close, as windowShouldClose.
+    void doCloseWindow() { windowShouldClose(); }
+    // windowShouldClose: the customer's close fades out first; answers no,
+    // the window stays until the fade has ended.
+    bool windowShouldClose();
     void mouseEntered();
     void mouseExited();
     // animationDidStop: ends the fade-out by closing the window.

@@ -27,12 +27,17 @@ void ScreenLockController::lockScreen()
         return;
     locked_ = true;
     notificationCenter->postNotification(sessionnotify::kCloseMessageBoxes);
+    // The lock closes the modal windows it finds, among them an unlock window
+    // run as a check by the settings: its result answers its own caller, not
+    // this lock, whose unlock window has only just opened.
+    lockingDown_ = true;
     emit locked();
+    lockingDown_ = false;
 }
 
 void ScreenLockController::doUnLockScreen(bool confirmed)
 {
-    if (!locked_)
+    if (!locked_ || lockingDown_)
         return;
     locked_ = false;
     if (confirmed) {

@@ -20,7 +20,9 @@ struct ScreenLockControllerServices {
 // close (type 20), the view hides every window of the session and shows the
 // unlock window. The unlock result (type 5) ends it: 1 shows the windows
 // again and restarts the idle timer (type 18); 0 logs out every account and
-// returns to the login window (type 1). Main thread only.
+// returns to the login window (type 1). A result posted while the windows are
+// being locked away (a settings check the lock closes) is not an answer to
+// the lock. Main thread only.
 class ScreenLockController final : public QObject {
     Q_OBJECT
 public:
@@ -47,4 +49,5 @@ private:
     NotificationCenter* notificationCenter;
     std::function<bool()> isDoingRiskEvaluation;
     bool locked_ = false;
+    bool lockingDown_ = false; // inside locked(): results are not this lock's
 };

@@ -1,6 +1,7 @@
 #include "CSNetworkTestRig.h"
 #include "comm/crypto/VEKCoder.h"
 #include "comm/transport/VEKTCConnectionContext.h"
+#include "support/ModalGuard.h"
 
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -462,6 +463,37 @@ TEST_F(CSNetworkE2E, FailedLogonAndSessionAreRetriedWithABoundedBackOff)
     EXPECT_GE(sessions[1] - sessions[0], 45);
     EXPECT_GE(sessions[2] - sessions[1], 95);
     EXPECT_LT(sessions[2] - sessions[0], 2000);
+}
+
+TEST_F(CSNetworkE2E, LogonAndSessionRetriesRunInTheNetworksModesWhileAModalPanelRuns)
+{
+    net->setRetryDelays(0.3, 0.3);
+    // The logon fails once in the default mode; the network then moves to the
+    // modal-panel mode too, and the pending retry with it.
+    sim.answerStatusNext(kLogon, 5);
+    net->connectTo(tcServer());
+    ASSERT_TRUE(spinUntil([&] { return !sim.received().isEmpty(); }));
+    ASSERT_TRUE(sim.received().first().logon);
+    spinFor(50ms);
+    ASSERT_TRUE(net->setRunLoopModes(platform::RunLoopModes::common()));
+    testsupport::ExpectModalDialogs ownSession;
+    platform::ModalSession modal;
+    Observer observer;
+    echo(observer, QStringLiteral("logged on"));
+    ASSERT_TRUE(waitCalls(observer, 1, 2s));
+    EXPECT_EQ(observer.echoed(0), QStringLiteral("logged on"));
+
+    // Status 100 twice: the second new session comes after the retry delay,
+    // not after the panel, and the request goes again under its own id.
+    sim.answerStatusNext(kEcho, 100);
+    sim.answerStatusNext(kEcho, 100);
+    const quint64 id = echo(observer, QStringLiteral("after two sessions"), true, 30);
+    ASSERT_TRUE(waitCalls(observer, 2, 2s));
+    EXPECT_EQ(observer.echoed(1), QStringLiteral("after two sessions"));
+    const QList<brokersim::Request> sent = receivedOf(kEcho);
+    ASSERT_EQ(sent.size(), 4);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(sent[i].packetId, qint64(id)) << i;
 }
 
 TEST_F(CSNetworkE2E, GarbageAndBadFramesFromEitherSide)

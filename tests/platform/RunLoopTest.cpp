@@ -166,7 +166,8 @@ TEST_F(RunLoopTest, ModalSessionAroundNestedEventLoop)
 
 // Two dialogs, one over the other. Stopping the current session ends the
 // inner run only; stopping every session (a screen lock) ends both, the
-// inner one first. A run is ended once, however often it is stopped.
+// inner one first. A run is ended once, however often it is stopped. A run
+// that nothing ends gives up after a while and says so, rather than hang.
 TEST_F(RunLoopTest, StoppingModalSessionsEndsTheirRuns)
 {
     QStringList log;
@@ -180,6 +181,13 @@ TEST_F(RunLoopTest, StoppingModalSessionsEndsTheirRuns)
                 log << QStringLiteral("stop %1").arg(depth);
                 loop.exit();
             });
+            QTimer bound;
+            bound.setSingleShot(true);
+            QObject::connect(&bound, &QTimer::timeout, &loop, [&log, &loop, depth] {
+                log << QStringLiteral("never stopped %1").arg(depth);
+                loop.exit();
+            });
+            bound.start(2s);
             QTimer::singleShot(0, [&, depth] {
                 if (depth == 1)
                     run(2);

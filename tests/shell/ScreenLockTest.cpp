@@ -104,7 +104,11 @@ TEST_F(ScreenLockTest, AFailedUnlockLogsOutEveryAccount)
     Posts posts { sessionnotify::kCloseMessageBoxes, sessionnotify::kLogout, sessionnotify::kResetLockTimer };
     ScreenLockController lock;
     int lockedSignals = 0;
-    QObject::connect(&lock, &ScreenLockController::locked, [&] { ++lockedSignals; });
+    QObject::connect(&lock, &ScreenLockController::locked, [&] {
+        ++lockedSignals;
+        // A settings check the lock closes answers its own caller, not the lock.
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(0)));
+    });
 
     // A settings check's result while unlocked changes nothing.
     NotificationCenter::getInstance()->postNotification(sessionnotify::kUnlockResult, QVariant(qulonglong(0)));
@@ -113,6 +117,7 @@ TEST_F(ScreenLockTest, AFailedUnlockLogsOutEveryAccount)
     NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
     NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen); // already locked
     EXPECT_TRUE(lock.isLocked());
+    EXPECT_EQ(AccountManager::getInstance()->loginAccounts().size(), 2u);
     EXPECT_EQ(lockedSignals, 1);
     EXPECT_EQ(posts.count(sessionnotify::kCloseMessageBoxes), 1u);
 

@@ -15,6 +15,8 @@
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
+#include "shell/ui/UserSettingWindow.h"
+#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
 #include "shell/ui/statusbar/BottomInfoView.h"
 #include "shell/windows/LoginViewController.h"
@@ -320,6 +322,72 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     EXPECT_TRUE(other->isVisible());
     EXPECT_EQ(window->geometry(), before);
     other->close();
+}
+
+// Turning account protection off asks for the trade password in an unlock
+// window run as a check. The lock closes that check as cancelled, which is
+// no answer to the lock's own unlock window: nobody is logged out and the
+// screen stays locked; after the unlock the settings work as before.
+TEST_F(MainWindowTest, ALockClosingTheSettingsCheckLogsNobodyOut)
+{
+    logInThroughTheForm();
+    openWindow();
+    installAccountWindows(*window);
+    UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    ScreenLocker& locker = window->screenLocker();
+    const auto check = [&]() -> UnlockScreenWindow* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* unlock = qobject_cast<UnlockScreenWindow*>(w);
+                unlock && unlock->isVisible() && unlock != locker.unlockWindow())
+                return unlock;
+        return nullptr;
+    };
+    const auto shownSettings = [&]() -> UserSettingWindow* {
+        for (UserSettingWindow* settings : window->findChildren<UserSettingWindow*>())
+            if (settings->isVisible())
+                return settings;
+        return nullptr;
+    };
+    // Chooses 关 in a newly opened settings window while `duringCheck` runs in the check.
+    const auto switchOff = [&](const std::function<void()>& duringCheck) {
+        window->findChild<QToolButton*>(QStringLiteral("userSettingButton"))->click();
+        UserSettingWindow* settings = shownSettings();
+        QPointer<QComboBox> protect
+            = settings ? settings->findChild<QComboBox*>(QStringLiteral("protectOptionPButton")) : nullptr;
+        if (!protect)
+            return protect;
+        EXPECT_EQ(protect->currentText(), QStringLiteral("开"));
+        QTimer::singleShot(0, settings, duringCheck);
+        protect->setFocus();
+        QTest::keyClick(protect, Qt::Key_Up);
+        return protect;
+    };
+    testsupport::ExpectModalDialogs checksAnsweredHere;
+
+    bool checkShown = false;
+    switchOff([&] {
+        checkShown = check() != nullptr;
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    });
+    EXPECT_TRUE(checkShown);
+    EXPECT_TRUE(locker.controller().isLocked());
+    EXPECT_FALSE(AccountManager::getInstance()->loginAccounts().empty());
+    ASSERT_TRUE(locker.unlockWindow());
+    EXPECT_TRUE(locker.unlockWindow()->isVisible());
+    EXPECT_FALSE(check());
+    EXPECT_TRUE(UserDefaultConfig::getInstance()->accountProtectOption());
+
+    locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked() && window->isVisible(); }));
+    const QPointer<QComboBox> protect = switchOff([&] {
+        if (UnlockScreenWindow* open = check())
+            open->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    });
+    ASSERT_TRUE(protect);
+    EXPECT_EQ(protect->currentText(), QStringLiteral("关"));
+    shownSettings()->findChild<QPushButton*>(QStringLiteral("applyButton"))->click();
+    EXPECT_FALSE(UserDefaultConfig::getInstance()->accountProtectOption());
+    EXPECT_FALSE(AccountManager::getInstance()->loginAccounts().empty());
 }
 
 TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnlockWindow)

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QWindow>
 #include <algorithm>
 
 using testsupport::spinFor;
@@ -68,12 +69,14 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
 }
 
 // The main window and the last-login notice on screen after a login: closed
-// in either order, the application ends when the last of them goes, and no
-// window is left on screen.
+// in either order, or the main window while the notice fades out after the
+// customer closed it, the application ends when the last of them goes, and
+// no window is left on screen.
 TEST_F(SessionWindowsTest, TheApplicationEndsWithItsLastWindowWhateverTheOrder)
 {
-    for (const bool mainFirst : { true, false }) {
-        SCOPED_TRACE(mainFirst ? "main window first" : "last-login window first");
+    enum class Order { MainFirst, LastLoginFirst, MainWhileLastLoginFades };
+    for (const Order order : { Order::MainFirst, Order::LastLoginFirst, Order::MainWhileLastLoginFades }) {
+        SCOPED_TRACE(int(order));
         AppSessionWindows windows;
         WidgetMainWindowOpener main([] { return new ui::Window(); });
         sessiontest::FakeRiskWindows riskWindows;
@@ -96,9 +99,13 @@ TEST_F(SessionWindowsTest, TheApplicationEndsWithItsLastWindowWhateverTheOrder)
         QPointer<LastLoginInfoWindow> last = windows.lastLoginInfoWindow();
         ASSERT_TRUE(last && last->isVisible());
 
-        if (!mainFirst) {
-            last->close();
-            spinFor(20ms);
+        if (order != Order::MainFirst) {
+            // By its title bar: it fades out first.
+            last->windowHandle()->close();
+            EXPECT_TRUE(last->controller().isShuttingDown());
+        }
+        if (order == Order::LastLoginFirst) {
+            EXPECT_TRUE(spinUntil([&] { return last.isNull(); }, 3s));
             EXPECT_EQ(quits, 0);
             EXPECT_TRUE(main.window()->isVisible());
         }

@@ -29,6 +29,7 @@
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 using namespace logintest;
 using namespace windowtest;
@@ -292,6 +293,40 @@ TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
     EXPECT_TRUE(last->isVisible());
     EXPECT_EQ(child<QLabel>(last, "contentLabel")->text(), QStringLiteral("时间：2024-05-31\n地址：192.168.1.20"));
     ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
+
+    // Closed by its title bar long before its timer: it fades out first too.
+    last = new LastLoginInfoWindow(QStringLiteral("上次登录信息"), QStringLiteral("时间：2024-05-31"));
+    last->showWindow();
+    ASSERT_TRUE(last->windowHandle());
+    EXPECT_FALSE(last->windowHandle()->close());
+    EXPECT_TRUE(last->isVisible());
+    EXPECT_TRUE(last->controller().isShuttingDown());
+    EXPECT_FALSE(last->controller().isTimerRunning());
+    ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
+}
+
+// A second application login on the same login window brings its own
+// system messages; they show, in place of the first ones.
+TEST_F(WindowSmokeTest, EveryApplicationLoginShowsItsSystemMessages)
+{
+    StartUp().run();
+    auto* window = new LoginWindow();
+    window->showOver();
+    const auto shown = [&] {
+        SystemMessageWindow* messages = window->systemMessageWindow();
+        return messages && messages->isVisible() ? messages->contentTextView()->toPlainText() : QString();
+    };
+    for (const QString& title : { QStringLiteral("系统维护通知"), QStringLiteral("新规则通知") }) {
+        brokersim::BrokerData data = broker().data();
+        data.systemMessages = { { title, QStringLiteral("请留意。"), QStringLiteral("2026-01-05"), QString() } };
+        broker().reset(data);
+        window->controller().appLoginComplete();
+        ASSERT_TRUE(spinUntil([&] { return shown().contains(title); })) << qPrintable(title);
+    }
+    const QWidgetList all = QApplication::topLevelWidgets();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                  [](QWidget* w) { return qobject_cast<SystemMessageWindow*>(w) && w->isVisible(); }),
+        1);
 }
 
 TEST_F(WindowSmokeTest, LoginPanelEndsOnAnyLogin)
