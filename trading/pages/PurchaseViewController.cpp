@@ -224,7 +224,7 @@ void PurchaseViewController::requestMaxQuantityInfo()
 
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
-    maxQuantity_ = servernumber::shownText(quantity, servernumber::Field::Quantity, QStringLiteral("股"));
+    maxQuantity_ = quantity + QStringLiteral("股");
     emit changed();
 }
 

@@ -628,8 +628,7 @@ void TradeViewController::requestMaxQuantityInfo()
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
 {
     const auto security = cachedSecurity();
-    maxAmount_ = servernumber::shownText(
-        quantity, servernumber::Field::Quantity, security ? security->getUnitName() : QString());
+    maxAmount_ = quantity + (security ? security->getUnitName() : QString());
     emit changed();
 }
 

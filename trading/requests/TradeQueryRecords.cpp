@@ -63,7 +63,7 @@ QString RDOMoney::getMoneyUnit(const QString&)
 
 QString RDOMoney::availableText() const
 {
-    return servernumber::shownText(available, servernumber::Field::Amount, getMoneyUnit(moneyTypeName));
+    return available + getMoneyUnit(moneyTypeName);
 }
 
 RDOOrder::RDOOrder(const VEKTCRS* set)
