@@ -202,28 +202,27 @@ void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
 bool HGTCancelVoteViewController::doConfigOrderForHKOtherVote(int, const OrderParam& p)
 {
     QString why;
-    if (requestManager
-            ->requestHGTCancelOtherVote(
-                this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why)
-            .isEmpty()) {
-        alertWindowController_.stopRunModal();
+    const QString handle = requestManager->requestHGTCancelOtherVote(
+        this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+    if (!alertWindowController_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(why), {});
-    }
     return true;
 }
 
-void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString&, const QString& serialNo)
+// A row can be clicked again once the lock has closed the dialog of a
+// withdrawal still on its way: its answer leaves the next one's dialog open.
+void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString& handle, const QString& serialNo)
 {
     // A reply without its serial number arrives as an unknown outcome.
-    alertWindowController_.stopRunModal();
+    alertWindowController_.requestAnswered(handle);
     lastSerialNo_ = serialNo;
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("委托已提交,委托序号为%1").arg(serialNo)), {});
     emit changed();
 }
 
-bool HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString&, const CSError& error)
+bool HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString& handle, const CSError& error)
 {
-    alertWindowController_.stopRunModal();
+    alertWindowController_.requestAnswered(handle);
     alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
     return true;
 }

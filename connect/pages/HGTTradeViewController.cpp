@@ -503,10 +503,8 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
               this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
         : services_.requestManager->requestHGTTradeSale(
               this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem);
-    if (handle.isEmpty()) {
-        dialog_.stopRunModal();
+    if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(problem), {});
-    }
     return true;
 }
 
@@ -516,21 +514,23 @@ void HGTTradeViewController::doConfigOrderTimedOut(int)
     services_.requestManager->requestHGTPosition(this);
 }
 
-void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString&, const QString& orderNumber)
+void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const QString& orderNumber)
 {
-    dialog_.stopRunModal();
+    // The dialog on screen may be the next order's, opened after the lock
+    // closed this one's: it stays, and so does the form it was made from.
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
-    quantity_.clear();
+    if (formOfThisOrder)
+        quantity_.clear();
     services_.requestManager->requestHGTPosition(this);
     emit changed();
 }
 
-bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString&, const CSError& error)
+bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
     // An unknown outcome has the positions read again by the facade.
-    dialog_.stopRunModal();
-    if (!dialog_.toldAlready(error)) // one box per outcome
+    if (dialog_.requestFailed(handle, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;

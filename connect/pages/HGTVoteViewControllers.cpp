@@ -14,30 +14,26 @@ void HGTDeclarePage::orderButtonClick()
     emit changed();
 }
 
-void HGTDeclarePage::answered(const QString& serialNo)
+void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
 {
     // A reply without its serial number arrives as an unknown outcome.
-    dialog().stopRunModal();
+    dialog().requestAnswered(handle);
     lastSerialNo_ = serialNo;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(serialNo)), {});
     emit changed();
 }
 
-void HGTDeclarePage::failed(const CSError& error)
+void HGTDeclarePage::failed(const QString& handle, const CSError& error)
 {
-    dialog().stopRunModal();
-    if (!dialog().toldAlready(error)) // one box per outcome
+    if (dialog().requestFailed(handle, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
 }
 
-bool HGTDeclarePage::refused(const QString& handle, const QString& why)
+void HGTDeclarePage::sent(const QString& handle, const QString& why)
 {
-    if (!handle.isEmpty())
-        return false;
-    dialog().stopRunModal();
-    alerts()->runAlert(AlertRequest::error(why), {});
-    return true;
+    if (!dialog().requestSent(handle))
+        alerts()->runAlert(AlertRequest::error(why), {});
 }
 
 HGTVoteViewController::HGTVoteViewController(
@@ -91,7 +87,7 @@ bool HGTVoteViewController::doConfigOrderForHKVote(int, const OrderParam& p)
     QString why;
     const QString handle = requestManager()->requestHGTVote(this, p.stockCode(), p.publicNo(), p.billNo(),
         p.upNo(), p.downNo(), p.freeNo(), p.securityId(), &why);
-    refused(handle, why);
+    sent(handle, why);
     return true;
 }
 
@@ -158,6 +154,6 @@ bool HGTOtherVoteViewController::doConfigOrderForHKOtherVote(int, const OrderPar
     QString why;
     const QString handle = requestManager()->requestHGTOtherVote(
         this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
-    refused(handle, why);
+    sent(handle, why);
     return true;
 }

@@ -21,11 +21,12 @@ protected:
     using HGTTradeViewController::HGTTradeViewController;
     // Opens the page's confirmation; the dialog's confirm sends.
     virtual void runConfirmation() = 0;
-    // The answer of the request the dialog's confirm sent.
-    void answered(const QString& serialNo);
-    void failed(const CSError& error);
-    // The request could not go out: the dialog closes and says why.
-    bool refused(const QString& handle, const QString& why);
+    // The request the dialog's confirm sent under `handle`; none went out
+    // when it is empty: the dialog closes and says why.
+    void sent(const QString& handle, const QString& why);
+    // The answer of that request.
+    void answered(const QString& handle, const QString& serialNo);
+    void failed(const QString& handle, const CSError& error);
 
 private:
     QString lastSerialNo_;
@@ -49,10 +50,13 @@ public:
     const QString& fieldText(Field field) const { return fields_[field]; }
 
     bool doConfigOrderForHKVote(int type, const OrderParam& orderParam) override;
-    void hgtVote(DataModel*, const QString&, const QString& serialNo) override { answered(serialNo); }
-    bool hgtVote(DataModel*, const QString&, const CSError& error) override
+    void hgtVote(DataModel*, const QString& handle, const QString& serialNo) override
     {
-        failed(error);
+        answered(handle, serialNo);
+    }
+    bool hgtVote(DataModel*, const QString& handle, const CSError& error) override
+    {
+        failed(handle, error);
         return true;
     }
 
@@ -86,10 +90,13 @@ public:
     const QString& fieldText(Field field) const { return fields_[field]; }
 
     bool doConfigOrderForHKOtherVote(int type, const OrderParam& orderParam) override;
-    void hgtOtherVote(DataModel*, const QString&, const QString& serialNo) override { answered(serialNo); }
-    bool hgtOtherVote(DataModel*, const QString&, const CSError& error) override
+    void hgtOtherVote(DataModel*, const QString& handle, const QString& serialNo) override
     {
-        failed(error);
+        answered(handle, serialNo);
+    }
+    bool hgtOtherVote(DataModel*, const QString& handle, const CSError& error) override
+    {
+        failed(handle, error);
         return true;
     }
 

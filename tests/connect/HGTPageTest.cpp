@@ -1,4 +1,6 @@
+#include "connect/pages/HGTQueryViewControllers.h"
 #include "connect/pages/HGTTradeViewController.h"
+#include "connect/pages/HGTVoteViewControllers.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
@@ -6,6 +8,7 @@
 #include "trading/DMOrderType.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading_pages/AnswerAfterTheLock.h"
 
 #include <QScopeGuard>
 #include <QTimer>
@@ -49,10 +52,11 @@ protected:
             holders.push_back({ QStringLiteral("沪港通"), "5", "A101000001" });
         logInWithHolders(holders);
     }
-    template <class Page = HGTTradeViewController> Page& openPage()
+    template <class Page = HGTTradeViewController> Page& openPage(OrderAlertWindowController::Services dialog = {})
     {
         HGTTradeViewControllerServices services;
         services.chinaNow = [this] { return now; };
+        services.dialog = dialog;
         auto page = std::make_unique<Page>(nullptr, services);
         Page& made = *page;
         pages.push_back(std::move(page));
@@ -345,4 +349,81 @@ TEST_F(HGTPageTest, ALateRefreshReplyIsIgnored)
     ASSERT_TRUE(spinUntil([&] { return page.abandonHandles().isEmpty(); }));
     EXPECT_EQ(sim.receivedCount(brokersim::kTimesharingFunction), charts); // no chart asked for the late one
     EXPECT_FALSE(page.refreshWaiting());
+}
+
+// An answer after the lock shows its own outcome and leaves the next
+// intent's dialog open, with the form it was made from, on the withdrawal
+// of a declaration, the declaration pages and the order page.
+TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
+{
+    logInWithShareholders();
+    // A dialog left busy ends at a short backstop: the test fails, but fast.
+    OrderAlertWindowController::Services quick;
+    quick.busyBackstopMs = 2000;
+    HGTTradeViewController& order = openPage(quick);
+    lookUp(order, QStringLiteral("00700"));
+    order.setPriceText(QStringLiteral("10.000")); // far below the market: the orders rest, and cost little
+    auto& declare = openPage<HGTOtherVoteViewController>(quick);
+    declare.setFieldText(HGTOtherVoteViewController::Code, QStringLiteral("00700"));
+    declare.setFieldText(HGTOtherVoteViewController::OrgNo, QStringLiteral("D00700"));
+    // A declaration to withdraw from.
+    declare.setFieldText(HGTOtherVoteViewController::Quantity, QStringLiteral("1000"));
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    declare.orderButtonClick();
+    HGTCancelVoteViewController withdraw(nullptr, HGTPageServices { nullptr, {}, quick, {} });
+    withdraw.setAlertPresenter(&alerts);
+    withdraw.load();
+    ASSERT_TRUE(spinUntil([&] { return withdraw.countText() == QStringLiteral("1"); }));
+    QString withdrawn;
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
+        w.setQuantityText(withdrawn);
+        w.confirmButtonClicked();
+    });
+    const auto unhook = qScopeGuard([] { HGTCancelConfirmAlertWC::setShownHookForTesting({}); });
+
+    const struct {
+        const char* what;
+        brokersim::Function function;
+        std::function<void(const QString&)> press; // with this quantity
+        std::function<QString()> quantity; // the one the form shows
+        const char* quantityAtTheEnd;
+    } cases[] = {
+        { "withdrawal", brokersim::kHKDeclareFunction,
+            [&](const QString& q) {
+                withdrawn = q;
+                withdraw.ordersTableViewClicked(0);
+            },
+            [&] { return withdrawn; }, "200" },
+        { "declaration", brokersim::kHKDeclareFunction,
+            [&](const QString& q) {
+                declare.setFieldText(HGTOtherVoteViewController::Quantity, q);
+                declare.orderButtonClick();
+            },
+            [&] { return declare.fieldText(HGTOtherVoteViewController::Quantity); }, "200" },
+        { "order", brokersim::kHKOrderFunction,
+            [&](const QString& q) {
+                order.setQuantityText(q);
+                order.orderButtonClick();
+            },
+            [&] { return order.quantityText(); }, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const qsizetype sent = sim.receivedCount(c.function);
+        alerts.shown.clear();
+        testsupport::AnswerAfterTheLock runs(
+            sim, c.function, [&] { return !alerts.shown.empty(); },
+            [&] {
+                EXPECT_EQ(c.quantity(), QStringLiteral("200"));
+                EXPECT_EQ(sim.receivedCount(c.function), sent + 1);
+            });
+        for (const char* quantity : { "100", "200", "200" })
+            ASSERT_TRUE(runs.press([&] { c.press(QString::fromLatin1(quantity)); })) << quantity;
+        EXPECT_EQ(sim.receivedCount(c.function), sent + 2);
+        ASSERT_EQ(alerts.shown.size(), 2u);
+        EXPECT_NE(alerts.shown[0].text, alerts.shown[1].text);
+        for (const AlertRequest& box : alerts.shown)
+            EXPECT_EQ(box.title, QStringLiteral("温馨提示")) << qPrintable(box.text);
+        EXPECT_EQ(c.quantity(), QLatin1String(c.quantityAtTheEnd));
+    }
 }

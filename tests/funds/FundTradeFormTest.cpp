@@ -6,6 +6,7 @@
 #include "funds/trade/OpdFundTradeViewController.h"
 #include "platform/ChinaClock.h"
 #include "tools/broker-sim/BackOffice.h"
+#include "trading_pages/AnswerAfterTheLock.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,11 @@ protected:
         resetMoneyQuery();
         FundSimulatorFixture::TearDown();
     }
-    std::unique_ptr<Form> make(qint32 type)
+    // `ownDialog`: the form's own confirmation dialog, not the recorder.
+    std::unique_ptr<Form> make(qint32 type, bool ownDialog = false)
     {
-        auto form = std::make_unique<Form>(type, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        auto form = std::make_unique<Form>(
+            type, Form::Services { nullptr, nullptr, nullptr, &notices, ownDialog ? nullptr : &confirmation });
         form->setAlertPresenter(&alerts);
         form->awakeFromNib();
         return form;
@@ -876,4 +879,42 @@ TEST_F(FundTradePages, FiguresShowAsTheServerSentThem)
         EXPECT_EQ(redeem->text(Form::Value), value);
         EXPECT_EQ(redeem->text(Form::Available), value);
     }
+}
+
+// A purchase confirmed and the lock before its answer: the form stays busy
+// until that answer (a press asks nothing), the redeem form's dialog opened
+// meanwhile stays open when the answer comes and sends its own order, and
+// each answer shows its own order's serial.
+TEST_F(FundTradeForm, AnAnswerAfterTheLockClosesNoOtherFormsDialog)
+{
+    auto purchase = make(Form::Purchase, true);
+    auto redeem = make(Form::Redeem, true);
+    type(*purchase, Form::Code, "000001");
+    type(*redeem, Form::Code, "000001");
+    purchase->setText(Form::Amount, "1000");
+    redeem->setText(Form::Amount, "10");
+    testsupport::AnswerAfterTheLock runs(
+        sim, brokersim::kFundPurchaseFunction, [&] { return !alerts.shown.isEmpty(); },
+        [&] { EXPECT_EQ(redeem->text(Form::Amount), "10"); });
+    ASSERT_TRUE(runs.press([&] { purchase->tradeButtonClicked(); }));
+    EXPECT_TRUE(purchase->isBusy());
+    purchase->tradeButtonClicked();
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(runs.press([&] { redeem->tradeButtonClicked(); })) << i;
+    ASSERT_TRUE(spinUntil([&] { return !purchase->isBusy() && !redeem->isBusy() && alerts.shown.size() == 2; }));
+    EXPECT_EQ(runs.runs(), 3);
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 1);
+    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
+    const auto serialOf = [&](const char* tradeId) {
+        for (const brokersim::SimFundOrder& o : book().orders())
+            if (o.tradeId == QLatin1String(tradeId))
+                return o.sno;
+        return QString();
+    };
+    EXPECT_EQ(alerts.shown,
+        QStringList({ QStringLiteral("tip:委托申请已提交，委托序号为%1。").arg(serialOf("240022")),
+            QStringLiteral("tip:委托申请已提交，委托序号为%1。").arg(serialOf("240024")) }));
+    EXPECT_TRUE(purchase->text(Form::Amount).isEmpty());
+    EXPECT_TRUE(redeem->text(Form::Amount).isEmpty());
 }

@@ -1,5 +1,6 @@
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/PurchaseViewController.h"
+#include "trading_pages/AnswerAfterTheLock.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -17,7 +18,10 @@ protected:
         logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
             { QStringLiteral("上海A股"), "1", "A101000001" },
             { QStringLiteral("沪港通"), "5", "H101000001" } });
-        owned = std::make_unique<PurchaseViewController>();
+        // A dialog left busy ends at a short backstop: a test fails, but fast.
+        PurchaseViewControllerServices quick;
+        quick.dialog.busyBackstopMs = 2000;
+        owned = std::make_unique<PurchaseViewController>(nullptr, quick);
         owned->setAlertPresenter(&alerts);
         owned->load();
         EXPECT_TRUE(spinUntil(
@@ -196,6 +200,29 @@ TEST_F(PurchasePageTest, SubscriptionWithinTheLimitGetsAnOrderNumber)
         QString::fromUtf8(PurchaseViewController::kSubmittedFormat).arg(page().lastOrderNumber()));
     EXPECT_TRUE(page().purchaseQuantityText().isEmpty());
     EXPECT_EQ(page().stockPriceText(), "12.34");
+}
+
+// An answer after the lock shows its own subscription's number and leaves
+// the next subscription's dialog open, with the quantity it was made from.
+TEST_F(PurchasePageTest, AnAnswerAfterTheLockBelongsToItsOwnSubscriptionOnly)
+{
+    testsupport::AnswerAfterTheLock runs(
+        sim, brokersim::kOrderFunction, [&] { return !alerts.shown.empty(); },
+        [&] {
+            EXPECT_EQ(page().purchaseQuantityText(), QStringLiteral("2000"));
+            EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // the box is the first one's
+        });
+    for (const char* quantity : { "1000", "2000", "2000" }) {
+        page().setQuantityText(QString::fromLatin1(quantity));
+        ASSERT_TRUE(runs.press([&] { page().purchaseButtonClicked(); })) << quantity;
+    }
+    ASSERT_EQ(sim.receivedCount(brokersim::kOrderFunction), 2);
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    const QString submitted = QString::fromUtf8(PurchaseViewController::kSubmittedFormat);
+    EXPECT_EQ(alerts.shown[1].text, submitted.arg(page().lastOrderNumber()));
+    EXPECT_NE(alerts.shown[0].text, alerts.shown[1].text);
+    EXPECT_TRUE(alerts.shown[0].text.startsWith(submitted.section(u'%', 0, 0)));
+    EXPECT_TRUE(page().purchaseQuantityText().isEmpty());
 }
 
 // Two Shanghai accounts: the record names the second one.

@@ -1,6 +1,5 @@
 #include "trading/pages/TradeViewController.h"
 
-#include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
@@ -12,6 +11,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/StockManager.h"
+#include "trading_pages/AnswerAfterTheLock.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -839,35 +839,12 @@ TEST_F(TradeViewControllerTest, AnAnswerAfterTheLockBelongsToItsOwnOrderOnly)
     TradeViewController& page = openPage(10000, quick);
     lookUp(page, QStringLiteral("600000"));
     sim.clearReceived();
-    sim.withholdNext(brokersim::kOrderFunction);
-    int step = 0;
-    whenShown([&](OrderAlertWindowController& d) {
-        EXPECT_FALSE(d.isBusy());
-        switch (step++) {
-        case 0: // confirmed; the screen locks before the answer
-            d.confirmButtonClicked();
-            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-            platform::ModalSession::stopAll();
-            NotificationCenter::getInstance()->postNotification(3);
-            break;
-        case 1: // after the unlock: cancel closes at once
-            d.cancelButtonClicked();
-            EXPECT_FALSE(d.isShown());
-            break;
-        default: // the first answer comes while this dialog is up
-            sim.releaseWithheld();
-            ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
-            EXPECT_TRUE(d.isShown());
-            EXPECT_EQ(page.quantityText(), QStringLiteral("200"));
-            d.confirmButtonClicked();
-            break;
-        }
-    });
+    testsupport::AnswerAfterTheLock runs(
+        sim, brokersim::kOrderFunction, [&] { return !alerts.shown.empty(); },
+        [&] { EXPECT_EQ(page.quantityText(), QStringLiteral("200")); });
     for (const char* quantity : { "100", "200", "200" }) {
         page.setQuantityText(QString::fromLatin1(quantity));
-        const int before = step;
-        page.orderButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return step == before + 1 && !page.isBusy(); })) << quantity;
+        ASSERT_TRUE(runs.press([&] { page.orderButtonClicked(); })) << quantity;
     }
     ASSERT_EQ(sim.receivedCount(brokersim::kOrderFunction), 2);
     // Each box names the order of its own quantity: the first the 100.

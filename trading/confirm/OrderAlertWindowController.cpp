@@ -190,9 +190,26 @@ bool OrderAlertWindowController::stopRunModal(quint64 run)
     return true;
 }
 
-void OrderAlertWindowController::requestSent(const QString& handle)
+bool OrderAlertWindowController::requestSent(const QString& handle)
 {
+    if (handle.isEmpty()) {
+        stopRunModal();
+        return false;
+    }
     runOfRequest_[handle] = run_;
+    return true;
+}
+
+bool OrderAlertWindowController::requestAnswered(const QString& handle)
+{
+    return stopRunModal(takeRunOf(handle));
+}
+
+bool OrderAlertWindowController::requestFailed(const QString& handle, const CSError& error)
+{
+    const quint64 run = takeRunOf(handle);
+    stopRunModal(run);
+    return !toldAlready(run, error);
 }
 
 quint64 OrderAlertWindowController::takeRunOf(const QString& handle)

@@ -142,8 +142,19 @@ public:
     // confirmed request (at the lock) leaves that request's answer to come
     // while the customer may already be in the next run, so an answer is
     // tied to the run that sent it.
-    // The confirmed run sent its request under `handle`.
-    void requestSent(const QString& handle);
+    // The confirmed run sent its request under `handle`; an empty handle
+    // means nothing went out, and the dialog closes at once. Answers whether
+    // the request went out. A request joined to an equal one on its way
+    // shares its handle, and the one answer is then the later run's.
+    bool requestSent(const QString& handle);
+    // The answer of the request sent under `handle` has come: the dialog of
+    // the run that sent it closes if it is still on screen; a later run's
+    // stays as it is. Answers whether it closed.
+    bool requestAnswered(const QString& handle);
+    // The same for the request's error. Answers whether the page is still to
+    // show it: not when that run's backstop already told the outcome is
+    // unknown.
+    bool requestFailed(const QString& handle, const CSError& error);
     // The run whose request is `handle`, forgotten from now on; 0 for none.
     quint64 takeRunOf(const QString& handle);
     // stopRunModal for that run only: another run's dialog stays as it is.

@@ -358,12 +358,8 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     QString handle;
     const QString refused = services_.orderManager->requestOrder(this, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
-    if (!refused.isEmpty()) {
-        dialog_.stopRunModal();
+    if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
-        return true;
-    }
-    dialog_.requestSent(handle);
     return true;
 }
 
@@ -379,7 +375,7 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     // Only this subscription's dialog closes: the one on screen may be the
     // next one's, opened after the lock closed this one's, and the form is
     // then that one's.
-    const bool formOfThisOrder = dialog_.stopRunModal(dialog_.takeRunOf(handle)) || !busy_;
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
     if (formOfThisOrder)
@@ -391,9 +387,7 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
 
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    const quint64 run = dialog_.takeRunOf(handle);
-    dialog_.stopRunModal(run);
-    if (!dialog_.toldAlready(run, error)) // one box per outcome
+    if (dialog_.requestFailed(handle, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     emit changed();
     return true;
