@@ -823,13 +823,6 @@ void TradeViewController::sendOrder(
     dialog_.requestSent(handle);
 }
 
-bool TradeViewController::endOrderRun(quint64 run)
-{
-    // The dialog on screen may be the next order's, opened after the lock
-    // closed this one's: it stays, and so does the form it was made from.
-    return dialog_.stopRunModal(run) || !busy_;
-}
-
 bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)
 {
     if (type != 0 && type != 1)
@@ -852,7 +845,9 @@ void TradeViewController::doConfigOrderTimedOut(int)
 
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
 {
-    const bool formOfThisOrder = endOrderRun(dialog_.takeRunOf(handle));
+    // The dialog on screen may be the next order's, opened after the lock
+    // closed this one's: it stays, and so does the form it was made from.
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
     if (formOfThisOrder)
@@ -865,10 +860,8 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
 
 bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    const quint64 run = dialog_.takeRunOf(handle);
-    endOrderRun(run);
     // One box per outcome: the dialog's time-out may have told it already.
-    if (!dialog_.toldAlready(run, error))
+    if (dialog_.requestFailed(handle, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     if (isOrderOutcomeUnknown(error)) {
         requestPositions();

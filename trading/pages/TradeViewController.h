@@ -189,10 +189,6 @@ protected:
         const OrderParam& param, std::shared_ptr<Security> fresh) const;
     // The confirmed order to the server; a refusal before sending closes the dialog.
     void sendOrder(const Security& security, const OrderParam& param, qint32 side, const QString& price);
-    // The answer of the order confirmed in dialog run `run`: that run's
-    // dialog closes. Answers whether the form is still that order's (no
-    // other order is on its way).
-    bool endOrderRun(quint64 run);
     QString selectedMarketCode() const;
     QString selectedSecurityId() const;
     // Starts the lookup of the code field; a code other than the shown
