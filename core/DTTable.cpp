@@ -74,14 +74,12 @@ void DTTable::buildFromRecordSet(const VEKTCRS& source, const QStringList& filte
 
     std::vector<qint32> kept;
     QStringList titles;
-    std::vector<qint32> types;
     for (qint32 i = 0; i < recordSet.fieldCount(); ++i) {
         const QString name = recordSet.fieldNameAtIndex(i);
         if (name == QLatin1String(kPostStr) || filterKeys.contains(name))
             continue;
         kept.push_back(i);
         titles << recordSet.fieldDescAtIndex(i);
-        types.push_back(recordSet.fieldAtIndex(i)->type);
     }
 
     _count = recordSet.rowsAffected();
@@ -112,7 +110,6 @@ void DTTable::buildFromRecordSet(const VEKTCRS& source, const QStringList& filte
         rows << row;
     }
     _tableColomnTitles = titles;
-    _columnFieldTypes = std::move(types);
     _arrayController->setContent(titles, rows);
 }
 
@@ -151,13 +148,4 @@ QString DTTable::valueForTitle(qsizetype row, const QString& title) const
     if (column < 0 || row < 0 || row >= rows.size() || column >= rows[row].size())
         return {};
     return rows[row][column];
-}
-
-qint32 DTTable::columnFieldType(qsizetype column) const
-{
-    // Tables that set their titles by hand declare no types.
-    if (_columnFieldTypes.size() != size_t(_tableColomnTitles.size()) || column < 0
-        || size_t(column) >= _columnFieldTypes.size())
-        return 0;
-    return _columnFieldTypes[size_t(column)];
 }

@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QVariantList>
 #include <memory>
-#include <vector>
 
 class VEKTCRS;
 
@@ -78,10 +77,6 @@ public:
     // The value of a row under a title; with two columns of one title, the
     // later one (as a row keyed by title would hold). "" when there is none.
     QString valueForTitle(qsizetype row, const QString& title) const;
-    // The type code the reply declares for a column's field (4 a 32-bit
-    // integer, 7 a double, 9 text...); 0 when the table was not read from a
-    // record set.
-    qint32 columnFieldType(qsizetype column) const;
 
 protected:
     // Steps shared by construction and update.
@@ -89,7 +84,6 @@ protected:
 
     std::unique_ptr<DTArrayController> _arrayController;
     QStringList _tableColomnTitles;
-    std::vector<qint32> _columnFieldTypes; // by column, as the titles
     QVariantList _contentObjectArray;
     qint64 _count = 0;
 };

@@ -89,29 +89,6 @@ TEST(DTTable, ColumnsAreTheFieldsTitledByDescription)
     EXPECT_EQ(empty.count(), 0);
 }
 
-// The views tell columns of numbers by the type the reply declares: each
-// kept column answers its own field's type, in column order.
-TEST(DTTable, ColumnsKeepTheTypesTheReplyDeclares)
-{
-    VEKTCRS set(2);
-    const std::pair<const char*, qint32> fields[]
-        = { { "poststr", 9 }, { "qty", 4 }, { "fundid", 9 }, { "px", 7 }, { "big", 5 }, { "name", 9 } };
-    for (const auto& [name, type] : fields) {
-        TCRSField field {};
-        field.type = type;
-        std::strncpy(field.name, name, sizeof field.name - 1);
-        ASSERT_TRUE(set.addField(field));
-    }
-    const DTTable table(&set, { QStringLiteral("fundid") });
-    ASSERT_EQ(table.tableColomnTitles().size(), 4);
-    const qint32 expected[] = { 4, 7, 5, 9 };
-    for (qsizetype c = 0; c < 4; ++c)
-        EXPECT_EQ(table.columnFieldType(c), expected[c]) << c;
-    EXPECT_EQ(table.columnFieldType(-1), 0);
-    EXPECT_EQ(table.columnFieldType(4), 0);
-    EXPECT_EQ(DTTable().columnFieldType(0), 0);
-}
-
 TEST(DTTable, DuplicateTitlesKeepTheirOwnValues)
 {
     const VEKTCRS set
