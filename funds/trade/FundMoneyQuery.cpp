@@ -7,9 +7,8 @@ struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     std::function<void(const QString&)> shown;
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override
     {
-        // The amount as the server sent it, followed by its unit.
         if (shown)
-            shown(money.available + RDOMoney::getMoneyUnit(money.moneyTypeName));
+            shown(money.availableText());
     }
     using IMoneyInfoDelegate::queryMoneyInfo;
 };

@@ -281,7 +281,7 @@ TEST_F(OrderAlertWindowControllerTest, TheLockEndsABusyDialogAndItsLateAnswerClo
         EXPECT_FALSE(dialog.isBusy());
         whenShown([](OrderAlertWindowController& d) {
             EXPECT_FALSE(d.isBusy());
-            EXPECT_FALSE(d.stopRunModal(d.takeRunOf(QStringLiteral("first"))));
+            EXPECT_FALSE(d.requestAnswered(QStringLiteral("first")));
             EXPECT_TRUE(d.isShown());
             d.cancelButtonClicked(); // works at once
             EXPECT_FALSE(d.isShown());

@@ -209,7 +209,9 @@ bool OrderAlertWindowController::requestFailed(const QString& handle, const CSEr
 {
     const quint64 run = takeRunOf(handle);
     stopRunModal(run);
-    return !toldAlready(run, error);
+    // That run's backstop told the outcome is unknown already: the request's
+    // own unknown outcome is no news.
+    return !(run != 0 && timedOutRun_ == run && isOrderOutcomeUnknown(error));
 }
 
 quint64 OrderAlertWindowController::takeRunOf(const QString& handle)

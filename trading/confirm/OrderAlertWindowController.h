@@ -155,25 +155,12 @@ public:
     // show it: not when that run's backstop already told the outcome is
     // unknown.
     bool requestFailed(const QString& handle, const CSError& error);
-    // The run whose request is `handle`, forgotten from now on; 0 for none.
-    quint64 takeRunOf(const QString& handle);
-    // stopRunModal for that run only: another run's dialog stays as it is.
-    // Answers whether the run was on screen.
-    bool stopRunModal(quint64 run);
     void cancelButtonClicked();
     void confirmButtonClicked();
 
     // What the window shows.
     bool isShown() const { return shown_; }
     bool isBusy() const { return busy_; }
-    // The last run ended at its backstop, so its page has told the user the
-    // outcome is unknown; the request's own unknown outcome later is no news.
-    bool timedOut() const { return run_ != 0 && timedOutRun_ == run_; }
-    bool toldAlready(const CSError& error) const { return toldAlready(run_, error); }
-    bool toldAlready(quint64 run, const CSError& error) const
-    {
-        return run != 0 && timedOutRun_ == run && isOrderOutcomeUnknown(error);
-    }
     int theType() const { return theType_; }
     const OrderParam& orderParam() const { return orderParam_; }
     OrderAlertEntry entry() const { return entry_; }
@@ -203,6 +190,11 @@ private:
     void setControlsStatus(bool busy);
     void closeWindow();
     void backstopFired();
+    // The run whose request is `handle`, forgotten from now on; 0 for none.
+    quint64 takeRunOf(const QString& handle);
+    // stopRunModal for that run only: another run's dialog stays as it is.
+    // Answers whether the run was on screen.
+    bool stopRunModal(quint64 run);
 
     platform::WeakRef<IDoConfigOrder> theObserver_;
     Services services_;

@@ -815,12 +815,8 @@ void TradeViewController::sendOrder(
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         this, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
-    if (!refused.isEmpty()) {
-        dialog_.stopRunModal();
+    if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
-        return;
-    }
-    dialog_.requestSent(handle);
 }
 
 bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam& param)

@@ -69,8 +69,8 @@ public:
 
     // getMoneyUnit: every currency is counted in "元".
     static QString getMoneyUnit(const QString& moneyTypeName);
-    // The available money with its unit; "--" when the server's figure is no
-    // plausible amount.
+    // The available money as the server sent it, followed by its unit
+    // ("%@%@").
     QString availableText() const;
 
     QString fundId; // "fundid"

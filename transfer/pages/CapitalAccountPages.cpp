@@ -265,7 +265,7 @@ void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString&, co
     // Another account's money is not this one's.
     if (!moneyFundId_ || (!money.fundId.isEmpty() && money.fundId != *moneyFundId_))
         return;
-    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    availableFundText_ = money.availableText();
     emit changed();
 }
 

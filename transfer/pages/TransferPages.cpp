@@ -273,7 +273,7 @@ void StockToBankViewController::requestAvailableFundAmount()
 
 void StockToBankViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
 {
-    availableFundText_ = money.available + RDOMoney::getMoneyUnit(money.moneyTypeName);
+    availableFundText_ = money.availableText();
     emit changed();
 }
 
