@@ -57,11 +57,14 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
     EXPECT_TRUE(amount->text().isEmpty());
     EXPECT_TRUE(password->text().isEmpty());
     ASSERT_TRUE(spinUntil([&] { return available->text() == QStringLiteral("49699.75元"); }, 10s));
-    // The list of capital accounts shows the moved money too.
-    const int column = accounts->tableModel()->titles().indexOf(QStringLiteral("可用资金"));
-    ASSERT_GE(column, 0);
+    // The list of capital accounts shows the moved money too, once it has
+    // been read again (its columns come with the reply).
     ASSERT_TRUE(spinUntil(
-        [&] { return accounts->model()->index(1, column).data().toString() == QStringLiteral("8300.25"); }, 10s));
+        [&] {
+            const int column = accounts->tableModel()->titles().indexOf(QStringLiteral("可用资金"));
+            return column >= 0 && accounts->model()->index(1, column).data().toString() == QStringLiteral("8300.25");
+        },
+        10s));
     const auto& money = brokersim::backOffice(sim)->account(*broker().customer("010200000002")).money;
     EXPECT_EQ(money.at(QStringLiteral("010210000003")).balance, 8300250);
 
