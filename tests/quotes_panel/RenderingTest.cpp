@@ -208,7 +208,8 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     QImage image = render();
     const QPoint top = overlay->pos() + QPoint(int(overlay->crossHairX()), overlay->height() / 2);
     EXPECT_TRUE(near(image, top, isWhiteish));
-    // Past the left edge: at 0, the first minute.
+    // Back over the chart and out past the left edge: at 0, the first minute.
+    sendMouse(overlay, QEvent::MouseMove, { 5, 10 }, Qt::LeftButton);
     sendMouse(overlay, QEvent::MouseMove, { -80, 10 }, Qt::LeftButton);
     EXPECT_EQ(overlay->point().x(), 0.0);
     EXPECT_EQ(overlay->getSelectedTimePointIndex(), 0);
@@ -222,9 +223,9 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_FALSE(isWhiteish(image.pixel(overlay->pos() + QPoint(0, overlay->height() / 2))));
 }
 
-// A drag that leaves the chart above or below puts the cross-hair at the
+// A drag that leaves the chart puts the cross-hair at the
 // right edge, or at 0 when it left at x 0 or less, and leaves it there, the
-// minute still shown, until the mouse comes back over the chart.
+// minute still shown, until the mouse comes back over the chart itself.
 TEST_F(QuotePanelRendering, ADragThatLeavesAboveOrBelowWaitsForTheMouseToComeBack)
 {
     auto s = security(day(walk(60, 10.0, 0.01), 10.0));
@@ -252,6 +253,8 @@ TEST_F(QuotePanelRendering, ADragThatLeavesAboveOrBelowWaitsForTheMouseToComeBac
         // Moving on outside changes nothing.
         sendMouse(overlay, QEvent::MouseMove, { 200, -60 }, Qt::LeftButton);
         sendMouse(overlay, QEvent::MouseMove, { 150, h + 60 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, { w + 40, 60 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, { -40, 60 }, Qt::LeftButton);
         EXPECT_EQ(overlay->point(), QPointF(c.x, h - 50));
         EXPECT_TRUE(controller->isSelected());
         EXPECT_EQ(controller->field(QuoteField::timeText).text, exitTime);

@@ -51,7 +51,7 @@ void TimePointLineView::mouseDragged(QPointF location)
 {
     if (!isMouseEntered_ || !isMouseDragged_)
         return;
-    // Past the left or right edge the cross-hair stays at that edge.
+    // A move reported on the very edge stays on the chart.
     point_ = quotepanel::clampToOverlay(location, width(), height());
     update();
     updateToSelectedQuote();
@@ -115,10 +115,9 @@ void TimePointLineView::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton))
         return;
     // While the button is held the window reports neither leaving nor
-    // entering: the drag's own moves above or below the chart tell them.
+    // entering: the drag's own moves tell them.
     const QPointF location = fromWidget(event->position());
-    const double y = event->position().y();
-    if (y < 0 || y >= height()) {
+    if (!QRectF(0, 0, width(), height()).contains(event->position())) {
         if (isMouseEntered_)
             mouseExited(location);
         return;
