@@ -87,44 +87,48 @@ TEST_F(QuotePanelController, LimitsThatAreNoPriceShowDashes)
     }
 }
 
-// Every number of the panel is plausible for what it stands for or "--";
-// units of a change and of a count are allowed, empty texts stay empty.
-TEST_F(QuotePanelController, NumbersThatMeanNothingShowDashes)
+// The panel shows each number as its security formats it, signed or not:
+// it never filters a text a second time. "--" comes only from the security.
+TEST_F(QuotePanelController, NumbersShowAsTheSecurityFormatsThem)
 {
-    using servernumber::Field;
+    using Shown = QString (*)(QuoteInfoViewController&, const Security&);
     const struct {
+        const char* what;
+        void (*change)(RDOQuotesOf5Level&, std::vector<RDOTimesharingInfo>&);
+        Shown shown;
         const char* text;
-        Field field;
-        const char* shown;
     } cases[] = {
-        { "10.50", Field::Price, "10.50" },
-        { "-0.01", Field::Price, "--" },
-        { "nan", Field::Price, "--" },
-        { "abc", Field::Price, "--" },
-        { "", Field::Price, "" },
-        { "--", Field::Price, "--" },
-        { "-2.35%", Field::SignedAmount, "-2.35%" },
-        { "inf%", Field::SignedAmount, "--" },
-        { "1200", Field::Quantity, "1200" },
-        { "-3", Field::Quantity, "--" },
-        { "12.5", Field::Quantity, "--" },
-        { "1.25万", Field::Quantity, "1.25万" },
-        { "3万亿", Field::Quantity, "3万亿" },
-        { "-1.25亿", Field::Quantity, "--" },
+        { "negative level quantity", [](auto& q, auto&) { q.buyQuantities[0] = -300; },
+            [](auto& c, auto&) { return c.buyQuantity(1).text; }, "-3" },
+        { "level quantity under a lot", [](auto& q, auto&) { q.sellQuantities[1] = 99; },
+            [](auto& c, auto&) { return c.sellQuantity(2).text; }, "--" },
+        { "level quantity in lots", [](auto& q, auto&) { q.sellQuantities[2] = 1250; },
+            [](auto& c, auto&) { return c.sellQuantity(3).text; }, "12" },
+        { "negative level price", [](auto& q, auto&) { q.buyPrices[0] = -0.01; },
+            [](auto& c, auto&) { return c.buyPrice(1).text; }, "--" },
+        { "falling change", [](auto& q, auto&) { q.amountOfUpDown = -2.35; },
+            [](auto& c, auto&) { return c.field(QuoteField::amountOfUpdownText).text; }, "-2.35%" },
+        { "negative turnover in the header", [](auto&, auto& points) { points.back().totalTurnover = -500; },
+            [](auto& c, auto&) { return c.field(QuoteField::currentQuantityText).text; }, "-5" },
+        { "negative turnover of the selected minute",
+            [](auto&, auto& points) { points[1].totalTurnover = -700; },
+            [](auto& c, auto& s) {
+                c.updateSelectedTimeInfo(s, 1);
+                return c.field(QuoteField::currentQuantityText).text;
+            },
+            "-7" },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(QuoteInfoViewController::shownNumber(QString::fromUtf8(c.text), c.field),
-            QString::fromUtf8(c.shown))
-            << c.text;
-
-    // Through the panel: a minute with a negative turnover in the header.
-    QuoteInfoViewController c({ 955, 400 }, services());
-    c.awakeFromNib();
-    std::vector<RDOTimesharingInfo> points = walk(3, 10.0, 0.01);
-    points.back().totalTurnover = -500;
-    c.setTimesharingInfo(security(day(points, 10.0)));
-    EXPECT_EQ(c.field(QuoteField::currentQuantityText).text, "--");
-    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "10.02");
+    for (const auto& row : cases) {
+        QuoteInfoViewController c({ 955, 400 }, services());
+        c.awakeFromNib();
+        RDOQuotesOf5Level q = quote();
+        std::vector<RDOTimesharingInfo> points = walk(3, 10.0, 0.01);
+        row.change(q, points);
+        auto s = security(day(points, 10.0), &q);
+        c.setQuotesOf5LevelInfo(*s);
+        c.setTimesharingInfo(s);
+        EXPECT_EQ(row.shown(c, *s), QString::fromUtf8(row.text)) << row.what;
+    }
 }
 
 TEST_F(QuotePanelController, ClicksNeverReachAFormUnderItsConfirmation)

@@ -208,7 +208,8 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     QImage image = render();
     const QPoint top = overlay->pos() + QPoint(int(overlay->crossHairX()), overlay->height() / 2);
     EXPECT_TRUE(near(image, top, isWhiteish));
-    // Past the left edge: at 0, the first minute.
+    // Back over the chart and out past the left edge: at 0, the first minute.
+    sendMouse(overlay, QEvent::MouseMove, { 5, 10 }, Qt::LeftButton);
     sendMouse(overlay, QEvent::MouseMove, { -80, 10 }, Qt::LeftButton);
     EXPECT_EQ(overlay->point().x(), 0.0);
     EXPECT_EQ(overlay->getSelectedTimePointIndex(), 0);
@@ -220,6 +221,54 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_EQ(controller->field(QuoteField::timeText).text, s->timeText());
     image = render();
     EXPECT_FALSE(isWhiteish(image.pixel(overlay->pos() + QPoint(0, overlay->height() / 2))));
+}
+
+// A drag that leaves the chart puts the cross-hair at the
+// right edge, or at 0 when it left at x 0 or less, and leaves it there, the
+// minute still shown, until the mouse comes back over the chart itself.
+TEST_F(QuotePanelRendering, ADragThatLeavesAboveOrBelowWaitsForTheMouseToComeBack)
+{
+    auto s = security(day(walk(60, 10.0, 0.01), 10.0));
+    controller->setTimesharingInfo(s);
+    TimePointLineView* overlay = view->timePointLineView();
+    const double w = overlay->width();
+    const double h = overlay->height();
+    const struct {
+        QPointF exit;
+        double x;
+    } cases[] = {
+        { { 300, -1 }, w - 0.5 },
+        { { 300, h + 20 }, w - 0.5 },
+        { { 0, -20 }, 0 },
+        { { -30, h }, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.exit.x() << "," << c.exit.y());
+        sendMouse(overlay, QEvent::MouseButtonPress, { 100, 50 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, c.exit, Qt::LeftButton);
+        EXPECT_EQ(overlay->point(), QPointF(c.x, h - 50));
+        EXPECT_FALSE(overlay->isMouseEntered());
+        const QString exitTime = s->selectedTimeText(quint64(selectedTimePointIndex(c.x, 0)));
+        EXPECT_EQ(controller->field(QuoteField::timeText).text, exitTime);
+        // Moving on outside changes nothing.
+        sendMouse(overlay, QEvent::MouseMove, { 200, -60 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, { 150, h + 60 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, { w + 40, 60 }, Qt::LeftButton);
+        sendMouse(overlay, QEvent::MouseMove, { -40, 60 }, Qt::LeftButton);
+        EXPECT_EQ(overlay->point(), QPointF(c.x, h - 50));
+        EXPECT_TRUE(controller->isSelected());
+        EXPECT_EQ(controller->field(QuoteField::timeText).text, exitTime);
+        const QImage image = render();
+        EXPECT_TRUE(near(image, overlay->pos() + QPoint(int(overlay->crossHairX()), int(h / 2)), isWhiteish));
+        // Back over the chart the cross-hair follows again.
+        sendMouse(overlay, QEvent::MouseMove, { 120, 40 }, Qt::LeftButton);
+        EXPECT_TRUE(overlay->isMouseEntered());
+        EXPECT_EQ(overlay->point(), QPointF(120, h - 40));
+        EXPECT_EQ(controller->field(QuoteField::timeText).text,
+            s->selectedTimeText(quint64(selectedTimePointIndex(120, 0))));
+        sendMouse(overlay, QEvent::MouseButtonRelease, { 120, 40 }, Qt::NoButton);
+        EXPECT_FALSE(controller->isSelected());
+    }
 }
 
 // On the panel itself, at the client's font sizes (and a larger one): the

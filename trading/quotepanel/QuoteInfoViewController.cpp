@@ -3,7 +3,6 @@
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
-#include "quotes/requests/ServerNumber.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
@@ -31,55 +30,7 @@ constexpr MarketTexts kMarketTexts[] = {
     { "09:30", "11:30 13:00", "15:30", 5.0 / 11, true, true },
 };
 
-using servernumber::Field;
-
-// What a number the panel shows stands for; none for the captions, the
-// time and the axis labels, which are no numbers.
-std::optional<Field> numberFieldOf(QuoteField field)
-{
-    switch (field) {
-    case QuoteField::amountOfUpdownText:
-        return Field::SignedAmount;
-    case QuoteField::currentQuantityText:
-    case QuoteField::maxVolumeText:
-    case QuoteField::halfOfMaxVolumeText:
-        return Field::Quantity;
-    case QuoteField::lastPriceText:
-    case QuoteField::limitUpText:
-    case QuoteField::limitDownText:
-    case QuoteField::exchangeRateText:
-    case QuoteField::currentPriceText:
-    case QuoteField::averagePriceText:
-    case QuoteField::maxPriceText:
-    case QuoteField::higherPriceText:
-    case QuoteField::closingPriceText:
-    case QuoteField::lowerPriceText:
-    case QuoteField::minPriceText:
-        return Field::Price;
-    default:
-        return std::nullopt;
-    }
-}
-
 } // namespace
-
-QString QuoteInfoViewController::shownNumber(const QString& text, Field field)
-{
-    if (text.isEmpty() || text == QLatin1String(servernumber::kNotShown))
-        return text;
-    // A change in percent, and a count in 万, 亿 or 万亿 (a fraction of one).
-    QStringView number = text;
-    if (field == Field::SignedAmount && number.endsWith(u'%'))
-        number.chop(1);
-    for (const char16_t* unit : { u"万亿", u"万", u"亿" }) {
-        if (field == Field::Quantity && number.endsWith(QStringView(unit))) {
-            number.chop(QStringView(unit).size());
-            field = Field::Amount;
-            break;
-        }
-    }
-    return servernumber::isPlausible(number, field) ? text : QString::fromLatin1(servernumber::kNotShown);
-}
 
 QuoteInfoViewController::QuoteInfoViewController(QSizeF frameSize, Services services, QObject* parent)
     : QObject(parent)
@@ -141,8 +92,7 @@ void QuoteInfoViewController::awakeFromNib()
 
 void QuoteInfoViewController::setText(QuoteField field, const QString& text, std::optional<QColor> color)
 {
-    const std::optional<Field> number = numberFieldOf(field);
-    f(field).text = number ? shownNumber(text, *number) : text;
+    f(field).text = text;
     if (color)
         f(field).color = *color;
 }
@@ -182,12 +132,10 @@ void QuoteInfoViewController::setQuotesOf5LevelInfo(const Security& s)
     setText(QuoteField::limitDownLabel, s.limitDownLabelText());
     for (int level = 1; level <= kLevels; ++level) {
         const size_t i = size_t(level - 1);
-        buyPrices_[i]
-            = { shownNumber(s.buyPriceText(level), Field::Price), s.buyPriceTextColor(level), false };
-        sellPrices_[i]
-            = { shownNumber(s.sellPriceText(level), Field::Price), s.sellPriceTextColor(level), false };
-        buyQuantities_[i].text = shownNumber(s.buyQuantityText(level), Field::Quantity);
-        sellQuantities_[i].text = shownNumber(s.sellQuantityText(level), Field::Quantity);
+        buyPrices_[i] = { s.buyPriceText(level), s.buyPriceTextColor(level), false };
+        sellPrices_[i] = { s.sellPriceText(level), s.sellPriceTextColor(level), false };
+        buyQuantities_[i].text = s.buyQuantityText(level);
+        sellQuantities_[i].text = s.sellQuantityText(level);
     }
     setText(QuoteField::lastPriceText, s.lastPriceText(), s.lastPriceTextColor());
     setText(QuoteField::amountOfUpdownText, s.amountOfUpdownText(), s.amountOfUpdownTextColor());

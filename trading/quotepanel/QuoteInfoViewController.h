@@ -3,7 +3,6 @@
 #include "platform/Lifetime.h"
 #include "platform/RunLoop.h"
 #include "quotes/requests/QuoteDataModels.h"
-#include "quotes/requests/ServerNumber.h"
 #include "trading/quotepanel/QuotePanelGeometry.h"
 #include "trading/quotepanel/TimePointLineView.h"
 
@@ -183,10 +182,6 @@ public:
 
     // The layout type a security's class id asks for.
     static qint32 quoteMarketTypeOfClass(const QString& classId);
-    // A number the panel shows: the text when it is plausible for its field
-    // (a change may end in "%", a count in 万, 亿 or 万亿), else "--"; an
-    // empty text stays empty.
-    static QString shownNumber(const QString& text, servernumber::Field field);
 
 signals:
     // Texts, colours or visibility changed.

@@ -49,10 +49,9 @@ void TimePointLineView::mouseDown(QPointF location)
 
 void TimePointLineView::mouseDragged(QPointF location)
 {
-    if (!isMouseDragged_)
+    if (!isMouseEntered_ || !isMouseDragged_)
         return;
-    // The window keeps sending the drag once the mouse has left the chart:
-    // the cross-hair stays at the chart's edge.
+    // A move reported on the very edge stays on the chart.
     point_ = quotepanel::clampToOverlay(location, width(), height());
     update();
     updateToSelectedQuote();
@@ -113,8 +112,19 @@ void TimePointLineView::mousePressEvent(QMouseEvent* event)
 
 void TimePointLineView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (event->buttons() & Qt::LeftButton)
-        mouseDragged(fromWidget(event->position()));
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    // While the button is held the window reports neither leaving nor
+    // entering: the drag's own moves tell them.
+    const QPointF location = fromWidget(event->position());
+    if (!QRectF(0, 0, width(), height()).contains(event->position())) {
+        if (isMouseEntered_)
+            mouseExited(location);
+        return;
+    }
+    if (!isMouseEntered_)
+        mouseEntered();
+    mouseDragged(location);
 }
 
 void TimePointLineView::mouseReleaseEvent(QMouseEvent* event)
@@ -130,7 +140,6 @@ void TimePointLineView::enterEvent(QEnterEvent*)
 
 void TimePointLineView::leaveEvent(QEvent*)
 {
-    // The window reports no place on leaving; a drag keeps following the
-    // mouse through the move events that come while the button is held.
+    // Only without a button held: a drag's leaving shows in its moves.
     isMouseEntered_ = false;
 }

@@ -18,7 +18,9 @@ public:
 // The transparent overlay over the chart: while the user drags over it a
 // white vertical cross-hair follows the mouse, kept inside the chart, and
 // the minute goes to the delegate, which shows its time and price in the
-// panel's labels. Releasing the mouse restores the current quote.
+// panel's labels. A drag that leaves the chart leaves the cross-hair at its
+// exit until the mouse comes back. Releasing the mouse restores the current
+// quote.
 class TimePointLineView final : public QWidget {
     Q_OBJECT
 public:
