@@ -72,6 +72,17 @@ protected:
         pageView->show();
         return dynamic_cast<HGTTradeView*>(pageView.get());
     }
+    // The buy page, its window active as the customer's is.
+    HGTTradeView* openActiveBuyPage()
+    {
+        HGTTradeView* view = openBuyPage();
+        return view && activate(view) ? view : nullptr;
+    }
+    static bool activate(QWidget* window)
+    {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
     // Until every quote, chart and maximum asked has its answer.
     bool settled() const
     {
@@ -147,10 +158,8 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 // no editing: the short code stays as typed, and keeps the focus.
 TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
-    HGTTradeView* view = openBuyPage();
+    HGTTradeView* view = openActiveBuyPage();
     ASSERT_NE(view, nullptr);
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
     QLineEdit* code = view->codeField();
     QLineEdit* price = view->priceField();
     QLineEdit* quantity = view->quantityField();
@@ -167,10 +176,8 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
             [&] {
                 QWidget other;
                 other.show();
-                other.activateWindow();
-                EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
-                view->activateWindow();
-                EXPECT_TRUE(QTest::qWaitForWindowActive(view));
+                EXPECT_TRUE(activate(&other));
+                EXPECT_TRUE(activate(view));
             },
             "700", code },
     });
@@ -197,10 +204,8 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
 {
     registerOrderAlertWindow();
-    HGTTradeView* view = openBuyPage();
+    HGTTradeView* view = openActiveBuyPage();
     ASSERT_NE(view, nullptr);
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
     QLineEdit* code = view->codeField();
     QLineEdit* price = view->priceField();
     QTest::keyClicks(code, QStringLiteral("00700"));
@@ -237,13 +242,11 @@ TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
     EXPECT_EQ(shownPrice, QStringLiteral("1.234"));
     ASSERT_TRUE(settled());
     EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), asked) << "after the dialog";
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    ASSERT_TRUE(activate(view));
     EXPECT_TRUE(code->hasFocus());
     QWidget other;
     other.show();
-    other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    ASSERT_TRUE(activate(&other));
 
     ASSERT_TRUE(settled());
     EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), asked);
@@ -252,8 +255,7 @@ TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
     EXPECT_TRUE(alerts.shown.empty());
 
     // Tab still reaches the order button, and Enter there presses it.
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
+    ASSERT_TRUE(activate(view));
     QTest::mouseClick(view->quantityField(), Qt::LeftButton);
     QTest::keyClick(view->quantityField(), Qt::Key_Tab);
     ASSERT_TRUE(view->orderButton()->hasFocus());
