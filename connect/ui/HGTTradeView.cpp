@@ -4,13 +4,13 @@
 
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/ui/HGTPageViews.h"
+#include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/quotepanel/QuoteInfoView.h"
 #include "trading/ui/QueryPageViews.h"
 
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,44 +18,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <functional>
-
-namespace {
-
-// Ends the editing of a field of the order page at Return or Enter, and when
-// the focus leaves it for another control of the page (Tab, Shift+Tab, a
-// click into another field), also when the text did not change. `toNext`
-// says whether Tab asked for the next field. Another window taking the
-// activation (the confirmation dialog, a box, another program) and a menu
-// opened over the field leave its editing as it was: the order button reads
-// the fields as they stand, and a quote sent then would replace the price
-// typed with the default one.
-class EditingEndWatch : public QObject {
-public:
-    EditingEndWatch(QLineEdit* field, std::function<void(bool toNext)> ended)
-        : QObject(field)
-        , ended_(std::move(ended))
-    {
-        field->installEventFilter(this);
-        connect(field, &QLineEdit::returnPressed, this, [this] { ended_(true); });
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::FocusOut) {
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                ended_(reason == Qt::TabFocusReason);
-        }
-        return false;
-    }
-
-private:
-    std::function<void(bool)> ended_;
-};
-
-} // namespace
 
 HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     : MenuItemView(controller, parent)
@@ -116,9 +78,9 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     // Every end of editing of the code and the price does the field's work.
     // A click into another field ends the editing as Return or Tab do, but
     // the field clicked keeps the focus, so what is typed next lands there.
-    new EditingEndWatch(code_, [this](bool toNext) { page_.codeEditEnd(toNext); });
+    onEveryEditingEnd(code_, [this](bool toNext) { page_.codeEditEnd(toNext); });
     connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
-    new EditingEndWatch(price_, [this](bool toNext) { page_.priceEditEnd(toNext); });
+    onEveryEditingEnd(price_, [this](bool toNext) { page_.priceEditEnd(toNext); });
     connect(quantity_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setQuantityText(text); });
     // Return in the quantity goes back to the code; Tab goes on to the order
     // button, which alone places the order.
