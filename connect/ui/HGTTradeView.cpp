@@ -42,6 +42,12 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     quantity_->setObjectName(QStringLiteral("amountText"));
     order_->setObjectName(QStringLiteral("orderButton"));
     order_->setText(controller.isSale() ? QStringLiteral("卖出") : QStringLiteral("买入"));
+    // A click on a button leaves the field being edited with its editing;
+    // Tab still reaches the buttons, and Enter then presses the one focused.
+    for (QPushButton* button : { up_, down_, order_ }) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAutoDefault(true);
+    }
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("股东代码:"), accounts_);
@@ -70,8 +76,8 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
 
     connect(code_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setCodeText(text); });
     // Every end of editing of the code and the price does the field's work.
-    // A click elsewhere ends the editing as Return or Tab do, but the field
-    // clicked keeps the focus, so what is typed next lands there.
+    // A click into another field ends the editing as Return or Tab do, but
+    // the field clicked keeps the focus, so what is typed next lands there.
     onEveryEditingEnd(code_, [this](bool toNext) { page_.codeEditEnd(toNext); });
     connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
     onEveryEditingEnd(price_, [this](bool toNext) { page_.priceEditEnd(toNext); });

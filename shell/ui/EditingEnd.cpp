@@ -25,8 +25,10 @@ protected:
             return false;
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         leftByTab = reason == Qt::TabFocusReason;
-        // A menu opened over the field leaves its editing as it was.
-        if (left_ && reason != Qt::PopupFocusReason)
+        // A menu opened over the field, or another window taking the
+        // activation (a dialog, a box, another program), leaves its editing
+        // as it was.
+        if (left_ && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
             left_(leftByTab);
         return false;
     }

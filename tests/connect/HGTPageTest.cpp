@@ -351,9 +351,10 @@ TEST_F(HGTPageTest, ALateRefreshReplyIsIgnored)
     EXPECT_FALSE(page.refreshWaiting());
 }
 
-// An answer after the lock shows its own outcome and leaves the next
-// intent's dialog open, with the form it was made from, on the withdrawal
-// of a declaration, the declaration pages and the order page.
+// An answer after the lock, a success or the server's refusal, shows its
+// own outcome and leaves the next intent's dialog open, with the form it was
+// made from, on the withdrawal of a declaration, the vote and declaration
+// pages and the order page.
 TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
 {
     logInWithShareholders();
@@ -363,6 +364,10 @@ TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
     HGTTradeViewController& order = openPage(quick);
     lookUp(order, QStringLiteral("00700"));
     order.setPriceText(QStringLiteral("10.000")); // far below the market: the orders rest, and cost little
+    auto& vote = openPage<HGTVoteViewController>(quick);
+    vote.setFieldText(HGTVoteViewController::Code, QStringLiteral("00700"));
+    vote.setFieldText(HGTVoteViewController::PublicNo, QStringLiteral("G00700001"));
+    vote.setFieldText(HGTVoteViewController::BillNo, QStringLiteral("1"));
     auto& declare = openPage<HGTOtherVoteViewController>(quick);
     declare.setFieldText(HGTOtherVoteViewController::Code, QStringLiteral("00700"));
     declare.setFieldText(HGTOtherVoteViewController::OrgNo, QStringLiteral("D00700"));
@@ -381,36 +386,67 @@ TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
     });
     const auto unhook = qScopeGuard([] { HGTCancelConfirmAlertWC::setShownHookForTesting({}); });
 
-    const struct {
-        const char* what;
+    struct Intent {
         brokersim::Function function;
         std::function<void(const QString&)> press; // with this quantity
         std::function<QString()> quantity; // the one the form shows
         const char* quantityAtTheEnd;
-    } cases[] = {
-        { "withdrawal", brokersim::kHKDeclareFunction,
-            [&](const QString& q) {
-                withdrawn = q;
-                withdraw.ordersTableViewClicked(0);
-            },
-            [&] { return withdrawn; }, "200" },
-        { "declaration", brokersim::kHKDeclareFunction,
-            [&](const QString& q) {
-                declare.setFieldText(HGTOtherVoteViewController::Quantity, q);
-                declare.orderButtonClick();
-            },
-            [&] { return declare.fieldText(HGTOtherVoteViewController::Quantity); }, "200" },
-        { "order", brokersim::kHKOrderFunction,
-            [&](const QString& q) {
-                order.setQuantityText(q);
-                order.orderButtonClick();
-            },
-            [&] { return order.quantityText(); }, "" },
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    const Intent withdrawal { brokersim::kHKDeclareFunction,
+        [&](const QString& q) {
+            withdrawn = q;
+            withdraw.ordersTableViewClicked(0);
+        },
+        [&] { return withdrawn; }, "200" };
+    const Intent voting { brokersim::kHKVoteFunction,
+        [&](const QString& q) {
+            vote.setFieldText(HGTVoteViewController::Free, q);
+            vote.orderButtonClick();
+        },
+        [&] { return vote.fieldText(HGTVoteViewController::Free); }, "200" };
+    const Intent declaration { brokersim::kHKDeclareFunction,
+        [&](const QString& q) {
+            declare.setFieldText(HGTOtherVoteViewController::Quantity, q);
+            declare.orderButtonClick();
+        },
+        [&] { return declare.fieldText(HGTOtherVoteViewController::Quantity); }, "200" };
+    const Intent ordering { brokersim::kHKOrderFunction,
+        [&](const QString& q) {
+            order.setQuantityText(q);
+            order.orderButtonClick();
+        },
+        [&] { return order.quantityText(); }, "" };
+    const QString refusal = QStringLiteral("委托数量超出可用数量");
+    const struct {
+        const char* what;
+        const Intent& intent;
+        bool refused; // the first answer is the server's refusal
+    } cases[] = {
+        { "withdrawal", withdrawal, false },
+        { "declaration", declaration, false },
+        { "order", ordering, false },
+        { "withdrawal refused", withdrawal, true },
+        { "vote refused", voting, true },
+        { "declaration refused", declaration, true },
+        { "order refused", ordering, true },
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        const Intent& c = row.intent;
+        const bool refused = row.refused;
         const qsizetype sent = sim.receivedCount(c.function);
         alerts.shown.clear();
+        const brokersim::Handler own = sim.handlerOf(c.function.main, c.function.sub);
+        const auto restore = qScopeGuard([&] { sim.registerFunction(c.function.main, c.function.sub, own); });
+        if (refused) {
+            sim.registerFunction(c.function.main, c.function.sub,
+                [own, refusal, first = true](
+                    const brokersim::Request& request, brokersim::BrokerState& state) mutable {
+                    if (std::exchange(first, false))
+                        return brokersim::Reply::error(-51, refusal);
+                    return own(request, state);
+                });
+        }
         testsupport::AnswerAfterTheLock runs(
             sim, c.function, [&] { return !alerts.shown.empty(); },
             [&] {
@@ -420,10 +456,17 @@ TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
         for (const char* quantity : { "100", "200", "200" })
             ASSERT_TRUE(runs.press([&] { c.press(QString::fromLatin1(quantity)); })) << quantity;
         EXPECT_EQ(sim.receivedCount(c.function), sent + 2);
-        ASSERT_EQ(alerts.shown.size(), 2u);
+        EXPECT_EQ(alerts.shown.size(), 2u);
+        if (alerts.shown.size() != 2u)
+            continue;
         EXPECT_NE(alerts.shown[0].text, alerts.shown[1].text);
-        for (const AlertRequest& box : alerts.shown)
-            EXPECT_EQ(box.title, QStringLiteral("温馨提示")) << qPrintable(box.text);
+        if (refused) {
+            EXPECT_EQ(alerts.shown[0].title, QStringLiteral("错误"));
+            EXPECT_EQ(alerts.shown[0].text, refusal);
+        } else {
+            EXPECT_EQ(alerts.shown[0].title, QStringLiteral("温馨提示")) << qPrintable(alerts.shown[0].text);
+        }
+        EXPECT_EQ(alerts.shown[1].title, QStringLiteral("温馨提示")) << qPrintable(alerts.shown[1].text);
         EXPECT_EQ(c.quantity(), QLatin1String(c.quantityAtTheEnd));
     }
 }

@@ -6,7 +6,9 @@
 #include "tools/broker-sim/HKFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
+#include "trading/ui/OrderAlertWindow.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,6 +48,7 @@ protected:
         pageView.reset();
         buyPage.reset();
         OrderAlertWindowController::setShownHookForTesting({});
+        OrderAlertWindowController::setViewFactory({});
         HGTRequestManager::resetInstance();
         StockManager::resetInstance();
         MarketFixture::TearDown();
@@ -68,6 +71,29 @@ protected:
         pageView->resize(pageView->sizeHint().expandedTo(QSize(800, 760)));
         pageView->show();
         return dynamic_cast<HGTTradeView*>(pageView.get());
+    }
+    // The buy page, its window active as the customer's is.
+    HGTTradeView* openActiveBuyPage()
+    {
+        HGTTradeView* view = openBuyPage();
+        return view && activate(view) ? view : nullptr;
+    }
+    static bool activate(QWidget* window)
+    {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
+    // Until every quote, chart and maximum asked has its answer.
+    bool settled() const
+    {
+        RequestSender& sender = HGTRequestManager::getInstance()->sender();
+        DataModel* quotes = sender.dataModel(DMQuote5LevelEx::info.identifier);
+        DataModel* charts = sender.dataModel(DMStockTimesharingInfo::info.identifier);
+        DataModel* maxima = sender.dataModel(DMHGTQueryCombInfo::info.identifier);
+        return quotes && charts && maxima && spinUntil([&] {
+            return quotes->pendingHandleCount() + charts->pendingHandleCount() + maxima->pendingHandleCount()
+                == 0;
+        });
     }
     NoAlerts alerts;
     std::unique_ptr<HGTTradeViewController> buyPage;
@@ -125,16 +151,15 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 
 // Each end of editing of the code and the price does its work (a short code
 // is padded and looked up), also when nothing was typed; the focus moves on
-// only after Return or Tab, also to the same field again. A click keeps the
-// field clicked, so the digits typed next land there and not in the price or
-// the quantity. Return in the quantity goes round to the code and places
-// nothing.
+// only after Return or Tab, also to the same field again. A click into
+// another field keeps the field clicked, so the digits typed next land there
+// and not in the price or the quantity. Return in the quantity goes round to
+// the code and places nothing. A click on a button and another window end
+// no editing: the short code stays as typed, and keeps the focus.
 TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
-    HGTTradeView* view = openBuyPage();
+    HGTTradeView* view = openActiveBuyPage();
     ASSERT_NE(view, nullptr);
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view));
     QLineEdit* code = view->codeField();
     QLineEdit* price = view->priceField();
     QLineEdit* quantity = view->quantityField();
@@ -145,23 +170,22 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         { code, "700", [&] { QTest::mouseClick(quantity, Qt::LeftButton); }, "00700", quantity },
         { code, "700", [&] { QTest::keyClick(code, Qt::Key_Tab); }, "00700", price },
         { code, "700", [&] { QTest::keyClick(code, Qt::Key_Return); }, "00700", price },
+        { price, "1.7", [&] { QTest::keyClick(price, Qt::Key_Backtab); }, "1.7", code },
+        { code, "700", [&] { QTest::mouseClick(view->stepUpButton(), Qt::LeftButton); }, "700", code },
+        { code, "700",
+            [&] {
+                QWidget other;
+                other.show();
+                EXPECT_TRUE(activate(&other));
+                EXPECT_TRUE(activate(view));
+            },
+            "700", code },
     });
     EXPECT_TRUE(spinUntil([&] { return view->nameLabel()->text() == QStringLiteral("港华控股"); }));
     EXPECT_TRUE(alerts.shown.empty());
 
     // With nothing typed, the code and the price still do their work when
     // left: the quote of the code, the maximum of the price.
-    RequestSender& sender = HGTRequestManager::getInstance()->sender();
-    DataModel* quotes = sender.dataModel(DMQuote5LevelEx::info.identifier);
-    DataModel* charts = sender.dataModel(DMStockTimesharingInfo::info.identifier);
-    DataModel* maxima = sender.dataModel(DMHGTQueryCombInfo::info.identifier);
-    ASSERT_TRUE(quotes && charts && maxima);
-    const auto settled = [&] {
-        return spinUntil([&] {
-            return quotes->pendingHandleCount() + charts->pendingHandleCount() + maxima->pendingHandleCount()
-                == 0;
-        });
-    };
     QTest::mouseClick(code, Qt::LeftButton); // leaves the price typed above
     ASSERT_TRUE(settled());
     qsizetype asked = sim.receivedCount(brokersim::kQuote5LevelExFunction);
@@ -172,4 +196,71 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     QTest::mouseClick(quantity, Qt::LeftButton); // leaves the price
     ASSERT_TRUE(settled());
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), asked + 1);
+}
+
+// With the cursor still in the code field, a click on the order button, the
+// confirmation dialog it opens (cancelled) and then another window send no
+// quote, whose answer would put the default price over the one typed.
+TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
+{
+    registerOrderAlertWindow();
+    HGTTradeView* view = openActiveBuyPage();
+    ASSERT_NE(view, nullptr);
+    QLineEdit* code = view->codeField();
+    QLineEdit* price = view->priceField();
+    QTest::keyClicks(code, QStringLiteral("00700"));
+    ASSERT_TRUE(spinUntil([&] { return !price->text().isEmpty(); }));
+    ASSERT_TRUE(settled());
+    QTest::mouseClick(price, Qt::LeftButton);
+    price->selectAll();
+    QTest::keyClicks(price, QStringLiteral("1.234"));
+    QTest::mouseClick(view->quantityField(), Qt::LeftButton);
+    QTest::keyClicks(view->quantityField(), QStringLiteral("100"));
+    QTest::mouseClick(code, Qt::LeftButton);
+    ASSERT_TRUE(settled());
+    const qsizetype asked = sim.receivedCount(brokersim::kQuote5LevelExFunction);
+
+    QString shownPrice;
+    int shown = 0;
+    bool cancelled = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        ++shown;
+        shownPrice = c.orderParam().price();
+        QTimer::singleShot(0, &c, [&] {
+            auto* dialog = qobject_cast<OrderAlertWindow*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            // The dialog has taken the activation and the focus from the page.
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            EXPECT_FALSE(code->hasFocus());
+            QTest::mouseClick(
+                dialog->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+            cancelled = true;
+        });
+    });
+    QTest::mouseClick(view->orderButton(), Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return cancelled && !QApplication::activeModalWidget(); }));
+    EXPECT_EQ(shownPrice, QStringLiteral("1.234"));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), asked) << "after the dialog";
+    ASSERT_TRUE(activate(view));
+    EXPECT_TRUE(code->hasFocus());
+    QWidget other;
+    other.show();
+    ASSERT_TRUE(activate(&other));
+
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), asked);
+    EXPECT_EQ(price->text(), QStringLiteral("1.234"));
+    EXPECT_EQ(buyPage->priceText(), QStringLiteral("1.234"));
+    EXPECT_TRUE(alerts.shown.empty());
+
+    // Tab still reaches the order button, and Enter there presses it.
+    ASSERT_TRUE(activate(view));
+    QTest::mouseClick(view->quantityField(), Qt::LeftButton);
+    QTest::keyClick(view->quantityField(), Qt::Key_Tab);
+    ASSERT_TRUE(view->orderButton()->hasFocus());
+    cancelled = false;
+    QTest::keyClick(view->orderButton(), Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return cancelled && !QApplication::activeModalWidget(); }));
+    EXPECT_EQ(shown, 2);
 }
