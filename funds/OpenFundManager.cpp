@@ -50,8 +50,7 @@ OpenFundManager::~OpenFundManager()
 
 void OpenFundManager::forgetCustomer()
 {
-    // The cached fund lists stay: each serves only the customer it was
-    // fetched for.
+    // The cached fund lists stay: they are the broker's, not the customer's.
     signNumber_ = QStringLiteral("");
 }
 

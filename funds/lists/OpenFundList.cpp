@@ -49,9 +49,8 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
     const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
     RequestSender::put(record->commonUrl, active ? active->commonUrlString : QString());
     RequestSender::put(record->listType, *listType_);
-    requestedOwner_ = DMQueryOpdFundList::listOwner(active ? active->commonUrlString : QString());
-    const QVariant cached = dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_));
-    if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(cached, requestedOwner_)) {
+    if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(
+            dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_)))) {
         dmFundList->freeParam(&param);
         deliver(table);
         return;
@@ -74,11 +73,9 @@ void OpenFundList::deliverError(const CSError& error)
 
 void OpenFundList::queryOpdFundList(DataModel*, const QString&, const OpdFundTablePtr& table)
 {
-    // Filed under the customer who asked, captured when the request went out:
-    // a reply that comes after an account change must not serve the new one.
     if (listType_) {
         if (const int32_t key = DMQueryOpdFundList::getDataCacheType(*listType_))
-            dataCache->setDataCache(key, DMQueryOpdFundList::cacheEntry(requestedOwner_, table));
+            dataCache->setDataCache(key, QVariant::fromValue(table));
     }
     deliver(table);
 }

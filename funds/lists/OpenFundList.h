@@ -32,10 +32,11 @@ struct OpenFundListServices {
 // Where a fund page's list comes from and what it is called. The fund lists
 // (subscription, purchase, investment plans) are fetched once and then served
 // from the data cache, across logouts and account changes, until the caches
-// are cleared; a cached list serves only the customer it was fetched for. The
-// position lists are asked every time. The observer of the last
-// requestContent hears the result; it is held weakly, so a page that is gone
-// hears nothing. Main thread only.
+// are cleared: they are the broker's product lists, the same for every
+// customer, so a list is kept under its list type alone. The position lists
+// are asked every time. The observer of the last requestContent hears the
+// result; it is held weakly, so a page that is gone hears nothing. Main
+// thread only.
 class OpenFundList : public IQueryOpdFundListDelegate, public IQueryOpdFundPoistionListDelegate {
 public:
     using Services = OpenFundListServices;
@@ -72,7 +73,6 @@ private:
     QString listTitle_;
     int32_t tableId_ = 0;
     std::optional<QString> listType_;
-    QByteArray requestedOwner_;
     DataModelManager* dataModelManager;
     DMCDataCache* dataCache;
     AccountManager* accountManager;

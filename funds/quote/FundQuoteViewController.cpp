@@ -5,9 +5,8 @@
 void FundQuoteChart::updateView(const std::vector<RDOFundHistoricNet>& records)
 {
     values_.clear();
-    // A net value below zero means nothing: left out as no number is.
     for (const RDOFundHistoricNet& record : records) {
-        if (std::optional<qint64> value = fundchart::thousandths(record.net); value && *value >= 0)
+        if (std::optional<qint64> value = fundchart::thousandths(record.net))
             values_.push_back(*value);
     }
     if (!values_.empty())

@@ -22,8 +22,8 @@ public:
 // out from them (the scale keeps its earlier value for an empty array).
 class FundQuoteChart {
 public:
-    // updateView: the records' net values as thousandths; records whose net
-    // value is no number, or is below zero, are left out.
+    // updateView: every record's net value as thousandths, negative ones
+    // too; a net value that is no number is left out (it has no height).
     void updateView(const std::vector<RDOFundHistoricNet>& values);
 
     const std::vector<qint64>& values() const { return values_; }

@@ -1,7 +1,5 @@
 #include "funds/requests/FundDataModels.h"
 
-#include "platform/Crypto.h"
-
 #include "core/DMCDataCache.h"
 #include "core/DataModelFactory.h"
 
@@ -39,25 +37,10 @@ int32_t DMQueryOpdFundList::getDataCacheType(const QString& listType)
     }
 }
 
-QByteArray DMQueryOpdFundList::listOwner(const QString& commonUrl)
+OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry)
 {
-    QStringView prefix(commonUrl);
-    if (const qsizetype address = prefix.indexOf(u"&netaddr="); address >= 0)
-        prefix = prefix.first(address);
-    return prefix.isEmpty() ? QByteArray() : platform::sha256(prefix.toUtf8());
-}
-
-QVariant DMQueryOpdFundList::cacheEntry(const QByteArray& owner, const OpdFundTablePtr& table)
-{
-    return QVariant::fromValue(FundListCacheEntry { owner, table });
-}
-
-OpdFundTablePtr DMQueryOpdFundList::cachedList(const QVariant& entry, const QByteArray& owner)
-{
-    if (owner.isEmpty() || entry.metaType() != QMetaType::fromType<FundListCacheEntry>())
-        return nullptr;
-    const FundListCacheEntry cached = entry.value<FundListCacheEntry>();
-    return cached.owner == owner ? cached.table : nullptr;
+    return entry.metaType() == QMetaType::fromType<OpdFundTablePtr>() ? entry.value<OpdFundTablePtr>()
+                                                                      : nullptr;
 }
 
 DMOpdQueryAppropriateness::Result DMOpdQueryAppropriateness::reply(const std::vector<VEKTCRS>& sets)

@@ -40,14 +40,6 @@ LUMORA_DATA_MODEL_PROTOCOL(
     IQueryInvestOntimeOrderListDelegate, queryInvestOntimeOrderList, InvestOntimeOrderTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(IInvestOntimeCancelOrderDelegate, investOntimeCancelOrder, QString)
 
-// A fund list as the data cache keeps it: with a digest of the prefix of the
-// customer it was asked for, so one customer's list never serves another.
-struct FundListCacheEntry {
-    QByteArray owner;
-    OpdFundTablePtr table;
-};
-Q_DECLARE_METATYPE(FundListCacheEntry)
-
 namespace fundreply {
 // The text of a field in the first row of the first set ("" when missing).
 QString firstText(const std::vector<VEKTCRS>& sets, const char* field);
@@ -83,16 +75,8 @@ public:
     // The cache key of a list type, read as an integer: 0 -> 3, 1 -> 1,
     // 2 -> 2, anything else 0 (not cached).
     static int32_t getDataCacheType(const QString& listType);
-    // Whose list a request prefix asks for: a digest of the prefix up to the
-    // network address, which the client rewrites whenever the connection or
-    // the public address changes; customer, capital account and ticket before
-    // it stay. Empty for an empty prefix.
-    static QByteArray listOwner(const QString& commonUrl);
-    // The cache entry for a list the owner asked for.
-    static QVariant cacheEntry(const QByteArray& owner, const OpdFundTablePtr& table);
-    // The list in the cache entry when it is the owner's; null when none is
-    // (or another customer's is).
-    static OpdFundTablePtr cachedList(const QVariant& entry, const QByteArray& owner);
+    // The list a data cache entry holds; null when it holds none.
+    static OpdFundTablePtr cachedList(const QVariant& entry);
 };
 
 // One fund: 500 / 1640.

@@ -526,6 +526,108 @@ TEST_F(MenuEntries, FundBuysTakeTheirAmountFromTheAvailableMoney)
     }
 }
 
+// Every movement of money outside the exchange adds its rows to the money
+// flow (资金流水), and each account's last row shows what the money query shows.
+TEST_F(MenuEntries, TheMoneyFlowBooksEveryMovementAndAgreesWithTheMoneyQuery)
+{
+    // 李四: a main account at 建设银行 and two more 人民币 accounts.
+    Answer lisi = login(QStringLiteral("C"), QStringLiteral("010200000002"), QStringLiteral("222222"));
+    ASSERT_FALSE(lisi.isError()) << qPrintable(lisi.message());
+    prefix = lisi.text(0, QStringLiteral("com_url"));
+    const QString main = QStringLiteral("010210000002");
+    struct Row {
+        QString fundId;
+        QString what;
+        QString amount;
+        QString balance;
+    };
+    auto flows = [&] {
+        Answer a = ask({ 500, 54 });
+        QList<Row> rows;
+        VEKTCRS& set = a.sets.at(0);
+        for (qint32 i = 0; i < set.rowsAffected(); ++i) {
+            set.moveTo(i);
+            rows.append({ set.toStringWithName(QStringLiteral("fundid")),
+                set.toStringWithName(QStringLiteral("digestname")),
+                set.toStringWithName(QStringLiteral("fundeffect")),
+                set.toStringWithName(QStringLiteral("fundbal")) });
+        }
+        return rows;
+    };
+    // The capital-account list: every account's balance.
+    auto balanceOf = [&](const QString& fundId) {
+        Answer a = call(kMoneyFunction,
+            QString(prefix).replace(QStringLiteral("fundid=") + main, QStringLiteral("fundid=")).toUtf8());
+        VEKTCRS& set = a.sets.at(0);
+        for (qint32 i = 0; i < set.rowsAffected(); ++i) {
+            set.moveTo(i);
+            if (set.toStringWithName(QStringLiteral("fundid")) == fundId)
+                return set.toStringWithName(QStringLiteral("fundbal"));
+        }
+        return QString();
+    };
+    auto lastOrder = [&] { return FundBook::of(sim)->orders().last(); };
+    const QString bank = QStringLiteral("fundid=%1&moneytype=0&bankcode=1004&tranamt=").arg(main);
+    const struct {
+        const char* what;
+        Function function;
+        std::function<QString()> pairs;
+        QList<std::array<const char*, 3>> rows; // account, 业务摘要, 发生金额
+    } cases[] = {
+        { "bank to securities", kBankTransferFunction,
+            [&] { return bank + QStringLiteral("100.00&banktrantype=1&fundpwd=&bankpwd=135790"); },
+            { { "010210000002", "银行转证券", "100.00" } } },
+        { "securities to bank", kBankTransferFunction,
+            [&] { return bank + QStringLiteral("40&banktrantype=2&fundpwd=222222&bankpwd="); },
+            { { "010210000002", "证券转银行", "-40.00" } } },
+        { "inside transfer", kInsideTransferFunction,
+            [] {
+                return QStringLiteral("outfundid=010210000002&infundid=010210000003&moneytype=0&fundeffect="
+                                      "25.5&outpassword=222222");
+            },
+            { { "010210000002", "资金内转转出", "-25.50" }, { "010210000003", "资金内转转入", "25.50" } } },
+        { "subscription", kFundSubscribeFunction,
+            [] {
+                return QStringLiteral("trdid=240020&ofcode=009901&orderamt=1000.5&risksignsno=&tacode=98");
+            },
+            { { "010210000002", "基金认购", "-1000.50" } } },
+        { "purchase", kFundPurchaseFunction,
+            [] { return QStringLiteral("trdid=240022&ofcode=000001&orderamt=2000&risksignsno=&tacode=98"); },
+            { { "010210000002", "基金申购", "-2000.00" } } },
+        { "cancel of the purchase", kFundCancelFunction,
+            [&] {
+                const SimFundOrder o = lastOrder();
+                return QStringLiteral("sno=%1&ofcode=%2&orderdate=%3").arg(o.sno, o.code, o.date);
+            },
+            { { "010210000002", "基金申购撤单", "2000.00" } } },
+        { "collection", kFundCollectionFunction, [] { return QStringLiteral("moneytype=0"); },
+            { { "010210000003", "资金归集转出", "-8025.50" }, { "010210000004", "资金归集转出", "-1500.50" },
+                { "010210000002", "资金归集转入", "9526.00" } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const qsizetype before = flows().size();
+        Answer a = ask(c.function, c.pairs());
+        ASSERT_FALSE(a.isError()) << qPrintable(a.message());
+        const QList<Row> rows = flows();
+        ASSERT_EQ(rows.size(), before + c.rows.size());
+        for (qsizetype i = 0; i < c.rows.size(); ++i) {
+            const Row& row = rows[before + i];
+            EXPECT_EQ(row.fundId, QLatin1String(c.rows[i][0]));
+            EXPECT_EQ(row.what, QString::fromUtf8(c.rows[i][1]));
+            EXPECT_EQ(row.amount, QLatin1String(c.rows[i][2]));
+        }
+        for (const QString& fundId :
+            { main, QStringLiteral("010210000003"), QStringLiteral("010210000004") }) {
+            const auto last = std::find_if(
+                rows.crbegin(), rows.crend(), [&](const Row& r) { return r.fundId == fundId; });
+            if (last != rows.crend())
+                EXPECT_EQ(last->balance, balanceOf(fundId)) << qPrintable(fundId);
+        }
+    }
+    EXPECT_EQ(balanceOf(main), QStringLiteral("58560.00"));
+}
+
 TEST_F(MenuEntries, StockConnectPermissionsShowOnlyAStockConnectAccount)
 {
     struct Case {

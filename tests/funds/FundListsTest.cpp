@@ -7,6 +7,7 @@
 #include "funds/pages/OpdQuoteViewController.h"
 #include "shell/WindowTestRig.h"
 #include "shell/tables/DVTableModel.h"
+#include "shell/windows/SessionNotifications.h"
 
 #include <gtest/gtest.h>
 
@@ -107,17 +108,31 @@ TEST_F(FundLists, FundListsComeFromTheCacheAcrossLogoutsUntilCleared)
     EXPECT_EQ(redeem->content().table()->count(), 3);
 }
 
-TEST_F(FundLists, AnotherCustomersListIsNeverServedFromTheCache)
+TEST_F(FundLists, AListOutlivesALogoutAndServesWhoeverLogsInNext)
 {
     auto first = panel(std::make_unique<PurchaseOpenFundList>());
     ASSERT_TRUE(spinUntil([&] { return loaded(*first); }));
-    // Another account becomes active without any notification reaching the
-    // fund facade: its prefix differs, so the cached list is not its own.
-    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
-    auto second = panel(std::make_unique<PurchaseOpenFundList>());
-    ASSERT_TRUE(spinUntil([&] { return loaded(*second); }));
-    EXPECT_EQ(listRequests("2"), 2);
-    EXPECT_NE(second->content().table(), first->content().table());
+    // The customer logs out and in again (a new ticket, so a new prefix),
+    // then another customer logs in: each is served the broker's list at once.
+    const struct {
+        const char* custid;
+        const char* password;
+    } logins[] = { { "010100000001", "111111" }, { "010200000002", "222222" } };
+    for (const auto& login : logins) {
+        const QString before = AccountManager::getInstance()->getActiveLoginAccount()->commonUrlString;
+        AccountManager::getInstance()->logoutCurrentActiveAccount();
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLogout);
+        const std::shared_ptr<Account> account
+            = logIn(QString::fromLatin1(login.custid), QString::fromLatin1(login.password));
+        ASSERT_TRUE(account);
+        NotificationCenter::getInstance()->postNotification(
+            sessionnotify::kLoginSucceeded, QVariant::fromValue(account));
+        ASSERT_NE(account->commonUrlString, before);
+        auto again = panel(std::make_unique<PurchaseOpenFundList>());
+        EXPECT_TRUE(loaded(*again)) << login.custid;
+        EXPECT_EQ(again->content().table(), first->content().table()) << login.custid;
+    }
+    EXPECT_EQ(listRequests("2"), 1);
 }
 
 TEST_F(FundLists, TheQuotePageSharesThePurchaseListAndFiltersByCompany)

@@ -48,11 +48,6 @@ TEST(FundQuoteChart, ScaleAndLabelsOfTheExamples)
             { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
         { { "1.0041", "1.0049", "1.0079" }, { 904, 1004, 1104 },
             { "0.9040", "0.9540", "1.0040", "1.0540", "1.1040" } },
-        // A net value below zero is no net value: left out of the line and
-        // the scale, as text that is no number is.
-        { { "-0.2000" }, { 0, 0, 0 }, { "", "", "", "", "" } },
-        { { "1.100", "-1.5", "NaN", "inf", "abc", "1.000" }, { 980, 1050, 1120 },
-            { "0.9800", "1.0150", "1.0500", "1.0850", "1.1200" } },
         // A scale reaching below zero is labelled as printed.
         { { "0.0500" }, { -50, 50, 150 }, { "-0.0500", "0.0000", "0.0500", "0.1000", "0.1500" } },
         // The flat band ends below a difference of 5 thousandths: 4 is flat,
@@ -69,15 +64,48 @@ TEST(FundQuoteChart, ScaleAndLabelsOfTheExamples)
         const bool positive = chart.maxValue() > 0.000001;
         EXPECT_EQ((positive ? valueLabels(chart.scale()) : std::array<QString, 5> {}), c.labels);
     }
-    FundQuoteChart negative;
-    negative.updateView(records({ "1.100", "-1.5", "1.000" }));
-    EXPECT_EQ(negative.values(), (std::vector<qint64> { 1100, 1000 }));
     // An empty array keeps the earlier scale.
     FundQuoteChart chart;
     chart.updateView(records({ "1.100", "1.000" }));
     chart.updateView({});
     EXPECT_EQ(chart.scale().top, 1120);
     EXPECT_TRUE(chart.values().empty());
+}
+
+// Every net value takes part in the scale and the line, below zero too; only
+// text that is no number stays out (it would draw a spike to 0).
+TEST(FundQuoteChart, EveryNetValueTakesPartInTheScaleAndTheLine)
+{
+    const struct {
+        QStringList nets; // newest first
+        std::vector<qint64> values;
+        Scale scale;
+        std::array<QString, 5> labels;
+        std::vector<double> lineHeights; // oldest first, the level start included
+    } cases[] = {
+        { { "-0.2000" }, { -200 }, { -300, -200, -100 }, {}, { 144, 144 } },
+        { { "1.100", "-1.5", "NaN", "inf", "abc", "1.000" }, { 1100, -1500, 1000 }, { -2020, -200, 1620 },
+            { "-2.0200", "-1.1100", "-0.2000", "0.7100", "1.6200" }, { 218, 218, 63, 224 } },
+        { { "-1.000", "-1.100" }, { -1000, -1100 }, { -1120, -1050, -980 }, {}, { 63, 63, 224 } },
+        { { "-0.0005", "0.0005" }, { -1, 0 }, { -101, -1, 99 },
+            { "-0.1010", "-0.0510", "-0.0010", "0.0490", "0.0990" }, { 145, 145, 144 } },
+        { { "", "-", "abc" }, {}, { 0, 0, 0 }, {}, {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nets.join(u' ').toStdString());
+        FundQuoteChart chart;
+        chart.updateView(records(c.nets));
+        EXPECT_EQ(chart.values(), c.values);
+        EXPECT_EQ(chart.scale().bottom, c.scale.bottom);
+        EXPECT_EQ(chart.scale().middle, c.scale.middle);
+        EXPECT_EQ(chart.scale().top, c.scale.top);
+        const bool positive = chart.maxValue() > 0.000001;
+        EXPECT_EQ((positive ? valueLabels(chart.scale()) : std::array<QString, 5> {}), c.labels);
+        std::vector<double> heights;
+        for (const QPointF& p : linePoints(chart.values(), chart.scale()))
+            heights.push_back(p.y());
+        EXPECT_EQ(heights, c.lineHeights);
+    }
 }
 
 TEST(FundQuoteChart, LineRunsFromTheOldestToTheNewest)

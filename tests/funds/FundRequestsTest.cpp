@@ -257,8 +257,7 @@ TEST_F(FundRequests, AReplyWithoutRecordSetsReachesTheCallerAsAnError)
 
 TEST_F(FundRequests, TheSignSerialGoesWhenTheCustomerChangesTheListsStay)
 {
-    DMCDataCache::getInstance()->setDataCache(
-        1, DMQueryOpdFundList::cacheEntry("h", std::make_shared<DTOpenendFundTable>()));
+    DMCDataCache::getInstance()->setDataCache(1, QVariant::fromValue(std::make_shared<DTOpenendFundTable>()));
     for (int type : { 1 /* logout */, 2 /* account changed */ }) {
         funds()->setSignNumber("RS100001");
         NotificationCenter::getInstance()->postNotification(type);

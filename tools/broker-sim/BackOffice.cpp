@@ -307,9 +307,23 @@ void BackOffice::fill(Account& a, Order& o, qint64 ticks)
     o.matchTicks = ticks;
     o.matchAmount = amount;
     o.status = QStringLiteral("8");
-    a.flows.append(
-        { today(), nowTime(), o.fundId, o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
-            pays ? -amount : amount, m.balance, o.number });
+    book(a, o.fundId, o.buy ? QStringLiteral("证券买入") : QStringLiteral("证券卖出"),
+        pays ? -amount : amount, o.number);
+}
+
+void BackOffice::book(
+    Account& a, const QString& fundId, const QString& what, Milli amount, const QString& reference)
+{
+    a.flows.append({ today(), nowTime(), fundId, what, amount, a.money[fundId].balance, reference });
+}
+
+void BackOffice::moveMoney(
+    Account& a, const QString& fundId, const QString& what, Milli amount, const QString& reference)
+{
+    Money& m = a.money[fundId];
+    m.balance += amount;
+    m.available += amount;
+    book(a, fundId, what, amount, reference);
 }
 
 Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
@@ -363,8 +377,7 @@ Reply BackOffice::order(const Request& r, const Customer& customer, Account& a)
         o.priceTicks = toUnits(issue.price, 2).value_or(0);
         ++nextOrder_;
         a.orders.append(o);
-        a.flows.append(
-            { o.date, o.time, o.fundId, QStringLiteral("新股配号"), 0, a.money[o.fundId].balance, o.number });
+        book(a, o.fundId, QStringLiteral("新股配号"), 0, o.number);
         return Reply::withTable(Table().column(QStringLiteral("ordersno")).row({ o.number }));
     }
 
@@ -596,9 +609,12 @@ Reply BackOffice::moneyFlows(const Request& r, const Customer&, Account& a)
     Table t = describedTable({ { "poststr", "定位串" }, { "bizdate", "发生日期" }, { "opertime", "发生时间" },
         { "fundid", "资金账户" }, { "digestname", "业务摘要" }, { "fundeffect", "发生金额" },
         { "fundbal", "资金余额" }, { "ordersno", "委托编号" } });
-    for (const Flow& f : a.flows) {
+    // Order numbers and serials of different kinds may meet: the position
+    // string is the row's place in the statement.
+    for (qsizetype i = 0; i < a.flows.size(); ++i) {
+        const Flow& f = a.flows[i];
         if (inRange(f.date, r))
-            t.row({ f.orderNumber, f.date, f.time, f.fundId, f.what, moneyText(f.amount),
+            t.row({ QString::number(i + 1), f.date, f.time, f.fundId, f.what, moneyText(f.amount),
                 moneyText(f.balanceAfter), f.orderNumber });
     }
     return Reply::withTable(t);

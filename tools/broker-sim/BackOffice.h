@@ -130,11 +130,20 @@ public:
     Reply winningLots(const Request& request, const Customer& customer, Account& account);
     Reply shareholders(const Request& request, const Customer& customer, Account& account);
 
+    // Money that moves into (positive) or out of a capital account outside
+    // the exchange (a transfer, a fund order and its cancel): the balance and
+    // the available money move alike, and the money flow books the movement
+    // under `what` with the order number or serial `reference`.
+    static void moveMoney(
+        Account& account, const QString& fundId, const QString& what, Milli amount, const QString& reference);
+
     // The customer a request's prefix names, with his book brought up to
     // date; null and the refusal otherwise.
     const Customer* authenticate(const Request& request, BrokerState& state, Reply* refusal);
 
 private:
+    static void book(
+        Account& a, const QString& fundId, const QString& what, Milli amount, const QString& reference);
     void match(Account& a);
     void fill(Account& a, Order& o, qint64 ticks);
     QString fundOfMarket(const Customer& c, const QString& market) const;

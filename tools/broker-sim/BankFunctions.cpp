@@ -169,25 +169,18 @@ Reply transfer(BankBook& book, BrokerSimulator& sim, const Request& r, BrokerSta
     BackOffice* office = backOffice(sim);
     if (!office)
         return Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
-    BackOffice::Money& money = office->account(*c.customer).money[c.link->fundId];
-    const Milli milli = *amount * 10;
-    if (type == 1) {
-        if (c.link->bankCents < *amount)
-            return Reply::error(bankErrors::kNoMoney, QStringLiteral("银行余额不足"));
-        c.link->bankCents -= *amount;
-        money.balance += milli;
-        money.available += milli;
-    } else {
-        if (money.available < milli)
-            return Reply::error(bankErrors::kNoMoney, QStringLiteral("可取资金不足"));
-        c.link->bankCents += *amount;
-        money.balance -= milli;
-        money.available -= milli;
-    }
+    BackOffice::Account& account = office->account(*c.customer);
+    const BackOffice::Money& money = account.money[c.link->fundId];
+    if (type == 1 && c.link->bankCents < *amount)
+        return Reply::error(bankErrors::kNoMoney, QStringLiteral("银行余额不足"));
+    if (type == 2 && money.available < *amount * 10)
+        return Reply::error(bankErrors::kNoMoney, QStringLiteral("可取资金不足"));
+    const qint64 into = type == 1 ? *amount : -*amount;
+    const QString what = type == 1 ? QStringLiteral("银行转证券") : QStringLiteral("证券转银行");
     const QString serial = book.nextSerial();
-    book.flows(*c.customer)
-        .prepend(flowNow(*c.link, type == 1 ? QStringLiteral("银行转证券") : QStringLiteral("证券转银行"),
-            type == 1 ? *amount : -*amount, money.balance / 10, serial));
+    c.link->bankCents -= into;
+    BackOffice::moveMoney(account, c.link->fundId, what, into * 10, serial);
+    book.flows(*c.customer).prepend(flowNow(*c.link, what, into, money.balance / 10, serial));
     return Reply::withTable(Table().column(QStringLiteral("sno")).row({ serial }));
 }
 
@@ -240,17 +233,13 @@ Reply insideTransfer(BankBook& book, BackOffice& office, const Request& r, Broke
     if (!amount)
         return Reply::error(bankErrors::kBadAmount, QStringLiteral("转账金额无效"));
     BackOffice::Account& a = office.account(*c);
-    BackOffice::Money& from = a.money[out->fundId];
-    BackOffice::Money& to = a.money[in->fundId];
     const Milli milli = *amount * 10;
-    if (from.available < milli)
+    if (a.money[out->fundId].available < milli)
         return Reply::error(bankErrors::kNoMoney, QStringLiteral("可用资金不足"));
-    from.balance -= milli;
-    from.available -= milli;
-    to.balance += milli;
-    to.available += milli;
     const QString outSerial = book.nextSerial();
     const QString inSerial = book.nextSerial();
+    BackOffice::moveMoney(a, out->fundId, QStringLiteral("资金内转转出"), -milli, outSerial);
+    BackOffice::moveMoney(a, in->fundId, QStringLiteral("资金内转转入"), milli, inSerial);
     return Reply::withTable(
         Table().column(QStringLiteral("outsno")).column(QStringLiteral("insno")).row({ outSerial, inSerial }));
 }
@@ -258,7 +247,7 @@ Reply insideTransfer(BankBook& book, BackOffice& office, const Request& r, Broke
 // Moves the available money of every secondary capital account of the
 // currency into the main account; the amount in "fundeffect" and the number
 // of accounts that gave money in "renum".
-Reply collection(BackOffice& office, const Request& r, BrokerState& s)
+Reply collection(BankBook& book, BackOffice& office, const Request& r, BrokerState& s)
 {
     Reply refusal;
     const Customer* c = office.authenticate(r, s, &refusal);
@@ -273,17 +262,15 @@ Reply collection(BackOffice& office, const Request& r, BrokerState& s)
     Milli total = 0;
     qint32 count = 0;
     for (const FundAccount& f : c->funds) {
-        BackOffice::Money& m = a.money[f.fundId];
-        if (&f == &*main || moneyTypeOfName(f.moneyType) != *type || m.available <= 0)
+        const Milli available = a.money[f.fundId].available;
+        if (&f == &*main || moneyTypeOfName(f.moneyType) != *type || available <= 0)
             continue;
-        total += m.available;
-        m.balance -= m.available;
-        m.available = 0;
+        total += available;
+        BackOffice::moveMoney(a, f.fundId, QStringLiteral("资金归集转出"), -available, book.nextSerial());
         ++count;
     }
-    BackOffice::Money& into = a.money[main->fundId];
-    into.balance += total;
-    into.available += total;
+    if (count > 0)
+        BackOffice::moveMoney(a, main->fundId, QStringLiteral("资金归集转入"), total, book.nextSerial());
     return Reply::withTable(Table()
             .column(QStringLiteral("fundeffect"))
             .column(QStringLiteral("renum"))
@@ -349,9 +336,10 @@ void registerBankFunctions(BrokerSimulator& simulator)
         return office ? insideTransfer(*book, *office, r, s)
                       : Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
     });
-    add(kFundCollectionFunction, [sim](const Request& r, BrokerState& s) {
+    add(kFundCollectionFunction, [book, sim](const Request& r, BrokerState& s) {
         BackOffice* office = backOffice(*sim);
-        return office ? collection(*office, r, s) : Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
+        return office ? collection(*book, *office, r, s)
+                      : Reply::error(bankErrors::kNotAllowed, QStringLiteral("柜台未就绪"));
     });
     add(kTransferHistoryFunction, [book](const Request& r, BrokerState& s) {
         BrokerError error;

@@ -269,14 +269,15 @@ Reply buy(const Context& c)
     if (!signedIfNeeded(c, *f, c.value("risksignsno"), f->code))
         return fail(QStringLiteral("请先签署风险揭示书"));
     // The money leaves the capital account of the prefix when the order is
-    // taken, as a stock buy's does; a cancel gives it back.
+    // taken, and the money flow books it; a cancel gives it back.
     const double amount = *positive(c.value("orderamt"));
     const QString fundId = c.value("fundid");
-    BackOffice::Money& money = c.office.account(c.customer).money[fundId];
-    if (fundId.isEmpty() || toMilli(amount) > money.available)
+    BackOffice::Account& account = c.office.account(c.customer);
+    if (fundId.isEmpty() || toMilli(amount) > account.money[fundId].available)
         return fail(QStringLiteral("可用资金不足"));
-    money.available -= toMilli(amount);
     SimFundOrder order = newOrder(c, tradeId);
+    BackOffice::moveMoney(account, fundId,
+        subscribe ? QStringLiteral("基金认购") : QStringLiteral("基金申购"), -toMilli(amount), order.sno);
     order.amount = shares(amount);
     order.fundId = fundId;
     c.book.orders().append(order);
@@ -360,7 +361,10 @@ Reply cancel(const Context& c)
                 p->available = shares(p->available.toDouble() + o.quantity.toDouble());
         }
         if (!o.fundId.isEmpty())
-            c.office.account(c.customer).money[o.fundId].available += toMilli(o.amount.toDouble());
+            BackOffice::moveMoney(c.office.account(c.customer), o.fundId,
+                o.tradeId == QLatin1String("240020") ? QStringLiteral("基金认购撤单")
+                                                     : QStringLiteral("基金申购撤单"),
+                toMilli(o.amount.toDouble()), o.sno);
         return serialReply(c.request, c.book.nextSerial());
     }
     return fail(QStringLiteral("委托不存在"));
