@@ -50,8 +50,7 @@ protected:
         for (QWidget* w : page->findChildren<QWidget*>()) {
             if (w->parentWidget() && w->parentWidget()->objectName() == QLatin1String("quoteView"))
                 continue;
-            const QString name
-                = QString::fromLatin1(w->metaObject()->className()) + u'/' + w->objectName();
+            const QString name = QString::fromLatin1(w->metaObject()->className()) + u'/' + w->objectName();
             if (qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w))
                 check(w, name);
             if (auto* box = qobject_cast<QComboBox*>(w)) {
