@@ -292,6 +292,26 @@ TEST_F(OrderAlertWindowControllerTest, TheLockEndsABusyDialogAndItsLateAnswerClo
     EXPECT_TRUE(page.plainTypes.empty());
 }
 
+// A request refused before it is sent has no handle and no answer to come:
+// the confirmation closes at once, idle, and its run returns; the page
+// hears no unknown outcome.
+TEST_F(OrderAlertWindowControllerTest, ARequestRefusedBeforeItIsSentClosesTheDialogAtOnce)
+{
+    OrderAlertWindowController dialog(&page);
+    bool openAfterRefusal = true;
+    whenShown([&openAfterRefusal](OrderAlertWindowController& d) {
+        d.confirmButtonClicked();
+        EXPECT_FALSE(d.requestSent(QString()));
+        openAfterRefusal = d.isShown() || d.isBusy();
+        if (d.isShown())
+            d.stopRunModal(); // the run must end for the test to go on
+    });
+    dialog.runModalForCommonBuy(&parentWindow, "A", "1", "n", "限价委托", "1.00", "100", QString("1"));
+    EXPECT_FALSE(openAfterRefusal);
+    EXPECT_FALSE(dialog.isShown());
+    EXPECT_TRUE(page.timedOut.empty());
+}
+
 // While the dialog runs only the modal-panel mode is served: trade replies
 // come in, quote replies wait.
 TEST_F(OrderAlertWindowControllerTest, RunsInTheModalPanelMode)

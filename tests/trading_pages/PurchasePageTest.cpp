@@ -1,3 +1,5 @@
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading_pages/AnswerAfterTheLock.h"
@@ -166,13 +168,15 @@ TEST_F(PurchasePageTest, OnlyAMissingOrUnsafeValueStopsASubscription)
 }
 
 // The money asked for follows the chosen account's market: 2 (B shares in
-// Shanghai) asks type 1, 3 and 7 ask type 2, any other type 0.
+// Shanghai) asks type 1, 3 and 7 ask type 2, any other type 0. A Stock
+// Connect account alone leaves the pop-up empty and asks neither the money
+// nor, once the list is in, the maximum.
 TEST_F(PagesFixture, NewIssuePageAsksTheMoneyOfItsAccountsMarket)
 {
     const struct {
         const char* market;
         const char* type;
-    } cases[] = { { "2", "1" }, { "3", "2" }, { "7", "2" }, { "1", "0" }, { "0", "0" } };
+    } cases[] = { { "2", "1" }, { "3", "2" }, { "7", "2" }, { "1", "0" }, { "0", "0" }, { "5", nullptr } };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.market);
         logInWithHolders({ { QStringLiteral("股东"), c.market, "X101000001" } });
@@ -180,6 +184,15 @@ TEST_F(PagesFixture, NewIssuePageAsksTheMoneyOfItsAccountsMarket)
         PurchaseViewController page;
         page.setAlertPresenter(&alerts);
         page.load();
+        if (!c.type) {
+            const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            ASSERT_TRUE(
+                spinUntil([&] { return page.stockInfoList().size() == 3 && trade->requestCount() == 0; }));
+            EXPECT_TRUE(page.accountTitles().isEmpty());
+            EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 0);
+            EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), 0);
+            continue;
+        }
         ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMoneyFunction) == 1; }));
         EXPECT_EQ(sim.receivedOf(brokersim::kMoneyFunction)[0].valueOr(u"moneytype"), QLatin1String(c.type));
     }

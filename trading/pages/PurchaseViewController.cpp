@@ -211,8 +211,10 @@ void PurchaseViewController::stockInfoTableClicked(int row)
 
 void PurchaseViewController::requestMaxQuantityInfo()
 {
-    if (!securityInfoArray_.isEmpty())
-        maxQuantity_.clear();
+    // No shareholder account to subscribe with: nothing to ask for.
+    if (securityInfoArray_.isEmpty())
+        return;
+    maxQuantity_.clear();
     if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
         return;
     const RDONewStock& issue = stockInfoList_[selectedStock_];

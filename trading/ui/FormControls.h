@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -52,4 +53,24 @@ inline QWidget* makePriceStepper(QWidget* parent, std::function<void(int)> step)
         QObject::connect(arrow, &QToolButton::clicked, stepper, [step, up] { step(up ? 1 : -1); });
     }
     return stepper;
+}
+
+// A form's labels, fields, pop-ups (their lists too) and buttons in one font,
+// the page's. Under the window's style sheet a widget's font is otherwise the
+// application's font for its class (a desktop theme may give labels and
+// pop-ups a smaller one) or its parent's, whichever was worked out last: a
+// re-polish, a re-shown window or a box over it would switch between them.
+inline void useOneFont(const QList<QWidget*>& forms, QFont font)
+{
+    // Every property set, so that none is taken from the class's font.
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    for (QWidget* form : forms) {
+        QList<QWidget*> widgets = form->findChildren<QWidget*>();
+        widgets.prepend(form);
+        for (QWidget* w : widgets) {
+            w->setFont(font);
+            if (auto* box = qobject_cast<QComboBox*>(w))
+                box->view()->setFont(font);
+        }
+    }
 }

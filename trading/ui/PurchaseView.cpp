@@ -78,6 +78,7 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     auto* formBox = new QWidget(this);
     formBox->setLayout(form);
     formBox->setFixedWidth(300);
+    useOneFont({ formBox, warningLabel_ }, font());
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(warningLabel_);
     layout->addWidget(stockInfoTable_, 1);

@@ -92,6 +92,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     // The panel draws the chart and the five-level book side by side at a
     // fixed width: it takes the page's whole width under the form and the
     // positions, so that neither is cut off in a window of a laptop's size.
+    useOneFont({ formBox }, font());
     quoteView_->setMinimumSize(int(quotepanel::kPanelWidth), kQuotePanelMinimumHeight);
     quoteView_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* top = new QHBoxLayout;
