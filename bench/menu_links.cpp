@@ -10,16 +10,16 @@
 
 namespace {
 
+RDOMenuInfo::Ptr menuNode(const char* id, const char* parentId)
+{
+    return RDOMenuInfo::fromFields(QString::fromLatin1(id), QString::fromLatin1(parentId), QString(), {}, {});
+}
+
 std::vector<RDOMenuInfo::Ptr> repeatedIdReply(int rows)
 {
-    std::vector<RDOMenuInfo::Ptr> nodes {
-        RDOMenuInfo::fromFields(QStringLiteral("r"), QStringLiteral("-1"), QStringLiteral("R"), {}, {})
-    };
-    for (int i = 0; i < rows; ++i) {
-        nodes.push_back(i < rows / 2
-                ? RDOMenuInfo::fromFields(QStringLiteral("g"), QStringLiteral("r"), QStringLiteral("G"), {}, {})
-                : RDOMenuInfo::fromFields(QStringLiteral("x"), QStringLiteral("g"), QStringLiteral("X"), {}, {}));
-    }
+    std::vector<RDOMenuInfo::Ptr> nodes { menuNode("r", "-1") };
+    for (int i = 0; i < rows; ++i)
+        nodes.push_back(i < rows / 2 ? menuNode("g", "r") : menuNode("x", "g"));
     return nodes;
 }
 
