@@ -97,6 +97,17 @@ bool scanNumber(Cursor& c, bool allowFraction)
 // Texts up to this long are converted on the stack; longer ones on the heap.
 constexpr qsizetype kShortText = 64;
 
+// The number at the start of the text, after blanks; empty when none starts there.
+QStringView leadingNumber(QStringView text)
+{
+    Cursor c(text, false);
+    skipBlanks(c);
+    const qsizetype start = c.pos();
+    if (!scanNumber(c, true))
+        return {};
+    return text.sliced(start, c.pos() - start);
+}
+
 bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
 {
     Cursor c(text, skipPercent);
@@ -130,7 +141,9 @@ ColumnRule columnRuleFor(const QString& title)
 CellTone toneFor(const ColumnRule& rule, QStringView value)
 {
     if (rule.profitLoss) {
-        const double x = leadingDouble(value);
+        // Only the sign counts: a number too large for a double keeps its
+        // sign as an infinity.
+        const double x = leadingNumber(value).toDouble();
         if (x < -kSignThreshold)
             return CellTone::Loss;
         if (x > kSignThreshold)
@@ -184,26 +197,21 @@ bool isPureFloat(QStringView text)
 
 double leadingDouble(QStringView text)
 {
-    Cursor c(text, false);
-    skipBlanks(c);
-    qsizetype start = c.pos();
-    if (!scanNumber(c, true))
-        return 0.0;
-    const qsizetype end = c.pos();
+    QStringView number = leadingNumber(text);
     // The scanned number is ASCII: sign, digits, point and exponent. It is
     // read locale-free; a value out of a double's range reads as none.
-    if (text[start] == u'+')
-        ++start;
+    if (number.startsWith(u'+'))
+        number = number.sliced(1);
     std::array<char, kShortText> shortText {};
     std::string longText;
     char* bytes = shortText.data();
-    const qsizetype length = end - start;
+    const qsizetype length = number.size();
     if (length > kShortText) {
         longText.resize(size_t(length));
         bytes = longText.data();
     }
     for (qsizetype i = 0; i < length; ++i)
-        bytes[i] = char(text[start + i].unicode());
+        bytes[i] = char(number[i].unicode());
     double value = 0.0;
     const auto result = std::from_chars(bytes, bytes + length, value);
     return result.ec == std::errc() ? value : 0.0;

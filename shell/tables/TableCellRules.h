@@ -20,7 +20,8 @@ struct ColumnRule {
 
 ColumnRule columnRuleFor(const QString& title);
 
-// Neutral unless the column colours by sign (beyond one millionth) or by
+// Neutral unless the column colours by the sign of its leading number
+// (beyond one millionth; too large for a double still has its sign) or by
 // direction ("买入" anywhere, else "卖出" anywhere).
 CellTone toneFor(const ColumnRule& rule, QStringView value);
 
@@ -45,8 +46,8 @@ QString maskAccount(const QString& value);
 bool isPureInt(QStringView text);
 bool isPureFloat(QStringView text);
 
-// The number at the start of the text, 0 when there is none; what the sign
-// colouring reads.
+// The number at the start of the text, 0 when there is none or it is out of
+// a double's range.
 double leadingDouble(QStringView text);
 
 } // namespace tablecells

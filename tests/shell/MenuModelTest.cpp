@@ -129,6 +129,11 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
         { node("r", "-1", "R"), node("g", "r", "G"), node("h", "g", "H"), node("g", "h", "G2"),
             node("x", "g", "X") },
         "r(g(h(g(x)),x))" });
+    // Groups of one id each naming that id as parent: a chain, each group
+    // also under the groups above it once linked below.
+    cases.push_back({ "own id as parent",
+        { node("r", "-1", "R"), node("a", "r", "A1"), node("a", "a", "A2"), node("a", "a", "A3") },
+        "r(a(a(a),a))" });
     for (const Case& c : cases)
         EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
 

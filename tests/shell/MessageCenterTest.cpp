@@ -117,6 +117,22 @@ TEST_F(MessageCenterTest, LaterMergesPushTheOldestOutOfAFullListNewestFirst)
     EXPECT_FALSE(platform::PropertyList::write(reloaded->messageInfoDict()).contains("010100000001"));
 }
 
+TEST_F(MessageCenterTest, AnEmptyOrWhollyExpiredListStillTakesNewMessages)
+{
+    auto store = make();
+    // A first reply with nothing current leaves the customer an empty list.
+    store->updateMessageCenterInfo(
+        std::vector<RDOMessageInfo> { message(1, QStringLiteral("2024-01-01 00:00:00")) });
+    EXPECT_TRUE(pts(*store).isEmpty());
+    store->updateMessageCenterInfo(
+        std::vector<RDOMessageInfo> { message(3, QStringLiteral("2024-06-10 13:00:00")), message(2) });
+    EXPECT_EQ(pts(*store), (QStringList { "3", "2" }));
+    // Everything stored has expired by the next merge.
+    now = now.addYears(100);
+    store->updateMessageCenterInfo(messages(4, 2));
+    EXPECT_EQ(pts(*make()), (QStringList { "5", "4" }));
+}
+
 TEST_F(MessageCenterTest, ExpiryReadMarksAndUnreadCount)
 {
     auto store = make();

@@ -153,7 +153,8 @@ TEST_F(TableModelTest, ContentWidthsAreMeasuredWhenRowsArrive)
     EXPECT_EQ(*calls, 11);
 }
 
-// Every cell shows the server's text as sent, whatever it is; the text
+// Every cell shows the server's text as sent, whatever it is, with account
+// protection on or off (it hides only the account columns); the text
 // decides only the alignment (numbers right, "%" signs aside, outside the
 // code and date columns) and, in the sign and direction columns, the colour.
 TEST_F(TableModelTest, EveryCellShowsTheTextAsSent)
@@ -182,20 +183,26 @@ TEST_F(TableModelTest, EveryCellShowsTheTextAsSent)
         { "买卖标志", "证券买入", false, Buy },
         { "委托编号", "1e5", false, Grey },
         { "证券名称", "", false, Grey },
+        { "证券代码", "600000", false, Grey },
+        { "成交编号", "20240601000123", false, Grey },
     };
     const TableColors colors = style.colors(TableKind::Common);
     const std::map<Tone, QColor> toneColors { { Grey, TableStyle::neutralColor() }, { Profit, colors.profit },
         { Loss, colors.loss }, { Buy, colors.buy } };
-    for (const Case& c : cases) {
-        const QString value = QString::fromUtf8(c.value);
-        SCOPED_TRACE(std::string(c.title) + " " + c.value);
-        DVTableModel model(TableKind::Common, &style);
-        model.buildColumns(makeTable({ QString::fromUtf8(c.title) }, { { value } }));
-        const QModelIndex cell = model.index(0, 0);
-        EXPECT_EQ(cell.data().toString(), value);
-        EXPECT_EQ(bool(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight), c.right);
-        if (!value.isEmpty()) {
-            EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), toneColors.at(c.tone));
+    for (const bool protect : { false, true }) {
+        style.setAccountProtectOption(TableKind::Common, protect);
+        for (const Case& c : cases) {
+            const QString value = QString::fromUtf8(c.value);
+            SCOPED_TRACE(std::string(c.title) + " " + c.value + (protect ? " protected" : ""));
+            DVTableModel model(TableKind::Common, &style);
+            model.buildColumns(makeTable({ QString::fromUtf8(c.title) }, { { value } }));
+            const QModelIndex cell = model.index(0, 0);
+            EXPECT_EQ(cell.data().toString(), value);
+            EXPECT_EQ(
+                bool(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight), c.right);
+            if (!value.isEmpty()) {
+                EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), toneColors.at(c.tone));
+            }
         }
     }
 }
