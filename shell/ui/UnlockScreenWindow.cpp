@@ -63,6 +63,8 @@ UnlockScreenWindow::UnlockScreenWindow(UnlockScreenWindowController::Services se
     connect(exitButton_, &QPushButton::clicked, &controller_, &UnlockScreenWindowController::exitButtonClicked);
     connect(&controller_, &UnlockScreenWindowController::changed, this, &UnlockScreenWindow::refresh);
     connect(&controller_, &UnlockScreenWindowController::closeRequested, this, &QWidget::close);
+    connect(&controller_, &UnlockScreenWindowController::passwordFocusRequested, passwordText_,
+        [this] { passwordText_->setFocus(); });
     refresh();
 }
 

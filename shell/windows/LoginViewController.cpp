@@ -119,6 +119,9 @@ void LoginViewController::appLoginComplete()
 {
     enabled_ = true;
     awakeFromNib();
+    // The customer types first where the form still needs him: the password
+    // when the account is remembered.
+    emit focusRequested(accountText_.isEmpty() ? Field::Account : Field::Password);
 }
 
 void LoginViewController::initDepartmentInfo()

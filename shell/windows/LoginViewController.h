@@ -107,7 +107,8 @@ public:
 
 signals:
     void changed();
-    // The field that takes the focus (after editing ended in another one).
+    // The field that takes the focus: after editing ended in another one, and
+    // where the customer types first once the form is usable.
     void focusRequested(LoginViewController::Field field);
 
 private:

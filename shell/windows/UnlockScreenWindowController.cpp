@@ -6,6 +6,8 @@
 #include "shell/windows/PasswordFormatter.h"
 #include "shell/windows/SessionNotifications.h"
 
+#include <QPointer>
+
 UnlockScreenWindowController::UnlockScreenWindowController(Services services, QObject* parent)
     : QObject(parent)
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
@@ -112,6 +114,10 @@ void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, con
 bool UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const CSError& error)
 {
     stopProgress();
-    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    // Another try starts in the password field once the box is read.
+    alerts_->runAlert(AlertRequest::error(error.domain), [self = QPointer(this)](int) {
+        if (self)
+            emit self->passwordFocusRequested();
+    });
     return true;
 }

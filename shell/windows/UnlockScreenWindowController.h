@@ -59,6 +59,8 @@ public:
 signals:
     void changed();
     void closeRequested();
+    // The box of a refused password was closed: the field takes the focus.
+    void passwordFocusRequested();
 
 private:
     void startProgress();

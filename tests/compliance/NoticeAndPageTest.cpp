@@ -86,6 +86,16 @@ TEST(NoticeWindowTest, ButtonsFollowTheCheckBoxTheCancelTitleAndTheBody)
     }
 }
 
+// The notice loaded, its box ticked and agreed to; `result` hears how it ends.
+void agreeTo(BusinessContractWindow& window, AlertPresenter& alerts, int& result)
+{
+    window.setAlertPresenter(&alerts);
+    QObject::connect(&window, &BusinessContractWindow::finished, [&result](int r) { result = r; });
+    window.windowDidLoad();
+    window.checkButtonClick(true);
+    window.agreeButtonClick();
+}
+
 TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
 {
     FakeSigner signer;
@@ -93,12 +103,8 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     RDOOpdAppropriateness n = notice(QStringLiteral("协议"), QStringLiteral("正文"));
     n.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9&x=1");
     BusinessContractWindow window(n, &signer);
-    window.setAlertPresenter(&alerts);
     int result = -1;
-    QObject::connect(&window, &BusinessContractWindow::finished, [&](int r) { result = r; });
-    window.windowDidLoad();
-    window.checkButtonClick(true);
-    window.agreeButtonClick();
+    agreeTo(window, alerts, result);
     ASSERT_EQ(signer.requests.size(), 1u);
     EXPECT_EQ(signer.requests[0].second, n.problemConfirmUrl);
     EXPECT_TRUE(window.state().busy);
@@ -117,13 +123,20 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:签署成功"));
     EXPECT_EQ(result, kContractAgreed);
 
+    // A signing that succeeds without a word shows no box.
+    BusinessContractWindow silent(n, &signer);
+    int silentResult = -1;
+    agreeTo(silent, alerts, silentResult);
+    const qsizetype boxes = alerts.shown.size();
+    silent.permissionSign(nullptr, QString(), QString());
+    EXPECT_EQ(alerts.shown.size(), boxes);
+    EXPECT_EQ(silentResult, kContractAgreed);
+
     // A link the signer cannot send leaves the window usable, with a message.
     signer.sends = false;
     BusinessContractWindow unsent(n, &signer);
-    unsent.setAlertPresenter(&alerts);
-    unsent.windowDidLoad();
-    unsent.checkButtonClick(true);
-    unsent.agreeButtonClick();
+    int unsentResult = -1;
+    agreeTo(unsent, alerts, unsentResult);
     EXPECT_FALSE(unsent.state().busy);
     EXPECT_FALSE(unsent.state().closed);
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("error:协议签署请求无效"));

@@ -1,7 +1,9 @@
-// The login window from the keyboard: Tab goes round the form's four fields,
-// a trade password the password page takes is typed whole at the next login
-// and at the unlock, and the shared instances behind a form go at process
-// exit in good order.
+// The login window from the keyboard: the ready form and a refused unlock
+// leave the focus where the customer types next, Tab goes round the form's
+// four fields, a trade password the password page takes is typed whole at the
+// next login and at the unlock, and the shared instances behind a form go at
+// process exit in good order.
+#include "core/UserDefaultConfig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/ui/LoginView.h"
@@ -118,6 +120,57 @@ TEST_F(LoginWindowKeysTest, TabGoesRoundTheFourFieldsSkippingHiddenOnes)
         // Tab ended the account field's editing: the typed number is the account.
         EXPECT_EQ(form().accountString(), QStringLiteral("010100000001"));
     }
+}
+
+TEST_F(LoginWindowKeysTest, TheReadyFormHasTheFocusWhereTheCustomerTypesFirst)
+{
+    struct Case {
+        const char* what;
+        QString remembered; // the last account saved
+        const char* field;
+    };
+    const Case cases[] = {
+        { "nothing remembered", QString(), "accountText" },
+        { "the last account remembered", QStringLiteral("010100000001"), "passwordText" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        UserDefaultConfig::getInstance()->setLastLoginAccount(c.remembered);
+        open();
+        EXPECT_EQ(focused(), c.field);
+        window->close();
+        ASSERT_TRUE(spinUntil([&] { return window.isNull(); }));
+    }
+}
+
+TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClosed)
+{
+    ASSERT_TRUE(logIn(broker(), QStringLiteral("010100000001"), QStringLiteral("111111")));
+    QPointer<UnlockScreenWindow> unlock = new UnlockScreenWindow();
+    unlock->showOver();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(unlock));
+    auto* field = unlock->findChild<QLineEdit*>(QStringLiteral("passwordText"));
+    ASSERT_TRUE(field);
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("999999"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            box = unlock->findChild<QMessageBox*>();
+            return box && box->isVisible();
+        },
+        10s));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("错误"));
+    ASSERT_EQ(box->buttons().size(), 1);
+    box->buttons().front()->click();
+    ASSERT_TRUE(spinUntil([&] { return !unlock || !unlock->findChild<QMessageBox*>(); }));
+    // The window stays for another try, with the field ready for it.
+    ASSERT_TRUE(unlock);
+    const QWidget* focus = unlock->focusWidget();
+    EXPECT_EQ(focus, field) << (focus ? qPrintable(focus->objectName()) : "(none)");
+    EXPECT_TRUE(field->isEnabled());
+    unlock->close();
 }
 
 TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLogin)
