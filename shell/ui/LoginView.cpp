@@ -140,6 +140,9 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     connect(&controller_, &LoginViewController::focusRequested, this,
         [this](Field field) { fieldEdit(field)->setFocus(); });
     refresh();
+    // A form usable from the start (the add-account panel) gets no request.
+    if (controller_.isEnabled())
+        fieldEdit(controller_.firstField())->setFocus();
 }
 
 QLineEdit* LoginView::fieldEdit(Field field) const

@@ -119,9 +119,7 @@ void LoginViewController::appLoginComplete()
 {
     enabled_ = true;
     awakeFromNib();
-    // The customer types first where the form still needs him: the password
-    // when the account is remembered.
-    emit focusRequested(accountText_.isEmpty() ? Field::Account : Field::Password);
+    emit focusRequested(firstField());
 }
 
 void LoginViewController::initDepartmentInfo()

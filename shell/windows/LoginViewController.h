@@ -87,6 +87,8 @@ public:
     bool isBusy() const { return busy_; }
     bool loginSucceeded() const { return loginSucceeded_; }
     bool isEnabled() const { return enabled_; }
+    // Where the customer types first: the password when the account is known.
+    Field firstField() const { return accountText_.isEmpty() ? Field::Account : Field::Password; }
     const QImage& identifyingCodeImage() const { return captchaImage_; }
     static QString identifyingCodeToolTip() { return QStringLiteral("看不清，点击更换"); }
     // The real account behind the account field; none after the user typed.

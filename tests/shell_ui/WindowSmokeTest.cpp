@@ -336,6 +336,8 @@ TEST_F(WindowSmokeTest, LoginPanelEndsOnAnyLogin)
     testsupport::ExpectModalDialogs answeredHere;
     auto* panel = new LoginPanel({}, &parent);
     EXPECT_TRUE(child<QPushButton>(panel, "loginButton")->isEnabled());
+    // Usable at once: the customer types the account first.
+    EXPECT_EQ(panel->focusWidget(), child<QComboBox>(panel, "accountText"));
     QTimer::singleShot(0, [] {
         auto other = std::make_shared<Account>();
         NotificationCenter::getInstance()->postNotification(sessionnotify::kLoginSucceeded, QVariant::fromValue(other));
