@@ -366,7 +366,8 @@ TEST_F(OrderFlowTest, ASilentOrderIsReportedUnknownAndNeverSentAgain)
     // load: the connection reports it as its own timer would.
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
     EXPECT_FALSE(page.TradeCatcher::done());
-    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
     ASSERT_NE(trade->connection(), nullptr);
     trade->connectionSendPacketsTimeout(
         *trade->connection(), { quint64(sim.receivedOf(brokersim::kOrderFunction)[0].packetId) });

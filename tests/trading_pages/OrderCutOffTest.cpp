@@ -60,7 +60,8 @@ TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
     TradeViewController& page = openPage(10000);
     const QString code = QStringLiteral("600000");
     lookUp(page, code);
-    ASSERT_TRUE(spinUntil([&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    ASSERT_TRUE(spinUntil(
+        [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
     const QString moneyBefore = page.availableMoneyText();
     const qint64 heldBefore = heldBalance(page, code).toLongLong();
 
@@ -75,7 +76,8 @@ TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
     page.orderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
     ASSERT_FALSE(alerts.shown.empty());
-    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown.back().text);
+    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
+        << qPrintable(alerts.shown.back().text);
     EXPECT_EQ(switching.switches, 1);
 
     ASSERT_TRUE(spinUntil([&] { return heldBalance(page, code).toLongLong() == heldBefore + 1000; }))
