@@ -167,13 +167,23 @@ void DataModel::serverReconnect(const platform::Notification& notification)
     if (notification.object.isValid() && isKind && serverKind_ >= 0 && kind != serverKind_)
         return;
 
+    // A request the network never wrote goes out on the new connection; its
+    // observers keep waiting for it.
     std::map<QString, ObserverList> dropped;
     {
         std::lock_guard lock(observerLock_);
-        dropped.swap(observerDict);
+        for (auto it = observerDict.begin(); it != observerDict.end();) {
+            if (network && network->holdsUnwrittenRequest(this, requestIdentifier(it->first))) {
+                ++it;
+                continue;
+            }
+            dropped.insert(observerDict.extract(it++));
+        }
     }
-    if (network)
-        network->removeRequestWithObserver(this);
+    if (network) {
+        for (const auto& entry : dropped)
+            network->removeRequestWithObserver(this, requestIdentifier(entry.first));
+    }
     const CSError error = getNetworkError(CSErrors::networkDisconnect());
     std::weak_ptr<int> alive = aliveToken();
     for (const auto& [handle, observers] : dropped) {

@@ -51,7 +51,8 @@ public:
     virtual void freeParam(tagRequestParam* param);
     // request: formats the body and sends it. Does nothing in DataModel.
     virtual void request(const DMRequestParamObject& object);
-    // serverReconnect: pending observers hear error 300, then are dropped.
+    // serverReconnect: pending observers hear error 300, then are dropped;
+    // those of a request the network still holds unwritten keep waiting.
     void serverReconnect(const platform::Notification& notification);
     // getRequestHandle: "fixed" in DataModel.
     virtual QString getRequestHandle(const tagRequestParam& param) const;

@@ -123,16 +123,22 @@ bool CSNetwork::reconnect()
         return false;
     std::vector<std::pair<quint64, RequestPtr>> dropped;
     if (connection_) {
-        // Dropping the connection empties its queues without a word, so its
-        // requests are answered here; a switch also fails the waiting ones,
-        // which were made for the old server.
+        // Dropping the connection empties its queues without a word, so the
+        // requests it may have written are answered here. One that never
+        // reached the wire loses nothing by the switch: it waits for the new
+        // connection's handshake instead.
         std::unique_ptr<VEKConnection> old = std::move(connection_);
         old->disconnect();
         old.reset();
-        dropped = takeIf([](const CSRequest&) { return true; });
+        dropped = takeIf([this](const CSRequest& r) { return isOwn(r) || !isUnwritten(r); });
     }
     resetHandshake();
     loggedOn_ = !serverInfo_->isTCMode();
+    if (!loggedOn_) {
+        QMutexLocker lock(&tableLock_);
+        for (const auto& [id, request] : table_)
+            request->setStatus(request->status() | CSRequest::WaitsForLogon);
+    }
 
     std::unique_ptr<VEKConnectionContext> context;
     if (serverInfo_->isTCMode())
@@ -167,6 +173,8 @@ bool CSNetwork::reconnect()
         if (!isOwn(*request))
             failLater(request, CSErrors::networkDisconnect());
     }
+    if (requestCount() > 0)
+        sendWaitRequestsStatus(CSRequest::WaitsForLogon | CSRequest::WaitsForSession);
     return true;
 }
 
@@ -206,6 +214,23 @@ bool CSNetwork::isOwn(const CSRequest& request) const
     return request.observer() == static_cast<const VEKRequestObserver*>(this)
         && (request.name() == QLatin1String(kLogonRequestKey)
             || request.name() == QLatin1String(kSessionRequestKey));
+}
+
+bool CSNetwork::isUnwritten(const CSRequest& request)
+{
+    // A request answered with status 100 waits for a session again, but the
+    // server has seen it.
+    return request.status() != 0 && request.sessionResends() == 0;
+}
+
+bool CSNetwork::holdsUnwrittenRequest(const CSNetworkObserver* observer, const QString& identifier) const
+{
+    const auto* target = static_cast<const VEKRequestObserver*>(observer);
+    QMutexLocker lock(&tableLock_);
+    return std::any_of(table_.begin(), table_.end(), [&](const auto& entry) {
+        const CSRequest& r = *entry.second;
+        return r.observer() == target && r.name() == identifier && isUnwritten(r);
+    });
 }
 
 quint64 CSNetwork::nextPacketid()

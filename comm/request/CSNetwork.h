@@ -62,8 +62,9 @@ public:
     const std::optional<CSServerInfo>& serverInfo() const { return serverInfo_; }
     // 1 to 3 stay; anything else means no proxy.
     static qint32 proxyModeTransfer(qint32 mode);
-    // False without server info. Otherwise drops the current connection (its
-    // pending requests hear error 300 on the next pass) and opens a new one.
+    // False without server info. Otherwise drops the current connection (the
+    // requests it may have written hear error 300 on the next pass) and opens
+    // a new one, on which the requests never written go out once logged on.
     bool reconnect();
 
     // sendRequestWithObserver:forIndentifier:packet:timeout: (seconds). Answers
@@ -81,6 +82,9 @@ public:
     std::shared_ptr<CSRequest> requestWithTag(quint64 packetId) const;
     // Empties the table; every observer hears error 300.
     void clearRequest();
+    // Whether a request of the observer under this identifier is filed and
+    // has never been written: a reconnect keeps it for the next connection.
+    bool holdsUnwrittenRequest(const CSNetworkObserver* observer, const QString& identifier) const;
 
     // Re-examines the requests waiting for what `mask` names (1 logon, 2
     // session) and sends those that wait for nothing any more.
@@ -154,6 +158,7 @@ private:
 
     bool isTCMode() const { return !serverInfo_ || serverInfo_->isTCMode(); }
     bool isOwn(const CSRequest& request) const;
+    static bool isUnwritten(const CSRequest& request);
     void file(quint64 packetId, const RequestPtr& request);
     RequestPtr take(quint64 packetId);
     std::vector<std::pair<quint64, RequestPtr>> takeIf(const std::function<bool(const CSRequest&)>& match);

@@ -329,6 +329,45 @@ TEST_F(CSNetworkE2E, DroppedConnectionAndServerSwitchFailPendingRequests)
     EXPECT_EQ(switched.echoed(0), QStringLiteral("new server"));
 }
 
+// What a switch drops is what the old connection may have written; a request
+// that never reached the wire goes out once on the connection that follows.
+TEST_F(CSNetworkE2E, ASwitchKeepsTheRequestsThatWereNeverWritten)
+{
+    ASSERT_TRUE(connectAndLogOn());
+    Observer written;
+    sim.withholdNext(kEcho);
+    echo(written, QStringLiteral("written"));
+    Observer waiting; // waits for a session whose reply is withheld
+    sim.withholdNext(kSessionFunction);
+    echo(waiting, QStringLiteral("waiting"), true);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+    EXPECT_TRUE(net->connectTo(tcServer()));
+    ASSERT_TRUE(waitCalls(written, 1));
+    EXPECT_EQ(written.errors[0].second, CSErrors::networkDisconnect());
+    ASSERT_TRUE(waitCalls(waiting, 1));
+    EXPECT_EQ(waiting.echoed(0), QStringLiteral("waiting"));
+    EXPECT_EQ(sim.receivedCount(kSessionFunction), 2);
+
+    // A drop whose report asks again, on a connection that the owner replaces
+    // at once by a switch: the new request goes out after the switch.
+    Observer dropped;
+    Observer asked;
+    sim.withholdNext(kEcho);
+    echo(dropped, QStringLiteral("dropped"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    dropped.onCall = [&] { echo(asked, QStringLiteral("asked while dropped")); };
+    delegate.onDisconnected = [&](CSNetwork& network) { network.connectTo(tcServer()); };
+    sim.clearReceived();
+    sim.dropConnections();
+    ASSERT_TRUE(waitCalls(asked, 1));
+    ASSERT_EQ(dropped.errors.size(), 1u);
+    EXPECT_EQ(dropped.errors[0].second, CSErrors::networkDisconnect());
+    EXPECT_EQ(asked.echoed(0), QStringLiteral("asked while dropped"));
+    const QList<brokersim::Request> sent = receivedOf(kEcho);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent[0].valueOr(QStringLiteral("text")), QStringLiteral("asked while dropped"));
+}
+
 TEST_F(CSNetworkE2E, AConnectThatCannotStartIsReportedAsLost)
 {
     // A proxy without an address cannot even be dialled: the owner must still
@@ -494,6 +533,15 @@ TEST_F(CSNetworkE2E, LogonAndSessionRetriesRunInTheNetworksModesWhileAModalPanel
     ASSERT_EQ(sent.size(), 4);
     for (int i = 1; i < 4; ++i)
         EXPECT_EQ(sent[i].packetId, qint64(id)) << i;
+
+    // A connection made while the panel runs: its failed logon is retried
+    // inside the panel too.
+    sim.dropConnections();
+    ASSERT_TRUE(spinUntil([&] { return delegate.didDisconnect == 1; }));
+    sim.answerStatusNext(kLogon, 5);
+    echo(observer, QStringLiteral("logged on again"));
+    ASSERT_TRUE(waitCalls(observer, 3, 2s));
+    EXPECT_EQ(observer.echoed(2), QStringLiteral("logged on again"));
 }
 
 TEST_F(CSNetworkE2E, GarbageAndBadFramesFromEitherSide)

@@ -359,10 +359,18 @@ TEST_F(OrderFlowTest, ASilentOrderIsReportedUnknownAndNeverSentAgain)
     const std::unique_ptr<Security> s = security("600000");
     const QString p = price("600000", last("600000"));
     OrderManager* manager = OrderManager::getInstance();
-    manager->sender().setTimeout(1);
     sim.withholdNext(brokersim::kOrderFunction);
     TradingPage page;
     manager->requestOrder(&page, *s, secuid("1"), 0, p, QStringLiteral("100"), QStringLiteral("限价委托"));
+    // The time-out runs out once the server holds the order, whatever the
+    // load: the connection reports it as its own timer would.
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
+    EXPECT_FALSE(page.TradeCatcher::done());
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    ASSERT_NE(trade->connection(), nullptr);
+    trade->connectionSendPacketsTimeout(
+        *trade->connection(), { quint64(sim.receivedOf(brokersim::kOrderFunction)[0].packetId) });
     ASSERT_TRUE(spinUntil([&] { return page.TradeCatcher::done(); }));
     ASSERT_EQ(page.TradeCatcher::errors.size(), 1u);
     EXPECT_EQ(page.TradeCatcher::errors[0].code, kOrderOutcomeUnknownCode);

@@ -1,0 +1,92 @@
+#include "core/DMNotificationCenter.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::spinUntil;
+
+namespace {
+
+// Moves a lost trade connection to the next server as the server manager
+// does: connects the network again, then announces the new connection.
+class SwitchingServers final : public quotetest::BothServers {
+public:
+    int switches = 0;
+    bool connectToServerByType(int32_t type, quint64 index) override
+    {
+        std::optional<CSServerInfo> server = of(type);
+        if (!server || index != 0)
+            return false;
+        ++switches;
+        NetworkFactory::configureServerInfo(*server, type, 5);
+        NetworkFactory::getInstance()->getNetwork(type)->connectTo(*server);
+        DMNotificationCenter::getInstance()->postNotification(DataModel::kServerReconnect, QVariant(type));
+        return true;
+    }
+};
+
+class OrderCutOffTest : public pagestest::TradePageFixture {
+protected:
+    void SetUp() override
+    {
+        TradePageFixture::SetUp();
+        switching.quote = both.quote;
+        switching.trade = both.trade;
+        NetworkFactory::getInstance()->setServerManager(&switching);
+        NetworkFactory::getInstance()->setRetryFlag(true);
+    }
+    QString heldBalance(const TradeViewController& page, const QString& code) const
+    {
+        if (!page.positions())
+            return {};
+        for (const QVariant& row : page.positions()->contentObjectArray()) {
+            if (row.value<RDOPositionDetail>().stockCode == code)
+                return row.value<RDOPositionDetail>().stockBalance;
+        }
+        return {};
+    }
+    SwitchingServers switching;
+};
+
+// The connection drops in the middle of the order's answer: the page says the
+// outcome is unknown and reads money and positions again. Those reads are
+// asked for while the drop is reported, before the network moves to the next
+// server; they go out once on the new connection and the page shows what the
+// server did.
+TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    const QString code = QStringLiteral("600000");
+    lookUp(page, code);
+    ASSERT_TRUE(spinUntil(
+        [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    const QString moneyBefore = page.availableMoneyText();
+    const qint64 heldBefore = heldBalance(page, code).toLongLong();
+
+    // At the limit-up price the buy fills at once.
+    const brokersim::MarketSecurity& stock = *market().security(code);
+    page.setPriceText(
+        brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision));
+    page.setQuantityText(QStringLiteral("1000"));
+    sim.dropAfterBytesNext(brokersim::kOrderFunction, 12);
+    sim.clearReceived();
+    whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
+        << qPrintable(alerts.shown.back().text);
+    EXPECT_EQ(switching.switches, 1);
+
+    ASSERT_TRUE(spinUntil([&] { return heldBalance(page, code).toLongLong() == heldBefore + 1000; }))
+        << qPrintable(heldBalance(page, code));
+    ASSERT_TRUE(spinUntil([&] { return page.availableMoneyText() != moneyBefore; }))
+        << qPrintable(page.availableMoneyText());
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
+    EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 1);
+    EXPECT_EQ(sim.receivedCount(brokersim::kPositionsFunction), 1);
+}
+
+} // namespace
