@@ -64,7 +64,12 @@ UnlockScreenWindow::UnlockScreenWindow(UnlockScreenWindowController::Services se
     connect(&controller_, &UnlockScreenWindowController::changed, this, &UnlockScreenWindow::refresh);
     connect(&controller_, &UnlockScreenWindowController::closeRequested, this, &QWidget::close);
     connect(&controller_, &UnlockScreenWindowController::passwordFocusRequested, passwordText_,
-        [this] { passwordText_->setFocus(); });
+        [this] {
+            // The next try replaces what was typed, as a field taking the
+            // focus by the keyboard would.
+            passwordText_->setFocus();
+            passwordText_->selectAll();
+        });
     refresh();
 }
 
