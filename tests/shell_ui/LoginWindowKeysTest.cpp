@@ -10,6 +10,7 @@
 #include "shell/ui/LoginWindow.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/pages/ChangePasswordView.h"
+#include "support_gui/ModalGuard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 
 using namespace logintest;
@@ -143,40 +145,52 @@ TEST_F(LoginWindowKeysTest, TheReadyFormHasTheFocusWhereTheCustomerTypesFirst)
     }
 }
 
+// Both ways the unlock window runs: shown over the locked session, and run
+// modally as the settings' check before protection goes off.
 TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClosed)
 {
     ASSERT_TRUE(logIn(broker(), QStringLiteral("010100000001"), QStringLiteral("111111")));
-    QPointer<UnlockScreenWindow> unlock = new UnlockScreenWindow();
-    unlock->showOver();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(unlock));
-    auto* field = unlock->findChild<QLineEdit*>(QStringLiteral("passwordText"));
-    ASSERT_TRUE(field);
-    field->setFocus();
-    QTest::keyClicks(field, QStringLiteral("999999"));
-    QTest::keyClick(field, Qt::Key_Return);
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(spinUntil(
-        [&] {
-            box = unlock->findChild<QMessageBox*>();
-            return box && box->isVisible();
-        },
-        10s));
-    EXPECT_EQ(box->windowTitle(), QStringLiteral("错误"));
-    ASSERT_EQ(box->buttons().size(), 1);
-    box->buttons().front()->click();
-    ASSERT_TRUE(spinUntil([&] { return !unlock || !unlock->findChild<QMessageBox*>(); }));
-    // The window stays for another try, with the field ready for it.
-    ASSERT_TRUE(unlock);
-    const QWidget* focus = unlock->focusWidget();
-    EXPECT_EQ(focus, field) << (focus ? qPrintable(focus->objectName()) : "(none)");
-    EXPECT_TRUE(field->isEnabled());
-    // What is typed next is the new try, and the right password unlocks.
-    QTest::keyClicks(field, QStringLiteral("111111"));
-    EXPECT_EQ(field->text(), QStringLiteral("111111"));
-    QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_TRUE(spinUntil([&] { return !unlock || !unlock->isVisible(); }, 10s));
-    if (unlock)
-        unlock->close();
+    // A wrong password, its box answered, then the right one: the field is
+    // ready for the next try and what is typed replaces the refused one.
+    const auto tryAgain = [](QPointer<UnlockScreenWindow> unlock) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(unlock));
+        auto* field = unlock->findChild<QLineEdit*>(QStringLiteral("passwordText"));
+        ASSERT_TRUE(field);
+        field->setFocus();
+        QTest::keyClicks(field, QStringLiteral("999999"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                box = unlock->findChild<QMessageBox*>();
+                return box && box->isVisible();
+            },
+            10s));
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("错误"));
+        ASSERT_EQ(box->buttons().size(), 1);
+        box->buttons().front()->click();
+        ASSERT_TRUE(spinUntil([&] { return !unlock || !unlock->findChild<QMessageBox*>(); }));
+        // The window stays for another try, with the field ready for it.
+        ASSERT_TRUE(unlock);
+        const QWidget* focus = unlock->focusWidget();
+        EXPECT_EQ(focus, field) << (focus ? qPrintable(focus->objectName()) : "(none)");
+        EXPECT_TRUE(field->isEnabled());
+        QTest::keyClicks(field, QStringLiteral("111111"));
+        EXPECT_EQ(field->text(), QStringLiteral("111111"));
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_TRUE(spinUntil([&] { return !unlock || !unlock->isVisible(); }, 10s));
+        if (unlock && unlock->isVisible())
+            unlock->close();
+    };
+
+    QPointer<UnlockScreenWindow> shownOver = new UnlockScreenWindow();
+    shownOver->showOver();
+    tryAgain(shownOver);
+
+    testsupport::ExpectModalDialogs answeredHere;
+    QPointer<UnlockScreenWindow> check = new UnlockScreenWindow();
+    QTimer::singleShot(0, check, [&] { tryAgain(check); });
+    EXPECT_EQ(check->runModal(QStringLiteral("关闭账户保护需要验证交易密码。"), QStringLiteral("取消")), 1);
 }
 
 TEST_F(LoginWindowKeysTest, APasswordThePasswordPageTakesIsTypedWholeAtTheNextLogin)
