@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextDocument>
@@ -136,7 +137,7 @@ TEST_F(AccountWindowsWidgetTest, ABlockedPictureInABodyShowsNothing)
     }
 }
 
-TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)
+TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFitAndKeepAPasswordsWidth)
 {
     registerAccountPageViews();
     ChangePasswordViewController controller;
@@ -145,6 +146,20 @@ TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)
     std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(controller, nullptr));
     auto* page = dynamic_cast<ChangePasswordView*>(view.get());
     ASSERT_TRUE(page);
+    // On a wide page the three fields keep a password's width, one for all,
+    // with the capital-account row shown or not.
+    page->resize(1200, 600);
+    page->show();
+    const auto keepAPasswordsWidth = [page] {
+        using Field = ChangePasswordViewController::Field;
+        page->layout()->activate();
+        const int width = page->field(Field::Current)->width();
+        EXPECT_GE(width, page->fontMetrics().horizontalAdvance(QString(8, u'0')));
+        EXPECT_LE(width, 300);
+        EXPECT_EQ(page->field(Field::Fresh)->width(), width);
+        EXPECT_EQ(page->field(Field::Confirm)->width(), width);
+    };
+    keepAPasswordsWidth();
     QLineEdit* fresh = page->field(ChangePasswordViewController::Field::Fresh);
     fresh->insert(QStringLiteral("abc123"));
     fresh->insert(QStringLiteral("&x"));
@@ -157,6 +172,7 @@ TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFit)
     EXPECT_FALSE(child<QComboBox>(page, QStringLiteral("fundButton"))->isHidden());
     EXPECT_TRUE(fresh->text().isEmpty());
     EXPECT_TRUE(controller.passwordText(ChangePasswordViewController::Field::Fresh).isEmpty());
+    keepAPasswordsWidth();
     EXPECT_TRUE(MenuItemViewManager::getInstance()->hasPageClass(
         QString::fromLatin1(ReservationInfoViewController::kPageClass)));
     MenuItemViewManager::resetInstance();

@@ -42,6 +42,8 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(names[i]));
         edit->setEchoMode(QLineEdit::Password);
+        // A password's width, the same for the three, however wide the page.
+        edit->setSizePolicy(QSizePolicy::Fixed, edit->sizePolicy().verticalPolicy());
         // A keystroke or a paste that would not fit leaves the field as it was.
         edit->setValidator(page_.passwordFormatter());
         fields_[i] = edit;
