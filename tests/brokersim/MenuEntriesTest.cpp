@@ -8,6 +8,7 @@
 #include "tools/broker-sim/BankFunctions.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/FundQueryFunctions.h"
+#include "tools/broker-sim/HKFunctions.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Market.h"
 #include "tools/broker-sim/MenuFunctions.h"
@@ -353,18 +354,22 @@ TEST_F(MenuEntries, NewIssueListIsTitledAndHidesOnlyWhatTheClientHides)
 }
 
 // A capital account's market value is what its securities are worth, not
-// its total assets: the asset page sums it per currency as 市值.
+// its total assets: the asset page sums it per currency as 市值. The
+// renminbi account's counts the Stock Connect holding (priced in Hong Kong
+// dollars) at the sale rate, whichever query comes first.
 TEST_F(MenuEntries, MarketValueIsTheValueOfTheSecurities)
 {
     const struct {
         const char* what;
         Function function;
         const char* pairs;
+        bool backOffice; // the login's list answers the data's figures
     } queries[] = {
-        { "money of a currency", kMoneyFunction, "moneytype=0" },
-        { "every capital account", kMoneyFunction, "" },
-        { "capital accounts at login", kCapitalAccountsFunction, "" },
+        { "money of a currency", kMoneyFunction, "moneytype=0", true },
+        { "every capital account", kMoneyFunction, "", true },
+        { "capital accounts at login", kCapitalAccountsFunction, "", false },
     };
+    QStringList renminbi;
     for (const auto& q : queries) {
         SCOPED_TRACE(q.what);
         Answer a = ask(q.function, QString::fromLatin1(q.pairs));
@@ -377,10 +382,33 @@ TEST_F(MenuEntries, MarketValueIsTheValueOfTheSecurities)
             const QString securities = set.toStringWithName(QStringLiteral("stkvalue"));
             EXPECT_EQ(set.toStringWithName(QStringLiteral("marketvalue")), securities);
             heldSomething = heldSomething || securities.toDouble() > 0;
+            if (q.backOffice && set.toStringWithName(QStringLiteral("fundid")) == u"010110000001")
+                renminbi << securities;
         }
         // The demo customer holds shares: the total assets would differ.
         EXPECT_TRUE(heldSomething);
     }
+
+    Answer positions = ask(kPositionsFunction, QStringLiteral("exeflag=0"));
+    const double rate = ask(kHKExchangeRateFunction).text(0, QStringLiteral("salerate")).toDouble();
+    ASSERT_GT(rate, 0);
+    double expected = 0;
+    bool stockConnect = false;
+    VEKTCRS& held = positions.sets[0];
+    for (qint32 row = 0; row < held.rowsAffected(); ++row) {
+        held.moveTo(row);
+        const QString marketCode = held.toStringWithName(QStringLiteral("market"));
+        const double value = held.toStringWithName(QStringLiteral("mktval")).toDouble();
+        stockConnect = stockConnect || marketCode == u"5";
+        if (marketCode == u"0" || marketCode == u"1")
+            expected += value;
+        else if (marketCode == u"5")
+            expected += value * rate;
+    }
+    ASSERT_TRUE(stockConnect);
+    ASSERT_EQ(renminbi.size(), 2);
+    for (const QString& value : renminbi)
+        EXPECT_NEAR(value.toDouble(), expected, 0.011);
 }
 
 // Today's orders carry their direction, market and status as text beside

@@ -507,10 +507,18 @@ Milli BackOffice::stockValue(const Account& a, const QString& moneyType) const
     Milli total = 0;
     for (const auto& [key, p] : a.positions) {
         const MarketSecurity* s = market_->security(p.code);
-        if (s && moneyTypeOfMarket(p.market) == moneyType)
-            total += isRepo(*s) ? p.cost : amountOf(*s, Market::lastTicks(*s), p.quantity).value_or(0);
+        if (!s || moneyTypeOfMarket(p.market) != moneyType)
+            continue;
+        const Milli value = isRepo(*s) ? p.cost : amountOf(*s, Market::lastTicks(*s), p.quantity).value_or(0);
+        const auto valuation = valuations_.constFind(p.market);
+        total += valuation == valuations_.cend() ? value : (*valuation)(value);
     }
     return total;
+}
+
+void BackOffice::setValuation(const QString& market, std::function<Milli(Milli)> inSettlement)
+{
+    valuations_.insert(market, std::move(inSettlement));
 }
 
 Reply BackOffice::money(const Request& r, const Customer& customer, Account& a)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -115,6 +116,9 @@ public:
     void reset() { accounts_.clear(); }
     // A customer's state (made from the broker's data on first use).
     Account& account(const Customer& customer);
+    // Holdings of `market` are priced in another currency than the one they
+    // count toward: `inSettlement` turns their value into that currency.
+    void setValuation(const QString& market, std::function<Milli(Milli)> inSettlement);
 
     // The functions, for a customer whose prefix was checked.
     Reply order(const Request& request, const Customer& customer, Account& account);
@@ -151,6 +155,7 @@ private:
     Milli stockValue(const Account& a, const QString& moneyType) const;
 
     Market* market_;
+    QHash<QString, std::function<Milli(Milli)>> valuations_; // by market
     bool hoursEnforced_ = true;
     quint64 nextOrder_ = 100001;
     quint64 nextDistribution_ = 10000001;

@@ -487,17 +487,22 @@ void registerHKFunctions(BrokerSimulator& simulator)
     add(kHKNotificationFunction, [](HKDesk& d, const Request& r, const Customer&, Account&) { return d.notices(r); });
     add(kHKStockTargetFunction,
         [](HKDesk& d, const Request& r, const Customer&, Account&) { return d.stockTargets(r); });
-    // The position list sees the desk's fills and opening holding.
-    const Handler positions = simulator.handlerOf(kPositionsFunction.main, kPositionsFunction.sub);
-    if (!positions)
-        return;
-    simulator.registerFunction(kPositionsFunction.main, kPositionsFunction.sub,
-        [office, desk, positions](const Request& r, BrokerState& s) {
+    // A holding counts in renminbi at the sale rate, what selling it would
+    // bring.
+    office->setValuation(kHKMarket, [](Milli hkd) { return HKDesk::convert(hkd, HKDesk::kSaleRate, false); });
+    // The position list and the money see the desk's fills and opening
+    // holding, whichever the customer asks for first.
+    for (const Function f : { kPositionsFunction, kMoneyFunction }) {
+        const Handler served = simulator.handlerOf(f.main, f.sub);
+        if (!served)
+            continue;
+        simulator.registerFunction(f.main, f.sub, [office, desk, served](const Request& r, BrokerState& s) {
             Reply refusal;
             if (const Customer* c = office->authenticate(r, s, &refusal))
                 desk->bringUpToDate(*c, office->account(*c));
-            return positions(r, s);
+            return served(r, s);
         });
+    }
 }
 
 } // namespace brokersim

@@ -127,8 +127,9 @@ private:
 // The simulator's Stock Connect desk (made by registerHKFunctions).
 HKDesk* hkDesk(BrokerSimulator& simulator);
 
-// Registers 500 / 507 to 512, 517, 3002, 3003, 3005, 3006 and lets the position list (500 / 3) see the
-// desk's fills; after the back office's functions.
+// Registers 500 / 507 to 512, 517, 3002, 3003, 3005, 3006, lets the position list (500 / 3) and the
+// money (500 / 2) see the desk's fills and values Hong Kong holdings in renminbi at the sale rate;
+// after the back office's functions.
 void registerHKFunctions(BrokerSimulator& simulator);
 
 } // namespace brokersim
