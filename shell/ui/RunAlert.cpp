@@ -5,8 +5,11 @@
 #include "shell/windows/SessionNotifications.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QtMath>
 
 namespace {
 constexpr char kCodeProperty[] = "alertCode";
@@ -24,6 +27,25 @@ void addButton(QMessageBox* box, const QString& title, QMessageBox::ButtonRole r
 bool breaksLine(QChar c)
 {
     return c.isSpace() || c.script() == QChar::Script_Han;
+}
+
+// The box is as wide as its text needs up to a line that reads well, so a
+// short text stays on one line and a long one wraps at that width rather
+// than at the width of the title and the buttons.
+void fitWidthToText(QMessageBox* box)
+{
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!label)
+        return;
+    // Laid out as the label lays it out, in a document without margins.
+    QTextDocument document;
+    document.setDefaultFont(label->font());
+    document.setDocumentMargin(0);
+    document.setPlainText(label->text());
+    document.setTextWidth(label->fontMetrics().horizontalAdvance(QChar(0x4E2D)) * int(RunAlert::kLineLength));
+    const QMargins margins = label->contentsMargins();
+    label->setMinimumWidth(
+        qCeil(document.idealWidth()) + margins.left() + margins.right() + 2 * label->margin());
 }
 
 QMessageBox::Icon iconFor(const QString& title)
@@ -83,6 +105,7 @@ QMessageBox* RunAlert::alertWithMessageText(const QString& messageText, const QS
     box->setText(messageText);
     box->setTextFormat(Qt::PlainText); // server text is shown verbatim, never as markup
     box->setInformativeText(fittingText(text));
+    fitWidthToText(box);
     box->setIcon(iconFor(messageText));
     addButton(box, defaultButton.isEmpty() ? QStringLiteral("确认") : defaultButton, QMessageBox::AcceptRole, 1);
     addButton(box, alternateButton, QMessageBox::RejectRole, 0);

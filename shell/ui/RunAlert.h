@@ -20,6 +20,8 @@ public:
     static constexpr qsizetype kMaxTextLength = 500;
     static constexpr qsizetype kMaxTextLines = 20;
     static constexpr qsizetype kMaxUnbrokenRun = 40;
+    // A box's text wraps at the width of this many Chinese characters.
+    static constexpr qsizetype kLineLength = 30;
 
     // The text a box shows: at most kMaxTextLength characters and
     // kMaxTextLines lines, ended by "…" when cut, and wrappable everywhere.

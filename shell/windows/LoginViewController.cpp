@@ -317,23 +317,51 @@ LoginViewController::Field LoginViewController::controlEditEnd(Field field)
 bool LoginViewController::checkValid()
 {
     const qsizetype typed = accountText_.size();
-    QString message;
+    std::optional<Field> empty;
     if (accountText_.isEmpty())
-        message = QStringLiteral("请输入账号");
+        empty = Field::Account;
     else if (passwordText_.isEmpty())
-        message = QStringLiteral("请输入密码");
+        empty = Field::Password;
     else if (identifyingCodeText_.isEmpty())
-        message = QStringLiteral("请输入验证码");
+        empty = Field::IdentifyingCode;
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())
-        message = QStringLiteral("请输入澄石令验证码");
+        empty = Field::Token;
+    QString message;
+    if (empty)
+        message = emptyFieldMessage(*empty);
     else if (!loginManager->checkNecessaryInfo())
         message = QStringLiteral("您的网卡Mac地址信息获取不到，无法继续进行操作。");
     else if ((accountType_ == 0 && typed <= 10) || (accountType_ == 1 && (typed == 9 || typed == 10)))
         message = QStringLiteral("请输入至少11位客户代码");
     if (message.isEmpty())
         return true;
-    alerts_->runAlert(AlertRequest::error(message), nullptr);
+    showError(message, empty);
     return false;
+}
+
+QString LoginViewController::emptyFieldMessage(Field field)
+{
+    switch (field) {
+    case Field::Account:
+        return QStringLiteral("请输入账号");
+    case Field::Password:
+        return QStringLiteral("请输入密码");
+    case Field::IdentifyingCode:
+        return QStringLiteral("请输入验证码");
+    case Field::Token:
+        return QStringLiteral("请输入澄石令验证码");
+    }
+    return {};
+}
+
+void LoginViewController::showError(const QString& message, std::optional<Field> focusAfter)
+{
+    // The box takes the keyboard while it is open; once it is read, the
+    // customer types on in the field that needs it.
+    alerts_->runAlert(AlertRequest::error(message), [self = QPointer(this), focusAfter](int) {
+        if (self && focusAfter)
+            emit self->focusRequested(*focusAfter);
+    });
 }
 
 QString LoginViewController::fixAccount(const QString& prefix) const
@@ -447,7 +475,8 @@ void LoginViewController::fail(const QString& message)
 {
     loginSucceeded_ = false;
     setLoginStatus(false);
-    alerts_->runAlert(AlertRequest::error(message), nullptr);
+    // The password stays; the renewed captcha is what is typed next.
+    showError(message, Field::IdentifyingCode);
     initIdentifyingCode();
 }
 

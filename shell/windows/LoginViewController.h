@@ -109,8 +109,9 @@ public:
 
 signals:
     void changed();
-    // The field that takes the focus: after editing ended in another one, and
-    // where the customer types first once the form is usable.
+    // The field that takes the focus: after editing ended in another one,
+    // where the customer types first once the form is usable, and the one an
+    // error box asked for once it is closed.
     void focusRequested(LoginViewController::Field field);
 
 private:
@@ -129,6 +130,9 @@ private:
     void wipeSecrets(bool password);
     QString areaName() const { return areas_.value(area_); }
     QString branchName() const { return branches_.value(branch_); }
+    // An error box; once it is closed, the field takes the focus.
+    void showError(const QString& message, std::optional<Field> focusAfter);
+    static QString emptyFieldMessage(Field field);
     static int selectItemWithTitle(const std::optional<QString>& title, const QStringList& items);
 
     AccountManager* accountManager;

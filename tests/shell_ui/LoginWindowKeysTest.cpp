@@ -1,11 +1,12 @@
-// The login window from the keyboard: the ready form and a refused unlock
-// leave the focus where the customer types next, Tab goes round the form's
-// four fields, a trade password the password page takes is typed whole at the
-// next login and at the unlock, and the shared instances behind a form go at
-// process exit in good order.
+// The login window from the keyboard: the ready form, the form's error boxes
+// and a refused unlock leave the focus where the customer types next, Tab
+// goes round the form's four fields, a trade password the password page takes
+// is typed whole at the next login and at the unlock, and the shared
+// instances behind a form go at process exit in good order.
 #include "core/UserDefaultConfig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
+#include "shell/ui/LoginPanel.h"
 #include "shell/ui/LoginView.h"
 #include "shell/ui/LoginWindow.h"
 #include "shell/ui/UnlockScreenWindow.h"
@@ -29,6 +30,20 @@ using namespace windowtest;
 using testsupport::spinUntil;
 
 namespace {
+
+template <class W> W* child(const QWidget* host, const char* name)
+{
+    W* found = host->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_TRUE(found) << name;
+    return found;
+}
+
+// The message box shown on the window, if any.
+QMessageBox* shownBox(const QWidget* host)
+{
+    auto* box = host->findChild<QMessageBox*>();
+    return box && box->isVisible() ? box : nullptr;
+}
 
 class LoginWindowKeysTest : public SimulatorFixture {
 protected:
@@ -60,17 +75,13 @@ protected:
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     }
-    template <class W> W* widget(const char* name) const
-    {
-        W* found = window->findChild<W*>(QString::fromLatin1(name));
-        EXPECT_TRUE(found) << name;
-        return found;
-    }
+    template <class W> W* widget(const char* name) const { return child<W>(window, name); }
     QLineEdit* accountEdit() const { return widget<QComboBox>("accountText")->lineEdit(); }
     // A pop-up's item chosen from the keyboard.
-    void choose(const char* popUp, int index)
+    void choose(const char* popUp, int index) { choose(window, popUp, index); }
+    static void choose(const QWidget* host, const char* popUp, int index)
     {
-        auto* box = widget<QComboBox>(popUp);
+        auto* box = child<QComboBox>(host, popUp);
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Home);
         for (int i = 0; i < index; ++i)
@@ -89,6 +100,7 @@ protected:
     }
     static void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
     LoginViewController& form() { return window->controller().loginViewController(); }
+    void errorBoxesHandTheFieldBack(QWidget* host, const LoginViewController& form);
 
     QPointer<LoginWindow> window;
 };
@@ -145,6 +157,107 @@ TEST_F(LoginWindowKeysTest, TheReadyFormHasTheFocusWhereTheCustomerTypesFirst)
     }
 }
 
+// Each error box of the form, closed, hands the keyboard to the field the
+// customer types next: the empty field a validation box asks for, and the
+// emptied captcha field after a refused login, with the password kept.
+void LoginWindowKeysTest::errorBoxesHandTheFieldBack(QWidget* host, const LoginViewController& form)
+{
+    brokersim::Broker& broker = this->broker();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host));
+    ASSERT_TRUE(spinUntil([&] { return !form.identifyingCodeImage().isNull(); }, 10s));
+    const auto retype = [&](const char* name, const QString& text) {
+        QLineEdit* edit = qstrcmp(name, "accountText") == 0 ? child<QComboBox>(host, name)->lineEdit()
+                                                            : child<QLineEdit>(host, name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    };
+    // Login pressed with the mouse, which takes the focus to the button; the
+    // box answered once `before` holds.
+    const auto loginAndCloseTheBox = [&](const QString& message, const std::function<bool()>& before) {
+        QTest::mouseClick(child<QPushButton>(host, "loginButton"), Qt::LeftButton);
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(spinUntil([&] { return (box = shownBox(host)); }, 10s));
+        EXPECT_EQ(box->informativeText(), message);
+        ASSERT_TRUE(spinUntil(before, 10s));
+        box->buttons().front()->click();
+        ASSERT_TRUE(spinUntil([&] { return !host->findChild<QMessageBox*>(); }));
+        // The desktop gives the window back the keyboard, as the offscreen
+        // platform does not.
+        host->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host));
+    };
+
+    struct Case {
+        const char* message;
+        int mode; // 1 shows the token row
+        QString account, password, captcha;
+        const char* field;
+    };
+    const Case cases[] = {
+        { "请输入账号", 0, "", "", "", "accountText" },
+        { "请输入密码", 0, "010100000001", "", "", "passwordText" },
+        { "请输入验证码", 0, "010100000001", "111111", "", "identifyingCodeText" },
+        { "请输入澄石令验证码", 1, "010100000001", "111111", "1234", "securityModeQeltText" },
+    };
+    choose(host, "accountTypeButton", 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        choose(host, "securitySelectButton", c.mode);
+        retype("accountText", c.account);
+        retype("passwordText", c.password);
+        retype("identifyingCodeText", c.captcha);
+        loginAndCloseTheBox(QString::fromUtf8(c.message), [] { return true; });
+        EXPECT_EQ(focused(), c.field);
+        // What is typed next lands there.
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_TRUE(focus);
+        QTest::keyClick(focus, Qt::Key_7);
+        auto* box = qobject_cast<QComboBox*>(focus);
+        const QLineEdit* edit = box ? box->lineEdit() : qobject_cast<QLineEdit*>(focus);
+        ASSERT_TRUE(edit);
+        EXPECT_TRUE(edit->text().endsWith(u'7')) << qPrintable(edit->text());
+    }
+
+    choose(host, "securitySelectButton", 0);
+    retype("passwordText", QStringLiteral("999999"));
+    retype("identifyingCodeText", broker.lastCaptchaCode());
+    const QString old = broker.lastCaptchaCode();
+    // The new captcha comes while the box is open and empties the field.
+    loginAndCloseTheBox(QStringLiteral("交易密码错误"), [&] {
+        return broker.lastCaptchaCode() != old
+            && form.text(LoginViewController::Field::IdentifyingCode).isEmpty();
+    });
+    ASSERT_EQ(focused(), "identifyingCodeText");
+    EXPECT_EQ(child<QLineEdit>(host, "passwordText")->text(), QStringLiteral("999999"));
+    auto* captcha = child<QLineEdit>(host, "identifyingCodeText");
+    QTest::keyClicks(captcha, broker.lastCaptchaCode());
+    EXPECT_EQ(captcha->text(), broker.lastCaptchaCode());
+    EXPECT_EQ(form.text(LoginViewController::Field::IdentifyingCode), broker.lastCaptchaCode());
+}
+
+TEST_F(LoginWindowKeysTest, AClosedErrorBoxHandsTheKeyboardToTheFieldTypedNext)
+{
+    {
+        SCOPED_TRACE("the start-up login window");
+        open();
+        errorBoxesHandTheFieldBack(window, form());
+        window->close();
+        ASSERT_TRUE(spinUntil([&] { return window.isNull(); }));
+    }
+    SCOPED_TRACE("the add-account panel");
+    QWidget parent;
+    parent.show();
+    testsupport::ExpectModalDialogs answeredHere;
+    QPointer<LoginPanel> panel = new LoginPanel({}, &parent);
+    QTimer::singleShot(0, panel, [&] {
+        errorBoxesHandTheFieldBack(panel, panel->controller().loginViewController());
+        panel->close();
+    });
+    EXPECT_EQ(panel->runModal(), 0);
+}
+
 // Both ways the unlock window runs: shown over the locked session, and run
 // modally as the settings' check before protection goes off.
 TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClosed)
@@ -160,12 +273,7 @@ TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClo
         QTest::keyClicks(field, QStringLiteral("999999"));
         QTest::keyClick(field, Qt::Key_Return);
         QMessageBox* box = nullptr;
-        ASSERT_TRUE(spinUntil(
-            [&] {
-                box = unlock->findChild<QMessageBox*>();
-                return box && box->isVisible();
-            },
-            10s));
+        ASSERT_TRUE(spinUntil([&] { return (box = shownBox(unlock)); }, 10s));
         EXPECT_EQ(box->windowTitle(), QStringLiteral("错误"));
         ASSERT_EQ(box->buttons().size(), 1);
         box->buttons().front()->click();

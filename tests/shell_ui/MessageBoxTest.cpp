@@ -10,6 +10,7 @@
 #include "support_gui/ModalGuard.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -74,6 +75,45 @@ TEST_F(MessageBoxTest, AHundredKilobyteServerTextKeepsTheBoxOnScreen)
     }
     // A short text is shown whole.
     EXPECT_EQ(RunAlert::fittingText(QStringLiteral("资金不足")), QStringLiteral("资金不足"));
+}
+
+TEST_F(MessageBoxTest, AShortTextStaysOnOneLineAndALongOneWrapsAtAReadableWidth)
+{
+    struct Case {
+        const char* name;
+        QString text;
+        bool wraps;
+    };
+    const Case cases[] = {
+        { "an order number", QStringLiteral("委托申请已提交，序号为100001。"), false },
+        { "a long notice",
+            QStringLiteral("您的风险承受能力等级与该产品的风险等级不匹配，请确认是否继续。").repeated(4),
+            true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPointer<QMessageBox> box = RunAlert::runAlertWithTipMessageText(c.text, &parent, nullptr);
+        ASSERT_TRUE(spinUntil([&] { return box->isVisible(); }));
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        ASSERT_TRUE(label);
+        ASSERT_EQ(label->text(), c.text);
+        // The lines the label lays the text out in at the width it was given
+        // (the text has no line break: unbounded, it takes one line).
+        const int lines
+            = qRound(double(label->heightForWidth(label->width())) / label->heightForWidth(QWIDGETSIZE_MAX));
+        const int han = label->fontMetrics().horizontalAdvance(QChar(0x4E2D));
+        const int width = label->contentsRect().width();
+        if (c.wraps) {
+            EXPECT_GT(lines, 1);
+            // Lines of the readable length, neither longer nor much shorter.
+            EXPECT_LE(width, han * RunAlert::kLineLength);
+            EXPECT_GE(width, han * (RunAlert::kLineLength - 1));
+        } else {
+            EXPECT_EQ(lines, 1) << width;
+        }
+        box->done(0);
+        ASSERT_TRUE(spinUntil([&] { return box.isNull(); }));
+    }
 }
 
 TEST_F(MessageBoxTest, ATipBoxClosesAtALockWhileAnErrorBoxStays)
