@@ -1,5 +1,6 @@
 // The user's path through the cancel page: tick the order, press 撤单,
 // confirm in the dialog, read the answer, see the order's status change.
+#include "OrderFieldKeys.h"
 #include "ShownWindow.h"
 #include "core/NotificationCenter.h"
 #include "shell/ui/tables/DVCheckTableView.h"
@@ -214,4 +215,20 @@ TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(price->text(), QString::asprintf("%.2f", start + step.moved)) << step.button;
     }
+}
+
+// The new-issue page's price and quantity take what an order form's do.
+TEST_F(DeputeCancelViewTest, NewIssuePriceAndQuantityTakeOnlyWhatAnOrderCarries)
+{
+    QWidget window;
+    PurchaseViewController page;
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 600 });
+    ASSERT_NE(view, nullptr);
+    auto* price = view->findChild<QLineEdit*>("stockPriceText");
+    auto* quantity = view->findChild<QLineEdit*>("purchaseQuantityText");
+    ASSERT_TRUE(price && quantity);
+    ASSERT_TRUE(spinUntil([&] { return !price->text().isEmpty(); }));
+    uitest::typeIntoPriceAndQuantity(price, quantity, [&](QLineEdit* field) {
+        return field == price ? page.stockPriceText() : page.purchaseQuantityText();
+    });
 }
