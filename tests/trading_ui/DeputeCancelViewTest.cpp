@@ -158,7 +158,8 @@ TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
 }
 
 // The new-issue page shows the lower and upper limits of the issue picked,
-// by its row in the table (however the table is sorted) or by the pop-up.
+// by its row in the table (however the table is sorted) or by the pop-up;
+// its price and quantity take what an order form's do.
 TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
 {
     QWidget window;
@@ -215,19 +216,10 @@ TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(price->text(), QString::asprintf("%.2f", start + step.moved)) << step.button;
     }
-}
 
-// The new-issue page's price and quantity take what an order form's do.
-TEST_F(DeputeCancelViewTest, NewIssuePriceAndQuantityTakeOnlyWhatAnOrderCarries)
-{
-    QWidget window;
-    PurchaseViewController page;
-    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 600 });
-    ASSERT_NE(view, nullptr);
-    auto* price = view->findChild<QLineEdit*>("stockPriceText");
+    // The price and the quantity take what an order form's do.
     auto* quantity = view->findChild<QLineEdit*>("purchaseQuantityText");
-    ASSERT_TRUE(price && quantity);
-    ASSERT_TRUE(spinUntil([&] { return !price->text().isEmpty(); }));
+    ASSERT_NE(quantity, nullptr);
     uitest::typeIntoPriceAndQuantity(price, quantity, [&](QLineEdit* field) {
         return field == price ? page.stockPriceText() : page.purchaseQuantityText();
     });
