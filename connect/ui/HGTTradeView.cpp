@@ -1,13 +1,13 @@
 #include "connect/ui/HGTTradeView.h"
 
-#include "connect/pages/HGTCancelOrderViewController.h"
-
 #include "compliance/ui/PermissionSettingsPage.h"
+#include "connect/pages/HGTCancelOrderViewController.h"
 #include "connect/ui/HGTPageViews.h"
 #include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/ui/FormControls.h"
 #include "trading/ui/QueryPageViews.h"
 
 #include <QComboBox>
@@ -42,12 +42,16 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     quantity_->setObjectName(QStringLiteral("amountText"));
     order_->setObjectName(QStringLiteral("orderButton"));
     order_->setText(controller.isSale() ? QStringLiteral("卖出") : QStringLiteral("买入"));
-    // A click on a button leaves the field being edited with its editing;
-    // Tab still reaches the buttons, and Enter then presses the one focused.
-    for (QPushButton* button : { up_, down_, order_ }) {
-        button->setFocusPolicy(Qt::TabFocus);
+    accounts_->setObjectName(QStringLiteral("securityIdPButton"));
+    orderTypes_->setObjectName(QStringLiteral("orderTypePButton"));
+    usePriceAndQuantityFormatters(price_, quantity_);
+    // A click on a button or a pop-up leaves the field being edited with its
+    // editing; Tab still reaches them, Enter then presses the button focused
+    // and the arrow keys or Space work the pop-up.
+    for (QWidget* control : std::initializer_list<QWidget*> { accounts_, orderTypes_, up_, down_, order_ })
+        control->setFocusPolicy(Qt::TabFocus);
+    for (QPushButton* button : { up_, down_, order_ })
         button->setAutoDefault(true);
-    }
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("股东代码:"), accounts_);
@@ -81,7 +85,8 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     onEveryEditingEnd(code_, [this](bool toNext) { page_.codeEditEnd(toNext); });
     connect(price_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setPriceText(text); });
     onEveryEditingEnd(price_, [this](bool toNext) { page_.priceEditEnd(toNext); });
-    connect(quantity_, &QLineEdit::textEdited, this, [this](const QString& text) { page_.setQuantityText(text); });
+    connect(quantity_, &QLineEdit::textEdited, this,
+        [this](const QString& text) { page_.setQuantityText(text); });
     // Return in the quantity goes back to the code; Tab goes on to the order
     // button, which alone places the order.
     connect(quantity_, &QLineEdit::returnPressed, this, [this] { page_.quantityEditEnd(); });
@@ -165,8 +170,8 @@ namespace {
 // of the page type the view shows.
 template <class Page, class View> void registerView(const char* className)
 {
-    MenuItemViewCatalogue::shared().registerView(
-        QString::fromLatin1(className), [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
+    MenuItemViewCatalogue::shared().registerView(QString::fromLatin1(className),
+        [](MenuItemViewController& controller, QWidget* parent) -> MenuItemView* {
             auto* page = qobject_cast<Page*>(&controller);
             return page ? new View(*page, parent) : nullptr;
         });
@@ -176,7 +181,8 @@ template <class Page, class View> void registerView(const char* className)
 
 void installConnectViews()
 {
-    for (const char* name : { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" })
+    for (const char* name :
+        { "HGTTradeViewController", "HGTZSSellViewController", "HGTLGSellViewController" })
         registerView<HGTTradeViewController, HGTTradeView>(name);
     // The Stock Connect cancel and permission pages are the ordinary ones
     // with another source.

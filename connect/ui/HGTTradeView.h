@@ -18,6 +18,8 @@ class HGTTradeView : public MenuItemView {
 public:
     HGTTradeView(HGTTradeViewController& controller, QWidget* parent = nullptr);
 
+    QComboBox* accountPopUp() const { return accounts_; }
+    QComboBox* orderTypePopUp() const { return orderTypes_; }
     QLineEdit* codeField() const { return code_; }
     QLineEdit* priceField() const { return price_; }
     QLineEdit* quantityField() const { return quantity_; }

@@ -1,5 +1,6 @@
 #include "shell/ui/EditingEnd.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <memory>
@@ -25,10 +26,12 @@ protected:
             return false;
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         leftByTab = reason == Qt::TabFocusReason;
-        // A menu opened over the field, or another window taking the
-        // activation (a dialog, a box, another program), leaves its editing
-        // as it was.
-        if (left_ && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+        // A menu or a pop-up's list open over the window, or another window
+        // taking the activation (a dialog, a box, another program), leaves
+        // its editing as it was. The list of a pop-up takes the focus once
+        // more after it opens, as any other focus move, so the list being
+        // open is what tells.
+        if (left_ && !QApplication::activePopupWidget() && reason != Qt::ActiveWindowFocusReason)
             left_(leftByTab);
         return false;
     }

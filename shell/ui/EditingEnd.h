@@ -15,6 +15,7 @@ void onEditingEnd(QLineEdit* field, std::function<void(bool toNext)> ended);
 // As onEditingEnd, also when the text did not change: every Return or Enter
 // and every loss of the focus to another control of the window ends the
 // editing (the field's own end of editing waits for a change since the last
-// one). Another window taking the activation does not: the field keeps its
-// editing, as a click on a button that takes no focus leaves it.
+// one). A menu or a pop-up's list opened over the window and another window
+// taking the activation do not: the field keeps its editing, as a click on a
+// button that takes no focus leaves it.
 void onEveryEditingEnd(QLineEdit* field, std::function<void(bool toNext)> ended);

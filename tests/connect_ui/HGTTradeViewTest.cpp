@@ -1,4 +1,5 @@
 #include "connect/ui/HGTTradeView.h"
+
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "shell/ui/tables/DVCommonTableView.h"
@@ -7,8 +8,11 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
+#include "trading_ui/OrderFieldKeys.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,6 +82,18 @@ protected:
         HGTTradeView* view = openBuyPage();
         return view && activate(view) ? view : nullptr;
     }
+    // Opens the pop-up with a click and picks the item `downs` below the
+    // first in its list.
+    static void pick(QComboBox* popUp, int downs)
+    {
+        QTest::mouseClick(popUp, Qt::LeftButton);
+        ASSERT_TRUE(popUp->view()->isVisible());
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(popUp->view(), Qt::Key_Down);
+        QTest::keyClick(popUp->view(), Qt::Key_Return);
+        EXPECT_FALSE(popUp->view()->isVisible());
+        EXPECT_EQ(popUp->currentIndex(), downs);
+    }
     static bool activate(QWidget* window)
     {
         window->activateWindow();
@@ -127,13 +143,13 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
     QTest::mouseClick(view->stepUpButton(), Qt::LeftButton);
     QTest::mouseClick(view->stepUpButton(), Qt::LeftButton);
     QTest::keyClicks(view->quantityField(), QStringLiteral("100"));
-    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
-        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
-    });
+    OrderAlertWindowController::setShownHookForTesting(
+        [](OrderAlertWindowController& c) { QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); }); });
     QTest::mouseClick(view->orderButton(), Qt::LeftButton);
     ASSERT_TRUE(spinUntil([&] { return !page.lastOrderNumber().isEmpty(); }));
     ASSERT_FALSE(alerts.shown.empty());
-    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("委托申请已提交，序号为%1。").arg(page.lastOrderNumber()));
+    EXPECT_EQ(
+        alerts.shown.back().text, QStringLiteral("委托申请已提交，序号为%1。").arg(page.lastOrderNumber()));
     EXPECT_TRUE(view->quantityField()->text().isEmpty());
     ASSERT_TRUE(spinUntil([&] {
         const DTTablePtr table = page.positions();
@@ -154,8 +170,10 @@ TEST_F(HGTTradeViewTest, TypeOrderConfirmAndSeeTheNewPosition)
 // only after Return or Tab, also to the same field again. A click into
 // another field keeps the field clicked, so the digits typed next land there
 // and not in the price or the quantity. Return in the quantity goes round to
-// the code and places nothing. A click on a button and another window end
-// no editing: the short code stays as typed, and keeps the focus.
+// the code and places nothing. A click on a button or a pop-up (an item
+// picked in its list), a menu over the field and another window end no
+// editing: the short code stays as typed, and keeps the focus. Shift+Tab
+// still reaches the pop-ups, and the arrow keys choose in them.
 TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 {
     HGTTradeView* view = openActiveBuyPage();
@@ -172,6 +190,18 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         { code, "700", [&] { QTest::keyClick(code, Qt::Key_Return); }, "00700", price },
         { price, "1.7", [&] { QTest::keyClick(price, Qt::Key_Backtab); }, "1.7", code },
         { code, "700", [&] { QTest::mouseClick(view->stepUpButton(), Qt::LeftButton); }, "700", code },
+        { code, "700", [&] { pick(view->accountPopUp(), 0); }, "700", code },
+        { code, "700", [&] { pick(view->orderTypePopUp(), 1); }, "700", code },
+        { code, "700",
+            [&] {
+                QContextMenuEvent menuAsked(
+                    QContextMenuEvent::Mouse, QPoint(4, 4), code->mapToGlobal(QPoint(4, 4)));
+                QApplication::sendEvent(code, &menuAsked);
+                QWidget* menu = QApplication::activePopupWidget();
+                ASSERT_NE(menu, nullptr);
+                QTest::keyClick(menu, Qt::Key_Escape);
+            },
+            "700", code },
         { code, "700",
             [&] {
                 QWidget other;
@@ -196,12 +226,33 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     QTest::mouseClick(quantity, Qt::LeftButton); // leaves the price
     ASSERT_TRUE(settled());
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), asked + 1);
+
+    // Shift+Tab from the code reaches the order types, then the accounts.
+    code->setFocus();
+    QTest::keyClick(code, Qt::Key_Backtab);
+    ASSERT_TRUE(view->orderTypePopUp()->hasFocus());
+    QTest::keyClick(view->orderTypePopUp(), Qt::Key_Up);
+    EXPECT_EQ(buyPage->selectedOrderType(), 0);
+    QTest::keyClick(view->orderTypePopUp(), Qt::Key_Backtab);
+    EXPECT_TRUE(view->accountPopUp()->hasFocus());
 }
 
-// With the cursor still in the code field, a click on the order button, the
-// confirmation dialog it opens (cancelled) and then another window send no
-// quote, whose answer would put the default price over the one typed.
-TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
+// The price takes digits and one point, not the first character, and the
+// quantity digits only; the page takes what the field shows.
+TEST_F(HGTTradeViewTest, ThePriceAndTheQuantityTakeOnlyWhatAnOrderCarries)
+{
+    HGTTradeView* view = openActiveBuyPage();
+    ASSERT_NE(view, nullptr);
+    uitest::typeIntoPriceAndQuantity(view->priceField(), view->quantityField(), [&](QLineEdit* field) {
+        return field == view->priceField() ? buyPage->priceText() : buyPage->quantityText();
+    });
+}
+
+// With the cursor still in the code field, a pick in each pop-up, a click on
+// the order button, the confirmation dialog it opens (cancelled) and then
+// another window send no quote, whose answer would put the default price
+// over the one typed.
+TEST_F(HGTTradeViewTest, ThePopUpsTheOrderButtonAndOtherWindowsLeaveThePriceTyped)
 {
     registerOrderAlertWindow();
     HGTTradeView* view = openActiveBuyPage();
@@ -237,6 +288,8 @@ TEST_F(HGTTradeViewTest, TheOrderButtonAndOtherWindowsLeaveThePriceTyped)
             cancelled = true;
         });
     });
+    pick(view->accountPopUp(), 0);
+    pick(view->orderTypePopUp(), 1);
     QTest::mouseClick(view->orderButton(), Qt::LeftButton);
     ASSERT_TRUE(spinUntil([&] { return cancelled && !QApplication::activeModalWidget(); }));
     EXPECT_EQ(shownPrice, QStringLiteral("1.234"));

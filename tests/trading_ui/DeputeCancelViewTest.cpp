@@ -1,5 +1,6 @@
 // The user's path through the cancel page: tick the order, press 撤单,
 // confirm in the dialog, read the answer, see the order's status change.
+#include "OrderFieldKeys.h"
 #include "ShownWindow.h"
 #include "core/NotificationCenter.h"
 #include "shell/ui/tables/DVCheckTableView.h"
@@ -157,7 +158,8 @@ TEST_F(DeputeCancelViewTest, AssetPageSellsTheSelectedPosition)
 }
 
 // The new-issue page shows the lower and upper limits of the issue picked,
-// by its row in the table (however the table is sorted) or by the pop-up.
+// by its row in the table (however the table is sorted) or by the pop-up;
+// its price and quantity take what an order form's do.
 TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
 {
     QWidget window;
@@ -214,4 +216,11 @@ TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(price->text(), QString::asprintf("%.2f", start + step.moved)) << step.button;
     }
+
+    // The price and the quantity take what an order form's do.
+    auto* quantity = view->findChild<QLineEdit*>("purchaseQuantityText");
+    ASSERT_NE(quantity, nullptr);
+    uitest::typeIntoPriceAndQuantity(price, quantity, [&](QLineEdit* field) {
+        return field == price ? page.stockPriceText() : page.purchaseQuantityText();
+    });
 }

@@ -2,6 +2,7 @@
 // and clicks on the real widgets, against the simulator.
 #include "trading/ui/TradeView.h"
 
+#include "OrderFieldKeys.h"
 #include "ShownWindow.h"
 #include "core/NotificationCenter.h"
 #include "shell/ui/ScreenLocker.h"
@@ -9,6 +10,7 @@
 #include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
+#include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/WarrantExerciseViewController.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading_pages/TradingPagesRig.h"
@@ -150,6 +152,32 @@ TEST_F(TradeViewTest, TheCodeFieldTakesSixDigitsOnly)
     EXPECT_EQ(code->text(), QStringLiteral("120000"));
     EXPECT_EQ(page.codeText(), QStringLiteral("120000"));
     EXPECT_EQ(shown<QMessageBox>(), nullptr);
+}
+
+// The price takes digits and one point, not the first character, and the
+// quantity digits only, on the buy, sell, after-hours and warrant exercise
+// pages alike; the page takes what the field shows.
+TEST_F(TradeViewTest, ThePriceAndTheQuantityTakeOnlyWhatAnOrderCarries)
+{
+    const auto node = [](qint64 linkId) {
+        auto made = std::make_shared<BaseNode>();
+        made->nodeLinkId = linkId;
+        return made;
+    };
+    pages.push_back(std::make_unique<AfTradeViewController>(node(10007)));
+    TradeViewController& afterHours = *pages.back();
+    afterHours.load();
+    warrant = std::make_unique<WarrantExerciseViewController>(node(80000));
+    warrant->load();
+    const std::initializer_list<TradeViewController*> all
+        = { &openPage(10000), &openPage(10001), &afterHours, warrant.get() };
+    for (TradeViewController* page : all) {
+        SCOPED_TRACE(page->menuInfo()->nodeLinkId);
+        show(*page);
+        uitest::typeIntoPriceAndQuantity(edit("priceText"), edit("amountText"), [&](QLineEdit* field) {
+            return field == edit("priceText") ? page->priceText() : page->quantityText();
+        });
+    }
 }
 
 // Return in the quantity goes back to the code and places nothing; with the

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/formatters/FloatNumberFormatter.h"
+#include "shell/formatters/StockCodeFormatter.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
@@ -8,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
+#include <limits>
 
 // What the order forms share when they show their page's state.
 
@@ -30,6 +34,18 @@ inline void fill(QComboBox* box, const QStringList& items, int selected)
         box->addItems(items);
     }
     box->setCurrentIndex(selected);
+}
+
+// An order form's price takes digits and one point, not the first
+// character, and its quantity digits only: a keystroke or paste refused
+// leaves the field as it was, with no message.
+inline void usePriceAndQuantityFormatters(QLineEdit* price, QLineEdit* quantity)
+{
+    price->setValidator(new FloatNumberFormatter(price));
+    // The code's digits-only formatter, with no length of its own.
+    auto* digits = new StockCodeFormatter(quantity);
+    digits->setMaxLength(std::numeric_limits<quint64>::max());
+    quantity->setValidator(digits);
 }
 
 // The price stepper beside a price field: an up and a down arrow, one over

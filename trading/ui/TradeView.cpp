@@ -67,6 +67,7 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     shareholderCodePButton_->setFocusPolicy(Qt::ClickFocus);
     orderTypePButton_->setFocusPolicy(Qt::ClickFocus);
     useStockCodeFormatter(stockCodeText_);
+    usePriceAndQuantityFormatters(priceText_, amountText_);
     // Enter on the focused order button presses it, as Space does.
     orderButton_->setAutoDefault(true);
 
