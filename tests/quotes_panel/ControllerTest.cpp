@@ -42,8 +42,13 @@ TEST_F(QuotePanelController, BookAndLimitsFromTheSecurity)
     c.setUpdatePriceDelegate(&page);
     RDOQuotesOf5Level q = quote();
     q.hasNotLimit = true;
+    q.amountOfUpDown = -0.4;
     auto s = security(day(walk(5, 10.0, 0.01), 10.0), &q);
     c.setQuotesOf5LevelInfo(*s);
+    // The last price is coloured against the close, the change by its own
+    // sign, even where the two disagree.
+    EXPECT_EQ(c.field(QuoteField::lastPriceText).color, Security::upsColor());
+    EXPECT_EQ(c.field(QuoteField::amountOfUpdownText).color, Security::downsColor());
     EXPECT_EQ(c.buyPrice(1).text, "9.99");
     EXPECT_EQ(c.sellPrice(5).text, "10.05");
     EXPECT_EQ(c.buyQuantity(2).text, "20");
@@ -108,6 +113,10 @@ TEST_F(QuotePanelController, NumbersShowAsTheSecurityFormatsThem)
             [](auto& c, auto&) { return c.buyPrice(1).text; }, "--" },
         { "falling change", [](auto& q, auto&) { q.amountOfUpDown = -2.35; },
             [](auto& c, auto&) { return c.field(QuoteField::amountOfUpdownText).text; }, "-2.35%" },
+        { "largest minute in lots", [](auto&, auto&) {},
+            [](auto& c, auto&) { return c.field(QuoteField::maxVolumeText).text; }, "12" },
+        { "half the largest minute in lots", [](auto&, auto&) {},
+            [](auto& c, auto&) { return c.field(QuoteField::halfOfMaxVolumeText).text; }, "6" },
         { "negative turnover in the header", [](auto&, auto& points) { points.back().totalTurnover = -500; },
             [](auto& c, auto&) { return c.field(QuoteField::currentQuantityText).text; }, "-5" },
         { "negative turnover of the selected minute",

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -201,22 +202,26 @@ TEST_F(QuotePanelRendering, CrossHairFollowsADragAndStaysOnTheChart)
     EXPECT_GT(onLine, overlay->height() / 2);
     EXPECT_EQ(beside, 0);
 
-    // Dragged far past the right edge: the cross-hair waits at the edge.
-    sendMouse(overlay, QEvent::MouseMove, { 5000, -300 }, Qt::LeftButton);
+    // Dragged past the right edge to the panel's far corner: the cross-hair
+    // waits at the edge.
+    const QPointF o = overlay->pos();
+    sendMouse(overlay, QEvent::MouseMove, QPointF(view->width() - 1, 0) - o, Qt::LeftButton);
     EXPECT_DOUBLE_EQ(overlay->point().x(), overlay->width() - 0.5);
     EXPECT_EQ(overlay->getSelectedTimePointIndex(), selectedTimePointIndex(overlay->width() - 0.5, 0));
     QImage image = render();
     const QPoint top = overlay->pos() + QPoint(int(overlay->crossHairX()), overlay->height() / 2);
     EXPECT_TRUE(near(image, top, isWhiteish));
-    // Back over the chart and out past the left edge: at 0, the first minute.
+    // Back over the chart and out past the left edge to the panel's: at 0,
+    // the first minute.
+    const QPointF leftEdge = QPointF(0, o.y() + 10) - o;
     sendMouse(overlay, QEvent::MouseMove, { 5, 10 }, Qt::LeftButton);
-    sendMouse(overlay, QEvent::MouseMove, { -80, 10 }, Qt::LeftButton);
+    sendMouse(overlay, QEvent::MouseMove, leftEdge, Qt::LeftButton);
     EXPECT_EQ(overlay->point().x(), 0.0);
     EXPECT_EQ(overlay->getSelectedTimePointIndex(), 0);
     EXPECT_EQ(controller->field(QuoteField::timeText).text, "9:30");
 
     // Releasing restores the current quote and removes the cross-hair.
-    sendMouse(overlay, QEvent::MouseButtonRelease, { -80, 10 }, Qt::NoButton);
+    sendMouse(overlay, QEvent::MouseButtonRelease, leftEdge, Qt::NoButton);
     EXPECT_FALSE(controller->isSelected());
     EXPECT_EQ(controller->field(QuoteField::timeText).text, s->timeText());
     image = render();
@@ -250,11 +255,11 @@ TEST_F(QuotePanelRendering, ADragThatLeavesAboveOrBelowWaitsForTheMouseToComeBac
         EXPECT_FALSE(overlay->isMouseEntered());
         const QString exitTime = s->selectedTimeText(quint64(selectedTimePointIndex(c.x, 0)));
         EXPECT_EQ(controller->field(QuoteField::timeText).text, exitTime);
-        // Moving on outside changes nothing.
-        sendMouse(overlay, QEvent::MouseMove, { 200, -60 }, Qt::LeftButton);
-        sendMouse(overlay, QEvent::MouseMove, { 150, h + 60 }, Qt::LeftButton);
-        sendMouse(overlay, QEvent::MouseMove, { w + 40, 60 }, Qt::LeftButton);
-        sendMouse(overlay, QEvent::MouseMove, { -40, 60 }, Qt::LeftButton);
+        // Moving on outside the chart, to the panel's four edges, changes nothing.
+        const QPointF o = overlay->pos();
+        for (QPointF p : { QPointF(200, 0), QPointF(150, view->height() - 1), QPointF(view->width() - 1, 60),
+                 QPointF(0, 60) })
+            sendMouse(overlay, QEvent::MouseMove, p - o, Qt::LeftButton);
         EXPECT_EQ(overlay->point(), QPointF(c.x, h - 50));
         EXPECT_TRUE(controller->isSelected());
         EXPECT_EQ(controller->field(QuoteField::timeText).text, exitTime);
@@ -268,6 +273,53 @@ TEST_F(QuotePanelRendering, ADragThatLeavesAboveOrBelowWaitsForTheMouseToComeBac
             s->selectedTimeText(quint64(selectedTimePointIndex(120, 0))));
         sendMouse(overlay, QEvent::MouseButtonRelease, { 120, 40 }, Qt::NoButton);
         EXPECT_FALSE(controller->isSelected());
+    }
+}
+
+// A drag that leaves the whole panel, at once or after leaving the chart,
+// ends there: the header shows the current minute again and the cross-hair
+// is gone. Coming back with the button still held starts no new drag.
+TEST_F(QuotePanelRendering, ADragThatLeavesThePanelEnds)
+{
+    auto s = security(day(walk(60, 10.0, 0.01), 10.0));
+    controller->setTimesharingInfo(s);
+    TimePointLineView* overlay = view->timePointLineView();
+    const QPointF o = overlay->pos();
+    const double right = view->width() - o.x();
+    const double below = view->height() - o.y();
+    const struct {
+        const char* what;
+        std::optional<QPointF> outsideTheChart; // a move out of the chart first
+        QPointF outsideThePanel;
+    } cases[] = {
+        { "above", std::nullopt, { 200, -o.y() - 1 } },
+        { "below", std::nullopt, { 200, below + 1 } },
+        { "left", std::nullopt, { -o.x() - 1, 60 } },
+        { "right", std::nullopt, { right + 1, 60 } },
+        { "right over the table", QPointF(right - 20, 60), { right + 30, 60 } },
+        { "below under the chart", QPointF(200, below - 5), { 200, below + 5 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sendMouse(overlay, QEvent::MouseButtonPress, { 100, 50 }, Qt::LeftButton);
+        if (c.outsideTheChart) {
+            sendMouse(overlay, QEvent::MouseMove, *c.outsideTheChart, Qt::LeftButton);
+            ASSERT_TRUE(controller->isSelected());
+        }
+        sendMouse(overlay, QEvent::MouseMove, c.outsideThePanel, Qt::LeftButton);
+        EXPECT_FALSE(overlay->isMouseDragged());
+        EXPECT_FALSE(overlay->isMouseEntered());
+        EXPECT_FALSE(controller->isSelected());
+        EXPECT_EQ(controller->field(QuoteField::timeText).text, s->timeText());
+        const QImage image = render();
+        const int y = int(overlay->height() / 2);
+        for (int x = 0; x < overlay->width(); ++x)
+            ASSERT_FALSE(isWhiteish(image.pixel(o.toPoint() + QPoint(x, y)))) << "cross-hair at " << x;
+        sendMouse(overlay, QEvent::MouseMove, { 120, 40 }, Qt::LeftButton);
+        EXPECT_FALSE(overlay->isMouseDragged());
+        EXPECT_FALSE(controller->isSelected());
+        EXPECT_EQ(controller->field(QuoteField::timeText).text, s->timeText());
+        sendMouse(overlay, QEvent::MouseButtonRelease, { 120, 40 }, Qt::NoButton);
     }
 }
 

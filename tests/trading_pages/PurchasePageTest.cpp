@@ -70,7 +70,10 @@ TEST_F(PurchasePageTest, ListFillsTheFormAndIssueAccountIsChosen)
         << page().maxCanPurchaseText().toStdString();
 
     // A table click shows the limits of the issue clicked; the pop-up follows.
+    // The maximum of the issue before goes at once, until the new one's comes.
     page().stockInfoTableClicked(2);
+    EXPECT_TRUE(page().maxCanPurchaseText().isEmpty()) << page().maxCanPurchaseText().toStdString();
+    EXPECT_TRUE(spinUntil([&] { return !page().maxCanPurchaseText().isEmpty(); }));
     EXPECT_EQ(page().selectedStock(), 2);
     EXPECT_EQ(page().selectedAccount(), 0);
     EXPECT_EQ(page().stockPriceText(), "23.10");
@@ -168,11 +171,18 @@ TEST_F(PurchasePageTest, OnlyAMissingOrUnsafeValueStopsASubscription)
 }
 
 // The money asked for follows the chosen account's market: 2 (B shares in
-// Shanghai) asks type 1, 3 and 7 ask type 2, any other type 0. A Stock
-// Connect account alone leaves the pop-up empty and asks neither the money
-// nor, once the list is in, the maximum.
+// Shanghai) asks type 1, 3 and 7 ask type 2, any other type 0, each after a
+// switch to that account. A Stock Connect account alone leaves the pop-up
+// empty, asks neither the money nor, once the list is in, the maximum, shows
+// neither of the account before, and refuses to subscribe in an error box.
 TEST_F(PagesFixture, NewIssuePageAsksTheMoneyOfItsAccountsMarket)
 {
+    const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    const brokersim::Function listFunction { 550, 8 };
+    PurchaseViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.stockInfoList().size() == 3 && trade->requestCount() == 0; }));
     const struct {
         const char* market;
         const char* type;
@@ -180,21 +190,31 @@ TEST_F(PagesFixture, NewIssuePageAsksTheMoneyOfItsAccountsMarket)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.market);
         logInWithHolders({ { QStringLiteral("股东"), c.market, "X101000001" } });
+        const bool figuresShown
+            = !page.availableMoneyText().isEmpty() && !page.maxCanPurchaseText().isEmpty();
         sim.clearReceived();
-        PurchaseViewController page;
-        page.setAlertPresenter(&alerts);
-        page.load();
+        page.loginAccountChanged();
+        ASSERT_TRUE(
+            spinUntil([&] { return sim.receivedCount(listFunction) == 1 && trade->requestCount() == 0; }));
         if (!c.type) {
-            const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
-            ASSERT_TRUE(
-                spinUntil([&] { return page.stockInfoList().size() == 3 && trade->requestCount() == 0; }));
             EXPECT_TRUE(page.accountTitles().isEmpty());
+            EXPECT_EQ(page.stockInfoList().size(), 3u);
             EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 0);
             EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), 0);
+            ASSERT_TRUE(figuresShown); // the account before's
+            EXPECT_TRUE(page.availableMoneyText().isEmpty()) << page.availableMoneyText().toStdString();
+            EXPECT_TRUE(page.maxCanPurchaseText().isEmpty()) << page.maxCanPurchaseText().toStdString();
+            page.setQuantityText(QStringLiteral("1000"));
+            page.purchaseButtonClicked();
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(alerts.shown[0].title, "错误");
+            EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kNoAccountMessage));
             continue;
         }
-        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMoneyFunction) == 1; }));
+        ASSERT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 1);
         EXPECT_EQ(sim.receivedOf(brokersim::kMoneyFunction)[0].valueOr(u"moneytype"), QLatin1String(c.type));
+        EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), 1);
+        EXPECT_FALSE(page.maxCanPurchaseText().isEmpty());
     }
 }
 

@@ -66,6 +66,12 @@ void PurchaseViewController::awakeFromNib()
         emit changed();
     });
     initSecurityIdPButton();
+    // Without a shareholder account neither is asked for: the figures of the
+    // account before must not stay as if they were this one's.
+    if (securityInfoArray_.isEmpty()) {
+        money_.clear();
+        maxQuantity_.clear();
+    }
     requestMoneyInfo();
     requestPurchaseNewStockList();
     emit changed();

@@ -342,6 +342,11 @@ void QuoteInfoView::mousePressEvent(QMouseEvent* event)
 
 void QuoteInfoView::mouseMoveEvent(QMouseEvent* event)
 {
+    // A drag over the chart comes here once it has left the chart.
+    if (dragHasLeft(*this, *event)) {
+        mouseExited();
+        return;
+    }
     setCursor(hitTest(event->position()) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
@@ -351,6 +356,11 @@ void QuoteInfoView::mouseReleaseEvent(QMouseEvent*)
 }
 
 void QuoteInfoView::leaveEvent(QEvent*)
+{
+    mouseExited();
+}
+
+void QuoteInfoView::mouseExited()
 {
     timePointLineView_->setIsMouseDragged(false);
     timePointLineView_->setIsMouseEntered(false);

@@ -50,6 +50,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The mouse has left the panel: the drag over the chart ends with it.
+    void mouseExited();
     void relayout();
     void placeTimePointLineView();
     void showChart();

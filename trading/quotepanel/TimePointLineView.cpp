@@ -5,6 +5,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+bool dragHasLeft(const QWidget& widget, const QMouseEvent& move)
+{
+    return (move.buttons() & Qt::LeftButton)
+        && !QRectF(0, 0, widget.width(), widget.height()).contains(move.position());
+}
+
 TimePointLineView::TimePointLineView(QWidget* parent)
     : QWidget(parent)
 {
@@ -114,12 +120,12 @@ void TimePointLineView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!(event->buttons() & Qt::LeftButton))
         return;
-    // While the button is held the window reports neither leaving nor
-    // entering: the drag's own moves tell them.
     const QPointF location = fromWidget(event->position());
-    if (!QRectF(0, 0, width(), height()).contains(event->position())) {
+    if (dragHasLeft(*this, *event)) {
         if (isMouseEntered_)
             mouseExited(location);
+        // On to the panel, which ends the drag once it has left the panel too.
+        event->ignore();
         return;
     }
     if (!isMouseEntered_)

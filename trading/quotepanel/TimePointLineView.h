@@ -5,6 +5,8 @@
 #include <QPointF>
 #include <QWidget>
 
+class QMouseEvent;
+
 // Who shows the minute under the cross-hair. Every operation is optional:
 // each answers whether it is implemented.
 class IUpdateTimesharingInfoDelegate : public platform::Lifetime {
@@ -15,12 +17,17 @@ public:
     virtual bool recoverToCurrent() { return false; }
 };
 
+// While a button is held Qt reports neither leaving nor entering a widget:
+// a drag's own moves tell whether it has left `widget`, the one the move is
+// delivered to.
+bool dragHasLeft(const QWidget& widget, const QMouseEvent& move);
+
 // The transparent overlay over the chart: while the user drags over it a
 // white vertical cross-hair follows the mouse, kept inside the chart, and
 // the minute goes to the delegate, which shows its time and price in the
 // panel's labels. A drag that leaves the chart leaves the cross-hair at its
-// exit until the mouse comes back. Releasing the mouse restores the current
-// quote.
+// exit until the mouse comes back; one that leaves the panel around it ends
+// there. Releasing the mouse restores the current quote.
 class TimePointLineView final : public QWidget {
     Q_OBJECT
 public:
