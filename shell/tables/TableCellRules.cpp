@@ -1,7 +1,9 @@
 #include "shell/tables/TableCellRules.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace tablecells {
@@ -108,6 +110,71 @@ QStringView leadingNumber(QStringView text)
     return text.sliced(start, c.pos() - start);
 }
 
+// Reads a scanned number locale-free: its text is ASCII (sign, digits, point
+// and exponent). The value holds only when the reading has no error.
+std::errc readNumber(QStringView number, double& value)
+{
+    if (number.startsWith(u'+'))
+        number = number.sliced(1);
+    std::array<char, kShortText> shortText {};
+    std::string longText;
+    char* bytes = shortText.data();
+    const qsizetype length = number.size();
+    if (length > kShortText) {
+        longText.resize(size_t(length));
+        bytes = longText.data();
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        bytes[i] = char(number[i].unicode());
+    return std::from_chars(bytes, bytes + length, value).ec;
+}
+
+// Whether a scanned number out of a double's range is too large for it
+// rather than too small: its first significant digit stands before the
+// point once the exponent has moved it. The exponent is capped far beyond
+// any text's length, which keeps that place's side.
+bool tooLarge(QStringView number)
+{
+    constexpr qint64 kExponentCap = qint64(1) << 40;
+    qint64 place = 0;
+    bool significant = false;
+    bool fraction = false;
+    qsizetype i = number.startsWith(u'+') || number.startsWith(u'-') ? 1 : 0;
+    for (; i < number.size() && (isDigit(number[i]) || number[i] == u'.'); ++i) {
+        if (number[i] == u'.')
+            fraction = true;
+        else if (number[i] != u'0')
+            significant = true;
+        if (significant && !fraction)
+            ++place; // a digit before the point, from the first significant one
+        else if (!significant && fraction && number[i] == u'0')
+            --place; // a zero between the point and the first significant digit
+    }
+    if (i < number.size()) { // the exponent, with at least one digit
+        const bool negative = number[++i] == u'-';
+        if (number[i] == u'+' || number[i] == u'-')
+            ++i;
+        qint64 exponent = 0;
+        for (; i < number.size(); ++i)
+            exponent = std::min(exponent * 10 + number[i].digitValue(), kExponentCap);
+        place += negative ? -exponent : exponent;
+    }
+    return place > 0;
+}
+
+// A scanned number as its sign reads it: one too large for a double is an
+// infinity of its text's sign, one too small for a double is zero.
+double signValue(QStringView number)
+{
+    double value = 0.0;
+    const std::errc read = readNumber(number, value);
+    if (read == std::errc())
+        return value;
+    if (read == std::errc::result_out_of_range && tooLarge(number))
+        return number.startsWith(u'-') ? -HUGE_VAL : HUGE_VAL;
+    return 0.0;
+}
+
 bool isPure(QStringView text, bool allowFraction, bool skipPercent = false)
 {
     Cursor c(text, skipPercent);
@@ -141,9 +208,7 @@ ColumnRule columnRuleFor(const QString& title)
 CellTone toneFor(const ColumnRule& rule, QStringView value)
 {
     if (rule.profitLoss) {
-        // Only the sign counts: a number too large for a double keeps its
-        // sign as an infinity.
-        const double x = leadingNumber(value).toDouble();
+        const double x = signValue(leadingNumber(value));
         if (x < -kSignThreshold)
             return CellTone::Loss;
         if (x > kSignThreshold)
@@ -197,24 +262,9 @@ bool isPureFloat(QStringView text)
 
 double leadingDouble(QStringView text)
 {
-    QStringView number = leadingNumber(text);
-    // The scanned number is ASCII: sign, digits, point and exponent. It is
-    // read locale-free; a value out of a double's range reads as none.
-    if (number.startsWith(u'+'))
-        number = number.sliced(1);
-    std::array<char, kShortText> shortText {};
-    std::string longText;
-    char* bytes = shortText.data();
-    const qsizetype length = number.size();
-    if (length > kShortText) {
-        longText.resize(size_t(length));
-        bytes = longText.data();
-    }
-    for (qsizetype i = 0; i < length; ++i)
-        bytes[i] = char(number[i].unicode());
+    // A value out of a double's range reads as none.
     double value = 0.0;
-    const auto result = std::from_chars(bytes, bytes + length, value);
-    return result.ec == std::errc() ? value : 0.0;
+    return readNumber(leadingNumber(text), value) == std::errc() ? value : 0.0;
 }
 
 } // namespace tablecells

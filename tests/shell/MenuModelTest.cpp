@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <random>
 
 using namespace shelltest;
 
@@ -84,6 +86,55 @@ template <class T> std::shared_ptr<T> watched(T* node, FreeDepths& depths)
     });
 }
 
+// The linking read plainly, one call per node: every root in list order,
+// and under a node every entry of the list, in order, whose parent id is its
+// id. A node on the path down is left out (it would close a cycle); a node
+// linked before comes under a further parent without its children linked
+// again. A node listed twice is one node.
+using Links = std::map<const RDOMenuInfo*, std::vector<const RDOMenuInfo*>>;
+Links plainLinks(const std::vector<RDOMenuInfo::Ptr>& all)
+{
+    enum class Linking { NotYet, OnPath, Done };
+    std::map<const RDOMenuInfo*, Linking> state;
+    Links children;
+    std::function<void(const RDOMenuInfo*)> initChild = [&](const RDOMenuInfo* parent) {
+        state[parent] = Linking::OnPath;
+        for (const RDOMenuInfo::Ptr& child : all) {
+            if (child->parentId != parent->menuId || state[child.get()] == Linking::OnPath)
+                continue;
+            children[parent].push_back(child.get());
+            if (state[child.get()] == Linking::NotYet)
+                initChild(child.get());
+        }
+        state[parent] = Linking::Done;
+    };
+    for (const RDOMenuInfo::Ptr& node : all) {
+        if (node->isRoot() && state[node.get()] == Linking::NotYet)
+            initChild(node.get());
+    }
+    return children;
+}
+
+// Up to 14 entries with ids from a handful, so ids repeat, parents form
+// cycles and nodes name themselves; some parents are roots' "-1", some match
+// no id, and some entries list a node again.
+std::vector<RDOMenuInfo::Ptr> randomMenu(std::uint32_t seed)
+{
+    static const char* const ids[] = { "1", "2", "3", "4", "5", "-1" };
+    static const char* const parents[] = { "-1", "-1", "1", "2", "3", "4", "5", "0", "" };
+    std::mt19937 random(seed);
+    std::vector<RDOMenuInfo::Ptr> nodes(1 + random() % 14);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (i > 0 && random() % 5 == 0) {
+            nodes[i] = nodes[random() % i];
+            continue;
+        }
+        const bool rootsId = random() % 8 == 0;
+        const char* id = ids[random() % (rootsId ? 6 : 5)];
+        nodes[i] = node(id, parents[random() % std::size(parents)], "");
+    }
+    return nodes;
+}
 
 } // namespace
 
@@ -169,6 +220,23 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     EXPECT_EQ(manager.getTradeMenuInfo(QStringLiteral("我的交易")), nullptr);
     EXPECT_EQ(manager.getTradeMenuInfo(QStringLiteral("B"))->menuId, QStringLiteral("2"));
     EXPECT_EQ(manager.getRootMenuInfo()->childArray.size(), 0u);
+}
+
+TEST_F(MenuModelTest, LinkingOfRandomBrokenMenusReadsAsThePlainLinking)
+{
+    for (std::uint32_t seed = 1; seed <= 400; ++seed) {
+        const std::vector<RDOMenuInfo::Ptr> nodes = randomMenu(seed);
+        const Links expected = plainLinks(nodes);
+        const RDOMenuManager menu(nodes);
+        Links linked;
+        for (const RDOMenuInfo::Ptr& parent : menu.allMenuItemsArray()) {
+            if (parent->isGroup() && !linked.contains(parent.get())) {
+                for (const RDOMenuInfo::Ptr& child : parent->childArray)
+                    linked[parent.get()].push_back(child.get());
+            }
+        }
+        ASSERT_EQ(linked, expected) << "seed " << seed;
+    }
 }
 
 TEST_F(MenuModelTest, TreesOfAnyDepthAreFreedWithoutRecursion)

@@ -30,6 +30,26 @@ TEST(TableCellNumbers, LeadingNumbersReadLocaleFree)
     EXPECT_DOUBLE_EQ(leadingDouble(longNumber), 1e79);
 }
 
+TEST(TableCellNumbers, SignsBeyondADoubleShowInTheText)
+{
+    const ColumnRule profit = columnRuleFor(QStringLiteral("参考盈亏"));
+    const QString zeros(400, u'0');
+    const struct {
+        QString text;
+        CellTone tone;
+    } cases[] = {
+        { "1" + zeros + "e-10", CellTone::Profit }, // too large, with a negative exponent
+        { "-0." + zeros + "1e5", CellTone::Neutral }, // too small, with a positive exponent
+        { "-0.0001e310", CellTone::Loss }, // within range
+        { "0." + zeros + "1e402", CellTone::Profit }, // within range, past the stack buffer
+        { "+99999999999999999999999e-99999999999999999999999", CellTone::Neutral },
+        { "-1e99999999999999999999999", CellTone::Loss }, { "0e999", CellTone::Neutral },
+        { "0.0000010000000000000000001", CellTone::Neutral }, // one millionth as a double
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(toneFor(profit, c.text), c.tone) << c.text.toStdString();
+}
+
 TEST(TableCellNumbers, PercentSignsArePassedOverWhereverTheyStand)
 {
     const ColumnRule price = columnRuleFor(QStringLiteral("成交价格"));

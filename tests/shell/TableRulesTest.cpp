@@ -16,6 +16,9 @@ TEST(TableCellRules, TonesBySignAndDirection)
         { "参考盈亏", "0.0000005", CellTone::Neutral },
         { "参考盈亏", "-0.0000005", CellTone::Neutral },
         { "参考盈亏", "-0.01", CellTone::Loss },
+        { "参考盈亏", "0.00001", CellTone::Profit },
+        { "盈亏比例(%)", "-0.0005%", CellTone::Loss },
+        { "参考盈亏", "-1e", CellTone::Loss },
         { "参考盈亏", "1520.30", CellTone::Profit },
         { "盈亏比例(%)", "-2.5%", CellTone::Loss },
         { "盈亏比例(%)", "--", CellTone::Neutral },
@@ -52,6 +55,8 @@ TEST(TableCellRules, NumbersRightAlignedOutsideCodeAndDateColumns)
         { "合同序号", "17", false },
         { "证券名称", "平安银行", false },
         { "成交价格", "-1e3", true },
+        { "成交价格", "1e", false },
+        { "成交价格", "2E+", false },
     };
     for (const Case& c : cases) {
         const Qt::Alignment a
@@ -78,6 +83,7 @@ TEST(TableCellRules, PureNumberScans)
         { "-", false, false },
         { "", false, false },
         { "12a", false, false },
+        { "1e", false, false },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isPureInt(QString::fromUtf8(c.text)), c.isInt) << c.text;
