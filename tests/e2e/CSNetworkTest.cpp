@@ -41,6 +41,8 @@ TEST_F(CSNetworkE2E, TcRequestWaitsForTheLogonAndKeepsItsClock)
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     spinFor(50ms);
     EXPECT_FALSE(net->isLoggedOn());
+    EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 0); // connected is not served
     ASSERT_TRUE(net->requestWithTag(id));
     EXPECT_EQ(net->requestWithTag(id)->status(), CSRequest::WaitsForLogon);
     EXPECT_TRUE(receivedOf(kEcho).isEmpty());
@@ -79,6 +81,7 @@ TEST_F(CSNetworkE2E, TcRequestWaitsForTheLogonAndKeepsItsClock)
     EXPECT_FALSE(received[1].hasSession);
     EXPECT_EQ(received[1].rawBody, QByteArray("text=hello"));
     EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 1);
     EXPECT_EQ(net->requestCount(), 0);
 }
 
@@ -91,8 +94,10 @@ TEST_F(CSNetworkE2E, HttpRequestGoesOutAtOnceAndCarriesTheSessionOnceStored)
     EXPECT_EQ(first, 1u);
     ASSERT_TRUE(net->requestWithTag(first));
     EXPECT_EQ(net->requestWithTag(first)->status(), 0); // handed to the connection at once
+    EXPECT_EQ(delegate.loggedOn, 0); // nothing answered yet
     ASSERT_TRUE(waitCalls(observer, 1));
     EXPECT_EQ(observer.echoed(0), QStringLiteral("plain"));
+    EXPECT_EQ(delegate.loggedOn, 1);
 
     // A request that needs the session fetches it first.
     EXPECT_EQ(echo(observer, QStringLiteral("with"), true), 3u);
@@ -125,6 +130,7 @@ TEST_F(CSNetworkE2E, HttpRequestGoesOutAtOnceAndCarriesTheSessionOnceStored)
     EXPECT_TRUE(echoes[2].hasSession);
     EXPECT_EQ(echoes[2].session, *CSSession::session());
     EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 1); // once per connection
 }
 
 TEST_F(CSNetworkE2E, OneSessionRequestServesEveryWaitingRequestInIdOrder)
