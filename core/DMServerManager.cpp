@@ -112,19 +112,11 @@ DMServerManager::DMServerManager(std::function<INetworkFactory*()> networkCreato
     , options_(std::move(options))
 {
     initShippedResources();
-    if (notificationCenter) {
-        notificationCenter->addObserver(static_cast<const void*>(this),
-            TypedNotificationCenter::Handler(
-                [this](const platform::Notification& n) { connectionEstablished(n); }),
-            kConnectionEstablished);
-    }
     loadServerInfoFromLocal();
 }
 
 DMServerManager::~DMServerManager()
 {
-    if (notificationCenter)
-        notificationCenter->removeObserver(static_cast<const void*>(this));
     // The probes ask the test manager from their threads: stop them first.
     if (serverTestManager_)
         serverTestManager_->cancel();
@@ -459,8 +451,9 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
     if (!network)
         return false;
     ListState& l = *list(type);
-    // A server that refuses at once would otherwise be retried on every pass
-    // of the run loop: attempts without a connection in between wait longer each time.
+    // A server that refuses at once, or closes before the logon is answered,
+    // would otherwise be retried on every pass of the run loop: attempts
+    // without an accepted logon in between wait longer each time.
     const double delay = nextConnectDelay(type);
     ++l.attempts;
     l.pendingConnect.reset();
@@ -496,11 +489,9 @@ void DMServerManager::postConnectionRestart(int32_t type)
         notificationCenter->postNotification(kConnectionRestart, QVariant(int(type)));
 }
 
-void DMServerManager::connectionEstablished(const platform::Notification& notification)
+void DMServerManager::logonAcceptedByType(int32_t type)
 {
-    bool ok = false;
-    const int type = notification.object.toInt(&ok);
-    if (ListState* l = ok ? list(type) : nullptr)
+    if (ListState* l = list(type))
         l->attempts = 0;
 }
 

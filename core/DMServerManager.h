@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm/servertest/CSServerTestManager.h"
 #include "comm/recordset/VEKTCRS.h"
+#include "comm/servertest/CSServerTestManager.h"
 #include "core/INetworkFactory.h"
 #include "core/IPMacAddressInfo.h"
 #include "core/RDOServerInfo.h"
@@ -72,8 +72,7 @@ public:
     static constexpr qint64 kTradeTagBase = 2000;
     static constexpr qint64 kConnectTimeout = 5; // seconds
     static constexpr qint64 kTestTimeout = 10; // seconds, per server
-    static constexpr int32_t kConnectionRestart = 0; // DMNotificationCenter types
-    static constexpr int32_t kConnectionEstablished = 2;
+    static constexpr int32_t kConnectionRestart = 0; // DMNotificationCenter type
     // The key of the stored menu, server-list and query texts.
     static constexpr char kStoredDataKey[] = "7A31C0D2-5E88-4B19-A6F4-0C2D93E57B16";
     static constexpr char kFileName[] = "ServerInfo.plist";
@@ -114,9 +113,12 @@ public:
     // --- Connecting ---
     // connectToServerByType:index: selects the server and hands it to the
     // kind's network (HTTP form for quotes, TC over TLS for trades, 5-second
-    // connect time-out), then posts DMNotificationCenter type 0. While a kind
-    // has not connected since its last attempt, the next one waits (back-off).
+    // connect time-out), then posts DMNotificationCenter type 0. While no
+    // server of a kind has accepted the logon since its last attempt, the next
+    // one waits (back-off): a server may open the connection and then close it.
     bool connectToServerByType(int32_t type, quint64 index) override;
+    // Ends the kind's back-off.
+    void logonAcceptedByType(int32_t type) override;
     // connectToServerByType:tag:
     bool connectToServerByType(int32_t type, const QString& tag);
     // connectToServerByType:info: selects the server's tag when it is listed.
@@ -161,7 +163,7 @@ public:
     const std::optional<QVariantMap>& serverManagerDict() const { return serverManagerDict_; }
     QString userCopyPath() const;
     const Options& options() const { return options_; }
-    // The delay the next connect of a kind waits (seconds); 0 right after a success.
+    // The delay the next connect of a kind waits (seconds); 0 once a server accepted the logon.
     double nextConnectDelay(int32_t type) const;
 
 private:
@@ -172,7 +174,7 @@ private:
     struct ListState {
         std::vector<ServerPtr> servers;
         qint64 selected = -1;
-        quint32 attempts = 0; // connects since the last established connection
+        quint32 attempts = 0; // connects since a server last accepted the logon
         std::unique_ptr<platform::RunLoopTimer> pendingConnect;
     };
 
@@ -193,7 +195,6 @@ private:
     void pointPublicAddressLookup();
     void connectNow(int32_t type, const std::weak_ptr<CSNetwork>& network, const CSServerInfo& info);
     void postConnectionRestart(int32_t type);
-    void connectionEstablished(const platform::Notification& notification);
     bool startTesting(const std::vector<ServerPtr>& servers);
 
     std::function<INetworkFactory*()> networkCreator_;

@@ -35,4 +35,7 @@ public:
     // Selects server `index`, connects the kind's network to it and posts
     // DMNotificationCenter type 0; false when there is no such server.
     virtual bool connectToServerByType(int32_t type, quint64 index) = 0;
+    // A server of the kind accepted the logon (in HTTP mode: answered a
+    // request), so it serves: reconnects need not wait any more.
+    virtual void logonAcceptedByType(int32_t type) { }
 };

@@ -1,9 +1,8 @@
 #include "core/NetworkFactory.h"
 
-#include "core/DMServerManager.h"
-
 #include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
+#include "core/DMServerManager.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -146,6 +145,15 @@ void NetworkFactory::networkDidConnected(CSNetwork& network)
     const std::optional<int32_t> kind = kindOf(network);
     if (kind == kTrade || kind == kQuote)
         notificationCenter->postNotification(kConnectionEstablished, QVariant(int(*kind)));
+}
+
+void NetworkFactory::networkDidLogOn(CSNetwork& network)
+{
+    const std::optional<int32_t> kind = kindOf(network);
+    if (kind == kTrade || kind == kQuote) {
+        if (INetworkServerManager* manager = serverManager())
+            manager->logonAcceptedByType(*kind);
+    }
 }
 
 void NetworkFactory::networkWillDisconnetWithError(CSNetwork&, const std::optional<StreamSocketError>&)

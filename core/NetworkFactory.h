@@ -12,8 +12,9 @@ class DMNotificationCenter;
 
 // Makes and keeps the request core's networks, one CSNetwork per kind (0
 // quote, 1 trade), connects each to the kind's selected server, announces
-// established connections (DMNotificationCenter type 2, object the kind) and
-// moves a network to another server of its list when its connection is lost.
+// established connections (DMNotificationCenter type 2, object the kind),
+// tells the server lists when a server accepts the logon, and moves a network
+// to another server of its list when its connection is lost.
 // Main thread only, but for the creation of the shared instance.
 class NetworkFactory final : public INetworkFactory, public CSNetworkConnectionDelegate {
 public:
@@ -53,6 +54,7 @@ public:
 
     // CSNetworkConnectionDelegate
     void networkDidConnected(CSNetwork& network) override;
+    void networkDidLogOn(CSNetwork& network) override;
     // network:willDisconnetWithError: nothing to do.
     void networkWillDisconnetWithError(
         CSNetwork& network, const std::optional<StreamSocketError>& error) override;

@@ -1,9 +1,9 @@
 #include "comm/request/CSNetwork.h"
 
 #include "comm/recordset/CSHex.h"
+#include "comm/recordset/VEKBase64.h"
 #include "comm/request/CSSession.h"
 #include "comm/transport/TCHttpForm.h"
-#include "comm/recordset/VEKBase64.h"
 #include "comm/transport/VEKHTTPConnectionContext.h"
 #include "comm/transport/VEKTCConnectionContext.h"
 
@@ -134,6 +134,7 @@ bool CSNetwork::reconnect()
     }
     resetHandshake();
     loggedOn_ = !serverInfo_->isTCMode();
+    logOnAnnounced_ = false;
     if (!loggedOn_) {
         QMutexLocker lock(&tableLock_);
         for (const auto& [id, request] : table_)
@@ -614,6 +615,7 @@ bool CSNetwork::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         logonRetryTimer_.reset();
         logonRetryDelay_ = firstRetryDelay_;
         sendWaitRequestsStatus(CSRequest::WaitsForLogon);
+        announceLogOn();
         return true;
     }
     if (identifier != QLatin1String(kSessionRequestKey))
@@ -656,6 +658,14 @@ bool CSNetwork::respondWithError(const CSError& error, const QString& identifier
 // ---------------------------------------------------------------------------
 // Connection callbacks
 
+bool CSNetwork::announceLogOn()
+{
+    if (logOnAnnounced_)
+        return true;
+    logOnAnnounced_ = true;
+    return notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidLogOn(*this); });
+}
+
 void CSNetwork::connectionDidConnectedToIP(VEKConnection&, const QString&, quint16)
 {
     notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidConnected(*this); });
@@ -678,6 +688,7 @@ void CSNetwork::connectionDidDisconnected(VEKConnection& connection)
     connection_.reset();
     resetHandshake();
     loggedOn_ = !isTCMode();
+    logOnAnnounced_ = false;
     clearRequest();
     notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); });
 }
@@ -691,6 +702,9 @@ void CSNetwork::connectionDidRecievedResponse(VEKConnection&, const VEKResponse&
         return;
     }
     CSLOG << "reply id" << id << "status" << response.status() << "length" << response.data().size();
+    // An HTTP server shows that it serves by answering, as it has no logon.
+    if (!isTCMode() && (!announceLogOn() || requestWithTag(id) != request))
+        return;
     const auto alive = alive_.watch();
     if (CSNetworkObserver* observer = request->networkObserver()) {
         observer->stopNetworkActivityIndicatorForIndentifier(request->name());

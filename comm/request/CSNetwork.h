@@ -174,6 +174,9 @@ private:
     void scheduleLogonRetry();
     void scheduleSessionRetry();
     void resetHandshake();
+    // Tells the delegate, once per connection, that the server serves; false
+    // when the network was destroyed meanwhile.
+    bool announceLogOn();
     template <class Call> bool notifyDelegate(Call&& call);
 
     quint64 packetCounter_ = 0;
@@ -181,6 +184,7 @@ private:
     std::map<quint64, RequestPtr> table_;
     mutable QMutex tableLock_;
     bool loggedOn_ = false;
+    bool logOnAnnounced_ = false; // for the current connection
     quint64 logonPacketId_ = 0; // the logon in flight
     quint64 sessionPacketId_ = 0; // the session request in flight
     platform::WeakRef<CSNetworkConnectionDelegate> connectionDelegate_;

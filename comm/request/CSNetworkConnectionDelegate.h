@@ -18,6 +18,10 @@ public:
         CSNetwork& network, const std::optional<StreamSocketError>& error)
         = 0;
     virtual void networkDidConnected(CSNetwork& network) { }
+    // The server serves: it accepted the logon, or, in HTTP mode (which has
+    // none), answered a request. Once per connection. An open connection
+    // alone proves nothing: a server may close it before answering.
+    virtual void networkDidLogOn(CSNetwork& network) { }
     // network:proxyError:
     virtual void networkProxyError(CSNetwork& network, const std::optional<StreamSocketError>& error) { }
     virtual void networkDidDisConnected(CSNetwork& network) { }

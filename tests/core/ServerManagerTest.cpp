@@ -2,13 +2,16 @@
 // and reconnect stepping, speed tests through the server manager.
 #include "comm/crypto/AesEncryption.h"
 #include "comm/request/CSNetwork.h"
+#include "comm/request/CSSession.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/NetworkFactory.h"
 #include "platform/PropertyList.h"
 #include "platform/Reachability.h"
+#include "platform/TlsTrust.h"
 #include "support/LoopbackServer.h"
 #include "support/Spin.h"
+#include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QFile>
@@ -429,9 +432,9 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     // A port text that is no port is not connected to (no silent cut to 16 bits).
     EXPECT_FALSE(m->connectToServerByType(1, quint64(2)));
 
-    // Connects without a connection in between wait longer each time; an
-    // established connection (type 2 for the kind) ends the back-off. The
-    // selection and its notice do not wait.
+    // Connects without an accepted logon in between wait longer each time;
+    // only a logon accepted for the kind ends the back-off, an established
+    // connection (type 2) does not. The selection and its notice do not wait.
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
     const size_t before = posts.restarts.size();
     auto unlisted = RDOServerInfo::initWithName(
@@ -446,9 +449,11 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     ASSERT_TRUE(m->connectToServerByType(1, quint64(0))); // replaces the waiting one
     EXPECT_EQ(m->indexOfSelectedByType(1), 0);
     EXPECT_EQ(m->nextConnectDelay(1), 0.4);
-    DMNotificationCenter::getInstance()->postNotification(2, QVariant(0));
-    EXPECT_EQ(m->nextConnectDelay(1), 0.4);
     DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    m->logonAcceptedByType(0);
+    m->logonAcceptedByType(7);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.4);
+    m->logonAcceptedByType(1);
     EXPECT_EQ(m->nextConnectDelay(1), 0.0);
     ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == refused; }, 2s));
 
@@ -496,7 +501,7 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
     // With retries on, servers that all refuse are not hammered: the attempts
     // slow down instead of following each refusal at once.
     networks->setRetryFlag(true);
-    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1)); // start the back-off afresh
+    m.logonAcceptedByType(1); // start the back-off afresh
     const size_t before = posts.restarts.size();
     m.connectToServerByType(1, quint64(0));
     spinFor(700ms);
@@ -505,6 +510,102 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
     EXPECT_LE(attempts, 8u);
     networks->setRetryFlag(false);
     networks->setServerManager(nullptr);
+}
+
+// Trade servers that accept the connection and the TLS handshake, then close
+// before answering the logon, are tried on the back-off schedule, not at once
+// after every close; only a server that accepts the logon (in HTTP mode: one
+// that answers) ends the back-off.
+TEST_F(ServerManagerTest, ServersThatCloseDuringTheLogonAreTriedOnTheBackOffSchedule)
+{
+    brokersim::BrokerSimulator sim;
+    ASSERT_TRUE(sim.start());
+    platform::TlsTrust::reset();
+    platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+    CSSession::releaseAll();
+    const brokersim::Function kEcho { 900, 1 };
+    sim.registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
+        return brokersim::Reply::withTable(
+            brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("text")) }));
+    });
+    const QString tc = QString::number(sim.tcPort());
+    writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(sim.httpPort()), {} } }, {}, {}),
+        listDict({ { "甲", "127.0.0.1", tc, {} }, { "乙", "127.0.0.1", tc, {} } }, {}, {})));
+    NetworkFactory::resetInstance();
+    NetworkFactory* networks = NetworkFactory::getInstance();
+    DMServerManager m([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+        DMNotificationCenter::getInstance(), options);
+    networks->setServerManager(&m);
+
+    // Each move to another trade server: the server, whether the connect waits
+    // for its delay, and the delay the next one will wait.
+    using Try = std::tuple<qint64, bool, double>;
+    std::vector<Try> tries;
+    std::shared_ptr<CSNetwork> trade;
+    DMNotificationCenter::getInstance()->addObserver(&tries,
+        TypedNotificationCenter::Handler([&](const platform::Notification& n) {
+            if (n.object == QVariant(1))
+                tries.emplace_back(m.indexOfSelectedByType(1), !trade->connection(), m.nextConnectDelay(1));
+        }),
+        DMServerManager::kConnectionRestart);
+
+    constexpr int kCloses = 5;
+    for (int i = 0; i < kCloses; ++i)
+        sim.dropAfterBytesNext(brokersim::kLogon, 0);
+    sim.withholdNext(brokersim::kLogon);
+    trade = networks->getNetwork(1);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    qsizetype logons = 0;
+    for (const brokersim::Request& r : sim.received())
+        logons += r.logon ? 1 : 0;
+    EXPECT_EQ(logons, kCloses + 1);
+    // Alternating, the first move at once, every later one after its delay.
+    EXPECT_EQ(tries,
+        (std::vector<Try> {
+            { 1, false, 0.05 }, { 0, true, 0.1 }, { 1, true, 0.2 }, { 0, true, 0.4 }, { 1, true, 0.4 } }));
+
+    // A request made meanwhile waits for the logon and goes out once it is accepted.
+    struct : CSNetworkObserver {
+        int replies = 0;
+        bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
+        {
+            ++replies;
+            return true;
+        }
+    } waiting;
+    CSPacket packet(kEcho.main, kEcho.sub, QStringLiteral("text=waits"));
+    const quint64 id = trade->sendRequestWithObserver(&waiting, QStringLiteral("echo"), &packet, 30);
+    ASSERT_TRUE(trade->requestWithTag(id));
+    EXPECT_EQ(trade->requestWithTag(id)->status(), CSRequest::WaitsForLogon);
+    EXPECT_EQ(m.nextConnectDelay(1), 0.4);
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(spinUntil([&] { return waiting.replies == 1; }));
+    EXPECT_EQ(sim.receivedCount(kEcho), 1);
+    EXPECT_EQ(m.nextConnectDelay(1), 0.0);
+    // The next loss moves on at once.
+    sim.dropConnections();
+    ASSERT_TRUE(spinUntil([&] { return tries.size() == kCloses + 1; }));
+    EXPECT_EQ(tries.back(), (Try { 0, false, 0.05 }));
+
+    // HTTP has no logon: an open connection leaves the back-off, an answer ends it.
+    Posts established;
+    DMNotificationCenter::getInstance()->addObserver(&established, &Posts::onRestart, 2);
+    ASSERT_TRUE(m.connectToServerByType(0, quint64(0)));
+    const std::shared_ptr<CSNetwork> quote = networks->getNetwork(0);
+    ASSERT_TRUE(spinUntil([&] {
+        return std::count(established.restarts.begin(), established.restarts.end(), QVariant(0)) == 1;
+    }));
+    EXPECT_EQ(m.nextConnectDelay(0), 0.05);
+    quote->sendRequestWithObserver(&waiting, QStringLiteral("echo"), &packet, 30);
+    ASSERT_TRUE(spinUntil([&] { return waiting.replies == 2; }));
+    EXPECT_EQ(m.nextConnectDelay(0), 0.0);
+
+    networks->setRetryFlag(false);
+    DMNotificationCenter::getInstance()->removeObserver(&tries);
+    DMNotificationCenter::getInstance()->removeObserver(&established);
+    NetworkFactory::resetInstance();
+    platform::TlsTrust::reset();
+    CSSession::releaseAll();
 }
 
 TEST_F(ServerManagerTest, SpeedTests)

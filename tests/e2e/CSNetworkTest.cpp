@@ -41,6 +41,8 @@ TEST_F(CSNetworkE2E, TcRequestWaitsForTheLogonAndKeepsItsClock)
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     spinFor(50ms);
     EXPECT_FALSE(net->isLoggedOn());
+    EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 0); // connected is not served
     ASSERT_TRUE(net->requestWithTag(id));
     EXPECT_EQ(net->requestWithTag(id)->status(), CSRequest::WaitsForLogon);
     EXPECT_TRUE(receivedOf(kEcho).isEmpty());
@@ -79,6 +81,7 @@ TEST_F(CSNetworkE2E, TcRequestWaitsForTheLogonAndKeepsItsClock)
     EXPECT_FALSE(received[1].hasSession);
     EXPECT_EQ(received[1].rawBody, QByteArray("text=hello"));
     EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 1);
     EXPECT_EQ(net->requestCount(), 0);
 }
 
@@ -91,8 +94,10 @@ TEST_F(CSNetworkE2E, HttpRequestGoesOutAtOnceAndCarriesTheSessionOnceStored)
     EXPECT_EQ(first, 1u);
     ASSERT_TRUE(net->requestWithTag(first));
     EXPECT_EQ(net->requestWithTag(first)->status(), 0); // handed to the connection at once
+    EXPECT_EQ(delegate.loggedOn, 0); // nothing answered yet
     ASSERT_TRUE(waitCalls(observer, 1));
     EXPECT_EQ(observer.echoed(0), QStringLiteral("plain"));
+    EXPECT_EQ(delegate.loggedOn, 1);
 
     // A request that needs the session fetches it first.
     EXPECT_EQ(echo(observer, QStringLiteral("with"), true), 3u);
@@ -125,6 +130,7 @@ TEST_F(CSNetworkE2E, HttpRequestGoesOutAtOnceAndCarriesTheSessionOnceStored)
     EXPECT_TRUE(echoes[2].hasSession);
     EXPECT_EQ(echoes[2].session, *CSSession::session());
     EXPECT_EQ(delegate.connected, 1);
+    EXPECT_EQ(delegate.loggedOn, 1); // once per connection
 }
 
 TEST_F(CSNetworkE2E, OneSessionRequestServesEveryWaitingRequestInIdOrder)
@@ -339,14 +345,41 @@ TEST_F(CSNetworkE2E, ASwitchKeepsTheRequestsThatWereNeverWritten)
     echo(written, QStringLiteral("written"));
     Observer waiting; // waits for a session whose reply is withheld
     sim.withholdNext(kSessionFunction);
-    echo(waiting, QStringLiteral("waiting"), true);
+    const quint64 kept = echo(waiting, QStringLiteral("waiting"), true);
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+    sim.withholdNext(kLogon);
     EXPECT_TRUE(net->connectTo(tcServer()));
     ASSERT_TRUE(waitCalls(written, 1));
     EXPECT_EQ(written.errors[0].second, CSErrors::networkDisconnect());
+    // The new server's session reply does not let it out before the new logon's.
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(kSessionFunction) == 2 && !net->isSessionRequestInFlight()
+            && sim.withheldCount() == 3;
+    }));
+    ASSERT_TRUE(net->requestWithTag(kept));
+    EXPECT_EQ(net->requestWithTag(kept)->status(), CSRequest::WaitsForLogon);
+    sim.releaseWithheld();
     ASSERT_TRUE(waitCalls(waiting, 1));
     EXPECT_EQ(waiting.echoed(0), QStringLiteral("waiting"));
     EXPECT_EQ(sim.receivedCount(kSessionFunction), 2);
+
+    // A request answered with status 100 was written: it waits for a new
+    // session, yet the switch fails it rather than sending it again.
+    Observer resent;
+    sim.answerStatus100Once(kEcho);
+    sim.withholdNext(kSessionFunction);
+    echo(resent, QStringLiteral("status 100"), true);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    EXPECT_TRUE(net->connectTo(tcServer()));
+    ASSERT_TRUE(waitCalls(resent, 1));
+    ASSERT_EQ(resent.errors.size(), 1u);
+    EXPECT_EQ(resent.errors[0].second, CSErrors::networkDisconnect());
+    Observer after;
+    echo(after, QStringLiteral("after"), true);
+    ASSERT_TRUE(waitCalls(after, 1));
+    EXPECT_EQ(resent.calls(), 1u);
+    EXPECT_EQ(receivedOf(kEcho).size(), 4); // written, waiting, status 100, after
+    sim.releaseWithheld(); // nothing: its connection is gone
 
     // A drop whose report asks again, on a connection that the owner replaces
     // at once by a switch: the new request goes out after the switch.
@@ -354,7 +387,7 @@ TEST_F(CSNetworkE2E, ASwitchKeepsTheRequestsThatWereNeverWritten)
     Observer asked;
     sim.withholdNext(kEcho);
     echo(dropped, QStringLiteral("dropped"));
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     dropped.onCall = [&] { echo(asked, QStringLiteral("asked while dropped")); };
     delegate.onDisconnected = [&](CSNetwork& network) { network.connectTo(tcServer()); };
     sim.clearReceived();

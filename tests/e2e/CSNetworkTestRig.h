@@ -72,6 +72,7 @@ public:
 class Delegate : public CSNetworkConnectionDelegate {
 public:
     int connected = 0;
+    int loggedOn = 0;
     int willDisconnect = 0;
     int didDisconnect = 0;
     std::function<void(CSNetwork&)> onDisconnected;
@@ -81,6 +82,7 @@ public:
         ++willDisconnect;
     }
     void networkDidConnected(CSNetwork&) override { ++connected; }
+    void networkDidLogOn(CSNetwork&) override { ++loggedOn; }
     void networkDidDisConnected(CSNetwork& network) override
     {
         ++didDisconnect;
@@ -149,7 +151,10 @@ protected:
         return testsupport::spinUntil([&] { return net->isLoggedOn(); });
     }
 
-    QList<brokersim::Request> receivedOf(brokersim::Function function) const { return sim.receivedOf(function); }
+    QList<brokersim::Request> receivedOf(brokersim::Function function) const
+    {
+        return sim.receivedOf(function);
+    }
 
     brokersim::BrokerSimulator sim;
     Delegate delegate;
