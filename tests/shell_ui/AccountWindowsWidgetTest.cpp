@@ -158,6 +158,11 @@ TEST_F(AccountWindowsWidgetTest, PasswordFieldsRefuseWhatDoesNotFitAndKeepAPassw
         EXPECT_LE(width, 300);
         EXPECT_EQ(page->field(Field::Fresh)->width(), width);
         EXPECT_EQ(page->field(Field::Confirm)->width(), width);
+        // The button stands under the fields, not at the page's far edge.
+        const QRect field = page->field(Field::Confirm)->geometry();
+        const QRect button = child<QPushButton>(page, QStringLiteral("submitButton"))->geometry();
+        EXPECT_LE(button.right(), field.right() + 20);
+        EXPECT_GT(button.top(), field.bottom());
     };
     keepAPasswordsWidth();
     QLineEdit* fresh = page->field(ChangePasswordViewController::Field::Fresh);

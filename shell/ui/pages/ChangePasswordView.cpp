@@ -42,8 +42,6 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(names[i]));
         edit->setEchoMode(QLineEdit::Password);
-        // A password's width, the same for the three, however wide the page.
-        edit->setSizePolicy(QSizePolicy::Fixed, edit->sizePolicy().verticalPolicy());
         // A keystroke or a paste that would not fit leaves the field as it was.
         edit->setValidator(page_.passwordFormatter());
         fields_[i] = edit;
@@ -60,10 +58,17 @@ ChangePasswordView::ChangePasswordView(ChangePasswordViewController& controller,
     buttons->addStretch();
     buttons->addWidget(submit);
 
+    // The form keeps its own width however wide the page: the fields a
+    // password's width and the button under them, not at the page's edge.
+    auto* column = new QVBoxLayout;
+    column->addLayout(segments);
+    column->addLayout(form);
+    column->addLayout(buttons);
+    auto* row = new QHBoxLayout;
+    row->addLayout(column);
+    row->addStretch(1);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(segments);
-    layout->addLayout(form);
-    layout->addLayout(buttons);
+    layout->addLayout(row);
     layout->addStretch(1);
 
     connect(passwordTypeSegment_, &QButtonGroup::idClicked, &page_,
