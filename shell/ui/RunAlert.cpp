@@ -2,13 +2,13 @@
 
 #include "core/NotificationCenter.h"
 #include "shell/ui/ScreenLocker.h"
+#include "shell/ui/TextGeometry.h"
 #include "shell/windows/SessionNotifications.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextDocument>
 #include <QtMath>
 
 namespace {
@@ -37,15 +37,12 @@ void fitWidthToText(QMessageBox* box)
     auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
     if (!label)
         return;
-    // Laid out as the label lays it out, in a document without margins.
-    QTextDocument document;
-    document.setDefaultFont(label->font());
-    document.setDocumentMargin(0);
-    document.setPlainText(label->text());
-    document.setTextWidth(label->fontMetrics().horizontalAdvance(QChar(0x4E2D)) * int(RunAlert::kLineLength));
+    const double lineWidth
+        = label->fontMetrics().horizontalAdvance(QChar(0x4E2D)) * double(RunAlert::kLineLength);
+    const QSizeF text
+        = textgeometry::sizeForWidth(label->text(), lineWidth, textgeometry::kUnlimited, label->font());
     const QMargins margins = label->contentsMargins();
-    label->setMinimumWidth(
-        qCeil(document.idealWidth()) + margins.left() + margins.right() + 2 * label->margin());
+    label->setMinimumWidth(qCeil(text.width()) + margins.left() + margins.right() + 2 * label->margin());
 }
 
 QMessageBox::Icon iconFor(const QString& title)
