@@ -406,14 +406,40 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
 // ---------------------------------------------------------------------------
 // Connecting
 
+std::chrono::steady_clock::time_point DMServerManager::now() const
+{
+    return options_.clock ? options_.clock() : std::chrono::steady_clock::now();
+}
+
+bool DMServerManager::hasServed(const ListState& l) const
+{
+    using Duration = std::chrono::steady_clock::duration;
+    return l.servedSince
+        && now() - *l.servedSince
+        >= std::chrono::round<Duration>(std::chrono::duration<double>(options_.maxRetryDelay));
+}
+
+void DMServerManager::settleServed(ListState& l)
+{
+    if (hasServed(l))
+        l.attempts = 0;
+    l.servedSince.reset();
+}
+
 double DMServerManager::nextConnectDelay(int32_t type) const
 {
     const ListState* l = list(type);
-    if (!l || l->attempts == 0)
+    if (!l || l->attempts == 0 || hasServed(*l))
         return 0.0;
     const double delay
         = options_.firstRetryDelay * std::pow(2.0, double(std::min<quint32>(l->attempts - 1, 30)));
     return std::min(delay, options_.maxRetryDelay);
+}
+
+bool DMServerManager::isConnectWaiting(int32_t type) const
+{
+    const ListState* l = list(type);
+    return l && l->pendingConnect && l->pendingConnect->isActive();
 }
 
 std::optional<CSServerInfo> DMServerManager::connectionInfo(int32_t type, const RDOServerInfo& server) const
@@ -451,9 +477,10 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
     if (!network)
         return false;
     ListState& l = *list(type);
-    // A server that refuses at once, or closes before the logon is answered,
-    // would otherwise be retried on every pass of the run loop: attempts
-    // without an accepted logon in between wait longer each time.
+    // A server that refuses at once, closes before the logon is answered or
+    // right after it would otherwise be retried on every pass of the run
+    // loop: attempts with no server serving in between wait longer each time.
+    settleServed(l);
     const double delay = nextConnectDelay(type);
     ++l.attempts;
     l.pendingConnect.reset();
@@ -462,10 +489,19 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
         connectNow(type, weakNetwork, info);
         return true;
     }
+    // A request made while the connect waits opens a connection when there is
+    // none: it goes to the server moved to, never to the one that failed.
+    if (!network->connection())
+        network->setServerInfo(info);
     l.pendingConnect = std::make_unique<platform::RunLoopTimer>(
-        delay, false, platform::RunLoopModes::common(), [weakNetwork, info] {
-            if (const std::shared_ptr<CSNetwork> network = weakNetwork.lock())
-                network->connectTo(info);
+        delay, false, platform::RunLoopModes::common(), [this, type, weakNetwork, info] {
+            const std::shared_ptr<CSNetwork> network = weakNetwork.lock();
+            // Already there (a request connected meanwhile, maybe logged on
+            // and sending): connecting again would tear that down.
+            if (!network || network->isConnectedTo(info))
+                return;
+            list(type)->servedSince.reset();
+            network->connectTo(info);
         });
     l.pendingConnect->start();
     // The selection moved now: whoever shows or relies on it hears so now.
@@ -492,7 +528,13 @@ void DMServerManager::postConnectionRestart(int32_t type)
 void DMServerManager::logonAcceptedByType(int32_t type)
 {
     if (ListState* l = list(type))
-        l->attempts = 0;
+        l->servedSince = now();
+}
+
+void DMServerManager::connectionLostByType(int32_t type)
+{
+    if (ListState* l = list(type))
+        settleServed(*l);
 }
 
 bool DMServerManager::connectToServerByType(int32_t type, quint64 index)

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,9 +50,13 @@ struct DMServerManagerOptions {
     // The user's copy; empty: "ServerInfo.plist" in the per-user "Config/".
     QString userPath;
     // A network that keeps losing its connection is moved on after a delay
-    // that doubles from the first value up to the second (seconds).
+    // that doubles from the first value up to the second (seconds). Only a
+    // connection that served (stayed logged on, in HTTP mode answering) for
+    // the second value starts the delays afresh.
     double firstRetryDelay = 0.5;
     double maxRetryDelay = 8.0;
+    // The clock that times how long a server served; empty: the steady clock.
+    std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 // The quote (kind 0) and trade (kind 1) server lists, the selected server of
@@ -114,11 +119,16 @@ public:
     // connectToServerByType:index: selects the server and hands it to the
     // kind's network (HTTP form for quotes, TC over TLS for trades, 5-second
     // connect time-out), then posts DMNotificationCenter type 0. While no
-    // server of a kind has accepted the logon since its last attempt, the next
-    // one waits (back-off): a server may open the connection and then close it.
+    // server of a kind has served since its last attempt, the next one waits
+    // (back-off): a server may close the connection before the logon, or
+    // right after it. During the wait the server waited for is the network's,
+    // so a request made meanwhile connects to it at once; once the network is
+    // on that server the waiting connect does nothing.
     bool connectToServerByType(int32_t type, quint64 index) override;
-    // Ends the kind's back-off.
+    // Starts timing how long the kind's server serves.
     void logonAcceptedByType(int32_t type) override;
+    // A connection that served long enough ends the kind's back-off.
+    void connectionLostByType(int32_t type) override;
     // connectToServerByType:tag:
     bool connectToServerByType(int32_t type, const QString& tag);
     // connectToServerByType:info: selects the server's tag when it is listed.
@@ -163,8 +173,10 @@ public:
     const std::optional<QVariantMap>& serverManagerDict() const { return serverManagerDict_; }
     QString userCopyPath() const;
     const Options& options() const { return options_; }
-    // The delay the next connect of a kind waits (seconds); 0 once a server accepted the logon.
+    // The delay the next connect of a kind waits (seconds); 0 once a server has served.
     double nextConnectDelay(int32_t type) const;
+    // Whether a connect of the kind waits out its delay.
+    bool isConnectWaiting(int32_t type) const;
 
 private:
     struct TestPair {
@@ -174,7 +186,9 @@ private:
     struct ListState {
         std::vector<ServerPtr> servers;
         qint64 selected = -1;
-        quint32 attempts = 0; // connects since a server last accepted the logon
+        quint32 attempts = 0; // connects since a server last served
+        // When the current connection's server accepted the logon.
+        std::optional<std::chrono::steady_clock::time_point> servedSince;
         std::unique_ptr<platform::RunLoopTimer> pendingConnect;
     };
 
@@ -195,6 +209,10 @@ private:
     void pointPublicAddressLookup();
     void connectNow(int32_t type, const std::weak_ptr<CSNetwork>& network, const CSServerInfo& info);
     void postConnectionRestart(int32_t type);
+    std::chrono::steady_clock::time_point now() const;
+    bool hasServed(const ListState& l) const;
+    // The connection being left has been judged: a server that served ends the back-off.
+    void settleServed(ListState& l);
     bool startTesting(const std::vector<ServerPtr>& servers);
 
     std::function<INetworkFactory*()> networkCreator_;

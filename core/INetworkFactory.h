@@ -36,6 +36,8 @@ public:
     // DMNotificationCenter type 0; false when there is no such server.
     virtual bool connectToServerByType(int32_t type, quint64 index) = 0;
     // A server of the kind accepted the logon (in HTTP mode: answered a
-    // request), so it serves: reconnects need not wait any more.
+    // request). Reconnects stop waiting only once it has served a while.
     virtual void logonAcceptedByType(int32_t type) { }
+    // The kind's network lost its connection (before any reconnect).
+    virtual void connectionLostByType(int32_t type) { }
 };

@@ -162,6 +162,11 @@ void NetworkFactory::networkWillDisconnetWithError(CSNetwork&, const std::option
 
 void NetworkFactory::networkDidDisConnected(CSNetwork& network)
 {
+    const std::optional<int32_t> kind = kindOf(network);
+    if (kind == kTrade || kind == kQuote) {
+        if (INetworkServerManager* manager = serverManager())
+            manager->connectionLostByType(*kind);
+    }
     if (retryFlag)
         reconnectServer(network);
 }

@@ -104,6 +104,12 @@ void CSNetwork::setServerInfo(const std::optional<CSServerInfo>& serverInfo)
     serverInfo_ = serverInfo;
 }
 
+bool CSNetwork::isConnectedTo(const CSServerInfo& server) const
+{
+    return connection_ && serverInfo_ && serverInfo_->address() == server.address()
+        && serverInfo_->port() == server.port() && serverInfo_->isTCMode() == server.isTCMode();
+}
+
 qint32 CSNetwork::proxyModeTransfer(qint32 mode)
 {
     return (mode >= 1 && mode <= 3) ? mode : 0;

@@ -148,6 +148,8 @@ public:
     bool isSessionRequestInFlight() const { return sessionPacketId_ != 0; }
     qsizetype requestCount() const;
     VEKConnection* connection() const { return connection_.get(); }
+    // Whether a connection to this server is open or being opened.
+    bool isConnectedTo(const CSServerInfo& server) const;
 
     // A reply whose payload could not be deciphered or expanded.
     static constexpr quint64 kUnreadableReplyStatus = 0x10000;

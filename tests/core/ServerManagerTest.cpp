@@ -6,6 +6,7 @@
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 #include "core/NetworkFactory.h"
+#include "core/ServerListController.h"
 #include "platform/PropertyList.h"
 #include "platform/Reachability.h"
 #include "platform/TlsTrust.h"
@@ -124,6 +125,8 @@ protected:
         options.userPath = dir.filePath("Config/ServerInfo.plist");
         options.firstRetryDelay = 0.05;
         options.maxRetryDelay = 0.4;
+        // How long a server served is timed on this clock, moved by the tests.
+        options.clock = [this] { return clockNow; };
         QDir(dir.path()).mkpath("Config");
         DMNotificationCenter::getInstance()->addObserver(&posts, &Posts::onRestart, 0);
     }
@@ -166,7 +169,16 @@ protected:
         return out;
     }
 
+    // A server of the kind accepts the logon and serves for `seconds`.
+    void serve(INetworkServerManager& m, int32_t type, double seconds)
+    {
+        m.logonAcceptedByType(type);
+        clockNow += std::chrono::round<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(seconds));
+    }
+
     QTemporaryDir dir;
+    std::chrono::steady_clock::time_point clockNow = std::chrono::steady_clock::time_point() + 1h;
     DMServerManager::Options options;
     FakeFactory factory;
     Posts posts;
@@ -432,9 +444,10 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     // A port text that is no port is not connected to (no silent cut to 16 bits).
     EXPECT_FALSE(m->connectToServerByType(1, quint64(2)));
 
-    // Connects without an accepted logon in between wait longer each time;
-    // only a logon accepted for the kind ends the back-off, an established
-    // connection (type 2) does not. The selection and its notice do not wait.
+    // Connects with no server serving in between wait longer each time; only
+    // a server of the kind that served for the longest delay ends the
+    // back-off, neither an established connection (type 2) nor an accepted
+    // logon alone. The selection and its notice do not wait.
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
     const size_t before = posts.restarts.size();
     auto unlisted = RDOServerInfo::initWithName(
@@ -449,13 +462,19 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     ASSERT_TRUE(m->connectToServerByType(1, quint64(0))); // replaces the waiting one
     EXPECT_EQ(m->indexOfSelectedByType(1), 0);
     EXPECT_EQ(m->nextConnectDelay(1), 0.4);
+    EXPECT_TRUE(m->isConnectWaiting(1));
     DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
-    m->logonAcceptedByType(0);
-    m->logonAcceptedByType(7);
+    serve(*m, 0, 1.0);
+    serve(*m, 7, 1.0);
     EXPECT_EQ(m->nextConnectDelay(1), 0.4);
-    m->logonAcceptedByType(1);
+    serve(*m, 1, 0.39);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.4);
+    clockNow += 10ms;
     EXPECT_EQ(m->nextConnectDelay(1), 0.0);
-    ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == refused; }, 2s));
+    // A connect at once replaces the waiting one, which never fires after it.
+    ASSERT_TRUE(m->connectToServerByType(1, quint64(1)));
+    EXPECT_FALSE(m->isConnectWaiting(1));
+    EXPECT_EQ(m->nextConnectDelay(1), 0.05);
 
     // Other operations reach the factory's networks.
     m->setNetworkRetryFlag(false);
@@ -500,8 +519,17 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
 
     // With retries on, servers that all refuse are not hammered: the attempts
     // slow down instead of following each refusal at once.
+    // A connection lost before it served counts as not having served, also
+    // when nothing reconnects it and time passes.
+    EXPECT_GT(m.nextConnectDelay(1), 0.0);
+    serve(m, 1, 0.1);
+    networks->networkDidDisConnected(*trade);
+    clockNow += 1s;
+    EXPECT_GT(m.nextConnectDelay(1), 0.0);
+
     networks->setRetryFlag(true);
-    m.logonAcceptedByType(1); // start the back-off afresh
+    serve(m, 1, 1.0); // start the back-off afresh
+    m.connectionLostByType(1);
     const size_t before = posts.restarts.size();
     m.connectToServerByType(1, quint64(0));
     spinFor(700ms);
@@ -512,97 +540,199 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
     networks->setServerManager(nullptr);
 }
 
-// Trade servers that accept the connection and the TLS handshake, then close
-// before answering the logon, are tried on the back-off schedule, not at once
-// after every close; only a server that accepts the logon (in HTTP mode: one
-// that answers) ends the back-off.
-TEST_F(ServerManagerTest, ServersThatCloseDuringTheLogonAreTriedOnTheBackOffSchedule)
+// Servers that close during the logon, right after it, or (HTTP, which has
+// no logon) right after answering are tried on the back-off schedule, not at
+// once after every close; only a server that served for the longest delay
+// ends the back-off, and the next loss then moves on at once.
+TEST_F(ServerManagerTest, ServersThatCloseEarlyAreTriedOnTheBackOffSchedule)
 {
-    brokersim::BrokerSimulator sim;
-    ASSERT_TRUE(sim.start());
+    const brokersim::Function kEcho { 900, 1 };
+    constexpr qsizetype kWholeReply = 1 << 20;
+    struct Row {
+        const char* what;
+        int32_t kind;
+        brokersim::Function fault; // the reply after which the server closes
+        qsizetype bytes; // written of it before closing
+    };
+    const Row rows[] = {
+        { "TC, closed during the logon", 1, brokersim::kLogon, 0 },
+        { "TC, closed right after the logon", 1, brokersim::kLogon, kWholeReply },
+        { "HTTP, closed right after a reply", 0, kEcho, kWholeReply },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        brokersim::BrokerSimulator sim;
+        ASSERT_TRUE(sim.start());
+        platform::TlsTrust::reset();
+        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        CSSession::releaseAll();
+        sim.registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
+            return brokersim::Reply::withTable(
+                brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("text")) }));
+        });
+        const QString tc = QString::number(sim.tcPort());
+        const QString http = QString::number(sim.httpPort());
+        QFile::remove(options.userPath); // the row before stored its selection
+        writeShipped(document(listDict({ { "行情一", "127.0.0.1", http, {} }, { "行情二", "127.0.0.1", http, {} } },
+                                  {}, {}),
+            listDict({ { "甲", "127.0.0.1", tc, {} }, { "乙", "127.0.0.1", tc, {} } }, {}, {})));
+        NetworkFactory::resetInstance();
+        NetworkFactory* networks = NetworkFactory::getInstance();
+        DMServerManager m([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+            DMNotificationCenter::getInstance(), options);
+        networks->setServerManager(&m);
+        const int32_t kind = row.kind;
+
+        struct : CSNetworkObserver {
+            int replies = 0;
+            bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
+            {
+                ++replies;
+                return true;
+            }
+        } observer;
+        CSPacket packet(kEcho.main, kEcho.sub, QStringLiteral("text=hello"));
+        // Each move to another server: the server, whether the connect waits
+        // for its delay, and the delay the next one will wait.
+        using Try = std::tuple<qint64, bool, double>;
+        std::vector<Try> tries;
+        std::shared_ptr<CSNetwork> network;
+        DMNotificationCenter::getInstance()->addObserver(&tries,
+            TypedNotificationCenter::Handler([&](const platform::Notification& n) {
+                if (n.object == QVariant(kind))
+                    tries.emplace_back(m.indexOfSelectedByType(kind), !network->connection(), m.nextConnectDelay(kind));
+            }),
+            DMServerManager::kConnectionRestart);
+        // The quote side asks on every new connection, as the status bar does.
+        DMNotificationCenter::getInstance()->addObserver(&observer,
+            TypedNotificationCenter::Handler([&](const platform::Notification& n) {
+                if (kind == 0 && n.object == QVariant(0))
+                    networks->getNetwork(0)->sendRequestWithObserver(&observer, QStringLiteral("echo"), &packet, 30);
+            }),
+            NetworkFactory::kConnectionEstablished);
+
+        constexpr int kCloses = 5;
+        for (int i = 0; i < kCloses; ++i)
+            sim.dropAfterBytesNext(row.fault, row.bytes);
+        sim.withholdNext(row.fault);
+        network = networks->getNetwork(kind);
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        EXPECT_EQ(sim.receivedCount(row.fault), kCloses + 1);
+        // Alternating, the first move at once, every later one after its delay.
+        EXPECT_EQ(tries,
+            (std::vector<Try> {
+                { 1, false, 0.05 }, { 0, true, 0.1 }, { 1, true, 0.2 }, { 0, true, 0.4 }, { 1, true, 0.4 } }));
+
+        // The server answers, and serves: only after the longest delay does
+        // the back-off end.
+        const int replies = observer.replies;
+        EXPECT_EQ(sim.releaseWithheld(), 1);
+        ASSERT_TRUE(spinUntil([&] { return kind == 0 ? observer.replies == replies + 1 : network->isLoggedOn(); }));
+        EXPECT_EQ(m.nextConnectDelay(kind), 0.4);
+        clockNow += 400ms;
+        EXPECT_EQ(m.nextConnectDelay(kind), 0.0);
+        // The next loss moves on at once.
+        sim.dropConnections();
+        ASSERT_TRUE(spinUntil([&] { return tries.size() == kCloses + 1; }));
+        EXPECT_EQ(tries.back(), (Try { 0, false, 0.05 }));
+
+        networks->setRetryFlag(false);
+        DMNotificationCenter::getInstance()->removeObserver(&tries);
+        DMNotificationCenter::getInstance()->removeObserver(&observer);
+        NetworkFactory::resetInstance();
+        platform::TlsTrust::reset();
+        CSSession::releaseAll();
+    }
+}
+
+// While a connect waits out its delay, a request connects at once to the
+// server moved to, not to the one that just failed; that server's logon then
+// holds: the waiting connect does not tear it down, and what was written
+// there is answered. A server chosen in the list ends the back-off only once
+// it has served.
+TEST_F(ServerManagerTest, ARequestDuringTheWaitGoesToTheServerMovedToAndStaysThere)
+{
+    brokersim::BrokerSimulator a;
+    brokersim::BrokerSimulator b;
+    ASSERT_TRUE(a.start());
+    ASSERT_TRUE(b.start());
     platform::TlsTrust::reset();
-    platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+    platform::TlsTrust::addCaCertificates(a.trustedCertificates());
+    platform::TlsTrust::addCaCertificates(b.trustedCertificates());
     CSSession::releaseAll();
     const brokersim::Function kEcho { 900, 1 };
-    sim.registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request& r, brokersim::BrokerState&) {
-        return brokersim::Reply::withTable(
-            brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("text")) }));
-    });
-    const QString tc = QString::number(sim.tcPort());
-    writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(sim.httpPort()), {} } }, {}, {}),
-        listDict({ { "甲", "127.0.0.1", tc, {} }, { "乙", "127.0.0.1", tc, {} } }, {}, {})));
+    for (brokersim::BrokerSimulator* sim : { &a, &b }) {
+        sim->registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+            return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("echo")).row({ "ok" }));
+        });
+    }
+    writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
+        listDict({ { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
+                     { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
+            "127.0.0.1", QString::number(b.tcPort()))));
     NetworkFactory::resetInstance();
     NetworkFactory* networks = NetworkFactory::getInstance();
     DMServerManager m([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
         DMNotificationCenter::getInstance(), options);
     networks->setServerManager(&m);
+    const auto logons = [](const brokersim::BrokerSimulator& sim) {
+        return std::count_if(sim.received().cbegin(), sim.received().cend(),
+            [](const brokersim::Request& r) { return r.logon; });
+    };
 
-    // Each move to another trade server: the server, whether the connect waits
-    // for its delay, and the delay the next one will wait.
-    using Try = std::tuple<qint64, bool, double>;
-    std::vector<Try> tries;
-    std::shared_ptr<CSNetwork> trade;
-    DMNotificationCenter::getInstance()->addObserver(&tries,
-        TypedNotificationCenter::Handler([&](const platform::Notification& n) {
-            if (n.object == QVariant(1))
-                tries.emplace_back(m.indexOfSelectedByType(1), !trade->connection(), m.nextConnectDelay(1));
-        }),
-        DMServerManager::kConnectionRestart);
+    // 乙 closes once during the logon: 甲 at once, which closes too; then 乙
+    // after its delay.
+    b.dropAfterBytesNext(brokersim::kLogon, 0);
+    for (int i = 0; i < 10; ++i)
+        a.dropAfterBytesNext(brokersim::kLogon, 0);
+    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
+    ASSERT_TRUE(spinUntil([&] { return m.isConnectWaiting(1); }));
+    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(logons(a), 1);
 
-    constexpr int kCloses = 5;
-    for (int i = 0; i < kCloses; ++i)
-        sim.dropAfterBytesNext(brokersim::kLogon, 0);
-    sim.withholdNext(brokersim::kLogon);
-    trade = networks->getNetwork(1);
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
-    qsizetype logons = 0;
-    for (const brokersim::Request& r : sim.received())
-        logons += r.logon ? 1 : 0;
-    EXPECT_EQ(logons, kCloses + 1);
-    // Alternating, the first move at once, every later one after its delay.
-    EXPECT_EQ(tries,
-        (std::vector<Try> {
-            { 1, false, 0.05 }, { 0, true, 0.1 }, { 1, true, 0.2 }, { 0, true, 0.4 }, { 1, true, 0.4 } }));
-
-    // A request made meanwhile waits for the logon and goes out once it is accepted.
     struct : CSNetworkObserver {
         int replies = 0;
+        int errors = 0;
         bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
         {
             ++replies;
             return true;
         }
-    } waiting;
-    CSPacket packet(kEcho.main, kEcho.sub, QStringLiteral("text=waits"));
-    const quint64 id = trade->sendRequestWithObserver(&waiting, QStringLiteral("echo"), &packet, 30);
-    ASSERT_TRUE(trade->requestWithTag(id));
-    EXPECT_EQ(trade->requestWithTag(id)->status(), CSRequest::WaitsForLogon);
-    EXPECT_EQ(m.nextConnectDelay(1), 0.4);
-    EXPECT_EQ(sim.releaseWithheld(), 1);
-    ASSERT_TRUE(spinUntil([&] { return waiting.replies == 1; }));
-    EXPECT_EQ(sim.receivedCount(kEcho), 1);
-    EXPECT_EQ(m.nextConnectDelay(1), 0.0);
-    // The next loss moves on at once.
-    sim.dropConnections();
-    ASSERT_TRUE(spinUntil([&] { return tries.size() == kCloses + 1; }));
-    EXPECT_EQ(tries.back(), (Try { 0, false, 0.05 }));
+        bool respondWithError(const CSError&, const QString&) override
+        {
+            ++errors;
+            return true;
+        }
+    } observer;
+    b.withholdNext(kEcho);
+    CSPacket packet(kEcho.main, kEcho.sub, QStringLiteral("text=x"));
+    trade->sendRequestWithObserver(&observer, QStringLiteral("echo"), &packet, 30);
+    ASSERT_TRUE(spinUntil([&] { return b.withheldCount() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return !m.isConnectWaiting(1); }));
+    EXPECT_EQ(b.releaseWithheld(), 1);
+    ASSERT_TRUE(spinUntil([&] { return observer.replies + observer.errors == 1; }));
+    EXPECT_EQ(observer.replies, 1);
+    EXPECT_EQ(logons(a), 1);
+    EXPECT_EQ(logons(b), 2);
+    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(trade->serverInfo()->port(), b.tcPort());
 
-    // HTTP has no logon: an open connection leaves the back-off, an answer ends it.
-    Posts established;
-    DMNotificationCenter::getInstance()->addObserver(&established, &Posts::onRestart, 2);
-    ASSERT_TRUE(m.connectToServerByType(0, quint64(0)));
-    const std::shared_ptr<CSNetwork> quote = networks->getNetwork(0);
-    ASSERT_TRUE(spinUntil([&] {
-        return std::count(established.restarts.begin(), established.restarts.end(), QVariant(0)) == 1;
-    }));
-    EXPECT_EQ(m.nextConnectDelay(0), 0.05);
-    quote->sendRequestWithObserver(&waiting, QStringLiteral("echo"), &packet, 30);
-    ASSERT_TRUE(spinUntil([&] { return waiting.replies == 2; }));
-    EXPECT_EQ(m.nextConnectDelay(0), 0.0);
+    // 乙 has not served long: 甲, chosen in the server list, waits its turn.
+    a.clearControls();
+    ServerListController list(&m);
+    list.currentConnectionSelected(1, 0);
+    EXPECT_TRUE(m.isConnectWaiting(1));
+    ASSERT_TRUE(spinUntil([&] { return logons(a) == 2 && trade->isLoggedOn(); }));
+    EXPECT_EQ(m.nextConnectDelay(1), 0.2);
+    clockNow += 400ms;
+    EXPECT_EQ(m.nextConnectDelay(1), 0.0);
+    const qsizetype before = logons(b);
+    a.dropConnections();
+    ASSERT_TRUE(spinUntil([&] { return logons(b) == before + 1; }));
+    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(m.nextConnectDelay(1), 0.05);
 
     networks->setRetryFlag(false);
-    DMNotificationCenter::getInstance()->removeObserver(&tries);
-    DMNotificationCenter::getInstance()->removeObserver(&established);
     NetworkFactory::resetInstance();
     platform::TlsTrust::reset();
     CSSession::releaseAll();
