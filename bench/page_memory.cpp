@@ -1,10 +1,13 @@
 // The client's resident memory while a customer goes round the pages and
 // places orders, in the main window against the in-process broker simulator:
 // 撤单 → 资产查询 → 买入 from the menu, and buy orders confirmed in the
-// dialog on the buying page, each answered in its message box. Each
-// benchmark runs its 200 rounds once; the first 20 let the caches and pools
-// settle, and the counters give how much the process grew over the rest,
-// which must stay under 2 MB (the run fails with the figure otherwise):
+// dialog on the buying page, each answered in its message box; and 2,020
+// rounds in which the broker hangs up on every connection and the client
+// reconnects (BM_Reconnects). Each benchmark runs its rounds once (200 of
+// pages or orders); the first 20 let the caches and pools settle, and the
+// counters give how much the process grew over the rest, which must stay
+// under 2 MB (the run fails with the figure otherwise):
+//   rss_before_mb    resident set after the settling rounds
 //   rss_growth_kb    resident set (as `ps` shows it), after malloc_trim
 //   heap_growth_kb   bytes the allocator hands out (mallinfo2)
 //   *_per_round_b    the same per round
@@ -13,6 +16,7 @@
 #include "app/SharedServices.h"
 #include "bench/TradeDesk.h"
 #include "comm/request/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/ShellDataModels.h"
@@ -28,6 +32,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -46,6 +51,8 @@ using namespace std::chrono_literals;
 constexpr int kRounds = 200;
 constexpr int kSettling = 20;
 constexpr qint64 kMaxGrowth = 2 * 1024 * 1024;
+// Each round drops the trade and the quote connection.
+constexpr int kReconnectRounds = 2020;
 
 // The resident set in bytes, after the allocator gave back what it could.
 qint64 residentBytes()
@@ -198,8 +205,9 @@ Desk& desk()
     return *theDesk;
 }
 
-// Runs `round` kRounds times and reports the growth after the settling rounds.
-void measureRounds(benchmark::State& state, const std::function<bool()>& round)
+// Runs `round` `rounds` times and reports the growth after the settling rounds.
+void measureRounds(benchmark::State& state, const std::function<bool()>& round, int rounds = kRounds,
+    int settling = kSettling)
 {
     const auto run = [&](int count) {
         for (int i = 0; i < count; ++i) {
@@ -211,11 +219,12 @@ void measureRounds(benchmark::State& state, const std::function<bool()>& round)
         return true;
     };
     for (auto _ : state) {
-        if (!run(kSettling))
+        if (!run(settling))
             return;
         const qint64 rss = residentBytes();
         const qint64 heap = heapBytes();
-        const int measured = kRounds - kSettling;
+        state.counters["rss_before_mb"] = double(rss) / (1024 * 1024);
+        const int measured = rounds - settling;
         if (!run(measured))
             return;
         const double rssGrowth = double(residentBytes() - rss);
@@ -248,6 +257,70 @@ void BM_Orders(benchmark::State& state)
     measureRounds(state, [&d] { return d.order(); });
 }
 BENCHMARK(BM_Orders)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The server lists of the real client, pointing twice at the simulator's
+// fronts, with delays short enough for thousands of reconnects: each round the
+// simulator drops every connection, the networks move to the other server and
+// the trade network logs on again, while the main window and the account hear
+// of every connection as they do against a broker that hangs up.
+struct Reconnects {
+    Desk& d;
+    QTemporaryDir folder;
+    std::unique_ptr<DMServerManager> lists;
+    int moves = 0;
+
+    explicit Reconnects(Desk& desk)
+        : d(desk)
+    {
+        DMServerManager::Options options;
+        options.userPath = folder.filePath(QStringLiteral("ServerInfo.plist"));
+        options.firstRetryDelay = options.maxRetryDelay = 0.001;
+        lists = std::make_unique<DMServerManager>(
+            [] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+            DMNotificationCenter::getInstance(), options);
+        const QString quote = QStringLiteral("一:127.0.0.1:%1,二:127.0.0.1:%1").arg(d.sim.httpPort());
+        const QString trade = QStringLiteral("一:127.0.0.1:%1,二:127.0.0.1:%1").arg(d.sim.tcPort());
+        lists->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
+                                                            .column("msp")
+                                                            .column("hq_servlist")
+                                                            .column("jy_servlist")
+                                                            .row({ "模拟", quote, trade }),
+            2));
+        NetworkFactory::getInstance()->setServerManager(lists.get());
+        NetworkFactory::getInstance()->setRetryFlag(true);
+        DMNotificationCenter::getInstance()->addObserver(this,
+            TypedNotificationCenter::Handler([this](const platform::Notification&) { ++moves; }),
+            DMServerManager::kConnectionRestart);
+    }
+    ~Reconnects()
+    {
+        DMNotificationCenter::getInstance()->removeObserver(this);
+        NetworkFactory::getInstance()->setRetryFlag(false);
+        NetworkFactory::getInstance()->setServerManager(&d.servers);
+    }
+
+    bool round()
+    {
+        CSNetwork& trade = *NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+        CSNetwork& quote = *NetworkFactory::getInstance()->getNetwork(NetworkFactory::kQuote);
+        // Every open connection is lost and moved; a quote side still
+        // connecting is not open yet.
+        const auto open = [](CSNetwork& n) { return n.connection() && n.connection()->isConnected() ? 1 : 0; };
+        const int expected = moves + open(trade) + open(quote);
+        d.sim.dropConnections();
+        return spinUntil([&] { return moves >= expected && trade.isLoggedOn(); }) && d.settle();
+    }
+};
+
+void BM_Reconnects(benchmark::State& state)
+{
+    Desk& d = desk();
+    Reconnects reconnects(d);
+    measureRounds(state, [&reconnects] { return reconnects.round(); }, kReconnectRounds, kSettling);
+    // Trade and quote moves over all the rounds, settling ones included.
+    state.counters["reconnects"] = reconnects.moves;
+}
+BENCHMARK(BM_Reconnects)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
