@@ -182,8 +182,10 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     screenshot(view, "risk-status-notice.png");
     EXPECT_FALSE(view->findChild<QCheckBox*>("checkButton")->isVisible());
     auto* later = view->findChild<QPushButton*>("cancelButton");
+    auto* now = view->findChild<QPushButton*>("agreeButton");
     EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
-    EXPECT_EQ(view->findChild<QPushButton*>("agreeButton")->text(), QStringLiteral("马上重新评估"));
+    EXPECT_EQ(now->text(), QStringLiteral("马上重新评估"));
+    const int buttonHeights[] = { later->height(), now->height() };
     later->click();
     EXPECT_EQ(result, 0);
     notice->close(); // already gone: nothing happens
@@ -196,6 +198,9 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
             box = b;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->informativeText(), QStringLiteral("请完成评估"));
+    // The notice's buttons are as high as those of the other windows.
+    for (const int height : buttonHeights)
+        EXPECT_EQ(height, box->buttons().front()->height());
     alert->close();
     EXPECT_TRUE(testsupport::spinUntil([&] { return dismissed; }));
 }
