@@ -1,7 +1,9 @@
 #include "app/AppDelegate.h"
 #include "core/SystemInfo.h"
+#include "platform/QtTranslations.h"
 
 #include <QApplication>
+#include <QDebug>
 
 int main(int argc, char** argv)
 {
@@ -10,6 +12,9 @@ int main(int argc, char** argv)
     // Windows come and go between the login and the main window; the session
     // decides when the application ends.
     QApplication::setQuitOnLastWindowClosed(false);
+    const auto qtTexts = platform::installQtTranslations();
+    if (!qtTexts)
+        qWarning() << "Qt's Chinese translations are missing; its own menus stay in English";
     SystemInfo::setInfoDictionary({ { QStringLiteral("CFBundleVersion"), QStringLiteral(LUMORA_VERSION) },
         { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
 

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <initializer_list>
 
 namespace {
 
@@ -40,22 +42,27 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(textView_, 1);
     if (controller_->state().agreeCentred) {
-        // Without cancel the agree button stands in the middle of the window
-        // whether or not the check box is there, the progress indicator 10
-        // to its right: an empty space as wide as the indicator balances it.
+        // Without cancel the agree button keeps its own width in the middle
+        // of the window, the progress indicator 10 to its right. Both sides
+        // are as wide as the wider of the check box and the indicator and
+        // keep that width when either is hidden, so the button stays centred
+        // and never covers the check box's text.
         progressIndicator_->setFixedWidth(kProgressWidth);
-        QSizePolicy keepsPlace = progressIndicator_->sizePolicy();
-        keepsPlace.setRetainSizeWhenHidden(true);
-        progressIndicator_->setSizePolicy(keepsPlace);
-        auto* centre = new QHBoxLayout;
-        centre->setSpacing(0);
-        centre->addSpacing(kProgressWidth + kProgressGap);
-        centre->addWidget(agreeButton_);
-        centre->addSpacing(kProgressGap);
-        centre->addWidget(progressIndicator_);
+        for (QWidget* side : std::initializer_list<QWidget*> { checkButton_, progressIndicator_ }) {
+            QSizePolicy keepsPlace = side->sizePolicy();
+            keepsPlace.setRetainSizeWhenHidden(true);
+            side->setSizePolicy(keepsPlace);
+        }
+        const int sideWidth = std::max(checkButton_->sizeHint().width(), kProgressWidth);
         auto* row = new QGridLayout;
+        row->setHorizontalSpacing(kProgressGap);
         row->addWidget(checkButton_, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
-        row->addLayout(centre, 0, 0, Qt::AlignHCenter | Qt::AlignVCenter);
+        row->addWidget(agreeButton_, 0, 1, Qt::AlignCenter);
+        row->addWidget(progressIndicator_, 0, 2, Qt::AlignLeft | Qt::AlignVCenter);
+        for (const int column : { 0, 2 }) {
+            row->setColumnMinimumWidth(column, sideWidth);
+            row->setColumnStretch(column, 1);
+        }
         layout->addLayout(row);
     } else {
         auto* buttons = new QHBoxLayout;
@@ -74,6 +81,9 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     connect(cancelButton_, &QPushButton::clicked, this, [this] { controller_->cancelButtonClick(); });
     connect(agreeButton_, &QPushButton::clicked, this, [this] { controller_->agreeButtonClick(); });
     refresh();
+    // The minimum above is the window's own; the buttons' row, titled now,
+    // may need more room (large fonts).
+    setMinimumWidth(std::max(minimumWidth(), layout->totalMinimumSize().width()));
 }
 
 BusinessContractView::~BusinessContractView()

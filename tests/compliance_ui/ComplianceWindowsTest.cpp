@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
 #include <QLayout>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -106,28 +107,66 @@ TEST(BusinessContractViewTest, AgreeNeedsTheCheckBoxAndClosesTheWindow)
     EXPECT_EQ(result, kContractDeclined);
 }
 
-// Without cancel, the agree button stands in the middle of the window, the
-// check box shown or not, and the progress indicator 10 to its right.
+struct PendingSigner : IPermissionSigner {
+    QString requestPermissionSign(IPermissionSign*, const QString&) override { return QStringLiteral("pending"); }
+};
+
+// Without cancel, the agree button keeps its own width in the middle of the
+// window, the check box shown or not, the check box's text whole beside it
+// and the progress indicator 10 to its right, at the smallest width the
+// window takes and wider, also in a large font.
 TEST(BusinessContractViewTest, WithoutCancelTheAgreeButtonIsCentred)
 {
-    for (const bool checkHidden : { false, true }) {
-        SCOPED_TRACE(checkHidden);
+    const struct {
+        bool checkHidden;
+        int width; // 0: the window's minimum
+        int pointSize; // 0: the application's font
+    } rows[] = {
+        { false, 0, 0 },
+        { false, 701, 0 },
+        { false, 1200, 0 },
+        { true, 0, 0 },
+        { true, 701, 0 },
+        { false, 0, 24 },
+    };
+    const QFont appFont = QApplication::font();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.checkHidden << " " << row.width << " " << row.pointSize);
+        if (row.pointSize) {
+            QFont large = appFont;
+            large.setPointSize(row.pointSize);
+            QApplication::setFont(large);
+        }
         RDOOpdAppropriateness notice;
         notice.content = QStringLiteral("请仔细阅读");
-        auto controller = std::make_shared<BusinessContractWindow>(notice);
+        notice.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9");
+        PendingSigner signer;
+        auto controller = std::make_shared<BusinessContractWindow>(notice, &signer);
         controller->canCancel = false;
-        controller->checkButtonHidden = checkHidden;
+        controller->checkButtonHidden = row.checkHidden;
         controller->windowDidLoad();
         BusinessContractView view(controller);
-        view.resize(701, 420);
+        QApplication::setFont(appFont);
+        view.resize(row.width ? row.width : view.minimumWidth(), 420);
         view.show();
+        auto* check = view.findChild<QCheckBox*>("checkButton");
+        auto* agree = view.findChild<QPushButton*>("agreeButton");
+        if (!row.checkHidden)
+            check->click();
+        agree->click(); // signing: the progress indicator shows
         view.layout()->activate();
-        EXPECT_EQ(view.findChild<QCheckBox*>("checkButton")->isVisible(), !checkHidden);
-        const QPushButton* agree = view.findChild<QPushButton*>("agreeButton");
-        const int x = agree->mapTo(&view, QPoint()).x();
-        EXPECT_NEAR(x, (view.width() - agree->width()) / 2, 1);
-        EXPECT_EQ(view.findChild<QProgressBar*>("progressIndicator")->mapTo(&view, QPoint()).x(),
-            x + agree->width() + 10);
+        EXPECT_EQ(check->isVisible(), !row.checkHidden);
+        const auto* progress = view.findChild<QProgressBar*>("progressIndicator");
+        ASSERT_TRUE(progress->isVisible());
+
+        const QRect button(agree->mapTo(&view, QPoint()), agree->size());
+        EXPECT_EQ(button.width(), agree->sizeHint().width());
+        EXPECT_NEAR(button.x(), (view.width() - button.width()) / 2, 1);
+        EXPECT_EQ(progress->mapTo(&view, QPoint()).x(), button.x() + button.width() + 10);
+        if (!row.checkHidden) {
+            EXPECT_GE(check->width(), check->sizeHint().width());
+            EXPECT_LE(check->mapTo(&view, QPoint(check->width(), 0)).x(), button.x());
+        }
     }
 }
 
@@ -143,8 +182,10 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     screenshot(view, "risk-status-notice.png");
     EXPECT_FALSE(view->findChild<QCheckBox*>("checkButton")->isVisible());
     auto* later = view->findChild<QPushButton*>("cancelButton");
+    auto* now = view->findChild<QPushButton*>("agreeButton");
     EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
-    EXPECT_EQ(view->findChild<QPushButton*>("agreeButton")->text(), QStringLiteral("马上重新评估"));
+    EXPECT_EQ(now->text(), QStringLiteral("马上重新评估"));
+    const int buttonHeights[] = { later->height(), now->height() };
     later->click();
     EXPECT_EQ(result, 0);
     notice->close(); // already gone: nothing happens
@@ -157,6 +198,9 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
             box = b;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->informativeText(), QStringLiteral("请完成评估"));
+    // The notice's buttons are as high as those of the other windows.
+    for (const int height : buttonHeights)
+        EXPECT_EQ(height, box->buttons().front()->height());
     alert->close();
     EXPECT_TRUE(testsupport::spinUntil([&] { return dismissed; }));
 }

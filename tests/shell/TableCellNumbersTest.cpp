@@ -44,6 +44,7 @@ TEST(TableCellNumbers, SignsBeyondADoubleShowInTheText)
         { "0." + zeros + "1e402", CellTone::Profit }, // within range, past the stack buffer
         { "+99999999999999999999999e-99999999999999999999999", CellTone::Neutral },
         { "-1e99999999999999999999999", CellTone::Loss }, { "0e999", CellTone::Neutral },
+        { "1e+400", CellTone::Profit }, { "-1e+400", CellTone::Loss }, // a signed exponent
         { "0.0000010000000000000000001", CellTone::Neutral }, // one millionth as a double
     };
     for (const auto& c : cases)

@@ -30,6 +30,7 @@ inline void typeIntoPriceAndQuantity(
         { price, "-1,5", "15" },
         { quantity, "1x2", "12" },
         { quantity, "1.5", "15" },
+        { quantity, "1000000", "1000000" }, // longer than a code
         { quantity, "-300", "300" },
     };
     for (const auto& row : rows) {
