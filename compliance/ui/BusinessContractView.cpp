@@ -34,6 +34,8 @@ BusinessContractView::BusinessContractView(std::shared_ptr<BusinessContractWindo
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
     agreeButton_ = new QPushButton(QStringLiteral("同意"), this);
     agreeButton_->setObjectName(QStringLiteral("agreeButton"));
+    for (QPushButton* button : { cancelButton_, agreeButton_ })
+        button->setMinimumHeight(ui::kDialogButtonHeight);
     progressIndicator_ = new QProgressBar(this);
     progressIndicator_->setObjectName(QStringLiteral("progressIndicator"));
     progressIndicator_->setRange(0, 0);

@@ -23,6 +23,10 @@
 
 namespace ui {
 
+// The height of a dialog's push buttons (confirm, agree, cancel): a roomy
+// target whatever the style's own, which is shorter on some desktops.
+constexpr int kDialogButtonHeight = 30;
+
 // Moves `window` so that its frame is centred over the frame of `parent`
 // (or over the available screen without a parent).
 void centreOver(QWidget* window, const QWidget* parent);

@@ -198,9 +198,9 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
             box = b;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->informativeText(), QStringLiteral("请完成评估"));
-    // The notice's buttons are as high as those of the other windows.
+    // The notice's buttons are as high as the other dialogs' (the order confirmation's).
     for (const int height : buttonHeights)
-        EXPECT_EQ(height, box->buttons().front()->height());
+        EXPECT_EQ(height, ui::kDialogButtonHeight);
     alert->close();
     EXPECT_TRUE(testsupport::spinUntil([&] { return dismissed; }));
 }

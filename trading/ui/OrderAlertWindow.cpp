@@ -164,8 +164,8 @@ void OrderAlertWindow::refresh()
     warningText_->setGeometry(20, 10, size.width() - 40, h - 90);
     orderProgress_->setGeometry(20, h - 40, 60, 16);
     orderProgress_->setVisible(c.isBusy());
-    cancelButton_->setGeometry(size.width() - 200, h - 46, 80, 30);
-    confirmButton_->setGeometry(size.width() - 110, h - 46, 90, 30);
+    cancelButton_->setGeometry(size.width() - 200, h - 46, 80, ui::kDialogButtonHeight);
+    confirmButton_->setGeometry(size.width() - 110, h - 46, 90, ui::kDialogButtonHeight);
     confirmButton_->setText(c.confirmTitle());
     cancelButton_->setEnabled(!c.isBusy());
     confirmButton_->setEnabled(!c.isBusy());
