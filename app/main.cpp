@@ -3,7 +3,6 @@
 #include "platform/QtTranslations.h"
 
 #include <QApplication>
-#include <QDebug>
 
 int main(int argc, char** argv)
 {
@@ -12,9 +11,8 @@ int main(int argc, char** argv)
     // Windows come and go between the login and the main window; the session
     // decides when the application ends.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Without the system's translations Qt's own texts simply stay in English.
     const auto qtTexts = platform::installQtTranslations();
-    if (!qtTexts)
-        qWarning() << "Qt's Chinese translations are missing; its own menus stay in English";
     SystemInfo::setInfoDictionary({ { QStringLiteral("CFBundleVersion"), QStringLiteral(LUMORA_VERSION) },
         { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
 

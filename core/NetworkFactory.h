@@ -14,8 +14,8 @@ class DMNotificationCenter;
 // quote, 1 trade), connects each to the kind's selected server, announces
 // established connections (DMNotificationCenter type 2, object the kind),
 // tells the server lists when a server accepts the logon or a connection is
-// lost, and moves a network
-// to another server of its list when its connection is lost.
+// lost, and moves a network to another server of its list when its
+// connection is lost.
 // Main thread only, but for the creation of the shared instance.
 class NetworkFactory final : public INetworkFactory, public CSNetworkConnectionDelegate {
 public:

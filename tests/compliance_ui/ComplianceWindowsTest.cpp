@@ -185,7 +185,9 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     auto* now = view->findChild<QPushButton*>("agreeButton");
     EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
     EXPECT_EQ(now->text(), QStringLiteral("马上重新评估"));
-    const int buttonHeights[] = { later->height(), now->height() };
+    // The notice's buttons are as high as the other dialogs' (the order confirmation's).
+    EXPECT_EQ(later->height(), ui::kDialogButtonHeight);
+    EXPECT_EQ(now->height(), ui::kDialogButtonHeight);
     later->click();
     EXPECT_EQ(result, 0);
     notice->close(); // already gone: nothing happens
@@ -198,9 +200,6 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
             box = b;
     ASSERT_TRUE(box);
     EXPECT_EQ(box->informativeText(), QStringLiteral("请完成评估"));
-    // The notice's buttons are as high as the other dialogs' (the order confirmation's).
-    for (const int height : buttonHeights)
-        EXPECT_EQ(height, ui::kDialogButtonHeight);
     alert->close();
     EXPECT_TRUE(testsupport::spinUntil([&] { return dismissed; }));
 }
