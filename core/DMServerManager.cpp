@@ -400,6 +400,14 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     }
     updateList(kQuote);
     updateList(kTrade);
+    // A waiting connect goes only to a server that is still listed.
+    for (ListState* l : { &quote_, &trade_ }) {
+        const bool listed = std::any_of(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
+            return std::pair(server->getServerIP(), server->getServerPort()) == l->pendingServer;
+        });
+        if (!listed)
+            l->pendingConnect.reset();
+    }
     saveServerInfoToLocal();
 }
 
@@ -467,7 +475,8 @@ void DMServerManager::pointPublicAddressLookup()
     IPMacAddressInfo::setSharedWebServer(base);
 }
 
-bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
+bool DMServerManager::connectServer(
+    int32_t type, const RDOServerInfo& server, const CSServerInfo& info, bool paced)
 {
     pointPublicAddressLookup();
     INetworkFactory* factory = networkCreator();
@@ -477,11 +486,18 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
     if (!network)
         return false;
     ListState& l = *list(type);
+    if (!paced && network->isConnectedTo(info)) {
+        // Chosen where the network already is: the connection, what it
+        // carries and the time it has served all stay.
+        l.pendingConnect.reset();
+        return true;
+    }
     // A server that refuses at once, closes before the logon is answered or
     // right after it would otherwise be retried on every pass of the run
-    // loop: attempts with no server serving in between wait longer each time.
+    // loop: moves with no server serving in between wait longer each time.
+    // A person's choice goes at once, but counts as an attempt.
     settleServed(l);
-    const double delay = nextConnectDelay(type);
+    const double delay = paced ? nextConnectDelay(type) : 0.0;
     ++l.attempts;
     l.pendingConnect.reset();
     std::weak_ptr<CSNetwork> weakNetwork = network;
@@ -493,12 +509,14 @@ bool DMServerManager::connectServer(int32_t type, const CSServerInfo& info)
     // none: it goes to the server moved to, never to the one that failed.
     if (!network->connection())
         network->setServerInfo(info);
+    l.pendingServer = { server.getServerIP(), server.getServerPort() };
     l.pendingConnect = std::make_unique<platform::RunLoopTimer>(
         delay, false, platform::RunLoopModes::common(), [this, type, weakNetwork, info] {
             const std::shared_ptr<CSNetwork> network = weakNetwork.lock();
-            // Already there (a request connected meanwhile, maybe logged on
-            // and sending): connecting again would tear that down.
-            if (!network || network->isConnectedTo(info))
+            // Already there (a request connected meanwhile), or on a
+            // connection that is logged on or carries a request: connecting
+            // would tear down what was sent there.
+            if (!network || network->isConnectedTo(info) || network->isInUse())
                 return;
             list(type)->servedSince.reset();
             network->connectTo(info);
@@ -537,7 +555,7 @@ void DMServerManager::connectionLostByType(int32_t type)
         settleServed(*l);
 }
 
-bool DMServerManager::connectToServerByType(int32_t type, quint64 index)
+bool DMServerManager::connectToIndex(int32_t type, quint64 index, bool paced)
 {
     assertMainThread();
     const ServerPtr server = DMServerInfoByType(type, index);
@@ -545,7 +563,17 @@ bool DMServerManager::connectToServerByType(int32_t type, quint64 index)
     if (!info)
         return false;
     setIndexOfSelectedByType(type, index);
-    return connectServer(type, *info);
+    return connectServer(type, *server, *info, paced);
+}
+
+bool DMServerManager::connectToServerByType(int32_t type, quint64 index)
+{
+    return connectToIndex(type, index, false);
+}
+
+bool DMServerManager::reconnectToServerByType(int32_t type, quint64 index)
+{
+    return connectToIndex(type, index, true);
 }
 
 bool DMServerManager::connectToServerByType(int32_t type, const QString& tag)
@@ -565,7 +593,7 @@ bool DMServerManager::connectToServerByTypeInfo(int32_t type, const ServerPtr& i
     const qint64 index = getIndexWithType(type, info->getTag());
     if (index >= 0)
         setIndexOfSelectedByType(type, quint64(index));
-    return connectServer(type, *server);
+    return connectServer(type, *info, *server, false);
 }
 
 // ---------------------------------------------------------------------------

@@ -117,14 +117,18 @@ public:
 
     // --- Connecting ---
     // connectToServerByType:index: selects the server and hands it to the
-    // kind's network (HTTP form for quotes, TC over TLS for trades, 5-second
-    // connect time-out), then posts DMNotificationCenter type 0. While no
-    // server of a kind has served since its last attempt, the next one waits
+    // kind's network at once (HTTP form for quotes, TC over TLS for trades,
+    // 5-second connect time-out), then posts DMNotificationCenter type 0.
+    // The server the network is already on is left as it is.
+    bool connectToServerByType(int32_t type, quint64 index) override;
+    // The same for the network factory's move after a lost connection. While
+    // no server of a kind has served since its last attempt, the move waits
     // (back-off): a server may close the connection before the logon, or
     // right after it. During the wait the server waited for is the network's,
     // so a request made meanwhile connects to it at once; once the network is
-    // on that server the waiting connect does nothing.
-    bool connectToServerByType(int32_t type, quint64 index) override;
+    // on that server, or its connection is in use, the waiting connect does
+    // nothing.
+    bool reconnectToServerByType(int32_t type, quint64 index) override;
     // Starts timing how long the kind's server serves.
     void logonAcceptedByType(int32_t type) override;
     // A connection that served long enough ends the kind's back-off.
@@ -190,6 +194,8 @@ private:
         // When the current connection's server accepted the logon.
         std::optional<std::chrono::steady_clock::time_point> servedSince;
         std::unique_ptr<platform::RunLoopTimer> pendingConnect;
+        // The address and port text of the server a waiting connect is for.
+        std::pair<QString, QString> pendingServer;
     };
 
     ListState* list(int32_t type);
@@ -204,7 +210,8 @@ private:
     void saveServerInfoToLocal();
 
     std::optional<CSServerInfo> connectionInfo(int32_t type, const RDOServerInfo& server) const;
-    bool connectServer(int32_t type, const CSServerInfo& info);
+    bool connectToIndex(int32_t type, quint64 index, bool paced);
+    bool connectServer(int32_t type, const RDOServerInfo& server, const CSServerInfo& info, bool paced);
     // Points the public-address lookup at the broker's web server.
     void pointPublicAddressLookup();
     void connectNow(int32_t type, const std::weak_ptr<CSNetwork>& network, const CSServerInfo& info);

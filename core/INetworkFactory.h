@@ -35,6 +35,11 @@ public:
     // Selects server `index`, connects the kind's network to it and posts
     // DMNotificationCenter type 0; false when there is no such server.
     virtual bool connectToServerByType(int32_t type, quint64 index) = 0;
+    // The same for a move after a lost connection, which may be paced.
+    virtual bool reconnectToServerByType(int32_t type, quint64 index)
+    {
+        return connectToServerByType(type, index);
+    }
     // A server of the kind accepted the logon (in HTTP mode: answered a
     // request). Reconnects stop waiting only once it has served a while.
     virtual void logonAcceptedByType(int32_t type) { }

@@ -186,5 +186,5 @@ void NetworkFactory::reconnectServer(CSNetwork& network)
     quint64 index = quint64(std::max<qint64>(selected, 0)) + count;
     if (index > n - 1)
         index -= n;
-    manager->connectToServerByType(kind, index);
+    manager->reconnectToServerByType(kind, index);
 }

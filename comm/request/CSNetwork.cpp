@@ -110,6 +110,17 @@ bool CSNetwork::isConnectedTo(const CSServerInfo& server) const
         && serverInfo_->port() == server.port() && serverInfo_->isTCMode() == server.isTCMode();
 }
 
+bool CSNetwork::isInUse() const
+{
+    if (!connection_)
+        return false;
+    if (logOnAnnounced_)
+        return true;
+    QMutexLocker lock(&tableLock_);
+    return std::any_of(
+        table_.begin(), table_.end(), [this](const auto& entry) { return !isOwn(*entry.second); });
+}
+
 qint32 CSNetwork::proxyModeTransfer(qint32 mode)
 {
     return (mode >= 1 && mode <= 3) ? mode : 0;
@@ -399,7 +410,7 @@ quint64 CSNetwork::sendRequestWithObserver(
 {
     if (!observer || identifier.isNull() || !packet)
         return 0;
-    if (!connection_ && !reconnect())
+    if (!connection_ && !hearingLoss_ && !reconnect())
         CSLOG << "no server to connect to";
 
     const QString& body = packet->data();
@@ -426,7 +437,7 @@ quint64 CSNetwork::sendRequestWithObserver(
     }
 
     qint32 status = 0;
-    if (!loggedOn_)
+    if (!loggedOn_ || (hearingLoss_ && !connection_))
         status |= CSRequest::WaitsForLogon;
     if (packet->session() && !CSSession::hasSession()) {
         status |= CSRequest::WaitsForSession;
@@ -690,13 +701,23 @@ void CSNetwork::connectionDidDisconnected(VEKConnection& connection)
         return;
     CSLOG << "disconnected";
     // The connection goes first, so that a request an observer sends while
-    // hearing of the drop opens a new connection instead of joining the dead one.
+    // hearing of the drop does not join the dead one. It waits until the
+    // delegate has had its say: it goes to the server the network moves to,
+    // never straight back to the one that has just failed.
     connection_.reset();
     resetHandshake();
     loggedOn_ = !isTCMode();
     logOnAnnounced_ = false;
+    const auto alive = alive_.watch();
+    hearingLoss_ = true;
     clearRequest();
-    notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); });
+    if (alive.survived())
+        notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); });
+    if (!alive.survived())
+        return;
+    hearingLoss_ = false;
+    if (!connection_ && requestCount() > 0 && !reconnect())
+        clearRequest();
 }
 
 void CSNetwork::connectionDidRecievedResponse(VEKConnection&, const VEKResponse& response)

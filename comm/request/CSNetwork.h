@@ -150,6 +150,9 @@ public:
     VEKConnection* connection() const { return connection_.get(); }
     // Whether a connection to this server is open or being opened.
     bool isConnectedTo(const CSServerInfo& server) const;
+    // Whether the connection is logged on (in HTTP mode: has answered) or
+    // carries a caller's request: replacing it would fail what it holds.
+    bool isInUse() const;
 
     // A reply whose payload could not be deciphered or expanded.
     static constexpr quint64 kUnreadableReplyStatus = 0x10000;
@@ -189,6 +192,9 @@ private:
     bool logOnAnnounced_ = false; // for the current connection
     quint64 logonPacketId_ = 0; // the logon in flight
     quint64 sessionPacketId_ = 0; // the session request in flight
+    // While observers and the delegate hear of a lost connection, a request
+    // opens no connection: the delegate may move the network first.
+    bool hearingLoss_ = false;
     platform::WeakRef<CSNetworkConnectionDelegate> connectionDelegate_;
     std::optional<CSServerInfo> serverInfo_;
     platform::RunLoopModes modes_ = platform::RunLoopModes::defaultMode();

@@ -207,7 +207,7 @@ TEST_F(ServerListControllerTest, PopUpsConnectionsAndClosing)
     EXPECT_EQ(manager->indexOfSelectedByType(1), 2);
 
     // A retry to another server after a lost connection moves the pop-up.
-    manager->connectToServerByType(1, quint64(0));
+    manager->reconnectToServerByType(1, quint64(0));
     EXPECT_EQ(c.tradeSelectedItem(), 0);
 
     // Closing posts type 10 with no object.

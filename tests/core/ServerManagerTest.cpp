@@ -444,23 +444,30 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     // A port text that is no port is not connected to (no silent cut to 16 bits).
     EXPECT_FALSE(m->connectToServerByType(1, quint64(2)));
 
-    // Connects with no server serving in between wait longer each time; only
-    // a server of the kind that served for the longest delay ends the
-    // back-off, neither an established connection (type 2) nor an accepted
-    // logon alone. The selection and its notice do not wait.
+    // Moves after a lost connection with no server serving in between wait
+    // longer each time; only a server of the kind that served for the
+    // longest delay ends the back-off, neither an established connection
+    // (type 2) nor an accepted logon alone. The selection and its notice do
+    // not wait. A person's choice connects at once, and counts.
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
     const size_t before = posts.restarts.size();
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 0);
+    EXPECT_EQ(posts.restarts.size(), before + 1);
+    EXPECT_TRUE(m->isConnectWaiting(1));
     auto unlisted = RDOServerInfo::initWithName(
         QStringLiteral("外"), QStringLiteral("127.0.0.1"), QStringLiteral("1"), {}, 2999);
     ASSERT_TRUE(m->connectToServerByTypeInfo(1, unlisted));
-    EXPECT_EQ(m->indexOfSelectedByType(1), 1); // neither "坏" nor the unlisted server moved the selection
-    EXPECT_EQ(posts.restarts.size(), before + 1);
-    EXPECT_EQ(trade->serverInfo()->port(), refused); // the connect waits
-    ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == 1; }, 2s));
-    EXPECT_EQ(m->nextConnectDelay(1), 0.1);
-    ASSERT_TRUE(m->connectToServerByType(1, quint64(1)));
-    ASSERT_TRUE(m->connectToServerByType(1, quint64(0))); // replaces the waiting one
-    EXPECT_EQ(m->indexOfSelectedByType(1), 0);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 0); // neither "坏" nor the unlisted server moved the selection
+    EXPECT_EQ(posts.restarts.size(), before + 2);
+    EXPECT_FALSE(m->isConnectWaiting(1));
+    EXPECT_EQ(trade->serverInfo()->port(), 1);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.2);
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(1)));
+    ASSERT_TRUE(spinUntil([&] { return trade->serverInfo()->port() == refused; }, 2s));
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(1))); // replaces the waiting one
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
     EXPECT_EQ(m->nextConnectDelay(1), 0.4);
     EXPECT_TRUE(m->isConnectWaiting(1));
     DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
@@ -472,9 +479,47 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     clockNow += 10ms;
     EXPECT_EQ(m->nextConnectDelay(1), 0.0);
     // A connect at once replaces the waiting one, which never fires after it.
-    ASSERT_TRUE(m->connectToServerByType(1, quint64(1)));
+    ASSERT_TRUE(m->connectToServerByTypeInfo(1, unlisted));
     EXPECT_FALSE(m->isConnectWaiting(1));
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
+
+    // A connect waiting for a server that is still listed after a rebuild
+    // goes on; one whose server is gone, or whose list is emptied, connects
+    // nothing. Nor does one that finds the connection carrying a request.
+    testsupport::LoopbackServer listening;
+    ASSERT_TRUE(listening.start());
+    const QString here = QStringLiteral("丁:127.0.0.1:%1").arg(listening.port());
+    const auto rebuild = [&](const QString& servers) {
+        m->updateServerInfo(*brokersim::toRecordSet(
+            brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", servers, servers }),
+            2));
+    };
+    for (const char* gone : { "戊:127.0.0.1:9", "" }) {
+        SCOPED_TRACE(gone);
+        rebuild(here);
+        ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+        rebuild(here + ",戊:127.0.0.1:9");
+        EXPECT_TRUE(m->isConnectWaiting(1));
+        rebuild(QString::fromUtf8(gone));
+        EXPECT_FALSE(m->isConnectWaiting(1));
+    }
+    spinFor(250ms);
+    EXPECT_EQ(listening.connectionCount(), 0);
+    rebuild(here);
+    ASSERT_TRUE(m->connectToServerByType(0, quint64(0)));
+    ASSERT_TRUE(listening.waitForConnections(1));
+    struct : CSNetworkObserver {
+    } asking;
+    CSPacket packet(900, 1, QStringLiteral("text=x"));
+    ASSERT_NE(quote->sendRequestWithObserver(&asking, QStringLiteral("x"), &packet, 30), 0u);
+    ASSERT_TRUE(listening.waitForReceived(1));
+    rebuild(here + ",戊:127.0.0.1:9");
+    ASSERT_TRUE(m->reconnectToServerByType(0, quint64(1)));
+    ASSERT_TRUE(spinUntil([&] { return !m->isConnectWaiting(0); }, 2s));
+    spinFor(50ms);
+    EXPECT_EQ(listening.connectionCount(), 1);
+    EXPECT_EQ(quote->serverInfo()->port(), listening.port());
+    EXPECT_EQ(quote->requestCount(), 1);
 
     // Other operations reach the factory's networks.
     m->setNetworkRetryFlag(false);
@@ -645,54 +690,16 @@ TEST_F(ServerManagerTest, ServersThatCloseEarlyAreTriedOnTheBackOffSchedule)
     }
 }
 
-// While a connect waits out its delay, a request connects at once to the
-// server moved to, not to the one that just failed; that server's logon then
-// holds: the waiting connect does not tear it down, and what was written
-// there is answered. A server chosen in the list ends the back-off only once
-// it has served.
-TEST_F(ServerManagerTest, ARequestDuringTheWaitGoesToTheServerMovedToAndStaysThere)
-{
-    brokersim::BrokerSimulator a;
-    brokersim::BrokerSimulator b;
-    ASSERT_TRUE(a.start());
-    ASSERT_TRUE(b.start());
-    platform::TlsTrust::reset();
-    platform::TlsTrust::addCaCertificates(a.trustedCertificates());
-    platform::TlsTrust::addCaCertificates(b.trustedCertificates());
-    CSSession::releaseAll();
-    const brokersim::Function kEcho { 900, 1 };
-    for (brokersim::BrokerSimulator* sim : { &a, &b }) {
-        sim->registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
-            return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("echo")).row({ "ok" }));
-        });
-    }
-    writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
-        listDict({ { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
-                     { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
-            "127.0.0.1", QString::number(b.tcPort()))));
-    NetworkFactory::resetInstance();
-    NetworkFactory* networks = NetworkFactory::getInstance();
-    DMServerManager m([] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
-        DMNotificationCenter::getInstance(), options);
-    networks->setServerManager(&m);
-    const auto logons = [](const brokersim::BrokerSimulator& sim) {
-        return std::count_if(sim.received().cbegin(), sim.received().cend(),
-            [](const brokersim::Request& r) { return r.logon; });
-    };
+// Two brokers answering an echo, listed as the trade servers 甲 (a) and 乙
+// (b), 乙 selected, with the shared network factory moving between them.
+class TwoBrokersTest : public ServerManagerTest {
+protected:
+    static constexpr brokersim::Function kEcho { 900, 1 };
 
-    // 乙 closes once during the logon: 甲 at once, which closes too; then 乙
-    // after its delay.
-    b.dropAfterBytesNext(brokersim::kLogon, 0);
-    for (int i = 0; i < 10; ++i)
-        a.dropAfterBytesNext(brokersim::kLogon, 0);
-    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
-    ASSERT_TRUE(spinUntil([&] { return m.isConnectWaiting(1); }));
-    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
-    EXPECT_EQ(logons(a), 1);
-
-    struct : CSNetworkObserver {
+    struct Observer : CSNetworkObserver {
         int replies = 0;
         int errors = 0;
+        std::function<void()> afterError; // once
         bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
         {
             ++replies;
@@ -701,41 +708,144 @@ TEST_F(ServerManagerTest, ARequestDuringTheWaitGoesToTheServerMovedToAndStaysThe
         bool respondWithError(const CSError&, const QString&) override
         {
             ++errors;
+            if (afterError)
+                std::exchange(afterError, {})();
             return true;
         }
-    } observer;
+    };
+
+    void SetUp() override
+    {
+        ServerManagerTest::SetUp();
+        ASSERT_TRUE(a.start());
+        ASSERT_TRUE(b.start());
+        platform::TlsTrust::reset();
+        platform::TlsTrust::addCaCertificates(a.trustedCertificates());
+        platform::TlsTrust::addCaCertificates(b.trustedCertificates());
+        CSSession::releaseAll();
+        for (brokersim::BrokerSimulator* sim : { &a, &b }) {
+            sim->registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+                return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("echo")).row({ "ok" }));
+            });
+        }
+        writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
+            listDict({ { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
+                         { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
+                "127.0.0.1", QString::number(b.tcPort()))));
+        NetworkFactory::resetInstance();
+        networks = NetworkFactory::getInstance();
+        m = std::make_unique<DMServerManager>(
+            [] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+            DMNotificationCenter::getInstance(), options);
+        networks->setServerManager(m.get());
+    }
+    void TearDown() override
+    {
+        networks->setRetryFlag(false);
+        NetworkFactory::resetInstance();
+        m.reset();
+        platform::TlsTrust::reset();
+        CSSession::releaseAll();
+        ServerManagerTest::TearDown();
+    }
+    static qsizetype logons(const brokersim::BrokerSimulator& sim)
+    {
+        return std::count_if(
+            sim.received().cbegin(), sim.received().cend(), [](const brokersim::Request& r) { return r.logon; });
+    }
+
+    brokersim::BrokerSimulator a;
+    brokersim::BrokerSimulator b;
+    NetworkFactory* networks = nullptr;
+    std::unique_ptr<DMServerManager> m;
+    CSPacket packet { kEcho.main, kEcho.sub, QStringLiteral("text=x") };
+};
+
+// While a connect waits out its delay, a request connects at once to the
+// server moved to, not to the one that just failed; that server's logon then
+// holds: the waiting connect does not tear it down, and what was written
+// there is answered. A server chosen in the list is connected at once; chosen
+// again, it keeps its connection and the time it has served.
+TEST_F(TwoBrokersTest, ARequestDuringTheWaitGoesToTheServerMovedToAndStaysThere)
+{
+    // 乙 closes once during the logon: 甲 at once, which closes too; then 乙
+    // after its delay.
+    b.dropAfterBytesNext(brokersim::kLogon, 0);
+    for (int i = 0; i < 10; ++i)
+        a.dropAfterBytesNext(brokersim::kLogon, 0);
+    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
+    ASSERT_TRUE(spinUntil([&] { return m->isConnectWaiting(1); }));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    EXPECT_EQ(logons(a), 1);
+
+    Observer observer;
     b.withholdNext(kEcho);
-    CSPacket packet(kEcho.main, kEcho.sub, QStringLiteral("text=x"));
     trade->sendRequestWithObserver(&observer, QStringLiteral("echo"), &packet, 30);
     ASSERT_TRUE(spinUntil([&] { return b.withheldCount() == 1; }));
-    ASSERT_TRUE(spinUntil([&] { return !m.isConnectWaiting(1); }));
+    ASSERT_TRUE(spinUntil([&] { return !m->isConnectWaiting(1); }));
     EXPECT_EQ(b.releaseWithheld(), 1);
     ASSERT_TRUE(spinUntil([&] { return observer.replies + observer.errors == 1; }));
     EXPECT_EQ(observer.replies, 1);
     EXPECT_EQ(logons(a), 1);
     EXPECT_EQ(logons(b), 2);
-    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
     EXPECT_EQ(trade->serverInfo()->port(), b.tcPort());
 
-    // 乙 has not served long: 甲, chosen in the server list, waits its turn.
+    // 乙 has not served long; 甲, chosen in the server list, is connected at
+    // once all the same, and counts as an attempt.
     a.clearControls();
-    ServerListController list(&m);
+    ServerListController list(m.get());
     list.currentConnectionSelected(1, 0);
-    EXPECT_TRUE(m.isConnectWaiting(1));
+    EXPECT_FALSE(m->isConnectWaiting(1));
+    EXPECT_EQ(trade->serverInfo()->port(), a.tcPort());
     ASSERT_TRUE(spinUntil([&] { return logons(a) == 2 && trade->isLoggedOn(); }));
-    EXPECT_EQ(m.nextConnectDelay(1), 0.2);
-    clockNow += 400ms;
-    EXPECT_EQ(m.nextConnectDelay(1), 0.0);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.2);
+    // Chosen again: nothing is connected or failed, and its time served counts.
+    const size_t restarts = posts.restarts.size();
+    clockNow += 300ms;
+    list.currentConnectionSelected(1, 0);
+    clockNow += 100ms;
+    EXPECT_EQ(m->nextConnectDelay(1), 0.0);
+    EXPECT_EQ(posts.restarts.size(), restarts);
+    spinFor(50ms);
+    EXPECT_EQ(logons(a), 2);
+    EXPECT_TRUE(trade->isLoggedOn());
     const qsizetype before = logons(b);
     a.dropConnections();
     ASSERT_TRUE(spinUntil([&] { return logons(b) == before + 1; }));
-    EXPECT_EQ(m.indexOfSelectedByType(1), 1);
-    EXPECT_EQ(m.nextConnectDelay(1), 0.05);
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    EXPECT_EQ(m->nextConnectDelay(1), 0.05);
+}
 
-    networks->setRetryFlag(false);
-    NetworkFactory::resetInstance();
-    platform::TlsTrust::reset();
-    CSSession::releaseAll();
+// A server closes instead of answering, and the request's failure callback
+// sends the next one at once: it goes to the server moved to, is held there
+// past the waiting connect, and is answered; the failing server sees no new
+// logon, and nothing is sent twice.
+TEST_F(TwoBrokersTest, ARequestSentWhileHearingOfTheLossGoesToTheServerMovedTo)
+{
+    b.dropAfterBytesNext(brokersim::kLogon, 0);
+    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
+    ASSERT_TRUE(spinUntil([&] { return trade->isLoggedOn(); }));
+    ASSERT_EQ(trade->serverInfo()->port(), a.tcPort());
+    EXPECT_EQ(m->nextConnectDelay(1), 0.05);
+
+    Observer observer;
+    a.dropAfterBytesNext(kEcho, 0);
+    b.withholdNext(kEcho);
+    observer.afterError
+        = [&] { trade->sendRequestWithObserver(&observer, QStringLiteral("again"), &packet, 30); };
+    trade->sendRequestWithObserver(&observer, QStringLiteral("echo"), &packet, 30);
+    ASSERT_TRUE(spinUntil([&] { return b.withheldCount() == 1; }));
+    EXPECT_EQ(observer.errors, 1);
+    ASSERT_TRUE(spinUntil([&] { return !m->isConnectWaiting(1); }));
+    EXPECT_EQ(b.releaseWithheld(), 1);
+    ASSERT_TRUE(spinUntil([&] { return observer.replies + observer.errors == 2; }));
+    EXPECT_EQ(observer.replies, 1);
+    EXPECT_EQ(logons(a), 1);
+    EXPECT_EQ(a.receivedCount(kEcho), 1);
+    EXPECT_EQ(b.receivedCount(kEcho), 1);
+    EXPECT_EQ(trade->serverInfo()->port(), b.tcPort());
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
 }
 
 TEST_F(ServerManagerTest, SpeedTests)
