@@ -309,7 +309,8 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
         const QVariantMap connect { { QString::fromLatin1(pagenotify::kPositionDetailKey),
             QVariantMap { { QStringLiteral("marketCode"), code } } } };
         const std::size_t postedBefore = posts.types.size();
-        NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), connect);
+        NotificationCenter::getInstance()->postNotificationName(
+            pagenotify::kBuyPosition, QVariant(), connect);
         testsupport::spinFor(std::chrono::milliseconds(20));
         EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
         EXPECT_TRUE(alerts.shown.empty());

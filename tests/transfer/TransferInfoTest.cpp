@@ -80,9 +80,10 @@ TEST(TransferInfoTest, BuildsMergesAndAnswersAsTheRulesSay)
             { { "1", "0", "B1", "0", "4", "1", "1" }, { "1", "0", "B1", "0", "0", "0", "1" } }, { 1 },
             { "人民币" }, { { 4, 0, true, true } } },
         { "codes written as decimals read by their integer value",
-            { { "1", "0", "B1", "1.0", "2.000", "1.0", "0.000" }, { "1", "0", "B1", "2.000", "2", "0", "1.0" },
-                { "1", "0", "B1", "1", "2", "0", "0" } },
-            { 2 }, { "港币", "美元" }, { { 2, 1, true, false }, { 2, 2, false, true }, { 1, 1, true, true } } },
+            { { "1", "0", "B1", "1.0", "2.000", "1.0", "0.000" },
+                { "1", "0", "B1", "2.000", "2", "0", "1.0" }, { "1", "0", "B1", "1", "2", "0", "0" } },
+            { 2 }, { "港币", "美元" },
+            { { 2, 1, true, false }, { 2, 2, false, true }, { 1, 1, true, true } } },
     };
     for (const InfoCase& c : cases) {
         SCOPED_TRACE(c.name);
