@@ -1,12 +1,15 @@
 #include "transfer/FundTransferInfo.h"
 
+#include "comm/recordset/TCRSText.h"
 #include "comm/recordset/VEKTCRS.h"
 
 namespace {
 
+// A code's integer value: its leading integer, so that a code sent as a
+// decimal ("1.0", or "1.000" from a floating-point field) is still 1.
 qint32 code(const QString& text)
 {
-    return text.trimmed().toInt();
+    return tcrs::int32FromText(text);
 }
 
 bool matches(const RDOTransferTypeInfo& entry, qint32 transferType, qint32 moneyType)

@@ -1,5 +1,6 @@
 #include "shell/menu/MenuManager.h"
 
+#include "comm/recordset/TCRSText.h"
 #include "core/DataModelManager.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
@@ -131,7 +132,7 @@ std::vector<RDOMenuInfo::Ptr> MenuManager::getRootMenuArray()
         return {};
     for (const RDOMenuInfo::Ptr& child : root->childArray) {
         if (child->isGroup()
-            && (child->menuId.toInt() == kStockConnectGroupId
+            && (tcrs::int64FromText(child->menuId) == kStockConnectGroupId
                 || child->menuName == QString::fromUtf8(kStockConnectGroupName))) {
             root->deleteChild(child.get());
             break;

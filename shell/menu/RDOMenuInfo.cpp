@@ -1,6 +1,7 @@
 #include "shell/menu/RDOMenuInfo.h"
 
 #include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/TCRSText.h"
 #include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/MenuLink.h"
 #include "shell/menu/TreeTeardown.h"
@@ -152,7 +153,8 @@ QString RDOMenuInfo::plainLink() const
 
 bool RDOMenuInfo::isRoot() const
 {
-    return parentId.toInt() == -1;
+    // The leading integer, as the server means it: "-1.0" is a root too.
+    return tcrs::int64FromText(parentId) == -1;
 }
 
 void RDOMenuInfo::deleteChild(const RDOMenuInfo* child)

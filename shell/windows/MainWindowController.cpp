@@ -1,5 +1,6 @@
 #include "shell/windows/MainWindowController.h"
 
+#include "comm/recordset/TCRSText.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
@@ -15,8 +16,9 @@
 namespace {
 
 // The market code of the position record a page hands over: a map with
-// "marketCode", or an object with that property.
-std::optional<qint64> marketCodeOf(const QVariant& position)
+// "marketCode", or an object with that property. The code is the server's
+// text, read by its leading integer ("5.000" is 5); none reads as 0.
+qint64 marketCodeOf(const QVariant& position)
 {
     QVariant code;
     if (position.canConvert<QVariantMap>())
@@ -25,9 +27,7 @@ std::optional<qint64> marketCodeOf(const QVariant& position)
         if (const QObject* object = position.value<QObject*>())
             code = object->property("marketCode");
     }
-    bool ok = false;
-    const qint64 value = code.toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
+    return tcrs::int64FromText(code.toString());
 }
 
 } // namespace
@@ -283,9 +283,8 @@ void MainWindowController::switchToTradeLater(const QVariantMap& userInfo, bool 
 
 void MainWindowController::switchToTrade(const QVariantMap& userInfo, bool buy)
 {
-    const std::optional<qint64> market
-        = marketCodeOf(userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey)));
-    const bool connect = market == kConnectMarketCode;
+    const bool connect = marketCodeOf(userInfo.value(QString::fromLatin1(pagenotify::kPositionDetailKey)))
+        == kConnectMarketCode;
     const qint64 linkId
         = connect ? (buy ? kConnectBuyLinkId : kConnectSellLinkId) : (buy ? kBuyLinkId : kSellLinkId);
     BaseNode::Ptr node;

@@ -1,5 +1,6 @@
 #include "shell/windows/MenuEditorWindowController.h"
 
+#include "comm/recordset/TCRSText.h"
 #include "core/NotificationCenter.h"
 #include "shell/menu/MenuManager.h"
 
@@ -85,5 +86,5 @@ void MenuEditorWindowController::windowWillClose()
 
 bool MenuEditorWindowController::shouldSelectItem(const BaseNode& node)
 {
-    return node.parentId.toInt() != -1 && !node.nodeTitle.isEmpty();
+    return tcrs::int64FromText(node.parentId) != -1 && !node.nodeTitle.isEmpty();
 }

@@ -302,16 +302,20 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     EXPECT_EQ(posts.all.back().userInfo, shanghai);
     EXPECT_EQ(posts.all.back().object.value<QObject*>(), &w);
 
-    // A Stock Connect position: no menu entry opens its page, so nothing
-    // happens and nothing is posted.
-    const QVariantMap connect { { QString::fromLatin1(pagenotify::kPositionDetailKey),
-        QVariantMap { { QStringLiteral("marketCode"), 5 } } } };
-    const std::size_t postedBefore = posts.types.size();
-    NotificationCenter::getInstance()->postNotificationName(pagenotify::kBuyPosition, QVariant(), connect);
-    testsupport::spinFor(std::chrono::milliseconds(20));
-    EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
-    EXPECT_TRUE(alerts.shown.empty());
-    EXPECT_EQ(posts.types.size(), postedBefore);
+    // A Stock Connect position, also with the server's code as a decimal:
+    // no menu entry opens its page, so nothing happens and nothing is posted.
+    for (const QVariant& code : { QVariant(5), QVariant(QStringLiteral("5.000")) }) {
+        SCOPED_TRACE(code.toString().toStdString());
+        const QVariantMap connect { { QString::fromLatin1(pagenotify::kPositionDetailKey),
+            QVariantMap { { QStringLiteral("marketCode"), code } } } };
+        const std::size_t postedBefore = posts.types.size();
+        NotificationCenter::getInstance()->postNotificationName(
+            pagenotify::kBuyPosition, QVariant(), connect);
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        EXPECT_EQ(pageTitle(), QStringLiteral("卖出"));
+        EXPECT_TRUE(alerts.shown.empty());
+        EXPECT_EQ(posts.types.size(), postedBefore);
+    }
 
     // A buy page missing from the menu: nothing happens.
     menus->setMenuItemVisible(false, QStringLiteral("11"));

@@ -143,13 +143,16 @@ TEST_F(MenuEditorControllerTest, OkThatCannotWriteKeepsTheWindowAndSaysSo)
 
 TEST_F(MenuEditorControllerTest, RootsAndUntitledEntriesCannotBeSelected)
 {
-    ChildNode root, untitled, entry;
+    ChildNode root, decimalRoot, untitled, entry;
     root.nodeTitle = "网上交易";
     root.parentId = "-1";
+    decimalRoot.nodeTitle = "行情";
+    decimalRoot.parentId = "-1.0";
     untitled.parentId = "5";
     entry.nodeTitle = "买入";
     entry.parentId = "51";
     EXPECT_FALSE(MenuEditorWindowController::shouldSelectItem(root));
+    EXPECT_FALSE(MenuEditorWindowController::shouldSelectItem(decimalRoot));
     EXPECT_FALSE(MenuEditorWindowController::shouldSelectItem(untitled));
     EXPECT_TRUE(MenuEditorWindowController::shouldSelectItem(entry));
 }

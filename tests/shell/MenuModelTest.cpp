@@ -185,6 +185,10 @@ TEST_F(MenuModelTest, BrokenRepliesAreSurvived)
     cases.push_back({ "own id as parent",
         { node("r", "-1", "R"), node("a", "r", "A1"), node("a", "a", "A2"), node("a", "a", "A3") },
         "r(a(a(a),a))" });
+    // Parent ids sent as decimals: -1 by their integer value is a root.
+    cases.push_back({ "decimal root ids",
+        { node("r", "-1.0", "R"), node("x", "r", "X"), node("s", "-1.000", "S"), node("t", "-0.5", "T") },
+        "r(x) s" });
     for (const Case& c : cases)
         EXPECT_EQ(shape(RDOMenuManager(c.nodes)), QString::fromLatin1(c.shape)) << c.name;
 
@@ -375,6 +379,7 @@ TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)
         { "777", "沪港通", true, "51" }, // by name alone
         { "777", "港股通", true, "51,777" }, // neither: an ordinary group
         { "51877", "沪港通", false, "51,51877" }, // an entry, not a group
+        { "51877.0", "港股通", true, "51" }, // the id's integer value
     };
     for (const Case& c : cases) {
         std::vector<RDOMenuInfo::Ptr> nodes { node("1", "-1", "A"), node("2", "-1", "B"), node("3", "-1", "C"),

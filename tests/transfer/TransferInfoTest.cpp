@@ -79,6 +79,11 @@ TEST(TransferInfoTest, BuildsMergesAndAnswersAsTheRulesSay)
         { "one entry with flag 0 among several drops the password",
             { { "1", "0", "B1", "0", "4", "1", "1" }, { "1", "0", "B1", "0", "0", "0", "1" } }, { 1 },
             { "人民币" }, { { 4, 0, true, true } } },
+        { "codes written as decimals read by their integer value",
+            { { "1", "0", "B1", "1.0", "2.000", "1.0", "0.000" },
+                { "1", "0", "B1", "2.000", "2", "0", "1.0" }, { "1", "0", "B1", "1", "2", "0", "0" } },
+            { 2 }, { "港币", "美元" },
+            { { 2, 1, true, false }, { 2, 2, false, true }, { 1, 1, true, true } } },
     };
     for (const InfoCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -104,7 +109,10 @@ TEST(TransferInfoTest, MissingFundSeqMarksTheMainAccountAndNoRowsGiveNothing)
     ASSERT_NE(info.getMainFundAccountInfo(), nullptr);
     EXPECT_EQ(info.getMainFundAccountInfo()->fundSeqDesc(), QStringLiteral("(主)"));
     EXPECT_EQ(info.getFundAccountInfoObject(QStringLiteral("7"), QStringLiteral("B1")), info.fundAccountInfoAtIndex(0));
-    EXPECT_EQ(infoOf({ { "7", "1", "B1", "0", "1", "0", "0" } }).getMainFundAccountInfo(), nullptr);
+    for (const char* secondary : { "1", "1.000", "2.5" })
+        EXPECT_EQ(infoOf({ { "7", secondary, "B1", "0", "1", "0", "0" } }).getMainFundAccountInfo(), nullptr)
+            << secondary;
+    EXPECT_NE(infoOf({ { "7", "0.000", "B1", "0", "1", "0", "0" } }).getMainFundAccountInfo(), nullptr);
     EXPECT_TRUE(infoOf({}).fundAccountInfoArray().empty());
     EXPECT_TRUE(RDOFundTransferInfo(nullptr).getSupportMoneyNames().isEmpty());
 }
