@@ -62,6 +62,9 @@ TEST_F(OrderAlertWindowTest, EnterConfirmsOnceAndEscCancelsOnlyWhenIdle)
         EXPECT_EQ(w->findChild<QPushButton*>("confirmButton")->text(), "买入");
         EXPECT_TRUE(w->findChild<QLabel*>("contentText")->text().contains("市价委托"));
         EXPECT_TRUE(w->findChild<QProgressBar*>("orderProgress")->isHidden());
+        // Roomy targets, whatever the style's own height.
+        EXPECT_EQ(w->findChild<QPushButton*>("confirmButton")->height(), 30);
+        EXPECT_EQ(w->findChild<QPushButton*>("cancelButton")->height(), 30);
         QTest::keyClick(w, Qt::Key_Return);
         QTest::keyClick(w, Qt::Key_Return, Qt::NoModifier);
         EXPECT_FALSE(w->findChild<QPushButton*>("confirmButton")->isEnabled());
