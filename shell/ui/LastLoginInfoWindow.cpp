@@ -1,7 +1,8 @@
 #include "shell/ui/LastLoginInfoWindow.h"
 
+#include "shell/ui/TextGeometry.h"
+
 #include <QCloseEvent>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPropertyAnimation>
@@ -24,10 +25,13 @@ LastLoginInfoWindow::LastLoginInfoWindow(
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(5, 12, 5, 13);
     layout->addWidget(contentLabel_);
-    const QFontMetricsF metrics(contentLabel_->font());
+    // Each line as laid out: its Chinese characters may come from a fallback
+    // font with taller lines than the label's own font, the more so the
+    // larger the font.
+    const QFont font = contentLabel_->font();
     controller_ = std::make_unique<LastLoginInfoWindowController>(title, content, kMinimumWidth,
-        [&metrics](const QString& line) {
-            return QSizeF(metrics.horizontalAdvance(line), metrics.lineSpacing());
+        [&font](const QString& line) {
+            return textgeometry::sizeForWidth(line, textgeometry::kUnlimited, textgeometry::kUnlimited, font);
         },
         closeAfter);
     setFixedSize(controller_->windowSize().toSize());

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 constexpr int kBannerHeight = 96;
@@ -69,7 +70,10 @@ LoginWindow::LoginWindow(LoginWindowController::Services services, QWidget* pare
     layout->addWidget(launchProgress_);
     layout->addWidget(loginView_);
     layout->addLayout(links);
-    setFixedWidth(460);
+    // A larger font widens the window rather than cut the links; the style
+    // sheets' paddings count once polished.
+    ensurePolished();
+    setFixedWidth(std::max(460, layout->minimumSize().width()));
 
     connect(account, &QPushButton::clicked, &controller_, &LoginWindowController::manageAccountButtonClick);
     connect(site, &QPushButton::clicked, &controller_, &LoginWindowController::switchSiteButtonClick);

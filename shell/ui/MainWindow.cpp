@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -289,10 +290,42 @@ void MainWindow::setMessageCenterWindowFactory(ChildWindowFactory factory)
 void MainWindow::showEvent(QShowEvent* event)
 {
     ui::Window::showEvent(event);
+    fitFrameToScreen();
     if (!loaded_) {
         loaded_ = true;
         controller_.windowDidLoad();
     }
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    ui::Window::moveEvent(event);
+    fitFrameToScreen();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    ui::Window::resizeEvent(event);
+    fitFrameToScreen();
+}
+
+void MainWindow::fitFrameToScreen()
+{
+    if (!isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
+    const QSize extent = frameGeometry().size() - size();
+    const QScreen* screen = this->screen();
+    if (extent == frameExtent_ || !screen)
+        return;
+    frameExtent_ = extent;
+    const QRect available = screen->availableGeometry();
+    resize(size().boundedTo(available.size() - extent));
+    QRect frame = frameGeometry();
+    frame.moveRight(std::min(frame.right(), available.right()));
+    frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    move(frame.topLeft());
 }
 
 void MainWindow::willClose()

@@ -80,9 +80,16 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void willClose() override;
 
 private:
+    // The frame (title bar, borders) is the window system's and known once
+    // the window is shown, sometimes only later: when it becomes known or
+    // changes, the window shrinks so that it fits the screen's usable area
+    // frame and all, and moves into it.
+    void fitFrameToScreen();
     QWidget* makeTitleBar();
     QWidget* makeMenuBox();
     void refreshOutline();
@@ -121,4 +128,5 @@ private:
     ChildWindowFactory messageCenterFactory_;
     bool loaded_ = false;
     bool filling_ = false;
+    QSize frameExtent_ { 0, 0 }; // what the frame adds to the window's size
 };

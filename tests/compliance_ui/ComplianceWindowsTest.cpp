@@ -186,8 +186,8 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
     EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
     EXPECT_EQ(now->text(), QStringLiteral("马上重新评估"));
     // The notice's buttons are as high as the other dialogs' (the order confirmation's).
-    EXPECT_EQ(later->height(), ui::kDialogButtonHeight);
-    EXPECT_EQ(now->height(), ui::kDialogButtonHeight);
+    EXPECT_EQ(later->height(), 30);
+    EXPECT_EQ(now->height(), 30);
     later->click();
     EXPECT_EQ(result, 0);
     notice->close(); // already gone: nothing happens

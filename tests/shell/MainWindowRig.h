@@ -121,15 +121,17 @@ protected:
         return true;
     }
 
-    // An invalid size keeps the window's own.
+    // An invalid size keeps the window's own. The size is set once shown:
+    // at its first show the window fits itself to the test's screen, which
+    // is smaller than the one the default size is made for.
     void openWindow(QSize size = QSize())
     {
         MainWindowServices services;
         services.statusBar.serverManager = serverManager.get();
         window = new MainWindow(services);
+        window->show();
         if (size.isValid())
             window->resize(size);
-        window->show();
     }
     QModelIndex rowTitled(const QString& title) const
     {

@@ -279,8 +279,10 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
     logInThroughTheForm();
     fetchMenu();
     openWindow();
-    // Never taller than the screen's usable height.
+    // Never taller than the screen's usable height, its frame included.
     EXPECT_LE(window->height(), window->screen()->availableGeometry().height());
+    EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()))
+        << qPrintable(QDebug::toString(window->frameGeometry()));
     window->setGeometry(40, 50, 1200, 760);
     testsupport::spinFor(std::chrono::milliseconds(50));
     const QRect before = window->geometry();

@@ -52,6 +52,22 @@ QMessageBox* openBox()
     return nullptr;
 }
 
+// Whether text pixels reach the outermost rows or columns of the widget: a
+// text its widget cuts.
+bool inkOnTheEdge(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    const int ground = qGray(widget->palette().color(QPalette::Window).rgb());
+    const auto ink = [&](int x, int y) { return std::abs(qGray(image.pixel(x, y)) - ground) > 80; };
+    for (int x = 0; x < image.width(); ++x)
+        if (ink(x, 0) || ink(x, image.height() - 1))
+            return true;
+    for (int y = 0; y < image.height(); ++y)
+        if (ink(0, y) || ink(image.width() - 1, y))
+            return true;
+    return false;
+}
+
 void closeBoxes()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -303,6 +319,44 @@ TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
     EXPECT_TRUE(last->controller().isShuttingDown());
     EXPECT_FALSE(last->controller().isTimerRunning());
     ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
+}
+
+// The login window's links and the last-login notice show their texts
+// whole: in the default font at the sizes they were drawn for, and in a
+// larger font.
+TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
+{
+    const QFont appFont = QApplication::font();
+    for (const int pixels : { 0, 20 }) {
+        SCOPED_TRACE(pixels);
+        if (pixels) {
+            QFont large = appFont;
+            large.setPixelSize(pixels);
+            QApplication::setFont(large);
+        }
+        auto* login = new LoginWindow();
+        login->showOver();
+        if (!pixels)
+            EXPECT_EQ(login->width(), 460);
+        for (const char* name : { "accountManagerButton", "switchSiteButtonButton",
+                 "reserveAccountButtonButton", "riskTipsButtonButton", "webLinkButton" }) {
+            auto* link = child<QPushButton>(login, name);
+            EXPECT_GE(link->width(), link->sizeHint().width()) << name;
+            EXPECT_TRUE(login->rect().contains(QRect(link->mapTo(login, QPoint()), link->size()))) << name;
+        }
+        login->close();
+
+        const QString content
+            = QStringLiteral("上次登录时间：2024-05-31 09:30:12\n上次登录地址：192.168.100.200 (上海浦东)");
+        QPointer<LastLoginInfoWindow> last = new LastLoginInfoWindow(QStringLiteral("上次登录信息"), content);
+        last->showWindow();
+        auto* label = child<QLabel>(last, "contentLabel");
+        EXPECT_TRUE(last->rect().contains(label->geometry()));
+        EXPECT_FALSE(inkOnTheEdge(label));
+        last->closeNow();
+        QApplication::setFont(appFont);
+        ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
+    }
 }
 
 // A second application login on the same login window brings its own

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -147,18 +148,44 @@ void OrderAlertWindow::refresh()
 {
     const OrderAlertWindowController& c = controller_;
     setWindowTitle(c.windowTitle());
-    const QSize size = c.windowSize().isValid() ? c.windowSize() : QSize(362, 300);
-    setFixedSize(size);
-    const int h = size.height();
-    titleText_->setGeometry(flipped(c.namesFrame(), h));
-    contentText_->setGeometry(flipped(c.valuesFrame(), h));
     titleText_->setText(spaced(c.titleText(), Qt::AlignRight));
     contentText_->setText(spaced(c.contentText(), Qt::AlignLeft));
     titleText_->setVisible(c.columnsVisible());
     contentText_->setVisible(c.columnsVisible());
     tipText_->setText(c.tipText());
     tipText_->setVisible(c.tipVisible());
-    tipText_->setGeometry(10, h - 75, size.width() - 20, 20);
+
+    // The frames hold the texts in the default font. A larger one widens the
+    // columns and lowers the question and the buttons, the window growing
+    // with them, so that every row shows whole and ends above the question.
+    QSize size = c.windowSize().isValid() ? c.windowSize() : QSize(362, 300);
+    QRect names = flipped(c.namesFrame(), size.height());
+    QRect values = flipped(c.valuesFrame(), size.height());
+    const int tipHeight = std::max(20, c.tipVisible() ? tipText_->sizeHint().height() : 0);
+    if (c.columnsVisible()) {
+        const QSize needNames = titleText_->sizeHint();
+        const QSize needValues = contentText_->sizeHint();
+        const int namesMore = std::max(0, needNames.width() - names.width());
+        names.setWidth(names.width() + namesMore);
+        values.translate(namesMore, 0);
+        size.rwidth() += namesMore;
+        // The values column reaches past the window's edge: it shows what lies inside.
+        const int valuesShown = std::min(values.right() + 1, size.width()) - values.x();
+        const int valuesMore = std::max(0, needValues.width() - valuesShown);
+        values.setWidth(values.width() + valuesMore);
+        size.rwidth() += valuesMore;
+        const int needHeight = std::max(needNames.height(), needValues.height());
+        names.setHeight(std::max(names.height(), needHeight));
+        values.setHeight(std::max(values.height(), needHeight));
+        // The texts are top-aligned; 5 points apart from the question, as drawn.
+        const int tipTop = size.height() - 55 - tipHeight;
+        size.rheight() += std::max(0, names.top() + needHeight + 5 - tipTop);
+    }
+    setFixedSize(size);
+    const int h = size.height();
+    titleText_->setGeometry(names);
+    contentText_->setGeometry(values);
+    tipText_->setGeometry(10, h - 55 - tipHeight, size.width() - 20, tipHeight);
     warningText_->setText(c.warningText());
     warningText_->setVisible(c.warningVisible() && !c.warningText().isEmpty());
     warningText_->setGeometry(20, 10, size.width() - 40, h - 90);
