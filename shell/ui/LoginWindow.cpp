@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProgressBar>
@@ -19,6 +20,28 @@
 
 namespace {
 constexpr int kBannerHeight = 96;
+const QString kBannerTitle = QStringLiteral("Lumora 网上交易");
+const QString kBannerSubtitle = QStringLiteral("沪深 A 股 · B 股 · 债券 · 基金 · 安全便捷的证券交易");
+
+// The window's font grown by `factor`, whether the desktop sizes it in points or in pixels.
+QFont bannerFont(const QFont& base, double factor, bool bold)
+{
+    QFont font = base;
+    if (font.pixelSize() > 0)
+        font.setPixelSize(qRound(font.pixelSize() * factor));
+    else
+        font.setPointSizeF(font.pointSizeF() * factor);
+    font.setBold(bold);
+    return font;
+}
+QFont titleFont(const QFont& base)
+{
+    return bannerFont(base, 1.9, true);
+}
+QFont subtitleFont(const QFont& base)
+{
+    return bannerFont(base, 1.05, false);
+}
 
 QPushButton* linkButton(const QString& title, const char* name, QWidget* parent)
 {
@@ -73,7 +96,10 @@ LoginWindow::LoginWindow(LoginWindowController::Services services, QWidget* pare
     // A larger font widens the window rather than cut the links; the style
     // sheets' paddings count once polished.
     ensurePolished();
-    setFixedWidth(std::max(460, layout->minimumSize().width()));
+    // So does the banner, whose texts keep 28 and 30 pixels from either side.
+    const int banner = std::max(QFontMetrics(titleFont(font())).horizontalAdvance(kBannerTitle) + 56,
+        QFontMetrics(subtitleFont(font())).horizontalAdvance(kBannerSubtitle) + 60);
+    setFixedWidth(std::max({ 460, layout->minimumSize().width(), banner + 1 }));
 
     connect(account, &QPushButton::clicked, &controller_, &LoginWindowController::manageAccountButtonClick);
     connect(site, &QPushButton::clicked, &controller_, &LoginWindowController::switchSiteButtonClick);
@@ -148,16 +174,10 @@ void LoginWindow::paintEvent(QPaintEvent* event)
     gradient.setColorAt(1.0, QColor(0xdc, 0x3a, 0x3a));
     painter.fillRect(QRect(0, 0, width(), kBannerHeight), gradient);
     painter.setPen(Qt::white);
-    QFont title = font();
-    title.setPointSizeF(title.pointSizeF() * 1.9);
-    title.setBold(true);
-    painter.setFont(title);
-    painter.drawText(QRect(28, 14, width() - 56, 44), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Lumora 网上交易"));
-    QFont subtitle = font();
-    subtitle.setPointSizeF(subtitle.pointSizeF() * 1.05);
-    painter.setFont(subtitle);
+    painter.setFont(titleFont(font()));
+    painter.drawText(QRect(28, 14, width() - 56, 44), Qt::AlignLeft | Qt::AlignVCenter, kBannerTitle);
+    painter.setFont(subtitleFont(font()));
     painter.setPen(QColor(255, 255, 255, 210));
-    painter.drawText(QRect(30, 56, width() - 60, 26), Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("沪深 A 股 · B 股 · 债券 · 基金 · 安全便捷的证券交易"));
+    painter.drawText(QRect(30, 56, width() - 60, 26), Qt::AlignLeft | Qt::AlignVCenter, kBannerSubtitle);
     QWidget::paintEvent(event);
 }

@@ -344,6 +344,11 @@ TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
             EXPECT_GE(link->width(), link->sizeHint().width()) << name;
             EXPECT_TRUE(login->rect().contains(QRect(link->mapTo(login, QPoint()), link->size()))) << name;
         }
+        // The banner's white texts end clear of their right margin.
+        const QImage banner = login->grab(QRect(login->width() - 32, 14, 4, 68)).toImage();
+        for (int x = 0; x < banner.width(); ++x)
+            for (int y = 0; y < banner.height(); ++y)
+                ASSERT_LT(qGray(banner.pixel(x, y)), 160) << x << "," << y;
         login->close();
 
         const QString content

@@ -136,6 +136,7 @@ TEST_F(OrderAlertWindowTest, EveryRowShowsWholeAlsoInALargerFont)
                 const QRect text(label->geometry().topLeft(), label->sizeHint());
                 EXPECT_TRUE(label->geometry().contains(text));
                 EXPECT_TRUE(w->rect().contains(text));
+                EXPECT_LT(text.right() + 10, w->width()); // a margin on the right
                 EXPECT_LT(text.bottom(), tip.top());
                 EXPECT_LT(text.bottom(), button.top());
             }

@@ -169,9 +169,10 @@ void OrderAlertWindow::refresh()
         names.setWidth(names.width() + namesMore);
         values.translate(namesMore, 0);
         size.rwidth() += namesMore;
-        // The values column reaches past the window's edge: it shows what lies inside.
+        // The values column reaches past the window's edge: it shows what
+        // lies inside, and a grown one keeps a margin there.
         const int valuesShown = std::min(values.right() + 1, size.width()) - values.x();
-        const int valuesMore = std::max(0, needValues.width() - valuesShown);
+        const int valuesMore = needValues.width() > valuesShown ? needValues.width() + 10 - valuesShown : 0;
         values.setWidth(values.width() + valuesMore);
         size.rwidth() += valuesMore;
         const int needHeight = std::max(needNames.height(), needValues.height());
