@@ -711,9 +711,8 @@ void CSNetwork::connectionDidDisconnected(VEKConnection& connection)
     const auto alive = alive_.watch();
     hearingLoss_ = true;
     clearRequest();
-    if (alive.survived())
-        notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); });
-    if (!alive.survived())
+    if (!alive.survived()
+        || !notifyDelegate([this](CSNetworkConnectionDelegate& d) { d.networkDidDisConnected(*this); }))
         return;
     hearingLoss_ = false;
     if (!connection_ && requestCount() > 0 && !reconnect())
