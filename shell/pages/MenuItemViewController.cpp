@@ -56,6 +56,7 @@ void MenuItemViewController::loginAccountChanged()
         return;
     dropPendingRequests();
     willDropRequests();
+    clearAccountFigures();
     resetSetupScope();
     awakeFromNib();
     emit changed();

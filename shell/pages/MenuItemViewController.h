@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DataModelObserver.h"
+#include "shell/pages/AskedFor.h"
 #include "shell/menu/BaseNode.h"
 #include "shell/windows/AlertPresenter.h"
 
@@ -62,8 +63,9 @@ public:
     std::size_t pageTimerCount() const;
     // The notification registrations of the current set-up (diagnostics).
     int pageRegistrationCount() const;
-    // loginAccountChanged (type 2): drops the pending requests and runs the
-    // set-up again for the new account.
+    // loginAccountChanged (type 2): drops the pending requests, clears what
+    // the page showed of the previous account (clearAccountFigures), then runs
+    // the set-up again for the new account: clear first, then ask.
     void loginAccountChanged();
 
     const BaseNode::Ptr& menuInfo() const { return menuInfo_; }
@@ -91,6 +93,10 @@ protected:
     // Called after the pending requests were dropped and before the set-up's
     // resources go (unload and account change).
     virtual void willDropRequests() { }
+    // On an account change, before the set-up asks again: the page forgets
+    // and stops showing every figure, row and choice of the previous account,
+    // so a failed or slow query for the new one leaves nothing of it behind.
+    virtual void clearAccountFigures() { }
 
     // A timer of the default run-loop mode (it waits while a modal panel
     // runs), started now; it lives until the next set-up or the unload.
@@ -102,7 +108,14 @@ protected:
     // A registration on the notification centre that lives as long.
     void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
     // The pending requests of the page reach nobody from now on.
-    void dropPendingRequests() { renewLifetime(); }
+    void dropPendingRequests()
+    {
+        renewLifetime();
+        askedFor_.forgetAll();
+    }
+    // What the page's pending answers were asked for; forgotten with them.
+    AskedFor& askedFor() { return askedFor_; }
+    const AskedFor& askedFor() const { return askedFor_; }
 
     NotificationCenter* notificationCenter;
 
@@ -114,5 +127,6 @@ private:
     QString pageClass_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
     std::unique_ptr<SetupScope> setupScope_;
+    AskedFor askedFor_;
     bool unloaded_ = false;
 };

@@ -38,6 +38,9 @@ public:
     platform::RunLoopTimer* timer = nullptr;
     std::vector<QString> replies;
     MessageCenterManager* store;
+    std::vector<QString> steps; // "clear" and "setup", in the order they ran
+    quint64 codeAsk = 0;
+    using MenuItemViewController::askedFor;
 
     void messageCenterList(DataModel*, const QString& handle, const std::vector<RDOMessageInfo>&) override
     {
@@ -46,9 +49,12 @@ public:
     QString lastHandle;
 
 protected:
+    void clearAccountFigures() override { steps.push_back(QStringLiteral("clear")); }
     void awakeFromNib() override
     {
         ++setups;
+        steps.push_back(QStringLiteral("setup"));
+        codeAsk = askedFor().ask(QStringLiteral("quote"), QStringLiteral("600000"));
         timer = schedulePageTimer(60, [] {});
         observePage(7, [this](const platform::Notification&) { ++heardType7; });
         if (store)
@@ -181,8 +187,16 @@ TEST_F(PageDispatchTest, AccountChangeRerunsSetUpOnceWithoutDoubling)
     NotificationCenter* centre = NotificationCenter::getInstance();
     CountingPage page(entry(4, 10003), centre);
     page.load();
+    const quint64 firstAsk = page.codeAsk;
+    page.askedFor().ask(QStringLiteral("maximum"), QStringLiteral("600000"));
     centre->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(page.setups, 2);
+    // The previous account's figures are cleared before the new set-up asks,
+    // and nothing asked for under the previous account is awaited any more.
+    EXPECT_EQ(page.steps, (std::vector<QString> { "setup", "clear", "setup" }));
+    EXPECT_FALSE(page.askedFor().awaits(QStringLiteral("maximum"), QStringLiteral("600000")));
+    EXPECT_FALSE(page.askedFor().awaitsAsk(QStringLiteral("quote"), firstAsk));
+    EXPECT_TRUE(page.askedFor().awaitsAsk(QStringLiteral("quote"), page.codeAsk));
     EXPECT_EQ(page.initControls, 1);
     EXPECT_EQ(page.pageTimerCount(), 1u); // the first set-up's timer is gone
     ASSERT_TRUE(page.timer);
@@ -260,4 +274,22 @@ TEST_F(PageRequestTest, ReplyAfterUnloadOrAccountChangeReachesNobody)
     ASSERT_NE(oldHandle, newHandle);
     ASSERT_TRUE(spinUntil([&] { return probe.replies == 1 && !page.replies.empty(); }));
     EXPECT_EQ(page.replies, std::vector<QString> { newHandle });
+}
+
+TEST(AskedForTest, OnlyTheLatestAskOfAChannelIsAwaited)
+{
+    AskedFor asked;
+    const quint64 first = asked.ask(QStringLiteral("quote"), QStringLiteral("600000"));
+    const quint64 second = asked.ask(QStringLiteral("quote"), QStringLiteral("000001"));
+    asked.ask(QStringLiteral("fund"), QStringLiteral("000011"));
+    EXPECT_FALSE(asked.awaits(QStringLiteral("quote"), QStringLiteral("600000"))); // late
+    EXPECT_FALSE(asked.awaitsAsk(QStringLiteral("quote"), first));
+    EXPECT_TRUE(asked.awaits(QStringLiteral("quote"), QStringLiteral("000001")));
+    EXPECT_TRUE(asked.awaitsAsk(QStringLiteral("quote"), second));
+    EXPECT_FALSE(asked.awaits(QStringLiteral("fund"), QStringLiteral("000001"))); // channels apart
+    asked.settle(QStringLiteral("quote"));
+    EXPECT_FALSE(asked.awaits(QStringLiteral("quote"), QStringLiteral("000001")));
+    EXPECT_EQ(asked.subject(QStringLiteral("fund")), QStringLiteral("000011"));
+    asked.forgetAll();
+    EXPECT_FALSE(asked.awaits(QStringLiteral("fund"), QStringLiteral("000011")));
 }
