@@ -92,6 +92,13 @@ void RiskAssessmentViewController::willDropRequests()
     setSubmitEnabled(true);
 }
 
+void RiskAssessmentViewController::clearAccountFigures()
+{
+    // The previous account's questionnaire and answers go before the new one
+    // is asked for: were its fetch to fail, they must not be submitted for it.
+    queryRiskAssessmentInfo(RDORiskAssessment());
+}
+
 void RiskAssessmentViewController::submitAnswerButtonSelected()
 {
     // One submit at a time: a second press while one is out sends nothing.

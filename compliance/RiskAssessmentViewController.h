@@ -77,6 +77,7 @@ public:
 
 protected:
     void willDropRequests() override;
+    void clearAccountFigures() override;
 
 private:
     class Replies;

@@ -81,9 +81,9 @@ PermissionContracts permissionContractsFromReply(const std::vector<VEKTCRS>& rec
         } else if (type == QLatin1String("W")) {
             out.push_back(std::make_shared<RDOPermissionContractWeb>(row));
         } else if (type == QLatin1String("answer")) {
-            bool ok = false;
-            const qint64 n = text(row, "webaddr").toLongLong(&ok);
-            if (ok && n > 1 && quint64(n) <= recordSets.size())
+            // The set's number is the field's leading integer ("2.0" is 2).
+            const qint64 n = integerValue(text(row, "webaddr"));
+            if (n > 1 && quint64(n) <= recordSets.size())
                 out.push_back(std::make_shared<RDOPermissionContractRiskAssessment>(recordSets[size_t(n - 1)]));
         }
     });

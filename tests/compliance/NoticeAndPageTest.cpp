@@ -257,6 +257,32 @@ TEST_F(RiskPageTest, SubmitFailureEnablesSubmitAgainAndKeepsTheChoices)
     EXPECT_FALSE(page.table().isAllSelected());
 }
 
+TEST_F(RiskPageTest, AnAccountChangeWhoseFetchFailsLeavesNoAnswersToSubmit)
+{
+    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    RiskAssessmentViewController page(services());
+    page.setView(&view);
+    page.setAlertPresenter(&alerts);
+    page.awakeFromNib();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
+    for (qint64 q = 0; q < 5; ++q)
+        page.riskAssessmentTableViewCell(q, 0);
+    ASSERT_TRUE(page.table().isAllSelected());
+
+    sim.answerErrorNext(brokersim::kRiskQuestionnaireFunction, 77, QStringLiteral("系统繁忙"));
+    NotificationCenter::getInstance()->postNotification(2);
+    // The previous account's questionnaire went off the page before the ask.
+    EXPECT_EQ(view.questionnaires.size(), 2u);
+    EXPECT_EQ(view.questionnaires.back().surveyCount(), 0u);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
+    EXPECT_EQ(alerts.shown, QStringList({ "error:系统繁忙" }));
+    EXPECT_FALSE(page.table().isAllSelected());
+
+    page.submitAnswerButtonSelected();
+    EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:第1道题未答,请完成答题后提交"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitExFunction), 0);
+}
+
 
 
 TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)

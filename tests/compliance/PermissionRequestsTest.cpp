@@ -71,8 +71,9 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     rows.row({ "T", "标题", "正文", "", "", "3s", "已阅读", "请阅读" }); // the leading digits
     rows.row({ "X", "", "", "", "", "", "", "" });
     rows.row({ "answer", "", "", "2", "", "", "", "" });
+    rows.row({ "answer", "", "", " 2.0", "", "", "", "" }); // its leading integer, as the server writes it
     const PermissionContracts steps = permissionContractsFromReply(sets({ rows, brokersim::riskQuestionnaireTable() }));
-    ASSERT_EQ(steps.size(), 3u);
+    ASSERT_EQ(steps.size(), 4u);
     ASSERT_EQ(steps[0]->type(), RDOPermissionContract::Web);
     EXPECT_EQ(static_cast<const RDOPermissionContractWeb&>(*steps[0]).url, QStringLiteral("http://a/b"));
     EXPECT_EQ(steps[0]->lockTime(), 0u);
@@ -86,6 +87,9 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     EXPECT_EQ(text.showtips(), QStringLiteral("请阅读"));
     ASSERT_EQ(steps[2]->type(), RDOPermissionContract::RiskAssessment);
     EXPECT_EQ(static_cast<const RDOPermissionContractRiskAssessment&>(*steps[2]).risk.surveyCount(),
+        brokersim::riskQuestionnaire().questions.size());
+    ASSERT_EQ(steps[3]->type(), RDOPermissionContract::RiskAssessment);
+    EXPECT_EQ(static_cast<const RDOPermissionContractRiskAssessment&>(*steps[3]).risk.surveyCount(),
         brokersim::riskQuestionnaire().questions.size());
 
     Table rights;
