@@ -279,6 +279,23 @@ TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
     EXPECT_TRUE(page->availableFundText().isEmpty());
 }
 
+TEST_F(CapitalAccountPagesTest, InsideTransferShowsOnlyTheMoneyAskedForTheCurrencyChosenNow)
+{
+    auto page = openInside();
+    // The main account links in two currencies; its 人民币 money is held
+    // back while the user picks 港币, for which the server names no money of it.
+    sim.withholdNext(kMoneyFunction);
+    const qsizetype asked = count(kMoneyFunction);
+    page->queryFundTransferInfo(
+        nullptr, QString(), infoOf({ { "010210000002", "0", "B1", "0" }, { "010210000002", "0", "B1", "1" } }));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    page->moneyTypeSelected(1);
+    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) == asked + 2; }, 10s));
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_TRUE(page->availableFundText().isEmpty()) << qPrintable(page->availableFundText());
+}
+
 TEST_F(CapitalAccountPagesTest, UnansweredRequestsEndUnknownRefreshAndAreNotSentAgain)
 {
     CapitalAccountPageServices services;

@@ -286,6 +286,35 @@ TEST_F(TransferPagesTest, StockToBankReadsFundsAndHistoryAgainAfterATransfer)
     EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd="));
 }
 
+TEST_F(TransferPagesTest, StockToBankShowsOnlyTheFundsAskedForTheAccountChosenNow)
+{
+    // The 人民币 account's funds are held back while the user picks 美元.
+    sim.withholdNext(kMoneyFunction);
+    auto page = open<StockToBankViewController>();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    const qsizetype dollars = page->moneyNames().indexOf(QStringLiteral("美元"));
+    ASSERT_GE(dollars, 0);
+    page->moneyTypeSelected(dollars);
+    ASSERT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty(); }, 10s));
+    EXPECT_EQ(page->availableFundText(), QStringLiteral("2000.00元"));
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_EQ(page->availableFundText(), QStringLiteral("2000.00元"));
+
+    // Another customer: the previous one's funds, answered late, never show.
+    page->moneyTypeSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return page->availableFundText() == QStringLiteral("85000.00元"); }, 10s));
+    sim.withholdNext(kMoneyFunction);
+    page->moneyTypeSelected(dollars);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    logIn(kSecondCustomer, kSecondPassword);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_TRUE(page->availableFundText().isEmpty());
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_NE(page->availableFundText(), QStringLiteral("2000.00元"));
+}
+
 TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownRefreshesAndIsNotSentAgain)
 {
     // The dialog's backstop ends a transfer whose answer never comes while it

@@ -66,6 +66,18 @@ protected:
         return account;
     }
     FundTransferManager& manager() { return *FundTransferManager::getInstance(); }
+    // True once every answer the simulator sent so far has been handled: a
+    // query of its own goes out on the same connection and is answered after them.
+    bool answersSentSoFarHandled()
+    {
+        struct Probe final : IMoneyInfoDelegate {
+            bool done = false;
+            void queryMoneyInfo(DataModel*, const QString&, const RDOMoney&) override { done = true; }
+            bool queryMoneyInfo(DataModel*, const QString&, const CSError&) override { return done = true; }
+        } probe;
+        QueryInfoManager::getInstance()->requestMoneyInfo(&probe, 9, QStringLiteral("probe"));
+        return testsupport::spinUntil([&] { return probe.done; }, 10s);
+    }
     brokersim::BackOffice::Money money(const QString& fundId, const QString& custid = kCustomer)
     {
         return brokersim::backOffice(sim)->account(*broker().customer(custid)).money[fundId];

@@ -10,6 +10,7 @@ namespace {
 const QString kOutcomeUnknown
     = QStringLiteral("未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
 const QString kNoMainAccount = QStringLiteral("未找到主资金账号，不能进行资金归集。");
+const QString kMoneyChannel = QStringLiteral("money");
 
 } // namespace
 
@@ -251,21 +252,30 @@ void InsideTransferViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
     moneyFundId_.reset();
+    moneyAsk_.reset();
+    askedFor().settle(kMoneyChannel);
     emit changed();
     // With no account for the currency there is nothing to ask about.
     if (const RDOFundAccountInfo* out = account(selectedOut_)) {
         moneyFundId_ = out->fundId();
+        const quint64 ask = askedFor().ask(kMoneyChannel);
+        moneyAsk_ = std::make_unique<MoneyAsk>(
+            ask, [this](quint64 number, const RDOMoney* money) { moneyAnswered(number, money); });
         queryInfoManager->requestMoneyInfo(
-            this, RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId());
+            moneyAsk_.get(), RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId());
     }
 }
 
-void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+void InsideTransferViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
 {
+    if (!askedFor().awaitsAsk(kMoneyChannel, ask))
+        return; // asked for another account, currency or customer
+    askedFor().settle(kMoneyChannel);
     // Another account's money is not this one's.
-    if (!moneyFundId_ || (!money.fundId.isEmpty() && money.fundId != *moneyFundId_))
-        return;
-    availableFundText_ = money.availableText();
+    if (money && moneyFundId_ && (money->fundId.isEmpty() || money->fundId == *moneyFundId_))
+        availableFundText_ = money->availableText();
+    else
+        availableFundText_.clear();
     emit changed();
 }
 

@@ -12,6 +12,7 @@
 namespace {
 
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
+const QString kMoneyChannel = QStringLiteral("money");
 const QString kBalanceUnknown
     = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
@@ -266,14 +267,23 @@ void StockToBankViewController::moneyTypeSelected(qsizetype index)
 void StockToBankViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
+    moneyAsk_.reset();
+    askedFor().settle(kMoneyChannel);
     emit changed();
-    if (const RDOFundAccountInfo* account = selectedAccount())
-        queryInfoManager->requestMoneyInfo(this, selectedMoneyType(), account->fundId());
+    if (const RDOFundAccountInfo* account = selectedAccount()) {
+        const quint64 ask = askedFor().ask(kMoneyChannel);
+        moneyAsk_ = std::make_unique<MoneyAsk>(
+            ask, [this](quint64 number, const RDOMoney* money) { moneyAnswered(number, money); });
+        queryInfoManager->requestMoneyInfo(moneyAsk_.get(), selectedMoneyType(), account->fundId());
+    }
 }
 
-void StockToBankViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+void StockToBankViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
 {
-    availableFundText_ = money.availableText();
+    if (!askedFor().awaitsAsk(kMoneyChannel, ask))
+        return; // asked for another account, currency or customer
+    askedFor().settle(kMoneyChannel);
+    availableFundText_ = money ? money->availableText() : QString();
     emit changed();
 }
 
