@@ -168,6 +168,26 @@ TEST_F(TransferPagesTest, PromptAsksOnlyThePasswordsTheBankNeeds)
     EXPECT_EQ(count(kBankBalanceFunction), asked);
 }
 
+TEST_F(TransferPagesTest, AnAccountChangeWhileThePromptIsOpenSendsNothing)
+{
+    auto page = open<BankToStockViewController>();
+    page->bankCardSelected(1); // 农业银行: its balance needs both passwords
+    ASSERT_TRUE(page->queryBalanceButtonVisible());
+    FundBalPwdAlertWC::setShownHookForTesting([this](FundBalPwdAlertWC& prompt) {
+        logIn(kSecondCustomer, kSecondPassword);
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        prompt.setFundPwdText(kTradePassword);
+        prompt.setBankPwdText(kBankPassword);
+        prompt.confirmButtonClicked();
+    });
+    page->queryButtonClicked();
+    EXPECT_FALSE(page->isQueryBusy());
+    ASSERT_TRUE(answersSentSoFarHandled());
+    // The previous customer's link never goes out under the new one.
+    for (const brokersim::Request& request : sim.receivedOf(kBankBalanceFunction))
+        EXPECT_FALSE(request.rawBody.contains("&fundpwd=" + kTradePassword.toLatin1())) << request.rawBody.constData();
+}
+
 TEST_F(TransferPagesTest, BankToStockSendsWhatWasConfirmedAndShowsTheSerial)
 {
     auto page = open<BankToStockViewController>();

@@ -13,6 +13,7 @@ namespace {
 
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
 const QString kMoneyChannel = QStringLiteral("money");
+const QString kPromptChannel = QStringLiteral("balance prompt");
 const QString kBalanceUnknown
     = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
@@ -132,9 +133,13 @@ void BankToStockViewController::queryButtonClicked()
     FundBalPwdAlertWC balPwdAlertWC;
     const bool needFund = account->transferNeedFundPassword(transfercode::kBankBalance, money);
     const bool needBank = account->transferNeedBankPassword(transfercode::kBankBalance, money);
+    // The prompt asks for this link's passwords: when the customer changes
+    // while it is open, its link is no longer one of the active account's.
+    const quint64 prompt = askedFor().ask(kPromptChannel);
     const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(dialogParent(), needFund, needBank);
-    if (!alive)
+    if (!alive || !askedFor().awaitsAsk(kPromptChannel, prompt))
         return;
+    askedFor().settle(kPromptChannel);
     if (!answer.confirmed()) {
         queryBusy_ = false;
         return;
