@@ -33,6 +33,14 @@ void PermissionSettingsViewController::awakeFromNib()
     requestList();
 }
 
+void PermissionSettingsViewController::willDropRequests()
+{
+    _permissionInfoArray.clear();
+    // Its links would go out under the account that replaced theirs.
+    if (wizard_)
+        wizard_->windowWillClose();
+}
+
 void PermissionSettingsViewController::requestList()
 {
     if (listSource)

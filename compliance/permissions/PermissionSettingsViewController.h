@@ -58,8 +58,9 @@ public:
 
 protected:
     void awakeFromNib() override;
-    // The rows belong to the account they were asked for.
-    void willDropRequests() override { _permissionInfoArray.clear(); }
+    // The rows, and the wizard run for one of them, belong to the account
+    // they were asked for.
+    void willDropRequests() override;
 
 private:
     void updateForAccountProtecteOptionChange();

@@ -349,6 +349,25 @@ TEST_F(PermissionWizardTest, ClosingWithOneStepAndWizardsThatEndAtOnce)
 // A wizard that ends without opening -- cancelled at its first step, closed
 // by its window, or ended by a failed agreement list -- leaves the page's
 // rows as they are and asks for no new list.
+TEST_F(PermissionWizardTest, AnAccountChangeEndsTheWizardOfThePreviousAccountsRow)
+{
+    auto page = openPage();
+    PermissionAlertWindowController& w = runWizard(*page, 1);
+    ASSERT_FALSE(w.state().closed);
+    const qsizetype lists = sim.receivedCount(brokersim::kPermissionListFunction);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    // Its links belong to the previous account: nothing of it goes out.
+    EXPECT_TRUE(w.state().closed);
+    EXPECT_EQ(w.state().result, 0);
+    EXPECT_FALSE(page->wizard());
+    EXPECT_EQ(page->numberOfRowsInTableView(), 0);
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
+    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), lists + 1);
+    EXPECT_EQ(sim.receivedCount(kPermissionOpenFunction), 0);
+    EXPECT_EQ(sim.receivedCount(kPermissionSignFunction), 0);
+}
+
 TEST_F(PermissionWizardTest, AWizardEndedWithoutOpeningAsksForNoNewList)
 {
     enum class Way { CancelButton, WindowClosed, ListFailed };
