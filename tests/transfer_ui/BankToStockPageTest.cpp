@@ -68,3 +68,21 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/bank-to-stock.png"));
     }
 }
+
+TEST_F(BankToStockPageTest, AnAccountChangeEmptiesTheHistoryAndTheBalanceBeforeAskingAgain)
+{
+    logInThroughTheForm();
+    QWidget* page = openFromTheMenu(QStringLiteral("银行转证券"), QLatin1StringView("BankToStockViewController"));
+    ASSERT_TRUE(page);
+    auto* balance = page->findChild<QLabel*>("bankBalanceText");
+    auto* history = page->findChild<DVCommonTableView*>("transferInfoTable");
+    ASSERT_TRUE(balance && history);
+    // The balance query is the customer's first history row.
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("50000.00"); }, 10s));
+    ASSERT_GT(history->rowCount(), 0);
+
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    // Nothing of the previous account stays on screen while the new one is asked for.
+    EXPECT_EQ(history->rowCount(), 0);
+    EXPECT_TRUE(balance->text().isEmpty());
+}

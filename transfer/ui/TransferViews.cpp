@@ -185,7 +185,8 @@ void FundTransferPageView::refresh()
     } else if (stockToBank_) {
         balanceText_->setText(stockToBank_->availableFundText());
     }
-    if (page_->transferInfoTable() && page_->transferInfoTable() != shownTable_) {
+    // No history (a new account's not read yet) empties the table.
+    if (page_->transferInfoTable() != shownTable_) {
         shownTable_ = page_->transferInfoTable();
         transferInfoTable_->reinitTableViewWithObject(shownTable_);
     }
