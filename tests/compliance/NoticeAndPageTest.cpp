@@ -188,6 +188,18 @@ protected:
     FakePage view;
     FakeAlerts alerts;
     Outcome outcome;
+
+    // Opens the page as 李四 and answers every question with its first choice.
+    void openAllAnswered(RiskAssessmentViewController& page)
+    {
+        logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+        page.setView(&view);
+        page.setAlertPresenter(&alerts);
+        page.awakeFromNib();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
+        for (qint64 q = 0; q < 5; ++q)
+            page.riskAssessmentTableViewCell(q, 0);
+    }
 };
 
 TEST_F(RiskPageTest, RefusesUnansweredQuestionsSubmitsOnceAndReportsAfterTheNotices)
@@ -236,14 +248,8 @@ TEST_F(RiskPageTest, RefusesUnansweredQuestionsSubmitsOnceAndReportsAfterTheNoti
 
 TEST_F(RiskPageTest, SubmitFailureEnablesSubmitAgainAndKeepsTheChoices)
 {
-    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
     RiskAssessmentViewController page(services());
-    page.setView(&view);
-    page.setAlertPresenter(&alerts);
-    page.awakeFromNib();
-    ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
-    for (qint64 q = 0; q < 5; ++q)
-        page.riskAssessmentTableViewCell(q, 0);
+    openAllAnswered(page);
     sim.answerErrorNext(brokersim::kRiskSubmitExFunction, 77, QStringLiteral("系统繁忙"));
     page.submitAnswerButtonSelected();
     ASSERT_TRUE(testsupport::spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
@@ -259,14 +265,8 @@ TEST_F(RiskPageTest, SubmitFailureEnablesSubmitAgainAndKeepsTheChoices)
 
 TEST_F(RiskPageTest, AnAccountChangeWhoseFetchFailsLeavesNoAnswersToSubmit)
 {
-    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
     RiskAssessmentViewController page(services());
-    page.setView(&view);
-    page.setAlertPresenter(&alerts);
-    page.awakeFromNib();
-    ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
-    for (qint64 q = 0; q < 5; ++q)
-        page.riskAssessmentTableViewCell(q, 0);
+    openAllAnswered(page);
     ASSERT_TRUE(page.table().isAllSelected());
 
     sim.answerErrorNext(brokersim::kRiskQuestionnaireFunction, 77, QStringLiteral("系统繁忙"));
@@ -282,8 +282,6 @@ TEST_F(RiskPageTest, AnAccountChangeWhoseFetchFailsLeavesNoAnswersToSubmit)
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:第1道题未答,请完成答题后提交"));
     EXPECT_EQ(sim.receivedCount(brokersim::kRiskSubmitExFunction), 0);
 }
-
-
 
 TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
 {
