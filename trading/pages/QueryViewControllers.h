@@ -104,3 +104,11 @@ protected:
     QString sendQuery(QString* handle) override;
     void showTable(const std::shared_ptr<DTTable>& table) override;
 };
+
+// A page class the program carries and no menu entry opens: it shows nothing.
+class ChosenViewController : public MenuItemViewController {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "ChosenViewController";
+    using MenuItemViewController::MenuItemViewController;
+};
