@@ -38,8 +38,9 @@ struct Row {
 // expected ones are the catalogue's.
 template <class T> Row row(const char* identifier, int serverKind, quint64 mFunc, quint64 sFunc)
 {
-    return { identifier, typeid(T).name(), [](const DataModel* m) { return dynamic_cast<const T*>(m) != nullptr; },
-        serverKind, mFunc, sFunc, T::info.mFunc, T::info.sFunc, T::info.identifier };
+    return { identifier, typeid(T).name(),
+        [](const DataModel* m) { return dynamic_cast<const T*>(m) != nullptr; }, serverKind, mFunc, sFunc,
+        T::info.mFunc, T::info.sFunc, T::info.identifier };
 }
 
 class CatalogueRows : public ::testing::Test {
@@ -134,7 +135,8 @@ TEST_F(CatalogueRows, EveryIdentifierMakesItsClassWithItsFunctionNumbers)
         row<DMOpdQueryAppropriateness>("237b93a5-b74d-4c76-9359-ef91e13bf7b6", kTrade, 500, 1639),
         row<DMOpdQuerySignNumber>("68bbe28f-d5c1-45c1-8c28-63f2c19f5b3f", kTrade, 500, 1646),
         row<DMQueryRiskEvaluationStatus>("f08e9d68-abd6-482f-aa83-3286f9990d8b", kTrade, 500, 2162),
-        row<DMSubmitRiskAssessmentResultEx>("a59f63c3-5194-4654-bee7-a03d704d8ced", kTrade, 500, 2166),    };
+        row<DMSubmitRiskAssessmentResultEx>("a59f63c3-5194-4654-bee7-a03d704d8ced", kTrade, 500, 2166),
+    };
     DataModelFactory factory;
     std::set<QString> identifiers;
     for (const Row& r : rows) {

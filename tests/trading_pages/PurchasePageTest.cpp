@@ -311,9 +311,9 @@ namespace {
 // of the Shanghai account.
 brokersim::Table issueList(const std::vector<std::array<const char*, 4>>& issues)
 {
-    brokersim::Table t = brokersim::describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" },
-        { "SGJG", "申购价格" }, { "SGXX", "申购下限" }, { "SGSX", "申购上限" }, { "secuid", "股东代码" },
-        { "market", "市场代码" } });
+    brokersim::Table t = brokersim::describedTable(
+        { { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" }, { "SGJG", "申购价格" }, { "SGXX", "申购下限" },
+            { "SGSX", "申购上限" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
     for (const auto& [code, price, down, up] : issues)
         t.row({ QString::fromLatin1(code), QStringLiteral("新股"), QString::fromLatin1(price),
             QString::fromLatin1(down), QString::fromLatin1(up), QStringLiteral("A101000001"),

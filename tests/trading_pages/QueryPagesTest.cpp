@@ -314,8 +314,10 @@ TEST_F(HistoricQueryPageTest, TablePagesShowNoRowOfTheAccountBeforeAfterAnAccoun
         MenuItemViewController* page;
         DVTableModel* table;
         brokersim::Function function;
-    } pages[] = { { "distribution", &distribution, &distribution.distributionTable(), brokersim::kDistributionFunction },
-        { "common", &common, &common.table(), { 500, 121 } }, { "historic", &historic, &historic.table(), { 500, 125 } },
+    } pages[] = { { "distribution", &distribution, &distribution.distributionTable(),
+                      brokersim::kDistributionFunction },
+        { "common", &common, &common.table(), { 500, 121 } },
+        { "historic", &historic, &historic.table(), { 500, 125 } },
         { "historicEx", &historicEx, &historicEx.table(), { 500, 125 } } };
     for (const auto& p : pages) {
         SCOPED_TRACE(p.name);
@@ -348,7 +350,8 @@ TEST_F(HistoricQueryPageTest, LateStatementsAreDroppedAndAFailedRangeShowsNoOthe
     now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
     rest(true);
     rest(true);
-    HistoricQueryViewController page(node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125&position=poststr"));
+    HistoricQueryViewController page(
+        node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125&position=poststr"));
     page.setAlertPresenter(&alerts);
     page.load();
     ASSERT_TRUE(spinUntil([&] { return !page.table().titles().isEmpty(); }));

@@ -246,8 +246,10 @@ TEST_F(DeputeCancelViewTest, AssetPageEditsTheCostOfTheSelectedPositionWhateverT
         if (model->sourceRow(r) != r)
             shownRow = r;
     ASSERT_GE(shownRow, 0) << "the sort left every row in place";
-    const QString code
-        = page.positions()->contentObjectArray()[model->sourceRow(shownRow)].value<RDOPositionDetail>().stockCode;
+    const QString code = page.positions()
+                             ->contentObjectArray()[model->sourceRow(shownRow)]
+                             .value<RDOPositionDetail>()
+                             .stockCode;
     positions->selectRow(shownRow);
     sim.clearReceived();
     functions->activated(AssetQueryViewController::kFunctionAdjustCost);

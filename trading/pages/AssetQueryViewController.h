@@ -8,9 +8,9 @@
 
 #include <QList>
 #include <QPointer>
-#include <QValidator>
 #include <QString>
 #include <QStringList>
+#include <QValidator>
 #include <optional>
 
 // What the asset page works with; null ones are the shared instances.
