@@ -207,6 +207,12 @@ int DVTableModel::dataColumn(int column) const
     return c >= 0 && c < titles_.size() ? c : -1;
 }
 
+int DVTableModel::viewRow(int sourceRow) const
+{
+    const auto found = std::find(shown_.begin(), shown_.end(), sourceRow);
+    return sourceRow >= 0 && found != shown_.end() ? int(found - shown_.begin()) : -1;
+}
+
 const QString& DVTableModel::cell(int sourceRow, int dataColumn) const
 {
     const QStringList& row = rows_[sourceRow];

@@ -85,6 +85,8 @@ public:
     int shownRowCount() const { return int(shown_.size()); }
     // The table model's row shown at a view row, or -1.
     int sourceRow(int viewRow) const;
+    // The view row that shows a table model's row, or -1 (not shown).
+    int viewRow(int sourceRow) const;
     // Per data column: the widest text of any row plus padding, measured
     // when the rows arrived.
     const std::vector<int>& contentWidths() const { return contentWidths_; }

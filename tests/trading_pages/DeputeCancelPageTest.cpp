@@ -1,3 +1,4 @@
+#include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading_pages/TradingPagesRig.h"
 
@@ -211,4 +212,34 @@ TEST_F(DeputeCancelPageTest, RowsOfOneOrderShareOneCancelAndEachIsCounted)
     EXPECT_FALSE(page->alertWindowController().isShown());
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
+}
+
+// After an account change whose list fails, the previous account's orders
+// are gone: none can be ticked, and no cancel goes out under the new one.
+TEST_F(DeputeCancelPageTest, AnAccountChangeWithAFailedListLeavesNoOrderOfTheAccountBefore)
+{
+    rest(true);
+    page->load();
+    waitForList();
+    ASSERT_GT(page->ordersTable().shownRowCount(), 0);
+    page->selectAllButtonClicked(true);
+    ASSERT_NE(page->selectedCountText(), "0");
+
+    sim.answerErrorNext(brokersim::kOrdersOfTodayFunction, -1, QStringLiteral("系统忙"));
+    page->loginAccountChanged();
+    EXPECT_FALSE(page->orders());
+    EXPECT_EQ(page->ordersTable().shownRowCount(), 0);
+    EXPECT_EQ(page->countText(), "0");
+    EXPECT_EQ(page->selectedCountText(), "0");
+    EXPECT_FALSE(page->selectAllChecked());
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.shown[0].text, "系统忙");
+
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    sim.clearReceived();
+    page->selectAllButtonClicked(true);
+    page->ordersTableViewClicked(0);
+    page->cancelOderButtonClicked();
+    EXPECT_EQ(shownCount, 0);
+    EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 0);
 }

@@ -6,6 +6,8 @@
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
+#include <array>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pagestest;
@@ -301,4 +303,122 @@ TEST_F(PurchasePageTest, ARefusalShowsTheServersMessageWhateverItsCode)
         EXPECT_EQ(alerts.shown[0].text, message);
         EXPECT_TRUE(page().lastOrderNumber().isEmpty());
     }
+}
+
+namespace {
+
+// A new-issue list reply: code, price, lower and upper limit per issue, all
+// of the Shanghai account.
+brokersim::Table issueList(const std::vector<std::array<const char*, 4>>& issues)
+{
+    brokersim::Table t = brokersim::describedTable(
+        { { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" }, { "SGJG", "申购价格" }, { "SGXX", "申购下限" },
+            { "SGSX", "申购上限" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
+    for (const auto& [code, price, down, up] : issues)
+        t.row({ QString::fromLatin1(code), QStringLiteral("新股"), QString::fromLatin1(price),
+            QString::fromLatin1(down), QString::fromLatin1(up), QStringLiteral("A101000001"),
+            QStringLiteral("1") });
+    return t;
+}
+
+} // namespace
+
+// An issue without a price shows no price: the one of the issue before would
+// otherwise be confirmed and sent for it.
+TEST_F(PurchasePageTest, AnIssueWithoutAPriceKeepsNoPriceOfTheIssueBefore)
+{
+    sim.answerTablesNext(brokersim::Function { 550, 8 },
+        { issueList({ { "732001", "10.00", "1000", "15000" }, { "732002", "", "500", "9000" } }) });
+    page().loginAccountChanged();
+    ASSERT_TRUE(spinUntil([&] { return page().stockInfoList().size() == 2; }));
+    ASSERT_EQ(page().stockPriceText(), "10.00");
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        ADD_FAILURE() << "confirmed " << c.orderParam().stockCode().toStdString() << " at "
+                      << c.orderParam().price().toStdString();
+        QTimer::singleShot(0, &c, [&c] { c.cancelButtonClicked(); });
+    });
+    for (const std::function<void()>& choose : std::vector<std::function<void()>> {
+             [&] { page().stockSelectionChanged(1); }, [&] { page().stockInfoTableClicked(1); } }) {
+        page().stockSelectionChanged(0);
+        ASSERT_EQ(page().stockPriceText(), "10.00");
+        choose();
+        EXPECT_TRUE(page().stockPriceText().isEmpty()) << page().stockPriceText().toStdString();
+        page().setQuantityText(QStringLiteral("1000"));
+        alerts.shown.clear();
+        page().purchaseButtonClicked();
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
+    }
+}
+
+// A list that comes back empty leaves no issue's price, limits or maximum,
+// whether it is the new account's or arrives again for the same one.
+TEST_F(PurchasePageTest, AnEmptyListLeavesNoFiguresOfTheIssueBefore)
+{
+    const auto expectNoIssue = [&] {
+        EXPECT_TRUE(page().stockInfoList().empty());
+        EXPECT_TRUE(page().stockPriceText().isEmpty()) << page().stockPriceText().toStdString();
+        EXPECT_TRUE(page().limitDownText().isEmpty()) << page().limitDownText().toStdString();
+        EXPECT_TRUE(page().limitUpText().isEmpty()) << page().limitUpText().toStdString();
+        EXPECT_TRUE(page().maxCanPurchaseText().isEmpty()) << page().maxCanPurchaseText().toStdString();
+    };
+    ASSERT_FALSE(page().limitUpText().isEmpty());
+    page().queryPurchaseNewStockList(nullptr, QString(), std::make_shared<DTPurchaseNewStockTable>(nullptr));
+    expectNoIssue();
+
+    page().loginAccountChanged();
+    ASSERT_TRUE(spinUntil([&] { return page().stockInfoList().size() == 3; }));
+    sim.answerTablesNext(brokersim::Function { 550, 8 }, { issueList({}) });
+    sim.clearReceived();
+    page().loginAccountChanged();
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::Function { 550, 8 }) == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return !page().availableMoneyText().isEmpty(); }));
+    expectNoIssue();
+    page().setQuantityText(QStringLiteral("1000"));
+    page().purchaseButtonClicked();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kNoIssueMessage));
+}
+
+// After an account change whose list fails, nothing of the previous
+// account's list can be chosen or subscribed to.
+TEST_F(PurchasePageTest, AnAccountChangeWithAFailedListLeavesNoIssueOfTheAccountBefore)
+{
+    ASSERT_FALSE(page().availableMoneyText().isEmpty());
+    sim.answerErrorNext(brokersim::Function { 550, 8 }, -1, QStringLiteral("系统忙"));
+    sim.withholdNext(brokersim::kMoneyFunction);
+    page().loginAccountChanged();
+    EXPECT_TRUE(page().availableMoneyText().isEmpty());
+    EXPECT_TRUE(page().stockInfoList().empty());
+    EXPECT_TRUE(page().stockPriceText().isEmpty());
+    EXPECT_TRUE(page().limitUpText().isEmpty());
+    EXPECT_EQ(page().stockInfoTableView().model().shownRowCount(), 0);
+    ASSERT_TRUE(spinUntil([&] { return page().warningShown(); }));
+    EXPECT_TRUE(page().stockTitles().isEmpty());
+    page().setQuantityText(QStringLiteral("1000"));
+    page().purchaseButtonClicked();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kNoIssueMessage));
+    sim.releaseWithheld();
+}
+
+// The maximum shown is the one of the issue chosen last, whatever order
+// the answers come in.
+TEST_F(PurchasePageTest, ALateMaximumOfTheIssueBeforeIsDropped)
+{
+    brokersim::Table max = brokersim::describedTable({ { "maxstkqty", "最大数量" } });
+    max.row({ QStringLiteral("777") });
+    sim.withholdNext(brokersim::kMaxQuantityFunction);
+    page().stockSelectionChanged(1);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.answerTablesNext(brokersim::kMaxQuantityFunction, { max });
+    page().stockSelectionChanged(2);
+    ASSERT_TRUE(spinUntil([&] { return !page().maxCanPurchaseText().isEmpty(); }));
+    EXPECT_EQ(page().maxCanPurchaseText(), QStringLiteral("777股"));
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+    // An answer asked after the late one comes after it.
+    OrdersOfTodayCatcher after;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+    EXPECT_EQ(page().maxCanPurchaseText(), QStringLiteral("777股"));
 }

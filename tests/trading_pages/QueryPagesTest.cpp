@@ -233,3 +233,161 @@ TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
         EXPECT_TRUE(a.text.contains(QStringLiteral("功能号"))) << qPrintable(a.text);
     }
 }
+
+// An account change clears the previous account's positions, accounts and
+// totals before asking again, so with both queries failing nothing of them
+// can be seen or sold.
+TEST_F(QueryPagesTest, AssetPageAccountChangeLeavesNothingOfTheAccountBefore)
+{
+    AssetQueryViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.fundTable().shownRowCount() > 0; }));
+    ASSERT_GT(page.positionTable().shownRowCount(), 0);
+    ASSERT_NE(page.rmbMarketValueText(), "0.00元");
+
+    sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
+    sim.answerErrorNext(brokersim::kPositionsFunction, -1, QStringLiteral("系统忙"));
+    sim.clearReceived();
+    page.loginAccountChanged();
+    ASSERT_TRUE(spinUntil([&] {
+        return sim.receivedCount(brokersim::kMoneyFunction) == 1
+            && sim.receivedCount(brokersim::kPositionsFunction) == 1;
+    }));
+    OrdersOfTodayCatcher after; // answered after the two errors
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+    EXPECT_FALSE(page.positions());
+    EXPECT_EQ(page.positionTable().shownRowCount(), 0);
+    EXPECT_EQ(page.fundTable().shownRowCount(), 0);
+    EXPECT_EQ(page.rmbMarketValueText(), "0.00元");
+    EXPECT_EQ(page.usdMarketValueText(), "0.00元");
+
+    Posts posts;
+    page.setSelectedPositionRows({ 0 });
+    page.functionSelected(AssetQueryViewController::kFunctionSell);
+    EXPECT_TRUE(posts.all.empty());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, "请先选择想要操作的证券。");
+}
+
+// Every positions reply edits the cost column with the one formatter.
+TEST_F(QueryPagesTest, AssetPageKeepsOneCostFormatterOverManyReplies)
+{
+    AssetQueryViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    DTTablePtr before;
+    for (int reply = 0; reply < 3; ++reply) {
+        ASSERT_TRUE(spinUntil([&] { return page.positions() && page.positions() != before; }));
+        before = page.positions();
+        ASSERT_GE(page.editableColumnIndex(), 0);
+        EXPECT_NE(page.positionTable().formatter(page.editableColumnIndex()), nullptr);
+        EXPECT_EQ(page.positionTable().findChildren<QValidator*>().size(), 1) << reply;
+        page.loginAccountChanged();
+    }
+}
+
+namespace {
+
+brokersim::Table oneRowTable()
+{
+    brokersim::Table t = brokersim::describedTable({ { "stkcode", "证券代码" }, { "stkname", "证券名称" } });
+    t.row({ QStringLiteral("600000"), QStringLiteral("浦发银行") });
+    return t;
+}
+
+} // namespace
+
+// On every table page an account change empties the table before asking
+// again: with the new account's query failing, no row of the previous
+// account stays.
+TEST_F(HistoricQueryPageTest, TablePagesShowNoRowOfTheAccountBeforeAfterAnAccountChange)
+{
+    DistributionViewController distribution;
+    CommonQueryViewController common(node("当日委托", "tradequery?tc_mfuncno=500&tc_sfuncno=121"));
+    HistoricQueryViewController historic(node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125"));
+    HistoricQueryViewControllerEx historicEx(
+        node("历史成交", "tradehisquery?tc_mfuncno=500&tc_sfuncno=125:tc_mfuncno=500&tc_sfuncno=125"));
+    const struct {
+        const char* name;
+        MenuItemViewController* page;
+        DVTableModel* table;
+        brokersim::Function function;
+    } pages[] = { { "distribution", &distribution, &distribution.distributionTable(),
+                      brokersim::kDistributionFunction },
+        { "common", &common, &common.table(), { 500, 121 } },
+        { "historic", &historic, &historic.table(), { 500, 125 } },
+        { "historicEx", &historicEx, &historicEx.table(), { 500, 125 } } };
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.name);
+        alerts.shown.clear();
+        p.page->setAlertPresenter(&alerts);
+        sim.answerTablesNext(p.function, { oneRowTable() });
+        p.page->load();
+        ASSERT_TRUE(spinUntil([&] { return p.table->shownRowCount() == 1; }));
+        sim.answerErrorNext(p.function, -1, QStringLiteral("系统忙"));
+        sim.clearReceived();
+        p.page->loginAccountChanged();
+        EXPECT_EQ(p.table->shownRowCount(), 0);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(p.function) == 1; }));
+        OrdersOfTodayCatcher after; // answered after the failure
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+        ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+        EXPECT_EQ(p.table->shownRowCount(), 0);
+    }
+    EXPECT_EQ(historic.resultCountText(), "0");
+    EXPECT_TRUE(distribution.warningShown());
+}
+
+// A statement answered late, for a range no longer asked for, is dropped;
+// a failed statement of another range leaves no row of the range before,
+// while a failed repeat of the range shown keeps its rows.
+TEST_F(HistoricQueryPageTest, LateStatementsAreDroppedAndAFailedRangeShowsNoOtherRangesRows)
+{
+    now = platform::ChinaClock::at(2026, 12, 1, 10, 0);
+    rest(true);
+    now = platform::ChinaClock::at(2026, 12, 2, 10, 0);
+    rest(true);
+    rest(true);
+    HistoricQueryViewController page(
+        node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125&position=poststr"));
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return !page.table().titles().isEmpty(); }));
+    const brokersim::Function statement { 500, 125 };
+    const auto press = [&](QDate begin, QDate end) {
+        page.setBeginDate(begin);
+        page.setEndDate(end);
+        page.queryButtonClicked();
+    };
+    const auto settled = [&] {
+        OrdersOfTodayCatcher after;
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+        return spinUntil([&] { return after.done(); });
+    };
+
+    sim.withholdNext(statement);
+    press(QDate(2026, 12, 1), QDate(2026, 12, 2)); // three orders, held back
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    press(QDate(2026, 12, 2), QDate(2026, 12, 2)); // two orders
+    ASSERT_TRUE(spinUntil([&] { return page.resultCountText() == "2"; }));
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(page.resultCountText(), "2");
+    EXPECT_EQ(page.table().shownRowCount(), 2);
+
+    sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
+    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.table().shownRowCount(), 0);
+    EXPECT_EQ(page.resultCountText(), "0");
+
+    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
+    ASSERT_TRUE(spinUntil([&] { return page.resultCountText() == "3"; }));
+    sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
+    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
+    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
+    EXPECT_EQ(page.table().shownRowCount(), 3);
+    EXPECT_EQ(alerts.shown.size(), 2u);
+}

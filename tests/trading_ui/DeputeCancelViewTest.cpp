@@ -224,3 +224,43 @@ TEST_F(DeputeCancelViewTest, NewIssueLimitsFollowTheIssuePicked)
         return field == price ? page.stockPriceText() : page.purchaseQuantityText();
     });
 }
+
+// Sorted by code, "调整成本价" edits the cost of the position selected on
+// screen, and that position's cost goes out.
+TEST_F(DeputeCancelViewTest, AssetPageEditsTheCostOfTheSelectedPositionWhateverTheSort)
+{
+    QWidget window;
+    AssetQueryViewController page;
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 560 });
+    ASSERT_NE(view, nullptr);
+    auto* positions = view->findChild<DVCommonTableView*>("positionTableView");
+    auto* functions = view->findChild<QComboBox*>("functionPButton");
+    ASSERT_TRUE(positions && functions);
+    ASSERT_TRUE(spinUntil([&] { return positions->rowCount() > 1 && page.editableColumnIndex() >= 0; }));
+    DVTableModel* model = positions->tableModel();
+    const int codeColumn = int(model->titles().indexOf(QStringLiteral("证券代码")));
+    ASSERT_GE(codeColumn, 0);
+    positions->sortByColumn(codeColumn, Qt::DescendingOrder);
+    int shownRow = -1;
+    for (int r = 0; r < model->rowCount() && shownRow < 0; ++r)
+        if (model->sourceRow(r) != r)
+            shownRow = r;
+    ASSERT_GE(shownRow, 0) << "the sort left every row in place";
+    const QString code = page.positions()
+                             ->contentObjectArray()[model->sourceRow(shownRow)]
+                             .value<RDOPositionDetail>()
+                             .stockCode;
+    positions->selectRow(shownRow);
+    sim.clearReceived();
+    functions->activated(AssetQueryViewController::kFunctionAdjustCost);
+    EXPECT_EQ(positions->currentIndex().row(), shownRow);
+    auto* editor = positions->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("12.5"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::Function { 500, 124 }) == 1; }));
+    const brokersim::Request reset = sim.receivedOf(brokersim::Function { 500, 124 })[0];
+    EXPECT_EQ(reset.valueOr(u"stkcode"), code);
+    EXPECT_EQ(reset.valueOr(u"costprice"), "12.5");
+}

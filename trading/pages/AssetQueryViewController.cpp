@@ -43,6 +43,20 @@ void AssetQueryViewController::awakeFromNib()
     requestPositions();
 }
 
+void AssetQueryViewController::clearAccountFigures()
+{
+    // Whatever the new account's queries do, no position, account or total
+    // of the previous one stays to be acted on.
+    fundInfoListHandle.clear();
+    positionInfoHandle.clear();
+    positions_.reset();
+    fundTable_.model().showRows(std::make_shared<DTTable>());
+    positionTable_.model().showRows(std::make_shared<DTTable>());
+    selectedRows_.clear();
+    editableColumnIndex_ = -1;
+    rmb_ = usd_ = hkd_ = yuanText(0);
+}
+
 void AssetQueryViewController::requestPositions()
 {
     queryInfoManager_->requestPositionInfo(this, 0, &positionInfoHandle);
@@ -83,8 +97,11 @@ void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& hand
     positions_ = table;
     positionTable_.show(table);
     DVTableModel& model = positionTable_.model();
-    editableColumnIndex_ = model.setColumnEditable(
-        true, new FloatNumberFormatter(&model), QString::fromUtf8(kCostTitle), this, false);
+    // One formatter serves every positions reply of the table.
+    if (!costFormatter_ || costFormatter_->parent() != &model)
+        costFormatter_ = new FloatNumberFormatter(&model);
+    editableColumnIndex_
+        = model.setColumnEditable(true, costFormatter_.data(), QString::fromUtf8(kCostTitle), this, false);
     selectedRows_.clear();
     emit changed();
 }

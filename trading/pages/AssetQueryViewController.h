@@ -7,8 +7,10 @@
 #include "trading/security/StockManager.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QValidator>
 #include <optional>
 
 // What the asset page works with; null ones are the shared instances.
@@ -50,7 +52,8 @@ public:
 
     // The view's selection of the positions table, as table-model rows.
     void setSelectedPositionRows(const QList<int>& rows) { selectedRows_ = rows; }
-    // The view starts editing this cell when "调整成本价" is chosen.
+    // The view starts editing this cell when "调整成本价" is chosen; the row
+    // is a table-model row, whatever the sort.
     using EditCell = std::function<void(int row, int column)>;
     void setEditCell(EditCell edit) { editCell_ = std::move(edit); }
 
@@ -73,6 +76,7 @@ public:
 
 protected:
     void awakeFromNib() override;
+    void clearAccountFigures() override;
 
 private:
     void requestPositions();
@@ -89,6 +93,7 @@ private:
     int editableColumnIndex_ = -1;
     QList<int> selectedRows_;
     EditCell editCell_;
+    QPointer<QValidator> costFormatter_;
     QString rmb_ = yuanText(0);
     QString usd_ = yuanText(0);
     QString hkd_ = yuanText(0);

@@ -82,6 +82,7 @@ public:
 
 protected:
     void awakeFromNib() override;
+    void clearAccountFigures() override;
     // Asks for today's orders.
     virtual void requestList();
     // Sends the cancel of one order; "" and its handle, or why it was not sent.

@@ -14,6 +14,12 @@ void DistributionViewController::awakeFromNib()
     requestQueryDistribution();
 }
 
+void DistributionViewController::clearAccountFigures()
+{
+    warning_ = false;
+    table_.model().showRows(std::make_shared<DTTable>());
+}
+
 void DistributionViewController::requestQueryDistribution()
 {
     // Refused before it went out (no account): as a failed query.

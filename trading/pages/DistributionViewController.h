@@ -29,6 +29,7 @@ public:
 
 protected:
     void awakeFromNib() override;
+    void clearAccountFigures() override;
 
 private:
     QueryInfoManager* queryInfoManager_;

@@ -77,6 +77,29 @@ void PurchaseViewController::awakeFromNib()
     emit changed();
 }
 
+void PurchaseViewController::clearAccountFigures()
+{
+    // The list, the issue and every figure were the previous account's; the
+    // list asked for now is this one's, and until it comes there is none.
+    money_.clear();
+    maxQuantity_.clear();
+    stockInfoList_.clear();
+    selectedStock_ = -1;
+    selectedRow_ = -1;
+    table_.reset();
+    tableView_.model().showRows(std::make_shared<DTTable>());
+    clearIssueFigures();
+    warning_ = false;
+}
+
+void PurchaseViewController::clearIssueFigures()
+{
+    price_.clear();
+    limitDown_.clear();
+    limitUp_.clear();
+    maxQuantity_.clear();
+}
+
 void PurchaseViewController::initSecurityIdPButton()
 {
     securityInfoArray_.clear();
@@ -136,6 +159,9 @@ void PurchaseViewController::queryPurchaseNewStockList(
         stockInfoList_.push_back(table->recordAt(row));
     selectedStock_ = stockInfoList_.empty() ? -1 : 0;
     selectedRow_ = -1;
+    // No issue left: nothing of the one shown before may be subscribed to.
+    if (stockInfoList_.empty())
+        clearIssueFigures();
     initStockInfo();
     emit changed();
 }
@@ -165,8 +191,12 @@ void PurchaseViewController::selectAccountFor(const RDONewStock& issue)
 
 void PurchaseViewController::initPriceInfo(const QString& price)
 {
-    if (price.isEmpty())
+    // An issue without a price leaves the field empty, never the price of
+    // the issue shown before.
+    if (price.isEmpty()) {
+        price_.clear();
         return;
+    }
     stepperValue_ = stepperBounded(price.toDouble());
     price_ = price;
 }
@@ -221,23 +251,35 @@ void PurchaseViewController::requestMaxQuantityInfo()
     if (securityInfoArray_.isEmpty())
         return;
     maxQuantity_.clear();
+    askedFor().settle(QStringLiteral("maximum"));
     if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
         return;
     const RDONewStock& issue = stockInfoList_[selectedStock_];
     if (issue.stockCode.isEmpty() || issue.marketType.isEmpty())
         return;
-    services_.queryInfoManager->requestMaxQuantityOfStock(
-        this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price_);
+    QString handle;
+    if (services_.queryInfoManager
+            ->requestMaxQuantityOfStock(
+                this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price_, &handle)
+            .isEmpty())
+        askedFor().ask(QStringLiteral("maximum"), handle);
 }
 
-void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
+void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
 {
+    // Only the maximum of the account, issue and price asked for last.
+    if (!askedFor().awaits(QStringLiteral("maximum"), handle))
+        return;
+    askedFor().settle(QStringLiteral("maximum"));
     maxQuantity_ = quantity + QStringLiteral("股");
     emit changed();
 }
 
-bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, const CSError&)
+bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
 {
+    if (!askedFor().awaits(QStringLiteral("maximum"), handle))
+        return true;
+    askedFor().settle(QStringLiteral("maximum"));
     maxQuantity_ = QStringLiteral("--");
     emit changed();
     return true;
@@ -245,12 +287,21 @@ bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString&, co
 
 void PurchaseViewController::requestNewStockInfo()
 {
-    if (selectedStock_ >= 0 && selectedStock_ < int(stockInfoList_.size()))
-        services_.stockManager->requestNewStockMarketCode(this, stockInfoList_[selectedStock_].stockCode);
+    if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
+        return;
+    const QString& code = stockInfoList_[selectedStock_].stockCode;
+    askedFor().ask(QStringLiteral("details"), code);
+    services_.stockManager->requestNewStockMarketCode(this, code);
 }
 
 void PurchaseViewController::queryNewStockInfo(DataModel*, const QString&, const RDONewStock& record)
 {
+    // The details of an issue no longer chosen would pick its account.
+    const bool current = selectedStock_ >= 0 && selectedStock_ < int(stockInfoList_.size())
+        && askedFor().awaits(QStringLiteral("details"), stockInfoList_[selectedStock_].stockCode);
+    askedFor().settle(QStringLiteral("details"));
+    if (!current)
+        return;
     if (record.securityId.isEmpty() && record.marketType.isEmpty()) {
         requestMaxQuantityInfo();
         return;

@@ -105,8 +105,11 @@ public:
 protected:
     void awakeFromNib() override;
     void willDropRequests() override;
+    void clearAccountFigures() override;
 
 private:
+    // The price, the limits and the maximum of the issue shown.
+    void clearIssueFigures();
     void initSecurityIdPButton();
     void requestMoneyInfo();
     void requestPurchaseNewStockList();

@@ -39,6 +39,11 @@ void CommonQueryViewController::awakeFromNib()
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
 }
 
+void CommonQueryViewController::clearAccountFigures()
+{
+    table_.model().showRows(std::make_shared<DTTable>());
+}
+
 void CommonQueryViewController::commonQuery(DataModel*, const QString&, const std::shared_ptr<DTTable>& table)
 {
     table_.show(table);
@@ -68,18 +73,30 @@ void HistoricQueryViewController::awakeFromNib()
     send();
 }
 
+void HistoricQueryViewController::clearAccountFigures()
+{
+    table_.model().showRows(std::make_shared<DTTable>());
+    shownHandle_.clear();
+    resultCountText_ = QStringLiteral("0");
+    querying_ = false;
+}
+
 void HistoricQueryViewController::send()
 {
-    const QString refused = sendQuery();
+    QString handle;
+    const QString refused = sendQuery(&handle);
     if (!refused.isEmpty()) {
         endToQuery();
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
+        return;
     }
+    // Only the answer of the range asked for last is shown.
+    askedFor().ask(QStringLiteral("statement"), handle);
 }
 
-QString HistoricQueryViewController::sendQuery()
+QString HistoricQueryViewController::sendQuery(QString* handle)
 {
-    return manager_->requestHistoricQuery(this, linkOf(menuInfo()), beginDate_, endDate_);
+    return manager_->requestHistoricQuery(this, linkOf(menuInfo()), beginDate_, endDate_, handle);
 }
 
 // A press while a query is under way sends again: an equal query still
@@ -118,24 +135,36 @@ void HistoricQueryViewController::endToQuery()
 }
 
 void HistoricQueryViewController::commonHistoricQuery(
-    DataModel*, const QString&, const std::shared_ptr<DTTable>& table)
+    DataModel*, const QString& handle, const std::shared_ptr<DTTable>& table)
 {
+    if (!askedFor().awaits(QStringLiteral("statement"), handle))
+        return;
+    askedFor().settle(QStringLiteral("statement"));
+    shownHandle_ = handle;
     showTable(table);
     resultCountText_ = QString::number(table ? table->arrayController()->count() : 0);
     endToQuery();
 }
 
-bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString&, const CSError& error)
+bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString& handle, const CSError& error)
 {
+    if (!askedFor().awaits(QStringLiteral("statement"), handle))
+        return true;
+    askedFor().settle(QStringLiteral("statement"));
+    // The rows shown stay only while they are the range that failed again.
+    if (handle != shownHandle_) {
+        table_.model().showRows(std::make_shared<DTTable>());
+        shownHandle_.clear();
+    }
     alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     resultCountText_ = QStringLiteral("0");
     endToQuery();
     return true;
 }
 
-QString HistoricQueryViewControllerEx::sendQuery()
+QString HistoricQueryViewControllerEx::sendQuery(QString* handle)
 {
-    return manager_->requestHistoricQueryEx(this, linkOf(menuInfo()), beginDate(), endDate());
+    return manager_->requestHistoricQueryEx(this, linkOf(menuInfo()), beginDate(), endDate(), handle);
 }
 
 void HistoricQueryViewControllerEx::showTable(const std::shared_ptr<DTTable>& table)

@@ -30,6 +30,7 @@ public:
 
 protected:
     void awakeFromNib() override;
+    void clearAccountFigures() override;
 
 private:
     CommonQueryManager* manager_;
@@ -67,8 +68,10 @@ public:
 
 protected:
     void awakeFromNib() override;
-    // Sends the query for the pickers' dates; "" or why it was not sent.
-    virtual QString sendQuery();
+    void clearAccountFigures() override;
+    // Sends the query for the pickers' dates; "" and its handle, or why it
+    // was not sent.
+    virtual QString sendQuery(QString* handle);
     // How a reply's table reaches the view: columns of the first reply stay.
     virtual void showTable(const std::shared_ptr<DTTable>& table) { table_.show(table); }
     void beginToQuery();
@@ -81,6 +84,8 @@ private:
     // Sends; a refusal is said and frees the controls.
     void send();
 
+    // The handle of the query whose rows the table shows.
+    QString shownHandle_;
     QDate beginDate_;
     QDate endDate_;
     QString resultCountText_ = QStringLiteral("0");
@@ -96,6 +101,14 @@ public:
     using HistoricQueryViewController::HistoricQueryViewController;
 
 protected:
-    QString sendQuery() override;
+    QString sendQuery(QString* handle) override;
     void showTable(const std::shared_ptr<DTTable>& table) override;
+};
+
+// A page class the program carries and no menu entry opens: it shows nothing.
+class ChosenViewController : public MenuItemViewController {
+    Q_OBJECT
+public:
+    static constexpr char kPageClass[] = "ChosenViewController";
+    using MenuItemViewController::MenuItemViewController;
 };

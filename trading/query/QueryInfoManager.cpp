@@ -40,18 +40,20 @@ QString QueryInfoManager::requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 
 
 QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
     const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
-    const std::optional<QString>& marketCode, qint32 orderType, const QString& price)
+    const std::optional<QString>& marketCode, qint32 orderType, const QString& price, QString* handle)
 {
     if (!securityId || !stockCode || !marketCode)
         return QStringLiteral("缺少股东账户、证券代码或市场");
     return sender_.send<tagMaxQuantityParam>(
-        DMQueryMaxQuantityInfo::info.identifier, observer, [&](tagMaxQuantityParam& p, QString* m) {
+        DMQueryMaxQuantityInfo::info.identifier, observer,
+        [&](tagMaxQuantityParam& p, QString* m) {
             p.orderType = orderType;
             return setParam(p, &tagMaxQuantityParam::securityId, *securityId, m)
                 && setParam(p, &tagMaxQuantityParam::price, price, m)
                 && setParam(p, &tagMaxQuantityParam::stockCode, *stockCode, m)
                 && setParam(p, &tagMaxQuantityParam::marketCode, *marketCode, m);
-        });
+        },
+        handle);
 }
 
 QString QueryInfoManager::requestDistributionList(IQueryDistributionDelegate* observer)

@@ -24,7 +24,8 @@ public:
     // the code or the market code is not given at all.
     QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
         const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
-        const std::optional<QString>& marketCode, qint32 orderType, const QString& price);
+        const std::optional<QString>& marketCode, qint32 orderType, const QString& price,
+        QString* handle = nullptr);
     QString requestDistributionList(IQueryDistributionDelegate* observer);
     QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
     QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);

@@ -64,6 +64,7 @@ void registerOrderAndQueryDataModels()
     DataModelFactory::registerDataModel<DMQueryOrdersOfToday>();
     DataModelFactory::registerDataModel<DMFundInfoList>();
     DataModelFactory::registerDataModel<DMQueryDistribution>();
+    DataModelFactory::registerDataModel<DMQueryChosen>();
     DataModelFactory::registerDataModel<DMQueryPurchaseNewStock>();
     DataModelFactory::registerDataModel<DMCommonQuery>();
     DataModelFactory::registerDataModel<DMCommonHistoricQuery>();

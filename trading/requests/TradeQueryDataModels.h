@@ -20,6 +20,7 @@ LUMORA_DATA_MODEL_PROTOCOL(
     IOrdersOfTodayDelegate, queryOrdersOfTodayList, std::shared_ptr<DTOrdersOfTodayTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IFundInfoListDelegate, fundInfoList, std::shared_ptr<DTFundInfoTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IQueryDistributionDelegate, queryDistribution, DTTablePtr)
+LUMORA_DATA_MODEL_PROTOCOL(IQueryChosenDelegate, queryChosen, DTTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(
     IPurchaseNewStockDelegate, queryPurchaseNewStockList, std::shared_ptr<DTPurchaseNewStockTable>)
 
@@ -84,6 +85,17 @@ public:
     static constexpr DataModelInfo info { "5BD0075C-A419-A2C5-EBDF-8657B44C0934", 500, 23 };
     using DataModelClass::DataModelClass;
     static void body(const tagQueryDistributionParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
+};
+
+// 500 / 25 with the caller's text as the whole body, answered as a plain
+// table. In the catalogue, but no page of the program sends it.
+class DMQueryChosen final
+    : public DataModelClass<DMQueryChosen, TradeDataModel, tagQueryChosenParam, IQueryChosenDelegate> {
+public:
+    static constexpr DataModelInfo info { "E7169E7E-669A-F9F1-5E11-5BB9C7674844", 500, 25 };
+    using DataModelClass::DataModelClass;
+    static void body(const tagQueryChosenParam& p, RequestBody& b) { b.prefix(p.commonUrl); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return std::make_shared<DTTable>(&sets.front()); }
 };
 

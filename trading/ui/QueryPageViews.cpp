@@ -100,7 +100,11 @@ AssetQueryView::AssetQueryView(AssetQueryViewController& controller, QWidget* pa
     attach(page_.fundTableView(), fundTableView_);
     attach(page_.positionTableView(), positionTableView_);
     page_.setEditCell([this](int row, int column) {
-        const QModelIndex index = positionTableView_->model()->index(row, column);
+        // The page names the position's row; the sort decides where it shows.
+        const int shown = positionTableView_->tableModel()->viewRow(row);
+        if (shown < 0)
+            return;
+        const QModelIndex index = positionTableView_->model()->index(shown, column);
         positionTableView_->setCurrentIndex(index);
         positionTableView_->edit(index);
     });
