@@ -17,6 +17,8 @@ namespace {
 // Texts with 5 points between lines, as the columns must stay row-aligned.
 QString spaced(const QString& text, Qt::Alignment alignment)
 {
+    if (text.isEmpty())
+        return {};
     QString html = QStringLiteral("<div style=\"line-height:135%; text-align:%1\">")
                        .arg(alignment & Qt::AlignRight ? QStringLiteral("right") : QStringLiteral("left"));
     html += text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
@@ -156,13 +158,19 @@ void OrderAlertWindow::refresh()
     tipText_->setVisible(c.tipVisible());
 
     // The frames hold the texts in the default font. A larger one widens the
-    // columns and lowers the question and the buttons, the window growing
-    // with them, so that every row shows whole and ends above the question.
+    // columns, the question, the message and the buttons and lowers the
+    // question and the buttons, the window growing with them, so that every
+    // text shows whole and the rows end above the question.
     QSize size = c.windowSize().isValid() ? c.windowSize() : QSize(362, 300);
     QRect names = flipped(c.namesFrame(), size.height());
     QRect values = flipped(c.valuesFrame(), size.height());
     const int tipHeight = std::max(20, c.tipVisible() ? tipText_->sizeHint().height() : 0);
-    if (c.columnsVisible()) {
+    // Columns that were never placed (the fund collection) show nothing and
+    // ask for no room.
+    const bool columns = c.columnsVisible() && names.isValid() && values.isValid()
+        && !(c.titleText().isEmpty() && c.contentText().isEmpty());
+    int needHeight = 0;
+    if (columns) {
         const QSize needNames = titleText_->sizeHint();
         const QSize needValues = contentText_->sizeHint();
         const int namesMore = std::max(0, needNames.width() - names.width());
@@ -170,31 +178,45 @@ void OrderAlertWindow::refresh()
         values.translate(namesMore, 0);
         size.rwidth() += namesMore;
         // The values column reaches past the window's edge: it shows what
-        // lies inside, and a grown one keeps a margin there.
+        // lies inside, and keeps a margin there.
         const int valuesShown = std::min(values.right() + 1, size.width()) - values.x();
-        const int valuesMore = needValues.width() > valuesShown ? needValues.width() + 10 - valuesShown : 0;
+        const int valuesMore = std::max(0, needValues.width() + 10 - valuesShown);
         values.setWidth(values.width() + valuesMore);
         size.rwidth() += valuesMore;
-        const int needHeight = std::max(needNames.height(), needValues.height());
+        needHeight = std::max(needNames.height(), needValues.height());
         names.setHeight(std::max(names.height(), needHeight));
         values.setHeight(std::max(values.height(), needHeight));
+    }
+    if (c.tipVisible())
+        size.setWidth(std::max(size.width(), tipText_->sizeHint().width() + 20));
+    confirmButton_->setText(c.confirmTitle());
+    const int confirmWidth = std::max(90, confirmButton_->sizeHint().width());
+    const int cancelWidth = std::max(80, cancelButton_->sizeHint().width());
+    // Right of the progress indicator, 20 points in from either side.
+    size.setWidth(std::max(size.width(), 100 + cancelWidth + 10 + confirmWidth + 20));
+    if (columns) {
         // The texts are top-aligned; 5 points apart from the question, as drawn.
         const int tipTop = size.height() - 55 - tipHeight;
         size.rheight() += std::max(0, names.top() + needHeight + 5 - tipTop);
     }
+    // The message ends 5 points above the question where it shows one.
+    const int warningRoom = size.height() - 90 - (c.tipVisible() ? tipHeight - 20 : 0);
+    warningText_->setText(c.warningText());
+    const bool warning = c.warningVisible() && !c.warningText().isEmpty();
+    if (warning)
+        size.rheight() += std::max(0, warningText_->heightForWidth(size.width() - 40) - warningRoom);
     setFixedSize(size);
     const int h = size.height();
     titleText_->setGeometry(names);
     contentText_->setGeometry(values);
     tipText_->setGeometry(10, h - 55 - tipHeight, size.width() - 20, tipHeight);
-    warningText_->setText(c.warningText());
-    warningText_->setVisible(c.warningVisible() && !c.warningText().isEmpty());
-    warningText_->setGeometry(20, 10, size.width() - 40, h - 90);
+    warningText_->setVisible(warning);
+    warningText_->setGeometry(20, 10, size.width() - 40, h - 80 - 10 - (c.tipVisible() ? tipHeight - 20 : 0));
     orderProgress_->setGeometry(20, h - 40, 60, 16);
     orderProgress_->setVisible(c.isBusy());
-    cancelButton_->setGeometry(size.width() - 200, h - 46, 80, ui::kDialogButtonHeight);
-    confirmButton_->setGeometry(size.width() - 110, h - 46, 90, ui::kDialogButtonHeight);
-    confirmButton_->setText(c.confirmTitle());
+    cancelButton_->setGeometry(
+        size.width() - 20 - confirmWidth - 10 - cancelWidth, h - 46, cancelWidth, ui::kDialogButtonHeight);
+    confirmButton_->setGeometry(size.width() - 20 - confirmWidth, h - 46, confirmWidth, ui::kDialogButtonHeight);
     cancelButton_->setEnabled(!c.isBusy());
     confirmButton_->setEnabled(!c.isBusy());
     if (auto* parent = qobject_cast<QWidget*>(c.parentWindow()))
