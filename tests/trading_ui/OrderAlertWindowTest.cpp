@@ -320,3 +320,76 @@ TEST_F(OrderAlertWindowTest, EveryKindShowsWholeAtItsSizeAndInALargeFont)
     }
     QApplication::setFont(appFont);
 }
+
+namespace {
+
+struct InkRow {
+    int top;
+    int bottom;
+    int right;
+};
+
+// The rows of dark ink in a widget as drawn, top to bottom.
+std::vector<InkRow> inkRows(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    std::vector<InkRow> rows;
+    bool inRow = false;
+    for (int y = 0; y < image.height(); ++y) {
+        int right = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128)
+                right = x;
+        }
+        if (right >= 0 && !inRow)
+            rows.push_back({ y, y, right });
+        else if (right >= 0)
+            rows.back() = { rows.back().top, y, std::max(rows.back().right, right) };
+        inRow = right >= 0;
+    }
+    return rows;
+}
+
+} // namespace
+
+// The names end in ": " on every row, the last one too: every row ends at
+// the same right edge and the rows keep one pitch, beside their values.
+TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
+{
+    const QFont appFont = QApplication::font();
+    for (const int pixels : { 0, 24 }) {
+        for (const int entry : { 1, 17 }) {
+            SCOPED_TRACE(testing::Message() << "entry " << entry << " at " << pixels);
+            if (pixels) {
+                QFont large = appFont;
+                large.setPixelSize(pixels);
+                QApplication::setFont(large);
+            }
+            bool seen = false;
+            whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+                seen = true;
+                if (!w)
+                    return ADD_FAILURE() << "no window";
+                const std::vector<InkRow> names = inkRows(w->findChild<QLabel*>("titleText"));
+                const std::vector<InkRow> values = inkRows(w->findChild<QLabel*>("contentText"));
+                ASSERT_EQ(names.size(), entry == 1 ? 7u : 11u);
+                ASSERT_EQ(values.size(), names.size());
+                // Measured at the rows' feet: the glyphs' tops differ more.
+                const int pitch = names[1].bottom - names[0].bottom;
+                for (std::size_t i = 1; i < names.size(); ++i) {
+                    SCOPED_TRACE(i);
+                    EXPECT_NEAR(names[i].right, names[0].right, 1);
+                    EXPECT_NEAR(names[i].bottom - names[i - 1].bottom, pitch, 1);
+                    // Beside its value: the two overlap.
+                    EXPECT_LT(names[i].top, values[i].bottom);
+                    EXPECT_LT(values[i].top, names[i].bottom);
+                }
+                c.cancelButtonClicked();
+            });
+            OrderAlertWindowController dialog(&page);
+            runEntry(dialog, &parent, entry);
+            QApplication::setFont(appFont);
+            EXPECT_TRUE(seen);
+        }
+    }
+}

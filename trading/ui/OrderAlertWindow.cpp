@@ -21,7 +21,18 @@ QString spaced(const QString& text, Qt::Alignment alignment)
         return {};
     QString html = QStringLiteral("<div style=\"line-height:135%; text-align:%1\">")
                        .arg(alignment & Qt::AlignRight ? QStringLiteral("right") : QStringLiteral("left"));
-    html += text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    // A line's trailing blanks count on every row alike: a blank before a
+    // break would be dropped while the last row's would stay, moving that
+    // row off the edge the others line up on.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i).toHtmlEscaped();
+        qsizetype blanks = 0;
+        while (blanks < line.size() && line.at(line.size() - 1 - blanks) == QLatin1Char(' '))
+            ++blanks;
+        line.chop(blanks);
+        html += (i ? QStringLiteral("<br>") : QString()) + line + QStringLiteral("&nbsp;").repeated(blanks);
+    }
     return html + QStringLiteral("</div>");
 }
 
