@@ -212,6 +212,38 @@ TEST_F(TradeViewTest, EnterPlacesTheOrderFromTheOrderButtonOnly)
     }
 }
 
+// Esc on the confirmation gives the keyboard back to the order button it
+// came from: Space then asks again, it does not pick a position's row.
+TEST_F(TradeViewTest, EscOnTheConfirmationGivesTheFocusBackToTheOrderButton)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    typeCode("600000");
+    QTest::keyClicks(edit("amountText"), "100");
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        ++dialogs;
+        QTimer::singleShot(0, &c, [] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_NE(dialog, nullptr);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+    });
+    auto* button = view->findChild<QPushButton*>("orderButton");
+    button->setFocus();
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        QWidget* keyboard = QApplication::focusWidget();
+        ASSERT_EQ(keyboard, button) << (keyboard ? keyboard->metaObject()->className() : "none");
+        QTest::keyClick(keyboard, Qt::Key_Space);
+        ASSERT_TRUE(spinUntil([&] { return dialogs == round && !page.isBusy(); }));
+        // The page's window takes the keyboard back, on the order button.
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == &window; }));
+        QWidget* after = window.focusWidget();
+        EXPECT_EQ(after, button) << (after ? qPrintable(after->objectName()) : "none");
+    }
+}
+
 // The stepper beside the price moves it by the security's price step (0.03
 // for this STAR share, whose precision alone would give 0.01), on the
 // warrant exercise page by 0.001.

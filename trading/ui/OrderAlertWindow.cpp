@@ -87,6 +87,87 @@ private:
     }
 };
 
+// A page disables the button that asked for the dialog while its order is
+// on the way, and the window hands the keyboard on to the next control (the
+// positions table, where Space picks a row). The last such hand-over is kept,
+// so the dialog knows the control it came from and can give the keyboard
+// back to it once that control works again.
+class FocusHandOver final : public QObject {
+public:
+    static FocusHandOver& instance()
+    {
+        static QPointer<FocusHandOver> shared;
+        if (!shared)
+            shared = new FocusHandOver(qApp);
+        return *shared;
+    }
+
+    // The control the keyboard of `window` came from: the disabled one that
+    // gave it to the control holding it now, else that control itself.
+    QWidget* origin(QWidget* window) const
+    {
+        QWidget* now = window ? window->focusWidget() : nullptr;
+        if (from_ && now && to_ == now && from_->window() == window)
+            return from_;
+        return now;
+    }
+
+    // Gives `origin` the keyboard of its window: at once when it works, else
+    // once it is enabled again, unless the keyboard has moved on by then.
+    static void giveBack(QWidget* origin)
+    {
+        if (!origin)
+            return;
+        QWidget* window = origin->window();
+        if (window->isVisible() && !QApplication::activeModalWidget())
+            window->activateWindow();
+        if (origin->isEnabled()) {
+            origin->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        origin->installEventFilter(new Returner(origin, window->focusWidget()));
+    }
+
+private:
+    class Returner final : public QObject {
+    public:
+        Returner(QWidget* origin, QWidget* holder)
+            : QObject(origin)
+            , holder_(holder)
+        {
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* origin = static_cast<QWidget*>(watched);
+            if (event->type() == QEvent::EnabledChange && origin->isEnabled()) {
+                QWidget* now = origin->window()->focusWidget();
+                if (!now || now == holder_)
+                    origin->setFocus(Qt::OtherFocusReason);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QPointer<QWidget> holder_;
+    };
+
+    explicit FocusHandOver(QObject* parent)
+        : QObject(parent)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            const bool handedOn = old && !old->isEnabled() && now && now->window() == old->window();
+            from_ = handedOn ? old : nullptr;
+            to_ = handedOn ? now : nullptr;
+        });
+    }
+
+    QPointer<QWidget> from_;
+    QPointer<QWidget> to_;
+};
+
 // A window for each run: a closed dialog is gone for good, so nothing (the
 // screen lock giving back the windows it hid) can show it again.
 class WindowView : public OrderAlertView {
@@ -102,6 +183,8 @@ public:
             window_ = new OrderAlertWindow(controller_);
             window_->setAttribute(Qt::WA_DeleteOnClose);
         }
+        if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
+            origin_ = FocusHandOver::instance().origin(parent->window());
         window_->show();
         window_->refresh(); // centres over the page's window
         if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
@@ -114,11 +197,13 @@ public:
         // Deleted once the close has run: it may be closing from its own button.
         if (QPointer<OrderAlertWindow> window = std::exchange(window_, nullptr))
             window->close();
+        FocusHandOver::giveBack(std::exchange(origin_, nullptr));
     }
 
 private:
     OrderAlertWindowController& controller_;
     QPointer<OrderAlertWindow> window_;
+    QPointer<QWidget> origin_; // the control that had the keyboard
 };
 
 } // namespace
@@ -263,6 +348,7 @@ void OrderAlertWindow::closeEvent(QCloseEvent* event)
 
 void registerOrderAlertWindow()
 {
+    FocusHandOver::instance(); // watching from now on
     OrderAlertWindowController::setViewFactory([](OrderAlertWindowController& controller, QObject*) {
         return std::make_unique<WindowView>(controller);
     });
