@@ -118,9 +118,13 @@ public:
     {
         if (!origin)
             return;
+        // Once the dialog has gone (a close from its title bar is still
+        // under way here).
+        QTimer::singleShot(0, origin, [window = QPointer<QWidget>(origin->window())] {
+            if (window && window->isVisible() && !QApplication::activeModalWidget())
+                window->activateWindow();
+        });
         QWidget* window = origin->window();
-        if (window->isVisible() && !QApplication::activeModalWidget())
-            window->activateWindow();
         if (origin->isEnabled()) {
             origin->setFocus(Qt::OtherFocusReason);
             return;
@@ -338,10 +342,13 @@ void OrderAlertWindow::keyPressEvent(QKeyEvent* event)
 void OrderAlertWindow::closeEvent(QCloseEvent* event)
 {
     // The title bar's close acts as cancel; while busy the dialog stays.
+    // The cancel's own close cannot run inside this one: this one closes.
     if (controller_.isShown()) {
-        event->ignore();
         controller_.cancelButtonClicked();
-        return;
+        if (controller_.isShown()) {
+            event->ignore();
+            return;
+        }
     }
     QWidget::closeEvent(event);
 }
