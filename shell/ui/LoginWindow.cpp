@@ -43,6 +43,24 @@ QFont subtitleFont(const QFont& base)
     return bannerFont(base, 1.05, false);
 }
 
+// The banner's two lines: 44 and 26 pixels tall in the default font, each
+// as tall as its line in a larger one, the banner growing below them.
+struct BannerLines {
+    int titleHeight;
+    int subtitleTop;
+    int subtitleHeight;
+    int height;
+};
+BannerLines bannerLines(const QFont& base)
+{
+    BannerLines lines {};
+    lines.titleHeight = std::max(44, QFontMetrics(titleFont(base)).height());
+    lines.subtitleTop = 14 + lines.titleHeight - 2;
+    lines.subtitleHeight = std::max(26, QFontMetrics(subtitleFont(base)).height());
+    lines.height = std::max(kBannerHeight, lines.subtitleTop + lines.subtitleHeight + 14);
+    return lines;
+}
+
 QPushButton* linkButton(const QString& title, const char* name, QWidget* parent)
 {
     auto* button = new ColorRectButton(title, parent);
@@ -88,7 +106,7 @@ LoginWindow::LoginWindow(LoginWindowController::Services services, QWidget* pare
     links->addWidget(web);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, kBannerHeight, 0, 0);
+    layout->setContentsMargins(0, bannerLines(font()).height, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(launchProgress_);
     layout->addWidget(loginView_);
@@ -168,16 +186,19 @@ void LoginWindow::willClose()
 void LoginWindow::paintEvent(QPaintEvent* event)
 {
     // The broker's banner above the form.
+    const BannerLines lines = bannerLines(font());
     QPainter painter(this);
-    QLinearGradient gradient(0, 0, width(), kBannerHeight);
+    QLinearGradient gradient(0, 0, width(), lines.height);
     gradient.setColorAt(0.0, QColor(0xb0, 0x0e, 0x28));
     gradient.setColorAt(1.0, QColor(0xdc, 0x3a, 0x3a));
-    painter.fillRect(QRect(0, 0, width(), kBannerHeight), gradient);
+    painter.fillRect(QRect(0, 0, width(), lines.height), gradient);
     painter.setPen(Qt::white);
     painter.setFont(titleFont(font()));
-    painter.drawText(QRect(28, 14, width() - 56, 44), Qt::AlignLeft | Qt::AlignVCenter, kBannerTitle);
+    painter.drawText(
+        QRect(28, 14, width() - 56, lines.titleHeight), Qt::AlignLeft | Qt::AlignVCenter, kBannerTitle);
     painter.setFont(subtitleFont(font()));
     painter.setPen(QColor(255, 255, 255, 210));
-    painter.drawText(QRect(30, 56, width() - 60, 26), Qt::AlignLeft | Qt::AlignVCenter, kBannerSubtitle);
+    painter.drawText(QRect(30, lines.subtitleTop, width() - 60, lines.subtitleHeight),
+        Qt::AlignLeft | Qt::AlignVCenter, kBannerSubtitle);
     QWidget::paintEvent(event);
 }

@@ -330,6 +330,33 @@ TEST_F(MainWindowTest, LockHidesEveryWindowAndUnlockRestoresThem)
 // window run as a check. The lock closes that check as cancelled, which is
 // no answer to the lock's own unlock window: nobody is logged out and the
 // screen stays locked; after the unlock the settings work as before.
+// A window that opens partly below or right of the screen's usable area
+// moves up and left into it, its frame included; one opening above or
+// left of it moves down and right.
+TEST_F(MainWindowTest, AWindowOpeningPartlyOffTheScreenMovesOntoIt)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint places[] = { { screen.left() + 10, screen.bottom() - 120 },
+        { screen.right() - 150, screen.top() + 10 }, { screen.left() - 80, screen.top() - 60 } };
+    for (const QPoint& at : places) {
+        SCOPED_TRACE(qPrintable(QDebug::toString(at)));
+        MainWindowServices services;
+        services.statusBar.serverManager = serverManager.get();
+        QPointer<MainWindow> low = new MainWindow(services);
+        low->resize(600, 400);
+        low->move(at);
+        low->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(low));
+        EXPECT_TRUE(spinUntil([&] { return screen.contains(low->frameGeometry()); }))
+            << qPrintable(QDebug::toString(low->frameGeometry()));
+        EXPECT_EQ(low->size(), QSize(600, 400));
+        low->close();
+        delete low.data();
+    }
+}
+
 TEST_F(MainWindowTest, ALockClosingTheSettingsCheckLogsNobodyOut)
 {
     logInThroughTheForm();

@@ -64,3 +64,45 @@ TEST_F(StatusBarViewTest, ShowsTheThreeIndexesAndTheTradeServersVerdict)
     EXPECT_EQ(view->window()->findChildren<SiteWindowController*>().size(), 1);
     view->siteWindowController()->close();
 }
+
+// In a font half as large again (a desktop at 144 dots per inch), each
+// index line shows every figure it shows whole: where the bar is too narrow
+// for all of them it leaves out whole figures from the end, turnover
+// first, and never a number cut short.
+TEST_F(StatusBarViewTest, ANarrowBarLeavesOutWholeFiguresRatherThanCutNumbers)
+{
+    const QFont appFont = QApplication::font();
+    QFont large = appFont;
+    large.setPointSizeF(appFont.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    BottomInfoViewController::Services services;
+    services.serverManager = serverManager.get();
+    services.menuManager = menuManager.get();
+    view = new BottomInfoView(services);
+    QApplication::setFont(appFont);
+    view->show();
+    IndexLineLabel* lines[] = { view->findChild<IndexLineLabel*>("indexInfo1Text"),
+        view->findChild<IndexLineLabel*>("indexInfo2Text"), view->findChild<IndexLineLabel*>("indexInfo3Text") };
+    for (IndexLineLabel* line : lines)
+        ASSERT_NE(line, nullptr);
+    ASSERT_TRUE(
+        testsupport::spinUntil([&] { return !lines[2]->text().isEmpty(); }, std::chrono::seconds(10)));
+
+    for (const int width : { 3000, 1600, 1280, 900 }) {
+        SCOPED_TRACE(width);
+        view->resize(width, view->height());
+        QCoreApplication::processEvents();
+        for (IndexLineLabel* line : lines) {
+            const QStringList all = line->text().split("    ");
+            const QStringList shown = line->shownText().split("    ");
+            SCOPED_TRACE(qPrintable(line->shownText()));
+            ASSERT_EQ(all.size(), 5);
+            // The name and then the figures in their order, each whole.
+            ASSERT_GE(shown.size(), 2);
+            EXPECT_EQ(shown.join("|").toStdString(), all.mid(0, shown.size()).join("|").toStdString());
+            EXPECT_LE(line->fontMetrics().horizontalAdvance(line->shownText()), line->contentsRect().width());
+            if (width == 3000)
+                EXPECT_EQ(shown.size(), 5);
+        }
+    }
+}

@@ -321,13 +321,35 @@ TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
     ASSERT_TRUE(spinUntil([&] { return last.isNull(); }));
 }
 
+namespace {
+
+// The heights of the bands of white ink in a picture, top to bottom.
+QList<int> inkBands(const QImage& image)
+{
+    QList<int> bands;
+    bool inBand = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = qGray(image.pixel(x, y)) > 200;
+        if (ink && !inBand)
+            bands.append(0);
+        if (ink)
+            ++bands.last();
+        inBand = ink;
+    }
+    return bands;
+}
+
+} // namespace
+
 // The login window's links and the last-login notice show their texts
 // whole: in the default font at the sizes they were drawn for, and in a
 // larger font.
 TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
 {
     const QFont appFont = QApplication::font();
-    for (const int pixels : { 0, 20 }) {
+    for (const int pixels : { 0, 20, 24 }) {
         SCOPED_TRACE(pixels);
         if (pixels) {
             QFont large = appFont;
@@ -335,6 +357,28 @@ TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
             QApplication::setFont(large);
         }
         auto* login = new LoginWindow();
+        // The banner's title grows with the window's font, sized in points
+        // or in pixels, and shows whole: its white ink is as tall as the
+        // title's glyphs in the grown font.
+        QFont title = QApplication::font();
+        if (pixels)
+            title.setPixelSize(qRound(pixels * 1.9));
+        else
+            title.setPointSizeF(title.pointSizeF() * 1.9);
+        title.setBold(true);
+        QFont subtitle = QApplication::font();
+        if (pixels)
+            subtitle.setPixelSize(qRound(pixels * 1.05));
+        else
+            subtitle.setPointSizeF(subtitle.pointSizeF() * 1.05);
+        const QList<int> ink = inkBands(login->grab(QRect(28, 0, login->width() - 56, 140)).toImage());
+        ASSERT_GE(ink.size(), 2);
+        EXPECT_NEAR(ink[0], QFontMetrics(title).tightBoundingRect(QStringLiteral("Lumora 网上交易")).height(), 2);
+        EXPECT_NEAR(ink[1],
+            QFontMetrics(subtitle)
+                .tightBoundingRect(QStringLiteral("沪深 A 股 · B 股 · 债券 · 基金 · 安全便捷的证券交易"))
+                .height(),
+            2);
         login->showOver();
         if (!pixels)
             EXPECT_EQ(login->width(), 460);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -158,3 +159,237 @@ TEST_F(OrderAlertWindowTest, EveryRowShowsWholeAlsoInALargerFont)
 }
 
 } // namespace
+
+namespace {
+
+// Runs entry `n` (1 to 25) with texts as long as the customers' own.
+void runEntry(OrderAlertWindowController& d, QWidget* p, int n)
+{
+    const QString day = "20240531";
+    switch (n) {
+    case 1: d.runModalForCommonBuy(p, "A123456789", "600000", "浦发银行", "限价委托", "10.00", "100", QString("1")); break;
+    case 2: d.runModalForCommonSell(p, "A123456789", "600000", "浦发银行", "限价委托", "10.00", "100", QString("1")); break;
+    case 3: d.runModalForLGSell(p, "H123456789", "00700", "腾讯控股", "380.20", "50"); break;
+    case 4: d.runModalForExerciseWarrant(p, "A123456789", "580001", "宝钢认购权证", "4.50", "1000"); break;
+    case 5: d.runModalForNewStockBuy(p, "A123456789", "730001", "新股申购", "12.50", "1000"); break;
+    case 6: d.runModalForCancelOrder(p, "A123456789", "600000", "浦发银行", "10.00", "100", "买入", "12345"); break;
+    case 7: d.runModalForCancelOrders(p); break;
+    case 8: d.runModalForHGTVote(p, "H123456789", "00700", "腾讯控股", "2024001", "1", "100", "0", "0"); break;
+    case 9: d.runModalForHGTOtherVote(p, "H123456789", "00700", "腾讯控股", 1, "要约收购", "100", "001"); break;
+    case 10: d.runModalForCancelHGTOtherVote(p, "H123456789", "00700", "要约收购", 1, "100", "001"); break;
+    case 11: d.runModalForCancelOtherVotes(p); break;
+    case 12: d.runModalForSubscribeOpdFund(p, "稳健增长混合", "000001", "10000.00"); break;
+    case 13: d.runModalForPurchaseOpdFund(p, "稳健增长混合", "000001", "10000.00"); break;
+    case 14: d.runModalForRedeemOpdFund(p, "稳健增长混合", "000001", "1000.00", "顺延赎回"); break;
+    case 15: d.runModalForTransformOpdFund(p, "稳健增长混合", "000001", "1000.00", "000002", "价值精选股票"); break;
+    case 16: d.runModalForBonusSetting(p, "稳健增长混合", "000001", "红利再投资"); break;
+    case 17:
+        d.runModalForInvestOntime(p, "000001", "稳健增长混合", "前端收费", "每月", "15日", "扣款失败三次终止",
+            "1000.00", day, "20250601", day);
+        break;
+    case 18: d.runModalForOpdFundCancelOrder(p, "稳健增长混合", "000001", "申购", "12345"); break;
+    case 19: d.runModalForOpdFundCancelOrders(p); break;
+    case 20:
+        d.runModalForOpdFundInvestOntimeCancelOrder(p, "稳健增长混合", "000001", "每月", "15日", "1000.00",
+            "扣款失败三次终止", day, "20250601", day, "12345");
+        break;
+    case 21: d.runModalForOpdFundInvestOntimeCancelOrders(p); break;
+    case 22: d.runModalForFundTransferBankToStock(p, "工商银行", "人民币", "10000.00"); break;
+    case 23: d.runModalForFundTransferStockToBank(p, "工商银行", "人民币", "10000.00"); break;
+    case 24: d.runModalForFundInsideTransfer(p, "0101000001 主账户", "0101000002 辅账户", "人民币", "10000.00"); break;
+    case 25: d.runModalForFundCollection(p, "0101000001"); break;
+    default: ADD_FAILURE() << "no entry " << n;
+    }
+}
+
+// A widget's text shows whole in it.
+bool whole(const QWidget* w, const QSize& need)
+{
+    return w->width() >= need.width() && w->height() >= need.height();
+}
+
+} // namespace
+
+// Every kind of confirmation: in the default font at the size and with the
+// column frames it was drawn for; in the default and a 24-pixel font with
+// every text whole (rows, question, message, button titles) and clear of
+// the others.
+TEST_F(OrderAlertWindowTest, EveryKindShowsWholeAtItsSizeAndInALargeFont)
+{
+    // Window height, names and values frames (x, y from the bottom, w, h).
+    const struct {
+        int n;
+        int height;
+        QRect names;
+        QRect values;
+    } kinds[] = {
+        { 1, 300, { 0, 80, 165, 180 }, { 168, 80, 196, 180 } },
+        { 2, 300, { 0, 80, 165, 180 }, { 168, 80, 196, 180 } },
+        { 3, 300, { 0, 80, 165, 180 }, { 168, 80, 196, 180 } },
+        { 4, 300, { 0, 80, 165, 180 }, { 168, 80, 196, 180 } },
+        { 5, 280, { 0, 60, 165, 180 }, { 168, 60, 196, 180 } },
+        { 6, 320, { 0, 80, 165, 200 }, { 168, 80, 196, 200 } },
+        { 7, 160, {}, {} },
+        { 8, 320, { 0, 100, 165, 180 }, { 168, 100, 196, 180 } },
+        { 9, 300, { 0, 80, 165, 180 }, { 168, 80, 196, 180 } },
+        { 10, 300, { 0, 70, 165, 180 }, { 168, 70, 196, 180 } },
+        { 11, 160, {}, {} },
+        { 12, 240, { 0, 40, 165, 180 }, { 168, 40, 196, 180 } },
+        { 13, 240, { 0, 40, 165, 180 }, { 168, 40, 196, 180 } },
+        { 14, 280, { 0, 60, 165, 180 }, { 168, 60, 196, 180 } },
+        { 15, 280, { 0, 60, 165, 180 }, { 168, 60, 196, 180 } },
+        { 16, 240, { 0, 40, 165, 180 }, { 168, 40, 196, 180 } },
+        { 17, 400, { 0, 0, 165, 360 }, { 168, 0, 196, 360 } },
+        { 18, 260, { 0, 40, 165, 180 }, { 168, 40, 196, 180 } },
+        { 19, 160, {}, {} },
+        { 20, 400, { 0, 0, 165, 360 }, { 168, 0, 196, 360 } },
+        { 21, 160, {}, {} },
+        { 22, 240, { 0, 40, 135, 180 }, { 138, 40, 224, 180 } },
+        { 23, 240, { 0, 40, 135, 180 }, { 138, 40, 224, 180 } },
+        { 24, 260, { 0, 40, 135, 180 }, { 138, 40, 224, 180 } },
+        { 25, 220, {}, {} },
+    };
+    const QFont appFont = QApplication::font();
+    for (const int pixels : { 0, 24 }) {
+        if (pixels) {
+            QFont large = appFont;
+            large.setPixelSize(pixels);
+            QApplication::setFont(large);
+        }
+        for (const auto& kind : kinds) {
+            SCOPED_TRACE(testing::Message() << "entry " << kind.n << " at " << pixels);
+            bool seen = false;
+            whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+                seen = true;
+                if (!w)
+                    return ADD_FAILURE() << "no window";
+                auto* names = w->findChild<QLabel*>("titleText");
+                auto* values = w->findChild<QLabel*>("contentText");
+                auto* tip = w->findChild<QLabel*>("tipText");
+                auto* warning = w->findChild<QLabel*>("warningText");
+                auto* confirm = w->findChild<QPushButton*>("confirmButton");
+                auto* cancel = w->findChild<QPushButton*>("cancelButton");
+                if (!pixels) {
+                    EXPECT_EQ(w->size(), QSize(362, kind.height));
+                    // A column whose rows need more height than its frame
+                    // reaches lower, over the space above the question.
+                    const int need = std::max(names->sizeHint().height(), values->sizeHint().height());
+                    const auto fromTop = [&](const QRect& r) {
+                        return QRect(
+                            r.x(), kind.height - r.y() - r.height(), r.width(), std::max(r.height(), need));
+                    };
+                    if (kind.names.isValid()) {
+                        EXPECT_EQ(names->geometry(), fromTop(kind.names));
+                        EXPECT_EQ(values->geometry(), fromTop(kind.values));
+                    }
+                }
+                QList<QWidget*> shown;
+                for (QLabel* label : { names, values, tip, warning }) {
+                    if (!label->isVisible() || label->text().isEmpty())
+                        continue;
+                    SCOPED_TRACE(label->objectName().toStdString());
+                    shown.append(label);
+                    const QSize need = label->wordWrap()
+                        ? QSize(label->width(), label->heightForWidth(label->width()))
+                        : label->sizeHint();
+                    // The columns are top-aligned: their texts end there.
+                    const QRect text = label == names || label == values
+                        ? QRect(label->geometry().topLeft(), need)
+                        : label->geometry();
+                    EXPECT_TRUE(whole(label, need)) << label->width() << "x" << label->height();
+                    EXPECT_TRUE(w->rect().contains(text));
+                    if (label == values)
+                        EXPECT_LT(text.right() + 10, w->width()); // a margin on the right
+                    for (QPushButton* button : { confirm, cancel })
+                        EXPECT_LT(text.bottom(), button->geometry().top());
+                    if (label != tip && tip->isVisible())
+                        EXPECT_LT(text.bottom(), tip->geometry().top());
+                }
+                for (QPushButton* button : { confirm, cancel }) {
+                    SCOPED_TRACE(button->objectName().toStdString());
+                    EXPECT_GE(button->width(), button->sizeHint().width());
+                    EXPECT_TRUE(w->rect().contains(button->geometry()));
+                }
+                EXPECT_LT(cancel->geometry().right(), confirm->geometry().left());
+                c.cancelButtonClicked();
+            });
+            OrderAlertWindowController dialog(&page);
+            runEntry(dialog, &parent, kind.n);
+            EXPECT_TRUE(seen);
+        }
+    }
+    QApplication::setFont(appFont);
+}
+
+namespace {
+
+struct InkRow {
+    int top;
+    int bottom;
+    int right;
+};
+
+// The rows of dark ink in a widget as drawn, top to bottom.
+std::vector<InkRow> inkRows(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    std::vector<InkRow> rows;
+    bool inRow = false;
+    for (int y = 0; y < image.height(); ++y) {
+        int right = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128)
+                right = x;
+        }
+        if (right >= 0 && !inRow)
+            rows.push_back({ y, y, right });
+        else if (right >= 0)
+            rows.back() = { rows.back().top, y, std::max(rows.back().right, right) };
+        inRow = right >= 0;
+    }
+    return rows;
+}
+
+} // namespace
+
+// The names end in ": " on every row, the last one too: every row ends at
+// the same right edge and the rows keep one pitch, beside their values.
+TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
+{
+    const QFont appFont = QApplication::font();
+    for (const int pixels : { 0, 24 }) {
+        for (const int entry : { 1, 17 }) {
+            SCOPED_TRACE(testing::Message() << "entry " << entry << " at " << pixels);
+            if (pixels) {
+                QFont large = appFont;
+                large.setPixelSize(pixels);
+                QApplication::setFont(large);
+            }
+            bool seen = false;
+            whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+                seen = true;
+                if (!w)
+                    return ADD_FAILURE() << "no window";
+                const std::vector<InkRow> names = inkRows(w->findChild<QLabel*>("titleText"));
+                const std::vector<InkRow> values = inkRows(w->findChild<QLabel*>("contentText"));
+                ASSERT_EQ(names.size(), entry == 1 ? 7u : 11u);
+                ASSERT_EQ(values.size(), names.size());
+                // Measured at the rows' feet: the glyphs' tops differ more.
+                const int pitch = names[1].bottom - names[0].bottom;
+                for (std::size_t i = 1; i < names.size(); ++i) {
+                    SCOPED_TRACE(i);
+                    EXPECT_NEAR(names[i].right, names[0].right, 1);
+                    EXPECT_NEAR(names[i].bottom - names[i - 1].bottom, pitch, 1);
+                    // Beside its value: the two overlap.
+                    EXPECT_LT(names[i].top, values[i].bottom);
+                    EXPECT_LT(values[i].top, names[i].bottom);
+                }
+                c.cancelButtonClicked();
+            });
+            OrderAlertWindowController dialog(&page);
+            runEntry(dialog, &parent, entry);
+            QApplication::setFont(appFont);
+            EXPECT_TRUE(seen);
+        }
+    }
+}

@@ -212,6 +212,45 @@ TEST_F(TradeViewTest, EnterPlacesTheOrderFromTheOrderButtonOnly)
     }
 }
 
+// Esc on the confirmation, its cancel button or its title bar's close give
+// the keyboard back to the order button it came from: Space then asks
+// again, it does not pick a position's row.
+TEST_F(TradeViewTest, ClosingTheConfirmationGivesTheFocusBackToTheOrderButton)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    typeCode("600000");
+    QTest::keyClicks(edit("amountText"), "100");
+    int dialogs = 0;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        const int way = dialogs++ % 3;
+        QTimer::singleShot(0, &c, [way] {
+            OrderAlertWindow* dialog = shown<OrderAlertWindow>();
+            ASSERT_NE(dialog, nullptr);
+            if (way == 0)
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else if (way == 1)
+                QTest::mouseClick(dialog->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+            else
+                dialog->close();
+        });
+    });
+    auto* button = view->findChild<QPushButton*>("orderButton");
+    button->setFocus();
+    for (int round = 1; round <= 4; ++round) {
+        SCOPED_TRACE(round);
+        QWidget* keyboard = QApplication::focusWidget();
+        ASSERT_EQ(keyboard, button) << (keyboard ? keyboard->metaObject()->className() : "none");
+        QTest::keyClick(keyboard, Qt::Key_Space);
+        ASSERT_TRUE(spinUntil([&] { return dialogs == round && !page.isBusy(); }));
+        EXPECT_EQ(shown<OrderAlertWindow>(), nullptr); // gone, whichever way it closed
+        // The page's window takes the keyboard back, on the order button.
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == &window; }));
+        QWidget* after = window.focusWidget();
+        EXPECT_EQ(after, button) << (after ? qPrintable(after->objectName()) : "none");
+    }
+}
+
 // The stepper beside the price moves it by the security's price step (0.03
 // for this STAR share, whose precision alone would give 0.01), on the
 // warrant exercise page by 0.001.

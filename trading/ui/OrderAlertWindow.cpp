@@ -17,9 +17,22 @@ namespace {
 // Texts with 5 points between lines, as the columns must stay row-aligned.
 QString spaced(const QString& text, Qt::Alignment alignment)
 {
+    if (text.isEmpty())
+        return {};
     QString html = QStringLiteral("<div style=\"line-height:135%; text-align:%1\">")
                        .arg(alignment & Qt::AlignRight ? QStringLiteral("right") : QStringLiteral("left"));
-    html += text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    // A line's trailing blanks count on every row alike: a blank before a
+    // break would be dropped while the last row's would stay, moving that
+    // row off the edge the others line up on.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i).toHtmlEscaped();
+        qsizetype blanks = 0;
+        while (blanks < line.size() && line.at(line.size() - 1 - blanks) == QLatin1Char(' '))
+            ++blanks;
+        line.chop(blanks);
+        html += (i ? QStringLiteral("<br>") : QString()) + line + QStringLiteral("&nbsp;").repeated(blanks);
+    }
     return html + QStringLiteral("</div>");
 }
 
@@ -74,6 +87,91 @@ private:
     }
 };
 
+// A page disables the button that asked for the dialog while its order is
+// on the way, and the window hands the keyboard on to the next control (the
+// positions table, where Space picks a row). The last such hand-over is kept,
+// so the dialog knows the control it came from and can give the keyboard
+// back to it once that control works again.
+class FocusHandOver final : public QObject {
+public:
+    static FocusHandOver& instance()
+    {
+        static QPointer<FocusHandOver> shared;
+        if (!shared)
+            shared = new FocusHandOver(qApp);
+        return *shared;
+    }
+
+    // The control the keyboard of `window` came from: the disabled one that
+    // gave it to the control holding it now, else that control itself.
+    QWidget* origin(QWidget* window) const
+    {
+        QWidget* now = window ? window->focusWidget() : nullptr;
+        if (from_ && now && to_ == now && from_->window() == window)
+            return from_;
+        return now;
+    }
+
+    // Gives `origin` the keyboard of its window: at once when it works, else
+    // once it is enabled again, unless the keyboard has moved on by then.
+    static void giveBack(QWidget* origin)
+    {
+        if (!origin)
+            return;
+        // Once the dialog has gone (a close from its title bar is still
+        // under way here).
+        QTimer::singleShot(0, origin, [window = QPointer<QWidget>(origin->window())] {
+            if (window && window->isVisible() && !QApplication::activeModalWidget())
+                window->activateWindow();
+        });
+        QWidget* window = origin->window();
+        if (origin->isEnabled()) {
+            origin->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        origin->installEventFilter(new Returner(origin, window->focusWidget()));
+    }
+
+private:
+    class Returner final : public QObject {
+    public:
+        Returner(QWidget* origin, QWidget* holder)
+            : QObject(origin)
+            , holder_(holder)
+        {
+        }
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* origin = static_cast<QWidget*>(watched);
+            if (event->type() == QEvent::EnabledChange && origin->isEnabled()) {
+                QWidget* now = origin->window()->focusWidget();
+                if (!now || now == holder_)
+                    origin->setFocus(Qt::OtherFocusReason);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QPointer<QWidget> holder_;
+    };
+
+    explicit FocusHandOver(QObject* parent)
+        : QObject(parent)
+    {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            const bool handedOn = old && !old->isEnabled() && now && now->window() == old->window();
+            from_ = handedOn ? old : nullptr;
+            to_ = handedOn ? now : nullptr;
+        });
+    }
+
+    QPointer<QWidget> from_;
+    QPointer<QWidget> to_;
+};
+
 // A window for each run: a closed dialog is gone for good, so nothing (the
 // screen lock giving back the windows it hid) can show it again.
 class WindowView : public OrderAlertView {
@@ -89,6 +187,8 @@ public:
             window_ = new OrderAlertWindow(controller_);
             window_->setAttribute(Qt::WA_DeleteOnClose);
         }
+        if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
+            origin_ = FocusHandOver::instance().origin(parent->window());
         window_->show();
         window_->refresh(); // centres over the page's window
         if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
@@ -101,11 +201,13 @@ public:
         // Deleted once the close has run: it may be closing from its own button.
         if (QPointer<OrderAlertWindow> window = std::exchange(window_, nullptr))
             window->close();
+        FocusHandOver::giveBack(std::exchange(origin_, nullptr));
     }
 
 private:
     OrderAlertWindowController& controller_;
     QPointer<OrderAlertWindow> window_;
+    QPointer<QWidget> origin_; // the control that had the keyboard
 };
 
 } // namespace
@@ -156,13 +258,19 @@ void OrderAlertWindow::refresh()
     tipText_->setVisible(c.tipVisible());
 
     // The frames hold the texts in the default font. A larger one widens the
-    // columns and lowers the question and the buttons, the window growing
-    // with them, so that every row shows whole and ends above the question.
+    // columns, the question, the message and the buttons and lowers the
+    // question and the buttons, the window growing with them, so that every
+    // text shows whole and the rows end above the question.
     QSize size = c.windowSize().isValid() ? c.windowSize() : QSize(362, 300);
     QRect names = flipped(c.namesFrame(), size.height());
     QRect values = flipped(c.valuesFrame(), size.height());
     const int tipHeight = std::max(20, c.tipVisible() ? tipText_->sizeHint().height() : 0);
-    if (c.columnsVisible()) {
+    // Columns that were never placed (the fund collection) show nothing and
+    // ask for no room.
+    const bool columns = c.columnsVisible() && names.isValid() && values.isValid()
+        && !(c.titleText().isEmpty() && c.contentText().isEmpty());
+    int needHeight = 0;
+    if (columns) {
         const QSize needNames = titleText_->sizeHint();
         const QSize needValues = contentText_->sizeHint();
         const int namesMore = std::max(0, needNames.width() - names.width());
@@ -170,31 +278,45 @@ void OrderAlertWindow::refresh()
         values.translate(namesMore, 0);
         size.rwidth() += namesMore;
         // The values column reaches past the window's edge: it shows what
-        // lies inside, and a grown one keeps a margin there.
+        // lies inside, and keeps a margin there.
         const int valuesShown = std::min(values.right() + 1, size.width()) - values.x();
-        const int valuesMore = needValues.width() > valuesShown ? needValues.width() + 10 - valuesShown : 0;
+        const int valuesMore = std::max(0, needValues.width() + 10 - valuesShown);
         values.setWidth(values.width() + valuesMore);
         size.rwidth() += valuesMore;
-        const int needHeight = std::max(needNames.height(), needValues.height());
+        needHeight = std::max(needNames.height(), needValues.height());
         names.setHeight(std::max(names.height(), needHeight));
         values.setHeight(std::max(values.height(), needHeight));
+    }
+    if (c.tipVisible())
+        size.setWidth(std::max(size.width(), tipText_->sizeHint().width() + 20));
+    confirmButton_->setText(c.confirmTitle());
+    const int confirmWidth = std::max(90, confirmButton_->sizeHint().width());
+    const int cancelWidth = std::max(80, cancelButton_->sizeHint().width());
+    // Right of the progress indicator, 20 points in from either side.
+    size.setWidth(std::max(size.width(), 100 + cancelWidth + 10 + confirmWidth + 20));
+    if (columns) {
         // The texts are top-aligned; 5 points apart from the question, as drawn.
         const int tipTop = size.height() - 55 - tipHeight;
         size.rheight() += std::max(0, names.top() + needHeight + 5 - tipTop);
     }
+    // The message ends 5 points above the question where it shows one.
+    const int warningRoom = size.height() - 90 - (c.tipVisible() ? tipHeight - 20 : 0);
+    warningText_->setText(c.warningText());
+    const bool warning = c.warningVisible() && !c.warningText().isEmpty();
+    if (warning)
+        size.rheight() += std::max(0, warningText_->heightForWidth(size.width() - 40) - warningRoom);
     setFixedSize(size);
     const int h = size.height();
     titleText_->setGeometry(names);
     contentText_->setGeometry(values);
     tipText_->setGeometry(10, h - 55 - tipHeight, size.width() - 20, tipHeight);
-    warningText_->setText(c.warningText());
-    warningText_->setVisible(c.warningVisible() && !c.warningText().isEmpty());
-    warningText_->setGeometry(20, 10, size.width() - 40, h - 90);
+    warningText_->setVisible(warning);
+    warningText_->setGeometry(20, 10, size.width() - 40, h - 80 - 10 - (c.tipVisible() ? tipHeight - 20 : 0));
     orderProgress_->setGeometry(20, h - 40, 60, 16);
     orderProgress_->setVisible(c.isBusy());
-    cancelButton_->setGeometry(size.width() - 200, h - 46, 80, ui::kDialogButtonHeight);
-    confirmButton_->setGeometry(size.width() - 110, h - 46, 90, ui::kDialogButtonHeight);
-    confirmButton_->setText(c.confirmTitle());
+    cancelButton_->setGeometry(
+        size.width() - 20 - confirmWidth - 10 - cancelWidth, h - 46, cancelWidth, ui::kDialogButtonHeight);
+    confirmButton_->setGeometry(size.width() - 20 - confirmWidth, h - 46, confirmWidth, ui::kDialogButtonHeight);
     cancelButton_->setEnabled(!c.isBusy());
     confirmButton_->setEnabled(!c.isBusy());
     if (auto* parent = qobject_cast<QWidget*>(c.parentWindow()))
@@ -220,16 +342,20 @@ void OrderAlertWindow::keyPressEvent(QKeyEvent* event)
 void OrderAlertWindow::closeEvent(QCloseEvent* event)
 {
     // The title bar's close acts as cancel; while busy the dialog stays.
+    // The cancel's own close cannot run inside this one: this one closes.
     if (controller_.isShown()) {
-        event->ignore();
         controller_.cancelButtonClicked();
-        return;
+        if (controller_.isShown()) {
+            event->ignore();
+            return;
+        }
     }
     QWidget::closeEvent(event);
 }
 
 void registerOrderAlertWindow()
 {
+    FocusHandOver::instance(); // watching from now on
     OrderAlertWindowController::setViewFactory([](OrderAlertWindowController& controller, QObject*) {
         return std::make_unique<WindowView>(controller);
     });

@@ -20,29 +20,30 @@ void setTextColor(QWidget* widget, const QColor& color)
     widget->setPalette(pal);
 }
 
-// An index line that gives way on a narrow screen: it ends in "…" rather
-// than widen the window past the screen's edge.
-class IndexLineLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-    QSize minimumSizeHint() const override
-    {
-        return { fontMetrics().horizontalAdvance(QStringLiteral("上证…")),
-            QLabel::minimumSizeHint().height() };
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        const QRect box = contentsRect();
-        painter.drawText(
-            box, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
-    }
-};
-
 } // namespace
+
+QSize IndexLineLabel::minimumSizeHint() const
+{
+    return { fontMetrics().horizontalAdvance(QStringLiteral("上证…")), QLabel::minimumSizeHint().height() };
+}
+
+QString IndexLineLabel::shownText() const
+{
+    // The figures are set four blanks apart.
+    static const QString kGap = QStringLiteral("    ");
+    const int room = contentsRect().width();
+    QStringList figures = text().split(kGap);
+    while (figures.size() > 1 && fontMetrics().horizontalAdvance(figures.join(kGap)) > room)
+        figures.removeLast();
+    return fontMetrics().elidedText(figures.join(kGap), Qt::ElideRight, room);
+}
+
+void IndexLineLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect(), int(alignment()), shownText());
+}
 
 BottomInfoViewController::Services BottomInfoView::withDefaults(BottomInfoViewController::Services services)
 {

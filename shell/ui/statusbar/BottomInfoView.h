@@ -7,8 +7,25 @@
 #include <QWidget>
 #include <array>
 
-class QLabel;
+#include <QLabel>
+
 class QPushButton;
+
+// An index line that gives way on a narrow screen rather than widen the
+// window past its edge: it leaves out whole figures from its end (turnover
+// first) and never shows a number cut short. Only a name too long for the
+// line is shortened, with "…".
+class IndexLineLabel final : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override;
+    // The line as drawn at the label's present width.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 // The bar along the bottom of the main window; it shows its
 // BottomInfoViewController. Clicking the server label opens the server-list
