@@ -268,8 +268,9 @@ TEST_F(HGTConnectPagesTest, BatchThatLosesItsConnectionStillEndsWithItsSummary)
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
     EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2"));
+    // Said of the cancel: placing the order again is no advice here.
     EXPECT_TRUE(std::ranges::all_of(page.lastResults(),
-        [](const auto& r) { return !r.succeeded && r.message.contains(QStringLiteral("委托结果未知")); }));
+        [](const auto& r) { return !r.succeeded && r.message == QStringLiteral("撤单结果未知，请查询当日委托确认"); }));
     // Never sent again by itself.
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
@@ -454,6 +455,8 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclarationsFunction), asked + 1);
 }
 
+// A type sent as its number is withdrawn as that type, a code as its
+// number; any other text is refused rather than withdrawn as another type.
 TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
 {
     using brokersim::Table;
@@ -464,16 +467,49 @@ TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
             .described("hk_type", "类型代码")
             .described("~hk_type", "业务类型")
             .described("org_no", "行为代码")
-            .row({ "00700", "7", "其他", "D1" }));
+            .row({ "00700", "7", "其他", "D1" })
+            .row({ "00700", "1", "公开招股", "D2" })
+            .row({ "00700", "0", "公司收购", "D3" })
+            .row({ "00700", "H66", "红利现金选择权", "D4" })
+            .row({ "00700", "", "", "D5" }));
     cancel.hgtQueryOtherVote(nullptr, QString(), DMHGTQueryOtherVote::reply({ set }));
     int windows = 0;
     HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
         ++windows;
-        w.windowWillClose();
+        w.setQuantityText(QStringLiteral("100"));
+        w.confirmButtonClicked();
     });
-    cancel.ordersTableViewClicked(0);
-    EXPECT_EQ(windows, 0);
-    EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型"))) << alerts.shown.last().toStdString();
+    std::optional<qint64> confirmedType;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        confirmedType = c.orderParam().voteType();
+        QTimer::singleShot(0, &c, [&c] { c.cancelButtonClicked(); });
+    });
+    const struct {
+        int row;
+        std::optional<qint64> type; // nullopt: refused
+    } rows[] = { { 0, std::nullopt }, { 1, 1 }, { 2, 0 }, { 3, 3 }, { 4, std::nullopt } };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row);
+        windows = 0;
+        confirmedType.reset();
+        alerts.shown.clear();
+        cancel.ordersTableViewClicked(r.row);
+        if (r.type) {
+            // A refusal box ends the wait at once.
+            ASSERT_TRUE(spinUntil([&] {
+                return !alerts.shown.isEmpty() || (confirmedType && !cancel.alertWindowController().isShown());
+            }));
+            ASSERT_TRUE(confirmedType);
+            EXPECT_EQ(*confirmedType, *r.type);
+            EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
+        } else {
+            EXPECT_EQ(windows, 0);
+            ASSERT_EQ(alerts.shown.size(), 1);
+            EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型")))
+                << alerts.shown.last().toStdString();
+        }
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 0);
 }
 
 TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleStocksTakeAnEmptyCode)
@@ -741,7 +777,10 @@ TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUn
             const Heard heard = r.send();
             EXPECT_FALSE(heard.number);
             EXPECT_EQ(heard.error.code, kOrderOutcomeUnknownCode);
-            EXPECT_TRUE(heard.error.domain.contains(QStringLiteral("委托结果未知"))) << heard.error.domain.toStdString();
+            const bool cancel = r.function == brokersim::kHKCancelFunction;
+            EXPECT_TRUE(heard.error.domain.contains(cancel ? QStringLiteral("撤单结果未知") : QStringLiteral("委托结果未知")))
+                << heard.error.domain.toStdString();
+            EXPECT_EQ(heard.error.domain.contains(QStringLiteral("切勿重复下单")), !cancel);
             EXPECT_EQ(sim.receivedCount(r.function), before + 1); // never sent again
         }
         for (const char* value : sent) {
@@ -780,9 +819,7 @@ TEST_F(HGTConnectPagesTest, ACancelAnsweredWithoutItsNumberTellsTheCustomerToChe
         if (a.shown) {
             EXPECT_EQ(alerts.shown[0], QString::fromUtf8(a.shown));
         } else {
-            EXPECT_TRUE(alerts.shown[0].startsWith(QStringLiteral("错误:")));
-            EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知，请查询当日委托确认")))
-                << alerts.shown[0].toStdString();
+            EXPECT_EQ(alerts.shown[0], QStringLiteral("错误:撤单结果未知，请查询当日委托确认"));
         }
         EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), cancels + 1);
     }
