@@ -526,10 +526,15 @@ TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleSto
     EXPECT_FALSE(notices.progressShown());
     EXPECT_EQ(notices.notifications()[0]->valueForTitle(0, QStringLiteral("公告编号")), "G00700001");
 
-    notices.setCodeText(QStringLiteral("99999"));
+    // An empty answer keeps the notices of the same code only.
+    sim.answerTablesNext(brokersim::kHKNotificationFunction, { brokersim::Table().column(QStringLiteral("title")) });
     notices.queryButtonClick();
     ASSERT_TRUE(spinUntil([&] { return !notices.progressShown(); }));
     EXPECT_EQ(notices.numberOfRowsInTableView(), 2);
+    notices.setCodeText(QStringLiteral("99999"));
+    notices.queryButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !notices.progressShown(); }));
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
 
     auto& targets = open<HGTQueryStockTargetViewController>(90004);
     targets.queryButtonClick();
@@ -842,4 +847,71 @@ TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
     ASSERT_TRUE(page.orders());
     EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
     EXPECT_EQ(page.ordersTable().shownRowCount(), 1);
+}
+
+// What the notice and eligible-stock lists show is of the code asked last:
+// an earlier query's answer is dropped, a failed one keeps the list only for
+// the same code, and an account change clears both lists.
+TEST_F(HGTConnectPagesTest, TheListsShowTheCodeAskedLastAndNothingOfThePreviousAccount)
+{
+    auto& notices = open<HGTQueryNotificationViewController>(90008);
+    auto& targets = open<HGTQueryStockTargetViewController>(90004);
+    const auto send = [&](MenuItemViewController& page, const char* code) {
+        if (&page == &notices) {
+            notices.setCodeText(QLatin1String(code));
+            notices.queryButtonClick();
+        } else {
+            targets.setCodeText(QLatin1String(code));
+            targets.queryButtonClick();
+        }
+    };
+    const auto ask = [&](MenuItemViewController& page, const char* code) {
+        send(page, code);
+        return spinUntil([&] { return !notices.progressShown() && !targets.progressShown(); });
+    };
+    const auto rows = [&](MenuItemViewController& page) -> qsizetype {
+        if (&page == &notices)
+            return notices.numberOfRowsInTableView();
+        return targets.targets() ? targets.targets()->arrayController()->count() : -1;
+    };
+    const struct {
+        const char* what;
+        MenuItemViewController& page;
+        brokersim::Function function;
+        qsizetype of00700;
+    } lists[] = { { "notices", notices, brokersim::kHKNotificationFunction, 2 },
+        { "eligible stocks", targets, brokersim::kHKStockTargetFunction, 1 } };
+    for (const auto& l : lists) {
+        SCOPED_TRACE(l.what);
+        ASSERT_TRUE(ask(l.page, "00700"));
+        ASSERT_EQ(rows(l.page), l.of00700);
+        // A failure for the same code keeps the list, for another clears it.
+        alerts.shown.clear();
+        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
+        ASSERT_TRUE(ask(l.page, "00700"));
+        EXPECT_EQ(rows(l.page), l.of00700);
+        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
+        ASSERT_TRUE(ask(l.page, "00388"));
+        EXPECT_LE(rows(l.page), 0);
+        EXPECT_EQ(alerts.shown, QStringList({ QStringLiteral("错误:查询失败"), QStringLiteral("错误:查询失败") }));
+
+        // 00700's answer comes after 00388's was asked: it is dropped.
+        sim.withholdNext(l.function);
+        const qsizetype before = sim.receivedCount(l.function);
+        send(l.page, "00700");
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.answerTablesNext(l.function, { brokersim::Table().column(QStringLiteral("title")) });
+        ASSERT_TRUE(ask(l.page, "00388"));
+        EXPECT_EQ(sim.receivedCount(l.function), before + 2);
+        const qsizetype shown = rows(l.page);
+        sim.releaseWithheld();
+        testsupport::spinFor(std::chrono::milliseconds(50)); // room for the late answer
+        EXPECT_EQ(rows(l.page), shown);
+
+        ASSERT_TRUE(ask(l.page, "00700"));
+        ASSERT_EQ(rows(l.page), l.of00700);
+    }
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
+    EXPECT_EQ(targets.targets(), nullptr);
 }
