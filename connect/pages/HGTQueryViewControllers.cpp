@@ -112,6 +112,14 @@ void HGTCancelVoteViewController::willDropRequests()
     alertWindowController_.stopRunModal();
 }
 
+void HGTCancelVoteViewController::clearAccountFigures()
+{
+    declarations_.reset();
+    table_.show(nullptr, true);
+    countText_ = QStringLiteral("0");
+    emit changed();
+}
+
 bool HGTCancelVoteViewController::verifyInput()
 {
     const QString begin = getDateString(beginDate_);

@@ -109,6 +109,8 @@ protected:
     // The answers of the dropped requests never come: the windows close and
     // the pickers are free again.
     void willDropRequests() override;
+    // The previous account's declarations go before the new ones are asked.
+    void clearAccountFigures() override;
 
 private:
     bool verifyInput();

@@ -915,3 +915,35 @@ TEST_F(HGTConnectPagesTest, TheListsShowTheCodeAskedLastAndNothingOfThePreviousA
     EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
     EXPECT_EQ(targets.targets(), nullptr);
 }
+
+// An account change takes the previous account's orders and declarations
+// off both cancel pages before they are listed again, ticks and counts too.
+TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCancelPages)
+{
+    buy(-20);
+    DeclareCatcher declared;
+    HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+        QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+    ASSERT_TRUE(spinUntil([&] { return declared.done(); }));
+    auto& orders = cancelPageWith(1);
+    auto& declarations = open<HGTCancelVoteViewController>(90007);
+    ASSERT_TRUE(spinUntil([&] { return declarations.countText() == "1"; }));
+    orders.selectAllButtonClicked(true);
+    ASSERT_EQ(orders.selectedCountText(), "1");
+
+    sim.withholdNext(brokersim::kHKOrdersOfTodayFunction);
+    sim.withholdNext(brokersim::kHKDeclarationsFunction);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(orders.orders(), nullptr);
+    EXPECT_EQ(orders.ordersTable().shownRowCount(), 0);
+    EXPECT_EQ(orders.countText(), "0");
+    EXPECT_EQ(orders.selectedCountText(), "0");
+    EXPECT_FALSE(orders.selectAllChecked());
+    EXPECT_EQ(declarations.declarations(), nullptr);
+    EXPECT_EQ(declarations.ordersTableView().model().shownRowCount(), 0);
+    EXPECT_EQ(declarations.countText(), "0");
+
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] { return orders.countText() == "1" && declarations.countText() == "1"; }));
+}
