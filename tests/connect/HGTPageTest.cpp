@@ -635,3 +635,36 @@ TEST_F(HGTPageTest, AnAccountChangeClearsThePreviousAccountsFiguresBeforeAskingA
     sim.releaseWithheld();
     EXPECT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
 }
+
+// The maximum and the trading unit of the code shown go when the answer to
+// the latest question about them fails: a figure of another price or of an
+// earlier answer is never left standing as this one's.
+TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    RequestSender& sender = HGTRequestManager::getInstance()->sender();
+    const auto answered = [&](const char* identifier) {
+        DataModel* model = sender.dataModel(identifier);
+        return model && spinUntil([&] { return model->pendingHandleCount() == 0; });
+    };
+
+    sim.answerErrorNext(brokersim::kHKCombInfoFunction, -1, QStringLiteral("查询失败"));
+    page.setPriceText(QStringLiteral("370.000"));
+    page.priceEditEnd(false);
+    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    EXPECT_TRUE(page.priceStepText().isEmpty());
+    EXPECT_EQ(page.lotText(), QStringLiteral("100股"));
+
+    // The same code asked again: its trading unit fails.
+    sim.answerErrorNext(brokersim::kHKLotSizeFunction, -1, QStringLiteral("查询失败"));
+    const qsizetype lots = sim.receivedCount(brokersim::kHKLotSizeFunction);
+    page.codeEditEnd(false);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKLotSizeFunction) == lots + 1; }));
+    ASSERT_TRUE(answered(DMHGTQueryQuantityOfUnit::info.identifier));
+    EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
+    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
+    EXPECT_TRUE(alerts.shown.empty()); // nothing is said of either
+}
