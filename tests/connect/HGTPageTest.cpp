@@ -668,3 +668,39 @@ TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
     EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
     EXPECT_TRUE(alerts.shown.empty()); // nothing is said of either
 }
+
+// Every way to another code leaves nothing of the previous one: a position
+// handed over from another page, and a refresh still on its way when the
+// customer typed another code.
+TEST_F(HGTPageTest, APositionHandedOverAndALateRefreshKeepToTheCodeShown)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    RDOPositionDetail position;
+    position.stockCode = QStringLiteral("00388");
+    position.stockName = QStringLiteral("港联交易");
+    position.securityId = QStringLiteral("A101000001");
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kFillTradePage, QVariant(),
+        { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(position) } });
+    EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
+    EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
+    EXPECT_TRUE(page.priceText().isEmpty());
+    EXPECT_TRUE(page.maxQuantityText().isEmpty());
+    EXPECT_TRUE(page.lotText().isEmpty());
+    EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.lotText().isEmpty(); }));
+
+    // 00388's refresh is held back while 00700 is typed and loaded.
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page.refreshQuotes();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    lookUp(page, QStringLiteral("00700"));
+    const QString price = page.priceText();
+    sim.releaseWithheld();
+    DataModel* quotes = HGTRequestManager::getInstance()->sender().dataModel(DMQuote5LevelEx::info.identifier);
+    ASSERT_TRUE(spinUntil([&] { return quotes->pendingHandleCount() == 0; }));
+    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
+    EXPECT_EQ(page.priceText(), price);
+    EXPECT_FALSE(page.refreshWaiting());
+}
