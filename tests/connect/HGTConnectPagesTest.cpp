@@ -916,8 +916,9 @@ TEST_F(HGTConnectPagesTest, TheListsShowTheCodeAskedLastAndNothingOfThePreviousA
     EXPECT_EQ(targets.targets(), nullptr);
 }
 
-// An account change takes the previous account's orders and declarations
-// off both cancel pages before they are listed again, ticks and counts too.
+// An account change takes the previous account's orders, declarations and
+// permissions off the pages before they are listed again, ticks and counts
+// too.
 TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCancelPages)
 {
     buy(-20);
@@ -930,10 +931,14 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCan
     ASSERT_TRUE(spinUntil([&] { return declarations.countText() == "1"; }));
     orders.selectAllButtonClicked(true);
     ASSERT_EQ(orders.selectedCountText(), "1");
+    auto& permissions = open<HGTPermissionSettingsViewController>(90009);
+    ASSERT_TRUE(spinUntil([&] { return permissions.numberOfRowsInTableView() == 1; }));
 
     sim.withholdNext(brokersim::kHKOrdersOfTodayFunction);
     sim.withholdNext(brokersim::kHKDeclarationsFunction);
+    sim.withholdNext(brokersim::kConnectPermissionListFunction);
     NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(permissions.numberOfRowsInTableView(), 0);
     EXPECT_EQ(orders.orders(), nullptr);
     EXPECT_EQ(orders.ordersTable().shownRowCount(), 0);
     EXPECT_EQ(orders.countText(), "0");
@@ -943,7 +948,10 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCan
     EXPECT_EQ(declarations.ordersTableView().model().shownRowCount(), 0);
     EXPECT_EQ(declarations.countText(), "0");
 
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
     sim.releaseWithheld();
-    EXPECT_TRUE(spinUntil([&] { return orders.countText() == "1" && declarations.countText() == "1"; }));
+    EXPECT_TRUE(spinUntil([&] {
+        return orders.countText() == "1" && declarations.countText() == "1"
+            && permissions.numberOfRowsInTableView() == 1;
+    }));
 }

@@ -494,6 +494,7 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         { "buy", [&]() -> HGTTradeViewController& { return openPage(); } },
         { "odd-lot sell", [&]() -> HGTTradeViewController& { return openPage<HGTLGSellViewController>(); } },
         { "vote", [&]() -> HGTTradeViewController& { return openPage<HGTVoteViewController>(); } },
+        { "declaration", [&]() -> HGTTradeViewController& { return openPage<HGTOtherVoteViewController>(); } },
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.what);
