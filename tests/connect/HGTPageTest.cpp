@@ -610,33 +610,6 @@ TEST_F(HGTPageTest, APositionClickReadsTheRowsRecordWhateverItsColumnsAreCalled)
     }
 }
 
-// An account change clears the previous account's positions and every
-// figure of the code it looked at before the set-up asks again.
-TEST_F(HGTPageTest, AnAccountChangeClearsThePreviousAccountsFiguresBeforeAskingAgain)
-{
-    logInWithShareholders();
-    HGTTradeViewController& page = openPage();
-    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
-    lookUp(page, QStringLiteral("00700"));
-    ASSERT_FALSE(page.quotePanel()->buyPrice(1).text.isEmpty());
-    page.setQuantityText(QStringLiteral("100"));
-    sim.withholdNext(brokersim::kPositionsFunction);
-    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
-    EXPECT_EQ(page.positions(), nullptr);
-    EXPECT_TRUE(page.codeText().isEmpty());
-    EXPECT_TRUE(page.nameText().isEmpty());
-    EXPECT_TRUE(page.priceText().isEmpty());
-    EXPECT_TRUE(page.maxQuantityText().isEmpty());
-    EXPECT_TRUE(page.lotText().isEmpty());
-    EXPECT_TRUE(page.quantityText().isEmpty());
-    EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
-    EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-    EXPECT_EQ(page.positions(), nullptr);
-    sim.releaseWithheld();
-    EXPECT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
-}
-
 // The maximum and the trading unit of the code shown go when the answer to
 // the latest question about them fails: a figure of another price or of an
 // earlier answer is never left standing as this one's.

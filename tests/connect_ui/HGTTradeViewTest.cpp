@@ -339,6 +339,8 @@ TEST_F(HGTTradeViewTest, AnAccountChangeEmptiesThePositionTableAndTheForm)
     EXPECT_TRUE(view->nameLabel()->text().isEmpty());
     EXPECT_TRUE(view->maxQuantityLabel()->text().isEmpty());
     EXPECT_TRUE(view->lotLabel()->text().isEmpty());
+    EXPECT_TRUE(buyPage->quotePanel()->buyPrice(1).text.isEmpty());
+    EXPECT_TRUE(buyPage->quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     sim.releaseWithheld();
     EXPECT_TRUE(spinUntil([&] { return view->positionTable()->model()->rowCount() > 0; }));
