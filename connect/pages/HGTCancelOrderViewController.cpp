@@ -48,3 +48,11 @@ bool HGTCancelOrderViewController::hgtCancelOrder(DataModel*, const QString& han
     answer(handle, false, DataModel::getNetworkError(error).domain);
     return true;
 }
+
+void HGTCancelOrderViewController::clearAccountFigures()
+{
+    DeputeCancelViewController::clearAccountFigures();
+    // No order of the previous account stays listed, ticked or counted.
+    listArrived(nullptr);
+    emit changed();
+}

@@ -28,6 +28,7 @@ public:
     bool hgtCancelOrder(DataModel*, const QString& handle, const CSError& error) override;
 
 protected:
+    void clearAccountFigures() override;
     void requestList() override;
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }

@@ -29,6 +29,10 @@ QString domainOf(const CSError& error)
     return DataModel::getNetworkError(error).domain;
 }
 
+// The list pages' channels: the request's handle covers the code asked.
+constexpr char kNotices[] = "notices";
+constexpr char kTargets[] = "targets";
+
 } // namespace
 
 // --- The withdrawal quantity window ---
@@ -106,6 +110,14 @@ void HGTCancelVoteViewController::willDropRequests()
     if (cancelConfirmAlert_)
         cancelConfirmAlert_->cancelButtonClicked();
     alertWindowController_.stopRunModal();
+}
+
+void HGTCancelVoteViewController::clearAccountFigures()
+{
+    declarations_.reset();
+    table_.show(nullptr, true);
+    countText_ = QStringLiteral("0");
+    emit changed();
 }
 
 bool HGTCancelVoteViewController::verifyInput()
@@ -242,29 +254,57 @@ void HGTQueryNotificationViewController::queryButtonClick()
         return;
     }
     QString why;
-    if (requestManager->requestHGTQueryNotification(this, code_, &why).isEmpty()) {
+    const QString handle = requestManager->requestHGTQueryNotification(this, code_, &why);
+    if (handle.isEmpty()) {
         alerts()->runAlert(AlertRequest::error(why), {});
         return;
     }
+    askedFor().ask(QString::fromLatin1(kNotices), handle);
+    askedCode_ = code_;
     progress_ = true;
     emit changed();
 }
 
-void HGTQueryNotificationViewController::hgtQueryNotification(
-    DataModel*, const QString&, const DTHGTNotificationList& list)
+void HGTQueryNotificationViewController::answerFor(const QString& code)
 {
+    // The notices shown stay only for the code they are of.
+    if (code != shownCode_)
+        contentArray.clear();
+    shownCode_ = code;
+}
+
+void HGTQueryNotificationViewController::hgtQueryNotification(
+    DataModel*, const QString& handle, const DTHGTNotificationList& list)
+{
+    if (!askedFor().awaits(QString::fromLatin1(kNotices), handle))
+        return; // an earlier query's
+    askedFor().settle(QString::fromLatin1(kNotices));
     progress_ = false;
+    answerFor(askedCode_);
     if (!list.empty())
         contentArray = list;
     emit changed();
 }
 
-bool HGTQueryNotificationViewController::hgtQueryNotification(DataModel*, const QString&, const CSError& error)
+bool HGTQueryNotificationViewController::hgtQueryNotification(
+    DataModel*, const QString& handle, const CSError& error)
 {
+    if (!askedFor().awaits(QString::fromLatin1(kNotices), handle))
+        return true;
+    askedFor().settle(QString::fromLatin1(kNotices));
     progress_ = false;
+    answerFor(askedCode_);
     alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
     emit changed();
     return true;
+}
+
+void HGTQueryNotificationViewController::clearAccountFigures()
+{
+    contentArray.clear();
+    shownCode_.clear();
+    progress_ = false;
+    emit changed();
 }
 
 // --- Eligible stocks ---
@@ -278,27 +318,51 @@ HGTQueryStockTargetViewController::HGTQueryStockTargetViewController(BaseNode::P
 void HGTQueryStockTargetViewController::queryButtonClick()
 {
     QString why;
-    if (requestManager->requestHGTQueryStockTarget(this, code_, &why).isEmpty()) {
+    const QString handle = requestManager->requestHGTQueryStockTarget(this, code_, &why);
+    if (handle.isEmpty()) {
         alerts()->runAlert(AlertRequest::error(why), {});
         return;
     }
+    askedFor().ask(QString::fromLatin1(kTargets), handle);
+    askedCode_ = code_;
     progress_ = true;
     emit changed();
 }
 
-void HGTQueryStockTargetViewController::hgtQueryStockTarget(DataModel*, const QString&, const DTTablePtr& table)
+void HGTQueryStockTargetViewController::hgtQueryStockTarget(
+    DataModel*, const QString& handle, const DTTablePtr& table)
 {
+    if (!askedFor().awaits(QString::fromLatin1(kTargets), handle))
+        return; // an earlier query's
+    askedFor().settle(QString::fromLatin1(kTargets));
     progress_ = false;
     targets_ = table;
+    shownCode_ = askedCode_;
     emit changed();
 }
 
-bool HGTQueryStockTargetViewController::hgtQueryStockTarget(DataModel*, const QString&, const CSError& error)
+bool HGTQueryStockTargetViewController::hgtQueryStockTarget(
+    DataModel*, const QString& handle, const CSError& error)
 {
+    if (!askedFor().awaits(QString::fromLatin1(kTargets), handle))
+        return true;
+    askedFor().settle(QString::fromLatin1(kTargets));
     progress_ = false;
+    // The list shown stays only for the code it is of.
+    if (askedCode_ != shownCode_)
+        targets_.reset();
+    shownCode_ = askedCode_;
     alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
     emit changed();
     return true;
+}
+
+void HGTQueryStockTargetViewController::clearAccountFigures()
+{
+    targets_.reset();
+    shownCode_.clear();
+    progress_ = false;
+    emit changed();
 }
 
 // --- Permissions ---

@@ -109,6 +109,8 @@ protected:
     // The answers of the dropped requests never come: the windows close and
     // the pickers are free again.
     void willDropRequests() override;
+    // The previous account's declarations go before the new ones are asked.
+    void clearAccountFigures() override;
 
 private:
     bool verifyInput();
@@ -131,7 +133,8 @@ private:
 };
 
 // The notices the trade server holds for one security (link id 90008): a
-// title above a one-row table each. An empty answer keeps the list shown.
+// title above a one-row table each. An empty or failed answer keeps the list
+// shown while it is of the same code.
 class HGTQueryNotificationViewController : public MenuItemViewController, public IHGTQueryNotification {
     Q_OBJECT
 public:
@@ -152,10 +155,15 @@ public:
 
 protected:
     void willDropRequests() override { progress_ = false; }
+    void clearAccountFigures() override;
 
 private:
+    void answerFor(const QString& code);
+
     HGTRequestManager* requestManager;
     QString code_;
+    QString askedCode_; // of the query awaited
+    QString shownCode_; // of the notices shown
     DTHGTNotificationList contentArray;
     bool progress_ = false;
 };
@@ -181,10 +189,13 @@ public:
 
 protected:
     void willDropRequests() override { progress_ = false; }
+    void clearAccountFigures() override;
 
 private:
     HGTRequestManager* requestManager;
     QString code_;
+    QString askedCode_; // of the query awaited
+    QString shownCode_; // of the list shown
     DTTablePtr targets_;
     bool progress_ = false;
 };

@@ -17,6 +17,13 @@ namespace {
 constexpr char kInfoText[] = "security_info_text";
 constexpr char kInfoId[] = "security_info_id";
 constexpr int kCodeLength = 5;
+// What the page's answers are asked for: the quote and its chart by code,
+// the maximum and the trading unit by the handle of their request (it
+// covers every field they were asked with).
+constexpr char kQuote[] = "quote";
+constexpr char kChart[] = "chart";
+constexpr char kMaximum[] = "maximum";
+constexpr char kLot[] = "lot";
 
 } // namespace
 
@@ -84,6 +91,7 @@ void HGTTradeViewController::awakeFromNib()
     }
     quotePanel_->setQuoteMarketType(1);
     resetControlValue();
+    figuresCode_.clear();
     initTradeInfo();
     abandonHandleArray_.clear();
     refreshPrice5Handle_.clear();
@@ -162,6 +170,53 @@ void HGTTradeViewController::startRefreshTimer()
 
 bool HGTTradeViewController::refreshTimerRunning() const { return refreshTimer_ && refreshTimer_->isActive(); }
 
+void HGTTradeViewController::clearAccountFigures()
+{
+    // Nothing of the previous account's positions, code or maximum stays
+    // on screen while the new account's set-up asks again.
+    positions_.reset();
+    clearCodeFigures();
+    figuresCode_.clear();
+    code_.clear();
+    quantity_.clear();
+    emit changed();
+}
+
+void HGTTradeViewController::clearCodeFigures()
+{
+    for (const char* channel : { kQuote, kChart, kMaximum, kLot })
+        askedFor().settle(QString::fromLatin1(channel));
+    resetRefreshHandle();
+    name_.clear();
+    nameHidden_ = true;
+    price_.clear();
+    stepperMilli_ = 0;
+    incrementMilli_ = 1;
+    maxQuantity_.clear();
+    priceStep_.clear();
+    lot_.clear();
+    if (quotePanel_)
+        quotePanel_->emptyInfo();
+}
+
+void HGTTradeViewController::codeNowNames()
+{
+    // The name, price, maximum, unit, book and chart shown belong to the
+    // code the field names: another code clears them before it is asked for.
+    if (code_ == figuresCode_)
+        return;
+    clearCodeFigures();
+    figuresCode_ = code_;
+}
+
+void HGTTradeViewController::askQuote(bool refresh)
+{
+    askedFor().ask(QString::fromLatin1(kQuote), code_);
+    const QString handle = awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    if (refresh)
+        refreshPrice5Handle_ = handle;
+}
+
 void HGTTradeViewController::willDropRequests()
 {
     refreshTimer_.reset();
@@ -177,6 +232,7 @@ void HGTTradeViewController::willDropRequests()
 void HGTTradeViewController::setCodeText(const QString& text)
 {
     code_ = text.left(kCodeLength);
+    codeNowNames();
     if (code_.size() == kCodeLength)
         codeEditEnd();
     emit changed();
@@ -187,7 +243,8 @@ void HGTTradeViewController::codeEditEnd(bool toNext)
     if (!code_.isEmpty()) {
         if (code_.size() < kCodeLength)
             code_ = code_.rightJustified(kCodeLength, QLatin1Char('0'));
-        awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+        codeNowNames();
+        askQuote(false);
     }
     if (toNext)
         responderToNext(0);
@@ -283,26 +340,35 @@ void HGTTradeViewController::requestCombInfo(const QString& code)
     // The server judges the code and the price; only the account is needed.
     if (accountTitles_.isEmpty())
         return;
-    services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(), isSale(), price_,
-        kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
+    const QString handle = services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(),
+        isSale(), price_, kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
+    // Only the answer to the latest question is shown.
+    if (handle.isEmpty())
+        askedFor().settle(QString::fromLatin1(kMaximum));
+    else
+        askedFor().ask(QString::fromLatin1(kMaximum), handle);
 }
 
 // --- Positions ---
 
 void HGTTradeViewController::positionTableClick(int row)
 {
-    if (!positions_ || row < 0 || row >= positions_->arrayController()->count())
+    if (!positions_ || row < 0 || row >= positions_->contentObjectArray().size())
         return;
+    // The row's record, whatever the server calls its columns.
+    const QVariant& object = positions_->contentObjectArray().at(row);
+    const RDOPositionDetail position = object.userType() == qMetaTypeId<RDOWarrantPositionDetail>()
+        ? RDOPositionDetail(object.value<RDOWarrantPositionDetail>())
+        : object.value<RDOPositionDetail>();
     // A waiting refresh is given up first; the fill then asks the quote once.
     resetRefreshHandle();
-    fillFromPosition(positions_->valueForTitle(row, QStringLiteral("证券代码")),
-        positions_->valueForTitle(row, QStringLiteral("证券名称")),
-        positions_->valueForTitle(row, QStringLiteral("股东代码")));
+    fillFromPosition(position.stockCode, position.stockName, position.securityId);
 }
 
 void HGTTradeViewController::fillFromPosition(const QString& code, const QString& name, const QString& securityId)
 {
     code_ = code;
+    codeNowNames();
     name_ = name;
     nameHidden_ = false;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
@@ -311,7 +377,7 @@ void HGTTradeViewController::fillFromPosition(const QString& code, const QString
             break;
         }
     }
-    awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    askQuote(false);
     emit changed();
 }
 
@@ -353,15 +419,22 @@ void HGTTradeViewController::refreshQuotes()
         return;
     if (!refreshPrice5Handle_.isEmpty())
         abandonHandleArray_ << refreshPrice5Handle_;
-    refreshPrice5Handle_ = awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
+    askQuote(true);
 }
 
 void HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote)
 {
     if (isAbandonHandle(handle))
         return;
-    const StockManager::SecurityPtr security = services_.stockManager->updateQuotesOf5LevelEx(quote);
     const bool refresh = !handle.isEmpty() && handle == refreshPrice5Handle_;
+    if (!askedFor().awaits(QString::fromLatin1(kQuote), quote.identifycode)) {
+        // Asked for a code the field no longer names.
+        if (refresh)
+            refreshPrice5Handle_.clear();
+        return;
+    }
+    const StockManager::SecurityPtr security = services_.stockManager->updateQuotesOf5LevelEx(quote);
+    askedFor().ask(QString::fromLatin1(kChart), code_);
     if (refresh) {
         if (!refreshTimesharingHandle_.isEmpty())
             abandonHandleArray_ << refreshTimesharingHandle_;
@@ -391,6 +464,11 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
 {
     if (isAbandonHandle(handle))
         return;
+    if (!askedFor().awaits(QString::fromLatin1(kChart), day.code)) {
+        if (!handle.isEmpty() && handle == refreshTimesharingHandle_)
+            refreshTimesharingHandle_.clear();
+        return;
+    }
     const StockManager::SecurityPtr security = services_.stockManager->updateQuotes(day);
     if (security)
         quotePanel_->setTimesharingInfo(security);
@@ -407,7 +485,11 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
             price_ = price;
         if (!price_.isEmpty())
             requestCombInfo(security->code);
-        services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code);
+        const QString lot = services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code);
+        if (lot.isEmpty())
+            askedFor().settle(QString::fromLatin1(kLot));
+        else
+            askedFor().ask(QString::fromLatin1(kLot), lot);
     }
     emit changed();
 }
@@ -437,8 +519,10 @@ void HGTTradeViewController::updateExchangeRate()
     quotePanel_->setExchangeRate(rate);
 }
 
-void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString&, const HGTCombInfo& info)
+void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle, const HGTCombInfo& info)
 {
+    if (!askedFor().awaits(QString::fromLatin1(kMaximum), handle))
+        return; // asked for another code, price, type or account
     maxQuantity_ = QStringLiteral("%1股").arg(info.maxTradeQuantity);
     priceStep_ = QStringLiteral("%1港元").arg(info.minPriceOfStep);
     // The step exactly as the server gave it; a step that is no price keeps
@@ -448,10 +532,32 @@ void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString&, const 
     emit changed();
 }
 
-void HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString&, const QString& lot)
+bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle, const CSError&)
 {
+    // Nothing is said; the maximum and step of an earlier question go.
+    if (askedFor().awaits(QString::fromLatin1(kMaximum), handle)) {
+        maxQuantity_.clear();
+        priceStep_.clear();
+        emit changed();
+    }
+    return true;
+}
+
+void HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const QString& lot)
+{
+    if (!askedFor().awaits(QString::fromLatin1(kLot), handle))
+        return;
     lot_ = QStringLiteral("%1股").arg(lot);
     emit changed();
+}
+
+bool HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const CSError&)
+{
+    if (askedFor().awaits(QString::fromLatin1(kLot), handle)) {
+        lot_.clear();
+        emit changed();
+    }
+    return true;
 }
 
 // --- Order ---

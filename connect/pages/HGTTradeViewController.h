@@ -130,11 +130,11 @@ public:
     void hgtMakeOrder(DataModel*, const QString&, const QString& orderNumber) override;
     bool hgtMakeOrder(DataModel*, const QString&, const CSError& error) override;
     void hgtQueryExchangeRate(DataModel*, const QString& handle, const HGTExchangeRate& rate) override;
-    void hgtQueryCombInfo(DataModel*, const QString&, const HGTCombInfo& info) override;
-    void hgtQueryQuantityOfUnit(DataModel*, const QString&, const QString& lot) override;
+    void hgtQueryCombInfo(DataModel*, const QString& handle, const HGTCombInfo& info) override;
+    bool hgtQueryCombInfo(DataModel*, const QString& handle, const CSError&) override;
+    void hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const QString& lot) override;
+    bool hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const CSError&) override;
     using IHGTQueryExchangeRate::hgtQueryExchangeRate;
-    using IHGTQueryCombInfo::hgtQueryCombInfo;
-    using IHGTQueryQuantityOfUnit::hgtQueryQuantityOfUnit;
 
 protected:
     HGTTradeViewController(Kind kind, BaseNode::Ptr node, HGTTradeViewControllerServices services,
@@ -142,6 +142,7 @@ protected:
 
     void awakeFromNib() override;
     void willDropRequests() override;
+    void clearAccountFigures() override;
     // The number of fields in the focus order (controlArray).
     virtual int controlCount() const { return 3; }
     virtual bool verifyInput();
@@ -153,6 +154,11 @@ protected:
 
 private:
     void resetControlValue();
+    // Forgets the figures of the code shown (name, price, maximum, step,
+    // unit, book, chart) and every answer still awaited for it.
+    void clearCodeFigures();
+    void codeNowNames();
+    void askQuote(bool refresh);
     void initTradeInfo();
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
@@ -174,6 +180,7 @@ private:
     int selectedOrderType_ = -1;
     QString code_, name_, price_, quantity_, maxQuantity_, priceStep_, lot_, rateShown_;
     bool nameHidden_ = true;
+    QString figuresCode_; // the code the figures shown belong to
     qint64 stepperMilli_ = 0;
     qint64 incrementMilli_ = 1;
     int focus_ = 0;

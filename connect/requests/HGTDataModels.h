@@ -129,6 +129,12 @@ public:
         b.prefix(p.commonUrl).add("count", "1").add("orderdate", p.orderDate).add("snos", p.orderSno);
     }
     static Result reply(const std::vector<VEKTCRS>& sets);
+    // A cancel left unknown is no order to avoid placing again: the words
+    // of the stock cancel.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return DMRequestCancelOrder::unknownOutcomeMessage(cause);
+    }
 };
 
 // A shareholder-meeting vote (500 / 3002); an equal one still waiting takes

@@ -1,5 +1,6 @@
 #include "connect/requests/HGTRecords.h"
 
+#include "comm/recordset/TCRSText.h"
 #include "comm/recordset/VEKTCRS.h"
 
 #include <QRegularExpression>
@@ -20,10 +21,17 @@ RDOHGTOtherVoteInfo::RDOHGTOtherVoteInfo(const VEKTCRS* set)
 std::optional<qint32> hkVoteTypeOfCode(const QString& code)
 {
     static const QRegularExpression form(QStringLiteral("^H6([3-6])$"));
-    const QRegularExpressionMatch m = form.match(code.trimmed());
-    if (!m.hasMatch())
+    if (const QRegularExpressionMatch m = form.match(code.trimmed()); m.hasMatch())
+        return m.captured(1).toInt() - 3;
+    // A type the server sends as its number: the number its leading digits
+    // give, read the C way.
+    static const QRegularExpression number(QStringLiteral("^[ \\t\\n\\v\\f\\r]*[+-]?[0-9]"));
+    if (!number.match(code).hasMatch())
         return std::nullopt;
-    return m.captured(1).toInt() - 3;
+    const qint32 type = tcrs::int32FromText(code);
+    if (type < 0 || type > 3)
+        return std::nullopt;
+    return type;
 }
 
 DTHGTOtherVoteTable::DTHGTOtherVoteTable(const VEKTCRS* recordSet, const QStringList& filterKeys)

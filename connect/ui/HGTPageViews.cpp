@@ -151,7 +151,7 @@ void HGTDeclareView::refresh()
     }
     name_->setText(page_.nameText());
     order_->setEnabled(!page_.isBusy());
-    if (page_.positions() && page_.positions() != shownPositions_) {
+    if (page_.positions() != shownPositions_) { // none: the account changed
         shownPositions_ = page_.positions();
         positions_->reinitTableViewWithObject(shownPositions_);
     }
@@ -296,7 +296,7 @@ HGTQueryStockTargetView::HGTQueryStockTargetView(HGTQueryStockTargetViewControll
 void HGTQueryStockTargetView::refresh()
 {
     progress_->setVisible(page_.progressShown());
-    if (page_.targets() && page_.targets() != shown_) {
+    if (page_.targets() != shown_) { // none: the account changed
         shown_ = page_.targets();
         table_->reinitTableViewWithObject(shown_);
     }

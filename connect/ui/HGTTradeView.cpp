@@ -147,7 +147,7 @@ void HGTTradeView::refresh()
     step_->setText(page_.priceStepText());
     lot_->setText(page_.lotText());
     order_->setEnabled(!page_.isBusy());
-    if (page_.positions() && page_.positions() != shownPositions_) {
+    if (page_.positions() != shownPositions_) { // none: the account changed
         shownPositions_ = page_.positions();
         positions_->reinitTableViewWithObject(shownPositions_);
     }

@@ -268,8 +268,9 @@ TEST_F(HGTConnectPagesTest, BatchThatLosesItsConnectionStillEndsWithItsSummary)
     const QStringList summaries = alerts.shown.filter(QStringLiteral("批量撤单"));
     ASSERT_EQ(summaries.size(), 1);
     EXPECT_EQ(summaries[0], QStringLiteral("温馨提示:批量撤单\n成功数量:0\n失败数量:2"));
+    // Said of the cancel: placing the order again is no advice here.
     EXPECT_TRUE(std::ranges::all_of(page.lastResults(),
-        [](const auto& r) { return !r.succeeded && r.message.contains(QStringLiteral("委托结果未知")); }));
+        [](const auto& r) { return !r.succeeded && r.message == QStringLiteral("撤单结果未知，请查询当日委托确认"); }));
     // Never sent again by itself.
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
@@ -454,6 +455,8 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclarationsFunction), asked + 1);
 }
 
+// A type sent as its number is withdrawn as that type, a code as its
+// number; any other text is refused rather than withdrawn as another type.
 TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
 {
     using brokersim::Table;
@@ -464,16 +467,49 @@ TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
             .described("hk_type", "类型代码")
             .described("~hk_type", "业务类型")
             .described("org_no", "行为代码")
-            .row({ "00700", "7", "其他", "D1" }));
+            .row({ "00700", "7", "其他", "D1" })
+            .row({ "00700", "1", "公开招股", "D2" })
+            .row({ "00700", "0", "公司收购", "D3" })
+            .row({ "00700", "H66", "红利现金选择权", "D4" })
+            .row({ "00700", "", "", "D5" }));
     cancel.hgtQueryOtherVote(nullptr, QString(), DMHGTQueryOtherVote::reply({ set }));
     int windows = 0;
     HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
         ++windows;
-        w.windowWillClose();
+        w.setQuantityText(QStringLiteral("100"));
+        w.confirmButtonClicked();
     });
-    cancel.ordersTableViewClicked(0);
-    EXPECT_EQ(windows, 0);
-    EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型"))) << alerts.shown.last().toStdString();
+    std::optional<qint64> confirmedType;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        confirmedType = c.orderParam().voteType();
+        QTimer::singleShot(0, &c, [&c] { c.cancelButtonClicked(); });
+    });
+    const struct {
+        int row;
+        std::optional<qint64> type; // nullopt: refused
+    } rows[] = { { 0, std::nullopt }, { 1, 1 }, { 2, 0 }, { 3, 3 }, { 4, std::nullopt } };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.row);
+        windows = 0;
+        confirmedType.reset();
+        alerts.shown.clear();
+        cancel.ordersTableViewClicked(r.row);
+        if (r.type) {
+            // A refusal box ends the wait at once.
+            ASSERT_TRUE(spinUntil([&] {
+                return !alerts.shown.isEmpty() || (confirmedType && !cancel.alertWindowController().isShown());
+            }));
+            ASSERT_TRUE(confirmedType);
+            EXPECT_EQ(*confirmedType, *r.type);
+            EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
+        } else {
+            EXPECT_EQ(windows, 0);
+            ASSERT_EQ(alerts.shown.size(), 1);
+            EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型")))
+                << alerts.shown.last().toStdString();
+        }
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 0);
 }
 
 TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleStocksTakeAnEmptyCode)
@@ -490,10 +526,15 @@ TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleSto
     EXPECT_FALSE(notices.progressShown());
     EXPECT_EQ(notices.notifications()[0]->valueForTitle(0, QStringLiteral("公告编号")), "G00700001");
 
-    notices.setCodeText(QStringLiteral("99999"));
+    // An empty answer keeps the notices of the same code only.
+    sim.answerTablesNext(brokersim::kHKNotificationFunction, { brokersim::Table().column(QStringLiteral("title")) });
     notices.queryButtonClick();
     ASSERT_TRUE(spinUntil([&] { return !notices.progressShown(); }));
     EXPECT_EQ(notices.numberOfRowsInTableView(), 2);
+    notices.setCodeText(QStringLiteral("99999"));
+    notices.queryButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !notices.progressShown(); }));
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
 
     auto& targets = open<HGTQueryStockTargetViewController>(90004);
     targets.queryButtonClick();
@@ -741,7 +782,10 @@ TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUn
             const Heard heard = r.send();
             EXPECT_FALSE(heard.number);
             EXPECT_EQ(heard.error.code, kOrderOutcomeUnknownCode);
-            EXPECT_TRUE(heard.error.domain.contains(QStringLiteral("委托结果未知"))) << heard.error.domain.toStdString();
+            const bool cancel = r.function == brokersim::kHKCancelFunction;
+            EXPECT_TRUE(heard.error.domain.contains(cancel ? QStringLiteral("撤单结果未知") : QStringLiteral("委托结果未知")))
+                << heard.error.domain.toStdString();
+            EXPECT_EQ(heard.error.domain.contains(QStringLiteral("切勿重复下单")), !cancel);
             EXPECT_EQ(sim.receivedCount(r.function), before + 1); // never sent again
         }
         for (const char* value : sent) {
@@ -780,9 +824,7 @@ TEST_F(HGTConnectPagesTest, ACancelAnsweredWithoutItsNumberTellsTheCustomerToChe
         if (a.shown) {
             EXPECT_EQ(alerts.shown[0], QString::fromUtf8(a.shown));
         } else {
-            EXPECT_TRUE(alerts.shown[0].startsWith(QStringLiteral("错误:")));
-            EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知，请查询当日委托确认")))
-                << alerts.shown[0].toStdString();
+            EXPECT_EQ(alerts.shown[0], QStringLiteral("错误:撤单结果未知，请查询当日委托确认"));
         }
         EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), cancels + 1);
     }
@@ -805,4 +847,111 @@ TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
     ASSERT_TRUE(page.orders());
     EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
     EXPECT_EQ(page.ordersTable().shownRowCount(), 1);
+}
+
+// What the notice and eligible-stock lists show is of the code asked last:
+// an earlier query's answer is dropped, a failed one keeps the list only for
+// the same code, and an account change clears both lists.
+TEST_F(HGTConnectPagesTest, TheListsShowTheCodeAskedLastAndNothingOfThePreviousAccount)
+{
+    auto& notices = open<HGTQueryNotificationViewController>(90008);
+    auto& targets = open<HGTQueryStockTargetViewController>(90004);
+    const auto send = [&](MenuItemViewController& page, const char* code) {
+        if (&page == &notices) {
+            notices.setCodeText(QLatin1String(code));
+            notices.queryButtonClick();
+        } else {
+            targets.setCodeText(QLatin1String(code));
+            targets.queryButtonClick();
+        }
+    };
+    const auto ask = [&](MenuItemViewController& page, const char* code) {
+        send(page, code);
+        return spinUntil([&] { return !notices.progressShown() && !targets.progressShown(); });
+    };
+    const auto rows = [&](MenuItemViewController& page) -> qsizetype {
+        if (&page == &notices)
+            return notices.numberOfRowsInTableView();
+        return targets.targets() ? targets.targets()->arrayController()->count() : -1;
+    };
+    const struct {
+        const char* what;
+        MenuItemViewController& page;
+        brokersim::Function function;
+        qsizetype of00700;
+    } lists[] = { { "notices", notices, brokersim::kHKNotificationFunction, 2 },
+        { "eligible stocks", targets, brokersim::kHKStockTargetFunction, 1 } };
+    for (const auto& l : lists) {
+        SCOPED_TRACE(l.what);
+        ASSERT_TRUE(ask(l.page, "00700"));
+        ASSERT_EQ(rows(l.page), l.of00700);
+        // A failure for the same code keeps the list, for another clears it.
+        alerts.shown.clear();
+        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
+        ASSERT_TRUE(ask(l.page, "00700"));
+        EXPECT_EQ(rows(l.page), l.of00700);
+        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
+        ASSERT_TRUE(ask(l.page, "00388"));
+        EXPECT_LE(rows(l.page), 0);
+        EXPECT_EQ(alerts.shown, QStringList({ QStringLiteral("错误:查询失败"), QStringLiteral("错误:查询失败") }));
+
+        // 00700's answer comes after 00388's was asked: it is dropped.
+        sim.withholdNext(l.function);
+        const qsizetype before = sim.receivedCount(l.function);
+        send(l.page, "00700");
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.answerTablesNext(l.function, { brokersim::Table().column(QStringLiteral("title")) });
+        ASSERT_TRUE(ask(l.page, "00388"));
+        EXPECT_EQ(sim.receivedCount(l.function), before + 2);
+        const qsizetype shown = rows(l.page);
+        sim.releaseWithheld();
+        testsupport::spinFor(std::chrono::milliseconds(50)); // room for the late answer
+        EXPECT_EQ(rows(l.page), shown);
+
+        ASSERT_TRUE(ask(l.page, "00700"));
+        ASSERT_EQ(rows(l.page), l.of00700);
+    }
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
+    EXPECT_EQ(targets.targets(), nullptr);
+}
+
+// An account change takes the previous account's orders, declarations and
+// permissions off the pages before they are listed again, ticks and counts
+// too.
+TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCancelPages)
+{
+    buy(-20);
+    DeclareCatcher declared;
+    HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+        QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+    ASSERT_TRUE(spinUntil([&] { return declared.done(); }));
+    auto& orders = cancelPageWith(1);
+    auto& declarations = open<HGTCancelVoteViewController>(90007);
+    ASSERT_TRUE(spinUntil([&] { return declarations.countText() == "1"; }));
+    orders.selectAllButtonClicked(true);
+    ASSERT_EQ(orders.selectedCountText(), "1");
+    auto& permissions = open<HGTPermissionSettingsViewController>(90009);
+    ASSERT_TRUE(spinUntil([&] { return permissions.numberOfRowsInTableView() == 1; }));
+
+    sim.withholdNext(brokersim::kHKOrdersOfTodayFunction);
+    sim.withholdNext(brokersim::kHKDeclarationsFunction);
+    sim.withholdNext(brokersim::kConnectPermissionListFunction);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(permissions.numberOfRowsInTableView(), 0);
+    EXPECT_EQ(orders.orders(), nullptr);
+    EXPECT_EQ(orders.ordersTable().shownRowCount(), 0);
+    EXPECT_EQ(orders.countText(), "0");
+    EXPECT_EQ(orders.selectedCountText(), "0");
+    EXPECT_FALSE(orders.selectAllChecked());
+    EXPECT_EQ(declarations.declarations(), nullptr);
+    EXPECT_EQ(declarations.ordersTableView().model().shownRowCount(), 0);
+    EXPECT_EQ(declarations.countText(), "0");
+
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] {
+        return orders.countText() == "1" && declarations.countText() == "1"
+            && permissions.numberOfRowsInTableView() == 1;
+    }));
 }

@@ -1,6 +1,7 @@
 #include "connect/pages/HGTQueryViewControllers.h"
 #include "connect/pages/HGTTradeViewController.h"
 #include "connect/pages/HGTVoteViewControllers.h"
+#include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
@@ -469,4 +470,211 @@ TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
         EXPECT_EQ(alerts.shown[1].title, QStringLiteral("温馨提示")) << qPrintable(alerts.shown[1].text);
         EXPECT_EQ(c.quantity(), QLatin1String(c.quantityAtTheEnd));
     }
+}
+
+// Answers asked for a code the field no longer names are dropped: a late
+// quote, chart, maximum or trading unit leaves the new code's figures, on
+// the order pages and on the declaration pages that take the same fields.
+TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
+{
+    logInWithShareholders();
+    // 00700's quote and chart, held to reach the pages late.
+    QuoteCatcher quote;
+    TimesharingCatcher chart;
+    HGTRequestManager::getInstance()->requestHGTQueryPrice5(&quote, QStringLiteral("00700"));
+    HGTRequestManager::getInstance()->requestHGTTimesharing(&chart, QStringLiteral("00700"));
+    ASSERT_TRUE(spinUntil([&] { return quote.done() && chart.done(); }));
+    ASSERT_EQ(quote.results.size(), 1u);
+    ASSERT_EQ(chart.results.size(), 1u);
+
+    const struct {
+        const char* what;
+        std::function<HGTTradeViewController&()> open;
+    } kinds[] = {
+        { "buy", [&]() -> HGTTradeViewController& { return openPage(); } },
+        { "odd-lot sell", [&]() -> HGTTradeViewController& { return openPage<HGTLGSellViewController>(); } },
+        { "vote", [&]() -> HGTTradeViewController& { return openPage<HGTVoteViewController>(); } },
+        { "declaration", [&]() -> HGTTradeViewController& { return openPage<HGTOtherVoteViewController>(); } },
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        HGTTradeViewController& page = kind.open();
+        lookUp(page, QStringLiteral("00388"));
+        ASSERT_EQ(page.nameText(), QStringLiteral("港联交易"));
+        const QString price = page.priceText();
+        const QString maximum = page.maxQuantityText();
+        const QString lot = page.lotText();
+        const qint64 step = page.stepperIncrementMilli();
+        const QString book = page.quotePanel()->buyPrice(1).text;
+        const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
+
+        page.queryQuotesOf5Level(nullptr, QStringLiteral("late"), quote.results[0]);
+        page.queryTimesharingInfo(nullptr, QStringLiteral("late"), chart.results[0]);
+        page.hgtQueryCombInfo(nullptr, QStringLiteral("late"), HGTCombInfo { "99999", "0.500" });
+        page.hgtQueryQuantityOfUnit(nullptr, QStringLiteral("late"), QStringLiteral("7"));
+        EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
+        EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
+        EXPECT_EQ(page.priceText(), price);
+        EXPECT_EQ(page.maxQuantityText(), maximum);
+        EXPECT_EQ(page.lotText(), lot);
+        EXPECT_EQ(page.stepperIncrementMilli(), step);
+        EXPECT_EQ(page.quotePanel()->buyPrice(1).text, book);
+
+        // Nothing is asked for 00700 either: a maximum asked now comes after
+        // anything the late answers asked.
+        page.priceEditEnd(false);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKCombInfoFunction) > maxima; }));
+        const QList<brokersim::Request> asked = sim.receivedOf(brokersim::kHKCombInfoFunction);
+        for (qsizetype i = maxima; i < asked.size(); ++i)
+            EXPECT_EQ(asked[i].valueOr(QStringLiteral("stkcode")), QStringLiteral("00388"));
+    }
+}
+
+// A quote for a new code that fails, comes empty or never comes leaves
+// nothing of the previous code: the order check finds no price, and no
+// dialog shows the previous name.
+TEST_F(HGTPageTest, AFailedOrUnknownQuoteForANewCodeLeavesNothingOfThePreviousOne)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    bool dialogShown = false;
+    whenShown([&](OrderAlertWindowController& c) {
+        dialogShown = true;
+        c.cancelButtonClicked();
+    });
+    const struct {
+        const char* what;
+        const char* code; // each its own: an equal quote still waiting would take the ask in
+        std::function<void()> arm;
+    } answers[] = {
+        { "refused", "00388",
+            [&] { sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("无此证券")); } },
+        { "empty", "00005", [&] { sim.answerEmptyNext(brokersim::kQuote5LevelExFunction); } },
+        { "never", "00981", [&] { sim.withholdNext(brokersim::kQuote5LevelExFunction); } },
+    };
+    for (const auto& a : answers) {
+        SCOPED_TRACE(a.what);
+        lookUp(page, QStringLiteral("00700"));
+        ASSERT_EQ(page.nameText(), QStringLiteral("港华控股"));
+        a.arm();
+        const qsizetype asked = quotesAsked();
+        page.setCodeText(QLatin1String(a.code));
+        ASSERT_TRUE(spinUntil([&] { return quotesAsked() == asked + 1; }));
+        testsupport::spinFor(std::chrono::milliseconds(50)); // room for its answer
+        EXPECT_TRUE(page.nameText().isEmpty()) << qPrintable(page.nameText());
+        EXPECT_TRUE(page.priceText().isEmpty()) << qPrintable(page.priceText());
+        EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+        EXPECT_TRUE(page.priceStepText().isEmpty());
+        EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
+        EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
+        EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
+
+        page.setQuantityText(QStringLiteral("100"));
+        alerts.shown.clear();
+        page.orderButtonClick();
+        EXPECT_FALSE(dialogShown);
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
+        sim.releaseWithheld();
+    }
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+}
+
+// A position click reads the row's record: the server may describe its
+// columns as it likes.
+TEST_F(HGTPageTest, APositionClickReadsTheRowsRecordWhateverItsColumnsAreCalled)
+{
+    logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
+    HGTTradeViewController& page = openPage();
+    ASSERT_EQ(page.accountTitles().size(), 2);
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; })); // the page's own list first
+    const VEKTCRS set = logintest::HomeFixture::set(brokersim::Table()
+            .described("stkcode", "代码")
+            .described("stkname", "名称")
+            .described("secuid", "账户")
+            .row({ "00388", "港联交易", "A101000002" })
+            .row({ "00700", "港华控股", "A101000001" }));
+    page.queryPositionInfo(nullptr, QString(), DMPositionInfo::reply({ set }));
+    const struct {
+        int row;
+        const char* code;
+        const char* name;
+        int account;
+    } clicks[] = { { 0, "00388", "港联交易", 1 }, { 1, "00700", "港华控股", 0 } };
+    for (const auto& c : clicks) {
+        page.positionTableClick(c.row);
+        EXPECT_EQ(page.codeText(), QLatin1String(c.code));
+        EXPECT_EQ(page.nameText(), QString::fromUtf8(c.name));
+        EXPECT_FALSE(page.nameHidden());
+        EXPECT_EQ(page.selectedAccount(), c.account) << c.code;
+    }
+}
+
+// The maximum and the trading unit of the code shown go when the answer to
+// the latest question about them fails: a figure of another price or of an
+// earlier answer is never left standing as this one's.
+TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    RequestSender& sender = HGTRequestManager::getInstance()->sender();
+    const auto answered = [&](const char* identifier) {
+        DataModel* model = sender.dataModel(identifier);
+        return model && spinUntil([&] { return model->pendingHandleCount() == 0; });
+    };
+
+    sim.answerErrorNext(brokersim::kHKCombInfoFunction, -1, QStringLiteral("查询失败"));
+    page.setPriceText(QStringLiteral("370.000"));
+    page.priceEditEnd(false);
+    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    EXPECT_TRUE(page.priceStepText().isEmpty());
+    EXPECT_EQ(page.lotText(), QStringLiteral("100股"));
+
+    // The same code asked again: its trading unit fails.
+    sim.answerErrorNext(brokersim::kHKLotSizeFunction, -1, QStringLiteral("查询失败"));
+    const qsizetype lots = sim.receivedCount(brokersim::kHKLotSizeFunction);
+    page.codeEditEnd(false);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKLotSizeFunction) == lots + 1; }));
+    ASSERT_TRUE(answered(DMHGTQueryQuantityOfUnit::info.identifier));
+    EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
+    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
+    EXPECT_TRUE(alerts.shown.empty()); // nothing is said of either
+}
+
+// Every way to another code leaves nothing of the previous one: a position
+// handed over from another page, and a refresh still on its way when the
+// customer typed another code.
+TEST_F(HGTPageTest, APositionHandedOverAndALateRefreshKeepToTheCodeShown)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    RDOPositionDetail position;
+    position.stockCode = QStringLiteral("00388");
+    position.stockName = QStringLiteral("港联交易");
+    position.securityId = QStringLiteral("A101000001");
+    NotificationCenter::getInstance()->postNotificationName(pagenotify::kFillTradePage, QVariant(),
+        { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(position) } });
+    EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
+    EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
+    EXPECT_TRUE(page.priceText().isEmpty());
+    EXPECT_TRUE(page.maxQuantityText().isEmpty());
+    EXPECT_TRUE(page.lotText().isEmpty());
+    EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.lotText().isEmpty(); }));
+
+    // 00388's refresh is held back while 00700 is typed and loaded.
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page.refreshQuotes();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    lookUp(page, QStringLiteral("00700"));
+    const QString price = page.priceText();
+    sim.releaseWithheld();
+    DataModel* quotes = HGTRequestManager::getInstance()->sender().dataModel(DMQuote5LevelEx::info.identifier);
+    ASSERT_TRUE(spinUntil([&] { return quotes->pendingHandleCount() == 0; }));
+    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
+    EXPECT_EQ(page.priceText(), price);
+    EXPECT_FALSE(page.refreshWaiting());
 }

@@ -274,3 +274,17 @@ TEST_F(HGTDeclarePagesViewTest, AClickAfterAShortCodeKeepsTheFieldClicked)
     EXPECT_TRUE(declare->field(2)->hasFocus()); // the answers leave the focus where it is
     EXPECT_TRUE(hands.boxes.isEmpty()) << hands.boxes.join(u'|').toStdString();
 }
+
+// After an account change the eligible stocks shown for the previous
+// account are gone from the screen, not only from the page.
+TEST_F(HGTDeclarePagesViewTest, AnAccountChangeEmptiesTheEligibleStocksShown)
+{
+    auto* targets = hands.openDirectly<HGTQueryStockTargetView>(90004, { 800, 500 });
+    ASSERT_NE(targets, nullptr);
+    auto* table = targets->findChild<DVCommonTableView*>("targetInfoTableView");
+    ASSERT_NE(table, nullptr);
+    QTest::keyClick(targets->findChild<QLineEdit*>(), Qt::Key_Return);
+    ASSERT_TRUE(spinUntil([&] { return table->model()->rowCount() > 0; }));
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(table->model()->rowCount(), 0);
+}

@@ -211,7 +211,10 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
             },
             "700", code },
     });
-    EXPECT_TRUE(spinUntil([&] { return view->nameLabel()->text() == QStringLiteral("港华控股"); }));
+    // The code field now holds another code, not yet ended: nothing of
+    // 00700 is shown for it.
+    EXPECT_EQ(code->text(), QStringLiteral("2"));
+    EXPECT_TRUE(view->nameLabel()->text().isEmpty()) << qPrintable(view->nameLabel()->text());
     EXPECT_TRUE(alerts.shown.empty());
 
     // With nothing typed, the code and the price still do their work when
@@ -316,4 +319,29 @@ TEST_F(HGTTradeViewTest, ThePopUpsTheOrderButtonAndOtherWindowsLeaveThePriceType
     QTest::keyClick(view->orderButton(), Qt::Key_Return);
     ASSERT_TRUE(spinUntil([&] { return cancelled && !QApplication::activeModalWidget(); }));
     EXPECT_EQ(shown, 2);
+}
+
+// An account change takes the previous account's positions and the code it
+// looked at off the screen before the new account's are asked for.
+TEST_F(HGTTradeViewTest, AnAccountChangeEmptiesThePositionTableAndTheForm)
+{
+    HGTTradeView* view = openBuyPage();
+    ASSERT_NE(view, nullptr);
+    QTest::keyClicks(view->codeField(), QStringLiteral("00700"));
+    ASSERT_TRUE(spinUntil([&] {
+        return view->nameLabel()->text() == QStringLiteral("港华控股") && !view->maxQuantityLabel()->text().isEmpty()
+            && view->positionTable()->model()->rowCount() > 0;
+    }));
+    sim.withholdNext(brokersim::kPositionsFunction);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(view->positionTable()->model()->rowCount(), 0);
+    EXPECT_TRUE(view->codeField()->text().isEmpty());
+    EXPECT_TRUE(view->nameLabel()->text().isEmpty());
+    EXPECT_TRUE(view->maxQuantityLabel()->text().isEmpty());
+    EXPECT_TRUE(view->lotLabel()->text().isEmpty());
+    EXPECT_TRUE(buyPage->quotePanel()->buyPrice(1).text.isEmpty());
+    EXPECT_TRUE(buyPage->quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] { return view->positionTable()->model()->rowCount() > 0; }));
 }
