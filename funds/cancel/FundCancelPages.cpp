@@ -19,6 +19,23 @@ void FundBatchCancelPage::awakeFromNib()
     requestList();
 }
 
+void FundBatchCancelPage::clearAccountFigures()
+{
+    // The batch's answers were dropped with the requests: its dialog closes
+    // and no count of it is shown.
+    alertWindowController_->stopRunModal();
+    pending_.clear();
+    refusalsDue_ = 0;
+    sending_ = false;
+    totalCount = 0;
+    succeededCount = 0;
+    failedCount = 0;
+    clearRows();
+    rows_ = 0;
+    ticked_.clear();
+    emit changed();
+}
+
 void FundBatchCancelPage::listArrived(qsizetype rows)
 {
     rows_ = rows;
@@ -159,6 +176,11 @@ void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
     listArrived(table ? table->contentObjectArray().size() : 0);
 }
 
+void OpdFundCancelOrderViewController::clearRows()
+{
+    table_ = std::make_shared<DTOpdFundOrderList>();
+}
+
 void OpdFundCancelOrderViewController::confirmOne(qsizetype row)
 {
     const RDOOpdFundOrder order = table_->objectAt(row);
@@ -195,6 +217,12 @@ void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
     for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)
         orderArray_.push_back(table->objectAt(r));
     listArrived(qsizetype(orderArray_.size()));
+}
+
+void InvestOntimeCancelOrderViewController::clearRows()
+{
+    table_ = std::make_shared<DTInvestOntimeOrderTable>();
+    orderArray_.clear();
 }
 
 void InvestOntimeCancelOrderViewController::confirmOne(qsizetype row)

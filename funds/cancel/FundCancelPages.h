@@ -55,6 +55,11 @@ protected:
     virtual void confirmMany() = 0;
     virtual QString cancelRow(qsizetype row) = 0;
 
+    // An account change: the previous customer's rows, ticks and batch go
+    // before the new list is asked for.
+    void clearAccountFigures() override;
+    // The page's rows are gone.
+    virtual void clearRows() = 0;
     void listArrived(qsizetype rows);
     void cancelAnswered(const QString& handle, const QString* serial, const CSError* error);
     QObject* parentWindow() const { return parentWindow_; }
@@ -105,6 +110,7 @@ protected:
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     QString cancelRow(qsizetype row) override;
+    void clearRows() override;
 
 private:
     std::shared_ptr<DTOpdFundOrderList> table_;
@@ -140,6 +146,7 @@ protected:
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     QString cancelRow(qsizetype row) override;
+    void clearRows() override;
 
 private:
     std::vector<RDOInvestOntimeOrder> orderArray_;

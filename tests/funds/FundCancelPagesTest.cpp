@@ -309,3 +309,110 @@ TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
         spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 3; }));
     EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:2")));
 }
+
+namespace {
+
+brokersim::SimFundPlan monthlyPlan(const QString& sno)
+{
+    brokersim::SimFundPlan plan;
+    plan.custid = "010100000001";
+    plan.sno = sno;
+    plan.sendSn = "1";
+    plan.code = "000001";
+    plan.amount = "500.00";
+    plan.periodCode = "0";
+    plan.paymentDay = "8";
+    plan.beginDate = "20260101";
+    plan.endDate = "20270101";
+    plan.applyDate = "20260101";
+    return plan;
+}
+
+} // namespace
+
+// A cancel whose answer lacks its serial, or never comes (the connection
+// went), is told as a cancel of unknown outcome: nothing in it bids the customer not to place an
+// order again, as an order's would.
+TEST_F(FundCancelPages, ACancelOfUnknownOutcomeIsToldAsACancel)
+{
+    const QString told = QStringLiteral("error:撤单结果未知，请查询当日委托确认");
+    for (const bool connectionLost : { false, true }) {
+        SCOPED_TRACE(connectionLost);
+        book().orders().clear();
+        book().plans().clear();
+        addOrder("900001", "0");
+        book().plans().append(monthlyPlan("700001"));
+        OpdFundCancelOrderViewController orders;
+        InvestOntimeCancelOrderViewController plans;
+        for (FundBatchCancelPage* page : std::initializer_list<FundBatchCancelPage*> { &orders, &plans }) {
+            const brokersim::Function cancel
+                = page == &orders ? brokersim::kFundCancelFunction : brokersim::kFundPlanCancelFunction;
+            SCOPED_TRACE(page == &orders ? "orders" : "plans");
+            page->setAlertPresenter(&alerts);
+            page->load();
+            ASSERT_TRUE(spinUntil([&] { return page->rowCount() == 1; }));
+            confirmDialogs();
+            if (connectionLost)
+                sim.dropAfterBytesNext(cancel, 0);
+            else
+                sim.answerTablesNext(cancel, { brokersim::Table().column("sno").row({ QString() }) });
+            alerts.shown.clear();
+            page->tickRow(0, true);
+            page->cancelOrdersClicked();
+            ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
+            EXPECT_EQ(alerts.shown, QStringList(told));
+        }
+    }
+}
+
+// Another account: the rows, ticks and running batch of the one before go at
+// once, before the new list is asked for; the new list alone fills the page.
+TEST_F(FundCancelPages, AnAccountChangeClearsTheRowsBeforeAsking)
+{
+    addOrder("900001", "0");
+    addOrder("900002", "0");
+    book().plans().append(monthlyPlan("700001"));
+    book().plans().append(monthlyPlan("700002"));
+    OpdFundCancelOrderViewController orders;
+    InvestOntimeCancelOrderViewController plans;
+    for (FundBatchCancelPage* page : std::initializer_list<FundBatchCancelPage*> { &orders, &plans }) {
+        const bool isOrders = page == &orders;
+        SCOPED_TRACE(isOrders);
+        const brokersim::Function list = isOrders ? brokersim::kFundOrdersFunction : brokersim::kFundPlanListFunction;
+        const brokersim::Function cancel = isOrders ? brokersim::kFundCancelFunction : brokersim::kFundPlanCancelFunction;
+        page->setAlertPresenter(&alerts);
+        page->load();
+        ASSERT_TRUE(spinUntil([&] { return page->rowCount() == 2; }));
+        // A batch waits for its answers when the account changes.
+        bool confirmed = false;
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
+            confirmed = true;
+            alert.confirmButtonClicked();
+        });
+        sim.withholdNext(cancel, 2);
+        page->selectAllButtonClicked(true);
+        QTimer::singleShot(0, [&] {
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+            sim.withholdNext(list);
+            const qsizetype lists = count(list);
+            page->loginAccountChanged();
+            EXPECT_EQ(page->rowCount(), 0);
+            EXPECT_TRUE(page->ticked().isEmpty());
+            EXPECT_EQ(page->countText(), "0");
+            ASSERT_TRUE(page->listTable());
+            EXPECT_EQ(page->listTable()->arrayController()->count(), 0);
+            EXPECT_FALSE(page->isCancelling());
+            EXPECT_FALSE(page->alertWindowController().isShown());
+            EXPECT_TRUE(spinUntil([&] { return count(list) == lists + 1; }));
+        });
+        page->cancelOrdersClicked(); // the dialog runs until the account change ends it
+        EXPECT_TRUE(confirmed);
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        const std::shared_ptr<DTTable> cleared = page->listTable();
+        sim.releaseWithheld();
+        // The new list comes; the old batch's answers reach nobody.
+        ASSERT_TRUE(spinUntil([&] { return page->listTable() != cleared; }));
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        EXPECT_FALSE(page->isCancelling());
+    }
+}
