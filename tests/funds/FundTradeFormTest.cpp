@@ -1095,3 +1095,76 @@ TEST_F(FundTradeForm, AFieldChangedDuringTheCheckEndsTheStep)
     }
     EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 2);
 }
+
+// A code field that no longer names the fund loaded (a code being typed):
+// the fund's figures go at once, and each button acts as with no fund.
+TEST_F(FundTradeForm, ACodeBeingTypedNamesNoFund)
+{
+    const struct {
+        qint32 viewType;
+        const char* amount;
+        QStringList alerts;
+        QStringList confirmed; // the confirmation's values, when one opens
+    } cases[] = {
+        { Form::Purchase, "100", { QStringLiteral("tip:基金信息请求失败。") }, {} },
+        { Form::Subscribe, "100", { QStringLiteral("tip:基金信息请求失败。") }, {} },
+        { Form::Plan, "",
+            { QStringLiteral("tip:查询开放式基金信息失败。"), QStringLiteral("tip:基金信息请求失败。") }, {} },
+        { Form::Redeem, "100", {}, {} },
+        { Form::Bonus, "", {}, { QString(), "00001", QStringLiteral("红利转投") } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.viewType);
+        alerts.shown.clear();
+        confirmation.drafts.clear();
+        auto form = make(c.viewType);
+        type(*form, Form::Code, "000001");
+        ASSERT_FALSE(form->text(Form::Name).isEmpty());
+        form->controlTextDidChange(Form::Code, "00001");
+        EXPECT_TRUE(form->text(Form::Name).isEmpty());
+        EXPECT_TRUE(form->text(Form::Value).isEmpty());
+        EXPECT_TRUE(form->text(Form::Available).isEmpty());
+        form->setText(Form::Amount, QString::fromLatin1(c.amount));
+        form->tradeButtonClicked();
+        runQueuedSteps();
+        EXPECT_EQ(alerts.shown, c.alerts);
+        if (c.confirmed.isEmpty()) {
+            EXPECT_TRUE(confirmation.drafts.empty());
+            EXPECT_FALSE(form->isBusy());
+        } else {
+            EXPECT_EQ(lastDraft().values, c.confirmed);
+            cancelDialog();
+        }
+    }
+    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+}
+
+// Another account: the panels are made anew before the new account is asked
+// anything, and nothing asked for the account before lands on them.
+TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
+{
+    auto page = pageOf<RedeemOpdFundViewController>()(
+        Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    Form& form = open(*page, "000001");
+    ASSERT_TRUE(spinUntil([&] { return page->fundQuoteView()->fundCodeText() == "000001"; }));
+    sim.withholdNext(brokersim::kFundPositionFunction);
+    form.controlTextDidChange(Form::Code, "202001");
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.withholdNext(brokersim::kFundPositionFunction); // the new list
+    page->loginAccountChanged();
+    const Form& fresh = *page->fundTradeView();
+    for (const Form::Field f : { Form::Code, Form::Name, Form::Value, Form::Available, Form::Amount })
+        EXPECT_TRUE(fresh.text(f).isEmpty()) << f;
+    EXPECT_FALSE(fresh.currentFund().has_value());
+    EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
+    EXPECT_FALSE(page->fundListView()->content().table());
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return page->fundListView()->content().table() != nullptr; }));
+    PositionProbe probe;
+    OpenFundManager::getInstance()->requestOpdFundPosition(&probe, "202001");
+    ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
+    for (const Form::Field f : { Form::Code, Form::Name, Form::Available })
+        EXPECT_TRUE(page->fundTradeView()->text(f).isEmpty()) << f;
+    EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
+}
