@@ -5,10 +5,11 @@
 
 #include <algorithm>
 
-FundBatchCancelPage::FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds)
+FundBatchCancelPage::FundBatchCancelPage(
+    BaseNode::Ptr node, Services services, OpenFundManager* funds, OrderAlertWindowController::Services dialog)
     : MenuItemViewController(std::move(node), services)
     , openFundManager(funds ? funds : OpenFundManager::getInstance())
-    , alertWindowController_(std::make_unique<OrderAlertWindowController>(this))
+    , alertWindowController_(std::make_unique<OrderAlertWindowController>(this, dialog))
 {
 }
 
@@ -112,11 +113,18 @@ bool FundBatchCancelPage::doConfigOrder(int)
 
 void FundBatchCancelPage::doConfigOrderTimedOut(int)
 {
-    // Every cancel answers within its own time-out; should one not, the
-    // server is asked what happened.
+    // The dialog gave up on the answers still to come: the customer hears
+    // that those cancels are of unknown outcome (a batch counts them as
+    // failures), and the list shows what the server has.
+    for (const int rows : std::as_const(pending_))
+        failedCount += rows;
+    failedCount += refusalsDue_;
     pending_.clear();
     refusalsDue_ = 0;
-    requestList();
+    if (totalCount == 1)
+        finish(AlertRequest::error(DMOpdFundCancelOrder::unknownOutcomeMessage(CSError())));
+    else
+        finish(batchSummary());
 }
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
@@ -145,8 +153,13 @@ void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* s
     else if (totalCount == 1 && error)
         finish(AlertRequest::error(error->domain));
     else
-        finish(AlertRequest::tip(
-            QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount)));
+        finish(batchSummary());
+}
+
+AlertRequest FundBatchCancelPage::batchSummary() const
+{
+    return AlertRequest::tip(
+        QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount));
 }
 
 void FundBatchCancelPage::finish(const AlertRequest& message)
@@ -158,9 +171,9 @@ void FundBatchCancelPage::finish(const AlertRequest& message)
     requestList();
 }
 
-OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(
-    BaseNode::Ptr node, Services services, OpenFundManager* funds)
-    : FundBatchCancelPage(std::move(node), services, funds)
+OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(BaseNode::Ptr node, Services services,
+    OpenFundManager* funds, OrderAlertWindowController::Services dialog)
+    : FundBatchCancelPage(std::move(node), services, funds, dialog)
 {
 }
 
@@ -198,9 +211,9 @@ QString OpdFundCancelOrderViewController::cancelRow(qsizetype row)
     return openFundManager->requestOpdFundCancelOrder(this, table_->objectAt(row));
 }
 
-InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(
-    BaseNode::Ptr node, Services services, OpenFundManager* funds)
-    : FundBatchCancelPage(std::move(node), services, funds)
+InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(BaseNode::Ptr node, Services services,
+    OpenFundManager* funds, OrderAlertWindowController::Services dialog)
+    : FundBatchCancelPage(std::move(node), services, funds, dialog)
 {
 }
 

@@ -21,7 +21,9 @@ class OpenFundManager;
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
-    explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds);
+    // `dialog`: the confirmation's services (its busy backstop).
+    explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds,
+        OrderAlertWindowController::Services dialog = {});
     ~FundBatchCancelPage() override;
 
     qsizetype rowCount() const { return rows_; }
@@ -67,6 +69,7 @@ protected:
 
 private:
     void finish(const AlertRequest& message);
+    AlertRequest batchSummary() const;
 
     std::unique_ptr<OrderAlertWindowController> alertWindowController_;
     QPointer<QObject> parentWindow_;
@@ -87,8 +90,8 @@ class OpdFundCancelOrderViewController final : public FundBatchCancelPage,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "OpdFundCancelOrderViewController";
-    explicit OpdFundCancelOrderViewController(
-        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+    explicit OpdFundCancelOrderViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        OpenFundManager* funds = nullptr, OrderAlertWindowController::Services dialog = {});
 
     const std::shared_ptr<DTOpdFundOrderList>& table() const { return table_; }
     std::shared_ptr<DTTable> listTable() const override { return table_; }
@@ -123,8 +126,8 @@ class InvestOntimeCancelOrderViewController final : public FundBatchCancelPage,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "InvestOntimeCancelOrderViewController";
-    explicit InvestOntimeCancelOrderViewController(
-        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+    explicit InvestOntimeCancelOrderViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        OpenFundManager* funds = nullptr, OrderAlertWindowController::Services dialog = {});
 
     const std::vector<RDOInvestOntimeOrder>& orderArray() const { return orderArray_; }
     std::shared_ptr<DTTable> listTable() const override { return table_; }

@@ -416,3 +416,38 @@ TEST_F(FundCancelPages, AnAccountChangeClearsTheRowsBeforeAsking)
         EXPECT_FALSE(page->isCancelling());
     }
 }
+
+// No answer before the dialog gives up: the customer hears the cancel's
+// outcome is unknown (a batch counts it as a failure), and the late answer
+// adds nothing.
+TEST_F(FundCancelPages, ACancelTheDialogGaveUpOnIsOfUnknownOutcome)
+{
+    for (const int rows : { 1, 2 }) {
+        SCOPED_TRACE(rows);
+        book().orders().clear();
+        addOrder("900001", "0");
+        addOrder("900002", "0");
+        OrderAlertWindowController::Services quick;
+        quick.busyBackstopMs = 300;
+        OpdFundCancelOrderViewController page(nullptr, {}, nullptr, quick);
+        open(page, 2);
+        confirmDialogs();
+        alerts.shown.clear();
+        sim.withholdNext(brokersim::kFundCancelFunction);
+        page.tickRow(0, true);
+        page.tickRow(1, rows == 2);
+        const qsizetype lists = count(brokersim::kFundOrdersFunction);
+        page.cancelOrdersClicked(); // the dialog runs until it gives up
+        EXPECT_EQ(alerts.shown,
+            QStringList(rows == 1 ? QStringLiteral("error:撤单结果未知，请查询当日委托确认")
+                                  : QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:1")));
+        EXPECT_FALSE(page.isCancelling());
+        EXPECT_TRUE(spinUntil([&] { return count(brokersim::kFundOrdersFunction) == lists + 1; }));
+        sim.releaseWithheld();
+        // Answered after the late cancel's answer, on the same connection.
+        OrdersRecorder after;
+        OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
+        ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
+        EXPECT_EQ(alerts.shown.size(), 1);
+    }
+}
