@@ -346,7 +346,8 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& han
     if (viewType_ == Plan)
         texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
-        asked_.ask(QStringLiteral("bonus"), services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode));
+        asked_.ask(
+            QStringLiteral("bonus"), services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode));
     tellFundChanged(currentFund_);
     emit changed();
 }

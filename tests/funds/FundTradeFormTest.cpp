@@ -709,7 +709,8 @@ TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
             { brokersim::Table().column("ofcode").column("ofavl").row({ "000001", "5.00" }) });
         const qsizetype asked = count(brokersim::kFundPositionFunction);
         form->controlTextDidChange(Form::Code, "000001");
-        ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundPositionFunction) > asked && form->currentFund(); }));
+        ASSERT_TRUE(
+            spinUntil([&] { return count(brokersim::kFundPositionFunction) > asked && form->currentFund(); }));
         EXPECT_EQ(form->text(Form::Name), viewType == Form::Transform ? QString() : QStringLiteral("青岚成长混合"));
         EXPECT_EQ(form->text(Form::Available), "5.00");
     }
