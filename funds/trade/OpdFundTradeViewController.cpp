@@ -329,8 +329,9 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& han
     if (!asked_.awaits(channel, handle))
         return;
     asked_.settle(channel);
-    // No rows, or a record of another fund: the code names no fund.
-    if (fund.code != (target ? askedTargetCode_ : askedCode_)) {
+    // A record of another fund: the code names no fund. A reply without
+    // rows is a record whose texts are all empty, shown as it is.
+    if (!fund.code.isEmpty() && fund.code != (target ? askedTargetCode_ : askedCode_)) {
         lookupFoundNothing(target);
         return;
     }
@@ -378,7 +379,7 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     if (!asked_.awaits(QStringLiteral("fund"), handle))
         return;
     asked_.settle(QStringLiteral("fund"));
-    if (position.code != askedCode_) {
+    if (!position.code.isEmpty() && position.code != askedCode_) {
         lookupFoundNothing(false);
         return;
     }
@@ -752,7 +753,7 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
     case 8:
         // Taken from the available shares: the position is read again, and
         // the fund stays chosen meanwhile.
-        if (hasCurrentFund() && askedCode_ == texts_[Code])
+        if (hasCurrentFund())
             asked_.ask(QStringLiteral("fund"), services_.funds->requestOpdFundPosition(this, askedCode_));
         break;
     default:

@@ -231,10 +231,10 @@ private:
     void forgetFundFigures(bool target, bool keepListed = false);
     // The lookup of the current code failed or found no such fund.
     void lookupFoundNothing(bool target);
-    // The funds as the fields name them now: a fund of another code counts
-    // as none.
-    bool hasCurrentFund() const { return currentFund_ && currentFund_->code == texts_[Code]; }
-    bool hasTargetFund() const { return fundOfTranformTo_ && fundOfTranformTo_->code == texts_[TargetCode]; }
+    // The funds as the fields name them now: the answer to the lookup of
+    // the code in the field, not of a code typed over since.
+    bool hasCurrentFund() const { return currentFund_ && askedCode_ == texts_[Code]; }
+    bool hasTargetFund() const { return fundOfTranformTo_ && askedTargetCode_ == texts_[TargetCode]; }
     // Something that goes into the order changed: a step before the
     // confirmation (check, notices, sign serial) ends, so what goes out is
     // what was checked; the confirmation shows and sends its own copy.

@@ -976,33 +976,44 @@ TEST_F(FundTradeForm, ALookupThatFindsNothingLeavesNothingOfTheFundBefore)
                 OpenFundManager::getInstance()->requestQueryOpdFund(&info, "000011");
             ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
 
-            EXPECT_FALSE(form->currentFund().has_value());
+            // No rows: a fund whose texts are all empty; a failure: no fund.
+            EXPECT_EQ(form->currentFund().has_value(), !fails);
+            if (form->currentFund())
+                EXPECT_TRUE(form->currentFund()->code.isEmpty());
             for (const Form::Field f : { Form::Name, Form::Value, Form::Available, Form::ChargeType })
                 EXPECT_TRUE(form->text(f).isEmpty()) << f << " " << qPrintable(form->text(f));
             EXPECT_EQ(form->popUpIndex(), 0);
             EXPECT_TRUE(chart.fundCodeText().isEmpty());
             EXPECT_TRUE(chart.fundQuoteView().values().empty());
+            if (viewType == Form::Transform)
+                continue;
 
             form->setText(Form::Amount, "100");
             form->tradeButtonClicked();
             runQueuedSteps();
-            if (viewType == Form::Bonus) {
-                ASSERT_TRUE(confirmation.open);
-                EXPECT_EQ(lastDraft().values, QStringList({ QString(), "000011", QStringLiteral("红利转投") }));
-                cancelDialog();
-            } else if (viewType == Form::Redeem) {
+            if (fails && viewType != Form::Bonus) {
+                // As with no fund: a box, or nothing on the redeem form.
                 EXPECT_TRUE(confirmation.drafts.empty());
-                EXPECT_TRUE(alerts.shown.isEmpty());
-            } else if (viewType != Form::Transform) {
-                EXPECT_TRUE(confirmation.drafts.empty());
-                EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:基金信息请求失败。")));
+                EXPECT_EQ(alerts.shown,
+                    viewType == Form::Redeem ? QStringList() : QStringList(QStringLiteral("tip:基金信息请求失败。")));
+                continue;
             }
+            // The confirmation names the code with no name of any fund.
+            ASSERT_TRUE(confirmation.open);
+            const QStringList& values = lastDraft().values;
+            const qsizetype name = viewType == Form::Plan ? 1 : 0;
+            EXPECT_EQ(values.value(name + (viewType == Form::Plan ? -1 : 1)), "000011");
+            EXPECT_TRUE(values.value(name).isEmpty()) << qPrintable(values.join('|'));
+            if (viewType == Form::Bonus)
+                EXPECT_EQ(values.value(2), QStringLiteral("红利转投"));
+            cancelDialog();
         }
     }
     EXPECT_EQ(count(brokersim::kFundBonusSetFunction), 0);
 }
 
-// The target of a transform: a failed or empty lookup leaves no target.
+// The target of a transform: a failed lookup leaves no target, an empty one
+// a target with no name; neither keeps the name of the one before.
 TEST_F(FundTradeForm, ATargetLookupThatFindsNothingLeavesNoTarget)
 {
     auto form = make(Form::Transform);
@@ -1019,7 +1030,7 @@ TEST_F(FundTradeForm, ATargetLookupThatFindsNothingLeavesNoTarget)
         InfoProbe probe;
         OpenFundManager::getInstance()->requestQueryOpdFund(&probe, code);
         ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
-        EXPECT_FALSE(form->fundOfTranformTo().has_value()) << fails;
+        EXPECT_EQ(form->fundOfTranformTo().has_value(), !fails);
         EXPECT_TRUE(form->text(Form::TargetName).isEmpty()) << fails;
         EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
     }
