@@ -171,8 +171,9 @@ public:
     bool bonusSettingTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
     bool timingTradeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
 
-    // The replies. A lookup that fails, or answers no record of the fund
-    // asked for, leaves no fund and nothing of the one before.
+    // The replies. A lookup that fails leaves no fund, one answered without
+    // rows a fund whose texts are all empty; neither leaves anything of the
+    // fund before.
     void queryOpdFundInfo(DataModel*, const QString& handle, const RDOOpenEndFund& fund) override;
     bool queryOpdFundInfo(DataModel*, const QString& handle, const CSError& error) override;
     void queryOpdFundPosition(DataModel*, const QString& handle, const RDOOpdFundPositon& position) override;
@@ -229,7 +230,7 @@ private:
     // name and value too unless `keepListed`, a pick wrote them), and a
     // pending answer for it is late.
     void forgetFundFigures(bool target, bool keepListed = false);
-    // The lookup of the current code failed or found no such fund.
+    // The lookup of the current code failed or answered another fund.
     void lookupFoundNothing(bool target);
     // The funds as the fields name them now: the answer to the lookup of
     // the code in the field, not of a code typed over since.
@@ -281,7 +282,8 @@ private:
     QDate endDate_;
     std::optional<RDOOpenEndFund> currentFund_;
     std::optional<RDOOpenEndFund> fundOfTranformTo_;
-    // The code each lookup was asked for; the answer must name it.
+    // The code each lookup was asked for; an answer naming another fund
+    // is none.
     QString askedCode_;
     QString askedTargetCode_;
     // What each pending answer was asked for, by its request handle:
