@@ -1180,3 +1180,24 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
         EXPECT_TRUE(page->fundTradeView()->text(f).isEmpty()) << f;
     EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
 }
+
+FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
+
+// The same while the sign serial is asked for after the notices: the late
+// serial opens no confirmation and nothing goes out.
+TEST_F(FundTradeForm, AFieldChangedWhileTheSerialIsAskedEndsTheStep)
+{
+    auto form = purchaseUpToTheSecondNotice();
+    sim.withholdNext(brokersim::kFundSignNumberFunction);
+    notices.agree(1);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    SignProbe probe;
+    OpenFundManager::getInstance()->requestOpdQuerySignNumber(&probe, "000001", "98");
+    form->setText(Form::Amount, "5000");
+    EXPECT_FALSE(form->isBusy());
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
+    runQueuedSteps();
+    EXPECT_TRUE(confirmation.drafts.empty());
+    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 0);
+}
