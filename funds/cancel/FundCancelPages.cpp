@@ -191,7 +191,7 @@ void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
 
 void OpdFundCancelOrderViewController::clearRows()
 {
-    table_ = std::make_shared<DTOpdFundOrderList>();
+    table_.reset();
 }
 
 void OpdFundCancelOrderViewController::confirmOne(qsizetype row)
@@ -234,7 +234,7 @@ void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
 
 void InvestOntimeCancelOrderViewController::clearRows()
 {
-    table_ = std::make_shared<DTInvestOntimeOrderTable>();
+    table_.reset();
     orderArray_.clear();
 }
 
