@@ -5,10 +5,11 @@
 
 #include <algorithm>
 
-FundBatchCancelPage::FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds)
+FundBatchCancelPage::FundBatchCancelPage(
+    BaseNode::Ptr node, Services services, OpenFundManager* funds, OrderAlertWindowController::Services dialog)
     : MenuItemViewController(std::move(node), services)
     , openFundManager(funds ? funds : OpenFundManager::getInstance())
-    , alertWindowController_(std::make_unique<OrderAlertWindowController>(this))
+    , alertWindowController_(std::make_unique<OrderAlertWindowController>(this, dialog))
 {
 }
 
@@ -17,6 +18,23 @@ FundBatchCancelPage::~FundBatchCancelPage() = default;
 void FundBatchCancelPage::awakeFromNib()
 {
     requestList();
+}
+
+void FundBatchCancelPage::clearAccountFigures()
+{
+    // The batch's answers were dropped with the requests: its dialog closes
+    // and no count of it is shown.
+    alertWindowController_->stopRunModal();
+    pending_.clear();
+    refusalsDue_ = 0;
+    sending_ = false;
+    totalCount = 0;
+    succeededCount = 0;
+    failedCount = 0;
+    clearRows();
+    rows_ = 0;
+    ticked_.clear();
+    emit changed();
 }
 
 void FundBatchCancelPage::listArrived(qsizetype rows)
@@ -95,11 +113,18 @@ bool FundBatchCancelPage::doConfigOrder(int)
 
 void FundBatchCancelPage::doConfigOrderTimedOut(int)
 {
-    // Every cancel answers within its own time-out; should one not, the
-    // server is asked what happened.
+    // The dialog gave up on the answers still to come: the customer hears
+    // that those cancels are of unknown outcome (a batch counts them as
+    // failures), and the list shows what the server has.
+    for (const int rows : std::as_const(pending_))
+        failedCount += rows;
+    failedCount += refusalsDue_;
     pending_.clear();
     refusalsDue_ = 0;
-    requestList();
+    if (totalCount == 1)
+        finish(AlertRequest::error(DMOpdFundCancelOrder::unknownOutcomeMessage(CSError())));
+    else
+        finish(batchSummary());
 }
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
@@ -128,8 +153,13 @@ void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* s
     else if (totalCount == 1 && error)
         finish(AlertRequest::error(error->domain));
     else
-        finish(AlertRequest::tip(
-            QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount)));
+        finish(batchSummary());
+}
+
+AlertRequest FundBatchCancelPage::batchSummary() const
+{
+    return AlertRequest::tip(
+        QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount));
 }
 
 void FundBatchCancelPage::finish(const AlertRequest& message)
@@ -141,9 +171,9 @@ void FundBatchCancelPage::finish(const AlertRequest& message)
     requestList();
 }
 
-OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(
-    BaseNode::Ptr node, Services services, OpenFundManager* funds)
-    : FundBatchCancelPage(std::move(node), services, funds)
+OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(BaseNode::Ptr node, Services services,
+    OpenFundManager* funds, OrderAlertWindowController::Services dialog)
+    : FundBatchCancelPage(std::move(node), services, funds, dialog)
 {
 }
 
@@ -157,6 +187,11 @@ void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
 {
     table_ = table;
     listArrived(table ? table->contentObjectArray().size() : 0);
+}
+
+void OpdFundCancelOrderViewController::clearRows()
+{
+    table_.reset();
 }
 
 void OpdFundCancelOrderViewController::confirmOne(qsizetype row)
@@ -176,9 +211,9 @@ QString OpdFundCancelOrderViewController::cancelRow(qsizetype row)
     return openFundManager->requestOpdFundCancelOrder(this, table_->objectAt(row));
 }
 
-InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(
-    BaseNode::Ptr node, Services services, OpenFundManager* funds)
-    : FundBatchCancelPage(std::move(node), services, funds)
+InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(BaseNode::Ptr node, Services services,
+    OpenFundManager* funds, OrderAlertWindowController::Services dialog)
+    : FundBatchCancelPage(std::move(node), services, funds, dialog)
 {
 }
 
@@ -195,6 +230,12 @@ void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
     for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)
         orderArray_.push_back(table->objectAt(r));
     listArrived(qsizetype(orderArray_.size()));
+}
+
+void InvestOntimeCancelOrderViewController::clearRows()
+{
+    table_.reset();
+    orderArray_.clear();
 }
 
 void InvestOntimeCancelOrderViewController::confirmOne(qsizetype row)

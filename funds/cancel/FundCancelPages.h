@@ -21,7 +21,9 @@ class OpenFundManager;
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
-    explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds);
+    // `dialog`: the confirmation's services (its busy backstop).
+    explicit FundBatchCancelPage(BaseNode::Ptr node, Services services, OpenFundManager* funds,
+        OrderAlertWindowController::Services dialog = {});
     ~FundBatchCancelPage() override;
 
     qsizetype rowCount() const { return rows_; }
@@ -55,6 +57,11 @@ protected:
     virtual void confirmMany() = 0;
     virtual QString cancelRow(qsizetype row) = 0;
 
+    // An account change: the previous customer's rows, ticks and batch go
+    // before the new list is asked for.
+    void clearAccountFigures() override;
+    // The page's rows are gone.
+    virtual void clearRows() = 0;
     void listArrived(qsizetype rows);
     void cancelAnswered(const QString& handle, const QString* serial, const CSError* error);
     QObject* parentWindow() const { return parentWindow_; }
@@ -62,6 +69,7 @@ protected:
 
 private:
     void finish(const AlertRequest& message);
+    AlertRequest batchSummary() const;
 
     std::unique_ptr<OrderAlertWindowController> alertWindowController_;
     QPointer<QObject> parentWindow_;
@@ -82,8 +90,8 @@ class OpdFundCancelOrderViewController final : public FundBatchCancelPage,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "OpdFundCancelOrderViewController";
-    explicit OpdFundCancelOrderViewController(
-        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+    explicit OpdFundCancelOrderViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        OpenFundManager* funds = nullptr, OrderAlertWindowController::Services dialog = {});
 
     const std::shared_ptr<DTOpdFundOrderList>& table() const { return table_; }
     std::shared_ptr<DTTable> listTable() const override { return table_; }
@@ -105,6 +113,7 @@ protected:
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     QString cancelRow(qsizetype row) override;
+    void clearRows() override;
 
 private:
     std::shared_ptr<DTOpdFundOrderList> table_;
@@ -117,8 +126,8 @@ class InvestOntimeCancelOrderViewController final : public FundBatchCancelPage,
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "InvestOntimeCancelOrderViewController";
-    explicit InvestOntimeCancelOrderViewController(
-        BaseNode::Ptr node = nullptr, Services services = Services(), OpenFundManager* funds = nullptr);
+    explicit InvestOntimeCancelOrderViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        OpenFundManager* funds = nullptr, OrderAlertWindowController::Services dialog = {});
 
     const std::vector<RDOInvestOntimeOrder>& orderArray() const { return orderArray_; }
     std::shared_ptr<DTTable> listTable() const override { return table_; }
@@ -140,6 +149,7 @@ protected:
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     QString cancelRow(qsizetype row) override;
+    void clearRows() override;
 
 private:
     std::vector<RDOInvestOntimeOrder> orderArray_;

@@ -40,7 +40,8 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
     if (!fund) {
         // Nothing is chosen: nothing of an earlier fund stays, and a late
         // reply for it is dropped.
-        expectedHandle_.clear();
+        asked_.forgetAll();
+        chartCode_.clear();
         fundNameText_.clear();
         fundCodeText_.clear();
         fundValueText_.clear();
@@ -49,19 +50,30 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
         emit changed();
         return;
     }
+    // The chart of another fund goes at once; the same fund's stays until
+    // its new values come.
+    if (fund->code != chartCode_) {
+        emptyLabel();
+        chart_ = FundQuoteChart();
+        chartCode_.clear();
+    }
     fundNameText_ = fund->name;
     fundCodeText_ = fund->code;
     fundValueText_ = fund->value;
     emit changed();
-    expectedHandle_ = fundManager->requestQueryFundHistoricNet(
-        this, QString::number(OpenFundManager::kHistoricNetDayCount), fund->code);
+    asked_.ask(QStringLiteral("net"),
+        fundManager->requestQueryFundHistoricNet(
+            this, QString::number(OpenFundManager::kHistoricNetDayCount), fund->code));
+    askedCode_ = fund->code;
 }
 
 void FundQuoteViewController::queryFundHistoricNet(
     DataModel*, const QString& requestHandle, const std::vector<RDOFundHistoricNet>& values)
 {
-    if (requestHandle.isEmpty() || requestHandle != expectedHandle_)
+    if (requestHandle.isEmpty() || !asked_.awaits(QStringLiteral("net"), requestHandle))
         return;
+    asked_.settle(QStringLiteral("net"));
+    chartCode_ = askedCode_;
     emptyLabel();
     chart_.updateView(values);
     if (!chart_.values().empty()) {

@@ -2,6 +2,7 @@
 
 #include "funds/quote/FundQuoteGeometry.h"
 #include "funds/requests/FundDataModels.h"
+#include "shell/pages/AskedFor.h"
 
 #include <QObject>
 #include <array>
@@ -79,5 +80,7 @@ private:
     std::array<QString, 6> monthTexts_;
     std::array<QString, 5> netValueTexts_;
     FundQuoteChart chart_;
-    QString expectedHandle_; // the request of the fund shown
+    AskedFor asked_; // "net": the request of the fund shown
+    QString askedCode_;
+    QString chartCode_; // the fund the chart and its labels belong to
 };

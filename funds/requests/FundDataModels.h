@@ -178,6 +178,12 @@ public:
     static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37, HandleRule::Fields,
         RequestEffect::Changes };
     using FundSerialDataModelClass::FundSerialDataModelClass;
+    // A cancel left open is told as a cancel: placing the order again is
+    // not what the customer should think of.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return DMRequestCancelOrder::unknownOutcomeMessage(cause);
+    }
     static void body(const tagOpdFundCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("sno", p.orderNumber).add("ofcode", p.fundCode).add("orderdate", p.orderDate);
@@ -343,6 +349,12 @@ public:
     static constexpr DataModelInfo info { "BC35EB83-3DA9-D9D8-9396-310193366C81", 500, 61, HandleRule::Fields,
         RequestEffect::Changes };
     using FundSerialDataModelClass::FundSerialDataModelClass;
+    // A cancel left open is told as a cancel: placing the order again is
+    // not what the customer should think of.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return DMRequestCancelOrder::unknownOutcomeMessage(cause);
+    }
     static void body(const tagInvestOntimeCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)

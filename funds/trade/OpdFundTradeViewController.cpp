@@ -76,17 +76,42 @@ void OpdFundTradeViewController::addFundChangedObserver(IUpdateFundHistoryValues
 
 void OpdFundTradeViewController::selectPopUp(qint32 index)
 {
-    if (index >= 0 && index < popUpItems_.size())
+    if (index >= 0 && index < popUpItems_.size() && index != popUpIndex_) {
+        orderInputChanged();
         popUpIndex_ = index;
+    }
     emit changed();
+}
+
+void OpdFundTradeViewController::orderInputChanged()
+{
+    // The confirmation holds its own copy of the order: only the steps
+    // before it read the fields.
+    if (busy_ && !draft_)
+        cancelStep();
+}
+
+void OpdFundTradeViewController::cancelStep()
+{
+    if (!busy_ || sent_)
+        return;
+    if (draft_ && services_.confirmation)
+        services_.confirmation->stopRunModal();
+    if (noticesShowing_ && contracts_)
+        contracts_->closeBusinessContracts();
+    endPipeline();
 }
 
 void OpdFundTradeViewController::reset()
 {
+    // 重填 ends whatever step runs, the confirmation too.
+    cancelStep();
+    const bool hadFund = currentFund_.has_value();
     currentFund_.reset();
     fundOfTranformTo_.reset();
     askedCode_.clear();
     askedTargetCode_.clear();
+    asked_.forgetAll();
     for (Field f : { Code, TargetCode, Name, TargetName, Value, Available, Amount })
         texts_[f].clear();
     popUpIndex_ = 0;
@@ -100,6 +125,9 @@ void OpdFundTradeViewController::reset()
         beginDate_ = today;
         endDate_ = today.addDays(366);
     }
+    // The chart goes with the fund it belongs to.
+    if (hadFund)
+        tellFundChanged(std::nullopt);
     emit changed();
 }
 
@@ -115,6 +143,8 @@ void OpdFundTradeViewController::paymentPeriodChanged(qint32 index)
     } else {
         return;
     }
+    if (index != periodIndex_)
+        orderInputChanged();
     periodIndex_ = index;
     paymentDayIndex_ = 0;
     emit changed();
@@ -122,29 +152,37 @@ void OpdFundTradeViewController::paymentPeriodChanged(qint32 index)
 
 void OpdFundTradeViewController::selectPaymentDay(qint32 index)
 {
-    if (index >= 0 && index < paymentDayItems_.size())
+    if (index >= 0 && index < paymentDayItems_.size() && index != paymentDayIndex_) {
+        orderInputChanged();
         paymentDayIndex_ = index;
+    }
     emit changed();
 }
 
 void OpdFundTradeViewController::selectExpire(qint32 index)
 {
-    if (index >= 0 && index < expireItems_.size())
+    if (index >= 0 && index < expireItems_.size() && index != expireIndex_) {
+        orderInputChanged();
         expireIndex_ = index;
+    }
     emit changed();
 }
 
 void OpdFundTradeViewController::setBeginDate(const QDate& date)
 {
-    if (date.isValid())
+    if (date.isValid() && date != beginDate_) {
+        orderInputChanged();
         beginDate_ = date;
+    }
     emit changed();
 }
 
 void OpdFundTradeViewController::setEndDate(const QDate& date)
 {
-    if (date.isValid())
+    if (date.isValid() && date != endDate_) {
+        orderInputChanged();
         endDate_ = date;
+    }
     emit changed();
 }
 
@@ -167,11 +205,11 @@ bool OpdFundTradeViewController::isCodeField(Field field) const
 
 bool OpdFundTradeViewController::picked(const Fund& fund)
 {
+    orderInputChanged();
     currentFund_.reset();
     if (!fund) {
         texts_[Code].clear();
-        texts_[Name].clear();
-        texts_[Value].clear();
+        forgetFundFigures(false);
         askedCode_.clear();
         emit changed();
         return true;
@@ -180,6 +218,7 @@ bool OpdFundTradeViewController::picked(const Fund& fund)
     texts_[Name] = fund->name;
     if (viewType_ != Transform)
         texts_[Value] = fund->value;
+    forgetFundFigures(false, true);
     lookUp(fund->code, false);
     emit changed();
     return true;
@@ -190,10 +229,35 @@ void OpdFundTradeViewController::controlTextDidChange(Field field, const QString
     if (!isCodeField(field))
         return;
     // The field takes 6 characters at most.
-    texts_[field] = text.left(kCodeLength);
-    if (texts_[field].size() == kCodeLength)
-        lookUp(texts_[field], field == TargetCode);
+    const QString code = text.left(kCodeLength);
+    if (code != texts_[field]) {
+        orderInputChanged();
+        texts_[field] = code;
+        forgetFundFigures(field == TargetCode);
+    }
+    if (code.size() == kCodeLength)
+        lookUp(code, field == TargetCode);
     emit changed();
+}
+
+void OpdFundTradeViewController::forgetFundFigures(bool target, bool keepListed)
+{
+    if (target) {
+        texts_[TargetName].clear();
+        asked_.settle(QStringLiteral("target"));
+        return;
+    }
+    if (!keepListed) {
+        texts_[Name].clear();
+        texts_[Value].clear();
+    }
+    texts_[Available].clear();
+    texts_[ChargeType].clear();
+    if (viewType_ == Bonus)
+        popUpIndex_ = 0;
+    asked_.settle(QStringLiteral("fund"));
+    asked_.settle(QStringLiteral("bonus"));
+    tellFundChanged(std::nullopt);
 }
 
 void OpdFundTradeViewController::codeEditEnd(Field field)
@@ -234,46 +298,91 @@ void OpdFundTradeViewController::lookUp(const QString& code, bool target)
     if (target) {
         fundOfTranformTo_.reset();
         askedTargetCode_ = code;
-        services_.funds->requestQueryOpdFund(this, code);
+        asked_.ask(QStringLiteral("target"), services_.funds->requestQueryOpdFund(this, code));
         return;
     }
     currentFund_.reset();
     askedCode_ = code;
-    if (viewType_ == Redeem || viewType_ == Transform)
-        services_.funds->requestOpdFundPosition(this, code);
-    else
-        services_.funds->requestQueryOpdFund(this, code);
+    asked_.settle(QStringLiteral("bonus"));
+    asked_.ask(QStringLiteral("fund"),
+        viewType_ == Redeem || viewType_ == Transform ? services_.funds->requestOpdFundPosition(this, code)
+                                                      : services_.funds->requestQueryOpdFund(this, code));
 }
 
-void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString&, const RDOOpenEndFund& fund)
+void OpdFundTradeViewController::lookupFoundNothing(bool target)
 {
-    if (viewType_ == Transform) {
-        // An answer for a code no longer in its field is late: dropped.
-        if (fund.code != texts_[TargetCode] || fund.code != askedTargetCode_)
-            return;
+    if (target) {
+        fundOfTranformTo_.reset();
+        texts_[TargetName].clear();
+    } else {
+        currentFund_.reset();
+        forgetFundFigures(false, true);
+    }
+    emit changed();
+}
+
+void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& handle, const RDOOpenEndFund& fund)
+{
+    const bool target = viewType_ == Transform;
+    const QString channel = target ? QStringLiteral("target") : QStringLiteral("fund");
+    // An answer asked for another code, or before the code changed, is late.
+    if (!asked_.awaits(channel, handle))
+        return;
+    asked_.settle(channel);
+    // A record of another fund: the code names no fund. A reply without
+    // rows is a record whose texts are all empty, shown as it is.
+    if (!fund.code.isEmpty() && fund.code != (target ? askedTargetCode_ : askedCode_)) {
+        lookupFoundNothing(target);
+        return;
+    }
+    if (target) {
         fundOfTranformTo_ = fund;
         texts_[TargetName] = fund.name;
         emit changed();
         return;
     }
-    if (fund.code != texts_[Code] || fund.code != askedCode_)
-        return;
     currentFund_ = fund;
     texts_[Name] = fund.name;
     texts_[Value] = fund.value;
     if (viewType_ == Plan)
         texts_[ChargeType] = fund.shareClass;
     if (viewType_ == Bonus)
-        services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode);
-    tellFundChanged();
+        asked_.ask(
+            QStringLiteral("bonus"), services_.funds->requestQueryBonusSetting(this, fund.code, fund.corpCode));
+    tellFundChanged(currentFund_);
     emit changed();
 }
 
-void OpdFundTradeViewController::queryOpdFundPosition(
-    DataModel*, const QString&, const RDOOpdFundPositon& position)
+bool OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& handle, const CSError&)
 {
-    if (position.code != texts_[Code] || position.code != askedCode_)
+    const bool target = viewType_ == Transform;
+    const QString channel = target ? QStringLiteral("target") : QStringLiteral("fund");
+    if (asked_.awaits(channel, handle)) {
+        asked_.settle(channel);
+        lookupFoundNothing(target);
+    }
+    return true;
+}
+
+bool OpdFundTradeViewController::queryOpdFundPosition(DataModel*, const QString& handle, const CSError&)
+{
+    if (asked_.awaits(QStringLiteral("fund"), handle)) {
+        asked_.settle(QStringLiteral("fund"));
+        lookupFoundNothing(false);
+    }
+    return true;
+}
+
+void OpdFundTradeViewController::queryOpdFundPosition(
+    DataModel*, const QString& handle, const RDOOpdFundPositon& position)
+{
+    if (!asked_.awaits(QStringLiteral("fund"), handle))
         return;
+    asked_.settle(QStringLiteral("fund"));
+    if (!position.code.isEmpty() && position.code != askedCode_) {
+        lookupFoundNothing(false);
+        return;
+    }
     currentFund_ = position;
     // The transform shows the position as it came; the redeem form keeps
     // what the list gave where the position is silent.
@@ -283,20 +392,35 @@ void OpdFundTradeViewController::queryOpdFundPosition(
         texts_[Value] = position.value;
     if (viewType_ == Transform || !position.available.isEmpty())
         texts_[Available] = position.available;
-    tellFundChanged();
+    tellFundChanged(currentFund_);
     emit changed();
 }
 
-void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString&, const qint64& index)
+void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& handle, const qint64& index)
 {
-    selectPopUp(qint32(index));
+    if (!asked_.awaits(QStringLiteral("bonus"), handle))
+        return;
+    asked_.settle(QStringLiteral("bonus"));
+    // The server's setting, not the customer's choice: a step under way
+    // goes on with what it confirms.
+    if (index >= 0 && index < popUpItems_.size())
+        popUpIndex_ = qint32(index);
+    emit changed();
 }
 
-void OpdFundTradeViewController::tellFundChanged()
+bool OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& handle, const CSError&)
+{
+    // The choice stays at its start, as the lookup left it.
+    if (asked_.awaits(QStringLiteral("bonus"), handle))
+        asked_.settle(QStringLiteral("bonus"));
+    return true;
+}
+
+void OpdFundTradeViewController::tellFundChanged(const std::optional<RDOOpenEndFund>& fund)
 {
     for (const auto& o : observerArray) {
         if (IUpdateFundHistoryValues* observer = o.get())
-            observer->updateFundHistroyValues(currentFund_);
+            observer->updateFundHistroyValues(fund);
     }
 }
 
@@ -321,12 +445,13 @@ bool OpdFundTradeViewController::verifyInput()
     if (!present)
         alerts_->runAlert(AlertRequest::tip(missing), nullptr);
     // The fund lookup is reported too, after the input message.
+    // A fund counts only while its code is the one in the field.
     if (viewType_ == Subscribe || viewType_ == Purchase || viewType_ == Plan) {
-        if (!currentFund_) {
+        if (!hasCurrentFund()) {
             alerts_->runAlert(AlertRequest::tip(kFundRequestFailed), nullptr);
             return false;
         }
-    } else if (viewType_ == Transform && present && (!currentFund_ || !fundOfTranformTo_)) {
+    } else if (viewType_ == Transform && present && (!hasCurrentFund() || !hasTargetFund())) {
         alerts_->runAlert(AlertRequest::error(kFundRequestFailed), nullptr);
         return false;
     }
@@ -355,9 +480,11 @@ void OpdFundTradeViewController::tradeButtonClicked()
         services_.funds->setSignNumber(QString());
     if (!verifyInput())
         return;
-    if (viewType_ == Redeem && !currentFund_)
+    if (viewType_ == Redeem && !hasCurrentFund())
         return;
     busy_ = true;
+    sent_ = false;
+    ++step_;
     emit changed();
     if (checked)
         userRiskLevelMatchComplete();
@@ -378,6 +505,8 @@ void OpdFundTradeViewController::userRiskLevelMatch(DataModel*, const QString&, 
             if (busy_)
                 return;
             busy_ = true;
+            sent_ = false;
+            ++step_;
             emit changed();
             userRiskLevelMatchComplete();
         },
@@ -403,6 +532,15 @@ void OpdFundTradeViewController::later(std::function<void()> step, std::chrono::
     });
 }
 
+void OpdFundTradeViewController::laterInStep(std::function<void()> step)
+{
+    // A step queued by a press that has ended since is dropped.
+    later([this, press = step_, step = std::move(step)] {
+        if (busy_ && press == step_)
+            step();
+    });
+}
+
 void OpdFundTradeViewController::userRiskLevelMatchComplete()
 {
     if (!busy_)
@@ -410,28 +548,31 @@ void OpdFundTradeViewController::userRiskLevelMatchComplete()
     // A transform buys the target fund: that is the one checked.
     const std::optional<RDOOpenEndFund>& fund = boughtFund();
     if (!fund || fund->needCheckAppropriateness != 1) {
-        later([this] { makeOrder(); });
+        laterInStep([this] { makeOrder(); });
         return;
     }
-    services_.funds->requestOpdQueryAppropriateness(this, fund->code, fund->corpCode, tradeCode());
+    asked_.ask(QStringLiteral("check"),
+        services_.funds->requestOpdQueryAppropriateness(this, fund->code, fund->corpCode, tradeCode()));
 }
 
 void OpdFundTradeViewController::opdQueryAppropriateness(
-    DataModel*, const QString&, const OpdAppropriatenessResult& result)
+    DataModel*, const QString& handle, const OpdAppropriatenessResult& result)
 {
-    if (!busy_)
+    // The check of a step that ended (a field changed, 重填) is late.
+    if (!busy_ || !asked_.awaits(QStringLiteral("check"), handle))
         return;
+    asked_.settle(QStringLiteral("check"));
     if (result.status) {
-        later([this] { makeOrder(); });
+        laterInStep([this] { makeOrder(); });
         return;
     }
     std::vector<RDOOpdAppropriateness> notices = result.notices.value_or(std::vector<RDOOpdAppropriateness>());
-    later([this, notices = std::move(notices)] { showBusinessContracts(notices); });
+    laterInStep([this, notices = std::move(notices)] { showBusinessContracts(notices); });
 }
 
-bool OpdFundTradeViewController::opdQueryAppropriateness(DataModel*, const QString&, const CSError& error)
+bool OpdFundTradeViewController::opdQueryAppropriateness(DataModel*, const QString& handle, const CSError& error)
 {
-    if (busy_) {
+    if (busy_ && asked_.awaits(QStringLiteral("check"), handle)) {
         endPipeline();
         alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
     }
@@ -440,35 +581,41 @@ bool OpdFundTradeViewController::opdQueryAppropriateness(DataModel*, const QStri
 
 void OpdFundTradeViewController::showBusinessContracts(std::vector<RDOOpdAppropriateness> notices)
 {
+    if (!busy_)
+        return;
     contracts_ = std::make_unique<BusinessContractManager>(std::move(notices), services_.contracts);
     contracts_->setDelegate(this);
+    noticesShowing_ = true;
     contracts_->showBusinessContracts();
 }
 
 void OpdFundTradeViewController::businessContractSuccess(bool agreed)
 {
-    if (!busy_)
+    if (!busy_ || !noticesShowing_)
         return;
+    noticesShowing_ = false;
     if (!agreed || !currentFund_) {
         endPipeline();
         return;
     }
     // The serial is asked for the fund sold or bought with it: the source
     // fund of a transform, as the server expects.
-    services_.funds->requestOpdQuerySignNumber(this, currentFund_->code, currentFund_->corpCode);
+    asked_.ask(QStringLiteral("sign"),
+        services_.funds->requestOpdQuerySignNumber(this, currentFund_->code, currentFund_->corpCode));
 }
 
-void OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber)
+void OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString& handle, const QString& signNumber)
 {
-    if (!busy_)
+    if (!busy_ || !asked_.awaits(QStringLiteral("sign"), handle))
         return;
+    asked_.settle(QStringLiteral("sign"));
     services_.funds->setSignNumber(signNumber);
-    later([this] { makeOrder(); });
+    laterInStep([this] { makeOrder(); });
 }
 
-bool OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString&, const CSError& error)
+bool OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString& handle, const CSError& error)
 {
-    if (busy_) {
+    if (busy_ && asked_.awaits(QStringLiteral("sign"), handle)) {
         endPipeline();
         alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
     }
@@ -552,6 +699,7 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
     if (!busy_ || !draft_ || draft_->dialogType != dialogType)
         return;
     const FundOrderDraft& d = *draft_;
+    sent_ = true;
     switch (dialogType) {
     case 4: services_.orders->requestSubscribeFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
     case 5: services_.orders->requestPurchaseFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
@@ -572,6 +720,10 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
 void OpdFundTradeViewController::endPipeline()
 {
     busy_ = false;
+    sent_ = false;
+    noticesShowing_ = false;
+    asked_.settle(QStringLiteral("check"));
+    asked_.settle(QStringLiteral("sign"));
     draft_.reset();
     contracts_.reset();
     emit changed();
@@ -601,8 +753,8 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
     case 8:
         // Taken from the available shares: the position is read again, and
         // the fund stays chosen meanwhile.
-        if (currentFund_ && currentFund_->code == texts_[Code] && askedCode_ == texts_[Code])
-            services_.funds->requestOpdFundPosition(this, askedCode_);
+        if (hasCurrentFund())
+            asked_.ask(QStringLiteral("fund"), services_.funds->requestOpdFundPosition(this, askedCode_));
         break;
     default:
         emit changed();

@@ -4,6 +4,7 @@
 #include "funds/lists/OpdFundListViewController.h"
 #include "funds/quote/FundQuoteViewController.h"
 #include "funds/requests/FundDataModels.h"
+#include "shell/pages/AskedFor.h"
 #include "shell/windows/AlertPresenter.h"
 #include "funds/trade/FundMoneyQuery.h"
 
@@ -124,7 +125,13 @@ public:
     // gotoNextResponder: the field that gets the focus after `from`.
     Field gotoNextResponder(Field from) const;
     Field focus() const { return focus_; }
-    void setText(Field field, const QString& text) { texts_[field] = text; emit changed(); }
+    void setText(Field field, const QString& text)
+    {
+        if (text != texts_[field])
+            orderInputChanged();
+        texts_[field] = text;
+        emit changed();
+    }
     QStringList popUpItems() const { return popUpItems_; }
     qint32 popUpIndex() const { return popUpIndex_; }
     void selectPopUp(qint32 index);
@@ -164,10 +171,15 @@ public:
     bool bonusSettingTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
     bool timingTradeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
 
-    // The replies.
-    void queryOpdFundInfo(DataModel*, const QString&, const RDOOpenEndFund& fund) override;
-    void queryOpdFundPosition(DataModel*, const QString&, const RDOOpdFundPositon& position) override;
-    void queryBonusSetting(DataModel*, const QString&, const qint64& index) override;
+    // The replies. A lookup that fails leaves no fund, one answered without
+    // rows a fund whose texts are all empty; neither leaves anything of the
+    // fund before.
+    void queryOpdFundInfo(DataModel*, const QString& handle, const RDOOpenEndFund& fund) override;
+    bool queryOpdFundInfo(DataModel*, const QString& handle, const CSError& error) override;
+    void queryOpdFundPosition(DataModel*, const QString& handle, const RDOOpdFundPositon& position) override;
+    bool queryOpdFundPosition(DataModel*, const QString& handle, const CSError& error) override;
+    void queryBonusSetting(DataModel*, const QString& handle, const qint64& index) override;
+    bool queryBonusSetting(DataModel*, const QString& handle, const CSError& error) override;
     void opdQueryAppropriateness(DataModel*, const QString&, const OpdAppropriatenessResult& result) override;
     bool opdQueryAppropriateness(DataModel*, const QString&, const CSError& error) override;
     void opdQuerySignNumber(DataModel*, const QString&, const QString& signNumber) override;
@@ -194,9 +206,6 @@ public:
     }
     void openFundInvestOntime(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
     bool openFundInvestOntime(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
-    using IQueryOpdFundDelegate::queryOpdFundInfo;
-    using IQueryOpdFundPositionDelegate::queryOpdFundPosition;
-    using IQueryBonusSettingDelegate::queryBonusSetting;
 
     // The trade code of the appropriateness check, "" when none runs.
     QString tradeCode() const;
@@ -217,6 +226,22 @@ signals:
 private:
     bool picked(const Fund& fund);
     void lookUp(const QString& code, bool target);
+    // The code field no longer names the fund shown: its figures go (the
+    // name and value too unless `keepListed`, a pick wrote them), and a
+    // pending answer for it is late.
+    void forgetFundFigures(bool target, bool keepListed = false);
+    // The lookup of the current code failed or answered another fund.
+    void lookupFoundNothing(bool target);
+    // The funds as the fields name them now: the answer to the lookup of
+    // the code in the field, not of a code typed over since.
+    bool hasCurrentFund() const { return currentFund_ && askedCode_ == texts_[Code]; }
+    bool hasTargetFund() const { return fundOfTranformTo_ && askedTargetCode_ == texts_[TargetCode]; }
+    // Something that goes into the order changed: a step before the
+    // confirmation (check, notices, sign serial) ends, so what goes out is
+    // what was checked; the confirmation shows and sends its own copy.
+    void orderInputChanged();
+    // Ends the step under way unless its order went out.
+    void cancelStep();
     bool verifyInput();
     // The fund the order buys: the target of a transform, else the fund.
     const std::optional<RDOOpenEndFund>& boughtFund() const;
@@ -232,10 +257,12 @@ private:
     // After an order of `dialogType` went out: what it changed is read
     // again. Answers whether it changed anything shown.
     bool readChangedFiguresAgain(qint32 dialogType);
-    void tellFundChanged();
+    void tellFundChanged(const std::optional<RDOOpenEndFund>& fund);
     // Runs `step` once the current handler has returned (after `delay`),
     // unless the form is gone by then.
     void later(std::function<void()> step, std::chrono::milliseconds delay = {});
+    // The same for a step of the current press only.
+    void laterInStep(std::function<void()> step);
     bool isCodeField(Field field) const;
 
     qint32 viewType_;
@@ -255,10 +282,17 @@ private:
     QDate endDate_;
     std::optional<RDOOpenEndFund> currentFund_;
     std::optional<RDOOpenEndFund> fundOfTranformTo_;
-    // The code each lookup was asked for: an answer for another code is late.
+    // The code each lookup was asked for; an answer naming another fund
+    // is none.
     QString askedCode_;
     QString askedTargetCode_;
+    // What each pending answer was asked for, by its request handle:
+    // "fund", "target", "bonus", "check", "sign". Any other answer is late.
+    AskedFor asked_;
     bool busy_ = false; // from the button press to the end of the pipeline
+    bool sent_ = false; // the confirmed order went out
+    bool noticesShowing_ = false;
+    quint64 step_ = 0; // the number of the current press
     std::optional<FundOrderDraft> draft_; // the draft being confirmed or sent
     std::unique_ptr<BusinessContractManager> contracts_;
     std::unique_ptr<FundMoneyQuery> money_;

@@ -78,9 +78,14 @@ void FundCancelView::refresh()
 {
     if (!page_)
         return;
-    if (page_->listTable() && page_->listTable() != shown_) {
+    if (page_->listTable() != shown_) {
+        // No list (another account's is gone, its own not in yet): no rows,
+        // and the columns stay for the list to come.
+        if (page_->listTable())
+            ordersTableView->initTableViewWithObject(page_->listTable());
+        else
+            ordersTableView->updateTableViewWithObject(nullptr);
         shown_ = page_->listTable();
-        ordersTableView->initTableViewWithObject(shown_);
     }
     if (page_->ticked().isEmpty() && !ordersTableView->selectedIndexSet().isEmpty())
         ordersTableView->deselectAllRows();

@@ -219,3 +219,37 @@ TEST_F(FundQuotePanelTest, EmptyAndShortRepliesDrawWithoutFault)
     EXPECT_TRUE(panel.fundQuoteView().values().empty());
     EXPECT_EQ(panel.netValueTexts(), (std::array<QString, 5> {}));
 }
+
+FUND_RECORDER(NetValueProbe, IFundHistoricNetDelegate, queryFundHistoricNet)
+
+// Another fund's chart goes the moment the fund changes, so a failed or slow
+// request never leaves it under the new fund's name; the same fund's chart
+// stays until its new values come.
+TEST_F(FundQuotePanelTest, AnotherFundsChartGoesAtOnce)
+{
+    FundQuoteViewController panel;
+    panel.updateFundHistroyValues(fund("000001", "青岚成长混合"));
+    ASSERT_TRUE(spinUntil([&] { return panel.fundQuoteView().values().size() == 128u; }));
+    const auto drawn = panel.fundQuoteView().values();
+    const auto labels = panel.netValueTexts();
+
+    sim.answerErrorNext(brokersim::kFundNetValueFunction, 3002, QStringLiteral("系统繁忙"));
+    panel.updateFundHistroyValues(fund("110011", "远帆中小盘"));
+    EXPECT_TRUE(panel.fundQuoteView().values().empty());
+    EXPECT_EQ(panel.netValueTexts(), (std::array<QString, 5> {}));
+    EXPECT_EQ(panel.monthTexts(), (std::array<QString, 6> {}));
+    // Told after the panel, by the same request: the failure has come.
+    NetValueProbe probe;
+    OpenFundManager::getInstance()->requestQueryFundHistoricNet(&probe, "128", "110011");
+    ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
+    EXPECT_EQ(probe.errors.size(), 1u);
+    EXPECT_TRUE(panel.fundQuoteView().values().empty());
+    EXPECT_EQ(panel.fundCodeText(), "110011");
+
+    panel.updateFundHistroyValues(fund("000001", "青岚成长混合"));
+    ASSERT_TRUE(spinUntil([&] { return panel.fundQuoteView().values() == drawn; }));
+    sim.withholdNext(brokersim::kFundNetValueFunction);
+    panel.updateFundHistroyValues(fund("000001", "青岚成长混合"));
+    EXPECT_EQ(panel.fundQuoteView().values(), drawn);
+    EXPECT_EQ(panel.netValueTexts(), labels);
+}

@@ -311,6 +311,32 @@ TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)
     EXPECT_EQ(receivedOf(brokersim::kFundCancelFunction).size(), 1);
 }
 
+// Another account: 基金撤单 shows no row of the account before, even while
+// the new list is on its way; the columns stay for it.
+TEST_F(FundUserPathTest, AnotherAccountEmptiesTheCancelTableAtOnce)
+{
+    addOrder("900001");
+    addOrder("900002");
+    QWidget* page = openPage(QStringLiteral("基金撤单"));
+    ASSERT_TRUE(page);
+    auto* orders = page->findChild<DVCheckTableView*>("ordersTableView");
+    auto* count = page->findChild<QLabel*>("countText");
+    ASSERT_TRUE(orders && count);
+    ASSERT_TRUE(spinUntil([&] { return count->text() == "2"; }, 10s));
+    clickCheckBoxOfRow(orders, 0);
+    const int columns = orders->model()->columnCount();
+    sim.withholdNext(brokersim::kFundOrdersFunction);
+    NotificationCenter::getInstance()->postNotification(2);
+    ASSERT_TRUE(spinUntil([&] { return orders->model()->rowCount() == 0; }));
+    EXPECT_EQ(count->text(), "0");
+    EXPECT_EQ(page->findChild<QLabel*>("selectedCountText")->text(), "0");
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return orders->model()->rowCount() == 2; }));
+    EXPECT_EQ(orders->model()->columnCount(), columns);
+    EXPECT_TRUE(orders->selectedIndexSet().isEmpty());
+}
+
 TEST_F(FundUserPathTest, TheRiskQuestionnaireOpensFromTheMenuAndStoresTheNewLevel)
 {
     QWidget* page = openPage(QStringLiteral("基金风险测评"));
