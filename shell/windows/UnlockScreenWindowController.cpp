@@ -61,13 +61,19 @@ QString UnlockScreenWindowController::activeCustomerNumber() const
     return account ? account->customerNumber : QString();
 }
 
+bool UnlockScreenWindowController::isLate() const
+{
+    // A check asked for another account than the one the window shows now.
+    const QString asked = askedFor_.subject(kIdentifyChannel);
+    return !asked.isEmpty() && asked != activeCustomerNumber();
+}
+
 void UnlockScreenWindowController::loginAccountChanged()
 {
     // The window now shows another account: a check running for the previous
     // one ends unanswered, and its password goes.
     if (closed_)
         return;
-    askedFor_.forgetAll();
     if (checking_)
         loginManager->cancelIdentifyLogin();
     wipeText(passwordText_);
@@ -136,7 +142,7 @@ quint64 UnlockScreenWindowController::windowWillClose()
 
 void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const RDOAccount&)
 {
-    if (!askedFor_.awaits(kIdentifyChannel, activeCustomerNumber()))
+    if (isLate())
         return;
     askedFor_.settle(kIdentifyChannel);
     stopProgress();
@@ -147,7 +153,7 @@ void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, con
 
 bool UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const CSError& error)
 {
-    if (!askedFor_.awaits(kIdentifyChannel, activeCustomerNumber()))
+    if (isLate())
         return true;
     askedFor_.settle(kIdentifyChannel);
     stopProgress();

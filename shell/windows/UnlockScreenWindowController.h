@@ -70,6 +70,7 @@ private:
     void stopProgress();
     void loginAccountChanged();
     QString activeCustomerNumber() const;
+    bool isLate() const;
 
     AccountManager* accountManager;
     LoginManager* loginManager;
