@@ -5,7 +5,6 @@
 #include "shell/WindowTestRig.h"
 #include "shell/ui/LoginView.h"
 #include "shell/ui/LoginWindow.h"
-#include "shell/windows/SessionNotifications.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,7 +16,6 @@
 using namespace logintest;
 using namespace windowtest;
 using brokersim::kCaptchaFunction;
-using brokersim::kTradeLoginFunction;
 using testsupport::spinUntil;
 using Field = LoginViewController::Field;
 
