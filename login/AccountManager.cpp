@@ -210,16 +210,23 @@ void AccountManager::initAccountInfoDict()
         addEntries(accountInfoDict.value(kAccountList).toList());
 }
 
-std::optional<QStringList> AccountManager::getAccountArray(qint64 type) const
+QString AccountManager::accountNumberOfType(const Account& account, qint64 type)
 {
     static constexpr QString Account::*kFields[] = { &Account::customerNumber, &Account::zj_account,
         &Account::gd_ShenA_account, &Account::gd_HuA_account, &Account::gd_ShenB_account,
         &Account::gd_HuB_account, &Account::gd_3BanA_account, &Account::gd_3BanB_account };
     if (type < 0 || type > 7)
+        return QString();
+    return account.*kFields[type];
+}
+
+std::optional<QStringList> AccountManager::getAccountArray(qint64 type) const
+{
+    if (type < 0 || type > 7)
         return std::nullopt;
     QStringList numbers;
     for (const AccountPtr& account : accountArray) {
-        const QString& value = (*account).*kFields[type];
+        const QString value = accountNumberOfType(*account, type);
         if (!value.isEmpty())
             numbers << value;
     }

@@ -59,6 +59,8 @@ public:
     // getAccountArray: nullopt (not an empty list) when there is no number of
     // that type or the type is outside 0 to 7.
     std::optional<QStringList> getAccountArray(qint64 type) const;
+    // The account's number of one login type (0 to 7); empty when it has none.
+    static QString accountNumberOfType(const Account& account, qint64 type);
     QStringList getActiveAccountsInfo() const;
     AccountPtr getActiveLoginAccount() const;
     void setActiveLoginAccount(qint64 index) { activedAccountIndex = index; }

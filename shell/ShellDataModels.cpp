@@ -43,6 +43,23 @@ DMMessageCenterDetail::Result DMMessageCenterDetail::reply(const std::vector<VEK
     return first.toStringWithName(QStringLiteral("html"));
 }
 
+std::optional<QString> DMMessageCenterDetail::answerLacks(const std::vector<VEKTCRS>& sets) const
+{
+    if (sets.empty() || sets.front().rowsAffected() <= 0)
+        return QStringLiteral("应答没有消息内容");
+    return std::nullopt;
+}
+
+void DMMessageCenterDetail::completeWithRecordSets(
+    const QString& handle, const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers)
+{
+    if (const std::optional<QString> missing = answerLacks(sets)) {
+        failWithError(handle, { *missing, CSErrorServerNoData }, observers);
+        return;
+    }
+    DataModelClass::completeWithRecordSets(handle, sets, observers);
+}
+
 void registerShellDataModels()
 {
     DataModelFactory::registerDataModel<DMQueryMenuInfo>();

@@ -48,6 +48,13 @@ public:
     using DataModelClass::DataModelClass;
     static void body(const tagMessageCenterDetailParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    // A reply without a row brought no body: its observers hear an error, so
+    // nothing marks the message read.
+    std::optional<QString> answerLacks(const std::vector<VEKTCRS>& sets) const override;
+
+protected:
+    void completeWithRecordSets(
+        const QString& handle, const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers) override;
 };
 
 // Enters the shell's request classes in the request catalogue.

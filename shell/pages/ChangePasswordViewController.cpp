@@ -18,9 +18,10 @@ namespace {
 // its prefix whether or not the page is still there to hear of it.
 class TradePasswordChange final : public IChangeTradePasswordDelegate {
 public:
-    TradePasswordChange(std::weak_ptr<Account> account, ChangePasswordViewController* page)
+    TradePasswordChange(std::weak_ptr<Account> account, ChangePasswordViewController* page, quint64 ask)
         : account_(std::move(account))
         , page_(page)
+        , ask_(ask)
     {
     }
     void changeTradePassword(DataModel*, const QString&, const bool&) override
@@ -28,13 +29,13 @@ public:
         if (auto account = account_.lock())
             account->upateTradePassword();
         if (page_)
-            page_->tradePasswordChanged();
+            page_->tradePasswordChanged(ask_);
         finish();
     }
     bool changeTradePassword(DataModel*, const QString&, const CSError& error) override
     {
         if (page_)
-            page_->tradePasswordFailed(error);
+            page_->tradePasswordFailed(ask_, error);
         finish();
         return true;
     }
@@ -69,9 +70,12 @@ private:
 
     std::weak_ptr<Account> account_;
     QPointer<ChangePasswordViewController> page_;
+    quint64 ask_;
     QDeadlineTimer deadline_ { std::chrono::seconds(Account::kTimeout + 5) };
     bool finished_ = false;
 };
+
+const QString kTradePasswordChannel = QStringLiteral("tradePassword");
 
 } // namespace
 
@@ -223,12 +227,16 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
             return error(QStringLiteral("正在修改交易密码，请等待结果。"));
         auto& pending = TradePasswordChange::pending();
         std::erase_if(pending, [](const auto& c) { return c->hasExpired(); });
-        pending.push_back(std::make_unique<TradePasswordChange>(account, this));
+        // The outcome is shown only while the page still shows this account.
+        const quint64 ask = askedFor().ask(kTradePasswordChannel, account->customerNumber);
+        pending.push_back(std::make_unique<TradePasswordChange>(account, this, ask));
         TradePasswordChange* change = pending.back().get();
         problem = account->requestChangeTradePassword(change, oldPassword, confirm);
-        if (!problem.isEmpty())
+        if (!problem.isEmpty()) {
+            askedFor().settle(kTradePasswordChannel);
             pending.erase(std::find_if(
                 pending.begin(), pending.end(), [&](const auto& c) { return c.get() == change; }));
+        }
     } else {
         // No capital account chosen, or none listed: nothing to change.
         const std::vector<RDOFund> list = account->getFundInfoList(std::nullopt);
@@ -250,18 +258,20 @@ void ChangePasswordViewController::queryFundInfo(DataModel*, const QString&, con
     showFundList(*fundInfoArray);
 }
 
-void ChangePasswordViewController::tradePasswordChanged()
+void ChangePasswordViewController::tradePasswordChanged(quint64 ask)
 {
-    if (isUnloaded())
+    if (isUnloaded() || !askedFor().awaitsAsk(kTradePasswordChannel, ask))
         return;
+    askedFor().settle(kTradePasswordChannel);
     alerts()->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
     resetPasswordText();
 }
 
-void ChangePasswordViewController::tradePasswordFailed(const CSError& e)
+void ChangePasswordViewController::tradePasswordFailed(quint64 ask, const CSError& e)
 {
-    if (isUnloaded())
+    if (isUnloaded() || !askedFor().awaitsAsk(kTradePasswordChannel, ask))
         return;
+    askedFor().settle(kTradePasswordChannel);
     error(e.domain);
 }
 

@@ -71,9 +71,11 @@ public:
     void changeFundPassword(DataModel* request, const QString& requestHandle, const bool& result) override;
     bool changeFundPassword(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
-    // The outcome of a trade-password change, told by the change itself.
-    void tradePasswordChanged();
-    void tradePasswordFailed(const CSError& error);
+    // The outcome of a trade-password change, told by the change itself
+    // with the page's number of the ask; an outcome asked for an account the
+    // page no longer shows is not shown.
+    void tradePasswordChanged(quint64 ask);
+    void tradePasswordFailed(quint64 ask, const CSError& error);
 
 protected:
     void awakeFromNib() override;

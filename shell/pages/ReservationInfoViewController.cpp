@@ -5,6 +5,13 @@
 #include <QPointer>
 #include <algorithm>
 
+namespace {
+
+// The question before a greeting is sent.
+const QString kConfirmChannel = QStringLiteral("confirm");
+
+} // namespace
+
 ReservationInfoViewController::ReservationInfoViewController(BaseNode::Ptr node, Services services)
     : MenuItemViewController(std::move(node), { services.notificationCenter })
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
@@ -33,6 +40,8 @@ void ReservationInfoViewController::enableControls(bool flag)
 
 void ReservationInfoViewController::resetButtonClicked()
 {
+    // 重填 while the question is open ends the step: its answer sends nothing.
+    askedFor().settle(kConfirmChannel);
     inputText_.clear();
     emit changed();
 }
@@ -47,13 +56,18 @@ void ReservationInfoViewController::submitButtonClicked()
     if (!checkReserveInput())
         return tip(QStringLiteral("您输入的字符包含了非法字符（：#%&+/\\=? .:）！"));
     // The greeting the user confirms is the one sent, whatever the field
-    // holds by the time the question is answered.
+    // holds by the time the question is answered; an account change or 重填
+    // while it is open ends the step.
     const QString greeting = inputText_;
+    const quint64 ask = askedFor().ask(kConfirmChannel, greeting);
     AlertRequest question = AlertRequest::tip(QStringLiteral("您确定要将预留信息修改为：%1？").arg(greeting));
     question.defaultButton = QStringLiteral("确定");
     question.alternateButton = QStringLiteral("取消");
-    alerts()->runAlert(question, [self = QPointer(this), greeting](int answer) {
-        if (self && answer == 1)
+    alerts()->runAlert(question, [self = QPointer(this), greeting, ask](int answer) {
+        if (!self || !self->askedFor().awaitsAsk(kConfirmChannel, ask))
+            return;
+        self->askedFor().settle(kConfirmChannel);
+        if (answer == 1)
             self->send(greeting);
     });
 }

@@ -65,6 +65,9 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     accountText_ = named(new QComboBox(this), "accountText");
     accountText_->setEditable(true);
     accountText_->setInsertPolicy(QComboBox::NoInsert);
+    // No inline completion: the field shows what was typed or chosen, which is
+    // what the form checks and sends.
+    accountText_->setCompleter(nullptr);
     accountText_->lineEdit()->setPlaceholderText(QStringLiteral("请输入账号"));
     passwordText_ = named(new QLineEdit(this), "passwordText");
     passwordText_->setEchoMode(QLineEdit::Password);
@@ -220,7 +223,11 @@ void LoginView::refresh()
     form_->setRowVisible(regionOfDepartmentButton_, c.isDepartmentOptionShown());
     form_->setRowVisible(businessDepartmentButton_, c.isDepartmentOptionShown());
     form_->setRowVisible(securityModeQeltText_, !c.isIdentifyingCodeMode());
-    if (!c.identifyingCodeImage().isNull())
+    // No picture (an answer whose image could not be read) shows none, never
+    // the one before.
+    if (c.identifyingCodeImage().isNull())
+        identifyingCodeImage_->setIcon(QIcon());
+    else
         identifyingCodeImage_->setIcon(QPixmap::fromImage(c.identifyingCodeImage().scaled(
             identifyingCodeImage_->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     {

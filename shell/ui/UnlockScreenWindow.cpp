@@ -78,6 +78,7 @@ UnlockScreenWindow::~UnlockScreenWindow() = default;
 void UnlockScreenWindow::refresh()
 {
     const bool checking = controller_.isChecking();
+    customerNumberText_->setText(controller_.customerNumberText());
     passwordText_->setEnabled(!checking);
     exitButton_->setEnabled(!checking);
     exitButton_->setText(controller_.exitButtonTitle());

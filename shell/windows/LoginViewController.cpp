@@ -108,11 +108,28 @@ void LoginViewController::awakeFromNib()
             static_cast<QObject*>(this), [this] { updateAccount(); }, sessionnotify::kSavedAccountsChanged);
     }
     const QString last = userDefaultConfig->lastLoginAccount();
-    if (!last.isEmpty()) {
-        accountString_ = last;
-        accountText_ = userDefaultConfig->getProtectedString(last);
-    }
+    if (!last.isEmpty())
+        restoreLastLogin(last);
     emit changed();
+}
+
+void LoginViewController::restoreLastLogin(const QString& customerNumber)
+{
+    // The login is remembered by its customer number, while the kind chosen
+    // last may take another number of the customer (a shareholder account):
+    // the saved customer's number of that kind comes back, and without one
+    // the customer number as a customer code, so what comes back logs in.
+    QString number = accountType_ == 0 ? customerNumber : QString();
+    for (const AccountManager::AccountPtr& saved : accountManager->savedAccounts()) {
+        if (number.isEmpty() && saved && saved->customerNumber == customerNumber)
+            number = AccountManager::accountNumberOfType(*saved, accountType_);
+    }
+    if (number.isEmpty()) {
+        accountTypeSelected(0);
+        number = customerNumber;
+    }
+    accountString_ = number;
+    accountText_ = userDefaultConfig->getProtectedString(number);
 }
 
 void LoginViewController::appLoginComplete()
@@ -487,4 +504,11 @@ void LoginViewController::identifyingCode(DataModel*, const QString&, const RDOI
     emit changed();
 }
 
-bool LoginViewController::identifyingCode(DataModel*, const QString&, const CSError&) { return true; }
+bool LoginViewController::identifyingCode(DataModel*, const QString&, const CSError&)
+{
+    // The picture shown before belongs to a captcha the server no longer
+    // takes: typing it would only be refused.
+    captchaImage_ = QImage();
+    emit changed();
+    return true;
+}

@@ -122,6 +122,7 @@ private:
     void initSaveAccountCheck();
     void initAccountNumberComboBox();
     void updateAccount();
+    void restoreLastLogin(const QString& customerNumber);
     void showBusinessDepartmentOption(bool show);
     void doLogin();
     void commitAccountField();

@@ -385,6 +385,9 @@ void MainWindowController::loginSucceed(const platform::Notification& notificati
 void MainWindowController::loginAccountChanged()
 {
     fillAccounts(std::nullopt);
+    // The badge counts the new account's messages before its list is asked
+    // for: a list that fails or is slow leaves nothing of the previous one.
+    setMessageCount(messageCenterManager->getUnreadMessageCount());
     refreshMessageCenterInfo();
 }
 

@@ -9,6 +9,9 @@ QString keyOf(const MessageCenterInfo& m)
     return m.pd + QLatin1Char('\n') + m.pt;
 }
 
+// The body of the last clicked row, filed under its request handle.
+const QString kBodyChannel = QStringLiteral("body");
+
 } // namespace
 
 MessageCenterWindowController::MessageCenterWindowController(Services services, QObject* parent)
@@ -43,7 +46,7 @@ void MessageCenterWindowController::loginAccountChanged()
 {
     rows_.clear();
     bodies_.clear();
-    expectedHandle_.clear();
+    askedFor_.forgetAll();
     lastClickedRow_ = 0;
     rows_ = messageCenterManager->getMessageInfoObjects();
     if (!rows_.empty()) {
@@ -57,7 +60,11 @@ void MessageCenterWindowController::requestBody(qsizetype row)
 {
     lastClickedRow_ = quint64(row);
     const MessageCenterInfo& m = rows_[size_t(row)];
-    expectedHandle_ = messageCenterManager->requestMessageInfoDetail(this, m.pd, m.pt);
+    const QString handle = messageCenterManager->requestMessageInfoDetail(this, m.pd, m.pt);
+    if (handle.isEmpty())
+        askedFor_.settle(kBodyChannel);
+    else
+        askedFor_.ask(kBodyChannel, handle);
 }
 
 void MessageCenterWindowController::collapseAllBut(qsizetype row)
@@ -76,7 +83,7 @@ void MessageCenterWindowController::tableViewItemClicked(qsizetype row)
     if (m.showHideFlag == 1) {
         // A body still on its way belongs to the row clicked before.
         if (lastClickedRow_ != quint64(row))
-            expectedHandle_.clear();
+            askedFor_.settle(kBodyChannel);
         lastClickedRow_ = quint64(row);
         m.setShowHideFlag(0);
     } else {
@@ -102,8 +109,9 @@ void MessageCenterWindowController::showHideButtonClicked(qsizetype row, bool on
 void MessageCenterWindowController::messageCenterDetail(
     DataModel*, const QString& requestHandle, const QString& html)
 {
-    if (lastClickedRow_ >= rows_.size() || expectedHandle_.isEmpty() || requestHandle != expectedHandle_)
+    if (lastClickedRow_ >= rows_.size() || !askedFor_.awaits(kBodyChannel, requestHandle))
         return;
+    askedFor_.settle(kBodyChannel);
     MessageCenterInfo& m = rows_[lastClickedRow_];
     m.setReadFlag(true);
     messageCenterManager->updateReadFlagToRead(m.pd, m.pt);

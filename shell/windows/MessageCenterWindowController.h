@@ -63,7 +63,7 @@ private:
     std::vector<MessageCenterInfo> rows_;
     QHash<QString, QString> bodies_; // "pd" "pt" -> HTML
     quint64 lastClickedRow_ = 0;
-    QString expectedHandle_; // the body request of lastClickedRow
+    AskedFor askedFor_; // the body request of lastClickedRow
     bool shown_ = false;
     bool closed_ = false;
 };

@@ -3,10 +3,17 @@
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
 #include "login/LoginManager.h"
+#include "shell/pages/MenuItemViewController.h"
 #include "shell/windows/PasswordFormatter.h"
 #include "shell/windows/SessionNotifications.h"
 
 #include <QPointer>
+
+namespace {
+
+const QString kIdentifyChannel = QStringLiteral("identify");
+
+} // namespace
 
 UnlockScreenWindowController::UnlockScreenWindowController(Services services, QObject* parent)
     : QObject(parent)
@@ -15,10 +22,13 @@ UnlockScreenWindowController::UnlockScreenWindowController(Services services, QO
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , formatter_(new PasswordFormatter(this))
 {
+    notificationCenter->addObserver(
+        static_cast<QObject*>(this), [this] { loginAccountChanged(); }, pagenotify::kActiveAccountChanged);
 }
 
 UnlockScreenWindowController::~UnlockScreenWindowController()
 {
+    notificationCenter->removeObserver(static_cast<QObject*>(this));
     if (checking_)
         loginManager->cancelIdentifyLogin();
     wipeText(passwordText_);
@@ -45,6 +55,31 @@ QString UnlockScreenWindowController::customerNumberText() const
     return account ? maskedCustomerNumber(account->customerNumber) : QString();
 }
 
+QString UnlockScreenWindowController::activeCustomerNumber() const
+{
+    const AccountManager::AccountPtr account = accountManager->getActiveLoginAccount();
+    return account ? account->customerNumber : QString();
+}
+
+bool UnlockScreenWindowController::isLate() const
+{
+    // A check asked for another account than the one the window shows now.
+    const QString asked = askedFor_.subject(kIdentifyChannel);
+    return !asked.isEmpty() && asked != activeCustomerNumber();
+}
+
+void UnlockScreenWindowController::loginAccountChanged()
+{
+    // The window now shows another account: a check running for the previous
+    // one ends unanswered, and its password goes.
+    if (closed_)
+        return;
+    if (checking_)
+        loginManager->cancelIdentifyLogin();
+    wipeText(passwordText_);
+    stopProgress();
+}
+
 void UnlockScreenWindowController::setPassword(const QString& password)
 {
     wipeText(passwordText_);
@@ -54,6 +89,7 @@ void UnlockScreenWindowController::setPassword(const QString& password)
 void UnlockScreenWindowController::unlockButtonClicked(bool on)
 {
     if (!on) {
+        askedFor_.settle(kIdentifyChannel);
         loginManager->cancelIdentifyLogin();
         stopProgress();
         return;
@@ -67,6 +103,7 @@ void UnlockScreenWindowController::unlockButtonClicked(bool on)
         return;
     }
     startProgress();
+    askedFor_.ask(kIdentifyChannel, account->customerNumber);
     loginManager->requestIdentifyLogin(
         this, account->customerNumber, passwordText_, account->getOrgIdFromCommonUrl().value_or(QString()));
 }
@@ -105,6 +142,9 @@ quint64 UnlockScreenWindowController::windowWillClose()
 
 void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const RDOAccount&)
 {
+    if (isLate())
+        return;
+    askedFor_.settle(kIdentifyChannel);
     stopProgress();
     wipeText(passwordText_);
     configFlag_ = 1;
@@ -113,6 +153,9 @@ void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, con
 
 bool UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const CSError& error)
 {
+    if (isLate())
+        return true;
+    askedFor_.settle(kIdentifyChannel);
     stopProgress();
     // Another try starts in the password field once the box is read.
     alerts_->runAlert(AlertRequest::error(error.domain), [self = QPointer(this)](int) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "login/LoginDataModels.h"
+#include "shell/pages/AskedFor.h"
 #include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
@@ -21,7 +22,9 @@ struct UnlockScreenWindowControllerServices {
 // trade password and checks it with the identity login on the server. The
 // result (configFlag) is 1 only after a confirmed password; closing by any
 // way posts type 5 with it. A new one is made for every lock, so the result
-// of an earlier lock never carries over. Main thread only.
+// of an earlier lock never carries over. A check asked for one account never
+// confirms another: an account change ends it and empties the password.
+// Main thread only.
 class UnlockScreenWindowController final : public QObject, public IIdentifyLoginDelegate {
     Q_OBJECT
 public:
@@ -65,6 +68,9 @@ signals:
 private:
     void startProgress();
     void stopProgress();
+    void loginAccountChanged();
+    QString activeCustomerNumber() const;
+    bool isLate() const;
 
     AccountManager* accountManager;
     LoginManager* loginManager;
@@ -77,4 +83,5 @@ private:
     QString exitTitle_ = QStringLiteral("退出");
     bool checking_ = false;
     bool closed_ = false;
+    AskedFor askedFor_; // the account a running check is for
 };

@@ -65,6 +65,13 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return logins.size() > before || alerts.shown.size() > boxes; }, 10s));
     }
     QString sentBody() const { return lastBody(kTradeLoginFunction); }
+    // A new captcha, arrived: its answer empties the captcha field.
+    void freshCaptcha()
+    {
+        form->controlTextDidChange(Field::IdentifyingCode, QStringLiteral("x"));
+        form->changeIdentifyingCode();
+        ASSERT_TRUE(spinUntil([&] { return form->text(Field::IdentifyingCode).isEmpty(); }, 10s));
+    }
 
     RecordingAlerts alerts;
     std::unique_ptr<LoginViewController> form;
@@ -218,6 +225,55 @@ TEST_F(LoginViewControllerTest, ALoginWithTheSaveBoxUntickedLeavesNoLastAccount)
     EXPECT_TRUE(!saved || saved->isEmpty());
 }
 
+TEST_F(LoginViewControllerTest, ASavedLoginComesBackAsAKindAndNumberThatLogIn)
+{
+    struct Case {
+        const char* what;
+        const char* branch;
+        int kind;
+        QString typed, password;
+        int kindAtExit; // the kind chosen last, before the application ended
+        int restoredKind;
+        QString restored;
+    };
+    const Case cases[] = {
+        { "customer code", "上海世纪大道营业部", 0, "010100000001", "111111", 0, 0, "010100000001" },
+        { "Shenzhen A shareholder", "上海世纪大道营业部", 2, "0101000001", "111111", 2, 2, "0101000001" },
+        { "Shanghai A shareholder", "上海世纪大道营业部", 3, "A101000001", "111111", 3, 3, "A101000001" },
+        // The kind chosen last has no number of this customer: the customer
+        // number as a customer code.
+        { "kind without a number", "上海南京西路营业部", 2, "0102000002", "222222", 4, 0, "010200000002" },
+    };
+    alerts.answer = 1;
+    form->saveAccountButtonClick(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        freshCaptcha();
+        chooseBranch(QStringLiteral("上海"), QString::fromUtf8(c.branch));
+        form->accountTypeSelected(c.kind);
+        type(c.typed, c.password);
+        const std::size_t before = logins.size();
+        login();
+        ASSERT_EQ(logins.size(), before + 1) << qPrintable(alerts.texts().join(u'|'));
+        form->LoginComplete();
+        form->accountTypeSelected(c.kindAtExit);
+
+        // The next start builds a new form from what was stored.
+        form = std::make_unique<LoginViewController>();
+        form->setAlertPresenter(&alerts);
+        form->appLoginComplete();
+        EXPECT_EQ(form->selectedAccountType(), c.restoredKind);
+        EXPECT_EQ(form->text(Field::Account), c.restored);
+        freshCaptcha();
+        form->controlTextDidChange(Field::Password, c.password);
+        form->controlTextDidChange(Field::IdentifyingCode, broker().lastCaptchaCode());
+        login();
+        ASSERT_EQ(logins.size(), before + 2) << qPrintable(alerts.texts().join(u'|'));
+        EXPECT_EQ(pair(sentBody(), "inputid"), c.restored);
+        form->LoginComplete();
+    }
+}
+
 TEST_F(LoginViewControllerTest, SavedAccountsAreMaskedAndTheRealNumberIsSent)
 {
     UserDefaultConfig::getInstance()->setAccountProtectOption(true);
@@ -270,6 +326,15 @@ TEST_F(LoginViewControllerTest, CaptchaAndTokenModes)
     form->securitySelected(0);
     EXPECT_TRUE(form->text(Field::Token).isEmpty());
     EXPECT_EQ(form->controlEditEnd(Field::IdentifyingCode), Field::Account);
+}
+
+TEST_F(LoginViewControllerTest, AFailedCaptchaLeavesNoPictureOfTheOneBefore)
+{
+    ASSERT_FALSE(form->identifyingCodeImage().isNull());
+    sim.answerErrorNext(kCaptchaFunction, -1, QStringLiteral("验证码服务忙"));
+    form->changeIdentifyingCode();
+    EXPECT_TRUE(spinUntil([&] { return form->identifyingCodeImage().isNull(); }, 10s));
+    EXPECT_TRUE(alerts.shown.empty());
 }
 
 TEST_F(LoginViewControllerTest, BusyStateSendsOnceAndCancelDropsTheAnswer)

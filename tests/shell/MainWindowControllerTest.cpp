@@ -377,6 +377,20 @@ TEST_F(MainWindowControllerTest, MessageBadge)
     store->updateReadFlagToRead(QStringLiteral("pd1"), QStringLiteral("1"));
     NotificationCenter::getInstance()->postNotification(pagenotify::kMessageCountChanged);
     EXPECT_EQ(w.messageCount(), 2);
+
+    // Another account's badge counts its own messages from the switch on,
+    // whatever its list request does; back again, the first one's.
+    auto other = std::make_shared<Account>();
+    other->customerNumber = QStringLiteral("020100000003");
+    accounts->addActiveAccount(other);
+    NotificationCenter::getInstance()->postNotification(
+        sessionnotify::kLoginSucceeded, QVariant::fromValue(other));
+    ASSERT_EQ(w.selectedAccountIndex(), 1);
+    EXPECT_EQ(w.messageCount(), 0);
+    w.messageCenterList(nullptr, QString(), CSError());
+    EXPECT_EQ(w.messageCount(), 0);
+    w.acitiveAccountChanged(0);
+    EXPECT_EQ(w.messageCount(), 2);
 }
 
 TEST_F(MainWindowControllerTest, AMenuOfAnyDepthIsShownSelectedChangedAndJumpedTo)

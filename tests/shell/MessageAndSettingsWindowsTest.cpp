@@ -107,6 +107,47 @@ TEST_F(MessageWindowTest, ALateBodyOfTheFirstRowNeverShowsOnTheSecond)
     EXPECT_EQ(window.bodyOfRow(1), own);
 }
 
+TEST_F(MessageWindowTest, AMessageIsReadOnlyWhenItsBodyCame)
+{
+    // Another reader of the same body: it shares the window's answer.
+    struct Reader final : IMessageCenterDetailDelegate {
+        int answers = 0;
+        void messageCenterDetail(DataModel*, const QString&, const QString&) override { ++answers; }
+        bool messageCenterDetail(DataModel*, const QString&, const CSError&) override
+        {
+            ++answers;
+            return true;
+        }
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> arm;
+    };
+    const Case cases[] = {
+        { "no rows",
+            [&] {
+                sim.answerTablesNext(
+                    brokersim::kMessageDetailFunction, { brokersim::Table().column(QStringLiteral("html")) });
+            } },
+        { "an error row", [&] { sim.answerErrorNext(brokersim::kMessageDetailFunction, -1); } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reader reader;
+        c.arm();
+        MessageCenterWindowController window({ store.get(), nullptr });
+        ASSERT_EQ(window.rows().size(), 3u);
+        const MessageCenterInfo& first = window.rows()[0];
+        store->requestMessageInfoDetail(&reader, first.pd, first.pt);
+        ASSERT_TRUE(spinUntil([&] { return reader.answers == 1; }));
+        EXPECT_EQ(sim.receivedCount(brokersim::kMessageDetailFunction), 1);
+        EXPECT_FALSE(window.rows()[0].readFlag);
+        EXPECT_TRUE(window.bodyOfRow(0).isEmpty());
+        EXPECT_EQ(store->getUnreadMessageCount(), 3);
+        sim.clearReceived();
+    }
+}
+
 TEST_F(MessageWindowTest, AnAccountWithoutMessagesEmptiesTheTable)
 {
     MessageCenterWindowController window({ store.get(), nullptr });

@@ -288,3 +288,80 @@ TEST_F(PasswordPagesTest, MenuLinksOpenThePagesAndAnAccountChangeFreesTheGreetin
     EXPECT_TRUE(greeting->controlsEnabled());
     EXPECT_TRUE(greeting->inputText().isEmpty());
 }
+
+TEST_F(PasswordPagesTest, TheOutcomeOfAChangeForThePreviousAccountIsNotShown)
+{
+    ChangePasswordViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    struct Case {
+        const char* what;
+        QString old;
+        bool changed;
+    };
+    for (const Case& c : { Case { "refused", QStringLiteral("000000"), false },
+             Case { "taken", kPassword, true } }) {
+        SCOPED_TRACE(c.what);
+        const qsizetype sent = sim.receivedCount(kChangeTradePasswordFunction);
+        sim.withholdNext(kChangeTradePasswordFunction);
+        fill(page, c.old, QStringLiteral("222222"), QStringLiteral("222222"));
+        page.confirmChangeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kChangeTradePasswordFunction) > sent; }, 10s));
+
+        // Another account becomes the active one; the customer types for it.
+        ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        fill(page, QStringLiteral("222222"), QStringLiteral("555555"), QStringLiteral("555555"));
+        const std::size_t boxes = alerts.shown.size();
+        ASSERT_EQ(sim.releaseWithheld(), 1);
+        // A query sent after the release is answered after the change.
+        struct Reader final : IQueryFundInfoDelegate {
+            bool answered = false;
+            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
+            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
+        } reader;
+        ASSERT_TRUE(account->requestFundInfo(&reader).isEmpty());
+        ASSERT_TRUE(spinUntil([&] { return reader.answered; }, 10s));
+        // The change still ends for the account it was asked for.
+        EXPECT_EQ(account->getTradePassword(), c.changed ? QStringLiteral("222222") : kPassword);
+        EXPECT_EQ(alerts.shown.size(), boxes) << qPrintable(alerts.texts().join(u'|'));
+        EXPECT_EQ(page.passwordText(Field::Current), QStringLiteral("222222"));
+        AccountManager::getInstance()->setActiveLoginAccount(0);
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    }
+}
+
+TEST_F(PasswordPagesTest, AnAccountChangeOrRefillingEndsTheGreetingQuestion)
+{
+    // Keeps each box open until the test answers it.
+    struct HeldAlerts final : AlertPresenter {
+        std::vector<Completion> open;
+        void runAlert(const AlertRequest&, Completion completion) override { open.push_back(std::move(completion)); }
+    } held;
+    ReservationInfoViewController page;
+    page.setAlertPresenter(&held);
+    page.load();
+    const std::function<void()> interruptions[] = {
+        [&] { NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged); },
+        [&] { page.resetButtonClicked(); },
+    };
+    for (const auto& interrupt : interruptions) {
+        page.setInputText(QStringLiteral("你好"));
+        page.submitButtonClicked();
+        ASSERT_EQ(held.open.size(), 1u);
+        interrupt();
+        AlertPresenter::Completion answer = std::move(held.open.front());
+        held.open.clear();
+        answer(1); // 确定
+        EXPECT_TRUE(page.controlsEnabled());
+    }
+    // A question left open the whole time still sends.
+    page.setInputText(QStringLiteral("你好"));
+    page.submitButtonClicked();
+    ASSERT_EQ(held.open.size(), 1u);
+    held.open.front()(1);
+    EXPECT_FALSE(page.controlsEnabled());
+    ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
+    EXPECT_EQ(sim.receivedCount(kReservationInfoFunction), 1);
+    EXPECT_EQ(broker().customer(kCustomer)->prompt, QStringLiteral("你好"));
+}

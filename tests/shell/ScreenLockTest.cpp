@@ -1,6 +1,7 @@
 // The unlock window's controller against the simulator, and the locked state.
 #include "WindowTestRig.h"
 
+#include "shell/pages/MenuItemViewController.h"
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/ScreenLockController.h"
 #include "shell/windows/SessionNotifications.h"
@@ -82,6 +83,38 @@ TEST_F(ScreenLockTest, UnlockChecksThePasswordOnTheServer)
     unlock.windowWillClose();
     ASSERT_EQ(posts.count(sessionnotify::kUnlockResult), 1u);
     EXPECT_EQ(posts.seen[sessionnotify::kUnlockResult][0].toULongLong(), 1u);
+}
+
+TEST_F(ScreenLockTest, ACheckForThePreviousAccountNeverUnlocksTheNextOne)
+{
+    logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+    UnlockScreenWindowController unlock;
+    unlock.setAlertPresenter(&alerts);
+    int closeRequests = 0;
+    QObject::connect(&unlock, &UnlockScreenWindowController::closeRequested, [&] { ++closeRequests; });
+    sim.withholdNext(kIdentityLoginFunction);
+    unlock.setPassword(QStringLiteral("111111"));
+    unlock.unlockButtonClicked(true);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kIdentityLoginFunction) == 1; }, 10s));
+
+    // Another account becomes the active one while the check runs: the
+    // check ends and the password typed for the first one goes.
+    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_FALSE(unlock.isChecking());
+    EXPECT_TRUE(unlock.password().isEmpty());
+    EXPECT_EQ(unlock.customerNumberText(), QStringLiteral("010******002"));
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+
+    // The first account's confirmed password closes nothing; the second
+    // account's own does.
+    unlock.setPassword(QStringLiteral("222222"));
+    unlock.unlockButtonClicked(true);
+    ASSERT_TRUE(spinUntil([&] { return !unlock.isChecking(); }, 10s));
+    EXPECT_EQ(closeRequests, 1);
+    EXPECT_EQ(unlock.configFlag(), 1u);
+    EXPECT_TRUE(lastBody(kIdentityLoginFunction).contains(QStringLiteral("inputid=010200000002&")));
+    EXPECT_TRUE(alerts.shown.empty());
 }
 
 TEST_F(ScreenLockTest, ExitAfterAFailedTryGivesZero)

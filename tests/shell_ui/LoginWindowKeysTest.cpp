@@ -1,8 +1,9 @@
-// The login window from the keyboard: the ready form, the form's error boxes
-// and a refused unlock leave the focus where the customer types next, Tab
-// goes round the form's four fields, a trade password the password page takes
-// is typed whole at the next login and at the unlock, and the shared
-// instances behind a form go at process exit in good order.
+// The login window from the keyboard: the account field shows what the form
+// sends, the captcha button no picture but the last one asked for; the ready
+// form, the form's error boxes and a refused unlock leave the focus where the
+// customer types next, Tab goes round the form's four fields, a trade password
+// the password page takes is typed whole at the next login and at the unlock,
+// and the shared instances behind a form go at process exit in good order.
 #include "core/UserDefaultConfig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
@@ -134,6 +135,46 @@ TEST_F(LoginWindowKeysTest, TabGoesRoundTheFourFieldsSkippingHiddenOnes)
         // Tab ended the account field's editing: the typed number is the account.
         EXPECT_EQ(form().accountString(), QStringLiteral("010100000001"));
     }
+}
+
+TEST_F(LoginWindowKeysTest, TheAccountFieldShowsWhatTheFormSends)
+{
+    auto saved = std::make_shared<Account>();
+    saved->customerNumber = QStringLiteral("010100000001");
+    saved->gd_ShenA_account = QStringLiteral("0101000001");
+    AccountManager::getInstance()->addAccount(saved);
+    for (const bool masked : { false, true }) {
+        SCOPED_TRACE(masked ? "numbers masked" : "numbers shown");
+        UserDefaultConfig::getInstance()->setAccountProtectOption(masked);
+        open();
+        choose("accountTypeButton", 2); // 深A股东: the saved number is offered
+        ASSERT_EQ(form().accountItems().size(), 1);
+        QTest::mouseClick(accountEdit(), Qt::LeftButton);
+        QTest::keyClicks(accountEdit(), QStringLiteral("0101"));
+        EXPECT_EQ(accountEdit()->text(), form().text(LoginViewController::Field::Account));
+        press(Qt::Key_Tab);
+        EXPECT_EQ(accountEdit()->text(), QStringLiteral("0101"));
+        EXPECT_EQ(form().fixAccount(QString()), QStringLiteral("0000000101"));
+        window->close();
+        ASSERT_TRUE(spinUntil([&] { return window.isNull(); }));
+    }
+}
+
+TEST_F(LoginWindowKeysTest, ACaptchaWhosePictureCannotBeReadLeavesTheButtonEmpty)
+{
+    open();
+    auto* image = widget<QPushButton>("identifyingCodeImage");
+    sim.answerTablesNext(brokersim::kCaptchaFunction,
+        { brokersim::Table()
+                .column(QStringLiteral("code"))
+                .column(QStringLiteral("image"), brokersim::kBytes)
+                .row({ QStringLiteral("c1"), QStringLiteral("not a picture") }) });
+    QTest::mouseClick(image, Qt::LeftButton);
+    ASSERT_TRUE(spinUntil([&] { return form().identifyingCodeImage().isNull(); }, 10s));
+    EXPECT_TRUE(image->icon().isNull());
+    // The next readable one is shown again.
+    QTest::mouseClick(image, Qt::LeftButton);
+    EXPECT_TRUE(spinUntil([&] { return !image->icon().isNull(); }, 10s));
 }
 
 TEST_F(LoginWindowKeysTest, TheReadyFormHasTheFocusWhereTheCustomerTypesFirst)

@@ -4,6 +4,7 @@
 #include "support_gui/ColumnCheck.h"
 #include "support_gui/ModalGuard.h"
 
+#include "shell/pages/MenuItemViewController.h"
 #include "shell/ui/AccountWindow.h"
 #include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LockScreenWindow.h"
@@ -283,6 +284,28 @@ TEST_F(WindowSmokeTest, UnlockWindowRunsModallyAndTheLockHidesTheSession)
     };
     for (const Case& c : tips)
         EXPECT_EQ(UnlockScreenWindow::displayedTip(QString::fromUtf8(c.tip)), QString::fromUtf8(c.shown)) << c.tip;
+}
+
+TEST_F(WindowSmokeTest, UnlockWindowShowsTheAccountActiveNow)
+{
+    for (const char* number : { "010100000001", "010200000002" }) {
+        auto account = std::make_shared<Account>();
+        account->customerNumber = QString::fromLatin1(number);
+        AccountManager::getInstance()->addActiveAccount(account);
+    }
+    AccountManager::getInstance()->setActiveLoginAccount(0);
+    UnlockScreenWindow unlock;
+    unlock.show();
+    auto* number = child<QLabel>(&unlock, "customerNumberText");
+    auto* password = child<QLineEdit>(&unlock, "passwordText");
+    EXPECT_EQ(number->text(), QStringLiteral("010******001"));
+    QTest::keyClicks(password, QStringLiteral("111111"));
+    ASSERT_EQ(unlock.controller().password(), QStringLiteral("111111"));
+
+    AccountManager::getInstance()->setActiveLoginAccount(1);
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_EQ(number->text(), QStringLiteral("010******002"));
+    EXPECT_TRUE(password->text().isEmpty());
 }
 
 TEST_F(WindowSmokeTest, NoticeWindowsAndTheCover)
