@@ -212,6 +212,35 @@ TEST_F(CSNetworkE2E, SessionReplyWithoutSessionFailsOnlyThoseWaitingForItAlone)
     EXPECT_EQ(sim.receivedCount(kSessionFunction), 3);
 }
 
+// A logon or session reply with status 0 whose payload holds no record set:
+// the logon is done all the same, and the session reply stores no session.
+TEST_F(CSNetworkE2E, LogonAndSessionRepliesThatHoldNoRecordSet)
+{
+    sim.answerNotRecordSetNext(kLogon);
+    net->connectTo(tcServer());
+    Observer observer;
+    echo(observer, QStringLiteral("after"));
+    ASSERT_TRUE(waitCalls(observer, 1));
+    EXPECT_EQ(observer.echoed(0), QStringLiteral("after"));
+    EXPECT_TRUE(net->isLoggedOn());
+    EXPECT_EQ(delegate.loggedOn, 1);
+    EXPECT_EQ(sim.receivedCount(kLogon), 1);
+
+    // Those waiting for the session alone fail at once with 101, and the
+    // session request is not sent again by itself.
+    sim.answerNotRecordSetNext(kSessionFunction);
+    Observer waiting;
+    echo(waiting, QStringLiteral("session"), true, 30);
+    ASSERT_TRUE(waitCalls(waiting, 1));
+    ASSERT_EQ(waiting.errors.size(), 1u);
+    EXPECT_EQ(waiting.errors[0].second, CSErrors::sessionParam());
+    EXPECT_FALSE(net->isSessionRequestInFlight());
+    spinFor(100ms);
+    EXPECT_EQ(sim.receivedCount(kSessionFunction), 1);
+    EXPECT_TRUE(receivedOf(kEcho).size() == 1);
+    EXPECT_EQ(net->requestCount(), 0);
+}
+
 TEST_F(CSNetworkE2E, Status100FetchesANewSessionAndResendsUnderTheSameId)
 {
     ASSERT_TRUE(connectAndLogOn());
