@@ -430,6 +430,51 @@ TEST_F(CSNetworkE2E, ASwitchKeepsTheRequestsThatWereNeverWritten)
     EXPECT_EQ(sent[0].valueOr(QStringLiteral("text")), QStringLiteral("asked while dropped"));
 }
 
+// A request asked while its caller hears of a lost connection, with an owner
+// that moves nowhere: it waits for the connection the network opens again to
+// its server, in either protocol, and fails at once when there is no server.
+TEST_F(CSNetworkE2E, ARequestAskedWhileHearingOfALossWithNoMoveByTheOwner)
+{
+    struct Case {
+        const char* name;
+        bool http;
+        bool serverKept;
+    };
+    for (const Case c : { Case { "TC", false, true }, Case { "HTTP", true, true },
+             Case { "TC, no server", false, false }, Case { "HTTP, no server", true, false } }) {
+        SCOPED_TRACE(c.name);
+        net = std::make_unique<CSNetwork>();
+        net->setConnectionDelegate(&delegate);
+        delegate.onDisconnected = [&](CSNetwork& network) {
+            if (!c.serverKept)
+                network.setServerInfo(std::nullopt);
+        };
+        net->connectTo(c.http ? httpServer() : tcServer());
+        Observer dropped;
+        Observer asked;
+        sim.withholdNext(kEcho);
+        echo(dropped, QStringLiteral("dropped"));
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        dropped.onCall = [&] { echo(asked, QStringLiteral("asked while dropped"), false, 30); };
+        sim.dropConnections();
+        ASSERT_TRUE(waitCalls(asked, 1));
+        ASSERT_EQ(dropped.errors.size(), 1u);
+        EXPECT_EQ(dropped.errors[0].second, CSErrors::networkDisconnect());
+        if (c.serverKept) {
+            ASSERT_EQ(asked.replies.size(), 1u);
+            EXPECT_EQ(asked.echoed(0), QStringLiteral("asked while dropped"));
+        } else {
+            ASSERT_EQ(asked.errors.size(), 1u);
+            EXPECT_EQ(asked.errors[0].second, CSErrors::networkDisconnect());
+            EXPECT_EQ(net->connection(), nullptr);
+        }
+        EXPECT_EQ(net->requestCount(), 0);
+        sim.clearControls();
+        sim.releaseWithheld();
+    }
+    delegate.onDisconnected = nullptr;
+}
+
 TEST_F(CSNetworkE2E, AConnectThatCannotStartIsReportedAsLost)
 {
     // A proxy without an address cannot even be dialled: the owner must still
