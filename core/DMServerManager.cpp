@@ -401,14 +401,33 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     updateList(kQuote);
     updateList(kTrade);
     // A waiting connect goes only to a server that is still listed.
-    for (ListState* l : { &quote_, &trade_ }) {
+    std::vector<int32_t> unlisted;
+    for (const int32_t type : { kQuote, kTrade }) {
+        ListState* l = list(type);
         const bool listed = std::any_of(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
             return std::pair(server->getServerIP(), server->getServerPort()) == l->pendingServer;
         });
-        if (!listed)
-            l->pendingConnect.reset();
+        if (listed)
+            continue;
+        if (isConnectWaiting(type))
+            unlisted.push_back(type);
+        l->pendingConnect.reset();
     }
     saveServerInfoToLocal();
+    // The network was left pointed at the server that is gone: it moves, as
+    // after any lost connection, to the one the selection names now; with
+    // nothing listed it is on no server.
+    for (const int32_t type : unlisted) {
+        ListState& l = *list(type);
+        if (!l.servers.empty() && l.selected >= 0) {
+            reconnectToServerByType(type, quint64(l.selected));
+            continue;
+        }
+        INetworkFactory* factory = networkCreator();
+        const std::shared_ptr<CSNetwork> network = factory ? factory->getNetwork(type) : nullptr;
+        if (network && !network->connection())
+            network->setServerInfo(std::nullopt);
+    }
 }
 
 // ---------------------------------------------------------------------------

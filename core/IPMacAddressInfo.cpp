@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtDebug>
 #include <QtEndian>
+#include <utility>
 
 namespace {
 
@@ -140,6 +141,9 @@ void IPMacAddressInfo::reset()
     // must not fall back to the local address while the lookup runs.
     ipMacInfos_.clear();
     scanInterfaces();
+    // What was written with the old address meanwhile is written again with
+    // the one this lookup finds: the delegate hears of it.
+    tellDelegateOfLookup_ = true;
     initPublicIP();
 }
 
@@ -246,10 +250,13 @@ void IPMacAddressInfo::initPublicIP()
     startupLookup_ = startLookup(
         startupTimeout_, [this](const std::optional<IPMacAddressError>& error, const QByteArray& body) {
             const std::optional<QString> found = error ? std::nullopt : parsePublicIP(body);
+            const bool tell = std::exchange(tellDelegateOfLookup_, false);
             if (found)
                 publicIP_ = *found;
             else if (!publicIP_ || publicIP_->isEmpty())
                 publicIP_ = QString(); // failed, and no good address known before
+            if (found && tell && delegate_)
+                delegate_->ipMacAddressInfo(*this, *found);
         });
 }
 

@@ -74,7 +74,7 @@ public:
 
     // Forgets the interface addresses, scans the interfaces again and restarts
     // the public-address lookup; the last good public address is kept until
-    // the lookup finds another.
+    // the lookup finds another, and the address it finds goes to the delegate.
     void reset();
     // Asks the web server for the public address and tells the delegate;
     // cancels a lookup still running. Does not change publicIP().
@@ -132,6 +132,8 @@ private:
     // What delegates hold weakly; it goes first when the instance goes.
     std::shared_ptr<IPMacAddressInfo*> self_;
     std::optional<QString> publicIP_;
+    // A reset's lookup (or the one that replaced it) tells the delegate what it finds.
+    bool tellDelegateOfLookup_ = false;
 
     std::unique_ptr<QNetworkAccessManager> manager_;
     QUrl webServer_;

@@ -73,6 +73,8 @@ void AccountManager::reconnectNetwork(const platform::Notification& notification
 {
     if (notification.object.toInt() != kTradeConnection)
         return;
+    // The address the reset's lookup finds later comes to ipMacAddressInfo.
+    IPMacAddressInfo::sharedInstance()->setDelegate(this);
     systemInfo->resetInfo();
     const QString local = systemInfo->ipAddress().value_or(QString());
     const std::optional<QString> published = systemInfo->publicIPAddress();

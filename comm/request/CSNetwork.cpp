@@ -768,7 +768,10 @@ void CSNetwork::connectionDidRecievedResponse(VEKConnection&, const VEKResponse&
     const QByteArray& data = response.data();
     std::vector<VEKTCRS> sets
         = VEKTCRS::constructMRWithBytes(data.constData(), data.size(), request->encodingToVEKTCRS());
-    if (sets.empty() && !data.isEmpty()) {
+    // The layer's own replies judge their record sets themselves: a logon
+    // answered with status 0 is done whatever it carries, and a session reply
+    // without a readable set stores no session.
+    if (sets.empty() && !data.isEmpty() && !isOwn(*request)) {
         tellError(request, CSErrors::serverNoData());
         return;
     }

@@ -320,9 +320,9 @@ void VEKConnection::_readData(const QByteArray& data)
 bool VEKConnection::feedContext(const QByteArray& data)
 {
     const auto alive = alive_.watch();
+    bytesRead_ += quint64(data.size());
     context_->receiveData(data); // past its bound the context starts over by itself
     while (std::optional<VEKResponse> response = context_->readPacketAvailable()) {
-        ++repliesRead_;
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
@@ -353,7 +353,7 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
     batch_.insert(packet.packetid());
     if (!batchTimer_) {
         partialAtBatch_ = context_->bufferedLength() > 0;
-        repliesAtBatch_ = repliesRead_;
+        bytesAtBatch_ = bytesRead_;
         batchTimer_ = std::make_unique<platform::RunLoopTimer>(
             batchInterval_, false, platform::RunLoopModes::defaultMode(), [this] { processOutputPackage(); },
             runLoop_);
@@ -393,11 +393,11 @@ void VEKConnection::processOutputPackage()
     batch_.clear();
     batchTimer_.reset();
     const std::set<quint64> timedOut = invalidateTimeoutPackage(ids);
-    // A frame that was incomplete when the batch began and still is, with no
-    // reply read in between, swallows every later reply (a header whose length
-    // promises bytes that never come): the heartbeat would keep such a
-    // connection alive for ever.
-    const bool wedged = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
+    // A frame that was incomplete when the batch began and still is, with not
+    // a byte received in between, swallows every later reply (a header whose
+    // length promises bytes that never come): the heartbeat would keep such a
+    // connection alive for ever. A long reply still coming in is no such frame.
+    const bool wedged = !timedOut.empty() && partialAtBatch_ && bytesRead_ == bytesAtBatch_
         && context_->bufferedLength() > 0;
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();

@@ -250,12 +250,12 @@ private:
     bool ready_ = false; // ready reported: requests may be written
     bool readPending_ = false;
     int writesInFlight_ = 0;
-    // Replies cut out of the stream so far, and whether an incomplete one was
-    // buffered and how many replies there were when the time-out batch began:
-    // a frame still incomplete, with no reply in between, while requests time
-    // out wedges the reader, and the connection is dropped.
-    quint64 repliesRead_ = 0;
+    // Bytes received so far, and whether an incomplete frame was buffered and
+    // how many bytes there were when the time-out batch began: a frame still
+    // incomplete, with nothing received in between, while requests time out
+    // wedges the reader, and the connection is dropped.
+    quint64 bytesRead_ = 0;
     bool partialAtBatch_ = false;
-    quint64 repliesAtBatch_ = 0;
+    quint64 bytesAtBatch_ = 0;
     platform::Lifetime alive_;
 };

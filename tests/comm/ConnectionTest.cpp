@@ -132,6 +132,38 @@ TEST_F(ConnectionTest, TimeoutBatchAndReplyWithinTheWindow)
     EXPECT_EQ(idle->writeQueueCount(), 0);
 }
 
+// A long reply still coming in when another request times out: the connection
+// stays, and the reply arrives whole.
+TEST_F(ConnectionTest, AReplyStillArrivingDuringATimeOutBatchKeepsTheConnection)
+{
+    LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    Rig rig(0.5);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    rig->sendRequest(request("long"), 1, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+    const QByteArray reply = replyTo(1, QByteArray(20000, 'r'));
+    server.send(reply.left(8000));
+    ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+
+    rig->sendRequest(request("short"), 2, 0.05, 0);
+    ASSERT_TRUE(spinUntil([&] { return rig->hasTimeoutBatch(); }));
+    server.send(reply.mid(8000, 8000));
+    ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 16000; }));
+    ASSERT_TRUE(spinUntil([&] { return !rig->hasTimeoutBatch(); }));
+    ASSERT_EQ(rig.recorder.timeouts.size(), 1u);
+    EXPECT_EQ(rig.recorder.timeouts[0], (std::set<quint64> { 2 }));
+    spinFor(50ms);
+    EXPECT_FALSE(rig.recorder.disconnected);
+    EXPECT_TRUE(rig->isConnected());
+
+    server.send(reply.mid(16000));
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+    EXPECT_EQ(rig.recorder.responses[0].packetid(), 1u);
+    EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
+    EXPECT_FALSE(rig.recorder.disconnected);
+}
+
 TEST_F(ConnectionTest, HeartbeatIsOneZeroByteAfterTheLastWriteAndRepeats)
 {
     LoopbackServer server;

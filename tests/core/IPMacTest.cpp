@@ -257,6 +257,47 @@ TEST_F(IPMacTest, AsynchronousLookupTellsTheDelegate)
     EXPECT_TRUE(delegate.error);
 }
 
+// The lookup a reset starts tells the delegate of the address it finds, so
+// that what was written with the old one can be written again.
+TEST_F(IPMacTest, TheAddressAResetFindsReachesTheDelegate)
+{
+    testsupport::LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    auto* info = IPMacAddressInfo::sharedInstance();
+    info->setTimeouts(2000ms, 2000ms);
+    RecordingDelegate delegate;
+    info->setDelegate(&delegate);
+    info->setWebServer(base(server.port()));
+    ASSERT_TRUE(serve(server, 0, "clientIP: 203.0.113.9\r\n"));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }));
+    EXPECT_EQ(delegate.answers, 0); // the start-up lookup rewrites nothing
+
+    info->reset();
+    EXPECT_EQ(delegate.answers, 0);
+    ASSERT_TRUE(serve(server, 1, "clientIP: 198.51.100.4\r\n"));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return delegate.answers == 1; }));
+    EXPECT_EQ(delegate.address, QString("198.51.100.4"));
+    EXPECT_EQ(info->publicIP(), QString("198.51.100.4"));
+
+    // Nothing found: nothing to tell.
+    info->reset();
+    ASSERT_TRUE(serve(server, 2, "clientIP: not-an-address\r\n"));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }));
+    testsupport::spinFor(20ms);
+    EXPECT_EQ(delegate.answers, 1);
+    EXPECT_FALSE(delegate.error);
+
+    // A new web server during a reset's lookup still reports what it finds.
+    testsupport::LoopbackServer other;
+    ASSERT_TRUE(other.start());
+    info->reset();
+    ASSERT_TRUE(server.waitForConnections(4));
+    info->setWebServer(base(other.port()));
+    ASSERT_TRUE(serve(other, 0, "clientIP: 192.0.2.5\r\n"));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return delegate.answers == 2; }));
+    EXPECT_EQ(delegate.address, QString("192.0.2.5"));
+}
+
 TEST_F(IPMacTest, ADelegateThatIsGoneHearsNothing)
 {
     testsupport::LoopbackServer server;

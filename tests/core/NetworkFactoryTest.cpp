@@ -174,3 +174,55 @@ TEST_F(NetworkFactoryTest, LostTradeConnectionMovesToTheNextServer)
     EXPECT_EQ(listener.objects.front(), QVariant(1));
     DMNotificationCenter::getInstance()->removeObserver(&listener);
 }
+
+// With the retry flag off, or no server listed to move to, a request that a
+// caller asks for while hearing of the lost connection goes out on the
+// connection the network opens again to its own server.
+TEST_F(NetworkFactoryTest, ARequestAskedWhileHearingOfALossWithNoMoveStillGoesOut)
+{
+    struct Asker : CSNetworkObserver {
+        std::vector<CSError> errors;
+        int replies = 0;
+        std::function<void()> onError;
+        bool respondWithRecordSet(const std::vector<VEKTCRS>&, const QString&) override
+        {
+            ++replies;
+            return true;
+        }
+        bool respondWithError(const CSError& error, const QString&) override
+        {
+            errors.push_back(error);
+            if (onError)
+                onError();
+            return true;
+        }
+    };
+    for (const bool emptyList : { false, true }) {
+        for (const int32_t kind : { NetworkFactory::kTrade, NetworkFactory::kQuote }) {
+            SCOPED_TRACE(testing::Message() << "empty list " << emptyList << ", kind " << kind);
+            NetworkFactory::resetInstance();
+            NetworkFactory* factory = NetworkFactory::getInstance();
+            factory->setServerManager(&servers);
+            factory->setRetryFlag(emptyList);
+            const std::shared_ptr<CSNetwork> network = factory->getNetwork(kind);
+            const std::vector<CSServerInfo> kept = servers.lists[kind];
+            if (emptyList)
+                servers.lists[kind].clear();
+            CSPacket packet(kEchoFunction.main, kEchoFunction.sub, QStringLiteral("text=x"));
+            Asker dropped, asked;
+            sim.withholdNext(kEchoFunction);
+            network->sendRequestWithObserver(&dropped, QStringLiteral("dropped"), &packet, 30);
+            ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }));
+            dropped.onError
+                = [&] { network->sendRequestWithObserver(&asked, QStringLiteral("asked"), &packet, 30); };
+            sim.dropConnections();
+            ASSERT_TRUE(testsupport::spinUntil([&] { return asked.replies + asked.errors.size() > 0; }));
+            EXPECT_EQ(asked.replies, 1);
+            EXPECT_TRUE(asked.errors.empty());
+            EXPECT_TRUE(servers.connects.empty());
+            servers.lists[kind] = kept;
+            sim.clearControls();
+            sim.releaseWithheld();
+        }
+    }
+}

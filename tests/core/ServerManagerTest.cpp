@@ -484,8 +484,10 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
 
     // A connect waiting for a server that is still listed after a rebuild
-    // goes on; one whose server is gone, or whose list is emptied, connects
-    // nothing. Nor does one that finds the connection carrying a request.
+    // goes on. One whose server is gone moves the network, paced, to the
+    // server the selection names; one whose list is emptied leaves it on no
+    // server. Nor does a connect go on that finds the connection carrying a
+    // request.
     testsupport::LoopbackServer listening;
     ASSERT_TRUE(listening.start());
     const QString here = QStringLiteral("丁:127.0.0.1:%1").arg(listening.port());
@@ -494,17 +496,32 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
             brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", servers, servers }),
             2));
     };
-    for (const char* gone : { "戊:127.0.0.1:9", "" }) {
-        SCOPED_TRACE(gone);
-        rebuild(here);
-        ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
-        rebuild(here + ",戊:127.0.0.1:9");
-        EXPECT_TRUE(m->isConnectWaiting(1));
-        rebuild(QString::fromUtf8(gone));
-        EXPECT_FALSE(m->isConnectWaiting(1));
-    }
+    ASSERT_TRUE(spinUntil([&] { return !trade->connection(); }, 2s));
+    rebuild(here);
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+    rebuild(here + ",戊:127.0.0.1:9");
+    EXPECT_TRUE(m->isConnectWaiting(1));
+    EXPECT_EQ(trade->serverInfo()->port(), listening.port());
+    const size_t restarts = posts.restarts.size();
+    const double delay = m->nextConnectDelay(1);
+    rebuild(QStringLiteral("戊:127.0.0.1:9"));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 0);
+    EXPECT_TRUE(m->isConnectWaiting(1));
+    ASSERT_TRUE(trade->serverInfo());
+    EXPECT_EQ(trade->serverInfo()->port(), 9);
+    EXPECT_EQ(posts.restarts.size(), restarts + 1);
+    EXPECT_EQ(posts.restarts.back(), QVariant(1));
+    EXPECT_EQ(m->nextConnectDelay(1), std::min(2 * delay, options.maxRetryDelay));
+    // A quote list rebuilt with nothing waiting moves nothing.
+    EXPECT_FALSE(m->isConnectWaiting(0));
+    rebuild(here);
+    ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+    rebuild(QString());
+    EXPECT_FALSE(m->isConnectWaiting(1));
+    EXPECT_FALSE(trade->serverInfo());
     spinFor(250ms);
     EXPECT_EQ(listening.connectionCount(), 0);
+    EXPECT_FALSE(trade->connection());
     rebuild(here);
     ASSERT_TRUE(m->connectToServerByType(0, quint64(0)));
     ASSERT_TRUE(listening.waitForConnections(1));

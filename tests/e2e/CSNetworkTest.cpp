@@ -212,6 +212,35 @@ TEST_F(CSNetworkE2E, SessionReplyWithoutSessionFailsOnlyThoseWaitingForItAlone)
     EXPECT_EQ(sim.receivedCount(kSessionFunction), 3);
 }
 
+// A logon or session reply with status 0 whose payload holds no record set:
+// the logon is done all the same, and the session reply stores no session.
+TEST_F(CSNetworkE2E, LogonAndSessionRepliesThatHoldNoRecordSet)
+{
+    sim.answerNotRecordSetNext(kLogon);
+    net->connectTo(tcServer());
+    Observer observer;
+    echo(observer, QStringLiteral("after"));
+    ASSERT_TRUE(waitCalls(observer, 1));
+    EXPECT_EQ(observer.echoed(0), QStringLiteral("after"));
+    EXPECT_TRUE(net->isLoggedOn());
+    EXPECT_EQ(delegate.loggedOn, 1);
+    EXPECT_EQ(sim.receivedCount(kLogon), 1);
+
+    // Those waiting for the session alone fail at once with 101, and the
+    // session request is not sent again by itself.
+    sim.answerNotRecordSetNext(kSessionFunction);
+    Observer waiting;
+    echo(waiting, QStringLiteral("session"), true, 30);
+    ASSERT_TRUE(waitCalls(waiting, 1));
+    ASSERT_EQ(waiting.errors.size(), 1u);
+    EXPECT_EQ(waiting.errors[0].second, CSErrors::sessionParam());
+    EXPECT_FALSE(net->isSessionRequestInFlight());
+    spinFor(100ms);
+    EXPECT_EQ(sim.receivedCount(kSessionFunction), 1);
+    EXPECT_TRUE(receivedOf(kEcho).size() == 1);
+    EXPECT_EQ(net->requestCount(), 0);
+}
+
 TEST_F(CSNetworkE2E, Status100FetchesANewSessionAndResendsUnderTheSameId)
 {
     ASSERT_TRUE(connectAndLogOn());
@@ -399,6 +428,51 @@ TEST_F(CSNetworkE2E, ASwitchKeepsTheRequestsThatWereNeverWritten)
     const QList<brokersim::Request> sent = receivedOf(kEcho);
     ASSERT_EQ(sent.size(), 1);
     EXPECT_EQ(sent[0].valueOr(QStringLiteral("text")), QStringLiteral("asked while dropped"));
+}
+
+// A request asked while its caller hears of a lost connection, with an owner
+// that moves nowhere: it waits for the connection the network opens again to
+// its server, in either protocol, and fails at once when there is no server.
+TEST_F(CSNetworkE2E, ARequestAskedWhileHearingOfALossWithNoMoveByTheOwner)
+{
+    struct Case {
+        const char* name;
+        bool http;
+        bool serverKept;
+    };
+    for (const Case c : { Case { "TC", false, true }, Case { "HTTP", true, true },
+             Case { "TC, no server", false, false }, Case { "HTTP, no server", true, false } }) {
+        SCOPED_TRACE(c.name);
+        net = std::make_unique<CSNetwork>();
+        net->setConnectionDelegate(&delegate);
+        delegate.onDisconnected = [&](CSNetwork& network) {
+            if (!c.serverKept)
+                network.setServerInfo(std::nullopt);
+        };
+        net->connectTo(c.http ? httpServer() : tcServer());
+        Observer dropped;
+        Observer asked;
+        sim.withholdNext(kEcho);
+        echo(dropped, QStringLiteral("dropped"));
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        dropped.onCall = [&] { echo(asked, QStringLiteral("asked while dropped"), false, 30); };
+        sim.dropConnections();
+        ASSERT_TRUE(waitCalls(asked, 1));
+        ASSERT_EQ(dropped.errors.size(), 1u);
+        EXPECT_EQ(dropped.errors[0].second, CSErrors::networkDisconnect());
+        if (c.serverKept) {
+            ASSERT_EQ(asked.replies.size(), 1u);
+            EXPECT_EQ(asked.echoed(0), QStringLiteral("asked while dropped"));
+        } else {
+            ASSERT_EQ(asked.errors.size(), 1u);
+            EXPECT_EQ(asked.errors[0].second, CSErrors::networkDisconnect());
+            EXPECT_EQ(net->connection(), nullptr);
+        }
+        EXPECT_EQ(net->requestCount(), 0);
+        sim.clearControls();
+        sim.releaseWithheld();
+    }
+    delegate.onDisconnected = nullptr;
 }
 
 TEST_F(CSNetworkE2E, AConnectThatCannotStartIsReportedAsLost)

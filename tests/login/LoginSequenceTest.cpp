@@ -616,8 +616,9 @@ TEST_F(LoginSequenceTest, AMissingRequestClassIsReportedAndRegistrationNeedsNoSt
     EXPECT_EQ(startUp.failure->code, DataModel::kRefusedRequestCode);
 }
 
-// The public address: served by the simulator, sent in the trade login, and
-// kept when the trade connection is made again.
+// The public address: served by the simulator, sent in the trade login, kept
+// when the trade connection is made again, and replaced in every prefix once
+// the lookup that follows finds another.
 TEST_F(LoginSequenceTest, ThePublicAddressReachesTheTradeLoginAndSurvivesReconnects)
 {
     sim.setPublicAddress(QStringLiteral("203.0.113.7"));
@@ -640,16 +641,30 @@ TEST_F(LoginSequenceTest, ThePublicAddressReachesTheTradeLoginAndSurvivesReconne
         << qPrintable(lastBody(kTradeLoginFunction));
 
     // The trade connection is made again: the address is rewritten at once,
-    // and the public one is kept while the lookup runs again.
+    // and the public one is kept while the lookup runs again; the address it
+    // finds reaches every prefix.
     auto account = std::make_shared<Account>();
     account->initWithRDOAccount(form.logins[0]);
     AccountManager::getInstance()->addActiveAccount(account);
+    sim.setPublicAddress(QStringLiteral("198.51.100.4"));
     DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
     EXPECT_TRUE(account->commonUrlString.endsWith(
         QStringLiteral("&netaddr=M:10.1.2.3|203.0.113.7|MAC:%1|SN:C02XYZ|DN:S3DISK").arg(mac)))
         << qPrintable(account->commonUrlString);
     ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }, 5s));
-    EXPECT_EQ(info->publicIP(), QString("203.0.113.7"));
+    EXPECT_EQ(info->publicIP(), QString("198.51.100.4"));
+    EXPECT_TRUE(account->commonUrlString.endsWith(
+        QStringLiteral("&netaddr=M:10.1.2.3|198.51.100.4|MAC:%1|SN:C02XYZ|DN:S3DISK").arg(mac)))
+        << qPrintable(account->commonUrlString);
+
+    // A lookup that finds nothing leaves the prefixes as they are.
+    sim.setPublicAddress(QStringLiteral("no address"));
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !info->isLookingUp(); }, 5s));
+    EXPECT_EQ(info->publicIP(), QString("198.51.100.4"));
+    EXPECT_TRUE(account->commonUrlString.endsWith(
+        QStringLiteral("&netaddr=M:10.1.2.3|198.51.100.4|MAC:%1|SN:C02XYZ|DN:S3DISK").arg(mac)))
+        << qPrintable(account->commonUrlString);
 }
 
 // The "fixed" rule puts "fixed" first and still covers every field: two
