@@ -29,18 +29,21 @@ QString QueryInfoManager::requestPositionInfo(
         handle);
 }
 
-QString QueryInfoManager::requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId)
+QString QueryInfoManager::requestMoneyInfo(
+    IMoneyInfoDelegate* observer, qint32 type, const QString& fundId, QString* handle)
 {
     return sender_.send<tagMoneyInfoParam>(
-        DMQueryMoney::info.identifier, observer, [&](tagMoneyInfoParam& p, QString* m) {
+        DMQueryMoney::info.identifier, observer,
+        [&](tagMoneyInfoParam& p, QString* m) {
             return setParam(p, &tagMoneyInfoParam::moneyType, QString::number(type), m)
                 && setParam(p, &tagMoneyInfoParam::fundId, fundId, m);
-        });
+        },
+        handle);
 }
 
 QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
     const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
-    const std::optional<QString>& marketCode, qint32 orderType, const QString& price)
+    const std::optional<QString>& marketCode, qint32 orderType, const QString& price, QString* handle)
 {
     if (!securityId || !stockCode || !marketCode)
         return QStringLiteral("缺少股东账户、证券代码或市场");
@@ -51,7 +54,8 @@ QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* ob
                 && setParam(p, &tagMaxQuantityParam::price, price, m)
                 && setParam(p, &tagMaxQuantityParam::stockCode, *stockCode, m)
                 && setParam(p, &tagMaxQuantityParam::marketCode, *marketCode, m);
-        });
+        },
+        handle);
 }
 
 QString QueryInfoManager::requestDistributionList(IQueryDistributionDelegate* observer)

@@ -19,12 +19,14 @@ public:
     QString requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle = nullptr);
     // Money in currency `type` (0 人民币, 1 港币, 2 美元) of capital account
     // `fundId`, "" for the account of the login.
-    QString requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId);
+    QString requestMoneyInfo(
+        IMoneyInfoDelegate* observer, qint32 type, const QString& fundId, QString* handle = nullptr);
     // Nothing is sent, and no callback comes, when the shareholder account,
     // the code or the market code is not given at all.
     QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,
         const std::optional<QString>& securityId, const std::optional<QString>& stockCode,
-        const std::optional<QString>& marketCode, qint32 orderType, const QString& price);
+        const std::optional<QString>& marketCode, qint32 orderType, const QString& price,
+        QString* handle = nullptr);
     QString requestDistributionList(IQueryDistributionDelegate* observer);
     QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
     QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);
