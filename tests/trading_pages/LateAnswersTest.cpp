@@ -40,6 +40,13 @@ TEST_F(LateAnswersTest, ALateMaximumIsDropped)
                 page.priceEditEnd();
             },
             false },
+        // The maximum shown was the other account's: gone at once.
+        { "another account",
+            [&] {
+                page.shareholderCodePButtonSelectedChanged(1 - page.selectedAccount());
+                EXPECT_TRUE(page.maxAmountText().isEmpty());
+            },
+            false },
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.what);
