@@ -914,8 +914,7 @@ void TradeViewController::doConfigOrderTimedOut(int)
 {
     alerts()->runAlert(
         AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
-    requestPositions();
-    requestMoneyInfo();
+    readAgainAfterUnknownOutcome();
 }
 
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
@@ -938,12 +937,18 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     // One box per outcome: the dialog's time-out may have told it already.
     if (dialog_.requestFailed(handle, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
-    if (isOrderOutcomeUnknown(error)) {
-        requestPositions();
-        requestMoneyInfo();
-    }
+    // Of an unknown outcome the order manager has the figures read again
+    // (readAgainAfterUnknownOutcome) once a trade server serves.
     emit changed();
     return true;
+}
+
+void TradeViewController::readAgainAfterUnknownOutcome()
+{
+    requestMoneyInfo();
+    requestPositions();
+    requestMaxQuantityInfo();
+    emit changed();
 }
 
 void TradeViewController::registerPages()

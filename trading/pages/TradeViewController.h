@@ -3,6 +3,7 @@
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/orders/OrderManager.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -47,7 +48,8 @@ class TradeViewController : public MenuItemViewController,
                             public IMoneyInfoDelegate,
                             public IPositionInfoDelegate,
                             public IQuerySTStockListDelegate,
-                            public ITradeStockDelegate {
+                            public ITradeStockDelegate,
+                            public IReadAgainAfterOrder {
     Q_OBJECT
 public:
     static constexpr char kNoAccountMessage[] = "无可用的股东账户";
@@ -143,6 +145,8 @@ public:
     bool querySTStockList(DataModel*, const QString&, const CSError&) override;
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
+    // Money, positions and the maximum, as after an accepted order.
+    void readAgainAfterUnknownOutcome() override;
 
 protected:
     void awakeFromNib() override;
