@@ -159,4 +159,30 @@ TEST_F(LateAnswersTest, LateWarrantFactsLeaveThePriceOfTheCodeInTheField)
     EXPECT_EQ(page.priceText(), QStringLiteral("1.500"));
 }
 
+// A position of the same code in another account: the maximum of the
+// account left is gone at the click, whatever the lookup that follows does.
+TEST_F(LateAnswersTest, APositionOfAnotherAccountClearsTheMaximum)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    TradeViewController& page = openPage(10001);
+    lookUp(page, QStringLiteral("600000"));
+    ASSERT_EQ(page.selectedAccount(), 1);
+    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.positions()->contentObjectArray().size() > 0; }));
+    int row = -1;
+    for (int i = 0; i < page.positions()->contentObjectArray().size(); ++i)
+        if (page.positions()->contentObjectArray()[i].value<RDOPositionDetail>().stockCode == "600000")
+            row = i;
+    ASSERT_GE(row, 0);
+    sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停"));
+    sim.clearReceived();
+    page.positionTableViewClicked(row);
+    EXPECT_EQ(page.selectedAccount(), 2);
+    EXPECT_TRUE(page.maxAmountText().isEmpty()) << qPrintable(page.maxAmountText());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kTimesharingFunction) == 1; }));
+    settle();
+    EXPECT_TRUE(page.maxAmountText().isEmpty()) << qPrintable(page.maxAmountText());
+    EXPECT_EQ(page.selectedAccount(), 2);
+}
+
 } // namespace

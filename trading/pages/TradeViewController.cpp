@@ -203,7 +203,7 @@ bool TradeViewController::selectAccountWithId(const QString& securityId)
 {
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
         if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == securityId) {
-            selectedIndex_ = i;
+            chooseAccount(i);
             initOrderTypePButton();
             return true;
         }
@@ -369,7 +369,7 @@ void TradeViewController::lookUpTypedCode()
     // The account chosen for the security shown before is not this code's:
     // back to the first one until the quote names the market.
     if (code_ != currentStockCode_ && !securityInfoArray_.isEmpty() && selectedIndex_ != 0) {
-        selectedIndex_ = 0;
+        chooseAccount(0);
         rebuildOrderTypesKeepingTitle();
         requestMoneyInfo();
     }
@@ -508,7 +508,7 @@ void TradeViewController::initTradeInfoView()
 void TradeViewController::selectSecurityIdButtonItem(int index)
 {
     if (index < accountTitles_.size() && index != selectedIndex_) {
-        selectedIndex_ = index;
+        chooseAccount(index);
         initOrderTypePButton();
         requestMoneyInfo();
         return;
@@ -564,9 +564,7 @@ void TradeViewController::shareholderCodePButtonSelectedChanged(int index)
 {
     if (index == selectedIndex_ || index < 0 || index >= securityInfoArray_.size())
         return;
-    selectedIndex_ = index;
-    // The maximum shown was the other account's.
-    maxAmount_.clear();
+    chooseAccount(index);
     initOrderTypePButton();
     requestMoneyInfo();
     requestMaxQuantityInfo();
@@ -704,17 +702,40 @@ bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle
     return true;
 }
 
-void TradeViewController::requestMoneyInfo()
+qint32 TradeViewController::selectedMoneyType() const
 {
     const QString market = selectedMarketCode();
-    const qint32 type = market == QLatin1String("2")                     ? 1
+    return market == QLatin1String("2")                                  ? 1
         : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2
                                                                          : 0;
+}
+
+void TradeViewController::forgetMoneyOfOtherCurrency()
+{
+    if (selectedMoneyType() == moneyTypeShown_)
+        return;
+    money_.clear();
+    moneyTypeShown_ = -1;
+    askedFor().settle(QString::fromLatin1(kMoneyAsk));
+}
+
+void TradeViewController::chooseAccount(int index)
+{
+    if (index == selectedIndex_)
+        return;
+    selectedIndex_ = index;
+    // The maximum was the other account's, and so was money of another
+    // currency, on whichever way the account changes.
+    maxAmount_.clear();
+    askedFor().settle(QString::fromLatin1(kMaximumAsk));
+    forgetMoneyOfOtherCurrency();
+}
+
+void TradeViewController::requestMoneyInfo()
+{
+    const qint32 type = selectedMoneyType();
     // Money of another currency is not this account's figure.
-    if (type != moneyTypeShown_) {
-        money_.clear();
-        moneyTypeShown_ = -1;
-    }
+    forgetMoneyOfOtherCurrency();
     moneyTypeAsked_ = type;
     QString handle;
     services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle);

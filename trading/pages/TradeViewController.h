@@ -218,6 +218,11 @@ protected:
     void lookUpTypedCode();
     void forgetShownSecurity();
     void requestMaxQuantityInfo();
+    // The account at `index` becomes the one the form acts on.
+    void chooseAccount(int index);
+    // The currency of the selected account's money (0 without an account).
+    qint32 selectedMoneyType() const;
+    void forgetMoneyOfOtherCurrency();
     // Whether the answer under `handle` is the one `channel` awaits; it is
     // taken (the channel settles) when so.
     bool takeAnswer(const char* channel, const QString& handle);
