@@ -1,6 +1,7 @@
 // What the trading pages show belongs to the code and the account in their
 // fields now: an answer asked for another one is dropped, and an account
 // left behind takes its figures with it, whatever the new answers do.
+#include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/WarrantExerciseViewController.h"
 
 #include "support/Spin.h"
@@ -183,6 +184,41 @@ TEST_F(LateAnswersTest, APositionOfAnotherAccountClearsTheMaximum)
     settle();
     EXPECT_TRUE(page.maxAmountText().isEmpty()) << qPrintable(page.maxAmountText());
     EXPECT_EQ(page.selectedAccount(), 2);
+}
+
+// Every trading page forgets the money, the maximum and the holdings of the
+// login account left behind before it asks for the new one's, whatever the
+// new answers do.
+TEST_F(LateAnswersTest, EveryPageClearsTheFiguresOfTheAccountLeft)
+{
+    logInWithShareholders();
+    const struct {
+        const char* what;
+        qint64 link;
+        std::function<std::unique_ptr<TradeViewController>(BaseNode::Ptr)> make;
+    } kinds[] = {
+        { "buy", 10000, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
+        { "sell", 10001, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
+        { "after-hours", 10007, [](BaseNode::Ptr n) { return std::make_unique<AfTradeViewController>(n); } },
+        { "warrant", 80000, [](BaseNode::Ptr n) { return std::make_unique<WarrantExerciseViewController>(n); } },
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        auto node = std::make_shared<BaseNode>();
+        node->nodeLinkId = kind.link;
+        std::unique_ptr<TradeViewController> page = kind.make(node);
+        page->setAlertPresenter(&alerts);
+        page->load();
+        ASSERT_TRUE(spinUntil([&] { return money(*page) && page->positions(); }));
+        sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
+        sim.answerErrorNext(brokersim::kPositionsFunction, -1, QStringLiteral("系统忙"));
+        page->loginAccountChanged();
+        settle();
+        EXPECT_FALSE(money(*page)) << qPrintable(page->availableMoneyText());
+        EXPECT_FALSE(page->positions());
+        EXPECT_TRUE(page->maxAmountText().isEmpty());
+    }
+    EXPECT_TRUE(alerts.shown.empty());
 }
 
 } // namespace
