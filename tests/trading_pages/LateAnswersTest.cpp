@@ -1,12 +1,11 @@
 // What the trading pages show belongs to the code and the account in their
 // fields now: an answer asked for another one is dropped, and an account
 // left behind takes its figures with it, whatever the new answers do.
-#include "trading/pages/AfTradeViewController.h"
-#include "trading/pages/WarrantExerciseViewController.h"
-
 #include "support/Spin.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
+#include "trading/pages/AfTradeViewController.h"
+#include "trading/pages/WarrantExerciseViewController.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <gtest/gtest.h>
@@ -169,7 +168,8 @@ TEST_F(LateAnswersTest, APositionOfAnotherAccountClearsTheMaximum)
     TradeViewController& page = openPage(10001);
     lookUp(page, QStringLiteral("600000"));
     ASSERT_EQ(page.selectedAccount(), 1);
-    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.positions()->contentObjectArray().size() > 0; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return page.positions() && page.positions()->contentObjectArray().size() > 0; }));
     int row = -1;
     for (int i = 0; i < page.positions()->contentObjectArray().size(); ++i)
         if (page.positions()->contentObjectArray()[i].value<RDOPositionDetail>().stockCode == "600000")
@@ -200,7 +200,8 @@ TEST_F(LateAnswersTest, EveryPageClearsTheFiguresOfTheAccountLeft)
         { "buy", 10000, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
         { "sell", 10001, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
         { "after-hours", 10007, [](BaseNode::Ptr n) { return std::make_unique<AfTradeViewController>(n); } },
-        { "warrant", 80000, [](BaseNode::Ptr n) { return std::make_unique<WarrantExerciseViewController>(n); } },
+        { "warrant", 80000,
+            [](BaseNode::Ptr n) { return std::make_unique<WarrantExerciseViewController>(n); } },
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.what);

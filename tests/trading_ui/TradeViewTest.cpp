@@ -459,7 +459,8 @@ TEST_F(TradeViewTest, TheChartAndItsPricesBelongToTheCodeInTheForm)
         const char* what;
         std::function<void()> holdTheDay;
     } ways[] = {
-        { "day failed", [&] { sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停")); } },
+        { "day failed",
+            [&] { sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停")); } },
         { "day late", [&] { sim.withholdNext(brokersim::kTimesharingFunction); } },
     };
     int scheme = 0;

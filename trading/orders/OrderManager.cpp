@@ -3,7 +3,6 @@
 #include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
-
 #include "trading/DMOrderType.h"
 #include "trading/security/Security.h"
 
@@ -103,7 +102,8 @@ void OrderManager::refreshAfterUnknownOutcome(const DataModel::ObserverList& tol
 {
     std::vector<DataModelObserverRef> targets(told.begin(), told.end());
     targets.insert(targets.end(), refreshObservers_.begin(), refreshObservers_.end());
-    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
     if (trade && trade->isLoggedOn()) {
         readAgain(targets);
         return;

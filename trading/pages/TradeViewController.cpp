@@ -406,7 +406,8 @@ void TradeViewController::lookUp()
         return;
     stopRefreshQuote_ = true;
     isNotRefresh_ = true;
-    askedFor().ask(QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
+    askedFor().ask(
+        QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
 
 bool TradeViewController::takeAnswer(const char* channel, const QString& handle)
@@ -418,7 +419,8 @@ bool TradeViewController::takeAnswer(const char* channel, const QString& handle)
     return true;
 }
 
-void TradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote)
+void TradeViewController::queryQuotesOf5Level(
+    DataModel*, const QString& handle, const RDOQuotesOf5Level& quote)
 {
     if (!takeAnswer(kQuoteAsk, handle))
         return;
@@ -555,7 +557,8 @@ void TradeViewController::refreshTimesharingQuotes()
         return;
     isNotRefresh_ = code_ != currentStockCode_;
     if (cachedSecurity())
-        askedFor().ask(QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
+        askedFor().ask(
+            QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
 
 // --- Form ---

@@ -48,7 +48,8 @@ QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* ob
     if (!securityId || !stockCode || !marketCode)
         return QStringLiteral("缺少股东账户、证券代码或市场");
     return sender_.send<tagMaxQuantityParam>(
-        DMQueryMaxQuantityInfo::info.identifier, observer, [&](tagMaxQuantityParam& p, QString* m) {
+        DMQueryMaxQuantityInfo::info.identifier, observer,
+        [&](tagMaxQuantityParam& p, QString* m) {
             p.orderType = orderType;
             return setParam(p, &tagMaxQuantityParam::securityId, *securityId, m)
                 && setParam(p, &tagMaxQuantityParam::price, price, m)

@@ -104,14 +104,14 @@ QString StockManager::requestNewStockMarketCode(INewStockInfoDelegate* observer,
         });
 }
 
-QString StockManager::requestQueryWarrantInfo(
-    IQueryWarrantInfoDelegate* observer, const QString& warrantCode, const std::optional<QString>& marketCode,
-    QString* handle)
+QString StockManager::requestQueryWarrantInfo(IQueryWarrantInfoDelegate* observer, const QString& warrantCode,
+    const std::optional<QString>& marketCode, QString* handle)
 {
     const std::optional<QString> prefix = commonUrl();
     if (!prefix)
         return QStringLiteral("没有已登录的账户");
-    return send<tagQueryWarrantInfoParam>(DMQueryWarrantInfo::info.identifier, observer, kTradeTimeout,
+    return send<tagQueryWarrantInfoParam>(
+        DMQueryWarrantInfo::info.identifier, observer, kTradeTimeout,
         [&](tagQueryWarrantInfoParam& p, QString* m) {
             return setParam(p, &tagQueryWarrantInfoParam::commonUrl, *prefix, m)
                 && setParam(p, &tagQueryWarrantInfoParam::warrantCode, warrantCode, m)
