@@ -104,10 +104,12 @@ void OrderManager::refreshAfterUnknownOutcome(const DataModel::ObserverList& tol
     targets.insert(targets.end(), refreshObservers_.begin(), refreshObservers_.end());
     const std::shared_ptr<CSNetwork> trade
         = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
-    if (trade && trade->isLoggedOn()) {
-        readAgain(targets);
+    readAgain(targets);
+    if (trade && trade->isLoggedOn())
         return;
-    }
+    // The connection went with the order: these reads wait for the server
+    // the client moves to, and are dropped with it if it refuses. Read again
+    // at the first logon after the loss (equal reads still pending merge).
     if (owedReads_.empty())
         DMNotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
             TypedNotificationCenter::PlainHandler([this] { tradeServerServes(); }),

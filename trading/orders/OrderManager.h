@@ -26,9 +26,9 @@ public:
 // changed is read again, for that observer and every refresh observer: an
 // IReadAgainAfterOrder reads its own figures, any other is asked for today's
 // orders (IOrdersOfTodayDelegate) and the positions (IPositionInfoDelegate).
-// While no trade server serves (the connection went with the order) the
-// reads wait for the first logon after the loss: asked at once they would be
-// dropped with the server the client moves to.
+// When the connection went with the order, the reads are asked again at the
+// first logon of a trade server after the loss: the ones asked at once may
+// be dropped with a server the client moves to that refuses it.
 //
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager> {
