@@ -319,6 +319,12 @@ TEST_F(TradeViewTest, AnAccountChangeEmptiesTheQuotePanel)
     EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
     EXPECT_TRUE(page.quotePanel()->sellPrice(1).text.isEmpty());
     EXPECT_TRUE(page.quotePanel()->chart().timesharing.empty());
+    // The emptied chart under the cross-hair: no code, nothing shown.
+    auto* chart = view->findChild<QuoteInfoView*>("quoteView")->timePointLineView();
+    chart->mouseDown(QPointF(40, 20));
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::timeText).text.isEmpty());
+    chart->mouseUp();
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::currentPriceText).text.isEmpty());
 }
 
 // A double click on the confirmation's button sends one order; its second
