@@ -153,6 +153,7 @@ void NetworkFactory::networkDidLogOn(CSNetwork& network)
     if (kind == kTrade || kind == kQuote) {
         if (INetworkServerManager* manager = serverManager())
             manager->logonAcceptedByType(*kind);
+        notificationCenter->postNotification(kServerServes, QVariant(int(*kind)));
     }
 }
 

@@ -12,16 +12,19 @@ class DMNotificationCenter;
 
 // Makes and keeps the request core's networks, one CSNetwork per kind (0
 // quote, 1 trade), connects each to the kind's selected server, announces
-// established connections (DMNotificationCenter type 2, object the kind),
-// tells the server lists when a server accepts the logon or a connection is
-// lost, and moves a network to another server of its list when its
-// connection is lost.
+// established connections (DMNotificationCenter type 2, object the kind) and
+// servers that accepted the logon (type 4), tells the server lists when a
+// server accepts the logon or a connection is lost, and moves a network to
+// another server of its list when its connection is lost.
 // Main thread only, but for the creation of the shared instance.
 class NetworkFactory final : public INetworkFactory, public CSNetworkConnectionDelegate {
 public:
     static constexpr int32_t kQuote = 0;
     static constexpr int32_t kTrade = 1;
     static constexpr int32_t kConnectionEstablished = 2; // DMNotificationCenter type
+    // DMNotificationCenter type, object the kind: a server of the kind
+    // accepted the logon, so what is asked now is answered by it.
+    static constexpr int32_t kServerServes = 4;
     static constexpr qint64 kConnectTimeout = 10; // seconds, for a network's first server
 
     static NetworkFactory* getInstance();

@@ -268,6 +268,17 @@ TEST_F(QuotePanelController, ColourSchemeRepaintsOnlyWithACurrentSecurity)
     NotificationCenter::getInstance()->postNotification(UserDefaultConfig::kQuoteColorTypeChanged);
     EXPECT_EQ(c.field(QuoteField::limitUpText).color, QColor(Qt::red));
     EXPECT_EQ(c.field(QuoteField::maxPriceText).color, QColor(Qt::red));
+
+    // Emptied for another security: the one shown before stays gone.
+    c.emptyInfo();
+    config->setQuoteColorType(1);
+    NotificationCenter::getInstance()->postNotification(UserDefaultConfig::kQuoteColorTypeChanged);
+    EXPECT_FALSE(c.current());
+    EXPECT_EQ(c.buyPrice(1).text, "");
+    EXPECT_EQ(c.field(QuoteField::maxPriceText).text, "");
+    EXPECT_TRUE(c.chart().timesharing.empty());
+    c.recoverToCurrent();
+    EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "");
 }
 
 TEST_F(QuotePanelController, OpeningTime)

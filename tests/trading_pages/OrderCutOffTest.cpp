@@ -1,4 +1,5 @@
 #include "core/DMNotificationCenter.h"
+#include "support/LoopbackServer.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading_pages/TradingPagesRig.h"
 
@@ -87,6 +88,91 @@ TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
     EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 1);
     EXPECT_EQ(sim.receivedCount(brokersim::kPositionsFunction), 1);
+}
+
+// Two trade servers: the simulator, and one that refuses every connection.
+// A lost connection moves to the other server as the server manager does.
+class TwoTradeServers final : public quotetest::BothServers {
+public:
+    std::vector<CSServerInfo> trades;
+    quint64 selected = 0;
+    quint64 numberOfServerInfosByType(int32_t type) override
+    {
+        return type == NetworkFactory::kTrade ? trades.size() : BothServers::numberOfServerInfosByType(type);
+    }
+    qint64 indexOfSelectedByType(int32_t type) override
+    {
+        return type == NetworkFactory::kTrade ? qint64(selected) : BothServers::indexOfSelectedByType(type);
+    }
+    std::optional<CSServerInfo> serverInfoOfSelectedByType(int32_t type) override
+    {
+        return type == NetworkFactory::kTrade ? std::optional(trades[selected])
+                                              : BothServers::serverInfoOfSelectedByType(type);
+    }
+    bool connectToServerByType(int32_t type, quint64 index) override
+    {
+        if (type != NetworkFactory::kTrade || index >= trades.size())
+            return false;
+        selected = index;
+        NetworkFactory::getInstance()->getNetwork(type)->connectTo(trades[index]);
+        DMNotificationCenter::getInstance()->postNotification(DataModel::kServerReconnect, QVariant(type));
+        return true;
+    }
+};
+
+// The connection goes with the order and the server moved to refuses it:
+// what the order may have changed (money, positions, the maximum) is read
+// once the simulator serves again, and the page shows what it did.
+TEST_F(OrderCutOffTest, AfterAnUnknownOutcomeTheFiguresAreReadAtTheFirstLogon)
+{
+    TwoTradeServers two;
+    two.quote = both.quote;
+    two.trades = { *both.trade,
+        *NetworkFactory::makeServerInfo(NetworkFactory::kTrade, QStringLiteral("127.0.0.1"),
+            QString::number(testsupport::unusedLoopbackPort()), 5) };
+    NetworkFactory::getInstance()->setServerManager(&two);
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    const QString code = QStringLiteral("600000");
+    lookUp(page, code);
+    ASSERT_TRUE(spinUntil(
+        [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    const brokersim::MarketSecurity& stock = *market().security(code);
+    const QString limitUp
+        = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
+    const QString maxBefore = page.maxAmountText();
+    page.setPriceText(limitUp);
+    page.priceEditEnd();
+    ASSERT_TRUE(spinUntil([&] { return page.maxAmountText() != maxBefore; }));
+    // Twice: every loss owes its own reads.
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        const QString moneyBefore = page.availableMoneyText();
+        const QString maxAtLimit = page.maxAmountText();
+        const qint64 heldBefore = heldBalance(page, code).toLongLong();
+        page.setQuantityText(QStringLiteral("1000"));
+        sim.dropAfterBytesNext(brokersim::kOrderFunction, 12);
+        sim.clearReceived();
+        alerts.shown.clear();
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
+            << qPrintable(alerts.shown.back().text);
+
+        ASSERT_TRUE(spinUntil([&] { return heldBalance(page, code).toLongLong() == heldBefore + 1000; }))
+            << qPrintable(heldBalance(page, code));
+        ASSERT_TRUE(spinUntil([&] { return page.availableMoneyText() != moneyBefore; }))
+            << qPrintable(page.availableMoneyText());
+        ASSERT_TRUE(spinUntil([&] { return page.maxAmountText() != maxAtLimit; }))
+            << qPrintable(page.maxAmountText());
+        EXPECT_EQ(two.selected, 0u);
+        EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
+        EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), 1);
+        EXPECT_EQ(sim.receivedCount(brokersim::kPositionsFunction), 1);
+        EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), 1);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "OrderFieldKeys.h"
 #include "ShownWindow.h"
 #include "core/NotificationCenter.h"
+#include "core/UserDefaultConfig.h"
 #include "shell/ui/ScreenLocker.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
@@ -12,6 +13,8 @@
 #include "tools/broker-sim/Market.h"
 #include "trading/pages/AfTradeViewController.h"
 #include "trading/pages/WarrantExerciseViewController.h"
+#include "trading/quotepanel/QuoteInfoView.h"
+#include "trading/quotepanel/TimePointLineView.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading_pages/TradingPagesRig.h"
 
@@ -355,6 +358,12 @@ TEST_F(TradeViewTest, AnAccountChangeEmptiesTheQuotePanel)
     EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
     EXPECT_TRUE(page.quotePanel()->sellPrice(1).text.isEmpty());
     EXPECT_TRUE(page.quotePanel()->chart().timesharing.empty());
+    // The emptied chart under the cross-hair: no code, nothing shown.
+    auto* chart = view->findChild<QuoteInfoView*>("quoteView")->timePointLineView();
+    chart->mouseDown(QPointF(40, 20));
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::timeText).text.isEmpty());
+    chart->mouseUp();
+    EXPECT_TRUE(page.quotePanel()->field(QuoteField::currentPriceText).text.isEmpty());
 }
 
 // A double click on the confirmation's button sends one order; its second
@@ -479,4 +488,65 @@ TEST_F(TradeViewTest, NoDialogOutlivesTheLockAndTheAnswerWaitsForTheUnlock)
     edit("amountText")->selectAll();
     QTest::keyClicks(edit("amountText"), "200");
     EXPECT_EQ(edit("amountText")->text(), QStringLiteral("200"));
+}
+
+// A code whose day has not come (failed, or not yet answered): the chart's
+// cross-hair, its release, a click on the latest price and a change of the
+// colour scheme show the security in the form, never the one shown before.
+TEST_F(TradeViewTest, TheChartAndItsPricesBelongToTheCodeInTheForm)
+{
+    TradeViewController& page = openPage(10000);
+    show(page);
+    QuoteInfoViewController& panel = *page.quotePanel();
+    auto* chart = view->findChild<QuoteInfoView*>("quoteView")->timePointLineView();
+    ASSERT_NE(chart, nullptr);
+    const struct {
+        const char* what;
+        std::function<void()> holdTheDay;
+    } ways[] = {
+        { "day failed",
+            [&] { sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停")); } },
+        { "day late", [&] { sim.withholdNext(brokersim::kTimesharingFunction); } },
+    };
+    int scheme = 0;
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        typeCode("600000");
+        ASSERT_TRUE(spinUntil([&] { return !panel.chart().timesharing.empty(); }));
+        const auto before = StockManager::getInstance()->getSecurity(QStringLiteral("600000"));
+        ASSERT_TRUE(before);
+
+        sim.clearReceived();
+        way.holdTheDay();
+        QLineEdit* code = edit("stockCodeText");
+        code->setFocus();
+        code->selectAll();
+        QTest::keyClicks(code, "000001");
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kTimesharingFunction) == 1; }));
+        testsupport::spinFor(100ms);
+        const auto now = StockManager::getInstance()->getSecurity(QStringLiteral("000001"));
+        ASSERT_TRUE(now);
+        ASSERT_EQ(panel.buyPrice(1).text, now->buyPriceText(1));
+
+        // A press on the empty chart: no minute of 600000.
+        chart->mouseDown(QPointF(40, 20));
+        const quint64 minute = quint64(chart->getSelectedTimePointIndex());
+        ASSERT_FALSE(before->selectedTimeText(minute).isEmpty());
+        EXPECT_NE(panel.field(QuoteField::timeText).text, before->selectedTimeText(minute));
+        EXPECT_EQ(panel.field(QuoteField::currentPriceText).text, now->selectedTimePriceText(minute));
+        // The release shows 000001's latest, and so does a click on it.
+        chart->mouseUp();
+        EXPECT_EQ(panel.field(QuoteField::currentPriceText).text, now->lastPriceText());
+        panel.priceButtonClicked(QuotePriceButton::currentPriceButton);
+        EXPECT_EQ(edit("priceText")->text(), now->lastPriceText());
+
+        // Another colour scheme repaints the form's security only.
+        scheme = 1 - scheme;
+        UserDefaultConfig::getInstance()->setQuoteColorType(scheme);
+        EXPECT_EQ(panel.buyPrice(1).text, now->buyPriceText(1));
+        EXPECT_EQ(panel.field(QuoteField::lastPriceText).text, now->lastPriceText());
+        EXPECT_TRUE(panel.chart().timesharing.empty());
+        sim.releaseWithheld();
+        EXPECT_EQ(shown<QMessageBox>(), nullptr);
+    }
 }

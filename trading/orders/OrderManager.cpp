@@ -1,5 +1,8 @@
 #include "trading/orders/OrderManager.h"
 
+#include "comm/request/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
+#include "core/NetworkFactory.h"
 #include "trading/DMOrderType.h"
 #include "trading/security/Security.h"
 
@@ -26,6 +29,11 @@ OrderManager::OrderManager(
     : sender_(dataModelManager, accountManager)
     , queryInfoManager_(queryInfoManager)
 {
+}
+
+OrderManager::~OrderManager()
+{
+    DMNotificationCenter::getInstance()->removeObserver(this);
 }
 
 DataModel* OrderManager::orderModel(const char* identifier)
@@ -92,12 +100,44 @@ void OrderManager::addRefreshObserver(DataModelObserver* observer)
 
 void OrderManager::refreshAfterUnknownOutcome(const DataModel::ObserverList& told)
 {
-    QueryInfoManager* queries = queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
     std::vector<DataModelObserverRef> targets(told.begin(), told.end());
     targets.insert(targets.end(), refreshObservers_.begin(), refreshObservers_.end());
-    // Equal queries merge, so an observer named twice is asked for once.
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
+    readAgain(targets);
+    if (trade && trade->isLoggedOn())
+        return;
+    // The connection went with the order: these reads wait for the server
+    // the client moves to, and are dropped with it if it refuses. Read again
+    // at the first logon after the loss (equal reads still pending merge).
+    if (owedReads_.empty())
+        DMNotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
+            TypedNotificationCenter::PlainHandler([this] { tradeServerServes(); }),
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    owedReads_.insert(owedReads_.end(), targets.begin(), targets.end());
+}
+
+void OrderManager::tradeServerServes()
+{
+    DMNotificationCenter::getInstance()->removeObserver(this);
+    readAgain(std::exchange(owedReads_, {}));
+}
+
+void OrderManager::readAgain(const std::vector<DataModelObserverRef>& targets)
+{
+    QueryInfoManager* queries = queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
+    // Equal queries merge, so an observer named twice is asked for once; one
+    // that reads its own figures is asked once all the same.
+    std::vector<IReadAgainAfterOrder*> readers;
     for (const DataModelObserverRef& target : targets) {
         DataModelObserver* observer = target.get();
+        if (auto* reader = dynamic_cast<IReadAgainAfterOrder*>(observer)) {
+            if (std::find(readers.begin(), readers.end(), reader) == readers.end()) {
+                readers.push_back(reader);
+                reader->readAgainAfterUnknownOutcome();
+            }
+            continue;
+        }
         if (auto* orders = dynamic_cast<IOrdersOfTodayDelegate*>(observer))
             queries->requestOrdersOfToday(orders);
         if (auto* positions = dynamic_cast<IPositionInfoDelegate*>(observer))

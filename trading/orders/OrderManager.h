@@ -8,14 +8,27 @@
 
 class Security;
 
+// A page that shows what an order may have changed (money, holdings, the
+// maximum quantity) and reads it again itself after an order of unknown
+// outcome, with the questions only it knows how to ask.
+class IReadAgainAfterOrder {
+public:
+    virtual ~IReadAgainAfterOrder() = default;
+    virtual void readAgainAfterUnknownOutcome() = 0;
+};
+
 // Places, cancels and sizes orders (the open-end fund orders go through
 // OrderManagerFunds, beside the fund requests). Orders are never merged with
 // another pending request (an equal cancel still waiting takes the caller
 // in); neither is ever sent again by itself:
 // when one goes out and no answer comes (time-out, lost connection), its
-// observer hears error kOrderOutcomeUnknownCode and today's orders and the
-// positions are asked for again, for that observer and for every refresh
-// observer that speaks IOrdersOfTodayDelegate or IPositionInfoDelegate.
+// observer hears error kOrderOutcomeUnknownCode and what the order may have
+// changed is read again, for that observer and every refresh observer: an
+// IReadAgainAfterOrder reads its own figures, any other is asked for today's
+// orders (IOrdersOfTodayDelegate) and the positions (IPositionInfoDelegate).
+// When the connection went with the order, the reads are asked again at the
+// first logon of a trade server after the loss: the ones asked at once may
+// be dropped with a server the client moves to that refuses it.
 //
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager> {
@@ -31,6 +44,9 @@ public:
     static constexpr char kCancelKeysMissingMessage[] = "该委托缺少委托序号或资金账号，无法撤单";
     explicit OrderManager(DataModelManager* dataModelManager = nullptr,
         AccountManager* accountManager = nullptr, QueryInfoManager* queryInfoManager = nullptr);
+    ~OrderManager();
+    OrderManager(const OrderManager&) = delete;
+    OrderManager& operator=(const OrderManager&) = delete;
 
     // requestOrder:Security:SecurityId:tradeType:Price:Quantity:OrderTypeTitle:
     // trade type 0 buy, 1 sell, 2 warrant exercise; a new issue (IPOStock)
@@ -52,9 +68,14 @@ public:
 
 private:
     void refreshAfterUnknownOutcome(const DataModel::ObserverList& told);
+    void readAgain(const std::vector<DataModelObserverRef>& targets);
+    // A trade server has accepted the logon: the reads owed since a loss go.
+    void tradeServerServes();
     DataModel* orderModel(const char* identifier);
 
     RequestSender sender_;
     QueryInfoManager* queryInfoManager_;
     std::vector<DataModelObserverRef> refreshObservers_;
+    // Who reads again at the next logon of a trade server.
+    std::vector<DataModelObserverRef> owedReads_;
 };

@@ -103,6 +103,16 @@ void TradeViewController::willDropRequests()
     }
 }
 
+void TradeViewController::clearAccountFigures()
+{
+    // The money, maximum and holdings shown were the account's left behind.
+    money_.clear();
+    moneyTypeShown_ = -1;
+    maxAmount_.clear();
+    positions_.reset();
+    selectedPositionRow_ = -1;
+}
+
 void TradeViewController::awakeFromNib()
 {
     if (!quotePanel_) {
@@ -193,7 +203,7 @@ bool TradeViewController::selectAccountWithId(const QString& securityId)
 {
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
         if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == securityId) {
-            selectedIndex_ = i;
+            chooseAccount(i);
             initOrderTypePButton();
             return true;
         }
@@ -359,7 +369,7 @@ void TradeViewController::lookUpTypedCode()
     // The account chosen for the security shown before is not this code's:
     // back to the first one until the quote names the market.
     if (code_ != currentStockCode_ && !securityInfoArray_.isEmpty() && selectedIndex_ != 0) {
-        selectedIndex_ = 0;
+        chooseAccount(0);
         rebuildOrderTypesKeepingTitle();
         requestMoneyInfo();
     }
@@ -374,6 +384,10 @@ void TradeViewController::forgetShownSecurity()
     increment_ = kDefaultPriceIncrement;
     maxAmount_.clear();
     currentStockCode_.clear();
+    // Whatever is still on its way was asked for the security left behind.
+    askedFor().settle(QString::fromLatin1(kChartAsk));
+    askedFor().settle(QString::fromLatin1(kMaximumAsk));
+    askedFor().settle(QString::fromLatin1(kWarrantAsk));
     if (quotePanel_)
         quotePanel_->emptyInfo();
     // Order types and labels of no security (or of the new code, if cached).
@@ -392,11 +406,24 @@ void TradeViewController::lookUp()
         return;
     stopRefreshQuote_ = true;
     isNotRefresh_ = true;
-    services_.stockManager->requestQuotesOf5LevelEx(this, code_);
+    askedFor().ask(
+        QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
 
-void TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote)
+bool TradeViewController::takeAnswer(const char* channel, const QString& handle)
 {
+    const QString name = QString::fromLatin1(channel);
+    if (!askedFor().awaits(name, handle))
+        return false;
+    askedFor().settle(name);
+    return true;
+}
+
+void TradeViewController::queryQuotesOf5Level(
+    DataModel*, const QString& handle, const RDOQuotesOf5Level& quote)
+{
+    if (!takeAnswer(kQuoteAsk, handle))
+        return;
     currentStockCode_ = code_;
     const auto security = services_.stockManager->updateQuotesOf5LevelEx(quote);
     if (isNotRefresh_) {
@@ -414,23 +441,29 @@ void TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const 
         quotePanel_->setQuoteMarketType(afterHours.contains(cached->classId) ? 3
                 : cached->classId == QLatin1String("1004")                   ? 2
                                                                              : 0);
-        services_.stockManager->requestQuota(this, cached->queryCode);
+        QString chart;
+        services_.stockManager->requestQuota(this, cached->queryCode, &chart);
+        askedFor().ask(QString::fromLatin1(kChartAsk), chart);
     } else if (isNotRefresh_) {
         stopRefreshQuote_ = false;
     }
     emit changed();
 }
 
-bool TradeViewController::queryQuotesOf5Level(DataModel*, const QString&, const CSError&)
+bool TradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&)
 {
+    if (!takeAnswer(kQuoteAsk, handle))
+        return true;
     if (isNotRefresh_)
         stopRefreshQuote_ = false;
     tradePosition_ = false;
     return true;
 }
 
-void TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day)
+void TradeViewController::queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day)
 {
+    if (!takeAnswer(kChartAsk, handle))
+        return;
     services_.stockManager->updateQuotes(day);
     initPriceView();
     if (const auto security = cachedSecurity())
@@ -443,8 +476,10 @@ void TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const
     emit changed();
 }
 
-bool TradeViewController::queryTimesharingInfo(DataModel*, const QString&, const CSError&)
+bool TradeViewController::queryTimesharingInfo(DataModel*, const QString& handle, const CSError&)
 {
+    if (!takeAnswer(kChartAsk, handle))
+        return true;
     if (isNotRefresh_)
         stopRefreshQuote_ = false;
     return true;
@@ -475,7 +510,7 @@ void TradeViewController::initTradeInfoView()
 void TradeViewController::selectSecurityIdButtonItem(int index)
 {
     if (index < accountTitles_.size() && index != selectedIndex_) {
-        selectedIndex_ = index;
+        chooseAccount(index);
         initOrderTypePButton();
         requestMoneyInfo();
         return;
@@ -522,7 +557,8 @@ void TradeViewController::refreshTimesharingQuotes()
         return;
     isNotRefresh_ = code_ != currentStockCode_;
     if (cachedSecurity())
-        services_.stockManager->requestQuotesOf5LevelEx(this, code_);
+        askedFor().ask(
+            QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
 
 // --- Form ---
@@ -531,7 +567,7 @@ void TradeViewController::shareholderCodePButtonSelectedChanged(int index)
 {
     if (index == selectedIndex_ || index < 0 || index >= securityInfoArray_.size())
         return;
-    selectedIndex_ = index;
+    chooseAccount(index);
     initOrderTypePButton();
     requestMoneyInfo();
     requestMaxQuantityInfo();
@@ -610,10 +646,33 @@ void TradeViewController::updatePrice(const QString& price)
     priceEditEnd();
 }
 
+bool TradeViewController::updateTimesahringInfo(qint64 index)
+{
+    if (const auto security = cachedSecurity(); security && index >= 0)
+        quotePanel_->updateSelectedTimeInfo(*security, quint64(index));
+    return true;
+}
+
+bool TradeViewController::updateCurrentTimesharingInfo()
+{
+    if (const auto security = cachedSecurity())
+        quotePanel_->updateCurrentTimesharingInfo(*security);
+    return true;
+}
+
+bool TradeViewController::recoverToCurrent()
+{
+    if (const auto security = cachedSecurity())
+        quotePanel_->recoverTimesharingInfo(*security);
+    return true;
+}
+
 // --- Side requests ---
 
 void TradeViewController::requestMaxQuantityInfo()
 {
+    // An answer to an earlier question (another price, account or code) is late.
+    askedFor().settle(QString::fromLatin1(kMaximumAsk));
     const auto security = cachedSecurity();
     if (selectedIndex_ < 0 || !security || code_.size() != 6 || security->code.isEmpty())
         return;
@@ -621,47 +680,91 @@ void TradeViewController::requestMaxQuantityInfo()
     const QString price = carriesPrice(type, security->classId) ? price_ : QString();
     if (!safeForBody(price))
         return;
+    QString handle;
     services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(), security->code,
-        security->marketType, security->getOrderType(selectedOrderTypeTitle(), tradeType_), price);
+        security->marketType, security->getOrderType(selectedOrderTypeTitle(), tradeType_), price, &handle);
+    askedFor().ask(QString::fromLatin1(kMaximumAsk), handle);
 }
 
-void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity)
+void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
 {
+    if (!takeAnswer(kMaximumAsk, handle))
+        return;
     const auto security = cachedSecurity();
     maxAmount_ = quantity + (security ? security->getUnitName() : QString());
     emit changed();
 }
 
-bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString&, const CSError&)
+bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
 {
+    if (!takeAnswer(kMaximumAsk, handle))
+        return true;
     const auto security = cachedSecurity();
     maxAmount_ = QStringLiteral("0") + (security ? security->getUnitName() : QString());
     emit changed();
     return true;
 }
 
-void TradeViewController::requestMoneyInfo()
+qint32 TradeViewController::selectedMoneyType() const
 {
     const QString market = selectedMarketCode();
-    const qint32 type = market == QLatin1String("2")                     ? 1
+    return market == QLatin1String("2")                                  ? 1
         : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2
                                                                          : 0;
-    services_.queryInfoManager->requestMoneyInfo(this, type, QString());
 }
 
-void TradeViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+void TradeViewController::forgetMoneyOfOtherCurrency()
 {
+    if (selectedMoneyType() == moneyTypeShown_)
+        return;
+    money_.clear();
+    moneyTypeShown_ = -1;
+    askedFor().settle(QString::fromLatin1(kMoneyAsk));
+}
+
+void TradeViewController::chooseAccount(int index)
+{
+    if (index == selectedIndex_)
+        return;
+    selectedIndex_ = index;
+    // The maximum was the other account's, and so was money of another
+    // currency, on whichever way the account changes.
+    maxAmount_.clear();
+    askedFor().settle(QString::fromLatin1(kMaximumAsk));
+    forgetMoneyOfOtherCurrency();
+}
+
+void TradeViewController::requestMoneyInfo()
+{
+    const qint32 type = selectedMoneyType();
+    // Money of another currency is not this account's figure.
+    forgetMoneyOfOtherCurrency();
+    moneyTypeAsked_ = type;
+    QString handle;
+    services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle);
+    askedFor().ask(QString::fromLatin1(kMoneyAsk), handle);
+}
+
+void TradeViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
+{
+    if (!takeAnswer(kMoneyAsk, handle))
+        return;
     money_ = money.availableText();
+    moneyTypeShown_ = moneyTypeAsked_;
     emit changed();
 }
 
 void TradeViewController::requestPositions()
 {
-    services_.queryInfoManager->requestPositionInfo(this, queryPositionFlag_);
+    QString handle;
+    services_.queryInfoManager->requestPositionInfo(this, queryPositionFlag_, &handle);
+    askedFor().ask(QString::fromLatin1(kPositionsAsk), handle);
 }
 
-void TradeViewController::queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table)
+void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
 {
+    if (!takeAnswer(kPositionsAsk, handle))
+        return;
     if (table)
         table->removeContentObjectWithMarketCode(5);
     positions_ = table;
@@ -835,8 +938,7 @@ void TradeViewController::doConfigOrderTimedOut(int)
 {
     alerts()->runAlert(
         AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
-    requestPositions();
-    requestMoneyInfo();
+    readAgainAfterUnknownOutcome();
 }
 
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
@@ -859,12 +961,18 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     // One box per outcome: the dialog's time-out may have told it already.
     if (dialog_.requestFailed(handle, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
-    if (isOrderOutcomeUnknown(error)) {
-        requestPositions();
-        requestMoneyInfo();
-    }
+    // Of an unknown outcome the order manager has the figures read again
+    // (readAgainAfterUnknownOutcome) once a trade server serves.
     emit changed();
     return true;
+}
+
+void TradeViewController::readAgainAfterUnknownOutcome()
+{
+    requestMoneyInfo();
+    requestPositions();
+    requestMaxQuantityInfo();
+    emit changed();
 }
 
 void TradeViewController::registerPages()

@@ -3,6 +3,7 @@
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/orders/OrderManager.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -40,13 +41,15 @@ struct TradeViewControllerServices {
 class TradeViewController : public MenuItemViewController,
                             public IDoConfigOrder,
                             public IUpdatePriceDelegate,
+                            public IUpdateTimesharingInfoDelegate,
                             public IQuoteOf5LevelDelegate,
                             public IStockTimesharingInfoDelegate,
                             public IMaxQuantityInfoDelegate,
                             public IMoneyInfoDelegate,
                             public IPositionInfoDelegate,
                             public IQuerySTStockListDelegate,
-                            public ITradeStockDelegate {
+                            public ITradeStockDelegate,
+                            public IReadAgainAfterOrder {
     Q_OBJECT
 public:
     static constexpr char kNoAccountMessage[] = "无可用的股东账户";
@@ -123,6 +126,11 @@ public:
 
     // Protocols.
     void updatePrice(const QString& price) override;
+    // The chart's cross-hair, relayed to the panel with the security of the
+    // code field; nothing while the field is empty or its security unknown.
+    bool updateTimesahringInfo(qint64 index) override;
+    bool updateCurrentTimesharingInfo() override;
+    bool recoverToCurrent() override;
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
     void doConfigOrderTimedOut(int type) override;
     void queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote) override;
@@ -137,11 +145,23 @@ public:
     bool querySTStockList(DataModel*, const QString&, const CSError&) override;
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
+    // Money, positions and the maximum, as after an accepted order.
+    void readAgainAfterUnknownOutcome() override;
 
 protected:
     void awakeFromNib() override;
     void initViewControls() override;
     void willDropRequests() override;
+    void clearAccountFigures() override;
+
+    // What the page's pending answers are for, each filed under its request
+    // handle: an answer under another handle came late.
+    static constexpr char kQuoteAsk[] = "quote";
+    static constexpr char kChartAsk[] = "timesharing";
+    static constexpr char kMaximumAsk[] = "maximum";
+    static constexpr char kMoneyAsk[] = "money";
+    static constexpr char kPositionsAsk[] = "positions";
+    static constexpr char kWarrantAsk[] = "warrant";
 
     // Replaced by the after-hours and warrant pages.
     virtual void initShareholderCodeAndOrderType();
@@ -198,6 +218,14 @@ protected:
     void lookUpTypedCode();
     void forgetShownSecurity();
     void requestMaxQuantityInfo();
+    // The account at `index` becomes the one the form acts on.
+    void chooseAccount(int index);
+    // The currency of the selected account's money (0 without an account).
+    qint32 selectedMoneyType() const;
+    void forgetMoneyOfOtherCurrency();
+    // Whether the answer under `handle` is the one `channel` awaits; it is
+    // taken (the channel settles) when so.
+    bool takeAnswer(const char* channel, const QString& handle);
     void requestMoneyInfo();
     void requestPositions();
     // The dialog (after the delisting warning when at risk) for the order
@@ -218,6 +246,9 @@ protected:
     QString stockCodeLabel_ = QStringLiteral("证券代码");
     QString priceLabel_, amountLabel_, maxAmountLabel_, orderButtonTitle_;
     QString currentStockCode_;
+    // The currency of the money figure shown (-1: none shown).
+    qint32 moneyTypeShown_ = -1;
+    qint32 moneyTypeAsked_ = -1;
     double increment_ = 0.01;
     double stepperValue_ = 0;
     bool priceHidden_ = false;

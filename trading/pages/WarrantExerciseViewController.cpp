@@ -57,24 +57,30 @@ void WarrantExerciseViewController::clearPrice()
 void WarrantExerciseViewController::queryQuotesOf5Level(
     DataModel* r, const QString& h, const RDOQuotesOf5Level& quote)
 {
-    const bool lookup = isNotRefresh_;
+    const bool lookup = isNotRefresh_ && askedFor().awaits(QString::fromLatin1(kQuoteAsk), h);
     TradeViewController::queryQuotesOf5Level(r, h, quote);
     if (!lookup || !safeForBody(code_))
         return;
     clearPrice();
-    services_.stockManager->requestQueryWarrantInfo(this, code_, quote.marketType);
+    QString handle;
+    services_.stockManager->requestQueryWarrantInfo(this, code_, quote.marketType, &handle);
+    askedFor().ask(QString::fromLatin1(kWarrantAsk), handle);
     emit changed();
 }
 
 bool WarrantExerciseViewController::queryQuotesOf5Level(DataModel* r, const QString& h, const CSError& e)
 {
-    if (isNotRefresh_)
+    if (isNotRefresh_ && askedFor().awaits(QString::fromLatin1(kQuoteAsk), h))
         clearPrice();
     return TradeViewController::queryQuotesOf5Level(r, h, e);
 }
 
-void WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&, const RDOWarrantInfo& info)
+void WarrantExerciseViewController::queryWarrantInfo(
+    DataModel*, const QString& handle, const RDOWarrantInfo& info)
 {
+    // The facts of a warrant the field no longer names came late.
+    if (!takeAnswer(kWarrantAsk, handle))
+        return;
     bool ok = false;
     const double price = info.exercisePrice.toDouble(&ok);
     if (!ok || info.warrantCode != code_) {
@@ -90,8 +96,9 @@ void WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&,
     emit changed();
 }
 
-bool WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString&, const CSError&)
+bool WarrantExerciseViewController::queryWarrantInfo(DataModel*, const QString& handle, const CSError&)
 {
+    takeAnswer(kWarrantAsk, handle);
     // No message; the price stays empty (cleared at the lookup).
     return true;
 }

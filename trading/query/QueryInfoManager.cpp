@@ -29,13 +29,16 @@ QString QueryInfoManager::requestPositionInfo(
         handle);
 }
 
-QString QueryInfoManager::requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId)
+QString QueryInfoManager::requestMoneyInfo(
+    IMoneyInfoDelegate* observer, qint32 type, const QString& fundId, QString* handle)
 {
     return sender_.send<tagMoneyInfoParam>(
-        DMQueryMoney::info.identifier, observer, [&](tagMoneyInfoParam& p, QString* m) {
+        DMQueryMoney::info.identifier, observer,
+        [&](tagMoneyInfoParam& p, QString* m) {
             return setParam(p, &tagMoneyInfoParam::moneyType, QString::number(type), m)
                 && setParam(p, &tagMoneyInfoParam::fundId, fundId, m);
-        });
+        },
+        handle);
 }
 
 QString QueryInfoManager::requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,

@@ -19,7 +19,8 @@ public:
     QString requestPositionInfo(IPositionInfoDelegate* observer, qint64 queryFlag, QString* handle = nullptr);
     // Money in currency `type` (0 人民币, 1 港币, 2 美元) of capital account
     // `fundId`, "" for the account of the login.
-    QString requestMoneyInfo(IMoneyInfoDelegate* observer, qint32 type, const QString& fundId);
+    QString requestMoneyInfo(
+        IMoneyInfoDelegate* observer, qint32 type, const QString& fundId, QString* handle = nullptr);
     // Nothing is sent, and no callback comes, when the shareholder account,
     // the code or the market code is not given at all.
     QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,

@@ -120,6 +120,9 @@ void QuoteInfoViewController::emptyInfo()
              QuoteField::lowerPriceText, QuoteField::maxVolumeText, QuoteField::halfOfMaxVolumeText })
         f(field).text.clear();
     chart_ = QuoteChartData();
+    // The security shown until now is no longer the panel's: a colour change
+    // or a cross-hair must not bring it back.
+    current_.reset();
     emit changed();
     emit chartChanged();
 }

@@ -67,10 +67,13 @@ using requestparam::setParam;
 
 } // namespace
 
-QString StockManager::requestQuota(IStockTimesharingInfoDelegate* observer, const QString& queryCode)
+QString StockManager::requestQuota(
+    IStockTimesharingInfoDelegate* observer, const QString& queryCode, QString* handle)
 {
-    return send<tagQuotaInfoParam>(DMStockTimesharingInfo::info.identifier, observer, kQuoteTimeout,
-        [&](tagQuotaInfoParam& p, QString* m) { return setParam(p, &tagQuotaInfoParam::code, queryCode, m); });
+    return send<tagQuotaInfoParam>(
+        DMStockTimesharingInfo::info.identifier, observer, kQuoteTimeout,
+        [&](tagQuotaInfoParam& p, QString* m) { return setParam(p, &tagQuotaInfoParam::code, queryCode, m); },
+        handle);
 }
 
 QString StockManager::requestQuotesOf5Level(IQuoteOf5LevelDelegate* observer, const QString& code)
@@ -101,18 +104,20 @@ QString StockManager::requestNewStockMarketCode(INewStockInfoDelegate* observer,
         });
 }
 
-QString StockManager::requestQueryWarrantInfo(
-    IQueryWarrantInfoDelegate* observer, const QString& warrantCode, const std::optional<QString>& marketCode)
+QString StockManager::requestQueryWarrantInfo(IQueryWarrantInfoDelegate* observer, const QString& warrantCode,
+    const std::optional<QString>& marketCode, QString* handle)
 {
     const std::optional<QString> prefix = commonUrl();
     if (!prefix)
         return QStringLiteral("没有已登录的账户");
-    return send<tagQueryWarrantInfoParam>(DMQueryWarrantInfo::info.identifier, observer, kTradeTimeout,
+    return send<tagQueryWarrantInfoParam>(
+        DMQueryWarrantInfo::info.identifier, observer, kTradeTimeout,
         [&](tagQueryWarrantInfoParam& p, QString* m) {
             return setParam(p, &tagQueryWarrantInfoParam::commonUrl, *prefix, m)
                 && setParam(p, &tagQueryWarrantInfoParam::warrantCode, warrantCode, m)
                 && setParam(p, &tagQueryWarrantInfoParam::marketCode, marketCode.value_or(QString()), m);
-        });
+        },
+        handle);
 }
 
 QString StockManager::requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link)

@@ -51,13 +51,15 @@ public:
 
     // --- Requests: each answers "" when sent (or filed with an equal pending
     // query), else why it was refused; the observer hears the reply ---
-    QString requestQuota(IStockTimesharingInfoDelegate* observer, const QString& queryCode);
+    // `handle` hears the request handle of a request that went out.
+    QString requestQuota(
+        IStockTimesharingInfoDelegate* observer, const QString& queryCode, QString* handle = nullptr);
     QString requestQuotesOf5Level(IQuoteOf5LevelDelegate* observer, const QString& code);
     // requestQuotesOf5LevelEx:Code: answers the request handle ("" when refused).
     QString requestQuotesOf5LevelEx(IQuoteOf5LevelDelegate* observer, const QString& code);
     QString requestNewStockMarketCode(INewStockInfoDelegate* observer, const QString& code);
     QString requestQueryWarrantInfo(IQueryWarrantInfoDelegate* observer, const QString& warrantCode,
-        const std::optional<QString>& marketCode);
+        const std::optional<QString>& marketCode, QString* handle = nullptr);
     // The status bar's index ticker; `link` as the menu stores it. An empty
     // link (a menu without a ticker node) sends nothing.
     QString requestQueryStockIndexInfo(IQueryStockIndexInfoDelegate* observer, const QString& link);

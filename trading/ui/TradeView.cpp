@@ -136,6 +136,9 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     connect(positionTableView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         page_.positionTableViewClicked(positionTableView_->tableModel()->sourceRow(index.row()));
     });
+    // The cross-hair shows the minute of the form's security, not of
+    // whatever the panel showed last.
+    quoteView_->setUpdateDelegate(&page_);
     page_.setDialogParent(this);
     refresh();
 }

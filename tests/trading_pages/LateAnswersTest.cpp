@@ -1,0 +1,225 @@
+// What the trading pages show belongs to the code and the account in their
+// fields now: an answer asked for another one is dropped, and an account
+// left behind takes its figures with it, whatever the new answers do.
+#include "support/Spin.h"
+#include "tools/broker-sim/BackOffice.h"
+#include "tools/broker-sim/Market.h"
+#include "trading/pages/AfTradeViewController.h"
+#include "trading/pages/WarrantExerciseViewController.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::spinUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+class LateAnswersTest : public pagestest::TradePageFixture {
+protected:
+    // Every answer asked for so far has come.
+    void settle() { testsupport::spinFor(150ms); }
+    bool money(const TradeViewController& page) { return !page.availableMoneyText().isEmpty(); }
+};
+
+// A maximum asked for one code, price or account and answered after another
+// was asked for is never shown beside the form.
+TEST_F(LateAnswersTest, ALateMaximumIsDropped)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    const struct {
+        const char* what;
+        std::function<void()> moveOn;
+        bool emptyAfter; // nothing asked again: the field stays empty
+    } ways[] = {
+        { "another code", [&] { page.setCodeText(QStringLiteral("999999")); }, true },
+        { "another price",
+            [&] {
+                page.setPriceText(QStringLiteral("1.00"));
+                page.priceEditEnd();
+            },
+            false },
+        // The maximum shown was the other account's: gone at once.
+        { "another account",
+            [&] {
+                page.shareholderCodePButtonSelectedChanged(1 - page.selectedAccount());
+                EXPECT_TRUE(page.maxAmountText().isEmpty());
+            },
+            false },
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        lookUp(page, QStringLiteral("600000"));
+        sim.withholdNext(brokersim::kMaxQuantityFunction);
+        page.setPriceText(QStringLiteral("9.00"));
+        page.priceEditEnd();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.clearReceived();
+        way.moveOn();
+        settle();
+        const QString shown = page.maxAmountText();
+        EXPECT_EQ(shown.isEmpty(), way.emptyAfter) << qPrintable(shown);
+        sim.releaseWithheld();
+        settle();
+        EXPECT_EQ(page.maxAmountText(), shown);
+    }
+}
+
+// Money of the shareholder account left behind (another currency) or of the
+// login account left behind is gone, even when the new query fails.
+TEST_F(LateAnswersTest, MoneyOfAnotherAccountIsNeverShown)
+{
+    logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+        { QStringLiteral("深圳B股"), "2", "C101000001" } });
+    TradeViewController& page = openPage(10000);
+    ASSERT_TRUE(spinUntil([&] { return money(page); }));
+
+    // The B-share account's query fails.
+    sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
+    page.shareholderCodePButtonSelectedChanged(1);
+    EXPECT_FALSE(money(page));
+    settle();
+    EXPECT_FALSE(money(page)) << qPrintable(page.availableMoneyText());
+
+    // Back to the first account, its answer held back; the B-share account
+    // again, answered: the first account's late figure is dropped.
+    sim.withholdNext(brokersim::kMoneyFunction);
+    page.shareholderCodePButtonSelectedChanged(0);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.answerTablesNext(brokersim::kMoneyFunction,
+        { brokersim::Table()
+                .column(QStringLiteral("fundid"))
+                .column(QStringLiteral("~moneytype"))
+                .column(QStringLiteral("fundavl"))
+                .row({ "010100000002", "港币", "1234.00" }) });
+    page.shareholderCodePButtonSelectedChanged(1);
+    ASSERT_TRUE(spinUntil([&] { return money(page); }));
+    const QString bShares = page.availableMoneyText();
+    EXPECT_EQ(bShares, QStringLiteral("1234.00元"));
+    sim.releaseWithheld();
+    settle();
+    EXPECT_EQ(page.availableMoneyText(), bShares);
+
+    // Another login account whose money query fails.
+    sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
+    page.loginAccountChanged();
+    EXPECT_FALSE(money(page));
+    settle();
+    EXPECT_FALSE(money(page)) << qPrintable(page.availableMoneyText());
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+// A quote of the code typed before, answered after the next one filled the
+// form, does not fill it again: the price typed since stays.
+TEST_F(LateAnswersTest, ALateQuoteDoesNotRefillTheForm)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page.setCodeText(QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    lookUp(page, QStringLiteral("000001"));
+    settle();
+    page.setPriceText(QStringLiteral("12.34"));
+    page.priceEditEnd();
+    sim.clearReceived();
+    sim.releaseWithheld();
+    settle();
+    EXPECT_EQ(page.priceText(), QStringLiteral("12.34"));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("000001"))->name);
+    EXPECT_EQ(sim.receivedCount(brokersim::kTimesharingFunction), 0);
+}
+
+// The warrant's facts asked for the code typed before never touch the
+// exercise price of the code in the field.
+TEST_F(LateAnswersTest, LateWarrantFactsLeaveThePriceOfTheCodeInTheField)
+{
+    logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" } });
+    auto node = std::make_shared<BaseNode>();
+    node->nodeLinkId = 80000;
+    WarrantExerciseViewController page(node);
+    page.setAlertPresenter(&alerts);
+    page.load();
+    sim.withholdNext(brokersim::kWarrantInfoFunction);
+    page.setCodeText(QStringLiteral("580026"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    // Another code whose facts say 1.5.
+    sim.answerTablesNext(brokersim::kWarrantInfoFunction,
+        { brokersim::Table()
+                .column(QStringLiteral("warrantcode"))
+                .column(QStringLiteral("stkcode"))
+                .column(QStringLiteral("exerprice"))
+                .column(QStringLiteral("market"))
+                .row({ "600000", "600000", "1.5", "1" }) });
+    page.setCodeText(QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return page.priceText() == QStringLiteral("1.500"); }));
+    sim.releaseWithheld();
+    settle();
+    EXPECT_EQ(page.priceText(), QStringLiteral("1.500"));
+}
+
+// A position of the same code in another account: the maximum of the
+// account left is gone at the click, whatever the lookup that follows does.
+TEST_F(LateAnswersTest, APositionOfAnotherAccountClearsTheMaximum)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
+    TradeViewController& page = openPage(10001);
+    lookUp(page, QStringLiteral("600000"));
+    ASSERT_EQ(page.selectedAccount(), 1);
+    ASSERT_TRUE(
+        spinUntil([&] { return page.positions() && page.positions()->contentObjectArray().size() > 0; }));
+    int row = -1;
+    for (int i = 0; i < page.positions()->contentObjectArray().size(); ++i)
+        if (page.positions()->contentObjectArray()[i].value<RDOPositionDetail>().stockCode == "600000")
+            row = i;
+    ASSERT_GE(row, 0);
+    sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停"));
+    sim.clearReceived();
+    page.positionTableViewClicked(row);
+    EXPECT_EQ(page.selectedAccount(), 2);
+    EXPECT_TRUE(page.maxAmountText().isEmpty()) << qPrintable(page.maxAmountText());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kTimesharingFunction) == 1; }));
+    settle();
+    EXPECT_TRUE(page.maxAmountText().isEmpty()) << qPrintable(page.maxAmountText());
+    EXPECT_EQ(page.selectedAccount(), 2);
+}
+
+// Every trading page forgets the money, the maximum and the holdings of the
+// login account left behind before it asks for the new one's, whatever the
+// new answers do.
+TEST_F(LateAnswersTest, EveryPageClearsTheFiguresOfTheAccountLeft)
+{
+    logInWithShareholders();
+    const struct {
+        const char* what;
+        qint64 link;
+        std::function<std::unique_ptr<TradeViewController>(BaseNode::Ptr)> make;
+    } kinds[] = {
+        { "buy", 10000, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
+        { "sell", 10001, [](BaseNode::Ptr n) { return std::make_unique<TradeViewController>(n); } },
+        { "after-hours", 10007, [](BaseNode::Ptr n) { return std::make_unique<AfTradeViewController>(n); } },
+        { "warrant", 80000,
+            [](BaseNode::Ptr n) { return std::make_unique<WarrantExerciseViewController>(n); } },
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        auto node = std::make_shared<BaseNode>();
+        node->nodeLinkId = kind.link;
+        std::unique_ptr<TradeViewController> page = kind.make(node);
+        page->setAlertPresenter(&alerts);
+        page->load();
+        ASSERT_TRUE(spinUntil([&] { return money(*page) && page->positions(); }));
+        sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
+        sim.answerErrorNext(brokersim::kPositionsFunction, -1, QStringLiteral("系统忙"));
+        page->loginAccountChanged();
+        settle();
+        EXPECT_FALSE(money(*page)) << qPrintable(page->availableMoneyText());
+        EXPECT_FALSE(page->positions());
+        EXPECT_TRUE(page->maxAmountText().isEmpty());
+    }
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+} // namespace
