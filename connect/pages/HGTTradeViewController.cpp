@@ -283,8 +283,21 @@ void HGTTradeViewController::responderToNext(int field)
 void HGTTradeViewController::selectAccount(int index)
 {
     if (index >= 0 && index < accountTitles_.size())
-        selectedIndex_ = index;
+        chooseAccount(index);
     emit changed();
+}
+
+void HGTTradeViewController::chooseAccount(int index)
+{
+    const QString before = selectedSecurityId();
+    selectedIndex_ = index;
+    if (selectedSecurityId() == before)
+        return;
+    // The maximum and step were asked with the account left: they go, and
+    // so does the answer still on its way for it.
+    askedFor().settle(QString::fromLatin1(kMaximum));
+    maxQuantity_.clear();
+    priceStep_.clear();
 }
 
 void HGTTradeViewController::orderTypeChanged(int index)
@@ -373,7 +386,7 @@ void HGTTradeViewController::fillFromPosition(const QString& code, const QString
     nameHidden_ = false;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
         if (securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoId)).toString() == securityId) {
-            selectedIndex_ = i;
+            chooseAccount(i);
             break;
         }
     }

@@ -158,6 +158,9 @@ private:
     // unit, book, chart) and every answer still awaited for it.
     void clearCodeFigures();
     void codeNowNames();
+    // Selects the shareholder account at `index`; another account than the
+    // one selected forgets the maximum and step asked with that one.
+    void chooseAccount(int index);
     void askQuote(bool refresh);
     void initTradeInfo();
     void startRefreshTimer();

@@ -610,6 +610,49 @@ TEST_F(HGTPageTest, APositionClickReadsTheRowsRecordWhateverItsColumnsAreCalled)
     }
 }
 
+// The maximum and price step are asked with the shareholder account: every
+// way to another account (the pop-up, a position of the other one) takes
+// them off, and an answer still on its way for the account left is dropped.
+TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
+{
+    logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
+    HGTTradeViewController& page = openPage();
+    ASSERT_EQ(page.accountTitles().size(), 2);
+    lookUp(page, QStringLiteral("00700"));
+    DataModel* maxima = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryCombInfo::info.identifier);
+    ASSERT_NE(maxima, nullptr);
+
+    // The pop-up, while the first account's maximum is held back.
+    sim.withholdNext(brokersim::kHKCombInfoFunction);
+    page.setPriceText(QStringLiteral("370.000"));
+    page.priceEditEnd(false);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page.selectAccount(1);
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    EXPECT_TRUE(page.priceStepText().isEmpty());
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return maxima->pendingHandleCount() == 0; }));
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+
+    // A position of the first account with the same code.
+    page.priceEditEnd(false);
+    ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
+    const VEKTCRS set = logintest::HomeFixture::set(brokersim::Table()
+            .described("stkcode", "代码")
+            .described("stkname", "名称")
+            .described("secuid", "账户")
+            .row({ "00700", "港华控股", "A101000001" }));
+    page.queryPositionInfo(nullptr, QString(), DMPositionInfo::reply({ set }));
+    page.positionTableClick(0);
+    EXPECT_EQ(page.selectedAccount(), 0);
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    EXPECT_TRUE(page.priceStepText().isEmpty());
+    // The same account again keeps what was asked with it.
+    ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
+    page.selectAccount(0);
+    EXPECT_FALSE(page.maxQuantityText().isEmpty());
+}
+
 // The maximum and the trading unit of the code shown go when the answer to
 // the latest question about them fails: a figure of another price or of an
 // earlier answer is never left standing as this one's.
