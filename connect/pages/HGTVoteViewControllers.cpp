@@ -61,6 +61,15 @@ void HGTVoteViewController::fieldEditEnd(Field field)
     emit changed();
 }
 
+void HGTVoteViewController::clearAccountFigures()
+{
+    // The numbers typed were the previous account's vote, as the order
+    // page's quantity was its order: the form starts again empty.
+    for (QString& field : fields_)
+        field.clear();
+    HGTDeclarePage::clearAccountFigures();
+}
+
 bool HGTVoteViewController::verifyInput()
 {
     if (accountTitles().isEmpty()) {
@@ -127,6 +136,15 @@ void HGTOtherVoteViewController::fieldEditEnd(Field field)
     }
     responderToNext(field);
     emit changed();
+}
+
+void HGTOtherVoteViewController::clearAccountFigures()
+{
+    // The previous account's declaration: the form starts again empty.
+    for (QString& field : fields_)
+        field.clear();
+    voteType_ = 0;
+    HGTDeclarePage::clearAccountFigures();
 }
 
 bool HGTOtherVoteViewController::verifyInput()

@@ -62,6 +62,7 @@ public:
 
 protected:
     int controlCount() const override { return 6; }
+    void clearAccountFigures() override;
     bool verifyInput() override;
     void runConfirmation() override;
 
@@ -102,6 +103,7 @@ public:
 
 protected:
     int controlCount() const override { return 3; }
+    void clearAccountFigures() override;
     bool verifyInput() override;
     void runConfirmation() override;
 

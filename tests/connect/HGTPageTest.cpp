@@ -721,3 +721,45 @@ TEST_F(HGTPageTest, APositionHandedOverAndALateRefreshKeepToTheCodeShown)
     EXPECT_EQ(page.priceText(), price);
     EXPECT_FALSE(page.refreshWaiting());
 }
+
+// The numbers typed on the vote and declaration pages were the previous
+// account's: after an account change the form starts again empty, as the
+// order page's does, and the button finds nothing to confirm.
+TEST_F(HGTPageTest, AnAccountChangeEmptiesTheVoteAndDeclarationForms)
+{
+    logInWithShareholders();
+    bool dialogShown = false;
+    whenShown([&](OrderAlertWindowController& c) {
+        dialogShown = true;
+        c.cancelButtonClicked();
+    });
+    auto& vote = openPage<HGTVoteViewController>();
+    using V = HGTVoteViewController;
+    for (V::Field f : { V::PublicNo, V::BillNo, V::Up, V::Down, V::Free })
+        vote.setFieldText(f, QStringLiteral("1%1").arg(int(f)));
+    auto& declare = openPage<HGTOtherVoteViewController>();
+    using D = HGTOtherVoteViewController;
+    declare.selectVoteType(2);
+    declare.setFieldText(D::OrgNo, QStringLiteral("A01"));
+    declare.setFieldText(D::Quantity, QStringLiteral("300"));
+    for (HGTTradeViewController* page :
+        { static_cast<HGTTradeViewController*>(&vote), static_cast<HGTTradeViewController*>(&declare) })
+        page->setCodeText(QStringLiteral("00700"));
+
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    EXPECT_TRUE(vote.codeText().isEmpty());
+    EXPECT_TRUE(declare.codeText().isEmpty());
+    for (V::Field f : { V::PublicNo, V::BillNo, V::Up, V::Down, V::Free })
+        EXPECT_TRUE(vote.fieldText(f).isEmpty()) << int(f) << qPrintable(vote.fieldText(f));
+    for (D::Field f : { D::OrgNo, D::Quantity })
+        EXPECT_TRUE(declare.fieldText(f).isEmpty()) << int(f) << qPrintable(declare.fieldText(f));
+    EXPECT_EQ(declare.selectedVoteType(), 0);
+
+    alerts.shown.clear();
+    vote.orderButtonClick();
+    declare.orderButtonClick();
+    EXPECT_FALSE(dialogShown);
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(V::kMissingInputMessage));
+    EXPECT_EQ(alerts.shown[1].text, QString::fromUtf8(D::kMissingInputMessage));
+}
