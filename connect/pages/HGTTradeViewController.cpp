@@ -355,11 +355,15 @@ void HGTTradeViewController::requestCombInfo(const QString& code)
         return;
     const QString handle = services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(),
         isSale(), price_, kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
-    // Only the answer to the latest question is shown.
-    if (handle.isEmpty())
+    // Only the answer to the latest question is shown; a question that could
+    // not be sent is answered by nothing, and leaves no earlier figure.
+    if (handle.isEmpty()) {
         askedFor().settle(QString::fromLatin1(kMaximum));
-    else
+        maxQuantity_.clear();
+        priceStep_.clear();
+    } else {
         askedFor().ask(QString::fromLatin1(kMaximum), handle);
+    }
 }
 
 // --- Positions ---

@@ -675,6 +675,19 @@ TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
     EXPECT_TRUE(page.priceStepText().isEmpty());
     EXPECT_EQ(page.lotText(), QStringLiteral("100股"));
 
+    // A price the request cannot carry: nothing is asked, and the maximum of
+    // the price before is not left standing.
+    page.setPriceText(QStringLiteral("370.000"));
+    page.priceEditEnd(false);
+    ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
+    const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
+    page.setPriceText(QString(300, u'9'));
+    page.priceEditEnd(false);
+    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    EXPECT_TRUE(page.priceStepText().isEmpty());
+    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), maxima);
+
     // The same code asked again: its trading unit fails.
     sim.answerErrorNext(brokersim::kHKLotSizeFunction, -1, QStringLiteral("查询失败"));
     const qsizetype lots = sim.receivedCount(brokersim::kHKLotSizeFunction);
