@@ -91,6 +91,10 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
             // the next field takes the focus only after Return or Tab, a
             // field clicked keeps it.
             onEditingEnd(edit, [this, f = row.field](bool toNext) {
+                // The form's controller goes first on another account: the
+                // field's editing then ends as it is taken away, for nobody.
+                if (!controller_)
+                    return;
                 controller_->codeEditEnd(f);
                 if (!toNext)
                     return;

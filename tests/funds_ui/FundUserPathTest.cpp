@@ -384,3 +384,22 @@ TEST_F(FundUserPathTest, TheRiskQuestionnaireOpensFromTheMenuAndStoresTheNewLeve
     EXPECT_EQ(receivedOf(brokersim::kRiskSubmitExFunction).size(), 1);
 }
 
+
+// Another account while a code is being typed: the form the field belonged to
+// goes, and the field's end of editing, which comes as it goes, is nobody's.
+TEST_F(FundUserPathTest, AnotherAccountWhileACodeIsTypedEndsTheEditingQuietly)
+{
+    QWidget* page = openPage(QStringLiteral("基金申购"));
+    ASSERT_TRUE(page);
+    QPointer<QLineEdit> code = page->findChild<QLineEdit*>("fundCodeText");
+    ASSERT_TRUE(code);
+    code->setFocus();
+    ASSERT_TRUE(spinUntil([&] { return code->hasFocus(); }));
+    QTest::keyClicks(code, "1");
+    NotificationCenter::getInstance()->postNotification(2);
+    ASSERT_TRUE(spinUntil([&] { return code.isNull(); }));
+    QLineEdit* fresh = page->findChild<QLineEdit*>("fundCodeText");
+    ASSERT_TRUE(fresh);
+    EXPECT_TRUE(fresh->text().isEmpty());
+    EXPECT_EQ(shownWindow<QMessageBox>(), nullptr);
+}
