@@ -2,6 +2,7 @@
 
 #include "core/DMNotificationCenter.h"
 #include "core/SystemInfo.h"
+#include "login/CommonUrl.h"
 #include "login/SharedInstance.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
@@ -75,6 +76,7 @@ void AccountManager::reconnectNetwork(const platform::Notification& notification
         return;
     // The address the reset's lookup finds later comes to ipMacAddressInfo.
     IPMacAddressInfo::sharedInstance()->setDelegate(this);
+    foundPublicIP_.reset();
     systemInfo->resetInfo();
     const QString local = systemInfo->ipAddress().value_or(QString());
     const std::optional<QString> published = systemInfo->publicIPAddress();
@@ -86,6 +88,7 @@ void AccountManager::ipMacAddressInfo(IPMacAddressInfo&, const QString& publicIP
 {
     if (!isIPLiteral(publicIP))
         return;
+    foundPublicIP_ = publicIP;
     fixAllPrefixes(deviceString(publicIP));
 }
 
@@ -116,6 +119,15 @@ void AccountManager::addActiveAccount(const AccountPtr& account)
         at = qint64(loginAccountArray.size()) - 1;
     }
     activedAccountIndex = at;
+    // Its login may have been asked with the address before the one found
+    // since; the network address's second field is the public one.
+    if (foundPublicIP_) {
+        const QString sent = commonurl::firstValue(account->commonUrlString, QStringLiteral("netaddr"))
+                                 .value_or(QString())
+                                 .section(QLatin1Char('|'), 1, 1);
+        if (sent != *foundPublicIP_)
+            account->fixIPInfo(deviceString(*foundPublicIP_));
+    }
 }
 
 void AccountManager::logoutCurrentActiveAccount()

@@ -81,4 +81,7 @@ private:
     QVariantMap accountInfoDict;
     qint64 activedAccountIndex = 0;
     SystemInfo* systemInfo;
+    // The public address the lookup after the last reconnect found: a login
+    // asked before it came back names the one before.
+    std::optional<QString> foundPublicIP_;
 };

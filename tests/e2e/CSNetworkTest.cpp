@@ -239,6 +239,19 @@ TEST_F(CSNetworkE2E, LogonAndSessionRepliesThatHoldNoRecordSet)
     EXPECT_EQ(sim.receivedCount(kSessionFunction), 1);
     EXPECT_TRUE(receivedOf(kEcho).size() == 1);
     EXPECT_EQ(net->requestCount(), 0);
+
+    // Over HTTP alike.
+    net = std::make_unique<CSNetwork>();
+    net->connectTo(httpServer());
+    sim.answerNotRecordSetNext(kSessionFunction);
+    Observer overHttp;
+    echo(overHttp, QStringLiteral("http"), true, 30);
+    ASSERT_TRUE(waitCalls(overHttp, 1));
+    ASSERT_EQ(overHttp.errors.size(), 1u);
+    EXPECT_EQ(overHttp.errors[0].second, CSErrors::sessionParam());
+    spinFor(100ms);
+    EXPECT_EQ(sim.receivedCount(kSessionFunction), 2);
+    EXPECT_EQ(net->requestCount(), 0);
 }
 
 TEST_F(CSNetworkE2E, Status100FetchesANewSessionAndResendsUnderTheSameId)

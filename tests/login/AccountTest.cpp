@@ -383,6 +383,44 @@ TEST_F(AccountTest, LoggedInAccountsActiveOneLogoutAndReconnect)
     EXPECT_EQ(manager.activeAccountIndex(), -1);
 }
 
+// A login asked before the lookup found the public address comes back with
+// the address before it: the account added then takes the found one like the
+// others. One whose login already named it keeps its prefix as it came.
+TEST_F(AccountTest, AnAccountLoggedInWhileTheLookupRanTakesTheAddressFound)
+{
+    AccountManager manager;
+    const QString mac = SystemInfo::getInstance()->macAddress().value_or(QString());
+    const auto device = [&](const QString& publicIP) {
+        return QStringLiteral("M:10.1.2.3|%1|MAC:%2|SN:C02XYZ|DN:S3DISK").arg(publicIP, mac);
+    };
+    auto a = loggedIn(QStringLiteral("custid=A&netaddr=OLD"));
+    a->customerNumber = "A";
+    manager.addActiveAccount(a);
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    manager.ipMacAddressInfo(*IPMacAddressInfo::sharedInstance(), QStringLiteral("61.2.3.4"));
+    EXPECT_EQ(a->commonUrlString, QStringLiteral("custid=A&netaddr=%1").arg(device("61.2.3.4")));
+
+    auto late = loggedIn(QStringLiteral("custid=B&netaddr=%1|ver1.0").arg(device("203.0.113.7")));
+    late->customerNumber = "B";
+    manager.addActiveAccount(late);
+    EXPECT_EQ(late->commonUrlString, QStringLiteral("custid=B&netaddr=%1").arg(device("61.2.3.4")));
+
+    const QString named = QStringLiteral("custid=C&netaddr=%1|ver1.0").arg(device("61.2.3.4"));
+    auto current = loggedIn(named);
+    current->customerNumber = "C";
+    manager.addActiveAccount(current);
+    EXPECT_EQ(current->commonUrlString, named);
+
+    // After the next reconnect, until its lookup finds an address, an account
+    // comes as it logged in.
+    DMNotificationCenter::getInstance()->postNotification(2, QVariant(1));
+    const QString before = QStringLiteral("custid=D&netaddr=%1|ver1.0").arg(device("198.51.100.4"));
+    auto next = loggedIn(before);
+    next->customerNumber = "D";
+    manager.addActiveAccount(next);
+    EXPECT_EQ(next->commonUrlString, before);
+}
+
 TEST_F(AccountTest, BranchListStoreAndLookups)
 {
     const VEKTCRS reply = set(Table()

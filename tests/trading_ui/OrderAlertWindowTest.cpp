@@ -143,7 +143,10 @@ TEST_F(OrderAlertWindowTest, EveryRowShowsWholeAlsoInALargerFont)
             }
             EXPECT_GE(tip.height(), w->findChild<QLabel*>("tipText")->sizeHint().height());
             EXPECT_LE(tip.bottom(), button.top());
-            EXPECT_EQ(button.height(), 30);
+            if (!row.pixels)
+                EXPECT_EQ(button.height(), 30);
+            else
+                EXPECT_GE(button.height(), w->findChild<QPushButton*>("confirmButton")->sizeHint().height());
             c.cancelButtonClicked();
         });
         OrderAlertWindowController dialog(&page);
@@ -250,7 +253,7 @@ TEST_F(OrderAlertWindowTest, EveryKindShowsWholeAtItsSizeAndInALargeFont)
         { 25, 220, {}, {} },
     };
     const QFont appFont = QApplication::font();
-    for (const int pixels : { 0, 24 }) {
+    for (const int pixels : { 0, 20, 24 }) {
         if (pixels) {
             QFont large = appFont;
             large.setPixelSize(pixels);
@@ -308,6 +311,11 @@ TEST_F(OrderAlertWindowTest, EveryKindShowsWholeAtItsSizeAndInALargeFont)
                 for (QPushButton* button : { confirm, cancel }) {
                     SCOPED_TRACE(button->objectName().toStdString());
                     EXPECT_GE(button->width(), button->sizeHint().width());
+                    // The title whole from top to bottom too; the roomy
+                    // height of the default font stays as it is.
+                    EXPECT_GE(button->height(), button->sizeHint().height());
+                    if (!pixels)
+                        EXPECT_EQ(button->height(), 30);
                     EXPECT_TRUE(w->rect().contains(button->geometry()));
                 }
                 EXPECT_LT(cancel->geometry().right(), confirm->geometry().left());

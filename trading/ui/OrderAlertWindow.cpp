@@ -294,13 +294,20 @@ void OrderAlertWindow::refresh()
     const int cancelWidth = std::max(80, cancelButton_->sizeHint().width());
     // Right of the progress indicator, 20 points in from either side.
     size.setWidth(std::max(size.width(), 100 + cancelWidth + 10 + confirmWidth + 20));
+    // Buttons whose titles need more than the roomy height grow upwards, the
+    // window with them, and lift the question and the message as much.
+    const int buttonHeight = std::max(
+        { ui::kDialogButtonHeight, confirmButton_->sizeHint().height(), cancelButton_->sizeHint().height() });
+    const int buttonsMore = buttonHeight - ui::kDialogButtonHeight;
+    size.rheight() += buttonsMore;
+    const int band = 55 + buttonsMore; // below the question
     if (columns) {
         // The texts are top-aligned; 5 points apart from the question, as drawn.
-        const int tipTop = size.height() - 55 - tipHeight;
+        const int tipTop = size.height() - band - tipHeight;
         size.rheight() += std::max(0, names.top() + needHeight + 5 - tipTop);
     }
     // The message ends 5 points above the question where it shows one.
-    const int warningRoom = size.height() - 90 - (c.tipVisible() ? tipHeight - 20 : 0);
+    const int warningRoom = size.height() - 90 - buttonsMore - (c.tipVisible() ? tipHeight - 20 : 0);
     warningText_->setText(c.warningText());
     const bool warning = c.warningVisible() && !c.warningText().isEmpty();
     if (warning)
@@ -309,14 +316,16 @@ void OrderAlertWindow::refresh()
     const int h = size.height();
     titleText_->setGeometry(names);
     contentText_->setGeometry(values);
-    tipText_->setGeometry(10, h - 55 - tipHeight, size.width() - 20, tipHeight);
+    tipText_->setGeometry(10, h - band - tipHeight, size.width() - 20, tipHeight);
     warningText_->setVisible(warning);
-    warningText_->setGeometry(20, 10, size.width() - 40, h - 80 - 10 - (c.tipVisible() ? tipHeight - 20 : 0));
-    orderProgress_->setGeometry(20, h - 40, 60, 16);
+    warningText_->setGeometry(
+        20, 10, size.width() - 40, h - 80 - 10 - buttonsMore - (c.tipVisible() ? tipHeight - 20 : 0));
+    orderProgress_->setGeometry(20, h - 40 - buttonsMore / 2, 60, 16);
     orderProgress_->setVisible(c.isBusy());
     cancelButton_->setGeometry(
-        size.width() - 20 - confirmWidth - 10 - cancelWidth, h - 46, cancelWidth, ui::kDialogButtonHeight);
-    confirmButton_->setGeometry(size.width() - 20 - confirmWidth, h - 46, confirmWidth, ui::kDialogButtonHeight);
+        size.width() - 20 - confirmWidth - 10 - cancelWidth, h - 46 - buttonsMore, cancelWidth, buttonHeight);
+    confirmButton_->setGeometry(
+        size.width() - 20 - confirmWidth, h - 46 - buttonsMore, confirmWidth, buttonHeight);
     cancelButton_->setEnabled(!c.isBusy());
     confirmButton_->setEnabled(!c.isBusy());
     if (auto* parent = qobject_cast<QWidget*>(c.parentWindow()))
