@@ -859,3 +859,21 @@ TEST_F(TradeViewControllerTest, AnAnswerAfterTheLockBelongsToItsOwnOrderOnly)
 }
 
 } // namespace
+
+// A code typed while a picked position is still being looked up is a code
+// of its own: its quote fills the name and picks the account of its market.
+TEST_F(TradeViewControllerTest, ACodeTypedOverAPickedPositionFollowsItsOwnMarket)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("000001")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("000001")));
+    ASSERT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("0101000001")));
+    page.setCodeText(QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
+    EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
+    page.setQuantityText(QStringLiteral("100"));
+    expectBody(placeOrder(page), "A101000001", "1", "S", page.priceText());
+}

@@ -366,6 +366,9 @@ void TradeViewController::stockCodeEditEnd()
 
 void TradeViewController::lookUpTypedCode()
 {
+    // A position picked before is no longer what is looked up: its answer
+    // will be dropped as late, and this code's fills name and account.
+    tradePosition_ = false;
     // The account chosen for the security shown before is not this code's:
     // back to the first one until the quote names the market.
     if (code_ != currentStockCode_ && !securityInfoArray_.isEmpty() && selectedIndex_ != 0) {
