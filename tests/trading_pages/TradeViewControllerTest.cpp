@@ -877,3 +877,32 @@ TEST_F(TradeViewControllerTest, ACodeTypedOverAPickedPositionFollowsItsOwnMarket
     page.setQuantityText(QStringLiteral("100"));
     expectBody(placeOrder(page), "A101000001", "1", "S", page.priceText());
 }
+
+// The risk list is read for the code the dialog is opened for: a code
+// changed after the list's answer and before the dialog still gets its
+// warning.
+TEST_F(TradeViewControllerTest, TheRiskWarningIsOfTheCodeTheDialogShows)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.orderTypePButtonSelected(
+        int(page.orderTypeTitles().indexOf(QStringLiteral("五档即时成交剩余撤销"))));
+    ASSERT_TRUE(page.priceHidden());
+    page.setQuantityText(QStringLiteral("100"));
+    std::optional<QString> confirmedCode;
+    whenShown([&](OrderAlertWindowController& d) {
+        confirmedCode = d.orderParam().stockCode();
+        d.cancelButtonClicked();
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page.querySTStockList(nullptr, QString(), std::vector<QString> { QStringLiteral("600087") });
+    page.setCodeText(QStringLiteral("600087"));
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+    ASSERT_EQ(confirmedCode, QStringLiteral("600087"));
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown.front().text, QString::fromUtf8(TradeViewController::kDelistText));
+    sim.releaseWithheld();
+}
