@@ -422,3 +422,28 @@ TEST_F(PurchasePageTest, ALateMaximumOfTheIssueBeforeIsDropped)
     ASSERT_TRUE(spinUntil([&] { return after.done(); }));
     EXPECT_EQ(page().maxCanPurchaseText(), QStringLiteral("777股"));
 }
+
+// A dialog still waiting for the customer holds the subscription of the
+// account left behind: an account change closes it, and nothing goes out.
+TEST_F(PurchasePageTest, AnAccountChangeClosesTheDialogOfTheAccountBefore)
+{
+    bool stillShown = false;
+    OrderAlertWindowController::setShownHookForTesting([this, &stillShown](OrderAlertWindowController& c) {
+        ++shown;
+        QTimer::singleShot(0, &c, [&c, this, &stillShown] {
+            page().loginAccountChanged();
+            stillShown = c.isShown();
+            if (stillShown)
+                c.confirmButtonClicked();
+        });
+    });
+    page().setQuantityText(QStringLiteral("1000"));
+    page().purchaseButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return shown == 1 && !page().isBusy(); }));
+    EXPECT_FALSE(stillShown);
+    // Whatever a confirmation would have sent has had time to arrive.
+    OrdersOfTodayCatcher after;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+}

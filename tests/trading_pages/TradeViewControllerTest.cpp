@@ -859,3 +859,50 @@ TEST_F(TradeViewControllerTest, AnAnswerAfterTheLockBelongsToItsOwnOrderOnly)
 }
 
 } // namespace
+
+// A code typed while a picked position is still being looked up is a code
+// of its own: its quote fills the name and picks the account of its market.
+TEST_F(TradeViewControllerTest, ACodeTypedOverAPickedPositionFollowsItsOwnMarket)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("000001")) >= 0; }));
+    page.positionTableViewClicked(rowOf(page, QStringLiteral("000001")));
+    ASSERT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("0101000001")));
+    page.setCodeText(QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("600000"))->name);
+    EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
+    page.setQuantityText(QStringLiteral("100"));
+    expectBody(placeOrder(page), "A101000001", "1", "S", page.priceText());
+}
+
+// The risk list is read for the code the dialog is opened for: a code
+// changed after the list's answer and before the dialog still gets its
+// warning.
+TEST_F(TradeViewControllerTest, TheRiskWarningIsOfTheCodeTheDialogShows)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    lookUpAnew(page, QStringLiteral("600000"));
+    page.orderTypePButtonSelected(
+        int(page.orderTypeTitles().indexOf(QStringLiteral("五档即时成交剩余撤销"))));
+    ASSERT_TRUE(page.priceHidden());
+    page.setQuantityText(QStringLiteral("100"));
+    std::optional<QString> confirmedCode;
+    whenShown([&](OrderAlertWindowController& d) {
+        confirmedCode = d.orderParam().stockCode();
+        d.cancelButtonClicked();
+    });
+    sim.withholdNext(brokersim::kRiskWarningListFunction);
+    page.orderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page.querySTStockList(nullptr, QString(), std::vector<QString> { QStringLiteral("600087") });
+    page.setCodeText(QStringLiteral("600087"));
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+    ASSERT_EQ(confirmedCode, QStringLiteral("600087"));
+    ASSERT_FALSE(alerts.shown.empty());
+    EXPECT_EQ(alerts.shown.front().text, QString::fromUtf8(TradeViewController::kDelistText));
+    sim.releaseWithheld();
+}

@@ -159,3 +159,27 @@ TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAcc
 }
 
 } // namespace
+
+// A code shortened while its quote is on the way keeps the form as it was:
+// no warrant facts are asked for a code the field no longer holds.
+TEST_F(WarrantExerciseViewControllerTest, AShortenedCodeAsksNoWarrantFacts)
+{
+    sim.withholdNext(brokersim::kQuote5LevelExFunction);
+    page->setCodeText(QStringLiteral("580026"));
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    page->setCodeText(QStringLiteral("58002"));
+    sim.releaseWithheld();
+    // Answers on each server come in order: these follow the page's.
+    quotetest::QuoteCatcher quote;
+    StockManager::getInstance()->requestQuotesOf5LevelEx(&quote, QStringLiteral("600000"));
+    ASSERT_TRUE(spinUntil([&] { return quote.done(); }));
+    pagestest::OrdersOfTodayCatcher orders;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&orders);
+    ASSERT_TRUE(spinUntil([&] { return orders.done(); }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kWarrantInfoFunction), 0);
+    EXPECT_TRUE(page->priceText().isEmpty());
+    page->setQuantityText(QStringLiteral("100"));
+    page->orderButtonClicked();
+    EXPECT_FALSE(page->isBusy());
+    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
+}

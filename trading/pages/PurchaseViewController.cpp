@@ -47,9 +47,14 @@ PurchaseViewController::~PurchaseViewController()
 
 void PurchaseViewController::willDropRequests()
 {
-    // A reply dropped with the account would never close the dialog.
-    if (dialog_.isBusy())
+    // A reply dropped with the account would never close the dialog; a
+    // dialog still waiting for the customer holds a subscription of the
+    // account left behind. Either closes.
+    if (dialog_.isShown())
         dialog_.stopRunModal();
+    // The press that opened it no longer hears the dialog close: the button
+    // works again from here.
+    busy_ = false;
 }
 
 void PurchaseViewController::awakeFromNib()

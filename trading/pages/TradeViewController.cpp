@@ -366,6 +366,9 @@ void TradeViewController::stockCodeEditEnd()
 
 void TradeViewController::lookUpTypedCode()
 {
+    // A position picked before is no longer what is looked up: its answer
+    // will be dropped as late, and this code's fills name and account.
+    tradePosition_ = false;
     // The account chosen for the security shown before is not this code's:
     // back to the first one until the quote names the market.
     if (code_ != currentStockCode_ && !securityInfoArray_.isEmpty() && selectedIndex_ != 0) {
@@ -824,10 +827,14 @@ void TradeViewController::orderButtonClicked()
 
 void TradeViewController::querySTStockList(DataModel*, const QString&, const std::vector<QString>& codes)
 {
-    const bool atRisk = std::find(codes.begin(), codes.end(), code_) != codes.end();
-    // After the reply handler has returned, never from inside it.
+    // After the reply handler has returned, never from inside it; the list
+    // is read then, for the code the dialog will show.
     QMetaObject::invokeMethod(
-        this, [this, atRisk, attempt = orderAttempt_] { makeOrder(atRisk, attempt); }, Qt::QueuedConnection);
+        this,
+        [this, codes, attempt = orderAttempt_] {
+            makeOrder(std::find(codes.begin(), codes.end(), code_) != codes.end(), attempt);
+        },
+        Qt::QueuedConnection);
 }
 
 bool TradeViewController::querySTStockList(DataModel*, const QString&, const CSError&)

@@ -59,7 +59,8 @@ void WarrantExerciseViewController::queryQuotesOf5Level(
 {
     const bool lookup = isNotRefresh_ && askedFor().awaits(QString::fromLatin1(kQuoteAsk), h);
     TradeViewController::queryQuotesOf5Level(r, h, quote);
-    if (!lookup || !safeForBody(code_))
+    // A field edited since (a code cut short) is no warrant to ask about.
+    if (!lookup || code_ != quote.identifycode || !safeForBody(code_))
         return;
     clearPrice();
     QString handle;
