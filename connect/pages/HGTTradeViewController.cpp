@@ -220,7 +220,10 @@ void HGTTradeViewController::askQuote(bool refresh)
 void HGTTradeViewController::willDropRequests()
 {
     refreshTimer_.reset();
-    if (dialog_.isBusy())
+    // A reply dropped with the account would never close the dialog, and a
+    // dialog still waiting for the customer holds an order of the account
+    // being left: either closes.
+    if (dialog_.isShown())
         dialog_.stopRunModal();
     // Emptied now, not when this object goes: the next page fills the cache
     // before a late clear would wipe it.

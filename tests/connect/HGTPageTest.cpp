@@ -776,3 +776,29 @@ TEST_F(HGTPageTest, AnAccountChangeEmptiesTheVoteAndDeclarationForms)
     EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(V::kMissingInputMessage));
     EXPECT_EQ(alerts.shown[1].text, QString::fromUtf8(D::kMissingInputMessage));
 }
+
+// The account changes while the confirmation still waits for the customer:
+// the dialog closes, and nothing of the account left behind can be sent.
+TEST_F(HGTPageTest, AnAccountChangeClosesTheConfirmationOfTheAccountBefore)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    page.setQuantityText(QStringLiteral("100"));
+    bool stillShown = false;
+    whenShown([&](OrderAlertWindowController& c) {
+        page.loginAccountChanged();
+        stillShown = c.isShown();
+        if (stillShown)
+            c.confirmButtonClicked();
+    });
+    page.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !page.dialog().isShown() && !page.isBusy(); }));
+    EXPECT_FALSE(stillShown);
+    // The rates asked by a set-up after the change reach the broker after
+    // anything a confirmation would have sent.
+    const qsizetype asked = sim.receivedCount(brokersim::kHKExchangeRateFunction);
+    page.loginAccountChanged();
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKExchangeRateFunction) > asked; }));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+}
