@@ -146,12 +146,7 @@ TEST_F(LateAnswersTest, LateWarrantFactsLeaveThePriceOfTheCodeInTheField)
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     // Another code whose facts say 1.5.
     sim.answerTablesNext(brokersim::kWarrantInfoFunction,
-        { brokersim::Table()
-                .column(QStringLiteral("warrantcode"))
-                .column(QStringLiteral("stkcode"))
-                .column(QStringLiteral("exerprice"))
-                .column(QStringLiteral("market"))
-                .row({ "600000", "600000", "1.5", "1" }) });
+        pagestest::warrantFacts(QStringLiteral("600000"), QStringLiteral("600000"), QStringLiteral("1.5"), QStringLiteral("1")));
     page.setCodeText(QStringLiteral("600000"));
     ASSERT_TRUE(spinUntil([&] { return page.priceText() == QStringLiteral("1.500"); }));
     sim.releaseWithheld();

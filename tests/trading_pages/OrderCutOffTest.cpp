@@ -47,6 +47,13 @@ protected:
         }
         return {};
     }
+    // The code looked up, with the money and the holding of it shown.
+    void lookUpWithFigures(TradeViewController& page, const QString& code)
+    {
+        lookUp(page, code);
+        ASSERT_TRUE(spinUntil(
+            [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    }
     SwitchingServers switching;
 };
 
@@ -60,9 +67,7 @@ TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
     logInWithShareholders();
     TradeViewController& page = openPage(10000);
     const QString code = QStringLiteral("600000");
-    lookUp(page, code);
-    ASSERT_TRUE(spinUntil(
-        [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    ASSERT_NO_FATAL_FAILURE(lookUpWithFigures(page, code));
     const QString moneyBefore = page.availableMoneyText();
     const qint64 heldBefore = heldBalance(page, code).toLongLong();
 
@@ -134,9 +139,7 @@ TEST_F(OrderCutOffTest, AfterAnUnknownOutcomeTheFiguresAreReadAtTheFirstLogon)
     logInWithShareholders();
     TradeViewController& page = openPage(10000);
     const QString code = QStringLiteral("600000");
-    lookUp(page, code);
-    ASSERT_TRUE(spinUntil(
-        [&] { return !page.availableMoneyText().isEmpty() && !heldBalance(page, code).isEmpty(); }));
+    ASSERT_NO_FATAL_FAILURE(lookUpWithFigures(page, code));
     const brokersim::MarketSecurity& stock = *market().security(code);
     const QString limitUp
         = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);

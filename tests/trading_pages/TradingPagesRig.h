@@ -4,6 +4,7 @@
 // clock the test moves, resting orders, and message boxes recorded.
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/Table.h"
 #include "shell/windows/AlertPresenter.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
@@ -28,6 +29,18 @@ struct Alerts final : AlertPresenter {
 };
 
 QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)
+
+// A warrant lookup's answer: one row of facts as the broker sends them.
+inline QList<brokersim::Table> warrantFacts(
+    const QString& warrant, const QString& underlying, const QString& price, const QString& market)
+{
+    return { brokersim::Table()
+            .column(QStringLiteral("warrantcode"))
+            .column(QStringLiteral("stkcode"))
+            .column(QStringLiteral("exerprice"))
+            .column(QStringLiteral("market"))
+            .row({ warrant, underlying, price, market }) };
+}
 
 class PagesFixture : public quotetest::MarketFixture {
 protected:

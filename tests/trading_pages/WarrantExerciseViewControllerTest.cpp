@@ -70,12 +70,7 @@ TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCode
     const brokersim::MarketWarrant* w = market().warrant(QStringLiteral("580026"));
     ASSERT_NE(w, nullptr);
     sim.answerTablesNext(brokersim::kWarrantInfoFunction,
-        { brokersim::Table()
-                .column(QStringLiteral("warrantcode"))
-                .column(QStringLiteral("stkcode"))
-                .column(QStringLiteral("exerprice"))
-                .column(QStringLiteral("market"))
-                .row({ w->code, w->underlying, QStringLiteral("-1.5"), w->market }) });
+        pagestest::warrantFacts(w->code, w->underlying, QStringLiteral("-1.5"), w->market));
     page->setCodeText(QStringLiteral("580026"));
     EXPECT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("-1.500"); }))
         << page->priceText().toStdString();
