@@ -47,6 +47,19 @@ protected:
         }
         return {};
     }
+    // The order is confirmed and the connection drops in the middle of its
+    // answer: the customer reads that its outcome is unknown.
+    void placeOrderCutOff(TradeViewController& page)
+    {
+        sim.dropAfterBytesNext(brokersim::kOrderFunction, 12);
+        sim.clearReceived();
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        ASSERT_FALSE(alerts.shown.empty());
+        EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
+            << qPrintable(alerts.shown.back().text);
+    }
     // The code looked up, with the money and the holding of it shown.
     void lookUpWithFigures(TradeViewController& page, const QString& code)
     {
@@ -76,14 +89,7 @@ TEST_F(OrderCutOffTest, ReadsAskedForWhileTheDropIsReportedShowTheFilledOrder)
     page.setPriceText(
         brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision));
     page.setQuantityText(QStringLiteral("1000"));
-    sim.dropAfterBytesNext(brokersim::kOrderFunction, 12);
-    sim.clearReceived();
-    whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
-    page.orderButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
-    ASSERT_FALSE(alerts.shown.empty());
-    EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
-        << qPrintable(alerts.shown.back().text);
+    ASSERT_NO_FATAL_FAILURE(placeOrderCutOff(page));
     EXPECT_EQ(switching.switches, 1);
 
     ASSERT_TRUE(spinUntil([&] { return heldBalance(page, code).toLongLong() == heldBefore + 1000; }))
@@ -154,15 +160,8 @@ TEST_F(OrderCutOffTest, AfterAnUnknownOutcomeTheFiguresAreReadAtTheFirstLogon)
         const QString maxAtLimit = page.maxAmountText();
         const qint64 heldBefore = heldBalance(page, code).toLongLong();
         page.setQuantityText(QStringLiteral("1000"));
-        sim.dropAfterBytesNext(brokersim::kOrderFunction, 12);
-        sim.clearReceived();
         alerts.shown.clear();
-        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
-        page.orderButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
-        ASSERT_FALSE(alerts.shown.empty());
-        EXPECT_TRUE(alerts.shown.back().text.contains(QStringLiteral("委托结果未知")))
-            << qPrintable(alerts.shown.back().text);
+        ASSERT_NO_FATAL_FAILURE(placeOrderCutOff(page));
 
         ASSERT_TRUE(spinUntil([&] { return heldBalance(page, code).toLongLong() == heldBefore + 1000; }))
             << qPrintable(heldBalance(page, code));
