@@ -935,79 +935,111 @@ void runQueuedSteps()
     ASSERT_TRUE(spinUntil([&] { return ran; }));
 }
 
+// Waits for the answer to the lookup of `code` the form sent: the same
+// request asked after it is answered after it.
+void awaitLookup(bool position, const QString& code)
+{
+    InfoProbe info;
+    PositionProbe held;
+    if (position)
+        OpenFundManager::getInstance()->requestOpdFundPosition(&held, code);
+    else
+        OpenFundManager::getInstance()->requestQueryOpdFund(&info, code);
+    ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
+}
+
 } // namespace
 
-// A lookup of the code now in the field that fails or finds no such fund:
-// nothing of the fund before stays beside the new code (name, net value,
-// shares, charge type, dividend method, chart), no fund is current, and the
-// buttons go on as they do without a fund.
-TEST_F(FundTradeForm, ALookupThatFindsNothingLeavesNothingOfTheFundBefore)
+// A code field that no longer names the fund before: a code being typed, or
+// a lookup of the new code that fails or finds no such fund. Nothing of the
+// fund before stays beside it (name, net value, shares, charge type, dividend
+// method, chart), and each button acts as with no fund, or confirms the code
+// with no name of any fund.
+TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
 {
+    enum Way { Typing, Fails, NoRows };
+    const QString failed = QStringLiteral("tip:基金信息请求失败。");
+    const struct {
+        qint32 viewType;
+        Way way;
+        const char* amount; // null: the button is not pressed
+        QStringList alerts;
+        bool confirmed;
+    } cases[] = {
+        { Form::Purchase, Typing, "100", { failed }, false },
+        { Form::Subscribe, Typing, "100", { failed }, false },
+        { Form::Plan, Typing, "", { QStringLiteral("tip:查询开放式基金信息失败。"), failed }, false },
+        { Form::Redeem, Typing, "100", {}, false },
+        { Form::Bonus, Typing, "", {}, true },
+        { Form::Purchase, Fails, "100", { failed }, false },
+        { Form::Subscribe, Fails, "100", { failed }, false },
+        { Form::Plan, Fails, "100", { failed }, false },
+        { Form::Redeem, Fails, "100", {}, false },
+        { Form::Bonus, Fails, "", {}, true },
+        { Form::Transform, Fails, nullptr, {}, false },
+        { Form::Purchase, NoRows, "100", {}, true },
+        { Form::Subscribe, NoRows, "100", {}, true },
+        { Form::Plan, NoRows, "100", {}, true },
+        { Form::Redeem, NoRows, "100", {}, true },
+        { Form::Bonus, NoRows, "", {}, true },
+        { Form::Transform, NoRows, nullptr, {}, false },
+    };
     book().setDividendMethod("010100000001", "000001", "1");
-    for (const qint32 viewType : { Form::Subscribe, Form::Purchase, Form::Redeem, Form::Bonus, Form::Plan,
-             Form::Transform }) {
-        for (const bool fails : { false, true }) {
-            SCOPED_TRACE(testing::Message() << viewType << (fails ? " failed" : " no rows"));
-            alerts.shown.clear();
-            confirmation.drafts.clear();
-            auto form = make(viewType);
-            FundQuoteViewController chart;
-            form->addFundChangedObserver(&chart);
-            type(*form, Form::Code, "000001");
-            ASSERT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
-            if (viewType == Form::Bonus)
-                ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
-            ASSERT_TRUE(spinUntil([&] { return chart.fundQuoteView().values().size() == 128u; }));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.viewType << " way " << int(c.way));
+        alerts.shown.clear();
+        confirmation.drafts.clear();
+        auto form = make(c.viewType);
+        FundQuoteViewController chart;
+        form->addFundChangedObserver(&chart);
+        type(*form, Form::Code, "000001");
+        if (c.viewType == Form::Bonus)
+            ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
+        ASSERT_TRUE(spinUntil([&] { return chart.fundQuoteView().values().size() == 128u; }));
 
-            const bool position = viewType == Form::Redeem || viewType == Form::Transform;
-            const brokersim::Function lookup
-                = position ? brokersim::kFundPositionFunction : brokersim::kFundInfoFunction;
-            if (fails)
-                sim.answerErrorNext(lookup, 3002, QStringLiteral("系统繁忙"));
-            else
-                sim.answerTablesNext(lookup, { brokersim::Table().column("ofcode").column("ofname") });
-            form->controlTextDidChange(Form::Code, "000011");
-            // Told after the form, by the same request: the form's answer has come.
-            InfoProbe info;
-            PositionProbe held;
-            if (position)
-                OpenFundManager::getInstance()->requestOpdFundPosition(&held, "000011");
-            else
-                OpenFundManager::getInstance()->requestQueryOpdFund(&info, "000011");
-            ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
-
+        const QString code = c.way == Typing ? "00001" : "000011";
+        const bool position = c.viewType == Form::Redeem || c.viewType == Form::Transform;
+        const brokersim::Function lookup
+            = position ? brokersim::kFundPositionFunction : brokersim::kFundInfoFunction;
+        if (c.way == Fails)
+            sim.answerErrorNext(lookup, 3002, QStringLiteral("系统繁忙"));
+        else if (c.way == NoRows)
+            sim.answerTablesNext(lookup, { brokersim::Table().column("ofcode").column("ofname") });
+        form->controlTextDidChange(Form::Code, code);
+        if (c.way != Typing) {
+            awaitLookup(position, code);
             // No rows: a fund whose texts are all empty; a failure: no fund.
-            EXPECT_EQ(form->currentFund().has_value(), !fails);
+            EXPECT_EQ(form->currentFund().has_value(), c.way == NoRows);
             if (form->currentFund())
                 EXPECT_TRUE(form->currentFund()->code.isEmpty());
-            for (const Form::Field f : { Form::Name, Form::Value, Form::Available, Form::ChargeType })
-                EXPECT_TRUE(form->text(f).isEmpty()) << f << " " << qPrintable(form->text(f));
-            EXPECT_EQ(form->popUpIndex(), 0);
-            EXPECT_TRUE(chart.fundCodeText().isEmpty());
-            EXPECT_TRUE(chart.fundQuoteView().values().empty());
-            if (viewType == Form::Transform)
-                continue;
-
-            form->setText(Form::Amount, "100");
-            form->tradeButtonClicked();
-            runQueuedSteps();
-            if (fails && viewType != Form::Bonus) {
-                // As with no fund: a box, or nothing on the redeem form.
-                EXPECT_TRUE(confirmation.drafts.empty());
-                EXPECT_EQ(alerts.shown,
-                    viewType == Form::Redeem ? QStringList() : QStringList(QStringLiteral("tip:基金信息请求失败。")));
-                continue;
-            }
-            // The confirmation names the code with no name of any fund.
-            ASSERT_TRUE(confirmation.open);
-            const QStringList& values = lastDraft().values;
-            const qsizetype name = viewType == Form::Plan ? 1 : 0;
-            EXPECT_EQ(values.value(name + (viewType == Form::Plan ? -1 : 1)), "000011");
-            EXPECT_TRUE(values.value(name).isEmpty()) << qPrintable(values.join('|'));
-            if (viewType == Form::Bonus)
-                EXPECT_EQ(values.value(2), QStringLiteral("红利转投"));
-            cancelDialog();
         }
+        for (const Form::Field f : { Form::Name, Form::Value, Form::Available, Form::ChargeType })
+            EXPECT_TRUE(form->text(f).isEmpty()) << f << " " << qPrintable(form->text(f));
+        EXPECT_EQ(form->popUpIndex(), 0);
+        EXPECT_TRUE(chart.fundCodeText().isEmpty());
+        EXPECT_TRUE(chart.fundQuoteView().values().empty());
+        if (!c.amount)
+            continue;
+
+        form->setText(Form::Amount, QString::fromLatin1(c.amount));
+        const qsizetype checks = count(brokersim::kFundAppropriatenessFunction);
+        form->tradeButtonClicked();
+        runQueuedSteps();
+        EXPECT_EQ(alerts.shown, c.alerts);
+        if (!c.confirmed) {
+            EXPECT_TRUE(confirmation.drafts.empty());
+            EXPECT_FALSE(form->isBusy());
+            EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), checks);
+            continue;
+        }
+        ASSERT_TRUE(confirmation.open);
+        const QStringList& values = lastDraft().values;
+        const bool plan = c.viewType == Form::Plan; // code first, then name
+        EXPECT_EQ(values.value(plan ? 0 : 1), code);
+        EXPECT_TRUE(values.value(plan ? 1 : 0).isEmpty()) << qPrintable(values.join('|'));
+        if (c.viewType == Form::Bonus)
+            EXPECT_EQ(values.value(2), QStringLiteral("红利转投"));
+        cancelDialog();
     }
     EXPECT_EQ(count(brokersim::kFundBonusSetFunction), 0);
 }
@@ -1027,9 +1059,7 @@ TEST_F(FundTradeForm, ATargetLookupThatFindsNothingLeavesNoTarget)
             sim.answerTablesNext(brokersim::kFundInfoFunction, { brokersim::Table().column("ofcode") });
         const QString code = fails ? "202001" : "110011";
         form->controlTextDidChange(Form::TargetCode, code);
-        InfoProbe probe;
-        OpenFundManager::getInstance()->requestQueryOpdFund(&probe, code);
-        ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
+        awaitLookup(false, code);
         EXPECT_EQ(form->fundOfTranformTo().has_value(), !fails);
         EXPECT_TRUE(form->text(Form::TargetName).isEmpty()) << fails;
         EXPECT_EQ(form->text(Form::Name), QStringLiteral("青岚成长混合"));
@@ -1057,98 +1087,62 @@ TEST_F(FundTradeForm, ALateDividendMethodIsDropped)
     ASSERT_EQ(late.results, std::vector<qint64>({ 1 }));
     EXPECT_EQ(form->popUpIndex(), 0);
     form->tradeButtonClicked();
-    ASSERT_TRUE(confirmation.open);
-    EXPECT_EQ(lastDraft().values, QStringList({ QStringLiteral("松石稳健成长"), "202001", QStringLiteral("红利转投") }));
     confirmAndWait(*form);
     EXPECT_TRUE(last(brokersim::kFundBonusSetFunction).contains("&ofcode=202001&dividmethod=0"));
 }
 
-// While the appropriateness check runs, a changed code, amount or 重填 ends
-// the step: its late answer opens no confirmation, and nothing goes out for a
-// fund that was never checked or a blank form.
-TEST_F(FundTradeForm, AFieldChangedDuringTheCheckEndsTheStep)
+FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
+
+// While the appropriateness check or the sign serial after the notices is
+// asked for, a changed code, amount or 重填 ends the step: its late answer
+// opens no confirmation, and nothing goes out for a fund that was never
+// checked or a blank form.
+TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
 {
     enum Change { NewCode, NewAmount, Refill };
-    for (const Change change : { NewCode, NewAmount, Refill }) {
-        SCOPED_TRACE(int(change));
-        confirmation.drafts.clear();
-        auto form = make(Form::Purchase);
-        type(*form, Form::Code, "000001");
-        form->setText(Form::Amount, "1000");
-        sim.withholdNext(brokersim::kFundAppropriatenessFunction);
-        const qsizetype checks = count(brokersim::kFundAppropriatenessFunction);
-        form->tradeButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-        AppropriatenessRecorder probe;
-        OpenFundManager::getInstance()->requestOpdQueryAppropriateness(&probe, "000001", "98", "1");
-        switch (change) {
-        case NewCode: type(*form, Form::Code, "110011"); break;
-        case NewAmount: form->setText(Form::Amount, "5000"); break;
-        case Refill: form->reset(); break;
-        }
-        EXPECT_FALSE(form->isBusy());
-        sim.releaseWithheld();
-        ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
-        runQueuedSteps();
-        EXPECT_TRUE(confirmation.drafts.empty());
-        EXPECT_TRUE(notices.shown.empty());
-        EXPECT_FALSE(form->isBusy());
-        if (change == Refill)
-            continue;
-        // A press now checks what the form holds now.
-        form->tradeButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
-        // 110011 asks for no check.
-        const QString code = change == NewCode ? "110011" : "000001";
-        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), checks + (change == NewCode ? 1 : 2));
-        EXPECT_EQ(lastDraft().values.mid(1), QStringList({ code, change == NewCode ? "1000" : "5000" }));
-        confirmAndWait(*form);
-        EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=" + code));
-    }
-    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 2);
-}
-
-// A code field that no longer names the fund loaded (a code being typed):
-// the fund's figures go at once, and each button acts as with no fund.
-TEST_F(FundTradeForm, ACodeBeingTypedNamesNoFund)
-{
-    const struct {
-        qint32 viewType;
-        const char* amount;
-        QStringList alerts;
-        QStringList confirmed; // the confirmation's values, when one opens
-    } cases[] = {
-        { Form::Purchase, "100", { QStringLiteral("tip:基金信息请求失败。") }, {} },
-        { Form::Subscribe, "100", { QStringLiteral("tip:基金信息请求失败。") }, {} },
-        { Form::Plan, "",
-            { QStringLiteral("tip:查询开放式基金信息失败。"), QStringLiteral("tip:基金信息请求失败。") }, {} },
-        { Form::Redeem, "100", {}, {} },
-        { Form::Bonus, "", {}, { QString(), "00001", QStringLiteral("红利转投") } },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.viewType);
-        alerts.shown.clear();
-        confirmation.drafts.clear();
-        auto form = make(c.viewType);
-        type(*form, Form::Code, "000001");
-        ASSERT_FALSE(form->text(Form::Name).isEmpty());
-        form->controlTextDidChange(Form::Code, "00001");
-        EXPECT_TRUE(form->text(Form::Name).isEmpty());
-        EXPECT_TRUE(form->text(Form::Value).isEmpty());
-        EXPECT_TRUE(form->text(Form::Available).isEmpty());
-        form->setText(Form::Amount, QString::fromLatin1(c.amount));
-        form->tradeButtonClicked();
-        runQueuedSteps();
-        EXPECT_EQ(alerts.shown, c.alerts);
-        if (c.confirmed.isEmpty()) {
-            EXPECT_TRUE(confirmation.drafts.empty());
+    for (const bool serial : { false, true }) {
+        for (const Change change : { NewCode, NewAmount, Refill }) {
+            SCOPED_TRACE(testing::Message() << (serial ? "serial " : "check ") << int(change));
+            std::unique_ptr<Form> form;
+            AppropriatenessRecorder checked;
+            SignProbe sign;
+            if (serial) {
+                form = purchaseUpToTheSecondNotice();
+                sim.withholdNext(brokersim::kFundSignNumberFunction);
+                notices.agree(1);
+                ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+                OpenFundManager::getInstance()->requestOpdQuerySignNumber(&sign, "000001", "98");
+            } else {
+                form = make(Form::Purchase);
+                type(*form, Form::Code, "000001");
+                form->setText(Form::Amount, "1000");
+                sim.withholdNext(brokersim::kFundAppropriatenessFunction);
+                form->tradeButtonClicked();
+                ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+                OpenFundManager::getInstance()->requestOpdQueryAppropriateness(&checked, "000001", "98", "1");
+            }
+            switch (change) {
+            case NewCode:
+                type(*form, Form::Code, "110011");
+                break;
+            case NewAmount:
+                form->setText(Form::Amount, "5000");
+                break;
+            case Refill:
+                form->reset();
+                break;
+            }
             EXPECT_FALSE(form->isBusy());
-        } else {
-            EXPECT_EQ(lastDraft().values, c.confirmed);
-            cancelDialog();
+            sim.releaseWithheld();
+            ASSERT_TRUE(spinUntil([&] { return checked.heard() || sign.heard(); }));
+            runQueuedSteps();
+            EXPECT_TRUE(confirmation.drafts.empty());
+            EXPECT_EQ(notices.shown.size(), serial ? 2u : 0u);
+            EXPECT_FALSE(form->isBusy());
+            notices.shown.clear();
         }
     }
-    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
+    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 0);
 }
 
 // Another account: the panels are made anew before the new account is asked
@@ -1173,31 +1167,8 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
     sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return page->fundListView()->content().table() != nullptr; }));
-    PositionProbe probe;
-    OpenFundManager::getInstance()->requestOpdFundPosition(&probe, "202001");
-    ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
+    awaitLookup(true, "202001");
     for (const Form::Field f : { Form::Code, Form::Name, Form::Available })
         EXPECT_TRUE(page->fundTradeView()->text(f).isEmpty()) << f;
     EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
-}
-
-FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
-
-// The same while the sign serial is asked for after the notices: the late
-// serial opens no confirmation and nothing goes out.
-TEST_F(FundTradeForm, AFieldChangedWhileTheSerialIsAskedEndsTheStep)
-{
-    auto form = purchaseUpToTheSecondNotice();
-    sim.withholdNext(brokersim::kFundSignNumberFunction);
-    notices.agree(1);
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-    SignProbe probe;
-    OpenFundManager::getInstance()->requestOpdQuerySignNumber(&probe, "000001", "98");
-    form->setText(Form::Amount, "5000");
-    EXPECT_FALSE(form->isBusy());
-    sim.releaseWithheld();
-    ASSERT_TRUE(spinUntil([&] { return probe.heard(); }));
-    runQueuedSteps();
-    EXPECT_TRUE(confirmation.drafts.empty());
-    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 0);
 }
