@@ -1099,10 +1099,14 @@ FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
 // checked or a blank form.
 TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
 {
-    enum Change { NewCode, NewAmount, Refill };
+    const std::pair<const char*, std::function<void(Form&)>> changes[] = {
+        { "new code", [this](Form& form) { type(form, Form::Code, "110011"); } },
+        { "new amount", [](Form& form) { form.setText(Form::Amount, "5000"); } },
+        { "refill", [](Form& form) { form.reset(); } },
+    };
     for (const bool serial : { false, true }) {
-        for (const Change change : { NewCode, NewAmount, Refill }) {
-            SCOPED_TRACE(testing::Message() << (serial ? "serial " : "check ") << int(change));
+        for (const auto& [change, makeChange] : changes) {
+            SCOPED_TRACE(testing::Message() << (serial ? "serial " : "check ") << change);
             std::unique_ptr<Form> form;
             AppropriatenessRecorder checked;
             SignProbe sign;
@@ -1121,17 +1125,7 @@ TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
                 ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
                 OpenFundManager::getInstance()->requestOpdQueryAppropriateness(&checked, "000001", "98", "1");
             }
-            switch (change) {
-            case NewCode:
-                type(*form, Form::Code, "110011");
-                break;
-            case NewAmount:
-                form->setText(Form::Amount, "5000");
-                break;
-            case Refill:
-                form->reset();
-                break;
-            }
+            makeChange(*form);
             EXPECT_FALSE(form->isBusy());
             sim.releaseWithheld();
             ASSERT_TRUE(spinUntil([&] { return checked.heard() || sign.heard(); }));
