@@ -535,42 +535,80 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
     }
 }
 
-// A quote for a new code that fails, comes empty or never comes leaves
-// nothing of the previous code: the order check finds no price, and no
-// dialog shows the previous name.
-TEST_F(HGTPageTest, AFailedOrUnknownQuoteForANewCodeLeavesNothingOfThePreviousOne)
+// A failed, empty or missing answer to the latest question about the code
+// shown, and a price the maximum cannot be asked with, leave none of the
+// figures they replace standing: the order check finds no price, and
+// nothing is said of a maximum or unit that failed.
+TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
 {
     logInWithShareholders();
     HGTTradeViewController& page = openPage();
     refuseDialogs();
-    const struct {
-        const char* code; // each its own: an equal quote still waiting would take the ask in
-        std::function<void()> arm;
-    } answers[] = {
-        { "00388", [&] { sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("无此证券")); } },
-        { "00005", [&] { sim.answerEmptyNext(brokersim::kQuote5LevelExFunction); } },
-        { "00981", [&] { sim.withholdNext(brokersim::kQuote5LevelExFunction); } },
+    const auto priceEnds = [&](const QString& price) {
+        page.setPriceText(price);
+        page.priceEditEnd(false);
     };
-    for (const auto& a : answers) {
-        SCOPED_TRACE(a.code);
+    using namespace brokersim;
+    const struct {
+        const char* left; // per figure: 'x' empty, '=' as before, '?' either
+        Function function;
+        qsizetype asks;
+        const char* model; // whose answer to wait for; nullptr: the room below
+        std::function<void()> arm;
+        std::function<void()> act;
+    } cases[] = {
+        // Each new code its own: an equal quote still waiting would take the ask in.
+        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr,
+            [&] { sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("无此证券")); },
+            [&] { page.setCodeText(QStringLiteral("00388")); } },
+        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr,
+            [&] { sim.answerEmptyNext(kQuote5LevelExFunction); }, [&] { page.setCodeText(QStringLiteral("00005")); } },
+        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr, [&] { sim.withholdNext(kQuote5LevelExFunction); },
+            [&] { page.setCodeText(QStringLiteral("00981")); } },
+        { "=?xx===", kHKCombInfoFunction, 1, DMHGTQueryCombInfo::info.identifier,
+            [&] { sim.answerErrorNext(kHKCombInfoFunction, -1, QStringLiteral("查询失败")); },
+            [&] { priceEnds(QStringLiteral("370.000")); } },
+        { "=?xx===", kHKCombInfoFunction, 0, DMHGTQueryCombInfo::info.identifier, [] {},
+            [&] { priceEnds(QString(300, u'9')); } },
+        { "=???x??", kHKLotSizeFunction, 1, DMHGTQueryQuantityOfUnit::info.identifier,
+            [&] { sim.answerErrorNext(kHKLotSizeFunction, -1, QStringLiteral("查询失败")); },
+            [&] { page.codeEditEnd(false); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         lookUp(page, QStringLiteral("00700"));
-        a.arm();
-        const qsizetype asked = quotesAsked();
-        page.setCodeText(QLatin1String(a.code));
-        ASSERT_TRUE(spinUntil([&] { return quotesAsked() == asked + 1; }));
-        testsupport::spinFor(std::chrono::milliseconds(50)); // room for its answer
-        EXPECT_EQ(figures(page), QStringList(kFigures, QString()));
-
-        page.setQuantityText(QStringLiteral("100"));
+        const QStringList before = figures(page);
+        ASSERT_EQ(before[0], QStringLiteral("港华控股"));
+        c.arm();
+        const qsizetype asked = sim.receivedCount(c.function);
         alerts.shown.clear();
-        page.orderButtonClick();
-        ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
+        c.act();
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(c.function) == asked + c.asks; }));
+        if (c.model) {
+            DataModel* model = HGTRequestManager::getInstance()->sender().dataModel(c.model);
+            ASSERT_TRUE(model && spinUntil([&] { return model->pendingHandleCount() == 0; }));
+        }
+        testsupport::spinFor(std::chrono::milliseconds(50)); // room for any answer it brings
+        const QStringList after = figures(page);
+        for (qsizetype i = 0; i < kFigures; ++i) {
+            if (c.left[i] == 'x')
+                EXPECT_TRUE(after[i].isEmpty()) << i << ' ' << qPrintable(after[i]);
+            else if (c.left[i] == '=')
+                EXPECT_EQ(after[i], before[i]) << i;
+        }
+        if (c.function != kQuote5LevelExFunction) {
+            EXPECT_TRUE(alerts.shown.empty());
+        } else {
+            page.setQuantityText(QStringLiteral("100"));
+            alerts.shown.clear();
+            page.orderButtonClick();
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
+        }
         sim.releaseWithheld();
     }
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+    EXPECT_EQ(sim.receivedCount(kHKOrderFunction), 0);
 }
-
 // A position click reads the row's record, whatever its columns are called.
 // The maximum and price step are asked with the shareholder account: every
 // way to another account (the pop-up, a position of the other one) takes
@@ -625,50 +663,6 @@ TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
     EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
     EXPECT_FALSE(page.nameHidden());
     EXPECT_EQ(page.selectedAccount(), 1);
-}
-
-// The maximum and the trading unit of the code shown go when the answer to
-// the latest question about them fails: a figure of another price or of an
-// earlier answer is never left standing as this one's.
-TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
-{
-    logInWithShareholders();
-    HGTTradeViewController& page = openPage();
-    lookUp(page, QStringLiteral("00700"));
-    RequestSender& sender = HGTRequestManager::getInstance()->sender();
-    const auto answered = [&](const char* identifier) {
-        DataModel* model = sender.dataModel(identifier);
-        return model && spinUntil([&] { return model->pendingHandleCount() == 0; });
-    };
-    const auto priceEnds = [&](const QString& price) {
-        page.setPriceText(price);
-        page.priceEditEnd(false);
-    };
-
-    sim.answerErrorNext(brokersim::kHKCombInfoFunction, -1, QStringLiteral("查询失败"));
-    priceEnds(QStringLiteral("370.000"));
-    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
-    EXPECT_EQ(figures(page).mid(2, 3), QStringList({ QString(), QString(), QStringLiteral("100股") }));
-
-    // A price the request cannot carry: nothing is asked, and the maximum of
-    // the price before is not left standing.
-    priceEnds(QStringLiteral("370.000"));
-    ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
-    const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
-    priceEnds(QString(300, u'9'));
-    EXPECT_EQ(figures(page).mid(2, 2), QStringList(2, QString()));
-    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), maxima);
-
-    // The same code asked again: its trading unit fails.
-    sim.answerErrorNext(brokersim::kHKLotSizeFunction, -1, QStringLiteral("查询失败"));
-    const qsizetype lots = sim.receivedCount(brokersim::kHKLotSizeFunction);
-    page.codeEditEnd(false);
-    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKLotSizeFunction) == lots + 1; }));
-    ASSERT_TRUE(answered(DMHGTQueryQuantityOfUnit::info.identifier));
-    EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
-    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
-    EXPECT_TRUE(alerts.shown.empty()); // nothing is said of either
 }
 
 // Every way to another code leaves nothing of the previous one: a position
