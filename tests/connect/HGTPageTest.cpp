@@ -544,11 +544,20 @@ TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
     logInWithShareholders();
     HGTTradeViewController& page = openPage();
     refuseDialogs();
-    const auto priceEnds = [&](const QString& price) {
-        page.setPriceText(price);
-        page.priceEditEnd(false);
-    };
     using namespace brokersim;
+    const Function kQuote = kQuote5LevelExFunction;
+    const char* const maxima = DMHGTQueryCombInfo::info.identifier;
+    const char* const units = DMHGTQueryQuantityOfUnit::info.identifier;
+    const auto refused = [&](Function f) {
+        return [&, f] { sim.answerErrorNext(f, -1, QStringLiteral("查询失败")); };
+    };
+    const auto code = [&](const char* c) { return [&, c] { page.setCodeText(QLatin1String(c)); }; };
+    const auto price = [&](const QString& p) {
+        return [&, p] {
+            page.setPriceText(p);
+            page.priceEditEnd(false);
+        };
+    };
     const struct {
         const char* left; // per figure: 'x' empty, '=' as before, '?' either
         Function function;
@@ -558,21 +567,12 @@ TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
         std::function<void()> act;
     } cases[] = {
         // Each new code its own: an equal quote still waiting would take the ask in.
-        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr,
-            [&] { sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("无此证券")); },
-            [&] { page.setCodeText(QStringLiteral("00388")); } },
-        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr,
-            [&] { sim.answerEmptyNext(kQuote5LevelExFunction); }, [&] { page.setCodeText(QStringLiteral("00005")); } },
-        { "xxxxxxx", kQuote5LevelExFunction, 1, nullptr, [&] { sim.withholdNext(kQuote5LevelExFunction); },
-            [&] { page.setCodeText(QStringLiteral("00981")); } },
-        { "=?xx===", kHKCombInfoFunction, 1, DMHGTQueryCombInfo::info.identifier,
-            [&] { sim.answerErrorNext(kHKCombInfoFunction, -1, QStringLiteral("查询失败")); },
-            [&] { priceEnds(QStringLiteral("370.000")); } },
-        { "=?xx===", kHKCombInfoFunction, 0, DMHGTQueryCombInfo::info.identifier, [] {},
-            [&] { priceEnds(QString(300, u'9')); } },
-        { "=???x??", kHKLotSizeFunction, 1, DMHGTQueryQuantityOfUnit::info.identifier,
-            [&] { sim.answerErrorNext(kHKLotSizeFunction, -1, QStringLiteral("查询失败")); },
-            [&] { page.codeEditEnd(false); } },
+        { "xxxxxxx", kQuote, 1, nullptr, refused(kQuote), code("00388") },
+        { "xxxxxxx", kQuote, 1, nullptr, [&] { sim.answerEmptyNext(kQuote); }, code("00005") },
+        { "xxxxxxx", kQuote, 1, nullptr, [&] { sim.withholdNext(kQuote); }, code("00981") },
+        { "=?xx===", kHKCombInfoFunction, 1, maxima, refused(kHKCombInfoFunction), price("370.000") },
+        { "=?xx===", kHKCombInfoFunction, 0, maxima, [] {}, price(QString(300, u'9')) },
+        { "=???x??", kHKLotSizeFunction, 1, units, refused(kHKLotSizeFunction), [&] { page.codeEditEnd(false); } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -596,7 +596,7 @@ TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
             else if (c.left[i] == '=')
                 EXPECT_EQ(after[i], before[i]) << i;
         }
-        if (c.function != kQuote5LevelExFunction) {
+        if (c.function != kQuote) {
             EXPECT_TRUE(alerts.shown.empty());
         } else {
             page.setQuantityText(QStringLiteral("100"));
