@@ -486,28 +486,24 @@ TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
     });
     const struct {
         int row;
-        std::optional<qint64> type; // nullopt: refused
-    } rows[] = { { 0, std::nullopt }, { 1, 1 }, { 2, 0 }, { 3, 3 }, { 4, std::nullopt } };
+        const char* outcome; // the type confirmed, or refused
+    } rows[] = { { 0, "refused" }, { 1, "1" }, { 2, "0" }, { 3, "3" }, { 4, "refused" } };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.row);
         windows = 0;
         confirmedType.reset();
         alerts.shown.clear();
         cancel.ordersTableViewClicked(r.row);
-        if (r.type) {
-            // A refusal box ends the wait at once.
-            ASSERT_TRUE(spinUntil([&] {
-                return !alerts.shown.isEmpty() || (confirmedType && !cancel.alertWindowController().isShown());
-            }));
-            ASSERT_TRUE(confirmedType);
-            EXPECT_EQ(*confirmedType, *r.type);
-            EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
-        } else {
-            EXPECT_EQ(windows, 0);
-            ASSERT_EQ(alerts.shown.size(), 1);
-            EXPECT_TRUE(alerts.shown.last().contains(QStringLiteral("无法识别的业务类型")))
-                << alerts.shown.last().toStdString();
-        }
+        // A refusal box ends the wait at once.
+        ASSERT_TRUE(spinUntil([&] {
+            return !alerts.shown.isEmpty() || (confirmedType && !cancel.alertWindowController().isShown());
+        }));
+        const bool refused = windows == 0 && alerts.shown.size() == 1
+            && alerts.shown[0].contains(QStringLiteral("无法识别的业务类型"));
+        const QString outcome = confirmedType && alerts.shown.isEmpty() ? QString::number(*confirmedType)
+            : refused                                                    ? QStringLiteral("refused")
+                                                                         : alerts.shown.join(u'|');
+        EXPECT_EQ(outcome, QLatin1String(r.outcome));
     }
     EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 0);
 }
@@ -856,60 +852,55 @@ TEST_F(HGTConnectPagesTest, TheListsShowTheCodeAskedLastAndNothingOfThePreviousA
 {
     auto& notices = open<HGTQueryNotificationViewController>(90008);
     auto& targets = open<HGTQueryStockTargetViewController>(90004);
-    const auto send = [&](MenuItemViewController& page, const char* code) {
-        if (&page == &notices) {
-            notices.setCodeText(QLatin1String(code));
-            notices.queryButtonClick();
-        } else {
-            targets.setCodeText(QLatin1String(code));
-            targets.queryButtonClick();
-        }
-    };
-    const auto ask = [&](MenuItemViewController& page, const char* code) {
-        send(page, code);
-        return spinUntil([&] { return !notices.progressShown() && !targets.progressShown(); });
-    };
-    const auto rows = [&](MenuItemViewController& page) -> qsizetype {
-        if (&page == &notices)
-            return notices.numberOfRowsInTableView();
-        return targets.targets() ? targets.targets()->arrayController()->count() : -1;
-    };
     const struct {
-        const char* what;
-        MenuItemViewController& page;
         brokersim::Function function;
+        std::function<void(const char*)> send;
+        std::function<qsizetype()> rows;
         qsizetype of00700;
-    } lists[] = { { "notices", notices, brokersim::kHKNotificationFunction, 2 },
-        { "eligible stocks", targets, brokersim::kHKStockTargetFunction, 1 } };
+    } lists[] = {
+        { brokersim::kHKNotificationFunction,
+            [&](const char* code) {
+                notices.setCodeText(QLatin1String(code));
+                notices.queryButtonClick();
+            },
+            [&] { return notices.numberOfRowsInTableView(); }, 2 },
+        { brokersim::kHKStockTargetFunction,
+            [&](const char* code) {
+                targets.setCodeText(QLatin1String(code));
+                targets.queryButtonClick();
+            },
+            [&]() -> qsizetype { return targets.targets() ? targets.targets()->arrayController()->count() : 0; }, 1 },
+    };
     for (const auto& l : lists) {
-        SCOPED_TRACE(l.what);
-        ASSERT_TRUE(ask(l.page, "00700"));
-        ASSERT_EQ(rows(l.page), l.of00700);
+        SCOPED_TRACE(l.of00700);
+        const auto ask = [&](const char* code, bool fails = false) {
+            if (fails)
+                sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
+            l.send(code);
+            return spinUntil([&] { return !notices.progressShown() && !targets.progressShown(); });
+        };
+        ASSERT_TRUE(ask("00700"));
+        ASSERT_EQ(l.rows(), l.of00700);
         // A failure for the same code keeps the list, for another clears it.
         alerts.shown.clear();
-        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
-        ASSERT_TRUE(ask(l.page, "00700"));
-        EXPECT_EQ(rows(l.page), l.of00700);
-        sim.answerErrorNext(l.function, -1, QStringLiteral("查询失败"));
-        ASSERT_TRUE(ask(l.page, "00388"));
-        EXPECT_LE(rows(l.page), 0);
-        EXPECT_EQ(alerts.shown, QStringList({ QStringLiteral("错误:查询失败"), QStringLiteral("错误:查询失败") }));
+        ASSERT_TRUE(ask("00700", true));
+        EXPECT_EQ(l.rows(), l.of00700);
+        ASSERT_TRUE(ask("00388", true));
+        EXPECT_EQ(l.rows(), 0);
+        EXPECT_EQ(alerts.shown, QStringList(2, QStringLiteral("错误:查询失败")));
 
         // 00700's answer comes after 00388's was asked: it is dropped.
         sim.withholdNext(l.function);
-        const qsizetype before = sim.receivedCount(l.function);
-        send(l.page, "00700");
+        l.send("00700");
         ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
         sim.answerTablesNext(l.function, { brokersim::Table().column(QStringLiteral("title")) });
-        ASSERT_TRUE(ask(l.page, "00388"));
-        EXPECT_EQ(sim.receivedCount(l.function), before + 2);
-        const qsizetype shown = rows(l.page);
+        ASSERT_TRUE(ask("00388"));
         sim.releaseWithheld();
         testsupport::spinFor(std::chrono::milliseconds(50)); // room for the late answer
-        EXPECT_EQ(rows(l.page), shown);
+        EXPECT_EQ(l.rows(), 0);
 
-        ASSERT_TRUE(ask(l.page, "00700"));
-        ASSERT_EQ(rows(l.page), l.of00700);
+        ASSERT_TRUE(ask("00700"));
+        ASSERT_EQ(l.rows(), l.of00700);
     }
     NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(notices.numberOfRowsInTableView(), 0);
@@ -934,19 +925,16 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCan
     auto& permissions = open<HGTPermissionSettingsViewController>(90009);
     ASSERT_TRUE(spinUntil([&] { return permissions.numberOfRowsInTableView() == 1; }));
 
-    sim.withholdNext(brokersim::kHKOrdersOfTodayFunction);
-    sim.withholdNext(brokersim::kHKDeclarationsFunction);
-    sim.withholdNext(brokersim::kConnectPermissionListFunction);
+    for (brokersim::Function f : { brokersim::kHKOrdersOfTodayFunction, brokersim::kHKDeclarationsFunction,
+             brokersim::kConnectPermissionListFunction })
+        sim.withholdNext(f);
     NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
     EXPECT_EQ(permissions.numberOfRowsInTableView(), 0);
-    EXPECT_EQ(orders.orders(), nullptr);
     EXPECT_EQ(orders.ordersTable().shownRowCount(), 0);
-    EXPECT_EQ(orders.countText(), "0");
-    EXPECT_EQ(orders.selectedCountText(), "0");
-    EXPECT_FALSE(orders.selectAllChecked());
-    EXPECT_EQ(declarations.declarations(), nullptr);
     EXPECT_EQ(declarations.ordersTableView().model().shownRowCount(), 0);
-    EXPECT_EQ(declarations.countText(), "0");
+    EXPECT_EQ(QStringList({ orders.countText(), orders.selectedCountText(), declarations.countText() }),
+        QStringList(3, QStringLiteral("0")));
+    EXPECT_FALSE(orders.selectAllChecked());
 
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 3; }));
     sim.releaseWithheld();

@@ -81,6 +81,21 @@ protected:
         });
     }
     qsizetype quotesAsked() const { return sim.receivedCount(brokersim::kQuote5LevelExFunction); }
+    // Every figure a code brings: name, price, maximum, step, unit, book, last price.
+    static constexpr qsizetype kFigures = 7;
+    static QStringList figures(HGTTradeViewController& page)
+    {
+        return { page.nameText(), page.priceText(), page.maxQuantityText(), page.priceStepText(), page.lotText(),
+            page.quotePanel()->buyPrice(1).text, page.quotePanel()->field(QuoteField::lastPriceText).text };
+    }
+    // A confirmation no step expects fails the test and is closed at once.
+    void refuseDialogs()
+    {
+        whenShown([](OrderAlertWindowController& c) {
+            ADD_FAILURE() << "unexpected confirmation";
+            c.cancelButtonClicked();
+        });
+    }
 
     platform::ChinaClock::Override clock { platform::ChinaClock::at(2026, 12, 2, 10, 0) };
     QDateTime now = platform::ChinaClock::now();
@@ -487,25 +502,19 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
     ASSERT_EQ(quote.results.size(), 1u);
     ASSERT_EQ(chart.results.size(), 1u);
 
-    const struct {
-        const char* what;
-        std::function<HGTTradeViewController&()> open;
-    } kinds[] = {
-        { "buy", [&]() -> HGTTradeViewController& { return openPage(); } },
-        { "odd-lot sell", [&]() -> HGTTradeViewController& { return openPage<HGTLGSellViewController>(); } },
-        { "vote", [&]() -> HGTTradeViewController& { return openPage<HGTVoteViewController>(); } },
-        { "declaration", [&]() -> HGTTradeViewController& { return openPage<HGTOtherVoteViewController>(); } },
+    const std::function<HGTTradeViewController&()> kinds[] = {
+        [&]() -> HGTTradeViewController& { return openPage(); },
+        [&]() -> HGTTradeViewController& { return openPage<HGTLGSellViewController>(); },
+        [&]() -> HGTTradeViewController& { return openPage<HGTVoteViewController>(); },
+        [&]() -> HGTTradeViewController& { return openPage<HGTOtherVoteViewController>(); },
     };
-    for (const auto& kind : kinds) {
-        SCOPED_TRACE(kind.what);
-        HGTTradeViewController& page = kind.open();
+    for (const auto& open : kinds) {
+        SCOPED_TRACE(&open - kinds);
+        HGTTradeViewController& page = open();
         lookUp(page, QStringLiteral("00388"));
-        ASSERT_EQ(page.nameText(), QStringLiteral("港联交易"));
-        const QString price = page.priceText();
-        const QString maximum = page.maxQuantityText();
-        const QString lot = page.lotText();
+        const QStringList shown = figures(page);
+        ASSERT_EQ(shown[0], QStringLiteral("港联交易"));
         const qint64 step = page.stepperIncrementMilli();
-        const QString book = page.quotePanel()->buyPrice(1).text;
         const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
 
         page.queryQuotesOf5Level(nullptr, QStringLiteral("late"), quote.results[0]);
@@ -513,12 +522,8 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         page.hgtQueryCombInfo(nullptr, QStringLiteral("late"), HGTCombInfo { "99999", "0.500" });
         page.hgtQueryQuantityOfUnit(nullptr, QStringLiteral("late"), QStringLiteral("7"));
         EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
-        EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
-        EXPECT_EQ(page.priceText(), price);
-        EXPECT_EQ(page.maxQuantityText(), maximum);
-        EXPECT_EQ(page.lotText(), lot);
+        EXPECT_EQ(figures(page), shown);
         EXPECT_EQ(page.stepperIncrementMilli(), step);
-        EXPECT_EQ(page.quotePanel()->buyPrice(1).text, book);
 
         // Nothing is asked for 00700 either: a maximum asked now comes after
         // anything the late answers asked.
@@ -530,86 +535,81 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
     }
 }
 
-// A quote for a new code that fails, comes empty or never comes leaves
-// nothing of the previous code: the order check finds no price, and no
-// dialog shows the previous name.
-TEST_F(HGTPageTest, AFailedOrUnknownQuoteForANewCodeLeavesNothingOfThePreviousOne)
+// A failed, empty or missing answer to the latest question about the code
+// shown, and a price the maximum cannot be asked with, leave none of the
+// figures they replace standing: the order check finds no price, and
+// nothing is said of a maximum or unit that failed.
+TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
 {
     logInWithShareholders();
     HGTTradeViewController& page = openPage();
-    bool dialogShown = false;
-    whenShown([&](OrderAlertWindowController& c) {
-        dialogShown = true;
-        c.cancelButtonClicked();
-    });
-    const struct {
-        const char* what;
-        const char* code; // each its own: an equal quote still waiting would take the ask in
-        std::function<void()> arm;
-    } answers[] = {
-        { "refused", "00388",
-            [&] { sim.answerErrorNext(brokersim::kQuote5LevelExFunction, -1, QStringLiteral("无此证券")); } },
-        { "empty", "00005", [&] { sim.answerEmptyNext(brokersim::kQuote5LevelExFunction); } },
-        { "never", "00981", [&] { sim.withholdNext(brokersim::kQuote5LevelExFunction); } },
+    refuseDialogs();
+    using namespace brokersim;
+    const Function kQuote = kQuote5LevelExFunction;
+    const char* const maxima = DMHGTQueryCombInfo::info.identifier;
+    const char* const units = DMHGTQueryQuantityOfUnit::info.identifier;
+    const auto refused = [&](Function f) {
+        return [&, f] { sim.answerErrorNext(f, -1, QStringLiteral("查询失败")); };
     };
-    for (const auto& a : answers) {
-        SCOPED_TRACE(a.what);
+    const auto code = [&](const char* c) { return [&, c] { page.setCodeText(QLatin1String(c)); }; };
+    const auto price = [&](const QString& p) {
+        return [&, p] {
+            page.setPriceText(p);
+            page.priceEditEnd(false);
+        };
+    };
+    const struct {
+        const char* left; // per figure: 'x' empty, '=' as before, '?' either
+        Function function;
+        qsizetype asks;
+        const char* model; // whose answer to wait for; nullptr: the room below
+        std::function<void()> arm;
+        std::function<void()> act;
+    } cases[] = {
+        // Each new code its own: an equal quote still waiting would take the ask in.
+        { "xxxxxxx", kQuote, 1, nullptr, refused(kQuote), code("00388") },
+        { "xxxxxxx", kQuote, 1, nullptr, [&] { sim.answerEmptyNext(kQuote); }, code("00005") },
+        { "xxxxxxx", kQuote, 1, nullptr, [&] { sim.withholdNext(kQuote); }, code("00981") },
+        { "=?xx===", kHKCombInfoFunction, 1, maxima, refused(kHKCombInfoFunction), price("370.000") },
+        { "=?xx===", kHKCombInfoFunction, 0, maxima, [] {}, price(QString(300, u'9')) },
+        { "=???x??", kHKLotSizeFunction, 1, units, refused(kHKLotSizeFunction), [&] { page.codeEditEnd(false); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         lookUp(page, QStringLiteral("00700"));
-        ASSERT_EQ(page.nameText(), QStringLiteral("港华控股"));
-        a.arm();
-        const qsizetype asked = quotesAsked();
-        page.setCodeText(QLatin1String(a.code));
-        ASSERT_TRUE(spinUntil([&] { return quotesAsked() == asked + 1; }));
-        testsupport::spinFor(std::chrono::milliseconds(50)); // room for its answer
-        EXPECT_TRUE(page.nameText().isEmpty()) << qPrintable(page.nameText());
-        EXPECT_TRUE(page.priceText().isEmpty()) << qPrintable(page.priceText());
-        EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
-        EXPECT_TRUE(page.priceStepText().isEmpty());
-        EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
-        EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
-        EXPECT_TRUE(page.quotePanel()->field(QuoteField::lastPriceText).text.isEmpty());
-
-        page.setQuantityText(QStringLiteral("100"));
+        const QStringList before = figures(page);
+        ASSERT_EQ(before[0], QStringLiteral("港华控股"));
+        c.arm();
+        const qsizetype asked = sim.receivedCount(c.function);
         alerts.shown.clear();
-        page.orderButtonClick();
-        EXPECT_FALSE(dialogShown);
-        ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
+        c.act();
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(c.function) == asked + c.asks; }));
+        if (c.model) {
+            DataModel* model = HGTRequestManager::getInstance()->sender().dataModel(c.model);
+            ASSERT_TRUE(model && spinUntil([&] { return model->pendingHandleCount() == 0; }));
+        }
+        testsupport::spinFor(std::chrono::milliseconds(50)); // room for any answer it brings
+        const QStringList after = figures(page);
+        for (qsizetype i = 0; i < kFigures; ++i) {
+            if (c.left[i] == 'x')
+                EXPECT_TRUE(after[i].isEmpty()) << i << ' ' << qPrintable(after[i]);
+            else if (c.left[i] == '=')
+                EXPECT_EQ(after[i], before[i]) << i;
+        }
+        if (c.function != kQuote) {
+            EXPECT_TRUE(alerts.shown.empty());
+        } else {
+            page.setQuantityText(QStringLiteral("100"));
+            alerts.shown.clear();
+            page.orderButtonClick();
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(HGTTradeViewController::kMissingInputMessage));
+        }
         sim.releaseWithheld();
     }
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+    EXPECT_EQ(sim.receivedCount(kHKOrderFunction), 0);
 }
-
-// A position click reads the row's record: the server may describe its
-// columns as it likes.
-TEST_F(HGTPageTest, APositionClickReadsTheRowsRecordWhateverItsColumnsAreCalled)
-{
-    logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
-    HGTTradeViewController& page = openPage();
-    ASSERT_EQ(page.accountTitles().size(), 2);
-    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; })); // the page's own list first
-    const VEKTCRS set = logintest::HomeFixture::set(brokersim::Table()
-            .described("stkcode", "代码")
-            .described("stkname", "名称")
-            .described("secuid", "账户")
-            .row({ "00388", "港联交易", "A101000002" })
-            .row({ "00700", "港华控股", "A101000001" }));
-    page.queryPositionInfo(nullptr, QString(), DMPositionInfo::reply({ set }));
-    const struct {
-        int row;
-        const char* code;
-        const char* name;
-        int account;
-    } clicks[] = { { 0, "00388", "港联交易", 1 }, { 1, "00700", "港华控股", 0 } };
-    for (const auto& c : clicks) {
-        page.positionTableClick(c.row);
-        EXPECT_EQ(page.codeText(), QLatin1String(c.code));
-        EXPECT_EQ(page.nameText(), QString::fromUtf8(c.name));
-        EXPECT_FALSE(page.nameHidden());
-        EXPECT_EQ(page.selectedAccount(), c.account) << c.code;
-    }
-}
-
+// A position click reads the row's record, whatever its columns are called.
 // The maximum and price step are asked with the shareholder account: every
 // way to another account (the pop-up, a position of the other one) takes
 // them off, and an answer still on its way for the account left is dropped.
@@ -618,9 +618,14 @@ TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
     logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
     HGTTradeViewController& page = openPage();
     ASSERT_EQ(page.accountTitles().size(), 2);
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; })); // the page's own list first
     lookUp(page, QStringLiteral("00700"));
     DataModel* maxima = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryCombInfo::info.identifier);
     ASSERT_NE(maxima, nullptr);
+    const auto expectNoMaximum = [&] {
+        EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+        EXPECT_TRUE(page.priceStepText().isEmpty());
+    };
 
     // The pop-up, while the first account's maximum is held back.
     sim.withholdNext(brokersim::kHKCombInfoFunction);
@@ -628,75 +633,36 @@ TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
     page.priceEditEnd(false);
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     page.selectAccount(1);
-    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
-    EXPECT_TRUE(page.priceStepText().isEmpty());
+    expectNoMaximum();
     sim.releaseWithheld();
     ASSERT_TRUE(spinUntil([&] { return maxima->pendingHandleCount() == 0; }));
-    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
+    expectNoMaximum();
 
-    // A position of the first account with the same code.
+    // A position of the first account with the same code, then one of the
+    // second with another code.
     page.priceEditEnd(false);
     ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
     const VEKTCRS set = logintest::HomeFixture::set(brokersim::Table()
             .described("stkcode", "代码")
             .described("stkname", "名称")
             .described("secuid", "账户")
+            .row({ "00388", "港联交易", "A101000002" })
             .row({ "00700", "港华控股", "A101000001" }));
     page.queryPositionInfo(nullptr, QString(), DMPositionInfo::reply({ set }));
-    page.positionTableClick(0);
+    page.positionTableClick(1);
+    EXPECT_EQ(page.codeText(), QStringLiteral("00700"));
     EXPECT_EQ(page.selectedAccount(), 0);
-    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
-    EXPECT_TRUE(page.priceStepText().isEmpty());
+    expectNoMaximum();
     // The same account again keeps what was asked with it.
     ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
     page.selectAccount(0);
     EXPECT_FALSE(page.maxQuantityText().isEmpty());
-}
 
-// The maximum and the trading unit of the code shown go when the answer to
-// the latest question about them fails: a figure of another price or of an
-// earlier answer is never left standing as this one's.
-TEST_F(HGTPageTest, AFailedMaximumOrTradingUnitClearsTheEarlierOne)
-{
-    logInWithShareholders();
-    HGTTradeViewController& page = openPage();
-    lookUp(page, QStringLiteral("00700"));
-    RequestSender& sender = HGTRequestManager::getInstance()->sender();
-    const auto answered = [&](const char* identifier) {
-        DataModel* model = sender.dataModel(identifier);
-        return model && spinUntil([&] { return model->pendingHandleCount() == 0; });
-    };
-
-    sim.answerErrorNext(brokersim::kHKCombInfoFunction, -1, QStringLiteral("查询失败"));
-    page.setPriceText(QStringLiteral("370.000"));
-    page.priceEditEnd(false);
-    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
-    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
-    EXPECT_TRUE(page.priceStepText().isEmpty());
-    EXPECT_EQ(page.lotText(), QStringLiteral("100股"));
-
-    // A price the request cannot carry: nothing is asked, and the maximum of
-    // the price before is not left standing.
-    page.setPriceText(QStringLiteral("370.000"));
-    page.priceEditEnd(false);
-    ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
-    const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
-    page.setPriceText(QString(300, u'9'));
-    page.priceEditEnd(false);
-    EXPECT_TRUE(page.maxQuantityText().isEmpty()) << qPrintable(page.maxQuantityText());
-    EXPECT_TRUE(page.priceStepText().isEmpty());
-    ASSERT_TRUE(answered(DMHGTQueryCombInfo::info.identifier));
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), maxima);
-
-    // The same code asked again: its trading unit fails.
-    sim.answerErrorNext(brokersim::kHKLotSizeFunction, -1, QStringLiteral("查询失败"));
-    const qsizetype lots = sim.receivedCount(brokersim::kHKLotSizeFunction);
-    page.codeEditEnd(false);
-    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKLotSizeFunction) == lots + 1; }));
-    ASSERT_TRUE(answered(DMHGTQueryQuantityOfUnit::info.identifier));
-    EXPECT_TRUE(page.lotText().isEmpty()) << qPrintable(page.lotText());
-    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
-    EXPECT_TRUE(alerts.shown.empty()); // nothing is said of either
+    page.positionTableClick(0);
+    EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
+    EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
+    EXPECT_FALSE(page.nameHidden());
+    EXPECT_EQ(page.selectedAccount(), 1);
 }
 
 // Every way to another code leaves nothing of the previous one: a position
@@ -714,11 +680,9 @@ TEST_F(HGTPageTest, APositionHandedOverAndALateRefreshKeepToTheCodeShown)
     NotificationCenter::getInstance()->postNotificationName(pagenotify::kFillTradePage, QVariant(),
         { { QString::fromLatin1(pagenotify::kPositionDetailKey), QVariant::fromValue(position) } });
     EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
-    EXPECT_EQ(page.nameText(), QStringLiteral("港联交易"));
-    EXPECT_TRUE(page.priceText().isEmpty());
-    EXPECT_TRUE(page.maxQuantityText().isEmpty());
-    EXPECT_TRUE(page.lotText().isEmpty());
-    EXPECT_TRUE(page.quotePanel()->buyPrice(1).text.isEmpty());
+    QStringList blank(kFigures, QString());
+    blank[0] = QStringLiteral("港联交易");
+    EXPECT_EQ(figures(page), blank);
     ASSERT_TRUE(spinUntil([&] { return !page.priceText().isEmpty() && !page.lotText().isEmpty(); }));
 
     // 00388's refresh is held back while 00700 is typed and loaded.
@@ -726,62 +690,48 @@ TEST_F(HGTPageTest, APositionHandedOverAndALateRefreshKeepToTheCodeShown)
     page.refreshQuotes();
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
     lookUp(page, QStringLiteral("00700"));
-    const QString price = page.priceText();
+    const QStringList shown = figures(page);
     sim.releaseWithheld();
     DataModel* quotes = HGTRequestManager::getInstance()->sender().dataModel(DMQuote5LevelEx::info.identifier);
     ASSERT_TRUE(spinUntil([&] { return quotes->pendingHandleCount() == 0; }));
-    EXPECT_EQ(page.nameText(), QStringLiteral("港华控股"));
-    EXPECT_EQ(page.priceText(), price);
+    EXPECT_EQ(figures(page), shown);
     EXPECT_FALSE(page.refreshWaiting());
 }
 
-// The numbers typed on the vote and declaration pages were the previous
-// account's: after an account change the form starts again empty, as the
-// order page's does, and the button finds nothing to confirm.
-TEST_F(HGTPageTest, AnAccountChangeEmptiesTheVoteAndDeclarationForms)
+// An account change empties the vote and declaration forms typed for the
+// previous account, as the order page's, and closes a confirmation still
+// waiting for the customer: nothing of the account left can be sent.
+TEST_F(HGTPageTest, AnAccountChangeEmptiesTheFormsAndClosesTheirConfirmation)
 {
     logInWithShareholders();
-    bool dialogShown = false;
-    whenShown([&](OrderAlertWindowController& c) {
-        dialogShown = true;
-        c.cancelButtonClicked();
-    });
+    refuseDialogs();
     auto& vote = openPage<HGTVoteViewController>();
     using V = HGTVoteViewController;
-    for (V::Field f : { V::PublicNo, V::BillNo, V::Up, V::Down, V::Free })
+    const V::Field voteFields[] = { V::PublicNo, V::BillNo, V::Up, V::Down, V::Free };
+    for (V::Field f : voteFields)
         vote.setFieldText(f, QStringLiteral("1%1").arg(int(f)));
     auto& declare = openPage<HGTOtherVoteViewController>();
     using D = HGTOtherVoteViewController;
     declare.selectVoteType(2);
     declare.setFieldText(D::OrgNo, QStringLiteral("A01"));
     declare.setFieldText(D::Quantity, QStringLiteral("300"));
-    for (HGTTradeViewController* page :
-        { static_cast<HGTTradeViewController*>(&vote), static_cast<HGTTradeViewController*>(&declare) })
-        page->setCodeText(QStringLiteral("00700"));
+    vote.setCodeText(QStringLiteral("00700"));
+    declare.setCodeText(QStringLiteral("00700"));
 
     NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
-    EXPECT_TRUE(vote.codeText().isEmpty());
-    EXPECT_TRUE(declare.codeText().isEmpty());
-    for (V::Field f : { V::PublicNo, V::BillNo, V::Up, V::Down, V::Free })
-        EXPECT_TRUE(vote.fieldText(f).isEmpty()) << int(f) << qPrintable(vote.fieldText(f));
-    for (D::Field f : { D::OrgNo, D::Quantity })
-        EXPECT_TRUE(declare.fieldText(f).isEmpty()) << int(f) << qPrintable(declare.fieldText(f));
+    QStringList texts { vote.codeText(), declare.codeText(), declare.fieldText(D::OrgNo),
+        declare.fieldText(D::Quantity) };
+    for (V::Field f : voteFields)
+        texts << vote.fieldText(f);
+    EXPECT_EQ(texts, QStringList(texts.size(), QString()));
     EXPECT_EQ(declare.selectedVoteType(), 0);
-
     alerts.shown.clear();
     vote.orderButtonClick();
     declare.orderButtonClick();
-    EXPECT_FALSE(dialogShown);
     ASSERT_EQ(alerts.shown.size(), 2u);
     EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(V::kMissingInputMessage));
     EXPECT_EQ(alerts.shown[1].text, QString::fromUtf8(D::kMissingInputMessage));
-}
 
-// The account changes while the confirmation still waits for the customer:
-// the dialog closes, and nothing of the account left behind can be sent.
-TEST_F(HGTPageTest, AnAccountChangeClosesTheConfirmationOfTheAccountBefore)
-{
-    logInWithShareholders();
     HGTTradeViewController& page = openPage();
     lookUp(page, QStringLiteral("00700"));
     page.setQuantityText(QStringLiteral("100"));
