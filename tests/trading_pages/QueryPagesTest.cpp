@@ -7,6 +7,7 @@
 #include "trading/pages/QueryViewControllers.h"
 #include "trading_pages/TradingPagesRig.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace pagestest;
@@ -308,7 +309,10 @@ TEST_F(HistoricQueryPageTest, AnAccountChangeLeavesNothingOfTheAccountBefore)
         if (p.page != &asset)
             sim.answerTablesNext(p.functions[0], { oneRowTable() });
         p.page->load();
-        ASSERT_TRUE(spinUntil([&] { return shownRows(p.tables) >= int(p.tables.size()); }));
+        ASSERT_TRUE(spinUntil([&] {
+            return std::all_of(
+                p.tables.begin(), p.tables.end(), [](auto* t) { return t->shownRowCount() > 0; });
+        }));
         for (const brokersim::Function& f : p.functions)
             sim.answerErrorNext(f, -1, QStringLiteral("系统忙"));
         sim.clearReceived();
