@@ -50,6 +50,14 @@ protected:
         });
     }
 
+    // Every answer asked for so far has come: one asked after them has.
+    bool settled()
+    {
+        OrdersOfTodayCatcher after;
+        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+        return spinUntil([&] { return after.done(); });
+    }
+
     std::unique_ptr<PurchaseViewController> owned;
     PurchaseViewController& page() { return *owned; }
     int shown = 0;
@@ -323,83 +331,67 @@ brokersim::Table issueList(const std::vector<std::array<const char*, 4>>& issues
 
 } // namespace
 
-// An issue without a price shows no price: the one of the issue before would
-// otherwise be confirmed and sent for it.
-TEST_F(PurchasePageTest, AnIssueWithoutAPriceKeepsNoPriceOfTheIssueBefore)
+// However the issue shown goes (an empty list for the same account; another
+// account whose list is empty, fails, or has an issue without a price,
+// picked or clicked), no price, limit or maximum of it stays to be sent.
+TEST_F(PurchasePageTest, NoFigureOfTheIssueBeforeOutlivesIt)
 {
-    sim.answerTablesNext(brokersim::Function { 550, 8 },
-        { issueList({ { "732001", "10.00", "1000", "15000" }, { "732002", "", "500", "9000" } }) });
-    page().loginAccountChanged();
-    ASSERT_TRUE(spinUntil([&] { return page().stockInfoList().size() == 2; }));
-    ASSERT_EQ(page().stockPriceText(), "10.00");
     OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
         ADD_FAILURE() << "confirmed " << c.orderParam().stockCode().toStdString() << " at "
                       << c.orderParam().price().toStdString();
         QTimer::singleShot(0, &c, [&c] { c.cancelButtonClicked(); });
     });
-    for (const std::function<void()>& choose : std::vector<std::function<void()>> {
-             [&] { page().stockSelectionChanged(1); }, [&] { page().stockInfoTableClicked(1); } }) {
-        page().stockSelectionChanged(0);
-        ASSERT_EQ(page().stockPriceText(), "10.00");
-        choose();
-        EXPECT_TRUE(page().stockPriceText().isEmpty()) << page().stockPriceText().toStdString();
-        page().setQuantityText(QStringLiteral("1000"));
-        alerts.shown.clear();
-        page().purchaseButtonClicked();
-        ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
-    }
-}
-
-// A list that comes back empty leaves no issue's price, limits or maximum,
-// whether it is the new account's or arrives again for the same one.
-TEST_F(PurchasePageTest, AnEmptyListLeavesNoFiguresOfTheIssueBefore)
-{
     const auto expectNoIssue = [&] {
         EXPECT_TRUE(page().stockInfoList().empty());
-        EXPECT_TRUE(page().stockPriceText().isEmpty()) << page().stockPriceText().toStdString();
-        EXPECT_TRUE(page().limitDownText().isEmpty()) << page().limitDownText().toStdString();
-        EXPECT_TRUE(page().limitUpText().isEmpty()) << page().limitUpText().toStdString();
-        EXPECT_TRUE(page().maxCanPurchaseText().isEmpty()) << page().maxCanPurchaseText().toStdString();
+        EXPECT_TRUE(page().stockTitles().isEmpty());
+        const QString left = page().stockPriceText() + page().limitDownText() + page().limitUpText()
+            + page().maxCanPurchaseText();
+        EXPECT_TRUE(left.isEmpty()) << left.toStdString();
     };
-    ASSERT_FALSE(page().limitUpText().isEmpty());
     page().queryPurchaseNewStockList(nullptr, QString(), std::make_shared<DTPurchaseNewStockTable>(nullptr));
     expectNoIssue();
 
-    page().loginAccountChanged();
-    ASSERT_TRUE(spinUntil([&] { return page().stockInfoList().size() == 3; }));
-    sim.answerTablesNext(brokersim::Function { 550, 8 }, { issueList({}) });
-    sim.clearReceived();
-    page().loginAccountChanged();
-    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::Function { 550, 8 }) == 1; }));
-    ASSERT_TRUE(spinUntil([&] { return !page().availableMoneyText().isEmpty(); }));
-    expectNoIssue();
-    page().setQuantityText(QStringLiteral("1000"));
-    page().purchaseButtonClicked();
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kNoIssueMessage));
-}
-
-// After an account change whose list fails, nothing of the previous
-// account's list can be chosen or subscribed to.
-TEST_F(PurchasePageTest, AnAccountChangeWithAFailedListLeavesNoIssueOfTheAccountBefore)
-{
-    ASSERT_FALSE(page().availableMoneyText().isEmpty());
-    sim.answerErrorNext(brokersim::Function { 550, 8 }, -1, QStringLiteral("系统忙"));
-    sim.withholdNext(brokersim::kMoneyFunction);
-    page().loginAccountChanged();
-    EXPECT_TRUE(page().availableMoneyText().isEmpty());
-    EXPECT_TRUE(page().stockInfoList().empty());
-    EXPECT_TRUE(page().stockPriceText().isEmpty());
-    EXPECT_TRUE(page().limitUpText().isEmpty());
-    EXPECT_EQ(page().stockInfoTableView().model().shownRowCount(), 0);
-    ASSERT_TRUE(spinUntil([&] { return page().warningShown(); }));
-    EXPECT_TRUE(page().stockTitles().isEmpty());
-    page().setQuantityText(QStringLiteral("1000"));
-    page().purchaseButtonClicked();
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(PurchaseViewController::kNoIssueMessage));
-    sim.releaseWithheld();
+    const brokersim::Function list { 550, 8 };
+    const brokersim::Table priceless
+        = issueList({ { "732001", "10.00", "1000", "15000" }, { "732002", "", "500", "9000" } });
+    const struct {
+        const char* what;
+        std::optional<brokersim::Table> list; // none: the list fails
+        void (PurchaseViewController::*choose)(int); // then the issue without a price
+    } ways[] = {
+        { "empty", issueList({}), nullptr },
+        { "failed", std::nullopt, nullptr },
+        { "picked", priceless, &PurchaseViewController::stockSelectionChanged },
+        { "clicked", priceless, &PurchaseViewController::stockInfoTableClicked },
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        if (way.list)
+            sim.answerTablesNext(list, { *way.list });
+        else
+            sim.answerErrorNext(list, -1, QStringLiteral("系统忙"));
+        sim.withholdNext(brokersim::kMoneyFunction);
+        page().loginAccountChanged();
+        // The previous account's figures go at once, before any answer.
+        EXPECT_TRUE(page().availableMoneyText().isEmpty());
+        EXPECT_EQ(page().stockInfoTableView().model().shownRowCount(), 0);
+        ASSERT_TRUE(settled());
+        if (way.choose) {
+            ASSERT_EQ(page().stockPriceText(), "10.00");
+            (page().*way.choose)(1);
+            EXPECT_TRUE(page().stockPriceText().isEmpty()) << page().stockPriceText().toStdString();
+        } else {
+            expectNoIssue();
+        }
+        alerts.shown.clear();
+        page().setQuantityText(QStringLiteral("1000"));
+        page().purchaseButtonClicked();
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].text,
+            QString::fromUtf8(way.choose ? PurchaseViewController::kMissingInputMessage
+                                         : PurchaseViewController::kNoIssueMessage));
+        sim.releaseWithheld();
+    }
 }
 
 // The maximum shown is the one of the issue chosen last, whatever order
@@ -414,12 +406,8 @@ TEST_F(PurchasePageTest, ALateMaximumOfTheIssueBeforeIsDropped)
     sim.answerTablesNext(brokersim::kMaxQuantityFunction, { max });
     page().stockSelectionChanged(2);
     ASSERT_TRUE(spinUntil([&] { return !page().maxCanPurchaseText().isEmpty(); }));
-    EXPECT_EQ(page().maxCanPurchaseText(), QStringLiteral("777股"));
     ASSERT_EQ(sim.releaseWithheld(), 1);
-    // An answer asked after the late one comes after it.
-    OrdersOfTodayCatcher after;
-    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+    ASSERT_TRUE(settled());
     EXPECT_EQ(page().maxCanPurchaseText(), QStringLiteral("777股"));
 }
 
@@ -432,8 +420,7 @@ TEST_F(PurchasePageTest, AnAccountChangeClosesTheDialogOfTheAccountBefore)
         ++shown;
         QTimer::singleShot(0, &c, [&c, this, &stillShown] {
             page().loginAccountChanged();
-            stillShown = c.isShown();
-            if (stillShown)
+            if ((stillShown = c.isShown()))
                 c.confirmButtonClicked();
         });
     });
@@ -441,9 +428,6 @@ TEST_F(PurchasePageTest, AnAccountChangeClosesTheDialogOfTheAccountBefore)
     page().purchaseButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return shown == 1 && !page().isBusy(); }));
     EXPECT_FALSE(stillShown);
-    // Whatever a confirmation would have sent has had time to arrive.
-    OrdersOfTodayCatcher after;
-    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
+    ASSERT_TRUE(settled());
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
 }

@@ -7,6 +7,7 @@
 #include "trading/pages/QueryViewControllers.h"
 #include "trading_pages/TradingPagesRig.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace pagestest;
@@ -234,43 +235,6 @@ TEST_F(HistoricQueryPageTest, WeeklyStatementsAndLinksWithoutFunctionNumbers)
     }
 }
 
-// An account change clears the previous account's positions, accounts and
-// totals before asking again, so with both queries failing nothing of them
-// can be seen or sold.
-TEST_F(QueryPagesTest, AssetPageAccountChangeLeavesNothingOfTheAccountBefore)
-{
-    AssetQueryViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.positions() && page.fundTable().shownRowCount() > 0; }));
-    ASSERT_GT(page.positionTable().shownRowCount(), 0);
-    ASSERT_NE(page.rmbMarketValueText(), "0.00元");
-
-    sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
-    sim.answerErrorNext(brokersim::kPositionsFunction, -1, QStringLiteral("系统忙"));
-    sim.clearReceived();
-    page.loginAccountChanged();
-    ASSERT_TRUE(spinUntil([&] {
-        return sim.receivedCount(brokersim::kMoneyFunction) == 1
-            && sim.receivedCount(brokersim::kPositionsFunction) == 1;
-    }));
-    OrdersOfTodayCatcher after; // answered after the two errors
-    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-    ASSERT_TRUE(spinUntil([&] { return after.done(); }));
-    EXPECT_FALSE(page.positions());
-    EXPECT_EQ(page.positionTable().shownRowCount(), 0);
-    EXPECT_EQ(page.fundTable().shownRowCount(), 0);
-    EXPECT_EQ(page.rmbMarketValueText(), "0.00元");
-    EXPECT_EQ(page.usdMarketValueText(), "0.00元");
-
-    Posts posts;
-    page.setSelectedPositionRows({ 0 });
-    page.functionSelected(AssetQueryViewController::kFunctionSell);
-    EXPECT_TRUE(posts.all.empty());
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].text, "请先选择想要操作的证券。");
-}
-
 // Every positions reply edits the cost column with the one formatter.
 TEST_F(QueryPagesTest, AssetPageKeepsOneCostFormatterOverManyReplies)
 {
@@ -297,13 +261,22 @@ brokersim::Table oneRowTable()
     return t;
 }
 
+// Every answer asked for so far has come: one asked after them has.
+bool settled()
+{
+    OrdersOfTodayCatcher after;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+    return spinUntil([&] { return after.done(); });
+}
+
 } // namespace
 
-// On every table page an account change empties the table before asking
-// again: with the new account's query failing, no row of the previous
-// account stays.
-TEST_F(HistoricQueryPageTest, TablePagesShowNoRowOfTheAccountBeforeAfterAnAccountChange)
+// On every query page an account change empties what the previous account
+// showed before asking again: with the new account's queries failing, no
+// row, total or position of it stays to be seen or sold.
+TEST_F(HistoricQueryPageTest, AnAccountChangeLeavesNothingOfTheAccountBefore)
 {
+    AssetQueryViewController asset;
     DistributionViewController distribution;
     CommonQueryViewController common(node("当日委托", "tradequery?tc_mfuncno=500&tc_sfuncno=121"));
     HistoricQueryViewController historic(node("历史委托", "hisquery?tc_mfuncno=500&tc_sfuncno=125"));
@@ -312,32 +285,52 @@ TEST_F(HistoricQueryPageTest, TablePagesShowNoRowOfTheAccountBeforeAfterAnAccoun
     const struct {
         const char* name;
         MenuItemViewController* page;
-        DVTableModel* table;
-        brokersim::Function function;
-    } pages[] = { { "distribution", &distribution, &distribution.distributionTable(),
-                      brokersim::kDistributionFunction },
-        { "common", &common, &common.table(), { 500, 121 } },
-        { "historic", &historic, &historic.table(), { 500, 125 } },
-        { "historicEx", &historicEx, &historicEx.table(), { 500, 125 } } };
+        std::vector<DVTableModel*> tables;
+        // The first is answered with one row, unless the asset page's.
+        std::vector<brokersim::Function> functions;
+    } pages[] = {
+        { "asset", &asset, { &asset.positionTable(), &asset.fundTable() },
+            { brokersim::kPositionsFunction, brokersim::kMoneyFunction } },
+        { "distribution", &distribution, { &distribution.distributionTable() },
+            { brokersim::kDistributionFunction } },
+        { "common", &common, { &common.table() }, { { 500, 121 } } },
+        { "historic", &historic, { &historic.table() }, { { 500, 125 } } },
+        { "historicEx", &historicEx, { &historicEx.table() }, { { 500, 125 } } },
+    };
+    const auto shownRows = [](const std::vector<DVTableModel*>& tables) {
+        int rows = 0;
+        for (const DVTableModel* t : tables)
+            rows += t->shownRowCount();
+        return rows;
+    };
     for (const auto& p : pages) {
         SCOPED_TRACE(p.name);
-        alerts.shown.clear();
         p.page->setAlertPresenter(&alerts);
-        sim.answerTablesNext(p.function, { oneRowTable() });
+        if (p.page != &asset)
+            sim.answerTablesNext(p.functions[0], { oneRowTable() });
         p.page->load();
-        ASSERT_TRUE(spinUntil([&] { return p.table->shownRowCount() == 1; }));
-        sim.answerErrorNext(p.function, -1, QStringLiteral("系统忙"));
+        ASSERT_TRUE(spinUntil([&] {
+            return std::all_of(
+                p.tables.begin(), p.tables.end(), [](auto* t) { return t->shownRowCount() > 0; });
+        }));
+        for (const brokersim::Function& f : p.functions)
+            sim.answerErrorNext(f, -1, QStringLiteral("系统忙"));
         sim.clearReceived();
         p.page->loginAccountChanged();
-        EXPECT_EQ(p.table->shownRowCount(), 0);
-        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(p.function) == 1; }));
-        OrdersOfTodayCatcher after; // answered after the failure
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-        ASSERT_TRUE(spinUntil([&] { return after.done(); }));
-        EXPECT_EQ(p.table->shownRowCount(), 0);
+        EXPECT_EQ(shownRows(p.tables), 0);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(p.functions.back()) == 1; }));
+        ASSERT_TRUE(settled()); // the failures are in
+        EXPECT_EQ(shownRows(p.tables), 0);
     }
     EXPECT_EQ(historic.resultCountText(), "0");
-    EXPECT_TRUE(distribution.warningShown());
+    EXPECT_EQ(asset.rmbMarketValueText() + asset.usdMarketValueText(), "0.00元0.00元");
+    Posts posts;
+    alerts.shown.clear();
+    asset.setSelectedPositionRows({ 0 });
+    asset.functionSelected(AssetQueryViewController::kFunctionSell);
+    EXPECT_TRUE(posts.all.empty());
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].text, "请先选择想要操作的证券。");
 }
 
 // A statement answered late, for a range no longer asked for, is dropped;
@@ -356,38 +349,37 @@ TEST_F(HistoricQueryPageTest, LateStatementsAreDroppedAndAFailedRangeShowsNoOthe
     page.load();
     ASSERT_TRUE(spinUntil([&] { return !page.table().titles().isEmpty(); }));
     const brokersim::Function statement { 500, 125 };
-    const auto press = [&](QDate begin, QDate end) {
-        page.setBeginDate(begin);
-        page.setEndDate(end);
+    // Both days hold three orders, the second one two.
+    const auto press = [&](int firstDay) {
+        page.setBeginDate(QDate(2026, 12, firstDay));
+        page.setEndDate(QDate(2026, 12, 2));
         page.queryButtonClicked();
     };
-    const auto settled = [&] {
-        OrdersOfTodayCatcher after;
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-        return spinUntil([&] { return after.done(); });
-    };
+    const auto answered = [&] { return spinUntil([&] { return !page.isQuerying(); }); };
 
     sim.withholdNext(statement);
-    press(QDate(2026, 12, 1), QDate(2026, 12, 2)); // three orders, held back
+    press(1);
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-    press(QDate(2026, 12, 2), QDate(2026, 12, 2)); // two orders
-    ASSERT_TRUE(spinUntil([&] { return page.resultCountText() == "2"; }));
+    press(2);
+    ASSERT_TRUE(answered());
     ASSERT_EQ(sim.releaseWithheld(), 1);
     ASSERT_TRUE(settled());
     EXPECT_EQ(page.resultCountText(), "2");
-    EXPECT_EQ(page.table().shownRowCount(), 2);
 
-    sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
-    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
-    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
-    EXPECT_EQ(page.table().shownRowCount(), 0);
-    EXPECT_EQ(page.resultCountText(), "0");
-
-    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
-    ASSERT_TRUE(spinUntil([&] { return page.resultCountText() == "3"; }));
-    sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
-    press(QDate(2026, 12, 1), QDate(2026, 12, 2));
-    ASSERT_TRUE(spinUntil([&] { return !page.isQuerying(); }));
-    EXPECT_EQ(page.table().shownRowCount(), 3);
-    EXPECT_EQ(alerts.shown.size(), 2u);
+    const struct {
+        bool sameRange; // as the rows shown
+        int rowsAfter;
+    } failures[] = { { false, 0 }, { true, 3 } };
+    for (const auto& f : failures) {
+        SCOPED_TRACE(f.sameRange);
+        if (f.sameRange) {
+            press(1);
+            ASSERT_TRUE(answered());
+        }
+        sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
+        press(1);
+        ASSERT_TRUE(answered());
+        EXPECT_EQ(page.table().shownRowCount(), f.rowsAfter);
+        EXPECT_EQ(page.resultCountText(), "0");
+    }
 }
