@@ -19,13 +19,6 @@ class LateAnswersTest : public pagestest::TradePageFixture {
 protected:
     // Every quote asked for so far has come.
     void settle() { testsupport::spinFor(150ms); }
-    // Every trade answer asked for so far has come: one asked after them has.
-    bool settled()
-    {
-        pagestest::OrdersOfTodayCatcher after;
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-        return spinUntil([&] { return after.done(); });
-    }
     bool money(const TradeViewController& page) { return !page.availableMoneyText().isEmpty(); }
 };
 
@@ -79,11 +72,11 @@ TEST_F(LateAnswersTest, ALateMaximumIsDropped)
         ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
         sim.clearReceived();
         way.moveOn();
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(pagestest::settled());
         const QString shown = page.maxAmountText();
         EXPECT_EQ(shown.isEmpty(), way.emptyAfter) << qPrintable(shown);
         sim.releaseWithheld();
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(pagestest::settled());
         EXPECT_EQ(page.maxAmountText(), shown);
     }
 }
@@ -100,7 +93,7 @@ TEST_F(LateAnswersTest, MoneyOfAnotherShareholderAccountIsNeverShown)
     sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
     page.shareholderCodePButtonSelectedChanged(1);
     EXPECT_FALSE(money(page));
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(pagestest::settled());
     EXPECT_FALSE(money(page)) << qPrintable(page.availableMoneyText());
 
     // Back to the first account, its answer held back; the B-share account
@@ -115,9 +108,9 @@ TEST_F(LateAnswersTest, MoneyOfAnotherShareholderAccountIsNeverShown)
                 .column(QStringLiteral("fundavl"))
                 .row({ "010100000002", "港币", "1234.00" }) });
     page.shareholderCodePButtonSelectedChanged(1);
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(pagestest::settled());
     sim.releaseWithheld();
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(pagestest::settled());
     EXPECT_EQ(page.availableMoneyText(), QStringLiteral("1234.00元"));
 }
 
@@ -162,7 +155,7 @@ TEST_F(LateAnswersTest, LateWarrantFactsLeaveThePriceOfTheCodeInTheField)
     page.setCodeText(QStringLiteral("600000"));
     ASSERT_TRUE(spinUntil([&] { return page.priceText() == QStringLiteral("1.500"); }));
     sim.releaseWithheld();
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(pagestest::settled());
     EXPECT_EQ(page.priceText(), QStringLiteral("1.500"));
 }
 
@@ -194,7 +187,7 @@ TEST_F(LateAnswersTest, EveryPageClearsTheFiguresOfTheAccountLeft)
         sim.answerErrorNext(brokersim::kMoneyFunction, -1, QStringLiteral("系统忙"));
         sim.answerErrorNext(brokersim::kPositionsFunction, -1, QStringLiteral("系统忙"));
         page->loginAccountChanged();
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(pagestest::settled());
         EXPECT_FALSE(money(*page)) << qPrintable(page->availableMoneyText());
         EXPECT_FALSE(page->positions());
         EXPECT_TRUE(page->maxAmountText().isEmpty());

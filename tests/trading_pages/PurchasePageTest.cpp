@@ -50,14 +50,6 @@ protected:
         });
     }
 
-    // Every answer asked for so far has come: one asked after them has.
-    bool settled()
-    {
-        OrdersOfTodayCatcher after;
-        QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-        return spinUntil([&] { return after.done(); });
-    }
-
     std::unique_ptr<PurchaseViewController> owned;
     PurchaseViewController& page() { return *owned; }
     int shown = 0;

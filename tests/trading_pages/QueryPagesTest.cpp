@@ -261,14 +261,6 @@ brokersim::Table oneRowTable()
     return t;
 }
 
-// Every answer asked for so far has come: one asked after them has.
-bool settled()
-{
-    OrdersOfTodayCatcher after;
-    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
-    return spinUntil([&] { return after.done(); });
-}
-
 } // namespace
 
 // On every query page an account change empties what the previous account

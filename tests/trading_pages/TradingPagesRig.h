@@ -95,6 +95,14 @@ struct AnsweringAlerts final : AlertPresenter {
 
 QUOTETEST_CATCHER(OrdersOfTodayCatcher, IOrdersOfTodayDelegate, queryOrdersOfTodayList)
 
+// Every trade answer asked for so far has come: one asked after them has.
+inline bool settled()
+{
+    OrdersOfTodayCatcher after;
+    QueryInfoManager::getInstance()->requestOrdersOfToday(&after);
+    return spinUntil([&] { return after.done(); });
+}
+
 // The order pages' tests, at 10:00 on a trading day; each test logs in with
 // the shareholder accounts it needs (logInWithHolders).
 class OrderPageFixture : public quotetest::MarketFixture {
