@@ -276,9 +276,8 @@ void HGTQueryNotificationViewController::answerFor(const QString& code)
 void HGTQueryNotificationViewController::hgtQueryNotification(
     DataModel*, const QString& handle, const DTHGTNotificationList& list)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kNotices), handle))
+    if (!askedFor().take(QString::fromLatin1(kNotices), handle))
         return; // an earlier query's
-    askedFor().settle(QString::fromLatin1(kNotices));
     progress_ = false;
     answerFor(askedCode_);
     if (!list.empty())
@@ -289,9 +288,8 @@ void HGTQueryNotificationViewController::hgtQueryNotification(
 bool HGTQueryNotificationViewController::hgtQueryNotification(
     DataModel*, const QString& handle, const CSError& error)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kNotices), handle))
+    if (!askedFor().take(QString::fromLatin1(kNotices), handle))
         return true;
-    askedFor().settle(QString::fromLatin1(kNotices));
     progress_ = false;
     answerFor(askedCode_);
     alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
@@ -332,9 +330,8 @@ void HGTQueryStockTargetViewController::queryButtonClick()
 void HGTQueryStockTargetViewController::hgtQueryStockTarget(
     DataModel*, const QString& handle, const DTTablePtr& table)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kTargets), handle))
+    if (!askedFor().take(QString::fromLatin1(kTargets), handle))
         return; // an earlier query's
-    askedFor().settle(QString::fromLatin1(kTargets));
     progress_ = false;
     targets_ = table;
     shownCode_ = askedCode_;
@@ -344,9 +341,8 @@ void HGTQueryStockTargetViewController::hgtQueryStockTarget(
 bool HGTQueryStockTargetViewController::hgtQueryStockTarget(
     DataModel*, const QString& handle, const CSError& error)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kTargets), handle))
+    if (!askedFor().take(QString::fromLatin1(kTargets), handle))
         return true;
-    askedFor().settle(QString::fromLatin1(kTargets));
     progress_ = false;
     // The list shown stays only for the code it is of.
     if (askedCode_ != shownCode_)

@@ -70,9 +70,8 @@ void FundQuoteViewController::updateFundHistroyValues(const std::optional<RDOOpe
 void FundQuoteViewController::queryFundHistoricNet(
     DataModel*, const QString& requestHandle, const std::vector<RDOFundHistoricNet>& values)
 {
-    if (requestHandle.isEmpty() || !asked_.awaits(QStringLiteral("net"), requestHandle))
+    if (requestHandle.isEmpty() || !asked_.take(QStringLiteral("net"), requestHandle))
         return;
-    asked_.settle(QStringLiteral("net"));
     chartCode_ = askedCode_;
     emptyLabel();
     chart_.updateView(values);

@@ -326,9 +326,8 @@ void OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& han
     const bool target = viewType_ == Transform;
     const QString channel = target ? QStringLiteral("target") : QStringLiteral("fund");
     // An answer asked for another code, or before the code changed, is late.
-    if (!asked_.awaits(channel, handle))
+    if (!asked_.take(channel, handle))
         return;
-    asked_.settle(channel);
     // A record of another fund: the code names no fund. A reply without
     // rows is a record whose texts are all empty, shown as it is.
     if (!fund.code.isEmpty() && fund.code != (target ? askedTargetCode_ : askedCode_)) {
@@ -357,28 +356,23 @@ bool OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& han
 {
     const bool target = viewType_ == Transform;
     const QString channel = target ? QStringLiteral("target") : QStringLiteral("fund");
-    if (asked_.awaits(channel, handle)) {
-        asked_.settle(channel);
+    if (asked_.take(channel, handle))
         lookupFoundNothing(target);
-    }
     return true;
 }
 
 bool OpdFundTradeViewController::queryOpdFundPosition(DataModel*, const QString& handle, const CSError&)
 {
-    if (asked_.awaits(QStringLiteral("fund"), handle)) {
-        asked_.settle(QStringLiteral("fund"));
+    if (asked_.take(QStringLiteral("fund"), handle))
         lookupFoundNothing(false);
-    }
     return true;
 }
 
 void OpdFundTradeViewController::queryOpdFundPosition(
     DataModel*, const QString& handle, const RDOOpdFundPositon& position)
 {
-    if (!asked_.awaits(QStringLiteral("fund"), handle))
+    if (!asked_.take(QStringLiteral("fund"), handle))
         return;
-    asked_.settle(QStringLiteral("fund"));
     if (!position.code.isEmpty() && position.code != askedCode_) {
         lookupFoundNothing(false);
         return;
@@ -398,9 +392,8 @@ void OpdFundTradeViewController::queryOpdFundPosition(
 
 void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& handle, const qint64& index)
 {
-    if (!asked_.awaits(QStringLiteral("bonus"), handle))
+    if (!asked_.take(QStringLiteral("bonus"), handle))
         return;
-    asked_.settle(QStringLiteral("bonus"));
     // The server's setting, not the customer's choice: a step under way
     // goes on with what it confirms.
     if (index >= 0 && index < popUpItems_.size())
@@ -411,8 +404,7 @@ void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& ha
 bool OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& handle, const CSError&)
 {
     // The choice stays at its start, as the lookup left it.
-    if (asked_.awaits(QStringLiteral("bonus"), handle))
-        asked_.settle(QStringLiteral("bonus"));
+    asked_.take(QStringLiteral("bonus"), handle);
     return true;
 }
 
@@ -559,9 +551,8 @@ void OpdFundTradeViewController::opdQueryAppropriateness(
     DataModel*, const QString& handle, const OpdAppropriatenessResult& result)
 {
     // The check of a step that ended (a field changed, 重填) is late.
-    if (!busy_ || !asked_.awaits(QStringLiteral("check"), handle))
+    if (!busy_ || !asked_.take(QStringLiteral("check"), handle))
         return;
-    asked_.settle(QStringLiteral("check"));
     if (result.status) {
         laterInStep([this] { makeOrder(); });
         return;
@@ -606,9 +597,8 @@ void OpdFundTradeViewController::businessContractSuccess(bool agreed)
 
 void OpdFundTradeViewController::opdQuerySignNumber(DataModel*, const QString& handle, const QString& signNumber)
 {
-    if (!busy_ || !asked_.awaits(QStringLiteral("sign"), handle))
+    if (!busy_ || !asked_.take(QStringLiteral("sign"), handle))
         return;
-    asked_.settle(QStringLiteral("sign"));
     services_.funds->setSignNumber(signNumber);
     laterInStep([this] { makeOrder(); });
 }

@@ -35,6 +35,23 @@ public:
         const auto it = asks_.constFind(channel);
         return it != asks_.cend() && it->pending && it->number == number;
     }
+    // Takes the answer for `subject`: true when `channel` awaited it, and the
+    // channel then awaits nothing more; false for a late answer.
+    bool take(const QString& channel, const QString& subject)
+    {
+        if (!awaits(channel, subject))
+            return false;
+        settle(channel);
+        return true;
+    }
+    // The same for the ask numbered `number`.
+    bool takeAsk(const QString& channel, quint64 number)
+    {
+        if (!awaitsAsk(channel, number))
+            return false;
+        settle(channel);
+        return true;
+    }
     // The subject `channel` awaits (empty when none).
     QString subject(const QString& channel) const
     {

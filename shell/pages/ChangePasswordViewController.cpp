@@ -260,18 +260,16 @@ void ChangePasswordViewController::queryFundInfo(DataModel*, const QString&, con
 
 void ChangePasswordViewController::tradePasswordChanged(quint64 ask)
 {
-    if (isUnloaded() || !askedFor().awaitsAsk(kTradePasswordChannel, ask))
+    if (isUnloaded() || !askedFor().takeAsk(kTradePasswordChannel, ask))
         return;
-    askedFor().settle(kTradePasswordChannel);
     alerts()->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
     resetPasswordText();
 }
 
 void ChangePasswordViewController::tradePasswordFailed(quint64 ask, const CSError& e)
 {
-    if (isUnloaded() || !askedFor().awaitsAsk(kTradePasswordChannel, ask))
+    if (isUnloaded() || !askedFor().takeAsk(kTradePasswordChannel, ask))
         return;
-    askedFor().settle(kTradePasswordChannel);
     error(e.domain);
 }
 

@@ -64,9 +64,8 @@ void ReservationInfoViewController::submitButtonClicked()
     question.defaultButton = QStringLiteral("确定");
     question.alternateButton = QStringLiteral("取消");
     alerts()->runAlert(question, [self = QPointer(this), greeting, ask](int answer) {
-        if (!self || !self->askedFor().awaitsAsk(kConfirmChannel, ask))
+        if (!self || !self->askedFor().takeAsk(kConfirmChannel, ask))
             return;
-        self->askedFor().settle(kConfirmChannel);
         if (answer == 1)
             self->send(greeting);
     });

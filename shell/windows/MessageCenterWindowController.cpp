@@ -109,9 +109,8 @@ void MessageCenterWindowController::showHideButtonClicked(qsizetype row, bool on
 void MessageCenterWindowController::messageCenterDetail(
     DataModel*, const QString& requestHandle, const QString& html)
 {
-    if (lastClickedRow_ >= rows_.size() || !askedFor_.awaits(kBodyChannel, requestHandle))
+    if (lastClickedRow_ >= rows_.size() || !askedFor_.take(kBodyChannel, requestHandle))
         return;
-    askedFor_.settle(kBodyChannel);
     MessageCenterInfo& m = rows_[lastClickedRow_];
     m.setReadFlag(true);
     messageCenterManager->updateReadFlagToRead(m.pd, m.pt);

@@ -273,18 +273,16 @@ void PurchaseViewController::requestMaxQuantityInfo()
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
 {
     // Only the maximum of the account, issue and price asked for last.
-    if (!askedFor().awaits(QStringLiteral("maximum"), handle))
+    if (!askedFor().take(QStringLiteral("maximum"), handle))
         return;
-    askedFor().settle(QStringLiteral("maximum"));
     maxQuantity_ = quantity + QStringLiteral("股");
     emit changed();
 }
 
 bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
 {
-    if (!askedFor().awaits(QStringLiteral("maximum"), handle))
+    if (!askedFor().take(QStringLiteral("maximum"), handle))
         return true;
-    askedFor().settle(QStringLiteral("maximum"));
     maxQuantity_ = QStringLiteral("--");
     emit changed();
     return true;

@@ -137,9 +137,8 @@ void HistoricQueryViewController::endToQuery()
 void HistoricQueryViewController::commonHistoricQuery(
     DataModel*, const QString& handle, const std::shared_ptr<DTTable>& table)
 {
-    if (!askedFor().awaits(QStringLiteral("statement"), handle))
+    if (!askedFor().take(QStringLiteral("statement"), handle))
         return;
-    askedFor().settle(QStringLiteral("statement"));
     shownHandle_ = handle;
     showTable(table);
     resultCountText_ = QString::number(table ? table->arrayController()->count() : 0);
@@ -148,9 +147,8 @@ void HistoricQueryViewController::commonHistoricQuery(
 
 bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString& handle, const CSError& error)
 {
-    if (!askedFor().awaits(QStringLiteral("statement"), handle))
+    if (!askedFor().take(QStringLiteral("statement"), handle))
         return true;
-    askedFor().settle(QStringLiteral("statement"));
     // The rows shown stay only while they are the range that failed again.
     if (handle != shownHandle_) {
         table_.model().showRows(std::make_shared<DTTable>());

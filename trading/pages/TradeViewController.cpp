@@ -415,11 +415,7 @@ void TradeViewController::lookUp()
 
 bool TradeViewController::takeAnswer(const char* channel, const QString& handle)
 {
-    const QString name = QString::fromLatin1(channel);
-    if (!askedFor().awaits(name, handle))
-        return false;
-    askedFor().settle(name);
-    return true;
+    return askedFor().take(QString::fromLatin1(channel), handle);
 }
 
 void TradeViewController::queryQuotesOf5Level(

@@ -268,9 +268,8 @@ void InsideTransferViewController::requestAvailableFundAmount()
 
 void InsideTransferViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
 {
-    if (!askedFor().awaitsAsk(kMoneyChannel, ask))
+    if (!askedFor().takeAsk(kMoneyChannel, ask))
         return; // asked for another account, currency or customer
-    askedFor().settle(kMoneyChannel);
     // Another account's money is not this one's.
     if (money && moneyFundId_ && (money->fundId.isEmpty() || money->fundId == *moneyFundId_))
         availableFundText_ = money->availableText();

@@ -137,9 +137,8 @@ void BankToStockViewController::queryButtonClicked()
     // while it is open, its link is no longer one of the active account's.
     const quint64 prompt = askedFor().ask(kPromptChannel);
     const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(dialogParent(), needFund, needBank);
-    if (!alive || !askedFor().awaitsAsk(kPromptChannel, prompt))
+    if (!alive || !askedFor().takeAsk(kPromptChannel, prompt))
         return;
-    askedFor().settle(kPromptChannel);
     if (!answer.confirmed()) {
         queryBusy_ = false;
         return;
@@ -285,9 +284,8 @@ void StockToBankViewController::requestAvailableFundAmount()
 
 void StockToBankViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
 {
-    if (!askedFor().awaitsAsk(kMoneyChannel, ask))
+    if (!askedFor().takeAsk(kMoneyChannel, ask))
         return; // asked for another account, currency or customer
-    askedFor().settle(kMoneyChannel);
     availableFundText_ = money ? money->availableText() : QString();
     emit changed();
 }
