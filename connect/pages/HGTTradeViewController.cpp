@@ -298,6 +298,11 @@ void HGTTradeViewController::chooseAccount(int index)
         return;
     // The maximum and step were asked with the account left: they go, and
     // so does the answer still on its way for it.
+    forgetMaximum();
+}
+
+void HGTTradeViewController::forgetMaximum()
+{
     askedFor().settle(QString::fromLatin1(kMaximum));
     maxQuantity_.clear();
     priceStep_.clear();
@@ -360,13 +365,10 @@ void HGTTradeViewController::requestCombInfo(const QString& code)
         isSale(), price_, kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
     // Only the answer to the latest question is shown; a question that could
     // not be sent is answered by nothing, and leaves no earlier figure.
-    if (handle.isEmpty()) {
-        askedFor().settle(QString::fromLatin1(kMaximum));
-        maxQuantity_.clear();
-        priceStep_.clear();
-    } else {
+    if (handle.isEmpty())
+        forgetMaximum();
+    else
         askedFor().ask(QString::fromLatin1(kMaximum), handle);
-    }
 }
 
 // --- Positions ---
@@ -556,8 +558,7 @@ bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle,
 {
     // Nothing is said; the maximum and step of an earlier question go.
     if (askedFor().awaits(QString::fromLatin1(kMaximum), handle)) {
-        maxQuantity_.clear();
-        priceStep_.clear();
+        forgetMaximum();
         emit changed();
     }
     return true;

@@ -161,6 +161,8 @@ private:
     // Selects the shareholder account at `index`; another account than the
     // one selected forgets the maximum and step asked with that one.
     void chooseAccount(int index);
+    // The maximum and price step shown, and the answer awaited for them, go.
+    void forgetMaximum();
     void askQuote(bool refresh);
     void initTradeInfo();
     void startRefreshTimer();

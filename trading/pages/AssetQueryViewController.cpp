@@ -50,8 +50,8 @@ void AssetQueryViewController::clearAccountFigures()
     fundInfoListHandle.clear();
     positionInfoHandle.clear();
     positions_.reset();
-    fundTable_.model().showRows(std::make_shared<DTTable>());
-    positionTable_.model().showRows(std::make_shared<DTTable>());
+    fundTable_.clearRows();
+    positionTable_.clearRows();
     selectedRows_.clear();
     editableColumnIndex_ = -1;
     rmb_ = usd_ = hkd_ = yuanText(0);

@@ -38,7 +38,7 @@ void DeputeCancelViewController::clearAccountFigures()
     // The previous account's orders can neither be seen nor ticked, so no
     // cancel of them goes out under the new account.
     orders_.reset();
-    table_.model().showRows(std::make_shared<DTTable>());
+    table_.clearRows();
     countText_ = QStringLiteral("0");
     selectedCountText_ = QStringLiteral("0");
     selectAllChecked_ = false;

@@ -17,7 +17,7 @@ void DistributionViewController::awakeFromNib()
 void DistributionViewController::clearAccountFigures()
 {
     warning_ = false;
-    table_.model().showRows(std::make_shared<DTTable>());
+    table_.clearRows();
 }
 
 void DistributionViewController::requestQueryDistribution()
@@ -37,7 +37,7 @@ void DistributionViewController::queryDistribution(DataModel*, const QString&, c
 bool DistributionViewController::queryDistribution(DataModel*, const QString&, const CSError&)
 {
     warning_ = true;
-    table_.model().showRows(std::make_shared<DTTable>());
+    table_.clearRows();
     emit changed();
     return true;
 }

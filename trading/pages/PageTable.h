@@ -39,6 +39,9 @@ public:
             model().showRows(std::move(table));
     }
 
+    // No rows, the columns kept: what the page showed before is gone.
+    void clearRows() { model().showRows(std::make_shared<DTTable>()); }
+
 private:
     DVTableModel own_;
     QPointer<DVTableModel> attached_;

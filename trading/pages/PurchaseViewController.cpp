@@ -92,7 +92,7 @@ void PurchaseViewController::clearAccountFigures()
     selectedStock_ = -1;
     selectedRow_ = -1;
     table_.reset();
-    tableView_.model().showRows(std::make_shared<DTTable>());
+    tableView_.clearRows();
     clearIssueFigures();
     warning_ = false;
 }
@@ -176,7 +176,7 @@ bool PurchaseViewController::queryPurchaseNewStockList(DataModel*, const QString
     warning_ = true;
     // The pop-up and the records stay: a list that arrived before can
     // still be subscribed to.
-    tableView_.model().showRows(std::make_shared<DTTable>());
+    tableView_.clearRows();
     selectedRow_ = -1;
     emit changed();
     return true;
@@ -300,10 +300,8 @@ void PurchaseViewController::requestNewStockInfo()
 void PurchaseViewController::queryNewStockInfo(DataModel*, const QString&, const RDONewStock& record)
 {
     // The details of an issue no longer chosen would pick its account.
-    const bool current = selectedStock_ >= 0 && selectedStock_ < int(stockInfoList_.size())
-        && askedFor().awaits(QStringLiteral("details"), stockInfoList_[selectedStock_].stockCode);
-    askedFor().settle(QStringLiteral("details"));
-    if (!current)
+    if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size())
+        || !askedFor().take(QStringLiteral("details"), stockInfoList_[selectedStock_].stockCode))
         return;
     if (record.securityId.isEmpty() && record.marketType.isEmpty()) {
         requestMaxQuantityInfo();

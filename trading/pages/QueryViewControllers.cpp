@@ -41,7 +41,7 @@ void CommonQueryViewController::awakeFromNib()
 
 void CommonQueryViewController::clearAccountFigures()
 {
-    table_.model().showRows(std::make_shared<DTTable>());
+    table_.clearRows();
 }
 
 void CommonQueryViewController::commonQuery(DataModel*, const QString&, const std::shared_ptr<DTTable>& table)
@@ -75,7 +75,7 @@ void HistoricQueryViewController::awakeFromNib()
 
 void HistoricQueryViewController::clearAccountFigures()
 {
-    table_.model().showRows(std::make_shared<DTTable>());
+    table_.clearRows();
     shownHandle_.clear();
     resultCountText_ = QStringLiteral("0");
     querying_ = false;
@@ -151,7 +151,7 @@ bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString&
         return true;
     // The rows shown stay only while they are the range that failed again.
     if (handle != shownHandle_) {
-        table_.model().showRows(std::make_shared<DTTable>());
+        table_.clearRows();
         shownHandle_.clear();
     }
     alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
