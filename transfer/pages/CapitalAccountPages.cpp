@@ -252,30 +252,38 @@ void InsideTransferViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
     moneyFundId_.reset();
-    moneyAsk_.reset();
     askedFor().settle(kMoneyChannel);
     emit changed();
     // With no account for the currency there is nothing to ask about.
     if (const RDOFundAccountInfo* out = account(selectedOut_)) {
         moneyFundId_ = out->fundId();
-        const quint64 ask = askedFor().ask(kMoneyChannel);
-        moneyAsk_ = std::make_unique<MoneyAsk>(
-            ask, [this](quint64 number, const RDOMoney* money) { moneyAnswered(number, money); });
+        QString handle;
         queryInfoManager->requestMoneyInfo(
-            moneyAsk_.get(), RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId());
+            this, RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName()), out->fundId(), &handle);
+        if (!handle.isEmpty())
+            askedFor().ask(kMoneyChannel, handle);
     }
 }
 
-void InsideTransferViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
+void InsideTransferViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
 {
-    if (!askedFor().takeAsk(kMoneyChannel, ask))
+    if (!askedFor().take(kMoneyChannel, handle))
         return; // asked for another account, currency or customer
     // Another account's money is not this one's.
-    if (money && moneyFundId_ && (money->fundId.isEmpty() || money->fundId == *moneyFundId_))
-        availableFundText_ = money->availableText();
+    if (moneyFundId_ && (money.fundId.isEmpty() || money.fundId == *moneyFundId_))
+        availableFundText_ = money.availableText();
     else
         availableFundText_.clear();
     emit changed();
+}
+
+bool InsideTransferViewController::queryMoneyInfo(DataModel*, const QString& handle, const CSError&)
+{
+    if (askedFor().take(kMoneyChannel, handle)) {
+        availableFundText_.clear();
+        emit changed();
+    }
+    return true;
 }
 
 void InsideTransferViewController::updateForAccountProtecteOptionChange()

@@ -5,7 +5,7 @@
 #include "trading/requests/TradeQueryDataModels.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/MoneyAsk.h"
+#include "trading/requests/TradeQueryDataModels.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -122,13 +122,16 @@ private:
 // and the list of capital accounts. The fund password is checked for its
 // field before the dialog and wiped once sent. With no account for the
 // chosen currency nothing is asked or sent.
-class InsideTransferViewController : public CapitalAccountPage, public IFundInsideTransferDelegate {
+class InsideTransferViewController : public CapitalAccountPage,
+                                     public IFundInsideTransferDelegate,
+                                     public IMoneyInfoDelegate {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "InsideTransferViewController";
     static constexpr qint64 kLinkId = 40005;
 
     using IFundInsideTransferDelegate::fundInsideTransfer;
+    using IMoneyInfoDelegate::queryMoneyInfo;
     using CapitalAccountPage::queryFundTransferInfo;
 
     explicit InsideTransferViewController(BaseNode::Ptr node = nullptr, Services services = Services());
@@ -155,6 +158,8 @@ public:
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
     void fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers) override;
     bool fundInsideTransfer(DataModel*, const QString&, const CSError& error) override;
+    void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money) override;
+    bool queryMoneyInfo(DataModel*, const QString& handle, const CSError& error) override;
     bool doConfigOrder(int type) override;
 
 protected:
@@ -175,8 +180,6 @@ private:
     void initFundIdInfoPButton();
     bool verifyInput();
     const RDOFundAccountInfo* account(qsizetype index) const;
-    // The money asked for under `ask` came (null: it failed).
-    void moneyAnswered(quint64 ask, const RDOMoney* money);
 
     std::vector<RDOFundAccountInfo> fundAccountArray_;
     QStringList fundAccountItems_;
@@ -189,7 +192,6 @@ private:
     // another account, or asked for another account or currency, is left
     // alone.
     std::optional<QString> moneyFundId_;
-    std::unique_ptr<MoneyAsk> moneyAsk_;
     std::optional<PendingTransfer> pending_;
 };
 

@@ -271,23 +271,31 @@ void StockToBankViewController::moneyTypeSelected(qsizetype index)
 void StockToBankViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
-    moneyAsk_.reset();
     askedFor().settle(kMoneyChannel);
     emit changed();
     if (const RDOFundAccountInfo* account = selectedAccount()) {
-        const quint64 ask = askedFor().ask(kMoneyChannel);
-        moneyAsk_ = std::make_unique<MoneyAsk>(
-            ask, [this](quint64 number, const RDOMoney* money) { moneyAnswered(number, money); });
-        queryInfoManager->requestMoneyInfo(moneyAsk_.get(), selectedMoneyType(), account->fundId());
+        QString handle;
+        queryInfoManager->requestMoneyInfo(this, selectedMoneyType(), account->fundId(), &handle);
+        if (!handle.isEmpty())
+            askedFor().ask(kMoneyChannel, handle);
     }
 }
 
-void StockToBankViewController::moneyAnswered(quint64 ask, const RDOMoney* money)
+void StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
 {
-    if (!askedFor().takeAsk(kMoneyChannel, ask))
+    if (!askedFor().take(kMoneyChannel, handle))
         return; // asked for another account, currency or customer
-    availableFundText_ = money ? money->availableText() : QString();
+    availableFundText_ = money.availableText();
     emit changed();
+}
+
+bool StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle, const CSError&)
+{
+    if (askedFor().take(kMoneyChannel, handle)) {
+        availableFundText_.clear();
+        emit changed();
+    }
+    return true;
 }
 
 bool StockToBankViewController::verifyInput()

@@ -3,7 +3,6 @@
 #include "trading/requests/TradeQueryDataModels.h"
 #include "transfer/pages/FundBalPwdAlertWC.h"
 #include "transfer/pages/FundTransferBaseViewController.h"
-#include "transfer/pages/MoneyAsk.h"
 
 #include <memory>
 
@@ -80,12 +79,13 @@ private:
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen
 // capital account's available funds: those of the account and currency
 // chosen now, never a late answer asked for another.
-class StockToBankViewController : public FundTransferBaseViewController {
+class StockToBankViewController : public FundTransferBaseViewController, public IMoneyInfoDelegate {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "StockToBankViewController";
     static constexpr qint64 kLinkId = 40002;
 
+    using IMoneyInfoDelegate::queryMoneyInfo;
     using FundTransferBaseViewController::queryFundTransferInfo;
     using FundTransferBaseViewController::fundTransfer;
 
@@ -101,6 +101,8 @@ public:
     void requestAvailableFundAmount();
 
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
+    void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money) override;
+    bool queryMoneyInfo(DataModel*, const QString& handle, const CSError& error) override;
 
 protected:
     void awakeFromNib() override;
@@ -109,12 +111,8 @@ protected:
     void refreshAfterTransfer() override;
 
 private:
-    // The money asked for under `ask` came (null: it failed).
-    void moneyAnswered(quint64 ask, const RDOMoney* money);
-
     QueryInfoManager* queryInfoManager;
     QString availableFundText_;
-    std::unique_ptr<MoneyAsk> moneyAsk_;
 };
 
 // 查询余额 (link id 40004): the balance of the bank account linked to a
