@@ -148,8 +148,8 @@ void HGTCancelVoteViewController::query(bool fromButton)
     // Only the listing of the dates asked last is shown: the set-up's own,
     // still on its way, is not, nor does it free the pickers.
     QString why;
-    const QString handle
-        = requestManager->requestHGTQueryOtherVote(this, getDateString(beginDate_), getDateString(endDate_), &why);
+    const QString handle = requestManager->requestHGTQueryOtherVote(
+        this, getDateString(beginDate_), getDateString(endDate_), &why);
     if (!handle.isEmpty()) {
         askedFor().ask(QString::fromLatin1(kDeclarations), handle);
         return;

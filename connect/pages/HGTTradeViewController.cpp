@@ -206,7 +206,8 @@ void HGTTradeViewController::codeNowNames()
 
 void HGTTradeViewController::askQuote(bool refresh)
 {
-    awaitAnswer(refresh ? kRefresh : kQuote, awaited(services_.requestManager->requestHGTQueryPrice5(this, code_)));
+    awaitAnswer(
+        refresh ? kRefresh : kQuote, awaited(services_.requestManager->requestHGTQueryPrice5(this, code_)));
 }
 
 void HGTTradeViewController::awaitAnswer(const char* name, const QString& handle)
@@ -434,7 +435,8 @@ bool HGTTradeViewController::isAbandonHandle(const QString& handle)
 
 bool HGTTradeViewController::refreshWaiting() const
 {
-    return !askedFor().subject(channel(kRefresh)).isEmpty() || !askedFor().subject(channel(kRefreshChart)).isEmpty();
+    return !askedFor().subject(channel(kRefresh)).isEmpty()
+        || !askedFor().subject(channel(kRefreshChart)).isEmpty();
 }
 
 void HGTTradeViewController::resetRefreshHandle()

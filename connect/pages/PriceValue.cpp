@@ -112,8 +112,9 @@ QString PriceValue::text(int decimals) const
     if (scale_ <= decimals) {
         // Widened with zeros; a value too wide for that shows its own decimals.
         const quint64 widen = quint64(pow10(decimals - scale_));
-        return m <= std::numeric_limits<quint64>::max() / widen ? withDecimals(units_ < 0, m * widen, decimals)
-                                                                 : text();
+        return m <= std::numeric_limits<quint64>::max() / widen
+            ? withDecimals(units_ < 0, m * widen, decimals)
+            : text();
     }
     const quint64 cut = quint64(pow10(scale_ - decimals));
     const bool up = m % cut >= cut / 2;

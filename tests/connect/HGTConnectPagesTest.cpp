@@ -955,7 +955,8 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
         QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
     ASSERT_TRUE(spinUntil([&] { return declared.done(); })); // today's one declaration
     const brokersim::Function listing = brokersim::kHKDeclarationsFunction;
-    DataModel* model = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryOtherVote::info.identifier);
+    DataModel* model
+        = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryOtherVote::info.identifier);
     for (const bool bothHeld : { false, true }) {
         SCOPED_TRACE(bothHeld);
         sim.withholdNext(listing, bothHeld ? 2 : 1);
@@ -968,10 +969,11 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
         cancel.setBeginDate(QDate(2026, 10, 1));
         cancel.queryButtonClicked();
         QStringList ends; // the count shown each time the query ended
-        const QMetaObject::Connection watch = QObject::connect(&cancel, &MenuItemViewController::changed, [&] {
-            if (!cancel.isQuerying())
-                ends << cancel.countText();
-        });
+        const QMetaObject::Connection watch
+            = QObject::connect(&cancel, &MenuItemViewController::changed, [&] {
+                  if (!cancel.isQuerying())
+                      ends << cancel.countText();
+              });
         if (bothHeld) {
             ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
             sim.releaseWithheld();

@@ -12,8 +12,8 @@
 #include "trading_pages/AnswerAfterTheLock.h"
 
 #include <QScopeGuard>
-#include <algorithm>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
@@ -291,7 +291,10 @@ TEST_F(HGTPageTest, TheStepperMovesFromTheValueOfThePriceByTheValueOfTheStep)
     logInWithShareholders();
     market().security(QStringLiteral("00388"))->precision = 4; // a quote with four decimals
     sim.answerTablesNext(brokersim::kHKCombInfoFunction,
-        { brokersim::Table().column(QStringLiteral("maxqty")).column(QStringLiteral("priceunit")).row({ "1000", "0.0100" }) },
+        { brokersim::Table()
+                .column(QStringLiteral("maxqty"))
+                .column(QStringLiteral("priceunit"))
+                .row({ "1000", "0.0100" }) },
         100);
     HGTTradeViewController& page = openPage();
     lookUp(page, QStringLiteral("00388"));
@@ -314,6 +317,8 @@ TEST_F(HGTPageTest, TheStepperMovesFromTheValueOfThePriceByTheValueOfTheStep)
         { typed, "37.3800", false, "37.370" },
         { clicked, "37.3800", true, "37.390" },
         { typed, "0.005", false, "0.000" },
+        { clicked, "abc", true, "0.010" },
+        { typed, "1.00000000000000000000000000009", true, "1.010" },
     };
     for (const auto& s : steps) {
         s.enter(QString::fromLatin1(s.price));
@@ -813,8 +818,8 @@ TEST_F(HGTPageTest, AnAccountChangeEmptiesTheFormsAndClosesTheirConfirmation)
     const qsizetype asked = sim.receivedCount(brokersim::kHKExchangeRateFunction);
     page.setQuantityText(QStringLiteral("300"));
     QStringList quantities;
-    const QMetaObject::Connection shown
-        = QObject::connect(&page, &MenuItemViewController::changed, [&] { quantities << page.quantityText(); });
+    const QMetaObject::Connection shown = QObject::connect(
+        &page, &MenuItemViewController::changed, [&] { quantities << page.quantityText(); });
     page.loginAccountChanged();
     QObject::disconnect(shown);
     ASSERT_FALSE(quantities.isEmpty());
