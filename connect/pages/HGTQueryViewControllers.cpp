@@ -29,9 +29,11 @@ QString domainOf(const CSError& error)
     return DataModel::getNetworkError(error).domain;
 }
 
-// The list pages' channels: the request's handle covers the code asked.
+// The list pages' channels: the request's handle covers the code or the
+// dates asked.
 constexpr char kNotices[] = "notices";
 constexpr char kTargets[] = "targets";
+constexpr char kDeclarations[] = "declarations";
 
 } // namespace
 
@@ -143,13 +145,19 @@ void HGTCancelVoteViewController::queryButtonClicked()
 
 void HGTCancelVoteViewController::query(bool fromButton)
 {
+    // Only the listing of the dates asked last is shown: the set-up's own,
+    // still on its way, is not, nor does it free the pickers.
     QString why;
-    if (requestManager->requestHGTQueryOtherVote(this, getDateString(beginDate_), getDateString(endDate_), &why)
-            .isEmpty()) {
-        alerts()->runAlert(AlertRequest::error(why), {});
-        if (fromButton)
-            endToQuery();
+    const QString handle = requestManager->requestHGTQueryOtherVote(
+        this, getDateString(beginDate_), getDateString(endDate_), &why);
+    if (!handle.isEmpty()) {
+        askedFor().ask(QString::fromLatin1(kDeclarations), handle);
+        return;
     }
+    askedFor().settle(QString::fromLatin1(kDeclarations));
+    alerts()->runAlert(AlertRequest::error(why), {});
+    if (fromButton)
+        endToQuery();
 }
 
 void HGTCancelVoteViewController::endToQuery()
@@ -160,16 +168,20 @@ void HGTCancelVoteViewController::endToQuery()
 }
 
 void HGTCancelVoteViewController::hgtQueryOtherVote(
-    DataModel*, const QString&, const std::shared_ptr<DTHGTOtherVoteTable>& table)
+    DataModel*, const QString& handle, const std::shared_ptr<DTHGTOtherVoteTable>& table)
 {
+    if (!askedFor().take(QString::fromLatin1(kDeclarations), handle))
+        return; // an earlier listing's
     declarations_ = table;
     table_.show(table, true);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
     endToQuery();
 }
 
-bool HGTCancelVoteViewController::hgtQueryOtherVote(DataModel*, const QString&, const CSError& error)
+bool HGTCancelVoteViewController::hgtQueryOtherVote(DataModel*, const QString& handle, const CSError& error)
 {
+    if (!askedFor().take(QString::fromLatin1(kDeclarations), handle))
+        return true;
     alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
     countText_ = QStringLiteral("0");
     endToQuery();

@@ -10,20 +10,32 @@
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 constexpr char kInfoText[] = "security_info_text";
 constexpr char kInfoId[] = "security_info_id";
 constexpr int kCodeLength = 5;
-// What the page's answers are asked for: the quote and its chart by code,
-// the maximum and the trading unit by the handle of their request (it
-// covers every field they were asked with).
+// What the page's answers are asked for, each by the handle of its request
+// (it covers the code and every other field it was asked with). A quote and
+// a chart the customer's code asked for fill the form; the timer's refresh
+// and its chart only the panel, so each has a channel of its own.
 constexpr char kQuote[] = "quote";
 constexpr char kChart[] = "chart";
+constexpr char kRefresh[] = "refresh";
+constexpr char kRefreshChart[] = "refresh chart";
+constexpr char kRate[] = "rate"; // the rates asked after a first quote
 constexpr char kMaximum[] = "maximum";
 constexpr char kLot[] = "lot";
+
+QString channel(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+PriceValue defaultIncrement()
+{
+    return PriceValue::of(u"0.001");
+}
 
 } // namespace
 
@@ -66,20 +78,6 @@ bool HGTTradeViewController::isOpeningTime(const QDateTime& chinaTime)
         || (hour >= 13 && hour <= 15) || (hour == 16 && minute < 10);
 }
 
-std::optional<qint64> HGTTradeViewController::priceMilli(const QString& text)
-{
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})(?:\\.([0-9]{0,3}))?$"));
-    const QRegularExpressionMatch m = form.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    return m.captured(1).toLongLong() * 1000 + m.captured(2).leftJustified(3, u'0').toLongLong();
-}
-
-QString HGTTradeViewController::priceText(qint64 milli)
-{
-    return QStringLiteral("%1.%2").arg(milli / 1000).arg(milli % 1000, 3, 10, QLatin1Char('0'));
-}
-
 // --- Set-up ---
 
 void HGTTradeViewController::awakeFromNib()
@@ -94,9 +92,6 @@ void HGTTradeViewController::awakeFromNib()
     figuresCode_.clear();
     initTradeInfo();
     abandonHandleArray_.clear();
-    refreshPrice5Handle_.clear();
-    refreshTimesharingHandle_.clear();
-    refreshExchangeRateHandle_.clear();
     busy_ = false;
     focus_ = 0; // the form starts again at the code
     ++focusMoves_;
@@ -134,8 +129,8 @@ void HGTTradeViewController::resetControlValue()
     maxQuantity_.clear();
     lot_.clear();
     nameHidden_ = true;
-    stepperMilli_ = 0;
-    incrementMilli_ = 1;
+    stepperValue_ = PriceValue();
+    increment_ = defaultIncrement();
 }
 
 void HGTTradeViewController::initTradeInfo()
@@ -184,14 +179,14 @@ void HGTTradeViewController::clearAccountFigures()
 
 void HGTTradeViewController::clearCodeFigures()
 {
-    for (const char* channel : { kQuote, kChart, kMaximum, kLot })
-        askedFor().settle(QString::fromLatin1(channel));
+    for (const char* name : { kQuote, kChart, kMaximum, kLot })
+        askedFor().settle(channel(name));
     resetRefreshHandle();
     name_.clear();
     nameHidden_ = true;
     price_.clear();
-    stepperMilli_ = 0;
-    incrementMilli_ = 1;
+    stepperValue_ = PriceValue();
+    increment_ = defaultIncrement();
     maxQuantity_.clear();
     priceStep_.clear();
     lot_.clear();
@@ -211,10 +206,17 @@ void HGTTradeViewController::codeNowNames()
 
 void HGTTradeViewController::askQuote(bool refresh)
 {
-    askedFor().ask(QString::fromLatin1(kQuote), code_);
-    const QString handle = awaited(services_.requestManager->requestHGTQueryPrice5(this, code_));
-    if (refresh)
-        refreshPrice5Handle_ = handle;
+    awaitAnswer(
+        refresh ? kRefresh : kQuote, awaited(services_.requestManager->requestHGTQueryPrice5(this, code_)));
+}
+
+void HGTTradeViewController::awaitAnswer(const char* name, const QString& handle)
+{
+    // A question that could not be asked leaves no earlier one awaited.
+    if (handle.isEmpty())
+        askedFor().settle(channel(name));
+    else
+        askedFor().ask(channel(name), handle);
 }
 
 void HGTTradeViewController::willDropRequests()
@@ -256,15 +258,21 @@ void HGTTradeViewController::codeEditEnd(bool toNext)
 
 void HGTTradeViewController::setPriceText(const QString& text)
 {
+    takePriceText(text);
+}
+
+void HGTTradeViewController::takePriceText(const QString& text)
+{
     price_ = text;
-    if (const std::optional<qint64> milli = priceMilli(text))
-        stepperMilli_ = *milli;
+    // An empty field, or one without a number, is 0: a step starts there.
+    stepperValue_ = PriceValue::of(text);
+    if (stepperValue_.isNegative())
+        stepperValue_ = PriceValue();
 }
 
 void HGTTradeViewController::priceEditEnd(bool toNext)
 {
-    if (const std::optional<qint64> milli = priceMilli(price_))
-        stepperMilli_ = *milli;
+    takePriceText(price_);
     requestCombInfo(code_);
     if (toNext)
         responderToNext(1);
@@ -303,7 +311,7 @@ void HGTTradeViewController::chooseAccount(int index)
 
 void HGTTradeViewController::forgetMaximum()
 {
-    askedFor().settle(QString::fromLatin1(kMaximum));
+    askedFor().settle(channel(kMaximum));
     maxQuantity_.clear();
     priceStep_.clear();
 }
@@ -317,17 +325,17 @@ void HGTTradeViewController::orderTypeChanged(int index)
     emit changed();
 }
 
-void HGTTradeViewController::setPriceMilli(qint64 milli)
+void HGTTradeViewController::setStepperValue(const PriceValue& value)
 {
-    stepperMilli_ = std::max<qint64>(0, milli);
-    price_ = priceText(stepperMilli_);
+    stepperValue_ = value.isNegative() ? PriceValue() : value;
+    price_ = stepperValue_.text(3);
 }
 
 void HGTTradeViewController::priceStepperClick(bool up)
 {
     if (accountTitles_.isEmpty())
         return;
-    setPriceMilli(stepperMilli_ + (up ? incrementMilli_ : -incrementMilli_));
+    setStepperValue(stepperValue_.plus(up ? increment_ : increment_.negated()));
     requestCombInfo(code_);
     emit changed();
 }
@@ -368,7 +376,7 @@ void HGTTradeViewController::requestCombInfo(const QString& code)
     if (handle.isEmpty())
         forgetMaximum();
     else
-        askedFor().ask(QString::fromLatin1(kMaximum), handle);
+        askedFor().ask(channel(kMaximum), handle);
 }
 
 // --- Positions ---
@@ -425,12 +433,19 @@ bool HGTTradeViewController::isAbandonHandle(const QString& handle)
     return abandonHandleArray_.removeOne(handle);
 }
 
+bool HGTTradeViewController::refreshWaiting() const
+{
+    return !askedFor().subject(channel(kRefresh)).isEmpty()
+        || !askedFor().subject(channel(kRefreshChart)).isEmpty();
+}
+
 void HGTTradeViewController::resetRefreshHandle()
 {
-    for (QString* handle : { &refreshPrice5Handle_, &refreshTimesharingHandle_ }) {
-        if (!handle->isEmpty())
-            abandonHandleArray_ << *handle;
-        handle->clear();
+    for (const char* name : { kRefresh, kRefreshChart }) {
+        const QString handle = askedFor().subject(channel(name));
+        if (!handle.isEmpty())
+            abandonHandleArray_ << handle;
+        askedFor().settle(channel(name));
     }
 }
 
@@ -439,8 +454,9 @@ void HGTTradeViewController::refreshQuotes()
     if (!isOpeningTime(services_.chinaNow()) || code_.size() != kCodeLength
         || !services_.stockManager->getSecurity(code_))
         return;
-    if (!refreshPrice5Handle_.isEmpty())
-        abandonHandleArray_ << refreshPrice5Handle_;
+    const QString waiting = askedFor().subject(channel(kRefresh));
+    if (!waiting.isEmpty())
+        abandonHandleArray_ << waiting;
     askQuote(true);
 }
 
@@ -448,23 +464,21 @@ void HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& hand
 {
     if (isAbandonHandle(handle))
         return;
-    const bool refresh = !handle.isEmpty() && handle == refreshPrice5Handle_;
-    if (!askedFor().awaits(QString::fromLatin1(kQuote), quote.identifycode)) {
-        // Asked for a code the field no longer names.
-        if (refresh)
-            refreshPrice5Handle_.clear();
-        return;
-    }
+    // One reply may answer both a click and a refresh of the same second.
+    const bool first = askedFor().take(channel(kQuote), handle);
+    const bool refresh = askedFor().take(channel(kRefresh), handle);
+    if (!first && !refresh)
+        return; // asked before the code or the refresh now awaited
     const StockManager::SecurityPtr security = services_.stockManager->updateQuotesOf5LevelEx(quote);
-    askedFor().ask(QString::fromLatin1(kChart), code_);
+    const QString chart = awaited(services_.requestManager->requestHGTTimesharing(this, code_));
     if (refresh) {
-        if (!refreshTimesharingHandle_.isEmpty())
-            abandonHandleArray_ << refreshTimesharingHandle_;
-        refreshTimesharingHandle_ = awaited(services_.requestManager->requestHGTTimesharing(this, code_));
-        refreshPrice5Handle_.clear();
+        const QString waiting = askedFor().subject(channel(kRefreshChart));
+        if (!waiting.isEmpty())
+            abandonHandleArray_ << waiting;
+        awaitAnswer(kRefreshChart, chart);
     } else {
-        awaited(services_.requestManager->requestHGTTimesharing(this, code_));
-        refreshExchangeRateHandle_ = services_.requestManager->requestHGTQueryExchangeRate(this);
+        awaitAnswer(kChart, chart);
+        awaitAnswer(kRate, services_.requestManager->requestHGTQueryExchangeRate(this));
     }
     if (security) {
         name_ = security->name;
@@ -477,8 +491,10 @@ void HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& hand
 
 bool HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&)
 {
-    if (!isAbandonHandle(handle) && handle == refreshPrice5Handle_)
-        refreshPrice5Handle_.clear();
+    if (!isAbandonHandle(handle)) {
+        askedFor().take(channel(kQuote), handle);
+        askedFor().take(channel(kRefresh), handle);
+    }
     return true;
 }
 
@@ -486,40 +502,30 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
 {
     if (isAbandonHandle(handle))
         return;
-    if (!askedFor().awaits(QString::fromLatin1(kChart), day.code)) {
-        if (!handle.isEmpty() && handle == refreshTimesharingHandle_)
-            refreshTimesharingHandle_.clear();
+    const bool first = askedFor().take(channel(kChart), handle);
+    const bool refresh = askedFor().take(channel(kRefreshChart), handle);
+    if (!first && !refresh)
         return;
-    }
     const StockManager::SecurityPtr security = services_.stockManager->updateQuotes(day);
     if (security)
         quotePanel_->setTimesharingInfo(security);
-    if (!handle.isEmpty() && handle == refreshTimesharingHandle_) {
-        refreshTimesharingHandle_.clear();
+    if (refresh || !security) {
         emit changed();
         return;
     }
-    if (security) {
-        const QString price = isSale() ? security->defaultSellPrice() : security->defaultBuyPrice();
-        if (const std::optional<qint64> milli = priceMilli(price))
-            setPriceMilli(*milli);
-        else
-            price_ = price;
-        if (!price_.isEmpty())
-            requestCombInfo(security->code);
-        const QString lot = services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code);
-        if (lot.isEmpty())
-            askedFor().settle(QString::fromLatin1(kLot));
-        else
-            askedFor().ask(QString::fromLatin1(kLot), lot);
-    }
+    takePriceText(isSale() ? security->defaultSellPrice() : security->defaultBuyPrice());
+    if (!price_.isEmpty())
+        requestCombInfo(security->code);
+    awaitAnswer(kLot, services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code));
     emit changed();
 }
 
 bool HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& handle, const CSError&)
 {
-    if (!isAbandonHandle(handle) && handle == refreshTimesharingHandle_)
-        refreshTimesharingHandle_.clear();
+    if (!isAbandonHandle(handle)) {
+        askedFor().take(channel(kChart), handle);
+        askedFor().take(channel(kRefreshChart), handle);
+    }
     return true;
 }
 
@@ -527,7 +533,7 @@ void HGTTradeViewController::hgtQueryExchangeRate(DataModel*, const QString& han
 {
     exchangeRateOfBuy_ = rate.buyRate;
     exchangeRateOfSale_ = rate.saleRate;
-    if (handle == refreshExchangeRateHandle_)
+    if (askedFor().take(channel(kRate), handle))
         updateExchangeRate();
     emit changed();
 }
@@ -543,21 +549,23 @@ void HGTTradeViewController::updateExchangeRate()
 
 void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle, const HGTCombInfo& info)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kMaximum), handle))
+    if (!askedFor().take(channel(kMaximum), handle))
         return; // asked for another code, price, type or account
     maxQuantity_ = QStringLiteral("%1股").arg(info.maxTradeQuantity);
     priceStep_ = QStringLiteral("%1港元").arg(info.minPriceOfStep);
-    // The step exactly as the server gave it; a step that is no price keeps
-    // the last good one.
-    if (const std::optional<qint64> step = priceMilli(info.minPriceOfStep); step && *step > 0)
-        incrementMilli_ = *step;
+    // The step is the value the server gave; one that is no positive number
+    // keeps the last good one, so the stepper still moves.
+    bool isNumber = false;
+    const PriceValue step = PriceValue::of(info.minPriceOfStep, &isNumber);
+    if (isNumber && step.isPositive())
+        increment_ = step;
     emit changed();
 }
 
 bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle, const CSError&)
 {
     // Nothing is said; the maximum and step of an earlier question go.
-    if (askedFor().awaits(QString::fromLatin1(kMaximum), handle)) {
+    if (askedFor().take(channel(kMaximum), handle)) {
         forgetMaximum();
         emit changed();
     }
@@ -566,7 +574,7 @@ bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle,
 
 void HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const QString& lot)
 {
-    if (!askedFor().awaits(QString::fromLatin1(kLot), handle))
+    if (!askedFor().take(channel(kLot), handle))
         return;
     lot_ = QStringLiteral("%1股").arg(lot);
     emit changed();
@@ -574,7 +582,7 @@ void HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString& h
 
 bool HGTTradeViewController::hgtQueryQuantityOfUnit(DataModel*, const QString& handle, const CSError&)
 {
-    if (askedFor().awaits(QString::fromLatin1(kLot), handle)) {
+    if (askedFor().take(channel(kLot), handle)) {
         lot_.clear();
         emit changed();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connect/HGTRequestManager.h"
+#include "connect/pages/PriceValue.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
@@ -31,9 +32,10 @@ struct HGTTradeViewControllerServices {
 // market-5 shareholder accounts, a five-digit code with its Hong Kong quote
 // panel and reference rate, the trading unit, the maximum quantity and price
 // step the server allows, the positions, and the order the user confirms.
-// Prices are held in thousandths of a Hong Kong dollar; the stepper moves by
-// the server's "priceunit" exactly. One busy flag runs from the order button
-// to the end of the exchange. Main thread only.
+// The stepper holds the numeric value of the price text and moves by the
+// server's "priceunit" exactly, whatever their decimals. Every answer is
+// taken by the handle of the request it answers. One busy flag runs from the
+// order button to the end of the exchange. Main thread only.
 class HGTTradeViewController : public MenuItemViewController,
                                public IDoConfigOrder,
                                public IUpdatePriceDelegate,
@@ -59,9 +61,6 @@ public:
 
     // Trading hours, China time: 09:11-12:09 and 12:51-16:09, every day alike.
     static bool isOpeningTime(const QDateTime& chinaTime);
-    // A price in thousandths as "%.3f" would show it; nullopt for no price.
-    static std::optional<qint64> priceMilli(const QString& text);
-    static QString priceText(qint64 milli);
 
     // --- User actions ---
     void setCodeText(const QString& text); // controlTextDidChange: of the code field
@@ -97,8 +96,8 @@ public:
     const QString& nameText() const { return name_; }
     bool nameHidden() const { return nameHidden_; }
     const QString& priceText() const { return price_; }
-    qint64 stepperValueMilli() const { return stepperMilli_; }
-    qint64 stepperIncrementMilli() const { return incrementMilli_; }
+    const PriceValue& stepperValue() const { return stepperValue_; }
+    const PriceValue& stepperIncrement() const { return increment_; }
     const QString& quantityText() const { return quantity_; }
     const QString& maxQuantityText() const { return maxQuantity_; }
     const QString& priceStepText() const { return priceStep_; }
@@ -115,7 +114,7 @@ public:
     bool refreshTimerRunning() const;
     const QStringList& abandonHandles() const { return abandonHandleArray_; }
     // A refreshed quote or its chart is still awaited.
-    bool refreshWaiting() const { return !refreshPrice5Handle_.isEmpty() || !refreshTimesharingHandle_.isEmpty(); }
+    bool refreshWaiting() const;
 
     // Protocols.
     void updatePrice(const QString& price) override;
@@ -164,6 +163,8 @@ private:
     // The maximum and price step shown, and the answer awaited for them, go.
     void forgetMaximum();
     void askQuote(bool refresh);
+    // The answer under `channel` is the one to `handle` from now on.
+    void awaitAnswer(const char* channel, const QString& handle);
     void initTradeInfo();
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
@@ -174,7 +175,10 @@ private:
     QString awaited(const QString& handle);
     bool isAbandonHandle(const QString& handle);
     QString selectedOrderTitle() const;
-    void setPriceMilli(qint64 milli);
+    // The price field shows `text` and the stepper takes its value.
+    void takePriceText(const QString& text);
+    // The stepper takes `value` (not below 0) and the field shows it.
+    void setStepperValue(const PriceValue& value);
 
     Kind kind_;
     HGTTradeViewControllerServices services_;
@@ -186,12 +190,11 @@ private:
     QString code_, name_, price_, quantity_, maxQuantity_, priceStep_, lot_, rateShown_;
     bool nameHidden_ = true;
     QString figuresCode_; // the code the figures shown belong to
-    qint64 stepperMilli_ = 0;
-    qint64 incrementMilli_ = 1;
+    PriceValue stepperValue_;
+    PriceValue increment_;
     int focus_ = 0;
     int focusMoves_ = 0;
     QStringList abandonHandleArray_;
-    QString refreshPrice5Handle_, refreshTimesharingHandle_, refreshExchangeRateHandle_;
     QString exchangeRateOfBuy_, exchangeRateOfSale_;
     QString lastOrderNumber_;
     DTTablePtr positions_;

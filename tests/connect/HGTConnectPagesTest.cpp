@@ -460,19 +460,19 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
 TEST_F(HGTConnectPagesTest, DeclarationOfATypeTheClientCannotMapIsNotWithdrawn)
 {
     using brokersim::Table;
+    sim.answerTablesNext(brokersim::kHKDeclarationsFunction,
+        { Table()
+                .described("stk_code", "证券代码")
+                .described("hk_type", "类型代码")
+                .described("~hk_type", "业务类型")
+                .described("org_no", "行为代码")
+                .row({ "00700", "7", "其他", "D1" })
+                .row({ "00700", "1", "公开招股", "D2" })
+                .row({ "00700", "0", "公司收购", "D3" })
+                .row({ "00700", "H66", "红利现金选择权", "D4" })
+                .row({ "00700", "", "", "D5" }) });
     auto& cancel = open<HGTCancelVoteViewController>(90007);
-    ASSERT_TRUE(spinUntil([&] { return !cancel.isQuerying() && cancel.declarations(); }));
-    const VEKTCRS set = logintest::HomeFixture::set(Table()
-            .described("stk_code", "证券代码")
-            .described("hk_type", "类型代码")
-            .described("~hk_type", "业务类型")
-            .described("org_no", "行为代码")
-            .row({ "00700", "7", "其他", "D1" })
-            .row({ "00700", "1", "公开招股", "D2" })
-            .row({ "00700", "0", "公司收购", "D3" })
-            .row({ "00700", "H66", "红利现金选择权", "D4" })
-            .row({ "00700", "", "", "D5" }));
-    cancel.hgtQueryOtherVote(nullptr, QString(), DMHGTQueryOtherVote::reply({ set }));
+    ASSERT_TRUE(spinUntil([&] { return cancel.countText() == "5"; }));
     int windows = 0;
     HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
         ++windows;
@@ -942,4 +942,49 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCan
         return orders.countText() == "1" && declarations.countText() == "1"
             && permissions.numberOfRowsInTableView() == 1;
     }));
+}
+
+// Only the listing of the dates asked last is shown, and only its answer
+// ends the query: the set-up's listing of today, answered after it or while
+// it still waits, neither lists its rows nor frees the pickers. A press while
+// the query waits sends nothing, though the dates changed.
+TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
+{
+    DeclareCatcher declared;
+    HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+        QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+    ASSERT_TRUE(spinUntil([&] { return declared.done(); })); // today's one declaration
+    const brokersim::Function listing = brokersim::kHKDeclarationsFunction;
+    DataModel* model
+        = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryOtherVote::info.identifier);
+    for (const bool bothHeld : { false, true }) {
+        SCOPED_TRACE(bothHeld);
+        sim.withholdNext(listing, bothHeld ? 2 : 1);
+        auto& cancel = open<HGTCancelVoteViewController>(90007);
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        const qsizetype asked = sim.receivedCount(listing);
+        cancel.setBeginDate(QDate(2026, 11, 2));
+        cancel.setEndDate(QDate(2026, 11, 2));
+        cancel.queryButtonClicked();
+        cancel.setBeginDate(QDate(2026, 10, 1));
+        cancel.queryButtonClicked();
+        QStringList ends; // the count shown each time the query ended
+        const QMetaObject::Connection watch
+            = QObject::connect(&cancel, &MenuItemViewController::changed, [&] {
+                  if (!cancel.isQuerying())
+                      ends << cancel.countText();
+              });
+        if (bothHeld) {
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+            sim.releaseWithheld();
+        }
+        ASSERT_TRUE(spinUntil([&] { return !cancel.isQuerying(); }));
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return model->pendingHandleCount() == 0; }));
+        QObject::disconnect(watch);
+        EXPECT_EQ(ends.join(u' '), "0");
+        EXPECT_EQ(cancel.ordersTableView().model().shownRowCount(), 0);
+        EXPECT_EQ(sim.receivedCount(listing), asked + 1);
+        EXPECT_EQ(sim.receivedOf(listing).back().valueOr(QStringLiteral("bgn_date")), "20261102");
+    }
 }

@@ -13,6 +13,7 @@
 
 #include <QScopeGuard>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
@@ -136,15 +137,15 @@ TEST_F(HGTPageTest, CodeEntryFirstQuoteStepperAndABuyToItsOrderNumber)
     EXPECT_EQ(page.nameText(), "港华控股");
     EXPECT_EQ(page.lotText(), "100股");
     EXPECT_EQ(page.priceStepText(), "0.200港元");
-    EXPECT_EQ(page.stepperIncrementMilli(), 200);
+    EXPECT_EQ(page.stepperIncrement().text(), "0.2");
     EXPECT_EQ(page.exchangeRateShown(), "0.920000"); // the buy rate on the buy page
 
     // Fifty clicks land exactly fifty steps on.
-    const qint64 start = page.stepperValueMilli();
+    const PriceValue end = page.stepperValue().plus(PriceValue::of(u"10"));
     for (int i = 0; i < 50; ++i)
         page.priceStepperClick(true);
-    EXPECT_EQ(page.stepperValueMilli(), start + 50 * 200);
-    EXPECT_EQ(page.priceText(), HGTTradeViewController::priceText(start + 10'000));
+    EXPECT_EQ(page.stepperValue().text(), end.text());
+    EXPECT_EQ(page.priceText(), end.text(3));
     for (int i = 0; i < 47; ++i)
         page.priceStepperClick(false);
     ASSERT_TRUE(spinUntil([&] { return page.priceStepText() == QStringLiteral("0.200港元"); }));
@@ -193,7 +194,7 @@ TEST_F(HGTPageTest, TheServerJudgesTheCodeOfTheQuoteAndOfTheMaximum)
     none.priceEditEnd();
     none.priceStepperClick(true); // and the stepper changes nothing
     EXPECT_EQ(none.priceText(), "368.400");
-    EXPECT_EQ(none.stepperValueMilli(), 368'400);
+    EXPECT_EQ(none.stepperValue().text(), "368.4");
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), 1);
 }
@@ -213,7 +214,7 @@ TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
         = StockManager::getInstance()->getSecurity(QStringLiteral("00700"));
     ASSERT_TRUE(security);
     ASSERT_NE(security->defaultSellPrice(), security->defaultBuyPrice());
-    EXPECT_EQ(whole.stepperValueMilli(), HGTTradeViewController::priceMilli(security->defaultSellPrice()));
+    EXPECT_EQ(whole.stepperValue().text(), PriceValue::of(security->defaultSellPrice()).text());
     EXPECT_EQ(whole.exchangeRateShown(), "0.880000");
     EXPECT_EQ(whole.maxQuantityText(), "1000股");
 
@@ -281,6 +282,49 @@ TEST_F(HGTPageTest, RefreshOnlyInTradingHoursAndSharedHandlesAreNotAbandoned)
     page.positionTableClick(-1);
     page.setCodeText(QStringLiteral("00700"));
     EXPECT_TRUE(page.abandonHandles().isEmpty());
+}
+
+// The stepper moves from the value of the price shown, however it came and
+// whatever its decimals, by the value of the step the server gave.
+TEST_F(HGTPageTest, TheStepperMovesFromTheValueOfThePriceByTheValueOfTheStep)
+{
+    logInWithShareholders();
+    market().security(QStringLiteral("00388"))->precision = 4; // a quote with four decimals
+    sim.answerTablesNext(brokersim::kHKCombInfoFunction,
+        { brokersim::Table()
+                .column(QStringLiteral("maxqty"))
+                .column(QStringLiteral("priceunit"))
+                .row({ "1000", "0.0100" }) },
+        100);
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00388"));
+    const QString quoted = page.priceText();
+    EXPECT_EQ(quoted.section(u'.', 1).size(), 4) << qPrintable(quoted);
+    EXPECT_EQ(page.stepperIncrement().text(), "0.01");
+    page.priceStepperClick(true);
+    EXPECT_EQ(page.priceText(), PriceValue::of(quoted).plus(PriceValue::of(u"0.01")).text(3));
+
+    const auto typed = [&](const QString& p) { page.setPriceText(p); };
+    const auto clicked = [&](const QString& p) { page.updatePrice(p); }; // in the quote panel
+    const struct {
+        std::function<void(const QString&)> enter;
+        const char* price;
+        bool up;
+        const char* stepped;
+    } steps[] = {
+        { typed, "12.3456", true, "12.356" },
+        { typed, "", true, "0.010" },
+        { typed, "37.3800", false, "37.370" },
+        { clicked, "37.3800", true, "37.390" },
+        { typed, "0.005", false, "0.000" },
+        { clicked, "abc", true, "0.010" },
+        { typed, "1.00000000000000000000000000009", true, "1.010" },
+    };
+    for (const auto& s : steps) {
+        s.enter(QString::fromLatin1(s.price));
+        page.priceStepperClick(s.up);
+        EXPECT_EQ(page.priceText(), QLatin1String(s.stepped)) << s.price;
+    }
 }
 
 TEST_F(HGTPageTest, InputIsCheckedBeforeTheDialog)
@@ -490,9 +534,21 @@ TEST_F(HGTPageTest, AnAnswerAfterTheLockClosesNoOtherDialog)
 // Answers asked for a code the field no longer names are dropped: a late
 // quote, chart, maximum or trading unit leaves the new code's figures, on
 // the order pages and on the declaration pages that take the same fields.
+// So are the answers asked for the code shown before it was left and entered
+// again (00700, 00388, 00700): they leave the price typed, and ask nothing.
 TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
 {
     logInWithShareholders();
+    UserDefaultConfig::getInstance()->setQuoteRefreshTime(1); // no refresh asks in between
+    const auto refreshAgain = qScopeGuard([] { UserDefaultConfig::getInstance()->setQuoteRefreshTime(4); });
+    std::vector<DataModel*> models;
+    for (const char* id : { DMQuote5LevelEx::info.identifier, DMStockTimesharingInfo::info.identifier,
+             DMHGTQueryCombInfo::info.identifier, DMHGTQueryQuantityOfUnit::info.identifier,
+             DMHGTQueryExchangeRate::info.identifier })
+        models.push_back(HGTRequestManager::getInstance()->sender().dataModel(id));
+    const auto waiting = [&] {
+        return std::ranges::any_of(models, [](DataModel* m) { return m->pendingHandleCount() > 0; });
+    };
     // 00700's quote and chart, held to reach the pages late.
     QuoteCatcher quote;
     TimesharingCatcher chart;
@@ -504,6 +560,7 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
 
     const std::function<HGTTradeViewController&()> kinds[] = {
         [&]() -> HGTTradeViewController& { return openPage(); },
+        [&]() -> HGTTradeViewController& { return openPage<HGTZSSellViewController>(); },
         [&]() -> HGTTradeViewController& { return openPage<HGTLGSellViewController>(); },
         [&]() -> HGTTradeViewController& { return openPage<HGTVoteViewController>(); },
         [&]() -> HGTTradeViewController& { return openPage<HGTOtherVoteViewController>(); },
@@ -511,10 +568,11 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
     for (const auto& open : kinds) {
         SCOPED_TRACE(&open - kinds);
         HGTTradeViewController& page = open();
+        lookUp(page, QStringLiteral("00700"));
         lookUp(page, QStringLiteral("00388"));
         const QStringList shown = figures(page);
         ASSERT_EQ(shown[0], QStringLiteral("港联交易"));
-        const qint64 step = page.stepperIncrementMilli();
+        const PriceValue step = page.stepperIncrement();
         const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
 
         page.queryQuotesOf5Level(nullptr, QStringLiteral("late"), quote.results[0]);
@@ -523,7 +581,7 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         page.hgtQueryQuantityOfUnit(nullptr, QStringLiteral("late"), QStringLiteral("7"));
         EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
         EXPECT_EQ(figures(page), shown);
-        EXPECT_EQ(page.stepperIncrementMilli(), step);
+        EXPECT_EQ(page.stepperIncrement().text(), step.text());
 
         // Nothing is asked for 00700 either: a maximum asked now comes after
         // anything the late answers asked.
@@ -532,6 +590,15 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         const QList<brokersim::Request> asked = sim.receivedOf(brokersim::kHKCombInfoFunction);
         for (qsizetype i = maxima; i < asked.size(); ++i)
             EXPECT_EQ(asked[i].valueOr(QStringLiteral("stkcode")), QStringLiteral("00388"));
+
+        lookUp(page, QStringLiteral("00700"));
+        page.setPriceText(QStringLiteral("371.000"));
+        ASSERT_TRUE(spinUntil([&] { return !waiting(); }));
+        const QStringList typed = figures(page);
+        page.queryQuotesOf5Level(nullptr, QStringLiteral("late"), quote.results[0]);
+        page.queryTimesharingInfo(nullptr, QStringLiteral("late"), chart.results[0]);
+        EXPECT_EQ(figures(page), typed);
+        EXPECT_FALSE(waiting());
     }
 }
 
@@ -746,9 +813,17 @@ TEST_F(HGTPageTest, AnAccountChangeEmptiesTheFormsAndClosesTheirConfirmation)
     ASSERT_TRUE(spinUntil([&] { return !page.dialog().isShown() && !page.isBusy(); }));
     EXPECT_FALSE(stillShown);
     // The rates asked by a set-up after the change reach the broker after
-    // anything a confirmation would have sent.
+    // anything a confirmation would have sent; the quantity typed for the
+    // account left is gone from all the page shows from the change on.
     const qsizetype asked = sim.receivedCount(brokersim::kHKExchangeRateFunction);
+    page.setQuantityText(QStringLiteral("300"));
+    QStringList quantities;
+    const QMetaObject::Connection shown = QObject::connect(
+        &page, &MenuItemViewController::changed, [&] { quantities << page.quantityText(); });
     page.loginAccountChanged();
+    QObject::disconnect(shown);
+    ASSERT_FALSE(quantities.isEmpty());
+    EXPECT_EQ(quantities.join(u'|'), QString(quantities.size() - 1, u'|'));
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKExchangeRateFunction) > asked; }));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
 }
