@@ -716,6 +716,34 @@ TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
     }
 }
 
+FUND_RECORDER(InfoProbe, IQueryOpdFundDelegate, queryOpdFundInfo)
+FUND_RECORDER(PositionProbe, IQueryOpdFundPositionDelegate, queryOpdFundPosition)
+
+namespace {
+
+// Runs the loop until what was queued before it (the form's later steps) ran.
+void runQueuedSteps()
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&ran] { ran = true; });
+    ASSERT_TRUE(spinUntil([&] { return ran; }));
+}
+
+// Waits for the answer to the lookup of `code` the form sent: the same
+// request asked after it is answered after it.
+void awaitLookup(bool position, const QString& code)
+{
+    InfoProbe info;
+    PositionProbe held;
+    if (position)
+        OpenFundManager::getInstance()->requestOpdFundPosition(&held, code);
+    else
+        OpenFundManager::getInstance()->requestQueryOpdFund(&info, code);
+    ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
+}
+
+} // namespace
+
 namespace {
 
 using PageMaker = std::function<std::unique_ptr<OpdFundTradePage>(const Form::Services&)>;
@@ -817,12 +845,15 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         Form::Field field;
         const char* before;
         const char* after;
+        bool readFails = false; // the position read again fails: the fund stays
     } cases[] = {
         { "redeem", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "10000.00", "9990.00" },
         { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00",
             "9980.00" },
         { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr,
             nullptr },
+        { "redeem, read fails", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "9980.00",
+            nullptr, true },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -833,6 +864,8 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
             EXPECT_EQ(form.text(c.field), c.before);
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
         alerts.shown.clear();
+        if (c.readFails)
+            sim.answerErrorNext(brokersim::kFundPositionFunction, 3002, QStringLiteral("系统繁忙"));
         form.tradeButtonClicked();
         confirmAndWait(form);
         ASSERT_TRUE(lastAlert().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(lastAlert());
@@ -840,6 +873,14 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         EXPECT_TRUE(form.text(Form::Amount).isEmpty()) << qPrintable(form.text(Form::Amount));
         EXPECT_EQ(form.text(Form::Code), "000001");
         EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
+        if (c.readFails) {
+            awaitLookup(true, "000001");
+            EXPECT_EQ(form.text(Form::Available), c.before);
+            form.setText(Form::Amount, "10");
+            form.tradeButtonClicked(); // the fund is still the form's
+            EXPECT_TRUE(confirmation.open);
+            cancelDialog();
+        }
         if (c.after) {
             EXPECT_TRUE(spinUntil([&] { return form.text(c.field) == c.after; }))
                 << qPrintable(form.text(c.field));
@@ -922,34 +963,6 @@ TEST_F(FundTradeForm, AnAnswerAfterTheLockClosesNoOtherFormsDialog)
     EXPECT_TRUE(redeem->text(Form::Amount).isEmpty());
 }
 
-FUND_RECORDER(InfoProbe, IQueryOpdFundDelegate, queryOpdFundInfo)
-FUND_RECORDER(PositionProbe, IQueryOpdFundPositionDelegate, queryOpdFundPosition)
-
-namespace {
-
-// Runs the loop until what was queued before it (the form's later steps) ran.
-void runQueuedSteps()
-{
-    bool ran = false;
-    QTimer::singleShot(0, [&ran] { ran = true; });
-    ASSERT_TRUE(spinUntil([&] { return ran; }));
-}
-
-// Waits for the answer to the lookup of `code` the form sent: the same
-// request asked after it is answered after it.
-void awaitLookup(bool position, const QString& code)
-{
-    InfoProbe info;
-    PositionProbe held;
-    if (position)
-        OpenFundManager::getInstance()->requestOpdFundPosition(&held, code);
-    else
-        OpenFundManager::getInstance()->requestQueryOpdFund(&info, code);
-    ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
-}
-
-} // namespace
-
 // A code field that no longer names the fund before: a code being typed, or
 // a lookup of the new code that fails or finds no such fund. Nothing of the
 // fund before stays beside it (name, net value, shares, charge type, dividend
@@ -969,12 +982,12 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
         { Form::Purchase, Typing, "100", { failed }, false },
         { Form::Subscribe, Typing, "100", { failed }, false },
         { Form::Plan, Typing, "", { QStringLiteral("tip:查询开放式基金信息失败。"), failed }, false },
-        { Form::Redeem, Typing, "100", {}, false },
+        { Form::Redeem, Typing, "100", { failed }, false },
         { Form::Bonus, Typing, "", {}, true },
         { Form::Purchase, Fails, "100", { failed }, false },
         { Form::Subscribe, Fails, "100", { failed }, false },
         { Form::Plan, Fails, "100", { failed }, false },
-        { Form::Redeem, Fails, "100", {}, false },
+        { Form::Redeem, Fails, "100", { failed }, false },
         { Form::Bonus, Fails, "", {}, true },
         { Form::Transform, Fails, nullptr, {}, false },
         { Form::Purchase, NoRows, "100", {}, true },
@@ -1165,4 +1178,76 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
     for (const Form::Field f : { Form::Code, Form::Name, Form::Available })
         EXPECT_TRUE(page->fundTradeView()->text(f).isEmpty()) << f;
     EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
+}
+
+// Another account while an order step shows its confirmation (before or
+// after the confirm) or a notice: the step goes with the form, its window
+// closes at once, and its answer reaches nobody.
+TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
+{
+    enum Way { Confirming, Sending, Notice };
+    const struct {
+        const char* name;
+        PageMaker page;
+        const char* code;
+        const char* target;
+        brokersim::Function order;
+        Way way;
+    } cases[] = {
+        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
+            brokersim::kFundSubscribeFunction, Confirming },
+        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
+            brokersim::kFundSubscribeFunction, Sending },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+            brokersim::kFundPurchaseFunction, Confirming },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+            brokersim::kFundPurchaseFunction, Sending },
+        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+            brokersim::kFundPurchaseFunction, Notice },
+        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
+            Confirming },
+        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
+            Sending },
+        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
+            brokersim::kFundTransformFunction, Confirming },
+        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
+            brokersim::kFundTransformFunction, Sending },
+        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
+            Confirming },
+        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
+            Sending },
+        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
+            Confirming },
+        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
+            Sending },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " way " << int(c.way));
+        sim.clearReceived();
+        book().setRiskLevel("010100000001", c.way == Notice ? 1 : 5);
+        auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        Form& form = open(*page, c.code, c.target);
+        alerts.shown.clear();
+        notices.shown.clear();
+        if (c.way == Sending)
+            sim.withholdNext(c.order);
+        form.tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return c.way == Notice ? !notices.shown.empty() : confirmation.open; }));
+        if (c.way == Sending) {
+            confirmation.confirm(lastDraft().dialogType);
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        }
+        page->loginAccountChanged();
+        EXPECT_FALSE(confirmation.open);
+        if (c.way == Notice)
+            EXPECT_TRUE(notices.shown[0]->state().closed);
+        sim.releaseWithheld();
+        // Answered after the order's answer, on the same connection.
+        OrdersRecorder after;
+        OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
+        ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
+        runQueuedSteps();
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        EXPECT_EQ(count(c.order), c.way == Sending ? 1 : 0);
+    }
 }
