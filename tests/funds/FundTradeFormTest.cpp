@@ -970,7 +970,9 @@ TEST_F(FundTradeForm, AnAnswerAfterTheLockClosesNoOtherFormsDialog)
 // with no name of any fund.
 TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
 {
-    enum Way { Typing, Fails, NoRows };
+    // Cut: the code asked is cut below six characters before its answer.
+    // OtherFund: the answer names a fund other than the one asked.
+    enum Way { Typing, Fails, NoRows, Cut, OtherFund };
     const QString failed = QStringLiteral("tip:基金信息请求失败。");
     const struct {
         qint32 viewType;
@@ -996,6 +998,12 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
         { Form::Redeem, NoRows, "100", {}, true },
         { Form::Bonus, NoRows, "", {}, true },
         { Form::Transform, NoRows, nullptr, {}, false },
+        { Form::Purchase, Cut, "100", { failed }, false },
+        { Form::Redeem, Cut, "100", { failed }, false },
+        { Form::Bonus, Cut, "", {}, true },
+        { Form::Purchase, OtherFund, "100", { failed }, false },
+        { Form::Redeem, OtherFund, "100", { failed }, false },
+        { Form::Transform, OtherFund, nullptr, {}, false },
     };
     book().setDividendMethod("010100000001", "000001", "1");
     for (const auto& c : cases) {
@@ -1010,7 +1018,7 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
             ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
         ASSERT_TRUE(spinUntil([&] { return chart.fundQuoteView().values().size() == 128u; }));
 
-        const QString code = c.way == Typing ? "00001" : "000011";
+        const QString code = c.way == Typing || c.way == Cut ? "00001" : "000011";
         const bool position = c.viewType == Form::Redeem || c.viewType == Form::Transform;
         const brokersim::Function lookup
             = position ? brokersim::kFundPositionFunction : brokersim::kFundInfoFunction;
@@ -1018,9 +1026,15 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
             sim.answerErrorNext(lookup, 3002, QStringLiteral("系统繁忙"));
         else if (c.way == NoRows)
             sim.answerTablesNext(lookup, { brokersim::Table().column("ofcode").column("ofname") });
+        else if (c.way == OtherFund)
+            sim.answerTablesNext(lookup,
+                { brokersim::Table().column("ofcode").column("ofname").column("nav").column("ofavl").row(
+                    { "110011", QStringLiteral("别的基金"), "2.0000", "7.00" }) });
+        if (c.way == Cut)
+            form->controlTextDidChange(Form::Code, "000011");
         form->controlTextDidChange(Form::Code, code);
         if (c.way != Typing) {
-            awaitLookup(position, code);
+            awaitLookup(position, c.way == Cut ? QStringLiteral("000011") : code);
             // No rows: a fund whose texts are all empty; a failure: no fund.
             EXPECT_EQ(form->currentFund().has_value(), c.way == NoRows);
             if (form->currentFund())
@@ -1112,13 +1126,25 @@ FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
 // checked or a blank form.
 TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
 {
-    const std::pair<const char*, std::function<void(Form&)>> changes[] = {
+    const struct {
+        const char* name;
+        std::function<void(Form&)> make;
+        bool newStep = false; // a press for another fund, at its notice when the late answer comes
+    } changes[] = {
         { "new code", [this](Form& form) { type(form, Form::Code, "110011"); } },
         { "new amount", [](Form& form) { form.setText(Form::Amount, "5000"); } },
         { "refill", [](Form& form) { form.reset(); } },
+        { "new code pressed",
+            [this](Form& form) {
+                const size_t shown = notices.shown.size();
+                type(form, Form::Code, "000011"); // above the customer's level
+                form.tradeButtonClicked();
+                ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == shown + 1; }));
+            },
+            true },
     };
     for (const bool serial : { false, true }) {
-        for (const auto& [change, makeChange] : changes) {
+        for (const auto& [change, makeChange, newStep] : changes) {
             SCOPED_TRACE(testing::Message() << (serial ? "serial " : "check ") << change);
             std::unique_ptr<Form> form;
             AppropriatenessRecorder checked;
@@ -1139,13 +1165,13 @@ TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
                 OpenFundManager::getInstance()->requestOpdQueryAppropriateness(&checked, "000001", "98", "1");
             }
             makeChange(*form);
-            EXPECT_FALSE(form->isBusy());
+            EXPECT_EQ(form->isBusy(), newStep);
             sim.releaseWithheld();
             ASSERT_TRUE(spinUntil([&] { return checked.heard() || sign.heard(); }));
             runQueuedSteps();
             EXPECT_TRUE(confirmation.drafts.empty());
-            EXPECT_EQ(notices.shown.size(), serial ? 2u : 0u);
-            EXPECT_FALSE(form->isBusy());
+            EXPECT_EQ(notices.shown.size(), (serial ? 2u : 0u) + (newStep ? 1u : 0u));
+            EXPECT_EQ(form->isBusy(), newStep);
             notices.shown.clear();
         }
     }
