@@ -755,6 +755,23 @@ template <class Page> PageMaker pageOf()
     };
 }
 
+// Each operation page, the fund (and target) its order names, and its order.
+struct PageOrder {
+    const char* name;
+    PageMaker page;
+    const char* code;
+    const char* target;
+    brokersim::Function order;
+};
+const PageOrder kPageOrders[] = {
+    { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr, brokersim::kFundSubscribeFunction },
+    { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr, brokersim::kFundPurchaseFunction },
+    { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction },
+    { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011", brokersim::kFundTransformFunction },
+    { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction },
+    { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction },
+};
+
 // An answer whose "sno" is blank.
 QList<brokersim::Table> blankSerial()
 {
@@ -789,33 +806,18 @@ protected:
 TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
 {
     book().setRiskLevel("010100000001", 5);
-    const struct {
-        const char* name;
-        PageMaker page;
-        const char* code;
-        const char* target;
-        brokersim::Function order;
-        std::optional<brokersim::Function> readAgain;
-    } cases[] = {
-        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
-            brokersim::kFundSubscribeFunction, brokersim::kMoneyFunction },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
-            brokersim::kFundPurchaseFunction, brokersim::kMoneyFunction },
-        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
-            brokersim::kFundPositionFunction },
-        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
-            brokersim::kFundTransformFunction, brokersim::kFundPositionFunction },
-        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr,
-            brokersim::kFundBonusSetFunction, brokersim::kFundPositionFunction },
-        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
-            std::nullopt },
-    };
-    for (const auto& c : cases) {
+    // What each page reads again, in the order of the pages.
+    const std::optional<brokersim::Function> readAgain[] = { brokersim::kMoneyFunction, brokersim::kMoneyFunction,
+        brokersim::kFundPositionFunction, brokersim::kFundPositionFunction, brokersim::kFundPositionFunction,
+        std::nullopt };
+    for (size_t i = 0; i < std::size(kPageOrders); ++i) {
+        const PageOrder& c = kPageOrders[i];
+        const std::optional<brokersim::Function>& again = readAgain[i];
         SCOPED_TRACE(c.name);
         sim.clearReceived();
         auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         Form& form = open(*page, c.code, c.target);
-        const qsizetype before = c.readAgain ? count(*c.readAgain) : 0;
+        const qsizetype before = again ? count(*again) : 0;
         alerts.shown.clear();
         sim.answerTablesNext(c.order, blankSerial());
         form.tradeButtonClicked();
@@ -825,8 +827,8 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))
             << qPrintable(alerts.shown[0]);
-        if (c.readAgain)
-            EXPECT_TRUE(spinUntil([&] { return count(*c.readAgain) > before; }));
+        if (again)
+            EXPECT_TRUE(spinUntil([&] { return count(*again) > before; }));
         testsupport::spinFor(50ms);
         EXPECT_EQ(count(c.order), 1);
         EXPECT_EQ(alerts.shown.size(), 1);
@@ -1212,60 +1214,32 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
 TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
 {
     enum Way { Confirming, Sending, Notice };
-    const struct {
-        const char* name;
-        PageMaker page;
-        const char* code;
-        const char* target;
-        brokersim::Function order;
-        Way way;
-    } cases[] = {
-        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
-            brokersim::kFundSubscribeFunction, Confirming },
-        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
-            brokersim::kFundSubscribeFunction, Sending },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
-            brokersim::kFundPurchaseFunction, Confirming },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
-            brokersim::kFundPurchaseFunction, Sending },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
-            brokersim::kFundPurchaseFunction, Notice },
-        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
-            Confirming },
-        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
-            Sending },
-        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
-            brokersim::kFundTransformFunction, Confirming },
-        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
-            brokersim::kFundTransformFunction, Sending },
-        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
-            Confirming },
-        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
-            Sending },
-        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
-            Confirming },
-        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
-            Sending },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.name << " way " << int(c.way));
+    std::vector<std::pair<PageOrder, Way>> cases;
+    for (const PageOrder& p : kPageOrders) {
+        cases.push_back({ p, Confirming });
+        cases.push_back({ p, Sending });
+    }
+    cases.push_back({ kPageOrders[1], Notice }); // a purchase above the customer's level
+    for (const auto& [c, row] : cases) {
+        const Way way = row;
+        SCOPED_TRACE(testing::Message() << c.name << " way " << int(way));
         sim.clearReceived();
-        book().setRiskLevel("010100000001", c.way == Notice ? 1 : 5);
+        book().setRiskLevel("010100000001", way == Notice ? 1 : 5);
         auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         Form& form = open(*page, c.code, c.target);
         alerts.shown.clear();
         notices.shown.clear();
-        if (c.way == Sending)
+        if (way == Sending)
             sim.withholdNext(c.order);
         form.tradeButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return c.way == Notice ? !notices.shown.empty() : confirmation.open; }));
-        if (c.way == Sending) {
+        ASSERT_TRUE(spinUntil([&] { return way == Notice ? !notices.shown.empty() : confirmation.open; }));
+        if (way == Sending) {
             confirmation.confirm(lastDraft().dialogType);
             ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
         }
         page->loginAccountChanged();
         EXPECT_FALSE(confirmation.open);
-        if (c.way == Notice)
+        if (way == Notice)
             EXPECT_TRUE(notices.shown[0]->state().closed);
         sim.releaseWithheld();
         // Answered after the order's answer, on the same connection.
@@ -1274,6 +1248,6 @@ TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
         ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
         runQueuedSteps();
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
-        EXPECT_EQ(count(c.order), c.way == Sending ? 1 : 0);
+        EXPECT_EQ(count(c.order), way == Sending ? 1 : 0);
     }
 }
