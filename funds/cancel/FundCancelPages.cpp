@@ -4,6 +4,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 
 #include <algorithm>
+#include <utility>
 
 FundBatchCancelPage::FundBatchCancelPage(
     BaseNode::Ptr node, Services services, OpenFundManager* funds, OrderAlertWindowController::Services dialog)
@@ -25,8 +26,9 @@ void FundBatchCancelPage::clearAccountFigures()
     // The batch's answers were dropped with the requests: its dialog closes
     // and no count of it is shown.
     alertWindowController_->stopRunModal();
-    pending_.clear();
-    refusalsDue_ = 0;
+    confirming_.clear();
+    sent_ = 0;
+    answersDue_ = 0;
     sending_ = false;
     totalCount = 0;
     succeededCount = 0;
@@ -81,30 +83,41 @@ void FundBatchCancelPage::cancelOrdersClicked()
     // Nothing ticked: the button does nothing.
     if (ticked_.isEmpty())
         return;
-    totalCount = ticked_.size();
+    std::vector<qsizetype> rows(ticked_.begin(), ticked_.end());
+    std::sort(rows.begin(), rows.end());
+    // What the confirmation sends is taken now, before it shows.
+    confirming_.clear();
+    for (qsizetype row : rows)
+        confirming_.push_back(cancelOf(row));
+    totalCount = qint64(rows.size());
+    succeededCount = 0;
+    failedCount = 0;
     if (totalCount == 1)
-        confirmOne(*ticked_.begin());
+        confirmOne(rows.front());
     else
         confirmMany();
 }
 
 bool FundBatchCancelPage::doConfigOrder(int)
 {
-    if (isCancelling() || ticked_.isEmpty())
+    if (isCancelling())
         return true;
+    const std::vector<Cancel> cancels = std::exchange(confirming_, {});
+    if (cancels.empty()) {
+        // Nothing to send: the dialog does not wait for answers.
+        alertWindowController_->stopRunModal();
+        return true;
+    }
     succeededCount = 0;
     failedCount = 0;
-    totalCount = ticked_.size();
-    std::vector<qsizetype> rows(ticked_.begin(), ticked_.end());
-    std::sort(rows.begin(), rows.end());
+    totalCount = qint64(cancels.size());
     sending_ = true;
-    for (qsizetype row : rows) {
-        const QString handle = cancelRow(row);
-        if (handle.isEmpty())
-            ++refusalsDue_;
-        else
-            ++pending_[handle];
-    }
+    sent_ = qsizetype(cancels.size());
+    answersDue_ = totalCount;
+    // Each row is asked under its own channel, for its handle: rows whose
+    // cancels merged are answered together, a refusal (no handle) once.
+    for (qsizetype i = 0; i < sent_; ++i)
+        askedFor().ask(cancelChannel(i), cancels[size_t(i)]());
     sending_ = false;
     emit changed();
     // Every answer, a refusal's too, comes on a later pass of the loop.
@@ -116,11 +129,10 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
     // The dialog gave up on the answers still to come: the customer hears
     // that those cancels are of unknown outcome (a batch counts them as
     // failures), and the list shows what the server has.
-    for (const int rows : std::as_const(pending_))
-        failedCount += rows;
-    failedCount += refusalsDue_;
-    pending_.clear();
-    refusalsDue_ = 0;
+    failedCount += answersDue_;
+    answersDue_ = 0;
+    for (qsizetype i = 0; i < sent_; ++i)
+        askedFor().settle(cancelChannel(i));
     if (totalCount == 1)
         finish(AlertRequest::error(DMOpdFundCancelOrder::unknownOutcomeMessage(CSError())));
     else
@@ -129,19 +141,16 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
 {
-    // Rows whose cancels are equal share one request, and so its answer.
-    qsizetype rows = 1;
-    if (handle.isEmpty()) {
-        if (refusalsDue_ == 0)
-            return; // not a row of this batch
-        --refusalsDue_;
-    } else {
-        const auto at = pending_.find(handle);
-        if (at == pending_.end())
-            return; // not a cancel of this batch
-        rows = at.value();
-        pending_.erase(at);
+    // Rows whose cancels are equal share one request, and so its answer; a
+    // refusal answers one row.
+    qint64 rows = 0;
+    for (qsizetype i = 0; i < sent_ && !(handle.isEmpty() && rows > 0); ++i) {
+        if (askedFor().take(cancelChannel(i), handle))
+            ++rows;
     }
+    if (rows == 0)
+        return; // not a cancel of this batch
+    answersDue_ -= rows;
     if (serial)
         succeededCount += rows;
     else
@@ -206,9 +215,11 @@ void OpdFundCancelOrderViewController::confirmMany()
     alertWindowController().runModalForOpdFundCancelOrders(parentWindow());
 }
 
-QString OpdFundCancelOrderViewController::cancelRow(qsizetype row)
+FundBatchCancelPage::Cancel OpdFundCancelOrderViewController::cancelOf(qsizetype row)
 {
-    return openFundManager->requestOpdFundCancelOrder(this, table_->objectAt(row));
+    return [this, order = table_->objectAt(row)] {
+        return openFundManager->requestOpdFundCancelOrder(this, order);
+    };
 }
 
 InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(BaseNode::Ptr node, Services services,
@@ -252,9 +263,11 @@ void InvestOntimeCancelOrderViewController::confirmMany()
     alertWindowController().runModalForOpdFundInvestOntimeCancelOrders(parentWindow());
 }
 
-QString InvestOntimeCancelOrderViewController::cancelRow(qsizetype row)
+FundBatchCancelPage::Cancel InvestOntimeCancelOrderViewController::cancelOf(qsizetype row)
 {
-    return openFundManager->requsstInvestOntimeCancelOrder(this, orderArray_[size_t(row)]);
+    return [this, plan = orderArray_[size_t(row)]] {
+        return openFundManager->requsstInvestOntimeCancelOrder(this, plan);
+    };
 }
 
 void registerFundCancelPages()

@@ -4,8 +4,8 @@
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 
-#include <QHash>
 #include <QSet>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,11 +13,13 @@ class OpenFundManager;
 
 // A page that lists rows and cancels the ticked ones after one
 // confirmation: one cancel request per ticked row, in ascending row order;
-// rows whose cancels are equal share one request and its answer. Every row
-// is answered exactly once: a request sent by its handle (a time-out or a
-// dropped connection is an error), a row refused
-// before sending by its refusal, which carries no handle. So each row counts
-// once, the summary comes once and the dialog always closes.
+// rows whose cancels are equal share one request and its answer. The rows
+// are taken when the confirmation opens: a list that arrives while it is
+// shown changes the table, not what the confirmation sends. Every row is
+// answered exactly once: a request sent by its handle (a time-out or a
+// dropped connection is an error), a row refused before sending by its
+// refusal, which carries no handle. So each row counts once, the summary
+// comes once and the dialog always closes.
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
@@ -31,7 +33,7 @@ public:
     bool selectAllOn() const { return rows_ > 0 && ticked_.size() == rows_; }
     QString countText() const { return QString::number(rows_); }
     QString selectedCountText() const { return QString::number(ticked_.size()); }
-    bool isCancelling() const { return !pending_.isEmpty() || refusalsDue_ > 0 || sending_; }
+    bool isCancelling() const { return answersDue_ > 0 || sending_; }
 
     // selectAllButtonClicked: / a tick on one row (ordersTableViewClicked:).
     void selectAllButtonClicked(bool on);
@@ -50,12 +52,14 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // Sends one row's cancel; answers its handle, "" when nothing was sent.
+    using Cancel = std::function<QString()>;
     // The list, one row's single confirmation, the batch confirmation and
-    // one row's cancel (its handle, "" when nothing was sent).
+    // the cancel of a row as the list shows it now.
     virtual void requestList() = 0;
     virtual void confirmOne(qsizetype row) = 0;
     virtual void confirmMany() = 0;
-    virtual QString cancelRow(qsizetype row) = 0;
+    virtual Cancel cancelOf(qsizetype row) = 0;
 
     // An account change: the previous customer's rows, ticks and batch go
     // before the new list is asked for.
@@ -70,6 +74,8 @@ protected:
 private:
     void finish(const AlertRequest& message);
     AlertRequest batchSummary() const;
+    // The channel under which the batch's cancel number `i` is asked.
+    static QString cancelChannel(qsizetype i) { return QStringLiteral("cancel %1").arg(i); }
 
     std::unique_ptr<OrderAlertWindowController> alertWindowController_;
     QPointer<QObject> parentWindow_;
@@ -78,8 +84,9 @@ private:
     qint64 totalCount = 0;
     qint64 succeededCount = 0;
     qint64 failedCount = 0;
-    QHash<QString, int> pending_; // handles of the cancels not yet answered
-    qint64 refusalsDue_ = 0; // rows refused before sending, their answer to come
+    std::vector<Cancel> confirming_; // the rows the confirmation shown will cancel
+    qsizetype sent_ = 0; // the cancels of the running batch, each under its channel
+    qint64 answersDue_ = 0; // rows of the running batch whose answer is to come
     bool sending_ = false;
 };
 
@@ -112,7 +119,7 @@ protected:
     void requestList() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
-    QString cancelRow(qsizetype row) override;
+    Cancel cancelOf(qsizetype row) override;
     void clearRows() override;
 
 private:
@@ -148,7 +155,7 @@ protected:
     void requestList() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
-    QString cancelRow(qsizetype row) override;
+    Cancel cancelOf(qsizetype row) override;
     void clearRows() override;
 
 private:

@@ -46,7 +46,16 @@ OpdFundTradeViewController::OpdFundTradeViewController(qint32 viewType, Services
     }
 }
 
-OpdFundTradeViewController::~OpdFundTradeViewController() = default;
+OpdFundTradeViewController::~OpdFundTradeViewController()
+{
+    // The step under way goes with the form (an account change makes the
+    // form anew): its confirmation or notice never stays on screen for an
+    // order nobody will send or hear about.
+    if (draft_ && services_.confirmation)
+        services_.confirmation->stopRunModal();
+    if (noticesShowing_ && contracts_)
+        contracts_->closeBusinessContracts();
+}
 
 void OpdFundTradeViewController::setParentWindow(QObject* window)
 {
@@ -256,6 +265,7 @@ void OpdFundTradeViewController::forgetFundFigures(bool target, bool keepListed)
     if (viewType_ == Bonus)
         popUpIndex_ = 0;
     asked_.settle(QStringLiteral("fund"));
+    asked_.settle(QStringLiteral("reread"));
     asked_.settle(QStringLiteral("bonus"));
     tellFundChanged(std::nullopt);
 }
@@ -303,6 +313,7 @@ void OpdFundTradeViewController::lookUp(const QString& code, bool target)
     }
     currentFund_.reset();
     askedCode_ = code;
+    asked_.settle(QStringLiteral("reread"));
     asked_.settle(QStringLiteral("bonus"));
     asked_.ask(QStringLiteral("fund"),
         viewType_ == Redeem || viewType_ == Transform ? services_.funds->requestOpdFundPosition(this, code)
@@ -363,6 +374,8 @@ bool OpdFundTradeViewController::queryOpdFundInfo(DataModel*, const QString& han
 
 bool OpdFundTradeViewController::queryOpdFundPosition(DataModel*, const QString& handle, const CSError&)
 {
+    // A failed re-read leaves the fund as it was; a failed lookup, none.
+    asked_.take(QStringLiteral("reread"), handle);
     if (asked_.take(QStringLiteral("fund"), handle))
         lookupFoundNothing(false);
     return true;
@@ -371,10 +384,16 @@ bool OpdFundTradeViewController::queryOpdFundPosition(DataModel*, const QString&
 void OpdFundTradeViewController::queryOpdFundPosition(
     DataModel*, const QString& handle, const RDOOpdFundPositon& position)
 {
-    if (!asked_.take(QStringLiteral("fund"), handle))
+    // The position asked by a lookup, or read again after an order of the
+    // fund shown (both when the two asks merged).
+    const bool reread = asked_.take(QStringLiteral("reread"), handle);
+    const bool lookedUp = asked_.take(QStringLiteral("fund"), handle);
+    if (!reread && !lookedUp)
         return;
     if (!position.code.isEmpty() && position.code != askedCode_) {
-        lookupFoundNothing(false);
+        // A re-read naming another fund says nothing of the fund shown.
+        if (lookedUp)
+            lookupFoundNothing(false);
         return;
     }
     currentFund_ = position;
@@ -472,8 +491,11 @@ void OpdFundTradeViewController::tradeButtonClicked()
         services_.funds->setSignNumber(QString());
     if (!verifyInput())
         return;
-    if (viewType_ == Redeem && !hasCurrentFund())
+    // Until the position of the code is in, 赎回 says why it does nothing.
+    if (viewType_ == Redeem && !hasCurrentFund()) {
+        alerts_->runAlert(AlertRequest::tip(kFundRequestFailed), nullptr);
         return;
+    }
     busy_ = true;
     sent_ = false;
     ++step_;
@@ -742,9 +764,9 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
     case 7:
     case 8:
         // Taken from the available shares: the position is read again, and
-        // the fund stays chosen meanwhile.
+        // the fund stays chosen meanwhile, and after a read that fails.
         if (hasCurrentFund())
-            asked_.ask(QStringLiteral("fund"), services_.funds->requestOpdFundPosition(this, askedCode_));
+            asked_.ask(QStringLiteral("reread"), services_.funds->requestOpdFundPosition(this, askedCode_));
         break;
     default:
         emit changed();

@@ -287,7 +287,8 @@ private:
     QString askedCode_;
     QString askedTargetCode_;
     // What each pending answer was asked for, by its request handle:
-    // "fund", "target", "bonus", "check", "sign". Any other answer is late.
+    // "fund", "reread" (the position after an order), "target", "bonus",
+    // "check", "sign". Any other answer is late.
     AskedFor asked_;
     bool busy_ = false; // from the button press to the end of the pipeline
     bool sent_ = false; // the confirmed order went out

@@ -202,20 +202,27 @@ void OpdFundTradeForm::refresh()
 OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
     : MenuItemView(page, parent)
     , page_(&page)
-    , fundListView_(new QWidget(this))
-    , fundTradeView_(new QWidget(this))
-    , fundQuoteView_(new QWidget(this))
+    , workView_(new QWidget(this))
+    , fundListView_(new QWidget(workView_))
+    , fundTradeView_(new QWidget(workView_))
+    , fundQuoteView_(new QWidget(workView_))
 {
     setObjectName(page.pageClass());
+    workView_->setObjectName(QStringLiteral("workView"));
     fundListView_->setObjectName(QStringLiteral("fundListView"));
     fundTradeView_->setObjectName(QStringLiteral("fundTradeView"));
     fundQuoteView_->setObjectName(QStringLiteral("fundQuoteView"));
+    // The working area is one widget, so that on the plan page it and the
+    // agreement each take the whole page while shown, and nothing while hidden.
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(fundListView_, 3);
+    auto* work = new QHBoxLayout(workView_);
+    work->setContentsMargins(0, 0, 0, 0);
+    work->addWidget(fundListView_, 3);
     auto* right = new QVBoxLayout;
     right->addWidget(fundTradeView_);
     right->addWidget(fundQuoteView_);
-    layout->addLayout(right, 2);
+    work->addLayout(right, 2);
+    layout->addWidget(workView_);
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
         new QVBoxLayout(w);
     connect(&page, &OpdFundTradePage::panelsChanged, this, [this] { putPanels(); });
@@ -232,7 +239,7 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
         connect(accept, &QPushButton::clicked, plan, &InvestOntimeViewController::acceptButtonClicked);
         v->addWidget(text);
         v->addWidget(accept, 0, Qt::AlignRight);
-        layout->addWidget(protocolView_, 5);
+        layout->addWidget(protocolView_);
     }
     putPanels();
 }
@@ -248,8 +255,7 @@ void OpdFundTradeView::putPanels()
     const bool working = page_ && page_->fundTradeView();
     if (protocolView_) {
         protocolView_->setVisible(!working);
-        for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
-            w->setVisible(working);
+        workView_->setVisible(working);
     }
     if (!working)
         return;

@@ -47,6 +47,7 @@ private:
     void putPanels();
 
     QPointer<OpdFundTradePage> page_;
+    QWidget* workView_; // the three panels
     QWidget* fundListView_;
     QWidget* fundTradeView_;
     QWidget* fundQuoteView_;

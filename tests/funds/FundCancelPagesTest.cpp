@@ -167,10 +167,10 @@ protected:
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundPlanListFunction) == 2; }));
         testsupport::spinFor(100ms); // nothing more comes
     }
-    QList<QByteArray> sentSerials() const
+    QList<QByteArray> sentSerials(brokersim::Function cancel = brokersim::kFundPlanCancelFunction) const
     {
         QList<QByteArray> serials;
-        for (const auto& request : receivedOf(brokersim::kFundPlanCancelFunction)) {
+        for (const auto& request : receivedOf(cancel)) {
             const QByteArray body = request.rawBody;
             const qsizetype at = body.indexOf("&sno=") + 5;
             serials << body.mid(at, body.indexOf('&', at) - at);
@@ -426,5 +426,50 @@ TEST_F(FundBatchCancels, AnAccountChangeClearsTheRowsBeforeAsking)
         // The new list comes; the old batch's answers reach nobody.
         ASSERT_TRUE(spinUntil([&] { return page->listTable() != nullptr; }));
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+    }
+}
+
+// The list asked again after a cancel arrives while the next confirmation is
+// shown: it clears the ticks, but the confirmation sends the rows it showed,
+// counts from 0, and reports what those cancels answered.
+TEST_F(FundBatchCancels, AListArrivingUnderTheConfirmationChangesNothingItSends)
+{
+    OrderAlertWindowController::Services quick;
+    quick.busyBackstopMs = 300; // a dialog left waiting shows at once
+    for (const bool batch : { false, true }) {
+        for (const bool isOrders : { true, false }) {
+            SCOPED_TRACE(testing::Message() << (isOrders ? "orders " : "plans ") << batch);
+            const auto page = openPage(isOrders, quick);
+            const QList<QByteArray> rowSerials = isOrders ? QList<QByteArray> { "900001", "900002" }
+                                                          : QList<QByteArray> { "700001", "700002" };
+            // A first cancel, whose new list is held back.
+            confirmDialogs();
+            alerts.shown.clear();
+            sim.clearReceived();
+            sim.withholdNext(listOf(isOrders));
+            page->tickRow(0, true);
+            page->cancelOrdersClicked();
+            ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 1 && sim.withheldCount() == 1; }));
+            // The next confirmation: the held list comes while it is shown.
+            OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
+                sim.releaseWithheld();
+                EXPECT_TRUE(spinUntil([&] { return page->ticked().isEmpty(); }));
+                alert.confirmButtonClicked();
+            });
+            page->tickRow(1, true);
+            page->tickRow(0, batch);
+            page->cancelOrdersClicked();
+            ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2; }));
+            // The first cancel, then the rows the second confirmation showed.
+            EXPECT_EQ(sentSerials(cancelOf(isOrders)),
+                batch ? QList<QByteArray>({ rowSerials[0], rowSerials[0], rowSerials[1] }) : rowSerials);
+            if (batch) // the first row's cancel was cancelled already: refused
+                EXPECT_EQ(alerts.shown[1], QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:1"));
+            else
+                EXPECT_TRUE(alerts.shown[1].startsWith(QStringLiteral("tip:撤单请求已提交,委托序号为:")))
+                    << qPrintable(alerts.shown[1]);
+            EXPECT_FALSE(page->isCancelling());
+            EXPECT_FALSE(page->alertWindowController().isShown());
+        }
     }
 }

@@ -716,6 +716,34 @@ TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
     }
 }
 
+FUND_RECORDER(InfoProbe, IQueryOpdFundDelegate, queryOpdFundInfo)
+FUND_RECORDER(PositionProbe, IQueryOpdFundPositionDelegate, queryOpdFundPosition)
+
+namespace {
+
+// Runs the loop until what was queued before it (the form's later steps) ran.
+void runQueuedSteps()
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&ran] { ran = true; });
+    ASSERT_TRUE(spinUntil([&] { return ran; }));
+}
+
+// Waits for the answer to the lookup of `code` the form sent: the same
+// request asked after it is answered after it.
+void awaitLookup(bool position, const QString& code)
+{
+    InfoProbe info;
+    PositionProbe held;
+    if (position)
+        OpenFundManager::getInstance()->requestOpdFundPosition(&held, code);
+    else
+        OpenFundManager::getInstance()->requestQueryOpdFund(&info, code);
+    ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
+}
+
+} // namespace
+
 namespace {
 
 using PageMaker = std::function<std::unique_ptr<OpdFundTradePage>(const Form::Services&)>;
@@ -726,6 +754,23 @@ template <class Page> PageMaker pageOf()
         return std::make_unique<Page>(nullptr, OpdFundTradePage::Services(), services);
     };
 }
+
+// Each operation page, the fund (and target) its order names, and its order.
+struct PageOrder {
+    const char* name;
+    PageMaker page;
+    const char* code;
+    const char* target;
+    brokersim::Function order;
+};
+const PageOrder kPageOrders[] = {
+    { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr, brokersim::kFundSubscribeFunction },
+    { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr, brokersim::kFundPurchaseFunction },
+    { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction },
+    { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011", brokersim::kFundTransformFunction },
+    { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction },
+    { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction },
+};
 
 // An answer whose "sno" is blank.
 QList<brokersim::Table> blankSerial()
@@ -761,33 +806,18 @@ protected:
 TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
 {
     book().setRiskLevel("010100000001", 5);
-    const struct {
-        const char* name;
-        PageMaker page;
-        const char* code;
-        const char* target;
-        brokersim::Function order;
-        std::optional<brokersim::Function> readAgain;
-    } cases[] = {
-        { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
-            brokersim::kFundSubscribeFunction, brokersim::kMoneyFunction },
-        { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
-            brokersim::kFundPurchaseFunction, brokersim::kMoneyFunction },
-        { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
-            brokersim::kFundPositionFunction },
-        { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
-            brokersim::kFundTransformFunction, brokersim::kFundPositionFunction },
-        { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr,
-            brokersim::kFundBonusSetFunction, brokersim::kFundPositionFunction },
-        { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction,
-            std::nullopt },
-    };
-    for (const auto& c : cases) {
+    // What each page reads again, in the order of the pages.
+    const std::optional<brokersim::Function> readAgain[] = { brokersim::kMoneyFunction, brokersim::kMoneyFunction,
+        brokersim::kFundPositionFunction, brokersim::kFundPositionFunction, brokersim::kFundPositionFunction,
+        std::nullopt };
+    for (size_t i = 0; i < std::size(kPageOrders); ++i) {
+        const PageOrder& c = kPageOrders[i];
+        const std::optional<brokersim::Function>& again = readAgain[i];
         SCOPED_TRACE(c.name);
         sim.clearReceived();
         auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
         Form& form = open(*page, c.code, c.target);
-        const qsizetype before = c.readAgain ? count(*c.readAgain) : 0;
+        const qsizetype before = again ? count(*again) : 0;
         alerts.shown.clear();
         sim.answerTablesNext(c.order, blankSerial());
         form.tradeButtonClicked();
@@ -797,8 +827,8 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))
             << qPrintable(alerts.shown[0]);
-        if (c.readAgain)
-            EXPECT_TRUE(spinUntil([&] { return count(*c.readAgain) > before; }));
+        if (again)
+            EXPECT_TRUE(spinUntil([&] { return count(*again) > before; }));
         testsupport::spinFor(50ms);
         EXPECT_EQ(count(c.order), 1);
         EXPECT_EQ(alerts.shown.size(), 1);
@@ -817,12 +847,15 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         Form::Field field;
         const char* before;
         const char* after;
+        bool readFails = false; // the position read again fails: the fund stays
     } cases[] = {
         { "redeem", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "10000.00", "9990.00" },
         { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00",
             "9980.00" },
         { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr,
             nullptr },
+        { "redeem, read fails", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "9980.00",
+            nullptr, true },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -833,6 +866,8 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
             EXPECT_EQ(form.text(c.field), c.before);
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
         alerts.shown.clear();
+        if (c.readFails)
+            sim.answerErrorNext(brokersim::kFundPositionFunction, 3002, QStringLiteral("系统繁忙"));
         form.tradeButtonClicked();
         confirmAndWait(form);
         ASSERT_TRUE(lastAlert().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(lastAlert());
@@ -840,6 +875,14 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         EXPECT_TRUE(form.text(Form::Amount).isEmpty()) << qPrintable(form.text(Form::Amount));
         EXPECT_EQ(form.text(Form::Code), "000001");
         EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
+        if (c.readFails) {
+            awaitLookup(true, "000001");
+            EXPECT_EQ(form.text(Form::Available), c.before);
+            form.setText(Form::Amount, "10");
+            form.tradeButtonClicked(); // the fund is still the form's
+            EXPECT_TRUE(confirmation.open);
+            cancelDialog();
+        }
         if (c.after) {
             EXPECT_TRUE(spinUntil([&] { return form.text(c.field) == c.after; }))
                 << qPrintable(form.text(c.field));
@@ -922,34 +965,6 @@ TEST_F(FundTradeForm, AnAnswerAfterTheLockClosesNoOtherFormsDialog)
     EXPECT_TRUE(redeem->text(Form::Amount).isEmpty());
 }
 
-FUND_RECORDER(InfoProbe, IQueryOpdFundDelegate, queryOpdFundInfo)
-FUND_RECORDER(PositionProbe, IQueryOpdFundPositionDelegate, queryOpdFundPosition)
-
-namespace {
-
-// Runs the loop until what was queued before it (the form's later steps) ran.
-void runQueuedSteps()
-{
-    bool ran = false;
-    QTimer::singleShot(0, [&ran] { ran = true; });
-    ASSERT_TRUE(spinUntil([&] { return ran; }));
-}
-
-// Waits for the answer to the lookup of `code` the form sent: the same
-// request asked after it is answered after it.
-void awaitLookup(bool position, const QString& code)
-{
-    InfoProbe info;
-    PositionProbe held;
-    if (position)
-        OpenFundManager::getInstance()->requestOpdFundPosition(&held, code);
-    else
-        OpenFundManager::getInstance()->requestQueryOpdFund(&info, code);
-    ASSERT_TRUE(spinUntil([&] { return info.heard() || held.heard(); }));
-}
-
-} // namespace
-
 // A code field that no longer names the fund before: a code being typed, or
 // a lookup of the new code that fails or finds no such fund. Nothing of the
 // fund before stays beside it (name, net value, shares, charge type, dividend
@@ -957,7 +972,9 @@ void awaitLookup(bool position, const QString& code)
 // with no name of any fund.
 TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
 {
-    enum Way { Typing, Fails, NoRows };
+    // Cut: the code asked is cut below six characters before its answer.
+    // OtherFund: the answer names a fund other than the one asked.
+    enum Way { Typing, Fails, NoRows, Cut, OtherFund };
     const QString failed = QStringLiteral("tip:基金信息请求失败。");
     const struct {
         qint32 viewType;
@@ -969,12 +986,12 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
         { Form::Purchase, Typing, "100", { failed }, false },
         { Form::Subscribe, Typing, "100", { failed }, false },
         { Form::Plan, Typing, "", { QStringLiteral("tip:查询开放式基金信息失败。"), failed }, false },
-        { Form::Redeem, Typing, "100", {}, false },
+        { Form::Redeem, Typing, "100", { failed }, false },
         { Form::Bonus, Typing, "", {}, true },
         { Form::Purchase, Fails, "100", { failed }, false },
         { Form::Subscribe, Fails, "100", { failed }, false },
         { Form::Plan, Fails, "100", { failed }, false },
-        { Form::Redeem, Fails, "100", {}, false },
+        { Form::Redeem, Fails, "100", { failed }, false },
         { Form::Bonus, Fails, "", {}, true },
         { Form::Transform, Fails, nullptr, {}, false },
         { Form::Purchase, NoRows, "100", {}, true },
@@ -983,6 +1000,12 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
         { Form::Redeem, NoRows, "100", {}, true },
         { Form::Bonus, NoRows, "", {}, true },
         { Form::Transform, NoRows, nullptr, {}, false },
+        { Form::Purchase, Cut, "100", { failed }, false },
+        { Form::Redeem, Cut, "100", { failed }, false },
+        { Form::Bonus, Cut, "", {}, true },
+        { Form::Purchase, OtherFund, "100", { failed }, false },
+        { Form::Redeem, OtherFund, "100", { failed }, false },
+        { Form::Transform, OtherFund, nullptr, {}, false },
     };
     book().setDividendMethod("010100000001", "000001", "1");
     for (const auto& c : cases) {
@@ -997,7 +1020,7 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
             ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
         ASSERT_TRUE(spinUntil([&] { return chart.fundQuoteView().values().size() == 128u; }));
 
-        const QString code = c.way == Typing ? "00001" : "000011";
+        const QString code = c.way == Typing || c.way == Cut ? "00001" : "000011";
         const bool position = c.viewType == Form::Redeem || c.viewType == Form::Transform;
         const brokersim::Function lookup
             = position ? brokersim::kFundPositionFunction : brokersim::kFundInfoFunction;
@@ -1005,9 +1028,15 @@ TEST_F(FundTradeForm, ACodeThatNamesNoFundLeavesNothingOfTheFundBefore)
             sim.answerErrorNext(lookup, 3002, QStringLiteral("系统繁忙"));
         else if (c.way == NoRows)
             sim.answerTablesNext(lookup, { brokersim::Table().column("ofcode").column("ofname") });
+        else if (c.way == OtherFund)
+            sim.answerTablesNext(lookup,
+                { brokersim::Table().column("ofcode").column("ofname").column("nav").column("ofavl").row(
+                    { "110011", QStringLiteral("别的基金"), "2.0000", "7.00" }) });
+        if (c.way == Cut)
+            form->controlTextDidChange(Form::Code, "000011");
         form->controlTextDidChange(Form::Code, code);
         if (c.way != Typing) {
-            awaitLookup(position, code);
+            awaitLookup(position, c.way == Cut ? QStringLiteral("000011") : code);
             // No rows: a fund whose texts are all empty; a failure: no fund.
             EXPECT_EQ(form->currentFund().has_value(), c.way == NoRows);
             if (form->currentFund())
@@ -1099,13 +1128,25 @@ FUND_RECORDER(SignProbe, IOpdQuerySignNumberDelegate, opdQuerySignNumber)
 // checked or a blank form.
 TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
 {
-    const std::pair<const char*, std::function<void(Form&)>> changes[] = {
+    const struct {
+        const char* name;
+        std::function<void(Form&)> make;
+        bool newStep = false; // a press for another fund, at its notice when the late answer comes
+    } changes[] = {
         { "new code", [this](Form& form) { type(form, Form::Code, "110011"); } },
         { "new amount", [](Form& form) { form.setText(Form::Amount, "5000"); } },
         { "refill", [](Form& form) { form.reset(); } },
+        { "new code pressed",
+            [this](Form& form) {
+                const size_t shown = notices.shown.size();
+                type(form, Form::Code, "000011"); // above the customer's level
+                form.tradeButtonClicked();
+                ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == shown + 1; }));
+            },
+            true },
     };
     for (const bool serial : { false, true }) {
-        for (const auto& [change, makeChange] : changes) {
+        for (const auto& [change, makeChange, newStep] : changes) {
             SCOPED_TRACE(testing::Message() << (serial ? "serial " : "check ") << change);
             std::unique_ptr<Form> form;
             AppropriatenessRecorder checked;
@@ -1126,13 +1167,13 @@ TEST_F(FundTradeForm, AFieldChangedBeforeTheConfirmationEndsTheStep)
                 OpenFundManager::getInstance()->requestOpdQueryAppropriateness(&checked, "000001", "98", "1");
             }
             makeChange(*form);
-            EXPECT_FALSE(form->isBusy());
+            EXPECT_EQ(form->isBusy(), newStep);
             sim.releaseWithheld();
             ASSERT_TRUE(spinUntil([&] { return checked.heard() || sign.heard(); }));
             runQueuedSteps();
             EXPECT_TRUE(confirmation.drafts.empty());
-            EXPECT_EQ(notices.shown.size(), serial ? 2u : 0u);
-            EXPECT_FALSE(form->isBusy());
+            EXPECT_EQ(notices.shown.size(), (serial ? 2u : 0u) + (newStep ? 1u : 0u));
+            EXPECT_EQ(form->isBusy(), newStep);
             notices.shown.clear();
         }
     }
@@ -1165,4 +1206,48 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
     for (const Form::Field f : { Form::Code, Form::Name, Form::Available })
         EXPECT_TRUE(page->fundTradeView()->text(f).isEmpty()) << f;
     EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
+}
+
+// Another account while an order step shows its confirmation (before or
+// after the confirm) or a notice: the step goes with the form, its window
+// closes at once, and its answer reaches nobody.
+TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
+{
+    enum Way { Confirming, Sending, Notice };
+    std::vector<std::pair<PageOrder, Way>> cases;
+    for (const PageOrder& p : kPageOrders) {
+        cases.push_back({ p, Confirming });
+        cases.push_back({ p, Sending });
+    }
+    cases.push_back({ kPageOrders[1], Notice }); // a purchase above the customer's level
+    for (const auto& [c, row] : cases) {
+        const Way way = row;
+        SCOPED_TRACE(testing::Message() << c.name << " way " << int(way));
+        sim.clearReceived();
+        book().setRiskLevel("010100000001", way == Notice ? 1 : 5);
+        auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        Form& form = open(*page, c.code, c.target);
+        alerts.shown.clear();
+        notices.shown.clear();
+        if (way == Sending)
+            sim.withholdNext(c.order);
+        form.tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return way == Notice ? !notices.shown.empty() : confirmation.open; }));
+        if (way == Sending) {
+            confirmation.confirm(lastDraft().dialogType);
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        }
+        page->loginAccountChanged();
+        EXPECT_FALSE(confirmation.open);
+        if (way == Notice)
+            EXPECT_TRUE(notices.shown[0]->state().closed);
+        sim.releaseWithheld();
+        // Answered after the order's answer, on the same connection.
+        OrdersRecorder after;
+        OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
+        ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
+        runQueuedSteps();
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        EXPECT_EQ(count(c.order), way == Sending ? 1 : 0);
+    }
 }

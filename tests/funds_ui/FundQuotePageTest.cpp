@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMessageBox>
@@ -223,6 +224,13 @@ TEST_F(FundQuotePageTest, ThePlanPageOpensOnItsAgreementAndPlacesAPlan)
     EXPECT_TRUE(text->isVisible());
     EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("先阅读基金定投协议书")));
     EXPECT_FALSE(page->findChild<QLineEdit*>("timing_FundCodeText"));
+    // Alone on the page, the agreement fills it.
+    page->layout()->activate();
+    const QWidget* agreement = page->findChild<QWidget*>("protocolView");
+    ASSERT_TRUE(agreement);
+    EXPECT_GE(agreement->width(), page->width() * 9 / 10) << agreement->width() << " of " << page->width();
+    if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty())
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-plan-agreement.png"));
 
     QTest::mouseClick(accept, Qt::LeftButton);
     EXPECT_FALSE(text->isVisible());
