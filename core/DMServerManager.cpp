@@ -14,6 +14,7 @@
 #include <QtDebug>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <mutex>
 
 // The shipped server list lives in the static resources library.
@@ -370,13 +371,12 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     if (recordSet.rowsAffected() <= 0)
         return;
     VEKTCRS rows = recordSet; // the cursor moves
-    quote_.servers.clear();
-    trade_.servers.clear();
+    std::map<int32_t, std::vector<ServerPtr>> built;
     for (qint32 row = 0; row < rows.rowsAffected(); ++row) {
         rows.moveTo(row);
         const QString provider = rows.toStringWithName(QStringLiteral("msp"));
         for (const int32_t type : { kQuote, kTrade }) {
-            ListState& l = *list(type);
+            std::vector<ServerPtr>& servers = built[type];
             const qint64 base = type == kQuote ? kQuoteTagBase : kTradeTagBase;
             const QStringList pieces
                 = rows.toStringWithName(QLatin1StringView(listKey(type))).split(QLatin1Char(','));
@@ -391,12 +391,21 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
                 // Empty texts cannot be stored enciphered, and name no server.
                 if (address.isEmpty() || port.isEmpty())
                     continue;
-                ServerPtr info = RDOServerInfo::initWithName(
-                    name, address, port, provider, base + qint64(l.servers.size()));
+                ServerPtr info
+                    = RDOServerInfo::initWithName(name, address, port, provider, base + qint64(servers.size()));
                 if (info)
-                    l.servers.push_back(std::move(info));
+                    servers.push_back(std::move(info));
             }
         }
+    }
+    // A kind that comes back with no usable server keeps the list it had: an
+    // empty list, once saved, would leave nothing to connect to, even after a
+    // restart, and nothing to pick in the server settings.
+    if (built[kQuote].empty() && built[kTrade].empty())
+        return;
+    for (const int32_t type : { kQuote, kTrade }) {
+        if (!built[type].empty())
+            list(type)->servers = std::move(built[type]);
     }
     updateList(kQuote);
     updateList(kTrade);
@@ -415,18 +424,16 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     }
     saveServerInfoToLocal();
     // The network was left pointed at the server that is gone: it moves, as
-    // after any lost connection, to the one the selection names now; with
-    // nothing listed it is on no server.
-    for (const int32_t type : unlisted) {
-        ListState& l = *list(type);
-        if (!l.servers.empty() && l.selected >= 0) {
-            reconnectToServerByType(type, quint64(l.selected));
-            continue;
-        }
-        INetworkFactory* factory = networkCreator();
-        const std::shared_ptr<CSNetwork> network = factory ? factory->getNetwork(type) : nullptr;
-        if (network && !network->connection())
-            network->setServerInfo(std::nullopt);
+    // after any lost connection, to the one the selection names now.
+    for (const int32_t type : unlisted)
+        reconnectToServerByType(type, quint64(list(type)->selected));
+    // A network made while its list was empty is on no server: it takes the
+    // selection, so that the next request connects there.
+    INetworkFactory* factory = networkCreator();
+    for (const int32_t type : { kQuote, kTrade }) {
+        const std::shared_ptr<CSNetwork> network = factory ? factory->existingNetwork(type) : nullptr;
+        if (network && !network->serverInfo() && !network->connection())
+            network->setServerInfo(serverInfoOfSelectedByType(type));
     }
 }
 

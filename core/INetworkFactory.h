@@ -16,6 +16,8 @@ public:
     virtual ~INetworkFactory() = default;
     // getNetwork: made, connected and kept on first call; never null.
     virtual std::shared_ptr<CSNetwork> getNetwork(int32_t kind) = 0;
+    // The network of a kind when one was made; nullptr otherwise (made by nothing).
+    virtual std::shared_ptr<CSNetwork> existingNetwork(int32_t kind) const { return nullptr; }
     virtual void setRetryFlag(bool flag) = 0;
 };
 

@@ -52,7 +52,7 @@ public:
     bool getRetryFlag() const { return retryFlag; }
 
     // The network kept under a kind; nullptr when none was made.
-    std::shared_ptr<CSNetwork> existingNetwork(int32_t kind) const;
+    std::shared_ptr<CSNetwork> existingNetwork(int32_t kind) const override;
     quint64 getQuoteRetryCount() const { return quoteRetryCount; }
     quint64 getTradeRetryCount() const { return tradeRetryCount; }
 

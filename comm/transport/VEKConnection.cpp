@@ -323,6 +323,7 @@ bool VEKConnection::feedContext(const QByteArray& data)
     bytesRead_ += quint64(data.size());
     context_->receiveData(data); // past its bound the context starts over by itself
     while (std::optional<VEKResponse> response = context_->readPacketAvailable()) {
+        ++repliesRead_;
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
@@ -354,6 +355,7 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
     if (!batchTimer_) {
         partialAtBatch_ = context_->bufferedLength() > 0;
         bytesAtBatch_ = bytesRead_;
+        repliesAtBatch_ = repliesRead_;
         batchTimer_ = std::make_unique<platform::RunLoopTimer>(
             batchInterval_, false, platform::RunLoopModes::defaultMode(), [this] { processOutputPackage(); },
             runLoop_);
@@ -387,18 +389,30 @@ std::set<quint64> VEKConnection::invalidateTimeoutPackage(const std::set<quint64
     return timedOut;
 }
 
+bool VEKConnection::awaitsIncompleteReply() const
+{
+    const std::optional<quint64> id = context_->incompletePacketId();
+    // A framing that names no packet cannot be told from a reply: it is one.
+    return !id || std::any_of(readQueue_.begin(), readQueue_.end(), [&](const PacketPtr& p) {
+        return (p->packetid() & 0xFFFFFFFFu) == *id;
+    });
+}
+
 void VEKConnection::processOutputPackage()
 {
     const std::set<quint64> ids = std::move(batch_);
     batch_.clear();
     batchTimer_.reset();
     const std::set<quint64> timedOut = invalidateTimeoutPackage(ids);
-    // A frame that was incomplete when the batch began and still is, with not
-    // a byte received in between, swallows every later reply (a header whose
-    // length promises bytes that never come): the heartbeat would keep such a
-    // connection alive for ever. A long reply still coming in is no such frame.
-    const bool wedged = !timedOut.empty() && partialAtBatch_ && bytesRead_ == bytesAtBatch_
+    // A frame that was incomplete when the batch began and still is, with no
+    // reply through in between, swallows every later reply (a header whose
+    // length promises bytes that never come): the heartbeat and the replies to
+    // later requests, which only feed its body, would keep such a connection
+    // alive for ever. Only a long reply to a request still waiting, whose
+    // bytes are still coming in, is no such frame.
+    const bool stuck = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
         && context_->bufferedLength() > 0;
+    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !awaitsIncompleteReply());
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });

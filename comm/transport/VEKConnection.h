@@ -192,6 +192,8 @@ private:
     void writePacketDidTimeout(VEKWritePacket& packet) override;
     std::set<quint64> invalidateTimeoutPackage(const std::set<quint64>& packetIds);
     void processOutputPackage();
+    // Whether the incomplete frame may be the reply to a request still waiting.
+    bool awaitsIncompleteReply() const;
     void _sendData(const QByteArray& data, bool heartBeat);
     void _dataDidWrite(qint64 tag);
     void _readData(const QByteArray& data);
@@ -250,12 +252,15 @@ private:
     bool ready_ = false; // ready reported: requests may be written
     bool readPending_ = false;
     int writesInFlight_ = 0;
-    // Bytes received so far, and whether an incomplete frame was buffered and
-    // how many bytes there were when the time-out batch began: a frame still
-    // incomplete, with nothing received in between, while requests time out
-    // wedges the reader, and the connection is dropped.
+    // Bytes and replies received so far, and whether an incomplete frame was
+    // buffered and how many bytes and replies there were when the time-out
+    // batch began: a frame still incomplete, with no reply through in between,
+    // while requests time out wedges the reader, and the connection is
+    // dropped, unless it is a reply still awaited whose bytes keep coming.
     quint64 bytesRead_ = 0;
+    quint64 repliesRead_ = 0;
     bool partialAtBatch_ = false;
     quint64 bytesAtBatch_ = 0;
+    quint64 repliesAtBatch_ = 0;
     platform::Lifetime alive_;
 };

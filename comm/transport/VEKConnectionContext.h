@@ -136,6 +136,9 @@ public:
 
     // Bytes received and not yet consumed.
     qsizetype bufferedLength() const;
+    // The packet id a reply still coming in is for, once its header was read;
+    // nullopt when no such header is buffered or the framing names none.
+    virtual std::optional<quint64> incompletePacketId() const { return std::nullopt; }
 
     // VEKCacheDelegate
     QString storagePath() const override;

@@ -207,6 +207,13 @@ void VEKTCConnectionContext::resetData()
     frameLength_ = 0;
 }
 
+std::optional<quint64> VEKTCConnectionContext::incompletePacketId() const
+{
+    if (step_ != Body)
+        return std::nullopt;
+    return readLE<quint32>(unread(), kOffPacketId);
+}
+
 quint32 VEKTCConnectionContext::findSync()
 {
     const QByteArrayView view = unread();

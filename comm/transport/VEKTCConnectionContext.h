@@ -70,6 +70,7 @@ public:
     QByteArray construcData(const QByteArray& data) override;
     std::optional<QByteArray> checkResponse(VEKContextError* error, VEKPacketFlag* flags) override;
     void resetData() override;
+    std::optional<quint64> incompletePacketId() const override;
 
     // The reader's steps over the receive buffer; each answers kStepDone when
     // its step completed, else 0.

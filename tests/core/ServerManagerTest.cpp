@@ -85,6 +85,11 @@ public:
             network = std::make_shared<CSNetwork>();
         return network;
     }
+    std::shared_ptr<CSNetwork> existingNetwork(int32_t kind) const override
+    {
+        const auto found = networks.find(kind);
+        return found == networks.end() ? nullptr : found->second;
+    }
     void setRetryFlag(bool flag) override { retryFlag = flag; }
 };
 
@@ -352,19 +357,33 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_EQ(names(*again, 0), (QStringList { "甲", "乙", "丙" }));
     EXPECT_EQ(again->indexOfSelectedByType(1), 1);
 
-    // A reply with no trade servers leaves an empty trade list and no selection to store.
-    const std::optional<VEKTCRS> quotesOnly = brokersim::toRecordSet(brokersim::Table()
-                                                                         .column("msp")
-                                                                         .column("hq_servlist")
-                                                                         .column("jy_servlist")
-                                                                         .row({ "", "丁:10.1.0.4:1", "" }),
-        2);
-    m->updateServerInfo(*quotesOnly);
-    EXPECT_EQ(m->numberOfServerInfosByType(1), 0u);
-    EXPECT_FALSE(userCopy().value("jy_servlist").toMap().contains("selected_ip"));
+    // A kind that comes back with no usable server keeps the list it had and
+    // its selection, also on disk; a reply that names none at all changes nothing.
+    const auto replyOf = [](const char* quotes, const char* trades) {
+        return *brokersim::toRecordSet(
+            brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", quotes, trades }),
+            2);
+    };
+    m->updateServerInfo(replyOf("丁:10.1.0.4:1", ""));
+    EXPECT_EQ(names(*m, 1), (QStringList { "交易甲", "交易乙", "交易丙" }));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    m->updateServerInfo(replyOf("坏的:1", ":10.1.1.9:"));
     auto reread = make();
-    EXPECT_EQ(reread->numberOfServerInfosByType(1), 0u);
+    EXPECT_EQ(names(*reread, 1), (QStringList { "交易甲", "交易乙", "交易丙" }));
+    EXPECT_EQ(reread->indexOfSelectedByType(1), 1);
     EXPECT_EQ(names(*reread, 0), QStringList { "丁" });
+
+    // A network made while its list was empty is on no server: the rebuild
+    // that fills the list gives it the selection, and makes no other network.
+    writeUser(document(listDict({}, {}, {}), listDict(kTrades, {}, {})));
+    m = make();
+    const std::shared_ptr<CSNetwork> network = factory.getNetwork(0);
+    ASSERT_FALSE(network->serverInfo());
+    m->updateServerInfo(replyOf("丁:10.1.0.4:1", ""));
+    ASSERT_TRUE(network->serverInfo());
+    EXPECT_EQ(network->serverInfo()->address(), "10.1.0.4");
+    EXPECT_EQ(network->serverInfo()->port(), 1);
+    EXPECT_FALSE(factory.networks.count(1));
 }
 
 // A control character in one server name from the reply: that name alone is
@@ -484,10 +503,10 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     EXPECT_EQ(m->nextConnectDelay(1), 0.05);
 
     // A connect waiting for a server that is still listed after a rebuild
-    // goes on. One whose server is gone moves the network, paced, to the
-    // server the selection names; one whose list is emptied leaves it on no
-    // server. Nor does a connect go on that finds the connection carrying a
-    // request.
+    // goes on, neither restarted nor slowed. One whose server is gone moves
+    // the network, paced, to the server the selection names. A list that
+    // comes back empty keeps its servers, and the network its server. Nor
+    // does a connect go on that finds the connection carrying a request.
     testsupport::LoopbackServer listening;
     ASSERT_TRUE(listening.start());
     const QString here = QStringLiteral("丁:127.0.0.1:%1").arg(listening.port());
@@ -499,11 +518,13 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     ASSERT_TRUE(spinUntil([&] { return !trade->connection(); }, 2s));
     rebuild(here);
     ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
+    const size_t restarts = posts.restarts.size();
+    const double delay = m->nextConnectDelay(1);
     rebuild(here + ",戊:127.0.0.1:9");
     EXPECT_TRUE(m->isConnectWaiting(1));
     EXPECT_EQ(trade->serverInfo()->port(), listening.port());
-    const size_t restarts = posts.restarts.size();
-    const double delay = m->nextConnectDelay(1);
+    EXPECT_EQ(posts.restarts.size(), restarts);
+    EXPECT_EQ(m->nextConnectDelay(1), delay);
     rebuild(QStringLiteral("戊:127.0.0.1:9"));
     EXPECT_EQ(m->indexOfSelectedByType(1), 0);
     EXPECT_TRUE(m->isConnectWaiting(1));
@@ -516,9 +537,13 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     EXPECT_FALSE(m->isConnectWaiting(0));
     rebuild(here);
     ASSERT_TRUE(m->reconnectToServerByType(1, quint64(0)));
-    rebuild(QString());
-    EXPECT_FALSE(m->isConnectWaiting(1));
-    EXPECT_FALSE(trade->serverInfo());
+    for (const QString& servers : { QString(), here }) {
+        rebuild(servers);
+        EXPECT_TRUE(m->isConnectWaiting(1));
+        ASSERT_TRUE(trade->serverInfo());
+        EXPECT_EQ(trade->serverInfo()->port(), listening.port());
+    }
+    ASSERT_TRUE(m->connectToServerByTypeInfo(1, unlisted)); // ends the wait
     spinFor(250ms);
     EXPECT_EQ(listening.connectionCount(), 0);
     EXPECT_FALSE(trade->connection());

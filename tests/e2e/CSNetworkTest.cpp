@@ -212,6 +212,30 @@ TEST_F(CSNetworkE2E, SessionReplyWithoutSessionFailsOnlyThoseWaitingForItAlone)
     EXPECT_EQ(sim.receivedCount(kSessionFunction), 3);
 }
 
+// What a session reply leaves of a session stored before: an error row keeps
+// it; a row's "session" field, even an empty one, replaces it.
+TEST_F(CSNetworkE2E, ASessionReplyReplacesTheStoredSessionUnlessItIsAnError)
+{
+    const struct {
+        const char* name;
+        Table reply;
+        std::optional<QString> after;
+    } cases[] = {
+        { "error row", Table::errorRow(-1, QStringLiteral("busy")), QStringLiteral("0A0B") },
+        { "empty field", Table().column(QStringLiteral("session")).row({ QString() }), std::nullopt },
+        { "new session", Table().column(QStringLiteral("session")).row({ QStringLiteral("0C0D") }),
+            QStringLiteral("0C0D") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CSSession::setSession(QStringLiteral("0A0B"));
+        const std::optional<VEKTCRS> reply = brokersim::toRecordSet(c.reply, 2);
+        ASSERT_TRUE(reply);
+        EXPECT_TRUE(net->respondWithRecordSet({ *reply }, QStringLiteral("CSSessionRequestKey")));
+        EXPECT_EQ(CSSession::session(), c.after);
+    }
+}
+
 // A logon or session reply with status 0 whose payload holds no record set:
 // the logon is done all the same, and the session reply stores no session.
 TEST_F(CSNetworkE2E, LogonAndSessionRepliesThatHoldNoRecordSet)
