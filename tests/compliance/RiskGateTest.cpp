@@ -106,7 +106,12 @@ protected:
             static_cast<const void*>(this), [this] { ++lockTimerRestarts; }, 18);
         accounts = std::make_unique<AccountManager>();
         gate = std::make_unique<RiskEvaluationGate>(RiskEvaluationGate::Services { &host, &windows, accounts.get(),
-            nullptr, [this](IQueryRiskAssessmentStatusDelegate*) { ++statusRequests; } });
+            nullptr,
+            [this](IQueryRiskAssessmentStatusDelegate*) {
+                // Each login's prefix gives its request a handle of its own.
+                return QStringLiteral("fixed-%1").arg(++statusRequests);
+            },
+            [this](const QString& handle) { cancelled << handle; } });
     }
     void TearDown() override
     {
@@ -124,15 +129,21 @@ protected:
         return account;
     }
     void login() { gate->loginSucceed(addAccount(QStringLiteral("010100000001"))); }
-    void reply(qint32 status)
+    // The answer to the status request numbered `ask` (the last one by default).
+    void reply(qint32 status, int ask = 0)
     {
         RDORiskAssessmentStatus s;
         s.status = status;
         s.tips = QStringLiteral("评估已过期");
         s.fctipstitle = QStringLiteral("风险测评提示");
         s.fctips = QStringLiteral("请完成评估");
-        gate->queryRiskAssessmentStatus(nullptr, QString(), s);
+        gate->queryRiskAssessmentStatus(nullptr, handle(ask), s);
     }
+    void fail(const QString& message, int ask = 0)
+    {
+        gate->queryRiskAssessmentStatus(nullptr, handle(ask), CSError { message, 300 });
+    }
+    QString handle(int ask) const { return QStringLiteral("fixed-%1").arg(ask ? ask : statusRequests); }
     // Lets the calls the gate scheduled run.
     void settle() { testsupport::spinFor(20ms); }
 
@@ -141,6 +152,7 @@ protected:
     std::unique_ptr<AccountManager> accounts;
     std::unique_ptr<RiskEvaluationGate> gate;
     int statusRequests = 0;
+    QStringList cancelled; // handles of status requests dropped
     int activeChanged = 0;
     int lockTimerRestarts = 0;
 };
@@ -270,7 +282,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
 {
     // First login: no main window opens, the form is usable again.
     login();
-    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("请求超时"), 6 });
+    gate->queryRiskAssessmentStatus(nullptr, handle(0), CSError { QStringLiteral("请求超时"), 6 });
     EXPECT_TRUE(host.calls.isEmpty()); // shown outside the reply's handling
     settle();
     EXPECT_EQ(host.calls, QStringList({ "error:请求超时", "loginComplete", "resetUI", "refresh" }));
@@ -284,7 +296,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     host.mainWindow = true;
     const auto first = addAccount(QStringLiteral("010200000002"));
     gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("无法连接网络"), 300 });
+    fail(QStringLiteral("无法连接网络"));
     settle();
     EXPECT_EQ(host.calls,
         QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
@@ -292,6 +304,47 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     EXPECT_EQ(accounts->getActiveLoginAccount(), first);
     EXPECT_EQ(activeChanged, 1);
     EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+}
+
+TEST_F(RiskGateTest, OnlyTheAnswerForTheLastLoginCounts)
+{
+    gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
+    const auto second = addAccount(QStringLiteral("010200000002"));
+    gate->loginSucceed(second);
+    // The first login's answers come late: neither opens the session for the
+    // second nor logs anybody out.
+    reply(0, 1);
+    fail(QStringLiteral("请求超时"), 1);
+    settle();
+    EXPECT_TRUE(host.calls.isEmpty()) << qPrintable(host.calls.join('|'));
+    EXPECT_EQ(accounts->loginAccounts().size(), 2u);
+    EXPECT_EQ(gate->account(), second);
+    reply(1);
+    settle();
+    EXPECT_EQ(windows.notices.size(), 1u);
+}
+
+TEST_F(RiskGateTest, ACancelWhileTheStatusIsAskedLogsTheAccountOut)
+{
+    login();
+    gate->loginCancelled();
+    EXPECT_EQ(cancelled, QStringList({ handle(1) }));
+    EXPECT_TRUE(accounts->loginAccounts().empty());
+    EXPECT_EQ(gate->account(), nullptr);
+    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::Idle);
+    // An answer already under way is late; a second cancel changes nothing.
+    reply(0, 1);
+    gate->loginCancelled();
+    settle();
+    EXPECT_EQ(host.calls, QStringList({ "refresh" }));
+    EXPECT_EQ(cancelled.size(), 1);
+
+    // Once the status came the gate goes on: a cancel is too late.
+    login();
+    reply(0);
+    gate->loginCancelled();
+    EXPECT_EQ(host.calls, QStringList({ "refresh", "main" }));
+    EXPECT_EQ(accounts->loginAccounts().size(), 1u);
 }
 
 TEST_F(RiskGateTest, FurtherLoginCoversTheMainWindowAndOpensNoSecondOne)

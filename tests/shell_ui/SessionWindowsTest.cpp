@@ -37,7 +37,7 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
 {
     AppSessionWindows windows;
     int loginClosedByUser = 0;
-    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    windows.showLoginWindow([&] { ++loginClosedByUser; }, {});
     ASSERT_TRUE(windows.hasLoginWindow());
     EXPECT_TRUE(windows.loginWindow()->isVisible());
     windows.closeLoginWindow();
@@ -45,7 +45,7 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     EXPECT_FALSE(windows.hasLoginWindow());
     EXPECT_EQ(loginClosedByUser, 0);
 
-    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    windows.showLoginWindow([&] { ++loginClosedByUser; }, {});
     windows.loginWindow()->close(); // the user's close button
     EXPECT_TRUE(spinUntil([&] { return loginClosedByUser == 1; }, 2s));
 
@@ -66,6 +66,19 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     main.open([&] { ++mainClosedByUser; });
     main.window()->close();
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+TEST_F(SessionWindowsTest, TheFormsCancelOfALoginTheServerTookReachesTheSession)
+{
+    AppSessionWindows windows;
+    int cancelled = 0;
+    windows.showLoginWindow({}, [&] { ++cancelled; });
+    LoginViewController& form = windows.loginWindow()->controller().loginViewController();
+    form.cancelLogin(); // nothing taken yet: the form's own business
+    EXPECT_EQ(cancelled, 0);
+    form.tradeLogin(nullptr, QString(), RDOAccount());
+    form.cancelLogin();
+    EXPECT_EQ(cancelled, 1);
 }
 
 // The main window and the last-login notice on screen after a login: closed
