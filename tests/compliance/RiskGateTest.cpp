@@ -106,11 +106,7 @@ protected:
             static_cast<const void*>(this), [this] { ++lockTimerRestarts; }, 18);
         accounts = std::make_unique<AccountManager>();
         gate = std::make_unique<RiskEvaluationGate>(RiskEvaluationGate::Services { &host, &windows, accounts.get(),
-            nullptr,
-            [this](IQueryRiskAssessmentStatusDelegate*) {
-                // Each login's prefix gives its request a handle of its own.
-                return QStringLiteral("fixed-%1").arg(++statusRequests);
-            },
+            nullptr, [this](IQueryRiskAssessmentStatusDelegate*) { return handle(++statusRequests); },
             [this](const QString& handle) { cancelled << handle; } });
     }
     void TearDown() override
@@ -137,13 +133,10 @@ protected:
         s.tips = QStringLiteral("评估已过期");
         s.fctipstitle = QStringLiteral("风险测评提示");
         s.fctips = QStringLiteral("请完成评估");
-        gate->queryRiskAssessmentStatus(nullptr, handle(ask), s);
+        gate->queryRiskAssessmentStatus(nullptr, handle(ask ? ask : statusRequests), s);
     }
-    void fail(const QString& message, int ask = 0)
-    {
-        gate->queryRiskAssessmentStatus(nullptr, handle(ask), CSError { message, 300 });
-    }
-    QString handle(int ask) const { return QStringLiteral("fixed-%1").arg(ask ? ask : statusRequests); }
+    // Each login's prefix gives its status request a handle of its own.
+    static QString handle(int ask) { return QStringLiteral("fixed-%1").arg(ask); }
     // Lets the calls the gate scheduled run.
     void settle() { testsupport::spinFor(20ms); }
 
@@ -282,7 +275,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
 {
     // First login: no main window opens, the form is usable again.
     login();
-    gate->queryRiskAssessmentStatus(nullptr, handle(0), CSError { QStringLiteral("请求超时"), 6 });
+    gate->queryRiskAssessmentStatus(nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
     EXPECT_TRUE(host.calls.isEmpty()); // shown outside the reply's handling
     settle();
     EXPECT_EQ(host.calls, QStringList({ "error:请求超时", "loginComplete", "resetUI", "refresh" }));
@@ -296,7 +289,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     host.mainWindow = true;
     const auto first = addAccount(QStringLiteral("010200000002"));
     gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    fail(QStringLiteral("无法连接网络"));
+    gate->queryRiskAssessmentStatus(nullptr, handle(2), CSError { QStringLiteral("无法连接网络"), 300 });
     settle();
     EXPECT_EQ(host.calls,
         QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
@@ -306,45 +299,32 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
 }
 
-TEST_F(RiskGateTest, OnlyTheAnswerForTheLastLoginCounts)
+TEST_F(RiskGateTest, AnAnswerCountsOnlyForTheLoginItWasAskedForAndACancelLogsOut)
 {
-    gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    const auto second = addAccount(QStringLiteral("010200000002"));
-    gate->loginSucceed(second);
-    // The first login's answers come late: neither opens the session for the
-    // second nor logs anybody out.
+    gate->loginSucceed(addAccount(QStringLiteral("010200000002")));
+    login();
+    // The first login's late answers neither open the session for the second
+    // nor log anybody out.
     reply(0, 1);
-    fail(QStringLiteral("请求超时"), 1);
+    gate->queryRiskAssessmentStatus(nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
     settle();
     EXPECT_TRUE(host.calls.isEmpty()) << qPrintable(host.calls.join('|'));
     EXPECT_EQ(accounts->loginAccounts().size(), 2u);
-    EXPECT_EQ(gate->account(), second);
-    reply(1);
-    settle();
-    EXPECT_EQ(windows.notices.size(), 1u);
-}
-
-TEST_F(RiskGateTest, ACancelWhileTheStatusIsAskedLogsTheAccountOut)
-{
-    login();
+    // The customer cancels the second login: its request and its account go.
     gate->loginCancelled();
-    EXPECT_EQ(cancelled, QStringList({ handle(1) }));
-    EXPECT_TRUE(accounts->loginAccounts().empty());
-    EXPECT_EQ(gate->account(), nullptr);
-    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::Idle);
-    // An answer already under way is late; a second cancel changes nothing.
-    reply(0, 1);
+    EXPECT_EQ(cancelled, QStringList({ handle(2) }));
+    EXPECT_EQ(accounts->loginAccounts().size(), 1u);
+    reply(1, 2);
     gate->loginCancelled();
     settle();
     EXPECT_EQ(host.calls, QStringList({ "refresh" }));
-    EXPECT_EQ(cancelled.size(), 1);
-
-    // Once the status came the gate goes on: a cancel is too late.
+    EXPECT_TRUE(windows.notices.empty());
+    // Once the status came, a cancel is too late.
     login();
     reply(0);
     gate->loginCancelled();
+    EXPECT_EQ(accounts->loginAccounts().size(), 2u);
     EXPECT_EQ(host.calls, QStringList({ "refresh", "main" }));
-    EXPECT_EQ(accounts->loginAccounts().size(), 1u);
 }
 
 TEST_F(RiskGateTest, FurtherLoginCoversTheMainWindowAndOpensNoSecondOne)
