@@ -4,18 +4,30 @@
 #include "login/LoginManager.h"
 #include "platform/RunLoop.h"
 
+namespace {
+
+// The risk status of the last login, by its request handle.
+const QString kStatusChannel = QStringLiteral("status");
+
+} // namespace
+
 RiskEvaluationGate::RiskEvaluationGate(Services services)
     : host(services.host)
     , windows(services.windows)
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , requestStatus(std::move(services.requestStatus))
+    , cancelStatus(std::move(services.cancelStatus))
 {
     Q_ASSERT(host && windows);
     if (!requestStatus) {
         requestStatus = [](IQueryRiskAssessmentStatusDelegate* observer) {
-            LoginManager::getInstance()->requestRiskEvaluationStatus(observer);
+            return LoginManager::getInstance()->requestRiskEvaluationStatus(observer);
         };
+    }
+    if (!cancelStatus) {
+        cancelStatus
+            = [](const QString& handle) { LoginManager::getInstance()->cancelRiskEvaluationStatus(handle); };
     }
     notificationCenter->addObserver(static_cast<const void*>(this), [this] { lockScreen(); }, kLockScreen);
 }
@@ -38,11 +50,27 @@ void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
     if (host->hasMainWindow())
         host->lockWindow(true);
     state_ = State::WaitingForStatus;
-    requestStatus(this);
+    // The handle covers the account's prefix: each login's answer is its own.
+    asked_.ask(kStatusChannel, requestStatus(this));
 }
 
-void RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString&, const RDORiskAssessmentStatus& status)
+void RiskEvaluationGate::loginCancelled()
 {
+    // Only while the status is on its way: once it came, the gate goes on.
+    const QString handle = asked_.subject(kStatusChannel);
+    if (!asked_.take(kStatusChannel, handle))
+        return;
+    cancelStatus(handle);
+    if (host->hasMainWindow())
+        host->lockWindow(false);
+    logoutAskedAccount();
+}
+
+void RiskEvaluationGate::queryRiskAssessmentStatus(
+    DataModel*, const QString& requestHandle, const RDORiskAssessmentStatus& status)
+{
+    if (!asked_.take(kStatusChannel, requestHandle))
+        return;
     if (host->hasMainWindow())
         host->lockWindow(false);
     if (status.status == 1 || status.status == 2)
@@ -51,8 +79,10 @@ void RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString&, c
         openSession();
 }
 
-bool RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString&, const CSError& error)
+bool RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString& requestHandle, const CSError& error)
 {
+    if (!asked_.take(kStatusChannel, requestHandle))
+        return true;
     if (host->hasMainWindow())
         host->lockWindow(false);
     later([this, message = error.domain] { statusFailed(message); });
@@ -64,14 +94,21 @@ void RiskEvaluationGate::statusFailed(const QString& message)
     // The main window stays as it was (closed after a first login, open after
     // a further one); only the account that could not be checked goes.
     host->showError(message);
+    host->loginComplete();
+    host->resetUI();
+    logoutAskedAccount();
+}
+
+void RiskEvaluationGate::logoutAskedAccount()
+{
+    // While its status is asked for, the account that logged in last is the
+    // active one (the main window is covered).
     accountManager->logoutCurrentActiveAccount();
     // The account that went was the active one: another logged-in account
     // becomes active, so no list or page keeps pointing at the one that went.
     const qint64 remaining = qint64(accountManager->loginAccounts().size());
     accountManager->setActiveLoginAccount(remaining > 0 ? remaining - 1 : -1);
     account_.reset();
-    host->loginComplete();
-    host->resetUI();
     host->refreshAccountLists();
     if (remaining > 0)
         notificationCenter->postNotification(kActiveAccountChanged);

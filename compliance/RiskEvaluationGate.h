@@ -3,6 +3,7 @@
 #include "compliance/RiskEvaluationWindowController.h"
 #include "login/AccountManager.h"
 #include "login/LoginDataModels.h"
+#include "shell/pages/AskedFor.h"
 
 #include <QString>
 #include <functional>
@@ -84,8 +85,11 @@ public:
         IRiskGateWindows* windows = nullptr; // required
         AccountManager* accountManager = nullptr; // null: the shared one
         NotificationCenter* notificationCenter = nullptr; // null: the shared one
-        // Sends the status request; empty: LoginManager requestRiskEvaluationStatus:.
-        std::function<void(IQueryRiskAssessmentStatusDelegate*)> requestStatus;
+        // Sends the status request and answers its request handle; empty:
+        // LoginManager requestRiskEvaluationStatus:.
+        std::function<QString(IQueryRiskAssessmentStatusDelegate*)> requestStatus;
+        // Drops the status request of that handle; empty: LoginManager's.
+        std::function<void(const QString&)> cancelStatus;
     };
 
     explicit RiskEvaluationGate(Services services);
@@ -97,6 +101,10 @@ public:
     void loginSucceed(const AccountManager::AccountPtr& account);
     // lockScreen: type 3.
     void lockScreen();
+    // The customer cancelled the login whose status is still asked for: the
+    // request is dropped and the account logged out, as if it had never
+    // logged in. At any other time it changes nothing.
+    void loginCancelled();
 
     // queryRiskAssessmentStatus:requestHandle:completeWithStatus: and :error:
     void queryRiskAssessmentStatus(
@@ -117,6 +125,7 @@ private:
     void openSession();
     void logoutAll();
     void statusFailed(const QString& message);
+    void logoutAskedAccount();
     void closeRiskEvaluationAlert();
     void later(std::function<void()> call);
 
@@ -124,8 +133,12 @@ private:
     IRiskGateWindows* windows;
     AccountManager* accountManager;
     NotificationCenter* notificationCenter;
-    std::function<void(IQueryRiskAssessmentStatusDelegate*)> requestStatus;
+    std::function<QString(IQueryRiskAssessmentStatusDelegate*)> requestStatus;
+    std::function<void(const QString&)> cancelStatus;
 
+    // The status asked for `account_`, under its request handle: an answer
+    // asked for an earlier login is late.
+    AskedFor asked_;
     AccountManager::AccountPtr account_;
     std::unique_ptr<IGateWindow> businessContractWindow_;
     std::unique_ptr<IGateWindow> riskEvaluationAlert_;

@@ -302,20 +302,27 @@ void LoginManager::cancelIdentifyLogin()
         dmIdentifyLogin->cancelRequest(identifyLoginHandle);
 }
 
-void LoginManager::requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer)
+QString LoginManager::requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer)
 {
     DataModel* request = queryRiskEvaluationStatusDataModel();
     if (!request) {
         refuseMissingClass<IQueryRiskAssessmentStatusDelegate>(
             observer, DMQueryRiskEvaluationStatus::info.identifier);
-        return;
+        return QString();
     }
     const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
     tagRequestParam param;
     request->mallocParam(&param);
     put(param.riskAssessmentStatus()->commonUrl, active ? active->commonUrlString : QString());
-    request->requestData(observer, param, timeout);
+    const QString handle = request->requestData(observer, param, timeout);
     request->freeParam(&param);
+    return handle;
+}
+
+void LoginManager::cancelRiskEvaluationStatus(const QString& handle)
+{
+    if (dmQueryRiskEvaluationStatus && !handle.isEmpty())
+        dmQueryRiskEvaluationStatus->cancelRequest(handle);
 }
 
 QString LoginManager::requestSystemMessage(IQuerySystemMessageDelegate* observer)

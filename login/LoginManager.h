@@ -81,7 +81,9 @@ public:
     void requestIdentifyLogin(IIdentifyLoginDelegate* observer, const QString& account,
         const QString& password, const QString& organizationId);
     void cancelIdentifyLogin();
-    void requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer);
+    // Answers the request's handle (empty when it could not be made).
+    QString requestRiskEvaluationStatus(IQueryRiskAssessmentStatusDelegate* observer);
+    void cancelRiskEvaluationStatus(const QString& handle);
     QString requestSystemMessage(IQuerySystemMessageDelegate* observer);
     std::optional<QStringList> getAccountArray(qint64 type) const;
 

@@ -30,8 +30,9 @@ public:
 
     virtual bool hasLoginWindow() const = 0;
     // Creates it when none is open, then shows it; `closedByUser` runs when
-    // the user (not closeLoginWindow()) closes it.
-    virtual void showLoginWindow(std::function<void()> closedByUser) = 0;
+    // the user (not closeLoginWindow()) closes it, `loginCancelled` when the
+    // customer cancels a login the server had already taken.
+    virtual void showLoginWindow(std::function<void()> closedByUser, std::function<void()> loginCancelled) = 0;
     virtual void closeLoginWindow() = 0;
     // The login window's controller: the form enabled, a login's busy state
     // ended, the form reset.

@@ -16,6 +16,7 @@ RiskEvaluationGate::Services gateServices(WindowController* host, const WindowCo
     g.accountManager = s.accountManager;
     g.notificationCenter = s.notificationCenter;
     g.requestStatus = s.requestRiskStatus;
+    g.cancelStatus = s.cancelRiskStatus;
     return g;
 }
 
@@ -65,10 +66,15 @@ void WindowController::launch()
 
 void WindowController::showLoginWindow()
 {
-    windows->showLoginWindow([this, alive = alive_.watch()] {
-        if (alive.survived())
-            loginWindowClosedByUser();
-    });
+    windows->showLoginWindow(
+        [this, alive = alive_.watch()] {
+            if (alive.survived())
+                loginWindowClosedByUser();
+        },
+        [this, alive = alive_.watch()] {
+            if (alive.survived())
+                gate_.loginCancelled();
+        });
 }
 
 void WindowController::testServer()

@@ -24,8 +24,10 @@ struct WindowControllerServices {
     AccountManager* accountManager = nullptr;
     NotificationCenter* notificationCenter = nullptr;
     SessionTimerFactory timers; // empty: run-loop timers
-    // Sends the risk-status request; empty: the login sequence's.
-    std::function<void(IQueryRiskAssessmentStatusDelegate*)> requestRiskStatus;
+    // Sends the risk-status request and answers its handle, and drops the
+    // request of a handle; empty: the login sequence's.
+    std::function<QString(IQueryRiskAssessmentStatusDelegate*)> requestRiskStatus;
+    std::function<void(const QString&)> cancelRiskStatus;
     // Ends the application; empty: nothing.
     std::function<void()> quit;
     double startUpTimeout = 10.0; // seconds

@@ -56,9 +56,20 @@ AppSessionWindows::~AppSessionWindows()
         lastLogin_->closeNow();
 }
 
-void AppSessionWindows::showLoginWindow(std::function<void()> closedByUser)
+void AppSessionWindows::showLoginWindow(std::function<void()> closedByUser, std::function<void()> loginCancelled)
 {
-    login_.open([] { return new LoginWindow(); }, std::move(closedByUser));
+    loginCancelled_ = std::move(loginCancelled);
+    login_.open(
+        [this] {
+            auto* window = new LoginWindow();
+            connect(&window->controller().loginViewController(), &LoginViewController::loginCancelled, this,
+                [this] {
+                    if (loginCancelled_)
+                        loginCancelled_();
+                });
+            return window;
+        },
+        std::move(closedByUser));
 }
 
 void AppSessionWindows::closeLoginWindow()

@@ -46,7 +46,7 @@ public:
     void setAccountsChanged(std::function<void()> changed) { accountsChanged_ = std::move(changed); }
 
     bool hasLoginWindow() const override { return login_.get() != nullptr; }
-    void showLoginWindow(std::function<void()> closedByUser) override;
+    void showLoginWindow(std::function<void()> closedByUser, std::function<void()> loginCancelled) override;
     void closeLoginWindow() override;
     void appLoginComplete() override;
     void loginComplete() override;
@@ -63,6 +63,7 @@ private:
     QPointer<LastLoginInfoWindow> lastLogin_;
     std::function<QWidget*()> fallback_;
     std::function<void()> accountsChanged_;
+    std::function<void()> loginCancelled_;
 };
 
 // The main window as a widget of the caller's making: shown centred, covered

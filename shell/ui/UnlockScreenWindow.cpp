@@ -28,6 +28,10 @@ UnlockScreenWindow::UnlockScreenWindow(UnlockScreenWindowController::Services se
     progressIndicator_->setRange(0, 0);
     progressIndicator_->setMaximumHeight(4);
     progressIndicator_->setTextVisible(false);
+    // Its row stays while it is hidden: a check never resizes the window.
+    QSizePolicy keepsItsRow = progressIndicator_->sizePolicy();
+    keepsItsRow.setRetainSizeWhenHidden(true);
+    progressIndicator_->setSizePolicy(keepsItsRow);
     unlockButton_ = new QPushButton(QStringLiteral("解锁"), this);
     unlockButton_->setObjectName(QStringLiteral("unlockButton"));
     unlockButton_->setCheckable(true);

@@ -437,12 +437,15 @@ void LoginViewController::setLoginStatus(bool busy)
 
 void LoginViewController::cancelLogin()
 {
+    const bool loggedIn = loginSucceeded_;
     loginManager->cancelTradeLogin();
     loginSucceeded_ = false;
     setLoginStatus(false);
     // The server took the captcha with the cancelled attempt.
     identifyingCodeText_.clear();
     initIdentifyingCode();
+    if (loggedIn)
+        emit loginCancelled();
 }
 
 void LoginViewController::LoginComplete() { setLoginStatus(false); }

@@ -113,6 +113,9 @@ signals:
     // where the customer types first once the form is usable, and the one an
     // error box asked for once it is closed.
     void focusRequested(LoginViewController::Field field);
+    // The customer cancelled a login the server had already taken (the
+    // session was still checking it): the account must not stay logged in.
+    void loginCancelled();
 
 private:
     void initDepartmentInfo();

@@ -9,8 +9,14 @@ QString keyOf(const MessageCenterInfo& m)
     return m.pd + QLatin1Char('\n') + m.pt;
 }
 
-// The body of the last clicked row, filed under its request handle.
+// The body of the last clicked row, filed under its message and its request
+// handle: a body is shown only in the row of the message it was asked for.
 const QString kBodyChannel = QStringLiteral("body");
+
+QString bodySubject(const MessageCenterInfo& m, const QString& requestHandle)
+{
+    return keyOf(m) + QLatin1Char('\n') + requestHandle;
+}
 
 } // namespace
 
@@ -64,7 +70,7 @@ void MessageCenterWindowController::requestBody(qsizetype row)
     if (handle.isEmpty())
         askedFor_.settle(kBodyChannel);
     else
-        askedFor_.ask(kBodyChannel, handle);
+        askedFor_.ask(kBodyChannel, bodySubject(m, handle));
 }
 
 void MessageCenterWindowController::collapseAllBut(qsizetype row)
@@ -81,9 +87,6 @@ void MessageCenterWindowController::tableViewItemClicked(qsizetype row)
         return;
     MessageCenterInfo& m = rows_[size_t(row)];
     if (m.showHideFlag == 1) {
-        // A body still on its way belongs to the row clicked before.
-        if (lastClickedRow_ != quint64(row))
-            askedFor_.settle(kBodyChannel);
         lastClickedRow_ = quint64(row);
         m.setShowHideFlag(0);
     } else {
@@ -109,9 +112,11 @@ void MessageCenterWindowController::showHideButtonClicked(qsizetype row, bool on
 void MessageCenterWindowController::messageCenterDetail(
     DataModel*, const QString& requestHandle, const QString& html)
 {
-    if (lastClickedRow_ >= rows_.size() || !askedFor_.take(kBodyChannel, requestHandle))
+    if (lastClickedRow_ >= rows_.size())
         return;
     MessageCenterInfo& m = rows_[lastClickedRow_];
+    if (!askedFor_.take(kBodyChannel, bodySubject(m, requestHandle)))
+        return;
     m.setReadFlag(true);
     messageCenterManager->updateReadFlagToRead(m.pd, m.pt);
     bodies_.insert(keyOf(m), html);

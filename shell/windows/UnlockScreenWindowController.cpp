@@ -24,6 +24,11 @@ UnlockScreenWindowController::UnlockScreenWindowController(Services services, QO
 {
     notificationCenter->addObserver(
         static_cast<QObject*>(this), [this] { loginAccountChanged(); }, pagenotify::kActiveAccountChanged);
+    // The window is open to confirm the shown account's password, so its
+    // confirmation counts from the start; once a check ended (cancelled,
+    // refused, the window closed, another account shown) no answer counts
+    // until the next press.
+    askedFor_.ask(kIdentifyChannel, activeCustomerNumber());
 }
 
 UnlockScreenWindowController::~UnlockScreenWindowController()
@@ -61,19 +66,13 @@ QString UnlockScreenWindowController::activeCustomerNumber() const
     return account ? account->customerNumber : QString();
 }
 
-bool UnlockScreenWindowController::isLate() const
-{
-    // A check asked for another account than the one the window shows now.
-    const QString asked = askedFor_.subject(kIdentifyChannel);
-    return !asked.isEmpty() && asked != activeCustomerNumber();
-}
-
 void UnlockScreenWindowController::loginAccountChanged()
 {
     // The window now shows another account: a check running for the previous
     // one ends unanswered, and its password goes.
     if (closed_)
         return;
+    askedFor_.forgetAll();
     if (checking_)
         loginManager->cancelIdentifyLogin();
     wipeText(passwordText_);
@@ -131,6 +130,7 @@ quint64 UnlockScreenWindowController::windowWillClose()
     if (closed_)
         return configFlag_;
     closed_ = true;
+    askedFor_.forgetAll();
     if (checking_) {
         loginManager->cancelIdentifyLogin();
         checking_ = false;
@@ -142,9 +142,9 @@ quint64 UnlockScreenWindowController::windowWillClose()
 
 void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const RDOAccount&)
 {
-    if (isLate())
+    // Only the answer to the check still running, for the account shown.
+    if (!askedFor_.take(kIdentifyChannel, activeCustomerNumber()))
         return;
-    askedFor_.settle(kIdentifyChannel);
     stopProgress();
     wipeText(passwordText_);
     configFlag_ = 1;
@@ -153,9 +153,8 @@ void UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, con
 
 bool UnlockScreenWindowController::identifyLogin(DataModel*, const QString&, const CSError& error)
 {
-    if (isLate())
+    if (!askedFor_.take(kIdentifyChannel, activeCustomerNumber()))
         return true;
-    askedFor_.settle(kIdentifyChannel);
     stopProgress();
     // Another try starts in the password field once the box is read.
     alerts_->runAlert(AlertRequest::error(error.domain), [self = QPointer(this)](int) {

@@ -70,7 +70,6 @@ private:
     void stopProgress();
     void loginAccountChanged();
     QString activeCustomerNumber() const;
-    bool isLate() const;
 
     AccountManager* accountManager;
     LoginManager* loginManager;
@@ -83,5 +82,5 @@ private:
     QString exitTitle_ = QStringLiteral("退出");
     bool checking_ = false;
     bool closed_ = false;
-    AskedFor askedFor_; // the account a running check is for
+    AskedFor askedFor_; // the account whose confirmation counts now
 };

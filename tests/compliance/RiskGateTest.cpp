@@ -106,7 +106,8 @@ protected:
             static_cast<const void*>(this), [this] { ++lockTimerRestarts; }, 18);
         accounts = std::make_unique<AccountManager>();
         gate = std::make_unique<RiskEvaluationGate>(RiskEvaluationGate::Services { &host, &windows, accounts.get(),
-            nullptr, [this](IQueryRiskAssessmentStatusDelegate*) { ++statusRequests; } });
+            nullptr, [this](IQueryRiskAssessmentStatusDelegate*) { return handle(++statusRequests); },
+            [this](const QString& handle) { cancelled << handle; } });
     }
     void TearDown() override
     {
@@ -124,15 +125,18 @@ protected:
         return account;
     }
     void login() { gate->loginSucceed(addAccount(QStringLiteral("010100000001"))); }
-    void reply(qint32 status)
+    // The answer to the status request numbered `ask` (the last one by default).
+    void reply(qint32 status, int ask = 0)
     {
         RDORiskAssessmentStatus s;
         s.status = status;
         s.tips = QStringLiteral("评估已过期");
         s.fctipstitle = QStringLiteral("风险测评提示");
         s.fctips = QStringLiteral("请完成评估");
-        gate->queryRiskAssessmentStatus(nullptr, QString(), s);
+        gate->queryRiskAssessmentStatus(nullptr, handle(ask ? ask : statusRequests), s);
     }
+    // Each login's prefix gives its status request a handle of its own.
+    static QString handle(int ask) { return QStringLiteral("fixed-%1").arg(ask); }
     // Lets the calls the gate scheduled run.
     void settle() { testsupport::spinFor(20ms); }
 
@@ -141,6 +145,7 @@ protected:
     std::unique_ptr<AccountManager> accounts;
     std::unique_ptr<RiskEvaluationGate> gate;
     int statusRequests = 0;
+    QStringList cancelled; // handles of status requests dropped
     int activeChanged = 0;
     int lockTimerRestarts = 0;
 };
@@ -270,7 +275,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
 {
     // First login: no main window opens, the form is usable again.
     login();
-    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("请求超时"), 6 });
+    gate->queryRiskAssessmentStatus(nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
     EXPECT_TRUE(host.calls.isEmpty()); // shown outside the reply's handling
     settle();
     EXPECT_EQ(host.calls, QStringList({ "error:请求超时", "loginComplete", "resetUI", "refresh" }));
@@ -284,7 +289,7 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     host.mainWindow = true;
     const auto first = addAccount(QStringLiteral("010200000002"));
     gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    gate->queryRiskAssessmentStatus(nullptr, QString(), CSError { QStringLiteral("无法连接网络"), 300 });
+    gate->queryRiskAssessmentStatus(nullptr, handle(2), CSError { QStringLiteral("无法连接网络"), 300 });
     settle();
     EXPECT_EQ(host.calls,
         QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
@@ -292,6 +297,34 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     EXPECT_EQ(accounts->getActiveLoginAccount(), first);
     EXPECT_EQ(activeChanged, 1);
     EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+}
+
+TEST_F(RiskGateTest, AnAnswerCountsOnlyForTheLoginItWasAskedForAndACancelLogsOut)
+{
+    gate->loginSucceed(addAccount(QStringLiteral("010200000002")));
+    login();
+    // The first login's late answers neither open the session for the second
+    // nor log anybody out.
+    reply(0, 1);
+    gate->queryRiskAssessmentStatus(nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
+    settle();
+    EXPECT_TRUE(host.calls.isEmpty()) << qPrintable(host.calls.join('|'));
+    EXPECT_EQ(accounts->loginAccounts().size(), 2u);
+    // The customer cancels the second login: its request and its account go.
+    gate->loginCancelled();
+    EXPECT_EQ(cancelled, QStringList({ handle(2) }));
+    EXPECT_EQ(accounts->loginAccounts().size(), 1u);
+    reply(1, 2);
+    gate->loginCancelled();
+    settle();
+    EXPECT_EQ(host.calls, QStringList({ "refresh" }));
+    EXPECT_TRUE(windows.notices.empty());
+    // Once the status came, a cancel is too late.
+    login();
+    reply(0);
+    gate->loginCancelled();
+    EXPECT_EQ(accounts->loginAccounts().size(), 2u);
+    EXPECT_EQ(host.calls, QStringList({ "refresh", "main" }));
 }
 
 TEST_F(RiskGateTest, FurtherLoginCoversTheMainWindowAndOpensNoSecondOne)

@@ -75,6 +75,20 @@ TEST_F(MessageWindowTest, FirstRowOpensAStaleBodyIsDroppedAndReadingCounts)
     EXPECT_EQ(posts.seen[MessageCenterWindowController::kMessageCountChanged], 1);
 }
 
+TEST_F(MessageWindowTest, ARowClosedWhileItsBodyIsOnItsWayIsReadWhenItComes)
+{
+    sim.withholdNext(brokersim::kMessageDetailFunction);
+    MessageCenterWindowController window({ store.get(), nullptr });
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kMessageDetailFunction) == 1; }));
+    // Closing the first row keeps it the last clicked one: its body is still its own.
+    window.tableViewItemClicked(0);
+    EXPECT_EQ(window.heightOfRow(0), MessageCenterWindowController::kCollapsedRowHeight);
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(spinUntil([&] { return window.rows()[0].readFlag; }));
+    EXPECT_FALSE(window.bodyOfRow(0).isEmpty());
+    EXPECT_EQ(store->getUnreadMessageCount(), 2);
+}
+
 TEST_F(MessageWindowTest, ALateBodyOfTheFirstRowNeverShowsOnTheSecond)
 {
     // Another reader of bodies on the same connection: its answer comes after

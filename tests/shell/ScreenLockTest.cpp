@@ -117,6 +117,28 @@ TEST_F(ScreenLockTest, ACheckForThePreviousAccountNeverUnlocksTheNextOne)
     EXPECT_TRUE(alerts.shown.empty());
 }
 
+TEST_F(ScreenLockTest, AnAnswerAfterTheCheckEndedCountsForNothing)
+{
+    logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+    for (const bool cancelled : { true, false }) {
+        SCOPED_TRACE(cancelled ? "cancelled" : "window closed");
+        UnlockScreenWindowController unlock;
+        unlock.setAlertPresenter(&alerts);
+        unlock.setPassword(QStringLiteral("111111"));
+        unlock.unlockButtonClicked(true);
+        if (cancelled)
+            unlock.unlockButtonClicked(false);
+        else
+            unlock.windowWillClose();
+        // The check's answers come anyway (a cancel drops only the check the
+        // login sequence sent last, which may be another window's).
+        unlock.identifyLogin(nullptr, QString(), CSError { QStringLiteral("密码错误"), 1 });
+        unlock.identifyLogin(nullptr, QString(), RDOAccount());
+        EXPECT_EQ(unlock.configFlag(), 0u);
+        EXPECT_TRUE(alerts.shown.empty());
+    }
+}
+
 TEST_F(ScreenLockTest, ExitAfterAFailedTryGivesZero)
 {
     logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));

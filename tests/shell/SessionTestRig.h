@@ -152,15 +152,17 @@ public:
     QStringList log;
     bool loginWindow = false;
     std::function<void()> loginClosedByUser;
+    std::function<void()> loginCancelled; // the form's cancel after the server took the login
     std::vector<Box> boxes;
 
     bool hasLoginWindow() const override { return loginWindow; }
-    void showLoginWindow(std::function<void()> closedByUser) override
+    void showLoginWindow(std::function<void()> closedByUser, std::function<void()> cancelled) override
     {
         if (!loginWindow)
             log << "loginWindow";
         loginWindow = true;
         loginClosedByUser = std::move(closedByUser);
+        loginCancelled = std::move(cancelled);
     }
     void closeLoginWindow() override
     {
@@ -271,7 +273,10 @@ inline WindowController::Services sessionServices(ISessionWindows& windows, IMai
     s.riskWindows = &riskWindows;
     s.server = &server;
     s.timers = clock.factory();
-    s.requestRiskStatus = [&statusObserver](IQueryRiskAssessmentStatusDelegate* o) { statusObserver = o; };
+    s.requestRiskStatus = [&statusObserver](IQueryRiskAssessmentStatusDelegate* o) {
+        statusObserver = o;
+        return QString();
+    };
     return s;
 }
 

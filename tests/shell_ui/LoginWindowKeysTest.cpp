@@ -308,6 +308,7 @@ TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClo
     // ready for the next try and what is typed replaces the refused one.
     const auto tryAgain = [](QPointer<UnlockScreenWindow> unlock) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(unlock));
+        const QRect frame = unlock->geometry();
         auto* field = unlock->findChild<QLineEdit*>(QStringLiteral("passwordText"));
         ASSERT_TRUE(field);
         field->setFocus();
@@ -319,8 +320,10 @@ TEST_F(LoginWindowKeysTest, AWrongUnlockPasswordHandsTheFieldBackOnceItsBoxIsClo
         ASSERT_EQ(box->buttons().size(), 1);
         box->buttons().front()->click();
         ASSERT_TRUE(spinUntil([&] { return !unlock || !unlock->findChild<QMessageBox*>(); }));
-        // The window stays for another try, with the field ready for it.
+        // The window stays for another try, where it was and as large, with
+        // the field ready for it.
         ASSERT_TRUE(unlock);
+        EXPECT_EQ(unlock->geometry(), frame);
         const QWidget* focus = unlock->focusWidget();
         EXPECT_EQ(focus, field) << (focus ? qPrintable(focus->objectName()) : "(none)");
         EXPECT_TRUE(field->isEnabled());

@@ -37,15 +37,21 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
 {
     AppSessionWindows windows;
     int loginClosedByUser = 0;
-    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    int loginCancelled = 0;
+    windows.showLoginWindow([&] { ++loginClosedByUser; }, [&] { ++loginCancelled; });
     ASSERT_TRUE(windows.hasLoginWindow());
     EXPECT_TRUE(windows.loginWindow()->isVisible());
+    // The form's cancel of a login the server took reaches the session.
+    LoginViewController& form = windows.loginWindow()->controller().loginViewController();
+    form.tradeLogin(nullptr, QString(), RDOAccount());
+    form.cancelLogin();
+    EXPECT_EQ(loginCancelled, 1);
     windows.closeLoginWindow();
     spinFor(20ms);
     EXPECT_FALSE(windows.hasLoginWindow());
     EXPECT_EQ(loginClosedByUser, 0);
 
-    windows.showLoginWindow([&] { ++loginClosedByUser; });
+    windows.showLoginWindow([&] { ++loginClosedByUser; }, {});
     windows.loginWindow()->close(); // the user's close button
     EXPECT_TRUE(spinUntil([&] { return loginClosedByUser == 1; }, 2s));
 
