@@ -123,7 +123,9 @@ public:
     {
         return std::make_shared<DTBSTransferInfo>(&sets.front());
     }
-    // requestData for the history asked for `link` ("" for none).
+    // requestData for the history asked for `link` ("" for none). The handle
+    // is formed while the request is filed, so the link stands for this call
+    // alone.
     QString requestForLink(
         DataModelObserver* observer, const tagRequestParam& param, qint32 timeout, const QString& link);
     QString getRequestHandle(const tagRequestParam& param) const override;
