@@ -206,7 +206,7 @@ QString FundTransferManager::requestBankBalance(IQueryBankBalanceDelegate* obser
     return send(request, observer, param);
 }
 
-QString FundTransferManager::requestBSTransferInfo(IQueryBSTransferDelegate* observer)
+QString FundTransferManager::requestBSTransferInfo(IQueryBSTransferDelegate* observer, const QString& link)
 {
     DataModel* request = dataModel(history_, DMQueryBSTransfer::info.identifier);
     QString why;
@@ -218,5 +218,10 @@ QString FundTransferManager::requestBSTransferInfo(IQueryBSTransferDelegate* obs
     tagRequestParam param;
     request->mallocParam(&param);
     put(param.queryBSTransfer()->commonUrl, *prefix);
-    return send(request, observer, param);
+    auto* history = dynamic_cast<DMQueryBSTransfer*>(request);
+    if (!history)
+        return send(request, observer, param);
+    const QString handle = history->requestForLink(observer, param, timeout, link);
+    request->freeParam(&param);
+    return handle;
 }

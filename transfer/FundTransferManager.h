@@ -60,7 +60,9 @@ public:
     // requestBankBalance:moneyType:fundId:bankCode:fundPassword:bankPassword:
     QString requestBankBalance(IQueryBankBalanceDelegate* observer, qint32 moneyType, const QString& fundId,
         const QString& bankCode, const QString& fundPassword, const QString& bankPassword);
-    QString requestBSTransferInfo(IQueryBSTransferDelegate* observer);
+    // The history asked for a bank link (`link` names it: see DMQueryBSTransfer)
+    // goes under a handle of its own; the request sent is the same.
+    QString requestBSTransferInfo(IQueryBSTransferDelegate* observer, const QString& link = QString());
 
     // Tests: the time-out of every request.
     void setRequestTimeout(qint32 seconds) { timeout = seconds; }

@@ -117,6 +117,23 @@ DMQueryBankBalance::Result DMQueryBankBalance::reply(const std::vector<VEKTCRS>&
     return DMFundTransfer::reply(sets);
 }
 
+QString DMQueryBSTransfer::requestForLink(
+    DataModelObserver* observer, const tagRequestParam& param, qint32 timeout, const QString& link)
+{
+    link_ = link;
+    const QString handle = requestData(observer, param, timeout);
+    link_.clear();
+    return handle;
+}
+
+QString DMQueryBSTransfer::getRequestHandle(const tagRequestParam& param) const
+{
+    if (link_.isEmpty())
+        return DataModelClass::getRequestHandle(param);
+    return requestparam::handleText(
+        QStringLiteral("link ") + QString::fromStdString(requestparam::percentEscape(link_)), param);
+}
+
 void DMFundInsideTransfer::body(const tagFundInsideTransferParam& p, RequestBody& b)
 {
     b.prefix(p.commonUrl)

@@ -108,7 +108,11 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
-// The transfer history: 500 / 22, the prefix alone.
+// The transfer history: 500 / 22, the prefix alone. Its first row carries
+// the bank balance of the latest balance query, so a page reading a link's
+// balance asks the history for that link: the link goes into the request
+// handle (never into the body), so that a history asked for one link never
+// joins one still waiting for another, and its answer names the link asked.
 class DMQueryBSTransfer final
     : public DataModelClass<DMQueryBSTransfer, TradeDataModel, tagQueryBSTransferParam, IQueryBSTransferDelegate> {
 public:
@@ -119,6 +123,15 @@ public:
     {
         return std::make_shared<DTBSTransferInfo>(&sets.front());
     }
+    // requestData for the history asked for `link` ("" for none). The handle
+    // is formed while the request is filed, so the link stands for this call
+    // alone.
+    QString requestForLink(
+        DataModelObserver* observer, const tagRequestParam& param, qint32 timeout, const QString& link);
+    QString getRequestHandle(const tagRequestParam& param) const override;
+
+private:
+    QString link_;
 };
 
 // Between two of the customer's capital accounts: 500 / 114, the out and in

@@ -1,6 +1,5 @@
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
-#include "platform/ChinaClock.h"
 #include "quotes_panel/PanelTestData.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
 
@@ -279,30 +278,6 @@ TEST_F(QuotePanelController, ColourSchemeRepaintsOnlyWithACurrentSecurity)
     EXPECT_TRUE(c.chart().timesharing.empty());
     c.recoverToCurrent();
     EXPECT_EQ(c.field(QuoteField::currentPriceText).text, "");
-}
-
-TEST_F(QuotePanelController, OpeningTime)
-{
-    const std::pair<int, bool> cases[] = { { 915, false }, { 916, true }, { 1139, true }, { 1140, false },
-        { 1250, false }, { 1251, true }, { 1539, true }, { 1540, false } };
-    for (auto [hhmm, open] : cases) {
-        SCOPED_TRACE(hhmm);
-        EXPECT_EQ(QuoteInfoViewController::isOpeningTime(platform::ChinaClock::at(2026, 12, 7, hhmm / 100, hhmm % 100)),
-            open);
-    }
-}
-
-TEST_F(QuotePanelController, NoTimerWhenRefreshIsOff)
-{
-    auto s = services();
-    s.refreshInterval = UserDefaultConfig::kNever;
-    QuoteInfoViewController off({ 955, 400 }, s);
-    off.resetRefreshTimer();
-    EXPECT_FALSE(off.isRefreshTimerActive());
-    s.refreshInterval = 3;
-    QuoteInfoViewController on({ 955, 400 }, s);
-    on.resetRefreshTimer();
-    EXPECT_TRUE(on.isRefreshTimerActive());
 }
 
 } // namespace

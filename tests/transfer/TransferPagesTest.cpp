@@ -24,6 +24,11 @@ protected:
     template <class Page> std::unique_ptr<Page> open(FundTransferPageServices services = {})
     {
         logIn();
+        return openLoggedIn<Page>(services);
+    }
+    // Another page for the customer logged in already.
+    template <class Page> std::unique_ptr<Page> openLoggedIn(FundTransferPageServices services = {})
+    {
         auto page = std::make_unique<Page>(nullptr, services);
         page->setAlertPresenter(&alerts);
         page->load();
@@ -83,14 +88,16 @@ TEST_F(TransferPagesTest, PasswordFreeBankShowsItsBalanceOneSecondAfterTheAnswer
     EXPECT_EQ(count(kTransferHistoryFunction), histories + 1);
 
     // A history without rows leaves the balance waiting for the next one.
-    page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
-    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(nullptr));
-    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
-    const VEKTCRS row = brokersim::toRecordSet(
-        brokersim::Table().column(QStringLiteral("fundbal")).row({ QStringLiteral("7.00") }), 2)
-                            .value();
-    page->queryBSTransfer(nullptr, QString(), std::make_shared<DTBSTransferInfo>(&row));
-    EXPECT_EQ(page->bankBalanceText(), QStringLiteral("7.00"));
+    for (const char* balance : { "", "7.00" }) {
+        brokersim::Table history = brokersim::Table().column(QStringLiteral("fundbal"));
+        if (*balance)
+            history.row({ QString::fromLatin1(balance) });
+        sim.answerTablesNext(kTransferHistoryFunction, { history });
+        page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
+        page->freshTableTimer()->fire();
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_EQ(page->bankBalanceText(), *balance ? QString::fromLatin1(balance) : QStringLiteral("50000.00"));
+    }
 
     // The page's timer stops with it: nothing is asked after it closed.
     page->queryBankBalance(nullptr, QString(), QStringLiteral("2"));
@@ -422,7 +429,8 @@ TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
     EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
 
     sim.answerErrorNext(kTransferHistoryFunction, 1, QStringLiteral("系统忙"));
-    manager().requestBSTransferInfo(page.get());
+    page->queryBankBalance(nullptr, QString(), QStringLiteral("2"));
+    page->freshTableTimer()->fire();
     ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("查询余额失败"); }, 10s));
     EXPECT_EQ(alerts.shown.size(), 0u);
 }
@@ -456,10 +464,7 @@ TEST_F(TransferPagesTest, ARefusedBalanceQuerySaysSoAndReadsTheHistory)
 TEST_F(TransferPagesTest, TheBankBalanceShowsAsSent)
 {
     auto bankToStock = open<BankToStockViewController>();
-    auto queryBalance = std::make_unique<QueryBalanceViewController>(nullptr, FundTransferPageServices {});
-    queryBalance->setAlertPresenter(&alerts);
-    queryBalance->load();
-    ASSERT_TRUE(spinUntil([&] { return queryBalance->controlsEnabled(); }, 10s));
+    auto queryBalance = openLoggedIn<QueryBalanceViewController>();
     auto shownAfterHistory = [&](auto& page, const char* sent) {
         page.bankCardSelected(0); // the password-free link: asked at once
         if (!spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s))
@@ -475,6 +480,45 @@ TEST_F(TransferPagesTest, TheBankBalanceShowsAsSent)
         SCOPED_TRACE(sent);
         EXPECT_EQ(shownAfterHistory(*bankToStock, sent), QString::fromLatin1(sent));
         EXPECT_EQ(shownAfterHistory(*queryBalance, sent), QString::fromLatin1(sent));
+    }
+}
+
+// The history carries the balance of the last query of any link, and each
+// page reads it for the link chosen now. Bank A's history is held back while
+// the customer picks bank B (no password either) and B's balance query is
+// answered; A's comes late, before or after B's own history is asked. On
+// both pages A's figure never shows under B, and B's own history still does.
+TEST_F(TransferPagesTest, ALateHistoryOfAnotherBankNeverShowsItsBalance)
+{
+    for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+        link.kind = brokersim::BankKind::NoPassword;
+    auto bankToStock = open<BankToStockViewController>();
+    auto queryBalance = openLoggedIn<QueryBalanceViewController>();
+    auto shownUnderB = [&](auto& page, bool lateBeforeBsHistory) {
+        auto timerSet = [&] { return spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s); };
+        page.bankCardSelected(0); // A: 工商银行, 50000.00
+        if (!timerSet())
+            return QStringLiteral("no timer for A");
+        sim.withholdNext(kTransferHistoryFunction);
+        page.freshTableTimer()->fire();
+        if (!spinUntil([&] { return sim.withheldCount() == 1; }, 10s))
+            return QStringLiteral("A's history was not asked");
+        page.bankCardSelected(1); // B: 农业银行, 8000.00
+        if (!timerSet())
+            return QStringLiteral("no timer for B");
+        if (lateBeforeBsHistory) {
+            sim.releaseWithheld();
+            if (!answersSentSoFarHandled() || !page.bankBalanceText().isEmpty())
+                return QStringLiteral("before B's history: ") + page.bankBalanceText();
+        }
+        page.freshTableTimer()->fire();
+        sim.releaseWithheld();
+        return answersSentSoFarHandled() ? page.bankBalanceText() : QStringLiteral("no answer");
+    };
+    for (const bool lateBeforeBsHistory : { true, false }) {
+        SCOPED_TRACE(lateBeforeBsHistory);
+        EXPECT_EQ(shownUnderB(*bankToStock, lateBeforeBsHistory), QStringLiteral("8000.00"));
+        EXPECT_EQ(shownUnderB(*queryBalance, lateBeforeBsHistory), QStringLiteral("8000.00"));
     }
 }
 

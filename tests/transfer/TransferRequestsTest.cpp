@@ -356,6 +356,9 @@ TEST_F(TransferRequestsTest, AnEqualBalanceQueryOrPasswordChangeWaitingGoesOutOn
                 manager().requestBankBalance(
                     &o, 0, QStringLiteral("010110000001"), QStringLiteral("1001"), {}, {});
             } },
+        // The link a history is asked for goes into its handle alone.
+        { "history of a link", kTransferHistoryFunction,
+            [this](Observer& o) { manager().requestBSTransferInfo(&o, QStringLiteral("010110000001/1001/0")); } },
         { "trade password change", brokersim::kChangeTradePasswordFunction,
             [&](Observer& o) {
                 EXPECT_EQ(account->requestChangeTradePassword(&o, kTradePassword, kTradePassword), QString());
@@ -373,6 +376,7 @@ TEST_F(TransferRequestsTest, AnEqualBalanceQueryOrPasswordChangeWaitingGoesOutOn
         EXPECT_TRUE(first.errors.empty() && second.errors.empty());
         EXPECT_EQ(sim.receivedCount(r.function), 1);
     }
+    EXPECT_EQ(sim.receivedOf(kTransferHistoryFunction).back().rawBody, account->commonUrlString.toLatin1());
 }
 
 // Every answer that reports money moved needs the serial its success names:

@@ -2,9 +2,7 @@
 
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
-#include "platform/ChinaClock.h"
 #include "trading/security/Security.h"
-#include "trading/security/StockManager.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -85,8 +83,6 @@ void QuoteInfoViewController::awakeFromNib()
     services_.notificationCenter->removeObserver(static_cast<QObject*>(this));
     services_.notificationCenter->addObserver(
         this, &QuoteInfoViewController::resetQuoteColor, UserDefaultConfig::kQuoteColorTypeChanged);
-    services_.notificationCenter->addObserver(
-        this, &QuoteInfoViewController::resetRefreshTimer, UserDefaultConfig::kQuoteRefreshTimeChanged);
     emptyInfo();
 }
 
@@ -319,66 +315,4 @@ bool QuoteInfoViewController::recoverToCurrent()
     if (current_)
         recoverTimesharingInfo(*current_);
     return true;
-}
-
-// --- The shown security and its refresh ---
-
-void QuoteInfoViewController::showCode(const QString& code)
-{
-    if (code != shownCode_) {
-        shownCode_ = code;
-        current_.reset();
-        isSelected_ = false;
-        emptyInfo();
-    }
-    if (shownCode_.isEmpty())
-        return;
-    StockManager* manager = services_.stockManager ? services_.stockManager : StockManager::getInstance();
-    manager->requestQuotesOf5LevelEx(this, shownCode_);
-}
-
-bool QuoteInfoViewController::isOpeningTime(const QDateTime& chinaTime)
-{
-    const int hhmm = chinaTime.time().hour() * 100 + chinaTime.time().minute();
-    return (hhmm >= 916 && hhmm <= 1139) || (hhmm >= 1251 && hhmm <= 1539);
-}
-
-void QuoteInfoViewController::resetRefreshTimer()
-{
-    refreshTimer_.reset();
-    const double seconds = services_.refreshInterval
-        ? *services_.refreshInterval
-        : UserDefaultConfig::getTimeIntervalForRefresh(services_.userDefaultConfig->quoteRefreshTime());
-    if (seconds >= UserDefaultConfig::kNever || seconds <= 0)
-        return;
-    refreshTimer_ = std::make_unique<platform::RunLoopTimer>(
-        seconds, true, platform::RunLoopModes::defaultMode(), [this] { refreshTimesharingQuotes(); });
-    refreshTimer_->start();
-}
-
-void QuoteInfoViewController::refreshTimesharingQuotes()
-{
-    if (!shownCode_.isEmpty() && isOpeningTime(platform::ChinaClock::now()))
-        showCode(shownCode_);
-}
-
-void QuoteInfoViewController::queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote)
-{
-    // The user has moved on to another security since this was asked for.
-    if (quote.identifycode.isEmpty() || quote.identifycode != shownCode_)
-        return;
-    StockManager* manager = services_.stockManager ? services_.stockManager : StockManager::getInstance();
-    const SecurityPtr security = manager->updateQuotesOf5LevelEx(quote);
-    setQuotesOf5LevelInfo(*security);
-    setQuoteMarketType(quoteMarketTypeOfClass(quote.classId));
-    if (!security->queryCode.isEmpty())
-        manager->requestQuota(this, security->queryCode);
-}
-
-void QuoteInfoViewController::queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day)
-{
-    if (day.code.isEmpty() || day.code != shownCode_)
-        return;
-    StockManager* manager = services_.stockManager ? services_.stockManager : StockManager::getInstance();
-    setTimesharingInfo(manager->updateQuotes(day));
 }

@@ -1,23 +1,19 @@
 #pragma once
 
 #include "platform/Lifetime.h"
-#include "platform/RunLoop.h"
-#include "quotes/requests/QuoteDataModels.h"
+#include "quotes/requests/QuoteRecords.h"
 #include "trading/quotepanel/QuotePanelGeometry.h"
 #include "trading/quotepanel/TimePointLineView.h"
 
 #include <QColor>
-#include <QDateTime>
 #include <QObject>
 #include <QSizeF>
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 
 class NotificationCenter;
 class Security;
-class StockManager;
 class UserDefaultConfig;
 
 // The page that takes a clicked price into its order form.
@@ -86,22 +82,15 @@ struct QuoteChartData {
 struct QuoteInfoViewControllerServices {
     NotificationCenter* notificationCenter = nullptr;
     UserDefaultConfig* userDefaultConfig = nullptr;
-    StockManager* stockManager = nullptr;
-    // Seconds between refreshes; none: the user's quote-refresh setting.
-    std::optional<double> refreshInterval;
     // The visible height of the main screen; none: the main screen's now.
     std::optional<double> screenHeight;
 };
 
 // The quote panel without its widgets: the five-level book, the summary and
 // the time-sharing chart's header and scales, all texts and colours taken
-// from a Security, and the refresh of the shown security's quote while the
-// exchanges trade (China time). A click on a price hands that price to the
-// page. Main thread only.
-class QuoteInfoViewController final : public QObject,
-                                      public IUpdateTimesharingInfoDelegate,
-                                      public IQuoteOf5LevelDelegate,
-                                      public IStockTimesharingInfoDelegate {
+// from a Security that the page hands over on each of its refreshes. A click
+// on a price hands that price to the page. Main thread only.
+class QuoteInfoViewController final : public QObject, public IUpdateTimesharingInfoDelegate {
     Q_OBJECT
 public:
     using Services = QuoteInfoViewControllerServices;
@@ -153,18 +142,6 @@ public:
     const SecurityPtr& current() const { return current_; }
     const QuoteChartData& chart() const { return chart_; }
 
-    // --- The shown security and its refresh ---
-    // Shows the security of the code: asks for its five-level quote and then
-    // its time-sharing day. A reply for another code is dropped.
-    void showCode(const QString& code);
-    const QString& shownCode() const { return shownCode_; }
-    // The refresh timer: the user's interval (none for "不刷新"); ticks ask
-    // again only in opening time.
-    void resetRefreshTimer();
-    bool isRefreshTimerActive() const { return refreshTimer_ && refreshTimer_->isActive(); }
-    void refreshTimesharingQuotes();
-    // 09:16 to 11:39 and 12:51 to 15:39, China time.
-    static bool isOpeningTime(const QDateTime& chinaTime);
     // While the page's confirmation dialog is open, price clicks never reach
     // the order form under it; the panel itself goes on refreshing.
     void setOrderFormHeld(bool held) { orderFormHeld_ = held; }
@@ -174,11 +151,6 @@ public:
     bool updateTimesahringInfo(qint64 index) override;
     bool updateCurrentTimesharingInfo() override;
     bool recoverToCurrent() override;
-
-    void queryQuotesOf5Level(DataModel* request, const QString& handle, const RDOQuotesOf5Level& quote) override;
-    using IQuoteOf5LevelDelegate::queryQuotesOf5Level;
-    void queryTimesharingInfo(DataModel* request, const QString& handle, const RDOStock& day) override;
-    using IStockTimesharingInfoDelegate::queryTimesharingInfo;
 
     // The layout type a security's class id asks for.
     static qint32 quoteMarketTypeOfClass(const QString& classId);
@@ -210,6 +182,4 @@ private:
     std::array<QuoteTextField, size_t(QuoteField::count)> fields_;
     std::array<QuoteTextField, kLevels> buyPrices_, sellPrices_, buyQuantities_, sellQuantities_;
     QuoteChartData chart_;
-    QString shownCode_;
-    std::unique_ptr<platform::RunLoopTimer> refreshTimer_;
 };

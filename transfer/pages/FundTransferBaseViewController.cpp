@@ -7,6 +7,9 @@
 
 namespace {
 
+// The page's history, asked for the link chosen now.
+const QString kHistoryChannel = QStringLiteral("history");
+
 // The outcome of a transfer whose answer never came.
 const QString kOutcomeUnknown = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
 
@@ -281,7 +284,26 @@ void FundTransferBaseViewController::endTransfer()
 
 void FundTransferBaseViewController::refreshAfterTransfer()
 {
-    fundTransferManager->requestBSTransferInfo(this);
+    askHistory();
+}
+
+void FundTransferBaseViewController::askHistory()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    const QString link = account
+        ? QStringLiteral("%1/%2/%3").arg(account->fundId(), account->bankCode()).arg(selectedMoneyType())
+        : QString();
+    askedFor().ask(kHistoryChannel, fundTransferManager->requestBSTransferInfo(this, link));
+}
+
+bool FundTransferBaseViewController::takeHistory(const QString& handle)
+{
+    return askedFor().take(kHistoryChannel, handle);
+}
+
+void FundTransferBaseViewController::forgetHistory()
+{
+    askedFor().settle(kHistoryChannel);
 }
 
 void FundTransferBaseViewController::queryFundTransferInfo(

@@ -123,6 +123,15 @@ protected:
     virtual void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) = 0;
     // After a transfer's answer or unknown outcome: what the page reads again.
     virtual void refreshAfterTransfer();
+    // The history's first row carries the balance of the latest balance
+    // query, whichever link it was for. The page reads it for the link chosen
+    // now: askHistory files the request under that link, takeHistory answers
+    // whether an answer is the one last asked for it (then no longer awaited;
+    // false for one asked for another link or forgotten), and forgetHistory
+    // leaves every answer asked so far untaken.
+    void askHistory();
+    bool takeHistory(const QString& handle);
+    void forgetHistory();
     QObject* dialogParent() const { return dialogParent_.data(); }
     // The account's popup text.
     QString accountItemText(const RDOFundAccountInfo& account) const;

@@ -61,6 +61,7 @@ void BankToStockViewController::forgetBalance(const QString& shown)
 {
     bankBalanceText_ = shown;
     queryBalance = false;
+    forgetHistory();
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = nullptr;
     for (const std::optional<QString>& out : { autoQueryHandle_, manualQueryHandle_ }) {
@@ -103,7 +104,7 @@ void BankToStockViewController::initPasswordControls()
     queryBalanceButtonVisible_ = asks;
     emit changed();
     if (asks)
-        fundTransferManager->requestBSTransferInfo(this);
+        askHistory();
     else
         askBalance(*account);
 }
@@ -193,18 +194,20 @@ bool BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
         return true;
     bankBalanceText_ = kBalanceFailed;
     emit changed();
-    fundTransferManager->requestBSTransferInfo(this);
+    askHistory();
     return true;
 }
 
 void BankToStockViewController::refreshTable()
 {
-    fundTransferManager->requestBSTransferInfo(this);
+    askHistory();
 }
 
 void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
-    if (queryBalance && table) {
+    // The history shows whichever link it was asked for; its balance only
+    // under that link.
+    if (takeHistory(h) && queryBalance && table) {
         if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
             bankBalanceText_ = first->fundBalance;
             queryBalance = false;
@@ -213,8 +216,10 @@ void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, 
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
 
-bool BankToStockViewController::queryBSTransfer(DataModel*, const QString&, const CSError&)
+bool BankToStockViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
 {
+    if (!takeHistory(handle))
+        return true; // asked for another link
     bankBalanceText_ = kBalanceFailed;
     emit changed();
     return true;
@@ -247,7 +252,7 @@ void StockToBankViewController::awakeFromNib()
     availableFundText_.clear();
     FundTransferBaseViewController::awakeFromNib();
     initPasswordControlsLocation(true, false);
-    fundTransferManager->requestBSTransferInfo(this);
+    askHistory();
 }
 
 void StockToBankViewController::queryFundTransferInfo(DataModel* r, const QString& h, const RDOFundTransferInfo& info)
@@ -350,7 +355,7 @@ void QueryBalanceViewController::forgetQueries()
 {
     autoQueryHandle_.reset();
     manualQueryHandle_.reset();
-    awaitingHistory_ = false;
+    forgetHistory();
 }
 
 void QueryBalanceViewController::initPasswordControls()
@@ -368,7 +373,7 @@ void QueryBalanceViewController::initPasswordControls()
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = nullptr;
     autoQueryHandle_.reset();
-    awaitingHistory_ = false;
+    forgetHistory();
     emit changed();
     // Without an account there is nothing to ask about.
     if (autoQueryBalance_)
@@ -465,22 +470,21 @@ bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString& han
 
 void QueryBalanceViewController::refreshTable()
 {
-    awaitingHistory_ = true;
-    fundTransferManager->requestBSTransferInfo(this);
+    askHistory();
 }
 
 void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
-    if (std::exchange(awaitingHistory_, false)) {
+    if (takeHistory(h)) {
         const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
         bankBalanceText_ = first ? first->fundBalance : QString();
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
 
-bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString&, const CSError&)
+bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
 {
-    if (std::exchange(awaitingHistory_, false)) {
+    if (takeHistory(handle)) {
         bankBalanceText_ = kBalanceFailed;
         emit changed();
     }

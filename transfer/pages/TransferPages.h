@@ -179,8 +179,6 @@ private:
     // current layout's automatic one, and the one of the query button.
     std::optional<QString> autoQueryHandle_;
     std::optional<QString> manualQueryHandle_;
-    // The history was asked for the current layout's automatic query.
-    bool awaitingHistory_ = false;
 };
 
 // Registers the transfer pages of this library with the page dispatch.
