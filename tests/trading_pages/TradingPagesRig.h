@@ -4,6 +4,7 @@
 // clock the test moves, resting orders, and message boxes recorded.
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Table.h"
 #include "shell/windows/AlertPresenter.h"
 #include "trading/confirm/OrderAlertWindowController.h"
@@ -15,6 +16,7 @@
 #include "trading/security/StockManager.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -103,6 +105,16 @@ inline bool settled()
     return spinUntil([&] { return after.done(); });
 }
 
+// The same on the quote server, with the chart of a code the market does
+// not know (answered with an error); no page asks for it.
+inline constexpr char kUnknownChart[] = "999999.XX";
+inline bool quotesSettled()
+{
+    quotetest::TimesharingCatcher after;
+    StockManager::getInstance()->requestQuota(&after, QString::fromLatin1(kUnknownChart));
+    return spinUntil([&] { return after.done(); });
+}
+
 // The order pages' tests, at 10:00 on a trading day; each test logs in with
 // the shareholder accounts it needs (logInWithHolders).
 class OrderPageFixture : public quotetest::MarketFixture {
@@ -176,12 +188,24 @@ protected:
         page.load();
         return page;
     }
-    // Types a code and waits for the form to fill from its quote.
+    // Types a code and waits for this lookup's own answers: its quote asks
+    // for the chart, whose answer fills the price and asks for the maximum.
+    // A price and a maximum left by an earlier lookup of the code prove
+    // nothing: the answers of this one would still come after the call.
     void lookUp(TradeViewController& page, const QString& code)
     {
+        const qsizetype before = sim.receivedCount();
         page.setCodeText(code);
-        ASSERT_TRUE(
-            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        ASSERT_TRUE(spinUntil([&] {
+            const QList<brokersim::Request> asked = sim.received().mid(before);
+            const auto chart = std::find_if(asked.cbegin(), asked.cend(),
+                [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
+            return std::any_of(chart, asked.cend(),
+                [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
+        }));
+        ASSERT_TRUE(settled());
+        ASSERT_FALSE(page.priceText().isEmpty());
+        ASSERT_FALSE(page.maxAmountText().isEmpty());
     }
     // What the dialog does once on screen.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)
