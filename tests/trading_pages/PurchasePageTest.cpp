@@ -274,8 +274,9 @@ TEST_F(PagesFixture, NewIssueSelectsTheAccountItsRecordNamesOverAnotherOfTheSame
     for (const auto& row : rows) {
         SCOPED_TRACE(row.selected);
         if (row.market) {
-            brokersim::Table list = brokersim::describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" },
-                { "SGJG", "申购价格" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
+            brokersim::Table list
+                = brokersim::describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" },
+                    { "SGJG", "申购价格" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
             list.row({ "732001", "新股", "10.00", "", QString::fromLatin1(row.market) });
             sim.answerTablesNext(brokersim::Function { 550, 8 }, { list });
         }
