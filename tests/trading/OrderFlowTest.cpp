@@ -1,5 +1,9 @@
 #include "comm/crypto/AesEncryption.h"
+#include "comm/request/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
+#include "core/NetworkFactory.h"
 #include "platform/ChinaClock.h"
+#include "platform/NotificationCenter.h"
 #include "quotes/QuoteTestRig.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
@@ -421,6 +425,38 @@ TEST_F(OrderFlowTest, AConnectionLostAfterTheOrderLeavesItsOutcomeUnknown)
         ASSERT_TRUE(spinUntil([&] { return page.OrdersCatcher::done() && page.PositionCatcher::done(); }));
         EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
     }
+}
+
+// The connection goes with the order: the page reads its figures at once,
+// and again at the first logon of a trade server, not at a quote server's
+// and not at any logon after that one.
+TEST_F(OrderFlowTest, ReadsOwedAfterALostOrderGoAtTheNextTradeLogonOnly)
+{
+    struct Reader : TradeCatcher, IReadAgainAfterOrder {
+        int reads = 0;
+        void readAgainAfterUnknownOutcome() override { ++reads; }
+    } page;
+    OrderManager* manager = OrderManager::getInstance();
+    sim.withholdNext(brokersim::kOrderFunction);
+    EXPECT_EQ(manager->requestOrder(&page, *security("600000"), secuid("1"), 0,
+                  price("600000", last("600000")), QStringLiteral("100"), QStringLiteral("限价委托")),
+        QString());
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
+    sim.dropConnections();
+    ASSERT_TRUE(spinUntil([&] { return page.done(); }));
+    ASSERT_FALSE(NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade)->isLoggedOn());
+    EXPECT_EQ(page.reads, 1);
+    const auto logOn = [](int kind) {
+        DMNotificationCenter::getInstance()->postNotification(NetworkFactory::kServerServes, QVariant(kind));
+    };
+    logOn(NetworkFactory::kQuote);
+    EXPECT_EQ(page.reads, 1);
+    logOn(NetworkFactory::kTrade);
+    EXPECT_EQ(page.reads, 2);
+    logOn(NetworkFactory::kTrade);
+    EXPECT_EQ(page.reads, 2);
+    // Nothing owed any more: the manager no longer hears logons.
+    EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(manager), 0);
 }
 
 TEST_F(OrderFlowTest, HistoricStatementsAndTheDistributionListFromTheMenusLinks)

@@ -90,7 +90,10 @@ protected:
         TradeViewController& page = openPage(10000);
         page.setCodeText(code);
         EXPECT_TRUE(spinUntil([&] { return sim.receivedCount(f) > before; }));
-        testsupport::spinFor(std::chrono::milliseconds(100));
+        // Answered once an answer asked after it on the same server has come.
+        const bool quoteServer = f.main == brokersim::kQuote5LevelFunction.main
+            || f.main == brokersim::kQuote5LevelExFunction.main;
+        EXPECT_TRUE(quoteServer ? pagestest::quotesSettled() : pagestest::settled());
         return page;
     }
 };

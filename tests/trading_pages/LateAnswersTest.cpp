@@ -11,14 +11,11 @@
 #include <gtest/gtest.h>
 
 using testsupport::spinUntil;
-using namespace std::chrono_literals;
 
 namespace {
 
 class LateAnswersTest : public pagestest::TradePageFixture {
 protected:
-    // Every quote asked for so far has come.
-    void settle() { testsupport::spinFor(150ms); }
     bool money(const TradeViewController& page) { return !page.availableMoneyText().isEmpty(); }
 };
 
@@ -38,18 +35,29 @@ TEST_F(LateAnswersTest, ALateMaximumIsDropped)
     ASSERT_GE(heldRow, 0);
     const struct {
         const char* what;
+        const char* code; // looked up first, in the account of its market
         std::function<void()> moveOn;
         bool emptyAfter; // nothing asked again: the field stays empty
     } ways[] = {
-        { "another code", [&] { page.setCodeText(QStringLiteral("999999")); }, true },
-        { "another price",
+        { "another code", "600000", [&] { page.setCodeText(QStringLiteral("999999")); }, true },
+        // A Shenzhen code sits in the first account, which a new code keeps.
+        { "another code, the account kept", "000001", [&] { page.setCodeText(QStringLiteral("999999")); },
+            true },
+        { "another price", "600000",
             [&] {
                 page.setPriceText(QStringLiteral("1.00"));
                 page.priceEditEnd();
             },
             false },
+        // Nothing new is asked: the maximum shown stays, the late one goes.
+        { "a price that cannot be sent", "600000",
+            [&] {
+                page.setPriceText(QStringLiteral("9&1"));
+                page.priceEditEnd();
+            },
+            false },
         // Whatever the lookup that follows does.
-        { "a position",
+        { "a position", "600000",
             [&] {
                 sim.answerErrorNext(brokersim::kTimesharingFunction, -1, QStringLiteral("暂停"));
                 ASSERT_EQ(page.selectedAccount(), 1);
@@ -59,26 +67,28 @@ TEST_F(LateAnswersTest, ALateMaximumIsDropped)
                     spinUntil([&] { return sim.receivedCount(brokersim::kTimesharingFunction) == 1; }));
             },
             true },
-        { "another account", [&] { page.shareholderCodePButtonSelectedChanged(3 - page.selectedAccount()); },
-            false },
+        { "another account", "600000",
+            [&] { page.shareholderCodePButtonSelectedChanged(3 - page.selectedAccount()); }, false },
     };
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.what);
-        page.setCodeText(QString());
-        lookUp(page, QStringLiteral("600000"));
-        sim.withholdNext(brokersim::kMaxQuantityFunction);
-        page.setPriceText(QStringLiteral("9.00"));
-        page.priceEditEnd();
-        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-        sim.clearReceived();
-        way.moveOn();
-        ASSERT_TRUE(pagestest::settled());
-        const QString shown = page.maxAmountText();
-        EXPECT_EQ(shown.isEmpty(), way.emptyAfter) << qPrintable(shown);
-        sim.releaseWithheld();
-        ASSERT_TRUE(pagestest::settled());
-        EXPECT_EQ(page.maxAmountText(), shown);
-    }
+    // The late maximum answered, or refused (no amount buys a lot at 0).
+    for (const char* latePrice : { "9.00", "0.00" })
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(way.what) + " at " + latePrice);
+            page.setCodeText(QString());
+            lookUp(page, QString::fromLatin1(way.code));
+            sim.withholdNext(brokersim::kMaxQuantityFunction);
+            page.setPriceText(QString::fromLatin1(latePrice));
+            page.priceEditEnd();
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            sim.clearReceived();
+            way.moveOn();
+            ASSERT_TRUE(pagestest::settled());
+            const QString shown = page.maxAmountText();
+            EXPECT_EQ(shown.isEmpty(), way.emptyAfter) << qPrintable(shown);
+            sim.releaseWithheld();
+            ASSERT_TRUE(pagestest::settled());
+            EXPECT_EQ(page.maxAmountText(), shown);
+        }
 }
 
 // Money of the shareholder account left behind (another currency) is gone,
@@ -114,25 +124,32 @@ TEST_F(LateAnswersTest, MoneyOfAnotherShareholderAccountIsNeverShown)
     EXPECT_EQ(page.availableMoneyText(), QStringLiteral("1234.00元"));
 }
 
-// A quote of the code typed before, answered after the next one filled the
-// form, does not fill it again: the price typed since stays.
+// A quote or a chart of the code typed before, answered after the next one
+// filled the form, does not fill it again: the price typed since stays.
 TEST_F(LateAnswersTest, ALateQuoteDoesNotRefillTheForm)
 {
     logInWithShareholders();
     TradeViewController& page = openPage(10000);
-    sim.withholdNext(brokersim::kQuote5LevelExFunction);
-    page.setCodeText(QStringLiteral("600000"));
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
-    lookUp(page, QStringLiteral("000001"));
-    settle();
-    page.setPriceText(QStringLiteral("12.34"));
-    page.priceEditEnd();
-    sim.clearReceived();
-    sim.releaseWithheld();
-    settle();
-    EXPECT_EQ(page.priceText(), QStringLiteral("12.34"));
-    EXPECT_EQ(page.nameText(), market().security(QStringLiteral("000001"))->name);
-    EXPECT_EQ(sim.receivedCount(brokersim::kTimesharingFunction), 0);
+    for (const brokersim::Function late :
+        { brokersim::kQuote5LevelExFunction, brokersim::kTimesharingFunction }) {
+        SCOPED_TRACE(late.sub);
+        sim.withholdNext(late);
+        page.setCodeText(QStringLiteral("600000"));
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        lookUp(page, QStringLiteral("000001"));
+        page.setPriceText(QStringLiteral("12.34"));
+        page.priceEditEnd();
+        sim.clearReceived();
+        sim.releaseWithheld();
+        // A chart the late quote would ask for goes out after the first round
+        // trip and is answered before the second.
+        ASSERT_TRUE(pagestest::quotesSettled());
+        ASSERT_TRUE(pagestest::quotesSettled());
+        EXPECT_EQ(page.priceText(), QStringLiteral("12.34"));
+        EXPECT_EQ(page.nameText(), market().security(QStringLiteral("000001"))->name);
+        for (const brokersim::Request& chart : sim.receivedOf(brokersim::kTimesharingFunction))
+            EXPECT_EQ(chart.valueOr(u"code"), QString::fromLatin1(pagestest::kUnknownChart));
+    }
 }
 
 // The warrant's facts asked for the code typed before never touch the

@@ -260,17 +260,33 @@ TEST_F(PurchasePageTest, AnAnswerAfterTheLockBelongsToItsOwnSubscriptionOnly)
     EXPECT_TRUE(page().purchaseQuantityText().isEmpty());
 }
 
-// Two Shanghai accounts: the issue's record names the second one.
+// Two Shanghai accounts: an issue whose record names the second one selects
+// it; one that names only its market selects the first account of that
+// market, its number read by value ("1.000" is market 1).
 TEST_F(PagesFixture, NewIssueSelectsTheAccountItsRecordNamesOverAnotherOfTheSameMarket)
 {
     logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
         { QStringLiteral("上海A股"), "1", "A100000009" }, { QStringLiteral("上海A股"), "1", "A101000001" } });
-    PurchaseViewController page;
-    page.setAlertPresenter(&alerts);
-    page.load();
-    ASSERT_TRUE(spinUntil([&] { return page.stockInfoList().size() == 3 && page.selectedAccount() > 0; }));
-    ASSERT_EQ(page.stockInfoList()[0].securityId, QStringLiteral("A101000001"));
-    EXPECT_TRUE(page.accountTitles().value(page.selectedAccount()).contains(QStringLiteral("A101000001")));
+    const struct {
+        const char* market; // nothing: the simulator's list, which names A101000001
+        const char* selected;
+    } rows[] = { { nullptr, "A101000001" }, { "1.000", "A100000009" } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.selected);
+        if (row.market) {
+            brokersim::Table list
+                = brokersim::describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" },
+                    { "SGJG", "申购价格" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
+            list.row({ "732001", "新股", "10.00", "", QString::fromLatin1(row.market) });
+            sim.answerTablesNext(brokersim::Function { 550, 8 }, { list });
+        }
+        PurchaseViewController page;
+        page.setAlertPresenter(&alerts);
+        page.load();
+        ASSERT_TRUE(spinUntil([&] { return !page.stockInfoList().empty(); }));
+        EXPECT_TRUE(page.accountTitles().value(page.selectedAccount()).contains(QLatin1String(row.selected)))
+            << page.accountTitles().value(page.selectedAccount()).toStdString();
+    }
 }
 
 TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)
@@ -340,8 +356,6 @@ TEST_F(PurchasePageTest, NoFigureOfTheIssueBeforeOutlivesIt)
             + page().maxCanPurchaseText();
         EXPECT_TRUE(left.isEmpty()) << left.toStdString();
     };
-    page().queryPurchaseNewStockList(nullptr, QString(), std::make_shared<DTPurchaseNewStockTable>(nullptr));
-    expectNoIssue();
 
     const brokersim::Function list { 550, 8 };
     const brokersim::Table priceless
@@ -351,8 +365,9 @@ TEST_F(PurchasePageTest, NoFigureOfTheIssueBeforeOutlivesIt)
         std::optional<brokersim::Table> list; // none: the list fails
         void (PurchaseViewController::*choose)(int); // then the issue without a price
     } ways[] = {
-        { "empty", issueList({}), nullptr },
+        // First, while the previous account's issues are still listed.
         { "failed", std::nullopt, nullptr },
+        { "empty", issueList({}), nullptr },
         { "picked", priceless, &PurchaseViewController::stockSelectionChanged },
         { "clicked", priceless, &PurchaseViewController::stockInfoTableClicked },
     };
@@ -384,6 +399,8 @@ TEST_F(PurchasePageTest, NoFigureOfTheIssueBeforeOutlivesIt)
                                          : PurchaseViewController::kNoIssueMessage));
         sim.releaseWithheld();
     }
+    page().queryPurchaseNewStockList(nullptr, QString(), std::make_shared<DTPurchaseNewStockTable>(nullptr));
+    expectNoIssue();
 }
 
 // The maximum shown is the one of the issue chosen last, whatever order

@@ -3,7 +3,9 @@
 // The trading pages' tests: the simulator with a logged-in customer, a China
 // clock the test moves, resting orders, and message boxes recorded.
 #include "platform/ChinaClock.h"
+#include "platform/TlsTrust.h"
 #include "quotes/QuoteTestRig.h"
+#include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Table.h"
 #include "shell/windows/AlertPresenter.h"
 #include "trading/confirm/OrderAlertWindowController.h"
@@ -15,6 +17,7 @@
 #include "trading/security/StockManager.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -22,6 +25,15 @@
 namespace pagestest {
 
 using testsupport::spinUntil;
+
+// The system's trust store is read once in a process, at its first TLS
+// connection, and holds the main thread up for a while on a loaded machine.
+// Read before a test starts, it delays no answer the test waits for (a
+// quote's own time-out would otherwise run out behind it).
+inline void readTrustStoreBeforeTheTest()
+{
+    platform::TlsTrust::caCertificates();
+}
 
 struct Alerts final : AlertPresenter {
     std::vector<AlertRequest> shown;
@@ -47,6 +59,7 @@ protected:
     void SetUp() override
     {
         MarketFixture::SetUp();
+        readTrustStoreBeforeTheTest();
         registerTradingDataModels();
         logIn();
     }
@@ -103,6 +116,16 @@ inline bool settled()
     return spinUntil([&] { return after.done(); });
 }
 
+// The same on the quote server, with the chart of a code the market does
+// not know (answered with an error); no page asks for it.
+inline constexpr char kUnknownChart[] = "999999.XX";
+inline bool quotesSettled()
+{
+    quotetest::TimesharingCatcher after;
+    StockManager::getInstance()->requestQuota(&after, QString::fromLatin1(kUnknownChart));
+    return spinUntil([&] { return after.done(); });
+}
+
 // The order pages' tests, at 10:00 on a trading day; each test logs in with
 // the shareholder accounts it needs (logInWithHolders).
 class OrderPageFixture : public quotetest::MarketFixture {
@@ -110,6 +133,7 @@ protected:
     void SetUp() override
     {
         MarketFixture::SetUp();
+        readTrustStoreBeforeTheTest();
         registerTradingDataModels();
     }
     void TearDown() override
@@ -176,12 +200,24 @@ protected:
         page.load();
         return page;
     }
-    // Types a code and waits for the form to fill from its quote.
+    // Types a code and waits for this lookup's own answers: its quote asks
+    // for the chart, whose answer fills the price and asks for the maximum.
+    // A price and a maximum left by an earlier lookup of the code prove
+    // nothing: the answers of this one would still come after the call.
     void lookUp(TradeViewController& page, const QString& code)
     {
+        const qsizetype before = sim.receivedCount();
         page.setCodeText(code);
-        ASSERT_TRUE(
-            spinUntil([&] { return !page.priceText().isEmpty() && !page.maxAmountText().isEmpty(); }));
+        ASSERT_TRUE(spinUntil([&] {
+            const QList<brokersim::Request> asked = sim.received().mid(before);
+            const auto chart = std::find_if(asked.cbegin(), asked.cend(),
+                [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
+            return std::any_of(chart, asked.cend(),
+                [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
+        }));
+        ASSERT_TRUE(settled());
+        ASSERT_FALSE(page.priceText().isEmpty());
+        ASSERT_FALSE(page.maxAmountText().isEmpty());
     }
     // What the dialog does once on screen.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)

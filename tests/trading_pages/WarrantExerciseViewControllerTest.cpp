@@ -60,9 +60,13 @@ TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCode
     page->pricesStepperClicked(page->stepperValue() + page->stepperIncrement());
     EXPECT_EQ(page->priceText(), QStringLiteral("9.501"));
 
-    // A code without warrant facts: the old exercise price must not stay.
+    // A code without warrant facts: the old exercise price must not stay,
+    // once the facts asked for it have been answered.
+    const qsizetype asked = sim.receivedCount(brokersim::kWarrantInfoFunction);
     page->setCodeText(QStringLiteral("600000"));
-    ASSERT_TRUE(spinUntil([&] { return !page->nameText().isEmpty() && page->priceText().isEmpty(); }));
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kWarrantInfoFunction) > asked; }));
+    ASSERT_TRUE(pagestest::settled());
+    EXPECT_FALSE(page->nameText().isEmpty());
     EXPECT_TRUE(page->priceText().isEmpty());
     EXPECT_TRUE(alerts.shown.empty()); // no message for the failed lookup
 
@@ -97,26 +101,44 @@ TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
     EXPECT_FALSE(page->isBusy());
 }
 
+// Whatever the code turns out to be, the page exercises: a cached stock goes
+// out as an exercise too, never as a sale, and the labels stay the page's.
 TEST_F(WarrantExerciseViewControllerTest, ConfirmedExerciseReachesTheServerAndItsAnswerIsShown)
 {
-    page->setCodeText(QStringLiteral("580026"));
-    ASSERT_TRUE(spinUntil([&] { return page->priceText() == QStringLiteral("9.500"); }));
-    page->setQuantityText(QStringLiteral("100"));
-    OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& c) {
-        QTimer::singleShot(0, &c, [this, &c] {
-            EXPECT_EQ(c.orderParam().price(), QStringLiteral("9.500"));
-            page->orderButtonClicked(); // a second press sends nothing more
-            c.confirmButtonClicked();
+    const struct {
+        const char* code;
+        const char* typed; // nothing: the warrant's facts give the price
+        const char* price;
+    } rows[] = { { "580026", nullptr, "9.500" }, { "600000", "9.00", "9.00" } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.code);
+        alerts.shown.clear();
+        sim.clearReceived();
+        page->setCodeText(QString::fromLatin1(row.code));
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kWarrantInfoFunction) == 1; }));
+        ASSERT_TRUE(pagestest::settled());
+        if (row.typed)
+            page->setPriceText(QString::fromLatin1(row.typed));
+        EXPECT_EQ(page->priceLabel(), QStringLiteral("行权价格"));
+        page->setQuantityText(QStringLiteral("100"));
+        OrderAlertWindowController::setShownHookForTesting([this, &row](OrderAlertWindowController& c) {
+            QTimer::singleShot(0, &c, [this, &c, &row] {
+                EXPECT_EQ(c.orderParam().price(), QString::fromLatin1(row.price));
+                page->orderButtonClicked(); // a second press sends nothing more
+                c.confirmButtonClicked();
+            });
         });
-    });
-    page->orderButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }));
-    ASSERT_FALSE(alerts.shown.empty());
-    // The simulator answers an exercise (flag "7", order type 200) outside
-    // an exercise period with this refusal: it is shown as the server's.
-    EXPECT_TRUE(page->lastOrderNumber().isEmpty());
-    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("非行权期，不能行权"));
-    EXPECT_EQ(alerts.shown.size(), 1u);
+        page->orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }));
+        ASSERT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
+        EXPECT_EQ(sim.receivedOf(brokersim::kOrderFunction)[0].valueOr(u"bsflag"), QStringLiteral("7"));
+        // The simulator answers an exercise (flag "7", order type 200)
+        // outside an exercise period with this refusal: it is shown as the
+        // server's.
+        EXPECT_TRUE(page->lastOrderNumber().isEmpty());
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown.back().text, QStringLiteral("非行权期，不能行权"));
+    }
 }
 
 TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAccount)

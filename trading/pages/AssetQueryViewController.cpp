@@ -10,6 +10,9 @@ namespace {
 constexpr char kCostTitle[] = "参考成本价";
 // Longer costs would not fit the reset request's field.
 constexpr qsizetype kMaxCostLength = 255;
+// What the page's answers are asked for, each filed under its request handle.
+constexpr char kFundsAsk[] = "funds";
+constexpr char kPositionsAsk[] = "positions";
 
 // The main window picks the trading page by the position's market without
 // knowing this record: it reads the record as a map.
@@ -39,7 +42,9 @@ void AssetQueryViewController::awakeFromNib()
 {
     functionTitles_ = { QString(12, QLatin1Char(' ')) + QStringLiteral("快捷功能"),
         QStringLiteral("调整成本价"), QStringLiteral("买入"), QStringLiteral("卖出") };
-    queryInfoManager_->requestFundInfoList(this, &fundInfoListHandle);
+    QString funds;
+    queryInfoManager_->requestFundInfoList(this, &funds);
+    askedFor().ask(QString::fromLatin1(kFundsAsk), funds);
     requestPositions();
 }
 
@@ -47,8 +52,6 @@ void AssetQueryViewController::clearAccountFigures()
 {
     // Whatever the new account's queries do, no position, account or total
     // of the previous one stays to be acted on.
-    fundInfoListHandle.clear();
-    positionInfoHandle.clear();
     positions_.reset();
     fundTable_.clearRows();
     positionTable_.clearRows();
@@ -59,13 +62,15 @@ void AssetQueryViewController::clearAccountFigures()
 
 void AssetQueryViewController::requestPositions()
 {
-    queryInfoManager_->requestPositionInfo(this, 0, &positionInfoHandle);
+    QString handle;
+    queryInfoManager_->requestPositionInfo(this, 0, &handle);
+    askedFor().ask(QString::fromLatin1(kPositionsAsk), handle);
 }
 
 void AssetQueryViewController::fundInfoList(
     DataModel*, const QString& handle, const std::shared_ptr<DTFundInfoTable>& table)
 {
-    if (handle != fundInfoListHandle || !table)
+    if (!askedFor().take(QString::fromLatin1(kFundsAsk), handle) || !table)
         return;
     fundTable_.show(table);
     qint64 rmb = 0, usd = 0, hkd = 0;
@@ -92,7 +97,7 @@ bool AssetQueryViewController::fundInfoList(DataModel*, const QString&, const CS
 
 void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
 {
-    if (handle != positionInfoHandle || !table)
+    if (!askedFor().take(QString::fromLatin1(kPositionsAsk), handle) || !table)
         return;
     positions_ = table;
     positionTable_.show(table);

@@ -88,8 +88,6 @@ private:
     PageTable positionTable_;
     DTTablePtr positions_;
     QStringList functionTitles_;
-    QString fundInfoListHandle;
-    QString positionInfoHandle;
     int editableColumnIndex_ = -1;
     QList<int> selectedRows_;
     EditCell editCell_;

@@ -9,6 +9,16 @@
 #include <QDebug>
 #include <algorithm>
 
+namespace {
+
+// The channel the cancel of a run's row awaits its answer under.
+QString cancelChannel(std::size_t row)
+{
+    return QStringLiteral("cancel %1").arg(row);
+}
+
+} // namespace
+
 DeputeCancelViewController::DeputeCancelViewController(BaseNode::Ptr node, Services services)
     : MenuItemViewController(std::move(node), services)
     , queryInfoManager_(
@@ -28,7 +38,6 @@ void DeputeCancelViewController::awakeFromNib()
     if (busy_) {
         alertWindowController_.stopRunModal();
         busy_ = armed_ = false;
-        pending_.clear();
     }
     requestList();
 }
@@ -152,33 +161,41 @@ bool DeputeCancelViewController::doConfigOrder(int)
         return true;
     armed_ = true;
     succeededCount = failedCount = 0;
-    pending_.clear();
     results_.clear();
+    bool sent = false;
     for (const RDOOrder& o : ticked_) {
         results_.push_back({ o.number, o.stockName, false, QString() });
         QString handle;
         const QString refused = sendCancel(o, &handle);
         if (refused.isEmpty()) {
-            pending_.push_back({ handle, results_.size() - 1 });
+            askedFor().ask(cancelChannel(results_.size() - 1), handle);
+            sent = true;
         } else {
             results_.back().message = refused;
             ++failedCount;
         }
     }
-    if (pending_.empty())
+    if (!sent)
         finishRun();
     return true;
+}
+
+bool DeputeCancelViewController::awaitsCancel(std::size_t row) const
+{
+    return !askedFor().subject(cancelChannel(row)).isEmpty();
 }
 
 void DeputeCancelViewController::doConfigOrderTimedOut(int)
 {
     if (!armed_)
         return;
-    for (const Pending& p : pending_) {
-        results_[p.result].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
+    for (std::size_t row = 0; row < results_.size(); ++row) {
+        if (!awaitsCancel(row))
+            continue;
+        askedFor().settle(cancelChannel(row));
+        results_[row].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
         ++failedCount;
     }
-    pending_.clear();
     finishRun();
 }
 
@@ -197,21 +214,24 @@ void DeputeCancelViewController::answer(const QString& handle, bool succeeded, c
 {
     // An answer counts once for every row its request cancels: equal cancels
     // still waiting share one request.
-    const auto answered = std::stable_partition(
-        pending_.begin(), pending_.end(), [&](const Pending& p) { return p.handle != handle; });
-    if (!armed_ || answered == pending_.end()) {
+    bool taken = false;
+    for (std::size_t row = 0; armed_ && row < results_.size(); ++row) {
+        if (!askedFor().take(cancelChannel(row), handle))
+            continue;
+        taken = true;
+        results_[row].succeeded = succeeded;
+        results_[row].message = message;
+        ++(succeeded ? succeededCount : failedCount);
+    }
+    if (!taken) {
         qDebug() << "cancel page: answer for no pending cancel" << handle;
         return;
     }
-    for (auto it = answered; it != pending_.end(); ++it) {
-        CancelResult& result = results_[it->result];
-        result.succeeded = succeeded;
-        result.message = message;
-        ++(succeeded ? succeededCount : failedCount);
+    for (std::size_t row = 0; row < results_.size(); ++row) {
+        if (awaitsCancel(row))
+            return;
     }
-    pending_.erase(answered, pending_.end());
-    if (pending_.empty())
-        finishRun();
+    finishRun();
 }
 
 void DeputeCancelViewController::finishRun()

@@ -111,16 +111,15 @@ private:
     QString selectedCountText_ = QStringLiteral("0");
     bool selectAllChecked_ = false;
 
-    // The run under way: the orders taken at the button, and per request
-    // sent its handle and its place in results_; an answer counts once.
+    // Whether the cancel of results_[row] still awaits its answer.
+    bool awaitsCancel(std::size_t row) const;
+
+    // The run under way: the orders taken at the button, and their results;
+    // the cancel of each row sent awaits its answer under a channel of its
+    // own, filed under the request's handle, so an answer counts once.
     bool busy_ = false;
     bool armed_ = false;
     QList<RDOOrder> ticked_;
-    struct Pending {
-        QString handle;
-        std::size_t result;
-    };
-    std::vector<Pending> pending_;
     std::vector<CancelResult> results_;
     qint64 totalCount = 0;
     qint64 succeededCount = 0;

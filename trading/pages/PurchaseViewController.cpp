@@ -3,6 +3,7 @@
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
 #include "login/CommonUrl.h"
+#include "quotes/requests/ServerNumber.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
@@ -184,10 +185,18 @@ bool PurchaseViewController::queryPurchaseNewStockList(DataModel*, const QString
 
 void PurchaseViewController::selectAccountFor(const RDONewStock& issue)
 {
-    const char* key = issue.securityId.isEmpty() ? kInfoMarket : kInfoId;
-    const QString wanted = issue.securityId.isEmpty() ? issue.marketType : issue.securityId;
+    const bool byMarket = issue.securityId.isEmpty();
+    if (byMarket && issue.marketType.isEmpty())
+        return;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
-        if (securityInfoArray_[i].toMap().value(QString::fromLatin1(key)).toString() == wanted) {
+        const QVariantMap entry = securityInfoArray_[i].toMap();
+        // Markets by their value, as the trading page reads them: a list may
+        // send "1.000" for the account's "1".
+        const bool match = byMarket
+            ? servernumber::toInt64(entry.value(QString::fromLatin1(kInfoMarket)).toString())
+                == servernumber::toInt64(issue.marketType)
+            : entry.value(QString::fromLatin1(kInfoId)).toString() == issue.securityId;
+        if (match) {
             selectedAccount_ = i;
             return;
         }

@@ -159,9 +159,14 @@ void WarrantExerciseViewController::showOrderConfirmWindow()
 
 bool WarrantExerciseViewController::doConfigOrderForStockTrade(int, const OrderParam& param)
 {
-    // A warrant when the code is not cached, so the order type is still 200;
-    // the price is always sent.
-    sendOrder(*securityForOrder(param, StockManager::makeSecurity(5)), param, 2, param.price());
+    // Always an exercise (type 200): a code cached as a stock would turn side
+    // 2 into a sale. It goes as a warrant of the code, in the market the
+    // quote named, else the account's; the price is always sent.
+    const auto cached = services_.stockManager->getSecurity(param.stockCode());
+    const std::shared_ptr<Security> warrant = StockManager::makeSecurity(5);
+    warrant->code = param.stockCode();
+    warrant->marketType = cached ? cached->marketType : marketOfAccount(param.securityId());
+    sendOrder(*warrant, param, 2, param.price());
     return true;
 }
 

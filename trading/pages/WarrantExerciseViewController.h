@@ -36,6 +36,9 @@ protected:
     void initViewControls() override;
     void initPriceView() override { }
     void initLabelsOfOrderControls() override { }
+    // The labels stay the set-up's, and type 200 always carries a price,
+    // whatever kind of security the code turns out to be.
+    void fixControlsForOrderTypePButtonSelected() override { }
     bool verifyOrderInput() override;
     void showOrderConfirmWindow() override;
 
