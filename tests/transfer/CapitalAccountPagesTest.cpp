@@ -639,15 +639,19 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
 // is chosen.
 TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
 {
+    sim.withholdNext(kBankBalanceFunction);
     auto page = openBalance();
     // The password-free link's query is out; the user moves on at once to
-    // the link that needs both passwords and queries it.
+    // the link that needs both passwords and queries it. The earlier query's
+    // answer comes after that one's.
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     page->bankCardSelected(1);
     page->setFundPasswordText(kTradePassword);
     page->setBankPasswordText(kBankPassword);
     page->transferButtonClicked();
     ASSERT_TRUE(page->isQueryBusy());
     ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
+    EXPECT_EQ(sim.releaseWithheld(), 1);
     ASSERT_TRUE(answersSentSoFarHandled());
     EXPECT_EQ(count(kBankBalanceFunction), 2);
     // One answer for the one query the user made; no history timer for the

@@ -577,15 +577,25 @@ TEST_F(TransferPagesTest, ATransferNeverLeavesTheOldBankBalanceShown)
 // What was asked for one link never lands on the link chosen since.
 TEST_F(TransferPagesTest, AnEarlierLinksBalanceStaysOffTheLinkChosenSince)
 {
-    auto page = open<BankToStockViewController>();
-    // The password-free link's query is out (or answered, its timer set);
-    // the user moves on to 农业银行 before the history comes.
-    page->bankCardSelected(1);
-    ASSERT_TRUE(answersSentSoFarHandled());
-    EXPECT_GE(count(kTransferHistoryFunction), 1);
-    EXPECT_EQ(page->freshTableTimer(), nullptr);
-    EXPECT_EQ(page->pageTimerCount(), 0u);
-    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    // The password-free link's query is still out, or answered with its
+    // timer set; the user moves on to 农业银行 before the history comes.
+    logIn();
+    for (const bool answered : { false, true }) {
+        SCOPED_TRACE(answered);
+        if (!answered)
+            sim.withholdNext(kBankBalanceFunction);
+        auto page = openLoggedIn<BankToStockViewController>();
+        ASSERT_TRUE(spinUntil(
+            [&] { return answered ? page->freshTableTimer() != nullptr : sim.withheldCount() == 1; }, 10s));
+        const qsizetype histories = count(kTransferHistoryFunction);
+        page->bankCardSelected(1);
+        sim.releaseWithheld();
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_GT(count(kTransferHistoryFunction), histories);
+        EXPECT_EQ(page->freshTableTimer(), nullptr);
+        EXPECT_EQ(page->pageTimerCount(), 0u);
+        EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    }
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)
