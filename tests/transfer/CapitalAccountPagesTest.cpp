@@ -269,13 +269,13 @@ TEST_F(CapitalAccountPagesTest, InsideTransferFollowsCurrencyAccountAndMasking)
     const qsizetype late = count(kMoneyFunction);
     page->fundAccountChanged(1);
     page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
-    ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) > late; }, 10s));
-    testsupport::spinFor(100ms);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_GT(count(kMoneyFunction), late + 1); // the late query and the probe
     EXPECT_TRUE(page->availableFundText().isEmpty());
     const qsizetype before = count(kMoneyFunction);
     page->requestAvailableFundAmount();
-    testsupport::spinFor(100ms);
-    EXPECT_EQ(count(kMoneyFunction), before);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_EQ(count(kMoneyFunction), before + 1); // the probe alone
     EXPECT_TRUE(page->availableFundText().isEmpty());
 }
 
@@ -569,7 +569,7 @@ TEST_F(QueryBalancePageTest, EachBankKindLaysOutItsRowsFromTheirOwnPlaces)
 
     // No account for the currency: no rows, no button and no query (once the
     // queries of the password-free links above have landed).
-    testsupport::spinFor(300ms);
+    ASSERT_TRUE(answersSentSoFarHandled());
     const qsizetype asked = count(kBankBalanceFunction);
     page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "0", "B1", "3" } }));
     EXPECT_TRUE(page->fundAccountItems().isEmpty());
@@ -577,7 +577,7 @@ TEST_F(QueryBalancePageTest, EachBankKindLaysOutItsRowsFromTheirOwnPlaces)
     EXPECT_FALSE(page->queryButtonVisible());
     EXPECT_FALSE(page->autoQueryBalance());
     page->transferButtonClicked();
-    testsupport::spinFor(100ms);
+    ASSERT_TRUE(answersSentSoFarHandled());
     EXPECT_EQ(count(kBankBalanceFunction), asked);
 }
 
@@ -617,8 +617,8 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
         ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
         const qsizetype asked = count(kTransferHistoryFunction);
         page->freshTableTimer()->fire();
-        ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > asked; }, 10s));
-        testsupport::spinFor(100ms);
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_GT(count(kTransferHistoryFunction), asked);
         EXPECT_EQ(page->bankBalanceText(), h.shown);
     }
 
@@ -630,7 +630,7 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
     const qsizetype before = count(kTransferHistoryFunction);
     page->unloadView();
     EXPECT_EQ(page->pageTimerCount(), 0u);
-    testsupport::spinFor(1300ms);
+    ASSERT_TRUE(timerStartedNowFired(QueryBalanceViewController::kRefreshDelay));
     EXPECT_EQ(count(kTransferHistoryFunction), before);
 }
 
@@ -639,16 +639,20 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
 // is chosen.
 TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
 {
+    sim.withholdNext(kBankBalanceFunction);
     auto page = openBalance();
     // The password-free link's query is out; the user moves on at once to
-    // the link that needs both passwords and queries it.
+    // the link that needs both passwords and queries it. The earlier query's
+    // answer comes after that one's.
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     page->bankCardSelected(1);
     page->setFundPasswordText(kTradePassword);
     page->setBankPasswordText(kBankPassword);
     page->transferButtonClicked();
     ASSERT_TRUE(page->isQueryBusy());
     ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
-    testsupport::spinFor(100ms);
+    EXPECT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(answersSentSoFarHandled());
     EXPECT_EQ(count(kBankBalanceFunction), 2);
     // One answer for the one query the user made; no history timer for the
     // earlier link.
@@ -665,8 +669,8 @@ TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
     const qsizetype asked = count(kTransferHistoryFunction);
     page->freshTableTimer()->fire();
     page->bankCardSelected(1);
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > asked; }, 10s));
-    testsupport::spinFor(100ms);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_GT(count(kTransferHistoryFunction), asked);
     EXPECT_TRUE(page->bankBalanceText().isEmpty());
     EXPECT_EQ(page->pageTimerCount(), 0u);
 }

@@ -88,23 +88,25 @@ TEST_F(TransferPagesTest, PasswordFreeBankShowsItsBalanceOneSecondAfterTheAnswer
     EXPECT_EQ(count(kTransferHistoryFunction), histories + 1);
 
     // A history without rows leaves the balance waiting for the next one.
+    page->bankCardSelected(0); // asked again
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
     for (const char* balance : { "", "7.00" }) {
         brokersim::Table history = brokersim::Table().column(QStringLiteral("fundbal"));
         if (*balance)
             history.row({ QString::fromLatin1(balance) });
         sim.answerTablesNext(kTransferHistoryFunction, { history });
-        page->queryBankBalance(nullptr, QString(), QStringLiteral("1"));
         page->freshTableTimer()->fire();
         ASSERT_TRUE(answersSentSoFarHandled());
-        EXPECT_EQ(page->bankBalanceText(), *balance ? QString::fromLatin1(balance) : QStringLiteral("50000.00"));
+        EXPECT_EQ(page->bankBalanceText(), QString::fromLatin1(balance));
     }
 
     // The page's timer stops with it: nothing is asked after it closed.
-    page->queryBankBalance(nullptr, QString(), QStringLiteral("2"));
+    page->bankCardSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
     const qsizetype before = count(kTransferHistoryFunction);
     page->unloadView();
     EXPECT_EQ(page->pageTimerCount(), 0u);
-    testsupport::spinFor(1300ms);
+    ASSERT_TRUE(timerStartedNowFired(BankToStockViewController::kRefreshDelay));
     EXPECT_EQ(count(kTransferHistoryFunction), before);
 }
 
@@ -428,8 +430,9 @@ TEST_F(TransferPagesTest, BankBalanceIsTakenOnceAndAFailedHistorySaysSo)
     EXPECT_EQ(page->transferInfoTable()->rowObject(0)->fundBalance, QStringLiteral("1234.00"));
     EXPECT_EQ(page->bankBalanceText(), QStringLiteral("50000.00"));
 
+    page->bankCardSelected(0);
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
     sim.answerErrorNext(kTransferHistoryFunction, 1, QStringLiteral("系统忙"));
-    page->queryBankBalance(nullptr, QString(), QStringLiteral("2"));
     page->freshTableTimer()->fire();
     ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QStringLiteral("查询余额失败"); }, 10s));
     EXPECT_EQ(alerts.shown.size(), 0u);
@@ -564,8 +567,8 @@ TEST_F(TransferPagesTest, ATransferNeverLeavesTheOldBankBalanceShown)
     EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("转账提交已成功"))) << qPrintable(alerts.last());
     EXPECT_EQ(page->bankBalanceText(), QStringLiteral("--"));
     // The history read after the transfer does not bring the old figure back.
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
-    testsupport::spinFor(300ms);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_GT(count(kTransferHistoryFunction), histories);
     EXPECT_EQ(page->bankBalanceText(), QStringLiteral("--"));
     EXPECT_EQ(count(kBankBalanceFunction), prompted);
     EXPECT_EQ(page->freshTableTimer(), nullptr);
@@ -574,15 +577,25 @@ TEST_F(TransferPagesTest, ATransferNeverLeavesTheOldBankBalanceShown)
 // What was asked for one link never lands on the link chosen since.
 TEST_F(TransferPagesTest, AnEarlierLinksBalanceStaysOffTheLinkChosenSince)
 {
-    auto page = open<BankToStockViewController>();
-    // The password-free link's query is out (or answered, its timer set);
-    // the user moves on to 农业银行 before the history comes.
-    page->bankCardSelected(1);
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) >= 1; }, 10s));
-    testsupport::spinFor(300ms);
-    EXPECT_EQ(page->freshTableTimer(), nullptr);
-    EXPECT_EQ(page->pageTimerCount(), 0u);
-    EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    // The password-free link's query is still out, or answered with its
+    // timer set; the user moves on to 农业银行 before the history comes.
+    logIn();
+    for (const bool answered : { false, true }) {
+        SCOPED_TRACE(answered);
+        if (!answered)
+            sim.withholdNext(kBankBalanceFunction);
+        auto page = openLoggedIn<BankToStockViewController>();
+        ASSERT_TRUE(spinUntil(
+            [&] { return answered ? page->freshTableTimer() != nullptr : sim.withheldCount() == 1; }, 10s));
+        const qsizetype histories = count(kTransferHistoryFunction);
+        page->bankCardSelected(1);
+        sim.releaseWithheld();
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_GT(count(kTransferHistoryFunction), histories);
+        EXPECT_EQ(page->freshTableTimer(), nullptr);
+        EXPECT_EQ(page->pageTimerCount(), 0u);
+        EXPECT_TRUE(page->bankBalanceText().isEmpty());
+    }
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)

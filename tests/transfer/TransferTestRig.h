@@ -4,6 +4,7 @@
 // transfer and trading request classes and a logged-in customer.
 #include "core/NotificationCenter.h"
 #include "login/LoginTestRig.h"
+#include "platform/RunLoop.h"
 #include "shell/windows/AlertPresenter.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/BankFunctions.h"
@@ -77,6 +78,16 @@ protected:
         } probe;
         QueryInfoManager::getInstance()->requestMoneyInfo(&probe, 9, QStringLiteral("probe"));
         return testsupport::spinUntil([&] { return probe.done; }, 10s);
+    }
+    // True once a timer started now for `seconds` has fired and what was
+    // sent by then has been answered: a page timer started earlier for as
+    // long would have fired before it, and its request been handled.
+    bool timerStartedNowFired(double seconds)
+    {
+        bool fired = false;
+        platform::RunLoopTimer later(seconds, false, platform::RunLoopModes::defaultMode(), [&] { fired = true; });
+        later.start();
+        return testsupport::spinUntil([&] { return fired; }, 10s) && answersSentSoFarHandled();
     }
     brokersim::BackOffice::Money money(const QString& fundId, const QString& custid = kCustomer)
     {

@@ -64,7 +64,7 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* box = qobject_cast<QMessageBox*>(w))
                 box->done(0);
-        testsupport::spinFor(std::chrono::milliseconds(100));
+        ASSERT_TRUE(spinUntil([] { return messageBox() == nullptr; }));
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/bank-to-stock.png"));
     }
 }

@@ -70,7 +70,7 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
 
     if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
         messageBox()->done(0);
-        testsupport::spinFor(std::chrono::milliseconds(100));
+        ASSERT_TRUE(spinUntil([] { return messageBox() == nullptr; }));
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/inside-transfer.png"));
     } else {
         messageBox()->done(0);

@@ -14,6 +14,13 @@ namespace {
 const QString kBalanceFailed = QStringLiteral("查询余额失败");
 const QString kMoneyChannel = QStringLiteral("money");
 const QString kPromptChannel = QStringLiteral("balance prompt");
+// The balance query whose answer lands on the link and currency chosen now.
+const QString kBalanceChannel = QStringLiteral("balance");
+// The query the user asked for through a button: its answer ends the wait
+// and its failure is told, whatever was chosen since.
+const QString kAskedChannel = QStringLiteral("balance asked");
+// The balance was answered: the next history taken carries its figure.
+const QString kFigureChannel = QStringLiteral("balance figure");
 const QString kBalanceUnknown
     = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
@@ -34,8 +41,6 @@ void BankToStockViewController::awakeFromNib()
 {
     queryBalanceButtonVisible_ = false;
     bankBalanceText_.clear();
-    queryBalance = false;
-    forgetQueries();
     FundTransferBaseViewController::awakeFromNib();
     initPasswordControlsLocation(false, false);
 }
@@ -45,45 +50,27 @@ void BankToStockViewController::willDropRequests()
     FundTransferBaseViewController::willDropRequests();
     // The set-up's timer goes with it.
     freshTableTimer_ = nullptr;
-    queryBalance = false;
     queryBusy_ = false;
-    forgetQueries();
-}
-
-void BankToStockViewController::forgetQueries()
-{
-    autoQueryHandle_.reset();
-    manualQueryHandle_.reset();
-    abandonedQueries_.clear();
 }
 
 void BankToStockViewController::forgetBalance(const QString& shown)
 {
     bankBalanceText_ = shown;
-    queryBalance = false;
+    askedFor().settle(kBalanceChannel);
+    askedFor().settle(kFigureChannel);
     forgetHistory();
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = nullptr;
-    for (const std::optional<QString>& out : { autoQueryHandle_, manualQueryHandle_ }) {
-        if (out && !abandonedQueries_.contains(*out))
-            abandonedQueries_ << *out;
-    }
-    autoQueryHandle_.reset();
     emit changed();
-}
-
-QString BankToStockViewController::awaited(const QString& handle)
-{
-    // An equal query still waiting gives its handle again, maybe one an
-    // earlier layout left: its answer is this layout's now.
-    abandonedQueries_.removeAll(handle);
-    return handle;
 }
 
 void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
 {
-    autoQueryHandle_ = awaited(fundTransferManager->requestBankBalance(
-        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
+    // An equal query still waiting gives its handle again, maybe one an
+    // earlier layout left: its answer is this layout's now.
+    askedFor().ask(kBalanceChannel,
+        fundTransferManager->requestBankBalance(
+            this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
 }
 
 void BankToStockViewController::initPasswordControls()
@@ -155,21 +142,19 @@ void BankToStockViewController::queryButtonClicked()
         return;
     }
     forgetBalance(QString());
-    manualQueryHandle_ = awaited(fundTransferManager->requestBankBalance(
-        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd));
+    const QString handle
+        = fundTransferManager->requestBankBalance(this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
+    askedFor().ask(kBalanceChannel, handle);
+    askedFor().ask(kAskedChannel, handle);
 }
 
 bool BankToStockViewController::takeQuery(const QString& handle, bool* asked)
 {
-    *asked = manualQueryHandle_ == handle;
-    if (*asked) {
-        manualQueryHandle_.reset();
+    *asked = askedFor().take(kAskedChannel, handle);
+    if (*asked)
         queryBusy_ = false;
-    }
-    if (autoQueryHandle_ == handle)
-        autoQueryHandle_.reset();
     emit changed();
-    return !abandonedQueries_.removeOne(handle);
+    return askedFor().take(kBalanceChannel, handle);
 }
 
 void BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const QString&)
@@ -177,7 +162,7 @@ void BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
     bool asked = false;
     if (!takeQuery(handle, &asked))
         return; // an earlier layout's
-    queryBalance = true;
+    askedFor().ask(kFigureChannel);
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
     emit changed();
@@ -207,11 +192,10 @@ void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, 
 {
     // The history shows whichever link it was asked for; its balance only
     // under that link.
-    if (takeHistory(h) && queryBalance && table) {
-        if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
+    if (takeHistory(h) && table) {
+        const std::optional<RDOBSTransferInfo> first = table->rowObject(0);
+        if (first && askedFor().take(kFigureChannel, QString()))
             bankBalanceText_ = first->fundBalance;
-            queryBalance = false;
-        }
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
@@ -337,7 +321,6 @@ void QueryBalanceViewController::awakeFromNib()
     queryButtonVisible_ = false;
     bankBalanceText_.clear();
     queryBusy_ = false;
-    forgetQueries();
     FundTransferBaseViewController::awakeFromNib();
     initPasswordControlsLocation(false, false);
 }
@@ -348,14 +331,6 @@ void QueryBalanceViewController::willDropRequests()
     // The set-up's timer goes with it.
     freshTableTimer_ = nullptr;
     queryBusy_ = false;
-    forgetQueries();
-}
-
-void QueryBalanceViewController::forgetQueries()
-{
-    autoQueryHandle_.reset();
-    manualQueryHandle_.reset();
-    forgetHistory();
 }
 
 void QueryBalanceViewController::initPasswordControls()
@@ -372,13 +347,13 @@ void QueryBalanceViewController::initPasswordControls()
     // The earlier layout's automatic query and history are no longer awaited.
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = nullptr;
-    autoQueryHandle_.reset();
+    askedFor().settle(kBalanceChannel);
     forgetHistory();
     emit changed();
     // Without an account there is nothing to ask about.
     if (autoQueryBalance_)
-        autoQueryHandle_
-            = fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {});
+        askedFor().ask(kBalanceChannel,
+            fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {}));
 }
 
 bool QueryBalanceViewController::verifyInput()
@@ -411,8 +386,9 @@ void QueryBalanceViewController::transferButtonClicked()
     startProgress();
     bankBalanceText_.clear();
     emit changed();
-    manualQueryHandle_ = fundTransferManager->requestBankBalance(
-        this, selectedMoneyType(), fundId, bankCode, fundPassword, bankPassword);
+    askedFor().ask(kAskedChannel,
+        fundTransferManager->requestBankBalance(
+            this, selectedMoneyType(), fundId, bankCode, fundPassword, bankPassword));
     for (QString* secret : { &fundPassword, &bankPassword }) {
         secret->fill(QChar(u'\0'));
         secret->clear();
@@ -428,14 +404,10 @@ void QueryBalanceViewController::endQuery()
 
 std::optional<bool> QueryBalanceViewController::takeQuery(const QString& handle)
 {
-    if (queryBusy_ && manualQueryHandle_ == handle) {
-        manualQueryHandle_.reset();
+    if (askedFor().take(kAskedChannel, handle))
         return false;
-    }
-    if (autoQueryBalance_ && autoQueryHandle_ == handle) {
-        autoQueryHandle_.reset();
+    if (askedFor().take(kBalanceChannel, handle))
         return true;
-    }
     return std::nullopt;
 }
 

@@ -53,27 +53,18 @@ protected:
 
 private:
     void refreshTable();
-    void forgetQueries();
     // The balance shows `shown`; nothing asked so far lands on it.
     void forgetBalance(const QString& shown);
     // The password-free balance query of `account`.
     void askBalance(const RDOFundAccountInfo& account);
-    // `handle`, whose answer is awaited again if an earlier layout left it.
-    QString awaited(const QString& handle);
     // An answer came: false when it belongs to an earlier link or currency;
     // `asked` tells whether it answers the prompt's query.
     bool takeQuery(const QString& handle, bool* asked);
 
     bool queryBalanceButtonVisible_ = false;
     QString bankBalanceText_;
-    bool queryBalance = false;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
-    // The queries out: the current layout's automatic one, the prompt's, and
-    // those asked for an earlier layout, whose answers are left alone.
-    std::optional<QString> autoQueryHandle_;
-    std::optional<QString> manualQueryHandle_;
-    QStringList abandonedQueries_;
 };
 
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen
@@ -164,7 +155,6 @@ protected:
 private:
     void refreshTable();
     void endQuery();
-    void forgetQueries();
     // Whose answer this is: true the current automatic query, false the
     // query button's, nullopt an earlier layout's (then left alone).
     std::optional<bool> takeQuery(const QString& handle);
@@ -175,10 +165,6 @@ private:
     QString bankBalanceText_;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
-    // The handles of the queries whose answers the page still waits for: the
-    // current layout's automatic one, and the one of the query button.
-    std::optional<QString> autoQueryHandle_;
-    std::optional<QString> manualQueryHandle_;
 };
 
 // Registers the transfer pages of this library with the page dispatch.
