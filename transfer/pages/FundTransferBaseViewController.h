@@ -152,6 +152,9 @@ private:
         QString bankPassword;
     };
     void endTransfer();
+    // Whether the answer under `handle` is the transfer's awaited now; a
+    // late one reads the figures again and is otherwise dropped.
+    bool takeTransfer(const QString& handle);
     static void wipe(QString& text);
 
     qint32 fundTransferType_;
