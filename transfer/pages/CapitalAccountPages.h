@@ -32,7 +32,7 @@ struct CapitalAccountPageServices {
 // choice, and one confirmed request at a time under one busy flag, from the
 // button press to its answer. A request whose answer never came ends in an
 // unknown outcome: the page reads what it shows again and sends nothing
-// again. Main thread only.
+// again, and the request's late answer ends no later one. Main thread only.
 class CapitalAccountPage : public MenuItemViewController,
                            public IQueryFundTransferInfoDelegate,
                            public IFundInfoListDelegate,
