@@ -561,6 +561,12 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
     CapitalAccountPageServices services;
     services.confirmation.busyBackstopMs = 1500;
     const QString bankTip = QStringLiteral("转账提交已成功，流水号为B2。");
+    // A bank page keeps only the passwords it shows.
+    const auto fillBank = [](FundTransferBaseViewController& p) {
+        p.setAmountText(QStringLiteral("5"));
+        p.setFundPasswordText(kTradePassword);
+        p.setBankPasswordText(kBankPassword);
+    };
     const struct {
         const char* name;
         std::function<Opened()> open;
@@ -570,20 +576,12 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
     } rows[] = {
         { "银行转证券",
             [&] {
-                return opened(open<BankToStockViewController>(kCustomer, kTradePassword, bankServices),
-                    [](BankToStockViewController& p) {
-                        p.setAmountText(QStringLiteral("5"));
-                        p.setBankPasswordText(kBankPassword);
-                    });
+                return opened(open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
             },
             brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
         { "证券转银行",
             [&] {
-                return opened(open<StockToBankViewController>(kCustomer, kTradePassword, bankServices),
-                    [](StockToBankViewController& p) {
-                        p.setAmountText(QStringLiteral("5"));
-                        p.setFundPasswordText(kTradePassword);
-                    });
+                return opened(open<StockToBankViewController>(kCustomer, kTradePassword, bankServices), fillBank);
             },
             brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
         { "资金内转",
