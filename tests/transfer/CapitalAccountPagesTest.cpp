@@ -555,7 +555,8 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
         t.row(values);
         return t;
     };
-    // The backstop ends the first dialog; the second is answered well before it.
+    // The backstop ends the first dialog; the second waits for its answer
+    // however long it takes.
     FundTransferPageServices bankServices;
     bankServices.confirmation.busyBackstopMs = 1500;
     CapitalAccountPageServices services;
@@ -618,6 +619,7 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
         sim.answerTablesNext(row.function, { row.secondAnswer });
         OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
             EXPECT_EQ(sim.releaseWithheld(), 1);
+            dialog.setBusyBackstopMsForTesting(600000);
             dialog.confirmButtonClicked();
         });
         page.press();
