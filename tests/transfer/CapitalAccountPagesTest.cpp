@@ -525,6 +525,112 @@ TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)
     EXPECT_EQ(count(kFundCollectionFunction), 0);
 }
 
+// A transfer whose dialog timed out is answered while the customer's next
+// transfer waits: the late answer leaves the next dialog up, and the next
+// transfer's own answer is the one shown, on every page with a transfer dialog.
+TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOutcome)
+{
+    struct Opened {
+        std::shared_ptr<MenuItemViewController> page;
+        std::function<void()> press; // fills the form and presses the button
+        std::function<bool()> busy;
+    };
+    const auto opened = [](auto page, auto fill) {
+        auto* p = page.get();
+        Opened o { std::move(page), [p, fill] {
+                      fill(*p);
+                      p->transferButtonClicked();
+                  },
+            nullptr };
+        if constexpr (std::is_base_of_v<CapitalAccountPage, std::remove_pointer_t<decltype(p)>>)
+            o.busy = [p] { return p->isBusy(); };
+        else
+            o.busy = [p] { return p->isTransferBusy(); };
+        return o;
+    };
+    const auto table = [](std::initializer_list<const char*> columns, QVariantList values) {
+        brokersim::Table t;
+        for (const char* c : columns)
+            t.column(QString::fromLatin1(c));
+        t.row(values);
+        return t;
+    };
+    // The backstop ends the first dialog; the second waits for its answer
+    // however long it takes.
+    FundTransferPageServices bankServices;
+    bankServices.confirmation.busyBackstopMs = 1500;
+    CapitalAccountPageServices services;
+    services.confirmation.busyBackstopMs = 1500;
+    const QString bankTip = QStringLiteral("转账提交已成功，流水号为B2。");
+    // A bank page keeps only the passwords it shows.
+    const auto fillBank = [](FundTransferBaseViewController& p) {
+        p.setAmountText(QStringLiteral("5"));
+        p.setFundPasswordText(kTradePassword);
+        p.setBankPasswordText(kBankPassword);
+    };
+    const struct {
+        const char* name;
+        std::function<Opened()> open;
+        brokersim::Function function;
+        brokersim::Table secondAnswer;
+        QString secondShown;
+    } rows[] = {
+        { "银行转证券",
+            [&] {
+                return opened(open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
+            },
+            brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
+        { "证券转银行",
+            [&] {
+                return opened(open<StockToBankViewController>(kCustomer, kTradePassword, bankServices), fillBank);
+            },
+            brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
+        { "资金内转",
+            [&] {
+                return opened(openInside(services), [](InsideTransferViewController& p) {
+                    p.toFundAccountChanged(1);
+                    p.setAmountText(QStringLiteral("5"));
+                    p.setFundPasswordText(kSecondPassword);
+                });
+            },
+            kInsideTransferFunction, table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
+            QStringLiteral("资金内转提交已成功。\n转出合同号:O2\n转入合同号:I2") },
+        { "资金归集",
+            [&] {
+                return opened(open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, services),
+                    [](FundCollectionViewController&) { });
+            },
+            kFundCollectionFunction, table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
+            QStringLiteral("资金归集已提交。归集金额:2.00, 内转笔数:1。") },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Opened page = row.open();
+        alerts.shown.clear();
+        const qsizetype sent = count(row.function);
+        sim.withholdNext(row.function);
+        confirmDialogs();
+        page.press();
+        ASSERT_TRUE(spinUntil([&] { return !page.busy(); }, 10s));
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到"))) << qPrintable(alerts.last());
+
+        // The first answer comes once the next transfer is on its way.
+        sim.answerTablesNext(row.function, { row.secondAnswer });
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+            EXPECT_EQ(sim.releaseWithheld(), 1);
+            dialog.setBusyBackstopMsForTesting(600000);
+            dialog.confirmButtonClicked();
+        });
+        page.press();
+        ASSERT_TRUE(spinUntil([&] { return !page.busy(); }, 10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_EQ(alerts.shown.size(), 2u) << qPrintable(alerts.last());
+        EXPECT_EQ(alerts.last(), row.secondShown);
+        EXPECT_EQ(count(row.function), sent + 2);
+    }
+}
+
 // ---- 查询余额 ----
 
 class QueryBalancePageTest : public CapitalAccountPagesTest {

@@ -77,6 +77,9 @@ public:
 
     // Called from inside the modal run: the test or view hook of a shown dialog.
     static void setShownHookForTesting(std::function<void(OrderAlertWindowController&)> hook);
+    // From the next confirm on: a test that lets one run's backstop fire
+    // gives the runs after it all the time their answers need.
+    void setBusyBackstopMsForTesting(int ms) { services_.busyBackstopMs = ms; }
 
     qint64 runModalForCommonBuy(QObject* parentWindow, const QString& securityId, const QString& stockCode,
         const QString& stockName, const QString& orderType, const QString& price, const QString& quantity,

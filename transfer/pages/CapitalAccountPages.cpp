@@ -11,6 +11,8 @@ const QString kOutcomeUnknown
     = QStringLiteral("未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
 const QString kNoMainAccount = QStringLiteral("未找到主资金账号，不能进行资金归集。");
 const QString kMoneyChannel = QStringLiteral("money");
+// The request confirmed last, under its request handle.
+const QString kActionChannel = QStringLiteral("action");
 
 } // namespace
 
@@ -116,20 +118,28 @@ bool CapitalAccountPage::startSending()
     return true;
 }
 
-void CapitalAccountPage::answered()
+void CapitalAccountPage::awaitAnswer(const QString& handle)
 {
+    askedFor().ask(kActionChannel, handle);
+}
+
+bool CapitalAccountPage::answered(const QString& handle)
+{
+    if (!askedFor().take(kActionChannel, handle)) {
+        // A request whose dialog timed out: the customer was told its
+        // outcome is unknown, and a later request's dialog may be up now.
+        // Only the money it may have moved is read again.
+        readAgain();
+        return false;
+    }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
+    return true;
 }
 
 void CapitalAccountPage::failed(const CSError& error)
 {
     const bool unknown = isOrderOutcomeUnknown(error);
-    if (unknown && !busy_) {
-        // The dialog's backstop told the user already.
-        readAgain();
-        return;
-    }
     alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
     resetControls();
     if (unknown)
@@ -141,6 +151,7 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
 {
     if (!requestInFlight_)
         return;
+    askedFor().settle(kActionChannel);
     alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
     resetControls();
     readAgain();
@@ -356,15 +367,17 @@ bool InsideTransferViewController::doConfigOrder(int)
         return true;
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
-    fundTransferManager->requestFundInsideTransfer(
-        this, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword);
+    awaitAnswer(fundTransferManager->requestFundInsideTransfer(
+        this, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword));
     wipe(sent.fundPassword);
     return true;
 }
 
-void InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers)
+void InsideTransferViewController::fundInsideTransfer(
+    DataModel*, const QString& handle, const QStringList& serialNumbers)
 {
-    answered();
+    if (!answered(handle))
+        return;
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
                                              .arg(serialNumbers.value(0), serialNumbers.value(1))),
         nullptr);
@@ -373,10 +386,10 @@ void InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&
     endAction();
 }
 
-bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&, const CSError& error)
+bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString& handle, const CSError& error)
 {
-    answered();
-    failed(error);
+    if (answered(handle))
+        failed(error);
     return true;
 }
 
@@ -472,13 +485,15 @@ bool FundCollectionViewController::doConfigOrder(int)
         return true;
     const qint32 moneyType = *pendingMoneyType_;
     pendingMoneyType_.reset();
-    fundTransferManager->requestFundCollection(this, moneyType);
+    awaitAnswer(fundTransferManager->requestFundCollection(this, moneyType));
     return true;
 }
 
-void FundCollectionViewController::fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& result)
+void FundCollectionViewController::fundCollection(
+    DataModel*, const QString& handle, const RDOFundCollectionResult& result)
 {
-    answered();
+    if (!answered(handle))
+        return;
     alerts()->runAlert(
         AlertRequest::tip(QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number)),
         nullptr);
@@ -487,9 +502,9 @@ void FundCollectionViewController::fundCollection(DataModel*, const QString&, co
     endAction();
 }
 
-bool FundCollectionViewController::fundCollection(DataModel*, const QString&, const CSError& error)
+bool FundCollectionViewController::fundCollection(DataModel*, const QString& handle, const CSError& error)
 {
-    answered();
-    failed(error);
+    if (answered(handle))
+        failed(error);
     return true;
 }

@@ -32,7 +32,7 @@ struct CapitalAccountPageServices {
 // choice, and one confirmed request at a time under one busy flag, from the
 // button press to its answer. A request whose answer never came ends in an
 // unknown outcome: the page reads what it shows again and sends nothing
-// again. Main thread only.
+// again, and the request's late answer ends no later one. Main thread only.
 class CapitalAccountPage : public MenuItemViewController,
                            public IQueryFundTransferInfoDelegate,
                            public IFundInfoListDelegate,
@@ -88,8 +88,11 @@ protected:
     void runConfirmation(const std::function<void()>& open);
     // From doConfigOrder: whether a confirmed request may go now.
     bool startSending();
-    // A reply came: the dialog closes.
-    void answered();
+    // The confirmed request went under `handle`; its answer is awaited.
+    void awaitAnswer(const QString& handle);
+    // A reply came: false for one not awaited (its dialog timed out), which
+    // only reads the money again; else the dialog closes.
+    bool answered(const QString& handle);
     // The reply was an error: shows it (or the unknown outcome), then ends.
     void failed(const CSError& error);
     // Ends the action.

@@ -9,6 +9,8 @@ namespace {
 
 // The page's history, asked for the link chosen now.
 const QString kHistoryChannel = QStringLiteral("history");
+// The transfer confirmed last, under its request handle.
+const QString kTransferChannel = QStringLiteral("transfer");
 
 // The outcome of a transfer whose answer never came.
 const QString kOutcomeUnknown = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
@@ -263,8 +265,9 @@ bool FundTransferBaseViewController::doConfigOrder(int)
     requestInFlight_ = true;
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
-    fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode, sent.amount,
-        fundTransferType_, sent.fundPassword, sent.bankPassword);
+    askedFor().ask(kTransferChannel,
+        fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode, sent.amount,
+            fundTransferType_, sent.fundPassword, sent.bankPassword));
     wipe(sent.fundPassword);
     wipe(sent.bankPassword);
     return true;
@@ -316,8 +319,21 @@ void FundTransferBaseViewController::queryFundTransferInfo(
     enableControls(true);
 }
 
-void FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, const QString& serialNumber)
+bool FundTransferBaseViewController::takeTransfer(const QString& handle)
 {
+    if (askedFor().take(kTransferChannel, handle))
+        return true;
+    // A transfer whose dialog timed out: the customer was told its outcome
+    // is unknown, and a later transfer's dialog may be up now. Only the
+    // money it may have moved is read again.
+    refreshAfterTransfer();
+    return false;
+}
+
+void FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const QString& serialNumber)
+{
+    if (!takeTransfer(handle))
+        return;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     alerts()->runAlert(AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber)), nullptr);
@@ -326,16 +342,13 @@ void FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, co
     endTransfer();
 }
 
-bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString&, const CSError& error)
+bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const CSError& error)
 {
+    if (!takeTransfer(handle))
+        return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     const bool unknown = isOrderOutcomeUnknown(error);
-    if (unknown && !transferBusy_) {
-        // The dialog's backstop told the user already.
-        refreshAfterTransfer();
-        return true;
-    }
     alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
     resetControls();
     if (unknown)
@@ -348,6 +361,7 @@ void FundTransferBaseViewController::doConfigOrderTimedOut(int)
 {
     if (!requestInFlight_)
         return;
+    askedFor().settle(kTransferChannel);
     alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
     resetControls();
     refreshAfterTransfer();

@@ -35,9 +35,10 @@ struct FundTransferPasswordLayout {
 // the handling of a transfer's answer. Until the transfer information arrives
 // the controls are unavailable; with no account for the chosen currency the
 // passwords, the query and the transfer stay unavailable. A transfer runs
-// from the button press to its answer under one busy flag; what is sent is
-// exactly what the dialog showed. Typed passwords are wiped when the fields
-// are reset and when the page goes. Main thread only.
+// from the button press to its answer under one busy flag, or until its
+// dialog times out: its answer is then late and ends no later transfer.
+// What is sent is exactly what the dialog showed. Typed passwords are wiped
+// when the fields are reset and when the page goes. Main thread only.
 class FundTransferBaseViewController : public MenuItemViewController,
                                        public IQueryFundTransferInfoDelegate,
                                        public IFundTransferDelegate,
@@ -152,6 +153,9 @@ private:
         QString bankPassword;
     };
     void endTransfer();
+    // Whether the answer under `handle` is the transfer's awaited now; a
+    // late one reads the figures again and is otherwise dropped.
+    bool takeTransfer(const QString& handle);
     static void wipe(QString& text);
 
     qint32 fundTransferType_;
