@@ -14,9 +14,13 @@ namespace {
 
 struct Page : IDoConfigOrder {
     int confirmed = 0;
-    bool doConfigOrderForStockTrade(int, const OrderParam&) override
+    int type = -1;
+    OrderParam record = OrderParam::stockInfo({}, {}, {}, {}, {}, {});
+    bool doConfigOrderForStockTrade(int t, const OrderParam& r) override
     {
         ++confirmed;
+        type = t;
+        record = r;
         return true;
     }
 };
@@ -399,5 +403,42 @@ TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
             QApplication::setFont(appFont);
             EXPECT_TRUE(seen);
         }
+    }
+}
+
+// A second entry while a dialog is shown changes nothing: the dialog keeps
+// what it shows, and confirming hands over the record shown, whichever
+// entry came second.
+TEST_F(OrderAlertWindowTest, ASecondEntryWhileOneIsShownChangesNothing)
+{
+    for (int second = 1; second <= 25; ++second) {
+        SCOPED_TRACE(testing::Message() << "second entry " << second);
+        Page page;
+        bool seen = false;
+        whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+            seen = true;
+            if (!w)
+                return ADD_FAILURE() << "no window";
+            const QString shown = w->findChild<QLabel*>("contentText")->text();
+            OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController&) {
+                ADD_FAILURE() << "a second dialog";
+            });
+            runEntry(c, &parent, second);
+            EXPECT_TRUE(c.isShown());
+            EXPECT_EQ(c.theType(), 0);
+            EXPECT_EQ(w->windowTitle(), "委托确认提示");
+            EXPECT_EQ(w->findChild<QLabel*>("contentText")->text(), shown);
+            c.confirmButtonClicked();
+            c.stopRunModal();
+        });
+        OrderAlertWindowController dialog(&page);
+        dialog.runModalForCommonBuy(&parent, "A1", "600000", "浦发", "限价委托", "10.00", "100", QString("1"));
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(page.confirmed, 1);
+        EXPECT_EQ(page.type, 0);
+        const OrderParam& r = page.record;
+        EXPECT_EQ(QStringList({ r.securityId(), r.stockCode(), r.stockName(), r.orderType(), r.price(),
+                      r.quantity() }).join(' ').toStdString(),
+            "A1 600000 浦发 限价委托 10.00 100");
     }
 }
