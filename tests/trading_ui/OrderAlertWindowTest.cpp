@@ -14,9 +14,13 @@ namespace {
 
 struct Page : IDoConfigOrder {
     int confirmed = 0;
-    bool doConfigOrderForStockTrade(int, const OrderParam&) override
+    int type = -1;
+    OrderParam record = OrderParam::stockInfo({}, {}, {}, {}, {}, {});
+    bool doConfigOrderForStockTrade(int t, const OrderParam& r) override
     {
         ++confirmed;
+        type = t;
+        record = r;
         return true;
     }
 };
@@ -66,8 +70,12 @@ TEST_F(OrderAlertWindowTest, EnterConfirmsOnceAndEscCancelsOnlyWhenIdle)
         // Roomy targets, whatever the style's own height.
         EXPECT_EQ(w->findChild<QPushButton*>("confirmButton")->height(), 30);
         EXPECT_EQ(w->findChild<QPushButton*>("cancelButton")->height(), 30);
+        // Where the customer dragged it: busy, it keeps its place and size.
+        w->move(w->pos() + QPoint(40, 30));
+        const QRect placed = w->geometry();
         QTest::keyClick(w, Qt::Key_Return);
         QTest::keyClick(w, Qt::Key_Return, Qt::NoModifier);
+        EXPECT_EQ(w->geometry(), placed);
         EXPECT_FALSE(w->findChild<QPushButton*>("confirmButton")->isEnabled());
         EXPECT_FALSE(w->findChild<QPushButton*>("cancelButton")->isEnabled());
         EXPECT_FALSE(w->findChild<QProgressBar*>("orderProgress")->isHidden());
@@ -365,7 +373,7 @@ std::vector<InkRow> inkRows(QWidget* widget)
 TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
 {
     const QFont appFont = QApplication::font();
-    for (const int pixels : { 0, 24 }) {
+    for (const int pixels : { 0, 16, 18, 20, 24 }) {
         for (const int entry : { 1, 17 }) {
             SCOPED_TRACE(testing::Message() << "entry " << entry << " at " << pixels);
             if (pixels) {
@@ -388,9 +396,9 @@ TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
                     SCOPED_TRACE(i);
                     EXPECT_NEAR(names[i].right, names[0].right, 1);
                     EXPECT_NEAR(names[i].bottom - names[i - 1].bottom, pitch, 1);
-                    // Beside its value: the two overlap.
-                    EXPECT_LT(names[i].top, values[i].bottom);
-                    EXPECT_LT(values[i].top, names[i].bottom);
+                    // Beside its value, on one row: the two share their
+                    // vertical centre (within a pixel, as glyphs differ).
+                    EXPECT_NEAR(names[i].top + names[i].bottom, values[i].top + values[i].bottom, 2);
                 }
                 c.cancelButtonClicked();
             });
@@ -399,5 +407,42 @@ TEST_F(OrderAlertWindowTest, TheLastNameLinesUpWithTheRowsAbove)
             QApplication::setFont(appFont);
             EXPECT_TRUE(seen);
         }
+    }
+}
+
+// A second entry while a dialog is shown changes nothing: the dialog keeps
+// what it shows, and confirming hands over the record shown, whichever
+// entry came second.
+TEST_F(OrderAlertWindowTest, ASecondEntryWhileOneIsShownChangesNothing)
+{
+    for (int second = 1; second <= 25; ++second) {
+        SCOPED_TRACE(testing::Message() << "second entry " << second);
+        Page page;
+        bool seen = false;
+        whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+            seen = true;
+            if (!w)
+                return ADD_FAILURE() << "no window";
+            const QString shown = w->findChild<QLabel*>("contentText")->text();
+            OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController&) {
+                ADD_FAILURE() << "a second dialog";
+            });
+            runEntry(c, &parent, second);
+            EXPECT_TRUE(c.isShown());
+            EXPECT_EQ(c.theType(), 0);
+            EXPECT_EQ(w->windowTitle(), "委托确认提示");
+            EXPECT_EQ(w->findChild<QLabel*>("contentText")->text(), shown);
+            c.confirmButtonClicked();
+            c.stopRunModal();
+        });
+        OrderAlertWindowController dialog(&page);
+        dialog.runModalForCommonBuy(&parent, "A1", "600000", "浦发", "限价委托", "10.00", "100", QString("1"));
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(page.confirmed, 1);
+        EXPECT_EQ(page.type, 0);
+        const OrderParam& r = page.record;
+        EXPECT_EQ(QStringList({ r.securityId(), r.stockCode(), r.stockName(), r.orderType(), r.price(),
+                      r.quantity() }).join(' ').toStdString(),
+            "A1 600000 浦发 限价委托 10.00 100");
     }
 }

@@ -78,12 +78,16 @@ void OrderAlertWindowController::windowDidLoad()
         static_cast<QObject*>(this), [this] { lockScreen(); }, kLockScreen);
 }
 
-qint64 OrderAlertWindowController::run(OrderAlertEntry entry, QObject* parentWindow, const QStringList& values)
+qint64 OrderAlertWindowController::run(
+    OrderAlertEntry entry, QObject* parentWindow, const QStringList& values, std::optional<OrderParam> record)
 {
     // A second entry while one runs would nest two dialogs over one page;
-    // the first one is still the user's question.
+    // the first one is still the user's question, and the record it hands
+    // over stays the one it shows.
     if (shown_)
         return 0;
+    if (record)
+        orderParam_ = std::move(*record);
     if (!loaded_) {
         windowDidLoad();
         if (viewFactory())
@@ -297,31 +301,30 @@ qint64 OrderAlertWindowController::runModalForCommonSell(QObject* parentWindow, 
 qint64 OrderAlertWindowController::runCommonOrder(
     bool buy, QObject* parentWindow, QStringList fields, const std::optional<QString>& classId)
 {
-    orderParam_ = OrderParam::stockInfo(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
+    OrderParam record = OrderParam::stockInfo(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
     fields[4] = priceRow(buy, fields[3], fields[4], classId);
-    return run(buy ? OrderAlertEntry::CommonBuy : OrderAlertEntry::CommonSell, parentWindow, fields);
+    return run(buy ? OrderAlertEntry::CommonBuy : OrderAlertEntry::CommonSell, parentWindow, fields, std::move(record));
 }
 
 qint64 OrderAlertWindowController::runModalForLGSell(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
 {
-    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
-    return run(OrderAlertEntry::LGSell, parentWindow, { securityId, stockCode, stockName, price, quantity });
+    return run(OrderAlertEntry::LGSell, parentWindow, { securityId, stockCode, stockName, price, quantity },
+        OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity));
 }
 
 qint64 OrderAlertWindowController::runModalForExerciseWarrant(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
 {
-    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
-    return run(
-        OrderAlertEntry::ExerciseWarrant, parentWindow, { securityId, stockCode, stockName, price, quantity });
+    return run(OrderAlertEntry::ExerciseWarrant, parentWindow, { securityId, stockCode, stockName, price, quantity },
+        OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity));
 }
 
 qint64 OrderAlertWindowController::runModalForNewStockBuy(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& stockName, const QString& price, const QString& quantity)
 {
-    orderParam_ = OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity);
-    return run(OrderAlertEntry::NewStockBuy, parentWindow, { securityId, stockCode, stockName, price, quantity });
+    return run(OrderAlertEntry::NewStockBuy, parentWindow, { securityId, stockCode, stockName, price, quantity },
+        OrderParam::stockInfo(securityId, stockCode, stockName, {}, price, quantity));
 }
 
 qint64 OrderAlertWindowController::runModalForCancelOrder(QObject* parentWindow, const QString& securityId,
@@ -341,29 +344,27 @@ qint64 OrderAlertWindowController::runModalForHGTVote(QObject* parentWindow, con
     const QString& stockCode, const QString& stockName, const QString& publicNo, const QString& billNo,
     const QString& upNo, const QString& downNo, const QString& freeNo)
 {
-    orderParam_ = OrderParam::voteInfo(securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo);
     return run(OrderAlertEntry::HGTVote, parentWindow,
-        { securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo });
+        { securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo },
+        OrderParam::voteInfo(securityId, stockCode, stockName, publicNo, billNo, upNo, downNo, freeNo));
 }
 
 qint64 OrderAlertWindowController::runModalForHGTOtherVote(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& stockName, qint64 voteType, const QString& voteTypeTitle,
     const QString& voteQuantity, const QString& orgNo)
 {
-    orderParam_ = OrderParam::otherVoteInfo(
-        securityId, stockCode, stockName, voteTypeTitle, voteType, voteQuantity, orgNo);
     return run(OrderAlertEntry::HGTOtherVote, parentWindow,
-        { securityId, stockCode, stockName, voteTypeTitle, orgNo, voteQuantity });
+        { securityId, stockCode, stockName, voteTypeTitle, orgNo, voteQuantity },
+        OrderParam::otherVoteInfo(securityId, stockCode, stockName, voteTypeTitle, voteType, voteQuantity, orgNo));
 }
 
 qint64 OrderAlertWindowController::runModalForCancelHGTOtherVote(QObject* parentWindow, const QString& securityId,
     const QString& stockCode, const QString& voteTypeTitle, qint64 voteType, const QString& voteQuantity,
     const QString& orgNo)
 {
-    orderParam_
-        = OrderParam::otherVoteInfo(securityId, stockCode, {}, voteTypeTitle, voteType, voteQuantity, orgNo);
     return run(OrderAlertEntry::CancelHGTOtherVote, parentWindow,
-        { securityId, stockCode, voteTypeTitle, orgNo, voteQuantity });
+        { securityId, stockCode, voteTypeTitle, orgNo, voteQuantity },
+        OrderParam::otherVoteInfo(securityId, stockCode, {}, voteTypeTitle, voteType, voteQuantity, orgNo));
 }
 
 qint64 OrderAlertWindowController::runModalForCancelOtherVotes(QObject* parentWindow)

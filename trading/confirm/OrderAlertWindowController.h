@@ -185,7 +185,9 @@ signals:
     void changed();
 
 private:
-    qint64 run(OrderAlertEntry entry, QObject* parentWindow, const QStringList& values);
+    // `record` replaces the order record of the entries that build one.
+    qint64 run(OrderAlertEntry entry, QObject* parentWindow, const QStringList& values,
+        std::optional<OrderParam> record = std::nullopt);
     qint64 runCommonOrder(
         bool buy, QObject* parentWindow, QStringList fields, const std::optional<QString>& classId);
     void windowDidLoad();

@@ -8,18 +8,41 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextLayout>
+#include <QtMath>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-// Texts with 5 points between lines, as the columns must stay row-aligned.
-QString spaced(const QString& text, Qt::Alignment alignment)
+// One row height for both columns: the tallest line of either, in the font
+// each of its characters is drawn in (digits and Chinese come from different
+// fonts of different heights), and 5 points between rows.
+int rowHeight(const QFont& font, const QStringList& texts)
+{
+    qreal tallest = QFontMetricsF(font).height();
+    for (const QString& text : texts) {
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            QTextLayout layout(line, font);
+            layout.beginLayout();
+            const QTextLine measured = layout.createLine();
+            layout.endLayout();
+            tallest = std::max(tallest, measured.height());
+        }
+    }
+    return qCeil(tallest) + 5;
+}
+
+// A column's text, every line `rowHeight` high with its baseline at the same
+// depth: a value stands on its label's baseline, whatever the fonts of the
+// two, down to the last row.
+QString spaced(const QString& text, Qt::Alignment alignment, int rowHeight)
 {
     if (text.isEmpty())
         return {};
-    QString html = QStringLiteral("<div style=\"line-height:135%; text-align:%1\">")
+    QString html = QStringLiteral("<div style=\"line-height:%1px; -qt-line-height-type:fixed; text-align:%2\">")
+                       .arg(rowHeight)
                        .arg(alignment & Qt::AlignRight ? QStringLiteral("right") : QStringLiteral("left"));
     // A line's trailing blanks count on every row alike: a blank before a
     // break would be dropped while the last row's would stay, moving that
@@ -187,12 +210,19 @@ public:
             window_ = new OrderAlertWindow(controller_);
             window_->setAttribute(Qt::WA_DeleteOnClose);
         }
-        if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
+        auto* parent = qobject_cast<QWidget*>(controller_.parentWindow());
+        if (parent)
             origin_ = FocusHandOver::instance().origin(parent->window());
         window_->show();
-        window_->refresh(); // centres over the page's window
-        if (auto* parent = qobject_cast<QWidget*>(controller_.parentWindow()))
+        window_->refresh();
+        // Centred once, as it comes up: the busy state and the answer
+        // refresh it in place. Centred again at those, on a frame the
+        // window manager has added by then, it would move under the
+        // pointer, and back from where the customer dragged it.
+        if (parent) {
+            ui::centreOver(window_, parent->window());
             ModalKeeper::watch(parent->window());
+        }
         window_->raise();
         window_->activateWindow();
     }
@@ -250,8 +280,9 @@ void OrderAlertWindow::refresh()
 {
     const OrderAlertWindowController& c = controller_;
     setWindowTitle(c.windowTitle());
-    titleText_->setText(spaced(c.titleText(), Qt::AlignRight));
-    contentText_->setText(spaced(c.contentText(), Qt::AlignLeft));
+    const int row = rowHeight(titleText_->font(), { c.titleText(), c.contentText() });
+    titleText_->setText(spaced(c.titleText(), Qt::AlignRight, row));
+    contentText_->setText(spaced(c.contentText(), Qt::AlignLeft, row));
     titleText_->setVisible(c.columnsVisible());
     contentText_->setVisible(c.columnsVisible());
     tipText_->setText(c.tipText());
@@ -328,8 +359,6 @@ void OrderAlertWindow::refresh()
         size.width() - 20 - confirmWidth, h - 46 - buttonsMore, confirmWidth, buttonHeight);
     cancelButton_->setEnabled(!c.isBusy());
     confirmButton_->setEnabled(!c.isBusy());
-    if (auto* parent = qobject_cast<QWidget*>(c.parentWindow()))
-        ui::centreOver(this, parent->window());
 }
 
 void OrderAlertWindow::keyPressEvent(QKeyEvent* event)
