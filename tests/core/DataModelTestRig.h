@@ -14,6 +14,7 @@
 #include "core/TradeDataModel.h"
 #include "platform/TlsTrust.h"
 #include "support/Spin.h"
+#include "support/TrustSimulator.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <functional>
@@ -213,8 +214,7 @@ protected:
         DMNotificationCenter::resetForTesting();
         NetworkFactory::resetInstance();
         ASSERT_TRUE(sim.start());
-        platform::TlsTrust::reset();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        testsupport::trustSimulator(sim.trustedCertificates());
         CSSession::releaseAll();
         ASSERT_TRUE(CSNetwork::setConfigUtid(
             QStringLiteral("T0001"), QStringLiteral("lumora"), QStringLiteral("1.0")));

@@ -7,6 +7,7 @@
 #include "comm/request/CSSession.h"
 #include "platform/TlsTrust.h"
 #include "support/Spin.h"
+#include "support/TrustSimulator.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 
 #include <QElapsedTimer>
@@ -100,8 +101,7 @@ protected:
             return brokersim::Reply::withTable(
                 brokersim::Table().column(QStringLiteral("echo")).row({ r.valueOr(QStringLiteral("text")) }));
         });
-        platform::TlsTrust::reset();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        testsupport::trustSimulator(sim.trustedCertificates());
         CSSession::releaseAll();
         ASSERT_TRUE(CSNetwork::setConfigUtid(
             QStringLiteral("T0001"), QStringLiteral("lumora"), QStringLiteral("1.0")));

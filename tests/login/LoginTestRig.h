@@ -22,6 +22,7 @@
 #include "platform/TlsTrust.h"
 #include "platform/UserDefaults.h"
 #include "support/Spin.h"
+#include "support/TrustSimulator.h"
 #include "tools/broker-sim/Broker.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/LoginFunctions.h"
@@ -133,8 +134,7 @@ protected:
     {
         HomeFixture::SetUp();
         ASSERT_TRUE(sim.start()) << qPrintable(sim.errorString());
-        platform::TlsTrust::reset();
-        platform::TlsTrust::addCaCertificates(sim.trustedCertificates());
+        testsupport::trustSimulator(sim.trustedCertificates());
         CSSession::releaseAll();
         // The real server manager exists (the application login rebuilds its
         // lists); the factory connects to the simulator.

@@ -3,7 +3,6 @@
 // The trading pages' tests: the simulator with a logged-in customer, a China
 // clock the test moves, resting orders, and message boxes recorded.
 #include "platform/ChinaClock.h"
-#include "platform/TlsTrust.h"
 #include "quotes/QuoteTestRig.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Table.h"
@@ -25,15 +24,6 @@
 namespace pagestest {
 
 using testsupport::spinUntil;
-
-// The system's trust store is read once in a process, at its first TLS
-// connection, and holds the main thread up for a while on a loaded machine.
-// Read before a test starts, it delays no answer the test waits for (a
-// quote's own time-out would otherwise run out behind it).
-inline void readTrustStoreBeforeTheTest()
-{
-    platform::TlsTrust::caCertificates();
-}
 
 struct Alerts final : AlertPresenter {
     std::vector<AlertRequest> shown;
@@ -59,7 +49,6 @@ protected:
     void SetUp() override
     {
         MarketFixture::SetUp();
-        readTrustStoreBeforeTheTest();
         registerTradingDataModels();
         logIn();
     }
@@ -133,7 +122,6 @@ protected:
     void SetUp() override
     {
         MarketFixture::SetUp();
-        readTrustStoreBeforeTheTest();
         registerTradingDataModels();
     }
     void TearDown() override
