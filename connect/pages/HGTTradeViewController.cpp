@@ -10,6 +10,8 @@
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kInfoText[] = "security_info_text";
@@ -30,11 +32,6 @@ constexpr char kLot[] = "lot";
 QString channel(const char* name)
 {
     return QString::fromLatin1(name);
-}
-
-PriceValue defaultIncrement()
-{
-    return PriceValue::of(u"0.001");
 }
 
 } // namespace
@@ -129,8 +126,8 @@ void HGTTradeViewController::resetControlValue()
     maxQuantity_.clear();
     lot_.clear();
     nameHidden_ = true;
-    stepperValue_ = PriceValue();
-    increment_ = defaultIncrement();
+    stepperValue_ = 0;
+    increment_ = kDefaultPriceIncrement;
 }
 
 void HGTTradeViewController::initTradeInfo()
@@ -185,8 +182,8 @@ void HGTTradeViewController::clearCodeFigures()
     name_.clear();
     nameHidden_ = true;
     price_.clear();
-    stepperValue_ = PriceValue();
-    increment_ = defaultIncrement();
+    stepperValue_ = 0;
+    increment_ = kDefaultPriceIncrement;
     maxQuantity_.clear();
     priceStep_.clear();
     lot_.clear();
@@ -258,21 +255,15 @@ void HGTTradeViewController::codeEditEnd(bool toNext)
 
 void HGTTradeViewController::setPriceText(const QString& text)
 {
-    takePriceText(text);
-}
-
-void HGTTradeViewController::takePriceText(const QString& text)
-{
     price_ = text;
-    // An empty field, or one without a number, is 0: a step starts there.
-    stepperValue_ = PriceValue::of(text);
-    if (stepperValue_.isNegative())
-        stepperValue_ = PriceValue();
+    // The numeric value, whatever its decimals; an empty field, or one
+    // without a number, is 0: a step starts there.
+    stepperValue_ = std::max(0.0, text.toDouble());
 }
 
 void HGTTradeViewController::priceEditEnd(bool toNext)
 {
-    takePriceText(price_);
+    setPriceText(price_);
     requestCombInfo(code_);
     if (toNext)
         responderToNext(1);
@@ -325,17 +316,17 @@ void HGTTradeViewController::orderTypeChanged(int index)
     emit changed();
 }
 
-void HGTTradeViewController::setStepperValue(const PriceValue& value)
+void HGTTradeViewController::setStepperValue(double value)
 {
-    stepperValue_ = value.isNegative() ? PriceValue() : value;
-    price_ = stepperValue_.text(3);
+    stepperValue_ = std::max(0.0, value);
+    price_ = QString::asprintf("%.3f", stepperValue_);
 }
 
 void HGTTradeViewController::priceStepperClick(bool up)
 {
     if (accountTitles_.isEmpty())
         return;
-    setStepperValue(stepperValue_.plus(up ? increment_ : increment_.negated()));
+    setStepperValue(stepperValue_ + (up ? increment_ : -increment_));
     requestCombInfo(code_);
     emit changed();
 }
@@ -513,7 +504,7 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
         emit changed();
         return;
     }
-    takePriceText(isSale() ? security->defaultSellPrice() : security->defaultBuyPrice());
+    setPriceText(isSale() ? security->defaultSellPrice() : security->defaultBuyPrice());
     if (!price_.isEmpty())
         requestCombInfo(security->code);
     awaitAnswer(kLot, services_.requestManager->requestHGTQueryQuantityOfUnit(this, security->code));
@@ -556,8 +547,8 @@ void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle,
     // The step is the value the server gave; one that is no positive number
     // keeps the last good one, so the stepper still moves.
     bool isNumber = false;
-    const PriceValue step = PriceValue::of(info.minPriceOfStep, &isNumber);
-    if (isNumber && step.isPositive())
+    const double step = info.minPriceOfStep.toDouble(&isNumber);
+    if (isNumber && step > 0)
         increment_ = step;
     emit changed();
 }

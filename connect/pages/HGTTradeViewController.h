@@ -1,7 +1,6 @@
 #pragma once
 
 #include "connect/HGTRequestManager.h"
-#include "connect/pages/PriceValue.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
@@ -33,7 +32,7 @@ struct HGTTradeViewControllerServices {
 // panel and reference rate, the trading unit, the maximum quantity and price
 // step the server allows, the positions, and the order the user confirms.
 // The stepper holds the numeric value of the price text and moves by the
-// server's "priceunit" exactly, whatever their decimals. Every answer is
+// server's "priceunit", whatever their decimals. Every answer is
 // taken by the handle of the request it answers. One busy flag runs from the
 // order button to the end of the exchange. Main thread only.
 class HGTTradeViewController : public MenuItemViewController,
@@ -96,8 +95,8 @@ public:
     const QString& nameText() const { return name_; }
     bool nameHidden() const { return nameHidden_; }
     const QString& priceText() const { return price_; }
-    const PriceValue& stepperValue() const { return stepperValue_; }
-    const PriceValue& stepperIncrement() const { return increment_; }
+    double stepperValue() const { return stepperValue_; }
+    double stepperIncrement() const { return increment_; }
     const QString& quantityText() const { return quantity_; }
     const QString& maxQuantityText() const { return maxQuantity_; }
     const QString& priceStepText() const { return priceStep_; }
@@ -175,10 +174,8 @@ private:
     QString awaited(const QString& handle);
     bool isAbandonHandle(const QString& handle);
     QString selectedOrderTitle() const;
-    // The price field shows `text` and the stepper takes its value.
-    void takePriceText(const QString& text);
     // The stepper takes `value` (not below 0) and the field shows it.
-    void setStepperValue(const PriceValue& value);
+    void setStepperValue(double value);
 
     Kind kind_;
     HGTTradeViewControllerServices services_;
@@ -190,8 +187,9 @@ private:
     QString code_, name_, price_, quantity_, maxQuantity_, priceStep_, lot_, rateShown_;
     bool nameHidden_ = true;
     QString figuresCode_; // the code the figures shown belong to
-    PriceValue stepperValue_;
-    PriceValue increment_;
+    static constexpr double kDefaultPriceIncrement = 0.001;
+    double stepperValue_ = 0;
+    double increment_ = kDefaultPriceIncrement;
     int focus_ = 0;
     int focusMoves_ = 0;
     QStringList abandonHandleArray_;

@@ -137,15 +137,15 @@ TEST_F(HGTPageTest, CodeEntryFirstQuoteStepperAndABuyToItsOrderNumber)
     EXPECT_EQ(page.nameText(), "港华控股");
     EXPECT_EQ(page.lotText(), "100股");
     EXPECT_EQ(page.priceStepText(), "0.200港元");
-    EXPECT_EQ(page.stepperIncrement().text(), "0.2");
+    EXPECT_DOUBLE_EQ(page.stepperIncrement(), 0.2);
     EXPECT_EQ(page.exchangeRateShown(), "0.920000"); // the buy rate on the buy page
 
-    // Fifty clicks land exactly fifty steps on.
-    const PriceValue end = page.stepperValue().plus(PriceValue::of(u"10"));
+    // Fifty clicks land fifty steps on, to the thousandth shown.
+    const double end = page.stepperValue() + 10;
     for (int i = 0; i < 50; ++i)
         page.priceStepperClick(true);
-    EXPECT_EQ(page.stepperValue().text(), end.text());
-    EXPECT_EQ(page.priceText(), end.text(3));
+    EXPECT_NEAR(page.stepperValue(), end, 1e-9);
+    EXPECT_EQ(page.priceText(), QString::asprintf("%.3f", end));
     for (int i = 0; i < 47; ++i)
         page.priceStepperClick(false);
     ASSERT_TRUE(spinUntil([&] { return page.priceStepText() == QStringLiteral("0.200港元"); }));
@@ -194,7 +194,7 @@ TEST_F(HGTPageTest, TheServerJudgesTheCodeOfTheQuoteAndOfTheMaximum)
     none.priceEditEnd();
     none.priceStepperClick(true); // and the stepper changes nothing
     EXPECT_EQ(none.priceText(), "368.400");
-    EXPECT_EQ(none.stepperValue().text(), "368.4");
+    EXPECT_DOUBLE_EQ(none.stepperValue(), 368.4);
     testsupport::spinFor(std::chrono::milliseconds(100));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), 1);
 }
@@ -214,7 +214,7 @@ TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
         = StockManager::getInstance()->getSecurity(QStringLiteral("00700"));
     ASSERT_TRUE(security);
     ASSERT_NE(security->defaultSellPrice(), security->defaultBuyPrice());
-    EXPECT_EQ(whole.stepperValue().text(), PriceValue::of(security->defaultSellPrice()).text());
+    EXPECT_DOUBLE_EQ(whole.stepperValue(), security->defaultSellPrice().toDouble());
     EXPECT_EQ(whole.exchangeRateShown(), "0.880000");
     EXPECT_EQ(whole.maxQuantityText(), "1000股");
 
@@ -300,9 +300,9 @@ TEST_F(HGTPageTest, TheStepperMovesFromTheValueOfThePriceByTheValueOfTheStep)
     lookUp(page, QStringLiteral("00388"));
     const QString quoted = page.priceText();
     EXPECT_EQ(quoted.section(u'.', 1).size(), 4) << qPrintable(quoted);
-    EXPECT_EQ(page.stepperIncrement().text(), "0.01");
+    EXPECT_DOUBLE_EQ(page.stepperIncrement(), 0.01);
     page.priceStepperClick(true);
-    EXPECT_EQ(page.priceText(), PriceValue::of(quoted).plus(PriceValue::of(u"0.01")).text(3));
+    EXPECT_EQ(page.priceText(), QString::asprintf("%.3f", quoted.toDouble() + 0.01));
 
     const auto typed = [&](const QString& p) { page.setPriceText(p); };
     const auto clicked = [&](const QString& p) { page.updatePrice(p); }; // in the quote panel
@@ -572,7 +572,7 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         lookUp(page, QStringLiteral("00388"));
         const QStringList shown = figures(page);
         ASSERT_EQ(shown[0], QStringLiteral("港联交易"));
-        const PriceValue step = page.stepperIncrement();
+        const double step = page.stepperIncrement();
         const qsizetype maxima = sim.receivedCount(brokersim::kHKCombInfoFunction);
 
         page.queryQuotesOf5Level(nullptr, QStringLiteral("late"), quote.results[0]);
@@ -581,7 +581,7 @@ TEST_F(HGTPageTest, LateAnswersForAnEarlierCodeAreDropped)
         page.hgtQueryQuantityOfUnit(nullptr, QStringLiteral("late"), QStringLiteral("7"));
         EXPECT_EQ(page.codeText(), QStringLiteral("00388"));
         EXPECT_EQ(figures(page), shown);
-        EXPECT_EQ(page.stepperIncrement().text(), step.text());
+        EXPECT_EQ(page.stepperIncrement(), step);
 
         // Nothing is asked for 00700 either: a maximum asked now comes after
         // anything the late answers asked.
