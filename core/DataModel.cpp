@@ -15,6 +15,8 @@
 
 namespace {
 
+std::atomic<quint64> gReadEpoch { 0 };
+
 bool onMainThread()
 {
     return !QCoreApplication::instance()
@@ -57,6 +59,16 @@ void DataModel::request(const DMRequestParamObject&)
 {
 }
 
+quint64 DataModel::readEpoch()
+{
+    return gReadEpoch.load();
+}
+
+void DataModel::endEarlierReads()
+{
+    ++gReadEpoch;
+}
+
 QString DataModel::getRequestHandle(const tagRequestParam&) const
 {
     return QStringLiteral("fixed");
@@ -94,17 +106,28 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         handle += QStringLiteral("\x1f#") + QString::number(++serial);
     }
 
+    // An action ends the reads sent before it as answers to later asks.
+    if (endsEarlierReads())
+        endEarlierReads();
     {
         std::lock_guard lock(observerLock_);
-        ObserverList& list = observerDict[handle];
-        if (!list.empty()) {
+        const quint64 epoch = readEpoch();
+        auto found = observerDict.find(handle);
+        if (found != observerDict.end() && found->second.epoch != epoch) {
+            // The equal request went out before an action: its answer may
+            // not hold what this ask is for, so this one goes out anew.
+            handle += QStringLiteral("\x1f@") + QString::number(epoch);
+            found = observerDict.find(handle);
+        }
+        if (found != observerDict.end()) {
             // An equal request is on its way: the observer moves to the end.
+            ObserverList& list = found->second.observers;
             std::erase_if(list,
                 [&](const DataModelObserverRef& entry) { return entry.refersTo(observer) || !entry.get(); });
             list.push_back(DataModelObserverRef(observer));
             return handle;
         }
-        list.push_back(DataModelObserverRef(observer));
+        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, epoch };
     }
 
     DMRequestParamObject object;
@@ -169,7 +192,7 @@ void DataModel::serverReconnect(const platform::Notification& notification)
 
     // A request the network never wrote goes out on the new connection; its
     // observers keep waiting for it.
-    std::map<QString, ObserverList> dropped;
+    std::map<QString, Pending> dropped;
     {
         std::lock_guard lock(observerLock_);
         for (auto it = observerDict.begin(); it != observerDict.end();) {
@@ -186,8 +209,11 @@ void DataModel::serverReconnect(const platform::Notification& notification)
     }
     const CSError error = getNetworkError(CSErrors::networkDisconnect());
     std::weak_ptr<int> alive = aliveToken();
-    for (const auto& [handle, observers] : dropped) {
-        failWithError(handle, error, observers);
+    // An action dropped here may have reached the server all the same.
+    if (!dropped.empty() && endsEarlierReads())
+        endEarlierReads();
+    for (const auto& [handle, pending] : dropped) {
+        failWithError(handle, error, pending.observers);
         if (alive.expired())
             return;
     }
@@ -234,8 +260,12 @@ DataModel::ObserverList DataModel::takeObservers(const QString& handle)
     std::lock_guard lock(observerLock_);
     ObserverList observers;
     if (auto found = observerDict.find(handle); found != observerDict.end()) {
-        observers = std::move(found->second);
+        observers = std::move(found->second.observers);
         observerDict.erase(found);
+        // An action's answer, whatever it says, ends the reads sent before
+        // it: a read asked from the callbacks goes out anew.
+        if (endsEarlierReads())
+            gReadEpoch.fetch_add(1);
     }
     return observers;
 }
@@ -245,7 +275,7 @@ std::vector<DataModelObserver*> DataModel::observersOfHandle(const QString& hand
     std::lock_guard lock(observerLock_);
     std::vector<DataModelObserver*> out;
     if (auto found = observerDict.find(handle); found != observerDict.end()) {
-        for (const DataModelObserverRef& entry : found->second) {
+        for (const DataModelObserverRef& entry : found->second.observers) {
             if (DataModelObserver* observer = entry.get())
                 out.push_back(observer);
         }

@@ -57,8 +57,10 @@ public:
     // getRequestHandle: "fixed" in DataModel.
     virtual QString getRequestHandle(const tagRequestParam& param) const;
     // requestData:RequestParameter:Timeout: files the observer under the
-    // request's handle and sends the request unless an equal one is pending;
-    // answers the handle. An order, a fund order or a transfer always goes
+    // request's handle and sends the request unless an equal one is pending
+    // that went out since the last action (see endsEarlierReads); answers the
+    // handle, which for an ask that an action keeps from joining the earlier
+    // equal one carries a suffix of its own. An order, a fund order or a transfer always goes
     // on the wire under a handle of its own. A record that does not fit the
     // class is refused: the observer hears error kRefusedRequestCode on the
     // next pass. An observer that is null or does not speak the class's
@@ -86,6 +88,13 @@ public:
     // False for orders, fund orders and transfers alone: a second equal one
     // is the customer's second intent.
     virtual bool mergesEqualRequests() const { return true; }
+    // Whether sending this request, and its answer, make every read waiting
+    // at that moment an answer to an earlier question: an equal read asked
+    // later goes on the wire again rather than join one sent before. True for
+    // whatever changes state.
+    virtual bool endsEarlierReads() const { return changesState(); }
+    // The number of such moments so far in this process (tests, diagnostics).
+    static quint64 readEpoch();
     // What an answer lacks that the success needs (an order number, a
     // serial), by the class's own rule; nullopt when nothing is missing or the
     // class asks nothing of its answer.
@@ -143,6 +152,13 @@ private:
     void runRequest(const DMRequestParamObject& object);
 
     mutable std::mutex observerLock_; // observerDict may be touched off the main thread
-    std::map<QString, ObserverList> observerDict;
+    // Ends every read sent so far as a merge target for later asks.
+    void endEarlierReads();
+
+    struct Pending {
+        ObserverList observers;
+        quint64 epoch = 0; // readEpoch() when the request went out
+    };
+    std::map<QString, Pending> observerDict;
     int32_t serverKind_ = -1;
 };

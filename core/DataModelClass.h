@@ -36,6 +36,10 @@ struct DataModelInfo {
     RequestEffect effect = RequestEffect::Reads;
     bool session = false; // the packet's session flag
     quint64 service = CSPacket::kDefaultService;
+    // A read whose answer the server changes by answering it (a bank balance
+    // query adds the history row the page reads next): it ends earlier reads
+    // as an action does, yet merges with an equal one.
+    bool endsEarlierReads = false;
 
     constexpr bool changesState() const { return effect != RequestEffect::Reads; }
     constexpr bool mergesEqualRequests() const { return effect != RequestEffect::NewIntent; }
@@ -179,6 +183,10 @@ public:
 
     bool changesState() const override { return Derived::info.changesState(); }
     bool mergesEqualRequests() const override { return Derived::info.mergesEqualRequests(); }
+    bool endsEarlierReads() const override
+    {
+        return Derived::info.changesState() || Derived::info.endsEarlierReads;
+    }
 
     std::optional<QString> answerLacks(const std::vector<VEKTCRS>& recordSets) const override
     {

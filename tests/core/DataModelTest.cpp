@@ -133,6 +133,42 @@ TEST_F(DataModelE2E, NewIntentsAreNeverMerged)
     EXPECT_EQ(change->pendingHandleCount(), 0u);
 }
 
+// A read asked after an action, sent or answered, never takes the answer of
+// an equal read that went out before it; equal asks between two actions
+// still share one request.
+TEST_F(DataModelE2E, AReadAskedAfterAnActionIsAnsweredByARequestSentAfterIt)
+{
+    std::unique_ptr<DataModel> change = make<DMChangeTest>();
+    std::vector<QString> log;
+    EchoObserver before(QStringLiteral("before"), &log);
+    EchoObserver sent(QStringLiteral("sent"), &log);
+    EchoObserver joined(QStringLiteral("joined"), &log);
+    EchoObserver answered(QStringLiteral("answered"), &log);
+    sim.withholdNext(kEchoFunction, 2);
+
+    const QString early = askEcho(*echo, &before, QStringLiteral("positions"));
+    ChangeObserver order;
+    // Asked from the action's answer, as a page reads again after an order.
+    QString fromAnswer;
+    order.onResult = [&] { fromAnswer = askEcho(*echo, &answered, QStringLiteral("positions")); };
+    askChange(*change, &order, "111111", "222222");
+    const QString afterSend = askEcho(*echo, &sent, QStringLiteral("positions"));
+    EXPECT_NE(afterSend, early);
+    EXPECT_EQ(askEcho(*echo, &joined, QStringLiteral("positions")), afterSend);
+
+    ASSERT_TRUE(testsupport::spinUntil([&] { return !fromAnswer.isEmpty(); }));
+    EXPECT_NE(fromAnswer, early);
+    EXPECT_NE(fromAnswer, afterSend);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return answered.calls() == 1; }));
+    EXPECT_EQ(receivedOf(kEchoFunction).size(), 3);
+    EXPECT_EQ(before.calls() + sent.calls() + joined.calls(), 0);
+    sim.releaseWithheld();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return before.calls() + sent.calls() + joined.calls() == 3; }));
+    EXPECT_EQ(before.handles.front(), early);
+    EXPECT_EQ(sent.handles.front(), afterSend);
+    EXPECT_EQ(echo->pendingHandleCount(), 0u);
+}
+
 TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)
 {
     EchoObserver told;

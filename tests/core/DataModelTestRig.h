@@ -145,7 +145,13 @@ class ChangeObserver : public IChangeTestDelegate {
 public:
     std::vector<QString> results;
     std::vector<CSError> errors;
-    void changeTest(DataModel*, const QString&, const QString& result) override { results.push_back(result); }
+    std::function<void()> onResult;
+    void changeTest(DataModel*, const QString&, const QString& result) override
+    {
+        results.push_back(result);
+        if (onResult)
+            onResult();
+    }
     bool changeTest(DataModel*, const QString&, const CSError& error) override
     {
         errors.push_back(error);
