@@ -106,17 +106,14 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         handle += QStringLiteral("\x1f#") + QString::number(++serial);
     }
 
-    // An action ends the reads sent before it as answers to later asks.
-    if (endsEarlierReads())
-        endEarlierReads();
     {
         std::lock_guard lock(observerLock_);
-        const quint64 epoch = readEpoch();
         auto found = observerDict.find(handle);
-        if (found != observerDict.end() && found->second.epoch != epoch) {
-            // The equal request went out before an action: its answer may
-            // not hold what this ask is for, so this one goes out anew.
-            handle += QStringLiteral("\x1f@") + QString::number(epoch);
+        // An equal action waiting is the same intent whatever came between;
+        // an equal read that went out before an action may not hold what
+        // this ask is for, so this one goes out anew.
+        if (!changesState() && found != observerDict.end() && found->second.epoch != readEpoch()) {
+            handle += QStringLiteral("\x1f@") + QString::number(readEpoch());
             found = observerDict.find(handle);
         }
         if (found != observerDict.end()) {
@@ -127,7 +124,10 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
             list.push_back(DataModelObserverRef(observer));
             return handle;
         }
-        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, epoch };
+        // What goes out now ends the reads sent before it.
+        if (endsEarlierReads())
+            endEarlierReads();
+        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, readEpoch() };
     }
 
     DMRequestParamObject object;
