@@ -71,6 +71,21 @@ quint16 probePort(const QString& text)
     return ok && port <= 0xFFFF ? quint16(port) : quint16(0);
 }
 
+// Whether a network can be pointed at the server: an entry that fails this
+// is refused by every connect.
+bool usable(const RDOServerInfo& server)
+{
+    return NetworkFactory::acceptsServer(server.getServerIP(), server.getServerPort());
+}
+
+// The first server a network can be pointed at; -1 when there is none.
+qint64 firstUsable(const std::vector<DMServerManager::ServerPtr>& servers)
+{
+    const auto it = std::find_if(
+        servers.begin(), servers.end(), [](const DMServerManager::ServerPtr& s) { return usable(*s); });
+    return it == servers.end() ? -1 : qint64(it - servers.begin());
+}
+
 void assertMainThread()
 {
     Q_ASSERT(!qApp || QThread::currentThread() == qApp->thread());
@@ -259,14 +274,35 @@ void DMServerManager::loadServerInfoFromLocal()
     serverManagerDict_ = std::move(document);
     const bool quoteLoaded = loadList(kQuote);
     const bool tradeLoaded = loadList(kTrade);
-    if (quoteLoaded && tradeLoaded)
+    if (!quoteLoaded || !tradeLoaded) {
+        qWarning("the stored server list is damaged; the shipped one is used");
+        serverManagerDict_ = readDocument(options_.shippedPath);
+        if (serverManagerDict_) {
+            loadList(kQuote);
+            loadList(kTrade);
+        }
         return;
-
-    qWarning("the stored server list is damaged; the shipped one is used");
-    serverManagerDict_ = readDocument(options_.shippedPath);
-    if (serverManagerDict_) {
-        loadList(kQuote);
-        loadList(kTrade);
+    }
+    // A kind stored with no server a network can be pointed at (an earlier
+    // version could store such a list) would leave nothing to connect to:
+    // that kind comes from the shipped copy, the other stays as stored.
+    std::optional<QVariantMap> shipped;
+    for (const int32_t type : { kQuote, kTrade }) {
+        if (firstUsable(list(type)->servers) >= 0)
+            continue;
+        if (!shipped)
+            shipped = readDocument(options_.shippedPath);
+        const QString key = QString::fromLatin1(listKey(type));
+        if (!shipped || !shipped->contains(key))
+            continue;
+        qWarning(
+            "the stored %s list holds no server to connect to; the shipped one is used", qUtf8Printable(key));
+        const QVariant stored = serverManagerDict_->value(key);
+        serverManagerDict_->insert(key, shipped->value(key));
+        if (!loadList(type)) {
+            serverManagerDict_->insert(key, stored);
+            loadList(type);
+        }
     }
 }
 
@@ -299,6 +335,15 @@ bool DMServerManager::loadList(int32_t type)
             l.selected = position;
         l.servers.push_back(std::move(info));
     }
+    // A selection no network can be pointed at moves to the first server one can.
+    const qint64 first = firstUsable(l.servers);
+    if (first >= 0 && !usable(*l.servers[std::size_t(l.selected)])) {
+        l.selected = first;
+        QVariantMap stored = listDict;
+        stored[kSelectedIp] = encrypt(l.servers[std::size_t(first)]->getServerIP());
+        stored[kSelectedPort] = encrypt(l.servers[std::size_t(first)]->getServerPort());
+        serverManagerDict_->insert(QString::fromLatin1(listKey(type)), stored);
+    }
     return true;
 }
 
@@ -317,8 +362,8 @@ void DMServerManager::updateList(int32_t type)
     bool matched = false;
     for (std::size_t i = 0; i < l.servers.size(); ++i) {
         const RDOServerInfo& server = *l.servers[i];
-        if (plainIp && plainPort && server.getServerIP() == *plainIp
-            && server.getServerPort() == *plainPort) {
+        if (plainIp && plainPort && server.getServerIP() == *plainIp && server.getServerPort() == *plainPort
+            && usable(server)) {
             l.selected = qint64(i);
             matched = true;
         }
@@ -331,14 +376,16 @@ void DMServerManager::updateList(int32_t type)
         infoList << entry;
     }
     if (!matched) {
-        l.selected = 0;
+        // The first server a network can be pointed at, not an entry every
+        // connect refuses.
+        l.selected = std::max<qint64>(firstUsable(l.servers), 0);
         if (l.servers.empty()) {
             // Nothing to select: the list holds no selection.
             selectedIp = QVariant();
             selectedPort = QVariant();
         } else {
-            selectedIp = encrypt(l.servers.front()->getServerIP());
-            selectedPort = encrypt(l.servers.front()->getServerPort());
+            selectedIp = encrypt(l.servers[std::size_t(l.selected)]->getServerIP());
+            selectedPort = encrypt(l.servers[std::size_t(l.selected)]->getServerPort());
         }
     }
     QVariantMap listDict;
@@ -398,13 +445,14 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
             }
         }
     }
-    // A kind that comes back with no usable server keeps the list it had: an
-    // empty list, once saved, would leave nothing to connect to, even after a
-    // restart, and nothing to pick in the server settings.
-    if (built[kQuote].empty() && built[kTrade].empty())
+    // A kind that comes back with no server a network can be pointed at keeps
+    // the list it had: such a list, once saved, would leave nothing to connect
+    // to, even after a restart, and nothing to pick in the server settings.
+    const auto anyUsable = [&](int32_t type) { return firstUsable(built[type]) >= 0; };
+    if (!anyUsable(kQuote) && !anyUsable(kTrade))
         return;
     for (const int32_t type : { kQuote, kTrade }) {
-        if (!built[type].empty())
+        if (anyUsable(type))
             list(type)->servers = std::move(built[type]);
     }
     updateList(kQuote);

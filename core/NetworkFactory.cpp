@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QUrl>
 #include <QtDebug>
 #include <mutex>
 
@@ -76,16 +77,36 @@ void NetworkFactory::setServerManagerProvider(std::function<INetworkServerManage
     serverManagerProvider = std::move(provider);
 }
 
+namespace {
+
+std::optional<quint16> portNumber(const QString& text)
+{
+    bool ok = false;
+    const uint port = text.trimmed().toUInt(&ok);
+    if (!ok || port == 0 || port > 0xFFFF)
+        return std::nullopt;
+    return quint16(port);
+}
+
+} // namespace
+
+bool NetworkFactory::acceptsServer(const QString& address, const QString& portText)
+{
+    if (address.isEmpty() || !portNumber(portText))
+        return false;
+    QUrl url;
+    url.setHost(address, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty();
+}
+
 std::optional<CSServerInfo> NetworkFactory::makeServerInfo(
     int32_t kind, const QString& address, const QString& portText, qint64 timeout)
 {
-    bool ok = false;
-    const uint port = portText.trimmed().toUInt(&ok);
-    if (!ok || port == 0 || port > 0xFFFF) {
-        qWarning("NetworkFactory: server port is not a port number; no server");
+    if (!acceptsServer(address, portText)) {
+        qWarning("NetworkFactory: server address or port cannot be dialled; no server");
         return std::nullopt;
     }
-    std::optional<CSServerInfo> info = CSServerInfo::initWithAddress(address, quint16(port));
+    std::optional<CSServerInfo> info = CSServerInfo::initWithAddress(address, *portNumber(portText));
     if (info)
         configureServerInfo(*info, kind, timeout);
     return info;
@@ -182,10 +203,19 @@ void NetworkFactory::reconnectServer(CSNetwork& network)
     if (n == 0)
         return;
     quint64& count = kind == kTrade ? tradeRetryCount : quoteRetryCount;
-    count = count + 2 > n ? 1 : count + 1;
     const qint64 selected = manager->indexOfSelectedByType(kind);
-    quint64 index = quint64(std::max<qint64>(selected, 0)) + count;
-    if (index > n - 1)
-        index -= n;
-    manager->reconnectToServerByType(kind, index);
+    // An entry no network can be pointed at is refused at once and would
+    // leave the network on no server, with nothing to move it on: the steps
+    // go on past it. One pass over the list meets every other server.
+    for (quint64 tries = 0; tries < n; ++tries) {
+        count = count + 2 > n ? 1 : count + 1;
+        quint64 index = quint64(std::max<qint64>(selected, 0)) + count;
+        if (index > n - 1)
+            index -= n;
+        if (manager->reconnectToServerByType(kind, index))
+            return;
+    }
+    // No other server can be dialled: the one selected is tried again.
+    if (selected >= 0)
+        manager->reconnectToServerByType(kind, quint64(selected));
 }

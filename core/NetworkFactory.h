@@ -38,9 +38,13 @@ public:
     INetworkServerManager* serverManager();
     static void setServerManagerProvider(std::function<INetworkServerManager*()> provider);
 
+    // Whether a network can be pointed at a server: the address is a host
+    // name or IP address a socket can dial, the port text a number from 1 to
+    // 65535. A list entry that fails this can never be connected to.
+    static bool acceptsServer(const QString& address, const QString& portText);
     // A server of a kind: quote servers speak the HTTP form without TLS, trade
-    // servers TC frames over TLS. nullopt for a missing address or a port text
-    // that is no number from 1 to 65535 (rather than connecting to a wrong port).
+    // servers TC frames over TLS. nullopt for a server acceptsServer refuses
+    // (rather than connecting to a wrong port or a host no lookup can find).
     static std::optional<CSServerInfo> makeServerInfo(
         int32_t kind, const QString& address, const QString& portText, qint64 timeout);
     // Gives `info` the protocol mode, TLS and time-out of a kind's servers.

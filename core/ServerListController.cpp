@@ -71,7 +71,10 @@ void ServerListController::currentConnectionSelected(int32_t kind, int selectedI
 {
     if ((kind != DMServerManager::kQuote && kind != DMServerManager::kTrade) || selectedItem < 0)
         return;
-    serverManager_->connectToServerByType(kind, quint64(selectedItem));
+    // A server no network can be pointed at is refused and the connection
+    // stays where it was: the pop-up goes back to the server in use.
+    if (!serverManager_->connectToServerByType(kind, quint64(selectedItem)))
+        emit popUpsChanged();
 }
 
 bool ServerListController::testSpeedButtonClick(int selectedSegment)

@@ -1,7 +1,7 @@
 #include "comm/transport/VEKConnection.h"
 
-#include "comm/transport/ProxyHandshake.h"
 #include "comm/recordset/VEKBase64.h"
+#include "comm/transport/ProxyHandshake.h"
 
 #include <algorithm>
 
@@ -102,6 +102,7 @@ void VEKConnection::releaseSocket()
         return;
     socket_->destroy();
     socket_.reset();
+    sentIds_.clear(); // no reply to them can come on another socket
     ready_ = false;
     readPending_ = false;
     writesInFlight_ = 0;
@@ -237,6 +238,9 @@ void VEKConnection::maybeDequeueWrite()
         std::optional<QByteArray> cached;
         const std::optional<QByteArray> bytes = context_->doWritePacket(currentWrite_.get(), &cached);
         if (bytes) {
+            if (sentIds_.size() >= kSentIdsKept)
+                sentIds_.pop_front();
+            sentIds_.push_back(quint32(currentWrite_->packetid()));
             readQueue_.push_back(currentWrite_);
             currentWrite_.reset();
             _sendData(*bytes, false);
@@ -332,6 +336,7 @@ bool VEKConnection::feedContext(const QByteArray& data)
 
 bool VEKConnection::doResponse(const VEKResponse& response)
 {
+    forgetSent(response.packetid());
     const auto it = std::find_if(readQueue_.begin(), readQueue_.end(),
         [&](const PacketPtr& p) { return p->packetid() == response.packetid(); });
     if (it != readQueue_.end()) {
@@ -389,13 +394,18 @@ std::set<quint64> VEKConnection::invalidateTimeoutPackage(const std::set<quint64
     return timedOut;
 }
 
-bool VEKConnection::awaitsIncompleteReply() const
+void VEKConnection::forgetSent(quint64 packetId)
+{
+    const auto it = std::find(sentIds_.begin(), sentIds_.end(), quint32(packetId));
+    if (it != sentIds_.end())
+        sentIds_.erase(it);
+}
+
+bool VEKConnection::namesPacketSent() const
 {
     const std::optional<quint64> id = context_->incompletePacketId();
     // A framing that names no packet cannot be told from a reply: it is one.
-    return !id || std::any_of(readQueue_.begin(), readQueue_.end(), [&](const PacketPtr& p) {
-        return (p->packetid() & 0xFFFFFFFFu) == *id;
-    });
+    return !id || std::find(sentIds_.begin(), sentIds_.end(), quint32(*id)) != sentIds_.end();
 }
 
 void VEKConnection::processOutputPackage()
@@ -408,11 +418,12 @@ void VEKConnection::processOutputPackage()
     // reply through in between, swallows every later reply (a header whose
     // length promises bytes that never come): the heartbeat and the replies to
     // later requests, which only feed its body, would keep such a connection
-    // alive for ever. Only a long reply to a request still waiting, whose
-    // bytes are still coming in, is no such frame.
+    // alive for ever. A long reply to a packet written on this socket, whose
+    // bytes are still coming in, is no such frame, even when its own request
+    // has timed out meanwhile: cutting it would fail every other request.
     const bool stuck = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
         && context_->bufferedLength() > 0;
-    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !awaitsIncompleteReply());
+    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !namesPacketSent());
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });

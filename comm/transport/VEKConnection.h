@@ -99,6 +99,8 @@ public:
     static constexpr quint64 kDiaryCacheAge = 86400;
     static constexpr qsizetype kWriteQueueCapacity = 10;
     static constexpr qsizetype kProxyBufferCapacity = 1024;
+    // Ids of written packets whose reply has not come that are remembered.
+    static constexpr size_t kSentIdsKept = 1024;
     // A proxy whose answer passes this is refused.
     static constexpr qsizetype kMaxProxyBuffer = ProxyHandshake::kMaxReplyBytes;
 
@@ -192,8 +194,10 @@ private:
     void writePacketDidTimeout(VEKWritePacket& packet) override;
     std::set<quint64> invalidateTimeoutPackage(const std::set<quint64>& packetIds);
     void processOutputPackage();
-    // Whether the incomplete frame may be the reply to a request still waiting.
-    bool awaitsIncompleteReply() const;
+    // Whether the incomplete frame may be the reply to a request written on
+    // this socket, still waiting or already timed out.
+    bool namesPacketSent() const;
+    void forgetSent(quint64 packetId);
     void _sendData(const QByteArray& data, bool heartBeat);
     void _dataDidWrite(qint64 tag);
     void _readData(const QByteArray& data);
@@ -256,11 +260,15 @@ private:
     // buffered and how many bytes and replies there were when the time-out
     // batch began: a frame still incomplete, with no reply through in between,
     // while requests time out wedges the reader, and the connection is
-    // dropped, unless it is a reply still awaited whose bytes keep coming.
+    // dropped, unless its bytes keep coming and it names a packet written on
+    // this socket: a long reply outlives its own request's time-out.
     quint64 bytesRead_ = 0;
     quint64 repliesRead_ = 0;
     bool partialAtBatch_ = false;
     quint64 bytesAtBatch_ = 0;
     quint64 repliesAtBatch_ = 0;
+    // Frame ids (low 32 bits) of the packets written on this socket whose
+    // reply has not come, oldest first, timed-out ones included.
+    std::deque<quint32> sentIds_;
     platform::Lifetime alive_;
 };

@@ -132,46 +132,90 @@ TEST_F(ConnectionTest, TimeoutBatchAndReplyWithinTheWindow)
     EXPECT_EQ(idle->writeQueueCount(), 0);
 }
 
-// A long frame still coming in when another request times out. A reply to a
-// request still waiting keeps the connection, and arrives whole. A frame for
-// no waiting request wedges the reader: the bytes that follow (here: the
-// replies to later requests) only feed its body, and the connection goes.
+// A time-out batch while a long frame may be coming in. A frame that names a
+// packet written on this connection (still waiting, or timed out before) is
+// kept while its bytes keep coming, and arrives whole. A frame that names no
+// packet sent, or whose bytes stopped for the whole batch, wedges the reader:
+// the bytes that follow (the replies to later requests) would only feed its
+// body, so the connection goes. A reader with no frame begun, or one that let
+// a reply through during the batch, is not wedged.
 TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
 {
-    for (const quint64 frameId : { 1u, 99u }) {
-        SCOPED_TRACE(frameId);
-        const bool awaited = frameId == 1;
+    enum During { Nothing, MoreBytes, StrayFrame, ReplyThenStrayFrame };
+    const struct {
+        const char* name;
+        quint64 frameId; // 0: no frame begun
+        bool ownTimedOut; // request 1 timed out before the frame began
+        During during;
+        bool cut;
+    } rows[] = {
+        { "reply to a waiting request, bytes coming", 1, false, MoreBytes, false },
+        { "reply to a timed-out request, bytes coming", 1, true, MoreBytes, false },
+        { "frame for no packet sent, bytes coming", 99, false, MoreBytes, true },
+        { "reply to a waiting request, bytes stopped", 1, false, Nothing, true },
+        { "reply to a timed-out request, bytes stopped", 1, true, Nothing, true },
+        { "silent server, no frame begun", 0, false, Nothing, false },
+        { "a frame for no packet begun during the batch", 0, false, StrayFrame, false },
+        { "a reply through, then a frame for no packet begun", 1, false, ReplyThenStrayFrame, false },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         LoopbackServer server;
         ASSERT_TRUE(server.start());
         Rig rig(0.5);
         ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
-        rig->sendRequest(request("long"), 1, 30, 0);
+        rig->sendRequest(request("long"), 1, row.ownTimedOut ? 0.05 : 30, 0);
         ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
-        const QByteArray reply = replyTo(frameId, QByteArray(20000, 'r'));
-        server.send(reply.left(8000));
-        ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+        if (row.ownTimedOut)
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 1; }));
+        const QByteArray reply = replyTo(row.frameId, QByteArray(20000, 'r'));
+        const QByteArray stray
+            = replyTo(98, QByteArray(500, 's')); // its header is whole in the first 200 bytes
+        if (row.frameId != 0) {
+            server.send(reply.left(8000));
+            ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+        }
 
         rig->sendRequest(request("short"), 2, 0.05, 0);
         ASSERT_TRUE(spinUntil([&] { return rig->hasTimeoutBatch(); }));
-        server.send(reply.mid(8000, 8000));
-        ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 16000; }));
+        if (row.during == MoreBytes) {
+            server.send(reply.mid(8000, 8000));
+            ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 16000; }));
+        } else if (row.during == StrayFrame) {
+            server.send(stray.left(200));
+            ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 200; }));
+        } else if (row.during == ReplyThenStrayFrame) {
+            server.send(reply.mid(8000) + stray.left(200));
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+        }
         ASSERT_TRUE(spinUntil([&] { return !rig->hasTimeoutBatch(); }));
-        ASSERT_EQ(rig.recorder.timeouts.size(), 1u);
-        EXPECT_EQ(rig.recorder.timeouts[0], (std::set<quint64> { 2 }));
-        if (!awaited) {
+        ASSERT_FALSE(rig.recorder.timeouts.empty());
+        EXPECT_EQ(rig.recorder.timeouts.back(), (std::set<quint64> { 2 }));
+        if (row.cut) {
             ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
             EXPECT_TRUE(rig.recorder.responses.empty());
             continue;
         }
-        spinFor(50ms);
+        // Kept: what is still coming arrives, and a later request gets its answer.
+        if (row.during == MoreBytes) {
+            server.send(reply.mid(16000));
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
+            EXPECT_EQ(rig.recorder.responses[0].packetid(), 1u);
+            EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
+        } else if (row.during == StrayFrame || row.during == ReplyThenStrayFrame) {
+            const size_t got = rig.recorder.responses.size();
+            server.send(stray.mid(200));
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == got + 1; }));
+            EXPECT_EQ(rig.recorder.responses.back().packetid(), 98u);
+        }
+        const size_t before = rig.recorder.responses.size();
+        rig->sendRequest(request("after"), 3, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 3; }));
+        server.send(replyTo(3, "after"));
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == before + 1; }));
+        EXPECT_EQ(rig.recorder.responses.back().data(), "after");
         EXPECT_FALSE(rig.recorder.disconnected);
         EXPECT_TRUE(rig->isConnected());
-
-        server.send(reply.mid(16000));
-        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
-        EXPECT_EQ(rig.recorder.responses[0].packetid(), 1u);
-        EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
-        EXPECT_FALSE(rig.recorder.disconnected);
     }
 }
 

@@ -92,6 +92,11 @@ TEST_F(NetworkFactoryTest, ServerInfoFromListTexts)
     EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("80x"), 5));
     EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("-1"), 5));
     EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QString(), QStringLiteral("80"), 5));
+    // Addresses no socket can dial give no server either.
+    for (const char* address : { "@@@ ###", "10.0.0.1 x", "host:1", "a/b", "x..y" })
+        EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QString::fromUtf8(address), QStringLiteral("80"), 5))
+            << address;
+    EXPECT_TRUE(NetworkFactory::makeServerInfo(1, QStringLiteral("交易.例子.cn"), QStringLiteral("80"), 5));
 }
 
 TEST_F(NetworkFactoryTest, ReconnectStepsThroughTheList)

@@ -206,6 +206,22 @@ TEST_F(ServerListControllerTest, PopUpsConnectionsAndClosing)
     c.currentConnectionSelected(4, 0);
     EXPECT_EQ(manager->indexOfSelectedByType(1), 2);
 
+    // A server that cannot be dialled is refused: the choice stays, and the
+    // pop-up is told to show it again.
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(options.userPath,
+        QVariantMap { { "hq_servlist", serverList({ { "行情甲", up.port() } }) },
+            { "jy_servlist", serverList({ { "交易甲", up.port() }, { "零", 0 } }) } }));
+    DMServerManager zero([this] { return static_cast<INetworkFactory*>(&networks); },
+        DMNotificationCenter::getInstance(), options);
+    ServerListController refused(&zero);
+    refused.windowDidLoad();
+    int reloads = 0;
+    QObject::connect(&refused, &ServerListController::popUpsChanged, [&] { ++reloads; });
+    refused.currentConnectionSelected(1, 1);
+    EXPECT_EQ(zero.indexOfSelectedByType(1), 0);
+    EXPECT_EQ(refused.tradeSelectedItem(), 0);
+    EXPECT_EQ(reloads, 1);
+
     // A retry to another server after a lost connection moves the pop-up.
     manager->reconnectToServerByType(1, quint64(0));
     EXPECT_EQ(c.tradeSelectedItem(), 0);

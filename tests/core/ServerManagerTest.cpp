@@ -375,6 +375,7 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
 
     // A network made while its list was empty is on no server: the rebuild
     // that fills the list gives it the selection, and makes no other network.
+    writeShipped(document(listDict({}, {}, {}), listDict(kTrades, {}, {})));
     writeUser(document(listDict({}, {}, {}), listDict(kTrades, {}, {})));
     m = make();
     const std::shared_ptr<CSNetwork> network = factory.getNetwork(0);
@@ -384,6 +385,100 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_EQ(network->serverInfo()->address(), "10.1.0.4");
     EXPECT_EQ(network->serverInfo()->port(), 1);
     EXPECT_FALSE(factory.networks.count(1));
+}
+
+// Only a piece a network can be pointed at (an address a socket can dial, a
+// port from 1 to 65535) counts: a kind sent with none keeps its list and
+// selection, a reply with none at all changes and saves nothing, and in a
+// list that mixes them the selection falls on a server that can be dialled.
+TEST_F(ServerManagerTest, PiecesNoNetworkCanDialNeverReplaceAList)
+{
+    const char* kBadQuotes = "坏行情:@@@ ###:xyz,零:127.0.0.1:0";
+    const char* kBadTrades = "坏交易:@@@ ###:xyz,大:10.1.1.9:99999,空格:10.1.1.8 x:9008";
+    const struct {
+        const char* name;
+        const char* quotes;
+        const char* trades;
+        QStringList quoteNames;
+        QStringList tradeNames;
+        qint64 tradeSelected;
+        bool saved;
+    } rows[] = {
+        { "no piece of either kind can be dialled", kBadQuotes, kBadTrades, { "行情一", "行情二" },
+            { "交易一", "交易二", "交易三" }, 1, false },
+        { "no trade piece can be dialled", "甲:10.1.0.1:8001", kBadTrades, { "甲" },
+            { "交易一", "交易二", "交易三" }, 1, true },
+        { "no quote piece can be dialled", kBadQuotes, "交易甲:10.1.1.1:9001", { "行情一", "行情二" },
+            { "交易甲" }, 0, true },
+        { "a trade list that mixes both", kBadQuotes, "坏交易:@@@ ###:xyz,零:10.1.1.2:0,好:10.1.1.3:9003",
+            { "行情一", "行情二" }, { "坏交易", "零", "好" }, 2, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(options.userPath);
+        writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
+        auto m = make();
+        m->updateServerInfo(*brokersim::toRecordSet(
+            brokersim::Table()
+                .column("msp")
+                .column("hq_servlist")
+                .column("jy_servlist")
+                .row({ "电信", QString::fromUtf8(row.quotes), QString::fromUtf8(row.trades) }),
+            2));
+        EXPECT_EQ(names(*m, 0), row.quoteNames);
+        EXPECT_EQ(names(*m, 1), row.tradeNames);
+        EXPECT_EQ(m->indexOfSelectedByType(1), row.tradeSelected);
+        ASSERT_EQ(QFile::exists(options.userPath), row.saved);
+        // After a restart both kinds still have a server to connect to.
+        auto restarted = make();
+        EXPECT_EQ(names(*restarted, 1), row.tradeNames);
+        for (const int32_t type : { 0, 1 })
+            EXPECT_TRUE(restarted->serverInfoOfSelectedByType(type));
+        EXPECT_EQ(restarted->indexOfSelectedByType(1), row.tradeSelected);
+    }
+}
+
+// A kind stored with no server a network can be pointed at (empty, or only
+// such entries, as an earlier version could store) comes from the shipped
+// copy; the other kind stays as stored. A stored selection that cannot be
+// dialled moves to the first entry that can.
+TEST_F(ServerManagerTest, AStoredKindWithNoServerToDialFallsBackToTheShippedOne)
+{
+    writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
+    const std::vector<Entry> mine = { { "我的交易", "10.9.1.1", "7101", {} } };
+    const std::vector<Entry> garbage = { { "坏交易", "@@@ ###", "xyz", {} }, { "零", "127.0.0.1", "0", {} },
+        { "大", "10.9.1.2", "99999", {} } };
+    const struct {
+        const char* name;
+        QVariantMap quote;
+        QVariantMap trade;
+        QStringList quoteNames;
+        QStringList tradeNames;
+        qint64 tradeSelected;
+    } rows[] = {
+        { "an empty quote kind", listDict({}, {}, {}), listDict(mine, {}, {}), { "行情一", "行情二" },
+            { "我的交易" }, 0 },
+        { "a trade kind with no entry to dial", listDict({ kQuotes[0] }, {}, {}),
+            listDict(garbage, "127.0.0.1", "0"), { "行情一" }, { "交易一", "交易二", "交易三" }, 1 },
+        { "a selection that cannot be dialled", listDict({ kQuotes[0] }, {}, {}),
+            listDict({ garbage[0], garbage[1], mine[0] }, "127.0.0.1", "0"), { "行情一" },
+            { "坏交易", "零", "我的交易" }, 2 },
+        { "no selection, the first entry cannot be dialled", listDict({ kQuotes[0] }, {}, {}),
+            listDict({ garbage[0], mine[0] }, {}, {}), { "行情一" }, { "坏交易", "我的交易" }, 1 },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeUser(document(row.quote, row.trade));
+        auto m = make();
+        EXPECT_EQ(names(*m, 0), row.quoteNames);
+        EXPECT_EQ(names(*m, 1), row.tradeNames);
+        EXPECT_EQ(m->indexOfSelectedByType(1), row.tradeSelected);
+        for (const int32_t type : { 0, 1 })
+            EXPECT_TRUE(m->serverInfoOfSelectedByType(type));
+        // What is saved next holds what was loaded.
+        m->setIndexOfSelectedByType(0, 0);
+        EXPECT_EQ(names(*make(), 1), row.tradeNames);
+    }
 }
 
 // A control character in one server name from the reply: that name alone is
@@ -511,8 +606,11 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     ASSERT_TRUE(listening.start());
     const QString here = QStringLiteral("丁:127.0.0.1:%1").arg(listening.port());
     const auto rebuild = [&](const QString& servers) {
-        m->updateServerInfo(*brokersim::toRecordSet(
-            brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", servers, servers }),
+        m->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
+                                                        .column("msp")
+                                                        .column("hq_servlist")
+                                                        .column("jy_servlist")
+                                                        .row({ "", servers, servers }),
             2));
     };
     ASSERT_TRUE(spinUntil([&] { return !trade->connection(); }, 2s));
@@ -604,6 +702,33 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
     }
     EXPECT_EQ(tried, (QList<qint64> { 0, 2, 0 }));
 
+    // Entries no network can be pointed at are stepped over: 4 servers, the
+    // middle two no server at all, server 0 selected: 3, 0, 3. With only the
+    // selected one to dial, it is tried again.
+    m.updateServerInfo(*brokersim::toRecordSet(
+        brokersim::Table()
+            .column("msp")
+            .column("hq_servlist")
+            .column("jy_servlist")
+            .row(
+                { "", QStringLiteral("0:127.0.0.1:%1,坏:@@@ ###:xyz,零:127.0.0.1:0,3:127.0.0.1:%1").arg(port),
+                    QStringLiteral("0:127.0.0.1:%1,大:127.0.0.1:99999").arg(port) }),
+        2));
+    ASSERT_EQ(m.numberOfServerInfosByType(0), 4u);
+    m.setIndexOfSelectedByType(0, 0);
+    tried.clear();
+    for (int i = 0; i < 3; ++i) {
+        networks->reconnectServer(*quote);
+        tried << m.indexOfSelectedByType(0);
+        ASSERT_TRUE(quote->serverInfo());
+        EXPECT_EQ(quote->serverInfo()->port(), port.toUShort());
+    }
+    EXPECT_EQ(tried, (QList<qint64> { 3, 0, 3 }));
+    const size_t restarts = posts.restarts.size();
+    networks->reconnectServer(*trade);
+    EXPECT_EQ(m.indexOfSelectedByType(1), 0);
+    EXPECT_EQ(posts.restarts.size(), restarts + 1);
+
     // With retries on, servers that all refuse are not hammered: the attempts
     // slow down instead of following each refusal at once.
     // A connection lost before it served counts as not having served, also
@@ -660,8 +785,8 @@ TEST_F(ServerManagerTest, ServersThatCloseEarlyAreTriedOnTheBackOffSchedule)
         const QString tc = QString::number(sim.tcPort());
         const QString http = QString::number(sim.httpPort());
         QFile::remove(options.userPath); // the row before stored its selection
-        writeShipped(document(listDict({ { "行情一", "127.0.0.1", http, {} }, { "行情二", "127.0.0.1", http, {} } },
-                                  {}, {}),
+        writeShipped(document(
+            listDict({ { "行情一", "127.0.0.1", http, {} }, { "行情二", "127.0.0.1", http, {} } }, {}, {}),
             listDict({ { "甲", "127.0.0.1", tc, {} }, { "乙", "127.0.0.1", tc, {} } }, {}, {})));
         NetworkFactory::resetInstance();
         NetworkFactory* networks = NetworkFactory::getInstance();
@@ -687,14 +812,16 @@ TEST_F(ServerManagerTest, ServersThatCloseEarlyAreTriedOnTheBackOffSchedule)
         DMNotificationCenter::getInstance()->addObserver(&tries,
             TypedNotificationCenter::Handler([&](const platform::Notification& n) {
                 if (n.object == QVariant(kind))
-                    tries.emplace_back(m.indexOfSelectedByType(kind), !network->connection(), m.nextConnectDelay(kind));
+                    tries.emplace_back(
+                        m.indexOfSelectedByType(kind), !network->connection(), m.nextConnectDelay(kind));
             }),
             DMServerManager::kConnectionRestart);
         // The quote side asks on every new connection, as the status bar does.
         DMNotificationCenter::getInstance()->addObserver(&observer,
             TypedNotificationCenter::Handler([&](const platform::Notification& n) {
                 if (kind == 0 && n.object == QVariant(0))
-                    networks->getNetwork(0)->sendRequestWithObserver(&observer, QStringLiteral("echo"), &packet, 30);
+                    networks->getNetwork(0)->sendRequestWithObserver(
+                        &observer, QStringLiteral("echo"), &packet, 30);
             }),
             NetworkFactory::kConnectionEstablished);
 
@@ -707,14 +834,15 @@ TEST_F(ServerManagerTest, ServersThatCloseEarlyAreTriedOnTheBackOffSchedule)
         EXPECT_EQ(sim.receivedCount(row.fault), kCloses + 1);
         // Alternating, the first move at once, every later one after its delay.
         EXPECT_EQ(tries,
-            (std::vector<Try> {
-                { 1, false, 0.05 }, { 0, true, 0.1 }, { 1, true, 0.2 }, { 0, true, 0.4 }, { 1, true, 0.4 } }));
+            (std::vector<Try> { { 1, false, 0.05 }, { 0, true, 0.1 }, { 1, true, 0.2 }, { 0, true, 0.4 },
+                { 1, true, 0.4 } }));
 
         // The server answers, and serves: only after the longest delay does
         // the back-off end.
         const int replies = observer.replies;
         EXPECT_EQ(sim.releaseWithheld(), 1);
-        ASSERT_TRUE(spinUntil([&] { return kind == 0 ? observer.replies == replies + 1 : network->isLoggedOn(); }));
+        ASSERT_TRUE(
+            spinUntil([&] { return kind == 0 ? observer.replies == replies + 1 : network->isLoggedOn(); }));
         EXPECT_EQ(m.nextConnectDelay(kind), 0.4);
         clockNow += 400ms;
         EXPECT_EQ(m.nextConnectDelay(kind), 0.0);
@@ -766,14 +894,17 @@ protected:
         platform::TlsTrust::addCaCertificates(b.trustedCertificates());
         CSSession::releaseAll();
         for (brokersim::BrokerSimulator* sim : { &a, &b }) {
-            sim->registerFunction(kEcho.main, kEcho.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
-                return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("echo")).row({ "ok" }));
-            });
+            sim->registerFunction(
+                kEcho.main, kEcho.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+                    return brokersim::Reply::withTable(
+                        brokersim::Table().column(QStringLiteral("echo")).row({ "ok" }));
+                });
         }
-        writeShipped(document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
-            listDict({ { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
-                         { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
-                "127.0.0.1", QString::number(b.tcPort()))));
+        writeShipped(
+            document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
+                listDict({ { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
+                             { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
+                    "127.0.0.1", QString::number(b.tcPort()))));
         NetworkFactory::resetInstance();
         networks = NetworkFactory::getInstance();
         m = std::make_unique<DMServerManager>(
@@ -792,8 +923,8 @@ protected:
     }
     static qsizetype logons(const brokersim::BrokerSimulator& sim)
     {
-        return std::count_if(
-            sim.received().cbegin(), sim.received().cend(), [](const brokersim::Request& r) { return r.logon; });
+        return std::count_if(sim.received().cbegin(), sim.received().cend(),
+            [](const brokersim::Request& r) { return r.logon; });
     }
 
     brokersim::BrokerSimulator a;
@@ -888,6 +1019,38 @@ TEST_F(TwoBrokersTest, ARequestSentWhileHearingOfTheLossGoesToTheServerMovedTo)
     EXPECT_EQ(b.receivedCount(kEcho), 1);
     EXPECT_EQ(trade->serverInfo()->port(), b.tcPort());
     EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+}
+
+// A lost connection whose next step is an entry no network can be pointed at
+// goes on to the next server at once: the network is logged on there, and the
+// connection is announced, so what is owed after the loss is asked again.
+TEST_F(TwoBrokersTest, ALostConnectionStepsOverAnEntryNoNetworkCanDial)
+{
+    writeUser(document(listDict({ { "行情", "127.0.0.1", QString::number(a.httpPort()), {} } }, {}, {}),
+        listDict({ { "坏交易", "@@@ ###", "xyz", {} }, { "甲", "127.0.0.1", QString::number(a.tcPort()), {} },
+                     { "乙", "127.0.0.1", QString::number(b.tcPort()), {} } },
+            "127.0.0.1", QString::number(b.tcPort()))));
+    m = std::make_unique<DMServerManager>(
+        [] { return static_cast<INetworkFactory*>(NetworkFactory::getInstance()); },
+        DMNotificationCenter::getInstance(), options);
+    networks->setServerManager(m.get());
+    std::vector<QVariant> established;
+    struct Listener {
+        std::vector<QVariant>* out;
+        void onEstablished(const platform::Notification& n) { out->push_back(n.object); }
+    } listener { &established };
+    DMNotificationCenter::getInstance()->addObserver(
+        &listener, &Listener::onEstablished, NetworkFactory::kConnectionEstablished);
+
+    const std::shared_ptr<CSNetwork> trade = networks->getNetwork(1);
+    ASSERT_TRUE(spinUntil([&] { return trade->isLoggedOn() && established.size() == 1; }));
+    EXPECT_EQ(trade->serverInfo()->port(), b.tcPort());
+    b.dropConnections();
+    ASSERT_TRUE(spinUntil([&] { return logons(a) == 1 && trade->isLoggedOn() && established.size() == 2; }));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 1);
+    EXPECT_EQ(trade->serverInfo()->port(), a.tcPort());
+    EXPECT_EQ(established.back(), QVariant(1));
+    DMNotificationCenter::getInstance()->removeObserver(&listener);
 }
 
 TEST_F(ServerManagerTest, SpeedTests)
