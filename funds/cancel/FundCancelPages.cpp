@@ -39,6 +39,11 @@ void FundBatchCancelPage::clearAccountFigures()
     emit changed();
 }
 
+void FundBatchCancelPage::requestList()
+{
+    askedFor().ask(QStringLiteral("list"), sendListRequest());
+}
+
 void FundBatchCancelPage::listArrived(qsizetype rows)
 {
     rows_ = rows;
@@ -141,7 +146,7 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
 {
-    // Rows whose cancels are equal share one request, and so its answer; a
+    // Rows whose cancels merged share one request, and so its answer; a
     // refusal answers one row.
     qint64 rows = 0;
     for (qsizetype i = 0; i < sent_ && !(handle.isEmpty() && rows > 0); ++i) {
@@ -186,14 +191,16 @@ OpdFundCancelOrderViewController::OpdFundCancelOrderViewController(BaseNode::Ptr
 {
 }
 
-void OpdFundCancelOrderViewController::requestList()
+QString OpdFundCancelOrderViewController::sendListRequest()
 {
-    openFundManager->requestOpdFundCurrentOrderList(this);
+    return openFundManager->requestOpdFundCurrentOrderList(this);
 }
 
 void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
-    DataModel*, const QString&, const OpdFundOrderListPtr& table)
+    DataModel*, const QString& handle, const OpdFundOrderListPtr& table)
 {
+    if (!takeList(handle))
+        return;
     table_ = table;
     listArrived(table ? table->contentObjectArray().size() : 0);
 }
@@ -228,14 +235,16 @@ InvestOntimeCancelOrderViewController::InvestOntimeCancelOrderViewController(Bas
 {
 }
 
-void InvestOntimeCancelOrderViewController::requestList()
+QString InvestOntimeCancelOrderViewController::sendListRequest()
 {
-    openFundManager->requestOpdFundInvestOntimeOrderList(this);
+    return openFundManager->requestOpdFundInvestOntimeOrderList(this);
 }
 
 void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
-    DataModel*, const QString&, const InvestOntimeOrderTablePtr& table)
+    DataModel*, const QString& handle, const InvestOntimeOrderTablePtr& table)
 {
+    if (!takeList(handle))
+        return;
     table_ = table;
     orderArray_.clear();
     for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)

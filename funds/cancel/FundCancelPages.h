@@ -12,8 +12,8 @@
 class OpenFundManager;
 
 // A page that lists rows and cancels the ticked ones after one
-// confirmation: one cancel request per ticked row, in ascending row order;
-// rows whose cancels are equal share one request and its answer. The rows
+// confirmation: one cancel request per ticked row, in ascending row order
+// (rows whose cancels the request core merges share its answer). The rows
 // are taken when the confirmation opens: a list that arrives while it is
 // shown changes the table, not what the confirmation sends. Every row is
 // answered exactly once: a request sent by its handle (a time-out or a
@@ -54,9 +54,15 @@ protected:
     void awakeFromNib() override;
     // Sends one row's cancel; answers its handle, "" when nothing was sent.
     using Cancel = std::function<QString()>;
-    // The list, one row's single confirmation, the batch confirmation and
-    // the cancel of a row as the list shows it now.
-    virtual void requestList() = 0;
+    // Asks for the list; only the answer to the latest ask is shown, so a
+    // list sent before a cancel never stands over one read after it.
+    void requestList();
+    // True when `handle` answers the latest list asked; it is then taken.
+    bool takeList(const QString& handle) { return askedFor().take(QStringLiteral("list"), handle); }
+    // Sends the list request; answers its handle. Then one row's single
+    // confirmation, the batch confirmation and the cancel of a row as the
+    // list shows it now.
+    virtual QString sendListRequest() = 0;
     virtual void confirmOne(qsizetype row) = 0;
     virtual void confirmMany() = 0;
     virtual Cancel cancelOf(qsizetype row) = 0;
@@ -116,7 +122,7 @@ public:
     using IOpdFundCurrentOrderListDelegate::queryOpdFundCurrentOrderList;
 
 protected:
-    void requestList() override;
+    QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     Cancel cancelOf(qsizetype row) override;
@@ -152,7 +158,7 @@ public:
     using IQueryInvestOntimeOrderListDelegate::queryInvestOntimeOrderList;
 
 protected:
-    void requestList() override;
+    QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
     Cancel cancelOf(qsizetype row) override;

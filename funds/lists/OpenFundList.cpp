@@ -37,8 +37,9 @@ OpenFundList::~OpenFundList() = default;
 void OpenFundList::requestContent(IRequestContentDelegate* observer)
 {
     theObserver_ = observer;
+    awaited_.reset();
     if (kind_ == Kind::Positions) {
-        queryInfoManager->requestOpdFundPositionList(this);
+        awaited_ = queryInfoManager->requestOpdFundPositionList(this);
         return;
     }
     if (kind_ != Kind::FundList || !dmFundList || !listType_)
@@ -52,48 +53,61 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
     if (OpdFundTablePtr table = DMQueryOpdFundList::cachedList(
             dataCache->getDataCache(DMQueryOpdFundList::getDataCacheType(*listType_)))) {
         dmFundList->freeParam(&param);
-        deliver(table);
+        if (IRequestContentDelegate* shown = theObserver_.get())
+            shown->requestContentComplete(table);
         return;
     }
-    dmFundList->requestData(this, param, RequestSender::kTimeout);
+    awaited_ = dmFundList->requestData(this, param, RequestSender::kTimeout);
     dmFundList->freeParam(&param);
 }
 
-void OpenFundList::deliver(const OpdFundTablePtr& table)
+bool OpenFundList::takeAnswer(const QString& handle)
 {
+    if (!awaited_ || handle != *awaited_)
+        return false;
+    awaited_.reset();
+    return true;
+}
+
+void OpenFundList::deliver(const QString& handle, const OpdFundTablePtr& table)
+{
+    if (!takeAnswer(handle))
+        return;
     if (IRequestContentDelegate* observer = theObserver_.get())
         observer->requestContentComplete(table);
 }
 
-void OpenFundList::deliverError(const CSError& error)
+void OpenFundList::deliverError(const QString& handle, const CSError& error)
 {
+    if (!takeAnswer(handle))
+        return;
     if (IRequestContentDelegate* observer = theObserver_.get())
         observer->requestContentError(error);
 }
 
-void OpenFundList::queryOpdFundList(DataModel*, const QString&, const OpdFundTablePtr& table)
+void OpenFundList::queryOpdFundList(DataModel*, const QString& handle, const OpdFundTablePtr& table)
 {
     if (listType_) {
         if (const int32_t key = DMQueryOpdFundList::getDataCacheType(*listType_))
             dataCache->setDataCache(key, QVariant::fromValue(table));
     }
-    deliver(table);
+    deliver(handle, table);
 }
 
-bool OpenFundList::queryOpdFundList(DataModel*, const QString&, const CSError& error)
+bool OpenFundList::queryOpdFundList(DataModel*, const QString& handle, const CSError& error)
 {
-    deliverError(error);
+    deliverError(handle, error);
     return true;
 }
 
-void OpenFundList::queryOpdFundPoistionList(DataModel*, const QString&, const OpdFundTablePtr& table)
+void OpenFundList::queryOpdFundPoistionList(DataModel*, const QString& handle, const OpdFundTablePtr& table)
 {
-    deliver(table);
+    deliver(handle, table);
 }
 
-bool OpenFundList::queryOpdFundPoistionList(DataModel*, const QString&, const CSError& error)
+bool OpenFundList::queryOpdFundPoistionList(DataModel*, const QString& handle, const CSError& error)
 {
-    deliverError(error);
+    deliverError(handle, error);
     return true;
 }
 

@@ -35,8 +35,9 @@ struct OpenFundListServices {
 // are cleared: they are the broker's product lists, the same for every
 // customer, so a list is kept under its list type alone. The position lists
 // are asked every time. The observer of the last requestContent hears the
-// result; it is held weakly, so a page that is gone hears nothing. Main
-// thread only.
+// result of that request alone (an answer to an earlier one, asked before an
+// order, is late); it is held weakly, so a page that is gone hears nothing.
+// Main thread only.
 class OpenFundList : public IQueryOpdFundListDelegate, public IQueryOpdFundPoistionListDelegate {
 public:
     using Services = OpenFundListServices;
@@ -66,8 +67,10 @@ protected:
     OpenFundList(Kind kind, QString title, int32_t tableId, std::optional<QString> listType, Services services);
 
 private:
-    void deliver(const OpdFundTablePtr& table);
-    void deliverError(const CSError& error);
+    // The answer of `handle`, when it is the one awaited.
+    void deliver(const QString& handle, const OpdFundTablePtr& table);
+    void deliverError(const QString& handle, const CSError& error);
+    bool takeAnswer(const QString& handle);
 
     Kind kind_ = Kind::None;
     QString listTitle_;
@@ -79,6 +82,9 @@ private:
     QueryInfoManagerFunds* queryInfoManager;
     std::unique_ptr<DataModel> dmFundList;
     platform::WeakRef<IRequestContentDelegate> theObserver_;
+    // The handle of the last request, "" for one refused before it was
+    // sent; nullopt when no answer is awaited.
+    std::optional<QString> awaited_;
 };
 
 // The funds open for subscription: list type "1", cache key 1.

@@ -5,8 +5,14 @@
 
 struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     std::function<void(const QString&)> shown;
-    void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override
+    // The handle of the latest ask: an answer to one asked before it (before
+    // an order, say) is late and shows nothing.
+    QString awaited;
+    void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money) override
     {
+        if (handle.isEmpty() || handle != awaited)
+            return;
+        awaited.clear();
         if (shown)
             shown(money.availableText());
     }
@@ -24,7 +30,9 @@ FundMoneyQuery::~FundMoneyQuery() = default;
 void FundMoneyQuery::request(std::function<void(const QString&)> shown)
 {
     observer_->shown = std::move(shown);
-    queries_->requestMoneyInfo(observer_.get(), 0, QString());
+    QString handle;
+    queries_->requestMoneyInfo(observer_.get(), 0, QString(), &handle);
+    observer_->awaited = handle;
 }
 
 void FundMoneyQuery::registerDataModels()

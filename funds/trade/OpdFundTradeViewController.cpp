@@ -390,10 +390,13 @@ void OpdFundTradeViewController::queryOpdFundPosition(
     const bool lookedUp = asked_.take(QStringLiteral("fund"), handle);
     if (!reread && !lookedUp)
         return;
+    if (!lookedUp && position.code != askedCode_) {
+        // A re-read without rows, or naming another fund, says nothing of
+        // the fund shown: it stays as after a re-read that failed.
+        return;
+    }
     if (!position.code.isEmpty() && position.code != askedCode_) {
-        // A re-read naming another fund says nothing of the fund shown.
-        if (lookedUp)
-            lookupFoundNothing(false);
+        lookupFoundNothing(false);
         return;
     }
     currentFund_ = position;

@@ -173,7 +173,9 @@ public:
 
     // The replies. A lookup that fails leaves no fund, one answered without
     // rows a fund whose texts are all empty; neither leaves anything of the
-    // fund before.
+    // fund before. The position read again after an order replaces the fund
+    // only when it names it: one failed, answered without rows or naming
+    // another fund leaves the fund as it was.
     void queryOpdFundInfo(DataModel*, const QString& handle, const RDOOpenEndFund& fund) override;
     bool queryOpdFundInfo(DataModel*, const QString& handle, const CSError& error) override;
     void queryOpdFundPosition(DataModel*, const QString& handle, const RDOOpdFundPositon& position) override;

@@ -1,8 +1,8 @@
 #include "funds/ui/FundPanels.h"
 
 #include "funds/pages/OpdQuoteViewController.h"
-#include "funds/ui/FundListView.h"
 #include "funds/ui/FundCancelViews.h"
+#include "funds/ui/FundListView.h"
 #include "funds/ui/FundTradeViews.h"
 
 #include <QGridLayout>
@@ -12,8 +12,35 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
+
+// Narrower than its frame, the chart draws its plot narrower: the value
+// labels' margin at its left keeps its width, so a value is never cut.
+constexpr int kMinimumChartWidth = 320;
+constexpr double kLabelMargin = fundchart::kChartArea.left();
+
+// Where the frame's x lands in a chart `width` wide.
+double xIn(double x, int width)
+{
+    const double scale = (width - kLabelMargin) / (fundchart::kViewWidth - kLabelMargin);
+    return x <= kLabelMargin ? x : kLabelMargin + (x - kLabelMargin) * scale;
+}
+
+// A box that places its children again whenever its size changes.
+class PlacingBox : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::function<void(int width)> place;
+
+protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (place)
+            place(width());
+    }
+};
 
 // The chart's frame has y growing upwards; the widget's downwards.
 QPointF toWidget(const QPointF& p)
@@ -86,7 +113,11 @@ FundQuoteView::FundQuoteView(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("fundQuoteView"));
-    setFixedSize(fundchart::kViewWidth, fundchart::kViewHeight);
+    // It gives up width, never height, to a page that has little.
+    setMinimumSize(kMinimumChartWidth, fundchart::kViewHeight);
+    setMaximumSize(fundchart::kViewWidth, fundchart::kViewHeight);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    resize(fundchart::kViewWidth, fundchart::kViewHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -106,6 +137,10 @@ void FundQuoteView::paintEvent(QPaintEvent*)
     using namespace fundchart;
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
+    // The frame right of the label margin is drawn into the width there is;
+    // lines stay one pixel wide.
+    const double scale = (width() - kLabelMargin) / (kViewWidth - kLabelMargin);
+    painter.setTransform(QTransform(scale, 0, 0, 1, kLabelMargin * (1 - scale), 0));
 
     // setBackground: the chart area, corners rounded 3 vertically only.
     const QRectF area = toWidget(kChartArea);
@@ -113,7 +148,9 @@ void FundQuoteView::paintEvent(QPaintEvent*)
     rounded.addRoundedRect(area, 0, 3);
     painter.fillPath(rounded, chartAreaColour());
     const QRectF plot = toWidget(kPlotArea);
-    painter.setPen(QPen(gridColour(), 1));
+    QPen grid(gridColour(), 1);
+    grid.setCosmetic(true);
+    painter.setPen(grid);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(plot);
     for (const auto& [from, to] : gridLines())
@@ -124,7 +161,9 @@ void FundQuoteView::paintEvent(QPaintEvent*)
     if (values.empty())
         return;
     const std::vector<QPointF> points = linePoints(values, chart_.scale());
-    painter.setPen(QPen(Qt::white, 1));
+    QPen line(Qt::white, 1);
+    line.setCosmetic(true);
+    painter.setPen(line);
     for (size_t i = 1; i < points.size(); ++i)
         painter.drawLine(toWidget(points[i - 1]), toWidget(points[i]));
     QPainterPath under;
@@ -168,8 +207,10 @@ FundQuotePanel::FundQuotePanel(FundQuoteViewController& controller, QWidget* par
 
     // The value labels sit left of the plot at its bottom, quarter points
     // and top; the month labels under it, at the grid's vertical lines.
-    auto* chartBox = new QWidget(this);
-    chartBox->setFixedSize(fundchart::kViewWidth, fundchart::kViewHeight + 20);
+    auto* chartBox = new PlacingBox(this);
+    chartBox->setMinimumSize(kMinimumChartWidth, fundchart::kViewHeight + 20);
+    chartBox->setMaximumSize(fundchart::kViewWidth, fundchart::kViewHeight + 20);
+    chartBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     chart_->setParent(chartBox);
     chart_->move(0, 0);
     const QRectF plot = fundchart::kPlotArea;
@@ -185,12 +226,20 @@ FundQuotePanel::FundQuotePanel(FundQuoteViewController& controller, QWidget* par
         auto* label = new QLabel(chartBox);
         label->setObjectName(QStringLiteral("month%1Text").arg(i + 1));
         label->setStyleSheet(QStringLiteral("color: white; font-size: 10px;"));
-        // month5Text is the oldest (leftmost), month6Text the newest.
-        const int slot = i < 5 ? 4 - i : 5;
-        label->setGeometry(int(plot.left() + plot.width() * (slot + 1) / 7) - 25, fundchart::kViewHeight - 24, 50, 14);
         label->setAlignment(Qt::AlignCenter);
         months_[size_t(i)] = label;
     }
+    // The month labels follow the grid's vertical lines as the chart narrows.
+    chartBox->place = [this, plot](int width) {
+        chart_->resize(width, fundchart::kViewHeight);
+        for (int i = 0; i < 6; ++i) {
+            // month5Text is the oldest (leftmost), month6Text the newest.
+            const int slot = i < 5 ? 4 - i : 5;
+            const double x = xIn(plot.left() + plot.width() * (slot + 1) / 7, width);
+            months_[size_t(i)]->setGeometry(int(x) - 25, fundchart::kViewHeight - 24, 50, 14);
+        }
+    };
+    chartBox->place(fundchart::kViewWidth);
     layout->addWidget(chartBox);
     connect(&controller, &FundQuoteViewController::changed, this, [this] { refresh(); });
     refresh();

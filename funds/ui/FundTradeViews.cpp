@@ -217,11 +217,13 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     auto* work = new QHBoxLayout(workView_);
     work->setContentsMargins(0, 0, 0, 0);
-    work->addWidget(fundListView_, 3);
+    // The list takes the larger share, so that its figures show whole; the
+    // chart narrows to leave it room.
+    work->addWidget(fundListView_, 2);
     auto* right = new QVBoxLayout;
     right->addWidget(fundTradeView_);
     right->addWidget(fundQuoteView_);
-    work->addLayout(right, 2);
+    work->addLayout(right, 1);
     layout->addWidget(workView_);
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
         new QVBoxLayout(w);

@@ -1,8 +1,9 @@
 // The fund order and plan cancel pages against the simulator: the single
 // dialog of one ticked row, a batch counted per request sent, the summary
 // after the last answer only, and the plan dialog's stored payment day.
-#include "FundTestRig.h"
 #include "funds/cancel/FundCancelPages.h"
+
+#include "FundTestRig.h"
 
 #include <QDate>
 #include <QTimer>
@@ -41,6 +42,18 @@ protected:
         });
     }
 
+    // The serials the cancels carried, in the order they went out.
+    QList<QByteArray> sentSerials(brokersim::Function cancel = brokersim::kFundPlanCancelFunction) const
+    {
+        QList<QByteArray> serials;
+        for (const auto& request : receivedOf(cancel)) {
+            const QByteArray body = request.rawBody;
+            const qsizetype at = body.indexOf("&sno=") + 5;
+            serials << body.mid(at, body.indexOf('&', at) - at);
+        }
+        return serials;
+    }
+
     std::shared_ptr<Account> account;
     FundAlerts alerts;
     std::vector<int> dialogTypes;
@@ -75,18 +88,27 @@ TEST_F(FundCancelPages, OneTickedRowOpensItsOwnDialog)
 
 TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
 {
+    std::vector<std::pair<const char*, const char*>> twelve;
+    static const char* const kSerials[] = { "900001", "900002", "900003", "900004", "900005", "900006",
+        "900007", "900008", "900009", "900010", "900011", "900012" };
+    for (const char* sno : kSerials)
+        twelve.emplace_back(sno, "0");
     const struct {
         const char* name;
         std::vector<std::pair<const char*, const char*>> orders; // serial, status
         qsizetype sent;
         const char* summary;
+        bool tickUpwards = false; // each row ticked, from the last up; else select all
     } cases[] = {
         // The second is already processed: refused.
         { "one refused", { { "900001", "0" }, { "900002", "2" }, { "900003", "0" } }, 3,
             "tip:批量撤单\n成功数量:2\n失败数量:1" },
-        // Two rows of one order share one cancel and its answer.
-        { "two rows alike", { { "900001", "0" }, { "900001", "0" }, { "900003", "0" } }, 2,
-            "tip:批量撤单\n成功数量:3\n失败数量:0" },
+        // Two rows of one order: each sends its own cancel, and the server
+        // refuses the second.
+        { "two rows alike", { { "900001", "0" }, { "900001", "0" }, { "900003", "0" } }, 3,
+            "tip:批量撤单\n成功数量:2\n失败数量:1" },
+        // Twelve rows, ticked from the last up: the cancels go in row order.
+        { "twelve", twelve, 12, "tip:批量撤单\n成功数量:12\n失败数量:0", true },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,22 +117,76 @@ TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
         alerts.shown.clear();
         dialogTypes.clear();
         for (const auto& [sno, status] : c.orders)
-            addOrder(sno, status);
+            addOrder(QString::fromLatin1(sno), QString::fromLatin1(status));
         OpdFundCancelOrderViewController page;
-        open(page, 3);
-        page.selectAllButtonClicked(true);
+        const qsizetype rows = qsizetype(c.orders.size());
+        open(page, rows);
+        QList<QByteArray> inRowOrder;
+        for (qsizetype r = 0; r < rows; ++r)
+            inRowOrder << page.table()->objectAt(r).orderNumber.toLatin1();
+        if (c.tickUpwards) {
+            for (qsizetype r = rows - 1; r >= 0; --r)
+                page.tickRow(r, true);
+        } else {
+            page.selectAllButtonClicked(true);
+        }
         EXPECT_TRUE(page.selectAllOn());
-        EXPECT_EQ(page.selectedCountText(), "3");
+        EXPECT_EQ(page.selectedCountText(), QString::number(rows));
         confirmDialogs();
         page.cancelOrdersClicked();
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
         EXPECT_EQ(dialogTypes.size(), 1u); // one confirmation for the batch
         EXPECT_EQ(count(brokersim::kFundCancelFunction), c.sent);
+        if (c.tickUpwards)
+            EXPECT_EQ(sentSerials(brokersim::kFundCancelFunction), inRowOrder);
         EXPECT_EQ(alerts.shown, QStringList(QString::fromUtf8(c.summary)));
         EXPECT_FALSE(page.alertWindowController().isShown());
         EXPECT_FALSE(page.isCancelling());
         EXPECT_EQ(page.selectedCountText(), "0");
     }
+}
+
+// The list asked after one cancel comes late, after a second cancel and the
+// list read after it: the page keeps the later list, where the order the
+// second cancel took is no longer cancellable.
+TEST_F(FundCancelPages, AListAskedBeforeACancelNeverStandsOverTheOneReadAfterIt)
+{
+    addOrder("900001", "0");
+    addOrder("900002", "0");
+    OpdFundCancelOrderViewController page;
+    open(page, 2);
+    const auto statusOf = [&](const QString& sno) {
+        for (qsizetype r = 0; page.table() && r < page.table()->contentObjectArray().size(); ++r) {
+            if (page.table()->objectAt(r).orderNumber == sno)
+                return page.table()->objectAt(r).orderStatus;
+        }
+        return QString();
+    };
+    const auto rowOf = [&](const QString& sno) {
+        for (qsizetype r = 0; r < page.rowCount(); ++r) {
+            if (page.table()->objectAt(r).orderNumber == sno)
+                return r;
+        }
+        return qsizetype(-1);
+    };
+    confirmDialogs();
+    sim.withholdNext(brokersim::kFundOrdersFunction); // the list after the first cancel
+    page.tickRow(rowOf("900001"), true);
+    page.cancelOrdersClicked();
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 1 && sim.withheldCount() == 1; }));
+    // The rows shown are still those before; the second order is cancelled.
+    page.tickRow(rowOf("900002"), true);
+    const qsizetype lists = count(brokersim::kFundOrdersFunction);
+    page.cancelOrdersClicked();
+    ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2 && statusOf("900002") == "6"; }));
+    EXPECT_GT(count(brokersim::kFundOrdersFunction), lists);
+    sim.releaseWithheld();
+    OrdersRecorder after; // asked now, answered after the late list
+    OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
+    ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
+    EXPECT_EQ(statusOf("900001"), "6");
+    EXPECT_EQ(statusOf("900002"), "6");
+    EXPECT_EQ(alerts.shown.size(), 2);
 }
 
 TEST_F(FundCancelPages, APlanDialogShowsTheStoredPaymentDay)
@@ -166,16 +242,6 @@ protected:
         page.cancelOrdersClicked();
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundPlanListFunction) == 2; }));
         testsupport::spinFor(100ms); // nothing more comes
-    }
-    QList<QByteArray> sentSerials(brokersim::Function cancel = brokersim::kFundPlanCancelFunction) const
-    {
-        QList<QByteArray> serials;
-        for (const auto& request : receivedOf(cancel)) {
-            const QByteArray body = request.rawBody;
-            const qsizetype at = body.indexOf("&sno=") + 5;
-            serials << body.mid(at, body.indexOf('&', at) - at);
-        }
-        return serials;
     }
 };
 

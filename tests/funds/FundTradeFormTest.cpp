@@ -6,6 +6,8 @@
 #include "funds/trade/OpdFundTradeViewController.h"
 #include "platform/ChinaClock.h"
 #include "tools/broker-sim/BackOffice.h"
+#include "trading/query/QueryInfoManager.h"
+#include "trading/requests/SecurityInfoDataModels.h"
 #include "trading_pages/AnswerAfterTheLock.h"
 
 #include <QTimer>
@@ -836,10 +838,13 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
 }
 
 // After a success, a figure the order changed is read again at once and
-// shows what the server has now.
+// shows what the server has now. A position read again that says nothing of
+// the fund (it fails, holds no rows or names another fund) leaves the fund
+// as it was; one answered after the code was edited shows nothing.
 TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
 {
     book().setRiskLevel("010100000001", 5);
+    enum Read { Answered, Fails, NoRows, OtherFund, CodeEdited };
     const struct {
         const char* name;
         PageMaker page;
@@ -847,7 +852,7 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         Form::Field field;
         const char* before;
         const char* after;
-        bool readFails = false; // the position read again fails: the fund stays
+        Read read = Answered;
     } cases[] = {
         { "redeem", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "10000.00", "9990.00" },
         { "transform", pageOf<TransformOpdFundViewController>(), "000011", Form::Available, "9990.00",
@@ -855,7 +860,15 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         { "purchase", pageOf<PurchaseOpdFundViewController>(), nullptr, Form::AvailableBalance, nullptr,
             nullptr },
         { "redeem, read fails", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "9980.00",
-            nullptr, true },
+            nullptr, Fails },
+        { "redeem, read without rows", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available,
+            "9970.00", nullptr, NoRows },
+        { "transform, read without rows", pageOf<TransformOpdFundViewController>(), "000011", Form::Available,
+            "9960.00", nullptr, NoRows },
+        { "redeem, read names another fund", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available,
+            "9950.00", nullptr, OtherFund },
+        { "redeem, code edited", pageOf<RedeemOpdFundViewController>(), nullptr, Form::Available, "9940.00",
+            nullptr, CodeEdited },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -865,9 +878,19 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         if (c.before)
             EXPECT_EQ(form.text(c.field), c.before);
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+        const qsizetype chartsAsked = count(brokersim::kFundNetValueFunction);
         alerts.shown.clear();
-        if (c.readFails)
-            sim.answerErrorNext(brokersim::kFundPositionFunction, 3002, QStringLiteral("系统繁忙"));
+        const brokersim::Function position = brokersim::kFundPositionFunction;
+        if (c.read == Fails)
+            sim.answerErrorNext(position, 3002, QStringLiteral("系统繁忙"));
+        else if (c.read == NoRows)
+            sim.answerTablesNext(position, { brokersim::Table().column("ofcode").column("ofavl") });
+        else if (c.read == OtherFund)
+            sim.answerTablesNext(position,
+                { brokersim::Table().column("ofcode").column("ofname").column("ofavl").row(
+                    { "110011", QStringLiteral("别的基金"), "7.00" }) });
+        else if (c.read == CodeEdited)
+            sim.withholdNext(position);
         form.tradeButtonClicked();
         confirmAndWait(form);
         ASSERT_TRUE(lastAlert().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(lastAlert());
@@ -875,12 +898,27 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
         EXPECT_TRUE(form.text(Form::Amount).isEmpty()) << qPrintable(form.text(Form::Amount));
         EXPECT_EQ(form.text(Form::Code), "000001");
         EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
-        if (c.readFails) {
+        if (c.read == CodeEdited) {
+            // The code is cut while the position is read again: its answer
+            // is late, and nothing of the fund comes back beside "00000".
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            form.controlTextDidChange(Form::Code, "00000");
+            sim.releaseWithheld();
+            awaitLookup(true, "000001");
+            EXPECT_TRUE(form.text(Form::Available).isEmpty()) << qPrintable(form.text(Form::Available));
+            EXPECT_TRUE(page->fundQuoteView()->fundCodeText().isEmpty());
+        } else if (c.read != Answered) {
             awaitLookup(true, "000001");
             EXPECT_EQ(form.text(Form::Available), c.before);
+            ASSERT_TRUE(form.currentFund());
+            EXPECT_EQ(form.currentFund()->code, "000001");
+            // The chart keeps the fund and asks nothing for a fund without a code.
+            EXPECT_EQ(page->fundQuoteView()->fundCodeText(), "000001");
+            EXPECT_EQ(count(brokersim::kFundNetValueFunction), chartsAsked);
             form.setText(Form::Amount, "10");
             form.tradeButtonClicked(); // the fund is still the form's
-            EXPECT_TRUE(confirmation.open);
+            EXPECT_TRUE(spinUntil([&] { return confirmation.open; }));
+            EXPECT_EQ(lastDraft().values.value(1), "000001");
             cancelDialog();
         }
         if (c.after) {
@@ -893,6 +931,61 @@ TEST_F(FundTradePages, FiguresAnOrderChangedAreReadAgain)
                     && list.content().table()->valueForTitle(0, QStringLiteral("可用份额")) == c.after;
             }));
         }
+    }
+}
+
+FUND_RECORDER(MoneyProbe, IMoneyInfoDelegate, queryMoneyInfo)
+FUND_RECORDER(PositionListProbe, IQueryOpdFundPoistionListDelegate, queryOpdFundPoistionList)
+
+// The page's list or the money asked before an order, answered only after the
+// same figure was read again after the order: the late answer changes
+// nothing, the page keeps what the server has now.
+TEST_F(FundTradePages, AFigureAskedBeforeTheOrderNeverStandsOverTheOneReadAfterIt)
+{
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        const char* name;
+        PageMaker page;
+        brokersim::Function withheld;
+    } cases[] = {
+        { "redeem, the positions", pageOf<RedeemOpdFundViewController>(), brokersim::kFundPositionFunction },
+        { "purchase, the money", pageOf<PurchaseOpdFundViewController>(), brokersim::kMoneyFunction },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.clearControls();
+        auto page = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+        page->setAlertPresenter(&alerts);
+        sim.withholdNext(c.withheld); // the list, or the money, the page asks at its start
+        page->load();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        Form& form = *page->fundTradeView();
+        type(form, Form::Code, "000001");
+        form.setText(Form::Amount, "10");
+        alerts.shown.clear();
+        form.tradeButtonClicked();
+        confirmAndWait(form);
+        ASSERT_TRUE(lastAlert().startsWith(QStringLiteral("tip:委托申请已提交"))) << qPrintable(lastAlert());
+        const OpdFundListViewController& list = *page->fundListView();
+        const auto shownNow = [&] {
+            if (c.withheld == brokersim::kMoneyFunction)
+                return form.text(Form::AvailableBalance);
+            const auto table = list.content().table();
+            return table ? table->valueForTitle(0, QStringLiteral("可用份额")) : QString();
+        };
+        ASSERT_TRUE(spinUntil([&] { return !shownNow().isEmpty(); }));
+        const QString after = shownNow();
+        sim.releaseWithheld();
+        // An equal ask sent now is answered after the late one.
+        MoneyProbe money;
+        PositionListProbe positions;
+        if (c.withheld == brokersim::kMoneyFunction)
+            QueryInfoManager::getInstance()->requestMoneyInfo(&money, 0, QString());
+        else
+            QueryInfoManagerFunds::getInstance()->requestOpdFundPositionList(&positions);
+        ASSERT_TRUE(spinUntil([&] { return money.heard() || positions.heard(); }));
+        runQueuedSteps();
+        EXPECT_EQ(shownNow(), after);
     }
 }
 

@@ -4,13 +4,13 @@
 // windows, confirm and read the serial, then cancel that order; tick one
 // order of three on 基金撤单 and cancel it alone; answer 基金风险测评.
 #include "app/PageLibraries.h"
-#include "funds/FundTestRig.h"
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "compliance/ui/RiskAssessmentPage.h"
-#include "core/NotificationCenter.h"
 #include "core/DMCDataCache.h"
+#include "core/NotificationCenter.h"
+#include "funds/FundTestRig.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "funds/requests/FundDataModels.h"
@@ -19,6 +19,7 @@
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/windows/SessionNotifications.h"
+#include "support_gui/ColumnCheck.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 #include "trading/confirm/OrderAlertWindowController.h"
@@ -29,7 +30,11 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QTimer>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -57,6 +62,20 @@ QString waitForBox()
     const QString text = box->informativeText().isEmpty() ? box->text() : box->informativeText();
     box->done(0);
     return text;
+}
+
+// Whether a field shows its whole text: the text's width fits inside the
+// field's frame and the margins it keeps on both sides.
+testing::AssertionResult showsItsText(const QLineEdit& edit)
+{
+    const int frame = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &edit);
+    const QMargins margins = edit.textMargins();
+    const int room = edit.width() - 2 * frame - 4 - margins.left() - margins.right();
+    const int needed = edit.fontMetrics().horizontalAdvance(edit.text());
+    if (needed > room)
+        return testing::AssertionFailure()
+            << edit.text().toStdString() << " needs " << needed << " of " << room;
+    return testing::AssertionSuccess();
 }
 
 // The next order confirmation is confirmed with its button; its text is kept.
@@ -402,4 +421,69 @@ TEST_F(FundUserPathTest, AnotherAccountWhileACodeIsTypedEndsTheEditingQuietly)
     ASSERT_TRUE(fresh);
     EXPECT_TRUE(fresh->text().isEmpty());
     EXPECT_EQ(shownWindow<QMessageBox>(), nullptr);
+}
+
+// 基金定投 and 赎回 in the default font and in one half as large again (a
+// desktop at 144 dots per inch), in main windows of 1600x1000 and 1280x720:
+// the plan's buttons lie inside the page, and a fund's net value shows
+// whole in the list's cells and in the form's field.
+TEST_F(FundUserPathTest, FundPagesFitAndShowNetValuesWhole)
+{
+    const QFont appFont = QApplication::font();
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(appFont); });
+    logInThroughTheLoginWindow();
+    fetchMenu();
+    for (const double scale : { 1.0, 1.5 }) {
+        QFont font = appFont;
+        font.setPointSizeF(appFont.pointSizeF() * scale);
+        QApplication::setFont(font);
+        for (const QSize size : { QSize(1600, 1000), QSize(1280, 720) }) {
+            SCOPED_TRACE(testing::Message() << scale << " " << size.width() << "x" << size.height());
+            closeWindows();
+            openWindow(size);
+            for (const char* title : { "基金定投", "基金赎回" }) {
+                SCOPED_TRACE(title);
+                QWidget* page = clickEntry(QString::fromUtf8(title));
+                ASSERT_TRUE(page);
+                if (auto* accept = page->findChild<QPushButton*>("acceptButton");
+                    accept && accept->isVisible())
+                    QTest::mouseClick(accept, Qt::LeftButton);
+                auto* list = page->findChild<DVCommonTableView*>("listTable");
+                ASSERT_TRUE(list);
+                ASSERT_TRUE(
+                    spinUntil([&] { return list->isVisible() && list->model()->rowCount() > 0; }, 10s));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualRect(list->model()->index(0, 0)).center());
+                auto* value = page->findChild<QLineEdit*>(QString::fromLatin1(
+                    std::strcmp(title, "基金定投") == 0 ? "timing_FundValueText" : "fundValueText"));
+                ASSERT_TRUE(value);
+                ASSERT_TRUE(spinUntil([&] { return !value->text().isEmpty(); }, 10s));
+                QApplication::processEvents();
+                // The page needs no scrolling sideways: each button shows
+                // whole in the part of the page the window shows.
+                for (const char* name : { "tradeButton", "resetButton" }) {
+                    auto* button = page->findChild<QPushButton*>(name);
+                    ASSERT_TRUE(button) << name;
+                    const QRegion hidden = QRegion(QRect(button->mapTo(page, QPoint()), button->size()))
+                        - page->visibleRegion();
+                    EXPECT_TRUE(hidden.isEmpty()) << name << " hidden " << hidden.boundingRect().width()
+                                                  << "x" << hidden.boundingRect().height();
+                }
+                EXPECT_TRUE(showsItsText(*value));
+                // The list's net values are never cut at its edge; in the
+                // default font they show, with the columns before them.
+                const int nav = int(list->tableModel()->titles().indexOf(QStringLiteral("基金净值")));
+                ASSERT_GE(nav, 0);
+                const int column = nav + list->tableModel()->dataColumnOffset();
+                const int left = list->columnViewportPosition(column);
+                const int right = left + list->columnWidth(column);
+                const int room = list->viewport()->width();
+                EXPECT_TRUE(right <= room || left >= room)
+                    << "net values from " << left << " to " << right << " in " << room;
+                if (scale == 1.0)
+                    EXPECT_LE(right, room);
+                EXPECT_TRUE(testsupport::columnsShowTheirTexts(*list));
+            }
+        }
+    }
 }
