@@ -103,10 +103,9 @@ TEST_F(FundCancelPages, ABatchCountsEveryAnswerAndSumsUpAfterTheLast)
         // The second is already processed: refused.
         { "one refused", { { "900001", "0" }, { "900002", "2" }, { "900003", "0" } }, 3,
             "tip:批量撤单\n成功数量:2\n失败数量:1" },
-        // Two rows of one order: each sends its own cancel, and the server
-        // refuses the second.
-        { "two rows alike", { { "900001", "0" }, { "900001", "0" }, { "900003", "0" } }, 3,
-            "tip:批量撤单\n成功数量:2\n失败数量:1" },
+        // Two rows of one order share one cancel and its answer.
+        { "two rows alike", { { "900001", "0" }, { "900001", "0" }, { "900003", "0" } }, 2,
+            "tip:批量撤单\n成功数量:3\n失败数量:0" },
         // Twelve rows, ticked from the last up: the cancels go in row order.
         { "twelve", twelve, 12, "tip:批量撤单\n成功数量:12\n失败数量:0", true },
     };
