@@ -1,8 +1,8 @@
 #include "core/DataModel.h"
 
+#include "comm/recordset/VEKTCRS.h"
 #include "comm/request/CSNetwork.h"
 #include "comm/request/CSPacket.h"
-#include "comm/recordset/VEKTCRS.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 
@@ -106,17 +106,17 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         handle += QStringLiteral("\x1f#") + QString::number(++serial);
     }
 
-    // An action ends the reads sent before it as answers to later asks.
-    if (endsEarlierReads())
-        endEarlierReads();
     {
         std::lock_guard lock(observerLock_);
-        const quint64 epoch = readEpoch();
+        const QString plain = handle;
+        const auto suffixed
+            = [&plain] { return plain + QStringLiteral("\x1f@") + QString::number(readEpoch()); };
+        // An equal request that went out since the last action takes the
+        // caller in: under the plain handle, or under the suffixed one when
+        // an equal request from before the action still waits.
         auto found = observerDict.find(handle);
-        if (found != observerDict.end() && found->second.epoch != epoch) {
-            // The equal request went out before an action: its answer may
-            // not hold what this ask is for, so this one goes out anew.
-            handle += QStringLiteral("\x1f@") + QString::number(epoch);
+        if (found != observerDict.end() && found->second.epoch != readEpoch()) {
+            handle = suffixed();
             found = observerDict.find(handle);
         }
         if (found != observerDict.end()) {
@@ -127,7 +127,14 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
             list.push_back(DataModelObserverRef(observer));
             return handle;
         }
-        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, epoch };
+        // This one goes out: as an action, it ends the reads sent before it
+        // as answers to later asks (an equal one asked next still joins it).
+        if (endsEarlierReads()) {
+            endEarlierReads();
+            if (observerDict.contains(plain))
+                handle = suffixed();
+        }
+        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, readEpoch() };
     }
 
     DMRequestParamObject object;
