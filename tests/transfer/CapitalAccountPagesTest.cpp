@@ -607,7 +607,8 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
                 return opened(
                     open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
             },
-            brokersim::kBankTransferFunction, "5", QStringLiteral("转账提交已成功，流水号为"), kBankBalanceFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
+            brokersim::kBankTransferFunction, "5", QStringLiteral("转账提交已成功，流水号为"),
+            kBankBalanceFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
         { "证券转银行",
             [&] {
                 return opened(
