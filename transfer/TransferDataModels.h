@@ -96,13 +96,20 @@ public:
 
 // The bank balance: 500 / 116, a serial number (the balance comes with the
 // history, which the pages read next; the serial is shown nowhere, so an
-// answer without one is still a success). An equal query still waiting
-// takes the caller in.
+// answer without one is still a success). Answering it puts the link's
+// balance on top of the history, so it ends the reads sent before it as an
+// action does: a history, or an equal balance query, asked after another
+// link's query goes out anew. An equal query asked with nothing between
+// still takes the caller in.
 class DMQueryBankBalance final
     : public OrderDataModelClass<DMQueryBankBalance, tagQueryBankBalanceParam, IQueryBankBalanceDelegate> {
 public:
-    static constexpr DataModelInfo info { "A9EDE809-0FC7-0BCC-D9B4-0BEE9AC39FA7", 500, 116,
-        HandleRule::Fields, RequestEffect::Reads };
+    static constexpr DataModelInfo info { .identifier = "A9EDE809-0FC7-0BCC-D9B4-0BEE9AC39FA7",
+        .mFunc = 500,
+        .sFunc = 116,
+        .handle = HandleRule::Fields,
+        .effect = RequestEffect::Reads,
+        .endsEarlierReads = true };
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagQueryBankBalanceParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -113,8 +120,8 @@ public:
 // balance asks the history for that link: the link goes into the request
 // handle (never into the body), so that a history asked for one link never
 // joins one still waiting for another, and its answer names the link asked.
-class DMQueryBSTransfer final
-    : public DataModelClass<DMQueryBSTransfer, TradeDataModel, tagQueryBSTransferParam, IQueryBSTransferDelegate> {
+class DMQueryBSTransfer final : public DataModelClass<DMQueryBSTransfer, TradeDataModel,
+                                    tagQueryBSTransferParam, IQueryBSTransferDelegate> {
 public:
     static constexpr DataModelInfo info { "94CE7778-3AC2-DD8D-6BD0-18899E5735B3", 500, 22 };
     using DataModelClass::DataModelClass;
@@ -137,8 +144,8 @@ private:
 // Between two of the customer's capital accounts: 500 / 114, the out and in
 // serial numbers. The out serial is what shows the money moved; a missing in
 // serial reads as an empty text.
-class DMFundInsideTransfer final
-    : public OrderDataModelClass<DMFundInsideTransfer, tagFundInsideTransferParam, IFundInsideTransferDelegate> {
+class DMFundInsideTransfer final : public OrderDataModelClass<DMFundInsideTransfer,
+                                       tagFundInsideTransferParam, IFundInsideTransferDelegate> {
 public:
     static constexpr DataModelInfo info { "39316B6D-9E68-00A6-89B4-537B4DEB2A75", 500, 114,
         HandleRule::Fields, RequestEffect::NewIntent };

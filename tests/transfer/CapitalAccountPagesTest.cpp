@@ -1,9 +1,9 @@
-#include "TransferTestRig.h"
+#include "transfer/pages/CapitalAccountPages.h"
 
+#include "TransferTestRig.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/RunLoop.h"
 #include "tools/broker-sim/Table.h"
-#include "transfer/pages/CapitalAccountPages.h"
 #include "transfer/pages/TransferPages.h"
 
 #include <QRegularExpression>
@@ -36,9 +36,9 @@ RDOFundTransferInfo infoOf(std::initializer_list<LinkRow> rows)
     for (const char* name : { "fundid", "fundseq", "bankcode", "bankname", "moneytype", "banktrantype" })
         t.column(QString::fromLatin1(name));
     for (const LinkRow& r : rows) {
-        t.row({ QString::fromLatin1(r.fundId), QString::fromLatin1(r.fundSeq), QString::fromLatin1(r.bankCode),
-            QStringLiteral("银行") + QString::fromLatin1(r.bankCode), QString::fromLatin1(r.moneyType),
-            QStringLiteral("1") });
+        t.row({ QString::fromLatin1(r.fundId), QString::fromLatin1(r.fundSeq),
+            QString::fromLatin1(r.bankCode), QStringLiteral("银行") + QString::fromLatin1(r.bankCode),
+            QString::fromLatin1(r.moneyType), QStringLiteral("1") });
     }
     const VEKTCRS set = brokersim::toRecordSet(t, 2).value();
     return RDOFundTransferInfo(&set);
@@ -65,7 +65,8 @@ protected:
     std::unique_ptr<InsideTransferViewController> openInside(CapitalAccountPageServices services = {})
     {
         auto page = open<InsideTransferViewController>(kSecondCustomer, kSecondPassword, services);
-        EXPECT_TRUE(spinUntil([&] { return !page->availableFundText().isEmpty() && page->fundInfoTable(); }, 10s));
+        EXPECT_TRUE(
+            spinUntil([&] { return !page->availableFundText().isEmpty() && page->fundInfoTable(); }, 10s));
         return page;
     }
     // The dialog confirms as soon as it shows and keeps what it showed.
@@ -89,8 +90,9 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币"), QStringLiteral("港币") }));
     // Every 人民币 link, in both selectors, each at its first entry.
     EXPECT_EQ(page->fundAccountItems(),
-        QStringList({ QStringLiteral("建设银行 - 010210000002 (主)"), QStringLiteral("工商银行 - 010210000003 "),
-            QStringLiteral("招商银行 - 010210000004 "), QStringLiteral("农业银行 - 010210000002 (主)") }));
+        QStringList({ QStringLiteral("建设银行 - 010210000002 (主)"),
+            QStringLiteral("工商银行 - 010210000003 "), QStringLiteral("招商银行 - 010210000004 "),
+            QStringLiteral("农业银行 - 010210000002 (主)") }));
     EXPECT_EQ(page->selectedOutIndex(), 0);
     EXPECT_EQ(page->selectedInIndex(), 0);
     EXPECT_EQ(page->availableFundText(), QStringLiteral("50000.00元"));
@@ -109,10 +111,13 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
     ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
     ASSERT_EQ(dialogTexts.size(), 1);
     EXPECT_EQ(dialogTexts.front(),
-        QStringLiteral("资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n1234.50"));
-    EXPECT_TRUE(sim.receivedOf(kInsideTransferFunction).back().rawBody.endsWith(
-        "&outfundid=010210000002&infundid=010210000003&moneytype=0&fundeffect=1234.50&outpassword=222222"
-        "&cashcheck=0&checkpwdflag=1"));
+        QStringLiteral(
+            "资金账号内转\n人民币\n建设银行 - 010210000002 (主)\n工商银行 - 010210000003 \n1234.50"));
+    EXPECT_TRUE(sim.receivedOf(kInsideTransferFunction)
+                    .back()
+                    .rawBody.endsWith("&outfundid=010210000002&infundid=010210000003&moneytype=0&fundeffect="
+                                      "1234.50&outpassword=222222"
+                                      "&cashcheck=0&checkpwdflag=1"));
     const QRegularExpressionMatch tip
         = QRegularExpression(QStringLiteral("^资金内转提交已成功。\n转出合同号:(\\d+)\n转入合同号:(\\d+)$"))
               .match(alerts.last());
@@ -160,11 +165,10 @@ TEST_F(CapitalAccountPagesTest, InsideTransferMovesMoneyAndShowsBothSerials)
 TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDialog)
 {
     auto page = openInside();
-    OrderAlertWindowController::setShownHookForTesting(
-        [this](OrderAlertWindowController& dialog) {
-            dialogTexts << dialog.contentText();
-            dialog.cancelButtonClicked();
-        });
+    OrderAlertWindowController::setShownHookForTesting([this](OrderAlertWindowController& dialog) {
+        dialogTexts << dialog.contentText();
+        dialog.cancelButtonClicked();
+    });
     const RDOFundTransferInfo good = infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "B2", "0" } });
     const struct {
         RDOFundTransferInfo info;
@@ -188,7 +192,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
         { infoOf({ { "1", "0", "B1", "0" }, { "2", "1", "", "0" } }), 1, "1.005", "a&b",
             QStringLiteral("选择转入账号有误。") },
         // Then what is typed must fit its field and never rewrite the body.
-        { good, 1, "1&fundeffect=9", "x", QStringLiteral("转账金额只能包含字母、数字和英文符号（“&”和“=”除外）。") },
+        { good, 1, "1&fundeffect=9", "x",
+            QStringLiteral("转账金额只能包含字母、数字和英文符号（“&”和“=”除外）。") },
         { good, 1, "1", "a&b", QStringLiteral("转账密码只能包含字母、数字和英文符号（“&”和“=”除外）。") },
     };
     for (const auto& c : cases) {
@@ -213,7 +218,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
         page->setFundPasswordText(QStringLiteral("x"));
         page->transferButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
-        EXPECT_EQ(sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"), QLatin1String(amount));
+        EXPECT_EQ(
+            sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"), QLatin1String(amount));
     }
     EXPECT_EQ(count(kInsideTransferFunction), 3);
 
@@ -286,8 +292,8 @@ TEST_F(CapitalAccountPagesTest, InsideTransferShowsOnlyTheMoneyAskedForTheCurren
     // back while the user picks 港币, for which the server names no money of it.
     sim.withholdNext(kMoneyFunction);
     const qsizetype asked = count(kMoneyFunction);
-    page->queryFundTransferInfo(
-        nullptr, QString(), infoOf({ { "010210000002", "0", "B1", "0" }, { "010210000002", "0", "B1", "1" } }));
+    page->queryFundTransferInfo(nullptr, QString(),
+        infoOf({ { "010210000002", "0", "B1", "0" }, { "010210000002", "0", "B1", "1" } }));
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     page->moneyTypeSelected(1);
     ASSERT_TRUE(spinUntil([&] { return count(kMoneyFunction) == asked + 2; }, 10s));
@@ -348,13 +354,16 @@ TEST_F(CapitalAccountPagesTest, AnAnswerWithoutItsSerialsIsAnUnknownOutcome)
     inside->setFundPasswordText(kSecondPassword);
     inside->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !inside->isBusy(); }, 10s));
-    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果"))) << qPrintable(alerts.last());
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果")))
+        << qPrintable(alerts.last());
     EXPECT_TRUE(spinUntil([&] { return count(kMoneyFunction) > funds; }, 10s));
 
-    auto collection = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    auto collection
+        = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
     collection->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !collection->isBusy(); }, 10s));
-    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果"))) << qPrintable(alerts.last());
+    EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到资金账号间转账的结果")))
+        << qPrintable(alerts.last());
 }
 
 // Each serial is named by its own field, whatever the order of the columns,
@@ -455,7 +464,8 @@ TEST_F(CapitalAccountPagesTest, TheAvailableAmountShowsAsSent)
 TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccount)
 {
     UserDefaultConfig::getInstance()->setAccountProtectOption(true);
-    auto page = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    auto page
+        = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
     // The main account at 建设银行 and 农业银行, both 人民币: offered once.
     EXPECT_EQ(page->moneyNames(), QStringList({ QStringLiteral("人民币") }));
     EXPECT_EQ(page->mainFundIdText(), QStringLiteral("010210****02"));
@@ -479,7 +489,8 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
     ASSERT_TRUE(spinUntil([&] { return page->fundInfoTable() && page->fundInfoTable() != listBefore; }, 10s));
     EXPECT_EQ(balance(kMain), main + 9500500);
     EXPECT_EQ(balance(kSecondary), 0);
-    EXPECT_EQ(money(QStringLiteral("010210000004"), kSecondCustomer).balance, 500000); // what was not available
+    EXPECT_EQ(
+        money(QStringLiteral("010210000004"), kSecondCustomer).balance, 500000); // what was not available
     EXPECT_EQ(balance(QStringLiteral("010210000005")), hongKong);
     // The prefix goes as it stands, its own "fundid" included, then the empty one.
     const QByteArray body = sim.receivedOf(kFundCollectionFunction).back().rawBody;
@@ -512,8 +523,10 @@ TEST_F(CapitalAccountPagesTest, CollectionGathersTheSecondariesIntoTheMainAccoun
 
 TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)
 {
-    auto page = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
-    page->queryFundTransferInfo(nullptr, QString(), infoOf({ { "1", "1", "B1", "0" }, { "2", "2", "B2", "0" } }));
+    auto page
+        = open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, CapitalAccountPageServices {});
+    page->queryFundTransferInfo(
+        nullptr, QString(), infoOf({ { "1", "1", "B1", "0" }, { "2", "2", "B2", "0" } }));
     EXPECT_TRUE(page->moneyNames().isEmpty());
     EXPECT_TRUE(page->mainFundIdText().isEmpty());
     EXPECT_FALSE(page->controlsEnabled());
@@ -526,22 +539,34 @@ TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)
 }
 
 // A transfer whose dialog timed out is answered while the customer's next
-// transfer waits: the late answer leaves the next dialog up, and the next
-// transfer's own answer is the one shown, on every page with a transfer dialog.
-TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOutcome)
+// transfer waits in its dialog, before it is confirmed: the late outcome,
+// success or refusal, is told and the money read again, while the next dialog
+// stays up with what it shows; the next transfer's own answer is then the
+// one shown, on every page with a transfer dialog.
+TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransferItsOwnOutcome)
 {
     struct Opened {
         std::shared_ptr<MenuItemViewController> page;
-        std::function<void()> press; // fills the form and presses the button
+        std::function<void(const QString&)> press; // fills the form with an amount and presses the button
         std::function<bool()> busy;
+        std::function<QString()> amount;
     };
     const auto opened = [](auto page, auto fill) {
         auto* p = page.get();
-        Opened o { std::move(page), [p, fill] {
-                      fill(*p);
-                      p->transferButtonClicked();
-                  },
-            nullptr };
+        Opened o { std::move(page),
+            [p, fill](const QString& amount) {
+                fill(*p);
+                if constexpr (requires { p->setAmountText(amount); })
+                    p->setAmountText(amount);
+                p->transferButtonClicked();
+            },
+            nullptr,
+            [p] {
+                if constexpr (requires { p->amountText(); })
+                    return p->amountText();
+                else
+                    return (void)p, QString();
+            } };
         if constexpr (std::is_base_of_v<CapitalAccountPage, std::remove_pointer_t<decltype(p)>>)
             o.busy = [p] { return p->isBusy(); };
         else
@@ -564,7 +589,6 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
     const QString bankTip = QStringLiteral("转账提交已成功，流水号为B2。");
     // A bank page keeps only the passwords it shows.
     const auto fillBank = [](FundTransferBaseViewController& p) {
-        p.setAmountText(QStringLiteral("5"));
         p.setFundPasswordText(kTradePassword);
         p.setBankPasswordText(kBankPassword);
     };
@@ -572,35 +596,43 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
         const char* name;
         std::function<Opened()> open;
         brokersim::Function function;
+        const char* firstAmount; // the late one's
+        QString lateShown; // how the late outcome's text begins
+        brokersim::Function reread; // what is read again after it
         brokersim::Table secondAnswer;
         QString secondShown;
     } rows[] = {
         { "银行转证券",
             [&] {
-                return opened(open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
+                return opened(
+                    open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
             },
-            brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
+            brokersim::kBankTransferFunction, "5", QStringLiteral("转账提交已成功，流水号为"),
+            kBankBalanceFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
         { "证券转银行",
             [&] {
-                return opened(open<StockToBankViewController>(kCustomer, kTradePassword, bankServices), fillBank);
+                return opened(
+                    open<StockToBankViewController>(kCustomer, kTradePassword, bankServices), fillBank);
             },
-            brokersim::kBankTransferFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
+            brokersim::kBankTransferFunction, "99999999", QStringLiteral("可取资金不足"), kMoneyFunction,
+            table({ "sno" }, { QStringLiteral("B2") }), bankTip },
         { "资金内转",
             [&] {
                 return opened(openInside(services), [](InsideTransferViewController& p) {
                     p.toFundAccountChanged(1);
-                    p.setAmountText(QStringLiteral("5"));
                     p.setFundPasswordText(kSecondPassword);
                 });
             },
-            kInsideTransferFunction, table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
+            kInsideTransferFunction, "99999999", QStringLiteral("可用资金不足"), kMoneyFunction,
+            table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
             QStringLiteral("资金内转提交已成功。\n转出合同号:O2\n转入合同号:I2") },
         { "资金归集",
             [&] {
                 return opened(open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, services),
-                    [](FundCollectionViewController&) { });
+                    [](FundCollectionViewController&) {});
             },
-            kFundCollectionFunction, table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
+            kFundCollectionFunction, "", QStringLiteral("资金归集已提交。"), kMoneyFunction,
+            table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
             QStringLiteral("资金归集已提交。归集金额:2.00, 内转笔数:1。") },
     };
     for (const auto& row : rows) {
@@ -610,22 +642,40 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerLeavesTheNextTransferItsOwnOu
         const qsizetype sent = count(row.function);
         sim.withholdNext(row.function);
         confirmDialogs();
-        page.press();
+        page.press(QString::fromLatin1(row.firstAmount));
         ASSERT_TRUE(spinUntil([&] { return !page.busy(); }, 10s));
         ASSERT_EQ(alerts.shown.size(), 1u);
         EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到"))) << qPrintable(alerts.last());
 
-        // The first answer comes once the next transfer is on its way.
+        // The first answer comes while the next transfer's dialog is up.
         sim.answerTablesNext(row.function, { row.secondAnswer });
+        bool stillUp = false;
+        qsizetype rereads = 0;
+        QString typed;
         OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+            answersSentSoFarHandled(); // what was read after the first dialog gave up
+            const qsizetype before = count(row.reread);
             EXPECT_EQ(sim.releaseWithheld(), 1);
+            spinUntil([&] { return alerts.shown.size() == 2u; }, 10s);
+            answersSentSoFarHandled(); // itself a money query
+            stillUp = dialog.isShown() && !dialog.isBusy() && page.busy();
+            rereads = count(row.reread) - before - (row.reread == kMoneyFunction ? 1 : 0);
+            typed = page.amount();
             dialog.setBusyBackstopMsForTesting(600000);
             dialog.confirmButtonClicked();
         });
-        page.press();
+        page.press(QStringLiteral("5"));
         ASSERT_TRUE(spinUntil([&] { return !page.busy(); }, 10s));
         ASSERT_TRUE(answersSentSoFarHandled());
-        EXPECT_EQ(alerts.shown.size(), 2u) << qPrintable(alerts.last());
+        ASSERT_EQ(alerts.shown.size(), 3u) << qPrintable(alerts.last());
+        EXPECT_TRUE(alerts.shown[1].text.startsWith(row.lateShown)) << qPrintable(alerts.shown[1].text);
+        EXPECT_EQ(alerts.shown[1].title,
+            row.lateShown.startsWith(QStringLiteral("可")) ? QStringLiteral("错误")
+                                                           : QStringLiteral("温馨提示"));
+        EXPECT_TRUE(stillUp);
+        EXPECT_GT(rereads, 0);
+        if (*row.firstAmount)
+            EXPECT_EQ(typed, QStringLiteral("5"));
         EXPECT_EQ(alerts.last(), row.secondShown);
         EXPECT_EQ(count(row.function), sent + 2);
     }
@@ -709,7 +759,8 @@ TEST_F(QueryBalancePageTest, APasswordFreeBankFillsTheBalanceOneSecondAfterTheAn
             [this] {
                 sim.registerFunction(kTransferHistoryFunction.main, kTransferHistoryFunction.sub,
                     [](const brokersim::Request&, brokersim::BrokerState&) {
-                        return brokersim::Reply::withTable(brokersim::Table().column(QStringLiteral("fundbal")));
+                        return brokersim::Reply::withTable(
+                            brokersim::Table().column(QStringLiteral("fundbal")));
                     });
             },
             QString() },
@@ -763,7 +814,9 @@ TEST_F(QueryBalancePageTest, AnEarlierLinksAnswersStayOffTheLinkChosenSince)
     // One answer for the one query the user made; no history timer for the
     // earlier link.
     EXPECT_EQ(std::count_if(alerts.shown.begin(), alerts.shown.end(),
-                  [](const AlertRequest& a) { return a.text == QStringLiteral("请求已提交，请到转账查询功能查询结果。"); }),
+                  [](const AlertRequest& a) {
+                      return a.text == QStringLiteral("请求已提交，请到转账查询功能查询结果。");
+                  }),
         1);
     EXPECT_EQ(page->pageTimerCount(), 0u);
     EXPECT_EQ(page->freshTableTimer(), nullptr);
@@ -822,7 +875,8 @@ TEST_F(QueryBalancePageTest, AManualQueryOnlySaysItWasSubmittedAndWipesThePasswo
     EXPECT_TRUE(page->isProgressVisible());
     ASSERT_TRUE(spinUntil([&] { return !page->isQueryBusy(); }, 10s));
     EXPECT_EQ(alerts.last(), QStringLiteral("请求已提交，请到转账查询功能查询结果。"));
-    EXPECT_TRUE(sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd=135790"));
+    EXPECT_TRUE(
+        sim.receivedOf(kBankBalanceFunction).back().rawBody.endsWith("&fundpwd=111111&bankpwd=135790"));
     EXPECT_TRUE(page->controlsEnabled());
     EXPECT_FALSE(page->isProgressVisible());
     EXPECT_TRUE(page->bankBalanceText().isEmpty());

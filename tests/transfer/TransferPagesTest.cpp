@@ -1,8 +1,8 @@
-#include "TransferTestRig.h"
+#include "transfer/pages/TransferPages.h"
 
+#include "TransferTestRig.h"
 #include "platform/RunLoop.h"
 #include "tools/broker-sim/Table.h"
-#include "transfer/pages/TransferPages.h"
 
 namespace {
 
@@ -194,7 +194,8 @@ TEST_F(TransferPagesTest, AnAccountChangeWhileThePromptIsOpenSendsNothing)
     ASSERT_TRUE(answersSentSoFarHandled());
     // The previous customer's link never goes out under the new one.
     for (const brokersim::Request& request : sim.receivedOf(kBankBalanceFunction))
-        EXPECT_FALSE(request.rawBody.contains("&fundpwd=" + kTradePassword.toLatin1())) << request.rawBody.constData();
+        EXPECT_FALSE(request.rawBody.contains("&fundpwd=" + kTradePassword.toLatin1()))
+            << request.rawBody.constData();
 }
 
 TEST_F(TransferPagesTest, BankToStockSendsWhatWasConfirmedAndShowsTheSerial)
@@ -208,16 +209,19 @@ TEST_F(TransferPagesTest, BankToStockSendsWhatWasConfirmedAndShowsTheSerial)
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
     ASSERT_EQ(count(kBankTransferFunction), 1);
-    EXPECT_TRUE(sim.receivedOf(kBankTransferFunction).back().rawBody.contains("&tranamt=12.30&banktrantype=1&"));
+    EXPECT_TRUE(
+        sim.receivedOf(kBankTransferFunction).back().rawBody.contains("&tranamt=12.30&banktrantype=1&"));
     const QString serial = brokersim::BankBook::of(sim)->flows(*broker().customer(kCustomer)).front().serial;
     EXPECT_EQ(alerts.last(), QStringLiteral("转账提交已成功，流水号为%1。").arg(serial));
     EXPECT_TRUE(page->amountText().isEmpty());
     EXPECT_TRUE(page->bankPasswordText().isEmpty());
     EXPECT_EQ(money(QStringLiteral("010110000001")).balance, before.balance + 12300);
-    ASSERT_TRUE(spinUntil([&] {
-        const auto& t = page->transferInfoTable();
-        return t && t->rowObject(0) && t->rowObject(0)->transferAmount == QStringLiteral("12.30");
-    }, 10s));
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            const auto& t = page->transferInfoTable();
+            return t && t->rowObject(0) && t->rowObject(0)->transferAmount == QStringLiteral("12.30");
+        },
+        10s));
 
     // A wrong password: the server's message, fields cleared; a cancel sends nothing.
     page->setAmountText(QStringLiteral("1"));
@@ -386,13 +390,13 @@ TEST_F(TransferPagesTest, NoAccountForTheCurrencyLeavesPasswordsQueryAndTransfer
 {
     auto page = open<BankToStockViewController>();
     // Only securities-to-bank in 港币.
-    const VEKTCRS rows = brokersim::toRecordSet(brokersim::Table()
-                                                     .column(QStringLiteral("fundid"))
-                                                     .column(QStringLiteral("bankcode"))
-                                                     .column(QStringLiteral("moneytype"))
-                                                     .column(QStringLiteral("banktrantype"))
-                                                     .row({ QStringLiteral("1"), QStringLiteral("B"),
-                                                         QStringLiteral("1"), QStringLiteral("2") }),
+    const VEKTCRS rows = brokersim::toRecordSet(
+        brokersim::Table()
+            .column(QStringLiteral("fundid"))
+            .column(QStringLiteral("bankcode"))
+            .column(QStringLiteral("moneytype"))
+            .column(QStringLiteral("banktrantype"))
+            .row({ QStringLiteral("1"), QStringLiteral("B"), QStringLiteral("1"), QStringLiteral("2") }),
         2)
                              .value();
     page->queryFundTransferInfo(nullptr, QString(), RDOFundTransferInfo(&rows));
@@ -596,6 +600,147 @@ TEST_F(TransferPagesTest, AnEarlierLinksBalanceStaysOffTheLinkChosenSince)
         EXPECT_EQ(page->pageTimerCount(), 0u);
         EXPECT_TRUE(page->bankBalanceText().isEmpty());
     }
+}
+
+// Bank A's query is out and late while bank B's is asked and answered, so
+// B's row tops the history. Back on A, A is asked anew rather than joining
+// its first query, and neither A's old answer nor B's figure shows as A's:
+// on both pages that show the balance by themselves.
+TEST_F(TransferPagesTest, ALinkAskedAgainAfterAnotherLinksQueryIsAskedAnew)
+{
+    for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+        link.kind = brokersim::BankKind::NoPassword;
+    logIn();
+    auto shownOnA = [&](auto& page) {
+        auto timerSet = [&] { return spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s); };
+        page.bankCardSelected(1); // B: 农业银行, 8000.00
+        if (!timerSet())
+            return QStringLiteral("no timer for B");
+        page.freshTableTimer()->fire();
+        if (!spinUntil([&] { return page.bankBalanceText() == QStringLiteral("8000.00"); }, 10s))
+            return QStringLiteral("B: ") + page.bankBalanceText();
+        const qsizetype asked = count(kBankBalanceFunction);
+        page.bankCardSelected(0); // A again: 工商银行, 50000.00
+        if (!answersSentSoFarHandled() || count(kBankBalanceFunction) != asked + 1)
+            return QStringLiteral("A was not asked anew");
+        sim.releaseWithheld();
+        if (!timerSet())
+            return QStringLiteral("no timer for A");
+        page.freshTableTimer()->fire();
+        spinUntil([&] { return !page.bankBalanceText().isEmpty(); }, 10s);
+        return page.bankBalanceText();
+    };
+    sim.withholdNext(kBankBalanceFunction); // A's, asked at the opening
+    auto bankToStock = openLoggedIn<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    EXPECT_EQ(shownOnA(*bankToStock), QStringLiteral("50000.00"));
+    sim.withholdNext(kBankBalanceFunction);
+    auto queryBalance = openLoggedIn<QueryBalanceViewController>();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    EXPECT_EQ(shownOnA(*queryBalance), QStringLiteral("50000.00"));
+}
+
+// The customer's own balance query through the prompt shows under its link
+// however the page got back to it: after looking at another link while it
+// was out (answered there, or once back), and after a late transfer answer.
+TEST_F(TransferPagesTest, APromptedBalanceShowsOnceItsLinkIsShownAgain)
+{
+    for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+        link.kind = brokersim::BankKind::BankPassword;
+    FundTransferPageServices services;
+    services.confirmation.busyBackstopMs = 1500;
+    auto page = open<BankToStockViewController>(services);
+    FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+        prompt.setBankPwdText(kBankPassword);
+        prompt.confirmButtonClicked();
+    });
+    const struct {
+        const char* name;
+        bool answeredElsewhere;
+        bool lateTransfer; // a 银行转证券 of 5 whose dialog gave up, answered after the query was asked
+        const char* shown;
+    } rows[] = {
+        { "answered on A", true, false, "8000.00" },
+        { "answered back on B", false, false, "8000.00" },
+        { "late transfer answer", false, true, "7995.00" },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        page->bankCardSelected(1); // B: 农业银行
+        ASSERT_TRUE(page->queryBalanceButtonVisible());
+        if (r.lateTransfer) {
+            sim.withholdNext(kBankTransferFunction);
+            confirmDialogs();
+            page->setAmountText(QStringLiteral("5"));
+            page->setBankPasswordText(kBankPassword);
+            page->transferButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+        }
+        sim.withholdNext(kBankBalanceFunction);
+        page->queryButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == (r.lateTransfer ? 2 : 1); }, 10s));
+        if (!r.lateTransfer)
+            page->bankCardSelected(0); // A: 工商银行, which asks nothing by itself
+        if (r.answeredElsewhere) {
+            sim.releaseWithheld();
+            ASSERT_TRUE(answersSentSoFarHandled());
+            EXPECT_FALSE(page->isQueryBusy());
+            EXPECT_TRUE(page->bankBalanceText().isEmpty());
+        }
+        if (!r.lateTransfer)
+            page->bankCardSelected(1);
+        if (!r.answeredElsewhere) {
+            sim.releaseWithheld();
+            ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+            page->freshTableTimer()->fire();
+        }
+        ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QLatin1String(r.shown); }, 10s))
+            << qPrintable(page->bankBalanceText());
+    }
+}
+
+// A failed balance query of another link than the one shown is told when the
+// customer asked for it, and never puts "查询余额失败" on the link shown.
+TEST_F(TransferPagesTest, AFailedQueryOfAnotherLinkLeavesTheLinkShownAlone)
+{
+    logIn();
+    const auto failLate = [&](auto& page, bool prompted) {
+        QList<brokersim::BankLink>& links
+            = brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer));
+        const QString code = links[0].bankCode;
+        sim.withholdNext(kBankBalanceFunction);
+        if (prompted) {
+            // 农业银行 with a wrong bank password, then 工商银行, which needs none.
+            page.bankCardSelected(1);
+            FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+                prompt.setFundPwdText(kTradePassword);
+                prompt.setBankPwdText(QStringLiteral("000000"));
+                prompt.confirmButtonClicked();
+            });
+            page.queryButtonClicked();
+        } else {
+            // 工商银行's own query, refused, then 农业银行.
+            links[0].bankCode = QStringLiteral("gone");
+            page.bankCardSelected(0);
+        }
+        spinUntil([&] { return sim.withheldCount() == 1; }, 10s);
+        page.bankCardSelected(prompted ? 0 : 1);
+        const QString before = page.bankBalanceText();
+        sim.releaseWithheld();
+        answersSentSoFarHandled();
+        links[0].bankCode = code;
+        return page.bankBalanceText() == before ? QStringLiteral("left alone") : page.bankBalanceText();
+    };
+    auto bankToStock = openLoggedIn<BankToStockViewController>();
+    auto queryBalance = openLoggedIn<QueryBalanceViewController>();
+    ASSERT_TRUE(answersSentSoFarHandled());
+    alerts.shown.clear();
+    EXPECT_EQ(failLate(*bankToStock, true), QStringLiteral("left alone"));
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.last(), QStringLiteral("银行密码错误"));
+    EXPECT_EQ(failLate(*bankToStock, false), QStringLiteral("left alone"));
+    EXPECT_EQ(failLate(*queryBalance, false), QStringLiteral("left alone"));
+    EXPECT_EQ(alerts.shown.size(), 1u);
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)

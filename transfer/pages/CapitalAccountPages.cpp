@@ -7,12 +7,14 @@
 namespace {
 
 // The outcome of a request whose answer never came.
-const QString kOutcomeUnknown
-    = QStringLiteral("未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
+const QString kOutcomeUnknown = QStringLiteral(
+    "未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
 const QString kNoMainAccount = QStringLiteral("未找到主资金账号，不能进行资金归集。");
 const QString kMoneyChannel = QStringLiteral("money");
 // The request confirmed last, under its request handle.
 const QString kActionChannel = QStringLiteral("action");
+// The capital-account list asked last.
+const QString kListChannel = QStringLiteral("list");
 
 } // namespace
 
@@ -20,8 +22,10 @@ CapitalAccountPage::CapitalAccountPage(BaseNode::Ptr node, Services services)
     : MenuItemViewController(std::move(node), services.page)
     , fundTransferManager(
           services.fundTransferManager ? services.fundTransferManager : FundTransferManager::getInstance())
-    , queryInfoManager(services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
-    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , queryInfoManager(
+          services.queryInfoManager ? services.queryInfoManager : QueryInfoManager::getInstance())
+    , userDefaultConfig(
+          services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
     , orderAlertWC_(std::make_unique<OrderAlertWindowController>(this, services.confirmation))
 {
 }
@@ -36,13 +40,15 @@ void CapitalAccountPage::wipe(QString& text)
 
 QString CapitalAccountPage::selectedMoneyName() const
 {
-    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_] : QString();
+    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_]
+                                                                      : QString();
 }
 
 QString CapitalAccountPage::accountItemText(const RDOFundAccountInfo& account) const
 {
     return QStringLiteral("%1 - %2 %3")
-        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()), account.fundSeqDesc());
+        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()),
+            account.fundSeqDesc());
 }
 
 void CapitalAccountPage::awakeFromNib()
@@ -55,13 +61,21 @@ void CapitalAccountPage::awakeFromNib()
     observePage(pagenotify::kAccountProtectOptionChanged,
         [this](const platform::Notification&) { updateForAccountProtecteOptionChange(); });
     fundTransferManager->requestQueryFundTransferInfo(this);
-    queryInfoManager->requestFundInfoList(this);
+    askList();
+}
+
+void CapitalAccountPage::askList()
+{
+    QString handle;
+    queryInfoManager->requestFundInfoList(this, &handle);
+    askedFor().ask(kListChannel, handle);
 }
 
 void CapitalAccountPage::willDropRequests()
 {
     // The old account's request is never sent, and its dialog closes.
     endAction();
+    lateAnswers_.clear();
     orderAlertWC_->stopRunModal();
     resetControls();
 }
@@ -90,8 +104,12 @@ void CapitalAccountPage::stopProgress()
     emit changed();
 }
 
-void CapitalAccountPage::fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table)
+void CapitalAccountPage::fundInfoList(
+    DataModel*, const QString& handle, const std::shared_ptr<DTFundInfoTable>& table)
 {
+    // A list asked before the money moved may answer after the one asked since.
+    if (!askedFor().take(kListChannel, handle))
+        return;
     fundInfoTable_ = table;
     emit changed();
 }
@@ -125,16 +143,28 @@ void CapitalAccountPage::awaitAnswer(const QString& handle)
 
 bool CapitalAccountPage::answered(const QString& handle)
 {
-    if (!askedFor().take(kActionChannel, handle)) {
-        // A request whose dialog timed out: the customer was told its
-        // outcome is unknown, and a later request's dialog may be up now.
-        // Only the money it may have moved is read again.
-        readAgain();
+    if (!askedFor().take(kActionChannel, handle))
         return false;
-    }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     return true;
+}
+
+bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional<AlertRequest>& told)
+{
+    if (!lateAnswers_.take(handle))
+        return false;
+    // The customer was told its outcome is unknown, and a later request's
+    // dialog may be up now: that dialog and its fields stay as they are.
+    if (told)
+        alerts()->runAlert(*told, nullptr);
+    readAgain();
+    return true;
+}
+
+std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error)
+{
+    return isOrderOutcomeUnknown(error) ? std::nullopt : std::optional(AlertRequest::error(error.domain));
 }
 
 void CapitalAccountPage::failed(const CSError& error)
@@ -151,6 +181,8 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
 {
     if (!requestInFlight_)
         return;
+    // Its answer, should it come after all, is told then.
+    lateAnswers_.expect(askedFor().subject(kActionChannel));
     askedFor().settle(kActionChannel);
     alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
     resetControls();
@@ -163,7 +195,7 @@ void CapitalAccountPage::readAgain()
     // The listed balances may have changed: none shows until read again.
     fundInfoTable_.reset();
     emit changed();
-    queryInfoManager->requestFundInfoList(this);
+    askList();
 }
 
 void CapitalAccountPage::endAction()
@@ -206,7 +238,8 @@ void InsideTransferViewController::clearPending()
 
 const RDOFundAccountInfo* InsideTransferViewController::account(qsizetype index) const
 {
-    return index >= 0 && size_t(index) < fundAccountArray_.size() ? &fundAccountArray_[size_t(index)] : nullptr;
+    return index >= 0 && size_t(index) < fundAccountArray_.size() ? &fundAccountArray_[size_t(index)]
+                                                                  : nullptr;
 }
 
 void InsideTransferViewController::initFundIdInfoPButton()
@@ -225,7 +258,8 @@ void InsideTransferViewController::initFundIdInfoPButton()
     selectedOut_ = selectedIn_ = fundAccountArray_.empty() ? -1 : 0;
 }
 
-void InsideTransferViewController::queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info)
+void InsideTransferViewController::queryFundTransferInfo(
+    DataModel*, const QString&, const RDOFundTransferInfo& info)
 {
     keepTransferInfo(info);
     setMoneyNames(info.getSupportMoneyNames());
@@ -376,11 +410,12 @@ bool InsideTransferViewController::doConfigOrder(int)
 void InsideTransferViewController::fundInsideTransfer(
     DataModel*, const QString& handle, const QStringList& serialNumbers)
 {
-    if (!answered(handle))
+    const AlertRequest told
+        = AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
+                                .arg(serialNumbers.value(0), serialNumbers.value(1)));
+    if (answeredLate(handle, told) || !answered(handle))
         return;
-    alerts()->runAlert(AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
-                                             .arg(serialNumbers.value(0), serialNumbers.value(1))),
-        nullptr);
+    alerts()->runAlert(told, nullptr);
     resetControls();
     readAgain();
     endAction();
@@ -388,7 +423,7 @@ void InsideTransferViewController::fundInsideTransfer(
 
 bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString& handle, const CSError& error)
 {
-    if (answered(handle))
+    if (!answeredLate(handle, lateFailure(error)) && answered(handle))
         failed(error);
     return true;
 }
@@ -413,7 +448,8 @@ void FundCollectionViewController::awakeFromNib()
     CapitalAccountPage::awakeFromNib();
 }
 
-void FundCollectionViewController::queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info)
+void FundCollectionViewController::queryFundTransferInfo(
+    DataModel*, const QString&, const RDOFundTransferInfo& info)
 {
     keepTransferInfo(info);
     initMoneyPButton();
@@ -425,7 +461,8 @@ void FundCollectionViewController::queryFundTransferInfo(DataModel*, const QStri
 void FundCollectionViewController::initMoneyPButton()
 {
     QStringList names;
-    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    const RDOFundAccountInfo* main
+        = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
     if (main) {
         for (const RDOFundAccountInfo& a : fundTransferInfo()->fundAccountInfoArray()) {
             if (a.fundId() != main->fundId())
@@ -441,7 +478,8 @@ void FundCollectionViewController::initMoneyPButton()
 
 void FundCollectionViewController::initMainFundIdText()
 {
-    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    const RDOFundAccountInfo* main
+        = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
     mainFundIdText_ = main ? userDefaultConfig->getProtectedString(main->fundId()) : QString();
     emit changed();
 }
@@ -467,11 +505,13 @@ void FundCollectionViewController::resetControls()
 
 void FundCollectionViewController::transferButtonClicked()
 {
-    const RDOFundAccountInfo* main = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
+    const RDOFundAccountInfo* main
+        = fundTransferInfo() ? fundTransferInfo()->getMainFundAccountInfo() : nullptr;
     if (isBusy())
         return;
     if (!main || selectedMoneyIndex() < 0) {
-        alerts()->runAlert(AlertRequest::tip(main ? QStringLiteral("选择币种有误。") : kNoMainAccount), nullptr);
+        alerts()->runAlert(
+            AlertRequest::tip(main ? QStringLiteral("选择币种有误。") : kNoMainAccount), nullptr);
         return;
     }
     pendingMoneyType_ = RDOFundAccountInfo::getMoneyTypeWithMoneyName(selectedMoneyName());
@@ -492,11 +532,11 @@ bool FundCollectionViewController::doConfigOrder(int)
 void FundCollectionViewController::fundCollection(
     DataModel*, const QString& handle, const RDOFundCollectionResult& result)
 {
-    if (!answered(handle))
+    const AlertRequest told = AlertRequest::tip(
+        QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number));
+    if (answeredLate(handle, told) || !answered(handle))
         return;
-    alerts()->runAlert(
-        AlertRequest::tip(QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number)),
-        nullptr);
+    alerts()->runAlert(told, nullptr);
     resetControls();
     readAgain();
     endAction();
@@ -504,7 +544,7 @@ void FundCollectionViewController::fundCollection(
 
 bool FundCollectionViewController::fundCollection(DataModel*, const QString& handle, const CSError& error)
 {
-    if (answered(handle))
+    if (!answeredLate(handle, lateFailure(error)) && answered(handle))
         failed(error);
     return true;
 }

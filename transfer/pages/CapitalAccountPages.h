@@ -5,7 +5,7 @@
 #include "trading/requests/TradeQueryDataModels.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "trading/requests/TradeQueryDataModels.h"
+#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -32,7 +32,9 @@ struct CapitalAccountPageServices {
 // choice, and one confirmed request at a time under one busy flag, from the
 // button press to its answer. A request whose answer never came ends in an
 // unknown outcome: the page reads what it shows again and sends nothing
-// again, and the request's late answer ends no later one. Main thread only.
+// again. Should its answer come after all, the page tells it and reads
+// again, and leaves alone the next request's dialog. The capital-account
+// list shows the answer of the list asked last. Main thread only.
 class CapitalAccountPage : public MenuItemViewController,
                            public IQueryFundTransferInfoDelegate,
                            public IFundInfoListDelegate,
@@ -40,8 +42,8 @@ class CapitalAccountPage : public MenuItemViewController,
     Q_OBJECT
 public:
     using Services = CapitalAccountPageServices;
-    using IQueryFundTransferInfoDelegate::queryFundTransferInfo;
     using IFundInfoListDelegate::fundInfoList;
+    using IQueryFundTransferInfoDelegate::queryFundTransferInfo;
 
     ~CapitalAccountPage() override;
 
@@ -74,6 +76,8 @@ protected:
     // again (the capital-account list, whose balances it changed, empty
     // until its new answer).
     virtual void readAgain();
+    // Asks for the capital-account list; only the one asked last shows.
+    void askList();
     // The request the user confirms is forgotten (and its secrets wiped).
     virtual void clearPending() = 0;
 
@@ -90,9 +94,14 @@ protected:
     bool startSending();
     // The confirmed request went under `handle`; its answer is awaited.
     void awaitAnswer(const QString& handle);
-    // A reply came: false for one not awaited (its dialog timed out), which
-    // only reads the money again; else the dialog closes.
+    // A reply came: false for one not awaited; else the dialog closes.
     bool answered(const QString& handle);
+    // A reply of a request whose dialog gave up waiting: tells `told`, when
+    // there is something to tell, and reads the money again; false for any
+    // other reply.
+    bool answeredLate(const QString& handle, const std::optional<AlertRequest>& told);
+    // What a late failure tells: nothing more when its outcome is still unknown.
+    static std::optional<AlertRequest> lateFailure(const CSError& error);
     // The reply was an error: shows it (or the unknown outcome), then ends.
     void failed(const CSError& error);
     // Ends the action.
@@ -118,6 +127,7 @@ private:
     bool requestInFlight_ = false;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
+    LateAnswers lateAnswers_;
 };
 
 // 资金内转 (link id 40005): moves money between two of the customer's own
@@ -133,9 +143,9 @@ public:
     static constexpr char kPageClass[] = "InsideTransferViewController";
     static constexpr qint64 kLinkId = 40005;
 
+    using CapitalAccountPage::queryFundTransferInfo;
     using IFundInsideTransferDelegate::fundInsideTransfer;
     using IMoneyInfoDelegate::queryMoneyInfo;
-    using CapitalAccountPage::queryFundTransferInfo;
 
     explicit InsideTransferViewController(BaseNode::Ptr node = nullptr, Services services = Services());
     ~InsideTransferViewController() override;
@@ -207,8 +217,8 @@ public:
     static constexpr char kPageClass[] = "FundCollectionViewController";
     static constexpr qint64 kLinkId = 40006;
 
-    using IFundCollectionDelegate::fundCollection;
     using CapitalAccountPage::queryFundTransferInfo;
+    using IFundCollectionDelegate::fundCollection;
 
     explicit FundCollectionViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 

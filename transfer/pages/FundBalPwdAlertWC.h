@@ -34,7 +34,8 @@ public:
 class FundBalPwdAlertWC : public QObject {
     Q_OBJECT
 public:
-    using ViewFactory = std::function<std::unique_ptr<FundBalPwdAlertView>(FundBalPwdAlertWC&, QObject* parent)>;
+    using ViewFactory
+        = std::function<std::unique_ptr<FundBalPwdAlertView>(FundBalPwdAlertWC&, QObject* parent)>;
 
     FundBalPwdAlertWC();
     ~FundBalPwdAlertWC() override;

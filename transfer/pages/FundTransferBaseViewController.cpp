@@ -13,7 +13,8 @@ const QString kHistoryChannel = QStringLiteral("history");
 const QString kTransferChannel = QStringLiteral("transfer");
 
 // The outcome of a transfer whose answer never came.
-const QString kOutcomeUnknown = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
+const QString kOutcomeUnknown
+    = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
 
 } // namespace
 
@@ -22,7 +23,8 @@ FundTransferBaseViewController::FundTransferBaseViewController(
     : MenuItemViewController(std::move(node), services.page)
     , fundTransferManager(
           services.fundTransferManager ? services.fundTransferManager : FundTransferManager::getInstance())
-    , userDefaultConfig(services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
+    , userDefaultConfig(
+          services.userDefaultConfig ? services.userDefaultConfig : UserDefaultConfig::getInstance())
     , fundTransferType_(transferType)
     , orderAlertWC_(std::make_unique<OrderAlertWindowController>(this, services.confirmation))
 {
@@ -65,13 +67,15 @@ void FundTransferBaseViewController::willDropRequests()
 {
     // The old account's transfer is never sent, and its dialog closes.
     endTransfer();
+    lateTransfers_.clear();
     orderAlertWC_->stopRunModal();
     resetControls();
 }
 
 QString FundTransferBaseViewController::selectedMoneyName() const
 {
-    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_] : QString();
+    return selectedMoney_ >= 0 && selectedMoney_ < moneyNames_.size() ? moneyNames_[selectedMoney_]
+                                                                      : QString();
 }
 
 qint32 FundTransferBaseViewController::selectedMoneyType() const
@@ -89,7 +93,8 @@ const RDOFundAccountInfo* FundTransferBaseViewController::selectedAccount() cons
 QString FundTransferBaseViewController::accountItemText(const RDOFundAccountInfo& account) const
 {
     return QStringLiteral("%1 - %2 %3")
-        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()), account.fundSeqDesc());
+        .arg(account.bankName(), userDefaultConfig->getProtectedString(account.fundId()),
+            account.fundSeqDesc());
 }
 
 void FundTransferBaseViewController::initMoneyPButton()
@@ -124,7 +129,8 @@ void FundTransferBaseViewController::initPasswordControls()
         account->transferNeedBankPassword(fundTransferType_, selectedMoneyType()));
 }
 
-void FundTransferBaseViewController::initPasswordControlsLocation(bool needFundPassword, bool needBankPassword)
+void FundTransferBaseViewController::initPasswordControlsLocation(
+    bool needFundPassword, bool needBankPassword)
 {
     layout_.fundVisible = needFundPassword;
     layout_.bankVisible = needBankPassword;
@@ -266,8 +272,8 @@ bool FundTransferBaseViewController::doConfigOrder(int)
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
     askedFor().ask(kTransferChannel,
-        fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode, sent.amount,
-            fundTransferType_, sent.fundPassword, sent.bankPassword));
+        fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode,
+            sent.amount, fundTransferType_, sent.fundPassword, sent.bankPassword));
     wipe(sent.fundPassword);
     wipe(sent.bankPassword);
     return true;
@@ -290,13 +296,17 @@ void FundTransferBaseViewController::refreshAfterTransfer()
     askHistory();
 }
 
-void FundTransferBaseViewController::askHistory()
+QString FundTransferBaseViewController::selectedLink() const
 {
     const RDOFundAccountInfo* account = selectedAccount();
-    const QString link = account
+    return account
         ? QStringLiteral("%1/%2/%3").arg(account->fundId(), account->bankCode()).arg(selectedMoneyType())
         : QString();
-    askedFor().ask(kHistoryChannel, fundTransferManager->requestBSTransferInfo(this, link));
+}
+
+void FundTransferBaseViewController::askHistory()
+{
+    askedFor().ask(kHistoryChannel, fundTransferManager->requestBSTransferInfo(this, selectedLink()));
 }
 
 bool FundTransferBaseViewController::takeHistory(const QString& handle)
@@ -319,24 +329,36 @@ void FundTransferBaseViewController::queryFundTransferInfo(
     enableControls(true);
 }
 
-bool FundTransferBaseViewController::takeTransfer(const QString& handle)
+FundTransferBaseViewController::TransferAnswer FundTransferBaseViewController::takeTransfer(
+    const QString& handle)
 {
     if (askedFor().take(kTransferChannel, handle))
-        return true;
+        return TransferAnswer::Awaited;
+    if (!lateTransfers_.take(handle))
+        return TransferAnswer::Other;
     // A transfer whose dialog timed out: the customer was told its outcome
-    // is unknown, and a later transfer's dialog may be up now. Only the
-    // money it may have moved is read again.
+    // is unknown, and a later transfer's dialog may be up now. That dialog
+    // and the fields typed for it stay as they are; the money this one may
+    // have moved is read again.
     refreshAfterTransfer();
-    return false;
+    return TransferAnswer::Late;
 }
 
-void FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const QString& serialNumber)
+void FundTransferBaseViewController::fundTransfer(
+    DataModel*, const QString& handle, const QString& serialNumber)
 {
-    if (!takeTransfer(handle))
+    const TransferAnswer answer = takeTransfer(handle);
+    if (answer == TransferAnswer::Other)
         return;
+    const AlertRequest told
+        = AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber));
+    if (answer == TransferAnswer::Late) {
+        alerts()->runAlert(told, nullptr);
+        return;
+    }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    alerts()->runAlert(AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber)), nullptr);
+    alerts()->runAlert(told, nullptr);
     resetControls();
     refreshAfterTransfer();
     endTransfer();
@@ -344,11 +366,14 @@ void FundTransferBaseViewController::fundTransfer(DataModel*, const QString& han
 
 bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const CSError& error)
 {
-    if (!takeTransfer(handle))
+    const TransferAnswer answer = takeTransfer(handle);
+    const bool unknown = isOrderOutcomeUnknown(error);
+    if (answer == TransferAnswer::Late && !unknown)
+        alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    if (answer != TransferAnswer::Awaited)
         return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    const bool unknown = isOrderOutcomeUnknown(error);
     alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
     resetControls();
     if (unknown)
@@ -361,6 +386,8 @@ void FundTransferBaseViewController::doConfigOrderTimedOut(int)
 {
     if (!requestInFlight_)
         return;
+    // Its answer, should it come after all, is told then.
+    lateTransfers_.expect(askedFor().subject(kTransferChannel));
     askedFor().settle(kTransferChannel);
     alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
     resetControls();
@@ -368,7 +395,8 @@ void FundTransferBaseViewController::doConfigOrderTimedOut(int)
     endTransfer();
 }
 
-void FundTransferBaseViewController::queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table)
+void FundTransferBaseViewController::queryBSTransfer(
+    DataModel*, const QString&, const DTBSTransferInfoPtr& table)
 {
     history_ = table;
     emit changed();

@@ -4,6 +4,7 @@
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
+#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -36,7 +37,8 @@ struct FundTransferPasswordLayout {
 // the controls are unavailable; with no account for the chosen currency the
 // passwords, the query and the transfer stay unavailable. A transfer runs
 // from the button press to its answer under one busy flag, or until its
-// dialog times out: its answer is then late and ends no later transfer.
+// dialog times out: its answer is then late, ends no later transfer and
+// leaves the next one's dialog alone, yet its outcome is still told.
 // What is sent is exactly what the dialog showed. Typed passwords are wiped
 // when the fields are reset and when the page goes. Main thread only.
 class FundTransferBaseViewController : public MenuItemViewController,
@@ -48,8 +50,8 @@ class FundTransferBaseViewController : public MenuItemViewController,
 public:
     using Services = FundTransferPageServices;
     using PasswordLayout = FundTransferPasswordLayout;
-    using IQueryBSTransferDelegate::queryBSTransfer;
     using IFundTransferDelegate::fundTransfer;
+    using IQueryBSTransferDelegate::queryBSTransfer;
     using IQueryFundTransferInfoDelegate::queryFundTransferInfo;
 
     ~FundTransferBaseViewController() override;
@@ -121,7 +123,8 @@ protected:
     // Checks the typed fields; shows why and answers false when they may not go.
     virtual bool verifyInput();
     // Opens the dialog of the page's type with the account text, currency and amount.
-    virtual void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) = 0;
+    virtual void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount)
+        = 0;
     // After a transfer's answer or unknown outcome: what the page reads again.
     virtual void refreshAfterTransfer();
     // The history's first row carries the balance of the latest balance
@@ -133,6 +136,9 @@ protected:
     void askHistory();
     bool takeHistory(const QString& handle);
     void forgetHistory();
+    // The bank link chosen now (capital account, bank and currency); "" with
+    // no account.
+    QString selectedLink() const;
     QObject* dialogParent() const { return dialogParent_.data(); }
     // The account's popup text.
     QString accountItemText(const RDOFundAccountInfo& account) const;
@@ -153,9 +159,10 @@ private:
         QString bankPassword;
     };
     void endTransfer();
-    // Whether the answer under `handle` is the transfer's awaited now; a
-    // late one reads the figures again and is otherwise dropped.
-    bool takeTransfer(const QString& handle);
+    enum class TransferAnswer { Awaited, Late, Other };
+    // Whose answer comes under `handle`: the transfer the dialog awaits, one
+    // whose dialog gave up waiting, or none the page awaits.
+    TransferAnswer takeTransfer(const QString& handle);
     static void wipe(QString& text);
 
     qint32 fundTransferType_;
@@ -175,6 +182,7 @@ private:
     QString bankPassword_;
     DTBSTransferInfoPtr history_;
     std::optional<PendingTransfer> pending_;
+    LateAnswers lateTransfers_;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
 };

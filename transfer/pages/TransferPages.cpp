@@ -19,8 +19,6 @@ const QString kBalanceChannel = QStringLiteral("balance");
 // The query the user asked for through a button: its answer ends the wait
 // and its failure is told, whatever was chosen since.
 const QString kAskedChannel = QStringLiteral("balance asked");
-// The balance was answered: the next history taken carries its figure.
-const QString kFigureChannel = QStringLiteral("balance figure");
 const QString kBalanceUnknown
     = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
@@ -48,29 +46,35 @@ void BankToStockViewController::awakeFromNib()
 void BankToStockViewController::willDropRequests()
 {
     FundTransferBaseViewController::willDropRequests();
-    // The set-up's timer goes with it.
+    // The set-up's timer goes with it, and so does everything asked.
     freshTableTimer_ = nullptr;
     queryBusy_ = false;
+    automatic_.reset();
+    prompted_.reset();
+    figure_.reset();
 }
 
 void BankToStockViewController::forgetBalance(const QString& shown)
 {
     bankBalanceText_ = shown;
-    askedFor().settle(kBalanceChannel);
-    askedFor().settle(kFigureChannel);
+    automatic_.reset();
     forgetHistory();
     cancelPageTimer(freshTableTimer_);
     freshTableTimer_ = nullptr;
     emit changed();
 }
 
+BankToStockViewController::BalanceAsk BankToStockViewController::sentBalance(const QString& handle)
+{
+    return BalanceAsk { handle, selectedLink(), ++sent_ };
+}
+
 void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
 {
-    // An equal query still waiting gives its handle again, maybe one an
-    // earlier layout left: its answer is this layout's now.
-    askedFor().ask(kBalanceChannel,
-        fundTransferManager->requestBankBalance(
-            this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
+    // An equal query asked with nothing sent between gives its handle again:
+    // its answer is this layout's now.
+    automatic_ = sentBalance(fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
 }
 
 void BankToStockViewController::initPasswordControls()
@@ -90,22 +94,41 @@ void BankToStockViewController::initPasswordControls()
         || account->transferNeedBankPassword(transfercode::kBankBalance, money);
     queryBalanceButtonVisible_ = asks;
     emit changed();
+    // The history asked here also carries the figure of the customer's own
+    // query of this link, answered while another was shown.
     if (asks)
         askHistory();
     else
         askBalance(*account);
 }
 
+bool BankToStockViewController::doConfigOrder(int type)
+{
+    // The transfer's row tops the history from now on.
+    ++sent_;
+    return FundTransferBaseViewController::doConfigOrder(type);
+}
+
 void BankToStockViewController::refreshAfterTransfer()
 {
     FundTransferBaseViewController::refreshAfterTransfer();
     // The transfer moved the bank's money: its balance is read again where
-    // that needs no password, and shows "--" until the user asks otherwise.
+    // that needs no password. Elsewhere it shows "--" until the user asks,
+    // unless the user's own query, asked after the transfer went out, is
+    // still to show: the history just asked carries its figure.
     const RDOFundAccountInfo* account = selectedAccount();
-    const bool again = account && !queryBalanceButtonVisible_;
-    forgetBalance(again ? QString() : QString::fromLatin1(servernumber::kNotShown));
-    if (again)
+    if (account && !queryBalanceButtonVisible_) {
+        forgetBalance(QString());
         askBalance(*account);
+        return;
+    }
+    const QString link = selectedLink();
+    if ((prompted_ && prompted_->link == link) || (figure_ && figure_->link == link && isLatest(*figure_)))
+        return;
+    cancelPageTimer(freshTableTimer_);
+    freshTableTimer_ = nullptr;
+    bankBalanceText_ = QString::fromLatin1(servernumber::kNotShown);
+    emit changed();
 }
 
 void BankToStockViewController::queryButtonClicked()
@@ -142,40 +165,57 @@ void BankToStockViewController::queryButtonClicked()
         return;
     }
     forgetBalance(QString());
-    const QString handle
-        = fundTransferManager->requestBankBalance(this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd);
-    askedFor().ask(kBalanceChannel, handle);
-    askedFor().ask(kAskedChannel, handle);
+    prompted_ = sentBalance(fundTransferManager->requestBankBalance(
+        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd));
 }
 
-bool BankToStockViewController::takeQuery(const QString& handle, bool* asked)
+std::optional<BankToStockViewController::BalanceAsk> BankToStockViewController::takeQuery(
+    const QString& handle)
 {
-    *asked = askedFor().take(kAskedChannel, handle);
-    if (*asked)
+    std::optional<BalanceAsk> ask;
+    if (prompted_ && prompted_->handle == handle) {
+        ask.swap(prompted_);
         queryBusy_ = false;
-    emit changed();
-    return askedFor().take(kBalanceChannel, handle);
+        emit changed();
+    }
+    if (automatic_ && automatic_->handle == handle) {
+        if (!ask)
+            ask = automatic_;
+        automatic_.reset();
+    }
+    return ask;
 }
 
 void BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const QString&)
 {
-    bool asked = false;
-    if (!takeQuery(handle, &asked))
-        return; // an earlier layout's
-    askedFor().ask(kFigureChannel);
+    const std::optional<BalanceAsk> ask = takeQuery(handle);
+    // Not awaited, or a later query or transfer has topped the history since.
+    if (!ask || !isLatest(*ask))
+        return;
+    figure_ = ask;
+    // Only a history asked from now on carries the figure: one asked before
+    // may have been answered before the query was.
+    forgetHistory();
     cancelPageTimer(freshTableTimer_);
-    freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
+    freshTableTimer_ = nullptr;
+    // Under another link the figure waits until its link is shown again.
+    if (ask->link == selectedLink())
+        freshTableTimer_ = schedulePageTimer(
+            kRefreshDelay, [this] { refreshTable(); }, false);
     emit changed();
 }
 
 bool BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const CSError& error)
 {
-    bool asked = false;
-    const bool current = takeQuery(handle, &asked);
+    const bool asked = prompted_ && prompted_->handle == handle;
+    const std::optional<BalanceAsk> ask = takeQuery(handle);
+    if (!ask)
+        return true; // an earlier layout's
+    const bool shown = ask->link == selectedLink();
     // The user hears of the query they asked for, even once another link is chosen.
-    if (current || asked)
+    if (shown || asked)
         alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
-    if (!current)
+    if (!shown)
         return true;
     bankBalanceText_ = kBalanceFailed;
     emit changed();
@@ -188,14 +228,16 @@ void BankToStockViewController::refreshTable()
     askHistory();
 }
 
-void BankToStockViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
+void BankToStockViewController::queryBSTransfer(
+    DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
     // The history shows whichever link it was asked for; its balance only
-    // under that link.
-    if (takeHistory(h) && table) {
-        const std::optional<RDOBSTransferInfo> first = table->rowObject(0);
-        if (first && askedFor().take(kFigureChannel, QString()))
+    // under the link whose query it follows.
+    if (takeHistory(h) && table && figure_ && figure_->link == selectedLink() && isLatest(*figure_)) {
+        if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
             bankBalanceText_ = first->fundBalance;
+            figure_.reset();
+        }
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
@@ -239,7 +281,8 @@ void StockToBankViewController::awakeFromNib()
     askHistory();
 }
 
-void StockToBankViewController::queryFundTransferInfo(DataModel* r, const QString& h, const RDOFundTransferInfo& info)
+void StockToBankViewController::queryFundTransferInfo(
+    DataModel* r, const QString& h, const RDOFundTransferInfo& info)
 {
     FundTransferBaseViewController::queryFundTransferInfo(r, h, info);
     requestAvailableFundAmount();
@@ -353,14 +396,16 @@ void QueryBalanceViewController::initPasswordControls()
     // Without an account there is nothing to ask about.
     if (autoQueryBalance_)
         askedFor().ask(kBalanceChannel,
-            fundTransferManager->requestBankBalance(this, money, account->fundId(), account->bankCode(), {}, {}));
+            fundTransferManager->requestBankBalance(
+                this, money, account->fundId(), account->bankCode(), {}, {}));
 }
 
 bool QueryBalanceViewController::verifyInput()
 {
     const PasswordLayout& layout = passwordLayout();
     std::optional<QString> problem;
-    if ((layout.fundVisible && fundPasswordText().isEmpty()) || (layout.bankVisible && bankPasswordText().isEmpty()))
+    if ((layout.fundVisible && fundPasswordText().isEmpty())
+        || (layout.bankVisible && bankPasswordText().isEmpty()))
         problem = QStringLiteral("请输入资金密码和银行密码。");
     else if (layout.fundVisible)
         problem = transferinput::checkPassword(fundPasswordText(), QStringLiteral("资金密码"), true);
@@ -418,7 +463,8 @@ void QueryBalanceViewController::queryBankBalance(DataModel*, const QString& han
         return; // an earlier layout's
     if (*automatic) {
         cancelPageTimer(freshTableTimer_);
-        freshTableTimer_ = schedulePageTimer(kRefreshDelay, [this] { refreshTable(); }, false);
+        freshTableTimer_ = schedulePageTimer(
+            kRefreshDelay, [this] { refreshTable(); }, false);
         return;
     }
     endQuery();
@@ -445,7 +491,8 @@ void QueryBalanceViewController::refreshTable()
     askHistory();
 }
 
-void QueryBalanceViewController::queryBSTransfer(DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
+void QueryBalanceViewController::queryBSTransfer(
+    DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
     if (takeHistory(h)) {
         const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;

@@ -16,10 +16,15 @@ class RunLoopTimer;
 // balance: asked at once when the bank needs no password for it, else
 // through the password prompt. The balance comes with the history read one
 // second after the query's answer; that timer belongs to the page's set-up
-// and stops with it. An answer belongs to the link and currency that asked:
-// once another is chosen, the earlier one's answers and history are left
-// alone. A transfer moves the bank's money: the balance is then read again
-// where that needs no password, and shows "--" otherwise.
+// and stops with it. The history's first row carries the balance of the
+// latest balance query, so a figure is read only from a history asked after
+// its query was answered, and only while no other balance query or transfer
+// went out since. An answer belongs to the link and currency that asked:
+// the automatic query's is left alone once another is chosen; the prompt's
+// is the customer's own, and shows whenever its link is shown again. A
+// transfer moves the bank's money: the balance is then read again where that
+// needs no password, and shows "--" otherwise unless the customer's own query
+// asked after the transfer is still to show.
 class BankToStockViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
     Q_OBJECT
 public:
@@ -27,8 +32,8 @@ public:
     static constexpr qint64 kLinkId = 40001;
     static constexpr double kRefreshDelay = 1.0; // seconds
 
-    using IQueryBankBalanceDelegate::queryBankBalance;
     using FundTransferBaseViewController::queryBSTransfer;
+    using IQueryBankBalanceDelegate::queryBankBalance;
 
     explicit BankToStockViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 
@@ -38,6 +43,7 @@ public:
     platform::RunLoopTimer* freshTableTimer() const { return freshTableTimer_; }
 
     void queryButtonClicked() override;
+    bool doConfigOrder(int type) override;
     void queryBankBalance(DataModel*, const QString&, const QString& runningNumber) override;
     bool queryBankBalance(DataModel*, const QString&, const CSError& error) override;
     void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
@@ -48,23 +54,40 @@ protected:
     void willDropRequests() override;
     void initPasswordControls() override;
     bool verifyInput() override;
-    void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) override;
+    void runConfirmation(
+        const QString& accountText, const QString& moneyName, const QString& amount) override;
     void refreshAfterTransfer() override;
 
 private:
+    // A balance query: its handle, the link it asked for and its place among
+    // the page's balance queries and transfers.
+    struct BalanceAsk {
+        QString handle;
+        QString link;
+        quint64 number = 0;
+    };
     void refreshTable();
-    // The balance shows `shown`; nothing asked so far lands on it.
+    // The balance shows `shown`; the automatic query and history asked so
+    // far no longer land on it.
     void forgetBalance(const QString& shown);
     // The password-free balance query of `account`.
     void askBalance(const RDOFundAccountInfo& account);
-    // An answer came: false when it belongs to an earlier link or currency;
-    // `asked` tells whether it answers the prompt's query.
-    bool takeQuery(const QString& handle, bool* asked);
+    // Files a balance query sent under `handle` for the link chosen now.
+    BalanceAsk sentBalance(const QString& handle);
+    // The query an answer under `handle` belongs to, if the page awaits it.
+    std::optional<BalanceAsk> takeQuery(const QString& handle);
+    // The figure of `ask` can still be read from the history: no balance
+    // query or transfer went out after it.
+    bool isLatest(const BalanceAsk& ask) const { return ask.number == sent_; }
 
     bool queryBalanceButtonVisible_ = false;
     QString bankBalanceText_;
     bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
+    quint64 sent_ = 0; // balance queries and transfers sent so far
+    std::optional<BalanceAsk> automatic_; // the password-free query of the link shown
+    std::optional<BalanceAsk> prompted_; // the customer's query through the prompt
+    std::optional<BalanceAsk> figure_; // answered: the history asked next carries its balance
 };
 
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen
@@ -76,12 +99,12 @@ public:
     static constexpr char kPageClass[] = "StockToBankViewController";
     static constexpr qint64 kLinkId = 40002;
 
-    using IMoneyInfoDelegate::queryMoneyInfo;
-    using FundTransferBaseViewController::queryFundTransferInfo;
     using FundTransferBaseViewController::fundTransfer;
+    using FundTransferBaseViewController::queryFundTransferInfo;
+    using IMoneyInfoDelegate::queryMoneyInfo;
 
-    explicit StockToBankViewController(
-        BaseNode::Ptr node = nullptr, Services services = Services(), QueryInfoManager* queryInfoManager = nullptr);
+    explicit StockToBankViewController(BaseNode::Ptr node = nullptr, Services services = Services(),
+        QueryInfoManager* queryInfoManager = nullptr);
 
     const QString& availableFundText() const { return availableFundText_; }
 
@@ -98,7 +121,8 @@ public:
 protected:
     void awakeFromNib() override;
     bool verifyInput() override;
-    void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount) override;
+    void runConfirmation(
+        const QString& accountText, const QString& moneyName, const QString& amount) override;
     void refreshAfterTransfer() override;
 
 private:
@@ -123,8 +147,8 @@ public:
     static constexpr qint64 kLinkId = 40004;
     static constexpr double kRefreshDelay = 1.0; // seconds
 
-    using IQueryBankBalanceDelegate::queryBankBalance;
     using FundTransferBaseViewController::queryBSTransfer;
+    using IQueryBankBalanceDelegate::queryBankBalance;
 
     explicit QueryBalanceViewController(BaseNode::Ptr node = nullptr, Services services = Services());
 
