@@ -993,3 +993,48 @@ TEST_F(HGTPageTest, TheCustomersOwnAskSharedWithARefreshFillsTheForm)
         EXPECT_TRUE(shared);
     }
 }
+
+// The stepper moves by the last positive step the server gave for the code
+// shown: a step of 0, below 0 or no number keeps it. Another code, or
+// another login account, starts again from the default until its own comes.
+TEST_F(HGTPageTest, TheStepperKeepsToAPositiveStepOfTheCodeShown)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    const double step = page.stepperIncrement();
+    ASSERT_DOUBLE_EQ(step, 0.2);
+    const QString good = page.priceStepText();
+    for (const char* bad : { "0.000", "-0.200", "abc", "" }) {
+        SCOPED_TRACE(bad);
+        sim.answerTablesNext(brokersim::kHKCombInfoFunction,
+            { brokersim::Table()
+                    .column(QStringLiteral("maxqty"))
+                    .column(QStringLiteral("priceunit"))
+                    .row({ "1000", bad }) });
+        page.priceEditEnd(false);
+        ASSERT_TRUE(spinUntil(
+            [&] { return page.priceStepText() == QString::fromUtf8(bad) + QStringLiteral("港元"); }));
+        EXPECT_DOUBLE_EQ(page.stepperIncrement(), step);
+        const double before = page.stepperValue();
+        page.priceStepperClick(true);
+        EXPECT_NEAR(page.stepperValue(), before + step, 1e-9);
+        ASSERT_TRUE(spinUntil([&] { return page.priceStepText() == good; }));
+    }
+
+    const struct {
+        const char* what;
+        std::function<void()> leave;
+    } ways[] = {
+        { "another code", [&] { page.setCodeText(QStringLiteral("00388")); } },
+        { "another login account", [&] { page.loginAccountChanged(); } },
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.what);
+        lookUp(page, QStringLiteral("00700"));
+        ASSERT_DOUBLE_EQ(page.stepperIncrement(), step);
+        w.leave();
+        EXPECT_DOUBLE_EQ(page.stepperIncrement(), 0.001);
+        EXPECT_TRUE(page.priceStepText().isEmpty());
+    }
+}
