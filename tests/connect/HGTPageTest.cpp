@@ -1038,3 +1038,29 @@ TEST_F(HGTPageTest, TheStepperKeepsToAPositiveStepOfTheCodeShown)
         EXPECT_TRUE(page.priceStepText().isEmpty());
     }
 }
+
+// An order whose answer was lost has the positions read again, and the page
+// shows that read: the order filled at the broker all the same.
+TEST_F(HGTPageTest, AnOrderOfUnknownOutcomeShowsThePositionsReadAfterIt)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
+    lookUp(page, QStringLiteral("00981"));
+    ASSERT_EQ(heldOf(page, QStringLiteral("00981")), QString());
+    const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
+    page.setPriceText(brokersim::Market::ticksText(last + 20 * brokersim::HKDesk::spreadStep(last), 3));
+    page.setQuantityText(QStringLiteral("500"));
+    sim.withholdNext(brokersim::kHKOrderFunction);
+    whenShown([&](OrderAlertWindowController& c) {
+        c.confirmButtonClicked();
+        EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.dropConnections();
+    });
+    page.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
+    EXPECT_TRUE(page.lastOrderNumber().isEmpty());
+    EXPECT_TRUE(spinUntil([&] { return heldOf(page, QStringLiteral("00981")) == QLatin1String("500"); }))
+        << qPrintable(heldOf(page, QStringLiteral("00981")));
+}
