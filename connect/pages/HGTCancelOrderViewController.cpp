@@ -7,13 +7,25 @@ HGTCancelOrderViewController::HGTCancelOrderViewController(
 {
 }
 
+namespace {
+
+// Only the listing asked last is shown: one sent before a cancel, answered
+// late, would list the order just cancelled as still resting.
+constexpr char kListing[] = "listing";
+
+} // namespace
+
 void HGTCancelOrderViewController::requestList()
 {
     QString refused;
-    if (requestManager->requestHGTQueryOrdersOfToday(
-            this, QString::fromLatin1(kQueryFlag), kQueryCount, &refused)
-            .isEmpty())
+    const QString handle = requestManager->requestHGTQueryOrdersOfToday(
+        this, QString::fromLatin1(kQueryFlag), kQueryCount, &refused);
+    if (handle.isEmpty()) {
+        askedFor().settle(QString::fromLatin1(kListing));
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
+        return;
+    }
+    askedFor().ask(QString::fromLatin1(kListing), handle);
 }
 
 QString HGTCancelOrderViewController::sendCancel(const RDOOrder& order, QString* handle)
@@ -24,13 +36,17 @@ QString HGTCancelOrderViewController::sendCancel(const RDOOrder& order, QString*
 }
 
 void HGTCancelOrderViewController::hgtQueryOrdersOfToday(
-    DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table)
+    DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    listArrived(table);
+    if (askedFor().take(QString::fromLatin1(kListing), handle))
+        listArrived(table);
 }
 
-bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(DataModel*, const QString&, const CSError& error)
+bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(
+    DataModel*, const QString& handle, const CSError& error)
 {
+    if (!askedFor().take(QString::fromLatin1(kListing), handle))
+        return true; // an earlier listing's
     // The rows shown stay; the count says nothing is known.
     countText_ = QStringLiteral("0");
     listFailed(DataModel::getNetworkError(error));

@@ -8,7 +8,8 @@
 // confirmation, as the ordinary cancel page does. Every request sent is
 // answered once (a time-out, a lost connection or an answer without its
 // order number as an unknown outcome), so the summary always comes and the
-// dialog always closes; then the orders are listed again.
+// dialog always closes; then the orders are listed again, and only the
+// listing asked last is shown.
 class HGTCancelOrderViewController : public DeputeCancelViewController,
                                      public IHGTQueryOrdersOfToday,
                                      public IHGTCancelOrder {
@@ -22,8 +23,8 @@ public:
         BaseNode::Ptr node = nullptr, HGTRequestManager* requestManager = nullptr, Services services = Services());
 
     void hgtQueryOrdersOfToday(
-        DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
-    bool hgtQueryOrdersOfToday(DataModel*, const QString&, const CSError& error) override;
+        DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
+    bool hgtQueryOrdersOfToday(DataModel*, const QString& handle, const CSError& error) override;
     void hgtCancelOrder(DataModel*, const QString& handle, const QString& orderNumber) override;
     bool hgtCancelOrder(DataModel*, const QString& handle, const CSError& error) override;
 

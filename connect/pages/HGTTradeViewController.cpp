@@ -28,6 +28,9 @@ constexpr char kRefreshChart[] = "refresh chart";
 constexpr char kRate[] = "rate"; // the rates asked after a first quote
 constexpr char kMaximum[] = "maximum";
 constexpr char kLot[] = "lot";
+// The positions: only the read asked last is shown, so one sent before an
+// order, answered late, never shows the holdings from before it.
+constexpr char kPositions[] = "positions";
 
 QString channel(const char* name)
 {
@@ -92,7 +95,7 @@ void HGTTradeViewController::awakeFromNib()
     busy_ = false;
     focus_ = 0; // the form starts again at the code
     ++focusMoves_;
-    services_.requestManager->requestHGTPosition(this);
+    readPositions();
     services_.requestManager->requestHGTQueryExchangeRate(this);
     startRefreshTimer();
     observePage(pagenotify::kFillTradePage, [this](const platform::Notification& n) {
@@ -118,16 +121,9 @@ void HGTTradeViewController::awakeFromNib()
 
 void HGTTradeViewController::resetControlValue()
 {
-    price_.clear();
     code_.clear();
-    name_.clear();
     quantity_.clear();
-    priceStep_.clear();
-    maxQuantity_.clear();
-    lot_.clear();
-    nameHidden_ = true;
-    stepperValue_ = 0;
-    increment_ = kDefaultPriceIncrement;
+    clearCodeFigures();
 }
 
 void HGTTradeViewController::initTradeInfo()
@@ -402,10 +398,24 @@ void HGTTradeViewController::fillFromPosition(const QString& code, const QString
     emit changed();
 }
 
-void HGTTradeViewController::queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table)
+void HGTTradeViewController::readPositions()
 {
+    awaitAnswer(kPositions, services_.requestManager->requestHGTPosition(this));
+}
+
+void HGTTradeViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
+{
+    if (!askedFor().take(channel(kPositions), handle))
+        return; // a read sent before the one awaited
     positions_ = table;
     emit changed();
+}
+
+bool HGTTradeViewController::queryPositionInfo(DataModel*, const QString& handle, const CSError&)
+{
+    // Nothing is said; the rows shown stay.
+    askedFor().take(channel(kPositions), handle);
+    return true;
 }
 
 // --- Quotes and refresh ---
@@ -462,14 +472,16 @@ void HGTTradeViewController::queryQuotesOf5Level(DataModel*, const QString& hand
         return; // asked before the code or the refresh now awaited
     const StockManager::SecurityPtr security = services_.stockManager->updateQuotesOf5LevelEx(quote);
     const QString chart = awaited(services_.requestManager->requestHGTTimesharing(this, code_));
-    if (refresh) {
+    // A reply that answers the customer's ask is handled as that, also when
+    // it answers a refresh too: the customer's chart refreshes the panel.
+    if (first) {
+        awaitAnswer(kChart, chart);
+        awaitAnswer(kRate, services_.requestManager->requestHGTQueryExchangeRate(this));
+    } else {
         const QString waiting = askedFor().subject(channel(kRefreshChart));
         if (!waiting.isEmpty())
             abandonHandleArray_ << waiting;
         awaitAnswer(kRefreshChart, chart);
-    } else {
-        awaitAnswer(kChart, chart);
-        awaitAnswer(kRate, services_.requestManager->requestHGTQueryExchangeRate(this));
     }
     if (security) {
         name_ = security->name;
@@ -500,7 +512,9 @@ void HGTTradeViewController::queryTimesharingInfo(DataModel*, const QString& han
     const StockManager::SecurityPtr security = services_.stockManager->updateQuotes(day);
     if (security)
         quotePanel_->setTimesharingInfo(security);
-    if (refresh || !security) {
+    // A chart the customer's code asked for fills the form, also when a
+    // refresh of the same second shares it.
+    if (!first || !security) {
         emit changed();
         return;
     }
@@ -636,8 +650,9 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
 
 void HGTTradeViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
-    services_.requestManager->requestHGTPosition(this);
+    alerts()->runAlert(
+        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    readPositions();
 }
 
 void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const QString& orderNumber)
@@ -649,15 +664,18 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
     if (formOfThisOrder)
         quantity_.clear();
-    services_.requestManager->requestHGTPosition(this);
+    readPositions();
     emit changed();
 }
 
 bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
-    // An unknown outcome has the positions read again by the facade.
     if (dialog_.requestFailed(handle, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+    // An unknown outcome has the positions read again; the facade's read
+    // that follows joins this one.
+    if (isOrderOutcomeUnknown(error))
+        readPositions();
     emit changed();
     return true;
 }

@@ -124,7 +124,7 @@ public:
     void queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day) override;
     bool queryTimesharingInfo(DataModel*, const QString& handle, const CSError&) override;
     void queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table) override;
-    bool queryPositionInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    bool queryPositionInfo(DataModel*, const QString& handle, const CSError&) override;
     void hgtMakeOrder(DataModel*, const QString&, const QString& orderNumber) override;
     bool hgtMakeOrder(DataModel*, const QString&, const CSError& error) override;
     void hgtQueryExchangeRate(DataModel*, const QString& handle, const HGTExchangeRate& rate) override;
@@ -165,6 +165,8 @@ private:
     // The answer under `channel` is the one to `handle` from now on.
     void awaitAnswer(const char* channel, const QString& handle);
     void initTradeInfo();
+    // Asks for the positions; only this read's answer is shown.
+    void readPositions();
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
     void resetRefreshHandle();

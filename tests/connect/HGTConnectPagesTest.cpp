@@ -12,12 +12,13 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace quotetest;
-using testsupport::spinUntil;
 using brokersim::HKDesk;
+using testsupport::spinUntil;
 
 namespace {
 
@@ -571,9 +572,10 @@ TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
     EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), 0);
 }
 
-// A second cancel of one order while the first waits joins it; once that is
-// answered, another goes out on its own.
-TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderJoinsTheOneWaiting)
+// A second cancel of one order while the first waits goes out on its own,
+// as any later one: the first ended what was sent before it, so the server
+// answers each, the second with its refusal.
+TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderGoesOutOnItsOwn)
 {
     const QString number = buy(-20);
     struct Catcher : IHGTCancelOrder {
@@ -589,15 +591,15 @@ TEST_F(HGTConnectPagesTest, ASecondCancelOfOneOrderJoinsTheOneWaiting)
     const QString date = platform::ChinaClock::now().toString(QStringLiteral("yyyyMMdd"));
     const QString a = hgt.requestHGTCancelOrder(&first, date, number);
     const QString b = hgt.requestHGTCancelOrder(&second, date, number);
-    EXPECT_EQ(a, b);
+    EXPECT_NE(a, b);
     ASSERT_TRUE(spinUntil([&] { return first.answers.size() == 1 && second.answers.size() == 1; }));
     EXPECT_EQ(first.answers.front(), number);
-    EXPECT_EQ(second.answers.front(), number);
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 1);
+    EXPECT_EQ(second.answers.front(), QStringLiteral("该委托已撤单，不能重复撤单"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
     hgt.requestHGTCancelOrder(&later, date, number);
     ASSERT_TRUE(spinUntil([&] { return later.answers.size() == 1; }));
     EXPECT_EQ(later.answers.front(), QStringLiteral("该委托已撤单，不能重复撤单"));
-    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 2);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), 3);
 
     // An order without its number is never sent.
     QString why;
@@ -828,6 +830,46 @@ TEST_F(HGTConnectPagesTest, ACancelAnsweredWithoutItsNumberTellsTheCustomerToChe
     EXPECT_EQ(statusOf(page, number), QStringLiteral("已报"));
 }
 
+// The list read again after a cancel is one sent after it: the listing
+// still out from the cancel before neither stands in for it nor, answered
+// late, replaces it, so the order just cancelled is never listed as resting.
+TEST_F(HGTConnectPagesTest, TheListAfterASecondCancelIsOneSentAfterIt)
+{
+    const QString first = buy(-20);
+    const QString second = buy(-25);
+    auto& page = cancelPageWith(2);
+    confirmDialogs();
+    DataModel* listings
+        = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryOrdersOfToday::info.identifier);
+    ASSERT_NE(listings, nullptr);
+    const brokersim::Function listing = brokersim::kHKOrdersOfTodayFunction;
+    const auto cancel = [&](const QString& number) {
+        page.selectAllButtonClicked(false); // what the last listing left ticked
+        const QVariantList rows = page.orders()->contentObjectArray();
+        for (qsizetype row = 0; row < rows.size(); ++row)
+            if (rows[row].value<RDOOrder>().number == number)
+                page.ordersTableViewClicked(int(row));
+        ASSERT_EQ(page.selectedCountText(), "1");
+        alerts.shown.clear();
+        page.cancelOderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy(); }));
+        EXPECT_EQ(alerts.shown, QStringList { QStringLiteral("温馨提示:成功。") });
+    };
+    const qsizetype listed = sim.receivedCount(listing);
+    sim.withholdNext(listing);
+    cancel(first);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    cancel(second);
+    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(listing) == listed + 2; }));
+    ASSERT_TRUE(spinUntil([&] { return statusOf(page, second) == QStringLiteral("已撤"); }));
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return listings->pendingHandleCount() == 0; }));
+    testsupport::spinFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(statusOf(page, first), QStringLiteral("已撤"));
+    EXPECT_EQ(statusOf(page, second), QStringLiteral("已撤"));
+    EXPECT_EQ(page.countText(), "2");
+}
+
 TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
 {
     buy(-20);
@@ -945,9 +987,10 @@ TEST_F(HGTConnectPagesTest, AnAccountChangeTakesThePreviousAccountsRowsOffTheCan
 }
 
 // Only the listing of the dates asked last is shown, and only its answer
-// ends the query: the set-up's listing of today, answered after it or while
-// it still waits, neither lists its rows nor frees the pickers. A press while
-// the query waits sends nothing, though the dates changed.
+// ends the query: the set-up's listing of today, answered (or failed) after
+// it or while it still waits, neither lists its rows, says anything, nor
+// frees the pickers. A press while the query waits sends nothing, though the
+// dates changed.
 TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
 {
     DeclareCatcher declared;
@@ -957,8 +1000,22 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
     const brokersim::Function listing = brokersim::kHKDeclarationsFunction;
     DataModel* model
         = HGTRequestManager::getInstance()->sender().dataModel(DMHGTQueryOtherVote::info.identifier);
-    for (const bool bothHeld : { false, true }) {
-        SCOPED_TRACE(bothHeld);
+    const brokersim::Handler own = sim.handlerOf(listing.main, listing.sub);
+    const auto restore = qScopeGuard([&] { sim.registerFunction(listing.main, listing.sub, own); });
+    const struct {
+        bool bothHeld; // the button's listing is held too, released after the set-up's
+        bool setUpFails;
+    } cases[] = { { false, false }, { true, false }, { true, true } };
+    for (const auto& [bothHeld, setUpFails] : cases) {
+        SCOPED_TRACE(testing::Message() << bothHeld << setUpFails);
+        if (setUpFails)
+            sim.registerFunction(listing.main, listing.sub,
+                [own, first = true](const brokersim::Request& r, brokersim::BrokerState& state) mutable {
+                    if (std::exchange(first, false))
+                        return brokersim::Reply::error(-1, QStringLiteral("查询失败"));
+                    return own(r, state);
+                });
+        alerts.shown.clear();
         sim.withholdNext(listing, bothHeld ? 2 : 1);
         auto& cancel = open<HGTCancelVoteViewController>(90007);
         ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
@@ -983,6 +1040,7 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
         ASSERT_TRUE(spinUntil([&] { return model->pendingHandleCount() == 0; }));
         QObject::disconnect(watch);
         EXPECT_EQ(ends.join(u' '), "0");
+        EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
         EXPECT_EQ(cancel.ordersTableView().model().shownRowCount(), 0);
         EXPECT_EQ(sim.receivedCount(listing), asked + 1);
         EXPECT_EQ(sim.receivedOf(listing).back().valueOr(QStringLiteral("bgn_date")), "20261102");

@@ -95,15 +95,20 @@ TEST(HGTDeclarationRequests, BodiesByteForByte)
     EXPECT_FALSE(DMHGTCancelOtherVote::makePacket(withdrawal));
 }
 
-TEST(HGTDeclarationRequests, CancelsAndVotesMergeAndEveryQueryHandleCoversItsFields)
+TEST(HGTDeclarationRequests, StateChangesEndEarlierReadsAndEveryQueryHandleCoversItsFields)
 {
-    // Cancels, votes and declarations change state, and merge with an equal one waiting.
+    // Cancels, votes and declarations change state: each ends the reads sent before it, and an
+    // equal one asked after it was sent goes out on its own.
     static_assert(DMHGTCancelOrder::info.changesState() && DMHGTCancelOrder::info.mergesEqualRequests());
     static_assert(DMHGTVote::info.changesState() && DMHGTVote::info.mergesEqualRequests());
     static_assert(DMHGTOtherVote::info.changesState() && DMHGTOtherVote::info.mergesEqualRequests());
     static_assert(
         DMHGTCancelOtherVote::info.changesState() && DMHGTCancelOtherVote::info.mergesEqualRequests());
     static_assert(!DMHGTQueryOtherVote::info.changesState());
+    EXPECT_TRUE(DMHGTMakeOrder().endsEarlierReads() && DMHGTCancelOrder().endsEarlierReads()
+        && DMHGTVote().endsEarlierReads() && DMHGTOtherVote().endsEarlierReads()
+        && DMHGTCancelOtherVote().endsEarlierReads());
+    EXPECT_FALSE(DMHGTQueryOrdersOfToday().endsEarlierReads());
 
     // Two listings with other dates never share an answer.
     auto handle = [](const char* begin, const char* end) {

@@ -682,7 +682,16 @@ TEST_F(HGTPageTest, AFailedOrMissingAnswerLeavesNothingOfTheFiguresItReplaces)
 // them off, and an answer still on its way for the account left is dropped.
 TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
 {
-    logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
+    logInWithHolders(
+        { { QStringLiteral("沪港通"), "5", "A101000001" }, { QStringLiteral("沪港通"), "5", "A101000002" } });
+    // The positions: a row of the second account, then one of the first.
+    sim.answerTablesNext(brokersim::kPositionsFunction,
+        { brokersim::Table()
+                .described("stkcode", "代码")
+                .described("stkname", "名称")
+                .described("secuid", "账户")
+                .row({ "00388", "港联交易", "A101000002" })
+                .row({ "00700", "港华控股", "A101000001" }) });
     HGTTradeViewController& page = openPage();
     ASSERT_EQ(page.accountTitles().size(), 2);
     ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; })); // the page's own list first
@@ -709,13 +718,6 @@ TEST_F(HGTPageTest, AnotherShareholderAccountLeavesNoMaximumOfThePreviousOne)
     // second with another code.
     page.priceEditEnd(false);
     ASSERT_TRUE(spinUntil([&] { return !page.maxQuantityText().isEmpty(); }));
-    const VEKTCRS set = logintest::HomeFixture::set(brokersim::Table()
-            .described("stkcode", "代码")
-            .described("stkname", "名称")
-            .described("secuid", "账户")
-            .row({ "00388", "港联交易", "A101000002" })
-            .row({ "00700", "港华控股", "A101000001" }));
-    page.queryPositionInfo(nullptr, QString(), DMPositionInfo::reply({ set }));
     page.positionTableClick(1);
     EXPECT_EQ(page.codeText(), QStringLiteral("00700"));
     EXPECT_EQ(page.selectedAccount(), 0);
@@ -826,4 +828,239 @@ TEST_F(HGTPageTest, AnAccountChangeEmptiesTheFormsAndClosesTheirConfirmation)
     EXPECT_EQ(quantities.join(u'|'), QString(quantities.size() - 1, u'|'));
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kHKExchangeRateFunction) > asked; }));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKOrderFunction), 0);
+}
+
+namespace {
+
+QUOTETEST_CATCHER(MakeOrderCatcher, IHGTMakeOrder, hgtMakeOrder)
+
+// The quantity the page's positions list of `code`; "" when no row names it.
+QString heldOf(const HGTTradeViewController& page, const QString& code)
+{
+    if (!page.positions())
+        return QStringLiteral("<none>");
+    for (const QVariant& row : page.positions()->contentObjectArray()) {
+        const auto position = row.value<RDOPositionDetail>();
+        if (position.stockCode == code)
+            return position.stockQuantity;
+    }
+    return QString();
+}
+
+} // namespace
+
+// The positions read again after an order are those of a read sent after
+// it: a read still out from before (the previous order's, the set-up's)
+// neither stands in for it nor, answered late, replaces it. Two filled
+// buys show both; a line sold out goes and cannot be sold again.
+TEST_F(HGTPageTest, ThePositionsReadAfterAnOrderShowWhatItDid)
+{
+    logInWithShareholders();
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    // A price `steps` spread steps from the latest: above fills a buy, below a sell.
+    const auto priceAt = [&](const QString& code, qint64 steps) {
+        const qint64 last = brokersim::Market::lastTicks(*market().security(code));
+        qint64 price = last + steps * brokersim::HKDesk::spreadStep(last);
+        price -= price % brokersim::HKDesk::spreadStep(price);
+        return brokersim::Market::ticksText(price, 3);
+    };
+    DataModel* reads = HGTRequestManager::getInstance()->sender().dataModel(DMPositionInfo::info.identifier);
+    ASSERT_NE(reads, nullptr);
+    const brokersim::Function positions = brokersim::kPositionsFunction;
+    // The whole lots of the opening 1050 of 00700 are sold first: the odd
+    // lot is what the page sells.
+    MakeOrderCatcher lots;
+    HGTRequestManager::getInstance()->requestHGTTradeSale(&lots, QStringLiteral("A101000001"),
+        QStringLiteral("00700"), priceAt(QStringLiteral("00700"), -20), QStringLiteral("1000"),
+        DMOrderType::getTitlesForHGTSell().front());
+    ASSERT_TRUE(spinUntil([&] { return lots.done(); }));
+    ASSERT_EQ(lots.results.size(), 1u);
+    const struct {
+        const char* what;
+        bool oddLotSell;
+        const char* code;
+        bool holdSetUp; // the set-up's read is the one still out; else the first order's
+        int orders;
+        const char* quantity;
+        const char* held; // "" no line
+    } cases[] = {
+        { "two buys", false, "00981", false, 2, "500", "1000" },
+        { "a sell of the rest", true, "00700", true, 1, "50", "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString code = QString::fromLatin1(c.code);
+        if (c.holdSetUp)
+            sim.withholdNext(positions);
+        HGTTradeViewController& page = c.oddLotSell ? openPage<HGTLGSellViewController>() : openPage();
+        if (!c.holdSetUp)
+            ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
+        lookUp(page, code);
+        for (int i = 0; i < c.orders; ++i) {
+            if (i == 0 && !c.holdSetUp)
+                sim.withholdNext(positions);
+            const QString before = page.lastOrderNumber();
+            page.setPriceText(priceAt(code, c.oddLotSell ? -20 : 20));
+            page.setQuantityText(QString::fromLatin1(c.quantity));
+            page.orderButtonClick();
+            ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && page.lastOrderNumber() != before; }))
+                << qPrintable(alerts.shown.empty() ? QString() : alerts.shown.back().text);
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        }
+        // The read after the last order goes out on its own and is shown;
+        // the one held back, released after it, changes nothing.
+        ASSERT_TRUE(spinUntil([&] { return heldOf(page, code) == QLatin1String(c.held); }))
+            << qPrintable(heldOf(page, code));
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return reads->pendingHandleCount() == 0; }));
+        testsupport::spinFor(std::chrono::milliseconds(20));
+        EXPECT_EQ(heldOf(page, code), QLatin1String(c.held));
+    }
+}
+
+// A quote or chart the customer asked for, answered through a request it
+// shares with the timer's refresh (the same code in the same second), fills
+// the form as the customer's: price, maximum, step and unit come, and the
+// rates are asked for; the refresh is answered too. A new code whose chart
+// answers after a tick, and A, B, A typed within a second of a tick.
+TEST_F(HGTPageTest, TheCustomersOwnAskSharedWithARefreshFillsTheForm)
+{
+    logInWithShareholders();
+    UserDefaultConfig::getInstance()->setQuoteRefreshTime(1); // the test ticks itself
+    const auto refreshAgain = qScopeGuard([] { UserDefaultConfig::getInstance()->setQuoteRefreshTime(4); });
+    DataModel* quotes
+        = HGTRequestManager::getInstance()->sender().dataModel(DMQuote5LevelEx::info.identifier);
+    DataModel* charts
+        = HGTRequestManager::getInstance()->sender().dataModel(DMStockTimesharingInfo::info.identifier);
+    ASSERT_TRUE(quotes && charts);
+    const auto settled
+        = [&] { return quotes->pendingHandleCount() == 0 && charts->pendingHandleCount() == 0; };
+    const brokersim::Function chart = brokersim::kTimesharingFunction;
+    // Each answers whether the customer's ask and the refresh shared a request.
+    const struct {
+        const char* what;
+        std::function<bool(HGTTradeViewController&)> run;
+    } cases[] = {
+        { "a new code's chart after a tick",
+            [&](HGTTradeViewController& page) {
+                sim.withholdNext(chart);
+                page.setCodeText(QStringLiteral("00388"));
+                EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+                const qsizetype asked = sim.receivedCount(chart);
+                const qsizetype quoted = quotesAsked();
+                page.refreshQuotes();
+                EXPECT_TRUE(spinUntil(
+                    [&] { return quotesAsked() == quoted + 1 && quotes->pendingHandleCount() == 0; }));
+                const bool shared = sim.receivedCount(chart) == asked && charts->pendingHandleCount() == 1;
+                sim.releaseWithheld();
+                return shared;
+            } },
+        { "A, B, A",
+            [&](HGTTradeViewController& page) {
+                const qsizetype quoted = quotesAsked();
+                page.setCodeText(QStringLiteral("00388"));
+                page.setCodeText(QStringLiteral("00700"));
+                page.refreshQuotes();
+                EXPECT_TRUE(spinUntil(settled));
+                return quotesAsked() == quoted + 2;
+            } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool shared = false;
+        // The second may turn between the asks: then they did not share, and
+        // the case runs again on a fresh page.
+        for (int attempt = 0; attempt < 5 && !shared; ++attempt) {
+            HGTTradeViewController& page = openPage();
+            ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
+            if (c.what[0] == 'A')
+                lookUp(page, QStringLiteral("00700"));
+            const qint64 second = QDateTime::currentSecsSinceEpoch();
+            ASSERT_TRUE(spinUntil([&] { return QDateTime::currentSecsSinceEpoch() != second; }));
+            const qsizetype rates = sim.receivedCount(brokersim::kHKExchangeRateFunction);
+            shared = c.run(page);
+            if (!shared) {
+                ASSERT_TRUE(spinUntil(settled));
+                continue;
+            }
+            EXPECT_TRUE(spinUntil([&] {
+                return !page.priceText().isEmpty() && !page.maxQuantityText().isEmpty()
+                    && !page.priceStepText().isEmpty() && !page.lotText().isEmpty();
+            })) << qPrintable(figures(page).join(u'|'));
+            EXPECT_GT(sim.receivedCount(brokersim::kHKExchangeRateFunction), rates);
+            EXPECT_FALSE(page.refreshWaiting());
+        }
+        EXPECT_TRUE(shared);
+    }
+}
+
+// The stepper moves by the last positive step the server gave for the code
+// shown: a step of 0, below 0 or no number keeps it. Another code, or
+// another login account, starts again from the default until its own comes.
+TEST_F(HGTPageTest, TheStepperKeepsToAPositiveStepOfTheCodeShown)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    lookUp(page, QStringLiteral("00700"));
+    const double step = page.stepperIncrement();
+    ASSERT_DOUBLE_EQ(step, 0.2);
+    const QString good = page.priceStepText();
+    for (const char* bad : { "0.000", "-0.200", "abc", "" }) {
+        SCOPED_TRACE(bad);
+        sim.answerTablesNext(brokersim::kHKCombInfoFunction,
+            { brokersim::Table()
+                    .column(QStringLiteral("maxqty"))
+                    .column(QStringLiteral("priceunit"))
+                    .row({ "1000", bad }) });
+        page.priceEditEnd(false);
+        ASSERT_TRUE(spinUntil(
+            [&] { return page.priceStepText() == QString::fromUtf8(bad) + QStringLiteral("港元"); }));
+        EXPECT_DOUBLE_EQ(page.stepperIncrement(), step);
+        const double before = page.stepperValue();
+        page.priceStepperClick(true);
+        EXPECT_NEAR(page.stepperValue(), before + step, 1e-9);
+        ASSERT_TRUE(spinUntil([&] { return page.priceStepText() == good; }));
+    }
+
+    const struct {
+        const char* what;
+        std::function<void()> leave;
+    } ways[] = {
+        { "another code", [&] { page.setCodeText(QStringLiteral("00388")); } },
+        { "another login account", [&] { page.loginAccountChanged(); } },
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.what);
+        lookUp(page, QStringLiteral("00700"));
+        ASSERT_DOUBLE_EQ(page.stepperIncrement(), step);
+        w.leave();
+        EXPECT_DOUBLE_EQ(page.stepperIncrement(), 0.001);
+        EXPECT_TRUE(page.priceStepText().isEmpty());
+    }
+}
+
+// An order whose answer was lost has the positions read again, and the page
+// shows that read: the order filled at the broker all the same.
+TEST_F(HGTPageTest, AnOrderOfUnknownOutcomeShowsThePositionsReadAfterIt)
+{
+    logInWithShareholders();
+    HGTTradeViewController& page = openPage();
+    ASSERT_TRUE(spinUntil([&] { return page.positions() != nullptr; }));
+    lookUp(page, QStringLiteral("00981"));
+    ASSERT_EQ(heldOf(page, QStringLiteral("00981")), QString());
+    const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
+    page.setPriceText(brokersim::Market::ticksText(last + 20 * brokersim::HKDesk::spreadStep(last), 3));
+    page.setQuantityText(QStringLiteral("500"));
+    sim.withholdNext(brokersim::kHKOrderFunction);
+    whenShown([&](OrderAlertWindowController& c) {
+        c.confirmButtonClicked();
+        EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.dropConnections();
+    });
+    page.orderButtonClick();
+    ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误"));
+    EXPECT_TRUE(page.lastOrderNumber().isEmpty());
+    EXPECT_TRUE(spinUntil([&] { return heldOf(page, QStringLiteral("00981")) == QLatin1String("500"); }))
+        << qPrintable(heldOf(page, QStringLiteral("00981")));
 }
