@@ -95,10 +95,10 @@ TEST(HGTDeclarationRequests, BodiesByteForByte)
     EXPECT_FALSE(DMHGTCancelOtherVote::makePacket(withdrawal));
 }
 
-TEST(HGTDeclarationRequests, StateChangesEndEarlierReadsAndEveryQueryHandleCoversItsFields)
+TEST(HGTDeclarationRequests, CancelsAndVotesMergeEndEarlierReadsAndEveryQueryHandleCoversItsFields)
 {
-    // Cancels, votes and declarations change state: each ends the reads sent before it, and an
-    // equal one asked after it was sent goes out on its own.
+    // Cancels, votes and declarations change state: each ends the reads sent before it, and
+    // merges with an equal one waiting.
     static_assert(DMHGTCancelOrder::info.changesState() && DMHGTCancelOrder::info.mergesEqualRequests());
     static_assert(DMHGTVote::info.changesState() && DMHGTVote::info.mergesEqualRequests());
     static_assert(DMHGTOtherVote::info.changesState() && DMHGTOtherVote::info.mergesEqualRequests());
