@@ -67,6 +67,16 @@ protected:
         statusObserver->queryRiskAssessmentStatus(nullptr, QString(), s);
     }
     void settle() { testsupport::spinFor(20ms); }
+    // A fresh session for the next row of a table.
+    void restart()
+    {
+        TearDown();
+        server = ScriptedServer();
+        windows = FakeWindows();
+        riskWindows = FakeRiskWindows();
+        mainWindow = FakeMainWindow();
+        SetUp();
+    }
 
     FakeClock clock;
     ScriptedServer server;
@@ -316,12 +326,7 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
                          .arg(c.notice)
                          .arg(c.passed)
                          .toStdString());
-        TearDown();
-        server = ScriptedServer();
-        windows = FakeWindows();
-        riskWindows = FakeRiskWindows();
-        mainWindow = FakeMainWindow();
-        SetUp();
+        restart();
         loginReady();
         tradeLogin();
         status(c.status);
@@ -405,12 +410,7 @@ TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLo
     for (const Way way : { Unlock, ExitThenAnswer, AnswerThenExit }) {
         for (const qint32 value : { 0, 1 }) {
             SCOPED_TRACE(way * 10 + value);
-            TearDown();
-            server = ScriptedServer();
-            windows = FakeWindows();
-            riskWindows = FakeRiskWindows();
-            mainWindow = FakeMainWindow();
-            SetUp();
+            restart();
             ScreenLockController::Services lockServices;
             lockServices.accountManager = accounts.get();
             lockServices.isDoingRiskEvaluation = [this] { return controller->isDoingRiskEvaluation(); };
