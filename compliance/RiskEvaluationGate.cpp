@@ -4,6 +4,8 @@
 #include "login/LoginManager.h"
 #include "platform/RunLoop.h"
 
+#include <algorithm>
+
 namespace {
 
 // The risk status of the last login, by its request handle.
@@ -29,7 +31,15 @@ RiskEvaluationGate::RiskEvaluationGate(Services services)
         cancelStatus
             = [](const QString& handle) { LoginManager::getInstance()->cancelRiskEvaluationStatus(handle); };
     }
-    notificationCenter->addObserver(static_cast<const void*>(this), [this] { lockScreen(); }, kLockScreen);
+    const void* key = static_cast<const void*>(this);
+    notificationCenter->addObserver(
+        key, [this] { lockScreen(); }, kLockScreen);
+    // The lock decides on its result first (a refused unlock logs everyone
+    // out): the gate looks on a later pass.
+    notificationCenter->addObserver(
+        key, [this] { later([this] { unlocked(); }); }, kUnlockResult);
+    notificationCenter->addObserver(
+        key, [this] { sessionLoggedOut(); }, kLogout);
 }
 
 RiskEvaluationGate::~RiskEvaluationGate()
@@ -47,6 +57,7 @@ void RiskEvaluationGate::later(std::function<void()> call)
 void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
 {
     account_ = account;
+    held_ = nullptr;
     if (host->hasMainWindow())
         host->lockWindow(true);
     state_ = State::WaitingForStatus;
@@ -71,10 +82,17 @@ void RiskEvaluationGate::queryRiskAssessmentStatus(
 {
     if (!asked_.take(kStatusChannel, requestHandle))
         return;
+    whenUnlocked([this, status] { statusAnswered(status); });
+}
+
+void RiskEvaluationGate::statusAnswered(const RDORiskAssessmentStatus& status)
+{
     if (host->hasMainWindow())
         host->lockWindow(false);
+    if (!checkedAccountLoggedIn())
+        return;
     if (status.status == 1 || status.status == 2)
-        later([this, status] { showRiskEvaluationWindow(status); });
+        later([this, status] { whenUnlocked([this, status] { showRiskEvaluationWindow(status); }); });
     else
         openSession();
 }
@@ -83,14 +101,61 @@ bool RiskEvaluationGate::queryRiskAssessmentStatus(DataModel*, const QString& re
 {
     if (!asked_.take(kStatusChannel, requestHandle))
         return true;
-    if (host->hasMainWindow())
-        host->lockWindow(false);
-    later([this, message = error.domain] { statusFailed(message); });
+    whenUnlocked([this, message = error.domain] {
+        if (host->hasMainWindow())
+            host->lockWindow(false);
+        later([this, message] { whenUnlocked([this, message] { statusFailed(message); }); });
+    });
     return true;
+}
+
+void RiskEvaluationGate::whenUnlocked(std::function<void()> step)
+{
+    if (host->isScreenLocked()) {
+        held_ = std::move(step);
+        return;
+    }
+    step();
+}
+
+void RiskEvaluationGate::unlocked()
+{
+    if (!held_ || host->isScreenLocked())
+        return;
+    std::function<void()> step = std::move(held_);
+    held_ = nullptr;
+    step();
+}
+
+void RiskEvaluationGate::sessionLoggedOut()
+{
+    // Every account went (a refused unlock, the last one logged out): the
+    // status still asked for, or held for the unlock, is nobody's any more.
+    if (state_ != State::WaitingForStatus)
+        return;
+    const QString handle = asked_.subject(kStatusChannel);
+    if (asked_.take(kStatusChannel, handle))
+        cancelStatus(handle);
+    held_ = nullptr;
+    account_.reset();
+    state_ = State::LoggedOut;
+}
+
+bool RiskEvaluationGate::checkedAccountLoggedIn()
+{
+    const auto& accounts = accountManager->loginAccounts();
+    if (account_ && std::ranges::find(accounts, account_) != accounts.end())
+        return true;
+    held_ = nullptr;
+    account_.reset();
+    state_ = host->hasMainWindow() ? State::SessionOpen : State::LoggedOut;
+    return false;
 }
 
 void RiskEvaluationGate::statusFailed(const QString& message)
 {
+    if (!checkedAccountLoggedIn())
+        return;
     // The main window stays as it was (closed after a first login, open after
     // a further one); only the account that could not be checked goes.
     host->showError(message);
@@ -101,13 +166,21 @@ void RiskEvaluationGate::statusFailed(const QString& message)
 
 void RiskEvaluationGate::logoutAskedAccount()
 {
-    // While its status is asked for, the account that logged in last is the
-    // active one (the main window is covered).
-    accountManager->logoutCurrentActiveAccount();
-    // The account that went was the active one: another logged-in account
-    // becomes active, so no list or page keeps pointing at the one that went.
-    const qint64 remaining = qint64(accountManager->loginAccounts().size());
-    accountManager->setActiveLoginAccount(remaining > 0 ? remaining - 1 : -1);
+    // The account checked goes, whichever is active now: two numbers of one
+    // customer may show the same line, and the list may have made the other
+    // one active again.
+    const AccountManager::AccountPtr active = accountManager->getActiveLoginAccount();
+    const auto& accounts = accountManager->loginAccounts();
+    if (const auto at = std::ranges::find(accounts, account_); at != accounts.end()) {
+        accountManager->setActiveLoginAccount(qint64(at - accounts.begin()));
+        accountManager->logoutCurrentActiveAccount();
+    }
+    // Another logged-in account is active, so no list or page keeps pointing
+    // at the one that went: the one active before, or else the last one.
+    const qint64 remaining = qint64(accounts.size());
+    const auto kept = std::ranges::find(accounts, active);
+    accountManager->setActiveLoginAccount(
+        kept != accounts.end() ? qint64(kept - accounts.begin()) : remaining - 1);
     account_.reset();
     host->refreshAccountLists();
     if (remaining > 0)
@@ -117,6 +190,8 @@ void RiskEvaluationGate::logoutAskedAccount()
 
 void RiskEvaluationGate::showRiskEvaluationWindow(const RDORiskAssessmentStatus& status)
 {
+    if (!checkedAccountLoggedIn())
+        return;
     // The idle lock guards the gate too.
     if (!host->hasMainWindow())
         notificationCenter->postNotification(kRestartLockTimer);

@@ -45,6 +45,9 @@ class IRiskGateHost {
 public:
     virtual ~IRiskGateHost() = default;
     virtual bool hasMainWindow() const = 0;
+    // The screen lock is on: the session's windows are hidden behind the
+    // unlock window, and nothing of the gate may open over it.
+    virtual bool isScreenLocked() const = 0;
     // lockWindow: covers or uncovers the main window.
     virtual void lockWindow(bool locked) = 0;
     // showMainWindow (only when none exists) and showLastLoginInfoWindow:content:
@@ -70,12 +73,17 @@ public:
 // before the main window opens: the status request, the notice, the
 // follow-up alert, the questionnaire window, and the screen lock while they
 // are open. WindowController owns one and forwards the login (type 0); the
-// gate itself listens for the screen lock (type 3). Main thread only.
+// gate itself listens for the screen lock (type 3), the unlock (type 5) and
+// the logout (type 1). A status answered while the screen is locked waits for
+// the unlock; one for an account logged out since opens nothing. Main thread
+// only.
 class RiskEvaluationGate : public IQueryRiskAssessmentStatusDelegate,
                            public RiskEvaluationWindowControllerDeleagate {
 public:
-    static constexpr int32_t kActiveAccountChanged = 2; // NotificationCenter types
+    static constexpr int32_t kLogout = 1; // NotificationCenter types
+    static constexpr int32_t kActiveAccountChanged = 2;
     static constexpr int32_t kLockScreen = 3;
+    static constexpr int32_t kUnlockResult = 5;
     static constexpr int32_t kRestartLockTimer = 18;
 
     enum class State { Idle, WaitingForStatus, Notice, Alert, Questionnaire, SessionOpen, LoggedOut };
@@ -119,6 +127,14 @@ public:
     const AccountManager::AccountPtr& account() const { return account_; }
 
 private:
+    // Runs `step` now, or holds it until the screen is unlocked.
+    void whenUnlocked(std::function<void()> step);
+    void unlocked();
+    void sessionLoggedOut();
+    // The account the gate checks is still logged in; otherwise the gate's
+    // step ends here.
+    bool checkedAccountLoggedIn();
+    void statusAnswered(const RDORiskAssessmentStatus& status);
     void showRiskEvaluationWindow(const RDORiskAssessmentStatus& status);
     void statusNoticeEnded(const RDORiskAssessmentStatus& status, int result);
     void showEvaluationWindow();
@@ -143,5 +159,7 @@ private:
     std::unique_ptr<IGateWindow> businessContractWindow_;
     std::unique_ptr<IGateWindow> riskEvaluationAlert_;
     std::unique_ptr<IGateWindow> riskEvaluationWindowController_;
+    // The step an answer took while the screen was locked.
+    std::function<void()> held_;
     State state_ = State::Idle;
 };

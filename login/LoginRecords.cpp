@@ -36,8 +36,9 @@ RDORiskAssessmentStatus::RDORiskAssessmentStatus(const VEKTCRS& set)
     , fctipstitle(text(set, "fctipstitle"))
     , fctips(text(set, "fctips"))
 {
-    const QString isrisk = text(set, "isrisk");
-    status = isrisk == QLatin1String("1") ? 1 : isrisk == QLatin1String("2") ? 2 : 0;
+    // By its value: a number field reads "2.000" as text.
+    const double isrisk = set.toFloatWithName(QStringLiteral("isrisk"));
+    status = isrisk == 1.0 ? 1 : isrisk == 2.0 ? 2 : 0;
 }
 
 RDOSystemMessage::RDOSystemMessage(const VEKTCRS& set)

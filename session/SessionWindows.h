@@ -19,6 +19,8 @@ public:
     virtual void close() = 0;
     // lockWindow: covers or uncovers it while the risk status is asked for.
     virtual void lockWindow(bool locked) = 0;
+    // The screen lock is on: the window is hidden behind the unlock window.
+    virtual bool isScreenLocked() const = 0;
     virtual QRect frame() const = 0;
 };
 

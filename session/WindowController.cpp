@@ -308,6 +308,11 @@ bool WindowController::hasMainWindow() const
     return mainWindow->isOpen();
 }
 
+bool WindowController::isScreenLocked() const
+{
+    return mainWindow->isOpen() && mainWindow->isScreenLocked();
+}
+
 void WindowController::lockWindow(bool locked)
 {
     if (mainWindow->isOpen())

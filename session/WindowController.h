@@ -107,6 +107,7 @@ public:
 
     // IRiskGateHost
     bool hasMainWindow() const override;
+    bool isScreenLocked() const override;
     void lockWindow(bool locked) override;
     void showMainWindow() override;
     void showLastLoginInfoWindow(const QString& title, const QString& content) override;

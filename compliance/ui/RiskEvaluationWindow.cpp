@@ -10,7 +10,6 @@ RiskEvaluationWindow::RiskEvaluationWindow(RiskAssessmentViewController::Service
 {
     setObjectName(QStringLiteral("riskEvaluationWindow"));
     setWindowTitle(QStringLiteral("风险承受能力评估"));
-    setMinimumSize(760, 600);
     // The page the window shows is the controller's, so the lock reaches its notices.
     controller_->windowDidLoad();
     page_ = new RiskAssessmentPage(controller_->viewController(), this);
@@ -18,6 +17,17 @@ RiskEvaluationWindow::RiskEvaluationWindow(RiskAssessmentViewController::Service
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(page_);
     controller_->stopModal = [this] { close(); };
+}
+
+void RiskEvaluationWindow::showEvent(QShowEvent* event)
+{
+    // Roomy for the questions where the screen allows; placing it fits it to
+    // a smaller screen, where the questions scroll inside it.
+    if (!sized_) {
+        sized_ = true;
+        resize(kPreferredSize);
+    }
+    ui::Window::showEvent(event);
 }
 
 RiskEvaluationWindow::~RiskEvaluationWindow()

@@ -12,6 +12,10 @@ class RiskAssessmentPage;
 class RiskEvaluationWindow final : public ui::Window {
     Q_OBJECT
 public:
+    // The size it opens at when the screen has room; it has no minimum of
+    // that size, so a smaller screen shows it whole, questions scrolling.
+    static constexpr QSize kPreferredSize { 760, 600 };
+
     explicit RiskEvaluationWindow(RiskAssessmentViewController::Services services = {}, QWidget* parent = nullptr);
     ~RiskEvaluationWindow() override;
 
@@ -21,9 +25,11 @@ public:
     void closeQuietly();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void willClose() override;
 
 private:
     std::unique_ptr<RiskEvaluationWindowController> controller_;
     RiskAssessmentPage* page_ = nullptr;
+    bool sized_ = false;
 };

@@ -1,6 +1,7 @@
 #include "session/ui/SessionWindows.h"
 
 #include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/MainWindow.h"
 #include "shell/ui/RunAlert.h"
 
 SessionWindowSlot::~SessionWindowSlot()
@@ -167,6 +168,12 @@ void WidgetMainWindowOpener::lockWindow(bool locked)
     } else if (!locked && cover_) {
         cover_->close();
     }
+}
+
+bool WidgetMainWindowOpener::isScreenLocked() const
+{
+    auto* window = qobject_cast<MainWindow*>(window_.get());
+    return window && window->windowIsLocked();
 }
 
 QRect WidgetMainWindowOpener::frame() const

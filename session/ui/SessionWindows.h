@@ -82,6 +82,7 @@ public:
     void open(std::function<void()> closedByUser) override;
     void close() override;
     void lockWindow(bool locked) override;
+    bool isScreenLocked() const override;
     QRect frame() const override;
 
 private:

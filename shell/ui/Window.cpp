@@ -30,13 +30,34 @@ std::vector<Window::ModalRun*>& modalRuns()
 void centreOver(QWidget* window, const QWidget* parent)
 {
     QRect reference;
-    if (parent)
+    QScreen* screen = nullptr;
+    if (parent) {
         reference = parent->window()->frameGeometry();
-    else if (QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
-        reference = screen->availableGeometry();
-    const QRect frame = window->frameGeometry();
-    const QPointF origin = windowgeometry::centredOrigin(QRectF(reference), QSizeF(frame.size()));
-    window->move(origin.toPoint());
+        screen = QGuiApplication::screenAt(reference.center());
+    }
+    if (!screen)
+        screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    if (!parent)
+        reference = available;
+    if (available.isEmpty()) {
+        window->move(windowgeometry::centredOrigin(QRectF(reference), QSizeF(window->frameGeometry().size()))
+                         .toPoint());
+        return;
+    }
+    // A window larger than the screen's usable area shrinks to it, frame and
+    // all, down to its minimum: what does not fit scrolls inside it. One that
+    // has no size of its own yet gets it from show(), and is fitted then.
+    if (window->isVisible() || window->testAttribute(Qt::WA_Resized)) {
+        const QSize extent = window->frameGeometry().size() - window->size();
+        const QSize fitted
+            = window->size().boundedTo(available.size() - extent).expandedTo(window->minimumSize());
+        if (fitted != window->size())
+            window->resize(fitted);
+    }
+    const QRectF frame = windowgeometry::placedFrame(
+        QRectF(reference), QRectF(available), QSizeF(window->frameGeometry().size()));
+    window->move(frame.topLeft().toPoint());
 }
 
 void showOver(QWidget* window)

@@ -11,6 +11,7 @@
 #include "shell/windows/SessionNotifications.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <unordered_set>
 
 namespace {
@@ -375,7 +376,11 @@ void MainWindowController::loginSucceed(const platform::Notification& notificati
     const auto account = notification.object.value<std::shared_ptr<Account>>();
     if (!account)
         return;
-    const qint64 index = accountManager->getActiveAccountsInfo().indexOf(account->getAccountInfo());
+    // By the account itself, not its line: two numbers of one customer at
+    // one branch show the same line while account protection is on.
+    const auto& accounts = accountManager->loginAccounts();
+    const auto at = std::ranges::find(accounts, account);
+    const qint64 index = at != accounts.end() ? qint64(at - accounts.begin()) : -1;
     if (index >= 0)
         accountManager->setActiveLoginAccount(index);
     fillAccounts(index >= 0 ? std::optional<qint64>(index) : std::nullopt);

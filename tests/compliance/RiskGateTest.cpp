@@ -28,7 +28,9 @@ public:
 struct FakeHost : IRiskGateHost {
     QStringList calls;
     bool mainWindow = false;
+    bool screenLocked = false;
     bool hasMainWindow() const override { return mainWindow; }
+    bool isScreenLocked() const override { return screenLocked; }
     void lockWindow(bool locked) override { calls << (locked ? "lock" : "unlock"); }
     void showMainWindow() override
     {
@@ -289,6 +291,9 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     host.mainWindow = true;
     const auto first = addAccount(QStringLiteral("010200000002"));
     gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
+    // The list made the first account active again meanwhile: the one whose
+    // status failed goes all the same.
+    accounts->setActiveLoginAccount(0);
     gate->queryRiskAssessmentStatus(nullptr, handle(2), CSError { QStringLiteral("无法连接网络"), 300 });
     settle();
     EXPECT_EQ(host.calls,
@@ -338,6 +343,105 @@ TEST_F(RiskGateTest, FurtherLoginCoversTheMainWindowAndOpensNoSecondOne)
     reply(1);
     settle();
     EXPECT_EQ(lockTimerRestarts, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A further login's status, answered behind the screen lock, for each way
+// out of it: nothing opens while locked; the unlock lets the step go on, a
+// refused unlock (退出) ends it with the session.
+TEST_F(RiskGateTest, AStatusAnsweredBehindTheLockWaitsForTheUnlock)
+{
+    enum Answer { Status0, Status1, Status2, Failure };
+    enum Way { Unlock, Exit };
+    struct Case {
+        Answer answer;
+        Way way;
+        bool lockAfterAnswer; // locked between the answer and its notice
+        QStringList calls; // after the way out
+        size_t notices;
+    };
+    const Case cases[] = {
+        { Status0, Unlock, false, { "unlock" }, 0 },
+        { Status1, Unlock, false, { "unlock" }, 1 },
+        { Status2, Unlock, false, { "unlock" }, 1 },
+        { Status2, Unlock, true, {}, 1 },
+        { Failure, Unlock, false, { "unlock", "error:请求超时", "loginComplete", "resetUI", "refresh" }, 0 },
+        { Status1, Exit, false, {}, 0 },
+        { Status2, Exit, true, {}, 0 },
+        { Failure, Exit, false, {}, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer * 10 + c.way);
+        TearDown();
+        host = FakeHost();
+        windows.notices.clear();
+        statusRequests = 0;
+        SetUp();
+        host.mainWindow = true;
+        addAccount(QStringLiteral("010200000002"));
+        login();
+        host.calls.clear();
+        host.screenLocked = !c.lockAfterAnswer;
+        if (c.answer == Failure)
+            gate->queryRiskAssessmentStatus(nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
+        else
+            reply(qint32(c.answer));
+        host.screenLocked = true;
+        settle();
+        EXPECT_TRUE(windows.notices.empty());
+        host.calls.removeAll(QStringLiteral("unlock")); // the cover may go before the lock
+        EXPECT_TRUE(host.calls.isEmpty()) << qPrintable(host.calls.join('|'));
+        EXPECT_EQ(accounts->loginAccounts().size(), 2u);
+        host.calls.clear();
+        if (c.way == Exit) {
+            accounts->logoutAllAccount();
+            NotificationCenter::getInstance()->postNotification(RiskEvaluationGate::kUnlockResult, 0);
+            NotificationCenter::getInstance()->postNotification(RiskEvaluationGate::kLogout);
+        }
+        host.screenLocked = false;
+        if (c.way == Unlock)
+            NotificationCenter::getInstance()->postNotification(RiskEvaluationGate::kUnlockResult, 1);
+        settle();
+        EXPECT_EQ(host.calls, c.calls);
+        EXPECT_EQ(windows.notices.size(), c.notices);
+        if (c.way == Exit)
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::LoggedOut);
+    }
+}
+
+// Logged out before its status came (退出 on the unlock window, or the
+// account gone by another way): the status opens nothing, neither the notice
+// nor a main window without an account.
+TEST_F(RiskGateTest, AStatusForAnAccountLoggedOutSinceOpensNothing)
+{
+    for (const bool told : { true, false }) {
+        for (const qint32 status : { 0, 1, 2, -1 }) {
+            SCOPED_TRACE(status * 10 + told);
+            TearDown();
+            host = FakeHost();
+            windows.notices.clear();
+            cancelled.clear();
+            statusRequests = 0;
+            SetUp();
+            login();
+            accounts->logoutAllAccount();
+            if (told) // the session's logout: the request is dropped too
+                NotificationCenter::getInstance()->postNotification(RiskEvaluationGate::kLogout);
+            EXPECT_EQ(cancelled, told ? QStringList { handle(1) } : QStringList());
+            if (status < 0)
+                gate->queryRiskAssessmentStatus(
+                    nullptr, handle(1), CSError { QStringLiteral("请求超时"), 6 });
+            else
+                reply(status);
+            settle();
+            EXPECT_TRUE(host.calls.isEmpty()) << qPrintable(host.calls.join('|'));
+            EXPECT_TRUE(windows.notices.empty());
+            EXPECT_EQ(gate->account(), nullptr);
+        }
+    }
 }
 
 } // namespace

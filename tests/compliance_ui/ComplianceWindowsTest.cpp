@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTextDocument>
 
 namespace {
@@ -292,6 +294,36 @@ TEST_F(RiskEvaluationWindowTest, AnsweredAndAgreedReportsSuccessClosingReportsAb
     QPointer<RiskEvaluationWindow> alive(window);
     window->close();
     EXPECT_EQ(outcome.outcomes, std::vector<bool>({ true, false }));
+    EXPECT_TRUE(testsupport::spinUntil([&] { return alive.isNull(); }));
+}
+
+// At 144 DPI on a laptop's screen the questionnaire opens whole: inside the
+// screen's usable area, 提交 on it, the questions scrolling inside, and no
+// minimum larger than a 1280 x 720 screen shown at 1.5 times (853 x 480).
+TEST_F(RiskEvaluationWindowTest, OnASmallScreenItOpensWholeAndTheQuestionsScroll)
+{
+    const QFont appFont = QApplication::font();
+    QFont large = appFont;
+    large.setPointSizeF(appFont.pointSizeF() * 1.5);
+    QApplication::setFont(large);
+    auto* window = new RiskEvaluationWindow();
+    window->showOver();
+    RiskAssessmentPage* page = window->page();
+    ASSERT_TRUE(testsupport::spinUntil([&] { return page->tableView()->rowCount() == 5; }, 10s));
+    testsupport::spinFor(20ms);
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << qPrintable(QDebug::toString(window->frameGeometry()));
+    auto* submit = page->findChild<QPushButton*>("submitButton");
+    EXPECT_TRUE(submit->isVisible());
+    EXPECT_TRUE(screen.contains(QRect(submit->mapToGlobal(QPoint()), submit->size())));
+    EXPECT_GT(page->tableView()->verticalScrollBar()->maximum(), 0);
+    const QSize laptop(853, 480);
+    EXPECT_TRUE(laptop.expandedTo(window->minimumSize()) == laptop) << window->minimumSize().height();
+    EXPECT_TRUE(laptop.expandedTo(window->minimumSizeHint()) == laptop) << window->minimumSizeHint().height();
+    QPointer<RiskEvaluationWindow> alive(window);
+    window->closeQuietly();
+    QApplication::setFont(appFont);
     EXPECT_TRUE(testsupport::spinUntil([&] { return alive.isNull(); }));
 }
 

@@ -3,6 +3,7 @@
 #include "LoginTestRig.h"
 #include "comm/crypto/AesEncryption.h"
 #include "login/CommonUrl.h"
+#include "login/LoginRecords.h"
 #include "platform/PropertyList.h"
 
 #include <QFile>
@@ -110,6 +111,43 @@ TEST_F(AccountTest, ReplyRecordsAndPrefixParsing)
     EXPECT_FALSE(none->organizationCode);
     EXPECT_TRUE(none->zj_account.isEmpty());
     EXPECT_FALSE(none->getTradePassword());
+}
+
+// "isrisk" counts by its value, whether the server sends it as text or as a
+// number (whose text is "2.000").
+TEST_F(AccountTest, RiskStatusIsReadByItsValue)
+{
+    struct Case {
+        qint32 type;
+        QVariant value;
+        qint64 status;
+    };
+    const Case cases[] = {
+        { brokersim::kText, "1", 1 },
+        { brokersim::kText, "2", 2 },
+        { brokersim::kText, "2.000", 2 },
+        { brokersim::kText, "1.0", 1 },
+        { brokersim::kText, "1.5", 0 },
+        { brokersim::kText, "3", 0 },
+        { brokersim::kText, "", 0 },
+        { brokersim::kText, "abc", 0 },
+        { brokersim::kDouble, 2.0, 2 },
+        { brokersim::kDouble, 1.0, 1 },
+        { brokersim::kInt32, 2, 2 },
+        { brokersim::kInt32, 0, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(qPrintable(c.value.toString()));
+        VEKTCRS reply = set(
+            Table().column("isrisk", c.type).column("tips").row({ c.value, QStringLiteral("请重新评估") }));
+        reply.moveTo(0);
+        const RDORiskAssessmentStatus status(reply);
+        EXPECT_EQ(status.status, c.status);
+        EXPECT_EQ(status.tips, QStringLiteral("请重新评估"));
+    }
+    VEKTCRS noField = set(Table().column("tips").row({ "x" }));
+    noField.moveTo(0);
+    EXPECT_EQ(RDORiskAssessmentStatus(noField).status, 0);
 }
 
 TEST_F(AccountTest, PrefixRewritesKeepEveryOtherPair)

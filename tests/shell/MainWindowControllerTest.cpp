@@ -282,6 +282,20 @@ TEST_F(MainWindowControllerTest, FurtherLoginAndTradeJumps)
     ASSERT_EQ(posts.count(pagenotify::kActiveAccountChanged), 1);
     EXPECT_EQ(posts.all.back().object.value<std::shared_ptr<Account>>(), added);
 
+    // With account protection on, another number of the same customer at
+    // the same branch shows the same line: the account that logged in is
+    // the active one all the same.
+    UserDefaultConfig::getInstance()->setAccountProtectOption(true);
+    auto twin = std::make_shared<Account>();
+    twin->name = added->name;
+    twin->customerNumber = QStringLiteral("020100001003");
+    ASSERT_EQ(twin->getAccountInfo(), added->getAccountInfo());
+    accounts->addActiveAccount(twin);
+    NotificationCenter::getInstance()->postNotification(
+        sessionnotify::kLoginSucceeded, QVariant::fromValue(twin));
+    EXPECT_EQ(w.selectedAccountIndex(), 2);
+    EXPECT_EQ(accounts->getActiveLoginAccount(), twin);
+
     // Sell a Shanghai position: the sell page, then type 13 with the position.
     const QVariantMap shanghai { { QString::fromLatin1(pagenotify::kPositionDetailKey),
         QVariantMap { { QStringLiteral("marketCode"), 1 },

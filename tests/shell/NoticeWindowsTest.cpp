@@ -72,4 +72,27 @@ TEST(NoticeWindowsTest, CoverLeavesTwentyPointsAtTopAndBottom)
     EXPECT_EQ(cover, QRectF(50, 120, 800, 560));
 }
 
+// Every window opens inside the screen's usable area, its title bar on it.
+TEST(NoticeWindowsTest, AFrameIsPlacedInsideTheUsableArea)
+{
+    // 1280 x 720 shown at 1.5 times, less a panel of 20 at the top.
+    const QRectF laptop(0, 20, 853, 460);
+    struct Case {
+        QRectF reference;
+        QSizeF frame;
+        QPointF origin;
+    };
+    const Case cases[] = {
+        { laptop, { 400, 300 }, { 226.5, 100 } }, // fits: centred as before
+        { laptop, { 1140, 900 }, { 0, 20 } }, // larger: the top left stays on it
+        { laptop, { 500, 600 }, { 176.5, 20 } }, // taller only
+        { { 600, 300, 400, 300 }, { 300, 200 }, { 553, 280 } }, // over a parent near the corner
+        { { -200, -100, 400, 300 }, { 300, 200 }, { 0, 20 } }, // over a parent partly off the screen
+    };
+    for (const Case& c : cases) {
+        const QRectF placed = windowgeometry::placedFrame(c.reference, laptop, c.frame);
+        EXPECT_EQ(placed, QRectF(c.origin, c.frame)) << qPrintable(QDebug::toString(placed));
+    }
+}
+
 } // namespace

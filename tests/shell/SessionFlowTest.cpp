@@ -4,6 +4,7 @@
 #include "platform/RunLoop.h"
 #include "session/IdleLock.h"
 #include "session/WindowController.h"
+#include "shell/windows/ScreenLockController.h"
 #include "shell/windows/SessionNotifications.h"
 
 namespace {
@@ -66,6 +67,16 @@ protected:
         statusObserver->queryRiskAssessmentStatus(nullptr, QString(), s);
     }
     void settle() { testsupport::spinFor(20ms); }
+    // A fresh session for the next row of a table.
+    void restart()
+    {
+        TearDown();
+        server = ScriptedServer();
+        windows = FakeWindows();
+        riskWindows = FakeRiskWindows();
+        mainWindow = FakeMainWindow();
+        SetUp();
+    }
 
     FakeClock clock;
     ScriptedServer server;
@@ -315,12 +326,7 @@ TEST_F(SessionFlowTest, RiskGateOutcomesAsTheSessionShowsThem)
                          .arg(c.notice)
                          .arg(c.passed)
                          .toStdString());
-        TearDown();
-        server = ScriptedServer();
-        windows = FakeWindows();
-        riskWindows = FakeRiskWindows();
-        mainWindow = FakeMainWindow();
-        SetUp();
+        restart();
         loginReady();
         tradeLogin();
         status(c.status);
@@ -393,6 +399,57 @@ TEST_F(SessionFlowTest, LockDuringTheNoticeEndsInLogout)
     EXPECT_TRUE(windows.log.contains("formEnabled"));
     EXPECT_EQ(windows.log.count("stopModal"), 1); // once, by the gate
     EXPECT_EQ(quits, 0);
+}
+
+// A further login whose status comes while the screen is locked: the notice
+// waits for the unlock; 退出 on the unlock window ends the session, and the
+// status, held or still on its way, opens nothing on the fresh login window.
+TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLogout)
+{
+    enum Way { Unlock, ExitThenAnswer, AnswerThenExit };
+    for (const Way way : { Unlock, ExitThenAnswer, AnswerThenExit }) {
+        for (const qint32 value : { 0, 1 }) {
+            SCOPED_TRACE(way * 10 + value);
+            restart();
+            ScreenLockController::Services lockServices;
+            lockServices.accountManager = accounts.get();
+            lockServices.isDoingRiskEvaluation = [this] { return controller->isDoingRiskEvaluation(); };
+            ScreenLockController lock(lockServices);
+            mainWindow.screenLocked = [&lock] { return lock.isLocked(); };
+            loginReady();
+            tradeLogin();
+            status(0);
+            ASSERT_TRUE(mainWindow.open_);
+            auto further = std::make_shared<Account>();
+            further->customerNumber = QStringLiteral("010200000002");
+            accounts->addActiveAccount(further);
+            NotificationCenter::getInstance()->postNotification(
+                sessionnotify::kLoginSucceeded, QVariant::fromValue(further));
+            NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+            ASSERT_TRUE(lock.isLocked());
+            windows.log.clear();
+            if (way != ExitThenAnswer) {
+                status(value);
+                settle();
+                EXPECT_FALSE(riskWindows.noticeDone); // nothing over the unlock window
+            }
+            const bool confirmed = way == Unlock;
+            NotificationCenter::getInstance()->postNotification(
+                sessionnotify::kUnlockResult, QVariant(qulonglong(confirmed)));
+            if (way == ExitThenAnswer)
+                status(value);
+            settle();
+            EXPECT_EQ(bool(riskWindows.noticeDone), confirmed && value == 1);
+            EXPECT_EQ(mainWindow.open_, confirmed);
+            EXPECT_EQ(windows.loginWindow, !confirmed);
+            EXPECT_FALSE(windows.log.contains("mainWindow"));
+            EXPECT_EQ(accounts->loginAccounts().size(), confirmed ? 2u : 0u);
+            EXPECT_EQ(controller->gate().state(),
+                !confirmed       ? RiskEvaluationGate::State::LoggedOut
+                    : value == 1 ? RiskEvaluationGate::State::Notice
+                                 : RiskEvaluationGate::State::SessionOpen);
+        }
+    }
 }
 
 TEST_F(SessionFlowTest, LogoutReturnsToAnEnabledLoginFormAndClosingTheLastWindowEnds)

@@ -208,7 +208,9 @@ class FakeMainWindow final : public IMainWindowOpener {
 public:
     bool open_ = false;
     QStringList* log = nullptr;
+    std::function<bool()> screenLocked; // empty: never locked
     bool isOpen() const override { return open_; }
+    bool isScreenLocked() const override { return screenLocked && screenLocked(); }
     void open(std::function<void()>) override
     {
         open_ = true;
@@ -277,6 +279,7 @@ inline WindowController::Services sessionServices(ISessionWindows& windows, IMai
         statusObserver = o;
         return QString();
     };
+    s.cancelRiskStatus = [](const QString&) {};
     return s;
 }
 

@@ -1,9 +1,6 @@
 // Each window opens under the offscreen platform and its controls reach its
 // controller.
 #include "shell/WindowTestRig.h"
-#include "support_gui/ColumnCheck.h"
-#include "support_gui/ModalGuard.h"
-
 #include "shell/pages/MenuItemViewController.h"
 #include "shell/ui/AccountWindow.h"
 #include "shell/ui/LastLoginInfoWindow.h"
@@ -16,19 +13,23 @@
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
 #include "shell/windows/UserSettingWindowController.h"
+#include "support_gui/ColumnCheck.h"
+#include "support_gui/ModalGuard.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
 
@@ -369,6 +370,35 @@ QList<int> inkBands(const QImage& image)
 // The login window's links and the last-login notice show their texts
 // whole: in the default font at the sizes they were drawn for, and in a
 // larger font.
+// A window larger than the screen opens on it, shrunk to its usable area,
+// title bar and all; one that cannot shrink keeps its title bar on it. A
+// child over a parent near the edge moves in.
+TEST_F(WindowSmokeTest, AWindowLargerThanTheScreenOpensOnIt)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QPointer<ui::Window> large = new ui::Window();
+    large->resize(screen.width() + 340, screen.height() + 300);
+    large->showOver();
+    EXPECT_TRUE(screen.contains(large->frameGeometry()))
+        << qPrintable(QDebug::toString(large->frameGeometry()));
+
+    QPointer<ui::Window> fixed = new ui::Window();
+    fixed->setMinimumSize(screen.width() + 100, screen.height() + 100);
+    fixed->showOver();
+    EXPECT_EQ(fixed->frameGeometry().topLeft(), screen.topLeft());
+
+    large->resize(300, 200);
+    large->move(screen.right() - 200, screen.bottom() - 100);
+    auto* child = new ui::Window(large);
+    child->resize(280, 180);
+    child->showOver();
+    EXPECT_TRUE(screen.contains(child->frameGeometry()))
+        << qPrintable(QDebug::toString(child->frameGeometry()));
+    fixed->close();
+    large->close();
+    ASSERT_TRUE(spinUntil([&] { return large.isNull() && fixed.isNull(); }));
+}
+
 TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
 {
     const QFont appFont = QApplication::font();
