@@ -43,10 +43,10 @@ void PermissionSettingsViewController::willDropRequests()
 
 void PermissionSettingsViewController::requestList()
 {
-    if (listSource)
-        listSource(this);
-    else
-        permissionManager->requestQueryPermissionInfo(this);
+    // Only the list asked last is shown: one asked before a permission was
+    // opened or closed, answered late, would put its old status back.
+    const QString handle = listSource ? listSource(this) : permissionManager->requestQueryPermissionInfo(this);
+    askedFor().ask(QStringLiteral("list"), handle);
 }
 
 void PermissionSettingsViewController::updateForAccountProtecteOptionChange()
@@ -98,8 +98,10 @@ void PermissionSettingsViewController::operateButtonSelected(qsizetype row, QObj
 }
 
 void PermissionSettingsViewController::queryPermissionInfo(
-    DataModel*, const QString&, const std::vector<RDOPermission>& infos)
+    DataModel*, const QString& handle, const std::vector<RDOPermission>& infos)
 {
+    if (!askedFor().take(QStringLiteral("list"), handle))
+        return;
     _permissionInfoArray = infos;
     emit changed();
 }

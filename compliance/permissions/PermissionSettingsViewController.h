@@ -54,7 +54,11 @@ public:
 
     // IQueryPermissionInfoDelegate
     void queryPermissionInfo(DataModel*, const QString&, const std::vector<RDOPermission>& infos) override;
-    bool queryPermissionInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    bool queryPermissionInfo(DataModel*, const QString& handle, const CSError&) override
+    {
+        askedFor().take(QStringLiteral("list"), handle);
+        return true;
+    }
 
 protected:
     void awakeFromNib() override;

@@ -404,3 +404,39 @@ TEST_F(PermissionWizardTest, AWizardEndedWithoutOpeningAsksForNoNewList)
 }
 
 } // namespace
+
+// Only the list asked last is shown: one asked before (the set-up's, or one
+// read again after a wizard) and answered late never puts its rows back.
+TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
+{
+    QStringList asked;
+    PermissionSettingsPageServices s = services();
+    s.listSource = [&](IQueryPermissionInfoDelegate*) {
+        asked << QStringLiteral("list-%1").arg(asked.size() + 1);
+        return asked.last();
+    };
+    PermissionSettingsViewController page(nullptr, s);
+    page.load();
+    ASSERT_EQ(asked, QStringList { QStringLiteral("list-1") });
+    RDOPermission opened;
+    opened.title = QStringLiteral("创业板交易权限");
+    opened.status = 1;
+    RDOPermission closed = opened;
+    closed.status = 0;
+    page.queryPermissionInfo(nullptr, QStringLiteral("list-1"), { closed, closed });
+    ASSERT_EQ(page.numberOfRowsInTableView(), 2);
+
+    // Another account asks again; the first list, answered again late, and
+    // an unknown handle are dropped.
+    NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+    ASSERT_TRUE(spinUntil([&] { return asked.size() == 2; }));
+    page.queryPermissionInfo(nullptr, QStringLiteral("list-1"), { closed, closed, closed });
+    page.queryPermissionInfo(nullptr, QString(), { closed, closed, closed });
+    EXPECT_EQ(page.numberOfRowsInTableView(), 0);
+    page.queryPermissionInfo(nullptr, QStringLiteral("list-2"), { opened });
+    ASSERT_EQ(page.numberOfRowsInTableView(), 1);
+    EXPECT_EQ(page.permissions()[0].status, 1);
+    // Its answer came: an echo of it changes nothing either.
+    page.queryPermissionInfo(nullptr, QStringLiteral("list-2"), { closed });
+    EXPECT_EQ(page.permissions()[0].status, 1);
+}
