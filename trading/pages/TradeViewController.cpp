@@ -9,6 +9,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/Security.h"
@@ -918,9 +919,13 @@ StockManager::SecurityPtr TradeViewController::securityForOrder(
 void TradeViewController::sendOrder(
     const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
+    // The answer is heard through a relay: it reaches this page while the
+    // page still awaits it, and is told all the same once it does not.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
-        this, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
+        &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
+    relay.sent(handle);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
 }
@@ -965,7 +970,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     if (dialog_.requestFailed(handle, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     // Of an unknown outcome the order manager has the figures read again
-    // (readAgainAfterUnknownOutcome) once a trade server serves.
+    // (readAgainAfterUnknownOutcome) until the server answers.
     emit changed();
     return true;
 }
