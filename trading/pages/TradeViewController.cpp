@@ -16,7 +16,9 @@
 #include "trading/security/StockManager.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -437,10 +439,13 @@ void TradeViewController::queryQuotesOf5Level(
     if (const auto cached = cachedSecurity()) {
         quotePanel_->setQuotesOf5LevelInfo(*cached);
         initLabelsOfOrderControls();
-        static const QStringList afterHours = { "110", "116", "210", "211", "1010", "1012", "1013" };
-        quotePanel_->setQuoteMarketType(afterHours.contains(cached->classId) ? 3
-                : cached->classId == QLatin1String("1004")                   ? 2
-                                                                             : 0);
+        // The class by its value, as the order types read it: a number
+        // field may come as "116.000".
+        static constexpr qint64 afterHours[] = { 110, 116, 210, 211, 1010, 1012, 1013 };
+        const qint64 classId = servernumber::toInt64(cached->classId);
+        quotePanel_->setQuoteMarketType(std::ranges::find(afterHours, classId) != std::end(afterHours) ? 3
+                : classId == 1004                                                                      ? 2
+                                                                                                       : 0);
         QString chart;
         services_.stockManager->requestQuota(this, cached->queryCode, &chart);
         askedFor().ask(QString::fromLatin1(kChartAsk), chart);
