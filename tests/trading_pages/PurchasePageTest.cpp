@@ -289,6 +289,30 @@ TEST_F(PagesFixture, NewIssueSelectsTheAccountItsRecordNamesOverAnotherOfTheSame
     }
 }
 
+// An issue that names neither its account nor its market picks no account:
+// the account chosen before stays, whatever its market, and no maximum is
+// asked for it.
+TEST_F(PagesFixture, NewIssueWithNoMarketAndNoAccountKeepsTheAccountChosen)
+{
+    logInWithHolders({ { QStringLiteral("深圳A股"), "0", "0101000001" },
+        { QStringLiteral("上海A股"), "1", "A101000001" } });
+    brokersim::Table list = brokersim::describedTable({ { "ZQDM", "证券代码" }, { "ZQMC", "证券名称" },
+        { "SGJG", "申购价格" }, { "secuid", "股东代码" }, { "market", "市场代码" } });
+    list.row({ "732001", "新股甲", "10.00", "A101000001", "1" }).row({ "732002", "新股乙", "10.00", "", "" });
+    sim.answerTablesNext(brokersim::Function { 550, 8 }, { list });
+    PurchaseViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.stockInfoList().size() == 2; }));
+    ASSERT_EQ(page.selectedAccount(), 1);
+    ASSERT_TRUE(settled());
+    sim.clearReceived();
+    page.stockSelectionChanged(1);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(page.selectedAccount(), 1);
+    EXPECT_EQ(sim.receivedCount(brokersim::kMaxQuantityFunction), 0);
+}
+
 TEST_F(PurchasePageTest, SubscriptionOverTheLimitShowsTheServersRefusal)
 {
     confirmWhenShown();

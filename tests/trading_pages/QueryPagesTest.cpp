@@ -49,8 +49,38 @@ TEST(AssetTotals, DecimalTextsAddInExactHundredths)
         { "12345678901234", std::nullopt } };
     for (const auto& c : cases)
         EXPECT_EQ(AssetQueryViewController::hundredths(QString::fromLatin1(c.text)), c.hundredths) << c.text;
+    // Rows are added as they are and the sum rounded once.
+    const struct {
+        std::vector<const char*> rows;
+        qint64 hundredths;
+    } sums[] = { { { "100.125", "200.125" }, 30025 }, { { "0.004", "0.004" }, 1 },
+        { { "-100.125", "-200.125" }, -30025 }, { { "100.125", "-0.13" }, 10000 },
+        { { "0.0000000000000001", "1.005" }, 101 }, { { "9999999999999.99", "0.01" }, 1000000000000000 } };
+    for (const auto& sum : sums) {
+        AssetQueryViewController::DecimalSum total;
+        for (const char* row : sum.rows)
+            EXPECT_TRUE(total.add(QString::fromLatin1(row))) << row;
+        EXPECT_EQ(total.hundredths(), sum.hundredths) << sum.rows.front();
+    }
     EXPECT_EQ(AssetQueryViewController::yuanText(30150), "301.50元");
     EXPECT_EQ(AssetQueryViewController::yuanText(-5), "-0.05元");
+}
+
+// The page's totals: the rows' values added as sent, then formatted.
+TEST_F(QueryPagesTest, AssetPageTotalsAddTheValuesThenRound)
+{
+    brokersim::Table funds = brokersim::describedTable({ { "fundid", "资金账号" }, { "~moneytype", "币种" },
+        { "marketvalue", "市值" } });
+    funds.row({ "1", "人民币", "100.125" }).row({ "2", "人民币", "200.125" }).row({ "3", "美元", "0.004" });
+    funds.row({ "4", "美元", "0.004" }).row({ "5", "港币", "--" });
+    sim.answerTablesNext(brokersim::kMoneyFunction, { funds });
+    AssetQueryViewController page;
+    page.setAlertPresenter(&alerts);
+    page.load();
+    ASSERT_TRUE(spinUntil([&] { return page.fundTable().shownRowCount() == 5; }));
+    EXPECT_EQ(page.rmbMarketValueText(), "300.25元");
+    EXPECT_EQ(page.usdMarketValueText(), "0.01元");
+    EXPECT_EQ(page.hkdMarketValueText(), "0.00元");
 }
 
 TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)

@@ -593,13 +593,17 @@ TEST_F(TradeViewControllerTest, SideRequestsCarryWhatTheirAccountAndTypeNeed)
     EXPECT_EQ(marketPrice.valueOr(u"price", QStringLiteral("absent")), QStringLiteral("absent"));
     EXPECT_EQ(marketPrice.valueOr(u"bsflag"), QStringLiteral("d"));
 
-    // The panel's layout from the class: 2 for a Shenzhen repo (1004), 3 for
-    // the STAR market, 0 otherwise.
+    // The panel's layout from the class, read by its value: 2 for a Shenzhen
+    // repo (1004), 3 for the STAR market, 0 otherwise.
     const struct {
         const char* code;
         qint32 type;
-    } panels[] = { { "131810", 2 }, { "688001", 3 }, { "600000", 0 } };
+        const char* classId = nullptr; // as the quote sends it; nothing: the market's
+    } panels[] = { { "131810", 2 }, { "688001", 3 }, { "600000", 0 }, { "600087", 0 },
+        { "131810", 2, "1004.000" }, { "688001", 3, "116.000" } };
     for (const auto& p : panels) {
+        if (p.classId)
+            market().security(QString::fromLatin1(p.code))->classId = QString::fromLatin1(p.classId);
         lookUpAnew(page, QString::fromLatin1(p.code));
         EXPECT_EQ(page.quotePanel()->quoteMarketType(), p.type) << p.code;
     }

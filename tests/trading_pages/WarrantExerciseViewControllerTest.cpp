@@ -103,20 +103,28 @@ TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
 
 // Whatever the code turns out to be, the page exercises: a cached stock goes
 // out as an exercise too, never as a sale, and the labels stay the page's.
+// The server receives the code, the price and the market the quote named,
+// else (no quote) the account's.
 TEST_F(WarrantExerciseViewControllerTest, ConfirmedExerciseReachesTheServerAndItsAnswerIsShown)
 {
     const struct {
         const char* code;
         const char* typed; // nothing: the warrant's facts give the price
         const char* price;
-    } rows[] = { { "580026", nullptr, "9.500" }, { "600000", "9.00", "9.00" } };
+        const char* market;
+        bool quoted = true; // false: the quote server knows no such code
+    } rows[] = { { "580026", nullptr, "9.500", "1" }, { "600000", "9.00", "9.00", "1" },
+        { "000001", "8.00", "8.00", "0" }, { "580999", "1.25", "1.25", "1", false } };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.code);
         alerts.shown.clear();
         sim.clearReceived();
         page->setCodeText(QString::fromLatin1(row.code));
-        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kWarrantInfoFunction) == 1; }));
+        // The quote, then the warrant's facts it asks for (none for a code
+        // the quote server does not know).
+        ASSERT_TRUE(pagestest::quotesSettled());
         ASSERT_TRUE(pagestest::settled());
+        EXPECT_EQ(sim.receivedCount(brokersim::kWarrantInfoFunction), row.quoted ? 1 : 0);
         if (row.typed)
             page->setPriceText(QString::fromLatin1(row.typed));
         EXPECT_EQ(page->priceLabel(), QStringLiteral("行权价格"));
@@ -131,7 +139,12 @@ TEST_F(WarrantExerciseViewControllerTest, ConfirmedExerciseReachesTheServerAndIt
         page->orderButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }));
         ASSERT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
-        EXPECT_EQ(sim.receivedOf(brokersim::kOrderFunction)[0].valueOr(u"bsflag"), QStringLiteral("7"));
+        const brokersim::Request sent = sim.receivedOf(brokersim::kOrderFunction)[0];
+        EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("7"));
+        EXPECT_EQ(sent.valueOr(u"stkcode"), QString::fromLatin1(row.code));
+        EXPECT_EQ(sent.valueOr(u"price"), QString::fromLatin1(row.price));
+        EXPECT_EQ(sent.valueOr(u"market"), QString::fromLatin1(row.market));
+        EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
         // The simulator answers an exercise (flag "7", order type 200)
         // outside an exercise period with this refusal: it is shown as the
         // server's.

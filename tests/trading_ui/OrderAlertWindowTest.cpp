@@ -6,6 +6,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextLayout>
+#include <QtMath>
 #include <QTimer>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -445,4 +447,52 @@ TEST_F(OrderAlertWindowTest, ASecondEntryWhileOneIsShownChangesNothing)
                       r.quantity() }).join(' ').toStdString(),
             "A1 600000 浦发 限价委托 10.00 100");
     }
+}
+
+// Where the dialog opens and how its rows stand: centred over the page's
+// window; the rows 5 points apart beyond the tallest line of either column;
+// a column with more rows than the other (a value the server sent over two
+// lines) whole, down to its last row.
+TEST_F(OrderAlertWindowTest, CentredOverItsWindowWithRowsFivePointsApart)
+{
+    parent.setGeometry(40, 30, 520, 420);
+    parent.show();
+    const QFont appFont = QApplication::font();
+    QFont large = appFont;
+    large.setPixelSize(24);
+    QApplication::setFont(large);
+    bool seen = false;
+    whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+        seen = true;
+        if (!w)
+            return ADD_FAILURE() << "no window";
+        EXPECT_NEAR(w->frameGeometry().center().x(), parent.frameGeometry().center().x(), 1);
+        EXPECT_NEAR(w->frameGeometry().center().y(), parent.frameGeometry().center().y(), 1);
+
+        auto* names = w->findChild<QLabel*>("titleText");
+        auto* values = w->findChild<QLabel*>("contentText");
+        qreal tallest = QFontMetricsF(names->font()).height();
+        for (const QString& text : { c.titleText(), c.contentText() }) {
+            for (const QString& line : text.split('\n')) {
+                QTextLayout layout(line, names->font());
+                layout.beginLayout();
+                tallest = std::max(tallest, layout.createLine().height());
+                layout.endLayout();
+            }
+        }
+        const std::vector<InkRow> rows = inkRows(names);
+        ASSERT_GE(rows.size(), 2u);
+        EXPECT_NEAR(rows[1].bottom - rows[0].bottom, qCeil(tallest) + 5, 1);
+
+        const std::vector<InkRow> shown = inkRows(values);
+        EXPECT_EQ(shown.size(), rows.size() + 1); // the name over two lines
+        EXPECT_GE(values->height(), values->sizeHint().height());
+        EXPECT_LT(values->geometry().top() + values->sizeHint().height(),
+            w->findChild<QLabel*>("tipText")->geometry().top());
+        c.cancelButtonClicked();
+    });
+    OrderAlertWindowController dialog(&page);
+    dialog.runModalForCommonBuy(&parent, "A123456789", "600000", "浦发\n银行", "限价委托", "10.00", "100", QString("1"));
+    QApplication::setFont(appFont);
+    EXPECT_TRUE(seen);
 }

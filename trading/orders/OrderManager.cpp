@@ -100,27 +100,84 @@ void OrderManager::addRefreshObserver(DataModelObserver* observer)
 
 void OrderManager::refreshAfterUnknownOutcome(const DataModel::ObserverList& told)
 {
-    std::vector<DataModelObserverRef> targets(told.begin(), told.end());
+    std::vector<DataModelObserverRef> targets;
+    for (const DataModelObserverRef& entry : told) {
+        DataModelObserver* observer = entry.get();
+        // The page a relay hears for reads; a page that is gone reads nothing.
+        if (auto* standIn = dynamic_cast<IOrderObserverStandIn*>(observer))
+            observer = standIn->standsInFor();
+        if (observer)
+            targets.emplace_back(observer);
+    }
     targets.insert(targets.end(), refreshObservers_.begin(), refreshObservers_.end());
-    const std::shared_ptr<CSNetwork> trade
-        = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
-    readAgain(targets);
-    if (trade && trade->isLoggedOn())
+    for (const DataModelObserverRef& target : targets) {
+        if (target.get()
+            && std::none_of(owedReads_.begin(), owedReads_.end(),
+                [&](const DataModelObserverRef& owed) { return owed.refersTo(target.get()); }))
+            owedReads_.push_back(target);
+    }
+    readOwed();
+}
+
+void OrderManager::readOwed()
+{
+    std::erase_if(owedReads_, [](const DataModelObserverRef& ref) { return !ref.get(); });
+    if (owedReads_.empty()) {
+        settleOwedReads();
         return;
-    // The connection went with the order: these reads wait for the server
-    // the client moves to, and are dropped with it if it refuses. Read again
-    // at the first logon after the loss (equal reads still pending merge).
-    if (owedReads_.empty())
+    }
+    if (!hearsLogons_) {
+        hearsLogons_ = true;
         DMNotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
             TypedNotificationCenter::PlainHandler([this] { tradeServerServes(); }),
             NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
-    owedReads_.insert(owedReads_.end(), targets.begin(), targets.end());
+    }
+    readAgain(owedReads_);
+    // Asked with the pages' reads, on the same connection: its answer tells
+    // that theirs have come too.
+    QueryInfoManager* queries = queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
+    QString probe;
+    owedProbe_ = queries->requestOrdersOfToday(this, &probe).isEmpty() ? probe : QString();
+}
+
+void OrderManager::settleOwedReads()
+{
+    owedReads_.clear();
+    owedProbe_.clear();
+    if (std::exchange(hearsLogons_, false))
+        DMNotificationCenter::getInstance()->removeObserver(this);
+}
+
+void OrderManager::queryOrdersOfTodayList(
+    DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>&)
+{
+    if (!owedProbe_.isEmpty() && handle == owedProbe_)
+        settleOwedReads();
+}
+
+bool OrderManager::queryOrdersOfTodayList(DataModel*, const QString& handle, const CSError& error)
+{
+    if (owedProbe_.isEmpty() || handle != owedProbe_)
+        return true;
+    owedProbe_.clear();
+    // A refusal is an answer all the same: the server serves again.
+    if (error.fromErrorRow) {
+        settleOwedReads();
+        return true;
+    }
+    // Timed out while the connection stays up (a server that froze): the
+    // next round goes now. A lost connection waits for the next logon.
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
+    if (error.code == CSErrorRequestTimeout && trade && trade->isLoggedOn())
+        readOwed();
+    return true;
 }
 
 void OrderManager::tradeServerServes()
 {
-    DMNotificationCenter::getInstance()->removeObserver(this);
-    readAgain(std::exchange(owedReads_, {}));
+    if (!owedReads_.empty())
+        readOwed();
 }
 
 void OrderManager::readAgain(const std::vector<DataModelObserverRef>& targets)

@@ -17,21 +17,33 @@ public:
     virtual void readAgainAfterUnknownOutcome() = 0;
 };
 
+// An observer that hears an order's answer on behalf of the page that sent
+// it, so that the answer outlives the page's own pending requests: what is
+// read again after an unknown outcome is read by that page, while it still
+// awaits it (null once it is gone or has dropped its requests).
+class IOrderObserverStandIn {
+public:
+    virtual ~IOrderObserverStandIn() = default;
+    virtual DataModelObserver* standsInFor() const = 0;
+};
+
 // Places, cancels and sizes orders (the open-end fund orders go through
-// OrderManagerFunds, beside the fund requests). Orders are never merged with
-// another pending request (an equal cancel still waiting takes the caller
-// in); neither is ever sent again by itself:
-// when one goes out and no answer comes (time-out, lost connection), its
-// observer hears error kOrderOutcomeUnknownCode and what the order may have
-// changed is read again, for that observer and every refresh observer: an
+// OrderManagerFunds, beside the fund requests). Neither orders nor cancels
+// are merged with another pending request, and neither is ever sent again by
+// itself: when one goes out and no answer comes (time-out, lost connection),
+// its observer hears error kOrderOutcomeUnknownCode and what the order may
+// have changed is read again, for that observer (the page an
+// IOrderObserverStandIn hears for) and every refresh observer: an
 // IReadAgainAfterOrder reads its own figures, any other is asked for today's
 // orders (IOrdersOfTodayDelegate) and the positions (IPositionInfoDelegate).
-// When the connection went with the order, the reads are asked again at the
-// first logon of a trade server after the loss: the ones asked at once may
-// be dropped with a server the client moves to that refuses it.
+// The reads stay owed until the server answers one: with each round the
+// manager asks today's orders itself, and until that answer comes the round
+// goes again when it times out on a connection still logged on, and at each
+// logon of a trade server (reads asked while the connection is lost may be
+// dropped with a server the client moves to that refuses it).
 //
 // Every operation answers "" when the request went out, or why it did not.
-class OrderManager : public SharedInstance<OrderManager> {
+class OrderManager : public SharedInstance<OrderManager>, public IOrdersOfTodayDelegate {
 public:
     // requestOrder's refusal of a title that means no order type in the
     // security's market.
@@ -65,17 +77,32 @@ public:
     void addRefreshObserver(DataModelObserver* observer);
 
     RequestSender& sender() { return sender_; }
+    // Whether reads after an unknown outcome are still owed (tests).
+    bool readsOwed() const { return !owedReads_.empty(); }
+
+    // The manager's own ask of today's orders: whether the server answers.
+    void queryOrdersOfTodayList(DataModel* request, const QString& handle,
+        const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
+    bool queryOrdersOfTodayList(DataModel* request, const QString& handle, const CSError& error) override;
 
 private:
     void refreshAfterUnknownOutcome(const DataModel::ObserverList& told);
+    // One round of the owed reads, with the manager's own ask.
+    void readOwed();
     void readAgain(const std::vector<DataModelObserverRef>& targets);
-    // A trade server has accepted the logon: the reads owed since a loss go.
+    // The server has answered a read asked since: nothing is owed any more.
+    void settleOwedReads();
+    // A trade server has accepted the logon: the reads still owed go.
     void tradeServerServes();
     DataModel* orderModel(const char* identifier);
 
     RequestSender sender_;
     QueryInfoManager* queryInfoManager_;
     std::vector<DataModelObserverRef> refreshObservers_;
-    // Who reads again at the next logon of a trade server.
+    // Who reads again until the server answers (the pages themselves, never
+    // an observer that only stands in for one).
     std::vector<DataModelObserverRef> owedReads_;
+    // The handle of the manager's own ask of the current round ("": none).
+    QString owedProbe_;
+    bool hearsLogons_ = false;
 };

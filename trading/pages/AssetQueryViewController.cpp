@@ -73,20 +73,19 @@ void AssetQueryViewController::fundInfoList(
     if (!askedFor().take(QString::fromLatin1(kFundsAsk), handle) || !table)
         return;
     fundTable_.show(table);
-    qint64 rmb = 0, usd = 0, hkd = 0;
+    DecimalSum rmb, usd, hkd;
     for (qsizetype row = 0; row < table->contentObjectArray().size(); ++row) {
         const RDOFund fund = table->recordAt(row);
-        qint64* total = fund.moneyTypeName == QStringLiteral("人民币") ? &rmb
-            : fund.moneyTypeName == QStringLiteral("美元")             ? &usd
-            : fund.moneyTypeName == QStringLiteral("港币")             ? &hkd
-                                                                       : nullptr;
-        const std::optional<qint64> value = hundredths(fund.marketValue);
-        if (total && value)
-            *total += *value;
+        DecimalSum* total = fund.moneyTypeName == QStringLiteral("人民币") ? &rmb
+            : fund.moneyTypeName == QStringLiteral("美元")                 ? &usd
+            : fund.moneyTypeName == QStringLiteral("港币")                 ? &hkd
+                                                                           : nullptr;
+        if (total)
+            total->add(fund.marketValue);
     }
-    rmb_ = yuanText(rmb);
-    usd_ = yuanText(usd);
-    hkd_ = yuanText(hkd);
+    rmb_ = yuanText(rmb.hundredths());
+    usd_ = yuanText(usd.hundredths());
+    hkd_ = yuanText(hkd.hundredths());
     emit changed();
 }
 
@@ -174,17 +173,55 @@ bool AssetQueryViewController::resetCost(DataModel*, const QString&, const CSErr
     return true;
 }
 
-std::optional<qint64> AssetQueryViewController::hundredths(const QString& text)
+namespace {
+constexpr qint64 kFractionScale = 1'000'000'000'000'000; // 10^15
+constexpr qint64 kHundredthScale = kFractionScale / 100;
+} // namespace
+
+bool AssetQueryViewController::DecimalSum::add(const QString& text)
 {
     static const QRegularExpression plain(QStringLiteral("^\\s*([+-]?)(\\d{1,13})(?:\\.(\\d*))?\\s*$"));
     const QRegularExpressionMatch m = plain.match(text);
     if (!m.hasMatch())
-        return std::nullopt;
-    const QString fraction = m.captured(3) + QStringLiteral("000");
-    qint64 value = m.captured(2).toLongLong() * 100 + fraction.left(2).toLongLong();
-    if (fraction.at(2) >= QLatin1Char('5'))
+        return false;
+    // Digits past the fifteenth decimal are dropped: they move no total.
+    const qint64 whole = m.captured(2).toLongLong();
+    const qint64 fraction = (m.captured(3) + QString(15, QLatin1Char('0'))).left(15).toLongLong();
+    if (m.captured(1) == QLatin1String("-")) {
+        units_ -= whole;
+        fraction_ -= fraction;
+    } else {
+        units_ += whole;
+        fraction_ += fraction;
+    }
+    if (fraction_ < 0) {
+        fraction_ += kFractionScale;
+        --units_;
+    } else if (fraction_ >= kFractionScale) {
+        fraction_ -= kFractionScale;
+        ++units_;
+    }
+    return true;
+}
+
+qint64 AssetQueryViewController::DecimalSum::hundredths() const
+{
+    // The magnitude is rounded, then given its sign back.
+    const bool negative = units_ < 0;
+    const qint64 units = negative ? -units_ - (fraction_ > 0 ? 1 : 0) : units_;
+    const qint64 fraction = negative && fraction_ > 0 ? kFractionScale - fraction_ : fraction_;
+    qint64 value = units * 100 + fraction / kHundredthScale;
+    if (fraction % kHundredthScale >= kHundredthScale / 2)
         ++value;
-    return m.captured(1) == QLatin1String("-") ? -value : value;
+    return negative ? -value : value;
+}
+
+std::optional<qint64> AssetQueryViewController::hundredths(const QString& text)
+{
+    DecimalSum sum;
+    if (!sum.add(text))
+        return std::nullopt;
+    return sum.hundredths();
 }
 
 QString AssetQueryViewController::yuanText(qint64 hundredths)

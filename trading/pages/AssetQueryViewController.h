@@ -21,8 +21,8 @@ struct AssetQueryServices : MenuItemViewControllerServices {
 
 // The customer's capital accounts with their market value totals per
 // currency, and the positions with three quick functions on one of them:
-// adjust its reference cost price, buy it, sell it. Totals are summed in
-// exact hundredths, never in floating point.
+// adjust its reference cost price, buy it, sell it. Totals are the exact
+// sums of the rows' values, never in floating point, rounded once.
 class AssetQueryViewController : public MenuItemViewController,
                                  public IPositionInfoDelegate,
                                  public IFundInfoListDelegate,
@@ -68,8 +68,21 @@ public:
     void resetCost(DataModel* request, const QString& handle, const QString& message) override;
     bool resetCost(DataModel* request, const QString& handle, const CSError& error) override;
 
-    // A decimal text (at most 13 integer digits) in hundredths, rounded half
-    // away from zero; nothing for any other text.
+    // A sum of decimal texts (at most 13 integer digits each), kept exact to
+    // 15 decimals: the rows are added as they are and rounded only once.
+    class DecimalSum {
+    public:
+        // False, and nothing added, for a text that is no such decimal.
+        bool add(const QString& text);
+        // Rounded half away from zero.
+        qint64 hundredths() const;
+
+    private:
+        qint64 units_ = 0; // whole yuan, rounded down
+        qint64 fraction_ = 0; // the rest, in 10^-15 yuan
+    };
+    // A decimal text in hundredths, rounded half away from zero; nothing for
+    // any other text.
     static std::optional<qint64> hundredths(const QString& text);
     // "%.2lf元" of a sum of hundredths.
     static QString yuanText(qint64 hundredths);

@@ -3,6 +3,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DistributionViewController.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading/pages/QueryViewControllers.h"
 
@@ -10,6 +11,9 @@
 #include <algorithm>
 
 namespace {
+
+// The channel today's orders are awaited under.
+constexpr char kListAsk[] = "list";
 
 // The channel the cancel of a run's row awaits its answer under.
 QString cancelChannel(std::size_t row)
@@ -55,15 +59,22 @@ void DeputeCancelViewController::clearAccountFigures()
 
 void DeputeCancelViewController::requestList()
 {
-    const QString refused = queryInfoManager_->requestOrdersOfToday(this);
-    if (!refused.isEmpty())
+    QString handle;
+    const QString refused = queryInfoManager_->requestOrdersOfToday(this, &handle);
+    if (!refused.isEmpty()) {
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
+        return;
+    }
+    // Only the list asked for last is shown: one asked before a cancel
+    // would list the order just cancelled as still standing.
+    askedFor().ask(QString::fromLatin1(kListAsk), handle);
 }
 
 void DeputeCancelViewController::queryOrdersOfTodayList(
-    DataModel*, const QString&, const std::shared_ptr<DTOrdersOfTodayTable>& table)
+    DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    listArrived(table);
+    if (askedFor().take(QString::fromLatin1(kListAsk), handle))
+        listArrived(table);
 }
 
 void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
@@ -75,9 +86,11 @@ void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTod
     ordersTableViewClicked();
 }
 
-bool DeputeCancelViewController::queryOrdersOfTodayList(DataModel*, const QString&, const CSError& error)
+bool DeputeCancelViewController::queryOrdersOfTodayList(
+    DataModel*, const QString& handle, const CSError& error)
 {
-    listFailed(error);
+    if (askedFor().take(QString::fromLatin1(kListAsk), handle))
+        listFailed(error);
     return true;
 }
 
@@ -88,7 +101,11 @@ void DeputeCancelViewController::listFailed(const CSError& error)
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)
 {
-    return orderManager_->requestCancelOrder(this, o.fundId, o.number, handle);
+    if (!runRelay_)
+        return orderManager_->requestCancelOrder(this, o.fundId, o.number, handle);
+    const QString refused = orderManager_->requestCancelOrder(runRelay_, o.fundId, o.number, handle);
+    runRelay_->sent(*handle);
+    return refused;
 }
 
 bool DeputeCancelViewController::namesItsOrder(const RDOOrder& o) const
@@ -163,6 +180,9 @@ bool DeputeCancelViewController::doConfigOrder(int)
     succeededCount = failedCount = 0;
     results_.clear();
     bool sent = false;
+    // The run's answers are heard through a relay, so they are told also
+    // after the page has dropped its requests (an account change) or gone.
+    runRelay_ = &OrderOutcomeRelay::forCancels(*this, *this);
     for (const RDOOrder& o : ticked_) {
         results_.push_back({ o.number, o.stockName, false, QString() });
         QString handle;
@@ -175,6 +195,7 @@ bool DeputeCancelViewController::doConfigOrder(int)
             ++failedCount;
         }
     }
+    runRelay_ = nullptr;
     if (!sent)
         finishRun();
     return true;

@@ -13,6 +13,7 @@
 #include <vector>
 
 class MenuItemViewManager;
+class OrderOutcomeRelay;
 
 // What the cancel page works with; null ones are the shared instances.
 struct DeputeCancelServices : MenuItemViewControllerServices {
@@ -30,7 +31,8 @@ struct DeputeCancelServices : MenuItemViewControllerServices {
 class DeputeCancelViewController : public MenuItemViewController,
                                    public IOrdersOfTodayDelegate,
                                    public ICancelOrderDelegate,
-                                   public IDoConfigOrder {
+                                   public IDoConfigOrder,
+                                   public IReadAgainAfterOrder {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
@@ -79,6 +81,8 @@ public:
     bool queryOrdersOfTodayList(DataModel* request, const QString& handle, const CSError& error) override;
     void cancelOrder(DataModel* request, const QString& handle, const QString& message) override;
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
+    // Today's orders again, after a cancel of unknown outcome.
+    void readAgainAfterUnknownOutcome() override { requestList(); }
 
 protected:
     void awakeFromNib() override;
@@ -119,6 +123,8 @@ private:
     // own, filed under the request's handle, so an answer counts once.
     bool busy_ = false;
     bool armed_ = false;
+    // The relay the cancels of the run being sent are heard through.
+    OrderOutcomeRelay* runRelay_ = nullptr;
     QList<RDOOrder> ticked_;
     std::vector<CancelResult> results_;
     qint64 totalCount = 0;

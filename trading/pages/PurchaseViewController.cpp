@@ -5,6 +5,7 @@
 #include "login/CommonUrl.h"
 #include "quotes/requests/ServerNumber.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/Security.h"
@@ -138,11 +139,17 @@ void PurchaseViewController::requestMoneyInfo()
         return;
     const qint64 market = selectedField(kInfoMarket).toLongLong();
     const qint32 type = market == 2 ? 1 : (market == 3 || market == 7) ? 2 : 0;
-    services_.queryInfoManager->requestMoneyInfo(this, type, QString());
+    QString handle;
+    if (services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle).isEmpty())
+        askedFor().ask(QStringLiteral("money"), handle);
 }
 
-void PurchaseViewController::queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money)
+void PurchaseViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
 {
+    // Only the answer of the money asked for last: one asked before a
+    // subscription (or in another currency) is no longer the figure.
+    if (!askedFor().take(QStringLiteral("money"), handle))
+        return;
     money_ = money.availableText();
     emit changed();
 }
@@ -424,9 +431,13 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
         security->code = param.stockCode();
         security->marketType = market;
     }
+    // Heard through a relay, so the outcome is told also after the page has
+    // dropped its requests (an account change) or gone.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
     QString handle;
-    const QString refused = services_.orderManager->requestOrder(this, *security, param.securityId(), 0,
+    const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
+    relay.sent(handle);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
     return true;
@@ -436,7 +447,14 @@ void PurchaseViewController::doConfigOrderTimedOut(int)
 {
     alerts()->runAlert(
         AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    readAgainAfterUnknownOutcome();
+}
+
+void PurchaseViewController::readAgainAfterUnknownOutcome()
+{
     requestMoneyInfo();
+    requestMaxQuantityInfo();
+    emit changed();
 }
 
 void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)

@@ -2,6 +2,7 @@
 
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
+#include "trading/orders/OrderManager.h"
 #include "trading/pages/PageTable.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -37,7 +38,8 @@ class PurchaseViewController : public MenuItemViewController,
                                public IPurchaseNewStockDelegate,
                                public INewStockInfoDelegate,
                                public IMaxQuantityInfoDelegate,
-                               public ITradeStockDelegate {
+                               public ITradeStockDelegate,
+                               public IReadAgainAfterOrder {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "PurchaseViewController";
@@ -101,6 +103,8 @@ public:
     bool queryMaxQuantityInfo(DataModel*, const QString&, const CSError&) override;
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
+    // Money and the maximum, as after an accepted subscription.
+    void readAgainAfterUnknownOutcome() override;
 
 protected:
     void awakeFromNib() override;

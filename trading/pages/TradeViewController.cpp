@@ -9,13 +9,16 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/TradeQueryRecords.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -436,10 +439,13 @@ void TradeViewController::queryQuotesOf5Level(
     if (const auto cached = cachedSecurity()) {
         quotePanel_->setQuotesOf5LevelInfo(*cached);
         initLabelsOfOrderControls();
-        static const QStringList afterHours = { "110", "116", "210", "211", "1010", "1012", "1013" };
-        quotePanel_->setQuoteMarketType(afterHours.contains(cached->classId) ? 3
-                : cached->classId == QLatin1String("1004")                   ? 2
-                                                                             : 0);
+        // The class by its value, as the order types read it: a number
+        // field may come as "116.000".
+        static constexpr qint64 afterHours[] = { 110, 116, 210, 211, 1010, 1012, 1013 };
+        const qint64 classId = servernumber::toInt64(cached->classId);
+        quotePanel_->setQuoteMarketType(std::ranges::find(afterHours, classId) != std::end(afterHours) ? 3
+                : classId == 1004                                                                      ? 2
+                                                                                                       : 0);
         QString chart;
         services_.stockManager->requestQuota(this, cached->queryCode, &chart);
         askedFor().ask(QString::fromLatin1(kChartAsk), chart);
@@ -918,9 +924,13 @@ StockManager::SecurityPtr TradeViewController::securityForOrder(
 void TradeViewController::sendOrder(
     const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
+    // The answer is heard through a relay: it reaches this page while the
+    // page still awaits it, and is told all the same once it does not.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
-        this, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
+        &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
+    relay.sent(handle);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
 }
@@ -965,7 +975,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     if (dialog_.requestFailed(handle, error))
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
     // Of an unknown outcome the order manager has the figures read again
-    // (readAgainAfterUnknownOutcome) once a trade server serves.
+    // (readAgainAfterUnknownOutcome) until the server answers.
     emit changed();
     return true;
 }

@@ -65,9 +65,10 @@ QString QueryInfoManager::requestDistributionList(IQueryDistributionDelegate* ob
         DMQueryDistribution::info.identifier, observer, prefixOnly);
 }
 
-QString QueryInfoManager::requestOrdersOfToday(IOrdersOfTodayDelegate* observer)
+QString QueryInfoManager::requestOrdersOfToday(IOrdersOfTodayDelegate* observer, QString* handle)
 {
-    return sender_.send<tagOrdersOfTodayParam>(DMQueryOrdersOfToday::info.identifier, observer, prefixOnly);
+    return sender_.send<tagOrdersOfTodayParam>(
+        DMQueryOrdersOfToday::info.identifier, observer, prefixOnly, handle);
 }
 
 QString QueryInfoManager::requestFundInfoList(IFundInfoListDelegate* observer, QString* handle)

@@ -28,7 +28,7 @@ public:
         const std::optional<QString>& marketCode, qint32 orderType, const QString& price,
         QString* handle = nullptr);
     QString requestDistributionList(IQueryDistributionDelegate* observer);
-    QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer);
+    QString requestOrdersOfToday(IOrdersOfTodayDelegate* observer, QString* handle = nullptr);
     QString requestFundInfoList(IFundInfoListDelegate* observer, QString* handle = nullptr);
     QString requestPurchaseNewStockList(IPurchaseNewStockDelegate* observer);
     // Fund positions (500 / 41) belong to the funds library's request class;

@@ -1,0 +1,187 @@
+// An order, a subscription or a cancel confirmed just before the lock
+// closes its dialog is told whatever happens before its answer comes: the
+// lock alone, an account change after the unlock, or the page left.
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/windows/SessionNotifications.h"
+#include "trading/pages/DeputeCancelViewController.h"
+#include "trading/pages/OrderOutcomeRelay.h"
+#include "trading/pages/PurchaseViewController.h"
+#include "trading_pages/TradingPagesRig.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace pagestest;
+
+namespace {
+
+enum class Kind { Order, Subscription, Cancel };
+enum class Way { Lock, AccountChange, PageLeft };
+enum class Answer { Number, Unknown };
+
+class OutcomeNeverLostTest : public PagesFixture {
+protected:
+    void SetUp() override
+    {
+        PagesFixture::SetUp();
+        logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+            { QStringLiteral("深圳A股"), "0", "0101000001" } });
+        MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    }
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting({});
+        MenuItemViewManager::getInstance()->setWindow(nullptr);
+        PagesFixture::TearDown();
+    }
+
+    // A page of `kind`, its form filled; returns the press that confirms.
+    std::unique_ptr<MenuItemViewController> openPage(Kind kind, std::function<void()>& press)
+    {
+        switch (kind) {
+        case Kind::Order: {
+            auto node = std::make_shared<BaseNode>();
+            node->nodeLinkId = 10000;
+            auto page = std::make_unique<TradeViewController>(node);
+            page->setAlertPresenter(&alerts);
+            page->load();
+            page->setCodeText(QStringLiteral("600000"));
+            EXPECT_TRUE(spinUntil([&] { return !page->priceText().isEmpty(); }));
+            page->setQuantityText(QStringLiteral("100"));
+            press = [p = page.get()] { p->orderButtonClicked(); };
+            return page;
+        }
+        case Kind::Subscription: {
+            auto page = std::make_unique<PurchaseViewController>();
+            page->setAlertPresenter(&alerts);
+            page->load();
+            EXPECT_TRUE(spinUntil([&] { return !page->stockInfoList().empty(); }));
+            page->setQuantityText(QStringLiteral("1000"));
+            press = [p = page.get()] { p->purchaseButtonClicked(); };
+            return page;
+        }
+        case Kind::Cancel: {
+            const QString resting = rest(true);
+            auto page = std::make_unique<DeputeCancelViewController>();
+            page->setAlertPresenter(&alerts);
+            page->load();
+            EXPECT_TRUE(spinUntil([&] { return page->orders() != nullptr; }));
+            for (int row = 0; row < page->orders()->contentObjectArray().size(); ++row)
+                if (page->orders()->recordAt(row).number == resting)
+                    page->ordersTableViewClicked(row);
+            EXPECT_EQ(page->selectedCountText(), QStringLiteral("1"));
+            press = [p = page.get()] { p->cancelOderButtonClicked(); };
+            return page;
+        }
+        }
+        return nullptr;
+    }
+
+    Alerts mainWindow;
+};
+
+TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
+{
+    const struct {
+        Kind kind;
+        Way way;
+        Answer answer = Answer::Number;
+    } rows[] = {
+        { Kind::Order, Way::Lock },
+        { Kind::Order, Way::AccountChange },
+        { Kind::Order, Way::PageLeft },
+        { Kind::Subscription, Way::Lock },
+        { Kind::Subscription, Way::AccountChange },
+        { Kind::Subscription, Way::PageLeft },
+        { Kind::Cancel, Way::Lock },
+        { Kind::Cancel, Way::AccountChange },
+        { Kind::Cancel, Way::PageLeft },
+        // Last: the answers these leave withheld are never released.
+        { Kind::Order, Way::AccountChange, Answer::Unknown },
+        { Kind::Order, Way::PageLeft, Answer::Unknown },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+            << "kind " << int(row.kind) << " way " << int(row.way) << " answer " << int(row.answer));
+        alerts.shown.clear();
+        mainWindow.shown.clear();
+        std::function<void()> press;
+        std::unique_ptr<MenuItemViewController> page = openPage(row.kind, press);
+        ASSERT_TRUE(page);
+        const brokersim::Function function
+            = row.kind == Kind::Cancel ? brokersim::kCancelFunction : brokersim::kOrderFunction;
+        const qsizetype before = sim.receivedCount(function);
+        const int withheld = sim.withheldCount();
+        sim.withholdNext(function);
+        // Confirmed, and the lock closes the dialog before the answer.
+        bool locked = false;
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+            QTimer::singleShot(0, &d, [&] {
+                d.confirmButtonClicked();
+                EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == withheld + 1; }));
+                platform::ModalSession::stopAll();
+                NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+                locked = true;
+            });
+        });
+        press();
+        ASSERT_TRUE(spinUntil([&] { return locked; }));
+        ASSERT_EQ(sim.receivedCount(function), before + 1);
+        ASSERT_TRUE(alerts.shown.empty());
+        if (row.way == Way::AccountChange) {
+            page->loginAccountChanged();
+            ASSERT_TRUE(settled());
+        } else if (row.way == Way::PageLeft) {
+            page->unloadView();
+            page.reset();
+        }
+        alerts.shown.clear();
+        if (row.answer == Answer::Number) {
+            sim.releaseWithheld();
+        } else {
+            const std::shared_ptr<CSNetwork> trade
+                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
+        }
+        // On the page's window while it is shown, else on the main window.
+        Alerts& told = row.way == Way::PageLeft ? mainWindow : alerts;
+        const auto outcome = [&] {
+            return std::find_if(told.shown.begin(), told.shown.end(), [&](const AlertRequest& box) {
+                return row.kind == Kind::Cancel || box.text.contains(QStringLiteral("委托申请已提交，序号为"))
+                    || box.text.contains(QStringLiteral("结果未知，请查询当日委托确认"));
+            });
+        };
+        ASSERT_TRUE(spinUntil([&] { return outcome() != told.shown.end(); }));
+        const QString text = outcome()->text;
+        if (row.answer == Answer::Unknown) {
+            EXPECT_TRUE(text.contains(QStringLiteral("委托结果未知，请查询当日委托确认")))
+                << qPrintable(text);
+        } else if (row.kind == Kind::Cancel) {
+            EXPECT_EQ(outcome()->title, QStringLiteral("温馨提示")) << qPrintable(text);
+        } else {
+            const std::vector<RDOOrder> today = [&] {
+                OrdersOfTodayCatcher c;
+                QueryInfoManager::getInstance()->requestOrdersOfToday(&c);
+                EXPECT_TRUE(spinUntil([&] { return c.done(); }));
+                std::vector<RDOOrder> out;
+                for (const QVariant& r : c.results.at(0)->contentObjectArray())
+                    out.push_back(r.value<RDOOrder>());
+                return out;
+            }();
+            ASSERT_FALSE(today.empty());
+            EXPECT_EQ(text, QString::fromUtf8(OrderOutcomeRelay::kSubmittedFormat).arg(today.back().number));
+        }
+        // Told once, and nothing waits for another answer.
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(std::count_if(told.shown.begin(), told.shown.end(),
+                      [&](const AlertRequest& box) { return box.text == text; }),
+            1);
+        EXPECT_EQ(OrderOutcomeRelay::pendingCount(), 0u);
+        page.reset();
+    }
+}
+
+} // namespace
