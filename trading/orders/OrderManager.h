@@ -28,9 +28,10 @@ public:
 };
 
 // Places, cancels and sizes orders (the open-end fund orders go through
-// OrderManagerFunds, beside the fund requests). Neither orders nor cancels
-// are merged with another pending request, and neither is ever sent again by
-// itself: when one goes out and no answer comes (time-out, lost connection),
+// OrderManagerFunds, beside the fund requests). Orders are never merged with
+// another pending request (an equal cancel still waiting takes the caller
+// in); neither is ever sent again by itself: when one goes out and no answer
+// comes (time-out, lost connection),
 // its observer hears error kOrderOutcomeUnknownCode and what the order may
 // have changed is read again, for that observer (the page an
 // IOrderObserverStandIn hears for) and every refresh observer: an
