@@ -11,7 +11,10 @@
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/LoginViewController.h"
+#include "shell/windows/SessionNotifications.h"
+#include "support_gui/OverTheLock.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 #include "trading/security/StockManager.h"
 
@@ -161,5 +164,51 @@ TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
         EXPECT_EQ(receivedOf(brokersim::kPermissionListFunction).size(), lists);
         EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
         EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("未开通"));
+    }
+}
+
+// A permission's wizard asked for while the screen is locked (a click that
+// reaches the page after the lock) never shows over it: it ends at once as
+// cancelled, nothing is signed or opened, and neither the unlock nor 退出
+// brings it back. After the unlock the next click opens it as before.
+TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    openWindow(QSize(1100, 700));
+    window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
+    auto* table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
+    ASSERT_TRUE(table);
+    ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    const auto anyWizard = [] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return std::any_of(all.begin(), all.end(),
+            [](QWidget* w) { return qobject_cast<PermissionAlertWindow*>(w) != nullptr; });
+    };
+    ScreenLocker& locker = window->screenLocker();
+    for (const bool unlock : { true, false }) {
+        SCOPED_TRACE(unlock ? "unlocked" : "logged out");
+        const testsupport::OverTheLock over(
+            [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        ASSERT_TRUE(locker.controller().isLocked());
+        qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
+        EXPECT_TRUE(spinUntil([&] { return !anyWizard(); }));
+        EXPECT_TRUE(over.shown().isEmpty()) << qPrintable(over.shown().join(u','));
+        if (unlock)
+            locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+        else
+            locker.unlockWindow()->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
+        ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked(); }));
+        testsupport::spinFor(50ms);
+        EXPECT_EQ(wizardWindow(), nullptr);
+        EXPECT_TRUE(receivedOf(brokersim::kPermissionSignFunction).isEmpty());
+        EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
+        if (!unlock)
+            break;
+        qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
+        ASSERT_TRUE(spinUntil([] { return wizardWindow() != nullptr; }));
+        wizardWindow()->close();
+        ASSERT_TRUE(spinUntil([&] { return !anyWizard(); }));
     }
 }
