@@ -62,6 +62,18 @@ protected:
         MarketFixture::TearDown();
     }
 
+    // 权限设置 after a trade login, its three permissions listed.
+    void openPermissions(QTableWidget*& table)
+    {
+        logInThroughTheForm();
+        fetchMenu();
+        openWindow(QSize(1100, 700));
+        window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
+        table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    }
+
     // Presses the default button of the message box showing `text` (the sign's
     // message and the open message may be up together).
     static bool dismiss(const QString& text)
@@ -140,13 +152,8 @@ TEST_F(PermissionPageUiTest, OpenAPermissionFromTheMenuThroughItsWizard)
 // page as it was: no new list is asked for.
 TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
 {
-    logInThroughTheForm();
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-    window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
-    auto* table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
-    ASSERT_TRUE(table);
-    ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    QTableWidget* table = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPermissions(table));
     for (const bool byButton : { true, false }) {
         SCOPED_TRACE(byButton ? "cancel button" : "window closed");
         const qsizetype lists = receivedOf(brokersim::kPermissionListFunction).size();
@@ -173,13 +180,8 @@ TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
 // brings it back. After the unlock the next click opens it as before.
 TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
 {
-    logInThroughTheForm();
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-    window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
-    auto* table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
-    ASSERT_TRUE(table);
-    ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    QTableWidget* table = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPermissions(table));
     const auto anyWizard = [] {
         const QWidgetList all = QApplication::topLevelWidgets();
         return std::any_of(all.begin(), all.end(),

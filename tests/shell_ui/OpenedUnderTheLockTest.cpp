@@ -107,13 +107,7 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
             EXPECT_EQ(heard, kind.waits ? Heard() : Heard({ -2 }));
 
             ASSERT_TRUE(locker.unlockWindow());
-            if (unlock) {
-                NotificationCenter::getInstance()->postNotification(
-                    sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
-                locker.unlockWindow()->close();
-            } else {
-                locker.unlockWindow()->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
-            }
+            testsupport::endTheLock(locker, unlock);
             ASSERT_FALSE(locker.controller().isLocked());
             if (kind.waits && unlock) {
                 ASSERT_TRUE(window);

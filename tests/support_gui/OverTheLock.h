@@ -1,9 +1,15 @@
 #pragma once
 
+#include "core/NotificationCenter.h"
+#include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/windows/SessionNotifications.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -45,5 +51,21 @@ private:
     std::function<const QWidget*()> unlockWindow_;
     QStringList shown_;
 };
+
+// Ends the lock as its unlock window does: a confirmed password (the result
+// 1, then the window closes), or 退出, which logs every account out.
+inline void endTheLock(ScreenLocker& locker, bool unlock)
+{
+    UnlockScreenWindow* window = locker.unlockWindow();
+    if (!window)
+        return;
+    if (unlock) {
+        NotificationCenter::getInstance()->postNotification(
+            sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
+        window->close();
+    } else {
+        window->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
+    }
+}
 
 } // namespace testsupport

@@ -489,13 +489,7 @@ TEST_F(OrderAlertWindowTest, AnEntryUnderTheLockEndsAtOnceAsCancelled)
             EXPECT_EQ(page.confirmed, 0);
 
             ASSERT_TRUE(locker.unlockWindow());
-            if (unlock) {
-                NotificationCenter::getInstance()->postNotification(
-                    sessionnotify::kUnlockResult, QVariant(qulonglong(1)));
-                locker.unlockWindow()->close();
-            } else {
-                locker.unlockWindow()->findChild<QPushButton*>("exitButton")->click();
-            }
+            testsupport::endTheLock(locker, unlock);
             ASSERT_FALSE(locker.controller().isLocked());
             EXPECT_EQ(shownWindow(), nullptr);
             EXPECT_EQ(page.confirmed, 0);
