@@ -6,6 +6,7 @@
 #include "core/NotificationCenter.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
+#include "support_gui/ModalGuard.h"
 #include "support_gui/OverTheLock.h"
 #include "tools/broker-sim/BankFunctions.h"
 #include "transfer/pages/FundBalPwdAlertWC.h"
@@ -187,7 +188,7 @@ TEST_F(QueryBalanceWindowTest, APromptAskedForUnderTheLockEndsAtOnce)
                 })) {
                 ++seen;
                 prompt.setFundPwdText(QStringLiteral("111111"));
-                prompt.setBankPwdText(QStringLiteral("222222"));
+                prompt.setBankPwdText(QString::fromLatin1(brokersim::kBankPassword));
                 prompt.confirmButtonClicked();
             } else {
                 prompt.cancelButtonClicked();
@@ -211,14 +212,20 @@ TEST_F(QueryBalanceWindowTest, APromptAskedForUnderTheLockEndsAtOnce)
             locker.unlockWindow()->findChild<QPushButton*>("exitButton")->click();
         ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked(); }));
         testsupport::spinFor(50ms);
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << testsupport::describeModalWidget();
         EXPECT_EQ(sim.receivedCount(brokersim::kBankBalanceFunction), asked);
         if (!unlock)
             break;
         query->click();
         EXPECT_EQ(seen, 1);
-        ASSERT_TRUE(
-            spinUntil([&] { return sim.receivedCount(brokersim::kBankBalanceFunction) == asked + 1; }, 10s));
+        // Its answer is in before the next lock.
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                bool number = false;
+                balance->text().toDouble(&number);
+                return sim.receivedCount(brokersim::kBankBalanceFunction) == asked + 1 && number;
+            },
+            10s));
         seen = 0;
     }
 }
