@@ -1,8 +1,8 @@
 #include "shell/ui/RunAlert.h"
 
 #include "core/NotificationCenter.h"
-#include "shell/ui/ScreenLocker.h"
 #include "shell/ui/TextGeometry.h"
+#include "shell/ui/Window.h"
 #include "shell/windows/SessionNotifications.h"
 
 #include <QAbstractButton>
@@ -141,9 +141,8 @@ QMessageBox* RunAlert::run(const AlertRequest& request, QWidget* window, Handler
             },
             sessionnotify::kCloseMessageBoxes);
     }
-    // Never over the screen lock: a box on a window the lock hides shows
-    // with it at the unlock.
-    if (!ScreenLocker::holdWithWindow(box, window ? window->window() : nullptr))
+    // Never over the screen lock: a box opened meanwhile shows at the unlock.
+    if (ui::mayShow(box))
         box->open();
     return box;
 }

@@ -21,6 +21,22 @@ bool isClosedByLock(const QWidget* window)
 {
     return window->windowModality() != Qt::NonModal && !qobject_cast<const QMessageBox*>(window);
 }
+
+// Closes a window as its cancel would: a box is dismissed with 0, a dialog
+// rejected (hidden, it rejects only when told), any other closes.
+void cancel(QWidget* window)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(window))
+        dialog->reject();
+    else
+        window->close();
+}
+
+bool closedAlready(const QWidget* window)
+{
+    const auto* own = qobject_cast<const ui::Window*>(window);
+    return own && own->isClosing();
+}
 } // namespace
 
 ScreenLocker::ScreenLocker(ScreenLockController::Services services, QObject* parent)
@@ -29,7 +45,7 @@ ScreenLocker::ScreenLocker(ScreenLockController::Services services, QObject* par
 {
     connect(&controller_, &ScreenLockController::locked, this, &ScreenLocker::lock);
     connect(&controller_, &ScreenLockController::unlocked, this, &ScreenLocker::restore);
-    connect(&controller_, &ScreenLockController::loggedOut, this, [this] { hidden_.clear(); });
+    connect(&controller_, &ScreenLockController::loggedOut, this, &ScreenLocker::logOut);
     lockers().push_back(this);
 }
 
@@ -45,17 +61,53 @@ UnlockScreenWindow* ScreenLocker::unlockWindow() const
     return unlock_;
 }
 
-bool ScreenLocker::holdWithWindow(QWidget* box, QWidget* window)
+bool ScreenLocker::isOnUnlockWindow(const QWidget* window) const
 {
-    for (ScreenLocker* locker : lockers()) {
-        std::vector<QPointer<QWidget>>& hidden = locker->hidden_;
-        if (window && locker->controller_.isLocked()
-            && std::find(hidden.begin(), hidden.end(), window) != hidden.end()) {
-            hidden.emplace_back(box);
+    for (const QWidget* w = window; w && unlock_; w = w->parentWidget()) {
+        if (w == unlock_)
             return true;
-        }
     }
     return false;
+}
+
+bool ScreenLocker::admits(QWidget* window)
+{
+    ScreenLocker* holder = nullptr;
+    for (ScreenLocker* locker : lockers()) {
+        if (!locker->controller_.isLocked())
+            continue;
+        if (locker->isOnUnlockWindow(window))
+            return true;
+        holder = holder ? holder : locker;
+    }
+    if (!holder)
+        return true;
+    holder->keepFromScreen(window);
+    return false;
+}
+
+void ScreenLocker::keepFromScreen(QWidget* window)
+{
+    window->hide();
+    if (isClosedByLock(window)) {
+        // Whoever opened it hears the cancel once it has returned: the step
+        // may end by deleting what opened the window.
+        QMetaObject::invokeMethod(
+            window, [window] { cancel(window); }, Qt::QueuedConnection);
+        return;
+    }
+    const auto has = [window](const std::vector<QPointer<QWidget>>& list) {
+        return std::find(list.begin(), list.end(), window) != list.end();
+    };
+    if (has(hidden_) || has(held_))
+        return;
+    held_.emplace_back(window);
+    // One that ends while held (its owner closes it) stays closed.
+    const auto forget = [this, window] { std::erase(held_, window); };
+    if (auto* dialog = qobject_cast<QDialog*>(window))
+        connect(dialog, &QDialog::finished, this, forget);
+    else if (auto* own = qobject_cast<ui::Window*>(window))
+        connect(own, &ui::Window::windowWillClose, this, forget);
 }
 
 void ScreenLocker::lock()
@@ -65,6 +117,7 @@ void ScreenLocker::lock()
     // windows are hidden, so it cannot come back with them.
     ui::stopAllModals();
     hidden_.clear();
+    held_.clear();
     std::vector<QPointer<QWidget>> modal;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->isWindow()) {
@@ -81,10 +134,8 @@ void ScreenLocker::lock()
     // end their own windows at the lock do: what a cancel starts (a logout)
     // happens over the lock.
     for (const QPointer<QWidget>& window : modal) {
-        if (auto* dialog = qobject_cast<QDialog*>(window.data()))
-            dialog->reject(); // hidden, it rejects only when told
-        else if (window)
-            window->close();
+        if (window)
+            cancel(window);
     }
 }
 
@@ -93,9 +144,23 @@ void ScreenLocker::restore()
     for (const QPointer<QWidget>& window : hidden_) {
         // A window closed while locked (the settings) stays closed, though
         // it may not be deleted yet.
-        const auto* own = qobject_cast<const ui::Window*>(window.data());
-        if (window && !(own && own->isClosing()))
+        if (window && !closedAlready(window))
             window->show();
     }
     hidden_.clear();
+    // Over the windows they opened on, each for the first time.
+    for (const QPointer<QWidget>& window : std::exchange(held_, {})) {
+        if (window && !closedAlready(window))
+            ui::showOver(window);
+    }
+}
+
+void ScreenLocker::logOut()
+{
+    hidden_.clear();
+    // What waited for the unlock belongs to the session that ended.
+    for (const QPointer<QWidget>& window : std::exchange(held_, {})) {
+        if (window)
+            cancel(window);
+    }
 }

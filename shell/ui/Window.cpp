@@ -1,6 +1,7 @@
 #include "shell/ui/Window.h"
 
 #include "platform/RunLoop.h"
+#include "shell/ui/ScreenLocker.h"
 #include "shell/windows/WindowGeometry.h"
 
 #include <QCloseEvent>
@@ -60,8 +61,15 @@ void centreOver(QWidget* window, const QWidget* parent)
     window->move(frame.topLeft().toPoint());
 }
 
+bool mayShow(QWidget* window)
+{
+    return ScreenLocker::admits(window);
+}
+
 void showOver(QWidget* window)
 {
+    if (!mayShow(window))
+        return;
     if (!window->isVisible()) {
         window->adjustSize();
         centreOver(window, window->parentWidget());

@@ -15,6 +15,10 @@
 //     over its parent and deleted, hence detached, when it closes. Modal runs
 //     go through Window::runModal; ui::stopModal() ends the innermost modal
 //     run, whatever its kind, as rejected. Message boxes go through RunAlert.
+//  4. Nothing shows over the screen lock: every way of showing a window
+//     (showOver, runModal, RunAlert, a dialog that shows itself) asks
+//     ui::mayShow first, and a window refused is closed as cancelled or
+//     waits for the unlock (see ScreenLocker).
 
 #include <QPointer>
 #include <QWidget>
@@ -30,7 +34,13 @@ constexpr int kDialogButtonHeight = 30;
 // Moves `window` so that its frame is centred over the frame of `parent`
 // (or over the available screen without a parent).
 void centreOver(QWidget* window, const QWidget* parent);
-// Centres over the parent window, shows, raises and activates.
+// Whether `window` may show now. While the screen is locked only the unlock
+// window and what opens on it may; a window refused is dealt with by the
+// lock: a modal one but a message box closes as cancelled (after the caller
+// has returned), any other shows at the unlock.
+bool mayShow(QWidget* window);
+// Centres over the parent window, shows, raises and activates; while the
+// screen is locked, as mayShow says.
 void showOver(QWidget* window);
 
 // A top-level window of the client. With a parent it is a child window that

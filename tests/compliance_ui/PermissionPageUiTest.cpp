@@ -11,7 +11,10 @@
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/LoginViewController.h"
+#include "shell/windows/SessionNotifications.h"
+#include "support_gui/OverTheLock.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 #include "trading/security/StockManager.h"
 
@@ -57,6 +60,18 @@ protected:
         PermissionSettingsManager::resetInstance();
         serverManager.reset();
         MarketFixture::TearDown();
+    }
+
+    // 权限设置 after a trade login, its three permissions listed.
+    void openPermissions(QTableWidget*& table)
+    {
+        logInThroughTheForm();
+        fetchMenu();
+        openWindow(QSize(1100, 700));
+        window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
+        table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
     }
 
     // Presses the default button of the message box showing `text` (the sign's
@@ -137,13 +152,8 @@ TEST_F(PermissionPageUiTest, OpenAPermissionFromTheMenuThroughItsWizard)
 // page as it was: no new list is asked for.
 TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
 {
-    logInThroughTheForm();
-    fetchMenu();
-    openWindow(QSize(1100, 700));
-    window->outlineView()->setCurrentIndex(rowTitled(QStringLiteral("权限设置")));
-    auto* table = window->currentPageView()->findChild<QTableWidget*>(QStringLiteral("tableView"));
-    ASSERT_TRUE(table);
-    ASSERT_TRUE(spinUntil([&] { return table->rowCount() == 3; }, 10s));
+    QTableWidget* table = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPermissions(table));
     for (const bool byButton : { true, false }) {
         SCOPED_TRACE(byButton ? "cancel button" : "window closed");
         const qsizetype lists = receivedOf(brokersim::kPermissionListFunction).size();
@@ -161,5 +171,46 @@ TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
         EXPECT_EQ(receivedOf(brokersim::kPermissionListFunction).size(), lists);
         EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
         EXPECT_EQ(table->item(1, 3)->text(), QStringLiteral("未开通"));
+    }
+}
+
+// A permission's wizard asked for while the screen is locked (a click that
+// reaches the page after the lock) never shows over it: it ends at once as
+// cancelled, nothing is signed or opened, and neither the unlock nor 退出
+// brings it back. After the unlock the next click opens it as before.
+TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
+{
+    QTableWidget* table = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPermissions(table));
+    const auto anyWizard = [] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        return std::any_of(all.begin(), all.end(),
+            [](QWidget* w) { return qobject_cast<PermissionAlertWindow*>(w) != nullptr; });
+    };
+    ScreenLocker& locker = window->screenLocker();
+    for (const bool unlock : { true, false }) {
+        SCOPED_TRACE(unlock ? "unlocked" : "logged out");
+        const testsupport::OverTheLock over(
+            [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        ASSERT_TRUE(locker.controller().isLocked());
+        qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
+        EXPECT_TRUE(spinUntil([&] { return !anyWizard(); }));
+        EXPECT_TRUE(over.shown().isEmpty()) << qPrintable(over.shown().join(u','));
+        if (unlock)
+            locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+        else
+            locker.unlockWindow()->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
+        ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked(); }));
+        testsupport::spinFor(50ms);
+        EXPECT_EQ(wizardWindow(), nullptr);
+        EXPECT_TRUE(receivedOf(brokersim::kPermissionSignFunction).isEmpty());
+        EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
+        if (!unlock)
+            break;
+        qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
+        ASSERT_TRUE(spinUntil([] { return wizardWindow() != nullptr; }));
+        wizardWindow()->close();
+        ASSERT_TRUE(spinUntil([&] { return !anyWizard(); }));
     }
 }

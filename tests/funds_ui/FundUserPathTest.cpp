@@ -16,10 +16,12 @@
 #include "funds/requests/FundDataModels.h"
 #include "funds/trade/FundMoneyQuery.h"
 #include "shell/MainWindowRig.h"
+#include "shell/ui/ScreenLocker.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "shell/windows/SessionNotifications.h"
 #include "support_gui/ColumnCheck.h"
+#include "support_gui/OverTheLock.h"
 #include "tools/broker-sim/FundFunctions.h"
 #include "tools/broker-sim/RiskFunctions.h"
 #include "trading/confirm/OrderAlertWindowController.h"
@@ -133,6 +135,10 @@ protected:
     // the customer's risk level: the server sends notices.
     void openPurchaseOf000011(QWidget*& page)
     {
+        openPurchaseOf(page, "000011", QStringLiteral("远帆大盘精选"));
+    }
+    void openPurchaseOf(QWidget*& page, const char* code, const QString& fundName)
+    {
         page = openPage(QStringLiteral("基金申购"));
         ASSERT_TRUE(page);
         auto* list = page->findChild<DVCommonTableView*>("listTable");
@@ -141,7 +147,7 @@ protected:
         const int column = int(list->tableModel()->titles().indexOf(QStringLiteral("基金代码")));
         ASSERT_GE(column, 0);
         int row = 0;
-        while (row < list->model()->rowCount() && list->model()->index(row, column).data() != "000011")
+        while (row < list->model()->rowCount() && list->model()->index(row, column).data() != code)
             ++row;
         ASSERT_LT(row, list->model()->rowCount());
         QTest::mouseClick(
@@ -151,9 +157,7 @@ protected:
         auto* chartCode = page->findChild<QLabel*>("fundCodeText");
         ASSERT_TRUE(name && amount && chartCode);
         // The fund's details came: the chart follows them.
-        ASSERT_TRUE(spinUntil(
-            [&] { return name->text() == QStringLiteral("远帆大盘精选") && chartCode->text() == "000011"; },
-            10s));
+        ASSERT_TRUE(spinUntil([&] { return name->text() == fundName && chartCode->text() == code; }, 10s));
         QTest::keyClicks(amount, "2000");
     }
     brokersim::FundBook& funds() { return *brokersim::FundBook::of(sim); }
@@ -278,6 +282,85 @@ TEST_F(FundUserPathTest, TheLockDeclinesAWaitingNoticeForGood)
     notice->close();
     EXPECT_TRUE(spinUntil([&] { return trade->isEnabled(); }));
 }
+
+// An answer that comes while the screen is locked (the suitability check, or
+// the sign serial after the notices) opens neither the notices nor the order
+// confirmation over the lock: the step ends, nothing is bought from the
+// locked screen, and neither the unlock nor 退出 brings the window back.
+struct LockedAnswer {
+    const char* name;
+    const char* code;
+    const char* fundName;
+    bool throughNotices; // agreed before the lock: the sign serial comes under it
+    bool unlock; // else the lock ends with 退出
+};
+
+class FundFormUnderTheLock : public FundUserPathTest, public ::testing::WithParamInterface<LockedAnswer> { };
+
+TEST_P(FundFormUnderTheLock, OpensNothingAndSendsNothing)
+{
+    const LockedAnswer& row = GetParam();
+    QWidget* page = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openPurchaseOf(page, row.code, QString::fromUtf8(row.fundName)));
+    auto* trade = page->findChild<QPushButton*>("tradeButton");
+    // A confirmation a customer could see is confirmed, as one would.
+    bool seen = false;
+    OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& c) {
+        QTimer::singleShot(0, &c, [&] {
+            if (auto* dialog = shownWindow<OrderAlertWindow>()) {
+                seen = true;
+                QTest::mouseClick(dialog->findChild<QPushButton*>("confirmButton"), Qt::LeftButton);
+            } else if (c.isShown()) {
+                ADD_FAILURE() << "a confirmation left running off the screen";
+                c.cancelButtonClicked();
+            }
+        });
+    });
+    sim.withholdNext(
+        row.throughNotices ? brokersim::kFundSignNumberFunction : brokersim::kFundAppropriatenessFunction);
+    QTest::mouseClick(trade, Qt::LeftButton);
+    for (int notice = 0; row.throughNotices && notice < 2; ++notice) {
+        QPointer<QWidget> w;
+        ASSERT_TRUE(
+            spinUntil([&] { return (w = shownWindow<QWidget>("businessContractWindow")) != nullptr; }, 10s));
+        QTest::mouseClick(w->findChild<QCheckBox*>("checkButton"), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton*>("agreeButton"), Qt::LeftButton);
+        ASSERT_TRUE(spinUntil([&] { return !w || !w->isVisible(); }, 10s));
+    }
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    ScreenLocker& locker = window->screenLocker();
+    const testsupport::OverTheLock over(
+        [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+    ASSERT_TRUE(window->windowIsLocked());
+
+    sim.releaseWithheld();
+    EXPECT_TRUE(spinUntil([&] { return trade->isEnabled(); }, 10s));
+    testsupport::spinFor(50ms);
+    EXPECT_TRUE(over.shown().isEmpty()) << qPrintable(over.shown().join(u','));
+    EXPECT_FALSE(seen);
+    EXPECT_TRUE(receivedOf(brokersim::kFundPurchaseFunction).isEmpty());
+
+    if (row.unlock)
+        locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+    else
+        locker.unlockWindow()->findChild<QPushButton*>("exitButton")->click();
+    ASSERT_TRUE(spinUntil([&] { return !window->windowIsLocked(); }));
+    testsupport::spinFor(50ms);
+    EXPECT_EQ(shownWindow<QWidget>("businessContractWindow"), nullptr);
+    EXPECT_EQ(shownWindow<OrderAlertWindow>(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(receivedOf(brokersim::kFundPurchaseFunction).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWindowAndWayOut, FundFormUnderTheLock,
+    ::testing::Values(LockedAnswer { "NoticesUnlocked", "000011", "远帆大盘精选", false, true },
+        LockedAnswer { "NoticesLoggedOut", "000011", "远帆大盘精选", false, false },
+        LockedAnswer { "ConfirmationUnlocked", "000001", "青岚成长混合", false, true },
+        LockedAnswer { "ConfirmationLoggedOut", "000001", "青岚成长混合", false, false },
+        LockedAnswer { "ConfirmationAfterNoticesUnlocked", "000011", "远帆大盘精选", true, true },
+        LockedAnswer { "ConfirmationAfterNoticesLoggedOut", "000011", "远帆大盘精选", true, false }),
+    [](const ::testing::TestParamInfo<LockedAnswer>& info) { return std::string(info.param.name); });
 
 TEST_F(FundUserPathTest, OneOrderOfThreeTickedByAClickIsCancelledAlone)
 {

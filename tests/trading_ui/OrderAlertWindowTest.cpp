@@ -1,4 +1,8 @@
 #include "core/NotificationCenter.h"
+#include "shell/ui/ScreenLocker.h"
+#include "shell/ui/UnlockScreenWindow.h"
+#include "shell/windows/SessionNotifications.h"
+#include "support_gui/OverTheLock.h"
 #include "trading/ui/OrderAlertWindow.h"
 
 #include <QApplication>
@@ -495,4 +499,59 @@ TEST_F(OrderAlertWindowTest, CentredOverItsWindowWithRowsFivePointsApart)
     dialog.runModalForCommonBuy(&parent, "A123456789", "600000", "浦发\n银行", "限价委托", "10.00", "100", QString("1"));
     QApplication::setFont(appFont);
     EXPECT_TRUE(seen);
+}
+
+// Every entry (orders, cancels, votes, fund orders, transfers) asked for
+// while the screen is locked: nothing shows over the lock, its run ends at
+// once as cancelled and nothing is confirmed, whether the lock then ends in
+// an unlock or in 退出; after an unlock the next entry shows as before.
+TEST_F(OrderAlertWindowTest, AnEntryUnderTheLockEndsAtOnceAsCancelled)
+{
+    struct AnyPage : IDoConfigOrder {
+        int confirmed = 0;
+        bool doConfigOrderForStockTrade(int, const OrderParam&) override { return ++confirmed; }
+        bool doConfigOrderForHKVote(int, const OrderParam&) override { return ++confirmed; }
+        bool doConfigOrderForHKOtherVote(int, const OrderParam&) override { return ++confirmed; }
+        bool doConfigOrder(int) override { return ++confirmed; }
+    };
+    parent.show();
+    for (int n = 1; n <= 25; ++n) {
+        for (const bool unlock : { true, false }) {
+            SCOPED_TRACE(testing::Message() << "entry " << n << (unlock ? ", unlocked" : ", logged out"));
+            ScreenLocker locker;
+            const testsupport::OverTheLock over(
+                [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+            NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+            AnyPage page;
+            // One a customer could see is confirmed, as one would.
+            bool seen = false;
+            whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+                seen = w != nullptr;
+                if (seen || c.isShown())
+                    c.confirmButtonClicked();
+                c.stopRunModal();
+            });
+            OrderAlertWindowController dialog(&page);
+            runEntry(dialog, &parent, n);
+            EXPECT_FALSE(dialog.isShown());
+            EXPECT_TRUE(over.shown().isEmpty()) << qPrintable(over.shown().join(u','));
+            EXPECT_FALSE(seen);
+            EXPECT_EQ(page.confirmed, 0);
+
+            ASSERT_TRUE(locker.unlockWindow());
+            testsupport::endTheLock(locker, unlock);
+            ASSERT_FALSE(locker.controller().isLocked());
+            EXPECT_EQ(shownWindow(), nullptr);
+            EXPECT_EQ(page.confirmed, 0);
+            if (!unlock)
+                continue;
+            whenShown([&](OrderAlertWindow* w, OrderAlertWindowController& c) {
+                seen = w != nullptr;
+                c.cancelButtonClicked();
+            });
+            runEntry(dialog, &parent, n);
+            EXPECT_TRUE(seen);
+            EXPECT_EQ(page.confirmed, 0);
+        }
+    }
 }

@@ -6,6 +6,8 @@
 #include "core/NotificationCenter.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
+#include "support_gui/ModalGuard.h"
+#include "support_gui/OverTheLock.h"
 #include "tools/broker-sim/BankFunctions.h"
 #include "transfer/pages/FundBalPwdAlertWC.h"
 
@@ -159,4 +161,71 @@ TEST_F(QueryBalanceWindowTest, TheLockEndsThePasswordPromptForGood)
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kBankBalanceFunction) > asked; }, 10s));
     const auto received = sim.receivedOf(brokersim::kBankBalanceFunction);
     EXPECT_EQ(received[asked].rawBody, received.front().rawBody);
+}
+
+// The password prompt asked for while the screen is locked (a click that
+// reaches the page after the lock) never shows over it and asks the bank
+// nothing: its step ends at once, whether the lock then ends in an unlock or
+// in 退出. After the unlock the next click prompts as before.
+TEST_F(QueryBalanceWindowTest, APromptAskedForUnderTheLockEndsAtOnce)
+{
+    logInThroughTheForm();
+    QWidget* page
+        = openFromTheMenu(QStringLiteral("银行转证券"), QLatin1StringView("BankToStockViewController"));
+    ASSERT_TRUE(page);
+    auto* query = page->findChild<QPushButton*>("queryBalanceButton");
+    auto* balance = page->findChild<QLabel*>("bankBalanceText");
+    ASSERT_TRUE(spinUntil([&] { return balance->text() == QStringLiteral("50000.00"); }, 10s));
+    choose(page->findChild<QComboBox*>("fundIdInfoPButton"), 1);
+    ASSERT_TRUE(spinUntil([&] { return query->isVisible(); }, 10s));
+    // One a customer could see is answered, as one would.
+    int seen = 0;
+    FundBalPwdAlertWC::setShownHookForTesting([&](FundBalPwdAlertWC& prompt) {
+        QTimer::singleShot(0, &prompt, [&] {
+            const QWidgetList all = QApplication::topLevelWidgets();
+            if (std::any_of(all.begin(), all.end(), [](QWidget* w) {
+                    return w->objectName() == QLatin1String("FundBalPwdAlertWC") && w->isVisible();
+                })) {
+                ++seen;
+                prompt.setFundPwdText(QStringLiteral("111111"));
+                prompt.setBankPwdText(QString::fromLatin1(brokersim::kBankPassword));
+                prompt.confirmButtonClicked();
+            } else {
+                prompt.cancelButtonClicked();
+            }
+        });
+    });
+    ScreenLocker& locker = window->screenLocker();
+    for (const bool unlock : { true, false }) {
+        SCOPED_TRACE(unlock ? "unlocked" : "logged out");
+        const qsizetype asked = sim.receivedCount(brokersim::kBankBalanceFunction);
+        const testsupport::OverTheLock over(
+            [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        ASSERT_TRUE(locker.controller().isLocked());
+        query->click();
+        EXPECT_TRUE(over.shown().isEmpty()) << qPrintable(over.shown().join(u','));
+        EXPECT_EQ(seen, 0);
+        if (unlock)
+            locker.unlockWindow()->controller().identifyLogin(nullptr, QString(), RDOAccount());
+        else
+            locker.unlockWindow()->findChild<QPushButton*>("exitButton")->click();
+        ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked(); }));
+        testsupport::spinFor(50ms);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << testsupport::describeModalWidget();
+        EXPECT_EQ(sim.receivedCount(brokersim::kBankBalanceFunction), asked);
+        if (!unlock)
+            break;
+        query->click();
+        EXPECT_EQ(seen, 1);
+        // Its answer is in before the next lock.
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                bool number = false;
+                balance->text().toDouble(&number);
+                return sim.receivedCount(brokersim::kBankBalanceFunction) == asked + 1 && number;
+            },
+            10s));
+        seen = 0;
+    }
 }

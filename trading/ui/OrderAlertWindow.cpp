@@ -210,6 +210,10 @@ public:
             window_ = new OrderAlertWindow(controller_);
             window_->setAttribute(Qt::WA_DeleteOnClose);
         }
+        // Opened under the screen lock it closes as cancelled: nothing is
+        // confirmed, nor sent, from the locked screen.
+        if (!ui::mayShow(window_))
+            return;
         auto* parent = qobject_cast<QWidget*>(controller_.parentWindow());
         if (parent)
             origin_ = FocusHandOver::instance().origin(parent->window());

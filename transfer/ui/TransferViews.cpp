@@ -36,6 +36,9 @@ public:
             return;
         window_->refresh();
         window_->setWindowModality(Qt::ApplicationModal);
+        // Asked for under the screen lock: cancelled, never shown over it.
+        if (!ui::mayShow(window_))
+            return;
         window_->show();
         ui::centreOver(window_, window_->parentWidget() ? window_->parentWidget()->window() : nullptr);
         window_->raise();
