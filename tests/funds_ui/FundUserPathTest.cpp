@@ -294,6 +294,11 @@ struct LockedAnswer {
     bool throughNotices; // agreed before the lock: the sign serial comes under it
     bool unlock; // else the lock ends with 退出
 };
+// Named in the test's listing by its row, never by its bytes.
+void PrintTo(const LockedAnswer& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class FundFormUnderTheLock : public FundUserPathTest, public ::testing::WithParamInterface<LockedAnswer> { };
 
