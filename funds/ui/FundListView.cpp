@@ -6,8 +6,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 FundListView::FundListView(bool withCaption, QWidget* parent)
     : QWidget(parent)
@@ -73,10 +75,28 @@ void FundListView::show(const FundListContent& content, const QString& caption)
     if (newRows && content.table()) {
         shownSerial_ = content.tableSerial();
         table_->initTableViewWithObject(content.table());
+        // The page arranges itself anew for the columns' widths.
+        updateGeometry();
     }
     if (newRows || shownFilter_ != content.filterValue()) {
         shownFilter_ = content.filterValue();
         table_->clearSelection();
         table_->updateTableView(QString::fromUtf8(FundListContent::kCompanyTitle), shownFilter_);
     }
+}
+
+int FundListView::widthShowingNetValues() const
+{
+    const int least = minimumSizeHint().width();
+    const qsizetype title = table_->tableModel()->titles().indexOf(QString::fromUtf8(kNetValueTitle));
+    if (title < 0)
+        return least;
+    const int last = int(title) + table_->tableModel()->dataColumnOffset();
+    int columns = 0;
+    for (int c = 0; c <= last; ++c)
+        columns += table_->columnWidth(c);
+    const QMargins margins = layout()->contentsMargins();
+    return std::max(least,
+        columns + 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width() + margins.left()
+            + margins.right());
 }

@@ -25,6 +25,12 @@ public:
     std::function<void(qsizetype)> onFilterChosen;
     std::function<void(qsizetype)> onRowSelected;
 
+    // The title of the column of net values.
+    static constexpr char kNetValueTitle[] = "基金净值";
+    // The width at which the list shows its columns up to the net values
+    // whole, unscrolled; its least width in a list without them.
+    int widthShowingNetValues() const;
+
     DVCommonTableView* table() const { return table_; }
     QComboBox* filter() const { return filter_; }
 

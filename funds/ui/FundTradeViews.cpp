@@ -1,17 +1,23 @@
 #include "funds/ui/FundTradeViews.h"
 
+#include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QEvent>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -54,6 +60,21 @@ std::vector<FieldLayout> fieldsOf(qint32 type)
             { Form::Amount, "每期金额:", "timing_MoneyAmoutText", true } };
     default: return {};
     }
+}
+
+// The width at which a line edit shows its whole text: the text, the
+// margins the edit keeps inside its frame, and the frame.
+int wholeTextWidth(const QLineEdit& edit)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
+    const QMargins margins = edit.textMargins();
+    constexpr int kInnerMargin = 2; // each side, as the line edit keeps it
+    const QSize text(edit.fontMetrics().horizontalAdvance(edit.text()) + 2 * kInnerMargin + margins.left()
+            + margins.right() + 1,
+        edit.fontMetrics().height());
+    return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, &edit).width();
 }
 
 const char* buttonTitle(qint32 type)
@@ -180,6 +201,10 @@ void OpdFundTradeForm::refresh()
     for (const auto& [f, edit] : fields_) {
         if (edit->text() != controller_->text(f))
             edit->setText(controller_->text(f));
+        // A field the server fills (name, net value, shares) is never
+        // narrower than its text: a line edit cuts a text without a mark.
+        if (edit->isReadOnly())
+            edit->setMinimumWidth(wholeTextWidth(*edit));
     }
     if (popUp_) {
         if (popUp_->count() != controller_->popUpItems().size()) {
@@ -215,15 +240,17 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
     // The working area is one widget, so that on the plan page it and the
     // agreement each take the whole page while shown, and nothing while hidden.
     auto* layout = new QHBoxLayout(this);
-    auto* work = new QHBoxLayout(workView_);
-    work->setContentsMargins(0, 0, 0, 0);
+    work_ = new QBoxLayout(QBoxLayout::LeftToRight, workView_);
+    work_->setContentsMargins(0, 0, 0, 0);
+    // arrange() sets the area's least size for the arrangement in use.
+    work_->setSizeConstraint(QLayout::SetNoConstraint);
     // The list takes the larger share, so that its figures show whole; the
     // chart narrows to leave it room.
-    work->addWidget(fundListView_, 2);
+    work_->addWidget(fundListView_, 2);
     auto* right = new QVBoxLayout;
     right->addWidget(fundTradeView_);
     right->addWidget(fundQuoteView_);
-    work->addLayout(right, 1);
+    work_->addLayout(right, 1);
     layout->addWidget(workView_);
     for (QWidget* w : { fundListView_, fundTradeView_, fundQuoteView_ })
         new QVBoxLayout(w);
@@ -244,6 +271,49 @@ OpdFundTradeView::OpdFundTradeView(OpdFundTradePage& page, QWidget* parent)
         layout->addWidget(protocolView_);
     }
     putPanels();
+}
+
+void OpdFundTradeView::resizeEvent(QResizeEvent* event)
+{
+    MenuItemView::resizeEvent(event);
+    arrange();
+}
+
+bool OpdFundTradeView::event(QEvent* event)
+{
+    const bool handled = MenuItemView::event(event);
+    // A panel's least size changed (a field's text, the list's rows).
+    if (event->type() == QEvent::LayoutRequest)
+        arrange();
+    return handled;
+}
+
+void OpdFundTradeView::arrange()
+{
+    // The list stands beside the form and the chart while the page has the
+    // width of both, and above them on a narrower page (a small screen, a
+    // large font), which then scrolls down only: the buttons and the
+    // figures are never off to the side.
+    const QMargins margins = layout()->contentsMargins();
+    const int room = width() - margins.left() - margins.right();
+    int besideWidth = work_->spacing() * (work_->count() - 1);
+    int widest = 0;
+    for (int i = 0; i < work_->count(); ++i) {
+        const int least = work_->itemAt(i)->minimumSize().width();
+        besideWidth += least;
+        widest = std::max(widest, least);
+    }
+    // Beside the form the list still shows its net values whole.
+    if (auto* list = fundListView_->findChild<FundListView*>()) {
+        const QMargins inList = fundListView_->layout()->contentsMargins();
+        besideWidth += std::max(0,
+            list->widthShowingNetValues() + inList.left() + inList.right() - work_->itemAt(0)->minimumSize().width());
+    }
+    const bool beside = room >= besideWidth;
+    // Above the form the list keeps the height it would like, not a row or two.
+    fundListView_->setMinimumHeight(beside ? 0 : fundListView_->sizeHint().height());
+    work_->setDirection(beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    workView_->setMinimumSize(widest, work_->minimumSize().height());
 }
 
 void OpdFundTradeView::putPanels()

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <map>
 
+class QBoxLayout;
 class QComboBox;
 class QDateEdit;
 class QFormLayout;
@@ -43,11 +44,17 @@ class OpdFundTradeView : public MenuItemView {
 public:
     OpdFundTradeView(OpdFundTradePage& page, QWidget* parent = nullptr);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
     void putPanels();
+    void arrange();
 
     QPointer<OpdFundTradePage> page_;
     QWidget* workView_; // the three panels
+    QBoxLayout* work_;
     QWidget* fundListView_;
     QWidget* fundTradeView_;
     QWidget* fundQuoteView_;

@@ -4,8 +4,11 @@
 #include "funds/ui/FundTradeViews.h"
 #include "support_gui/FieldExits.h"
 
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -75,4 +78,38 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
     EXPECT_FALSE(page.isBusy());
+}
+
+// A form squeezed narrower than its figures, in the default font and in one
+// half as large again: each field the server fills (name, net value)
+// widens to show its whole text, as a line edit would cut it
+// without a mark ("1.023" for 1.0230).
+TEST_F(FundTradeFormView, FieldsTheServerFillsShowTheirWholeText)
+{
+    for (const double scale : { 1.0, 1.5 }) {
+        SCOPED_TRACE(scale);
+        Form page(Form::Redeem);
+        page.awakeFromNib();
+        QWidget holder;
+        QFont font = holder.font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        holder.setFont(font);
+        auto* form = new OpdFundTradeForm(page, &holder);
+        (new QHBoxLayout(&holder))->addWidget(form);
+        holder.resize(60, 400);
+        holder.show();
+        page.controlTextDidChange(Form::Code, QStringLiteral("000001"));
+        page.codeEditEnd(Form::Code);
+        ASSERT_TRUE(spinUntil([&] { return !page.text(Form::Value).isEmpty(); }));
+        QApplication::processEvents();
+        for (const Form::Field f : { Form::Name, Form::Value }) {
+            const QLineEdit* edit = form->field(f);
+            ASSERT_TRUE(edit);
+            EXPECT_EQ(edit->text(), page.text(f));
+            const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+            const int room = edit->width() - 2 * frame - 4;
+            EXPECT_LE(edit->fontMetrics().horizontalAdvance(edit->text()), room)
+                << edit->text().toStdString();
+        }
+    }
 }

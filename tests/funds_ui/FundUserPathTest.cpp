@@ -34,6 +34,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
 #include <cstring>
@@ -511,10 +513,12 @@ TEST_F(FundUserPathTest, AnotherAccountWhileACodeIsTypedEndsTheEditingQuietly)
     EXPECT_EQ(shownWindow<QMessageBox>(), nullptr);
 }
 
-// 基金定投 and 赎回 in the default font and in one half as large again (a
-// desktop at 144 dots per inch), in main windows of 1600x1000 and 1280x720:
-// the plan's buttons lie inside the page, and a fund's net value shows
-// whole in the list's cells and in the form's field.
+// 基金定投 and 赎回 in the default font and in one half as large again, in
+// main windows of 1600x1000 and 1280x720, and of 1067x667 and 853x480 (those
+// screens at 144 dots per inch or a scale of 1.5, where the window system
+// counts a point as one and a half pixels): the page never scrolls sideways,
+// the plan's buttons show whole once the page is scrolled down to them, and
+// a fund's net value shows whole in the list's cells and in the form's field.
 TEST_F(FundUserPathTest, FundPagesFitAndShowNetValuesWhole)
 {
     const QFont appFont = QApplication::font();
@@ -525,7 +529,10 @@ TEST_F(FundUserPathTest, FundPagesFitAndShowNetValuesWhole)
         QFont font = appFont;
         font.setPointSizeF(appFont.pointSizeF() * scale);
         QApplication::setFont(font);
-        for (const QSize size : { QSize(1600, 1000), QSize(1280, 720) }) {
+        std::vector<QSize> sizes { QSize(1600, 1000), QSize(1280, 720) };
+        if (scale == 1.0)
+            sizes.insert(sizes.end(), { QSize(1067, 667), QSize(853, 480) });
+        for (const QSize size : sizes) {
             SCOPED_TRACE(testing::Message() << scale << " " << size.width() << "x" << size.height());
             closeWindows();
             openWindow(size);
@@ -548,10 +555,15 @@ TEST_F(FundUserPathTest, FundPagesFitAndShowNetValuesWhole)
                 ASSERT_TRUE(spinUntil([&] { return !value->text().isEmpty(); }, 10s));
                 QApplication::processEvents();
                 // The page needs no scrolling sideways: each button shows
-                // whole in the part of the page the window shows.
+                // whole in the part of the page the window shows, scrolled
+                // down to it.
+                QScrollArea* area = window->pageArea();
+                EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0)
+                    << "page " << page->width() << " in " << area->viewport()->width();
                 for (const char* name : { "tradeButton", "resetButton" }) {
                     auto* button = page->findChild<QPushButton*>(name);
                     ASSERT_TRUE(button) << name;
+                    area->ensureWidgetVisible(button, 0, 0);
                     const QRegion hidden = QRegion(QRect(button->mapTo(page, QPoint()), button->size()))
                         - page->visibleRegion();
                     EXPECT_TRUE(hidden.isEmpty()) << name << " hidden " << hidden.boundingRect().width()

@@ -33,6 +33,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
+#include <QLayout>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTimer>
@@ -643,4 +645,41 @@ TEST_F(MainWindowTest, AMenuDeeperThanTheOutlineShowsStillOpensItsPages)
     EXPECT_EQ(window->controller().selectedMenuItemIndex()->size(), kDepth + 1);
     testsupport::spinFor(20ms);
     EXPECT_TRUE(window->isVisible());
+}
+
+// The outline scrolled to its end, by its scroll bar and by the End key, in
+// windows of 1280x720 and 1600x1000 and of those screens at 144 dots per
+// inch (853x480, 1067x667), with the menu bar the application adds: the
+// last entry lies whole inside the outline.
+TEST_F(MainWindowTest, TheOutlineScrolledToItsEndShowsTheLastEntryWhole)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    for (const QSize size : { QSize(1240, 720), QSize(1600, 1000), QSize(853, 480), QSize(1067, 667) }) {
+        for (const bool byKey : { false, true }) {
+            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << (byKey ? " End" : " bar"));
+            closeWindows();
+            openWindow(size);
+            auto* bar = new QMenuBar(window);
+            bar->addMenu(QStringLiteral("链接"));
+            window->layout()->setMenuBar(bar);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+            QTreeView* outline = window->outlineView();
+            const QAbstractItemModel* model = outline->model();
+            QModelIndex last = model->index(model->rowCount() - 1, 0);
+            while (model->rowCount(last) > 0 && outline->isExpanded(last))
+                last = model->index(model->rowCount(last) - 1, 0, last);
+            if (byKey) {
+                outline->setFocus();
+                QTest::keyClick(outline, Qt::Key_End);
+            } else {
+                outline->verticalScrollBar()->setValue(outline->verticalScrollBar()->maximum());
+            }
+            QApplication::processEvents();
+            ASSERT_GT(outline->verticalScrollBar()->maximum(), 0);
+            const QRect row = outline->visualRect(last);
+            EXPECT_TRUE(outline->viewport()->rect().contains(row))
+                << "row " << row.top() << " to " << row.bottom() << " in " << outline->viewport()->height();
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
 #include <gtest/gtest.h>
@@ -58,6 +59,26 @@ struct PaletteRecorder : QProxyStyle {
             self->sectionKeys.insert(option->palette.cacheKey());
         if (element == CE_ItemViewItem && (option->state & State_Selected))
             self->rowHighlight = option->palette.color(QPalette::Active, QPalette::Highlight);
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+// Records the texts of the cells drawn and the boxes they are laid in.
+struct CellRecorder : QProxyStyle {
+    struct Cell {
+        QString text;
+        QRect rect;
+        QFont font;
+    };
+    std::vector<Cell> cells;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+        const QWidget* widget) const override
+    {
+        if (element == CE_ItemViewItem) {
+            const auto* item = static_cast<const QStyleOptionViewItem*>(option);
+            const QRect textBox = subElementRect(SE_ItemViewItemText, item, widget);
+            const_cast<CellRecorder*>(this)->cells.push_back({ item->text, textBox, item->font });
+        }
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 };
@@ -196,5 +217,47 @@ TEST_F(TableViewTest, TablesDrawTheirHeadersWithOnePaletteAndRowsInTheHighlight)
     check.selectRow(1);
     check.grab();
     EXPECT_EQ(recorder->rowHighlight, platform);
+    QApplication::setStyle(styleName);
+}
+
+// A table narrower than its columns, scrolled to either end, in the default
+// font and in one half as large again: every cell's text is laid into the
+// part of the view the cell has, where the style draws it whole or ends it
+// in "…"; the view's edge never cuts a figure short.
+TEST_F(TableViewTest, TheViewsEdgeNeverCutsAFigure)
+{
+    const QString styleName = QApplication::style()->name();
+    auto* recorder = new CellRecorder;
+    QApplication::setStyle(recorder);
+    const auto figures = makeTable({ "基金代码", "基金净值", "参考市值" },
+        { { "000001", "1.0230", "10230.00" }, { "110011", "3.4510", "6902.00" } });
+    for (const double scale : { 1.0, 1.5 }) {
+        DVCommonTableView view(nullptr, &style);
+        QFont font = view.font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        view.setFont(font);
+        view.show();
+        view.initTableViewWithObject(figures);
+        // The edge falls inside the net values.
+        view.resize(view.columnWidth(0) + view.columnWidth(1) / 2 + 2 * view.frameWidth()
+                + view.verticalScrollBar()->sizeHint().width(),
+            200);
+        for (const bool atEnd : { false, true }) {
+            SCOPED_TRACE(testing::Message() << scale << (atEnd ? " scrolled to the end" : " at the start"));
+            view.horizontalScrollBar()->setValue(atEnd ? view.horizontalScrollBar()->maximum() : 0);
+            ASSERT_GT(view.horizontalScrollBar()->maximum(), 0);
+            recorder->cells.clear();
+            view.viewport()->grab();
+            ASSERT_FALSE(recorder->cells.empty());
+            const QRect inView = view.viewport()->rect();
+            for (const CellRecorder::Cell& cell : recorder->cells) {
+                if (!cell.rect.intersects(inView))
+                    continue;
+                EXPECT_TRUE(inView.contains(cell.rect))
+                    << cell.text.toStdString() << " laid from " << cell.rect.left() << " to "
+                    << cell.rect.right() << " in a view to " << inView.right();
+            }
+        }
+    }
     QApplication::setStyle(styleName);
 }

@@ -49,6 +49,10 @@ public:
     qint64 rowCount() const { return model_->shownRowCount(); }
     QVariantList contentObjectArray() const;
     DVTableModel* tableModel() const { return model_; }
+    // Where a cell's text is laid, in the viewport: the part of the cell in
+    // view, so that a text the view's edge would cut shows elided instead.
+    QRect textRect(const QModelIndex& index) const;
+    QRect textRect(const QRect& cell) const;
     // Shows the reply's row `sourceRow` (however the table is sorted) as the
     // selected row; -1, or a row not shown, clears the selection.
     void selectSourceRow(int sourceRow);
