@@ -389,7 +389,9 @@ TEST_F(ServerTestManagerTest, ProbeLifeAndProxies)
         QElapsedTimer clock;
         clock.start();
         probe.reset();
-        EXPECT_LT(clock.elapsed(), 2000);
+        // Cancelled, not left to its own time-out (which a loaded machine
+        // may stretch the join towards, but never reach).
+        EXPECT_LT(clock.elapsed(), VEKServer::kDefaultTimeout * 1000 / 2);
     }
     spinFor(50ms);
     EXPECT_EQ(waiting.finished, 0);
