@@ -94,7 +94,7 @@ int FundListView::widthShowingNetValues() const
     const int last = int(title) + table_->tableModel()->dataColumnOffset();
     int columns = 0;
     for (int c = 0; c <= last; ++c)
-        columns += table_->columnWidth(c);
+        columns += table_->neededColumnWidth(c);
     const QMargins margins = layout()->contentsMargins();
     return std::max(least,
         columns + 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width() + margins.left()

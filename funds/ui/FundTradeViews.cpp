@@ -4,12 +4,14 @@
 #include "funds/ui/FundPanels.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"
+#include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
 #include <QDateEdit>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +20,7 @@
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -288,6 +291,19 @@ bool OpdFundTradeView::event(QEvent* event)
     return handled;
 }
 
+void OpdFundTradeView::arrangeLater()
+{
+    if (std::exchange(arrangePending_, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            arrangePending_ = false;
+            arrange();
+        },
+        Qt::QueuedConnection);
+}
+
 void OpdFundTradeView::arrange()
 {
     // The list stands beside the form and the chart while the page has the
@@ -304,12 +320,15 @@ void OpdFundTradeView::arrange()
         widest = std::max(widest, least);
     }
     // Beside the form the list still shows its net values whole.
+    int listWidth = 0;
     if (auto* list = fundListView_->findChild<FundListView*>()) {
         const QMargins inList = fundListView_->layout()->contentsMargins();
-        besideWidth += std::max(0,
-            list->widthShowingNetValues() + inList.left() + inList.right() - work_->itemAt(0)->minimumSize().width());
+        listWidth = list->widthShowingNetValues() + inList.left() + inList.right();
+        besideWidth += std::max(0, listWidth - work_->itemAt(0)->minimumSize().width());
     }
     const bool beside = room >= besideWidth;
+    // And gets that width whatever the shares of the layout would give it.
+    fundListView_->setMinimumWidth(beside ? listWidth : 0);
     // Above the form the list keeps the height it would like, not a row or two.
     fundListView_->setMinimumHeight(beside ? 0 : fundListView_->sizeHint().height());
     work_->setDirection(beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
@@ -332,6 +351,10 @@ void OpdFundTradeView::putPanels()
     if (!working)
         return;
     fundListView_->layout()->addWidget(new OpdFundListPanel(*page_->fundListView(), fundListView_));
+    // The width the list needs beside the form follows its columns, which
+    // widen with the rows.
+    if (auto* list = fundListView_->findChild<FundListView*>())
+        connect(list->table()->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { arrangeLater(); });
     fundTradeView_->layout()->addWidget(new OpdFundTradeForm(*page_->fundTradeView(), fundTradeView_));
     fundQuoteView_->layout()->addWidget(new FundQuotePanel(*page_->fundQuoteView(), fundQuoteView_));
     page_->fundTradeView()->setParentWindow(window());

@@ -51,8 +51,12 @@ protected:
 private:
     void putPanels();
     void arrange();
+    // Once the events in hand are done: a column's width changes one
+    // section at a time.
+    void arrangeLater();
 
     QPointer<OpdFundTradePage> page_;
+    bool arrangePending_ = false;
     QWidget* workView_; // the three panels
     QBoxLayout* work_;
     QWidget* fundListView_;

@@ -261,3 +261,23 @@ TEST_F(TableViewTest, TheViewsEdgeNeverCutsAFigure)
     }
     QApplication::setStyle(styleName);
 }
+
+// Columns spread over a wide view are spread again when the view narrows, so
+// a list that had the room when its rows came does not leave its figures
+// off a narrower view's edge; a column never gets narrower than it needs.
+TEST_F(TableViewTest, ANarrowerViewSpreadsItsColumnsAgain)
+{
+    DVCommonTableView view(nullptr, &style);
+    view.resize(900, 200);
+    view.show();
+    view.initTableViewWithObject(makeTable({ "基金代码", "基金净值", "参考市值" },
+        { { "000001", "1.0230", "10230.00" }, { "110011", "3.4510", "6902.00" } }));
+    const int wide = view.horizontalHeader()->length();
+    ASSERT_GT(wide, 600);
+    view.resize(400, 200);
+    QApplication::processEvents();
+    EXPECT_LE(view.horizontalHeader()->length(), view.viewport()->width());
+    EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0);
+    for (int c = 0; c < view.model()->columnCount(); ++c)
+        EXPECT_GE(view.columnWidth(c), view.neededColumnWidth(c)) << c;
+}

@@ -191,10 +191,38 @@ void DVCommonTableView::build(std::shared_ptr<DTTable> table)
     initialised_ = true;
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     model_->buildColumns(std::move(table));
+    spreadColumns();
+}
+
+void DVCommonTableView::spreadColumns()
+{
+    spreadOver_ = viewport()->width();
     const std::vector<int> widths = initialColumnWidths();
     for (size_t i = 0; i < widths.size(); ++i)
         setColumnWidth(int(i), widths[i]);
     growColumnsToContent();
+}
+
+void DVCommonTableView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    const int room = viewport()->width();
+    if (!initialised_ || room >= spreadOver_)
+        return;
+    const QHeaderView* header = horizontalHeader();
+    if (header->length() > room)
+        spreadColumns();
+    else
+        spreadOver_ = room;
+}
+
+int DVCommonTableView::neededColumnWidth(int column) const
+{
+    const int data = column - model_->dataColumnOffset();
+    const std::vector<int>& content = model_->contentWidths();
+    if (data < 0 || data >= int(content.size()))
+        return columnWidth(column);
+    return std::max(fittedHeaderWidth(column), std::min(content[size_t(data)], horizontalHeader()->maximumSectionSize()));
 }
 
 void DVCommonTableView::showRows(std::shared_ptr<DTTable> table)

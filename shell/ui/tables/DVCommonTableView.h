@@ -56,6 +56,9 @@ public:
     // Shows the reply's row `sourceRow` (however the table is sorted) as the
     // selected row; -1, or a row not shown, clears the selection.
     void selectSourceRow(int sourceRow);
+    // The width column `column` needs for its title and every text it shows,
+    // whatever share of the view it was given.
+    int neededColumnWidth(int column) const;
 
     // Class-wide settings of the common tables, kept in the shared style.
     static void setOrderColorType(int32_t type);
@@ -71,13 +74,21 @@ protected:
     // The width a column's header needs for its title.
     int fittedHeaderWidth(int column) const;
     void build(std::shared_ptr<DTTable> table);
+    // Widths from initialColumnWidths for the view's present width, grown
+    // to the content.
+    void spreadColumns();
     void showRows(std::shared_ptr<DTTable> table);
     // Columns only grow to their content.
     void growColumnsToContent();
+    // A view made narrower than the share its columns were given spreads
+    // them again over the width it has, so no figure stands off its edge
+    // only because the view was wider when the rows came.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     DVTableModel* model_;
     int32_t tableId_ = -1;
     bool initialised_ = false;
+    int spreadOver_ = 0; // the viewport width the columns were last spread over
     QColor highlightColor_;
 };
