@@ -265,7 +265,7 @@ DataModel::ObserverList DataModel::takeObservers(const QString& handle)
         // An action's answer, whatever it says, ends the reads sent before
         // it: a read asked from the callbacks goes out anew.
         if (endsEarlierReads())
-            gReadEpoch.fetch_add(1);
+            endEarlierReads();
     }
     return observers;
 }

@@ -58,10 +58,11 @@ public:
     virtual QString getRequestHandle(const tagRequestParam& param) const;
     // requestData:RequestParameter:Timeout: files the observer under the
     // request's handle and sends the request unless an equal one is pending
-    // that went out since the last action (see endsEarlierReads); answers the
-    // handle, which for an ask that an action keeps from joining the earlier
-    // equal one carries a suffix of its own. An order, a fund order or a transfer always goes
-    // on the wire under a handle of its own. A record that does not fit the
+    // (for a read: one that went out since the last action, see
+    // endsEarlierReads); answers the handle, which carries a suffix of its own
+    // for a read an action keeps from joining the earlier equal one. An
+    // order, a fund order or a transfer always goes on the wire under a
+    // handle of its own. A record that does not fit the
     // class is refused: the observer hears error kRefusedRequestCode on the
     // next pass. An observer that is null or does not speak the class's
     // protocol is refused at once (empty handle, nothing sent).
@@ -150,10 +151,10 @@ private:
     std::optional<QString> handleOfIdentifier(const QString& identifier) const;
     void refuseLater(DataModelObserver* observer, const QString& handle, const QString& message);
     void runRequest(const DMRequestParamObject& object);
+    // Ends every read sent so far as a merge target for later asks.
+    static void endEarlierReads();
 
     mutable std::mutex observerLock_; // observerDict may be touched off the main thread
-    // Ends every read sent so far as a merge target for later asks.
-    void endEarlierReads();
 
     struct Pending {
         ObserverList observers;

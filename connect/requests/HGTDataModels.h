@@ -114,9 +114,8 @@ public:
     }
 };
 
-// The cancel of one order (500 / 511), always "count=1". Like every request
-// below that changes state, it ends the reads sent before it: a second
-// cancel of one order goes out on its own and the server answers it. One
+// The cancel of one order (500 / 511), always "count=1". A second cancel of
+// one order while the first still waits joins it and hears its answer; one
 // without an answer, or whose answer names no order number (missing or
 // blank), ends in an unknown outcome.
 class DMHGTCancelOrder final
@@ -138,10 +137,10 @@ public:
     }
 };
 
-// A shareholder-meeting vote (500 / 3002). The votes and declarations
-// below answer a serial number; one that is missing or blank leaves the
-// outcome unknown, as an order's does, and any other text is shown as the
-// server sent it.
+// A shareholder-meeting vote (500 / 3002); an equal one still waiting takes
+// its caller in. The votes and declarations below answer a serial
+// number; one that is missing or blank leaves the outcome unknown, as an
+// order's does, and any other text is shown as the server sent it.
 class DMHGTVote final : public NumberedOrderDataModelClass<DMHGTVote, tagHGTVote, IHGTVote> {
 public:
     static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002,

@@ -9,6 +9,7 @@
 namespace {
 
 const QString kHoldingsTitle = QStringLiteral("基金份额列表");
+const QString kListChannel = QStringLiteral("list");
 
 } // namespace
 
@@ -37,9 +38,9 @@ OpenFundList::~OpenFundList() = default;
 void OpenFundList::requestContent(IRequestContentDelegate* observer)
 {
     theObserver_ = observer;
-    awaited_.reset();
+    asked_.forgetAll();
     if (kind_ == Kind::Positions) {
-        awaited_ = queryInfoManager->requestOpdFundPositionList(this);
+        asked_.ask(kListChannel, queryInfoManager->requestOpdFundPositionList(this));
         return;
     }
     if (kind_ != Kind::FundList || !dmFundList || !listType_)
@@ -57,21 +58,13 @@ void OpenFundList::requestContent(IRequestContentDelegate* observer)
             shown->requestContentComplete(table);
         return;
     }
-    awaited_ = dmFundList->requestData(this, param, RequestSender::kTimeout);
+    asked_.ask(kListChannel, dmFundList->requestData(this, param, RequestSender::kTimeout));
     dmFundList->freeParam(&param);
-}
-
-bool OpenFundList::takeAnswer(const QString& handle)
-{
-    if (!awaited_ || handle != *awaited_)
-        return false;
-    awaited_.reset();
-    return true;
 }
 
 void OpenFundList::deliver(const QString& handle, const OpdFundTablePtr& table)
 {
-    if (!takeAnswer(handle))
+    if (!asked_.take(kListChannel, handle))
         return;
     if (IRequestContentDelegate* observer = theObserver_.get())
         observer->requestContentComplete(table);
@@ -79,7 +72,7 @@ void OpenFundList::deliver(const QString& handle, const OpdFundTablePtr& table)
 
 void OpenFundList::deliverError(const QString& handle, const CSError& error)
 {
-    if (!takeAnswer(handle))
+    if (!asked_.take(kListChannel, handle))
         return;
     if (IRequestContentDelegate* observer = theObserver_.get())
         observer->requestContentError(error);

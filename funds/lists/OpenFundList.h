@@ -3,6 +3,7 @@
 #include "comm/request/CSError.h"
 #include "funds/requests/FundDataModels.h"
 #include "platform/Lifetime.h"
+#include "shell/pages/AskedFor.h"
 
 #include <QString>
 #include <memory>
@@ -70,7 +71,6 @@ private:
     // The answer of `handle`, when it is the one awaited.
     void deliver(const QString& handle, const OpdFundTablePtr& table);
     void deliverError(const QString& handle, const CSError& error);
-    bool takeAnswer(const QString& handle);
 
     Kind kind_ = Kind::None;
     QString listTitle_;
@@ -82,9 +82,8 @@ private:
     QueryInfoManagerFunds* queryInfoManager;
     std::unique_ptr<DataModel> dmFundList;
     platform::WeakRef<IRequestContentDelegate> theObserver_;
-    // The handle of the last request, "" for one refused before it was
-    // sent; nullopt when no answer is awaited.
-    std::optional<QString> awaited_;
+    // The last request's handle ("" for one refused before it was sent).
+    AskedFor asked_;
 };
 
 // The funds open for subscription: list type "1", cache key 1.

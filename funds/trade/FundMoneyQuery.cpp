@@ -1,18 +1,18 @@
 #include "funds/trade/FundMoneyQuery.h"
 
+#include "shell/pages/AskedFor.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 
 struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     std::function<void(const QString&)> shown;
-    // The handle of the latest ask: an answer to one asked before it (before
-    // an order, say) is late and shows nothing.
-    QString awaited;
+    // Only the latest ask is shown: an answer to one asked before it (before
+    // an order, say) is late.
+    AskedFor asked;
     void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money) override
     {
-        if (handle.isEmpty() || handle != awaited)
+        if (!asked.take(QStringLiteral("money"), handle))
             return;
-        awaited.clear();
         if (shown)
             shown(money.availableText());
     }
@@ -32,7 +32,10 @@ void FundMoneyQuery::request(std::function<void(const QString&)> shown)
     observer_->shown = std::move(shown);
     QString handle;
     queries_->requestMoneyInfo(observer_.get(), 0, QString(), &handle);
-    observer_->awaited = handle;
+    if (handle.isEmpty())
+        observer_->asked.settle(QStringLiteral("money"));
+    else
+        observer_->asked.ask(QStringLiteral("money"), handle);
 }
 
 void FundMoneyQuery::registerDataModels()

@@ -269,7 +269,7 @@ void DeputeCancelViewController::finishRun()
         // The counts alone; the reloaded list shows which orders still stand.
         alerts()->runAlert(
             AlertRequest::tip(
-                QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount)),
+                QString::fromUtf8(OrderOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)),
             nullptr);
     }
     emit changed();
