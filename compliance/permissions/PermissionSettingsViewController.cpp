@@ -45,7 +45,8 @@ void PermissionSettingsViewController::requestList()
 {
     // Only the list asked last is shown: one asked before a permission was
     // opened or closed, answered late, would put its old status back.
-    const QString handle = listSource ? listSource(this) : permissionManager->requestQueryPermissionInfo(this);
+    const QString handle
+        = listSource ? listSource(this) : permissionManager->requestQueryPermissionInfo(this);
     askedFor().ask(QStringLiteral("list"), handle);
 }
 

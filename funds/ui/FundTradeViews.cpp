@@ -8,11 +8,11 @@
 
 #include <QBoxLayout>
 #include <QComboBox>
-#include <QEvent>
 #include <QDateEdit>
+#include <QEvent>
 #include <QFormLayout>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -354,7 +354,8 @@ void OpdFundTradeView::putPanels()
     // The width the list needs beside the form follows its columns, which
     // widen with the rows.
     if (auto* list = fundListView_->findChild<FundListView*>())
-        connect(list->table()->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { arrangeLater(); });
+        connect(list->table()->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { arrangeLater(); });
     fundTradeView_->layout()->addWidget(new OpdFundTradeForm(*page_->fundTradeView(), fundTradeView_));
     fundQuoteView_->layout()->addWidget(new FundQuotePanel(*page_->fundQuoteView(), fundQuoteView_));
     page_->fundTradeView()->setParentWindow(window());

@@ -5,8 +5,8 @@
 
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
-#include "shell/DeepMenu.h"
 #include "session/ui/SessionWindows.h"
+#include "shell/DeepMenu.h"
 #include "shell/MainWindowRig.h"
 #include "shell/SessionTestRig.h"
 #include "shell/StatusBarTestRig.h"
@@ -16,8 +16,8 @@
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/UserSettingWindow.h"
-#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
+#include "shell/ui/pages/AccountPageViews.h"
 #include "shell/ui/statusbar/BottomInfoView.h"
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/SessionNotifications.h"
@@ -27,14 +27,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollArea>
-#include <QLayout>
-#include <QMenuBar>
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QTimer>
@@ -657,7 +657,8 @@ TEST_F(MainWindowTest, TheOutlineScrolledToItsEndShowsTheLastEntryWhole)
     fetchMenu();
     for (const QSize size : { QSize(1240, 720), QSize(1600, 1000), QSize(853, 480), QSize(1067, 667) }) {
         for (const bool byKey : { false, true }) {
-            SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << (byKey ? " End" : " bar"));
+            SCOPED_TRACE(
+                testing::Message() << size.width() << "x" << size.height() << (byKey ? " End" : " bar"));
             closeWindows();
             openWindow(size);
             auto* bar = new QMenuBar(window);

@@ -445,7 +445,8 @@ TEST_F(OrderFlowTest, ReadsOwedAfterALostOrderGoAtTradeLogonsUntilOneIsAnswered)
 {
     Reader page;
     OrderManager* manager = OrderManager::getInstance();
-    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
     sim.withholdNext(brokersim::kOrderFunction);
     EXPECT_EQ(manager->requestOrder(&page, *security("600000"), secuid("1"), 0,
                   price("600000", last("600000")), QStringLiteral("100"), QStringLiteral("限价委托")),

@@ -69,8 +69,8 @@ TEST(AssetTotals, DecimalTextsAddInExactHundredths)
 // The page's totals: the rows' values added as sent, then formatted.
 TEST_F(QueryPagesTest, AssetPageTotalsAddTheValuesThenRound)
 {
-    brokersim::Table funds = brokersim::describedTable({ { "fundid", "资金账号" }, { "~moneytype", "币种" },
-        { "marketvalue", "市值" } });
+    brokersim::Table funds = brokersim::describedTable(
+        { { "fundid", "资金账号" }, { "~moneytype", "币种" }, { "marketvalue", "市值" } });
     funds.row({ "1", "人民币", "100.125" }).row({ "2", "人民币", "200.125" }).row({ "3", "美元", "0.004" });
     funds.row({ "4", "美元", "0.004" }).row({ "5", "港币", "--" });
     sim.answerTablesNext(brokersim::kMoneyFunction, { funds });

@@ -1,9 +1,10 @@
+#include "trading/ui/OrderAlertWindow.h"
+
 #include "core/NotificationCenter.h"
 #include "shell/ui/ScreenLocker.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/windows/SessionNotifications.h"
 #include "support_gui/OverTheLock.h"
-#include "trading/ui/OrderAlertWindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -11,8 +12,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextLayout>
-#include <QtMath>
 #include <QTimer>
+#include <QtMath>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -496,7 +497,8 @@ TEST_F(OrderAlertWindowTest, CentredOverItsWindowWithRowsFivePointsApart)
         c.cancelButtonClicked();
     });
     OrderAlertWindowController dialog(&page);
-    dialog.runModalForCommonBuy(&parent, "A123456789", "600000", "浦发\n银行", "限价委托", "10.00", "100", QString("1"));
+    dialog.runModalForCommonBuy(
+        &parent, "A123456789", "600000", "浦发\n银行", "限价委托", "10.00", "100", QString("1"));
     QApplication::setFont(appFont);
     EXPECT_TRUE(seen);
 }

@@ -222,7 +222,8 @@ int DVCommonTableView::neededColumnWidth(int column) const
     const std::vector<int>& content = model_->contentWidths();
     if (data < 0 || data >= int(content.size()))
         return columnWidth(column);
-    return std::max(fittedHeaderWidth(column), std::min(content[size_t(data)], horizontalHeader()->maximumSectionSize()));
+    return std::max(
+        fittedHeaderWidth(column), std::min(content[size_t(data)], horizontalHeader()->maximumSectionSize()));
 }
 
 void DVCommonTableView::showRows(std::shared_ptr<DTTable> table)
