@@ -85,7 +85,7 @@ void BusinessContractWindow::windowDidLoad()
 
 void BusinessContractWindow::checkButtonClick(bool on)
 {
-    if (state_.closed || state_.busy)
+    if (state_.closed || state_.busy || state_.signedOn)
         return;
     state_.checkOn = on;
     state_.agreeEnabled = on;
@@ -100,7 +100,7 @@ void BusinessContractWindow::cancelButtonClick()
 void BusinessContractWindow::agreeButtonClick()
 {
     // A click the view let through while the button was off counts for nothing.
-    if (state_.closed || state_.busy || !state_.agreeEnabled)
+    if (state_.closed || state_.busy || state_.signedOn || !state_.agreeEnabled)
         return;
     if (!appropriateness_.problemConfirmUrl.isEmpty())
         sign();
@@ -145,12 +145,24 @@ void BusinessContractWindow::hideProgressIndicator()
 
 void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QString& message)
 {
-    if (state_.closed)
+    if (state_.closed || state_.signedOn)
         return;
-    hideProgressIndicator();
-    if (!message.isEmpty())
-        alerts_->runAlert(AlertRequest::tip(message), nullptr);
-    finish(kContractAgreed);
+    if (message.isEmpty()) {
+        hideProgressIndicator();
+        finish(kContractAgreed);
+        return;
+    }
+    // The box sits on the notice, which would take it along: the notice
+    // closes agreed once the message is read, its buttons off meanwhile. A
+    // cancel from its owner (the lock, the step given up) still declines.
+    state_.signedOn = true;
+    state_.busy = false;
+    emit changed();
+    const platform::Lifetime::Watch alive = watch();
+    alerts_->runAlert(AlertRequest::tip(message), [this, alive](int) {
+        if (alive.survived())
+            finish(kContractAgreed);
+    });
 }
 
 bool BusinessContractWindow::permissionSign(DataModel*, const QString&, const CSError& error)

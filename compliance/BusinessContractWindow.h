@@ -54,6 +54,7 @@ public:
         bool agreeCentred = false; // no cancel: the agree button sits in the middle
         bool compactHeight = false; // 300 points high when a button title was given
         bool busy = false; // the sign request is pending
+        bool signedOn = false; // signed, its message on screen: agreed once read
         QString agreeTitle; // empty: the view's default title
         QString cancelTitle;
         bool closed = false;

@@ -150,7 +150,9 @@ private:
 class IPermissionWizardPresenter {
 public:
     virtual ~IPermissionWizardPresenter() = default;
-    virtual void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject* parent) = 0;
+    // Whether the wizard is on screen. One that may not show now (the screen
+    // is locked) ends as cancelled once the caller has returned.
+    virtual bool present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject* parent) = 0;
 };
 // Null until the application sets one.
 IPermissionWizardPresenter* defaultPermissionWizardPresenter();

@@ -93,8 +93,9 @@ void PermissionSettingsViewController::operateButtonSelected(qsizetype row, QObj
         emit changed();
         QMetaObject::invokeMethod(this, [done] { }, Qt::QueuedConnection);
     });
-    presenter->present(wizard_, parentWindow);
-    if (wizard_)
+    // Kept from the locked screen, it asks for nothing, not even its steps:
+    // nothing is sent from there.
+    if (presenter->present(wizard_, parentWindow) && wizard_)
         wizard_->runModalForPermissionSettings(permission.contractUrl, permission.openUrl);
 }
 

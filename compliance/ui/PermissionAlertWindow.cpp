@@ -121,10 +121,11 @@ void PermissionAlertWindow::willClose()
     controller_->windowWillClose();
 }
 
-void PermissionWizardPresenter::present(
+bool PermissionWizardPresenter::present(
     const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject* parent)
 {
     auto* view = new PermissionAlertWindow(wizard, qobject_cast<QWidget*>(parent));
     view->setWindowModality(Qt::ApplicationModal);
     view->showOver();
+    return view->isVisible();
 }

@@ -48,5 +48,5 @@ private:
 // Shows wizards application-modal over their parent.
 class PermissionWizardPresenter final : public IPermissionWizardPresenter {
 public:
-    void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject* parent) override;
+    bool present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject* parent) override;
 };

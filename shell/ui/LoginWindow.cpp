@@ -7,11 +7,10 @@
 #include "shell/ui/LoginView.h"
 #include "shell/ui/SystemMessageWindow.h"
 
-#include <QApplication>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProgressBar>
@@ -168,12 +167,10 @@ void LoginWindow::refresh()
 
 void LoginWindow::showSystemMessages(const std::vector<RDOSystemMessage>& messages)
 {
-    // Over the key window, unless that is the cover or the messages being
-    // replaced, which take their children with them.
-    QWidget* key = QApplication::activeWindow();
-    QWidget* parent = key && key != cover_ && key != systemMessageWindow_.get() ? key : this;
+    // Over the login window itself: a window in front when they came (the
+    // account or server list, a box) would take them along as it closes.
     systemMessageWindow_.close();
-    systemMessageWindow_.open([&] { return new SystemMessageWindow(messages, parent); });
+    systemMessageWindow_.open([&] { return new SystemMessageWindow(messages, this); });
 }
 
 void LoginWindow::willClose()

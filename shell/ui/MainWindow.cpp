@@ -139,18 +139,22 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(&controller_, &MainWindowController::messageCountChanged, this, &MainWindow::refreshMessageCount);
     connect(&controller_, &MainWindowController::runLoginPanel, this, &MainWindow::runLoginPanel,
         Qt::QueuedConnection);
-    connect(&controller_, &MainWindowController::openMenuEditor, this,
-        [this] {
-            // Every press makes an editor of its own.
-            editor_ = new MenuEditorWindow({}, this);
-            editor_->showCentredOnScreen();
-        });
+    // The child windows close at the lock. One asked for while it is on (a
+    // click that reached the hidden window) is not made at all, so nothing it
+    // reads as it opens goes out from the locked screen.
+    connect(&controller_, &MainWindowController::openMenuEditor, this, [this] {
+        if (windowIsLocked())
+            return;
+        // Every press makes an editor of its own.
+        editor_ = new MenuEditorWindow({}, this);
+        editor_->showCentredOnScreen();
+    });
     connect(&controller_, &MainWindowController::openUserSettings, this, [this] {
-        if (userSettingFactory_)
+        if (userSettingFactory_ && !windowIsLocked())
             userSettingWC_.open([this] { return userSettingFactory_(this); });
     });
     connect(&controller_, &MainWindowController::openMessageCenter, this, [this] {
-        if (messageCenterFactory_)
+        if (messageCenterFactory_ && !windowIsLocked())
             messageCenterWC_.open([this] { return messageCenterFactory_(this); });
     });
     connect(&controller_, &MainWindowController::closeChildWindow, this, &MainWindow::closeChildWindow);
@@ -420,6 +424,9 @@ void MainWindow::runLoginPanel()
         loginPanel_->activateWindow();
         return;
     }
+    // Its form asks for a captcha as it is made.
+    if (windowIsLocked())
+        return;
     auto* panel = new LoginPanel(loginPanelServices_, this);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     loginPanel_ = panel;

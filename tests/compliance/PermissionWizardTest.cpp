@@ -49,10 +49,11 @@ struct Sheets : AlertPresenter {
 struct Presenter : IPermissionWizardPresenter {
     Sheets* sheets = nullptr;
     std::shared_ptr<PermissionAlertWindowController> last;
-    void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
+    bool present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
     {
         wizard->setAlertPresenter(sheets);
         last = wizard;
+        return true;
     }
 };
 

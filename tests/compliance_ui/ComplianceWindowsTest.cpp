@@ -110,8 +110,63 @@ TEST(BusinessContractViewTest, AgreeNeedsTheCheckBoxAndClosesTheWindow)
 }
 
 struct PendingSigner : IPermissionSigner {
-    QString requestPermissionSign(IPermissionSign*, const QString&) override { return QStringLiteral("pending"); }
+    IPermissionSign* observer = nullptr;
+    QString requestPermissionSign(IPermissionSign* asker, const QString&) override
+    {
+        observer = asker;
+        return QStringLiteral("pending");
+    }
 };
+
+struct ListOutcome : BusinessContractDelegate {
+    std::vector<bool> agreed;
+    void businessContractSuccess(bool all) override { agreed.push_back(all); }
+};
+
+// The server's message on a signed notice stays until it is read, whether the
+// notice came over a window (a fund order's) or over none (the questionnaire's,
+// which has no cancel); the notice then closes agreed and the list goes on.
+TEST(BusinessContractViewTest, ASignMessageStaysOnScreenUntilItIsRead)
+{
+    for (const bool overAWindow : { true, false }) {
+        SCOPED_TRACE(overAWindow ? "fund notice" : "questionnaire notice");
+        QWidget mainWindow;
+        mainWindow.show();
+        RDOOpdAppropriateness notice;
+        notice.content = QStringLiteral("请仔细阅读");
+        notice.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9");
+        PendingSigner signer;
+        ContractWindowPresenter presenter;
+        ListOutcome outcome;
+        BusinessContractManager list({ notice }, &presenter, &signer);
+        list.setDelegate(&outcome);
+        list.canCancel = overAWindow;
+        if (overAWindow)
+            list.setParentWindow(&mainWindow);
+        list.showBusinessContracts();
+        QPointer<BusinessContractView> view
+            = topLevel<BusinessContractView>(QStringLiteral("businessContractWindow"));
+        ASSERT_TRUE(view);
+        view->findChild<QCheckBox*>("checkButton")->click();
+        view->findChild<QPushButton*>("agreeButton")->click();
+        ASSERT_TRUE(signer.observer);
+        signer.observer->permissionSign(
+            nullptr, QStringLiteral("pending"), QStringLiteral("《风险揭示书》签署成功"));
+        testsupport::spinFor(50ms);
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<QMessageBox*>(w); shown && shown->isVisible())
+                box = shown;
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->informativeText(), QStringLiteral("《风险揭示书》签署成功"));
+        EXPECT_TRUE(outcome.agreed.empty());
+        EXPECT_FALSE(view->findChild<QPushButton*>("agreeButton")->isEnabled());
+        box->buttons().front()->click();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return !outcome.agreed.empty(); }));
+        EXPECT_EQ(outcome.agreed, std::vector<bool>({ true }));
+        EXPECT_TRUE(testsupport::spinUntil([&] { return view.isNull(); }));
+    }
+}
 
 // Without cancel, the agree button keeps its own width in the middle of the
 // window, the check box shown or not, the check box's text whole beside it

@@ -176,8 +176,8 @@ TEST_F(PermissionPageUiTest, ACancelledWizardAsksForNoNewList)
 
 // A permission's wizard asked for while the screen is locked (a click that
 // reaches the page after the lock) never shows over it: it ends at once as
-// cancelled, nothing is signed or opened, and neither the unlock nor 退出
-// brings it back. After the unlock the next click opens it as before.
+// cancelled, nothing is read, signed or opened, and neither the unlock nor
+// 退出 brings it back. After the unlock the next click opens it as before.
 TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
 {
     QTableWidget* table = nullptr;
@@ -190,6 +190,7 @@ TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
     ScreenLocker& locker = window->screenLocker();
     for (const bool unlock : { true, false }) {
         SCOPED_TRACE(unlock ? "unlocked" : "logged out");
+        const qsizetype steps = receivedOf(brokersim::kPermissionContractFunction).size();
         const testsupport::OverTheLock over(
             [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
         NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
@@ -204,12 +205,15 @@ TEST_F(PermissionPageUiTest, AWizardAskedForUnderTheLockEndsAtOnce)
         ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked(); }));
         testsupport::spinFor(50ms);
         EXPECT_EQ(wizardWindow(), nullptr);
+        EXPECT_EQ(receivedOf(brokersim::kPermissionContractFunction).size(), steps);
         EXPECT_TRUE(receivedOf(brokersim::kPermissionSignFunction).isEmpty());
         EXPECT_TRUE(receivedOf(brokersim::kPermissionOpenFunction).isEmpty());
         if (!unlock)
             break;
         qobject_cast<QPushButton*>(table->cellWidget(1, 4))->click();
         ASSERT_TRUE(spinUntil([] { return wizardWindow() != nullptr; }));
+        ASSERT_TRUE(spinUntil(
+            [&] { return receivedOf(brokersim::kPermissionContractFunction).size() > steps; }, 10s));
         wizardWindow()->close();
         ASSERT_TRUE(spinUntil([&] { return !anyWizard(); }));
     }

@@ -36,10 +36,11 @@ struct Alerts : AlertPresenter {
 struct Wizards : IPermissionWizardPresenter {
     AlertPresenter* sheets = nullptr;
     std::shared_ptr<PermissionAlertWindowController> last;
-    void present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
+    bool present(const std::shared_ptr<PermissionAlertWindowController>& wizard, QObject*) override
     {
         wizard->setAlertPresenter(sheets);
         last = wizard;
+        return true;
     }
 };
 

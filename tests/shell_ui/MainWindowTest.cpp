@@ -14,6 +14,7 @@
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
+#include "shell/ui/MessageCenterWindow.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/UserSettingWindow.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
@@ -22,6 +23,9 @@
 #include "shell/windows/LoginViewController.h"
 #include "shell/windows/SessionNotifications.h"
 #include "support_gui/ModalGuard.h"
+#include "support_gui/OverTheLock.h"
+#include "tools/broker-sim/LoginFunctions.h"
+#include "tools/broker-sim/MessageFunctions.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
@@ -53,6 +57,11 @@ QMessageBox* openBox()
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
             return box;
     return nullptr;
+}
+
+template <class W> bool madeIn(MainWindow* window)
+{
+    return !window->findChildren<W*>().isEmpty();
 }
 
 // A stand-in for the query pages of the trading library.
@@ -356,6 +365,62 @@ TEST_F(MainWindowTest, AWindowOpeningPartlyOffTheScreenMovesOntoIt)
         EXPECT_EQ(low->size(), QSize(600, 400));
         low->close();
         delete low.data();
+    }
+}
+
+// A click that reaches the hidden window under the lock opens none of its
+// child windows: none is made, and nothing it would read as it opens (the add
+// account form's captcha, the first message's body) is sent from the locked
+// screen. After the unlock the same click opens it.
+TEST_F(MainWindowTest, NoChildWindowIsMadeUnderTheLock)
+{
+    logInThroughTheForm();
+    openWindow();
+    installAccountWindows(*window);
+    ASSERT_TRUE(spinUntil([&] { return window->controller().messageCount() > 0; }, 10s));
+    struct Row {
+        const char* name;
+        std::function<void(MainWindowController&)> click;
+        std::function<bool(MainWindow*)> made;
+        brokersim::Function read; // sent as it opens; {0, 0}: none
+    };
+    const Row rows[] = {
+        { "新用户登录",
+            [](MainWindowController& c) { c.accountPButtonSelected(MainWindowController::kNewUserLogin); },
+            madeIn<LoginPanel>, brokersim::kCaptchaFunction },
+        { "消息中心", &MainWindowController::messageCenterButtonClicked, madeIn<MessageCenterWindow>,
+            brokersim::kMessageDetailFunction },
+        { "用户设置", &MainWindowController::userSettingButtonClicked, madeIn<UserSettingWindow>, {} },
+        { "自定义菜单", &MainWindowController::editButtonClicked, madeIn<MenuEditorWindow>, {} },
+    };
+    ScreenLocker& locker = window->screenLocker();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto click = [&] { row.click(window->controller()); };
+        const qsizetype reads = row.read.main ? receivedOf(row.read).size() : 0;
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        ASSERT_TRUE(locker.controller().isLocked());
+        click();
+        testsupport::spinFor(50ms);
+        EXPECT_FALSE(row.made(window));
+        if (row.read.main)
+            EXPECT_EQ(receivedOf(row.read).size(), reads);
+        testsupport::endTheLock(locker, true);
+        ASSERT_TRUE(spinUntil([&] { return !locker.controller().isLocked() && window->isVisible(); }));
+
+        bool opened = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (row.made(window)) {
+                opened = true;
+                poll.stop();
+                window->closeChildWindow();
+            }
+        });
+        poll.start(10);
+        testsupport::ExpectModalDialogs closedHere;
+        click();
+        ASSERT_TRUE(spinUntil([&] { return opened && !row.made(window); }));
     }
 }
 

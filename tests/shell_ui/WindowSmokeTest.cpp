@@ -485,6 +485,54 @@ TEST_F(WindowSmokeTest, EveryApplicationLoginShowsItsSystemMessages)
         1);
 }
 
+// The broker's system message stays over the login window whatever window
+// was in front when it came, once that one closes.
+TEST_F(WindowSmokeTest, SystemMessagesOutliveTheWindowInFront)
+{
+    StartUp().run();
+    brokersim::BrokerData data = broker().data();
+    data.systemMessages
+        = { { QStringLiteral("系统维护通知"), QStringLiteral("请留意。"), QString(), QString() } };
+    broker().reset(data);
+    struct Row {
+        const char* name;
+        std::function<QWidget*(LoginWindow*)> open; // the window in front
+    };
+    const Row rows[] = {
+        { "account window",
+            [](LoginWindow* w) -> QWidget* {
+                child<QPushButton>(w, "accountManagerButton")->click();
+                return w->accountWindow();
+            } },
+        { "server list",
+            [](LoginWindow* w) -> QWidget* {
+                child<QPushButton>(w, "switchSiteButtonButton")->click();
+                return w->siteWindow();
+            } },
+        { "box",
+            [](LoginWindow* w) -> QWidget* {
+                return RunAlert::runAlertWithErrorMessageText(QStringLiteral("请输入账号"), w, {});
+            } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto* window = new LoginWindow();
+        window->showOver();
+        QPointer<QWidget> front = row.open(window);
+        ASSERT_TRUE(front);
+        ASSERT_TRUE(spinUntil([&] { return QApplication::activeWindow() == front; }));
+        window->controller().appLoginComplete();
+        ASSERT_TRUE(spinUntil(
+            [&] { return window->systemMessageWindow() && window->systemMessageWindow()->isVisible(); }));
+        QPointer<SystemMessageWindow> messages = window->systemMessageWindow();
+        front->close();
+        ASSERT_TRUE(spinUntil([&] { return !front; }));
+        EXPECT_TRUE(messages && messages->isVisible());
+        window->close();
+        ASSERT_TRUE(spinUntil([&] { return !messages; }));
+    }
+}
+
 TEST_F(WindowSmokeTest, LoginPanelEndsOnAnyLogin)
 {
     QWidget parent;
