@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
+#include <algorithm>
 #include <vector>
 
 namespace ui {
@@ -28,6 +30,84 @@ std::vector<Window::ModalRun*>& modalRuns()
 }
 } // namespace
 
+namespace {
+
+std::function<QMargins(const QWidget*)>& frameSource()
+{
+    static std::function<QMargins(const QWidget*)> source;
+    return source;
+}
+
+bool framed(const QWidget* window)
+{
+    return !frameMargins(window).isNull();
+}
+
+// Places a window again once the window system has framed it. An X11 window
+// manager adds the frame only after the window is mapped, so the first
+// placing fitted the client area alone and the title bar was left above the
+// screen.
+class FrameFitter final : public QObject {
+public:
+    static constexpr char kName[] = "frameFitter";
+
+    static void watch(QWidget* window, const QWidget* parent)
+    {
+        if (framed(window) || window->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly))
+            return;
+        window->installEventFilter(new FrameFitter(window, parent));
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // The frame comes with no event of its own (no move, no resize): the
+        // first event after it, its first paint, tells it.
+        if (event->type() == QEvent::Hide) {
+            window_->removeEventFilter(this);
+            deleteLater();
+        } else if (window_->isVisible() && framed(window_)) {
+            // Once, after the event that brought it has been handled.
+            window_->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                centreOver(window_, parent_);
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    FrameFitter(QWidget* window, const QWidget* parent)
+        : QObject(window)
+        , window_(window)
+        , parent_(parent)
+    {
+        setObjectName(QLatin1String(kName));
+    }
+
+    QWidget* window_;
+    QPointer<const QWidget> parent_;
+};
+
+} // namespace
+
+QMargins frameMargins(const QWidget* window)
+{
+    if (frameSource())
+        return frameSource()(window);
+    // A window not made yet reports -1 on its right and bottom sides.
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return { std::max(0, client.left() - frame.left()), std::max(0, client.top() - frame.top()),
+        std::max(0, frame.right() - client.right()), std::max(0, frame.bottom() - client.bottom()) };
+}
+
+void setFrameMarginsForTesting(std::function<QMargins(const QWidget*)> source)
+{
+    frameSource() = std::move(source);
+}
+
 void centreOver(QWidget* window, const QWidget* parent)
 {
     QRect reference;
@@ -41,24 +121,26 @@ void centreOver(QWidget* window, const QWidget* parent)
     const QRect available = screen ? screen->availableGeometry() : QRect();
     if (!parent)
         reference = available;
-    if (available.isEmpty()) {
-        window->move(windowgeometry::centredOrigin(QRectF(reference), QSizeF(window->frameGeometry().size()))
-                         .toPoint());
-        return;
-    }
+    const QMargins margins = frameMargins(window);
+    const QSize extent(margins.left() + margins.right(), margins.top() + margins.bottom());
     // A window larger than the screen's usable area shrinks to it, frame and
     // all, down to its minimum: what does not fit scrolls inside it. One that
     // has no size of its own yet gets it from show(), and is fitted then.
-    if (window->isVisible() || window->testAttribute(Qt::WA_Resized)) {
-        const QSize extent = window->frameGeometry().size() - window->size();
+    if (!available.isEmpty() && (window->isVisible() || window->testAttribute(Qt::WA_Resized))) {
         const QSize fitted
             = window->size().boundedTo(available.size() - extent).expandedTo(window->minimumSize());
         if (fitted != window->size())
             window->resize(fitted);
     }
-    const QRectF frame = windowgeometry::placedFrame(
-        QRectF(reference), QRectF(available), QSizeF(window->frameGeometry().size()));
-    window->move(frame.topLeft().toPoint());
+    const QSizeF frameSize(window->size() + extent);
+    const QPointF origin = available.isEmpty()
+        ? windowgeometry::centredOrigin(QRectF(reference), frameSize)
+        : windowgeometry::placedFrame(QRectF(reference), QRectF(available), frameSize).topLeft();
+    // move() places the frame Qt knows of, which is the one above but for tests.
+    const QPoint known = window->geometry().topLeft() - window->frameGeometry().topLeft();
+    window->move(origin.toPoint() + QPoint(margins.left(), margins.top()) - known);
+    if (window->isVisible())
+        FrameFitter::watch(window, parent);
 }
 
 bool mayShow(QWidget* window)

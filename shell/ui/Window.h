@@ -20,6 +20,7 @@
 //     ui::mayShow first, and a window refused is closed as cancelled or
 //     waits for the unlock (see ScreenLocker).
 
+#include <QMargins>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -32,8 +33,14 @@ namespace ui {
 constexpr int kDialogButtonHeight = 30;
 
 // Moves `window` so that its frame is centred over the frame of `parent`
-// (or over the available screen without a parent).
+// (or over the available screen without a parent), inside the screen's
+// usable area. A window shown before the window system has framed it is
+// placed again once it has.
 void centreOver(QWidget* window, const QWidget* parent);
+// The frame the window system has put around `window` so far.
+QMargins frameMargins(const QWidget* window);
+// Tests stand in for a window manager's frame (null: the real one).
+void setFrameMarginsForTesting(std::function<QMargins(const QWidget*)> source);
 // Whether `window` may show now. While the screen is locked only the unlock
 // window and what opens on it may; a window refused is dealt with by the
 // lock: a modal one but a message box closes as cancelled (after the caller

@@ -394,9 +394,25 @@ TEST_F(WindowSmokeTest, AWindowLargerThanTheScreenOpensOnIt)
     child->showOver();
     EXPECT_TRUE(screen.contains(child->frameGeometry()))
         << qPrintable(QDebug::toString(child->frameGeometry()));
+
+    // Framed only once it shows, as an X11 window manager frames it: it is
+    // placed again then, its title bar on the screen.
+    bool framedYet = false;
+    const QMargins titleBar(2, 20, 2, 2);
+    ui::setFrameMarginsForTesting([&](const QWidget*) { return framedYet ? titleBar : QMargins(); });
+    QPointer<ui::Window> late = new ui::Window();
+    late->resize(screen.width() + 340, screen.height() + 300);
+    late->showOver();
+    framedYet = true;
+    late->update();
+    EXPECT_TRUE(spinUntil([&] { return screen.contains(late->geometry().marginsAdded(titleBar)); }))
+        << qPrintable(QDebug::toString(late->geometry()));
+    ui::setFrameMarginsForTesting(nullptr);
+
+    late->close();
     fixed->close();
     large->close();
-    ASSERT_TRUE(spinUntil([&] { return large.isNull() && fixed.isNull(); }));
+    ASSERT_TRUE(spinUntil([&] { return large.isNull() && fixed.isNull() && late.isNull(); }));
 }
 
 TEST_F(WindowSmokeTest, LoginLinksAndLastLoginShowWholeAlsoInALargerFont)
