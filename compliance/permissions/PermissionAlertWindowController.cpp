@@ -95,11 +95,29 @@ void PermissionAlertWindowController::sheet(AlertRequest request, std::function<
 {
     // Every sheet of the wizard goes with it when the screen locks.
     request.closesOnLock = true;
+    ++sheetsOpen_;
     const platform::Lifetime::Watch alive = watch();
     alerts_->runAlert(request, [this, alive, dismissed = std::move(dismissed)](int) {
-        if (alive.survived() && !state_.closed && dismissed)
+        if (!alive.survived())
+            return;
+        --sheetsOpen_;
+        if (state_.closed)
+            return;
+        if (dismissed)
             dismissed();
+        if (endsWhenRead_ && sheetsOpen_ == 0)
+            stopModal(*endsWhenRead_);
     });
+}
+
+void PermissionAlertWindowController::stopModalWhenRead(int result)
+{
+    // The sheets go with the window: a sign's message still open under the
+    // open request's is read before the wizard ends.
+    if (sheetsOpen_ > 0)
+        endsWhenRead_ = result;
+    else
+        stopModal(result);
 }
 
 void PermissionAlertWindowController::stopModal(int result)
@@ -427,7 +445,7 @@ void PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
     if (state_.closed || !state_.waiting)
         return;
     setControlsStatus(false);
-    sheet(AlertRequest::tip(message), [this] { stopModal(1); });
+    sheet(AlertRequest::tip(message), [this] { stopModalWhenRead(1); });
 }
 
 bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QString&, const CSError& error)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "compliance/ComplianceDataModels.h"
-#include "compliance/permissions/PermissionDataModels.h"
 #include "compliance/RiskAssessmentSelection.h"
+#include "compliance/permissions/PermissionDataModels.h"
 #include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class NotificationCenter;
 class PermissionSettingsManager;
@@ -126,6 +127,7 @@ private:
     bool isLast() const { return _contractIndex + 1 >= _contractArray.size(); }
     void sheet(AlertRequest request, std::function<void()> dismissed = {});
     void stopModal(int result);
+    void stopModalWhenRead(int result);
 
     PermissionSettingsManager* permissionManager;
     RiskAssessmentManager* riskAssessmentManager;
@@ -142,6 +144,8 @@ private:
     QString checkString;
     RiskAssessmentSelection selection_;
     QString signHandle_;
+    int sheetsOpen_ = 0;
+    std::optional<int> endsWhenRead_;
     State state_;
 };
 
