@@ -709,7 +709,8 @@ TEST_F(TransferPagesTest, APromptedBalanceShowsOnceItsLinkIsShownAgain)
         }
         sim.withholdNext(kBankBalanceFunction);
         page->queryButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == (r.meanwhile == LateTransfer ? 2 : 1); }, 10s));
+        ASSERT_TRUE(
+            spinUntil([&] { return sim.withheldCount() == (r.meanwhile == LateTransfer ? 2 : 1); }, 10s));
         EXPECT_TRUE(page->isQueryBusy());
         const qsizetype asked = count(kBankBalanceFunction);
         if (r.meanwhile == AnotherLinkAsked) {
@@ -745,7 +746,8 @@ TEST_F(TransferPagesTest, APromptedBalanceShowsOnceItsLinkIsShownAgain)
         if (!r.answeredElsewhere)
             sim.releaseWithheld();
         QString shown = QString::fromUtf8(r.shown);
-        for (const brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+        for (const brokersim::BankLink& link :
+            brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
             if (!r.shown && link.bankName == QStringLiteral("农业银行"))
                 shown = QString::number(link.bankCents / 100.0, 'f', 2);
         ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == shown; }, 10s))
