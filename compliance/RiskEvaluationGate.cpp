@@ -57,6 +57,7 @@ void RiskEvaluationGate::later(std::function<void()> call)
 void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
 {
     account_ = account;
+    activeBefore_ = accountManager->activeBeforeLastAdded();
     held_ = nullptr;
     if (host->hasMainWindow())
         host->lockWindow(true);
@@ -176,9 +177,12 @@ void RiskEvaluationGate::logoutAskedAccount()
         accountManager->logoutCurrentActiveAccount();
     }
     // Another logged-in account is active, so no list or page keeps pointing
-    // at the one that went: the one active before, or else the last one.
+    // at the one that went: the other one made active meanwhile, else the
+    // one active before this login, else the last one.
     const qint64 remaining = qint64(accounts.size());
-    const auto kept = std::ranges::find(accounts, active);
+    auto kept = std::ranges::find(accounts, active);
+    if (kept == accounts.end())
+        kept = std::ranges::find(accounts, activeBefore_.lock());
     accountManager->setActiveLoginAccount(
         kept != accounts.end() ? qint64(kept - accounts.begin()) : remaining - 1);
     account_.reset();

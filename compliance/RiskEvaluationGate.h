@@ -156,6 +156,9 @@ private:
     // asked for an earlier login is late.
     AskedFor asked_;
     AccountManager::AccountPtr account_;
+    // The account active before `account_` logged in: a further login turned
+    // away hands the session back to it.
+    std::weak_ptr<Account> activeBefore_;
     std::unique_ptr<IGateWindow> businessContractWindow_;
     std::unique_ptr<IGateWindow> riskEvaluationAlert_;
     std::unique_ptr<IGateWindow> riskEvaluationWindowController_;

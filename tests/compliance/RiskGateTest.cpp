@@ -285,23 +285,51 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     EXPECT_EQ(accounts->activeAccountIndex(), -1);
     EXPECT_EQ(activeChanged, 0);
 
-    // A further login from the open main window: it is covered while the
-    // status is asked, stays open, and the earlier account is active again.
-    host.calls.clear();
-    host.mainWindow = true;
-    const auto first = addAccount(QStringLiteral("010200000002"));
-    gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    // The list made the first account active again meanwhile: the one whose
-    // status failed goes all the same.
-    accounts->setActiveLoginAccount(0);
-    gate->queryRiskAssessmentStatus(nullptr, handle(2), CSError { QStringLiteral("无法连接网络"), 300 });
-    settle();
-    EXPECT_EQ(host.calls,
-        QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
-    ASSERT_EQ(accounts->loginAccounts().size(), 1u);
-    EXPECT_EQ(accounts->getActiveLoginAccount(), first);
-    EXPECT_EQ(activeChanged, 1);
-    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+    // A further login from the open main window, with three accounts in and
+    // the first of them active: the window is covered while the status is
+    // asked and stays open; the account whose status failed, or whose login
+    // was cancelled, goes and the one active before it is active again.
+    struct Case {
+        const char* name;
+        bool cancelled;
+        qint64 madeActive; // by the list meanwhile; -1 none
+        const char* active; // afterwards
+    };
+    const Case cases[] = {
+        { "status failed", false, -1, "010100000001" },
+        { "login cancelled", true, -1, "010100000001" },
+        // Made active again: the one whose status failed goes all the same.
+        { "the list made the new one active", false, 3, "010100000001" },
+        { "the list made another active", false, 1, "010200000002" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        accounts->logoutAllAccount();
+        host.calls.clear();
+        host.mainWindow = true;
+        activeChanged = 0;
+        for (const char* number : { "010100000001", "010200000002", "010300000003" })
+            addAccount(QString::fromLatin1(number));
+        accounts->setActiveLoginAccount(0);
+        gate->loginSucceed(addAccount(QStringLiteral("010400000004")));
+        if (c.madeActive >= 0)
+            accounts->setActiveLoginAccount(c.madeActive);
+        if (c.cancelled)
+            gate->loginCancelled();
+        else
+            gate->queryRiskAssessmentStatus(
+                nullptr, handle(statusRequests), CSError { QStringLiteral("无法连接网络"), 300 });
+        settle();
+        EXPECT_EQ(host.calls,
+            c.cancelled ? QStringList({ "lock", "unlock", "refresh" })
+                        : QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI",
+                            "refresh" }));
+        ASSERT_EQ(accounts->loginAccounts().size(), 3u);
+        ASSERT_TRUE(accounts->getActiveLoginAccount());
+        EXPECT_EQ(accounts->getActiveLoginAccount()->customerNumber.toStdString(), c.active);
+        EXPECT_EQ(activeChanged, 1);
+        EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+    }
 }
 
 TEST_F(RiskGateTest, AnAnswerCountsOnlyForTheLoginItWasAskedForAndACancelLogsOut)
