@@ -58,6 +58,7 @@ void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
 {
     account_ = account;
     activeBefore_ = accountManager->activeBeforeLastAdded();
+    further_ = host->hasMainWindow();
     held_ = nullptr;
     if (host->hasMainWindow())
         host->lockWindow(true);
@@ -245,7 +246,7 @@ void RiskEvaluationGate::riskEvaluationSucceed(bool passed, RiskEvaluationWindow
     if (passed)
         openSession();
     else
-        logoutAll();
+        turnAway();
 }
 
 void RiskEvaluationGate::openSession()
@@ -257,6 +258,25 @@ void RiskEvaluationGate::openSession()
     }
     account_.reset();
     state_ = State::SessionOpen;
+}
+
+bool RiskEvaluationGate::turnsEveryoneAway() const
+{
+    if (!further_ || !host->hasMainWindow())
+        return true;
+    const auto& accounts = accountManager->loginAccounts();
+    return std::ranges::all_of(accounts, [this](const auto& a) { return a == account_; });
+}
+
+void RiskEvaluationGate::turnAway()
+{
+    // Not passing ends the session the check would have opened. A further
+    // login's session is already open on accounts that passed: only the
+    // account checked leaves it, as when its status fails.
+    if (turnsEveryoneAway())
+        logoutAll();
+    else
+        logoutAskedAccount();
 }
 
 void RiskEvaluationGate::logoutAll()
@@ -283,7 +303,7 @@ void RiskEvaluationGate::lockScreen()
 {
     if (isDoingRiskEvaluation()) {
         closeRiskEvaluationAlert();
-        logoutAll();
+        turnAway();
     }
     later([this] { host->stopModal(); });
 }

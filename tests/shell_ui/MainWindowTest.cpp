@@ -3,6 +3,7 @@
 // click, the index ticker, the add-account panel, and the lock.
 #include "shell/ui/MainWindow.h"
 
+#include "compliance/ui/RiskGateWindows.h"
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
 #include "session/ui/SessionWindows.h"
@@ -442,8 +443,8 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
         WidgetMainWindowOpener opener([&] {
             MainWindowServices services;
             services.statusBar.serverManager = serverManager.get();
-            services.screenLock.isDoingRiskEvaluation
-                = [&session] { return session && session->isDoingRiskEvaluation(); };
+            services.screenLock.lockEndsTheSession
+                = [&session] { return session && session->lockEndsTheSession(); };
             window = new MainWindow(services);
             return window.data();
         });
@@ -553,6 +554,104 @@ struct LargeBuyPage {
 };
 
 } // namespace
+
+namespace {
+
+template <class W> W* shownTopLevel(const char* name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(w);
+            found && found->isVisible() && w->objectName() == QLatin1String(name))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+// 账户 › 新用户登录 from a main window open on 买入 for 张三, for 李四, whose
+// evaluation has expired (status 1), with the session flow, the simulator's
+// status and the gate's own windows. 稍后重新评估 keeps the main window and
+// both accounts. The screen lock while the notice is up (the idle lock, after
+// one to two of its intervals without input: ten seconds by default) turns
+// 李四 away alone: 张三 stays logged in and active behind the locked screen.
+TEST_F(MainWindowTest, AFurtherLoginsNoticeEndsWithoutTouchingTheSession)
+{
+    fetchMenu();
+    LargeBuyPage standIn;
+    AccountManager* accounts = AccountManager::getInstance();
+    for (const bool locked : { false, true }) {
+        SCOPED_TRACE(locked ? "locked while the notice is up" : "稍后重新评估");
+        accounts->logoutAllAccount();
+        sessiontest::FakeClock clock;
+        sessiontest::ScriptedServer server;
+        sessiontest::FakeWindows windows;
+        RiskGateWindows riskWindows([]() -> QWidget* { return nullptr; });
+        std::unique_ptr<WindowController> session;
+        WidgetMainWindowOpener opener([&] {
+            MainWindowServices services;
+            services.statusBar.serverManager = serverManager.get();
+            services.screenLock.lockEndsTheSession
+                = [&session] { return session && session->lockEndsTheSession(); };
+            window = new MainWindow(services);
+            return window.data();
+        });
+        WindowController::Services services;
+        services.windows = &windows;
+        services.mainWindow = &opener;
+        services.riskWindows = &riskWindows;
+        services.server = &server;
+        services.timers = clock.factory();
+        session = std::make_unique<WindowController>(services);
+        logInThroughTheForm();
+        ASSERT_TRUE(spinUntil([&] { return opener.isOpen(); }, 10s));
+        const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+        ASSERT_TRUE(buy);
+        ASSERT_TRUE(clickEntry(buy->nodeTitle));
+
+        testsupport::ExpectModalDialogs panelAnsweredHere;
+        bool typed = false;
+        QTimer customer;
+        customer.setInterval(10);
+        QObject::connect(&customer, &QTimer::timeout, [&] {
+            auto* panel = shownTopLevel<LoginPanel>("loginPanel");
+            auto* image = panel ? panel->findChild<QPushButton*>("identifyingCodeImage") : nullptr;
+            if (typed || !image || image->icon().isNull())
+                return;
+            typed = true;
+            QTest::keyClicks(panel->findChild<QComboBox*>("accountText")->lineEdit(), "010200000002");
+            QTest::keyClicks(panel->findChild<QLineEdit*>("passwordText"), "222222");
+            QTest::keyClicks(panel->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
+            panel->findChild<QPushButton*>("loginButton")->click();
+        });
+        customer.start();
+        window->controller().accountPButtonSelected(MainWindowController::kNewUserLogin);
+        QWidget* notice = nullptr;
+        ASSERT_TRUE(spinUntil(
+            [&] { return (notice = shownTopLevel<QWidget>("businessContractWindow")) != nullptr; }, 20s));
+        customer.stop();
+        auto* later = notice->findChild<QPushButton*>("cancelButton");
+        ASSERT_TRUE(later && later->isVisible());
+        EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
+        ASSERT_EQ(accounts->loginAccounts().size(), 2u);
+        windows.log.clear();
+        if (locked)
+            NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        else
+            QTest::mouseClick(later, Qt::LeftButton);
+        testsupport::spinFor(50ms);
+
+        EXPECT_TRUE(opener.isOpen());
+        EXPECT_FALSE(windows.loginWindow);
+        EXPECT_FALSE(windows.log.contains("closeMain")) << qPrintable(windows.log.join('|'));
+        EXPECT_EQ(accounts->loginAccounts().size(), locked ? 1u : 2u);
+        ASSERT_TRUE(accounts->getActiveLoginAccount());
+        EXPECT_EQ(accounts->getActiveLoginAccount()->customerNumber,
+            locked ? QStringLiteral("010100000001") : QStringLiteral("010200000002"));
+        EXPECT_EQ(window && window->windowIsLocked(), locked);
+        session.reset();
+        opener.close();
+    }
+}
 
 TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
 {
