@@ -27,6 +27,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -37,11 +39,13 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 using namespace windowtest;
 using testsupport::spinUntil;
@@ -518,8 +522,9 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
 
 namespace {
 
-// A stand-in for the buy page's widget: the code and price fields, and a
-// minimum size larger than any screen.
+// A stand-in for the buy page's widget: the code and price fields, a field
+// of each kind the wheel could step, and a minimum size larger than any
+// screen.
 class LargeFormView final : public MenuItemView {
 public:
     static constexpr QSize kMinimum { 2600, 1900 };
@@ -529,6 +534,21 @@ public:
         auto* layout = new QVBoxLayout(this);
         for (const char* name : { "stockCodeText", "priceText" }) {
             auto* field = new QLineEdit(this);
+            field->setObjectName(QLatin1String(name));
+            layout->addWidget(field);
+        }
+        auto* combo = new QComboBox(this);
+        for (int day = 1; day <= 26; ++day)
+            combo->addItem(QStringLiteral("每月%1号").arg(day));
+        auto* date = new QDateEdit(QDate(2026, 12, 9), this);
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        auto* spin = new QSpinBox(this);
+        spin->setValue(5);
+        auto* doubleSpin = new QDoubleSpinBox(this);
+        doubleSpin->setValue(5);
+        const std::pair<QWidget*, const char*> fields[] = { { combo, "comboField" }, { date, "dateField" },
+            { spin, "spinField" }, { doubleSpin, "doubleSpinField" } };
+        for (const auto& [field, name] : fields) {
             field->setObjectName(QLatin1String(name));
             layout->addWidget(field);
         }
@@ -685,6 +705,57 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     EXPECT_LT(page->mapTo(area->viewport(), QPoint(0, 0)).y(), 0);
+}
+
+// Scrolling never changes a value: the wheel over a combo box, a date or a
+// spin box without the focus scrolls the page instead; once the field has
+// the focus (a click or Tab gives it, the wheel never does) the wheel steps it.
+TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    LargeBuyPage standIn;
+    openWindow(QSize(700, 450));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    ASSERT_TRUE(buy);
+    QWidget* page = clickEntry(buy->nodeTitle);
+    ASSERT_TRUE(page);
+    QScrollBar* bar = window->pageArea()->verticalScrollBar();
+    const auto shown = [](QWidget* field) {
+        auto* combo = qobject_cast<QComboBox*>(field);
+        return combo ? combo->currentText() : static_cast<QAbstractSpinBox*>(field)->text();
+    };
+    const struct {
+        const char* field;
+        bool focused;
+    } rows[] = {
+        { "comboField", false },
+        { "dateField", false },
+        { "spinField", false },
+        { "doubleSpinField", false },
+        { "comboField", true },
+        { "dateField", true },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.field << (r.focused ? " focused" : ""));
+        auto* field = page->findChild<QWidget*>(QLatin1String(r.field));
+        ASSERT_TRUE(field);
+        EXPECT_EQ(field->focusPolicy(), Qt::StrongFocus);
+        page->findChild<QLineEdit*>("stockCodeText")->setFocus();
+        if (r.focused)
+            field->setFocus(Qt::MouseFocusReason);
+        ASSERT_EQ(field->hasFocus(), r.focused);
+        bar->setValue(0);
+        const QString before = shown(field);
+        const QPoint at = field->rect().center();
+        QWheelEvent down(at, field->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field, &down);
+        EXPECT_EQ(shown(field) == before, !r.focused) << qPrintable(shown(field));
+        EXPECT_EQ(bar->value() > 0, !r.focused) << bar->value();
+    }
 }
 
 TEST_F(MainWindowTest, TabFromTheMenuGoesToThePagesFirstField)
