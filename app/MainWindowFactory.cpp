@@ -16,9 +16,9 @@ ui::Window* makeMainWindow(const std::function<QMenuBar*(QWidget*)>& menuBar)
     // Exit trading closes the window itself; the session ends the application
     // when no login window is left.
     MainWindowServices services;
-    services.screenLock.isDoingRiskEvaluation = [] {
+    services.screenLock.lockEndsTheSession = [] {
         const WindowController* session = WindowController::getInstance();
-        return session && session->isDoingRiskEvaluation();
+        return session && session->lockEndsTheSession();
     };
     auto* window = new MainWindow(services);
     window->layout()->setMenuBar(menuBar(window));

@@ -57,6 +57,8 @@ void RiskEvaluationGate::later(std::function<void()> call)
 void RiskEvaluationGate::loginSucceed(const AccountManager::AccountPtr& account)
 {
     account_ = account;
+    activeBefore_ = accountManager->activeBeforeLastAdded();
+    further_ = host->hasMainWindow();
     held_ = nullptr;
     if (host->hasMainWindow())
         host->lockWindow(true);
@@ -176,9 +178,12 @@ void RiskEvaluationGate::logoutAskedAccount()
         accountManager->logoutCurrentActiveAccount();
     }
     // Another logged-in account is active, so no list or page keeps pointing
-    // at the one that went: the one active before, or else the last one.
+    // at the one that went: the other one made active meanwhile, else the
+    // one active before this login, else the last one.
     const qint64 remaining = qint64(accounts.size());
-    const auto kept = std::ranges::find(accounts, active);
+    auto kept = std::ranges::find(accounts, active);
+    if (kept == accounts.end())
+        kept = std::ranges::find(accounts, activeBefore_.lock());
     accountManager->setActiveLoginAccount(
         kept != accounts.end() ? qint64(kept - accounts.begin()) : remaining - 1);
     account_.reset();
@@ -241,7 +246,7 @@ void RiskEvaluationGate::riskEvaluationSucceed(bool passed, RiskEvaluationWindow
     if (passed)
         openSession();
     else
-        logoutAll();
+        turnAway();
 }
 
 void RiskEvaluationGate::openSession()
@@ -253,6 +258,25 @@ void RiskEvaluationGate::openSession()
     }
     account_.reset();
     state_ = State::SessionOpen;
+}
+
+bool RiskEvaluationGate::turnsEveryoneAway() const
+{
+    if (!further_ || !host->hasMainWindow())
+        return true;
+    const auto& accounts = accountManager->loginAccounts();
+    return std::ranges::all_of(accounts, [this](const auto& a) { return a == account_; });
+}
+
+void RiskEvaluationGate::turnAway()
+{
+    // Not passing ends the session the check would have opened. A further
+    // login's session is already open on accounts that passed: only the
+    // account checked leaves it, as when its status fails.
+    if (turnsEveryoneAway())
+        logoutAll();
+    else
+        logoutAskedAccount();
 }
 
 void RiskEvaluationGate::logoutAll()
@@ -279,7 +303,7 @@ void RiskEvaluationGate::lockScreen()
 {
     if (isDoingRiskEvaluation()) {
         closeRiskEvaluationAlert();
-        logoutAll();
+        turnAway();
     }
     later([this] { host->stopModal(); });
 }

@@ -123,6 +123,12 @@ public:
 
     // isDoingRiskEvaluation: the status notice or the follow-up alert is shown.
     bool isDoingRiskEvaluation() const { return businessContractWindow_ || riskEvaluationAlert_; }
+    // A screen lock now would end the session rather than lock it: the
+    // login checked would be turned away with every account.
+    bool lockEndsTheSession() const
+    {
+        return (isDoingRiskEvaluation() || state_ == State::Questionnaire) && turnsEveryoneAway();
+    }
     State state() const { return state_; }
     const AccountManager::AccountPtr& account() const { return account_; }
 
@@ -139,6 +145,10 @@ private:
     void statusNoticeEnded(const RDORiskAssessmentStatus& status, int result);
     void showEvaluationWindow();
     void openSession();
+    // The login checked did not pass (its questionnaire abandoned, or the
+    // screen locked while its notice was up).
+    void turnAway();
+    bool turnsEveryoneAway() const;
     void logoutAll();
     void statusFailed(const QString& message);
     void logoutAskedAccount();
@@ -156,6 +166,11 @@ private:
     // asked for an earlier login is late.
     AskedFor asked_;
     AccountManager::AccountPtr account_;
+    // The account active before `account_` logged in: a further login turned
+    // away hands the session back to it.
+    std::weak_ptr<Account> activeBefore_;
+    // `account_` logged in from the open session (a further login).
+    bool further_ = false;
     std::unique_ptr<IGateWindow> businessContractWindow_;
     std::unique_ptr<IGateWindow> riskEvaluationAlert_;
     std::unique_ptr<IGateWindow> riskEvaluationWindowController_;

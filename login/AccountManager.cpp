@@ -111,6 +111,7 @@ void AccountManager::addActiveAccount(const AccountPtr& account)
 {
     if (!account)
         return;
+    activeBeforeLastAdded_ = getActiveLoginAccount();
     qint64 at = findItemInArray(*account, loginAccountArray);
     if (at >= 0) {
         loginAccountArray[size_t(at)] = account;

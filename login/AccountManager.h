@@ -64,6 +64,9 @@ public:
     QStringList getActiveAccountsInfo() const;
     AccountPtr getActiveLoginAccount() const;
     void setActiveLoginAccount(qint64 index) { activedAccountIndex = index; }
+    // The account that was active when addActiveAccount last made another
+    // one active; null when none was, or when it has gone since.
+    AccountPtr activeBeforeLastAdded() const { return activeBeforeLastAdded_.lock(); }
 
     qint64 activeAccountIndex() const { return activedAccountIndex; }
     const std::vector<AccountPtr>& savedAccounts() const { return accountArray; }
@@ -80,6 +83,7 @@ private:
     std::vector<AccountPtr> loginAccountArray;
     QVariantMap accountInfoDict;
     qint64 activedAccountIndex = 0;
+    std::weak_ptr<Account> activeBeforeLastAdded_;
     SystemInfo* systemInfo;
     // The public address the lookup after the last reconnect found: a login
     // asked before it came back names the one before.

@@ -77,6 +77,7 @@ public:
     void timeout();
     void showLoginWindow();
     bool isDoingRiskEvaluation() const { return gate_.isDoingRiskEvaluation(); }
+    bool lockEndsTheSession() const { return gate_.lockEndsTheSession(); }
 
     State state() const { return state_; }
     const RiskEvaluationGate& gate() const { return gate_; }

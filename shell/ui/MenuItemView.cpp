@@ -1,5 +1,7 @@
 #include "shell/ui/MenuItemView.h"
 
+#include "shell/ui/WheelScroll.h"
+
 #include <QLabel>
 #include <QLayout>
 #include <QVBoxLayout>
@@ -40,6 +42,7 @@ MenuItemView::MenuItemView(MenuItemViewController& controller, QWidget* parent)
 {
     setObjectName(controller.pageClass().isEmpty() ? QStringLiteral("menuItemView") : controller.pageClass());
     controller.setAlertPresenter(&alerts_);
+    ui::letTheWheelScrollPastFields();
     connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
 }
 

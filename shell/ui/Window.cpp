@@ -2,6 +2,7 @@
 
 #include "platform/RunLoop.h"
 #include "shell/ui/ScreenLocker.h"
+#include "shell/ui/WheelScroll.h"
 #include "shell/windows/WindowGeometry.h"
 
 #include <QCloseEvent>
@@ -167,6 +168,7 @@ Window::Window(QWidget* parentWindow, Qt::WindowFlags extraFlags)
     : QWidget(parentWindow, (parentWindow ? Qt::Dialog : Qt::Window) | extraFlags)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    letTheWheelScrollPastFields();
 }
 
 Window::~Window()

@@ -8,7 +8,7 @@ ScreenLockController::ScreenLockController(Services services, QObject* parent)
     : QObject(parent)
     , accountManager(services.accountManager ? services.accountManager : AccountManager::getInstance())
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
-    , isDoingRiskEvaluation(std::move(services.isDoingRiskEvaluation))
+    , lockEndsTheSession(std::move(services.lockEndsTheSession))
 {
     notificationCenter->addObserver(this, &ScreenLockController::lockScreen, sessionnotify::kLockScreen);
     notificationCenter->addObserver(
@@ -23,7 +23,7 @@ void ScreenLockController::windowWillClose() { notificationCenter->removeObserve
 
 void ScreenLockController::lockScreen()
 {
-    if (locked_ || (isDoingRiskEvaluation && isDoingRiskEvaluation()))
+    if (locked_ || (lockEndsTheSession && lockEndsTheSession()))
         return;
     locked_ = true;
     notificationCenter->postNotification(sessionnotify::kCloseMessageBoxes);

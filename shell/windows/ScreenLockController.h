@@ -9,10 +9,10 @@ class NotificationCenter;
 struct ScreenLockControllerServices {
     AccountManager* accountManager = nullptr;
     NotificationCenter* notificationCenter = nullptr;
-    // True while the session's risk gate shows its notice: the gate answers
-    // a lock then itself (not passed, every account out), so the window does
+    // True while the session's risk gate would answer a lock itself by
+    // ending the session (not passed, every account out), so the window does
     // not lock. Empty: never.
-    std::function<bool()> isDoingRiskEvaluation;
+    std::function<bool()> lockEndsTheSession;
 };
 
 // The locked state of a session without its widgets. Type 3 locks once (a
@@ -47,7 +47,7 @@ signals:
 private:
     AccountManager* accountManager;
     NotificationCenter* notificationCenter;
-    std::function<bool()> isDoingRiskEvaluation;
+    std::function<bool()> lockEndsTheSession;
     bool locked_ = false;
     bool lockingDown_ = false; // inside locked(): results are not this lock's
 };

@@ -235,6 +235,80 @@ TEST_F(RiskGateTest, QuestionnaireOutcomeOpensTheSessionOrLogsEveryoneOut)
     }
 }
 
+// A further login from the open session that does not pass (its
+// questionnaire abandoned, or the screen locked while its notice, alert or
+// questionnaire is up) takes only its own account out: the session stays on
+// the account active before it, and the lock locks it as any other. When it
+// is the only account in, the session ends as after a first login.
+TEST_F(RiskGateTest, AFurtherLoginTurnedAwayTakesOnlyItsOwnAccountOut)
+{
+    enum Way { Abandoned, LockOnNotice, LockOnAlert, LockOnQuestionnaire };
+    struct Case {
+        Way way;
+        qint32 status;
+        bool othersIn;
+    };
+    const Case cases[] = {
+        { Abandoned, 1, true },
+        { Abandoned, 2, true },
+        { LockOnNotice, 1, true },
+        { LockOnNotice, 2, true },
+        { LockOnAlert, 2, true },
+        { LockOnQuestionnaire, 1, true },
+        { Abandoned, 2, false },
+        { LockOnNotice, 1, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(
+            testing::Message() << c.way << " status " << c.status << (c.othersIn ? " others in" : ""));
+        TearDown();
+        host = FakeHost();
+        windows.notices.clear();
+        windows.alerts.clear();
+        windows.evaluations.clear();
+        SetUp();
+        host.mainWindow = true;
+        const auto first = addAccount(QStringLiteral("010200000002"));
+        if (c.othersIn) {
+            addAccount(QStringLiteral("010300000003"));
+            accounts->setActiveLoginAccount(0);
+        }
+        // Without others, the account in logs in once more.
+        gate->loginSucceed(c.othersIn ? addAccount(QStringLiteral("010100000001")) : first);
+        reply(c.status);
+        settle();
+        ASSERT_EQ(windows.notices.size(), 1u);
+        if (c.way != LockOnNotice) {
+            windows.notices[0]->done(1000);
+            ASSERT_EQ(windows.alerts.size(), 1u);
+        }
+        if (c.way == Abandoned || c.way == LockOnQuestionnaire) {
+            windows.alerts[0]->done();
+            ASSERT_EQ(windows.evaluations.size(), 1u);
+        }
+        EXPECT_EQ(gate->lockEndsTheSession(), !c.othersIn);
+        host.calls.clear();
+        activeChanged = 0;
+        if (c.way == Abandoned || c.way == LockOnQuestionnaire) // the window reports it itself at a lock
+            gate->riskEvaluationSucceed(false, nullptr);
+        else
+            NotificationCenter::getInstance()->postNotification(3);
+        settle();
+        host.calls.removeAll(QStringLiteral("stopModal"));
+        EXPECT_EQ(host.calls, c.othersIn ? QStringList({ "refresh" }) : QStringList({ "logout" }));
+        EXPECT_FALSE(gate->isDoingRiskEvaluation());
+        if (c.othersIn) {
+            ASSERT_EQ(accounts->loginAccounts().size(), 2u);
+            EXPECT_EQ(accounts->getActiveLoginAccount(), first);
+            EXPECT_EQ(activeChanged, 1);
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+        } else {
+            EXPECT_TRUE(accounts->loginAccounts().empty());
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::LoggedOut);
+        }
+    }
+}
+
 TEST_F(RiskGateTest, LockWhileTheNoticeIsOpenEndsInLogoutAndNothingElse)
 {
     login();
@@ -285,23 +359,51 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     EXPECT_EQ(accounts->activeAccountIndex(), -1);
     EXPECT_EQ(activeChanged, 0);
 
-    // A further login from the open main window: it is covered while the
-    // status is asked, stays open, and the earlier account is active again.
-    host.calls.clear();
-    host.mainWindow = true;
-    const auto first = addAccount(QStringLiteral("010200000002"));
-    gate->loginSucceed(addAccount(QStringLiteral("010100000001")));
-    // The list made the first account active again meanwhile: the one whose
-    // status failed goes all the same.
-    accounts->setActiveLoginAccount(0);
-    gate->queryRiskAssessmentStatus(nullptr, handle(2), CSError { QStringLiteral("无法连接网络"), 300 });
-    settle();
-    EXPECT_EQ(host.calls,
-        QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI", "refresh" }));
-    ASSERT_EQ(accounts->loginAccounts().size(), 1u);
-    EXPECT_EQ(accounts->getActiveLoginAccount(), first);
-    EXPECT_EQ(activeChanged, 1);
-    EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+    // A further login from the open main window, with three accounts in and
+    // the first of them active: the window is covered while the status is
+    // asked and stays open; the account whose status failed, or whose login
+    // was cancelled, goes and the one active before it is active again.
+    struct Case {
+        const char* name;
+        bool cancelled;
+        qint64 madeActive; // by the list meanwhile; -1 none
+        const char* active; // afterwards
+    };
+    const Case cases[] = {
+        { "status failed", false, -1, "010100000001" },
+        { "login cancelled", true, -1, "010100000001" },
+        // Made active again: the one whose status failed goes all the same.
+        { "the list made the new one active", false, 3, "010100000001" },
+        { "the list made another active", false, 1, "010200000002" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        accounts->logoutAllAccount();
+        host.calls.clear();
+        host.mainWindow = true;
+        activeChanged = 0;
+        for (const char* number : { "010100000001", "010200000002", "010300000003" })
+            addAccount(QString::fromLatin1(number));
+        accounts->setActiveLoginAccount(0);
+        gate->loginSucceed(addAccount(QStringLiteral("010400000004")));
+        if (c.madeActive >= 0)
+            accounts->setActiveLoginAccount(c.madeActive);
+        if (c.cancelled)
+            gate->loginCancelled();
+        else
+            gate->queryRiskAssessmentStatus(
+                nullptr, handle(statusRequests), CSError { QStringLiteral("无法连接网络"), 300 });
+        settle();
+        EXPECT_EQ(host.calls,
+            c.cancelled ? QStringList({ "lock", "unlock", "refresh" })
+                        : QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI",
+                            "refresh" }));
+        ASSERT_EQ(accounts->loginAccounts().size(), 3u);
+        ASSERT_TRUE(accounts->getActiveLoginAccount());
+        EXPECT_EQ(accounts->getActiveLoginAccount()->customerNumber.toStdString(), c.active);
+        EXPECT_EQ(activeChanged, 1);
+        EXPECT_EQ(gate->state(), RiskEvaluationGate::State::SessionOpen);
+    }
 }
 
 TEST_F(RiskGateTest, AnAnswerCountsOnlyForTheLoginItWasAskedForAndACancelLogsOut)

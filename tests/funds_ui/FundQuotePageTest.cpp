@@ -27,14 +27,18 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QPlainTextEdit>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QTest>
 #include <QTreeView>
+#include <QWheelEvent>
 
 using namespace windowtest;
 using testsupport::spinUntil;
@@ -245,6 +249,25 @@ TEST_F(FundQuotePageTest, ThePlanPageOpensOnItsAgreementAndPlacesAPlan)
     emit period->activated(1);
     ASSERT_EQ(day->count(), 5);
     emit day->activated(2);
+    // The wheel over 扣款日期 or 开始日期 while the page is scrolled changes
+    // neither: the page scrolls.
+    window->resize(window->width(), 420);
+    QScrollBar* bar = window->pageArea()->verticalScrollBar();
+    ASSERT_TRUE(spinUntil([&] { return bar->maximum() > 0; }, 10s));
+    auto* begin = page->findChild<QDateEdit*>("timing_BeginDatePicker");
+    ASSERT_TRUE(begin);
+    const QDate beginDate = begin->date();
+    for (QWidget* field : { static_cast<QWidget*>(day), static_cast<QWidget*>(begin) }) {
+        SCOPED_TRACE(qPrintable(field->objectName()));
+        bar->setValue(0);
+        const QPoint at = field->rect().center();
+        QWheelEvent down(at, field->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field, &down);
+        EXPECT_GT(bar->value(), 0);
+    }
+    EXPECT_EQ(day->currentIndex(), 2);
+    EXPECT_EQ(begin->date(), beginDate);
 
     code->setFocus();
     QTest::keyClicks(code, "110011");

@@ -413,7 +413,7 @@ TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLo
             restart();
             ScreenLockController::Services lockServices;
             lockServices.accountManager = accounts.get();
-            lockServices.isDoingRiskEvaluation = [this] { return controller->isDoingRiskEvaluation(); };
+            lockServices.lockEndsTheSession = [this] { return controller->lockEndsTheSession(); };
             ScreenLockController lock(lockServices);
             mainWindow.screenLocked = [&lock] { return lock.isLocked(); };
             loginReady();

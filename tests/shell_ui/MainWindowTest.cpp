@@ -3,6 +3,7 @@
 // click, the index ticker, the add-account panel, and the lock.
 #include "shell/ui/MainWindow.h"
 
+#include "compliance/ui/RiskGateWindows.h"
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
 #include "session/ui/SessionWindows.h"
@@ -30,6 +31,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -40,11 +43,13 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 using namespace windowtest;
 using testsupport::spinUntil;
@@ -492,8 +497,8 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
         WidgetMainWindowOpener opener([&] {
             MainWindowServices services;
             services.statusBar.serverManager = serverManager.get();
-            services.screenLock.isDoingRiskEvaluation
-                = [&session] { return session && session->isDoingRiskEvaluation(); };
+            services.screenLock.lockEndsTheSession
+                = [&session] { return session && session->lockEndsTheSession(); };
             window = new MainWindow(services);
             return window.data();
         });
@@ -567,8 +572,9 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
 
 namespace {
 
-// A stand-in for the buy page's widget: the code and price fields, and a
-// minimum size larger than any screen.
+// A stand-in for the buy page's widget: the code and price fields, a field
+// of each kind the wheel could step, and a minimum size larger than any
+// screen.
 class LargeFormView final : public MenuItemView {
 public:
     static constexpr QSize kMinimum { 2600, 1900 };
@@ -578,6 +584,21 @@ public:
         auto* layout = new QVBoxLayout(this);
         for (const char* name : { "stockCodeText", "priceText" }) {
             auto* field = new QLineEdit(this);
+            field->setObjectName(QLatin1String(name));
+            layout->addWidget(field);
+        }
+        auto* combo = new QComboBox(this);
+        for (int day = 1; day <= 26; ++day)
+            combo->addItem(QStringLiteral("每月%1号").arg(day));
+        auto* date = new QDateEdit(QDate(2026, 12, 9), this);
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        auto* spin = new QSpinBox(this);
+        spin->setValue(5);
+        auto* doubleSpin = new QDoubleSpinBox(this);
+        doubleSpin->setValue(5);
+        const std::pair<QWidget*, const char*> fields[] = { { combo, "comboField" }, { date, "dateField" },
+            { spin, "spinField" }, { doubleSpin, "doubleSpinField" } };
+        for (const auto& [field, name] : fields) {
             field->setObjectName(QLatin1String(name));
             layout->addWidget(field);
         }
@@ -603,6 +624,104 @@ struct LargeBuyPage {
 };
 
 } // namespace
+
+namespace {
+
+template <class W> W* shownTopLevel(const char* name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(w);
+            found && found->isVisible() && w->objectName() == QLatin1String(name))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+// 账户 › 新用户登录 from a main window open on 买入 for 张三, for 李四, whose
+// evaluation has expired (status 1), with the session flow, the simulator's
+// status and the gate's own windows. 稍后重新评估 keeps the main window and
+// both accounts. The screen lock while the notice is up (the idle lock, after
+// one to two of its intervals without input: ten seconds by default) turns
+// 李四 away alone: 张三 stays logged in and active behind the locked screen.
+TEST_F(MainWindowTest, AFurtherLoginsNoticeEndsWithoutTouchingTheSession)
+{
+    fetchMenu();
+    LargeBuyPage standIn;
+    AccountManager* accounts = AccountManager::getInstance();
+    for (const bool locked : { false, true }) {
+        SCOPED_TRACE(locked ? "locked while the notice is up" : "稍后重新评估");
+        accounts->logoutAllAccount();
+        sessiontest::FakeClock clock;
+        sessiontest::ScriptedServer server;
+        sessiontest::FakeWindows windows;
+        RiskGateWindows riskWindows([]() -> QWidget* { return nullptr; });
+        std::unique_ptr<WindowController> session;
+        WidgetMainWindowOpener opener([&] {
+            MainWindowServices services;
+            services.statusBar.serverManager = serverManager.get();
+            services.screenLock.lockEndsTheSession
+                = [&session] { return session && session->lockEndsTheSession(); };
+            window = new MainWindow(services);
+            return window.data();
+        });
+        WindowController::Services services;
+        services.windows = &windows;
+        services.mainWindow = &opener;
+        services.riskWindows = &riskWindows;
+        services.server = &server;
+        services.timers = clock.factory();
+        session = std::make_unique<WindowController>(services);
+        logInThroughTheForm();
+        ASSERT_TRUE(spinUntil([&] { return opener.isOpen(); }, 10s));
+        const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+        ASSERT_TRUE(buy);
+        ASSERT_TRUE(clickEntry(buy->nodeTitle));
+
+        testsupport::ExpectModalDialogs panelAnsweredHere;
+        bool typed = false;
+        QTimer customer;
+        customer.setInterval(10);
+        QObject::connect(&customer, &QTimer::timeout, [&] {
+            auto* panel = shownTopLevel<LoginPanel>("loginPanel");
+            auto* image = panel ? panel->findChild<QPushButton*>("identifyingCodeImage") : nullptr;
+            if (typed || !image || image->icon().isNull())
+                return;
+            typed = true;
+            QTest::keyClicks(panel->findChild<QComboBox*>("accountText")->lineEdit(), "010200000002");
+            QTest::keyClicks(panel->findChild<QLineEdit*>("passwordText"), "222222");
+            QTest::keyClicks(panel->findChild<QLineEdit*>("identifyingCodeText"), broker().lastCaptchaCode());
+            panel->findChild<QPushButton*>("loginButton")->click();
+        });
+        customer.start();
+        window->controller().accountPButtonSelected(MainWindowController::kNewUserLogin);
+        QWidget* notice = nullptr;
+        ASSERT_TRUE(spinUntil(
+            [&] { return (notice = shownTopLevel<QWidget>("businessContractWindow")) != nullptr; }, 20s));
+        customer.stop();
+        auto* later = notice->findChild<QPushButton*>("cancelButton");
+        ASSERT_TRUE(later && later->isVisible());
+        EXPECT_EQ(later->text(), QStringLiteral("稍后重新评估"));
+        ASSERT_EQ(accounts->loginAccounts().size(), 2u);
+        windows.log.clear();
+        if (locked)
+            NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        else
+            QTest::mouseClick(later, Qt::LeftButton);
+        testsupport::spinFor(50ms);
+
+        EXPECT_TRUE(opener.isOpen());
+        EXPECT_FALSE(windows.loginWindow);
+        EXPECT_FALSE(windows.log.contains("closeMain")) << qPrintable(windows.log.join('|'));
+        EXPECT_EQ(accounts->loginAccounts().size(), locked ? 1u : 2u);
+        ASSERT_TRUE(accounts->getActiveLoginAccount());
+        EXPECT_EQ(accounts->getActiveLoginAccount()->customerNumber,
+            locked ? QStringLiteral("010100000001") : QStringLiteral("010200000002"));
+        EXPECT_EQ(window && window->windowIsLocked(), locked);
+        session.reset();
+        opener.close();
+    }
+}
 
 TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
 {
@@ -636,6 +755,57 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     EXPECT_LT(page->mapTo(area->viewport(), QPoint(0, 0)).y(), 0);
+}
+
+// Scrolling never changes a value: the wheel over a combo box, a date or a
+// spin box without the focus scrolls the page instead; once the field has
+// the focus (a click or Tab gives it, the wheel never does) the wheel steps it.
+TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    LargeBuyPage standIn;
+    openWindow(QSize(700, 450));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
+    ASSERT_TRUE(buy);
+    QWidget* page = clickEntry(buy->nodeTitle);
+    ASSERT_TRUE(page);
+    QScrollBar* bar = window->pageArea()->verticalScrollBar();
+    const auto shown = [](QWidget* field) {
+        auto* combo = qobject_cast<QComboBox*>(field);
+        return combo ? combo->currentText() : static_cast<QAbstractSpinBox*>(field)->text();
+    };
+    const struct {
+        const char* field;
+        bool focused;
+    } rows[] = {
+        { "comboField", false },
+        { "dateField", false },
+        { "spinField", false },
+        { "doubleSpinField", false },
+        { "comboField", true },
+        { "dateField", true },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.field << (r.focused ? " focused" : ""));
+        auto* field = page->findChild<QWidget*>(QLatin1String(r.field));
+        ASSERT_TRUE(field);
+        EXPECT_EQ(field->focusPolicy(), Qt::StrongFocus);
+        page->findChild<QLineEdit*>("stockCodeText")->setFocus();
+        if (r.focused)
+            field->setFocus(Qt::MouseFocusReason);
+        ASSERT_EQ(field->hasFocus(), r.focused);
+        bar->setValue(0);
+        const QString before = shown(field);
+        const QPoint at = field->rect().center();
+        QWheelEvent down(at, field->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+            Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field, &down);
+        EXPECT_EQ(shown(field) == before, !r.focused) << qPrintable(shown(field));
+        EXPECT_EQ(bar->value() > 0, !r.focused) << bar->value();
+    }
 }
 
 TEST_F(MainWindowTest, TabFromTheMenuGoesToThePagesFirstField)

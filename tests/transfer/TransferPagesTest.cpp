@@ -605,15 +605,22 @@ TEST_F(TransferPagesTest, AnEarlierLinksBalanceStaysOffTheLinkChosenSince)
 // Bank A's query is out and late while bank B's is asked and answered, so
 // B's row tops the history. Back on A, A is asked anew rather than joining
 // its first query, and neither A's old answer nor B's figure shows as A's:
-// on both pages that show the balance by themselves.
+// on both pages that show the balance by themselves, and when B's is the
+// customer's own query through the prompt.
 TEST_F(TransferPagesTest, ALinkAskedAgainAfterAnotherLinksQueryIsAskedAnew)
 {
-    for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+    QList<brokersim::BankLink>& links = brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer));
+    for (brokersim::BankLink& link : links)
         link.kind = brokersim::BankKind::NoPassword;
     logIn();
+    FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+        prompt.setBankPwdText(kBankPassword);
+        prompt.confirmButtonClicked();
+    });
     auto shownOnA = [&](auto& page) {
         auto timerSet = [&] { return spinUntil([&] { return page.freshTableTimer() != nullptr; }, 10s); };
         page.bankCardSelected(1); // B: 农业银行, 8000.00
+        page.queryButtonClicked(); // where B asks through the prompt
         if (!timerSet())
             return QStringLiteral("no timer for B");
         page.freshTableTimer()->fire();
@@ -630,45 +637,69 @@ TEST_F(TransferPagesTest, ALinkAskedAgainAfterAnotherLinksQueryIsAskedAnew)
         spinUntil([&] { return !page.bankBalanceText().isEmpty(); }, 10s);
         return page.bankBalanceText();
     };
-    sim.withholdNext(kBankBalanceFunction); // A's, asked at the opening
-    auto bankToStock = openLoggedIn<BankToStockViewController>();
-    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
-    EXPECT_EQ(shownOnA(*bankToStock), QStringLiteral("50000.00"));
+    for (const bool prompted : { false, true }) {
+        SCOPED_TRACE(prompted);
+        links[1].kind = prompted ? brokersim::BankKind::BankPassword : brokersim::BankKind::NoPassword;
+        sim.withholdNext(kBankBalanceFunction); // A's, asked at the opening
+        auto bankToStock = openLoggedIn<BankToStockViewController>();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        EXPECT_EQ(shownOnA(*bankToStock), QStringLiteral("50000.00"));
+    }
+    links[1].kind = brokersim::BankKind::NoPassword;
     sim.withholdNext(kBankBalanceFunction);
     auto queryBalance = openLoggedIn<QueryBalanceViewController>();
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     EXPECT_EQ(shownOnA(*queryBalance), QStringLiteral("50000.00"));
 }
 
-// The customer's own balance query through the prompt shows under its link
-// however the page got back to it: after looking at another link while it
-// was out (answered there, or once back), and after a late transfer answer.
+// The customer's own balance query through the prompt (B: 农业银行) shows
+// under its link however the page got back to it: after looking at another
+// link while it was out (answered there, or once back), also at one that
+// asks its own balance by itself (A: 工商银行 needing no password, which waits
+// with its query until B's figure is read), and after a late transfer
+// answer. Meanwhile 查询余额 waits only on B. A figure another link's query
+// took off the history's top before it could be read, or a query refused,
+// says so under B.
 TEST_F(TransferPagesTest, APromptedBalanceShowsOnceItsLinkIsShownAgain)
 {
-    for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
-        link.kind = brokersim::BankKind::BankPassword;
     FundTransferPageServices services;
     services.confirmation.busyBackstopMs = 1500;
-    auto page = open<BankToStockViewController>(services);
-    FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
-        prompt.setBankPwdText(kBankPassword);
-        prompt.confirmButtonClicked();
-    });
+    logIn();
+    enum Meanwhile { OnA, BackOnB, LateTransfer, AnotherLinkAsked };
     const struct {
         const char* name;
+        bool aAsksItself;
+        Meanwhile meanwhile;
         bool answeredElsewhere;
-        bool lateTransfer; // a 银行转证券 of 5 whose dialog gave up, answered after the query was asked
-        const char* shown;
+        const char* bankPassword;
+        const char* shown; // null: B's balance at the bank
     } rows[] = {
-        { "answered on A", true, false, "8000.00" },
-        { "answered back on B", false, false, "8000.00" },
-        { "late transfer answer", false, true, "7995.00" },
+        { "answered on A", false, OnA, true, brokersim::kBankPassword, "8000.00" },
+        { "answered back on B", false, BackOnB, false, brokersim::kBankPassword, "8000.00" },
+        { "late transfer answer", false, LateTransfer, false, brokersim::kBankPassword, "7995.00" },
+        { "answered on A, which asks by itself", true, OnA, true, brokersim::kBankPassword, nullptr },
+        { "back on B before A asked", true, BackOnB, false, brokersim::kBankPassword, nullptr },
+        { "refused on A, which asks by itself", true, OnA, true, "000000", "查询余额失败" },
+        { "美元 asked meanwhile", false, AnotherLinkAsked, true, brokersim::kBankPassword,
+            "余额未能读取，请重新查询" },
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        page->bankCardSelected(1); // B: 农业银行
+        for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+            link.kind = brokersim::BankKind::BankPassword;
+        if (r.aAsksItself)
+            brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer))[0].kind
+                = brokersim::BankKind::NoPassword;
+        auto page = openLoggedIn<BankToStockViewController>(services);
+        ASSERT_TRUE(answersSentSoFarHandled());
+        const QString typed = QString::fromLatin1(r.bankPassword);
+        FundBalPwdAlertWC::setShownHookForTesting([typed](FundBalPwdAlertWC& prompt) {
+            prompt.setBankPwdText(typed);
+            prompt.confirmButtonClicked();
+        });
+        page->bankCardSelected(1); // B
         ASSERT_TRUE(page->queryBalanceButtonVisible());
-        if (r.lateTransfer) {
+        if (r.meanwhile == LateTransfer) {
             sim.withholdNext(kBankTransferFunction);
             confirmDialogs();
             page->setAmountText(QStringLiteral("5"));
@@ -678,24 +709,54 @@ TEST_F(TransferPagesTest, APromptedBalanceShowsOnceItsLinkIsShownAgain)
         }
         sim.withholdNext(kBankBalanceFunction);
         page->queryButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == (r.lateTransfer ? 2 : 1); }, 10s));
-        if (!r.lateTransfer)
-            page->bankCardSelected(0); // A: 工商银行, which asks nothing by itself
+        ASSERT_TRUE(
+            spinUntil([&] { return sim.withheldCount() == (r.meanwhile == LateTransfer ? 2 : 1); }, 10s));
+        EXPECT_TRUE(page->isQueryBusy());
+        const qsizetype asked = count(kBankBalanceFunction);
+        if (r.meanwhile == AnotherLinkAsked) {
+            page->moneyTypeSelected(1); // 中国银行 in 美元, asked through the prompt too
+            EXPECT_FALSE(page->isQueryBusy());
+            FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+                prompt.setBankPwdText(kBankPassword);
+                prompt.confirmButtonClicked();
+            });
+            page->queryButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return count(kBankBalanceFunction) == asked + 1; }, 10s));
+        } else if (r.meanwhile != LateTransfer) {
+            page->bankCardSelected(0); // A
+            EXPECT_FALSE(page->isQueryBusy());
+            ASSERT_TRUE(answersSentSoFarHandled());
+            EXPECT_EQ(count(kBankBalanceFunction), asked); // A holds its own query
+        }
         if (r.answeredElsewhere) {
             sim.releaseWithheld();
             ASSERT_TRUE(answersSentSoFarHandled());
             EXPECT_FALSE(page->isQueryBusy());
-            EXPECT_TRUE(page->bankBalanceText().isEmpty());
+            EXPECT_TRUE(page->bankBalanceText().isEmpty() || r.meanwhile == AnotherLinkAsked)
+                << qPrintable(page->bankBalanceText());
+            // Once B's is settled, A asks its own.
+            if (r.aAsksItself)
+                EXPECT_TRUE(spinUntil([&] { return count(kBankBalanceFunction) == asked + 1; }, 10s));
         }
-        if (!r.lateTransfer)
+        if (r.meanwhile == AnotherLinkAsked)
+            page->moneyTypeSelected(0);
+        if (r.meanwhile != LateTransfer)
             page->bankCardSelected(1);
-        if (!r.answeredElsewhere) {
+        EXPECT_EQ(page->isQueryBusy(), !r.answeredElsewhere);
+        if (!r.answeredElsewhere)
             sim.releaseWithheld();
-            ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
-            page->freshTableTimer()->fire();
-        }
-        ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == QLatin1String(r.shown); }, 10s))
+        QString shown = QString::fromUtf8(r.shown);
+        for (const brokersim::BankLink& link :
+            brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+            if (!r.shown && link.bankName == QStringLiteral("农业银行"))
+                shown = QString::number(link.bankCents / 100.0, 'f', 2);
+        ASSERT_TRUE(spinUntil([&] { return page->bankBalanceText() == shown; }, 10s))
             << qPrintable(page->bankBalanceText());
+        // The link keeps it when shown again.
+        page->bankCardSelected(0);
+        page->bankCardSelected(1);
+        EXPECT_EQ(page->bankBalanceText(), shown);
+        FundBalPwdAlertWC::setShownHookForTesting(nullptr);
     }
 }
 

@@ -19,6 +19,11 @@ const QString kBalanceChannel = QStringLiteral("balance");
 // The query the user asked for through a button: its answer ends the wait
 // and its failure is told, whatever was chosen since.
 const QString kAskedChannel = QStringLiteral("balance asked");
+// The history carrying a balance the page awaits.
+const QString kFigureChannel = QStringLiteral("balance figure");
+// A balance answered, whose figure a later query or transfer took off the
+// history's top before it could be read.
+const QString kBalanceUnread = QStringLiteral("余额未能读取，请重新查询");
 const QString kBalanceUnknown
     = QStringLiteral("未收到查询余额的结果，查询可能已经提交。请稍后查看转账流水。");
 
@@ -48,25 +53,58 @@ void BankToStockViewController::willDropRequests()
     FundTransferBaseViewController::willDropRequests();
     // The set-up's timer goes with it, and so does everything asked.
     freshTableTimer_ = nullptr;
-    queryBusy_ = false;
+    promptOpen_ = false;
     automatic_.reset();
-    prompted_.reset();
+    automaticHeld_ = false;
+    prompted_.clear();
     figure_.reset();
+    told_.clear();
 }
 
-void BankToStockViewController::forgetBalance(const QString& shown)
+void BankToStockViewController::showChosenLink()
 {
-    bankBalanceText_ = shown;
+    bankBalanceText_ = told_.value(selectedLink());
     automatic_.reset();
+    automaticHeld_ = false;
     forgetHistory();
-    cancelPageTimer(freshTableTimer_);
-    freshTableTimer_ = nullptr;
+    // The figure of the link left goes with it, unless the customer asked for it.
+    if (figure_ && !figure_->prompted) {
+        figure_.reset();
+        cancelPageTimer(freshTableTimer_);
+        freshTableTimer_ = nullptr;
+    }
     emit changed();
 }
 
-BankToStockViewController::BalanceAsk BankToStockViewController::sentBalance(const QString& handle)
+BankToStockViewController::BalanceAsk BankToStockViewController::sentBalance(
+    const QString& handle, bool prompted)
 {
-    return BalanceAsk { handle, selectedLink(), ++sent_ };
+    historyTopped();
+    return BalanceAsk { handle, selectedLink(), sent_, prompted };
+}
+
+void BankToStockViewController::historyTopped()
+{
+    ++sent_;
+    if (figure_ && figure_->prompted)
+        tell(figure_->link, kBalanceUnread);
+    figure_.reset();
+    cancelPageTimer(freshTableTimer_);
+    freshTableTimer_ = nullptr;
+}
+
+void BankToStockViewController::tell(const QString& link, const QString& text)
+{
+    told_.insert(link, text);
+    if (link == selectedLink()) {
+        bankBalanceText_ = text;
+        emit changed();
+    }
+}
+
+bool BankToStockViewController::awaitsPromptedFigure() const
+{
+    return !prompted_.isEmpty() || (figure_ && figure_->prompted);
 }
 
 void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
@@ -74,13 +112,31 @@ void BankToStockViewController::askBalance(const RDOFundAccountInfo& account)
     // An equal query asked with nothing sent between gives its handle again:
     // its answer is this layout's now.
     automatic_ = sentBalance(fundTransferManager->requestBankBalance(
-        this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}));
+                                 this, selectedMoneyType(), account.fundId(), account.bankCode(), {}, {}),
+        false);
+}
+
+void BankToStockViewController::askShownBalance()
+{
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (!account)
+        return;
+    // Its query would top the history before the customer's figure is read.
+    automaticHeld_ = awaitsPromptedFigure();
+    if (!automaticHeld_)
+        askBalance(*account);
+}
+
+void BankToStockViewController::releaseHeld()
+{
+    if (automaticHeld_ && !awaitsPromptedFigure())
+        askShownBalance();
 }
 
 void BankToStockViewController::initPasswordControls()
 {
     const RDOFundAccountInfo* account = selectedAccount();
-    forgetBalance(QString());
+    showChosenLink();
     if (!account) {
         initPasswordControlsLocation(false, false);
         queryBalanceButtonVisible_ = false;
@@ -94,18 +150,18 @@ void BankToStockViewController::initPasswordControls()
         || account->transferNeedBankPassword(transfercode::kBankBalance, money);
     queryBalanceButtonVisible_ = asks;
     emit changed();
-    // The history asked here also carries the figure of the customer's own
-    // query of this link, answered while another was shown.
     if (asks)
         askHistory();
     else
-        askBalance(*account);
+        askShownBalance();
 }
 
 bool BankToStockViewController::doConfigOrder(int type)
 {
-    // The transfer's row tops the history from now on.
-    ++sent_;
+    // The transfer's row tops the history from now on, and the link's
+    // balance is no longer what it was.
+    historyTopped();
+    told_.remove(selectedLink());
     return FundTransferBaseViewController::doConfigOrder(type);
 }
 
@@ -118,25 +174,23 @@ void BankToStockViewController::refreshAfterTransfer()
     // still to show: the history just asked carries its figure.
     const RDOFundAccountInfo* account = selectedAccount();
     if (account && !queryBalanceButtonVisible_) {
-        forgetBalance(QString());
-        askBalance(*account);
+        showChosenLink();
+        askShownBalance();
         return;
     }
     const QString link = selectedLink();
-    if ((prompted_ && prompted_->link == link) || (figure_ && figure_->link == link && isLatest(*figure_)))
+    if (prompted_.contains(link) || (figure_ && figure_->link == link))
         return;
-    cancelPageTimer(freshTableTimer_);
-    freshTableTimer_ = nullptr;
-    bankBalanceText_ = QString::fromLatin1(servernumber::kNotShown);
-    emit changed();
+    tell(link, QString::fromLatin1(servernumber::kNotShown));
 }
 
 void BankToStockViewController::queryButtonClicked()
 {
     const RDOFundAccountInfo* account = selectedAccount();
-    if (queryBusy_ || !account || !queryBalanceButtonVisible_)
+    if (isQueryBusy() || !account || !queryBalanceButtonVisible_)
         return;
-    queryBusy_ = true;
+    promptOpen_ = true;
+    emit changed();
     const qint32 money = selectedMoneyType();
     const QString fundId = account->fundId();
     const QString bankCode = account->bankCode();
@@ -150,33 +204,40 @@ void BankToStockViewController::queryButtonClicked()
     const FundBalPwdAlertResult answer = balPwdAlertWC.runModal(dialogParent(), needFund, needBank);
     if (!alive || !askedFor().takeAsk(kPromptChannel, prompt))
         return;
-    if (!answer.confirmed()) {
-        queryBusy_ = false;
+    promptOpen_ = false;
+    emit changed();
+    if (!answer.confirmed())
         return;
-    }
     std::optional<QString> problem;
     if (needFund)
         problem = transferinput::checkPassword(answer.fundPwd, QStringLiteral("资金密码"), false);
     if (!problem && needBank)
         problem = transferinput::checkPassword(answer.bankPwd, QStringLiteral("银行密码"), false);
     if (problem) {
-        queryBusy_ = false;
         alerts()->runAlert(AlertRequest::tip(*problem), nullptr);
         return;
     }
-    forgetBalance(QString());
-    prompted_ = sentBalance(fundTransferManager->requestBankBalance(
-        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd));
+    forgetHistory();
+    told_.remove(selectedLink());
+    bankBalanceText_.clear();
+    prompted_.insert(selectedLink(),
+        sentBalance(fundTransferManager->requestBankBalance(
+                        this, money, fundId, bankCode, answer.fundPwd, answer.bankPwd),
+            true));
+    emit changed();
 }
 
 std::optional<BankToStockViewController::BalanceAsk> BankToStockViewController::takeQuery(
     const QString& handle)
 {
     std::optional<BalanceAsk> ask;
-    if (prompted_ && prompted_->handle == handle) {
-        ask.swap(prompted_);
-        queryBusy_ = false;
-        emit changed();
+    for (auto it = prompted_.begin(); it != prompted_.end(); ++it) {
+        if (it->handle == handle) {
+            ask = *it;
+            prompted_.erase(it);
+            emit changed();
+            break;
+        }
     }
     if (automatic_ && automatic_->handle == handle) {
         if (!ask)
@@ -189,32 +250,38 @@ std::optional<BankToStockViewController::BalanceAsk> BankToStockViewController::
 void BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const QString&)
 {
     const std::optional<BalanceAsk> ask = takeQuery(handle);
-    // Not awaited, or a later query or transfer has topped the history since.
-    if (!ask || !isLatest(*ask))
+    if (!ask)
+        return; // not awaited
+    if (!isLatest(*ask)) {
+        // A later query or transfer has topped the history since.
+        if (ask->prompted)
+            tell(ask->link, kBalanceUnread);
+        releaseHeld();
         return;
+    }
     figure_ = ask;
     // Only a history asked from now on carries the figure: one asked before
     // may have been answered before the query was.
     forgetHistory();
+    askedFor().settle(kFigureChannel);
     cancelPageTimer(freshTableTimer_);
-    freshTableTimer_ = nullptr;
-    // Under another link the figure waits until its link is shown again.
-    if (ask->link == selectedLink())
-        freshTableTimer_ = schedulePageTimer(
-            kRefreshDelay, [this] { refreshTable(); }, false);
+    freshTableTimer_ = schedulePageTimer(
+        kRefreshDelay, [this] { refreshTable(); }, false);
     emit changed();
 }
 
 bool BankToStockViewController::queryBankBalance(DataModel*, const QString& handle, const CSError& error)
 {
-    const bool asked = prompted_ && prompted_->handle == handle;
     const std::optional<BalanceAsk> ask = takeQuery(handle);
     if (!ask)
         return true; // an earlier layout's
     const bool shown = ask->link == selectedLink();
     // The user hears of the query they asked for, even once another link is chosen.
-    if (shown || asked)
+    if (shown || ask->prompted)
         alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
+    if (ask->prompted)
+        tell(ask->link, kBalanceFailed);
+    releaseHeld();
     if (!shown)
         return true;
     bankBalanceText_ = kBalanceFailed;
@@ -225,7 +292,30 @@ bool BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
 
 void BankToStockViewController::refreshTable()
 {
-    askHistory();
+    if (figure_)
+        askedFor().ask(kFigureChannel, fundTransferManager->requestBSTransferInfo(this, figure_->link));
+}
+
+void BankToStockViewController::readFigure(const DTBSTransferInfoPtr& table, bool failed)
+{
+    const BalanceAsk ask = *figure_;
+    const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
+    // An empty history leaves the figure to the next one that has a row;
+    // the link shown waits no longer for it.
+    if (!failed && !first) {
+        if (automaticHeld_ && selectedAccount()) {
+            automaticHeld_ = false;
+            askBalance(*selectedAccount());
+        }
+        return;
+    }
+    figure_.reset();
+    const QString text = failed ? kBalanceFailed : first->fundBalance;
+    if (ask.prompted)
+        tell(ask.link, text);
+    else if (ask.link == selectedLink())
+        bankBalanceText_ = text;
+    releaseHeld();
 }
 
 void BankToStockViewController::queryBSTransfer(
@@ -233,20 +323,23 @@ void BankToStockViewController::queryBSTransfer(
 {
     // The history shows whichever link it was asked for; its balance only
     // under the link whose query it follows.
-    if (takeHistory(h) && table && figure_ && figure_->link == selectedLink() && isLatest(*figure_)) {
-        if (const std::optional<RDOBSTransferInfo> first = table->rowObject(0)) {
-            bankBalanceText_ = first->fundBalance;
-            figure_.reset();
-        }
-    }
+    const bool forFigure = askedFor().take(kFigureChannel, h);
+    const bool forShown = takeHistory(h);
+    if (figure_ && (forFigure || (forShown && figure_->link == selectedLink())))
+        readFigure(table, false);
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
 }
 
 bool BankToStockViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
 {
-    if (!takeHistory(handle))
+    const bool forFigure = askedFor().take(kFigureChannel, handle);
+    const bool forShown = takeHistory(handle);
+    if (figure_ && (forFigure || (forShown && figure_->link == selectedLink())))
+        readFigure(nullptr, true);
+    if (!forShown && !forFigure)
         return true; // asked for another link
-    bankBalanceText_ = kBalanceFailed;
+    if (forShown)
+        bankBalanceText_ = kBalanceFailed;
     emit changed();
     return true;
 }

@@ -4,6 +4,7 @@
 #include "transfer/pages/FundBalPwdAlertWC.h"
 #include "transfer/pages/FundTransferBaseViewController.h"
 
+#include <QHash>
 #include <memory>
 
 class QueryInfoManager;
@@ -17,14 +18,17 @@ class RunLoopTimer;
 // through the password prompt. The balance comes with the history read one
 // second after the query's answer; that timer belongs to the page's set-up
 // and stops with it. The history's first row carries the balance of the
-// latest balance query, so a figure is read only from a history asked after
-// its query was answered, and only while no other balance query or transfer
-// went out since. An answer belongs to the link and currency that asked:
-// the automatic query's is left alone once another is chosen; the prompt's
-// is the customer's own, and shows whenever its link is shown again. A
-// transfer moves the bank's money: the balance is then read again where that
-// needs no password, and shows "--" otherwise unless the customer's own query
-// asked after the transfer is still to show.
+// latest balance query, so a figure is read only while no other balance
+// query or transfer went out after its own. The automatic query's answer
+// belongs to the link and currency that asked and is left alone once
+// another is chosen. The prompted query is the customer's own, kept per
+// link: 查询余额 waits only on the link whose query is out, its figure is
+// read whichever link is shown (a link that needs no password holds its own
+// query meanwhile, so that looking at it never costs the prompted figure),
+// and the link shows the figure, or says why there is none, whenever it is
+// shown again. A transfer moves the bank's money: the balance is then read
+// again where that needs no password, and shows "--" otherwise unless the
+// customer's own query asked after the transfer is still to show.
 class BankToStockViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
     Q_OBJECT
 public:
@@ -39,7 +43,8 @@ public:
 
     bool queryBalanceButtonVisible() const { return queryBalanceButtonVisible_; }
     const QString& bankBalanceText() const { return bankBalanceText_; }
-    bool isQueryBusy() const { return queryBusy_; }
+    // 查询余额 waits: the prompt is open, or the link shown has its query out.
+    bool isQueryBusy() const { return promptOpen_ || prompted_.contains(selectedLink()); }
     platform::RunLoopTimer* freshTableTimer() const { return freshTableTimer_; }
 
     void queryButtonClicked() override;
@@ -59,35 +64,52 @@ protected:
     void refreshAfterTransfer() override;
 
 private:
-    // A balance query: its handle, the link it asked for and its place among
-    // the page's balance queries and transfers.
+    // A balance query: its handle, the link it asked for, its place among
+    // the page's balance queries and transfers, and whether the customer
+    // asked for it through the prompt.
     struct BalanceAsk {
         QString handle;
         QString link;
         quint64 number = 0;
+        bool prompted = false;
     };
     void refreshTable();
-    // The balance shows `shown`; the automatic query and history asked so
-    // far no longer land on it.
-    void forgetBalance(const QString& shown);
-    // The password-free balance query of `account`.
+    // The link chosen now shows what its prompted query left, or nothing;
+    // the automatic query and history asked so far no longer land on it.
+    void showChosenLink();
+    // The password-free query of the link shown: sent now, or held while a
+    // prompted figure is still to be read.
+    void askShownBalance();
     void askBalance(const RDOFundAccountInfo& account);
     // Files a balance query sent under `handle` for the link chosen now.
-    BalanceAsk sentBalance(const QString& handle);
+    BalanceAsk sentBalance(const QString& handle, bool prompted);
+    // Something that tops the history went out: a prompted figure awaited
+    // can no longer be read from it.
+    void historyTopped();
     // The query an answer under `handle` belongs to, if the page awaits it.
     std::optional<BalanceAsk> takeQuery(const QString& handle);
     // The figure of `ask` can still be read from the history: no balance
     // query or transfer went out after it.
     bool isLatest(const BalanceAsk& ask) const { return ask.number == sent_; }
+    // The outcome of a prompted query of `link`, shown now if the link is,
+    // and whenever it is shown again.
+    void tell(const QString& link, const QString& text);
+    bool awaitsPromptedFigure() const;
+    // The held automatic query goes once no prompted figure is awaited.
+    void releaseHeld();
+    // The awaited figure came in `table`, or the history failed (null).
+    void readFigure(const DTBSTransferInfoPtr& table, bool failed);
 
     bool queryBalanceButtonVisible_ = false;
     QString bankBalanceText_;
-    bool queryBusy_ = false;
     platform::RunLoopTimer* freshTableTimer_ = nullptr;
     quint64 sent_ = 0; // balance queries and transfers sent so far
+    bool promptOpen_ = false;
     std::optional<BalanceAsk> automatic_; // the password-free query of the link shown
-    std::optional<BalanceAsk> prompted_; // the customer's query through the prompt
+    bool automaticHeld_ = false; // the link shown waits to ask its own
+    QHash<QString, BalanceAsk> prompted_; // per link: the customer's query out
     std::optional<BalanceAsk> figure_; // answered: the history asked next carries its balance
+    QHash<QString, QString> told_; // per link: what its prompted query gave
 };
 
 // 证券转银行 (link id 40002): transfers to the bank and shows the chosen

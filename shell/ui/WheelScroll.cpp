@@ -1,0 +1,83 @@
+#include "shell/ui/WheelScroll.h"
+
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QPointer>
+#include <QWheelEvent>
+
+namespace {
+
+QWidget* valueField(QObject* object)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(object))
+        return combo;
+    return qobject_cast<QAbstractSpinBox*>(object);
+}
+
+bool focused(const QWidget* field)
+{
+    // Its own line edit (an editable combo box, a spin box's text) counts.
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == field || field->isAncestorOf(focus));
+}
+
+// Hands the wheel to the areas around `field`, innermost first, until one
+// scrolls; false when it sits in none.
+bool scrollAround(const QWidget* field, const QWheelEvent& wheel)
+{
+    bool inArea = false;
+    for (QWidget* w = field->parentWidget(); w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+            inArea = true;
+            QWidget* viewport = area->viewport();
+            QWheelEvent passed(viewport->mapFromGlobal(wheel.globalPosition()), wheel.globalPosition(),
+                wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(), wheel.modifiers(), wheel.phase(),
+                wheel.inverted(), wheel.source(), wheel.pointingDevice());
+            QCoreApplication::sendEvent(viewport, &passed);
+            if (passed.isAccepted())
+                break;
+        }
+        if (w->isWindow())
+            break;
+    }
+    return inArea;
+}
+
+class WheelScrollFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel && event->type() != QEvent::Polish)
+            return false;
+        QWidget* field = valueField(watched);
+        if (!field)
+            return false;
+        if (event->type() == QEvent::Polish) {
+            // A wheel that reaches the field would otherwise focus it first.
+            if (field->focusPolicy() == Qt::WheelFocus)
+                field->setFocusPolicy(Qt::StrongFocus);
+            return false;
+        }
+        if (focused(field) || !scrollAround(field, *static_cast<QWheelEvent*>(event)))
+            return false;
+        event->accept();
+        return true;
+    }
+};
+
+} // namespace
+
+void ui::letTheWheelScrollPastFields()
+{
+    static QPointer<WheelScrollFilter> filter;
+    if (filter || !qApp)
+        return;
+    filter = new WheelScrollFilter(qApp);
+    qApp->installEventFilter(filter);
+}
