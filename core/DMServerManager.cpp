@@ -464,6 +464,17 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         l->pendingConnect.reset();
     }
     saveServerInfoToLocal();
+    // A test still running probes servers of the lists it started with, whose
+    // tags and positions now name others: their results are not passed on,
+    // and a test left with none ends.
+    std::erase_if(testServerInfos, [this](const TestPair& pair) {
+        const auto listed = [&](const ListState& l) {
+            return std::find(l.servers.begin(), l.servers.end(), pair.dmserverinfo) != l.servers.end();
+        };
+        return !listed(quote_) && !listed(trade_);
+    });
+    if (isTesting_ && testServerInfos.empty())
+        cancelTestingByType(-1);
     // Whoever shows the lists, or holds a position or tag of them, reads them again.
     const auto alive = alive_.watch();
     if (notificationCenter)
