@@ -2,6 +2,7 @@
 
 #include "comm/crypto/AesEncryption.h"
 #include "comm/request/CSNetwork.h"
+#include "comm/transport/DialTarget.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 #include "platform/PropertyList.h"
@@ -60,15 +61,6 @@ std::optional<QString> plainText(const QVariantMap& map, const QString& key)
     if (it == map.constEnd() || it->typeId() != QMetaType::QString)
         return std::nullopt;
     return it->toString();
-}
-
-// A port text as the 16-bit port the probe dials; 0 (refused at once) for a
-// text that is no port, rather than the low bits of some other number.
-quint16 probePort(const QString& text)
-{
-    bool ok = false;
-    const uint port = text.trimmed().toUInt(&ok);
-    return ok && port <= 0xFFFF ? quint16(port) : quint16(0);
 }
 
 // Whether a network can be pointed at the server: an entry that fails this
@@ -207,7 +199,8 @@ qint64 DMServerManager::indexOfSelectedByType(int32_t type)
 void DMServerManager::setIndexOfSelectedByType(int32_t type, quint64 index)
 {
     ListState* l = list(type);
-    if (!l || index >= l->servers.size())
+    // An entry no network can be pointed at is never the selection.
+    if (!l || index >= l->servers.size() || !usable(*l->servers[index]))
         return;
     l->selected = qint64(index);
     if (serverManagerDict_) {
@@ -471,6 +464,23 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         l->pendingConnect.reset();
     }
     saveServerInfoToLocal();
+    // A test still running probes servers of the lists it started with, whose
+    // tags and positions now name others: their results are not passed on,
+    // and a test left with none ends.
+    std::erase_if(testServerInfos, [this](const TestPair& pair) {
+        const auto listed = [&](const ListState& l) {
+            return std::find(l.servers.begin(), l.servers.end(), pair.dmserverinfo) != l.servers.end();
+        };
+        return !listed(quote_) && !listed(trade_);
+    });
+    if (isTesting_ && testServerInfos.empty())
+        cancelTestingByType(-1);
+    // Whoever shows the lists, or holds a position or tag of them, reads them again.
+    const auto alive = alive_.watch();
+    if (notificationCenter)
+        notificationCenter->postNotification(kServerListsChanged);
+    if (!alive.survived())
+        return;
     // The network was left pointed at the server that is gone: it moves, as
     // after any lost connection, to the one the selection names now.
     for (const int32_t type : unlisted)
@@ -536,17 +546,16 @@ void DMServerManager::pointPublicAddressLookup()
     // The broker's web server is the selected quote server: the HTTP server of
     // the lists (quotes speak HTTP forms). Unchanged, it starts nothing.
     const ServerPtr quote = DMServerInfoOfSelectedByType(kQuote);
-    if (!quote || quote->getServerIP().isEmpty() || quote->getServerPort().isEmpty())
+    const std::optional<DialTarget> target
+        = quote ? DialTarget::of(quote->getServerIP(), quote->getServerPort()) : std::nullopt;
+    if (!target)
         return;
     QUrl base;
     base.setScheme(QStringLiteral("http"));
-    base.setHost(quote->getServerIP());
-    bool ok = false;
-    const int port = quote->getServerPort().toInt(&ok);
-    if (!ok || port <= 0 || port > 65535 || !base.isValid())
-        return;
-    base.setPort(port);
-    IPMacAddressInfo::setSharedWebServer(base);
+    base.setHost(target->host);
+    base.setPort(target->port);
+    if (base.isValid())
+        IPMacAddressInfo::setSharedWebServer(base);
 }
 
 bool DMServerManager::connectServer(
@@ -680,8 +689,12 @@ bool DMServerManager::startTesting(const std::vector<ServerPtr>& servers)
     std::vector<TestPair> pairs;
     std::vector<CSServerTestManager::ServerInfoPtr> list;
     for (const ServerPtr& server : servers) {
+        // Probed as the network would dial it; an entry no network can be
+        // pointed at is not probed, so it is never found and selected.
+        const std::optional<DialTarget> target
+            = DialTarget::of(server->getServerIP(), server->getServerPort());
         std::optional<CSServerInfo> info
-            = CSServerInfo::initWithAddress(server->getServerIP(), probePort(server->getServerPort()));
+            = target ? CSServerInfo::initWithAddress(target->host, target->port) : std::nullopt;
         if (!info)
             continue;
         info->setTimeout(kTestTimeout);
@@ -696,6 +709,7 @@ bool DMServerManager::startTesting(const std::vector<ServerPtr>& servers)
         serverTestManager_->cancel();
     serverTestManager_ = manager;
     testServerInfos = std::move(pairs);
+    ++testSerial_;
     manager->setServerList(std::move(list));
     manager->startTesting();
     isTesting_ = true;
@@ -735,6 +749,12 @@ void DMServerManager::cancelTestingByType(int32_t)
     if (serverTestManager_ && isTesting_)
         serverTestManager_->cancel();
     isTesting_ = false;
+}
+
+void DMServerManager::cancelTest(quint64 test)
+{
+    if (test != 0 && runningTest() == test)
+        cancelTestingByType(-1);
 }
 
 void DMServerManager::serverManagerWillStartTest(

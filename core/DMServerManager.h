@@ -78,6 +78,9 @@ public:
     static constexpr qint64 kConnectTimeout = 5; // seconds
     static constexpr qint64 kTestTimeout = 10; // seconds, per server
     static constexpr int32_t kConnectionRestart = 0; // DMNotificationCenter type
+    // DMNotificationCenter type: the application login rebuilt the lists, so
+    // positions and tags may now name other servers.
+    static constexpr int32_t kServerListsChanged = 5;
     // The key of the stored menu, server-list and query texts.
     static constexpr char kStoredDataKey[] = "7A31C0D2-5E88-4B19-A6F4-0C2D93E57B16";
     static constexpr char kFileName[] = "ServerInfo.plist";
@@ -144,6 +147,10 @@ public:
     bool startTestingByType(int32_t type, quint64 index);
     void cancelTestingByType(int32_t type);
     bool isTesting() const { return isTesting_; }
+    // The number of the test running (each start takes the next), 0 when none
+    // runs: whoever started one knows it by this, and cancels only its own.
+    quint64 runningTest() const { return isTesting_ ? testSerial_ : 0; }
+    void cancelTest(quint64 test);
     void setIsTesting(bool testing) { isTesting_ = testing; }
     CSServerTestManager* serverTestManager() const { return serverTestManager_.get(); }
 
@@ -231,6 +238,7 @@ private:
     std::shared_ptr<CSServerTestManager> serverTestManager_;
     std::optional<QVariantMap> serverManagerDict_;
     bool isTesting_ = false;
+    quint64 testSerial_ = 0;
     platform::WeakRef<DMServerManagerDelegate> delegate_;
     platform::Lifetime alive_;
 };

@@ -1,12 +1,12 @@
 #include "core/NetworkFactory.h"
 
 #include "comm/request/CSNetwork.h"
+#include "comm/transport/DialTarget.h"
 #include "core/DMNotificationCenter.h"
 #include "core/DMServerManager.h"
 
 #include <QCoreApplication>
 #include <QThread>
-#include <QUrl>
 #include <QtDebug>
 #include <mutex>
 
@@ -77,36 +77,20 @@ void NetworkFactory::setServerManagerProvider(std::function<INetworkServerManage
     serverManagerProvider = std::move(provider);
 }
 
-namespace {
-
-std::optional<quint16> portNumber(const QString& text)
-{
-    bool ok = false;
-    const uint port = text.trimmed().toUInt(&ok);
-    if (!ok || port == 0 || port > 0xFFFF)
-        return std::nullopt;
-    return quint16(port);
-}
-
-} // namespace
-
 bool NetworkFactory::acceptsServer(const QString& address, const QString& portText)
 {
-    if (address.isEmpty() || !portNumber(portText))
-        return false;
-    QUrl url;
-    url.setHost(address, QUrl::StrictMode);
-    return url.isValid() && !url.host().isEmpty();
+    return DialTarget::of(address, portText).has_value();
 }
 
 std::optional<CSServerInfo> NetworkFactory::makeServerInfo(
     int32_t kind, const QString& address, const QString& portText, qint64 timeout)
 {
-    if (!acceptsServer(address, portText)) {
+    const std::optional<DialTarget> target = DialTarget::of(address, portText);
+    if (!target) {
         qWarning("NetworkFactory: server address or port cannot be dialled; no server");
         return std::nullopt;
     }
-    std::optional<CSServerInfo> info = CSServerInfo::initWithAddress(address, *portNumber(portText));
+    std::optional<CSServerInfo> info = CSServerInfo::initWithAddress(target->host, target->port);
     if (info)
         configureServerInfo(*info, kind, timeout);
     return info;

@@ -38,13 +38,14 @@ public:
     INetworkServerManager* serverManager();
     static void setServerManagerProvider(std::function<INetworkServerManager*()> provider);
 
-    // Whether a network can be pointed at a server: the address is a host
-    // name or IP address a socket can dial, the port text a number from 1 to
-    // 65535. A list entry that fails this can never be connected to.
+    // Whether a network can be pointed at a server: the socket's own rule
+    // (DialTarget) takes the address and the port text. A list entry that
+    // fails this can never be connected to.
     static bool acceptsServer(const QString& address, const QString& portText);
-    // A server of a kind: quote servers speak the HTTP form without TLS, trade
-    // servers TC frames over TLS. nullopt for a server acceptsServer refuses
-    // (rather than connecting to a wrong port or a host no lookup can find).
+    // A server of a kind, with the host and port as they are dialled: quote
+    // servers speak the HTTP form without TLS, trade servers TC frames over
+    // TLS. nullopt for a server acceptsServer refuses (rather than connecting
+    // to a wrong port or a host no lookup can find).
     static std::optional<CSServerInfo> makeServerInfo(
         int32_t kind, const QString& address, const QString& portText, qint64 timeout);
     // Gives `info` the protocol mode, TLS and time-out of a kind's servers.

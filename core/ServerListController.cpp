@@ -25,6 +25,8 @@ ServerListController::ServerListController(
 {
     this->notificationCenter->addObserver(
         this, &ServerListController::serverReconnect, DMServerManager::kConnectionRestart);
+    this->notificationCenter->addObserver(
+        this, &ServerListController::serverListsChanged, DMServerManager::kServerListsChanged);
 }
 
 ServerListController::~ServerListController()
@@ -41,6 +43,12 @@ int ServerListController::selectedItem(qint64 index, int count)
 
 void ServerListController::windowDidLoad(int selectedSegment)
 {
+    testSelectedSegment_ = selectedSegment;
+    readLists();
+}
+
+void ServerListController::readLists()
+{
     tradeNames_.clear();
     quoteNames_.clear();
     for (const DMServerManager::ServerPtr& server : serverManager_->serverInfos(DMServerManager::kTrade))
@@ -51,8 +59,25 @@ void ServerListController::windowDidLoad(int selectedSegment)
         = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kTrade), tradeNames_.size());
     quoteSelected_
         = selectedItem(serverManager_->indexOfSelectedByType(DMServerManager::kQuote), quoteNames_.size());
-    testSelectedSegment_ = selectedSegment;
     emit popUpsChanged();
+}
+
+void ServerListController::serverListsChanged()
+{
+    // A row's name and tag belong to the list it was tested in: a tag, a
+    // position, now names whatever server sits there.
+    if (ownsRunningTest())
+        serverManager_->cancelTest(ownTest_);
+    if (!testSpeedDatas.empty()) {
+        testSpeedDatas.clear();
+        emit rowsChanged();
+    }
+    readLists();
+}
+
+bool ServerListController::ownsRunningTest() const
+{
+    return ownTest_ != 0 && serverManager_->runningTest() == ownTest_;
 }
 
 void ServerListController::serverReconnect()
@@ -79,10 +104,13 @@ void ServerListController::currentConnectionSelected(int32_t kind, int selectedI
 
 bool ServerListController::testSpeedButtonClick(int selectedSegment)
 {
-    // The delegate is taken over either way, so that the rest of a running test comes here.
+    // Its reports are the starter's: taking them over would leave it waiting.
+    if (serverManager_->isTesting() && !ownsRunningTest())
+        return false;
     serverManager_->setDelegate(this);
     if (!serverManager_->startTestingByType(kindOfSegment(selectedSegment)))
         return false;
+    ownTest_ = serverManager_->runningTest();
     testSpeedDatas.clear();
     emit rowsChanged();
     return true;
@@ -93,7 +121,8 @@ void ServerListController::testSpeedTypeSegmentedControlSelected(int selectedSeg
     if (selectedSegment == testSelectedSegment_)
         return;
     testSelectedSegment_ = selectedSegment;
-    serverManager_->cancelTestingByType(kindOfSegment(selectedSegment));
+    if (ownsRunningTest())
+        serverManager_->cancelTest(ownTest_);
     testSpeedDatas.clear();
     emit rowsChanged();
 }

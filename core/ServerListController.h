@@ -42,7 +42,8 @@ public:
     static constexpr int kTradeSegment = 0;
     static constexpr int kQuoteSegment = 1;
 
-    // Observes DMNotificationCenter type 0 (a connection moved).
+    // Observes DMNotificationCenter type 0 (a connection moved) and the
+    // lists' rebuild (DMServerManager::kServerListsChanged).
     explicit ServerListController(DMServerManager* serverManager = DMServerManager::getInstance(),
         DMNotificationCenter* notificationCenter = nullptr, NotificationCenter* uiCenter = nullptr);
     ~ServerListController() override;
@@ -50,10 +51,15 @@ public:
     // windowDidLoad: fills both pop-ups and remembers the segment shown.
     void windowDidLoad(int selectedSegment = kTradeSegment);
     void serverReconnect();
+    // The lists were rebuilt: the pop-ups show the new ones, and the rows of
+    // a test of the old ones go, with the test if it is this window's own.
+    void serverListsChanged();
     // currentConnectionSelected: from the trade (kind 1) or quote (kind 0) pop-up.
     void currentConnectionSelected(int32_t kind, int selectedItem);
-    // testSpeedButtonClick: true when a test started.
+    // testSpeedButtonClick: true when a test started. A test someone else
+    // started (the start-up, the status bar) is left to them: nothing changes.
     bool testSpeedButtonClick(int selectedSegment);
+    // Another segment empties the rows, and cancels the test this window started.
     void testSpeedTypeSegmentedControlSelected(int selectedSegment);
     // tableItemDoubleClicked: the row (-1 for none) in the list of the segment shown.
     void tableItemDoubleClicked(int selectedSegment, int selectedRow);
@@ -86,6 +92,9 @@ signals:
 
 private:
     static int selectedItem(qint64 index, int count);
+    void readLists();
+    // Whether the test running is the one this window started.
+    bool ownsRunningTest() const;
 
     DMServerManager* serverManager_;
     DMNotificationCenter* notificationCenter;
@@ -96,4 +105,5 @@ private:
     QStringList quoteNames_;
     int tradeSelected_ = -1;
     int quoteSelected_ = -1;
+    quint64 ownTest_ = 0; // the test this window started last
 };

@@ -15,17 +15,26 @@ LoginManager* login()
 
 void SharedSessionServer::startTesting(DMServerManagerDelegate* delegate)
 {
-    DMServerManager::getInstance()->setDelegate(delegate);
-    DMServerManager::getInstance()->startTestingByType(kAllKinds);
+    DMServerManager* servers = DMServerManager::getInstance();
+    // The start-up cannot go on without its own test: one still running (the
+    // server-list window's) gives way, rather than reporting to a start-up
+    // that waits for results of both kinds.
+    if (servers->isTesting())
+        servers->cancelTestingByType(kAllKinds);
+    servers->setDelegate(delegate);
+    test_ = servers->startTestingByType(kAllKinds) ? servers->runningTest() : 0;
 }
 
 void SharedSessionServer::cancelTesting()
 {
-    DMServerManager::getInstance()->cancelTestingByType(kAllKinds);
+    // Only its own: a test the server-list window started since goes on.
+    DMServerManager::getInstance()->cancelTest(test_);
 }
 
 void SharedSessionServer::selectServer(int32_t kind, const QString& tag)
 {
+    // An entry no network can be pointed at is never selected (the test
+    // does not probe one either).
     DMServerManager* servers = DMServerManager::getInstance();
     const qint64 index = servers->getIndexWithType(kind, tag);
     if (index >= 0)

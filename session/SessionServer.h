@@ -57,4 +57,7 @@ public:
     bool needRequestMenuInfo(const QString& version) override;
     bool requestMenuInfo(IQueryMenuInfoDelegate* observer) override;
     void setMenuInfo(std::shared_ptr<RDOMenuManager> menu) override;
+
+private:
+    quint64 test_ = 0; // the speed test it started last
 };

@@ -1,5 +1,6 @@
 #include "comm/transport/StreamSocket.h"
 
+#include "comm/transport/DialTarget.h"
 #include "platform/TlsTrust.h"
 
 #include <QHostAddress>
@@ -377,8 +378,18 @@ bool StreamSocket::connectToHost(const QString& host, quint16 port, double timeo
 {
     requireDelegateAndIdle("Attempting to connect without a delegate. Set a delegate first.",
         "Attempting to connect while connected or accepting connections. Disconnect first.");
-    peerName_ = host;
-    return startConnect(timeout, error, [this, host, port] { socket_->connectToHost(host, port); });
+    // What the server lists accept is what is dialled, in the same form: the
+    // host that TLS verifies is the one dialled.
+    const std::optional<QString> dialled = DialTarget::dialableHost(host);
+    if (!dialled || port == 0) {
+        if (error)
+            *error = { QString::fromLatin1(kCFStreamErrorDomainNetDB), dialled ? EAI_SERVICE : EAI_NONAME,
+                QString::fromLocal8Bit(gai_strerror(dialled ? EAI_SERVICE : EAI_NONAME)) };
+        return false;
+    }
+    peerName_ = *dialled;
+    return startConnect(
+        timeout, error, [this, target = *dialled, port] { socket_->connectToHost(target, port); });
 }
 
 bool StreamSocket::connectToAddress(const QByteArray& address, StreamSocketError* error)

@@ -179,7 +179,9 @@ public:
     void enablePreBuffering() { flags_ |= kEnablePreBuffering; }
 
     // A negative time-out means none. Failures before the start come back here
-    // and produce no callback; later ones go to the delegate.
+    // and produce no callback; later ones go to the delegate. A host the
+    // dialling rule refuses (DialTarget), or port 0, fails at once; an
+    // accepted host is dialled as the rule writes it (white space dropped).
     bool connectToHost(const QString& host, quint16 port, StreamSocketError* error = nullptr);
     bool connectToHost(const QString& host, quint16 port, double timeout, StreamSocketError* error = nullptr);
     // `address`: a sockaddr_in or sockaddr_in6 as bytes.

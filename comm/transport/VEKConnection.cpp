@@ -102,7 +102,9 @@ void VEKConnection::releaseSocket()
         return;
     socket_->destroy();
     socket_.reset();
-    sentIds_.clear(); // no reply to them can come on another socket
+    sent_.clear(); // no reply to them can come on another socket
+    graceTimer_.reset();
+    graceChecked_.reset();
     ready_ = false;
     readPending_ = false;
     writesInFlight_ = 0;
@@ -238,9 +240,9 @@ void VEKConnection::maybeDequeueWrite()
         std::optional<QByteArray> cached;
         const std::optional<QByteArray> bytes = context_->doWritePacket(currentWrite_.get(), &cached);
         if (bytes) {
-            if (sentIds_.size() >= kSentIdsKept)
-                sentIds_.pop_front();
-            sentIds_.push_back(quint32(currentWrite_->packetid()));
+            if (sent_.size() >= kSentIdsKept)
+                sent_.pop_front();
+            sent_.push_back({ currentWrite_->packetid(), currentWrite_->timeoutInterval(), std::nullopt });
             readQueue_.push_back(currentWrite_);
             currentWrite_.reset();
             _sendData(*bytes, false);
@@ -377,6 +379,15 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
     }
     if (owner && std::none_of(readQueue_.begin(), readQueue_.end(), same))
         readQueue_.push_back(owner);
+    // Written on this socket: its reply may still be on its way, for one more time-out.
+    const auto sent
+        = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& s) { return s.id == packet.packetid(); });
+    if (sent != sent_.end() && !sent->graceEnd) {
+        sent->graceEnd = platform::RunLoopTimer::Clock::now()
+            + std::chrono::duration_cast<platform::RunLoopTimer::Clock::duration>(
+                std::chrono::duration<double>(sent->timeout));
+        armGraceTimer();
+    }
 }
 
 std::set<quint64> VEKConnection::invalidateTimeoutPackage(const std::set<quint64>& packetIds)
@@ -396,16 +407,59 @@ std::set<quint64> VEKConnection::invalidateTimeoutPackage(const std::set<quint64
 
 void VEKConnection::forgetSent(quint64 packetId)
 {
-    const auto it = std::find(sentIds_.begin(), sentIds_.end(), quint32(packetId));
-    if (it != sentIds_.end())
-        sentIds_.erase(it);
+    const auto it = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& s) { return s.id == packetId; });
+    if (it != sent_.end())
+        sent_.erase(it);
 }
 
-bool VEKConnection::namesPacketSent() const
+const VEKConnection::Sent* VEKConnection::sentNamedByFrame() const
 {
     const std::optional<quint64> id = context_->incompletePacketId();
-    // A framing that names no packet cannot be told from a reply: it is one.
-    return !id || std::find(sentIds_.begin(), sentIds_.end(), quint32(*id)) != sentIds_.end();
+    if (!id)
+        return nullptr;
+    const auto it = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& s) { return s.id == *id; });
+    return it == sent_.end() ? nullptr : &*it;
+}
+
+bool VEKConnection::frameOutlivedItsRequest(platform::RunLoopTimer::Clock::time_point at) const
+{
+    const Sent* sent = sentNamedByFrame();
+    return sent && sent->graceEnd && *sent->graceEnd <= at;
+}
+
+void VEKConnection::armGraceTimer()
+{
+    std::optional<platform::RunLoopTimer::Clock::time_point> next;
+    for (const Sent& s : sent_) {
+        if (s.graceEnd && (!graceChecked_ || *s.graceEnd > *graceChecked_) && (!next || *s.graceEnd < *next))
+            next = s.graceEnd;
+    }
+    if (!next) {
+        graceTimer_.reset();
+        return;
+    }
+    if (graceTimer_ && graceDue_ == *next)
+        return;
+    graceDue_ = *next;
+    // Default mode, as the time-outs themselves: a modal panel holds it.
+    graceTimer_ = std::make_unique<platform::RunLoopTimer>(
+        0.0, false, platform::RunLoopModes::defaultMode(), [this] { graceEnded(); }, runLoop_);
+    graceTimer_->setFireDate(graceDue_);
+}
+
+void VEKConnection::graceEnded()
+{
+    graceChecked_ = graceDue_;
+    if (frameOutlivedItsRequest(graceDue_))
+        return cutWedgedReader();
+    armGraceTimer();
+}
+
+void VEKConnection::cutWedgedReader()
+{
+    graceTimer_.reset();
+    if (socket_)
+        socket_->disconnect();
 }
 
 void VEKConnection::processOutputPackage()
@@ -419,22 +473,23 @@ void VEKConnection::processOutputPackage()
     // length promises bytes that never come): the heartbeat and the replies to
     // later requests, which only feed its body, would keep such a connection
     // alive for ever. A long reply to a packet written on this socket, whose
-    // bytes are still coming in, is no such frame, even when its own request
-    // has timed out meanwhile: cutting it would fail every other request.
+    // bytes are still coming in, is no such frame while its request waits, or
+    // for one more time-out once it timed out: cutting it would fail every
+    // other request. Past that time the bytes that keep coming are the replies
+    // to later requests.
     const bool stuck = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
         && context_->bufferedLength() > 0;
-    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !namesPacketSent());
+    const bool wedged = stuck
+        && (bytesRead_ == bytesAtBatch_ || !namesPacketSent()
+            || frameOutlivedItsRequest(platform::RunLoopTimer::Clock::now()));
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });
         if (!alive.survived())
             return;
     }
-    if (wedged && socket_) {
-        // The requests still pending hear of the drop (300) from the request
-        // layer, which connects again as after any lost connection.
-        socket_->disconnect();
-    }
+    if (wedged)
+        cutWedgedReader();
 }
 
 // ---------------------------------------------------------------------------
@@ -484,7 +539,7 @@ void VEKConnection::emptyQueues()
     batchTimer_.reset();
     batch_.clear();
     heartbeatTimer_.reset();
-    releaseSocket();
+    releaseSocket(); // and the grace timer
 }
 
 // ---------------------------------------------------------------------------

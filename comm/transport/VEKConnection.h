@@ -173,6 +173,8 @@ public:
     int writesInFlight() const { return writesInFlight_; }
     bool hasHeartbeatTimer() const { return heartbeatTimer_ != nullptr; }
     bool hasTimeoutBatch() const { return batchTimer_ != nullptr; }
+    // The one more time-out a timed-out request's reply may take is running.
+    bool hasGraceTimer() const { return graceTimer_ != nullptr; }
 
 private:
     using PacketPtr = std::shared_ptr<VEKWritePacket>;
@@ -194,9 +196,20 @@ private:
     void writePacketDidTimeout(VEKWritePacket& packet) override;
     std::set<quint64> invalidateTimeoutPackage(const std::set<quint64>& packetIds);
     void processOutputPackage();
-    // Whether the incomplete frame may be the reply to a request written on
-    // this socket, still waiting or already timed out.
-    bool namesPacketSent() const;
+    // The packet written on this socket, still waiting or already timed out,
+    // whose reply the incomplete frame is; nullptr when the frame names none
+    // (no frame begun, its head not whole yet, or an id never sent).
+    struct Sent;
+    const Sent* sentNamedByFrame() const;
+    bool namesPacketSent() const { return sentNamedByFrame() != nullptr; }
+    // Whether the incomplete frame's own request timed out and the one more
+    // time-out its reply may take had run out by `at`.
+    bool frameOutlivedItsRequest(platform::RunLoopTimer::Clock::time_point at) const;
+    void armGraceTimer();
+    void graceEnded();
+    // Drops a connection whose reader a frame holds; the request layer hears
+    // of the loss as of any other and connects again.
+    void cutWedgedReader();
     void forgetSent(quint64 packetId);
     void _sendData(const QByteArray& data, bool heartBeat);
     void _dataDidWrite(qint64 tag);
@@ -267,8 +280,19 @@ private:
     bool partialAtBatch_ = false;
     quint64 bytesAtBatch_ = 0;
     quint64 repliesAtBatch_ = 0;
-    // Frame ids (low 32 bits) of the packets written on this socket whose
-    // reply has not come, oldest first, timed-out ones included.
-    std::deque<quint32> sentIds_;
+    // The packets written on this socket whose reply has not come, oldest
+    // first, timed-out ones included. A reply still coming in for a request
+    // that timed out may take one more of that request's time-outs: past it,
+    // the bytes that feed it are the replies to later requests.
+    struct Sent {
+        quint64 id;
+        double timeout;
+        std::optional<platform::RunLoopTimer::Clock::time_point> graceEnd;
+    };
+    std::deque<Sent> sent_;
+    std::unique_ptr<platform::RunLoopTimer> graceTimer_;
+    platform::RunLoopTimer::Clock::time_point graceDue_ {}; // when graceTimer_ fires
+    // Grace ends up to here have been checked by the timer.
+    std::optional<platform::RunLoopTimer::Clock::time_point> graceChecked_;
     platform::Lifetime alive_;
 };

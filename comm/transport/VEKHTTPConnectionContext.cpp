@@ -114,6 +114,13 @@ void VEKHTTPConnectionContext::resetData()
     flags_ = {};
 }
 
+std::optional<quint64> VEKHTTPConnectionContext::incompletePacketId() const
+{
+    if (step_ != Body)
+        return std::nullopt;
+    return quint64(flags_.packetid);
+}
+
 quint32 VEKHTTPConnectionContext::findSync()
 {
     const QByteArrayView view = unread();

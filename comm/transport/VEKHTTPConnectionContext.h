@@ -29,6 +29,9 @@ public:
     std::optional<QByteArray> checkResponse(VEKContextError* error, VEKPacketFlag* flags) override;
     // Also drops a half-read reply, so it cannot join the bytes of a new connection.
     void resetData() override;
+    // Once the head is read: the etag's packet id, 0 for a head without a
+    // usable etag (no packet has that id).
+    std::optional<quint64> incompletePacketId() const override;
 
     // The reader's steps: kStepDone when the step completed, else 0 or (for the
     // body) the number of body bytes present.

@@ -18,6 +18,7 @@ void VEKWritePacket::scheduledTimeoutWithTimeInterval(double seconds)
     if (std::isnan(seconds) || seconds < 0)
         seconds = 0;
     seconds = std::min(seconds, 365.0 * 86400);
+    timeoutInterval_ = seconds;
     timer_ = std::make_unique<platform::RunLoopTimer>(
         seconds, false, platform::RunLoopModes::defaultMode(), [this] { writePacetTimeout(); });
     timer_->start();

@@ -32,6 +32,8 @@ public:
     void writePacetTimeout();
     void invalidateTimeout();
     bool hasTimeout() const { return timer_ != nullptr; }
+    // The seconds of the last time-out scheduled (as clamped), 0 before any.
+    double timeoutInterval() const { return timeoutInterval_; }
 
     quint64 packetid() const { return packetid_; }
     const QByteArray& data() const { return data_; }
@@ -49,6 +51,7 @@ public:
 private:
     quint64 packetid_;
     std::unique_ptr<platform::RunLoopTimer> timer_;
+    double timeoutInterval_ = 0;
     QByteArray data_;
     platform::WeakRef<VEKWritePacketDelegate> delegate_;
     quint64 cacheAge_ = 0;

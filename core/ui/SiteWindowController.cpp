@@ -123,16 +123,22 @@ SiteWindowController::~SiteWindowController() = default;
 
 void SiteWindowController::reloadPopUps()
 {
+    // The items follow the names, not only their count: a list rebuilt with
+    // as many servers names others, and an item picked is a position.
+    const auto fill = [](QComboBox* button, const QStringList& names) {
+        const QSignalBlocker block(button);
+        QStringList shown;
+        for (int i = 0; i < button->count(); ++i)
+            shown << button->itemText(i);
+        if (shown != names) {
+            button->clear();
+            button->addItems(names);
+        }
+    };
+    fill(tradeButton_, controller_->tradeServerNames());
+    fill(quoteButton_, controller_->quoteServerNames());
     const QSignalBlocker tradeBlock(tradeButton_);
     const QSignalBlocker quoteBlock(quoteButton_);
-    if (tradeButton_->count() != controller_->tradeServerNames().size()) {
-        tradeButton_->clear();
-        tradeButton_->addItems(controller_->tradeServerNames());
-    }
-    if (quoteButton_->count() != controller_->quoteServerNames().size()) {
-        quoteButton_->clear();
-        quoteButton_->addItems(controller_->quoteServerNames());
-    }
     tradeButton_->setCurrentIndex(controller_->tradeSelectedItem());
     quoteButton_->setCurrentIndex(controller_->quoteSelectedItem());
 }

@@ -133,44 +133,56 @@ TEST_F(ConnectionTest, TimeoutBatchAndReplyWithinTheWindow)
 }
 
 // A time-out batch while a long frame may be coming in. A frame that names a
-// packet written on this connection (still waiting, or timed out before) is
-// kept while its bytes keep coming, and arrives whole. A frame that names no
-// packet sent, or whose bytes stopped for the whole batch, wedges the reader:
-// the bytes that follow (the replies to later requests) would only feed its
-// body, so the connection goes. A reader with no frame begun, or one that let
-// a reply through during the batch, is not wedged.
+// packet written on this connection is kept while its bytes keep coming and
+// its request waits, and arrives whole; once its request timed out, only for
+// one more time-out. A frame that names no packet sent (an HTTP head without
+// an etag names none), or whose bytes stopped for the whole batch, wedges the
+// reader: the bytes that follow (the replies to later requests) would only
+// feed its body, so the connection goes. A reader with no frame begun, or one
+// that let a reply through during the batch, is not wedged.
 TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
 {
     enum During { Nothing, MoreBytes, StrayFrame, ReplyThenStrayFrame };
+    constexpr quint64 kNoEtag = ~quint64(0);
     const struct {
         const char* name;
         quint64 frameId; // 0: no frame begun
-        bool ownTimedOut; // request 1 timed out before the frame began
+        bool ownTimedOut; // request 1 timed out (one time-out ago) before the frame began
         During during;
         bool cut;
+        Framing framing = Framing::TC;
     } rows[] = {
         { "reply to a waiting request, bytes coming", 1, false, MoreBytes, false },
-        { "reply to a timed-out request, bytes coming", 1, true, MoreBytes, false },
+        { "reply to a request timed out one time-out ago, bytes coming", 1, true, MoreBytes, true },
         { "frame for no packet sent, bytes coming", 99, false, MoreBytes, true },
         { "reply to a waiting request, bytes stopped", 1, false, Nothing, true },
         { "reply to a timed-out request, bytes stopped", 1, true, Nothing, true },
         { "silent server, no frame begun", 0, false, Nothing, false },
         { "a frame for no packet begun during the batch", 0, false, StrayFrame, false },
         { "a reply through, then a frame for no packet begun", 1, false, ReplyThenStrayFrame, false },
+        { "HTTP: reply to a waiting request, bytes coming", 1, false, MoreBytes, false, Framing::HTTP },
+        { "HTTP: reply naming no packet sent, bytes coming", 99, false, MoreBytes, true, Framing::HTTP },
+        { "HTTP: reply with no etag, bytes coming", kNoEtag, false, MoreBytes, true, Framing::HTTP },
+        { "HTTP: reply to a request timed out one time-out ago, bytes coming", 1, true, MoreBytes, true,
+            Framing::HTTP },
+        { "HTTP: silent server, no frame begun", 0, false, Nothing, false, Framing::HTTP },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         LoopbackServer server;
         ASSERT_TRUE(server.start());
-        Rig rig(0.5);
+        Rig rig(0.5, 30, row.framing);
+        const auto sent = [&] { return requestsIn(row.framing, server.received()); };
         ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
         rig->sendRequest(request("long"), 1, row.ownTimedOut ? 0.05 : 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 1; }));
+        ASSERT_TRUE(spinUntil([&] { return sent() == 1; }));
         if (row.ownTimedOut)
             ASSERT_TRUE(spinUntil([&] { return rig.recorder.timeouts.size() == 1; }));
-        const QByteArray reply = replyTo(row.frameId, QByteArray(20000, 'r'));
+        const QByteArray reply = row.frameId == kNoEtag
+            ? "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + QByteArray(20000, 'r')
+            : replyTo(row.framing, row.frameId, QByteArray(20000, 'r'));
         const QByteArray stray
-            = replyTo(98, QByteArray(500, 's')); // its header is whole in the first 200 bytes
+            = replyTo(row.framing, 98, QByteArray(500, 's')); // its header is whole in the first 200 bytes
         if (row.frameId != 0) {
             server.send(reply.left(8000));
             ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
@@ -210,12 +222,84 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
         }
         const size_t before = rig.recorder.responses.size();
         rig->sendRequest(request("after"), 3, 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return framesIn(server.received()).size() == 3; }));
-        server.send(replyTo(3, "after"));
+        ASSERT_TRUE(spinUntil([&] { return sent() == 3; }));
+        server.send(replyTo(row.framing, 3, "after"));
         ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == before + 1; }));
         EXPECT_EQ(rig.recorder.responses.back().data(), "after");
         EXPECT_FALSE(rig.recorder.disconnected);
         EXPECT_TRUE(rig->isConnected());
+    }
+}
+
+// A reply still coming in for a request that timed out may take one more of
+// that request's time-outs, then the connection is cut, whatever bytes still
+// feed it; what that time frees is the reader for the next frame. The
+// connection's time-out batch is too long here to cut anything: only the
+// reply's own time counts. A modal panel holds the time-outs while the bytes
+// named by the row go in.
+TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
+{
+    testsupport::ExpectModalDialogs ownSessions;
+    const struct {
+        const char* name;
+        Framing framing;
+        bool secondWaiting; // request 2 waits, with a long time-out, behind request 1
+        qsizetype rest; // bytes of reply 1 sent after its request timed out; -1 all
+        bool cut;
+    } rows[] = {
+        { "the rest comes within the time-out", Framing::TC, false, -1, false },
+        { "bytes keep coming past it", Framing::TC, false, 8000, true },
+        { "the reply came, the next frame's request still waits", Framing::TC, true, -1, false },
+        { "HTTP: the rest comes within the time-out", Framing::HTTP, false, -1, false },
+        { "HTTP: bytes keep coming past it", Framing::HTTP, false, 8000, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        ASSERT_TRUE(server.start());
+        Rig rig(30, 30, row.framing);
+        ASSERT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+        const auto sent = [&] { return requestsIn(row.framing, server.received()); };
+        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+        const QByteArray first = replyTo(row.framing, 1, QByteArray(20000, 'r'));
+        const QByteArray second = replyTo(row.framing, 2, QByteArray(20000, 's'));
+        {
+            platform::ModalSession modal; // request 1's time-out waits until its reply has begun
+            rig->sendRequest(request("long"), 1, 0.2, 0);
+            if (row.secondWaiting)
+                rig->sendRequest(request("next"), 2, 30, 0);
+            ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 2u : 1u); }));
+            server.send(first.left(8000));
+            ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+        }
+        ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 1 timed out
+        {
+            platform::ModalSession hold; // the bytes go in before its time runs out
+            const QByteArray more = row.rest < 0 ? first.mid(8000) : first.mid(8000, row.rest);
+            server.send(row.secondWaiting ? more + second.left(8000) : more);
+            const qsizetype buffered = row.rest < 0 ? (row.secondWaiting ? 8000 : 0) : 8000 + row.rest;
+            ASSERT_TRUE(spinUntil([&] {
+                return rig.recorder.responses.size() == (row.rest < 0 ? 1u : 0u)
+                    && rig->context()->bufferedLength() == buffered;
+            }));
+        }
+        ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
+        if (row.cut) {
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+            EXPECT_TRUE(rig.recorder.responses.empty());
+            continue;
+        }
+        EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
+        if (row.secondWaiting) {
+            server.send(second.mid(8000));
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+            EXPECT_EQ(rig.recorder.responses[1].packetid(), 2u);
+        }
+        rig->sendRequest(request("after"), 3, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 3u : 2u); }));
+        server.send(replyTo(row.framing, 3, "after"));
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
+        EXPECT_FALSE(rig.recorder.disconnected);
     }
 }
 

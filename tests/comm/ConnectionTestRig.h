@@ -5,6 +5,7 @@
 // reading.
 #include "comm/recordset/VEKBase64.h"
 #include "comm/transport/VEKConnection.h"
+#include "comm/transport/VEKHTTPConnectionContext.h"
 #include "comm/transport/VEKTCConnectionContext.h"
 #include "support/LoopbackServer.h"
 #include "support/LoopbackSocketRecorder.h"
@@ -18,7 +19,8 @@
 
 namespace connectiontest {
 
-// Frames each request body as a TC request; a body "skip" gives no bytes.
+// Frames each request body as a TC request, or sends it as the form of an
+// HTTP one; a body "skip" gives no bytes.
 class FrameBuilder : public VEKConnectionContextDelegate {
 public:
     std::optional<QByteArray> contextBuildRequest(
@@ -26,8 +28,10 @@ public:
     {
         if (request == "skip")
             return std::nullopt;
-        auto& tc = static_cast<VEKTCConnectionContext&>(context);
-        return tc.requestDataWithMainFunction(1, 2, std::nullopt, request, quint32(request.size()), flags);
+        auto* tc = dynamic_cast<VEKTCConnectionContext*>(&context);
+        if (!tc)
+            return request;
+        return tc->requestDataWithMainFunction(1, 2, std::nullopt, request, quint32(request.size()), flags);
     }
     std::optional<VEKResponse> contextParseRespone(
         VEKConnectionContext&, const QByteArray& payload, const VEKPacketFlag& flags) override
@@ -150,21 +154,48 @@ inline QByteArray replyTo(quint64 packetId, const QByteArray& payload, qint64 st
     return *VEKTCConnectionContext::replyFrame({ status, qint64(packetId), false, false }, payload);
 }
 
+// The two framings of a connection, from the server's side.
+enum class Framing { TC, HTTP };
+
+inline size_t requestsIn(Framing framing, const QByteArray& bytes)
+{
+    if (framing == Framing::TC)
+        return framesIn(bytes).size();
+    VEKHTTPRequestReader reader;
+    reader.append(bytes);
+    size_t count = 0;
+    while (reader.next())
+        ++count;
+    return count;
+}
+
+inline QByteArray replyTo(Framing framing, quint64 packetId, const QByteArray& payload)
+{
+    if (framing == Framing::TC)
+        return replyTo(packetId, payload);
+    return VEKHTTPConnectionContext::replyBytes({ 0, qint64(packetId), false, false }, payload);
+}
+
 inline VEKRequest request(const QByteArray& body)
 {
     return VEKRequest(QStringLiteral("test"), body, nullptr);
 }
 
-// A connection with a TC context and short intervals.
+// A connection with a TC (or HTTP) context and short intervals.
 struct Rig {
     FrameBuilder builder;
     Recorder recorder;
     std::unique_ptr<VEKConnection> connection;
 
-    explicit Rig(double batch = 0.1, double heartbeat = 30.0)
-        : connection(std::make_unique<VEKConnection>(
-            std::make_unique<VEKTCConnectionContext>(&builder), &recorder, batch, heartbeat))
+    explicit Rig(double batch = 0.1, double heartbeat = 30.0, Framing framing = Framing::TC)
+        : connection(std::make_unique<VEKConnection>(context(framing, builder), &recorder, batch, heartbeat))
     {
+    }
+    static std::unique_ptr<VEKConnectionContext> context(Framing framing, FrameBuilder& builder)
+    {
+        if (framing == Framing::HTTP)
+            return std::make_unique<VEKHTTPConnectionContext>(&builder);
+        return std::make_unique<VEKTCConnectionContext>(&builder);
     }
     VEKConnection& operator*() { return *connection; }
     VEKConnection* operator->() { return connection.get(); }

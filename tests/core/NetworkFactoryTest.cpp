@@ -1,5 +1,7 @@
 #include "DataModelTestRig.h"
 #include "support/LoopbackServer.h"
+#include "support/LoopbackSocketRecorder.h"
+#include "support/Spin.h"
 
 #include <gtest/gtest.h>
 
@@ -86,17 +88,82 @@ TEST_F(NetworkFactoryTest, ServerInfoFromListTexts)
     ASSERT_TRUE(quote);
     EXPECT_FALSE(quote->needSSL());
     EXPECT_EQ(quote->protocolMode(), 1);
-    // Ports that would be cut to another port, or are no number, give no server.
-    EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("70000"), 5));
-    EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("0"), 5));
-    EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("80x"), 5));
-    EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QStringLiteral("a"), QStringLiteral("-1"), 5));
-    EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QString(), QStringLiteral("80"), 5));
-    // Addresses no socket can dial give no server either.
-    for (const char* address : { "@@@ ###", "10.0.0.1 x", "host:1", "a/b", "x..y" })
-        EXPECT_FALSE(NetworkFactory::makeServerInfo(1, QString::fromUtf8(address), QStringLiteral("80"), 5))
-            << address;
-    EXPECT_TRUE(NetworkFactory::makeServerInfo(1, QStringLiteral("交易.例子.cn"), QStringLiteral("80"), 5));
+}
+
+// One rule decides what can be dialled: the lists, the network's server and
+// the socket itself ask it, and a server is taken exactly when the socket
+// dials it, in the form it is dialled.
+TEST_F(NetworkFactoryTest, WhatCanBeDialledIsWhatTheSocketDials)
+{
+    enum Dial { NoDial, Connects, RefusedAtOnce };
+    const struct {
+        const char* address;
+        const char* port;
+        const char* dialled; // nullptr: refused
+        quint16 dialledPort;
+        Dial dial;
+    } rows[] = {
+        { "127.0.0.1", "80", "127.0.0.1", 80, Connects },
+        { "127.0.0.1 ", "80", "127.0.0.1", 80, Connects },
+        { " 127.0.0.1", " 8080 ", "127.0.0.1", 8080, NoDial },
+        { "127.1", "80", "127.0.0.1", 80, Connects }, // the socket's parser reads it so
+        { "999.1.1.1", "80", nullptr, 0, RefusedAtOnce },
+        { "1.2.3.4.5", "80", nullptr, 0, NoDial },
+        { "[::1]", "80", nullptr, 0, RefusedAtOnce },
+        { "::1", "80", "::1", 80, NoDial },
+        { "0.0.0.0", "80", nullptr, 0, RefusedAtOnce },
+        { "trade.example", "8443", "trade.example", 8443, NoDial },
+        { " trade.example ", "8443", "trade.example", 8443, NoDial },
+        { "trade.example.", "8443", "trade.example.", 8443, NoDial },
+        { "trade_1.example", "8443", "trade_1.example", 8443, NoDial },
+        { "交易.例子.cn", "80", "交易.例子.cn", 80, NoDial },
+        { "-trade.example", "80", nullptr, 0, NoDial },
+        { "x..y", "80", nullptr, 0, NoDial },
+        { "host:1", "80", nullptr, 0, NoDial },
+        { "a/b", "80", nullptr, 0, NoDial },
+        { "10.0.0.1 x", "80", nullptr, 0, NoDial },
+        { "@@@ ###", "80", nullptr, 0, NoDial },
+        { "", "80", nullptr, 0, RefusedAtOnce },
+        { "  ", "80", nullptr, 0, NoDial },
+        { "127.0.0.1", "0", nullptr, 0, RefusedAtOnce },
+        { "127.0.0.1", "65535", "127.0.0.1", 65535, NoDial },
+        { "127.0.0.1", "0080", "127.0.0.1", 80, NoDial },
+        { "127.0.0.1", "65536", nullptr, 0, NoDial },
+        { "127.0.0.1", "70000", nullptr, 0, NoDial },
+        { "127.0.0.1", "-1", nullptr, 0, NoDial },
+        { "127.0.0.1", "+80", nullptr, 0, NoDial },
+        { "127.0.0.1", "80x", nullptr, 0, NoDial },
+        { "127.0.0.1", "", nullptr, 0, NoDial },
+    };
+    testsupport::LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    for (const auto& row : rows) {
+        const QString address = QString::fromUtf8(row.address);
+        const QString port = QString::fromUtf8(row.port);
+        SCOPED_TRACE(QStringLiteral("[%1]:[%2]").arg(address, port).toStdString());
+        EXPECT_EQ(NetworkFactory::acceptsServer(address, port), row.dialled != nullptr);
+        const std::optional<CSServerInfo> info = NetworkFactory::makeServerInfo(1, address, port, 5);
+        ASSERT_EQ(info.has_value(), row.dialled != nullptr);
+        if (info) {
+            EXPECT_EQ(info->address(), QString::fromUtf8(row.dialled));
+            EXPECT_EQ(info->port(), row.dialledPort);
+        }
+        if (row.dial == NoDial)
+            continue;
+        testsupport::LoopbackSocketRecorder recorder;
+        StreamSocket socket(&recorder);
+        StreamSocketError error;
+        const quint16 target = port == "0" ? 0 : server.port();
+        if (row.dial == RefusedAtOnce) {
+            EXPECT_FALSE(socket.connectToHost(address, target, 5.0, &error));
+            EXPECT_EQ(error.domain, QString::fromLatin1(kCFStreamErrorDomainNetDB));
+            EXPECT_TRUE(recorder.events.isEmpty());
+            continue;
+        }
+        ASSERT_TRUE(socket.connectToHost(address, target, 5.0, &error));
+        ASSERT_TRUE(testsupport::spinUntil([&] { return recorder.events.contains("connect"); }));
+        EXPECT_EQ(recorder.host, QString::fromUtf8(row.dialled));
+    }
 }
 
 TEST_F(NetworkFactoryTest, ReconnectStepsThroughTheList)

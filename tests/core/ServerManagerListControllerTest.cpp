@@ -8,7 +8,10 @@
 #include "platform/Reachability.h"
 #include "support/LoopbackServer.h"
 #include "support/Spin.h"
+#include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/Table.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -60,6 +63,14 @@ protected:
                 { "jy_servlist",
                     serverList(
                         { { "交易甲", up.port() }, { "同名", up.port() }, { "同名", up.port() } }) } }));
+        makeManager();
+    }
+    // A manager with the lists as shipped.
+    void makeManager()
+    {
+        manager.reset();
+        QFile::remove(options.userPath);
+        networks.made.clear();
         manager
             = std::make_unique<DMServerManager>([this] { return static_cast<INetworkFactory*>(&networks); },
                 DMNotificationCenter::getInstance(), options);
@@ -74,6 +85,23 @@ protected:
     static QString cell(const ServerListController& c, const char* column, int row)
     {
         return c.objectValue(QString::fromLatin1(column), row).toString();
+    }
+    // What the application login does to the lists.
+    void rebuild(const QString& quotes, const QString& trades)
+    {
+        manager->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
+                                                              .column("msp")
+                                                              .column("hq_servlist")
+                                                              .column("jy_servlist")
+                                                              .row({ "电信", quotes, trades }),
+            2));
+    }
+    QStringList names(int32_t kind) const
+    {
+        QStringList out;
+        for (const auto& server : manager->serverInfos(kind))
+            out << server->getServerName();
+        return out;
     }
 
     QTemporaryDir dir;
@@ -246,4 +274,133 @@ TEST_F(ServerListControllerTest, PopUpsConnectionsAndClosing)
     }
     EXPECT_EQ(manager->delegate(), nullptr);
     ASSERT_TRUE(spinUntil([&] { return !manager->isTesting(); }));
+}
+
+// The window shows the lists as they are now, whichever way they changed
+// while it was open: the names and the selection follow, a test's rows (names
+// and tags of the old lists) go, with the window's own test, and a name picked
+// connects to the server that bears it.
+TEST_F(ServerListControllerTest, TheWindowFollowsTheListItShows)
+{
+    const QString trades = QStringLiteral("新甲:127.0.0.2:9001,新乙:127.0.0.3:9002,新丙:127.0.0.4:9003");
+    enum Before { Nothing, OwnTestRunning, OwnTestFinished };
+    const struct {
+        const char* name;
+        Before before;
+        QString quotes;
+        QString trades;
+        QStringList tradeNames;
+        QStringList quoteNames;
+    } rows[] = {
+        { "as many servers, other names", Nothing, "", trades.section(',', 0, 2).replace("新丙", "同名"),
+            { "新甲", "新乙", "同名" }, { "行情甲", "行情乙" } },
+        { "more servers", Nothing, "行:127.0.0.9:80", trades + ",新丁:127.0.0.5:9004",
+            { "新甲", "新乙", "新丙", "新丁" }, { "行" } },
+        { "only the quote list", Nothing, "行一:127.0.0.8:80,行二:127.0.0.9:80", "坏:999.1.1.1:1",
+            { "交易甲", "同名", "同名" }, { "行一", "行二" } },
+        { "while the window's test runs", OwnTestRunning, "", trades, { "新甲", "新乙", "新丙" },
+            { "行情甲", "行情乙" } },
+        { "after the window's test ended", OwnTestFinished, "", trades, { "新甲", "新乙", "新丙" },
+            { "行情甲", "行情乙" } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        makeManager();
+        ServerListController c(manager.get());
+        c.windowDidLoad();
+        int popUps = 0;
+        QObject::connect(&c, &ServerListController::popUpsChanged, [&] { ++popUps; });
+        if (row.before != Nothing) {
+            ASSERT_TRUE(c.testSpeedButtonClick(0));
+            if (row.before == OwnTestFinished)
+                ASSERT_TRUE(spinUntil([&] { return !manager->isTesting(); }));
+            ASSERT_GT(c.numberOfRowsInTableView() + int(manager->isTesting()), 0);
+        }
+        rebuild(row.quotes, row.trades);
+        EXPECT_EQ(names(1), row.tradeNames);
+        EXPECT_EQ(c.tradeServerNames(), row.tradeNames);
+        EXPECT_EQ(c.quoteServerNames(), row.quoteNames);
+        EXPECT_EQ(c.tradeSelectedItem(), manager->indexOfSelectedByType(1));
+        EXPECT_EQ(c.quoteSelectedItem(), manager->indexOfSelectedByType(0));
+        EXPECT_GE(popUps, 1);
+        // No row of the old lists stays, and the window's own test is over.
+        EXPECT_EQ(c.numberOfRowsInTableView(), 0);
+        EXPECT_FALSE(manager->isTesting());
+        spinFor(100ms);
+        EXPECT_EQ(c.numberOfRowsInTableView(), 0);
+        c.tableItemDoubleClicked(0, 0);
+        EXPECT_FALSE(networks.made.count(1));
+        // The last name shown connects to the server of that name.
+        const int last = int(c.tradeServerNames().size()) - 1;
+        c.currentConnectionSelected(1, last);
+        ASSERT_TRUE(networks.made.count(1));
+        EXPECT_EQ(networks.made[1]->serverInfo()->address(),
+            manager->DMServerInfoByType(1, quint64(last))->getServerIP());
+        EXPECT_EQ(manager->DMServerInfoByType(1, quint64(last))->getServerName(), row.tradeNames.last());
+    }
+}
+
+// A test the window did not start (the start-up's, or another's) is left to
+// its starter, whichever way the window meets it: switching the tab cancels
+// nothing, 测速 takes nothing over, a rebuild of the lists stops nothing, and
+// the starter hears the results of the servers still listed. The window's
+// own test is the window's to cancel.
+TEST_F(ServerListControllerTest, ATestTheWindowDidNotStartIsLeftAlone)
+{
+    enum Way { RunningWhenOpened, StartedAfterTheWindowsEnded, ReplacedTheWindowsOwn, TheWindowsOwn };
+    const struct {
+        const char* name;
+        Way way;
+    } rows[] = {
+        { "running when the window opened", RunningWhenOpened },
+        { "started after the window's own test ended", StartedAfterTheWindowsEnded },
+        { "started in place of the window's own", ReplacedTheWindowsOwn },
+        { "the window's own", TheWindowsOwn },
+    };
+    struct Starter : DMServerManagerDelegate {
+        int finished = 0;
+        void serverManagerDidFinishedTest(DMServerManager&, const RDOServerInfo&, bool, double) override
+        {
+            ++finished;
+        }
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        makeManager();
+        Starter starter;
+        const auto start = [&] {
+            // As the start-up does: a test still running gives way to its own.
+            manager->cancelTestingByType(-1);
+            manager->setDelegate(&starter);
+            ASSERT_TRUE(manager->startTestingByType(-1));
+        };
+        if (row.way == RunningWhenOpened)
+            start();
+        ServerListController c(manager.get());
+        c.windowDidLoad();
+        if (row.way != RunningWhenOpened) {
+            ASSERT_TRUE(c.testSpeedButtonClick(0));
+            if (row.way == StartedAfterTheWindowsEnded)
+                ASSERT_TRUE(spinUntil([&] { return !manager->isTesting(); }));
+            if (row.way != TheWindowsOwn)
+                start();
+        }
+        const quint64 test = manager->runningTest();
+        ASSERT_NE(test, 0u);
+        const bool own = row.way == TheWindowsOwn;
+        c.testSpeedTypeSegmentedControlSelected(1);
+        EXPECT_EQ(manager->runningTest(), own ? 0 : test);
+        if (own)
+            continue;
+        EXPECT_FALSE(c.testSpeedButtonClick(1));
+        EXPECT_EQ(manager->delegate(), &starter);
+        rebuild("", "新甲:127.0.0.2:9001");
+        EXPECT_EQ(manager->runningTest(), test);
+        EXPECT_EQ(manager->delegate(), &starter);
+        ASSERT_TRUE(spinUntil([&] { return !manager->isTesting(); }));
+        // The two quote servers; the trade list was rebuilt, and a result for
+        // its old servers (whose tags name others now) is not passed on.
+        EXPECT_EQ(starter.finished, 2);
+        EXPECT_EQ(c.numberOfRowsInTableView(), 0);
+    }
 }

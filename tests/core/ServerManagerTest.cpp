@@ -412,6 +412,10 @@ TEST_F(ServerManagerTest, PiecesNoNetworkCanDialNeverReplaceAList)
             { "交易甲" }, 0, true },
         { "a trade list that mixes both", kBadQuotes, "坏交易:@@@ ###:xyz,零:10.1.1.2:0,好:10.1.1.3:9003",
             { "行情一", "行情二" }, { "坏交易", "零", "好" }, 2, true },
+        { "only addresses no socket dials", "x:999.1.1.1:80", "y:999.1.1.1:80,z:0.0.0.0:9001,w:1.2.3.4.5:9",
+            { "行情一", "行情二" }, { "交易一", "交易二", "交易三" }, 1, false },
+        { "white space the socket drops", "甲:10.1.0.1 :8001", "交易甲: 10.1.1.1: 9001", { "甲" },
+            { "交易甲" }, 0, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -1130,6 +1134,56 @@ TEST_F(ServerManagerTest, SpeedTests)
     EXPECT_FALSE(none->startTestingByType(0));
     EXPECT_FALSE(none->startTestingByType(5));
     EXPECT_FALSE(none->isTesting());
+}
+
+// The speed test probes an entry as the network would dial it and only when
+// the network takes it; a selection never names an entry the network refuses,
+// so the start-up's pick (and its retry) always leaves the network a server.
+TEST_F(ServerManagerTest, TheSpeedTestAndTheSelectionTakeWhatTheNetworkDials)
+{
+    testsupport::LoopbackServer up;
+    ASSERT_TRUE(up.start());
+    const QString live = QString::number(up.port());
+    const struct {
+        const char* name;
+        const char* address;
+        QString port;
+        const char* probed; // the address probed, nullptr: not probed
+    } rows[] = {
+        { "甲", "999.1.1.1", live, nullptr },
+        { "乙", "[::1]", live, nullptr },
+        { "丙", "127.0.0.1", "0", nullptr },
+        { "丁", "0.0.0.0", live, nullptr },
+        { "戊", "127.0.0.1 ", live, "127.0.0.1" },
+        { "己", "127.0.0.1", " " + live + " ", "127.0.0.1" },
+    };
+    std::vector<Entry> entries;
+    for (const auto& row : rows)
+        entries.push_back({ row.name, row.address, row.port, {} });
+    writeShipped(document(listDict(kQuotes, {}, {}), listDict(entries, {}, {})));
+    auto m = make();
+    Listener listener;
+    m->setDelegate(&listener);
+    ASSERT_TRUE(m->startTestingByType(1));
+    QStringList probed;
+    for (const auto& info : m->serverTestManager()->serverList())
+        probed << QStringLiteral("%1:%2").arg(info->address()).arg(info->port());
+    ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        const QString tag = QString::number(DMServerManager::kTradeTagBase + qint64(i));
+        EXPECT_EQ(probed.contains(QStringLiteral("%1:%2").arg(rows[i].probed).arg(live)),
+            rows[i].probed != nullptr);
+        EXPECT_EQ(listener.finished.count(tag) == 1, rows[i].probed != nullptr);
+        // Selected only when the network takes it, and then the network gets it.
+        m->setIndexOfSelectedByType(1, quint64(i));
+        const std::optional<CSServerInfo> selected = m->serverInfoOfSelectedByType(1);
+        ASSERT_TRUE(selected);
+        EXPECT_EQ(m->indexOfSelectedByType(1) == qint64(i), rows[i].probed != nullptr);
+        if (rows[i].probed)
+            EXPECT_EQ(selected->address(), QString::fromUtf8(rows[i].probed));
+    }
+    EXPECT_EQ(probed.size(), 2);
 }
 
 TEST_F(ServerManagerTest, RecordObjects)

@@ -8,6 +8,7 @@
 #include "platform/Reachability.h"
 #include "support/Spin.h"
 #include "support_gui/ColumnCheck.h"
+#include "tools/broker-sim/Table.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -152,6 +153,26 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     ASSERT_TRUE(networks.made.count(0));
     EXPECT_EQ(networks.made[0]->serverInfo()->protocolMode(), 1);
     EXPECT_EQ(quote->currentIndex(), 1);
+
+    // The application login rebuilds the lists while the window is open:
+    // the pop-up shows the new names, also when there are as many, the rows
+    // of the old lists go, and a name picked connects to the server of that
+    // name.
+    manager.updateServerInfo(
+        *brokersim::toRecordSet(brokersim::Table()
+                                    .column("msp")
+                                    .column("hq_servlist")
+                                    .column("jy_servlist")
+                                    .row({ "电信", "", "新甲:127.0.0.2:9001,新乙:127.0.0.3:9002" }),
+            2));
+    ASSERT_EQ(trade->count(), 2);
+    EXPECT_EQ(trade->itemText(0), "新甲");
+    EXPECT_EQ(trade->itemText(1), "新乙");
+    EXPECT_EQ(trade->currentIndex(), manager.indexOfSelectedByType(1));
+    EXPECT_EQ(model->rowCount(), 0);
+    trade->setCurrentIndex(1);
+    emit trade->activated(1);
+    EXPECT_EQ(networks.made[1]->serverInfo()->address(), "127.0.0.3");
 
     // Closing tells the status bar (type 10), once.
     ClosedWatch watch;

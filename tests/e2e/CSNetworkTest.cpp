@@ -790,8 +790,8 @@ TEST_F(CSNetworkE2E, AnIncompleteFrameThatWedgesTheReaderDropsTheConnection)
     ASSERT_TRUE(waitCalls(wedged, 1, 5s));
     EXPECT_EQ(wedged.errors[0].second, CSErrors::requestTimeout());
 
-    // The connection goes: the other request hears 300, and the next one
-    // goes out on a new connection.
+    // The connection goes: the other request hears 300, neither is sent
+    // again by itself, and the next one goes out on a new connection.
     ASSERT_TRUE(waitCalls(pending, 1, 5s));
     EXPECT_EQ(pending.errors[0].second, CSErrors::networkDisconnect());
     EXPECT_EQ(delegate.didDisconnect, 1);
@@ -799,6 +799,7 @@ TEST_F(CSNetworkE2E, AnIncompleteFrameThatWedgesTheReaderDropsTheConnection)
     echo(after, QStringLiteral("after"));
     ASSERT_TRUE(waitCalls(after, 1));
     EXPECT_EQ(after.echoed(0), QStringLiteral("after"));
+    EXPECT_EQ(sim.receivedCount(kEcho), 3);
 }
 
 TEST_F(CSNetworkE2E, ACompressedReplyOfZerosIsRefusedAsNoData)

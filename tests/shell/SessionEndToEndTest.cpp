@@ -3,7 +3,9 @@
 // through the login form's controller, the main window, logout.
 #include "SessionTestRig.h"
 #include "WindowTestRig.h"
+#include "core/ServerListController.h"
 #include "session/ServerListFile.h"
+#include "session/SessionServer.h"
 #include "session/WindowController.h"
 #include "shell/ShellDataModels.h"
 #include "shell/menu/MenuManager.h"
@@ -205,3 +207,65 @@ TEST_F(SessionEndToEndTest, ATradeLoginReplyWithoutWhatTheSessionNeedsLogsNobody
 }
 
 } // namespace
+
+// The start-up probes and selects only what the network dials: entries no
+// socket dials are passed over, and one the socket dials once white space is
+// dropped is found and selected, and the network takes it as it is dialled.
+TEST_F(SessionEndToEndTest, TheStartUpSelectsOnlyWhatTheNetworkDials)
+{
+    const QString http = QString::number(sim.httpPort());
+    const QString tc = QString::number(sim.tcPort());
+    ASSERT_TRUE(
+        serverlistfile::write({ { QStringLiteral("[::1]"), http }, { QStringLiteral("127.0.0.1 "), http } },
+            { { QStringLiteral("999.1.1.1"), tc }, { QStringLiteral("127.0.0.1 "), tc } },
+            QStringLiteral("模拟")));
+    DMServerManager::resetInstance();
+    DMServerManager* servers = DMServerManager::getInstance();
+    // The application login (which would rebuild the lists) waits.
+    sim.withholdNext(brokersim::kAppLoginFunction);
+    controller->launch();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 20s)) << int(controller->state());
+    ASSERT_TRUE(spinUntil([&] { return !servers->isTesting(); }, 20s));
+    for (const int32_t kind : { DMServerManager::kQuote, DMServerManager::kTrade }) {
+        EXPECT_EQ(servers->indexOfSelectedByType(kind), 1);
+        const std::optional<CSServerInfo> selected = servers->serverInfoOfSelectedByType(kind);
+        ASSERT_TRUE(selected);
+        EXPECT_EQ(selected->address(), QStringLiteral("127.0.0.1"));
+    }
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return controller->state() == WindowController::State::LoginReady; }, 20s));
+}
+
+// The start-up runs its own speed test, whatever test the server-list window
+// has running, and cancels only its own: a test the window started since goes on.
+TEST_F(SessionEndToEndTest, TheStartUpCancelsOnlyItsOwnSpeedTest)
+{
+    DMServerManager* servers = DMServerManager::getInstance();
+    struct Heard : DMServerManagerDelegate {
+        int finished = 0;
+        void serverManagerDidFinishedTest(DMServerManager&, const RDOServerInfo&, bool, double) override
+        {
+            ++finished;
+        }
+    } startUp;
+    SharedSessionServer server;
+    ServerListController window(servers);
+    window.windowDidLoad();
+
+    ASSERT_TRUE(window.testSpeedButtonClick(0));
+    const quint64 windows = servers->runningTest();
+    server.startTesting(&startUp);
+    const quint64 own = servers->runningTest();
+    EXPECT_NE(own, windows);
+    EXPECT_EQ(servers->delegate(), &startUp);
+    ASSERT_TRUE(spinUntil([&] { return !servers->isTesting(); }));
+    EXPECT_EQ(startUp.finished, 2); // one quote and one trade server
+    EXPECT_EQ(window.numberOfRowsInTableView(), 0);
+
+    ASSERT_TRUE(window.testSpeedButtonClick(0));
+    const quint64 later = servers->runningTest();
+    server.cancelTesting();
+    EXPECT_EQ(servers->runningTest(), later);
+    ASSERT_TRUE(spinUntil([&] { return !servers->isTesting(); }));
+    EXPECT_EQ(window.numberOfRowsInTableView(), 1);
+}
