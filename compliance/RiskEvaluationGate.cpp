@@ -159,15 +159,38 @@ void RiskEvaluationGate::statusFailed(const QString& message)
     if (!checkedAccountLoggedIn())
         return;
     // The main window stays as it was (closed after a first login, open after
-    // a further one); only the account that could not be checked goes.
+    // a further one); only the account that could not be checked goes. When
+    // it was the open session's only account (it logged in once more), the
+    // session goes with it, before the error: a box on the main window would
+    // close with it unread.
+    const bool sessionEnds = leavesTheSessionEmpty();
+    if (sessionEnds)
+        logoutAll();
     host->showError(message);
     host->loginComplete();
     host->resetUI();
-    logoutAskedAccount();
+    if (!sessionEnds)
+        logoutAskedAccount();
+}
+
+bool RiskEvaluationGate::othersLoggedIn() const
+{
+    const auto& accounts = accountManager->loginAccounts();
+    return std::ranges::any_of(accounts, [this](const auto& a) { return a != account_; });
+}
+
+bool RiskEvaluationGate::leavesTheSessionEmpty() const
+{
+    return host->hasMainWindow() && !othersLoggedIn();
 }
 
 void RiskEvaluationGate::logoutAskedAccount()
 {
+    // The main window never stays open without an account.
+    if (leavesTheSessionEmpty()) {
+        logoutAll();
+        return;
+    }
     // The account checked goes, whichever is active now: two numbers of one
     // customer may show the same line, and the list may have made the other
     // one active again.
@@ -262,10 +285,7 @@ void RiskEvaluationGate::openSession()
 
 bool RiskEvaluationGate::turnsEveryoneAway() const
 {
-    if (!further_ || !host->hasMainWindow())
-        return true;
-    const auto& accounts = accountManager->loginAccounts();
-    return std::ranges::all_of(accounts, [this](const auto& a) { return a == account_; });
+    return !further_ || !host->hasMainWindow() || !othersLoggedIn();
 }
 
 void RiskEvaluationGate::turnAway()

@@ -149,6 +149,11 @@ private:
     // screen locked while its notice was up).
     void turnAway();
     bool turnsEveryoneAway() const;
+    // An account other than `account_` is logged in. Logging in once more
+    // replaces an account's object: the one in is then `account_` itself.
+    bool othersLoggedIn() const;
+    // The main window is open and would have no account once `account_` goes.
+    bool leavesTheSessionEmpty() const;
     void logoutAll();
     void statusFailed(const QString& message);
     void logoutAskedAccount();

@@ -24,26 +24,34 @@ bool focused(const QWidget* field)
     return focus && (focus == field || field->isAncestorOf(focus));
 }
 
+// Sends `wheel` on to `to`, where it is under the pointer; true when taken.
+bool passOn(QWidget* to, const QWheelEvent& wheel)
+{
+    QWheelEvent passed(to->mapFromGlobal(wheel.globalPosition()), wheel.globalPosition(), wheel.pixelDelta(),
+        wheel.angleDelta(), wheel.buttons(), wheel.modifiers(), wheel.phase(), wheel.inverted(),
+        wheel.source(), wheel.pointingDevice());
+    QCoreApplication::sendEvent(to, &passed);
+    return passed.isAccepted();
+}
+
 // Hands the wheel to the areas around `field`, innermost first, until one
-// scrolls; false when it sits in none.
-bool scrollAround(const QWidget* field, const QWheelEvent& wheel)
+// scrolls. Where it sits in none (the title bar's account box), the wheel
+// goes to its window, as over any part of it that does not scroll: nothing
+// changes, and whoever watches the input (the idle lock) still hears it.
+void scrollAround(QWidget* field, const QWheelEvent& wheel)
 {
     bool inArea = false;
     for (QWidget* w = field->parentWidget(); w; w = w->parentWidget()) {
         if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
             inArea = true;
-            QWidget* viewport = area->viewport();
-            QWheelEvent passed(viewport->mapFromGlobal(wheel.globalPosition()), wheel.globalPosition(),
-                wheel.pixelDelta(), wheel.angleDelta(), wheel.buttons(), wheel.modifiers(), wheel.phase(),
-                wheel.inverted(), wheel.source(), wheel.pointingDevice());
-            QCoreApplication::sendEvent(viewport, &passed);
-            if (passed.isAccepted())
-                break;
+            if (passOn(area->viewport(), wheel))
+                return;
         }
         if (w->isWindow())
             break;
     }
-    return inArea;
+    if (!inArea && !field->isWindow())
+        passOn(field->window(), wheel);
 }
 
 class WheelScrollFilter final : public QObject {
@@ -64,8 +72,9 @@ protected:
                 field->setFocusPolicy(Qt::StrongFocus);
             return false;
         }
-        if (focused(field) || !scrollAround(field, *static_cast<QWheelEvent*>(event)))
+        if (focused(field))
             return false;
+        scrollAround(field, *static_cast<QWheelEvent*>(event));
         event->accept();
         return true;
     }

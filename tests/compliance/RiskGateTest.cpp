@@ -363,18 +363,23 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
     // the first of them active: the window is covered while the status is
     // asked and stays open; the account whose status failed, or whose login
     // was cancelled, goes and the one active before it is active again.
+    // Alone, the account in logs in once more: with it the session ends, and
+    // the error shows after the main window has gone.
     struct Case {
         const char* name;
+        bool alone;
         bool cancelled;
         qint64 madeActive; // by the list meanwhile; -1 none
         const char* active; // afterwards
     };
     const Case cases[] = {
-        { "status failed", false, -1, "010100000001" },
-        { "login cancelled", true, -1, "010100000001" },
+        { "status failed", false, false, -1, "010100000001" },
+        { "login cancelled", false, true, -1, "010100000001" },
         // Made active again: the one whose status failed goes all the same.
-        { "the list made the new one active", false, 3, "010100000001" },
-        { "the list made another active", false, 1, "010200000002" },
+        { "the list made the new one active", false, false, 3, "010100000001" },
+        { "the list made another active", false, false, 1, "010200000002" },
+        { "alone, status failed", true, false, -1, nullptr },
+        { "alone, login cancelled", true, true, -1, nullptr },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -382,10 +387,13 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
         host.calls.clear();
         host.mainWindow = true;
         activeChanged = 0;
-        for (const char* number : { "010100000001", "010200000002", "010300000003" })
+        for (const char* number : { "010100000001", "010200000002", "010300000003" }) {
             addAccount(QString::fromLatin1(number));
+            if (c.alone)
+                break;
+        }
         accounts->setActiveLoginAccount(0);
-        gate->loginSucceed(addAccount(QStringLiteral("010400000004")));
+        gate->loginSucceed(addAccount(QString::fromLatin1(c.alone ? "010100000001" : "010400000004")));
         if (c.madeActive >= 0)
             accounts->setActiveLoginAccount(c.madeActive);
         if (c.cancelled)
@@ -394,10 +402,20 @@ TEST_F(RiskGateTest, FailedStatusLogsTheAccountOutResetsTheFormAndRefreshesTheLi
             gate->queryRiskAssessmentStatus(
                 nullptr, handle(statusRequests), CSError { QStringLiteral("无法连接网络"), 300 });
         settle();
-        EXPECT_EQ(host.calls,
-            c.cancelled ? QStringList({ "lock", "unlock", "refresh" })
-                        : QStringList({ "lock", "unlock", "error:无法连接网络", "loginComplete", "resetUI",
-                            "refresh" }));
+        QStringList calls { "lock", "unlock" };
+        if (c.alone)
+            calls << "logout";
+        if (!c.cancelled)
+            calls += QStringList({ "error:无法连接网络", "loginComplete", "resetUI" });
+        if (!c.alone)
+            calls << "refresh";
+        EXPECT_EQ(host.calls, calls);
+        if (c.alone) {
+            EXPECT_TRUE(accounts->loginAccounts().empty());
+            EXPECT_EQ(activeChanged, 0);
+            EXPECT_EQ(gate->state(), RiskEvaluationGate::State::LoggedOut);
+            continue;
+        }
         ASSERT_EQ(accounts->loginAccounts().size(), 3u);
         ASSERT_TRUE(accounts->getActiveLoginAccount());
         EXPECT_EQ(accounts->getActiveLoginAccount()->customerNumber.toStdString(), c.active);

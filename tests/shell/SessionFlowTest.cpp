@@ -51,10 +51,10 @@ protected:
         windows.log.clear();
     }
     // The login form's trade login for one customer.
-    void tradeLogin()
+    void tradeLogin(const QString& customer = QStringLiteral("010100000001"))
     {
         auto account = std::make_shared<Account>();
-        account->customerNumber = QStringLiteral("010100000001");
+        account->customerNumber = customer;
         accounts->addActiveAccount(account);
         NotificationCenter::getInstance()->postNotification(
             sessionnotify::kLoginSucceeded, QVariant::fromValue(account));
@@ -448,6 +448,91 @@ TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLo
                 !confirmed       ? RiskEvaluationGate::State::LoggedOut
                     : value == 1 ? RiskEvaluationGate::State::Notice
                                  : RiskEvaluationGate::State::SessionOpen);
+        }
+    }
+}
+
+// 张三, already in, logs in once more from the main window (a new account
+// object under the same number replaces his) and does not pass: his status
+// fails, his questionnaire is abandoned, or the screen locks while his
+// notice, alert or questionnaire is up. He goes; the main window never stays
+// open without an account: alone, he takes the session back to the login
+// window (the status error shown on it); with 李四 in too, whichever of them
+// was active, the session stays on 李四.
+TEST_F(SessionFlowTest, AnAccountLoggingInAgainThatDoesNotPassNeverLeavesTheMainWindowWithoutAnAccount)
+{
+    enum Way { StatusFailed, Abandoned, LockOnNotice, LockOnAlert, LockOnQuestionnaire };
+    enum In { Alone, WithAnotherActive, WithAnotherNotActive };
+    for (const Way way : { StatusFailed, Abandoned, LockOnNotice, LockOnAlert, LockOnQuestionnaire }) {
+        for (const In in : { Alone, WithAnotherActive, WithAnotherNotActive }) {
+            SCOPED_TRACE(testing::Message() << "way " << way << " in " << in);
+            restart();
+            ScreenLockController::Services lockServices;
+            lockServices.accountManager = accounts.get();
+            lockServices.lockEndsTheSession = [this] { return controller->lockEndsTheSession(); };
+            ScreenLockController lock(lockServices);
+            mainWindow.screenLocked = [&lock] { return lock.isLocked(); };
+            loginReady();
+            tradeLogin();
+            status(0);
+            ASSERT_TRUE(mainWindow.open_);
+            if (in != Alone) {
+                tradeLogin(QStringLiteral("010200000002"));
+                status(0);
+                ASSERT_EQ(accounts->loginAccounts().size(), 2u);
+                // 张三 active, or 李四 (the one logged in last).
+                if (in == WithAnotherActive)
+                    accounts->setActiveLoginAccount(1);
+            }
+            tradeLogin();
+            ASSERT_EQ(accounts->loginAccounts().size(), in == Alone ? 1u : 2u);
+            windows.log.clear();
+            if (way == StatusFailed) {
+                statusObserver->queryRiskAssessmentStatus(nullptr, QString(), CSError { "状态查询失败", 6 });
+            } else {
+                status(way == LockOnNotice ? 1 : 2);
+                settle();
+                ASSERT_TRUE(riskWindows.noticeDone);
+                if (way != LockOnNotice)
+                    riskWindows.noticeDone(1000);
+                if (way == Abandoned || way == LockOnQuestionnaire) {
+                    ASSERT_TRUE(riskWindows.alertDone);
+                    riskWindows.alertDone();
+                    ASSERT_NE(riskWindows.evaluation, nullptr);
+                }
+                if (way != Abandoned)
+                    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+                // The questionnaire reports NO itself at a lock.
+                if (way == Abandoned || way == LockOnQuestionnaire)
+                    riskWindows.evaluation->riskEvaluationSucceed(false, nullptr);
+            }
+            settle();
+
+            const AccountManager::AccountPtr active = accounts->getActiveLoginAccount();
+            if (in == Alone) {
+                EXPECT_FALSE(mainWindow.open_);
+                EXPECT_TRUE(windows.loginWindow);
+                EXPECT_TRUE(windows.log.contains("formEnabled"));
+                EXPECT_TRUE(accounts->loginAccounts().empty());
+                EXPECT_EQ(controller->gate().state(), RiskEvaluationGate::State::LoggedOut);
+            } else {
+                EXPECT_TRUE(mainWindow.open_);
+                EXPECT_FALSE(windows.log.contains("closeMain"));
+                ASSERT_EQ(accounts->loginAccounts().size(), 1u);
+                ASSERT_TRUE(active);
+                EXPECT_EQ(active, accounts->loginAccounts().front());
+                EXPECT_EQ(active->customerNumber, QStringLiteral("010200000002"));
+                EXPECT_EQ(lock.isLocked(), way != StatusFailed && way != Abandoned);
+                EXPECT_EQ(controller->gate().state(), RiskEvaluationGate::State::SessionOpen);
+            }
+            if (way == StatusFailed) {
+                // On the window that stays: a box on a main window about to
+                // close would go with it unread.
+                ASSERT_EQ(windows.boxes.size(), 1u);
+                EXPECT_EQ(windows.boxes.back().request.text, "状态查询失败");
+                EXPECT_GT(windows.log.indexOf("box 错误"), windows.log.indexOf("closeMain"));
+            }
+            EXPECT_EQ(quits, 0);
         }
     }
 }

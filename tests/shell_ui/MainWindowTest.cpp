@@ -6,6 +6,7 @@
 #include "compliance/ui/RiskGateWindows.h"
 #include "quotes/QuoteTestRig.h"
 #include "session/WindowController.h"
+#include "session/ui/IdleInputFilter.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/DeepMenu.h"
 #include "shell/MainWindowRig.h"
@@ -763,6 +764,8 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
 TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
 {
     logInThroughTheForm();
+    logInThroughTheForm(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    AccountManager::getInstance()->setActiveLoginAccount(0);
     fetchMenu();
     LargeBuyPage standIn;
     openWindow(QSize(700, 450));
@@ -777,9 +780,16 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
         auto* combo = qobject_cast<QComboBox*>(field);
         return combo ? combo->currentText() : static_cast<QAbstractSpinBox*>(field)->text();
     };
+    // Outside the page (the title bar's accounts, the menu box's menus) the
+    // wheel changes nothing at all and goes on to the window under the field,
+    // so the idle lock still hears it.
+    int windowInputs = 0;
+    IdleInputFilter heard([&] { ++windowInputs; });
+    window->installEventFilter(&heard);
     const struct {
         const char* field;
         bool focused;
+        bool inPage = true;
     } rows[] = {
         { "comboField", false },
         { "dateField", false },
@@ -787,10 +797,12 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
         { "doubleSpinField", false },
         { "comboField", true },
         { "dateField", true },
+        { "activedAccountsButton", false, false },
+        { "itemSelectButton", false, false },
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.field << (r.focused ? " focused" : ""));
-        auto* field = page->findChild<QWidget*>(QLatin1String(r.field));
+        auto* field = window->findChild<QWidget*>(QLatin1String(r.field));
         ASSERT_TRUE(field);
         EXPECT_EQ(field->focusPolicy(), Qt::StrongFocus);
         page->findChild<QLineEdit*>("stockCodeText")->setFocus();
@@ -799,12 +811,15 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
         ASSERT_EQ(field->hasFocus(), r.focused);
         bar->setValue(0);
         const QString before = shown(field);
+        windowInputs = 0;
         const QPoint at = field->rect().center();
         QWheelEvent down(at, field->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
             Qt::NoScrollPhase, false);
         QApplication::sendEvent(field, &down);
         EXPECT_EQ(shown(field) == before, !r.focused) << qPrintable(shown(field));
-        EXPECT_EQ(bar->value() > 0, !r.focused) << bar->value();
+        EXPECT_EQ(bar->value() > 0, !r.focused && r.inPage) << bar->value();
+        EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 0);
+        EXPECT_EQ(windowInputs, r.inPage ? 0 : 1);
     }
 }
 
