@@ -45,7 +45,6 @@ QString wholeText(const QString& text);
 // the way C reads it: the leading number counts, trailing junk is ignored, a
 // text without a number is 0, a value past the type's range saturates at its
 // limit.
-
 qint64 toInt64(QStringView text);
 qint32 toInt32(QStringView text);
 qint16 toInt16(QStringView text);

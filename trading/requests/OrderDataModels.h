@@ -66,8 +66,9 @@ protected:
 std::optional<QString> lackingOrderNumber(const QString& orderNumber);
 
 // The text that tells a success, `format` with the number for "%1". A number
-// that is missing or blank is left out with the words that name it: "委托申请
-// 已提交，委托序号为%1。" tells "委托申请已提交。", never "序号为。".
+// that is missing or blank is left out with the words that name it, from the
+// comma before it: "委托申请已提交，委托序号为%1。" tells "委托申请已提交。",
+// never "序号为。".
 QString submittedText(QStringView format, const QString& number);
 
 // What an answer without its number is.
