@@ -1,6 +1,6 @@
 #include "compliance/RDOOpdAppropriateness.h"
 
-#include <limits>
+#include "comm/recordset/ServerNumber.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ RDOOpdAppropriateness::RDOOpdAppropriateness(const VEKTCRS& set)
     , confirmPrompt(text(set, "tips"))
     , showPrompt(text(set, "showtips"))
 {
-    lockTime = integerValue(text(set, "locktime"));
+    lockTime = servernumber::toInt64(text(set, "locktime"));
 }
 
 std::optional<std::vector<RDOOpdAppropriateness>> RDOOpdAppropriateness::parseResultsets(
@@ -35,21 +35,4 @@ std::optional<std::vector<RDOOpdAppropriateness>> RDOOpdAppropriateness::parseRe
             out.emplace_back(rows);
     }
     return out;
-}
-
-qint64 integerValue(const QString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    const bool negative = i < text.size() && text[i] == u'-';
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        ++i;
-    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        const qint64 digit = text[i].unicode() - u'0';
-        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
-    }
-    return negative ? -value : value;
 }

@@ -7,11 +7,6 @@
 #include <optional>
 #include <vector>
 
-// A server integer read as the server's clients read it: leading blanks,
-// an optional sign, then the leading digits ("3s" is 3); no digits is 0, and
-// a value beyond 64 bits saturates.
-qint64 integerValue(const QString& text);
-
 // One notice the customer reads and accepts before a business goes on: a
 // text or a web page, with an optional sign link that is sent when the
 // notice is accepted. A field missing from the reply reads as "".

@@ -1,5 +1,7 @@
 #include "compliance/RiskAssessmentRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 #include <algorithm>
 
 namespace {
@@ -39,7 +41,7 @@ RDORiskAssessment::RDORiskAssessment(const VEKTCRS& recordSet)
             haveSerial = true;
         }
         RDOSurveyCol col(key, text(rows, "SURVEY_COL_TEXT"));
-        col.isMutiSelected = text(rows, "SURVEY_COL_OPT") == QLatin1String("1");
+        col.isMutiSelected = servernumber::Row(rows).wholeValue("SURVEY_COL_OPT") == 1;
         col.addSurveyCell(cell);
         cols.push_back(std::move(col));
     }
@@ -74,7 +76,7 @@ std::optional<QString> RDORiskAssessment::resultBySelectedArray(
 
 RDORiskAssessmentMatch::RDORiskAssessmentMatch(const VEKTCRS& set)
 {
-    isOK = text(set, "isOK") == QLatin1String("0");
+    isOK = servernumber::Row(set).wholeValue("isOK") == 0;
     if (isOK) {
         score = text(set, "survey_score");
         level = text(set, "rating_lvl_name");

@@ -39,7 +39,7 @@ public:
     void addSurveyCell(const RDOSurveyCell& cell);
 
     std::vector<RDOSurveyCell> surveyCellArray;
-    bool isMutiSelected = false; // "SURVEY_COL_OPT" is "1"
+    bool isMutiSelected = false; // "SURVEY_COL_OPT" has the value 1
     QString key;
     QString text;
 };
@@ -74,7 +74,7 @@ public:
     RDORiskAssessmentMatch() = default;
     explicit RDORiskAssessmentMatch(const VEKTCRS& recordSet); // the row at the cursor
 
-    bool isOK = false; // "isOK" is "0"
+    bool isOK = false; // "isOK" has the value 0
     std::optional<QString> score; // "survey_score", only when isOK
     std::optional<QString> level; // "rating_lvl_name", only when isOK
     std::optional<QString> reason; // "reason", only when not isOK

@@ -1,14 +1,23 @@
 #include "core/MarketCodeTransfer.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 QString MarketCodeTransfer::transferCode(const QString& marketCode)
 {
-    if (marketCode == QLatin1String("0") || marketCode == QLatin1String("2"))
+    // The trade market by its value: "0.000" is market 0 as "0" is.
+    switch (servernumber::wholeValueOf(marketCode).value_or(-1)) {
+    case 0:
+    case 2:
         return QStringLiteral("1");
-    if (marketCode == QLatin1String("1") || marketCode == QLatin1String("3"))
+    case 1:
+    case 3:
         return QStringLiteral("2");
-    if (marketCode == QLatin1String("6") || marketCode == QLatin1String("7"))
+    case 6:
+    case 7:
         return QStringLiteral("5");
-    return marketCode;
+    default:
+        return servernumber::wholeText(marketCode);
+    }
 }
 
 QString MarketCodeTransfer::fixCode(const QString& code, const QString& marketCode)

@@ -6,7 +6,8 @@
 // to the exchange digit. Nothing calls these yet.
 class MarketCodeTransfer {
 public:
-    // "0"/"2" -> "1", "1"/"3" -> "2", "6"/"7" -> "5"; any other code unchanged.
+    // By the code's value: 0/2 -> "1", 1/3 -> "2", 6/7 -> "5"; any other
+    // number as its plain digits ("5.000" -> "5"), any other text unchanged.
     static QString transferCode(const QString& marketCode);
     // code + "." + transferCode(marketCode); a market code outside the table
     // is appended unchanged, as transferCode answers it.

@@ -1,6 +1,7 @@
 #include "login/Account.h"
 
 #include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelManager.h"
 #include "core/RequestParam.h"
 #include "core/UserDefaultConfig.h"
@@ -102,12 +103,14 @@ void Account::initWithDict(const QVariantMap& record)
             continue;
         const QVariantMap d = entry.toMap();
         RDOSecurityInfo info;
-        info.marketCode = d.value(QStringLiteral("secuid_info_market_code")).toString().toLongLong();
+        info.marketCode
+            = servernumber::wholeValueOf(d.value(QStringLiteral("secuid_info_market_code"))).value_or(0);
         info.marketType = d.value(QStringLiteral("secuid_info_market_type")).toString();
         info.securityId = AesEncryption::decodeStringWithAES(
             d.value(QStringLiteral("secuid_info_secuid_id")).toString(), secretKey)
                               .value_or(QString());
-        info.securityType = d.value(QStringLiteral("secuid_info_secuid_type")).toString().toLongLong();
+        info.securityType
+            = servernumber::wholeValueOf(d.value(QStringLiteral("secuid_info_secuid_type"))).value_or(0);
         secuidInfoArray_.push_back(info);
     }
     // Keys this version does not know stay in the record.
@@ -299,10 +302,13 @@ QString Account::requestFundInfo(IQueryFundInfoDelegate* observer)
 std::vector<RDOFund> Account::getFundInfoList(const std::optional<std::vector<RDOFund>>& list)
 {
     if (fundInfoCache.empty() && list) {
+        // The main capital account is the one whose "fundseq" has the value 0
+        // ("0", "0.000", a number field); a missing one is not.
+        const auto isMain = [](const RDOFund& fund) { return servernumber::wholeValueOf(fund.fundSeq) == 0; };
         for (const RDOFund& fund : *list) {
-            if (fund.fundSeq == QLatin1String("0")) {
+            if (isMain(fund)) {
                 auto firstOther = std::find_if(fundInfoCache.begin(), fundInfoCache.end(),
-                    [](const RDOFund& cached) { return cached.fundSeq != QLatin1String("0"); });
+                    [&](const RDOFund& cached) { return !isMain(cached); });
                 fundInfoCache.insert(firstOther, fund);
             } else {
                 fundInfoCache.push_back(fund);

@@ -1,5 +1,6 @@
 #include "login/LoginDataModels.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/DMServerManager.h"
 #include "core/DataModelFactory.h"
 
@@ -45,7 +46,7 @@ DMUtid::Result DMUtid::reply(const std::vector<VEKTCRS>& sets)
 
 DMReservationInfo::Result DMReservationInfo::reply(const std::vector<VEKTCRS>& sets)
 {
-    return firstRow(sets).toStringWithName(QStringLiteral("ErrCode")) == QLatin1String("0");
+    return servernumber::Row(firstRow(sets)).wholeValue("ErrCode") == 0;
 }
 
 DMAppLogin::DMAppLogin(INetworkFactory* networkCreator, DMServerManager* serverInfoManager)

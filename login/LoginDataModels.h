@@ -188,7 +188,7 @@ public:
     {
         b.prefix(p.commonUrl).add("prompt", p.prompt);
     }
-    // Done only when the first row's "ErrCode" is "0".
+    // Done only when the first row's "ErrCode" has the value 0.
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 

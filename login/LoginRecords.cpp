@@ -1,5 +1,7 @@
 #include "login/LoginRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 namespace {
 
 QString text(const VEKTCRS& set, const char* field)
@@ -13,10 +15,11 @@ RDOSecurityInfo::RDOSecurityInfo(const VEKTCRS* recordSet)
 {
     if (!recordSet)
         return;
+    const servernumber::Row row(*recordSet);
     marketType = text(*recordSet, "~market");
-    marketCode = recordSet->toInt64WithName(QStringLiteral("market"));
+    marketCode = row.wholeValue("market").value_or(0);
     securityId = text(*recordSet, "secuid");
-    securityType = recordSet->toInt64WithName(QStringLiteral("~secuidType"));
+    securityType = row.wholeValue("~secuidType").value_or(0);
 }
 
 RDOFund::RDOFund(const VEKTCRS& set)
@@ -36,9 +39,8 @@ RDORiskAssessmentStatus::RDORiskAssessmentStatus(const VEKTCRS& set)
     , fctipstitle(text(set, "fctipstitle"))
     , fctips(text(set, "fctips"))
 {
-    // By its value: a number field reads "2.000" as text.
-    const double isrisk = set.toFloatWithName(QStringLiteral("isrisk"));
-    status = isrisk == 1.0 ? 1 : isrisk == 2.0 ? 2 : 0;
+    const std::optional<qint64> isrisk = servernumber::Row(set).wholeValue("isrisk");
+    status = isrisk == 1 || isrisk == 2 ? qint32(*isrisk) : 0;
 }
 
 RDOSystemMessage::RDOSystemMessage(const VEKTCRS& set)
@@ -63,7 +65,7 @@ RDOAccount::RDOAccount(const std::vector<VEKTCRS>& recordSets)
         return;
     VEKTCRS first = recordSets[0];
     first.fetchFirst();
-    singleFlag_ = first.toIntWithName(QStringLiteral("singleflag"));
+    singleFlag_ = qint32(servernumber::Row(first).wholeValue("singleflag").value_or(0));
     customerId_ = text(first, "custid");
     customerName_ = text(first, "name");
     commonString_ = text(first, "com_url");

@@ -32,7 +32,7 @@ public:
     explicit RDOFund(const VEKTCRS& recordSet); // the row at the cursor
 
     QString fundId; // "fundid"
-    QString fundSeq; // "fundseq"; "0" marks the main capital account
+    QString fundSeq; // "fundseq"; the value 0 marks the main capital account
     QString bankName; // "bankname"
     QString moneyTypeName; // "~moneytype"
     QString fundBalance; // "fundbal"

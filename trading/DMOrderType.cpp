@@ -1,15 +1,17 @@
 #include "trading/DMOrderType.h"
 
-#include "quotes/requests/ServerNumber.h"
+#include "comm/recordset/ServerNumber.h"
 
 #include <algorithm>
 #include <array>
 
 namespace {
 
+// A market or class code by its value ("1.000" is 1); a text without one
+// reads as 0, as a missing integer does.
 qint64 numberOf(const QString& text)
 {
-    return servernumber::toInt64(text);
+    return servernumber::wholeValueOf(text).value_or(0);
 }
 
 const QStringList& market0Titles()

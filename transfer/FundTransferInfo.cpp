@@ -1,15 +1,20 @@
 #include "transfer/FundTransferInfo.h"
 
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "comm/recordset/VEKTCRS.h"
 
 namespace {
 
-// A code's integer value: its leading integer, so that a code sent as a
-// decimal ("1.0", or "1.000" from a floating-point field) is still 1.
+// A code by its value, so that a code sent as a decimal ("1.0", or "1.000"
+// from a floating-point field) is still 1; a missing one, or one without a
+// value, is 0. A number that is no 32-bit whole number ("2.5") is -1, which
+// no code is.
 qint32 code(const QString& text)
 {
-    return tcrs::int32FromText(text);
+    if (!servernumber::valueOf(text))
+        return 0;
+    const qint64 whole = servernumber::wholeValueOf(text).value_or(-1);
+    return whole == qint32(whole) ? qint32(whole) : -1;
 }
 
 bool matches(const RDOTransferTypeInfo& entry, qint32 transferType, qint32 moneyType)

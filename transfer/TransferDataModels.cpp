@@ -1,5 +1,6 @@
 #include "transfer/TransferDataModels.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "login/CommonUrl.h"
 
 namespace {
@@ -53,7 +54,7 @@ RDOBSTransferInfo::RDOBSTransferInfo(const VEKTCRS* row)
     operateStatus = text("~status_3");
     fundId = text("fundid");
     errorMsg = text("errmsg");
-    moneyTypeCode = qint64(row->toIntWithName(QStringLiteral("moneytype")));
+    moneyTypeCode = servernumber::Row(*row).wholeValue("moneytype").value_or(0);
 }
 
 DTBSTransferInfo::DTBSTransferInfo(const VEKTCRS* recordSet, const QStringList& filterKeys)

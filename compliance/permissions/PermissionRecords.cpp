@@ -1,5 +1,6 @@
 #include "compliance/permissions/PermissionRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "compliance/RDOOpdAppropriateness.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ template <class F> void forEachRow(VEKTCRS rows, F f)
 RDOPermission::RDOPermission(const VEKTCRS& set)
     : title(text(set, "rightname"))
     , secuid(text(set, "secuid"))
-    , status(text(set, "right") == QLatin1String("1") ? 1 : 0)
+    , status(servernumber::Row(set).wholeValue("right") == 1 ? 1 : 0)
     , contractUrl(text(set, "rightshowfunc"))
     , openUrl(text(set, "rightfunc"))
     , market(text(set, "~market"))
@@ -39,7 +40,7 @@ RDOPermissionContract::RDOPermissionContract(Type type, const VEKTCRS& row)
     , showtips_(text(row, "showtips"))
 {
     // A negative value counts as 0, so a countdown always ends.
-    lockTime_ = quint64(std::max<qint64>(0, integerValue(text(row, "locktime"))));
+    lockTime_ = quint64(std::max<qint64>(0, servernumber::toInt64(text(row, "locktime"))));
 }
 
 RDOPermissionContractText::RDOPermissionContractText(const VEKTCRS& row)
@@ -82,7 +83,7 @@ PermissionContracts permissionContractsFromReply(const std::vector<VEKTCRS>& rec
             out.push_back(std::make_shared<RDOPermissionContractWeb>(row));
         } else if (type == QLatin1String("answer")) {
             // The set's number is the field's leading integer ("2.0" is 2).
-            const qint64 n = integerValue(text(row, "webaddr"));
+            const qint64 n = servernumber::toInt64(text(row, "webaddr"));
             if (n > 1 && quint64(n) <= recordSets.size())
                 out.push_back(std::make_shared<RDOPermissionContractRiskAssessment>(recordSets[size_t(n - 1)]));
         }

@@ -18,7 +18,7 @@ public:
 
     QString title; // "rightname"
     QString secuid; // "secuid"
-    qint32 status = 0; // "right": 1 when it is "1" (opened), otherwise 0
+    qint32 status = 0; // "right": 1 when its value is 1 (opened), otherwise 0
     QString contractUrl; // "rightshowfunc": link of the agreement list
     QString openUrl; // "rightfunc": link of the open (or close) request
     QString market; // "~market"

@@ -661,7 +661,8 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     // closed this one's: it stays, and so does the form it was made from.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    alerts()->runAlert(
+        AlertRequest::tip(submittedText(QString::fromUtf8(kSubmittedFormat), orderNumber)), {});
     if (formOfThisOrder)
         quantity_.clear();
     readPositions();

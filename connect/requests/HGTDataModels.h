@@ -33,9 +33,10 @@ LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryPrice5, hgtQueryPrice5, RDOQuotesOf5Level)
 
 // A Stock Connect order. A second equal one is a second intent, so it never
 // merges with another waiting request, and one that went out without an answer ends in an
-// unknown outcome and is never sent again by itself.
-class DMHGTMakeOrder final
-    : public NumberedOrderDataModelClass<DMHGTMakeOrder, tagHGTMakeOrder, IHGTMakeOrder> {
+// unknown outcome and is never sent again by itself. An answer without its
+// order number is a success told without the number.
+class DMHGTMakeOrder final : public NumberedOrderDataModelClass<DMHGTMakeOrder, tagHGTMakeOrder,
+                                 IHGTMakeOrder, AnswerWithoutNumber::Success> {
 public:
     static constexpr DataModelInfo info { "FD27457E-AA48-C905-9765-F3701FD03F25", 500, 510,
         HandleRule::Fields, RequestEffect::NewIntent };

@@ -163,7 +163,7 @@ void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* s
     if (isCancelling())
         return;
     if (totalCount == 1 && serial)
-        finish(AlertRequest::tip(QStringLiteral("撤单请求已提交,委托序号为:%1").arg(*serial)));
+        finish(AlertRequest::tip(submittedText(u"撤单请求已提交,委托序号为:%1", *serial)));
     else if (totalCount == 1 && error)
         finish(AlertRequest::error(error->domain));
     else

@@ -1,6 +1,6 @@
 #include "funds/quote/FundQuoteGeometry.h"
 
-#include "quotes/requests/ServerNumber.h"
+#include "comm/recordset/ServerNumber.h"
 
 #include <algorithm>
 #include <cmath>

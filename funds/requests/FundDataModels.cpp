@@ -1,5 +1,6 @@
 #include "funds/requests/FundDataModels.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/DMCDataCache.h"
 #include "core/DataModelFactory.h"
 
@@ -50,7 +51,8 @@ DMOpdQueryAppropriateness::Result DMOpdQueryAppropriateness::reply(const std::ve
         const QString name = sets[size_t(i)].recordsetInfo();
         if (name == QLatin1String("sdxstatus")) {
             VEKTCRS set = sets[size_t(i)];
-            result.status = set.fetchFirst() && set.toStringWithName(QStringLiteral("sdx_status")) == QLatin1String("1");
+            // Suited by the value 1 in any form ("1.000" among them).
+            result.status = set.fetchFirst() && servernumber::Row(set).wholeValue("sdx_status") == 1;
         } else if (name == QLatin1String("sdxxy")) {
             result.notices = RDOOpdAppropriateness::parseResultsets(sets, i);
         }
@@ -58,9 +60,14 @@ DMOpdQueryAppropriateness::Result DMOpdQueryAppropriateness::reply(const std::ve
     return result;
 }
 
+DMQueryBonusSetting::Result DMQueryBonusSetting::reply(const std::vector<VEKTCRS>& sets)
+{
+    return servernumber::Row(fundreply::firstRow(sets)).wholeValue("dividmethod").value_or(0);
+}
+
 std::pair<quint64, quint64> DMOpdFundTrade::functions(const tagOpdFundParam& p)
 {
-    const bool purchase = QString::fromStdString(p.tradeType).trimmed().toLongLong() == 240022;
+    const bool purchase = servernumber::wholeValueOf(QString::fromStdString(p.tradeType)) == 240022;
     return { info.mFunc, purchase ? kPurchaseFunction : info.sFunc };
 }
 

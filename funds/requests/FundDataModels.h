@@ -49,10 +49,11 @@ VEKTCRS firstRow(const std::vector<VEKTCRS>& sets);
 
 // A fund request that changes state and answers a serial in "sno": orders,
 // settings, plans and cancels, numbered as a stock order is.
-template <class Derived, class Param, class Protocol>
-class FundSerialDataModelClass : public NumberedOrderDataModelClass<Derived, Param, Protocol> {
+template <class Derived, class Param, class Protocol,
+    AnswerWithoutNumber withoutNumber = AnswerWithoutNumber::UnknownOutcome>
+class FundSerialDataModelClass : public NumberedOrderDataModelClass<Derived, Param, Protocol, withoutNumber> {
 public:
-    using NumberedOrderDataModelClass<Derived, Param, Protocol>::NumberedOrderDataModelClass;
+    using NumberedOrderDataModelClass<Derived, Param, Protocol, withoutNumber>::NumberedOrderDataModelClass;
     static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
@@ -136,9 +137,11 @@ public:
     }
 };
 
-// Redeem shares: 500 / 36; the order's serial "sno".
-class DMRedeemOpdFund final
-    : public FundSerialDataModelClass<DMRedeemOpdFund, tagRedeemOpdFundParam, IRedeemOpdFundDelegate> {
+// Redeem shares: 500 / 36; the order's serial "sno" (a success without one
+// is told without it, as for the transform, the cancel and the dividend
+// setting below).
+class DMRedeemOpdFund final : public FundSerialDataModelClass<DMRedeemOpdFund, tagRedeemOpdFundParam,
+                                  IRedeemOpdFundDelegate, AnswerWithoutNumber::Success> {
 public:
     static constexpr DataModelInfo info { "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883", 500, 36, HandleRule::Fields,
         RequestEffect::NewIntent };
@@ -152,7 +155,7 @@ public:
 // Transform shares into another fund: 500 / 1644; "tacode" is the company
 // of the fund transformed into.
 class DMTransformOpdFund final : public FundSerialDataModelClass<DMTransformOpdFund, tagTransformOpdFundParam,
-                                     ITransformOpdFundDelegate> {
+                                     ITransformOpdFundDelegate, AnswerWithoutNumber::Success> {
 public:
     static constexpr DataModelInfo info { "62381855-8DCB-F55C-5D9D-931DD6AEDB81", 500, 1644,
         HandleRule::Fields, RequestEffect::NewIntent };
@@ -172,8 +175,9 @@ public:
 };
 
 // Cancel a fund order of today: 500 / 37; the order's "sno3" goes as "sno".
-class DMOpdFundCancelOrder final : public FundSerialDataModelClass<DMOpdFundCancelOrder,
-                                       tagOpdFundCancelOrderParam, IOpdFundCancelOrderDelegate> {
+class DMOpdFundCancelOrder final
+    : public FundSerialDataModelClass<DMOpdFundCancelOrder, tagOpdFundCancelOrderParam,
+          IOpdFundCancelOrderDelegate, AnswerWithoutNumber::Success> {
 public:
     static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37, HandleRule::Fields,
         RequestEffect::Changes };
@@ -190,7 +194,8 @@ public:
     }
 };
 
-// The fund's dividend method: 500 / 127; "dividmethod" (0 when missing).
+// The fund's dividend method: 500 / 127; "dividmethod" by its value (0 when
+// it has none).
 class DMQueryBonusSetting final : public DataModelClass<DMQueryBonusSetting, TradeDataModel,
                                       tagQueryBonusSettingParam, IQueryBonusSettingDelegate> {
 public:
@@ -200,16 +205,13 @@ public:
     {
         b.prefix(p.commonUrl).add("ofcode", p.fundCode).add("tacode", p.fundCorpCode);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets)
-    {
-        return fundreply::firstRow(sets).toIntWithName(QStringLiteral("dividmethod"));
-    }
+    static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
 // Set the dividend method: 500 / 39.
 class DMSubmitOpdBonusSetting final
     : public FundSerialDataModelClass<DMSubmitOpdBonusSetting, tagSubmitOpdFundBonusSettingParam,
-          ISubmitOpdFundBonusSettingDelegate> {
+          ISubmitOpdFundBonusSettingDelegate, AnswerWithoutNumber::Success> {
 public:
     static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39, HandleRule::Fields,
         RequestEffect::Changes };

@@ -1,5 +1,7 @@
 #include "funds/requests/FundRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 namespace {
 
 template <class R> struct Field {
@@ -37,7 +39,9 @@ RDOOpenEndFund::RDOOpenEndFund(const VEKTCRS& row)
         { &R::ecFlagDesc, "~ecflag" }, { &R::timerOpenDesc, "~timeropen" }, { &R::ecType, "~ectype" },
         { &R::shareClass, "~shareclass" }, { &R::ecFlagCode, "ecflag" }, { &R::riskLevel, "risklevel" } };
     fill(*this, row, fields);
-    needCheckAppropriateness = row.toStringWithName(QStringLiteral("ischecksdx")) == QLatin1String("1") ? 1 : 0;
+    // The check is asked for by the value 1 in any form ("1.000" from a number
+    // field among them): a fund bought without it goes unchecked.
+    needCheckAppropriateness = servernumber::Row(row).wholeValue("ischecksdx") == 1 ? 1 : 0;
 }
 
 RDOOpdFundPositon::RDOOpdFundPositon(const VEKTCRS& row)
@@ -83,7 +87,7 @@ RDOFundHistoricNet::RDOFundHistoricNet(const VEKTCRS& row)
 }
 
 RDOUserRiskLevelMatchInfo::RDOUserRiskLevelMatchInfo(const VEKTCRS& row)
-    : isMatched(row.toIntWithName(QStringLiteral("errcode")) == 0)
+    : isMatched(servernumber::Row(row).value("errcode").value_or(0) == 0)
     , matchedMessage(row.toStringWithName(QStringLiteral("errmsg")))
 {
 }

@@ -36,7 +36,7 @@ public:
     QString shareClass; // "~shareclass"
     QString ecFlagCode; // "ecflag"
     QString riskLevel; // "risklevel"
-    qint32 needCheckAppropriateness = 0; // "ischecksdx": 1 only for exactly "1"
+    qint32 needCheckAppropriateness = 0; // "ischecksdx": 1 only for the value 1
 };
 
 // One fund position (the class name is the server protocol's spelling).
@@ -119,7 +119,7 @@ public:
     RDOUserRiskLevelMatchInfo() = default;
     explicit RDOUserRiskLevelMatchInfo(const VEKTCRS& row);
 
-    bool isMatched = true; // "errcode" is 0 (or missing)
+    bool isMatched = true; // "errcode" has the value 0 (or none)
     QString matchedMessage; // "errmsg"
 };
 

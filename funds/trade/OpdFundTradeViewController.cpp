@@ -750,7 +750,7 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
-    alerts_->runAlert(AlertRequest::tip(QStringLiteral("委托申请已提交，委托序号为%1。").arg(serial)), nullptr);
+    alerts_->runAlert(AlertRequest::tip(submittedText(u"委托申请已提交，委托序号为%1。", serial)), nullptr);
     // A dividend setting or a plan leaves the form as it is.
     if (type == 4 || type == 5 || type == 7 || type == 8)
         texts_[Amount].clear();

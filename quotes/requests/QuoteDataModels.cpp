@@ -1,9 +1,9 @@
 #include "quotes/requests/QuoteDataModels.h"
 
 #include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelFactory.h"
 #include "login/RequestSender.h"
-#include "quotes/requests/ServerNumber.h"
 
 #include <QStringList>
 

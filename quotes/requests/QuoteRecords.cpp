@@ -1,7 +1,7 @@
 #include "quotes/requests/QuoteRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "comm/recordset/VEKTCRS.h"
-#include "quotes/requests/ServerNumber.h"
 
 #include <algorithm>
 #include <charconv>
@@ -48,8 +48,7 @@ RDOQuotesOf5Level::RDOQuotesOf5Level(const VEKTCRS* source)
     VEKTCRS set = *source;
     set.fetchFirst();
     const servernumber::Row row(set);
-    const QString limflag = row.text("limflag");
-    hasNotLimit = !limflag.isEmpty() && servernumber::toInt64(limflag) != 0;
+    hasNotLimit = row.value("limflag").value_or(0) != 0;
     openPrice = row.real("jrkp");
     upDown = row.real("zhd");
     amountOfUpDown = row.real("zdf");
@@ -80,7 +79,9 @@ RDOQuotesOf5Level::RDOQuotesOf5Level(const VEKTCRS* source)
     stockName = row.text("name");
     exchangeId = row.text("exchid");
     classId = row.text("classid");
-    queryCode = identifycode + QLatin1Char('.') + exchangeId;
+    // The exchange by its value: a number field sends "1.000", and the chart
+    // asks for "600000.1".
+    queryCode = identifycode + QLatin1Char('.') + servernumber::wholeText(exchangeId);
     marketType = getMarketCode(exchangeId, classId);
     recentPrice = row.text("zjcj");
     yesterdayClosingPrice = row.text("zrsp");
@@ -90,16 +91,21 @@ RDOQuotesOf5Level::RDOQuotesOf5Level(const VEKTCRS* source)
 
 std::optional<QString> RDOQuotesOf5Level::getMarketCode(const QString& exchangeId, const QString& classId)
 {
-    const bool bShare = classId == QLatin1String("101");
-    if (classId == QLatin1String("12"))
+    // Both by their value ("1.000" is exchange 1, "101.000" a B share).
+    const std::optional<qint64> klass = servernumber::wholeValueOf(classId);
+    const bool bShare = klass == 101;
+    if (klass == 12)
         return QStringLiteral("2");
-    if (exchangeId == QLatin1String("1"))
+    switch (servernumber::wholeValueOf(exchangeId).value_or(-1)) {
+    case 1:
         return bShare ? QStringLiteral("2") : QStringLiteral("0");
-    if (exchangeId == QLatin1String("2"))
+    case 2:
         return bShare ? QStringLiteral("3") : QStringLiteral("1");
-    if (exchangeId == QLatin1String("5"))
+    case 5:
         return bShare ? QStringLiteral("7") : QStringLiteral("6");
-    return std::nullopt;
+    default:
+        return std::nullopt;
+    }
 }
 
 RDOTimesharingInfo::RDOTimesharingInfo(const VEKTCRS& set)

@@ -1,6 +1,6 @@
 #include "shell/menu/MenuManager.h"
 
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelManager.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
@@ -132,7 +132,7 @@ std::vector<RDOMenuInfo::Ptr> MenuManager::getRootMenuArray()
         return {};
     for (const RDOMenuInfo::Ptr& child : root->childArray) {
         if (child->isGroup()
-            && (tcrs::int64FromText(child->menuId) == kStockConnectGroupId
+            && (servernumber::wholeValueOf(child->menuId) == kStockConnectGroupId
                 || child->menuName == QString::fromUtf8(kStockConnectGroupName))) {
             root->deleteChild(child.get());
             break;
@@ -222,7 +222,9 @@ bool MenuManager::getMenuItemVisible(const QString& menuId)
         menuVisibleDictionary->insert(menuId, QStringLiteral("1"));
         return true;
     }
-    return found->toString().toInt() != 0;
+    // By its value: a file may hold "1", "1.000", a number or a boolean;
+    // one without a value hides the entry, as "0" does.
+    return servernumber::valueOf(*found).value_or(0) != 0;
 }
 
 void MenuManager::setMenuItemVisible(bool visible, const QString& menuId)

@@ -1,7 +1,7 @@
 #include "shell/menu/RDOMenuInfo.h"
 
 #include "comm/crypto/AesEncryption.h"
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "comm/recordset/VEKTCRS.h"
 #include "shell/menu/MenuLink.h"
 #include "shell/menu/TreeTeardown.h"
@@ -153,8 +153,8 @@ QString RDOMenuInfo::plainLink() const
 
 bool RDOMenuInfo::isRoot() const
 {
-    // The leading integer, as the server means it: "-1.0" is a root too.
-    return tcrs::int64FromText(parentId) == -1;
+    // By its value, as the server means it: "-1.0" is a root too.
+    return servernumber::wholeValueOf(parentId) == -1;
 }
 
 void RDOMenuInfo::deleteChild(const RDOMenuInfo* child)

@@ -1,6 +1,7 @@
 #include "shell/messages/MessageCenterManager.h"
 
 #include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelManager.h"
 #include "login/AccountManager.h"
 #include "platform/PropertyList.h"
@@ -65,7 +66,7 @@ void put(std::string& field, const QString& text)
 } // namespace
 
 MessageCenterInfo::MessageCenterInfo(const QVariantMap& entry)
-    : readFlag(entry.value(kReadFlag).toString().toInt() != 0)
+    : readFlag(isRead(entry))
     , title(entry.value(kTitle).toString())
     , date(entry.value(kDate).toString())
     , pd(entry.value(kPd).toString())
@@ -73,6 +74,11 @@ MessageCenterInfo::MessageCenterInfo(const QVariantMap& entry)
     , updateKey(entry.value(kUpdateKey).toString())
     , formatedDate(formatDate(date))
 {
+}
+
+bool MessageCenterInfo::isRead(const QVariantMap& entry)
+{
+    return servernumber::valueOf(entry.value(kReadFlag)).value_or(0) != 0;
 }
 
 QString MessageCenterInfo::formatDate(const QString& date)
@@ -324,7 +330,7 @@ qint64 MessageCenterManager::getUnreadMessageCount()
         return 0;
     qint64 unread = 0;
     for (const QVariant& item : store.value(*key).toList()) {
-        if (item.toMap().value(kReadFlag).toString().toInt() == 0)
+        if (!MessageCenterInfo::isRead(item.toMap()))
             ++unread;
     }
     return unread;

@@ -37,6 +37,9 @@ public:
     void setShowHideFlag(qint64 flag) { showHideFlag = flag; }
     // "(2020年05月06日 10:11:12)" from "2020-05-06 10:11:12".
     static QString formatDate(const QString& date);
+    // Whether a stored entry is read: its "read_flag" by its value ("1",
+    // "1.000", a number); a missing flag or one without a value is unread.
+    static bool isRead(const QVariantMap& entry);
 };
 
 // The broker's messages per customer: the list request with the last update

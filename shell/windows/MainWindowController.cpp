@@ -1,6 +1,6 @@
 #include "shell/windows/MainWindowController.h"
 
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
@@ -18,7 +18,7 @@ namespace {
 
 // The market code of the position record a page hands over: a map with
 // "marketCode", or an object with that property. The code is the server's
-// text, read by its leading integer ("5.000" is 5); none reads as 0.
+// text, read by its value ("5.000" is 5); none reads as 0.
 qint64 marketCodeOf(const QVariant& position)
 {
     QVariant code;
@@ -28,7 +28,7 @@ qint64 marketCodeOf(const QVariant& position)
         if (const QObject* object = position.value<QObject*>())
             code = object->property("marketCode");
     }
-    return tcrs::int64FromText(code.toString());
+    return servernumber::wholeValueOf(code).value_or(0);
 }
 
 } // namespace

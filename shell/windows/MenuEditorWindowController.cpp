@@ -1,6 +1,6 @@
 #include "shell/windows/MenuEditorWindowController.h"
 
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
 #include "shell/menu/MenuManager.h"
 
@@ -86,5 +86,5 @@ void MenuEditorWindowController::windowWillClose()
 
 bool MenuEditorWindowController::shouldSelectItem(const BaseNode& node)
 {
-    return tcrs::int64FromText(node.parentId) != -1 && !node.nodeTitle.isEmpty();
+    return servernumber::wholeValueOf(node.parentId) != -1 && !node.nodeTitle.isEmpty();
 }

@@ -99,11 +99,12 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     rights.row({ "b", "2", "0" });
     rights.row({ "c", "3", "" });
     rights.row({ "d", "4", "11" });
+    rights.row({ "e", "5", "1.000" }); // opened: the value 1, as a number field sends it
+    rights.row({ "f", "6", "0.000" });
     const std::vector<RDOPermission> permissions = permissionsFromReply(sets({ rights }));
-    ASSERT_EQ(permissions.size(), 4u);
-    EXPECT_EQ(permissions[0].status, 1);
-    for (size_t i = 1; i < 4; ++i)
-        EXPECT_EQ(permissions[i].status, 0);
+    ASSERT_EQ(permissions.size(), 6u);
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(permissions[i].status, i == 0 || i == 4 ? 1 : 0) << i;
     EXPECT_EQ(permissions[3].title, QStringLiteral("d"));
 }
 

@@ -51,10 +51,16 @@ TEST(RiskQuestionnaireTest, QuestionsInFirstAppearanceAnswersInRowOrderRepeatsDr
     ASSERT_EQ(second.surveyCellArray.size(), 3u);
     EXPECT_EQ(second.surveyCellArray[1].text(), QStringLiteral("中年"));
 
-    for (const char* opt : { "0", "", "2" }) {
+    // Several answers by the value 1 in any form, one answer otherwise.
+    const struct {
+        const char* opt;
+        bool multiple;
+    } opts[] = { { "0", false }, { "", false }, { "2", false }, { "0.000", false }, { "1.000", true },
+        { "1.0", true }, { "x", false } };
+    for (const auto& o : opts) {
         const RDORiskAssessment single(
-            HomeFixture::set(surveyTable({ { "1", "t", QString::fromLatin1(opt), "A", "a", "S" } })));
-        EXPECT_FALSE((*single.surveyColArray)[0].isMutiSelected) << opt;
+            HomeFixture::set(surveyTable({ { "1", "t", QString::fromLatin1(o.opt), "A", "a", "S" } })));
+        EXPECT_EQ((*single.surveyColArray)[0].isMutiSelected, o.multiple) << o.opt;
     }
     EXPECT_EQ(RDORiskAssessment().surveyCount(), 0u);
 }
@@ -110,6 +116,17 @@ TEST(RiskQuestionnaireTest, SelectionReplacesSingleTogglesMultipleAndIgnoresStra
     EXPECT_EQ(table.firstUnanswered(), 0);
     table.selectRow(0, 1);
     EXPECT_EQ(table.firstUnanswered(), 1);
+
+    // A question a number field marks "1.000" takes several answers, and the
+    // evaluation sent carries them all.
+    const RDORiskAssessment numbered(HomeFixture::set(
+        surveyTable({ { "1", "q", "1.000", "A", "a", "S" }, { "1", "q", "1.000", "B", "b", "S" } })));
+    table.setRiskAssessment(numbered);
+    table.selectRow(0, 0);
+    table.selectRow(0, 1);
+    EXPECT_EQ(table.selectedRowItems(0), std::vector<qint64>({ 0, 1 }));
+    ASSERT_TRUE(table.selectedIndexs());
+    EXPECT_EQ(numbered.resultBySelectedArray(*table.selectedIndexs()), QStringLiteral("A,B|&survey_cols=1|"));
 }
 
 TEST(RiskQuestionnaireTest, ScoreResultAndNotices)
@@ -125,6 +142,8 @@ TEST(RiskQuestionnaireTest, ScoreResultAndNotices)
         { { "isOK", "survey_score", "reason" }, { "1", "18", "未评估" }, false, std::nullopt, std::nullopt,
             QStringLiteral("未评估") },
         { { "isOK", "reason" }, { "", "r" }, false, std::nullopt, std::nullopt, QStringLiteral("r") },
+        { { "isOK", "survey_score", "rating_lvl_name" }, { "0.000", "18", "积极型" }, true,
+            QStringLiteral("18"), QStringLiteral("积极型"), std::nullopt },
         { { "reason" }, { "r" }, false, std::nullopt, std::nullopt, QStringLiteral("r") },
     };
     for (const Case& c : cases) {

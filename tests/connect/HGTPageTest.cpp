@@ -229,13 +229,18 @@ TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
         const char* quantity;
         const char* flag;
         const char* refusal; // empty: accepted
+        bool withoutNumber = false; // accepted without "ordersno"
     } orders[] = {
         { &odd, "50", "4S", "" },
         { &whole, "5000", "3S", "可用股份不足" },
         { &whole, "300", "3S", "" },
+        { &whole, "100", "3S", "", true },
     };
     for (const auto& o : orders) {
         const std::size_t before = alerts.shown.size();
+        if (o.withoutNumber)
+            sim.answerTablesNext(
+                brokersim::kHKOrderFunction, { brokersim::Table().column("msg").row({ "ok" }) });
         o.page->setQuantityText(QString::fromLatin1(o.quantity));
         whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
         o.page->orderButtonClick();
@@ -243,8 +248,11 @@ TEST_F(HGTPageTest, SellPagesShowTheSaleRateAndSendTheirFlags)
         EXPECT_EQ(sim.receivedOf(brokersim::kHKOrderFunction).back().valueOr(QStringLiteral("bsflag")), o.flag);
         if (*o.refusal)
             EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(o.refusal));
+        else if (o.withoutNumber)
+            EXPECT_EQ(alerts.shown.back().text, QStringLiteral("委托申请已提交。"));
         else
-            EXPECT_TRUE(alerts.shown.back().text.startsWith(QStringLiteral("委托申请已提交"))) << o.quantity;
+            EXPECT_TRUE(alerts.shown.back().text.startsWith(QStringLiteral("委托申请已提交，序号为")))
+                << o.quantity;
     }
 }
 

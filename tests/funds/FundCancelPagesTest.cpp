@@ -343,10 +343,10 @@ TEST_F(FundCancelPages, ANewListClearsTheTicks)
     EXPECT_EQ(count(brokersim::kFundCancelFunction), 0);
 }
 
-// A cancel answered without its serial: the outcome is unknown, the customer
-// is sent to today's orders, and the list is read again. In a batch it counts
-// as a failure, and the summary is the batch text alone.
-TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
+// A fund order's cancel answered without its serial is a success all the
+// same: told without the serial, and the list is read again. In a batch it
+// counts as a success.
+TEST_F(FundCancelPages, ACancelWithoutASerialIsToldWithoutIt)
 {
     addOrder("900001", "0");
     addOrder("900002", "0");
@@ -360,9 +360,7 @@ TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
     page.cancelOrdersClicked();
     ASSERT_TRUE(
         spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 2; }));
-    ASSERT_EQ(alerts.shown.size(), 1);
-    EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
-    EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托"))) << qPrintable(alerts.shown[0]);
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:撤单请求已提交")));
 
     alerts.shown.clear();
     ASSERT_TRUE(spinUntil([&] { return page.rowCount() == 3; }));
@@ -372,7 +370,7 @@ TEST_F(FundCancelPages, ACancelWithoutASerialIsOfUnknownOutcome)
     page.cancelOrdersClicked();
     ASSERT_TRUE(
         spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundOrdersFunction) == 3; }));
-    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:2")));
+    EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:2\n失败数量:1")));
 }
 
 // Two orders and two plans on the book, and the cancel page of either kind.
@@ -407,10 +405,11 @@ protected:
     }
 };
 
-// A cancel left open (answered without its serial, its connection lost, or
-// given up on by the dialog) is told as a cancel of unknown outcome: nothing
-// in it bids the customer not to place an order again. In a batch it counts
-// as a failure, and a late answer adds nothing.
+// A cancel left open (a plan's answered without its serial, its connection
+// lost, or given up on by the dialog) is told as a cancel of unknown outcome:
+// nothing in it bids the customer not to place an order again. In a batch it
+// counts as a failure, and a late answer adds nothing. (A fund order's cancel
+// without its serial is a success, above.)
 TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
 {
     enum Way { BlankSerial, ConnectionLost, DialogGaveUp };
@@ -423,6 +422,8 @@ TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
     quick.busyBackstopMs = 300;
     for (const auto& c : cases) {
         for (const bool isOrders : { true, false }) {
+            if (c.way == BlankSerial && isOrders)
+                continue;
             SCOPED_TRACE(testing::Message() << int(c.way) << (isOrders ? " orders " : " plans ") << c.batch);
             const auto page = openPage(isOrders, quick);
             confirmDialogs();

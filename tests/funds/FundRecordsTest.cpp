@@ -22,12 +22,13 @@ DescribedTable fundRow(const std::optional<QString>& checksdx)
 
 } // namespace
 
-TEST(FundRecords, AppropriatenessFlagIsOneOnlyForExactlyOne)
+TEST(FundRecords, AppropriatenessFlagIsOneOnlyForTheValueOne)
 {
     const struct {
         std::optional<QString> text;
         qint32 flag;
-    } cases[] = { { "1", 1 }, { "0", 0 }, { "", 0 }, { "Y", 0 }, { " 1", 0 }, { std::nullopt, 0 } };
+    } cases[] = { { "1", 1 }, { "0", 0 }, { "", 0 }, { "Y", 0 }, { " 1", 1 }, { "1.000", 1 }, { "1.0", 1 },
+        { "0.000", 0 }, { "2", 0 }, { "1x", 0 }, { std::nullopt, 0 } };
     for (const auto& c : cases) {
         VEKTCRS set = described(fundRow(c.text));
         set.fetchFirst();

@@ -239,15 +239,49 @@ TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
     EXPECT_EQ(form->text(Form::Amount), "12&x=1");
 }
 
-TEST_F(FundTradeForm, AFundWithoutTheCheckSendsAnEmptySerial)
+// The check runs by the value of the fund's "ischecksdx", and its verdict
+// goes by the value of "sdx_status": "1.000" from a number field is 1. A
+// fund without the check, or one suited, is bought with an empty serial.
+TEST_F(FundTradeForm, TheCheckAndItsVerdictGoByTheValueOfTheirFlags)
 {
-    auto form = make(Form::Purchase);
-    type(*form, Form::Code, "110011");
-    form->setText(Form::Amount, "500");
-    form->tradeButtonClicked();
-    confirmAndWait(*form);
-    EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction), 0);
-    EXPECT_TRUE(last(brokersim::kFundPurchaseFunction).contains("&ofcode=110011&orderamt=500&risksignsno=&tacode=05"));
+    book().setRiskLevel("010100000001", 1); // below 000001's level
+    const struct {
+        const char* code;
+        const char* checkFlag; // nullptr: as the simulator has it
+        const char* verdict; // nullptr: the simulator's
+        qsizetype checks;
+    } cases[] = { { "110011", nullptr, nullptr, 0 }, { "110011", "0.000", nullptr, 0 },
+        { "110011", "1.000", nullptr, 1 }, { "110011", " 1 ", nullptr, 1 },
+        { "000001", nullptr, "1.000", 1 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+            << c.code << " " << (c.checkFlag ? c.checkFlag : "-") << " " << (c.verdict ? c.verdict : "-"));
+        if (c.checkFlag) {
+            sim.answerTablesNext(brokersim::kFundInfoFunction,
+                { brokersim::Table()
+                        .column("ofcode")
+                        .column("ofname")
+                        .column("tacode")
+                        .column("ischecksdx")
+                        .row({ c.code, QStringLiteral("远帆中小盘"), "05", c.checkFlag }) });
+        }
+        if (c.verdict) {
+            brokersim::Table status;
+            status.info = QStringLiteral("sdxstatus");
+            sim.answerTablesNext(
+                brokersim::kFundAppropriatenessFunction, { status.column("sdx_status").row({ c.verdict }) });
+        }
+        const qsizetype checked = count(brokersim::kFundAppropriatenessFunction);
+        auto form = make(Form::Purchase);
+        type(*form, Form::Code, QString::fromLatin1(c.code));
+        form->setText(Form::Amount, "500");
+        form->tradeButtonClicked();
+        confirmAndWait(*form);
+        EXPECT_EQ(count(brokersim::kFundAppropriatenessFunction) - checked, c.checks);
+        EXPECT_TRUE(notices.shown.empty());
+        EXPECT_TRUE(last(brokersim::kFundPurchaseFunction)
+                        .contains(QStringLiteral("&ofcode=%1&orderamt=500&risksignsno=&").arg(c.code)));
+    }
 }
 
 TEST_F(FundTradeForm, StatusOneGoesStraightOnAndASecondPressDoesNothing)
@@ -764,13 +798,20 @@ struct PageOrder {
     const char* code;
     const char* target;
     brokersim::Function order;
+    // A success answered without its serial is told as one, without it.
+    bool succeedsWithoutSerial = false;
 };
 const PageOrder kPageOrders[] = {
-    { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr, brokersim::kFundSubscribeFunction },
-    { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr, brokersim::kFundPurchaseFunction },
-    { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction },
-    { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011", brokersim::kFundTransformFunction },
-    { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction },
+    { "subscribe", pageOf<SubscribeOpdFundViewController>(), "009901", nullptr,
+        brokersim::kFundSubscribeFunction },
+    { "purchase", pageOf<PurchaseOpdFundViewController>(), "000001", nullptr,
+        brokersim::kFundPurchaseFunction },
+    { "redeem", pageOf<RedeemOpdFundViewController>(), "000001", nullptr, brokersim::kFundRedeemFunction,
+        true },
+    { "transform", pageOf<TransformOpdFundViewController>(), "000001", "000011",
+        brokersim::kFundTransformFunction, true },
+    { "dividends", pageOf<BonusSettingViewController>(), "000001", nullptr, brokersim::kFundBonusSetFunction,
+        true },
     { "plan", pageOf<InvestOntimeViewController>(), "000001", nullptr, brokersim::kFundPlanOpenFunction },
 };
 
@@ -804,8 +845,9 @@ protected:
 // Every fund order a page sends, answered with a blank serial: the customer
 // is told the outcome is unknown and to look at today's orders before trying
 // again, never "submitted" with a blank; nothing is sent again, and the page
-// reads again what the order may have changed.
-TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
+// reads again what the order may have changed. A redemption, transform or
+// dividend setting answered so is a success, told without the serial.
+TEST_F(FundTradePages, AnAnswerWithoutASerialIsUnknownOrASuccessToldWithoutIt)
 {
     book().setRiskLevel("010100000001", 5);
     // What each page reads again, in the order of the pages.
@@ -825,6 +867,12 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsAnUnknownOutcome)
         form.tradeButtonClicked();
         confirmAndWait(form);
         ASSERT_EQ(alerts.shown.size(), 1);
+        if (c.succeedsWithoutSerial) {
+            EXPECT_EQ(alerts.shown[0], QStringLiteral("tip:委托申请已提交。"));
+            testsupport::spinFor(50ms);
+            EXPECT_EQ(count(c.order), 1);
+            continue;
+        }
         EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
         EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))

@@ -260,16 +260,23 @@ TEST_F(AccountTest, ShareholderListsFundCacheAndAccountLine)
     RDOFund other;
     other.fundId = "O1";
     other.fundSeq = "1";
+    // The main account by the value of "fundseq": a number field sends "0.000";
+    // one without it is not the main account.
     RDOFund main2 = main;
     main2.fundId = "M2";
-    const std::vector<RDOFund> cached = account->getFundInfoList(std::vector<RDOFund> { other, main, main2 });
-    ASSERT_EQ(cached.size(), 3u);
+    main2.fundSeq = "0.000";
+    RDOFund unnumbered;
+    unnumbered.fundId = "U1";
+    const std::vector<RDOFund> cached
+        = account->getFundInfoList(std::vector<RDOFund> { other, unnumbered, main, main2 });
+    ASSERT_EQ(cached.size(), 4u);
     EXPECT_EQ(cached[0].fundId, "M1");
     EXPECT_EQ(cached[1].fundId, "M2");
     EXPECT_EQ(cached[2].fundId, "O1");
+    EXPECT_EQ(cached[3].fundId, "U1");
     // Once filled, later lists are ignored.
-    EXPECT_EQ(account->getFundInfoList(std::vector<RDOFund> { other }).size(), 3u);
-    EXPECT_EQ(account->getFundInfoList(std::nullopt).size(), 3u);
+    EXPECT_EQ(account->getFundInfoList(std::vector<RDOFund> { other }).size(), 4u);
+    EXPECT_EQ(account->getFundInfoList(std::nullopt).size(), 4u);
 
     EXPECT_EQ(account->getAccountInfo(),
         QStringLiteral("张三    %1    上海世纪大道营业部        普通交易登陆")

@@ -62,6 +62,12 @@ TEST(QuoteRecords, MarketCodeFromExchangeAndClass)
         { "5", "", QStringLiteral("6") },
         { "9", "108", std::nullopt },
         { "", "", std::nullopt },
+        // By their values, as a number field sends them.
+        { "1.000", "1.000", QStringLiteral("0") },
+        { "2.0", "101.000", QStringLiteral("3") },
+        { "9", "12.000", QStringLiteral("2") },
+        { " 5 ", "0", QStringLiteral("6") },
+        { "1x", "1", std::nullopt },
     };
     for (const auto& c : cases)
         EXPECT_EQ(RDOQuotesOf5Level::getMarketCode(QString::fromLatin1(c.exchange), QString::fromLatin1(c.classId)),
@@ -95,6 +101,19 @@ TEST(QuoteRecords, FiveLevelKeepsTextsAndWideQuantities)
     }
     const RDOQuotesOf5Level empty(nullptr);
     EXPECT_TRUE(empty.identifycode.isEmpty());
+
+    // An exchange sent as "2.000" is exchange 2: the chart asks for
+    // "600000.2", and the trade market is Shanghai's.
+    const VEKTCRS number = set(Table()
+                                   .column("code")
+                                   .column("exchid")
+                                   .column("classid", brokersim::kDouble)
+                                   .column("limflag")
+                                   .row({ "600000", "2.000", 1.0, "1.000" }));
+    const RDOQuotesOf5Level byValue(&number);
+    EXPECT_EQ(byValue.queryCode, "600000.2");
+    EXPECT_EQ(byValue.marketType, QStringLiteral("1"));
+    EXPECT_TRUE(byValue.hasNotLimit);
 }
 
 // The limits are only shown: what is no plausible price reads as NaN, which

@@ -425,6 +425,17 @@ TEST_F(MenuModelTest, VisibilityApplyAndRestoreThroughTheFile)
     EXPECT_TRUE(manager.getMenuItemVisible(QStringLiteral("52")));
     // A new manager starts from the file.
     EXPECT_FALSE(MenuManager().getMenuItemVisible(QStringLiteral("51")));
+
+    // An entry counts by its value, whether written as text, number or
+    // boolean; one without a value hides the entry as "0" does.
+    const QVariantMap stored { { QStringLiteral("51"), QStringLiteral("1.000") },
+        { QStringLiteral("52"), QStringLiteral("0.000") }, { QStringLiteral("53"), 1.0 },
+        { QStringLiteral("54"), true }, { QStringLiteral("55"), QStringLiteral("x") } };
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(manager.menuVisiblePath(), stored));
+    MenuManager fromFile;
+    for (const auto& [id, visible] :
+        { std::pair { "51", true }, { "52", false }, { "53", true }, { "54", true }, { "55", false } })
+        EXPECT_EQ(fromFile.getMenuItemVisible(QString::fromLatin1(id)), visible) << id;
 }
 
 TEST_F(MenuModelTest, OutlineNodes)

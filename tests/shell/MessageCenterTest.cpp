@@ -161,7 +161,8 @@ TEST_F(MessageCenterTest, ExpiryReadMarksAndUnreadCount)
     EXPECT_EQ(infos[0].formatedDate, QStringLiteral("(2024年06月01日 09:00:00)"));
     EXPECT_EQ(MessageCenterInfo::formatDate(QStringLiteral("2024/06/01")), QStringLiteral("(2024/06/01)"));
 
-    // The read mark is in the file; a missing flag counts as unread.
+    // The read mark is in the file; a missing flag counts as unread, and a
+    // flag counts by its value ("1.000" is read).
     QVariantMap dict = make()->messageInfoDict();
     for (auto it = dict.begin(); it != dict.end(); ++it) {
         if (it.key().endsWith(QStringLiteral(" - updateKey")))
@@ -169,13 +170,17 @@ TEST_F(MessageCenterTest, ExpiryReadMarksAndUnreadCount)
         QVariantList list = it.value().toList();
         QVariantMap first = list[0].toMap();
         EXPECT_EQ(first.value(QStringLiteral("read_flag")), QStringLiteral("1"));
+        QVariantMap second = list[1].toMap();
+        second.insert(QStringLiteral("read_flag"), QStringLiteral("1.000"));
+        list[1] = second;
         QVariantMap last = list[2].toMap();
         last.remove(QStringLiteral("read_flag"));
         list[2] = last;
         it.value() = list;
     }
     ASSERT_TRUE(platform::PropertyList::writeFileAtomic(store->filePath(), dict));
-    EXPECT_EQ(make()->getUnreadMessageCount(), 2);
+    EXPECT_EQ(make()->getUnreadMessageCount(), 1);
+    EXPECT_TRUE(make()->getMessageInfoObjects()[1].readFlag);
 
     // No active account: nothing to count, nothing to merge into.
     accounts->logoutAllAccount();

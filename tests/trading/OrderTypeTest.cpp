@@ -29,9 +29,19 @@ TEST(OrderType, TitleListsByMarketAndClass)
         const char* classId;
         QStringList expected;
     } cases[] = {
-        { "0", "1", market0 }, { "0", "116", market0 }, { "1", "1", market1 }, { "1", "1010", market1 },
-        { "1", "116", kcStock }, { "1", "210", kcStock }, { "3", "1", limitOnly }, { "5", "108", limitOnly },
+        { "0", "1", market0 },
+        { "0", "116", market0 },
+        { "1", "1", market1 },
+        { "1", "1010", market1 },
+        { "1", "116", kcStock },
+        { "1", "210", kcStock },
+        { "3", "1", limitOnly },
+        { "5", "108", limitOnly },
         { "x", "1", market0 }, // not a number: market 0
+        // By their values, as number fields send them.
+        { "1.000", "116.000", kcStock },
+        { "1.0", "1", market1 },
+        { "3.000", "1", limitOnly },
     };
     for (const auto& c : cases)
         EXPECT_EQ(DMOrderType::getTitles(QString::fromLatin1(c.market), QString::fromLatin1(c.classId)), c.expected)

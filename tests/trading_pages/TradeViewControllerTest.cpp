@@ -304,6 +304,7 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
         const char* flag;
         bool priced; // a limit order, or a market-price one with a protection price
         const char* quantity;
+        const char* exchangeId = nullptr; // as the quote sends it; nothing: the market's
     } cases[] = {
         { 0, "600000", "A101000001", "限价委托", "B", true, "100" },
         { 0, "000001", "0101000001", "对方最优价格委托", "a", false, "100" },
@@ -312,11 +313,22 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
         { 0, "000001", "0101000001", "限价委托", "B", true, "100" },
         { 1, "600000", "A101000001", "限价委托", "S", true, "100" },
         { 1, "000001", "0101000001", "五档即时成交剩余撤销", "i", false, "100" },
+        // The exchange by its value, as a number field sends it.
+        { 0, "600000", "A101000001", "限价委托", "B", true, "100", "2.000" },
+        { 1, "000001", "0101000001", "限价委托", "S", true, "100", "1.0" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.code) + " " + c.title);
         TradeViewController& page = c.side == 0 ? buy : sell;
+        if (c.exchangeId)
+            market().security(QString::fromLatin1(c.code))->exchangeId = QString::fromLatin1(c.exchangeId);
+        sim.clearReceived();
         lookUpAnew(page, QString::fromLatin1(c.code));
+        // The chart asks for the code and the exchange's plain number.
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kTimesharingFunction) > 0; }));
+        EXPECT_EQ(sim.receivedOf(brokersim::kTimesharingFunction).back().valueOr(u"code"),
+            QString::fromLatin1(c.code)
+                + (QLatin1String(c.secuid) == QLatin1String("0101000001") ? ".1" : ".2"));
         EXPECT_TRUE(selectedAccountTitle(page).contains(QString::fromLatin1(c.secuid)));
         const bool shenzhen = QLatin1String(c.secuid) == QLatin1String("0101000001");
         // Titles only the Shenzhen list has, and one only Shanghai's has.

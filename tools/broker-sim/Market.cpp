@@ -1,5 +1,6 @@
 #include "tools/broker-sim/Market.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "platform/ChinaClock.h"
 
 #include <algorithm>
@@ -435,10 +436,12 @@ qint64 Market::lastTicks(const MarketSecurity& s)
 
 QString Market::tradeMarket(const MarketSecurity& s)
 {
-    const bool bShare = s.classId == QLatin1String("101");
-    if (s.exchangeId == QLatin1String("2"))
+    // By their values, as the codes are numbers.
+    const bool bShare = servernumber::wholeValueOf(s.classId) == 101;
+    const std::optional<qint64> exchange = servernumber::wholeValueOf(s.exchangeId);
+    if (exchange == 2)
         return bShare ? QStringLiteral("3") : QStringLiteral("1");
-    if (s.exchangeId == QLatin1String("1"))
+    if (exchange == 1)
         return bShare ? QStringLiteral("2") : QStringLiteral("0");
     return QStringLiteral("5");
 }

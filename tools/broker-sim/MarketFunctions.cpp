@@ -1,3 +1,4 @@
+#include "comm/recordset/ServerNumber.h"
 #include "platform/ChinaClock.h"
 #include "tools/broker-sim/Broker.h"
 #include "tools/broker-sim/BrokerSimulator.h"
@@ -23,13 +24,21 @@ Reply unknownSecurity()
     return refuse(kUnknownSecurity, QStringLiteral("证券代码不存在"));
 }
 
+// Whether the exchange a query names is the security's, by its value: the
+// security may keep its exchange as a number field sends it ("2.000").
+bool sameExchange(const QString& asked, const MarketSecurity& s)
+{
+    const std::optional<qint64> own = servernumber::wholeValueOf(s.exchangeId);
+    return own && servernumber::wholeValueOf(asked) == own;
+}
+
 // Five-level quote (both functions): moves the security one minute on.
 Reply quote5Level(Market& market, const Request& request)
 {
     // The code alone, or "<code>.<exchange>" as Hong Kong quotes are asked.
     const QString query = request.valueOr(QStringLiteral("code"));
     MarketSecurity* s = market.security(query.section(QLatin1Char('.'), 0, 0));
-    if (!s || (query.contains(QLatin1Char('.')) && query.section(QLatin1Char('.'), 1) != s->exchangeId))
+    if (!s || (query.contains(QLatin1Char('.')) && !sameExchange(query.section(QLatin1Char('.'), 1), *s)))
         return unknownSecurity();
     market.step(*s);
     return Reply::withTable(market.quote5Level(*s));
@@ -40,7 +49,7 @@ Reply timesharing(Market& market, const Request& request)
 {
     const QString query = request.valueOr(QStringLiteral("code"));
     const MarketSecurity* s = market.security(query.section(QLatin1Char('.'), 0, 0));
-    if (!s || query.section(QLatin1Char('.'), 1) != s->exchangeId)
+    if (!s || !sameExchange(query.section(QLatin1Char('.'), 1), *s))
         return unknownSecurity();
     return Reply::withTables(market.timesharing(*s));
 }

@@ -1,9 +1,9 @@
 #include "trading/pages/PurchaseViewController.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
 #include "login/AccountManager.h"
 #include "login/CommonUrl.h"
-#include "quotes/requests/ServerNumber.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
@@ -137,8 +137,7 @@ void PurchaseViewController::requestMoneyInfo()
 {
     if (securityInfoArray_.isEmpty())
         return;
-    const qint64 market = selectedField(kInfoMarket).toLongLong();
-    const qint32 type = market == 2 ? 1 : (market == 3 || market == 7) ? 2 : 0;
+    const qint32 type = QueryInfoManager::moneyTypeOfMarket(selectedField(kInfoMarket));
     QString handle;
     if (services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle).isEmpty())
         askedFor().ask(QStringLiteral("money"), handle);
@@ -193,15 +192,15 @@ bool PurchaseViewController::queryPurchaseNewStockList(DataModel*, const QString
 void PurchaseViewController::selectAccountFor(const RDONewStock& issue)
 {
     const bool byMarket = issue.securityId.isEmpty();
-    if (byMarket && issue.marketType.isEmpty())
+    // Markets by their value, as the trading page reads them: a list may send
+    // "1.000" for the account's "1".
+    const std::optional<qint64> market = servernumber::wholeValueOf(issue.marketType);
+    if (byMarket && !market)
         return;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
         const QVariantMap entry = securityInfoArray_[i].toMap();
-        // Markets by their value, as the trading page reads them: a list may
-        // send "1.000" for the account's "1".
         const bool match = byMarket
-            ? servernumber::toInt64(entry.value(QString::fromLatin1(kInfoMarket)).toString())
-                == servernumber::toInt64(issue.marketType)
+            ? servernumber::wholeValueOf(entry.value(QString::fromLatin1(kInfoMarket))) == market
             : entry.value(QString::fromLatin1(kInfoId)).toString() == issue.securityId;
         if (match) {
             selectedAccount_ = i;

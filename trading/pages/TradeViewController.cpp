@@ -1,11 +1,11 @@
 #include "trading/pages/TradeViewController.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
 #include "platform/RunLoop.h"
-#include "quotes/requests/ServerNumber.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace {
 
@@ -441,11 +440,9 @@ void TradeViewController::queryQuotesOf5Level(
         initLabelsOfOrderControls();
         // The class by its value, as the order types read it: a number
         // field may come as "116.000".
-        static constexpr qint64 afterHours[] = { 110, 116, 210, 211, 1010, 1012, 1013 };
-        const qint64 classId = servernumber::toInt64(cached->classId);
-        quotePanel_->setQuoteMarketType(std::ranges::find(afterHours, classId) != std::end(afterHours) ? 3
-                : classId == 1004                                                                      ? 2
-                                                                                                       : 0);
+        quotePanel_->setQuoteMarketType(DMOrderType::isKCBoard(cached->classId) ? 3
+                : servernumber::wholeValueOf(cached->classId) == 1004           ? 2
+                                                                                : 0);
         QString chart;
         services_.stockManager->requestQuota(this, cached->queryCode, &chart);
         askedFor().ask(QString::fromLatin1(kChartAsk), chart);
@@ -499,12 +496,13 @@ void TradeViewController::initTradeInfoView()
     if (securityInfoArray_.isEmpty())
         return;
     // The first account of the security's market, else the first account.
-    const qint64 market = servernumber::toInt64(security->marketType);
+    const std::optional<qint64> market = servernumber::wholeValueOf(security->marketType);
     int index = 0;
     for (int i = 0; i < securityInfoArray_.size(); ++i) {
-        if (servernumber::toInt64(
-                securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoMarket)).toString())
-            == market) {
+        if (market
+            && servernumber::wholeValueOf(
+                   securityInfoArray_[i].toMap().value(QString::fromLatin1(kInfoMarket)))
+                == market) {
             index = i;
             break;
         }
@@ -712,10 +710,7 @@ bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle
 
 qint32 TradeViewController::selectedMoneyType() const
 {
-    const QString market = selectedMarketCode();
-    return market == QLatin1String("2")                                  ? 1
-        : (market == QLatin1String("3") || market == QLatin1String("7")) ? 2
-                                                                         : 0;
+    return QueryInfoManager::moneyTypeOfMarket(selectedMarketCode());
 }
 
 void TradeViewController::forgetMoneyOfOtherCurrency()

@@ -1,5 +1,7 @@
 #include "trading/query/QueryInfoManager.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 #include <memory>
 
 using requestparam::setParam;
@@ -11,6 +13,19 @@ constexpr char kOpdFundPositionListId[] = "F1639CDB-76DA-174C-B04B-2A74E12CBC0E"
 auto prefixOnly = [](auto&, QString*) { return true; };
 
 } // namespace
+
+qint32 QueryInfoManager::moneyTypeOfMarket(const QString& marketCode)
+{
+    switch (servernumber::wholeValueOf(marketCode).value_or(-1)) {
+    case 2:
+        return 1;
+    case 3:
+    case 7:
+        return 2;
+    default:
+        return 0;
+    }
+}
 
 QueryInfoManager::QueryInfoManager(DataModelManager* dataModelManager, AccountManager* accountManager)
     : sender_(dataModelManager, accountManager)

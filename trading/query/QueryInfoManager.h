@@ -21,6 +21,9 @@ public:
     // `fundId`, "" for the account of the login.
     QString requestMoneyInfo(
         IMoneyInfoDelegate* observer, qint32 type, const QString& fundId, QString* handle = nullptr);
+    // The currency of a trade market by its value: 2 (Shenzhen B) 港币,
+    // 3 and 7 (Shanghai B, transfer board B) 美元, any other 人民币.
+    static qint32 moneyTypeOfMarket(const QString& marketCode);
     // Nothing is sent, and no callback comes, when the shareholder account,
     // the code or the market code is not given at all.
     QString requestMaxQuantityOfStock(IMaxQuantityInfoDelegate* observer,

@@ -1,7 +1,9 @@
 #include "trading/quotepanel/QuoteInfoViewController.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaultConfig.h"
+#include "trading/DMOrderType.h"
 #include "trading/security/Security.h"
 
 #include <QGuiApplication>
@@ -248,13 +250,14 @@ void QuoteInfoViewController::setQuoteMarketType(qint32 type)
 
 qint32 QuoteInfoViewController::quoteMarketTypeOfClass(const QString& classId)
 {
-    static const QStringList kAfterHoursClasses { "110", "116", "210", "211", "1010", "1012", "1013" };
-    if (kAfterHoursClasses.contains(classId))
+    // The class by its value: a number field may come as "116.000".
+    if (DMOrderType::isKCBoard(classId))
         return 3;
-    if (classId == QLatin1String("1004"))
+    const std::optional<qint64> klass = servernumber::wholeValueOf(classId);
+    if (klass == 1004)
         return 2;
     // Stock Connect securities trade the Hong Kong day.
-    if (classId == QLatin1String("108"))
+    if (klass == 108)
         return 1;
     return 0;
 }

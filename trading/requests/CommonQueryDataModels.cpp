@@ -1,8 +1,8 @@
 #include "trading/requests/CommonQueryDataModels.h"
 
 #include "comm/crypto/AesEncryption.h"
+#include "comm/recordset/ServerNumber.h"
 #include "platform/ChinaClock.h"
-#include "quotes/requests/ServerNumber.h"
 #include "shell/menu/MenuLink.h"
 
 namespace {

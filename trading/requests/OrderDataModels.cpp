@@ -56,6 +56,24 @@ std::optional<QString> lackingOrderNumber(const QString& orderNumber)
     return QStringLiteral("委托应答缺少委托序号");
 }
 
+QString submittedText(QStringView format, const QString& number)
+{
+    const qsizetype at = format.indexOf(u"%1");
+    if (at < 0)
+        return format.toString();
+    QString text;
+    if (!number.trimmed().isEmpty()) {
+        text.append(format.left(at)).append(number);
+    } else {
+        // The words naming the number run from the last comma before it.
+        qsizetype from = at;
+        while (from > 0 && format[from - 1] != u'，' && format[from - 1] != u',')
+            --from;
+        text.append(format.left(from > 0 ? from - 1 : 0));
+    }
+    return text.append(format.mid(at + 2));
+}
+
 std::optional<QString> DMRequestCancelOrder::lacking(const Result& message)
 {
     if (!message.trimmed().isEmpty())

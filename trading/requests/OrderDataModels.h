@@ -65,14 +65,38 @@ protected:
 // blank; any other text is the number, shown as the server sent it.
 std::optional<QString> lackingOrderNumber(const QString& orderNumber);
 
+// The text that tells a success, `format` with the number for "%1". A number
+// that is missing or blank is left out with the words that name it, from the
+// comma before it: "委托申请已提交，委托序号为%1。" tells "委托申请已提交。",
+// never "序号为。".
+QString submittedText(QStringView format, const QString& number);
+
+// What an answer without its number is.
+enum class AnswerWithoutNumber {
+    // As unknown as no answer at all: the number is what shows the request
+    // was taken (stock orders, most actions).
+    UnknownOutcome,
+    // A success told without the number: the server's answer says it was
+    // taken (the fund redemption, transform, cancel and dividend setting, the
+    // Stock Connect order).
+    Success,
+};
+
 // An order-like request whose answer is one order or serial number (stock,
-// Stock Connect and fund orders, cancels, votes, settings): one that is
-// missing or blank leaves the outcome as unknown as no answer at all.
-template <class Derived, class Param, class Protocol>
+// Stock Connect and fund orders, cancels, votes, settings).
+template <class Derived, class Param, class Protocol,
+    AnswerWithoutNumber withoutNumber = AnswerWithoutNumber::UnknownOutcome>
 class NumberedOrderDataModelClass : public OrderDataModelClass<Derived, Param, Protocol> {
 public:
     using OrderDataModelClass<Derived, Param, Protocol>::OrderDataModelClass;
-    static std::optional<QString> lacking(const QString& number) { return lackingOrderNumber(number); }
+    static std::optional<QString> lacking(const QString& number)
+    {
+        // Nothing is lacking of an answer that has a record set: an answer
+        // without one stays unknown all the same.
+        if constexpr (withoutNumber == AnswerWithoutNumber::Success)
+            return std::nullopt;
+        return lackingOrderNumber(number);
+    }
 };
 
 // The order body of both order classes; the new-issue order has no version key.

@@ -1,7 +1,7 @@
 #include "trading/requests/TradeQueryRecords.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "comm/recordset/VEKTCRS.h"
-#include "quotes/requests/ServerNumber.h"
 
 RDOPositionDetail::RDOPositionDetail(const VEKTCRS* set)
     : identifyString(recordText(set, "poststr"))
@@ -109,7 +109,7 @@ void DTStockPositionTable::removeContentObjectWithMarketCode(qint64 marketCode)
     qsizetype i = 0;
     while (i < _contentObjectArray.size()) {
         const RDOPositionDetail record = _contentObjectArray[i].value<RDOPositionDetail>();
-        if (servernumber::toInt64(record.marketCode) == marketCode) {
+        if (servernumber::wholeValueOf(record.marketCode) == marketCode) {
             if (i < _arrayController->count())
                 _arrayController->removeObjectAtArrangedObjectIndex(i);
             _contentObjectArray.removeAt(i);
@@ -164,7 +164,8 @@ void DTFundInfoTable::build(const VEKTCRS& source, const QStringList& filterKeys
     for (qint32 r = 0; r < qint32(rows.size()) && r < set.rowsAffected(); ++r) {
         set.moveTo(r);
         const QString bank = set.toStringWithName(QStringLiteral("bankname"));
-        const bool main = servernumber::toInt64(set.toStringWithName(QStringLiteral("fundseq"))) == 0;
+        // A missing "fundseq", or one without a value, marks the main account.
+        const bool main = servernumber::Row(set).value("fundseq").value_or(0) == 0;
         if (main && !bank.isEmpty() && column < rows[r].size())
             rows[r][column] = bank + QStringLiteral("(主)");
     }

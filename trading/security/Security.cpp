@@ -1,6 +1,6 @@
 #include "trading/security/Security.h"
 
-#include "quotes/requests/ServerNumber.h"
+#include "comm/recordset/ServerNumber.h"
 #include "shell/tables/TableStyle.h"
 #include "trading/DMOrderType.h"
 #include "trading/requests/SecurityInfoRecords.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "comm/recordset/ServerNumber.h"
 #include "quotes/requests/QuoteRecords.h"
-#include "quotes/requests/ServerNumber.h"
 
 #include <QColor>
 #include <QString>

@@ -1,11 +1,10 @@
 #include "trading/security/StockManager.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelManager.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "login/CommonUrl.h"
-#include "quotes/requests/ServerNumber.h"
-
 
 namespace {
 
@@ -210,7 +209,10 @@ void StockManager::updateQuotesOf5Level(const RDOQuotesOf5Level& record)
 
 StockManager::SecurityPtr StockManager::updateQuotesOf5LevelEx(const RDOQuotesOf5Level& record)
 {
-    SecurityPtr security = createSecurity(servernumber::toInt32(record.classId), record.identifycode);
+    // The class by its value ("108.000" is 108); none, or one past 32 bits, is 0.
+    const qint64 classId = servernumber::wholeValueOf(record.classId).value_or(0);
+    SecurityPtr security
+        = createSecurity(classId == qint32(classId) ? qint32(classId) : 0, record.identifycode);
     security->setQuotesOf5Level(record);
     return security;
 }

@@ -1,7 +1,7 @@
 #include "transfer/pages/TransferPages.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "platform/RunLoop.h"
-#include "quotes/requests/ServerNumber.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "transfer/FundTransferManager.h"

@@ -2,17 +2,49 @@
 
 #include <QString>
 #include <QStringView>
+#include <QVariant>
 #include <QtGlobal>
+#include <optional>
 
 class VEKTCRS;
 
-// Numbers out of server text. The servers send prices, quantities and amounts
-// as decimal text: the leading number counts, trailing junk is ignored, a
-// text without a number is 0, a value past the type's range saturates at its
-// limit. Nothing here depends on the locale, and nothing can crash on what a
+// Numbers out of what a server sends, and the one reader of its flags and
+// codes. Nothing here depends on the locale, and nothing can crash on what a
 // server sends.
 namespace servernumber {
 
+// Flags and codes ("ischecksdx", "fundseq", a market or class id) count by
+// their value, whatever form the server sends them in: the texts "1", "1.0",
+// "1.000" and " 1 " and a numeric field holding 1 are all 1. A text is read
+// whole: blanks around it aside, it is one decimal number (sign, digits,
+// fraction, exponent), or it has no value ("", "abc", "1x", "NaN", "inf"),
+// like a missing field. What no value means is the field's own rule: a flag
+// that must be 1 is not 1, a field read as 0 when missing is 0.
+std::optional<double> valueOf(QStringView text);
+inline std::optional<double> valueOf(const QString& text)
+{
+    return valueOf(QStringView(text));
+}
+// The same value where a whole number is wanted (a code to look up, a number
+// to keep): none also for a number that is not whole ("2.5" is no market) or
+// lies past 64 bits.
+std::optional<qint64> wholeValueOf(QStringView text);
+inline std::optional<qint64> wholeValueOf(const QString& text)
+{
+    return wholeValueOf(QStringView(text));
+}
+// A value kept in our own files: a number or a boolean as stored, a text as
+// above; anything else has none.
+std::optional<double> valueOf(const QVariant& value);
+std::optional<qint64> wholeValueOf(const QVariant& value);
+// A code written back into a text (a market in "600000.1"): a whole value as
+// plain digits ("1.000" gives "1"), any other text as it came.
+QString wholeText(const QString& text);
+
+// Prices, quantities and amounts as the servers send them, decimal text read
+// the way C reads it: the leading number counts, trailing junk is ignored, a
+// text without a number is 0, a value past the type's range saturates at its
+// limit.
 qint64 toInt64(QStringView text);
 qint32 toInt32(QStringView text);
 qint16 toInt16(QStringView text);
@@ -41,13 +73,17 @@ QString shownText(const QString& text, Field field, const QString& unit = QStrin
 
 // Reads the current row of a record set by field name. A text field goes
 // through the functions above; a binary field is read as stored (saturating
-// in the same way). A missing field reads as "" or 0.
+// in the same way). A missing field reads as "" or 0, or has no value.
 class Row {
 public:
     explicit Row(const VEKTCRS& set)
         : set_(set)
     {
     }
+    // A flag or code by its value, as valueOf and wholeValueOf read a text;
+    // none for a missing field.
+    std::optional<double> value(const char* name) const;
+    std::optional<qint64> wholeValue(const char* name) const;
     QString text(const char* name) const;
     qint64 int64(const char* name) const;
     qint32 int32(const char* name) const;
