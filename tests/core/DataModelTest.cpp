@@ -31,32 +31,42 @@ protected:
         return DataModelManager::getInstance()->getDataModel(QString::fromLatin1(T::info.identifier));
     }
 
-    // The caller's pattern: mallocParam, fill, requestData, freeParam.
-    QString askEcho(DataModel& model, DataModelObserver* observer, const QString& text,
-        const QString& prefix = QStringLiteral("fundid=1&secuid=A1"), qint32 timeout = 30)
+    // The caller's pattern: mallocParam, fill the class's record, requestData, freeParam.
+    template <class Member, class Fill>
+    QString ask(DataModel& model, DataModelObserver* observer, Fill&& fill, qint32 timeout = 30)
     {
         tagRequestParam param;
         model.mallocParam(&param);
-        EXPECT_TRUE(requestparam::setParam(*param.commonQuery(), &tagCommonQueryParam::commonUrl, prefix));
-        EXPECT_TRUE(requestparam::setParam(*param.commonQuery(), &tagCommonQueryParam::link, text));
+        if (Member* member = param.get<Member>())
+            fill(*member);
+        else
+            ADD_FAILURE() << "no record of the class";
         const QString handle = model.requestData(observer, param, timeout);
         model.freeParam(&param);
         EXPECT_TRUE(param.empty());
         return handle;
     }
 
+    QString askEcho(DataModel& model, DataModelObserver* observer, const QString& text,
+        const QString& prefix = QStringLiteral("fundid=1&secuid=A1"), qint32 timeout = 30)
+    {
+        return ask<tagCommonQueryParam>(
+            model, observer,
+            [&](tagCommonQueryParam& p) {
+                EXPECT_TRUE(requestparam::setParam(p, &tagCommonQueryParam::commonUrl, prefix));
+                EXPECT_TRUE(requestparam::setParam(p, &tagCommonQueryParam::link, text));
+            },
+            timeout);
+    }
+
     QString askChange(
         DataModel& model, DataModelObserver* observer, const char* oldPassword, const char* newPassword)
     {
-        tagRequestParam param;
-        model.mallocParam(&param);
-        tagTradePasswordParam& p = *param.tradePassword();
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, "fundid=1"));
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, oldPassword));
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::newPassword, newPassword));
-        const QString handle = model.requestData(observer, param, 30);
-        model.freeParam(&param);
-        return handle;
+        return ask<tagTradePasswordParam>(model, observer, [&](tagTradePasswordParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, "fundid=1"));
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, oldPassword));
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::newPassword, newPassword));
+        });
     }
 
     std::unique_ptr<DataModel> echo;
@@ -219,30 +229,27 @@ TEST_F(DataModelE2E, AnActionEndsOnlyTheEarlierReadsOfItsOwnServer)
     std::unique_ptr<DataModel> cancel = make<DMCancelTest>();
     std::unique_ptr<DataModel> quote = make<DMQuoteRead>();
     const auto askCancel = [&](DataModelObserver* observer, const char* number) {
-        tagRequestParam param;
-        cancel->mallocParam(&param);
-        EXPECT_TRUE(
-            requestparam::setParam(*param.cancelOrder(), &tagCancelOrderParam::commonUrl, "fundid=1"));
-        EXPECT_TRUE(requestparam::setParam(*param.cancelOrder(), &tagCancelOrderParam::ordersNo, number));
-        const QString handle = cancel->requestData(observer, param, 30);
-        cancel->freeParam(&param);
-        return handle;
+        return ask<tagCancelOrderParam>(*cancel, observer, [&](tagCancelOrderParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagCancelOrderParam::commonUrl, "fundid=1"));
+            EXPECT_TRUE(requestparam::setParam(p, &tagCancelOrderParam::ordersNo, number));
+        });
     };
     const auto askQuote = [&](DataModelObserver* observer) {
-        tagRequestParam param;
-        quote->mallocParam(&param);
-        EXPECT_TRUE(requestparam::setParam(*param.quote5Level(), &tagQuote5LevelParam::code, "600000"));
-        const QString handle = quote->requestData(observer, param, 30);
-        quote->freeParam(&param);
-        return handle;
+        return ask<tagQuote5LevelParam>(*quote, observer, [](tagQuote5LevelParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagQuote5LevelParam::code, "600000"));
+        });
+    };
+    // Sends an action whose answer the server holds back.
+    const auto heldBack = [&](std::function<void()> send) {
+        return [this, send] {
+            const int withheld = sim.withheldCount() + 1;
+            sim.withholdNext(kChangeFunction);
+            send();
+            ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == withheld; }));
+        };
     };
     ChangeObserver order;
-    const auto orderSent = [&] {
-        const int withheld = sim.withheldCount() + 1;
-        sim.withholdNext(kChangeFunction);
-        askChange(*change, &order, "111111", "222222");
-        ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == withheld; }));
-    };
+    const auto orderSent = heldBack([&] { askChange(*change, &order, "111111", "222222"); });
     const struct {
         const char* between;
         std::function<void()> before; // before the reads and the cancel are asked
@@ -257,14 +264,7 @@ TEST_F(DataModelE2E, AnActionEndsOnlyTheEarlierReadsOfItsOwnServer)
                 ASSERT_TRUE(testsupport::spinUntil([&] { return order.results.size() == heard + 1; }));
             },
             true },
-        { "another cancel sent", {},
-            [&] {
-                const int withheld = sim.withheldCount() + 1;
-                sim.withholdNext(kChangeFunction);
-                askCancel(&order, "other");
-                ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == withheld; }));
-            },
-            true },
+        { "another cancel sent", {}, heldBack([&] { askCancel(&order, "other"); }), true },
         { "an order dropped by a trade reconnect", orderSent,
             [] {
                 DMNotificationCenter::getInstance()->postNotification(
