@@ -113,6 +113,14 @@ void DTTable::buildFromRecordSet(const VEKTCRS& source, const QStringList& filte
     _arrayController->setContent(titles, rows);
 }
 
+void DTTable::copyContentFrom(const DTTable& other)
+{
+    _tableColomnTitles = other._tableColomnTitles;
+    _contentObjectArray = other._contentObjectArray;
+    _count = other._count;
+    _arrayController->setContent(other._arrayController->titles(), other._arrayController->arrangedObjects());
+}
+
 void DTTable::updateTable(const VEKTCRS* recordSet)
 {
     if (recordSet)

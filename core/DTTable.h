@@ -81,6 +81,10 @@ public:
 protected:
     // Steps shared by construction and update.
     void buildFromRecordSet(const VEKTCRS& recordSet, const QStringList& filterKeys);
+    // Takes the titles, rows, content objects and count of `other`, so that a
+    // copy can be filtered while the table an observer was handed, shared
+    // with the other observers of its reply, stays whole.
+    void copyContentFrom(const DTTable& other);
 
     std::unique_ptr<DTArrayController> _arrayController;
     QStringList _tableColomnTitles;

@@ -11,11 +11,21 @@
 #include <QThread>
 #include <QtDebug>
 #include <algorithm>
+#include <array>
 #include <atomic>
 
 namespace {
 
-std::atomic<quint64> gReadEpoch { 0 };
+// One read epoch per server kind: quote, trade, and a class with no server.
+std::array<std::atomic<quint64>, 3> gReadEpochs {};
+
+std::atomic<quint64>& epochOf(int32_t serverKind)
+{
+    return gReadEpochs[serverKind == 0 ? 0 : serverKind == 1 ? 1 : 2];
+}
+
+// Suffixes of handles of their own, unique in the process.
+std::atomic<quint64> gHandleSerial { 0 };
 
 bool onMainThread()
 {
@@ -59,14 +69,19 @@ void DataModel::request(const DMRequestParamObject&)
 {
 }
 
-quint64 DataModel::readEpoch()
+DataModel::Pending::~Pending()
 {
-    return gReadEpoch.load();
+    requestparam::wipe(param);
 }
 
-void DataModel::endEarlierReads()
+quint64 DataModel::readEpoch(int32_t serverKind)
 {
-    ++gReadEpoch;
+    return epochOf(serverKind).load();
+}
+
+void DataModel::endEarlierReads() const
+{
+    ++epochOf(serverKind_);
 }
 
 QString DataModel::getRequestHandle(const tagRequestParam&) const
@@ -95,39 +110,41 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         qWarning("DataModel: request without an observer of the class's protocol refused");
         return {};
     }
-    QString handle = getRequestHandle(param);
+    const QString base = getRequestHandle(param);
     if (std::optional<QString> problem = checkParam(param)) {
-        refuseLater(observer, handle, *problem);
-        return handle;
-    }
-    // An order, a fund order or a transfer is never joined to another one.
-    if (!mergesEqualRequests()) {
-        static std::atomic<quint64> serial { 0 };
-        handle += QStringLiteral("\x1f#") + QString::number(++serial);
+        refuseLater(observer, base, param, *problem);
+        return base;
     }
 
+    QString handle;
     {
         std::lock_guard lock(observerLock_);
-        auto found = observerDict.find(handle);
-        // An equal action waiting is the same intent whatever came between;
-        // an equal read that went out before an action may not hold what
-        // this ask is for, so this one goes out anew.
-        if (!changesState() && found != observerDict.end() && found->second.epoch != readEpoch()) {
-            handle += QStringLiteral("\x1f@") + QString::number(readEpoch());
-            found = observerDict.find(handle);
-        }
-        if (found != observerDict.end()) {
+        if (std::optional<QString> joined = mergesEqualRequests() ? joinableHandle(base) : std::nullopt) {
             // An equal request is on its way: the observer moves to the end.
-            ObserverList& list = found->second.observers;
+            ObserverList& list = observerDict.at(*joined).observers;
             std::erase_if(list,
                 [&](const DataModelObserverRef& entry) { return entry.refersTo(observer) || !entry.get(); });
             list.push_back(DataModelObserverRef(observer));
-            return handle;
+            return *joined;
         }
+        // An order, a fund order or a transfer is never joined to another
+        // one; a read that may not join an equal one still waiting goes out
+        // under a handle of its own.
+        handle = base;
+        if (!mergesEqualRequests())
+            handle += QStringLiteral("\x1f#") + QString::number(++gHandleSerial);
+        else if (observerDict.count(handle))
+            handle += QStringLiteral("\x1f@") + QString::number(++gHandleSerial);
         // What goes out now ends the reads sent before it.
         if (endsEarlierReads())
             endEarlierReads();
-        observerDict[handle] = Pending { { DataModelObserverRef(observer) }, readEpoch() };
+        Pending& pending = observerDict[handle];
+        pending.observers = { DataModelObserverRef(observer) };
+        pending.param = param;
+        pending.base = base;
+        pending.epoch = readEpoch(serverKind_);
+        if (mergesEqualRequests())
+            latestOfBase_[base] = handle;
     }
 
     DMRequestParamObject object;
@@ -141,6 +158,31 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
             QCoreApplication::instance(), [&] { runRequest(object); }, Qt::BlockingQueuedConnection);
     }
     return handle;
+}
+
+std::optional<QString> DataModel::joinableHandle(const QString& base) const
+{
+    const auto latest = latestOfBase_.find(base);
+    if (latest == latestOfBase_.end())
+        return std::nullopt;
+    const auto found = observerDict.find(latest->second);
+    if (found == observerDict.end())
+        return std::nullopt;
+    // An equal action waiting is the same intent whatever came between; an
+    // equal read that went out before an action on its server may not hold
+    // what this ask is for.
+    if (!changesState() && found->second.epoch != readEpoch(serverKind_))
+        return std::nullopt;
+    return found->first;
+}
+
+std::map<QString, DataModel::Pending>::node_type DataModel::extractLocked(
+    std::map<QString, Pending>::iterator it)
+{
+    const auto latest = latestOfBase_.find(it->second.base);
+    if (latest != latestOfBase_.end() && latest->second == it->first)
+        latestOfBase_.erase(latest);
+    return observerDict.extract(it);
 }
 
 void DataModel::runRequest(const DMRequestParamObject& object)
@@ -162,21 +204,24 @@ void DataModel::send(const DMRequestParamObject& object, const CSPacket& packet)
 void DataModel::failRequest(const DMRequestParamObject& object, const CSError& error)
 {
     if (std::optional<QString> handle = handleOfIdentifier(object.getRequestHandle())) {
-        ObserverList observers = takeObservers(*handle);
-        failWithError(*handle, error, observers);
+        const Pending pending = takePending(*handle);
+        failWithError(*handle, pending.param, error, pending.observers);
     }
 }
 
-void DataModel::refuseLater(DataModelObserver* observer, const QString& handle, const QString& message)
+void DataModel::refuseLater(
+    DataModelObserver* observer, const QString& handle, const tagRequestParam& param, const QString& message)
 {
     qWarning() << "DataModel: request refused:" << message;
+    auto refused = std::make_shared<Pending>();
+    refused->observers = { DataModelObserverRef(observer) };
+    refused->param = param;
     // Told on a later pass of the main loop, never inside requestData.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [this, alive = aliveToken(), observers = ObserverList { DataModelObserverRef(observer) }, handle,
-            error = CSError { message, kRefusedRequestCode }] {
+        [this, alive = aliveToken(), refused, handle, error = CSError { message, kRefusedRequestCode }] {
             if (!alive.expired())
-                failWithError(handle, error, observers);
+                failWithError(handle, refused->param, error, refused->observers);
         },
         Qt::QueuedConnection);
 }
@@ -200,7 +245,7 @@ void DataModel::serverReconnect(const platform::Notification& notification)
                 ++it;
                 continue;
             }
-            dropped.insert(observerDict.extract(it++));
+            dropped.insert(extractLocked(it++));
         }
     }
     if (network) {
@@ -209,11 +254,12 @@ void DataModel::serverReconnect(const platform::Notification& notification)
     }
     const CSError error = getNetworkError(CSErrors::networkDisconnect());
     std::weak_ptr<int> alive = aliveToken();
-    // An action dropped here may have reached the server all the same.
+    // An action dropped here may have reached the server all the same: the
+    // reads of its server sent before it answer an earlier question.
     if (!dropped.empty() && endsEarlierReads())
         endEarlierReads();
     for (const auto& [handle, pending] : dropped) {
-        failWithError(handle, error, pending.observers);
+        failWithError(handle, pending.param, error, pending.observers);
         if (alive.expired())
             return;
     }
@@ -246,28 +292,29 @@ CSError DataModel::getNetworkError(const CSError& error)
 void DataModel::removeObserverWithHandle(const QString& handle)
 {
     std::lock_guard lock(observerLock_);
-    observerDict.erase(handle);
+    if (auto found = observerDict.find(handle); found != observerDict.end())
+        extractLocked(found);
 }
 
 void DataModel::removeAllObserver()
 {
     std::lock_guard lock(observerLock_);
     observerDict.clear();
+    latestOfBase_.clear();
 }
 
-DataModel::ObserverList DataModel::takeObservers(const QString& handle)
+DataModel::Pending DataModel::takePending(const QString& handle)
 {
     std::lock_guard lock(observerLock_);
-    ObserverList observers;
+    Pending pending;
     if (auto found = observerDict.find(handle); found != observerDict.end()) {
-        observers = std::move(found->second.observers);
-        observerDict.erase(found);
+        pending = std::move(extractLocked(found).mapped());
         // An action's answer, whatever it says, ends the reads sent before
         // it: a read asked from the callbacks goes out anew.
         if (endsEarlierReads())
             endEarlierReads();
     }
-    return observers;
+    return pending;
 }
 
 std::vector<DataModelObserver*> DataModel::observersOfHandle(const QString& handle) const
@@ -322,8 +369,8 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         return true;
     // A reply without a record set would leave the handle blocked for ever.
     if (recordSets.empty()) {
-        ObserverList observers = takeObservers(*handle);
-        failWithError(*handle, getNetworkError(CSErrors::serverNoData()), observers);
+        const Pending pending = takePending(*handle);
+        failWithError(*handle, pending.param, getNetworkError(CSErrors::serverNoData()), pending.observers);
         return true;
     }
 
@@ -333,16 +380,16 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         const QString message = first.toStringWithName(QStringLiteral("ER_String"));
         lastErrorMessage = message.isEmpty() ? QStringLiteral("未知错误") : message;
         lastErrorCode = first.toIntWithName(QStringLiteral("errcode"));
-        ObserverList observers = takeObservers(*handle);
-        failWithError(*handle, { lastErrorMessage, lastErrorCode, true }, observers);
+        const Pending pending = takePending(*handle);
+        failWithError(*handle, pending.param, { lastErrorMessage, lastErrorCode, true }, pending.observers);
         return true;
     }
 
     printFieldNameAndDesc(recordSets.front());
     // Taken out before the fan-out, so an observer that asks again from its
     // callback sends a new request instead of joining one that has ended.
-    ObserverList observers = takeObservers(*handle);
-    completeWithRecordSets(*handle, recordSets, observers);
+    const Pending pending = takePending(*handle);
+    completeWithRecordSets(*handle, pending.param, recordSets, pending.observers);
     return true;
 }
 
@@ -351,15 +398,16 @@ bool DataModel::respondWithError(const CSError& error, const QString& identifier
     const std::optional<QString> handle = handleOfIdentifier(identifier);
     if (!handle)
         return true;
-    ObserverList observers = takeObservers(*handle);
-    failWithError(*handle, getNetworkError(error), observers);
+    const Pending pending = takePending(*handle);
+    failWithError(*handle, pending.param, getNetworkError(error), pending.observers);
     return true;
 }
 
-void DataModel::completeWithRecordSets(const QString&, const std::vector<VEKTCRS>&, const ObserverList&)
+void DataModel::completeWithRecordSets(
+    const QString&, const tagRequestParam&, const std::vector<VEKTCRS>&, const ObserverList&)
 {
 }
 
-void DataModel::failWithError(const QString&, const CSError&, const ObserverList&)
+void DataModel::failWithError(const QString&, const tagRequestParam&, const CSError&, const ObserverList&)
 {
 }

@@ -56,16 +56,17 @@ public:
     void serverReconnect(const platform::Notification& notification);
     // getRequestHandle: "fixed" in DataModel.
     virtual QString getRequestHandle(const tagRequestParam& param) const;
-    // requestData:RequestParameter:Timeout: files the observer under the
-    // request's handle and sends the request unless an equal one is pending
-    // (for a read: one that went out since the last action, see
-    // endsEarlierReads); answers the handle, which carries a suffix of its own
-    // for a read an action keeps from joining the earlier equal one. An
-    // order, a fund order or a transfer always goes on the wire under a
-    // handle of its own. A record that does not fit the
-    // class is refused: the observer hears error kRefusedRequestCode on the
-    // next pass. An observer that is null or does not speak the class's
-    // protocol is refused at once (empty handle, nothing sent).
+    // requestData:RequestParameter:Timeout: files the observer with the
+    // latest equal request still waiting and answers its handle (for a read:
+    // only one that went out since the last action on its server, see
+    // endsEarlierReads); otherwise sends the request and answers a handle no
+    // other request waiting has. An order, a fund order or a transfer always
+    // goes on the wire under a handle of its own. A handle is opaque: callers
+    // compare it for equality, and nothing is read back out of its text. A
+    // record that does not fit the class is refused: the observer hears error
+    // kRefusedRequestCode on the next pass. An observer that is null or does
+    // not speak the class's protocol is refused at once (empty handle,
+    // nothing sent).
     QString requestData(DataModelObserver* observer, const tagRequestParam& param, qint32 timeout);
     // cancelRequest: the network forgets the request; nobody hears of it.
     void cancelRequest(const QString& handle);
@@ -89,13 +90,15 @@ public:
     // False for orders, fund orders and transfers alone: a second equal one
     // is the customer's second intent.
     virtual bool mergesEqualRequests() const { return true; }
-    // Whether sending this request, and its answer, make every read waiting
-    // at that moment an answer to an earlier question: an equal read asked
-    // later goes on the wire again rather than join one sent before. True for
-    // whatever changes state.
+    // Whether sending this request, and its answer, make every read of its
+    // server waiting at that moment an answer to an earlier question: an
+    // equal read asked later goes on the wire again rather than join one sent
+    // before. True for whatever changes state. Reads of the other server stay
+    // joinable: an order changes nothing a quote says.
     virtual bool endsEarlierReads() const { return changesState(); }
-    // The number of such moments so far in this process (tests, diagnostics).
-    static quint64 readEpoch();
+    // The number of such moments so far on a server kind (0 quote, 1 trade,
+    // -1 none) in this process (tests, diagnostics).
+    static quint64 readEpoch(int32_t serverKind);
     // What an answer lacks that the success needs (an order number, a
     // serial), by the class's own rule; nullopt when nothing is missing or the
     // class asks nothing of its answer.
@@ -123,18 +126,35 @@ protected:
     virtual std::optional<QString> checkParam(const tagRequestParam& param) const;
     // The fan-outs: the completion builds the result from a reply that is no
     // error row and calls every observer; the error calls only the observers
-    // that implement the error operation. Both do nothing in DataModel.
-    virtual void completeWithRecordSets(
-        const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers);
-    virtual void failWithError(const QString& handle, const CSError& error, const ObserverList& observers);
+    // that implement the error operation. `param` is the record the request
+    // was sent with (empty when no request waits under the handle): a reply
+    // is built from it, never from the handle's text. Both do nothing in
+    // DataModel.
+    virtual void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& recordSets, const ObserverList& observers);
+    virtual void failWithError(const QString& handle, const tagRequestParam& param, const CSError& error,
+        const ObserverList& observers);
 
     // Sends a packet for the carrier; when the network cannot file it, the
     // handle's observers hear the error.
     void send(const DMRequestParamObject& object, const CSPacket& packet);
     // The carrier's request cannot be sent: its handle's observers hear why.
     void failRequest(const DMRequestParamObject& object, const CSError& error);
-    // Takes the handle's observers out of observerDict.
-    ObserverList takeObservers(const QString& handle);
+    // A request waiting for its answer: its observers and a copy of the
+    // record it was sent with, wiped when it goes (it may hold passwords).
+    struct Pending {
+        Pending() = default;
+        Pending(Pending&&) noexcept = default;
+        Pending& operator=(Pending&&) noexcept = default;
+        ~Pending();
+        ObserverList observers;
+        tagRequestParam param;
+        QString base; // the handle its record gives (getRequestHandle)
+        quint64 epoch = 0; // readEpoch() of its server kind when it went out
+    };
+    // Takes the handle's request out of the waiting ones (empty observers and
+    // record when none waits).
+    Pending takePending(const QString& handle);
     // Stays valid while the object lives: a fan-out stops when an observer
     // destroyed the request object.
     std::weak_ptr<int> aliveToken() const { return lifetimeToken(); }
@@ -149,17 +169,24 @@ protected:
 
 private:
     std::optional<QString> handleOfIdentifier(const QString& identifier) const;
-    void refuseLater(DataModelObserver* observer, const QString& handle, const QString& message);
+    void refuseLater(DataModelObserver* observer, const QString& handle, const tagRequestParam& param,
+        const QString& message);
     void runRequest(const DMRequestParamObject& object);
-    // Ends every read sent so far as a merge target for later asks.
-    static void endEarlierReads();
+    // Ends every read of this class's server kind sent so far as a merge
+    // target for later asks.
+    void endEarlierReads() const;
+    // The handle of the request waiting that an equal ask with the record's
+    // handle `base` joins, if any. Called with observerLock_ held.
+    std::optional<QString> joinableHandle(const QString& base) const;
+    // Removes a waiting request, and its entry in latestOfBase_. Called with
+    // observerLock_ held.
+    std::map<QString, Pending>::node_type extractLocked(std::map<QString, Pending>::iterator it);
 
     mutable std::mutex observerLock_; // observerDict may be touched off the main thread
 
-    struct Pending {
-        ObserverList observers;
-        quint64 epoch = 0; // readEpoch() when the request went out
-    };
     std::map<QString, Pending> observerDict;
+    // For a record's handle, the handle of the latest request sent for it
+    // that still waits: the only one an equal ask may join.
+    std::map<QString, QString> latestOfBase_;
     int32_t serverKind_ = -1;
 };

@@ -136,6 +136,8 @@ template <class Protocol> void refuseMissingClass(Protocol* observer, const char
 //   static void body(const Param&, RequestBody&);        the body format
 //   static Result reply(const std::vector<VEKTCRS>&);    the result of a reply
 //                                                         (never empty, never an error row)
+// or, where the result depends on what was asked,
+//   static Result reply(const std::vector<VEKTCRS>&, const Param&);
 // and, where a success needs a field, may give
 //   static std::optional<QString> lacking(const Result&); what the reply lacks
 //                                                         (observers hear an error)
@@ -248,15 +250,30 @@ protected:
         return std::nullopt;
     }
 
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
-        const DataModel::ObserverList& observers) override
+    // The result of a reply to a request sent with `member`.
+    static Result replyTo(const std::vector<VEKTCRS>& recordSets, const Param& member)
     {
-        const Result result = Derived::reply(recordSets);
+        if constexpr (requires { Derived::reply(recordSets, member); })
+            return Derived::reply(recordSets, member);
+        else
+            return Derived::reply(recordSets);
+    }
+
+    void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& recordSets, const DataModel::ObserverList& observers) override
+    {
+        const Param* member = param.template get<Param>();
+        if (!member) {
+            this->failWithError(handle, param,
+                { QStringLiteral("参数记录不属于此请求"), DataModel::kRefusedRequestCode }, observers);
+            return;
+        }
+        const Result result = replyTo(recordSets, *member);
         // A reply without what its success needs (an order number, a serial)
         // is an error, never a success with a blank.
         if constexpr (requires { Derived::lacking(result); }) {
             if (const std::optional<QString> missing = Derived::lacking(result)) {
-                this->failWithError(handle, { *missing, CSErrorServerNoData }, observers);
+                this->failWithError(handle, param, { *missing, CSErrorServerNoData }, observers);
                 return;
             }
         }
@@ -270,8 +287,8 @@ protected:
         }
     }
 
-    void failWithError(
-        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
+    void failWithError(const QString& handle, const tagRequestParam&, const CSError& error,
+        const DataModel::ObserverList& observers) override
     {
         const std::weak_ptr<int> alive = this->aliveToken();
         for (const DataModelObserverRef& entry : observers) {

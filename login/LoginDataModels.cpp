@@ -80,14 +80,14 @@ bool DMAppLogin::respondWithError(const CSError& error, const QString& identifie
     return DataModelClass::respondWithError(error, identifier);
 }
 
-void DMAppLogin::completeWithRecordSets(
-    const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers)
+void DMAppLogin::completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+    const std::vector<VEKTCRS>& recordSets, const ObserverList& observers)
 {
     lastErrorCode = 0;
     lastErrorMessage.clear();
     if (serverInfoManager)
         serverInfoManager->updateServerInfo(recordSets.front());
-    DataModelClass::completeWithRecordSets(handle, recordSets, observers);
+    DataModelClass::completeWithRecordSets(handle, param, recordSets, observers);
 }
 
 DMOrganizationInfo::DMOrganizationInfo(INetworkFactory* networkCreator)
@@ -110,8 +110,8 @@ bool DMOrganizationInfo::acceptsObserver(DataModelObserver* observer) const
     return dynamic_cast<IOrganizationInfoDelegate*>(observer) != nullptr;
 }
 
-void DMOrganizationInfo::completeWithRecordSets(
-    const QString& handle, const std::vector<VEKTCRS>& recordSets, const ObserverList& observers)
+void DMOrganizationInfo::completeWithRecordSets(const QString& handle, const tagRequestParam&,
+    const std::vector<VEKTCRS>& recordSets, const ObserverList& observers)
 {
     const RDOOrganizationInfo result(recordSets.front());
     const std::weak_ptr<int> alive = aliveToken();
@@ -125,7 +125,7 @@ void DMOrganizationInfo::completeWithRecordSets(
 }
 
 void DMOrganizationInfo::failWithError(
-    const QString& handle, const CSError& error, const ObserverList& observers)
+    const QString& handle, const tagRequestParam&, const CSError& error, const ObserverList& observers)
 {
     const std::weak_ptr<int> alive = aliveToken();
     for (const DataModelObserverRef& entry : observers) {

@@ -56,8 +56,8 @@ public:
     bool respondWithError(const CSError& error, const QString& identifier) override;
 
 protected:
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
-        const ObserverList& observers) override;
+    void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& recordSets, const ObserverList& observers) override;
 
 private:
     DMServerManager* serverInfoManager;
@@ -74,9 +74,10 @@ public:
 
 protected:
     bool acceptsObserver(DataModelObserver* observer) const override;
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
+    void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& recordSets, const ObserverList& observers) override;
+    void failWithError(const QString& handle, const tagRequestParam& param, const CSError& error,
         const ObserverList& observers) override;
-    void failWithError(const QString& handle, const CSError& error, const ObserverList& observers) override;
 };
 
 // Captcha: 1001 / 1 with the TC session, handle "fixed".

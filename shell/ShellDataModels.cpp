@@ -50,14 +50,14 @@ std::optional<QString> DMMessageCenterDetail::answerLacks(const std::vector<VEKT
     return std::nullopt;
 }
 
-void DMMessageCenterDetail::completeWithRecordSets(
-    const QString& handle, const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers)
+void DMMessageCenterDetail::completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+    const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers)
 {
     if (const std::optional<QString> missing = answerLacks(sets)) {
-        failWithError(handle, { *missing, CSErrorServerNoData }, observers);
+        failWithError(handle, param, { *missing, CSErrorServerNoData }, observers);
         return;
     }
-    DataModelClass::completeWithRecordSets(handle, sets, observers);
+    DataModelClass::completeWithRecordSets(handle, param, sets, observers);
 }
 
 void registerShellDataModels()

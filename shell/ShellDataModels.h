@@ -53,8 +53,8 @@ public:
     std::optional<QString> answerLacks(const std::vector<VEKTCRS>& sets) const override;
 
 protected:
-    void completeWithRecordSets(
-        const QString& handle, const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers) override;
+    void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& sets, const DataModel::ObserverList& observers) override;
 };
 
 // Enters the shell's request classes in the request catalogue.

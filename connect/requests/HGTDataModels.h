@@ -97,7 +97,7 @@ LUMORA_DATA_MODEL_PROTOCOL(IHGTOtherVote, hgtOtherVote, QString) // "serial_no"
 LUMORA_DATA_MODEL_PROTOCOL(IHGTCancelOtherVote, hgtCancelOtherVote, QString) // "serial_no"
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryOtherVote, hgtQueryOtherVote, std::shared_ptr<DTHGTOtherVoteTable>)
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryNotification, hgtQueryNotification, DTHGTNotificationList)
-LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryStockTarget, hgtQueryStockTarget, std::shared_ptr<DTTable>)
+LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryStockTarget, hgtQueryStockTarget, std::shared_ptr<const DTTable>)
 
 // Today's Stock Connect orders (500 / 512).
 class DMHGTQueryOrdersOfToday final : public DataModelClass<DMHGTQueryOrdersOfToday, TradeDataModel,

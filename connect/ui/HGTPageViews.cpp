@@ -184,7 +184,7 @@ HGTCancelVoteView::HGTCancelVoteView(HGTCancelVoteViewController& controller, QW
         d->setCalendarPopup(true);
     }
     page_.ordersTableView().attach(table_->tableModel(),
-        [this](std::shared_ptr<DTTable> t, bool) { table_->reinitTableViewWithObject(std::move(t)); });
+        [this](std::shared_ptr<const DTTable> t, bool) { table_->reinitTableViewWithObject(std::move(t)); });
     page_.setParentWindow(this);
     auto* bar = new QHBoxLayout;
     bar->addWidget(new QLabel(QStringLiteral("起始日期:"), this));

@@ -44,7 +44,7 @@ private:
     QPushButton* order_;
     DVCommonTableView* positions_;
     std::function<QString(int)> text_;
-    std::shared_ptr<DTTable> shownPositions_;
+    std::shared_ptr<const DTTable> shownPositions_;
     int shownFocusMoves_ = -1;
 };
 

@@ -52,7 +52,7 @@ private:
     QLabel* lot_;
     QPushButton* order_;
     DVCommonTableView* positions_;
-    std::shared_ptr<DTTable> shownPositions_;
+    std::shared_ptr<const DTTable> shownPositions_;
     int shownFocusMoves_ = -1;
 };
 

@@ -5,7 +5,6 @@
 #include "core/QuoteDataModel.h"
 #include "quotes/requests/QuoteRecords.h"
 
-#include <map>
 #include <vector>
 
 class RequestSender;
@@ -33,46 +32,17 @@ class CodeCheckedQuoteModel : public DataModelClass<Derived, QuoteDataModel, Par
 public:
     using Base::Base;
 
-    void request(const DMRequestParamObject& object) override
-    {
-        forgetEnded();
-        if (const Param* member = object.getParam().template get<Param>()) {
-            const QString handle = object.getRequestHandle().mid(this->identifier().size() + 1);
-            askedCodes_[handle] = Derived::askedCode(*member);
-        }
-        Base::request(object);
-    }
-
 protected:
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& recordSets,
-        const DataModel::ObserverList& observers) override
+    void completeWithRecordSets(const QString& handle, const tagRequestParam& param,
+        const std::vector<VEKTCRS>& recordSets, const DataModel::ObserverList& observers) override
     {
-        const auto asked = askedCodes_.find(handle);
-        const bool matches = asked != askedCodes_.end() && !asked->second.isEmpty()
-            && asked->second == Derived::replyCode(recordSets);
-        if (asked != askedCodes_.end())
-            askedCodes_.erase(asked);
-        if (matches)
-            Base::completeWithRecordSets(handle, recordSets, observers);
+        const Param* member = param.template get<Param>();
+        const QString asked = member ? Derived::askedCode(*member) : QString();
+        if (!asked.isEmpty() && asked == Derived::replyCode(recordSets))
+            Base::completeWithRecordSets(handle, param, recordSets, observers);
         else
-            Base::failWithError(handle, quoteCodeMismatchError(), observers);
+            Base::failWithError(handle, param, quoteCodeMismatchError(), observers);
     }
-
-    void failWithError(
-        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
-    {
-        askedCodes_.erase(handle);
-        Base::failWithError(handle, error, observers);
-    }
-
-private:
-    // Handles whose requests were cancelled without an answer.
-    void forgetEnded()
-    {
-        std::erase_if(askedCodes_, [this](const auto& entry) { return this->observersOfHandle(entry.first).empty(); });
-    }
-
-    std::map<QString, QString> askedCodes_; // handle -> code asked for
 };
 
 // Five-level quote: 1000 / 1.

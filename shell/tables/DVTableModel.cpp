@@ -92,7 +92,7 @@ DVTableModel::DVTableModel(TableKind kind, TableStyle* style, QObject* parent)
 
 DVTableModel::~DVTableModel() = default;
 
-void DVTableModel::buildColumns(std::shared_ptr<DTTable> table)
+void DVTableModel::buildColumns(std::shared_ptr<const DTTable> table)
 {
     beginResetModel();
     table_ = std::move(table);
@@ -107,7 +107,7 @@ void DVTableModel::buildColumns(std::shared_ptr<DTTable> table)
     endResetModel();
 }
 
-void DVTableModel::showRows(std::shared_ptr<DTTable> table)
+void DVTableModel::showRows(std::shared_ptr<const DTTable> table)
 {
     beginResetModel();
     table_ = std::move(table);

@@ -73,12 +73,12 @@ public:
     void setTextFont(const QFont& font) { charWidths_.emplace(font); }
 
     // The table's titles become the columns; its rows are shown unticked.
-    void buildColumns(std::shared_ptr<DTTable> table);
+    void buildColumns(std::shared_ptr<const DTTable> table);
     // The table's rows under the columns already built, matched by title
     // (a title the table lacks gives empty cells); every row unticked.
-    void showRows(std::shared_ptr<DTTable> table);
+    void showRows(std::shared_ptr<const DTTable> table);
 
-    const std::shared_ptr<DTTable>& tableObject() const { return table_; }
+    const std::shared_ptr<const DTTable>& tableObject() const { return table_; }
     const QStringList& titles() const { return titles_; }
     // 1 when the check column leads, else 0.
     int dataColumnOffset() const { return kind_ == TableKind::Check ? 1 : 0; }
@@ -146,7 +146,7 @@ private:
     TableStyle* style_;
     TextMeasure measure_;
     std::optional<CharWidthTable> charWidths_;
-    std::shared_ptr<DTTable> table_;
+    std::shared_ptr<const DTTable> table_;
     QStringList titles_;
     std::vector<tablecells::ColumnRule> rules_;
     QList<QStringList> rows_;

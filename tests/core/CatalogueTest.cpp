@@ -71,10 +71,10 @@ TEST_F(Catalogue, LookupIsExactAndEveryCallMakesANewObject)
     EXPECT_FALSE(DataModelFactory::registerDataModel(echoId, [] { return std::make_unique<DMQueryEcho>(); }));
     EXPECT_FALSE(DataModelFactory::registerDataModel(
         QStringLiteral("short"), [] { return std::make_unique<DMQueryEcho>(); }));
-    EXPECT_EQ(DataModelFactory::registeredIdentifiers().size(), 4);
+    EXPECT_EQ(DataModelFactory::registeredIdentifiers().size(), 6);
     EXPECT_TRUE(DataModelFactory::isRegistered(echoId));
     registerCoreDataModels();
-    EXPECT_EQ(DataModelFactory::registeredIdentifiers().size(), 4);
+    EXPECT_EQ(DataModelFactory::registeredIdentifiers().size(), 6);
 }
 
 TEST_F(Catalogue, SecondManagerCannotBeMade)

@@ -31,32 +31,42 @@ protected:
         return DataModelManager::getInstance()->getDataModel(QString::fromLatin1(T::info.identifier));
     }
 
-    // The caller's pattern: mallocParam, fill, requestData, freeParam.
-    QString askEcho(DataModel& model, DataModelObserver* observer, const QString& text,
-        const QString& prefix = QStringLiteral("fundid=1&secuid=A1"), qint32 timeout = 30)
+    // The caller's pattern: mallocParam, fill the class's record, requestData, freeParam.
+    template <class Member, class Fill>
+    QString ask(DataModel& model, DataModelObserver* observer, Fill&& fill, qint32 timeout = 30)
     {
         tagRequestParam param;
         model.mallocParam(&param);
-        EXPECT_TRUE(requestparam::setParam(*param.commonQuery(), &tagCommonQueryParam::commonUrl, prefix));
-        EXPECT_TRUE(requestparam::setParam(*param.commonQuery(), &tagCommonQueryParam::link, text));
+        if (Member* member = param.get<Member>())
+            fill(*member);
+        else
+            ADD_FAILURE() << "no record of the class";
         const QString handle = model.requestData(observer, param, timeout);
         model.freeParam(&param);
         EXPECT_TRUE(param.empty());
         return handle;
     }
 
+    QString askEcho(DataModel& model, DataModelObserver* observer, const QString& text,
+        const QString& prefix = QStringLiteral("fundid=1&secuid=A1"), qint32 timeout = 30)
+    {
+        return ask<tagCommonQueryParam>(
+            model, observer,
+            [&](tagCommonQueryParam& p) {
+                EXPECT_TRUE(requestparam::setParam(p, &tagCommonQueryParam::commonUrl, prefix));
+                EXPECT_TRUE(requestparam::setParam(p, &tagCommonQueryParam::link, text));
+            },
+            timeout);
+    }
+
     QString askChange(
         DataModel& model, DataModelObserver* observer, const char* oldPassword, const char* newPassword)
     {
-        tagRequestParam param;
-        model.mallocParam(&param);
-        tagTradePasswordParam& p = *param.tradePassword();
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, "fundid=1"));
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, oldPassword));
-        EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::newPassword, newPassword));
-        const QString handle = model.requestData(observer, param, 30);
-        model.freeParam(&param);
-        return handle;
+        return ask<tagTradePasswordParam>(model, observer, [&](tagTradePasswordParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, "fundid=1"));
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::oldPassword, oldPassword));
+            EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::newPassword, newPassword));
+        });
     }
 
     std::unique_ptr<DataModel> echo;
@@ -167,6 +177,135 @@ TEST_F(DataModelE2E, AReadAskedAfterAnActionIsAnsweredByARequestSentAfterIt)
     EXPECT_EQ(before.handles.front(), early);
     EXPECT_EQ(sent.handles.front(), afterSend);
     EXPECT_EQ(echo->pendingHandleCount(), 0u);
+}
+
+// However the equal read sent before the action ended, or while it still
+// waits, an ask with nothing between it and the read sent after the action
+// joins that one.
+TEST_F(DataModelE2E, AnEqualAskJoinsTheLatestReadSentSinceTheLastAction)
+{
+    std::unique_ptr<DataModel> change = make<DMChangeTest>();
+    const struct {
+        const char* earlier; // what became of the read sent before the action
+        std::function<void(const QString&)> end;
+    } rows[] = {
+        { "still waiting", [](const QString&) {} },
+        { "timed out",
+            [&](const QString& h) {
+                echo->respondWithError(CSErrors::requestTimeout(), echo->requestIdentifier(h));
+            } },
+        { "cancelled", [&](const QString& h) { echo->cancelRequest(h); } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.earlier);
+        EchoObserver before, after, joined;
+        ChangeObserver order;
+        sim.withholdNext(kEchoFunction, 2);
+        sim.withholdNext(kChangeFunction); // its answer would end the later read too
+        const QString early = askEcho(*echo, &before, QStringLiteral("positions"));
+        askChange(*change, &order, "111111", "222222");
+        const QString late = askEcho(*echo, &after, QStringLiteral("positions"));
+        ASSERT_NE(late, early);
+        ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 3; }));
+        row.end(early);
+        const qsizetype sent = receivedOf(kEchoFunction).size();
+        EXPECT_EQ(askEcho(*echo, &joined, QStringLiteral("positions")), late);
+        EXPECT_EQ(echo->observersOfHandle(late), (std::vector<DataModelObserver*> { &after, &joined }));
+        sim.releaseWithheld();
+        ASSERT_TRUE(testsupport::spinUntil([&] { return joined.calls() == 1 && after.calls() == 1; }));
+        EXPECT_EQ(joined.echoed(0), QStringLiteral("positions"));
+        EXPECT_EQ(receivedOf(kEchoFunction).size(), sent);
+        ASSERT_TRUE(testsupport::spinUntil(
+            [&] { return echo->pendingHandleCount() + change->pendingHandleCount() == 0; }));
+    }
+}
+
+// An action ends, as merge targets, the reads of its own server sent before
+// it, however it went: an equal read asked after it goes out anew. An equal
+// action still waiting, and the other server's reads, still take the ask.
+TEST_F(DataModelE2E, AnActionEndsOnlyTheEarlierReadsOfItsOwnServer)
+{
+    std::unique_ptr<DataModel> change = make<DMChangeTest>();
+    std::unique_ptr<DataModel> cancel = make<DMCancelTest>();
+    std::unique_ptr<DataModel> quote = make<DMQuoteRead>();
+    const auto askCancel = [&](DataModelObserver* observer, const char* number) {
+        return ask<tagCancelOrderParam>(*cancel, observer, [&](tagCancelOrderParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagCancelOrderParam::commonUrl, "fundid=1"));
+            EXPECT_TRUE(requestparam::setParam(p, &tagCancelOrderParam::ordersNo, number));
+        });
+    };
+    const auto askQuote = [&](DataModelObserver* observer) {
+        return ask<tagQuote5LevelParam>(*quote, observer, [](tagQuote5LevelParam& p) {
+            EXPECT_TRUE(requestparam::setParam(p, &tagQuote5LevelParam::code, "600000"));
+        });
+    };
+    // Sends an action whose answer the server holds back.
+    const auto heldBack = [&](std::function<void()> send) {
+        return [this, send] {
+            const int withheld = sim.withheldCount() + 1;
+            sim.withholdNext(kChangeFunction);
+            send();
+            ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == withheld; }));
+        };
+    };
+    ChangeObserver order;
+    const auto orderSent = heldBack([&] { askChange(*change, &order, "111111", "222222"); });
+    const struct {
+        const char* between;
+        std::function<void()> before; // before the reads and the cancel are asked
+        std::function<void()> act;
+        bool tradeWaits; // the trade requests still wait afterwards
+    } rows[] = {
+        { "an order sent", {}, orderSent, true },
+        { "an order answered", {},
+            [&] {
+                const std::size_t heard = order.results.size();
+                askChange(*change, &order, "111111", "222222");
+                ASSERT_TRUE(testsupport::spinUntil([&] { return order.results.size() == heard + 1; }));
+            },
+            true },
+        { "another cancel sent", {}, heldBack([&] { askCancel(&order, "other"); }), true },
+        { "an order dropped by a trade reconnect", orderSent,
+            [] {
+                DMNotificationCenter::getInstance()->postNotification(
+                    DataModel::kServerReconnect, QVariant(1));
+            },
+            false },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.between);
+        EchoObserver read, readAgain;
+        ChangeObserver cancelled, cancelledAgain;
+        QuoteObserver quoted, quotedAgain;
+        if (row.before)
+            row.before();
+        sim.withholdNext(kEchoFunction);
+        sim.withholdNext(kQuoteEchoFunction);
+        sim.withholdNext(kChangeFunction);
+        const int withheld = sim.withheldCount() + 3;
+        const QString r = askEcho(*echo, &read, QStringLiteral("positions"));
+        const QString q = askQuote(&quoted);
+        const QString c = askCancel(&cancelled, "100001");
+        ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == withheld; }));
+        row.act();
+
+        EXPECT_EQ(askQuote(&quotedAgain), q);
+        EXPECT_EQ(quote->observersOfHandle(q), (std::vector<DataModelObserver*> { &quoted, &quotedAgain }));
+        if (row.tradeWaits) {
+            EXPECT_NE(askEcho(*echo, &readAgain, QStringLiteral("positions")), r);
+            EXPECT_EQ(echo->pendingHandleCount(), 2u);
+            EXPECT_EQ(askCancel(&cancelledAgain, "100001"), c);
+            EXPECT_EQ(cancel->observersOfHandle(c),
+                (std::vector<DataModelObserver*> { &cancelled, &cancelledAgain }));
+        }
+        sim.releaseWithheld();
+        ASSERT_TRUE(testsupport::spinUntil([&] {
+            return echo->pendingHandleCount() + cancel->pendingHandleCount() + quote->pendingHandleCount()
+                + change->pendingHandleCount()
+                == 0;
+        }));
+        EXPECT_EQ(quotedAgain.results, std::vector<QString> { QStringLiteral("600000") });
+    }
 }
 
 TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)

@@ -66,6 +66,19 @@ public:
     }
 };
 
+// An action merged with an equal one still waiting, as a cancel is.
+class DMCancelTest final
+    : public DataModelClass<DMCancelTest, TradeDataModel, tagCancelOrderParam, IChangeTestDelegate> {
+public:
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C70", 900, 2, HandleRule::Fields,
+        RequestEffect::Changes };
+    static void body(const tagCancelOrderParam& p, RequestBody& b)
+    {
+        b.prefix(p.commonUrl).add("ordersno", p.ordersNo);
+    }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return DMChangeTest::reply(sets); }
+};
+
 // A quote refresh: handle of the current second, service 400.
 LUMORA_DATA_MODEL_PROTOCOL(IQuoteEchoDelegate, quoteEcho, QString)
 class DMQuoteEcho final
@@ -82,12 +95,24 @@ public:
     }
 };
 
+// A quote read whose handle is its fields alone.
+class DMQuoteRead final
+    : public DataModelClass<DMQuoteRead, QuoteDataModel, tagQuote5LevelParam, IQuoteEchoDelegate> {
+public:
+    static constexpr DataModelInfo info { "0E5A1C2B-7D3F-4A6B-9C8D-1E2F3A4B5C71", 900, 3, HandleRule::Fields,
+        RequestEffect::Reads, false, 400 };
+    static void body(const tagQuote5LevelParam& p, RequestBody& b) { DMQuoteEcho::body(p, b); }
+    static Result reply(const std::vector<VEKTCRS>& sets) { return DMQuoteEcho::reply(sets); }
+};
+
 inline void registerTestDataModels()
 {
     DataModelFactory::unregisterAll();
     DataModelFactory::registerDataModel<DMQueryEcho>();
     DataModelFactory::registerDataModel<DMChangeTest>();
     DataModelFactory::registerDataModel<DMQuoteEcho>();
+    DataModelFactory::registerDataModel<DMCancelTest>();
+    DataModelFactory::registerDataModel<DMQuoteRead>();
 }
 
 // Writes down what it hears; `log` is shared so tests can see the order.

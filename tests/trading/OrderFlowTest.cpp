@@ -93,7 +93,7 @@ protected:
         EXPECT_TRUE(spinUntil([&] { return c.done(); }));
         return c.results.empty() ? QString() : c.results[0];
     }
-    std::shared_ptr<DTTable> positions()
+    DTTablePtr positions()
     {
         PositionCatcher c;
         QueryInfoManager::getInstance()->requestPositionInfo(&c, 0);
@@ -109,7 +109,7 @@ protected:
     }
     QString held(const char* code, const char* title)
     {
-        const std::shared_ptr<DTTable> table = positions();
+        const DTTablePtr table = positions();
         for (qsizetype row = 0; table && row < table->arrayController()->count(); ++row) {
             if (table->valueForTitle(row, QStringLiteral("证券代码")) == QLatin1String(code))
                 return table->valueForTitle(row, QString::fromUtf8(title));
@@ -161,9 +161,9 @@ TEST_F(OrderFlowTest, BuyAndSellAShareABondAndARepo)
     QueryInfoManager::getInstance()->requestPositionInfo(&warrants, 1);
     ASSERT_TRUE(spinUntil([&] { return warrants.done(); }));
     ASSERT_EQ(warrants.results.size(), 1u);
-    EXPECT_NE(std::dynamic_pointer_cast<DTWarrantPositionTable>(warrants.results[0]), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<const DTWarrantPositionTable>(warrants.results[0]), nullptr);
     EXPECT_TRUE(warrants.results[0]->tableColomnTitles().contains(QStringLiteral("行权代码")));
-    EXPECT_NE(std::dynamic_pointer_cast<DTStockPositionTable>(positions()), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<const DTStockPositionTable>(positions()), nullptr);
 
     const std::shared_ptr<DTOrdersOfTodayTable> today = ordersOfToday();
     ASSERT_EQ(today->contentObjectArray().size(), 6);

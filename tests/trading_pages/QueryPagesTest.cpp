@@ -89,7 +89,7 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     page.setAlertPresenter(&alerts);
     page.load();
     ASSERT_TRUE(spinUntil([&] { return page.positions() && page.fundTable().shownRowCount() > 0; }));
-    const auto funds = std::dynamic_pointer_cast<DTFundInfoTable>(page.fundTable().tableObject());
+    const auto funds = std::dynamic_pointer_cast<const DTFundInfoTable>(page.fundTable().tableObject());
     ASSERT_TRUE(funds);
     ASSERT_EQ(funds->contentObjectArray().size(), 2);
     EXPECT_EQ(funds->recordAt(0).moneyTypeName, "人民币");
@@ -392,18 +392,55 @@ TEST_F(HistoricQueryPageTest, LateStatementsAreDroppedAndAFailedRangeShowsNoOthe
 
     const struct {
         bool sameRange; // as the rows shown
+        // An equal query is still out when an order goes: the one that
+        // fails goes out anew, under a handle of its own.
+        bool afterAnOrder;
         int rowsAfter;
-    } failures[] = { { false, 0 }, { true, 3 } };
+    } failures[] = { { false, false, 0 }, { true, false, 3 }, { true, true, 3 } };
     for (const auto& f : failures) {
-        SCOPED_TRACE(f.sameRange);
+        SCOPED_TRACE(
+            testing::Message() << "same range " << f.sameRange << ", after an order " << f.afterAnOrder);
         if (f.sameRange) {
             press(1);
             ASSERT_TRUE(answered());
+        }
+        if (f.afterAnOrder) {
+            sim.withholdNext(statement);
+            press(1);
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            rest(true);
         }
         sim.answerErrorNext(statement, -1, QStringLiteral("系统忙"));
         press(1);
         ASSERT_TRUE(answered());
         EXPECT_EQ(page.table().shownRowCount(), f.rowsAfter);
         EXPECT_EQ(page.resultCountText(), "0");
+        sim.releaseWithheld();
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(page.table().shownRowCount(), f.rowsAfter);
     }
+}
+
+// Two pages of one query class waiting at once: each table hides the fields
+// its own link names, whichever link was sent last.
+TEST_F(HistoricQueryPageTest, EachQueryHidesTheFieldsOfItsOwnLink)
+{
+    CommonQueryViewController first(
+        node("当日委托", "tradequery?tc_mfuncno=500&tc_sfuncno=121&unlist=|stkcode|"));
+    CommonQueryViewController second(
+        node("当日委托", "tradequery?tc_mfuncno=500&tc_sfuncno=121&unlist=|stkname|"));
+    first.setAlertPresenter(&alerts);
+    second.setAlertPresenter(&alerts);
+    const brokersim::Function orders { 500, 121 };
+    sim.withholdNext(orders);
+    first.load();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    sim.answerTablesNext(orders, { oneRowTable() });
+    second.load();
+    ASSERT_TRUE(spinUntil([&] { return !second.table().titles().isEmpty(); }));
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return !first.table().titles().isEmpty(); }));
+    EXPECT_FALSE(first.table().titles().contains(QStringLiteral("证券代码")));
+    EXPECT_TRUE(first.table().titles().contains(QStringLiteral("证券名称")));
+    EXPECT_EQ(second.table().titles(), QStringList { QStringLiteral("证券代码") });
 }

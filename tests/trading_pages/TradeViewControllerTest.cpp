@@ -7,6 +7,7 @@
 #include "tools/broker-sim/BackOffice.h"
 #include "tools/broker-sim/Market.h"
 #include "trading/orders/OrderManager.h"
+#include "trading/pages/AssetQueryViewController.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
@@ -427,6 +428,55 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
 
 // The picked row is applied again after a positions reply only while the
 // form still shows its security: a code typed since then stays.
+// One positions reply reaches the trading page and the asset page that asked
+// together, whichever asked first: the trading page leaves the Stock Connect
+// holding out of a copy of its own, and the asset page shows every holding,
+// each row acting on the position it shows.
+TEST_F(TradeViewControllerTest, APositionsReplySharedWithTheAssetPageStaysWhole)
+{
+    hold("5", "00700", "A101000001", 100);
+    logInAsDemoCustomer();
+    for (const bool assetFirst : { true, false }) {
+        SCOPED_TRACE(assetFirst ? "the asset page asks first" : "the trading page asks first");
+        pages.clear();
+        sim.clearReceived();
+        sim.withholdNext(brokersim::kPositionsFunction);
+        AssetQueryViewController asset;
+        asset.setAlertPresenter(&alerts);
+        if (assetFirst)
+            asset.load();
+        TradeViewController& page = openPage(10001);
+        if (!assetFirst)
+            asset.load();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return page.positions() && asset.positions(); }));
+        EXPECT_EQ(sim.receivedCount(brokersim::kPositionsFunction), 1);
+        EXPECT_EQ(rowOf(page, QStringLiteral("00700")), -1);
+        ASSERT_GE(rowOf(page, QStringLiteral("600000")), 0);
+
+        const DVTableModel& shown = asset.positionTable();
+        const QVariantList& records = asset.positions()->contentObjectArray();
+        const int codeColumn
+            = int(shown.titles().indexOf(QStringLiteral("证券代码"))) + shown.dataColumnOffset();
+        ASSERT_EQ(shown.shownRowCount(), records.size());
+        int hongKong = -1;
+        for (int row = 0; row < shown.shownRowCount(); ++row) {
+            const QString code = shown.data(shown.index(row, codeColumn)).toString();
+            EXPECT_EQ(code, records[shown.sourceRow(row)].value<RDOPositionDetail>().stockCode);
+            if (code == QLatin1String("00700"))
+                hongKong = shown.sourceRow(row);
+        }
+        ASSERT_GE(hongKong, 0);
+        asset.endEditing(hongKong, asset.editableColumnIndex(), QStringLiteral("124"));
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kResetCostFunction) == 1; }));
+        EXPECT_EQ(sim.receivedOf(brokersim::kResetCostFunction)[0].valueOr(u"stkcode"), "00700");
+        ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
+        ASSERT_TRUE(pagestest::settled());
+        alerts.shown.clear();
+    }
+}
+
 TEST_F(TradeViewControllerTest, ARowOfAnotherSecurityIsNotAppliedAgainAfterTheRefresh)
 {
     logInAsDemoCustomer();

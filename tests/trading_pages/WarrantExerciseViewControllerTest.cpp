@@ -11,6 +11,8 @@ using testsupport::spinUntil;
 
 namespace {
 
+QUOTETEST_CATCHER(CancelCatcher, ICancelOrderDelegate, cancelOrder)
+
 class WarrantExerciseViewControllerTest : public pagestest::OrderPageFixture {
 protected:
     void SetUp() override
@@ -171,9 +173,23 @@ TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAcc
     node->nodeLinkId = 80000;
     WarrantExerciseViewController fresh(node);
     fresh.setAlertPresenter(&alerts);
+    // The set-up's read is still out when an action goes and the page reads
+    // again: the read sent after the action, under a handle of its own, is
+    // still answered as warrants.
+    ASSERT_TRUE(pagestest::settled()); // the connection made, the account's prefix as it stays
+    sim.withholdNext(brokersim::kPositionsFunction);
     fresh.load();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    CancelCatcher cancel;
+    ASSERT_EQ(OrderManager::getInstance()->requestCancelOrder(
+                  &cancel, QStringLiteral("1"), QStringLiteral("999999")),
+        QString());
+    ASSERT_TRUE(spinUntil([&] { return cancel.done(); }));
+    fresh.readAgainAfterUnknownOutcome();
     ASSERT_TRUE(
         spinUntil([&] { return fresh.positions() && fresh.positions()->contentObjectArray().size() == 1; }));
+    ASSERT_TRUE(std::dynamic_pointer_cast<const DTWarrantPositionTable>(fresh.positions()));
+    sim.releaseWithheld();
     EXPECT_EQ(fresh.selectedAccount(), 0);
 
     fresh.positionTableViewClicked(0);

@@ -14,7 +14,7 @@ class PageTable {
 public:
     // The table, and whether its columns are built anew (else only the
     // rows are replaced once columns exist).
-    using Show = std::function<void(std::shared_ptr<DTTable>, bool rebuildColumns)>;
+    using Show = std::function<void(std::shared_ptr<const DTTable>, bool rebuildColumns)>;
 
     explicit PageTable(TableKind kind)
         : own_(kind)
@@ -29,7 +29,7 @@ public:
     }
     DVTableModel& model() { return attached_ ? *attached_ : own_; }
     const DVTableModel& model() const { return attached_ ? *attached_ : own_; }
-    void show(std::shared_ptr<DTTable> table, bool rebuildColumns = false)
+    void show(std::shared_ptr<const DTTable> table, bool rebuildColumns = false)
     {
         if (attached_ && show_)
             show_(std::move(table), rebuildColumns);

@@ -76,7 +76,7 @@ void HistoricQueryViewController::awakeFromNib()
 void HistoricQueryViewController::clearAccountFigures()
 {
     table_.clearRows();
-    shownHandle_.clear();
+    shownRange_.reset();
     resultCountText_ = QStringLiteral("0");
     querying_ = false;
 }
@@ -92,6 +92,7 @@ void HistoricQueryViewController::send()
     }
     // Only the answer of the range asked for last is shown.
     askedFor().ask(QStringLiteral("statement"), handle);
+    askedRange_ = Range { beginDate_, endDate_ };
 }
 
 QString HistoricQueryViewController::sendQuery(QString* handle)
@@ -139,7 +140,7 @@ void HistoricQueryViewController::commonHistoricQuery(
 {
     if (!askedFor().take(QStringLiteral("statement"), handle))
         return;
-    shownHandle_ = handle;
+    shownRange_ = askedRange_;
     showTable(table);
     resultCountText_ = QString::number(table ? table->arrayController()->count() : 0);
     endToQuery();
@@ -150,9 +151,9 @@ bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString&
     if (!askedFor().take(QStringLiteral("statement"), handle))
         return true;
     // The rows shown stay only while they are the range that failed again.
-    if (handle != shownHandle_) {
+    if (askedRange_ != shownRange_) {
         table_.clearRows();
-        shownHandle_.clear();
+        shownRange_.reset();
     }
     alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
     resultCountText_ = QStringLiteral("0");

@@ -5,6 +5,8 @@
 #include "trading/query/CommonQueryManager.h"
 
 #include <QDate>
+#include <optional>
+#include <utility>
 
 // What the menu-driven query pages work with; null: the shared instance.
 struct CommonQueryServices : MenuItemViewControllerServices {
@@ -84,8 +86,10 @@ private:
     // Sends; a refusal is said and frees the controls.
     void send();
 
-    // The handle of the query whose rows the table shows.
-    QString shownHandle_;
+    using Range = std::pair<QDate, QDate>;
+    // The range of the query awaited, and of the rows the table shows.
+    std::optional<Range> askedRange_;
+    std::optional<Range> shownRange_;
     QDate beginDate_;
     QDate endDate_;
     QString resultCountText_ = QStringLiteral("0");

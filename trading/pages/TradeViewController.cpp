@@ -765,9 +765,12 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
 {
     if (!takeAnswer(kPositionsAsk, handle))
         return;
-    if (table)
-        table->removeContentObjectWithMarketCode(5);
-    positions_ = table;
+    // The Stock Connect holdings are left out of a copy: the asset page, or
+    // whoever else asked together with this page, shares the reply.
+    if (const auto stocks = std::dynamic_pointer_cast<const DTStockPositionTable>(table))
+        positions_ = stocks->withoutMarketCode(5);
+    else
+        positions_ = table;
     const int rows = table ? int(table->contentObjectArray().size()) : 0;
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;

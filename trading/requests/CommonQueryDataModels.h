@@ -44,7 +44,12 @@ public:
         const std::optional<CommonQueryLink> link = Derived::linkOf(p);
         return link ? std::pair { link->mFunc, link->sFunc } : std::pair<quint64, quint64> { 0, 0 };
     }
-    static typename Protocol::Result reply(const std::vector<VEKTCRS>&) { return nullptr; }
+    // The table hides the fields of the link it answers.
+    static typename Protocol::Result reply(const std::vector<VEKTCRS>& sets, const Param& p)
+    {
+        const std::optional<CommonQueryLink> link = Derived::linkOf(p);
+        return std::make_shared<DTTable>(&sets.front(), link ? link->filterKeys : QStringList());
+    }
 
 protected:
     std::optional<QString> checkParam(const tagRequestParam& param) const override
@@ -54,32 +59,6 @@ protected:
             return why;
         return DataModelClass<Derived, TradeDataModel, Param, Protocol>::checkParam(param);
     }
-
-    // The table hides the fields of the link sent last.
-    void request(const DMRequestParamObject& object) override
-    {
-        if (const Param* member = object.getParam().template get<Param>()) {
-            if (const std::optional<CommonQueryLink> link = Derived::linkOf(*member))
-                filterKeyArray = link->filterKeys;
-        }
-        DataModelClass<Derived, TradeDataModel, Param, Protocol>::request(object);
-    }
-
-    void completeWithRecordSets(const QString& handle, const std::vector<VEKTCRS>& sets,
-        const DataModel::ObserverList& observers) override
-    {
-        const auto table = std::make_shared<DTTable>(&sets.front(), filterKeyArray);
-        const std::weak_ptr<int> alive = this->aliveToken();
-        for (const DataModelObserverRef& entry : observers) {
-            if (auto* observer = dynamic_cast<Protocol*>(entry.get())) {
-                Protocol::complete(*observer, this, handle, table);
-                if (alive.expired())
-                    return;
-            }
-        }
-    }
-
-    QStringList filterKeyArray;
 };
 
 // "tradequery": the link's function, the prefix, then the link's pairs.

@@ -40,8 +40,8 @@ public:
     static QString unknownOutcomeMessage(const CSError& cause) { return orderOutcomeUnknownMessage(cause); }
 
 protected:
-    void failWithError(
-        const QString& handle, const CSError& error, const DataModel::ObserverList& observers) override
+    void failWithError(const QString& handle, const tagRequestParam& param, const CSError& error,
+        const DataModel::ObserverList& observers) override
     {
         // An error row is the server's refusal, whatever its number. Of the
         // client's own failures, an answer without a record set, or without
@@ -50,12 +50,13 @@ protected:
             && (error.code == CSErrorServerNoData || error.code == CSErrorRequestTimeout
                 || error.code == CSErrorNetworkDisconnect);
         if (!unknown) {
-            DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(handle, error, observers);
+            DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
+                handle, param, error, observers);
             return;
         }
         const std::weak_ptr<int> alive = this->aliveToken();
         DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
-            handle, { Derived::unknownOutcomeMessage(error), kOrderOutcomeUnknownCode }, observers);
+            handle, param, { Derived::unknownOutcomeMessage(error), kOrderOutcomeUnknownCode }, observers);
         if (!alive.expired() && outcomeUnknown)
             outcomeUnknown(observers);
     }

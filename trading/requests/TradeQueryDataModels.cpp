@@ -20,26 +20,11 @@ void prefixForFund(RequestBody& b, const std::string& commonUrl, const std::stri
 
 } // namespace
 
-DMPositionInfo::Result DMPositionInfo::reply(const std::vector<VEKTCRS>& sets, bool warrants)
+DMPositionInfo::Result DMPositionInfo::reply(const std::vector<VEKTCRS>& sets, const tagPositionInfoParam& p)
 {
-    if (warrants)
+    if (p.queryFlag == 1)
         return std::make_shared<DTWarrantPositionTable>(&sets.front());
     return std::make_shared<DTStockPositionTable>(&sets.front());
-}
-
-void DMPositionInfo::completeWithRecordSets(
-    const QString& handle, const std::vector<VEKTCRS>& sets, const ObserverList& observers)
-{
-    // The query flag is the handle's last field.
-    const Result table = reply(sets, handle.section(QLatin1Char('\x1f'), -1) == QLatin1String("1"));
-    const std::weak_ptr<int> alive = aliveToken();
-    for (const DataModelObserverRef& entry : observers) {
-        if (auto* observer = dynamic_cast<IPositionInfoDelegate*>(entry.get())) {
-            observer->queryPositionInfo(this, handle, table);
-            if (alive.expired())
-                return;
-        }
-    }
 }
 
 void DMQueryMoney::body(const tagMoneyInfoParam& p, RequestBody& b)

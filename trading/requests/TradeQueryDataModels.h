@@ -11,8 +11,9 @@
 // (500 / 2), today's orders (500 / 121), capital accounts (500 / 2 without a
 // currency) and the distribution list (500 / 23).
 
-// The tables go to every observer of a handle, so they are shared.
-using DTTablePtr = std::shared_ptr<DTTable>;
+// The tables go to every observer of a handle, so they are shared: an
+// observer reads them, and filters a copy of its own.
+using DTTablePtr = std::shared_ptr<const DTTable>;
 
 LUMORA_DATA_MODEL_PROTOCOL(IPositionInfoDelegate, queryPositionInfo, DTTablePtr)
 LUMORA_DATA_MODEL_PROTOCOL(IMoneyInfoDelegate, queryMoneyInfo, RDOMoney)
@@ -35,12 +36,7 @@ public:
     {
         b.prefix(p.commonUrl).add("exeflag", p.queryFlag).add("market", p.market);
     }
-    static Result reply(const std::vector<VEKTCRS>& sets) { return reply(sets, false); }
-    static Result reply(const std::vector<VEKTCRS>& sets, bool warrants);
-
-protected:
-    void completeWithRecordSets(
-        const QString& handle, const std::vector<VEKTCRS>& sets, const ObserverList& observers) override;
+    static Result reply(const std::vector<VEKTCRS>& sets, const tagPositionInfoParam& p);
 };
 
 // Money of a capital account in a currency; an empty "fundId" asks for the

@@ -119,6 +119,14 @@ void DTStockPositionTable::removeContentObjectWithMarketCode(qint64 marketCode)
     }
 }
 
+std::shared_ptr<const DTStockPositionTable> DTStockPositionTable::withoutMarketCode(qint64 marketCode) const
+{
+    auto copy = std::make_shared<DTStockPositionTable>();
+    copy->copyContentFrom(*this);
+    copy->removeContentObjectWithMarketCode(marketCode);
+    return copy;
+}
+
 DTWarrantPositionTable::DTWarrantPositionTable(const VEKTCRS* recordSet, const QStringList& filterKeys)
     : DTRecordTable({ QStringLiteral("poststr"), QStringLiteral("fundid"), QStringLiteral("market"),
         QStringLiteral("hq_market") })

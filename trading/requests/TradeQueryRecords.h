@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 class VEKTCRS;
@@ -120,6 +121,9 @@ public:
     explicit DTStockPositionTable(const VEKTCRS* recordSet = nullptr, const QStringList& filterKeys = {});
     // Removes every row whose record's market code reads as the code.
     void removeContentObjectWithMarketCode(qint64 marketCode) override;
+    // A copy without those rows: this table, which every observer of its
+    // reply shares, stays whole.
+    std::shared_ptr<const DTStockPositionTable> withoutMarketCode(qint64 marketCode) const;
 };
 
 class DTWarrantPositionTable : public DTRecordTable<RDOWarrantPositionDetail> {

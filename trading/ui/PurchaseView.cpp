@@ -53,7 +53,7 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     stockPriceText_->setMaxLength(10);
     purchaseQuantityText_->setMaxLength(12);
     usePriceAndQuantityFormatters(stockPriceText_, purchaseQuantityText_);
-    const PageTable::Show show = [this](std::shared_ptr<DTTable> t, bool rebuild) {
+    const PageTable::Show show = [this](std::shared_ptr<const DTTable> t, bool rebuild) {
         if (rebuild)
             stockInfoTable_->reinitTableViewWithObject(t);
         else

@@ -23,7 +23,7 @@ namespace {
 // so that its columns are sized as they arrive.
 void attach(PageTable& table, DVCommonTableView* view)
 {
-    table.attach(view->tableModel(), [view](std::shared_ptr<DTTable> t, bool rebuildColumns) {
+    table.attach(view->tableModel(), [view](std::shared_ptr<const DTTable> t, bool rebuildColumns) {
         if (rebuildColumns)
             view->reinitTableViewWithObject(t);
         else

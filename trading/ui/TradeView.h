@@ -56,7 +56,7 @@ private:
     QPushButton* orderButton_;
     QuoteInfoView* quoteView_;
     DVCommonTableView* positionTableView_;
-    std::shared_ptr<DTTable> shownPositions_;
+    std::shared_ptr<const DTTable> shownPositions_;
 };
 
 void registerTradeViews();

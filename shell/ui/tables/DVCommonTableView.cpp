@@ -153,7 +153,7 @@ DVCommonTableView::~DVCommonTableView() = default;
 void DVCommonTableView::initTableView(int32_t tableId)
 {
     tableId_ = tableId;
-    std::shared_ptr<DTTable> table = DTTableManager::getInstance()->getTable(tableId);
+    std::shared_ptr<const DTTable> table = DTTableManager::getInstance()->getTable(tableId);
     if (initialised_) {
         showRows(std::move(table));
         return;
@@ -167,7 +167,7 @@ void DVCommonTableView::updateTableView()
     showRows(tableObject());
 }
 
-void DVCommonTableView::initTableViewWithObject(std::shared_ptr<DTTable> table)
+void DVCommonTableView::initTableViewWithObject(std::shared_ptr<const DTTable> table)
 {
     if (initialised_)
         showRows(std::move(table));
@@ -175,18 +175,18 @@ void DVCommonTableView::initTableViewWithObject(std::shared_ptr<DTTable> table)
         build(std::move(table));
 }
 
-void DVCommonTableView::updateTableViewWithObject(std::shared_ptr<DTTable> table)
+void DVCommonTableView::updateTableViewWithObject(std::shared_ptr<const DTTable> table)
 {
     showRows(std::move(table));
 }
 
-void DVCommonTableView::reinitTableViewWithObject(std::shared_ptr<DTTable> table)
+void DVCommonTableView::reinitTableViewWithObject(std::shared_ptr<const DTTable> table)
 {
     setHighlightColor(TableStyle::defaultHighlightColor());
     build(std::move(table));
 }
 
-void DVCommonTableView::build(std::shared_ptr<DTTable> table)
+void DVCommonTableView::build(std::shared_ptr<const DTTable> table)
 {
     initialised_ = true;
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -226,7 +226,7 @@ int DVCommonTableView::neededColumnWidth(int column) const
         fittedHeaderWidth(column), std::min(content[size_t(data)], horizontalHeader()->maximumSectionSize()));
 }
 
-void DVCommonTableView::showRows(std::shared_ptr<DTTable> table)
+void DVCommonTableView::showRows(std::shared_ptr<const DTTable> table)
 {
     model_->showRows(std::move(table));
     growColumnsToContent();

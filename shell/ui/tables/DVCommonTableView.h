@@ -24,10 +24,10 @@ public:
     void updateTableView();
     // initTableViewWithObject: the first model builds the columns; every
     // later one only replaces the rows.
-    void initTableViewWithObject(std::shared_ptr<DTTable> table);
-    void updateTableViewWithObject(std::shared_ptr<DTTable> table);
+    void initTableViewWithObject(std::shared_ptr<const DTTable> table);
+    void updateTableViewWithObject(std::shared_ptr<const DTTable> table);
     // reinitTableViewWithObject: columns and rows are built anew every time.
-    void reinitTableViewWithObject(std::shared_ptr<DTTable> table);
+    void reinitTableViewWithObject(std::shared_ptr<const DTTable> table);
     // updateTableView:FilterValue: the rows whose value under the title is
     // `value`, or every row when none is.
     void updateTableView(const QString& key, const QString& value);
@@ -44,7 +44,7 @@ public:
     QColor highlightColor() const { return highlightColor_; }
 
     int32_t table_Id() const { return tableId_; }
-    const std::shared_ptr<DTTable>& tableObject() const { return model_->tableObject(); }
+    const std::shared_ptr<const DTTable>& tableObject() const { return model_->tableObject(); }
     // Rows shown.
     qint64 rowCount() const { return model_->shownRowCount(); }
     QVariantList contentObjectArray() const;
@@ -73,11 +73,11 @@ protected:
     virtual std::vector<int> initialColumnWidths();
     // The width a column's header needs for its title.
     int fittedHeaderWidth(int column) const;
-    void build(std::shared_ptr<DTTable> table);
+    void build(std::shared_ptr<const DTTable> table);
     // Widths from initialColumnWidths for the view's present width, grown
     // to the content.
     void spreadColumns();
-    void showRows(std::shared_ptr<DTTable> table);
+    void showRows(std::shared_ptr<const DTTable> table);
     // Columns only grow to their content.
     void growColumnsToContent();
     // A view made narrower than the share its columns were given spreads
