@@ -910,3 +910,44 @@ TEST_F(TradeViewControllerTest, TheRiskWarningIsOfTheCodeTheDialogShows)
     EXPECT_EQ(alerts.shown.front().text, QString::fromUtf8(TradeViewController::kDelistText));
     sim.releaseWithheld();
 }
+
+// After an order of unknown outcome the page reads its money, positions and
+// maximum again: a read answered with an error row keeps what it showed and
+// stays owed, so it goes again at the next trade logon, until answered.
+TEST_F(TradeViewControllerTest, AReadAnsweredWithAnErrorRowAfterAnUnknownOutcomeStaysOwed)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10000);
+    lookUp(page, QStringLiteral("600000"));
+    OrderManager* manager = OrderManager::getInstance();
+    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    const struct {
+        brokersim::Function function;
+        const char* read;
+    } rows[] = {
+        { brokersim::kMoneyFunction, "money" },
+        { brokersim::kPositionsFunction, "positions" },
+        { brokersim::kMaxQuantityFunction, "maximum" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.read);
+        sim.clearReceived();
+        page.setQuantityText(QStringLiteral("100"));
+        sim.withholdNext(brokersim::kOrderFunction);
+        whenShown([&](OrderAlertWindowController& d) {
+            d.confirmButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
+            sim.answerErrorNext(row.function, -1, QStringLiteral("系统忙"));
+            timeOut({ brokersim::kOrderFunction });
+        });
+        page.orderButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && !manager->roundInFlight(); }));
+        EXPECT_EQ(manager->readsOwedTo(&page), QStringList { QString::fromLatin1(row.read) });
+        const qsizetype asked = sim.receivedCount(row.function);
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        EXPECT_GT(sim.receivedCount(row.function), asked);
+        EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
+    }
+}
