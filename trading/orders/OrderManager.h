@@ -76,11 +76,12 @@ public:
 // many outcomes are unknown: a round asks every read still owed, then today's
 // orders for the manager itself, whose answer ends the round. Each read stays
 // owed until it is itself answered with its rows (an error row, a time-out or
-// a refusal leaves it owed). The first round goes at once; after a round that
-// leaves reads owed the next one waits, longer each time (RoundDelays), so a
-// server that stays connected but silent is never stormed; and one goes at
-// each logon of a trade server. A page that is gone, or dropped its requests
-// (an account change, a logout), is owed nothing more.
+// an answer without data leaves it owed; one the page cannot ask any more is
+// owed no more). The first round goes at once; after a round that leaves
+// reads owed the next one waits, longer each time (RoundDelays), so a server
+// that stays connected but silent is never stormed; and one goes at each
+// logon of a trade server. A page that is gone, or dropped its requests (an
+// account change, a logout), is owed nothing more.
 //
 // Every operation answers "" when the request went out, or why it did not.
 class OrderManager : public SharedInstance<OrderManager>,
