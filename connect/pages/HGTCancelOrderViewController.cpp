@@ -15,7 +15,7 @@ constexpr char kListing[] = "listing";
 
 } // namespace
 
-void HGTCancelOrderViewController::requestList()
+bool HGTCancelOrderViewController::requestList()
 {
     QString refused;
     const QString handle = requestManager->requestHGTQueryOrdersOfToday(
@@ -23,9 +23,10 @@ void HGTCancelOrderViewController::requestList()
     if (handle.isEmpty()) {
         askedFor().settle(QString::fromLatin1(kListing));
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
-        return;
+        return false;
     }
     askedFor().ask(QString::fromLatin1(kListing), handle);
+    return true;
 }
 
 QString HGTCancelOrderViewController::sendCancel(const RDOOrder& order, QString* handle)

@@ -30,7 +30,7 @@ public:
 
 protected:
     void clearAccountFigures() override;
-    void requestList() override;
+    bool requestList() override;
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }
     QString succeededText(const QString&) const override { return QStringLiteral("成功。"); }

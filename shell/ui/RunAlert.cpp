@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtMath>
+#include <algorithm>
 
 namespace {
 constexpr char kCodeProperty[] = "alertCode";
@@ -31,18 +32,21 @@ bool breaksLine(QChar c)
 
 // The box is as wide as its text needs up to a line that reads well, so a
 // short text stays on one line and a long one wraps at that width rather
-// than at the width of the title and the buttons.
+// than at the width of the title and the buttons; a short one still gets a
+// box wide enough for its title bar to show the title.
 void fitWidthToText(QMessageBox* box)
 {
     auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
     if (!label)
         return;
-    const double lineWidth
-        = label->fontMetrics().horizontalAdvance(QChar(0x4E2D)) * double(RunAlert::kLineLength);
+    const int han = label->fontMetrics().horizontalAdvance(QChar(0x4E2D));
+    const double lineWidth = han * double(RunAlert::kLineLength);
     const QSizeF text
         = textgeometry::sizeForWidth(label->text(), lineWidth, textgeometry::kUnlimited, label->font());
     const QMargins margins = label->contentsMargins();
-    label->setMinimumWidth(qCeil(text.width()) + margins.left() + margins.right() + 2 * label->margin());
+    const int least = han * int(RunAlert::kMinLineLength);
+    label->setMinimumWidth(
+        std::max(qCeil(text.width()), least) + margins.left() + margins.right() + 2 * label->margin());
 }
 
 QMessageBox::Icon iconFor(const QString& title)

@@ -22,6 +22,9 @@ public:
     static constexpr qsizetype kMaxUnbrokenRun = 40;
     // A box's text wraps at the width of this many Chinese characters.
     static constexpr qsizetype kLineLength = 30;
+    // And is never narrower than this many: a box as narrow as a short text
+    // ("请求超时") leaves its title bar no room for the title.
+    static constexpr qsizetype kMinLineLength = 12;
 
     // The text a box shows: at most kMaxTextLength characters and
     // kMaxTextLines lines, ended by "…" when cut, and wrappable everywhere.

@@ -886,8 +886,9 @@ TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
     page.ordersTableViewClicked(0);
     page.cancelOderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return page.countText() == "0"; }));
-    EXPECT_EQ(
-        alerts.shown, QStringList({ QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:查询失败") }));
+    EXPECT_EQ(alerts.shown,
+        QStringList(
+            { QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:当日委托查询失败：查询失败") }));
     ASSERT_TRUE(page.orders());
     EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
     EXPECT_EQ(page.ordersTable().shownRowCount(), 1);

@@ -7,6 +7,9 @@
 #include "quotes/requests/QuoteDataModels.h"
 #include "tools/broker-sim/Market.h"
 
+#include <initializer_list>
+#include <set>
+
 namespace quotetest {
 
 using namespace std::chrono_literals;
@@ -80,6 +83,19 @@ protected:
     }
 
     brokersim::Market& market() { return *brokersim::market(sim); }
+
+    // Times out, in one batch, every request of `functions` the server has
+    // received, as the trade connection's own timer would once it runs out.
+    void timeOut(std::initializer_list<brokersim::Function> functions)
+    {
+        const std::shared_ptr<CSNetwork> trade
+            = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+        std::set<quint64> ids;
+        for (const brokersim::Function f : functions)
+            for (const brokersim::Request& r : sim.receivedOf(f))
+                ids.insert(quint64(r.packetId));
+        trade->connectionSendPacketsTimeout(*trade->connection(), ids);
+    }
 
     BothServers both;
 };

@@ -86,6 +86,7 @@ TEST_F(MessageBoxTest, AShortTextStaysOnOneLineAndALongOneWrapsAtAReadableWidth)
     };
     const Case cases[] = {
         { "an order number", QStringLiteral("委托申请已提交，序号为100001。"), false },
+        { "a bare time-out", QStringLiteral("请求超时"), false },
         { "a long notice",
             QStringLiteral("您的风险承受能力等级与该产品的风险等级不匹配，请确认是否继续。").repeated(4),
             true },
@@ -110,6 +111,9 @@ TEST_F(MessageBoxTest, AShortTextStaysOnOneLineAndALongOneWrapsAtAReadableWidth)
             EXPECT_GE(width, han * (RunAlert::kLineLength - 1));
         } else {
             EXPECT_EQ(lines, 1) << width;
+            // Never as narrow as a few characters: the title bar keeps room
+            // for the title.
+            EXPECT_GE(width, han * RunAlert::kMinLineLength);
         }
         box->done(0);
         ASSERT_TRUE(spinUntil([&] { return box.isNull(); }));

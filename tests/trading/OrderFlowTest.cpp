@@ -428,87 +428,175 @@ TEST_F(OrderFlowTest, AConnectionLostAfterTheOrderLeavesItsOutcomeUnknown)
 }
 
 namespace {
-struct Reader : TradeCatcher, IReadAgainAfterOrder {
+// A page that reads its money and positions again after an unknown outcome
+// and tells the manager which of them were answered with their rows.
+struct Reader : TradeCatcher, CancelCatcher, IMoneyInfoDelegate, IPositionInfoDelegate, IReadAgainAfterOrder {
     int reads = 0;
-    void readAgainAfterUnknownOutcome() override { ++reads; }
+    QStringList asked; // every round's reads, in order
+    bool refuseMoney = false; // its money read carries what the client refuses to send
+    QString money;
+    QString positions;
+    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override
+    {
+        ++reads;
+        QueryInfoManager* queries = QueryInfoManager::getInstance();
+        ReadsAskedAgain again(owed);
+        again.ask("money", [&] {
+            return queries->requestMoneyInfo(this, 0, refuseMoney ? QString(300, u'9') : QString(), &money)
+                .isEmpty();
+        });
+        again.ask("positions", [&] { return queries->requestPositionInfo(this, 0, &positions).isEmpty(); });
+        asked += again.asked();
+        return again.asked();
+    }
+    void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney&) override
+    {
+        told("money", handle == money);
+    }
+    void queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr&) override
+    {
+        told("positions", handle == positions);
+    }
+    void told(const char* read, bool askedLast)
+    {
+        if (askedLast)
+            OrderManager::getInstance()->owedReadAnswered(this, QString::fromLatin1(read));
+    }
+    int outcomes() const { return int(TradeCatcher::errors.size() + CancelCatcher::errors.size()); }
 };
 void logOn(int kind)
 {
     DMNotificationCenter::getInstance()->postNotification(NetworkFactory::kServerServes, QVariant(kind));
 }
+const QStringList kAllReads { QStringLiteral("money"), QStringLiteral("positions") };
 } // namespace
 
-// The connection goes with the order: the page reads its figures at once,
-// and again at each logon of a trade server (not a quote server's) while no
-// read has been answered; once one is, no logon reads again.
-TEST_F(OrderFlowTest, ReadsOwedAfterALostOrderGoAtTradeLogonsUntilOneIsAnswered)
+// Orders or cancels of unknown outcome, however they got there: one round of
+// reads goes at once for all of them; a read stays owed until it is itself
+// answered with its rows, and what a round leaves owed waits (never a round
+// at once) for the next round or a trade logon (not a quote one), which asks
+// only what is still owed. Nothing is sent again.
+TEST_F(OrderFlowTest, OwedReadsGoOneRoundAtATimeUntilEachIsAnsweredWithItsRows)
 {
-    Reader page;
+    using brokersim::kMoneyFunction, brokersim::kPositionsFunction, brokersim::kOrdersOfTodayFunction;
+    enum class Lost { TimedOut, Dropped };
+    const struct {
+        const char* way;
+        Lost lost = Lost::TimedOut;
+        int count = 1; // lost in one batch
+        bool cancels = false;
+        std::function<void(Reader&)> meet = {}; // what the first round's reads meet
+        QStringList owed = {}; // what the first round leaves owed
+        bool frozen = false; // its reads are held and time out
+    } rows[] = {
+        { "time-out with the connection up", Lost::TimedOut, 1, false, {}, kAllReads, true },
+        { "lost connection, then logon", Lost::Dropped },
+        { "an error row on one read", Lost::TimedOut, 1, false,
+            [this](Reader&) { sim.answerErrorNext(kMoneyFunction, -1, QStringLiteral("系统忙")); },
+            { QStringLiteral("money") } },
+        { "answers without data", Lost::TimedOut, 1, false,
+            [this](Reader&) {
+                sim.answerNotRecordSetNext(kMoneyFunction);
+                sim.answerNotRecordSetNext(kOrdersOfTodayFunction);
+            },
+            { QStringLiteral("money") } },
+        // Refused before it went out: no round can have it answered.
+        { "a refused request", Lost::TimedOut, 1, false, [](Reader& page) { page.refuseMoney = true; } },
+        { "several lost orders in one batch", Lost::TimedOut, 3 },
+        { "a 20-cancel run", Lost::TimedOut, 20, true },
+    };
     OrderManager* manager = OrderManager::getInstance();
     const std::shared_ptr<CSNetwork> trade
         = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
-    sim.withholdNext(brokersim::kOrderFunction);
-    EXPECT_EQ(manager->requestOrder(&page, *security("600000"), secuid("1"), 0,
-                  price("600000", last("600000")), QStringLiteral("100"), QStringLiteral("限价委托")),
-        QString());
-    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
-    // The manager's own asks of today's orders go unanswered for now.
-    sim.withholdNext(brokersim::kOrdersOfTodayFunction, 3);
-    sim.dropConnections();
-    ASSERT_TRUE(spinUntil([&] { return page.done(); }));
-    EXPECT_GE(page.reads, 1);
-    // The client's own reconnection is a trade logon too.
-    ASSERT_TRUE(spinUntil([&] { return trade->isLoggedOn() && page.reads >= 2; }));
-    const int reads = page.reads;
-    logOn(NetworkFactory::kQuote);
-    EXPECT_EQ(page.reads, reads);
-    logOn(NetworkFactory::kTrade);
-    EXPECT_EQ(page.reads, reads + 1);
-    EXPECT_TRUE(manager->readsOwed());
-    sim.releaseWithheld();
-    ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
-    const int answered = page.reads;
-    logOn(NetworkFactory::kTrade);
-    EXPECT_EQ(page.reads, answered);
-    // Nothing owed any more: the manager no longer hears logons.
-    EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(manager), 0);
-    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1); // never sent again
+    const OrderManager::RoundDelays delays { std::chrono::hours(1), std::chrono::hours(4) };
+    manager->setRoundDelays(delays);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.way);
+        sim.clearControls();
+        sim.clearReceived();
+        const int held = sim.withheldCount();
+        const brokersim::Function function
+            = row.cancels ? brokersim::kCancelFunction : brokersim::kOrderFunction;
+        sim.withholdNext(function, row.count);
+        Reader page;
+        for (int i = 1; i <= row.count; ++i) {
+            EXPECT_EQ(row.cancels
+                    ? manager->requestCancelOrder(&page, QStringLiteral("010110000001"), QString::number(i))
+                    : manager->requestOrder(&page, *security("600000"), secuid("1"), 0,
+                        price("600000", last("600000") - i), QStringLiteral("100"),
+                        QStringLiteral("限价委托")),
+                QString());
+        }
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(function) == row.count; }));
+        if (row.frozen)
+            for (const brokersim::Function f : { kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction })
+                sim.withholdNext(f, 10);
+        if (row.meet)
+            row.meet(page);
+        if (row.lost == Lost::TimedOut)
+            timeOut({ function });
+        else
+            sim.dropConnections();
+        ASSERT_TRUE(spinUntil([&] { return page.outcomes() == row.count; }));
+        for (const auto* errors : { &page.TradeCatcher::errors, &page.CancelCatcher::errors })
+            for (const CSError& e : *errors)
+                EXPECT_EQ(e.code, kOrderOutcomeUnknownCode);
+        // The client's own reconnection is a trade logon: a round then too.
+        const int rounds = row.lost == Lost::Dropped ? 2 : 1;
+        ASSERT_TRUE(spinUntil([&] { return trade->isLoggedOn() && page.reads == rounds; }));
+        if (row.frozen) {
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == held + row.count + 3; }));
+            timeOut({ kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction });
+        }
+        ASSERT_TRUE(spinUntil([&] { return !manager->roundInFlight(); }));
+        EXPECT_EQ(page.reads, rounds);
+        EXPECT_EQ(sim.receivedCount(kOrdersOfTodayFunction), 1); // one round on the wire
+        EXPECT_EQ(manager->readsOwedTo(&page), row.owed);
+        EXPECT_EQ(manager->roundWait(), row.owed.isEmpty() ? std::chrono::milliseconds(0) : delays.first);
+
+        sim.clearControls();
+        page.refuseMoney = false;
+        page.asked.clear();
+        logOn(NetworkFactory::kQuote);
+        EXPECT_EQ(page.reads, rounds);
+        logOn(NetworkFactory::kTrade);
+        EXPECT_EQ(page.asked, row.owed);
+        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        // Nothing owed any more: no round waits, no logon is heard.
+        EXPECT_EQ(manager->roundWait(), std::chrono::milliseconds(0));
+        EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(manager), 0);
+        EXPECT_EQ(sim.receivedCount(function), row.count); // never sent again
+    }
 }
 
-// A server that froze: the order and the reads after it time out while the
-// connection stays up. The reads stay owed and go again until one is
-// answered; the order is never sent again.
-TEST_F(OrderFlowTest, ReadsOwedAfterAFrozenServerGoAgainUntilOneIsAnswered)
+// A server that stays connected and silent: after each round that times out
+// the next one waits, twice as long as the last up to the longest wait.
+TEST_F(OrderFlowTest, ReadsOwedToAFrozenServerWaitLongerAfterEachRoundThatTimesOut)
 {
+    using brokersim::kMoneyFunction, brokersim::kPositionsFunction, brokersim::kOrdersOfTodayFunction;
+    using std::chrono::milliseconds;
     Reader page;
     OrderManager* manager = OrderManager::getInstance();
-    const std::shared_ptr<CSNetwork> trade
-        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
-    const auto timeOut = [&](brokersim::Function f) {
-        trade->connectionSendPacketsTimeout(
-            *trade->connection(), { quint64(sim.receivedOf(f).last().packetId) });
-    };
+    manager->setRoundDelays({ milliseconds(40), milliseconds(160) });
     sim.withholdNext(brokersim::kOrderFunction);
-    sim.withholdNext(brokersim::kOrdersOfTodayFunction, 2);
+    for (const brokersim::Function f : { kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction })
+        sim.withholdNext(f, 10);
     manager->requestOrder(&page, *security("600000"), secuid("1"), 0, price("600000", last("600000")),
         QStringLiteral("100"), QStringLiteral("限价委托"));
     ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
-    timeOut(brokersim::kOrderFunction);
-    ASSERT_TRUE(spinUntil([&] { return page.done() && sim.withheldCount() == 2; }));
-    EXPECT_EQ(page.reads, 1);
-    for (int round = 2; round <= 3; ++round) {
+    timeOut({ brokersim::kOrderFunction });
+    const milliseconds waits[] = { milliseconds(40), milliseconds(80), milliseconds(160), milliseconds(160) };
+    for (int round = 1; round <= 4; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_TRUE(trade->isLoggedOn());
-        EXPECT_TRUE(manager->readsOwed());
-        // The round's own ask has reached the frozen server, and times out.
-        ASSERT_TRUE(
-            spinUntil([&] { return sim.receivedCount(brokersim::kOrdersOfTodayFunction) == round - 1; }));
-        timeOut(brokersim::kOrdersOfTodayFunction);
-        ASSERT_TRUE(spinUntil([&] { return page.reads == round; }));
+        ASSERT_TRUE(spinUntil([&] { return page.reads == round && sim.withheldCount() == 1 + 3 * round; }));
+        timeOut({ kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction });
+        EXPECT_EQ(page.reads, round); // none at once
+        EXPECT_EQ(manager->roundWait(), waits[round - 1]);
+        EXPECT_EQ(manager->readsOwedTo(&page), kAllReads);
     }
+    sim.clearControls();
     ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
-    logOn(NetworkFactory::kTrade);
-    EXPECT_EQ(page.reads, 3);
+    EXPECT_EQ(page.reads, 5);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
 }
 

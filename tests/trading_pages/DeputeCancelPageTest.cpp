@@ -233,7 +233,7 @@ TEST_F(DeputeCancelPageTest, AnAccountChangeWithAFailedListLeavesNoOrderOfTheAcc
     EXPECT_EQ(page->selectedCountText(), "0");
     EXPECT_FALSE(page->selectAllChecked());
     ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
-    EXPECT_EQ(alerts.shown[0].text, "系统忙");
+    EXPECT_EQ(alerts.shown[0].text, "当日委托查询失败：系统忙");
 
     whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
     sim.clearReceived();
@@ -242,4 +242,79 @@ TEST_F(DeputeCancelPageTest, AnAccountChangeWithAFailedListLeavesNoOrderOfTheAcc
     page->cancelOderButtonClicked();
     EXPECT_EQ(shownCount, 0);
     EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 0);
+}
+
+// A 20-cancel run lost to a server that keeps failing: one round reads the
+// list again for all of them, and however often the list fails in the rounds
+// after, one box says so (naming the list) until a list is answered.
+TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceUntilOneIsAnswered)
+{
+    using brokersim::kOrdersOfTodayFunction;
+    const struct {
+        const char* way;
+        std::function<void()> fail; // armed for the list reads to come
+        QString told;
+        bool frozen; // the reads are held, and time out
+    } rows[] = {
+        { "time-outs while the connection stays up", [this] { sim.withholdNext(kOrdersOfTodayFunction, 10); },
+            QStringLiteral("当日委托查询失败：请求超时"), true },
+        { "error rows",
+            [this] { sim.answerErrorNext(kOrdersOfTodayFunction, -1, QStringLiteral("系统忙"), 10); },
+            QStringLiteral("当日委托查询失败：系统忙"), false },
+    };
+    for (int i = 0; i < 20; ++i)
+        rest(true);
+    OrderManager* manager = OrderManager::getInstance();
+    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    page->load();
+    waitForList();
+    const auto listBoxes = [&] {
+        return std::count_if(alerts.shown.begin(), alerts.shown.end(),
+            [](const AlertRequest& box) { return box.text.startsWith(QStringLiteral("当日委托查询失败")); });
+    };
+    const auto tradeLogon = [] {
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.way);
+        page->selectAllButtonClicked(true);
+        ASSERT_EQ(page->selectedCountText(), "20");
+        sim.clearControls();
+        sim.clearReceived();
+        alerts.shown.clear();
+        sim.withholdNext(brokersim::kCancelFunction, 20);
+        whenShown([&](OrderAlertWindowController& c) {
+            c.confirmButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kCancelFunction) == 20; }));
+            row.fail();
+            timeOut({ brokersim::kCancelFunction });
+        });
+        page->cancelOderButtonClicked();
+        // The first round's ask and the page's own after the run, then one
+        // ask a round, each at a trade logon.
+        for (int round = 1; round <= 4; ++round) {
+            SCOPED_TRACE(round);
+            if (round > 1)
+                tradeLogon();
+            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kOrdersOfTodayFunction) == round + 1; }));
+            if (row.frozen)
+                timeOut({ kOrdersOfTodayFunction });
+            ASSERT_TRUE(spinUntil([&] { return !manager->roundInFlight() && listBoxes() == 1; }));
+        }
+        ASSERT_EQ(alerts.shown.size(), 2u);
+        EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:0\n失败数量:20"));
+        EXPECT_EQ(alerts.shown[1].text, row.told);
+        sim.clearControls();
+        tradeLogon();
+        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        EXPECT_EQ(listBoxes(), 1);
+        EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 20); // never sent again
+    }
+    // Once a list has come, the next failure is told again.
+    sim.answerErrorNext(kOrdersOfTodayFunction, -1, QStringLiteral("系统忙"));
+    alerts.shown.clear();
+    page->readAgainAfterUnknownOutcome({});
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.shown[0].text, QStringLiteral("当日委托查询失败：系统忙"));
 }

@@ -184,4 +184,52 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
     }
 }
 
+// After an outcome left unknown each page reads again what it shows: a read
+// answered with an error row keeps its figures and stays owed, so it goes
+// again at the next trade logon, until it is itself answered with its rows.
+TEST_F(OutcomeNeverLostTest, AReadAnsweredWithAnErrorRowAfterAnUnknownOutcomeStaysOwed)
+{
+    const struct {
+        Kind kind;
+        brokersim::Function function;
+        const char* read;
+    } rows[] = {
+        { Kind::Order, brokersim::kMoneyFunction, "money" },
+        { Kind::Order, brokersim::kPositionsFunction, "positions" },
+        { Kind::Order, brokersim::kMaxQuantityFunction, "maximum" },
+        { Kind::Subscription, brokersim::kMoneyFunction, "money" },
+        { Kind::Subscription, brokersim::kMaxQuantityFunction, "maximum" },
+        { Kind::Cancel, brokersim::kOrdersOfTodayFunction, "list" },
+    };
+    OrderManager* manager = OrderManager::getInstance();
+    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " read " << row.read);
+        std::function<void()> press;
+        std::unique_ptr<MenuItemViewController> page = openPage(row.kind, press);
+        ASSERT_TRUE(page);
+        const brokersim::Function function
+            = row.kind == Kind::Cancel ? brokersim::kCancelFunction : brokersim::kOrderFunction;
+        sim.clearReceived();
+        sim.withholdNext(function);
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+            QTimer::singleShot(0, &d, [&] {
+                d.confirmButtonClicked();
+                ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(function) == 1; }));
+                sim.answerErrorNext(row.function, -1, QStringLiteral("系统忙"));
+                timeOut({ function });
+            });
+        });
+        press();
+        ASSERT_TRUE(spinUntil([&] { return manager->readsOwed() && !manager->roundInFlight(); }));
+        EXPECT_EQ(manager->readsOwedTo(page.get()), QStringList { QString::fromLatin1(row.read) });
+        const qsizetype asked = sim.receivedCount(row.function);
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        EXPECT_GT(sim.receivedCount(row.function), asked);
+        EXPECT_EQ(sim.receivedCount(function), 1); // never sent again
+    }
+}
+
 } // namespace

@@ -1,8 +1,8 @@
 #include "trading/orders/OrderManager.h"
 
-#include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
+#include "platform/RunLoop.h"
 #include "trading/DMOrderType.h"
 #include "trading/security/Security.h"
 
@@ -14,6 +14,9 @@ using requestparam::setParam;
 namespace {
 
 constexpr char kLimitTitle[] = "限价委托";
+// The reads owed to an observer that asks none itself.
+constexpr char kOrdersRead[] = "orders";
+constexpr char kPositionsRead[] = "positions";
 
 template <class Model>
 void watchOutcome(DataModel* model, std::function<void(const DataModel::ObserverList&)> f)
@@ -61,7 +64,7 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
     if (quantity.size() > kMaxQuantityLength)
         return QString::fromUtf8(kQuantityTooLong);
     orderModel(identifier);
-    return sender_.send<tagTradeOrderParam>(
+    const QString refused = sender_.send<tagTradeOrderParam>(
         identifier, observer,
         [&](tagTradeOrderParam& p, QString* m) {
             p.orderType = orderType;
@@ -72,6 +75,9 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
                 && setParam(p, &tagTradeOrderParam::marketCode, security.marketType, m);
         },
         handle);
+    if (refused.isEmpty())
+        ++ordersSent_;
+    return refused;
 }
 
 QString OrderManager::requestCancelOrder(
@@ -81,12 +87,16 @@ QString OrderManager::requestCancelOrder(
     if (fundId.trimmed().isEmpty() || orderNo.trimmed().isEmpty())
         return QString::fromUtf8(kCancelKeysMissingMessage);
     orderModel(DMRequestCancelOrder::info.identifier);
-    return sender_.send<tagCancelOrderParam>(
-        DMRequestCancelOrder::info.identifier, observer, [&](tagCancelOrderParam& p, QString* m) {
+    const QString refused = sender_.send<tagCancelOrderParam>(
+        DMRequestCancelOrder::info.identifier, observer,
+        [&](tagCancelOrderParam& p, QString* m) {
             return setParam(p, &tagCancelOrderParam::fundId, fundId, m)
                 && setParam(p, &tagCancelOrderParam::ordersNo, orderNo, m);
         },
         handle);
+    if (refused.isEmpty())
+        ++ordersSent_;
+    return refused;
 }
 
 void OrderManager::addRefreshObserver(DataModelObserver* observer)
@@ -110,19 +120,60 @@ void OrderManager::refreshAfterUnknownOutcome(const DataModel::ObserverList& tol
             targets.emplace_back(observer);
     }
     targets.insert(targets.end(), refreshObservers_.begin(), refreshObservers_.end());
+    // The reads of the round in flight answer this outcome too when they
+    // went out after every order and cancel sent so far (the orders of one
+    // batch of time-outs): the outcomes share the round.
+    const bool roundAnswersIt = inFlight_ && ordersSentAtRound_ == ordersSent_;
     for (const DataModelObserverRef& target : targets) {
-        if (target.get()
-            && std::none_of(owedReads_.begin(), owedReads_.end(),
-                [&](const DataModelObserverRef& owed) { return owed.refersTo(target.get()); }))
-            owedReads_.push_back(target);
+        DataModelObserver* observer = target.get();
+        if (!observer)
+            continue;
+        const auto it = std::find_if(
+            owed_.begin(), owed_.end(), [&](const Owed& owed) { return owed.reader.refersTo(observer); });
+        if (it == owed_.end()) {
+            owed_.push_back({ target, {}, true });
+        } else if (!roundAnswersIt) {
+            it->reads.clear();
+            it->readAll = true;
+        }
     }
-    readOwed();
+    // One round at a time: one in flight reads these again when it ends.
+    if (!inFlight_)
+        startRound();
 }
 
-void OrderManager::readOwed()
+QueryInfoManager* OrderManager::queries() const
 {
-    std::erase_if(owedReads_, [](const DataModelObserverRef& ref) { return !ref.get(); });
-    if (owedReads_.empty()) {
+    return queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
+}
+
+void OrderManager::setRoundDelays(RoundDelays delays)
+{
+    delays_ = delays;
+    nextWait_ = delays.first;
+}
+
+std::chrono::milliseconds OrderManager::roundWait() const
+{
+    if (!nextRound_ || !nextRound_->isActive())
+        return std::chrono::milliseconds(0);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(nextRound_->interval());
+}
+
+QStringList OrderManager::readsOwedTo(const DataModelObserver* page) const
+{
+    for (const Owed& owed : owed_) {
+        if (owed.reader.refersTo(page))
+            return owed.readAll ? QStringList { QStringLiteral("*") } : owed.reads;
+    }
+    return {};
+}
+
+void OrderManager::startRound()
+{
+    nextRound_.reset();
+    std::erase_if(owed_, [](const Owed& owed) { return !owed.reader.get(); });
+    if (owed_.empty()) {
         settleOwedReads();
         return;
     }
@@ -132,18 +183,121 @@ void OrderManager::readOwed()
             TypedNotificationCenter::PlainHandler([this] { tradeServerServes(); }),
             NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
     }
-    readAgain(owedReads_);
-    // Asked with the pages' reads, on the same connection: its answer tells
-    // that theirs have come too.
-    QueryInfoManager* queries = queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
+    inFlight_ = true;
+    roundProbe_.clear();
+    positionsProbe_.clear();
+    ordersSentAtRound_ = ordersSent_;
+    // A read may be answered while the next one is asked: walk a copy.
+    const std::vector<Owed> round = owed_;
+    for (const Owed& owed : round) {
+        DataModelObserver* observer = owed.reader.get();
+        if (!observer)
+            continue;
+        const QStringList asked = readAgain(observer, owed.readAll ? QStringList() : owed.reads);
+        const auto it = std::find_if(
+            owed_.begin(), owed_.end(), [&](const Owed& o) { return o.reader.refersTo(observer); });
+        if (it != owed_.end()) {
+            it->reads = asked;
+            it->readAll = false;
+        }
+    }
+    // What could not be asked has nothing of its own to correct.
+    std::erase_if(owed_, [](const Owed& owed) { return !owed.readAll && owed.reads.isEmpty(); });
+    if (owed_.empty()) {
+        settleOwedReads();
+        return;
+    }
+    // The positions of observers that read none themselves: this ask joins
+    // theirs, and its answer is theirs.
+    if (std::any_of(owed_.begin(), owed_.end(), [](const Owed& owed) {
+            return !dynamic_cast<IReadAgainAfterOrder*>(owed.reader.get())
+                && owed.reads.contains(QLatin1String(kPositionsRead));
+        })) {
+        QString handle;
+        if (queries()->requestPositionInfo(this, 0, &handle).isEmpty())
+            positionsProbe_ = handle;
+    }
+    // Asked last, on the same connection: once it is answered or has failed,
+    // the reads asked before it have had their time.
     QString probe;
-    owedProbe_ = queries->requestOrdersOfToday(this, &probe).isEmpty() ? probe : QString();
+    if (!queries()->requestOrdersOfToday(this, &probe).isEmpty()) {
+        endRound(false);
+        return;
+    }
+    roundProbe_ = probe;
+}
+
+QStringList OrderManager::readAgain(DataModelObserver* observer, const QStringList& owed)
+{
+    if (auto* reader = dynamic_cast<IReadAgainAfterOrder*>(observer))
+        return reader->readAgainAfterUnknownOutcome(owed);
+    ReadsAskedAgain reads(owed);
+    if (auto* orders = dynamic_cast<IOrdersOfTodayDelegate*>(observer))
+        reads.ask(kOrdersRead, [&] { return queries()->requestOrdersOfToday(orders).isEmpty(); });
+    if (auto* positions = dynamic_cast<IPositionInfoDelegate*>(observer))
+        reads.ask(kPositionsRead, [&] { return queries()->requestPositionInfo(positions, 0).isEmpty(); });
+    return reads.asked();
+}
+
+void OrderManager::endRound(bool answered)
+{
+    inFlight_ = false;
+    roundProbe_.clear();
+    positionsProbe_.clear();
+    std::erase_if(owed_, [](const Owed& owed) { return !owed.reader.get(); });
+    if (owed_.empty()) {
+        settleOwedReads();
+        return;
+    }
+    // An outcome of an order sent after the round's reads went out: while
+    // the server answers, its reads go now.
+    if (answered && std::any_of(owed_.begin(), owed_.end(), [](const Owed& owed) { return owed.readAll; })) {
+        startRound();
+        return;
+    }
+    // Reads the server left unanswered, refused or timed out: the next round
+    // waits, longer each time, unless a trade logon comes first.
+    nextRound_ = std::make_unique<platform::RunLoopTimer>(std::chrono::duration<double>(nextWait_), false,
+        platform::RunLoopModes::common(), [this] { startRound(); });
+    nextRound_->start();
+    nextWait_ = std::min(nextWait_ * 2, delays_.longest);
+}
+
+void OrderManager::owedReadAnswered(DataModelObserver* page, const QString& read)
+{
+    const auto it = std::find_if(
+        owed_.begin(), owed_.end(), [&](const Owed& owed) { return owed.reader.refersTo(page); });
+    // A read asked before the page's last outcome says nothing of it.
+    if (it == owed_.end() || it->readAll)
+        return;
+    it->reads.removeAll(read);
+    if (it->reads.isEmpty())
+        owed_.erase(it);
+    std::erase_if(owed_, [](const Owed& owed) { return !owed.reader.get(); });
+    if (owed_.empty())
+        settleOwedReads();
+}
+
+void OrderManager::answered(const char* read)
+{
+    for (Owed& owed : owed_) {
+        if (!owed.readAll && !dynamic_cast<IReadAgainAfterOrder*>(owed.reader.get()))
+            owed.reads.removeAll(QLatin1String(read));
+    }
+    std::erase_if(owed_,
+        [](const Owed& owed) { return !owed.reader.get() || (!owed.readAll && owed.reads.isEmpty()); });
+    if (owed_.empty())
+        settleOwedReads();
 }
 
 void OrderManager::settleOwedReads()
 {
-    owedReads_.clear();
-    owedProbe_.clear();
+    owed_.clear();
+    inFlight_ = false;
+    roundProbe_.clear();
+    positionsProbe_.clear();
+    nextRound_.reset();
+    nextWait_ = delays_.first;
     if (std::exchange(hearsLogons_, false))
         DMNotificationCenter::getInstance()->removeObserver(this);
 }
@@ -151,53 +305,37 @@ void OrderManager::settleOwedReads()
 void OrderManager::queryOrdersOfTodayList(
     DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>&)
 {
-    if (!owedProbe_.isEmpty() && handle == owedProbe_)
-        settleOwedReads();
+    if (roundProbe_.isEmpty() || handle != roundProbe_)
+        return;
+    roundProbe_.clear();
+    answered(kOrdersRead);
+    if (inFlight_)
+        endRound(true);
 }
 
-bool OrderManager::queryOrdersOfTodayList(DataModel*, const QString& handle, const CSError& error)
+bool OrderManager::queryOrdersOfTodayList(DataModel*, const QString& handle, const CSError&)
 {
-    if (owedProbe_.isEmpty() || handle != owedProbe_)
-        return true;
-    owedProbe_.clear();
-    // A refusal is an answer all the same: the server serves again.
-    if (error.fromErrorRow) {
-        settleOwedReads();
-        return true;
-    }
-    // Timed out while the connection stays up (a server that froze): the
-    // next round goes now. A lost connection waits for the next logon.
-    const std::shared_ptr<CSNetwork> trade
-        = NetworkFactory::getInstance()->existingNetwork(NetworkFactory::kTrade);
-    if (error.code == CSErrorRequestTimeout && trade && trade->isLoggedOn())
-        readOwed();
+    // Whatever the failure (a time-out, a lost connection, an error row, an
+    // answer without data, a refusal), the next round waits.
+    if (!roundProbe_.isEmpty() && handle == roundProbe_)
+        endRound(false);
     return true;
+}
+
+void OrderManager::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr&)
+{
+    if (positionsProbe_.isEmpty() || handle != positionsProbe_)
+        return;
+    positionsProbe_.clear();
+    answered(kPositionsRead);
 }
 
 void OrderManager::tradeServerServes()
 {
-    if (!owedReads_.empty())
-        readOwed();
-}
-
-void OrderManager::readAgain(const std::vector<DataModelObserverRef>& targets)
-{
-    QueryInfoManager* queries = queryInfoManager_ ? queryInfoManager_ : QueryInfoManager::getInstance();
-    // Equal queries merge, so an observer named twice is asked for once; one
-    // that reads its own figures is asked once all the same.
-    std::vector<IReadAgainAfterOrder*> readers;
-    for (const DataModelObserverRef& target : targets) {
-        DataModelObserver* observer = target.get();
-        if (auto* reader = dynamic_cast<IReadAgainAfterOrder*>(observer)) {
-            if (std::find(readers.begin(), readers.end(), reader) == readers.end()) {
-                readers.push_back(reader);
-                reader->readAgainAfterUnknownOutcome();
-            }
-            continue;
-        }
-        if (auto* orders = dynamic_cast<IOrdersOfTodayDelegate*>(observer))
-            queries->requestOrdersOfToday(orders);
-        if (auto* positions = dynamic_cast<IPositionInfoDelegate*>(observer))
-            queries->requestPositionInfo(positions, 0);
-    }
+    // What was asked on the connection before may be lost with it: a new
+    // round goes now, and its asks join those still waiting to be written.
+    if (owed_.empty())
+        return;
+    inFlight_ = false;
+    startRound();
 }

@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -55,30 +56,42 @@ void DeputeCancelViewController::clearAccountFigures()
     countText_ = QStringLiteral("0");
     selectedCountText_ = QStringLiteral("0");
     selectAllChecked_ = false;
+    listFailureShown_ = false;
 }
 
-void DeputeCancelViewController::requestList()
+bool DeputeCancelViewController::requestList()
 {
     QString handle;
     const QString refused = queryInfoManager_->requestOrdersOfToday(this, &handle);
     if (!refused.isEmpty()) {
-        alerts()->runAlert(AlertRequest::error(refused), nullptr);
-        return;
+        listFailed({ refused, DataModel::kRefusedRequestCode });
+        return false;
     }
     // Only the list asked for last is shown: one asked before a cancel
     // would list the order just cancelled as still standing.
     askedFor().ask(QString::fromLatin1(kListAsk), handle);
+    return true;
+}
+
+QStringList DeputeCancelViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(kListAsk, [this] { return requestList(); });
+    return reads.asked();
 }
 
 void DeputeCancelViewController::queryOrdersOfTodayList(
     DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    if (askedFor().take(QString::fromLatin1(kListAsk), handle))
-        listArrived(table);
+    if (!askedFor().take(QString::fromLatin1(kListAsk), handle))
+        return;
+    orderManager_->owedReadAnswered(this, QString::fromLatin1(kListAsk));
+    listArrived(table);
 }
 
 void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
+    listFailureShown_ = false;
     orders_ = table;
     table_.show(table);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
@@ -96,7 +109,11 @@ bool DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listFailed(const CSError& error)
 {
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    // The list is asked for again after a cancel of unknown outcome until
+    // the server answers: a server that keeps failing is told once.
+    if (std::exchange(listFailureShown_, true))
+        return;
+    alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kListFailedFormat).arg(error.domain)), nullptr);
 }
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)

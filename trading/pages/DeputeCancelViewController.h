@@ -82,20 +82,25 @@ public:
     void cancelOrder(DataModel* request, const QString& handle, const QString& message) override;
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
     // Today's orders again, after a cancel of unknown outcome.
-    void readAgainAfterUnknownOutcome() override { requestList(); }
+    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
+
+    // What the box of a list that could not be had says.
+    static constexpr char kListFailedFormat[] = "当日委托查询失败：%1";
 
 protected:
     void awakeFromNib() override;
     void clearAccountFigures() override;
-    // Asks for today's orders.
-    virtual void requestList();
+    // Asks for today's orders; answers whether the request went out.
+    virtual bool requestList();
     // Sends the cancel of one order; "" and its handle, or why it was not sent.
     virtual QString sendCancel(const RDOOrder& order, QString* handle);
     // Whether a row carries the keys its cancel request names.
     virtual bool namesItsOrder(const RDOOrder& order) const;
     // The tip a single cancel that succeeded shows.
     virtual QString succeededText(const QString& message) const { return message; }
-    // The list arrived, or it could not be had.
+    // The list arrived, or it could not be had (or asked for): one box says
+    // so, and no other until a list arrives, however often it is asked for
+    // again meanwhile (after a cancel of unknown outcome, in rounds).
     void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
     void listFailed(const CSError& error);
     // The answer to one cancel of the run.
@@ -114,6 +119,8 @@ private:
     std::shared_ptr<DTOrdersOfTodayTable> orders_;
     QString selectedCountText_ = QStringLiteral("0");
     bool selectAllChecked_ = false;
+    // A failed list was told, and no list has arrived since.
+    bool listFailureShown_ = false;
 
     // Whether the cancel of results_[row] still awaits its answer.
     bool awaitsCancel(std::size_t row) const;

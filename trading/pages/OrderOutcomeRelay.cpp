@@ -103,10 +103,11 @@ bool OrderOutcomeRelay::cancelOrder(DataModel* request, const QString& handle, c
     return true;
 }
 
-void OrderOutcomeRelay::readAgainAfterUnknownOutcome()
+QStringList OrderOutcomeRelay::readAgainAfterUnknownOutcome(const QStringList& owed)
 {
     if (auto* reader = dynamic_cast<IReadAgainAfterOrder*>(page_.get()))
-        reader->readAgainAfterUnknownOutcome();
+        return reader->readAgainAfterUnknownOutcome(owed);
+    return {};
 }
 
 void OrderOutcomeRelay::tell(bool succeeded, const QString& text)

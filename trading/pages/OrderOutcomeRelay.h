@@ -40,7 +40,7 @@ public:
     void cancelOrder(DataModel* request, const QString& handle, const QString& message) override;
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
     DataModelObserver* standsInFor() const override { return page_.get(); }
-    void readAgainAfterUnknownOutcome() override;
+    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
 
 private:
     OrderOutcomeRelay(

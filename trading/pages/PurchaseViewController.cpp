@@ -23,6 +23,9 @@ constexpr int kNewStockConfirm = 3;
 // The buttons' step, and what a price must stay above after a minus.
 constexpr float kPriceButtonStep = 0.01f;
 constexpr float kLeastPrice = 0.000001f;
+// What the page's pending answers are for (AskedFor channels).
+constexpr char kMoneyAsk[] = "money";
+constexpr char kMaximumAsk[] = "maximum";
 
 } // namespace
 
@@ -133,23 +136,26 @@ QStringList PurchaseViewController::stockTitles() const
     return titles;
 }
 
-void PurchaseViewController::requestMoneyInfo()
+bool PurchaseViewController::requestMoneyInfo()
 {
     if (securityInfoArray_.isEmpty())
-        return;
+        return false;
     const qint32 type = QueryInfoManager::moneyTypeOfMarket(selectedField(kInfoMarket));
     QString handle;
-    if (services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle).isEmpty())
-        askedFor().ask(QStringLiteral("money"), handle);
+    if (!services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle).isEmpty())
+        return false;
+    askedFor().ask(QString::fromLatin1(kMoneyAsk), handle);
+    return true;
 }
 
 void PurchaseViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
 {
     // Only the answer of the money asked for last: one asked before a
     // subscription (or in another currency) is no longer the figure.
-    if (!askedFor().take(QStringLiteral("money"), handle))
+    if (!askedFor().take(QString::fromLatin1(kMoneyAsk), handle))
         return;
     money_ = money.availableText();
+    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(kMoneyAsk));
     emit changed();
 }
 
@@ -265,38 +271,41 @@ void PurchaseViewController::stockInfoTableClicked(int row)
     emit changed();
 }
 
-void PurchaseViewController::requestMaxQuantityInfo()
+bool PurchaseViewController::requestMaxQuantityInfo()
 {
     // No shareholder account to subscribe with: nothing to ask for.
     if (securityInfoArray_.isEmpty())
-        return;
+        return false;
     maxQuantity_.clear();
-    askedFor().settle(QStringLiteral("maximum"));
+    askedFor().settle(QString::fromLatin1(kMaximumAsk));
     if (selectedStock_ < 0 || selectedStock_ >= int(stockInfoList_.size()))
-        return;
+        return false;
     const RDONewStock& issue = stockInfoList_[selectedStock_];
     if (issue.stockCode.isEmpty() || issue.marketType.isEmpty())
-        return;
+        return false;
     QString handle;
-    if (services_.queryInfoManager
-            ->requestMaxQuantityOfStock(
-                this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price_, &handle)
-            .isEmpty())
-        askedFor().ask(QStringLiteral("maximum"), handle);
+    if (!services_.queryInfoManager
+             ->requestMaxQuantityOfStock(
+                 this, selectedField(kInfoId), issue.stockCode, issue.marketType, 0, price_, &handle)
+             .isEmpty())
+        return false;
+    askedFor().ask(QString::fromLatin1(kMaximumAsk), handle);
+    return true;
 }
 
 void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
 {
     // Only the maximum of the account, issue and price asked for last.
-    if (!askedFor().take(QStringLiteral("maximum"), handle))
+    if (!askedFor().take(QString::fromLatin1(kMaximumAsk), handle))
         return;
     maxQuantity_ = quantity + QStringLiteral("股");
+    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(kMaximumAsk));
     emit changed();
 }
 
 bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
 {
-    if (!askedFor().take(QStringLiteral("maximum"), handle))
+    if (!askedFor().take(QString::fromLatin1(kMaximumAsk), handle))
         return true;
     maxQuantity_ = QStringLiteral("--");
     emit changed();
@@ -446,14 +455,16 @@ void PurchaseViewController::doConfigOrderTimedOut(int)
 {
     alerts()->runAlert(
         AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
-    readAgainAfterUnknownOutcome();
+    readAgainAfterUnknownOutcome({});
 }
 
-void PurchaseViewController::readAgainAfterUnknownOutcome()
+QStringList PurchaseViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
 {
-    requestMoneyInfo();
-    requestMaxQuantityInfo();
+    ReadsAskedAgain reads(owed);
+    reads.ask(kMoneyAsk, [this] { return requestMoneyInfo(); });
+    reads.ask(kMaximumAsk, [this] { return requestMaxQuantityInfo(); });
     emit changed();
+    return reads.asked();
 }
 
 void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)

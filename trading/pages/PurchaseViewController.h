@@ -104,7 +104,7 @@ public:
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
     // Money and the maximum, as after an accepted subscription.
-    void readAgainAfterUnknownOutcome() override;
+    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
 
 protected:
     void awakeFromNib() override;
@@ -115,9 +115,10 @@ private:
     // The price, the limits and the maximum of the issue shown.
     void clearIssueFigures();
     void initSecurityIdPButton();
-    void requestMoneyInfo();
+    // Each answers whether its request went out.
+    bool requestMoneyInfo();
     void requestPurchaseNewStockList();
-    void requestMaxQuantityInfo();
+    bool requestMaxQuantityInfo();
     void initStockInfo();
     void selectAccountFor(const RDONewStock& issue);
     void initPriceInfo(const QString& price);

@@ -672,21 +672,28 @@ bool TradeViewController::recoverToCurrent()
 
 // --- Side requests ---
 
-void TradeViewController::requestMaxQuantityInfo()
+bool TradeViewController::requestMaxQuantityInfo()
 {
     // An answer to an earlier question (another price, account or code) is late.
     askedFor().settle(QString::fromLatin1(kMaximumAsk));
     const auto security = cachedSecurity();
     if (selectedIndex_ < 0 || !security || code_.size() != 6 || security->code.isEmpty())
-        return;
+        return false;
     const qint32 type = getCurrentOrderType();
     const QString price = carriesPrice(type, security->classId) ? price_ : QString();
     if (!safeForBody(price))
-        return;
+        return false;
     QString handle;
-    services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(), security->code,
-        security->marketType, security->getOrderType(selectedOrderTypeTitle(), tradeType_), price, &handle);
+    const QString refused = services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(),
+        security->code, security->marketType, security->getOrderType(selectedOrderTypeTitle(), tradeType_),
+        price, &handle);
     askedFor().ask(QString::fromLatin1(kMaximumAsk), handle);
+    return refused.isEmpty();
+}
+
+void TradeViewController::owedReadAnswered(const char* channel)
+{
+    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(channel));
 }
 
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
@@ -695,6 +702,7 @@ void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle
         return;
     const auto security = cachedSecurity();
     maxAmount_ = quantity + (security ? security->getUnitName() : QString());
+    owedReadAnswered(kMaximumAsk);
     emit changed();
 }
 
@@ -734,15 +742,16 @@ void TradeViewController::chooseAccount(int index)
     forgetMoneyOfOtherCurrency();
 }
 
-void TradeViewController::requestMoneyInfo()
+bool TradeViewController::requestMoneyInfo()
 {
     const qint32 type = selectedMoneyType();
     // Money of another currency is not this account's figure.
     forgetMoneyOfOtherCurrency();
     moneyTypeAsked_ = type;
     QString handle;
-    services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle);
+    const QString refused = services_.queryInfoManager->requestMoneyInfo(this, type, QString(), &handle);
     askedFor().ask(QString::fromLatin1(kMoneyAsk), handle);
+    return refused.isEmpty();
 }
 
 void TradeViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
@@ -751,27 +760,31 @@ void TradeViewController::queryMoneyInfo(DataModel*, const QString& handle, cons
         return;
     money_ = money.availableText();
     moneyTypeShown_ = moneyTypeAsked_;
+    owedReadAnswered(kMoneyAsk);
     emit changed();
 }
 
-void TradeViewController::requestPositions()
+bool TradeViewController::requestPositions()
 {
     QString handle;
-    services_.queryInfoManager->requestPositionInfo(this, queryPositionFlag_, &handle);
+    const QString refused
+        = services_.queryInfoManager->requestPositionInfo(this, queryPositionFlag_, &handle);
     askedFor().ask(QString::fromLatin1(kPositionsAsk), handle);
+    return refused.isEmpty();
 }
 
 void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
 {
     if (!takeAnswer(kPositionsAsk, handle))
         return;
+    owedReadAnswered(kPositionsAsk);
     // The Stock Connect holdings are left out of a copy: the asset page, or
     // whoever else asked together with this page, shares the reply.
     if (const auto stocks = std::dynamic_pointer_cast<const DTStockPositionTable>(table))
         positions_ = stocks->withoutMarketCode(5);
     else
         positions_ = table;
-    const int rows = table ? int(table->contentObjectArray().size()) : 0;
+    const int rows = positions_ ? int(positions_->contentObjectArray().size()) : 0;
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;
     emit changed();
@@ -949,7 +962,7 @@ void TradeViewController::doConfigOrderTimedOut(int)
 {
     alerts()->runAlert(
         AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
-    readAgainAfterUnknownOutcome();
+    readAgainAfterUnknownOutcome({});
 }
 
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
@@ -978,12 +991,14 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     return true;
 }
 
-void TradeViewController::readAgainAfterUnknownOutcome()
+QStringList TradeViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
 {
-    requestMoneyInfo();
-    requestPositions();
-    requestMaxQuantityInfo();
+    ReadsAskedAgain reads(owed);
+    reads.ask(kMoneyAsk, [this] { return requestMoneyInfo(); });
+    reads.ask(kPositionsAsk, [this] { return requestPositions(); });
+    reads.ask(kMaximumAsk, [this] { return requestMaxQuantityInfo(); });
     emit changed();
+    return reads.asked();
 }
 
 void TradeViewController::registerPages()

@@ -146,7 +146,7 @@ public:
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
     // Money, positions and the maximum, as after an accepted order.
-    void readAgainAfterUnknownOutcome() override;
+    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
 
 protected:
     void awakeFromNib() override;
@@ -217,7 +217,8 @@ protected:
     // A typed code: also back to the first account when it is a new code.
     void lookUpTypedCode();
     void forgetShownSecurity();
-    void requestMaxQuantityInfo();
+    // Each answers whether its request went out.
+    bool requestMaxQuantityInfo();
     // The account at `index` becomes the one the form acts on.
     void chooseAccount(int index);
     // The currency of the selected account's money (0 without an account).
@@ -226,8 +227,10 @@ protected:
     // Whether the answer under `handle` is the one `channel` awaits; it is
     // taken (the channel settles) when so.
     bool takeAnswer(const char* channel, const QString& handle);
-    void requestMoneyInfo();
-    void requestPositions();
+    bool requestMoneyInfo();
+    bool requestPositions();
+    // A read an order of unknown outcome left owed was answered with its rows.
+    void owedReadAnswered(const char* channel);
     // The dialog (after the delisting warning when at risk) for the order
     // attempt `attempt`; nothing when that attempt has ended.
     void makeOrder(bool atRisk, quint64 attempt);
