@@ -210,9 +210,10 @@ bool DeputeCancelViewController::doConfigOrder(int)
         } else {
             results_.back().message = refused;
             ++failedCount;
+            runRelay_->refused(refused);
         }
     }
-    runRelay_ = nullptr;
+    std::exchange(runRelay_, nullptr)->allSent();
     if (!sent)
         finishRun();
     return true;
@@ -227,6 +228,9 @@ void DeputeCancelViewController::doConfigOrderTimedOut(int)
 {
     if (!armed_)
         return;
+    // The counts below tell the answers still due as unknown; any that comes
+    // later is told by the run's relay.
+    ActionOutcomeRelay::pageStopsWaiting(this);
     for (std::size_t row = 0; row < results_.size(); ++row) {
         if (!awaitsCancel(row))
             continue;
@@ -286,7 +290,7 @@ void DeputeCancelViewController::finishRun()
         // The counts alone; the reloaded list shows which orders still stand.
         alerts()->runAlert(
             AlertRequest::tip(
-                QString::fromUtf8(OrderOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)),
+                QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)),
             nullptr);
     }
     emit changed();

@@ -1,0 +1,161 @@
+#include "shell/pages/ActionOutcomeRelay.h"
+
+#include "login/AccountManager.h"
+#include "shell/pages/MenuItemViewController.h"
+#include "shell/pages/MenuItemViewManager.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::vector<std::unique_ptr<ActionOutcomeRelay>>& registry()
+{
+    static std::vector<std::unique_ptr<ActionOutcomeRelay>> relays;
+    return relays;
+}
+
+AlertPresenter*& anyWindow()
+{
+    static AlertPresenter* window = nullptr;
+    return window;
+}
+
+QString activeAccount()
+{
+    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
+    return account ? account->customerNumber : QString();
+}
+
+// The box of an outcome, for `account`, on `window`: it stays through a lock;
+// dismissed unseen because that account's session ended meanwhile (the
+// logout from the locked screen closes what waited for the unlock), it shows
+// once more, over whatever window is up then.
+void showOutcome(AlertPresenter* window, AlertRequest box, const QString& account, bool named, bool again = true)
+{
+    box.closesOnLock = false;
+    window->runAlert(box, [box, account, named, again](int answer) {
+        if (answer == 1 || !again || activeAccount() == account)
+            return;
+        // After the logout has run to its end: its windows are gone then.
+        QTimer::singleShot(0, [box, account, named] {
+            AlertRequest shown = box;
+            if (!named)
+                shown.text = QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(account, box.text);
+            showOutcome(anyWindow() ? anyWindow() : AlertPresenter::headless(), shown, account, true, false);
+        });
+    });
+}
+
+} // namespace
+
+ActionOutcomeRelay::Listener ActionOutcomeRelay::pageOf(MenuItemViewController& page)
+{
+    return { &page, [p = QPointer<MenuItemViewController>(&page)]() -> AlertPresenter* {
+                return p && !p->isUnloaded() ? p->alerts() : nullptr;
+            } };
+}
+
+ActionOutcomeRelay::ActionOutcomeRelay(Listener page, bool run)
+    : page_(page.observer)
+    , pageWindow_(std::move(page.window))
+    , run_(run)
+    , account_(activeAccount())
+{
+}
+
+ActionOutcomeRelay::~ActionOutcomeRelay() = default;
+
+void ActionOutcomeRelay::adopt(std::unique_ptr<ActionOutcomeRelay> relay)
+{
+    // Relays whose answers have all come are let go here, never from inside
+    // their own answer.
+    std::erase_if(registry(), [](const auto& r) { return r->done(); });
+    registry().push_back(std::move(relay));
+}
+
+std::size_t ActionOutcomeRelay::pendingCount()
+{
+    return std::size_t(std::count_if(registry().begin(), registry().end(), [](const auto& r) { return !r->done(); }));
+}
+
+void ActionOutcomeRelay::setAnyWindow(AlertPresenter* window)
+{
+    anyWindow() = window;
+}
+
+void ActionOutcomeRelay::sent(const QString& handle)
+{
+    // An answer may come before the sender has heard its handle.
+    if (!handle.isEmpty() && !answered_.count(handle))
+        awaited_.insert(handle);
+    if (!run_)
+        allSent();
+}
+
+void ActionOutcomeRelay::refused(const QString& why)
+{
+    ++failed_;
+    lastSucceeded_ = false;
+    lastText_ = why;
+}
+
+void ActionOutcomeRelay::allSent()
+{
+    sentAll_ = true;
+    tellIfDone();
+}
+
+void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
+{
+    for (const auto& relay : registry()) {
+        if (relay->done() || !page || relay->page_.get() != page)
+            continue;
+        // The page told what it had heard; what comes later is told apart.
+        relay->pageWaits_ = false;
+        relay->succeeded_ = relay->failed_ = 0;
+    }
+}
+
+ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool succeeded, const QString& text)
+{
+    if (!answered_.insert(handle).second)
+        return Route::Ignore; // one answer per request
+    awaited_.erase(handle);
+    ++(succeeded ? succeeded_ : failed_);
+    lastSucceeded_ = succeeded;
+    lastText_ = text;
+    const bool heard = pageWaits_ && page_;
+    unheard_ = unheard_ || !heard;
+    tellIfDone();
+    return heard ? Route::Page : Route::Told;
+}
+
+void ActionOutcomeRelay::tellIfDone()
+{
+    // A run is told once, when its last answer is in, with every answer of
+    // it counted: those the page heard and those it did not.
+    if (!done() || !unheard_ || told_)
+        return;
+    told_ = true;
+    const bool counts = run_ && succeeded_ + failed_ > 1;
+    AlertRequest box = counts ? AlertRequest::tip(QString::fromUtf8(kBatchFormat).arg(succeeded_).arg(failed_))
+        : lastSucceeded_      ? AlertRequest::tip(lastText_)
+                              : AlertRequest::error(lastText_);
+    const QString active = activeAccount();
+    AlertPresenter* window = nullptr;
+    const bool named = active != account_;
+    if (!named) {
+        window = pageWindow_ ? pageWindow_() : nullptr;
+        if (!window)
+            window = MenuItemViewManager::getInstance()->window();
+    } else {
+        // Never under another customer without the name of the account.
+        box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
+        window = MenuItemViewManager::getInstance()->window();
+        if (active.isEmpty() || window == AlertPresenter::headless())
+            window = anyWindow() ? anyWindow() : AlertPresenter::headless();
+    }
+    showOutcome(window, box, account_, named);
+}

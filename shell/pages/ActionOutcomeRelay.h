@@ -1,0 +1,141 @@
+#pragma once
+
+#include "core/DataModel.h"
+#include "core/DataModelObserver.h"
+#include "shell/windows/AlertPresenter.h"
+
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <set>
+
+class MenuItemViewController;
+
+// Hears the answers of one action of a page (an order, a transfer, a
+// password change, a cancel run) for as long as they take, so that what
+// became of the action is told once, whatever became of the page: while the
+// page still awaits them (not left, no account change, its own time limit not
+// passed), the page hears each answer as its own; once it no longer does, the
+// relay tells the outcome itself (the success text, the refusal, or that the
+// outcome is unknown) on the page's window while it is shown, else on the
+// main window, else over whatever window is up. A box told after the account
+// it belongs to is no longer the active one (an account change, a logout)
+// names that account, and one dismissed unseen by a logout shows again.
+//
+// A relay is owned by the relays' registry and lives until every request it
+// sent has been answered. The kinds of action subclass it through
+// LUMORA_OUTCOME_RELAY, one per answer protocol.
+class ActionOutcomeRelay : public virtual DataModelObserver {
+public:
+    static constexpr char kBatchFormat[] = "批量撤单\n成功数量:%1\n失败数量:%2";
+    // What a box told for an account no longer active starts with.
+    static constexpr char kAccountFormat[] = "账号%1：\n%2";
+
+    // Where the relay tells what it tells: `page` the page's window while the
+    // page is shown (null once it is not).
+    struct Listener {
+        DataModelObserver* observer = nullptr; // held weakly; lets go when the page drops its requests
+        std::function<AlertPresenter*()> window;
+    };
+    // The page's window while the page is loaded.
+    static Listener pageOf(MenuItemViewController& page);
+
+    ~ActionOutcomeRelay() override;
+
+    // A relay of class R for the next action; owned by the registry.
+    template <class R, class... Args> static R& start(Args&&... args)
+    {
+        auto relay = std::make_unique<R>(std::forward<Args>(args)...);
+        R& started = *relay;
+        adopt(std::move(relay));
+        return started;
+    }
+    // Relays still waiting for an answer (tests, diagnostics).
+    static std::size_t pendingCount();
+    // Where a box goes when no main window is up (the login window after a
+    // logout): shows over whatever window is up. Set by the application.
+    static void setAnyWindow(AlertPresenter* window);
+
+    // One request of the action went out under `handle`; a single action
+    // is then wholly sent. An empty handle: it did not go out.
+    void sent(const QString& handle);
+    // A request of a run did not go out, for `why`: a failure of the run.
+    void refused(const QString& why);
+    // The run's requests have all been sent (or refused).
+    void allSent();
+    // `page` told the outcome of its actions still waiting as unknown (its
+    // own time limit): answers that come later are their relays' to tell.
+    static void pageStopsWaiting(const DataModelObserver* page);
+
+protected:
+    // `run`: the action is a run of several requests (a batch cancel), told
+    // once as counts when more than one is told.
+    ActionOutcomeRelay(Listener page, bool run);
+
+    enum class Route {
+        Ignore, // a second answer under one handle
+        Page, // the page hears it
+        Told, // the relay tells it
+    };
+    // One answer: counted for the run, then heard by the page or told.
+    Route take(const QString& handle, bool succeeded, const QString& text);
+    // The error text of an answer; kinds may tell an unknown outcome their way.
+    static QString errorText(const CSError& error) { return DataModel::getNetworkError(error).domain; }
+    DataModelObserver* page() const { return page_.get(); }
+
+private:
+    static void adopt(std::unique_ptr<ActionOutcomeRelay> relay);
+    bool done() const { return sentAll_ && awaited_.empty(); }
+    void tellIfDone();
+
+    platform::WeakRef<DataModelObserver> page_;
+    std::function<AlertPresenter*()> pageWindow_;
+    bool run_ = false;
+    QString account_; // the account the action was sent for
+    QString customer_;
+    std::set<QString> awaited_;
+    std::set<QString> answered_;
+    bool sentAll_ = false;
+    bool pageWaits_ = true;
+    bool unheard_ = false; // an answer the page did not hear
+    bool told_ = false;
+    int succeeded_ = 0;
+    int failed_ = 0;
+    QString lastText_;
+    bool lastSucceeded_ = false;
+};
+
+// A relay for the answers of `Protocol` (whose answer operation is `verb`):
+// `hears` is the page's own listener for them; `successText` makes the text
+// of a successful answer, `failureText` that of an error.
+#define LUMORA_OUTCOME_RELAY(Name, Protocol, verb)                                                               \
+    class Name final : public Protocol, public ActionOutcomeRelay {                                              \
+    public:                                                                                                      \
+        using SuccessText = std::function<QString(const Protocol::Result&)>;                                     \
+        using FailureText = std::function<QString(const CSError&)>;                                              \
+        Name(Listener page, Protocol& hears, SuccessText successText, bool run = false,                          \
+            FailureText failureText = &ActionOutcomeRelay::errorText)                                            \
+            : ActionOutcomeRelay(std::move(page), run)                                                           \
+            , hears_(&hears)                                                                                     \
+            , successText_(std::move(successText))                                                               \
+            , failureText_(std::move(failureText))                                                               \
+        {                                                                                                        \
+        }                                                                                                        \
+        void verb(DataModel* request, const QString& handle, const Protocol::Result& result) override            \
+        {                                                                                                        \
+            if (take(handle, true, successText_(result)) == Route::Page)                                         \
+                hears_->verb(request, handle, result);                                                           \
+        }                                                                                                        \
+        bool verb(DataModel* request, const QString& handle, const CSError& error) override                      \
+        {                                                                                                        \
+            if (take(handle, false, failureText_(error)) == Route::Page)                                         \
+                return hears_->verb(request, handle, error);                                                     \
+            return true;                                                                                         \
+        }                                                                                                        \
+                                                                                                                 \
+    private:                                                                                                     \
+        Protocol* hears_;                                                                                        \
+        SuccessText successText_;                                                                                \
+        FailureText failureText_;                                                                                \
+    };
