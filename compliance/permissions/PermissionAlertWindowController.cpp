@@ -38,6 +38,7 @@ PermissionAlertWindowController::PermissionAlertWindowController(Services servic
                                                            : RiskAssessmentManager::getInstance())
     , notificationCenter(services.notificationCenter ? services.notificationCenter : NotificationCenter::getInstance())
     , makeTimer_(services.makeTimer ? std::move(services.makeTimer) : oneSecondTimer)
+    , changedAfterEnd_(std::move(services.changedAfterEnd))
 {
     // windowDidLoad: nothing of a step is shown before the list arrives.
     notificationCenter->addObserver(this, [this] { lockScreen(); }, kLockScreen);
@@ -129,6 +130,8 @@ void PermissionAlertWindowController::stopModal(int result)
     state_.closed = true;
     state_.result = result;
     state_.waiting = state_.signing = state_.submitting = false;
+    // An open or close still on its way is told by its relay from now on.
+    ActionOutcomeRelay::pageStopsWaiting(this);
     const platform::Lifetime::Watch alive = watch();
     emit changed();
     if (alive.survived())
@@ -329,7 +332,11 @@ void PermissionAlertWindowController::showNext()
 void PermissionAlertWindowController::sendOpen()
 {
     setControlsStatus(true);
-    permissionManager->requestOpenPermissionAccess(this, _openUrl);
+    // The server changes the permission whatever becomes of the wizard: its
+    // answer goes through a relay that tells it once the wizard has ended.
+    auto& relay = ActionOutcomeRelay::start<PermissionAccessRelay>(
+        ActionOutcomeRelay::Listener { this, {} }, *this, changedAfterEnd_);
+    relay.sent(permissionManager->requestOpenPermissionAccess(&relay, _openUrl));
 }
 
 // ---------------------------------------------------------------------------
@@ -453,6 +460,34 @@ bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
     if (state_.closed || !state_.waiting)
         return true;
     setControlsStatus(false);
-    sheet(AlertRequest::error(error.domain));
+    sheet(AlertRequest::error(PermissionAccessRelay::failureText(error)));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The open or close's relay
+
+PermissionAccessRelay::PermissionAccessRelay(
+    Listener wizard, IOpenPermissionAccessDelegate& hears, std::function<void()> changedAfterEnd)
+    : ActionOutcomeRelay(std::move(wizard), false)
+    , hears_(&hears)
+    , changedAfterEnd_(std::move(changedAfterEnd))
+{
+}
+
+void PermissionAccessRelay::openPermissionAccess(DataModel* request, const QString& handle, const QString& message)
+{
+    // The wizard shows the server's message itself.
+    const Route route = take(handle, true, message);
+    if (route == Route::Page)
+        hears_->openPermissionAccess(request, handle, message);
+    else if (route == Route::Told && changedAfterEnd_)
+        changedAfterEnd_();
+}
+
+bool PermissionAccessRelay::openPermissionAccess(DataModel* request, const QString& handle, const CSError& error)
+{
+    if (take(handle, false, failureText(error)) == Route::Page)
+        return hears_->openPermissionAccess(request, handle, error);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/RiskAssessmentSelection.h"
 #include "compliance/permissions/PermissionDataModels.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
@@ -27,6 +28,29 @@ struct PermissionWizardServices {
     RiskAssessmentManager* riskAssessmentManager = nullptr;
     NotificationCenter* notificationCenter = nullptr;
     std::function<std::unique_ptr<platform::RunLoopTimer>(std::function<void()> tick)> makeTimer;
+    // Runs when an open or close the wizard sent succeeds after the wizard
+    // has ended (the lock, an account change): what showed the permission
+    // shows its old status. Null: nothing runs.
+    std::function<void()> changedAfterEnd;
+};
+
+// The relay of an open or close (ActionOutcomeRelay): the wizard hears the
+// answer while it runs; once it has ended the relay tells the outcome, and
+// a success runs `changedAfterEnd`, as the wizard's end with 1 would have
+// had the permission read again.
+class PermissionAccessRelay final : public IOpenPermissionAccessDelegate, public ActionOutcomeRelay {
+public:
+    PermissionAccessRelay(Listener wizard, IOpenPermissionAccessDelegate& hears, std::function<void()> changedAfterEnd);
+
+    void openPermissionAccess(DataModel* request, const QString& handle, const QString& message) override;
+    bool openPermissionAccess(DataModel* request, const QString& handle, const CSError& error) override;
+
+    // What a refused open or close says, whoever says it.
+    static QString failureText(const CSError& error) { return error.domain; }
+
+private:
+    IOpenPermissionAccessDelegate* hears_;
+    std::function<void()> changedAfterEnd_;
 };
 
 // The permission opening wizard: fetches the agreement steps of one
@@ -133,6 +157,7 @@ private:
     RiskAssessmentManager* riskAssessmentManager;
     NotificationCenter* notificationCenter;
     std::function<std::unique_ptr<platform::RunLoopTimer>(std::function<void()>)> makeTimer_;
+    std::function<void()> changedAfterEnd_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
 
     QString _contractUrl;

@@ -84,7 +84,14 @@ void PermissionSettingsViewController::operateButtonSelected(qsizetype row, QObj
         return;
     }
     const RDOPermission permission = _permissionInfoArray[size_t(row)];
-    wizard_ = std::make_shared<PermissionAlertWindowController>(wizardServices);
+    PermissionWizardServices services = wizardServices;
+    // A change the wizard no longer saw (the lock ended it first) shows here
+    // all the same, while the page still shows the account it was made for.
+    services.changedAfterEnd = [this, alive = MenuItemViewController::watch()] {
+        if (alive.survived() && !isUnloaded())
+            requestList();
+    };
+    wizard_ = std::make_shared<PermissionAlertWindowController>(std::move(services));
     connect(wizard_.get(), &PermissionAlertWindowController::finished, this, [this](int result) {
         // The wizard stays alive until its own signal has been told.
         std::shared_ptr<PermissionAlertWindowController> done = std::move(wizard_);

@@ -26,7 +26,8 @@ struct PermissionSettingsPageServices {
 // The permission settings page (link id 60001): the active account's
 // permissions, whether each is opened, and per row a button that runs the
 // opening wizard with the row's links. The list is asked for at set-up and
-// again after a wizard that ended with 1.
+// again after a wizard that ended with 1, or whose open or close succeeded
+// only after the wizard had ended (the page still on the same account).
 class PermissionSettingsViewController : public MenuItemViewController, public IQueryPermissionInfoDelegate {
     Q_OBJECT
 public:

@@ -1,5 +1,9 @@
 #include "connect/pages/HGTCancelOrderViewController.h"
 
+#include "connect/pages/HGTOutcomeRelays.h"
+
+#include <utility>
+
 HGTCancelOrderViewController::HGTCancelOrderViewController(
     BaseNode::Ptr node, HGTRequestManager* requestManager, Services services)
     : DeputeCancelViewController(std::move(node), services)
@@ -29,10 +33,28 @@ bool HGTCancelOrderViewController::requestList()
     return true;
 }
 
+bool HGTCancelOrderViewController::doConfigOrder(int type)
+{
+    // The base sends the run through sendCancel: every cancel of it goes to
+    // this run's relay, sent or refused, and the relay learns the run is
+    // whole once the base has sent them all. (The base's own relay hears
+    // only the cancels of the other market's protocol: none here.)
+    runRelay_ = &ActionOutcomeRelay::start<HGTCancelRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, [](const QString&) { return cancelledText(); }, true);
+    const bool taken = DeputeCancelViewController::doConfigOrder(type);
+    std::exchange(runRelay_, nullptr)->allSent();
+    return taken;
+}
+
 QString HGTCancelOrderViewController::sendCancel(const RDOOrder& order, QString* handle)
 {
     QString refused;
-    *handle = requestManager->requestHGTCancelOrder(this, order.orderDate, order.orderSNo, &refused);
+    IHGTCancelOrder* observer = runRelay_ ? static_cast<IHGTCancelOrder*>(runRelay_) : this;
+    *handle = requestManager->requestHGTCancelOrder(observer, order.orderDate, order.orderSNo, &refused);
+    if (runRelay_ && refused.isEmpty())
+        runRelay_->sent(*handle);
+    else if (runRelay_)
+        runRelay_->refused(refused);
     return refused;
 }
 

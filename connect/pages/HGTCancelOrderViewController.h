@@ -3,6 +3,8 @@
 #include "connect/HGTRequestManager.h"
 #include "trading/pages/DeputeCancelViewController.h"
 
+class HGTCancelRelay;
+
 // The Stock Connect cancel page (link id 90003): today's Stock Connect
 // orders, ticked and cancelled one request per order after one
 // confirmation, as the ordinary cancel page does. Every request sent is
@@ -18,6 +20,8 @@ public:
     static constexpr char kPageClass[] = "HGTCancelOrderViewController";
     static constexpr char kQueryFlag[] = "1";
     static constexpr quint64 kQueryCount = 9999;
+    // What a single cancel the server took tells, whoever tells it.
+    static QString cancelledText() { return QStringLiteral("成功。"); }
 
     explicit HGTCancelOrderViewController(
         BaseNode::Ptr node = nullptr, HGTRequestManager* requestManager = nullptr, Services services = Services());
@@ -27,14 +31,19 @@ public:
     bool hgtQueryOrdersOfToday(DataModel*, const QString& handle, const CSError& error) override;
     void hgtCancelOrder(DataModel*, const QString& handle, const QString& orderNumber) override;
     bool hgtCancelOrder(DataModel*, const QString& handle, const CSError& error) override;
+    // The run the base sends is heard through a relay of this page's own
+    // cancel answers, so it is counted and told whatever became of the page.
+    bool doConfigOrder(int type) override;
 
 protected:
     void clearAccountFigures() override;
     bool requestList() override;
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }
-    QString succeededText(const QString&) const override { return QStringLiteral("成功。"); }
+    QString succeededText(const QString&) const override { return cancelledText(); }
 
 private:
     HGTRequestManager* requestManager;
+    // The relay the cancels of the run being sent are heard through.
+    HGTCancelRelay* runRelay_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "connect/pages/HGTQueryViewControllers.h"
 
 #include "connect/pages/HGTCancelOrderViewController.h"
+#include "connect/pages/HGTOutcomeRelays.h"
 #include "connect/pages/HGTVoteViewControllers.h"
 #include "platform/ChinaClock.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -226,8 +227,12 @@ void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
 bool HGTCancelVoteViewController::doConfigOrderForHKOtherVote(int, const OrderParam& p)
 {
     QString why;
+    // Heard through a relay, so the answer is told also once the page left.
+    auto& relay = ActionOutcomeRelay::start<HGTWithdrawalRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &HGTDeclarePage::submittedDeclarationText);
     const QString handle = requestManager->requestHGTCancelOtherVote(
-        this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+        &relay, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+    relay.sent(handle);
     if (!alertWindowController_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(why), {});
     return true;
@@ -240,7 +245,7 @@ void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString& 
     // A reply without its serial number arrives as an unknown outcome.
     alertWindowController_.requestAnswered(handle);
     lastSerialNo_ = serialNo;
-    alerts()->runAlert(AlertRequest::tip(QStringLiteral("委托已提交,委托序号为%1").arg(serialNo)), {});
+    alerts()->runAlert(AlertRequest::tip(HGTDeclarePage::submittedDeclarationText(serialNo)), {});
     emit changed();
 }
 

@@ -1,5 +1,6 @@
 #include "connect/pages/HGTTradeViewController.h"
 
+#include "connect/pages/HGTOutcomeRelays.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
@@ -68,6 +69,11 @@ HGTTradeViewController::~HGTTradeViewController()
 {
     refreshTimer_.reset();
     services_.stockManager->clearSecurityObjects();
+}
+
+QString HGTTradeViewController::submittedOrderText(const QString& orderNumber)
+{
+    return submittedText(QString::fromUtf8(kSubmittedFormat), orderNumber);
 }
 
 bool HGTTradeViewController::isOpeningTime(const QDateTime& chinaTime)
@@ -638,11 +644,16 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     QString problem;
     // The order the user confirmed: the dialog's values, not the form's now.
     const QString title = kind_ == Kind::OddLotSell ? DMOrderType::oddLotSellTitle() : param.orderType();
+    // The answer is heard through a relay: it reaches this page while the
+    // page still awaits it, and is told all the same once it does not.
+    auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
-              this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
+              &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
         : services_.requestManager->requestHGTTradeSale(
-              this, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem);
+              &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem);
+    relay.sent(handle);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(problem), {});
     return true;
@@ -661,8 +672,7 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     // closed this one's: it stays, and so does the form it was made from.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    alerts()->runAlert(
-        AlertRequest::tip(submittedText(QString::fromUtf8(kSubmittedFormat), orderNumber)), {});
+    alerts()->runAlert(AlertRequest::tip(submittedOrderText(orderNumber)), {});
     if (formOfThisOrder)
         quantity_.clear();
     readPositions();
@@ -673,8 +683,8 @@ bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 {
     if (dialog_.requestFailed(handle, error)) // one box per outcome
         alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
-    // An unknown outcome has the positions read again; the facade's read
-    // that follows joins this one.
+    // An unknown outcome has the positions read again: the order may have
+    // filled all the same.
     if (isOrderOutcomeUnknown(error))
         readPositions();
     emit changed();

@@ -60,6 +60,8 @@ public:
 
     // Trading hours, China time: 09:11-12:09 and 12:51-16:09, every day alike.
     static bool isOpeningTime(const QDateTime& chinaTime);
+    // What an order the server took tells, whoever tells it.
+    static QString submittedOrderText(const QString& orderNumber);
 
     // --- User actions ---
     void setCodeText(const QString& text); // controlTextDidChange: of the code field

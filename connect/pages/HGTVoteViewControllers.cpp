@@ -1,5 +1,12 @@
 #include "connect/pages/HGTVoteViewControllers.h"
 
+#include "connect/pages/HGTOutcomeRelays.h"
+
+QString HGTDeclarePage::submittedDeclarationText(const QString& serialNo)
+{
+    return QString::fromUtf8(kSubmittedFormat).arg(serialNo);
+}
+
 void HGTDeclarePage::orderButtonClick()
 {
     if (busy_ || !verifyInput())
@@ -19,7 +26,7 @@ void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
     // A reply without its serial number arrives as an unknown outcome.
     dialog().requestAnswered(handle);
     lastSerialNo_ = serialNo;
-    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(serialNo)), {});
+    alerts()->runAlert(AlertRequest::tip(submittedDeclarationText(serialNo)), {});
     emit changed();
 }
 
@@ -94,8 +101,12 @@ void HGTVoteViewController::runConfirmation()
 bool HGTVoteViewController::doConfigOrderForHKVote(int, const OrderParam& p)
 {
     QString why;
-    const QString handle = requestManager()->requestHGTVote(this, p.stockCode(), p.publicNo(), p.billNo(),
+    // Heard through a relay, so the answer is told also once the page left.
+    auto& relay = ActionOutcomeRelay::start<HGTVoteRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &HGTDeclarePage::submittedDeclarationText);
+    const QString handle = requestManager()->requestHGTVote(&relay, p.stockCode(), p.publicNo(), p.billNo(),
         p.upNo(), p.downNo(), p.freeNo(), p.securityId(), &why);
+    relay.sent(handle);
     sent(handle, why);
     return true;
 }
@@ -170,8 +181,11 @@ void HGTOtherVoteViewController::runConfirmation()
 bool HGTOtherVoteViewController::doConfigOrderForHKOtherVote(int, const OrderParam& p)
 {
     QString why;
+    auto& relay = ActionOutcomeRelay::start<HGTDeclarationRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &HGTDeclarePage::submittedDeclarationText);
     const QString handle = requestManager()->requestHGTOtherVote(
-        this, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+        &relay, p.stockCode(), qint32(p.voteType()), p.voteQuantity(), p.orgNo(), p.securityId(), &why);
+    relay.sent(handle);
     sent(handle, why);
     return true;
 }

@@ -12,6 +12,9 @@ class HGTDeclarePage : public HGTTradeViewController {
     Q_OBJECT
 public:
     static constexpr char kSubmittedFormat[] = "委托已提交,委托序号为%1";
+    // What a vote, a declaration or a withdrawal the server took tells,
+    // whoever tells it.
+    static QString submittedDeclarationText(const QString& serialNo);
 
     void updatePrice(const QString&) override { }
     const QString& lastSerialNo() const { return lastSerialNo_; }

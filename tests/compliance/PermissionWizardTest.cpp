@@ -4,8 +4,12 @@
 #include "core/UserDefaultConfig.h"
 #include "platform/RunLoop.h"
 #include "platform/WebView.h"
+#include "shell/pages/ActionOutcomeRelay.h"
+#include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 #include "tools/broker-sim/Table.h"
+
+#include <QScopeGuard>
 
 namespace {
 
@@ -444,4 +448,64 @@ TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
     // Its answer came: an echo of it changes nothing either.
     page.queryPermissionInfo(nullptr, QStringLiteral("list-2"), { closed });
     EXPECT_EQ(page.permissions()[0].status, 1);
+}
+
+// An open or close answered after its wizard ended is told once, on the main
+// window: after the lock the page reads its list again and shows the change;
+// a page left or another account reads nothing more, and the box then names
+// the account it was sent for.
+TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
+{
+    enum class Way { Lock, PageLeft, AccountChange };
+    Sheets mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    const auto noWindow = qScopeGuard([] { MenuItemViewManager::getInstance()->setWindow(nullptr); });
+    AccountManager& accounts = *AccountManager::getInstance();
+    const qint64 firstIndex = accounts.activeAccountIndex();
+    auto other = std::make_shared<Account>();
+    other->customerNumber = QStringLiteral("010100000002");
+    int asks = 0; // the page's lists, counted as they are asked
+    PermissionSettingsPageServices s = services();
+    s.listSource = [&](IQueryPermissionInfoDelegate* page) {
+        ++asks;
+        return PermissionSettingsManager::getInstance()->requestQueryPermissionInfo(page);
+    };
+    for (const Way way : { Way::Lock, Way::PageLeft, Way::AccountChange }) {
+        SCOPED_TRACE(int(way));
+        auto page = std::make_unique<PermissionSettingsViewController>(nullptr, s);
+        page->load();
+        ASSERT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
+        const int status = page->permissions()[2].status; // closed and opened again, row after row
+        PermissionAlertWindowController& w = runWizard(*page, 2);
+        w.checkButtonClicked(true);
+        sim.withholdNext(kPermissionOpenFunction);
+        w.confirmButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        if (way == Way::Lock) {
+            NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
+        } else if (way == Way::PageLeft) {
+            page->unloadView();
+            page.reset();
+        } else {
+            accounts.addActiveAccount(other);
+            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        }
+        ASSERT_TRUE(w.state().closed);
+        const int asked = asks;
+        const qsizetype sheetsShown = sheets.shown.size();
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([] { return ActionOutcomeRelay::pendingCount() == 0; }, 10s));
+        EXPECT_EQ(mainWindow.shown,
+            QStringList { QStringLiteral("温馨提示:%1退市整理股票交易权限%2成功")
+                              .arg(way == Way::AccountChange ? QStringLiteral("账号010100000001：\n") : QString(),
+                                  status == 1 ? QStringLiteral("关闭") : QStringLiteral("开通")) });
+        EXPECT_EQ(sheets.shown.size(), sheetsShown); // nothing on the ended wizard's window
+        EXPECT_EQ(asks, asked + (way == Way::Lock ? 1 : 0));
+        if (way == Way::Lock)
+            EXPECT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3 && page->permissions()[2].status != status; }, 10s));
+        page.reset();
+        presenter.last.reset();
+        accounts.setActiveLoginAccount(firstIndex);
+        mainWindow.shown.clear();
+    }
 }

@@ -5,13 +5,17 @@
 #include "connect/pages/HGTVoteViewControllers.h"
 #include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
+#include "platform/RunLoop.h"
 #include "quotes/QuoteTestRig.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewManager.h"
+#include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/HKFunctions.h"
 #include "tools/broker-sim/PermissionFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
 
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -1051,5 +1055,112 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
         EXPECT_EQ(cancel.ordersTableView().model().shownRowCount(), 0);
         EXPECT_EQ(sim.receivedCount(listing), asked + 1);
         EXPECT_EQ(sim.receivedOf(listing).back().valueOr(QStringLiteral("bgn_date")), "20261102");
+    }
+}
+
+// Every Stock Connect action confirmed just before the lock closes its
+// dialog is told once, on the main window, whatever became of its page
+// before the answer: left, or another account active (the box then names the
+// account it was sent for). A page still waiting hears it, as tested above.
+TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
+{
+    using Press = std::function<void()>;
+    // A declaration page's fields in their order, then its press.
+    const auto fill = [](auto& page, std::initializer_list<const char*> fields) {
+        using Field = typename std::remove_reference_t<decltype(page)>::Field;
+        int f = 0;
+        for (const char* text : fields)
+            page.setFieldText(Field(f++), QString::fromUtf8(text));
+        return [&page] { page.orderButtonClick(); };
+    };
+    const char* serial = "委托已提交,委托序号为\\d+";
+    const struct {
+        const char* name;
+        brokersim::Function function;
+        const char* told; // the pattern of the box's text
+        std::function<Press()> open; // the page, filled in; its press
+    } kinds[] = {
+        { "order", brokersim::kHKOrderFunction, "委托申请已提交，序号为\\d+。", [&]() -> Press {
+             const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
+             auto& page = open<HGTTradeViewController>(90000);
+             page.setCodeText(QStringLiteral("00981"));
+             page.setPriceText(brokersim::Market::ticksText(last - 20 * HKDesk::spreadStep(last), 3));
+             page.setQuantityText(QStringLiteral("500"));
+             return [&page] { page.orderButtonClick(); };
+         } },
+        { "cancel", brokersim::kHKCancelFunction, "成功。", [&]() -> Press {
+             const QString number = buy(-20);
+             auto& page = open<HGTCancelOrderViewController>(90003);
+             EXPECT_TRUE(spinUntil([&] { return page.orders() && !statusOf(page, number).isEmpty(); }));
+             for (int r = 0; page.orders() && r < page.orders()->contentObjectArray().size(); ++r)
+                 if (page.orders()->recordAt(r).number == number)
+                     page.ordersTableViewClicked(r);
+             return [&page] { page.cancelOderButtonClicked(); };
+         } },
+        { "withdrawal", brokersim::kHKDeclareFunction, serial, [&]() -> Press {
+             // One declaration, 300 more each time: 100 of it is withdrawn.
+             DeclareCatcher declared;
+             HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+                 QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+             EXPECT_TRUE(spinUntil([&] { return declared.done(); }));
+             auto& page = open<HGTCancelVoteViewController>(90007);
+             EXPECT_TRUE(spinUntil([&] { return page.countText() == "1"; }));
+             return [&page] { page.ordersTableViewClicked(0); };
+         } },
+        { "vote", brokersim::kHKVoteFunction, serial,
+            [&] { return fill(open<HGTVoteViewController>(90005), { "00700", "G00700001", "1", "", "", "100" }); } },
+        { "declaration", brokersim::kHKDeclareFunction, serial,
+            [&] { return fill(open<HGTOtherVoteViewController>(90006), { "00700", "D00700", "100" }); } },
+    };
+    Alerts mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    AccountManager& accounts = *AccountManager::getInstance();
+    const QString first = accounts.getActiveLoginAccount()->customerNumber;
+    const qint64 firstIndex = accounts.activeAccountIndex();
+    auto other = std::make_shared<Account>();
+    other->customerNumber = QStringLiteral("010100000002");
+    HGTCancelConfirmAlertWC::setShownHookForTesting([](HGTCancelConfirmAlertWC& w) {
+        w.setQuantityText(QStringLiteral("100"));
+        w.confirmButtonClicked();
+    });
+    for (const auto& kind : kinds) {
+        for (const bool accountChange : { false, true }) {
+            SCOPED_TRACE(testing::Message() << kind.name << (accountChange ? ", account change" : ", page left"));
+            const Press press = kind.open();
+            // Confirmed, and the lock closes the dialog before the answer.
+            bool locked = false;
+            OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+                QTimer::singleShot(0, &d, [&] {
+                    d.confirmButtonClicked();
+                    EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+                    platform::ModalSession::stopAll();
+                    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+                    locked = true;
+                });
+            });
+            sim.withholdNext(kind.function);
+            press();
+            ASSERT_TRUE(spinUntil([&] { return locked; }));
+            if (accountChange) {
+                accounts.addActiveAccount(other);
+                NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+            } else {
+                pages.clear();
+            }
+            sim.releaseWithheld();
+            ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == 0 && !mainWindow.shown.isEmpty(); }));
+            const QString named = accountChange ? QStringLiteral("账号%1：\n").arg(first) : QString();
+            EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(
+                                               QStringLiteral("温馨提示:") + named + QString::fromUtf8(kind.told)))
+                            .match(mainWindow.shown.join(u'|'))
+                            .hasMatch())
+                << mainWindow.shown.join(u'|').toStdString();
+            // Told once: never on the page's window.
+            EXPECT_TRUE(alerts.shown.filter(QRegularExpression(QString::fromUtf8(kind.told))).isEmpty());
+            pages.clear();
+            accounts.setActiveLoginAccount(firstIndex);
+            alerts.shown.clear();
+            mainWindow.shown.clear();
+        }
     }
 }
