@@ -408,8 +408,9 @@ protected:
 // A cancel left open (a plan's answered without its serial, its connection
 // lost, or given up on by the dialog) is told as a cancel of unknown outcome:
 // nothing in it bids the customer not to place an order again. In a batch it
-// counts as a failure, and a late answer adds nothing. (A fund order's cancel
-// without its serial is a success, above.)
+// counts as a failure. The answer the dialog gave up on is told once, on its
+// own, when it comes. (A fund order's cancel without its serial is a
+// success, above.)
 TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
 {
     enum Way { BlankSerial, ConnectionLost, DialogGaveUp };
@@ -453,13 +454,17 @@ TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
             OrdersRecorder after;
             OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
             ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
-            EXPECT_EQ(alerts.shown.size(), 1);
+            ASSERT_EQ(alerts.shown.size(), c.way == DialogGaveUp ? 2 : 1);
+            if (c.way == DialogGaveUp)
+                EXPECT_TRUE(alerts.shown[1].startsWith(QStringLiteral("tip:撤单请求已提交,委托序号为:")))
+                    << qPrintable(alerts.shown[1]);
         }
     }
 }
 
 // Another account: the rows, ticks and running batch of the one before go at
-// once, before the new list is asked for; the new list alone fills the page.
+// once, before the new list is asked for; the new list alone fills the page,
+// and what became of the batch is told once, apart from the page.
 TEST_F(FundBatchCancels, AnAccountChangeClearsTheRowsBeforeAsking)
 {
     for (const bool isOrders : { true, false }) {
@@ -488,10 +493,12 @@ TEST_F(FundBatchCancels, AnAccountChangeClearsTheRowsBeforeAsking)
         });
         page->cancelOrdersClicked(); // the dialog runs until the account change ends it
         EXPECT_TRUE(confirmed);
-        sim.releaseWithheld();
-        // The new list comes; the old batch's answers reach nobody.
-        ASSERT_TRUE(spinUntil([&] { return page->listTable() != nullptr; }));
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        sim.releaseWithheld();
+        // The new list comes; the old batch is told once, by its relay.
+        ASSERT_TRUE(spinUntil([&] { return page->listTable() != nullptr && !alerts.shown.isEmpty(); }));
+        EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("tip:批量撤单\n成功数量:2\n失败数量:0")));
+        alerts.shown.clear();
     }
 }
 

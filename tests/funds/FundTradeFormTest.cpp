@@ -1351,7 +1351,8 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
 
 // Another account while an order step shows its confirmation (before or
 // after the confirm) or a notice: the step goes with the form, its window
-// closes at once, and its answer reaches nobody.
+// closes at once, and its answer never lands on the page (its relay tells it
+// apart).
 TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
 {
     enum Way { Confirming, Sending, Notice };
