@@ -219,18 +219,7 @@ class FundPlanCancels : public FundCancelPages {
 protected:
     void addPlan(const QString& sno, const QString& amount = "500.00", const QString& beginDate = "20260101")
     {
-        brokersim::SimFundPlan plan;
-        plan.custid = "010100000001";
-        plan.sno = sno;
-        plan.sendSn = "1";
-        plan.code = "000001";
-        plan.amount = amount;
-        plan.periodCode = "0";
-        plan.paymentDay = "8";
-        plan.beginDate = beginDate;
-        plan.endDate = "20270101";
-        plan.applyDate = "20260101";
-        book().plans().append(plan);
+        book().plans().append(pendingPlan(sno, amount, beginDate));
     }
     // Ticks every row, confirms, and waits for the message and the list asked again.
     void cancelAll(InvestOntimeCancelOrderViewController& page, qsizetype rows)
@@ -238,6 +227,9 @@ protected:
         open(page, rows);
         confirmDialogs();
         page.selectAllButtonClicked(true);
+        // Each answer reaches the page, a refusal's too: the run ends on
+        // them while the dialog waits, never at its time limit.
+        QTimer::singleShot(0, [&] { EXPECT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); })); });
         page.cancelOrdersClicked();
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty() && count(brokersim::kFundPlanListFunction) == 2; }));
         testsupport::spinFor(100ms); // nothing more comes
