@@ -737,8 +737,9 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
     case 4:
     case 5:
         sendThrough<FundTradeOutcomeRelay>([&](FundTradeOutcomeRelay& relay) {
-            return dialogType == 4 ? orders->requestSubscribeFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode)
-                                   : orders->requestPurchaseFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode);
+            return dialogType == 4
+                ? orders->requestSubscribeFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode)
+                : orders->requestPurchaseFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode);
         });
         break;
     case 7:
@@ -748,7 +749,8 @@ void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
         break;
     case 8:
         sendThrough<FundTransformOutcomeRelay>([&](FundTransformOutcomeRelay& relay) {
-            return orders->requestTransformOpdFund(&relay, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
+            return orders->requestTransformOpdFund(
+                &relay, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
         });
         break;
     case 9:

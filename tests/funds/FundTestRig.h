@@ -111,7 +111,7 @@ inline brokersim::SimFundOrder pendingPurchase(const QString& sno, const QString
 
 // A plan of 500.00 a month in 000001 by the customer with fund holdings.
 inline brokersim::SimFundPlan pendingPlan(
-    const QString& sno, const QString& amount = QStringLiteral("500.00"), const QString& beginDate = "20260101")
+    const QString& sno, const QString& amount = "500.00", const QString& beginDate = "20260101")
 {
     brokersim::SimFundPlan plan;
     plan.custid = "010100000001";

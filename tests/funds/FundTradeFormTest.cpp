@@ -1427,9 +1427,9 @@ TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
     rows.emplace_back(1, Way::ConnectionDropped); // a purchase; last, as it ends the connection
     for (const auto& [kind, way] : rows) {
         const bool cancels = kind >= kFundCancels;
-        SCOPED_TRACE(testing::Message() << (cancels ? (kind == kPlanCancels ? "plan cancels" : "fund cancels")
-                                                    : kPageOrders[kind].name)
-                                        << " way " << int(way));
+        SCOPED_TRACE(testing::Message()
+            << (cancels ? (kind == kPlanCancels ? "plan cancels" : "fund cancels") : kPageOrders[kind].name)
+            << " way " << int(way));
         alerts.shown.clear();
         mainWindow.shown.clear();
         std::unique_ptr<MenuItemViewController> page;
@@ -1457,8 +1457,8 @@ TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
             batch->setAlertPresenter(&alerts);
             batch->load();
             ASSERT_TRUE(spinUntil([&] { return batch->rowCount() == 2; }));
-            sim.withholdNext(kind == kPlanCancels ? brokersim::kFundPlanCancelFunction
-                                                  : brokersim::kFundCancelFunction,
+            sim.withholdNext(
+                kind == kPlanCancels ? brokersim::kFundPlanCancelFunction : brokersim::kFundCancelFunction,
                 2);
             // Confirmed, and the lock closes the dialog before the answers.
             OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
@@ -1496,9 +1496,11 @@ TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
         else if (kind == kPlanCancels)
             EXPECT_EQ(told, tip + QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
         else if (way == Way::ConnectionDropped)
-            EXPECT_TRUE(told.startsWith("error:") && told.contains(QStringLiteral("委托结果未知"))) << qPrintable(told);
+            EXPECT_TRUE(told.startsWith("error:") && told.contains(QStringLiteral("委托结果未知")))
+                << qPrintable(told);
         else
-            EXPECT_TRUE(told.startsWith(tip + QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(told);
+            EXPECT_TRUE(told.startsWith(tip + QStringLiteral("委托申请已提交，委托序号为")))
+                << qPrintable(told);
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
         page.reset();
