@@ -1,5 +1,6 @@
 #include "funds/cancel/FundCancelPages.h"
 
+#include "funds/FundOutcomeRelays.h"
 #include "funds/OpenFundManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 
@@ -121,8 +122,13 @@ bool FundBatchCancelPage::doConfigOrder(int)
     answersDue_ = totalCount;
     // Each row is asked under its own channel, for its handle: rows whose
     // cancels merged are answered together, a refusal (no handle) once.
-    for (qsizetype i = 0; i < sent_; ++i)
-        askedFor().ask(cancelChannel(i), cancels[size_t(i)]());
+    ActionOutcomeRelay& batch = startBatch();
+    for (qsizetype i = 0; i < sent_; ++i) {
+        const QString handle = cancels[size_t(i)](batch);
+        batch.sent(handle);
+        askedFor().ask(cancelChannel(i), handle);
+    }
+    batch.allSent();
     sending_ = false;
     emit changed();
     // Every answer, a refusal's too, comes on a later pass of the loop.
@@ -133,7 +139,9 @@ void FundBatchCancelPage::doConfigOrderTimedOut(int)
 {
     // The dialog gave up on the answers still to come: the customer hears
     // that those cancels are of unknown outcome (a batch counts them as
-    // failures), and the list shows what the server has.
+    // failures), and the list shows what the server has. An answer that
+    // comes later is the batch relay's to tell.
+    ActionOutcomeRelay::pageStopsWaiting(this);
     failedCount += answersDue_;
     answersDue_ = 0;
     for (qsizetype i = 0; i < sent_; ++i)
@@ -163,17 +171,22 @@ void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* s
     if (isCancelling())
         return;
     if (totalCount == 1 && serial)
-        finish(AlertRequest::tip(submittedText(u"撤单请求已提交,委托序号为:%1", *serial)));
+        finish(AlertRequest::tip(cancelSubmittedText(*serial)));
     else if (totalCount == 1 && error)
-        finish(AlertRequest::error(error->domain));
+        finish(AlertRequest::error(cancelFailedText(*error)));
     else
         finish(batchSummary());
+}
+
+QString FundBatchCancelPage::cancelSubmittedText(const QString& serial)
+{
+    return submittedText(u"撤单请求已提交,委托序号为:%1", serial);
 }
 
 AlertRequest FundBatchCancelPage::batchSummary() const
 {
     return AlertRequest::tip(
-        QStringLiteral("批量撤单\n成功数量:%1\n失败数量:%2").arg(succeededCount).arg(failedCount));
+        QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount));
 }
 
 void FundBatchCancelPage::finish(const AlertRequest& message)
@@ -222,10 +235,15 @@ void OpdFundCancelOrderViewController::confirmMany()
     alertWindowController().runModalForOpdFundCancelOrders(parentWindow());
 }
 
+ActionOutcomeRelay& OpdFundCancelOrderViewController::startBatch()
+{
+    return startBatchOf<FundCancelOutcomeRelay>(*this);
+}
+
 FundBatchCancelPage::Cancel OpdFundCancelOrderViewController::cancelOf(qsizetype row)
 {
-    return [this, order = table_->objectAt(row)] {
-        return openFundManager->requestOpdFundCancelOrder(this, order);
+    return [funds = openFundManager, order = table_->objectAt(row)](ActionOutcomeRelay& batch) {
+        return funds->requestOpdFundCancelOrder(&static_cast<FundCancelOutcomeRelay&>(batch), order);
     };
 }
 
@@ -272,10 +290,15 @@ void InvestOntimeCancelOrderViewController::confirmMany()
     alertWindowController().runModalForOpdFundInvestOntimeCancelOrders(parentWindow());
 }
 
+ActionOutcomeRelay& InvestOntimeCancelOrderViewController::startBatch()
+{
+    return startBatchOf<FundPlanCancelOutcomeRelay>(*this);
+}
+
 FundBatchCancelPage::Cancel InvestOntimeCancelOrderViewController::cancelOf(qsizetype row)
 {
-    return [this, plan = orderArray_[size_t(row)]] {
-        return openFundManager->requsstInvestOntimeCancelOrder(this, plan);
+    return [funds = openFundManager, plan = orderArray_[size_t(row)]](ActionOutcomeRelay& batch) {
+        return funds->requsstInvestOntimeCancelOrder(&static_cast<FundPlanCancelOutcomeRelay&>(batch), plan);
     };
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "funds/requests/FundDataModels.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 
@@ -19,7 +20,10 @@ class OpenFundManager;
 // answered exactly once: a request sent by its handle (a time-out or a
 // dropped connection is an error), a row refused before sending by its
 // refusal, which carries no handle. So each row counts once, the summary
-// comes once and the dialog always closes.
+// comes once and the dialog always closes. The answers of a batch come
+// through one relay: the page hears them while it waits, and once it does
+// not (left, another account, its dialog's time limit) the relay tells what
+// became of the batch.
 class FundBatchCancelPage : public MenuItemViewController, public IDoConfigOrder {
     Q_OBJECT
 public:
@@ -52,8 +56,21 @@ public:
 
 protected:
     void awakeFromNib() override;
-    // Sends one row's cancel; answers its handle, "" when nothing was sent.
-    using Cancel = std::function<QString()>;
+    // Sends one row's cancel with the batch's relay (the one startBatch()
+    // made) as the observer; answers its handle, "" when nothing was sent.
+    using Cancel = std::function<QString(ActionOutcomeRelay& batch)>;
+    // The relay of the next batch, of the class of the page's cancels.
+    virtual ActionOutcomeRelay& startBatch() = 0;
+    // The texts of one cancel's answer, as the page tells them and as the
+    // relay does once the page no longer waits.
+    static QString cancelSubmittedText(const QString& serial);
+    static QString cancelFailedText(const CSError& error) { return error.domain; }
+    // The relay of a batch whose answers `hears` takes.
+    template <class Relay, class Page> static ActionOutcomeRelay& startBatchOf(Page& hears)
+    {
+        return ActionOutcomeRelay::start<Relay>(
+            ActionOutcomeRelay::pageOf(hears), hears, &cancelSubmittedText, true, &cancelFailedText);
+    }
     // Asks for the list; only the answer to the latest ask is shown, so a
     // list sent before a cancel never stands over one read after it.
     void requestList();
@@ -125,6 +142,7 @@ protected:
     QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
+    ActionOutcomeRelay& startBatch() override;
     Cancel cancelOf(qsizetype row) override;
     void clearRows() override;
 
@@ -161,6 +179,7 @@ protected:
     QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
+    ActionOutcomeRelay& startBatch() override;
     Cancel cancelOf(qsizetype row) override;
     void clearRows() override;
 

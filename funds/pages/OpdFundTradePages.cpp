@@ -36,6 +36,13 @@ void OpdFundTradePage::awakeFromNib()
     makePanels();
 }
 
+void OpdFundTradePage::willDropRequests()
+{
+    // An account change makes them anew in the set-up that follows.
+    if (isUnloaded())
+        dropPanels();
+}
+
 void OpdFundTradePage::dropPanels()
 {
     form_.reset();

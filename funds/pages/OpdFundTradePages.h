@@ -32,6 +32,9 @@ signals:
 
 protected:
     void awakeFromNib() override;
+    // The page left: its panels go with whatever they awaited, so an order
+    // still unanswered is its relay's to tell.
+    void willDropRequests() override;
     // Makes the three panels anew (also what awakeFromNib does).
     void makePanels();
     void dropPanels();

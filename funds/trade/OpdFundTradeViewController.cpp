@@ -1,5 +1,6 @@
 #include "funds/trade/OpdFundTradeViewController.h"
 
+#include "funds/FundOutcomeRelays.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
 #include "funds/trade/FundOrderAlert.h"
@@ -7,6 +8,7 @@
 #include "trading/requests/OrderDataModels.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -709,24 +711,58 @@ void OpdFundTradeViewController::makeOrder()
         });
 }
 
+template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(Send send)
+{
+    // The answer is heard through a relay: it reaches this form while the
+    // form is there, and is told all the same once it is gone (the page
+    // left, another account).
+    ActionOutcomeRelay::Listener listener { this,
+        [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
+            return form ? form->alerts_ : nullptr;
+        } };
+    Relay& relay = ActionOutcomeRelay::start<Relay>(
+        std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);
+    relay.sent(send(relay));
+}
+
 void OpdFundTradeViewController::doConfigOrder(qint32 dialogType)
 {
     if (!busy_ || !draft_ || draft_->dialogType != dialogType)
         return;
     const FundOrderDraft& d = *draft_;
     sent_ = true;
+    OrderManagerFunds* orders = services_.orders;
+    OpenFundManager* funds = services_.funds;
     switch (dialogType) {
-    case 4: services_.orders->requestSubscribeFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
-    case 5: services_.orders->requestPurchaseFund(this, d.fundCode, d.amount, d.signNumber, d.corpCode); break;
-    case 7: services_.orders->requestRedeemOpdFund(this, d.fundCode, d.amount, d.option); break;
-    case 8:
-        services_.orders->requestTransformOpdFund(
-            this, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
+    case 4:
+    case 5:
+        sendThrough<FundTradeOutcomeRelay>([&](FundTradeOutcomeRelay& relay) {
+            return dialogType == 4
+                ? orders->requestSubscribeFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode)
+                : orders->requestPurchaseFund(&relay, d.fundCode, d.amount, d.signNumber, d.corpCode);
+        });
         break;
-    case 9: services_.funds->requestSubmitBonusSetting(this, d.fundCode, d.option.toLongLong()); break;
+    case 7:
+        sendThrough<FundRedeemOutcomeRelay>([&](FundRedeemOutcomeRelay& relay) {
+            return orders->requestRedeemOpdFund(&relay, d.fundCode, d.amount, d.option);
+        });
+        break;
+    case 8:
+        sendThrough<FundTransformOutcomeRelay>([&](FundTransformOutcomeRelay& relay) {
+            return orders->requestTransformOpdFund(
+                &relay, d.fundCode, d.amount, d.targetCode, d.signNumber, d.corpCode);
+        });
+        break;
+    case 9:
+        sendThrough<FundBonusOutcomeRelay>([&](FundBonusOutcomeRelay& relay) {
+            return funds->requestSubmitBonusSetting(&relay, d.fundCode, d.option.toLongLong());
+        });
+        break;
     case 10:
-        services_.funds->requestOpdFundInvestOntime(this, d.fundCode, d.amount, d.expireType, d.periodType,
-            d.paymentDay, d.beginDate, d.endDate, d.applyDate, d.corpCode);
+        sendThrough<FundPlanOutcomeRelay>([&](FundPlanOutcomeRelay& relay) {
+            return funds->requestOpdFundInvestOntime(&relay, d.fundCode, d.amount, d.expireType, d.periodType,
+                d.paymentDay, d.beginDate, d.endDate, d.applyDate, d.corpCode);
+        });
         break;
     default: break;
     }
@@ -750,7 +786,7 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
-    alerts_->runAlert(AlertRequest::tip(submittedText(u"委托申请已提交，委托序号为%1。", serial)), nullptr);
+    alerts_->runAlert(AlertRequest::tip(orderSubmittedText(serial)), nullptr);
     // A dividend setting or a plan leaves the form as it is.
     if (type == 4 || type == 5 || type == 7 || type == 8)
         texts_[Amount].clear();
@@ -786,15 +822,25 @@ bool OpdFundTradeViewController::orderFailed(const CSError& error)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
+    alerts_->runAlert(AlertRequest::error(orderFailedText(error)), nullptr);
     if (isWithheld(error)) {
         // The server may have taken it: never sent again, the page reads
         // what the server has.
-        const QString text = isOrderOutcomeUnknown(error) ? error.domain : orderOutcomeUnknownMessage(error);
-        alerts_->runAlert(AlertRequest::error(text), nullptr);
         readChangedFiguresAgain(type);
         emit outcomeUnknown();
-        return true;
     }
-    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
     return true;
+}
+
+QString OpdFundTradeViewController::orderSubmittedText(const QString& serial)
+{
+    return submittedText(u"委托申请已提交，委托序号为%1。", serial);
+}
+
+QString OpdFundTradeViewController::orderFailedText(const CSError& error)
+{
+    // An order the server may have taken is told as one of unknown outcome.
+    if (isWithheld(error) && !isOrderOutcomeUnknown(error))
+        return orderOutcomeUnknownMessage(error);
+    return error.domain;
 }

@@ -209,6 +209,11 @@ public:
     void openFundInvestOntime(DataModel*, const QString&, const QString& serial) override { orderAnswered(serial); }
     bool openFundInvestOntime(DataModel*, const QString&, const CSError& error) override { return orderFailed(error); }
 
+    // The texts of an order's answer, as the form shows them and as the
+    // order's relay tells them once the form is gone.
+    static QString orderSubmittedText(const QString& serial);
+    static QString orderFailedText(const CSError& error);
+
     // The trade code of the appropriateness check, "" when none runs.
     QString tradeCode() const;
     // makeOrder: the draft of the fields as they are now.
@@ -253,6 +258,9 @@ private:
     void userRiskLevelMatchError(const QString& text);
     void showBusinessContracts(std::vector<RDOOpdAppropriateness> notices);
     void makeOrder();
+    // Sends the confirmed order, `send(relay)` answering its handle, with a
+    // relay of class Relay as the observer.
+    template <class Relay, class Send> void sendThrough(Send send);
     void endPipeline();
     void orderAnswered(const QString& serial);
     bool orderFailed(const CSError& error);

@@ -120,8 +120,10 @@ void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
 
 ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool succeeded, const QString& text)
 {
-    if (!answered_.insert(handle).second)
-        return Route::Ignore; // one answer per request
+    // One answer per request; a refusal carries no handle, and each is the
+    // answer of a request of its own.
+    if (!handle.isEmpty() && !answered_.insert(handle).second)
+        return Route::Ignore;
     awaited_.erase(handle);
     ++(succeeded ? succeeded_ : failed_);
     lastSucceeded_ = succeeded;

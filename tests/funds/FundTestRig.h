@@ -109,6 +109,24 @@ inline brokersim::SimFundOrder pendingPurchase(const QString& sno, const QString
     return o;
 }
 
+// A plan of 500.00 a month in 000001 by the customer with fund holdings.
+inline brokersim::SimFundPlan pendingPlan(
+    const QString& sno, const QString& amount = "500.00", const QString& beginDate = "20260101")
+{
+    brokersim::SimFundPlan plan;
+    plan.custid = "010100000001";
+    plan.sno = sno;
+    plan.sendSn = "1";
+    plan.code = "000001";
+    plan.amount = amount;
+    plan.periodCode = "0";
+    plan.paymentDay = "8";
+    plan.beginDate = beginDate;
+    plan.endDate = "20270101";
+    plan.applyDate = "20260101";
+    return plan;
+}
+
 // A record set with described fields, as the simulator sends them.
 inline VEKTCRS described(const brokersim::DescribedTable& table)
 {

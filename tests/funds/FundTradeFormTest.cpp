@@ -2,9 +2,12 @@
 // input checks, and the steps before an order (appropriateness check,
 // notices, sign serial, confirmation, order, answers).
 #include "FundTestRig.h"
+#include "funds/cancel/FundCancelPages.h"
 #include "funds/pages/OpdFundTradePages.h"
 #include "funds/trade/OpdFundTradeViewController.h"
 #include "platform/ChinaClock.h"
+#include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/SecurityInfoDataModels.h"
@@ -825,6 +828,12 @@ QList<brokersim::Table> blankSerial()
 
 class FundTradePages : public FundTradeForm {
 protected:
+    void TearDown() override
+    {
+        OrderAlertWindowController::setShownHookForTesting(nullptr);
+        MenuItemViewManager::getInstance()->setWindow(nullptr);
+        FundTradeForm::TearDown();
+    }
     // The page set up, its list in, and the fund (and target) typed.
     Form& open(OpdFundTradePage& page, const char* code, const char* target = nullptr)
     {
@@ -840,6 +849,8 @@ protected:
         form.setText(Form::Amount, "10");
         return form;
     }
+
+    FundAlerts mainWindow; // where an action is told once its page is gone
 };
 
 // Every fund order a page sends, answered with a blank serial: the customer
@@ -1351,7 +1362,8 @@ TEST_F(FundTradePages, AnAccountChangeShowsNothingOfTheAccountBefore)
 
 // Another account while an order step shows its confirmation (before or
 // after the confirm) or a notice: the step goes with the form, its window
-// closes at once, and its answer reaches nobody.
+// closes at once, and its answer never lands on the page (its relay tells it
+// apart).
 TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
 {
     enum Way { Confirming, Sending, Notice };
@@ -1390,5 +1402,108 @@ TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
         runQueuedSteps();
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
         EXPECT_EQ(count(c.order), way == Sending ? 1 : 0);
+    }
+}
+
+// Whatever became of its page before the answer came (the page left, or
+// another account active and the page set up anew for it), each fund action
+// is told once, on the main window, naming the account it was sent for once
+// another is active, and never on the page. A cancel batch whose dialog the
+// lock closed is told as the counts of the whole batch (an order already
+// processed refuses its cancel); an order whose connection dropped, as one
+// of unknown outcome.
+TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
+{
+    book().setRiskLevel("010100000001", 5);
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    enum class Way { PageLeft, AccountChange, ConnectionDropped };
+    constexpr size_t kFundCancels = std::size(kPageOrders), kPlanCancels = kFundCancels + 1;
+    // Every kind each way: the order pages', then the two cancel batches.
+    std::vector<std::pair<size_t, Way>> rows;
+    for (size_t kind = 0; kind <= kPlanCancels; ++kind) {
+        for (const Way way : { Way::PageLeft, Way::AccountChange })
+            rows.emplace_back(kind, way);
+    }
+    rows.emplace_back(1, Way::ConnectionDropped); // a purchase; last, as it ends the connection
+    for (const auto& [kind, way] : rows) {
+        const bool cancels = kind >= kFundCancels;
+        SCOPED_TRACE(testing::Message()
+            << (cancels ? (kind == kPlanCancels ? "plan cancels" : "fund cancels") : kPageOrders[kind].name)
+            << " way " << int(way));
+        alerts.shown.clear();
+        mainWindow.shown.clear();
+        std::unique_ptr<MenuItemViewController> page;
+        if (!cancels) {
+            const PageOrder& c = kPageOrders[kind];
+            auto trade = c.page(Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+            Form& form = open(*trade, c.code, c.target);
+            sim.withholdNext(c.order);
+            form.tradeButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+            confirmation.confirm(lastDraft().dialogType);
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            page = std::move(trade);
+        } else {
+            book().orders().clear();
+            book().plans().clear();
+            std::unique_ptr<FundBatchCancelPage> batch;
+            if (kind == kPlanCancels) {
+                book().plans() << pendingPlan("700001") << pendingPlan("700002");
+                batch = std::make_unique<InvestOntimeCancelOrderViewController>();
+            } else {
+                book().orders() << pendingPurchase("900001") << pendingPurchase("900002", "2");
+                batch = std::make_unique<OpdFundCancelOrderViewController>();
+            }
+            batch->setAlertPresenter(&alerts);
+            batch->load();
+            ASSERT_TRUE(spinUntil([&] { return batch->rowCount() == 2; }));
+            sim.withholdNext(
+                kind == kPlanCancels ? brokersim::kFundPlanCancelFunction : brokersim::kFundCancelFunction,
+                2);
+            // Confirmed, and the lock closes the dialog before the answers.
+            OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& alert) {
+                alert.confirmButtonClicked();
+                QTimer::singleShot(0, [&] {
+                    EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 2; }));
+                    platform::ModalSession::stopAll();
+                });
+            });
+            batch->selectAllButtonClicked(true);
+            batch->cancelOrdersClicked();
+            ASSERT_EQ(sim.withheldCount(), 2);
+            page = std::move(batch);
+        }
+        if (way == Way::AccountChange) {
+            logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
+            page->loginAccountChanged();
+        } else {
+            page->unloadView(); // kept: what is left of it hears nothing more
+        }
+        if (way == Way::ConnectionDropped)
+            sim.dropConnections();
+        else
+            sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.isEmpty(); }));
+        // Answered after the action's answers, on the same connection.
+        OrdersRecorder after;
+        OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);
+        ASSERT_TRUE(spinUntil([&] { return after.heard(); }));
+        ASSERT_EQ(mainWindow.shown.size(), 1) << qPrintable(mainWindow.shown.join('|'));
+        const QString told = mainWindow.shown[0];
+        const QString tip = way == Way::AccountChange ? QStringLiteral("tip:账号010100000001：\n") : "tip:";
+        if (kind == kFundCancels)
+            EXPECT_EQ(told, tip + QStringLiteral("批量撤单\n成功数量:1\n失败数量:1"));
+        else if (kind == kPlanCancels)
+            EXPECT_EQ(told, tip + QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
+        else if (way == Way::ConnectionDropped)
+            EXPECT_TRUE(told.startsWith("error:") && told.contains(QStringLiteral("委托结果未知")))
+                << qPrintable(told);
+        else
+            EXPECT_TRUE(told.startsWith(tip + QStringLiteral("委托申请已提交，委托序号为")))
+                << qPrintable(told);
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join('|'));
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
+        page.reset();
+        AccountManager::getInstance()->addActiveAccount(account);
     }
 }
