@@ -80,6 +80,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
     } rows[] = {
         { "heard by the page", false, "s:a +a", 1, {}, {}, {} },
         { "heard once", false, "s:a +a +a -a", 1, {}, {}, {} },
+        { "refusals without a handle, each its own", true, "s:a e - - +a", 3, {}, {}, {} },
         { "page left", false, "s:a L +a", 0, {}, { "温馨提示|ok a" }, {} },
         { "refusal after the page left", false, "s:a L -a", 0, {}, { "错误|fail a" }, {} },
         { "answer before the handle was heard", false, "L +a s:a", 0, {}, { "温馨提示|ok a" }, {} },
