@@ -22,6 +22,7 @@
 #include "shell/ShellDataModels.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/ui/MainWindow.h"
+#include "tools/broker-sim/LoginFunctions.h"
 #include "trading/pages/TradeViewController.h"
 #include "trading/ui/QueryPageViews.h"
 #include "trading/ui/TradingViews.h"
@@ -280,12 +281,7 @@ struct Reconnects {
             DMNotificationCenter::getInstance(), options);
         const QString quote = QStringLiteral("一:127.0.0.1:%1,二:127.0.0.1:%1").arg(d.sim.httpPort());
         const QString trade = QStringLiteral("一:127.0.0.1:%1,二:127.0.0.1:%1").arg(d.sim.tcPort());
-        lists->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
-                                                            .column("msp")
-                                                            .column("hq_servlist")
-                                                            .column("jy_servlist")
-                                                            .row({ "模拟", quote, trade }),
-            2));
+        lists->updateServerInfo(*brokersim::serverListsReply(QStringLiteral("模拟"), quote, trade));
         NetworkFactory::getInstance()->setServerManager(lists.get());
         NetworkFactory::getInstance()->setRetryFlag(true);
         DMNotificationCenter::getInstance()->addObserver(this,

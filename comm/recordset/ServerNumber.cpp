@@ -45,53 +45,60 @@ std::optional<qint64> wholeValueOf(QStringView text)
     return value ? wholeOf(*value) : std::nullopt;
 }
 
-std::optional<double> valueOf(const QVariant& value)
+namespace {
+
+// A value of our own files read once: its value, and in `whole` the same as
+// a whole number where it is one.
+std::optional<double> storedValue(const QVariant& value, std::optional<qint64>* whole)
 {
     switch (value.typeId()) {
     case QMetaType::Bool:
-        return value.toBool() ? 1.0 : 0.0;
+        *whole = value.toBool() ? 1 : 0;
+        return double(**whole);
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::UInt:
     case QMetaType::UShort:
+        *whole = value.toLongLong();
+        return value.toDouble();
     case QMetaType::ULong:
     case QMetaType::ULongLong:
+        if (value.toULongLong() <= quint64(std::numeric_limits<qint64>::max()))
+            *whole = qint64(value.toULongLong());
+        return value.toDouble();
     case QMetaType::Double:
     case QMetaType::Float: {
         const double number = value.toDouble();
-        return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+        if (!std::isfinite(number))
+            return std::nullopt;
+        *whole = wholeOf(number);
+        return number;
     }
-    case QMetaType::QString:
-        return valueOf(value.toString());
+    case QMetaType::QString: {
+        const QString text = value.toString();
+        *whole = wholeValueOf(text);
+        return valueOf(text);
+    }
     default:
         return std::nullopt;
     }
 }
 
+} // namespace
+
+std::optional<double> valueOf(const QVariant& value)
+{
+    std::optional<qint64> whole;
+    return storedValue(value, &whole);
+}
+
 std::optional<qint64> wholeValueOf(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::UShort:
-        return value.toLongLong();
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-        return value.toULongLong() <= quint64(std::numeric_limits<qint64>::max())
-            ? std::optional<qint64>(qint64(value.toULongLong()))
-            : std::nullopt;
-    case QMetaType::QString:
-        return wholeValueOf(value.toString());
-    default: {
-        const std::optional<double> number = valueOf(value);
-        return number ? wholeOf(*number) : std::nullopt;
-    }
-    }
+    std::optional<qint64> whole;
+    storedValue(value, &whole);
+    return whole;
 }
 
 QString wholeText(const QString& text)

@@ -1,6 +1,7 @@
 #include "core/ui/SiteWindowController.h"
 
 #include "core/ui/ColumnFit.h"
+#include "core/ui/PopUp.h"
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -11,7 +12,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -125,22 +125,8 @@ void SiteWindowController::reloadPopUps()
 {
     // The items follow the names, not only their count: a list rebuilt with
     // as many servers names others, and an item picked is a position.
-    const auto fill = [](QComboBox* button, const QStringList& names) {
-        const QSignalBlocker block(button);
-        QStringList shown;
-        for (int i = 0; i < button->count(); ++i)
-            shown << button->itemText(i);
-        if (shown != names) {
-            button->clear();
-            button->addItems(names);
-        }
-    };
-    fill(tradeButton_, controller_->tradeServerNames());
-    fill(quoteButton_, controller_->quoteServerNames());
-    const QSignalBlocker tradeBlock(tradeButton_);
-    const QSignalBlocker quoteBlock(quoteButton_);
-    tradeButton_->setCurrentIndex(controller_->tradeSelectedItem());
-    quoteButton_->setCurrentIndex(controller_->quoteSelectedItem());
+    fillPopUp(tradeButton_, controller_->tradeServerNames(), controller_->tradeSelectedItem());
+    fillPopUp(quoteButton_, controller_->quoteServerNames(), controller_->quoteSelectedItem());
 }
 
 void SiteWindowController::tableItemDoubleClicked()

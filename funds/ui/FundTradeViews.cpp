@@ -1,5 +1,6 @@
 #include "funds/ui/FundTradeViews.h"
 
+#include "core/ui/PopUp.h"
 #include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
 #include "shell/ui/Buttons.h"

@@ -1,11 +1,8 @@
 #include "shell/ui/Buttons.h"
 
-#include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSignalBlocker>
-#include <QStringList>
 
 ColorRectButton::ColorRectButton(const QString& text, QWidget* parent)
     : QPushButton(text, parent)
@@ -68,15 +65,3 @@ void CursorButton::setCursor(const std::optional<QCursor>& cursor)
         unsetCursor();
 }
 
-void fillPopUp(QComboBox* box, const QStringList& items, int selected)
-{
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(selected);
-}

@@ -41,9 +41,3 @@ public:
     explicit CursorButton(const QString& text = QString(), QWidget* parent = nullptr);
     void setCursor(const std::optional<QCursor>& cursor);
 };
-
-class QComboBox;
-
-// Shows a pop-up's items and selection without telling its own listeners;
-// the items are replaced only when they differ, so an open list stays put.
-void fillPopUp(QComboBox* box, const QStringList& items, int selected);

@@ -1,5 +1,7 @@
 #include "shell/ui/LoginView.h"
 
+#include "core/ui/PopUp.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -22,18 +24,13 @@ template <class W> W* named(W* widget, const char* name)
     return widget;
 }
 
+// An editable box keeps the text typed in it.
 void setItems(QComboBox* box, const QStringList& items, int selected)
 {
-    const QSignalBlocker block(box);
-    QStringList current;
-    for (int i = 0; i < box->count(); ++i)
-        current << box->itemText(i);
-    if (current != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    if (!box->isEditable())
-        box->setCurrentIndex(selected);
+    if (box->isEditable())
+        fillPopUpItems(box, items);
+    else
+        fillPopUp(box, items, selected);
 }
 
 void setText(QLineEdit* edit, const QString& text)

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <algorithm>
+#include <iterator>
 
 namespace {
 std::vector<ScreenLocker*>& lockers()
@@ -123,6 +124,10 @@ void ScreenLocker::lock()
         if (window->isVisible() && window->isWindow()) {
             (isClosedByLock(window) ? modal : hidden_).emplace_back(window);
             window->hide();
+            // A box its owner ends while locked has been answered: it neither
+            // shows again nor is dismissed a second time.
+            if (auto* box = qobject_cast<QMessageBox*>(window))
+                connect(box, &QDialog::finished, this, [this, box] { std::erase(hidden_, box); });
         }
     }
     // A new unlock window for every lock: no earlier result carries over.
@@ -157,9 +162,16 @@ void ScreenLocker::restore()
 
 void ScreenLocker::logOut()
 {
-    hidden_.clear();
-    // What waited for the unlock belongs to the session that ended.
-    for (const QPointer<QWidget>& window : std::exchange(held_, {})) {
+    // What waited for the unlock belongs to the session that ended: a box
+    // open at the lock is dismissed as one opened under it is, its opener
+    // told so. The session's other windows are the logout's own to close.
+    std::vector<QPointer<QWidget>> dismissed;
+    for (const QPointer<QWidget>& window : std::exchange(hidden_, {})) {
+        if (qobject_cast<QMessageBox*>(window.data()))
+            dismissed.push_back(window);
+    }
+    std::ranges::move(std::exchange(held_, {}), std::back_inserter(dismissed));
+    for (const QPointer<QWidget>& window : dismissed) {
         if (window)
             cancel(window);
     }

@@ -144,6 +144,10 @@ TEST(ServerNumber, FlagsAndCodesByTheirValue)
         EXPECT_EQ(valueOf(c.sent), c.value);
         EXPECT_EQ(wholeValueOf(c.sent), c.whole);
     }
+    // An unsigned number of our own files past 64 bits has a value but no whole one.
+    EXPECT_EQ(valueOf(QVariant(quint64(1) << 63)), 9223372036854775808.0);
+    EXPECT_EQ(wholeValueOf(QVariant(quint64(1) << 63)), std::nullopt);
+    EXPECT_EQ(wholeValueOf(QVariant(quint64(7))), 7);
     // A number field of a row that is not there has no value either.
     const VEKTCRS noRow = firstRowOf(brokersim::Table().column("flag", brokersim::kInt32));
     EXPECT_EQ(Row(noRow).value("flag"), std::nullopt);

@@ -141,6 +141,18 @@ protected:
     static QString handle(int ask) { return QStringLiteral("fixed-%1").arg(ask); }
     // Lets the calls the gate scheduled run.
     void settle() { testsupport::spinFor(20ms); }
+    // A fresh gate for the next row of a table.
+    void restart()
+    {
+        TearDown();
+        host = FakeHost();
+        windows.notices.clear();
+        windows.alerts.clear();
+        windows.evaluations.clear();
+        statusRequests = lockTimerRestarts = 0;
+        cancelled.clear();
+        SetUp();
+    }
 
     FakeHost host;
     FakeWindows windows;
@@ -171,13 +183,7 @@ TEST_F(RiskGateTest, DecisionTable)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status * 10 + c.choice);
-        TearDown();
-        host = FakeHost();
-        windows.notices.clear();
-        windows.alerts.clear();
-        windows.evaluations.clear();
-        statusRequests = lockTimerRestarts = 0;
-        SetUp();
+        restart();
         login();
         EXPECT_EQ(statusRequests, 1);
         reply(c.status);
@@ -214,12 +220,7 @@ TEST_F(RiskGateTest, DecisionTable)
 TEST_F(RiskGateTest, QuestionnaireOutcomeOpensTheSessionOrLogsEveryoneOut)
 {
     for (bool passed : { true, false }) {
-        TearDown();
-        host = FakeHost();
-        windows.evaluations.clear();
-        windows.alerts.clear();
-        windows.notices.clear();
-        SetUp();
+        restart();
         login();
         reply(2);
         settle();
@@ -261,12 +262,7 @@ TEST_F(RiskGateTest, AFurtherLoginTurnedAwayTakesOnlyItsOwnAccountOut)
     for (const Case& c : cases) {
         SCOPED_TRACE(
             testing::Message() << c.way << " status " << c.status << (c.othersIn ? " others in" : ""));
-        TearDown();
-        host = FakeHost();
-        windows.notices.clear();
-        windows.alerts.clear();
-        windows.evaluations.clear();
-        SetUp();
+        restart();
         host.mainWindow = true;
         const auto first = addAccount(QStringLiteral("010200000002"));
         if (c.othersIn) {
@@ -495,11 +491,7 @@ TEST_F(RiskGateTest, AStatusAnsweredBehindTheLockWaitsForTheUnlock)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer * 10 + c.way);
-        TearDown();
-        host = FakeHost();
-        windows.notices.clear();
-        statusRequests = 0;
-        SetUp();
+        restart();
         host.mainWindow = true;
         addAccount(QStringLiteral("010200000002"));
         login();
@@ -540,12 +532,7 @@ TEST_F(RiskGateTest, AStatusForAnAccountLoggedOutSinceOpensNothing)
     for (const bool told : { true, false }) {
         for (const qint32 status : { 0, 1, 2, -1 }) {
             SCOPED_TRACE(status * 10 + told);
-            TearDown();
-            host = FakeHost();
-            windows.notices.clear();
-            cancelled.clear();
-            statusRequests = 0;
-            SetUp();
+            restart();
             login();
             accounts->logoutAllAccount();
             if (told) // the session's logout: the request is dropped too

@@ -34,6 +34,14 @@ template <class W> W* topLevel(const QString& name)
     return nullptr;
 }
 
+QMessageBox* shownBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
 // With LUMORA_SCREENSHOTS set, the picture of a window goes there (docs/).
 void screenshot(QWidget* window, const char* name)
 {
@@ -153,10 +161,7 @@ TEST(BusinessContractViewTest, ASignMessageStaysOnScreenUntilItIsRead)
         signer.observer->permissionSign(
             nullptr, QStringLiteral("pending"), QStringLiteral("《风险揭示书》签署成功"));
         testsupport::spinFor(50ms);
-        QMessageBox* box = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* shown = qobject_cast<QMessageBox*>(w); shown && shown->isVisible())
-                box = shown;
+        QMessageBox* box = shownBox();
         ASSERT_TRUE(box);
         EXPECT_EQ(box->informativeText(), QStringLiteral("《风险揭示书》签署成功"));
         EXPECT_TRUE(outcome.agreed.empty());
@@ -251,10 +256,7 @@ TEST(RiskGateWindowsTest, StatusNoticeAndAlertShowTheGateTexts)
 
     bool dismissed = false;
     auto alert = windows.showFollowUpAlert(QStringLiteral("风险测评提示"), QStringLiteral("请完成评估"), [&] { dismissed = true; });
-    QMessageBox* box = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
-            box = b;
+    QMessageBox* box = shownBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(box->informativeText(), QStringLiteral("请完成评估"));
     alert->close();

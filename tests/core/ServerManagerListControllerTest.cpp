@@ -9,7 +9,7 @@
 #include "support/LoopbackServer.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
-#include "tools/broker-sim/Table.h"
+#include "tools/broker-sim/LoginFunctions.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -89,12 +89,7 @@ protected:
     // What the application login does to the lists.
     void rebuild(const QString& quotes, const QString& trades)
     {
-        manager->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
-                                                              .column("msp")
-                                                              .column("hq_servlist")
-                                                              .column("jy_servlist")
-                                                              .row({ "电信", quotes, trades }),
-            2));
+        manager->updateServerInfo(*brokersim::serverListsReply(QStringLiteral("电信"), quotes, trades));
     }
     QStringList names(int32_t kind) const
     {

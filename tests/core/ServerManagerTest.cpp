@@ -13,6 +13,7 @@
 #include "support/LoopbackServer.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
+#include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QFile>
@@ -311,18 +312,14 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
 {
     writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
     auto m = make();
-    const std::optional<VEKTCRS> empty = brokersim::toRecordSet(
-        brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist"), 2);
+    const std::optional<VEKTCRS> empty = brokersim::toRecordSet(brokersim::serverListsTable(), 2);
     ASSERT_TRUE(empty);
     m->updateServerInfo(*empty);
     EXPECT_EQ(m->numberOfServerInfosByType(1), 3u); // no rows: nothing changes
     EXPECT_FALSE(QFile::exists(options.userPath));
 
     const std::optional<VEKTCRS> reply
-        = brokersim::toRecordSet(brokersim::Table()
-                                     .column("msp")
-                                     .column("hq_servlist")
-                                     .column("jy_servlist")
+        = brokersim::toRecordSet(brokersim::serverListsTable()
                                      .row({ "电信", "甲:10.1.0.1:8001,坏的:8002,乙:10.1.0.2:8002",
                                          "交易甲:10.1.1.1:9001,交易乙:10.0.1.2:9002" })
                                      .row({ "联通", "丙:10.1.0.3:80:81,", "交易丙:10.1.1.3:9003" }),
@@ -360,9 +357,7 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     // A kind that comes back with no usable server keeps the list it had and
     // its selection, also on disk; a reply that names none at all changes nothing.
     const auto replyOf = [](const char* quotes, const char* trades) {
-        return *brokersim::toRecordSet(
-            brokersim::Table().column("msp").column("hq_servlist").column("jy_servlist").row({ "", quotes, trades }),
-            2);
+        return *brokersim::serverListsReply(QString(), QString::fromUtf8(quotes), QString::fromUtf8(trades));
     };
     m->updateServerInfo(replyOf("丁:10.1.0.4:1", ""));
     EXPECT_EQ(names(*m, 1), (QStringList { "交易甲", "交易乙", "交易丙" }));
@@ -422,13 +417,8 @@ TEST_F(ServerManagerTest, PiecesNoNetworkCanDialNeverReplaceAList)
         QFile::remove(options.userPath);
         writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
         auto m = make();
-        m->updateServerInfo(*brokersim::toRecordSet(
-            brokersim::Table()
-                .column("msp")
-                .column("hq_servlist")
-                .column("jy_servlist")
-                .row({ "电信", QString::fromUtf8(row.quotes), QString::fromUtf8(row.trades) }),
-            2));
+        m->updateServerInfo(*brokersim::serverListsReply(
+            QStringLiteral("电信"), QString::fromUtf8(row.quotes), QString::fromUtf8(row.trades)));
         EXPECT_EQ(names(*m, 0), row.quoteNames);
         EXPECT_EQ(names(*m, 1), row.tradeNames);
         EXPECT_EQ(m->indexOfSelectedByType(1), row.tradeSelected);
@@ -491,15 +481,8 @@ TEST_F(ServerManagerTest, AControlCharacterInOneServerNameStillSavesTheList)
 {
     writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
     auto m = make();
-    const std::optional<VEKTCRS> reply = brokersim::toRecordSet(
-        brokersim::Table()
-            .column("msp")
-            .column("hq_servlist")
-            .column("jy_servlist")
-            .row({ QString::fromUtf8("电信") + QChar(0x02),
-                QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"),
-                QStringLiteral("交易甲:10.1.1.1:9001") }),
-        2);
+    const std::optional<VEKTCRS> reply = brokersim::serverListsReply(QString::fromUtf8("电信") + QChar(0x02),
+        QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"), QStringLiteral("交易甲:10.1.1.1:9001"));
     ASSERT_TRUE(reply);
     m->updateServerInfo(*reply);
     ASSERT_TRUE(QFile::exists(options.userPath));
@@ -610,12 +593,7 @@ TEST_F(ServerManagerTest, ConnectingAndBackOff)
     ASSERT_TRUE(listening.start());
     const QString here = QStringLiteral("丁:127.0.0.1:%1").arg(listening.port());
     const auto rebuild = [&](const QString& servers) {
-        m->updateServerInfo(*brokersim::toRecordSet(brokersim::Table()
-                                                        .column("msp")
-                                                        .column("hq_servlist")
-                                                        .column("jy_servlist")
-                                                        .row({ "", servers, servers }),
-            2));
+        m->updateServerInfo(*brokersim::serverListsReply(QString(), servers, servers));
     };
     ASSERT_TRUE(spinUntil([&] { return !trade->connection(); }, 2s));
     rebuild(here);
@@ -709,15 +687,9 @@ TEST_F(ServerManagerTest, ReconnectSteppingThroughTheNetworkFactory)
     // Entries no network can be pointed at are stepped over: 4 servers, the
     // middle two no server at all, server 0 selected: 3, 0, 3. With only the
     // selected one to dial, it is tried again.
-    m.updateServerInfo(*brokersim::toRecordSet(
-        brokersim::Table()
-            .column("msp")
-            .column("hq_servlist")
-            .column("jy_servlist")
-            .row(
-                { "", QStringLiteral("0:127.0.0.1:%1,坏:@@@ ###:xyz,零:127.0.0.1:0,3:127.0.0.1:%1").arg(port),
-                    QStringLiteral("0:127.0.0.1:%1,大:127.0.0.1:99999").arg(port) }),
-        2));
+    m.updateServerInfo(*brokersim::serverListsReply(QString(),
+        QStringLiteral("0:127.0.0.1:%1,坏:@@@ ###:xyz,零:127.0.0.1:0,3:127.0.0.1:%1").arg(port),
+        QStringLiteral("0:127.0.0.1:%1,大:127.0.0.1:99999").arg(port)));
     ASSERT_EQ(m.numberOfServerInfosByType(0), 4u);
     m.setIndexOfSelectedByType(0, 0);
     tried.clear();

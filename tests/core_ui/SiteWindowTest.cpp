@@ -8,7 +8,7 @@
 #include "platform/Reachability.h"
 #include "support/Spin.h"
 #include "support_gui/ColumnCheck.h"
-#include "tools/broker-sim/Table.h"
+#include "tools/broker-sim/LoginFunctions.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -158,13 +158,8 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     // the pop-up shows the new names, also when there are as many, the rows
     // of the old lists go, and a name picked connects to the server of that
     // name.
-    manager.updateServerInfo(
-        *brokersim::toRecordSet(brokersim::Table()
-                                    .column("msp")
-                                    .column("hq_servlist")
-                                    .column("jy_servlist")
-                                    .row({ "电信", "", "新甲:127.0.0.2:9001,新乙:127.0.0.3:9002" }),
-            2));
+    manager.updateServerInfo(*brokersim::serverListsReply(
+        QStringLiteral("电信"), QString(), QStringLiteral("新甲:127.0.0.2:9001,新乙:127.0.0.3:9002")));
     ASSERT_EQ(trade->count(), 2);
     EXPECT_EQ(trade->itemText(0), "新甲");
     EXPECT_EQ(trade->itemText(1), "新乙");

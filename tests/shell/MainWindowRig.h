@@ -121,14 +121,19 @@ protected:
         return true;
     }
 
+    // The window's services: the status bar on the rig's trade server.
+    MainWindowServices windowServices() const
+    {
+        MainWindowServices services;
+        services.statusBar.serverManager = serverManager.get();
+        return services;
+    }
     // An invalid size keeps the window's own. The size is set once shown:
     // at its first show the window fits itself to the test's screen, which
     // is smaller than the one the default size is made for.
     void openWindow(QSize size = QSize())
     {
-        MainWindowServices services;
-        services.statusBar.serverManager = serverManager.get();
-        window = new MainWindow(services);
+        window = new MainWindow(windowServices());
         window->show();
         if (size.isValid())
             window->resize(size);
@@ -153,6 +158,16 @@ protected:
         outline->scrollTo(entry);
         QTest::mouseClick(outline->viewport(), Qt::LeftButton, {}, outline->visualRect(entry).center());
         return window->currentPageView();
+    }
+    // The same for the entry of the menu's page `linkId` (10000: 买入).
+    QWidget* clickEntryOfPage(qint64 linkId)
+    {
+        const BaseNode::Ptr node = findNodeWithLinkId(window->controller().treeContent(), linkId);
+        if (!node) {
+            ADD_FAILURE() << "no menu entry of page " << linkId;
+            return nullptr;
+        }
+        return clickEntry(node->nodeTitle);
     }
 
     std::unique_ptr<DMServerManager> serverManager;

@@ -67,6 +67,21 @@ protected:
         statusObserver->queryRiskAssessmentStatus(nullptr, QString(), s);
     }
     void settle() { testsupport::spinFor(20ms); }
+    // A fresh session open on one account, with its main window's screen
+    // lock on the session's accounts and gate.
+    std::unique_ptr<ScreenLockController> restartWithAScreenLock()
+    {
+        restart();
+        ScreenLockController::Services s;
+        s.accountManager = accounts.get();
+        s.lockEndsTheSession = [this] { return controller->lockEndsTheSession(); };
+        auto lock = std::make_unique<ScreenLockController>(s);
+        mainWindow.screenLocked = [lock = lock.get()] { return lock->isLocked(); };
+        loginReady();
+        tradeLogin();
+        status(0);
+        return lock;
+    }
     // A fresh session for the next row of a table.
     void restart()
     {
@@ -410,15 +425,7 @@ TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLo
     for (const Way way : { Unlock, ExitThenAnswer, AnswerThenExit }) {
         for (const qint32 value : { 0, 1 }) {
             SCOPED_TRACE(way * 10 + value);
-            restart();
-            ScreenLockController::Services lockServices;
-            lockServices.accountManager = accounts.get();
-            lockServices.lockEndsTheSession = [this] { return controller->lockEndsTheSession(); };
-            ScreenLockController lock(lockServices);
-            mainWindow.screenLocked = [&lock] { return lock.isLocked(); };
-            loginReady();
-            tradeLogin();
-            status(0);
+            const std::unique_ptr<ScreenLockController> lock = restartWithAScreenLock();
             ASSERT_TRUE(mainWindow.open_);
             auto further = std::make_shared<Account>();
             further->customerNumber = QStringLiteral("010200000002");
@@ -426,7 +433,7 @@ TEST_F(SessionFlowTest, ARiskStatusBehindTheLockWaitsForTheUnlockOrGoesWithTheLo
             NotificationCenter::getInstance()->postNotification(
                 sessionnotify::kLoginSucceeded, QVariant::fromValue(further));
             NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
-            ASSERT_TRUE(lock.isLocked());
+            ASSERT_TRUE(lock->isLocked());
             windows.log.clear();
             if (way != ExitThenAnswer) {
                 status(value);
@@ -466,15 +473,7 @@ TEST_F(SessionFlowTest, AnAccountLoggingInAgainThatDoesNotPassNeverLeavesTheMain
     for (const Way way : { StatusFailed, Abandoned, LockOnNotice, LockOnAlert, LockOnQuestionnaire }) {
         for (const In in : { Alone, WithAnotherActive, WithAnotherNotActive }) {
             SCOPED_TRACE(testing::Message() << "way " << way << " in " << in);
-            restart();
-            ScreenLockController::Services lockServices;
-            lockServices.accountManager = accounts.get();
-            lockServices.lockEndsTheSession = [this] { return controller->lockEndsTheSession(); };
-            ScreenLockController lock(lockServices);
-            mainWindow.screenLocked = [&lock] { return lock.isLocked(); };
-            loginReady();
-            tradeLogin();
-            status(0);
+            const std::unique_ptr<ScreenLockController> lock = restartWithAScreenLock();
             ASSERT_TRUE(mainWindow.open_);
             if (in != Alone) {
                 tradeLogin(QStringLiteral("010200000002"));
@@ -522,7 +521,7 @@ TEST_F(SessionFlowTest, AnAccountLoggingInAgainThatDoesNotPassNeverLeavesTheMain
                 ASSERT_TRUE(active);
                 EXPECT_EQ(active, accounts->loginAccounts().front());
                 EXPECT_EQ(active->customerNumber, QStringLiteral("010200000002"));
-                EXPECT_EQ(lock.isLocked(), way != StatusFailed && way != Abandoned);
+                EXPECT_EQ(lock->isLocked(), way != StatusFailed && way != Abandoned);
                 EXPECT_EQ(controller->gate().state(), RiskEvaluationGate::State::SessionOpen);
             }
             if (way == StatusFailed) {

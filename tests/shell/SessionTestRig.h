@@ -263,11 +263,10 @@ public:
     }
 };
 
-// The session flow's services on the fakes above; the risk-status request's
-// observer lands in `statusObserver`.
+// The session flow's services on the fakes above, with the risk windows
+// given; the risk status is asked as the login sequence asks it.
 inline WindowController::Services sessionServices(ISessionWindows& windows, IMainWindowOpener& mainWindow,
-    FakeRiskWindows& riskWindows, ScriptedServer& server, FakeClock& clock,
-    IQueryRiskAssessmentStatusDelegate*& statusObserver)
+    IRiskGateWindows& riskWindows, ScriptedServer& server, FakeClock& clock)
 {
     WindowController::Services s;
     s.windows = &windows;
@@ -275,6 +274,16 @@ inline WindowController::Services sessionServices(ISessionWindows& windows, IMai
     s.riskWindows = &riskWindows;
     s.server = &server;
     s.timers = clock.factory();
+    return s;
+}
+
+// The same on the fake risk windows; the risk-status request's observer
+// lands in `statusObserver`.
+inline WindowController::Services sessionServices(ISessionWindows& windows, IMainWindowOpener& mainWindow,
+    FakeRiskWindows& riskWindows, ScriptedServer& server, FakeClock& clock,
+    IQueryRiskAssessmentStatusDelegate*& statusObserver)
+{
+    WindowController::Services s = sessionServices(windows, mainWindow, riskWindows, server, clock);
     s.requestRiskStatus = [&statusObserver](IQueryRiskAssessmentStatusDelegate* o) {
         statusObserver = o;
         return QString();

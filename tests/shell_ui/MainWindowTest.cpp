@@ -95,6 +95,18 @@ protected:
         serverManager.reset();
         MarketFixture::TearDown();
     }
+    // What the session flow opens as its main window: the rig's, whose lock
+    // asks `session` whether its gate would end the session instead.
+    std::function<ui::Window*()> sessionWindow(const std::unique_ptr<WindowController>& session)
+    {
+        return [this, &session] {
+            MainWindowServices services = windowServices();
+            services.screenLock.lockEndsTheSession
+                = [&session] { return session && session->lockEndsTheSession(); };
+            window = new MainWindow(services);
+            return window.data();
+        };
+    }
 };
 
 } // namespace
@@ -359,9 +371,7 @@ TEST_F(MainWindowTest, AWindowOpeningPartlyOffTheScreenMovesOntoIt)
         { screen.right() - 150, screen.top() + 10 }, { screen.left() - 80, screen.top() - 60 } };
     for (const QPoint& at : places) {
         SCOPED_TRACE(qPrintable(QDebug::toString(at)));
-        MainWindowServices services;
-        services.statusBar.serverManager = serverManager.get();
-        QPointer<MainWindow> low = new MainWindow(services);
+        QPointer<MainWindow> low = new MainWindow(windowServices());
         low->resize(600, 400);
         low->move(at);
         low->show();
@@ -495,14 +505,7 @@ TEST_F(MainWindowTest, LockDuringAFurtherLoginsRiskNoticeLogsOutOnceWithoutAnUnl
         sessiontest::FakeRiskWindows riskWindows;
         IQueryRiskAssessmentStatusDelegate* statusObserver = nullptr;
         std::unique_ptr<WindowController> session;
-        WidgetMainWindowOpener opener([&] {
-            MainWindowServices services;
-            services.statusBar.serverManager = serverManager.get();
-            services.screenLock.lockEndsTheSession
-                = [&session] { return session && session->lockEndsTheSession(); };
-            window = new MainWindow(services);
-            return window.data();
-        });
+        WidgetMainWindowOpener opener(sessionWindow(session));
         const auto startSession = [&] {
             session = std::make_unique<WindowController>(
                 sessiontest::sessionServices(windows, opener, riskWindows, server, clock, statusObserver));
@@ -658,26 +661,12 @@ TEST_F(MainWindowTest, AFurtherLoginsNoticeEndsWithoutTouchingTheSession)
         sessiontest::FakeWindows windows;
         RiskGateWindows riskWindows([]() -> QWidget* { return nullptr; });
         std::unique_ptr<WindowController> session;
-        WidgetMainWindowOpener opener([&] {
-            MainWindowServices services;
-            services.statusBar.serverManager = serverManager.get();
-            services.screenLock.lockEndsTheSession
-                = [&session] { return session && session->lockEndsTheSession(); };
-            window = new MainWindow(services);
-            return window.data();
-        });
-        WindowController::Services services;
-        services.windows = &windows;
-        services.mainWindow = &opener;
-        services.riskWindows = &riskWindows;
-        services.server = &server;
-        services.timers = clock.factory();
-        session = std::make_unique<WindowController>(services);
+        WidgetMainWindowOpener opener(sessionWindow(session));
+        session = std::make_unique<WindowController>(
+            sessiontest::sessionServices(windows, opener, riskWindows, server, clock));
         logInThroughTheForm();
         ASSERT_TRUE(spinUntil([&] { return opener.isOpen(); }, 10s));
-        const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
-        ASSERT_TRUE(buy);
-        ASSERT_TRUE(clickEntry(buy->nodeTitle));
+        ASSERT_TRUE(clickEntryOfPage(10000));
 
         testsupport::ExpectModalDialogs panelAnsweredHere;
         bool typed = false;
@@ -734,9 +723,7 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
     const QRect screen = window->screen()->availableGeometry();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     const QSize before = window->size();
-    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
-    ASSERT_TRUE(buy);
-    QWidget* page = clickEntry(buy->nodeTitle);
+    QWidget* page = clickEntryOfPage(10000);
     ASSERT_TRUE(page);
     // The status bar's index lines are in too: on a narrow screen they give
     // way as well.
@@ -771,9 +758,7 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
     openWindow(QSize(700, 450));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
-    ASSERT_TRUE(buy);
-    QWidget* page = clickEntry(buy->nodeTitle);
+    QWidget* page = clickEntryOfPage(10000);
     ASSERT_TRUE(page);
     QScrollBar* bar = window->pageArea()->verticalScrollBar();
     const auto shown = [](QWidget* field) {
@@ -831,9 +816,7 @@ TEST_F(MainWindowTest, TabFromTheMenuGoesToThePagesFirstField)
     openWindow();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    const BaseNode::Ptr buy = findNodeWithLinkId(window->controller().treeContent(), 10000);
-    ASSERT_TRUE(buy);
-    QWidget* page = clickEntry(buy->nodeTitle);
+    QWidget* page = clickEntryOfPage(10000);
     ASSERT_TRUE(page);
     ASSERT_TRUE(window->outlineView()->hasFocus());
 

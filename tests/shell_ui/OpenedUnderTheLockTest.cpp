@@ -1,7 +1,7 @@
 // Windows that open while the screen is locked, each kind of the window
 // pattern: none shows over the lock; a modal step ends at once as cancelled;
 // a message box or a plain window waits for the unlock, and closes (a box as
-// dismissed) when the lock ends in a logout.
+// dismissed) when the lock ends in a logout, as a box open at the lock does.
 #include "core/NotificationCenter.h"
 #include "shell/ui/RunAlert.h"
 #include "shell/ui/ScreenLocker.h"
@@ -46,6 +46,7 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
         const char* name;
         std::function<QPointer<QWidget>(QWidget* session, Heard&)> open;
         bool waits; // for the unlock; else its step ends at once as cancelled
+        bool atTheLock = false; // open when the lock comes, not opened under it
     };
     ui::WindowSlot<ui::Window> slot;
     const Kind kinds[] = {
@@ -61,6 +62,18 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
                     QStringLiteral("委托申请已提交"), nullptr, [&heard](int r) { heard.push_back(r); });
             },
             true },
+        { "box open at the lock",
+            [](QWidget* session, Heard& heard) -> QPointer<QWidget> {
+                return RunAlert::runAlertWithErrorMessageText(
+                    QStringLiteral("委托失败"), session, [&heard](int r) { heard.push_back(r); });
+            },
+            true, true },
+        { "box on no window open at the lock",
+            [](QWidget*, Heard& heard) -> QPointer<QWidget> {
+                return RunAlert::run(AlertRequest::error(QStringLiteral("委托结果未知")), nullptr,
+                    [&heard](int r) { heard.push_back(r); });
+            },
+            true, true },
         { "plain window",
             [&slot](QWidget* session, Heard& heard) -> QPointer<QWidget> {
                 return slot.open([&] {
@@ -95,11 +108,13 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
             ScreenLocker locker;
             const testsupport::OverTheLock over(
                 [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+            Heard heard;
+            QPointer<QWidget> window = kind.atTheLock ? kind.open(session, heard) : nullptr;
             NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
             ASSERT_TRUE(locker.controller().isLocked());
-
-            Heard heard;
-            const QPointer<QWidget> window = kind.open(session, heard);
+            if (!kind.atTheLock)
+                window = kind.open(session, heard);
+            EXPECT_TRUE(!window || !window->isVisible());
             if (!kind.waits)
                 ASSERT_TRUE(spinUntil([&] { return !heard.empty(); }));
             testsupport::spinFor(30ms);
@@ -130,7 +145,28 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
             EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
             session->close();
             ASSERT_TRUE(spinUntil([&] { return !window; }));
+            EXPECT_EQ(heard.size(), 1u); // its opener hears once
         }
+    }
+}
+
+// A box open at the lock that its owner ends under the lock has had its
+// answer: the unlock does not show it again, the logout does not dismiss it.
+TEST_F(OpenedUnderTheLockTest, ABoxEndedUnderTheLockStaysEnded)
+{
+    for (const bool unlock : { true, false }) {
+        SCOPED_TRACE(unlock ? "unlocked" : "logged out");
+        ScreenLocker locker;
+        Heard heard;
+        const QPointer<QMessageBox> box = RunAlert::runAlertWithErrorMessageText(
+            QStringLiteral("委托失败"), nullptr, [&heard](int r) { heard.push_back(r); });
+        NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+        ASSERT_TRUE(box && !box->isVisible());
+        box->buttons().front()->click(); // 确认
+        testsupport::endTheLock(locker, unlock);
+        EXPECT_TRUE(!box || !box->isVisible());
+        EXPECT_EQ(heard, Heard({ 1 }));
+        EXPECT_TRUE(spinUntil([&] { return !box; }));
     }
 }
 

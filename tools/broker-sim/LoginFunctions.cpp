@@ -108,10 +108,7 @@ Reply appLogin(const Request& request, BrokerState& state, const BrokerSimulator
         return refuse(errors::kTerminalIdUnknown);
     const BrokerData& data = broker.data();
 
-    Table servers;
-    servers.column(QStringLiteral("msp"))
-        .column(QStringLiteral("hq_servlist"))
-        .column(QStringLiteral("jy_servlist"));
+    Table servers = serverListsTable();
     for (const ServerGroup& g : data.servers)
         servers.row({ g.provider, serverList(g.quote, sim), serverList(g.trade, sim) });
     Table branchVersion;
@@ -253,6 +250,20 @@ Reply capitalAccounts(const Request& request, BrokerState& state)
 }
 
 } // namespace
+
+Table serverListsTable()
+{
+    Table servers;
+    servers.column(QStringLiteral("msp"))
+        .column(QStringLiteral("hq_servlist"))
+        .column(QStringLiteral("jy_servlist"));
+    return servers;
+}
+
+std::optional<VEKTCRS> serverListsReply(const QString& provider, const QString& quotes, const QString& trades)
+{
+    return toRecordSet(serverListsTable().row({ provider, quotes, trades }), 2);
+}
 
 void registerLoginFunctions(BrokerSimulator& simulator)
 {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "tools/broker-sim/Request.h"
+#include "tools/broker-sim/Table.h"
+
+#include <optional>
 
 namespace brokersim {
 
@@ -19,5 +22,11 @@ inline constexpr Function kCapitalAccountsFunction { 500, 113 };
 
 // Registers them on the simulator; they answer from its state's broker.
 void registerLoginFunctions(BrokerSimulator& simulator);
+
+// The application login's server lists: a row a provider ("msp") with its
+// quote and trade servers, each list "name:host:port" entries joined by ",".
+Table serverListsTable();
+// Those lists with one provider's row, as the record set a client reads.
+std::optional<VEKTCRS> serverListsReply(const QString& provider, const QString& quotes, const QString& trades);
 
 } // namespace brokersim

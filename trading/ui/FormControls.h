@@ -6,7 +6,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QSignalBlocker>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -20,20 +19,6 @@ inline void setIfChanged(QLineEdit* edit, const QString& text)
 {
     if (edit->text() != text)
         edit->setText(text);
-}
-
-// A pop-up shows the page's items and choice without reporting it back.
-inline void fill(QComboBox* box, const QStringList& items, int selected)
-{
-    const QSignalBlocker block(box);
-    QStringList shown;
-    for (int i = 0; i < box->count(); ++i)
-        shown << box->itemText(i);
-    if (shown != items) {
-        box->clear();
-        box->addItems(items);
-    }
-    box->setCurrentIndex(selected);
 }
 
 // An order form's price takes digits and one point, not the first

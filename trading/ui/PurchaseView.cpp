@@ -1,5 +1,6 @@
 #include "trading/ui/PurchaseView.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading/ui/FormControls.h"
@@ -111,9 +112,9 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
 void PurchaseView::refresh()
 {
     warningLabel_->setVisible(page_.warningShown());
-    fill(securityIdPButton_, page_.accountTitles(), page_.selectedAccount());
+    fillPopUp(securityIdPButton_, page_.accountTitles(), page_.selectedAccount());
     availableMoneyText_->setText(page_.availableMoneyText());
-    fill(stockInfoButton_, page_.stockTitles(), page_.selectedStock());
+    fillPopUp(stockInfoButton_, page_.stockTitles(), page_.selectedStock());
     setIfChanged(stockPriceText_, page_.stockPriceText());
     limitDownText_->setText(page_.limitDownText());
     limitUpText_->setText(page_.limitUpText());

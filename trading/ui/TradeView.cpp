@@ -1,5 +1,6 @@
 #include "trading/ui/TradeView.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/tables/DVTableModel.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"

@@ -1,5 +1,6 @@
 #include "transfer/ui/AccountTransferViews.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/ui/FormControls.h"
 #include "transfer/ui/TransferWidgets.h"
@@ -101,9 +102,9 @@ void InsideTransferPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedOutIndex()));
-    fill(toFundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedInIndex()));
+    fillPopUp(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fillPopUp(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedOutIndex()));
+    fillPopUp(toFundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedInIndex()));
     const bool enabled = page_->controlsEnabled() && !page_->isBusy();
     for (QWidget* w : std::initializer_list<QWidget*> { moneyTypePButton_, fundIdInfoPButton_, toFundIdInfoPButton_,
              amountText_, fundPasswordText_, resetButton_, transferButton_ })
@@ -160,8 +161,8 @@ void QueryBalancePageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
+    fillPopUp(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fillPopUp(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
     const bool enabled = page_->controlsEnabled();
     moneyTypePButton_->setEnabled(enabled);
     fundIdInfoPButton_->setEnabled(enabled && page_->hasAccount());
@@ -226,7 +227,7 @@ void FundCollectionPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fillPopUp(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
     const bool enabled = page_->controlsEnabled() && !page_->isBusy();
     for (QWidget* w : std::initializer_list<QWidget*> { moneyTypePButton_, resetButton_, transferButton_ })
         w->setEnabled(enabled);

@@ -1,5 +1,6 @@
 #include "transfer/ui/TransferViews.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/ui/Window.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "transfer/ui/AccountTransferViews.h"
@@ -151,8 +152,8 @@ void FundTransferPageView::refresh()
 {
     if (!page_)
         return;
-    fill(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
-    fill(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
+    fillPopUp(moneyTypePButton_, page_->moneyNames(), int(page_->selectedMoneyIndex()));
+    fillPopUp(fundIdInfoPButton_, page_->fundAccountItems(), int(page_->selectedAccountIndex()));
     const bool enabled = page_->controlsEnabled();
     const bool account = page_->hasAccount();
     const bool idle = !page_->isTransferBusy();
