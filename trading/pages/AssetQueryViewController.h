@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/pages/PageTable.h"
 #include "trading/query/QueryInfoManager.h"
@@ -12,6 +13,10 @@
 #include <QStringList>
 #include <QValidator>
 #include <optional>
+
+// The answer of a cost-price reset: heard by the asset page while it awaits
+// it, told with the page's texts once it does not.
+LUMORA_OUTCOME_RELAY(ResetCostRelay, IResetCostDelegate, resetCost)
 
 // What the asset page works with; null ones are the shared instances.
 struct AssetQueryServices : MenuItemViewControllerServices {
@@ -67,6 +72,10 @@ public:
     bool fundInfoList(DataModel* request, const QString& handle, const CSError& error) override;
     void resetCost(DataModel* request, const QString& handle, const QString& message) override;
     bool resetCost(DataModel* request, const QString& handle, const CSError& error) override;
+    // What a reset's answer tells, here and through its relay: the server's
+    // message either way.
+    static QString resetCostText(const QString& message) { return message; }
+    static QString resetCostFailureText(const CSError& error) { return error.domain; }
 
     // A sum of decimal texts (at most 13 integer digits each), kept exact to
     // 15 decimals: the rows are added as they are and rounded only once.

@@ -136,7 +136,7 @@ QString StockManager::requestQuerySTStockList(IQuerySTStockListDelegate* observe
 }
 
 QString StockManager::requestResetStockCost(
-    IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice)
+    IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice, QString* handle)
 {
     // The price goes as typed once it cannot rewrite the body: its value is
     // the server's to judge.
@@ -152,7 +152,8 @@ QString StockManager::requestResetStockCost(
                 && setParam(p, &tagResetCostParam::marketCode, position.marketCode, m)
                 && setParam(p, &tagResetCostParam::secuid, position.securityId, m)
                 && setParam(p, &tagResetCostParam::costPrice, costPrice, m);
-        });
+        },
+        handle);
 }
 
 std::unique_ptr<Security> StockManager::makeSecurity(qint32 classId)
