@@ -1,6 +1,7 @@
 // The password and greeting pages' controllers against the simulator.
 #include "WindowTestRig.h"
 #include "shell/pages/AccountPages.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/pages/ReservationInfoViewController.h"
@@ -367,4 +368,104 @@ TEST_F(PasswordPagesTest, AnAccountChangeOrRefillingEndsTheGreetingQuestion)
     ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
     EXPECT_EQ(sim.receivedCount(kReservationInfoFunction), 1);
     EXPECT_EQ(broker().customer(kCustomer)->prompt, QStringLiteral("你好"));
+}
+
+// A change answered after its page was left or another account became the
+// active one: its relay tells the outcome once on the main window, naming
+// the account it was sent for after an account change, and that account
+// takes what the server took (a new trade password, a greeting) all the
+// same, so a page opened later shows it.
+TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
+{
+    enum class Kind { TradePassword, FundPassword, Greeting };
+    enum class Way { PageLeft, OtherAccount };
+    const struct {
+        Kind kind;
+        Way way;
+        QString old, fresh; // the passwords, or the greeting
+        QString told;
+        bool refused;
+    } rows[] = {
+        { Kind::TradePassword, Way::PageLeft, kPassword, "222222", "交易密码修改成功。", false },
+        { Kind::TradePassword, Way::OtherAccount, "222222", kPassword, "交易密码修改成功。", false },
+        { Kind::TradePassword, Way::PageLeft, "000000", "333333", "交易密码错误", true },
+        { Kind::FundPassword, Way::PageLeft, kPassword, kPassword, "资金密码修改成功。", false },
+        { Kind::FundPassword, Way::OtherAccount, "000000", "444444", "原资金密码错误", true },
+        { Kind::Greeting, Way::PageLeft, {}, "早上好", "修改已成功！", false },
+        { Kind::Greeting, Way::OtherAccount, {}, "晚上好", "修改已成功！", false },
+    };
+    RecordingAlerts mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " way " << int(row.way) << " old "
+                                        << qPrintable(row.old));
+        const QString password = account->getTradePassword().value_or(QString());
+        const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
+        const brokersim::Function function = row.kind == Kind::TradePassword ? kChangeTradePasswordFunction
+            : row.kind == Kind::FundPassword                                  ? kChangeFundPasswordFunction
+                                                                              : kReservationInfoFunction;
+        sim.withholdNext(function);
+        std::unique_ptr<MenuItemViewController> page;
+        if (row.kind == Kind::Greeting) {
+            auto greeting = std::make_unique<ReservationInfoViewController>();
+            greeting->setAlertPresenter(&alerts);
+            greeting->load();
+            greeting->setInputText(row.fresh);
+            greeting->submitButtonClicked();
+            page = std::move(greeting);
+        } else {
+            auto change = std::make_unique<ChangePasswordViewController>();
+            change->setAlertPresenter(&alerts);
+            change->load();
+            if (row.kind == Kind::FundPassword) {
+                change->passwordTypeSelected(ChangePasswordViewController::kFundPassword);
+                ASSERT_TRUE(spinUntil([&] { return !change->fundItems().isEmpty(); }, 10s));
+            }
+            fill(*change, row.old, row.fresh, row.fresh);
+            change->confirmChangeButtonClicked();
+            page = std::move(change);
+        }
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        alerts.shown.clear();
+        if (row.way == Way::PageLeft) {
+            page->unloadView();
+            page.reset();
+        } else {
+            ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
+            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        }
+        ASSERT_EQ(sim.releaseWithheld(), 1);
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s));
+        // A query sent now is answered after the change.
+        struct Reader final : IQueryFundInfoDelegate {
+            bool answered = false;
+            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
+            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
+        } reader;
+        ASSERT_TRUE(account->requestFundInfo(&reader).isEmpty());
+        ASSERT_TRUE(spinUntil([&] { return reader.answered; }, 10s));
+
+        ASSERT_EQ(mainWindow.shown.size(), 1u) << qPrintable(mainWindow.texts().join(u'|'));
+        EXPECT_EQ(mainWindow.shown[0].text,
+            row.way == Way::PageLeft ? row.told
+                                     : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told));
+        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+        EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.texts().join(u'|'));
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
+        mainWindow.shown.clear();
+        if (row.way == Way::OtherAccount) {
+            AccountManager::getInstance()->setActiveLoginAccount(0);
+            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        }
+        // What the server took, the account keeps.
+        const bool newPassword = row.kind == Kind::TradePassword && !row.refused;
+        EXPECT_EQ(account->getTradePassword(), newPassword ? row.fresh : password);
+        if (row.kind == Kind::Greeting) {
+            EXPECT_EQ(account->promptInfo(), row.fresh);
+            ReservationInfoViewController reopened;
+            reopened.load();
+            EXPECT_EQ(reopened.currentText(), row.fresh);
+        }
+    }
+    MenuItemViewManager::getInstance()->setWindow(nullptr);
 }

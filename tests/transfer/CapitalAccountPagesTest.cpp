@@ -733,6 +733,7 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " way " << int(row.way) << " unknown "
                                         << row.neverAnswered);
         Opened page = openKind(row.kind);
+        const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         const bool atTheBank = row.kind == Kind::BankToStock || row.kind == Kind::StockToBank;
         const brokersim::Function function = atTheBank ? brokersim::kBankTransferFunction
             : row.kind == Kind::Inside                 ? kInsideTransferFunction
@@ -780,7 +781,7 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         EXPECT_TRUE(mainWindow.last().startsWith(expected)) << qPrintable(mainWindow.last());
         EXPECT_EQ(mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
         EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.last());
-        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
     }
     MenuItemViewManager::getInstance()->setWindow(nullptr);
 }
