@@ -318,8 +318,8 @@ std::vector<RDOFund> Account::getFundInfoList(const std::optional<std::vector<RD
     return fundInfoCache;
 }
 
-QString Account::requestChangeTradePassword(IChangeTradePasswordDelegate* observer, const QString& oldPassword,
-    const QString& newPassword, QString* handle)
+QString Account::requestChangeTradePassword(IChangeTradePasswordDelegate* observer,
+    const QString& oldPassword, const QString& newPassword, QString* handle)
 {
     if (oldPassword.isEmpty() || newPassword.isEmpty())
         return QString();

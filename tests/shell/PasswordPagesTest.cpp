@@ -46,6 +46,17 @@ protected:
             return QStringLiteral("(no box)");
         return alerts.shown.back().text;
     }
+    // True once every answer the simulator sent so far has been handled: a
+    // query sent now is answered after them.
+    bool answersSentSoFarHandled()
+    {
+        struct Reader final : IQueryFundInfoDelegate {
+            bool answered = false;
+            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
+            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
+        } reader;
+        return account->requestFundInfo(&reader).isEmpty() && spinUntil([&] { return reader.answered; }, 10s);
+    }
     std::shared_ptr<Account> account;
     RecordingAlerts alerts;
 };
@@ -318,14 +329,7 @@ TEST_F(PasswordPagesTest, TheOutcomeOfAChangeForThePreviousAccountIsNotShown)
         fill(page, QStringLiteral("222222"), QStringLiteral("555555"), QStringLiteral("555555"));
         const std::size_t boxes = alerts.shown.size();
         ASSERT_EQ(sim.releaseWithheld(), 1);
-        // A query sent after the release is answered after the change.
-        struct Reader final : IQueryFundInfoDelegate {
-            bool answered = false;
-            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
-            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
-        } reader;
-        ASSERT_TRUE(account->requestFundInfo(&reader).isEmpty());
-        ASSERT_TRUE(spinUntil([&] { return reader.answered; }, 10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
         // The change still ends for the account it was asked for.
         EXPECT_EQ(account->getTradePassword(), c.changed ? QStringLiteral("222222") : kPassword);
         EXPECT_EQ(alerts.shown.size(), boxes) << qPrintable(alerts.texts().join(u'|'));
@@ -397,13 +401,13 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " way " << int(row.way) << " old "
-                                        << qPrintable(row.old));
+        SCOPED_TRACE(testing::Message()
+            << "kind " << int(row.kind) << " way " << int(row.way) << " old " << qPrintable(row.old));
         const QString password = account->getTradePassword().value_or(QString());
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         const brokersim::Function function = row.kind == Kind::TradePassword ? kChangeTradePasswordFunction
-            : row.kind == Kind::FundPassword                                  ? kChangeFundPasswordFunction
-                                                                              : kReservationInfoFunction;
+            : row.kind == Kind::FundPassword                                 ? kChangeFundPasswordFunction
+                                                                             : kReservationInfoFunction;
         sim.withholdNext(function);
         std::unique_ptr<MenuItemViewController> page;
         if (row.kind == Kind::Greeting) {
@@ -436,20 +440,15 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         }
         ASSERT_EQ(sim.releaseWithheld(), 1);
         ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s));
-        // A query sent now is answered after the change.
-        struct Reader final : IQueryFundInfoDelegate {
-            bool answered = false;
-            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
-            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
-        } reader;
-        ASSERT_TRUE(account->requestFundInfo(&reader).isEmpty());
-        ASSERT_TRUE(spinUntil([&] { return reader.answered; }, 10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
 
         ASSERT_EQ(mainWindow.shown.size(), 1u) << qPrintable(mainWindow.texts().join(u'|'));
         EXPECT_EQ(mainWindow.shown[0].text,
-            row.way == Way::PageLeft ? row.told
-                                     : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told));
-        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+            row.way == Way::PageLeft
+                ? row.told
+                : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told));
+        EXPECT_EQ(
+            mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
         EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.texts().join(u'|'));
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
         mainWindow.shown.clear();

@@ -89,7 +89,9 @@ protected:
                 && page->positions()->contentObjectArray()[row].value<RDOPositionDetail>().stockCode
                     != stock().code)
                 ++row;
-            press = [p = page.get(), row] { p->endEditing(row, p->editableColumnIndex(), QStringLiteral("9.99")); };
+            press = [p = page.get(), row] {
+                p->endEditing(row, p->editableColumnIndex(), QStringLiteral("9.99"));
+            };
             return page;
         }
         }

@@ -634,23 +634,17 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
         brokersim::Table secondAnswer;
         QString secondShown;
     } rows[] = {
-        { "银行转证券",
-            Kind::BankToStock,
-            brokersim::kBankTransferFunction, "5", QStringLiteral("转账提交已成功，流水号为"),
-            kBankBalanceFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
-        { "证券转银行",
-            Kind::StockToBank,
-            brokersim::kBankTransferFunction, "99999999", QStringLiteral("可取资金不足"), kMoneyFunction,
+        { "银行转证券", Kind::BankToStock, brokersim::kBankTransferFunction, "5",
+            QStringLiteral("转账提交已成功，流水号为"), kBankBalanceFunction,
             table({ "sno" }, { QStringLiteral("B2") }), bankTip },
-        { "资金内转",
-            Kind::Inside,
-            kInsideTransferFunction, "99999999", QStringLiteral("可用资金不足"), kMoneyFunction,
-            table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
+        { "证券转银行", Kind::StockToBank, brokersim::kBankTransferFunction, "99999999",
+            QStringLiteral("可取资金不足"), kMoneyFunction, table({ "sno" }, { QStringLiteral("B2") }),
+            bankTip },
+        { "资金内转", Kind::Inside, kInsideTransferFunction, "99999999", QStringLiteral("可用资金不足"),
+            kMoneyFunction, table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
             QStringLiteral("资金内转提交已成功。\n转出合同号:O2\n转入合同号:I2") },
-        { "资金归集",
-            Kind::Collection,
-            kFundCollectionFunction, "", QStringLiteral("资金归集已提交。"), kMoneyFunction,
-            table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
+        { "资金归集", Kind::Collection, kFundCollectionFunction, "", QStringLiteral("资金归集已提交。"),
+            kMoneyFunction, table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
             QStringLiteral("资金归集已提交。归集金额:2.00, 内转笔数:1。") },
     };
     for (const auto& row : rows) {
@@ -730,8 +724,8 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " way " << int(row.way) << " unknown "
-                                        << row.neverAnswered);
+        SCOPED_TRACE(testing::Message()
+            << "kind " << int(row.kind) << " way " << int(row.way) << " unknown " << row.neverAnswered);
         Opened page = openKind(row.kind);
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         const bool atTheBank = row.kind == Kind::BankToStock || row.kind == Kind::StockToBank;
@@ -779,7 +773,8 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         ASSERT_TRUE(answersSentSoFarHandled());
         ASSERT_EQ(mainWindow.shown.size(), 1u);
         EXPECT_TRUE(mainWindow.last().startsWith(expected)) << qPrintable(mainWindow.last());
-        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+        EXPECT_EQ(
+            mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
         EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.last());
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
     }

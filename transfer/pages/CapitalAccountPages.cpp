@@ -170,7 +170,8 @@ bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional
 
 std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error)
 {
-    return isOrderOutcomeUnknown(error) ? std::nullopt : std::optional(AlertRequest::error(failureText(error)));
+    return isOrderOutcomeUnknown(error) ? std::nullopt
+                                        : std::optional(AlertRequest::error(failureText(error)));
 }
 
 void CapitalAccountPage::failed(const CSError& error)
