@@ -26,8 +26,10 @@ struct AssetQueryServices : MenuItemViewControllerServices {
 
 // The customer's capital accounts with their market value totals per
 // currency, and the positions with three quick functions on one of them:
-// adjust its reference cost price, buy it, sell it. Totals are the exact
-// sums of the rows' values, never in floating point, rounded once.
+// adjust its reference cost price, buy it, sell it. A reset's answer comes
+// through its relay, which tells it itself once the page is left or the
+// account changes. Totals are the exact sums of the rows' values, never in
+// floating point, rounded once.
 class AssetQueryViewController : public MenuItemViewController,
                                  public IPositionInfoDelegate,
                                  public IFundInfoListDelegate,
