@@ -381,36 +381,32 @@ TEST_F(PasswordPagesTest, AnAccountChangeOrRefillingEndsTheGreetingQuestion)
 // same, so a page opened later shows it.
 TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
 {
-    enum class Kind { TradePassword, FundPassword, Greeting };
-    enum class Way { PageLeft, OtherAccount };
+    enum Kind { Trade, Fund, Greeting };
+    const brokersim::Function functions[]
+        = { kChangeTradePasswordFunction, kChangeFundPasswordFunction, kReservationInfoFunction };
     const struct {
         Kind kind;
-        Way way;
+        bool pageLeft; // else another account becomes the active one
         QString old, fresh; // the passwords, or the greeting
         QString told;
-        bool refused;
+        bool refused = false;
     } rows[] = {
-        { Kind::TradePassword, Way::PageLeft, kPassword, "222222", "交易密码修改成功。", false },
-        { Kind::TradePassword, Way::OtherAccount, "222222", kPassword, "交易密码修改成功。", false },
-        { Kind::TradePassword, Way::PageLeft, "000000", "333333", "交易密码错误", true },
-        { Kind::FundPassword, Way::PageLeft, kPassword, kPassword, "资金密码修改成功。", false },
-        { Kind::FundPassword, Way::OtherAccount, "000000", "444444", "原资金密码错误", true },
-        { Kind::Greeting, Way::PageLeft, {}, "早上好", "修改已成功！", false },
-        { Kind::Greeting, Way::OtherAccount, {}, "晚上好", "修改已成功！", false },
+        { Trade, true, kPassword, "222222", "交易密码修改成功。" },
+        { Trade, false, "222222", kPassword, "交易密码修改成功。" },
+        { Fund, true, kPassword, kPassword, "资金密码修改成功。" },
+        { Fund, false, "000000", "444444", "原资金密码错误", true },
+        { Greeting, true, {}, "早上好", "修改已成功！" },
+        { Greeting, false, {}, "晚上好", "修改已成功！" },
     };
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message()
-            << "kind " << int(row.kind) << " way " << int(row.way) << " old " << qPrintable(row.old));
-        const QString password = account->getTradePassword().value_or(QString());
+        SCOPED_TRACE(qPrintable(row.told + (row.pageLeft ? " page left" : " other account")));
+        const std::optional<QString> password = account->getTradePassword();
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
-        const brokersim::Function function = row.kind == Kind::TradePassword ? kChangeTradePasswordFunction
-            : row.kind == Kind::FundPassword                                 ? kChangeFundPasswordFunction
-                                                                             : kReservationInfoFunction;
-        sim.withholdNext(function);
+        sim.withholdNext(functions[row.kind]);
         std::unique_ptr<MenuItemViewController> page;
-        if (row.kind == Kind::Greeting) {
+        if (row.kind == Greeting) {
             auto greeting = std::make_unique<ReservationInfoViewController>();
             greeting->setAlertPresenter(&alerts);
             greeting->load();
@@ -421,50 +417,36 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
             auto change = std::make_unique<ChangePasswordViewController>();
             change->setAlertPresenter(&alerts);
             change->load();
-            if (row.kind == Kind::FundPassword) {
-                change->passwordTypeSelected(ChangePasswordViewController::kFundPassword);
-                ASSERT_TRUE(spinUntil([&] { return !change->fundItems().isEmpty(); }, 10s));
-            }
+            change->passwordTypeSelected(row.kind);
+            ASSERT_TRUE(spinUntil([&] { return row.kind == Trade || !change->fundItems().isEmpty(); }, 10s));
             fill(*change, row.old, row.fresh, row.fresh);
             change->confirmChangeButtonClicked();
             page = std::move(change);
         }
         ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
         alerts.shown.clear();
-        if (row.way == Way::PageLeft) {
-            page->unloadView();
+        if (row.pageLeft)
             page.reset();
-        } else {
+        else
             ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
-            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
-        }
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
         ASSERT_EQ(sim.releaseWithheld(), 1);
-        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s));
-        ASSERT_TRUE(answersSentSoFarHandled());
-
-        ASSERT_EQ(mainWindow.shown.size(), 1u) << qPrintable(mainWindow.texts().join(u'|'));
-        EXPECT_EQ(mainWindow.shown[0].text,
-            row.way == Way::PageLeft
-                ? row.told
-                : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told));
-        EXPECT_EQ(
-            mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
+        ASSERT_EQ(mainWindow.texts(),
+            QStringList { row.pageLeft
+                    ? row.told
+                    : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told) });
+        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? "错误" : "温馨提示");
         EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.texts().join(u'|'));
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
         mainWindow.shown.clear();
-        if (row.way == Way::OtherAccount) {
-            AccountManager::getInstance()->setActiveLoginAccount(0);
-            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
-        }
-        // What the server took, the account keeps.
-        const bool newPassword = row.kind == Kind::TradePassword && !row.refused;
-        EXPECT_EQ(account->getTradePassword(), newPassword ? row.fresh : password);
-        if (row.kind == Kind::Greeting) {
-            EXPECT_EQ(account->promptInfo(), row.fresh);
-            ReservationInfoViewController reopened;
-            reopened.load();
+        AccountManager::getInstance()->setActiveLoginAccount(0);
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        EXPECT_EQ(account->getTradePassword(), row.kind == Trade ? row.fresh : password);
+        ReservationInfoViewController reopened;
+        reopened.load();
+        if (row.kind == Greeting)
             EXPECT_EQ(reopened.currentText(), row.fresh);
-        }
     }
     MenuItemViewManager::getInstance()->setWindow(nullptr);
 }

@@ -84,14 +84,7 @@ protected:
             page->setAlertPresenter(&alerts);
             page->load();
             EXPECT_TRUE(spinUntil([&] { return page->positions() != nullptr; }));
-            int row = 0;
-            while (row < page->positions()->contentObjectArray().size()
-                && page->positions()->contentObjectArray()[row].value<RDOPositionDetail>().stockCode
-                    != stock().code)
-                ++row;
-            press = [p = page.get(), row] {
-                p->endEditing(row, p->editableColumnIndex(), QStringLiteral("9.99"));
-            };
+            press = [p = page.get()] { p->endEditing(0, p->editableColumnIndex(), QStringLiteral("9.99")); };
             return page;
         }
         }

@@ -700,32 +700,30 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
 // account it was sent for after an account change.
 TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
 {
-    enum class Way { PageLeft, OtherAccount };
     const struct {
         Kind kind;
-        Way way;
+        bool pageLeft; // else another account becomes the active one
         const char* amount;
         QString told; // how the outcome's text begins
-        bool refused;
+        bool refused = false;
         bool neverAnswered = false;
     } rows[] = {
-        { Kind::BankToStock, Way::PageLeft, "5", QStringLiteral("转账提交已成功，流水号为"), false },
-        { Kind::BankToStock, Way::OtherAccount, "5", QStringLiteral("转账提交已成功，流水号为"), false },
-        { Kind::StockToBank, Way::PageLeft, "99999999", QStringLiteral("可取资金不足"), true },
-        { Kind::StockToBank, Way::OtherAccount, "99999999", QStringLiteral("可取资金不足"), true },
-        { Kind::Inside, Way::PageLeft, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:"), false },
-        { Kind::Inside, Way::OtherAccount, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:"), false },
-        { Kind::Collection, Way::PageLeft, "", QStringLiteral("资金归集已提交。归集金额:"), false },
-        { Kind::Collection, Way::OtherAccount, "", QStringLiteral("资金归集已提交。归集金额:"), false },
+        { Kind::BankToStock, true, "5", QStringLiteral("转账提交已成功，流水号为") },
+        { Kind::BankToStock, false, "5", QStringLiteral("转账提交已成功，流水号为") },
+        { Kind::StockToBank, true, "99999999", QStringLiteral("可取资金不足"), true },
+        { Kind::StockToBank, false, "99999999", QStringLiteral("可取资金不足"), true },
+        { Kind::Inside, true, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:") },
+        { Kind::Inside, false, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:") },
+        { Kind::Collection, true, "", QStringLiteral("资金归集已提交。归集金额:") },
+        { Kind::Collection, false, "", QStringLiteral("资金归集已提交。归集金额:") },
         // Last: the answers these leave withheld are never released.
-        { Kind::StockToBank, Way::PageLeft, "5", QStringLiteral("未收到转账结果"), true, true },
-        { Kind::Collection, Way::OtherAccount, "", QStringLiteral("未收到资金账号间转账的结果"), true, true },
+        { Kind::StockToBank, true, "5", QStringLiteral("未收到转账结果"), true, true },
+        { Kind::Collection, false, "", QStringLiteral("未收到资金账号间转账的结果"), true, true },
     };
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message()
-            << "kind " << int(row.kind) << " way " << int(row.way) << " unknown " << row.neverAnswered);
+        SCOPED_TRACE(testing::Message() << int(row.kind) << row.pageLeft << row.neverAnswered);
         Opened page = openKind(row.kind);
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         const bool atTheBank = row.kind == Kind::BankToStock || row.kind == Kind::StockToBank;
@@ -749,34 +747,29 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         ASSERT_TRUE(spinUntil([&] { return locked; }, 10s));
         EXPECT_TRUE(page.busy());
         alerts.shown.clear();
-        mainWindow.shown.clear();
-        if (row.way == Way::PageLeft) {
-            page.page->unloadView();
+        if (row.pageLeft)
             page.page.reset();
-        } else {
+        else
             logIn(atTheBank ? kSecondCustomer : kCustomer, atTheBank ? kSecondPassword : kTradePassword);
-            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
-        }
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
         if (!row.neverAnswered) {
             ASSERT_EQ(sim.releaseWithheld(), 1);
         } else {
-            const std::shared_ptr<CSNetwork> trade
-                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
             trade->connectionSendPacketsTimeout(
                 *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
         }
-        const QString expected = row.way == Way::PageLeft
-            ? row.told
-            : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat)
-                  .arg(atTheBank ? kCustomer : kSecondCustomer, row.told);
-        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s));
-        ASSERT_TRUE(answersSentSoFarHandled());
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
         ASSERT_EQ(mainWindow.shown.size(), 1u);
-        EXPECT_TRUE(mainWindow.last().startsWith(expected)) << qPrintable(mainWindow.last());
-        EXPECT_EQ(
-            mainWindow.shown[0].title, row.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+        EXPECT_TRUE(mainWindow.last().startsWith(row.pageLeft
+                ? row.told
+                : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat)
+                      .arg(atTheBank ? kCustomer : kSecondCustomer, row.told)))
+            << qPrintable(mainWindow.last());
+        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? "错误" : "温馨提示");
         EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.last());
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
+        mainWindow.shown.clear();
     }
     MenuItemViewManager::getInstance()->setWindow(nullptr);
 }
