@@ -318,8 +318,8 @@ std::vector<RDOFund> Account::getFundInfoList(const std::optional<std::vector<RD
     return fundInfoCache;
 }
 
-QString Account::requestChangeTradePassword(
-    IChangeTradePasswordDelegate* observer, const QString& oldPassword, const QString& newPassword)
+QString Account::requestChangeTradePassword(IChangeTradePasswordDelegate* observer,
+    const QString& oldPassword, const QString& newPassword, QString* handle)
 {
     if (oldPassword.isEmpty() || newPassword.isEmpty())
         return QString();
@@ -342,8 +342,10 @@ QString Account::requestChangeTradePassword(
     param.tradePassword()->oldPassword = ascii(oldPassword);
     param.tradePassword()->newPassword = ascii(newPassword);
     wipeText(*prefix);
-    request->requestData(observer, param, kTimeout);
+    const QString sent = request->requestData(observer, param, kTimeout);
     request->freeParam(&param);
+    if (handle)
+        *handle = sent;
     return QString();
 }
 
@@ -403,7 +405,7 @@ QString Account::getFundInfoErrorMessage() const
 }
 
 QString Account::requestChangeFundPassword(IChangeFundPasswordDelegate* observer, const QString& oldPassword,
-    const QString& newPassword, const std::optional<QString>& fundId)
+    const QString& newPassword, const std::optional<QString>& fundId, QString* handle)
 {
     if (oldPassword.isNull() || newPassword.isNull() || !fundId)
         return QString();
@@ -426,8 +428,10 @@ QString Account::requestChangeFundPassword(IChangeFundPasswordDelegate* observer
     param.fundPassword()->oldPassword = ascii(oldPassword);
     param.fundPassword()->newPassword = ascii(newPassword);
     wipeText(*prefix);
-    request->requestData(observer, param, kTimeout);
+    const QString sent = request->requestData(observer, param, kTimeout);
     request->freeParam(&param);
+    if (handle)
+        *handle = sent;
     return QString();
 }
 
@@ -449,7 +453,7 @@ std::optional<QString> Account::getOrgIdFromCommonUrl() const
 }
 
 QString Account::requestReservationInfo(
-    IReservationInfoDelegate* observer, const std::optional<QString>& info)
+    IReservationInfoDelegate* observer, const std::optional<QString>& info, QString* handle)
 {
     if (!info)
         return QString();
@@ -465,7 +469,9 @@ QString Account::requestReservationInfo(
     request->mallocParam(&param);
     param.reservationInfo()->commonUrl = prefixText(commonUrlString);
     param.reservationInfo()->prompt = escaped;
-    request->requestData(observer, param, kTimeout);
+    const QString sent = request->requestData(observer, param, kTimeout);
     request->freeParam(&param);
+    if (handle)
+        *handle = sent;
     return QString();
 }

@@ -56,11 +56,12 @@ public:
     QVariantList getSecuidInfoExceptByMarketCode(qint64 marketCode) const;
 
     // The requests answer "" when sent (or, with a missing argument, when
-    // nothing was to be done), or why they were refused before sending.
+    // nothing was to be done), or why they were refused before sending;
+    // `handle` hears the request handle ("" when nothing was sent).
     QString requestFundInfo(IQueryFundInfoDelegate* observer);
     std::vector<RDOFund> getFundInfoList(const std::optional<std::vector<RDOFund>>& list);
-    QString requestChangeTradePassword(
-        IChangeTradePasswordDelegate* observer, const QString& oldPassword, const QString& newPassword);
+    QString requestChangeTradePassword(IChangeTradePasswordDelegate* observer, const QString& oldPassword,
+        const QString& newPassword, QString* handle = nullptr);
     // getCommonUrlStringReplaceNewPwd: nullopt for an absent or empty
     // password, an absent prefix, or a password that cannot stand as a value.
     std::optional<QString> getCommonUrlStringReplaceNewPwd(const QString& password) const;
@@ -72,13 +73,14 @@ public:
     QString getChangeFundPasswordErrorMessage() const;
     QString getFundInfoErrorMessage() const;
     QString requestChangeFundPassword(IChangeFundPasswordDelegate* observer, const QString& oldPassword,
-        const QString& newPassword, const std::optional<QString>& fundId);
+        const QString& newPassword, const std::optional<QString>& fundId, QString* handle = nullptr);
     // getNewCommonUrlStringByFundid: nullopt for a capital account that
     // cannot stand as a value.
     std::optional<QString> getNewCommonUrlStringByFundid(const QString& fundId) const;
     std::optional<QString> getFundidFromCommonUrl() const;
     std::optional<QString> getOrgIdFromCommonUrl() const;
-    QString requestReservationInfo(IReservationInfoDelegate* observer, const std::optional<QString>& info);
+    QString requestReservationInfo(
+        IReservationInfoDelegate* observer, const std::optional<QString>& info, QString* handle = nullptr);
 
     // Properties.
     QString customerNumber;

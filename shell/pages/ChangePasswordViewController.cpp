@@ -5,77 +5,67 @@
 #include "shell/windows/PasswordFormatter.h"
 
 #include <QDeadlineTimer>
-#include <QPointer>
-#include <QTimer>
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 namespace {
 
-// One trade-password change, from the request to its reply. It outlives the
-// page that started it: on success the account takes the new password into
-// its prefix whether or not the page is still there to hear of it.
-class TradePasswordChange final : public IChangeTradePasswordDelegate {
+// One trade-password change of an account, from its request to its answer.
+// While it waits no second change of that account goes out: the account
+// keeps one pending password, and a second change would put the wrong one
+// into the prefix. Its answers come through the change's relay, whatever
+// became of the page, so the account takes the new password on every
+// success.
+class TradePasswordChange {
 public:
-    TradePasswordChange(std::weak_ptr<Account> account, ChangePasswordViewController* page, quint64 ask)
+    explicit TradePasswordChange(std::weak_ptr<Account> account)
         : account_(std::move(account))
-        , page_(page)
-        , ask_(ask)
     {
     }
-    void changeTradePassword(DataModel*, const QString&, const bool&) override
+    // A change of `account` from now on; the changes ended are let go.
+    static std::shared_ptr<TradePasswordChange> start(const std::shared_ptr<Account>& account)
+    {
+        std::erase_if(pending(), [](const auto& c) { return !c->waits(); });
+        return pending().emplace_back(std::make_shared<TradePasswordChange>(account));
+    }
+    // Whether a change of `account` still waits for its answer.
+    static bool pendingFor(const Account* account)
+    {
+        return std::any_of(pending().begin(), pending().end(),
+            [&](const auto& c) { return c->waits() && c->account_.lock().get() == account; });
+    }
+    // A success: the account takes the new password into its prefix (once:
+    // the pending password is then gone). Answers what the success tells.
+    QString succeeded()
     {
         if (auto account = account_.lock())
             account->upateTradePassword();
-        if (page_)
-            page_->tradePasswordChanged(ask_);
-        finish();
+        end();
+        return Account::getChangeTradePasswordSuccessMessage();
     }
-    bool changeTradePassword(DataModel*, const QString&, const CSError& error) override
+    // A failure, or a request that never went out.
+    QString failed(const CSError& error)
     {
-        if (page_)
-            page_->tradePasswordFailed(ask_, error);
-        finish();
-        return true;
+        end();
+        return ChangePasswordViewController::failureText(error);
     }
+    void end() { ended_ = true; }
+
+private:
     // A request that lost its observers (a reconnect drops them) never
     // answers: past its time-out the change no longer holds the account.
-    bool isFor(const Account* account) const
+    bool waits() const { return !ended_ && !deadline_.hasExpired(); }
+    static std::vector<std::shared_ptr<TradePasswordChange>>& pending()
     {
-        return !finished_ && !deadline_.hasExpired() && account_.lock().get() == account;
-    }
-
-    bool hasExpired() const { return !finished_ && deadline_.hasExpired(); }
-
-    static std::vector<std::unique_ptr<TradePasswordChange>>& pending()
-    {
-        static std::vector<std::unique_ptr<TradePasswordChange>> changes;
+        static std::vector<std::shared_ptr<TradePasswordChange>> changes;
         return changes;
     }
 
-private:
-    // The request still holds this observer while it calls out: it goes
-    // once the call has returned.
-    void finish()
-    {
-        finished_ = true;
-        QTimer::singleShot(0, [this] {
-            auto& all = pending();
-            all.erase(
-                std::remove_if(all.begin(), all.end(), [this](const auto& c) { return c.get() == this; }),
-                all.end());
-        });
-    }
-
     std::weak_ptr<Account> account_;
-    QPointer<ChangePasswordViewController> page_;
-    quint64 ask_;
     QDeadlineTimer deadline_ { std::chrono::seconds(Account::kTimeout + 5) };
-    bool finished_ = false;
+    bool ended_ = false;
 };
-
-const QString kTradePasswordChannel = QStringLiteral("tradePassword");
 
 } // namespace
 
@@ -121,9 +111,12 @@ void ChangePasswordViewController::setPasswordText(Field field, const QString& t
 bool ChangePasswordViewController::isChangingTradePassword() const
 {
     const auto account = accountManager->getActiveLoginAccount();
-    const auto& all = TradePasswordChange::pending();
-    return account
-        && std::any_of(all.begin(), all.end(), [&](const auto& c) { return c->isFor(account.get()); });
+    return account && TradePasswordChange::pendingFor(account.get());
+}
+
+QString ChangePasswordViewController::failureText(const CSError& error)
+{
+    return error.domain;
 }
 
 void ChangePasswordViewController::resetPasswordText()
@@ -219,31 +212,33 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
     if (!account)
         return;
 
+    // The answer is heard through a relay: it reaches this page while the
+    // page still shows the account it was asked for, and is told all the
+    // same once the page is left or the account changes.
     QString problem;
+    QString handle;
     if (segment_ == kTradePassword) {
-        // The account keeps one pending password: a second change before the
-        // first is answered would put the wrong one into the prefix.
         if (isChangingTradePassword())
             return error(QStringLiteral("正在修改交易密码，请等待结果。"));
-        auto& pending = TradePasswordChange::pending();
-        std::erase_if(pending, [](const auto& c) { return c->hasExpired(); });
-        // The outcome is shown only while the page still shows this account.
-        const quint64 ask = askedFor().ask(kTradePasswordChannel, account->customerNumber);
-        pending.push_back(std::make_unique<TradePasswordChange>(account, this, ask));
-        TradePasswordChange* change = pending.back().get();
-        problem = account->requestChangeTradePassword(change, oldPassword, confirm);
-        if (!problem.isEmpty()) {
-            askedFor().settle(kTradePasswordChannel);
-            pending.erase(std::find_if(
-                pending.begin(), pending.end(), [&](const auto& c) { return c.get() == change; }));
-        }
+        const std::shared_ptr<TradePasswordChange> change = TradePasswordChange::start(account);
+        auto& relay = ActionOutcomeRelay::start<TradePasswordRelay>(
+            ActionOutcomeRelay::pageOf(*this), *this, [change](const bool&) { return change->succeeded(); },
+            false, [change](const CSError& e) { return change->failed(e); });
+        problem = account->requestChangeTradePassword(&relay, oldPassword, confirm, &handle);
+        relay.sent(handle);
+        if (handle.isEmpty())
+            change->end();
     } else {
         // No capital account chosen, or none listed: nothing to change.
         const std::vector<RDOFund> list = account->getFundInfoList(std::nullopt);
         if (selectedFund_ < 0 || size_t(selectedFund_) >= list.size())
             return;
+        auto& relay = ActionOutcomeRelay::start<FundPasswordRelay>(
+            ActionOutcomeRelay::pageOf(*this), *this,
+            [](const bool&) { return Account::getChangeFundPasswordSuccessMessage(); }, false, &failureText);
         problem = account->requestChangeFundPassword(
-            this, oldPassword, confirm, list[size_t(selectedFund_)].fundId);
+            &relay, oldPassword, confirm, list[size_t(selectedFund_)].fundId, &handle);
+        relay.sent(handle);
     }
     if (!problem.isEmpty())
         error(problem);
@@ -258,19 +253,16 @@ void ChangePasswordViewController::queryFundInfo(DataModel*, const QString&, con
     showFundList(*fundInfoArray);
 }
 
-void ChangePasswordViewController::tradePasswordChanged(quint64 ask)
+void ChangePasswordViewController::changeTradePassword(DataModel*, const QString&, const bool&)
 {
-    if (isUnloaded() || !askedFor().takeAsk(kTradePasswordChannel, ask))
-        return;
     alerts()->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
     resetPasswordText();
 }
 
-void ChangePasswordViewController::tradePasswordFailed(quint64 ask, const CSError& e)
+bool ChangePasswordViewController::changeTradePassword(DataModel*, const QString&, const CSError& e)
 {
-    if (isUnloaded() || !askedFor().takeAsk(kTradePasswordChannel, ask))
-        return;
-    error(e.domain);
+    error(failureText(e));
+    return true;
 }
 
 void ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const bool&)
@@ -281,6 +273,6 @@ void ChangePasswordViewController::changeFundPassword(DataModel*, const QString&
 
 bool ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const CSError& e)
 {
-    error(e.domain);
+    error(failureText(e));
     return true;
 }

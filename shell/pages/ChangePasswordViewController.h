@@ -1,6 +1,7 @@
 #pragma once
 
 #include "login/LoginDataModels.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewController.h"
 
 #include <QStringList>
@@ -12,6 +13,12 @@ class NotificationCenter;
 class PasswordFormatter;
 class QValidator;
 class UserDefaultConfig;
+
+// The answers of the password changes, heard by the password page while it
+// awaits them and told with its texts once it does not.
+LUMORA_OUTCOME_RELAY(TradePasswordRelay, IChangeTradePasswordDelegate, changeTradePassword)
+LUMORA_OUTCOME_RELAY(FundPasswordRelay, IChangeFundPasswordDelegate, changeFundPassword)
+
 // What ChangePasswordViewController works with; null ones are the shared instances.
 struct ChangePasswordViewControllerServices {
     AccountManager* accountManager = nullptr;
@@ -24,11 +31,14 @@ struct ChangePasswordViewControllerServices {
 // (segment 1). The fields take letters and digits only, as many as a
 // password may have; a password too long for the request or holding a
 // character that could rewrite it is refused when it is sent, never cut;
-// the three fields are wiped after use. A trade-password change is carried
-// to its end by the account itself, so the prefix takes the new password
-// even when the page was closed before the reply came. Main thread only.
+// the three fields are wiped after use. A change's answer comes through its
+// relay: the page hears it while it still shows the account it was asked
+// for, else the relay tells it; the account takes a new trade password into
+// its prefix either way, also when the page was closed before the reply
+// came. Main thread only.
 class ChangePasswordViewController final : public MenuItemViewController,
                                            public IQueryFundInfoDelegate,
+                                           public IChangeTradePasswordDelegate,
                                            public IChangeFundPasswordDelegate {
     Q_OBJECT
 public:
@@ -68,14 +78,13 @@ public:
     void queryFundInfo(
         DataModel* request, const QString& requestHandle, const std::vector<RDOFund>& list) override;
     bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return true; }
+    void changeTradePassword(DataModel* request, const QString& requestHandle, const bool& result) override;
+    bool changeTradePassword(DataModel* request, const QString& requestHandle, const CSError& error) override;
     void changeFundPassword(DataModel* request, const QString& requestHandle, const bool& result) override;
     bool changeFundPassword(DataModel* request, const QString& requestHandle, const CSError& error) override;
 
-    // The outcome of a trade-password change, told by the change itself
-    // with the page's number of the ask; an outcome asked for an account the
-    // page no longer shows is not shown.
-    void tradePasswordChanged(quint64 ask);
-    void tradePasswordFailed(quint64 ask, const CSError& error);
+    // Why a change failed, as the page and the change's relay tell it.
+    static QString failureText(const CSError& error);
 
 protected:
     void awakeFromNib() override;

@@ -78,11 +78,30 @@ void ReservationInfoViewController::send(const QString& greeting)
         return; // the page exists only after a login
     enableControls(false);
     sentText_ = greeting;
-    const QString problem = account->requestReservationInfo(this, greeting);
+    // The reply is heard through a relay: it reaches this page while the
+    // page still awaits it, and is told all the same once it does not.
+    auto& relay = ActionOutcomeRelay::start<ReservationInfoRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this,
+        [sent = std::weak_ptr<Account>(account), greeting](
+            const bool& done) { return replyText(sent, greeting, done); },
+        false, &failureText);
+    QString handle;
+    const QString problem = account->requestReservationInfo(&relay, greeting, &handle);
+    relay.sent(handle);
     if (!problem.isEmpty()) {
         enableControls(true);
         alerts()->runAlert(AlertRequest::error(problem), nullptr);
     }
+}
+
+QString ReservationInfoViewController::replyText(
+    const std::weak_ptr<Account>& account, const QString& greeting, bool done)
+{
+    if (!done)
+        return QStringLiteral("预留信息修改未成功。");
+    if (const auto taken = account.lock())
+        taken->setPromptInfo(greeting);
+    return takenText();
 }
 
 void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const bool& result)
@@ -91,17 +110,16 @@ void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, 
     // Not taken: the page is usable again and both fields stay as they were.
     if (!result)
         return;
-    if (const auto account = accountManager->getActiveLoginAccount())
-        account->setPromptInfo(sentText_);
+    // The account took the greeting with the reply (replyText).
     currentText_ = sentText_;
     inputText_.clear();
-    alerts()->runAlert(AlertRequest::tip(QStringLiteral("修改已成功！")), nullptr);
+    alerts()->runAlert(AlertRequest::tip(takenText()), nullptr);
     emit changed();
 }
 
 bool ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const CSError& error)
 {
     enableControls(true);
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
     return true;
 }

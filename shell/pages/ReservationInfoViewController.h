@@ -1,9 +1,17 @@
 #pragma once
 
 #include "login/LoginDataModels.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewController.h"
 
+#include <memory>
+
+class Account;
 class AccountManager;
+
+// The answer of a greeting change, heard by the greeting page while it
+// awaits it and told with its texts once it does not.
+LUMORA_OUTCOME_RELAY(ReservationInfoRelay, IReservationInfoDelegate, reservationInfo)
 // What ReservationInfoViewController works with; null ones are the shared instances.
 struct ReservationInfoViewControllerServices {
     AccountManager* accountManager = nullptr;
@@ -12,7 +20,10 @@ struct ReservationInfoViewControllerServices {
 
 // The reserved-greeting page without its widgets: the current greeting, the
 // new one, and its change after the user confirmed it. Between confirming
-// and the reply the controls are disabled. Main thread only.
+// and the reply the controls are disabled. The reply comes through the
+// change's relay: the page hears it while it still shows the account it was
+// asked for, else the relay tells it; the account keeps a greeting the
+// server took either way, so a page opened later shows it. Main thread only.
 class ReservationInfoViewController final : public MenuItemViewController, public IReservationInfoDelegate {
     Q_OBJECT
 public:
@@ -38,6 +49,14 @@ public:
 
     void reservationInfo(DataModel* request, const QString& requestHandle, const bool& result) override;
     bool reservationInfo(DataModel* request, const QString& requestHandle, const CSError& error) override;
+
+    // What a greeting taken tells, and why a change failed: the page and the
+    // change's relay tell the same.
+    static QString takenText() { return QStringLiteral("修改已成功！"); }
+    static QString failureText(const CSError& error) { return error.domain; }
+    // What a reply does and tells whatever became of the page: a greeting
+    // taken (`done`) is kept by `account`, the one it was sent for.
+    static QString replyText(const std::weak_ptr<Account>& account, const QString& greeting, bool done);
 
 protected:
     void awakeFromNib() override;

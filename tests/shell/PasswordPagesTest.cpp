@@ -1,6 +1,7 @@
 // The password and greeting pages' controllers against the simulator.
 #include "WindowTestRig.h"
 #include "shell/pages/AccountPages.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/ChangePasswordViewController.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/pages/ReservationInfoViewController.h"
@@ -44,6 +45,17 @@ protected:
         if (!spinUntil([&] { return alerts.shown.size() > before; }, 10s))
             return QStringLiteral("(no box)");
         return alerts.shown.back().text;
+    }
+    // True once every answer the simulator sent so far has been handled: a
+    // query sent now is answered after them.
+    bool answersSentSoFarHandled()
+    {
+        struct Reader final : IQueryFundInfoDelegate {
+            bool answered = false;
+            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
+            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
+        } reader;
+        return account->requestFundInfo(&reader).isEmpty() && spinUntil([&] { return reader.answered; }, 10s);
     }
     std::shared_ptr<Account> account;
     RecordingAlerts alerts;
@@ -317,14 +329,7 @@ TEST_F(PasswordPagesTest, TheOutcomeOfAChangeForThePreviousAccountIsNotShown)
         fill(page, QStringLiteral("222222"), QStringLiteral("555555"), QStringLiteral("555555"));
         const std::size_t boxes = alerts.shown.size();
         ASSERT_EQ(sim.releaseWithheld(), 1);
-        // A query sent after the release is answered after the change.
-        struct Reader final : IQueryFundInfoDelegate {
-            bool answered = false;
-            void queryFundInfo(DataModel*, const QString&, const std::vector<RDOFund>&) override { answered = true; }
-            bool queryFundInfo(DataModel*, const QString&, const CSError&) override { return answered = true; }
-        } reader;
-        ASSERT_TRUE(account->requestFundInfo(&reader).isEmpty());
-        ASSERT_TRUE(spinUntil([&] { return reader.answered; }, 10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
         // The change still ends for the account it was asked for.
         EXPECT_EQ(account->getTradePassword(), c.changed ? QStringLiteral("222222") : kPassword);
         EXPECT_EQ(alerts.shown.size(), boxes) << qPrintable(alerts.texts().join(u'|'));
@@ -367,4 +372,81 @@ TEST_F(PasswordPagesTest, AnAccountChangeOrRefillingEndsTheGreetingQuestion)
     ASSERT_TRUE(spinUntil([&] { return page.controlsEnabled(); }, 10s));
     EXPECT_EQ(sim.receivedCount(kReservationInfoFunction), 1);
     EXPECT_EQ(broker().customer(kCustomer)->prompt, QStringLiteral("你好"));
+}
+
+// A change answered after its page was left or another account became the
+// active one: its relay tells the outcome once on the main window, naming
+// the account it was sent for after an account change, and that account
+// takes what the server took (a new trade password, a greeting) all the
+// same, so a page opened later shows it.
+TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
+{
+    enum Kind { Trade, Fund, Greeting };
+    const brokersim::Function functions[]
+        = { kChangeTradePasswordFunction, kChangeFundPasswordFunction, kReservationInfoFunction };
+    const struct {
+        Kind kind;
+        bool pageLeft; // else another account becomes the active one
+        QString old, fresh; // the passwords, or the greeting
+        QString told;
+        bool refused = false;
+    } rows[] = {
+        { Trade, true, kPassword, "222222", "交易密码修改成功。" },
+        { Trade, false, "222222", kPassword, "交易密码修改成功。" },
+        { Fund, true, kPassword, kPassword, "资金密码修改成功。" },
+        { Fund, false, "000000", "444444", "原资金密码错误", true },
+        { Greeting, true, {}, "早上好", "修改已成功！" },
+        { Greeting, false, {}, "晚上好", "修改已成功！" },
+    };
+    RecordingAlerts mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(qPrintable(row.told + (row.pageLeft ? " page left" : " other account")));
+        const std::optional<QString> password = account->getTradePassword();
+        const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
+        sim.withholdNext(functions[row.kind]);
+        std::unique_ptr<MenuItemViewController> page;
+        if (row.kind == Greeting) {
+            auto greeting = std::make_unique<ReservationInfoViewController>();
+            greeting->setAlertPresenter(&alerts);
+            greeting->load();
+            greeting->setInputText(row.fresh);
+            greeting->submitButtonClicked();
+            page = std::move(greeting);
+        } else {
+            auto change = std::make_unique<ChangePasswordViewController>();
+            change->setAlertPresenter(&alerts);
+            change->load();
+            change->passwordTypeSelected(row.kind);
+            ASSERT_TRUE(spinUntil([&] { return row.kind == Trade || !change->fundItems().isEmpty(); }, 10s));
+            fill(*change, row.old, row.fresh, row.fresh);
+            change->confirmChangeButtonClicked();
+            page = std::move(change);
+        }
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        alerts.shown.clear();
+        if (row.pageLeft)
+            page.reset();
+        else
+            ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        ASSERT_EQ(sim.releaseWithheld(), 1);
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
+        ASSERT_EQ(mainWindow.texts(),
+            QStringList { row.pageLeft
+                    ? row.told
+                    : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told) });
+        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? "错误" : "温馨提示");
+        EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.texts().join(u'|'));
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
+        mainWindow.shown.clear();
+        AccountManager::getInstance()->setActiveLoginAccount(0);
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        EXPECT_EQ(account->getTradePassword(), row.kind == Trade ? row.fresh : password);
+        ReservationInfoViewController reopened;
+        reopened.load();
+        if (row.kind == Greeting)
+            EXPECT_EQ(reopened.currentText(), row.fresh);
+    }
+    MenuItemViewManager::getInstance()->setWindow(nullptr);
 }

@@ -1,10 +1,12 @@
 // An order, a subscription or a cancel confirmed just before the lock
-// closes its dialog is told whatever happens before its answer comes: the
-// lock alone, an account change after the unlock, or the page left.
+// closes its dialog, or a cost reset sent, is told whatever happens before
+// its answer comes: the lock alone, an account change after the unlock
+// (another account becoming the active one), or the page left.
 #include "comm/request/CSNetwork.h"
 #include "core/NetworkFactory.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/windows/SessionNotifications.h"
+#include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/pages/PurchaseViewController.h"
@@ -17,8 +19,10 @@ using namespace pagestest;
 
 namespace {
 
-enum class Kind { Order, Subscription, Cancel };
-enum class Way { Lock, AccountChange, PageLeft };
+const QString kOtherCustomer = QStringLiteral("010200000002");
+
+enum class Kind { Order, Subscription, Cancel, CostReset };
+enum class Way { Lock, AccountChange, OtherAccount, PageLeft };
 enum class Answer { Number, Unknown };
 
 class OutcomeNeverLostTest : public PagesFixture {
@@ -75,6 +79,14 @@ protected:
             press = [p = page.get()] { p->cancelOderButtonClicked(); };
             return page;
         }
+        case Kind::CostReset: {
+            auto page = std::make_unique<AssetQueryViewController>();
+            page->setAlertPresenter(&alerts);
+            page->load();
+            EXPECT_TRUE(spinUntil([&] { return page->positions() != nullptr; }));
+            press = [p = page.get()] { p->endEditing(0, p->editableColumnIndex(), QStringLiteral("9.99")); };
+            return page;
+        }
         }
         return nullptr;
     }
@@ -98,6 +110,8 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Cancel, Way::Lock },
         { Kind::Cancel, Way::AccountChange },
         { Kind::Cancel, Way::PageLeft },
+        { Kind::CostReset, Way::PageLeft },
+        { Kind::CostReset, Way::OtherAccount },
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
@@ -110,13 +124,15 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         std::function<void()> press;
         std::unique_ptr<MenuItemViewController> page = openPage(row.kind, press);
         ASSERT_TRUE(page);
-        const brokersim::Function function
-            = row.kind == Kind::Cancel ? brokersim::kCancelFunction : brokersim::kOrderFunction;
+        const brokersim::Function function = row.kind == Kind::Cancel ? brokersim::kCancelFunction
+            : row.kind == Kind::CostReset                             ? brokersim::kResetCostFunction
+                                                                      : brokersim::kOrderFunction;
         const qsizetype before = sim.receivedCount(function);
         const int withheld = sim.withheldCount();
         sim.withholdNext(function);
-        // Confirmed, and the lock closes the dialog before the answer.
-        bool locked = false;
+        // Confirmed, and the lock closes the dialog before the answer; a
+        // cost reset has no dialog.
+        bool locked = row.kind == Kind::CostReset;
         OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
             QTimer::singleShot(0, &d, [&] {
                 d.confirmButtonClicked();
@@ -127,12 +143,21 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
             });
         });
         press();
-        ASSERT_TRUE(spinUntil([&] { return locked; }));
+        ASSERT_TRUE(spinUntil([&] { return locked && sim.withheldCount() == withheld + 1; }));
         ASSERT_EQ(sim.receivedCount(function), before + 1);
         ASSERT_TRUE(alerts.shown.empty());
         if (row.way == Way::AccountChange) {
             page->loginAccountChanged();
             ASSERT_TRUE(settled());
+        } else if (row.way == Way::OtherAccount) {
+            const brokersim::Customer* other = sim.state().broker().customer(kOtherCustomer);
+            ASSERT_NE(other, nullptr);
+            auto account = std::make_shared<Account>();
+            account->customerNumber = kOtherCustomer;
+            account->commonUrlString = sim.state().broker().openLogin(
+                *other, other->funds.front().fundId, QStringLiteral("222222"), QStringLiteral("10.1.2.3"));
+            AccountManager::getInstance()->addActiveAccount(account);
+            page->loginAccountChanged();
         } else if (row.way == Way::PageLeft) {
             page->unloadView();
             page.reset();
@@ -146,12 +171,14 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
             trade->connectionSendPacketsTimeout(
                 *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
         }
-        // On the page's window while it is shown, else on the main window.
-        Alerts& told = row.way == Way::PageLeft ? mainWindow : alerts;
+        // On the page's window while it is shown for the account, else on
+        // the main window.
+        Alerts& told = row.way == Way::PageLeft || row.way == Way::OtherAccount ? mainWindow : alerts;
         const auto outcome = [&] {
             return std::find_if(told.shown.begin(), told.shown.end(), [&](const AlertRequest& box) {
                 return row.kind == Kind::Cancel || box.text.contains(QStringLiteral("委托申请已提交，序号为"))
-                    || box.text.contains(QStringLiteral("结果未知，请查询当日委托确认"));
+                    || box.text.contains(QStringLiteral("结果未知，请查询当日委托确认"))
+                    || box.text.contains(QStringLiteral("成本价修改成功"));
             });
         };
         ASSERT_TRUE(spinUntil([&] { return outcome() != told.shown.end(); }));
@@ -161,6 +188,13 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
                 << qPrintable(text);
         } else if (row.kind == Kind::Cancel) {
             EXPECT_EQ(outcome()->title, QStringLiteral("温馨提示")) << qPrintable(text);
+        } else if (row.kind == Kind::CostReset) {
+            // After an account change it names the account it was sent for.
+            EXPECT_EQ(text,
+                row.way == Way::OtherAccount
+                    ? QString::fromUtf8(ActionOutcomeRelay::kAccountFormat)
+                          .arg(QStringLiteral("010100000001"), QStringLiteral("成本价修改成功"))
+                    : QStringLiteral("成本价修改成功"));
         } else {
             const std::vector<RDOOrder> today = [&] {
                 OrdersOfTodayCatcher c;
@@ -179,8 +213,12 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         EXPECT_EQ(std::count_if(told.shown.begin(), told.shown.end(),
                       [&](const AlertRequest& box) { return box.text == text; }),
             1);
+        if (&told != &alerts)
+            EXPECT_TRUE(std::none_of(alerts.shown.begin(), alerts.shown.end(),
+                [&](const AlertRequest& box) { return text.endsWith(box.text); }));
         EXPECT_EQ(OrderOutcomeRelay::pendingCount(), 0u);
         page.reset();
+        AccountManager::getInstance()->setActiveLoginAccount(0);
     }
 }
 

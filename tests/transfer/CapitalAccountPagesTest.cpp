@@ -1,12 +1,18 @@
 #include "transfer/pages/CapitalAccountPages.h"
 
 #include "TransferTestRig.h"
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
 #include "core/UserDefaultConfig.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/ActionOutcomeRelay.h"
+#include "shell/pages/MenuItemViewManager.h"
+#include "shell/windows/SessionNotifications.h"
 #include "tools/broker-sim/Table.h"
 #include "transfer/pages/TransferPages.h"
 
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 
@@ -44,6 +50,40 @@ RDOFundTransferInfo infoOf(std::initializer_list<LinkRow> rows)
     return RDOFundTransferInfo(&set);
 }
 
+// A page with a transfer dialog, of either base.
+struct Opened {
+    std::shared_ptr<MenuItemViewController> page;
+    std::function<void(const QString&)> press; // fills the form with an amount and presses the button
+    std::function<bool()> busy;
+    std::function<QString()> amount;
+};
+template <class Page, class Fill> Opened opened(std::unique_ptr<Page> page, Fill fill)
+{
+    Page* p = page.get();
+    Opened o { std::move(page),
+        [p, fill](const QString& amount) {
+            fill(*p);
+            if constexpr (requires { p->setAmountText(amount); })
+                p->setAmountText(amount);
+            p->transferButtonClicked();
+        },
+        nullptr,
+        [p] {
+            if constexpr (requires { p->amountText(); })
+                return p->amountText();
+            else
+                return (void)p, QString();
+        } };
+    if constexpr (std::is_base_of_v<CapitalAccountPage, Page>)
+        o.busy = [p] { return p->isBusy(); };
+    else
+        o.busy = [p] { return p->isTransferBusy(); };
+    return o;
+}
+
+// The four pages that move money.
+enum class Kind { BankToStock, StockToBank, Inside, Collection };
+
 class CapitalAccountPagesTest : public TransferSimulatorFixture {
 protected:
     void TearDown() override
@@ -76,6 +116,31 @@ protected:
             dialogTexts << (dialog.warningVisible() ? dialog.warningText() : dialog.contentText());
             dialog.confirmButtonClicked();
         });
+    }
+    // A page of `kind` for its customer (张三 at the bank, 李四 between
+    // capital accounts), whose press fills what it needs.
+    Opened openKind(Kind kind, FundTransferPageServices bank = {}, CapitalAccountPageServices capital = {})
+    {
+        // A bank page keeps only the passwords it shows.
+        const auto fillBank = [](FundTransferBaseViewController& p) {
+            p.setFundPasswordText(kTradePassword);
+            p.setBankPasswordText(kBankPassword);
+        };
+        switch (kind) {
+        case Kind::BankToStock:
+            return opened(open<BankToStockViewController>(kCustomer, kTradePassword, bank), fillBank);
+        case Kind::StockToBank:
+            return opened(open<StockToBankViewController>(kCustomer, kTradePassword, bank), fillBank);
+        case Kind::Inside:
+            return opened(openInside(capital), [](InsideTransferViewController& p) {
+                p.toFundAccountChanged(1);
+                p.setFundPasswordText(kSecondPassword);
+            });
+        case Kind::Collection:
+            return opened(open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, capital),
+                [](FundCollectionViewController&) {});
+        }
+        return {};
     }
     qsizetype count(brokersim::Function f) const { return sim.receivedCount(f); }
     qint64 balance(const QString& fundId) { return money(fundId, kSecondCustomer).balance; }
@@ -545,34 +610,6 @@ TEST_F(CapitalAccountPagesTest, CollectionWithoutAMainAccountSendsNothing)
 // one shown, on every page with a transfer dialog.
 TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransferItsOwnOutcome)
 {
-    struct Opened {
-        std::shared_ptr<MenuItemViewController> page;
-        std::function<void(const QString&)> press; // fills the form with an amount and presses the button
-        std::function<bool()> busy;
-        std::function<QString()> amount;
-    };
-    const auto opened = [](auto page, auto fill) {
-        auto* p = page.get();
-        Opened o { std::move(page),
-            [p, fill](const QString& amount) {
-                fill(*p);
-                if constexpr (requires { p->setAmountText(amount); })
-                    p->setAmountText(amount);
-                p->transferButtonClicked();
-            },
-            nullptr,
-            [p] {
-                if constexpr (requires { p->amountText(); })
-                    return p->amountText();
-                else
-                    return (void)p, QString();
-            } };
-        if constexpr (std::is_base_of_v<CapitalAccountPage, std::remove_pointer_t<decltype(p)>>)
-            o.busy = [p] { return p->isBusy(); };
-        else
-            o.busy = [p] { return p->isTransferBusy(); };
-        return o;
-    };
     const auto table = [](std::initializer_list<const char*> columns, QVariantList values) {
         brokersim::Table t;
         for (const char* c : columns)
@@ -587,14 +624,9 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
     CapitalAccountPageServices services;
     services.confirmation.busyBackstopMs = 1500;
     const QString bankTip = QStringLiteral("转账提交已成功，流水号为B2。");
-    // A bank page keeps only the passwords it shows.
-    const auto fillBank = [](FundTransferBaseViewController& p) {
-        p.setFundPasswordText(kTradePassword);
-        p.setBankPasswordText(kBankPassword);
-    };
     const struct {
         const char* name;
-        std::function<Opened()> open;
+        Kind kind;
         brokersim::Function function;
         const char* firstAmount; // the late one's
         QString lateShown; // how the late outcome's text begins
@@ -602,42 +634,22 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
         brokersim::Table secondAnswer;
         QString secondShown;
     } rows[] = {
-        { "银行转证券",
-            [&] {
-                return opened(
-                    open<BankToStockViewController>(kCustomer, kTradePassword, bankServices), fillBank);
-            },
-            brokersim::kBankTransferFunction, "5", QStringLiteral("转账提交已成功，流水号为"),
-            kBankBalanceFunction, table({ "sno" }, { QStringLiteral("B2") }), bankTip },
-        { "证券转银行",
-            [&] {
-                return opened(
-                    open<StockToBankViewController>(kCustomer, kTradePassword, bankServices), fillBank);
-            },
-            brokersim::kBankTransferFunction, "99999999", QStringLiteral("可取资金不足"), kMoneyFunction,
+        { "银行转证券", Kind::BankToStock, brokersim::kBankTransferFunction, "5",
+            QStringLiteral("转账提交已成功，流水号为"), kBankBalanceFunction,
             table({ "sno" }, { QStringLiteral("B2") }), bankTip },
-        { "资金内转",
-            [&] {
-                return opened(openInside(services), [](InsideTransferViewController& p) {
-                    p.toFundAccountChanged(1);
-                    p.setFundPasswordText(kSecondPassword);
-                });
-            },
-            kInsideTransferFunction, "99999999", QStringLiteral("可用资金不足"), kMoneyFunction,
-            table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
+        { "证券转银行", Kind::StockToBank, brokersim::kBankTransferFunction, "99999999",
+            QStringLiteral("可取资金不足"), kMoneyFunction, table({ "sno" }, { QStringLiteral("B2") }),
+            bankTip },
+        { "资金内转", Kind::Inside, kInsideTransferFunction, "99999999", QStringLiteral("可用资金不足"),
+            kMoneyFunction, table({ "outsno", "insno" }, { QStringLiteral("O2"), QStringLiteral("I2") }),
             QStringLiteral("资金内转提交已成功。\n转出合同号:O2\n转入合同号:I2") },
-        { "资金归集",
-            [&] {
-                return opened(open<FundCollectionViewController>(kSecondCustomer, kSecondPassword, services),
-                    [](FundCollectionViewController&) {});
-            },
-            kFundCollectionFunction, "", QStringLiteral("资金归集已提交。"), kMoneyFunction,
-            table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
+        { "资金归集", Kind::Collection, kFundCollectionFunction, "", QStringLiteral("资金归集已提交。"),
+            kMoneyFunction, table({ "fundeffect", "renum" }, { QStringLiteral("2.00"), QStringLiteral("1") }),
             QStringLiteral("资金归集已提交。归集金额:2.00, 内转笔数:1。") },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Opened page = row.open();
+        const Opened page = openKind(row.kind, bankServices, services);
         alerts.shown.clear();
         const qsizetype sent = count(row.function);
         sim.withholdNext(row.function);
@@ -679,6 +691,87 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
         EXPECT_EQ(alerts.last(), row.secondShown);
         EXPECT_EQ(count(row.function), sent + 2);
     }
+}
+
+// A transfer confirmed just before the lock closes its dialog is answered
+// once its page was left or another account became the active one: its
+// relay tells the outcome once on the main window, in the page's own words
+// (the serials, the server's refusal, the outcome left unknown), naming the
+// account it was sent for after an account change.
+TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
+{
+    const struct {
+        Kind kind;
+        bool pageLeft; // else another account becomes the active one
+        const char* amount;
+        QString told; // how the outcome's text begins
+        bool refused = false;
+        bool neverAnswered = false;
+    } rows[] = {
+        { Kind::BankToStock, true, "5", QStringLiteral("转账提交已成功，流水号为") },
+        { Kind::BankToStock, false, "5", QStringLiteral("转账提交已成功，流水号为") },
+        { Kind::StockToBank, true, "99999999", QStringLiteral("可取资金不足"), true },
+        { Kind::StockToBank, false, "99999999", QStringLiteral("可取资金不足"), true },
+        { Kind::Inside, true, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:") },
+        { Kind::Inside, false, "5", QStringLiteral("资金内转提交已成功。\n转出合同号:") },
+        { Kind::Collection, true, "", QStringLiteral("资金归集已提交。归集金额:") },
+        { Kind::Collection, false, "", QStringLiteral("资金归集已提交。归集金额:") },
+        // Last: the answers these leave withheld are never released.
+        { Kind::StockToBank, true, "5", QStringLiteral("未收到转账结果"), true, true },
+        { Kind::Collection, false, "", QStringLiteral("未收到资金账号间转账的结果"), true, true },
+    };
+    RecordingAlerts mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << int(row.kind) << row.pageLeft << row.neverAnswered);
+        Opened page = openKind(row.kind);
+        const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
+        const bool atTheBank = row.kind == Kind::BankToStock || row.kind == Kind::StockToBank;
+        const brokersim::Function function = atTheBank ? brokersim::kBankTransferFunction
+            : row.kind == Kind::Inside                 ? kInsideTransferFunction
+                                                       : kFundCollectionFunction;
+        const int withheld = sim.withheldCount();
+        sim.withholdNext(function);
+        // Confirmed, and the lock closes the dialog before the answer.
+        bool locked = false;
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+            QTimer::singleShot(0, &d, [&] {
+                d.confirmButtonClicked();
+                EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == withheld + 1; }, 10s));
+                platform::ModalSession::stopAll();
+                NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+                locked = true;
+            });
+        });
+        page.press(QString::fromLatin1(row.amount));
+        ASSERT_TRUE(spinUntil([&] { return locked; }, 10s));
+        EXPECT_TRUE(page.busy());
+        alerts.shown.clear();
+        if (row.pageLeft)
+            page.page.reset();
+        else
+            logIn(atTheBank ? kSecondCustomer : kCustomer, atTheBank ? kSecondPassword : kTradePassword);
+        NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        if (!row.neverAnswered) {
+            ASSERT_EQ(sim.releaseWithheld(), 1);
+        } else {
+            const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
+        }
+        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
+        ASSERT_EQ(mainWindow.shown.size(), 1u);
+        EXPECT_TRUE(mainWindow.last().startsWith(row.pageLeft
+                ? row.told
+                : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat)
+                      .arg(atTheBank ? kCustomer : kSecondCustomer, row.told)))
+            << qPrintable(mainWindow.last());
+        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? "错误" : "温馨提示");
+        EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.last());
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
+        mainWindow.shown.clear();
+    }
+    MenuItemViewManager::getInstance()->setWindow(nullptr);
 }
 
 // ---- 查询余额 ----

@@ -154,21 +154,27 @@ void AssetQueryViewController::endEditing(int row, int, const QString& text)
         alerts()->runAlert(AlertRequest::error(QStringLiteral("成本价过长。")), nullptr);
         return;
     }
+    // The answer is heard through a relay: it reaches this page while the
+    // page still awaits it, and is told all the same once it does not.
+    auto& relay = ActionOutcomeRelay::start<ResetCostRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &resetCostText, false, &resetCostFailureText);
+    QString handle;
     const QString refused = stockManager_->requestResetStockCost(
-        this, { position->stockCode, position->marketCode, position->securityId }, text);
+        &relay, { position->stockCode, position->marketCode, position->securityId }, text, &handle);
+    relay.sent(handle);
     if (!refused.isEmpty())
         alerts()->runAlert(AlertRequest::error(refused), nullptr);
 }
 
 void AssetQueryViewController::resetCost(DataModel*, const QString&, const QString& message)
 {
-    alerts()->runAlert(AlertRequest::tip(message), nullptr);
+    alerts()->runAlert(AlertRequest::tip(resetCostText(message)), nullptr);
     requestPositions();
 }
 
 bool AssetQueryViewController::resetCost(DataModel*, const QString&, const CSError& error)
 {
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(resetCostFailureText(error)), nullptr);
     requestPositions();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/pages/PageTable.h"
 #include "trading/query/QueryInfoManager.h"
@@ -13,6 +14,10 @@
 #include <QValidator>
 #include <optional>
 
+// The answer of a cost-price reset: heard by the asset page while it awaits
+// it, told with the page's texts once it does not.
+LUMORA_OUTCOME_RELAY(ResetCostRelay, IResetCostDelegate, resetCost)
+
 // What the asset page works with; null ones are the shared instances.
 struct AssetQueryServices : MenuItemViewControllerServices {
     QueryInfoManager* queryInfoManager = nullptr;
@@ -21,8 +26,10 @@ struct AssetQueryServices : MenuItemViewControllerServices {
 
 // The customer's capital accounts with their market value totals per
 // currency, and the positions with three quick functions on one of them:
-// adjust its reference cost price, buy it, sell it. Totals are the exact
-// sums of the rows' values, never in floating point, rounded once.
+// adjust its reference cost price, buy it, sell it. A reset's answer comes
+// through its relay, which tells it itself once the page is left or the
+// account changes. Totals are the exact sums of the rows' values, never in
+// floating point, rounded once.
 class AssetQueryViewController : public MenuItemViewController,
                                  public IPositionInfoDelegate,
                                  public IFundInfoListDelegate,
@@ -67,6 +74,10 @@ public:
     bool fundInfoList(DataModel* request, const QString& handle, const CSError& error) override;
     void resetCost(DataModel* request, const QString& handle, const QString& message) override;
     bool resetCost(DataModel* request, const QString& handle, const CSError& error) override;
+    // What a reset's answer tells, here and through its relay: the server's
+    // message either way.
+    static QString resetCostText(const QString& message) { return message; }
+    static QString resetCostFailureText(const CSError& error) { return error.domain; }
 
     // A sum of decimal texts (at most 13 integer digits each), kept exact to
     // 15 decimals: the rows are added as they are and rounded only once.

@@ -135,8 +135,8 @@ QString StockManager::requestQuerySTStockList(IQuerySTStockListDelegate* observe
         });
 }
 
-QString StockManager::requestResetStockCost(
-    IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice)
+QString StockManager::requestResetStockCost(IResetCostDelegate* observer, const CostPricePosition& position,
+    const QString& costPrice, QString* handle)
 {
     // The price goes as typed once it cannot rewrite the body: its value is
     // the server's to judge.
@@ -145,14 +145,16 @@ QString StockManager::requestResetStockCost(
     const std::optional<QString> prefix = commonUrl();
     if (!prefix)
         return QStringLiteral("没有已登录的账户");
-    return send<tagResetCostParam>(DMResetStockCostPrice::info.identifier, observer, kTradeTimeout,
+    return send<tagResetCostParam>(
+        DMResetStockCostPrice::info.identifier, observer, kTradeTimeout,
         [&](tagResetCostParam& p, QString* m) {
             return setParam(p, &tagResetCostParam::commonUrl, *prefix, m)
                 && setParam(p, &tagResetCostParam::stockCode, position.stockCode, m)
                 && setParam(p, &tagResetCostParam::marketCode, position.marketCode, m)
                 && setParam(p, &tagResetCostParam::secuid, position.securityId, m)
                 && setParam(p, &tagResetCostParam::costPrice, costPrice, m);
-        });
+        },
+        handle);
 }
 
 std::unique_ptr<Security> StockManager::makeSecurity(qint32 classId)

@@ -66,8 +66,8 @@ public:
     QString requestQuerySTStockList(IQuerySTStockListDelegate* observer);
     // Sends the price as typed; only a text that could rewrite the body is
     // refused.
-    QString requestResetStockCost(
-        IResetCostDelegate* observer, const CostPricePosition& position, const QString& costPrice);
+    QString requestResetStockCost(IResetCostDelegate* observer, const CostPricePosition& position,
+        const QString& costPrice, QString* handle = nullptr);
 
     // --- Filing replies ---
     SecurityPtr updateQuotes(const RDOStock& record);

@@ -3,6 +3,7 @@
 #include "core/UserDefaultConfig.h"
 #include "trading/query/QueryInfoManager.h"
 #include "transfer/FundTransferManager.h"
+#include "transfer/pages/TransferOutcomeRelays.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ CapitalAccountPage::CapitalAccountPage(BaseNode::Ptr node, Services services)
 }
 
 CapitalAccountPage::~CapitalAccountPage() = default;
+
+QString CapitalAccountPage::failureText(const CSError& error)
+{
+    return isOrderOutcomeUnknown(error) ? kOutcomeUnknown : error.domain;
+}
 
 void CapitalAccountPage::wipe(QString& text)
 {
@@ -164,13 +170,14 @@ bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional
 
 std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error)
 {
-    return isOrderOutcomeUnknown(error) ? std::nullopt : std::optional(AlertRequest::error(error.domain));
+    return isOrderOutcomeUnknown(error) ? std::nullopt
+                                        : std::optional(AlertRequest::error(failureText(error)));
 }
 
 void CapitalAccountPage::failed(const CSError& error)
 {
     const bool unknown = isOrderOutcomeUnknown(error);
-    alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
     resetControls();
     if (unknown)
         readAgain();
@@ -401,18 +408,28 @@ bool InsideTransferViewController::doConfigOrder(int)
         return true;
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
-    awaitAnswer(fundTransferManager->requestFundInsideTransfer(
-        this, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword));
+    // Heard through a relay: told all the same once the page is left or
+    // the account changes.
+    auto& relay = ActionOutcomeRelay::start<FundInsideTransferRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+    const QString handle = fundTransferManager->requestFundInsideTransfer(
+        &relay, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword);
+    relay.sent(handle);
+    awaitAnswer(handle);
     wipe(sent.fundPassword);
     return true;
+}
+
+QString InsideTransferViewController::submittedText(const QStringList& serialNumbers)
+{
+    return QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
+        .arg(serialNumbers.value(0), serialNumbers.value(1));
 }
 
 void InsideTransferViewController::fundInsideTransfer(
     DataModel*, const QString& handle, const QStringList& serialNumbers)
 {
-    const AlertRequest told
-        = AlertRequest::tip(QStringLiteral("资金内转提交已成功。\n转出合同号:%1\n转入合同号:%2")
-                                .arg(serialNumbers.value(0), serialNumbers.value(1)));
+    const AlertRequest told = AlertRequest::tip(submittedText(serialNumbers));
     if (answeredLate(handle, told) || !answered(handle))
         return;
     alerts()->runAlert(told, nullptr);
@@ -525,15 +542,23 @@ bool FundCollectionViewController::doConfigOrder(int)
         return true;
     const qint32 moneyType = *pendingMoneyType_;
     pendingMoneyType_.reset();
-    awaitAnswer(fundTransferManager->requestFundCollection(this, moneyType));
+    auto& relay = ActionOutcomeRelay::start<FundCollectionRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+    const QString handle = fundTransferManager->requestFundCollection(&relay, moneyType);
+    relay.sent(handle);
+    awaitAnswer(handle);
     return true;
+}
+
+QString FundCollectionViewController::submittedText(const RDOFundCollectionResult& result)
+{
+    return QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number);
 }
 
 void FundCollectionViewController::fundCollection(
     DataModel*, const QString& handle, const RDOFundCollectionResult& result)
 {
-    const AlertRequest told = AlertRequest::tip(
-        QStringLiteral("资金归集已提交。归集金额:%1, 内转笔数:%2。").arg(result.amount, result.number));
+    const AlertRequest told = AlertRequest::tip(submittedText(result));
     if (answeredLate(handle, told) || !answered(handle))
         return;
     alerts()->runAlert(told, nullptr);

@@ -33,8 +33,10 @@ struct CapitalAccountPageServices {
 // button press to its answer. A request whose answer never came ends in an
 // unknown outcome: the page reads what it shows again and sends nothing
 // again. Should its answer come after all, the page tells it and reads
-// again, and leaves alone the next request's dialog. The capital-account
-// list shows the answer of the list asked last. Main thread only.
+// again, and leaves alone the next request's dialog. Its answer comes
+// through the request's relay, which tells it itself once the page is left
+// or the account changes. The capital-account list shows the answer of the
+// list asked last. Main thread only.
 class CapitalAccountPage : public MenuItemViewController,
                            public IQueryFundTransferInfoDelegate,
                            public IFundInfoListDelegate,
@@ -61,6 +63,10 @@ public:
 
     virtual void transferButtonClicked() = 0;
     virtual void resetButtonClicked() { resetControls(); }
+
+    // Why a request failed, an outcome left unknown in words of its own: the
+    // page and its request's relay tell the same.
+    static QString failureText(const CSError& error);
 
     void fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table) override;
     void doConfigOrderTimedOut(int type) override;
@@ -168,6 +174,9 @@ public:
     void transferButtonClicked() override;
     void requestAvailableFundAmount();
 
+    // What a transfer taken tells, here and through its relay.
+    static QString submittedText(const QStringList& serialNumbers);
+
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
     void fundInsideTransfer(DataModel*, const QString&, const QStringList& serialNumbers) override;
     bool fundInsideTransfer(DataModel*, const QString&, const CSError& error) override;
@@ -229,6 +238,9 @@ public:
 
     void moneyTypeSelected(qsizetype index);
     void transferButtonClicked() override;
+
+    // What a collection taken tells, here and through its relay.
+    static QString submittedText(const RDOFundCollectionResult& result);
 
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
     void fundCollection(DataModel*, const QString&, const RDOFundCollectionResult& result) override;

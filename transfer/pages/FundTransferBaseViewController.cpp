@@ -2,6 +2,7 @@
 
 #include "core/UserDefaultConfig.h"
 #include "transfer/FundTransferManager.h"
+#include "transfer/pages/TransferOutcomeRelays.h"
 
 #include <QPointer>
 
@@ -17,6 +18,16 @@ const QString kOutcomeUnknown
     = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
 
 } // namespace
+
+QString FundTransferBaseViewController::submittedText(const QString& serialNumber)
+{
+    return QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber);
+}
+
+QString FundTransferBaseViewController::failureText(const CSError& error)
+{
+    return isOrderOutcomeUnknown(error) ? kOutcomeUnknown : error.domain;
+}
 
 FundTransferBaseViewController::FundTransferBaseViewController(
     qint32 transferType, BaseNode::Ptr node, Services services)
@@ -271,9 +282,16 @@ bool FundTransferBaseViewController::doConfigOrder(int)
     requestInFlight_ = true;
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
-    askedFor().ask(kTransferChannel,
-        fundTransferManager->requestFundTransfer(this, sent.moneyType, sent.fundId, sent.bankCode,
-            sent.amount, fundTransferType_, sent.fundPassword, sent.bankPassword));
+    // The answer is heard through a relay: it reaches this page while the
+    // page awaits it (its dialog, or as a late answer after the dialog gave
+    // up), and is told all the same once the page is left or the account
+    // changes.
+    auto& relay = ActionOutcomeRelay::start<FundTransferRelay>(
+        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+    const QString handle = fundTransferManager->requestFundTransfer(&relay, sent.moneyType, sent.fundId,
+        sent.bankCode, sent.amount, fundTransferType_, sent.fundPassword, sent.bankPassword);
+    relay.sent(handle);
+    askedFor().ask(kTransferChannel, handle);
     wipe(sent.fundPassword);
     wipe(sent.bankPassword);
     return true;
@@ -350,8 +368,7 @@ void FundTransferBaseViewController::fundTransfer(
     const TransferAnswer answer = takeTransfer(handle);
     if (answer == TransferAnswer::Other)
         return;
-    const AlertRequest told
-        = AlertRequest::tip(QStringLiteral("转账提交已成功，流水号为%1。").arg(serialNumber));
+    const AlertRequest told = AlertRequest::tip(submittedText(serialNumber));
     if (answer == TransferAnswer::Late) {
         alerts()->runAlert(told, nullptr);
         return;
@@ -369,12 +386,12 @@ bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& han
     const TransferAnswer answer = takeTransfer(handle);
     const bool unknown = isOrderOutcomeUnknown(error);
     if (answer == TransferAnswer::Late && !unknown)
-        alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+        alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
     if (answer != TransferAnswer::Awaited)
         return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    alerts()->runAlert(AlertRequest::error(unknown ? kOutcomeUnknown : error.domain), nullptr);
+    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
     resetControls();
     if (unknown)
         refreshAfterTransfer();

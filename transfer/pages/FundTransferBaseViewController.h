@@ -38,7 +38,9 @@ struct FundTransferPasswordLayout {
 // passwords, the query and the transfer stay unavailable. A transfer runs
 // from the button press to its answer under one busy flag, or until its
 // dialog times out: its answer is then late, ends no later transfer and
-// leaves the next one's dialog alone, yet its outcome is still told.
+// leaves the next one's dialog alone, yet its outcome is still told. The
+// answer comes through the transfer's relay, which tells it itself once the
+// page is left or the account changes.
 // What is sent is exactly what the dialog showed. Typed passwords are wiped
 // when the fields are reset and when the page goes. Main thread only.
 class FundTransferBaseViewController : public MenuItemViewController,
@@ -90,6 +92,12 @@ public:
     virtual void queryButtonClicked() { }
     // The window the confirmation dialog is centred over.
     void setDialogParent(QObject* window) { dialogParent_ = window; }
+
+    // What a transfer's answer tells: its serial, or why it failed (an
+    // outcome left unknown in words of its own). The page and, once the page
+    // no longer awaits the answer, the transfer's relay tell the same.
+    static QString submittedText(const QString& serialNumber);
+    static QString failureText(const CSError& error);
 
     // The next visible field after `current` in a focus order, wrapping;
     // -1 when `current` is not in the order (controlEditEnd:).
