@@ -89,7 +89,7 @@ void ActionOutcomeRelay::sent(const QString& handle)
 {
     // An answer may come before the sender has heard its handle.
     if (!handle.isEmpty() && !answered_.count(handle))
-        awaited_.insert(handle);
+        ++awaited_[handle];
     if (!run_)
         allSent();
 }
@@ -122,8 +122,11 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool s
 {
     if (!answered_.insert(handle).second)
         return Route::Ignore; // one answer per request
-    awaited_.erase(handle);
-    ++(succeeded ? succeeded_ : failed_);
+    const auto awaited = awaited_.find(handle);
+    const int requests = awaited != awaited_.end() ? awaited->second : 1;
+    if (awaited != awaited_.end())
+        awaited_.erase(awaited);
+    (succeeded ? succeeded_ : failed_) += requests;
     lastSucceeded_ = succeeded;
     lastText_ = text;
     const bool heard = pageWaits_ && page_;
@@ -146,16 +149,15 @@ void ActionOutcomeRelay::tellIfDone()
     const QString active = activeAccount();
     AlertPresenter* window = nullptr;
     const bool named = active != account_;
-    if (!named) {
+    if (!named)
         window = pageWindow_ ? pageWindow_() : nullptr;
-        if (!window)
-            window = MenuItemViewManager::getInstance()->window();
-    } else {
-        // Never under another customer without the name of the account.
+    else // never under another customer without the name of the account
         box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
+    if (!window && !active.isEmpty())
         window = MenuItemViewManager::getInstance()->window();
-        if (active.isEmpty() || window == AlertPresenter::headless())
-            window = anyWindow() ? anyWindow() : AlertPresenter::headless();
-    }
+    // No main window up (logged out, or logging in again and still checked
+    // before it opens): over whatever window is.
+    if (!window || window == AlertPresenter::headless())
+        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
     showOutcome(window, box, account_, named);
 }

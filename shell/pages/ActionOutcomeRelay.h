@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -58,7 +59,9 @@ public:
     static void setAnyWindow(AlertPresenter* window);
 
     // One request of the action went out under `handle`; a single action
-    // is then wholly sent. An empty handle: it did not go out.
+    // is then wholly sent. An empty handle: it did not go out. Equal
+    // requests of a run that share one handle share its one answer, which
+    // counts for each of them.
     void sent(const QString& handle);
     // A request of a run did not go out, for `why`: a failure of the run.
     void refused(const QString& why);
@@ -94,7 +97,7 @@ private:
     bool run_ = false;
     QString account_; // the account the action was sent for
     QString customer_;
-    std::set<QString> awaited_;
+    std::map<QString, int> awaited_; // the requests sent under each handle
     std::set<QString> answered_;
     bool sentAll_ = false;
     bool pageWaits_ = true;
