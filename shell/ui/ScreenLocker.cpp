@@ -157,8 +157,13 @@ void ScreenLocker::restore()
 
 void ScreenLocker::logOut()
 {
-    hidden_.clear();
-    // What waited for the unlock belongs to the session that ended.
+    // What waited for the unlock belongs to the session that ended: the
+    // boxes the lock hid unread too, dismissed, so their openers hear it
+    // rather than lose them with the windows they sit on.
+    for (const QPointer<QWidget>& window : std::exchange(hidden_, {})) {
+        if (window && qobject_cast<QMessageBox*>(window.data()))
+            cancel(window);
+    }
     for (const QPointer<QWidget>& window : std::exchange(held_, {})) {
         if (window)
             cancel(window);

@@ -17,7 +17,8 @@ class UnlockScreenWindow;
 // confirmation, a notice, a prompt) closes as cancelled, as those open at the
 // lock do, so its step ends and nothing is sent from the locked screen; a
 // message box or a plain window waits hidden and shows at the unlock, or
-// closes (a box as dismissed) when the lock ends in a logout.
+// closes (a box as dismissed) when the lock ends in a logout, as a box the
+// lock hid does.
 class ScreenLocker final : public QObject {
     Q_OBJECT
 public:

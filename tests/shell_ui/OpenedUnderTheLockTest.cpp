@@ -46,6 +46,7 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
         const char* name;
         std::function<QPointer<QWidget>(QWidget* session, Heard&)> open;
         bool waits; // for the unlock; else its step ends at once as cancelled
+        bool atTheLock = false; // open already when the lock comes
     };
     ui::WindowSlot<ui::Window> slot;
     const Kind kinds[] = {
@@ -61,6 +62,14 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
                     QStringLiteral("委托申请已提交"), nullptr, [&heard](int r) { heard.push_back(r); });
             },
             true },
+        // Hidden by the lock unread: it is the session's as much as one
+        // opened under the lock.
+        { "box open at the lock",
+            [](QWidget* session, Heard& heard) -> QPointer<QWidget> {
+                return RunAlert::runAlertWithErrorMessageText(
+                    QStringLiteral("委托失败"), session, [&heard](int r) { heard.push_back(r); });
+            },
+            true, true },
         { "plain window",
             [&slot](QWidget* session, Heard& heard) -> QPointer<QWidget> {
                 return slot.open([&] {
@@ -95,11 +104,13 @@ TEST_F(OpenedUnderTheLockTest, NothingShowsOverTheLockAModalStepEndsABoxWaits)
             ScreenLocker locker;
             const testsupport::OverTheLock over(
                 [&] { return locker.controller().isLocked(); }, [&] { return locker.unlockWindow(); });
+            Heard heard;
+            QPointer<QWidget> window = kind.atTheLock ? kind.open(session, heard) : nullptr;
             NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
             ASSERT_TRUE(locker.controller().isLocked());
 
-            Heard heard;
-            const QPointer<QWidget> window = kind.open(session, heard);
+            if (!kind.atTheLock)
+                window = kind.open(session, heard);
             if (!kind.waits)
                 ASSERT_TRUE(spinUntil([&] { return !heard.empty(); }));
             testsupport::spinFor(30ms);
