@@ -110,7 +110,9 @@ void ActionOutcomeRelay::allSent()
 void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
 {
     for (const auto& relay : registry()) {
-        if (relay->done() || !page || relay->page_.get() != page)
+        // A relay the page stopped waiting for before (an earlier run's)
+        // keeps what it counted since.
+        if (relay->done() || !relay->pageWaits_ || !page || relay->page_.get() != page)
             continue;
         // The page told what it had heard; what comes later is told apart.
         relay->pageWaits_ = false;

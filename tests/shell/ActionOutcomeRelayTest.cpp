@@ -94,6 +94,10 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         { "account change", false, "s:a C +a", 0, {}, { "温馨提示|" + account + "ok a" }, {} },
         { "logout", false, "s:a L O +a", 0, {}, {}, { "温馨提示|" + account + "ok a" } },
         { "answers after the page's time limit", true, "s:a s:b e +a B +b", 1, { "温馨提示|ok b" }, {}, {} },
+        // The page's time limit of a later run: what this run's relay
+        // counted since its own stays counted.
+        { "a later time limit of the page", true, "s:a s:b s:c e +c B +a B -b", 1,
+            { "温馨提示|批量撤单\n成功数量:1\n失败数量:1" }, {}, {} },
         { "box dismissed by the logout", false, "s:a L +a O D", 0, {}, { "温馨提示|ok a" },
             { "温馨提示|" + account + "ok a" } },
         { "box dismissed, same session", false, "s:a L +a D", 0, {}, { "温馨提示|ok a" }, {} },
