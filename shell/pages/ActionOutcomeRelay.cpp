@@ -107,6 +107,11 @@ void ActionOutcomeRelay::allSent()
     tellIfDone();
 }
 
+void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box)
+{
+    showOutcome(window ? window : AlertPresenter::headless(), box, activeAccount(), false);
+}
+
 void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
 {
     for (const auto& relay : registry()) {
@@ -155,8 +160,8 @@ void ActionOutcomeRelay::tellIfDone()
         window = pageWindow_ ? pageWindow_() : nullptr;
     else // never under another customer without the name of the account
         box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
-    if (!window && !active.isEmpty())
-        window = MenuItemViewManager::getInstance()->window();
+    if (!window || window == AlertPresenter::headless())
+        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
     // No main window up (logged out, or logging in again and still checked
     // before it opens): over whatever window is.
     if (!window || window == AlertPresenter::headless())

@@ -70,6 +70,11 @@ public:
     // `page` told the outcome of its actions still waiting as unknown (its
     // own time limit): answers that come later are their relays' to tell.
     static void pageStopsWaiting(const DataModelObserver* page);
+    // A page tells an outcome it heard itself as a relay tells one: the box
+    // stays through the lock and, dismissed unread by the logout from the
+    // locked screen, shows again over whatever window is up, naming the
+    // account it belongs to.
+    static void tell(AlertPresenter* window, const AlertRequest& box);
 
 protected:
     // `run`: the action is a run of several requests (a batch cancel), told
