@@ -1162,8 +1162,9 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
                     if (dismissed)
                         dismissed(0);
                 ASSERT_TRUE(spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
-                EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(
-                                                   QStringLiteral("[^:]+:账号%1：\n").arg(first) + QString::fromUtf8(kind.told)))
+                EXPECT_TRUE(QRegularExpression(
+                    QRegularExpression::anchoredPattern(
+                        QStringLiteral("[^:]+:账号%1：\n").arg(first) + QString::fromUtf8(kind.told)))
                                 .match(anyWindow.shown.join(u'|'))
                                 .hasMatch())
                     << anyWindow.shown.join(u'|').toStdString();

@@ -59,7 +59,8 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     EXPECT_FALSE(windows.hasLoginWindow());
     EXPECT_EQ(loginClosedByUser, 0);
     const QWidgetList left = QApplication::topLevelWidgets();
-    const auto box = std::find_if(left.begin(), left.end(), [](QWidget* w) { return qobject_cast<QMessageBox*>(w); });
+    const auto box
+        = std::find_if(left.begin(), left.end(), [](QWidget* w) { return qobject_cast<QMessageBox*>(w); });
     ASSERT_NE(box, left.end());
     EXPECT_TRUE((*box)->isVisible());
     EXPECT_EQ(told, -2);

@@ -194,7 +194,8 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
             AccountManager::getInstance()->logoutAllAccount();
             alerts.dismissAll(0);
             ASSERT_TRUE(spinUntil([&] { return !anyWindow.shown.empty(); }));
-            EXPECT_EQ(anyWindow.shown.back().text, QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(customer, text));
+            EXPECT_EQ(anyWindow.shown.back().text,
+                QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(customer, text));
             anyWindow = {};
             logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
                 { QStringLiteral("深圳A股"), "0", "0101000001" } });

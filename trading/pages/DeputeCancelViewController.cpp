@@ -284,7 +284,8 @@ void DeputeCancelViewController::finishRun()
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
         ActionOutcomeRelay::tell(alerts(),
-            only.succeeded ? AlertRequest::tip(succeededText(only.message)) : AlertRequest::error(only.message));
+            only.succeeded ? AlertRequest::tip(succeededText(only.message))
+                           : AlertRequest::error(only.message));
     } else {
         // The counts alone; the reloaded list shows which orders still stand.
         ActionOutcomeRelay::tell(alerts(),

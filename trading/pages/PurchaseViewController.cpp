@@ -474,7 +474,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     // then that one's.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
     requestMoneyInfo();

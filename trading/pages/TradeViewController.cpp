@@ -971,7 +971,8 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
     // closed this one's: it stays, and so does the form it was made from.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
     requestMoneyInfo();
