@@ -20,7 +20,6 @@
 #include "session/ui/SessionWindows.h"
 #include "shell/ShellDataModels.h"
 #include "shell/pages/ActionOutcomeRelay.h"
-#include "shell/ui/RunAlert.h"
 #include "shell/windows/LoginWindowController.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -34,24 +33,6 @@
 #include <QMenuBar>
 
 namespace {
-// Where an outcome told after its session ended shows: over the login
-// window while it is up, else over whatever window is.
-class AnyWindowAlerts final : public AlertPresenter {
-public:
-    explicit AnyWindowAlerts(std::function<QWidget*()> window)
-        : window_(std::move(window))
-    {
-    }
-    void runAlert(const AlertRequest& request, Completion completion) override
-    {
-        QWidget* window = window_();
-        RunAlert::run(request, window && window->isVisible() ? window : nullptr, std::move(completion));
-    }
-
-private:
-    std::function<QWidget*()> window_;
-};
-
 // CA certificates the user trusts besides the system's, in "Config/".
 constexpr char kTrustFile[] = "ca.crt";
 } // namespace
@@ -69,7 +50,6 @@ void AppDelegate::applicationWillTerminate()
         qApp->removeEventFilter(inputFilter_);
     inputFilter_ = nullptr;
     ActionOutcomeRelay::setAnyWindow(nullptr);
-    anyWindowAlerts_.reset();
     windowController.reset();
     mainWindow_.reset();
     windows_.reset();
@@ -115,8 +95,7 @@ void AppDelegate::applicationDidFinishLaunching()
     windows_->setFallbackWindow([this]() -> QWidget* { return mainWindow_->window(); });
     riskWindows_
         = std::make_unique<RiskGateWindows>([this]() -> QWidget* { return windows_->loginWindow(); });
-    anyWindowAlerts_ = std::make_unique<AnyWindowAlerts>([this]() -> QWidget* { return windows_->loginWindow(); });
-    ActionOutcomeRelay::setAnyWindow(anyWindowAlerts_.get());
+    ActionOutcomeRelay::setAnyWindow(windows_->anyWindowAlerts());
 
     WindowController::Services services;
     services.windows = windows_.get();

@@ -4,7 +4,6 @@
 #include <QUrl>
 #include <memory>
 
-class AlertPresenter;
 class AppSessionWindows;
 class QMenuBar;
 class QWidget;
@@ -55,6 +54,5 @@ private:
     std::unique_ptr<AppSessionWindows> windows_;
     std::unique_ptr<WidgetMainWindowOpener> mainWindow_;
     std::unique_ptr<RiskGateWindows> riskWindows_;
-    std::unique_ptr<AlertPresenter> anyWindowAlerts_;
     std::unique_ptr<WindowController> windowController;
 };

@@ -245,14 +245,14 @@ void HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString& 
     // A reply without its serial number arrives as an unknown outcome.
     alertWindowController_.requestAnswered(handle);
     lastSerialNo_ = serialNo;
-    alerts()->runAlert(AlertRequest::tip(HGTDeclarePage::submittedDeclarationText(serialNo)), {});
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(HGTDeclarePage::submittedDeclarationText(serialNo)));
     emit changed();
 }
 
 bool HGTCancelVoteViewController::hgtCancelOtherVote(DataModel*, const QString& handle, const CSError& error)
 {
     alertWindowController_.requestAnswered(handle);
-    alerts()->runAlert(AlertRequest::error(domainOf(error)), {});
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(domainOf(error)));
     return true;
 }
 

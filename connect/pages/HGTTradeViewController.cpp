@@ -661,8 +661,8 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
 
 void HGTTradeViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(
-        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
     readPositions();
 }
 
@@ -672,7 +672,7 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     // closed this one's: it stays, and so does the form it was made from.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    alerts()->runAlert(AlertRequest::tip(submittedOrderText(orderNumber)), {});
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedOrderText(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
     readPositions();
@@ -682,7 +682,7 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
     if (dialog_.requestFailed(handle, error)) // one box per outcome
-        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // An unknown outcome has the positions read again: the order may have
     // filled all the same.
     if (isOrderOutcomeUnknown(error))

@@ -26,14 +26,14 @@ void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
     // A reply without its serial number arrives as an unknown outcome.
     dialog().requestAnswered(handle);
     lastSerialNo_ = serialNo;
-    alerts()->runAlert(AlertRequest::tip(submittedDeclarationText(serialNo)), {});
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedDeclarationText(serialNo)));
     emit changed();
 }
 
 void HGTDeclarePage::failed(const QString& handle, const CSError& error)
 {
     if (dialog().requestFailed(handle, error)) // one box per outcome
-        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
 }
 

@@ -3,6 +3,9 @@
 #include "shell/ui/LockScreenWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/RunAlert.h"
+#include "shell/ui/Window.h"
+
+#include <QMessageBox>
 
 SessionWindowSlot::~SessionWindowSlot()
 {
@@ -44,6 +47,15 @@ void SessionWindowSlot::close()
     closing_ = true;
     window_->close();
     closing_ = false;
+}
+
+void AnyWindowAlerts::runAlert(const AlertRequest& request, Completion completion)
+{
+    // The box belongs to no window: the login window closes at the next
+    // login, and a box of its own would go with it unread.
+    QMessageBox* box = RunAlert::run(request, nullptr, std::move(completion));
+    if (QWidget* window = window_(); window && window->isVisible())
+        ui::centreOver(box, window);
 }
 
 AppSessionWindows::AppSessionWindows(QObject* parent)

@@ -29,6 +29,22 @@ private:
     bool closing_ = false;
 };
 
+// Where a box goes that belongs to no session window (an outcome told after
+// its session ended): over the login window while it is up, else over
+// whatever window is; never closed with a window, so the login that follows
+// does not take it away unread.
+class AnyWindowAlerts final : public AlertPresenter {
+public:
+    explicit AnyWindowAlerts(std::function<QWidget*()> window)
+        : window_(std::move(window))
+    {
+    }
+    void runAlert(const AlertRequest& request, Completion completion) override;
+
+private:
+    std::function<QWidget*()> window_;
+};
+
 // The login window, its message boxes and the last-login window on screen.
 // A close the controller asks for is told apart from one by the user, so a
 // hand-over between windows never looks like the user leaving.
@@ -57,9 +73,12 @@ public:
     void closeLastLoginInfoWindow() override;
     void refreshAccountLists() override;
     void stopModal() override;
+    // Boxes over the login window while it is up, else over any window.
+    AlertPresenter* anyWindowAlerts() { return &anyWindowAlerts_; }
 
 private:
     SessionWindowSlot login_;
+    AnyWindowAlerts anyWindowAlerts_ { [this]() -> QWidget* { return loginWindow(); } };
     QPointer<LastLoginInfoWindow> lastLogin_;
     std::function<QWidget*()> fallback_;
     std::function<void()> accountsChanged_;

@@ -89,7 +89,7 @@ void ActionOutcomeRelay::sent(const QString& handle)
 {
     // An answer may come before the sender has heard its handle.
     if (!handle.isEmpty() && !answered_.count(handle))
-        awaited_.insert(handle);
+        ++awaited_[handle];
     if (!run_)
         allSent();
 }
@@ -107,10 +107,17 @@ void ActionOutcomeRelay::allSent()
     tellIfDone();
 }
 
+void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box)
+{
+    showOutcome(window ? window : AlertPresenter::headless(), box, activeAccount(), false);
+}
+
 void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
 {
     for (const auto& relay : registry()) {
-        if (relay->done() || !page || relay->page_.get() != page)
+        // A relay the page stopped waiting for before (an earlier run's)
+        // keeps what it counted since.
+        if (relay->done() || !relay->pageWaits_ || !page || relay->page_.get() != page)
             continue;
         // The page told what it had heard; what comes later is told apart.
         relay->pageWaits_ = false;
@@ -124,8 +131,12 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool s
     // answer of a request of its own.
     if (!handle.isEmpty() && !answered_.insert(handle).second)
         return Route::Ignore;
-    awaited_.erase(handle);
-    ++(succeeded ? succeeded_ : failed_);
+    // Equal cancels of a run share one request: its answer counts for each.
+    const auto awaited = awaited_.find(handle);
+    const int requests = awaited != awaited_.end() ? awaited->second : 1;
+    if (awaited != awaited_.end())
+        awaited_.erase(awaited);
+    (succeeded ? succeeded_ : failed_) += requests;
     lastSucceeded_ = succeeded;
     lastText_ = text;
     const bool heard = pageWaits_ && page_;
@@ -148,16 +159,15 @@ void ActionOutcomeRelay::tellIfDone()
     const QString active = activeAccount();
     AlertPresenter* window = nullptr;
     const bool named = active != account_;
-    if (!named) {
+    if (!named)
         window = pageWindow_ ? pageWindow_() : nullptr;
-        if (!window)
-            window = MenuItemViewManager::getInstance()->window();
-    } else {
-        // Never under another customer without the name of the account.
+    else // never under another customer without the name of the account
         box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
-        window = MenuItemViewManager::getInstance()->window();
-        if (active.isEmpty() || window == AlertPresenter::headless())
-            window = anyWindow() ? anyWindow() : AlertPresenter::headless();
-    }
+    if (!window || window == AlertPresenter::headless())
+        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
+    // No main window up (logged out, or logging in again and still checked
+    // before it opens): over whatever window is.
+    if (!window || window == AlertPresenter::headless())
+        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
     showOutcome(window, box, account_, named);
 }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -58,7 +59,9 @@ public:
     static void setAnyWindow(AlertPresenter* window);
 
     // One request of the action went out under `handle`; a single action
-    // is then wholly sent. An empty handle: it did not go out.
+    // is then wholly sent. An empty handle: it did not go out. Equal
+    // requests of a run that share one handle share its one answer, which
+    // counts for each of them.
     void sent(const QString& handle);
     // A request of a run did not go out, for `why`: a failure of the run.
     void refused(const QString& why);
@@ -67,6 +70,11 @@ public:
     // `page` told the outcome of its actions still waiting as unknown (its
     // own time limit): answers that come later are their relays' to tell.
     static void pageStopsWaiting(const DataModelObserver* page);
+    // A page tells an outcome it heard itself as a relay tells one: the box
+    // stays through the lock and, dismissed unread by the logout from the
+    // locked screen, shows again over whatever window is up, naming the
+    // account it belongs to.
+    static void tell(AlertPresenter* window, const AlertRequest& box);
 
 protected:
     // `run`: the action is a run of several requests (a batch cancel), told
@@ -94,7 +102,7 @@ private:
     bool run_ = false;
     QString account_; // the account the action was sent for
     QString customer_;
-    std::set<QString> awaited_;
+    std::map<QString, int> awaited_; // the requests sent under each handle
     std::set<QString> answered_;
     bool sentAll_ = false;
     bool pageWaits_ = true;

@@ -28,10 +28,14 @@ namespace {
 
 struct Alerts : AlertPresenter {
     QStringList shown; // "<title>:<text>"
+    bool hold = false; // the boxes wait, as under the lock
+    std::vector<Completion> held;
     void runAlert(const AlertRequest& request, Completion completion) override
     {
         shown << request.title + u':' + request.text;
-        if (completion)
+        if (hold)
+            held.push_back(std::move(completion));
+        else if (completion)
             completion(1);
     }
 };
@@ -1061,7 +1065,9 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
 // Every Stock Connect action confirmed just before the lock closes its
 // dialog is told once, on the main window, whatever became of its page
 // before the answer: left, or another account active (the box then names the
-// account it was sent for). A page still waiting hears it, as tested above.
+// account it was sent for). A page still waiting hears it, as tested above;
+// its box, held by the lock and dismissed unread by the logout from the
+// locked screen, is told again over any window, naming the account.
 TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
 {
     using Press = std::function<void()>;
@@ -1123,9 +1129,13 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
         w.setQuantityText(QStringLiteral("100"));
         w.confirmButtonClicked();
     });
+    Alerts anyWindow;
+    ActionOutcomeRelay::setAnyWindow(&anyWindow);
+    enum class Way { PageLeft, AccountChange, LockThenLogout };
     for (const auto& kind : kinds) {
-        for (const bool accountChange : { false, true }) {
-            SCOPED_TRACE(testing::Message() << kind.name << (accountChange ? ", account change" : ", page left"));
+        for (const Way way : { Way::PageLeft, Way::AccountChange, Way::LockThenLogout }) {
+            const bool accountChange = way == Way::AccountChange;
+            SCOPED_TRACE(testing::Message() << kind.name << " way " << int(way));
             const Press press = kind.open();
             // Confirmed, and the lock closes the dialog before the answer.
             bool locked = false;
@@ -1141,6 +1151,30 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
             sim.withholdNext(kind.function);
             press();
             ASSERT_TRUE(spinUntil([&] { return locked; }));
+            if (way == Way::LockThenLogout) {
+                alerts.hold = true;
+                sim.releaseWithheld();
+                const QRegularExpression told(QString::fromUtf8(kind.told));
+                ASSERT_TRUE(spinUntil([&] { return !alerts.shown.filter(told).isEmpty(); }));
+                accounts.logoutAllAccount();
+                alerts.hold = false;
+                for (Alerts::Completion& dismissed : std::exchange(alerts.held, {}))
+                    if (dismissed)
+                        dismissed(0);
+                ASSERT_TRUE(spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
+                EXPECT_TRUE(QRegularExpression(
+                    QRegularExpression::anchoredPattern(
+                        QStringLiteral("[^:]+:账号%1：\n").arg(first) + QString::fromUtf8(kind.told)))
+                                .match(anyWindow.shown.join(u'|'))
+                                .hasMatch())
+                    << anyWindow.shown.join(u'|').toStdString();
+                pages.clear();
+                anyWindow.shown.clear();
+                alerts.shown.clear();
+                mainWindow.shown.clear();
+                logInWithHolders({ { QStringLiteral("沪港通"), "5", "A101000001" } });
+                continue;
+            }
             if (accountChange) {
                 accounts.addActiveAccount(other);
                 NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
@@ -1163,4 +1197,5 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
             mainWindow.shown.clear();
         }
     }
+    ActionOutcomeRelay::setAnyWindow(nullptr);
 }

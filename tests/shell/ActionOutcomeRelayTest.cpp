@@ -66,8 +66,10 @@ protected:
 
 // The script's steps: "s:h" sent under h, "r" a request of the run refused,
 // "e" the run wholly sent, "+h"/"-h" h answered with success/an error,
-// "L" the page left, "C" an account change, "O" a logout, "B" the page's own
-// time limit, "D" the boxes dismissed unseen, then the queued steps run.
+// "L" the page left, "C" an account change, "O" a logout, "I" the same
+// customer in again, the main window not up yet (the risk check), "B" the
+// page's own time limit, "D" the boxes dismissed unseen, then the queued
+// steps run.
 TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
 {
     const QString account = QStringLiteral("账号010100000001：\n");
@@ -93,13 +95,26 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         { "account change", false, "s:a C +a", 0, {}, { "温馨提示|" + account + "ok a" }, {} },
         { "logout", false, "s:a L O +a", 0, {}, {}, { "温馨提示|" + account + "ok a" } },
         { "answers after the page's time limit", true, "s:a s:b e +a B +b", 1, { "温馨提示|ok b" }, {}, {} },
+        // The page's time limit of a later run: what this run's relay
+        // counted since its own stays counted.
+        { "a later time limit of the page", true, "s:a s:b s:c e +c B +a B -b", 1,
+            { "温馨提示|批量撤单\n成功数量:1\n失败数量:1" }, {}, {} },
         { "box dismissed by the logout", false, "s:a L +a O D", 0, {}, { "温馨提示|ok a" },
             { "温馨提示|" + account + "ok a" } },
         { "box dismissed, same session", false, "s:a L +a D", 0, {}, { "温馨提示|ok a" }, {} },
+        // Equal cancels still waiting share one request: its answer counts
+        // for each of them, as the page counts it.
+        { "equal cancels of a run", true, "s:a s:a s:b e L +a -b", 0, {},
+            { "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {} },
+        { "a run of two equal cancels", true, "s:a s:a e L -a", 0, {},
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
+        { "same customer in again before the main window", false, "s:a L O I +a", 0, {}, {},
+            { "温馨提示|ok a" } },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         AccountManager::getInstance()->setActiveLoginAccount(0);
+        MenuItemViewManager::getInstance()->setWindow(&mainWindow);
         pageWindow = {};
         mainWindow = {};
         anyWindow = {};
@@ -136,6 +151,10 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
                 break;
             case 'O':
                 AccountManager::resetInstance();
+                break;
+            case 'I':
+                MenuItemViewManager::getInstance()->setWindow(nullptr);
+                shelltest::addLoggedInAccounts(*AccountManager::getInstance(), { "010100000001" });
                 break;
             case 'B':
                 ActionOutcomeRelay::pageStopsWaiting(page.get());

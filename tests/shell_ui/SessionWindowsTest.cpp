@@ -11,8 +11,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QWindow>
 #include <algorithm>
 
@@ -46,10 +48,24 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     form.tradeLogin(nullptr, QString(), RDOAccount());
     form.cancelLogin();
     EXPECT_EQ(loginCancelled, 1);
+    // An outcome of the session before, told over the login window, stays
+    // to be read when the login window hands over to the main window.
+    int told = -2;
+    windows.anyWindowAlerts()->runAlert(
+        AlertRequest::tip(QStringLiteral("委托申请已提交，序号为7。")), [&](int answer) { told = answer; });
+    const QPointer<QWidget> login = windows.loginWindow();
     windows.closeLoginWindow();
-    spinFor(20ms);
+    ASSERT_TRUE(spinUntil([&] { return login.isNull(); }, 2s));
     EXPECT_FALSE(windows.hasLoginWindow());
     EXPECT_EQ(loginClosedByUser, 0);
+    const QWidgetList left = QApplication::topLevelWidgets();
+    const auto box
+        = std::find_if(left.begin(), left.end(), [](QWidget* w) { return qobject_cast<QMessageBox*>(w); });
+    ASSERT_NE(box, left.end());
+    EXPECT_TRUE((*box)->isVisible());
+    EXPECT_EQ(told, -2);
+    static_cast<QMessageBox*>(*box)->buttons().front()->click();
+    EXPECT_EQ(told, 1);
 
     windows.showLoginWindow([&] { ++loginClosedByUser; }, {});
     windows.loginWindow()->close(); // the user's close button

@@ -1,7 +1,8 @@
 // An order, a subscription or a cancel confirmed just before the lock
 // closes its dialog, or a cost reset sent, is told whatever happens before
 // its answer comes: the lock alone, an account change after the unlock
-// (another account becoming the active one), or the page left.
+// (another account becoming the active one), or the page left; and told
+// again, naming its account, when the lock ends in a logout.
 #include "comm/request/CSNetwork.h"
 #include "core/NetworkFactory.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -22,7 +23,7 @@ namespace {
 const QString kOtherCustomer = QStringLiteral("010200000002");
 
 enum class Kind { Order, Subscription, Cancel, CostReset };
-enum class Way { Lock, AccountChange, OtherAccount, PageLeft };
+enum class Way { Lock, AccountChange, OtherAccount, PageLeft, LockThenLogout };
 enum class Answer { Number, Unknown };
 
 class OutcomeNeverLostTest : public PagesFixture {
@@ -33,9 +34,11 @@ protected:
         logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
             { QStringLiteral("深圳A股"), "0", "0101000001" } });
         MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+        ActionOutcomeRelay::setAnyWindow(&anyWindow);
     }
     void TearDown() override
     {
+        ActionOutcomeRelay::setAnyWindow(nullptr);
         OrderAlertWindowController::setShownHookForTesting({});
         MenuItemViewManager::getInstance()->setWindow(nullptr);
         PagesFixture::TearDown();
@@ -92,6 +95,7 @@ protected:
     }
 
     Alerts mainWindow;
+    Alerts anyWindow;
 };
 
 TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
@@ -112,6 +116,9 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Cancel, Way::PageLeft },
         { Kind::CostReset, Way::PageLeft },
         { Kind::CostReset, Way::OtherAccount },
+        { Kind::Order, Way::LockThenLogout },
+        { Kind::Subscription, Way::LockThenLogout },
+        { Kind::Cancel, Way::LockThenLogout },
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
@@ -119,8 +126,8 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message()
             << "kind " << int(row.kind) << " way " << int(row.way) << " answer " << int(row.answer));
-        alerts.shown.clear();
-        mainWindow.shown.clear();
+        alerts = {};
+        mainWindow = {};
         std::function<void()> press;
         std::unique_ptr<MenuItemViewController> page = openPage(row.kind, press);
         ASSERT_TRUE(page);
@@ -217,6 +224,19 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
             EXPECT_TRUE(std::none_of(alerts.shown.begin(), alerts.shown.end(),
                 [&](const AlertRequest& box) { return text.endsWith(box.text); }));
         EXPECT_EQ(OrderOutcomeRelay::pendingCount(), 0u);
+        if (row.way == Way::LockThenLogout) {
+            // 退出 at the locked screen: the box the page showed under the
+            // lock goes unread with the session.
+            const QString customer = AccountManager::getInstance()->getActiveLoginAccount()->customerNumber;
+            AccountManager::getInstance()->logoutAllAccount();
+            alerts.dismissAll(0);
+            ASSERT_TRUE(spinUntil([&] { return !anyWindow.shown.empty(); }));
+            EXPECT_EQ(anyWindow.shown.back().text,
+                QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(customer, text));
+            anyWindow = {};
+            logInWithHolders({ { QStringLiteral("上海A股"), "1", "A101000001" },
+                { QStringLiteral("深圳A股"), "0", "0101000001" } });
+        }
         page.reset();
         AccountManager::getInstance()->setActiveLoginAccount(0);
     }

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace pagestest {
@@ -27,7 +28,19 @@ using testsupport::spinUntil;
 
 struct Alerts final : AlertPresenter {
     std::vector<AlertRequest> shown;
-    void runAlert(const AlertRequest& request, Completion) override { shown.push_back(request); }
+    std::vector<Completion> open; // of the boxes not yet dismissed
+    void runAlert(const AlertRequest& request, Completion completion) override
+    {
+        shown.push_back(request);
+        open.push_back(std::move(completion));
+    }
+    // Dismissed as the logout from the locked screen dismisses them, unread.
+    void dismissAll(int answer)
+    {
+        for (Completion& completion : std::exchange(open, {}))
+            if (completion)
+                completion(answer);
+    }
 };
 
 QUOTETEST_CATCHER(TradeCatcher, ITradeStockDelegate, tradeStock)

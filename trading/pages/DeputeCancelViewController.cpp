@@ -283,15 +283,14 @@ void DeputeCancelViewController::finishRun()
     ticked_.clear();
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
-        alerts()->runAlert(only.succeeded ? AlertRequest::tip(succeededText(only.message))
-                                          : AlertRequest::error(only.message),
-            nullptr);
+        ActionOutcomeRelay::tell(alerts(),
+            only.succeeded ? AlertRequest::tip(succeededText(only.message))
+                           : AlertRequest::error(only.message));
     } else {
         // The counts alone; the reloaded list shows which orders still stand.
-        alerts()->runAlert(
+        ActionOutcomeRelay::tell(alerts(),
             AlertRequest::tip(
-                QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)),
-            nullptr);
+                QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)));
     }
     emit changed();
     requestList();

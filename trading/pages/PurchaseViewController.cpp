@@ -453,8 +453,8 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
 
 void PurchaseViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(
-        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
     readAgainAfterUnknownOutcome({});
 }
 
@@ -474,7 +474,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     // then that one's.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
     requestMoneyInfo();
@@ -485,7 +486,7 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
     if (dialog_.requestFailed(handle, error)) // one box per outcome
-        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
     return true;
 }

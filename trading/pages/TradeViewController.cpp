@@ -960,8 +960,8 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
 
 void TradeViewController::doConfigOrderTimedOut(int)
 {
-    alerts()->runAlert(
-        AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")), {});
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
     readAgainAfterUnknownOutcome({});
 }
 
@@ -971,7 +971,8 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
     // closed this one's: it stays, and so does the form it was made from.
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
-    alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)), {});
+    ActionOutcomeRelay::tell(
+        alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
     requestMoneyInfo();
@@ -984,7 +985,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
 {
     // One box per outcome: the dialog's time-out may have told it already.
     if (dialog_.requestFailed(handle, error))
-        alerts()->runAlert(AlertRequest::error(DataModel::getNetworkError(error).domain), {});
+        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the order manager has the figures read again
     // (readAgainAfterUnknownOutcome) until the server answers.
     emit changed();
