@@ -333,6 +333,11 @@ bool VEKConnection::feedContext(const QByteArray& data)
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
+    // A frame begun for a packet whose one more time-out the timer already
+    // saw run out would hold the reader until a later request timed out:
+    // the requests behind it go on a new connection now instead.
+    if (graceChecked_ && frameOutlivedItsRequest(*graceChecked_))
+        cutWedgedReader();
     return true;
 }
 
