@@ -93,6 +93,9 @@ bool VEKConnection::disconnect()
 {
     releaseSocket();
     emptyQueues();
+    // The socket released reports no disconnect: the part of a frame read
+    // from it goes here, or it would start the next connection's stream.
+    context_->resetData();
     return true;
 }
 

@@ -482,6 +482,21 @@ TEST_F(ConnectionTest, DisconnectsMidFrameAndANewConnectionReadsCleanly)
     ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
     EXPECT_EQ(rig.recorder.responses[0].data(), "whole");
 
+    // So it does after its own disconnect in the middle of a frame.
+    rig->sendRequest(request("q3"), 3, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(1)).size() == 2; }));
+    server.send(replyTo(3, "a reply we stop reading").left(50), 1);
+    ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 50; }));
+    rig->disconnect();
+    EXPECT_EQ(rig->context()->bufferedLength(), 0);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(server.waitForConnections(3));
+    rig->sendRequest(request("q4"), 4, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(2)).size() == 1; }));
+    server.send(replyTo(4, "clean again"), 2);
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+    EXPECT_EQ(rig.recorder.responses[1].data(), "clean again");
+
     // As the request layer does: a fresh connection and context per connect.
     LoopbackServer other;
     ASSERT_TRUE(other.start());
