@@ -93,6 +93,9 @@ bool VEKConnection::disconnect()
 {
     releaseSocket();
     emptyQueues();
+    // The socket released reports no disconnect: the part of a frame read
+    // from it goes here, or it would start the next connection's stream.
+    context_->resetData();
     return true;
 }
 
@@ -333,6 +336,11 @@ bool VEKConnection::feedContext(const QByteArray& data)
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
+    // A frame begun for a packet whose one more time-out the timer already
+    // saw run out would hold the reader until a later request timed out:
+    // the requests behind it go on a new connection now instead.
+    if (graceChecked_ && frameOutlivedItsRequest(*graceChecked_))
+        cutWedgedReader();
     return true;
 }
 

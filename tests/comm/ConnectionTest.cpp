@@ -185,6 +185,14 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
             = replyTo(row.framing, 98, QByteArray(500, 's')); // its header is whole in the first 200 bytes
         if (row.frameId != 0) {
             server.send(reply.left(8000));
+            if (row.ownTimedOut) {
+                // Its one more time-out ran out before it began: cut as it
+                // begins, never left to swallow the next request's reply.
+                ASSERT_TRUE(row.cut);
+                ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+                EXPECT_TRUE(rig.recorder.responses.empty());
+                continue;
+            }
             ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
         }
 
@@ -246,12 +254,15 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         bool secondWaiting; // request 2 waits, with a long time-out, behind request 1
         qsizetype rest; // bytes of reply 1 sent after its request timed out; -1 all
         bool cut;
+        bool begunLate = false; // reply 1 begins only once its one more time-out has run out
     } rows[] = {
         { "the rest comes within the time-out", Framing::TC, false, -1, false },
         { "bytes keep coming past it", Framing::TC, false, 8000, true },
         { "the reply came, the next frame's request still waits", Framing::TC, true, -1, false },
         { "HTTP: the rest comes within the time-out", Framing::HTTP, false, -1, false },
         { "HTTP: bytes keep coming past it", Framing::HTTP, false, 8000, true },
+        { "it begins past its time, a request waiting behind it", Framing::TC, true, 8000, true, true },
+        { "HTTP: it begins past its time, a request waiting behind it", Framing::HTTP, true, 8000, true, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -269,10 +280,24 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
             if (row.secondWaiting)
                 rig->sendRequest(request("next"), 2, 30, 0);
             ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 2u : 1u); }));
-            server.send(first.left(8000));
-            ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+            if (!row.begunLate) {
+                server.send(first.left(8000));
+                ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+            }
         }
         ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 1 timed out
+        if (row.begunLate) {
+            // Its time runs out with no frame begun: nothing to cut yet. The
+            // frame that begins then holds the reader from its first bytes,
+            // so the request behind it is not left to time out first.
+            ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
+            EXPECT_FALSE(rig.recorder.disconnected);
+            server.send(first.left(row.rest));
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+            EXPECT_TRUE(rig.recorder.responses.empty());
+            EXPECT_TRUE(rig.recorder.timeouts.empty());
+            continue;
+        }
         {
             platform::ModalSession hold; // the bytes go in before its time runs out
             const QByteArray more = row.rest < 0 ? first.mid(8000) : first.mid(8000, row.rest);
@@ -456,6 +481,21 @@ TEST_F(ConnectionTest, DisconnectsMidFrameAndANewConnectionReadsCleanly)
     server.send(replyTo(2, "whole"), 1);
     ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 1; }));
     EXPECT_EQ(rig.recorder.responses[0].data(), "whole");
+
+    // So it does after its own disconnect in the middle of a frame.
+    rig->sendRequest(request("q3"), 3, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(1)).size() == 2; }));
+    server.send(replyTo(3, "a reply we stop reading").left(50), 1);
+    ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 50; }));
+    rig->disconnect();
+    EXPECT_EQ(rig->context()->bufferedLength(), 0);
+    ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+    ASSERT_TRUE(server.waitForConnections(3));
+    rig->sendRequest(request("q4"), 4, 30, 0);
+    ASSERT_TRUE(spinUntil([&] { return framesIn(server.received(2)).size() == 1; }));
+    server.send(replyTo(4, "clean again"), 2);
+    ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+    EXPECT_EQ(rig.recorder.responses[1].data(), "clean again");
 
     // As the request layer does: a fresh connection and context per connect.
     LoopbackServer other;
