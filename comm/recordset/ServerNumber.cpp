@@ -14,6 +14,8 @@ namespace {
 
 // 2^63: the first magnitude past 64 bits.
 constexpr double kPast64Bits = 9223372036854775808.0;
+// 2^53: up to it, every whole number is a double.
+constexpr double kExactInDouble = 9007199254740992.0;
 
 std::optional<qint64> wholeOf(double value)
 {
@@ -41,8 +43,11 @@ std::optional<qint64> wholeValueOf(QStringView text)
     const qint64 whole = text.trimmed().toLongLong(&ok);
     if (ok)
         return whole;
+    // Past 2^53 a double no longer holds every whole number, so a decimal
+    // text there ("-9223372036854775809", "4611686018427387904.5") would be
+    // read as a neighbour that is whole: such a text has no whole value.
     const std::optional<double> value = valueOf(text);
-    return value ? wholeOf(*value) : std::nullopt;
+    return value && std::abs(*value) <= kExactInDouble ? wholeOf(*value) : std::nullopt;
 }
 
 namespace {

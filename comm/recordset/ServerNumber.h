@@ -27,7 +27,8 @@ inline std::optional<double> valueOf(const QString& text)
 }
 // The same value where a whole number is wanted (a code to look up, a number
 // to keep): none also for a number that is not whole ("2.5" is no market) or
-// lies past 64 bits.
+// lies past 64 bits, and for one with a fraction or an exponent past 2^53,
+// whose wholeness a double cannot tell.
 std::optional<qint64> wholeValueOf(QStringView text);
 inline std::optional<qint64> wholeValueOf(const QString& text)
 {

@@ -51,7 +51,10 @@ std::optional<QString> DialTarget::dialableHost(QStringView text)
     // The socket's own parser decides what is an address.
     QHostAddress address;
     if (address.setAddress(host)) {
-        if (address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6)
+        // The unspecified address in either form, also mapped ("::ffff:0.0.0.0").
+        bool isIPv4 = false;
+        const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+        if ((isIPv4 && ipv4 == 0) || address == QHostAddress::AnyIPv6)
             return std::nullopt;
         return address.toString();
     }

@@ -125,14 +125,18 @@ RDOStock::RDOStock(const std::vector<VEKTCRS>& sets)
     VEKTCRS header = sets[1];
     header.fetchFirst();
     const servernumber::Row row(header);
-    exchangeId = row.int16("exchid");
+    // Codes by their value, as the five-level quote reads them ("1.08e2" is
+    // class 108): none, or one past the field, is 0.
+    const qint64 exchange = row.wholeValue("exchid").value_or(0);
+    exchangeId = exchange == qint16(exchange) ? qint16(exchange) : 0;
     precision = row.int16("precision");
     closingPriceOfYesterday = row.real("zrsp");
     openingPriceOfToday = row.real("jrkp");
     highDealPrice = row.real("zgcj");
     lowDealPrice = row.real("zdcj");
     recentDealPrice = row.real("zjcj");
-    classId = row.int32("classid");
+    const qint64 klass = row.wholeValue("classid").value_or(0);
+    classId = klass == qint32(klass) ? qint32(klass) : 0;
     totalTurnover = row.int64("cjsl");
     dealVolume = row.truncated64("cjje");
     lotSize = row.int32("lotsize");

@@ -129,6 +129,12 @@ TEST(ServerNumber, FlagsAndCodesByTheirValue)
         { brokersim::kText, "NaN", std::nullopt, std::nullopt },
         { brokersim::kText, "inf", std::nullopt, std::nullopt },
         { brokersim::kText, "1e999", std::nullopt, std::nullopt },
+        { brokersim::kText, "-0", 0, 0 },
+        { brokersim::kText, QString(QChar(0xff11)), std::nullopt, std::nullopt },
+        // Past 2^53 a fraction or a digit past 64 bits is lost in a double.
+        { brokersim::kText, "-9223372036854775809", -9223372036854775809.0, std::nullopt },
+        { brokersim::kText, "4611686018427387904.5", 4611686018427387904.5, std::nullopt },
+        { brokersim::kText, "-nan", std::nullopt, std::nullopt },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(qPrintable(QStringLiteral("%1 %2").arg(c.type).arg(c.sent.toString())));

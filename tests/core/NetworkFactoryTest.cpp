@@ -134,6 +134,10 @@ TEST_F(NetworkFactoryTest, WhatCanBeDialledIsWhatTheSocketDials)
         { "127.0.0.1", "+80", nullptr, 0, NoDial },
         { "127.0.0.1", "80x", nullptr, 0, NoDial },
         { "127.0.0.1", "", nullptr, 0, NoDial },
+        { "::ffff:0.0.0.0", "80", nullptr, 0, RefusedAtOnce },
+        { "0", "80", nullptr, 0, NoDial },
+        { "::", "80", nullptr, 0, NoDial },
+        { "\xef\xbc\x91\xef\xbc\x92\xef\xbc\x97.0.0.1", "80", nullptr, 0, NoDial },
     };
     testsupport::LoopbackServer server;
     ASSERT_TRUE(server.start());

@@ -75,6 +75,24 @@ TEST(QuoteRecords, MarketCodeFromExchangeAndClass)
             << c.exchange << "/" << c.classId;
 }
 
+// The chart's header reads its class and exchange as the five-level quote
+// does: by value, and 0 where there is no whole one.
+TEST(QuoteRecords, ChartCodesByTheirValue)
+{
+    const struct {
+        const char* text;
+        qint32 code;
+    } cases[] = { { "108", 108 }, { "108.000", 108 }, { "1.08e2", 108 }, { "108.5", 0 }, { "5x", 0 },
+        { "5000000000", 0 } };
+    for (const auto& c : cases) {
+        const VEKTCRS header = set(Table().column("code").column("exchid").column("classid").row(
+            { "00700", QString::fromLatin1(c.text), QString::fromLatin1(c.text) }));
+        const RDOStock stock({ header, header });
+        EXPECT_EQ(stock.classId, c.code) << c.text;
+        EXPECT_EQ(stock.exchangeId, c.code == 108 ? 108 : 0) << c.text;
+    }
+}
+
 TEST(QuoteRecords, FiveLevelKeepsTextsAndWideQuantities)
 {
     const VEKTCRS withStep = set(fiveLevelRow("0.01", "1"));

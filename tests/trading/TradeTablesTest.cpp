@@ -125,7 +125,9 @@ TEST(TradeBodies, MenuLinksNameFunctionPairsAndHiddenFields)
     EXPECT_EQ(link->filterKeys, QStringList { "market" });
 
     // A link without function numbers, or one that does not decipher, sends nothing.
-    for (const std::string& bad : { stored("tradequery?sign=1"), std::string("not-a-link"), std::string() }) {
+    for (const std::string& bad : { stored("tradequery?sign=1"), std::string("not-a-link"), std::string(),
+             stored("tradequery?tc_mfuncno=500&tc_sfuncno="), stored("tradequery?tc_mfuncno=500x&tc_sfuncno=8"),
+             stored("tradequery?tc_mfuncno=500&tc_sfuncno=8.5") }) {
         common.link = bad;
         QString why;
         EXPECT_FALSE(CommonQueryLink::parse(bad, &why));

@@ -57,12 +57,14 @@ std::optional<CommonQueryLink> CommonQueryLink::parse(
     // A link that names no function would send 0 / 0: nothing goes out.
     if (!found || !found->contains(kMFunc) || !found->contains(kSFunc))
         return refuse(QStringLiteral("查询链接没有功能号，未发送查询"));
-    const qint64 mFunc = servernumber::toInt64(found->value(kMFunc));
-    const qint64 sFunc = servernumber::toInt64(found->value(kSFunc));
-    if (mFunc <= 0 || sFunc < 0)
+    // By their value: "500.000" is 500, but "", "8x" or "8.5" names no
+    // function, and a query to one the link did not name never goes out.
+    const std::optional<qint64> mFunc = servernumber::wholeValueOf(found->value(kMFunc));
+    const std::optional<qint64> sFunc = servernumber::wholeValueOf(found->value(kSFunc));
+    if (!mFunc || !sFunc || *mFunc <= 0 || *sFunc < 0)
         return refuse(QStringLiteral("查询链接没有功能号，未发送查询"));
-    out.mFunc = quint64(mFunc);
-    out.sFunc = quint64(sFunc);
+    out.mFunc = quint64(*mFunc);
+    out.sFunc = quint64(*sFunc);
     out.otherUrl = found->value(QString::fromLatin1(kOtherUrlKey));
     return out;
 }
