@@ -46,7 +46,7 @@ public:
     bool openPermissionAccess(DataModel* request, const QString& handle, const CSError& error) override;
 
     // What a refused open or close says, whoever says it.
-    static QString failureText(const CSError& error) { return error.domain; }
+    static QString failureText(const CSError& error) { return DataModel::getNetworkError(error).domain; }
 
 private:
     IOpenPermissionAccessDelegate* hears_;

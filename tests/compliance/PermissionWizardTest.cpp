@@ -509,3 +509,19 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
         mainWindow.shown.clear();
     }
 }
+
+// An open or close that failed is told in the words every other box uses:
+// the client's own failures as the user reads them, the server's as sent.
+TEST(PermissionAccessWords, AFailureIsToldAsEveryBoxTellsIt)
+{
+    const struct {
+        CSError error;
+        const char* told;
+    } rows[] = {
+        { CSErrors::requestTimeout(), "请求超时" },
+        { CSErrors::networkDisconnect(), "无法连接网络或者网络断开连接" },
+        { { QStringLiteral("权限已开通"), 6, true }, "权限已开通" },
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PermissionAccessRelay::failureText(row.error), QString::fromUtf8(row.told));
+}
