@@ -194,7 +194,7 @@ void FundBatchCancelPage::finish(const AlertRequest& message)
     alertWindowController_->stopRunModal();
     ticked_.clear();
     emit changed();
-    alerts()->runAlert(message, nullptr);
+    ActionOutcomeRelay::tell(alerts(), message);
     requestList();
 }
 

@@ -786,7 +786,7 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
-    alerts_->runAlert(AlertRequest::tip(orderSubmittedText(serial)), nullptr);
+    ActionOutcomeRelay::tell(alerts_, AlertRequest::tip(orderSubmittedText(serial)));
     // A dividend setting or a plan leaves the form as it is.
     if (type == 4 || type == 5 || type == 7 || type == 8)
         texts_[Amount].clear();
@@ -822,7 +822,7 @@ bool OpdFundTradeViewController::orderFailed(const CSError& error)
         services_.confirmation->stopRunModal();
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
-    alerts_->runAlert(AlertRequest::error(orderFailedText(error)), nullptr);
+    ActionOutcomeRelay::tell(alerts_, AlertRequest::error(orderFailedText(error)));
     if (isWithheld(error)) {
         // The server may have taken it: never sent again, the page reads
         // what the server has.

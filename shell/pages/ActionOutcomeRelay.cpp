@@ -121,11 +121,21 @@ void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
             continue;
         // The page told what it had heard; what comes later is told apart.
         relay->pageWaits_ = false;
+        relay->unknownTold_ = true;
         relay->succeeded_ = relay->failed_ = 0;
     }
 }
 
-ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool succeeded, const QString& text)
+void ActionOutcomeRelay::pageToldUnknown(const DataModelObserver* page)
+{
+    for (const auto& relay : registry()) {
+        if (!relay->done() && page && relay->page_.get() == page)
+            relay->unknownTold_ = true;
+    }
+}
+
+ActionOutcomeRelay::Route ActionOutcomeRelay::take(
+    const QString& handle, bool succeeded, const QString& text, bool unknown)
 {
     // One answer per request; a refusal carries no handle, and each is the
     // answer of a request of its own.
@@ -136,10 +146,15 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(const QString& handle, bool s
     const int requests = awaited != awaited_.end() ? awaited->second : 1;
     if (awaited != awaited_.end())
         awaited_.erase(awaited);
+    const bool heard = pageWaits_ && page_;
+    if (unknown && unknownTold_ && !heard) {
+        // The page told it as unknown already, and counted it so.
+        tellIfDone();
+        return Route::Told;
+    }
     (succeeded ? succeeded_ : failed_) += requests;
     lastSucceeded_ = succeeded;
     lastText_ = text;
-    const bool heard = pageWaits_ && page_;
     unheard_ = unheard_ || !heard;
     tellIfDone();
     return heard ? Route::Page : Route::Told;

@@ -70,6 +70,20 @@ public:
     // `page` told the outcome of its actions still waiting as unknown (its
     // own time limit): answers that come later are their relays' to tell.
     static void pageStopsWaiting(const DataModelObserver* page);
+    // `page` told the outcome of its actions still waiting as unknown and
+    // still hears their answers itself: one that comes once it no longer
+    // does and is itself of unknown outcome was told already.
+    static void pageToldUnknown(const DataModelObserver* page);
+    // The client's own failure (no answer in time, the connection lost): the
+    // server may or may not have taken the request. The code is the one the
+    // order-like requests report such a failure under.
+    static constexpr qint64 kUnknownOutcomeCode = 700;
+    static bool isUnknownOutcome(const CSError& error)
+    {
+        return !error.fromErrorRow
+            && (error.code == kUnknownOutcomeCode || error.code == CSErrorRequestTimeout
+                || error.code == CSErrorNetworkDisconnect);
+    }
     // A page tells an outcome it heard itself as a relay tells one: the box
     // stays through the lock and, dismissed unread by the logout from the
     // locked screen, shows again over whatever window is up, naming the
@@ -87,7 +101,8 @@ protected:
         Told, // the relay tells it
     };
     // One answer: counted for the run, then heard by the page or told.
-    Route take(const QString& handle, bool succeeded, const QString& text);
+    // `unknown`: a failure that leaves the outcome unknown.
+    Route take(const QString& handle, bool succeeded, const QString& text, bool unknown = false);
     // The error text of an answer; kinds may tell an unknown outcome their way.
     static QString errorText(const CSError& error) { return DataModel::getNetworkError(error).domain; }
     DataModelObserver* page() const { return page_.get(); }
@@ -106,6 +121,7 @@ private:
     std::set<QString> answered_;
     bool sentAll_ = false;
     bool pageWaits_ = true;
+    bool unknownTold_ = false; // the page told the outcome as unknown
     bool unheard_ = false; // an answer the page did not hear
     bool told_ = false;
     int succeeded_ = 0;
@@ -137,7 +153,7 @@ private:
         }                                                                                                        \
         bool verb(DataModel* request, const QString& handle, const CSError& error) override                      \
         {                                                                                                        \
-            if (take(handle, false, failureText_(error)) == Route::Page)                                         \
+            if (take(handle, false, failureText_(error), isUnknownOutcome(error)) == Route::Page)                \
                 return hears_->verb(request, handle, error);                                                     \
             return true;                                                                                         \
         }                                                                                                        \

@@ -255,24 +255,24 @@ void ChangePasswordViewController::queryFundInfo(DataModel*, const QString&, con
 
 void ChangePasswordViewController::changeTradePassword(DataModel*, const QString&, const bool&)
 {
-    alerts()->runAlert(AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(Account::getChangeTradePasswordSuccessMessage()));
     resetPasswordText();
 }
 
 bool ChangePasswordViewController::changeTradePassword(DataModel*, const QString&, const CSError& e)
 {
-    error(failureText(e));
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(e)));
     return true;
 }
 
 void ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const bool&)
 {
-    alerts()->runAlert(AlertRequest::tip(Account::getChangeFundPasswordSuccessMessage()), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(Account::getChangeFundPasswordSuccessMessage()));
     resetPasswordText();
 }
 
 bool ChangePasswordViewController::changeFundPassword(DataModel*, const QString&, const CSError& e)
 {
-    error(failureText(e));
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(e)));
     return true;
 }

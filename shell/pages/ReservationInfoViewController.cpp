@@ -113,13 +113,13 @@ void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, 
     // The account took the greeting with the reply (replyText).
     currentText_ = sentText_;
     inputText_.clear();
-    alerts()->runAlert(AlertRequest::tip(takenText()), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(takenText()));
     emit changed();
 }
 
 bool ReservationInfoViewController::reservationInfo(DataModel*, const QString&, const CSError& error)
 {
     enableControls(true);
-    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     return true;
 }

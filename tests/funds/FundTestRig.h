@@ -78,14 +78,26 @@ protected:
     qsizetype count(brokersim::Function f) const { return receivedOf(f).size(); }
 };
 
-// Message boxes as "error:" or "tip:" and their text.
+// Message boxes as "error:" or "tip:" and their text; read and confirmed at
+// once unless held (the lock holds them until it ends).
 struct FundAlerts : AlertPresenter {
     QStringList shown;
+    bool hold = false;
+    std::vector<Completion> held;
     void runAlert(const AlertRequest& request, Completion completion) override
     {
         shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
-        if (completion)
+        if (hold)
+            held.push_back(std::move(completion));
+        else if (completion)
             completion(1);
+    }
+    // The boxes held, dismissed unread as the logout from the locked screen does.
+    void dismissHeld()
+    {
+        for (Completion& completion : std::exchange(held, {}))
+            if (completion)
+                completion(0);
     }
 };
 

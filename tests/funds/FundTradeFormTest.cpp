@@ -832,6 +832,7 @@ protected:
     {
         OrderAlertWindowController::setShownHookForTesting(nullptr);
         MenuItemViewManager::getInstance()->setWindow(nullptr);
+        ActionOutcomeRelay::setAnyWindow(nullptr);
         FundTradeForm::TearDown();
     }
     // The page set up, its list in, and the fund (and target) typed.
@@ -851,6 +852,7 @@ protected:
     }
 
     FundAlerts mainWindow; // where an action is told once its page is gone
+    FundAlerts anyWindow; // where it is told when no main window is up
 };
 
 // Every fund order a page sends, answered with a blank serial: the customer
@@ -1411,12 +1413,14 @@ TEST_F(FundTradePages, AnAccountChangeClosesTheStepsWindow)
 // another is active, and never on the page. A cancel batch whose dialog the
 // lock closed is told as the counts of the whole batch (an order already
 // processed refuses its cancel); an order whose connection dropped, as one
-// of unknown outcome.
+// of unknown outcome. One its page heard under the lock and showed there is
+// shown again, naming its account, when the lock ends in a logout.
 TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
 {
     book().setRiskLevel("010100000001", 5);
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
-    enum class Way { PageLeft, AccountChange, ConnectionDropped };
+    enum class Way { PageLeft, AccountChange, ConnectionDropped, LockThenLogout };
+    ActionOutcomeRelay::setAnyWindow(&anyWindow);
     constexpr size_t kFundCancels = std::size(kPageOrders), kPlanCancels = kFundCancels + 1;
     // Every kind each way: the order pages', then the two cancel batches.
     std::vector<std::pair<size_t, Way>> rows;
@@ -1424,6 +1428,8 @@ TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
         for (const Way way : { Way::PageLeft, Way::AccountChange })
             rows.emplace_back(kind, way);
     }
+    for (const size_t kind : { size_t(1), kFundCancels })
+        rows.emplace_back(kind, Way::LockThenLogout);
     rows.emplace_back(1, Way::ConnectionDropped); // a purchase; last, as it ends the connection
     for (const auto& [kind, way] : rows) {
         const bool cancels = kind >= kFundCancels;
@@ -1476,13 +1482,32 @@ TEST_F(FundTradePages, EachActionIsToldOnceWhateverBecameOfItsPage)
         if (way == Way::AccountChange) {
             logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
             page->loginAccountChanged();
-        } else {
+        } else if (way != Way::LockThenLogout) {
             page->unloadView(); // kept: what is left of it hears nothing more
         }
+        alerts.hold = way == Way::LockThenLogout;
         if (way == Way::ConnectionDropped)
             sim.dropConnections();
         else
             sim.releaseWithheld();
+        if (way == Way::LockThenLogout) {
+            // The page told it under the lock; 退出 there dismisses it unread.
+            ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
+            alerts.hold = false;
+            ASSERT_EQ(alerts.shown.size(), 1) << qPrintable(alerts.shown.join('|'));
+            const QString told = alerts.shown[0];
+            AccountManager::getInstance()->logoutAllAccount();
+            alerts.dismissHeld();
+            ASSERT_TRUE(spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
+            const qsizetype colon = told.indexOf(u':') + 1;
+            EXPECT_EQ(anyWindow.shown,
+                QStringList(told.left(colon) + QStringLiteral("账号010100000001：\n") + told.mid(colon)));
+            EXPECT_TRUE(mainWindow.shown.isEmpty()) << qPrintable(mainWindow.shown.join('|'));
+            anyWindow.shown.clear();
+            page.reset();
+            AccountManager::getInstance()->addActiveAccount(account);
+            continue;
+        }
         ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.isEmpty(); }));
         // Answered after the action's answers, on the same connection.
         OrdersRecorder after;

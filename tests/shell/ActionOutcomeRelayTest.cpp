@@ -65,7 +65,8 @@ protected:
 } // namespace
 
 // The script's steps: "s:h" sent under h, "r" a request of the run refused,
-// "e" the run wholly sent, "+h"/"-h" h answered with success/an error,
+// "e" the run wholly sent, "+h"/"-h"/"?h" h answered with success/an
+// error/an unknown outcome, "U" the page told its actions as unknown,
 // "L" the page left, "C" an account change, "O" a logout, "I" the same
 // customer in again, the main window not up yet (the risk check), "B" the
 // page's own time limit, "D" the boxes dismissed unseen, then the queued
@@ -110,6 +111,14 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "same customer in again before the main window", false, "s:a L O I +a", 0, {}, {},
             { "温馨提示|ok a" } },
+        // The page told it as unknown: a late unknown is not told again,
+        // a late outcome is.
+        { "late unknown after the page told it", false, "s:a U L ?a", 0, {}, {}, {} },
+        { "late unknown, another account", false, "s:a U C ?a", 0, {}, {}, {} },
+        { "late outcome after the page told it unknown", false, "s:a U L -a", 0, {}, { "错误|fail a" }, {} },
+        { "the page told it unknown and still hears", false, "s:a U ?a", 1, {}, {}, {} },
+        { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },
+        { "late unknowns after the time limit", true, "s:a s:b s:c e +a B ?b +c", 1, { "温馨提示|ok c" }, {}, {} },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -140,6 +149,13 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
                 break;
             case '-':
                 relay.actionDone(nullptr, h, CSError { QStringLiteral("fail ") + h, 5000, true });
+                break;
+            case '?':
+                relay.actionDone(nullptr, h,
+                    CSError { QStringLiteral("unknown ") + h, ActionOutcomeRelay::kUnknownOutcomeCode, false });
+                break;
+            case 'U':
+                ActionOutcomeRelay::pageToldUnknown(page.get());
                 break;
             case 'L':
                 // Unloaded, its hidden window still there.

@@ -697,7 +697,9 @@ TEST_F(CapitalAccountPagesTest, ALateTransferAnswerIsToldAndLeavesTheNextTransfe
 // once its page was left or another account became the active one: its
 // relay tells the outcome once on the main window, in the page's own words
 // (the serials, the server's refusal, the outcome left unknown), naming the
-// account it was sent for after an account change.
+// account it was sent for after an account change. One whose dialog gave up
+// waiting was told as unknown by its page then: left unknown, it is not told
+// again.
 TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
 {
     const struct {
@@ -707,6 +709,7 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         QString told; // how the outcome's text begins
         bool refused = false;
         bool neverAnswered = false;
+        bool dialogGaveUp = false; // else the lock closed it
     } rows[] = {
         { Kind::BankToStock, true, "5", QStringLiteral("转账提交已成功，流水号为") },
         { Kind::BankToStock, false, "5", QStringLiteral("转账提交已成功，流水号为") },
@@ -719,12 +722,18 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         // Last: the answers these leave withheld are never released.
         { Kind::StockToBank, true, "5", QStringLiteral("未收到转账结果"), true, true },
         { Kind::Collection, false, "", QStringLiteral("未收到资金账号间转账的结果"), true, true },
+        { Kind::StockToBank, true, "5", QString(), true, true, true },
+        { Kind::Inside, false, "5", QString(), true, true, true },
     };
+    FundTransferPageServices bankServices;
+    bankServices.confirmation.busyBackstopMs = 1500;
+    CapitalAccountPageServices capitalServices;
+    capitalServices.confirmation.busyBackstopMs = 1500;
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << int(row.kind) << row.pageLeft << row.neverAnswered);
-        Opened page = openKind(row.kind);
+        Opened page = row.dialogGaveUp ? openKind(row.kind, bankServices, capitalServices) : openKind(row.kind);
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         const bool atTheBank = row.kind == Kind::BankToStock || row.kind == Kind::StockToBank;
         const brokersim::Function function = atTheBank ? brokersim::kBankTransferFunction
@@ -734,18 +743,26 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         sim.withholdNext(function);
         // Confirmed, and the lock closes the dialog before the answer.
         bool locked = false;
-        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
-            QTimer::singleShot(0, &d, [&] {
-                d.confirmButtonClicked();
-                EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == withheld + 1; }, 10s));
-                platform::ModalSession::stopAll();
-                NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
-                locked = true;
+        if (row.dialogGaveUp) {
+            confirmDialogs();
+            page.press(QString::fromLatin1(row.amount));
+            ASSERT_TRUE(spinUntil([&] { return !page.busy(); }, 10s));
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到"))) << qPrintable(alerts.last());
+        } else {
+            OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
+                QTimer::singleShot(0, &d, [&] {
+                    d.confirmButtonClicked();
+                    EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == withheld + 1; }, 10s));
+                    platform::ModalSession::stopAll();
+                    NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
+                    locked = true;
+                });
             });
-        });
-        page.press(QString::fromLatin1(row.amount));
-        ASSERT_TRUE(spinUntil([&] { return locked; }, 10s));
-        EXPECT_TRUE(page.busy());
+            page.press(QString::fromLatin1(row.amount));
+            ASSERT_TRUE(spinUntil([&] { return locked; }, 10s));
+            EXPECT_TRUE(page.busy());
+        }
         alerts.shown.clear();
         if (row.pageLeft)
             page.page.reset();
@@ -758,6 +775,13 @@ TEST_F(CapitalAccountPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
             const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
             trade->connectionSendPacketsTimeout(
                 *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
+        }
+        if (row.dialogGaveUp) {
+            ASSERT_TRUE(answersSentSoFarHandled());
+            EXPECT_TRUE(mainWindow.shown.empty()) << qPrintable(mainWindow.last());
+            EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.last());
+            EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
+            continue;
         }
         ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
         ASSERT_EQ(mainWindow.shown.size(), 1u);

@@ -168,13 +168,13 @@ void AssetQueryViewController::endEditing(int row, int, const QString& text)
 
 void AssetQueryViewController::resetCost(DataModel*, const QString&, const QString& message)
 {
-    alerts()->runAlert(AlertRequest::tip(resetCostText(message)), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(resetCostText(message)));
     requestPositions();
 }
 
 bool AssetQueryViewController::resetCost(DataModel*, const QString&, const CSError& error)
 {
-    alerts()->runAlert(AlertRequest::error(resetCostFailureText(error)), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(resetCostFailureText(error)));
     requestPositions();
     return true;
 }

@@ -163,7 +163,7 @@ bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional
     // The customer was told its outcome is unknown, and a later request's
     // dialog may be up now: that dialog and its fields stay as they are.
     if (told)
-        alerts()->runAlert(*told, nullptr);
+        ActionOutcomeRelay::tell(alerts(), *told);
     readAgain();
     return true;
 }
@@ -177,7 +177,7 @@ std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error
 void CapitalAccountPage::failed(const CSError& error)
 {
     const bool unknown = isOrderOutcomeUnknown(error);
-    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
     if (unknown)
         readAgain();
@@ -191,7 +191,8 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
     // Its answer, should it come after all, is told then.
     lateAnswers_.expect(askedFor().subject(kActionChannel));
     askedFor().settle(kActionChannel);
-    alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
+    ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
     readAgain();
     endAction();
@@ -432,7 +433,7 @@ void InsideTransferViewController::fundInsideTransfer(
     const AlertRequest told = AlertRequest::tip(submittedText(serialNumbers));
     if (answeredLate(handle, told) || !answered(handle))
         return;
-    alerts()->runAlert(told, nullptr);
+    ActionOutcomeRelay::tell(alerts(), told);
     resetControls();
     readAgain();
     endAction();
@@ -561,7 +562,7 @@ void FundCollectionViewController::fundCollection(
     const AlertRequest told = AlertRequest::tip(submittedText(result));
     if (answeredLate(handle, told) || !answered(handle))
         return;
-    alerts()->runAlert(told, nullptr);
+    ActionOutcomeRelay::tell(alerts(), told);
     resetControls();
     readAgain();
     endAction();

@@ -370,12 +370,12 @@ void FundTransferBaseViewController::fundTransfer(
         return;
     const AlertRequest told = AlertRequest::tip(submittedText(serialNumber));
     if (answer == TransferAnswer::Late) {
-        alerts()->runAlert(told, nullptr);
+        ActionOutcomeRelay::tell(alerts(), told);
         return;
     }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    alerts()->runAlert(told, nullptr);
+    ActionOutcomeRelay::tell(alerts(), told);
     resetControls();
     refreshAfterTransfer();
     endTransfer();
@@ -386,12 +386,12 @@ bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& han
     const TransferAnswer answer = takeTransfer(handle);
     const bool unknown = isOrderOutcomeUnknown(error);
     if (answer == TransferAnswer::Late && !unknown)
-        alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
+        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     if (answer != TransferAnswer::Awaited)
         return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    alerts()->runAlert(AlertRequest::error(failureText(error)), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
     if (unknown)
         refreshAfterTransfer();
@@ -406,7 +406,8 @@ void FundTransferBaseViewController::doConfigOrderTimedOut(int)
     // Its answer, should it come after all, is told then.
     lateTransfers_.expect(askedFor().subject(kTransferChannel));
     askedFor().settle(kTransferChannel);
-    alerts()->runAlert(AlertRequest::error(kOutcomeUnknown), nullptr);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
+    ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
     refreshAfterTransfer();
     endTransfer();
