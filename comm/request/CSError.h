@@ -24,6 +24,9 @@ enum CSErrorCode : qint64 {
     CSErrorServerNoData = 200,
     CSErrorNetworkDisconnect = 300,
     CSErrorBuildPacket = 400, // the request cannot be put on the wire
+    // An order-like request went out and no answer came (time-out, connection
+    // lost or remade): the server may or may not have taken it.
+    CSErrorOutcomeUnknown = 700,
 };
 
 namespace CSErrors {

@@ -75,13 +75,11 @@ public:
     // does and is itself of unknown outcome was told already.
     static void pageToldUnknown(const DataModelObserver* page);
     // The client's own failure (no answer in time, the connection lost): the
-    // server may or may not have taken the request. The code is the one the
-    // order-like requests report such a failure under.
-    static constexpr qint64 kUnknownOutcomeCode = 700;
+    // server may or may not have taken the request.
     static bool isUnknownOutcome(const CSError& error)
     {
         return !error.fromErrorRow
-            && (error.code == kUnknownOutcomeCode || error.code == CSErrorRequestTimeout
+            && (error.code == CSErrorOutcomeUnknown || error.code == CSErrorRequestTimeout
                 || error.code == CSErrorNetworkDisconnect);
     }
     // A page tells an outcome it heard itself as a relay tells one: the box
@@ -116,7 +114,6 @@ private:
     std::function<AlertPresenter*()> pageWindow_;
     bool run_ = false;
     QString account_; // the account the action was sent for
-    QString customer_;
     std::map<QString, int> awaited_; // the requests sent under each handle
     std::set<QString> answered_;
     bool sentAll_ = false;

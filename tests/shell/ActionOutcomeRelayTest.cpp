@@ -152,7 +152,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
                 break;
             case '?':
                 relay.actionDone(nullptr, h,
-                    CSError { QStringLiteral("unknown ") + h, ActionOutcomeRelay::kUnknownOutcomeCode, false });
+                    CSError { QStringLiteral("unknown ") + h, CSErrorOutcomeUnknown, false });
                 break;
             case 'U':
                 ActionOutcomeRelay::pageToldUnknown(page.get());

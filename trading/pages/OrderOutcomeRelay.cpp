@@ -2,9 +2,6 @@
 
 #include "shell/pages/MenuItemViewController.h"
 
-// The relays read an unknown outcome by the code the orders report it under.
-static_assert(ActionOutcomeRelay::kUnknownOutcomeCode == kOrderOutcomeUnknownCode);
-
 OrderOutcomeRelay::OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels)
     : ActionOutcomeRelay(std::move(page), cancels != nullptr)
     , order_(order)

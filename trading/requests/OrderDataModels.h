@@ -15,7 +15,7 @@ LUMORA_DATA_MODEL_PROTOCOL(IMaxQuantityInfoDelegate, queryMaxQuantityInfo, QStri
 // The error an order or cancel gets when it went out but no answer came
 // (time-out, connection lost, connection remade): the server may or may not
 // have taken it, so it is never sent again by itself.
-inline constexpr qint64 kOrderOutcomeUnknownCode = 700;
+inline constexpr qint64 kOrderOutcomeUnknownCode = CSErrorOutcomeUnknown;
 QString orderOutcomeUnknownMessage(const CSError& cause);
 // Whether `error` is that unknown outcome: the client's own verdict, never a
 // server's error row that happens to carry the same number.
