@@ -725,10 +725,11 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
     EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
     EXPECT_FALSE(confirmation.open);
     EXPECT_EQ(form->text(Form::Amount), "10");
-    // The money and the position list, as the server has them now.
-    ASSERT_TRUE(spinUntil([&] {
-        return count(brokersim::kMoneyFunction) > moneyAsked && count(brokersim::kFundPositionFunction) > positionsAsked;
-    }));
+    // The position list, as the server has it now; the redeem page shows
+    // no money to read again.
+    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundPositionFunction) > positionsAsked; }));
+    ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+    EXPECT_EQ(count(brokersim::kMoneyFunction), moneyAsked);
     sim.releaseWithheld();
     testsupport::spinFor(100ms);
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
@@ -892,6 +893,8 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsUnknownOrASuccessToldWithoutIt)
             << qPrintable(alerts.shown[0]);
         if (again)
             EXPECT_TRUE(spinUntil([&] { return count(*again) > before; }));
+        // What it shows of them, maybe out of date until read again.
+        EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }));
         testsupport::spinFor(50ms);
         EXPECT_EQ(count(c.order), 1);
         EXPECT_EQ(alerts.shown.size(), 1);

@@ -264,8 +264,8 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceUntilOneIsAnswered)
     };
     for (int i = 0; i < 20; ++i)
         rest(true);
-    OrderManager* manager = OrderManager::getInstance();
-    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    OwedReads* owed = OwedReads::getInstance();
+    owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
     page->load();
     waitForList();
     const auto listBoxes = [&] {
@@ -291,30 +291,30 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceUntilOneIsAnswered)
             timeOut({ brokersim::kCancelFunction });
         });
         page->cancelOderButtonClicked();
-        // The first round's ask and the page's own after the run, then one
-        // ask a round, each at a trade logon.
+        // The page's own ask after the run, which the first round's joins,
+        // then one ask a round, each at a trade logon.
         for (int round = 1; round <= 4; ++round) {
             SCOPED_TRACE(round);
             if (round > 1)
                 tradeLogon();
-            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kOrdersOfTodayFunction) == round + 1; }));
+            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kOrdersOfTodayFunction) == round; }));
             if (row.frozen)
                 timeOut({ kOrdersOfTodayFunction });
-            ASSERT_TRUE(spinUntil([&] { return !manager->roundInFlight() && listBoxes() == 1; }));
+            ASSERT_TRUE(spinUntil([&] { return !owed->roundInFlight() && listBoxes() == 1; }));
         }
         ASSERT_EQ(alerts.shown.size(), 2u);
         EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:0\n失败数量:20"));
         EXPECT_EQ(alerts.shown[1].text, row.told);
         sim.clearControls();
         tradeLogon();
-        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
         EXPECT_EQ(listBoxes(), 1);
         EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 20); // never sent again
     }
     // Once a list has come, the next failure is told again.
     sim.answerErrorNext(kOrdersOfTodayFunction, -1, QStringLiteral("系统忙"));
     alerts.shown.clear();
-    page->readAgainAfterUnknownOutcome({});
+    page->readOwed({ owedfigure::kOrders });
     ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
     EXPECT_EQ(alerts.shown[0].text, QStringLiteral("当日委托查询失败：系统忙"));
 }

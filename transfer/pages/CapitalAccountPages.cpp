@@ -70,11 +70,19 @@ void CapitalAccountPage::awakeFromNib()
     askList();
 }
 
-void CapitalAccountPage::askList()
+bool CapitalAccountPage::askList()
 {
     QString handle;
     queryInfoManager->requestFundInfoList(this, &handle);
     askedFor().ask(kListChannel, handle);
+    return !handle.isEmpty();
+}
+
+QStringList CapitalAccountPage::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kMoney, [this] { return readAgain(); });
+    return reads.asked();
 }
 
 void CapitalAccountPage::willDropRequests()
@@ -118,6 +126,15 @@ void CapitalAccountPage::fundInfoList(
         return;
     fundInfoTable_ = table;
     emit changed();
+    figureRead(owedfigure::kMoney, true);
+}
+
+bool CapitalAccountPage::fundInfoList(DataModel*, const QString& handle, const CSError&)
+{
+    // Nothing is said; while the money is owed the list stays empty.
+    if (askedFor().take(kListChannel, handle))
+        figureRead(owedfigure::kMoney, false);
+    return true;
 }
 
 void CapitalAccountPage::runConfirmation(const std::function<void()>& open)
@@ -161,10 +178,12 @@ bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional
     if (!lateAnswers_.take(handle))
         return false;
     // The customer was told its outcome is unknown, and a later request's
-    // dialog may be up now: that dialog and its fields stay as they are.
-    if (told)
+    // dialog may be up now: that dialog and its fields stay as they are. One
+    // still unknown leaves the money owed, read again in the account's rounds.
+    if (told) {
         ActionOutcomeRelay::tell(alerts(), *told);
-    readAgain();
+        readAgain();
+    }
     return true;
 }
 
@@ -176,11 +195,8 @@ std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error
 
 void CapitalAccountPage::failed(const CSError& error)
 {
-    const bool unknown = isOrderOutcomeUnknown(error);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
-    if (unknown)
-        readAgain();
     endAction();
 }
 
@@ -194,16 +210,15 @@ void CapitalAccountPage::doConfigOrderTimedOut(int)
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
     ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
-    readAgain();
     endAction();
 }
 
-void CapitalAccountPage::readAgain()
+bool CapitalAccountPage::readAgain()
 {
     // The listed balances may have changed: none shows until read again.
     fundInfoTable_.reset();
     emit changed();
-    askList();
+    return askList();
 }
 
 void CapitalAccountPage::endAction()
@@ -446,10 +461,10 @@ bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&
     return true;
 }
 
-void InsideTransferViewController::readAgain()
+bool InsideTransferViewController::readAgain()
 {
     requestAvailableFundAmount();
-    CapitalAccountPage::readAgain();
+    return CapitalAccountPage::readAgain();
 }
 
 // ---- 资金归集 ----

@@ -322,9 +322,26 @@ QString FundTransferBaseViewController::selectedLink() const
         : QString();
 }
 
-void FundTransferBaseViewController::askHistory()
+bool FundTransferBaseViewController::askHistory()
 {
-    askedFor().ask(kHistoryChannel, fundTransferManager->requestBSTransferInfo(this, selectedLink()));
+    historyAsked_ = fundTransferManager->requestBSTransferInfo(this, selectedLink());
+    askedFor().ask(kHistoryChannel, historyAsked_);
+    return !historyAsked_.isEmpty();
+}
+
+void FundTransferBaseViewController::historyAnswered(const QString& handle, bool withRows)
+{
+    if (handle.isEmpty() || handle != historyAsked_)
+        return;
+    historyAsked_.clear();
+    figureRead(owedfigure::kTransfers, withRows);
+}
+
+QStringList FundTransferBaseViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kTransfers, [this] { return askHistory(); });
+    return reads.asked();
 }
 
 bool FundTransferBaseViewController::takeHistory(const QString& handle)
@@ -356,9 +373,7 @@ FundTransferBaseViewController::TransferAnswer FundTransferBaseViewController::t
         return TransferAnswer::Other;
     // A transfer whose dialog timed out: the customer was told its outcome
     // is unknown, and a later transfer's dialog may be up now. That dialog
-    // and the fields typed for it stay as they are; the money this one may
-    // have moved is read again.
-    refreshAfterTransfer();
+    // and the fields typed for it stay as they are.
     return TransferAnswer::Late;
 }
 
@@ -370,7 +385,9 @@ void FundTransferBaseViewController::fundTransfer(
         return;
     const AlertRequest told = AlertRequest::tip(submittedText(serialNumber));
     if (answer == TransferAnswer::Late) {
+        // What this one did after all is read again.
         ActionOutcomeRelay::tell(alerts(), told);
+        refreshAfterTransfer();
         return;
     }
     orderAlertWC_->stopRunModal();
@@ -384,17 +401,18 @@ void FundTransferBaseViewController::fundTransfer(
 bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const CSError& error)
 {
     const TransferAnswer answer = takeTransfer(handle);
-    const bool unknown = isOrderOutcomeUnknown(error);
-    if (answer == TransferAnswer::Late && !unknown)
+    // Of an unknown outcome the history is owed, and read again in the
+    // account's rounds until the server answers.
+    if (answer == TransferAnswer::Late && !isOrderOutcomeUnknown(error)) {
         ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
+        refreshAfterTransfer();
+    }
     if (answer != TransferAnswer::Awaited)
         return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
-    if (unknown)
-        refreshAfterTransfer();
     endTransfer();
     return true;
 }
@@ -409,13 +427,20 @@ void FundTransferBaseViewController::doConfigOrderTimedOut(int)
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
     ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
-    refreshAfterTransfer();
     endTransfer();
 }
 
 void FundTransferBaseViewController::queryBSTransfer(
-    DataModel*, const QString&, const DTBSTransferInfoPtr& table)
+    DataModel*, const QString& handle, const DTBSTransferInfoPtr& table)
 {
     history_ = table;
     emit changed();
+    historyAnswered(handle, true);
+}
+
+bool FundTransferBaseViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
+{
+    // The history shown stays; while it is owed it may be out of date.
+    historyAnswered(handle, false);
+    return true;
 }
