@@ -151,7 +151,7 @@ void OwedReads::readAnswered(const IOwedReader* reader, const QString& figure, b
     const bool read
         = withRows && stale(*entry, figure) && entry->askedAt.value(figure) >= owed_.value(figure);
     if (read)
-        entry->readAt[figure] = entry->askedAt.value(figure);
+        entry->readAt[figure] = outcomes_;
     const DataModelObserverRef ref = entry->ref;
     const auto awaited = std::find_if(awaited_.begin(), awaited_.end(),
         [&](const auto& r) { return r.first.refersTo(reader) && r.second == figure; });
