@@ -45,8 +45,13 @@ protected:
     void SetUp() override
     {
         HomeFixture::SetUp();
-        AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
-        OwedReads::getInstance()->setRoundDelays({ kFirst, 4 * kFirst, std::chrono::hours(9) });
+        AccountManager::getInstance()->addActiveAccount(customer("010100000001"));
+    }
+    static std::shared_ptr<Account> customer(const char* number)
+    {
+        auto account = std::make_shared<Account>();
+        account->customerNumber = QString::fromLatin1(number);
+        return account;
     }
     static constexpr std::chrono::milliseconds kFirst { 3'600'000 };
 };
@@ -137,14 +142,14 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
                     NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
                 break;
             case 'C':
-                AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
+                AccountManager::getInstance()->addActiveAccount(customer("010100000002"));
                 NotificationCenter::getInstance()->postNotification(2);
                 EXPECT_TRUE(owed->owedTo(a.get()).isEmpty());
                 break;
             case 'G':
                 AccountManager::getInstance()->logoutAllAccount();
                 NotificationCenter::getInstance()->postNotification(1);
-                AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
+                AccountManager::getInstance()->addActiveAccount(customer("010100000001"));
                 break;
             }
         }
