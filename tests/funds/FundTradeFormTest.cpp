@@ -736,6 +736,52 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
     EXPECT_EQ(alerts.shown.size(), 1);
 }
 
+// The holdings list, owed after a redemption of unknown outcome, read again
+// in rounds against a server that keeps failing it: its failure is told
+// once, until a list comes.
+TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
+{
+    OwedReads::getInstance()->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    RedeemOpdFundViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    page.fundListView()->setAlertPresenter(&alerts);
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "10");
+    sim.withholdNext(brokersim::kFundRedeemFunction);
+    sim.answerErrorNext(brokersim::kFundPositionFunction, -1, QStringLiteral("系统忙"), 20);
+    form->tradeButtonClicked();
+    confirmation.confirm(lastDraft().dialogType);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    trade->connectionSendPacketsTimeout(
+        *trade->connection(), { quint64(receivedOf(brokersim::kFundRedeemFunction).back().packetId) });
+    const auto failures = [&] { return alerts.shown.count(QStringLiteral("error:系统忙")); };
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        const qsizetype asked = count(brokersim::kFundPositionFunction);
+        if (round > 1)
+            DMNotificationCenter::getInstance()->postNotification(
+                NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        ASSERT_TRUE(spinUntil([&] {
+            return count(brokersim::kFundPositionFunction) > asked && !OwedReads::getInstance()->roundInFlight()
+                && OwedReads::getInstance()->roundWait().count() > 0;
+        }));
+        EXPECT_EQ(failures(), 1);
+    }
+    sim.clearControls();
+    DMNotificationCenter::getInstance()->postNotification(
+        NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+    // A list came: the next failure is told again.
+    sim.answerErrorNext(brokersim::kFundPositionFunction, -1, QStringLiteral("系统忙"));
+    page.fundListView()->requestTableContent();
+    ASSERT_TRUE(spinUntil([&] { return failures() == 2; }));
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1); // never sent again
+}
+
 // A position answered without a name: the transform shows it as it came,
 // the redeem form keeps the name it had.
 TEST_F(FundTradeForm, APositionWithoutANameEmptiesOnlyTheTransformName)
