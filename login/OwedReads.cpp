@@ -43,7 +43,12 @@ void OwedReads::resetInstance()
     shared().reset();
 }
 
-OwedReads::OwedReads() = default;
+OwedReads::OwedReads()
+{
+    // Made before this, so that they outlive it at the process exit.
+    DMNotificationCenter::getInstance();
+    NotificationCenter::getInstance();
+}
 
 OwedReads::~OwedReads()
 {

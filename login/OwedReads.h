@@ -89,17 +89,21 @@ private:
 // it is answered with its rows (an error row, a time-out or an answer without
 // data leaves it owed); a read asked before the figure's last unknown outcome
 // answers nothing of it. Once every reader showing it has read it, it is owed
-// no more; while no reader shows it, it stays owed for the next one.
+// no more. While no reader shows it, it stays owed for the next one, until a
+// round asked after its outcome is answered in full: the server answers
+// again, and a page opened later reads it anew.
 //
 // The reads go in rounds, one in flight on the trade connection however many
 // outcomes are unknown: a round asks each reader what is still owed to it and
-// ends when each of those reads has been answered. A round answered in full
+// ends when each of those reads has been answered (or its reader is gone). A
+// new unknown outcome while none is in flight starts one on the next pass of
+// the loop, so the outcomes told together share it; a round answered in full
 // that leaves reads owed (an outcome came while it was out) is followed by
-// the next at once; after a round with a read unanswered the next one waits,
-// longer each time (RoundDelays), so a server that stays connected but silent
-// is never stormed; one also goes at each logon of a trade server, and one
-// goes at once for a new unknown outcome while none is in flight. An account
-// change or a logout drops what the account owed. Main thread only.
+// the next likewise. After a round with a read unanswered, or with none to
+// ask, the next one waits, longer each time (RoundDelays), so a server that
+// stays connected but silent is never stormed; one also goes at each logon
+// of a trade server. An account change or a logout drops what the account
+// owed. Main thread only.
 class OwedReads {
 public:
     // How long the round after one with a read unanswered waits: `first`
