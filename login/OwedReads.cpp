@@ -56,11 +56,6 @@ OwedReads::~OwedReads()
         DMNotificationCenter::getInstance()->removeObserver(this);
 }
 
-IOwedReader* OwedReads::readerOf(const Reader& entry) const
-{
-    return dynamic_cast<IOwedReader*>(entry.ref.get());
-}
-
 OwedReads::Reader* OwedReads::find(const IOwedReader* reader)
 {
     const auto it = std::find_if(
@@ -180,13 +175,6 @@ QStringList OwedReads::owedTo(const IOwedReader* reader) const
     if (!entry || owed_.isEmpty() || !account_.lock() || account_.lock() != activeAccount())
         return {};
     return staleOf(*entry);
-}
-
-QStringList OwedReads::owedFigures() const
-{
-    QStringList figures = owed_.keys();
-    figures.sort();
-    return figures;
 }
 
 std::chrono::milliseconds OwedReads::roundWait() const

@@ -143,8 +143,6 @@ public:
 
     // The figures `reader` shows that are owed to it: they may be out of date.
     QStringList owedTo(const IOwedReader* reader) const;
-    // Every figure owed (tests, diagnostics).
-    QStringList owedFigures() const;
     bool owes() const { return !owed_.isEmpty(); }
     // Whether a round is waiting for its reads' answers.
     bool roundInFlight() const { return inFlight_; }
@@ -162,7 +160,6 @@ private:
         QHash<QString, quint64> askedAt;
         QHash<QString, quint64> readAt;
     };
-    IOwedReader* readerOf(const Reader& entry) const;
     Reader* find(const IOwedReader* reader);
     const Reader* find(const IOwedReader* reader) const;
     bool stale(const Reader& reader, const QString& figure) const;
