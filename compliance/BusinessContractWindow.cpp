@@ -167,7 +167,11 @@ void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QS
     signMessage_ = message;
     emit changed();
     const platform::Lifetime::Watch alive = watch();
-    alerts_->runAlert(AlertRequest::tip(message), [this, alive](int) {
+    // Closed by the lock's closing of message boxes, it would count as read:
+    // it goes with the notice instead, and is told again.
+    AlertRequest box = AlertRequest::tip(message);
+    box.closesOnLock = false;
+    alerts_->runAlert(box, [this, alive](int) {
         if (alive.survived())
             finish(kContractAgreed);
     });

@@ -108,8 +108,10 @@ void PermissionAlertWindowController::setSubmitting(bool busy)
 void PermissionAlertWindowController::sheet(
     AlertRequest request, std::function<void()> dismissed, bool outcome)
 {
-    // Every sheet of the wizard goes with it when the screen locks.
-    request.closesOnLock = true;
+    // Every sheet of the wizard goes with it when the screen locks: one that
+    // tells an outcome with its window, never as read (the lock's closing of
+    // message boxes may come first), to be told again.
+    request.closesOnLock = !outcome;
     ++sheetsOpen_;
     const int id = ++sheetSerial_;
     if (outcome)

@@ -29,14 +29,21 @@ struct FakePresenter : IContractWindowPresenter {
 struct FakeAlerts : AlertPresenter {
     QStringList shown;
     bool hold = false;
-    std::vector<Completion> held;
+    std::vector<std::pair<AlertRequest, Completion>> held;
     void runAlert(const AlertRequest& request, Completion completion) override
     {
         shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
         if (hold)
-            held.push_back(std::move(completion));
+            held.emplace_back(request, std::move(completion));
         else if (completion)
             completion(1);
+    }
+    // The lock closes the boxes that close on it first, as dismissed.
+    void lock()
+    {
+        for (auto& [request, completion] : std::exchange(held, {}))
+            if (request.closesOnLock && completion)
+                completion(0);
     }
 };
 
@@ -385,8 +392,10 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
             BusinessContractWindow window(n, &signer);
             int result = -1;
             agreeTo(window, own, result);
-            if (row.what == What::SignMessageUp)
+            if (row.what == What::SignMessageUp) {
                 signer.answer(QStringLiteral("签署成功"));
+                own.lock();
+            }
             window.cancelButtonClick(); // the lock, or the step given up
             if (row.what == What::SignNoticeClosed)
                 signer.answer(QStringLiteral("签署成功"));

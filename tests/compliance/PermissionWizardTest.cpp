@@ -289,10 +289,15 @@ TEST_F(PermissionWizardTest, LockEndsOnlyTheWizardAndLateRepliesReachNobody)
     w.checkButtonClicked(true);
     w.confirmButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return sheets.open.size() == 2; }, 10s)); // the sign and the open message
-    // ... until the screen locks: both close, the wizard ends with 0.
+    // ... until the screen locks: the wizard ends with 0, and both go with
+    // its window unread (read late, as this rig lets them be, they count for
+    // nothing).
     NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(sheets.open.empty());
+    ASSERT_EQ(sheets.open.size(), 2u);
+    for (auto& sheet : std::exchange(sheets.open, {}))
+        sheet.second(1);
+    EXPECT_EQ(result, 0);
     // The permission opened all the same: the list shows it.
     EXPECT_TRUE(
         spinUntil([&] { return sim.receivedCount(brokersim::kPermissionListFunction) == lists + 1; }, 10s));
@@ -547,6 +552,8 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             accounts.addActiveAccount(other);
             NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
         } else {
+            // The lock closes the message boxes first, then the windows.
+            NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kCloseMessageBoxes);
             NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
         }
         ASSERT_TRUE(w->state().closed);
