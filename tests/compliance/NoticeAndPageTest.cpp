@@ -335,13 +335,12 @@ TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
 // message up when its notice goes is told there again.
 TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
 {
-    enum class What { AnswersPageLeft, AnswersWindowClosed, SignNoticeClosed, SignMessageUp };
+    enum class What { Answers, SignNoticeClosed, SignMessageUp };
     const struct {
         What what;
         const char* told;
     } rows[] = {
-        { What::AnswersPageLeft, "tip:风险测评问卷提交成功。" },
-        { What::AnswersWindowClosed, "tip:风险测评问卷提交成功。" },
+        { What::Answers, "tip:风险测评问卷提交成功。" },
         { What::SignNoticeClosed, "tip:签署成功" },
         { What::SignMessageUp, "tip:签署成功" },
     };
@@ -353,17 +352,11 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
         SCOPED_TRACE(int(row.what));
         mainWindow.shown.clear();
         alerts.shown.clear();
-        if (row.what == What::AnswersPageLeft || row.what == What::AnswersWindowClosed) {
-            std::unique_ptr<RiskAssessmentViewController> menuPage;
-            std::unique_ptr<RiskEvaluationWindowController> window;
-            if (row.what == What::AnswersPageLeft) {
-                menuPage = std::make_unique<RiskAssessmentViewController>(services());
-            } else {
-                window = std::make_unique<RiskEvaluationWindowController>(services());
-                window->windowDidLoad();
-            }
-            RiskAssessmentViewController& page = menuPage ? *menuPage : *window->viewController();
-            view.questionnaires.clear();
+        if (row.what == What::Answers) {
+            // The re-evaluation window's page, closed by the customer.
+            auto window = std::make_unique<RiskEvaluationWindowController>(services());
+            window->windowDidLoad();
+            RiskAssessmentViewController& page = *window->viewController();
             page.setView(&view);
             page.setAlertPresenter(&alerts);
             page.awakeFromNib();
@@ -373,13 +366,9 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
             sim.withholdNext(brokersim::kRiskSubmitExFunction);
             page.submitAnswerButtonSelected();
             ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
-            if (menuPage) {
-                page.unloadView();
-            } else {
-                window->windowShouldClose();
-                window->windowWillClose();
-                window.reset();
-            }
+            window->windowShouldClose();
+            window->windowWillClose();
+            window.reset();
             ASSERT_EQ(sim.releaseWithheld(), 1);
             ASSERT_TRUE(testsupport::spinUntil([&] { return !mainWindow.shown.isEmpty(); }, 10s));
             EXPECT_TRUE(presenter.shown.empty()); // no notice for a page gone

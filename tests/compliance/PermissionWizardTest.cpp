@@ -461,12 +461,12 @@ TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
 // window: after the lock the page reads its list again and shows the change;
 // a page left or another account reads nothing more, and the box then names
 // the account it was sent for. So are a sign and the answers of a step. The
-// open's message up at the lock is told again on the main window, where it
-// waits for the unlock or, dismissed by the logout, shows once more naming
-// the account; the list shows the change.
+// messages up at the lock are told again on the main window, where they wait
+// for the unlock or, dismissed by the logout, show once more naming the
+// account; the list shows the change.
 TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
 {
-    enum class Way { Lock, PageLeft, AccountChange, LockOverMessage, LockOverMessageThenLogout };
+    enum class Way { Lock, PageLeft, AccountChange, LockOverMessages };
     enum class Action { Open, Sign, Submit };
     const struct {
         Action action;
@@ -477,8 +477,7 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
         { Action::Open, Way::AccountChange },
         { Action::Sign, Way::Lock },
         { Action::Submit, Way::PageLeft },
-        { Action::Open, Way::LockOverMessage },
-        { Action::Open, Way::LockOverMessageThenLogout },
+        { Action::Open, Way::LockOverMessages }, // then the logout
     };
     Sheets mainWindow, anyWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
@@ -500,7 +499,7 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
     for (const auto& row : rows) {
         const Way way = row.way;
         SCOPED_TRACE(int(way) * 10 + int(row.action));
-        const bool messageUp = way == Way::LockOverMessage || way == Way::LockOverMessageThenLogout;
+        const bool messageUp = way == Way::LockOverMessages;
         auto page = std::make_unique<PermissionSettingsViewController>(nullptr, s);
         page->load();
         ASSERT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
@@ -544,7 +543,7 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
         const qsizetype sheetsShown = sheets.shown.size();
         const int asked = asks;
-        mainWindow.hold = way == Way::LockOverMessageThenLogout;
+        mainWindow.hold = messageUp;
         if (way == Way::PageLeft) {
             page->unloadView();
             page.reset();
@@ -572,7 +571,7 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
                     return page->numberOfRowsInTableView() == 3 && page->permissions()[2].status != status;
                 },
                 10s));
-        if (way == Way::LockOverMessageThenLogout) {
+        if (messageUp) {
             // Held by the lock, dismissed unread by the logout from it.
             accounts.logoutAllAccount();
             for (auto& box : std::exchange(mainWindow.open, {}))
