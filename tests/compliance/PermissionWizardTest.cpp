@@ -523,9 +523,10 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             told = QStringList { QStringLiteral("温馨提示:《风险警示股票风险揭示书》签署成功") };
         } else {
             // A questionnaire the only step.
-            sim.answerTablesNext(brokersim::kPermissionContractFunction,
-                { brokersim::Table().column(QStringLiteral("type")).column(QStringLiteral("webaddr")).row({ "answer", "2" }),
-                    brokersim::riskQuestionnaireTable() });
+            brokersim::Table step;
+            step.column(QStringLiteral("type")).column(QStringLiteral("webaddr")).row({ "answer", "2" });
+            sim.answerTablesNext(
+                brokersim::kPermissionContractFunction, { step, brokersim::riskQuestionnaireTable() });
             w = &runWizard(*page, 0);
             for (auto [q, a] : { std::pair { 0, 1 }, { 1, 1 }, { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
                 w->riskAssessmentTableViewCell(q, a);
@@ -548,8 +549,9 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
         } else {
             // The lock closes the message boxes first, then the windows.
-            NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kCloseMessageBoxes);
-            NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
+            NotificationCenter* centre = NotificationCenter::getInstance();
+            centre->postNotification(PermissionAlertWindowController::kCloseMessageBoxes);
+            centre->postNotification(PermissionAlertWindowController::kLockScreen);
         }
         ASSERT_TRUE(w->state().closed);
         sim.releaseWithheld();
