@@ -340,11 +340,10 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
         What what;
         const char* told;
     } rows[] = {
-        { What::Answers, "tip:风险测评问卷提交成功。" },
+        { What::Answers, "tip:风险测评问卷提交成功。" }, // logs 李四 in
         { What::SignNoticeClosed, "tip:签署成功" },
         { What::SignMessageUp, "tip:签署成功" },
     };
-    logIn(QStringLiteral("010200000002"), QStringLiteral("222222"));
     FakeAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     const auto noWindow = qScopeGuard([] { MenuItemViewManager::getInstance()->setWindow(nullptr); });
@@ -357,12 +356,7 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
             auto window = std::make_unique<RiskEvaluationWindowController>(services());
             window->windowDidLoad();
             RiskAssessmentViewController& page = *window->viewController();
-            page.setView(&view);
-            page.setAlertPresenter(&alerts);
-            page.awakeFromNib();
-            ASSERT_TRUE(testsupport::spinUntil([&] { return !view.questionnaires.empty(); }, 10s));
-            for (qint64 q = 0; q < 5; ++q)
-                page.riskAssessmentTableViewCell(q, 0);
+            openAllAnswered(page);
             sim.withholdNext(brokersim::kRiskSubmitExFunction);
             page.submitAnswerButtonSelected();
             ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
