@@ -520,7 +520,8 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             w = &runWizard(*page, 1);
             w->checkButtonClicked(true);
             sim.withholdNext(kPermissionSignFunction);
-            told = QStringList { QStringLiteral("温馨提示:《风险警示股票风险揭示书》签署成功") };
+            // Its connection lost: an unknown outcome, told all the same.
+            told = QStringList { QStringLiteral("错误:无法连接网络或者网络断开连接") };
         } else {
             // A questionnaire the only step.
             brokersim::Table step;
@@ -554,6 +555,8 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             centre->postNotification(PermissionAlertWindowController::kLockScreen);
         }
         ASSERT_TRUE(w->state().closed);
+        if (row.action == Action::Sign)
+            sim.dropConnections();
         sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([] { return ActionOutcomeRelay::pendingCount() == 0; }, 10s));
         if (way == Way::AccountChange)
