@@ -460,10 +460,10 @@ TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
 // An open or close answered after its wizard ended is told once, on the main
 // window: after the lock the page reads its list again and shows the change;
 // a page left or another account reads nothing more, and the box then names
-// the account it was sent for. So are a sign and the answers of a step. The
-// messages up at the lock are told again on the main window, where they wait
-// for the unlock or, dismissed by the logout, show once more naming the
-// account; the list shows the change.
+// the account it was sent for. So are a sign, also of unknown outcome, and
+// the answers of a step. The messages up at the lock are told again on the
+// main window, where they wait for the unlock or, dismissed by the logout,
+// show once more naming the account; the list shows the change.
 TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
 {
     enum class Way { Lock, PageLeft, AccountChange, LockOverMessages };
