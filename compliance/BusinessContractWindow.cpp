@@ -1,7 +1,9 @@
 #include "compliance/BusinessContractWindow.h"
 
+#include "compliance/ComplianceOutcomeRelays.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
 
 namespace {
 
@@ -116,7 +118,12 @@ void BusinessContractWindow::sign()
     }
     showProgressIndicator();
     const platform::Lifetime::Watch alive = watch();
-    const QString handle = signer_->requestPermissionSign(this, appropriateness_.problemConfirmUrl);
+    // Signed whatever becomes of the window: once it has closed (the lock,
+    // the step given up) the sign's relay tells the answer.
+    auto& relay = ActionOutcomeRelay::start<PermissionSignRelay>(
+        ActionOutcomeRelay::Listener { this, {} }, *this, &contractSignedText);
+    const QString handle = signer_->requestPermissionSign(&relay, appropriateness_.problemConfirmUrl);
+    relay.sent(handle);
     // Nothing went out (a link without function numbers): the customer is told
     // rather than left waiting.
     if (alive.survived() && handle.isEmpty() && state_.busy) {
@@ -157,9 +164,14 @@ void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QS
     // cancel from its owner (the lock, the step given up) still declines.
     state_.signedOn = true;
     state_.busy = false;
+    signMessage_ = message;
     emit changed();
     const platform::Lifetime::Watch alive = watch();
-    alerts_->runAlert(AlertRequest::tip(message), [this, alive](int) {
+    // Closed by the lock's closing of message boxes, it would count as read:
+    // it goes with the notice instead, and is told again.
+    AlertRequest box = AlertRequest::tip(message);
+    box.closesOnLock = false;
+    alerts_->runAlert(box, [this, alive](int) {
         if (alive.survived())
             finish(kContractAgreed);
     });
@@ -181,6 +193,13 @@ void BusinessContractWindow::finish(int result)
     state_.closed = true;
     state_.busy = false;
     state_.result = result;
+    // A sign still on its way is its relay's to tell from now on; its
+    // message, up and unread, goes with the window and is told again where
+    // it outlives a lock.
+    renewLifetime();
+    if (state_.signedOn && result != kContractAgreed)
+        ActionOutcomeRelay::tell(
+            MenuItemViewManager::getInstance()->window(), AlertRequest::tip(signMessage_));
     const platform::Lifetime::Watch alive = watch();
     emit changed();
     if (alive.survived())

@@ -27,8 +27,10 @@ public:
 
 // One notice shown for the customer to accept: text or web page, an
 // optional "read it" check box, agree and cancel. Agreeing a notice with a
-// sign link signs it on the server first. The view shows the state, forwards
-// the clicks and closes once the controller has finished.
+// sign link signs it on the server first; the sign is heard through its
+// relay, which tells an answer that comes once the window has closed. The
+// view shows the state, forwards the clicks and closes once the controller
+// has finished.
 class BusinessContractWindow final : public QObject, public IPermissionSign {
     Q_OBJECT
 public:
@@ -98,6 +100,7 @@ private:
     RDOOpdAppropriateness appropriateness_;
     IPermissionSigner* signer_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
+    QString signMessage_; // the sign's message while it is up
     State state_;
 };
 
