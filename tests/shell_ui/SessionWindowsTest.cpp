@@ -8,6 +8,8 @@
 #include "shell/WindowTestRig.h"
 #include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/RunAlert.h"
+#include "shell/ui/SystemMessageWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -88,6 +90,52 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     main.open([&] { ++mainClosedByUser; });
     main.window()->close();
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+// An outcome box comes to the front of the client's windows and stays there
+// while it waits: the broker's notice, which comes up on the login window
+// after a logout, before or after the box, never covers it.
+TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
+{
+    const struct {
+        const char* name;
+        bool noticeFirst;
+        bool onLoginWindow; // the login window's own box rather than one over whatever window is up
+    } rows[] = {
+        { "box over any window, then the notice", false, false },
+        { "the notice, then a box over any window", true, false },
+        { "the login window's box, then the notice", false, true },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        AppSessionWindows windows;
+        windows.showLoginWindow({}, {});
+        LoginWindow* login = windows.loginWindow();
+        ASSERT_TRUE(login);
+        const auto notice = [&] {
+            emit login->controller().systemMessagesReceived({ RDOSystemMessage() });
+            return login->systemMessageWindow() && login->systemMessageWindow()->isVisible();
+        };
+        if (r.noticeFirst)
+            ASSERT_TRUE(notice());
+        const AlertRequest told = AlertRequest::error(QStringLiteral("账号010200000002：\n请求超时"));
+        QPointer<QMessageBox> box;
+        if (r.onLoginWindow) {
+            box = RunAlert::run(told, login, {});
+        } else {
+            windows.anyWindowAlerts()->runAlert(told, {});
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* shown = qobject_cast<QMessageBox*>(w); shown && shown->isVisible())
+                    box = shown;
+        }
+        ASSERT_TRUE(box);
+        if (!r.noticeFirst)
+            ASSERT_TRUE(notice());
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }, 2s)) << qPrintable(
+            QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString());
+        EXPECT_TRUE(login->systemMessageWindow()->isVisible());
+        box->done(0);
+    }
 }
 
 // The main window and the last-login notice on screen after a login: closed
