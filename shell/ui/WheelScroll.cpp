@@ -7,6 +7,7 @@
 #include <QDateTimeEdit>
 #include <QEvent>
 #include <QPointer>
+#include <QTabBar>
 #include <QWheelEvent>
 
 namespace {
@@ -15,6 +16,9 @@ QWidget* valueField(QObject* object)
 {
     if (auto* combo = qobject_cast<QComboBox*>(object))
         return combo;
+    // A row of segments (the server list's 行情 and 交易) is a selector too.
+    if (auto* segments = qobject_cast<QTabBar*>(object))
+        return segments;
     return qobject_cast<QAbstractSpinBox*>(object);
 }
 

@@ -47,6 +47,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -601,8 +602,11 @@ public:
         spin->setValue(5);
         auto* doubleSpin = new QDoubleSpinBox(this);
         doubleSpin->setValue(5);
+        auto* segments = new QTabBar(this);
+        segments->addTab(QStringLiteral("行情"));
+        segments->addTab(QStringLiteral("交易"));
         const std::pair<QWidget*, const char*> fields[] = { { combo, "comboField" }, { date, "dateField" },
-            { spin, "spinField" }, { doubleSpin, "doubleSpinField" } };
+            { spin, "spinField" }, { doubleSpin, "doubleSpinField" }, { segments, "segmentsField" } };
         for (const auto& [field, name] : fields) {
             field->setObjectName(QLatin1String(name));
             layout->addWidget(field);
@@ -777,6 +781,8 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
     QScrollBar* bar = window->pageArea()->verticalScrollBar();
     QScrollBar* listBar = page->findChild<QListWidget*>("innerList")->verticalScrollBar();
     const auto shown = [](QWidget* field) {
+        if (auto* segments = qobject_cast<QTabBar*>(field))
+            return segments->tabText(segments->currentIndex());
         auto* combo = qobject_cast<QComboBox*>(field);
         return combo ? combo->currentText() : static_cast<QAbstractSpinBox*>(field)->text();
     };
@@ -800,6 +806,8 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
         { "doubleSpinField", false },
         { "comboField", true },
         { "dateField", true },
+        { "segmentsField", false },
+        { "segmentsField", true },
         { "spinField", true, true },
         { "doubleSpinField", true, true },
         { "activedAccountsButton", false, false, false },
@@ -815,7 +823,7 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
             testing::Message() << r.field << (r.focused ? " focused" : "") << " list " << int(r.list));
         auto* field = window->findChild<QWidget*>(QLatin1String(r.field));
         ASSERT_TRUE(field);
-        EXPECT_EQ(field->focusPolicy(), Qt::StrongFocus);
+        EXPECT_NE(field->focusPolicy(), Qt::WheelFocus);
         page->findChild<QLineEdit*>("stockCodeText")->setFocus();
         if (r.focused)
             field->setFocus(Qt::MouseFocusReason);
