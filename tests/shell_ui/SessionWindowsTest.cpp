@@ -92,48 +92,29 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
 }
 
-// An outcome box comes to the front of the client's windows and stays there
-// while it waits: the broker's notice, which comes up on the login window
-// after a logout, before or after the box, never covers it.
+// An outcome box stays in front of the client's windows until answered: the
+// broker's notice, which comes up on the login window after a logout, shows
+// under a box over whatever window is up and under the login window's own.
 TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
 {
-    const struct {
-        const char* name;
-        bool noticeFirst;
-        bool onLoginWindow; // the login window's own box rather than one over whatever window is up
-    } rows[] = {
-        { "box over any window, then the notice", false, false },
-        { "the notice, then a box over any window", true, false },
-        { "the login window's box, then the notice", false, true },
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const bool onLoginWindow : { false, true }) {
+        SCOPED_TRACE(onLoginWindow ? "the login window's box" : "a box over any window");
         AppSessionWindows windows;
         windows.showLoginWindow({}, {});
         LoginWindow* login = windows.loginWindow();
-        ASSERT_TRUE(login);
-        const auto notice = [&] {
-            emit login->controller().systemMessagesReceived({ RDOSystemMessage() });
-            return login->systemMessageWindow() && login->systemMessageWindow()->isVisible();
-        };
-        if (r.noticeFirst)
-            ASSERT_TRUE(notice());
         const AlertRequest told = AlertRequest::error(QStringLiteral("账号010200000002：\n请求超时"));
         QPointer<QMessageBox> box;
-        if (r.onLoginWindow) {
+        if (onLoginWindow)
             box = RunAlert::run(told, login, {});
-        } else {
+        else
             windows.anyWindowAlerts()->runAlert(told, {});
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* shown = qobject_cast<QMessageBox*>(w); shown && shown->isVisible())
-                    box = shown;
-        }
-        ASSERT_TRUE(box);
-        if (!r.noticeFirst)
-            ASSERT_TRUE(notice());
-        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }, 2s)) << qPrintable(
-            QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle() : QString());
-        EXPECT_TRUE(login->systemMessageWindow()->isVisible());
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!box)
+                box = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(box && box->isVisible());
+        emit login->controller().systemMessagesReceived({ RDOSystemMessage() });
+        ASSERT_TRUE(login->systemMessageWindow() && login->systemMessageWindow()->isVisible());
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }, 2s));
         box->done(0);
     }
 }
