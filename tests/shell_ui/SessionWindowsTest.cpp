@@ -8,6 +8,8 @@
 #include "shell/WindowTestRig.h"
 #include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/RunAlert.h"
+#include "shell/ui/SystemMessageWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -88,6 +90,33 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     main.open([&] { ++mainClosedByUser; });
     main.window()->close();
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+// An outcome box stays in front of the client's windows until answered: the
+// broker's notice, which comes up on the login window after a logout, shows
+// under a box over whatever window is up and under the login window's own.
+TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
+{
+    for (const bool onLoginWindow : { false, true }) {
+        SCOPED_TRACE(onLoginWindow ? "the login window's box" : "a box over any window");
+        AppSessionWindows windows;
+        windows.showLoginWindow({}, {});
+        LoginWindow* login = windows.loginWindow();
+        const AlertRequest told = AlertRequest::error(QStringLiteral("账号010200000002：\n请求超时"));
+        QPointer<QMessageBox> box;
+        if (onLoginWindow)
+            box = RunAlert::run(told, login, {});
+        else
+            windows.anyWindowAlerts()->runAlert(told, {});
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!box)
+                box = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(box && box->isVisible());
+        emit login->controller().systemMessagesReceived({ RDOSystemMessage() });
+        ASSERT_TRUE(login->systemMessageWindow() && login->systemMessageWindow()->isVisible());
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }, 2s));
+        box->done(0);
+    }
 }
 
 // The main window and the last-login notice on screen after a login: closed
