@@ -186,8 +186,9 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
         if (row.frameId != 0) {
             server.send(reply.left(8000));
             if (row.ownTimedOut) {
-                // Its one more time-out ran out before it began: cut as it
-                // begins, never left to swallow the next request's reply.
+                // Its one more time-out ran out before it began: it is cut
+                // once its own time-out passes with it still incomplete,
+                // never left to swallow the next request's reply.
                 ASSERT_TRUE(row.cut);
                 ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
                 EXPECT_TRUE(rig.recorder.responses.empty());
@@ -262,7 +263,8 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         { "HTTP: the rest comes within the time-out", Framing::HTTP, false, -1, false },
         { "HTTP: bytes keep coming past it", Framing::HTTP, false, 8000, true },
         { "it begins past its time, a request waiting behind it", Framing::TC, true, 8000, true, true },
-        { "HTTP: it begins past its time, a request waiting behind it", Framing::HTTP, true, 8000, true, true },
+        { "HTTP: it begins past its time, a request waiting behind it", Framing::HTTP, true, 8000, true,
+            true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -288,8 +290,8 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 1 timed out
         if (row.begunLate) {
             // Its time runs out with no frame begun: nothing to cut yet. The
-            // frame that begins then holds the reader from its first bytes,
-            // so the request behind it is not left to time out first.
+            // frame that begins then may hold the reader for one time-out of
+            // its own only, so the request behind it is not left to time out.
             ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
             EXPECT_FALSE(rig.recorder.disconnected);
             server.send(first.left(row.rest));
@@ -325,6 +327,147 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         server.send(replyTo(row.framing, 3, "after"));
         ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
         EXPECT_FALSE(rig.recorder.disconnected);
+    }
+}
+
+// A reply that begins only once its request's one more time-out has run out
+// has one time-out of its own from its first byte: whole by then, it is read
+// (the request layer drops it) and the connection stays, however its bytes
+// came in; not whole, the connection is cut, even while the next reply's
+// bytes feed it. A modal panel holds that time while the row's bytes go in.
+TEST_F(ConnectionTest, AReplyBegunPastItsTimeHasOneTimeOutOfItsOwn)
+{
+    testsupport::ExpectModalDialogs ownSessions;
+    enum Late { Whole, TwoReads, ManyReads, SecondBehind, Truncated, ServerCloses };
+    const struct {
+        const char* name;
+        Framing framing;
+        Late late;
+    } rows[] = {
+        { "whole in one read", Framing::TC, Whole },
+        { "over two reads", Framing::TC, TwoReads },
+        { "over many reads", Framing::TC, ManyReads },
+        { "a second late reply right behind it", Framing::TC, SecondBehind },
+        { "cut short, the next reply feeding it", Framing::TC, Truncated },
+        { "the server closes in its middle", Framing::TC, ServerCloses },
+        { "HTTP: over two reads", Framing::HTTP, TwoReads },
+        { "HTTP: a second late reply right behind it", Framing::HTTP, SecondBehind },
+        { "HTTP: cut short, the next reply feeding it", Framing::HTTP, Truncated },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        ASSERT_TRUE(server.start());
+        Rig rig(0.05, 30, row.framing);
+        ASSERT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+        const auto sent = [&] { return requestsIn(row.framing, server.received()); };
+        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+        const bool bothLate = row.late == SecondBehind;
+        rig->sendRequest(request("one"), 1, 0.1, 0);
+        rig->sendRequest(request("two"), 2, bothLate ? 0.1 : 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return sent() == 2; }));
+        const std::set<quint64> late = bothLate ? std::set<quint64> { 1, 2 } : std::set<quint64> { 1 };
+        ASSERT_TRUE(spinUntil([&] { return reported(rig.recorder) == late && !rig->hasGraceTimer(); }));
+
+        const QByteArray one = replyTo(row.framing, 1, QByteArray(20000, 'r'));
+        const QByteArray two = replyTo(row.framing, 2, QByteArray(bothLate ? 20000 : 500, 's'));
+        QList<QByteArray> reads;
+        if (row.late == Whole)
+            reads = { one };
+        else if (row.late == TwoReads)
+            reads = { one.left(8000), one.mid(8000) };
+        else if (row.late == ManyReads) {
+            for (qsizetype at = 0; at < one.size(); at += 2100)
+                reads << one.mid(at, 2100);
+        } else if (row.late == SecondBehind)
+            reads = { one + two.left(8000), two.mid(8000) };
+        else if (row.late == Truncated)
+            reads = { one.left(8000), two };
+        else
+            reads = { one.left(8000) };
+        const bool kept = row.late != Truncated && row.late != ServerCloses;
+        {
+            platform::ModalSession hold;
+            qsizetype fed = 0;
+            for (const QByteArray& bytes : reads) {
+                server.send(bytes);
+                fed += bytes.size();
+                ASSERT_TRUE(spinUntil([&] { return rig.recorder.bytesRead == fed; }));
+            }
+            if (row.late == ServerCloses) {
+                server.closeConnection();
+                ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+                EXPECT_FALSE(rig->hasGraceTimer());
+            }
+        }
+        if (!kept) {
+            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
+            EXPECT_TRUE(rig.recorder.responses.empty());
+            continue;
+        }
+        ASSERT_EQ(rig.recorder.responses.size(), late.size());
+        EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
+        EXPECT_FALSE(rig->hasGraceTimer());
+        rig->sendRequest(request("after"), 3, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return sent() == 3; }));
+        server.send(replyTo(row.framing, 3, "after"));
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
+        EXPECT_FALSE(rig.recorder.disconnected);
+    }
+}
+
+// How long a reply to a timed-out request may take, told apart from a third
+// or three times of it by the order of events, the time-outs of requests on
+// an idle connection being the clock. Begun within its request's one more
+// time-out, the reply is cut when that runs out, its head whole or not yet;
+// begun after, one time-out after its first byte.
+TEST_F(ConnectionTest, ALateReplyIsCutWhenItsTimeRunsOut)
+{
+    constexpr double kTimeout = 0.5;
+    const struct {
+        const char* name;
+        Framing framing;
+        bool begunLate;
+        bool headWhole;
+    } rows[] = {
+        { "begun within, head whole", Framing::TC, false, true },
+        { "begun within, head trickling", Framing::TC, false, false },
+        { "begun late, head whole", Framing::TC, true, true },
+        { "begun late, head trickling", Framing::TC, true, false },
+        { "HTTP: begun within, head trickling", Framing::HTTP, false, false },
+        { "HTTP: begun late, head whole", Framing::HTTP, true, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        ASSERT_TRUE(server.start());
+        Rig rig(30, 30, row.framing); // its batch cuts nothing here
+        Rig clock(0.01);
+        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+        rig->sendRequest(request("one"), 1, kTimeout, 0);
+        // Within: the limit ends two time-outs after the request was sent.
+        // Late: it ends one time-out after the reply's first byte.
+        const auto startClock = [&](double limit) {
+            clock->sendRequest(request("before"), 1, limit - kTimeout / 2, 0);
+            clock->sendRequest(request("after"), 2, limit + kTimeout, 0);
+        };
+        if (!row.begunLate)
+            startClock(2 * kTimeout);
+        ASSERT_TRUE(spinUntil([&] { return requestsIn(row.framing, server.received()) == 1; }));
+        ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); }));
+        if (row.begunLate) {
+            ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
+            startClock(kTimeout);
+        }
+        const QByteArray reply = replyTo(row.framing, 1, QByteArray(20000, 'r'));
+        server.send(reply.left(row.headWhole ? 8000 : 20));
+        ASSERT_TRUE(spinUntil([&] { return reported(clock.recorder).count(1) == 1; }, 5s));
+        EXPECT_FALSE(rig.recorder.disconnected);
+        ASSERT_TRUE(
+            spinUntil([&] { return rig.recorder.disconnected || reported(clock.recorder).size() == 2; }));
+        EXPECT_TRUE(rig.recorder.disconnected);
+        EXPECT_EQ(reported(clock.recorder).count(2), 0u);
+        EXPECT_TRUE(rig.recorder.responses.empty());
     }
 }
 

@@ -51,6 +51,7 @@ public:
     std::optional<StreamSocketError> disconnectError;
     QList<QByteArray> written;
     QList<int> writesInFlightAtWrite;
+    qsizetype bytesRead = 0;
     bool disconnected = false;
     std::optional<bool> ready;
     std::optional<bool> secured;
@@ -86,6 +87,7 @@ public:
         written << data;
         writesInFlightAtWrite << c.writesInFlight();
     }
+    void connectionDidReadData(VEKConnection&, const QByteArray& data) override { bytesRead += data.size(); }
     void connectionDidRecievedResponse(VEKConnection& c, const VEKResponse& response) override
     {
         events << QStringLiteral("response %1").arg(response.packetid());
@@ -174,6 +176,15 @@ inline QByteArray replyTo(Framing framing, quint64 packetId, const QByteArray& p
     if (framing == Framing::TC)
         return replyTo(packetId, payload);
     return VEKHTTPConnectionContext::replyBytes({ 0, qint64(packetId), false, false }, payload);
+}
+
+// Every packet id a connection reported as timed out.
+inline std::set<quint64> reported(const Recorder& recorder)
+{
+    std::set<quint64> ids;
+    for (const std::set<quint64>& batch : recorder.timeouts)
+        ids.insert(batch.begin(), batch.end());
+    return ids;
 }
 
 inline VEKRequest request(const QByteArray& body)
