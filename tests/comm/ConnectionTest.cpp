@@ -20,6 +20,14 @@ protected:
     void TearDown() override { RunLoop::current()->resetForTesting(); }
 };
 
+// Starts the server and connects the rig to it, its socket served under a
+// modal panel too, as the trade connection's is.
+bool connectInEveryMode(Rig& rig, LoopbackServer& server)
+{
+    return server.start() && rig->setRunLoopModes(platform::RunLoopModes::common())
+        && rig->connectToHost("127.0.0.1", server.port(), 5.0);
+}
+
 } // namespace
 
 TEST_F(ConnectionTest, WritesInOrderOneAtATimeAndMatchesReplies)
@@ -269,11 +277,9 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         LoopbackServer server;
-        ASSERT_TRUE(server.start());
         Rig rig(30, 30, row.framing);
-        ASSERT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+        ASSERT_TRUE(connectInEveryMode(rig, server));
         const auto sent = [&] { return requestsIn(row.framing, server.received()); };
-        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
         const QByteArray first = replyTo(row.framing, 1, QByteArray(20000, 'r'));
         const QByteArray second = replyTo(row.framing, 2, QByteArray(20000, 's'));
         {
@@ -357,11 +363,9 @@ TEST_F(ConnectionTest, AReplyBegunPastItsTimeHasOneTimeOutOfItsOwn)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         LoopbackServer server;
-        ASSERT_TRUE(server.start());
         Rig rig(0.05, 30, row.framing);
-        ASSERT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+        ASSERT_TRUE(connectInEveryMode(rig, server));
         const auto sent = [&] { return requestsIn(row.framing, server.received()); };
-        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
         const bool bothLate = row.late == SecondBehind;
         rig->sendRequest(request("one"), 1, 0.1, 0);
         rig->sendRequest(request("two"), 2, bothLate ? 0.1 : 30, 0);
@@ -407,6 +411,7 @@ TEST_F(ConnectionTest, AReplyBegunPastItsTimeHasOneTimeOutOfItsOwn)
         }
         ASSERT_EQ(rig.recorder.responses.size(), late.size());
         EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
+        EXPECT_EQ(rig.recorder.responses.back().packetid(), *late.rbegin());
         EXPECT_FALSE(rig->hasGraceTimer());
         rig->sendRequest(request("after"), 3, 30, 0);
         ASSERT_TRUE(spinUntil([&] { return sent() == 3; }));
