@@ -250,29 +250,35 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
 
 // A reply still coming in for a request that timed out may take one more of
 // that request's time-outs, then the connection is cut, whatever bytes still
-// feed it; what that time frees is the reader for the next frame. The
-// connection's time-out batch is too long here to cut anything: only the
-// reply's own time counts. A modal panel holds the time-outs while the bytes
-// named by the row go in.
+// feed it; what that time frees is the reader for the next frame. A reply
+// that begins only once that has run out has one time-out of its own from its
+// first byte: whole by then, it is read and the connection stays; not whole,
+// it is cut, even while the next reply's bytes feed it. The connection's
+// time-out batch is too long here to cut anything: only the reply's own time
+// counts. A modal panel holds the time-outs while the bytes named by the row
+// go in.
 TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
 {
     testsupport::ExpectModalDialogs ownSessions;
+    enum Behind { Nothing, Waiting, AlsoLate }; // request 2, whose reply follows reply 1
     const struct {
         const char* name;
         Framing framing;
-        bool secondWaiting; // request 2 waits, with a long time-out, behind request 1
-        qsizetype rest; // bytes of reply 1 sent after its request timed out; -1 all
+        Behind behind;
+        qsizetype rest; // bytes of reply 1 sent after its first 8000; -1 all
         bool cut;
         bool begunLate = false; // reply 1 begins only once its one more time-out has run out
     } rows[] = {
-        { "the rest comes within the time-out", Framing::TC, false, -1, false },
-        { "bytes keep coming past it", Framing::TC, false, 8000, true },
-        { "the reply came, the next frame's request still waits", Framing::TC, true, -1, false },
-        { "HTTP: the rest comes within the time-out", Framing::HTTP, false, -1, false },
-        { "HTTP: bytes keep coming past it", Framing::HTTP, false, 8000, true },
-        { "it begins past its time, a request waiting behind it", Framing::TC, true, 8000, true, true },
-        { "HTTP: it begins past its time, a request waiting behind it", Framing::HTTP, true, 8000, true,
-            true },
+        { "the rest comes within the time-out", Framing::TC, Nothing, -1, false },
+        { "bytes keep coming past it", Framing::TC, Nothing, 8000, true },
+        { "the reply came, the next frame's request still waits", Framing::TC, Waiting, -1, false },
+        { "HTTP: the rest comes within the time-out", Framing::HTTP, Nothing, -1, false },
+        { "HTTP: bytes keep coming past it", Framing::HTTP, Nothing, 8000, true },
+        { "it begins past its time, whole over two reads", Framing::TC, Waiting, -1, false, true },
+        { "HTTP: it begins past its time, whole over two reads", Framing::HTTP, Waiting, -1, false, true },
+        { "two begin past their time, each whole over two reads", Framing::TC, AlsoLate, -1, false, true },
+        { "it begins past its time, the next reply feeding it", Framing::TC, Waiting, 0, true, true },
+        { "HTTP: it begins past its time, the next reply feeding it", Framing::HTTP, Waiting, 0, true, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -280,14 +286,15 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         Rig rig(30, 30, row.framing);
         ASSERT_TRUE(connectInEveryMode(rig, server));
         const auto sent = [&] { return requestsIn(row.framing, server.received()); };
+        const size_t requests = row.behind == Nothing ? 1 : 2;
         const QByteArray first = replyTo(row.framing, 1, QByteArray(20000, 'r'));
         const QByteArray second = replyTo(row.framing, 2, QByteArray(20000, 's'));
         {
             platform::ModalSession modal; // request 1's time-out waits until its reply has begun
             rig->sendRequest(request("long"), 1, 0.2, 0);
-            if (row.secondWaiting)
-                rig->sendRequest(request("next"), 2, 30, 0);
-            ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 2u : 1u); }));
+            if (row.behind != Nothing)
+                rig->sendRequest(request("next"), 2, row.behind == AlsoLate ? 0.2 : 30, 0);
+            ASSERT_TRUE(spinUntil([&] { return sent() == requests; }));
             if (!row.begunLate) {
                 server.send(first.left(8000));
                 ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
@@ -295,26 +302,28 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         }
         ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 1 timed out
         if (row.begunLate) {
-            // Its time runs out with no frame begun: nothing to cut yet. The
-            // frame that begins then may hold the reader for one time-out of
-            // its own only, so the request behind it is not left to time out.
+            // Its time runs out with no frame begun: nothing to cut.
             ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
             EXPECT_FALSE(rig.recorder.disconnected);
-            server.send(first.left(row.rest));
-            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
-            EXPECT_TRUE(rig.recorder.responses.empty());
-            EXPECT_TRUE(rig.recorder.timeouts.empty());
-            continue;
         }
         {
             platform::ModalSession hold; // the bytes go in before its time runs out
+            if (row.begunLate) {
+                server.send(first.left(8000));
+                ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+            }
             const QByteArray more = row.rest < 0 ? first.mid(8000) : first.mid(8000, row.rest);
-            server.send(row.secondWaiting ? more + second.left(8000) : more);
-            const qsizetype buffered = row.rest < 0 ? (row.secondWaiting ? 8000 : 0) : 8000 + row.rest;
+            server.send(row.behind != Nothing ? more + second.left(8000) : more);
+            const qsizetype buffered
+                = (row.rest < 0 ? 0 : 8000 + row.rest) + (row.behind != Nothing ? 8000 : 0);
             ASSERT_TRUE(spinUntil([&] {
                 return rig.recorder.responses.size() == (row.rest < 0 ? 1u : 0u)
                     && rig->context()->bufferedLength() == buffered;
             }));
+            if (row.behind == AlsoLate) { // begun past its time too, it comes whole in its own
+                server.send(second.mid(8000));
+                ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+            }
         }
         ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
         if (row.cut) {
@@ -323,98 +332,12 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
             continue;
         }
         EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
-        if (row.secondWaiting) {
+        if (row.behind == Waiting)
             server.send(second.mid(8000));
-            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
-            EXPECT_EQ(rig.recorder.responses[1].packetid(), 2u);
-        }
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == requests; }));
+        EXPECT_EQ(rig.recorder.responses.back().packetid(), quint64(requests));
         rig->sendRequest(request("after"), 3, 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 3u : 2u); }));
-        server.send(replyTo(row.framing, 3, "after"));
-        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
-        EXPECT_FALSE(rig.recorder.disconnected);
-    }
-}
-
-// A reply that begins only once its request's one more time-out has run out
-// has one time-out of its own from its first byte: whole by then, it is read
-// (the request layer drops it) and the connection stays, however its bytes
-// came in; not whole, the connection is cut, even while the next reply's
-// bytes feed it. A modal panel holds that time while the row's bytes go in.
-TEST_F(ConnectionTest, AReplyBegunPastItsTimeHasOneTimeOutOfItsOwn)
-{
-    testsupport::ExpectModalDialogs ownSessions;
-    enum Late { Whole, TwoReads, ManyReads, SecondBehind, Truncated, ServerCloses };
-    const struct {
-        const char* name;
-        Framing framing;
-        Late late;
-    } rows[] = {
-        { "whole in one read", Framing::TC, Whole },
-        { "over two reads", Framing::TC, TwoReads },
-        { "over many reads", Framing::TC, ManyReads },
-        { "a second late reply right behind it", Framing::TC, SecondBehind },
-        { "cut short, the next reply feeding it", Framing::TC, Truncated },
-        { "the server closes in its middle", Framing::TC, ServerCloses },
-        { "HTTP: over two reads", Framing::HTTP, TwoReads },
-        { "HTTP: a second late reply right behind it", Framing::HTTP, SecondBehind },
-        { "HTTP: cut short, the next reply feeding it", Framing::HTTP, Truncated },
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        LoopbackServer server;
-        Rig rig(0.05, 30, row.framing);
-        ASSERT_TRUE(connectInEveryMode(rig, server));
-        const auto sent = [&] { return requestsIn(row.framing, server.received()); };
-        const bool bothLate = row.late == SecondBehind;
-        rig->sendRequest(request("one"), 1, 0.1, 0);
-        rig->sendRequest(request("two"), 2, bothLate ? 0.1 : 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return sent() == 2; }));
-        const std::set<quint64> late = bothLate ? std::set<quint64> { 1, 2 } : std::set<quint64> { 1 };
-        ASSERT_TRUE(spinUntil([&] { return reported(rig.recorder) == late && !rig->hasGraceTimer(); }));
-
-        const QByteArray one = replyTo(row.framing, 1, QByteArray(20000, 'r'));
-        const QByteArray two = replyTo(row.framing, 2, QByteArray(bothLate ? 20000 : 500, 's'));
-        QList<QByteArray> reads;
-        if (row.late == Whole)
-            reads = { one };
-        else if (row.late == TwoReads)
-            reads = { one.left(8000), one.mid(8000) };
-        else if (row.late == ManyReads) {
-            for (qsizetype at = 0; at < one.size(); at += 2100)
-                reads << one.mid(at, 2100);
-        } else if (row.late == SecondBehind)
-            reads = { one + two.left(8000), two.mid(8000) };
-        else if (row.late == Truncated)
-            reads = { one.left(8000), two };
-        else
-            reads = { one.left(8000) };
-        const bool kept = row.late != Truncated && row.late != ServerCloses;
-        {
-            platform::ModalSession hold;
-            qsizetype fed = 0;
-            for (const QByteArray& bytes : reads) {
-                server.send(bytes);
-                fed += bytes.size();
-                ASSERT_TRUE(spinUntil([&] { return rig.recorder.bytesRead == fed; }));
-            }
-            if (row.late == ServerCloses) {
-                server.closeConnection();
-                ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
-                EXPECT_FALSE(rig->hasGraceTimer());
-            }
-        }
-        if (!kept) {
-            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
-            EXPECT_TRUE(rig.recorder.responses.empty());
-            continue;
-        }
-        ASSERT_EQ(rig.recorder.responses.size(), late.size());
-        EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
-        EXPECT_EQ(rig.recorder.responses.back().packetid(), *late.rbegin());
-        EXPECT_FALSE(rig->hasGraceTimer());
-        rig->sendRequest(request("after"), 3, 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return sent() == 3; }));
+        ASSERT_TRUE(spinUntil([&] { return sent() == requests + 1; }));
         server.send(replyTo(row.framing, 3, "after"));
         ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
         EXPECT_FALSE(rig.recorder.disconnected);

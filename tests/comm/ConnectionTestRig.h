@@ -51,7 +51,6 @@ public:
     std::optional<StreamSocketError> disconnectError;
     QList<QByteArray> written;
     QList<int> writesInFlightAtWrite;
-    qsizetype bytesRead = 0;
     bool disconnected = false;
     std::optional<bool> ready;
     std::optional<bool> secured;
@@ -87,7 +86,6 @@ public:
         written << data;
         writesInFlightAtWrite << c.writesInFlight();
     }
-    void connectionDidReadData(VEKConnection&, const QByteArray& data) override { bytesRead += data.size(); }
     void connectionDidRecievedResponse(VEKConnection& c, const VEKResponse& response) override
     {
         events << QStringLiteral("response %1").arg(response.packetid());
