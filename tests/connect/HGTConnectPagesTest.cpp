@@ -884,7 +884,10 @@ TEST_F(HGTConnectPagesTest, TheListAfterASecondCancelIsOneSentAfterIt)
     EXPECT_EQ(page.countText(), "2");
 }
 
-TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
+// A listing that fails after a cancel is told in the error's words, and the
+// rows listed before the cancel go: none is shown, ticked or cancelled as if
+// it still stood.
+TEST_F(HGTConnectPagesTest, AFailedListingLeavesNoRowsAndCountsZero)
 {
     buy(-20);
     auto& page = cancelPageWith(1);
@@ -894,12 +897,15 @@ TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
     page.ordersTableViewClicked(0);
     page.cancelOderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return page.countText() == "0"; }));
-    EXPECT_EQ(alerts.shown,
-        QStringList(
-            { QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:当日委托查询失败：查询失败") }));
-    ASSERT_TRUE(page.orders());
-    EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
-    EXPECT_EQ(page.ordersTable().shownRowCount(), 1);
+    EXPECT_EQ(
+        alerts.shown, QStringList({ QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:查询失败") }));
+    EXPECT_FALSE(page.orders());
+    EXPECT_EQ(page.ordersTable().shownRowCount(), 0);
+    const qsizetype cancels = sim.receivedCount(brokersim::kHKCancelFunction);
+    page.selectAllButtonClicked(true);
+    page.cancelOderButtonClicked();
+    EXPECT_EQ(page.selectedCountText(), "0");
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), cancels);
 }
 
 // What the notice and eligible-stock lists show is of the code asked last:

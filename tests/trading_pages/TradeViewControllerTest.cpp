@@ -407,7 +407,8 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
 
     // A sell at the limit-up price rests; the positions that follow the
-    // answer apply the row again: a new lookup brings a default price back.
+    // answer apply the row again, whose lookup keeps the price typed: only
+    // the quantity is emptied for the next order.
     const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
     const QString limitUp
         = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
@@ -417,13 +418,25 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
     EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
     ASSERT_TRUE(spinUntil([&] {
-        return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1 && !page.priceText().isEmpty()
-            && page.priceText() != limitUp;
+        // The lookup's chart, then the maximum it asks once answered.
+        const QList<brokersim::Request> asked = sim.received();
+        const auto chart = std::find_if(asked.cbegin(), asked.cend(),
+            [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
+        return std::any_of(chart, asked.cend(),
+            [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
     }));
+    ASSERT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 1);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
+    EXPECT_EQ(page.priceText(), limitUp);
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
+
+    // A code looked up anew gets its own default price.
+    lookUp(page, QStringLiteral("000001"));
+    const auto other = StockManager::getInstance()->getSecurity(QStringLiteral("000001"));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(page.priceText(), other->defaultSellPrice());
 }
 
 // The picked row is applied again after a positions reply only while the

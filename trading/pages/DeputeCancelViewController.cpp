@@ -56,7 +56,6 @@ void DeputeCancelViewController::clearAccountFigures()
     countText_ = QStringLiteral("0");
     selectedCountText_ = QStringLiteral("0");
     selectAllChecked_ = false;
-    listFailureShown_ = false;
 }
 
 bool DeputeCancelViewController::requestList()
@@ -91,7 +90,6 @@ void DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    listFailureShown_ = false;
     orders_ = table;
     table_.show(table);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
@@ -109,11 +107,11 @@ bool DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listFailed(const CSError& error)
 {
-    // The list is asked for again after a cancel of unknown outcome until
-    // the server answers: a server that keeps failing is told once.
-    if (std::exchange(listFailureShown_, true))
-        return;
-    alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kListFailedFormat).arg(error.domain)), nullptr);
+    // The list was asked again because something changed since the rows
+    // shown (a cancel run, an unknown outcome, another account): none of
+    // them stays to be taken for a standing order, or ticked and cancelled.
+    listArrived(nullptr);
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
 }
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)

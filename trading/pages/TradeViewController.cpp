@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -407,6 +408,7 @@ void TradeViewController::lookUp()
     // the order.
     if (code_ != currentStockCode_)
         forgetShownSecurity();
+    keepsPrice_ = false;
     if (!safeForBody(code_))
         return;
     stopRefreshQuote_ = true;
@@ -538,8 +540,10 @@ void TradeViewController::initPriceView()
     const auto security = cachedSecurity();
     if (!isNotRefresh_ || !security)
         return;
-    const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     increment_ = security->priceStep ? *security->priceStep : std::pow(10.0, -security->precision);
+    if (std::exchange(keepsPrice_, false) && !price_.isEmpty())
+        return;
+    const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     stepperValue_ = price.toDouble();
     price_ = price;
 }
@@ -793,8 +797,12 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
     // reset to the default under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (!busy_ && security && row && row->stockCode == security->code)
+    if (!busy_ && security && row && row->stockCode == security->code) {
         positionTableViewClicked(selectedPositionRow_);
+        // The customer's price stays for the next order (only the quantity
+        // is emptied by one): the lookup brings no default price back.
+        keepsPrice_ = !price_.isEmpty();
+    }
 }
 
 // --- Order ---
