@@ -365,6 +365,43 @@ TEST_F(MenuModelTest, AFailedSaveRecordsNoVersionAndWritesNoVisibilityFile)
     EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v7")));
 }
 
+// A reply that cannot vouch for a stored menu: one without entries keeps
+// nothing (the menu held, the stored file and its version stay), one without
+// a version is fetched again at every start.
+TEST_F(MenuModelTest, NoEntriesOrNoVersionIsFetchedAgain)
+{
+    const struct {
+        const char* name;
+        QString version;
+        bool entries;
+        QString storedVersion;
+    } rows[] = {
+        { "no entries", "v2", false, "v1" },
+        { "no version", "", true, "" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MenuManager first;
+        QFile::remove(first.menuLocalPath());
+        ASSERT_TRUE(first.needRequestMenuInfo(QStringLiteral("v1")));
+        first.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+        ASSERT_EQ(UserDefaultConfig::getInstance()->menuVersion(), QStringLiteral("v1"));
+
+        MenuManager manager;
+        ASSERT_TRUE(manager.needRequestMenuInfo(row.version));
+        manager.setMenuInfo(std::make_shared<RDOMenuManager>(
+            row.entries ? sampleMenu(false) : std::vector<RDOMenuInfo::Ptr>()));
+        EXPECT_EQ(manager.rdoMenuManager() != nullptr, row.entries);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion().value_or(QString()), row.storedVersion);
+        EXPECT_TRUE(manager.needRequestMenuInfo(row.version));
+        MenuManager next;
+        EXPECT_TRUE(next.needRequestMenuInfo(row.version));
+        // The stored menu is whole either way.
+        ASSERT_TRUE(next.getMenuInfoFromLocal(next.menuLocalPath()));
+        EXPECT_EQ(next.rdoMenuManager()->allMenuItemsArray().size(), sampleMenu(false).size());
+    }
+}
+
 TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)
 {
     struct Case {
