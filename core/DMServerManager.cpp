@@ -444,6 +444,8 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     const auto anyUsable = [&](int32_t type) { return firstUsable(built[type]) >= 0; };
     if (!anyUsable(kQuote) && !anyUsable(kTrade))
         return;
+    const std::vector<ServerPtr> formerQuotes = quote_.servers;
+    const std::vector<ServerPtr> formerTrades = trade_.servers;
     for (const int32_t type : { kQuote, kTrade }) {
         if (anyUsable(type))
             list(type)->servers = std::move(built[type]);
@@ -464,17 +466,7 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         l->pendingConnect.reset();
     }
     saveServerInfoToLocal();
-    // A test still running probes servers of the lists it started with, whose
-    // tags and positions now name others: their results are not passed on,
-    // and a test left with none ends.
-    std::erase_if(testServerInfos, [this](const TestPair& pair) {
-        const auto listed = [&](const ListState& l) {
-            return std::find(l.servers.begin(), l.servers.end(), pair.dmserverinfo) != l.servers.end();
-        };
-        return !listed(quote_) && !listed(trade_);
-    });
-    if (isTesting_ && testServerInfos.empty())
-        cancelTestingByType(-1);
+    carryTestOver(formerQuotes, formerTrades);
     // Whoever shows the lists, or holds a position or tag of them, reads them again.
     const auto alive = alive_.watch();
     if (notificationCenter)
@@ -493,6 +485,41 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         if (network && !network->serverInfo() && !network->connection())
             network->setServerInfo(serverInfoOfSelectedByType(type));
     }
+}
+
+void DMServerManager::carryTestOver(
+    const std::vector<ServerPtr>& formerQuotes, const std::vector<ServerPtr>& formerTrades)
+{
+    // The running test goes on for the servers still listed where it probes
+    // them (the same address and port as dialled): their results are passed
+    // on as the rebuilt lists' servers, whose tags and positions the
+    // listeners go by. A server no longer listed leaves the test, and a test
+    // left with none ends at once, so that the next may start.
+    const auto kindOf = [&](const ServerPtr& server) -> const ListState* {
+        const auto in = [&](const std::vector<ServerPtr>& servers) {
+            return std::find(servers.begin(), servers.end(), server) != servers.end();
+        };
+        return in(formerQuotes) ? &quote_ : in(formerTrades) ? &trade_ : nullptr;
+    };
+    std::erase_if(testServerInfos, [&](TestPair& pair) {
+        const ListState* l = kindOf(pair.dmserverinfo);
+        if (!l)
+            return true;
+        if (std::find(l->servers.begin(), l->servers.end(), pair.dmserverinfo) != l->servers.end())
+            return false; // a list the rebuild kept
+        const auto same = std::find_if(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
+            const std::optional<DialTarget> target
+                = DialTarget::of(server->getServerIP(), server->getServerPort());
+            return target && target->host == pair.csserverinfo->address()
+                && target->port == pair.csserverinfo->port();
+        });
+        if (same == l->servers.end())
+            return true;
+        pair.dmserverinfo = *same;
+        return false;
+    });
+    if (isTesting_ && testServerInfos.empty())
+        cancelTestingByType(-1);
 }
 
 // ---------------------------------------------------------------------------

@@ -228,6 +228,9 @@ private:
     // The connection being left has been judged: a server that served ends the back-off.
     void settleServed(ListState& l);
     bool startTesting(const std::vector<ServerPtr>& servers);
+    // After a rebuild: the running test's servers as the lists now hold them.
+    void carryTestOver(
+        const std::vector<ServerPtr>& formerQuotes, const std::vector<ServerPtr>& formerTrades);
 
     std::function<INetworkFactory*()> networkCreator_;
     DMNotificationCenter* notificationCenter;

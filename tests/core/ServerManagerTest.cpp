@@ -1108,6 +1108,71 @@ TEST_F(ServerManagerTest, SpeedTests)
     EXPECT_FALSE(none->isTesting());
 }
 
+// The application login's rebuild while a speed test runs: a server still
+// listed where the test dials it stays in the test, and its result comes as
+// the rebuilt list's server (its tag, its name); a server gone leaves the
+// test, and a test left with none ends at once, so the next may start.
+TEST_F(ServerManagerTest, ASpeedTestKeepsTheServersARebuildStillLists)
+{
+    testsupport::LoopbackServer up;
+    ASSERT_TRUE(up.start());
+    const QString live = QString::number(up.port());
+    const QString dead = QString::number(testsupport::unusedLoopbackPort());
+    const QString q1 = "127.0.0.1:" + live, q2 = "127.0.0.1:" + dead; // the same for the trade list
+    const QString elsewhere = QStringLiteral("10.9.9.9:1");
+    const struct {
+        const char* name;
+        int32_t kind; // the test: -1 both lists, 1 the first trade server alone
+        std::vector<std::pair<QString, QString>> rebuilds; // quotes, trades
+        std::map<QString, bool> results; // by tag of the lists as rebuilt
+    } rows[] = {
+        { "the same lists again", -1, { { "甲:" + q1 + ",乙:" + q2, "丙:" + q1 + ",丁:" + q2 } },
+            { { "1000", true }, { "1001", false }, { "2000", true }, { "2001", false } } },
+        { "moved, renamed, written with blanks", -1,
+            { { "新:" + elsewhere + ",乙:" + q2 + ",甲: 127.0.0.1 :" + live, "丙:" + q1 } },
+            { { "1001", false }, { "1002", true }, { "2000", true } } },
+        { "one quote server stays", -1, { { "乙:" + q2, "戊:" + elsewhere } }, { { "1000", false } } },
+        { "rebuilt twice", -1,
+            { { "甲:" + q1 + ",乙:" + q2, "丙:" + q1 }, { "乙:" + q2, "戊:" + elsewhere + ",丙:" + q1 } },
+            { { "1000", false }, { "2001", true } } },
+        { "the status bar's one server", 1, { { "甲:" + q1, "戊:" + elsewhere + ",丙:" + q1 } },
+            { { "2001", true } } },
+        { "none stays", -1, { { "戊:" + elsewhere, "己:10.9.9.8:1" } }, {} },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeShipped(
+            document(listDict({ { "甲", "127.0.0.1", live, {} }, { "乙", "127.0.0.1", dead, {} } }, {}, {}),
+                listDict({ { "丙", "127.0.0.1", live, {} }, { "丁", "127.0.0.1", dead, {} } }, {}, {})));
+        QFile::remove(options.userPath);
+        auto m = make();
+        Listener listener;
+        m->setDelegate(&listener);
+        ASSERT_TRUE(row.kind < 0 ? m->startTestingByType(-1) : m->startTestingByType(row.kind, 0));
+        const quint64 test = m->runningTest();
+        // The probes report on the main thread: none is heard before the rebuilds.
+        for (const auto& [quotes, trades] : row.rebuilds)
+            m->updateServerInfo(*brokersim::serverListsReply(QString(), quotes, trades));
+        if (row.results.empty()) {
+            EXPECT_FALSE(m->isTesting());
+            EXPECT_TRUE(m->startTestingByType(-1));
+            m->cancelTestingByType(-1);
+            continue;
+        }
+        EXPECT_EQ(m->runningTest(), test);
+        ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+        std::map<QString, bool> heard;
+        for (const auto& [tag, result] : listener.finished) {
+            heard[tag] = result.first;
+            // The tag names the server probed in the lists as they are now.
+            const auto server = m->DMServerInfoByType(tag.toLongLong() < 2000 ? 0 : 1, tag);
+            ASSERT_TRUE(server);
+            EXPECT_EQ(server->getServerPort().trimmed(), result.first ? live : dead);
+        }
+        EXPECT_EQ(heard, row.results);
+    }
+}
+
 // The speed test probes an entry as the network would dial it and only when
 // the network takes it; a selection never names an entry the network refuses,
 // so the start-up's pick (and its retry) always leaves the network a server.
