@@ -382,6 +382,38 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_FALSE(factory.networks.count(1));
 }
 
+// Two clients on one folder, each with the lists it read at its start: a save
+// stores what this one changed (a choice of server, a list the application
+// login rebuilt) over the copy as the other left it.
+TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
+{
+    const struct {
+        const char* name;
+        bool rebuildFirst;
+    } rows[] = { { "a choice, then a rebuild", false }, { "a rebuild, then a choice", true } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeShipped(document(listDict(kQuotes, {}, {}), listDict(kTrades, {}, {})));
+        QFile::remove(options.userPath);
+        auto choosing = make();
+        auto rebuilding = make();
+        const auto rebuild = [&] {
+            // Only the quote list: the trade pieces name nothing to dial.
+            rebuilding->updateServerInfo(
+                *brokersim::serverListsReply(QString(), QStringLiteral("新行情:10.2.0.1:80"), ":1"));
+        };
+        if (row.rebuildFirst)
+            rebuild();
+        choosing->setIndexOfSelectedByType(1, 2);
+        if (!row.rebuildFirst)
+            rebuild();
+        auto next = make();
+        EXPECT_EQ(names(*next, 0), QStringList { "新行情" });
+        EXPECT_EQ(names(*next, 1), (QStringList { "交易一", "交易二", "交易三" }));
+        EXPECT_EQ(next->indexOfSelectedByType(1), 2);
+    }
+}
+
 // Only a piece a network can be pointed at (an address a socket can dial, a
 // port from 1 to 65535) counts: a kind sent with none keeps its list and
 // selection, a reply with none at all changes and saves nothing, and in a
