@@ -380,68 +380,49 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
 }
 
 // Two clients on one folder, each with the saved accounts it read at its
-// start: a save keeps the accounts the other saved or removed since, and
-// changes only those this one added, replaced or removed.
+// start (one account, bankroll "B0"): a save keeps what the other saved or
+// removed since, and changes only the accounts this one added or removed.
 TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
 {
-    enum Op { Save, Delete, RemoveAll };
-    struct Step {
-        int client;
-        Op op;
-        const char* number;
-        const char* bankroll;
-    };
     const struct {
         const char* name;
-        std::vector<Step> steps;
-        QStringList numbers; // in the file afterwards
-        const char* bankroll; // of the first saved account
+        QStringList steps; // client, then "+number/bankroll" saves, "-number" deletes, "*" removes all
+        QStringList file; // number/bankroll afterwards
     } rows[] = {
-        { "each saves its own", { { 0, Save, "020100000002", "" }, { 1, Save, "030100000003", "" } },
-            { "010100000001", "020100000002", "030100000003" }, "B0" },
-        { "one deletes, the other saves",
-            { { 0, Delete, "010100000001", "" }, { 1, Save, "030100000003", "" } }, { "030100000003" },
-            nullptr },
-        { "removing all leaves what the other saved since",
-            { { 1, Save, "030100000003", "" }, { 0, RemoveAll, "", "" } }, { "030100000003" }, nullptr },
-        { "one account from both: the last save",
-            { { 0, Save, "010100000001", "B1" }, { 1, Save, "010100000001", "B2" } }, { "010100000001" },
-            "B2" },
+        { "each saves its own", { "0+02/", "1+03/" }, { "01/B0", "02/", "03/" } },
+        { "one deletes, the other saves", { "0-01", "1+03/" }, { "03/" } },
+        { "removing all leaves what the other saved since", { "1+03/", "0*" }, { "03/" } },
+        { "one account from both: the last save", { "0+01/B1", "1+01/B2" }, { "01/B2" } },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QFile::remove(AccountManager::filePath());
-        {
-            AccountManager start;
+        auto save = [](AccountManager& client, const QString& numberAndBankroll) {
             auto account = std::make_shared<Account>();
-            account->customerNumber = "010100000001";
-            account->zj_account = "B0";
-            start.addAccount(account);
-            ASSERT_TRUE(start.saveAllAccounts());
-        }
+            account->customerNumber = numberAndBankroll.section('/', 0, 0);
+            account->zj_account = numberAndBankroll.section('/', 1);
+            client.addAccount(account);
+            ASSERT_TRUE(client.saveAllAccounts());
+        };
+        save(*std::make_unique<AccountManager>(), "01/B0");
         AccountManager clients[2];
-        for (const Step& step : row.steps) {
-            AccountManager& client = clients[step.client];
-            if (step.op == Save) {
-                auto account = std::make_shared<Account>();
-                account->customerNumber = step.number;
-                account->zj_account = step.bankroll;
-                client.addAccount(account);
-                ASSERT_TRUE(client.saveAllAccounts());
-            } else if (step.op == Delete) {
-                client.deleteAccountWithCustomerNumber(step.number);
-            } else {
+        for (const QString& step : row.steps) {
+            AccountManager& client = clients[step.left(1).toInt()];
+            if (step[1] == '+')
+                save(client, step.mid(2));
+            else if (step[1] == '-')
+                client.deleteAccountWithCustomerNumber(step.mid(2));
+            else
                 client.removeAllAccounts();
-            }
         }
         AccountManager after;
-        EXPECT_EQ(after.getAccountArray(0).value_or(QStringList()), row.numbers);
-        if (row.bankroll)
-            EXPECT_EQ(after.getSavedAccountWithIndex(0)->zj_account, row.bankroll);
-        // The last to save lists what the file holds.
-        EXPECT_EQ(clients[row.steps.back().client].getAccountArray(0).value_or(QStringList()), row.numbers);
+        QStringList file;
+        for (const auto& account : after.savedAccounts())
+            file << account->customerNumber + '/' + account->zj_account;
+        EXPECT_EQ(file, row.file);
     }
 }
+
 TEST_F(AccountTest, LoggedInAccountsActiveOneLogoutAndReconnect)
 {
     AccountManager manager;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <tuple>
 
 using namespace shelltest;
 
@@ -370,35 +371,25 @@ TEST_F(MenuModelTest, AFailedSaveRecordsNoVersionAndWritesNoVisibilityFile)
 // a version is fetched again at every start.
 TEST_F(MenuModelTest, NoEntriesOrNoVersionIsFetchedAgain)
 {
-    const struct {
-        const char* name;
-        QString version;
-        bool entries;
-        QString storedVersion;
-    } rows[] = {
-        { "no entries", "v2", false, "v1" },
-        { "no version", "", true, "" },
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [version, entries, storedVersion] :
+        { std::tuple { "v2", false, "v1" }, std::tuple { "", true, "" } }) {
+        SCOPED_TRACE(version);
         MenuManager first;
         QFile::remove(first.menuLocalPath());
         ASSERT_TRUE(first.needRequestMenuInfo(QStringLiteral("v1")));
         first.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
-        ASSERT_EQ(UserDefaultConfig::getInstance()->menuVersion(), QStringLiteral("v1"));
 
         MenuManager manager;
-        ASSERT_TRUE(manager.needRequestMenuInfo(row.version));
-        manager.setMenuInfo(std::make_shared<RDOMenuManager>(
-            row.entries ? sampleMenu(false) : std::vector<RDOMenuInfo::Ptr>()));
-        EXPECT_EQ(manager.rdoMenuManager() != nullptr, row.entries);
-        EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion().value_or(QString()), row.storedVersion);
-        EXPECT_TRUE(manager.needRequestMenuInfo(row.version));
-        MenuManager next;
-        EXPECT_TRUE(next.needRequestMenuInfo(row.version));
+        ASSERT_TRUE(manager.needRequestMenuInfo(version));
+        manager.setMenuInfo(
+            std::make_shared<RDOMenuManager>(entries ? sampleMenu(false) : std::vector<RDOMenuInfo::Ptr>()));
+        EXPECT_EQ(manager.rdoMenuManager() != nullptr, entries);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion().value_or(QString()), storedVersion);
+        EXPECT_TRUE(manager.needRequestMenuInfo(version));
+        EXPECT_TRUE(MenuManager().needRequestMenuInfo(version));
         // The stored menu is whole either way.
-        ASSERT_TRUE(next.getMenuInfoFromLocal(next.menuLocalPath()));
-        EXPECT_EQ(next.rdoMenuManager()->allMenuItemsArray().size(), sampleMenu(false).size());
+        ASSERT_TRUE(first.getMenuInfoFromLocal(first.menuLocalPath()));
+        EXPECT_EQ(first.rdoMenuManager()->allMenuItemsArray().size(), sampleMenu(false).size());
     }
 }
 
