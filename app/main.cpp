@@ -35,6 +35,7 @@ int main(int argc, char** argv)
         &guard, &platform::InstanceGuard::activationRequested, &delegate, &AppDelegate::bringToFront);
     delegate.applicationDidFinishLaunching();
     const int result = app.exec();
+    guard.stopListening();
     delegate.applicationWillTerminate();
     return result;
 }

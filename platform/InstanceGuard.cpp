@@ -41,21 +41,23 @@ InstanceGuard::Role InstanceGuard::acquire()
     lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(QString::fromLatin1(kLockFileName)));
     // Held for the whole run: only a lock whose process is gone is stale.
     lock_->setStaleLockTime(0);
-    if (lock_->tryLock(0)) {
-        listen();
-        return Role::First;
-    }
-    const bool held = lock_->error() == QLockFile::LockFailedError;
-    lock_.reset();
+    bool held = false;
     for (int attempt = 0; attempt < std::max(options_.attempts, 1); ++attempt) {
         if (attempt > 0)
             QThread::msleep(static_cast<unsigned long>(options_.interval.count()));
+        // Tried again each time: a client that is ending gives the folder up.
+        if (lock_->tryLock(0)) {
+            listen();
+            return Role::First;
+        }
+        held = lock_->error() == QLockFile::LockFailedError;
         if (askRunningClient())
             return Role::HandedOver;
         // A folder that cannot be locked leaves no one to wait for.
         if (!held)
             break;
     }
+    lock_.reset();
     if (held) {
         qWarning("another client holds %s and does not answer", qUtf8Printable(folder_));
         return Role::NoAnswer;
@@ -63,6 +65,12 @@ InstanceGuard::Role InstanceGuard::acquire()
     qWarning(
         "the user folder %s cannot be locked; another client on it is not kept out", qUtf8Printable(folder_));
     return Role::Unguarded;
+}
+
+void InstanceGuard::stopListening()
+{
+    delete server_;
+    server_ = nullptr;
 }
 
 void InstanceGuard::listen()

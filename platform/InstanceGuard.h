@@ -40,6 +40,9 @@ public:
 
     // Decides this start's role; called once.
     Role acquire();
+    // The client is ending: a later start waits for the folder rather than
+    // hand over to it. The folder stays held until the guard goes.
+    void stopListening();
     // The socket's name for a folder: the same for every spelling of its path.
     static QString serverName(const QString& folder);
 

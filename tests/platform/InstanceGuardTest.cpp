@@ -31,7 +31,7 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         std::fflush(stdout);
         std::raise(SIGKILL); // no clean-up: the lock and the socket stay behind
     }
-    enum Before { Nobody, ARunningClient, ACrashedClient, ASilentHolder, NoLockPossible };
+    enum Before { Nobody, ARunningClient, ACrashedClient, ASilentHolder, AnEndingClient, NoLockPossible };
     const struct {
         const char* name;
         Before before;
@@ -41,6 +41,8 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         { "a client runs there", ARunningClient, Role::HandedOver },
         { "a client crashed holding it", ACrashedClient, Role::First },
         { "a holder that does not answer", ASilentHolder, Role::NoAnswer },
+        // Not handed over to: a later start would wait for the folder.
+        { "a client that is ending", AnEndingClient, Role::NoAnswer },
         { "a folder that cannot be locked", NoLockPossible, Role::Unguarded },
     };
     for (const auto& row : rows) {
@@ -66,6 +68,9 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
             EXPECT_TRUE(QFile::exists(QDir::temp().filePath(InstanceGuard::serverName(folder))));
         } else if (row.before == ASilentHolder) {
             ASSERT_TRUE(silent.tryLock(0));
+        } else if (row.before == AnEndingClient) {
+            ASSERT_EQ(first.acquire(), Role::First);
+            first.stopListening();
         } else if (row.before == NoLockPossible) {
             QFile file(folder + "/file");
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
