@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 #include "core/SystemInfo.h"
+#include "platform/InstanceGuard.h"
 #include "platform/QtTranslations.h"
+#include "platform/UserFolder.h"
 
 #include <QApplication>
 
@@ -8,6 +10,18 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumora"));
+    // One client per user folder: a second start hands over to the running
+    // one before it reads or writes anything there, and goes.
+    platform::InstanceGuard guard(platform::UserFolder::path());
+    switch (guard.acquire()) {
+    case platform::InstanceGuard::Role::HandedOver:
+        return 0;
+    case platform::InstanceGuard::Role::NoAnswer:
+        return 1;
+    case platform::InstanceGuard::Role::First:
+    case platform::InstanceGuard::Role::Unguarded:
+        break;
+    }
     // Windows come and go between the login and the main window; the session
     // decides when the application ends.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -17,8 +31,11 @@ int main(int argc, char** argv)
         { QStringLiteral("App identifier"), QStringLiteral("lumora") } });
 
     AppDelegate delegate;
+    QObject::connect(
+        &guard, &platform::InstanceGuard::activationRequested, &delegate, &AppDelegate::bringToFront);
     delegate.applicationDidFinishLaunching();
     const int result = app.exec();
+    guard.stopListening();
     delegate.applicationWillTerminate();
     return result;
 }

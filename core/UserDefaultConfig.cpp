@@ -82,18 +82,28 @@ UserDefaultConfig::UserDefaultConfig()
     , regularKey(QString::fromLatin1(kRegularKey))
     , notificationCenter(NotificationCenter::getInstance())
 {
-    // The per-installation key, made once.
-    const auto stored = userDefaults->stringForKey(kDesKey);
-    const auto key = stored ? AesEncryption::decodeStringWithAES(*stored, regularKey) : std::nullopt;
-    if (key && !key->isEmpty()) {
-        secretKey_ = *key;
-    } else {
-        secretKey_ = newInstallationKey();
-        if (auto enciphered = AesEncryption::encodeStringWithAES(secretKey_, regularKey))
-            userDefaults->setString(*enciphered, kDesKey);
-        else
+    // The per-installation key, made once: one that reads is never replaced.
+    const auto keyOf = [this](const QVariant& stored) -> std::optional<QString> {
+        if (stored.typeId() != QMetaType::QString)
+            return std::nullopt;
+        auto key = AesEncryption::decodeStringWithAES(stored.toString(), regularKey);
+        return key && !key->isEmpty() ? key : std::nullopt;
+    };
+    std::optional<QString> key = keyOf(userDefaults->objectForKey(kDesKey));
+    if (!key) {
+        const QString made = newInstallationKey();
+        if (auto enciphered = AesEncryption::encodeStringWithAES(made, regularKey)) {
+            // Another client started on this folder may have stored its key
+            // since: that one is taken, so what either enciphers reads.
+            key = keyOf(userDefaults->keepOrSetObject(
+                *enciphered, kDesKey, [&](const QVariant& stored) { return keyOf(stored).has_value(); }));
+        } else {
             qWarning("UserDefaultConfig: the installation key cannot be stored");
+        }
+        if (!key)
+            key = made;
     }
+    secretKey_ = *key;
 
     userUtid_ = readEnciphered(kUserUtid);
     doSaveAccount_ = userDefaults->integerForKey(kDoSaveAccount);

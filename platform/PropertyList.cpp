@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QTimeZone>
 #include <QXmlStreamReader>
@@ -574,6 +575,27 @@ bool writeFileAtomic(const QString& path, const QVariant& value)
         return false;
     }
     return true;
+}
+
+std::optional<QVariantMap> updateFile(
+    const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge)
+{
+    // Held only from the read to the write; one left by a client that died
+    // holding it is taken over (its process is gone).
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) {
+        qWarning("property list %s not written: its lock cannot be had (%d)", qUtf8Printable(path),
+            int(lock.error()));
+        return std::nullopt;
+    }
+    std::optional<QVariantMap> stored;
+    if (const std::optional<QVariant> value = readFile(path);
+        value && value->typeId() == QMetaType::QVariantMap)
+        stored = value->toMap();
+    QVariantMap merged = merge(stored);
+    if (!writeFileAtomic(path, merged))
+        return std::nullopt;
+    return merged;
 }
 
 } // namespace platform::PropertyList

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
+#include <functional>
 #include <optional>
 
 // XML property lists: the stored form of the server list, the branch list,
@@ -42,5 +44,17 @@ std::optional<QVariant> readFile(const QString& path);
 // one, never half of it. False when the value has no property-list form or the
 // file cannot be written; the old file is then left as it was.
 bool writeFileAtomic(const QString& path, const QVariant& value);
+
+// How long updateFile waits for another process's write (milliseconds).
+inline constexpr int kLockWaitMs = 5000;
+
+// A dictionary file that another client on the same user folder may write as
+// well: under a lock file beside it ("<path>.lock"), reads what is stored now
+// (nullopt when it is missing or is no readable dictionary), lets `merge`
+// make from it the dictionary to store, and writes that atomically. Answers
+// what was written; nullopt when the lock could not be had or the write
+// failed, the file then being as it was.
+std::optional<QVariantMap> updateFile(
+    const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge);
 
 } // namespace platform::PropertyList

@@ -173,6 +173,7 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     }
     std::lock_guard lock(mutex_);
     values_.insert(key, stored);
+    changes_.insert(key, stored);
     writeLocked();
     return true;
 }
@@ -180,22 +181,73 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
 void UserDefaults::removeObject(const QString& key)
 {
     std::lock_guard lock(mutex_);
-    if (values_.remove(key) > 0)
-        writeLocked();
+    if (values_.remove(key) == 0)
+        return;
+    changes_.insert(key, QVariant());
+    writeLocked();
+}
+
+QVariant UserDefaults::keepOrSetObject(
+    const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps)
+{
+    std::lock_guard lock(mutex_);
+    QVariant held = value;
+    const std::optional<QVariantMap> written
+        = PropertyList::updateFile(filePath_, [&](const std::optional<QVariantMap>& stored) {
+              QVariantMap merged = mergedWith(stored);
+              if (keeps(merged.value(key)))
+                  held = merged.value(key);
+              else
+                  merged.insert(key, value);
+              return merged;
+          });
+    if (written) {
+        values_ = *written;
+        changes_.clear();
+        return held;
+    }
+    qWarning("user defaults %s cannot be written; kept in memory", qUtf8Printable(filePath_));
+    if (keeps(values_.value(key)))
+        return values_.value(key);
+    values_.insert(key, value);
+    changes_.insert(key, value);
+    return value;
 }
 
 bool UserDefaults::synchronize()
 {
     std::lock_guard lock(mutex_);
-    return !dirty_ || writeLocked();
+    return changes_.isEmpty() || writeLocked();
+}
+
+QVariantMap UserDefaults::mergedWith(const std::optional<QVariantMap>& stored) const
+{
+    // A file that is missing or unreadable holds nothing of another's: all
+    // of this store goes.
+    if (!stored)
+        return values_;
+    QVariantMap merged = *stored;
+    for (auto it = changes_.cbegin(); it != changes_.cend(); ++it) {
+        if (it->isNull())
+            merged.remove(it.key());
+        else
+            merged.insert(it.key(), *it);
+    }
+    return merged;
 }
 
 bool UserDefaults::writeLocked()
 {
-    dirty_ = !PropertyList::writeFileAtomic(filePath_, values_);
-    if (dirty_)
+    const std::optional<QVariantMap> written = PropertyList::updateFile(
+        filePath_, [this](const std::optional<QVariantMap>& stored) { return mergedWith(stored); });
+    if (!written) {
         qWarning("user defaults %s cannot be written; kept in memory", qUtf8Printable(filePath_));
-    return !dirty_;
+        return false;
+    }
+    // What the other client stored is taken in; this store's changes are in the file.
+    values_ = *written;
+    changes_.clear();
+    return true;
 }
 
 } // namespace platform

@@ -117,6 +117,27 @@ TEST_F(UserDefaultConfigTest, FirstStartWritesItsKeysAndAnnouncesTheDefaults)
     EXPECT_EQ(posts, (std::vector<QString> { "NOTIFICATION_17", "NOTIFICATION_18" }));
 }
 
+// Two clients started together on a new folder: this one read it before the
+// other stored its key and a value enciphered with it. This one takes that
+// key rather than store its own, and its own writes keep the other's value.
+TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
+{
+    ASSERT_FALSE(platform::UserDefaults::standardUserDefaults().contains("des_key"));
+    platform::UserDefaults other(home.path() + "/UserDefaults.plist");
+    const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
+    other.setString(*AesEncryption::encodeStringWithAES(otherKey, kMasterKey), "des_key");
+    other.setString(*AesEncryption::encodeStringWithAES("012345678901", otherKey), "last_login_account");
+
+    auto* config = UserDefaultConfig::getInstance();
+    EXPECT_EQ(config->secretKey(), otherKey);
+    EXPECT_EQ(config->lastLoginAccount(), "012345678901");
+    config->setOrgId("0101");
+    config = restart();
+    EXPECT_EQ(config->secretKey(), otherKey);
+    EXPECT_EQ(config->orgId(), "0101");
+    EXPECT_EQ(config->lastLoginAccount(), "012345678901");
+}
+
 TEST_F(UserDefaultConfigTest, TextValuesAreStoredEncipheredButForTheExceptions)
 {
     auto* config = UserDefaultConfig::getInstance();

@@ -379,6 +379,50 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
     EXPECT_EQ(manager->getSavedAccountsCount(), 0u);
 }
 
+// Two clients on one folder, each with the saved accounts it read at its
+// start (one account, bankroll "B0"): a save keeps what the other saved or
+// removed since, and changes only the accounts this one added or removed.
+TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
+{
+    const struct {
+        const char* name;
+        QStringList steps; // client, then "+number/bankroll" saves, "-number" deletes, "*" removes all
+        QStringList file; // number/bankroll afterwards
+    } rows[] = {
+        { "each saves its own", { "0+02/", "1+03/" }, { "01/B0", "02/", "03/" } },
+        { "one deletes, the other saves", { "0-01", "1+03/" }, { "03/" } },
+        { "removing all leaves what the other saved since", { "1+03/", "0*" }, { "03/" } },
+        { "one account from both: the last save", { "0+01/B1", "1+01/B2" }, { "01/B2" } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(AccountManager::filePath());
+        auto save = [](AccountManager& client, const QString& numberAndBankroll) {
+            auto account = std::make_shared<Account>();
+            account->customerNumber = numberAndBankroll.section('/', 0, 0);
+            account->zj_account = numberAndBankroll.section('/', 1);
+            client.addAccount(account);
+            ASSERT_TRUE(client.saveAllAccounts());
+        };
+        save(*std::make_unique<AccountManager>(), "01/B0");
+        AccountManager clients[2];
+        for (const QString& step : row.steps) {
+            AccountManager& client = clients[step.left(1).toInt()];
+            if (step[1] == '+')
+                save(client, step.mid(2));
+            else if (step[1] == '-')
+                client.deleteAccountWithCustomerNumber(step.mid(2));
+            else
+                client.removeAllAccounts();
+        }
+        AccountManager after;
+        QStringList file;
+        for (const auto& account : after.savedAccounts())
+            file << account->customerNumber + '/' + account->zj_account;
+        EXPECT_EQ(file, row.file);
+    }
+}
+
 TEST_F(AccountTest, LoggedInAccountsActiveOneLogoutAndReconnect)
 {
     AccountManager manager;

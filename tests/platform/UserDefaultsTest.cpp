@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 using platform::UserDefaults;
 
@@ -129,4 +131,44 @@ TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
         qunsetenv("LUMORA_HOME");
     else
         qputenv("LUMORA_HOME", saved);
+}
+
+// Two clients on one file, each with a store read at its start: a write
+// keeps what the other stored since, and stores only the keys this store set
+// or removed (a removal only of a key it held).
+TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
+{
+    struct Step {
+        int store;
+        const char* key;
+        std::optional<qint64> value; // none: removed
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        QVariantMap file;
+    } rows[] = {
+        { "each its own key", { { 0, "lock", 5 }, { 1, "order", 1 } },
+            { { "kept", 7 }, { "lock", 5 }, { "order", 1 } } },
+        { "one key from both: the last write", { { 0, "lock", 5 }, { 1, "lock", 6 } },
+            { { "kept", 7 }, { "lock", 6 } } },
+        { "a removal takes only its key", { { 1, "order", 1 }, { 0, "kept", {} } }, { { "order", 1 } } },
+        { "removed, then set by the other", { { 0, "kept", {} }, { 1, "kept", 9 } }, { { "kept", 9 } } },
+        { "a key the store never held is not removed", { { 1, "new", 3 }, { 0, "new", {} } },
+            { { "kept", 7 }, { "new", 3 } } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
+        UserDefaults stores[] = { UserDefaults(path), UserDefaults(path) };
+        for (const Step& step : row.steps) {
+            if (step.value)
+                stores[step.store].setInteger(*step.value, step.key);
+            else
+                stores[step.store].removeObject(step.key);
+        }
+        EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), row.file);
+    }
 }

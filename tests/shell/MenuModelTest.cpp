@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <tuple>
 
 using namespace shelltest;
 
@@ -363,6 +364,33 @@ TEST_F(MenuModelTest, AFailedSaveRecordsNoVersionAndWritesNoVisibilityFile)
     EXPECT_TRUE(QFileInfo(manager.menuLocalPath()).isDir());
     // So the next start fetches it again.
     EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v7")));
+}
+
+// A reply that cannot vouch for a stored menu: one without entries keeps
+// nothing (the menu held, the stored file and its version stay), one without
+// a version is fetched again at every start.
+TEST_F(MenuModelTest, NoEntriesOrNoVersionIsFetchedAgain)
+{
+    for (const auto& [version, entries, storedVersion] :
+        { std::tuple { "v2", false, "v1" }, std::tuple { "", true, "" } }) {
+        SCOPED_TRACE(version);
+        MenuManager first;
+        QFile::remove(first.menuLocalPath());
+        ASSERT_TRUE(first.needRequestMenuInfo(QStringLiteral("v1")));
+        first.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+
+        MenuManager manager;
+        ASSERT_TRUE(manager.needRequestMenuInfo(version));
+        manager.setMenuInfo(
+            std::make_shared<RDOMenuManager>(entries ? sampleMenu(false) : std::vector<RDOMenuInfo::Ptr>()));
+        EXPECT_EQ(manager.rdoMenuManager() != nullptr, entries);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion().value_or(QString()), storedVersion);
+        EXPECT_TRUE(manager.needRequestMenuInfo(version));
+        EXPECT_TRUE(MenuManager().needRequestMenuInfo(version));
+        // The stored menu is whole either way.
+        ASSERT_TRUE(first.getMenuInfoFromLocal(first.menuLocalPath()));
+        EXPECT_EQ(first.rdoMenuManager()->allMenuItemsArray().size(), sampleMenu(false).size());
+    }
 }
 
 TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)

@@ -1,0 +1,93 @@
+// One client per user folder, as a later start meets the folder.
+#include "platform/InstanceGuard.h"
+
+#include "support/Spin.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using platform::InstanceGuard;
+using Role = InstanceGuard::Role;
+
+namespace {
+// Set in the child that plays a client which crashes holding the folder.
+constexpr char kHolderFolder[] = "LUMORA_TEST_CRASHING_HOLDER";
+// One try to reach a running client, so that a row that finds none never waits.
+const InstanceGuard::Options kOnce { 1, std::chrono::milliseconds(0) };
+} // namespace
+
+TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
+{
+    if (const QString folder = qEnvironmentVariable(kHolderFolder); !folder.isEmpty()) {
+        InstanceGuard holder(folder, kOnce);
+        std::fputs(holder.acquire() == Role::First ? "holding\n" : "no\n", stdout);
+        std::fflush(stdout);
+        std::raise(SIGKILL); // no clean-up: the lock and the socket stay behind
+    }
+    enum Before { Nobody, ARunningClient, ACrashedClient, ASilentHolder, AnEndingClient, NoLockPossible };
+    const struct {
+        const char* name;
+        Before before;
+        Role role;
+    } rows[] = {
+        { "nobody on the folder", Nobody, Role::First },
+        { "a client runs there", ARunningClient, Role::HandedOver },
+        { "a client crashed holding it", ACrashedClient, Role::First },
+        { "a holder that does not answer", ASilentHolder, Role::NoAnswer },
+        // Not handed over to: a later start would wait for the folder.
+        { "a client that is ending", AnEndingClient, Role::NoAnswer },
+        { "a folder that cannot be locked", NoLockPossible, Role::Unguarded },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        InstanceGuard first(folder, kOnce);
+        QLockFile silent(QDir(folder).filePath(InstanceGuard::kLockFileName));
+        QProcess child;
+        if (row.before == ARunningClient) {
+            ASSERT_EQ(first.acquire(), Role::First);
+            ASSERT_TRUE(QFile::link(folder, folder + "-link"));
+            folder += "-link/."; // the same folder by another spelling
+        } else if (row.before == ACrashedClient) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(kHolderFolder, folder);
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(),
+                { "--gtest_filter=InstanceGuard.ASecondStartOnTheFolderHandsOverToTheFirst" });
+            ASSERT_TRUE(child.waitForFinished(120000));
+            ASSERT_TRUE(child.readAllStandardOutput().endsWith("\nholding\n"));
+            EXPECT_TRUE(QFile::exists(silent.fileName()));
+            EXPECT_TRUE(QFile::exists(QDir::temp().filePath(InstanceGuard::serverName(folder))));
+        } else if (row.before == ASilentHolder) {
+            ASSERT_TRUE(silent.tryLock(0));
+        } else if (row.before == AnEndingClient) {
+            ASSERT_EQ(first.acquire(), Role::First);
+            first.stopListening();
+        } else if (row.before == NoLockPossible) {
+            QFile file(folder + "/file");
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            folder = file.fileName() + "/folder";
+        }
+        InstanceGuard second(folder, kOnce);
+        int firstHeard = 0, secondHeard = 0;
+        QObject::connect(&first, &InstanceGuard::activationRequested, [&] { ++firstHeard; });
+        QObject::connect(&second, &InstanceGuard::activationRequested, [&] { ++secondHeard; });
+        EXPECT_EQ(second.acquire(), row.role);
+        if (row.role == Role::HandedOver)
+            EXPECT_TRUE(testsupport::spinUntil([&] { return firstHeard == 1; }));
+        // A folder the second took is the one a later start comes to.
+        if (row.role == Role::First) {
+            EXPECT_EQ(InstanceGuard(folder, kOnce).acquire(), Role::HandedOver);
+            EXPECT_TRUE(testsupport::spinUntil([&] { return secondHeard == 1; }));
+        }
+        QFile::remove(dir.path() + "-link");
+    }
+}
