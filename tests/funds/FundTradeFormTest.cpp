@@ -213,12 +213,13 @@ TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
 }
 
 // The checks look at presence only: whatever amount is typed goes on to the
-// dialog, and the server judges it; only what a body cannot carry is held back.
+// dialog, and the server judges it; only what a body cannot carry is held
+// back, at the form.
 TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
 {
     auto form = make(Form::Subscribe);
     type(*form, Form::Code, "009901");
-    for (const char* typed : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
+    for (const char* typed : { "0", "-5", "1.234", "1e3" }) {
         SCOPED_TRACE(typed);
         alerts.shown.clear();
         form->setText(Form::Amount, typed);
@@ -236,10 +237,90 @@ TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
     EXPECT_TRUE(last(brokersim::kFundSubscribeFunction).contains("&orderamt=1.234&"));
     form->setText(Form::Amount, "12&x=1");
     form->tradeButtonClicked();
-    confirmAndWait(*form);
-    EXPECT_EQ(lastAlert(), QStringLiteral("error:金额含有不能发送的字符"));
+    EXPECT_EQ(lastAlert(), QStringLiteral("tip:认购金额含有不能发送的字符"));
+    EXPECT_FALSE(confirmation.open);
+    EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(count(brokersim::kFundSubscribeFunction), 1);
     EXPECT_EQ(form->text(Form::Amount), "12&x=1");
+}
+
+// An input method in full-width mode types "１０００": the form reads 1000,
+// shows it, confirms it and sends it.
+TEST_F(FundTradeForm, FullWidthCodesAndAmountsGoOutAsTheirDigits)
+{
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        qint32 viewType;
+        const char16_t* code;
+        const char16_t* target;
+        brokersim::Function function;
+        const char* sent;
+    } cases[] = {
+        { Form::Subscribe, u"００９９０１", nullptr, brokersim::kFundSubscribeFunction,
+            "&ofcode=009901&orderamt=100&" },
+        { Form::Purchase, u"\u3000００００１", nullptr, brokersim::kFundPurchaseFunction,
+            "&ofcode=000001&orderamt=100&" },
+        { Form::Redeem, u"００００01", nullptr, brokersim::kFundRedeemFunction,
+            "&ofcode=000001&orderqty=100&" },
+        { Form::Transform, u"００００１", u"１１", brokersim::kFundTransformFunction,
+            "&orderqty=100&otherofcode=000011&" },
+        { Form::Plan, u"００００１", nullptr, brokersim::kFundPlanOpenFunction,
+            "&ofcode=000001&orderamt=100&" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sent);
+        auto form = make(c.viewType);
+        type(*form, Form::Code, QString::fromUtf16(c.code));
+        if (c.target)
+            type(*form, Form::TargetCode, QString::fromUtf16(c.target));
+        form->setText(Form::Amount, QStringLiteral("\u3000１００"));
+        EXPECT_EQ(form->text(Form::Amount), "100");
+        form->tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+        EXPECT_EQ(lastDraft().amount, "100");
+        confirmAndWait(*form);
+        EXPECT_TRUE(last(c.function).contains(QLatin1String(c.sent))) << qPrintable(last(c.function));
+    }
+}
+
+// What still cannot be sent is refused at the form, naming the field: no
+// check, notice, serial or confirmation of an order that could never go.
+TEST_F(FundTradeForm, AValueNoRequestCanCarryIsRefusedBeforeAnyStep)
+{
+    book().setRiskLevel("010100000001", 1); // every check would bring notices
+    const struct {
+        qint32 viewType;
+        const char16_t* code;
+        const char16_t* amount;
+        const char* refused;
+    } cases[] = {
+        { Form::Subscribe, u"009901", u"１０００元", "认购金额" },
+        { Form::Purchase, u"000001", u"12&x=1", "申购金额" },
+        { Form::Redeem, u"000001", u"－１０", "赎回份额" },
+        { Form::Transform, u"000001", u"１０份", "转换份额" },
+        { Form::Plan, u"000001", u"１，０００", "每期金额" },
+        { Form::Bonus, u"00&001", u"", "基金代码" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        sim.clearReceived();
+        alerts.shown.clear();
+        auto form = make(c.viewType);
+        form->controlTextDidChange(Form::Code, QString::fromUtf16(c.code));
+        if (c.viewType == Form::Transform)
+            type(*form, Form::TargetCode, QStringLiteral("000011"));
+        form->setText(Form::Amount, QString::fromUtf16(c.amount));
+        form->tradeButtonClicked();
+        EXPECT_EQ(lastAlert(), QStringLiteral("tip:%1含有不能发送的字符").arg(QString::fromUtf8(c.refused)));
+        EXPECT_FALSE(form->isBusy());
+        EXPECT_FALSE(confirmation.open);
+        for (const brokersim::Function f :
+            { brokersim::kFundAppropriatenessFunction, brokersim::kFundSignNumberFunction,
+                brokersim::kFundSubscribeFunction, brokersim::kFundPurchaseFunction,
+                brokersim::kFundRedeemFunction, brokersim::kFundTransformFunction,
+                brokersim::kFundPlanOpenFunction, brokersim::kFundBonusSetFunction })
+            EXPECT_EQ(count(f), 0);
+    }
 }
 
 // The check runs by the value of the fund's "ischecksdx", and its verdict

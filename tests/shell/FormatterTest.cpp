@@ -1,14 +1,16 @@
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/formatters/FloatNumberFormatter.h"
 #include "shell/formatters/NumberCharFormatter.h"
 #include "shell/formatters/NumberFormatter.h"
 #include "shell/formatters/StockCodeFormatter.h"
+#include "shell/windows/PasswordFormatter.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
-enum class Kind { NumberChar10, StockCode, Number, Number8, Float };
+enum class Kind { NumberChar10, StockCode, Number, Number8, Float, Code };
 
 struct Case {
     Kind kind;
@@ -35,6 +37,8 @@ std::unique_ptr<InputFormatter> make(Kind kind)
     }
     case Kind::Float:
         return std::make_unique<FloatNumberFormatter>();
+    case Kind::Code:
+        return std::make_unique<CodeFormatter>();
     }
     return nullptr;
 }
@@ -105,4 +109,45 @@ TEST(Formatters, AdmittedKeysAndObjectValues)
     EXPECT_FALSE(floating.keyForPartialString(u'-'));
     EXPECT_EQ(InputFormatter::stringForObjectValue(QVariant(QStringLiteral("12"))), QStringLiteral("12"));
     EXPECT_FALSE(InputFormatter::stringForObjectValue(QVariant(12)).has_value());
+}
+
+// A number or code field reads a keystroke as typed numbers are read: what
+// an input method in full-width mode types is converted, not refused. A
+// password's field takes keystrokes as they are.
+TEST(Formatters, ConvertFullWidthKeystrokesOfNumberAndCodeFields)
+{
+    const struct {
+        Kind kind;
+        const char16_t* typed;
+        const char16_t* shown; // nullptr: refused
+        int cursor; // where the cursor stands after, typed at the end
+    } cases[] = {
+        { Kind::StockCode, u"６０００００", u"600000", 6 },
+        { Kind::StockCode, u"\u3000600000", u"600000", 6 },
+        { Kind::StockCode, u"６００００００", nullptr, 0 },
+        { Kind::Float, u"９．５０", u"9.50", 4 },
+        { Kind::Float, u"－１", nullptr, 0 },
+        { Kind::Number, u"０１０１****1", u"0101****1", 9 },
+        { Kind::NumberChar10, u"ab１２", u"ab12", 4 },
+        { Kind::NumberChar10, u"ＡＢ", nullptr, 0 },
+        { Kind::Code, u"\u3000００００１A", u"00001A", 6 },
+        { Kind::Code, u"0000012", nullptr, 0 },
+    };
+    for (const auto& c : cases) {
+        auto formatter = make(c.kind);
+        QString edited = QString::fromUtf16(c.typed);
+        SCOPED_TRACE(edited.toStdString());
+        int pos = int(edited.size());
+        const QValidator::State state = formatter->validate(edited, pos);
+        EXPECT_EQ(state, c.shown ? QValidator::Acceptable : QValidator::Invalid);
+        if (c.shown) {
+            EXPECT_EQ(edited, QString::fromUtf16(c.shown));
+            EXPECT_EQ(pos, c.cursor);
+        }
+    }
+    PasswordFormatter password;
+    QString typed = QStringLiteral("１２３");
+    int pos = 3;
+    EXPECT_EQ(password.validate(typed, pos), QValidator::Invalid);
+    EXPECT_EQ(typed, QStringLiteral("１２３"));
 }
