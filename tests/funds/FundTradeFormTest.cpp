@@ -244,82 +244,55 @@ TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
     EXPECT_EQ(form->text(Form::Amount), "12&x=1");
 }
 
-// An input method in full-width mode types "１０００": the form reads 1000,
-// shows it, confirms it and sends it.
-TEST_F(FundTradeForm, FullWidthCodesAndAmountsGoOutAsTheirDigits)
+// What an input method in full-width mode types goes out as its digits;
+// what no request can carry is refused at the form, naming the field, before
+// the check, the notices, the serial or the confirmation.
+TEST_F(FundTradeForm, FullWidthDigitsGoOutAsDigitsAndWhatCannotBeSentStaysAtTheForm)
 {
+    using namespace brokersim;
     book().setRiskLevel("010100000001", 5);
     const struct {
         qint32 viewType;
-        const char16_t* code;
-        const char16_t* target;
-        brokersim::Function function;
-        const char* sent;
+        const char* code;
+        const char* amount;
+        Function function;
+        const char* sent; // nullptr: refused, naming `field`
+        const char* field;
     } cases[] = {
-        { Form::Subscribe, u"００９９０１", nullptr, brokersim::kFundSubscribeFunction,
-            "&ofcode=009901&orderamt=100&" },
-        { Form::Purchase, u"\u3000００００１", nullptr, brokersim::kFundPurchaseFunction,
-            "&ofcode=000001&orderamt=100&" },
-        { Form::Redeem, u"００００01", nullptr, brokersim::kFundRedeemFunction,
-            "&ofcode=000001&orderqty=100&" },
-        { Form::Transform, u"００００１", u"１１", brokersim::kFundTransformFunction,
-            "&orderqty=100&otherofcode=000011&" },
-        { Form::Plan, u"００００１", nullptr, brokersim::kFundPlanOpenFunction,
-            "&ofcode=000001&orderamt=100&" },
+        { Form::Subscribe, "００９９０１", "\u3000１００", kFundSubscribeFunction,
+            "&ofcode=009901&orderamt=100&", "" },
+        { Form::Redeem, "００００01", "１００", kFundRedeemFunction, "&ofcode=000001&orderqty=100&", "" },
+        { Form::Transform, "\u3000０００００１", "１００", kFundTransformFunction,
+            "&orderqty=100&otherofcode=000011&", "" },
+        { Form::Plan, "００００１", "１００", kFundPlanOpenFunction, "&ofcode=000001&orderamt=100&", "" },
+        { Form::Purchase, "000001", "１０００元", kFundPurchaseFunction, nullptr, "申购金额" },
+        { Form::Redeem, "000001", "－１０", kFundRedeemFunction, nullptr, "赎回份额" },
+        { Form::Bonus, "00&001", "", kFundBonusSetFunction, nullptr, "基金代码" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.sent);
+        SCOPED_TRACE(c.amount);
+        sim.clearReceived();
         auto form = make(c.viewType);
-        type(*form, Form::Code, QString::fromUtf16(c.code));
-        if (c.target)
-            type(*form, Form::TargetCode, QString::fromUtf16(c.target));
-        form->setText(Form::Amount, QStringLiteral("\u3000１００"));
-        EXPECT_EQ(form->text(Form::Amount), "100");
+        if (c.sent)
+            type(*form, Form::Code, QString::fromUtf8(c.code));
+        else
+            form->controlTextDidChange(Form::Code, QString::fromUtf8(c.code));
+        if (c.viewType == Form::Transform)
+            type(*form, Form::TargetCode, QStringLiteral("１１"));
+        form->setText(Form::Amount, QString::fromUtf8(c.amount));
         form->tradeButtonClicked();
+        if (!c.sent) {
+            EXPECT_EQ(
+                lastAlert(), QStringLiteral("tip:%1含有不能发送的字符").arg(QString::fromUtf8(c.field)));
+            EXPECT_FALSE(confirmation.open || form->isBusy());
+            for (const Function f : { kFundAppropriatenessFunction, kFundSignNumberFunction, c.function })
+                EXPECT_EQ(count(f), 0);
+            continue;
+        }
         ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
         EXPECT_EQ(lastDraft().amount, "100");
         confirmAndWait(*form);
         EXPECT_TRUE(last(c.function).contains(QLatin1String(c.sent))) << qPrintable(last(c.function));
-    }
-}
-
-// What still cannot be sent is refused at the form, naming the field: no
-// check, notice, serial or confirmation of an order that could never go.
-TEST_F(FundTradeForm, AValueNoRequestCanCarryIsRefusedBeforeAnyStep)
-{
-    book().setRiskLevel("010100000001", 1); // every check would bring notices
-    const struct {
-        qint32 viewType;
-        const char16_t* code;
-        const char16_t* amount;
-        const char* refused;
-    } cases[] = {
-        { Form::Subscribe, u"009901", u"１０００元", "认购金额" },
-        { Form::Purchase, u"000001", u"12&x=1", "申购金额" },
-        { Form::Redeem, u"000001", u"－１０", "赎回份额" },
-        { Form::Transform, u"000001", u"１０份", "转换份额" },
-        { Form::Plan, u"000001", u"１，０００", "每期金额" },
-        { Form::Bonus, u"00&001", u"", "基金代码" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.refused);
-        sim.clearReceived();
-        alerts.shown.clear();
-        auto form = make(c.viewType);
-        form->controlTextDidChange(Form::Code, QString::fromUtf16(c.code));
-        if (c.viewType == Form::Transform)
-            type(*form, Form::TargetCode, QStringLiteral("000011"));
-        form->setText(Form::Amount, QString::fromUtf16(c.amount));
-        form->tradeButtonClicked();
-        EXPECT_EQ(lastAlert(), QStringLiteral("tip:%1含有不能发送的字符").arg(QString::fromUtf8(c.refused)));
-        EXPECT_FALSE(form->isBusy());
-        EXPECT_FALSE(confirmation.open);
-        for (const brokersim::Function f :
-            { brokersim::kFundAppropriatenessFunction, brokersim::kFundSignNumberFunction,
-                brokersim::kFundSubscribeFunction, brokersim::kFundPurchaseFunction,
-                brokersim::kFundRedeemFunction, brokersim::kFundTransformFunction,
-                brokersim::kFundPlanOpenFunction, brokersim::kFundBonusSetFunction })
-            EXPECT_EQ(count(f), 0);
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QStyle>
@@ -79,31 +78,6 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
     EXPECT_FALSE(page.isBusy());
-}
-
-// What an input method in full-width mode commits into the code and the
-// amount shows as the digits it means, and the form looks those up.
-TEST_F(FundTradeFormView, FullWidthDigitsCommittedShowAsDigits)
-{
-    Form page(Form::Purchase);
-    page.awakeFromNib();
-    OpdFundTradeForm form(page);
-    form.show();
-    const struct {
-        Form::Field field;
-        const char16_t* committed;
-        const char* shown;
-    } rows[]
-        = { { Form::Code, u"\u3000０００００１", "000001" }, { Form::Amount, u"１０００\u3000", "1000" } };
-    for (const auto& row : rows) {
-        QLineEdit* edit = form.field(row.field);
-        QInputMethodEvent commit;
-        commit.setCommitString(QString::fromUtf16(row.committed));
-        QCoreApplication::sendEvent(edit, &commit);
-        EXPECT_EQ(edit->text(), QLatin1String(row.shown));
-        EXPECT_EQ(page.text(row.field), QLatin1String(row.shown));
-    }
-    EXPECT_TRUE(spinUntil([&] { return page.currentFund() && page.currentFund()->code == "000001"; }));
 }
 
 // A form squeezed narrower than its figures, in the default font and in one

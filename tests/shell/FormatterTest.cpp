@@ -111,43 +111,33 @@ TEST(Formatters, AdmittedKeysAndObjectValues)
     EXPECT_FALSE(InputFormatter::stringForObjectValue(QVariant(12)).has_value());
 }
 
-// A number or code field reads a keystroke as typed numbers are read: what
-// an input method in full-width mode types is converted, not refused. A
-// password's field takes keystrokes as they are.
+// A number or code field converts what an input method in full-width mode
+// types instead of refusing it; a password's field takes keys as they are.
 TEST(Formatters, ConvertFullWidthKeystrokesOfNumberAndCodeFields)
 {
     const struct {
         Kind kind;
         const char16_t* typed;
         const char16_t* shown; // nullptr: refused
-        int cursor; // where the cursor stands after, typed at the end
+        int cursor; // after, typed at the end
     } cases[] = {
-        { Kind::StockCode, u"６０００００", u"600000", 6 },
-        { Kind::StockCode, u"\u3000600000", u"600000", 6 },
-        { Kind::StockCode, u"６００００００", nullptr, 0 },
+        { Kind::StockCode, u"\u3000６０００００", u"600000", 6 },
         { Kind::Float, u"９．５０", u"9.50", 4 },
         { Kind::Float, u"－１", nullptr, 0 },
-        { Kind::Number, u"０１０１****1", u"0101****1", 9 },
-        { Kind::NumberChar10, u"ab１２", u"ab12", 4 },
         { Kind::NumberChar10, u"ＡＢ", nullptr, 0 },
-        { Kind::Code, u"\u3000００００１A", u"00001A", 6 },
+        { Kind::Code, u"００００１A\u3000", u"00001A", 6 },
         { Kind::Code, u"0000012", nullptr, 0 },
     };
     for (const auto& c : cases) {
-        auto formatter = make(c.kind);
         QString edited = QString::fromUtf16(c.typed);
         SCOPED_TRACE(edited.toStdString());
         int pos = int(edited.size());
-        const QValidator::State state = formatter->validate(edited, pos);
-        EXPECT_EQ(state, c.shown ? QValidator::Acceptable : QValidator::Invalid);
-        if (c.shown) {
-            EXPECT_EQ(edited, QString::fromUtf16(c.shown));
-            EXPECT_EQ(pos, c.cursor);
-        }
+        EXPECT_EQ(
+            make(c.kind)->validate(edited, pos), c.shown ? QValidator::Acceptable : QValidator::Invalid);
+        if (c.shown)
+            EXPECT_EQ(std::make_pair(edited, pos), std::make_pair(QString::fromUtf16(c.shown), c.cursor));
     }
-    PasswordFormatter password;
-    QString typed = QStringLiteral("１２３");
+    QString password = QStringLiteral("１２３");
     int pos = 3;
-    EXPECT_EQ(password.validate(typed, pos), QValidator::Invalid);
-    EXPECT_EQ(typed, QStringLiteral("１２３"));
+    EXPECT_EQ(PasswordFormatter().validate(password, pos), QValidator::Invalid);
 }

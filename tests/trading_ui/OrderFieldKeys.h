@@ -54,21 +54,15 @@ inline void typeIntoPriceAndQuantity(
         QLineEdit* field;
         const char16_t* committed;
         const char* shown;
-    } wide[] = {
-        { price, u"９．５", "9.5" },
-        { quantity, u"１００", "100" },
-        { quantity, u"\u3000２００\u3000", "200" },
-        { quantity, u"１００股", "" },
-        { price, u"－１", "" },
-    };
+    } wide[] = { { price, u"９．５", "9.5" }, { quantity, u"\u3000２００", "200" },
+        { quantity, u"１００股", "" } };
     for (const auto& row : wide) {
-        const QString committed = QString::fromUtf16(row.committed);
-        SCOPED_TRACE(row.field->objectName().toStdString() + " " + committed.toStdString());
+        SCOPED_TRACE(row.shown);
         row.field->setFocus();
         row.field->selectAll();
         QTest::keyClick(row.field, Qt::Key_Delete);
         QInputMethodEvent commit;
-        commit.setCommitString(committed);
+        commit.setCommitString(QString::fromUtf16(row.committed));
         QCoreApplication::sendEvent(row.field, &commit);
         EXPECT_EQ(row.field->text(), QString::fromLatin1(row.shown));
         EXPECT_EQ(pageText(row.field), QString::fromLatin1(row.shown));
