@@ -3,6 +3,7 @@
 #include "core/ui/PopUp.h"
 #include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"
 #include "shell/ui/tables/DVCommonTableView.h"
@@ -144,7 +145,11 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
         edit->setObjectName(QString::fromLatin1(row.name));
         edit->setReadOnly(!row.editable);
         if (row.field == Form::Code || row.field == Form::TargetCode) {
-            edit->setMaxLength(Form::kCodeLength);
+            // Six characters at most, as they are read: a full-width code
+            // typed, or one pasted with white space around it, fits.
+            auto* formatter = new CodeFormatter(edit);
+            formatter->setMaxLength(Form::kCodeLength);
+            edit->setValidator(formatter);
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->controlTextDidChange(f, text); });
             // A short code is padded and looked up however the editing ends;

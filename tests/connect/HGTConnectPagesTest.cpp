@@ -451,6 +451,23 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     testsupport::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 3);
 
+    // Full-width digits are withdrawn as digits; what no request can carry
+    // stays at the page.
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
+        w.setQuantityText(quantity);
+        w.confirmButtonClicked();
+    });
+    for (const char* typed : { "１０股", "\u3000１００" }) {
+        quantity = QString::fromUtf8(typed);
+        const qsizetype told = alerts.shown.size();
+        cancel.ordersTableViewClicked(0);
+        ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() > told; })) << typed;
+    }
+    EXPECT_TRUE(alerts.shown.contains(QStringLiteral("温馨提示:撤销数量含有不能发送的字符")));
+    ASSERT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 4);
+    EXPECT_EQ(
+        sim.receivedOf(brokersim::kHKDeclareFunction).back().valueOr(QStringLiteral("declare_quan")), "-100");
+
     // A begin date after the end date is refused; equal dates are asked.
     const qsizetype asked = sim.receivedCount(brokersim::kHKDeclarationsFunction);
     cancel.setBeginDate(QDate(2026, 12, 3));
@@ -548,6 +565,16 @@ TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleSto
     EXPECT_EQ(sim.receivedOf(brokersim::kHKStockTargetFunction).back().valueOr(QStringLiteral("stkcode"), "x"), "");
     EXPECT_EQ(targets.targets()->arrayController()->count(), 4);
     EXPECT_FALSE(targets.targets()->tableColomnTitles().contains(QStringLiteral("定位串")));
+
+    // A code typed in full-width digits is asked as its digits; one no
+    // request can carry is refused on the page.
+    targets.setCodeText(QStringLiteral("００７００"));
+    EXPECT_EQ(targets.codeText(), "00700");
+    const qsizetype noticesAsked = sim.receivedCount(brokersim::kHKNotificationFunction);
+    notices.setCodeText(QStringLiteral("00=00"));
+    notices.queryButtonClick();
+    EXPECT_EQ(alerts.shown.back(), QStringLiteral("温馨提示:证券代码含有不能发送的字符"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKNotificationFunction), noticesAsked);
 }
 
 TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)

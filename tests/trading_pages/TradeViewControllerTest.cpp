@@ -260,23 +260,40 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     EXPECT_FALSE(alerts.shown.back().text.isEmpty());
     EXPECT_EQ(page.quantityText(), QStringLiteral("99999900")); // the form is left as it was
 
-    // A field that would split the request body never goes out, nor does a
-    // code one character short.
+    // A field that would split the request body, or that no request can
+    // carry, never goes out, nor does a code one character short.
     const struct {
         const char* code;
-        const char* quantity;
-    } incomplete[] = { { "600000", "100&qty=1" }, { "60000", "100" } };
+        const char16_t* quantity;
+    } incomplete[] = { { "600000", u"100&qty=1" }, { "60000", u"100" }, { "600000", u"１００股" },
+        { "600000", u"－１００" } };
     for (const auto& c : incomplete) {
         SCOPED_TRACE(c.code);
         page.setCodeText(QString::fromLatin1(c.code));
         page.setPriceText(QStringLiteral("10.00"));
-        page.setQuantityText(QString::fromLatin1(c.quantity));
+        page.setQuantityText(QString::fromUtf16(c.quantity));
         alerts.shown.clear();
         page.orderButtonClicked();
         EXPECT_FALSE(page.isBusy()); // nothing on its way
         ASSERT_EQ(alerts.shown.size(), 1u);
         EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
     }
+}
+
+// An input method in full-width mode types "６０００００", "１０．００" and
+// "１００": the page looks the code up and orders what the digits say.
+TEST_F(TradeViewControllerTest, FullWidthDigitsAreLookedUpAndOrderedAsDigits)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10001);
+    lookUp(page, QString::fromUtf16(u"６０００００"));
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    page.setPriceText(QString::fromUtf16(u"\u3000１０．００"));
+    page.setQuantityText(QString::fromUtf16(u"１００\u3000"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("600000"));
+    EXPECT_EQ(sent.valueOr(u"price"), QStringLiteral("10.00"));
+    EXPECT_EQ(sent.valueOr(u"qty"), QStringLiteral("100"));
 }
 
 TEST_F(TradeViewControllerTest, NoShareholderAccountIsReported)

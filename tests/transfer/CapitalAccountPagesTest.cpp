@@ -278,15 +278,20 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
     // to judge: they go as typed.
     page->queryFundTransferInfo(nullptr, QString(), good);
     confirmDialogs();
-    for (const char* amount : { "1", "-1.005", "12345678901234" }) {
-        page->setAmountText(QString::fromLatin1(amount));
+    const struct {
+        const char* typed;
+        const char* sent; // full-width digits are digits
+    } amounts[] = { { "1", "1" }, { "-1.005", "-1.005" }, { "12345678901234", "12345678901234" },
+        { "２．５\u3000", "2.5" } };
+    for (const auto& amount : amounts) {
+        page->setAmountText(QString::fromUtf8(amount.typed));
         page->setFundPasswordText(QStringLiteral("x"));
         page->transferButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
-        EXPECT_EQ(
-            sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"), QLatin1String(amount));
+        EXPECT_EQ(sim.receivedOf(kInsideTransferFunction).back().valueOr(u"fundeffect"),
+            QLatin1String(amount.sent));
     }
-    EXPECT_EQ(count(kInsideTransferFunction), 3);
+    EXPECT_EQ(count(kInsideTransferFunction), 4);
 
     // The third currency, 美元, goes as the other two do.
     page->queryFundTransferInfo(nullptr, QString(),
@@ -300,7 +305,7 @@ TEST_F(CapitalAccountPagesTest, InsideTransferChecksItsInputInOrderBeforeTheDial
     page->setFundPasswordText(QStringLiteral("x"));
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isBusy(); }, 10s));
-    ASSERT_EQ(count(kInsideTransferFunction), 4);
+    ASSERT_EQ(count(kInsideTransferFunction), 5);
     EXPECT_TRUE(sim.receivedOf(kInsideTransferFunction)
                     .back()
                     .rawBody.contains("&outfundid=3&infundid=4&moneytype=2&"));

@@ -274,7 +274,8 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
         EXPECT_FALSE(page->isTransferBusy());
     }
 
-    // The amount's value is the server's to judge: it reaches the dialog as typed.
+    // The amount's value is the server's to judge: it reaches the dialog as
+    // typed, full-width digits as the digits they are.
     QString shown;
     OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
         shown = dialog.contentText();
@@ -282,13 +283,20 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
     });
     page->bankCardSelected(0);
     const size_t shownAlerts = alerts.shown.size();
-    for (const char* amount : { "-1", "1.005", "0", "12345678901234" }) {
-        SCOPED_TRACE(amount);
-        page->setAmountText(QString::fromLatin1(amount));
+    const struct {
+        const char* typed;
+        const char* read;
+    } amounts[] = { { "-1", "-1" }, { "1.005", "1.005" }, { "0", "0" },
+        { "12345678901234", "12345678901234" }, { "\u3000１０．５", "10.5" } };
+    for (const auto& amount : amounts) {
+        SCOPED_TRACE(amount.read);
+        page->setAmountText(QString::fromUtf8(amount.typed));
+        EXPECT_EQ(page->amountText(), QLatin1String(amount.read));
         page->setFundPasswordText(QStringLiteral("111111"));
         shown.clear();
         page->transferButtonClicked();
-        EXPECT_TRUE(shown.endsWith(QLatin1Char('\n') + QString::fromLatin1(amount))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QLatin1Char('\n') + QString::fromLatin1(amount.read)))
+            << shown.toStdString();
     }
     EXPECT_EQ(alerts.shown.size(), shownAlerts);
 }

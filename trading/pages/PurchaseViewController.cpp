@@ -2,8 +2,8 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "login/AccountManager.h"
-#include "login/CommonUrl.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
@@ -370,14 +370,14 @@ void PurchaseViewController::priceStepperClicked(double value)
 
 void PurchaseViewController::setPriceText(const QString& text)
 {
-    price_ = text;
-    stepperValue_ = stepperBounded(text.toDouble());
+    price_ = typednumber::read(text);
+    stepperValue_ = stepperBounded(price_.toDouble());
     emit changed();
 }
 
 void PurchaseViewController::setQuantityText(const QString& text)
 {
-    quantity_ = text;
+    quantity_ = typednumber::read(text);
     emit changed();
 }
 
@@ -397,8 +397,8 @@ bool PurchaseViewController::verifyOrderInput()
     }
     // Present is enough: the server judges the price and the quantity. Only
     // a text that could rewrite the body is refused.
-    if (price_.isEmpty() || quantity_.isEmpty() || !commonurl::isSafeValue(price_)
-        || !commonurl::isSafeValue(quantity_)) {
+    if (price_.isEmpty() || quantity_.isEmpty() || !typednumber::canBeSent(price_)
+        || !typednumber::canBeSent(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }

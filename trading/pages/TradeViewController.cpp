@@ -2,6 +2,7 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
@@ -27,12 +28,6 @@ constexpr double kNoRefresh = 99999;
 constexpr char kInfoText[] = "security_info_text";
 constexpr char kInfoMarket[] = "security_info_market_code";
 constexpr char kInfoId[] = "security_info_id";
-
-// Texts that go into a request body: a "&" or "=" would add or split fields.
-bool safeForBody(const QString& text)
-{
-    return !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('='));
-}
 
 // The decimals a stepper increment shows: the position of the first "1" in
 // "%lf" of it, minus one; 2 when there is none.
@@ -246,7 +241,7 @@ void TradeViewController::positionTableViewClicked(int row)
 {
     const auto position = positionRow<RDOPositionDetail>(row);
     selectedPositionRow_ = position ? row : -1;
-    if (position && safeForBody(position->stockCode))
+    if (position && typednumber::canBeSent(position->stockCode))
         fillFromPosition(*position);
     else
         emit changed();
@@ -352,7 +347,7 @@ QString TradeViewController::selectedSecurityId() const
 
 void TradeViewController::setCodeText(const QString& text)
 {
-    code_ = text;
+    code_ = typednumber::read(text);
     if (code_.size() == 6)
         lookUpTypedCode();
     emit changed();
@@ -409,7 +404,7 @@ void TradeViewController::lookUp()
     if (code_ != currentStockCode_)
         forgetShownSecurity();
     keepsPrice_ = false;
-    if (!safeForBody(code_))
+    if (!typednumber::canBeSent(code_))
         return;
     stopRefreshQuote_ = true;
     isNotRefresh_ = true;
@@ -594,8 +589,8 @@ void TradeViewController::orderTypePButtonSelected(int index)
 
 void TradeViewController::setPriceText(const QString& text)
 {
-    price_ = text;
-    stepperValue_ = text.toDouble();
+    price_ = typednumber::read(text);
+    stepperValue_ = price_.toDouble();
 }
 
 void TradeViewController::priceEditEnd()
@@ -642,7 +637,7 @@ void TradeViewController::subButtonClick()
 
 void TradeViewController::setQuantityText(const QString& text)
 {
-    quantity_ = text;
+    quantity_ = typednumber::read(text);
 }
 
 void TradeViewController::updatePrice(const QString& price)
@@ -685,7 +680,7 @@ bool TradeViewController::requestMaxQuantityInfo()
         return false;
     const qint32 type = getCurrentOrderType();
     const QString price = carriesPrice(type, security->classId) ? price_ : QString();
-    if (!safeForBody(price))
+    if (!typednumber::canBeSent(price))
         return false;
     QString handle;
     const QString refused = services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(),
@@ -821,7 +816,8 @@ bool TradeViewController::verifyOrderInput()
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
         && !quantity_.isEmpty();
-    if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
+    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
+        || !typednumber::canBeSent(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }

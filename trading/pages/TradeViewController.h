@@ -72,6 +72,8 @@ public:
     static void registerPages();
 
     // --- User actions ---
+    // The code, price and quantity are read as typed numbers are (full-width
+    // digits are digits).
     void setCodeText(const QString& text); // controlTextDidChange: of the code field
     void stockCodeEditEnd();
     void shareholderCodePButtonSelectedChanged(int index);

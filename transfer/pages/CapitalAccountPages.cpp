@@ -1,5 +1,6 @@
 #include "transfer/pages/CapitalAccountPages.h"
 
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "trading/query/QueryInfoManager.h"
 #include "transfer/FundTransferManager.h"
@@ -355,6 +356,13 @@ void InsideTransferViewController::setFundPasswordText(const QString& text)
 {
     wipe(fundPassword_);
     fundPassword_ = text;
+}
+
+void InsideTransferViewController::setAmountText(const QString& text)
+{
+    amountText_ = typednumber::read(text);
+    if (amountText_ != text)
+        emit changed();
 }
 
 void InsideTransferViewController::resetControls()

@@ -165,7 +165,8 @@ public:
     const QString& fundPasswordText() const { return fundPassword_; }
     const QString& availableFundText() const { return availableFundText_; }
 
-    void setAmountText(const QString& text) { amountText_ = text; }
+    // Read as typed numbers are; the field then shows what was read.
+    void setAmountText(const QString& text);
     void setFundPasswordText(const QString& text);
     void moneyTypeSelected(qsizetype index);
     // fundAccountChanged: the out account; the available money follows it.

@@ -1,5 +1,6 @@
 #include "transfer/pages/FundTransferBaseViewController.h"
 
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "transfer/FundTransferManager.h"
 #include "transfer/pages/TransferOutcomeRelays.h"
@@ -193,7 +194,10 @@ void FundTransferBaseViewController::updateForAccountProtecteOptionChange()
 
 void FundTransferBaseViewController::setAmountText(const QString& text)
 {
-    amountText_ = text;
+    // Read as typed numbers are; the field then shows what was read.
+    amountText_ = typednumber::read(text);
+    if (amountText_ != text)
+        emit changed();
 }
 
 void FundTransferBaseViewController::setFundPasswordText(const QString& text)
