@@ -117,6 +117,7 @@ void BusinessContractWindow::sign()
         return;
     }
     showProgressIndicator();
+    account_ = ActionOutcomeRelay::activeAccount();
     const platform::Lifetime::Watch alive = watch();
     // Signed whatever becomes of the window: once it has closed (the lock,
     // the step given up) the sign's relay tells the answer.
@@ -164,26 +165,33 @@ void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QS
     // cancel from its owner (the lock, the step given up) still declines.
     state_.signedOn = true;
     state_.busy = false;
-    signMessage_ = message;
     emit changed();
-    const platform::Lifetime::Watch alive = watch();
-    // Closed by the lock's closing of message boxes, it would count as read:
-    // it goes with the notice instead, and is told again.
-    AlertRequest box = AlertRequest::tip(message);
-    box.closesOnLock = false;
-    alerts_->runAlert(box, [this, alive](int) {
-        if (alive.survived())
-            finish(kContractAgreed);
-    });
+    showSignOutcome(AlertRequest::tip(message), [this] { finish(kContractAgreed); });
 }
 
 bool BusinessContractWindow::permissionSign(DataModel*, const QString&, const CSError& error)
 {
     if (!state_.closed) {
         hideProgressIndicator();
-        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+        showSignOutcome(AlertRequest::error(error.domain), {});
     }
     return true;
+}
+
+void BusinessContractWindow::showSignOutcome(AlertRequest box, std::function<void()> read)
+{
+    // Closed by the lock's closing of message boxes, it would count as read:
+    // it goes with the notice instead, and is told again.
+    box.closesOnLock = false;
+    unread_ = box;
+    const platform::Lifetime::Watch alive = watch();
+    alerts_->runAlert(box, [this, alive, read = std::move(read)](int) {
+        if (!alive.survived())
+            return;
+        unread_.reset();
+        if (read)
+            read();
+    });
 }
 
 void BusinessContractWindow::finish(int result)
@@ -194,12 +202,12 @@ void BusinessContractWindow::finish(int result)
     state_.busy = false;
     state_.result = result;
     // A sign still on its way is its relay's to tell from now on; its
-    // message, up and unread, goes with the window and is told again where
-    // it outlives a lock.
+    // message or refusal, up and unread, goes with the window and is told
+    // again where it outlives a lock, for the customer it was signed for.
     renewLifetime();
-    if (state_.signedOn && result != kContractAgreed)
+    if (unread_)
         ActionOutcomeRelay::tell(
-            MenuItemViewManager::getInstance()->window(), AlertRequest::tip(signMessage_));
+            MenuItemViewManager::getInstance()->window(), *std::exchange(unread_, {}), account_);
     const platform::Lifetime::Watch alive = watch();
     emit changed();
     if (alive.survived())

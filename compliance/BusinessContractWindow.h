@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Modal results of a notice window.
@@ -96,11 +97,14 @@ private:
     void showProgressIndicator();
     void hideProgressIndicator();
     void finish(int result);
+    // The sign's message or refusal on the window; `read` runs once it is.
+    void showSignOutcome(AlertRequest box, std::function<void()> read);
 
     RDOOpdAppropriateness appropriateness_;
     IPermissionSigner* signer_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
-    QString signMessage_; // the sign's message while it is up
+    QString account_; // the customer the notice was signed for
+    std::optional<AlertRequest> unread_; // the sign's outcome while it is up
     State state_;
 };
 

@@ -4,7 +4,6 @@
 #include "compliance/RiskAssessmentManager.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "core/NotificationCenter.h"
-#include "login/AccountManager.h"
 #include "platform/RunLoop.h"
 #include "shell/pages/MenuItemViewManager.h"
 
@@ -12,12 +11,6 @@ namespace {
 
 // The outcome of a submit told while its result is on its way.
 constexpr int kSubmitted = 0;
-
-QString activeCustomer()
-{
-    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
-    return account ? account->customerNumber : QString();
-}
 
 IPermissionWizardPresenter*& presenterSlot()
 {
@@ -69,7 +62,7 @@ void PermissionAlertWindowController::runModalForPermissionSettings(
         return;
     }
     state_.windowTitle = QStringLiteral("权限设置");
-    account_ = activeCustomer();
+    account_ = ActionOutcomeRelay::activeAccount();
     _contractUrl = contractUrl;
     _openUrl = openUrl;
     setControlsStatus(true);
@@ -167,12 +160,8 @@ void PermissionAlertWindowController::stopModal(int result)
 
 void PermissionAlertWindowController::tellUnread()
 {
-    const bool named = activeCustomer() != account_;
-    for (auto& [id, box] : std::exchange(unread_, {})) {
-        if (named)
-            box.text = QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(account_, box.text);
-        ActionOutcomeRelay::tell(MenuItemViewManager::getInstance()->window(), box);
-    }
+    for (const auto& [id, box] : std::exchange(unread_, {}))
+        ActionOutcomeRelay::tell(MenuItemViewManager::getInstance()->window(), box, account_);
 }
 
 // ---------------------------------------------------------------------------

@@ -22,12 +22,6 @@ AlertPresenter*& anyWindow()
     return window;
 }
 
-QString activeAccount()
-{
-    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
-    return account ? account->customerNumber : QString();
-}
-
 // The box of an outcome, for `account`, on `window`: it stays through a lock;
 // dismissed unseen because that account's session ended meanwhile (the
 // logout from the locked screen closes what waited for the unlock), it shows
@@ -36,7 +30,7 @@ void showOutcome(AlertPresenter* window, AlertRequest box, const QString& accoun
 {
     box.closesOnLock = false;
     window->runAlert(box, [box, account, named, again](int answer) {
-        if (answer == 1 || !again || activeAccount() == account)
+        if (answer == 1 || !again || ActionOutcomeRelay::activeAccount() == account)
             return;
         // After the logout has run to its end: its windows are gone then.
         QTimer::singleShot(0, [box, account, named] {
@@ -46,6 +40,18 @@ void showOutcome(AlertPresenter* window, AlertRequest box, const QString& accoun
             showOutcome(anyWindow() ? anyWindow() : AlertPresenter::headless(), shown, account, true, false);
         });
     });
+}
+
+// Where a box goes without a window of its own up: the main window while an
+// account is logged in and it is up, else (logged out, or logging in and
+// still checked before it opens) over whatever window is.
+AlertPresenter* shownOn(AlertPresenter* window, const QString& active)
+{
+    if (!window || window == AlertPresenter::headless())
+        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
+    if (!window || window == AlertPresenter::headless())
+        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
+    return window;
 }
 
 } // namespace
@@ -107,9 +113,21 @@ void ActionOutcomeRelay::allSent()
     tellIfDone();
 }
 
-void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box)
+QString ActionOutcomeRelay::activeAccount()
 {
-    showOutcome(window ? window : AlertPresenter::headless(), box, activeAccount(), false);
+    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
+    return account ? account->customerNumber : QString();
+}
+
+void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box, const QString& account)
+{
+    const QString active = activeAccount();
+    const QString owner = account.isEmpty() ? active : account;
+    const bool named = owner != active;
+    AlertRequest shown = box;
+    if (named)
+        shown.text = QString::fromUtf8(kAccountFormat).arg(owner, box.text);
+    showOutcome(shownOn(window, active), shown, owner, named);
 }
 
 void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
@@ -171,18 +189,8 @@ void ActionOutcomeRelay::tellIfDone()
     AlertRequest box = counts ? AlertRequest::tip(QString::fromUtf8(kBatchFormat).arg(succeeded_).arg(failed_))
         : lastSucceeded_      ? AlertRequest::tip(lastText_)
                               : AlertRequest::error(lastText_);
-    const QString active = activeAccount();
-    AlertPresenter* window = nullptr;
-    const bool named = active != account_;
-    if (!named)
-        window = pageWindow_ ? pageWindow_() : nullptr;
-    else // never under another customer without the name of the account
-        box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
-    if (!window || window == AlertPresenter::headless())
-        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
-    // No main window up (logged out, or logging in again and still checked
-    // before it opens): over whatever window is.
-    if (!window || window == AlertPresenter::headless())
-        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
-    showOutcome(window, box, account_, named);
+    // Never on the page's window under another customer, nor without the
+    // name of the account.
+    AlertPresenter* window = activeAccount() == account_ && pageWindow_ ? pageWindow_() : nullptr;
+    tell(window, box, account_);
 }

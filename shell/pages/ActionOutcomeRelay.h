@@ -85,8 +85,12 @@ public:
     // A page tells an outcome it heard itself as a relay tells one: the box
     // stays through the lock and, dismissed unread by the logout from the
     // locked screen, shows again over whatever window is up, naming the
-    // account it belongs to.
-    static void tell(AlertPresenter* window, const AlertRequest& box);
+    // account it belongs to. `account`: the customer it belongs to, named in
+    // the box when no longer the active one; empty: the active one. Without
+    // a window of its own up, on the main window, else over whatever is up.
+    static void tell(AlertPresenter* window, const AlertRequest& box, const QString& account = QString());
+    // The customer number of the active account; empty when none is.
+    static QString activeAccount();
 
 protected:
     // `run`: the action is a run of several requests (a batch cancel), told

@@ -332,17 +332,23 @@ TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
 
 // The answers and a notice's sign change the customer's standing: answered
 // once their page or window went, each is told on the main window; a sign's
-// message up when its notice goes is told there again.
+// message or refusal up when its notice goes is told there again, naming the
+// account signed for when it is no longer the active one.
 TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
 {
-    enum class What { Answers, SignNoticeClosed, SignMessageUp };
+    enum class What { Answers, SignNoticeClosed, SignMessageUp, SignRefusedUp, SignMessageUpOtherAccount };
     const struct {
         What what;
         const char* told;
+        const char* onNotice = "";
+        bool read = false; // the box on the notice read before it goes
     } rows[] = {
         { What::Answers, "tip:风险测评问卷提交成功。" }, // logs 李四 in
-        { What::SignNoticeClosed, "tip:签署成功" },
-        { What::SignMessageUp, "tip:签署成功" },
+        { What::SignNoticeClosed, "tip:签署成功" }, { What::SignMessageUp, "tip:签署成功", "tip:签署成功" },
+        { What::SignRefusedUp, "error:签署失败", "error:签署失败" },
+        { What::SignRefusedUp, "", "error:签署失败", true },
+        { What::SignMessageUpOtherAccount, "tip:账号010200000002：\n签署成功",
+            "tip:签署成功" }, // logs 张三 in
     };
     FakeAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
@@ -369,23 +375,26 @@ TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
         } else {
             FakeSigner signer;
             FakeAlerts own;
-            own.hold = row.what == What::SignMessageUp;
+            own.hold = *row.onNotice && !row.read;
             RDOOpdAppropriateness n = notice(QStringLiteral("协议"), QStringLiteral("正文"));
             n.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9&x=1");
             BusinessContractWindow window(n, &signer);
             int result = -1;
             agreeTo(window, own, result);
-            if (row.what == What::SignMessageUp) {
+            if (row.what == What::SignRefusedUp)
+                signer.answer(CSError { QStringLiteral("签署失败"), 7 });
+            else if (own.hold)
                 signer.answer(QStringLiteral("签署成功"));
-                own.lock();
-            }
-            window.cancelButtonClick(); // the lock, or the step given up
+            own.lock();
+            if (row.what == What::SignMessageUpOtherAccount)
+                logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+            window.cancelButtonClick(); // the lock, an account change, or the step given up
             if (row.what == What::SignNoticeClosed)
                 signer.answer(QStringLiteral("签署成功"));
             EXPECT_EQ(result, kContractDeclined);
-            EXPECT_EQ(own.shown, row.what == What::SignMessageUp ? QStringList { row.told } : QStringList());
+            EXPECT_EQ(own.shown, *row.onNotice ? QStringList { row.onNotice } : QStringList());
         }
-        EXPECT_EQ(mainWindow.shown, QStringList { row.told });
+        EXPECT_EQ(mainWindow.shown, *row.told ? QStringList { row.told } : QStringList());
         EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join(u'|'));
     }
 }

@@ -466,18 +466,30 @@ TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
 // show once more naming the account; the list shows the change.
 TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
 {
-    enum class Way { Lock, PageLeft, AccountChange, LockOverMessages };
+    enum class Way { Lock, PageLeft, AccountChange, LockOverMessages, AccountChangeOverMessages };
     enum class Action { Open, Sign, Submit };
+    using brokersim::kRiskScoreFunction;
     const struct {
         Action action;
         Way way;
+        std::optional<brokersim::Function> withheld = {}; // else the action's own
+        std::optional<brokersim::Function> refusedBy = {}; // its refusal up
+        bool unmatched = false; // the answers taken, the permission not matched
     } rows[] = {
         { Action::Open, Way::Lock },
         { Action::Open, Way::PageLeft },
         { Action::Open, Way::AccountChange },
         { Action::Sign, Way::Lock },
         { Action::Submit, Way::PageLeft },
+        { Action::Submit, Way::Lock, kRiskScoreFunction }, // taken, its result on its way
         { Action::Open, Way::LockOverMessages }, // then the logout
+        { Action::Submit, Way::LockOverMessages }, // its result up
+        { Action::Open, Way::AccountChangeOverMessages },
+        { Action::Sign, Way::LockOverMessages, {}, kPermissionSignFunction },
+        { Action::Submit, Way::LockOverMessages, {}, brokersim::kRiskSubmitFunction },
+        { Action::Submit, Way::LockOverMessages, {}, kRiskScoreFunction },
+        { Action::Submit, Way::LockOverMessages, {}, {}, true },
+        { Action::Open, Way::LockOverMessages, {}, kPermissionOpenFunction },
     };
     Sheets mainWindow, anyWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
@@ -499,7 +511,8 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
     for (const auto& row : rows) {
         const Way way = row.way;
         SCOPED_TRACE(int(way) * 10 + int(row.action));
-        const bool messageUp = way == Way::LockOverMessages;
+        const bool messageUp = way == Way::LockOverMessages || way == Way::AccountChangeOverMessages;
+        const bool accountChange = way == Way::AccountChange || way == Way::AccountChangeOverMessages;
         auto page = std::make_unique<PermissionSettingsViewController>(nullptr, s);
         page->load();
         ASSERT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
@@ -519,9 +532,11 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
         } else if (row.action == Action::Sign) {
             w = &runWizard(*page, 1);
             w->checkButtonClicked(true);
-            sim.withholdNext(kPermissionSignFunction);
-            // Its connection lost: an unknown outcome, told all the same.
-            told = QStringList { QStringLiteral("错误:无法连接网络或者网络断开连接") };
+            if (!messageUp) {
+                sim.withholdNext(kPermissionSignFunction);
+                // Its connection lost: an unknown outcome, told all the same.
+                told = QStringList { QStringLiteral("错误:无法连接网络或者网络断开连接") };
+            }
         } else {
             // A questionnaire the only step.
             brokersim::Table step;
@@ -531,8 +546,26 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             w = &runWizard(*page, 0);
             for (auto [q, a] : { std::pair { 0, 1 }, { 1, 1 }, { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
                 w->riskAssessmentTableViewCell(q, a);
-            sim.withholdNext(brokersim::kRiskSubmitFunction);
-            told = QStringList { QStringLiteral("温馨提示:风险测评提交成功，您的风险等级为积极型") };
+            if (row.unmatched) {
+                brokersim::Table match;
+                match.column(QStringLiteral("isOK"))
+                    .column(QStringLiteral("reason"))
+                    .row({ "1", "等级不匹配" });
+                sim.answerTablesNext(kRiskScoreFunction, { match });
+                told = QStringList { QStringLiteral("测评结果:等级不匹配") };
+            } else if (messageUp) {
+                told = QStringList { QStringLiteral(
+                    "测评结果:内容：您本次测评的得分为：15，评级级别为：积极型") };
+            } else {
+                sim.withholdNext(row.withheld.value_or(brokersim::kRiskSubmitFunction));
+                told = QStringList { QStringLiteral("温馨提示:风险测评提交成功，您的风险等级为积极型") };
+            }
+        }
+        if (row.refusedBy) {
+            sim.answerErrorNext(*row.refusedBy, 9, QStringLiteral("服务暂停"));
+            told.last() = QStringLiteral("%1:服务暂停")
+                              .arg(*row.refusedBy == kRiskScoreFunction ? QStringLiteral("错误提示")
+                                                                        : QStringLiteral("错误"));
         }
         w->confirmButtonClicked();
         if (messageUp)
@@ -545,7 +578,7 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
         if (way == Way::PageLeft) {
             page->unloadView();
             page.reset();
-        } else if (way == Way::AccountChange) {
+        } else if (accountChange) {
             accounts.addActiveAccount(other);
             NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
         } else {
@@ -555,17 +588,19 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
             centre->postNotification(PermissionAlertWindowController::kLockScreen);
         }
         ASSERT_TRUE(w->state().closed);
-        if (row.action == Action::Sign)
+        if (row.action == Action::Sign && !messageUp)
             sim.dropConnections();
         sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([] { return ActionOutcomeRelay::pendingCount() == 0; }, 10s));
-        if (way == Way::AccountChange)
-            told[0].insert(told[0].indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
+        for (QString& box : told)
+            if (accountChange)
+                box.insert(box.indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
         EXPECT_EQ(mainWindow.shown, told);
         EXPECT_EQ(sheets.shown.size(), sheetsShown); // nothing on the ended wizard's window
-        const bool readAgain = row.action == Action::Open && (way == Way::Lock || messageUp);
+        const bool readAgain = row.action == Action::Open && !row.refusedBy
+            && (way == Way::Lock || way == Way::LockOverMessages);
         // Another account's page reads its own list.
-        EXPECT_EQ(asks, asked + (readAgain || way == Way::AccountChange ? 1 : 0));
+        EXPECT_EQ(asks, asked + (readAgain || accountChange ? 1 : 0));
         if (readAgain)
             EXPECT_TRUE(spinUntil(
                 [&] {
@@ -579,8 +614,11 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
                 box.second(0);
             ASSERT_TRUE(spinUntil([&] { return anyWindow.shown.size() == told.size(); }));
             for (QString& box : told)
-                box.insert(box.indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
+                if (!accountChange)
+                    box.insert(box.indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
             EXPECT_EQ(anyWindow.shown, told);
+            anyWindow.shown.clear();
+            logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
         }
         page.reset();
         presenter.last.reset();

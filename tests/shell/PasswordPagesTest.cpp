@@ -155,10 +155,16 @@ TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
     ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
     alerts.shown.clear();
     page.confirmChangeButtonClicked();
+    // Another capital account's fund password is not held up by it.
+    ASSERT_GT(page.fundItems().size(), 1);
+    page.fundAccountChanged(0);
+    fill(page, kPassword, kPassword, kPassword);
+    page.confirmChangeButtonClicked();
     ASSERT_EQ(sim.releaseWithheld(), 1);
     ASSERT_TRUE(answersSentSoFarHandled());
-    EXPECT_EQ(sim.receivedCount(kChangeFundPasswordFunction), sent + 1);
-    EXPECT_EQ(alerts.texts(), QStringList({ "正在修改资金密码，请等待结果。", "资金密码修改成功。" }));
+    EXPECT_EQ(sim.receivedCount(kChangeFundPasswordFunction), sent + 2);
+    EXPECT_EQ(alerts.texts(),
+        QStringList({ "正在修改资金密码，请等待结果。", "资金密码修改成功。", "资金密码修改成功。" }));
 
     page.passwordTypeSelected(ChangePasswordViewController::kTradePassword);
     EXPECT_FALSE(page.fundOptionShown());
@@ -448,9 +454,13 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         else
             ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
         NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        QString shown; // the current greeting as the view last showed it
         if (row.way == OtherAccountAndBack) {
             AccountManager::getInstance()->setActiveLoginAccount(0);
             NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+            auto* greeting = static_cast<ReservationInfoViewController*>(page.get());
+            QObject::connect(greeting, &MenuItemViewController::changed,
+                [&shown, greeting] { shown = greeting->currentText(); });
         }
         ASSERT_EQ(sim.releaseWithheld(), 1);
         RecordingAlerts& told = row.way == OtherAccountAndBack ? alerts : mainWindow;
@@ -462,7 +472,7 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         EXPECT_EQ(told.shown[0].title, row.refused ? "错误" : "温馨提示");
         EXPECT_EQ(alerts.shown.size() + mainWindow.shown.size(), 1u) << qPrintable(alerts.texts().join(u'|'));
         if (row.way == OtherAccountAndBack)
-            EXPECT_EQ(static_cast<ReservationInfoViewController&>(*page).currentText(), row.fresh);
+            EXPECT_EQ(shown, row.fresh);
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
         mainWindow.shown.clear();
         AccountManager::getInstance()->setActiveLoginAccount(0);
