@@ -138,11 +138,10 @@ TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
             next->setWindowModality(Qt::ApplicationModal);
             ui::showOver(next);
         }
-        if (row.then == Then::NoticeAfterANewerBox)
-            RunAlert::run(AlertRequest::error(QStringLiteral("撤单失败")), nullptr, {})
-                ->buttons()
-                .front()
-                ->click();
+        if (row.then == Then::NoticeAfterANewerBox) {
+            QMessageBox* newer = RunAlert::run(AlertRequest::error(QStringLiteral("撤单失败")), nullptr, {});
+            newer->buttons().front()->click();
+        }
         auto* accounts = login->findChild<QPushButton*>("accountManagerButton");
         if (row.then == Then::Click)
             QTest::mouseClick(accounts, Qt::LeftButton);
