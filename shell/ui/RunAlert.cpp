@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QtMath>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,11 +53,12 @@ void fitWidthToText(QMessageBox* box)
 }
 
 // A box stays in front of the client's windows until it is answered. A
-// window that comes up while a box is open (the broker's notice on the login
-// window after a logout, the main window after a login) shows under it, as
-// the box had come up last: it never waits unseen behind a window opened
-// after it. A modal window (a confirmation, a prompt), a pop-up list or a tip
-// is the customer's next step and stays in front.
+// window the client opens while a box is open (the broker's notice on the
+// login window after a logout, the main window after a login) shows under
+// it, as the box had come up last: it never waits unseen behind a window
+// opened after it. A window the customer opens (a click, a key), a modal
+// window (a confirmation, a prompt), a pop-up list or a tip is the
+// customer's next step and stays in front, the keyboard with it.
 class BoxInFront final : public QObject {
 public:
     static void keep(QMessageBox* box)
@@ -78,7 +80,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::Show || !watched->isWidgetType())
+        if (isCustomersInput(*event)) {
+            heardTheCustomer();
+            return false;
+        }
+        if (event->type() != QEvent::Show || !watched->isWidgetType() || customerActs_)
             return false;
         auto* window = static_cast<QWidget*>(watched);
         const Qt::WindowType type = window->windowType();
@@ -106,7 +112,31 @@ protected:
 
 private:
     using QObject::QObject;
+
+    static bool isCustomersInput(const QEvent& event)
+    {
+        switch (event.type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return event.spontaneous();
+        default:
+            return false;
+        }
+    }
+    // What opens while the customer's click or key is handled is theirs,
+    // up to the next round of the event loop.
+    void heardTheCustomer()
+    {
+        if (!std::exchange(customerActs_, true))
+            QMetaObject::invokeMethod(
+                this, [this] { customerActs_ = false; }, Qt::QueuedConnection);
+    }
+
     std::vector<QPointer<QMessageBox>> boxes_; // oldest first
+    bool customerActs_ = false;
 };
 
 QMessageBox::Icon iconFor(const QString& title)
