@@ -268,6 +268,7 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         qsizetype rest; // bytes of reply 1 sent after its first 8000; -1 all
         bool cut;
         bool begunLate = false; // reply 1 begins only once its one more time-out has run out
+        bool heldPastIt = false; // the panel stays up until reply 1's time has run out
     } rows[] = {
         { "the rest comes within the time-out", Framing::TC, Nothing, -1, false },
         { "bytes keep coming past it", Framing::TC, Nothing, 8000, true },
@@ -279,6 +280,9 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         { "two begin past their time, each whole over two reads", Framing::TC, AlsoLate, -1, false, true },
         { "it begins past its time, the next reply feeding it", Framing::TC, Waiting, 0, true, true },
         { "HTTP: it begins past its time, the next reply feeding it", Framing::HTTP, Waiting, 0, true, true },
+        { "a modal panel outlasts its time: cut once the panel ends", Framing::TC, Nothing, 8000, true, false,
+            true },
+        { "it begins past its time, a modal panel outlasting it", Framing::TC, Waiting, 0, true, true, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -324,6 +328,14 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
                 server.send(second.mid(8000));
                 ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
             }
+            if (row.heldPastIt) { // a clock that runs under the panel: no limit cuts meanwhile
+                bool rang = false;
+                platform::RunLoopTimer panelClock(
+                    0.6, false, platform::RunLoopModes::common(), [&] { rang = true; });
+                panelClock.start();
+                ASSERT_TRUE(spinUntil([&] { return rang; }));
+                EXPECT_FALSE(rig.recorder.disconnected);
+            }
         }
         ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
         if (row.cut) {
@@ -346,24 +358,34 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
 
 // How long a reply to a timed-out request may take, told apart from a third
 // or three times of it by the order of events, the time-outs of requests on
-// an idle connection being the clock. Begun within its request's one more
-// time-out, the reply is cut when that runs out, its head whole or not yet;
-// begun after, one time-out after its first byte.
+// an idle connection being the clock. Begun before its request's one more
+// time-out has run out, the reply is cut when that runs out, its head whole or
+// not yet; begun after, one time-out after its first byte, however long after
+// and however its bytes keep coming. A head not whole yet may be the reply to
+// any request that timed out: the first of their limits holds it.
 TEST_F(ConnectionTest, ALateReplyIsCutWhenItsTimeRunsOut)
 {
     constexpr double kTimeout = 0.5;
+    enum Begun { BeforeItsTimeOut, Within, RightAfter, ATimeOutAfter };
     const struct {
         const char* name;
         Framing framing;
-        bool begunLate;
+        Begun begun;
         bool headWhole;
+        bool fed = false; // one more byte comes whenever the last one was read
+        bool secondTimedOut = false; // request 2 times out too, before the cut but with a later limit
     } rows[] = {
-        { "begun within, head whole", Framing::TC, false, true },
-        { "begun within, head trickling", Framing::TC, false, false },
-        { "begun late, head whole", Framing::TC, true, true },
-        { "begun late, head trickling", Framing::TC, true, false },
-        { "HTTP: begun within, head trickling", Framing::HTTP, false, false },
-        { "HTTP: begun late, head whole", Framing::HTTP, true, true },
+        { "begun within, head whole", Framing::TC, Within, true },
+        { "begun within, head trickling", Framing::TC, Within, false },
+        { "begun late, head whole", Framing::TC, RightAfter, true },
+        { "begun late, head trickling", Framing::TC, RightAfter, false },
+        { "HTTP: begun within, head trickling", Framing::HTTP, Within, false },
+        { "HTTP: begun late, head whole", Framing::HTTP, RightAfter, true },
+        { "begun before its request timed out, head whole", Framing::TC, BeforeItsTimeOut, true },
+        { "begun a time-out after its time ran out, head whole", Framing::TC, ATimeOutAfter, true },
+        { "begun late, bytes keep coming", Framing::TC, RightAfter, true, true },
+        { "HTTP: begun late, bytes keep coming", Framing::HTTP, RightAfter, true, true },
+        { "begun within, head trickling, two requests timed out", Framing::TC, Within, false, false, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -373,29 +395,110 @@ TEST_F(ConnectionTest, ALateReplyIsCutWhenItsTimeRunsOut)
         Rig clock(0.01);
         ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
         rig->sendRequest(request("one"), 1, kTimeout, 0);
+        if (row.secondTimedOut)
+            rig->sendRequest(request("two"), 2, 1.75 * kTimeout, 0);
         // Within: the limit ends two time-outs after the request was sent.
         // Late: it ends one time-out after the reply's first byte.
         const auto startClock = [&](double limit) {
             clock->sendRequest(request("before"), 1, limit - kTimeout / 2, 0);
             clock->sendRequest(request("after"), 2, limit + kTimeout, 0);
         };
-        if (!row.begunLate)
+        if (row.begun <= Within)
             startClock(2 * kTimeout);
-        ASSERT_TRUE(spinUntil([&] { return requestsIn(row.framing, server.received()) == 1; }));
+        ASSERT_TRUE(spinUntil(
+            [&] { return requestsIn(row.framing, server.received()) == (row.secondTimedOut ? 2u : 1u); }));
+        const QByteArray reply = replyTo(row.framing, 1, QByteArray(100000, 'r'));
+        qsizetype fed = row.headWhole ? 8000 : 20;
+        if (row.begun == BeforeItsTimeOut)
+            server.send(reply.left(fed));
         ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); }));
-        if (row.begunLate) {
+        if (row.begun >= RightAfter)
             ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
-            startClock(kTimeout);
+        if (row.begun == ATimeOutAfter) {
+            clock->sendRequest(request("wait"), 3, kTimeout, 0);
+            ASSERT_TRUE(spinUntil([&] { return reported(clock.recorder).count(3) == 1; }));
         }
-        const QByteArray reply = replyTo(row.framing, 1, QByteArray(20000, 'r'));
-        server.send(reply.left(row.headWhole ? 8000 : 20));
-        ASSERT_TRUE(spinUntil([&] { return reported(clock.recorder).count(1) == 1; }, 5s));
+        if (row.begun >= RightAfter)
+            startClock(kTimeout);
+        if (row.begun != BeforeItsTimeOut)
+            server.send(reply.left(fed));
+        const auto feed = [&] {
+            if (row.fed && !rig.recorder.disconnected && rig->context()->bufferedLength() == fed)
+                server.send(reply.mid(fed++, 1));
+        };
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                feed();
+                return reported(clock.recorder).count(1) == 1;
+            },
+            5s));
         EXPECT_FALSE(rig.recorder.disconnected);
-        ASSERT_TRUE(
-            spinUntil([&] { return rig.recorder.disconnected || reported(clock.recorder).size() == 2; }));
+        ASSERT_TRUE(spinUntil([&] {
+            feed();
+            return rig.recorder.disconnected || reported(clock.recorder).count(2) == 1;
+        }));
         EXPECT_TRUE(rig.recorder.disconnected);
         EXPECT_EQ(reported(clock.recorder).count(2), 0u);
         EXPECT_TRUE(rig.recorder.responses.empty());
+    }
+}
+
+// A late reply is timed from its own first byte, not from that of the frame
+// the reader was in before it: one that begins in the read that ends a reply
+// to a waiting request, or on a new socket after a disconnect left a frame
+// unread, is read whole within its own time, and the connection stays.
+TEST_F(ConnectionTest, ALateReplyIsTimedFromItsOwnFirstByte)
+{
+    testsupport::ExpectModalDialogs ownSessions;
+    enum Before { AReplyEndingInItsRead, AFrameLeftOnTheOldSocket };
+    const struct {
+        const char* name;
+        Framing framing;
+        Before before;
+    } rows[] = {
+        { "it begins in the read that ends a reply", Framing::TC, AReplyEndingInItsRead },
+        { "HTTP: it begins in the read that ends a reply", Framing::HTTP, AReplyEndingInItsRead },
+        { "it begins on a new socket, a frame left on the old one", Framing::TC, AFrameLeftOnTheOldSocket },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        Rig rig(30, 30, row.framing);
+        ASSERT_TRUE(connectInEveryMode(rig, server));
+        const QByteArray waited = replyTo(row.framing, 1, QByteArray(20000, 'w'));
+        rig->sendRequest(request("waiting"), 1, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return requestsIn(row.framing, server.received()) == 1; }));
+        server.send(waited.left(8000));
+        ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+        int socket = 0;
+        if (row.before == AFrameLeftOnTheOldSocket) {
+            rig->disconnect();
+            ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+            ASSERT_TRUE(server.waitForConnections(2));
+            socket = 1;
+        }
+        rig->sendRequest(request("late"), 2, 0.2, 0);
+        ASSERT_TRUE(spinUntil(
+            [&] { return requestsIn(row.framing, server.received(socket)) == (socket == 0 ? 2u : 1u); }));
+        ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 2 timed out
+        ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); })); // and so did its one more time-out
+        const QByteArray late = replyTo(row.framing, 2, QByteArray(20000, 'l'));
+        {
+            platform::ModalSession hold; // its own time starts; the time-outs wait
+            const bool ending = row.before == AReplyEndingInItsRead;
+            server.send((ending ? waited.mid(8000) : QByteArray()) + late.left(8000), socket);
+            ASSERT_TRUE(spinUntil([&] {
+                return rig.recorder.responses.size() == (ending ? 1u : 0u)
+                    && rig->context()->bufferedLength() == 8000;
+            }));
+            server.send(late.mid(8000), socket);
+            ASSERT_TRUE(spinUntil([&] {
+                return !rig.recorder.responses.empty() && rig.recorder.responses.back().packetid() == 2;
+            }));
+        }
+        EXPECT_EQ(rig.recorder.responses.size(), row.before == AReplyEndingInItsRead ? 2u : 1u);
+        EXPECT_FALSE(rig.recorder.disconnected);
+        EXPECT_TRUE(rig->isConnected());
     }
 }
 
