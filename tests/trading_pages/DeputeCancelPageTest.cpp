@@ -1,5 +1,8 @@
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/DeputeCancelViewController.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -317,4 +320,65 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceUntilOneIsAnswered)
     page->readAgainAfterUnknownOutcome({});
     ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
     EXPECT_EQ(alerts.shown[0].text, QStringLiteral("当日委托查询失败：系统忙"));
+}
+
+// A run still out when its dialog's time limit passes: its relay tells the
+// counts so far once, those still out as failures, and the page is ready for
+// the next run at once, reading nothing. What comes of the run later is the
+// relay's: answers told once as the run's counts, the request's own unknown
+// outcome not again.
+TEST_F(DeputeCancelPageTest, ARunPastItsTimeLimitIsToldOnceByItsRelay)
+{
+    const QString limit = QStringLiteral("温馨提示|批量撤单\n成功数量:0\n失败数量:2");
+    const struct {
+        const char* name;
+        bool answered; // else the requests time out
+        QStringList told;
+    } rows[] = {
+        { "answered late", true, { limit, QStringLiteral("温馨提示|批量撤单\n成功数量:2\n失败数量:0") } },
+        { "timed out", false, { limit } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString a = rest(false);
+        const QString b = rest(false);
+        page = std::make_unique<DeputeCancelViewController>();
+        page->setAlertPresenter(&alerts);
+        alerts.shown.clear();
+        page->load();
+        waitForList();
+        page->ordersTableViewClicked(rowOf(a));
+        page->ordersTableViewClicked(rowOf(b));
+        whenShown([](OrderAlertWindowController& c) {
+            c.setBusyBackstopMsForTesting(300);
+            c.confirmButtonClicked();
+        });
+        sim.withholdNext(brokersim::kCancelFunction, 2);
+        page->cancelOderButtonClicked();
+        EXPECT_FALSE(page->isBusy());
+        ASSERT_TRUE(settled());
+        const qsizetype lists = sim.receivedCount(brokersim::kOrdersOfTodayFunction);
+        const auto told = [&] {
+            QStringList out;
+            for (const AlertRequest& box : alerts.shown)
+                out << box.title + '|' + box.text;
+            return out;
+        };
+        EXPECT_EQ(told(), QStringList(limit));
+        if (row.answered) {
+            ASSERT_EQ(sim.releaseWithheld(), 2);
+        } else {
+            const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            std::set<quint64> packets;
+            for (const auto& cancel : sim.receivedOf(brokersim::kCancelFunction).mid(-2))
+                packets.insert(quint64(cancel.packetId));
+            trade->connectionSendPacketsTimeout(*trade->connection(), packets);
+        }
+        ASSERT_TRUE(spinUntil([&] { return OrderOutcomeRelay::pendingCount() == 0; }));
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(told(), row.told);
+        if (row.answered) // the page read nothing of the answers it no longer awaited
+            EXPECT_EQ(sim.receivedCount(brokersim::kOrdersOfTodayFunction), lists + 1); // settled()'s
+        sim.releaseWithheld();
+    }
 }
