@@ -2,6 +2,7 @@
 
 #include "TransferTestRig.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "tools/broker-sim/Table.h"
 
 namespace {
