@@ -32,16 +32,19 @@ class MenuItemViewController;
 // The time limit of the dialog that confirmed an action is the relay's, not
 // the page's: the dialog keeps the relays started while the page handled its
 // confirm (Started), and when its limit passes with answers still out it has
-// each of them tell the outcome is unknown (timeLimitPassed). The page is
-// then told nothing to tell: it only leaves its busy state.
+// each of them tell the outcome is unknown (timeLimitPassed). The page tells
+// nothing then: it only leaves its busy state. From then on the page hears
+// none of that action's answers, the request's own unknown outcome included:
+// whatever must follow that (the reads it leaves owed) starts where the
+// request ends or in the relay, never in the page's answer handler.
 class ActionOutcomeRelay : public virtual DataModelObserver {
 public:
     static constexpr char kBatchFormat[] = "批量撤单\n成功数量:%1\n失败数量:%2";
     // What a box told for an account no longer active starts with.
     static constexpr char kAccountFormat[] = "账号%1：\n%2";
 
-    // Where the relay tells what it tells: `page` the page's window while the
-    // page is shown (null once it is not).
+    // The page the relay stands for: where it tells (the page's window while
+    // the page is shown, null once it is not) and what it reads again.
     struct Listener {
         DataModelObserver* observer = nullptr; // held weakly; lets go when the page drops its requests
         std::function<AlertPresenter*()> window;
@@ -86,9 +89,11 @@ public:
     // from now on: a later real answer is told by the relay, once; a later
     // unknown outcome is not told again. Nothing when every answer is in.
     void timeLimitPassed(const QString& words);
-    // The relays started while one is open, in order. A confirmation dialog
-    // opens one around the page's handling of its confirm, so the run knows
-    // the relays of what it sent without the page telling it.
+    // The relays started while one is open, in order (the innermost one
+    // open takes them). A confirmation dialog opens one around the page's
+    // handling of its confirm, so the run knows the relays of what it sent
+    // without the page telling it: a page starts the relays of a confirmed
+    // action there.
     class Started {
     public:
         Started();

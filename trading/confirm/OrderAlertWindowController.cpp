@@ -4,6 +4,7 @@
 #include "platform/RunLoop.h"
 #include "trading/DMOrderType.h"
 
+#include <QDebug>
 #include <QEventLoop>
 #include <QStringList>
 
@@ -243,10 +244,15 @@ void OrderAlertWindowController::backstopFired()
     const std::vector<platform::WeakRef<ActionOutcomeRelay>> relays = std::exchange(runRelays_, {});
     stopRunModal();
     // The run's relays tell it, each once, whatever the page does.
+    int waiting = 0;
     for (const auto& started : relays) {
-        if (ActionOutcomeRelay* relay = started.get())
+        if (ActionOutcomeRelay* relay = started.get()) {
             relay->timeLimitPassed(words);
+            ++waiting;
+        }
     }
+    if (waiting == 0)
+        qWarning() << "confirmation: time limit passed with no relay of its run";
     if (IDoConfigOrder* observer = theObserver_.get())
         observer->doConfigOrderTimeLimitPassed(type);
 }
