@@ -131,8 +131,6 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         // A run: its counts so far, those still out as failures.
         { "time limit of a run", true, "s:a s:b s:c e +a T ?b +c", 1,
             { "温馨提示|批量撤单\n成功数量:1\n失败数量:2", "温馨提示|ok c" }, {}, {}, 1 },
-        { "time limit of a run with a refusal", true, "s:a r e T +a", 0,
-            { "温馨提示|批量撤单\n成功数量:0\n失败数量:2", "温馨提示|ok a" }, {}, {}, 1 },
         { "time limit of a run of one", true, "s:a e T -a", 0, { "错误|limit", "错误|fail a" }, {}, {}, 1 },
         { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },

@@ -17,30 +17,29 @@ namespace {
 struct RecordingPage : IDoConfigOrder {
     std::vector<int> stockTypes, voteTypes, otherVoteTypes, plainTypes, timedOut;
     std::optional<OrderParam> param;
-    std::function<void()> confirmed; // what the page sends, when set
-    bool record(std::vector<int>& types, int type)
-    {
-        types.push_back(type);
-        if (confirmed)
-            confirmed();
-        return true;
-    }
     bool doConfigOrderForStockTrade(int type, const OrderParam& p) override
     {
+        stockTypes.push_back(type);
         param = p;
-        return record(stockTypes, type);
+        return true;
     }
     bool doConfigOrderForHKVote(int type, const OrderParam& p) override
     {
+        voteTypes.push_back(type);
         param = p;
-        return record(voteTypes, type);
+        return true;
     }
     bool doConfigOrderForHKOtherVote(int type, const OrderParam& p) override
     {
+        otherVoteTypes.push_back(type);
         param = p;
-        return record(otherVoteTypes, type);
+        return true;
     }
-    bool doConfigOrder(int type) override { return record(plainTypes, type); }
+    bool doConfigOrder(int type) override
+    {
+        plainTypes.push_back(type);
+        return true;
+    }
     void doConfigOrderTimeLimitPassed(int type) override { timedOut.push_back(type); }
 };
 
@@ -56,15 +55,16 @@ struct SendingPage : RecordingPage, ITestActionDelegate {
     } window;
     std::vector<TestActionRelay*> relays;
     int heard = 0;
-    SendingPage()
+    bool send()
     {
-        confirmed = [this] {
-            relays.push_back(&ActionOutcomeRelay::start<TestActionRelay>(
-                ActionOutcomeRelay::Listener { this, [this] { return &window; } }, *this,
-                [](const QString& r) { return r; }));
-            relays.back()->sent(QString::number(relays.size()));
-        };
+        relays.push_back(&ActionOutcomeRelay::start<TestActionRelay>(
+            ActionOutcomeRelay::Listener { this, [this] { return &window; } }, *this,
+            [](const QString& r) { return r; }));
+        relays.back()->sent(QString::number(relays.size()));
+        return true;
     }
+    bool doConfigOrder(int) override { return send(); }
+    bool doConfigOrderForHKVote(int, const OrderParam&) override { return send(); }
     void actionDone(DataModel*, const QString&, const QString&) override { ++heard; }
     bool actionDone(DataModel*, const QString&, const CSError&) override { return ++heard; }
 };
