@@ -666,7 +666,8 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not.
     auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, &HGTTradeViewController::submittedOrderText);
+        ActionOutcomeRelay::pageOf(*this, [this] { readPositions(); }), *this,
+        &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
               &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
@@ -676,13 +677,6 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(problem), {});
     return true;
-}
-
-void HGTTradeViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
-    readPositions();
 }
 
 void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const QString& orderNumber)
@@ -700,8 +694,8 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 
 bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
-    if (dialog_.requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // An unknown outcome has the positions read again: the order may have
     // filled all the same.
     if (isOrderOutcomeUnknown(error))

@@ -121,7 +121,6 @@ public:
     // Protocols.
     void updatePrice(const QString& price) override;
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote) override;
     bool queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&) override;
     void queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day) override;

@@ -40,8 +40,8 @@ void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
 
 void HGTDeclarePage::failed(const QString& handle, const CSError& error)
 {
-    if (dialog().requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog().requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
 }
 

@@ -761,6 +761,10 @@ template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(
     ActionOutcomeRelay::Listener listener { this,
         [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
             return form ? form->alerts_ : nullptr;
+        },
+        [this, type = draft_ ? draft_->dialogType : 0] {
+            if (readChangedFiguresAgain(type))
+                emit figuresChanged();
         } };
     Relay& relay = ActionOutcomeRelay::start<Relay>(
         std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);

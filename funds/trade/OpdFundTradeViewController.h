@@ -48,7 +48,9 @@ struct FundOrderDraft {
 class IFundOrderConfirmation {
 public:
     virtual ~IFundOrderConfirmation() = default;
-    // Confirm calls `confirmed(dialogType)`, cancel calls `cancelled()`.
+    // Confirm calls `confirmed(dialogType)`; cancel calls `cancelled()`, and
+    // so does the dialog's time limit passing with the order still out (its
+    // relay tells the outcome): the form waits for nothing more.
     virtual void runModal(const FundOrderDraft& draft, std::function<void(qint32)> confirmed,
         std::function<void()> cancelled) = 0;
     virtual void stopRunModal() = 0;

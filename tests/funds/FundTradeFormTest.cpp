@@ -13,6 +13,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading_pages/AnswerAfterTheLock.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -787,6 +788,34 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
     testsupport::spinFor(100ms);
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
     EXPECT_EQ(alerts.shown.size(), 1);
+}
+
+// The confirmation's time limit passing with the order still out: the
+// order's relay tells once that its outcome is unknown, the form is free at
+// once, and the request's own time-out that follows adds nothing. The order
+// is never sent again.
+TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
+{
+    auto form = make(Form::Purchase, true);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "1000");
+    OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
+    sim.withholdNext(brokersim::kFundPurchaseFunction);
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        c.setBusyBackstopMsForTesting(300);
+        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+    });
+    const auto noHook = qScopeGuard([] { OrderAlertWindowController::setShownHookForTesting({}); });
+    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(
+        alerts.shown, QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
+    ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+    EXPECT_EQ(alerts.shown.size(), 1) << qPrintable(alerts.shown.last());
+    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+    sim.releaseWithheld();
 }
 
 // A position answered without a name: the transform shows it as it came,

@@ -1,5 +1,8 @@
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/pages/DeputeCancelViewController.h"
+#include "trading/pages/OrderOutcomeRelay.h"
 #include "trading_pages/TradingPagesRig.h"
 
 #include <QTimer>
@@ -317,4 +320,49 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
     page->readAgainAfterUnknownOutcome({});
     ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
     EXPECT_EQ(alerts.shown[0].text, QStringLiteral("系统忙"));
+}
+
+// A run still out when its dialog's time limit passes: its relay tells the
+// counts so far once, those still out as failures, and the page is free at
+// once, reading nothing. Later the relay tells what came of the run once,
+// and the requests' own unknown outcome not again.
+TEST_F(DeputeCancelPageTest, ARunPastItsTimeLimitIsToldOnceByItsRelay)
+{
+    const QString limit = QStringLiteral("批量撤单\n成功数量:0\n失败数量:2");
+    for (const bool answered : { true, false }) {
+        SCOPED_TRACE(answered ? "answered late" : "timed out");
+        const QString a = rest(false);
+        const QString b = rest(false);
+        page = std::make_unique<DeputeCancelViewController>();
+        page->setAlertPresenter(&alerts);
+        alerts.shown.clear();
+        page->load();
+        waitForList();
+        page->ordersTableViewClicked(rowOf(a));
+        page->ordersTableViewClicked(rowOf(b));
+        whenShown([](OrderAlertWindowController& c) {
+            c.setBusyBackstopMsForTesting(300);
+            c.confirmButtonClicked();
+        });
+        sim.withholdNext(brokersim::kCancelFunction, 2);
+        page->cancelOderButtonClicked();
+        EXPECT_FALSE(page->isBusy());
+        ASSERT_TRUE(settled());
+        const qsizetype lists = sim.receivedCount(brokersim::kOrdersOfTodayFunction);
+        ASSERT_EQ(alerts.shown.size(), 1u);
+        EXPECT_EQ(alerts.shown[0].text, limit);
+        std::set<quint64> packets;
+        for (const auto& cancel : sim.receivedOf(brokersim::kCancelFunction).mid(-2))
+            packets.insert(quint64(cancel.packetId));
+        const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+        if (!answered)
+            trade->connectionSendPacketsTimeout(*trade->connection(), packets);
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return OrderOutcomeRelay::pendingCount() == 0; }) && settled());
+        ASSERT_EQ(alerts.shown.size(), answered ? 2u : 1u);
+        if (answered) {
+            EXPECT_EQ(alerts.shown[1].text, QStringLiteral("批量撤单\n成功数量:2\n失败数量:0"));
+            EXPECT_EQ(sim.receivedCount(brokersim::kOrdersOfTodayFunction), lists + 1); // settled()'s
+        }
+    }
 }

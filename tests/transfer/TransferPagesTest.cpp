@@ -2,6 +2,7 @@
 
 #include "TransferTestRig.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "tools/broker-sim/Table.h"
 
 namespace {
@@ -356,23 +357,26 @@ TEST_F(TransferPagesTest, StockToBankShowsOnlyTheFundsAskedForTheAccountChosenNo
     EXPECT_NE(page->availableFundText(), QStringLiteral("2000.00元"));
 }
 
-TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownRefreshesAndIsNotSentAgain)
+TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownOnceAndIsNotSentAgain)
 {
-    // The dialog's backstop ends a transfer whose answer never comes while it
-    // is up (the request's own time-out waits for the modal session).
+    // The dialog's time limit ends a transfer whose answer never comes while
+    // it is up (the request's own time-out waits for the modal session).
     FundTransferPageServices services;
     services.confirmation.busyBackstopMs = 1500;
     auto page = open<StockToBankViewController>(services);
     manager().setRequestTimeout(1);
     sim.withholdNext(kBankTransferFunction);
-    const qsizetype histories = count(kTransferHistoryFunction);
+    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
     page->setAmountText(QStringLiteral("5"));
     page->setFundPasswordText(kTradePassword);
     confirmDialogs();
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到转账结果")));
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
+    // The request's own time-out that follows is told no second time.
+    ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+    EXPECT_EQ(alerts.shown.size(), 1u) << qPrintable(alerts.last());
     EXPECT_EQ(count(kBankTransferFunction), 1);
 }
 

@@ -6,6 +6,7 @@
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading/pages/QueryViewControllers.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -222,21 +223,20 @@ bool DeputeCancelViewController::awaitsCancel(std::size_t row) const
     return !askedFor().subject(cancelChannel(row)).isEmpty();
 }
 
-void DeputeCancelViewController::doConfigOrderTimedOut(int)
+void DeputeCancelViewController::doConfigOrderTimeLimitPassed(int)
 {
     if (!armed_)
         return;
-    // The counts below tell the answers still due as unknown; any that comes
-    // later is told by the run's relay.
-    ActionOutcomeRelay::pageStopsWaiting(this);
+    // The run's relay told the cancels still due as unknown and tells what
+    // comes of them: the page's run ends here.
     for (std::size_t row = 0; row < results_.size(); ++row) {
         if (!awaitsCancel(row))
             continue;
         askedFor().settle(cancelChannel(row));
-        results_[row].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
+        results_[row].message = QString::fromUtf8(unknownoutcome::kCancel);
         ++failedCount;
     }
-    finishRun();
+    endRun();
 }
 
 void DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, const QString& message)
@@ -274,11 +274,17 @@ void DeputeCancelViewController::answer(const QString& handle, bool succeeded, c
     finishRun();
 }
 
-void DeputeCancelViewController::finishRun()
+void DeputeCancelViewController::endRun()
 {
     alertWindowController_.stopRunModal();
     busy_ = armed_ = false;
     ticked_.clear();
+    emit changed();
+}
+
+void DeputeCancelViewController::finishRun()
+{
+    endRun();
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
         ActionOutcomeRelay::tell(alerts(),
@@ -290,7 +296,6 @@ void DeputeCancelViewController::finishRun()
             AlertRequest::tip(
                 QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)));
     }
-    emit changed();
     requestList();
 }
 

@@ -73,8 +73,8 @@ public:
     void cancelOderButtonClicked();
     // The dialog was confirmed (whatever type it reports).
     bool doConfigOrder(int type) override;
-    // The dialog's backstop: answers still missing are reported as unknown.
-    void doConfigOrderTimedOut(int type) override;
+    // The dialog's time limit: the run's relay tells it, the run ends.
+    void doConfigOrderTimeLimitPassed(int type) override;
 
     void queryOrdersOfTodayList(DataModel* request, const QString& handle,
         const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
@@ -107,6 +107,9 @@ protected:
     QString countText_ = QStringLiteral("0");
 
 private:
+    // The run is over: the dialog closes, the button works again.
+    void endRun();
+    // And its outcome is told, the list read again.
     void finishRun();
 
     QueryInfoManager* queryInfoManager_;

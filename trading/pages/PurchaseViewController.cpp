@@ -441,7 +441,7 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     }
     // Heard through a relay, so the outcome is told also after the page has
     // dropped its requests (an account change) or gone.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
@@ -449,13 +449,6 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
     return true;
-}
-
-void PurchaseViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
-    readAgainAfterUnknownOutcome({});
 }
 
 QStringList PurchaseViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
@@ -478,6 +471,11 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
+    readFiguresOfAnOrder();
+}
+
+void PurchaseViewController::readFiguresOfAnOrder()
+{
     requestMoneyInfo();
     requestMaxQuantityInfo();
     emit changed();
@@ -485,8 +483,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
 
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    if (dialog_.requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
     return true;
 }

@@ -93,7 +93,6 @@ public:
 
     // Protocols.
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
     void queryPurchaseNewStockList(
         DataModel*, const QString&, const std::shared_ptr<DTPurchaseNewStockTable>& table) override;
@@ -119,6 +118,8 @@ private:
     bool requestMoneyInfo();
     void requestPurchaseNewStockList();
     bool requestMaxQuantityInfo();
+    // What a subscription answered changed: the money, the maximum.
+    void readFiguresOfAnOrder();
     void initStockInfo();
     void selectAccountFor(const RDONewStock& issue);
     void initPriceInfo(const QString& price);

@@ -941,7 +941,7 @@ void TradeViewController::sendOrder(
 {
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
@@ -962,13 +962,6 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
     return true;
 }
 
-void TradeViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
-    readAgainAfterUnknownOutcome({});
-}
-
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
 {
     // The dialog on screen may be the next order's, opened after the lock
@@ -979,6 +972,11 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
+    readFiguresOfAnOrder();
+}
+
+void TradeViewController::readFiguresOfAnOrder()
+{
     requestMoneyInfo();
     requestPositions();
     requestMaxQuantityInfo();
@@ -987,9 +985,10 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
 
 bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    // One box per outcome: the dialog's time-out may have told it already.
-    if (dialog_.requestFailed(handle, error))
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    // Past the dialog's time limit the relay tells what comes: an answer
+    // reaching the page is the page's to tell.
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the order manager has the figures read again
     // (readAgainAfterUnknownOutcome) until the server answers.
     emit changed();

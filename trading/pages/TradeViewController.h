@@ -134,7 +134,6 @@ public:
     bool updateCurrentTimesharingInfo() override;
     bool recoverToCurrent() override;
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote) override;
     bool queryQuotesOf5Level(DataModel*, const QString&, const CSError&) override;
     void queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day) override;
@@ -231,6 +230,8 @@ protected:
     bool takeAnswer(const char* channel, const QString& handle);
     bool requestMoneyInfo();
     bool requestPositions();
+    // What an order answered changed: the money, the positions, the maximum.
+    void readFiguresOfAnOrder();
     // A read an order of unknown outcome left owed was answered with its rows.
     void owedReadAnswered(const char* channel);
     // The dialog (after the delisting warning when at risk) for the order

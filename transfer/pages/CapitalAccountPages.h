@@ -5,7 +5,6 @@
 #include "trading/requests/TradeQueryDataModels.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -69,7 +68,7 @@ public:
     static QString failureText(const CSError& error);
 
     void fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table) override;
-    void doConfigOrderTimedOut(int type) override;
+    void doConfigOrderTimeLimitPassed(int type) override;
 
 protected:
     CapitalAccountPage(BaseNode::Ptr node, Services services);
@@ -102,12 +101,6 @@ protected:
     void awaitAnswer(const QString& handle);
     // A reply came: false for one not awaited; else the dialog closes.
     bool answered(const QString& handle);
-    // A reply of a request whose dialog gave up waiting: tells `told`, when
-    // there is something to tell, and reads the money again; false for any
-    // other reply.
-    bool answeredLate(const QString& handle, const std::optional<AlertRequest>& told);
-    // What a late failure tells: nothing more when its outcome is still unknown.
-    static std::optional<AlertRequest> lateFailure(const CSError& error);
     // The reply was an error: shows it (or the unknown outcome), then ends.
     void failed(const CSError& error);
     // Ends the action.
@@ -133,7 +126,6 @@ private:
     bool requestInFlight_ = false;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
-    LateAnswers lateAnswers_;
 };
 
 // 资金内转 (link id 40005): moves money between two of the customer's own

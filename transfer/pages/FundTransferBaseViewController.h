@@ -4,7 +4,6 @@
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -109,7 +108,7 @@ public:
     bool fundTransfer(DataModel*, const QString&, const CSError& error) override;
     void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
     bool doConfigOrder(int type) override;
-    void doConfigOrderTimedOut(int type) override;
+    void doConfigOrderTimeLimitPassed(int type) override;
 
 protected:
     FundTransferBaseViewController(qint32 transferType, BaseNode::Ptr node, Services services);
@@ -167,10 +166,6 @@ private:
         QString bankPassword;
     };
     void endTransfer();
-    enum class TransferAnswer { Awaited, Late, Other };
-    // Whose answer comes under `handle`: the transfer the dialog awaits, one
-    // whose dialog gave up waiting, or none the page awaits.
-    TransferAnswer takeTransfer(const QString& handle);
     static void wipe(QString& text);
 
     qint32 fundTransferType_;
@@ -190,7 +185,6 @@ private:
     QString bankPassword_;
     DTBSTransferInfoPtr history_;
     std::optional<PendingTransfer> pending_;
-    LateAnswers lateTransfers_;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
 };
