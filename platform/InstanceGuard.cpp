@@ -86,8 +86,10 @@ bool InstanceGuard::takeUnjudgedLock()
     const QDateTime made = QFileInfo(lock_->fileName()).lastModified();
     if (!made.isValid() || qAbs(made.msecsTo(QDateTime::currentDateTime())) < kUnjudgedLockAgeMs)
         return false;
-    qWarning("the lock on %s names no process here; it is taken over", qUtf8Printable(folder_));
-    return lock_->removeStaleLockFile() && lock_->tryLock(0);
+    if (!lock_->removeStaleLockFile() || !lock_->tryLock(0))
+        return false;
+    qWarning("the lock on %s named no process here; it was taken over", qUtf8Printable(folder_));
+    return true;
 }
 
 void InstanceGuard::stopListening()
