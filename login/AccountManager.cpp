@@ -108,6 +108,7 @@ void AccountManager::addAccount(const AccountPtr& account)
         accountArray.push_back(account);
     changedAccounts_.insert(account->customerNumber);
     removedAccounts_.remove(account->customerNumber);
+    addedIfNew_.remove(account->customerNumber);
 }
 
 void AccountManager::addActiveAccount(const AccountPtr& account)
@@ -176,14 +177,18 @@ QVariantList AccountManager::mergedRecords(const QVariantList& stored)
         const QString& customerNumber = read.customerNumber;
         if (removedAccounts_.contains(customerNumber))
             continue;
-        if (changedAccounts_.contains(customerNumber))
+        if (changedAccounts_.contains(customerNumber)) {
             records << ours(customerNumber);
-        else
+        } else {
             records << record;
+            placed.insert(customerNumber);
+        }
     }
     // This manager's new accounts after the file's, in its own order.
     for (const AccountPtr& account : accountArray) {
-        if (account && changedAccounts_.contains(account->customerNumber))
+        if (account
+            && (changedAccounts_.contains(account->customerNumber)
+                || addedIfNew_.contains(account->customerNumber)))
             records << ours(account->customerNumber);
     }
     return records;
@@ -195,7 +200,9 @@ void AccountManager::takeRecords(const QVariantList& records)
     for (const QVariant& record : records) {
         auto account = std::make_shared<Account>();
         account->initWithDict(record.toMap());
-        const qint64 at = findItemInArray(*account, accountArray);
+        // A record kept over this one's new one is taken as stored.
+        const qint64 at
+            = addedIfNew_.contains(account->customerNumber) ? -1 : findItemInArray(*account, accountArray);
         saved.push_back(at >= 0 ? accountArray[size_t(at)] : std::move(account));
     }
     accountArray = std::move(saved);
@@ -221,10 +228,21 @@ bool AccountManager::saveAllAccounts()
         return false;
     }
     accountInfoDict = *written;
+    takeRecords(accountInfoDict.value(kAccountList).toList());
     changedAccounts_.clear();
     removedAccounts_.clear();
-    takeRecords(accountInfoDict.value(kAccountList).toList());
+    addedIfNew_.clear();
     return true;
+}
+
+bool AccountManager::saveAccountIfNew(const AccountPtr& account)
+{
+    if (!account || findItemInArray(*account, accountArray) >= 0)
+        return false;
+    accountArray.push_back(account);
+    addedIfNew_.insert(account->customerNumber);
+    removedAccounts_.remove(account->customerNumber);
+    return saveAllAccounts();
 }
 
 void AccountManager::deleteAccount(const AccountPtr& account)
@@ -232,6 +250,7 @@ void AccountManager::deleteAccount(const AccountPtr& account)
     if (account && std::erase(accountArray, account) > 0) {
         removedAccounts_.insert(account->customerNumber);
         changedAccounts_.remove(account->customerNumber);
+        addedIfNew_.remove(account->customerNumber);
     }
     saveAllAccounts();
 }
@@ -243,6 +262,7 @@ void AccountManager::deleteAccountWithCustomerNumber(const QString& customerNumb
             accountArray.erase(it);
             removedAccounts_.insert(customerNumber);
             changedAccounts_.remove(customerNumber);
+            addedIfNew_.remove(customerNumber);
             break;
         }
     }
@@ -257,6 +277,7 @@ void AccountManager::removeAllAccounts()
             removedAccounts_.insert(account->customerNumber);
     }
     changedAccounts_.clear();
+    addedIfNew_.clear();
     accountArray.clear();
     saveAllAccounts();
 }

@@ -50,6 +50,11 @@ public:
     void logoutAllAccount();
     static qint64 findItemInArray(const Account& account, const std::vector<AccountPtr>& array);
     bool saveAllAccounts();
+    // Saves `account` as a new record: a record of its customer number saved
+    // already, here or by another client since this one read the file, stays
+    // as it is. False when this manager lists one already or the file cannot
+    // be written.
+    bool saveAccountIfNew(const AccountPtr& account);
     void deleteAccount(const AccountPtr& account);
     void deleteAccountWithCustomerNumber(const QString& customerNumber);
     void removeAllAccounts();
@@ -94,6 +99,8 @@ private:
     // and removed, since it last wrote the file.
     QSet<QString> changedAccounts_;
     QSet<QString> removedAccounts_;
+    // Customer numbers saved as new records: a record the file holds stays.
+    QSet<QString> addedIfNew_;
     qint64 activedAccountIndex = 0;
     std::weak_ptr<Account> activeBeforeLastAdded_;
     SystemInfo* systemInfo;

@@ -1,9 +1,11 @@
 #include "platform/InstanceGuard.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QSysInfo>
 #include <QThread>
 #include <QtDebug>
 
@@ -14,6 +16,8 @@ namespace {
 // What a later start says; anything else on the socket is ignored.
 constexpr char kActivate[] = "activate\n";
 constexpr int kSocketWaitMs = 1000;
+// Far longer than a client takes to write the lock file it has made.
+constexpr qint64 kUnjudgedLockAgeMs = 10000;
 
 } // namespace
 
@@ -46,7 +50,7 @@ InstanceGuard::Role InstanceGuard::acquire()
         if (attempt > 0)
             QThread::msleep(static_cast<unsigned long>(options_.interval.count()));
         // Tried again each time: a client that is ending gives the folder up.
-        if (lock_->tryLock(0)) {
+        if (lock_->tryLock(0) || (lock_->error() == QLockFile::LockFailedError && takeUnjudgedLock())) {
             listen();
             return Role::First;
         }
@@ -65,6 +69,27 @@ InstanceGuard::Role InstanceGuard::acquire()
     qWarning(
         "the user folder %s cannot be locked; another client on it is not kept out", qUtf8Printable(folder_));
     return Role::Unguarded;
+}
+
+bool InstanceGuard::takeUnjudgedLock()
+{
+    // A lock that names a process of this machine is judged by that process.
+    // One written on another machine (the folder copied from there), or left
+    // unreadable by a client that died making it, names none: it is taken
+    // once it is too old to be one being made now, and only if no live
+    // client still holds its file.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock_->getLockInfo(&pid, &host, &application) && host == QSysInfo::machineHostName())
+        return false;
+    const QDateTime made = QFileInfo(lock_->fileName()).lastModified();
+    if (!made.isValid() || qAbs(made.msecsTo(QDateTime::currentDateTime())) < kUnjudgedLockAgeMs)
+        return false;
+    if (!lock_->removeStaleLockFile() || !lock_->tryLock(0))
+        return false;
+    qWarning("the lock on %s named no process here; it was taken over", qUtf8Printable(folder_));
+    return true;
 }
 
 void InstanceGuard::stopListening()

@@ -13,7 +13,8 @@ namespace platform {
 // in it and listens on a local socket named after the folder; a later start
 // on the same folder asks that one to come to the front, and goes. A lock
 // left by a client that crashed is taken over (its process is gone), and so
-// is the socket it left.
+// is the socket it left; so is an old lock that names no process of this
+// machine, unless a live client still holds its file.
 class InstanceGuard final : public QObject {
     Q_OBJECT
 public:
@@ -52,6 +53,9 @@ signals:
 
 private:
     bool askRunningClient() const;
+    // Takes a lock file that names no process of this machine; true when
+    // this start now holds the folder.
+    bool takeUnjudgedLock();
     void listen();
 
     QString folder_;

@@ -120,7 +120,12 @@ bool MenuManager::getMenuInfoFromLocal(const QString& path)
     const std::optional<QVariant> stored = platform::PropertyList::readFile(path);
     if (!stored || stored->typeId() != QMetaType::QVariantMap)
         return false;
-    menu = std::make_shared<RDOMenuManager>(stored->toMap());
+    // A menu stored without entries (by a build that kept a failed fetch)
+    // offers nothing to trade: it is fetched again.
+    auto read = std::make_shared<RDOMenuManager>(stored->toMap());
+    if (read->allMenuItemsArray().empty())
+        return false;
+    menu = std::move(read);
     return true;
 }
 

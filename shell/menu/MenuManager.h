@@ -56,6 +56,8 @@ public:
     // changes nothing.
     void setMenuInfo(std::shared_ptr<RDOMenuManager> menu);
     bool saveMenuInfoToLocal(const QString& path);
+    // getMenuInfoFromLocal: makes the stored menu current; false when it is
+    // missing, does not parse or holds no entries (the menu held then stays).
     bool getMenuInfoFromLocal(const QString& path);
 
     // getRootMenuArray: the trading root alone, after taking the Stock Connect

@@ -234,6 +234,11 @@ TEST_F(ServerManagerTest, ShippedListWhenTheUserCopyIsMissingOrDamaged)
     m = make();
     EXPECT_EQ(names(*m, 0), (QStringList { "行情一", "行情二" }));
     EXPECT_EQ(names(*m, 1), (QStringList { "交易一", "交易二", "交易三" }));
+    // The next save mends the damaged copy whole: both lists as shown.
+    m->setIndexOfSelectedByType(1, 2);
+    m = make();
+    EXPECT_EQ(names(*m, 0), (QStringList { "行情一", "行情二" }));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 2);
 
     // A selection matching two entries picks the later; an entry without a
     // name is skipped without shifting tags or the selection.
@@ -402,6 +407,13 @@ TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
         auto next = make();
         EXPECT_EQ(names(*next, 0), QStringList { "新行情" }) << rebuildFirst;
         EXPECT_EQ(next->indexOfSelectedByType(1), 2) << rebuildFirst;
+        // A later save stores only what changed since the last (a choice
+        // alone, not the list chosen from): the other's later choice stays.
+        rebuilding->setIndexOfSelectedByType(1, 0);
+        choosing->setIndexOfSelectedByType(0, 1);
+        auto after = make();
+        EXPECT_EQ(names(*after, 0), QStringList { "新行情" }) << rebuildFirst;
+        EXPECT_EQ(after->indexOfSelectedByType(1), 0) << rebuildFirst;
     }
 }
 
@@ -505,7 +517,8 @@ TEST_F(ServerManagerTest, AControlCharacterInOneServerNameStillSavesTheList)
     writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
     auto m = make();
     const std::optional<VEKTCRS> reply = brokersim::serverListsReply(QString::fromUtf8("电信") + QChar(0x02),
-        QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"), QStringLiteral("交易甲:10.1.1.1:9001"));
+        QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"),
+        QStringLiteral("交易甲:10.1.1.1:9001"));
     ASSERT_TRUE(reply);
     m->updateServerInfo(*reply);
     ASSERT_TRUE(QFile::exists(options.userPath));
@@ -1155,6 +1168,10 @@ TEST_F(ServerManagerTest, ASpeedTestKeepsTheServersARebuildStillLists)
         { "rebuilt twice", -1, { { a + "," + b, a }, { b, gone + "," + a } },
             { { "1000", false }, { "2001", true } } },
         { "the status bar's one server", 1, { { a, gone + "," + a } }, { { "2001", true } } },
+        { "a kind the rebuild keeps (no piece to dial)", -1, { { b + "," + a, ":1" } },
+            { { "1000", false }, { "1001", true }, { "2000", true }, { "2001", false } } },
+        { "another address at the same port", -1, { { "丙:127.0.0.2:" + live + "," + b, a } },
+            { { "1001", false }, { "2000", true } } },
         { "none stays", -1, { { gone, gone } }, {} },
     };
     for (const auto& row : rows) {

@@ -386,22 +386,29 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
 {
     const struct {
         const char* name;
-        QStringList steps; // client, then "+number/bankroll" saves, "-number" deletes, "*" removes all
+        // client, then "+number/bankroll" saves, "=number" saves a bare record
+        // unless one is saved, "-number" deletes, "*" removes all
+        QStringList steps;
         QStringList file; // number/bankroll afterwards
     } rows[] = {
         { "each saves its own", { "0+02/", "1+03/" }, { "01/B0", "02/", "03/" } },
         { "one deletes, the other saves", { "0-01", "1+03/" }, { "03/" } },
         { "removing all leaves what the other saved since", { "1+03/", "0*" }, { "03/" } },
         { "one account from both: the last save", { "0+01/B1", "1+01/B2" }, { "01/B2" } },
+        { "a bare record keeps one the other saved since", { "1+02/B2", "0=02", "0=04" },
+            { "01/B0", "02/B2", "04/" } },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QFile::remove(AccountManager::filePath());
-        auto save = [](AccountManager& client, const QString& numberAndBankroll) {
+        const auto bare = [](const QString& numberAndBankroll) {
             auto account = std::make_shared<Account>();
             account->customerNumber = numberAndBankroll.section('/', 0, 0);
             account->zj_account = numberAndBankroll.section('/', 1);
-            client.addAccount(account);
+            return account;
+        };
+        auto save = [&](AccountManager& client, const QString& numberAndBankroll) {
+            client.addAccount(bare(numberAndBankroll));
             ASSERT_TRUE(client.saveAllAccounts());
         };
         save(*std::make_unique<AccountManager>(), "01/B0");
@@ -410,16 +417,22 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
             AccountManager& client = clients[step.left(1).toInt()];
             if (step[1] == '+')
                 save(client, step.mid(2));
+            else if (step[1] == '=')
+                client.saveAccountIfNew(bare(step.mid(2)));
             else if (step[1] == '-')
                 client.deleteAccountWithCustomerNumber(step.mid(2));
             else
                 client.removeAllAccounts();
         }
-        AccountManager after;
-        QStringList file;
-        for (const auto& account : after.savedAccounts())
-            file << account->customerNumber + '/' + account->zj_account;
-        EXPECT_EQ(file, row.file);
+        const auto listed = [](const AccountManager& manager) {
+            QStringList records;
+            for (const auto& account : manager.savedAccounts())
+                records << account->customerNumber + '/' + account->zj_account;
+            return records;
+        };
+        EXPECT_EQ(listed(AccountManager()), row.file);
+        // The client that wrote last shows what it wrote.
+        EXPECT_EQ(listed(clients[row.steps.back().left(1).toInt()]), row.file);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "support/Spin.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -31,7 +32,18 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         std::fflush(stdout);
         std::raise(SIGKILL); // no clean-up: the lock and the socket stay behind
     }
-    enum Before { Nobody, ARunningClient, ACrashedClient, ASilentHolder, AnEndingClient, NoLockPossible };
+    enum Before {
+        Nobody,
+        ARunningClient,
+        ACrashedClient,
+        ASilentHolder,
+        AnEndingClient,
+        NoLockPossible,
+        AForeignLock,
+        AnEmptyOldLock,
+        AnEmptyNewLock,
+        AHeldForeignLock,
+    };
     const struct {
         const char* name;
         Before before;
@@ -44,6 +56,13 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         // Not handed over to: a later start would wait for the folder.
         { "a client that is ending", AnEndingClient, Role::NoAnswer },
         { "a folder that cannot be locked", NoLockPossible, Role::Unguarded },
+        // A lock that names no process here (copied with the folder from
+        // another machine, or left empty by a crash as it was made) is taken
+        // once it is too old to be one being made now.
+        { "a lock written on another machine", AForeignLock, Role::First },
+        { "a lock left empty long ago", AnEmptyOldLock, Role::First },
+        { "a lock being made now", AnEmptyNewLock, Role::NoAnswer },
+        { "one from another machine whose file a client holds", AHeldForeignLock, Role::NoAnswer },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -71,6 +90,16 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         } else if (row.before == AnEndingClient) {
             ASSERT_EQ(first.acquire(), Role::First);
             first.stopListening();
+        } else if (row.before >= AForeignLock) {
+            if (row.before == AHeldForeignLock)
+                ASSERT_TRUE(silent.tryLock(0));
+            QFile lock(silent.fileName());
+            ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+            if (row.before == AForeignLock || row.before == AHeldForeignLock)
+                ASSERT_TRUE(lock.write("4242\nlumora\nanother-machine\n") > 0 && lock.flush());
+            if (row.before != AnEmptyNewLock)
+                ASSERT_TRUE(lock.setFileTime(
+                    QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
         } else if (row.before == NoLockPossible) {
             QFile file(folder + "/file");
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));

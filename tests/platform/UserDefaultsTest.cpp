@@ -135,14 +135,17 @@ TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
 
 // Two clients on one file, each with a store read at its start: a write
 // keeps what the other stored since, and stores only the keys this store set
-// or removed (a removal only of a key it held).
+// or removed (a removal only of a key it held) since its last write. A file
+// that no longer holds a dictionary holds nothing of the other's: the store
+// writes all it holds.
 TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
 {
     struct Step {
-        int store;
+        int store; // -1: the file is overwritten with `key` as it stands
         const char* key;
         std::optional<qint64> value; // none: removed
     };
+    const char* const array = "<plist><array><integer>1</integer></array></plist>";
     const struct {
         const char* name;
         std::vector<Step> steps;
@@ -154,8 +157,16 @@ TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
             { { "kept", 7 }, { "lock", 6 } } },
         { "a removal takes only its key", { { 1, "order", 1 }, { 0, "kept", {} } }, { { "order", 1 } } },
         { "removed, then set by the other", { { 0, "kept", {} }, { 1, "kept", 9 } }, { { "kept", 9 } } },
-        { "a key the store never held is not removed", { { 1, "new", 3 }, { 0, "new", {} } },
-            { { "kept", 7 }, { "new", 3 } } },
+        { "a key the store never held is not removed",
+            { { 1, "new", 3 }, { 0, "new", {} }, { 0, "lock", 5 } },
+            { { "kept", 7 }, { "new", 3 }, { "lock", 5 } } },
+        { "a key written once is not written again",
+            { { 0, "lock", 5 }, { 1, "lock", 6 }, { 0, "order", 1 } },
+            { { "kept", 7 }, { "lock", 6 }, { "order", 1 } } },
+        { "a file that does not parse", { { -1, "<plist><dict>", {} }, { 0, "lock", 5 } },
+            { { "kept", 7 }, { "lock", 5 } } },
+        { "a file that holds no dictionary", { { -1, array, {} }, { 1, "lock", 5 } },
+            { { "kept", 7 }, { "lock", 5 } } },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -164,11 +175,16 @@ TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
         ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
         UserDefaults stores[] = { UserDefaults(path), UserDefaults(path) };
         for (const Step& step : row.steps) {
-            if (step.value)
+            QFile file(path);
+            if (step.store < 0)
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(step.key) > 0);
+            else if (step.value)
                 stores[step.store].setInteger(*step.value, step.key);
             else
                 stores[step.store].removeObject(step.key);
         }
         EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), row.file);
+        // The store that wrote last holds what it wrote.
+        EXPECT_EQ(stores[row.steps.back().store].dictionaryRepresentation(), row.file);
     }
 }
