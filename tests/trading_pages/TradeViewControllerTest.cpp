@@ -500,8 +500,6 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
     }
 }
 
-// The picked row is applied again after a positions reply only while the
-// form still shows its security: a code typed since then stays.
 // One positions reply reaches the trading page and the asset page that asked
 // together, whichever asked first: the trading page leaves the Stock Connect
 // holding out of a copy of its own, and the asset page shows every holding,
@@ -551,6 +549,8 @@ TEST_F(TradeViewControllerTest, APositionsReplySharedWithTheAssetPageStaysWhole)
     }
 }
 
+// The picked row is applied again after a positions reply only while the
+// form still shows its security: a code typed since then stays.
 TEST_F(TradeViewControllerTest, ARowOfAnotherSecurityIsNotAppliedAgainAfterTheRefresh)
 {
     logInAsDemoCustomer();
