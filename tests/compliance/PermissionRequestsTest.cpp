@@ -35,6 +35,7 @@ TEST(PermissionLinkTest, FunctionNumbersAndBodyComeFromTheLink)
         { "tc_mfuncno=500&tc_sfuncno=3", 500, 3, "custid=1&fundid=2" }, // the prefix alone, no "&"
         { "tc_mfuncno=1&tc_mfuncno=500&tc_sfuncno=3", 500, 3, "custid=1&fundid=2" }, // a later piece wins
         { "tc_mfuncno=500.000&tc_sfuncno=3e0", 500, 3, "custid=1&fundid=2" }, // by their value
+        { "tc_mfuncno=0&tc_sfuncno=3", 0, 3, "custid=1&fundid=2" }, // a whole number, as written
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);

@@ -175,7 +175,8 @@ TEST(RiskQuestionnaireTest, ScoreResultAndNotices)
         const char* sent;
         qint64 seconds;
     } waits[] = { { "2.5", 3 }, { "1e1", 10 }, { "3s", 0 }, { "-5", 0 }, { "0.001", 1 },
-        { "1e30", std::numeric_limits<qint64>::max() } };
+        { "1e30", std::numeric_limits<qint64>::max() },
+        { "9223372036854775808", std::numeric_limits<qint64>::max() }, { "inf", 0 } };
     for (const auto& w : waits)
         notices.row({ "秒", "", "", w.sent, "", "" });
     const auto list = RDOOpdAppropriateness::parseResultsets({ HomeFixture::set(notices) }, 0);

@@ -302,6 +302,7 @@ TEST(QuoteRecords, IndexLinkIsDecipheredAndSplit)
         { "pmdindex?tc_mfuncno=1100.000&tc_sfuncno=16", std::pair { 1100u, 16u } },
         { "pmdindex?tc_mfuncno=1e3&tc_sfuncno=16", std::pair { 1000u, 16u } },
         { "pmdindex?tc_mfuncno=1100", std::pair { 1100u, 0u } }, // missing: 0
+        { "pmdindex?tc_mfuncno=0&tc_sfuncno=16", std::pair { 0u, 16u } },
         { "pmdindex?tc_mfuncno=8x&tc_sfuncno=16", std::nullopt },
         { "pmdindex?tc_mfuncno=1100&tc_sfuncno=", std::nullopt },
         { "pmdindex?tc_mfuncno=1100&tc_sfuncno", std::nullopt },

@@ -302,8 +302,10 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
                 timeOut({ kOrdersOfTodayFunction });
             ASSERT_TRUE(
                 spinUntil([&] { return !manager->roundInFlight() && alerts.shown.size() == 1u + round; }));
+            EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误")); // stays open through a lock
             EXPECT_EQ(alerts.shown.back().text, row.told);
             EXPECT_EQ(page->ordersTable().shownRowCount(), 0);
+            EXPECT_EQ(page->selectedCountText(), "0");
             EXPECT_EQ(page->countText(), "0");
         }
         EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:0\n失败数量:20"));

@@ -434,14 +434,7 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     const brokersim::Request sent = placeOrder(page);
     EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
     EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
-    ASSERT_TRUE(spinUntil([&] {
-        // The lookup's chart, then the maximum it asks once answered.
-        const QList<brokersim::Request> asked = sim.received();
-        const auto chart = std::find_if(asked.cbegin(), asked.cend(),
-            [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
-        return std::any_of(chart, asked.cend(),
-            [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
-    }));
+    ASSERT_TRUE(spinUntil([&] { return lookedUpSince(0); }));
     ASSERT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 1);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
@@ -456,8 +449,74 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_EQ(page.priceText(), other->defaultSellPrice());
 }
 
-// The picked row is applied again after a positions reply only while the
-// form still shows its security: a code typed since then stays.
+// The picked row applied again by a positions reply keeps the price typed,
+// whatever else of the form is on its way; every other lookup, and one with
+// no price left in the field, brings the default price.
+TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    const int row = rowOf(page, QStringLiteral("600000"));
+    qsizetype before = sim.receivedCount();
+    page.positionTableViewClicked(row);
+    ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
+    const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
+    const QString typed
+        = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
+    const auto count = [this](brokersim::Function f) { return sim.receivedCount(f); };
+    using brokersim::kQuote5LevelExFunction;
+    using brokersim::kTimesharingFunction;
+    const struct {
+        const char* way;
+        std::function<void()> act; // starts the lookup; `before` marks where its requests begin
+        bool keeps;
+    } rows[] = {
+        { "a refresh's chart still on its way",
+            [&] {
+                sim.withholdNext(kTimesharingFunction);
+                const qsizetype charts = count(kTimesharingFunction);
+                page.refreshTimesharingQuotes();
+                ASSERT_TRUE(spinUntil([&] { return count(kTimesharingFunction) == charts + 1; }));
+                sim.withholdNext(kQuote5LevelExFunction);
+                const qsizetype quotes = count(kQuote5LevelExFunction);
+                page.readAgainAfterUnknownOutcome({});
+                ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
+                before = sim.receivedCount();
+                sim.releaseWithheld(); // the refresh's chart, then the lookup's quote
+            },
+            true },
+        { "the row picked by hand after a lookup of it failed",
+            [&] {
+                sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("行情忙"));
+                const qsizetype quotes = count(kQuote5LevelExFunction);
+                page.readAgainAfterUnknownOutcome({});
+                ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
+                ASSERT_TRUE(pagestest::quotesSettled());
+                before = sim.receivedCount();
+                page.positionTableViewClicked(row);
+            },
+            false },
+        { "no price left in the field",
+            [&] {
+                page.setPriceText(QString());
+                before = sim.receivedCount();
+                page.readAgainAfterUnknownOutcome({});
+            },
+            false },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.way);
+        page.setPriceText(typed);
+        r.act();
+        ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
+        EXPECT_EQ(page.priceText(),
+            r.keeps ? typed
+                    : StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
+        ASSERT_TRUE(pagestest::settled());
+    }
+}
+
 // One positions reply reaches the trading page and the asset page that asked
 // together, whichever asked first: the trading page leaves the Stock Connect
 // holding out of a copy of its own, and the asset page shows every holding,
@@ -507,6 +566,8 @@ TEST_F(TradeViewControllerTest, APositionsReplySharedWithTheAssetPageStaysWhole)
     }
 }
 
+// The picked row is applied again after a positions reply only while the
+// form still shows its security: a code typed since then stays.
 TEST_F(TradeViewControllerTest, ARowOfAnotherSecurityIsNotAppliedAgainAfterTheRefresh)
 {
     logInAsDemoCustomer();

@@ -408,6 +408,9 @@ void TradeViewController::lookUp()
         return;
     stopRefreshQuote_ = true;
     isNotRefresh_ = true;
+    // The chart this lookup fills the price from is the one its own quote
+    // asks for: a refresh's still on its way is not it.
+    askedFor().settle(QString::fromLatin1(kChartAsk));
     askedFor().ask(
         QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
@@ -795,8 +798,9 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
     if (!busy_ && security && row && row->stockCode == security->code) {
         positionTableViewClicked(selectedPositionRow_);
         // The customer's price stays for the next order (only the quantity
-        // is emptied by one): the lookup brings no default price back.
-        keepsPrice_ = !price_.isEmpty();
+        // is emptied by one): the lookup brings no default price back, unless
+        // the field is empty by then.
+        keepsPrice_ = true;
     }
 }
 
