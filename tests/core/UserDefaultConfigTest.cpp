@@ -4,6 +4,7 @@
 #include "core/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "support/ShortLockWait.h"
 
 #include <QFile>
 #include <QLockFile>
@@ -138,8 +139,7 @@ TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
     };
     const QString path = home.path() + "/UserDefaults.plist";
     const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
-    const auto wait = platform::PropertyList::lockWait();
-    platform::PropertyList::setLockWait(std::chrono::milliseconds(50));
+    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         resetAll();
@@ -171,7 +171,6 @@ TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
         EXPECT_EQ(config->orgId(), row.next == AText ? "0101" : "0");
         EXPECT_EQ(config->quoteColorType(), row.next == ANumber ? 1 : 0);
     }
-    platform::PropertyList::setLockWait(wait);
 }
 
 TEST_F(UserDefaultConfigTest, TextValuesAreStoredEncipheredButForTheExceptions)

@@ -5,6 +5,7 @@
 #include "login/CommonUrl.h"
 #include "login/LoginRecords.h"
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
 #include <QFile>
 #include <QLockFile>
@@ -456,8 +457,7 @@ TEST_F(AccountTest, AccountsWaitForTheInstallationKeyTheSettingsHold)
         { "the other client's key, stored since, is taken", true, { "01/B0", "02/B2" } },
         { "this one's key is stored once the lock is free", false, { "02/B2" } },
     };
-    const auto wait = platform::PropertyList::lockWait();
-    platform::PropertyList::setLockWait(std::chrono::milliseconds(50));
+    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         resetAll();
@@ -488,7 +488,6 @@ TEST_F(AccountTest, AccountsWaitForTheInstallationKeyTheSettingsHold)
         EXPECT_EQ(listed, row.file);
         EXPECT_EQ(UserDefaultConfig::getInstance()->secretKey() == otherKey, row.otherStoresItsKey);
     }
-    platform::PropertyList::setLockWait(wait);
 }
 
 TEST_F(AccountTest, LoggedInAccountsActiveOneLogoutAndReconnect)

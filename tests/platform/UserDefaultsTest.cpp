@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -133,8 +134,7 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         { "held by a live client", Held, false },
         { "from another machine, its file held by a live client", HeldForeign, false },
     };
-    const auto wait = platform::PropertyList::lockWait();
-    platform::PropertyList::setLockWait(std::chrono::milliseconds(100));
+    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir temp;
@@ -159,7 +159,6 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         EXPECT_TRUE(d.synchronize());
         EXPECT_EQ(UserDefaults(path).integerForKey("lock"), 5);
     }
-    platform::PropertyList::setLockWait(wait);
 }
 
 TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
