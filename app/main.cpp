@@ -3,8 +3,11 @@
 #include "platform/InstanceGuard.h"
 #include "platform/QtTranslations.h"
 #include "platform/UserFolder.h"
+#include "shell/ui/RunAlert.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -16,8 +19,14 @@ int main(int argc, char** argv)
     switch (guard.acquire()) {
     case platform::InstanceGuard::Role::HandedOver:
         return 0;
-    case platform::InstanceGuard::Role::NoAnswer:
+    case platform::InstanceGuard::Role::NoAnswer: {
+        // Never a second client on the folder, and never an end the customer
+        // takes for a start that failed.
+        const std::unique_ptr<QMessageBox> box(RunAlert::alertWithMessageText(QStringLiteral("温馨提示"),
+            QString(), QString(), QString(), QStringLiteral("客户端已在运行，请稍后再试。")));
+        box->exec();
         return 1;
+    }
     case platform::InstanceGuard::Role::First:
     case platform::InstanceGuard::Role::Unguarded:
         break;

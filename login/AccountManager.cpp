@@ -2,6 +2,7 @@
 
 #include "core/DMNotificationCenter.h"
 #include "core/SystemInfo.h"
+#include "core/UserDefaultConfig.h"
 #include "login/CommonUrl.h"
 #include "login/SharedInstance.h"
 #include "platform/NotificationCenter.h"
@@ -210,6 +211,12 @@ void AccountManager::takeRecords(const QVariantList& records)
 
 bool AccountManager::saveAllAccounts()
 {
+    // Records go enciphered with the installation key the settings hold, or
+    // wait: under another they would not read at the next start.
+    if (!UserDefaultConfig::getInstance()->storeSecretKey()) {
+        qWarning() << "AccountManager: the installation key cannot be stored; the accounts wait in memory";
+        return false;
+    }
     QVariantList records;
     for (const AccountPtr& account : accountArray) {
         if (account)

@@ -1,11 +1,12 @@
 #include "platform/InstanceGuard.h"
 
+#include "platform/StaleLock.h"
+
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QSysInfo>
 #include <QThread>
 #include <QtDebug>
 
@@ -17,7 +18,33 @@ namespace {
 constexpr char kActivate[] = "activate\n";
 constexpr int kSocketWaitMs = 1000;
 // Far longer than a client takes to write the lock file it has made.
-constexpr qint64 kUnjudgedLockAgeMs = 10000;
+constexpr std::chrono::seconds kUnjudgedLockAge { 10 };
+
+// A socket's address holds a path of at most this many bytes.
+constexpr qsizetype kMaxSocketPath = 107;
+
+struct Endpoint {
+    QString name;
+    bool abstract = false;
+};
+
+// Where the client on `folder` listens, in the order a later start tries
+// them; the same for every spelling of the folder's path (links resolved).
+std::vector<Endpoint> endpoints(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString path = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    std::vector<Endpoint> list;
+    const QString file = QDir(path).filePath(QString::fromLatin1(InstanceGuard::kSocketFileName));
+    if (QFile::encodeName(file).size() <= kMaxSocketPath)
+        list.push_back({ file, false });
+#ifdef Q_OS_LINUX
+    // A short name that keeps two folders apart.
+    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex();
+    list.push_back({ QStringLiteral("lumora-") + QString::fromLatin1(digest.left(32)), true });
+#endif
+    return list;
+}
 
 } // namespace
 
@@ -30,16 +57,6 @@ InstanceGuard::InstanceGuard(const QString& folder, Options options, QObject* pa
 
 InstanceGuard::~InstanceGuard() = default;
 
-QString InstanceGuard::serverName(const QString& folder)
-{
-    // Local socket names are short: a digest of the folder's one true path
-    // (links resolved), which also keeps two folders apart.
-    const QFileInfo info(folder);
-    const QString path = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
-    const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return QStringLiteral("lumora-") + QString::fromLatin1(digest.left(32));
-}
-
 InstanceGuard::Role InstanceGuard::acquire()
 {
     lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(QString::fromLatin1(kLockFileName)));
@@ -50,7 +67,8 @@ InstanceGuard::Role InstanceGuard::acquire()
         if (attempt > 0)
             QThread::msleep(static_cast<unsigned long>(options_.interval.count()));
         // Tried again each time: a client that is ending gives the folder up.
-        if (lock_->tryLock(0) || (lock_->error() == QLockFile::LockFailedError && takeUnjudgedLock())) {
+        if (lock_->tryLock(0)
+            || (lock_->error() == QLockFile::LockFailedError && takeUnjudgedLock(*lock_, kUnjudgedLockAge))) {
             listen();
             return Role::First;
         }
@@ -71,73 +89,68 @@ InstanceGuard::Role InstanceGuard::acquire()
     return Role::Unguarded;
 }
 
-bool InstanceGuard::takeUnjudgedLock()
-{
-    // A lock that names a process of this machine is judged by that process.
-    // One written on another machine (the folder copied from there), or left
-    // unreadable by a client that died making it, names none: it is taken
-    // once it is too old to be one being made now, and only if no live
-    // client still holds its file.
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (lock_->getLockInfo(&pid, &host, &application) && host == QSysInfo::machineHostName())
-        return false;
-    const QDateTime made = QFileInfo(lock_->fileName()).lastModified();
-    if (!made.isValid() || qAbs(made.msecsTo(QDateTime::currentDateTime())) < kUnjudgedLockAgeMs)
-        return false;
-    if (!lock_->removeStaleLockFile() || !lock_->tryLock(0))
-        return false;
-    qWarning("the lock on %s named no process here; it was taken over", qUtf8Printable(folder_));
-    return true;
-}
-
 void InstanceGuard::stopListening()
 {
-    delete server_;
-    server_ = nullptr;
+    for (QLocalServer* server : servers_)
+        delete server;
+    servers_.clear();
 }
 
 void InstanceGuard::listen()
 {
-    const QString name = serverName(folder_);
-    // Only the holder of the lock gets here: a socket by that name is one a
-    // crashed client left.
-    QLocalServer::removeServer(name);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(name)) {
-        qWarning("a later start on %s cannot reach this client: %s", qUtf8Printable(folder_),
-            qUtf8Printable(server_->errorString()));
-        return;
-    }
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            const auto read = [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                const bool activate = socket->readLine(64) == kActivate;
-                socket->disconnectFromServer();
-                if (activate)
-                    emit activationRequested();
-            };
-            connect(socket, &QLocalSocket::readyRead, this, read);
-            read();
+    for (const Endpoint& endpoint : endpoints(folder_)) {
+        auto* server = new QLocalServer(this);
+        if (endpoint.abstract) {
+            server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        } else {
+            // Only the holder of the lock gets here: a socket there is one a
+            // crashed client left.
+            QLocalServer::removeServer(endpoint.name);
+            server->setSocketOptions(QLocalServer::UserAccessOption);
         }
-    });
+        if (!server->listen(endpoint.name)) {
+            qWarning("cannot listen on %s: %s", qUtf8Printable(endpoint.name),
+                qUtf8Printable(server->errorString()));
+            delete server;
+            continue;
+        }
+        connect(server, &QLocalServer::newConnection, this, [this, server] {
+            while (QLocalSocket* socket = server->nextPendingConnection()) {
+                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+                const auto read = [this, socket] {
+                    if (!socket->canReadLine())
+                        return;
+                    const bool activate = socket->readLine(64) == kActivate;
+                    socket->disconnectFromServer();
+                    if (activate)
+                        emit activationRequested();
+                };
+                connect(socket, &QLocalSocket::readyRead, this, read);
+                read();
+            }
+        });
+        servers_.push_back(server);
+    }
+    if (servers_.empty())
+        qWarning("a later start on %s cannot reach this client", qUtf8Printable(folder_));
 }
 
 bool InstanceGuard::askRunningClient() const
 {
-    QLocalSocket socket;
-    socket.connectToServer(serverName(folder_));
-    if (!socket.waitForConnected(kSocketWaitMs))
-        return false;
-    socket.write(kActivate);
-    const bool sent = socket.waitForBytesWritten(kSocketWaitMs);
-    socket.disconnectFromServer();
-    return sent;
+    for (const Endpoint& endpoint : endpoints(folder_)) {
+        QLocalSocket socket;
+        if (endpoint.abstract)
+            socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+        socket.connectToServer(endpoint.name);
+        if (!socket.waitForConnected(kSocketWaitMs))
+            continue;
+        socket.write(kActivate);
+        const bool sent = socket.waitForBytesWritten(kSocketWaitMs);
+        socket.disconnectFromServer();
+        if (sent)
+            return true;
+    }
+    return false;
 }
 
 } // namespace platform

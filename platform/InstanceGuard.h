@@ -6,15 +6,19 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace platform {
 
 // One client per user folder. The first start on a folder holds a lock file
-// in it and listens on a local socket named after the folder; a later start
-// on the same folder asks that one to come to the front, and goes. A lock
-// left by a client that crashed is taken over (its process is gone), and so
-// is the socket it left; so is an old lock that names no process of this
-// machine, unless a live client still holds its file.
+// in it and listens on a local socket in it (and, on Linux, on one named
+// after the folder outside any file system, for a folder whose path is too
+// long for a socket's address or whose file system holds none), so that a
+// later start finds it whatever its temporary folder; the later start asks
+// it to come to the front, and goes. A lock left by a client that crashed is
+// taken over (its process is gone), and so is the socket it left; so is an
+// old lock that names no process of this machine, unless a live client still
+// holds its file.
 class InstanceGuard final : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +35,7 @@ public:
         std::chrono::milliseconds interval { 100 };
     };
     static constexpr char kLockFileName[] = "instance.lock";
+    static constexpr char kSocketFileName[] = "instance.sock";
 
     explicit InstanceGuard(const QString& folder, Options options, QObject* parent = nullptr);
     explicit InstanceGuard(const QString& folder, QObject* parent = nullptr)
@@ -44,8 +49,6 @@ public:
     // The client is ending: a later start waits for the folder rather than
     // hand over to it. The folder stays held until the guard goes.
     void stopListening();
-    // The socket's name for a folder: the same for every spelling of its path.
-    static QString serverName(const QString& folder);
 
 signals:
     // A later start on the folder asked for the front.
@@ -53,15 +56,12 @@ signals:
 
 private:
     bool askRunningClient() const;
-    // Takes a lock file that names no process of this machine; true when
-    // this start now holds the folder.
-    bool takeUnjudgedLock();
     void listen();
 
     QString folder_;
     Options options_;
     std::unique_ptr<QLockFile> lock_;
-    QLocalServer* server_ = nullptr;
+    std::vector<QLocalServer*> servers_;
 };
 
 } // namespace platform

@@ -174,6 +174,7 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     std::lock_guard lock(mutex_);
     values_.insert(key, stored);
     changes_.insert(key, stored);
+    keptIfStored_.remove(key);
     writeLocked();
     return true;
 }
@@ -184,34 +185,22 @@ void UserDefaults::removeObject(const QString& key)
     if (values_.remove(key) == 0)
         return;
     changes_.insert(key, QVariant());
+    keptIfStored_.remove(key);
     writeLocked();
 }
 
-QVariant UserDefaults::keepOrSetObject(
+std::optional<QVariant> UserDefaults::keepOrSetObject(
     const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps)
 {
     std::lock_guard lock(mutex_);
-    QVariant held = value;
-    const std::optional<QVariantMap> written
-        = PropertyList::updateFile(filePath_, [&](const std::optional<QVariantMap>& stored) {
-              QVariantMap merged = mergedWith(stored);
-              if (keeps(merged.value(key)))
-                  held = merged.value(key);
-              else
-                  merged.insert(key, value);
-              return merged;
-          });
-    if (written) {
-        values_ = *written;
-        changes_.clear();
-        return held;
+    if (!keeps(values_.value(key))) {
+        values_.insert(key, value);
+        changes_.insert(key, value);
+        keptIfStored_.insert(key, keeps);
     }
-    qWarning("user defaults %s cannot be written; kept in memory", qUtf8Printable(filePath_));
-    if (keeps(values_.value(key)))
-        return values_.value(key);
-    values_.insert(key, value);
-    changes_.insert(key, value);
-    return value;
+    if (!writeLocked())
+        return std::nullopt;
+    return values_.value(key);
 }
 
 bool UserDefaults::synchronize()
@@ -228,6 +217,9 @@ QVariantMap UserDefaults::mergedWith(const std::optional<QVariantMap>& stored) c
         return values_;
     QVariantMap merged = *stored;
     for (auto it = changes_.cbegin(); it != changes_.cend(); ++it) {
+        if (const auto kept = keptIfStored_.constFind(it.key());
+            kept != keptIfStored_.cend() && (*kept)(stored->value(it.key())))
+            continue;
         if (it->isNull())
             merged.remove(it.key());
         else
@@ -247,6 +239,7 @@ bool UserDefaults::writeLocked()
     // What the other client stored is taken in; this store's changes are in the file.
     values_ = *written;
     changes_.clear();
+    keptIfStored_.clear();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -64,8 +65,10 @@ public:
     // The value stored under `key` that `keeps` accepts, read from the file
     // under its lock, so that one another client stored since this store read
     // the file wins; when there is none, `value` is stored. Answers the value
-    // now held.
-    QVariant keepOrSetObject(
+    // now held; nullopt when the file cannot be written, `value` then waiting
+    // in memory for the next write, where a stored value `keeps` accepts
+    // still wins over it.
+    std::optional<QVariant> keepOrSetObject(
         const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps);
 
     // Writes what a failed write left unsaved; true when the file is current.
@@ -81,6 +84,8 @@ private:
     QVariantMap values_;
     // The keys set (a value) or removed (a null value) since the last write.
     QVariantMap changes_;
+    // Of those, the ones set only unless the file holds a value these accept.
+    QHash<QString, std::function<bool(const QVariant&)>> keptIfStored_;
 };
 
 } // namespace platform

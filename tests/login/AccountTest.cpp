@@ -5,8 +5,10 @@
 #include "login/CommonUrl.h"
 #include "login/LoginRecords.h"
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
 #include <QFile>
+#include <QLockFile>
 
 using namespace logintest;
 
@@ -433,6 +435,58 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
         EXPECT_EQ(listed(AccountManager()), row.file);
         // The client that wrote last shows what it wrote.
         EXPECT_EQ(listed(clients[row.steps.back().left(1).toInt()]), row.file);
+    }
+}
+
+// A first start that cannot store its installation key (the settings file's
+// lock is held) saves no account under it: each waits in memory until the
+// key the settings file holds is known, whether another client stored its
+// own since or this one's is stored at last. Every account then reads at the
+// next start, the other client's among them.
+TEST_F(AccountTest, AccountsWaitForTheInstallationKeyTheSettingsHold)
+{
+    const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
+    const auto sealed = [](const QString& text, const QString& key) {
+        return *AesEncryption::encodeStringWithAES(text, key);
+    };
+    const struct {
+        const char* name;
+        bool otherStoresItsKey;
+        QStringList file; // number/bankroll at the next start
+    } rows[] = {
+        { "the other client's key, stored since, is taken", true, { "01/B0", "02/B2" } },
+        { "this one's key is stored once the lock is free", false, { "02/B2" } },
+    };
+    const testsupport::ShortLockWait shortWait;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        resetAll();
+        QFile::remove(home.filePath("UserDefaults.plist"));
+        QFile::remove(AccountManager::filePath());
+        QLockFile otherWriting(home.filePath("UserDefaults.plist.lock"));
+        ASSERT_TRUE(otherWriting.tryLock(0));
+        auto account = std::make_shared<Account>();
+        account->customerNumber = "02";
+        account->zj_account = "B2";
+        AccountManager::getInstance()->addAccount(account);
+        EXPECT_FALSE(AccountManager::getInstance()->saveAllAccounts());
+        otherWriting.unlock();
+        if (row.otherStoresItsKey) {
+            platform::UserDefaults other(home.filePath("UserDefaults.plist"));
+            other.setString(sealed(otherKey, "5C1A9E07B3D24F68A0E9712C4B86D3F0"), "des_key");
+            ASSERT_TRUE(platform::PropertyList::writeFileAtomic(AccountManager::filePath(),
+                QVariantMap { { "accountList",
+                    QVariantList { QVariantMap { { "customerNumber", sealed("01", otherKey) },
+                        { "bankroll", sealed("B0", otherKey) } } } } }));
+        }
+        EXPECT_TRUE(AccountManager::getInstance()->saveAllAccounts());
+
+        resetAll();
+        QStringList listed;
+        for (const auto& saved : AccountManager::getInstance()->savedAccounts())
+            listed << saved->customerNumber + '/' + saved->zj_account;
+        EXPECT_EQ(listed, row.file);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->secretKey() == otherKey, row.otherStoresItsKey);
     }
 }
 

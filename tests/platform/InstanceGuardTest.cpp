@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <optional>
 
 using platform::InstanceGuard;
 using Role = InstanceGuard::Role;
@@ -43,6 +44,9 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         AnEmptyOldLock,
         AnEmptyNewLock,
         AHeldForeignLock,
+        ALongTempFolder,
+        EachItsOwnTempFolder,
+        ALongFolderPath,
     };
     const struct {
         const char* name;
@@ -63,11 +67,27 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         { "a lock left empty long ago", AnEmptyOldLock, Role::First },
         { "a lock being made now", AnEmptyNewLock, Role::NoAnswer },
         { "one from another machine whose file a client holds", AHeldForeignLock, Role::NoAnswer },
+        // The running client is found whatever the temporary folder, and
+        // however long the folder's path.
+        { "a temporary folder too long for a socket's address", ALongTempFolder, Role::HandedOver },
+        { "each start with a temporary folder of its own", EachItsOwnTempFolder, Role::HandedOver },
+        { "a folder too long for a socket's address, each its own temporary folder", ALongFolderPath,
+            Role::HandedOver },
+    };
+    const std::optional<QByteArray> savedTemp
+        = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+    const auto useTemp = [](const QString& path) {
+        ASSERT_TRUE(QDir().mkpath(path));
+        qputenv("TMPDIR", QFile::encodeName(path));
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
         QString folder = dir.path();
+        if (row.before == ALongFolderPath) {
+            folder += "/" + QString(120, 'f');
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
         InstanceGuard first(folder, kOnce);
         QLockFile silent(QDir(folder).filePath(InstanceGuard::kLockFileName));
         QProcess child;
@@ -84,12 +104,18 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
             ASSERT_TRUE(child.waitForFinished(120000));
             ASSERT_TRUE(child.readAllStandardOutput().endsWith("\nholding\n"));
             EXPECT_TRUE(QFile::exists(silent.fileName()));
-            EXPECT_TRUE(QFile::exists(QDir::temp().filePath(InstanceGuard::serverName(folder))));
+            EXPECT_TRUE(QFile::exists(QDir(folder).filePath(InstanceGuard::kSocketFileName)));
         } else if (row.before == ASilentHolder) {
             ASSERT_TRUE(silent.tryLock(0));
         } else if (row.before == AnEndingClient) {
             ASSERT_EQ(first.acquire(), Role::First);
             first.stopListening();
+        } else if (row.before >= ALongTempFolder) {
+            if (row.before != ALongFolderPath)
+                useTemp(dir.filePath(QString(120, 't')));
+            ASSERT_EQ(first.acquire(), Role::First);
+            if (row.before != ALongTempFolder)
+                useTemp(dir.filePath("other"));
         } else if (row.before >= AForeignLock) {
             if (row.before == AHeldForeignLock)
                 ASSERT_TRUE(silent.tryLock(0));
@@ -118,5 +144,9 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
             EXPECT_TRUE(testsupport::spinUntil([&] { return secondHeard == 1; }));
         }
         QFile::remove(dir.path() + "-link");
+        if (savedTemp)
+            qputenv("TMPDIR", *savedTemp);
+        else
+            qunsetenv("TMPDIR");
     }
 }

@@ -1,9 +1,12 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -112,6 +115,50 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
+}
+
+// A lock file beside the store holds a write up only while a live process
+// holds it: one left empty by a process that died making it, or written on
+// another machine, is taken over; a live holder is waited for, then the
+// write fails and its change is stored by the next write.
+TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
+{
+    enum Lock { LeftEmpty, Foreign, Held, HeldForeign };
+    const struct {
+        const char* name;
+        Lock lock;
+        bool written;
+    } rows[] = {
+        { "left empty by a client that died making it", LeftEmpty, true },
+        { "written on another machine", Foreign, true },
+        { "held by a live client", Held, false },
+        { "from another machine, its file held by a live client", HeldForeign, false },
+    };
+    const testsupport::ShortLockWait shortWait;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        QLockFile holder(path + ".lock");
+        if (row.lock == Held || row.lock == HeldForeign)
+            ASSERT_TRUE(holder.tryLock(0));
+        if (row.lock != Held) {
+            QFile lock(holder.fileName());
+            ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+            if (row.lock != LeftEmpty)
+                ASSERT_TRUE(lock.write("4242\nlumora\nanother-machine\n") > 0 && lock.flush());
+            // Past the moment of its making, within Qt's own 30 s.
+            ASSERT_TRUE(lock.setFileTime(
+                QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
+        }
+        UserDefaults d(path);
+        d.setInteger(5, "lock");
+        EXPECT_EQ(UserDefaults(path).contains("lock"), row.written);
+        EXPECT_EQ(d.integerForKey("lock"), 5);
+        holder.unlock();
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(UserDefaults(path).integerForKey("lock"), 5);
+    }
 }
 
 TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
