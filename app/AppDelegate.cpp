@@ -64,6 +64,21 @@ bool AppDelegate::createProfileFolder()
     return QFileInfo(config).isDir() || QDir().mkpath(config);
 }
 
+void AppDelegate::bringToFront()
+{
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window && mainWindow_ && mainWindow_->window() && mainWindow_->window()->isVisible())
+        window = mainWindow_->window();
+    if (!window && windows_)
+        window = windows_->loginWindow();
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     userDefaultConfig = UserDefaultConfig::getInstance();

@@ -34,6 +34,10 @@ public:
     void applicationWillTerminate();
     // createProfileFolder: the per-user folder and its "Config/".
     static bool createProfileFolder();
+    // A later start on the same user folder: the window the customer works
+    // in comes to the front (a modal dialog first, then the main window,
+    // else the login window).
+    void bringToFront();
 
     // The application menu: clearing the buffers and the broker's pages.
     QMenuBar* makeMenuBar(QWidget* parent);

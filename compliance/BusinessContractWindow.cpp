@@ -1,7 +1,9 @@
 #include "compliance/BusinessContractWindow.h"
 
+#include "compliance/ComplianceOutcomeRelays.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
 
 namespace {
 
@@ -115,8 +117,14 @@ void BusinessContractWindow::sign()
         return;
     }
     showProgressIndicator();
+    account_ = ActionOutcomeRelay::activeAccount();
     const platform::Lifetime::Watch alive = watch();
-    const QString handle = signer_->requestPermissionSign(this, appropriateness_.problemConfirmUrl);
+    // Signed whatever becomes of the window: once it has closed (the lock,
+    // the step given up) the sign's relay tells the answer.
+    auto& relay = ActionOutcomeRelay::start<PermissionSignRelay>(
+        ActionOutcomeRelay::Listener { this, {} }, *this, &contractSignedText);
+    const QString handle = signer_->requestPermissionSign(&relay, appropriateness_.problemConfirmUrl);
+    relay.sent(handle);
     // Nothing went out (a link without function numbers): the customer is told
     // rather than left waiting.
     if (alive.survived() && handle.isEmpty() && state_.busy) {
@@ -158,20 +166,32 @@ void BusinessContractWindow::permissionSign(DataModel*, const QString&, const QS
     state_.signedOn = true;
     state_.busy = false;
     emit changed();
-    const platform::Lifetime::Watch alive = watch();
-    alerts_->runAlert(AlertRequest::tip(message), [this, alive](int) {
-        if (alive.survived())
-            finish(kContractAgreed);
-    });
+    showSignOutcome(AlertRequest::tip(message), [this] { finish(kContractAgreed); });
 }
 
 bool BusinessContractWindow::permissionSign(DataModel*, const QString&, const CSError& error)
 {
     if (!state_.closed) {
         hideProgressIndicator();
-        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+        showSignOutcome(AlertRequest::error(error.domain), {});
     }
     return true;
+}
+
+void BusinessContractWindow::showSignOutcome(AlertRequest box, std::function<void()> read)
+{
+    // Closed by the lock's closing of message boxes, it would count as read:
+    // it goes with the notice instead, and is told again.
+    box.closesOnLock = false;
+    unread_ = box;
+    const platform::Lifetime::Watch alive = watch();
+    alerts_->runAlert(box, [this, alive, read = std::move(read)](int) {
+        if (!alive.survived())
+            return;
+        unread_.reset();
+        if (read)
+            read();
+    });
 }
 
 void BusinessContractWindow::finish(int result)
@@ -181,6 +201,13 @@ void BusinessContractWindow::finish(int result)
     state_.closed = true;
     state_.busy = false;
     state_.result = result;
+    // A sign still on its way is its relay's to tell from now on; its
+    // message or refusal, up and unread, goes with the window and is told
+    // again where it outlives a lock, for the customer it was signed for.
+    renewLifetime();
+    if (unread_)
+        ActionOutcomeRelay::tell(
+            MenuItemViewManager::getInstance()->window(), *std::exchange(unread_, {}), account_);
     const platform::Lifetime::Watch alive = watch();
     emit changed();
     if (alive.survived())

@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // Modal results of a notice window.
@@ -27,8 +28,10 @@ public:
 
 // One notice shown for the customer to accept: text or web page, an
 // optional "read it" check box, agree and cancel. Agreeing a notice with a
-// sign link signs it on the server first. The view shows the state, forwards
-// the clicks and closes once the controller has finished.
+// sign link signs it on the server first; the sign is heard through its
+// relay, which tells an answer that comes once the window has closed. The
+// view shows the state, forwards the clicks and closes once the controller
+// has finished.
 class BusinessContractWindow final : public QObject, public IPermissionSign {
     Q_OBJECT
 public:
@@ -94,10 +97,14 @@ private:
     void showProgressIndicator();
     void hideProgressIndicator();
     void finish(int result);
+    // The sign's message or refusal on the window; `read` runs once it is.
+    void showSignOutcome(AlertRequest box, std::function<void()> read);
 
     RDOOpdAppropriateness appropriateness_;
     IPermissionSigner* signer_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
+    QString account_; // the customer the notice was signed for
+    std::optional<AlertRequest> unread_; // the sign's outcome while it is up
     State state_;
 };
 

@@ -20,7 +20,7 @@ RDOOpdAppropriateness::RDOOpdAppropriateness(const VEKTCRS& set)
     , confirmPrompt(text(set, "tips"))
     , showPrompt(text(set, "showtips"))
 {
-    lockTime = servernumber::toInt64(text(set, "locktime"));
+    lockTime = servernumber::waitSecondsOf(text(set, "locktime"));
 }
 
 std::optional<std::vector<RDOOpdAppropriateness>> RDOOpdAppropriateness::parseResultsets(

@@ -29,7 +29,7 @@ public:
     std::optional<QString> submitTitle; // never filled from a reply
     std::optional<QString> submitOkMessage; // never filled from a reply
     bool confirmHiddenStatus = false;
-    qint64 lockTime = 0; // "locktime"; 0 when absent, empty or no number
+    qint64 lockTime = 0; // "locktime" in whole seconds, rounded up; 0 when absent, empty or no number
     QString confirmPrompt; // "tips"
     QString showPrompt; // "showtips"
 };

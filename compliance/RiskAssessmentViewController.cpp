@@ -1,6 +1,7 @@
 #include "compliance/RiskAssessmentViewController.h"
 
 #include "compliance/ComplianceDataModels.h"
+#include "compliance/ComplianceOutcomeRelays.h"
 #include "compliance/RiskAssessmentManager.h"
 #include "platform/RunLoop.h"
 #include "shell/pages/MenuItemViewManager.h"
@@ -114,8 +115,14 @@ void RiskAssessmentViewController::submitAnswerButtonSelected()
     if (!result)
         return;
     setSubmitEnabled(false);
+    // The answers change the customer's standing whatever becomes of the
+    // page: once it no longer awaits them (left, another account, its window
+    // closed) their relay tells the outcome.
+    auto& relay = ActionOutcomeRelay::start<RiskSubmitRelay>(
+        ActionOutcomeRelay::pageOf(*this), *replies_, [](const auto&) { return riskSubmittedText(); });
     const QString handle = riskAssessmentManager->requestSubmitRiskAssessmentResultEx(
-        replies_.get(), qint32(questionnaire.surveyCount()), *result, questionnaire.surveySn);
+        &relay, qint32(questionnaire.surveyCount()), *result, questionnaire.surveySn);
+    relay.sent(handle);
     // Nothing went out and no error will come: the button must not stay off.
     if (handle.isEmpty())
         setSubmitEnabled(true);

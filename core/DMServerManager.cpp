@@ -209,6 +209,7 @@ void DMServerManager::setIndexOfSelectedByType(int32_t type, quint64 index)
         listDict[kSelectedIp] = encrypt(l->servers[index]->getServerIP());
         listDict[kSelectedPort] = encrypt(l->servers[index]->getServerPort());
         serverManagerDict_->insert(key, listDict);
+        markChanged(type, false);
     }
     saveServerInfoToLocal();
 }
@@ -273,6 +274,9 @@ void DMServerManager::loadServerInfoFromLocal()
         if (serverManagerDict_) {
             loadList(kQuote);
             loadList(kTrade);
+            // The next save mends the damaged copy whole.
+            markChanged(kQuote, true);
+            markChanged(kTrade, true);
         }
         return;
     }
@@ -295,6 +299,8 @@ void DMServerManager::loadServerInfoFromLocal()
         if (!loadList(type)) {
             serverManagerDict_->insert(key, stored);
             loadList(type);
+        } else {
+            markChanged(type, true);
         }
     }
 }
@@ -336,6 +342,7 @@ bool DMServerManager::loadList(int32_t type)
         stored[kSelectedIp] = encrypt(l.servers[std::size_t(first)]->getServerIP());
         stored[kSelectedPort] = encrypt(l.servers[std::size_t(first)]->getServerPort());
         serverManagerDict_->insert(QString::fromLatin1(listKey(type)), stored);
+        markChanged(type, false);
     }
     return true;
 }
@@ -391,6 +398,15 @@ void DMServerManager::updateList(int32_t type)
         serverManagerDict_->insert(key, listDict);
 }
 
+void DMServerManager::markChanged(int32_t type, bool servers)
+{
+    const QString key = QString::fromLatin1(listKey(type));
+    changedFields_.insert({ key, kSelectedIp });
+    changedFields_.insert({ key, kSelectedPort });
+    if (servers)
+        changedFields_.insert({ key, kInfoList });
+}
+
 void DMServerManager::saveServerInfoToLocal()
 {
     if (!serverManagerDict_)
@@ -400,8 +416,28 @@ void DMServerManager::saveServerInfoToLocal()
     // The folder that holds "Config/" is made at start-up, not here.
     if (!file.dir().exists() && QFileInfo(file.dir().absolutePath()).dir().exists())
         QDir().mkdir(file.dir().absolutePath());
-    if (!platform::PropertyList::writeFileAtomic(
-            path, platform::PropertyList::cleanedForWriting(*serverManagerDict_)))
+    // Another client on the same folder may have stored its lists or choice
+    // since: only what this one changed goes over them.
+    const auto written
+        = platform::PropertyList::updateFile(path, [this](const std::optional<QVariantMap>& stored) {
+              // A copy that is missing or unreadable holds nothing of another's.
+              if (!stored)
+                  return platform::PropertyList::cleanedForWriting(*serverManagerDict_).toMap();
+              QVariantMap document = *stored;
+              for (const auto& [key, field] : changedFields_) {
+                  QVariantMap list = document.value(key).toMap();
+                  const QVariantMap ours = serverManagerDict_->value(key).toMap();
+                  if (ours.contains(field))
+                      list.insert(field, ours.value(field));
+                  else
+                      list.remove(field);
+                  document.insert(key, list);
+              }
+              return platform::PropertyList::cleanedForWriting(document).toMap();
+          });
+    if (written)
+        changedFields_.clear();
+    else
         qWarning("server list %s cannot be written", qUtf8Printable(path));
 }
 
@@ -444,9 +480,13 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
     const auto anyUsable = [&](int32_t type) { return firstUsable(built[type]) >= 0; };
     if (!anyUsable(kQuote) && !anyUsable(kTrade))
         return;
+    const std::vector<ServerPtr> formerQuotes = quote_.servers;
+    const std::vector<ServerPtr> formerTrades = trade_.servers;
     for (const int32_t type : { kQuote, kTrade }) {
-        if (anyUsable(type))
-            list(type)->servers = std::move(built[type]);
+        if (!anyUsable(type))
+            continue;
+        list(type)->servers = std::move(built[type]);
+        markChanged(type, true);
     }
     updateList(kQuote);
     updateList(kTrade);
@@ -464,17 +504,7 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         l->pendingConnect.reset();
     }
     saveServerInfoToLocal();
-    // A test still running probes servers of the lists it started with, whose
-    // tags and positions now name others: their results are not passed on,
-    // and a test left with none ends.
-    std::erase_if(testServerInfos, [this](const TestPair& pair) {
-        const auto listed = [&](const ListState& l) {
-            return std::find(l.servers.begin(), l.servers.end(), pair.dmserverinfo) != l.servers.end();
-        };
-        return !listed(quote_) && !listed(trade_);
-    });
-    if (isTesting_ && testServerInfos.empty())
-        cancelTestingByType(-1);
+    carryTestOver(formerQuotes, formerTrades);
     // Whoever shows the lists, or holds a position or tag of them, reads them again.
     const auto alive = alive_.watch();
     if (notificationCenter)
@@ -493,6 +523,41 @@ void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)
         if (network && !network->serverInfo() && !network->connection())
             network->setServerInfo(serverInfoOfSelectedByType(type));
     }
+}
+
+void DMServerManager::carryTestOver(
+    const std::vector<ServerPtr>& formerQuotes, const std::vector<ServerPtr>& formerTrades)
+{
+    // The running test goes on for the servers still listed where it probes
+    // them (the same address and port as dialled): their results are passed
+    // on as the rebuilt lists' servers, whose tags and positions the
+    // listeners go by. A server no longer listed leaves the test, and a test
+    // left with none ends at once, so that the next may start.
+    const auto kindOf = [&](const ServerPtr& server) -> const ListState* {
+        const auto in = [&](const std::vector<ServerPtr>& servers) {
+            return std::find(servers.begin(), servers.end(), server) != servers.end();
+        };
+        return in(formerQuotes) ? &quote_ : in(formerTrades) ? &trade_ : nullptr;
+    };
+    std::erase_if(testServerInfos, [&](TestPair& pair) {
+        const ListState* l = kindOf(pair.dmserverinfo);
+        if (!l)
+            return true;
+        if (std::find(l->servers.begin(), l->servers.end(), pair.dmserverinfo) != l->servers.end())
+            return false; // a list the rebuild kept
+        const auto same = std::find_if(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
+            const std::optional<DialTarget> target
+                = DialTarget::of(server->getServerIP(), server->getServerPort());
+            return target && target->host == pair.csserverinfo->address()
+                && target->port == pair.csserverinfo->port();
+        });
+        if (same == l->servers.end())
+            return true;
+        pair.dmserverinfo = *same;
+        return false;
+    });
+    if (isTesting_ && testServerInfos.empty())
+        cancelTestingByType(-1);
 }
 
 // ---------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class CSNetwork;
@@ -214,6 +215,9 @@ private:
     std::optional<QVariantMap> readDocument(const QString& path) const;
     bool loadList(int32_t type);
     void updateList(int32_t type);
+    // The kind's selection, and its servers too when `servers`, go to the
+    // next save.
+    void markChanged(int32_t type, bool servers);
     void saveServerInfoToLocal();
 
     std::optional<CSServerInfo> connectionInfo(int32_t type, const RDOServerInfo& server) const;
@@ -228,6 +232,9 @@ private:
     // The connection being left has been judged: a server that served ends the back-off.
     void settleServed(ListState& l);
     bool startTesting(const std::vector<ServerPtr>& servers);
+    // After a rebuild: the running test's servers as the lists now hold them.
+    void carryTestOver(
+        const std::vector<ServerPtr>& formerQuotes, const std::vector<ServerPtr>& formerTrades);
 
     std::function<INetworkFactory*()> networkCreator_;
     DMNotificationCenter* notificationCenter;
@@ -237,6 +244,9 @@ private:
     std::vector<TestPair> testServerInfos;
     std::shared_ptr<CSServerTestManager> serverTestManager_;
     std::optional<QVariantMap> serverManagerDict_;
+    // The fields of the document changed since the last save (list key,
+    // field key): a save stores these over what the file holds then.
+    std::set<std::pair<QString, QString>> changedFields_;
     bool isTesting_ = false;
     quint64 testSerial_ = 0;
     platform::WeakRef<DMServerManagerDelegate> delegate_;

@@ -1,8 +1,9 @@
 #include "core/DataModel.h"
 
+#include "comm/recordset/ServerNumber.h"
+#include "comm/recordset/VEKTCRS.h"
 #include "comm/request/CSNetwork.h"
 #include "comm/request/CSPacket.h"
-#include "comm/recordset/VEKTCRS.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 
@@ -272,6 +273,14 @@ void DataModel::cancelRequest(const QString& handle)
     removeObserverWithHandle(handle);
 }
 
+CSError DataModel::errorOfRow(VEKTCRS errorRow)
+{
+    errorRow.fetchFirst();
+    const QString message = errorRow.toStringWithName(QStringLiteral("ER_String"));
+    return { message.isEmpty() ? QStringLiteral("未知错误") : message,
+        servernumber::Row(errorRow).wholeValue("errcode").value_or(0), true };
+}
+
 CSError DataModel::getNetworkError(const CSError& error)
 {
     // The server's own refusal keeps its words, whatever number it carries.
@@ -374,14 +383,12 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         return true;
     }
 
-    VEKTCRS first = recordSets.front();
-    if (first.isErrorInfo()) {
-        first.fetchFirst();
-        const QString message = first.toStringWithName(QStringLiteral("ER_String"));
-        lastErrorMessage = message.isEmpty() ? QStringLiteral("未知错误") : message;
-        lastErrorCode = first.toIntWithName(QStringLiteral("errcode"));
+    if (recordSets.front().isErrorInfo()) {
+        const CSError error = errorOfRow(recordSets.front());
+        lastErrorMessage = error.domain;
+        lastErrorCode = error.code;
         const Pending pending = takePending(*handle);
-        failWithError(*handle, pending.param, { lastErrorMessage, lastErrorCode, true }, pending.observers);
+        failWithError(*handle, pending.param, error, pending.observers);
         return true;
     }
 

@@ -73,6 +73,10 @@ public:
     // getNetworkError: the library's codes 6, 101 and 300 as user messages;
     // an error row's message stays as the server sent it.
     static CSError getNetworkError(const CSError& error);
+    // What an error row says: its "ER_String" ("未知错误" when missing or
+    // empty), and its "errcode" by value ("90001.000" is 90001; 0 when it
+    // has no whole value).
+    static CSError errorOfRow(VEKTCRS errorRow);
     void removeObserverWithHandle(const QString& handle);
     void removeAllObserver();
     QString getLastErrorMessage() const;

@@ -35,9 +35,13 @@ void RequestBody::append(std::string_view piece)
 
 void RequestBody::fail(std::string_view what)
 {
-    if (!error_)
-        error_ = QStringLiteral("参数“%1”含有不允许的字符")
-                     .arg(QLatin1String(what.data(), qsizetype(what.size())));
+    if (error_)
+        return;
+    // The customer knows the field by its label, never by its key: the key
+    // goes to the log, the message says what is wrong.
+    qWarning().noquote() << "RequestBody: a value that a body cannot carry, for the key"
+                         << QLatin1String(what.data(), qsizetype(what.size()));
+    error_ = QString::fromUtf8(requestparam::kCannotBeSent);
 }
 
 RequestBody::~RequestBody()

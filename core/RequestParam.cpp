@@ -2,6 +2,7 @@
 
 #include "platform/Crypto.h"
 
+#include <QDebug>
 #include <QUrl>
 #include <mutex>
 
@@ -21,12 +22,16 @@ namespace requestparam {
 
 std::optional<QString> textError(const char* field, std::string_view text, std::size_t size)
 {
-    if (text.find('\0') != std::string_view::npos)
-        return QStringLiteral("参数“%1”含有非法字符").arg(QLatin1String(field));
-    if (size == 0 || text.size() > size - 1)
-        return QStringLiteral("参数“%1”过长：最多%2个字符")
-            .arg(QLatin1String(field))
-            .arg(size == 0 ? 0 : size - 1);
+    // The customer sees these: they name no field of the record (its name
+    // is the code's, not the form's); the log does.
+    if (text.find('\0') != std::string_view::npos) {
+        qWarning("RequestParam: a zero byte in the field %s", field);
+        return QString::fromUtf8(kCannotBeSent);
+    }
+    if (size == 0 || text.size() > size - 1) {
+        qWarning("RequestParam: too long for the field %s", field);
+        return QStringLiteral("输入的内容过长：最多%1个字符").arg(size == 0 ? 0 : size - 1);
+    }
     return std::nullopt;
 }
 

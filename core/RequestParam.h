@@ -576,6 +576,10 @@ void forEachActiveField(Param& param, Text&& text, Int&& integer)
         param.value);
 }
 
+// Why a value was refused, as the customer reads it (a request body's
+// refusal too): no message of the request layer names a key or a field.
+inline constexpr char kCannotBeSent[] = "输入的内容含有不能发送的字符";
+
 // Why a text cannot go into a field of `size` bytes; nullopt when it can.
 std::optional<QString> textError(const char* field, std::string_view text, std::size_t size);
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -61,6 +62,15 @@ QString newInstallationKey()
     return uuid.toString(QUuid::WithoutBraces).toUpper();
 }
 
+// The installation key a stored "des_key" holds, if it reads.
+std::optional<QString> keyOf(const QVariant& stored, const QString& regularKey)
+{
+    if (stored.typeId() != QMetaType::QString)
+        return std::nullopt;
+    auto key = AesEncryption::decodeStringWithAES(stored.toString(), regularKey);
+    return key && !key->isEmpty() ? key : std::nullopt;
+}
+
 } // namespace
 
 UserDefaultConfig* UserDefaultConfig::getInstance()
@@ -82,17 +92,13 @@ UserDefaultConfig::UserDefaultConfig()
     , regularKey(QString::fromLatin1(kRegularKey))
     , notificationCenter(NotificationCenter::getInstance())
 {
-    // The per-installation key, made once.
-    const auto stored = userDefaults->stringForKey(kDesKey);
-    const auto key = stored ? AesEncryption::decodeStringWithAES(*stored, regularKey) : std::nullopt;
-    if (key && !key->isEmpty()) {
+    // The per-installation key, made once: one that reads is never replaced.
+    if (std::optional<QString> key = keyOf(userDefaults->objectForKey(kDesKey), regularKey)) {
         secretKey_ = *key;
+        keyStored_ = true;
     } else {
         secretKey_ = newInstallationKey();
-        if (auto enciphered = AesEncryption::encodeStringWithAES(secretKey_, regularKey))
-            userDefaults->setString(*enciphered, kDesKey);
-        else
-            qWarning("UserDefaultConfig: the installation key cannot be stored");
+        storeKeyLocked();
     }
 
     userUtid_ = readEnciphered(kUserUtid);
@@ -139,11 +145,63 @@ std::optional<QString> UserDefaultConfig::readEnciphered(const QString& key) con
     return AesEncryption::decodeStringWithAES(*stored, secretKey_);
 }
 
+bool UserDefaultConfig::storeKeyLocked()
+{
+    if (keyStored_)
+        return true;
+    const auto enciphered = AesEncryption::encodeStringWithAES(secretKey_, regularKey);
+    if (!enciphered) {
+        qWarning("UserDefaultConfig: the installation key cannot be stored");
+        return false;
+    }
+    // Another client started on this folder may have stored its key since:
+    // that one is taken, so that what either enciphers reads.
+    const std::optional<QVariant> held = userDefaults->keepOrSetObject(*enciphered, kDesKey,
+        [this](const QVariant& stored) { return keyOf(stored, regularKey).has_value(); });
+    if (!held)
+        return false;
+    keyStored_ = true;
+    secretKey_ = keyOf(*held, regularKey).value_or(secretKey_);
+    // What waited for the key goes now, enciphered with the one the file holds.
+    const QMap<QString, QString> owed = std::exchange(owed_, {});
+    for (auto it = owed.cbegin(); it != owed.cend(); ++it)
+        storeEnciphered(*it, it.key());
+    return true;
+}
+
+bool UserDefaultConfig::storeSecretKey()
+{
+    std::lock_guard lock(monitor_);
+    return storeKeyLocked();
+}
+
+void UserDefaultConfig::store(const QVariant& value, const QString& key)
+{
+    std::lock_guard lock(monitor_);
+    storeLocked(value, key);
+}
+
+void UserDefaultConfig::storeLocked(const QVariant& value, const QString& key)
+{
+    // A write takes along what waits for the installation key, when it can.
+    storeKeyLocked();
+    userDefaults->setObject(value, key);
+}
+
 void UserDefaultConfig::storeEnciphered(const std::optional<QString>& value, const QString& key)
 {
-    const auto enciphered
-        = value && !value->isEmpty() ? AesEncryption::encodeStringWithAES(*value, secretKey_) : std::nullopt;
-    if (enciphered)
+    owed_.remove(key);
+    if (!value || value->isEmpty()) {
+        userDefaults->removeObject(key);
+        return;
+    }
+    // Never enciphered with a key the file does not hold: it would not read
+    // at the next start. It waits in memory.
+    if (!storeKeyLocked()) {
+        owed_.insert(key, *value);
+        return;
+    }
+    if (const auto enciphered = AesEncryption::encodeStringWithAES(*value, secretKey_))
         userDefaults->setString(*enciphered, key);
     else
         userDefaults->removeObject(key);
@@ -277,7 +335,7 @@ void UserDefaultConfig::setQuoteColorType(int32_t value)
     if (value == quoteColorType_)
         return;
     quoteColorType_ = value;
-    userDefaults->setInteger(value, kQuoteColorType);
+    store(value, kQuoteColorType);
     notificationCenter->postNotification(kQuoteColorTypeChanged);
 }
 
@@ -286,7 +344,7 @@ void UserDefaultConfig::setOrderColorType(int32_t value)
     if (value == orderColorType_)
         return;
     orderColorType_ = value;
-    userDefaults->setInteger(value, kOrderColorType);
+    store(value, kOrderColorType);
     pushTableViews(
         [value](const TableViewHooks& h) {
             if (h.setOrderColorType)
@@ -300,7 +358,7 @@ void UserDefaultConfig::setPlColorType(int32_t value)
     if (value == plColorType_)
         return;
     plColorType_ = value;
-    userDefaults->setInteger(value, kPlColorType);
+    store(value, kPlColorType);
     pushTableViews(
         [value](const TableViewHooks& h) {
             if (h.setProfitLossColorType)
@@ -314,7 +372,7 @@ void UserDefaultConfig::setBuyDefaultType(int32_t value)
     if (value == buyDefaultType_)
         return;
     buyDefaultType_ = value;
-    userDefaults->setInteger(value, kBuyDefaultPrice);
+    store(value, kBuyDefaultPrice);
     if (securityHooks_.setDefaultPriceForBuy)
         securityHooks_.setDefaultPriceForBuy(value);
 }
@@ -324,7 +382,7 @@ void UserDefaultConfig::setSellDefaultType(int32_t value)
     if (value == sellDefaultType_)
         return;
     sellDefaultType_ = value;
-    userDefaults->setInteger(value, kSellDefaultPrice);
+    store(value, kSellDefaultPrice);
     if (securityHooks_.setDefaultPriceForSell)
         securityHooks_.setDefaultPriceForSell(value);
 }
@@ -334,7 +392,7 @@ void UserDefaultConfig::setQuoteRefreshTime(int32_t value)
     if (value == quoteRefreshTime_)
         return;
     quoteRefreshTime_ = value;
-    userDefaults->setInteger(value, kQuoteRefreshTime);
+    store(value, kQuoteRefreshTime);
     notificationCenter->postNotification(kQuoteRefreshTimeChanged);
 }
 
@@ -343,7 +401,7 @@ void UserDefaultConfig::setLockScreenTime(int32_t value)
     if (value == lockScreenTime_)
         return;
     lockScreenTime_ = value;
-    userDefaults->setInteger(value, kLockScreenTime);
+    store(value, kLockScreenTime);
     notificationCenter->postNotification(kLockScreenTimeChanged);
 }
 
@@ -352,7 +410,7 @@ void UserDefaultConfig::setAccountProtectOption(bool value)
     if (value == accountProtectOption_)
         return;
     accountProtectOption_ = value;
-    userDefaults->setBool(value, kAccountProtectOption);
+    store(value, kAccountProtectOption);
     pushTableViews(
         [value](const TableViewHooks& h) {
             if (h.setAccountProtectOption)
@@ -406,7 +464,7 @@ void UserDefaultConfig::setDoSaveAccount(int64_t value)
 {
     std::lock_guard lock(monitor_);
     doSaveAccount_ = value;
-    userDefaults->setInteger(value, kDoSaveAccount);
+    storeLocked(qint64(value), kDoSaveAccount);
 }
 
 void UserDefaultConfig::setLastLoginAccount(const QString& value)
@@ -414,27 +472,25 @@ void UserDefaultConfig::setLastLoginAccount(const QString& value)
     std::lock_guard lock(monitor_);
     lastLoginAccount_ = value;
     if (value.isEmpty()) {
-        userDefaults->setString(QString(), kLastLoginAccount);
+        owed_.remove(kLastLoginAccount);
+        storeLocked(QString(), kLastLoginAccount);
         return;
     }
-    if (auto enciphered = AesEncryption::encodeStringWithAES(value, secretKey_))
-        userDefaults->setString(*enciphered, kLastLoginAccount);
-    else
-        userDefaults->removeObject(kLastLoginAccount);
+    storeEnciphered(value, kLastLoginAccount);
 }
 
 void UserDefaultConfig::setLastMessageCenterInfoKey(const QString& value)
 {
     std::lock_guard lock(monitor_);
     lastMessageCenterInfoKey_ = value;
-    userDefaults->setString(value, kLastMessageCenterInfoKey);
+    storeLocked(value, kLastMessageCenterInfoKey);
 }
 
 void UserDefaultConfig::setContId(const QString& value)
 {
     std::lock_guard lock(monitor_);
     contId_ = value;
-    userDefaults->setString(value, kContId);
+    storeLocked(value, kContId);
 }
 
 double UserDefaultConfig::getTimeIntervalForRefresh(int32_t index)

@@ -2,7 +2,9 @@
 
 #include "platform/Lifetime.h"
 
+#include <QMap>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -72,6 +74,11 @@ public:
     std::optional<QString> selectedOrgName() const;
     // The per-installation key; the saved-accounts store enciphers with it too.
     QString secretKey() const;
+    // True when secretKey() is the key the settings file holds: one this
+    // store could not write at the start is stored now, or another client's
+    // stored since is taken in its place. Nothing enciphered goes to a file
+    // before this holds.
+    bool storeSecretKey();
     std::optional<QString> contId() const;
     std::optional<QString> selectedMenuTitle() const;
     int32_t quoteColorType() const { return quoteColorType_; }
@@ -118,6 +125,10 @@ private:
     void start();
 
     std::optional<QString> readEnciphered(const QString& key) const;
+    // These four are called with the monitor held, but store().
+    bool storeKeyLocked();
+    void store(const QVariant& value, const QString& key);
+    void storeLocked(const QVariant& value, const QString& key);
     void storeEnciphered(const std::optional<QString>& value, const QString& key);
     int32_t readInt32(const QString& key) const;
     void storeText(std::optional<QString>& field, const QString& value, const QString& key);
@@ -134,6 +145,10 @@ private:
     std::optional<QString> selectedOrgArea_;
     std::optional<QString> selectedOrgName_;
     QString secretKey_;
+    // Whether the settings file holds secretKey_; until it does, the texts
+    // to encipher wait here, by their key.
+    bool keyStored_ = false;
+    QMap<QString, QString> owed_;
     std::optional<QString> contId_;
     std::optional<QString> selectedMenuTitle_;
     int32_t quoteColorType_ = 0;

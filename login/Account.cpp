@@ -78,8 +78,12 @@ Account::Account(
     : orgInfoManager(orgInfoManager ? orgInfoManager : OrgInfoManager::getInstance())
     , dataModelManager(dataModelManager ? dataModelManager : DataModelManager::getInstance())
     , userDefaultConfig(userDefaultConfig ? userDefaultConfig : UserDefaultConfig::getInstance())
-    , secretKey(this->userDefaultConfig->secretKey())
 {
+}
+
+QString Account::secretKey() const
+{
+    return userDefaultConfig->secretKey();
 }
 
 Account::~Account()
@@ -90,11 +94,12 @@ Account::~Account()
 
 void Account::initWithDict(const QVariantMap& record)
 {
+    const QString key = secretKey();
     for (const SavedKey& saved : kSavedKeys) {
         const QVariant value = record.value(QString::fromLatin1(saved.key));
         std::optional<QString> plain;
         if (value.typeId() == QMetaType::QString)
-            plain = AesEncryption::decodeStringWithAES(value.toString(), secretKey);
+            plain = AesEncryption::decodeStringWithAES(value.toString(), key);
         this->*saved.field = plain.value_or(QString());
     }
     secuidInfoArray_.clear();
@@ -107,7 +112,7 @@ void Account::initWithDict(const QVariantMap& record)
             = servernumber::wholeValueOf(d.value(QStringLiteral("secuid_info_market_code"))).value_or(0);
         info.marketType = d.value(QStringLiteral("secuid_info_market_type")).toString();
         info.securityId = AesEncryption::decodeStringWithAES(
-            d.value(QStringLiteral("secuid_info_secuid_id")).toString(), secretKey)
+            d.value(QStringLiteral("secuid_info_secuid_id")).toString(), key)
                               .value_or(QString());
         info.securityType
             = servernumber::wholeValueOf(d.value(QStringLiteral("secuid_info_secuid_type"))).value_or(0);
@@ -185,13 +190,14 @@ QString Account::getAccountInfo() const
 
 QVariantMap Account::getDictObject()
 {
+    const QString key = secretKey();
     if (!accountDict)
         accountDict = QVariantMap();
     for (const SavedKey& saved : kSavedKeys) {
         const QString& value = this->*saved.field;
         if (value.isEmpty())
             continue;
-        if (std::optional<QString> sealed = AesEncryption::encodeStringWithAES(value, secretKey))
+        if (std::optional<QString> sealed = AesEncryption::encodeStringWithAES(value, key))
             accountDict->insert(QString::fromLatin1(saved.key), *sealed);
     }
     if (!secuidInfoArray_.empty()) {
@@ -202,7 +208,7 @@ QVariantMap Account::getDictObject()
             if (!info.marketType.isEmpty())
                 entry.insert(QStringLiteral("secuid_info_market_type"), info.marketType);
             entry.insert(QStringLiteral("secuid_info_secuid_id"),
-                AesEncryption::encodeStringWithAES(info.securityId, secretKey).value_or(QString()));
+                AesEncryption::encodeStringWithAES(info.securityId, key).value_or(QString()));
             entry.insert(QStringLiteral("secuid_info_secuid_type"), QString::number(info.securityType));
             list << entry;
         }

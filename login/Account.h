@@ -117,11 +117,13 @@ private:
     QVariantList secuidList(const std::function<bool(qint64)>& take) const;
     DataModel* dataModel(std::unique_ptr<DataModel>& slot, const char* identifier);
     void clearPendingPassword();
+    // The settings store's installation key, read at each use: one another
+    // client stored first is taken in place of this one's during the run.
+    QString secretKey() const;
 
     OrgInfoManager* orgInfoManager;
     DataModelManager* dataModelManager;
     UserDefaultConfig* userDefaultConfig;
-    QString secretKey;
     std::optional<QVariantMap> accountDict;
     std::unique_ptr<DataModel> fundInfoModel_;
     std::unique_ptr<DataModel> tradePasswordModel_;

@@ -2,6 +2,7 @@
 
 #include "core/DMNotificationCenter.h"
 #include "core/SystemInfo.h"
+#include "core/UserDefaultConfig.h"
 #include "login/CommonUrl.h"
 #include "login/SharedInstance.h"
 #include "platform/NotificationCenter.h"
@@ -10,6 +11,7 @@
 
 #include <QHostAddress>
 #include <QtDebug>
+#include <algorithm>
 
 namespace {
 
@@ -105,6 +107,9 @@ void AccountManager::addAccount(const AccountPtr& account)
         accountArray[size_t(at)] = account;
     else
         accountArray.push_back(account);
+    changedAccounts_.insert(account->customerNumber);
+    removedAccounts_.remove(account->customerNumber);
+    addedIfNew_.remove(account->customerNumber);
 }
 
 void AccountManager::addActiveAccount(const AccountPtr& account)
@@ -152,24 +157,108 @@ qint64 AccountManager::findItemInArray(const Account& account, const std::vector
     return -1;
 }
 
+QVariantList AccountManager::mergedRecords(const QVariantList& stored)
+{
+    QVariantList records;
+    QSet<QString> placed;
+    // This manager's record of an account, once.
+    const auto ours = [&](const QString& customerNumber) -> QVariantList {
+        const auto it = std::find_if(accountArray.begin(), accountArray.end(),
+            [&](const AccountPtr& a) { return a && a->customerNumber == customerNumber; });
+        if (it == accountArray.end() || placed.contains(customerNumber))
+            return {};
+        placed.insert(customerNumber);
+        return { (*it)->getDictObject() };
+    };
+    for (const QVariant& record : stored) {
+        if (record.typeId() != QMetaType::QVariantMap)
+            continue; // no account: it goes, as when the file is read
+        Account read;
+        read.initWithDict(record.toMap());
+        const QString& customerNumber = read.customerNumber;
+        if (removedAccounts_.contains(customerNumber))
+            continue;
+        if (changedAccounts_.contains(customerNumber)) {
+            records << ours(customerNumber);
+        } else {
+            records << record;
+            placed.insert(customerNumber);
+        }
+    }
+    // This manager's new accounts after the file's, in its own order.
+    for (const AccountPtr& account : accountArray) {
+        if (account
+            && (changedAccounts_.contains(account->customerNumber)
+                || addedIfNew_.contains(account->customerNumber)))
+            records << ours(account->customerNumber);
+    }
+    return records;
+}
+
+void AccountManager::takeRecords(const QVariantList& records)
+{
+    std::vector<AccountPtr> saved;
+    for (const QVariant& record : records) {
+        auto account = std::make_shared<Account>();
+        account->initWithDict(record.toMap());
+        // A record kept over this one's new one is taken as stored.
+        const qint64 at
+            = addedIfNew_.contains(account->customerNumber) ? -1 : findItemInArray(*account, accountArray);
+        saved.push_back(at >= 0 ? accountArray[size_t(at)] : std::move(account));
+    }
+    accountArray = std::move(saved);
+}
+
 bool AccountManager::saveAllAccounts()
 {
+    // Records go enciphered with the installation key the settings hold, or
+    // wait: under another they would not read at the next start.
+    if (!UserDefaultConfig::getInstance()->storeSecretKey()) {
+        qWarning() << "AccountManager: the installation key cannot be stored; the accounts wait in memory";
+        return false;
+    }
     QVariantList records;
     for (const AccountPtr& account : accountArray) {
         if (account)
             records << account->getDictObject();
     }
-    accountInfoDict.insert(kAccountList, records);
-    const bool written = platform::PropertyList::writeFileAtomic(
-        filePath(), platform::PropertyList::cleanedForWriting(accountInfoDict));
-    if (!written)
+    const std::optional<QVariantMap> written
+        = platform::PropertyList::updateFile(filePath(), [&](const std::optional<QVariantMap>& stored) {
+              // A file that is missing or unreadable holds no other client's accounts.
+              QVariantMap document = stored ? *stored : accountInfoDict;
+              document.insert(
+                  kAccountList, stored ? mergedRecords(stored->value(kAccountList).toList()) : records);
+              return platform::PropertyList::cleanedForWriting(document).toMap();
+          });
+    if (!written) {
         qWarning() << "AccountManager: cannot write" << filePath();
-    return written;
+        return false;
+    }
+    accountInfoDict = *written;
+    takeRecords(accountInfoDict.value(kAccountList).toList());
+    changedAccounts_.clear();
+    removedAccounts_.clear();
+    addedIfNew_.clear();
+    return true;
+}
+
+bool AccountManager::saveAccountIfNew(const AccountPtr& account)
+{
+    if (!account || findItemInArray(*account, accountArray) >= 0)
+        return false;
+    accountArray.push_back(account);
+    addedIfNew_.insert(account->customerNumber);
+    removedAccounts_.remove(account->customerNumber);
+    return saveAllAccounts();
 }
 
 void AccountManager::deleteAccount(const AccountPtr& account)
 {
-    std::erase(accountArray, account);
+    if (account && std::erase(accountArray, account) > 0) {
+        removedAccounts_.insert(account->customerNumber);
+        changedAccounts_.remove(account->customerNumber);
+        addedIfNew_.remove(account->customerNumber);
+    }
     saveAllAccounts();
 }
 
@@ -178,6 +267,9 @@ void AccountManager::deleteAccountWithCustomerNumber(const QString& customerNumb
     for (auto it = accountArray.begin(); it != accountArray.end(); ++it) {
         if (*it && (*it)->customerNumber == customerNumber) {
             accountArray.erase(it);
+            removedAccounts_.insert(customerNumber);
+            changedAccounts_.remove(customerNumber);
+            addedIfNew_.remove(customerNumber);
             break;
         }
     }
@@ -186,6 +278,13 @@ void AccountManager::deleteAccountWithCustomerNumber(const QString& customerNumb
 
 void AccountManager::removeAllAccounts()
 {
+    // The accounts this manager shows: one another client saved since stays.
+    for (const AccountPtr& account : accountArray) {
+        if (account)
+            removedAccounts_.insert(account->customerNumber);
+    }
+    changedAccounts_.clear();
+    addedIfNew_.clear();
     accountArray.clear();
     saveAllAccounts();
 }

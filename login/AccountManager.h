@@ -3,6 +3,7 @@
 #include "core/IPMacAddressInfo.h"
 #include "login/Account.h"
 
+#include <QSet>
 #include <QStringList>
 #include <QVariantMap>
 #include <memory>
@@ -15,7 +16,9 @@ struct Notification;
 }
 
 // The saved accounts ("AccountInfo.plist" in the per-user "Config/") and the
-// logged-in accounts of this run, one of them active. When the trade
+// logged-in accounts of this run, one of them active. Another client may save
+// accounts in the same file: a save keeps the accounts it stored, and changes
+// only those this manager added, replaced or removed. When the trade
 // connection is made again, every logged-in prefix gets the device's current
 // network address. Main thread only.
 class AccountManager : public PublicIPDelegate {
@@ -47,6 +50,11 @@ public:
     void logoutAllAccount();
     static qint64 findItemInArray(const Account& account, const std::vector<AccountPtr>& array);
     bool saveAllAccounts();
+    // Saves `account` as a new record: a record of its customer number saved
+    // already, here or by another client since this one read the file, stays
+    // as it is. False when this manager lists one already or the file cannot
+    // be written.
+    bool saveAccountIfNew(const AccountPtr& account);
     void deleteAccount(const AccountPtr& account);
     void deleteAccountWithCustomerNumber(const QString& customerNumber);
     void removeAllAccounts();
@@ -78,10 +86,21 @@ public:
 
 private:
     void fixAllPrefixes(const QString& deviceString);
+    // The saved records to store over the file's `stored` ones: another
+    // client's records stay, this one's changes go in.
+    QVariantList mergedRecords(const QVariantList& stored);
+    // The saved list as `records` hold it, keeping this one's objects.
+    void takeRecords(const QVariantList& records);
 
     std::vector<AccountPtr> accountArray;
     std::vector<AccountPtr> loginAccountArray;
     QVariantMap accountInfoDict;
+    // Customer numbers of the saved accounts this process added or replaced,
+    // and removed, since it last wrote the file.
+    QSet<QString> changedAccounts_;
+    QSet<QString> removedAccounts_;
+    // Customer numbers saved as new records: a record the file holds stays.
+    QSet<QString> addedIfNew_;
     qint64 activedAccountIndex = 0;
     std::weak_ptr<Account> activeBeforeLastAdded_;
     SystemInfo* systemInfo;

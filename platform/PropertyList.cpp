@@ -1,12 +1,19 @@
 #include "platform/PropertyList.h"
 
+#include "platform/StaleLock.h"
+
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <QtDebug>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -496,7 +503,43 @@ void writeValue(QXmlStreamWriter& xml, const QVariant& value, int indent)
     }
 }
 
+std::atomic<qint64> lockWaitMs { 5000 };
+// A process holds its lock file within moments of making it; one that is
+// still empty after this was left by a process that died making it.
+constexpr std::chrono::seconds kUnjudgedLockAge { 1 };
+constexpr unsigned long kLockPollMs = 20;
+
+// The lock of an update, taken over when no live process holds it; a live
+// holder is waited for, up to lockWait().
+bool takeLock(QLockFile& lock)
+{
+    QDeadlineTimer deadline(lockWaitMs.load());
+    for (;;) {
+        // QLockFile judges a lock that names a process of this machine.
+        if (lock.tryLock(0))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError)
+            return false;
+        if (takeUnjudgedLock(lock, kUnjudgedLockAge))
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(
+            std::min<unsigned long>(kLockPollMs, static_cast<unsigned long>(deadline.remainingTime())));
+    }
+}
+
 } // namespace
+
+std::chrono::milliseconds lockWait()
+{
+    return std::chrono::milliseconds(lockWaitMs.load());
+}
+
+void setLockWait(std::chrono::milliseconds wait)
+{
+    lockWaitMs.store(wait.count());
+}
 
 std::optional<QVariant> read(const QByteArray& bytes)
 {
@@ -574,6 +617,26 @@ bool writeFileAtomic(const QString& path, const QVariant& value)
         return false;
     }
     return true;
+}
+
+std::optional<QVariantMap> updateFile(
+    const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge)
+{
+    // Held only from the read to the write.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!takeLock(lock)) {
+        qWarning("property list %s not written: its lock cannot be had (%d)", qUtf8Printable(path),
+            int(lock.error()));
+        return std::nullopt;
+    }
+    std::optional<QVariantMap> stored;
+    if (const std::optional<QVariant> value = readFile(path);
+        value && value->typeId() == QMetaType::QVariantMap)
+        stored = value->toMap();
+    QVariantMap merged = merge(stored);
+    if (!writeFileAtomic(path, merged))
+        return std::nullopt;
+    return merged;
 }
 
 } // namespace platform::PropertyList

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <QVariantMap>
+#include <chrono>
+#include <functional>
 #include <optional>
 
 // XML property lists: the stored form of the server list, the branch list,
@@ -42,5 +45,21 @@ std::optional<QVariant> readFile(const QString& path);
 // one, never half of it. False when the value has no property-list form or the
 // file cannot be written; the old file is then left as it was.
 bool writeFileAtomic(const QString& path, const QVariant& value);
+
+// How long updateFile waits for a lock that a live process holds before the
+// write fails (5 s); tests shorten it.
+std::chrono::milliseconds lockWait();
+void setLockWait(std::chrono::milliseconds wait);
+
+// A dictionary file that another client on the same user folder may write as
+// well: under a lock file beside it ("<path>.lock"), reads what is stored now
+// (nullopt when it is missing or is no readable dictionary), lets `merge`
+// make from it the dictionary to store, and writes that atomically. Answers
+// what was written; nullopt when the lock could not be had or the write
+// failed, the file then being as it was. A lock left by a process that is
+// gone, or that names no process of this machine and is no longer being
+// made, is taken over: only a live holder keeps the write waiting.
+std::optional<QVariantMap> updateFile(
+    const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge);
 
 } // namespace platform::PropertyList

@@ -173,6 +173,8 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     }
     std::lock_guard lock(mutex_);
     values_.insert(key, stored);
+    changes_.insert(key, stored);
+    keptIfStored_.remove(key);
     writeLocked();
     return true;
 }
@@ -180,22 +182,65 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
 void UserDefaults::removeObject(const QString& key)
 {
     std::lock_guard lock(mutex_);
-    if (values_.remove(key) > 0)
-        writeLocked();
+    if (values_.remove(key) == 0)
+        return;
+    changes_.insert(key, QVariant());
+    keptIfStored_.remove(key);
+    writeLocked();
+}
+
+std::optional<QVariant> UserDefaults::keepOrSetObject(
+    const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps)
+{
+    std::lock_guard lock(mutex_);
+    if (!keeps(values_.value(key))) {
+        values_.insert(key, value);
+        changes_.insert(key, value);
+        keptIfStored_.insert(key, keeps);
+    }
+    if (!writeLocked())
+        return std::nullopt;
+    return values_.value(key);
 }
 
 bool UserDefaults::synchronize()
 {
     std::lock_guard lock(mutex_);
-    return !dirty_ || writeLocked();
+    return changes_.isEmpty() || writeLocked();
+}
+
+QVariantMap UserDefaults::mergedWith(const std::optional<QVariantMap>& stored) const
+{
+    // A file that is missing or unreadable holds nothing of another's: all
+    // of this store goes.
+    if (!stored)
+        return values_;
+    QVariantMap merged = *stored;
+    for (auto it = changes_.cbegin(); it != changes_.cend(); ++it) {
+        if (const auto kept = keptIfStored_.constFind(it.key());
+            kept != keptIfStored_.cend() && (*kept)(stored->value(it.key())))
+            continue;
+        if (it->isNull())
+            merged.remove(it.key());
+        else
+            merged.insert(it.key(), *it);
+    }
+    return merged;
 }
 
 bool UserDefaults::writeLocked()
 {
-    dirty_ = !PropertyList::writeFileAtomic(filePath_, values_);
-    if (dirty_)
+    const std::optional<QVariantMap> written = PropertyList::updateFile(
+        filePath_, [this](const std::optional<QVariantMap>& stored) { return mergedWith(stored); });
+    if (!written) {
         qWarning("user defaults %s cannot be written; kept in memory", qUtf8Printable(filePath_));
-    return !dirty_;
+        return false;
+    }
+    // What the other client stored is taken in; this store's changes are in the file.
+    values_ = *written;
+    changes_.clear();
+    keptIfStored_.clear();
+    return true;
 }
 
 } // namespace platform

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -13,6 +15,9 @@ namespace platform {
 // The user-defaults store: a key-value map kept as an XML property list
 // ("UserDefaults.plist" in the per-user folder). Every change is written at
 // once and atomically; a file that does not parse is treated as absent.
+// Another client may write the same file: a write re-reads it under its lock
+// and stores only the keys this store set or removed since its last write,
+// keeping every other key as the file holds it (and taking those in).
 class UserDefaults {
 public:
     static constexpr char kFileName[] = "UserDefaults.plist";
@@ -55,18 +60,32 @@ public:
     bool setData(const QByteArray& value, const QString& key) { return setObject(value, key); }
     bool setDictionary(const QVariantMap& value, const QString& key) { return setObject(value, key); }
     bool setArray(const QVariantList& value, const QString& key) { return setObject(value, key); }
+    // A removal is a change only of a key this store holds.
     void removeObject(const QString& key);
+    // The value stored under `key` that `keeps` accepts, read from the file
+    // under its lock, so that one another client stored since this store read
+    // the file wins; when there is none, `value` is stored. Answers the value
+    // now held; nullopt when the file cannot be written, `value` then waiting
+    // in memory for the next write, where a stored value `keeps` accepts
+    // still wins over it.
+    std::optional<QVariant> keepOrSetObject(
+        const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps);
 
     // Writes what a failed write left unsaved; true when the file is current.
     bool synchronize();
 
 private:
     bool writeLocked();
+    // What goes to the file when it holds `stored`.
+    QVariantMap mergedWith(const std::optional<QVariantMap>& stored) const;
 
     mutable std::mutex mutex_;
     QString filePath_;
     QVariantMap values_;
-    bool dirty_ = false;
+    // The keys set (a value) or removed (a null value) since the last write.
+    QVariantMap changes_;
+    // Of those, the ones set only unless the file holds a value these accept.
+    QHash<QString, std::function<bool(const QVariant&)>> keptIfStored_;
 };
 
 } // namespace platform

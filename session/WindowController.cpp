@@ -231,6 +231,12 @@ void WindowController::queryMenuInfo(DataModel*, const QString&, const std::shar
 {
     if (state_ != State::Bootstrap)
         return;
+    // No entries (a glitch) is a failed fetch: nothing is kept, and the next
+    // start asks again.
+    if (!menu || menu->allMenuItemsArray().empty()) {
+        bootstrapFailed(QString::fromUtf8(kEmptyMenuText), AfterError::End);
+        return;
+    }
     menuIsInit = true;
     server->setMenuInfo(menu);
     checkBootstrap();

@@ -50,6 +50,8 @@ public:
     static constexpr qint64 kMaxAppLoginRetries = 3;
     static constexpr char kTimeoutTitle[] = "错误提示";
     static constexpr char kTimeoutText[] = "无法连接服务器或登录服务器失败。";
+    // The error of a menu reply without entries.
+    static constexpr char kEmptyMenuText[] = "菜单为空，请稍后重新启动。";
 
     enum class State {
         Idle, // before launch

@@ -18,8 +18,8 @@ public:
     static constexpr qint32 kAfterHoursSell = 109;
     static constexpr qint32 kWarrantExercise = 200;
 
-    // Market codes and class ids are read as their leading integer; a text
-    // that is no number reads as 0.
+    // Market codes and class ids are read by their value ("1.000" is 1); a
+    // text without a whole value reads as 0.
     static bool isKCBoard(const QString& classId);
     static bool isKCStock(const QString& classId);
     // Whether a market-price order of the class still carries a price.

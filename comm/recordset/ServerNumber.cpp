@@ -112,6 +112,15 @@ QString wholeText(const QString& text)
     return whole ? QString::number(*whole) : text;
 }
 
+qint64 waitSecondsOf(QStringView text)
+{
+    const std::optional<double> value = valueOf(text);
+    if (!value || *value <= 0)
+        return 0;
+    const double seconds = std::ceil(*value);
+    return seconds >= kPast64Bits ? std::numeric_limits<qint64>::max() : qint64(seconds);
+}
+
 qint64 toInt64(QStringView text)
 {
     return tcrs::int64FromText(text);

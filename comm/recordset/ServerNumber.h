@@ -41,6 +41,11 @@ std::optional<qint64> wholeValueOf(const QVariant& value);
 // A code written back into a text (a market in "600000.1"): a whole value as
 // plain digits ("1.000" gives "1"), any other text as it came.
 QString wholeText(const QString& text);
+// Seconds the server makes the customer wait (an agreement's "locktime"), by
+// value: a fraction counts as a whole second more, so the wait is never
+// shorter than sent ("1e1" is 10, "2.5" is 3); no value (as a missing field),
+// zero or less is no wait; past 64 bits, the longest.
+qint64 waitSecondsOf(QStringView text);
 
 // Prices, quantities and amounts as the servers send them, decimal text read
 // the way C reads it: the leading number counts, trailing junk is ignored, a

@@ -12,6 +12,12 @@ StreamSocketError connectionError(VEKConnectionErrorCode code, const QString& de
     return { QString::fromLatin1(VEKConnectionErrorDomain), code, description };
 }
 
+platform::RunLoopTimer::Clock::duration seconds(double count)
+{
+    return std::chrono::duration_cast<platform::RunLoopTimer::Clock::duration>(
+        std::chrono::duration<double>(count));
+}
+
 } // namespace
 
 VEKConnection::VEKConnection(std::unique_ptr<VEKConnectionContext> context, VEKConnectionDelegate* delegate,
@@ -106,6 +112,7 @@ void VEKConnection::releaseSocket()
     socket_->destroy();
     socket_.reset();
     sent_.clear(); // no reply to them can come on another socket
+    frame_.reset();
     graceTimer_.reset();
     graceChecked_.reset();
     ready_ = false;
@@ -336,11 +343,8 @@ bool VEKConnection::feedContext(const QByteArray& data)
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
-    // A frame begun for a packet whose one more time-out the timer already
-    // saw run out would hold the reader until a later request timed out:
-    // the requests behind it go on a new connection now instead.
-    if (graceChecked_ && frameOutlivedItsRequest(*graceChecked_))
-        cutWedgedReader();
+    noteFrameInProgress();
+    checkReader();
     return true;
 }
 
@@ -391,10 +395,8 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
     const auto sent
         = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& s) { return s.id == packet.packetid(); });
     if (sent != sent_.end() && !sent->graceEnd) {
-        sent->graceEnd = platform::RunLoopTimer::Clock::now()
-            + std::chrono::duration_cast<platform::RunLoopTimer::Clock::duration>(
-                std::chrono::duration<double>(sent->timeout));
-        armGraceTimer();
+        sent->graceEnd = platform::RunLoopTimer::Clock::now() + seconds(sent->timeout);
+        checkReader();
     }
 }
 
@@ -429,15 +431,56 @@ const VEKConnection::Sent* VEKConnection::sentNamedByFrame() const
     return it == sent_.end() ? nullptr : &*it;
 }
 
-bool VEKConnection::frameOutlivedItsRequest(platform::RunLoopTimer::Clock::time_point at) const
+void VEKConnection::noteFrameInProgress()
 {
-    const Sent* sent = sentNamedByFrame();
-    return sent && sent->graceEnd && *sent->graceEnd <= at;
+    const qsizetype buffered = context_->bufferedLength();
+    if (buffered == 0) {
+        frame_.reset();
+        return;
+    }
+    // Bytes are only ever taken from the front, so a frame keeps its offset
+    // until it is read or dropped; a new offset is a frame begun in this read.
+    const quint64 offset = bytesRead_ - quint64(buffered);
+    if (!frame_ || frame_->offset != offset)
+        frame_ = FrameBegun { offset, platform::RunLoopTimer::Clock::now() };
 }
 
-void VEKConnection::armGraceTimer()
+std::optional<VEKConnection::TimePoint> VEKConnection::frameDeadline() const
 {
-    std::optional<platform::RunLoopTimer::Clock::time_point> next;
+    if (!frame_)
+        return std::nullopt;
+    // Begun before the end of its request's one more time-out, a reply must
+    // be whole by then; begun after, it has one time-out from its first byte.
+    const auto limit = [this](const Sent& s) {
+        return frame_->at < *s.graceEnd ? *s.graceEnd : frame_->at + seconds(s.timeout);
+    };
+    if (context_->incompletePacketId()) {
+        const Sent* sent = sentNamedByFrame();
+        if (!sent || !sent->graceEnd)
+            return std::nullopt;
+        return limit(*sent);
+    }
+    // Its head not whole yet, it may be the reply to any request that timed
+    // out: a head trickled in is held to the first of their limits.
+    std::optional<TimePoint> first;
+    for (const Sent& s : sent_) {
+        if (s.graceEnd && (!first || limit(s) < *first))
+            first = limit(s);
+    }
+    return first;
+}
+
+void VEKConnection::checkReader()
+{
+    const std::optional<TimePoint> deadline = frameDeadline();
+    if (deadline && graceChecked_ && *deadline <= *graceChecked_)
+        return cutWedgedReader();
+    armGraceTimer(deadline);
+}
+
+void VEKConnection::armGraceTimer(std::optional<TimePoint> deadline)
+{
+    std::optional<TimePoint> next = deadline;
     for (const Sent& s : sent_) {
         if (s.graceEnd && (!graceChecked_ || *s.graceEnd > *graceChecked_) && (!next || *s.graceEnd < *next))
             next = s.graceEnd;
@@ -458,9 +501,7 @@ void VEKConnection::armGraceTimer()
 void VEKConnection::graceEnded()
 {
     graceChecked_ = graceDue_;
-    if (frameOutlivedItsRequest(graceDue_))
-        return cutWedgedReader();
-    armGraceTimer();
+    checkReader();
 }
 
 void VEKConnection::cutWedgedReader()
@@ -482,14 +523,16 @@ void VEKConnection::processOutputPackage()
     // later requests, which only feed its body, would keep such a connection
     // alive for ever. A long reply to a packet written on this socket, whose
     // bytes are still coming in, is no such frame while its request waits, or
-    // for one more time-out once it timed out: cutting it would fail every
-    // other request. Past that time the bytes that keep coming are the replies
-    // to later requests.
+    // within the limit a late reply has once it timed out (frameDeadline):
+    // cutting it would fail every other request. Past that limit the bytes
+    // that keep coming are the replies to later requests.
     const bool stuck = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
         && context_->bufferedLength() > 0;
-    const bool wedged = stuck
-        && (bytesRead_ == bytesAtBatch_ || !namesPacketSent()
-            || frameOutlivedItsRequest(platform::RunLoopTimer::Clock::now()));
+    const auto overdue = [this] {
+        const std::optional<TimePoint> deadline = frameDeadline();
+        return deadline && *deadline <= platform::RunLoopTimer::Clock::now();
+    };
+    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !namesPacketSent() || overdue());
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });

@@ -173,7 +173,8 @@ public:
     int writesInFlight() const { return writesInFlight_; }
     bool hasHeartbeatTimer() const { return heartbeatTimer_ != nullptr; }
     bool hasTimeoutBatch() const { return batchTimer_ != nullptr; }
-    // The one more time-out a timed-out request's reply may take is running.
+    // A limit on a late reply is running: the one more time-out of a
+    // timed-out request, or the time of its own a reply begun after that has.
     bool hasGraceTimer() const { return graceTimer_ != nullptr; }
 
 private:
@@ -196,16 +197,23 @@ private:
     void writePacketDidTimeout(VEKWritePacket& packet) override;
     std::set<quint64> invalidateTimeoutPackage(const std::set<quint64>& packetIds);
     void processOutputPackage();
+    using TimePoint = platform::RunLoopTimer::Clock::time_point;
     // The packet written on this socket, still waiting or already timed out,
     // whose reply the incomplete frame is; nullptr when the frame names none
     // (no frame begun, its head not whole yet, or an id never sent).
     struct Sent;
     const Sent* sentNamedByFrame() const;
     bool namesPacketSent() const { return sentNamedByFrame() != nullptr; }
-    // Whether the incomplete frame's own request timed out and the one more
-    // time-out its reply may take had run out by `at`.
-    bool frameOutlivedItsRequest(platform::RunLoopTimer::Clock::time_point at) const;
-    void armGraceTimer();
+    // Notes where and when the frame the reader is now in the middle of began.
+    void noteFrameInProgress();
+    // When the frame in progress must be whole; nullopt when no limit holds
+    // it (none begun, the reply to a request still waiting, or a frame naming
+    // no packet sent, which the time-out batch judges).
+    std::optional<TimePoint> frameDeadline() const;
+    // Cuts the connection when the frame in progress is past its limit, as
+    // far as the timer has seen time pass; otherwise sets the timer.
+    void checkReader();
+    void armGraceTimer(std::optional<TimePoint> deadline);
     void graceEnded();
     // Drops a connection whose reader a frame holds; the request layer hears
     // of the loss as of any other and connects again.
@@ -282,17 +290,27 @@ private:
     quint64 repliesAtBatch_ = 0;
     // The packets written on this socket whose reply has not come, oldest
     // first, timed-out ones included. A reply still coming in for a request
-    // that timed out may take one more of that request's time-outs: past it,
-    // the bytes that feed it are the replies to later requests.
+    // that timed out may take one more of that request's time-outs, counted
+    // from when that time-out ran out: past it, the bytes that feed it are
+    // the replies to later requests. A reply that begins only after that has
+    // one time-out of its own from its first byte: whole by then it is read,
+    // else the connection is cut.
     struct Sent {
         quint64 id;
         double timeout;
-        std::optional<platform::RunLoopTimer::Clock::time_point> graceEnd;
+        std::optional<TimePoint> graceEnd;
     };
     std::deque<Sent> sent_;
+    // The frame the reader is in the middle of: where in the stream of bytes
+    // read its first byte is, and when that byte came.
+    struct FrameBegun {
+        quint64 offset;
+        TimePoint at;
+    };
+    std::optional<FrameBegun> frame_;
     std::unique_ptr<platform::RunLoopTimer> graceTimer_;
-    platform::RunLoopTimer::Clock::time_point graceDue_ {}; // when graceTimer_ fires
-    // Grace ends up to here have been checked by the timer.
-    std::optional<platform::RunLoopTimer::Clock::time_point> graceChecked_;
+    TimePoint graceDue_ {}; // when graceTimer_ fires
+    // The timer has seen time pass up to here: limits up to it have been checked.
+    std::optional<TimePoint> graceChecked_;
     platform::Lifetime alive_;
 };

@@ -1,11 +1,16 @@
 #include "compliance/permissions/PermissionAlertWindowController.h"
 
-#include "compliance/permissions/PermissionSettingsManager.h"
+#include "compliance/ComplianceOutcomeRelays.h"
 #include "compliance/RiskAssessmentManager.h"
+#include "compliance/permissions/PermissionSettingsManager.h"
 #include "core/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
 
 namespace {
+
+// The outcome of a submit told while its result is on its way.
+constexpr int kSubmitted = 0;
 
 IPermissionWizardPresenter*& presenterSlot()
 {
@@ -57,6 +62,7 @@ void PermissionAlertWindowController::runModalForPermissionSettings(
         return;
     }
     state_.windowTitle = QStringLiteral("权限设置");
+    account_ = ActionOutcomeRelay::activeAccount();
     _contractUrl = contractUrl;
     _openUrl = openUrl;
     setControlsStatus(true);
@@ -92,18 +98,25 @@ void PermissionAlertWindowController::setSubmitting(bool busy)
     emit changed();
 }
 
-void PermissionAlertWindowController::sheet(AlertRequest request, std::function<void()> dismissed)
+void PermissionAlertWindowController::sheet(
+    AlertRequest request, std::function<void()> dismissed, bool outcome)
 {
-    // Every sheet of the wizard goes with it when the screen locks.
-    request.closesOnLock = true;
+    // Every sheet of the wizard goes with it when the screen locks: one that
+    // tells an outcome with its window, never as read (the lock's closing of
+    // message boxes may come first), to be told again.
+    request.closesOnLock = !outcome;
     ++sheetsOpen_;
+    const int id = ++sheetSerial_;
+    if (outcome)
+        unread_[id] = request;
     const platform::Lifetime::Watch alive = watch();
-    alerts_->runAlert(request, [this, alive, dismissed = std::move(dismissed)](int) {
+    alerts_->runAlert(request, [this, alive, id, dismissed = std::move(dismissed)](int) {
         if (!alive.survived())
             return;
         --sheetsOpen_;
         if (state_.closed)
             return;
+        unread_.erase(id);
         if (dismissed)
             dismissed();
         if (endsWhenRead_ && sheetsOpen_ == 0)
@@ -130,12 +143,25 @@ void PermissionAlertWindowController::stopModal(int result)
     state_.closed = true;
     state_.result = result;
     state_.waiting = state_.signing = state_.submitting = false;
-    // An open or close still on its way is told by its relay from now on.
-    ActionOutcomeRelay::pageStopsWaiting(this);
+    // A sign, the answers or an open or close still on its way is told by
+    // its relay from now on, whatever its answer.
+    renewLifetime();
+    // What the window takes along unread is told where it will be read; a
+    // change the customer was to see ending with 1 shows in the list all the
+    // same.
+    tellUnread();
+    if (opened_ && result != 1 && changedAfterEnd_)
+        changedAfterEnd_();
     const platform::Lifetime::Watch alive = watch();
     emit changed();
     if (alive.survived())
         emit finished(result);
+}
+
+void PermissionAlertWindowController::tellUnread()
+{
+    for (const auto& [id, box] : std::exchange(unread_, {}))
+        ActionOutcomeRelay::tell(MenuItemViewManager::getInstance()->window(), box, account_);
 }
 
 // ---------------------------------------------------------------------------
@@ -258,7 +284,10 @@ void PermissionAlertWindowController::confirmButtonClicked()
         = contract->type() == RDOPermissionContract::Text || contract->type() == RDOPermissionContract::Web;
     if (agreement && !contract->ans().isEmpty()) {
         setControlsStatusForSign(true);
-        signHandle_ = permissionManager->requestPermissionSign(this, contract->ans());
+        auto& relay = ActionOutcomeRelay::start<PermissionSignRelay>(
+            ActionOutcomeRelay::Listener { this, {} }, *this, &contractSignedText);
+        signHandle_ = permissionManager->requestPermissionSign(&relay, contract->ans());
+        relay.sent(signHandle_);
         if (signHandle_.isEmpty()) {
             setControlsStatusForSign(false);
             sheet(AlertRequest::error(QStringLiteral("协议签署请求无效")));
@@ -314,7 +343,10 @@ void PermissionAlertWindowController::doNext()
         return;
     }
     setSubmitting(true);
-    riskAssessmentManager->requestSubmitRiskAssessmentResult(this, qint32(risk.surveyCount()), *result, risk.surveySn);
+    auto& relay = ActionOutcomeRelay::start<RiskResultRelay>(ActionOutcomeRelay::Listener { this, {} }, *this,
+        [](const QString& message) { return riskSubmittedText(message); });
+    relay.sent(riskAssessmentManager->requestSubmitRiskAssessmentResult(
+        &relay, qint32(risk.surveyCount()), *result, risk.surveySn));
 }
 
 void PermissionAlertWindowController::showNext()
@@ -374,7 +406,7 @@ void PermissionAlertWindowController::permissionSign(DataModel*, const QString& 
         return;
     signHandle_.clear();
     if (!message.isEmpty())
-        sheet(AlertRequest::tip(message));
+        sheet(AlertRequest::tip(message), {}, true);
     setControlsStatusForSign(false);
     doNext();
 }
@@ -385,11 +417,12 @@ bool PermissionAlertWindowController::permissionSign(DataModel*, const QString& 
         return true;
     signHandle_.clear();
     setControlsStatusForSign(false);
-    sheet(AlertRequest::error(error.domain));
+    sheet(AlertRequest::error(error.domain), {}, true);
     return true;
 }
 
-void PermissionAlertWindowController::submitRiskAssessmentResult(DataModel*, const QString&, const QString&)
+void PermissionAlertWindowController::submitRiskAssessmentResult(
+    DataModel*, const QString&, const QString& message)
 {
     if (state_.closed || !state_.submitting)
         return;
@@ -398,6 +431,8 @@ void PermissionAlertWindowController::submitRiskAssessmentResult(DataModel*, con
         setSubmitting(false);
         return;
     }
+    // Told by the result that follows; by itself should the wizard end first.
+    unread_[kSubmitted] = AlertRequest::tip(riskSubmittedText(message));
     riskAssessmentManager->requestQueryRiskAssessmentMatch(
         this, static_cast<const RDOPermissionContractRiskAssessment&>(*contract).risk.surveySn);
 }
@@ -407,7 +442,7 @@ bool PermissionAlertWindowController::submitRiskAssessmentResult(DataModel*, con
     if (state_.closed || !state_.submitting)
         return true;
     setSubmitting(false);
-    sheet(AlertRequest::error(error.domain));
+    sheet(AlertRequest::error(error.domain), {}, true);
     return true;
 }
 
@@ -416,34 +451,40 @@ void PermissionAlertWindowController::queryRiskAssessmentMatch(
 {
     if (state_.closed || !state_.submitting)
         return;
+    unread_.erase(kSubmitted);
     AlertRequest request;
     request.title = QStringLiteral("测评结果");
     request.defaultButton = QStringLiteral("确认");
     if (!match.isOK) {
         setSubmitting(false);
         request.text = match.reason.value_or(QString());
-        sheet(request);
+        sheet(request, {}, true);
         return;
     }
     request.text = QStringLiteral("内容：您本次测评的得分为：%1，评级级别为：%2")
                        .arg(match.score.value_or(QString()), match.level.value_or(QString()));
     // A confirm counts for nothing until the sheet is dismissed: the step is done.
-    sheet(request, [this] {
-        setSubmitting(false);
-        showNext();
-    });
+    sheet(
+        request,
+        [this] {
+            setSubmitting(false);
+            showNext();
+        },
+        true);
 }
 
 bool PermissionAlertWindowController::queryRiskAssessmentMatch(DataModel*, const QString&, const CSError& error)
 {
     if (state_.closed || !state_.submitting)
         return true;
+    unread_.erase(kSubmitted);
     setSubmitting(false);
     AlertRequest request;
     request.title = QStringLiteral("错误提示");
     request.defaultButton = QStringLiteral("确定");
     request.text = error.domain;
-    sheet(request);
+    // The answers were taken: the result's failure is what the customer reads of them.
+    sheet(request, {}, true);
     return true;
 }
 
@@ -451,8 +492,10 @@ void PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
 {
     if (state_.closed || !state_.waiting)
         return;
+    opened_ = true;
     setControlsStatus(false);
-    sheet(AlertRequest::tip(message), [this] { stopModalWhenRead(1); });
+    sheet(
+        AlertRequest::tip(message), [this] { stopModalWhenRead(1); }, true);
 }
 
 bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QString&, const CSError& error)
@@ -460,7 +503,7 @@ bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
     if (state_.closed || !state_.waiting)
         return true;
     setControlsStatus(false);
-    sheet(AlertRequest::error(PermissionAccessRelay::failureText(error)));
+    sheet(AlertRequest::error(PermissionAccessRelay::failureText(error)), {}, true);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -29,8 +30,9 @@ struct PermissionWizardServices {
     NotificationCenter* notificationCenter = nullptr;
     std::function<std::unique_ptr<platform::RunLoopTimer>(std::function<void()> tick)> makeTimer;
     // Runs when an open or close the wizard sent succeeds after the wizard
-    // has ended (the lock, an account change): what showed the permission
-    // shows its old status. Null: nothing runs.
+    // has ended (the lock, an account change), or the wizard ends other than
+    // with 1 after it succeeded (the lock over its message): what showed the
+    // permission shows its old status. Null: nothing runs.
     std::function<void()> changedAfterEnd;
 };
 
@@ -58,7 +60,11 @@ private:
 // with the check box and its countdown, signs the steps that carry a sign
 // link, and sends the open request after the last one. Ends with 1 once the
 // open request succeeded and its message was dismissed, otherwise with 0
-// (cancel, an empty list, a failed list, the window closing, a lock).
+// (cancel, an empty list, a failed list, the window closing, a lock). The
+// signs, the answers and the open or close are each heard through a relay:
+// an answer that comes once the wizard has ended is told by it. A sheet that
+// told such an answer and goes unread with the wizard's window is told again
+// on the main window, where it outlives a lock.
 class PermissionAlertWindowController final : public QObject,
                                               public IQueryPermissionContractDelegate,
                                               public IOpenPermissionAccessDelegate,
@@ -149,7 +155,9 @@ private:
     void sendOpen();
     const RDOPermissionContract* current() const;
     bool isLast() const { return _contractIndex + 1 >= _contractArray.size(); }
-    void sheet(AlertRequest request, std::function<void()> dismissed = {});
+    // `outcome`: the sheet tells what became of an action.
+    void sheet(AlertRequest request, std::function<void()> dismissed = {}, bool outcome = false);
+    void tellUnread();
     void stopModal(int result);
     void stopModalWhenRead(int result);
 
@@ -171,6 +179,12 @@ private:
     QString signHandle_;
     int sheetsOpen_ = 0;
     std::optional<int> endsWhenRead_;
+    QString account_; // the customer the wizard runs for
+    // The actions' outcomes the customer has not read yet, by sheet: the
+    // sheets up, and a submit whose result is still on its way (0).
+    std::map<int, AlertRequest> unread_;
+    int sheetSerial_ = 0;
+    bool opened_ = false; // the open or close succeeded
     State state_;
 };
 

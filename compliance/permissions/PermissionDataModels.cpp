@@ -1,5 +1,6 @@
 #include "compliance/permissions/PermissionDataModels.h"
 
+#include "comm/recordset/ServerNumber.h"
 #include "core/DataModelFactory.h"
 #include "login/OwedReads.h"
 #include "shell/menu/MenuLink.h"
@@ -14,9 +15,10 @@ std::optional<quint64> functionNumber(const QMap<QString, QString>& parts, const
     const auto it = parts.constFind(key);
     if (it == parts.cend())
         return std::nullopt;
-    bool ok = false;
-    const quint64 number = it->trimmed().toULongLong(&ok);
-    return ok ? std::optional<quint64>(number) : std::nullopt;
+    // By its value, as every link's: "500.000" is 500; "", "8x" and "8.5"
+    // name no function.
+    const std::optional<qint64> number = servernumber::wholeValueOf(*it);
+    return number && *number >= 0 ? std::optional<quint64>(quint64(*number)) : std::nullopt;
 }
 
 QString firstRowText(const std::vector<VEKTCRS>& sets, const char* name)

@@ -39,8 +39,8 @@ RDOPermissionContract::RDOPermissionContract(Type type, const VEKTCRS& row)
     , ans_(text(row, "ans"))
     , showtips_(text(row, "showtips"))
 {
-    // A negative value counts as 0, so a countdown always ends.
-    lockTime_ = quint64(std::max<qint64>(0, servernumber::toInt64(text(row, "locktime"))));
+    // Never negative, so a countdown always ends.
+    lockTime_ = quint64(servernumber::waitSecondsOf(text(row, "locktime")));
 }
 
 RDOPermissionContractText::RDOPermissionContractText(const VEKTCRS& row)
@@ -82,8 +82,8 @@ PermissionContracts permissionContractsFromReply(const std::vector<VEKTCRS>& rec
         } else if (type == QLatin1String("W")) {
             out.push_back(std::make_shared<RDOPermissionContractWeb>(row));
         } else if (type == QLatin1String("answer")) {
-            // The set's number is the field's leading integer ("2.0" is 2).
-            const qint64 n = servernumber::toInt64(text(row, "webaddr"));
+            // The set's number by its value ("2.0" is 2; "2x" names none).
+            const qint64 n = servernumber::wholeValueOf(text(row, "webaddr")).value_or(0);
             if (n > 1 && quint64(n) <= recordSets.size())
                 out.push_back(std::make_shared<RDOPermissionContractRiskAssessment>(recordSets[size_t(n - 1)]));
         }

@@ -26,7 +26,7 @@ bool HGTCancelOrderViewController::requestList()
         this, QString::fromLatin1(kQueryFlag), kQueryCount, &refused);
     if (handle.isEmpty()) {
         askedFor().settle(QString::fromLatin1(kListing));
-        alerts()->runAlert(AlertRequest::error(refused), nullptr);
+        listFailed({ refused, DataModel::kRefusedRequestCode });
         return false;
     }
     askedFor().ask(QString::fromLatin1(kListing), handle);
@@ -72,10 +72,7 @@ bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(
 {
     if (!askedFor().take(QString::fromLatin1(kListing), handle))
         return true; // an earlier listing's
-    // The rows shown stay; the count says nothing is known.
-    countText_ = QStringLiteral("0");
     listFailed(DataModel::getNetworkError(error));
-    emit changed();
     figureRead(listFigure(), false);
     return true;
 }

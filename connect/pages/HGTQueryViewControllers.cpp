@@ -36,6 +36,15 @@ constexpr char kNotices[] = "notices";
 constexpr char kTargets[] = "targets";
 constexpr char kDeclarations[] = "declarations";
 
+// A typed code a query could not carry is refused in a tip on `page`.
+bool codeSendable(MenuItemViewController& page, const QString& code)
+{
+    if (typednumber::canBeSent(code))
+        return true;
+    page.alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QStringLiteral("证券代码"))), {});
+    return false;
+}
+
 } // namespace
 
 // --- The withdrawal quantity window ---
@@ -217,9 +226,14 @@ void HGTCancelVoteViewController::ordersTableViewClicked(int row)
 
 void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
 {
-    // The quantity goes on as typed, an empty one too: the server judges it.
+    // The quantity goes on as typed, an empty one too: the server judges
+    // it, once a request can carry it.
     if (isUnloaded())
         return;
+    if (!typednumber::canBeSent(p.voteQuantity())) {
+        alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QStringLiteral("撤销数量"))), {});
+        return;
+    }
     alertWindowController_.runModalForCancelHGTOtherVote(parentWindow_.data(), p.securityId(), p.stockCode(),
         p.voteTypeTitle(), p.voteType(), p.voteQuantity(), p.orgNo());
 }
@@ -270,6 +284,8 @@ void HGTQueryNotificationViewController::queryButtonClick()
         alerts()->runAlert(AlertRequest::tip(QStringLiteral("请输入证券代码。")), {});
         return;
     }
+    if (!codeSendable(*this, code_))
+        return;
     QString why;
     const QString handle = requestManager->requestHGTQueryNotification(this, code_, &why);
     if (handle.isEmpty()) {
@@ -332,6 +348,8 @@ HGTQueryStockTargetViewController::HGTQueryStockTargetViewController(BaseNode::P
 
 void HGTQueryStockTargetViewController::queryButtonClick()
 {
+    if (!codeSendable(*this, code_))
+        return;
     QString why;
     const QString handle = requestManager->requestHGTQueryStockTarget(this, code_, &why);
     if (handle.isEmpty()) {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "connect/HGTRequestManager.h"
 #include "compliance/permissions/PermissionSettingsViewController.h"
+#include "connect/HGTRequestManager.h"
+#include "core/TypedNumber.h"
 #include "shell/pages/MenuItemViewController.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/pages/PageTable.h"
@@ -29,7 +30,8 @@ public:
     // runModal:securityId:stockCode:voteTypeTitle:voteType:orgNo:
     void runModal(QObject* parentWindow, const QString& securityId, const QString& stockCode,
         const QString& voteTypeTitle, qint32 voteType, const QString& orgNo);
-    void setQuantityText(const QString& text) { quantityText_ = text; }
+    // Read as typed numbers are (full-width digits are digits).
+    void setQuantityText(const QString& text) { quantityText_ = typednumber::read(text); }
     void confirmButtonClicked();
     void cancelButtonClicked();
     // windowWillClose: closing the window otherwise is a cancel.
@@ -143,7 +145,7 @@ public:
 
     explicit HGTQueryNotificationViewController(BaseNode::Ptr node = nullptr, HGTPageServices services = {});
 
-    void setCodeText(const QString& text) { code_ = text.left(kCodeLength); }
+    void setCodeText(const QString& text) { code_ = typednumber::read(text).left(kCodeLength); }
     const QString& codeText() const { return code_; }
     void queryButtonClick();
     qsizetype numberOfRowsInTableView() const { return qsizetype(contentArray.size()); }
@@ -178,7 +180,7 @@ public:
 
     explicit HGTQueryStockTargetViewController(BaseNode::Ptr node = nullptr, HGTPageServices services = {});
 
-    void setCodeText(const QString& text) { code_ = text.left(kCodeLength); }
+    void setCodeText(const QString& text) { code_ = typednumber::read(text).left(kCodeLength); }
     const QString& codeText() const { return code_; }
     void queryButtonClick();
     const DTTablePtr& targets() const { return targets_; }

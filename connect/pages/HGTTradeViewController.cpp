@@ -1,6 +1,7 @@
 #include "connect/pages/HGTTradeViewController.h"
 
 #include "connect/pages/HGTOutcomeRelays.h"
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
@@ -235,7 +236,7 @@ void HGTTradeViewController::willDropRequests()
 
 void HGTTradeViewController::setCodeText(const QString& text)
 {
-    code_ = text.left(kCodeLength);
+    code_ = typednumber::read(text).left(kCodeLength);
     codeNowNames();
     if (code_.size() == kCodeLength)
         codeEditEnd();
@@ -257,10 +258,15 @@ void HGTTradeViewController::codeEditEnd(bool toNext)
 
 void HGTTradeViewController::setPriceText(const QString& text)
 {
-    price_ = text;
+    price_ = typednumber::read(text);
     // The numeric value, whatever its decimals; an empty field, or one
     // without a number, is 0: a step starts there.
-    stepperValue_ = std::max(0.0, text.toDouble());
+    stepperValue_ = std::max(0.0, price_.toDouble());
+}
+
+void HGTTradeViewController::setQuantityText(const QString& text)
+{
+    quantity_ = typednumber::read(text);
 }
 
 void HGTTradeViewController::priceEditEnd(bool toNext)
@@ -628,11 +634,24 @@ bool HGTTradeViewController::verifyInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (code_.size() != kCodeLength || price_.isEmpty() || quantity_.isEmpty()) {
+    if (code_.size() != kCodeLength || !typednumber::canBeSent(code_) || price_.isEmpty()
+        || quantity_.isEmpty()) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    // Price and quantity go to the dialog as typed: the server judges them.
+    // Price and quantity go to the dialog as typed: the server judges them,
+    // once a request can carry them.
+    return sendable({ { &price_, "委托价格" }, { &quantity_, "委托数量" } });
+}
+
+bool HGTTradeViewController::sendable(std::initializer_list<std::pair<const QString*, const char*>> fields)
+{
+    for (const auto& [value, title] : fields) {
+        if (!typednumber::canBeSent(*value)) {
+            alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QString::fromUtf8(title))), {});
+            return false;
+        }
+    }
     return true;
 }
 
@@ -667,7 +686,8 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not.
     auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, &HGTTradeViewController::submittedOrderText);
+        ActionOutcomeRelay::pageOf(*this, [this] { readPositions(); }), *this,
+        &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
               &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
@@ -677,12 +697,6 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(problem), {});
     return true;
-}
-
-void HGTTradeViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
 }
 
 void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const QString& orderNumber)
@@ -700,8 +714,8 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 
 bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
-    if (dialog_.requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the positions are owed, and read again in the
     // account's rounds until the server answers: the order may have filled.
     emit changed();

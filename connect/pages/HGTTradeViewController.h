@@ -64,6 +64,7 @@ public:
     static QString submittedOrderText(const QString& orderNumber);
 
     // --- User actions ---
+    // The fields are read as typed numbers are (full-width digits are digits).
     void setCodeText(const QString& text); // controlTextDidChange: of the code field
     // ControlEditEnd: of the code and of the price field. The focus moves on
     // only when the customer asked for the next field (`toNext`: Return or
@@ -71,7 +72,7 @@ public:
     void codeEditEnd(bool toNext = true);
     void setPriceText(const QString& text);
     void priceEditEnd(bool toNext = true);
-    void setQuantityText(const QString& text) { quantity_ = text; }
+    void setQuantityText(const QString& text);
     // ControlEditEnd: of the quantity field: the focus moves on, from the
     // last field to the code.
     void quantityEditEnd();
@@ -120,7 +121,6 @@ public:
     // Protocols.
     void updatePrice(const QString& price) override;
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryQuotesOf5Level(DataModel*, const QString& handle, const RDOQuotesOf5Level& quote) override;
     bool queryQuotesOf5Level(DataModel*, const QString& handle, const CSError&) override;
     void queryTimesharingInfo(DataModel*, const QString& handle, const RDOStock& day) override;
@@ -150,6 +150,10 @@ protected:
     // The number of fields in the focus order (controlArray).
     virtual int controlCount() const { return 3; }
     virtual bool verifyInput();
+    // The first typed value a request could not carry is refused in a tip
+    // naming its field, (value, title) in the form's order; answers whether
+    // every one can be sent.
+    bool sendable(std::initializer_list<std::pair<const QString*, const char*>> fields);
     void responderToNext(int field);
     QString selectedSecurityId() const;
     QObject* dialogParent() const { return dialogParent_; }

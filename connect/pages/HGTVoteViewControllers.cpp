@@ -1,6 +1,7 @@
 #include "connect/pages/HGTVoteViewControllers.h"
 
 #include "connect/pages/HGTOutcomeRelays.h"
+#include "core/TypedNumber.h"
 
 QString HGTDeclarePage::submittedDeclarationText(const QString& serialNo)
 {
@@ -21,6 +22,13 @@ void HGTDeclarePage::orderButtonClick()
     emit changed();
 }
 
+void HGTDeclarePage::takeTyped(QString& field, const QString& text)
+{
+    field = typednumber::read(text);
+    if (field != text)
+        emit changed();
+}
+
 void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
 {
     // A reply without its serial number arrives as an unknown outcome.
@@ -32,8 +40,8 @@ void HGTDeclarePage::answered(const QString& handle, const QString& serialNo)
 
 void HGTDeclarePage::failed(const QString& handle, const CSError& error)
 {
-    if (dialog().requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog().requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
 }
 
@@ -55,7 +63,7 @@ void HGTVoteViewController::setFieldText(Field field, const QString& text)
         setCodeText(text);
         return;
     }
-    fields_[field] = text;
+    takeTyped(fields_[field], text);
 }
 
 void HGTVoteViewController::fieldEditEnd(Field field)
@@ -84,12 +92,15 @@ bool HGTVoteViewController::verifyInput()
         return false;
     }
     const bool anyQuantity = !fields_[Up].isEmpty() || !fields_[Down].isEmpty() || !fields_[Free].isEmpty();
-    if (codeText().isEmpty() || fields_[PublicNo].isEmpty() || fields_[BillNo].isEmpty() || !anyQuantity) {
+    if (codeText().isEmpty() || !typednumber::canBeSent(codeText()) || fields_[PublicNo].isEmpty()
+        || fields_[BillNo].isEmpty() || !anyQuantity) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    // The quantities go as typed, empty ones empty: the server judges them.
-    return true;
+    // The quantities go as typed, empty ones empty: the server judges them,
+    // once a request can carry them.
+    return sendable({ { &fields_[PublicNo], "公告编号" }, { &fields_[BillNo], "议案编号" },
+        { &fields_[Up], "赞成数量" }, { &fields_[Down], "反对数量" }, { &fields_[Free], "弃权数量" } });
 }
 
 void HGTVoteViewController::runConfirmation()
@@ -136,7 +147,7 @@ void HGTOtherVoteViewController::setFieldText(Field field, const QString& text)
         setCodeText(text);
         return;
     }
-    fields_[field] = text;
+    takeTyped(fields_[field], text);
 }
 
 void HGTOtherVoteViewController::fieldEditEnd(Field field)
@@ -164,12 +175,14 @@ bool HGTOtherVoteViewController::verifyInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (codeText().isEmpty() || fields_[OrgNo].isEmpty() || fields_[Quantity].isEmpty()) {
+    if (codeText().isEmpty() || !typednumber::canBeSent(codeText()) || fields_[OrgNo].isEmpty()
+        || fields_[Quantity].isEmpty()) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    // The quantity goes as typed: the server judges it.
-    return true;
+    // The quantity goes as typed, once a request can carry it: the server
+    // judges it.
+    return sendable({ { &fields_[OrgNo], "行为代码" }, { &fields_[Quantity], "投票数量" } });
 }
 
 void HGTOtherVoteViewController::runConfirmation()

@@ -27,6 +27,9 @@ protected:
     // The request the dialog's confirm sent under `handle`; none went out
     // when it is empty: the dialog closes and says why.
     void sent(const QString& handle, const QString& why);
+    // What is typed into a field of the form, read as typed numbers are;
+    // the field then shows what was read.
+    void takeTyped(QString& field, const QString& text);
     // The answer of that request.
     void answered(const QString& handle, const QString& serialNo);
     void failed(const QString& handle, const CSError& error);

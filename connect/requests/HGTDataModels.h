@@ -9,6 +9,7 @@
 #include "quotes/requests/QuoteRecords.h"
 #include "trading/requests/OrderDataModels.h"
 #include "trading/requests/TradeQueryRecords.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 
 // The order side of the Stock Connect: the order itself (500 / 510), the
 // maximum quantity and price step of a prospective order (500 / 507), the
@@ -159,6 +160,11 @@ public:
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    // A vote left unknown is told as a vote, never as an order.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return unknownOutcomeOf(cause, unknownoutcome::kVote);
+    }
 };
 
 // A corporate-action declaration (500 / 3003) under the type's code.
@@ -173,6 +179,11 @@ public:
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    // A declaration left unknown is told as a declaration.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return unknownOutcomeOf(cause, unknownoutcome::kDeclaration);
+    }
 };
 
 // A withdrawal: the declaration function with the quantity negated. The
@@ -188,6 +199,11 @@ public:
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
+    // A withdrawal left unknown is told as a withdrawal.
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return unknownOutcomeOf(cause, unknownoutcome::kWithdrawal);
+    }
 };
 
 // Declarations between two dates (500 / 3005). The handle covers both dates,

@@ -1,6 +1,6 @@
 #include "connect/requests/HGTRecords.h"
 
-#include "comm/recordset/TCRSText.h"
+#include "comm/recordset/ServerNumber.h"
 #include "comm/recordset/VEKTCRS.h"
 
 #include <QRegularExpression>
@@ -23,15 +23,12 @@ std::optional<qint32> hkVoteTypeOfCode(const QString& code)
     static const QRegularExpression form(QStringLiteral("^H6([3-6])$"));
     if (const QRegularExpressionMatch m = form.match(code.trimmed()); m.hasMatch())
         return m.captured(1).toInt() - 3;
-    // A type the server sends as its number: the number its leading digits
-    // give, read the C way.
-    static const QRegularExpression number(QStringLiteral("^[ \\t\\n\\v\\f\\r]*[+-]?[0-9]"));
-    if (!number.match(code).hasMatch())
+    // A type the server sends as its number, by its value ("2.000" is 2):
+    // one that is not whole ("1x", "2.5") is none, never a guess.
+    const std::optional<qint64> type = servernumber::wholeValueOf(code);
+    if (!type || *type < 0 || *type > 3)
         return std::nullopt;
-    const qint32 type = tcrs::int32FromText(code);
-    if (type < 0 || type > 3)
-        return std::nullopt;
-    return type;
+    return qint32(*type);
 }
 
 DTHGTOtherVoteTable::DTHGTOtherVoteTable(const VEKTCRS* recordSet, const QStringList& filterKeys)

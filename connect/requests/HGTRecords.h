@@ -33,8 +33,8 @@ public:
 Q_DECLARE_METATYPE(RDOHGTOtherVoteInfo)
 
 // The corporate-action type number (0 to 3) of a server's "hk_type": the
-// codes "H63" to "H66", or a type sent as its number (the integer its
-// leading digits give, 0 to 3); nullopt for anything else, so that a type
+// codes "H63" to "H66", or a type sent as its number (by its value, a whole
+// 0 to 3); nullopt for anything else, so that a type
 // the client does not know is never withdrawn as another type.
 std::optional<qint32> hkVoteTypeOfCode(const QString& code);
 

@@ -324,9 +324,13 @@ void installCancelConfirmWindow()
         buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setFocus();
         form->addRow(buttons);
         const QPointer<HGTCancelConfirmAlertWC> owner(&window);
-        QObject::connect(quantity, &QLineEdit::textEdited, dialog, [owner](const QString& t) {
-            if (owner)
-                owner->setQuantityText(t);
+        QObject::connect(quantity, &QLineEdit::textEdited, dialog, [owner, quantity](const QString& t) {
+            if (!owner)
+                return;
+            owner->setQuantityText(t);
+            // The field shows what was read (full-width digits as digits).
+            if (quantity->text() != owner->quantityText())
+                quantity->setText(owner->quantityText());
         });
         QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, [owner] {
             if (owner)

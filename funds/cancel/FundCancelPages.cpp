@@ -144,21 +144,16 @@ bool FundBatchCancelPage::doConfigOrder(int)
     return true;
 }
 
-void FundBatchCancelPage::doConfigOrderTimedOut(int)
+void FundBatchCancelPage::doConfigOrderTimeLimitPassed(int)
 {
-    // The dialog gave up on the answers still to come: the customer hears
-    // that those cancels are of unknown outcome (a batch counts them as
-    // failures), and the list shows what the server has. An answer that
-    // comes later is the batch relay's to tell.
-    ActionOutcomeRelay::pageStopsWaiting(this);
+    // The dialog gave up on the answers still to come: the batch's relay told
+    // the customer those cancels are of unknown outcome and tells what comes
+    // of them. The batch ends here.
     failedCount += answersDue_;
     answersDue_ = 0;
     for (qsizetype i = 0; i < sent_; ++i)
         askedFor().settle(cancelChannel(i));
-    if (totalCount == 1)
-        finish(AlertRequest::error(DMOpdFundCancelOrder::unknownOutcomeMessage(CSError())));
-    else
-        finish(batchSummary());
+    endBatch();
 }
 
 void FundBatchCancelPage::cancelAnswered(const QString& handle, const QString* serial, const CSError* error)
@@ -198,11 +193,16 @@ AlertRequest FundBatchCancelPage::batchSummary() const
         QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount));
 }
 
-void FundBatchCancelPage::finish(const AlertRequest& message)
+void FundBatchCancelPage::endBatch()
 {
     alertWindowController_->stopRunModal();
     ticked_.clear();
     emit changed();
+}
+
+void FundBatchCancelPage::finish(const AlertRequest& message)
+{
+    endBatch();
     ActionOutcomeRelay::tell(alerts(), message);
     requestList();
 }

@@ -49,7 +49,7 @@ public:
     // cancelOrdersClicked:
     void cancelOrdersClicked();
     bool doConfigOrder(int type) override;
-    void doConfigOrderTimedOut(int type) override;
+    void doConfigOrderTimeLimitPassed(int type) override;
 
     OrderAlertWindowController& alertWindowController() { return *alertWindowController_; }
     void setParentWindow(QObject* window) { parentWindow_ = window; }
@@ -103,6 +103,9 @@ protected:
     OpenFundManager* openFundManager;
 
 private:
+    // The batch is over: the dialog closes, the ticks go.
+    void endBatch();
+    // And its outcome is told, the list read again.
     void finish(const AlertRequest& message);
     AlertRequest batchSummary() const;
     // The channel under which the batch's cancel number `i` is asked.

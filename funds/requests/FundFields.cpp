@@ -1,5 +1,7 @@
 #include "funds/requests/FundFields.h"
 
+#include "core/TypedNumber.h"
+
 #include <QDate>
 
 namespace fundfields {
@@ -67,10 +69,8 @@ std::optional<QString> token(const QString& what, const QString& text, qsizetype
 
 std::optional<QString> asReceived(const QString& what, const QString& text)
 {
-    for (QChar c : text) {
-        if (c.category() == QChar::Other_Control || c == u'&' || c == u'=')
-            return QStringLiteral("%1含有不能发送的字符").arg(what);
-    }
+    if (!typednumber::canBeSent(text))
+        return typednumber::refusal(what);
     return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 struct FundOrderAlert::Observer : IDoConfigOrder {
     std::function<void(qint32)> confirmed;
     bool called = false;
+    bool timeLimitPassed = false;
     bool doConfigOrder(int type) override
     {
         called = true;
@@ -12,6 +13,8 @@ struct FundOrderAlert::Observer : IDoConfigOrder {
             confirmed(type);
         return true;
     }
+    // The order's relay told the outcome is unknown and tells what comes.
+    void doConfigOrderTimeLimitPassed(int) override { timeLimitPassed = true; }
 };
 
 FundOrderAlert::FundOrderAlert(QObject* parentWindow)
@@ -32,7 +35,7 @@ void FundOrderAlert::runModal(
     const FundOrderDraft& draft, std::function<void(qint32)> confirmed, std::function<void()> cancelled)
 {
     observer_->confirmed = std::move(confirmed);
-    observer_->called = false;
+    observer_->called = observer_->timeLimitPassed = false;
     const QStringList& v = draft.values;
     QObject* parent = parentWindow_.data();
     OrderAlertWindowController& alert = *orderAlert_;
@@ -51,8 +54,9 @@ void FundOrderAlert::runModal(
         break;
     default: break;
     }
-    // The modal run has ended: without a confirmation it was cancelled.
-    if (!alive.expired() && !observer_->called && cancelled)
+    // The modal run has ended: without a confirmation it was cancelled; past
+    // its time limit the order's answer is no longer the form's to wait for.
+    if (!alive.expired() && (!observer_->called || observer_->timeLimitPassed) && cancelled)
         cancelled();
 }
 

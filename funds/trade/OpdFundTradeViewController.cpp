@@ -1,5 +1,6 @@
 #include "funds/trade/OpdFundTradeViewController.h"
 
+#include "core/TypedNumber.h"
 #include "funds/FundOutcomeRelays.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
@@ -83,6 +84,16 @@ void OpdFundTradeViewController::addFundChangedObserver(IUpdateFundHistoryValues
 {
     if (observer)
         observerArray.emplace_back(observer);
+}
+
+void OpdFundTradeViewController::setText(Field field, const QString& text)
+{
+    const QString value
+        = field == Code || field == TargetCode || field == Amount ? typednumber::read(text) : text;
+    if (value != texts_[field])
+        orderInputChanged();
+    texts_[field] = value;
+    emit changed();
 }
 
 void OpdFundTradeViewController::selectPopUp(qint32 index)
@@ -254,8 +265,8 @@ void OpdFundTradeViewController::controlTextDidChange(Field field, const QString
 {
     if (!isCodeField(field))
         return;
-    // The field takes 6 characters at most.
-    const QString code = text.left(kCodeLength);
+    // The field takes 6 characters at most, read as typed numbers are.
+    const QString code = typednumber::read(text).left(kCodeLength);
     if (code != texts_[field]) {
         orderInputChanged();
         texts_[field] = code;
@@ -473,8 +484,14 @@ bool OpdFundTradeViewController::verifyInput()
     default: return false;
     }
     const bool present = codes && amount;
-    if (!present)
+    if (!present) {
         alerts_->runAlert(AlertRequest::tip(missing), nullptr);
+    } else if (const std::optional<QString> field = fieldNotSendable()) {
+        // Refused here, before the check, the notices or the serial are
+        // asked for: no step of an order that could never be sent.
+        alerts_->runAlert(AlertRequest::tip(typednumber::refusal(*field)), nullptr);
+        return false;
+    }
     // The fund lookup is reported too, after the input message.
     // A fund counts only while its code is the one in the field.
     if (viewType_ == Subscribe || viewType_ == Purchase || viewType_ == Plan) {
@@ -488,6 +505,31 @@ bool OpdFundTradeViewController::verifyInput()
     }
     // Presence only: the form and limits of an amount are the server's.
     return present;
+}
+
+std::optional<QString> OpdFundTradeViewController::fieldNotSendable() const
+{
+    const bool transform = viewType_ == Transform;
+    if (!typednumber::canBeSent(texts_[Code]))
+        return transform ? QStringLiteral("转出代码") : QStringLiteral("基金代码");
+    if (transform && !typednumber::canBeSent(texts_[TargetCode]))
+        return QStringLiteral("转入代码");
+    if (typednumber::canBeSent(texts_[Amount]))
+        return std::nullopt;
+    switch (viewType_) {
+    case Subscribe:
+        return QStringLiteral("认购金额");
+    case Purchase:
+        return QStringLiteral("申购金额");
+    case Redeem:
+        return QStringLiteral("赎回份额");
+    case Transform:
+        return QStringLiteral("转换份额");
+    case Plan:
+        return QStringLiteral("每期金额");
+    default:
+        return std::nullopt; // the dividend setting sends no amount
+    }
 }
 
 QString OpdFundTradeViewController::tradeCode() const
@@ -734,6 +776,10 @@ template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(
     ActionOutcomeRelay::Listener listener { this,
         [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
             return form ? form->alerts_ : nullptr;
+        },
+        [this, type = draft_ ? draft_->dialogType : 0] {
+            if (readChangedFiguresAgain(type))
+                emit figuresChanged();
         } };
     Relay& relay = ActionOutcomeRelay::start<Relay>(
         std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);

@@ -48,7 +48,9 @@ struct FundOrderDraft {
 class IFundOrderConfirmation {
 public:
     virtual ~IFundOrderConfirmation() = default;
-    // Confirm calls `confirmed(dialogType)`, cancel calls `cancelled()`.
+    // Confirm calls `confirmed(dialogType)`; cancel calls `cancelled()`, and
+    // so does the dialog's time limit passing with the order still out (its
+    // relay tells the outcome): the form waits for nothing more.
     virtual void runModal(const FundOrderDraft& draft, std::function<void(qint32)> confirmed,
         std::function<void()> cancelled) = 0;
     virtual void stopRunModal() = 0;
@@ -125,13 +127,9 @@ public:
     // gotoNextResponder: the field that gets the focus after `from`.
     Field gotoNextResponder(Field from) const;
     Field focus() const { return focus_; }
-    void setText(Field field, const QString& text)
-    {
-        if (text != texts_[field])
-            orderInputChanged();
-        texts_[field] = text;
-        emit changed();
-    }
+    // A code or an amount is read as typed numbers are (full-width digits
+    // are digits); the field then shows what was read.
+    void setText(Field field, const QString& text);
     QStringList popUpItems() const { return popUpItems_; }
     qint32 popUpIndex() const { return popUpIndex_; }
     void selectPopUp(qint32 index);
@@ -255,6 +253,9 @@ private:
     // Ends the step under way unless its order went out.
     void cancelStep();
     bool verifyInput();
+    // The first typed field (code, target code, amount) whose value cannot
+    // be sent, by the title the customer sees it under; nullopt when none.
+    std::optional<QString> fieldNotSendable() const;
     // The fund the order buys: the target of a transform, else the fund.
     const std::optional<RDOOpenEndFund>& boughtFund() const;
     // The pipeline start: the appropriateness check of the fund bought, or

@@ -42,6 +42,27 @@ protected:
     }
 };
 
+// A fund's name in the row of labels over the chart: as wide as the name
+// where the row has the room; where it has not, it shows the name's start
+// and "…" rather than widen the page. Its text stays the whole name.
+class NameLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override
+    {
+        return { fontMetrics().horizontalAdvance(QStringLiteral("中…")), QLabel::minimumSizeHint().height() };
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        painter.drawText(
+            room, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
+
 // The chart's frame has y growing upwards; the widget's downwards.
 QPointF toWidget(const QPointF& p)
 {
@@ -186,7 +207,7 @@ void FundQuoteView::paintEvent(QPaintEvent*)
 FundQuotePanel::FundQuotePanel(FundQuoteViewController& controller, QWidget* parent)
     : QWidget(parent)
     , controller_(&controller)
-    , name_(new QLabel(this))
+    , name_(new NameLabel(this))
     , code_(new QLabel(this))
     , value_(new QLabel(this))
     , chart_(new FundQuoteView(this))

@@ -3,6 +3,7 @@
 #include "core/ui/PopUp.h"
 #include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"
 #include "shell/ui/tables/DVCommonTableView.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -66,6 +68,8 @@ std::vector<FieldLayout> fieldsOf(qint32 type)
     }
 }
 
+constexpr int kInnerMargin = 2; // each side of a line edit's text, as the edit keeps it
+
 // The width at which a line edit shows its whole text: the text, the
 // margins the edit keeps inside its frame, and the frame.
 int wholeTextWidth(const QLineEdit& edit)
@@ -74,11 +78,43 @@ int wholeTextWidth(const QLineEdit& edit)
     option.initFrom(&edit);
     option.lineWidth = edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit);
     const QMargins margins = edit.textMargins();
-    constexpr int kInnerMargin = 2; // each side, as the line edit keeps it
     const QSize text(edit.fontMetrics().horizontalAdvance(edit.text()) + 2 * kInnerMargin + margins.left()
             + margins.right() + 1,
         edit.fontMetrics().height());
     return edit.style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, &edit).width();
+}
+
+// The field of a name the server sends. A fund's name may be long: the field
+// keeps the width the form gives it, and a name wider than that shows its
+// start and "…", never a cut without a mark. Its text stays the whole name.
+class NameField final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect room = style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                               .marginsRemoved(textMargins())
+                               .adjusted(kInnerMargin, 0, -kInnerMargin, 0);
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        if (shown == text()) {
+            QLineEdit::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(room, int(Qt::AlignLeft | Qt::AlignVCenter), shown);
+    }
+};
+
+bool isName(Form::Field field)
+{
+    return field == Form::Name || field == Form::TargetName;
 }
 
 const char* buttonTitle(qint32 type)
@@ -105,11 +141,15 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     for (const FieldLayout& row : fieldsOf(controller.viewType())) {
-        auto* edit = new QLineEdit(this);
+        auto* edit = isName(row.field) ? new NameField(this) : new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(row.name));
         edit->setReadOnly(!row.editable);
         if (row.field == Form::Code || row.field == Form::TargetCode) {
-            edit->setMaxLength(Form::kCodeLength);
+            // Six characters at most, as they are read: a full-width code
+            // typed, or one pasted with white space around it, fits.
+            auto* formatter = new CodeFormatter(edit);
+            formatter->setMaxLength(Form::kCodeLength);
+            edit->setValidator(formatter);
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->controlTextDidChange(f, text); });
             // A short code is padded and looked up however the editing ends;
@@ -205,9 +245,10 @@ void OpdFundTradeForm::refresh()
     for (const auto& [f, edit] : fields_) {
         if (edit->text() != controller_->text(f))
             edit->setText(controller_->text(f));
-        // A field the server fills (name, net value, shares) is never
+        // A figure the server fills (net value, shares, money) is never
         // narrower than its text: a line edit cuts a text without a mark.
-        if (edit->isReadOnly())
+        // A name shows "…" instead, and never widens the form.
+        if (edit->isReadOnly() && !isName(f))
             edit->setMinimumWidth(wholeTextWidth(*edit));
     }
     if (popUp_) {

@@ -61,14 +61,20 @@ QString DMStockTimesharingInfo::replyCode(const std::vector<VEKTCRS>& sets)
     return sets.size() < 2 ? QString() : firstRowText(sets[1], "code");
 }
 
-std::optional<DMQueryStockIndexInfo::Link> DMQueryStockIndexInfo::parseLink(const std::string& storedLink)
+std::optional<DMQueryStockIndexInfo::Link> DMQueryStockIndexInfo::parseLink(
+    const std::string& storedLink, QString* why)
 {
+    auto refuse = [why](const char* message) {
+        if (why)
+            *why = QString::fromUtf8(message);
+        return std::nullopt;
+    };
     QString link;
     if (!storedLink.empty()) {
         const std::optional<QString> plain = AesEncryption::decodeStringWithAES(
             QString::fromLatin1(storedLink.data(), qsizetype(storedLink.size())), QString::fromLatin1(kLinkKey));
         if (!plain)
-            return std::nullopt;
+            return refuse("行情指数链接无法解密");
         link = *plain;
     }
     // The parameters after the first "?": the two function numbers are taken
@@ -84,12 +90,20 @@ std::optional<DMQueryStockIndexInfo::Link> DMQueryStockIndexInfo::parseLink(cons
             continue;
         const QString key = parts.front().trimmed();
         const QString value = parts.size() == 2 ? parts.back() : QString();
-        if (key.compare(QLatin1String("tc_mfuncno"), Qt::CaseInsensitive) == 0)
-            out.mFunc = quint64(std::max<qint64>(servernumber::toInt64(value), 0));
-        else if (key.compare(QLatin1String("tc_sfuncno"), Qt::CaseInsensitive) == 0)
-            out.sFunc = quint64(std::max<qint64>(servernumber::toInt64(value), 0));
-        else if (key.compare(QLatin1String("unlist"), Qt::CaseInsensitive) != 0)
+        quint64* function = key.compare(QLatin1String("tc_mfuncno"), Qt::CaseInsensitive) == 0 ? &out.mFunc
+            : key.compare(QLatin1String("tc_sfuncno"), Qt::CaseInsensitive) == 0               ? &out.sFunc
+                                                                                               : nullptr;
+        if (function) {
+            // By its value, as every link's: "1100.000" is 1100, while "",
+            // "8x" or "8.5" names no function, and nothing goes to one the
+            // link did not name.
+            const std::optional<qint64> number = servernumber::wholeValueOf(value);
+            if (!number || *number < 0)
+                return refuse("行情指数链接的功能号无效，未发送");
+            *function = quint64(*number);
+        } else if (key.compare(QLatin1String("unlist"), Qt::CaseInsensitive) != 0) {
             others << pair;
+        }
     }
     out.body = others.join(QLatin1Char('&'));
     return out;
@@ -103,9 +117,11 @@ void DMQueryStockIndexInfo::body(const tagPMDIndexInfoParam& p, RequestBody& b)
 
 std::optional<QString> DMQueryStockIndexInfo::checkParam(const tagRequestParam& param) const
 {
-    // No function or body can be taken from a link that does not decipher.
-    if (const auto* member = param.get<tagPMDIndexInfoParam>(); member && !parseLink(member->link))
-        return QStringLiteral("行情指数链接无法解密");
+    // No function or body can be taken from a link that does not decipher or
+    // names no function number.
+    QString why;
+    if (const auto* member = param.get<tagPMDIndexInfoParam>(); member && !parseLink(member->link, &why))
+        return why;
     return DataModelClass::checkParam(param);
 }
 

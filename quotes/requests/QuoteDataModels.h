@@ -92,7 +92,8 @@ public:
 
 // Index ticker: function numbers and body come from the menu's ticker link
 // (stored enciphered). An empty link, or one without "?", sends 0 / 0 with an
-// empty body; a link that does not decipher is refused before sending.
+// empty body; a link that does not decipher, or names a function number that
+// is no whole number ("", "8x", "8.5"), is refused before sending.
 class DMQueryStockIndexInfo final : public DataModelClass<DMQueryStockIndexInfo, QuoteDataModel,
                                         tagPMDIndexInfoParam, IQueryStockIndexInfoDelegate> {
 public:
@@ -107,8 +108,9 @@ public:
         quint64 sFunc = 0;
         QString body; // the pairs other than the function numbers, as written
     };
-    // The request a stored link names; nullopt when it does not decipher.
-    static std::optional<Link> parseLink(const std::string& storedLink);
+    // The request a stored link names; nullopt, and in `why` the reason,
+    // when it names none.
+    static std::optional<Link> parseLink(const std::string& storedLink, QString* why = nullptr);
 
     // Sends the ticker's request for a stored link through `sender`; answers
     // why nothing was sent (no link, a link too long), or "".

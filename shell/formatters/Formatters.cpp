@@ -1,3 +1,4 @@
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/formatters/FloatNumberFormatter.h"
 #include "shell/formatters/NumberCharFormatter.h"
 #include "shell/formatters/NumberFormatter.h"
@@ -32,6 +33,11 @@ bool NumberCharFormatter::isPartialStringValid(const QString& text) const
 bool NumberCharFormatter::keyForPartialString(QChar c) const
 {
     return isAsciiDigit(c) || isAsciiLetter(c);
+}
+
+CodeFormatter::CodeFormatter(QObject* parent)
+    : LimitedInputFormatter(kDefaultMaxLength, parent)
+{
 }
 
 StockCodeFormatter::StockCodeFormatter(QObject* parent)

@@ -1,5 +1,7 @@
 #include "shell/formatters/InputFormatter.h"
 
+#include "core/TypedNumber.h"
+
 #include <algorithm>
 
 InputFormatter::InputFormatter(QObject* parent)
@@ -19,8 +21,16 @@ QVariant InputFormatter::getObjectValue(const QString& string)
     return string;
 }
 
-QValidator::State InputFormatter::validate(QString& input, int&) const
+QValidator::State InputFormatter::validate(QString& input, int& pos) const
 {
+    if (readsTypedNumbers_) {
+        const QString ascii = typednumber::asciiForms(input);
+        qsizetype before = 0; // white space dropped before the cursor
+        while (before < ascii.size() && ascii[before].isSpace())
+            ++before;
+        input = typednumber::read(input);
+        pos = int(std::clamp<qsizetype>(pos - before, 0, input.size()));
+    }
     return isPartialStringValid(input) ? Acceptable : Invalid;
 }
 

@@ -9,7 +9,9 @@
 // quantities and prices carry. Each one decides whether a whole edited text
 // may stand: validate() answers Acceptable or Invalid and never
 // Intermediate, so a refused keystroke leaves the field as it was and no
-// half-valid text is ever kept.
+// half-valid text is ever kept. What is typed is first read as a number or
+// a code is (typednumber::read): a full-width digit typed is a digit, and
+// the field shows it as one.
 class InputFormatter : public QValidator {
     Q_OBJECT
 public:
@@ -29,6 +31,11 @@ public:
 
 protected:
     bool allKeysAdmitted(const QString& text) const;
+    // A password's formatter: keystrokes are taken as they are typed.
+    void takeKeystrokesAsTyped() { readsTypedNumbers_ = false; }
+
+private:
+    bool readsTypedNumbers_ = true;
 };
 
 // A formatter with a longest text that pages change with setMaxLength.

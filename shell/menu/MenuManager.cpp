@@ -53,8 +53,10 @@ MenuManager::~MenuManager() = default;
 
 bool MenuManager::needRequestMenuInfo(const QString& serverMenuVersion)
 {
+    // A reply without a version says nothing about the stored menu: it is
+    // fetched again, whatever was stored.
     const std::optional<QString> stored = userDefaultConfig->menuVersion();
-    if (stored && *stored == serverMenuVersion && QFileInfo::exists(menuPath)
+    if (!serverMenuVersion.isEmpty() && stored && *stored == serverMenuVersion && QFileInfo::exists(menuPath)
         && getMenuInfoFromLocal(menuPath))
         return false;
     version = serverMenuVersion;
@@ -82,6 +84,10 @@ QString MenuManager::requestMenuInfo(IQueryMenuInfoDelegate* observer)
 
 void MenuManager::setMenuInfo(std::shared_ptr<RDOMenuManager> newMenu)
 {
+    // A menu without entries is a failed fetch: the menu held stays, and
+    // neither it nor its version is stored, so the next start asks again.
+    if (!newMenu || newMenu->allMenuItemsArray().empty())
+        return;
     menu = std::move(newMenu);
     if (!saveMenuInfoToLocal(menuPath))
         return;
@@ -114,7 +120,12 @@ bool MenuManager::getMenuInfoFromLocal(const QString& path)
     const std::optional<QVariant> stored = platform::PropertyList::readFile(path);
     if (!stored || stored->typeId() != QMetaType::QVariantMap)
         return false;
-    menu = std::make_shared<RDOMenuManager>(stored->toMap());
+    // A menu stored without entries (by a build that kept a failed fetch)
+    // offers nothing to trade: it is fetched again.
+    auto read = std::make_shared<RDOMenuManager>(stored->toMap());
+    if (read->allMenuItemsArray().empty())
+        return false;
+    menu = std::move(read);
     return true;
 }
 

@@ -45,15 +45,19 @@ public:
 
     // needRequestMenuInfo: false when the stored version equals the server's
     // and the stored menu loads (it is then current); otherwise remembers the
-    // server's version for the next save and answers true.
+    // server's version for the next save and answers true. No version (an
+    // empty one) always answers true.
     bool needRequestMenuInfo(const QString& serverMenuVersion);
     // requestMenuInfo: sends the menu request; the request handle, or "" when
     // it could not be made.
     QString requestMenuInfo(IQueryMenuInfoDelegate* observer);
     // setMenuInfo: makes the menu current and stores it; on success records
-    // the version and writes the visibility file.
+    // the version and writes the visibility file. A menu without entries
+    // changes nothing.
     void setMenuInfo(std::shared_ptr<RDOMenuManager> menu);
     bool saveMenuInfoToLocal(const QString& path);
+    // getMenuInfoFromLocal: makes the stored menu current; false when it is
+    // missing, does not parse or holds no entries (the menu held then stays).
     bool getMenuInfoFromLocal(const QString& path);
 
     // getRootMenuArray: the trading root alone, after taking the Stock Connect

@@ -16,16 +16,16 @@ std::vector<std::unique_ptr<ActionOutcomeRelay>>& registry()
     return relays;
 }
 
+ActionOutcomeRelay::Started*& openStarted()
+{
+    static ActionOutcomeRelay::Started* started = nullptr;
+    return started;
+}
+
 AlertPresenter*& anyWindow()
 {
     static AlertPresenter* window = nullptr;
     return window;
-}
-
-QString activeAccount()
-{
-    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
-    return account ? account->customerNumber : QString();
 }
 
 // The box of an outcome, for `account`, on `window`: it stays through a lock;
@@ -36,7 +36,7 @@ void showOutcome(AlertPresenter* window, AlertRequest box, const QString& accoun
 {
     box.closesOnLock = false;
     window->runAlert(box, [box, account, named, again](int answer) {
-        if (answer == 1 || !again || activeAccount() == account)
+        if (answer == 1 || !again || ActionOutcomeRelay::activeAccount() == account)
             return;
         // After the logout has run to its end: its windows are gone then.
         QTimer::singleShot(0, [box, account, named] {
@@ -48,18 +48,34 @@ void showOutcome(AlertPresenter* window, AlertRequest box, const QString& accoun
     });
 }
 
+// Where a box goes without a window of its own up: the main window while an
+// account is logged in and it is up, else (logged out, or logging in and
+// still checked before it opens) over whatever window is.
+AlertPresenter* shownOn(AlertPresenter* window, const QString& active)
+{
+    if (!window || window == AlertPresenter::headless())
+        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
+    if (!window || window == AlertPresenter::headless())
+        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
+    return window;
+}
+
 } // namespace
 
-ActionOutcomeRelay::Listener ActionOutcomeRelay::pageOf(MenuItemViewController& page)
+ActionOutcomeRelay::Listener ActionOutcomeRelay::pageOf(
+    MenuItemViewController& page, std::function<void()> readAgain)
 {
-    return { &page, [p = QPointer<MenuItemViewController>(&page)]() -> AlertPresenter* {
-                return p && !p->isUnloaded() ? p->alerts() : nullptr;
-            } };
+    return { &page,
+        [p = QPointer<MenuItemViewController>(&page)]() -> AlertPresenter* {
+            return p && !p->isUnloaded() ? p->alerts() : nullptr;
+        },
+        std::move(readAgain) };
 }
 
 ActionOutcomeRelay::ActionOutcomeRelay(Listener page, bool run)
     : page_(page.observer)
     , pageWindow_(std::move(page.window))
+    , readAgain_(std::move(page.readAgain))
     , run_(run)
     , account_(activeAccount())
 {
@@ -72,7 +88,20 @@ void ActionOutcomeRelay::adopt(std::unique_ptr<ActionOutcomeRelay> relay)
     // Relays whose answers have all come are let go here, never from inside
     // their own answer.
     std::erase_if(registry(), [](const auto& r) { return r->done(); });
+    if (Started* started = openStarted())
+        started->relays_.emplace_back(relay.get());
     registry().push_back(std::move(relay));
+}
+
+ActionOutcomeRelay::Started::Started()
+    : outer_(openStarted())
+{
+    openStarted() = this;
+}
+
+ActionOutcomeRelay::Started::~Started()
+{
+    openStarted() = outer_;
 }
 
 std::size_t ActionOutcomeRelay::pendingCount()
@@ -107,9 +136,21 @@ void ActionOutcomeRelay::allSent()
     tellIfDone();
 }
 
-void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box)
+QString ActionOutcomeRelay::activeAccount()
 {
-    showOutcome(window ? window : AlertPresenter::headless(), box, activeAccount(), false);
+    const auto account = AccountManager::getInstance()->getActiveLoginAccount();
+    return account ? account->customerNumber : QString();
+}
+
+void ActionOutcomeRelay::tell(AlertPresenter* window, const AlertRequest& box, const QString& account)
+{
+    const QString active = activeAccount();
+    const QString owner = account.isEmpty() ? active : account;
+    const bool named = owner != active;
+    AlertRequest shown = box;
+    if (named)
+        shown.text = QString::fromUtf8(kAccountFormat).arg(owner, box.text);
+    showOutcome(shownOn(window, active), shown, owner, named);
 }
 
 void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
@@ -117,21 +158,37 @@ void ActionOutcomeRelay::pageStopsWaiting(const DataModelObserver* page)
     for (const auto& relay : registry()) {
         // A relay the page stopped waiting for before (an earlier run's)
         // keeps what it counted since.
-        if (relay->done() || !relay->pageWaits_ || !page || relay->page_.get() != page)
-            continue;
-        // The page told what it had heard; what comes later is told apart.
-        relay->pageWaits_ = false;
-        relay->unknownTold_ = true;
-        relay->succeeded_ = relay->failed_ = 0;
+        if (!relay->done() && relay->pageWaits_ && page && relay->page_.get() == page)
+            relay->stopPageWaiting();
     }
 }
 
-void ActionOutcomeRelay::pageToldUnknown(const DataModelObserver* page)
+void ActionOutcomeRelay::stopPageWaiting()
 {
-    for (const auto& relay : registry()) {
-        if (!relay->done() && page && relay->page_.get() == page)
-            relay->unknownTold_ = true;
-    }
+    // What was heard so far is told; what comes later is told apart.
+    pageWaits_ = false;
+    unknownTold_ = true;
+    succeeded_ = failed_ = 0;
+}
+
+void ActionOutcomeRelay::timeLimitPassed(const QString& words)
+{
+    if (done() || timeLimitPassed_)
+        return;
+    timeLimitPassed_ = true;
+    int out = 0;
+    for (const auto& [handle, requests] : awaited_)
+        out += requests;
+    // Every answer of the run so far, those the page heard too, and the
+    // requests still out as failures: the counts a run's page told at its
+    // limit.
+    const bool counts = run_ && succeeded_ + failed_ + out > 1;
+    const AlertRequest box = counts
+        ? AlertRequest::tip(QString::fromUtf8(kBatchFormat).arg(succeeded_).arg(failed_ + out))
+        : AlertRequest::error(words);
+    stopPageWaiting();
+    unheard_ = false; // told in the box
+    show(box);
 }
 
 ActionOutcomeRelay::Route ActionOutcomeRelay::take(
@@ -157,6 +214,11 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(
     lastText_ = text;
     unheard_ = unheard_ || !heard;
     tellIfDone();
+    // An answer after all, past the dialog's time limit: the page, still up
+    // for the account, reads again what the action changed.
+    if (timeLimitPassed_ && readAgain_ && page_ && activeAccount() == account_ && pageWindow_
+        && pageWindow_())
+        readAgain_();
     return heard ? Route::Page : Route::Told;
 }
 
@@ -168,21 +230,15 @@ void ActionOutcomeRelay::tellIfDone()
         return;
     told_ = true;
     const bool counts = run_ && succeeded_ + failed_ > 1;
-    AlertRequest box = counts ? AlertRequest::tip(QString::fromUtf8(kBatchFormat).arg(succeeded_).arg(failed_))
-        : lastSucceeded_      ? AlertRequest::tip(lastText_)
-                              : AlertRequest::error(lastText_);
-    const QString active = activeAccount();
-    AlertPresenter* window = nullptr;
-    const bool named = active != account_;
-    if (!named)
-        window = pageWindow_ ? pageWindow_() : nullptr;
-    else // never under another customer without the name of the account
-        box.text = QString::fromUtf8(kAccountFormat).arg(account_, box.text);
-    if (!window || window == AlertPresenter::headless())
-        window = active.isEmpty() ? nullptr : MenuItemViewManager::getInstance()->window();
-    // No main window up (logged out, or logging in again and still checked
-    // before it opens): over whatever window is.
-    if (!window || window == AlertPresenter::headless())
-        window = anyWindow() ? anyWindow() : AlertPresenter::headless();
-    showOutcome(window, box, account_, named);
+    show(counts              ? AlertRequest::tip(QString::fromUtf8(kBatchFormat).arg(succeeded_).arg(failed_))
+            : lastSucceeded_ ? AlertRequest::tip(lastText_)
+                             : AlertRequest::error(lastText_));
+}
+
+void ActionOutcomeRelay::show(const AlertRequest& box) const
+{
+    // Never on the page's window under another customer, nor without the
+    // name of the account.
+    AlertPresenter* window = activeAccount() == account_ && pageWindow_ ? pageWindow_() : nullptr;
+    tell(window, box, account_);
 }

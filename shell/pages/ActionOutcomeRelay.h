@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 class MenuItemViewController;
 
@@ -27,20 +28,34 @@ class MenuItemViewController;
 // A relay is owned by the relays' registry and lives until every request it
 // sent has been answered. The kinds of action subclass it through
 // LUMORA_OUTCOME_RELAY, one per answer protocol.
+//
+// The time limit of the dialog that confirmed an action is the relay's, not
+// the page's: the dialog keeps the relays started while the page handled its
+// confirm (Started), and when its limit passes with answers still out it has
+// each of them tell the outcome is unknown (timeLimitPassed). The page tells
+// nothing then: it only leaves its busy state. From then on the page hears
+// none of that action's answers, the request's own unknown outcome included:
+// whatever must follow that (the reads it leaves owed) starts where the
+// request ends or in the relay, never in the page's answer handler.
 class ActionOutcomeRelay : public virtual DataModelObserver {
 public:
     static constexpr char kBatchFormat[] = "批量撤单\n成功数量:%1\n失败数量:%2";
     // What a box told for an account no longer active starts with.
     static constexpr char kAccountFormat[] = "账号%1：\n%2";
 
-    // Where the relay tells what it tells: `page` the page's window while the
-    // page is shown (null once it is not).
+    // The page the relay stands for: where it tells (the page's window while
+    // the page is shown, null once it is not) and what it reads again.
     struct Listener {
         DataModelObserver* observer = nullptr; // held weakly; lets go when the page drops its requests
         std::function<AlertPresenter*()> window;
+        // What the page reads again when an answer that came past its
+        // dialog's time limit is told while the page is up for the account
+        // (the figures the action changed); may be empty. Never for an
+        // unknown outcome.
+        std::function<void()> readAgain = {};
     };
     // The page's window while the page is loaded.
-    static Listener pageOf(MenuItemViewController& page);
+    static Listener pageOf(MenuItemViewController& page, std::function<void()> readAgain = {});
 
     ~ActionOutcomeRelay() override;
 
@@ -67,13 +82,35 @@ public:
     void refused(const QString& why);
     // The run's requests have all been sent (or refused).
     void allSent();
-    // `page` told the outcome of its actions still waiting as unknown (its
-    // own time limit): answers that come later are their relays' to tell.
+    // The time limit of the dialog that confirmed this action passed with
+    // answers still out. The relay tells once that the outcome is unknown,
+    // in `words` (a run of several requests: its counts so far, those still
+    // out counted as failures), and the page hears none of its answers
+    // from now on: a later real answer is told by the relay, once; a later
+    // unknown outcome is not told again. Nothing when every answer is in.
+    void timeLimitPassed(const QString& words);
+    // The relays started while one is open, in order (the innermost one
+    // open takes them). A confirmation dialog opens one around the page's
+    // handling of its confirm, so the run knows the relays of what it sent
+    // without the page telling it: a page starts the relays of a confirmed
+    // action there.
+    class Started {
+    public:
+        Started();
+        ~Started();
+        Started(const Started&) = delete;
+        Started& operator=(const Started&) = delete;
+        std::vector<platform::WeakRef<ActionOutcomeRelay>> take() { return std::move(relays_); }
+
+    private:
+        friend class ActionOutcomeRelay;
+        Started* outer_;
+        std::vector<platform::WeakRef<ActionOutcomeRelay>> relays_;
+    };
+    // `page` no longer awaits the answers of its actions still waiting (a
+    // wizard that ended) and told them as unknown: answers that come later
+    // are their relays' to tell, a later unknown outcome not again.
     static void pageStopsWaiting(const DataModelObserver* page);
-    // `page` told the outcome of its actions still waiting as unknown and
-    // still hears their answers itself: one that comes once it no longer
-    // does and is itself of unknown outcome was told already.
-    static void pageToldUnknown(const DataModelObserver* page);
     // The client's own failure (no answer in time, the connection lost): the
     // server may or may not have taken the request.
     static bool isUnknownOutcome(const CSError& error)
@@ -85,8 +122,12 @@ public:
     // A page tells an outcome it heard itself as a relay tells one: the box
     // stays through the lock and, dismissed unread by the logout from the
     // locked screen, shows again over whatever window is up, naming the
-    // account it belongs to.
-    static void tell(AlertPresenter* window, const AlertRequest& box);
+    // account it belongs to. `account`: the customer it belongs to, named in
+    // the box when no longer the active one; empty: the active one. Without
+    // a window of its own up, on the main window, else over whatever is up.
+    static void tell(AlertPresenter* window, const AlertRequest& box, const QString& account = QString());
+    // The customer number of the active account; empty when none is.
+    static QString activeAccount();
 
 protected:
     // `run`: the action is a run of several requests (a batch cancel), told
@@ -109,16 +150,24 @@ private:
     static void adopt(std::unique_ptr<ActionOutcomeRelay> relay);
     bool done() const { return sentAll_ && awaited_.empty(); }
     void tellIfDone();
+    // The page hears nothing more: what comes later is counted afresh and
+    // told apart, a later unknown outcome not at all (it was told).
+    void stopPageWaiting();
+    // Shows `box` where the relay tells: the page's window while shown, else
+    // the main window, else any; named for an account no longer active.
+    void show(const AlertRequest& box) const;
 
     platform::WeakRef<DataModelObserver> page_;
     std::function<AlertPresenter*()> pageWindow_;
+    std::function<void()> readAgain_;
     bool run_ = false;
     QString account_; // the account the action was sent for
     std::map<QString, int> awaited_; // the requests sent under each handle
     std::set<QString> answered_;
     bool sentAll_ = false;
     bool pageWaits_ = true;
-    bool unknownTold_ = false; // the page told the outcome as unknown
+    bool timeLimitPassed_ = false;
+    bool unknownTold_ = false; // the outcome was told as unknown
     bool unheard_ = false; // an answer the page did not hear
     bool told_ = false;
     int succeeded_ = 0;

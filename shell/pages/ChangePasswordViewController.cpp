@@ -11,37 +11,46 @@
 
 namespace {
 
-// One trade-password change of an account, from its request to its answer.
-// While it waits no second change of that account goes out: the account
-// keeps one pending password, and a second change would put the wrong one
-// into the prefix. Its answers come through the change's relay, whatever
-// became of the page, so the account takes the new password on every
-// success.
-class TradePasswordChange {
+// One password change of an account, from its request to its answer: the
+// trade password, or the fund password of one capital account. While it
+// waits no second change of that password goes out: a second press (a double
+// click, Space twice) would join the first request and have a relay of its
+// own tell the same answer again, and a second trade-password change would
+// put the wrong pending password into the prefix. Its answers come through
+// the change's relay, whatever became of the page, so the account takes a
+// new trade password on every success.
+class PasswordChange {
 public:
-    explicit TradePasswordChange(std::weak_ptr<Account> account)
+    // `fundId`: the capital account whose fund password changes; none for
+    // the trade password.
+    PasswordChange(std::weak_ptr<Account> account, std::optional<QString> fundId)
         : account_(std::move(account))
+        , fundId_(std::move(fundId))
     {
     }
-    // A change of `account` from now on; the changes ended are let go.
-    static std::shared_ptr<TradePasswordChange> start(const std::shared_ptr<Account>& account)
+    // A change from now on; the changes ended are let go.
+    static std::shared_ptr<PasswordChange> start(
+        const std::shared_ptr<Account>& account, const std::optional<QString>& fundId)
     {
         std::erase_if(pending(), [](const auto& c) { return !c->waits(); });
-        return pending().emplace_back(std::make_shared<TradePasswordChange>(account));
+        return pending().emplace_back(std::make_shared<PasswordChange>(account, fundId));
     }
-    // Whether a change of `account` still waits for its answer.
-    static bool pendingFor(const Account* account)
+    // Whether a change of that password of `account` still waits for its answer.
+    static bool pendingFor(const Account* account, const std::optional<QString>& fundId)
     {
-        return std::any_of(pending().begin(), pending().end(),
-            [&](const auto& c) { return c->waits() && c->account_.lock().get() == account; });
+        return std::any_of(pending().begin(), pending().end(), [&](const auto& c) {
+            return c->waits() && c->fundId_ == fundId && c->account_.lock().get() == account;
+        });
     }
-    // A success: the account takes the new password into its prefix (once:
+    // A success: a new trade password goes into the account's prefix (once:
     // the pending password is then gone). Answers what the success tells.
     QString succeeded()
     {
+        end();
+        if (fundId_)
+            return Account::getChangeFundPasswordSuccessMessage();
         if (auto account = account_.lock())
             account->upateTradePassword();
-        end();
         return Account::getChangeTradePasswordSuccessMessage();
     }
     // A failure, or a request that never went out.
@@ -56,13 +65,14 @@ private:
     // A request that lost its observers (a reconnect drops them) never
     // answers: past its time-out the change no longer holds the account.
     bool waits() const { return !ended_ && !deadline_.hasExpired(); }
-    static std::vector<std::shared_ptr<TradePasswordChange>>& pending()
+    static std::vector<std::shared_ptr<PasswordChange>>& pending()
     {
-        static std::vector<std::shared_ptr<TradePasswordChange>> changes;
+        static std::vector<std::shared_ptr<PasswordChange>> changes;
         return changes;
     }
 
     std::weak_ptr<Account> account_;
+    std::optional<QString> fundId_;
     QDeadlineTimer deadline_ { std::chrono::seconds(Account::kTimeout + 5) };
     bool ended_ = false;
 };
@@ -111,7 +121,7 @@ void ChangePasswordViewController::setPasswordText(Field field, const QString& t
 bool ChangePasswordViewController::isChangingTradePassword() const
 {
     const auto account = accountManager->getActiveLoginAccount();
-    return account && TradePasswordChange::pendingFor(account.get());
+    return account && PasswordChange::pendingFor(account.get(), std::nullopt);
 }
 
 QString ChangePasswordViewController::failureText(const CSError& error)
@@ -212,34 +222,38 @@ void ChangePasswordViewController::confirmChangeButtonClicked()
     if (!account)
         return;
 
-    // The answer is heard through a relay: it reaches this page while the
-    // page still shows the account it was asked for, and is told all the
-    // same once the page is left or the account changes.
-    QString problem;
-    QString handle;
-    if (segment_ == kTradePassword) {
-        if (isChangingTradePassword())
-            return error(QStringLiteral("正在修改交易密码，请等待结果。"));
-        const std::shared_ptr<TradePasswordChange> change = TradePasswordChange::start(account);
-        auto& relay = ActionOutcomeRelay::start<TradePasswordRelay>(
-            ActionOutcomeRelay::pageOf(*this), *this, [change](const bool&) { return change->succeeded(); },
-            false, [change](const CSError& e) { return change->failed(e); });
-        problem = account->requestChangeTradePassword(&relay, oldPassword, confirm, &handle);
-        relay.sent(handle);
-        if (handle.isEmpty())
-            change->end();
-    } else {
+    std::optional<QString> fundId;
+    if (segment_ == kFundPassword) {
         // No capital account chosen, or none listed: nothing to change.
         const std::vector<RDOFund> list = account->getFundInfoList(std::nullopt);
         if (selectedFund_ < 0 || size_t(selectedFund_) >= list.size())
             return;
-        auto& relay = ActionOutcomeRelay::start<FundPasswordRelay>(
-            ActionOutcomeRelay::pageOf(*this), *this,
-            [](const bool&) { return Account::getChangeFundPasswordSuccessMessage(); }, false, &failureText);
-        problem = account->requestChangeFundPassword(
-            &relay, oldPassword, confirm, list[size_t(selectedFund_)].fundId, &handle);
+        fundId = list[size_t(selectedFund_)].fundId;
+    }
+    if (PasswordChange::pendingFor(account.get(), fundId))
+        return error(fundId ? QStringLiteral("正在修改资金密码，请等待结果。")
+                            : QStringLiteral("正在修改交易密码，请等待结果。"));
+
+    // The answer is heard through the change's one relay: it reaches this
+    // page while the page still shows the account it was asked for, and is
+    // told all the same once the page is left or the account changes.
+    const std::shared_ptr<PasswordChange> change = PasswordChange::start(account, fundId);
+    const auto succeeded = [change](const bool&) { return change->succeeded(); };
+    const auto failed = [change](const CSError& e) { return change->failed(e); };
+    const ActionOutcomeRelay::Listener page = ActionOutcomeRelay::pageOf(*this);
+    QString problem;
+    QString handle;
+    if (!fundId) {
+        auto& relay = ActionOutcomeRelay::start<TradePasswordRelay>(page, *this, succeeded, false, failed);
+        problem = account->requestChangeTradePassword(&relay, oldPassword, confirm, &handle);
+        relay.sent(handle);
+    } else {
+        auto& relay = ActionOutcomeRelay::start<FundPasswordRelay>(page, *this, succeeded, false, failed);
+        problem = account->requestChangeFundPassword(&relay, oldPassword, confirm, fundId, &handle);
         relay.sent(handle);
     }
+    if (handle.isEmpty())
+        change->end();
     if (!problem.isEmpty())
         error(problem);
 }

@@ -20,10 +20,15 @@ ReservationInfoViewController::ReservationInfoViewController(BaseNode::Ptr node,
 
 void ReservationInfoViewController::awakeFromNib()
 {
-    const auto account = accountManager->getActiveLoginAccount();
-    currentText_ = account ? account->promptInfo().value_or(QString()) : QString();
+    showCurrentGreeting();
     inputText_.clear();
     enabled_ = true;
+}
+
+void ReservationInfoViewController::showCurrentGreeting()
+{
+    const auto account = accountManager->getActiveLoginAccount();
+    currentText_ = account ? account->promptInfo().value_or(QString()) : QString();
 }
 
 bool ReservationInfoViewController::checkReserveInput() const
@@ -77,13 +82,21 @@ void ReservationInfoViewController::send(const QString& greeting)
     if (!account)
         return; // the page exists only after a login
     enableControls(false);
-    sentText_ = greeting;
     // The reply is heard through a relay: it reaches this page while the
-    // page still awaits it, and is told all the same once it does not.
+    // page still awaits it, and is told all the same once it does not. A
+    // greeting taken shows on the page at once while the page shows its
+    // account, also when it shows it again by the time the reply comes
+    // (another account chosen, then this one).
     auto& relay = ActionOutcomeRelay::start<ReservationInfoRelay>(
         ActionOutcomeRelay::pageOf(*this), *this,
-        [sent = std::weak_ptr<Account>(account), greeting](
-            const bool& done) { return replyText(sent, greeting, done); },
+        [self = QPointer(this), sent = std::weak_ptr<Account>(account), greeting](const bool& done) {
+            const QString text = replyText(sent, greeting, done);
+            if (self && !self->isUnloaded() && done) {
+                self->showCurrentGreeting();
+                emit self->changed();
+            }
+            return text;
+        },
         false, &failureText);
     QString handle;
     const QString problem = account->requestReservationInfo(&relay, greeting, &handle);
@@ -110,8 +123,7 @@ void ReservationInfoViewController::reservationInfo(DataModel*, const QString&, 
     // Not taken: the page is usable again and both fields stay as they were.
     if (!result)
         return;
-    // The account took the greeting with the reply (replyText).
-    currentText_ = sentText_;
+    // The account took the greeting with the reply, and the page shows it.
     inputText_.clear();
     ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(takenText()));
     emit changed();

@@ -23,7 +23,8 @@ struct ReservationInfoViewControllerServices {
 // and the reply the controls are disabled. The reply comes through the
 // change's relay: the page hears it while it still shows the account it was
 // asked for, else the relay tells it; the account keeps a greeting the
-// server took either way, so a page opened later shows it. Main thread only.
+// server took either way, so a page opened later shows it, and the page
+// shows it at once while it shows that account. Main thread only.
 class ReservationInfoViewController final : public MenuItemViewController, public IReservationInfoDelegate {
     Q_OBJECT
 public:
@@ -66,10 +67,11 @@ protected:
 private:
     void enableControls(bool flag);
     void send(const QString& greeting);
+    // The greeting of the active account as the server took it last.
+    void showCurrentGreeting();
 
     AccountManager* accountManager;
     QString currentText_;
     QString inputText_;
-    QString sentText_;
     bool enabled_ = true;
 };

@@ -141,6 +141,13 @@ void DVTableModel::takeRows(const QList<QStringList>& rows)
     applySort();
 }
 
+void DVTableModel::setTextFont(const QFont& font)
+{
+    charWidths_.emplace(font);
+    if (!rows_.isEmpty())
+        prepareCells();
+}
+
 void DVTableModel::prepareCells()
 {
     const size_t columns = size_t(titles_.size());

@@ -70,7 +70,8 @@ public:
     // Without a measure the content widths are all 0. A text measure is
     // asked for every text; a font measures through a CharWidthTable.
     void setTextMeasure(TextMeasure measure) { measure_ = std::move(measure); }
-    void setTextFont(const QFont& font) { charWidths_.emplace(font); }
+    // The rows shown are measured again in a new font.
+    void setTextFont(const QFont& font);
 
     // The table's titles become the columns; its rows are shown unticked.
     void buildColumns(std::shared_ptr<const DTTable> table);

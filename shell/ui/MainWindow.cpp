@@ -35,7 +35,7 @@ constexpr char kStyleSheet[] = R"(
     border-radius: 3px; padding: 3px 8px; }
 #titleBar QToolButton:hover { border-color: #6f8fbf; background: #2a5190; }
 #titleBar QComboBox { color: white; background: #2a5190; border: 1px solid #4d6fa3; border-radius: 3px;
-    padding: 2px 8px; min-width: 190px; }
+    padding: 2px 8px; min-width: 80px; }
 #titleBar QComboBox QAbstractItemView { color: black; background: white; }
 #titleBar QComboBox QAbstractItemView::item { color: black; background: white; padding: 3px 6px; }
 #titleBar QComboBox QAbstractItemView::item:selected { color: white; background: #2a5190; }
@@ -184,6 +184,10 @@ QWidget* MainWindow::makeTitleBar()
 
     auto* title = new QLabel(QStringLiteral("Lumora证券 网上交易"), bar);
     title->setObjectName(QStringLiteral("appTitle"));
+    // On a screen with little room (a large scale, a large font) the account
+    // box narrows and the title gives way, rather than the window grow past
+    // the screen's edge and take the page area's far side with it.
+    title->setMinimumWidth(1);
     layout->addWidget(title);
     layout->addSpacing(24);
 
@@ -193,7 +197,8 @@ QWidget* MainWindow::makeTitleBar()
     // the title bar's free width rather than widen the window.
     activedAccountsButton_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     activedAccountsButton_->setMinimumContentsLength(34);
-    activedAccountsButton_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // It takes what the title and the buttons leave, down to its least.
+    activedAccountsButton_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     // The menu-style pop-up would draw its entries in the box's own white
     // text on the list's white; plain items take the list's colours.
     activedAccountsButton_->setItemDelegate(new QStyledItemDelegate(activedAccountsButton_));
@@ -201,7 +206,7 @@ QWidget* MainWindow::makeTitleBar()
         if (!filling_)
             controller_.acitiveAccountChanged(index);
     });
-    layout->addWidget(activedAccountsButton_);
+    layout->addWidget(activedAccountsButton_, 1);
 
     accountPButton_ = titleButton(QStringLiteral("accountPButton"), QStringLiteral("账户"), bar);
     accountPButton_->setPopupMode(QToolButton::InstantPopup);

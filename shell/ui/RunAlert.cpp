@@ -6,11 +6,14 @@
 #include "shell/windows/SessionNotifications.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtMath>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 constexpr char kCodeProperty[] = "alertCode";
@@ -48,6 +51,93 @@ void fitWidthToText(QMessageBox* box)
     label->setMinimumWidth(
         std::max(qCeil(text.width()), least) + margins.left() + margins.right() + 2 * label->margin());
 }
+
+// A box stays in front of the client's windows until it is answered. A
+// window the client opens while a box is open (the broker's notice on the
+// login window after a logout, the main window after a login) shows under
+// it, as the box had come up last: it never waits unseen behind a window
+// opened after it. A window the customer opens (a click, a key), a modal
+// window (a confirmation, a prompt), a pop-up list or a tip is the
+// customer's next step and stays in front, the keyboard with it.
+class BoxInFront final : public QObject {
+public:
+    static void keep(QMessageBox* box)
+    {
+        static QPointer<BoxInFront> keeper;
+        if (!keeper) {
+            keeper = new BoxInFront(qApp);
+            qApp->installEventFilter(keeper);
+        }
+        std::erase_if(keeper->boxes_, [](const QPointer<QMessageBox>& b) { return !b; });
+        keeper->boxes_.emplace_back(box);
+    }
+    static void bringForward(QMessageBox* box)
+    {
+        box->raise();
+        box->activateWindow();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (isCustomersInput(*event)) {
+            heardTheCustomer();
+            return false;
+        }
+        if (event->type() != QEvent::Show || !watched->isWidgetType() || customerActs_)
+            return false;
+        auto* window = static_cast<QWidget*>(watched);
+        const Qt::WindowType type = window->windowType();
+        if (!window->isWindow() || (type != Qt::Window && type != Qt::Dialog)
+            || window->windowModality() != Qt::NonModal || qobject_cast<QMessageBox*>(window))
+            return false;
+        // The newest box still open, unless a modal window is in front of it.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && !qobject_cast<QMessageBox*>(modal))
+            return false;
+        for (auto box = boxes_.rbegin(); box != boxes_.rend(); ++box) {
+            if (*box && (*box)->isVisible()) {
+                // Once the window's own showing (and its raising) is done.
+                QMetaObject::invokeMethod(
+                    *box,
+                    [b = *box] {
+                        if (b->isVisible())
+                            bringForward(b);
+                    },
+                    Qt::QueuedConnection);
+                break;
+            }
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+
+    static bool isCustomersInput(const QEvent& event)
+    {
+        switch (event.type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return event.spontaneous();
+        default:
+            return false;
+        }
+    }
+    // What opens while the customer's click or key is handled is theirs,
+    // up to the next round of the event loop.
+    void heardTheCustomer()
+    {
+        if (!std::exchange(customerActs_, true))
+            QMetaObject::invokeMethod(
+                this, [this] { customerActs_ = false; }, Qt::QueuedConnection);
+    }
+
+    std::vector<QPointer<QMessageBox>> boxes_; // oldest first
+    bool customerActs_ = false;
+};
 
 QMessageBox::Icon iconFor(const QString& title)
 {
@@ -145,9 +235,15 @@ QMessageBox* RunAlert::run(const AlertRequest& request, QWidget* window, Handler
             },
             sessionnotify::kCloseMessageBoxes);
     }
+    BoxInFront::keep(box);
     // Never over the screen lock: a box opened meanwhile shows at the unlock.
-    if (ui::mayShow(box))
+    if (ui::mayShow(box)) {
         box->open();
+        // In front of the client's other windows, however long its answer
+        // took to come: a window system maps a window nobody clicked for
+        // under the one in front.
+        BoxInFront::bringForward(box);
+    }
     return box;
 }
 

@@ -4,8 +4,10 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QEvent>
 #include <QPointer>
+#include <QTabBar>
 #include <QWheelEvent>
 
 namespace {
@@ -14,12 +16,21 @@ QWidget* valueField(QObject* object)
 {
     if (auto* combo = qobject_cast<QComboBox*>(object))
         return combo;
+    // A row of segments (the server list's 行情 and 交易) is a selector too.
+    if (auto* segments = qobject_cast<QTabBar*>(object))
+        return segments;
     return qobject_cast<QAbstractSpinBox*>(object);
 }
 
-bool focused(const QWidget* field)
+// Only a spin box the customer is working in steps with the wheel. A pop-up
+// (an account, a menu group, an order type, a debit day) or a date never
+// does, focused or not: a click leaves the focus there, and the wheel that
+// scrolls the page on passes under it.
+bool takesTheWheel(const QWidget* field)
 {
-    // Its own line edit (an editable combo box, a spin box's text) counts.
+    if (!qobject_cast<const QAbstractSpinBox*>(field) || qobject_cast<const QDateTimeEdit*>(field))
+        return false;
+    // Its own line edit (the spin box's text) counts.
     const QWidget* focus = QApplication::focusWidget();
     return focus && (focus == field || field->isAncestorOf(focus));
 }
@@ -72,7 +83,7 @@ protected:
                 field->setFocusPolicy(Qt::StrongFocus);
             return false;
         }
-        if (focused(field))
+        if (takesTheWheel(field))
             return false;
         scrollAround(field, *static_cast<QWheelEvent*>(event));
         event->accept();

@@ -39,10 +39,7 @@ bool AccountWindowController::addButtonClicked()
     // shareholder accounts and name: an existing record stays as it is.
     auto account = std::make_shared<Account>();
     account->customerNumber = number;
-    if (AccountManager::findItemInArray(*account, accountManager->savedAccounts()) < 0) {
-        accountManager->addAccount(account);
-        accountManager->saveAllAccounts();
-    }
+    accountManager->saveAccountIfNew(account);
     emit reloadData();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "shell/windows/LoginViewController.h"
 
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "login/LoginManager.h"
@@ -273,7 +274,7 @@ void LoginViewController::controlTextDidChange(Field field, const QString& text)
     case Field::Account:
         accountString_.reset();
         accountItem_ = -1;
-        accountText_ = isMaskedWithOneDeleted(text) ? QString() : text;
+        accountText_ = isMaskedWithOneDeleted(text) ? QString() : typednumber::read(text);
         if (accountText_ != text)
             emit changed();
         return;
@@ -282,11 +283,17 @@ void LoginViewController::controlTextDidChange(Field field, const QString& text)
         passwordText_ = text;
         return;
     case Field::IdentifyingCode:
-        identifyingCodeText_ = text;
+        // The captcha and the token are codes: read as typed numbers are,
+        // and the field shows what was read.
+        identifyingCodeText_ = typednumber::read(text);
+        if (identifyingCodeText_ != text)
+            emit changed();
         return;
     case Field::Token:
         wipeText(tokenText_);
-        tokenText_ = text;
+        tokenText_ = typednumber::read(text);
+        if (tokenText_ != text)
+            emit changed();
         return;
     }
 }
@@ -343,32 +350,47 @@ bool LoginViewController::checkValid()
         empty = Field::IdentifyingCode;
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())
         empty = Field::Token;
+    // A code the login request could not carry is refused here, naming
+    // its field, before anything is sent.
+    std::optional<Field> unsendable;
+    for (const Field field : { Field::Account, Field::IdentifyingCode, Field::Token }) {
+        if (!unsendable && (field != Field::Token || !isIdentifyingCodeMode_)
+            && !typednumber::canBeSent(text(field)))
+            unsendable = field;
+    }
     QString message;
     if (empty)
         message = emptyFieldMessage(*empty);
+    else if (unsendable)
+        message = typednumber::refusal(fieldTitle(*unsendable));
     else if (!loginManager->checkNecessaryInfo())
         message = QStringLiteral("您的网卡Mac地址信息获取不到，无法继续进行操作。");
     else if ((accountType_ == 0 && typed <= 10) || (accountType_ == 1 && (typed == 9 || typed == 10)))
         message = QStringLiteral("请输入至少11位客户代码");
     if (message.isEmpty())
         return true;
-    showError(message, empty);
+    showError(message, empty ? empty : unsendable);
     return false;
+}
+
+QString LoginViewController::fieldTitle(Field field)
+{
+    switch (field) {
+    case Field::Account:
+        return QStringLiteral("账号");
+    case Field::Password:
+        return QStringLiteral("密码");
+    case Field::IdentifyingCode:
+        return QStringLiteral("验证码");
+    case Field::Token:
+        return QStringLiteral("澄石令验证码");
+    }
+    return {};
 }
 
 QString LoginViewController::emptyFieldMessage(Field field)
 {
-    switch (field) {
-    case Field::Account:
-        return QStringLiteral("请输入账号");
-    case Field::Password:
-        return QStringLiteral("请输入密码");
-    case Field::IdentifyingCode:
-        return QStringLiteral("请输入验证码");
-    case Field::Token:
-        return QStringLiteral("请输入澄石令验证码");
-    }
-    return {};
+    return QStringLiteral("请输入") + fieldTitle(field);
 }
 
 void LoginViewController::showError(const QString& message, std::optional<Field> focusAfter)

@@ -98,6 +98,8 @@ public:
 
     // checkValid: shows the first failure in an error box.
     bool checkValid();
+    // A field as its messages name it.
+    static QString fieldTitle(Field field);
     // fixAccount: the account text to send, completed with the branch prefix.
     QString fixAccount(const QString& prefix) const;
 

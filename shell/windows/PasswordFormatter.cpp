@@ -4,4 +4,5 @@ PasswordFormatter::PasswordFormatter(QObject* parent)
     : NumberCharFormatter(parent)
 {
     setMaxLength(kMaxLength);
+    takeKeystrokesAsTyped();
 }

@@ -20,6 +20,14 @@ protected:
     void TearDown() override { RunLoop::current()->resetForTesting(); }
 };
 
+// Starts the server and connects the rig to it, its socket served under a
+// modal panel too, as the trade connection's is.
+bool connectInEveryMode(Rig& rig, LoopbackServer& server)
+{
+    return server.start() && rig->setRunLoopModes(platform::RunLoopModes::common())
+        && rig->connectToHost("127.0.0.1", server.port(), 5.0);
+}
+
 } // namespace
 
 TEST_F(ConnectionTest, WritesInOrderOneAtATimeAndMatchesReplies)
@@ -186,8 +194,9 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
         if (row.frameId != 0) {
             server.send(reply.left(8000));
             if (row.ownTimedOut) {
-                // Its one more time-out ran out before it began: cut as it
-                // begins, never left to swallow the next request's reply.
+                // Its one more time-out ran out before it began: it is cut
+                // once its own time-out passes with it still incomplete,
+                // never left to swallow the next request's reply.
                 ASSERT_TRUE(row.cut);
                 ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
                 EXPECT_TRUE(rig.recorder.responses.empty());
@@ -241,45 +250,55 @@ TEST_F(ConnectionTest, AFrameStillArrivingDuringATimeOutBatch)
 
 // A reply still coming in for a request that timed out may take one more of
 // that request's time-outs, then the connection is cut, whatever bytes still
-// feed it; what that time frees is the reader for the next frame. The
-// connection's time-out batch is too long here to cut anything: only the
-// reply's own time counts. A modal panel holds the time-outs while the bytes
-// named by the row go in.
+// feed it; what that time frees is the reader for the next frame. A reply
+// that begins only once that has run out has one time-out of its own from its
+// first byte: whole by then, it is read and the connection stays; not whole,
+// it is cut, even while the next reply's bytes feed it. The connection's
+// time-out batch is too long here to cut anything: only the reply's own time
+// counts. A modal panel holds the time-outs while the bytes named by the row
+// go in.
 TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
 {
     testsupport::ExpectModalDialogs ownSessions;
+    enum Behind { Nothing, Waiting, AlsoLate }; // request 2, whose reply follows reply 1
     const struct {
         const char* name;
         Framing framing;
-        bool secondWaiting; // request 2 waits, with a long time-out, behind request 1
-        qsizetype rest; // bytes of reply 1 sent after its request timed out; -1 all
+        Behind behind;
+        qsizetype rest; // bytes of reply 1 sent after its first 8000; -1 all
         bool cut;
         bool begunLate = false; // reply 1 begins only once its one more time-out has run out
+        bool heldPastIt = false; // the panel stays up until reply 1's time has run out
     } rows[] = {
-        { "the rest comes within the time-out", Framing::TC, false, -1, false },
-        { "bytes keep coming past it", Framing::TC, false, 8000, true },
-        { "the reply came, the next frame's request still waits", Framing::TC, true, -1, false },
-        { "HTTP: the rest comes within the time-out", Framing::HTTP, false, -1, false },
-        { "HTTP: bytes keep coming past it", Framing::HTTP, false, 8000, true },
-        { "it begins past its time, a request waiting behind it", Framing::TC, true, 8000, true, true },
-        { "HTTP: it begins past its time, a request waiting behind it", Framing::HTTP, true, 8000, true, true },
+        { "the rest comes within the time-out", Framing::TC, Nothing, -1, false },
+        { "bytes keep coming past it", Framing::TC, Nothing, 8000, true },
+        { "the reply came, the next frame's request still waits", Framing::TC, Waiting, -1, false },
+        { "HTTP: the rest comes within the time-out", Framing::HTTP, Nothing, -1, false },
+        { "HTTP: bytes keep coming past it", Framing::HTTP, Nothing, 8000, true },
+        { "it begins past its time, whole over two reads", Framing::TC, Waiting, -1, false, true },
+        { "HTTP: it begins past its time, whole over two reads", Framing::HTTP, Waiting, -1, false, true },
+        { "two begin past their time, each whole over two reads", Framing::TC, AlsoLate, -1, false, true },
+        { "it begins past its time, the next reply feeding it", Framing::TC, Waiting, 0, true, true },
+        { "HTTP: it begins past its time, the next reply feeding it", Framing::HTTP, Waiting, 0, true, true },
+        { "a modal panel outlasts its time: cut once the panel ends", Framing::TC, Nothing, 8000, true, false,
+            true },
+        { "it begins past its time, a modal panel outlasting it", Framing::TC, Waiting, 0, true, true, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         LoopbackServer server;
-        ASSERT_TRUE(server.start());
         Rig rig(30, 30, row.framing);
-        ASSERT_TRUE(rig->setRunLoopModes(platform::RunLoopModes::common()));
+        ASSERT_TRUE(connectInEveryMode(rig, server));
         const auto sent = [&] { return requestsIn(row.framing, server.received()); };
-        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+        const size_t requests = row.behind == Nothing ? 1 : 2;
         const QByteArray first = replyTo(row.framing, 1, QByteArray(20000, 'r'));
         const QByteArray second = replyTo(row.framing, 2, QByteArray(20000, 's'));
         {
             platform::ModalSession modal; // request 1's time-out waits until its reply has begun
             rig->sendRequest(request("long"), 1, 0.2, 0);
-            if (row.secondWaiting)
-                rig->sendRequest(request("next"), 2, 30, 0);
-            ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 2u : 1u); }));
+            if (row.behind != Nothing)
+                rig->sendRequest(request("next"), 2, row.behind == AlsoLate ? 0.2 : 30, 0);
+            ASSERT_TRUE(spinUntil([&] { return sent() == requests; }));
             if (!row.begunLate) {
                 server.send(first.left(8000));
                 ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
@@ -287,26 +306,36 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
         }
         ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 1 timed out
         if (row.begunLate) {
-            // Its time runs out with no frame begun: nothing to cut yet. The
-            // frame that begins then holds the reader from its first bytes,
-            // so the request behind it is not left to time out first.
+            // Its time runs out with no frame begun: nothing to cut.
             ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
             EXPECT_FALSE(rig.recorder.disconnected);
-            server.send(first.left(row.rest));
-            ASSERT_TRUE(spinUntil([&] { return rig.recorder.disconnected; }));
-            EXPECT_TRUE(rig.recorder.responses.empty());
-            EXPECT_TRUE(rig.recorder.timeouts.empty());
-            continue;
         }
         {
             platform::ModalSession hold; // the bytes go in before its time runs out
+            if (row.begunLate) {
+                server.send(first.left(8000));
+                ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+            }
             const QByteArray more = row.rest < 0 ? first.mid(8000) : first.mid(8000, row.rest);
-            server.send(row.secondWaiting ? more + second.left(8000) : more);
-            const qsizetype buffered = row.rest < 0 ? (row.secondWaiting ? 8000 : 0) : 8000 + row.rest;
+            server.send(row.behind != Nothing ? more + second.left(8000) : more);
+            const qsizetype buffered
+                = (row.rest < 0 ? 0 : 8000 + row.rest) + (row.behind != Nothing ? 8000 : 0);
             ASSERT_TRUE(spinUntil([&] {
                 return rig.recorder.responses.size() == (row.rest < 0 ? 1u : 0u)
                     && rig->context()->bufferedLength() == buffered;
             }));
+            if (row.behind == AlsoLate) { // begun past its time too, it comes whole in its own
+                server.send(second.mid(8000));
+                ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
+            }
+            if (row.heldPastIt) { // a clock that runs under the panel: no limit cuts meanwhile
+                bool rang = false;
+                platform::RunLoopTimer panelClock(
+                    0.6, false, platform::RunLoopModes::common(), [&] { rang = true; });
+                panelClock.start();
+                ASSERT_TRUE(spinUntil([&] { return rang; }));
+                EXPECT_FALSE(rig.recorder.disconnected);
+            }
         }
         ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
         if (row.cut) {
@@ -315,16 +344,161 @@ TEST_F(ConnectionTest, AReplyToATimedOutRequestGetsOneMoreTimeOut)
             continue;
         }
         EXPECT_EQ(rig.recorder.responses[0].data(), QByteArray(20000, 'r'));
-        if (row.secondWaiting) {
+        if (row.behind == Waiting)
             server.send(second.mid(8000));
-            ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == 2; }));
-            EXPECT_EQ(rig.recorder.responses[1].packetid(), 2u);
-        }
+        ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.size() == requests; }));
+        EXPECT_EQ(rig.recorder.responses.back().packetid(), quint64(requests));
         rig->sendRequest(request("after"), 3, 30, 0);
-        ASSERT_TRUE(spinUntil([&] { return sent() == (row.secondWaiting ? 3u : 2u); }));
+        ASSERT_TRUE(spinUntil([&] { return sent() == requests + 1; }));
         server.send(replyTo(row.framing, 3, "after"));
         ASSERT_TRUE(spinUntil([&] { return rig.recorder.responses.back().data() == "after"; }));
         EXPECT_FALSE(rig.recorder.disconnected);
+    }
+}
+
+// How long a reply to a timed-out request may take, told apart from a third
+// or three times of it by the order of events, the time-outs of requests on
+// an idle connection being the clock. Begun before its request's one more
+// time-out has run out, the reply is cut when that runs out, its head whole or
+// not yet; begun after, one time-out after its first byte, however long after
+// and however its bytes keep coming. A head not whole yet may be the reply to
+// any request that timed out: the first of their limits holds it.
+TEST_F(ConnectionTest, ALateReplyIsCutWhenItsTimeRunsOut)
+{
+    constexpr double kTimeout = 0.5;
+    enum Begun { BeforeItsTimeOut, Within, RightAfter, ATimeOutAfter };
+    const struct {
+        const char* name;
+        Framing framing;
+        Begun begun;
+        bool headWhole;
+        bool fed = false; // one more byte comes whenever the last one was read
+        bool secondTimedOut = false; // request 2 times out too, before the cut but with a later limit
+    } rows[] = {
+        { "begun within, head whole", Framing::TC, Within, true },
+        { "begun within, head trickling", Framing::TC, Within, false },
+        { "begun late, head whole", Framing::TC, RightAfter, true },
+        { "begun late, head trickling", Framing::TC, RightAfter, false },
+        { "HTTP: begun within, head trickling", Framing::HTTP, Within, false },
+        { "HTTP: begun late, head whole", Framing::HTTP, RightAfter, true },
+        { "begun before its request timed out, head whole", Framing::TC, BeforeItsTimeOut, true },
+        { "begun a time-out after its time ran out, head whole", Framing::TC, ATimeOutAfter, true },
+        { "begun late, bytes keep coming", Framing::TC, RightAfter, true, true },
+        { "HTTP: begun late, bytes keep coming", Framing::HTTP, RightAfter, true, true },
+        { "begun within, head trickling, two requests timed out", Framing::TC, Within, false, false, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        ASSERT_TRUE(server.start());
+        Rig rig(30, 30, row.framing); // its batch cuts nothing here
+        Rig clock(0.01);
+        ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+        rig->sendRequest(request("one"), 1, kTimeout, 0);
+        if (row.secondTimedOut)
+            rig->sendRequest(request("two"), 2, 1.75 * kTimeout, 0);
+        // Within: the limit ends two time-outs after the request was sent.
+        // Late: it ends one time-out after the reply's first byte.
+        const auto startClock = [&](double limit) {
+            clock->sendRequest(request("before"), 1, limit - kTimeout / 2, 0);
+            clock->sendRequest(request("after"), 2, limit + kTimeout, 0);
+        };
+        if (row.begun <= Within)
+            startClock(2 * kTimeout);
+        ASSERT_TRUE(spinUntil(
+            [&] { return requestsIn(row.framing, server.received()) == (row.secondTimedOut ? 2u : 1u); }));
+        const QByteArray reply = replyTo(row.framing, 1, QByteArray(100000, 'r'));
+        qsizetype fed = row.headWhole ? 8000 : 20;
+        if (row.begun == BeforeItsTimeOut)
+            server.send(reply.left(fed));
+        ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); }));
+        if (row.begun >= RightAfter)
+            ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); }));
+        if (row.begun == ATimeOutAfter) {
+            clock->sendRequest(request("wait"), 3, kTimeout, 0);
+            ASSERT_TRUE(spinUntil([&] { return reported(clock.recorder).count(3) == 1; }));
+        }
+        if (row.begun >= RightAfter)
+            startClock(kTimeout);
+        if (row.begun != BeforeItsTimeOut)
+            server.send(reply.left(fed));
+        const auto feed = [&] {
+            if (row.fed && !rig.recorder.disconnected && rig->context()->bufferedLength() == fed)
+                server.send(reply.mid(fed++, 1));
+        };
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                feed();
+                return reported(clock.recorder).count(1) == 1;
+            },
+            5s));
+        EXPECT_FALSE(rig.recorder.disconnected);
+        ASSERT_TRUE(spinUntil([&] {
+            feed();
+            return rig.recorder.disconnected || reported(clock.recorder).count(2) == 1;
+        }));
+        EXPECT_TRUE(rig.recorder.disconnected);
+        EXPECT_EQ(reported(clock.recorder).count(2), 0u);
+        EXPECT_TRUE(rig.recorder.responses.empty());
+    }
+}
+
+// A late reply is timed from its own first byte, not from that of the frame
+// the reader was in before it: one that begins in the read that ends a reply
+// to a waiting request, or on a new socket after a disconnect left a frame
+// unread, is read whole within its own time, and the connection stays.
+TEST_F(ConnectionTest, ALateReplyIsTimedFromItsOwnFirstByte)
+{
+    testsupport::ExpectModalDialogs ownSessions;
+    enum Before { AReplyEndingInItsRead, AFrameLeftOnTheOldSocket };
+    const struct {
+        const char* name;
+        Framing framing;
+        Before before;
+    } rows[] = {
+        { "it begins in the read that ends a reply", Framing::TC, AReplyEndingInItsRead },
+        { "HTTP: it begins in the read that ends a reply", Framing::HTTP, AReplyEndingInItsRead },
+        { "it begins on a new socket, a frame left on the old one", Framing::TC, AFrameLeftOnTheOldSocket },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server;
+        Rig rig(30, 30, row.framing);
+        ASSERT_TRUE(connectInEveryMode(rig, server));
+        const QByteArray waited = replyTo(row.framing, 1, QByteArray(20000, 'w'));
+        rig->sendRequest(request("waiting"), 1, 30, 0);
+        ASSERT_TRUE(spinUntil([&] { return requestsIn(row.framing, server.received()) == 1; }));
+        server.send(waited.left(8000));
+        ASSERT_TRUE(spinUntil([&] { return rig->context()->bufferedLength() == 8000; }));
+        int socket = 0;
+        if (row.before == AFrameLeftOnTheOldSocket) {
+            rig->disconnect();
+            ASSERT_TRUE(rig->connectToHost("127.0.0.1", server.port(), 5.0));
+            ASSERT_TRUE(server.waitForConnections(2));
+            socket = 1;
+        }
+        rig->sendRequest(request("late"), 2, 0.2, 0);
+        ASSERT_TRUE(spinUntil(
+            [&] { return requestsIn(row.framing, server.received(socket)) == (socket == 0 ? 2u : 1u); }));
+        ASSERT_TRUE(spinUntil([&] { return rig->hasGraceTimer(); })); // request 2 timed out
+        ASSERT_TRUE(spinUntil([&] { return !rig->hasGraceTimer(); })); // and so did its one more time-out
+        const QByteArray late = replyTo(row.framing, 2, QByteArray(20000, 'l'));
+        {
+            platform::ModalSession hold; // its own time starts; the time-outs wait
+            const bool ending = row.before == AReplyEndingInItsRead;
+            server.send((ending ? waited.mid(8000) : QByteArray()) + late.left(8000), socket);
+            ASSERT_TRUE(spinUntil([&] {
+                return rig.recorder.responses.size() == (ending ? 1u : 0u)
+                    && rig->context()->bufferedLength() == 8000;
+            }));
+            server.send(late.mid(8000), socket);
+            ASSERT_TRUE(spinUntil([&] {
+                return !rig.recorder.responses.empty() && rig.recorder.responses.back().packetid() == 2;
+            }));
+        }
+        EXPECT_EQ(rig.recorder.responses.size(), row.before == AReplyEndingInItsRead ? 2u : 1u);
+        EXPECT_FALSE(rig.recorder.disconnected);
+        EXPECT_TRUE(rig->isConnected());
     }
 }
 

@@ -176,6 +176,15 @@ inline QByteArray replyTo(Framing framing, quint64 packetId, const QByteArray& p
     return VEKHTTPConnectionContext::replyBytes({ 0, qint64(packetId), false, false }, payload);
 }
 
+// Every packet id a connection reported as timed out.
+inline std::set<quint64> reported(const Recorder& recorder)
+{
+    std::set<quint64> ids;
+    for (const std::set<quint64>& batch : recorder.timeouts)
+        ids.insert(batch.begin(), batch.end());
+    return ids;
+}
+
 inline VEKRequest request(const QByteArray& body)
 {
     return VEKRequest(QStringLiteral("test"), body, nullptr);

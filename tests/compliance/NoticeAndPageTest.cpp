@@ -1,6 +1,9 @@
 #include "ComplianceTestRig.h"
 #include "compliance/RiskEvaluationWindowController.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/MenuItemViewManager.h"
+
+#include <QScopeGuard>
 
 namespace {
 
@@ -21,14 +24,26 @@ struct FakePresenter : IContractWindowPresenter {
     void present(const std::shared_ptr<BusinessContractWindow>& window, QObject*) override { shown.push_back(window); }
 };
 
-// Records message boxes as "error:" or "tip:" and their text.
+// Records message boxes as "error:" or "tip:" and their text; answers at
+// once unless held.
 struct FakeAlerts : AlertPresenter {
     QStringList shown;
+    bool hold = false;
+    std::vector<std::pair<AlertRequest, Completion>> held;
     void runAlert(const AlertRequest& request, Completion completion) override
     {
         shown << (request.title == QStringLiteral("错误") ? "error:" : "tip:") + request.text;
-        if (completion)
+        if (hold)
+            held.emplace_back(request, std::move(completion));
+        else if (completion)
             completion(1);
+    }
+    // The lock closes the boxes that close on it first, as dismissed.
+    void lock()
+    {
+        for (auto& [request, completion] : std::exchange(held, {}))
+            if (request.closesOnLock && completion)
+                completion(0);
     }
 };
 
@@ -39,6 +54,11 @@ struct FakeSigner : IPermissionSigner {
     {
         requests.emplace_back(observer, link);
         return sends ? QStringLiteral("fixed") : QString();
+    }
+    // The last sign's answer, to whoever was given it to hear.
+    template <class Answer> void answer(const Answer& answer)
+    {
+        requests.back().first->permissionSign(nullptr, QStringLiteral("fixed"), answer);
     }
 };
 
@@ -112,14 +132,14 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     window.agreeButtonClick(); // while busy: nothing sent again
     EXPECT_EQ(signer.requests.size(), 1u);
 
-    window.permissionSign(nullptr, QString(), CSError { QStringLiteral("签署失败"), 7 });
+    signer.answer(CSError { QStringLiteral("签署失败"), 7 });
     EXPECT_EQ(alerts.shown, QStringList({ "error:签署失败" }));
     EXPECT_FALSE(window.state().busy);
     EXPECT_FALSE(window.state().closed);
     EXPECT_TRUE(window.state().agreeEnabled);
 
     window.agreeButtonClick();
-    window.permissionSign(nullptr, QString(), QStringLiteral("签署成功"));
+    signer.answer(QStringLiteral("签署成功"));
     EXPECT_EQ(alerts.shown.last(), QStringLiteral("tip:签署成功"));
     EXPECT_EQ(result, kContractAgreed);
 
@@ -128,7 +148,7 @@ TEST(NoticeWindowTest, SignedBeforeItCountsAsAgreed)
     int silentResult = -1;
     agreeTo(silent, alerts, silentResult);
     const qsizetype boxes = alerts.shown.size();
-    silent.permissionSign(nullptr, QString(), QString());
+    signer.answer(QString());
     EXPECT_EQ(alerts.shown.size(), boxes);
     EXPECT_EQ(silentResult, kContractAgreed);
 
@@ -308,6 +328,75 @@ TEST_F(RiskPageTest, LockWhileTheQuestionnaireNoticesAreOpenAbandonsIt)
     EXPECT_EQ(windowOutcome.outcomes, std::vector<bool>({ false }));
     EXPECT_EQ(presenter.shown.size(), 1u); // the second notice never shows
     window.windowWillClose();
+}
+
+// The answers and a notice's sign change the customer's standing: answered
+// once their page or window went, each is told on the main window; a sign's
+// message or refusal up when its notice goes is told there again, naming the
+// account signed for when it is no longer the active one.
+TEST_F(RiskPageTest, AnAnswerThatComesOnceItsWindowWentIsTold)
+{
+    enum class What { Answers, SignNoticeClosed, SignMessageUp, SignRefusedUp, SignMessageUpOtherAccount };
+    const struct {
+        What what;
+        const char* told;
+        const char* onNotice = "";
+        bool read = false; // the box on the notice read before it goes
+    } rows[] = {
+        { What::Answers, "tip:风险测评问卷提交成功。" }, // logs 李四 in
+        { What::SignNoticeClosed, "tip:签署成功" }, { What::SignMessageUp, "tip:签署成功", "tip:签署成功" },
+        { What::SignRefusedUp, "error:签署失败", "error:签署失败" },
+        { What::SignRefusedUp, "", "error:签署失败", true },
+        { What::SignMessageUpOtherAccount, "tip:账号010200000002：\n签署成功",
+            "tip:签署成功" }, // logs 张三 in
+    };
+    FakeAlerts mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    const auto noWindow = qScopeGuard([] { MenuItemViewManager::getInstance()->setWindow(nullptr); });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.what));
+        mainWindow.shown.clear();
+        alerts.shown.clear();
+        if (row.what == What::Answers) {
+            // The re-evaluation window's page, closed by the customer.
+            auto window = std::make_unique<RiskEvaluationWindowController>(services());
+            window->windowDidLoad();
+            RiskAssessmentViewController& page = *window->viewController();
+            openAllAnswered(page);
+            sim.withholdNext(brokersim::kRiskSubmitExFunction);
+            page.submitAnswerButtonSelected();
+            ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+            window->windowShouldClose();
+            window->windowWillClose();
+            window.reset();
+            ASSERT_EQ(sim.releaseWithheld(), 1);
+            ASSERT_TRUE(testsupport::spinUntil([&] { return !mainWindow.shown.isEmpty(); }, 10s));
+            EXPECT_TRUE(presenter.shown.empty()); // no notice for a page gone
+        } else {
+            FakeSigner signer;
+            FakeAlerts own;
+            own.hold = *row.onNotice && !row.read;
+            RDOOpdAppropriateness n = notice(QStringLiteral("协议"), QStringLiteral("正文"));
+            n.problemConfirmUrl = QStringLiteral("tc_mfuncno=500&tc_sfuncno=9&x=1");
+            BusinessContractWindow window(n, &signer);
+            int result = -1;
+            agreeTo(window, own, result);
+            if (row.what == What::SignRefusedUp)
+                signer.answer(CSError { QStringLiteral("签署失败"), 7 });
+            else if (own.hold)
+                signer.answer(QStringLiteral("签署成功"));
+            own.lock();
+            if (row.what == What::SignMessageUpOtherAccount)
+                logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+            window.cancelButtonClick(); // the lock, an account change, or the step given up
+            if (row.what == What::SignNoticeClosed)
+                signer.answer(QStringLiteral("签署成功"));
+            EXPECT_EQ(result, kContractDeclined);
+            EXPECT_EQ(own.shown, *row.onNotice ? QStringList { row.onNotice } : QStringList());
+        }
+        EXPECT_EQ(mainWindow.shown, *row.told ? QStringList { row.told } : QStringList());
+        EXPECT_TRUE(alerts.shown.isEmpty()) << qPrintable(alerts.shown.join(u'|'));
+    }
 }
 
 class RiskEvaluationWindowTest : public logintest::HomeFixture {

@@ -34,6 +34,8 @@ TEST(PermissionLinkTest, FunctionNumbersAndBodyComeFromTheLink)
         { "tc_mfuncno=500&tc_sfuncno=3&flag&a=1", 500, 3, "custid=1&fundid=2&flag&a=1" }, // no "=": as it is
         { "tc_mfuncno=500&tc_sfuncno=3", 500, 3, "custid=1&fundid=2" }, // the prefix alone, no "&"
         { "tc_mfuncno=1&tc_mfuncno=500&tc_sfuncno=3", 500, 3, "custid=1&fundid=2" }, // a later piece wins
+        { "tc_mfuncno=500.000&tc_sfuncno=3e0", 500, 3, "custid=1&fundid=2" }, // by their value
+        { "tc_mfuncno=0&tc_sfuncno=3", 0, 3, "custid=1&fundid=2" }, // a whole number, as written
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.link);
@@ -44,7 +46,8 @@ TEST(PermissionLinkTest, FunctionNumbersAndBodyComeFromTheLink)
         EXPECT_EQ(packet->data(), QString::fromLatin1(c.body));
     }
     for (const char* missing : { "tc_sfuncno=3&a=1", "tc_mfuncno=500&a=1", "tc_mfuncno=&tc_sfuncno=3",
-             "tc_mfuncno=500&tc_sfuncno=x", "" }) {
+             "tc_mfuncno=500&tc_sfuncno=x", "", "tc_mfuncno=500x&tc_sfuncno=3",
+             "tc_mfuncno=500&tc_sfuncno=3.5", "tc_mfuncno=500&tc_sfuncno=-3" }) {
         SCOPED_TRACE(missing);
         EXPECT_FALSE(parsePermissionLink(missing).functions);
     }
@@ -68,12 +71,14 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     rows.row({ "answer", "", "", "1", "", "", "", "" });
     rows.row({ "answer", "", "", "x", "", "", "", "" });
     rows.row({ "answer", "", "", "9", "", "", "", "" }); // beyond the reply's sets
-    rows.row({ "T", "标题", "正文", "", "", "3s", "已阅读", "请阅读" }); // the leading digits
+    rows.row({ "answer", "", "", "2x", "", "", "", "" }); // no number: no set
+    rows.row({ "T", "标题", "正文", "", "", "2.5", "已阅读", "请阅读" }); // a part second counts whole
     rows.row({ "X", "", "", "", "", "", "", "" });
     rows.row({ "answer", "", "", "2", "", "", "", "" });
-    rows.row({ "answer", "", "", " 2.0", "", "", "", "" }); // its leading integer, as the server writes it
+    rows.row({ "answer", "", "", " 2.0", "", "", "", "" }); // by its value, as the server writes it
+    rows.row({ "answer", "", "", "20e-1", "", "", "", "" });
     const PermissionContracts steps = permissionContractsFromReply(sets({ rows, brokersim::riskQuestionnaireTable() }));
-    ASSERT_EQ(steps.size(), 4u);
+    ASSERT_EQ(steps.size(), 5u);
     ASSERT_EQ(steps[0]->type(), RDOPermissionContract::Web);
     EXPECT_EQ(static_cast<const RDOPermissionContractWeb&>(*steps[0]).url, QStringLiteral("http://a/b"));
     EXPECT_EQ(steps[0]->lockTime(), 0u);
@@ -88,9 +93,11 @@ TEST(PermissionRecordsTest, AgreementStepsFromReplies)
     ASSERT_EQ(steps[2]->type(), RDOPermissionContract::RiskAssessment);
     EXPECT_EQ(static_cast<const RDOPermissionContractRiskAssessment&>(*steps[2]).risk.surveyCount(),
         brokersim::riskQuestionnaire().questions.size());
-    ASSERT_EQ(steps[3]->type(), RDOPermissionContract::RiskAssessment);
-    EXPECT_EQ(static_cast<const RDOPermissionContractRiskAssessment&>(*steps[3]).risk.surveyCount(),
-        brokersim::riskQuestionnaire().questions.size());
+    for (const std::size_t i : { 3u, 4u }) {
+        ASSERT_EQ(steps[i]->type(), RDOPermissionContract::RiskAssessment);
+        EXPECT_EQ(static_cast<const RDOPermissionContractRiskAssessment&>(*steps[i]).risk.surveyCount(),
+            brokersim::riskQuestionnaire().questions.size());
+    }
 
     Table rights;
     for (const char* name : { "rightname", "secuid", "right" })

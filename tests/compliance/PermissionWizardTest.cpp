@@ -289,11 +289,18 @@ TEST_F(PermissionWizardTest, LockEndsOnlyTheWizardAndLateRepliesReachNobody)
     w.checkButtonClicked(true);
     w.confirmButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return sheets.open.size() == 2; }, 10s)); // the sign and the open message
-    // ... until the screen locks: both close, the wizard ends with 0.
+    // ... until the screen locks: the wizard ends with 0, and both go with
+    // its window unread (read late, as this rig lets them be, they count for
+    // nothing).
     NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
     EXPECT_EQ(result, 0);
-    EXPECT_TRUE(sheets.open.empty());
-    EXPECT_EQ(sim.receivedCount(brokersim::kPermissionListFunction), lists); // no refresh after 0
+    ASSERT_EQ(sheets.open.size(), 2u);
+    for (auto& sheet : std::exchange(sheets.open, {}))
+        sheet.second(1);
+    EXPECT_EQ(result, 0);
+    // The permission opened all the same: the list shows it.
+    EXPECT_TRUE(
+        spinUntil([&] { return sim.receivedCount(brokersim::kPermissionListFunction) == lists + 1; }, 10s));
 
     // A wizard that goes while its list is on its way hears nothing of it.
     sim.withholdNext(brokersim::kPermissionContractFunction);
@@ -453,13 +460,44 @@ TEST_F(PermissionWizardTest, OnlyTheListAskedLastIsShown)
 // An open or close answered after its wizard ended is told once, on the main
 // window: after the lock the page reads its list again and shows the change;
 // a page left or another account reads nothing more, and the box then names
-// the account it was sent for.
+// the account it was sent for. So are a sign, also of unknown outcome, and
+// the answers of a step. The messages up at the lock are told again on the
+// main window, where they wait for the unlock or, dismissed by the logout,
+// show once more naming the account; the list shows the change.
 TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
 {
-    enum class Way { Lock, PageLeft, AccountChange };
-    Sheets mainWindow;
+    enum class Way { Lock, PageLeft, AccountChange, LockOverMessages, AccountChangeOverMessages };
+    enum class Action { Open, Sign, Submit };
+    using brokersim::kRiskScoreFunction;
+    const struct {
+        Action action;
+        Way way;
+        std::optional<brokersim::Function> withheld = {}; // else the action's own
+        std::optional<brokersim::Function> refusedBy = {}; // its refusal up
+        bool unmatched = false; // the answers taken, the permission not matched
+    } rows[] = {
+        { Action::Open, Way::Lock },
+        { Action::Open, Way::PageLeft },
+        { Action::Open, Way::AccountChange },
+        { Action::Sign, Way::Lock },
+        { Action::Submit, Way::PageLeft },
+        { Action::Submit, Way::Lock, kRiskScoreFunction }, // taken, its result on its way
+        { Action::Open, Way::LockOverMessages }, // then the logout
+        { Action::Submit, Way::LockOverMessages }, // its result up
+        { Action::Open, Way::AccountChangeOverMessages },
+        { Action::Sign, Way::LockOverMessages, {}, kPermissionSignFunction },
+        { Action::Submit, Way::LockOverMessages, {}, brokersim::kRiskSubmitFunction },
+        { Action::Submit, Way::LockOverMessages, {}, kRiskScoreFunction },
+        { Action::Submit, Way::LockOverMessages, {}, {}, true },
+        { Action::Open, Way::LockOverMessages, {}, kPermissionOpenFunction },
+    };
+    Sheets mainWindow, anyWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
-    const auto noWindow = qScopeGuard([] { MenuItemViewManager::getInstance()->setWindow(nullptr); });
+    ActionOutcomeRelay::setAnyWindow(&anyWindow);
+    const auto noWindow = qScopeGuard([] {
+        MenuItemViewManager::getInstance()->setWindow(nullptr);
+        ActionOutcomeRelay::setAnyWindow(nullptr);
+    });
     AccountManager& accounts = *AccountManager::getInstance();
     const qint64 firstIndex = accounts.activeAccountIndex();
     auto other = std::make_shared<Account>();
@@ -470,41 +508,121 @@ TEST_F(PermissionWizardTest, AChangeAnsweredAfterItsWizardEndedIsToldAndShown)
         ++asks;
         return PermissionSettingsManager::getInstance()->requestQueryPermissionInfo(page);
     };
-    for (const Way way : { Way::Lock, Way::PageLeft, Way::AccountChange }) {
-        SCOPED_TRACE(int(way));
+    for (const auto& row : rows) {
+        const Way way = row.way;
+        SCOPED_TRACE(int(way) * 10 + int(row.action));
+        const bool messageUp = way == Way::LockOverMessages || way == Way::AccountChangeOverMessages;
+        const bool accountChange = way == Way::AccountChange || way == Way::AccountChangeOverMessages;
         auto page = std::make_unique<PermissionSettingsViewController>(nullptr, s);
         page->load();
         ASSERT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3; }, 10s));
         const int status = page->permissions()[2].status; // closed and opened again, row after row
-        PermissionAlertWindowController& w = runWizard(*page, 2);
-        w.checkButtonClicked(true);
-        sim.withholdNext(kPermissionOpenFunction);
-        w.confirmButtonClicked();
-        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
-        if (way == Way::Lock) {
-            NotificationCenter::getInstance()->postNotification(PermissionAlertWindowController::kLockScreen);
-        } else if (way == Way::PageLeft) {
+        const QString signed2 = QStringLiteral("温馨提示:《退市整理股票风险揭示书》签署成功");
+        QStringList told { QStringLiteral("温馨提示:退市整理股票交易权限%1成功")
+                               .arg(status == 1 ? QStringLiteral("关闭") : QStringLiteral("开通")) };
+        PermissionAlertWindowController* w = nullptr;
+        sheets.hold = messageUp;
+        if (row.action == Action::Open) {
+            w = &runWizard(*page, 2);
+            w->checkButtonClicked(true);
+            if (!messageUp)
+                sim.withholdNext(kPermissionOpenFunction);
+            else if (status == 0) // the agreement signed first: its message is up too
+                told.prepend(signed2);
+        } else if (row.action == Action::Sign) {
+            w = &runWizard(*page, 1);
+            w->checkButtonClicked(true);
+            if (!messageUp) {
+                sim.withholdNext(kPermissionSignFunction);
+                // Its connection lost: an unknown outcome, told all the same.
+                told = QStringList { QStringLiteral("错误:无法连接网络或者网络断开连接") };
+            }
+        } else {
+            // A questionnaire the only step.
+            brokersim::Table step;
+            step.column(QStringLiteral("type")).column(QStringLiteral("webaddr")).row({ "answer", "2" });
+            sim.answerTablesNext(
+                brokersim::kPermissionContractFunction, { step, brokersim::riskQuestionnaireTable() });
+            w = &runWizard(*page, 0);
+            for (auto [q, a] : { std::pair { 0, 1 }, { 1, 1 }, { 2, 1 }, { 2, 2 }, { 3, 1 }, { 4, 2 } })
+                w->riskAssessmentTableViewCell(q, a);
+            if (row.unmatched) {
+                brokersim::Table match;
+                match.column(QStringLiteral("isOK"))
+                    .column(QStringLiteral("reason"))
+                    .row({ "1", "等级不匹配" });
+                sim.answerTablesNext(kRiskScoreFunction, { match });
+                told = QStringList { QStringLiteral("测评结果:等级不匹配") };
+            } else if (messageUp) {
+                told = QStringList { QStringLiteral(
+                    "测评结果:内容：您本次测评的得分为：15，评级级别为：积极型") };
+            } else {
+                sim.withholdNext(row.withheld.value_or(brokersim::kRiskSubmitFunction));
+                told = QStringList { QStringLiteral("温馨提示:风险测评提交成功，您的风险等级为积极型") };
+            }
+        }
+        if (row.refusedBy) {
+            sim.answerErrorNext(*row.refusedBy, 9, QStringLiteral("服务暂停"));
+            told.last() = QStringLiteral("%1:服务暂停")
+                              .arg(*row.refusedBy == kRiskScoreFunction ? QStringLiteral("错误提示")
+                                                                        : QStringLiteral("错误"));
+        }
+        w->confirmButtonClicked();
+        if (messageUp)
+            ASSERT_TRUE(spinUntil([&] { return sheets.open.size() == std::size_t(told.size()); }, 10s));
+        else
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        const qsizetype sheetsShown = sheets.shown.size();
+        const int asked = asks;
+        mainWindow.hold = messageUp;
+        if (way == Way::PageLeft) {
             page->unloadView();
             page.reset();
-        } else {
+        } else if (accountChange) {
             accounts.addActiveAccount(other);
             NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        } else {
+            // The lock closes the message boxes first, then the windows.
+            NotificationCenter* centre = NotificationCenter::getInstance();
+            centre->postNotification(PermissionAlertWindowController::kCloseMessageBoxes);
+            centre->postNotification(PermissionAlertWindowController::kLockScreen);
         }
-        ASSERT_TRUE(w.state().closed);
-        const int asked = asks;
-        const qsizetype sheetsShown = sheets.shown.size();
+        ASSERT_TRUE(w->state().closed);
+        if (row.action == Action::Sign && !messageUp)
+            sim.dropConnections();
         sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([] { return ActionOutcomeRelay::pendingCount() == 0; }, 10s));
-        EXPECT_EQ(mainWindow.shown,
-            QStringList { QStringLiteral("温馨提示:%1退市整理股票交易权限%2成功")
-                              .arg(way == Way::AccountChange ? QStringLiteral("账号010100000001：\n") : QString(),
-                                  status == 1 ? QStringLiteral("关闭") : QStringLiteral("开通")) });
+        for (QString& box : told)
+            if (accountChange)
+                box.insert(box.indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
+        EXPECT_EQ(mainWindow.shown, told);
         EXPECT_EQ(sheets.shown.size(), sheetsShown); // nothing on the ended wizard's window
-        EXPECT_EQ(asks, asked + (way == Way::Lock ? 1 : 0));
-        if (way == Way::Lock)
-            EXPECT_TRUE(spinUntil([&] { return page->numberOfRowsInTableView() == 3 && page->permissions()[2].status != status; }, 10s));
+        const bool readAgain = row.action == Action::Open && !row.refusedBy
+            && (way == Way::Lock || way == Way::LockOverMessages);
+        // Another account's page reads its own list.
+        EXPECT_EQ(asks, asked + (readAgain || accountChange ? 1 : 0));
+        if (readAgain)
+            EXPECT_TRUE(spinUntil(
+                [&] {
+                    return page->numberOfRowsInTableView() == 3 && page->permissions()[2].status != status;
+                },
+                10s));
+        if (messageUp) {
+            // Held by the lock, dismissed unread by the logout from it.
+            accounts.logoutAllAccount();
+            for (auto& box : std::exchange(mainWindow.open, {}))
+                box.second(0);
+            ASSERT_TRUE(spinUntil([&] { return anyWindow.shown.size() == told.size(); }));
+            for (QString& box : told)
+                if (!accountChange)
+                    box.insert(box.indexOf(u':') + 1, QStringLiteral("账号010100000001：\n"));
+            EXPECT_EQ(anyWindow.shown, told);
+            anyWindow.shown.clear();
+            logIn(QStringLiteral("010100000001"), QStringLiteral("111111"));
+        }
         page.reset();
         presenter.last.reset();
+        sheets.open.clear();
         accounts.setActiveLoginAccount(firstIndex);
         mainWindow.shown.clear();
     }

@@ -3,6 +3,7 @@
 #include "login/LoginTestRig.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -168,11 +169,21 @@ TEST(RiskQuestionnaireTest, ScoreResultAndNotices)
         notices.column(QString::fromLatin1(name));
     notices.row({ "告知书", "正文", "", "15", "tc_mfuncno=500&tc_sfuncno=1", "已阅读" });
     notices.row({ "网页", "", "https://example.invalid/a", "", "", "" });
-    notices.row({ "秒", "", "", "3s", "", "" });
+    // The wait by its value, never shorter than sent: a part second counts
+    // whole, and a text that is no number is no wait, as a missing field.
+    const struct {
+        const char* sent;
+        qint64 seconds;
+    } waits[] = { { "2.5", 3 }, { "1e1", 10 }, { "3s", 0 }, { "-5", 0 }, { "0.001", 1 },
+        { "1e30", std::numeric_limits<qint64>::max() },
+        { "9223372036854775808", std::numeric_limits<qint64>::max() }, { "inf", 0 } };
+    for (const auto& w : waits)
+        notices.row({ "秒", "", "", w.sent, "", "" });
     const auto list = RDOOpdAppropriateness::parseResultsets({ HomeFixture::set(notices) }, 0);
     ASSERT_TRUE(list);
-    ASSERT_EQ(list->size(), 3u);
-    EXPECT_EQ((*list)[2].lockTime, 3); // the leading digits
+    ASSERT_EQ(list->size(), 2 + std::size(waits));
+    for (std::size_t i = 0; i < std::size(waits); ++i)
+        EXPECT_EQ((*list)[2 + i].lockTime, waits[i].seconds) << waits[i].sent;
     EXPECT_EQ((*list)[0].lockTime, 15);
     EXPECT_EQ((*list)[0].problemConfirmUrl, QStringLiteral("tc_mfuncno=500&tc_sfuncno=1"));
     EXPECT_EQ((*list)[0].confirmPrompt, QStringLiteral("已阅读"));

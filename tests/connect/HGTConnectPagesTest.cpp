@@ -1,8 +1,10 @@
+#include "comm/request/CSNetwork.h"
 #include "compliance/ComplianceDataModels.h"
 #include "compliance/permissions/PermissionSettingsManager.h"
 #include "connect/pages/HGTCancelOrderViewController.h"
 #include "connect/pages/HGTQueryViewControllers.h"
 #include "connect/pages/HGTVoteViewControllers.h"
+#include "core/NetworkFactory.h"
 #include "core/NotificationCenter.h"
 #include "platform/ChinaClock.h"
 #include "platform/RunLoop.h"
@@ -451,6 +453,23 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
     testsupport::spinFor(std::chrono::milliseconds(50));
     EXPECT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 3);
 
+    // Full-width digits are withdrawn as digits; what no request can carry
+    // stays at the page.
+    HGTCancelConfirmAlertWC::setShownHookForTesting([&](HGTCancelConfirmAlertWC& w) {
+        w.setQuantityText(quantity);
+        w.confirmButtonClicked();
+    });
+    for (const char* typed : { "１０股", "\u3000１００" }) {
+        quantity = QString::fromUtf8(typed);
+        const qsizetype told = alerts.shown.size();
+        cancel.ordersTableViewClicked(0);
+        ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() > told; })) << typed;
+    }
+    EXPECT_TRUE(alerts.shown.contains(QStringLiteral("温馨提示:撤销数量含有不能发送的字符")));
+    ASSERT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 4);
+    EXPECT_EQ(
+        sim.receivedOf(brokersim::kHKDeclareFunction).back().valueOr(QStringLiteral("declare_quan")), "-100");
+
     // A begin date after the end date is refused; equal dates are asked.
     const qsizetype asked = sim.receivedCount(brokersim::kHKDeclarationsFunction);
     cancel.setBeginDate(QDate(2026, 12, 3));
@@ -548,6 +567,16 @@ TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleSto
     EXPECT_EQ(sim.receivedOf(brokersim::kHKStockTargetFunction).back().valueOr(QStringLiteral("stkcode"), "x"), "");
     EXPECT_EQ(targets.targets()->arrayController()->count(), 4);
     EXPECT_FALSE(targets.targets()->tableColomnTitles().contains(QStringLiteral("定位串")));
+
+    // A code typed in full-width digits is asked as its digits; one no
+    // request can carry is refused on the page.
+    targets.setCodeText(QStringLiteral("００７００"));
+    EXPECT_EQ(targets.codeText(), "00700");
+    const qsizetype noticesAsked = sim.receivedCount(brokersim::kHKNotificationFunction);
+    notices.setCodeText(QStringLiteral("00=00"));
+    notices.queryButtonClick();
+    EXPECT_EQ(alerts.shown.back(), QStringLiteral("温馨提示:证券代码含有不能发送的字符"));
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKNotificationFunction), noticesAsked);
 }
 
 TEST_F(HGTConnectPagesTest, WizardEndingWithOneRefreshesTheStockConnectList)
@@ -744,6 +773,7 @@ TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUn
         brokersim::Function function;
         const char* field;
         std::function<Heard()> send;
+        const char* unknown = nullptr; // what an answer without its number tells
     } requests[] = {
         { "order", brokersim::kHKOrderFunction, "ordersno",
             [&] {
@@ -757,26 +787,30 @@ TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUn
                 return hear<CancelCatcher>([&](auto* c) {
                     hgt.requestHGTCancelOrder(c, QStringLiteral("20261202"), QStringLiteral("500001"));
                 });
-            } },
+            },
+            "撤单结果未知" },
         { "vote", brokersim::kHKVoteFunction, "serial_no",
             [&] {
                 return hear<VoteCatcher>([&](auto* c) {
                     hgt.requestHGTVote(c, code, QStringLiteral("G1"), QStringLiteral("1"), QStringLiteral("100"),
                         QString(), QString(), account);
                 });
-            } },
+            },
+            "投票申报结果未知" },
         { "declaration", brokersim::kHKDeclareFunction, "serial_no",
             [&] {
                 return hear<DeclareCatcher>([&](auto* c) {
                     hgt.requestHGTOtherVote(c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
                 });
-            } },
+            },
+            "公司行为申报结果未知" },
         { "withdrawal", brokersim::kHKDeclareFunction, "serial_no",
             [&] {
                 return hear<WithdrawCatcher>([&](auto* c) {
                     hgt.requestHGTCancelOtherVote(c, code, 1, QStringLiteral("100"), QStringLiteral("D1"), account);
                 });
-            } },
+            },
+            "公司行为申报撤销结果未知" },
     };
     // nullptr: the field is missing.
     const char* const blank[] = { nullptr, "", " " };
@@ -794,10 +828,9 @@ TEST_F(HGTConnectPagesTest, EveryStateChangeShowsItsNumberAsSentAndABlankOneAsUn
             }
             EXPECT_FALSE(heard.number);
             EXPECT_EQ(heard.error.code, kOrderOutcomeUnknownCode);
-            const bool cancel = r.function == brokersim::kHKCancelFunction;
-            EXPECT_TRUE(heard.error.domain.contains(cancel ? QStringLiteral("撤单结果未知") : QStringLiteral("委托结果未知")))
-                << heard.error.domain.toStdString();
-            EXPECT_EQ(heard.error.domain.contains(QStringLiteral("切勿重复下单")), !cancel);
+            // In words of its own kind: only an order is told not to be placed again.
+            EXPECT_TRUE(heard.error.domain.contains(QString::fromUtf8(r.unknown))) << heard.error.domain.toStdString();
+            EXPECT_FALSE(heard.error.domain.contains(QStringLiteral("切勿重复下单")));
             EXPECT_EQ(sim.receivedCount(r.function), before + 1); // never sent again
         }
         for (const char* value : sent) {
@@ -884,7 +917,10 @@ TEST_F(HGTConnectPagesTest, TheListAfterASecondCancelIsOneSentAfterIt)
     EXPECT_EQ(page.countText(), "2");
 }
 
-TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
+// A listing that fails after a cancel is told in the error's words, and the
+// rows listed before the cancel go: none is shown, ticked or cancelled as if
+// it still stood.
+TEST_F(HGTConnectPagesTest, AFailedListingLeavesNoRowsAndCountsZero)
 {
     buy(-20);
     auto& page = cancelPageWith(1);
@@ -894,12 +930,15 @@ TEST_F(HGTConnectPagesTest, AFailedListingKeepsTheRowsAndCountsZero)
     page.ordersTableViewClicked(0);
     page.cancelOderButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return page.countText() == "0"; }));
-    EXPECT_EQ(alerts.shown,
-        QStringList(
-            { QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:当日委托查询失败：查询失败") }));
-    ASSERT_TRUE(page.orders());
-    EXPECT_EQ(page.orders()->contentObjectArray().size(), 1);
-    EXPECT_EQ(page.ordersTable().shownRowCount(), 1);
+    EXPECT_EQ(
+        alerts.shown, QStringList({ QStringLiteral("温馨提示:成功。"), QStringLiteral("错误:查询失败") }));
+    EXPECT_FALSE(page.orders());
+    EXPECT_EQ(page.ordersTable().shownRowCount(), 0);
+    const qsizetype cancels = sim.receivedCount(brokersim::kHKCancelFunction);
+    page.selectAllButtonClicked(true);
+    page.cancelOderButtonClicked();
+    EXPECT_EQ(page.selectedCountText(), "0");
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCancelFunction), cancels);
 }
 
 // What the notice and eligible-stock lists show is of the code asked last:
@@ -1067,7 +1106,9 @@ TEST_F(HGTConnectPagesTest, TheSetUpListingAnsweredLateLeavesTheDatesAskedLast)
 // before the answer: left, or another account active (the box then names the
 // account it was sent for). A page still waiting hears it, as tested above;
 // its box, held by the lock and dismissed unread by the logout from the
-// locked screen, is told again over any window, naming the account.
+// locked screen, is told again over any window, naming the account. The
+// dialog's time limit is told once on the page, in the words of the kind,
+// and the request's own time-out after the page was left adds nothing.
 TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
 {
     using Press = std::function<void()>;
@@ -1085,6 +1126,7 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
         brokersim::Function function;
         const char* told; // the pattern of the box's text
         std::function<Press()> open; // the page, filled in; its press
+        const char* limit; // what its time limit tells
     } kinds[] = {
         { "order", brokersim::kHKOrderFunction, "委托申请已提交，序号为\\d+。", [&]() -> Press {
              const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
@@ -1093,7 +1135,8 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
              page.setPriceText(brokersim::Market::ticksText(last - 20 * HKDesk::spreadStep(last), 3));
              page.setQuantityText(QStringLiteral("500"));
              return [&page] { page.orderButtonClick(); };
-         } },
+         },
+            "委托结果未知，请查询当日委托确认，切勿重复下单" },
         { "cancel", brokersim::kHKCancelFunction, "成功。", [&]() -> Press {
              const QString number = buy(-20);
              auto& page = open<HGTCancelOrderViewController>(90003);
@@ -1102,7 +1145,8 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
                  if (page.orders()->recordAt(r).number == number)
                      page.ordersTableViewClicked(r);
              return [&page] { page.cancelOderButtonClicked(); };
-         } },
+         },
+            "撤单结果未知，请查询当日委托确认" },
         { "withdrawal", brokersim::kHKDeclareFunction, serial, [&]() -> Press {
              // One declaration, 300 more each time: 100 of it is withdrawn.
              DeclareCatcher declared;
@@ -1112,11 +1156,14 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
              auto& page = open<HGTCancelVoteViewController>(90007);
              EXPECT_TRUE(spinUntil([&] { return page.countText() == "1"; }));
              return [&page] { page.ordersTableViewClicked(0); };
-         } },
+         },
+            "公司行为申报撤销结果未知，请查询公司行为申报确认" },
         { "vote", brokersim::kHKVoteFunction, serial,
-            [&] { return fill(open<HGTVoteViewController>(90005), { "00700", "G00700001", "1", "", "", "100" }); } },
+            [&] { return fill(open<HGTVoteViewController>(90005), { "00700", "G00700001", "1", "", "", "100" }); },
+            "投票申报结果未知，请稍后查询确认，切勿重复申报" },
         { "declaration", brokersim::kHKDeclareFunction, serial,
-            [&] { return fill(open<HGTOtherVoteViewController>(90006), { "00700", "D00700", "100" }); } },
+            [&] { return fill(open<HGTOtherVoteViewController>(90006), { "00700", "D00700", "100" }); },
+            "公司行为申报结果未知，请查询公司行为申报确认，切勿重复申报" },
     };
     Alerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
@@ -1131,9 +1178,9 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
     });
     Alerts anyWindow;
     ActionOutcomeRelay::setAnyWindow(&anyWindow);
-    enum class Way { PageLeft, AccountChange, LockThenLogout };
+    enum class Way { PageLeft, AccountChange, LockThenLogout, TimeLimit };
     for (const auto& kind : kinds) {
-        for (const Way way : { Way::PageLeft, Way::AccountChange, Way::LockThenLogout }) {
+        for (const Way way : { Way::PageLeft, Way::AccountChange, Way::LockThenLogout, Way::TimeLimit }) {
             const bool accountChange = way == Way::AccountChange;
             SCOPED_TRACE(testing::Message() << kind.name << " way " << int(way));
             const Press press = kind.open();
@@ -1141,16 +1188,36 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
             bool locked = false;
             OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
                 QTimer::singleShot(0, &d, [&] {
+                    if (way == Way::TimeLimit)
+                        d.setBusyBackstopMsForTesting(300);
                     d.confirmButtonClicked();
                     EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+                    locked = true;
+                    if (way == Way::TimeLimit)
+                        return;
                     platform::ModalSession::stopAll();
                     NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
-                    locked = true;
                 });
             });
             sim.withholdNext(kind.function);
             press();
             ASSERT_TRUE(spinUntil([&] { return locked; }));
+            if (way == Way::TimeLimit) {
+                ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
+                EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("错误:") + QString::fromUtf8(kind.limit)));
+                pages.clear();
+                const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+                trade->connectionSendPacketsTimeout(
+                    *trade->connection(), { quint64(sim.receivedOf(kind.function).last().packetId) });
+                ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == 0; }));
+                // The late answer, to no request now, goes unheard.
+                sim.releaseWithheld();
+                ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 0; }));
+                EXPECT_TRUE(mainWindow.shown.isEmpty()) << mainWindow.shown.join(u'|').toStdString();
+                EXPECT_EQ(alerts.shown.size(), 1) << alerts.shown.join(u'|').toStdString();
+                alerts.shown.clear();
+                continue;
+            }
             if (way == Way::LockThenLogout) {
                 alerts.hold = true;
                 sim.releaseWithheld();

@@ -198,9 +198,10 @@ TEST(HGTDeclarationRecords, DeclarationRowsKeepTheirRecordAndTypeCodesMapBack)
         std::optional<qint32> type;
     } codes[] = { { "H63", 0 }, { "H64", 1 }, { "H65", 2 }, { "H66", 3 }, { "H67", std::nullopt },
         { "63", std::nullopt }, { "", std::nullopt }, { "X", std::nullopt }, { "H6", std::nullopt },
-        // A type sent as its number: its leading digits, the C way.
-        { "0", 0 }, { "1", 1 }, { "2", 2 }, { "3", 3 }, { "03", 3 }, { " 2", 2 }, { "1x", 1 }, { "+1", 1 },
-        { "4", std::nullopt }, { "-1", std::nullopt }, { "x1", std::nullopt }, { " ", std::nullopt } };
+        // A type sent as its number, by its value: one that is not whole is none.
+        { "0", 0 }, { "1", 1 }, { "2", 2 }, { "3", 3 }, { "03", 3 }, { " 2", 2 }, { "1x", std::nullopt },
+        { "+1", 1 }, { "2.000", 2 }, { "2.5", std::nullopt }, { "4", std::nullopt }, { "-1", std::nullopt },
+        { "x1", std::nullopt }, { " ", std::nullopt } };
     for (const auto& c : codes)
         EXPECT_EQ(hkVoteTypeOfCode(QString::fromLatin1(c.code)), c.type) << c.code;
 }

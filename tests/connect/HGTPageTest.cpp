@@ -1072,3 +1072,70 @@ TEST_F(HGTPageTest, AnOrderOfUnknownOutcomeShowsThePositionsReadAfterIt)
     EXPECT_TRUE(spinUntil([&] { return heldOf(page, QStringLiteral("00981")) == QLatin1String("500"); }))
         << qPrintable(heldOf(page, QStringLiteral("00981")));
 }
+
+// An input method in full-width mode types "００７００" and "１００": every
+// Stock Connect form reads digits, confirms and sends them. A value no
+// request can carry stays at its form, in a tip naming its field.
+TEST_F(HGTPageTest, FullWidthDigitsAreDigitsAndWhatNoRequestCarriesStaysAtTheForm)
+{
+    using V = HGTVoteViewController;
+    using D = HGTOtherVoteViewController;
+    logInWithShareholders();
+    const auto wide = [](const char16_t* text) { return QString::fromUtf16(text); };
+    HGTTradeViewController& order = openPage();
+    auto& vote = openPage<V>();
+    auto& declare = openPage<D>();
+    order.setCodeText(wide(u"００７００"));
+    ASSERT_TRUE(spinUntil([&] { return !order.lotText().isEmpty(); })) << "no quote for the code read";
+    order.setPriceText(wide(u"１０．０００")); // far below the market: it rests
+    vote.setFieldText(V::Code, wide(u"００７００"));
+    vote.setFieldText(V::PublicNo, wide(u"G００７００００１"));
+    vote.setFieldText(V::BillNo, QStringLiteral("1"));
+    declare.setFieldText(D::Code, wide(u"\u3000００７００"));
+    declare.setFieldText(D::OrgNo, QStringLiteral("D00700"));
+    whenShown([](OrderAlertWindowController& c) { c.confirmButtonClicked(); });
+    const struct {
+        HGTTradeViewController* page;
+        std::function<void()> type;
+        brokersim::Function function;
+        const char* key; // nullptr: refused, naming the field `value`
+        const char* value;
+    } rows[] = {
+        { &order, [&] { order.setQuantityText(wide(u"\u3000１００")); }, brokersim::kHKOrderFunction, "qty",
+            "100" },
+        { &vote, [&] { vote.setFieldText(V::Free, wide(u"２００")); }, brokersim::kHKVoteFunction, "pub_no",
+            "G00700001" },
+        { &declare, [&] { declare.setFieldText(D::Quantity, wide(u"１０００")); },
+            brokersim::kHKDeclareFunction, "declare_quan", "1000" },
+        { &order, [&] { order.setQuantityText(wide(u"１００股")); }, brokersim::kHKOrderFunction, nullptr,
+            "委托数量" },
+        { &order,
+            [&] {
+                order.setQuantityText(QStringLiteral("100"));
+                order.setPriceText(wide(u"－１０"));
+            },
+            brokersim::kHKOrderFunction, nullptr, "委托价格" },
+        { &vote, [&] { vote.setFieldText(V::Up, wide(u"１０股")); }, brokersim::kHKVoteFunction, nullptr,
+            "赞成数量" },
+        { &declare, [&] { declare.setFieldText(D::Quantity, QStringLiteral("1=1")); },
+            brokersim::kHKDeclareFunction, nullptr, "投票数量" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        alerts.shown.clear();
+        const qsizetype before = sim.receivedCount(row.function);
+        row.type();
+        row.page->orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return !row.page->isBusy() && !row.page->dialog().isShown(); }));
+        if (!row.key) {
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(
+                alerts.shown[0].text, QString::fromUtf8(row.value) + QStringLiteral("含有不能发送的字符"));
+            EXPECT_EQ(sim.receivedCount(row.function), before);
+            continue;
+        }
+        ASSERT_EQ(sim.receivedCount(row.function), before + 1);
+        EXPECT_EQ(sim.receivedOf(row.function).back().valueOr(QString::fromLatin1(row.key)),
+            QString::fromUtf8(row.value));
+    }
+}

@@ -234,6 +234,11 @@ TEST_F(ServerManagerTest, ShippedListWhenTheUserCopyIsMissingOrDamaged)
     m = make();
     EXPECT_EQ(names(*m, 0), (QStringList { "行情一", "行情二" }));
     EXPECT_EQ(names(*m, 1), (QStringList { "交易一", "交易二", "交易三" }));
+    // The next save mends the damaged copy whole: both lists as shown.
+    m->setIndexOfSelectedByType(1, 2);
+    m = make();
+    EXPECT_EQ(names(*m, 0), (QStringList { "行情一", "行情二" }));
+    EXPECT_EQ(m->indexOfSelectedByType(1), 2);
 
     // A selection matching two entries picks the later; an entry without a
     // name is skipped without shifting tags or the selection.
@@ -382,6 +387,36 @@ TEST_F(ServerManagerTest, RebuildFromTheApplicationLoginReply)
     EXPECT_FALSE(factory.networks.count(1));
 }
 
+// Two clients on one folder, each with the lists it read at its start: a save
+// stores what this one changed (a choice of server, a rebuilt list) over the
+// copy as the other left it, whichever saves first.
+TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
+{
+    for (const bool rebuildFirst : { false, true }) {
+        writeShipped(document(listDict(kQuotes, {}, {}), listDict(kTrades, {}, {})));
+        QFile::remove(options.userPath);
+        auto choosing = make();
+        auto rebuilding = make();
+        // Only the quote list: the trade pieces name nothing to dial.
+        const auto reply = brokersim::serverListsReply(QString(), QStringLiteral("新行情:10.2.0.1:80"), ":1");
+        if (rebuildFirst)
+            rebuilding->updateServerInfo(*reply);
+        choosing->setIndexOfSelectedByType(1, 2);
+        if (!rebuildFirst)
+            rebuilding->updateServerInfo(*reply);
+        auto next = make();
+        EXPECT_EQ(names(*next, 0), QStringList { "新行情" }) << rebuildFirst;
+        EXPECT_EQ(next->indexOfSelectedByType(1), 2) << rebuildFirst;
+        // A later save stores only what changed since the last (a choice
+        // alone, not the list chosen from): the other's later choice stays.
+        rebuilding->setIndexOfSelectedByType(1, 0);
+        choosing->setIndexOfSelectedByType(0, 1);
+        auto after = make();
+        EXPECT_EQ(names(*after, 0), QStringList { "新行情" }) << rebuildFirst;
+        EXPECT_EQ(after->indexOfSelectedByType(1), 0) << rebuildFirst;
+    }
+}
+
 // Only a piece a network can be pointed at (an address a socket can dial, a
 // port from 1 to 65535) counts: a kind sent with none keeps its list and
 // selection, a reply with none at all changes and saves nothing, and in a
@@ -482,7 +517,8 @@ TEST_F(ServerManagerTest, AControlCharacterInOneServerNameStillSavesTheList)
     writeShipped(document(listDict(kQuotes, "10.0.0.2", "8002"), listDict(kTrades, "10.0.1.2", "9002")));
     auto m = make();
     const std::optional<VEKTCRS> reply = brokersim::serverListsReply(QString::fromUtf8("电信") + QChar(0x02),
-        QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"), QStringLiteral("交易甲:10.1.1.1:9001"));
+        QString::fromUtf8("甲") + QChar(0x01) + QStringLiteral(":10.1.0.1:8001"),
+        QStringLiteral("交易甲:10.1.1.1:9001"));
     ASSERT_TRUE(reply);
     m->updateServerInfo(*reply);
     ASSERT_TRUE(QFile::exists(options.userPath));
@@ -1106,6 +1142,61 @@ TEST_F(ServerManagerTest, SpeedTests)
     EXPECT_FALSE(none->startTestingByType(0));
     EXPECT_FALSE(none->startTestingByType(5));
     EXPECT_FALSE(none->isTesting());
+}
+
+// The application login's rebuild while a speed test runs: a server still
+// listed where the test dials it stays in the test, and its result comes as
+// the rebuilt list's server; a server gone leaves the test, and a test left
+// with none ends at once.
+TEST_F(ServerManagerTest, ASpeedTestKeepsTheServersARebuildStillLists)
+{
+    testsupport::LoopbackServer up;
+    ASSERT_TRUE(up.start());
+    const QString live = QString::number(up.port());
+    const QString dead = QString::number(testsupport::unusedLoopbackPort());
+    const QString a = "甲:127.0.0.1:" + live, b = "乙:127.0.0.1:" + dead, gone = "戊:10.9.9.9:1";
+    const struct {
+        const char* name;
+        int32_t kind; // the test: -1 both lists, 1 the first trade server alone (the status bar's)
+        std::vector<std::pair<QString, QString>> rebuilds; // quotes, trades
+        std::map<QString, bool> results; // by tag of the lists as rebuilt
+    } rows[] = {
+        { "the same lists again", -1, { { a + "," + b, a + "," + b } },
+            { { "1000", true }, { "1001", false }, { "2000", true }, { "2001", false } } },
+        { "moved, written with blanks, one gone", -1, { { gone + "," + b + ",新: 127.0.0.1 :" + live, a } },
+            { { "1001", false }, { "1002", true }, { "2000", true } } },
+        { "rebuilt twice", -1, { { a + "," + b, a }, { b, gone + "," + a } },
+            { { "1000", false }, { "2001", true } } },
+        { "the status bar's one server", 1, { { a, gone + "," + a } }, { { "2001", true } } },
+        { "a kind the rebuild keeps (no piece to dial)", -1, { { b + "," + a, ":1" } },
+            { { "1000", false }, { "1001", true }, { "2000", true }, { "2001", false } } },
+        { "another address at the same port", -1, { { "丙:127.0.0.2:" + live + "," + b, a } },
+            { { "1001", false }, { "2000", true } } },
+        { "none stays", -1, { { gone, gone } }, {} },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<Entry> both = { { "甲", "127.0.0.1", live, {} }, { "乙", "127.0.0.1", dead, {} } };
+        writeShipped(document(listDict(both, {}, {}), listDict(both, {}, {})));
+        QFile::remove(options.userPath);
+        auto m = make();
+        Listener listener;
+        m->setDelegate(&listener);
+        ASSERT_TRUE(row.kind < 0 ? m->startTestingByType(-1) : m->startTestingByType(row.kind, 0));
+        // The probes report on the main thread: none is heard before the rebuilds.
+        for (const auto& [quotes, trades] : row.rebuilds)
+            m->updateServerInfo(*brokersim::serverListsReply(QString(), quotes, trades));
+        EXPECT_EQ(m->isTesting(), !row.results.empty());
+        ASSERT_TRUE(spinUntil([&] { return !m->isTesting(); }));
+        std::map<QString, bool> heard;
+        for (const auto& [tag, result] : listener.finished) {
+            heard[tag] = result.first;
+            // The tag names the server probed in the lists as they are now.
+            EXPECT_EQ(m->DMServerInfoByType(tag < "2000" ? 0 : 1, tag)->getServerPort().trimmed(),
+                result.first ? live : dead);
+        }
+        EXPECT_EQ(heard, row.results);
+    }
 }
 
 // The speed test probes an entry as the network would dial it and only when

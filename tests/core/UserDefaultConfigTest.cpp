@@ -4,7 +4,10 @@
 #include "core/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "support/ShortLockWait.h"
 
+#include <QFile>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -115,6 +118,59 @@ TEST_F(UserDefaultConfigTest, FirstStartWritesItsKeysAndAnnouncesTheDefaults)
     config = restart();
     EXPECT_NE(config->secretKey(), *key);
     EXPECT_EQ(posts, (std::vector<QString> { "NOTIFICATION_17", "NOTIFICATION_18" }));
+}
+
+// Two clients started together on a new folder: this one read it before the
+// other stored its key and a value enciphered with it, or could not store its
+// own key for the other's lock. This one takes the other's key rather than
+// store its own, whatever it writes next, and its own writes keep the other's
+// value; what it enciphered meanwhile is stored under the key taken.
+TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
+{
+    enum Next { AText, ANumber };
+    const struct {
+        const char* name;
+        bool lockedAtStart;
+        Next next;
+    } rows[] = {
+        { "stored before this one read the file", false, AText },
+        { "stored while this one could not write, a text next", true, AText },
+        { "stored while this one could not write, a number next", true, ANumber },
+    };
+    const QString path = home.path() + "/UserDefaults.plist";
+    const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
+    const testsupport::ShortLockWait shortWait;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        resetAll();
+        QFile::remove(path);
+        ASSERT_FALSE(platform::UserDefaults::standardUserDefaults().contains("des_key"));
+        QLockFile otherWriting(path + ".lock");
+        if (row.lockedAtStart) {
+            ASSERT_TRUE(otherWriting.tryLock(0));
+            UserDefaultConfig::getInstance()->setLastLoginAccount("012345678902");
+            otherWriting.unlock();
+        }
+        platform::UserDefaults other(path);
+        other.setString(*AesEncryption::encodeStringWithAES(otherKey, kMasterKey), "des_key");
+        other.setString(*AesEncryption::encodeStringWithAES("UTID-A", otherKey), "user_utid");
+
+        auto* config = UserDefaultConfig::getInstance();
+        if (row.next == AText)
+            config->setOrgId("0101");
+        else
+            config->setQuoteColorType(1);
+        EXPECT_EQ(config->secretKey(), otherKey);
+        if (!row.lockedAtStart) {
+            EXPECT_EQ(config->userUtid(), QString("UTID-A"));
+        }
+        config = restart();
+        EXPECT_EQ(config->secretKey(), otherKey);
+        EXPECT_EQ(config->userUtid(), QString("UTID-A"));
+        EXPECT_EQ(config->lastLoginAccount(), row.lockedAtStart ? "012345678902" : "");
+        EXPECT_EQ(config->orgId(), row.next == AText ? "0101" : "0");
+        EXPECT_EQ(config->quoteColorType(), row.next == ANumber ? 1 : 0);
+    }
 }
 
 TEST_F(UserDefaultConfigTest, TextValuesAreStoredEncipheredButForTheExceptions)

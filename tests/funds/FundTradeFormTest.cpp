@@ -13,6 +13,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading_pages/AnswerAfterTheLock.h"
 
+#include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -213,12 +214,13 @@ TEST_F(FundTradeForm, InputChecksShowTheirBoxesInTurnAndSendNothing)
 }
 
 // The checks look at presence only: whatever amount is typed goes on to the
-// dialog, and the server judges it; only what a body cannot carry is held back.
+// dialog, and the server judges it; only what a body cannot carry is held
+// back, at the form.
 TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
 {
     auto form = make(Form::Subscribe);
     type(*form, Form::Code, "009901");
-    for (const char* typed : { "0", "-5", "1.234", "1e3", "12&x=1" }) {
+    for (const char* typed : { "0", "-5", "1.234", "1e3" }) {
         SCOPED_TRACE(typed);
         alerts.shown.clear();
         form->setText(Form::Amount, typed);
@@ -236,10 +238,63 @@ TEST_F(FundTradeForm, AnAmountTypedIsTheServersToJudge)
     EXPECT_TRUE(last(brokersim::kFundSubscribeFunction).contains("&orderamt=1.234&"));
     form->setText(Form::Amount, "12&x=1");
     form->tradeButtonClicked();
-    confirmAndWait(*form);
-    EXPECT_EQ(lastAlert(), QStringLiteral("error:金额含有不能发送的字符"));
+    EXPECT_EQ(lastAlert(), QStringLiteral("tip:认购金额含有不能发送的字符"));
+    EXPECT_FALSE(confirmation.open);
+    EXPECT_FALSE(form->isBusy());
     EXPECT_EQ(count(brokersim::kFundSubscribeFunction), 1);
     EXPECT_EQ(form->text(Form::Amount), "12&x=1");
+}
+
+// What an input method in full-width mode types goes out as its digits;
+// what no request can carry is refused at the form, naming the field, before
+// the check, the notices, the serial or the confirmation.
+TEST_F(FundTradeForm, FullWidthDigitsGoOutAsDigitsAndWhatCannotBeSentStaysAtTheForm)
+{
+    using namespace brokersim;
+    book().setRiskLevel("010100000001", 5);
+    const struct {
+        qint32 viewType;
+        const char* code;
+        const char* amount;
+        Function function;
+        const char* sent; // nullptr: refused, naming `field`
+        const char* field;
+    } cases[] = {
+        { Form::Subscribe, "００９９０１", "\u3000１００", kFundSubscribeFunction,
+            "&ofcode=009901&orderamt=100&", "" },
+        { Form::Redeem, "００００01", "１００", kFundRedeemFunction, "&ofcode=000001&orderqty=100&", "" },
+        { Form::Transform, "\u3000０００００１", "１００", kFundTransformFunction,
+            "&orderqty=100&otherofcode=000011&", "" },
+        { Form::Plan, "００００１", "１００", kFundPlanOpenFunction, "&ofcode=000001&orderamt=100&", "" },
+        { Form::Purchase, "000001", "１０００元", kFundPurchaseFunction, nullptr, "申购金额" },
+        { Form::Redeem, "000001", "－１０", kFundRedeemFunction, nullptr, "赎回份额" },
+        { Form::Bonus, "00&001", "", kFundBonusSetFunction, nullptr, "基金代码" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.amount);
+        sim.clearReceived();
+        auto form = make(c.viewType);
+        if (c.sent)
+            type(*form, Form::Code, QString::fromUtf8(c.code));
+        else
+            form->controlTextDidChange(Form::Code, QString::fromUtf8(c.code));
+        if (c.viewType == Form::Transform)
+            type(*form, Form::TargetCode, QStringLiteral("１１"));
+        form->setText(Form::Amount, QString::fromUtf8(c.amount));
+        form->tradeButtonClicked();
+        if (!c.sent) {
+            EXPECT_EQ(
+                lastAlert(), QStringLiteral("tip:%1含有不能发送的字符").arg(QString::fromUtf8(c.field)));
+            EXPECT_FALSE(confirmation.open || form->isBusy());
+            for (const Function f : { kFundAppropriatenessFunction, kFundSignNumberFunction, c.function })
+                EXPECT_EQ(count(f), 0);
+            continue;
+        }
+        ASSERT_TRUE(spinUntil([&] { return confirmation.open; }));
+        EXPECT_EQ(lastDraft().amount, "100");
+        confirmAndWait(*form);
+        EXPECT_TRUE(last(c.function).contains(QLatin1String(c.sent))) << qPrintable(last(c.function));
+    }
 }
 
 // The check runs by the value of the fund's "ischecksdx", and its verdict
@@ -780,6 +835,34 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
     page.fundListView()->requestTableContent();
     ASSERT_TRUE(spinUntil([&] { return failures() == 2; }));
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1); // never sent again
+}
+
+// The confirmation's time limit passing with the order still out: the
+// order's relay tells once that its outcome is unknown, the form is free at
+// once, and the request's own time-out that follows adds nothing. The order
+// is never sent again.
+TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
+{
+    auto form = make(Form::Purchase, true);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "1000");
+    OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
+    sim.withholdNext(brokersim::kFundPurchaseFunction);
+    OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
+        c.setBusyBackstopMsForTesting(300);
+        QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
+    });
+    const auto noHook = qScopeGuard([] { OrderAlertWindowController::setShownHookForTesting({}); });
+    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
+    form->tradeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
+    EXPECT_FALSE(form->isBusy());
+    EXPECT_EQ(
+        alerts.shown, QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
+    ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+    EXPECT_EQ(alerts.shown.size(), 1) << qPrintable(alerts.shown.last());
+    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
+    sim.releaseWithheld();
 }
 
 // A position answered without a name: the transform shows it as it came,

@@ -2,40 +2,41 @@
 // the menu of the main window, pick a fund company and see only its funds.
 // Also writes the page's picture when LUMORA_DOCS_DIR names a folder.
 #include "core/DMCDataCache.h"
-#include "funds/OpenFundManager.h"
 #include "funds/FundTradeOperations.h"
+#include "funds/OpenFundManager.h"
 #include "funds/pages/OpdQuoteViewController.h"
 #include "funds/requests/FundDataModels.h"
-#include "funds/ui/FundListView.h"
 #include "funds/trade/FundMoneyQuery.h"
+#include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
 #include "quotes/QuoteTestRig.h"
-#include "shell/StatusBarTestRig.h"
 #include "shell/MainWindowRig.h"
+#include "shell/StatusBarTestRig.h"
 #include "shell/menu/MenuManager.h"
 #include "shell/messages/MessageCenterManager.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/menueditor/MenuEditorWindow.h"
-#include "shell/ui/MenuItemView.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "shell/windows/LoginViewController.h"
+#include "tools/broker-sim/FundFunctions.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/security/StockManager.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QMessageBox>
 #include <QTest>
 #include <QTreeView>
 #include <QWheelEvent>
@@ -152,7 +153,9 @@ TEST_F(FundQuotePageTest, OpenFromTheMenuAndFilterByCompany)
 }
 
 // The purchase page as a user reaches it: open 基金申购, pick a fund, see its
-// net-value chart, type an amount, confirm, and read the order's serial.
+// net-value chart, type an amount, confirm, and read the order's serial. A
+// fund's name may be long, as many are: the form and the chart keep their
+// width when the server names the fund picked so.
 TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
 {
     QWidget* page = openPage(QStringLiteral("基金申购"));
@@ -163,17 +166,17 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     ASSERT_TRUE(spinUntil([&] { return table->model()->rowCount() == 6; }, 10s));
 
     // A click on 000001 fills the form and draws its net values.
-    const int codeColumn = table->tableModel()->titles().indexOf(QStringLiteral("基金代码"));
-    int row = 0;
-    while (row < table->model()->rowCount() && table->model()->index(row, codeColumn).data() != "000001")
-        ++row;
-    const QModelIndex cell = table->model()->index(row, codeColumn);
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
     auto* name = page->findChild<QLineEdit*>("fundNameText");
     auto* chartCode = page->findChild<QLabel*>("fundCodeText");
     auto* amount = page->findChild<QLineEdit*>("tradeAmountText");
     auto* balance = page->findChild<QLineEdit*>("availableBalanceText");
     ASSERT_TRUE(name && chartCode && amount && balance);
+    const int codeColumn = table->tableModel()->titles().indexOf(QStringLiteral("基金代码"));
+    int row = 0;
+    while (row < table->model()->rowCount() && table->model()->index(row, codeColumn).data() != "000001")
+        ++row;
+    const QPoint cell = table->visualRect(table->model()->index(row, codeColumn)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
     ASSERT_TRUE(spinUntil([&] { return name->text() == QStringLiteral("青岚成长混合") && chartCode->text() == "000001"; }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !page->findChild<QLabel*>("month6Text")->text().isEmpty(); }, 10s));
     ASSERT_TRUE(spinUntil([&] { return !balance->text().isEmpty(); }, 10s));
@@ -181,6 +184,22 @@ TEST_F(FundQuotePageTest, PurchaseAFundFromItsPage)
     if (const QByteArray docs = qgetenv("LUMORA_DOCS_DIR"); !docs.isEmpty()) {
         EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(docs) + "/fund-purchase.png"));
     }
+
+    // The server names it anew, at length; picked again, the form and the
+    // chart take no more width than they had.
+    const auto leastWidths = [page] {
+        QApplication::processEvents();
+        QList<int> widths;
+        for (const char* panel : { "fundTradeView", "fundQuoteView" })
+            widths << page->findChild<QWidget*>(panel)->minimumSizeHint().width();
+        return widths;
+    };
+    const QList<int> widths = leastWidths();
+    const QString longName = QStringLiteral("青岚沪深三百交易型开放式指数发起式证券投资基金联接基金A类");
+    brokersim::FundBook::of(sim)->funds()[0].name = longName;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+    ASSERT_TRUE(spinUntil([&] { return name->text() == longName; }, 10s));
+    EXPECT_EQ(leastWidths(), widths);
 
     // Amount typed, the trade button pressed, the dialog confirmed.
     QString confirmed;

@@ -81,9 +81,10 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
 }
 
 // A form squeezed narrower than its figures, in the default font and in one
-// half as large again: each field the server fills (name, net value)
-// widens to show its whole text, as a line edit would cut it
-// without a mark ("1.023" for 1.0230).
+// half as large again: a figure the server fills (the net value) widens its
+// field to show its whole text, as a line edit would cut it without a mark
+// ("1.023" for 1.0230). A name keeps the form's width: the field holds it
+// whole and shows what fits, ended by "…".
 TEST_F(FundTradeFormView, FieldsTheServerFillsShowTheirWholeText)
 {
     for (const double scale : { 1.0, 1.5 }) {
@@ -102,7 +103,8 @@ TEST_F(FundTradeFormView, FieldsTheServerFillsShowTheirWholeText)
         page.codeEditEnd(Form::Code);
         ASSERT_TRUE(spinUntil([&] { return !page.text(Form::Value).isEmpty(); }));
         QApplication::processEvents();
-        for (const Form::Field f : { Form::Name, Form::Value }) {
+        EXPECT_EQ(form->field(Form::Name)->text(), page.text(Form::Name));
+        for (const Form::Field f : { Form::Value }) {
             const QLineEdit* edit = form->field(f);
             ASSERT_TRUE(edit);
             EXPECT_EQ(edit->text(), page.text(f));

@@ -5,8 +5,10 @@
 #include "login/CommonUrl.h"
 #include "login/LoginRecords.h"
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
 #include <QFile>
+#include <QLockFile>
 
 using namespace logintest;
 
@@ -377,6 +379,115 @@ TEST_F(AccountTest, SavedAccountsRoundTripThroughTheFile)
     broken.close();
     manager = std::make_unique<AccountManager>();
     EXPECT_EQ(manager->getSavedAccountsCount(), 0u);
+}
+
+// Two clients on one folder, each with the saved accounts it read at its
+// start (one account, bankroll "B0"): a save keeps what the other saved or
+// removed since, and changes only the accounts this one added or removed.
+TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
+{
+    const struct {
+        const char* name;
+        // client, then "+number/bankroll" saves, "=number" saves a bare record
+        // unless one is saved, "-number" deletes, "*" removes all
+        QStringList steps;
+        QStringList file; // number/bankroll afterwards
+    } rows[] = {
+        { "each saves its own", { "0+02/", "1+03/" }, { "01/B0", "02/", "03/" } },
+        { "one deletes, the other saves", { "0-01", "1+03/" }, { "03/" } },
+        { "removing all leaves what the other saved since", { "1+03/", "0*" }, { "03/" } },
+        { "one account from both: the last save", { "0+01/B1", "1+01/B2" }, { "01/B2" } },
+        { "a bare record keeps one the other saved since", { "1+02/B2", "0=02", "0=04" },
+            { "01/B0", "02/B2", "04/" } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(AccountManager::filePath());
+        const auto bare = [](const QString& numberAndBankroll) {
+            auto account = std::make_shared<Account>();
+            account->customerNumber = numberAndBankroll.section('/', 0, 0);
+            account->zj_account = numberAndBankroll.section('/', 1);
+            return account;
+        };
+        auto save = [&](AccountManager& client, const QString& numberAndBankroll) {
+            client.addAccount(bare(numberAndBankroll));
+            ASSERT_TRUE(client.saveAllAccounts());
+        };
+        save(*std::make_unique<AccountManager>(), "01/B0");
+        AccountManager clients[2];
+        for (const QString& step : row.steps) {
+            AccountManager& client = clients[step.left(1).toInt()];
+            if (step[1] == '+')
+                save(client, step.mid(2));
+            else if (step[1] == '=')
+                client.saveAccountIfNew(bare(step.mid(2)));
+            else if (step[1] == '-')
+                client.deleteAccountWithCustomerNumber(step.mid(2));
+            else
+                client.removeAllAccounts();
+        }
+        const auto listed = [](const AccountManager& manager) {
+            QStringList records;
+            for (const auto& account : manager.savedAccounts())
+                records << account->customerNumber + '/' + account->zj_account;
+            return records;
+        };
+        EXPECT_EQ(listed(AccountManager()), row.file);
+        // The client that wrote last shows what it wrote.
+        EXPECT_EQ(listed(clients[row.steps.back().left(1).toInt()]), row.file);
+    }
+}
+
+// A first start that cannot store its installation key (the settings file's
+// lock is held) saves no account under it: each waits in memory until the
+// key the settings file holds is known, whether another client stored its
+// own since or this one's is stored at last. Every account then reads at the
+// next start, the other client's among them.
+TEST_F(AccountTest, AccountsWaitForTheInstallationKeyTheSettingsHold)
+{
+    const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
+    const auto sealed = [](const QString& text, const QString& key) {
+        return *AesEncryption::encodeStringWithAES(text, key);
+    };
+    const struct {
+        const char* name;
+        bool otherStoresItsKey;
+        QStringList file; // number/bankroll at the next start
+    } rows[] = {
+        { "the other client's key, stored since, is taken", true, { "01/B0", "02/B2" } },
+        { "this one's key is stored once the lock is free", false, { "02/B2" } },
+    };
+    const testsupport::ShortLockWait shortWait;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        resetAll();
+        QFile::remove(home.filePath("UserDefaults.plist"));
+        QFile::remove(AccountManager::filePath());
+        QLockFile otherWriting(home.filePath("UserDefaults.plist.lock"));
+        ASSERT_TRUE(otherWriting.tryLock(0));
+        auto account = std::make_shared<Account>();
+        account->customerNumber = "02";
+        account->zj_account = "B2";
+        AccountManager::getInstance()->addAccount(account);
+        EXPECT_FALSE(AccountManager::getInstance()->saveAllAccounts());
+        otherWriting.unlock();
+        if (row.otherStoresItsKey) {
+            platform::UserDefaults other(home.filePath("UserDefaults.plist"));
+            other.setString(sealed(otherKey, "5C1A9E07B3D24F68A0E9712C4B86D3F0"), "des_key");
+            ASSERT_TRUE(platform::PropertyList::writeFileAtomic(AccountManager::filePath(),
+                QVariantMap { { "accountList",
+                    QVariantList { QVariantMap { { "customerNumber", sealed("01", otherKey) },
+                        { "bankroll", sealed("B0", otherKey) } } } } }));
+        }
+        EXPECT_TRUE(AccountManager::getInstance()->saveAllAccounts());
+
+        resetAll();
+        QStringList listed;
+        for (const auto& saved : AccountManager::getInstance()->savedAccounts())
+            listed << saved->customerNumber + '/' + saved->zj_account;
+        EXPECT_EQ(listed, row.file);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->secretKey() == otherKey, row.otherStoresItsKey);
+    }
 }
 
 TEST_F(AccountTest, LoggedInAccountsActiveOneLogoutAndReconnect)

@@ -1,12 +1,17 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/PropertyList.h"
+#include "support/ShortLockWait.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 using platform::UserDefaults;
 
@@ -112,6 +117,50 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
     EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
 }
 
+// A lock file beside the store holds a write up only while a live process
+// holds it: one left empty by a process that died making it, or written on
+// another machine, is taken over; a live holder is waited for, then the
+// write fails and its change is stored by the next write.
+TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
+{
+    enum Lock { LeftEmpty, Foreign, Held, HeldForeign };
+    const struct {
+        const char* name;
+        Lock lock;
+        bool written;
+    } rows[] = {
+        { "left empty by a client that died making it", LeftEmpty, true },
+        { "written on another machine", Foreign, true },
+        { "held by a live client", Held, false },
+        { "from another machine, its file held by a live client", HeldForeign, false },
+    };
+    const testsupport::ShortLockWait shortWait;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        QLockFile holder(path + ".lock");
+        if (row.lock == Held || row.lock == HeldForeign)
+            ASSERT_TRUE(holder.tryLock(0));
+        if (row.lock != Held) {
+            QFile lock(holder.fileName());
+            ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+            if (row.lock != LeftEmpty)
+                ASSERT_TRUE(lock.write("4242\nlumora\nanother-machine\n") > 0 && lock.flush());
+            // Past the moment of its making, within Qt's own 30 s.
+            ASSERT_TRUE(lock.setFileTime(
+                QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
+        }
+        UserDefaults d(path);
+        d.setInteger(5, "lock");
+        EXPECT_EQ(UserDefaults(path).contains("lock"), row.written);
+        EXPECT_EQ(d.integerForKey("lock"), 5);
+        holder.unlock();
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(UserDefaults(path).integerForKey("lock"), 5);
+    }
+}
+
 TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
 {
     QTemporaryDir temp;
@@ -129,4 +178,60 @@ TEST(UserDefaults, StandardStoreFollowsTheUserFolder)
         qunsetenv("LUMORA_HOME");
     else
         qputenv("LUMORA_HOME", saved);
+}
+
+// Two clients on one file, each with a store read at its start: a write
+// keeps what the other stored since, and stores only the keys this store set
+// or removed (a removal only of a key it held) since its last write. A file
+// that no longer holds a dictionary holds nothing of the other's: the store
+// writes all it holds.
+TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
+{
+    struct Step {
+        int store; // -1: the file is overwritten with `key` as it stands
+        const char* key;
+        std::optional<qint64> value; // none: removed
+    };
+    const char* const array = "<plist><array><integer>1</integer></array></plist>";
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        QVariantMap file;
+    } rows[] = {
+        { "each its own key", { { 0, "lock", 5 }, { 1, "order", 1 } },
+            { { "kept", 7 }, { "lock", 5 }, { "order", 1 } } },
+        { "one key from both: the last write", { { 0, "lock", 5 }, { 1, "lock", 6 } },
+            { { "kept", 7 }, { "lock", 6 } } },
+        { "a removal takes only its key", { { 1, "order", 1 }, { 0, "kept", {} } }, { { "order", 1 } } },
+        { "removed, then set by the other", { { 0, "kept", {} }, { 1, "kept", 9 } }, { { "kept", 9 } } },
+        { "a key the store never held is not removed",
+            { { 1, "new", 3 }, { 0, "new", {} }, { 0, "lock", 5 } },
+            { { "kept", 7 }, { "new", 3 }, { "lock", 5 } } },
+        { "a key written once is not written again",
+            { { 0, "lock", 5 }, { 1, "lock", 6 }, { 0, "order", 1 } },
+            { { "kept", 7 }, { "lock", 6 }, { "order", 1 } } },
+        { "a file that does not parse", { { -1, "<plist><dict>", {} }, { 0, "lock", 5 } },
+            { { "kept", 7 }, { "lock", 5 } } },
+        { "a file that holds no dictionary", { { -1, array, {} }, { 1, "lock", 5 } },
+            { { "kept", 7 }, { "lock", 5 } } },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
+        UserDefaults stores[] = { UserDefaults(path), UserDefaults(path) };
+        for (const Step& step : row.steps) {
+            QFile file(path);
+            if (step.store < 0)
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(step.key) > 0);
+            else if (step.value)
+                stores[step.store].setInteger(*step.value, step.key);
+            else
+                stores[step.store].removeObject(step.key);
+        }
+        EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), row.file);
+        // The store that wrote last holds what it wrote.
+        EXPECT_EQ(stores[row.steps.back().store].dictionaryRepresentation(), row.file);
+    }
 }

@@ -292,4 +292,30 @@ TEST(QuoteRecords, IndexLinkIsDecipheredAndSplit)
     const std::string noQuestion = AesEncryption::encodeStringWithAES(QStringLiteral("pmdindex"), key)->toStdString();
     EXPECT_EQ(DMQueryStockIndexInfo::parseLink(noQuestion)->sFunc, 0u);
     EXPECT_FALSE(DMQueryStockIndexInfo::parseLink("not a cipher text"));
+
+    // The function numbers by their value, as every link's; one that is no
+    // whole number names no function, and the link is refused.
+    const struct {
+        const char* link;
+        std::optional<std::pair<quint64, quint64>> functions;
+    } numbers[] = {
+        { "pmdindex?tc_mfuncno=1100.000&tc_sfuncno=16", std::pair { 1100u, 16u } },
+        { "pmdindex?tc_mfuncno=1e3&tc_sfuncno=16", std::pair { 1000u, 16u } },
+        { "pmdindex?tc_mfuncno=1100", std::pair { 1100u, 0u } }, // missing: 0
+        { "pmdindex?tc_mfuncno=0&tc_sfuncno=16", std::pair { 0u, 16u } },
+        { "pmdindex?tc_mfuncno=8x&tc_sfuncno=16", std::nullopt },
+        { "pmdindex?tc_mfuncno=1100&tc_sfuncno=", std::nullopt },
+        { "pmdindex?tc_mfuncno=1100&tc_sfuncno", std::nullopt },
+        { "pmdindex?tc_mfuncno=1100&tc_sfuncno=8.5", std::nullopt },
+        { "pmdindex?tc_mfuncno=-1100&tc_sfuncno=16", std::nullopt },
+    };
+    for (const auto& n : numbers) {
+        SCOPED_TRACE(n.link);
+        QString why;
+        const auto parsed = DMQueryStockIndexInfo::parseLink(
+            AesEncryption::encodeStringWithAES(QString::fromLatin1(n.link), key)->toStdString(), &why);
+        EXPECT_EQ(
+            parsed ? std::optional(std::pair { parsed->mFunc, parsed->sFunc }) : std::nullopt, n.functions);
+        EXPECT_EQ(why, n.functions ? QString() : QStringLiteral("行情指数链接的功能号无效，未发送"));
+    }
 }

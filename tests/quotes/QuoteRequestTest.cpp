@@ -168,5 +168,14 @@ TEST_F(QuoteRequestTest, TheIndexTickerShowsThreeMovingIndexes)
     ask(index, &refused, &tagPMDIndexInfoParam::link, QStringLiteral("garbage"));
     ASSERT_TRUE(spinUntil([&] { return refused.done(); }));
     EXPECT_EQ(refused.errors.at(0).domain, QStringLiteral("行情指数链接无法解密"));
+    // Nor is one whose function number is no whole number ("1" of "1x").
+    IndexCatcher noFunction;
+    ask(index, &noFunction, &tagPMDIndexInfoParam::link,
+        AesEncryption::encodeStringWithAES(
+            QStringLiteral("pmdindex?tc_mfuncno=1x&tc_sfuncno=16&code=000001.2"),
+            QString::fromLatin1(DMQueryStockIndexInfo::kLinkKey))
+            .value());
+    ASSERT_TRUE(spinUntil([&] { return noFunction.done(); }));
+    EXPECT_EQ(noFunction.errors.at(0).domain, QStringLiteral("行情指数链接的功能号无效，未发送"));
     EXPECT_EQ(sim.receivedCount(brokersim::kIndexFunction), 2);
 }

@@ -8,6 +8,7 @@
 #include "support/Spin.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,11 +67,13 @@ protected:
 
 // The script's steps: "s:h" sent under h, "r" a request of the run refused,
 // "e" the run wholly sent, "+h"/"-h"/"?h" h answered with success/an
-// error/an unknown outcome, "U" the page told its actions as unknown,
-// "L" the page left, "C" an account change, "O" a logout, "I" the same
-// customer in again, the main window not up yet (the risk check), "B" the
-// page's own time limit, "D" the boxes dismissed unseen, then the queued
-// steps run.
+// error/an unknown outcome ("-" alone: a refusal without a handle), "T" the
+// time limit of the dialog that confirmed it, "L" the page left, "C" an
+// account change, "O" a logout, "I" the same customer in again, the main
+// window not up yet (the risk check), "B" the page stops waiting, "D" the
+// boxes dismissed unseen, "W" the next pass of the loop (a box a logout
+// dismissed shows again then), "t" a box its page told for the first
+// account.
 TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
 {
     const QString account = QStringLiteral("账号010100000001：\n");
@@ -80,6 +83,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         const char* script;
         int heard;
         QStringList onPage, onMain, onAny;
+        int readAgain = 0; // the page's reads after an answer past the time limit
     } rows[] = {
         { "heard by the page", false, "s:a +a", 1, {}, {}, {} },
         { "heard once", false, "s:a +a +a -a", 1, {}, {}, {} },
@@ -111,15 +115,42 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "same customer in again before the main window", false, "s:a L O I +a", 0, {}, {},
             { "温馨提示|ok a" } },
-        // The page told it as unknown: a late unknown is not told again,
-        // a late outcome is.
-        { "late unknown after the page told it", false, "s:a U L ?a", 0, {}, {}, {} },
-        { "late unknown, another account", false, "s:a U C ?a", 0, {}, {}, {} },
-        { "late outcome after the page told it unknown", false, "s:a U L -a", 0, {}, { "错误|fail a" }, {} },
-        { "the page told it unknown and still hears", false, "s:a U ?a", 1, {}, {}, {} },
+        // The dialog's time limit is the relay's to tell, once: a late
+        // unknown is not told again, a late outcome is, and the page hears
+        // neither, even while it is still up.
+        { "late unknown after the time limit", false, "s:a T L ?a", 0, { "错误|limit" }, {}, {} },
+        { "late unknown, another account", false, "s:a T C ?a", 0, { "错误|limit" }, {}, {} },
+        { "late outcome after the time limit", false, "s:a T L -a", 0, { "错误|limit" }, { "错误|fail a" },
+            {} },
+        { "late unknown, the page still up", false, "s:a T ?a", 0, { "错误|limit" }, {}, {} },
+        { "late answer, the page still up", false, "s:a T +a", 0, { "错误|limit", "温馨提示|ok a" }, {}, {},
+            1 },
+        { "time limit after the answer", false, "s:a +a T", 1, {}, {}, {} },
+        { "time limit twice", false, "s:a T T ?a", 0, { "错误|limit" }, {}, {} },
+        { "time limit after an account change", false, "s:a C T +a", 0, {},
+            { "错误|" + account + "limit", "温馨提示|" + account + "ok a" }, {} },
+        // A run: its counts so far, those still out as failures.
+        { "time limit of a run", true, "s:a s:b s:c e +a T ?b +c", 1,
+            { "温馨提示|批量撤单\n成功数量:1\n失败数量:2", "温馨提示|ok c" }, {}, {}, 1 },
+        { "time limit of a run of one", true, "s:a e T -a", 0, { "错误|limit", "错误|fail a" }, {}, {}, 1 },
+        { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },
-        { "late unknowns after the time limit", true, "s:a s:b s:c e +a B ?b +c", 1, { "温馨提示|ok c" }, {}, {} },
+        { "late unknowns after the page stopped waiting", true, "s:a s:b s:c e +a B ?b +c", 1,
+            { "温馨提示|ok c" }, {}, {} },
+        // Told once: a refusal without a handle after the outcome was told
+        // is no second box.
+        { "refusal after the outcome was told", false, "s:a L +a -", 0, {}, { "温馨提示|ok a" }, {} },
+        // Shown again once after the logout, not again when dismissed again.
+        { "box dismissed by the logout, twice", false, "s:a L +a O D W D W", 0, {}, { "温馨提示|ok a" },
+            { "温馨提示|" + account + "ok a" } },
+        // A page's own box, told where no window of its own is up.
+        { "told before the main window", false, "s:a +a O I t", 1, {}, {}, { "温馨提示|told" } },
+        { "told for an account no longer active", false, "s:a +a C t O D", 1, {},
+            { "温馨提示|" + account + "told" }, { "温馨提示|" + account + "told" } },
     };
+    // Relays of requests an earlier test left unanswered in this process.
+    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         AccountManager::getInstance()->setActiveLoginAccount(0);
@@ -130,8 +161,10 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         auto page = std::make_unique<ActionPage>();
         page->setAlertPresenter(&pageWindow);
         page->load();
+        int readAgain = 0;
         auto& relay = ActionOutcomeRelay::start<TestActionRelay>(
-            ActionOutcomeRelay::pageOf(*page), *page, [](const QString& r) { return r; }, row.run);
+            ActionOutcomeRelay::pageOf(*page, [&readAgain] { ++readAgain; }), *page,
+            [](const QString& r) { return r; }, row.run);
         for (const QString& step : QString::fromLatin1(row.script).split(' ')) {
             const QString h = step.mid(step.startsWith(u's') ? 2 : 1);
             switch (step.at(0).toLatin1()) {
@@ -154,8 +187,8 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
                 relay.actionDone(nullptr, h,
                     CSError { QStringLiteral("unknown ") + h, CSErrorOutcomeUnknown, false });
                 break;
-            case 'U':
-                ActionOutcomeRelay::pageToldUnknown(page.get());
+            case 'T':
+                relay.timeLimitPassed(QStringLiteral("limit"));
                 break;
             case 'L':
                 // Unloaded, its hidden window still there.
@@ -178,17 +211,29 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             case 'D':
                 pageWindow.answerAll(0);
                 mainWindow.answerAll(0);
+                anyWindow.answerAll(0);
                 break;
+            case 't':
+                ActionOutcomeRelay::tell(MenuItemViewManager::getInstance()->window(),
+                    AlertRequest::tip(QStringLiteral("told")), QStringLiteral("010100000001"));
+                break;
+            case 'W': {
+                bool passed = false;
+                QTimer::singleShot(0, [&passed] { passed = true; });
+                ASSERT_TRUE(testsupport::spinUntil([&] { return passed; }));
+                break;
+            }
             }
         }
         // The box shown again after a logout goes on the next pass.
         if (!row.onAny.isEmpty())
             ASSERT_TRUE(testsupport::spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
         EXPECT_EQ(page->heard, row.heard);
+        EXPECT_EQ(readAgain, row.readAgain);
         EXPECT_EQ(pageWindow.shown, row.onPage);
         EXPECT_EQ(mainWindow.shown, row.onMain);
         EXPECT_EQ(anyWindow.shown, row.onAny);
-        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
+        EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
         if (!AccountManager::getInstance()->getActiveLoginAccount())
             shelltest::addLoggedInAccounts(*AccountManager::getInstance(), { "010100000001", "010100000002" });
     }

@@ -1,14 +1,16 @@
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/formatters/FloatNumberFormatter.h"
 #include "shell/formatters/NumberCharFormatter.h"
 #include "shell/formatters/NumberFormatter.h"
 #include "shell/formatters/StockCodeFormatter.h"
+#include "shell/windows/PasswordFormatter.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
-enum class Kind { NumberChar10, StockCode, Number, Number8, Float };
+enum class Kind { NumberChar10, StockCode, Number, Number8, Float, Code };
 
 struct Case {
     Kind kind;
@@ -35,6 +37,8 @@ std::unique_ptr<InputFormatter> make(Kind kind)
     }
     case Kind::Float:
         return std::make_unique<FloatNumberFormatter>();
+    case Kind::Code:
+        return std::make_unique<CodeFormatter>();
     }
     return nullptr;
 }
@@ -105,4 +109,35 @@ TEST(Formatters, AdmittedKeysAndObjectValues)
     EXPECT_FALSE(floating.keyForPartialString(u'-'));
     EXPECT_EQ(InputFormatter::stringForObjectValue(QVariant(QStringLiteral("12"))), QStringLiteral("12"));
     EXPECT_FALSE(InputFormatter::stringForObjectValue(QVariant(12)).has_value());
+}
+
+// A number or code field converts what an input method in full-width mode
+// types instead of refusing it; a password's field takes keys as they are.
+TEST(Formatters, ConvertFullWidthKeystrokesOfNumberAndCodeFields)
+{
+    const struct {
+        Kind kind;
+        const char16_t* typed;
+        const char16_t* shown; // nullptr: refused
+        int cursor; // after, typed at the end
+    } cases[] = {
+        { Kind::StockCode, u"\u3000６０００００", u"600000", 6 },
+        { Kind::Float, u"９．５０", u"9.50", 4 },
+        { Kind::Float, u"－１", nullptr, 0 },
+        { Kind::NumberChar10, u"ＡＢ", nullptr, 0 },
+        { Kind::Code, u"００００１A\u3000", u"00001A", 6 },
+        { Kind::Code, u"0000012", nullptr, 0 },
+    };
+    for (const auto& c : cases) {
+        QString edited = QString::fromUtf16(c.typed);
+        SCOPED_TRACE(edited.toStdString());
+        int pos = int(edited.size());
+        EXPECT_EQ(
+            make(c.kind)->validate(edited, pos), c.shown ? QValidator::Acceptable : QValidator::Invalid);
+        if (c.shown)
+            EXPECT_EQ(std::make_pair(edited, pos), std::make_pair(QString::fromUtf16(c.shown), c.cursor));
+    }
+    QString password = QStringLiteral("１２３");
+    int pos = 3;
+    EXPECT_EQ(PasswordFormatter().validate(password, pos), QValidator::Invalid);
 }

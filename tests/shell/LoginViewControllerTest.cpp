@@ -94,6 +94,11 @@ TEST_F(LoginViewControllerTest, ValidationRefusesInOrderAndSendsNothing)
         { 0, "0101000000", "111111", "1234", "", false, "请输入至少11位客户代码" },
         { 1, "010110000", "111111", "1234", "", false, "请输入至少11位客户代码" },
         { 1, "0101100000", "111111", "1234", "", false, "请输入至少11位客户代码" },
+        // What no login request can carry is refused here, naming the field;
+        // white space alone is nothing typed.
+        { 0, "010100000001", "111111", "１２３４元", "", false, "验证码含有不能发送的字符" },
+        { 0, "010100000001", "111111", "1234", "654=21", true, "澄石令验证码含有不能发送的字符" },
+        { 0, "010100000001", "111111", "\u3000\u3000", "", false, "请输入验证码" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -326,6 +331,28 @@ TEST_F(LoginViewControllerTest, CaptchaAndTokenModes)
     form->securitySelected(0);
     EXPECT_TRUE(form->text(Field::Token).isEmpty());
     EXPECT_EQ(form->controlEditEnd(Field::IdentifyingCode), Field::Account);
+}
+
+// An input method in full-width mode types the captcha and the token in
+// full-width digits: the form reads and sends their digits.
+TEST_F(LoginViewControllerTest, AFullWidthCaptchaAndTokenAreTheirDigits)
+{
+    const auto wide = [](QString digits) {
+        for (QChar& c : digits)
+            c = QChar(char16_t(c.unicode() - u'0' + u'０'));
+        return digits;
+    };
+    form->securitySelected(1);
+    form->accountTypeSelected(0);
+    type(QStringLiteral("020100000003"), QStringLiteral("333333"), false);
+    const QString code = broker().lastCaptchaCode();
+    form->controlTextDidChange(Field::IdentifyingCode, QChar(u'\u3000') + wide(code));
+    form->controlTextDidChange(Field::Token, wide(QStringLiteral("654321")));
+    EXPECT_EQ(form->text(Field::IdentifyingCode), code);
+    login();
+    EXPECT_EQ(pair(sentBody(), "checkword"), code);
+    EXPECT_EQ(pair(sentBody(), "dynpwd"), QStringLiteral("654321"));
+    EXPECT_EQ(logins.size(), 1u);
 }
 
 TEST_F(LoginViewControllerTest, AFailedCaptchaLeavesNoPictureOfTheOneBefore)

@@ -365,6 +365,52 @@ TEST_F(MenuModelTest, AFailedSaveRecordsNoVersionAndWritesNoVisibilityFile)
     EXPECT_TRUE(MenuManager().needRequestMenuInfo(QStringLiteral("v7")));
 }
 
+// A reply that cannot vouch for a stored menu: one without entries keeps
+// nothing (the menu held, the stored file and its version stay), one without
+// a version is fetched again at every start; a menu stored without entries
+// (by an earlier build) is never current.
+TEST_F(MenuModelTest, NoEntriesOrNoVersionIsFetchedAgain)
+{
+    const struct {
+        const char* name;
+        bool storedEntries; // what an earlier start stored under "v1"
+        const char* version; // the reply's
+        bool entries; // the menu fetched
+        const char* storedVersion; // afterwards
+    } rows[] = {
+        { "a menu without entries", true, "v2", false, "v1" },
+        { "a reply without a version", true, "", true, "" },
+        { "an empty menu stored under the reply's version", false, "v1", false, "v1" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MenuManager first;
+        QFile::remove(first.menuLocalPath());
+        ASSERT_TRUE(first.needRequestMenuInfo(QStringLiteral("v1")));
+        if (row.storedEntries) {
+            first.setMenuInfo(std::make_shared<RDOMenuManager>(sampleMenu(false)));
+        } else {
+            ASSERT_TRUE(platform::PropertyList::writeFileAtomic(
+                first.menuLocalPath(), QVariantMap { { "menu_items", QVariantList() } }));
+            UserDefaultConfig::getInstance()->setMenuVersion(QStringLiteral("v1"));
+        }
+
+        MenuManager manager;
+        const QString version = QString::fromLatin1(row.version);
+        ASSERT_TRUE(manager.needRequestMenuInfo(version));
+        manager.setMenuInfo(std::make_shared<RDOMenuManager>(
+            row.entries ? sampleMenu(false) : std::vector<RDOMenuInfo::Ptr>()));
+        EXPECT_EQ(manager.rdoMenuManager() != nullptr, row.entries);
+        EXPECT_EQ(UserDefaultConfig::getInstance()->menuVersion().value_or(QString()), row.storedVersion);
+        EXPECT_TRUE(manager.needRequestMenuInfo(version));
+        EXPECT_TRUE(MenuManager().needRequestMenuInfo(version));
+        // The stored menu is as it was either way.
+        EXPECT_EQ(first.getMenuInfoFromLocal(first.menuLocalPath()), row.storedEntries);
+        if (row.storedEntries)
+            EXPECT_EQ(first.rdoMenuManager()->allMenuItemsArray().size(), sampleMenu(false).size());
+    }
+}
+
 TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)
 {
     struct Case {
@@ -374,17 +420,17 @@ TEST_F(MenuModelTest, TheStockConnectGroupIsDroppedByIdAloneOrByNameAlone)
         const char* kept;
     };
     const Case cases[] = {
-        { "51877", "沪港通", true, "51" },
-        { "51877", "港股通", true, "51" }, // by id alone
+        { "51877", "沪港通", true, "51" }, { "51877", "港股通", true, "51" }, // by id alone
         { "777", "沪港通", true, "51" }, // by name alone
         { "777", "港股通", true, "51,777" }, // neither: an ordinary group
         { "51877", "沪港通", false, "51,51877" }, // an entry, not a group
         { "51877.0", "港股通", true, "51" }, // the id's integer value
     };
     for (const Case& c : cases) {
-        std::vector<RDOMenuInfo::Ptr> nodes { node("1", "-1", "A"), node("2", "-1", "B"), node("3", "-1", "C"),
-            node("4", "-1", "D"), node("5", "-1", "网上交易", "trademenu"), node("51", "5", "股票交易"),
-            node("11", "51", "买入", "buysale?MMLB=0"), node(c.id, "5", c.name, c.group ? "" : "hgtmr?") };
+        std::vector<RDOMenuInfo::Ptr> nodes { node("1", "-1", "A"), node("2", "-1", "B"),
+            node("3", "-1", "C"), node("4", "-1", "D"), node("5", "-1", "网上交易", "trademenu"),
+            node("51", "5", "股票交易"), node("11", "51", "买入", "buysale?MMLB=0"),
+            node(c.id, "5", c.name, c.group ? "" : "hgtmr?") };
         if (c.group)
             nodes.push_back(node("61", c.id, "港股通买入", "hgtmr?"));
         MenuManager manager;

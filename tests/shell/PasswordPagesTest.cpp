@@ -146,6 +146,26 @@ TEST_F(PasswordPagesTest, FundPasswordOfTheChosenCapitalAccount)
     // The trade password is not touched.
     EXPECT_EQ(account->getTradePassword(), kPassword);
 
+    // Pressed again while the change is out: one request, its answer told
+    // once, the second press told to wait.
+    const qsizetype sent = sim.receivedCount(kChangeFundPasswordFunction);
+    sim.withholdNext(kChangeFundPasswordFunction);
+    fill(page, kPassword, kPassword, kPassword);
+    page.confirmChangeButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    alerts.shown.clear();
+    page.confirmChangeButtonClicked();
+    // Another capital account's fund password is not held up by it.
+    ASSERT_GT(page.fundItems().size(), 1);
+    page.fundAccountChanged(0);
+    fill(page, kPassword, kPassword, kPassword);
+    page.confirmChangeButtonClicked();
+    ASSERT_EQ(sim.releaseWithheld(), 1);
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_EQ(sim.receivedCount(kChangeFundPasswordFunction), sent + 2);
+    EXPECT_EQ(alerts.texts(),
+        QStringList({ "正在修改资金密码，请等待结果。", "资金密码修改成功。", "资金密码修改成功。" }));
+
     page.passwordTypeSelected(ChangePasswordViewController::kTradePassword);
     EXPECT_FALSE(page.fundOptionShown());
 }
@@ -382,26 +402,30 @@ TEST_F(PasswordPagesTest, AnAccountChangeOrRefillingEndsTheGreetingQuestion)
 TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
 {
     enum Kind { Trade, Fund, Greeting };
+    enum Way { PageLeft, OtherAccount, OtherAccountAndBack };
     const brokersim::Function functions[]
         = { kChangeTradePasswordFunction, kChangeFundPasswordFunction, kReservationInfoFunction };
     const struct {
         Kind kind;
-        bool pageLeft; // else another account becomes the active one
+        Way way;
         QString old, fresh; // the passwords, or the greeting
         QString told;
         bool refused = false;
     } rows[] = {
-        { Trade, true, kPassword, "222222", "交易密码修改成功。" },
-        { Trade, false, "222222", kPassword, "交易密码修改成功。" },
-        { Fund, true, kPassword, kPassword, "资金密码修改成功。" },
-        { Fund, false, "000000", "444444", "原资金密码错误", true },
-        { Greeting, true, {}, "早上好", "修改已成功！" },
-        { Greeting, false, {}, "晚上好", "修改已成功！" },
+        { Trade, PageLeft, kPassword, "222222", "交易密码修改成功。" },
+        { Trade, OtherAccount, "222222", kPassword, "交易密码修改成功。" },
+        { Fund, PageLeft, kPassword, kPassword, "资金密码修改成功。" },
+        { Fund, OtherAccount, "000000", "444444", "原资金密码错误", true },
+        { Greeting, PageLeft, {}, "早上好", "修改已成功！" },
+        { Greeting, OtherAccount, {}, "晚上好", "修改已成功！" },
+        // Back on the account by the time the reply comes: the page shows
+        // the greeting taken, and the box on the page's own window.
+        { Greeting, OtherAccountAndBack, {}, "午安", "修改已成功！" },
     };
     RecordingAlerts mainWindow;
     MenuItemViewManager::getInstance()->setWindow(&mainWindow);
     for (const auto& row : rows) {
-        SCOPED_TRACE(qPrintable(row.told + (row.pageLeft ? " page left" : " other account")));
+        SCOPED_TRACE(qPrintable(row.told + ' ' + QString::number(row.way)));
         const std::optional<QString> password = account->getTradePassword();
         const std::size_t waiting = ActionOutcomeRelay::pendingCount(); // an earlier test's, never answered
         sim.withholdNext(functions[row.kind]);
@@ -425,19 +449,30 @@ TEST_F(PasswordPagesTest, AnOutcomeIsToldOnceWhateverBecameOfItsPage)
         }
         ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
         alerts.shown.clear();
-        if (row.pageLeft)
+        if (row.way == PageLeft)
             page.reset();
         else
             ASSERT_TRUE(logIn(broker(), QStringLiteral("010200000002"), QStringLiteral("222222")));
         NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+        QString shown; // the current greeting as the view last showed it
+        if (row.way == OtherAccountAndBack) {
+            AccountManager::getInstance()->setActiveLoginAccount(0);
+            NotificationCenter::getInstance()->postNotification(pagenotify::kActiveAccountChanged);
+            auto* greeting = static_cast<ReservationInfoViewController*>(page.get());
+            QObject::connect(greeting, &MenuItemViewController::changed,
+                [&shown, greeting] { shown = greeting->currentText(); });
+        }
         ASSERT_EQ(sim.releaseWithheld(), 1);
-        ASSERT_TRUE(spinUntil([&] { return !mainWindow.shown.empty(); }, 10s) && answersSentSoFarHandled());
-        ASSERT_EQ(mainWindow.texts(),
-            QStringList { row.pageLeft
-                    ? row.told
-                    : QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told) });
-        EXPECT_EQ(mainWindow.shown[0].title, row.refused ? "错误" : "温馨提示");
-        EXPECT_TRUE(alerts.shown.empty()) << qPrintable(alerts.texts().join(u'|'));
+        RecordingAlerts& told = row.way == OtherAccountAndBack ? alerts : mainWindow;
+        ASSERT_TRUE(spinUntil([&] { return !told.shown.empty(); }, 10s) && answersSentSoFarHandled());
+        ASSERT_EQ(told.texts(),
+            QStringList { row.way == OtherAccount
+                    ? QString::fromUtf8(ActionOutcomeRelay::kAccountFormat).arg(kCustomer, row.told)
+                    : row.told });
+        EXPECT_EQ(told.shown[0].title, row.refused ? "错误" : "温馨提示");
+        EXPECT_EQ(alerts.shown.size() + mainWindow.shown.size(), 1u) << qPrintable(alerts.texts().join(u'|'));
+        if (row.way == OtherAccountAndBack)
+            EXPECT_EQ(shown, row.fresh);
         EXPECT_EQ(ActionOutcomeRelay::pendingCount(), waiting);
         mainWindow.shown.clear();
         AccountManager::getInstance()->setActiveLoginAccount(0);

@@ -260,10 +260,12 @@ TEST_F(SessionFlowTest, BranchListAndMenuOnlyWhenTheirVersionsChanged)
 
 TEST_F(SessionFlowTest, BranchListFailureLetsTheUserRetryAMenuFailureEnds)
 {
-    enum class Fails { OrgError, OrgRejected, MenuError, MenuNotSent };
-    for (Fails f : { Fails::OrgError, Fails::OrgRejected, Fails::MenuError, Fails::MenuNotSent }) {
+    // A menu without entries is a failed fetch: nothing of it is kept.
+    enum class Fails { OrgError, OrgRejected, MenuError, MenuNotSent, MenuEmpty };
+    for (Fails f :
+        { Fails::OrgError, Fails::OrgRejected, Fails::MenuError, Fails::MenuNotSent, Fails::MenuEmpty }) {
         SCOPED_TRACE(int(f));
-        const bool menu = f == Fails::MenuError || f == Fails::MenuNotSent;
+        const bool menu = f == Fails::MenuError || f == Fails::MenuNotSent || f == Fails::MenuEmpty;
         TearDown();
         server = ScriptedServer();
         windows = FakeWindows();
@@ -278,11 +280,14 @@ TEST_F(SessionFlowTest, BranchListFailureLetsTheUserRetryAMenuFailureEnds)
             server.orgOk();
         if (f == Fails::MenuError)
             server.menuObserver->queryMenuInfo(nullptr, QString(), CSError { "菜单失败", 5 });
+        if (f == Fails::MenuEmpty)
+            server.menuOk(false);
         ASSERT_EQ(windows.boxes.size(), 1u);
         EXPECT_EQ(windows.boxes.back().request.title, "错误");
         EXPECT_EQ(windows.boxes.back().request.defaultButton, "确认");
         if (f == Fails::MenuError)
             EXPECT_EQ(windows.boxes.back().request.text, "菜单失败");
+        EXPECT_EQ(server.count("setMenuInfo"), 0);
         EXPECT_FALSE(windows.log.contains("formEnabled"));
 
         if (menu) {

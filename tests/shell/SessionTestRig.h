@@ -138,7 +138,13 @@ public:
         appLoginObserver->appLogin(nullptr, QString(), CSError { "失败", code });
     }
     void orgOk() { orgObserver->queryOrganizationInfo(nullptr, QString(), RDOOrganizationInfo()); }
-    void menuOk() { menuObserver->queryMenuInfo(nullptr, QString(), std::make_shared<RDOMenuManager>()); }
+    void menuOk(bool entries = true)
+    {
+        std::vector<RDOMenuInfo::Ptr> nodes;
+        if (entries)
+            nodes.push_back(RDOMenuInfo::fromFields("1", "-1", "网上交易", "trademenu", QString()));
+        menuObserver->queryMenuInfo(nullptr, QString(), std::make_shared<RDOMenuManager>(nodes));
+    }
 };
 
 // The login window, its boxes and the last-login window as a log; boxes wait

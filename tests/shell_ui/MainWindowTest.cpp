@@ -37,6 +37,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -46,6 +47,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -600,12 +602,26 @@ public:
         spin->setValue(5);
         auto* doubleSpin = new QDoubleSpinBox(this);
         doubleSpin->setValue(5);
+        auto* segments = new QTabBar(this);
+        segments->addTab(QStringLiteral("行情"));
+        segments->addTab(QStringLiteral("交易"));
         const std::pair<QWidget*, const char*> fields[] = { { combo, "comboField" }, { date, "dateField" },
-            { spin, "spinField" }, { doubleSpin, "doubleSpinField" } };
+            { spin, "spinField" }, { doubleSpin, "doubleSpinField" }, { segments, "segmentsField" } };
         for (const auto& [field, name] : fields) {
             field->setObjectName(QLatin1String(name));
             layout->addWidget(field);
         }
+        // A list that scrolls by itself, a pop-up in its last row.
+        auto* list = new QListWidget(this);
+        list->setObjectName(QStringLiteral("innerList"));
+        for (int row = 1; row <= 30; ++row)
+            list->addItem(QStringLiteral("第%1行").arg(row));
+        auto* inList = new QComboBox;
+        inList->setObjectName(QStringLiteral("listComboField"));
+        inList->addItems({ QStringLiteral("买入"), QStringLiteral("卖出") });
+        list->setItemWidget(list->item(list->count() - 1), inList);
+        list->setFixedHeight(120);
+        layout->addWidget(list);
         layout->addStretch(1);
         setMinimumSize(kMinimum);
     }
@@ -745,9 +761,11 @@ TEST_F(MainWindowTest, APageLargerThanTheScreenScrollsInsideTheWindow)
     EXPECT_LT(page->mapTo(area->viewport(), QPoint(0, 0)).y(), 0);
 }
 
-// Scrolling never changes a value: the wheel over a combo box, a date or a
-// spin box without the focus scrolls the page instead; once the field has
-// the focus (a click or Tab gives it, the wheel never does) the wheel steps it.
+// Scrolling never changes a value: the wheel over a combo box or a date,
+// focused or not, or over a spin box without the focus scrolls the page
+// instead (a list it sits in first, until the list is at its end); once a
+// spin box has the focus (a click or Tab gives it, the wheel never does) the
+// wheel steps it.
 TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
 {
     logInThroughTheForm();
@@ -761,7 +779,10 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
     QWidget* page = clickEntryOfPage(10000);
     ASSERT_TRUE(page);
     QScrollBar* bar = window->pageArea()->verticalScrollBar();
+    QScrollBar* listBar = page->findChild<QListWidget*>("innerList")->verticalScrollBar();
     const auto shown = [](QWidget* field) {
+        if (auto* segments = qobject_cast<QTabBar*>(field))
+            return segments->tabText(segments->currentIndex());
         auto* combo = qobject_cast<QComboBox*>(field);
         return combo ? combo->currentText() : static_cast<QAbstractSpinBox*>(field)->text();
     };
@@ -771,10 +792,13 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
     int windowInputs = 0;
     IdleInputFilter heard([&] { ++windowInputs; });
     window->installEventFilter(&heard);
+    enum class List { None, Top, End }; // where the list the field sits in is scrolled to
     const struct {
         const char* field;
         bool focused;
+        bool steps = false; // the wheel changes the value
         bool inPage = true;
+        List list = List::None;
     } rows[] = {
         { "comboField", false },
         { "dateField", false },
@@ -782,27 +806,40 @@ TEST_F(MainWindowTest, TheWheelOverAFieldWithoutTheFocusScrollsThePage)
         { "doubleSpinField", false },
         { "comboField", true },
         { "dateField", true },
-        { "activedAccountsButton", false, false },
-        { "itemSelectButton", false, false },
+        { "segmentsField", false },
+        { "segmentsField", true },
+        { "spinField", true, true },
+        { "doubleSpinField", true, true },
+        { "activedAccountsButton", false, false, false },
+        { "activedAccountsButton", true, false, false },
+        { "itemSelectButton", false, false, false },
+        { "itemSelectButton", true, false, false },
+        { "listComboField", false, false, true, List::Top },
+        { "listComboField", false, false, true, List::End },
+        { "listComboField", true, false, true, List::End },
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.field << (r.focused ? " focused" : ""));
+        SCOPED_TRACE(
+            testing::Message() << r.field << (r.focused ? " focused" : "") << " list " << int(r.list));
         auto* field = window->findChild<QWidget*>(QLatin1String(r.field));
         ASSERT_TRUE(field);
-        EXPECT_EQ(field->focusPolicy(), Qt::StrongFocus);
+        EXPECT_NE(field->focusPolicy(), Qt::WheelFocus);
         page->findChild<QLineEdit*>("stockCodeText")->setFocus();
         if (r.focused)
             field->setFocus(Qt::MouseFocusReason);
         ASSERT_EQ(field->hasFocus(), r.focused);
         bar->setValue(0);
+        listBar->setValue(r.list == List::End ? listBar->maximum() : 0);
+        const int listBefore = listBar->value();
         const QString before = shown(field);
         windowInputs = 0;
         const QPoint at = field->rect().center();
         QWheelEvent down(at, field->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
             Qt::NoScrollPhase, false);
         QApplication::sendEvent(field, &down);
-        EXPECT_EQ(shown(field) == before, !r.focused) << qPrintable(shown(field));
-        EXPECT_EQ(bar->value() > 0, !r.focused && r.inPage) << bar->value();
+        EXPECT_EQ(shown(field) != before, r.steps) << qPrintable(shown(field));
+        EXPECT_EQ(listBar->value() != listBefore, r.list == List::Top) << listBar->value();
+        EXPECT_EQ(bar->value() > 0, !r.steps && r.inPage && r.list != List::Top) << bar->value();
         EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 0);
         EXPECT_EQ(windowInputs, r.inPage ? 0 : 1);
     }

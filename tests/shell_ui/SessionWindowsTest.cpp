@@ -8,6 +8,8 @@
 #include "shell/WindowTestRig.h"
 #include "shell/ui/LastLoginInfoWindow.h"
 #include "shell/ui/LockScreenWindow.h"
+#include "shell/ui/RunAlert.h"
+#include "shell/ui/SystemMessageWindow.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QWindow>
 #include <algorithm>
 
@@ -88,6 +91,80 @@ TEST_F(SessionWindowsTest, HandOversAreNotTheUserLeaving)
     main.open([&] { ++mainClosedByUser; });
     main.window()->close();
     EXPECT_TRUE(spinUntil([&] { return mainClosedByUser == 1; }, 2s));
+}
+
+// An outcome box stays in front of the client's windows until answered: the
+// broker's notice, which comes up on the login window after a logout, shows
+// under a box over whatever window is up and under the login window's own,
+// and a box answered since leaves the one before in front. A window the
+// customer opens with a click or a key (the account list), and a modal
+// window, are the next step: they stay in front and keep the keyboard.
+TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
+{
+    enum class Then { Notice, Click, Key, Modal, NoticeUnderAModal, NoticeAfterANewerBox };
+    const struct {
+        const char* name;
+        bool onLoginWindow;
+        Then then;
+        bool boxInFront;
+    } rows[] = {
+        { "a box over any window, the notice", false, Then::Notice, true },
+        { "the login window's box, the notice", true, Then::Notice, true },
+        { "the account list clicked", false, Then::Click, false },
+        { "the account list keyed", false, Then::Key, false },
+        { "a modal window", false, Then::Modal, false },
+        { "the notice under a modal window", false, Then::NoticeUnderAModal, false },
+        { "the notice after a newer box was answered", false, Then::NoticeAfterANewerBox, true },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSessionWindows windows;
+        windows.showLoginWindow({}, {});
+        LoginWindow* login = windows.loginWindow();
+        const AlertRequest told = AlertRequest::error(QStringLiteral("账号010200000002：\n请求超时"));
+        QPointer<QMessageBox> box;
+        if (row.onLoginWindow)
+            box = RunAlert::run(told, login, {});
+        else
+            windows.anyWindowAlerts()->runAlert(told, {});
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!box && w->isVisible())
+                box = qobject_cast<QMessageBox*>(w);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(spinUntil([&] { return QApplication::activeWindow() == box; }, 2s));
+        QWidget* next = nullptr;
+        if (row.then == Then::Modal || row.then == Then::NoticeUnderAModal) {
+            next = new ui::Window(login);
+            next->setWindowModality(Qt::ApplicationModal);
+            ui::showOver(next);
+        }
+        if (row.then == Then::NoticeAfterANewerBox) {
+            QMessageBox* newer = RunAlert::run(AlertRequest::error(QStringLiteral("撤单失败")), nullptr, {});
+            newer->buttons().front()->click();
+        }
+        auto* accounts = login->findChild<QPushButton*>("accountManagerButton");
+        if (row.then == Then::Click)
+            QTest::mouseClick(accounts, Qt::LeftButton);
+        else if (row.then == Then::Key)
+            QTest::keyClick(accounts, Qt::Key_Space);
+        else if (row.then != Then::Modal)
+            emit login->controller().systemMessagesReceived({ RDOSystemMessage() });
+        if (row.then == Then::Click || row.then == Then::Key)
+            next = login->accountWindow();
+        else if (row.then != Then::Modal)
+            next = login->systemMessageWindow();
+        ASSERT_TRUE(next && next->isVisible());
+        // Whatever the showing left to do, the posted raising among it, is done.
+        for (int round = 0; round < 2; ++round) {
+            bool ran = false;
+            QMetaObject::invokeMethod(
+                qApp, [&ran] { ran = true; }, Qt::QueuedConnection);
+            ASSERT_TRUE(spinUntil([&] { return ran; }, 2s));
+        }
+        EXPECT_EQ(QApplication::activeWindow(), row.boxInFront ? box.data() : next);
+        box->done(0);
+        ASSERT_TRUE(spinUntil([&] { return !box; }, 2s));
+    }
 }
 
 // The main window and the last-login notice on screen after a login: closed

@@ -281,3 +281,38 @@ TEST_F(TableViewTest, ANarrowerViewSpreadsItsColumnsAgain)
     for (int c = 0; c < view.model()->columnCount(); ++c)
         EXPECT_GE(view.columnWidth(c), view.neededColumnWidth(c)) << c;
 }
+
+// A common or a check-box table in a window with a style sheet, in the
+// tables' own font or in one half as large again: its titles are drawn in
+// its header's font, and every figure is measured in the font it is drawn
+// in, so a column that has the room shows it whole.
+TEST_F(TableViewTest, TitlesAndFiguresKeepTheTablesFont)
+{
+    const auto figures = makeTable({ "基金代码", "可用份额", "参考成本" },
+        { { "000001", "10000.00", "9800.00" }, { "110011", "2000.00", "6500.00" } });
+    for (const bool check : { false, true }) {
+        for (const double scale : { 1.0, 1.5 }) {
+            SCOPED_TRACE(testing::Message() << (check ? "check-box table" : "common table") << " x" << scale);
+            QWidget window;
+            window.setStyleSheet(QStringLiteral("#pageArea { background: white; }"));
+            auto* view
+                = check ? new DVCheckTableView(&window, &style) : new DVCommonTableView(&window, &style);
+            view->setGeometry(0, 0, 240, 200); // the columns grow to their figures
+            window.show();
+            view->initTableViewWithObject(figures);
+            QFont font = view->font();
+            font.setPointSizeF(font.pointSizeF() * scale);
+            view->setFont(font);
+            QHeaderView* header = view->horizontalHeader();
+            EXPECT_EQ(header->viewport()->font().pointSizeF(), header->font().pointSizeF());
+            const QFontMetrics drawn(view->font());
+            const int offset = view->tableModel()->dataColumnOffset();
+            for (int c = offset; c < view->model()->columnCount(); ++c) {
+                for (int r = 0; r < view->model()->rowCount(); ++r) {
+                    const QString text = view->model()->index(r, c).data().toString();
+                    EXPECT_GE(view->columnWidth(c), drawn.horizontalAdvance(text)) << text.toStdString();
+                }
+            }
+        }
+    }
+}

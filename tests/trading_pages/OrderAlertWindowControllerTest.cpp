@@ -1,3 +1,4 @@
+#include "core/DataModelClass.h"
 #include "core/NotificationCenter.h"
 #include "platform/RunLoop.h"
 #include "support/Spin.h"
@@ -39,7 +40,33 @@ struct RecordingPage : IDoConfigOrder {
         plainTypes.push_back(type);
         return true;
     }
-    void doConfigOrderTimedOut(int type) override { timedOut.push_back(type); }
+    void doConfigOrderTimeLimitPassed(int type) override { timedOut.push_back(type); }
+};
+
+LUMORA_DATA_MODEL_PROTOCOL(ITestActionDelegate, actionDone, QString)
+LUMORA_OUTCOME_RELAY(TestActionRelay, ITestActionDelegate, actionDone)
+
+// A page that sends each confirmed request through a relay of its own, as
+// every page does; the relay tells on `window` ("title|text").
+struct SendingPage : RecordingPage, ITestActionDelegate {
+    struct Window final : AlertPresenter {
+        QStringList shown;
+        void runAlert(const AlertRequest& r, Completion) override { shown << r.title + '|' + r.text; }
+    } window;
+    std::vector<TestActionRelay*> relays;
+    int heard = 0;
+    bool send()
+    {
+        relays.push_back(&ActionOutcomeRelay::start<TestActionRelay>(
+            ActionOutcomeRelay::Listener { this, [this] { return &window; } }, *this,
+            [](const QString& r) { return r; }));
+        relays.back()->sent(QString::number(relays.size()));
+        return true;
+    }
+    bool doConfigOrder(int) override { return send(); }
+    bool doConfigOrderForHKVote(int, const OrderParam&) override { return send(); }
+    void actionDone(DataModel*, const QString&, const QString&) override { ++heard; }
+    bool actionDone(DataModel*, const QString&, const CSError&) override { return ++heard; }
 };
 
 class OrderAlertWindowControllerTest : public ::testing::Test {
@@ -340,6 +367,37 @@ TEST_F(OrderAlertWindowControllerTest, AWithheldReplyEndsThroughTheBackstop)
     EXPECT_FALSE(dialog.isShown());
     EXPECT_FALSE(dialog.isBusy());
     EXPECT_EQ(page.timedOut, std::vector<int>{ 0 });
+}
+
+// The time limit is the relay's: the relays the page started for the run
+// tell, once, that the outcome is unknown in the words of the entry's kind
+// (a vote is not told "切勿重复下单"), then the page hears that its dialog
+// closed. A run the lock closed before has no limit left: its relay is not
+// told, and its answer still reaches the page; the request's own unknown
+// outcome after the limit is not told again.
+TEST_F(OrderAlertWindowControllerTest, TheTimeLimitIsToldByTheRelaysOfItsOwnRun)
+{
+    SendingPage p;
+    OrderAlertWindowController dialog(&p, { nullptr, 20 });
+    whenShown([](OrderAlertWindowController& d) {
+        d.setBusyBackstopMsForTesting(600000);
+        d.confirmButtonClicked();
+        NotificationCenter::getInstance()->postNotification(3);
+    });
+    dialog.runModalForCancelOrders(&parentWindow);
+    whenShown([](OrderAlertWindowController& d) {
+        d.setBusyBackstopMsForTesting(20);
+        d.confirmButtonClicked();
+    });
+    dialog.runModalForHGTVote(&parentWindow, "H", "00700", "腾讯", "P1", "B2", "10", "20", "30");
+    ASSERT_EQ(p.relays.size(), 2u);
+    EXPECT_EQ(p.window.shown, QStringList(QStringLiteral("错误|投票申报结果未知，请稍后查询确认，切勿重复申报")));
+    EXPECT_EQ(p.timedOut, std::vector<int> { 16 });
+    p.relays[0]->actionDone(nullptr, QStringLiteral("1"), QStringLiteral("ok"));
+    p.relays[1]->actionDone(nullptr, QStringLiteral("2"), CSError { QStringLiteral("late"), CSErrorOutcomeUnknown });
+    EXPECT_EQ(p.heard, 1);
+    EXPECT_EQ(p.window.shown.size(), 1);
+    EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
 }
 
 TEST_F(OrderAlertWindowControllerTest, AStopOrLockWithNoDialogEndsNoOtherModalRun)

@@ -23,7 +23,9 @@ namespace {
 const QString kOtherCustomer = QStringLiteral("010200000002");
 
 enum class Kind { Order, Subscription, Cancel, CostReset };
-enum class Way { Lock, AccountChange, OtherAccount, PageLeft, LockThenLogout };
+// TimeLimit: no lock; the dialog's time limit passes, then the request's
+// own time-out.
+enum class Way { Lock, AccountChange, OtherAccount, PageLeft, LockThenLogout, TimeLimit };
 enum class Answer { Number, Unknown };
 
 class OutcomeNeverLostTest : public PagesFixture {
@@ -122,6 +124,11 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
+        // The time limit is told once: the order's page then left, the
+        // cancel's still up, and the request's own time-out adds nothing.
+        { Kind::Order, Way::TimeLimit, Answer::Unknown },
+        { Kind::Subscription, Way::TimeLimit, Answer::Unknown },
+        { Kind::Cancel, Way::TimeLimit, Answer::Unknown },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message()
@@ -142,16 +149,41 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         bool locked = row.kind == Kind::CostReset;
         OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
             QTimer::singleShot(0, &d, [&] {
+                if (row.way == Way::TimeLimit)
+                    d.setBusyBackstopMsForTesting(300);
                 d.confirmButtonClicked();
                 EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == withheld + 1; }));
+                locked = true;
+                if (row.way == Way::TimeLimit)
+                    return;
                 platform::ModalSession::stopAll();
                 NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
-                locked = true;
             });
         });
         press();
         ASSERT_TRUE(spinUntil([&] { return locked && sim.withheldCount() == withheld + 1; }));
         ASSERT_EQ(sim.receivedCount(function), before + 1);
+        if (row.way == Way::TimeLimit) {
+            const QString limit = row.kind == Kind::Cancel
+                ? QStringLiteral("撤单结果未知，请查询当日委托确认")
+                : QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单");
+            ASSERT_EQ(alerts.shown.size(), 1u);
+            EXPECT_EQ(alerts.shown[0].text, limit);
+            if (row.kind != Kind::Cancel) {
+                page->unloadView();
+                page.reset();
+            }
+            const std::shared_ptr<CSNetwork> trade
+                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(function).last().packetId) });
+            ASSERT_TRUE(spinUntil([&] { return OrderOutcomeRelay::pendingCount() == 0; }));
+            ASSERT_TRUE(settled());
+            EXPECT_EQ(alerts.shown.size(), 1u) << qPrintable(alerts.shown.back().text);
+            EXPECT_TRUE(mainWindow.shown.empty()) << qPrintable(mainWindow.shown.front().text);
+            page.reset();
+            continue;
+        }
         ASSERT_TRUE(alerts.shown.empty());
         if (row.way == Way::AccountChange) {
             page->loginAccountChanged();

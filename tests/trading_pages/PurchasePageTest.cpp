@@ -140,14 +140,15 @@ TEST_F(PurchasePageTest, OnlyAMissingOrUnsafeValueStopsASubscription)
     const struct {
         const char* price;
         const char* quantity;
-    } refused[] = { { "12.34", "" }, { "", "1000" }, { "12.34", "1000&qty=1" }, { "12=3", "1000" } };
+    } refused[] = { { "12.34", "" }, { "", "1000" }, { "12.34", "1000&qty=1" }, { "12=3", "1000" },
+        { "１２．３４元", "1000" }, { "12.34", "\u3000" } };
     for (const auto& r : refused) {
-        page().setPriceText(QString::fromLatin1(r.price));
-        page().setQuantityText(QString::fromLatin1(r.quantity));
+        page().setPriceText(QString::fromUtf8(r.price));
+        page().setQuantityText(QString::fromUtf8(r.quantity));
         page().purchaseButtonClicked();
     }
     EXPECT_TRUE(dialogs.empty());
-    ASSERT_EQ(alerts.shown.size(), 4u);
+    ASSERT_EQ(alerts.shown.size(), 6u);
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(PurchaseViewController::kMissingInputMessage));
     page().setPriceText(QStringLiteral("12.34"));
     page().setQuantityText(QString(10000, QLatin1Char('1')));
@@ -155,21 +156,25 @@ TEST_F(PurchasePageTest, OnlyAMissingOrUnsafeValueStopsASubscription)
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
     EXPECT_TRUE(dialogs.empty());
 
+    // Full-width digits, as an input method types them, are digits.
     const struct {
         const char* price;
         const char* quantity;
-    } sent[] = { { "12.345", "-1000" }, { "0", "1000.5" }, { "abc", "0" } };
+        const char* shownPrice;
+        const char* shownQuantity;
+    } sent[] = { { "12.345", "-1000", "12.345", "-1000" }, { "0", "1000.5", "0", "1000.5" },
+        { "abc", "0", "abc", "0" }, { "１２．３４", "\u3000１０００", "12.34", "1000" } };
     for (const auto& t : sent) {
-        page().setPriceText(QString::fromLatin1(t.price));
-        page().setQuantityText(QString::fromLatin1(t.quantity));
+        page().setPriceText(QString::fromUtf8(t.price));
+        page().setQuantityText(QString::fromUtf8(t.quantity));
         page().purchaseButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !page().isBusy(); }));
         ASSERT_FALSE(dialogs.empty()) << t.price << " " << t.quantity;
-        EXPECT_EQ(dialogs.back().price(), QLatin1String(t.price));
-        EXPECT_EQ(dialogs.back().quantity(), QLatin1String(t.quantity));
+        EXPECT_EQ(dialogs.back().price(), QLatin1String(t.shownPrice));
+        EXPECT_EQ(dialogs.back().quantity(), QLatin1String(t.shownQuantity));
     }
-    EXPECT_EQ(dialogs.size(), 3u);
-    EXPECT_EQ(alerts.shown.size(), 5u);
+    EXPECT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(alerts.shown.size(), 7u);
 }
 
 // The money asked for follows the chosen account's market: 2 (B shares in

@@ -134,7 +134,7 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     sim.clearReceived();
     alerts.shown.clear();
     page.endEditing(row, edited.second, QStringLiteral("9.99"));
-    page.endEditing(row, edited.second, QStringLiteral("8.88"));
+    page.endEditing(row, edited.second, QStringLiteral("８．８８\u3000")); // full-width digits are digits
     ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() == 2 && page.positions() != before; }));
     const QList<brokersim::Request> resets = sim.receivedOf(brokersim::Function { 500, 124 });
     ASSERT_EQ(resets.size(), 2);
@@ -143,6 +143,10 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     EXPECT_GE(sim.receivedCount(brokersim::kPositionsFunction), 1);
     EXPECT_EQ(alerts.shown.back().title, "温馨提示");
     EXPECT_EQ(alerts.shown.back().text, "成本价修改成功");
+    // What no request can carry is refused on the page, and nothing goes.
+    page.endEditing(row, edited.second, QStringLiteral("８元"));
+    EXPECT_EQ(alerts.shown.back().text, "成本价含有不允许的字符");
+    EXPECT_EQ(sim.receivedOf(brokersim::Function { 500, 124 }).size(), 2);
 }
 
 TEST_F(QueryPagesTest, DistributionListShowsTheServersColumnsOrTheWarning)

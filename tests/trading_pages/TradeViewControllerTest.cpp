@@ -260,23 +260,40 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     EXPECT_FALSE(alerts.shown.back().text.isEmpty());
     EXPECT_EQ(page.quantityText(), QStringLiteral("99999900")); // the form is left as it was
 
-    // A field that would split the request body never goes out, nor does a
-    // code one character short.
+    // A field that would split the request body, or that no request can
+    // carry, never goes out, nor does a code one character short.
     const struct {
         const char* code;
-        const char* quantity;
-    } incomplete[] = { { "600000", "100&qty=1" }, { "60000", "100" } };
+        const char16_t* quantity;
+    } incomplete[] = { { "600000", u"100&qty=1" }, { "60000", u"100" }, { "600000", u"１００股" },
+        { "600000", u"－１００" } };
     for (const auto& c : incomplete) {
         SCOPED_TRACE(c.code);
         page.setCodeText(QString::fromLatin1(c.code));
         page.setPriceText(QStringLiteral("10.00"));
-        page.setQuantityText(QString::fromLatin1(c.quantity));
+        page.setQuantityText(QString::fromUtf16(c.quantity));
         alerts.shown.clear();
         page.orderButtonClicked();
         EXPECT_FALSE(page.isBusy()); // nothing on its way
         ASSERT_EQ(alerts.shown.size(), 1u);
         EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
     }
+}
+
+// An input method in full-width mode types "６０００００", "１０．００" and
+// "１００": the page looks the code up and orders what the digits say.
+TEST_F(TradeViewControllerTest, FullWidthDigitsAreLookedUpAndOrderedAsDigits)
+{
+    logInWithShareholders();
+    TradeViewController& page = openPage(10001);
+    lookUp(page, QString::fromUtf16(u"６０００００"));
+    EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
+    page.setPriceText(QString::fromUtf16(u"\u3000１０．００"));
+    page.setQuantityText(QString::fromUtf16(u"１００\u3000"));
+    const brokersim::Request sent = placeOrder(page);
+    EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("600000"));
+    EXPECT_EQ(sent.valueOr(u"price"), QStringLiteral("10.00"));
+    EXPECT_EQ(sent.valueOr(u"qty"), QStringLiteral("100"));
 }
 
 TEST_F(TradeViewControllerTest, NoShareholderAccountIsReported)
@@ -407,7 +424,8 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
 
     // A sell at the limit-up price rests; the positions that follow the
-    // answer apply the row again: a new lookup brings a default price back.
+    // answer apply the row again, whose lookup keeps the price typed: only
+    // the quantity is emptied for the next order.
     const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
     const QString limitUp
         = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
@@ -416,18 +434,89 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     const brokersim::Request sent = placeOrder(page);
     EXPECT_EQ(sent.valueOr(u"secuid"), QStringLiteral("A101000001"));
     EXPECT_EQ(sent.valueOr(u"bsflag"), QStringLiteral("S"));
-    ASSERT_TRUE(spinUntil([&] {
-        return sim.receivedCount(brokersim::kQuote5LevelExFunction) == 1 && !page.priceText().isEmpty()
-            && page.priceText() != limitUp;
-    }));
+    ASSERT_TRUE(spinUntil([&] { return lookedUpSince(0); }));
+    ASSERT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 1);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
+    EXPECT_EQ(page.priceText(), limitUp);
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
+
+    // A code looked up anew gets its own default price.
+    lookUp(page, QStringLiteral("000001"));
+    const auto other = StockManager::getInstance()->getSecurity(QStringLiteral("000001"));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(page.priceText(), other->defaultSellPrice());
 }
 
-// The picked row is applied again after a positions reply only while the
-// form still shows its security: a code typed since then stays.
+// The picked row applied again by a positions reply keeps the price typed,
+// whatever else of the form is on its way; every other lookup, and one with
+// no price left in the field, brings the default price.
+TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
+{
+    logInAsDemoCustomer();
+    TradeViewController& page = openPage(10001);
+    ASSERT_TRUE(spinUntil([&] { return rowOf(page, QStringLiteral("600000")) >= 0; }));
+    const int row = rowOf(page, QStringLiteral("600000"));
+    qsizetype before = sim.receivedCount();
+    page.positionTableViewClicked(row);
+    ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
+    const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
+    const QString typed
+        = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
+    const auto count = [this](brokersim::Function f) { return sim.receivedCount(f); };
+    using brokersim::kQuote5LevelExFunction;
+    using brokersim::kTimesharingFunction;
+    const struct {
+        const char* way;
+        std::function<void()> act; // starts the lookup; `before` marks where its requests begin
+        bool keeps;
+    } rows[] = {
+        { "a refresh's chart still on its way",
+            [&] {
+                sim.withholdNext(kTimesharingFunction);
+                const qsizetype charts = count(kTimesharingFunction);
+                page.refreshTimesharingQuotes();
+                ASSERT_TRUE(spinUntil([&] { return count(kTimesharingFunction) == charts + 1; }));
+                sim.withholdNext(kQuote5LevelExFunction);
+                const qsizetype quotes = count(kQuote5LevelExFunction);
+                page.readOwed({ owedfigure::kPositions });
+                ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
+                before = sim.receivedCount();
+                sim.releaseWithheld(); // the refresh's chart, then the lookup's quote
+            },
+            true },
+        { "the row picked by hand after a lookup of it failed",
+            [&] {
+                sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("行情忙"));
+                const qsizetype quotes = count(kQuote5LevelExFunction);
+                page.readOwed({ owedfigure::kPositions });
+                ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
+                ASSERT_TRUE(pagestest::quotesSettled());
+                before = sim.receivedCount();
+                page.positionTableViewClicked(row);
+            },
+            false },
+        { "no price left in the field",
+            [&] {
+                page.setPriceText(QString());
+                before = sim.receivedCount();
+                page.readOwed({ owedfigure::kPositions });
+            },
+            false },
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.way);
+        page.setPriceText(typed);
+        r.act();
+        ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
+        EXPECT_EQ(page.priceText(),
+            r.keeps ? typed
+                    : StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
+        ASSERT_TRUE(pagestest::settled());
+    }
+}
+
 // One positions reply reaches the trading page and the asset page that asked
 // together, whichever asked first: the trading page leaves the Stock Connect
 // holding out of a copy of its own, and the asset page shows every holding,
@@ -477,6 +566,8 @@ TEST_F(TradeViewControllerTest, APositionsReplySharedWithTheAssetPageStaysWhole)
     }
 }
 
+// The picked row is applied again after a positions reply only while the
+// form still shows its security: a code typed since then stays.
 TEST_F(TradeViewControllerTest, ARowOfAnotherSecurityIsNotAppliedAgainAfterTheRefresh)
 {
     logInAsDemoCustomer();

@@ -209,16 +209,20 @@ protected:
     {
         const qsizetype before = sim.receivedCount();
         page.setCodeText(code);
-        ASSERT_TRUE(spinUntil([&] {
-            const QList<brokersim::Request> asked = sim.received().mid(before);
-            const auto chart = std::find_if(asked.cbegin(), asked.cend(),
-                [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
-            return std::any_of(chart, asked.cend(),
-                [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
-        }));
+        ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
         ASSERT_TRUE(settled());
         ASSERT_FALSE(page.priceText().isEmpty());
         ASSERT_FALSE(page.maxAmountText().isEmpty());
+    }
+    // Whether a lookup went as far as the price since the `before`th request:
+    // its chart was asked, then the maximum its answer asks.
+    bool lookedUpSince(qsizetype before) const
+    {
+        const QList<brokersim::Request> asked = sim.received().mid(before);
+        const auto chart = std::find_if(asked.cbegin(), asked.cend(),
+            [](const brokersim::Request& r) { return r.function == brokersim::kTimesharingFunction; });
+        return std::any_of(chart, asked.cend(),
+            [](const brokersim::Request& r) { return r.function == brokersim::kMaxQuantityFunction; });
     }
     // What the dialog does once on screen.
     void whenShown(std::function<void(OrderAlertWindowController&)> action)

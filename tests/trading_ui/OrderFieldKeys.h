@@ -6,6 +6,7 @@
 // tests that use it link QtTest.
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QString>
 #include <QTest>
@@ -46,6 +47,26 @@ inline void typeIntoPriceAndQuantity(
     QGuiApplication::clipboard()->setText(QStringLiteral("1e3"));
     QTest::keyClick(quantity, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(quantity->text(), QStringLiteral("300"));
+
+    // What an input method in full-width mode commits is read as the digits
+    // it means, never dropped; what still is no number is refused whole.
+    const struct {
+        QLineEdit* field;
+        const char16_t* committed;
+        const char* shown;
+    } wide[] = { { price, u"９．５", "9.5" }, { quantity, u"\u3000２００", "200" },
+        { quantity, u"１００股", "" } };
+    for (const auto& row : wide) {
+        SCOPED_TRACE(row.shown);
+        row.field->setFocus();
+        row.field->selectAll();
+        QTest::keyClick(row.field, Qt::Key_Delete);
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf16(row.committed));
+        QCoreApplication::sendEvent(row.field, &commit);
+        EXPECT_EQ(row.field->text(), QString::fromLatin1(row.shown));
+        EXPECT_EQ(pageText(row.field), QString::fromLatin1(row.shown));
+    }
 }
 
 } // namespace uitest

@@ -74,8 +74,8 @@ TEST(TransferInfoTest, BuildsMergesAndAnswersAsTheRulesSay)
         { "no matching entry needs both; flags 0 and 1 need the bank's",
             { { "1", "0", "B1", "1", "2", "0", "1" } }, { 1 }, { "港币" },
             { { 2, 1, false, true }, { 1, 1, true, true }, { 2, 0, true, true } } },
-        { "money type 3 has no name and answers only for 3", { { "1", "0", "B1", "3", "4", "0", "0" } }, { 1 },
-            {}, { { 4, 3, false, false }, { 4, 0, true, true } } },
+        { "money type 3 has no name and answers only for 3", { { "1", "0", "B1", "3", "4", "0", "0" } },
+            { 1 }, {}, { { 4, 3, false, false }, { 4, 0, true, true } } },
         { "one entry with flag 0 among several drops the password",
             { { "1", "0", "B1", "0", "4", "1", "1" }, { "1", "0", "B1", "0", "0", "0", "1" } }, { 1 },
             { "人民币" }, { { 4, 0, true, true } } },
@@ -84,6 +84,9 @@ TEST(TransferInfoTest, BuildsMergesAndAnswersAsTheRulesSay)
                 { "1", "0", "B1", "2.000", "2", "0", "1.0" }, { "1", "0", "B1", "1", "2", "0", "0" } },
             { 2 }, { "港币", "美元" },
             { { 2, 1, true, false }, { 2, 2, false, true }, { 1, 1, true, true } } },
+        { "a code past 32 bits is no code, never the one it would wrap to",
+            { { "1", "0", "B1", "4294967297", "4294967297", "0", "0" } }, { 1 }, {},
+            { { 1, 1, true, true } } },
     };
     for (const InfoCase& c : cases) {
         SCOPED_TRACE(c.name);

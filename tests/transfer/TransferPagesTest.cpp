@@ -2,6 +2,7 @@
 
 #include "TransferTestRig.h"
 #include "platform/RunLoop.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "tools/broker-sim/Table.h"
 
 namespace {
@@ -274,7 +275,8 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
         EXPECT_FALSE(page->isTransferBusy());
     }
 
-    // The amount's value is the server's to judge: it reaches the dialog as typed.
+    // The amount's value is the server's to judge: it reaches the dialog as
+    // typed, full-width digits as the digits they are.
     QString shown;
     OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
         shown = dialog.contentText();
@@ -282,13 +284,20 @@ TEST_F(TransferPagesTest, TypedInputIsCheckedBeforeTheDialog)
     });
     page->bankCardSelected(0);
     const size_t shownAlerts = alerts.shown.size();
-    for (const char* amount : { "-1", "1.005", "0", "12345678901234" }) {
-        SCOPED_TRACE(amount);
-        page->setAmountText(QString::fromLatin1(amount));
+    const struct {
+        const char* typed;
+        const char* read;
+    } amounts[] = { { "-1", "-1" }, { "1.005", "1.005" }, { "0", "0" },
+        { "12345678901234", "12345678901234" }, { "\u3000１０．５", "10.5" } };
+    for (const auto& amount : amounts) {
+        SCOPED_TRACE(amount.read);
+        page->setAmountText(QString::fromUtf8(amount.typed));
+        EXPECT_EQ(page->amountText(), QLatin1String(amount.read));
         page->setFundPasswordText(QStringLiteral("111111"));
         shown.clear();
         page->transferButtonClicked();
-        EXPECT_TRUE(shown.endsWith(QLatin1Char('\n') + QString::fromLatin1(amount))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(QLatin1Char('\n') + QString::fromLatin1(amount.read)))
+            << shown.toStdString();
     }
     EXPECT_EQ(alerts.shown.size(), shownAlerts);
 }
@@ -348,23 +357,26 @@ TEST_F(TransferPagesTest, StockToBankShowsOnlyTheFundsAskedForTheAccountChosenNo
     EXPECT_NE(page->availableFundText(), QStringLiteral("2000.00元"));
 }
 
-TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownRefreshesAndIsNotSentAgain)
+TEST_F(TransferPagesTest, UnansweredTransferEndsUnknownOnceAndIsNotSentAgain)
 {
-    // The dialog's backstop ends a transfer whose answer never comes while it
-    // is up (the request's own time-out waits for the modal session).
+    // The dialog's time limit ends a transfer whose answer never comes while
+    // it is up (the request's own time-out waits for the modal session).
     FundTransferPageServices services;
     services.confirmation.busyBackstopMs = 1500;
     auto page = open<StockToBankViewController>(services);
     manager().setRequestTimeout(1);
     sim.withholdNext(kBankTransferFunction);
-    const qsizetype histories = count(kTransferHistoryFunction);
+    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
     page->setAmountText(QStringLiteral("5"));
     page->setFundPasswordText(kTradePassword);
     confirmDialogs();
     page->transferButtonClicked();
     ASSERT_TRUE(spinUntil([&] { return !page->isTransferBusy(); }, 10s));
+    ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_TRUE(alerts.last().startsWith(QStringLiteral("未收到转账结果")));
-    ASSERT_TRUE(spinUntil([&] { return count(kTransferHistoryFunction) > histories; }, 10s));
+    // The request's own time-out that follows is told no second time.
+    ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+    EXPECT_EQ(alerts.shown.size(), 1u) << qPrintable(alerts.last());
     EXPECT_EQ(count(kBankTransferFunction), 1);
 }
 

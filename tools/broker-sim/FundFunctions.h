@@ -118,6 +118,7 @@ public:
     static FundBook* of(BrokerSimulator& simulator);
 
     const QList<SimFund>& funds() const { return funds_; }
+    QList<SimFund>& funds() { return funds_; } // a test gives a fund another name
     const SimFund* fund(const QString& code) const;
     // The customer's risk level, 1 to 5 (3 unless a test sets another).
     qint32 riskLevel(const QString& custid) const { return riskLevels_.value(custid, 3); }

@@ -1,5 +1,7 @@
 #include "trading/confirm/OrderAlertEntries.h"
 
+#include "trading/requests/UnknownOutcomeWords.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -111,6 +113,45 @@ const std::array<OrderAlertEntryLayout, 25>& table()
 const OrderAlertEntryLayout& orderAlertEntryLayout(OrderAlertEntry entry)
 {
     return table()[static_cast<std::size_t>(entry) - 1];
+}
+
+const char* orderAlertUnknownOutcome(OrderAlertEntry entry)
+{
+    switch (entry) {
+    case E::CommonBuy:
+    case E::CommonSell:
+    case E::LGSell:
+    case E::ExerciseWarrant:
+    case E::NewStockBuy:
+    case E::SubscribeOpdFund:
+    case E::PurchaseOpdFund:
+    case E::RedeemOpdFund:
+    case E::TransformOpdFund:
+    case E::BonusSetting:
+    case E::InvestOntime:
+        return unknownoutcome::kOrder;
+    case E::CancelOrder:
+    case E::CancelOrders:
+    case E::OpdFundCancelOrder:
+    case E::OpdFundCancelOrders:
+    case E::OpdFundInvestOntimeCancelOrder:
+    case E::OpdFundInvestOntimeCancelOrders:
+        return unknownoutcome::kCancel;
+    case E::HGTVote:
+        return unknownoutcome::kVote;
+    case E::HGTOtherVote:
+        return unknownoutcome::kDeclaration;
+    case E::CancelHGTOtherVote:
+    case E::CancelOtherVotes:
+        return unknownoutcome::kWithdrawal;
+    case E::FundTransferBankToStock:
+    case E::FundTransferStockToBank:
+        return unknownoutcome::kBankTransfer;
+    case E::FundInsideTransfer:
+    case E::FundCollection:
+        return unknownoutcome::kInsideTransfer;
+    }
+    return unknownoutcome::kOrder;
 }
 
 QString fillOrderAlertFormat(const char* format, const QStringList& arguments)

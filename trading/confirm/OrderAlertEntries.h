@@ -61,6 +61,10 @@ struct OrderAlertEntryLayout {
 
 // The layout of an entry; every entry has one.
 const OrderAlertEntryLayout& orderAlertEntryLayout(OrderAlertEntry entry);
+// What the relay of an action confirmed in `entry` tells when the dialog's
+// time limit passes with its answer still out: the words of its kind (an
+// order, a cancel, a vote, a transfer...).
+const char* orderAlertUnknownOutcome(OrderAlertEntry entry);
 // Fills each "%@" of `format` with the next argument, unchanged (texts that
 // hold "%" or "%1" stay as typed); missing arguments give "".
 QString fillOrderAlertFormat(const char* format, const QStringList& arguments);

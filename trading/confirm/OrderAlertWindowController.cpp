@@ -4,6 +4,7 @@
 #include "platform/RunLoop.h"
 #include "trading/DMOrderType.h"
 
+#include <QDebug>
 #include <QEventLoop>
 #include <QStringList>
 
@@ -131,6 +132,7 @@ qint64 OrderAlertWindowController::run(
     // neither does an earlier backstop: the buttons work from the start.
     busy_ = false;
     backstop_.stop();
+    runRelays_.clear();
     emit changed();
     const Watch alive = watch();
     if (view_)
@@ -209,15 +211,6 @@ bool OrderAlertWindowController::requestAnswered(const QString& handle)
     return stopRunModal(takeRunOf(handle));
 }
 
-bool OrderAlertWindowController::requestFailed(const QString& handle, const CSError& error)
-{
-    const quint64 run = takeRunOf(handle);
-    stopRunModal(run);
-    // That run's backstop told the outcome is unknown already: the request's
-    // own unknown outcome is no news.
-    return !(run != 0 && timedOutRun_ == run && isOrderOutcomeUnknown(error));
-}
-
 quint64 OrderAlertWindowController::takeRunOf(const QString& handle)
 {
     const auto it = runOfRequest_.find(handle);
@@ -247,10 +240,21 @@ void OrderAlertWindowController::backstopFired()
     if (!busy_)
         return;
     const int type = theType_;
-    timedOutRun_ = run_;
+    const QString words = QString::fromUtf8(orderAlertUnknownOutcome(entry_));
+    const std::vector<platform::WeakRef<ActionOutcomeRelay>> relays = std::exchange(runRelays_, {});
     stopRunModal();
+    // The run's relays tell it, each once, whatever the page does.
+    int waiting = 0;
+    for (const auto& started : relays) {
+        if (ActionOutcomeRelay* relay = started.get()) {
+            relay->timeLimitPassed(words);
+            ++waiting;
+        }
+    }
+    if (waiting == 0)
+        qWarning() << "confirmation: time limit passed with no relay of its run";
     if (IDoConfigOrder* observer = theObserver_.get())
-        observer->doConfigOrderTimedOut(type);
+        observer->doConfigOrderTimeLimitPassed(type);
 }
 
 void OrderAlertWindowController::confirmButtonClicked()
@@ -264,23 +268,30 @@ void OrderAlertWindowController::confirmButtonClicked()
     if (!observer)
         return;
     const OrderParam confirmed = orderParam_; // the record the user saw
-    switch (theType_) {
+    const int type = theType_;
+    const Watch alive = watch();
+    // What the observer sends goes through relays it starts now: they are
+    // this run's.
+    ActionOutcomeRelay::Started started;
+    switch (type) {
     case 0:
     case 1:
     case 3:
-        observer->doConfigOrderForStockTrade(theType_, confirmed);
+        observer->doConfigOrderForStockTrade(type, confirmed);
         break;
     case 16:
-        observer->doConfigOrderForHKVote(theType_, confirmed);
+        observer->doConfigOrderForHKVote(type, confirmed);
         break;
     case 17:
     case 18:
-        observer->doConfigOrderForHKOtherVote(theType_, confirmed);
+        observer->doConfigOrderForHKOtherVote(type, confirmed);
         break;
     default:
-        observer->doConfigOrder(theType_);
+        observer->doConfigOrder(type);
         break;
     }
+    if (alive.survived())
+        runRelays_ = started.take();
 }
 
 qint64 OrderAlertWindowController::runModalForCommonBuy(QObject* parentWindow, const QString& securityId,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Lifetime.h"
+#include "shell/pages/ActionOutcomeRelay.h"
 #include "trading/confirm/OrderAlertEntries.h"
 #include "trading/orders/OrderParam.h"
 #include "trading/requests/OrderDataModels.h"
@@ -15,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QEventLoop;
 class TypedNotificationCenter;
@@ -33,10 +35,13 @@ public:
     virtual bool doConfigOrderForHKOtherVote(int /*type*/, const OrderParam& /*orderParam*/) { return false; }
     // Every other type.
     virtual bool doConfigOrder(int /*type*/) { return false; }
-    // The dialog stayed busy past its backstop: the page's request never
-    // ended. The dialog has closed; the page tells the user the outcome is
-    // unknown and refreshes from the server.
-    virtual void doConfigOrderTimedOut(int /*type*/) { }
+    // The dialog stayed busy past its time limit: the confirmed request
+    // never answered, and the dialog has closed. The relays the page started
+    // for it have told the customer the outcome is unknown and tell what
+    // comes later; the page hears none of its answers any more. A page that
+    // stays busy past the dialog's close leaves its busy state here; it
+    // tells nothing and reads nothing.
+    virtual void doConfigOrderTimeLimitPassed(int /*type*/) { }
 };
 
 // The window that shows a controller. It reads the controller in refresh()
@@ -50,8 +55,8 @@ public:
 
 struct OrderAlertWindowControllerServices {
     TypedNotificationCenter* notificationCenter = nullptr; // null: the shared centre
-    // Longer than the 30-second request time-out, so it only ends a busy
-    // dialog whose request never answered.
+    // The time limit of a busy dialog. Longer than the 30-second request
+    // time-out, so it only ends a busy dialog whose request never answered.
     int busyBackstopMs = 31000;
 };
 
@@ -62,6 +67,12 @@ struct OrderAlertWindowControllerServices {
 // request's answer or error. Cancel and the screen lock close it with no
 // callback. Every entry returns 0 once the dialog has closed. A dialog that
 // closes is idle: the next run starts with working buttons.
+//
+// The relays the observer starts while it handles the confirm belong to
+// the run. When the run stays busy past its time limit, the dialog closes
+// and has those relays tell the outcome is unknown in the words of the
+// entry's kind (orderAlertUnknownOutcome), then calls the observer's
+// doConfigOrderTimeLimitPassed.
 class OrderAlertWindowController : public QObject, public platform::Lifetime {
     Q_OBJECT
 public:
@@ -154,10 +165,6 @@ public:
     // the run that sent it closes if it is still on screen; a later run's
     // stays as it is. Answers whether it closed.
     bool requestAnswered(const QString& handle);
-    // The same for the request's error. Answers whether the page is still to
-    // show it: not when that run's backstop already told the outcome is
-    // unknown.
-    bool requestFailed(const QString& handle, const CSError& error);
     void cancelButtonClicked();
     void confirmButtonClicked();
 
@@ -222,7 +229,8 @@ private:
     bool shown_ = false;
     bool busy_ = false;
     quint64 run_ = 0;
-    quint64 timedOutRun_ = 0;
+    // The relays started for the run confirmed last.
+    std::vector<platform::WeakRef<ActionOutcomeRelay>> runRelays_;
     std::map<QString, quint64> runOfRequest_;
     QPointer<QObject> parentWindow_;
     QEventLoop* loop_ = nullptr;

@@ -1,6 +1,7 @@
 #include "trading/pages/AssetQueryViewController.h"
 
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "shell/formatters/FloatNumberFormatter.h"
 
 #include <QRegularExpression>
@@ -170,8 +171,11 @@ void AssetQueryViewController::functionSelected(int index)
     }
 }
 
-void AssetQueryViewController::endEditing(int row, int, const QString& text)
+void AssetQueryViewController::endEditing(int row, int, const QString& typed)
 {
+    // The price as typed numbers are read; the cost request refuses what it
+    // cannot carry, in the page's words, before anything is sent.
+    const QString text = typednumber::read(typed);
     const std::optional<RDOPositionDetail> position = positionAt(row);
     // Every edit goes out, also while an earlier one waits for its answer.
     if (!position)

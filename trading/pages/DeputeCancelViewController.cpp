@@ -6,6 +6,7 @@
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/pages/PurchaseViewController.h"
 #include "trading/pages/QueryViewControllers.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 
 #include <QDebug>
 #include <algorithm>
@@ -56,7 +57,6 @@ void DeputeCancelViewController::clearAccountFigures()
     countText_ = QStringLiteral("0");
     selectedCountText_ = QStringLiteral("0");
     selectAllChecked_ = false;
-    listFailureShown_ = false;
 }
 
 bool DeputeCancelViewController::requestList()
@@ -91,7 +91,6 @@ void DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    listFailureShown_ = false;
     orders_ = table;
     table_.show(table);
     countText_ = QString::number(table ? table->contentObjectArray().size() : 0);
@@ -111,11 +110,11 @@ bool DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listFailed(const CSError& error)
 {
-    // The list is asked for again after a cancel of unknown outcome until
-    // the server answers: a server that keeps failing is told once.
-    if (std::exchange(listFailureShown_, true))
-        return;
-    alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kListFailedFormat).arg(error.domain)), nullptr);
+    // The list was asked again because something changed since the rows
+    // shown (a cancel run, an unknown outcome, another account): none of
+    // them stays to be taken for a standing order, or ticked and cancelled.
+    listArrived(nullptr);
+    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
 }
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)
@@ -226,21 +225,20 @@ bool DeputeCancelViewController::awaitsCancel(std::size_t row) const
     return !askedFor().subject(cancelChannel(row)).isEmpty();
 }
 
-void DeputeCancelViewController::doConfigOrderTimedOut(int)
+void DeputeCancelViewController::doConfigOrderTimeLimitPassed(int)
 {
     if (!armed_)
         return;
-    // The counts below tell the answers still due as unknown; any that comes
-    // later is told by the run's relay.
-    ActionOutcomeRelay::pageStopsWaiting(this);
+    // The run's relay told the cancels still due as unknown and tells what
+    // comes of them: the page's run ends here.
     for (std::size_t row = 0; row < results_.size(); ++row) {
         if (!awaitsCancel(row))
             continue;
         askedFor().settle(cancelChannel(row));
-        results_[row].message = QStringLiteral("撤单结果未知，请查询当日委托确认");
+        results_[row].message = QString::fromUtf8(unknownoutcome::kCancel);
         ++failedCount;
     }
-    finishRun();
+    endRun();
 }
 
 void DeputeCancelViewController::cancelOrder(DataModel*, const QString& handle, const QString& message)
@@ -278,11 +276,17 @@ void DeputeCancelViewController::answer(const QString& handle, bool succeeded, c
     finishRun();
 }
 
-void DeputeCancelViewController::finishRun()
+void DeputeCancelViewController::endRun()
 {
     alertWindowController_.stopRunModal();
     busy_ = armed_ = false;
     ticked_.clear();
+    emit changed();
+}
+
+void DeputeCancelViewController::finishRun()
+{
+    endRun();
     if (totalCount == 1) {
         const CancelResult& only = results_.front();
         ActionOutcomeRelay::tell(alerts(),
@@ -294,7 +298,6 @@ void DeputeCancelViewController::finishRun()
             AlertRequest::tip(
                 QString::fromUtf8(ActionOutcomeRelay::kBatchFormat).arg(succeededCount).arg(failedCount)));
     }
-    emit changed();
     requestList();
 }
 

@@ -72,8 +72,8 @@ public:
     void cancelOderButtonClicked();
     // The dialog was confirmed (whatever type it reports).
     bool doConfigOrder(int type) override;
-    // The dialog's backstop: answers still missing are reported as unknown.
-    void doConfigOrderTimedOut(int type) override;
+    // The dialog's time limit: the run's relay tells it, the run ends.
+    void doConfigOrderTimeLimitPassed(int type) override;
 
     void queryOrdersOfTodayList(DataModel* request, const QString& handle,
         const std::shared_ptr<DTOrdersOfTodayTable>& table) override;
@@ -82,9 +82,6 @@ public:
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
     // Today's orders again, after an order or cancel of unknown outcome.
     QStringList readOwed(const QStringList& owed) override;
-
-    // What the box of a list that could not be had says.
-    static constexpr char kListFailedFormat[] = "当日委托查询失败：%1";
 
 protected:
     void awakeFromNib() override;
@@ -100,9 +97,10 @@ protected:
     virtual bool namesItsOrder(const RDOOrder& order) const;
     // The tip a single cancel that succeeded shows.
     virtual QString succeededText(const QString& message) const { return message; }
-    // The list arrived, or it could not be had (or asked for): one box says
-    // so, and no other until a list arrives, however often it is asked for
-    // again meanwhile (after a cancel of unknown outcome, in rounds).
+    // The list asked last arrived, or it could not be had (or asked for):
+    // then the rows go and an error box gives the error's own words, once
+    // for each list asked that failed (the page awaits one at a time, so a
+    // round of reads after an unknown outcome is told once).
     void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
     void listFailed(const CSError& error);
     // The answer to one cancel of the run.
@@ -111,6 +109,9 @@ protected:
     QString countText_ = QStringLiteral("0");
 
 private:
+    // The run is over: the dialog closes, the button works again.
+    void endRun();
+    // And its outcome is told, the list read again.
     void finishRun();
 
     QueryInfoManager* queryInfoManager_;
@@ -121,8 +122,6 @@ private:
     std::shared_ptr<DTOrdersOfTodayTable> orders_;
     QString selectedCountText_ = QStringLiteral("0");
     bool selectAllChecked_ = false;
-    // A failed list was told, and no list has arrived since.
-    bool listFailureShown_ = false;
 
     // Whether the cancel of results_[row] still awaits its answer.
     bool awaitsCancel(std::size_t row) const;

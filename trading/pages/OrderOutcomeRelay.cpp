@@ -9,9 +9,10 @@ OrderOutcomeRelay::OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, 
 {
 }
 
-OrderOutcomeRelay& OrderOutcomeRelay::forOrder(MenuItemViewController& page, ITradeStockDelegate& hears)
+OrderOutcomeRelay& OrderOutcomeRelay::forOrder(
+    MenuItemViewController& page, ITradeStockDelegate& hears, std::function<void()> readAgain)
 {
-    return start<OrderOutcomeRelay>(pageOf(page), &hears, nullptr);
+    return start<OrderOutcomeRelay>(pageOf(page, std::move(readAgain)), &hears, nullptr);
 }
 
 OrderOutcomeRelay& OrderOutcomeRelay::forCancels(MenuItemViewController& page, ICancelOrderDelegate& hears)
@@ -27,7 +28,7 @@ void OrderOutcomeRelay::tradeStock(DataModel* request, const QString& handle, co
 
 bool OrderOutcomeRelay::tradeStock(DataModel* request, const QString& handle, const CSError& error)
 {
-    if (take(handle, false, errorText(error)) == Route::Page && order_)
+    if (take(handle, false, errorText(error), isUnknownOutcome(error)) == Route::Page && order_)
         return order_->tradeStock(request, handle, error);
     return true;
 }
@@ -40,7 +41,7 @@ void OrderOutcomeRelay::cancelOrder(DataModel* request, const QString& handle, c
 
 bool OrderOutcomeRelay::cancelOrder(DataModel* request, const QString& handle, const CSError& error)
 {
-    if (take(handle, false, error.domain) == Route::Page && cancels_)
+    if (take(handle, false, error.domain, isUnknownOutcome(error)) == Route::Page && cancels_)
         return cancels_->cancelOrder(request, handle, error);
     return true;
 }

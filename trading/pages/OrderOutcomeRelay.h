@@ -16,8 +16,10 @@ public:
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
 
     // A relay for the next intent of `page`, whose answers `hears` takes;
-    // owned by the relays' registry.
-    static OrderOutcomeRelay& forOrder(MenuItemViewController& page, ITradeStockDelegate& hears);
+    // owned by the relays' registry. `readAgain`: what the page reads again
+    // after an answer that came past its dialog's time limit.
+    static OrderOutcomeRelay& forOrder(
+        MenuItemViewController& page, ITradeStockDelegate& hears, std::function<void()> readAgain);
     static OrderOutcomeRelay& forCancels(MenuItemViewController& page, ICancelOrderDelegate& hears);
 
     OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels);

@@ -2,8 +2,8 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "login/AccountManager.h"
-#include "login/CommonUrl.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/OrderOutcomeRelay.h"
 #include "trading/query/QueryInfoManager.h"
@@ -379,14 +379,14 @@ void PurchaseViewController::priceStepperClicked(double value)
 
 void PurchaseViewController::setPriceText(const QString& text)
 {
-    price_ = text;
-    stepperValue_ = stepperBounded(text.toDouble());
+    price_ = typednumber::read(text);
+    stepperValue_ = stepperBounded(price_.toDouble());
     emit changed();
 }
 
 void PurchaseViewController::setQuantityText(const QString& text)
 {
-    quantity_ = text;
+    quantity_ = typednumber::read(text);
     emit changed();
 }
 
@@ -406,8 +406,8 @@ bool PurchaseViewController::verifyOrderInput()
     }
     // Present is enough: the server judges the price and the quantity. Only
     // a text that could rewrite the body is refused.
-    if (price_.isEmpty() || quantity_.isEmpty() || !commonurl::isSafeValue(price_)
-        || !commonurl::isSafeValue(quantity_)) {
+    if (price_.isEmpty() || quantity_.isEmpty() || !typednumber::canBeSent(price_)
+        || !typednumber::canBeSent(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
@@ -450,7 +450,7 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     }
     // Heard through a relay, so the outcome is told also after the page has
     // dropped its requests (an account change) or gone.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
@@ -458,12 +458,6 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
     return true;
-}
-
-void PurchaseViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
 }
 
 QStringList PurchaseViewController::figuresShown() const
@@ -491,6 +485,11 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
+    readFiguresOfAnOrder();
+}
+
+void PurchaseViewController::readFiguresOfAnOrder()
+{
     requestMoneyInfo();
     requestMaxQuantityInfo();
     emit changed();
@@ -498,8 +497,8 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
 
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    if (dialog_.requestFailed(handle, error)) // one box per outcome
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
     return true;
 }

@@ -92,7 +92,6 @@ public:
 
     // Protocols.
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
     bool queryMoneyInfo(DataModel*, const QString&, const CSError&) override;
     void queryPurchaseNewStockList(
@@ -120,6 +119,8 @@ private:
     bool requestMoneyInfo();
     void requestPurchaseNewStockList();
     bool requestMaxQuantityInfo();
+    // What a subscription answered changed: the money, the maximum.
+    void readFiguresOfAnOrder();
     void initStockInfo();
     void selectAccountFor(const RDONewStock& issue);
     void initPriceInfo(const QString& price);

@@ -2,6 +2,7 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/NotificationCenter.h"
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "platform/ChinaClock.h"
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -26,12 +28,6 @@ constexpr double kNoRefresh = 99999;
 constexpr char kInfoText[] = "security_info_text";
 constexpr char kInfoMarket[] = "security_info_market_code";
 constexpr char kInfoId[] = "security_info_id";
-
-// Texts that go into a request body: a "&" or "=" would add or split fields.
-bool safeForBody(const QString& text)
-{
-    return !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('='));
-}
 
 // The decimals a stepper increment shows: the position of the first "1" in
 // "%lf" of it, minus one; 2 when there is none.
@@ -245,7 +241,7 @@ void TradeViewController::positionTableViewClicked(int row)
 {
     const auto position = positionRow<RDOPositionDetail>(row);
     selectedPositionRow_ = position ? row : -1;
-    if (position && safeForBody(position->stockCode))
+    if (position && typednumber::canBeSent(position->stockCode))
         fillFromPosition(*position);
     else
         emit changed();
@@ -351,7 +347,7 @@ QString TradeViewController::selectedSecurityId() const
 
 void TradeViewController::setCodeText(const QString& text)
 {
-    code_ = text;
+    code_ = typednumber::read(text);
     if (code_.size() == 6)
         lookUpTypedCode();
     emit changed();
@@ -407,10 +403,14 @@ void TradeViewController::lookUp()
     // the order.
     if (code_ != currentStockCode_)
         forgetShownSecurity();
-    if (!safeForBody(code_))
+    keepsPrice_ = false;
+    if (!typednumber::canBeSent(code_))
         return;
     stopRefreshQuote_ = true;
     isNotRefresh_ = true;
+    // The chart this lookup fills the price from is the one its own quote
+    // asks for: a refresh's still on its way is not it.
+    askedFor().settle(QString::fromLatin1(kChartAsk));
     askedFor().ask(
         QString::fromLatin1(kQuoteAsk), services_.stockManager->requestQuotesOf5LevelEx(this, code_));
 }
@@ -538,8 +538,10 @@ void TradeViewController::initPriceView()
     const auto security = cachedSecurity();
     if (!isNotRefresh_ || !security)
         return;
-    const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     increment_ = security->priceStep ? *security->priceStep : std::pow(10.0, -security->precision);
+    if (std::exchange(keepsPrice_, false) && !price_.isEmpty())
+        return;
+    const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     stepperValue_ = price.toDouble();
     price_ = price;
 }
@@ -590,8 +592,8 @@ void TradeViewController::orderTypePButtonSelected(int index)
 
 void TradeViewController::setPriceText(const QString& text)
 {
-    price_ = text;
-    stepperValue_ = text.toDouble();
+    price_ = typednumber::read(text);
+    stepperValue_ = price_.toDouble();
 }
 
 void TradeViewController::priceEditEnd()
@@ -638,7 +640,7 @@ void TradeViewController::subButtonClick()
 
 void TradeViewController::setQuantityText(const QString& text)
 {
-    quantity_ = text;
+    quantity_ = typednumber::read(text);
 }
 
 void TradeViewController::updatePrice(const QString& price)
@@ -681,7 +683,7 @@ bool TradeViewController::requestMaxQuantityInfo()
         return false;
     const qint32 type = getCurrentOrderType();
     const QString price = carriesPrice(type, security->classId) ? price_ : QString();
-    if (!safeForBody(price))
+    if (!typednumber::canBeSent(price))
         return false;
     QString handle;
     const QString refused = services_.queryInfoManager->requestMaxQuantityOfStock(this, selectedSecurityId(),
@@ -796,8 +798,13 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
     // reset to the default under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (!busy_ && security && row && row->stockCode == security->code)
+    if (!busy_ && security && row && row->stockCode == security->code) {
         positionTableViewClicked(selectedPositionRow_);
+        // The customer's price stays for the next order (only the quantity
+        // is emptied by one): the lookup brings no default price back, unless
+        // the field is empty by then.
+        keepsPrice_ = true;
+    }
     figureRead(owedfigure::kPositions, true);
 }
 
@@ -825,7 +832,8 @@ bool TradeViewController::verifyOrderInput()
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
         && !quantity_.isEmpty();
-    if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
+    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
+        || !typednumber::canBeSent(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
@@ -949,7 +957,7 @@ void TradeViewController::sendOrder(
 {
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this);
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
@@ -970,12 +978,6 @@ bool TradeViewController::doConfigOrderForStockTrade(int type, const OrderParam&
     return true;
 }
 
-void TradeViewController::doConfigOrderTimedOut(int)
-{
-    ActionOutcomeRelay::tell(
-        alerts(), AlertRequest::error(QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单")));
-}
-
 void TradeViewController::tradeStock(DataModel*, const QString& handle, const QString& orderNumber)
 {
     // The dialog on screen may be the next order's, opened after the lock
@@ -986,6 +988,11 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     if (formOfThisOrder)
         quantity_.clear();
+    readFiguresOfAnOrder();
+}
+
+void TradeViewController::readFiguresOfAnOrder()
+{
     requestMoneyInfo();
     requestPositions();
     requestMaxQuantityInfo();
@@ -994,9 +1001,10 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
 
 bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
-    // One box per outcome: the dialog's time-out may have told it already.
-    if (dialog_.requestFailed(handle, error))
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
+    // Past the dialog's time limit the relay tells what comes: an answer
+    // reaching the page is the page's to tell.
+    dialog_.requestAnswered(handle);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the figures are owed, and read again in the
     // account's rounds (readOwed) until the server answers.
     emit changed();

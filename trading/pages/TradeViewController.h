@@ -71,6 +71,8 @@ public:
     static void registerPages();
 
     // --- User actions ---
+    // The code, price and quantity are read as typed numbers are (full-width
+    // digits are digits).
     void setCodeText(const QString& text); // controlTextDidChange: of the code field
     void stockCodeEditEnd();
     void shareholderCodePButtonSelectedChanged(int index);
@@ -131,7 +133,6 @@ public:
     bool updateCurrentTimesharingInfo() override;
     bool recoverToCurrent() override;
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
-    void doConfigOrderTimedOut(int type) override;
     void queryQuotesOf5Level(DataModel*, const QString&, const RDOQuotesOf5Level& quote) override;
     bool queryQuotesOf5Level(DataModel*, const QString&, const CSError&) override;
     void queryTimesharingInfo(DataModel*, const QString&, const RDOStock& day) override;
@@ -231,6 +232,8 @@ protected:
     bool takeAnswer(const char* channel, const QString& handle);
     bool requestMoneyInfo();
     bool requestPositions();
+    // What an order answered changed: the money, the positions, the maximum.
+    void readFiguresOfAnOrder();
     // The dialog (after the delisting warning when at risk) for the order
     // attempt `attempt`; nothing when that attempt has ended.
     void makeOrder(bool atRisk, quint64 attempt);
@@ -258,6 +261,9 @@ protected:
     bool isNotRefresh_ = true;
     bool stopRefreshQuote_ = false;
     bool tradePosition_ = false;
+    // The lookup under way applies the picked row again after the positions
+    // were read: the price in the field stays, a new code's default aside.
+    bool keepsPrice_ = false;
     bool busy_ = false;
     // Counts order attempts, so that a late step of one that has ended
     // (a queued call, an answered warning) does nothing.

@@ -1,19 +1,11 @@
 #include "trading/pages/WarrantExerciseViewController.h"
 
+#include "core/TypedNumber.h"
 #include "shell/pages/MenuItemViewManager.h"
 #include "trading/DMOrderType.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/security/Security.h"
 #include "trading/security/StockManager.h"
-
-namespace {
-
-bool safeForBody(const QString& text)
-{
-    return !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('='));
-}
-
-} // namespace
 
 WarrantExerciseViewController::WarrantExerciseViewController(
     BaseNode::Ptr node, TradeViewControllerServices services, MenuItemViewController::Services pageServices)
@@ -60,7 +52,7 @@ void WarrantExerciseViewController::queryQuotesOf5Level(
     const bool lookup = isNotRefresh_ && askedFor().awaits(QString::fromLatin1(kQuoteAsk), h);
     TradeViewController::queryQuotesOf5Level(r, h, quote);
     // A field edited since (a code cut short) is no warrant to ask about.
-    if (!lookup || code_ != quote.identifycode || !safeForBody(code_))
+    if (!lookup || code_ != quote.identifycode || !typednumber::canBeSent(code_))
         return;
     clearPrice();
     QString handle;
@@ -117,7 +109,8 @@ bool WarrantExerciseViewController::verifyOrderInput()
         return false;
     }
     const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
-    if (!complete || !safeForBody(code_) || !safeForBody(price_) || !safeForBody(quantity_)) {
+    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
+        || !typednumber::canBeSent(quantity_)) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
@@ -137,7 +130,7 @@ void WarrantExerciseViewController::positionTableViewClicked(int row)
 {
     const auto position = positionRow<RDOWarrantPositionDetail>(row);
     selectedPositionRow_ = position ? row : -1;
-    if (!position || !safeForBody(position->exerciseCode)) {
+    if (!position || !typednumber::canBeSent(position->exerciseCode)) {
         emit changed();
         return;
     }

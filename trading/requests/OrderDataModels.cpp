@@ -1,6 +1,7 @@
 #include "trading/requests/OrderDataModels.h"
 
 #include "platform/ChinaClock.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 
 namespace {
 
@@ -15,14 +16,18 @@ QString firstRowText(const std::vector<VEKTCRS>& sets, const char* field)
 
 QString orderOutcomeUnknownMessage(const CSError& cause)
 {
-    return QStringLiteral("%1，委托结果未知，请查询当日委托确认，切勿重复下单")
-        .arg(DataModel::getNetworkError(cause).domain);
+    return unknownOutcomeOf(cause, unknownoutcome::kOrder);
+}
+
+QString unknownOutcomeOf(const CSError& cause, const char* words)
+{
+    return DataModel::getNetworkError(cause).domain + QStringLiteral("，") + QString::fromUtf8(words);
 }
 
 QString DMRequestCancelOrder::unknownOutcomeMessage(const CSError&)
 {
     // The cancel page's own words, whatever left the outcome open.
-    return QStringLiteral("撤单结果未知，请查询当日委托确认");
+    return QString::fromUtf8(unknownoutcome::kCancel);
 }
 
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion)

@@ -16,6 +16,9 @@ LUMORA_DATA_MODEL_PROTOCOL(IMaxQuantityInfoDelegate, queryMaxQuantityInfo, QStri
 // have taken it, so it is never sent again by itself.
 inline constexpr qint64 kOrderOutcomeUnknownCode = CSErrorOutcomeUnknown;
 QString orderOutcomeUnknownMessage(const CSError& cause);
+// The same for another kind of action: what left it open, then `words`
+// (one of unknownoutcome's).
+QString unknownOutcomeOf(const CSError& cause, const char* words);
 // Whether `error` is that unknown outcome: the client's own verdict, never a
 // server's error row that happens to carry the same number.
 inline bool isOrderOutcomeUnknown(const CSError& error)

@@ -1,15 +1,14 @@
 #include "transfer/pages/CapitalAccountPages.h"
 
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "trading/query/QueryInfoManager.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 #include "transfer/FundTransferManager.h"
 #include "transfer/pages/TransferOutcomeRelays.h"
 
 namespace {
 
-// The outcome of a request whose answer never came.
-const QString kOutcomeUnknown = QStringLiteral(
-    "未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。");
 const QString kNoMainAccount = QStringLiteral("未找到主资金账号，不能进行资金归集。");
 const QString kMoneyChannel = QStringLiteral("money");
 // The request confirmed last, under its request handle.
@@ -35,7 +34,7 @@ CapitalAccountPage::~CapitalAccountPage() = default;
 
 QString CapitalAccountPage::failureText(const CSError& error)
 {
-    return isOrderOutcomeUnknown(error) ? kOutcomeUnknown : error.domain;
+    return isOrderOutcomeUnknown(error) ? QString::fromUtf8(unknownoutcome::kInsideTransfer) : error.domain;
 }
 
 void CapitalAccountPage::wipe(QString& text)
@@ -89,7 +88,6 @@ void CapitalAccountPage::willDropRequests()
 {
     // The old account's request is never sent, and its dialog closes.
     endAction();
-    lateAnswers_.clear();
     orderAlertWC_->stopRunModal();
     resetControls();
 }
@@ -173,26 +171,6 @@ bool CapitalAccountPage::answered(const QString& handle)
     return true;
 }
 
-bool CapitalAccountPage::answeredLate(const QString& handle, const std::optional<AlertRequest>& told)
-{
-    if (!lateAnswers_.take(handle))
-        return false;
-    // The customer was told its outcome is unknown, and a later request's
-    // dialog may be up now: that dialog and its fields stay as they are. One
-    // still unknown leaves the money owed, read again in the account's rounds.
-    if (told) {
-        ActionOutcomeRelay::tell(alerts(), *told);
-        readAgain();
-    }
-    return true;
-}
-
-std::optional<AlertRequest> CapitalAccountPage::lateFailure(const CSError& error)
-{
-    return isOrderOutcomeUnknown(error) ? std::nullopt
-                                        : std::optional(AlertRequest::error(failureText(error)));
-}
-
 void CapitalAccountPage::failed(const CSError& error)
 {
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
@@ -200,15 +178,13 @@ void CapitalAccountPage::failed(const CSError& error)
     endAction();
 }
 
-void CapitalAccountPage::doConfigOrderTimedOut(int)
+void CapitalAccountPage::doConfigOrderTimeLimitPassed(int)
 {
     if (!requestInFlight_)
         return;
-    // Its answer, should it come after all, is told then.
-    lateAnswers_.expect(askedFor().subject(kActionChannel));
+    // The request's relay told its outcome is unknown and tells what comes
+    // of it: the page's action ends here.
     askedFor().settle(kActionChannel);
-    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
-    ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
     endAction();
 }
@@ -372,6 +348,13 @@ void InsideTransferViewController::setFundPasswordText(const QString& text)
     fundPassword_ = text;
 }
 
+void InsideTransferViewController::setAmountText(const QString& text)
+{
+    amountText_ = typednumber::read(text);
+    if (amountText_ != text)
+        emit changed();
+}
+
 void InsideTransferViewController::resetControls()
 {
     wipe(amountText_);
@@ -427,7 +410,8 @@ bool InsideTransferViewController::doConfigOrder(int)
     // Heard through a relay: told all the same once the page is left or
     // the account changes.
     auto& relay = ActionOutcomeRelay::start<FundInsideTransferRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+        ActionOutcomeRelay::pageOf(*this, [this] { readAgain(); }), *this, &submittedText, false,
+        &failureText);
     const QString handle = fundTransferManager->requestFundInsideTransfer(
         &relay, sent.outFundId, sent.inFundId, sent.moneyType, sent.amount, sent.fundPassword);
     relay.sent(handle);
@@ -445,10 +429,9 @@ QString InsideTransferViewController::submittedText(const QStringList& serialNum
 void InsideTransferViewController::fundInsideTransfer(
     DataModel*, const QString& handle, const QStringList& serialNumbers)
 {
-    const AlertRequest told = AlertRequest::tip(submittedText(serialNumbers));
-    if (answeredLate(handle, told) || !answered(handle))
+    if (!answered(handle))
         return;
-    ActionOutcomeRelay::tell(alerts(), told);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedText(serialNumbers)));
     resetControls();
     readAgain();
     endAction();
@@ -456,7 +439,7 @@ void InsideTransferViewController::fundInsideTransfer(
 
 bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString& handle, const CSError& error)
 {
-    if (!answeredLate(handle, lateFailure(error)) && answered(handle))
+    if (answered(handle))
         failed(error);
     return true;
 }
@@ -559,7 +542,8 @@ bool FundCollectionViewController::doConfigOrder(int)
     const qint32 moneyType = *pendingMoneyType_;
     pendingMoneyType_.reset();
     auto& relay = ActionOutcomeRelay::start<FundCollectionRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+        ActionOutcomeRelay::pageOf(*this, [this] { readAgain(); }), *this, &submittedText, false,
+        &failureText);
     const QString handle = fundTransferManager->requestFundCollection(&relay, moneyType);
     relay.sent(handle);
     awaitAnswer(handle);
@@ -574,10 +558,9 @@ QString FundCollectionViewController::submittedText(const RDOFundCollectionResul
 void FundCollectionViewController::fundCollection(
     DataModel*, const QString& handle, const RDOFundCollectionResult& result)
 {
-    const AlertRequest told = AlertRequest::tip(submittedText(result));
-    if (answeredLate(handle, told) || !answered(handle))
+    if (!answered(handle))
         return;
-    ActionOutcomeRelay::tell(alerts(), told);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedText(result)));
     resetControls();
     readAgain();
     endAction();
@@ -585,7 +568,7 @@ void FundCollectionViewController::fundCollection(
 
 bool FundCollectionViewController::fundCollection(DataModel*, const QString& handle, const CSError& error)
 {
-    if (!answeredLate(handle, lateFailure(error)) && answered(handle))
+    if (answered(handle))
         failed(error);
     return true;
 }

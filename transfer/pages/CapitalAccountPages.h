@@ -5,7 +5,6 @@
 #include "trading/requests/TradeQueryDataModels.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -70,7 +69,7 @@ public:
 
     void fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table) override;
     bool fundInfoList(DataModel*, const QString&, const CSError&) override;
-    void doConfigOrderTimedOut(int type) override;
+    void doConfigOrderTimeLimitPassed(int type) override;
 
 protected:
     CapitalAccountPage(BaseNode::Ptr node, Services services);
@@ -106,12 +105,6 @@ protected:
     void awaitAnswer(const QString& handle);
     // A reply came: false for one not awaited; else the dialog closes.
     bool answered(const QString& handle);
-    // A reply of a request whose dialog gave up waiting: tells `told`, when
-    // there is something to tell, and then reads the money again; false for
-    // any other reply.
-    bool answeredLate(const QString& handle, const std::optional<AlertRequest>& told);
-    // What a late failure tells: nothing more when its outcome is still unknown.
-    static std::optional<AlertRequest> lateFailure(const CSError& error);
     // The reply was an error: shows it (or the unknown outcome), then ends.
     void failed(const CSError& error);
     // Ends the action.
@@ -137,7 +130,6 @@ private:
     bool requestInFlight_ = false;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
-    LateAnswers lateAnswers_;
 };
 
 // 资金内转 (link id 40005): moves money between two of the customer's own
@@ -169,7 +161,8 @@ public:
     const QString& fundPasswordText() const { return fundPassword_; }
     const QString& availableFundText() const { return availableFundText_; }
 
-    void setAmountText(const QString& text) { amountText_ = text; }
+    // Read as typed numbers are; the field then shows what was read.
+    void setAmountText(const QString& text);
     void setFundPasswordText(const QString& text);
     void moneyTypeSelected(qsizetype index);
     // fundAccountChanged: the out account; the available money follows it.

@@ -1,6 +1,8 @@
 #include "transfer/pages/FundTransferBaseViewController.h"
 
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 #include "transfer/FundTransferManager.h"
 #include "transfer/pages/TransferOutcomeRelays.h"
 
@@ -13,10 +15,6 @@ const QString kHistoryChannel = QStringLiteral("history");
 // The transfer confirmed last, under its request handle.
 const QString kTransferChannel = QStringLiteral("transfer");
 
-// The outcome of a transfer whose answer never came.
-const QString kOutcomeUnknown
-    = QStringLiteral("未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。");
-
 } // namespace
 
 QString FundTransferBaseViewController::submittedText(const QString& serialNumber)
@@ -26,7 +24,7 @@ QString FundTransferBaseViewController::submittedText(const QString& serialNumbe
 
 QString FundTransferBaseViewController::failureText(const CSError& error)
 {
-    return isOrderOutcomeUnknown(error) ? kOutcomeUnknown : error.domain;
+    return isOrderOutcomeUnknown(error) ? QString::fromUtf8(unknownoutcome::kBankTransfer) : error.domain;
 }
 
 FundTransferBaseViewController::FundTransferBaseViewController(
@@ -78,7 +76,6 @@ void FundTransferBaseViewController::willDropRequests()
 {
     // The old account's transfer is never sent, and its dialog closes.
     endTransfer();
-    lateTransfers_.clear();
     orderAlertWC_->stopRunModal();
     resetControls();
 }
@@ -193,7 +190,10 @@ void FundTransferBaseViewController::updateForAccountProtecteOptionChange()
 
 void FundTransferBaseViewController::setAmountText(const QString& text)
 {
-    amountText_ = text;
+    // Read as typed numbers are; the field then shows what was read.
+    amountText_ = typednumber::read(text);
+    if (amountText_ != text)
+        emit changed();
 }
 
 void FundTransferBaseViewController::setFundPasswordText(const QString& text)
@@ -283,11 +283,11 @@ bool FundTransferBaseViewController::doConfigOrder(int)
     PendingTransfer sent = std::move(*pending_);
     pending_.reset();
     // The answer is heard through a relay: it reaches this page while the
-    // page awaits it (its dialog, or as a late answer after the dialog gave
-    // up), and is told all the same once the page is left or the account
-    // changes.
+    // page awaits it, and is told all the same once the page is left, the
+    // account changes or the dialog's time limit passes.
     auto& relay = ActionOutcomeRelay::start<FundTransferRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, &submittedText, false, &failureText);
+        ActionOutcomeRelay::pageOf(*this, [this] { refreshAfterTransfer(); }), *this, &submittedText, false,
+        &failureText);
     const QString handle = fundTransferManager->requestFundTransfer(&relay, sent.moneyType, sent.fundId,
         sent.bankCode, sent.amount, fundTransferType_, sent.fundPassword, sent.bankPassword);
     relay.sent(handle);
@@ -364,35 +364,14 @@ void FundTransferBaseViewController::queryFundTransferInfo(
     enableControls(true);
 }
 
-FundTransferBaseViewController::TransferAnswer FundTransferBaseViewController::takeTransfer(
-    const QString& handle)
-{
-    if (askedFor().take(kTransferChannel, handle))
-        return TransferAnswer::Awaited;
-    if (!lateTransfers_.take(handle))
-        return TransferAnswer::Other;
-    // A transfer whose dialog timed out: the customer was told its outcome
-    // is unknown, and a later transfer's dialog may be up now. That dialog
-    // and the fields typed for it stay as they are.
-    return TransferAnswer::Late;
-}
-
 void FundTransferBaseViewController::fundTransfer(
     DataModel*, const QString& handle, const QString& serialNumber)
 {
-    const TransferAnswer answer = takeTransfer(handle);
-    if (answer == TransferAnswer::Other)
+    if (!askedFor().take(kTransferChannel, handle))
         return;
-    const AlertRequest told = AlertRequest::tip(submittedText(serialNumber));
-    if (answer == TransferAnswer::Late) {
-        // What this one did after all is read again.
-        ActionOutcomeRelay::tell(alerts(), told);
-        refreshAfterTransfer();
-        return;
-    }
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
-    ActionOutcomeRelay::tell(alerts(), told);
+    ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedText(serialNumber)));
     resetControls();
     refreshAfterTransfer();
     endTransfer();
@@ -400,15 +379,10 @@ void FundTransferBaseViewController::fundTransfer(
 
 bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& handle, const CSError& error)
 {
-    const TransferAnswer answer = takeTransfer(handle);
+    if (!askedFor().take(kTransferChannel, handle))
+        return true;
     // Of an unknown outcome the history is owed, and read again in the
     // account's rounds until the server answers.
-    if (answer == TransferAnswer::Late && !isOrderOutcomeUnknown(error)) {
-        ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
-        refreshAfterTransfer();
-    }
-    if (answer != TransferAnswer::Awaited)
-        return true;
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
@@ -417,15 +391,13 @@ bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& han
     return true;
 }
 
-void FundTransferBaseViewController::doConfigOrderTimedOut(int)
+void FundTransferBaseViewController::doConfigOrderTimeLimitPassed(int)
 {
     if (!requestInFlight_)
         return;
-    // Its answer, should it come after all, is told then.
-    lateTransfers_.expect(askedFor().subject(kTransferChannel));
+    // The transfer's relay told its outcome is unknown and tells what comes
+    // of it: the page's transfer ends here.
     askedFor().settle(kTransferChannel);
-    ActionOutcomeRelay::tell(alerts(), AlertRequest::error(kOutcomeUnknown));
-    ActionOutcomeRelay::pageToldUnknown(this);
     resetControls();
     endTransfer();
 }

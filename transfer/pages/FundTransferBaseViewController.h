@@ -4,7 +4,6 @@
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "transfer/FundTransferInfo.h"
 #include "transfer/TransferDataModels.h"
-#include "transfer/pages/LateAnswers.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -110,7 +109,7 @@ public:
     void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
     bool queryBSTransfer(DataModel*, const QString&, const CSError&) override;
     bool doConfigOrder(int type) override;
-    void doConfigOrderTimedOut(int type) override;
+    void doConfigOrderTimeLimitPassed(int type) override;
 
 protected:
     FundTransferBaseViewController(qint32 transferType, BaseNode::Ptr node, Services services);
@@ -175,10 +174,6 @@ private:
         QString bankPassword;
     };
     void endTransfer();
-    enum class TransferAnswer { Awaited, Late, Other };
-    // Whose answer comes under `handle`: the transfer the dialog awaits, one
-    // whose dialog gave up waiting, or none the page awaits.
-    TransferAnswer takeTransfer(const QString& handle);
     static void wipe(QString& text);
 
     qint32 fundTransferType_;
@@ -199,7 +194,6 @@ private:
     DTBSTransferInfoPtr history_;
     QString historyAsked_; // the handle of the history askHistory asked last
     std::optional<PendingTransfer> pending_;
-    LateAnswers lateTransfers_;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;
 };

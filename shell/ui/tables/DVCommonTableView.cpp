@@ -4,6 +4,7 @@
 #include "core/DTTableManager.h"
 #include "shell/tables/TableWidths.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -121,8 +122,6 @@ DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle
 {
     const QFont cellFont = systemFont(kCellPointSize);
     setFont(cellFont);
-    // Texts are measured when rows arrive, in the cell font one point larger.
-    model_->setTextFont(systemFont(kCellPointSize + 1));
     auto* header = new DVTableHeader(Qt::Horizontal, this);
     header->setSectionsClickable(true);
     setHorizontalHeader(header);
@@ -137,7 +136,7 @@ DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cellFont).height() + 8);
-    horizontalHeader()->setFont(cellFont);
+    setHeaderFont(cellFont);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
@@ -158,7 +157,7 @@ void DVCommonTableView::initTableView(int32_t tableId)
         showRows(std::move(table));
         return;
     }
-    horizontalHeader()->setFont(systemFont(kManagedHeaderPointSize));
+    setHeaderFont(systemFont(kManagedHeaderPointSize));
     build(std::move(table));
 }
 
@@ -200,6 +199,35 @@ void DVCommonTableView::spreadColumns()
     const std::vector<int> widths = initialColumnWidths();
     for (size_t i = 0; i < widths.size(); ++i)
         setColumnWidth(int(i), widths[i]);
+    growColumnsToContent();
+}
+
+void DVCommonTableView::setHeaderFont(QFont font)
+{
+    // The titles are drawn on the header's viewport. Under a window's style
+    // sheet a child's font is worked out anew at each polish, from whatever
+    // its parent had then: every property set, the titles keep this one
+    // wherever the table sits (a check-box table's drew in the window's
+    // smaller font).
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    horizontalHeader()->setFont(font);
+    horizontalHeader()->viewport()->setFont(font);
+}
+
+void DVCommonTableView::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() != QEvent::FontChange)
+        return;
+    // Texts are measured in the cell font one point larger: in the font the
+    // cells are drawn in, so a figure is never cut where its column could
+    // widen (a larger font than the tables' own, a high DPI).
+    QFont measured = font();
+    if (measured.pointSizeF() > 0)
+        measured.setPointSizeF(measured.pointSizeF() + 1);
+    else
+        measured.setPixelSize(measured.pixelSize() + 1);
+    model_->setTextFont(measured);
     growColumnsToContent();
 }
 

@@ -84,8 +84,12 @@ protected:
     // them again over the width it has, so no figure stands off its edge
     // only because the view was wider when the rows came.
     void resizeEvent(QResizeEvent* event) override;
+    // A new font measures the rows again.
+    void changeEvent(QEvent* event) override;
 
 private:
+    void setHeaderFont(QFont font);
+
     DVTableModel* model_;
     int32_t tableId_ = -1;
     bool initialised_ = false;

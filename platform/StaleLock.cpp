@@ -1,0 +1,27 @@
+#include "platform/StaleLock.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <QtDebug>
+
+namespace platform {
+
+bool takeUnjudgedLock(QLockFile& lock, std::chrono::milliseconds minAge)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock.getLockInfo(&pid, &host, &application) && host == QSysInfo::machineHostName())
+        return false;
+    const QDateTime made = QFileInfo(lock.fileName()).lastModified();
+    if (!made.isValid() || qAbs(made.msecsTo(QDateTime::currentDateTime())) < minAge.count())
+        return false;
+    // Refused while a live process holds the file.
+    if (!lock.removeStaleLockFile() || !lock.tryLock(0))
+        return false;
+    qWarning("the lock %s named no process here; it was taken over", qUtf8Printable(lock.fileName()));
+    return true;
+}
+
+} // namespace platform

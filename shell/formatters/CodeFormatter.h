@@ -1,0 +1,19 @@
+#pragma once
+
+#include "shell/formatters/InputFormatter.h"
+
+// Any characters, at most six by default: a code whose form the server
+// judges (a fund code). Its limit holds for what is read, so a full-width
+// code typed or a code pasted with white space around it fits.
+class CodeFormatter : public LimitedInputFormatter {
+    Q_OBJECT
+public:
+    static constexpr quint64 kDefaultMaxLength = 6;
+    explicit CodeFormatter(QObject* parent = nullptr);
+
+    bool isPartialStringValid(const QString& partialString) const override
+    {
+        return !exceedsLimit(partialString);
+    }
+    bool keyForPartialString(QChar) const override { return true; }
+};
