@@ -48,25 +48,9 @@ QString HGTRequestManager::requestHGTPosition(IPositionInfoDelegate* observer, Q
     return answer(handle, why, problem);
 }
 
-void HGTRequestManager::watchOrderOutcome()
-{
-    auto* model = dynamic_cast<DMHGTMakeOrder*>(sender_.dataModel(DMHGTMakeOrder::info.identifier));
-    if (!model || model->outcomeUnknown)
-        return;
-    // An order whose answer never came is not sent again: the pages that
-    // show positions read them again, so they show what the server did.
-    model->outcomeUnknown = [this](const DataModel::ObserverList& told) {
-        for (const DataModelObserverRef& entry : told) {
-            if (auto* positions = dynamic_cast<IPositionInfoDelegate*>(entry.get()))
-                requestHGTPosition(positions);
-        }
-    };
-}
-
 QString HGTRequestManager::requestTrade(IHGTMakeOrder* observer, qint32 orderType, const QString& securityId,
     const QString& stockCode, const QString& price, const QString& quantity, QString* problem)
 {
-    watchOrderOutcome();
     // Code, price and quantity go as typed: the server judges them. The body
     // itself refuses what could rewrite it.
     QString handle;

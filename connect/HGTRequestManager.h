@@ -13,8 +13,8 @@
 //
 // An order, cancel, vote or declaration that went out without an answer, or
 // whose answer lacks its order or serial number, ends in "outcome unknown"
-// (kOrderOutcomeUnknownCode) and is never sent again; after an order, an
-// observer that also shows positions has them read again.
+// (kOrderOutcomeUnknownCode) and is never sent again; what it may have
+// changed is owed by the account until read again (OwedReads).
 //
 // The market is always "5"; every page passes no class id, so the order type
 // comes from the market and the title alone.
@@ -86,7 +86,6 @@ public:
     RequestSender& sender() { return sender_; }
 
 private:
-    void watchOrderOutcome();
     // The active account's branch code; "" when its prefix has none.
     QString organizationCode() const;
     template <class Param>

@@ -88,6 +88,10 @@ class DMFundTransfer final
 public:
     static constexpr DataModelInfo info { "91936E2E-D024-DB9A-B331-07DA1EC0D8AC", 500, 21, HandleRule::Fields,
         RequestEffect::NewIntent };
+    static QStringList changes()
+    {
+        return { owedfigure::kTransfers, owedfigure::kMoney, owedfigure::kMaximum };
+    }
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -110,6 +114,8 @@ public:
         .handle = HandleRule::Fields,
         .effect = RequestEffect::Reads,
         .endsEarlierReads = true };
+    // The bank's balance changes nothing the server keeps.
+    static QStringList changes() { return {}; }
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagQueryBankBalanceParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -149,6 +155,7 @@ class DMFundInsideTransfer final : public OrderDataModelClass<DMFundInsideTransf
 public:
     static constexpr DataModelInfo info { "39316B6D-9E68-00A6-89B4-537B4DEB2A75", 500, 114,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return { owedfigure::kMoney, owedfigure::kMaximum }; }
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundInsideTransferParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -162,6 +169,7 @@ class DMFundCollection final
 public:
     static constexpr DataModelInfo info { "9985F294-67C7-DB59-EA6C-3AACDC7DC874", 500, 115,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return { owedfigure::kMoney, owedfigure::kMaximum }; }
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundCollectionParam& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);

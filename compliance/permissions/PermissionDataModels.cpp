@@ -2,6 +2,7 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/DataModelFactory.h"
+#include "login/OwedReads.h"
 #include "shell/menu/MenuLink.h"
 
 namespace {
@@ -52,6 +53,15 @@ DMPermissionSign::Result DMPermissionSign::reply(const std::vector<VEKTCRS>& set
 DMOpenPermissionAccess::Result DMOpenPermissionAccess::reply(const std::vector<VEKTCRS>& sets)
 {
     return firstRowText(sets, "~msgok");
+}
+
+void DMOpenPermissionAccess::failWithError(const QString& handle, const tagRequestParam& param,
+    const CSError& error, const DataModel::ObserverList& observers)
+{
+    const std::weak_ptr<int> alive = aliveToken();
+    PermissionLinkDataModel::failWithError(handle, param, error, observers);
+    if (leavesOutcomeUnknown(error) && !alive.expired())
+        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) });
 }
 
 void registerPermissionDataModels()

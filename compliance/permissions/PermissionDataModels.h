@@ -111,6 +111,12 @@ public:
         RequestEffect::Changes };
     using PermissionLinkDataModel::PermissionLinkDataModel;
     static Result reply(const std::vector<VEKTCRS>& sets);
+
+protected:
+    // No answer in time, the connection lost, or no data: the server may have
+    // opened (or closed) it, so the list is owed until read again (OwedReads).
+    void failWithError(const QString& handle, const tagRequestParam& param, const CSError& error,
+        const DataModel::ObserverList& observers) override;
 };
 
 // Registers the classes above in the catalogue.

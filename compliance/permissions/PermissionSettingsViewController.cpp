@@ -41,13 +41,21 @@ void PermissionSettingsViewController::willDropRequests()
         wizard_->windowWillClose();
 }
 
-void PermissionSettingsViewController::requestList()
+bool PermissionSettingsViewController::requestList()
 {
     // Only the list asked last is shown: one asked before a permission was
     // opened or closed, answered late, would put its old status back.
     const QString handle
         = listSource ? listSource(this) : permissionManager->requestQueryPermissionInfo(this);
     askedFor().ask(QStringLiteral("list"), handle);
+    return !handle.isEmpty();
+}
+
+QStringList PermissionSettingsViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kPermissions, [this] { return requestList(); });
+    return reads.asked();
 }
 
 void PermissionSettingsViewController::updateForAccountProtecteOptionChange()
@@ -113,6 +121,15 @@ void PermissionSettingsViewController::queryPermissionInfo(
         return;
     _permissionInfoArray = infos;
     emit changed();
+    figureRead(owedfigure::kPermissions, true);
+}
+
+bool PermissionSettingsViewController::queryPermissionInfo(DataModel*, const QString& handle, const CSError&)
+{
+    // The rows shown stay; while the list is owed they may be out of date.
+    if (askedFor().take(QStringLiteral("list"), handle))
+        figureRead(owedfigure::kPermissions, false);
+    return true;
 }
 
 void registerCompliancePages()

@@ -55,21 +55,22 @@ public:
 
     // IQueryPermissionInfoDelegate
     void queryPermissionInfo(DataModel*, const QString&, const std::vector<RDOPermission>& infos) override;
-    bool queryPermissionInfo(DataModel*, const QString& handle, const CSError&) override
-    {
-        askedFor().take(QStringLiteral("list"), handle);
-        return true;
-    }
+    bool queryPermissionInfo(DataModel*, const QString& handle, const CSError&) override;
 
 protected:
     void awakeFromNib() override;
+    // The list, read again while an open or close of unknown outcome left it
+    // owed.
+    QStringList figuresShown() const override { return { owedfigure::kPermissions }; }
+    QStringList readOwed(const QStringList& owed) override;
     // The rows, and the wizard run for one of them, belong to the account
     // they were asked for.
     void willDropRequests() override;
 
 private:
     void updateForAccountProtecteOptionChange();
-    void requestList();
+    // Answers whether the list was asked for.
+    bool requestList();
 
     PermissionSettingsManager* permissionManager;
     UserDefaultConfig* userDefaultConfig;

@@ -61,8 +61,10 @@ QString HGTCancelOrderViewController::sendCancel(const RDOOrder& order, QString*
 void HGTCancelOrderViewController::hgtQueryOrdersOfToday(
     DataModel*, const QString& handle, const std::shared_ptr<DTOrdersOfTodayTable>& table)
 {
-    if (askedFor().take(QString::fromLatin1(kListing), handle))
-        listArrived(table);
+    if (!askedFor().take(QString::fromLatin1(kListing), handle))
+        return;
+    listArrived(table);
+    figureRead(listFigure(), true);
 }
 
 bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(
@@ -71,6 +73,7 @@ bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(
     if (!askedFor().take(QString::fromLatin1(kListing), handle))
         return true; // an earlier listing's
     listFailed(DataModel::getNetworkError(error));
+    figureRead(listFigure(), false);
     return true;
 }
 

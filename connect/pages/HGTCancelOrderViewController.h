@@ -38,6 +38,7 @@ public:
 protected:
     void clearAccountFigures() override;
     bool requestList() override;
+    const char* listFigure() const override { return owedfigure::kHGTOrders; }
     QString sendCancel(const RDOOrder& order, QString* handle) override;
     bool namesItsOrder(const RDOOrder& order) const override { return !order.orderSNo.trimmed().isEmpty(); }
     QString succeededText(const QString&) const override { return cancelledText(); }

@@ -363,11 +363,11 @@ QString HGTTradeViewController::selectedOrderTitle() const
         : QString();
 }
 
-void HGTTradeViewController::requestCombInfo(const QString& code)
+bool HGTTradeViewController::requestCombInfo(const QString& code)
 {
     // The server judges the code and the price; only the account is needed.
     if (accountTitles_.isEmpty())
-        return;
+        return false;
     const QString handle = services_.requestManager->requestHGTQueryCombInfo(this, code, selectedSecurityId(),
         isSale(), price_, kind_ == Kind::OddLotSell ? QString() : selectedOrderTitle());
     // Only the answer to the latest question is shown; a question that could
@@ -376,6 +376,7 @@ void HGTTradeViewController::requestCombInfo(const QString& code)
         forgetMaximum();
     else
         askedFor().ask(channel(kMaximum), handle);
+    return !handle.isEmpty();
 }
 
 // --- Positions ---
@@ -410,9 +411,11 @@ void HGTTradeViewController::fillFromPosition(const QString& code, const QString
     emit changed();
 }
 
-void HGTTradeViewController::readPositions()
+bool HGTTradeViewController::readPositions()
 {
-    awaitAnswer(kPositions, services_.requestManager->requestHGTPosition(this));
+    const QString handle = services_.requestManager->requestHGTPosition(this);
+    awaitAnswer(kPositions, handle);
+    return !handle.isEmpty();
 }
 
 void HGTTradeViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
@@ -421,13 +424,28 @@ void HGTTradeViewController::queryPositionInfo(DataModel*, const QString& handle
         return; // a read sent before the one awaited
     positions_ = table;
     emit changed();
+    figureRead(owedfigure::kPositions, true);
 }
 
 bool HGTTradeViewController::queryPositionInfo(DataModel*, const QString& handle, const CSError&)
 {
-    // Nothing is said; the rows shown stay.
-    askedFor().take(channel(kPositions), handle);
+    // Nothing is said; the rows shown stay, and may be out of date.
+    if (askedFor().take(channel(kPositions), handle))
+        figureRead(owedfigure::kPositions, false);
     return true;
+}
+
+QStringList HGTTradeViewController::figuresShown() const
+{
+    return { owedfigure::kPositions, owedfigure::kMaximum };
+}
+
+QStringList HGTTradeViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kPositions, [this] { return readPositions(); });
+    reads.ask(owedfigure::kMaximum, [this] { return code_.size() == kCodeLength && requestCombInfo(code_); });
+    return reads.asked();
 }
 
 // --- Quotes and refresh ---
@@ -577,6 +595,7 @@ void HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle,
     if (isNumber && step > 0)
         increment_ = step;
     emit changed();
+    figureRead(owedfigure::kMaximum, true);
 }
 
 bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle, const CSError&)
@@ -585,6 +604,7 @@ bool HGTTradeViewController::hgtQueryCombInfo(DataModel*, const QString& handle,
     if (askedFor().take(channel(kMaximum), handle)) {
         forgetMaximum();
         emit changed();
+        figureRead(owedfigure::kMaximum, false);
     }
     return true;
 }
@@ -696,10 +716,8 @@ bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 {
     dialog_.requestAnswered(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
-    // An unknown outcome has the positions read again: the order may have
-    // filled all the same.
-    if (isOrderOutcomeUnknown(error))
-        readPositions();
+    // Of an unknown outcome the positions are owed, and read again in the
+    // account's rounds until the server answers: the order may have filled.
     emit changed();
     return true;
 }

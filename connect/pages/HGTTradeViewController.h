@@ -143,6 +143,10 @@ protected:
     void awakeFromNib() override;
     void willDropRequests() override;
     void clearAccountFigures() override;
+    // The positions and the maximum, read again while an order or cancel of
+    // unknown outcome left them owed.
+    QStringList figuresShown() const override;
+    QStringList readOwed(const QStringList& owed) override;
     // The number of fields in the focus order (controlArray).
     virtual int controlCount() const { return 3; }
     virtual bool verifyInput();
@@ -171,13 +175,15 @@ private:
     // The answer under `channel` is the one to `handle` from now on.
     void awaitAnswer(const char* channel, const QString& handle);
     void initTradeInfo();
-    // Asks for the positions; only this read's answer is shown.
-    void readPositions();
+    // Asks for the positions; only this read's answer is shown. Answers
+    // whether it went out.
+    bool readPositions();
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
     void resetRefreshHandle();
     void updateExchangeRate();
-    void requestCombInfo(const QString& code);
+    // Answers whether the question went out.
+    bool requestCombInfo(const QString& code);
     // A handle just given leaves the abandon list: its reply is awaited now.
     QString awaited(const QString& handle);
     bool isAbandonHandle(const QString& handle);

@@ -32,6 +32,12 @@ LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryQuantityOfUnit, hgtQueryQuantityOfUnit, QStr
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryExchangeRate, hgtQueryExchangeRate, HGTExchangeRate)
 LUMORA_DATA_MODEL_PROTOCOL(IHGTQueryPrice5, hgtQueryPrice5, RDOQuotesOf5Level)
 
+// What a Stock Connect order or cancel may change.
+inline QStringList stockConnectOrderChanges()
+{
+    return { owedfigure::kMoney, owedfigure::kMaximum, owedfigure::kPositions, owedfigure::kHGTOrders };
+}
+
 // A Stock Connect order. A second equal one is a second intent, so it never
 // merges with another waiting request, and one that went out without an answer ends in an
 // unknown outcome and is never sent again by itself. An answer without its
@@ -41,6 +47,7 @@ class DMHGTMakeOrder final : public NumberedOrderDataModelClass<DMHGTMakeOrder, 
 public:
     static constexpr DataModelInfo info { "FD27457E-AA48-C905-9765-F3701FD03F25", 500, 510,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return stockConnectOrderChanges(); }
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTMakeOrder& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -125,6 +132,7 @@ class DMHGTCancelOrder final
 public:
     static constexpr DataModelInfo info { "BD6C32DF-142C-9057-5C88-CBA00C68A603", 500, 511,
         HandleRule::Fields, RequestEffect::Changes };
+    static QStringList changes() { return stockConnectOrderChanges(); }
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOrder& p, RequestBody& b)
     {
@@ -147,6 +155,8 @@ class DMHGTVote final : public NumberedOrderDataModelClass<DMHGTVote, tagHGTVote
 public:
     static constexpr DataModelInfo info { "7B5C6A9F-76AB-0843-6324-F10F00FA72AE", 500, 3002,
         HandleRule::Fields, RequestEffect::Changes };
+    // Nothing a page reads again shows a vote.
+    static QStringList changes() { return {}; }
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -163,6 +173,9 @@ class DMHGTOtherVote final
 public:
     static constexpr DataModelInfo info { "48D1BA54-2A7E-5C03-C4B9-6437B5237A7A", 500, 3003,
         HandleRule::Fields, RequestEffect::Changes };
+    // The declarations listed are not read again after one (nor after its
+    // withdrawal): nothing a page reads again shows it.
+    static QStringList changes() { return {}; }
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);
@@ -180,6 +193,9 @@ class DMHGTCancelOtherVote final
 public:
     static constexpr DataModelInfo info { "C6EDBFFE-05EE-D35C-829D-447DE951A5F4", 500, 3003,
         HandleRule::Fields, RequestEffect::Changes };
+    // The declarations listed are not read again after one (nor after its
+    // withdrawal): nothing a page reads again shows it.
+    static QStringList changes() { return {}; }
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagHGTCancelOtherVote& p, RequestBody& b);
     static Result reply(const std::vector<VEKTCRS>& sets);

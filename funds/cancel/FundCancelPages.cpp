@@ -40,9 +40,18 @@ void FundBatchCancelPage::clearAccountFigures()
     emit changed();
 }
 
-void FundBatchCancelPage::requestList()
+bool FundBatchCancelPage::requestList()
 {
-    askedFor().ask(QStringLiteral("list"), sendListRequest());
+    const QString handle = sendListRequest();
+    askedFor().ask(QStringLiteral("list"), handle);
+    return !handle.isEmpty();
+}
+
+QStringList FundBatchCancelPage::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(listFigure(), [this] { return requestList(); });
+    return reads.asked();
 }
 
 void FundBatchCancelPage::listArrived(qsizetype rows)
@@ -216,6 +225,7 @@ void OpdFundCancelOrderViewController::queryOpdFundCurrentOrderList(
         return;
     table_ = table;
     listArrived(table ? table->contentObjectArray().size() : 0);
+    listRead(true);
 }
 
 void OpdFundCancelOrderViewController::clearRows()
@@ -268,6 +278,7 @@ void InvestOntimeCancelOrderViewController::queryInvestOntimeOrderList(
     for (qsizetype r = 0; table && r < table->contentObjectArray().size(); ++r)
         orderArray_.push_back(table->objectAt(r));
     listArrived(qsizetype(orderArray_.size()));
+    listRead(true);
 }
 
 void InvestOntimeCancelOrderViewController::clearRows()

@@ -73,9 +73,17 @@ protected:
     }
     // Asks for the list; only the answer to the latest ask is shown, so a
     // list sent before a cancel never stands over one read after it.
-    void requestList();
+    // Answers whether it went out.
+    bool requestList();
     // True when `handle` answers the latest list asked; it is then taken.
     bool takeList(const QString& handle) { return askedFor().take(QStringLiteral("list"), handle); }
+    // The list, read again while an order or cancel of unknown outcome left
+    // it owed: `listFigure` names what it shows, and each answer of the list
+    // asked last is told with listRead.
+    virtual const char* listFigure() const = 0;
+    QStringList figuresShown() const override { return { listFigure() }; }
+    QStringList readOwed(const QStringList& owed) override;
+    void listRead(bool withRows) { figureRead(listFigure(), withRows); }
     // Sends the list request; answers its handle. Then one row's single
     // confirmation, the batch confirmation and the cancel of a row as the
     // list shows it now.
@@ -139,9 +147,15 @@ public:
         cancelAnswered(h, nullptr, &error);
         return true;
     }
-    using IOpdFundCurrentOrderListDelegate::queryOpdFundCurrentOrderList;
+    bool queryOpdFundCurrentOrderList(DataModel*, const QString& handle, const CSError&) override
+    {
+        if (takeList(handle))
+            listRead(false);
+        return true;
+    }
 
 protected:
+    const char* listFigure() const override { return owedfigure::kFundOrders; }
     QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;
@@ -176,9 +190,15 @@ public:
         cancelAnswered(h, nullptr, &error);
         return true;
     }
-    using IQueryInvestOntimeOrderListDelegate::queryInvestOntimeOrderList;
+    bool queryInvestOntimeOrderList(DataModel*, const QString& handle, const CSError&) override
+    {
+        if (takeList(handle))
+            listRead(false);
+        return true;
+    }
 
 protected:
+    const char* listFigure() const override { return owedfigure::kFundPlans; }
     QString sendListRequest() override;
     void confirmOne(qsizetype row) override;
     void confirmMany() override;

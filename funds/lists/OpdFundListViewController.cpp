@@ -1,5 +1,7 @@
 #include "funds/lists/OpdFundListViewController.h"
 
+#include <utility>
+
 OpdFundListViewController::OpdFundListViewController(std::unique_ptr<OpenFundList> openFundList, QObject* parent)
     : QObject(parent)
     , openFundList_(std::move(openFundList))
@@ -32,14 +34,20 @@ void OpdFundListViewController::requestTableContent()
 void OpdFundListViewController::requestContentComplete(const OpdFundTablePtr& table)
 {
     content_.complete(table);
+    failureShown_ = false;
     emit changed();
+    emit contentRead(true);
 }
 
 bool OpdFundListViewController::requestContentError(const CSError& error)
 {
     content_.endLoading();
     emit changed();
-    alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    // A list read again in rounds against a server that keeps failing is
+    // told once, until one comes.
+    if (!std::exchange(failureShown_, true))
+        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    emit contentRead(false);
     return true;
 }
 

@@ -53,10 +53,13 @@ public:
 
 signals:
     void changed();
+    // The list asked for came: with its rows, or not.
+    void contentRead(bool withRows);
 
 private:
     std::unique_ptr<OpenFundList> openFundList_;
     std::vector<platform::WeakRef<ITableSelectedItemChanged>> observerArray;
     FundListContent content_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
+    bool failureShown_ = false; // a failure was told and no list came since
 };

@@ -61,14 +61,50 @@ void OpdFundTradePage::makePanels()
     form_->setAlertPresenter(formAlerts_.get());
     list_->addTableObserver(form_.get());
     form_->addFundChangedObserver(quote_.get());
-    // An order changed the customer's figures, or may have: the list shows
-    // what the server has.
-    for (auto signal :
-        { &OpdFundTradeViewController::outcomeUnknown, &OpdFundTradeViewController::figuresChanged })
-        connect(form_.get(), signal, list_.get(), [list = list_.get()] { list->requestTableContent(); });
+    // An order changed the customer's figures: the list shows what the
+    // server has.
+    connect(form_.get(), &OpdFundTradeViewController::figuresChanged, list_.get(),
+        [list = list_.get()] { list->requestTableContent(); });
+    // The figures owed are read again with the panels' own reads.
+    const bool holdings = figuresShown().contains(QLatin1String(owedfigure::kFundShares));
+    connect(list_.get(), &OpdFundListViewController::contentRead, this, [this, holdings](bool withRows) {
+        if (holdings)
+            figureRead(owedfigure::kFundShares, withRows);
+    });
+    connect(form_.get(), &OpdFundTradeViewController::moneyRead, this,
+        [this](bool withRows) { figureRead(owedfigure::kMoney, withRows); });
     form_->awakeFromNib();
     list_->requestTableContent();
     emit panelsChanged();
+}
+
+QStringList OpdFundTradePage::figuresShown() const
+{
+    switch (viewType_) {
+    case OpdFundTradeViewController::Subscribe:
+    case OpdFundTradeViewController::Purchase:
+        return { owedfigure::kMoney };
+    case OpdFundTradeViewController::Redeem:
+    case OpdFundTradeViewController::Transform:
+    case OpdFundTradeViewController::Bonus:
+        return { owedfigure::kFundShares };
+    default:
+        return {};
+    }
+}
+
+QStringList OpdFundTradePage::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kFundShares, [this] {
+        if (!list_ || !form_)
+            return false;
+        form_->rereadPosition();
+        list_->requestTableContent();
+        return true;
+    });
+    reads.ask(owedfigure::kMoney, [this] { return form_ && form_->requestAvailableBalance(); });
+    return reads.asked();
 }
 
 namespace {

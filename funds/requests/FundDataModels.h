@@ -57,6 +57,12 @@ public:
     static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
 };
 
+// What a fund order, or the cancel of one, may change.
+inline QStringList fundOrderChanges()
+{
+    return { owedfigure::kFundShares, owedfigure::kFundOrders, owedfigure::kMoney, owedfigure::kMaximum };
+}
+
 // Fund list by list type ("1" subscription, "2" purchase, "0" investment
 // plans): 500 / 1001. The reply is also filed in the data cache under the
 // list type's key.
@@ -145,6 +151,7 @@ class DMRedeemOpdFund final : public FundSerialDataModelClass<DMRedeemOpdFund, t
 public:
     static constexpr DataModelInfo info { "CEB7B50E-6242-1903-A1DD-2CFAFE8A4883", 500, 36, HandleRule::Fields,
         RequestEffect::NewIntent };
+    static QStringList changes() { return fundOrderChanges(); }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagRedeemOpdFundParam& p, RequestBody& b)
     {
@@ -159,6 +166,7 @@ class DMTransformOpdFund final : public FundSerialDataModelClass<DMTransformOpdF
 public:
     static constexpr DataModelInfo info { "62381855-8DCB-F55C-5D9D-931DD6AEDB81", 500, 1644,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return fundOrderChanges(); }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagTransformOpdFundParam& p, RequestBody& b)
     {
@@ -181,6 +189,7 @@ class DMOpdFundCancelOrder final
 public:
     static constexpr DataModelInfo info { "CE8F3929-E2AD-5A54-1D81-DAD540D8922E", 500, 37, HandleRule::Fields,
         RequestEffect::Changes };
+    static QStringList changes() { return fundOrderChanges(); }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     // A cancel left open is told as a cancel: placing the order again is
     // not what the customer should think of.
@@ -215,6 +224,7 @@ class DMSubmitOpdBonusSetting final
 public:
     static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39, HandleRule::Fields,
         RequestEffect::Changes };
+    static QStringList changes() { return { owedfigure::kFundShares }; }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagSubmitOpdFundBonusSettingParam& p, RequestBody& b)
     {
@@ -256,6 +266,7 @@ class DMOpdFundTrade final
 public:
     static constexpr DataModelInfo info { "BA38217A-B2A9-C69C-79B9-4F33F511B9D9", 500, 1642,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return fundOrderChanges(); }
     static constexpr quint64 kPurchaseFunction = 1643;
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundParam& p, RequestBody& b)
@@ -304,6 +315,7 @@ class DMOpdFundInvestOntime final : public FundSerialDataModelClass<DMOpdFundInv
 public:
     static constexpr DataModelInfo info { "0B9CFC93-B1E4-A21A-852E-C732FAF02DE8", 500, 1645,
         HandleRule::Fields, RequestEffect::NewIntent };
+    static QStringList changes() { return { owedfigure::kFundPlans }; }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagOpdFundInvestOntimeParam& p, RequestBody& b)
     {
@@ -350,6 +362,7 @@ class DMInvestOntimeCancelOrder final
 public:
     static constexpr DataModelInfo info { "BC35EB83-3DA9-D9D8-9396-310193366C81", 500, 61, HandleRule::Fields,
         RequestEffect::Changes };
+    static QStringList changes() { return { owedfigure::kFundPlans }; }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     // A cancel left open is told as a cancel: placing the order again is
     // not what the customer should think of.

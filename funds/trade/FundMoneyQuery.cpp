@@ -6,6 +6,7 @@
 
 struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     std::function<void(const QString&)> shown;
+    std::function<void(bool)> answered;
     // Only the latest ask is shown: an answer to one asked before it (before
     // an order, say) is late.
     AskedFor asked;
@@ -13,10 +14,22 @@ struct FundMoneyQuery::Observer : IMoneyInfoDelegate {
     {
         if (!asked.take(QStringLiteral("money"), handle))
             return;
-        if (shown)
-            shown(money.availableText());
+        // Copies: either may ask again, and replace them.
+        const auto show = shown;
+        const auto told = answered;
+        if (show)
+            show(money.availableText());
+        if (told)
+            told(true);
     }
-    using IMoneyInfoDelegate::queryMoneyInfo;
+    bool queryMoneyInfo(DataModel*, const QString& handle, const CSError&) override
+    {
+        if (asked.take(QStringLiteral("money"), handle) && answered) {
+            const auto told = answered;
+            told(false);
+        }
+        return true;
+    }
 };
 
 FundMoneyQuery::FundMoneyQuery(QueryInfoManager* queries)
@@ -27,9 +40,10 @@ FundMoneyQuery::FundMoneyQuery(QueryInfoManager* queries)
 
 FundMoneyQuery::~FundMoneyQuery() = default;
 
-void FundMoneyQuery::request(std::function<void(const QString&)> shown)
+void FundMoneyQuery::request(std::function<void(const QString&)> shown, std::function<void(bool)> answered)
 {
     observer_->shown = std::move(shown);
+    observer_->answered = std::move(answered);
     QString handle;
     queries_->requestMoneyInfo(observer_.get(), 0, QString(), &handle);
     if (handle.isEmpty())

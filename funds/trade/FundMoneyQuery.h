@@ -19,8 +19,9 @@ public:
     FundMoneyQuery& operator=(const FundMoneyQuery&) = delete;
 
     // requestAvailableBalance: `shown` hears the text on success; a failed
-    // query leaves what is shown.
-    void request(std::function<void(const QString&)> shown);
+    // query leaves what is shown. `answered` hears whether the answer came
+    // with its rows, either way.
+    void request(std::function<void(const QString&)> shown, std::function<void(bool)> answered = {});
 
     // Tests that use no trading page: the money query's request class, and
     // a fresh query facade.

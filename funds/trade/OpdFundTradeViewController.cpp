@@ -208,16 +208,31 @@ void OpdFundTradeViewController::setEndDate(const QDate& date)
     emit changed();
 }
 
-void OpdFundTradeViewController::requestAvailableBalance()
+bool OpdFundTradeViewController::requestAvailableBalance()
 {
+    // Shown only where money buys the fund.
+    const bool shown = viewType_ == Subscribe || viewType_ == Purchase;
     const platform::WeakRef<BusinessContractDelegate> self(this);
-    money_->request([this, self](const QString& text) {
-        // Shown only where money buys the fund.
-        if (!self.get() || (viewType_ != Subscribe && viewType_ != Purchase))
-            return;
-        texts_[AvailableBalance] = text;
-        emit changed();
-    });
+    money_->request(
+        [this, self, shown](const QString& text) {
+            if (!self.get() || !shown)
+                return;
+            texts_[AvailableBalance] = text;
+            emit changed();
+        },
+        [this, self, shown](bool withRows) {
+            if (self.get() && shown)
+                emit moneyRead(withRows);
+        });
+    return shown;
+}
+
+bool OpdFundTradeViewController::rereadPosition()
+{
+    if (!hasCurrentFund())
+        return false;
+    asked_.ask(QStringLiteral("reread"), services_.funds->requestOpdFundPosition(this, askedCode_));
+    return true;
 }
 
 bool OpdFundTradeViewController::isCodeField(Field field) const
@@ -850,8 +865,7 @@ bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)
     case 8:
         // Taken from the available shares: the position is read again, and
         // the fund stays chosen meanwhile, and after a read that fails.
-        if (hasCurrentFund())
-            asked_.ask(QStringLiteral("reread"), services_.funds->requestOpdFundPosition(this, askedCode_));
+        rereadPosition();
         break;
     default:
         emit changed();
@@ -866,15 +880,10 @@ bool OpdFundTradeViewController::orderFailed(const CSError& error)
 {
     if (services_.confirmation)
         services_.confirmation->stopRunModal();
-    const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
+    // The server may have taken one of unknown outcome: never sent again,
+    // what it may have changed is owed and read again in the account's rounds.
     ActionOutcomeRelay::tell(alerts_, AlertRequest::error(orderFailedText(error)));
-    if (isWithheld(error)) {
-        // The server may have taken it: never sent again, the page reads
-        // what the server has.
-        readChangedFiguresAgain(type);
-        emit outcomeUnknown();
-    }
     return true;
 }
 

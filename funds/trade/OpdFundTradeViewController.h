@@ -159,7 +159,12 @@ public:
     // the reset actions.
     void tradeButtonClicked();
     void reset();
-    void requestAvailableBalance();
+    // The available money where money buys the fund (moneyRead hears the
+    // answer); answers whether it was asked for.
+    bool requestAvailableBalance();
+    // The position of the fund shown, read again; answers whether it was
+    // asked for (a fund is shown).
+    bool rereadPosition();
 
     // ITableSelectedItemChanged
     bool subscribeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
@@ -221,9 +226,9 @@ public:
 
 signals:
     void changed();
-    // The order went out and the server may or may not have it: the page
-    // reads its lists again.
-    void outcomeUnknown();
+    // The available money asked by requestAvailableBalance was answered:
+    // with its rows, or not.
+    void moneyRead(bool withRows);
     // An order changed what the page's list shows (money, shares): the page
     // reads its list again.
     void figuresChanged();

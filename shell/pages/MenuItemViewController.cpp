@@ -32,6 +32,7 @@ void MenuItemViewController::load()
 {
     if (unloaded_)
         return;
+    joinOwedReads();
     awakeFromNib();
     initViewControls();
     emit changed();
@@ -58,8 +59,36 @@ void MenuItemViewController::loginAccountChanged()
     willDropRequests();
     clearAccountFigures();
     resetSetupScope();
+    joinOwedReads();
     awakeFromNib();
     emit changed();
+}
+
+void MenuItemViewController::dropPendingRequests()
+{
+    if (OwedReads* owed = OwedReads::existing())
+        owed->leave(this);
+    renewLifetime();
+    askedFor_.forgetAll();
+}
+
+void MenuItemViewController::joinOwedReads()
+{
+    // Before the set-up asks: what it reads answers the outcomes so far.
+    if (const QStringList figures = figuresShown(); !figures.isEmpty())
+        OwedReads::getInstance()->join(this, figures);
+}
+
+QStringList MenuItemViewController::figuresOutOfDate() const
+{
+    const OwedReads* owed = OwedReads::existing();
+    return owed && !unloaded_ ? owed->owedTo(this) : QStringList();
+}
+
+void MenuItemViewController::figureRead(const char* figure, bool withRows)
+{
+    if (OwedReads* owed = OwedReads::existing())
+        owed->readAnswered(this, QString::fromLatin1(figure), withRows);
 }
 
 std::size_t MenuItemViewController::pageTimerCount() const

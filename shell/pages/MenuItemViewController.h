@@ -1,8 +1,9 @@
 #pragma once
 
 #include "core/DataModelObserver.h"
-#include "shell/pages/AskedFor.h"
+#include "login/OwedReads.h"
 #include "shell/menu/BaseNode.h"
+#include "shell/pages/AskedFor.h"
 #include "shell/windows/AlertPresenter.h"
 
 #include <QObject>
@@ -40,8 +41,11 @@ struct MenuItemViewControllerServices {
 // unloadView and an account change drop them, so a reply that arrives later
 // reaches nobody. Set-up (awakeFromNib) may run many times: the timers and
 // registrations it makes through schedulePageTimer and observePage live until
-// the next run or the unload, so a rerun never doubles them. Main thread only.
-class MenuItemViewController : public QObject, public virtual DataModelObserver {
+// the next run or the unload, so a rerun never doubles them. A page that
+// shows figures an action may change (figuresShown) takes part, from each
+// set-up on, in reading them again while the account owes them (OwedReads).
+// Main thread only.
+class MenuItemViewController : public QObject, public IOwedReader {
     Q_OBJECT
 public:
     using Services = MenuItemViewControllerServices;
@@ -77,6 +81,11 @@ public:
     const QString& pageClass() const { return pageClass_; }
     void setPageClass(const QString& name) { pageClass_ = name; }
 
+    // What the page shows that an action of unknown outcome may have changed
+    // and the page has not read again since: its figures may be out of date,
+    // and its view says so.
+    QStringList figuresOutOfDate() const;
+
     // Message boxes on the page's window; the view gives its own.
     void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }
     AlertPresenter* alerts() const { return alerts_; }
@@ -107,12 +116,17 @@ protected:
     void cancelPageTimer(const platform::RunLoopTimer* timer);
     // A registration on the notification centre that lives as long.
     void observePage(int32_t notificationType, std::function<void(const platform::Notification&)> handler);
+    // The figures the page shows that an action may change (owedfigure
+    // names): while one is owed the page reads it again (readOwed, none by
+    // default) and tells each answer of those reads (figureRead).
+    virtual QStringList figuresShown() const { return {}; }
+    QStringList readOwed(const QStringList&) override { return {}; }
+    // The page's read of `figure` was answered: with its rows, or not.
+    void figureRead(const char* figure, bool withRows);
+    void owedReadsChanged() override { emit changed(); }
+
     // The pending requests of the page reach nobody from now on.
-    void dropPendingRequests()
-    {
-        renewLifetime();
-        askedFor_.forgetAll();
-    }
+    void dropPendingRequests();
     // What the page's pending answers were asked for; forgotten with them.
     AskedFor& askedFor() { return askedFor_; }
     const AskedFor& askedFor() const { return askedFor_; }
@@ -122,6 +136,7 @@ protected:
 private:
     struct SetupScope;
     void resetSetupScope();
+    void joinOwedReads();
 
     BaseNode::Ptr menuInfo_;
     QString pageClass_;

@@ -2,8 +2,10 @@
 
 #include "shell/ui/WheelScroll.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QPalette>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,11 +41,58 @@ MenuItemView::MenuItemView(MenuItemViewController& controller, QWidget* parent)
     : QWidget(parent)
     , controller_(&controller)
     , alerts_(this)
+    , outOfDate_(new QLabel(QString::fromUtf8(kOutOfDateText), this))
 {
     setObjectName(controller.pageClass().isEmpty() ? QStringLiteral("menuItemView") : controller.pageClass());
+    outOfDate_->setObjectName(QStringLiteral("outOfDateMark"));
+    outOfDate_->setWordWrap(true);
+    QPalette warning = outOfDate_->palette();
+    warning.setColor(QPalette::Window, QColor(0xff, 0xf3, 0xcd));
+    warning.setColor(QPalette::WindowText, QColor(0x8a, 0x4b, 0x00));
+    outOfDate_->setPalette(warning);
+    outOfDate_->setAutoFillBackground(true);
+    outOfDate_->setMargin(4);
+    outOfDate_->hide();
     controller.setAlertPresenter(&alerts_);
     ui::letTheWheelScrollPastFields();
-    connect(&controller, &MenuItemViewController::changed, this, [this] { refresh(); });
+    connect(&controller, &MenuItemViewController::changed, this, [this] {
+        markOutOfDate();
+        refresh();
+    });
+}
+
+void MenuItemView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    markOutOfDate();
+}
+
+void MenuItemView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!markInLayout_)
+        outOfDate_->setGeometry(0, 0, width(), outOfDate_->heightForWidth(width()));
+}
+
+void MenuItemView::markOutOfDate()
+{
+    // The page's own font, not the one a desktop theme gives labels.
+    QFont pageFont = font();
+    pageFont.setResolveMask(QFont::AllPropertiesResolved);
+    outOfDate_->setFont(pageFont);
+    const bool shown = controller_ && !controller_->figuresOutOfDate().isEmpty();
+    // Above the page's own controls where its layout lets it stand there;
+    // over their top otherwise.
+    if (shown && !markInLayout_) {
+        if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+            box->insertWidget(0, outOfDate_);
+            markInLayout_ = true;
+        } else {
+            outOfDate_->setGeometry(0, 0, width(), outOfDate_->heightForWidth(width()));
+            outOfDate_->raise();
+        }
+    }
+    outOfDate_->setVisible(shown);
 }
 
 MenuItemView::~MenuItemView()

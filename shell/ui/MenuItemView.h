@@ -4,6 +4,7 @@
 #include "shell/ui/RunAlert.h"
 
 #include <QHash>
+#include <QLabel>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -12,10 +13,14 @@
 // The widget of a content page: it shows its MenuItemViewController in
 // refresh() (called on every changed()) and forwards the user's actions; it
 // keeps no state of its own and never owns the controller. Message boxes of
-// the page open on the page's window.
+// the page open on the page's window. While figures the page shows may be out
+// of date (an action's outcome is unknown and they are not read again yet) a
+// line at the top of the page says so.
 class MenuItemView : public QWidget {
     Q_OBJECT
 public:
+    static constexpr char kOutOfDateText[] = "操作结果未知，以下数据可能不是最新，正在向服务器重新查询。";
+
     explicit MenuItemView(MenuItemViewController& controller, QWidget* parent = nullptr);
     ~MenuItemView() override;
 
@@ -28,10 +33,17 @@ public:
 
 protected:
     virtual void refresh() { }
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shows or hides the out-of-date line as the controller says.
+    void markOutOfDate();
+
     QPointer<MenuItemViewController> controller_;
     WindowAlertPresenter alerts_;
+    QLabel* outOfDate_;
+    bool markInLayout_ = false;
 };
 
 // How the widget of each page class is made. The libraries that register a

@@ -643,3 +643,42 @@ TEST(PermissionAccessWords, AFailureIsToldAsEveryBoxTellsIt)
     for (const auto& row : rows)
         EXPECT_EQ(PermissionAccessRelay::failureText(row.error), QString::fromUtf8(row.told));
 }
+
+// An open whose answer timed out: the wizard says so, and the server did
+// open it. The list is owed until read again in the account's rounds: a
+// read that fails keeps the old status shown as maybe out of date, and the
+// next round (here the trade logon) shows the status the server has.
+TEST_F(PermissionWizardTest, AnOpenLeftUnknownHasTheListReadInRoundsUntilItComes)
+{
+    OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+    auto page = openPage();
+    const int status = page->permissions()[2].status;
+    PermissionAlertWindowController& w = runWizard(*page, 2);
+    w.checkButtonClicked(true);
+    sim.withholdNext(kPermissionOpenFunction);
+    w.confirmButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+    sim.answerErrorNext(brokersim::kPermissionListFunction, -1, QStringLiteral("系统忙"), 10);
+    const qsizetype lists = sim.receivedCount(brokersim::kPermissionListFunction);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    trade->connectionSendPacketsTimeout(
+        *trade->connection(), { quint64(sim.receivedOf(kPermissionOpenFunction).back().packetId) });
+    sim.releaseWithheld(); // the server has opened it
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            return sheets.shown.contains(QStringLiteral("错误:请求超时"))
+                && OwedReads::getInstance()->roundWait() > 0ms;
+        },
+        10s));
+    EXPECT_GT(sim.receivedCount(brokersim::kPermissionListFunction), lists);
+    EXPECT_EQ(page->permissions()[2].status, status);
+    EXPECT_EQ(page->figuresOutOfDate(), QStringList { owedfigure::kPermissions });
+    w.cancelButtonClicked();
+    sim.clearControls();
+    DMNotificationCenter::getInstance()->postNotification(
+        NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    ASSERT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }, 10s));
+    EXPECT_NE(page->permissions()[2].status, status);
+    EXPECT_EQ(sim.receivedCount(kPermissionOpenFunction), 1); // never sent again
+}

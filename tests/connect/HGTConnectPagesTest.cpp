@@ -1266,3 +1266,53 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
     }
     ActionOutcomeRelay::setAnyWindow(nullptr);
 }
+
+// An order whose answer never came may have filled: each page shows that its
+// figures may be out of date until its own reads of them, asked in the
+// account's rounds, come with their rows; a read that fails leaves them so
+// until the next round (here the trade logon).
+TEST_F(HGTConnectPagesTest, AfterAnOrderLeftUnknownThePageShowsItsFiguresOutOfDateUntilReadAgain)
+{
+    buy(-20);
+    const struct {
+        qint64 linkId;
+        QStringList figures; // what the page shows that the order left owed
+        brokersim::Function read;
+    } rows[] = {
+        { 90000, { owedfigure::kPositions }, brokersim::kPositionsFunction },
+        { 90003, { owedfigure::kHGTOrders }, brokersim::kHKOrdersOfTodayFunction },
+    };
+    OwedReads::getInstance()->setRoundDelays(
+        { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.linkId);
+        MenuItemViewController& page = open<MenuItemViewController>(row.linkId);
+        ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(row.read) > 0; }));
+        sim.withholdNext(brokersim::kHKOrderFunction);
+        struct : IHGTMakeOrder {
+            bool done = false;
+            void hgtMakeOrder(DataModel*, const QString&, const QString&) override { done = true; }
+            bool hgtMakeOrder(DataModel*, const QString&, const CSError&) override { return done = true; }
+        } order;
+        HGTRequestManager::getInstance()->requestHGTTradeBuy(&order, QStringLiteral("A101000001"),
+            QStringLiteral("00981"), QStringLiteral("1.000"), QStringLiteral("500"),
+            QStringLiteral("增强限价买入"));
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+        sim.answerErrorNext(row.read, -1, QStringLiteral("系统忙"), 10);
+        const qsizetype read = sim.receivedCount(row.read);
+        const std::shared_ptr<CSNetwork> trade
+            = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+        trade->connectionSendPacketsTimeout(
+            *trade->connection(), { quint64(sim.receivedOf(brokersim::kHKOrderFunction).back().packetId) });
+        ASSERT_TRUE(
+            spinUntil([&] { return order.done && OwedReads::getInstance()->roundWait().count() > 0; }));
+        EXPECT_GT(sim.receivedCount(row.read), read);
+        EXPECT_EQ(page.figuresOutOfDate(), row.figures);
+        sim.clearControls();
+        sim.releaseWithheld();
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        EXPECT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+        pages.clear();
+    }
+}

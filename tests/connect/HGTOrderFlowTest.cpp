@@ -1,4 +1,5 @@
 #include "connect/HGTRequestManager.h"
+#include "login/OwedReads.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "tools/broker-sim/HKFunctions.h"
@@ -17,8 +18,16 @@ QUOTETEST_CATCHER(UnitCatcher, IHGTQueryQuantityOfUnit, hgtQueryQuantityOfUnit)
 QUOTETEST_CATCHER(RateCatcher, IHGTQueryExchangeRate, hgtQueryExchangeRate)
 QUOTETEST_CATCHER(PositionCatcher, IPositionInfoDelegate, queryPositionInfo)
 
-// A page that orders and shows positions.
-struct OrderPage : OrderCatcher, PositionCatcher { };
+// A page that orders and shows positions, which it reads again while the
+// account owes them.
+struct OrderPage : OrderCatcher, PositionCatcher, IOwedReader {
+    OrderPage() { OwedReads::getInstance()->join(this, { owedfigure::kPositions }); }
+    QStringList readOwed(const QStringList& owed) override
+    {
+        HGTRequestManager::getInstance()->requestHGTPosition(this);
+        return owed;
+    }
+};
 
 constexpr char kSecuid[] = "A101000001";
 

@@ -582,3 +582,24 @@ TEST_F(DataModelE2E, RequestsFromAnotherThreadAreSentOnTheMainThread)
     EXPECT_EQ(a.handles.front(), fromThread);
     EXPECT_EQ(receivedOf(kEchoFunction).size(), 1);
 }
+
+// An action that a reconnect drops may have reached the server: a read asked
+// after it went out, still waiting for the new connection, answers an
+// earlier question, and an equal read asked after the drop goes out anew.
+TEST_F(DataModelE2E, AnActionDroppedByAReconnectEndsTheReadsAskedBeforeIt)
+{
+    std::unique_ptr<DataModel> change = make<DMChangeTest>();
+    ChangeObserver order;
+    EchoObserver before, after;
+    sim.withholdNext(kChangeFunction);
+    askChange(*change, &order, "111111", "222222");
+    ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }));
+    const std::shared_ptr<CSNetwork> trade = echo->getNetwork();
+    ASSERT_TRUE(trade->reconnect());
+    const QString waiting = askEcho(*echo, &before, QStringLiteral("positions"));
+    DMNotificationCenter::getInstance()->postNotification(DataModel::kServerReconnect, QVariant(1));
+    ASSERT_EQ(order.errors.size(), 1u);
+    EXPECT_EQ(echo->observersOfHandle(waiting), std::vector<DataModelObserver*> { &before });
+    EXPECT_NE(askEcho(*echo, &after, QStringLiteral("positions")), waiting);
+    ASSERT_TRUE(testsupport::spinUntil([&] { return before.calls() == 1 && after.calls() == 1; }));
+}

@@ -538,3 +538,35 @@ TEST_F(FundBatchCancels, AListArrivingUnderTheConfirmationChangesNothingItSends)
         }
     }
 }
+
+// A cancel whose connection was lost may have gone through: the page shows
+// that its list may be out of date until its own read of it, asked in the
+// account's rounds, comes with its rows; a read that fails leaves it so
+// until the next round (here the trade logon).
+TEST_F(FundBatchCancels, AfterACancelLeftUnknownTheListShowsOutOfDateUntilReadAgain)
+{
+    OwedReads::getInstance()->setRoundDelays(
+        { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    for (const bool isOrders : { true, false }) {
+        SCOPED_TRACE(isOrders ? "orders" : "plans");
+        const auto page = openPage(isOrders, {});
+        confirmDialogs();
+        alerts.shown.clear();
+        sim.dropAfterBytesNext(cancelOf(isOrders), 0);
+        sim.answerErrorNext(listOf(isOrders), -1, QStringLiteral("系统忙"), 10);
+        page->tickRow(0, true);
+        page->cancelOrdersClicked();
+        ASSERT_TRUE(spinUntil(
+            [&] { return !alerts.shown.isEmpty() && OwedReads::getInstance()->roundWait().count() > 0; }));
+        EXPECT_EQ(page->figuresOutOfDate(),
+            QStringList { isOrders ? owedfigure::kFundOrders : owedfigure::kFundPlans });
+        sim.clearControls();
+        const qsizetype asked = count(listOf(isOrders));
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }));
+        EXPECT_GT(count(listOf(isOrders)), asked);
+        EXPECT_EQ(count(cancelOf(isOrders)), 1); // never sent again
+        sim.clearReceived();
+    }
+}

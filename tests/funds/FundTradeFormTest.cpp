@@ -780,14 +780,61 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
     EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
     EXPECT_FALSE(confirmation.open);
     EXPECT_EQ(form->text(Form::Amount), "10");
-    // The money and the position list, as the server has them now.
-    ASSERT_TRUE(spinUntil([&] {
-        return count(brokersim::kMoneyFunction) > moneyAsked && count(brokersim::kFundPositionFunction) > positionsAsked;
-    }));
+    // The position list, as the server has it now; the redeem page shows
+    // no money to read again.
+    ASSERT_TRUE(spinUntil([&] { return count(brokersim::kFundPositionFunction) > positionsAsked; }));
+    ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+    EXPECT_EQ(count(brokersim::kMoneyFunction), moneyAsked);
     sim.releaseWithheld();
     testsupport::spinFor(100ms);
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1);
     EXPECT_EQ(alerts.shown.size(), 1);
+}
+
+// The holdings list, owed after a redemption of unknown outcome, read again
+// in rounds against a server that keeps failing it: its failure is told
+// once, until a list comes.
+TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
+{
+    OwedReads::getInstance()->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    RedeemOpdFundViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    page.fundListView()->setAlertPresenter(&alerts);
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    type(*form, Form::Code, "000001");
+    form->setText(Form::Amount, "10");
+    sim.withholdNext(brokersim::kFundRedeemFunction);
+    sim.answerErrorNext(brokersim::kFundPositionFunction, -1, QStringLiteral("系统忙"), 20);
+    form->tradeButtonClicked();
+    confirmation.confirm(lastDraft().dialogType);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    trade->connectionSendPacketsTimeout(
+        *trade->connection(), { quint64(receivedOf(brokersim::kFundRedeemFunction).back().packetId) });
+    const auto failures = [&] { return alerts.shown.count(QStringLiteral("error:系统忙")); };
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        const qsizetype asked = count(brokersim::kFundPositionFunction);
+        if (round > 1)
+            DMNotificationCenter::getInstance()->postNotification(
+                NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        ASSERT_TRUE(spinUntil([&] {
+            return count(brokersim::kFundPositionFunction) > asked && !OwedReads::getInstance()->roundInFlight()
+                && OwedReads::getInstance()->roundWait().count() > 0;
+        }));
+        EXPECT_EQ(failures(), 1);
+    }
+    sim.clearControls();
+    DMNotificationCenter::getInstance()->postNotification(
+        NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+    // A list came: the next failure is told again.
+    sim.answerErrorNext(brokersim::kFundPositionFunction, -1, QStringLiteral("系统忙"));
+    page.fundListView()->requestTableContent();
+    ASSERT_TRUE(spinUntil([&] { return failures() == 2; }));
+    EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1); // never sent again
 }
 
 // The confirmation's time limit passing with the order still out: the
@@ -975,6 +1022,8 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsUnknownOrASuccessToldWithoutIt)
             << qPrintable(alerts.shown[0]);
         if (again)
             EXPECT_TRUE(spinUntil([&] { return count(*again) > before; }));
+        // What it shows of them, maybe out of date until read again.
+        EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }));
         testsupport::spinFor(50ms);
         EXPECT_EQ(count(c.order), 1);
         EXPECT_EQ(alerts.shown.size(), 1);

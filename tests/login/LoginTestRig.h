@@ -18,6 +18,7 @@
 #include "login/LoginDataModels.h"
 #include "login/LoginManager.h"
 #include "login/OrgInfoManager.h"
+#include "login/OwedReads.h"
 #include "platform/DeviceInfo.h"
 #include "platform/TlsTrust.h"
 #include "platform/UserDefaults.h"
@@ -90,6 +91,7 @@ protected:
 
     static void resetAll()
     {
+        OwedReads::resetInstance();
         LoginManager::resetInstance();
         AccountManager::resetInstance();
         OrgInfoManager::resetInstance();

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -200,4 +201,44 @@ TEST_F(AccountWindowsWidgetTest, TheMainWindowOpensOneSettingsAndOneMessageWindo
     EXPECT_EQ(main->findChildren<MessageCenterWindow*>().size(), 1);
     delete main.data();
     MenuItemViewManager::resetInstance();
+}
+
+namespace {
+// A page that shows the money and reads it again when asked.
+struct MoneyPage : MenuItemViewController {
+    QStringList figuresShown() const override { return { owedfigure::kMoney }; }
+    QStringList readOwed(const QStringList& owed) override { return owed; }
+    using MenuItemViewController::figureRead;
+};
+} // namespace
+
+// While an action of unknown outcome leaves figures a page shows owed, a line
+// at the top of the page says they may be out of date, whichever page's
+// layout it stands in, until the page has read them again with their rows.
+TEST_F(AccountWindowsWidgetTest, APageSaysItsFiguresMayBeOutOfDateUntilReadAgain)
+{
+    registerAccountPageViews();
+    AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
+    for (const char* pageClass : { "", ChangePasswordViewController::kPageClass }) {
+        SCOPED_TRACE(pageClass);
+        MoneyPage page;
+        page.setPageClass(QString::fromLatin1(pageClass));
+        page.load();
+        std::unique_ptr<MenuItemView> view(MenuItemViewCatalogue::shared().makeView(page, nullptr));
+        view->resize(800, 600);
+        view->show();
+        auto* mark = child<QLabel>(view.get(), QStringLiteral("outOfDateMark"));
+        ASSERT_TRUE(mark);
+        EXPECT_FALSE(mark->isVisible());
+        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) });
+        EXPECT_TRUE(mark->isVisible());
+        EXPECT_EQ(mark->text(), QString::fromUtf8(MenuItemView::kOutOfDateText));
+        ASSERT_TRUE(spinUntil([] { return OwedReads::getInstance()->roundInFlight(); }));
+        page.figureRead(owedfigure::kMoney, false);
+        EXPECT_TRUE(mark->isVisible());
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        page.figureRead(owedfigure::kMoney, true);
+        EXPECT_FALSE(mark->isVisible());
+    }
 }

@@ -2,6 +2,7 @@
 #include "comm/request/CSNetwork.h"
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
+#include "login/OwedReads.h"
 #include "platform/ChinaClock.h"
 #include "platform/NotificationCenter.h"
 #include "quotes/QuoteTestRig.h"
@@ -29,8 +30,17 @@ QUOTETEST_CATCHER(FundListCatcher, IFundInfoListDelegate, fundInfoList)
 QUOTETEST_CATCHER(DistributionCatcher, IQueryDistributionDelegate, queryDistribution)
 QUOTETEST_CATCHER(HistoricCatcher, ICommonHistoricQueryDelegate, commonHistoricQuery)
 
-// A page that places orders and shows today's orders and positions.
-struct TradingPage : TradeCatcher, OrdersCatcher, PositionCatcher { };
+// A page that places orders and shows today's orders and positions, which it
+// reads again while the account owes them.
+struct TradingPage : TradeCatcher, OrdersCatcher, PositionCatcher, IOwedReader {
+    TradingPage() { OwedReads::getInstance()->join(this, { owedfigure::kOrders, owedfigure::kPositions }); }
+    QStringList readOwed(const QStringList& owed) override
+    {
+        QueryInfoManager::getInstance()->requestOrdersOfToday(this);
+        QueryInfoManager::getInstance()->requestPositionInfo(this, 0);
+        return owed;
+    }
+};
 
 class OrderFlowTest : public MarketFixture {
 protected:
@@ -428,15 +438,17 @@ TEST_F(OrderFlowTest, AConnectionLostAfterTheOrderLeavesItsOutcomeUnknown)
 }
 
 namespace {
-// A page that reads its money and positions again after an unknown outcome
-// and tells the manager which of them were answered with their rows.
-struct Reader : TradeCatcher, CancelCatcher, IMoneyInfoDelegate, IPositionInfoDelegate, IReadAgainAfterOrder {
+const QStringList kAllReads { QStringLiteral("money"), QStringLiteral("positions") };
+// A page that reads its money and positions again while they are owed and
+// tells which of its reads were answered with their rows.
+struct Reader : TradeCatcher, CancelCatcher, IMoneyInfoDelegate, IPositionInfoDelegate, IOwedReader {
     int reads = 0;
     QStringList asked; // every round's reads, in order
     bool refuseMoney = false; // its money read carries what the client refuses to send
     QString money;
     QString positions;
-    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override
+    Reader() { OwedReads::getInstance()->join(this, kAllReads); }
+    QStringList readOwed(const QStringList& owed) override
     {
         ++reads;
         QueryInfoManager* queries = QueryInfoManager::getInstance();
@@ -451,16 +463,26 @@ struct Reader : TradeCatcher, CancelCatcher, IMoneyInfoDelegate, IPositionInfoDe
     }
     void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney&) override
     {
-        told("money", handle == money);
+        told("money", handle == money, true);
+    }
+    bool queryMoneyInfo(DataModel*, const QString& handle, const CSError&) override
+    {
+        told("money", handle == money, false);
+        return true;
     }
     void queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr&) override
     {
-        told("positions", handle == positions);
+        told("positions", handle == positions, true);
     }
-    void told(const char* read, bool askedLast)
+    bool queryPositionInfo(DataModel*, const QString& handle, const CSError&) override
+    {
+        told("positions", handle == positions, false);
+        return true;
+    }
+    void told(const char* read, bool askedLast, bool withRows)
     {
         if (askedLast)
-            OrderManager::getInstance()->owedReadAnswered(this, QString::fromLatin1(read));
+            OwedReads::getInstance()->readAnswered(this, QString::fromLatin1(read), withRows);
     }
     int outcomes() const { return int(TradeCatcher::errors.size() + CancelCatcher::errors.size()); }
 };
@@ -468,7 +490,6 @@ void logOn(int kind)
 {
     DMNotificationCenter::getInstance()->postNotification(NetworkFactory::kServerServes, QVariant(kind));
 }
-const QStringList kAllReads { QStringLiteral("money"), QStringLiteral("positions") };
 } // namespace
 
 // Orders or cancels of unknown outcome, however they got there: one round of
@@ -506,10 +527,12 @@ TEST_F(OrderFlowTest, OwedReadsGoOneRoundAtATimeUntilEachIsAnsweredWithItsRows)
         { "a 20-cancel run", Lost::TimedOut, 20, true },
     };
     OrderManager* manager = OrderManager::getInstance();
+    OwedReads* owed = OwedReads::getInstance();
     const std::shared_ptr<CSNetwork> trade
         = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
-    const OrderManager::RoundDelays delays { std::chrono::hours(1), std::chrono::hours(4) };
-    manager->setRoundDelays(delays);
+    const OwedReads::RoundDelays delays { std::chrono::hours(1), std::chrono::hours(4),
+        std::chrono::hours(4) };
+    owed->setRoundDelays(delays);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.way);
         sim.clearControls();
@@ -545,14 +568,14 @@ TEST_F(OrderFlowTest, OwedReadsGoOneRoundAtATimeUntilEachIsAnsweredWithItsRows)
         const int rounds = row.lost == Lost::Dropped ? 2 : 1;
         ASSERT_TRUE(spinUntil([&] { return trade->isLoggedOn() && page.reads == rounds; }));
         if (row.frozen) {
-            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == held + row.count + 3; }));
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == held + row.count + 2; }));
             timeOut({ kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction });
         }
-        ASSERT_TRUE(spinUntil([&] { return !manager->roundInFlight(); }));
+        ASSERT_TRUE(spinUntil([&] { return !owed->roundInFlight(); }));
         EXPECT_EQ(page.reads, rounds);
-        EXPECT_EQ(sim.receivedCount(kOrdersOfTodayFunction), 1); // one round on the wire
-        EXPECT_EQ(manager->readsOwedTo(&page), row.owed);
-        EXPECT_EQ(manager->roundWait(), row.owed.isEmpty() ? std::chrono::milliseconds(0) : delays.first);
+        EXPECT_EQ(sim.receivedCount(kPositionsFunction), 1); // one round on the wire
+        EXPECT_EQ(owed->owedTo(&page), row.owed);
+        EXPECT_EQ(owed->roundWait(), row.owed.isEmpty() ? std::chrono::milliseconds(0) : delays.first);
 
         sim.clearControls();
         page.refuseMoney = false;
@@ -561,10 +584,10 @@ TEST_F(OrderFlowTest, OwedReadsGoOneRoundAtATimeUntilEachIsAnsweredWithItsRows)
         EXPECT_EQ(page.reads, rounds);
         logOn(NetworkFactory::kTrade);
         EXPECT_EQ(page.asked, row.owed);
-        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
         // Nothing owed any more: no round waits, no logon is heard.
-        EXPECT_EQ(manager->roundWait(), std::chrono::milliseconds(0));
-        EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(manager), 0);
+        EXPECT_EQ(owed->roundWait(), std::chrono::milliseconds(0));
+        EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(owed), 0);
         EXPECT_EQ(sim.receivedCount(function), row.count); // never sent again
     }
 }
@@ -577,7 +600,8 @@ TEST_F(OrderFlowTest, ReadsOwedToAFrozenServerWaitLongerAfterEachRoundThatTimesO
     using std::chrono::milliseconds;
     Reader page;
     OrderManager* manager = OrderManager::getInstance();
-    manager->setRoundDelays({ milliseconds(40), milliseconds(160) });
+    OwedReads* owed = OwedReads::getInstance();
+    owed->setRoundDelays({ milliseconds(40), milliseconds(160), std::chrono::hours(1) });
     sim.withholdNext(brokersim::kOrderFunction);
     for (const brokersim::Function f : { kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction })
         sim.withholdNext(f, 10);
@@ -588,14 +612,15 @@ TEST_F(OrderFlowTest, ReadsOwedToAFrozenServerWaitLongerAfterEachRoundThatTimesO
     const milliseconds waits[] = { milliseconds(40), milliseconds(80), milliseconds(160), milliseconds(160) };
     for (int round = 1; round <= 4; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_TRUE(spinUntil([&] { return page.reads == round && sim.withheldCount() == 1 + 3 * round; }));
+        ASSERT_TRUE(spinUntil([&] { return page.reads == round && sim.withheldCount() == 1 + 2 * round; }));
         timeOut({ kMoneyFunction, kPositionsFunction, kOrdersOfTodayFunction });
+        ASSERT_TRUE(spinUntil([&] { return !owed->roundInFlight(); }));
         EXPECT_EQ(page.reads, round); // none at once
-        EXPECT_EQ(manager->roundWait(), waits[round - 1]);
-        EXPECT_EQ(manager->readsOwedTo(&page), kAllReads);
+        EXPECT_EQ(owed->roundWait(), waits[round - 1]);
+        EXPECT_EQ(owed->owedTo(&page), kAllReads);
     }
     sim.clearControls();
-    ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+    ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
     EXPECT_EQ(page.reads, 5);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
 }

@@ -268,8 +268,8 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
     };
     for (int i = 0; i < 20; ++i)
         rest(true);
-    OrderManager* manager = OrderManager::getInstance();
-    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    OwedReads* owed = OwedReads::getInstance();
+    owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
     page->load();
     waitForList();
     const auto tradeLogon = [] {
@@ -291,17 +291,17 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
             timeOut({ brokersim::kCancelFunction });
         });
         page->cancelOderButtonClicked();
-        // The first round's ask and the page's own after the run, then one
-        // ask a round, each at a trade logon.
+        // The page's own ask after the run, which the first round's joins,
+        // then one ask a round, each at a trade logon.
         for (int round = 1; round <= 4; ++round) {
             SCOPED_TRACE(round);
             if (round > 1)
                 tradeLogon();
-            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kOrdersOfTodayFunction) == round + 1; }));
+            ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(kOrdersOfTodayFunction) == round; }));
             if (row.frozen)
                 timeOut({ kOrdersOfTodayFunction });
             ASSERT_TRUE(
-                spinUntil([&] { return !manager->roundInFlight() && alerts.shown.size() == 1u + round; }));
+                spinUntil([&] { return !owed->roundInFlight() && alerts.shown.size() == 1u + round; }));
             EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误")); // stays open through a lock
             EXPECT_EQ(alerts.shown.back().text, row.told);
             EXPECT_EQ(page->ordersTable().shownRowCount(), 0);
@@ -311,7 +311,7 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
         EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:0\n失败数量:20"));
         sim.clearControls();
         tradeLogon();
-        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
         EXPECT_EQ(alerts.shown.size(), 5u);
         EXPECT_EQ(page->countText(), "20");
         EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 20); // never sent again
@@ -319,7 +319,7 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
     // Once a list has come, the next failure is told again.
     sim.answerErrorNext(kOrdersOfTodayFunction, -1, QStringLiteral("系统忙"));
     alerts.shown.clear();
-    page->readAgainAfterUnknownOutcome({});
+    page->readOwed({ owedfigure::kOrders });
     ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
     EXPECT_EQ(alerts.shown[0].text, QStringLiteral("系统忙"));
 }

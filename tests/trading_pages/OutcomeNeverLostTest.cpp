@@ -275,8 +275,9 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
 }
 
 // After an outcome left unknown each page reads again what it shows: a read
-// answered with an error row keeps its figures and stays owed, so it goes
-// again at the next trade logon, until it is itself answered with its rows.
+// answered with an error row keeps its figures, shown as maybe out of date,
+// and stays owed, so it goes again at the next trade logon, until it is
+// itself answered with its rows.
 TEST_F(OutcomeNeverLostTest, AReadAnsweredWithAnErrorRowAfterAnUnknownOutcomeStaysOwed)
 {
     const struct {
@@ -289,10 +290,10 @@ TEST_F(OutcomeNeverLostTest, AReadAnsweredWithAnErrorRowAfterAnUnknownOutcomeSta
         { Kind::Order, brokersim::kMaxQuantityFunction, "maximum" },
         { Kind::Subscription, brokersim::kMoneyFunction, "money" },
         { Kind::Subscription, brokersim::kMaxQuantityFunction, "maximum" },
-        { Kind::Cancel, brokersim::kOrdersOfTodayFunction, "list" },
+        { Kind::Cancel, brokersim::kOrdersOfTodayFunction, "orders" },
     };
-    OrderManager* manager = OrderManager::getInstance();
-    manager->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1) });
+    OwedReads* owed = OwedReads::getInstance();
+    owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " read " << row.read);
         std::function<void()> press;
@@ -311,15 +312,49 @@ TEST_F(OutcomeNeverLostTest, AReadAnsweredWithAnErrorRowAfterAnUnknownOutcomeSta
             });
         });
         press();
-        ASSERT_TRUE(spinUntil([&] { return manager->readsOwed() && !manager->roundInFlight(); }));
-        EXPECT_EQ(manager->readsOwedTo(page.get()), QStringList { QString::fromLatin1(row.read) });
+        // The round over, the next one waits.
+        ASSERT_TRUE(spinUntil([&] { return owed->roundWait().count() > 0; }));
+        EXPECT_EQ(page->figuresOutOfDate(), QStringList { QString::fromLatin1(row.read) });
         const qsizetype asked = sim.receivedCount(row.function);
         DMNotificationCenter::getInstance()->postNotification(
             NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
-        ASSERT_TRUE(spinUntil([&] { return !manager->readsOwed(); }));
+        ASSERT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }));
         EXPECT_GT(sim.receivedCount(row.function), asked);
         EXPECT_EQ(sim.receivedCount(function), 1); // never sent again
     }
 }
 
 } // namespace
+
+// An order or a subscription whose dialog gave up waiting before its request
+// timed out: each figure the page shows is read once, in the account's
+// round, never also by the page itself from its dialog's time limit.
+TEST_F(OutcomeNeverLostTest, AnOutcomeLeftUnknownReadsEachFigureOnceInTheRound)
+{
+    OwedReads::getInstance()->setRoundDelays(
+        { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    for (const Kind kind : { Kind::Order, Kind::Subscription }) {
+        SCOPED_TRACE(int(kind));
+        std::function<void()> press;
+        std::unique_ptr<MenuItemViewController> page = openPage(kind, press);
+        ASSERT_TRUE(page && settled());
+        const qsizetype money = sim.receivedCount(brokersim::kMoneyFunction);
+        const qsizetype orders = sim.receivedCount(brokersim::kOrderFunction);
+        sim.withholdNext(brokersim::kOrderFunction);
+        OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& d) {
+            d.setBusyBackstopMsForTesting(1);
+            QTimer::singleShot(0, &d, [&d] { d.confirmButtonClicked(); });
+        });
+        alerts.shown.clear();
+        press();
+        ASSERT_TRUE(spinUntil([&] {
+            return !alerts.shown.empty() && sim.receivedCount(brokersim::kOrderFunction) == orders + 1;
+        }));
+        ASSERT_TRUE(settled());
+        timeOut({ brokersim::kOrderFunction });
+        ASSERT_TRUE(spinUntil(
+            [&] { return page->figuresOutOfDate().isEmpty() && !OwedReads::getInstance()->owes(); }));
+        EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), money + 1);
+        OrderAlertWindowController::setShownHookForTesting({});
+    }
+}

@@ -480,7 +480,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
                 ASSERT_TRUE(spinUntil([&] { return count(kTimesharingFunction) == charts + 1; }));
                 sim.withholdNext(kQuote5LevelExFunction);
                 const qsizetype quotes = count(kQuote5LevelExFunction);
-                page.readAgainAfterUnknownOutcome({});
+                page.readOwed({ owedfigure::kPositions });
                 ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
                 before = sim.receivedCount();
                 sim.releaseWithheld(); // the refresh's chart, then the lookup's quote
@@ -490,7 +490,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
             [&] {
                 sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("行情忙"));
                 const qsizetype quotes = count(kQuote5LevelExFunction);
-                page.readAgainAfterUnknownOutcome({});
+                page.readOwed({ owedfigure::kPositions });
                 ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
                 ASSERT_TRUE(pagestest::quotesSettled());
                 before = sim.receivedCount();
@@ -501,7 +501,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
             [&] {
                 page.setPriceText(QString());
                 before = sim.receivedCount();
-                page.readAgainAfterUnknownOutcome({});
+                page.readOwed({ owedfigure::kPositions });
             },
             false },
     };

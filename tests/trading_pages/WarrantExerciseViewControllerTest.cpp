@@ -185,7 +185,7 @@ TEST_F(WarrantExerciseViewControllerTest, AWarrantPositionFillsTheFormWithItsAcc
                   &cancel, QStringLiteral("1"), QStringLiteral("999999")),
         QString());
     ASSERT_TRUE(spinUntil([&] { return cancel.done(); }));
-    fresh.readAgainAfterUnknownOutcome({});
+    fresh.readOwed({ owedfigure::kMoney, owedfigure::kPositions, owedfigure::kMaximum });
     ASSERT_TRUE(
         spinUntil([&] { return fresh.positions() && fresh.positions()->contentObjectArray().size() == 1; }));
     ASSERT_TRUE(std::dynamic_pointer_cast<const DTWarrantPositionTable>(fresh.positions()));

@@ -1026,3 +1026,61 @@ TEST_F(QueryBalancePageTest, AManualQueryOnlySaysItWasSubmittedAndWipesThePasswo
 }
 
 } // namespace
+
+// A transfer whose answer never came may have moved the money: each page
+// shows that what it lists may be out of date until its own reads of it,
+// asked in the account's rounds, come with their rows; a read that fails
+// leaves it so until the next round (here the trade logon).
+TEST_F(CapitalAccountPagesTest, AfterATransferLeftUnknownThePageShowsItsFiguresOutOfDateUntilReadAgain)
+{
+    const QString money = QString::fromLatin1(owedfigure::kMoney);
+    const QString history = QString::fromLatin1(owedfigure::kTransfers);
+    const struct {
+        Kind kind;
+        brokersim::Function transfer;
+        QStringList figures;
+        std::vector<brokersim::Function> reads;
+    } rows[] = {
+        { Kind::BankToStock, brokersim::kBankTransferFunction, { history }, { kTransferHistoryFunction } },
+        { Kind::StockToBank, brokersim::kBankTransferFunction, { history, money },
+            { kTransferHistoryFunction, kMoneyFunction } },
+        { Kind::Inside, kInsideTransferFunction, { money }, { kMoneyFunction } },
+        { Kind::Collection, kFundCollectionFunction, { money }, { kMoneyFunction } },
+    };
+    OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.kind));
+        const Opened page = openKind(row.kind);
+        ASSERT_TRUE(answersSentSoFarHandled());
+        const qsizetype sent = count(row.transfer);
+        std::vector<qsizetype> read;
+        sim.withholdNext(row.transfer);
+        // Confirmed, then timed out once the server holds it.
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+            dialog.confirmButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return count(row.transfer) == sent + 1; }, 10s));
+            for (const brokersim::Function f : row.reads) {
+                sim.answerErrorNext(f, -1, QStringLiteral("系统忙"), 10);
+                read.push_back(count(f));
+            }
+            const std::shared_ptr<CSNetwork> trade
+                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(row.transfer).back().packetId) });
+        });
+        page.press(QStringLiteral("5"));
+        ASSERT_TRUE(
+            spinUntil([&] { return !page.busy() && OwedReads::getInstance()->roundWait() > 0ms; }, 10s));
+        EXPECT_EQ(page.page->figuresOutOfDate(), row.figures);
+        ASSERT_EQ(read.size(), row.reads.size());
+        for (std::size_t i = 0; i < row.reads.size(); ++i)
+            EXPECT_GT(count(row.reads[i]), read[i]);
+        sim.clearControls();
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        EXPECT_TRUE(spinUntil([&] { return page.page->figuresOutOfDate().isEmpty(); }, 10s));
+        EXPECT_EQ(count(row.transfer), sent + 1); // never sent again
+        sim.releaseWithheld();
+        ASSERT_TRUE(answersSentSoFarHandled());
+    }
+}

@@ -43,10 +43,24 @@ void AssetQueryViewController::awakeFromNib()
 {
     functionTitles_ = { QString(12, QLatin1Char(' ')) + QStringLiteral("快捷功能"),
         QStringLiteral("调整成本价"), QStringLiteral("买入"), QStringLiteral("卖出") };
-    QString funds;
-    queryInfoManager_->requestFundInfoList(this, &funds);
-    askedFor().ask(QString::fromLatin1(kFundsAsk), funds);
+    requestFunds();
     requestPositions();
+}
+
+bool AssetQueryViewController::requestFunds()
+{
+    QString handle;
+    queryInfoManager_->requestFundInfoList(this, &handle);
+    askedFor().ask(QString::fromLatin1(kFundsAsk), handle);
+    return !handle.isEmpty();
+}
+
+QStringList AssetQueryViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kMoney, [this] { return requestFunds(); });
+    reads.ask(owedfigure::kPositions, [this] { return requestPositions(); });
+    return reads.asked();
 }
 
 void AssetQueryViewController::clearAccountFigures()
@@ -61,17 +75,21 @@ void AssetQueryViewController::clearAccountFigures()
     rmb_ = usd_ = hkd_ = yuanText(0);
 }
 
-void AssetQueryViewController::requestPositions()
+bool AssetQueryViewController::requestPositions()
 {
     QString handle;
     queryInfoManager_->requestPositionInfo(this, 0, &handle);
     askedFor().ask(QString::fromLatin1(kPositionsAsk), handle);
+    return !handle.isEmpty();
 }
 
 void AssetQueryViewController::fundInfoList(
     DataModel*, const QString& handle, const std::shared_ptr<DTFundInfoTable>& table)
 {
-    if (!askedFor().take(QString::fromLatin1(kFundsAsk), handle) || !table)
+    if (!askedFor().take(QString::fromLatin1(kFundsAsk), handle))
+        return;
+    figureRead(owedfigure::kMoney, bool(table));
+    if (!table)
         return;
     fundTable_.show(table);
     DecimalSum rmb, usd, hkd;
@@ -90,14 +108,20 @@ void AssetQueryViewController::fundInfoList(
     emit changed();
 }
 
-bool AssetQueryViewController::fundInfoList(DataModel*, const QString&, const CSError&)
+bool AssetQueryViewController::fundInfoList(DataModel*, const QString& handle, const CSError&)
 {
-    return true; // the tables keep what they showed
+    // The tables keep what they showed; while owed it may be out of date.
+    if (askedFor().take(QString::fromLatin1(kFundsAsk), handle))
+        figureRead(owedfigure::kMoney, false);
+    return true;
 }
 
 void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& handle, const DTTablePtr& table)
 {
-    if (!askedFor().take(QString::fromLatin1(kPositionsAsk), handle) || !table)
+    if (!askedFor().take(QString::fromLatin1(kPositionsAsk), handle))
+        return;
+    figureRead(owedfigure::kPositions, bool(table));
+    if (!table)
         return;
     positions_ = table;
     positionTable_.show(table);
@@ -111,8 +135,10 @@ void AssetQueryViewController::queryPositionInfo(DataModel*, const QString& hand
     emit changed();
 }
 
-bool AssetQueryViewController::queryPositionInfo(DataModel*, const QString&, const CSError&)
+bool AssetQueryViewController::queryPositionInfo(DataModel*, const QString& handle, const CSError&)
 {
+    if (askedFor().take(QString::fromLatin1(kPositionsAsk), handle))
+        figureRead(owedfigure::kPositions, false);
     return true;
 }
 

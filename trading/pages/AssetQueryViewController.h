@@ -100,10 +100,16 @@ public:
 
 protected:
     void awakeFromNib() override;
+    // The capital accounts' money and the positions, read again while an
+    // action of unknown outcome left them owed.
+    QStringList figuresShown() const override { return { owedfigure::kMoney, owedfigure::kPositions }; }
+    QStringList readOwed(const QStringList& owed) override;
     void clearAccountFigures() override;
 
 private:
-    void requestPositions();
+    // Each answers whether its request went out.
+    bool requestPositions();
+    bool requestFunds();
     std::optional<RDOPositionDetail> positionAt(int row) const;
 
     QueryInfoManager* queryInfoManager_;

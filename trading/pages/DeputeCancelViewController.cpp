@@ -73,10 +73,10 @@ bool DeputeCancelViewController::requestList()
     return true;
 }
 
-QStringList DeputeCancelViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
+QStringList DeputeCancelViewController::readOwed(const QStringList& owed)
 {
     ReadsAskedAgain reads(owed);
-    reads.ask(kListAsk, [this] { return requestList(); });
+    reads.ask(listFigure(), [this] { return requestList(); });
     return reads.asked();
 }
 
@@ -85,8 +85,8 @@ void DeputeCancelViewController::queryOrdersOfTodayList(
 {
     if (!askedFor().take(QString::fromLatin1(kListAsk), handle))
         return;
-    orderManager_->owedReadAnswered(this, QString::fromLatin1(kListAsk));
     listArrived(table);
+    figureRead(listFigure(), true);
 }
 
 void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table)
@@ -101,8 +101,10 @@ void DeputeCancelViewController::listArrived(const std::shared_ptr<DTOrdersOfTod
 bool DeputeCancelViewController::queryOrdersOfTodayList(
     DataModel*, const QString& handle, const CSError& error)
 {
-    if (askedFor().take(QString::fromLatin1(kListAsk), handle))
-        listFailed(error);
+    if (!askedFor().take(QString::fromLatin1(kListAsk), handle))
+        return true;
+    listFailed(error);
+    figureRead(listFigure(), false);
     return true;
 }
 

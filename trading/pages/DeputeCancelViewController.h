@@ -31,8 +31,7 @@ struct DeputeCancelServices : MenuItemViewControllerServices {
 class DeputeCancelViewController : public MenuItemViewController,
                                    public IOrdersOfTodayDelegate,
                                    public ICancelOrderDelegate,
-                                   public IDoConfigOrder,
-                                   public IReadAgainAfterOrder {
+                                   public IDoConfigOrder {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "DeputeCancelViewController";
@@ -81,12 +80,15 @@ public:
     bool queryOrdersOfTodayList(DataModel* request, const QString& handle, const CSError& error) override;
     void cancelOrder(DataModel* request, const QString& handle, const QString& message) override;
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
-    // Today's orders again, after a cancel of unknown outcome.
-    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
+    // Today's orders again, after an order or cancel of unknown outcome.
+    QStringList readOwed(const QStringList& owed) override;
 
 protected:
     void awakeFromNib() override;
     void clearAccountFigures() override;
+    QStringList figuresShown() const override { return { listFigure() }; }
+    // The figure the list shows (today's orders of its market).
+    virtual const char* listFigure() const { return owedfigure::kOrders; }
     // Asks for today's orders; answers whether the request went out.
     virtual bool requestList();
     // Sends the cancel of one order; "" and its handle, or why it was not sent.

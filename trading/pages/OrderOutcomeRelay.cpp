@@ -45,10 +45,3 @@ bool OrderOutcomeRelay::cancelOrder(DataModel* request, const QString& handle, c
         return cancels_->cancelOrder(request, handle, error);
     return true;
 }
-
-QStringList OrderOutcomeRelay::readAgainAfterUnknownOutcome(const QStringList& owed)
-{
-    if (auto* reader = dynamic_cast<IReadAgainAfterOrder*>(page()))
-        return reader->readAgainAfterUnknownOutcome(owed);
-    return {};
-}

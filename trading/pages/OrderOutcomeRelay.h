@@ -1,7 +1,6 @@
 #pragma once
 
 #include "shell/pages/ActionOutcomeRelay.h"
-#include "trading/orders/OrderManager.h"
 #include "trading/requests/OrderDataModels.h"
 
 #include <QString>
@@ -9,13 +8,9 @@
 class MenuItemViewController;
 
 // The relay of a stock order, a subscription or an A-share cancel run: told
-// as every action is (ActionOutcomeRelay), and standing in for its page with
-// the order manager, which has the page read again what an order of unknown
-// outcome may have changed while the page still awaits it.
+// as every action is (ActionOutcomeRelay).
 class OrderOutcomeRelay final : public ITradeStockDelegate,
                                 public ICancelOrderDelegate,
-                                public IOrderObserverStandIn,
-                                public IReadAgainAfterOrder,
                                 public ActionOutcomeRelay {
 public:
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
@@ -33,8 +28,6 @@ public:
     bool tradeStock(DataModel* request, const QString& handle, const CSError& error) override;
     void cancelOrder(DataModel* request, const QString& handle, const QString& message) override;
     bool cancelOrder(DataModel* request, const QString& handle, const CSError& error) override;
-    DataModelObserver* standsInFor() const override { return page(); }
-    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
 
 private:
     ITradeStockDelegate* order_;

@@ -155,8 +155,16 @@ void PurchaseViewController::queryMoneyInfo(DataModel*, const QString& handle, c
     if (!askedFor().take(QString::fromLatin1(kMoneyAsk), handle))
         return;
     money_ = money.availableText();
-    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(kMoneyAsk));
     emit changed();
+    figureRead(owedfigure::kMoney, true);
+}
+
+bool PurchaseViewController::queryMoneyInfo(DataModel*, const QString& handle, const CSError&)
+{
+    // The money shown stays; it may be out of date, and is read again.
+    if (askedFor().take(QString::fromLatin1(kMoneyAsk), handle))
+        figureRead(owedfigure::kMoney, false);
+    return true;
 }
 
 void PurchaseViewController::requestPurchaseNewStockList()
@@ -299,8 +307,8 @@ void PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& han
     if (!askedFor().take(QString::fromLatin1(kMaximumAsk), handle))
         return;
     maxQuantity_ = quantity + QStringLiteral("股");
-    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(kMaximumAsk));
     emit changed();
+    figureRead(owedfigure::kMaximum, true);
 }
 
 bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
@@ -309,6 +317,7 @@ bool PurchaseViewController::queryMaxQuantityInfo(DataModel*, const QString& han
         return true;
     maxQuantity_ = QStringLiteral("--");
     emit changed();
+    figureRead(owedfigure::kMaximum, false);
     return true;
 }
 
@@ -451,11 +460,16 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     return true;
 }
 
-QStringList PurchaseViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
+QStringList PurchaseViewController::figuresShown() const
+{
+    return { owedfigure::kMoney, owedfigure::kMaximum };
+}
+
+QStringList PurchaseViewController::readOwed(const QStringList& owed)
 {
     ReadsAskedAgain reads(owed);
-    reads.ask(kMoneyAsk, [this] { return requestMoneyInfo(); });
-    reads.ask(kMaximumAsk, [this] { return requestMaxQuantityInfo(); });
+    reads.ask(owedfigure::kMoney, [this] { return requestMoneyInfo(); });
+    reads.ask(owedfigure::kMaximum, [this] { return requestMaxQuantityInfo(); });
     emit changed();
     return reads.asked();
 }

@@ -38,8 +38,7 @@ class PurchaseViewController : public MenuItemViewController,
                                public IPurchaseNewStockDelegate,
                                public INewStockInfoDelegate,
                                public IMaxQuantityInfoDelegate,
-                               public ITradeStockDelegate,
-                               public IReadAgainAfterOrder {
+                               public ITradeStockDelegate {
     Q_OBJECT
 public:
     static constexpr char kPageClass[] = "PurchaseViewController";
@@ -94,6 +93,7 @@ public:
     // Protocols.
     bool doConfigOrderForStockTrade(int type, const OrderParam& orderParam) override;
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+    bool queryMoneyInfo(DataModel*, const QString&, const CSError&) override;
     void queryPurchaseNewStockList(
         DataModel*, const QString&, const std::shared_ptr<DTPurchaseNewStockTable>& table) override;
     bool queryPurchaseNewStockList(DataModel*, const QString&, const CSError&) override;
@@ -103,9 +103,10 @@ public:
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
     // Money and the maximum, as after an accepted subscription.
-    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
+    QStringList readOwed(const QStringList& owed) override;
 
 protected:
+    QStringList figuresShown() const override;
     void awakeFromNib() override;
     void willDropRequests() override;
     void clearAccountFigures() override;

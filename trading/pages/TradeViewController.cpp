@@ -693,19 +693,14 @@ bool TradeViewController::requestMaxQuantityInfo()
     return refused.isEmpty();
 }
 
-void TradeViewController::owedReadAnswered(const char* channel)
-{
-    services_.orderManager->owedReadAnswered(this, QString::fromLatin1(channel));
-}
-
 void TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const QString& quantity)
 {
     if (!takeAnswer(kMaximumAsk, handle))
         return;
     const auto security = cachedSecurity();
     maxAmount_ = quantity + (security ? security->getUnitName() : QString());
-    owedReadAnswered(kMaximumAsk);
     emit changed();
+    figureRead(owedfigure::kMaximum, true);
 }
 
 bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle, const CSError&)
@@ -715,6 +710,7 @@ bool TradeViewController::queryMaxQuantityInfo(DataModel*, const QString& handle
     const auto security = cachedSecurity();
     maxAmount_ = QStringLiteral("0") + (security ? security->getUnitName() : QString());
     emit changed();
+    figureRead(owedfigure::kMaximum, false);
     return true;
 }
 
@@ -762,8 +758,16 @@ void TradeViewController::queryMoneyInfo(DataModel*, const QString& handle, cons
         return;
     money_ = money.availableText();
     moneyTypeShown_ = moneyTypeAsked_;
-    owedReadAnswered(kMoneyAsk);
     emit changed();
+    figureRead(owedfigure::kMoney, true);
+}
+
+bool TradeViewController::queryMoneyInfo(DataModel*, const QString& handle, const CSError&)
+{
+    // The money shown stays; it may be out of date, and is read again.
+    if (takeAnswer(kMoneyAsk, handle))
+        figureRead(owedfigure::kMoney, false);
+    return true;
 }
 
 bool TradeViewController::requestPositions()
@@ -779,7 +783,6 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
 {
     if (!takeAnswer(kPositionsAsk, handle))
         return;
-    owedReadAnswered(kPositionsAsk);
     // The Stock Connect holdings are left out of a copy: the asset page, or
     // whoever else asked together with this page, shares the reply.
     if (const auto stocks = std::dynamic_pointer_cast<const DTStockPositionTable>(table))
@@ -802,6 +805,15 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
         // the field is empty by then.
         keepsPrice_ = true;
     }
+    figureRead(owedfigure::kPositions, true);
+}
+
+bool TradeViewController::queryPositionInfo(DataModel*, const QString& handle, const CSError&)
+{
+    // The rows shown stay; they may be out of date, and are read again.
+    if (takeAnswer(kPositionsAsk, handle))
+        figureRead(owedfigure::kPositions, false);
+    return true;
 }
 
 // --- Order ---
@@ -993,18 +1005,23 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     // reaching the page is the page's to tell.
     dialog_.requestAnswered(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
-    // Of an unknown outcome the order manager has the figures read again
-    // (readAgainAfterUnknownOutcome) until the server answers.
+    // Of an unknown outcome the figures are owed, and read again in the
+    // account's rounds (readOwed) until the server answers.
     emit changed();
     return true;
 }
 
-QStringList TradeViewController::readAgainAfterUnknownOutcome(const QStringList& owed)
+QStringList TradeViewController::figuresShown() const
+{
+    return { owedfigure::kMoney, owedfigure::kPositions, owedfigure::kMaximum };
+}
+
+QStringList TradeViewController::readOwed(const QStringList& owed)
 {
     ReadsAskedAgain reads(owed);
-    reads.ask(kMoneyAsk, [this] { return requestMoneyInfo(); });
-    reads.ask(kPositionsAsk, [this] { return requestPositions(); });
-    reads.ask(kMaximumAsk, [this] { return requestMaxQuantityInfo(); });
+    reads.ask(owedfigure::kMoney, [this] { return requestMoneyInfo(); });
+    reads.ask(owedfigure::kPositions, [this] { return requestPositions(); });
+    reads.ask(owedfigure::kMaximum, [this] { return requestMaxQuantityInfo(); });
     emit changed();
     return reads.asked();
 }

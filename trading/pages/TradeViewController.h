@@ -48,8 +48,7 @@ class TradeViewController : public MenuItemViewController,
                             public IMoneyInfoDelegate,
                             public IPositionInfoDelegate,
                             public IQuerySTStockListDelegate,
-                            public ITradeStockDelegate,
-                            public IReadAgainAfterOrder {
+                            public ITradeStockDelegate {
     Q_OBJECT
 public:
     static constexpr char kNoAccountMessage[] = "无可用的股东账户";
@@ -141,15 +140,18 @@ public:
     void queryMaxQuantityInfo(DataModel*, const QString&, const QString& quantity) override;
     bool queryMaxQuantityInfo(DataModel*, const QString&, const CSError&) override;
     void queryMoneyInfo(DataModel*, const QString&, const RDOMoney& money) override;
+    bool queryMoneyInfo(DataModel*, const QString&, const CSError&) override;
     void queryPositionInfo(DataModel*, const QString&, const DTTablePtr& table) override;
+    bool queryPositionInfo(DataModel*, const QString&, const CSError&) override;
     void querySTStockList(DataModel*, const QString&, const std::vector<QString>& codes) override;
     bool querySTStockList(DataModel*, const QString&, const CSError&) override;
     void tradeStock(DataModel*, const QString&, const QString& orderNumber) override;
     bool tradeStock(DataModel*, const QString&, const CSError& error) override;
     // Money, positions and the maximum, as after an accepted order.
-    QStringList readAgainAfterUnknownOutcome(const QStringList& owed) override;
+    QStringList readOwed(const QStringList& owed) override;
 
 protected:
+    QStringList figuresShown() const override;
     void awakeFromNib() override;
     void initViewControls() override;
     void willDropRequests() override;
@@ -232,8 +234,6 @@ protected:
     bool requestPositions();
     // What an order answered changed: the money, the positions, the maximum.
     void readFiguresOfAnOrder();
-    // A read an order of unknown outcome left owed was answered with its rows.
-    void owedReadAnswered(const char* channel);
     // The dialog (after the delisting warning when at risk) for the order
     // attempt `attempt`; nothing when that attempt has ended.
     void makeOrder(bool atRisk, quint64 attempt);

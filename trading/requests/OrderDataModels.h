@@ -2,8 +2,7 @@
 
 #include "core/DataModelClass.h"
 #include "core/TradeDataModel.h"
-
-#include <functional>
+#include "login/OwedReads.h"
 
 // Orders, cancels and the maximum quantity of an order (trade functions
 // 500 / 6, 500 / 7, 500 / 4).
@@ -28,15 +27,13 @@ inline bool isOrderOutcomeUnknown(const CSError& error)
 }
 
 // An order-like request: it changes state, and an answer that never came is
-// reported as an unknown outcome, after which `outcomeUnknown` (set by the
-// owner) runs, so that the owner can ask the server what happened.
+// reported as an unknown outcome, after which what the request may have
+// changed (Derived::changes(), the figures it names) is owed by the account
+// (OwedReads) until read again.
 template <class Derived, class Param, class Protocol>
 class OrderDataModelClass : public DataModelClass<Derived, TradeDataModel, Param, Protocol> {
 public:
     using DataModelClass<Derived, TradeDataModel, Param, Protocol>::DataModelClass;
-
-    // Runs with the observers that were told, after they were told.
-    std::function<void(const DataModel::ObserverList&)> outcomeUnknown;
 
     // What the observers hear of an unknown outcome; a class may say it in
     // its own words.
@@ -49,10 +46,7 @@ protected:
         // An error row is the server's refusal, whatever its number. Of the
         // client's own failures, an answer without a record set, or without
         // what the success needs, leaves the outcome as unknown as no answer.
-        const bool unknown = !error.fromErrorRow
-            && (error.code == CSErrorServerNoData || error.code == CSErrorRequestTimeout
-                || error.code == CSErrorNetworkDisconnect);
-        if (!unknown) {
+        if (!leavesOutcomeUnknown(error)) {
             DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
                 handle, param, error, observers);
             return;
@@ -60,8 +54,8 @@ protected:
         const std::weak_ptr<int> alive = this->aliveToken();
         DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
             handle, param, { Derived::unknownOutcomeMessage(error), kOrderOutcomeUnknownCode }, observers);
-        if (!alive.expired() && outcomeUnknown)
-            outcomeUnknown(observers);
+        if (!alive.expired())
+            OwedReads::getInstance()->owe(Derived::changes());
     }
 };
 
@@ -103,6 +97,12 @@ public:
     }
 };
 
+// What a share order, a subscription or a cancel of either may change.
+inline QStringList shareOrderChanges()
+{
+    return { owedfigure::kMoney, owedfigure::kMaximum, owedfigure::kPositions, owedfigure::kOrders };
+}
+
 // The order body of both order classes; the new-issue order has no version key.
 void formatOrderBody(const tagTradeOrderParam& p, RequestBody& b, bool withVersion);
 
@@ -114,6 +114,7 @@ public:
         RequestEffect::NewIntent };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, true); }
+    static QStringList changes() { return shareOrderChanges(); }
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
@@ -125,6 +126,7 @@ public:
         RequestEffect::NewIntent };
     using NumberedOrderDataModelClass::NumberedOrderDataModelClass;
     static void body(const tagTradeOrderParam& p, RequestBody& b) { formatOrderBody(p, b, false); }
+    static QStringList changes() { return shareOrderChanges(); }
     static Result reply(const std::vector<VEKTCRS>& sets) { return DMTradeDepute::reply(sets); }
 };
 
@@ -139,6 +141,7 @@ public:
     {
         b.prefix(p.commonUrl).add("fundid", p.fundId).add("ordersno", p.ordersNo);
     }
+    static QStringList changes() { return shareOrderChanges(); }
     static Result reply(const std::vector<VEKTCRS>& sets);
     static std::optional<QString> lacking(const Result& message);
     // A cancel left unknown is no order to avoid placing again: the words

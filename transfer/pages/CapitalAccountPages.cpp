@@ -69,11 +69,19 @@ void CapitalAccountPage::awakeFromNib()
     askList();
 }
 
-void CapitalAccountPage::askList()
+bool CapitalAccountPage::askList()
 {
     QString handle;
     queryInfoManager->requestFundInfoList(this, &handle);
     askedFor().ask(kListChannel, handle);
+    return !handle.isEmpty();
+}
+
+QStringList CapitalAccountPage::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kMoney, [this] { return readAgain(); });
+    return reads.asked();
 }
 
 void CapitalAccountPage::willDropRequests()
@@ -116,6 +124,15 @@ void CapitalAccountPage::fundInfoList(
         return;
     fundInfoTable_ = table;
     emit changed();
+    figureRead(owedfigure::kMoney, true);
+}
+
+bool CapitalAccountPage::fundInfoList(DataModel*, const QString& handle, const CSError&)
+{
+    // Nothing is said; while the money is owed the list stays empty.
+    if (askedFor().take(kListChannel, handle))
+        figureRead(owedfigure::kMoney, false);
+    return true;
 }
 
 void CapitalAccountPage::runConfirmation(const std::function<void()>& open)
@@ -156,11 +173,8 @@ bool CapitalAccountPage::answered(const QString& handle)
 
 void CapitalAccountPage::failed(const CSError& error)
 {
-    const bool unknown = isOrderOutcomeUnknown(error);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
-    if (unknown)
-        readAgain();
     endAction();
 }
 
@@ -175,12 +189,12 @@ void CapitalAccountPage::doConfigOrderTimeLimitPassed(int)
     endAction();
 }
 
-void CapitalAccountPage::readAgain()
+bool CapitalAccountPage::readAgain()
 {
     // The listed balances may have changed: none shows until read again.
     fundInfoTable_.reset();
     emit changed();
-    askList();
+    return askList();
 }
 
 void CapitalAccountPage::endAction()
@@ -430,10 +444,10 @@ bool InsideTransferViewController::fundInsideTransfer(DataModel*, const QString&
     return true;
 }
 
-void InsideTransferViewController::readAgain()
+bool InsideTransferViewController::readAgain()
 {
     requestAvailableFundAmount();
-    CapitalAccountPage::readAgain();
+    return CapitalAccountPage::readAgain();
 }
 
 // ---- 资金归集 ----

@@ -68,6 +68,7 @@ public:
     static QString failureText(const CSError& error);
 
     void fundInfoList(DataModel*, const QString&, const std::shared_ptr<DTFundInfoTable>& table) override;
+    bool fundInfoList(DataModel*, const QString&, const CSError&) override;
     void doConfigOrderTimeLimitPassed(int type) override;
 
 protected:
@@ -77,12 +78,15 @@ protected:
     void willDropRequests() override;
     virtual void updateForAccountProtecteOptionChange() = 0;
     virtual void resetControls() = 0;
-    // After a request that moved money, or may have: what the page reads
-    // again (the capital-account list, whose balances it changed, empty
-    // until its new answer).
-    virtual void readAgain();
+    // After a request that moved money, or while one of unknown outcome
+    // left the money owed: what the page reads again (the capital-account
+    // list, whose balances it changed, empty until its new answer). Answers
+    // whether the list was asked for.
+    virtual bool readAgain();
     // Asks for the capital-account list; only the one asked last shows.
-    void askList();
+    bool askList();
+    QStringList figuresShown() const override { return { owedfigure::kMoney }; }
+    QStringList readOwed(const QStringList& owed) override;
     // The request the user confirms is forgotten (and its secrets wiped).
     virtual void clearPending() = 0;
 
@@ -181,7 +185,7 @@ protected:
     void awakeFromNib() override;
     void updateForAccountProtecteOptionChange() override;
     void resetControls() override;
-    void readAgain() override;
+    bool readAgain() override;
     void clearPending() override;
 
 private:

@@ -322,9 +322,26 @@ QString FundTransferBaseViewController::selectedLink() const
         : QString();
 }
 
-void FundTransferBaseViewController::askHistory()
+bool FundTransferBaseViewController::askHistory()
 {
-    askedFor().ask(kHistoryChannel, fundTransferManager->requestBSTransferInfo(this, selectedLink()));
+    historyAsked_ = fundTransferManager->requestBSTransferInfo(this, selectedLink());
+    askedFor().ask(kHistoryChannel, historyAsked_);
+    return !historyAsked_.isEmpty();
+}
+
+void FundTransferBaseViewController::historyAnswered(const QString& handle, bool withRows)
+{
+    if (handle.isEmpty() || handle != historyAsked_)
+        return;
+    historyAsked_.clear();
+    figureRead(owedfigure::kTransfers, withRows);
+}
+
+QStringList FundTransferBaseViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kTransfers, [this] { return askHistory(); });
+    return reads.asked();
 }
 
 bool FundTransferBaseViewController::takeHistory(const QString& handle)
@@ -364,13 +381,12 @@ bool FundTransferBaseViewController::fundTransfer(DataModel*, const QString& han
 {
     if (!askedFor().take(kTransferChannel, handle))
         return true;
-    const bool unknown = isOrderOutcomeUnknown(error);
+    // Of an unknown outcome the history is owed, and read again in the
+    // account's rounds until the server answers.
     orderAlertWC_->stopRunModal();
     requestInFlight_ = false;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(failureText(error)));
     resetControls();
-    if (unknown)
-        refreshAfterTransfer();
     endTransfer();
     return true;
 }
@@ -387,8 +403,16 @@ void FundTransferBaseViewController::doConfigOrderTimeLimitPassed(int)
 }
 
 void FundTransferBaseViewController::queryBSTransfer(
-    DataModel*, const QString&, const DTBSTransferInfoPtr& table)
+    DataModel*, const QString& handle, const DTBSTransferInfoPtr& table)
 {
     history_ = table;
     emit changed();
+    historyAnswered(handle, true);
+}
+
+bool FundTransferBaseViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
+{
+    // The history shown stays; while it is owed it may be out of date.
+    historyAnswered(handle, false);
+    return true;
 }

@@ -107,6 +107,7 @@ public:
     void fundTransfer(DataModel*, const QString&, const QString& serialNumber) override;
     bool fundTransfer(DataModel*, const QString&, const CSError& error) override;
     void queryBSTransfer(DataModel*, const QString&, const DTBSTransferInfoPtr& table) override;
+    bool queryBSTransfer(DataModel*, const QString&, const CSError&) override;
     bool doConfigOrder(int type) override;
     void doConfigOrderTimeLimitPassed(int type) override;
 
@@ -132,16 +133,23 @@ protected:
     // Opens the dialog of the page's type with the account text, currency and amount.
     virtual void runConfirmation(const QString& accountText, const QString& moneyName, const QString& amount)
         = 0;
-    // After a transfer's answer or unknown outcome: what the page reads again.
+    // After a transfer's answer: what the page reads again.
     virtual void refreshAfterTransfer();
+    // The history, read again while a transfer of unknown outcome left it
+    // owed (the capital account's money too, where the page shows it).
+    QStringList figuresShown() const override { return { owedfigure::kTransfers }; }
+    QStringList readOwed(const QStringList& owed) override;
     // The history's first row carries the balance of the latest balance
     // query, whichever link it was for. The page reads it for the link chosen
     // now: askHistory files the request under that link, takeHistory answers
     // whether an answer is the one last asked for it (then no longer awaited;
     // false for one asked for another link or forgotten), and forgetHistory
     // leaves every answer asked so far untaken.
-    void askHistory();
+    bool askHistory();
     bool takeHistory(const QString& handle);
+    // The history asked last by askHistory was answered (with its rows, or
+    // not): the history may no longer be owed.
+    void historyAnswered(const QString& handle, bool withRows);
     void forgetHistory();
     // The bank link chosen now (capital account, bank and currency); "" with
     // no account.
@@ -184,6 +192,7 @@ private:
     QString fundPassword_;
     QString bankPassword_;
     DTBSTransferInfoPtr history_;
+    QString historyAsked_; // the handle of the history askHistory asked last
     std::optional<PendingTransfer> pending_;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;

@@ -336,6 +336,7 @@ bool BankToStockViewController::queryBSTransfer(DataModel*, const QString& handl
     const bool forShown = takeHistory(handle);
     if (figure_ && (forFigure || (forShown && figure_->link == selectedLink())))
         readFigure(nullptr, true);
+    historyAnswered(handle, false);
     if (!forShown && !forFigure)
         return true; // asked for another link
     if (forShown)
@@ -393,17 +394,32 @@ void StockToBankViewController::moneyTypeSelected(qsizetype index)
     requestAvailableFundAmount();
 }
 
-void StockToBankViewController::requestAvailableFundAmount()
+bool StockToBankViewController::requestAvailableFundAmount()
 {
     availableFundText_.clear();
     askedFor().settle(kMoneyChannel);
     emit changed();
-    if (const RDOFundAccountInfo* account = selectedAccount()) {
-        QString handle;
-        queryInfoManager->requestMoneyInfo(this, selectedMoneyType(), account->fundId(), &handle);
-        if (!handle.isEmpty())
-            askedFor().ask(kMoneyChannel, handle);
-    }
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (!account)
+        return false;
+    QString handle;
+    queryInfoManager->requestMoneyInfo(this, selectedMoneyType(), account->fundId(), &handle);
+    if (!handle.isEmpty())
+        askedFor().ask(kMoneyChannel, handle);
+    return !handle.isEmpty();
+}
+
+QStringList StockToBankViewController::figuresShown() const
+{
+    return { owedfigure::kTransfers, owedfigure::kMoney };
+}
+
+QStringList StockToBankViewController::readOwed(const QStringList& owed)
+{
+    QStringList asked = FundTransferBaseViewController::readOwed(owed);
+    ReadsAskedAgain reads(owed);
+    reads.ask(owedfigure::kMoney, [this] { return requestAvailableFundAmount(); });
+    return asked + reads.asked();
 }
 
 void StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money)
@@ -412,6 +428,7 @@ void StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle
         return; // asked for another account, currency or customer
     availableFundText_ = money.availableText();
     emit changed();
+    figureRead(owedfigure::kMoney, true);
 }
 
 bool StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle, const CSError&)
@@ -419,6 +436,7 @@ bool StockToBankViewController::queryMoneyInfo(DataModel*, const QString& handle
     if (askedFor().take(kMoneyChannel, handle)) {
         availableFundText_.clear();
         emit changed();
+        figureRead(owedfigure::kMoney, false);
     }
     return true;
 }
@@ -596,6 +614,7 @@ void QueryBalanceViewController::queryBSTransfer(
 
 bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
 {
+    historyAnswered(handle, false);
     if (takeHistory(handle)) {
         bankBalanceText_ = kBalanceFailed;
         emit changed();

@@ -134,7 +134,8 @@ public:
     // the account.
     void bankCardSelected(qsizetype index) override;
     void moneyTypeSelected(qsizetype index) override;
-    void requestAvailableFundAmount();
+    // Answers whether the question went out.
+    bool requestAvailableFundAmount();
 
     void queryFundTransferInfo(DataModel*, const QString&, const RDOFundTransferInfo& info) override;
     void queryMoneyInfo(DataModel*, const QString& handle, const RDOMoney& money) override;
@@ -146,6 +147,8 @@ protected:
     void runConfirmation(
         const QString& accountText, const QString& moneyName, const QString& amount) override;
     void refreshAfterTransfer() override;
+    QStringList figuresShown() const override;
+    QStringList readOwed(const QStringList& owed) override;
 
 private:
     QueryInfoManager* queryInfoManager;
