@@ -3,6 +3,7 @@
 #include "funds/trade/FundMoneyQuery.h"
 #include "funds/ui/FundTradeViews.h"
 #include "support_gui/FieldExits.h"
+#include "support_gui/WideDigits.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -74,6 +75,7 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
+    testsupport::commitWideDigitsInTheMiddle(amount, [&] { return page.text(Form::Amount); });
     testsupport::leaveFields(
         { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
