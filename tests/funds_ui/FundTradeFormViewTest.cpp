@@ -75,7 +75,8 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
-    testsupport::commitWideDigitsInTheMiddle(amount, [&] { return page.text(Form::Amount); });
+    for (const Form::Field f : { Form::Code, Form::Amount })
+        testsupport::commitWideDigitsInTheMiddle(form.field(f), [&] { return page.text(f); });
     testsupport::leaveFields(
         { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();
