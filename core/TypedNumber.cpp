@@ -37,4 +37,18 @@ QString refusal(const QString& field)
     return QStringLiteral("%1含有不能发送的字符").arg(field);
 }
 
+QString tooLong(const QString& field)
+{
+    return QStringLiteral("%1过长：最多%2个字符").arg(field).arg(kLongest);
+}
+
+std::optional<QString> problem(const QString& field, QStringView value)
+{
+    if (!canBeSent(value))
+        return refusal(field);
+    if (value.size() > kLongest)
+        return tooLong(field);
+    return std::nullopt;
+}
+
 } // namespace typednumber

@@ -36,13 +36,14 @@ constexpr char kNotices[] = "notices";
 constexpr char kTargets[] = "targets";
 constexpr char kDeclarations[] = "declarations";
 
-// A typed code a query could not carry is refused in a tip on `page`.
-bool codeSendable(MenuItemViewController& page, const QString& code)
+// A typed value no request could carry is refused in a tip on `page`,
+// naming its field.
+bool sendable(MenuItemViewController& page, const QString& field, const QString& value)
 {
-    if (typednumber::canBeSent(code))
-        return true;
-    page.alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QStringLiteral("证券代码"))), {});
-    return false;
+    const std::optional<QString> why = typednumber::problem(field, value);
+    if (why)
+        page.alerts()->runAlert(AlertRequest::tip(*why), {});
+    return !why;
 }
 
 } // namespace
@@ -230,10 +231,8 @@ void HGTCancelVoteViewController::confirmWithdrawal(const OrderParam& p)
     // it, once a request can carry it.
     if (isUnloaded())
         return;
-    if (!typednumber::canBeSent(p.voteQuantity())) {
-        alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QStringLiteral("撤销数量"))), {});
+    if (!sendable(*this, QStringLiteral("撤销数量"), p.voteQuantity()))
         return;
-    }
     alertWindowController_.runModalForCancelHGTOtherVote(parentWindow_.data(), p.securityId(), p.stockCode(),
         p.voteTypeTitle(), p.voteType(), p.voteQuantity(), p.orgNo());
 }
@@ -284,7 +283,7 @@ void HGTQueryNotificationViewController::queryButtonClick()
         alerts()->runAlert(AlertRequest::tip(QStringLiteral("请输入证券代码。")), {});
         return;
     }
-    if (!codeSendable(*this, code_))
+    if (!sendable(*this, QStringLiteral("证券代码"), code_))
         return;
     QString why;
     const QString handle = requestManager->requestHGTQueryNotification(this, code_, &why);
@@ -348,7 +347,7 @@ HGTQueryStockTargetViewController::HGTQueryStockTargetViewController(BaseNode::P
 
 void HGTQueryStockTargetViewController::queryButtonClick()
 {
-    if (!codeSendable(*this, code_))
+    if (!sendable(*this, QStringLiteral("证券代码"), code_))
         return;
     QString why;
     const QString handle = requestManager->requestHGTQueryStockTarget(this, code_, &why);

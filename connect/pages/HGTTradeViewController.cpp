@@ -647,8 +647,8 @@ bool HGTTradeViewController::verifyInput()
 bool HGTTradeViewController::sendable(std::initializer_list<std::pair<const QString*, const char*>> fields)
 {
     for (const auto& [value, title] : fields) {
-        if (!typednumber::canBeSent(*value)) {
-            alerts()->runAlert(AlertRequest::tip(typednumber::refusal(QString::fromUtf8(title))), {});
+        if (const std::optional<QString> why = typednumber::problem(QString::fromUtf8(title), *value)) {
+            alerts()->runAlert(AlertRequest::tip(*why), {});
             return false;
         }
     }

@@ -150,9 +150,9 @@ protected:
     // The number of fields in the focus order (controlArray).
     virtual int controlCount() const { return 3; }
     virtual bool verifyInput();
-    // The first typed value a request could not carry is refused in a tip
-    // naming its field, (value, title) in the form's order; answers whether
-    // every one can be sent.
+    // The first typed value a request could not carry (a character, a
+    // length) is refused in a tip naming its field, (value, title) in the
+    // form's order; answers whether every one can be sent.
     bool sendable(std::initializer_list<std::pair<const QString*, const char*>> fields);
     void responderToNext(int field);
     QString selectedSecurityId() const;

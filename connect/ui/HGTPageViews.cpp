@@ -113,6 +113,7 @@ void HGTDeclareView::build(const QStringList& labels, std::function<void(int, co
     fields_ << code;
     for (const QString& label : labels) {
         auto* field = new QLineEdit(this);
+        useTypedValueFormatter(field);
         fields_ << field;
         form->addRow(label, field);
     }
@@ -318,19 +319,16 @@ void installCancelConfirmWindow()
         form->addRow(QStringLiteral("行为代码:"), new QLabel(window.orgNo(), dialog));
         auto* quantity = new QLineEdit(dialog);
         quantity->setObjectName(QStringLiteral("quantityText"));
+        useTypedValueFormatter(quantity);
         form->addRow(QStringLiteral("撤销数量:"), quantity);
         auto* buttons = new QDialogButtonBox(dialog);
         buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
         buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setFocus();
         form->addRow(buttons);
         const QPointer<HGTCancelConfirmAlertWC> owner(&window);
-        QObject::connect(quantity, &QLineEdit::textEdited, dialog, [owner, quantity](const QString& t) {
-            if (!owner)
-                return;
-            owner->setQuantityText(t);
-            // The field shows what was read (full-width digits as digits).
-            if (quantity->text() != owner->quantityText())
-                quantity->setText(owner->quantityText());
+        QObject::connect(quantity, &QLineEdit::textEdited, dialog, [owner](const QString& t) {
+            if (owner)
+                owner->setQuantityText(t);
         });
         QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, [owner] {
             if (owner)

@@ -486,10 +486,10 @@ bool OpdFundTradeViewController::verifyInput()
     const bool present = codes && amount;
     if (!present) {
         alerts_->runAlert(AlertRequest::tip(missing), nullptr);
-    } else if (const std::optional<QString> field = fieldNotSendable()) {
+    } else if (const std::optional<QString> why = typedFieldProblem()) {
         // Refused here, before the check, the notices or the serial are
         // asked for: no step of an order that could never be sent.
-        alerts_->runAlert(AlertRequest::tip(typednumber::refusal(*field)), nullptr);
+        alerts_->runAlert(AlertRequest::tip(*why), nullptr);
         return false;
     }
     // The fund lookup is reported too, after the input message.
@@ -507,29 +507,25 @@ bool OpdFundTradeViewController::verifyInput()
     return present;
 }
 
-std::optional<QString> OpdFundTradeViewController::fieldNotSendable() const
+std::optional<QString> OpdFundTradeViewController::typedFieldProblem() const
 {
     const bool transform = viewType_ == Transform;
-    if (!typednumber::canBeSent(texts_[Code]))
-        return transform ? QStringLiteral("转出代码") : QStringLiteral("基金代码");
-    if (transform && !typednumber::canBeSent(texts_[TargetCode]))
-        return QStringLiteral("转入代码");
-    if (typednumber::canBeSent(texts_[Amount]))
-        return std::nullopt;
+    QString amountTitle;
     switch (viewType_) {
-    case Subscribe:
-        return QStringLiteral("认购金额");
-    case Purchase:
-        return QStringLiteral("申购金额");
-    case Redeem:
-        return QStringLiteral("赎回份额");
-    case Transform:
-        return QStringLiteral("转换份额");
-    case Plan:
-        return QStringLiteral("每期金额");
-    default:
-        return std::nullopt; // the dividend setting sends no amount
+    case Subscribe: amountTitle = QStringLiteral("认购金额"); break;
+    case Purchase: amountTitle = QStringLiteral("申购金额"); break;
+    case Redeem: amountTitle = QStringLiteral("赎回份额"); break;
+    case Transform: amountTitle = QStringLiteral("转换份额"); break;
+    case Plan: amountTitle = QStringLiteral("每期金额"); break;
+    default: break; // the dividend setting sends no amount
     }
+    std::optional<QString> why = typednumber::problem(
+        transform ? QStringLiteral("转出代码") : QStringLiteral("基金代码"), texts_[Code]);
+    if (!why && transform)
+        why = typednumber::problem(QStringLiteral("转入代码"), texts_[TargetCode]);
+    if (!why && !amountTitle.isEmpty())
+        why = typednumber::problem(amountTitle, texts_[Amount]);
+    return why;
 }
 
 QString OpdFundTradeViewController::tradeCode() const

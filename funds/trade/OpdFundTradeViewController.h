@@ -253,9 +253,10 @@ private:
     // Ends the step under way unless its order went out.
     void cancelStep();
     bool verifyInput();
-    // The first typed field (code, target code, amount) whose value cannot
-    // be sent, by the title the customer sees it under; nullopt when none.
-    std::optional<QString> fieldNotSendable() const;
+    // Why the first typed field (code, target code, amount) that cannot be
+    // sent cannot, naming it by the title the customer sees it under;
+    // nullopt when every one can.
+    std::optional<QString> typedFieldProblem() const;
     // The fund the order buys: the target of a transform, else the fund.
     const std::optional<RDOOpenEndFund>& boughtFund() const;
     // The pipeline start: the appropriateness check of the fund bought, or

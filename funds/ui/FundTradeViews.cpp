@@ -3,9 +3,9 @@
 #include "core/ui/PopUp.h"
 #include "funds/ui/FundListView.h"
 #include "funds/ui/FundPanels.h"
-#include "shell/formatters/CodeFormatter.h"
 #include "shell/ui/Buttons.h"
 #include "shell/ui/EditingEnd.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 
 #include <QBoxLayout>
@@ -147,9 +147,7 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
         if (row.field == Form::Code || row.field == Form::TargetCode) {
             // Six characters at most, as they are read: a full-width code
             // typed, or one pasted with white space around it, fits.
-            auto* formatter = new CodeFormatter(edit);
-            formatter->setMaxLength(Form::kCodeLength);
-            edit->setValidator(formatter);
+            useTypedValueFormatter(edit, Form::kCodeLength);
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->controlTextDidChange(f, text); });
             // A short code is padded and looked up however the editing ends;
@@ -167,6 +165,7 @@ OpdFundTradeForm::OpdFundTradeForm(OpdFundTradeViewController& controller, QWidg
                     next->setFocus();
             });
         } else if (row.editable) {
+            useTypedValueFormatter(edit);
             connect(edit, &QLineEdit::textEdited, this,
                 [this, f = row.field](const QString& text) { controller_->setText(f, text); });
             // Return moves on in the form's cycle; the order goes by the

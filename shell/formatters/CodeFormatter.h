@@ -2,9 +2,10 @@
 
 #include "shell/formatters/InputFormatter.h"
 
-// Any characters, at most six by default: a code whose form the server
-// judges (a fund code). Its limit holds for what is read, so a full-width
-// code typed or a code pasted with white space around it fits.
+// Any characters, at most six by default: a code or a number whose form the
+// server judges (a fund code, an amount). Its limit holds for what is read,
+// so a full-width code typed or a code pasted with white space around it
+// fits.
 class CodeFormatter : public LimitedInputFormatter {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "shell/ui/LoginView.h"
 
 #include "core/ui/PopUp.h"
+#include "shell/ui/StockCodeField.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -74,6 +75,7 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     securitySelectButton_->addItems(LoginViewController::securityModeTitles());
     identifyingCodeText_ = named(new QLineEdit(this), "identifyingCodeText");
     identifyingCodeText_->setPlaceholderText(QStringLiteral("请输入右侧数字"));
+    useTypedValueFormatter(identifyingCodeText_);
     identifyingCodeImage_ = named(new QPushButton(this), "identifyingCodeImage");
     identifyingCodeImage_->setFlat(true);
     identifyingCodeImage_->setFixedSize(96, 32);
@@ -83,6 +85,7 @@ LoginView::LoginView(LoginViewController& controller, QWidget* parent)
     securityModeQeltLabel_ = named(new QLabel(this), "securityModeQeltLabel");
     securityModeQeltText_ = named(new QLineEdit(this), "securityModeQeltText");
     securityModeQeltText_->setEchoMode(QLineEdit::Password);
+    useTypedValueFormatter(securityModeQeltText_);
     saveAccountCheck_ = named(new QCheckBox(QStringLiteral("保存账号"), this), "saveAccountCheck");
     loginButton_ = named(new QPushButton(QStringLiteral("登  录"), this), "loginButton");
     loginButton_->setCheckable(true);

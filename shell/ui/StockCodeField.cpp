@@ -10,3 +10,11 @@ StockCodeFormatter* useStockCodeFormatter(QLineEdit* field, quint64 maxLength)
     field->setValidator(formatter);
     return formatter;
 }
+
+CodeFormatter* useTypedValueFormatter(QLineEdit* field, quint64 maxLength)
+{
+    auto* formatter = new CodeFormatter(field);
+    formatter->setMaxLength(maxLength);
+    field->setValidator(formatter);
+    return formatter;
+}

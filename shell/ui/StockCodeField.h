@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shell/formatters/CodeFormatter.h"
 #include "shell/formatters/StockCodeFormatter.h"
+
+#include <limits>
 
 class QLineEdit;
 
@@ -10,3 +13,12 @@ class QLineEdit;
 // paste short instead) and no message is shown.
 StockCodeFormatter* useStockCodeFormatter(
     QLineEdit* field, quint64 maxLength = StockCodeFormatter::kDefaultMaxLength);
+
+// Gives a field that holds a number or a code whose form the server judges
+// (an amount, a quantity, a fund code, a captcha) a formatter that takes
+// any keystroke, read as typed numbers are: a full-width digit an input
+// method commits lands as a digit where it was typed, the cursor after it,
+// and white space around the value goes. At most `maxLength` characters as
+// read; the field's own length cap stays.
+CodeFormatter* useTypedValueFormatter(
+    QLineEdit* field, quint64 maxLength = std::numeric_limits<quint64>::max());

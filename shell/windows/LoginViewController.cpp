@@ -350,19 +350,20 @@ bool LoginViewController::checkValid()
         empty = Field::IdentifyingCode;
     else if (!isIdentifyingCodeMode_ && tokenText_.isEmpty())
         empty = Field::Token;
-    // A code the login request could not carry is refused here, naming
-    // its field, before anything is sent.
+    // A code the login request could not carry (a character, a length) is
+    // refused here, naming its field, before anything is sent.
     std::optional<Field> unsendable;
+    std::optional<QString> why;
     for (const Field field : { Field::Account, Field::IdentifyingCode, Field::Token }) {
-        if (!unsendable && (field != Field::Token || !isIdentifyingCodeMode_)
-            && !typednumber::canBeSent(text(field)))
+        if (!why && (field != Field::Token || !isIdentifyingCodeMode_)
+            && (why = typednumber::problem(fieldTitle(field), text(field))))
             unsendable = field;
     }
     QString message;
     if (empty)
         message = emptyFieldMessage(*empty);
-    else if (unsendable)
-        message = typednumber::refusal(fieldTitle(*unsendable));
+    else if (why)
+        message = *why;
     else if (!loginManager->checkNecessaryInfo())
         message = QStringLiteral("您的网卡Mac地址信息获取不到，无法继续进行操作。");
     else if ((accountType_ == 0 && typed <= 10) || (accountType_ == 1 && (typed == 9 || typed == 10)))

@@ -459,13 +459,15 @@ TEST_F(HGTConnectPagesTest, DeclarationListedByDateAndWithdrawnLowersItsQuantity
         w.setQuantityText(quantity);
         w.confirmButtonClicked();
     });
-    for (const char* typed : { "１０股", "\u3000１００" }) {
+    const std::string tooLong(256, '1');
+    for (const char* typed : { "１０股", tooLong.c_str(), "\u3000１００" }) {
         quantity = QString::fromUtf8(typed);
         const qsizetype told = alerts.shown.size();
         cancel.ordersTableViewClicked(0);
         ASSERT_TRUE(spinUntil([&] { return alerts.shown.size() > told; })) << typed;
     }
     EXPECT_TRUE(alerts.shown.contains(QStringLiteral("温馨提示:撤销数量含有不能发送的字符")));
+    EXPECT_TRUE(alerts.shown.contains(QStringLiteral("温馨提示:撤销数量过长：最多255个字符")));
     ASSERT_EQ(sim.receivedCount(brokersim::kHKDeclareFunction), 4);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kHKDeclareFunction).back().valueOr(QStringLiteral("declare_quan")), "-100");
@@ -572,6 +574,8 @@ TEST_F(HGTConnectPagesTest, NotificationsKeepTheListOnAnEmptyReplyAndEligibleSto
     // request can carry is refused on the page.
     targets.setCodeText(QStringLiteral("００７００"));
     EXPECT_EQ(targets.codeText(), "00700");
+    notices.setCodeText(QStringLiteral("\u3000００７００"));
+    EXPECT_EQ(notices.codeText(), "00700");
     const qsizetype noticesAsked = sim.receivedCount(brokersim::kHKNotificationFunction);
     notices.setCodeText(QStringLiteral("00=00"));
     notices.queryButtonClick();

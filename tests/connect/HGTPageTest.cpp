@@ -1088,6 +1088,7 @@ TEST_F(HGTPageTest, FullWidthDigitsAreDigitsAndWhatNoRequestCarriesStaysAtTheFor
     order.setCodeText(wide(u"００７００"));
     ASSERT_TRUE(spinUntil([&] { return !order.lotText().isEmpty(); })) << "no quote for the code read";
     order.setPriceText(wide(u"１０．０００")); // far below the market: it rests
+    EXPECT_EQ(order.stepperValue(), 10.0); // the stepper steps from it
     vote.setFieldText(V::Code, wide(u"００７００"));
     vote.setFieldText(V::PublicNo, wide(u"G００７００００１"));
     vote.setFieldText(V::BillNo, QStringLiteral("1"));
@@ -1098,7 +1099,7 @@ TEST_F(HGTPageTest, FullWidthDigitsAreDigitsAndWhatNoRequestCarriesStaysAtTheFor
         HGTTradeViewController* page;
         std::function<void()> type;
         brokersim::Function function;
-        const char* key; // nullptr: refused, naming the field `value`
+        const char* key; // nullptr: refused, `value` the message
         const char* value;
     } rows[] = {
         { &order, [&] { order.setQuantityText(wide(u"\u3000１００")); }, brokersim::kHKOrderFunction, "qty",
@@ -1108,17 +1109,19 @@ TEST_F(HGTPageTest, FullWidthDigitsAreDigitsAndWhatNoRequestCarriesStaysAtTheFor
         { &declare, [&] { declare.setFieldText(D::Quantity, wide(u"１０００")); },
             brokersim::kHKDeclareFunction, "declare_quan", "1000" },
         { &order, [&] { order.setQuantityText(wide(u"１００股")); }, brokersim::kHKOrderFunction, nullptr,
-            "委托数量" },
+            "委托数量含有不能发送的字符" },
         { &order,
             [&] {
                 order.setQuantityText(QStringLiteral("100"));
                 order.setPriceText(wide(u"－１０"));
             },
-            brokersim::kHKOrderFunction, nullptr, "委托价格" },
+            brokersim::kHKOrderFunction, nullptr, "委托价格含有不能发送的字符" },
         { &vote, [&] { vote.setFieldText(V::Up, wide(u"１０股")); }, brokersim::kHKVoteFunction, nullptr,
-            "赞成数量" },
+            "赞成数量含有不能发送的字符" },
         { &declare, [&] { declare.setFieldText(D::Quantity, QStringLiteral("1=1")); },
-            brokersim::kHKDeclareFunction, nullptr, "投票数量" },
+            brokersim::kHKDeclareFunction, nullptr, "投票数量含有不能发送的字符" },
+        { &vote, [&] { vote.setFieldText(V::Up, QString(256, u'1')); }, brokersim::kHKVoteFunction, nullptr,
+            "赞成数量过长：最多255个字符" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.value);
@@ -1129,13 +1132,14 @@ TEST_F(HGTPageTest, FullWidthDigitsAreDigitsAndWhatNoRequestCarriesStaysAtTheFor
         ASSERT_TRUE(spinUntil([&] { return !row.page->isBusy() && !row.page->dialog().isShown(); }));
         if (!row.key) {
             ASSERT_EQ(alerts.shown.size(), 1u);
-            EXPECT_EQ(
-                alerts.shown[0].text, QString::fromUtf8(row.value) + QStringLiteral("含有不能发送的字符"));
+            EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(row.value));
             EXPECT_EQ(sim.receivedCount(row.function), before);
             continue;
         }
         ASSERT_EQ(sim.receivedCount(row.function), before + 1);
         EXPECT_EQ(sim.receivedOf(row.function).back().valueOr(QString::fromLatin1(row.key)),
             QString::fromUtf8(row.value));
+        const bool order = row.function == brokersim::kHKOrderFunction;
+        EXPECT_EQ(sim.receivedOf(row.function).back().valueOr(order ? u"stkcode" : u"stk_code"), "00700");
     }
 }

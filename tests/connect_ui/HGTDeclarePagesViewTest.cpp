@@ -10,6 +10,7 @@
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "shell/windows/SessionNotifications.h"
+#include "support_gui/WideDigits.h"
 #include "tools/broker-sim/HKFunctions.h"
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/security/StockManager.h"
@@ -72,6 +73,7 @@ TEST_F(HGTDeclarePagesViewTest, DeclareThenWithdrawPartOfItAndReadTheNotices)
         QTest::keyClick(types, Qt::Key_Down);
     EXPECT_EQ(types->currentText(), QStringLiteral("红利现金选择权"));
     QTest::keyClicks(declare->field(1), QStringLiteral("D00700"));
+    testsupport::commitWideDigitsInTheMiddle(declare->field(2));
     QTest::keyClicks(declare->field(2), QStringLiteral("300"));
     QTest::mouseClick(declare->orderButton(), Qt::LeftButton);
     const QString declared = hands.nextBox();
@@ -89,6 +91,7 @@ TEST_F(HGTDeclarePagesViewTest, DeclareThenWithdrawPartOfItAndReadTheNotices)
     QTimer::singleShot(0, [] {
         ASSERT_TRUE(spinUntil([] { return hgtviewtest::shown<QDialog>() != nullptr; }));
         QDialog* window = hgtviewtest::shown<QDialog>();
+        testsupport::commitWideDigitsInTheMiddle(window->findChild<QLineEdit*>("quantityText"));
         QTest::keyClicks(window->findChild<QLineEdit*>("quantityText"), QStringLiteral("100"));
         QTest::mouseClick(window->findChild<QDialogButtonBox*>()->buttons().front(), Qt::LeftButton);
     });

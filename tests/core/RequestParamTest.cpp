@@ -88,7 +88,9 @@ TEST(RequestParam, OverLongTextIsRefusedNeverCut)
     EXPECT_FALSE(requestparam::setParam(p, &tagTradePasswordParam::newPassword,
         std::string_view("12\0"
                          "34",
-            5)));
+            5),
+        &message));
+    EXPECT_EQ(message, QStringLiteral("输入的内容含有不能发送的字符"));
     // QString text goes in as UTF-8 and counts bytes.
     EXPECT_TRUE(requestparam::setParam(p, &tagTradePasswordParam::commonUrl, QStringLiteral("fundid=1")));
     EXPECT_EQ(p.commonUrl, "fundid=1");

@@ -26,4 +26,9 @@ TEST(TypedNumber, ReadsFullWidthFormsAsAsciiAndTellsWhatCanBeSent)
         EXPECT_EQ(typednumber::canBeSent(typednumber::read(typed)), c.sendable);
     }
     EXPECT_EQ(typednumber::refusal(QStringLiteral("委托数量")), QStringLiteral("委托数量含有不能发送的字符"));
+    // What a form says before any request: a character first, then a length.
+    const QString field = QStringLiteral("委托数量");
+    EXPECT_EQ(typednumber::problem(field, QString(255, u'1')), std::nullopt);
+    EXPECT_EQ(typednumber::problem(field, QString(256, u'1')), QStringLiteral("委托数量过长：最多255个字符"));
+    EXPECT_EQ(typednumber::problem(field, QString(256, u'=')), QStringLiteral("委托数量含有不能发送的字符"));
 }

@@ -252,13 +252,15 @@ TEST_F(FundTradeForm, FullWidthDigitsGoOutAsDigitsAndWhatCannotBeSentStaysAtTheF
 {
     using namespace brokersim;
     book().setRiskLevel("010100000001", 5);
+    const std::string tooLong(256, '1');
     const struct {
         qint32 viewType;
         const char* code;
         const char* amount;
         Function function;
-        const char* sent; // nullptr: refused, naming `field`
-        const char* field;
+        const char* sent; // nullptr: refused with `refusal`
+        const char* refusal;
+        const char* target = "１１";
     } cases[] = {
         { Form::Subscribe, "００９９０１", "\u3000１００", kFundSubscribeFunction,
             "&ofcode=009901&orderamt=100&", "" },
@@ -266,25 +268,31 @@ TEST_F(FundTradeForm, FullWidthDigitsGoOutAsDigitsAndWhatCannotBeSentStaysAtTheF
         { Form::Transform, "\u3000０００００１", "１００", kFundTransformFunction,
             "&orderqty=100&otherofcode=000011&", "" },
         { Form::Plan, "００００１", "１００", kFundPlanOpenFunction, "&ofcode=000001&orderamt=100&", "" },
-        { Form::Purchase, "000001", "１０００元", kFundPurchaseFunction, nullptr, "申购金额" },
-        { Form::Redeem, "000001", "－１０", kFundRedeemFunction, nullptr, "赎回份额" },
-        { Form::Bonus, "00&001", "", kFundBonusSetFunction, nullptr, "基金代码" },
+        { Form::Purchase, "000001", "１０００元", kFundPurchaseFunction, nullptr,
+            "申购金额含有不能发送的字符" },
+        { Form::Purchase, "000001", tooLong.c_str(), kFundPurchaseFunction, nullptr,
+            "申购金额过长：最多255个字符" },
+        { Form::Redeem, "000001", "－１０", kFundRedeemFunction, nullptr, "赎回份额含有不能发送的字符" },
+        { Form::Bonus, "00&001", "", kFundBonusSetFunction, nullptr, "基金代码含有不能发送的字符" },
+        { Form::Transform, "000001", "100", kFundTransformFunction, nullptr, "转入代码含有不能发送的字符",
+            "00=011" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.amount);
+        SCOPED_TRACE(c.refusal);
         sim.clearReceived();
         auto form = make(c.viewType);
         if (c.sent)
             type(*form, Form::Code, QString::fromUtf8(c.code));
         else
             form->controlTextDidChange(Form::Code, QString::fromUtf8(c.code));
-        if (c.viewType == Form::Transform)
-            type(*form, Form::TargetCode, QStringLiteral("１１"));
+        if (c.viewType == Form::Transform && c.sent)
+            type(*form, Form::TargetCode, QString::fromUtf8(c.target));
+        else if (c.viewType == Form::Transform)
+            form->controlTextDidChange(Form::TargetCode, QString::fromUtf8(c.target));
         form->setText(Form::Amount, QString::fromUtf8(c.amount));
         form->tradeButtonClicked();
         if (!c.sent) {
-            EXPECT_EQ(
-                lastAlert(), QStringLiteral("tip:%1含有不能发送的字符").arg(QString::fromUtf8(c.field)));
+            EXPECT_EQ(lastAlert(), QStringLiteral("tip:") + QString::fromUtf8(c.refusal));
             EXPECT_FALSE(confirmation.open || form->isBusy());
             for (const Function f : { kFundAppropriatenessFunction, kFundSignNumberFunction, c.function })
                 EXPECT_EQ(count(f), 0);

@@ -3,6 +3,7 @@
 #include "funds/trade/FundMoneyQuery.h"
 #include "funds/ui/FundTradeViews.h"
 #include "support_gui/FieldExits.h"
+#include "support_gui/WideDigits.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -74,6 +75,8 @@ TEST_F(FundTradeFormView, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
         return page.text(Form::Name) == QStringLiteral("青岚成长混合")
             && page.text(Form::TargetName) == QStringLiteral("远帆大盘精选");
     }));
+    for (const Form::Field f : { Form::Code, Form::Amount })
+        testsupport::commitWideDigitsInTheMiddle(form.field(f), [&] { return page.text(f); });
     testsupport::leaveFields(
         { { amount, "5", [&] { QTest::keyClick(amount, Qt::Key_Return); }, "5", code } });
     EXPECT_TRUE(alerts.shown.isEmpty()) << alerts.shown.join(u'|').toStdString();

@@ -119,7 +119,7 @@ TEST(Formatters, ConvertFullWidthKeystrokesOfNumberAndCodeFields)
         Kind kind;
         const char16_t* typed;
         const char16_t* shown; // nullptr: refused
-        int cursor; // after, typed at the end
+        int cursor; // after, typed where "|" stands, else at the end
     } cases[] = {
         { Kind::StockCode, u"\u3000６０００００", u"600000", 6 },
         { Kind::Float, u"９．５０", u"9.50", 4 },
@@ -127,11 +127,16 @@ TEST(Formatters, ConvertFullWidthKeystrokesOfNumberAndCodeFields)
         { Kind::NumberChar10, u"ＡＢ", nullptr, 0 },
         { Kind::Code, u"００００１A\u3000", u"00001A", 6 },
         { Kind::Code, u"0000012", nullptr, 0 },
+        { Kind::Float, u"\u3000\u3000９|．５", u"9.5", 1 }, // a paste before the point
     };
     for (const auto& c : cases) {
         QString edited = QString::fromUtf16(c.typed);
         SCOPED_TRACE(edited.toStdString());
-        int pos = int(edited.size());
+        int pos = int(edited.indexOf(u'|'));
+        if (pos < 0)
+            pos = int(edited.size());
+        else
+            edited.remove(pos, 1);
         EXPECT_EQ(
             make(c.kind)->validate(edited, pos), c.shown ? QValidator::Acceptable : QValidator::Invalid);
         if (c.shown)

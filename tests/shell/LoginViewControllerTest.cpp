@@ -96,7 +96,8 @@ TEST_F(LoginViewControllerTest, ValidationRefusesInOrderAndSendsNothing)
         { 1, "0101100000", "111111", "1234", "", false, "请输入至少11位客户代码" },
         // What no login request can carry is refused here, naming the field;
         // white space alone is nothing typed.
-        { 0, "010100000001", "111111", "１２３４元", "", false, "验证码含有不能发送的字符" },
+        { 0, "０１０１０００００００１", "111111", "１２３４元", "", false, "验证码含有不能发送的字符" },
+        { 0, "010100000001", "111111", QString(256, u'1'), "", false, "验证码过长：最多255个字符" },
         { 0, "010100000001", "111111", "1234", "654=21", true, "澄石令验证码含有不能发送的字符" },
         { 0, "010100000001", "111111", "\u3000\u3000", "", false, "请输入验证码" },
     };

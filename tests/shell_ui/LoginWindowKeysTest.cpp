@@ -13,6 +13,7 @@
 #include "shell/ui/UnlockScreenWindow.h"
 #include "shell/ui/pages/ChangePasswordView.h"
 #include "support_gui/ModalGuard.h"
+#include "support_gui/WideDigits.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -155,6 +156,13 @@ TEST_F(LoginWindowKeysTest, TheAccountFieldShowsWhatTheFormSends)
         press(Qt::Key_Tab);
         EXPECT_EQ(accountEdit()->text(), QStringLiteral("0101"));
         EXPECT_EQ(form().fixAccount(QString()), QStringLiteral("0000000101"));
+        // The captcha and the token read what an input method commits, where
+        // it commits it.
+        using Field = LoginViewController::Field;
+        testsupport::commitWideDigitsInTheMiddle(
+            widget<QLineEdit>("identifyingCodeText"), [&] { return form().text(Field::IdentifyingCode); });
+        testsupport::commitWideDigitsInTheMiddle(
+            widget<QLineEdit>("securityModeQeltText"), [&] { return form().text(Field::Token); });
         window->close();
         ASSERT_TRUE(spinUntil([&] { return window.isNull(); }));
     }

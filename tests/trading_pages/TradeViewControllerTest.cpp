@@ -265,12 +265,13 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     const struct {
         const char* code;
         const char16_t* quantity;
+        const char16_t* price = u"10.00";
     } incomplete[] = { { "600000", u"100&qty=1" }, { "60000", u"100" }, { "600000", u"１００股" },
-        { "600000", u"－１００" } };
+        { "600000", u"－１００" }, { "600000", u"100", u"１０元" }, { "60000=", u"100" } };
     for (const auto& c : incomplete) {
         SCOPED_TRACE(c.code);
         page.setCodeText(QString::fromLatin1(c.code));
-        page.setPriceText(QStringLiteral("10.00"));
+        page.setPriceText(QString::fromUtf16(c.price));
         page.setQuantityText(QString::fromUtf16(c.quantity));
         alerts.shown.clear();
         page.orderButtonClicked();
@@ -289,6 +290,7 @@ TEST_F(TradeViewControllerTest, FullWidthDigitsAreLookedUpAndOrderedAsDigits)
     lookUp(page, QString::fromUtf16(u"６０００００"));
     EXPECT_EQ(page.codeText(), QStringLiteral("600000"));
     page.setPriceText(QString::fromUtf16(u"\u3000１０．００"));
+    EXPECT_EQ(page.stepperValue(), 10.0); // the stepper steps from it
     page.setQuantityText(QString::fromUtf16(u"１００\u3000"));
     const brokersim::Request sent = placeOrder(page);
     EXPECT_EQ(sent.valueOr(u"stkcode"), QStringLiteral("600000"));
@@ -397,11 +399,17 @@ TEST_F(TradeViewControllerTest, ATitleOfAnotherMarketIsRefusedBeforeTheDialog)
     EXPECT_FALSE(page.isBusy());
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 0);
 
-    // Over-long quantities are refused in words a customer understands.
+    // Over-long quantities and prices are refused in words a customer
+    // understands, before the risk list is asked for.
     page.orderTypePButtonSelected(0);
     page.setQuantityText(QString(10000, QLatin1Char('9')));
     page.orderButtonClicked();
     EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
+    page.setQuantityText(QStringLiteral("100"));
+    page.setPriceText(QString(256, QLatin1Char('9')));
+    page.orderButtonClicked();
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("买入价格过长：最多255个字符")); // by its label
+    EXPECT_FALSE(page.isBusy());
     EXPECT_FALSE(shown);
 }
 

@@ -96,9 +96,15 @@ TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(WarrantExerciseViewController::kMissingInputMessage));
     page->setCodeText(QStringLiteral("580026"));
+    page->setPriceText(QStringLiteral("9.500"));
     page->setQuantityText(QStringLiteral("100&qty=9"));
     page->orderButtonClicked();
     EXPECT_EQ(alerts.shown.size(), 2u);
+    page->setQuantityText(QStringLiteral("100"));
+    page->setPriceText(QString(256, QLatin1Char('9')));
+    page->orderButtonClicked();
+    ASSERT_EQ(alerts.shown.size(), 3u);
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("行权价格过长：最多255个字符"));
     EXPECT_FALSE(shown);
     EXPECT_FALSE(page->isBusy());
 }

@@ -3,6 +3,7 @@
 // and see the serial number, the new bank balance and the new history row. Also writes the page's
 // picture when LUMORA_DOCS_DIR names a folder.
 #include "TransferWindowRig.h"
+#include "support_gui/WideDigits.h"
 #include "tools/broker-sim/BankFunctions.h"
 
 #include <QLabel>
@@ -38,6 +39,7 @@ TEST_F(BankToStockPageTest, OpenFromTheMenuSeeTheBalanceAndTransfer)
     EXPECT_TRUE(bankPassword->isVisible());
     EXPECT_FALSE(page->findChild<QLineEdit*>("fundPasswordText")->isVisible());
 
+    testsupport::commitWideDigitsInTheMiddle(amount);
     QTest::keyClicks(amount, QStringLiteral("2500.50"));
     QTest::keyClicks(bankPassword, QString::fromLatin1(brokersim::kBankPassword));
     clickConfirmWhenShown();

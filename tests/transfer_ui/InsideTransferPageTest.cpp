@@ -3,6 +3,7 @@
 // confirm, and see both serial numbers and the new available money. Also
 // writes the page's picture when LUMORA_DOCS_DIR names a folder.
 #include "TransferWindowRig.h"
+#include "support_gui/WideDigits.h"
 #include "tools/broker-sim/BackOffice.h"
 
 #include <QComboBox>
@@ -42,6 +43,7 @@ TEST_F(InsideTransferPageTest, OpenFromTheMenuMoveMoneyAndSeeBothSerials)
     in->setFocus();
     QTest::keyClick(in, Qt::Key_Down);
     EXPECT_EQ(in->currentText(), QStringLiteral("工商银行 - 010210000003 "));
+    testsupport::commitWideDigitsInTheMiddle(amount);
     QTest::keyClicks(amount, QStringLiteral("300.25"));
     QTest::keyClicks(password, QStringLiteral("222222"));
     clickConfirmWhenShown();

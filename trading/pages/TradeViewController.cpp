@@ -824,10 +824,8 @@ bool TradeViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
+    if (!typedLengthsFit())
         return false;
-    }
     const auto security = cachedSecurity();
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
@@ -842,6 +840,22 @@ bool TradeViewController::verifyOrderInput()
         return false;
     }
     return true;
+}
+
+bool TradeViewController::typedLengthsFit()
+{
+    QString why;
+    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
+        why = QString::fromUtf8(OrderManager::kQuantityTooLong);
+    } else if (price_.size() > typednumber::kLongest) {
+        QString title = priceLabel_;
+        if (title.endsWith(u':') || title.endsWith(u'：'))
+            title.chop(1);
+        why = typednumber::tooLong(title);
+    }
+    if (!why.isEmpty())
+        alerts()->runAlert(AlertRequest::error(why), {});
+    return why.isEmpty();
 }
 
 void TradeViewController::orderButtonClicked()

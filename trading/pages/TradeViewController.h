@@ -180,6 +180,9 @@ protected:
     // The stepper's increment while no security gives one.
     static constexpr double kDefaultPriceIncrement = 0.01;
     virtual bool verifyOrderInput();
+    // A quantity or a price longer than an order carries is refused in an
+    // error box, the price by its label; answers whether both fit.
+    bool typedLengthsFit();
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
 

@@ -104,10 +104,8 @@ bool WarrantExerciseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
+    if (!typedLengthsFit())
         return false;
-    }
     const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
     if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
         || !typednumber::canBeSent(quantity_)) {

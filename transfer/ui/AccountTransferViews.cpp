@@ -1,6 +1,7 @@
 #include "transfer/ui/AccountTransferViews.h"
 
 #include "core/ui/PopUp.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "trading/ui/FormControls.h"
 #include "transfer/ui/TransferWidgets.h"
@@ -67,6 +68,7 @@ InsideTransferPageView::InsideTransferPageView(InsideTransferViewController& con
     setObjectName(QString::fromLatin1(InsideTransferViewController::kPageClass));
     controller.setDialogParent(this);
     amountText_->setMaxLength(32);
+    useTypedValueFormatter(amountText_);
     for (QComboBox* box : { moneyTypePButton_, fundIdInfoPButton_, toFundIdInfoPButton_ })
         box->setMinimumWidth(280);
     auto* form = new QWidget(this);

@@ -1,6 +1,7 @@
 #include "transfer/ui/TransferViews.h"
 
 #include "core/ui/PopUp.h"
+#include "shell/ui/StockCodeField.h"
 #include "shell/ui/Window.h"
 #include "shell/ui/tables/DVCommonTableView.h"
 #include "transfer/ui/AccountTransferViews.h"
@@ -79,6 +80,7 @@ FundTransferPageView::FundTransferPageView(FundTransferBaseViewController& contr
         bankToStock_ ? BankToStockViewController::kPageClass : StockToBankViewController::kPageClass));
     controller.setDialogParent(this);
     amountText_->setMaxLength(32);
+    useTypedValueFormatter(amountText_);
     moneyTypePButton_->setMinimumWidth(280);
     fundIdInfoPButton_->setMinimumWidth(280);
     transferProgress_->setRange(0, 0);
