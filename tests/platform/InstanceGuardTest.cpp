@@ -47,6 +47,8 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         ALongTempFolder,
         EachItsOwnTempFolder,
         ALongFolderPath,
+        ALongFolderByLink,
+        AnotherLongFolder,
     };
     const struct {
         const char* name;
@@ -73,6 +75,9 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         { "each start with a temporary folder of its own", EachItsOwnTempFolder, Role::HandedOver },
         { "a folder too long for a socket's address, each its own temporary folder", ALongFolderPath,
             Role::HandedOver },
+        { "a folder too long for a socket's address, by another spelling", ALongFolderByLink,
+            Role::HandedOver },
+        { "a client on another folder too long for a socket's address", AnotherLongFolder, Role::First },
     };
     const std::optional<QByteArray> savedTemp
         = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
@@ -84,7 +89,7 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
         QString folder = dir.path();
-        if (row.before == ALongFolderPath) {
+        if (row.before >= ALongFolderPath) {
             folder += "/" + QString(120, 'f');
             ASSERT_TRUE(QDir().mkpath(folder));
         }
@@ -110,6 +115,15 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         } else if (row.before == AnEndingClient) {
             ASSERT_EQ(first.acquire(), Role::First);
             first.stopListening();
+        } else if (row.before >= ALongFolderByLink) {
+            ASSERT_EQ(first.acquire(), Role::First);
+            if (row.before == ALongFolderByLink) {
+                ASSERT_TRUE(QFile::link(folder, folder + "-link"));
+                folder += "-link";
+            } else {
+                folder = dir.filePath(QString(120, 'g'));
+                ASSERT_TRUE(QDir().mkpath(folder));
+            }
         } else if (row.before >= ALongTempFolder) {
             if (row.before != ALongFolderPath)
                 useTemp(dir.filePath(QString(120, 't')));

@@ -118,6 +118,16 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
+
+    // The lock is had, the file is not written: a folder stands in its place.
+    const QString blocked = temp.filePath("blocked.plist");
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    UserDefaults b(blocked);
+    b.setString("v", "k");
+    EXPECT_FALSE(b.synchronize());
+    ASSERT_TRUE(QDir(blocked).removeRecursively());
+    EXPECT_TRUE(b.synchronize());
+    EXPECT_EQ(UserDefaults(blocked).stringForKey("k"), QString("v"));
 }
 
 // A lock file beside the store holds a write up only while a live process
