@@ -11,12 +11,14 @@
 #include "platform/Reachability.h"
 #include "platform/TlsTrust.h"
 #include "support/LoopbackServer.h"
+#include "support/ShortLockWait.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -415,6 +417,16 @@ TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
         EXPECT_EQ(names(*after, 0), QStringList { "新行情" }) << rebuildFirst;
         EXPECT_EQ(after->indexOfSelectedByType(1), 0) << rebuildFirst;
     }
+    // A choice saved while another client holds the file goes with the next save.
+    const testsupport::ShortLockWait shortWait;
+    auto choosing = make();
+    QLockFile otherWriting(options.userPath + ".lock");
+    ASSERT_TRUE(otherWriting.tryLock(0));
+    choosing->setIndexOfSelectedByType(1, 1);
+    EXPECT_EQ(make()->indexOfSelectedByType(1), 0);
+    otherWriting.unlock();
+    choosing->setIndexOfSelectedByType(0, 0);
+    EXPECT_EQ(make()->indexOfSelectedByType(1), 1);
 }
 
 // Only a piece a network can be pointed at (an address a socket can dial, a
