@@ -15,6 +15,11 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <vector>
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 using platform::UserDefaults;
 
@@ -25,6 +30,38 @@ bool writeRaw(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// For as long as it lives, this thread reads and writes files by their
+// permissions alone, as a user who is not root does.
+class ByPermissions {
+public:
+    ByPermissions()
+    {
+#ifdef Q_OS_LINUX
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = { saved_[0], saved_[1] };
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        lowered_ = syscall(SYS_capset, &header_, lowered) == 0;
+#endif
+    }
+    ~ByPermissions()
+    {
+#ifdef Q_OS_LINUX
+        if (lowered_)
+            syscall(SYS_capset, &header_, saved_);
+#endif
+    }
+    ByPermissions(const ByPermissions&) = delete;
+    ByPermissions& operator=(const ByPermissions&) = delete;
+
+private:
+#ifdef Q_OS_LINUX
+    __user_cap_header_struct header_ { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved_[2] {};
+    bool lowered_ = false;
+#endif
+};
 
 } // namespace
 
@@ -119,15 +156,23 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
 
-    // The lock is had, the file is not written: a folder stands in its place.
-    const QString blocked = temp.filePath("blocked.plist");
-    ASSERT_TRUE(QDir().mkpath(blocked));
-    UserDefaults b(blocked);
-    b.setString("v", "k");
-    EXPECT_FALSE(b.synchronize());
-    ASSERT_TRUE(QDir(blocked).removeRecursively());
-    EXPECT_TRUE(b.synchronize());
-    EXPECT_EQ(UserDefaults(blocked).stringForKey("k"), QString("v"));
+    // A file that cannot be read may hold what another client stored: it is
+    // not replaced, and the change is stored once it can be read again.
+    const QString unreadable = temp.filePath("unreadable.plist");
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(unreadable, QVariantMap { { "kept", qint64(7) } }));
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::WriteOwner));
+    std::optional<UserDefaults> u;
+    {
+        const ByPermissions asAUser;
+        u.emplace(unreadable);
+        u->setInteger(5, "lock");
+        EXPECT_FALSE(u->synchronize());
+    }
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(UserDefaults(unreadable).integerForKey("kept"), 7);
+    EXPECT_TRUE(u->synchronize());
+    EXPECT_EQ(UserDefaults(unreadable).dictionaryRepresentation(),
+        (QVariantMap { { "kept", qint64(7) }, { "lock", qint64(5) } }));
 }
 
 // A lock file beside the store holds a write up only while a live process
