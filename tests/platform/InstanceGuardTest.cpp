@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -153,6 +154,16 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         if (row.role == Role::HandedOver)
             EXPECT_TRUE(testsupport::spinUntil([&] { return firstHeard == 1; }));
         // A folder the second took is the one a later start comes to.
+        if (row.before == Nobody) {
+            // Anything else said on its socket brings nothing to the front.
+            QLocalSocket stranger;
+            stranger.connectToServer(QDir(folder).filePath(InstanceGuard::kSocketFileName));
+            ASSERT_TRUE(stranger.waitForConnected(1000));
+            stranger.write("raise\n");
+            EXPECT_TRUE(
+                testsupport::spinUntil([&] { return stranger.state() == QLocalSocket::UnconnectedState; }));
+            EXPECT_EQ(secondHeard, 0);
+        }
         if (row.role == Role::First) {
             EXPECT_EQ(InstanceGuard(folder, kOnce).acquire(), Role::HandedOver);
             EXPECT_TRUE(testsupport::spinUntil([&] { return secondHeard == 1; }));
