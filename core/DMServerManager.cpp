@@ -17,6 +17,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <set>
 
 // The shipped server list lives in the static resources library.
 static void initShippedResources()
@@ -531,7 +532,8 @@ void DMServerManager::carryTestOver(
     // The running test goes on for the servers still listed where it probes
     // them (the same address and port as dialled): their results are passed
     // on as the rebuilt lists' servers, whose tags and positions the
-    // listeners go by. A server no longer listed leaves the test, and a test
+    // listeners go by, each to one server (two listed at one address keep a
+    // result each). A server no longer listed leaves the test, and a test
     // left with none ends at once, so that the next may start.
     const auto kindOf = [&](const ServerPtr& server) -> const ListState* {
         const auto in = [&](const std::vector<ServerPtr>& servers) {
@@ -539,6 +541,7 @@ void DMServerManager::carryTestOver(
         };
         return in(formerQuotes) ? &quote_ : in(formerTrades) ? &trade_ : nullptr;
     };
+    std::set<const RDOServerInfo*> carried;
     std::erase_if(testServerInfos, [&](TestPair& pair) {
         const ListState* l = kindOf(pair.dmserverinfo);
         if (!l)
@@ -546,6 +549,8 @@ void DMServerManager::carryTestOver(
         if (std::find(l->servers.begin(), l->servers.end(), pair.dmserverinfo) != l->servers.end())
             return false; // a list the rebuild kept
         const auto same = std::find_if(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
+            if (carried.count(server.get()))
+                return false;
             const std::optional<DialTarget> target
                 = DialTarget::of(server->getServerIP(), server->getServerPort());
             return target && target->host == pair.csserverinfo->address()
@@ -554,6 +559,7 @@ void DMServerManager::carryTestOver(
         if (same == l->servers.end())
             return true;
         pair.dmserverinfo = *same;
+        carried.insert(same->get());
         return false;
     });
     if (isTesting_ && testServerInfos.empty())

@@ -629,6 +629,13 @@ std::optional<QVariantMap> updateFile(
             int(lock.error()));
         return std::nullopt;
     }
+    // One that is there but cannot be read may hold what another client
+    // stored since: it is not replaced.
+    if (QFile file(path); file.exists() && !file.open(QIODevice::ReadOnly)) {
+        qWarning("property list %s not written: it cannot be read (%s)", qUtf8Printable(path),
+            qUtf8Printable(file.errorString()));
+        return std::nullopt;
+    }
     std::optional<QVariantMap> stored;
     if (const std::optional<QVariant> value = readFile(path);
         value && value->typeId() == QMetaType::QVariantMap)

@@ -53,12 +53,13 @@ void setLockWait(std::chrono::milliseconds wait);
 
 // A dictionary file that another client on the same user folder may write as
 // well: under a lock file beside it ("<path>.lock"), reads what is stored now
-// (nullopt when it is missing or is no readable dictionary), lets `merge`
-// make from it the dictionary to store, and writes that atomically. Answers
-// what was written; nullopt when the lock could not be had or the write
-// failed, the file then being as it was. A lock left by a process that is
-// gone, or that names no process of this machine and is no longer being
-// made, is taken over: only a live holder keeps the write waiting.
+// (nullopt when it is missing or holds no dictionary that parses), lets
+// `merge` make from it the dictionary to store, and writes that atomically.
+// Answers what was written; nullopt when the lock could not be had, the file
+// is there but cannot be read, or the write failed, the file then being as it
+// was. A lock left by a process that is gone, or that names no process of
+// this machine and is no longer being made, is taken over: only a live holder
+// keeps the write waiting.
 std::optional<QVariantMap> updateFile(
     const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge);
 

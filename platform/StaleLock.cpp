@@ -9,6 +9,12 @@ namespace platform {
 
 bool takeUnjudgedLock(QLockFile& lock, std::chrono::milliseconds minAge)
 {
+    // One client at a time judges and removes the lock (under the file Qt
+    // takes for its own removals), so that none removes the lock another
+    // has just made in the place of the one both found.
+    QLockFile removing(lock.fileName() + QStringLiteral(".rmlock"));
+    if (!removing.tryLock(0))
+        return false;
     qint64 pid = 0;
     QString host;
     QString application;

@@ -9,7 +9,8 @@ namespace platform {
 // process. One that names none (written on another machine, or left empty or
 // unreadable by a process that died making it) is taken over here once it is
 // older than `minAge` (younger, it may be one being made now), and only when
-// no live process still holds its file. True when `lock` is now held.
+// no live process still holds its file nor another client is taking it over
+// meanwhile. True when `lock` is now held.
 bool takeUnjudgedLock(QLockFile& lock, std::chrono::milliseconds minAge);
 
 } // namespace platform

@@ -11,12 +11,14 @@
 #include "platform/Reachability.h"
 #include "platform/TlsTrust.h"
 #include "support/LoopbackServer.h"
+#include "support/ShortLockWait.h"
 #include "support/Spin.h"
 #include "tools/broker-sim/BrokerSimulator.h"
 #include "tools/broker-sim/LoginFunctions.h"
 #include "tools/broker-sim/Table.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -415,6 +417,16 @@ TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
         EXPECT_EQ(names(*after, 0), QStringList { "新行情" }) << rebuildFirst;
         EXPECT_EQ(after->indexOfSelectedByType(1), 0) << rebuildFirst;
     }
+    // A choice saved while another client holds the file goes with the next save.
+    const testsupport::ShortLockWait shortWait;
+    auto choosing = make();
+    QLockFile otherWriting(options.userPath + ".lock");
+    ASSERT_TRUE(otherWriting.tryLock(0));
+    choosing->setIndexOfSelectedByType(1, 1);
+    EXPECT_EQ(make()->indexOfSelectedByType(1), 0);
+    otherWriting.unlock();
+    choosing->setIndexOfSelectedByType(0, 0);
+    EXPECT_EQ(make()->indexOfSelectedByType(1), 1);
 }
 
 // Only a piece a network can be pointed at (an address a socket can dial, a
@@ -1155,11 +1167,13 @@ TEST_F(ServerManagerTest, ASpeedTestKeepsTheServersARebuildStillLists)
     const QString live = QString::number(up.port());
     const QString dead = QString::number(testsupport::unusedLoopbackPort());
     const QString a = "甲:127.0.0.1:" + live, b = "乙:127.0.0.1:" + dead, gone = "戊:10.9.9.9:1";
+    const QString twin = "丙:127.0.0.1:" + live;
     const struct {
         const char* name;
         int32_t kind; // the test: -1 both lists, 1 the first trade server alone (the status bar's)
         std::vector<std::pair<QString, QString>> rebuilds; // quotes, trades
         std::map<QString, bool> results; // by tag of the lists as rebuilt
+        bool twins = false; // the lists tested: 甲 and 丙, both where 甲 is
     } rows[] = {
         { "the same lists again", -1, { { a + "," + b, a + "," + b } },
             { { "1000", true }, { "1001", false }, { "2000", true }, { "2001", false } } },
@@ -1173,10 +1187,13 @@ TEST_F(ServerManagerTest, ASpeedTestKeepsTheServersARebuildStillLists)
         { "another address at the same port", -1, { { "丙:127.0.0.2:" + live + "," + b, a } },
             { { "1001", false }, { "2000", true } } },
         { "none stays", -1, { { gone, gone } }, {} },
+        { "two servers at one address, each its own result", -1, { { a + "," + twin, a } },
+            { { "1000", true }, { "1001", true }, { "2000", true } }, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::vector<Entry> both = { { "甲", "127.0.0.1", live, {} }, { "乙", "127.0.0.1", dead, {} } };
+        const std::vector<Entry> both = { { "甲", "127.0.0.1", live, {} },
+            row.twins ? Entry { "丙", "127.0.0.1", live, {} } : Entry { "乙", "127.0.0.1", dead, {} } };
         writeShipped(document(listDict(both, {}, {}), listDict(both, {}, {})));
         QFile::remove(options.userPath);
         auto m = make();

@@ -149,6 +149,9 @@ TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
         if (row.lockedAtStart) {
             ASSERT_TRUE(otherWriting.tryLock(0));
             UserDefaultConfig::getInstance()->setLastLoginAccount("012345678902");
+            // Cleared before it could go: it never does.
+            UserDefaultConfig::getInstance()->setOrgVersion("20240101");
+            UserDefaultConfig::getInstance()->setOrgVersion("");
             otherWriting.unlock();
         }
         platform::UserDefaults other(path);
@@ -168,6 +171,7 @@ TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
         EXPECT_EQ(config->secretKey(), otherKey);
         EXPECT_EQ(config->userUtid(), QString("UTID-A"));
         EXPECT_EQ(config->lastLoginAccount(), row.lockedAtStart ? "012345678902" : "");
+        EXPECT_FALSE(config->orgVersion());
         EXPECT_EQ(config->orgId(), row.next == AText ? "0101" : "0");
         EXPECT_EQ(config->quoteColorType(), row.next == ANumber ? 1 : 0);
     }

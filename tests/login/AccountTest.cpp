@@ -389,7 +389,8 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
     const struct {
         const char* name;
         // client, then "+number/bankroll" saves, "=number" saves a bare record
-        // unless one is saved, "-number" deletes, "*" removes all
+        // unless one is saved, "-number" deletes, "*" removes all; "!" damages the
+        // file, "L" holds or frees its lock for another client
         QStringList steps;
         QStringList file; // number/bankroll afterwards
     } rows[] = {
@@ -399,7 +400,12 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
         { "one account from both: the last save", { "0+01/B1", "1+01/B2" }, { "01/B2" } },
         { "a bare record keeps one the other saved since", { "1+02/B2", "0=02", "0=04" },
             { "01/B0", "02/B2", "04/" } },
+        { "a damaged file is mended with every account the client holds", { "!", "0+03/" },
+            { "01/B0", "03/" } },
+        { "what could not be saved for the other's lock goes with the next save",
+            { "L", "0+02/", "0-01", "L", "0+04/" }, { "02/", "04/" } },
     };
+    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QFile::remove(AccountManager::filePath());
@@ -409,13 +415,27 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
             account->zj_account = numberAndBankroll.section('/', 1);
             return account;
         };
+        QLockFile otherWriting(AccountManager::filePath() + ".lock");
         auto save = [&](AccountManager& client, const QString& numberAndBankroll) {
             client.addAccount(bare(numberAndBankroll));
-            ASSERT_TRUE(client.saveAllAccounts());
+            ASSERT_EQ(client.saveAllAccounts(), !otherWriting.isLocked());
         };
         save(*std::make_unique<AccountManager>(), "01/B0");
         AccountManager clients[2];
         for (const QString& step : row.steps) {
+            if (step == "!") {
+                QFile file(AccountManager::filePath());
+                ASSERT_TRUE(
+                    file.open(QIODevice::WriteOnly) && file.write("<plist><dict><key>accountList") > 0);
+                continue;
+            }
+            if (step == "L") {
+                if (otherWriting.isLocked())
+                    otherWriting.unlock();
+                else
+                    ASSERT_TRUE(otherWriting.tryLock(0));
+                continue;
+            }
             AccountManager& client = clients[step.left(1).toInt()];
             if (step[1] == '+')
                 save(client, step.mid(2));

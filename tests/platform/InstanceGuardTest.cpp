@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -47,6 +48,8 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         ALongTempFolder,
         EachItsOwnTempFolder,
         ALongFolderPath,
+        ALongFolderByLink,
+        AnotherLongFolder,
     };
     const struct {
         const char* name;
@@ -73,6 +76,9 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         { "each start with a temporary folder of its own", EachItsOwnTempFolder, Role::HandedOver },
         { "a folder too long for a socket's address, each its own temporary folder", ALongFolderPath,
             Role::HandedOver },
+        { "a folder too long for a socket's address, by another spelling", ALongFolderByLink,
+            Role::HandedOver },
+        { "a client on another folder too long for a socket's address", AnotherLongFolder, Role::First },
     };
     const std::optional<QByteArray> savedTemp
         = qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
@@ -84,7 +90,7 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
         QString folder = dir.path();
-        if (row.before == ALongFolderPath) {
+        if (row.before >= ALongFolderPath) {
             folder += "/" + QString(120, 'f');
             ASSERT_TRUE(QDir().mkpath(folder));
         }
@@ -110,6 +116,15 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         } else if (row.before == AnEndingClient) {
             ASSERT_EQ(first.acquire(), Role::First);
             first.stopListening();
+        } else if (row.before >= ALongFolderByLink) {
+            ASSERT_EQ(first.acquire(), Role::First);
+            if (row.before == ALongFolderByLink) {
+                ASSERT_TRUE(QFile::link(folder, folder + "-link"));
+                folder += "-link";
+            } else {
+                folder = dir.filePath(QString(120, 'g'));
+                ASSERT_TRUE(QDir().mkpath(folder));
+            }
         } else if (row.before >= ALongTempFolder) {
             if (row.before != ALongFolderPath)
                 useTemp(dir.filePath(QString(120, 't')));
@@ -139,6 +154,16 @@ TEST(InstanceGuard, ASecondStartOnTheFolderHandsOverToTheFirst)
         if (row.role == Role::HandedOver)
             EXPECT_TRUE(testsupport::spinUntil([&] { return firstHeard == 1; }));
         // A folder the second took is the one a later start comes to.
+        if (row.before == Nobody) {
+            // Anything else said on its socket brings nothing to the front.
+            QLocalSocket stranger;
+            stranger.connectToServer(QDir(folder).filePath(InstanceGuard::kSocketFileName));
+            ASSERT_TRUE(stranger.waitForConnected(1000));
+            stranger.write("raise\n");
+            EXPECT_TRUE(
+                testsupport::spinUntil([&] { return stranger.state() == QLocalSocket::UnconnectedState; }));
+            EXPECT_EQ(secondHeard, 0);
+        }
         if (row.role == Role::First) {
             EXPECT_EQ(InstanceGuard(folder, kOnce).acquire(), Role::HandedOver);
             EXPECT_TRUE(testsupport::spinUntil([&] { return secondHeard == 1; }));

@@ -178,6 +178,9 @@ TEST(PropertyList, FilesAreReadAsAbsentWhenCorruptAndWrittenAtomically)
     bad.insert("z", QVariantList { QVariant::fromValue(QSize(1, 1)) });
     EXPECT_FALSE(plist::writeFileAtomic(path, bad));
     EXPECT_EQ(readAll(path), good);
+    // So does an update that merges into one: it answers that nothing was written.
+    EXPECT_FALSE(plist::updateFile(path, [&](const std::optional<QVariantMap>&) { return bad; }));
+    EXPECT_EQ(readAll(path), good);
 
     // A write that is abandoned midway (a crash, in effect) leaves the old file whole.
     {

@@ -3,15 +3,23 @@
 #include "platform/PropertyList.h"
 #include "support/ShortLockWait.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QObject>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
 #include <vector>
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 using platform::UserDefaults;
 
@@ -22,6 +30,38 @@ bool writeRaw(const QString& path, const QByteArray& bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// For as long as it lives, this thread reads and writes files by their
+// permissions alone, as a user who is not root does.
+class ByPermissions {
+public:
+    ByPermissions()
+    {
+#ifdef Q_OS_LINUX
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = { saved_[0], saved_[1] };
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        lowered_ = syscall(SYS_capset, &header_, lowered) == 0;
+#endif
+    }
+    ~ByPermissions()
+    {
+#ifdef Q_OS_LINUX
+        if (lowered_)
+            syscall(SYS_capset, &header_, saved_);
+#endif
+    }
+    ByPermissions(const ByPermissions&) = delete;
+    ByPermissions& operator=(const ByPermissions&) = delete;
+
+private:
+#ifdef Q_OS_LINUX
+    __user_cap_header_struct header_ { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved_[2] {};
+    bool lowered_ = false;
+#endif
+};
 
 } // namespace
 
@@ -115,15 +155,34 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(dir + "/UserDefaults.plist").stringForKey("k"), QString("v"));
+
+    // A file that cannot be read may hold what another client stored: it is
+    // not replaced, and the change is stored once it can be read again.
+    const QString unreadable = temp.filePath("unreadable.plist");
+    ASSERT_TRUE(platform::PropertyList::writeFileAtomic(unreadable, QVariantMap { { "kept", qint64(7) } }));
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::WriteOwner));
+    std::optional<UserDefaults> u;
+    {
+        const ByPermissions asAUser;
+        u.emplace(unreadable);
+        u->setInteger(5, "lock");
+        EXPECT_FALSE(u->synchronize());
+    }
+    ASSERT_TRUE(QFile::setPermissions(unreadable, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(UserDefaults(unreadable).integerForKey("kept"), 7);
+    EXPECT_TRUE(u->synchronize());
+    EXPECT_EQ(UserDefaults(unreadable).dictionaryRepresentation(),
+        (QVariantMap { { "kept", qint64(7) }, { "lock", qint64(5) } }));
 }
 
 // A lock file beside the store holds a write up only while a live process
 // holds it: one left empty by a process that died making it, or written on
-// another machine, is taken over; a live holder is waited for, then the
-// write fails and its change is stored by the next write.
+// another machine, is taken over once, by one client at a time; a live holder
+// is waited for, then the write fails and its change is stored by the next
+// write.
 TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
 {
-    enum Lock { LeftEmpty, Foreign, Held, HeldForeign };
+    enum Lock { LeftEmpty, Foreign, Held, HeldForeign, MadeNow, LiveHere, ForeignAhead, BeingTakenOver };
     const struct {
         const char* name;
         Lock lock;
@@ -133,6 +192,11 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         { "written on another machine", Foreign, true },
         { "held by a live client", Held, false },
         { "from another machine, its file held by a live client", HeldForeign, false },
+        { "left empty a moment ago: being made", MadeNow, false },
+        // A file system that keeps no file locks leaves only what the file says.
+        { "naming a live process here, its file not held", LiveHere, false },
+        { "written on another machine whose clock runs ahead", ForeignAhead, true },
+        { "written on another machine, another client taking it over", BeingTakenOver, false },
     };
     const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
@@ -140,22 +204,34 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         QTemporaryDir temp;
         const QString path = temp.filePath("UserDefaults.plist");
         QLockFile holder(path + ".lock");
+        QLockFile takingOver(holder.fileName() + ".rmlock");
         if (row.lock == Held || row.lock == HeldForeign)
             ASSERT_TRUE(holder.tryLock(0));
+        if (row.lock == BeingTakenOver)
+            ASSERT_TRUE(takingOver.tryLock(0));
         if (row.lock != Held) {
             QFile lock(holder.fileName());
             ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-            if (row.lock != LeftEmpty)
-                ASSERT_TRUE(lock.write("4242\nlumora\nanother-machine\n") > 0 && lock.flush());
+            QByteArray says = "4242\nlumora\nanother-machine\n";
+            if (row.lock == LeftEmpty || row.lock == MadeNow)
+                says.clear();
+            else if (row.lock == LiveHere)
+                says = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                    + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
+                    + QSysInfo::machineHostName().toUtf8() + '\n';
+            ASSERT_TRUE(lock.write(says) == says.size() && lock.flush());
             // Past the moment of its making, within Qt's own 30 s.
+            const qint64 age = row.lock == MadeNow ? 0 : row.lock == ForeignAhead ? -10 : 10;
             ASSERT_TRUE(lock.setFileTime(
-                QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime));
+                QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
         }
         UserDefaults d(path);
         d.setInteger(5, "lock");
         EXPECT_EQ(UserDefaults(path).contains("lock"), row.written);
         EXPECT_EQ(d.integerForKey("lock"), 5);
         holder.unlock();
+        takingOver.unlock();
+        QFile::remove(holder.fileName()); // its holder is gone
         EXPECT_TRUE(d.synchronize());
         EXPECT_EQ(UserDefaults(path).integerForKey("lock"), 5);
     }
