@@ -367,4 +367,32 @@ TEST_F(DeputeCancelPageTest, ARunPastItsTimeLimitIsToldOnceByItsRelay)
             EXPECT_EQ(sim.receivedCount(brokersim::kOrdersOfTodayFunction), lists + 1); // settled()'s
         }
     }
+    // The page's next run owes nothing to the one its time limit ended: a
+    // row refused before it is sent counts at once, and the run ends with
+    // its last answer.
+    const QString c = rest(false);
+    const QString unsendable(300, u'9'); // longer than a request can carry
+    const brokersim::Function list { 500, 121 };
+    brokersim::Table t
+        = sim.handlerOf(list.main, list.sub)(sim.receivedOf(list).last(), sim.state()).tables.front();
+    const auto number = std::find_if(t.columns.begin(), t.columns.end(), [](const auto& col) {
+        return col.name == "ordersno";
+    }) - t.columns.begin();
+    for (const QVariantList& row : std::as_const(t.rows)) {
+        if (row.value(number).toString() == c) {
+            t.rows << row;
+            t.rows.back()[number] = unsendable;
+        }
+    }
+    sim.answerTablesNext(list, { t });
+    page->load();
+    waitForList();
+    page->ordersTableViewClicked(rowOf(c));
+    page->ordersTableViewClicked(rowOf(unsendable));
+    ASSERT_EQ(page->selectedCountText(), "2");
+    alerts.shown.clear();
+    whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+    page->cancelOderButtonClicked();
+    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.shown[0].text, QStringLiteral("批量撤单\n成功数量:1\n失败数量:1"));
 }
