@@ -1131,48 +1131,41 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
         // What the page still up reads again after an answer past its limit.
         std::optional<brokersim::Function> reread = std::nullopt;
     } kinds[] = {
-        { "order", brokersim::kHKOrderFunction, "委托申请已提交，序号为\\d+。",
-            [&]() -> Press {
-                const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
-                auto& page = open<HGTTradeViewController>(90000);
-                page.setCodeText(QStringLiteral("00981"));
-                page.setPriceText(brokersim::Market::ticksText(last - 20 * HKDesk::spreadStep(last), 3));
-                page.setQuantityText(QStringLiteral("500"));
-                return [&page] { page.orderButtonClick(); };
-            },
+        { "order", brokersim::kHKOrderFunction, "委托申请已提交，序号为\\d+。", [&]() -> Press {
+             const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
+             auto& page = open<HGTTradeViewController>(90000);
+             page.setCodeText(QStringLiteral("00981"));
+             page.setPriceText(brokersim::Market::ticksText(last - 20 * HKDesk::spreadStep(last), 3));
+             page.setQuantityText(QStringLiteral("500"));
+             return [&page] { page.orderButtonClick(); };
+         },
             "委托结果未知，请查询当日委托确认，切勿重复下单", brokersim::kPositionsFunction },
-        { "cancel", brokersim::kHKCancelFunction, "成功。",
-            [&]() -> Press {
-                const QString number = buy(-20);
-                auto& page = open<HGTCancelOrderViewController>(90003);
-                EXPECT_TRUE(spinUntil([&] { return page.orders() && !statusOf(page, number).isEmpty(); }));
-                for (int r = 0; page.orders() && r < page.orders()->contentObjectArray().size(); ++r)
-                    if (page.orders()->recordAt(r).number == number)
-                        page.ordersTableViewClicked(r);
-                return [&page] { page.cancelOderButtonClicked(); };
-            },
+        { "cancel", brokersim::kHKCancelFunction, "成功。", [&]() -> Press {
+             const QString number = buy(-20);
+             auto& page = open<HGTCancelOrderViewController>(90003);
+             EXPECT_TRUE(spinUntil([&] { return page.orders() && !statusOf(page, number).isEmpty(); }));
+             for (int r = 0; page.orders() && r < page.orders()->contentObjectArray().size(); ++r)
+                 if (page.orders()->recordAt(r).number == number)
+                     page.ordersTableViewClicked(r);
+             return [&page] { page.cancelOderButtonClicked(); };
+         },
             "撤单结果未知，请查询当日委托确认", brokersim::kHKOrdersOfTodayFunction },
-        { "withdrawal", brokersim::kHKDeclareFunction, serial,
-            [&]() -> Press {
-                // One declaration, 300 more each time: 100 of it is withdrawn.
-                DeclareCatcher declared;
-                HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
-                    QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
-                EXPECT_TRUE(spinUntil([&] { return declared.done(); }));
-                auto& page = open<HGTCancelVoteViewController>(90007);
-                EXPECT_TRUE(spinUntil([&] { return page.countText() == "1"; }));
-                return [&page] { page.ordersTableViewClicked(0); };
-            },
+        { "withdrawal", brokersim::kHKDeclareFunction, serial, [&]() -> Press {
+             // One declaration, 300 more each time: 100 of it is withdrawn.
+             DeclareCatcher declared;
+             HGTRequestManager::getInstance()->requestHGTOtherVote(&declared, QStringLiteral("00700"), 0,
+                 QStringLiteral("300"), QStringLiteral("D1"), QStringLiteral("A101000001"));
+             EXPECT_TRUE(spinUntil([&] { return declared.done(); }));
+             auto& page = open<HGTCancelVoteViewController>(90007);
+             EXPECT_TRUE(spinUntil([&] { return page.countText() == "1"; }));
+             return [&page] { page.ordersTableViewClicked(0); };
+         },
             "公司行为申报撤销结果未知，请查询公司行为申报确认" },
         { "vote", brokersim::kHKVoteFunction, serial,
-            [&] {
-                return fill(open<HGTVoteViewController>(90005), { "00700", "G00700001", "1", "", "", "100" });
-            },
+            [&] { return fill(open<HGTVoteViewController>(90005), { "00700", "G00700001", "1", "", "", "100" }); },
             "投票申报结果未知，请稍后查询确认，切勿重复申报" },
         { "declaration", brokersim::kHKDeclareFunction, serial,
-            [&] {
-                return fill(open<HGTOtherVoteViewController>(90006), { "00700", "D00700", "100" });
-            },
+            [&] { return fill(open<HGTOtherVoteViewController>(90006), { "00700", "D00700", "100" }); },
             "公司行为申报结果未知，请查询公司行为申报确认，切勿重复申报" },
     };
     Alerts mainWindow;
