@@ -40,7 +40,8 @@ bool HGTCancelOrderViewController::doConfigOrder(int type)
     // whole once the base has sent them all. (The base's own relay hears
     // only the cancels of the other market's protocol: none here.)
     runRelay_ = &ActionOutcomeRelay::start<HGTCancelRelay>(
-        ActionOutcomeRelay::pageOf(*this), *this, [](const QString&) { return cancelledText(); }, true);
+        ActionOutcomeRelay::pageOf(*this, [this] { requestList(); }), *this,
+        [](const QString&) { return cancelledText(); }, true);
     const bool taken = DeputeCancelViewController::doConfigOrder(type);
     std::exchange(runRelay_, nullptr)->allSent();
     return taken;

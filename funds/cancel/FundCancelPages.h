@@ -69,7 +69,8 @@ protected:
     template <class Relay, class Page> static ActionOutcomeRelay& startBatchOf(Page& hears)
     {
         return ActionOutcomeRelay::start<Relay>(
-            ActionOutcomeRelay::pageOf(hears), hears, &cancelSubmittedText, true, &cancelFailedText);
+            ActionOutcomeRelay::pageOf(hears, [&hears] { hears.requestList(); }), hears, &cancelSubmittedText,
+            true, &cancelFailedText);
     }
     // Asks for the list; only the answer to the latest ask is shown, so a
     // list sent before a cancel never stands over one read after it.

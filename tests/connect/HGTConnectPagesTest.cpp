@@ -21,6 +21,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace quotetest;
 using brokersim::HKDesk;
@@ -1131,6 +1132,8 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
         const char* told; // the pattern of the box's text
         std::function<Press()> open; // the page, filled in; its press
         const char* limit; // what its time limit tells
+        // What the page still up reads again after an answer past its limit.
+        std::optional<brokersim::Function> reread = std::nullopt;
     } kinds[] = {
         { "order", brokersim::kHKOrderFunction, "委托申请已提交，序号为\\d+。", [&]() -> Press {
              const qint64 last = brokersim::Market::lastTicks(*market().security(QStringLiteral("00981")));
@@ -1140,7 +1143,7 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
              page.setQuantityText(QStringLiteral("500"));
              return [&page] { page.orderButtonClick(); };
          },
-            "委托结果未知，请查询当日委托确认，切勿重复下单" },
+            "委托结果未知，请查询当日委托确认，切勿重复下单", brokersim::kPositionsFunction },
         { "cancel", brokersim::kHKCancelFunction, "成功。", [&]() -> Press {
              const QString number = buy(-20);
              auto& page = open<HGTCancelOrderViewController>(90003);
@@ -1150,7 +1153,7 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
                      page.ordersTableViewClicked(r);
              return [&page] { page.cancelOderButtonClicked(); };
          },
-            "撤单结果未知，请查询当日委托确认" },
+            "撤单结果未知，请查询当日委托确认", brokersim::kHKOrdersOfTodayFunction },
         { "withdrawal", brokersim::kHKDeclareFunction, serial, [&]() -> Press {
              // One declaration, 300 more each time: 100 of it is withdrawn.
              DeclareCatcher declared;
@@ -1182,22 +1185,24 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
     });
     Alerts anyWindow;
     ActionOutcomeRelay::setAnyWindow(&anyWindow);
-    enum class Way { PageLeft, AccountChange, LockThenLogout, TimeLimit };
+    enum class Way { PageLeft, AccountChange, LockThenLogout, TimeLimit, AnsweredPastTheLimit };
     for (const auto& kind : kinds) {
-        for (const Way way : { Way::PageLeft, Way::AccountChange, Way::LockThenLogout, Way::TimeLimit }) {
+        for (const Way way : { Way::PageLeft, Way::AccountChange, Way::LockThenLogout, Way::TimeLimit,
+                 Way::AnsweredPastTheLimit }) {
             const bool accountChange = way == Way::AccountChange;
+            const bool pastTheLimit = way == Way::TimeLimit || way == Way::AnsweredPastTheLimit;
             SCOPED_TRACE(testing::Message() << kind.name << " way " << int(way));
             const Press press = kind.open();
             // Confirmed, and the lock closes the dialog before the answer.
             bool locked = false;
             OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& d) {
                 QTimer::singleShot(0, &d, [&] {
-                    if (way == Way::TimeLimit)
+                    if (pastTheLimit)
                         d.setBusyBackstopMsForTesting(300);
                     d.confirmButtonClicked();
                     EXPECT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
                     locked = true;
-                    if (way == Way::TimeLimit)
+                    if (pastTheLimit)
                         return;
                     platform::ModalSession::stopAll();
                     NotificationCenter::getInstance()->postNotification(sessionnotify::kLockScreen);
@@ -1206,9 +1211,29 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
             sim.withholdNext(kind.function);
             press();
             ASSERT_TRUE(spinUntil([&] { return locked; }));
-            if (way == Way::TimeLimit) {
+            if (pastTheLimit) {
                 ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
                 EXPECT_EQ(alerts.shown, QStringList(QStringLiteral("错误:") + QString::fromUtf8(kind.limit)));
+            }
+            if (way == Way::AnsweredPastTheLimit) {
+                // Told once on the page still up, which reads again what the
+                // action changed.
+                const qsizetype reads = kind.reread ? sim.receivedCount(*kind.reread) : 0;
+                sim.releaseWithheld();
+                ASSERT_TRUE(spinUntil(
+                    [&] { return ActionOutcomeRelay::pendingCount() == 0 && alerts.shown.size() == 2; }));
+                EXPECT_TRUE(QRegularExpression(QStringLiteral("温馨提示:") + QString::fromUtf8(kind.told))
+                                .match(alerts.shown[1])
+                                .hasMatch())
+                    << qPrintable(alerts.shown[1]);
+                if (kind.reread)
+                    EXPECT_TRUE(spinUntil([&] { return sim.receivedCount(*kind.reread) > reads; }));
+                EXPECT_TRUE(mainWindow.shown.isEmpty()) << mainWindow.shown.join(u'|').toStdString();
+                pages.clear();
+                alerts.shown.clear();
+                continue;
+            }
+            if (way == Way::TimeLimit) {
                 pages.clear();
                 const auto trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
                 trade->connectionSendPacketsTimeout(

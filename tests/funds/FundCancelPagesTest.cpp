@@ -401,8 +401,8 @@ protected:
 // lost, or given up on by the dialog) is told as a cancel of unknown outcome:
 // nothing in it bids the customer not to place an order again. In a batch it
 // counts as a failure. The answer the dialog gave up on is told once, on its
-// own, when it comes. (A fund order's cancel without its serial is a
-// success, above.)
+// own, when it comes, and the list is read again. (A fund order's cancel
+// without its serial is a success, above.)
 TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
 {
     enum Way { BlankSerial, ConnectionLost, DialogGaveUp };
@@ -441,7 +441,13 @@ TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
                 QStringList(c.batch ? QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:1")
                                     : QStringLiteral("error:撤单结果未知，请查询当日委托确认")));
             EXPECT_FALSE(page->isCancelling());
+            const qsizetype lists = count(listOf(isOrders));
             sim.releaseWithheld();
+            // The answer given up on is told when it comes, and the page
+            // reads its list again.
+            if (c.way == DialogGaveUp)
+                ASSERT_TRUE(spinUntil(
+                    [&] { return alerts.shown.size() == 2 && count(listOf(isOrders)) == lists + 1; }));
             // Answered after the late cancel's answer, on the same connection.
             OrdersRecorder after;
             OpenFundManager::getInstance()->requestOpdFundCurrentOrderList(&after);

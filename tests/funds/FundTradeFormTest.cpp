@@ -848,29 +848,43 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
 // The confirmation's time limit passing with the order still out: the
 // order's relay tells once that its outcome is unknown, the form is free at
 // once, and the request's own time-out that follows adds nothing. The order
-// is never sent again.
+// is never sent again. An answer after all is told, and the form, still up,
+// reads again the money it took.
 TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
 {
-    auto form = make(Form::Purchase, true);
-    type(*form, Form::Code, "000001");
-    form->setText(Form::Amount, "1000");
-    OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
-    sim.withholdNext(brokersim::kFundPurchaseFunction);
     OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
         c.setBusyBackstopMsForTesting(300);
         QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
     });
     const auto noHook = qScopeGuard([] { OrderAlertWindowController::setShownHookForTesting({}); });
-    const std::size_t waiting = ActionOutcomeRelay::pendingCount();
-    form->tradeButtonClicked();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
-    EXPECT_FALSE(form->isBusy());
-    EXPECT_EQ(
-        alerts.shown, QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
-    ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
-    EXPECT_EQ(alerts.shown.size(), 1) << qPrintable(alerts.shown.last());
-    EXPECT_EQ(count(brokersim::kFundPurchaseFunction), 1);
-    sim.releaseWithheld();
+    for (const bool answered : { true, false }) {
+        SCOPED_TRACE(answered ? "answered late" : "timed out");
+        alerts.shown.clear();
+        auto form = make(Form::Purchase, true);
+        type(*form, Form::Code, "000001");
+        form->setText(Form::Amount, "1000");
+        if (!answered)
+            OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
+        const qsizetype sent = count(brokersim::kFundPurchaseFunction);
+        sim.withholdNext(brokersim::kFundPurchaseFunction);
+        const std::size_t waiting = ActionOutcomeRelay::pendingCount();
+        form->tradeButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
+        EXPECT_FALSE(form->isBusy());
+        EXPECT_EQ(alerts.shown,
+            QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
+        const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+        if (answered)
+            sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+        EXPECT_EQ(alerts.shown.size(), answered ? 2 : 1) << qPrintable(alerts.shown.last());
+        if (answered) {
+            EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")));
+            EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
+        }
+        EXPECT_EQ(count(brokersim::kFundPurchaseFunction), sent + 1);
+        sim.releaseWithheld();
+    }
 }
 
 // A position answered without a name: the transform shows it as it came,

@@ -8,7 +8,9 @@
 #include <functional>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace {
@@ -64,7 +66,9 @@ struct SendingPage : RecordingPage, ITestActionDelegate {
         return true;
     }
     bool doConfigOrder(int) override { return send(); }
+    bool doConfigOrderForStockTrade(int, const OrderParam&) override { return send(); }
     bool doConfigOrderForHKVote(int, const OrderParam&) override { return send(); }
+    bool doConfigOrderForHKOtherVote(int, const OrderParam&) override { return send(); }
     void actionDone(DataModel*, const QString&, const QString&) override { ++heard; }
     bool actionDone(DataModel*, const QString&, const CSError&) override { return ++heard; }
 };
@@ -398,6 +402,47 @@ TEST_F(OrderAlertWindowControllerTest, TheTimeLimitIsToldByTheRelaysOfItsOwnRun)
     EXPECT_EQ(p.heard, 1);
     EXPECT_EQ(p.window.shown.size(), 1);
     EXPECT_EQ(ActionOutcomeRelay::pendingCount(), 0u);
+}
+
+// Every entry's time limit tells in the words of its kind: only an order is
+// told not to place it again; a cancel, a vote, a declaration, its
+// withdrawal and each kind of transfer in their own.
+TEST_F(OrderAlertWindowControllerTest, EveryEntrysTimeLimitTellsTheWordsOfItsKind)
+{
+    using E = OrderAlertEntry;
+    const char* order = "委托结果未知，请查询当日委托确认，切勿重复下单";
+    const char* cancel = "撤单结果未知，请查询当日委托确认";
+    const char* withdrawal = "公司行为申报撤销结果未知，请查询公司行为申报确认";
+    const char* bank = "未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。";
+    const char* inside
+        = "未收到资金账号间转账的结果，转账可能已经完成。请查看资金账号的余额确认，切勿重复提交。";
+    const std::map<E, const char*> words
+        = { { E::CommonBuy, order }, { E::CommonSell, order }, { E::LGSell, order },
+              { E::ExerciseWarrant, order }, { E::NewStockBuy, order }, { E::CancelOrder, cancel },
+              { E::CancelOrders, cancel }, { E::HGTVote, "投票申报结果未知，请稍后查询确认，切勿重复申报" },
+              { E::HGTOtherVote, "公司行为申报结果未知，请查询公司行为申报确认，切勿重复申报" },
+              { E::CancelHGTOtherVote, withdrawal }, { E::CancelOtherVotes, withdrawal },
+              { E::SubscribeOpdFund, order }, { E::PurchaseOpdFund, order }, { E::RedeemOpdFund, order },
+              { E::TransformOpdFund, order }, { E::BonusSetting, order }, { E::InvestOntime, order },
+              { E::OpdFundCancelOrder, cancel }, { E::OpdFundCancelOrders, cancel },
+              { E::OpdFundInvestOntimeCancelOrder, cancel }, { E::OpdFundInvestOntimeCancelOrders, cancel },
+              { E::FundTransferBankToStock, bank }, { E::FundTransferStockToBank, bank },
+              { E::FundInsideTransfer, inside }, { E::FundCollection, inside } };
+    std::set<E> seen;
+    for (const EntryCase& c : entryCases()) {
+        SCOPED_TRACE(c.name);
+        SendingPage p;
+        OrderAlertWindowController dialog(&p, { nullptr, 20 });
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        c.open(dialog, &parentWindow);
+        seen.insert(dialog.entry());
+        ASSERT_EQ(p.relays.size(), 1u);
+        EXPECT_EQ(p.window.shown,
+            QStringList(QStringLiteral("错误|") + QString::fromUtf8(words.at(dialog.entry()))));
+        p.relays[0]->actionDone(
+            nullptr, QStringLiteral("1"), CSError { QStringLiteral("late"), CSErrorOutcomeUnknown });
+    }
+    EXPECT_EQ(seen.size(), words.size());
 }
 
 TEST_F(OrderAlertWindowControllerTest, AStopOrLockWithNoDialogEndsNoOtherModalRun)

@@ -121,6 +121,11 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Order, Way::LockThenLogout },
         { Kind::Subscription, Way::LockThenLogout },
         { Kind::Cancel, Way::LockThenLogout },
+        // A real answer past the time limit is told once on the page still
+        // up, which reads again what it changed.
+        { Kind::Order, Way::TimeLimit },
+        { Kind::Subscription, Way::TimeLimit },
+        { Kind::Cancel, Way::TimeLimit },
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
@@ -169,6 +174,20 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
                 : QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单");
             ASSERT_EQ(alerts.shown.size(), 1u);
             EXPECT_EQ(alerts.shown[0].text, limit);
+            if (row.answer == Answer::Number) {
+                const brokersim::Function read = row.kind == Kind::Cancel ? brokersim::kOrdersOfTodayFunction
+                    : row.kind == Kind::Order                             ? brokersim::kPositionsFunction
+                                                                          : brokersim::kMoneyFunction;
+                const qsizetype reads = sim.receivedCount(read);
+                sim.releaseWithheld();
+                ASSERT_TRUE(
+                    spinUntil([&] { return alerts.shown.size() == 2u && sim.receivedCount(read) > reads; }));
+                ASSERT_TRUE(settled());
+                EXPECT_EQ(alerts.shown.size(), 2u) << qPrintable(alerts.shown.back().text);
+                EXPECT_TRUE(mainWindow.shown.empty());
+                page.reset();
+                continue;
+            }
             if (row.kind != Kind::Cancel) {
                 page->unloadView();
                 page.reset();

@@ -200,7 +200,7 @@ bool DeputeCancelViewController::doConfigOrder(int)
     bool sent = false;
     // The run's answers are heard through a relay, so they are told also
     // after the page has dropped its requests (an account change) or gone.
-    runRelay_ = &OrderOutcomeRelay::forCancels(*this, *this);
+    runRelay_ = &OrderOutcomeRelay::forCancels(*this, *this, [this] { requestList(); });
     for (const RDOOrder& o : ticked_) {
         results_.push_back({ o.number, o.stockName, false, QString() });
         QString handle;

@@ -15,9 +15,10 @@ OrderOutcomeRelay& OrderOutcomeRelay::forOrder(
     return start<OrderOutcomeRelay>(pageOf(page, std::move(readAgain)), &hears, nullptr);
 }
 
-OrderOutcomeRelay& OrderOutcomeRelay::forCancels(MenuItemViewController& page, ICancelOrderDelegate& hears)
+OrderOutcomeRelay& OrderOutcomeRelay::forCancels(
+    MenuItemViewController& page, ICancelOrderDelegate& hears, std::function<void()> readAgain)
 {
-    return start<OrderOutcomeRelay>(pageOf(page), nullptr, &hears);
+    return start<OrderOutcomeRelay>(pageOf(page, std::move(readAgain)), nullptr, &hears);
 }
 
 void OrderOutcomeRelay::tradeStock(DataModel* request, const QString& handle, const QString& orderNumber)

@@ -20,7 +20,8 @@ public:
     // after an answer that came past its dialog's time limit.
     static OrderOutcomeRelay& forOrder(
         MenuItemViewController& page, ITradeStockDelegate& hears, std::function<void()> readAgain);
-    static OrderOutcomeRelay& forCancels(MenuItemViewController& page, ICancelOrderDelegate& hears);
+    static OrderOutcomeRelay& forCancels(
+        MenuItemViewController& page, ICancelOrderDelegate& hears, std::function<void()> readAgain);
 
     OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels);
 
