@@ -1,5 +1,6 @@
 #include "funds/lists/OpdFundListViewController.h"
 
+#include <QPointer>
 #include <utility>
 
 OpdFundListViewController::OpdFundListViewController(std::unique_ptr<OpenFundList> openFundList, QObject* parent)
@@ -34,7 +35,6 @@ void OpdFundListViewController::requestTableContent()
 void OpdFundListViewController::requestContentComplete(const OpdFundTablePtr& table)
 {
     content_.complete(table);
-    failureShown_ = false;
     emit changed();
     emit contentRead(true);
 }
@@ -43,10 +43,16 @@ bool OpdFundListViewController::requestContentError(const CSError& error)
 {
     content_.endLoading();
     emit changed();
-    // A list read again in rounds against a server that keeps failing is
-    // told once, until one comes.
-    if (!std::exchange(failureShown_, true))
-        alerts_->runAlert(AlertRequest::error(error.domain), nullptr);
+    // A list read again in rounds against a server that keeps failing adds
+    // no box while the customer has not closed the last one; once closed,
+    // the next failure is told again.
+    if (!std::exchange(failureBoxOpen_, true)) {
+        alerts_->runAlert(
+            AlertRequest::error(error.domain), [list = QPointer<OpdFundListViewController>(this)](int) {
+                if (list)
+                    list->failureBoxOpen_ = false;
+            });
+    }
     emit contentRead(false);
     return true;
 }

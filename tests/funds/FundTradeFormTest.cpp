@@ -800,9 +800,9 @@ TEST_F(FundTradeForm, AWithheldOrderEndsInOutcomeUnknownAndIsNeverSentAgain)
 }
 
 // The holdings list, owed after a redemption of unknown outcome, read again
-// in rounds against a server that keeps failing it: its failure is told
-// once, until a list comes.
-TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
+// in rounds against a server that keeps failing it: while the customer is
+// away its box stays the only one; once closed, the next failure is told.
+TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceWhileItsBoxIsOpen)
 {
     OwedReads::getInstance()->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
     RedeemOpdFundViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
@@ -822,7 +822,8 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
     trade->connectionSendPacketsTimeout(
         *trade->connection(), { quint64(receivedOf(brokersim::kFundRedeemFunction).back().packetId) });
     const auto failures = [&] { return alerts.shown.count(QStringLiteral("error:系统忙")); };
-    for (int round = 1; round <= 3; ++round) {
+    alerts.hold = true; // the customer is away
+    for (int round = 1; round <= 4; ++round) {
         SCOPED_TRACE(round);
         const qsizetype asked = count(brokersim::kFundPositionFunction);
         if (round > 1)
@@ -832,16 +833,20 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceUntilOneComes)
             return count(brokersim::kFundPositionFunction) > asked && !OwedReads::getInstance()->roundInFlight()
                 && OwedReads::getInstance()->roundWait().count() > 0;
         }));
-        EXPECT_EQ(failures(), 1);
+        EXPECT_EQ(failures(), round < 4 ? 1 : 2);
+        if (round == 3) { // back, the box closed
+            alerts.hold = false;
+            alerts.dismissHeld();
+        }
     }
     sim.clearControls();
     DMNotificationCenter::getInstance()->postNotification(
         NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
     ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
-    // A list came: the next failure is told again.
+    // A reload the customer asks that fails is told.
     sim.answerErrorNext(brokersim::kFundPositionFunction, -1, QStringLiteral("系统忙"));
     page.fundListView()->requestTableContent();
-    ASSERT_TRUE(spinUntil([&] { return failures() == 2; }));
+    ASSERT_TRUE(spinUntil([&] { return failures() == 3; }));
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1); // never sent again
 }
 

@@ -4,6 +4,7 @@
 #include "login/OwedReads.h"
 
 #include "login/LoginTestRig.h"
+#include "platform/RunLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ struct Page : IOwedReader {
     QStringList out; // asked and not yet answered
     QStringList* log = nullptr;
     int told = 0;
+    QStringList seen; // what it was told is owed to it, last
     QStringList readOwed(const QStringList& owed) override
     {
         *log << name + QLatin1Char(':') + owed.join(QLatin1Char(','));
@@ -31,7 +33,11 @@ struct Page : IOwedReader {
         }
         return out;
     }
-    void owedReadsChanged() override { ++told; }
+    void owedReadsChanged() override
+    {
+        ++told;
+        seen = OwedReads::getInstance()->owedTo(this);
+    }
     // Answers its reads still out: with rows, except those in `failing`.
     void answer(const QStringList& failing)
     {
@@ -62,8 +68,11 @@ protected:
 // Steps: O an unknown outcome of an order; R the next round is asked; a, e,
 // f the reads out answered with rows, money failing, or all failing; b A's
 // money answered by a read asked before the outcome; r A cannot ask money;
-// X A left; J B opened (shown out of date at once); L a trade logon; C
-// another account active; G a logout.
+// X A left; D A gone without leaving; J B opened (shown out of date at
+// once); j B's own read at its opening answered with rows; L a trade logon;
+// C another account active; G a logout; T the next round's reads go
+// unanswered past its limit; P a pass of the loop. Whatever the steps, each
+// page was last told what is owed to it.
 TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
 {
     const struct {
@@ -80,13 +89,23 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         { "waits double up to the longest", "ORfLfLfLf", QStringList(4, "A:money,positions"),
             { kMoney, kPositions }, true, 4 },
         { "outcomes told together share a round", "OORa", { "A:money,positions" }, {}, false, 0 },
-        { "an outcome while a round is out is not its to settle", "OROaRa",
+        { "an outcome while a round is out is not its to settle", "OROPaRa",
             { "A:money,positions", "A:money,positions" }, {}, false, 0 },
         { "a read asked before the outcome answers nothing", "ObRa", { "A:money,positions" }, {}, false, 0 },
         { "a read that cannot be asked is owed no more", "rORa", { "A:money,positions" }, {}, false, 0 },
         { "the page left with its reads out", "ORX", { "A:money,positions" }, {}, true, 1 },
         { "a page opened during a freeze takes part", "ORfXJLa", { "A:money,positions", "B:orders" }, {},
             false, 0 },
+        { "a page opened reads for itself", "ORfJj", { "A:money,positions" }, { kMoney, kPositions }, true,
+            1 },
+        { "an outcome none shows waits for its page", "OROPaJRa",
+            { "A:money,positions", "A:money,positions", "B:orders" }, {}, false, 0 },
+        { "no page shows them", "XOP", {}, {}, true, 1 },
+        { "a page gone with its reads out", "ORDJ", { "A:money,positions" }, {}, true, 1 },
+        { "a page gone, then an outcome", "ORDOP", { "A:money,positions" }, {}, true, 2 },
+        { "a round past its limit", "TORP", { "A:money,positions" }, { kMoney, kPositions }, true, 1 },
+        { "the back-off starts anew once settled", "ORfLaORf", QStringList(3, "A:money,positions"),
+            { kMoney, kPositions }, true, 1 },
         { "an account change drops what was owed", "ORfCL", { "A:money,positions" }, {}, false, 0 },
         { "a logout drops what was owed", "ORfGL", { "A:money,positions" }, {}, false, 0 },
     };
@@ -132,23 +151,44 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
                 owed->leave(a.get());
                 a.reset();
                 break;
+            case 'D':
+                a.reset();
+                break;
             case 'J':
                 owed->join(&b, { kOrders });
                 EXPECT_EQ(owed->owedTo(&b), QStringList { kOrders });
                 EXPECT_EQ(b.told, 1);
                 break;
+            case 'j':
+                owed->readAnswered(&b, kOrders, true);
+                EXPECT_TRUE(owed->owedTo(&b).isEmpty());
+                break;
+            case 'T':
+                owed->setRoundDelays({ kFirst, 4 * kFirst, std::chrono::milliseconds(0) });
+                break;
+            case 'P': {
+                bool passed = false;
+                platform::RunLoopTimer pass(
+                    0.0, false, platform::RunLoopModes::common(), [&] { passed = true; });
+                pass.start();
+                ASSERT_TRUE(spinUntil([&] { return passed; }));
+                break;
+            }
             case 'L':
                 DMNotificationCenter::getInstance()->postNotification(
                     NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
                 break;
             case 'C':
                 AccountManager::getInstance()->addActiveAccount(customer("010100000002"));
-                NotificationCenter::getInstance()->postNotification(2);
+                // Not the new account's, even before the change is told.
                 EXPECT_TRUE(owed->owedTo(a.get()).isEmpty());
+                NotificationCenter::getInstance()->postNotification(2);
+                EXPECT_FALSE(owed->owes());
                 break;
             case 'G':
                 AccountManager::getInstance()->logoutAllAccount();
                 NotificationCenter::getInstance()->postNotification(1);
+                EXPECT_FALSE(owed->owes());
                 AccountManager::getInstance()->addActiveAccount(customer("010100000001"));
                 break;
             }
@@ -156,8 +196,11 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         // Nothing more goes by itself: every wait is an hour or more.
         ASSERT_TRUE(spinUntil([&] { return !owed->roundInFlight(); }));
         EXPECT_EQ(asks, row.asks);
-        if (a)
+        if (a) {
             EXPECT_EQ(owed->owedTo(a.get()), row.owedToA);
+            EXPECT_EQ(a->seen, row.owedToA);
+        }
+        EXPECT_EQ(b.seen, owed->owedTo(&b));
         EXPECT_EQ(owed->owes(), row.owes);
         EXPECT_EQ(owed->roundWait(), row.wait * kFirst);
         EXPECT_EQ(platform::NotificationCenter::defaultCenter().registrationCount(owed) > 0, row.owes);

@@ -114,7 +114,16 @@ void DeputeCancelViewController::listFailed(const CSError& error)
     // shown (a cancel run, an unknown outcome, another account): none of
     // them stays to be taken for a standing order, or ticked and cancelled.
     listArrived(nullptr);
-    alerts()->runAlert(AlertRequest::error(error.domain), nullptr);
+    // One box at a time: a server that stays frozen while the customer is
+    // away fails a round after another, and the box already open says it.
+    if (listBoxOpen_)
+        return;
+    listBoxOpen_ = true;
+    alerts()->runAlert(
+        AlertRequest::error(error.domain), [page = QPointer<DeputeCancelViewController>(this)](int) {
+            if (page)
+                page->listBoxOpen_ = false;
+        });
 }
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)

@@ -100,7 +100,8 @@ protected:
     // The list asked last arrived, or it could not be had (or asked for):
     // then the rows go and an error box gives the error's own words, once
     // for each list asked that failed (the page awaits one at a time, so a
-    // round of reads after an unknown outcome is told once).
+    // round of reads after an unknown outcome is told once), unless the box
+    // of an earlier failure is still open.
     void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
     void listFailed(const CSError& error);
     // The answer to one cancel of the run.
@@ -131,6 +132,8 @@ private:
     // own, filed under the request's handle, so an answer counts once.
     bool busy_ = false;
     bool armed_ = false;
+    // A list's error box is on screen, not yet closed.
+    bool listBoxOpen_ = false;
     // The relay the cancels of the run being sent are heard through.
     OrderOutcomeRelay* runRelay_ = nullptr;
     QList<RDOOrder> ticked_;
