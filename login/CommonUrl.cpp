@@ -1,5 +1,7 @@
 #include "login/CommonUrl.h"
 
+#include "core/TypedNumber.h"
+
 namespace commonurl {
 
 namespace {
@@ -54,12 +56,7 @@ QString withValue(const QString& prefix, const QString& key, const QString& valu
 
 bool isSafeValue(const QString& value)
 {
-    for (QChar c : value) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u > 0x7E || u == u'&' || u == u'=')
-            return false;
-    }
-    return true;
+    return typednumber::canBeSent(value);
 }
 
 } // namespace commonurl

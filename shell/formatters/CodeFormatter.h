@@ -2,15 +2,14 @@
 
 #include "shell/formatters/InputFormatter.h"
 
-// Any characters, at most six by default: a code or a number whose form the
+// Any characters, at most `maxLength`: a code or a number whose form the
 // server judges (a fund code, an amount). Its limit holds for what is read,
 // so a full-width code typed or a code pasted with white space around it
 // fits.
 class CodeFormatter : public LimitedInputFormatter {
     Q_OBJECT
 public:
-    static constexpr quint64 kDefaultMaxLength = 6;
-    explicit CodeFormatter(QObject* parent = nullptr);
+    explicit CodeFormatter(quint64 maxLength, QObject* parent = nullptr);
 
     bool isPartialStringValid(const QString& partialString) const override
     {

@@ -35,8 +35,8 @@ bool NumberCharFormatter::keyForPartialString(QChar c) const
     return isAsciiDigit(c) || isAsciiLetter(c);
 }
 
-CodeFormatter::CodeFormatter(QObject* parent)
-    : LimitedInputFormatter(kDefaultMaxLength, parent)
+CodeFormatter::CodeFormatter(quint64 maxLength, QObject* parent)
+    : LimitedInputFormatter(maxLength, parent)
 {
 }
 

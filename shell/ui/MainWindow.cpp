@@ -194,10 +194,8 @@ QWidget* MainWindow::makeTitleBar()
     activedAccountsButton_ = new QComboBox(bar);
     activedAccountsButton_->setObjectName(QStringLiteral("activedAccountsButton"));
     // Account lines are long (name, number, branch, kind): the box takes
-    // the title bar's free width rather than widen the window.
-    activedAccountsButton_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    activedAccountsButton_->setMinimumContentsLength(34);
-    // It takes what the title and the buttons leave, down to its least.
+    // what the title and the buttons leave, down to its least, rather than
+    // widen the window.
     activedAccountsButton_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     // The menu-style pop-up would draw its entries in the box's own white
     // text on the list's white; plain items take the list's colours.

@@ -13,8 +13,7 @@ StockCodeFormatter* useStockCodeFormatter(QLineEdit* field, quint64 maxLength)
 
 CodeFormatter* useTypedValueFormatter(QLineEdit* field, quint64 maxLength)
 {
-    auto* formatter = new CodeFormatter(field);
-    formatter->setMaxLength(maxLength);
+    auto* formatter = new CodeFormatter(maxLength, field);
     field->setValidator(formatter);
     return formatter;
 }

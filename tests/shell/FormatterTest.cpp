@@ -38,7 +38,7 @@ std::unique_ptr<InputFormatter> make(Kind kind)
     case Kind::Float:
         return std::make_unique<FloatNumberFormatter>();
     case Kind::Code:
-        return std::make_unique<CodeFormatter>();
+        return std::make_unique<CodeFormatter>(6);
     }
     return nullptr;
 }

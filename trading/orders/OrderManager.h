@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/TypedNumber.h"
 #include "login/RequestSender.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/requests/OrderDataModels.h"
@@ -23,7 +24,7 @@ public:
     // security's market.
     static constexpr char kOrderTypeNotOfMarket[] = "委托方式与证券的交易市场不符";
     // The longest quantity an order carries, and what a longer one hears.
-    static constexpr qsizetype kMaxQuantityLength = 255;
+    static constexpr qsizetype kMaxQuantityLength = typednumber::kLongest;
     static constexpr char kQuantityTooLong[] = "委托数量过长";
 
     // Refusal of a cancel whose order lacks its capital account or number.

@@ -121,6 +121,7 @@ DVCommonTableView::DVCommonTableView(TableKind kind, QWidget* parent, TableStyle
     , model_(new DVTableModel(kind, style, this))
 {
     const QFont cellFont = systemFont(kCellPointSize);
+    // Through changeEvent this also gives the model the font it measures in.
     setFont(cellFont);
     auto* header = new DVTableHeader(Qt::Horizontal, this);
     header->setSectionsClickable(true);
