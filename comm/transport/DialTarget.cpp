@@ -1,5 +1,7 @@
 #include "comm/transport/DialTarget.h"
 
+#include "comm/recordset/ServerNumber.h"
+
 #include <QByteArrayView>
 #include <QHostAddress>
 #include <QUrl>
@@ -65,15 +67,11 @@ std::optional<QString> DialTarget::dialableHost(QStringView text)
 
 std::optional<quint16> DialTarget::dialablePort(QStringView text)
 {
-    const QStringView digits = text.trimmed();
-    if (digits.isEmpty()
-        || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    // The lists come from the server, whose numbers count by value.
+    const std::optional<qint64> port = servernumber::wholeValueOf(text);
+    if (!port || *port < 1 || *port > 0xFFFF)
         return std::nullopt;
-    bool ok = false;
-    const uint port = digits.toUInt(&ok);
-    if (!ok || port == 0 || port > 0xFFFF)
-        return std::nullopt;
-    return quint16(port);
+    return quint16(*port);
 }
 
 std::optional<DialTarget> DialTarget::of(QStringView host, QStringView portText)

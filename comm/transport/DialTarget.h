@@ -20,6 +20,7 @@ struct DialTarget {
     // names in their ASCII form, the last label not a number: "999.1.1.1" is
     // no address and no name). Brackets ("[::1]") belong to URLs, not here.
     static std::optional<QString> dialableHost(QStringView text);
-    // Decimal digits, white space around them dropped, from 1 to 65535.
+    // A whole number from 1 to 65535, read by value as every number a server
+    // sends: "+8001", "9001.000" and " 9001 " are ports, "80.5" is none.
     static std::optional<quint16> dialablePort(QStringView text);
 };
