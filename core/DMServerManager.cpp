@@ -535,31 +535,33 @@ void DMServerManager::carryTestOver(
     // listeners go by, each to one server (two listed at one address keep a
     // result each). A server no longer listed leaves the test, and a test
     // left with none ends at once, so that the next may start.
-    const auto kindOf = [&](const ServerPtr& server) -> const ListState* {
-        const auto in = [&](const std::vector<ServerPtr>& servers) {
-            return std::find(servers.begin(), servers.end(), server) != servers.end();
-        };
-        return in(formerQuotes) ? &quote_ : in(formerTrades) ? &trade_ : nullptr;
+    const auto listed = [](const std::vector<ServerPtr>& servers, const ServerPtr& server) {
+        return std::find(servers.begin(), servers.end(), server);
     };
-    std::set<const RDOServerInfo*> carried;
     std::erase_if(testServerInfos, [&](TestPair& pair) {
-        const ListState* l = kindOf(pair.dmserverinfo);
-        if (!l)
+        const bool quote = listed(formerQuotes, pair.dmserverinfo) != formerQuotes.end();
+        if (!quote && listed(formerTrades, pair.dmserverinfo) == formerTrades.end())
             return true;
-        if (std::find(l->servers.begin(), l->servers.end(), pair.dmserverinfo) != l->servers.end())
+        const std::vector<ServerPtr>& former = quote ? formerQuotes : formerTrades;
+        const std::vector<ServerPtr>& now = quote ? quote_.servers : trade_.servers;
+        if (listed(now, pair.dmserverinfo) != now.end())
             return false; // a list the rebuild kept
-        const auto same = std::find_if(l->servers.begin(), l->servers.end(), [&](const ServerPtr& server) {
-            if (carried.count(server.get()))
-                return false;
+        const auto probedHere = [&](const ServerPtr& server) {
             const std::optional<DialTarget> target
                 = DialTarget::of(server->getServerIP(), server->getServerPort());
             return target && target->host == pair.csserverinfo->address()
                 && target->port == pair.csserverinfo->port();
-        });
-        if (same == l->servers.end())
+        };
+        // The n-th server the list held at this address is the n-th the
+        // rebuilt list holds there, also when one before it has reported and
+        // left the test already.
+        auto nth = std::count_if(former.begin(), listed(former, pair.dmserverinfo), probedHere);
+        auto same = std::find_if(now.begin(), now.end(), probedHere);
+        for (; same != now.end() && nth > 0; --nth)
+            same = std::find_if(std::next(same), now.end(), probedHere);
+        if (same == now.end())
             return true;
         pair.dmserverinfo = *same;
-        carried.insert(same->get());
         return false;
     });
     if (isTesting_ && testServerInfos.empty())
