@@ -59,7 +59,13 @@ bool CSServerTestManager::startTesting()
     manager_ = std::make_unique<VEKServerManager>();
     manager_->setServerList(std::move(probes));
     running_ = true;
-    manager_->starTesting(); // without a network route nothing starts, and nothing reports
+    if (!manager_->starTesting()) {
+        // Without a network route no probe runs, and a test nobody hears of
+        // would count as running for good, refusing every test after it:
+        // each server ends as a probe that could not connect.
+        for (const std::shared_ptr<VEKServer>& probe : manager_->serverList())
+            probe->finishUnstarted();
+    }
     return true;
 }
 

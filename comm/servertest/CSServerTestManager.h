@@ -43,7 +43,8 @@ public:
     CSServerTestManager(const CSServerTestManager&) = delete;
     CSServerTestManager& operator=(const CSServerTestManager&) = delete;
 
-    // NO without servers or while a test runs.
+    // NO without servers or while a test runs. Without a network route no
+    // probe dials: each server is told started and finished, unreachable.
     bool startTesting();
     void cancel();
     bool isRunning() const { return running_; }

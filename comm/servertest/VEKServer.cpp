@@ -82,6 +82,23 @@ void VEKServer::start()
     thread_->start();
 }
 
+void VEKServer::finishUnstarted()
+{
+    if (finished_ || executing_)
+        return;
+    if (cancelled_) {
+        finished_ = true; // as start() does: a cancelled probe tells nothing
+        notice("isFinished");
+        return;
+    }
+    reachable_ = false;
+    trafficTime_ = -1.0;
+    performOnMainThread([this] { startTesting(); });
+    finished_ = true;
+    notice("isFinished");
+    performOnMainThread([this] { finishedTesting(); });
+}
+
 void VEKServer::cancel()
 {
     cancelled_ = true;

@@ -80,6 +80,10 @@ public:
     bool isReady() const { return !executing_ && !finished_; }
 
     void start();
+    // A probe that cannot run (the machine has no network route): it ends as
+    // one that could not connect, told started and finished on the main
+    // thread like any probe, without a thread of its own.
+    void finishUnstarted();
     // The probe itself, on its own thread; nothing in the base.
     virtual void main() { }
     virtual void cancel();

@@ -292,7 +292,9 @@ TEST_F(ServerTestManagerTest, TlsVerifiedAndEveryProbeBoundedByItsTimeout)
     EXPECT_EQ(manager.serverBase64EncodeString(*manager.manager()->serverList()[0], "a:b"), "YTpi");
 }
 
-TEST_F(ServerTestManagerTest, NoNetworkRouteStartsNoProbe)
+// Without a network route no probe dials, and each server is told as a probe
+// that could not connect is: the test ends, and the next one may start.
+TEST_F(ServerTestManagerTest, NoNetworkRouteEndsTheTestWithEveryServerUnreachable)
 {
     platform::Reachability::setOverride([] { return false; });
     testsupport::LoopbackServer plain;
@@ -300,15 +302,33 @@ TEST_F(ServerTestManagerTest, NoNetworkRouteStartsNoProbe)
     CSServerTestManager manager;
     Recorder recorder;
     manager.setDelegate(&recorder);
-    manager.setServerList({ server(plain.port()) });
-    EXPECT_TRUE(manager.startTesting()); // YES whatever the probes' manager says
-    spinFor(150ms);
-    EXPECT_TRUE(recorder.started.empty());
-    EXPECT_TRUE(recorder.finished.empty());
+    const ServerInfoPtr first = server(plain.port());
+    const ServerInfoPtr second = server(plain.port(), true);
+    manager.setServerList({ first, nullptr, second });
+    EXPECT_TRUE(manager.startTesting());
+    EXPECT_TRUE(manager.isRunning());
+    EXPECT_TRUE(recorder.started.empty()); // told on the main thread, as probes tell
+    ASSERT_TRUE(spinUntil([&] { return !manager.isRunning(); }));
+    EXPECT_EQ(recorder.started, (std::vector<ServerInfoPtr> { first, second }));
+    ASSERT_EQ(recorder.finished.size(), 2u);
+    for (const Report& r : recorder.finished) {
+        EXPECT_FALSE(r.reachable);
+        EXPECT_EQ(r.trafficTime, -1.0);
+        EXPECT_TRUE(r.onMainThread);
+    }
+    EXPECT_TRUE(manager.serverMap().empty());
     EXPECT_EQ(plain.connectionCount(), 0);
-    EXPECT_TRUE(manager.isRunning()); // until cancelled
+
+    // A test cancelled before it was told reports nothing: the one started
+    // after it reports its own servers alone.
+    Recorder again;
+    manager.setDelegate(&again);
+    ASSERT_TRUE(manager.startTesting());
     manager.cancel();
-    EXPECT_FALSE(manager.isRunning());
+    ASSERT_TRUE(manager.startTesting());
+    ASSERT_TRUE(spinUntil([&] { return !manager.isRunning(); }));
+    EXPECT_EQ(again.started.size(), 2u);
+    EXPECT_EQ(again.finished.size(), 2u);
 
     VEKServerManager probes;
     EXPECT_FALSE(probes.starTesting()); // empty list
