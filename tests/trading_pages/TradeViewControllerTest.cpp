@@ -432,8 +432,8 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
 
     // A sell at the limit-up price rests; the positions that follow the
-    // answer apply the row again, whose lookup keeps the price typed: only
-    // the quantity is emptied for the next order.
+    // answer apply the row again, whose lookup resets the price to the
+    // default price; the quantity is emptied for the next order.
     const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
     const QString limitUp
         = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
@@ -446,7 +446,10 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     ASSERT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 1);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
-    EXPECT_EQ(page.priceText(), limitUp);
+    const auto held = StockManager::getInstance()->getSecurity(QStringLiteral("600000"));
+    ASSERT_TRUE(held);
+    ASSERT_NE(held->defaultSellPrice(), limitUp);
+    EXPECT_EQ(page.priceText(), held->defaultSellPrice());
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
 
@@ -457,10 +460,10 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_EQ(page.priceText(), other->defaultSellPrice());
 }
 
-// The picked row applied again by a positions reply keeps the price typed,
-// whatever else of the form is on its way; every other lookup, and one with
-// no price left in the field, brings the default price.
-TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
+// The picked row applied again by a positions reply brings the default
+// price over the one typed, whatever else of the form is on its way; so does
+// the row picked by hand, and a lookup with no price left in the field.
+TEST_F(TradeViewControllerTest, ThePickedRowAppliedAgainBringsTheDefaultPrice)
 {
     logInAsDemoCustomer();
     TradeViewController& page = openPage(10001);
@@ -478,7 +481,6 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
     const struct {
         const char* way;
         std::function<void()> act; // starts the lookup; `before` marks where its requests begin
-        bool keeps;
     } rows[] = {
         { "a refresh's chart still on its way",
             [&] {
@@ -492,8 +494,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
                 ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
                 before = sim.receivedCount();
                 sim.releaseWithheld(); // the refresh's chart, then the lookup's quote
-            },
-            true },
+            } },
         { "the row picked by hand after a lookup of it failed",
             [&] {
                 sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("行情忙"));
@@ -503,24 +504,21 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
                 ASSERT_TRUE(pagestest::quotesSettled());
                 before = sim.receivedCount();
                 page.positionTableViewClicked(row);
-            },
-            false },
+            } },
         { "no price left in the field",
             [&] {
                 page.setPriceText(QString());
                 before = sim.receivedCount();
                 page.readOwed({ owedfigure::kPositions });
-            },
-            false },
+            } },
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.way);
         page.setPriceText(typed);
         r.act();
         ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
-        EXPECT_EQ(page.priceText(),
-            r.keeps ? typed
-                    : StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
+        EXPECT_EQ(
+            page.priceText(), StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
         ASSERT_TRUE(pagestest::settled());
     }
 }

@@ -403,7 +403,6 @@ void TradeViewController::lookUp()
     // the order.
     if (code_ != currentStockCode_)
         forgetShownSecurity();
-    keepsPrice_ = false;
     if (!typednumber::canBeSent(code_))
         return;
     stopRefreshQuote_ = true;
@@ -539,8 +538,6 @@ void TradeViewController::initPriceView()
     if (!isNotRefresh_ || !security)
         return;
     increment_ = security->priceStep ? *security->priceStep : std::pow(10.0, -security->precision);
-    if (std::exchange(keepsPrice_, false) && !price_.isEmpty())
-        return;
     const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     stepperValue_ = price.toDouble();
     price_ = price;
@@ -793,18 +790,13 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;
     emit changed();
-    // The row still picked is applied again when it is the form's security;
-    // not while an order is on its way to the dialog, whose price would be
-    // reset to the default under the customer's eyes.
+    // The row still picked is applied again when it is the form's security:
+    // its lookup brings the default price back. Not while an order is on its
+    // way to the dialog, whose price would be reset under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (!busy_ && security && row && row->stockCode == security->code) {
+    if (!busy_ && security && row && row->stockCode == security->code)
         positionTableViewClicked(selectedPositionRow_);
-        // The customer's price stays for the next order (only the quantity
-        // is emptied by one): the lookup brings no default price back, unless
-        // the field is empty by then.
-        keepsPrice_ = true;
-    }
     figureRead(owedfigure::kPositions, true);
 }
 

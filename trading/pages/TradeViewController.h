@@ -264,9 +264,6 @@ protected:
     bool isNotRefresh_ = true;
     bool stopRefreshQuote_ = false;
     bool tradePosition_ = false;
-    // The lookup under way applies the picked row again after the positions
-    // were read: the price in the field stays, a new code's default aside.
-    bool keepsPrice_ = false;
     bool busy_ = false;
     // Counts order attempts, so that a late step of one that has ended
     // (a queued call, an answered warning) does nothing.
