@@ -449,8 +449,11 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
         security->marketType = market;
     }
     // Heard through a relay, so the outcome is told also after the page has
-    // dropped its requests (an account change) or gone.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
+    // dropped its requests (an account change) or gone; one past the
+    // dialog's time limit does on the page, still up for the account, what
+    // it does while the page waits.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
+        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
@@ -483,7 +486,14 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
-    if (formOfThisOrder)
+    orderAnswered(true, formOfThisOrder);
+}
+
+void PurchaseViewController::orderAnswered(bool accepted, bool formOfThisOrder)
+{
+    // The quantity of a subscription the server took goes, so the button
+    // does not send the same one again.
+    if (accepted && formOfThisOrder)
         quantity_.clear();
     readFiguresOfAnOrder();
 }

@@ -962,8 +962,12 @@ void TradeViewController::sendOrder(
     const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
     // The answer is heard through a relay: it reaches this page while the
-    // page still awaits it, and is told all the same once it does not.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
+    // page still awaits it, and is told all the same once it does not. One
+    // past the dialog's time limit does on the page, still up for the
+    // account, what it does while the page waits; the form is then this
+    // order's unless the next order is on its way.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
+        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
@@ -992,7 +996,14 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
-    if (formOfThisOrder)
+    orderAnswered(true, formOfThisOrder);
+}
+
+void TradeViewController::orderAnswered(bool accepted, bool formOfThisOrder)
+{
+    // The quantity of an order the server took goes, so the button does not
+    // make the same order again.
+    if (accepted && formOfThisOrder)
         quantity_.clear();
     readFiguresOfAnOrder();
 }

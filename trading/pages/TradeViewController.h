@@ -235,6 +235,9 @@ protected:
     bool takeAnswer(const char* channel, const QString& handle);
     bool requestMoneyInfo();
     bool requestPositions();
+    // An order's answer (`accepted`: its number) on the form it was made
+    // from, or on the next order's (`formOfThisOrder` false).
+    void orderAnswered(bool accepted, bool formOfThisOrder);
     // What an order answered changed: the money, the positions, the maximum.
     void readFiguresOfAnOrder();
     // The dialog (after the delisting warning when at risk) for the order
