@@ -261,15 +261,23 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     EXPECT_EQ(page.quantityText(), QStringLiteral("99999900")); // the form is left as it was
 
     // A field that would split the request body, or that no request can
-    // carry, never goes out, nor does a code one character short.
+    // carry, never goes out, and its box names it; nor does a code one
+    // character short.
+    const QString missing = QString::fromUtf8(TradeViewController::kMissingInputMessage);
+    const QString quantity = typednumber::refusal(QStringLiteral("卖出数量"));
     const struct {
         const char* code;
         const char16_t* quantity;
-        const char16_t* price = u"10.00";
-    } incomplete[] = { { "600000", u"100&qty=1" }, { "60000", u"100" }, { "600000", u"１００股" },
-        { "600000", u"－１００" }, { "600000", u"100", u"１０元" }, { "60000=", u"100" } };
+        const char16_t* price;
+        QString told;
+    } incomplete[] = { { "600000", u"100&qty=1", u"10.00", quantity }, { "60000", u"100", u"10.00", missing },
+        { "600000", u"１００股", u"10.00", quantity }, { "600000", u"－１００", u"10.00", quantity },
+        { "600000", u"１，０００", u"10.00", quantity },
+        { "600000", u"100", u"１０元", typednumber::refusal(QStringLiteral("卖出价格")) },
+        { "600000", u"100", u"１０．５０元", typednumber::refusal(QStringLiteral("卖出价格")) },
+        { "60000=", u"100", u"10.00", typednumber::refusal(QStringLiteral("证券代码")) } };
     for (const auto& c : incomplete) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE(QString::fromUtf16(c.quantity).toStdString() + " " + QString::fromUtf16(c.price).toStdString());
         page.setCodeText(QString::fromLatin1(c.code));
         page.setPriceText(QString::fromUtf16(c.price));
         page.setQuantityText(QString::fromUtf16(c.quantity));
@@ -277,7 +285,7 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
         page.orderButtonClicked();
         EXPECT_FALSE(page.isBusy()); // nothing on its way
         ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
+        EXPECT_EQ(alerts.shown[0].text, c.told);
     }
 }
 
@@ -359,6 +367,10 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
         page.orderTypePButtonSelected(type);
         EXPECT_EQ(page.priceHidden(), !c.priced);
         page.setQuantityText(QString::fromLatin1(c.quantity));
+        // A price the order does not carry is no part of it, whatever the
+        // hidden field holds.
+        if (!c.priced)
+            page.setPriceText(QString::fromUtf16(u"１０．５０元"));
         const QString price = page.priceText();
         const brokersim::Request sent = placeOrder(page);
         ASSERT_FALSE(alerts.shown.empty());
@@ -404,7 +416,7 @@ TEST_F(TradeViewControllerTest, ATitleOfAnotherMarketIsRefusedBeforeTheDialog)
     page.orderTypePButtonSelected(0);
     page.setQuantityText(QString(10000, QLatin1Char('9')));
     page.orderButtonClicked();
-    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("买入数量过长：最多255个字符")); // by its label
     page.setQuantityText(QStringLiteral("100"));
     page.setPriceText(QString(256, QLatin1Char('9')));
     page.orderButtonClicked();

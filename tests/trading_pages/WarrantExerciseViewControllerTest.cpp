@@ -137,7 +137,8 @@ TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
     page->setPriceText(QStringLiteral("9.500"));
     page->setQuantityText(QStringLiteral("100&qty=9"));
     page->orderButtonClicked();
-    EXPECT_EQ(alerts.shown.size(), 2u);
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("行权数量含有不能发送的字符"));
     page->setQuantityText(QStringLiteral("100"));
     page->setPriceText(QString(256, QLatin1Char('9')));
     page->orderButtonClicked();

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -400,18 +401,18 @@ bool PurchaseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNoIssueMessage)), {});
         return false;
     }
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
-        return false;
-    }
-    // Present is enough: the server judges the price and the quantity. Only
-    // a text that could rewrite the body is refused.
-    if (price_.isEmpty() || quantity_.isEmpty() || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (price_.isEmpty() || quantity_.isEmpty()) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    return true;
+    // Present is enough: the server judges the price and the quantity. Only
+    // a text no request can carry is refused, naming its field.
+    std::optional<QString> why = typednumber::problem(QStringLiteral("申购价格"), price_);
+    if (!why)
+        why = typednumber::problem(QStringLiteral("申购数量"), quantity_);
+    if (why)
+        alerts()->runAlert(AlertRequest::tip(*why), {});
+    return !why;
 }
 
 void PurchaseViewController::purchaseButtonClicked()

@@ -816,17 +816,16 @@ bool TradeViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (!typedLengthsFit())
-        return false;
     const auto security = cachedSecurity();
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
         && !quantity_.isEmpty();
-    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (!complete) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
+    if (!typedFieldsFit(priceNeeded))
+        return false;
     if (!orderTypeAgreesWithMarket()) {
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kOrderTypeNotOfMarketMessage)), {});
         return false;
@@ -834,20 +833,29 @@ bool TradeViewController::verifyOrderInput()
     return true;
 }
 
-bool TradeViewController::typedLengthsFit()
+namespace {
+
+// A form label as the name of its field: "买入价格:" names "买入价格".
+QString fieldTitle(QString label)
 {
-    QString why;
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        why = QString::fromUtf8(OrderManager::kQuantityTooLong);
-    } else if (price_.size() > typednumber::kLongest) {
-        QString title = priceLabel_;
-        if (title.endsWith(u':') || title.endsWith(u'：'))
-            title.chop(1);
-        why = typednumber::tooLong(title);
-    }
-    if (!why.isEmpty())
-        alerts()->runAlert(AlertRequest::error(why), {});
-    return why.isEmpty();
+    if (label.endsWith(u':') || label.endsWith(u'：'))
+        label.chop(1);
+    return label;
+}
+
+} // namespace
+
+bool TradeViewController::typedFieldsFit(bool priceSent)
+{
+    // Each field by its label; a price the order does not carry is not sent.
+    std::optional<QString> why = typednumber::problem(fieldTitle(stockCodeLabel_), code_);
+    if (!why && priceSent)
+        why = typednumber::problem(fieldTitle(priceLabel_), price_);
+    if (!why)
+        why = typednumber::problem(fieldTitle(amountLabel_), quantity_);
+    if (why)
+        alerts()->runAlert(AlertRequest::tip(*why), {});
+    return !why;
 }
 
 void TradeViewController::orderButtonClicked()

@@ -180,9 +180,10 @@ protected:
     // The stepper's increment while no security gives one.
     static constexpr double kDefaultPriceIncrement = 0.01;
     virtual bool verifyOrderInput();
-    // A quantity or a price longer than an order carries is refused in an
-    // error box, the price by its label; answers whether both fit.
-    bool typedLengthsFit();
+    // A code, price (when `priceSent`) or quantity no request can carry, or
+    // longer than one holds, is refused in the one reader's words, naming
+    // the field by its label; answers whether all can go.
+    bool typedFieldsFit(bool priceSent);
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
 

@@ -107,15 +107,13 @@ bool WarrantExerciseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (!typedLengthsFit())
-        return false;
     const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
-    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (!complete) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    return true;
+    // An exercise always carries its price.
+    return typedFieldsFit(true);
 }
 
 void WarrantExerciseViewController::orderButtonClicked()
