@@ -277,7 +277,8 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
         { "600000", u"100", u"１０．５０元", typednumber::refusal(QStringLiteral("卖出价格")) },
         { "60000=", u"100", u"10.00", typednumber::refusal(QStringLiteral("证券代码")) } };
     for (const auto& c : incomplete) {
-        SCOPED_TRACE(QString::fromUtf16(c.quantity).toStdString() + " " + QString::fromUtf16(c.price).toStdString());
+        SCOPED_TRACE(
+            QString::fromUtf16(c.quantity).toStdString() + " " + QString::fromUtf16(c.price).toStdString());
         page.setCodeText(QString::fromLatin1(c.code));
         page.setPriceText(QString::fromUtf16(c.price));
         page.setQuantityText(QString::fromUtf16(c.quantity));
@@ -529,8 +530,8 @@ TEST_F(TradeViewControllerTest, ThePickedRowAppliedAgainBringsTheDefaultPrice)
         page.setPriceText(typed);
         r.act();
         ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
-        EXPECT_EQ(
-            page.priceText(), StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
+        EXPECT_EQ(page.priceText(),
+            StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
         ASSERT_TRUE(pagestest::settled());
     }
 }
