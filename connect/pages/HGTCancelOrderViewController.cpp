@@ -26,7 +26,7 @@ bool HGTCancelOrderViewController::requestList()
         this, QString::fromLatin1(kQueryFlag), kQueryCount, &refused);
     if (handle.isEmpty()) {
         askedFor().settle(QString::fromLatin1(kListing));
-        listFailed({ refused, DataModel::kRefusedRequestCode });
+        listingFailed({ refused, DataModel::kRefusedRequestCode });
         return false;
     }
     askedFor().ask(QString::fromLatin1(kListing), handle);
@@ -73,9 +73,16 @@ bool HGTCancelOrderViewController::hgtQueryOrdersOfToday(
 {
     if (!askedFor().take(QString::fromLatin1(kListing), handle))
         return true; // an earlier listing's
-    listFailed(DataModel::getNetworkError(error));
+    listingFailed(DataModel::getNetworkError(error));
     figureRead(listFigure(), false);
     return true;
+}
+
+void HGTCancelOrderViewController::listingFailed(const CSError& error)
+{
+    // The rows shown stay; the count says none is known to stand.
+    countText_ = QStringLiteral("0");
+    listFailed(error);
 }
 
 void HGTCancelOrderViewController::hgtCancelOrder(DataModel*, const QString& handle, const QString& orderNumber)

@@ -44,6 +44,9 @@ protected:
     QString succeededText(const QString&) const override { return cancelledText(); }
 
 private:
+    // A listing that failed, or could not be asked for.
+    void listingFailed(const CSError& error);
+
     HGTRequestManager* requestManager;
     // The relay the cancels of the run being sent are heard through.
     HGTCancelRelay* runRelay_ = nullptr;

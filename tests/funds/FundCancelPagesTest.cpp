@@ -441,6 +441,12 @@ TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
                 QStringList(c.batch ? QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:1")
                                     : QStringLiteral("error:撤单结果未知，请查询当日委托确认")));
             EXPECT_FALSE(page->isCancelling());
+            // The batch took its ticks with it: a second 撤单 sends nothing
+            // of what may still be out.
+            EXPECT_TRUE(page->ticked().isEmpty());
+            const std::size_t dialogs = dialogTypes.size();
+            page->cancelOrdersClicked();
+            EXPECT_EQ(dialogTypes.size(), dialogs);
             const qsizetype lists = count(listOf(isOrders));
             sim.releaseWithheld();
             // The answer given up on is told when it comes, and the page
@@ -566,6 +572,10 @@ TEST_F(FundBatchCancels, AfterACancelLeftUnknownTheListShowsOutOfDateUntilReadAg
             [&] { return !alerts.shown.isEmpty() && OwedReads::getInstance()->roundWait().count() > 0; }));
         EXPECT_EQ(page->figuresOutOfDate(),
             QStringList { isOrders ? owedfigure::kFundOrders : owedfigure::kFundPlans });
+        // The failed list says nothing, and the rows shown stay.
+        EXPECT_EQ(alerts.shown.size(), 1);
+        EXPECT_EQ(page->rowCount(), 2);
+        EXPECT_TRUE(page->listTable());
         sim.clearControls();
         const qsizetype asked = count(listOf(isOrders));
         DMNotificationCenter::getInstance()->postNotification(

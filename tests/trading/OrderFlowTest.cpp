@@ -201,7 +201,7 @@ TEST_F(OrderFlowTest, EachOrderGoesToItsRequestWithTheTypeItsTitleMeansInItsMark
         { "000001", 0, "五档即时成交剩余转限", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
         { "600000", 1, "对方最优价格委托", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
         { "900901", 0, "盘后定价买入", "100", OrderManager::kOrderTypeNotOfMarket, nullptr },
-        { "600000", 0, "限价委托", tooLong, OrderManager::kQuantityTooLong, nullptr },
+        { "600000", 0, "限价委托", tooLong, "委托数量过长：最多255个字符", nullptr },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.code ? c.code : "new issue") + " " + c.title);

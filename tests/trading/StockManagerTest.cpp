@@ -175,7 +175,7 @@ TEST_F(StockManagerTest, CostPriceResetSendsTheTextAsTypedAndMergesWithAnEqualOn
     ResetCostCatcher refused;
     for (const char* unsafe : { "12&x=1", "1=2", "1\n" })
         EXPECT_EQ(manager.requestResetStockCost(&refused, position, QString::fromLatin1(unsafe)),
-            QStringLiteral("成本价含有不允许的字符"))
+            QStringLiteral("成本价含有不能发送的字符"))
             << unsafe;
     EXPECT_EQ(sim.receivedCount(brokersim::kResetCostFunction), 0);
 

@@ -251,8 +251,8 @@ TEST_F(DeputeCancelPageTest, AnAccountChangeWithAFailedListLeavesNoOrderOfTheAcc
 // list again for all of them, and each round whose list fails is told once,
 // in the error's own words, unless the box of an earlier one is still open
 // (the customer away through a long freeze finds one box); the rows listed
-// before the run go with the first failure, so no cancelled order is shown
-// (or ticked) as standing.
+// before the run stay, ticked as they were, under the line that says they
+// may be out of date, until a list comes.
 TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
 {
     using brokersim::kOrdersOfTodayFunction;
@@ -311,9 +311,10 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
             EXPECT_EQ(alerts.shown.size(), boxes);
             EXPECT_EQ(alerts.shown.back().title, QStringLiteral("错误")); // stays open through a lock
             EXPECT_EQ(alerts.shown.back().text, row.told);
-            EXPECT_EQ(page->ordersTable().shownRowCount(), 0);
-            EXPECT_EQ(page->selectedCountText(), "0");
-            EXPECT_EQ(page->countText(), "0");
+            EXPECT_EQ(page->ordersTable().shownRowCount(), 20);
+            EXPECT_EQ(page->selectedCountText(), "20");
+            EXPECT_EQ(page->countText(), "20");
+            EXPECT_EQ(page->figuresOutOfDate(), QStringList { owedfigure::kOrders });
             // The customer closes the list's box.
             if (!row.away || round >= 3) {
                 if (AlertPresenter::Completion close = std::exchange(alerts.open.back(), nullptr))
@@ -326,6 +327,8 @@ TEST_F(DeputeCancelPageTest, AListFailingInRoundsIsToldOnceARound)
         ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
         EXPECT_EQ(alerts.shown.size(), row.away ? 3u : 5u);
         EXPECT_EQ(page->countText(), "20");
+        EXPECT_EQ(page->selectedCountText(), "0"); // the list that came cleared the ticks
+        EXPECT_TRUE(page->figuresOutOfDate().isEmpty());
         EXPECT_EQ(sim.receivedCount(brokersim::kCancelFunction), 20); // never sent again
     }
     // Once a list has come, the next failure is told again.

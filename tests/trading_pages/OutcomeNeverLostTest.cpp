@@ -26,7 +26,18 @@ enum class Kind { Order, Subscription, Cancel, CostReset };
 // TimeLimit: no lock; the dialog's time limit passes, then the request's
 // own time-out.
 enum class Way { Lock, AccountChange, OtherAccount, PageLeft, LockThenLogout, TimeLimit };
-enum class Answer { Number, Unknown };
+// Refused: the server's refusal of the quantity typed.
+enum class Answer { Number, Unknown, Refused };
+
+// The quantity field of an order or subscription page.
+QString quantityOf(MenuItemViewController& page)
+{
+    if (auto* order = dynamic_cast<TradeViewController*>(&page))
+        return order->quantityText();
+    if (auto* issue = dynamic_cast<PurchaseViewController*>(&page))
+        return issue->purchaseQuantityText();
+    return QString();
+}
 
 class OutcomeNeverLostTest : public PagesFixture {
 protected:
@@ -122,10 +133,14 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Subscription, Way::LockThenLogout },
         { Kind::Cancel, Way::LockThenLogout },
         // A real answer past the time limit is told once on the page still
-        // up, which reads again what it changed.
+        // up, which does what the answer does while it waits: it reads again
+        // what the action changed, and an order's number empties the
+        // quantity, which a refusal leaves.
         { Kind::Order, Way::TimeLimit },
         { Kind::Subscription, Way::TimeLimit },
         { Kind::Cancel, Way::TimeLimit },
+        { Kind::Order, Way::TimeLimit, Answer::Refused },
+        { Kind::Subscription, Way::TimeLimit, Answer::Refused },
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
@@ -143,6 +158,14 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         std::function<void()> press;
         std::unique_ptr<MenuItemViewController> page = openPage(row.kind, press);
         ASSERT_TRUE(page);
+        if (row.answer == Answer::Refused) {
+            // Not a whole lot.
+            if (auto* order = dynamic_cast<TradeViewController*>(page.get()))
+                order->setQuantityText(QStringLiteral("150"));
+            if (auto* issue = dynamic_cast<PurchaseViewController*>(page.get()))
+                issue->setQuantityText(QStringLiteral("1"));
+        }
+        const QString typed = quantityOf(*page);
         const brokersim::Function function = row.kind == Kind::Cancel ? brokersim::kCancelFunction
             : row.kind == Kind::CostReset                             ? brokersim::kResetCostFunction
                                                                       : brokersim::kOrderFunction;
@@ -174,7 +197,7 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
                 : QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单");
             ASSERT_EQ(alerts.shown.size(), 1u);
             EXPECT_EQ(alerts.shown[0].text, limit);
-            if (row.answer == Answer::Number) {
+            if (row.answer != Answer::Unknown) {
                 const brokersim::Function read = row.kind == Kind::Cancel ? brokersim::kOrdersOfTodayFunction
                     : row.kind == Kind::Order                             ? brokersim::kPositionsFunction
                                                                           : brokersim::kMoneyFunction;
@@ -184,7 +207,10 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
                     spinUntil([&] { return alerts.shown.size() == 2u && sim.receivedCount(read) > reads; }));
                 ASSERT_TRUE(settled());
                 EXPECT_EQ(alerts.shown.size(), 2u) << qPrintable(alerts.shown.back().text);
+                EXPECT_EQ(alerts.shown.back().title,
+                    row.answer == Answer::Refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
                 EXPECT_TRUE(mainWindow.shown.empty());
+                EXPECT_EQ(quantityOf(*page), row.answer == Answer::Number ? QString() : typed);
                 page.reset();
                 continue;
             }

@@ -145,7 +145,7 @@ TEST_F(QueryPagesTest, AssetPageTotalsJumpToSellAndCostReset)
     EXPECT_EQ(alerts.shown.back().text, "成本价修改成功");
     // What no request can carry is refused on the page, and nothing goes.
     page.endEditing(row, edited.second, QStringLiteral("８元"));
-    EXPECT_EQ(alerts.shown.back().text, "成本价含有不允许的字符");
+    EXPECT_EQ(alerts.shown.back().text, "成本价含有不能发送的字符");
     EXPECT_EQ(sim.receivedOf(brokersim::Function { 500, 124 }).size(), 2);
 }
 

@@ -261,15 +261,24 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
     EXPECT_EQ(page.quantityText(), QStringLiteral("99999900")); // the form is left as it was
 
     // A field that would split the request body, or that no request can
-    // carry, never goes out, nor does a code one character short.
+    // carry, never goes out, and its box names it; nor does a code one
+    // character short.
+    const QString missing = QString::fromUtf8(TradeViewController::kMissingInputMessage);
+    const QString quantity = typednumber::refusal(QStringLiteral("卖出数量"));
     const struct {
         const char* code;
         const char16_t* quantity;
-        const char16_t* price = u"10.00";
-    } incomplete[] = { { "600000", u"100&qty=1" }, { "60000", u"100" }, { "600000", u"１００股" },
-        { "600000", u"－１００" }, { "600000", u"100", u"１０元" }, { "60000=", u"100" } };
+        const char16_t* price;
+        QString told;
+    } incomplete[] = { { "600000", u"100&qty=1", u"10.00", quantity }, { "60000", u"100", u"10.00", missing },
+        { "600000", u"１００股", u"10.00", quantity }, { "600000", u"－１００", u"10.00", quantity },
+        { "600000", u"１，０００", u"10.00", quantity },
+        { "600000", u"100", u"１０元", typednumber::refusal(QStringLiteral("卖出价格")) },
+        { "600000", u"100", u"１０．５０元", typednumber::refusal(QStringLiteral("卖出价格")) },
+        { "60000=", u"100", u"10.00", typednumber::refusal(QStringLiteral("证券代码")) } };
     for (const auto& c : incomplete) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE(
+            QString::fromUtf16(c.quantity).toStdString() + " " + QString::fromUtf16(c.price).toStdString());
         page.setCodeText(QString::fromLatin1(c.code));
         page.setPriceText(QString::fromUtf16(c.price));
         page.setQuantityText(QString::fromUtf16(c.quantity));
@@ -277,7 +286,7 @@ TEST_F(TradeViewControllerTest, RefusalsAndMissingInputShowTheirMessages)
         page.orderButtonClicked();
         EXPECT_FALSE(page.isBusy()); // nothing on its way
         ASSERT_EQ(alerts.shown.size(), 1u);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(TradeViewController::kMissingInputMessage));
+        EXPECT_EQ(alerts.shown[0].text, c.told);
     }
 }
 
@@ -359,6 +368,10 @@ TEST_F(TradeViewControllerTest, AccountFollowsEachCodesMarketAndEveryKindOfOrder
         page.orderTypePButtonSelected(type);
         EXPECT_EQ(page.priceHidden(), !c.priced);
         page.setQuantityText(QString::fromLatin1(c.quantity));
+        // A price the order does not carry is no part of it, whatever the
+        // hidden field holds.
+        if (!c.priced)
+            page.setPriceText(QString::fromUtf16(u"１０．５０元"));
         const QString price = page.priceText();
         const brokersim::Request sent = placeOrder(page);
         ASSERT_FALSE(alerts.shown.empty());
@@ -404,7 +417,7 @@ TEST_F(TradeViewControllerTest, ATitleOfAnotherMarketIsRefusedBeforeTheDialog)
     page.orderTypePButtonSelected(0);
     page.setQuantityText(QString(10000, QLatin1Char('9')));
     page.orderButtonClicked();
-    EXPECT_EQ(alerts.shown.back().text, QString::fromUtf8(OrderManager::kQuantityTooLong));
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("买入数量过长：最多255个字符")); // by its label
     page.setQuantityText(QStringLiteral("100"));
     page.setPriceText(QString(256, QLatin1Char('9')));
     page.orderButtonClicked();
@@ -432,8 +445,8 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_TRUE(selectedAccountTitle(page).contains(QStringLiteral("A101000001")));
 
     // A sell at the limit-up price rests; the positions that follow the
-    // answer apply the row again, whose lookup keeps the price typed: only
-    // the quantity is emptied for the next order.
+    // answer apply the row again, whose lookup resets the price to the
+    // default price; the quantity is emptied for the next order.
     const brokersim::MarketSecurity& stock = *market().security(QStringLiteral("600000"));
     const QString limitUp
         = brokersim::Market::ticksText(brokersim::Market::priceLimitTicks(stock, true), stock.precision);
@@ -446,7 +459,10 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     ASSERT_EQ(sim.receivedCount(brokersim::kQuote5LevelExFunction), 1);
     EXPECT_EQ(
         sim.receivedOf(brokersim::kQuote5LevelExFunction)[0].valueOr(u"code"), QStringLiteral("600000"));
-    EXPECT_EQ(page.priceText(), limitUp);
+    const auto held = StockManager::getInstance()->getSecurity(QStringLiteral("600000"));
+    ASSERT_TRUE(held);
+    ASSERT_NE(held->defaultSellPrice(), limitUp);
+    EXPECT_EQ(page.priceText(), held->defaultSellPrice());
     EXPECT_EQ(page.selectedPositionRow(), row);
     EXPECT_TRUE(page.quantityText().isEmpty());
 
@@ -457,10 +473,10 @@ TEST_F(TradeViewControllerTest, APickedPositionFillsTheFormAndIsAppliedAgainAfte
     EXPECT_EQ(page.priceText(), other->defaultSellPrice());
 }
 
-// The picked row applied again by a positions reply keeps the price typed,
-// whatever else of the form is on its way; every other lookup, and one with
-// no price left in the field, brings the default price.
-TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
+// The picked row applied again by a positions reply brings the default
+// price over the one typed, whatever else of the form is on its way; so does
+// the row picked by hand, and a lookup with no price left in the field.
+TEST_F(TradeViewControllerTest, ThePickedRowAppliedAgainBringsTheDefaultPrice)
 {
     logInAsDemoCustomer();
     TradeViewController& page = openPage(10001);
@@ -478,7 +494,6 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
     const struct {
         const char* way;
         std::function<void()> act; // starts the lookup; `before` marks where its requests begin
-        bool keeps;
     } rows[] = {
         { "a refresh's chart still on its way",
             [&] {
@@ -492,8 +507,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
                 ASSERT_TRUE(spinUntil([&] { return count(kQuote5LevelExFunction) == quotes + 1; }));
                 before = sim.receivedCount();
                 sim.releaseWithheld(); // the refresh's chart, then the lookup's quote
-            },
-            true },
+            } },
         { "the row picked by hand after a lookup of it failed",
             [&] {
                 sim.answerErrorNext(kQuote5LevelExFunction, -1, QStringLiteral("行情忙"));
@@ -503,15 +517,13 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
                 ASSERT_TRUE(pagestest::quotesSettled());
                 before = sim.receivedCount();
                 page.positionTableViewClicked(row);
-            },
-            false },
+            } },
         { "no price left in the field",
             [&] {
                 page.setPriceText(QString());
                 before = sim.receivedCount();
                 page.readOwed({ owedfigure::kPositions });
-            },
-            false },
+            } },
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.way);
@@ -519,8 +531,7 @@ TEST_F(TradeViewControllerTest, OnlyThePickedRowAppliedAgainKeepsTheTypedPrice)
         r.act();
         ASSERT_TRUE(spinUntil([&] { return lookedUpSince(before); }));
         EXPECT_EQ(page.priceText(),
-            r.keeps ? typed
-                    : StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
+            StockManager::getInstance()->getSecurity(QStringLiteral("600000"))->defaultSellPrice());
         ASSERT_TRUE(pagestest::settled());
     }
 }

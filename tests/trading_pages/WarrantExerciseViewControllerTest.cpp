@@ -82,6 +82,44 @@ TEST_F(WarrantExerciseViewControllerTest, LookupShowsTheExercisePriceAndANewCode
         << page->priceText().toStdString();
 }
 
+// The warrant's facts give the exercise price of the code they were asked
+// for, whatever code they echo; a code cut short while they are out takes
+// none.
+TEST_F(WarrantExerciseViewControllerTest, TheFactsOfTheCodeAskedGiveItsExercisePrice)
+{
+    const brokersim::MarketWarrant* w = market().warrant(QStringLiteral("580026"));
+    ASSERT_NE(w, nullptr);
+    const struct {
+        const char* way;
+        const char* echoed; // null: the simulator's own facts, held back
+        const char* price;
+    } rows[] = {
+        { "echoed empty", "", "1.500" },
+        { "echoed padded", " 580026 ", "1.500" },
+        { "echoed as a number", "580026.0", "1.500" },
+        { "the code cut short meanwhile", nullptr, "" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.way);
+        page->setCodeText(QStringLiteral("600000"));
+        ASSERT_TRUE(pagestest::quotesSettled() && pagestest::settled());
+        if (row.echoed) {
+            sim.answerTablesNext(brokersim::kWarrantInfoFunction,
+                pagestest::warrantFacts(
+                    QString::fromLatin1(row.echoed), w->underlying, QStringLiteral("1.5"), w->market));
+            page->setCodeText(QStringLiteral("580026"));
+        } else {
+            sim.withholdNext(brokersim::kWarrantInfoFunction);
+            page->setCodeText(QStringLiteral("580026"));
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+            page->setCodeText(QStringLiteral("58002"));
+            sim.releaseWithheld();
+        }
+        ASSERT_TRUE(pagestest::quotesSettled() && pagestest::settled());
+        EXPECT_EQ(page->priceText(), QString::fromLatin1(row.price));
+    }
+}
+
 TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
 {
     bool shown = false;
@@ -99,7 +137,8 @@ TEST_F(WarrantExerciseViewControllerTest, ChecksBeforeTheDialog)
     page->setPriceText(QStringLiteral("9.500"));
     page->setQuantityText(QStringLiteral("100&qty=9"));
     page->orderButtonClicked();
-    EXPECT_EQ(alerts.shown.size(), 2u);
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown.back().text, QStringLiteral("行权数量含有不能发送的字符"));
     page->setQuantityText(QStringLiteral("100"));
     page->setPriceText(QString(256, QLatin1Char('9')));
     page->orderButtonClicked();

@@ -29,7 +29,7 @@ QString OrderManager::requestOrder(ITradeStockDelegate* observer, const Security
     if (limit && !orderTypeTitle.isEmpty() && orderTypeTitle != QString::fromUtf8(kLimitTitle))
         return QString::fromUtf8(kOrderTypeNotOfMarket);
     if (quantity.size() > kMaxQuantityLength)
-        return QString::fromUtf8(kQuantityTooLong);
+        return quantityTooLong();
     return sender_.send<tagTradeOrderParam>(
         identifier, observer,
         [&](tagTradeOrderParam& p, QString* m) {

@@ -25,7 +25,7 @@ public:
     static constexpr char kOrderTypeNotOfMarket[] = "委托方式与证券的交易市场不符";
     // The longest quantity an order carries, and what a longer one hears.
     static constexpr qsizetype kMaxQuantityLength = typednumber::kLongest;
-    static constexpr char kQuantityTooLong[] = "委托数量过长";
+    static QString quantityTooLong() { return typednumber::tooLong(QStringLiteral("委托数量")); }
 
     // Refusal of a cancel whose order lacks its capital account or number.
     static constexpr char kCancelKeysMissingMessage[] = "该委托缺少委托序号或资金账号，无法撤单";

@@ -9,8 +9,6 @@
 namespace {
 
 constexpr char kCostTitle[] = "参考成本价";
-// Longer costs would not fit the reset request's field.
-constexpr qsizetype kMaxCostLength = 255;
 // What the page's answers are asked for, each filed under its request handle.
 constexpr char kFundsAsk[] = "funds";
 constexpr char kPositionsAsk[] = "positions";
@@ -173,15 +171,15 @@ void AssetQueryViewController::functionSelected(int index)
 
 void AssetQueryViewController::endEditing(int row, int, const QString& typed)
 {
-    // The price as typed numbers are read; the cost request refuses what it
-    // cannot carry, in the page's words, before anything is sent.
+    // The price as typed numbers are read; what no request can carry is
+    // refused in the one reader's words before anything is sent.
     const QString text = typednumber::read(typed);
     const std::optional<RDOPositionDetail> position = positionAt(row);
     // Every edit goes out, also while an earlier one waits for its answer.
     if (!position)
         return;
-    if (text.size() > kMaxCostLength) {
-        alerts()->runAlert(AlertRequest::error(QStringLiteral("成本价过长。")), nullptr);
+    if (const std::optional<QString> why = typednumber::problem(QStringLiteral("成本价"), text)) {
+        alerts()->runAlert(AlertRequest::tip(*why), nullptr);
         return;
     }
     // The answer is heard through a relay: it reaches this page while the

@@ -110,10 +110,11 @@ bool DeputeCancelViewController::queryOrdersOfTodayList(
 
 void DeputeCancelViewController::listFailed(const CSError& error)
 {
-    // The list was asked again because something changed since the rows
-    // shown (a cancel run, an unknown outcome, another account): none of
-    // them stays to be taken for a standing order, or ticked and cancelled.
-    listArrived(nullptr);
+    // The rows shown stay, ticks and all, until a list comes: while they may
+    // be out of date the page says so, and a cancel of an order no longer
+    // standing is the server's to refuse. (Another account's were cleared
+    // before its list was asked.)
+    emit changed();
     // One box at a time: a server that stays frozen while the customer is
     // away fails a round after another, and the box already open says it.
     if (listBoxOpen_)

@@ -98,10 +98,10 @@ protected:
     // The tip a single cancel that succeeded shows.
     virtual QString succeededText(const QString& message) const { return message; }
     // The list asked last arrived, or it could not be had (or asked for):
-    // then the rows go and an error box gives the error's own words, once
-    // for each list asked that failed (the page awaits one at a time, so a
-    // round of reads after an unknown outcome is told once), unless the box
-    // of an earlier failure is still open.
+    // then the table keeps its rows and an error box gives the error's own
+    // words, once for each list asked that failed (the page awaits one at a
+    // time, so a round of reads after an unknown outcome is told once),
+    // unless the box of an earlier failure is still open.
     void listArrived(const std::shared_ptr<DTOrdersOfTodayTable>& table);
     void listFailed(const CSError& error);
     // The answer to one cancel of the run.

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -400,18 +401,18 @@ bool PurchaseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kNoIssueMessage)), {});
         return false;
     }
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        alerts()->runAlert(AlertRequest::error(QString::fromUtf8(OrderManager::kQuantityTooLong)), {});
-        return false;
-    }
-    // Present is enough: the server judges the price and the quantity. Only
-    // a text that could rewrite the body is refused.
-    if (price_.isEmpty() || quantity_.isEmpty() || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (price_.isEmpty() || quantity_.isEmpty()) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    return true;
+    // Present is enough: the server judges the price and the quantity. Only
+    // a text no request can carry is refused, naming its field.
+    std::optional<QString> why = typednumber::problem(QStringLiteral("申购价格"), price_);
+    if (!why)
+        why = typednumber::problem(QStringLiteral("申购数量"), quantity_);
+    if (why)
+        alerts()->runAlert(AlertRequest::tip(*why), {});
+    return !why;
 }
 
 void PurchaseViewController::purchaseButtonClicked()
@@ -449,8 +450,11 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
         security->marketType = market;
     }
     // Heard through a relay, so the outcome is told also after the page has
-    // dropped its requests (an account change) or gone.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
+    // dropped its requests (an account change) or gone; one past the
+    // dialog's time limit does on the page, still up for the account, what
+    // it does while the page waits.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
+        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
@@ -483,7 +487,14 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
-    if (formOfThisOrder)
+    orderAnswered(true, formOfThisOrder);
+}
+
+void PurchaseViewController::orderAnswered(bool accepted, bool formOfThisOrder)
+{
+    // The quantity of a subscription the server took goes, so the button
+    // does not send the same one again.
+    if (accepted && formOfThisOrder)
         quantity_.clear();
     readFiguresOfAnOrder();
 }

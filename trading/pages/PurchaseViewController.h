@@ -119,6 +119,9 @@ private:
     bool requestMoneyInfo();
     void requestPurchaseNewStockList();
     bool requestMaxQuantityInfo();
+    // A subscription's answer (`accepted`: its number) on the form it was
+    // made from, or on the next one's (`formOfThisOrder` false).
+    void orderAnswered(bool accepted, bool formOfThisOrder);
     // What a subscription answered changed: the money, the maximum.
     void readFiguresOfAnOrder();
     void initStockInfo();

@@ -403,7 +403,6 @@ void TradeViewController::lookUp()
     // the order.
     if (code_ != currentStockCode_)
         forgetShownSecurity();
-    keepsPrice_ = false;
     if (!typednumber::canBeSent(code_))
         return;
     stopRefreshQuote_ = true;
@@ -539,8 +538,6 @@ void TradeViewController::initPriceView()
     if (!isNotRefresh_ || !security)
         return;
     increment_ = security->priceStep ? *security->priceStep : std::pow(10.0, -security->precision);
-    if (std::exchange(keepsPrice_, false) && !price_.isEmpty())
-        return;
     const QString price = tradeType_ == 0 ? security->defaultBuyPrice() : security->defaultSellPrice();
     stepperValue_ = price.toDouble();
     price_ = price;
@@ -793,18 +790,13 @@ void TradeViewController::queryPositionInfo(DataModel*, const QString& handle, c
     if (selectedPositionRow_ >= rows)
         selectedPositionRow_ = -1;
     emit changed();
-    // The row still picked is applied again when it is the form's security;
-    // not while an order is on its way to the dialog, whose price would be
-    // reset to the default under the customer's eyes.
+    // The row still picked is applied again when it is the form's security:
+    // its lookup brings the default price back. Not while an order is on its
+    // way to the dialog, whose price would be reset under the customer's eyes.
     const auto security = cachedSecurity();
     const auto row = positionRow<RDOPositionDetail>(selectedPositionRow_);
-    if (!busy_ && security && row && row->stockCode == security->code) {
+    if (!busy_ && security && row && row->stockCode == security->code)
         positionTableViewClicked(selectedPositionRow_);
-        // The customer's price stays for the next order (only the quantity
-        // is emptied by one): the lookup brings no default price back, unless
-        // the field is empty by then.
-        keepsPrice_ = true;
-    }
     figureRead(owedfigure::kPositions, true);
 }
 
@@ -824,17 +816,16 @@ bool TradeViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (!typedLengthsFit())
-        return false;
     const auto security = cachedSecurity();
     const bool priceNeeded = carriesPrice(getCurrentOrderType(), security ? security->classId : QString());
     const bool complete = !code_.isEmpty() && code_.size() == 6 && (!price_.isEmpty() || !priceNeeded)
         && !quantity_.isEmpty();
-    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (!complete) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
+    if (!typedFieldsFit(priceNeeded))
+        return false;
     if (!orderTypeAgreesWithMarket()) {
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kOrderTypeNotOfMarketMessage)), {});
         return false;
@@ -842,20 +833,29 @@ bool TradeViewController::verifyOrderInput()
     return true;
 }
 
-bool TradeViewController::typedLengthsFit()
+namespace {
+
+// A form label as the name of its field: "买入价格:" names "买入价格".
+QString fieldTitle(QString label)
 {
-    QString why;
-    if (quantity_.size() > OrderManager::kMaxQuantityLength) {
-        why = QString::fromUtf8(OrderManager::kQuantityTooLong);
-    } else if (price_.size() > typednumber::kLongest) {
-        QString title = priceLabel_;
-        if (title.endsWith(u':') || title.endsWith(u'：'))
-            title.chop(1);
-        why = typednumber::tooLong(title);
-    }
-    if (!why.isEmpty())
-        alerts()->runAlert(AlertRequest::error(why), {});
-    return why.isEmpty();
+    if (label.endsWith(u':') || label.endsWith(u'：'))
+        label.chop(1);
+    return label;
+}
+
+} // namespace
+
+bool TradeViewController::typedFieldsFit(bool priceSent)
+{
+    // Each field by its label; a price the order does not carry is not sent.
+    std::optional<QString> why = typednumber::problem(fieldTitle(stockCodeLabel_), code_);
+    if (!why && priceSent)
+        why = typednumber::problem(fieldTitle(priceLabel_), price_);
+    if (!why)
+        why = typednumber::problem(fieldTitle(amountLabel_), quantity_);
+    if (why)
+        alerts()->runAlert(AlertRequest::tip(*why), {});
+    return !why;
 }
 
 void TradeViewController::orderButtonClicked()
@@ -970,8 +970,12 @@ void TradeViewController::sendOrder(
     const Security& security, const OrderParam& param, qint32 side, const QString& price)
 {
     // The answer is heard through a relay: it reaches this page while the
-    // page still awaits it, and is told all the same once it does not.
-    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(*this, *this, [this] { readFiguresOfAnOrder(); });
+    // page still awaits it, and is told all the same once it does not. One
+    // past the dialog's time limit does on the page, still up for the
+    // account, what it does while the page waits; the form is then this
+    // order's unless the next order is on its way.
+    OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
+        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
@@ -1000,7 +1004,14 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
-    if (formOfThisOrder)
+    orderAnswered(true, formOfThisOrder);
+}
+
+void TradeViewController::orderAnswered(bool accepted, bool formOfThisOrder)
+{
+    // The quantity of an order the server took goes, so the button does not
+    // make the same order again.
+    if (accepted && formOfThisOrder)
         quantity_.clear();
     readFiguresOfAnOrder();
 }

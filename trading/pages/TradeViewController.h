@@ -180,9 +180,10 @@ protected:
     // The stepper's increment while no security gives one.
     static constexpr double kDefaultPriceIncrement = 0.01;
     virtual bool verifyOrderInput();
-    // A quantity or a price longer than an order carries is refused in an
-    // error box, the price by its label; answers whether both fit.
-    bool typedLengthsFit();
+    // A code, price (when `priceSent`) or quantity no request can carry, or
+    // longer than one holds, is refused in the one reader's words, naming
+    // the field by its label; answers whether all can go.
+    bool typedFieldsFit(bool priceSent);
     virtual void showOrderConfirmWindow();
     virtual QStringList orderTypeTitlesFor(const QString& marketCode, const QString& classId) const;
 
@@ -235,6 +236,9 @@ protected:
     bool takeAnswer(const char* channel, const QString& handle);
     bool requestMoneyInfo();
     bool requestPositions();
+    // An order's answer (`accepted`: its number) on the form it was made
+    // from, or on the next order's (`formOfThisOrder` false).
+    void orderAnswered(bool accepted, bool formOfThisOrder);
     // What an order answered changed: the money, the positions, the maximum.
     void readFiguresOfAnOrder();
     // The dialog (after the delisting warning when at risk) for the order
@@ -264,9 +268,6 @@ protected:
     bool isNotRefresh_ = true;
     bool stopRefreshQuote_ = false;
     bool tradePosition_ = false;
-    // The lookup under way applies the picked row again after the positions
-    // were read: the price in the field stays, a new code's default aside.
-    bool keepsPrice_ = false;
     bool busy_ = false;
     // Counts order attempts, so that a late step of one that has ended
     // (a queued call, an answered warning) does nothing.

@@ -58,6 +58,7 @@ void WarrantExerciseViewController::queryQuotesOf5Level(
     QString handle;
     services_.stockManager->requestQueryWarrantInfo(this, code_, quote.marketType, &handle);
     askedFor().ask(QString::fromLatin1(kWarrantAsk), handle);
+    warrantAsked_ = code_;
     emit changed();
 }
 
@@ -74,11 +75,13 @@ void WarrantExerciseViewController::queryWarrantInfo(
     // The facts of a warrant the field no longer names came late.
     if (!takeAnswer(kWarrantAsk, handle))
         return;
+    // The facts answer the code they were asked for, whatever code they
+    // echo ("", padded, "580026.0").
     bool ok = false;
     const double price = info.exercisePrice.toDouble(&ok);
-    if (!ok || info.warrantCode != code_) {
-        // Not a number, or the facts of a code no longer in the field. A
-        // negative price is printed as it comes: the server judges it.
+    if (!ok || warrantAsked_ != code_) {
+        // Not a number, or the code was cut short since. A negative price is
+        // printed as it comes: the server judges it.
         clearPrice();
     } else {
         price_ = QString::asprintf("%.3lf", price);
@@ -104,15 +107,13 @@ bool WarrantExerciseViewController::verifyOrderInput()
         alerts()->runAlert(AlertRequest::error(QString::fromUtf8(kNoAccountMessage)), {});
         return false;
     }
-    if (!typedLengthsFit())
-        return false;
     const bool complete = code_.size() == 6 && !price_.isEmpty() && !quantity_.isEmpty();
-    if (!complete || !typednumber::canBeSent(code_) || !typednumber::canBeSent(price_)
-        || !typednumber::canBeSent(quantity_)) {
+    if (!complete) {
         alerts()->runAlert(AlertRequest::tip(QString::fromUtf8(kMissingInputMessage)), {});
         return false;
     }
-    return true;
+    // An exercise always carries its price.
+    return typedFieldsFit(true);
 }
 
 void WarrantExerciseViewController::orderButtonClicked()

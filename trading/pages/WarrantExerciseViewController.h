@@ -47,4 +47,6 @@ private:
 
     // See AfTradeViewController: the rows move up once only.
     bool layoutShifted_ = false;
+    // The code whose warrant facts were asked for last.
+    QString warrantAsked_;
 };

@@ -2,6 +2,7 @@
 
 #include "comm/recordset/ServerNumber.h"
 #include "core/DataModelManager.h"
+#include "core/TypedNumber.h"
 #include "core/UserDefaultConfig.h"
 #include "login/AccountManager.h"
 #include "login/CommonUrl.h"
@@ -141,7 +142,7 @@ QString StockManager::requestResetStockCost(IResetCostDelegate* observer, const 
     // The price goes as typed once it cannot rewrite the body: its value is
     // the server's to judge.
     if (!commonurl::isSafeValue(costPrice))
-        return QStringLiteral("成本价含有不允许的字符");
+        return typednumber::refusal(QStringLiteral("成本价"));
     const std::optional<QString> prefix = commonUrl();
     if (!prefix)
         return QStringLiteral("没有已登录的账户");
