@@ -877,7 +877,7 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
         EXPECT_FALSE(form->isBusy());
         EXPECT_EQ(alerts.shown,
-            QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
+            QStringList(QStringLiteral("error:基金委托结果未知，请查询确认，切勿重复下单")));
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
         if (answered)
             sim.releaseWithheld();
