@@ -273,10 +273,12 @@ TEST_F(TableViewTest, AScrolledTableLeavesNoPaintBehind)
 {
     QList<QStringList> rows;
     for (int i = 0; i < 30; ++i)
-        rows << QStringList { QString::number(100 + i), i % 2 ? "买入" : "卖出", "平安银行", "12.50", "1650.00" };
+        rows << QStringList { QString::number(100 + i), i % 2 ? "买入" : "卖出", "平安银行", "12.50",
+            "1650.00" };
     QWidget window;
     DVCommonTableView view(&window, &style);
-    view.initTableViewWithObject(makeTable({ "委托编号", "买卖方向", "证券名称", "委托价格", "成交价格" }, rows));
+    view.initTableViewWithObject(
+        makeTable({ "委托编号", "买卖方向", "证券名称", "委托价格", "成交价格" }, rows));
     view.setGeometry(0, 0, view.columnWidth(0) + view.columnWidth(1) * 3 / 2, 160);
     window.resize(view.size());
     window.show();
@@ -292,15 +294,15 @@ TEST_F(TableViewTest, AScrolledTableLeavesNoPaintBehind)
         for (int v = bar->maximum(); v >= 0; v -= back)
             steps << v;
         for (const int v : steps) {
-            SCOPED_TRACE(testing::Message() << (bar == view.verticalScrollBar() ? "down " : "sideways ") << v);
+            SCOPED_TRACE(
+                testing::Message() << (bar == view.verticalScrollBar() ? "down " : "sideways ") << v);
             bar->setValue(v);
             // The step's paint reaches the window, as it would the screen.
             QApplication::processEvents();
             const QRect viewport(view.viewport()->mapTo(&window, QPoint()), view.viewport()->size());
-            const QImage shown = screen->grabWindow(window.winId(), viewport.x(), viewport.y(),
-                                              viewport.width(), viewport.height())
-                                     .toImage()
-                                     .convertToFormat(QImage::Format_RGB32);
+            const QPixmap onScreen = screen->grabWindow(
+                window.winId(), viewport.x(), viewport.y(), viewport.width(), viewport.height());
+            const QImage shown = onScreen.toImage().convertToFormat(QImage::Format_RGB32);
             const QImage fresh = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
             ASSERT_TRUE(shown == fresh) << "the window shows paint the table no longer draws";
         }
