@@ -61,7 +61,10 @@ class FundSerialDataModelClass : public NumberedOrderDataModelClass<Derived, Par
 public:
     using NumberedOrderDataModelClass<Derived, Param, Protocol, withoutNumber>::NumberedOrderDataModelClass;
     static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
-    static QString unknownOutcomeMessage(const CSError& cause) { return fundOrderOutcomeUnknownMessage(cause); }
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return fundOrderOutcomeUnknownMessage(cause);
+    }
 };
 
 // What a fund order, or the cancel of one, may change.
@@ -200,7 +203,10 @@ public:
     using FundSerialDataModelClass::FundSerialDataModelClass;
     // A cancel left open is told as a cancel: placing the order again is
     // not what the customer should think of.
-    static QString unknownOutcomeMessage(const CSError& cause) { return fundCancelOutcomeUnknownMessage(cause); }
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return fundCancelOutcomeUnknownMessage(cause);
+    }
     static void body(const tagOpdFundCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl).add("sno", p.orderNumber).add("ofcode", p.fundCode).add("orderdate", p.orderDate);
@@ -370,7 +376,10 @@ public:
     using FundSerialDataModelClass::FundSerialDataModelClass;
     // A cancel left open is told as a cancel: placing the order again is
     // not what the customer should think of.
-    static QString unknownOutcomeMessage(const CSError& cause) { return fundCancelOutcomeUnknownMessage(cause); }
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return fundCancelOutcomeUnknownMessage(cause);
+    }
     static void body(const tagInvestOntimeCancelOrderParam& p, RequestBody& b)
     {
         b.prefix(p.commonUrl)
