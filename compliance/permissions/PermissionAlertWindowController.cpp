@@ -260,7 +260,7 @@ void PermissionAlertWindowController::checkButtonClicked(bool on)
     if (state_.closed || !state_.checkVisible || !state_.checkEnabled)
         return;
     state_.checkOn = on;
-    state_.confirmEnabled = on && !state_.waiting && !state_.signing;
+    state_.confirmEnabled = on && !state_.waiting && !state_.signing && !openUnknown_;
     emit changed();
 }
 
@@ -502,6 +502,20 @@ bool PermissionAlertWindowController::openPermissionAccess(DataModel*, const QSt
 {
     if (state_.closed || !state_.waiting)
         return true;
+    if (ActionOutcomeRelay::isUnknownOutcome(error)) {
+        // The server may have done it: confirming again would send it again,
+        // so the wizard ends once the customer has read why, and the list
+        // shows what the server has.
+        openUnknown_ = true;
+        state_.waiting = false;
+        state_.confirmEnabled = false;
+        state_.cancelEnabled = true;
+        emit changed();
+        sheet(
+            AlertRequest::error(PermissionAccessRelay::failureText(error)), [this] { stopModalWhenRead(0); },
+            true);
+        return true;
+    }
     setControlsStatus(false);
     sheet(AlertRequest::error(PermissionAccessRelay::failureText(error)), {}, true);
     return true;
@@ -530,7 +544,7 @@ void PermissionAccessRelay::openPermissionAccess(DataModel* request, const QStri
 
 bool PermissionAccessRelay::openPermissionAccess(DataModel* request, const QString& handle, const CSError& error)
 {
-    if (take(handle, false, failureText(error)) == Route::Page)
+    if (take(handle, false, failureText(error), isUnknownOutcome(error)) == Route::Page)
         return hears_->openPermissionAccess(request, handle, error);
     return true;
 }

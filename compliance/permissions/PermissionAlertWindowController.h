@@ -60,7 +60,8 @@ private:
 // with the check box and its countdown, signs the steps that carry a sign
 // link, and sends the open request after the last one. Ends with 1 once the
 // open request succeeded and its message was dismissed, otherwise with 0
-// (cancel, an empty list, a failed list, the window closing, a lock). The
+// (cancel, an empty list, a failed list, the window closing, a lock, an open
+// of unknown outcome once its message is read: it is never sent again). The
 // signs, the answers and the open or close are each heard through a relay:
 // an answer that comes once the wizard has ended is told by it. A sheet that
 // told such an answer and goes unread with the wizard's window is told again
@@ -185,6 +186,7 @@ private:
     std::map<int, AlertRequest> unread_;
     int sheetSerial_ = 0;
     bool opened_ = false; // the open or close succeeded
+    bool openUnknown_ = false; // no answer came: nothing is sent again
     State state_;
 };
 

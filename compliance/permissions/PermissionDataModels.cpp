@@ -58,9 +58,15 @@ DMOpenPermissionAccess::Result DMOpenPermissionAccess::reply(const std::vector<V
 void DMOpenPermissionAccess::failWithError(const QString& handle, const tagRequestParam& param,
     const CSError& error, const DataModel::ObserverList& observers)
 {
+    if (!leavesOutcomeUnknown(error)) {
+        PermissionLinkDataModel::failWithError(handle, param, error, observers);
+        return;
+    }
     const std::weak_ptr<int> alive = aliveToken();
-    PermissionLinkDataModel::failWithError(handle, param, error, observers);
-    if (leavesOutcomeUnknown(error) && !alive.expired())
+    const QString told = getNetworkError(error).domain + QStringLiteral("，")
+        + QString::fromUtf8(kPermissionAccessUnknownOutcome);
+    PermissionLinkDataModel::failWithError(handle, param, { told, CSErrorOutcomeUnknown }, observers);
+    if (!alive.expired())
         OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) });
 }
 

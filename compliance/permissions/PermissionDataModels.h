@@ -102,6 +102,11 @@ public:
     static Result reply(const std::vector<VEKTCRS>& sets);
 };
 
+// What an open or close whose answer never came is told, after what left
+// it open: the server may have changed the permission, as the list's status
+// shows once it is read again.
+inline constexpr char kPermissionAccessUnknownOutcome[] = "权限设置结果未知，请稍后查看权限开通状态确认";
+
 // Opens (or closes) the permission: "~msgok" of the reply.
 class DMOpenPermissionAccess final
     : public PermissionLinkDataModel<DMOpenPermissionAccess, tagPermissionAccessParam,
@@ -114,7 +119,8 @@ public:
 
 protected:
     // No answer in time, the connection lost, or no data: the server may have
-    // opened (or closed) it, so the list is owed until read again (OwedReads).
+    // opened (or closed) it. Its observers hear an unknown outcome, and the
+    // list is owed until read again (OwedReads).
     void failWithError(const QString& handle, const tagRequestParam& param, const CSError& error,
         const DataModel::ObserverList& observers) override;
 };

@@ -3,6 +3,7 @@
 #include "comm/recordset/ServerNumber.h"
 #include "core/DMCDataCache.h"
 #include "core/DataModelFactory.h"
+#include "trading/requests/UnknownOutcomeWords.h"
 
 namespace fundreply {
 
@@ -19,6 +20,17 @@ QString firstText(const std::vector<VEKTCRS>& sets, const char* field)
 }
 
 } // namespace fundreply
+
+QString fundOrderOutcomeUnknownMessage(const CSError& cause)
+{
+    return unknownOutcomeOf(cause, unknownoutcome::kFundOrder);
+}
+
+QString fundCancelOutcomeUnknownMessage(const CSError&)
+{
+    // As the share cancel's: the words alone, whatever left it open.
+    return QString::fromUtf8(unknownoutcome::kFundCancel);
+}
 
 int32_t DMQueryOpdFundList::getDataCacheType(const QString& listType)
 {

@@ -47,6 +47,12 @@ QString firstText(const std::vector<VEKTCRS>& sets, const char* field);
 VEKTCRS firstRow(const std::vector<VEKTCRS>& sets);
 } // namespace fundreply
 
+// What a fund order or setting, or the cancel of a fund order or plan, of
+// unknown outcome is told: in the fund actions' own words, never naming the
+// share orders' page.
+QString fundOrderOutcomeUnknownMessage(const CSError& cause);
+QString fundCancelOutcomeUnknownMessage(const CSError& cause);
+
 // A fund request that changes state and answers a serial in "sno": orders,
 // settings, plans and cancels, numbered as a stock order is.
 template <class Derived, class Param, class Protocol,
@@ -55,6 +61,10 @@ class FundSerialDataModelClass : public NumberedOrderDataModelClass<Derived, Par
 public:
     using NumberedOrderDataModelClass<Derived, Param, Protocol, withoutNumber>::NumberedOrderDataModelClass;
     static QString reply(const std::vector<VEKTCRS>& sets) { return fundreply::firstText(sets, "sno"); }
+    static QString unknownOutcomeMessage(const CSError& cause)
+    {
+        return fundOrderOutcomeUnknownMessage(cause);
+    }
 };
 
 // What a fund order, or the cancel of one, may change.
@@ -195,7 +205,7 @@ public:
     // not what the customer should think of.
     static QString unknownOutcomeMessage(const CSError& cause)
     {
-        return DMRequestCancelOrder::unknownOutcomeMessage(cause);
+        return fundCancelOutcomeUnknownMessage(cause);
     }
     static void body(const tagOpdFundCancelOrderParam& p, RequestBody& b)
     {
@@ -368,7 +378,7 @@ public:
     // not what the customer should think of.
     static QString unknownOutcomeMessage(const CSError& cause)
     {
-        return DMRequestCancelOrder::unknownOutcomeMessage(cause);
+        return fundCancelOutcomeUnknownMessage(cause);
     }
     static void body(const tagInvestOntimeCancelOrderParam& p, RequestBody& b)
     {

@@ -4,6 +4,7 @@
 #include "funds/FundOutcomeRelays.h"
 #include "funds/FundTradeOperations.h"
 #include "funds/OpenFundManager.h"
+#include "funds/requests/FundDataModels.h"
 #include "funds/trade/FundOrderAlert.h"
 #include "platform/ChinaClock.h"
 #include "trading/requests/OrderDataModels.h"
@@ -892,6 +893,6 @@ QString OpdFundTradeViewController::orderFailedText(const CSError& error)
 {
     // An order the server may have taken is told as one of unknown outcome.
     if (isWithheld(error) && !isOrderOutcomeUnknown(error))
-        return orderOutcomeUnknownMessage(error);
+        return fundOrderOutcomeUnknownMessage(error);
     return error.domain;
 }

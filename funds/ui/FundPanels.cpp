@@ -217,8 +217,15 @@ FundQuotePanel::FundQuotePanel(FundQuoteViewController& controller, QWidget* par
     code_->setObjectName(QStringLiteral("fundCodeText"));
     value_->setObjectName(QStringLiteral("fundValueText"));
     auto* layout = new QVBoxLayout(this);
+    // The name has a row of its own, all of it: beside the code and the net
+    // value, in the width the chart leaves at the window's own size, it
+    // would show little more than "…".
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(new QLabel(QStringLiteral("基金名称:"), this));
+    nameRow->addWidget(name_, 1);
+    layout->addLayout(nameRow);
     auto* fields = new QHBoxLayout;
-    for (auto [title, label] : { std::pair { "基金名称:", name_ }, { "基金代码:", code_ }, { "基金净值:", value_ } }) {
+    for (auto [title, label] : { std::pair { "基金代码:", code_ }, { "基金净值:", value_ } }) {
         fields->addWidget(new QLabel(QString::fromUtf8(title), this));
         fields->addWidget(label);
         fields->addSpacing(12);

@@ -18,6 +18,7 @@ using testsupport::spinUntil;
 using Body = PermissionAlertWindowController::Body;
 using brokersim::kPermissionOpenFunction;
 using brokersim::kPermissionSignFunction;
+const QString kUnknown = QString::fromUtf8(kPermissionAccessUnknownOutcome);
 
 // Records every sheet as "<title>:<text>"; answers at once unless held, and
 // closes held sheets that close on a lock at notification type 20.
@@ -644,10 +645,11 @@ TEST(PermissionAccessWords, AFailureIsToldAsEveryBoxTellsIt)
         EXPECT_EQ(PermissionAccessRelay::failureText(row.error), QString::fromUtf8(row.told));
 }
 
-// An open whose answer timed out: the wizard says so, and the server did
-// open it. The list is owed until read again in the account's rounds: a
-// read that fails keeps the old status shown as maybe out of date, and the
-// next round (here the trade logon) shows the status the server has.
+// An open whose answer timed out: the wizard says its outcome is unknown,
+// and the server did open it. The list is owed until read again in the
+// account's rounds: a read that fails keeps the old status shown as maybe
+// out of date, and the next round (here the trade logon) shows the status
+// the server has.
 TEST_F(PermissionWizardTest, AnOpenLeftUnknownHasTheListReadInRoundsUntilItComes)
 {
     OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
@@ -667,18 +669,87 @@ TEST_F(PermissionWizardTest, AnOpenLeftUnknownHasTheListReadInRoundsUntilItComes
     sim.releaseWithheld(); // the server has opened it
     ASSERT_TRUE(spinUntil(
         [&] {
-            return sheets.shown.contains(QStringLiteral("错误:请求超时"))
+            return sheets.shown.contains(QStringLiteral("错误:请求超时，") + kUnknown)
                 && OwedReads::getInstance()->roundWait() > 0ms;
         },
         10s));
     EXPECT_GT(sim.receivedCount(brokersim::kPermissionListFunction), lists);
     EXPECT_EQ(page->permissions()[2].status, status);
     EXPECT_EQ(page->figuresOutOfDate(), QStringList { owedfigure::kPermissions });
-    w.cancelButtonClicked();
+    EXPECT_TRUE(w.state().closed);
     sim.clearControls();
     DMNotificationCenter::getInstance()->postNotification(
         NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
     ASSERT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }, 10s));
     EXPECT_NE(page->permissions()[2].status, status);
     EXPECT_EQ(sim.receivedCount(kPermissionOpenFunction), 1); // never sent again
+}
+
+// An open or close whose answer never comes is told once, as of unknown
+// outcome in its own words: on the wizard while it runs, which then sends
+// nothing again, whatever is pressed, and ends with 0 once it is read; on
+// the main window when the wizard went meanwhile.
+TEST_F(PermissionWizardTest, AnOpenOfUnknownOutcomeIsToldOnceAndNeverSentAgain)
+{
+    const struct {
+        bool timesOut; // else its connection is lost
+        bool windowClosed;
+        const char* cause;
+    } rows[] = {
+        { true, false, "请求超时" },
+        { false, false, "无法连接网络或者网络断开连接" },
+        { true, true, "请求超时" },
+    };
+    Sheets mainWindow;
+    MenuItemViewManager::getInstance()->setWindow(&mainWindow);
+    const auto noWindow = qScopeGuard([] { MenuItemViewManager::getInstance()->setWindow(nullptr); });
+    // One step, whatever the permission's status: confirming it sends the open.
+    brokersim::Table step;
+    for (const char* name : { "type", "title", "content", "webaddr", "ans", "locktime", "tips", "showtips" })
+        step.column(QString::fromLatin1(name));
+    step.row({ "T", "须知", "内容", "", "", "0", "", "" });
+    auto page = openPage();
+    sheets.hold = true;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.cause << (row.windowClosed ? " window closed" : ""));
+        sheets.shown.clear();
+        mainWindow.shown.clear();
+        sim.answerTablesNext(brokersim::kPermissionContractFunction, { step });
+        PermissionAlertWindowController& w = runWizard(*page, 2);
+        int result = -1;
+        QObject::connect(&w, &PermissionAlertWindowController::finished, [&](int r) { result = r; });
+        const qsizetype opens = sim.receivedCount(kPermissionOpenFunction);
+        sim.withholdNext(kPermissionOpenFunction);
+        w.confirmButtonClicked();
+        ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+        if (row.windowClosed)
+            w.windowWillClose();
+        if (row.timesOut) {
+            const std::shared_ptr<CSNetwork> trade
+                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(kPermissionOpenFunction).back().packetId) });
+        } else {
+            sim.dropConnections();
+        }
+        Sheets& told = row.windowClosed ? mainWindow : sheets;
+        ASSERT_TRUE(spinUntil([&] { return !told.shown.isEmpty(); }, 10s));
+        EXPECT_EQ(told.shown,
+            QStringList(QStringLiteral("错误:%1，").arg(QString::fromUtf8(row.cause)) + kUnknown));
+        w.checkButtonClicked(true);
+        w.confirmButtonClicked();
+        EXPECT_FALSE(w.state().confirmEnabled);
+        if (!row.windowClosed) {
+            EXPECT_EQ(result, -1);
+            ASSERT_EQ(sheets.open.size(), 1u);
+            std::exchange(sheets.open, {}).front().second(1);
+        }
+        EXPECT_EQ(result, 0);
+        sim.releaseWithheld();
+        ASSERT_TRUE(spinUntil([] { return ActionOutcomeRelay::pendingCount() == 0; }, 10s));
+        spinUntil([] { return false; }, 200ms);
+        EXPECT_EQ(sim.receivedCount(kPermissionOpenFunction), opens + 1);
+        EXPECT_EQ(sheets.shown.size() + mainWindow.shown.size(), 1);
+        presenter.last.reset();
+    }
 }

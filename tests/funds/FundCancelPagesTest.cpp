@@ -439,7 +439,7 @@ TEST_F(FundBatchCancels, ACancelLeftOpenIsToldAsACancelOfUnknownOutcome)
             ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }));
             EXPECT_EQ(alerts.shown,
                 QStringList(c.batch ? QStringLiteral("tip:批量撤单\n成功数量:1\n失败数量:1")
-                                    : QStringLiteral("error:撤单结果未知，请查询当日委托确认")));
+                                    : QStringLiteral("error:基金撤单结果未知，请查询确认")));
             EXPECT_FALSE(page->isCancelling());
             // The batch took its ticks with it: a second 撤单 sends nothing
             // of what may still be out.

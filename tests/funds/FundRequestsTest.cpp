@@ -323,8 +323,9 @@ template <class Recorder, class Send> Probe probe(Send send)
 } // namespace
 
 // Every fund request that answers a serial: an answer whose serial is
-// missing, empty or blank leaves the outcome unknown, told as an error that
-// sends the customer to today's orders; it never succeeds with a blank. A
+// missing, empty or blank leaves the outcome unknown, told as an error in
+// the fund actions' own words (the share orders' 当日委托 lists none of
+// them); it never succeeds with a blank. A
 // redemption, transform, order cancel or dividend setting is the exception:
 // its success stands, with the text of "sno" (empty when it is missing). Any
 // other serial is the success, as the server sent it. Two equal ones while
@@ -414,7 +415,9 @@ TEST_F(FundRequests, ASerialMissingOrBlankLeavesTheOutcomeUnknownUnlessTheSucces
             EXPECT_TRUE(p.successes().empty());
             ASSERT_EQ(p.errors().size(), 1u);
             EXPECT_EQ(p.errors()[0].code, kOrderOutcomeUnknownCode);
-            EXPECT_TRUE(p.errors()[0].domain.contains(QStringLiteral("请查询当日委托")))
+            EXPECT_TRUE(p.errors()[0].domain.endsWith(request.function == brokersim::kFundPlanCancelFunction
+                    ? QStringLiteral("基金撤单结果未知，请查询确认")
+                    : QStringLiteral("基金委托结果未知，请查询确认，切勿重复下单")))
                 << qPrintable(p.errors()[0].domain);
         }
         for (const char* serial : { "100123", "0", "12a", "-1" }) {

@@ -877,7 +877,7 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
         EXPECT_FALSE(form->isBusy());
         EXPECT_EQ(alerts.shown,
-            QStringList(QStringLiteral("error:委托结果未知，请查询当日委托确认，切勿重复下单")));
+            QStringList(QStringLiteral("error:基金委托结果未知，请查询确认，切勿重复下单")));
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
         if (answered)
             sim.releaseWithheld();
@@ -1013,10 +1013,11 @@ protected:
 };
 
 // Every fund order a page sends, answered with a blank serial: the customer
-// is told the outcome is unknown and to look at today's orders before trying
-// again, never "submitted" with a blank; nothing is sent again, and the page
-// reads again what the order may have changed. A redemption, transform or
-// dividend setting answered so is a success, told without the serial.
+// is told the outcome is unknown, in the fund orders' words (never sent to
+// the share orders' 当日委托), never "submitted" with a blank; nothing is
+// sent again, and the page reads again what the order may have changed. A
+// redemption, transform or dividend setting answered so is a success, told
+// without the serial.
 TEST_F(FundTradePages, AnAnswerWithoutASerialIsUnknownOrASuccessToldWithoutIt)
 {
     book().setRiskLevel("010100000001", 5);
@@ -1044,8 +1045,7 @@ TEST_F(FundTradePages, AnAnswerWithoutASerialIsUnknownOrASuccessToldWithoutIt)
             continue;
         }
         EXPECT_TRUE(alerts.shown[0].startsWith("error:")) << qPrintable(alerts.shown[0]);
-        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("委托结果未知"))) << qPrintable(alerts.shown[0]);
-        EXPECT_TRUE(alerts.shown[0].contains(QStringLiteral("请查询当日委托")))
+        EXPECT_TRUE(alerts.shown[0].endsWith(QStringLiteral("基金委托结果未知，请查询确认，切勿重复下单")))
             << qPrintable(alerts.shown[0]);
         if (again)
             EXPECT_TRUE(spinUntil([&] { return count(*again) > before; }));

@@ -305,3 +305,37 @@ TEST_F(FundQuotePageTest, ThePlanPageOpensOnItsAgreementAndPlacesAPlan)
     EXPECT_TRUE(confirmed.contains(QStringLiteral("星期三"))) << qPrintable(confirmed);
     EXPECT_TRUE(tip.contains(QStringLiteral("委托申请已提交，委托序号为"))) << qPrintable(tip);
 }
+
+// At the main window's own size, the net-value chart's caption shows a fund
+// of a name of five characters whole, on each page that shows the chart.
+TEST_F(FundQuotePageTest, AtTheWindowsOwnSizeTheChartNamesAShortNamedFundWhole)
+{
+    logInThroughTheForm();
+    fetchMenu();
+    openWindow(MainWindow::kDefaultSize);
+    const struct {
+        const char* page;
+        const char* code;
+        const char* name;
+    } rows[] = {
+        { "基金认购", "009901", "青岚新锦程" },
+        { "基金申购", "110011", "远帆中小盘" },
+        { "基金赎回", "110011", "远帆中小盘" },
+        { "基金转换", "110011", "远帆中小盘" },
+        { "分红设置", "110011", "远帆中小盘" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.page);
+        QWidget* page = clickEntry(QString::fromUtf8(row.page));
+        ASSERT_TRUE(page);
+        auto* code = page->findChild<QLineEdit*>("fundCodeText");
+        auto* caption = page->findChild<QLabel*>("fundNameText");
+        ASSERT_TRUE(code && caption);
+        code->setFocus();
+        QTest::keyClicks(code, QString::fromLatin1(row.code));
+        ASSERT_TRUE(spinUntil([&] { return caption->text() == QString::fromUtf8(row.name); }, 10s));
+        QApplication::processEvents();
+        EXPECT_GE(caption->contentsRect().width(), caption->fontMetrics().horizontalAdvance(caption->text()))
+            << "at a window " << window->width() << " wide";
+    }
+}

@@ -9,9 +9,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
+#include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -260,6 +263,50 @@ TEST_F(TableViewTest, TheViewsEdgeNeverCutsAFigure)
         }
     }
     QApplication::setStyle(styleName);
+}
+
+// A table scrolled a few pixels at a time, sideways and down, shows after
+// each step what it draws afresh: a cell the view's edge cut before the
+// step, or cuts after it, lays its text anew, never beside what was left of
+// its earlier one ("… 买入").
+TEST_F(TableViewTest, AScrolledTableLeavesNoPaintBehind)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i < 30; ++i)
+        rows << QStringList { QString::number(100 + i), i % 2 ? "买入" : "卖出", "平安银行", "12.50",
+            "1650.00" };
+    QWidget window;
+    DVCommonTableView view(&window, &style);
+    view.initTableViewWithObject(
+        makeTable({ "委托编号", "买卖方向", "证券名称", "委托价格", "成交价格" }, rows));
+    view.setGeometry(0, 0, view.columnWidth(0) + view.columnWidth(1) * 3 / 2, 160);
+    window.resize(view.size());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QScreen* screen = window.windowHandle()->screen();
+    // Sideways by pixels, down by rows.
+    for (auto [bar, forth, back] :
+        { std::tuple { view.horizontalScrollBar(), 7, 5 }, { view.verticalScrollBar(), 1, 1 } }) {
+        ASSERT_GT(bar->maximum(), 0);
+        QList<int> steps;
+        for (int v = 0; v <= bar->maximum(); v += forth)
+            steps << v;
+        for (int v = bar->maximum(); v >= 0; v -= back)
+            steps << v;
+        for (const int v : steps) {
+            SCOPED_TRACE(
+                testing::Message() << (bar == view.verticalScrollBar() ? "down " : "sideways ") << v);
+            bar->setValue(v);
+            // The step's paint reaches the window, as it would the screen.
+            QApplication::processEvents();
+            const QRect viewport(view.viewport()->mapTo(&window, QPoint()), view.viewport()->size());
+            const QPixmap onScreen = screen->grabWindow(
+                window.winId(), viewport.x(), viewport.y(), viewport.width(), viewport.height());
+            const QImage shown = onScreen.toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage fresh = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            ASSERT_TRUE(shown == fresh) << "the window shows paint the table no longer draws";
+        }
+    }
 }
 
 // Columns spread over a wide view are spread again when the view narrows, so

@@ -406,12 +406,15 @@ TEST_F(OrderAlertWindowControllerTest, TheTimeLimitIsToldByTheRelaysOfItsOwnRun)
 
 // Every entry's time limit tells in the words of its kind: only an order is
 // told not to place it again; a cancel, a vote, a declaration, its
-// withdrawal and each kind of transfer in their own.
+// withdrawal and each kind of transfer in their own. A fund action's words
+// never send the customer to the share orders' 当日委托.
 TEST_F(OrderAlertWindowControllerTest, EveryEntrysTimeLimitTellsTheWordsOfItsKind)
 {
     using E = OrderAlertEntry;
     const char* order = "委托结果未知，请查询当日委托确认，切勿重复下单";
     const char* cancel = "撤单结果未知，请查询当日委托确认";
+    const char* fundOrder = "基金委托结果未知，请查询确认，切勿重复下单";
+    const char* fundCancel = "基金撤单结果未知，请查询确认";
     const char* withdrawal = "公司行为申报撤销结果未知，请查询公司行为申报确认";
     const char* bank = "未收到转账结果，转账可能已经提交。请查看转账流水确认，切勿重复转账。";
     const char* inside
@@ -422,10 +425,11 @@ TEST_F(OrderAlertWindowControllerTest, EveryEntrysTimeLimitTellsTheWordsOfItsKin
               { E::CancelOrders, cancel }, { E::HGTVote, "投票申报结果未知，请稍后查询确认，切勿重复申报" },
               { E::HGTOtherVote, "公司行为申报结果未知，请查询公司行为申报确认，切勿重复申报" },
               { E::CancelHGTOtherVote, withdrawal }, { E::CancelOtherVotes, withdrawal },
-              { E::SubscribeOpdFund, order }, { E::PurchaseOpdFund, order }, { E::RedeemOpdFund, order },
-              { E::TransformOpdFund, order }, { E::BonusSetting, order }, { E::InvestOntime, order },
-              { E::OpdFundCancelOrder, cancel }, { E::OpdFundCancelOrders, cancel },
-              { E::OpdFundInvestOntimeCancelOrder, cancel }, { E::OpdFundInvestOntimeCancelOrders, cancel },
+              { E::SubscribeOpdFund, fundOrder }, { E::PurchaseOpdFund, fundOrder },
+              { E::RedeemOpdFund, fundOrder }, { E::TransformOpdFund, fundOrder }, { E::BonusSetting, fundOrder },
+              { E::InvestOntime, fundOrder }, { E::OpdFundCancelOrder, fundCancel },
+              { E::OpdFundCancelOrders, fundCancel }, { E::OpdFundInvestOntimeCancelOrder, fundCancel },
+              { E::OpdFundInvestOntimeCancelOrders, fundCancel },
               { E::FundTransferBankToStock, bank }, { E::FundTransferStockToBank, bank },
               { E::FundInsideTransfer, inside }, { E::FundCollection, inside } };
     std::set<E> seen;

@@ -123,20 +123,22 @@ const char* orderAlertUnknownOutcome(OrderAlertEntry entry)
     case E::LGSell:
     case E::ExerciseWarrant:
     case E::NewStockBuy:
+        return unknownoutcome::kOrder;
     case E::SubscribeOpdFund:
     case E::PurchaseOpdFund:
     case E::RedeemOpdFund:
     case E::TransformOpdFund:
     case E::BonusSetting:
     case E::InvestOntime:
-        return unknownoutcome::kOrder;
+        return unknownoutcome::kFundOrder;
     case E::CancelOrder:
     case E::CancelOrders:
+        return unknownoutcome::kCancel;
     case E::OpdFundCancelOrder:
     case E::OpdFundCancelOrders:
     case E::OpdFundInvestOntimeCancelOrder:
     case E::OpdFundInvestOntimeCancelOrders:
-        return unknownoutcome::kCancel;
+        return unknownoutcome::kFundCancel;
     case E::HGTVote:
         return unknownoutcome::kVote;
     case E::HGTOtherVote:

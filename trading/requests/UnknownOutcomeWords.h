@@ -7,8 +7,14 @@
 // not to be placed again.
 namespace unknownoutcome {
 
+// Share orders and their cancels: 当日委托 lists them.
 inline constexpr char kOrder[] = "委托结果未知，请查询当日委托确认，切勿重复下单";
 inline constexpr char kCancel[] = "撤单结果未知，请查询当日委托确认";
+// Fund orders (subscription, purchase, redemption, transform, dividend
+// setting, investment plan) and their cancels: 当日委托 shows no fund order,
+// and what lists one is the broker's menu's to name, so no page is named.
+inline constexpr char kFundOrder[] = "基金委托结果未知，请查询确认，切勿重复下单";
+inline constexpr char kFundCancel[] = "基金撤单结果未知，请查询确认";
 // The Stock Connect meeting vote, the corporate-action declaration and its
 // withdrawal.
 inline constexpr char kVote[] = "投票申报结果未知，请稍后查询确认，切勿重复申报";

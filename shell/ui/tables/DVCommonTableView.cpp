@@ -245,6 +245,15 @@ void DVCommonTableView::resizeEvent(QResizeEvent* event)
         spreadOver_ = room;
 }
 
+void DVCommonTableView::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    // A cell the view's edge cuts lays its text into the part in view, so
+    // what it drew before a scroll is not what it draws after one: the
+    // pixels the scroll moved would keep the old text beside the new.
+    viewport()->update();
+}
+
 int DVCommonTableView::neededColumnWidth(int column) const
 {
     const int data = column - model_->dataColumnOffset();

@@ -86,6 +86,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // A new font measures the rows again.
     void changeEvent(QEvent* event) override;
+    // Every cell draws anew after a scroll.
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void setHeaderFont(QFont font);
