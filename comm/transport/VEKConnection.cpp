@@ -252,7 +252,8 @@ void VEKConnection::maybeDequeueWrite()
         if (bytes) {
             if (sent_.size() >= kSentIdsKept)
                 sent_.pop_front();
-            sent_.push_back({ currentWrite_->packetid(), currentWrite_->timeoutInterval(), std::nullopt });
+            sent_.push_back(
+                { currentWrite_->packetid(), currentWrite_->timeoutInterval(), bytesRead_, std::nullopt });
             readQueue_.push_back(currentWrite_);
             currentWrite_.reset();
             _sendData(*bytes, false);
@@ -339,7 +340,6 @@ bool VEKConnection::feedContext(const QByteArray& data)
     bytesRead_ += quint64(data.size());
     context_->receiveData(data); // past its bound the context starts over by itself
     while (std::optional<VEKResponse> response = context_->readPacketAvailable()) {
-        ++repliesRead_;
         if (!doResponse(*response) || !alive.survived())
             return false;
     }
@@ -372,9 +372,7 @@ void VEKConnection::writePacketDidTimeout(VEKWritePacket& packet)
 {
     batch_.insert(packet.packetid());
     if (!batchTimer_) {
-        partialAtBatch_ = context_->bufferedLength() > 0;
-        bytesAtBatch_ = bytesRead_;
-        repliesAtBatch_ = repliesRead_;
+        frameAtBatch_ = frame_ ? std::optional<quint64>(frame_->offset) : std::nullopt;
         batchTimer_ = std::make_unique<platform::RunLoopTimer>(
             batchInterval_, false, platform::RunLoopModes::defaultMode(), [this] { processOutputPackage(); },
             runLoop_);
@@ -422,25 +420,31 @@ void VEKConnection::forgetSent(quint64 packetId)
         sent_.erase(it);
 }
 
+bool VEKConnection::mayAnswer(const Sent& sent, quint64 offset) const
+{
+    return offset >= sent.readBefore;
+}
+
 const VEKConnection::Sent* VEKConnection::sentNamedByFrame() const
 {
     const std::optional<quint64> id = context_->incompletePacketId();
-    if (!id)
+    if (!frame_ || !id)
         return nullptr;
     const auto it = std::find_if(sent_.begin(), sent_.end(), [&](const Sent& s) { return s.id == *id; });
-    return it == sent_.end() ? nullptr : &*it;
+    return it == sent_.end() || !mayAnswer(*it, frame_->offset) ? nullptr : &*it;
 }
 
 void VEKConnection::noteFrameInProgress()
 {
-    const qsizetype buffered = context_->bufferedLength();
-    if (buffered == 0) {
+    // Bytes kept while the reader seeks a frame's start (a stray 0xFF, a
+    // part of a status line) are no frame's: nothing holds them to a limit.
+    if (!context_->frameBegun()) {
         frame_.reset();
         return;
     }
     // Bytes are only ever taken from the front, so a frame keeps its offset
     // until it is read or dropped; a new offset is a frame begun in this read.
-    const quint64 offset = bytesRead_ - quint64(buffered);
+    const quint64 offset = bytesRead_ - quint64(context_->bufferedLength());
     if (!frame_ || frame_->offset != offset)
         frame_ = FrameBegun { offset, platform::RunLoopTimer::Clock::now() };
 }
@@ -460,14 +464,19 @@ std::optional<VEKConnection::TimePoint> VEKConnection::frameDeadline() const
             return std::nullopt;
         return limit(*sent);
     }
-    // Its head not whole yet, it may be the reply to any request that timed
-    // out: a head trickled in is held to the first of their limits.
-    std::optional<TimePoint> first;
+    // Its head not whole yet, it may be the reply to any packet written
+    // before it began: it is cut only once past the limit of each of them,
+    // and never while one of them still waits.
+    std::optional<TimePoint> last;
     for (const Sent& s : sent_) {
-        if (s.graceEnd && (!first || limit(s) < *first))
-            first = limit(s);
+        if (!mayAnswer(s, frame_->offset))
+            continue;
+        if (!s.graceEnd)
+            return std::nullopt;
+        if (!last || limit(s) > *last)
+            last = limit(s);
     }
-    return first;
+    return last;
 }
 
 void VEKConnection::checkReader()
@@ -517,22 +526,15 @@ void VEKConnection::processOutputPackage()
     batch_.clear();
     batchTimer_.reset();
     const std::set<quint64> timedOut = invalidateTimeoutPackage(ids);
-    // A frame that was incomplete when the batch began and still is, with no
-    // reply through in between, swallows every later reply (a header whose
-    // length promises bytes that never come): the heartbeat and the replies to
-    // later requests, which only feed its body, would keep such a connection
-    // alive for ever. A long reply to a packet written on this socket, whose
-    // bytes are still coming in, is no such frame while its request waits, or
-    // within the limit a late reply has once it timed out (frameDeadline):
-    // cutting it would fail every other request. Past that limit the bytes
-    // that keep coming are the replies to later requests.
-    const bool stuck = !timedOut.empty() && partialAtBatch_ && repliesRead_ == repliesAtBatch_
-        && context_->bufferedLength() > 0;
-    const auto overdue = [this] {
-        const std::optional<TimePoint> deadline = frameDeadline();
-        return deadline && *deadline <= platform::RunLoopTimer::Clock::now();
-    };
-    const bool wedged = stuck && (bytesRead_ == bytesAtBatch_ || !namesPacketSent() || overdue());
+    // A frame whose head names no packet sent, in progress since the batch
+    // began, swallows every later reply into its body (a length that promises
+    // bytes that never come): the heartbeat and the replies to later
+    // requests would keep such a connection alive for ever. A frame that may
+    // be a reply is judged by its own deadline alone (checkReader), and bytes
+    // that are no frame's never cut.
+    const bool wedged = !timedOut.empty() && frame_ && frameAtBatch_ == frame_->offset
+        && context_->incompletePacketId() && !sentNamedByFrame();
+    frameAtBatch_.reset();
     if (!timedOut.empty()) {
         const auto alive = alive_.watch();
         notify([&](VEKConnectionDelegate& d) { d.connectionSendPacketsTimeout(*this, timedOut); });

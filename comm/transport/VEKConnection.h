@@ -199,16 +199,18 @@ private:
     void processOutputPackage();
     using TimePoint = platform::RunLoopTimer::Clock::time_point;
     // The packet written on this socket, still waiting or already timed out,
-    // whose reply the incomplete frame is; nullptr when the frame names none
-    // (no frame begun, its head not whole yet, or an id never sent).
+    // whose reply the frame in progress is; nullptr when its head names none
+    // (not whole yet, an id never sent, or one written after the frame began).
     struct Sent;
     const Sent* sentNamedByFrame() const;
-    bool namesPacketSent() const { return sentNamedByFrame() != nullptr; }
+    // Whether a packet's reply may hold the bytes from this offset of the
+    // stream on: a server answers only what it was sent.
+    bool mayAnswer(const Sent& sent, quint64 offset) const;
     // Notes where and when the frame the reader is now in the middle of began.
     void noteFrameInProgress();
     // When the frame in progress must be whole; nullopt when no limit holds
-    // it (none begun, the reply to a request still waiting, or a frame naming
-    // no packet sent, which the time-out batch judges).
+    // it (none begun, one that may still be the reply to a request waiting,
+    // or one naming no packet sent, which the time-out batch judges).
     std::optional<TimePoint> frameDeadline() const;
     // Cuts the connection when the frame in progress is past its limit, as
     // far as the timer has seen time pass; otherwise sets the timer.
@@ -277,27 +279,25 @@ private:
     bool ready_ = false; // ready reported: requests may be written
     bool readPending_ = false;
     int writesInFlight_ = 0;
-    // Bytes and replies received so far, and whether an incomplete frame was
-    // buffered and how many bytes and replies there were when the time-out
-    // batch began: a frame still incomplete, with no reply through in between,
-    // while requests time out wedges the reader, and the connection is
-    // dropped, unless its bytes keep coming and it names a packet written on
-    // this socket: a long reply outlives its own request's time-out.
+    // Bytes fed to the reader on any socket so far: offsets in this stream
+    // place a frame's first byte before or after a packet was written.
     quint64 bytesRead_ = 0;
-    quint64 repliesRead_ = 0;
-    bool partialAtBatch_ = false;
-    quint64 bytesAtBatch_ = 0;
-    quint64 repliesAtBatch_ = 0;
+    // The frame in progress when the time-out batch began (its offset): still
+    // in progress when the batch ends, its head naming no packet sent, it
+    // swallows every later reply, and the connection goes.
+    std::optional<quint64> frameAtBatch_;
     // The packets written on this socket whose reply has not come, oldest
     // first, timed-out ones included. A reply still coming in for a request
     // that timed out may take one more of that request's time-outs, counted
     // from when that time-out ran out: past it, the bytes that feed it are
     // the replies to later requests. A reply that begins only after that has
     // one time-out of its own from its first byte: whole by then it is read,
-    // else the connection is cut.
+    // else the connection is cut. No byte read before a packet was written
+    // (readBefore) is part of its reply.
     struct Sent {
         quint64 id;
         double timeout;
+        quint64 readBefore; // bytesRead_ when it was written
         std::optional<TimePoint> graceEnd;
     };
     std::deque<Sent> sent_;

@@ -139,6 +139,9 @@ public:
     // The packet id a reply still coming in is for, once its header was read;
     // nullopt when no such header is buffered or the framing names none.
     virtual std::optional<quint64> incompletePacketId() const { return std::nullopt; }
+    // The reader has found a frame's start (its sync, its status line) and
+    // reads its head or body; what it keeps before that is no frame's yet.
+    virtual bool frameBegun() const { return false; }
 
     // VEKCacheDelegate
     QString storagePath() const override;

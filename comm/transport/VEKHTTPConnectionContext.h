@@ -32,6 +32,7 @@ public:
     // Once the head is read: the etag's packet id, 0 for a head without a
     // usable etag (no packet has that id).
     std::optional<quint64> incompletePacketId() const override;
+    bool frameBegun() const override { return step_ != SeekSync; }
 
     // The reader's steps: kStepDone when the step completed, else 0 or (for the
     // body) the number of body bytes present.

@@ -71,6 +71,7 @@ public:
     std::optional<QByteArray> checkResponse(VEKContextError* error, VEKPacketFlag* flags) override;
     void resetData() override;
     std::optional<quint64> incompletePacketId() const override;
+    bool frameBegun() const override { return step_ != SeekSync; }
 
     // The reader's steps over the receive buffer; each answers kStepDone when
     // its step completed, else 0.

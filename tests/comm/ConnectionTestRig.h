@@ -13,8 +13,10 @@
 
 #include <QStringList>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace connectiontest {
@@ -51,6 +53,7 @@ public:
     std::optional<StreamSocketError> disconnectError;
     QList<QByteArray> written;
     QList<int> writesInFlightAtWrite;
+    qsizetype bytesRead = 0;
     bool disconnected = false;
     std::optional<bool> ready;
     std::optional<bool> secured;
@@ -86,6 +89,7 @@ public:
         written << data;
         writesInFlightAtWrite << c.writesInFlight();
     }
+    void connectionDidReadData(VEKConnection&, const QByteArray& data) override { bytesRead += data.size(); }
     void connectionDidRecievedResponse(VEKConnection& c, const VEKResponse& response) override
     {
         events << QStringLiteral("response %1").arg(response.packetid());
@@ -209,5 +213,69 @@ struct Rig {
     VEKConnection& operator*() { return *connection; }
     VEKConnection* operator->() { return connection.get(); }
 };
+
+// One row's steps, run side by side with other rows' (runSideBySide), so
+// that rows that each wait for the real time-out batch do not add up. A step
+// waits for its condition; an action is a step that holds at once. What a
+// step finds wrong carries the row's name.
+class Script {
+public:
+    explicit Script(std::string name)
+        : name_(std::move(name))
+    {
+    }
+    Script& await(std::string what, std::function<bool()> condition)
+    {
+        steps_.push_back({ std::move(what), std::move(condition) });
+        return *this;
+    }
+    Script& then(std::function<void()> action)
+    {
+        steps_.push_back({ "an action", [action = std::move(action)] {
+                              action();
+                              return true;
+                          } });
+        return *this;
+    }
+    // Runs the steps that hold now; true once every one has.
+    bool advance()
+    {
+        const testing::ScopedTrace trace(__FILE__, __LINE__, name_);
+        while (next_ < steps_.size() && steps_[next_].holds())
+            ++next_;
+        return done();
+    }
+    bool done() const { return next_ == steps_.size(); }
+    const std::string& name() const { return name_; }
+    const std::string& awaited() const { return steps_[next_].what; }
+
+private:
+    struct Step {
+        std::string what;
+        std::function<bool()> holds;
+    };
+    std::string name_;
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+};
+
+// Spins the loop until every script has run through; one that has not by the
+// deadline fails, naming what it still waits for.
+inline bool runSideBySide(const std::vector<Script*>& scripts, std::chrono::milliseconds deadline)
+{
+    const bool all = testsupport::spinUntil(
+        [&] {
+            bool done = true;
+            for (Script* script : scripts)
+                done = script->advance() && done;
+            return done;
+        },
+        deadline);
+    for (const Script* script : scripts) {
+        if (!script->done())
+            ADD_FAILURE() << script->name() << ": still waiting for " << script->awaited();
+    }
+    return all;
+}
 
 } // namespace connectiontest

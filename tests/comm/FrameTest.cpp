@@ -158,6 +158,7 @@ TEST(Frame, LogonAndRequestFramesAreWrittenByteForByte)
 TEST(FrameReader, ReassemblesRepliesSplitAtEveryByte)
 {
     const QByteArray stream = reply(5, "odd") + reply(6, QByteArray(300, 'r'), 100);
+    const qsizetype end5 = reply(5, "odd").size();
     for (qsizetype cut = 1; cut < stream.size(); ++cut) {
         EchoDelegate delegate;
         VEKTCConnectionContext context(&delegate);
@@ -165,6 +166,8 @@ TEST(FrameReader, ReassemblesRepliesSplitAtEveryByte)
         std::vector<VEKResponse> got;
         while (auto r = context.readPacketAvailable())
             got.push_back(*r);
+        // A frame has begun once its whole sync is in; a part of one is no frame yet.
+        EXPECT_EQ(context.frameBegun(), (cut >= 5 && cut < end5) || cut >= end5 + 5) << "cut at " << cut;
         context.receiveData(stream.mid(cut));
         while (auto r = context.readPacketAvailable())
             got.push_back(*r);

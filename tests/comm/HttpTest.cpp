@@ -183,6 +183,8 @@ TEST(HttpReader, ReassemblesRepliesAndSkipsBadOnesWithoutStalling)
             : cut >= head5 && cut < end5                  ? std::optional<quint64>(5)
                                                           : std::nullopt;
         EXPECT_EQ(context.incompletePacketId(), named) << "cut at " << cut;
+        // It has begun once its "HTTP/" is in; a part of that is no reply yet.
+        EXPECT_EQ(context.frameBegun(), (cut >= 5 && cut < end5) || cut >= end5 + 5) << "cut at " << cut;
         context.receiveData(stream.mid(cut));
         while (auto r = context.readPacketAvailable())
             got.push_back(*r);
