@@ -404,3 +404,46 @@ TEST(UserDefaults, AWriteThatCannotBeMadeNowGoesWhenItCan)
         EXPECT_EQ(d.hasUnsavedChanges(), row.when == NotAtQuit);
     }
 }
+
+// A value this store sets only unless the file holds one the check keeps (the
+// installation key): one another client stored wins, whether it was stored
+// after this store read the file or while this store could not write, and is
+// what this store then holds; with none stored, or one the check refuses,
+// this store's goes.
+TEST(UserDefaults, AStoredValueTheCheckKeepsWinsOverThisStores)
+{
+    enum Stored { None, AfterTheRead, WhileLocked, Refused };
+    const struct {
+        const char* name;
+        Stored stored;
+        const char* held;
+    } rows[] = {
+        { "none stored", None, "key-mine" },
+        { "another's stored after this store read the file", AfterTheRead, "key-other" },
+        { "another's stored while this store could not write", WhileLocked, "key-other" },
+        { "one the check refuses", Refused, "key-mine" },
+    };
+    const auto keeps = [](const QVariant& v) { return v.toString().startsWith("key-"); };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
+        UserDefaults mine(path);
+        if (row.stored == AfterTheRead || row.stored == Refused)
+            UserDefaults(path).setString(row.stored == Refused ? "junk" : "key-other", "des_key");
+        if (row.stored == WhileLocked) {
+            QLockFile otherWriting(path + ".lock");
+            ASSERT_TRUE(otherWriting.tryLock(0));
+            EXPECT_FALSE(mine.keepOrSetObject(QString("key-mine"), "des_key", keeps));
+            otherWriting.unlock();
+            UserDefaults(path).setString("key-other", "des_key");
+            mine.setInteger(1, "next"); // takes the kept value along
+        } else {
+            EXPECT_EQ(mine.keepOrSetObject(QString("key-mine"), "des_key", keeps), QVariant(row.held));
+        }
+        EXPECT_EQ(mine.objectForKey("des_key"), QVariant(row.held));
+        EXPECT_EQ(UserDefaults(path).objectForKey("des_key"), QVariant(row.held));
+        EXPECT_EQ(UserDefaults(path).integerForKey("kept"), 7);
+    }
+}
