@@ -11,6 +11,7 @@
 #include "core/DataModelFactory.h"
 #include "core/UserDefaultConfig.h"
 #include "login/LoginDataModels.h"
+#include "platform/PendingWrites.h"
 #include "platform/TlsTrust.h"
 #include "platform/UserFolder.h"
 #include "quotes/requests/QuoteDataModels.h"
@@ -46,6 +47,13 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationWillTerminate()
 {
+    // What a store could not write yet goes before the stores do; only the
+    // first end may wait for a lock another process holds.
+    if (!wroteOwedWrites_) {
+        wroteOwedWrites_ = true;
+        if (!platform::writeOwedWrites())
+            qWarning() << "some settings could not be written at quit";
+    }
     if (inputFilter_)
         qApp->removeEventFilter(inputFilter_);
     inputFilter_ = nullptr;
