@@ -17,6 +17,7 @@
 #include "quotes/requests/QuoteDataModels.h"
 #include "session/IdleLock.h"
 #include "session/WindowController.h"
+#include "session/ui/FrontWindow.h"
 #include "session/ui/IdleInputFilter.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/ShellDataModels.h"
@@ -74,17 +75,8 @@ bool AppDelegate::createProfileFolder()
 
 void AppDelegate::bringToFront()
 {
-    QWidget* window = QApplication::activeModalWidget();
-    if (!window && mainWindow_ && mainWindow_->window() && mainWindow_->window()->isVisible())
-        window = mainWindow_->window();
-    if (!window && windows_)
-        window = windows_->loginWindow();
-    if (!window)
-        return;
-    if (window->isMinimized())
-        window->showNormal();
-    window->raise();
-    window->activateWindow();
+    bringClientToFront(
+        mainWindow_ ? mainWindow_->window() : nullptr, windows_ ? windows_->loginWindow() : nullptr);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
