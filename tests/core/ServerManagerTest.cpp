@@ -419,7 +419,6 @@ TEST_F(ServerManagerTest, TwoClientsSaveIntoOneServerListFile)
     }
     // A choice saved while another client holds the file goes with the next
     // save, or once the file is free when none comes.
-    const testsupport::ShortLockWait shortWait;
     const testsupport::QuickRetries quickRetries;
     auto choosing = make();
     QLockFile otherWriting(options.userPath + ".lock");

@@ -142,7 +142,6 @@ TEST_F(UserDefaultConfigTest, AKeyAnotherClientStoredFirstIsTaken)
     };
     const QString path = home.path() + "/UserDefaults.plist";
     const QString otherKey = QStringLiteral("0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9");
-    const testsupport::ShortLockWait shortWait;
     const testsupport::QuickRetries quickRetries;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -409,7 +409,6 @@ TEST_F(AccountTest, TwoClientsSaveIntoOneFile)
         { "what could not be saved for the other's lock goes once it is free, with no other save",
             { "L", "0+02/", "0-01", "L", "~" }, { "02/" } },
     };
-    const testsupport::ShortLockWait shortWait;
     const testsupport::QuickRetries quickRetries;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -489,7 +488,6 @@ TEST_F(AccountTest, AccountsWaitForTheInstallationKeyTheSettingsHold)
         { "the other client's key is taken with no other save", true, false, { "01/B0", "02/B2" } },
         { "this one's key is stored with no other save", false, false, { "02/B2" } },
     };
-    const testsupport::ShortLockWait shortWait;
     const testsupport::QuickRetries quickRetries;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -231,7 +231,6 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         { "written on another machine whose clock runs ahead", ForeignAhead, true },
         { "written on another machine, another client taking it over", BeingTakenOver, false },
     };
-    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir temp;
