@@ -38,7 +38,7 @@ public:
     static bool createProfileFolder();
     // A later start on the same user folder: the window the customer works
     // in comes to the front (a modal dialog first, then the main window,
-    // else the login window).
+    // else the login window) with the windows it stands over.
     void bringToFront();
 
     // The application menu: clearing the buffers and the broker's pages.

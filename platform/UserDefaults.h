@@ -71,7 +71,7 @@ public:
     // under its lock, so that one another client stored since this store read
     // the file wins; when there is none, `value` is stored. Answers the value
     // now held; nullopt when the file cannot be written, `value` then waiting
-    // in memory for the next write, where a stored value `keeps` accepts
+    // in memory for a later write, where a stored value `keeps` accepts
     // still wins over it.
     std::optional<QVariant> keepOrSetObject(
         const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps);
