@@ -75,7 +75,7 @@ public:
         : thread_([this, lockPath] {
             QLockFile lock(lockPath);
             held_.set_value(lock.tryLock(0));
-            letGo_.get_future().wait_for(std::chrono::seconds(10));
+            letGo_.get_future().wait_for(std::chrono::seconds(30));
         })
     {
         EXPECT_TRUE(held_.get_future().get());
