@@ -11,11 +11,13 @@
 #include "core/DataModelFactory.h"
 #include "core/UserDefaultConfig.h"
 #include "login/LoginDataModels.h"
+#include "platform/PendingWrites.h"
 #include "platform/TlsTrust.h"
 #include "platform/UserFolder.h"
 #include "quotes/requests/QuoteDataModels.h"
 #include "session/IdleLock.h"
 #include "session/WindowController.h"
+#include "session/ui/FrontWindow.h"
 #include "session/ui/IdleInputFilter.h"
 #include "session/ui/SessionWindows.h"
 #include "shell/ShellDataModels.h"
@@ -46,6 +48,13 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationWillTerminate()
 {
+    // What a store could not write yet goes before the stores do; only the
+    // first end may wait for a lock another process holds.
+    if (!wroteOwedWrites_) {
+        wroteOwedWrites_ = true;
+        if (!platform::writeOwedWrites())
+            qWarning() << "some settings could not be written at quit";
+    }
     if (inputFilter_)
         qApp->removeEventFilter(inputFilter_);
     inputFilter_ = nullptr;
@@ -66,17 +75,8 @@ bool AppDelegate::createProfileFolder()
 
 void AppDelegate::bringToFront()
 {
-    QWidget* window = QApplication::activeModalWidget();
-    if (!window && mainWindow_ && mainWindow_->window() && mainWindow_->window()->isVisible())
-        window = mainWindow_->window();
-    if (!window && windows_)
-        window = windows_->loginWindow();
-    if (!window)
-        return;
-    if (window->isMinimized())
-        window->showNormal();
-    window->raise();
-    window->activateWindow();
+    bringClientToFront(
+        mainWindow_ ? mainWindow_->window() : nullptr, windows_ ? windows_->loginWindow() : nullptr);
 }
 
 void AppDelegate::applicationDidFinishLaunching()

@@ -27,8 +27,10 @@ public:
 
     // applicationDidFinishLaunching:
     void applicationDidFinishLaunching();
-    // The session's windows go, then the shared services in the order they
-    // depend on each other, while the application object still exists:
+    // What the stores could not write yet is written (waiting a little for
+    // a lock another process holds), the session's windows go, then the
+    // shared services in the order they depend on each other, while the
+    // application object still exists:
     // left to the end of the process they would go in an order that lets
     // one reach another already gone.
     void applicationWillTerminate();
@@ -36,7 +38,7 @@ public:
     static bool createProfileFolder();
     // A later start on the same user folder: the window the customer works
     // in comes to the front (a modal dialog first, then the main window,
-    // else the login window).
+    // else the login window) with the windows it stands over.
     void bringToFront();
 
     // The application menu: clearing the buffers and the broker's pages.
@@ -59,4 +61,5 @@ private:
     std::unique_ptr<WidgetMainWindowOpener> mainWindow_;
     std::unique_ptr<RiskGateWindows> riskWindows_;
     std::unique_ptr<WindowController> windowController;
+    bool wroteOwedWrites_ = false;
 };

@@ -440,6 +440,7 @@ void DMServerManager::saveServerInfoToLocal()
         changedFields_.clear();
     else
         qWarning("server list %s cannot be written", qUtf8Printable(path));
+    unsaved_.setOwed(!written);
 }
 
 void DMServerManager::updateServerInfo(const VEKTCRS& recordSet)

@@ -7,6 +7,7 @@
 #include "core/RDOServerInfo.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PendingWrites.h"
 #include "platform/RunLoop.h"
 
 #include <QString>
@@ -247,6 +248,11 @@ private:
     // The fields of the document changed since the last save (list key,
     // field key): a save stores these over what the file holds then.
     std::set<std::pair<QString, QString>> changedFields_;
+    // A save that could not be made goes again from the run loop or at quit.
+    platform::PendingWrite unsaved_ { [this] {
+        saveServerInfoToLocal();
+        return !unsaved_.isOwed();
+    } };
     bool isTesting_ = false;
     quint64 testSerial_ = 0;
     platform::WeakRef<DMServerManagerDelegate> delegate_;

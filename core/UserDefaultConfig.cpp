@@ -158,9 +158,12 @@ bool UserDefaultConfig::storeKeyLocked()
     // that one is taken, so that what either enciphers reads.
     const std::optional<QVariant> held = userDefaults->keepOrSetObject(*enciphered, kDesKey,
         [this](const QVariant& stored) { return keyOf(stored, regularKey).has_value(); });
-    if (!held)
+    if (!held) {
+        keyUnsaved_.setOwed(true);
         return false;
+    }
     keyStored_ = true;
+    keyUnsaved_.setOwed(false);
     secretKey_ = keyOf(*held, regularKey).value_or(secretKey_);
     // What waited for the key goes now, enciphered with the one the file holds.
     const QMap<QString, QString> owed = std::exchange(owed_, {});

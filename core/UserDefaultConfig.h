@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Lifetime.h"
+#include "platform/PendingWrites.h"
 
 #include <QMap>
 #include <QString>
@@ -149,6 +150,9 @@ private:
     // to encipher wait here, by their key.
     bool keyStored_ = false;
     QMap<QString, QString> owed_;
+    // The key is stored, and what waited for it, from the run loop or at quit
+    // when no setter comes first.
+    platform::PendingWrite keyUnsaved_ { [this] { return storeSecretKey(); } };
     std::optional<QString> contId_;
     std::optional<QString> selectedMenuTitle_;
     int32_t quoteColorType_ = 0;

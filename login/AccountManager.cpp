@@ -215,6 +215,7 @@ bool AccountManager::saveAllAccounts()
     // wait: under another they would not read at the next start.
     if (!UserDefaultConfig::getInstance()->storeSecretKey()) {
         qWarning() << "AccountManager: the installation key cannot be stored; the accounts wait in memory";
+        unsaved_.setOwed(true);
         return false;
     }
     QVariantList records;
@@ -232,6 +233,7 @@ bool AccountManager::saveAllAccounts()
           });
     if (!written) {
         qWarning() << "AccountManager: cannot write" << filePath();
+        unsaved_.setOwed(true);
         return false;
     }
     accountInfoDict = *written;
@@ -239,6 +241,7 @@ bool AccountManager::saveAllAccounts()
     changedAccounts_.clear();
     removedAccounts_.clear();
     addedIfNew_.clear();
+    unsaved_.setOwed(false);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/IPMacAddressInfo.h"
 #include "login/Account.h"
+#include "platform/PendingWrites.h"
 
 #include <QSet>
 #include <QStringList>
@@ -101,6 +102,8 @@ private:
     QSet<QString> removedAccounts_;
     // Customer numbers saved as new records: a record the file holds stays.
     QSet<QString> addedIfNew_;
+    // A save that could not be made goes again from the run loop or at quit.
+    platform::PendingWrite unsaved_ { [this] { return saveAllAccounts(); } };
     qint64 activedAccountIndex = 0;
     std::weak_ptr<Account> activeBeforeLastAdded_;
     SystemInfo* systemInfo;

@@ -508,12 +508,14 @@ std::atomic<qint64> lockWaitMs { 5000 };
 // still empty after this was left by a process that died making it.
 constexpr std::chrono::seconds kUnjudgedLockAge { 1 };
 constexpr unsigned long kLockPollMs = 20;
+// Already expired outside a LockWaitScope: no wait at all.
+thread_local QDeadlineTimer waitUntil;
 
 // The lock of an update, taken over when no live process holds it; a live
-// holder is waited for, up to lockWait().
+// holder is waited for only until the scope's deadline.
 bool takeLock(QLockFile& lock)
 {
-    QDeadlineTimer deadline(lockWaitMs.load());
+    const QDeadlineTimer deadline = waitUntil;
     for (;;) {
         // QLockFile judges a lock that names a process of this machine.
         if (lock.tryLock(0))
@@ -539,6 +541,17 @@ std::chrono::milliseconds lockWait()
 void setLockWait(std::chrono::milliseconds wait)
 {
     lockWaitMs.store(wait.count());
+}
+
+LockWaitScope::LockWaitScope(QDeadlineTimer deadline)
+    : saved_(waitUntil)
+{
+    waitUntil = deadline;
+}
+
+LockWaitScope::~LockWaitScope()
+{
+    waitUntil = saved_;
 }
 
 std::optional<QVariant> read(const QByteArray& bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -46,10 +47,25 @@ std::optional<QVariant> readFile(const QString& path);
 // file cannot be written; the old file is then left as it was.
 bool writeFileAtomic(const QString& path, const QVariant& value);
 
-// How long updateFile waits for a lock that a live process holds before the
-// write fails (5 s); tests shorten it.
+// How long the writes made at quit wait, all together, for a lock that a live
+// process holds (5 s); tests shorten it.
 std::chrono::milliseconds lockWait();
 void setLockWait(std::chrono::milliseconds wait);
+
+// While one lives, updateFile on its thread waits for a lock that a live
+// process holds, until `deadline`. Without one a write never waits: it fails
+// at once, so that the window's thread is never held up, and its caller keeps
+// the change for a later write.
+class LockWaitScope {
+public:
+    explicit LockWaitScope(QDeadlineTimer deadline);
+    ~LockWaitScope();
+    LockWaitScope(const LockWaitScope&) = delete;
+    LockWaitScope& operator=(const LockWaitScope&) = delete;
+
+private:
+    QDeadlineTimer saved_;
+};
 
 // A dictionary file that another client on the same user folder may write as
 // well: under a lock file beside it ("<path>.lock"), reads what is stored now
@@ -59,7 +75,8 @@ void setLockWait(std::chrono::milliseconds wait);
 // is there but cannot be read, or the write failed, the file then being as it
 // was. A lock left by a process that is gone, or that names no process of
 // this machine and is no longer being made, is taken over: only a live holder
-// keeps the write waiting.
+// (or one being made now) keeps the write out, and is waited for only within
+// a LockWaitScope.
 std::optional<QVariantMap> updateFile(
     const QString& path, const std::function<QVariantMap(const std::optional<QVariantMap>& stored)>& merge);
 

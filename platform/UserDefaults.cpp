@@ -209,6 +209,12 @@ bool UserDefaults::synchronize()
     return changes_.isEmpty() || writeLocked();
 }
 
+bool UserDefaults::hasUnsavedChanges() const
+{
+    std::lock_guard lock(mutex_);
+    return !changes_.isEmpty();
+}
+
 QVariantMap UserDefaults::mergedWith(const std::optional<QVariantMap>& stored) const
 {
     // A file that is missing or unreadable holds nothing of another's: all
@@ -234,12 +240,14 @@ bool UserDefaults::writeLocked()
         filePath_, [this](const std::optional<QVariantMap>& stored) { return mergedWith(stored); });
     if (!written) {
         qWarning("user defaults %s cannot be written; kept in memory", qUtf8Printable(filePath_));
+        unsaved_.setOwed(true);
         return false;
     }
     // What the other client stored is taken in; this store's changes are in the file.
     values_ = *written;
     changes_.clear();
     keptIfStored_.clear();
+    unsaved_.setOwed(false);
     return true;
 }
 

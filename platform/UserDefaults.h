@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PendingWrites.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -17,7 +19,10 @@ namespace platform {
 // once and atomically; a file that does not parse is treated as absent.
 // Another client may write the same file: a write re-reads it under its lock
 // and stores only the keys this store set or removed since its last write,
-// keeping every other key as the file holds it (and taking those in).
+// keeping every other key as the file holds it (and taking those in). A
+// change whose write cannot be made now (the lock held, the file there but
+// unreadable) is read from memory and owed: written again later from the run
+// loop, by the next write, or at quit (PendingWrites.h).
 class UserDefaults {
 public:
     static constexpr char kFileName[] = "UserDefaults.plist";
@@ -66,13 +71,15 @@ public:
     // under its lock, so that one another client stored since this store read
     // the file wins; when there is none, `value` is stored. Answers the value
     // now held; nullopt when the file cannot be written, `value` then waiting
-    // in memory for the next write, where a stored value `keeps` accepts
+    // in memory for a later write, where a stored value `keeps` accepts
     // still wins over it.
     std::optional<QVariant> keepOrSetObject(
         const QVariant& value, const QString& key, const std::function<bool(const QVariant&)>& keeps);
 
     // Writes what a failed write left unsaved; true when the file is current.
     bool synchronize();
+    // Whether a change waits in memory for its write.
+    bool hasUnsavedChanges() const;
 
 private:
     bool writeLocked();
@@ -86,6 +93,7 @@ private:
     QVariantMap changes_;
     // Of those, the ones set only unless the file holds a value these accept.
     QHash<QString, std::function<bool(const QVariant&)>> keptIfStored_;
+    PendingWrite unsaved_ { [this] { return synchronize(); } };
 };
 
 } // namespace platform

@@ -1,7 +1,9 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/PendingWrites.h"
 #include "platform/PropertyList.h"
 #include "support/ShortLockWait.h"
+#include "support/Spin.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,8 +14,10 @@
 #include <QObject>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <future>
 #include <gtest/gtest.h>
 #include <optional>
+#include <thread>
 #include <vector>
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
@@ -61,6 +65,36 @@ private:
     __user_cap_data_struct saved_[2] {};
     bool lowered_ = false;
 #endif
+};
+
+// Another client holding the store's lock, from a thread of its own, until it
+// is told to let go (or, should a write wait for it, after a while).
+class AnotherClientHolds {
+public:
+    explicit AnotherClientHolds(const QString& lockPath)
+        : thread_([this, lockPath] {
+            QLockFile lock(lockPath);
+            held_.set_value(lock.tryLock(0));
+            letGo_.get_future().wait_for(std::chrono::seconds(30));
+        })
+    {
+        EXPECT_TRUE(held_.get_future().get());
+    }
+    ~AnotherClientHolds() { letGo(); }
+    AnotherClientHolds(const AnotherClientHolds&) = delete;
+    AnotherClientHolds& operator=(const AnotherClientHolds&) = delete;
+    void letGo()
+    {
+        if (!thread_.joinable())
+            return;
+        letGo_.set_value();
+        thread_.join();
+    }
+
+private:
+    std::promise<bool> held_;
+    std::promise<void> letGo_;
+    std::thread thread_;
 };
 
 } // namespace
@@ -178,8 +212,7 @@ TEST(UserDefaults, AFailedWriteStaysInMemoryUntilSynchronize)
 // A lock file beside the store holds a write up only while a live process
 // holds it: one left empty by a process that died making it, or written on
 // another machine, is taken over once, by one client at a time; a live holder
-// is waited for, then the write fails and its change is stored by the next
-// write.
+// makes the write fail, and its change is stored by the next write.
 TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
 {
     enum Lock { LeftEmpty, Foreign, Held, HeldForeign, MadeNow, LiveHere, ForeignAhead, BeingTakenOver };
@@ -198,7 +231,6 @@ TEST(UserDefaults, OnlyALiveHolderOfTheLockKeepsAWriteOut)
         { "written on another machine whose clock runs ahead", ForeignAhead, true },
         { "written on another machine, another client taking it over", BeingTakenOver, false },
     };
-    const testsupport::ShortLockWait shortWait;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir temp;
@@ -309,5 +341,108 @@ TEST(UserDefaults, TwoStoresOnOneFileKeepEachOthersKeys)
         EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), row.file);
         // The store that wrote last holds what it wrote.
         EXPECT_EQ(stores[row.steps.back().store].dictionaryRepresentation(), row.file);
+    }
+}
+
+// A change whose write cannot be made now (another client holds the lock, the
+// file is there but cannot be read) is read from memory at once, and the
+// setter never waits for the lock. It is written once the file can be, merged
+// with what the file holds: from the run loop with no other change, or at
+// quit, which waits a little for a live holder; a quit that still cannot
+// write leaves the file as it was.
+TEST(UserDefaults, AWriteThatCannotBeMadeNowGoesWhenItCan)
+{
+    enum Out { Locked, Unreadable };
+    enum When { FromTheRunLoop, AtQuit, NotAtQuit };
+    const struct {
+        const char* name;
+        Out out;
+        When when;
+    } rows[] = {
+        { "the lock held, then free", Locked, FromTheRunLoop },
+        { "the lock held, free at quit", Locked, AtQuit },
+        { "the lock held through the quit", Locked, NotAtQuit },
+        { "the file unreadable, then readable", Unreadable, FromTheRunLoop },
+        { "the file unreadable, readable at quit", Unreadable, AtQuit },
+    };
+    const testsupport::QuickRetries quickRetries;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Longer than the other client holds on by itself: a setter that
+        // waited would get the lock and write.
+        const testsupport::ShortLockWait quitWait(
+            row.when == NotAtQuit ? std::chrono::milliseconds(50) : std::chrono::minutes(1));
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
+        UserDefaults d(path);
+        std::optional<AnotherClientHolds> other;
+        if (row.out == Locked) {
+            other.emplace(path + ".lock");
+            d.setInteger(5, "lock");
+            EXPECT_FALSE(UserDefaults(path).contains("lock"));
+        } else {
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+            const ByPermissions asAUser;
+            d.setInteger(5, "lock");
+        }
+        EXPECT_EQ(d.integerForKey("lock"), 5);
+        if (row.when != NotAtQuit) {
+            other.reset();
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        }
+        if (row.when == FromTheRunLoop)
+            EXPECT_TRUE(testsupport::spinUntil([&] { return UserDefaults(path).contains("lock"); }));
+        else
+            EXPECT_EQ(platform::writeOwedWrites(), row.when == AtQuit);
+        const QVariantMap file = row.when == NotAtQuit
+            ? QVariantMap { { "kept", qint64(7) } }
+            : QVariantMap { { "kept", qint64(7) }, { "lock", qint64(5) } };
+        other.reset();
+        EXPECT_EQ(UserDefaults(path).dictionaryRepresentation(), file);
+        EXPECT_EQ(d.hasUnsavedChanges(), row.when == NotAtQuit);
+    }
+}
+
+// A value this store sets only unless the file holds one the check keeps (the
+// installation key): one another client stored wins, whether it was stored
+// after this store read the file or while this store could not write, and is
+// what this store then holds; with none stored, or one the check refuses,
+// this store's goes.
+TEST(UserDefaults, AStoredValueTheCheckKeepsWinsOverThisStores)
+{
+    enum Stored { None, AfterTheRead, WhileLocked, Refused };
+    const struct {
+        const char* name;
+        Stored stored;
+        const char* held;
+    } rows[] = {
+        { "none stored", None, "key-mine" },
+        { "another's stored after this store read the file", AfterTheRead, "key-other" },
+        { "another's stored while this store could not write", WhileLocked, "key-other" },
+        { "one the check refuses", Refused, "key-mine" },
+    };
+    const auto keeps = [](const QVariant& v) { return v.toString().startsWith("key-"); };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir temp;
+        const QString path = temp.filePath("UserDefaults.plist");
+        ASSERT_TRUE(platform::PropertyList::writeFileAtomic(path, QVariantMap { { "kept", qint64(7) } }));
+        UserDefaults mine(path);
+        if (row.stored == AfterTheRead || row.stored == Refused)
+            UserDefaults(path).setString(row.stored == Refused ? "junk" : "key-other", "des_key");
+        if (row.stored == WhileLocked) {
+            QLockFile otherWriting(path + ".lock");
+            ASSERT_TRUE(otherWriting.tryLock(0));
+            EXPECT_FALSE(mine.keepOrSetObject(QString("key-mine"), "des_key", keeps));
+            otherWriting.unlock();
+            UserDefaults(path).setString("key-other", "des_key");
+            mine.setInteger(1, "next"); // takes the kept value along
+        } else {
+            EXPECT_EQ(mine.keepOrSetObject(QString("key-mine"), "des_key", keeps), QVariant(row.held));
+        }
+        EXPECT_EQ(mine.objectForKey("des_key"), QVariant(row.held));
+        EXPECT_EQ(UserDefaults(path).objectForKey("des_key"), QVariant(row.held));
+        EXPECT_EQ(UserDefaults(path).integerForKey("kept"), 7);
     }
 }

@@ -3,6 +3,7 @@
 #include "session/ui/SessionWindows.h"
 
 #include "session/WindowController.h"
+#include "session/ui/FrontWindow.h"
 #include "session/ui/IdleInputFilter.h"
 #include "shell/SessionTestRig.h"
 #include "shell/WindowTestRig.h"
@@ -164,6 +165,58 @@ TEST_F(SessionWindowsTest, AnOutcomeBoxStaysInFrontOfTheNoticeOnTheLoginWindow)
         EXPECT_EQ(QApplication::activeWindow(), row.boxInFront ? box.data() : next);
         box->done(0);
         ASSERT_TRUE(spinUntil([&] { return !box; }, 2s));
+    }
+}
+
+// A later start on the folder brings the client to the front: the box in
+// front with the window it stands over, each minimized one restored, so a box
+// never comes up alone over a main window left minimized; without a box, the
+// main window, else the login window.
+TEST_F(SessionWindowsTest, ALaterStartBringsTheBoxWithTheWindowItStandsOver)
+{
+    enum class Box { None, OnMain, OnNoWindow, OnLogin };
+    const struct {
+        const char* name;
+        bool mainOpen;
+        Box box;
+    } rows[] = {
+        { "a box on the minimized main window", true, Box::OnMain },
+        { "a box on no window, the main window minimized", true, Box::OnNoWindow },
+        { "the minimized main window alone", true, Box::None },
+        { "a box on the minimized login window", false, Box::OnLogin },
+        { "the minimized login window alone", false, Box::None },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppSessionWindows windows;
+        WidgetMainWindowOpener main([] { return new ui::Window(); });
+        QWidget* base = nullptr;
+        if (row.mainOpen) {
+            main.open({});
+            base = main.window();
+        } else {
+            windows.showLoginWindow({}, {});
+            base = windows.loginWindow();
+        }
+        QPointer<QMessageBox> box;
+        if (row.box != Box::None)
+            box = RunAlert::run(AlertRequest::error(QStringLiteral("撤单失败")),
+                row.box == Box::OnNoWindow ? nullptr : base, {});
+        base->showMinimized();
+        ASSERT_TRUE(base->isMinimized());
+
+        bringClientToFront(main.window(), windows.loginWindow());
+        EXPECT_FALSE(base->isMinimized());
+        EXPECT_TRUE(base->isVisible());
+        QWidget* front = box ? static_cast<QWidget*>(box.data()) : base;
+        EXPECT_TRUE(front->isVisible());
+        EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == front; }, 2s));
+        if (box) {
+            box->done(0);
+            ASSERT_TRUE(spinUntil([&] { return !box; }, 2s));
+        }
+        main.close();
+        windows.closeLoginWindow();
     }
 }
 
