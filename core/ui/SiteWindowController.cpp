@@ -72,6 +72,9 @@ SiteWindowController::SiteWindowController(QWidget* parentWindow, DMServerManage
 
     tradeButton_ = new QComboBox(this);
     quoteButton_ = new QComboBox(this);
+    // A choice reconnects and fails every request in flight.
+    chooseInOpenList(tradeButton_);
+    chooseInOpenList(quoteButton_);
     auto* current = new QFormLayout;
     current->addRow(QStringLiteral("当前交易服务器:"), tradeButton_);
     current->addRow(QStringLiteral("当前行情服务器:"), quoteButton_);

@@ -10,6 +10,7 @@
 #include "support_gui/ColumnCheck.h"
 #include "tools/broker-sim/LoginFunctions.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -125,6 +126,18 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     EXPECT_EQ(model->index(rowOf[longName], 2).data().toString(), "网络不通");
     testsupport::spinFor(std::chrono::milliseconds(20));
     EXPECT_TRUE(testsupport::columnsShowTheirTexts(*window->internetSpeedTableView()));
+
+    // Arrow keys over the closed pop-up open its list and reconnect nothing.
+    const bool tradeMade = networks.made.count(1) != 0;
+    for (Qt::Key key : { Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_End }) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(trade, &press);
+        EXPECT_TRUE(trade->view()->isVisible()) << key;
+        trade->hidePopup();
+    }
+    EXPECT_EQ(trade->currentIndex(), 1);
+    EXPECT_EQ(manager.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(networks.made.count(1) != 0, tradeMade);
 
     // A pick by hand: the trade network goes to that server and the choice is stored.
     trade->setCurrentIndex(0);
