@@ -7,14 +7,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The rows of the controller, one column per row key.
 class SiteWindowController::SpeedTableModel final : public QAbstractTableModel {
@@ -146,7 +149,18 @@ void SiteWindowController::parentCenter()
         return;
     const QRect frame = parent->frameGeometry();
     const QSize size = frameGeometry().size();
-    move(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
+    QPoint origin(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
+    // Inside the usable area of the parent's screen, over a parent near its
+    // edge too; the title bar stays on it first.
+    const QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen)
+        screen = parent->screen();
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        origin.setX(std::max(std::min(origin.x(), available.x() + available.width() - size.width()), available.x()));
+        origin.setY(std::max(std::min(origin.y(), available.y() + available.height() - size.height()), available.y()));
+    }
+    move(origin);
 }
 
 void SiteWindowController::showWindow()

@@ -17,6 +17,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QTcpServer>
@@ -90,8 +91,11 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     DMServerManager manager([&] { return static_cast<INetworkFactory*>(&networks); },
         DMNotificationCenter::getInstance(), options);
 
+    // Centred over its parent; over a parent near the screen's edge, moved
+    // into the screen's usable area.
     QWidget parent;
-    parent.setGeometry(100, 100, 900, 700);
+    const QRect screen = parent.screen()->availableGeometry();
+    parent.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() - 40, screen.height() - 40);
     parent.show();
     auto window = std::make_unique<SiteWindowController>(&parent, &manager);
     window->showWindow();
@@ -99,6 +103,10 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     const QRect inner = window->frameGeometry();
     EXPECT_EQ(inner.x(), outer.x() + (outer.width() - inner.width()) / 2);
     EXPECT_EQ(inner.y(), outer.y() + (outer.height() - inner.height()) / 2);
+    window->hide();
+    parent.move(screen.right() - 200, screen.bottom() - 150);
+    window->showWindow();
+    EXPECT_TRUE(screen.contains(window->frameGeometry())) << qPrintable(QDebug::toString(window->frameGeometry()));
 
     QComboBox* trade = window->currentTradeConnectionButton();
     QComboBox* quote = window->currentQuoteConnectionButton();
