@@ -1,9 +1,9 @@
 #include "connect/ui/HGTTradeView.h"
 
-#include "core/ui/PopUp.h"
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/pages/HGTCancelOrderViewController.h"
 #include "connect/ui/HGTPageViews.h"
+#include "core/ui/PopUp.h"
 #include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"

@@ -149,7 +149,8 @@ void SiteWindowController::parentCenter()
         return;
     const QRect frame = parent->frameGeometry();
     const QSize size = frameGeometry().size();
-    QPoint origin(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
+    QPoint origin(
+        frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
     // Inside the usable area of the parent's screen, over a parent near its
     // edge too; the title bar stays on it first.
     const QScreen* screen = QGuiApplication::screenAt(frame.center());
@@ -157,8 +158,10 @@ void SiteWindowController::parentCenter()
         screen = parent->screen();
     if (screen) {
         const QRect available = screen->availableGeometry();
-        origin.setX(std::max(std::min(origin.x(), available.x() + available.width() - size.width()), available.x()));
-        origin.setY(std::max(std::min(origin.y(), available.y() + available.height() - size.height()), available.y()));
+        origin.setX(
+            std::max(std::min(origin.x(), available.x() + available.width() - size.width()), available.x()));
+        origin.setY(std::max(
+            std::min(origin.y(), available.y() + available.height() - size.height()), available.y()));
     }
     move(origin);
 }

@@ -1,7 +1,7 @@
 #include "shell/ui/MainWindow.h"
 
-#include "core/ui/PopUp.h"
 #include "core/SystemInfo.h"
+#include "core/ui/PopUp.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"

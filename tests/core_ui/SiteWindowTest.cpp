@@ -106,7 +106,8 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     window->hide();
     parent.move(screen.right() - 200, screen.bottom() - 150);
     window->showWindow();
-    EXPECT_TRUE(screen.contains(window->frameGeometry())) << qPrintable(QDebug::toString(window->frameGeometry()));
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << qPrintable(QDebug::toString(window->frameGeometry()));
 
     QComboBox* trade = window->currentTradeConnectionButton();
     QComboBox* quote = window->currentQuoteConnectionButton();

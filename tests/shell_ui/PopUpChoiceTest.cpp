@@ -105,7 +105,8 @@ TEST(PopUpChoiceTest, TheChoiceIsMadeInTheOpenListByEnterOrAClick)
         Rig rig;
         rig.openList();
         QAbstractItemView* list = rig.box->view();
-        const QPoint first(list->viewport()->width() / 2, list->visualRect(list->model()->index(0, 0)).center().y());
+        const QPoint first(
+            list->viewport()->width() / 2, list->visualRect(list->model()->index(0, 0)).center().y());
         // The pointer comes over the item first, as a hand on a mouse brings it.
         QMouseEvent over(QEvent::MouseMove, first, list->viewport()->mapToGlobal(first), Qt::NoButton,
             Qt::NoButton, Qt::NoModifier);
@@ -119,8 +120,8 @@ TEST(PopUpChoiceTest, TheChoiceIsMadeInTheOpenListByEnterOrAClick)
         SCOPED_TRACE("the wheel");
         Rig rig;
         const QPoint at = rig.box->rect().center();
-        QWheelEvent down(at, rig.box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-            Qt::NoScrollPhase, false);
+        QWheelEvent down(at, rig.box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(rig.box, &down);
         EXPECT_EQ(rig.box->currentIndex(), 1);
         EXPECT_TRUE(rig.activated.isEmpty());
