@@ -92,7 +92,7 @@ void MenuItemView::markOutOfDate()
     // above its layout at all times, whatever the layout's direction: the
     // line covers no control, and its coming and going moves none.
     const bool reserved = shown || (controller_ && controller_->showsChangeableFigures());
-    const int band = reserved ? outOfDate_->sizeHint().height() : 0;
+    const int band = reserved ? outOfDate_->fontMetrics().height() + 2 * outOfDate_->margin() : 0;
     QMargins margins = contentsMargins();
     if (margins.top() != band) {
         margins.setTop(band);

@@ -136,14 +136,12 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     testsupport::spinFor(std::chrono::milliseconds(20));
     EXPECT_TRUE(testsupport::columnsShowTheirTexts(*window->internetSpeedTableView()));
 
-    // Arrow keys over the closed pop-up open its list and reconnect nothing.
+    // An arrow over the closed pop-up opens its list and reconnects nothing.
     const bool tradeMade = networks.made.count(1) != 0;
-    for (Qt::Key key : { Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_End }) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QCoreApplication::sendEvent(trade, &press);
-        EXPECT_TRUE(trade->view()->isVisible()) << key;
-        trade->hidePopup();
-    }
+    QKeyEvent arrow(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(trade, &arrow);
+    EXPECT_TRUE(trade->view()->isVisible());
+    trade->hidePopup();
     EXPECT_EQ(trade->currentIndex(), 1);
     EXPECT_EQ(manager.indexOfSelectedByType(1), 1);
     EXPECT_EQ(networks.made.count(1) != 0, tradeMade);

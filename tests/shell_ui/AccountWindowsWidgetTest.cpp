@@ -248,75 +248,46 @@ TEST_F(AccountWindowsWidgetTest, APageSaysItsFiguresMayBeOutOfDateUntilReadAgain
 }
 
 namespace {
-// A page of a list and two fields, laid out top to bottom, left to right (a
-// list beside its form, as the fund pages are), in a grid, or by hand.
+// A page of a list and a field laid out top to bottom, left to right (a list
+// beside its form, as the fund pages are), in a grid, or by hand.
 class LaidOutPage final : public MenuItemView {
 public:
     enum Kind { TopToBottom, LeftToRight, Grid, ByHand };
 
     LaidOutPage(MenuItemViewController& controller, Kind kind)
         : MenuItemView(controller)
-        , kind_(kind)
+        , list_(new QListWidget(this))
+        , code_(new QLineEdit(this))
     {
-        auto* list = new QListWidget(this);
-        auto* code = new QLineEdit(this);
-        auto* amount = new QLineEdit(this);
-        if (kind == TopToBottom) {
-            auto* layout = new QVBoxLayout(this);
-            for (QWidget* w : std::initializer_list<QWidget*> { code, amount, list })
-                layout->addWidget(w);
-        } else if (kind == LeftToRight) {
-            auto* form = new QVBoxLayout;
-            form->addWidget(code);
-            form->addWidget(amount);
-            form->addStretch(1);
-            auto* layout = new QHBoxLayout(this);
-            layout->addWidget(list);
-            layout->addLayout(form);
+        QBoxLayout* box = kind == TopToBottom ? static_cast<QBoxLayout*>(new QVBoxLayout(this))
+            : kind == LeftToRight             ? new QHBoxLayout(this)
+                                              : nullptr;
+        if (box) {
+            box->addWidget(list_);
+            box->addWidget(code_, 0, Qt::AlignTop);
         } else if (kind == Grid) {
-            auto* layout = new QGridLayout(this);
-            layout->addWidget(code, 0, 0);
-            layout->addWidget(amount, 0, 1);
-            layout->addWidget(list, 1, 0, 1, 2);
+            auto* grid = new QGridLayout(this);
+            grid->addWidget(code_, 0, 0);
+            grid->addWidget(list_, 1, 0);
         }
     }
+    QList<QRect> controls() const { return { list_->geometry(), code_->geometry() }; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
         MenuItemView::resizeEvent(event);
-        if (kind_ != ByHand)
-            return;
-        const QRect room = contentsRect();
-        const auto children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        int y = room.top();
-        for (QWidget* w : children) {
-            if (w->objectName() != QLatin1String("outOfDateMark")) {
-                w->setGeometry(room.left(), y, room.width(), 30);
-                y += 30;
-            }
+        if (!layout()) {
+            const QRect room = contentsRect();
+            code_->setGeometry(room.left(), room.top(), room.width(), 30);
+            list_->setGeometry(room.left(), room.top() + 30, room.width(), room.height() - 30);
         }
     }
 
 private:
-    Kind kind_;
+    QListWidget* list_;
+    QLineEdit* code_;
 };
-
-// The page's own controls, where they stand on it.
-QList<QRect> controlsOf(QWidget* page)
-{
-    QList<QRect> placed;
-    for (QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (w->objectName() != QLatin1String("outOfDateMark") && !w->isHidden())
-            placed << w->geometry();
-    return placed;
-}
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 } // namespace
 
 // The line stands across the top of the page whatever its layout: it covers
@@ -324,34 +295,28 @@ void settle()
 TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLayout)
 {
     AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
-    const struct {
-        const char* name;
-        LaidOutPage::Kind kind;
-    } rows[] = {
-        { "top to bottom", LaidOutPage::TopToBottom },
-        { "left to right", LaidOutPage::LeftToRight },
-        { "a grid", LaidOutPage::Grid },
-        { "by hand", LaidOutPage::ByHand },
+    const auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (auto kind :
+        { LaidOutPage::TopToBottom, LaidOutPage::LeftToRight, LaidOutPage::Grid, LaidOutPage::ByHand }) {
+        SCOPED_TRACE(kind);
         MoneyPage page;
         page.load();
-        LaidOutPage view(page, r.kind);
+        LaidOutPage view(page, kind);
         view.resize(700, 500);
         view.show();
         settle();
         auto* mark = child<QLabel>(&view, QStringLiteral("outOfDateMark"));
-        ASSERT_TRUE(mark);
-        const QList<QRect> before = controlsOf(&view);
-        ASSERT_EQ(before.size(), 3);
+        const QList<QRect> before = view.controls();
 
         OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) });
         settle();
         ASSERT_TRUE(mark->isVisible());
         EXPECT_EQ(mark->geometry(), QRect(0, 0, view.width(), mark->height()));
         EXPECT_GE(mark->height(), mark->fontMetrics().height());
-        EXPECT_EQ(controlsOf(&view), before);
+        EXPECT_EQ(view.controls(), before);
         for (const QRect& control : before)
             EXPECT_FALSE(control.intersects(mark->geometry())) << qPrintable(QDebug::toString(control));
 
@@ -361,18 +326,12 @@ TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLay
         page.figureRead(owedfigure::kMoney, true);
         settle();
         EXPECT_FALSE(mark->isVisible());
-        EXPECT_EQ(controlsOf(&view), before);
+        EXPECT_EQ(view.controls(), before);
+        // Narrower than the text, the one line ends in "…".
+        view.resize(120, 500);
+        EXPECT_TRUE(mark->text().endsWith(QStringLiteral("…")));
+        EXPECT_EQ(mark->toolTip(), QString::fromUtf8(MenuItemView::kOutOfDateText));
     }
-
-    // On a page narrower than the text the one line ends in "…".
-    MoneyPage page;
-    page.load();
-    LaidOutPage narrow(page, LaidOutPage::ByHand);
-    narrow.resize(120, 300);
-    narrow.show();
-    auto* mark = child<QLabel>(&narrow, QStringLiteral("outOfDateMark"));
-    EXPECT_TRUE(mark->text().endsWith(QStringLiteral("…")));
-    EXPECT_EQ(mark->toolTip(), QString::fromUtf8(MenuItemView::kOutOfDateText));
     // A page that shows no figure an action may change keeps no band.
     MenuItemViewController plain;
     LaidOutPage noFigures(plain, LaidOutPage::TopToBottom);

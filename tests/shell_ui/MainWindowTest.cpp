@@ -274,13 +274,9 @@ TEST_F(MainWindowTest, ArrowKeysOverTheAccountBoxOpenItsListAndSwitchNobody)
     auto* accounts = window->findChild<QComboBox*>(QStringLiteral("activedAccountsButton"));
     ASSERT_EQ(accounts->count(), 2);
     accounts->setFocus();
-    for (Qt::Key key : { Qt::Key_Down, Qt::Key_End }) {
-        QTest::keyClick(accounts, key);
-        EXPECT_TRUE(accounts->view()->isVisible()) << key;
-        EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 0) << key;
-        accounts->hidePopup();
-    }
     QTest::keyClick(accounts, Qt::Key_Down);
+    EXPECT_TRUE(accounts->view()->isVisible());
+    EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 0);
     QTest::keyClick(accounts->view(), Qt::Key_Down);
     QTest::keyClick(accounts->view(), Qt::Key_Return);
     EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 1);
