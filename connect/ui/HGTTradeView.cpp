@@ -3,6 +3,7 @@
 #include "compliance/ui/PermissionSettingsPage.h"
 #include "connect/pages/HGTCancelOrderViewController.h"
 #include "connect/ui/HGTPageViews.h"
+#include "core/ui/PopUp.h"
 #include "shell/ui/EditingEnd.h"
 #include "shell/ui/StockCodeField.h"
 #include "shell/ui/tables/DVCommonTableView.h"
@@ -47,7 +48,9 @@ HGTTradeView::HGTTradeView(HGTTradeViewController& controller, QWidget* parent)
     usePriceAndQuantityFormatters(price_, quantity_);
     // A click on a button or a pop-up leaves the field being edited with its
     // editing; Tab still reaches them, Enter then presses the button focused
-    // and the arrow keys or Space work the pop-up.
+    // and the arrow keys or Space open the pop-up's list. An order type
+    // chosen asks the server at once, so it is chosen in the open list only.
+    chooseInOpenList(orderTypes_);
     for (QWidget* control : std::initializer_list<QWidget*> { accounts_, orderTypes_, up_, down_, order_ })
         control->setFocusPolicy(Qt::TabFocus);
     for (QPushButton* button : { up_, down_, order_ })

@@ -7,14 +7,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The rows of the controller, one column per row key.
 class SiteWindowController::SpeedTableModel final : public QAbstractTableModel {
@@ -72,6 +75,9 @@ SiteWindowController::SiteWindowController(QWidget* parentWindow, DMServerManage
 
     tradeButton_ = new QComboBox(this);
     quoteButton_ = new QComboBox(this);
+    // A choice reconnects and fails every request in flight.
+    chooseInOpenList(tradeButton_);
+    chooseInOpenList(quoteButton_);
     auto* current = new QFormLayout;
     current->addRow(QStringLiteral("当前交易服务器:"), tradeButton_);
     current->addRow(QStringLiteral("当前行情服务器:"), quoteButton_);
@@ -143,7 +149,21 @@ void SiteWindowController::parentCenter()
         return;
     const QRect frame = parent->frameGeometry();
     const QSize size = frameGeometry().size();
-    move(frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
+    QPoint origin(
+        frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
+    // Inside the usable area of the parent's screen, over a parent near its
+    // edge too; the title bar stays on it first.
+    const QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen)
+        screen = parent->screen();
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        origin.setX(
+            std::max(std::min(origin.x(), available.x() + available.width() - size.width()), available.x()));
+        origin.setY(std::max(
+            std::min(origin.y(), available.y() + available.height() - size.height()), available.y()));
+    }
+    move(origin);
 }
 
 void SiteWindowController::showWindow()

@@ -85,6 +85,9 @@ public:
     // and the page has not read again since: its figures may be out of date,
     // and its view says so.
     QStringList figuresOutOfDate() const;
+    // Whether the page shows any figure an action may change: its view keeps
+    // room for the line that says they may be out of date.
+    bool showsChangeableFigures() const { return !figuresShown().isEmpty(); }
 
     // Message boxes on the page's window; the view gives its own.
     void setAlertPresenter(AlertPresenter* alerts) { alerts_ = alerts ? alerts : AlertPresenter::headless(); }

@@ -1,6 +1,7 @@
 #include "shell/ui/MainWindow.h"
 
 #include "core/SystemInfo.h"
+#include "core/ui/PopUp.h"
 #include "shell/ui/LoginPanel.h"
 #include "shell/ui/MenuItemView.h"
 #include "shell/ui/UnlockScreenWindow.h"
@@ -200,6 +201,8 @@ QWidget* MainWindow::makeTitleBar()
     // The menu-style pop-up would draw its entries in the box's own white
     // text on the list's white; plain items take the list's colours.
     activedAccountsButton_->setItemDelegate(new QStyledItemDelegate(activedAccountsButton_));
+    // A choice switches the active account.
+    chooseInOpenList(activedAccountsButton_);
     connect(activedAccountsButton_, &QComboBox::activated, this, [this](int index) {
         if (!filling_)
             controller_.acitiveAccountChanged(index);

@@ -2,11 +2,12 @@
 
 #include "shell/ui/WheelScroll.h"
 
-#include <QBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPalette>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -45,7 +46,6 @@ MenuItemView::MenuItemView(MenuItemViewController& controller, QWidget* parent)
 {
     setObjectName(controller.pageClass().isEmpty() ? QStringLiteral("menuItemView") : controller.pageClass());
     outOfDate_->setObjectName(QStringLiteral("outOfDateMark"));
-    outOfDate_->setWordWrap(true);
     QPalette warning = outOfDate_->palette();
     warning.setColor(QPalette::Window, QColor(0xff, 0xf3, 0xcd));
     warning.setColor(QPalette::WindowText, QColor(0x8a, 0x4b, 0x00));
@@ -55,6 +55,7 @@ MenuItemView::MenuItemView(MenuItemViewController& controller, QWidget* parent)
     outOfDate_->hide();
     controller.setAlertPresenter(&alerts_);
     ui::letTheWheelScrollPastFields();
+    markOutOfDate();
     connect(&controller, &MenuItemViewController::changed, this, [this] {
         markOutOfDate();
         refresh();
@@ -70,8 +71,14 @@ void MenuItemView::showEvent(QShowEvent* event)
 void MenuItemView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    if (!markInLayout_)
-        outOfDate_->setGeometry(0, 0, width(), outOfDate_->heightForWidth(width()));
+    markOutOfDate();
+}
+
+void MenuItemView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        markOutOfDate();
 }
 
 void MenuItemView::markOutOfDate()
@@ -81,17 +88,25 @@ void MenuItemView::markOutOfDate()
     pageFont.setResolveMask(QFont::AllPropertiesResolved);
     outOfDate_->setFont(pageFont);
     const bool shown = controller_ && !controller_->figuresOutOfDate().isEmpty();
-    // Above the page's own controls where its layout lets it stand there;
-    // over their top otherwise.
-    if (shown && !markInLayout_) {
-        if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
-            box->insertWidget(0, outOfDate_);
-            markInLayout_ = true;
-        } else {
-            outOfDate_->setGeometry(0, 0, width(), outOfDate_->heightForWidth(width()));
-            outOfDate_->raise();
-        }
+    // A page that shows figures an action may change keeps the line's band
+    // above its layout at all times, whatever the layout's direction: the
+    // line covers no control, and its coming and going moves none.
+    const bool reserved = shown || (controller_ && controller_->showsChangeableFigures());
+    const int band = reserved ? outOfDate_->fontMetrics().height() + 2 * outOfDate_->margin() : 0;
+    QMargins margins = contentsMargins();
+    if (margins.top() != band) {
+        margins.setTop(band);
+        setContentsMargins(margins);
     }
+    // One line: on a page narrower than the text it ends in "…".
+    const QString text = QString::fromUtf8(kOutOfDateText);
+    const QString fitted = outOfDate_->fontMetrics().elidedText(
+        text, Qt::ElideRight, std::max(0, width() - 2 * outOfDate_->margin()));
+    outOfDate_->setText(fitted);
+    outOfDate_->setToolTip(fitted == text ? QString() : text);
+    outOfDate_->setGeometry(0, 0, width(), band);
+    if (shown)
+        outOfDate_->raise();
     outOfDate_->setVisible(shown);
 }
 

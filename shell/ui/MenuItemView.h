@@ -15,7 +15,9 @@
 // keeps no state of its own and never owns the controller. Message boxes of
 // the page open on the page's window. While figures the page shows may be out
 // of date (an action's outcome is unknown and they are not read again yet) a
-// line at the top of the page says so.
+// line across the top of the page says so, in a band the page keeps above its
+// controls (its contents margin): a page without a layout places its controls
+// in contentsRect().
 class MenuItemView : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +37,7 @@ protected:
     virtual void refresh() { }
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Shows or hides the out-of-date line as the controller says.
@@ -43,7 +46,6 @@ private:
     QPointer<MenuItemViewController> controller_;
     WindowAlertPresenter alerts_;
     QLabel* outOfDate_;
-    bool markInLayout_ = false;
 };
 
 // How the widget of each page class is made. The libraries that register a

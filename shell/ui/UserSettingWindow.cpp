@@ -1,5 +1,6 @@
 #include "shell/ui/UserSettingWindow.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/ui/UnlockScreenWindow.h"
 
 #include <QComboBox>
@@ -38,6 +39,9 @@ UserSettingWindow::UserSettingWindow(Settings::Services services, QWidget* paren
         auto* box = new QComboBox(this);
         box->setObjectName(QString::fromLatin1(Settings::objectName(popUp)));
         box->addItems(Settings::items(popUp));
+        // Turning protection off asks for the trade password at once.
+        if (popUp == Settings::kProtectOption)
+            chooseInOpenList(box);
         connect(
             box, &QComboBox::activated, this, [this, popUp](int index) { controller_.select(popUp, index); });
         popUps_[size_t(i)] = box;

@@ -39,56 +39,67 @@ std::function<QMargins(const QWidget*)>& frameSource()
     return source;
 }
 
-bool framed(const QWidget* window)
-{
-    return !frameMargins(window).isNull();
-}
-
-// Places a window again once the window system has framed it. An X11 window
-// manager adds the frame only after the window is mapped, so the first
-// placing fitted the client area alone and the title bar was left above the
-// screen.
+// Places a window again each time the frame the window system puts around it
+// changes while it is shown. An X11 window manager adds the frame only after
+// the window is mapped, and some announce a frame before drawing a taller
+// one: a placing that fitted the client area alone, or the first frame, left
+// the title bar above the screen or the bottom below it.
 class FrameFitter final : public QObject {
 public:
     static constexpr char kName[] = "frameFitter";
 
+    // The window was just placed for the frame it has now.
     static void watch(QWidget* window, const QWidget* parent)
     {
-        if (framed(window) || window->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly))
-            return;
-        window->installEventFilter(new FrameFitter(window, parent));
+        auto* fitter = static_cast<FrameFitter*>(
+            window->findChild<QObject*>(QLatin1String(kName), Qt::FindDirectChildrenOnly));
+        if (!fitter) {
+            fitter = new FrameFitter(window);
+            window->installEventFilter(fitter);
+        }
+        fitter->parent_ = parent;
+        fitter->placedFor_ = frameMargins(window);
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        // The frame comes with no event of its own (no move, no resize): the
-        // first event after it, its first paint, tells it.
+        // Shown again it is placed again, or stays where it was.
         if (event->type() == QEvent::Hide) {
             window_->removeEventFilter(this);
+            setObjectName(QString());
             deleteLater();
-        } else if (window_->isVisible() && framed(window_)) {
-            // Once, after the event that brought it has been handled.
-            window_->removeEventFilter(this);
-            QTimer::singleShot(0, this, [this] {
-                centreOver(window_, parent_);
-                deleteLater();
-            });
+            return false;
         }
+        // The frame comes with no event of its own (no move, no resize): the
+        // first event after it, its first paint, tells it. A window the
+        // customer maximised keeps the place the window system gives it.
+        if (queued_ || !window_->isVisible()
+            || (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+            || frameMargins(window_) == placedFor_)
+            return false;
+        // After the event that brought it has been handled.
+        queued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            queued_ = false;
+            if (window_->isVisible())
+                centreOver(window_, parent_);
+        });
         return false;
     }
 
 private:
-    FrameFitter(QWidget* window, const QWidget* parent)
+    explicit FrameFitter(QWidget* window)
         : QObject(window)
         , window_(window)
-        , parent_(parent)
     {
         setObjectName(QLatin1String(kName));
     }
 
     QWidget* window_;
     QPointer<const QWidget> parent_;
+    QMargins placedFor_;
+    bool queued_ = false;
 };
 
 } // namespace

@@ -34,8 +34,9 @@ constexpr int kDialogButtonHeight = 30;
 
 // Moves `window` so that its frame is centred over the frame of `parent`
 // (or over the available screen without a parent), inside the screen's
-// usable area. A window shown before the window system has framed it is
-// placed again once it has.
+// usable area. While it stays shown it is placed again each time the frame
+// the window system puts around it changes (it is framed late, or given a
+// taller frame than first announced), unless the customer maximised it.
 void centreOver(QWidget* window, const QWidget* parent);
 // The frame the window system has put around `window` so far.
 QMargins frameMargins(const QWidget* window);

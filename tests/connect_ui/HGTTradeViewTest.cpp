@@ -234,8 +234,14 @@ TEST_F(HGTTradeViewTest, AClickKeepsTheFieldClickedReturnOrTabMovesOn)
     code->setFocus();
     QTest::keyClick(code, Qt::Key_Backtab);
     ASSERT_TRUE(view->orderTypePopUp()->hasFocus());
+    // An arrow opens the order types' list: nothing is chosen or asked yet.
+    const int type = buyPage->selectedOrderType();
+    asked = sim.receivedCount(brokersim::kHKCombInfoFunction);
     QTest::keyClick(view->orderTypePopUp(), Qt::Key_Up);
-    EXPECT_EQ(buyPage->selectedOrderType(), 0);
+    EXPECT_TRUE(view->orderTypePopUp()->view()->isVisible());
+    EXPECT_EQ(buyPage->selectedOrderType(), type);
+    QTest::keyClick(view->orderTypePopUp()->view(), Qt::Key_Escape);
+    EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction), asked);
     QTest::keyClick(view->orderTypePopUp(), Qt::Key_Backtab);
     EXPECT_TRUE(view->accountPopUp()->hasFocus());
 }

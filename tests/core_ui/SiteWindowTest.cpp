@@ -10,12 +10,14 @@
 #include "support_gui/ColumnCheck.h"
 #include "tools/broker-sim/LoginFunctions.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QTcpServer>
@@ -89,8 +91,11 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     DMServerManager manager([&] { return static_cast<INetworkFactory*>(&networks); },
         DMNotificationCenter::getInstance(), options);
 
+    // Centred over its parent; over a parent near the screen's edge, moved
+    // into the screen's usable area.
     QWidget parent;
-    parent.setGeometry(100, 100, 900, 700);
+    const QRect screen = parent.screen()->availableGeometry();
+    parent.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() - 40, screen.height() - 40);
     parent.show();
     auto window = std::make_unique<SiteWindowController>(&parent, &manager);
     window->showWindow();
@@ -98,6 +103,11 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     const QRect inner = window->frameGeometry();
     EXPECT_EQ(inner.x(), outer.x() + (outer.width() - inner.width()) / 2);
     EXPECT_EQ(inner.y(), outer.y() + (outer.height() - inner.height()) / 2);
+    window->hide();
+    parent.move(screen.right() - 200, screen.bottom() - 150);
+    window->showWindow();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << qPrintable(QDebug::toString(window->frameGeometry()));
 
     QComboBox* trade = window->currentTradeConnectionButton();
     QComboBox* quote = window->currentQuoteConnectionButton();
@@ -125,6 +135,16 @@ TEST(SiteWindowTest, TestRunPickByHandAndTheStoredChoice)
     EXPECT_EQ(model->index(rowOf[longName], 2).data().toString(), "网络不通");
     testsupport::spinFor(std::chrono::milliseconds(20));
     EXPECT_TRUE(testsupport::columnsShowTheirTexts(*window->internetSpeedTableView()));
+
+    // An arrow over the closed pop-up opens its list and reconnects nothing.
+    const bool tradeMade = networks.made.count(1) != 0;
+    QKeyEvent arrow(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(trade, &arrow);
+    EXPECT_TRUE(trade->view()->isVisible());
+    trade->hidePopup();
+    EXPECT_EQ(trade->currentIndex(), 1);
+    EXPECT_EQ(manager.indexOfSelectedByType(1), 1);
+    EXPECT_EQ(networks.made.count(1) != 0, tradeMade);
 
     // A pick by hand: the trade network goes to that server and the choice is stored.
     trade->setCurrentIndex(0);

@@ -15,13 +15,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using namespace shelltest;
 using testsupport::spinUntil;
@@ -241,4 +245,95 @@ TEST_F(AccountWindowsWidgetTest, APageSaysItsFiguresMayBeOutOfDateUntilReadAgain
         page.figureRead(owedfigure::kMoney, true);
         EXPECT_FALSE(mark->isVisible());
     }
+}
+
+namespace {
+// A page of a list and a field laid out top to bottom, left to right (a list
+// beside its form, as the fund pages are), in a grid, or by hand.
+class LaidOutPage final : public MenuItemView {
+public:
+    enum Kind { TopToBottom, LeftToRight, Grid, ByHand };
+
+    LaidOutPage(MenuItemViewController& controller, Kind kind)
+        : MenuItemView(controller)
+        , list_(new QListWidget(this))
+        , code_(new QLineEdit(this))
+    {
+        QBoxLayout* box = kind == TopToBottom ? static_cast<QBoxLayout*>(new QVBoxLayout(this))
+            : kind == LeftToRight             ? new QHBoxLayout(this)
+                                              : nullptr;
+        if (box) {
+            box->addWidget(list_);
+            box->addWidget(code_, 0, Qt::AlignTop);
+        } else if (kind == Grid) {
+            auto* grid = new QGridLayout(this);
+            grid->addWidget(code_, 0, 0);
+            grid->addWidget(list_, 1, 0);
+        }
+    }
+    QList<QRect> controls() const { return { list_->geometry(), code_->geometry() }; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        MenuItemView::resizeEvent(event);
+        if (!layout()) {
+            const QRect room = contentsRect();
+            code_->setGeometry(room.left(), room.top(), room.width(), 30);
+            list_->setGeometry(room.left(), room.top() + 30, room.width(), room.height() - 30);
+        }
+    }
+
+private:
+    QListWidget* list_;
+    QLineEdit* code_;
+};
+} // namespace
+
+// The line stands across the top of the page whatever its layout: it covers
+// no control, and its coming and going moves none.
+TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLayout)
+{
+    AccountManager::getInstance()->addActiveAccount(std::make_shared<Account>());
+    const auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
+    for (auto kind :
+        { LaidOutPage::TopToBottom, LaidOutPage::LeftToRight, LaidOutPage::Grid, LaidOutPage::ByHand }) {
+        SCOPED_TRACE(kind);
+        MoneyPage page;
+        page.load();
+        LaidOutPage view(page, kind);
+        view.resize(700, 500);
+        view.show();
+        settle();
+        auto* mark = child<QLabel>(&view, QStringLiteral("outOfDateMark"));
+        const QList<QRect> before = view.controls();
+
+        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) });
+        settle();
+        ASSERT_TRUE(mark->isVisible());
+        EXPECT_EQ(mark->geometry(), QRect(0, 0, view.width(), mark->height()));
+        EXPECT_GE(mark->height(), mark->fontMetrics().height());
+        EXPECT_EQ(view.controls(), before);
+        for (const QRect& control : before)
+            EXPECT_FALSE(control.intersects(mark->geometry())) << qPrintable(QDebug::toString(control));
+
+        ASSERT_TRUE(spinUntil([] { return OwedReads::getInstance()->roundInFlight(); }));
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        page.figureRead(owedfigure::kMoney, true);
+        settle();
+        EXPECT_FALSE(mark->isVisible());
+        EXPECT_EQ(view.controls(), before);
+        // Narrower than the text, the one line ends in "…".
+        view.resize(120, 500);
+        EXPECT_TRUE(mark->text().endsWith(QStringLiteral("…")));
+        EXPECT_EQ(mark->toolTip(), QString::fromUtf8(MenuItemView::kOutOfDateText));
+    }
+    // A page that shows no figure an action may change keeps no band.
+    MenuItemViewController plain;
+    LaidOutPage noFigures(plain, LaidOutPage::TopToBottom);
+    EXPECT_EQ(noFigures.contentsRect(), noFigures.rect());
 }

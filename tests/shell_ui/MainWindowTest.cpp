@@ -262,6 +262,26 @@ TEST_F(MainWindowTest, TitleBarAccountsReadableAndTheHighlightFollowsThePageShow
     EXPECT_TRUE(window->isVisible());
 }
 
+// An arrow key over the closed account box opens its list and switches
+// nobody; the account chosen in the list becomes the active one.
+TEST_F(MainWindowTest, ArrowKeysOverTheAccountBoxOpenItsListAndSwitchNobody)
+{
+    logInThroughTheForm();
+    logInThroughTheForm(QStringLiteral("010200000002"), QStringLiteral("222222"));
+    AccountManager::getInstance()->setActiveLoginAccount(0);
+    fetchMenu();
+    openWindow();
+    auto* accounts = window->findChild<QComboBox*>(QStringLiteral("activedAccountsButton"));
+    ASSERT_EQ(accounts->count(), 2);
+    accounts->setFocus();
+    QTest::keyClick(accounts, Qt::Key_Down);
+    EXPECT_TRUE(accounts->view()->isVisible());
+    EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 0);
+    QTest::keyClick(accounts->view(), Qt::Key_Down);
+    QTest::keyClick(accounts->view(), Qt::Key_Return);
+    EXPECT_EQ(AccountManager::getInstance()->activeAccountIndex(), 1);
+}
+
 TEST_F(MainWindowTest, AJumpToTheTradingPageMovesTheHighlightWithThePage)
 {
     logInThroughTheForm();
@@ -456,9 +476,14 @@ TEST_F(MainWindowTest, ALockClosingTheSettingsCheckLogsNobodyOut)
         if (!protect)
             return protect;
         EXPECT_EQ(protect->currentText(), QStringLiteral("开"));
-        QTimer::singleShot(0, settings, duringCheck);
+        // The arrow opens the list; the choice is made in it.
         protect->setFocus();
         QTest::keyClick(protect, Qt::Key_Up);
+        EXPECT_TRUE(protect->view()->isVisible());
+        EXPECT_FALSE(check());
+        QTest::keyClick(protect->view(), Qt::Key_Up);
+        QTimer::singleShot(0, settings, duringCheck);
+        QTest::keyClick(protect->view(), Qt::Key_Return);
         return protect;
     };
     testsupport::ExpectModalDialogs checksAnsweredHere;

@@ -11,6 +11,7 @@
 #include "tools/broker-sim/BankFunctions.h"
 #include "transfer/pages/FundBalPwdAlertWC.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,14 +27,23 @@ namespace {
 
 using QueryBalanceWindowTest = TransferWindowRig;
 
-// Moves a closed pop-up to item `index` with the keyboard, as a user would.
+// Chooses item `index` of a pop-up with the keyboard, as a user would: an
+// arrow opens its list, the choice is made in the list.
 void choose(QComboBox* box, int index)
 {
+    if (box->currentIndex() == index)
+        return;
     box->setFocus();
-    while (box->currentIndex() < index)
-        QTest::keyClick(box, Qt::Key_Down);
-    while (box->currentIndex() > index)
-        QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Down);
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->currentIndex().row(), box->currentIndex());
+    for (int row = box->currentIndex(); row < index; ++row)
+        QTest::keyClick(list, Qt::Key_Down);
+    for (int row = box->currentIndex(); row > index; --row)
+        QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(box->currentIndex(), index);
 }
 
 } // namespace

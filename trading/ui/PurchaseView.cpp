@@ -62,6 +62,9 @@ PurchaseView::PurchaseView(PurchaseViewController& controller, QWidget* parent)
     };
     page_.stockInfoTableView().attach(stockInfoTable_->tableModel(), show);
 
+    // Each choice asks the maximum again.
+    chooseInOpenList(securityIdPButton_);
+    chooseInOpenList(stockInfoButton_);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("股东代码:"), securityIdPButton_);
     form->addRow(QStringLiteral("可用资金:"), availableMoneyText_);

@@ -1,5 +1,6 @@
 #include "trading/ui/QueryPageViews.h"
 
+#include "core/ui/PopUp.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
@@ -97,6 +98,8 @@ AssetQueryView::AssetQueryView(AssetQueryViewController& controller, QWidget* pa
     fundTableView_->setObjectName(QStringLiteral("fundTableView"));
     positionTableView_->setObjectName(QStringLiteral("positionTableView"));
     functionPButton_->setObjectName(QStringLiteral("functionPButton"));
+    // A choice acts on the position at once (a jump to buy or sell, the cost editor).
+    chooseInOpenList(functionPButton_);
     attach(page_.fundTableView(), fundTableView_);
     attach(page_.positionTableView(), positionTableView_);
     page_.setEditCell([this](int row, int column) {

@@ -51,6 +51,9 @@ TradeView::TradeView(TradeViewController& controller, QWidget* parent)
     stockNameText_->setObjectName(QStringLiteral("stockNameText"));
     shareholderCodePButton_->setObjectName(QStringLiteral("shareholderCodePButton"));
     orderTypePButton_->setObjectName(QStringLiteral("orderTypePButton"));
+    // Each choice asks the server again (the maximum, the money).
+    chooseInOpenList(shareholderCodePButton_);
+    chooseInOpenList(orderTypePButton_);
     priceText_->setObjectName(QStringLiteral("priceText"));
     marketPriceLabel_->setObjectName(QStringLiteral("marketPriceLabel"));
     addButton_->setObjectName(QStringLiteral("addButton"));

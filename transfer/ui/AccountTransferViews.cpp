@@ -71,6 +71,9 @@ InsideTransferPageView::InsideTransferPageView(InsideTransferViewController& con
     useTypedValueFormatter(amountText_);
     for (QComboBox* box : { moneyTypePButton_, fundIdInfoPButton_, toFundIdInfoPButton_ })
         box->setMinimumWidth(280);
+    // Each choice asks the out account's available money again.
+    chooseInOpenList(moneyTypePButton_);
+    chooseInOpenList(fundIdInfoPButton_);
     auto* form = new QWidget(this);
     auto* grid = new QGridLayout(form);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -138,6 +141,9 @@ QueryBalancePageView::QueryBalancePageView(QueryBalanceViewController& controlle
     controller.setDialogParent(this);
     moneyTypePButton_->setMinimumWidth(280);
     fundIdInfoPButton_->setMinimumWidth(280);
+    // Where the bank needs no password each choice asks the balance at once.
+    chooseInOpenList(moneyTypePButton_);
+    chooseInOpenList(fundIdInfoPButton_);
     addRow(grid_, 0, QStringLiteral("币种:"), moneyTypePButton_);
     addRow(grid_, 1, QStringLiteral("资金账号:"), fundIdInfoPButton_);
     firstRow_ = 2;

@@ -83,6 +83,9 @@ FundTransferPageView::FundTransferPageView(FundTransferBaseViewController& contr
     useTypedValueFormatter(amountText_);
     moneyTypePButton_->setMinimumWidth(280);
     fundIdInfoPButton_->setMinimumWidth(280);
+    // Each choice asks the bank balance, the history or the money available again.
+    chooseInOpenList(moneyTypePButton_);
+    chooseInOpenList(fundIdInfoPButton_);
     transferProgress_->setRange(0, 0);
     int row = 0;
     auto addRow = [&](const QString& title, QWidget* field, QWidget* extra = nullptr) {
