@@ -856,8 +856,10 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceWhileItsBoxIsOpen)
 // the one the customer chose.
 TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
 {
-    OwedReads::getInstance()->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
-    BonusSettingViewController page(nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    OwedReads::getInstance()->setRoundDelays(
+        { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    BonusSettingViewController page(
+        nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
     page.setAlertPresenter(&alerts);
     page.load();
     Form* form = page.fundTradeView();
@@ -874,11 +876,13 @@ TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
     // The setting did not hold on the server after all.
     book().setDividendMethod("010100000001", "000001", "1");
     const qsizetype read = count(brokersim::kFundBonusQueryFunction);
-    const std::shared_ptr<CSNetwork> trade = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
     trade->connectionSendPacketsTimeout(
         *trade->connection(), { quint64(receivedOf(brokersim::kFundBonusSetFunction).back().packetId) });
     ASSERT_TRUE(spinUntil([&] {
-        return count(brokersim::kFundBonusQueryFunction) > read && OwedReads::getInstance()->roundWait().count() > 0;
+        return count(brokersim::kFundBonusQueryFunction) > read
+            && OwedReads::getInstance()->roundWait().count() > 0;
     }));
     EXPECT_EQ(page.figuresOutOfDate(), QStringList { QString::fromLatin1(owedfigure::kFundDividends) });
     EXPECT_EQ(form->popUpIndex(), 0);

@@ -19,7 +19,6 @@
 #include "shell/ui/MainWindow.h"
 #include "shell/windows/LoginViewController.h"
 #include "trading/orders/OrderManager.h"
-#include "trading/query/CommonQueryManager.h"
 #include "trading/query/QueryInfoManager.h"
 #include "trading/security/StockManager.h"
 #include "trading/ui/OrderAlertWindow.h"
@@ -58,7 +57,6 @@ protected:
         MenuItemViewManager::resetInstance();
         OrderManager::resetInstance();
         QueryInfoManager::resetInstance();
-        CommonQueryManager::resetInstance();
         StockManager::resetInstance();
         MenuManager::resetInstance();
         MessageCenterManager::resetInstance();

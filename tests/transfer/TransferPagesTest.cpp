@@ -913,7 +913,8 @@ TEST_F(TransferPagesTest, TheBalancePageReadsAgainOnlyTheBalanceItShowsByItself)
         OwedReads::getInstance()->owe(DMFundTransfer::changes());
         if (automatic) {
             ASSERT_TRUE(spinUntil(
-                [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; }, 10s));
+                [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; },
+                10s));
             page->freshTableTimer()->fire();
         }
         // The round over: the page read what it shows, or had nothing to read.
@@ -938,11 +939,14 @@ TEST_F(TransferPagesTest, TheHistoryReadForTheBankBalanceSettlesTheHistoryOwed)
     ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
     ASSERT_TRUE(answersSentSoFarHandled());
     sim.answerErrorNext(kTransferHistoryFunction, -1, QStringLiteral("系统忙")); // the round's own
+    const qsizetype balances = count(kBankBalanceFunction);
     OwedReads::getInstance()->owe(DMFundTransfer::changes());
-    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    ASSERT_TRUE(spinUntil(
+        [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; }, 10s));
     ASSERT_TRUE(answersSentSoFarHandled());
     EXPECT_EQ(page->figuresOutOfDate(),
-        QStringList({ QString::fromLatin1(owedfigure::kTransfers), QString::fromLatin1(owedfigure::kBankBalance) }));
+        QStringList(
+            { QString::fromLatin1(owedfigure::kTransfers), QString::fromLatin1(owedfigure::kBankBalance) }));
     page->freshTableTimer()->fire();
     EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }, 10s));
 }

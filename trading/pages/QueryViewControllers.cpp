@@ -40,7 +40,8 @@ constexpr FunctionFigure kFunctionFigures[] = {
 // a link with two).
 QStringList figuresOf(const QString& storedLink, std::optional<bool> today = std::nullopt)
 {
-    const std::optional<CommonQueryLink> link = CommonQueryLink::parse(storedLink.toStdString(), nullptr, today);
+    const std::optional<CommonQueryLink> link
+        = CommonQueryLink::parse(storedLink.toStdString(), nullptr, today);
     if (!link || link->mFunc != 500)
         return {};
     for (const FunctionFigure& f : kFunctionFigures) {
