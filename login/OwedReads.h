@@ -31,6 +31,8 @@ inline constexpr char kFundShares[] = "fund shares"; // holdings of open-end fun
 inline constexpr char kFundOrders[] = "fund orders"; // fund orders still cancellable
 inline constexpr char kFundPlans[] = "fund plans"; // fund investment plans
 inline constexpr char kHGTOrders[] = "hk orders"; // today's Stock Connect orders
+inline constexpr char kBankBalance[] = "bank balance"; // the bank balance of a capital account's bank link
+inline constexpr char kFundDividends[] = "fund dividends"; // the dividend method of each fund held
 } // namespace owedfigure
 
 // Whether an action's failure leaves its outcome unknown: the client's own

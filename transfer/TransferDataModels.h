@@ -88,9 +88,10 @@ class DMFundTransfer final
 public:
     static constexpr DataModelInfo info { "91936E2E-D024-DB9A-B331-07DA1EC0D8AC", 500, 21, HandleRule::Fields,
         RequestEffect::NewIntent };
+    // The bank's side moves too: the balance read before it is no longer the bank's.
     static QStringList changes()
     {
-        return { owedfigure::kTransfers, owedfigure::kMoney, owedfigure::kMaximum };
+        return { owedfigure::kTransfers, owedfigure::kMoney, owedfigure::kMaximum, owedfigure::kBankBalance };
     }
     using OrderDataModelClass::OrderDataModelClass;
     static void body(const tagFundTransferParam& p, RequestBody& b);

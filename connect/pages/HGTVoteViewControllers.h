@@ -22,6 +22,8 @@ public:
 
 protected:
     using HGTTradeViewController::HGTTradeViewController;
+    // The positions alone: a declaration shows no maximum.
+    QStringList figuresShown() const override { return { owedfigure::kPositions }; }
     // Opens the page's confirmation; the dialog's confirm sends.
     virtual void runConfirmation() = 0;
     // The request the dialog's confirm sent under `handle`; none went out

@@ -73,6 +73,8 @@ void OpdFundTradePage::makePanels()
     });
     connect(form_.get(), &OpdFundTradeViewController::moneyRead, this,
         [this](bool withRows) { figureRead(owedfigure::kMoney, withRows); });
+    connect(form_.get(), &OpdFundTradeViewController::bonusSettingRead, this,
+        [this](bool withRows) { figureRead(owedfigure::kFundDividends, withRows); });
     form_->awakeFromNib();
     list_->requestTableContent();
     emit panelsChanged();
@@ -86,8 +88,9 @@ QStringList OpdFundTradePage::figuresShown() const
         return { owedfigure::kMoney };
     case OpdFundTradeViewController::Redeem:
     case OpdFundTradeViewController::Transform:
-    case OpdFundTradeViewController::Bonus:
         return { owedfigure::kFundShares };
+    case OpdFundTradeViewController::Bonus:
+        return { owedfigure::kFundShares, owedfigure::kFundDividends };
     default:
         return {};
     }
@@ -104,6 +107,7 @@ QStringList OpdFundTradePage::readOwed(const QStringList& owed)
         return true;
     });
     reads.ask(owedfigure::kMoney, [this] { return form_ && form_->requestAvailableBalance(); });
+    reads.ask(owedfigure::kFundDividends, [this] { return form_ && form_->rereadBonusSetting(); });
     return reads.asked();
 }
 

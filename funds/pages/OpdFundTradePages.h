@@ -38,9 +38,10 @@ protected:
     // Makes the three panels anew (also what awakeFromNib does).
     void makePanels();
     void dropPanels();
-    // The fund shares its list holds (redeem, transform, dividend setting)
-    // or the money that buys the fund (subscribe, purchase), read again
-    // while an action of unknown outcome left them owed.
+    // The fund shares its list holds (redeem, transform, dividend setting),
+    // the dividend method its pop-up shows (dividend setting) or the money
+    // that buys the fund (subscribe, purchase), read again while an action
+    // of unknown outcome left them owed.
     QStringList figuresShown() const override;
     QStringList readOwed(const QStringList& owed) override;
 

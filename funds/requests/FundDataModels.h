@@ -234,7 +234,12 @@ class DMSubmitOpdBonusSetting final
 public:
     static constexpr DataModelInfo info { "FC7B6098-64BF-AFD9-CC74-B95E8528FF76", 500, 39, HandleRule::Fields,
         RequestEffect::Changes };
-    static QStringList changes() { return { owedfigure::kFundShares }; }
+    // The fund's dividend method, and the setting's own row among today's
+    // fund orders.
+    static QStringList changes()
+    {
+        return { owedfigure::kFundShares, owedfigure::kFundOrders, owedfigure::kFundDividends };
+    }
     using FundSerialDataModelClass::FundSerialDataModelClass;
     static void body(const tagSubmitOpdFundBonusSettingParam& p, RequestBody& b)
     {

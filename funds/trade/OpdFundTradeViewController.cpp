@@ -236,6 +236,16 @@ bool OpdFundTradeViewController::rereadPosition()
     return true;
 }
 
+bool OpdFundTradeViewController::rereadBonusSetting()
+{
+    if (viewType_ != Bonus || !hasCurrentFund() || currentFund_->code.isEmpty())
+        return false;
+    const QString handle
+        = services_.funds->requestQueryBonusSetting(this, currentFund_->code, currentFund_->corpCode);
+    asked_.ask(QStringLiteral("bonus"), handle);
+    return !handle.isEmpty();
+}
+
 bool OpdFundTradeViewController::isCodeField(Field field) const
 {
     return field == Code || (field == TargetCode && viewType_ == Transform);
@@ -450,12 +460,14 @@ void OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& ha
     if (index >= 0 && index < popUpItems_.size())
         popUpIndex_ = qint32(index);
     emit changed();
+    emit bonusSettingRead(true);
 }
 
 bool OpdFundTradeViewController::queryBonusSetting(DataModel*, const QString& handle, const CSError&)
 {
-    // The choice stays at its start, as the lookup left it.
-    asked_.take(QStringLiteral("bonus"), handle);
+    // The choice stays as it was: at its start after a lookup.
+    if (asked_.take(QStringLiteral("bonus"), handle))
+        emit bonusSettingRead(false);
     return true;
 }
 

@@ -165,6 +165,10 @@ public:
     // The position of the fund shown, read again; answers whether it was
     // asked for (a fund is shown).
     bool rereadPosition();
+    // The dividend method of the fund shown, read again (dividend setting
+    // only; bonusSettingRead hears the answer); answers whether it was
+    // asked for.
+    bool rereadBonusSetting();
 
     // ITableSelectedItemChanged
     bool subscribeTableSelectedItemChanged(const Fund& fund) override { return picked(fund); }
@@ -229,6 +233,9 @@ signals:
     // The available money asked by requestAvailableBalance was answered:
     // with its rows, or not.
     void moneyRead(bool withRows);
+    // The dividend method asked for the fund shown was answered: with its
+    // rows, or not.
+    void bonusSettingRead(bool withRows);
     // An order changed what the page's list shows (money, shares): the page
     // reads its list again.
     void figuresChanged();

@@ -43,14 +43,14 @@ TEST(OwedAfterUnknown, EachActionOwesWhatItMayChange)
         { DMTradeDepute::info.identifier, shareOrder },
         { DMPurchaseNewStock::info.identifier, shareOrder },
         { DMRequestCancelOrder::info.identifier, shareOrder },
-        { DMFundTransfer::info.identifier, figures({ kTransfers, kMoney, kMaximum }) },
+        { DMFundTransfer::info.identifier, figures({ kTransfers, kMoney, kMaximum, kBankBalance }) },
         { DMFundInsideTransfer::info.identifier, figures({ kMoney, kMaximum }) },
         { DMFundCollection::info.identifier, figures({ kMoney, kMaximum }) },
         { DMOpdFundTrade::info.identifier, fundOrder },
         { DMRedeemOpdFund::info.identifier, fundOrder },
         { DMTransformOpdFund::info.identifier, fundOrder },
         { DMOpdFundCancelOrder::info.identifier, fundOrder },
-        { DMSubmitOpdBonusSetting::info.identifier, figures({ kFundShares }) },
+        { DMSubmitOpdBonusSetting::info.identifier, figures({ kFundShares, kFundOrders, kFundDividends }) },
         { DMOpdFundInvestOntime::info.identifier, figures({ kFundPlans }) },
         { DMInvestOntimeCancelOrder::info.identifier, figures({ kFundPlans }) },
         { DMHGTMakeOrder::info.identifier, connectOrder },
@@ -68,7 +68,7 @@ TEST(OwedAfterUnknown, EachActionOwesWhatItMayChange)
         EveryFigure page;
         OwedReads::getInstance()->join(&page,
             { kMoney, kMaximum, kPositions, kOrders, kTransfers, kPermissions, kFundShares, kFundOrders,
-                kFundPlans, kHGTOrders });
+                kFundPlans, kHGTOrders, kBankBalance, kFundDividends });
         std::unique_ptr<DataModel> model = factory.createDataModel(id);
         ASSERT_TRUE(model);
         model->respondWithError(CSErrors::requestTimeout(), model->requestIdentifier(QStringLiteral("lost")));

@@ -1301,7 +1301,8 @@ TEST_F(HGTConnectPagesTest, EveryActionIsToldOnceWhateverBecameOfItsPage)
 // An order whose answer never came may have filled: each page shows that its
 // figures may be out of date until its own reads of them, asked in the
 // account's rounds, come with their rows; a read that fails leaves them so
-// until the next round (here the trade logon).
+// until the next round (here the trade logon). The maximum is read again
+// only where a code shows it: never on the declaration pages.
 TEST_F(HGTConnectPagesTest, AfterAnOrderLeftUnknownThePageShowsItsFiguresOutOfDateUntilReadAgain)
 {
     buy(-20);
@@ -1309,16 +1310,27 @@ TEST_F(HGTConnectPagesTest, AfterAnOrderLeftUnknownThePageShowsItsFiguresOutOfDa
         qint64 linkId;
         QStringList figures; // what the page shows that the order left owed
         brokersim::Function read;
+        bool typesCode = false;
+        bool readsMaximum = false;
     } rows[] = {
         { 90000, { owedfigure::kPositions }, brokersim::kPositionsFunction },
+        { 90000, { owedfigure::kPositions }, brokersim::kPositionsFunction, true, true },
         { 90003, { owedfigure::kHGTOrders }, brokersim::kHKOrdersOfTodayFunction },
+        { 90005, { owedfigure::kPositions }, brokersim::kPositionsFunction, true },
+        { 90006, { owedfigure::kPositions }, brokersim::kPositionsFunction, true },
     };
     OwedReads::getInstance()->setRoundDelays(
         { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.linkId);
+        SCOPED_TRACE(testing::Message() << row.linkId << (row.typesCode ? " with a code" : ""));
         MenuItemViewController& page = open<MenuItemViewController>(row.linkId);
         ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(row.read) > 0; }));
+        if (row.typesCode) {
+            auto& form = dynamic_cast<HGTTradeViewController&>(page);
+            form.setCodeText(QStringLiteral("00981"));
+            ASSERT_TRUE(spinUntil([&] { return !form.maxQuantityText().isEmpty(); }));
+        }
+        const qsizetype maximum = sim.receivedCount(brokersim::kHKCombInfoFunction);
         sim.withholdNext(brokersim::kHKOrderFunction);
         struct : IHGTMakeOrder {
             bool done = false;
@@ -1338,6 +1350,7 @@ TEST_F(HGTConnectPagesTest, AfterAnOrderLeftUnknownThePageShowsItsFiguresOutOfDa
         ASSERT_TRUE(
             spinUntil([&] { return order.done && OwedReads::getInstance()->roundWait().count() > 0; }));
         EXPECT_GT(sim.receivedCount(row.read), read);
+        EXPECT_EQ(sim.receivedCount(brokersim::kHKCombInfoFunction) > maximum, row.readsMaximum);
         EXPECT_EQ(page.figuresOutOfDate(), row.figures);
         sim.clearControls();
         sim.releaseWithheld();

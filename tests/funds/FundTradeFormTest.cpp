@@ -850,6 +850,49 @@ TEST_F(FundTradeForm, AListFailingInRoundsIsToldOnceWhileItsBoxIsOpen)
     EXPECT_EQ(count(brokersim::kFundRedeemFunction), 1); // never sent again
 }
 
+// A dividend setting of unknown outcome leaves the fund's method owed: the
+// page reads it again, and says its figures may be out of date while that
+// read fails; once read, the pop-up shows the method the server holds, not
+// the one the customer chose.
+TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
+{
+    OwedReads::getInstance()->setRoundDelays(
+        { std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+    BonusSettingViewController page(
+        nullptr, {}, Form::Services { nullptr, nullptr, nullptr, &notices, &confirmation });
+    page.setAlertPresenter(&alerts);
+    page.load();
+    Form* form = page.fundTradeView();
+    ASSERT_TRUE(form);
+    book().setDividendMethod("010100000001", "000001", "1");
+    type(*form, Form::Code, "000001");
+    ASSERT_TRUE(spinUntil([&] { return form->popUpIndex() == 1; }));
+    form->selectPopUp(0);
+    sim.withholdNext(brokersim::kFundBonusSetFunction);
+    sim.answerErrorNext(brokersim::kFundBonusQueryFunction, -1, QStringLiteral("系统忙"));
+    form->tradeButtonClicked();
+    confirmation.confirm(lastDraft().dialogType);
+    ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }));
+    // The setting did not hold on the server after all.
+    book().setDividendMethod("010100000001", "000001", "1");
+    const qsizetype read = count(brokersim::kFundBonusQueryFunction);
+    const std::shared_ptr<CSNetwork> trade
+        = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+    trade->connectionSendPacketsTimeout(
+        *trade->connection(), { quint64(receivedOf(brokersim::kFundBonusSetFunction).back().packetId) });
+    ASSERT_TRUE(spinUntil([&] {
+        return count(brokersim::kFundBonusQueryFunction) > read
+            && OwedReads::getInstance()->roundWait().count() > 0;
+    }));
+    EXPECT_EQ(page.figuresOutOfDate(), QStringList { QString::fromLatin1(owedfigure::kFundDividends) });
+    EXPECT_EQ(form->popUpIndex(), 0);
+    DMNotificationCenter::getInstance()->postNotification(
+        NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+    ASSERT_TRUE(spinUntil([&] { return page.figuresOutOfDate().isEmpty(); }));
+    EXPECT_EQ(form->popUpIndex(), 1);
+    EXPECT_EQ(count(brokersim::kFundBonusSetFunction), 1); // never sent again
+}
+
 // The confirmation's time limit passing with the order still out: the
 // order's relay tells once that its outcome is unknown, the form is free at
 // once, and the request's own time-out that follows adds nothing. The order

@@ -1,5 +1,8 @@
 #include "comm/crypto/AesEncryption.h"
+#include "core/DMNotificationCenter.h"
+#include "core/NetworkFactory.h"
 #include "core/NotificationCenter.h"
+#include "login/OwedReads.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/AssetQueryViewController.h"
@@ -447,4 +450,80 @@ TEST_F(HistoricQueryPageTest, EachQueryHidesTheFieldsOfItsOwnLink)
     EXPECT_FALSE(first.table().titles().contains(QStringLiteral("证券代码")));
     EXPECT_TRUE(first.table().titles().contains(QStringLiteral("证券名称")));
     EXPECT_EQ(second.table().titles(), QStringList { QStringLiteral("证券代码") });
+}
+
+// What a query page shows that an action of unknown outcome may change is
+// read again in the account's rounds: the page says its figures may be out
+// of date while that read fails, keeps one failure box open at a time, and
+// the rows of the read answered once the server is back fill it, also where
+// its first read failed. A page whose function shows nothing an action
+// changes, or a statement of a range before today, reads nothing.
+TEST_F(HistoricQueryPageTest, QueryPagesReadAgainWhatAnActionOfUnknownOutcomeMayHaveChanged)
+{
+    using namespace owedfigure;
+    enum Kind { Common, Historic, HistoricEx };
+    const struct {
+        const char* link;
+        Kind kind;
+        brokersim::Function function;
+        const char* figure; // null: none an action changes
+        bool pastRange = false;
+    } rows[] = {
+        { "tradequery?tc_mfuncno=500&tc_sfuncno=2", Common, { 500, 2 }, kMoney },
+        { "tradequery?tc_mfuncno=500&tc_sfuncno=22&unlist=|moneytype|", Common, { 500, 22 }, kTransfers },
+        { "tradequery?tc_mfuncno=500&tc_sfuncno=162", Common, { 500, 162 }, kFundDividends },
+        { "tradequery?tc_mfuncno=500&tc_sfuncno=100", Common, { 500, 100 }, nullptr },
+        { "hisquery?tc_mfuncno=500&tc_sfuncno=54", Historic, { 500, 54 }, kMoney },
+        { "hisquery?tc_mfuncno=500&tc_sfuncno=125", Historic, { 500, 125 }, kOrders, true },
+        { "tradehisquery?tc_mfuncno=500&tc_sfuncno=9:tc_mfuncno=500&tc_sfuncno=10", HistoricEx, { 500, 9 },
+            kOrders },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.link);
+        OwedReads::resetInstance();
+        OwedReads* owed = OwedReads::getInstance();
+        owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+        // The page of the row's kind; the others are never loaded.
+        CommonQueryViewController common(node("查询", row.link));
+        HistoricQueryViewController historic(node("查询", row.link));
+        HistoricQueryViewControllerEx historicEx(node("查询", row.link));
+        const std::pair<MenuItemViewController*, DVTableModel*> pages[] = { { &common, &common.table() },
+            { &historic, &historic.table() }, { &historicEx, &historicEx.table() } };
+        MenuItemViewController& page = *pages[row.kind].first;
+        DVTableModel& table = *pages[row.kind].second;
+        page.setAlertPresenter(&alerts);
+        alerts.dismissAll(1);
+        alerts.shown.clear();
+        // The server fails the first read, and the round's.
+        if (!row.pastRange)
+            sim.answerErrorNext(row.function, -1, QStringLiteral("系统忙"), 2);
+        page.load();
+        EXPECT_EQ(common.isQuerying(), row.kind == Common); // the view shows it, never a blank page
+        if (row.pastRange) {
+            historic.setBeginDate(QDate(2026, 11, 2));
+            historic.setEndDate(QDate(2026, 12, 1));
+            historic.queryButtonClicked();
+        }
+        ASSERT_TRUE(settled());
+        EXPECT_FALSE(common.isQuerying());
+        const qsizetype asked = sim.receivedCount(row.function);
+        owed->owe({ QString::fromLatin1(row.figure ? row.figure : kMoney) });
+        // The round over: the next one waits, or nothing is owed any more.
+        ASSERT_TRUE(spinUntil(
+            [&] { return !owed->roundInFlight() && (owed->roundWait().count() > 0 || !owed->owes()); }));
+        ASSERT_TRUE(settled());
+        const bool reads = row.figure && !row.pastRange;
+        EXPECT_EQ(sim.receivedCount(row.function), asked + (reads ? 1 : 0));
+        EXPECT_EQ(
+            page.figuresOutOfDate(), reads ? QStringList { QString::fromLatin1(row.figure) } : QStringList());
+        if (!reads)
+            continue;
+        EXPECT_EQ(alerts.shown.size(), 1u); // the first failure's box, still open
+        EXPECT_TRUE(table.titles().isEmpty());
+        DMNotificationCenter::getInstance()->postNotification(
+            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+        EXPECT_TRUE(
+            spinUntil([&] { return page.figuresOutOfDate().isEmpty() && !table.titles().isEmpty(); }));
+    }
+    alerts.dismissAll(1);
 }

@@ -1035,13 +1035,16 @@ TEST_F(CapitalAccountPagesTest, AfterATransferLeftUnknownThePageShowsItsFiguresO
 {
     const QString money = QString::fromLatin1(owedfigure::kMoney);
     const QString history = QString::fromLatin1(owedfigure::kTransfers);
+    const QString bank = QString::fromLatin1(owedfigure::kBankBalance);
     const struct {
         Kind kind;
         brokersim::Function transfer;
         QStringList figures;
         std::vector<brokersim::Function> reads;
     } rows[] = {
-        { Kind::BankToStock, brokersim::kBankTransferFunction, { history }, { kTransferHistoryFunction } },
+        // The bank balance comes with the history that follows its query.
+        { Kind::BankToStock, brokersim::kBankTransferFunction, { history, bank },
+            { kTransferHistoryFunction, kBankBalanceFunction } },
         { Kind::StockToBank, brokersim::kBankTransferFunction, { history, money },
             { kTransferHistoryFunction, kMoneyFunction } },
         { Kind::Inside, kInsideTransferFunction, { money }, { kMoneyFunction } },

@@ -1,6 +1,8 @@
 #include "transfer/pages/TransferPages.h"
 
 #include "TransferTestRig.h"
+#include "comm/request/CSNetwork.h"
+#include "core/NetworkFactory.h"
 #include "platform/RunLoop.h"
 #include "shell/pages/ActionOutcomeRelay.h"
 #include "tools/broker-sim/Table.h"
@@ -814,6 +816,139 @@ TEST_F(TransferPagesTest, AFailedQueryOfAnotherLinkLeavesTheLinkShownAlone)
     EXPECT_EQ(failLate(*bankToStock, false), QStringLiteral("left alone"));
     EXPECT_EQ(failLate(*queryBalance, false), QStringLiteral("left alone"));
     EXPECT_EQ(alerts.shown.size(), 1u);
+}
+
+// A transfer of unknown outcome may have moved the bank's money as one told
+// done: whether its answer failed or its dialog gave up waiting, the link
+// shown is asked its balance again where that needs no password, and shows
+// "--" where it needs the customer's; the old figure never stays as current.
+TEST_F(TransferPagesTest, ATransferOfUnknownOutcomeNeverLeavesTheOldBankBalanceShown)
+{
+    logIn();
+    const struct {
+        qsizetype account; // 工商银行 needs no password for its balance, 农业银行 both
+        bool timeLimit; // the dialog gave up before the request failed
+        const char* shown; // the bank held 123456.00 when the transfer went
+    } rows[] = { { 0, false, "123451.00" }, { 0, true, "123451.00" }, { 1, false, "--" }, { 1, true, "--" } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "account " << row.account << ", time limit " << row.timeLimit);
+        OwedReads::resetInstance();
+        OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+        auto page = openLoggedIn<BankToStockViewController>();
+        page->bankCardSelected(row.account);
+        FundBalPwdAlertWC::setShownHookForTesting([](FundBalPwdAlertWC& prompt) {
+            prompt.setFundPwdText(kTradePassword);
+            prompt.setBankPwdText(kBankPassword);
+            prompt.confirmButtonClicked();
+        });
+        page->queryButtonClicked(); // 农业银行's through the prompt
+        ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+        page->freshTableTimer()->fire();
+        ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+        for (brokersim::BankLink& link : brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer)))
+            link.bankCents = 12345600;
+        manager().setRequestTimeout(1);
+        sim.withholdNext(kBankTransferFunction);
+        OrderAlertWindowController::setShownHookForTesting([&](OrderAlertWindowController& dialog) {
+            if (row.timeLimit)
+                dialog.setBusyBackstopMsForTesting(1);
+            dialog.confirmButtonClicked();
+            if (row.timeLimit)
+                return;
+            ASSERT_TRUE(spinUntil([&] { return sim.withheldCount() == 1; }, 10s));
+            const std::shared_ptr<CSNetwork> trade
+                = NetworkFactory::getInstance()->getNetwork(NetworkFactory::kTrade);
+            trade->connectionSendPacketsTimeout(
+                *trade->connection(), { quint64(sim.receivedOf(kBankTransferFunction).back().packetId) });
+        });
+        const qsizetype asked = count(kBankBalanceFunction);
+        const qsizetype histories = count(kTransferHistoryFunction);
+        page->setAmountText(QStringLiteral("5"));
+        page->setFundPasswordText(kTradePassword);
+        page->setBankPasswordText(kBankPassword);
+        page->transferButtonClicked();
+        // The round that follows the outcome reads the history again.
+        ASSERT_TRUE(spinUntil(
+            [&] { return !page->isTransferBusy() && count(kTransferHistoryFunction) > histories; }, 10s));
+        if (row.account == 0) {
+            ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+            EXPECT_TRUE(page->bankBalanceText().isEmpty()) << qPrintable(page->bankBalanceText());
+            page->freshTableTimer()->fire();
+        }
+        const QString shown = QString::fromLatin1(row.shown);
+        EXPECT_TRUE(spinUntil(
+            [&] { return page->bankBalanceText() == shown && page->figuresOutOfDate().isEmpty(); }, 10s))
+            << qPrintable(page->bankBalanceText());
+        EXPECT_EQ(count(kBankBalanceFunction), asked + (row.account == 0 ? 1 : 0));
+        EXPECT_EQ(count(kBankTransferFunction), 1); // never sent again
+        manager().setRequestTimeout(30);
+        sim.releaseWithheld();
+        ASSERT_TRUE(answersSentSoFarHandled());
+        sim.clearReceived();
+    }
+}
+
+// 查询余额 shows no history: a transfer of unknown outcome has it read again
+// only the balance it shows by itself (the link's query, then the history's
+// top one second after its answer); where the customer submits the query
+// nothing is read, and the balance field stays blank.
+TEST_F(TransferPagesTest, TheBalancePageReadsAgainOnlyTheBalanceItShowsByItself)
+{
+    OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+    auto page = open<QueryBalanceViewController>();
+    QList<brokersim::BankLink>& links = brokersim::BankBook::of(sim)->links(*broker().customer(kCustomer));
+    for (const bool automatic : { true, false }) {
+        SCOPED_TRACE(automatic);
+        page->bankCardSelected(automatic ? 0 : 1); // 工商银行 needs no password, 农业银行 both
+        if (automatic) {
+            ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+            page->freshTableTimer()->fire();
+            ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+        }
+        ASSERT_TRUE(answersSentSoFarHandled());
+        for (brokersim::BankLink& link : links)
+            link.bankCents = 12345600;
+        const qsizetype balances = count(kBankBalanceFunction);
+        const qsizetype histories = count(kTransferHistoryFunction);
+        OwedReads::getInstance()->owe(DMFundTransfer::changes());
+        if (automatic) {
+            ASSERT_TRUE(spinUntil(
+                [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; },
+                10s));
+            page->freshTableTimer()->fire();
+        }
+        // The round over: the page read what it shows, or had nothing to read.
+        ASSERT_TRUE(spinUntil(
+            [&] { return !OwedReads::getInstance()->roundInFlight() && page->figuresOutOfDate().isEmpty(); },
+            10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
+        EXPECT_EQ(page->bankBalanceText(), automatic ? QStringLiteral("123456.00") : QString());
+        EXPECT_EQ(count(kBankBalanceFunction), balances + (automatic ? 1 : 0));
+        EXPECT_EQ(count(kTransferHistoryFunction), histories + (automatic ? 1 : 0));
+    }
+}
+
+// The history read for the bank balance after its query is a read of the
+// history as much as the round's own: the history owed is settled by it.
+TEST_F(TransferPagesTest, TheHistoryReadForTheBankBalanceSettlesTheHistoryOwed)
+{
+    OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+    auto page = open<BankToStockViewController>();
+    ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+    page->freshTableTimer()->fire();
+    ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+    ASSERT_TRUE(answersSentSoFarHandled());
+    sim.answerErrorNext(kTransferHistoryFunction, -1, QStringLiteral("系统忙")); // the round's own
+    const qsizetype balances = count(kBankBalanceFunction);
+    OwedReads::getInstance()->owe(DMFundTransfer::changes());
+    ASSERT_TRUE(spinUntil(
+        [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; }, 10s));
+    ASSERT_TRUE(answersSentSoFarHandled());
+    EXPECT_EQ(page->figuresOutOfDate(),
+        QStringList(
+            { QString::fromLatin1(owedfigure::kTransfers), QString::fromLatin1(owedfigure::kBankBalance) }));
+    page->freshTableTimer()->fire();
+    EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }, 10s));
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)

@@ -14,7 +14,10 @@ struct CommonQueryServices : MenuItemViewControllerServices {
 };
 
 // A query that a menu link describes, sent once when the page opens; the
-// reply's fields become the columns.
+// reply's fields become the columns. What the link's function shows that an
+// action may change (money, positions, orders, the transfer history...) is
+// read again while an action of unknown outcome left it owed; only the
+// answer of the query asked last is shown.
 class CommonQueryViewController : public MenuItemViewController, public ICommonQueryDelegate {
     Q_OBJECT
 public:
@@ -25,6 +28,8 @@ public:
 
     PageTable& tableView() { return table_; }
     DVTableModel& table() { return table_.model(); }
+    // A query of the page is out: the view shows that it is under way.
+    bool isQuerying() const { return querying_; }
 
     void commonQuery(
         DataModel* request, const QString& handle, const std::shared_ptr<DTTable>& table) override;
@@ -33,14 +38,24 @@ public:
 protected:
     void awakeFromNib() override;
     void clearAccountFigures() override;
+    QStringList figuresShown() const override;
+    QStringList readOwed(const QStringList& owed) override;
 
 private:
+    // Sends the link's query; a refusal is said. Answers whether it went out.
+    bool query();
+
     CommonQueryManager* manager_;
     PageTable table_;
+    bool querying_ = false;
+    bool failureBoxOpen_ = false;
 };
 
 // A statement over a date range that a menu link describes. Dates are China
-// dates from the clock object; the process time zone is never touched.
+// dates from the clock object; the process time zone is never touched. A
+// range that reaches today shows what an action may change: it is read
+// again, for the range asked last, while an action of unknown outcome left
+// it owed.
 class HistoricQueryViewController : public MenuItemViewController, public ICommonHistoricQueryDelegate {
     Q_OBJECT
 public:
@@ -69,11 +84,14 @@ public:
     bool commonHistoricQuery(DataModel* request, const QString& handle, const CSError& error) override;
 
 protected:
+    using Range = std::pair<QDate, QDate>;
+
     void awakeFromNib() override;
     void clearAccountFigures() override;
-    // Sends the query for the pickers' dates; "" and its handle, or why it
-    // was not sent.
-    virtual QString sendQuery(QString* handle);
+    QStringList figuresShown() const override;
+    QStringList readOwed(const QStringList& owed) override;
+    // Sends the query for `range`; "" and its handle, or why it was not sent.
+    virtual QString sendQuery(const Range& range, QString* handle);
     // How a reply's table reaches the view: columns of the first reply stay.
     virtual void showTable(const std::shared_ptr<DTTable>& table) { table_.show(table); }
     void beginToQuery();
@@ -83,17 +101,20 @@ protected:
     PageTable table_;
 
 private:
-    // Sends; a refusal is said and frees the controls.
-    void send();
+    // Sends for `range`; a refusal is said and frees the controls. Answers
+    // whether the query went out.
+    bool send(const Range& range);
+    // The range of the query asked last reaches today.
+    bool showsToday() const;
 
-    using Range = std::pair<QDate, QDate>;
-    // The range of the query awaited, and of the rows the table shows.
+    // The range of the query asked last, and of the rows the table shows.
     std::optional<Range> askedRange_;
     std::optional<Range> shownRange_;
     QDate beginDate_;
     QDate endDate_;
     QString resultCountText_ = QStringLiteral("0");
     bool querying_ = false;
+    bool failureBoxOpen_ = false;
 };
 
 // The historic page whose link names one function for today and one for
@@ -105,8 +126,10 @@ public:
     using HistoricQueryViewController::HistoricQueryViewController;
 
 protected:
-    QString sendQuery(QString* handle) override;
+    QString sendQuery(const Range& range, QString* handle) override;
     void showTable(const std::shared_ptr<DTTable>& table) override;
+    // What either of its functions shows.
+    QStringList figuresShown() const override;
 };
 
 // A page class the program carries and no menu entry opens: it shows nothing.

@@ -172,12 +172,23 @@ void DistributionView::refresh()
 
 CommonQueryView::CommonQueryView(CommonQueryViewController& controller, QWidget* parent)
     : MenuItemView(controller, parent)
+    , page_(controller)
+    , queryProgress_(new QProgressBar(this))
 {
+    queryProgress_->setObjectName(QStringLiteral("queryProgress"));
+    queryProgress_->setRange(0, 0);
     auto* table = new DVCommonTableView(this);
     table->setObjectName(QStringLiteral("tableView"));
     attach(controller.tableView(), table);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(queryProgress_);
     layout->addWidget(table);
+    refresh();
+}
+
+void CommonQueryView::refresh()
+{
+    queryProgress_->setVisible(page_.isQuerying());
 }
 
 HistoricQueryView::HistoricQueryView(HistoricQueryViewController& controller, QWidget* parent)

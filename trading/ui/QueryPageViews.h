@@ -70,11 +70,19 @@ private:
     QLabel* warningLabel_;
 };
 
-// The common query page: the reply's table.
+// The common query page: the reply's table, and while a query is out the
+// progress that says so (before the first answer the table has no columns).
 class CommonQueryView : public MenuItemView {
     Q_OBJECT
 public:
     CommonQueryView(CommonQueryViewController& controller, QWidget* parent = nullptr);
+
+protected:
+    void refresh() override;
+
+private:
+    CommonQueryViewController& page_;
+    QProgressBar* queryProgress_;
 };
 
 // The historic query pages: the date range, the query button, the count.

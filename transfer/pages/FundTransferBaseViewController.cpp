@@ -324,9 +324,14 @@ QString FundTransferBaseViewController::selectedLink() const
 
 bool FundTransferBaseViewController::askHistory()
 {
-    historyAsked_ = fundTransferManager->requestBSTransferInfo(this, selectedLink());
-    askedFor().ask(kHistoryChannel, historyAsked_);
+    askedFor().ask(kHistoryChannel, askHistoryOf(selectedLink()));
     return !historyAsked_.isEmpty();
+}
+
+QString FundTransferBaseViewController::askHistoryOf(const QString& link)
+{
+    historyAsked_ = fundTransferManager->requestBSTransferInfo(this, link);
+    return historyAsked_;
 }
 
 void FundTransferBaseViewController::historyAnswered(const QString& handle, bool withRows)

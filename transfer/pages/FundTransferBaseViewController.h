@@ -146,9 +146,12 @@ protected:
     // false for one asked for another link or forgotten), and forgetHistory
     // leaves every answer asked so far untaken.
     bool askHistory();
+    // Asks the history for `link` and answers its handle; whichever link it
+    // names, its answer is the history the page shows, and so a read of it.
+    QString askHistoryOf(const QString& link);
     bool takeHistory(const QString& handle);
-    // The history asked last by askHistory was answered (with its rows, or
-    // not): the history may no longer be owed.
+    // The history asked last (askHistory or askHistoryOf) was answered (with
+    // its rows, or not): the history may no longer be owed.
     void historyAnswered(const QString& handle, bool withRows);
     void forgetHistory();
     // The bank link chosen now (capital account, bank and currency); "" with
@@ -192,7 +195,7 @@ private:
     QString fundPassword_;
     QString bankPassword_;
     DTBSTransferInfoPtr history_;
-    QString historyAsked_; // the handle of the history askHistory asked last
+    QString historyAsked_; // the handle of the history asked last
     std::optional<PendingTransfer> pending_;
     QPointer<QObject> dialogParent_;
     std::unique_ptr<OrderAlertWindowController> orderAlertWC_;

@@ -168,6 +168,11 @@ bool BankToStockViewController::doConfigOrder(int type)
 void BankToStockViewController::refreshAfterTransfer()
 {
     FundTransferBaseViewController::refreshAfterTransfer();
+    balanceMoved();
+}
+
+bool BankToStockViewController::balanceMoved()
+{
     // The transfer moved the bank's money: its balance is read again where
     // that needs no password. Elsewhere it shows "--" until the user asks,
     // unless the user's own query, asked after the transfer went out, is
@@ -176,12 +181,27 @@ void BankToStockViewController::refreshAfterTransfer()
     if (account && !queryBalanceButtonVisible_) {
         showChosenLink();
         askShownBalance();
-        return;
+        return automatic_.has_value();
     }
     const QString link = selectedLink();
     if (prompted_.contains(link) || (figure_ && figure_->link == link))
-        return;
+        return false;
     tell(link, QString::fromLatin1(servernumber::kNotShown));
+    return false;
+}
+
+QStringList BankToStockViewController::figuresShown() const
+{
+    return { owedfigure::kTransfers, owedfigure::kBankBalance };
+}
+
+QStringList BankToStockViewController::readOwed(const QStringList& owed)
+{
+    QStringList asked = FundTransferBaseViewController::readOwed(owed);
+    ReadsAskedAgain reads(owed);
+    // A transfer of unknown outcome may have moved the money as one told done.
+    reads.ask(owedfigure::kBankBalance, [this] { return balanceMoved(); });
+    return asked + reads.asked();
 }
 
 void BankToStockViewController::queryButtonClicked()
@@ -256,6 +276,8 @@ void BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
         // A later query or transfer has topped the history since.
         if (ask->prompted)
             tell(ask->link, kBalanceUnread);
+        if (ask->link == selectedLink())
+            figureRead(owedfigure::kBankBalance, false);
         releaseHeld();
         return;
     }
@@ -286,6 +308,7 @@ bool BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
         return true;
     bankBalanceText_ = kBalanceFailed;
     emit changed();
+    figureRead(owedfigure::kBankBalance, false);
     askHistory();
     return true;
 }
@@ -293,12 +316,13 @@ bool BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
 void BankToStockViewController::refreshTable()
 {
     if (figure_)
-        askedFor().ask(kFigureChannel, fundTransferManager->requestBSTransferInfo(this, figure_->link));
+        askedFor().ask(kFigureChannel, askHistoryOf(figure_->link));
 }
 
 void BankToStockViewController::readFigure(const DTBSTransferInfoPtr& table, bool failed)
 {
     const BalanceAsk ask = *figure_;
+    const bool shown = ask.link == selectedLink();
     const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
     // An empty history leaves the figure to the next one that has a row;
     // the link shown waits no longer for it.
@@ -307,15 +331,20 @@ void BankToStockViewController::readFigure(const DTBSTransferInfoPtr& table, boo
             automaticHeld_ = false;
             askBalance(*selectedAccount());
         }
+        if (shown)
+            figureRead(owedfigure::kBankBalance, false);
         return;
     }
     figure_.reset();
     const QString text = failed ? kBalanceFailed : first->fundBalance;
     if (ask.prompted)
         tell(ask.link, text);
-    else if (ask.link == selectedLink())
+    else if (shown)
         bankBalanceText_ = text;
     releaseHeld();
+    // The link shown has read its balance, whoever asked for it.
+    if (shown)
+        figureRead(owedfigure::kBankBalance, !failed);
 }
 
 void BankToStockViewController::queryBSTransfer(
@@ -497,6 +526,11 @@ void QueryBalanceViewController::initPasswordControls()
     balanceRow_ = int(needFund) + int(needBank);
     queryButtonVisible_ = needFund || needBank;
     autoQueryBalance_ = account && !queryButtonVisible_;
+    askAutomatically();
+}
+
+bool QueryBalanceViewController::askAutomatically()
+{
     bankBalanceText_.clear();
     // The earlier layout's automatic query and history are no longer awaited.
     cancelPageTimer(freshTableTimer_);
@@ -505,10 +539,22 @@ void QueryBalanceViewController::initPasswordControls()
     forgetHistory();
     emit changed();
     // Without an account there is nothing to ask about.
-    if (autoQueryBalance_)
-        askedFor().ask(kBalanceChannel,
-            fundTransferManager->requestBankBalance(
-                this, money, account->fundId(), account->bankCode(), {}, {}));
+    const RDOFundAccountInfo* account = selectedAccount();
+    if (!autoQueryBalance_ || !account)
+        return false;
+    const QString handle = fundTransferManager->requestBankBalance(
+        this, selectedMoneyType(), account->fundId(), account->bankCode(), {}, {});
+    askedFor().ask(kBalanceChannel, handle);
+    return !handle.isEmpty();
+}
+
+QStringList QueryBalanceViewController::readOwed(const QStringList& owed)
+{
+    ReadsAskedAgain reads(owed);
+    // Only the balance shown by itself is read again; a query the customer
+    // submitted shows nothing here.
+    reads.ask(owedfigure::kBankBalance, [this] { return askAutomatically(); });
+    return reads.asked();
 }
 
 bool QueryBalanceViewController::verifyInput()
@@ -594,6 +640,8 @@ bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString& han
     resetControls();
     bankBalanceText_ = kBalanceFailed;
     emit changed();
+    if (*automatic)
+        figureRead(owedfigure::kBankBalance, false);
     return true;
 }
 
@@ -605,19 +653,22 @@ void QueryBalanceViewController::refreshTable()
 void QueryBalanceViewController::queryBSTransfer(
     DataModel* r, const QString& h, const DTBSTransferInfoPtr& table)
 {
-    if (takeHistory(h)) {
+    const bool balance = takeHistory(h);
+    if (balance) {
         const std::optional<RDOBSTransferInfo> first = table ? table->rowObject(0) : std::nullopt;
         bankBalanceText_ = first ? first->fundBalance : QString();
     }
     FundTransferBaseViewController::queryBSTransfer(r, h, table);
+    if (balance)
+        figureRead(owedfigure::kBankBalance, true);
 }
 
 bool QueryBalanceViewController::queryBSTransfer(DataModel*, const QString& handle, const CSError&)
 {
-    historyAnswered(handle, false);
     if (takeHistory(handle)) {
         bankBalanceText_ = kBalanceFailed;
         emit changed();
+        figureRead(owedfigure::kBankBalance, false);
     }
     return true;
 }

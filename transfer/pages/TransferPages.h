@@ -28,7 +28,8 @@ class RunLoopTimer;
 // and the link shows the figure, or says why there is none, whenever it is
 // shown again. A transfer moves the bank's money: the balance is then read
 // again where that needs no password, and shows "--" otherwise unless the
-// customer's own query asked after the transfer is still to show.
+// customer's own query asked after the transfer is still to show; so after
+// one of unknown outcome, in the account's rounds.
 class BankToStockViewController : public FundTransferBaseViewController, public IQueryBankBalanceDelegate {
     Q_OBJECT
 public:
@@ -62,6 +63,10 @@ protected:
     void runConfirmation(
         const QString& accountText, const QString& moneyName, const QString& amount) override;
     void refreshAfterTransfer() override;
+    // The history and the bank balance of the link shown, read again while
+    // a transfer of unknown outcome left them owed.
+    QStringList figuresShown() const override;
+    QStringList readOwed(const QStringList& owed) override;
 
 private:
     // A balance query: its handle, the link it asked for, its place among
@@ -74,6 +79,9 @@ private:
         bool prompted = false;
     };
     void refreshTable();
+    // A transfer may have moved the bank's money: the link shown asks its
+    // balance again, or shows "--". Answers whether a query went out.
+    bool balanceMoved();
     // The link chosen now shows what its prompted query left, or nothing;
     // the automatic query and history asked so far no longer land on it.
     void showChosenLink();
@@ -200,9 +208,17 @@ protected:
     bool verifyInput() override;
     void runConfirmation(const QString&, const QString&, const QString&) override { }
     qint32 accountTransferType() const override { return transfercode::kAnyTransfer; }
+    // The page shows no history: only the balance it shows by itself is
+    // read again while a transfer of unknown outcome left it owed.
+    QStringList figuresShown() const override { return { owedfigure::kBankBalance }; }
+    QStringList readOwed(const QStringList& owed) override;
 
 private:
     void refreshTable();
+    // The balance of the link shown, blank until the query asked now for it
+    // is read; nothing is asked where the link needs passwords. Answers
+    // whether a query went out.
+    bool askAutomatically();
     void endQuery();
     // Whose answer this is: true the current automatic query, false the
     // query button's, nullopt an earlier layout's (then left alone).
