@@ -60,8 +60,9 @@ void DMOpenPermissionAccess::failWithError(const QString& handle, const tagReque
 {
     const std::weak_ptr<int> alive = aliveToken();
     PermissionLinkDataModel::failWithError(handle, param, error, observers);
-    if (leavesOutcomeUnknown(error) && !alive.expired())
-        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) });
+    const RequestLedger::Answer* answer = RequestLedger::answering();
+    if (leavesOutcomeUnknown(error) && !alive.expired() && answer)
+        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) }, *answer);
 }
 
 void registerPermissionDataModels()
