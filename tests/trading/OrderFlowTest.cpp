@@ -12,7 +12,6 @@
 #include "trading/query/QueryInfoManager.h"
 #include "trading/security/StockManager.h"
 
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -623,44 +622,6 @@ TEST_F(OrderFlowTest, ReadsOwedToAFrozenServerWaitLongerAfterEachRoundThatTimesO
     sim.clearControls();
     ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
     EXPECT_EQ(page.reads, 5);
-    EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
-}
-
-// An order's unknown outcome is owed by the account that sent it, whichever
-// account is active when its time-out comes: another account's page is
-// neither marked nor read for it; the sender's is, once it is active again.
-TEST_F(OrderFlowTest, AnOrderOfUnknownOutcomeIsOwedByTheAccountThatSentIt)
-{
-    OwedReads* owed = OwedReads::getInstance();
-    owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
-    Reader page;
-    // The page joins anew for the account made active, as pages do.
-    const auto makeActive = [&](const std::shared_ptr<Account>& active) {
-        AccountManager::getInstance()->addActiveAccount(active);
-        NotificationCenter::getInstance()->postNotification(2);
-        owed->leave(&page);
-        owed->join(&page, kAllReads);
-    };
-    sim.withholdNext(brokersim::kOrderFunction);
-    OrderManager::getInstance()->requestOrder(&page, *security("600000"), secuid("1"), 0,
-        price("600000", last("600000")), QStringLiteral("100"), QStringLiteral("限价委托"));
-    ASSERT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kOrderFunction) == 1; }));
-    auto other = std::make_shared<Account>();
-    other->customerNumber = QStringLiteral("010100000002");
-    makeActive(other);
-    timeOut({ brokersim::kOrderFunction });
-    ASSERT_TRUE(spinUntil([&] { return page.outcomes() == 1; }));
-    bool passed = false;
-    QTimer::singleShot(0, [&] { passed = true; });
-    ASSERT_TRUE(spinUntil([&] { return passed; }));
-    EXPECT_TRUE(owed->owes());
-    EXPECT_TRUE(owed->owedTo(&page).isEmpty());
-    EXPECT_EQ(page.reads, 0);
-
-    makeActive(account);
-    EXPECT_EQ(owed->owedTo(&page), kAllReads);
-    ASSERT_TRUE(spinUntil([&] { return !owed->owes(); }));
-    EXPECT_EQ(page.reads, 1);
     EXPECT_EQ(sim.receivedCount(brokersim::kOrderFunction), 1);
 }
 
