@@ -36,6 +36,14 @@ bool onMainThread()
 
 } // namespace
 
+template <class FanOut> void DataModel::handOut(const Pending& pending, bool withRows, FanOut&& fanOut)
+{
+    std::optional<RequestLedger::Answering> answering;
+    if (pending.asked.serial != 0)
+        answering.emplace(pending.asked, withRows);
+    fanOut();
+}
+
 DataModel::DataModel(QString identifier, INetworkFactory* creator)
     : id_DataModel(std::move(identifier))
     , networkCreator(creator ? creator : NetworkFactory::getInstance())
@@ -122,10 +130,11 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         std::lock_guard lock(observerLock_);
         if (std::optional<QString> joined = mergesEqualRequests() ? joinableHandle(base) : std::nullopt) {
             // An equal request is on its way: the observer moves to the end.
-            ObserverList& list = observerDict.at(*joined).observers;
-            std::erase_if(list,
+            Pending& pending = observerDict.at(*joined);
+            std::erase_if(pending.observers,
                 [&](const DataModelObserverRef& entry) { return entry.refersTo(observer) || !entry.get(); });
-            list.push_back(DataModelObserverRef(observer));
+            pending.observers.push_back(DataModelObserverRef(observer));
+            RequestLedger::joined(pending.asked);
             return *joined;
         }
         // An order, a fund order or a transfer is never joined to another
@@ -144,6 +153,7 @@ QString DataModel::requestData(DataModelObserver* observer, const tagRequestPara
         pending.param = param;
         pending.base = base;
         pending.epoch = readEpoch(serverKind_);
+        pending.asked = RequestLedger::sent();
         if (mergesEqualRequests())
             latestOfBase_[base] = handle;
     }
@@ -206,7 +216,7 @@ void DataModel::failRequest(const DMRequestParamObject& object, const CSError& e
 {
     if (std::optional<QString> handle = handleOfIdentifier(object.getRequestHandle())) {
         const Pending pending = takePending(*handle);
-        failWithError(*handle, pending.param, error, pending.observers);
+        handOut(pending, false, [&] { failWithError(*handle, pending.param, error, pending.observers); });
     }
 }
 
@@ -259,8 +269,9 @@ void DataModel::serverReconnect(const platform::Notification& notification)
     // reads of its server sent before it answer an earlier question.
     if (!dropped.empty() && endsEarlierReads())
         endEarlierReads();
-    for (const auto& [handle, pending] : dropped) {
-        failWithError(handle, pending.param, error, pending.observers);
+    for (const auto& entry : dropped) {
+        const Pending& pending = entry.second;
+        handOut(pending, false, [&] { failWithError(entry.first, pending.param, error, pending.observers); });
         if (alive.expired())
             return;
     }
@@ -379,7 +390,9 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
     // A reply without a record set would leave the handle blocked for ever.
     if (recordSets.empty()) {
         const Pending pending = takePending(*handle);
-        failWithError(*handle, pending.param, getNetworkError(CSErrors::serverNoData()), pending.observers);
+        handOut(pending, false, [&] {
+            failWithError(*handle, pending.param, getNetworkError(CSErrors::serverNoData()), pending.observers);
+        });
         return true;
     }
 
@@ -388,7 +401,7 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
         lastErrorMessage = error.domain;
         lastErrorCode = error.code;
         const Pending pending = takePending(*handle);
-        failWithError(*handle, pending.param, error, pending.observers);
+        handOut(pending, false, [&] { failWithError(*handle, pending.param, error, pending.observers); });
         return true;
     }
 
@@ -396,7 +409,7 @@ bool DataModel::respondWithRecordSet(const std::vector<VEKTCRS>& recordSets, con
     // Taken out before the fan-out, so an observer that asks again from its
     // callback sends a new request instead of joining one that has ended.
     const Pending pending = takePending(*handle);
-    completeWithRecordSets(*handle, pending.param, recordSets, pending.observers);
+    handOut(pending, true, [&] { completeWithRecordSets(*handle, pending.param, recordSets, pending.observers); });
     return true;
 }
 
@@ -406,7 +419,7 @@ bool DataModel::respondWithError(const CSError& error, const QString& identifier
     if (!handle)
         return true;
     const Pending pending = takePending(*handle);
-    failWithError(*handle, pending.param, getNetworkError(error), pending.observers);
+    handOut(pending, false, [&] { failWithError(*handle, pending.param, getNetworkError(error), pending.observers); });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "comm/request/CSNetworkObserver.h"
 #include "core/DMRequestParamObject.h"
 #include "core/DataModelObserver.h"
+#include "core/RequestLedger.h"
 #include "core/RequestParam.h"
 
 #include <QString>
@@ -155,6 +156,7 @@ protected:
         tagRequestParam param;
         QString base; // the handle its record gives (getRequestHandle)
         quint64 epoch = 0; // readEpoch() of its server kind when it went out
+        RequestLedger::Request asked; // its place among the requests sent, and whom it was for
     };
     // Takes the handle's request out of the waiting ones (empty observers and
     // record when none waits).
@@ -173,6 +175,10 @@ protected:
 
 private:
     std::optional<QString> handleOfIdentifier(const QString& identifier) const;
+    // Hands `pending`'s answer to its observers through `fanOut`, the
+    // ledger naming its request meanwhile (a request waiting under the
+    // handle; none: nothing is named).
+    template <class FanOut> static void handOut(const Pending& pending, bool withRows, FanOut&& fanOut);
     void refuseLater(DataModelObserver* observer, const QString& handle, const tagRequestParam& param,
         const QString& message);
     void runRequest(const DMRequestParamObject& object);

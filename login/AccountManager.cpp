@@ -1,6 +1,7 @@
 #include "login/AccountManager.h"
 
 #include "core/DMNotificationCenter.h"
+#include "core/RequestLedger.h"
 #include "core/SystemInfo.h"
 #include "core/UserDefaultConfig.h"
 #include "login/CommonUrl.h"
@@ -16,6 +17,12 @@
 namespace {
 
 std::unique_ptr<AccountManager> instance;
+
+// A request goes out for the shared manager's active account.
+std::shared_ptr<const void> activeSender()
+{
+    return instance ? instance->getActiveLoginAccount() : nullptr;
+}
 
 const QString kAccountList = QStringLiteral("accountList");
 
@@ -42,6 +49,7 @@ AccountManager::AccountManager(SystemInfo* systemInfo)
     : systemInfo(systemInfo ? systemInfo : SystemInfo::getInstance())
 {
     initAccountInfoDict();
+    RequestLedger::setSenderSource(&activeSender);
     DMNotificationCenter::getInstance()->addObserver(
         this, &AccountManager::reconnectNetwork, kConnectionEstablished);
 }

@@ -21,9 +21,10 @@ std::unique_ptr<OwedReads>& shared()
     return slot;
 }
 
-std::shared_ptr<Account> activeAccount()
+bool loggedIn(const std::shared_ptr<const void>& account)
 {
-    return AccountManager::getInstance()->getActiveLoginAccount();
+    const auto& accounts = AccountManager::getInstance()->loginAccounts();
+    return account && std::any_of(accounts.begin(), accounts.end(), [&](const auto& a) { return a == account; });
 }
 
 } // namespace
@@ -48,12 +49,25 @@ OwedReads::OwedReads()
     // Made before this, so that they outlive it at the process exit.
     DMNotificationCenter::getInstance();
     NotificationCenter::getInstance();
+    // The rounds hear their reads' answers from the request layer, whatever
+    // became of the pages that asked them.
+    RequestLedger::setWatch([](quint64 serial, bool withRows) {
+        if (OwedReads* owed = existing())
+            owed->heard(serial, withRows);
+    });
 }
 
 OwedReads::~OwedReads()
 {
-    if (listening_)
+    if (listening_) {
         DMNotificationCenter::getInstance()->removeObserver(this);
+        NotificationCenter::getInstance()->removeObserver(static_cast<const void*>(this));
+    }
+}
+
+std::shared_ptr<const void> OwedReads::activeAccount()
+{
+    return AccountManager::getInstance()->getActiveLoginAccount();
 }
 
 OwedReads::Reader* OwedReads::find(const IOwedReader* reader)
@@ -68,10 +82,27 @@ const OwedReads::Reader* OwedReads::find(const IOwedReader* reader) const
     return const_cast<OwedReads*>(this)->find(reader);
 }
 
+OwedReads::Set* OwedReads::setOf(const std::shared_ptr<const void>& account)
+{
+    if (!account)
+        return nullptr;
+    const auto it
+        = std::find_if(sets_.begin(), sets_.end(), [&](const Set& s) { return s.account.lock() == account; });
+    return it != sets_.end() ? &*it : nullptr;
+}
+
+const OwedReads::Set* OwedReads::setOf(const std::shared_ptr<const void>& account) const
+{
+    return const_cast<OwedReads*>(this)->setOf(account);
+}
+
 bool OwedReads::stale(const Reader& reader, const QString& figure) const
 {
-    const auto owed = owed_.constFind(figure);
-    return owed != owed_.cend() && reader.shows.contains(figure) && reader.readAt.value(figure) < *owed;
+    const Set* set = setOf(reader.account.lock());
+    if (!set || !reader.shows.contains(figure))
+        return false;
+    const auto owed = set->figures.constFind(figure);
+    return owed != set->figures.cend() && reader.readAt.value(figure) < owed->outcome;
 }
 
 QStringList OwedReads::staleOf(const Reader& reader) const
@@ -84,24 +115,42 @@ QStringList OwedReads::staleOf(const Reader& reader) const
     return figures;
 }
 
-void OwedReads::owe(const QStringList& figures)
+std::vector<DataModelObserverRef> OwedReads::staleReaders(const std::shared_ptr<const void>& account) const
 {
-    const std::shared_ptr<Account> account = activeAccount();
-    if (figures.isEmpty() || !account)
+    std::vector<DataModelObserverRef> out;
+    for (const Reader& reader : readers_) {
+        if (account && reader.account.lock() == account && !staleOf(reader).isEmpty())
+            out.push_back(reader.ref);
+    }
+    return out;
+}
+
+bool OwedReads::owes() const
+{
+    return !sets_.empty();
+}
+
+void OwedReads::owe(const QStringList& figures, const RequestLedger::Answer& outcome)
+{
+    const std::shared_ptr<const void> account = outcome.request.sender.lock();
+    dropLoggedOut();
+    // Sent for an account logged out since: its logout dropped what it owed.
+    if (figures.isEmpty() || !loggedIn(account))
         return;
-    accountChanged();
-    account_ = account;
+    Set* set = setOf(account);
+    if (!set) {
+        sets_.push_back({ account, {}, delays_.first });
+        set = &sets_.back();
+    }
     ++outcomes_;
     for (const QString& figure : figures)
-        owed_[figure] = outcomes_;
+        set->figures[figure] = { outcomes_, outcome.came };
+    // A new outcome: the server may answer again, so the waits start anew.
+    set->wait = delays_.first;
     listen();
-    endRoundOfReadersGone();
-    std::vector<DataModelObserverRef> told;
-    for (const Reader& reader : readers_) {
-        if (!staleOf(reader).isEmpty())
-            told.push_back(reader.ref);
-    }
-    tell(told);
+    if (account != activeAccount())
+        return;
+    tell(staleReaders(account));
     // One round at a time: one in flight reads these again when it ends.
     if (!inFlight_)
         roundSoon();
@@ -111,17 +160,18 @@ void OwedReads::join(IOwedReader* reader, const QStringList& figures)
 {
     if (!reader)
         return;
-    accountChanged();
-    endRoundOfReadersGone();
+    dropLoggedOut();
+    prune();
     Reader* entry = find(reader);
     if (!entry) {
         readers_.push_back({ DataModelObserverRef(reader), {}, {}, {} });
         entry = &readers_.back();
     }
+    const std::shared_ptr<const void> account = activeAccount();
+    if (entry->account.lock() != account)
+        entry->readAt.clear();
+    entry->account = account;
     entry->shows = figures;
-    // What it reads from now on answers every outcome so far.
-    for (const QString& figure : figures)
-        entry->askedAt[figure] = outcomes_;
     if (!staleOf(*entry).isEmpty())
         reader->owedReadsChanged();
 }
@@ -129,50 +179,34 @@ void OwedReads::join(IOwedReader* reader, const QStringList& figures)
 void OwedReads::leave(const IOwedReader* reader)
 {
     std::erase_if(readers_, [&](const Reader& r) { return !r.ref.get() || r.ref.refersTo(reader); });
-    const std::size_t out = awaited_.size();
-    std::erase_if(
-        awaited_, [&](const auto& read) { return !read.first.get() || read.first.refersTo(reader); });
-    if (!inFlight_ || awaited_.size() == out)
-        return;
-    // Its reads were never answered: the round proves nothing of them.
-    roundUnanswered_ = true;
-    if (awaited_.empty() && !starting_)
-        endRound();
+    prune();
 }
 
 void OwedReads::readAnswered(const IOwedReader* reader, const QString& figure, bool withRows)
 {
-    if (accountChanged())
-        return;
+    const RequestLedger::Answer* answer = RequestLedger::answering();
+    dropLoggedOut();
     Reader* entry = find(reader);
-    if (!entry)
+    if (!entry || !withRows || !answer)
         return;
-    // A read asked before the figure's last outcome says nothing of it.
-    const bool read
-        = withRows && stale(*entry, figure) && entry->askedAt.value(figure) >= owed_.value(figure);
-    if (read)
-        entry->readAt[figure] = outcomes_;
+    const std::shared_ptr<const void> account = entry->account.lock();
+    const Set* set = setOf(account);
+    if (!set || answer->request.sender.lock() != account || !stale(*entry, figure))
+        return;
+    // A read asked before the outcome came back says nothing of it.
+    const Owed owed = set->figures.value(figure);
+    if (answer->request.serial <= owed.since)
+        return;
+    entry->readAt[figure] = owed.outcome;
     const DataModelObserverRef ref = entry->ref;
-    const auto awaited = std::find_if(awaited_.begin(), awaited_.end(),
-        [&](const auto& r) { return r.first.refersTo(reader) && r.second == figure; });
-    const bool ofRound = inFlight_ && awaited != awaited_.end();
-    if (ofRound) {
-        awaited_.erase(awaited);
-        roundUnanswered_ = roundUnanswered_ || !withRows;
-    }
     prune();
-    if (read)
-        tell({ ref });
-    if (owed_.isEmpty())
-        settle();
-    else if (ofRound && awaited_.empty() && !starting_)
-        endRound();
+    tell({ ref });
 }
 
 QStringList OwedReads::owedTo(const IOwedReader* reader) const
 {
     const Reader* entry = find(reader);
-    if (!entry || owed_.isEmpty() || !account_.lock() || account_.lock() != activeAccount())
+    if (!entry || entry->account.lock() != activeAccount())
         return {};
     return staleOf(*entry);
 }
@@ -187,52 +221,47 @@ std::chrono::milliseconds OwedReads::roundWait() const
 void OwedReads::setRoundDelays(RoundDelays delays)
 {
     delays_ = delays;
-    nextWait_ = delays.first;
+    for (Set& set : sets_)
+        set.wait = delays.first;
 }
 
-bool OwedReads::accountChanged()
-{
-    if (owed_.isEmpty())
-        return false;
-    const std::shared_ptr<Account> owner = account_.lock();
-    if (owner && owner == activeAccount())
-        return false;
-    dropAll();
-    return true;
-}
-
-void OwedReads::dropAll()
+void OwedReads::dropLoggedOut()
 {
     std::vector<DataModelObserverRef> told;
-    for (const Reader& reader : readers_) {
-        if (!staleOf(reader).isEmpty())
-            told.push_back(reader.ref);
+    const std::size_t before = sets_.size();
+    for (const Set& set : sets_) {
+        const std::shared_ptr<const void> account = set.account.lock();
+        if (!loggedIn(account)) {
+            const auto readers = staleReaders(account);
+            told.insert(told.end(), readers.begin(), readers.end());
+        }
     }
-    settle();
+    std::erase_if(sets_, [](const Set& set) { return !loggedIn(set.account.lock()); });
+    if (sets_.size() == before)
+        return;
+    prune();
     tell(told);
 }
 
 void OwedReads::startRound()
 {
     nextRound_.reset();
-    if (accountChanged())
-        return;
+    dropLoggedOut();
     prune();
-    if (owed_.isEmpty()) {
-        settle();
-        return;
-    }
+    const std::shared_ptr<const void> account = activeAccount();
+    if (!setOf(account))
+        return; // the active account owes nothing; another's set waits for it
     inFlight_ = true;
-    roundUnanswered_ = false;
-    roundAt_ = outcomes_;
-    askedInRound_ = false;
-    awaited_.clear();
+    round_ = { account, outcomes_, false, false, {}, {} };
+    roundLimit_.reset();
     std::vector<DataModelObserverRef> told;
     // A reader may be answered, or leave, while the next one is asked: walk
     // the references.
     std::vector<DataModelObserverRef> refs;
-    for (const Reader& reader : readers_)
-        refs.push_back(reader.ref);
+    for (const Reader& reader : readers_) {
+        if (reader.account.lock() == account)
+            refs.push_back(reader.ref);
+    }
     starting_ = true;
     for (const DataModelObserverRef& ref : refs) {
         auto* reader = dynamic_cast<IOwedReader*>(ref.get());
@@ -240,75 +269,120 @@ void OwedReads::startRound()
         const QStringList owed = entry ? staleOf(*entry) : QStringList();
         if (owed.isEmpty())
             continue;
-        for (const QString& figure : owed) {
-            entry->askedAt[figure] = outcomes_;
-            awaited_.emplace_back(ref, figure);
+        QStringList asked;
+        std::vector<quint64> serials;
+        {
+            RequestLedger::AskRecorder recorder;
+            asked = reader->readOwed(owed);
+            serials = recorder.serials();
         }
-        const QStringList asked = reader->readOwed(owed);
-        askedInRound_ = askedInRound_ || !asked.isEmpty();
+        round_.asked = round_.asked || !asked.isEmpty();
+        for (const quint64 serial : serials) {
+            const auto early = std::find_if(
+                heardEarly_.begin(), heardEarly_.end(), [&](const auto& h) { return h.first == serial; });
+            if (early == heardEarly_.end())
+                round_.awaited.insert(serial);
+            else
+                round_.unanswered = round_.unanswered || !early->second;
+        }
         // What it cannot ask now it shows nothing of: owed to it no more.
         entry = find(reader);
+        const Set* set = setOf(account);
         for (const QString& figure : owed) {
-            if (!entry || asked.contains(figure))
-                continue;
-            entry->readAt[figure] = outcomes_;
-            std::erase_if(
-                awaited_, [&](const auto& r) { return r.first.refersTo(reader) && r.second == figure; });
-            told.push_back(ref);
+            const quint64 outcome = set ? set->figures.value(figure).outcome : 0;
+            if (asked.contains(figure)) {
+                round_.reads.push_back({ ref, figure, outcome });
+            } else if (entry) {
+                entry->readAt[figure] = outcome;
+                told.push_back(ref);
+            }
         }
     }
     starting_ = false;
+    heardEarly_.clear();
     prune();
     tell(told);
-    if (owed_.isEmpty()) {
-        settle();
-        return;
-    }
     if (!inFlight_)
-        return; // ended from inside a reader's ask
-    if (awaited_.empty()) {
+        return; // another round started from inside a reader's ask
+    if (round_.awaited.empty()) {
         endRound();
         return;
     }
     roundLimit_ = std::make_unique<platform::RunLoopTimer>(
         std::chrono::duration<double>(delays_.limit), false, platform::RunLoopModes::common(), [this] {
-            roundUnanswered_ = true;
+            round_.unanswered = true;
             endRound();
         });
     roundLimit_->start();
 }
 
+void OwedReads::heard(quint64 serial, bool withRows)
+{
+    if (!inFlight_)
+        return;
+    if (starting_ && !round_.awaited.count(serial)) {
+        // Perhaps the answer of the ask being made: its reader's asks are
+        // counted once it returns.
+        heardEarly_.emplace_back(serial, withRows);
+        return;
+    }
+    if (round_.awaited.erase(serial) == 0)
+        return;
+    round_.unanswered = round_.unanswered || !withRows;
+    if (round_.awaited.empty() && !starting_)
+        endRound();
+}
+
 void OwedReads::endRound()
 {
     inFlight_ = false;
-    awaited_.clear();
     roundLimit_.reset();
+    const Round round = std::exchange(round_, {});
+    dropLoggedOut();
+    prune();
+    const std::shared_ptr<const void> account = round.account.lock();
+    const bool answered = round.asked && !round.unanswered;
     // The server answered every read asked after those outcomes: a page that
     // shows a figure nobody showed meanwhile reads it anew when it opens.
-    if (askedInRound_ && !roundUnanswered_) {
-        for (auto it = owed_.begin(); it != owed_.end();) {
-            const bool shown = std::any_of(readers_.begin(), readers_.end(),
-                [&](const Reader& r) { return r.ref.get() && r.shows.contains(it.key()); });
-            it = !shown && it.value() <= roundAt_ ? owed_.erase(it) : std::next(it);
+    if (Set* set = setOf(account); set && answered) {
+        for (auto it = set->figures.begin(); it != set->figures.end();) {
+            const bool shown = std::any_of(readers_.begin(), readers_.end(), [&](const Reader& r) {
+                return r.ref.get() && r.account.lock() == account && r.shows.contains(it.key());
+            });
+            it = !shown && it->outcome <= round.outcome ? set->figures.erase(it) : std::next(it);
         }
+        prune();
     }
-    prune();
-    if (owed_.isEmpty()) {
-        settle();
-        return;
-    }
-    // An outcome that came while the round was out: while the server
-    // answers, its reads go now.
-    const bool toAsk = std::any_of(
-        readers_.begin(), readers_.end(), [&](const Reader& r) { return !staleOf(r).isEmpty(); });
-    if (askedInRound_ && !roundUnanswered_ && toAsk) {
+    const std::shared_ptr<const void> active = activeAccount();
+    Set* set = setOf(active);
+    if (!set)
+        return; // nothing owed by the active account; another's set waits for it
+    if (active != account) {
+        // The customer changed account while the round was out.
         roundSoon();
         return;
     }
-    // Reads the server left unanswered, or none to ask now: the next round
-    // waits, longer each time, unless a trade logon comes first.
-    roundAfter(nextWait_);
-    nextWait_ = std::min(nextWait_ * 2, delays_.longest);
+    // A read of the round that its answer did not settle (not one owed anew
+    // by an outcome that came while it was out).
+    const bool leftOwed = std::any_of(round.reads.begin(), round.reads.end(), [&](const Asked& read) {
+        auto* reader = dynamic_cast<IOwedReader*>(read.reader.get());
+        const Reader* entry = reader ? find(reader) : nullptr;
+        return entry && set->figures.value(read.figure).outcome == read.outcome && stale(*entry, read.figure);
+    });
+    if (round.asked && (round.unanswered || leftOwed)) {
+        // Reads the server left unanswered: the next round waits, longer
+        // each time, unless a trade logon comes first.
+        roundAfter(set->wait);
+        set->wait = std::min(set->wait * 2, delays_.longest);
+    } else if (!staleReaders(active).empty()) {
+        // An outcome that came while the round was out, or a page opened:
+        // while the server answers, their reads go now.
+        roundSoon();
+    } else {
+        // Nothing a page shows is owed: a round asks again after the same
+        // wait, for a page opened meanwhile whose own read went unanswered.
+        roundAfter(set->wait);
+    }
 }
 
 void OwedReads::roundSoon()
@@ -325,44 +399,32 @@ void OwedReads::roundAfter(std::chrono::milliseconds wait)
     nextRound_->start();
 }
 
-void OwedReads::endRoundOfReadersGone()
-{
-    // A reader destroyed with reads out (without leaving) hears no answer.
-    prune();
-    if (inFlight_ && !starting_ && awaited_.empty())
-        endRound();
-}
-
 void OwedReads::prune()
 {
     std::erase_if(readers_, [](const Reader& r) { return !r.ref.get(); });
-    // A reader gone with its reads out: the round proves nothing of them.
-    if (std::erase_if(awaited_, [](const auto& r) { return !r.first.get(); }) > 0)
-        roundUnanswered_ = true;
-    for (auto it = owed_.begin(); it != owed_.end();) {
-        bool shown = false;
-        bool staleSomewhere = false;
-        for (const Reader& reader : readers_) {
-            if (!reader.shows.contains(it.key()))
-                continue;
-            shown = true;
-            staleSomewhere = staleSomewhere || stale(reader, it.key());
+    for (Set& set : sets_) {
+        const std::shared_ptr<const void> account = set.account.lock();
+        for (auto it = set.figures.begin(); it != set.figures.end();) {
+            bool shown = false;
+            bool staleSomewhere = false;
+            for (const Reader& reader : readers_) {
+                if (reader.account.lock() != account || !reader.shows.contains(it.key()))
+                    continue;
+                shown = true;
+                staleSomewhere = staleSomewhere || reader.readAt.value(it.key()) < it->outcome;
+            }
+            it = shown && !staleSomewhere ? set.figures.erase(it) : std::next(it);
         }
-        it = shown && !staleSomewhere ? owed_.erase(it) : std::next(it);
     }
-}
-
-void OwedReads::settle()
-{
-    owed_.clear();
-    inFlight_ = false;
-    awaited_.clear();
+    // An account that owes nothing any more: its waits start anew.
+    std::erase_if(sets_, [](const Set& set) { return set.figures.isEmpty(); });
+    if (!sets_.empty())
+        return;
     nextRound_.reset();
-    roundLimit_.reset();
-    nextWait_ = delays_.first;
-    account_.reset();
-    if (std::exchange(listening_, false))
+    if (std::exchange(listening_, false)) {
         DMNotificationCenter::getInstance()->removeObserver(this);
+        NotificationCenter::getInstance()->removeObserver(static_cast<const void*>(this));
+    }
 }
 
 void OwedReads::tell(const std::vector<DataModelObserverRef>& readers)
@@ -382,12 +444,24 @@ void OwedReads::listen()
     // to be written.
     DMNotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
         TypedNotificationCenter::PlainHandler([this] {
-            if (accountChanged() || owed_.isEmpty())
-                return;
-            startRound();
+            dropLoggedOut();
+            if (setOf(activeAccount()))
+                startRound();
         }),
         NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
-    for (const int32_t type : { kLogout, kActiveAccountChanged })
-        NotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
-            TypedNotificationCenter::PlainHandler([this] { accountChanged(); }), type);
+    NotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
+        TypedNotificationCenter::PlainHandler([this] { dropLoggedOut(); }), kLogout);
+    // An account that owes becomes active: its pages read at their set-up,
+    // and a round follows what they asked.
+    NotificationCenter::getInstance()->addObserver(static_cast<const void*>(this),
+        TypedNotificationCenter::PlainHandler([this] {
+            dropLoggedOut();
+            if (inFlight_)
+                return;
+            if (setOf(activeAccount()))
+                roundSoon();
+            else
+                nextRound_.reset();
+        }),
+        kActiveAccountChanged);
 }

@@ -2,12 +2,14 @@
 
 #include "comm/request/CSError.h"
 #include "core/DataModelObserver.h"
+#include "core/RequestLedger.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -52,7 +54,7 @@ public:
     // Asks again the figures `owed` names and answers those whose read went
     // out; one that cannot be asked now (nothing to ask it for, a refused
     // request) is owed to this reader no more. Each answer of a read is told
-    // back through OwedReads::readAnswered.
+    // back through OwedReads::readAnswered, from the answer's own handler.
     virtual QStringList readOwed(const QStringList& owed) = 0;
     // What is owed to the reader changed: its figures may be out of date, or
     // are no longer.
@@ -81,31 +83,38 @@ private:
     QStringList asked_;
 };
 
-// The reads the active account owes after actions whose outcome is unknown
+// The reads each account owes after actions it sent whose outcome is unknown
 // (no answer in time, the connection lost): the client never sends such an
 // action again, so it reads what the action may have changed until the server
 // answers. One set per account, not per page: a figure stays owed whatever
 // became of the page that showed it, and a page opened meanwhile takes part.
+// What an action leaves owed is its sender's, whichever account is active
+// when its failure comes: another account's pages are never marked or read
+// for it. A set of an account that is not active waits, with no round for it,
+// until the account is active again; the account's logout drops it.
 //
-// A figure is owed to every reader that shows it until that reader's read of
-// it is answered with its rows (an error row, a time-out or an answer without
-// data leaves it owed); a read asked before the figure's last unknown outcome
-// answers nothing of it. Once every reader showing it has read it, it is owed
-// no more. While no reader shows it, it stays owed for the next one, until a
-// round asked after its outcome is answered in full: the server answers
-// again, and a page opened later reads it anew.
+// A figure is owed to every reader of the account that shows it until that
+// reader's read of it is answered with its rows by a request sent after the
+// outcome came back, for that account (an error row, a time-out or an answer
+// without data leaves it owed; an answer to a read sent before, or joined to
+// one sent before, answers nothing of it). Once every reader showing it has
+// read it, it is owed no more. While no reader shows it, it stays owed for
+// the next one, until a round asked after its outcome is answered in full:
+// the server answers again, and a page opened later reads it anew.
 //
 // The reads go in rounds, one in flight on the trade connection however many
-// outcomes are unknown: a round asks each reader what is still owed to it and
-// ends when each of those reads has been answered (or its reader is gone). A
+// outcomes are unknown, for the active account: a round asks each reader what
+// is still owed to it and ends when each request those asks sent (or joined)
+// has been answered, or at its time limit, whatever became of the readers. A
 // new unknown outcome while none is in flight starts one on the next pass of
 // the loop, so the outcomes told together share it; a round answered in full
-// that leaves reads owed (an outcome came while it was out) is followed by
-// the next likewise. After a round with a read unanswered, or with none to
-// ask, the next one waits, longer each time (RoundDelays), so a server that
-// stays connected but silent is never stormed; one also goes at each logon
-// of a trade server. An account change or a logout drops what the account
-// owed. Main thread only.
+// that leaves reads owed (an outcome came while it was out, a page opened) is
+// followed by the next likewise. After a round with a read unanswered the next
+// one waits, longer each time (RoundDelays), so a server that stays connected
+// but silent is never stormed; a round that asked nothing grows no wait, and a
+// new unknown outcome starts the waits again from the first. One also goes at
+// each logon of a trade server, and when an account that owes becomes active.
+// Main thread only.
 class OwedReads {
 public:
     // How long the round after one with a read unanswered waits: `first`
@@ -129,23 +138,28 @@ public:
     OwedReads(const OwedReads&) = delete;
     OwedReads& operator=(const OwedReads&) = delete;
 
-    // An action of the active account has an unknown outcome: `figures` may
-    // have changed and are owed from now on.
-    void owe(const QStringList& figures);
-    // `reader` shows `figures` (held weakly, until it drops its requests):
-    // it takes part in the rounds for those that are owed. What it reads
-    // from now on answers the outcomes known so far.
+    // An action's outcome is unknown; `outcome` is its answer (the ledger's
+    // answering()): `figures` may have changed and are owed by the account
+    // the action was sent for from now on. Nothing when that account is no
+    // longer logged in.
+    void owe(const QStringList& figures, const RequestLedger::Answer& outcome);
+    // `reader` shows `figures` of the active account (held weakly, until it
+    // drops its requests): it takes part in the rounds for those that are
+    // owed.
     void join(IOwedReader* reader, const QStringList& figures);
     // `reader` no longer shows anything (the page was left or dropped its
-    // requests): its reads still out count for no round.
+    // requests). Its reads still out stay the round's.
     void leave(const IOwedReader* reader);
     // `reader`'s read of `figure` was answered: `withRows`, with the rows it
-    // asked for; otherwise with an error row, no data, or not at all.
+    // asked for; otherwise with an error row, no data, or not at all. Told
+    // from the answer's handler: the ledger names the request it answers.
     void readAnswered(const IOwedReader* reader, const QString& figure, bool withRows);
 
-    // The figures `reader` shows that are owed to it: they may be out of date.
+    // The figures `reader` shows that are owed to it: they may be out of
+    // date. None while another account than its own is active.
     QStringList owedTo(const IOwedReader* reader) const;
-    bool owes() const { return !owed_.isEmpty(); }
+    // Whether an account logged in owes reads.
+    bool owes() const;
     // Whether a round is waiting for its reads' answers.
     bool roundInFlight() const { return inFlight_; }
     // How long the round scheduled after the last one waits; zero while none
@@ -154,49 +168,71 @@ public:
     void setRoundDelays(RoundDelays delays);
 
 private:
+    using AccountRef = std::weak_ptr<const void>;
+    struct Owed {
+        quint64 outcome = 0; // the outcome count that left it owed last
+        quint64 since = 0; // the last request sent when that outcome came
+    };
+    // What one account owes.
+    struct Set {
+        AccountRef account;
+        QHash<QString, Owed> figures;
+        std::chrono::milliseconds wait; // the round after an unanswered one waits this long
+    };
     struct Reader {
         DataModelObserverRef ref;
         QStringList shows;
-        // For each figure: the outcome count when it was last asked, and when
-        // it was last answered with its rows (or could not be asked).
-        QHash<QString, quint64> askedAt;
+        AccountRef account; // the active one when it joined: it shows that one's figures
+        // For each figure: the outcome count its last read answered (or it
+        // could not be asked at).
         QHash<QString, quint64> readAt;
     };
+    struct Asked {
+        DataModelObserverRef reader;
+        QString figure;
+        quint64 outcome = 0; // what it was asked for
+    };
+    struct Round {
+        AccountRef account;
+        quint64 outcome = 0; // the outcome count when it began
+        bool asked = false;
+        bool unanswered = false;
+        std::vector<Asked> reads;
+        std::set<quint64> awaited; // the requests its asks sent or joined, still out
+    };
+
+    static std::shared_ptr<const void> activeAccount();
     Reader* find(const IOwedReader* reader);
     const Reader* find(const IOwedReader* reader) const;
+    Set* setOf(const std::shared_ptr<const void>& account);
+    const Set* setOf(const std::shared_ptr<const void>& account) const;
     bool stale(const Reader& reader, const QString& figure) const;
     QStringList staleOf(const Reader& reader) const;
-    // What is owed belongs to the account that was active when it was: drops
-    // it when another is (or none).
-    bool accountChanged();
-    void dropAll();
+    std::vector<DataModelObserverRef> staleReaders(const std::shared_ptr<const void>& account) const;
+    // Drops the sets of accounts no longer logged in, telling their readers.
+    void dropLoggedOut();
     void startRound();
     // The next round, on the next pass of the loop or after `wait`.
     void roundSoon();
     void roundAfter(std::chrono::milliseconds wait);
     // The round in flight has heard each of its reads (or given up on them).
     void endRound();
-    // Leaves out readers that are gone, and figures every reader has read.
+    // A request the round may wait for was answered.
+    void heard(quint64 serial, bool withRows);
+    // Leaves out readers that are gone, figures every reader has read, and
+    // accounts that owe nothing any more.
     void prune();
-    // Ends the round in flight when every reader it waits for is gone.
-    void endRoundOfReadersGone();
-    // Nothing is owed any more: no round, no wait, nothing heard.
-    void settle();
     void tell(const std::vector<DataModelObserverRef>& readers);
     void listen();
 
-    QHash<QString, quint64> owed_; // each figure, with the outcome count that left it owed
+    std::vector<Set> sets_;
     quint64 outcomes_ = 0;
     std::vector<Reader> readers_;
-    std::weak_ptr<Account> account_;
     bool inFlight_ = false;
     bool starting_ = false; // the round's readers are being asked
-    bool askedInRound_ = false;
-    bool roundUnanswered_ = false;
-    quint64 roundAt_ = 0; // the outcome count when the round began
-    std::vector<std::pair<DataModelObserverRef, QString>> awaited_; // the round's reads still out
+    Round round_;
+    std::vector<std::pair<quint64, bool>> heardEarly_; // answers that came while a reader was asked
     RoundDelays delays_;
-    std::chrono::milliseconds nextWait_ = delays_.first;
     std::unique_ptr<platform::RunLoopTimer> nextRound_;
     std::unique_ptr<platform::RunLoopTimer> roundLimit_;
     bool listening_ = false;

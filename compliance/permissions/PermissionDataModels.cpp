@@ -66,8 +66,9 @@ void DMOpenPermissionAccess::failWithError(const QString& handle, const tagReque
     const QString told = getNetworkError(error).domain + QStringLiteral("，")
         + QString::fromUtf8(kPermissionAccessUnknownOutcome);
     PermissionLinkDataModel::failWithError(handle, param, { told, CSErrorOutcomeUnknown }, observers);
-    if (!alive.expired())
-        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) });
+    const RequestLedger::Answer* answer = RequestLedger::answering();
+    if (!alive.expired() && answer)
+        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kPermissions) }, *answer);
 }
 
 void registerPermissionDataModels()

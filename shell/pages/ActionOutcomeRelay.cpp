@@ -134,6 +134,7 @@ void ActionOutcomeRelay::allSent()
 {
     sentAll_ = true;
     tellIfDone();
+    readAgainIfDone();
 }
 
 QString ActionOutcomeRelay::activeAccount()
@@ -207,19 +208,28 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(
     if (unknown && unknownTold_ && !heard) {
         // The page told it as unknown already, and counted it so.
         tellIfDone();
+        readAgainIfDone();
         return Route::Told;
     }
     (succeeded ? succeeded_ : failed_) += requests;
     lastSucceeded_ = succeeded;
     lastText_ = text;
     unheard_ = unheard_ || !heard;
+    answeredLate_ = answeredLate_ || timeLimitPassed_;
     tellIfDone();
-    // An answer after all, past the dialog's time limit: the page, still up
-    // for the account, reads again what the action changed.
-    if (timeLimitPassed_ && readAgain_ && page_ && activeAccount() == account_ && pageWindow_
-        && pageWindow_())
-        readAgain_();
+    readAgainIfDone();
     return heard ? Route::Page : Route::Told;
+}
+
+void ActionOutcomeRelay::readAgainIfDone()
+{
+    // Answers after all, past the dialog's time limit: once the last of the
+    // run is in, the page, still up for the account, reads again what they
+    // changed, once for all of them.
+    if (!done() || !answeredLate_ || std::exchange(readAgainDone_, true))
+        return;
+    if (readAgain_ && page_ && activeAccount() == account_ && pageWindow_ && pageWindow_())
+        readAgain_();
 }
 
 void ActionOutcomeRelay::tellIfDone()

@@ -48,10 +48,10 @@ public:
     struct Listener {
         DataModelObserver* observer = nullptr; // held weakly; lets go when the page drops its requests
         std::function<AlertPresenter*()> window;
-        // What the page reads again when an answer that came past its
-        // dialog's time limit is told while the page is up for the account
-        // (the figures the action changed); may be empty. Never for an
-        // unknown outcome.
+        // What the page reads again, once the last answer of the action is
+        // in, when answers came past its dialog's time limit while the page
+        // is up for the account (the figures the action changed): once for
+        // the whole run; may be empty. Never for unknown outcomes alone.
         std::function<void()> readAgain = {};
     };
     // The page's window while the page is loaded.
@@ -150,6 +150,7 @@ private:
     static void adopt(std::unique_ptr<ActionOutcomeRelay> relay);
     bool done() const { return sentAll_ && awaited_.empty(); }
     void tellIfDone();
+    void readAgainIfDone();
     // The page hears nothing more: what comes later is counted afresh and
     // told apart, a later unknown outcome not at all (it was told).
     void stopPageWaiting();
@@ -169,6 +170,8 @@ private:
     bool timeLimitPassed_ = false;
     bool unknownTold_ = false; // the outcome was told as unknown
     bool unheard_ = false; // an answer the page did not hear
+    bool answeredLate_ = false; // an answer (no unknown outcome) came past the time limit
+    bool readAgainDone_ = false;
     bool told_ = false;
     int succeeded_ = 0;
     int failed_ = 0;

@@ -124,7 +124,9 @@ protected:
     // default) and tells each answer of those reads (figureRead).
     virtual QStringList figuresShown() const { return {}; }
     QStringList readOwed(const QStringList&) override { return {}; }
-    // The page's read of `figure` was answered: with its rows, or not.
+    // The page's read of `figure` was answered: with its rows, or not. Told
+    // from the answer's own handler: what settles the figure is the request
+    // that answer belongs to (sent after the outcome, for the account).
     void figureRead(const char* figure, bool withRows);
     void owedReadsChanged() override { emit changed(); }
 

@@ -71,6 +71,9 @@ TEST(OwedAfterUnknown, EachActionOwesWhatItMayChange)
                 kFundPlans, kHGTOrders, kBankBalance, kFundDividends });
         std::unique_ptr<DataModel> model = factory.createDataModel(id);
         ASSERT_TRUE(model);
+        // The answer of a request sent for the account: none waits under
+        // the handle, so the ledger names the test's.
+        RequestLedger::Answering lost(RequestLedger::sent(), false);
         model->respondWithError(CSErrors::requestTimeout(), model->requestIdentifier(QStringLiteral("lost")));
         QStringList owed = OwedReads::getInstance()->owedTo(&page);
         owed.sort();

@@ -370,6 +370,78 @@ TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)
     EXPECT_EQ(DataModel::getNetworkError(CSErrors::requestTimeout()).domain, QStringLiteral("请求超时"));
 }
 
+// The ledger of requests: each request that goes out gets the next serial
+// and whom the sender source names (an ask that joins it, the same serial);
+// while its answer is handed out, however it comes, the ledger names that
+// request, and the watch hears it once every observer has. An answer no
+// request waits for names none.
+TEST_F(DataModelE2E, TheLedgerNamesTheRequestEachAnswerBelongsTo)
+{
+    static const auto sender = std::make_shared<int>(1);
+    static std::vector<std::pair<quint64, bool>> watched;
+    RequestLedger::setSenderSource([]() -> std::shared_ptr<const void> { return sender; });
+    RequestLedger::setWatch([](quint64 serial, bool withRows) { watched.emplace_back(serial, withRows); });
+    enum class Way { Rows, ErrorRow, NoData, TimeOut, Dropped };
+    const struct {
+        const char* name;
+        Way way;
+        bool withRows;
+    } rows[] = {
+        { "rows", Way::Rows, true },
+        { "an error row", Way::ErrorRow, false },
+        { "no record set", Way::NoData, false },
+        { "a time-out", Way::TimeOut, false },
+        { "the connection lost", Way::Dropped, false },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        watched.clear();
+        sim.clearControls();
+        if (row.way == Way::ErrorRow)
+            sim.answerErrorNext(kEchoFunction, 1, QStringLiteral("refused"));
+        if (row.way == Way::NoData)
+            sim.answerNotRecordSetNext(kEchoFunction);
+        if (row.way == Way::TimeOut || row.way == Way::Dropped)
+            sim.withholdNext(kEchoFunction);
+        EchoObserver first, joined;
+        std::vector<RequestLedger::Answer> heard;
+        first.onCall = joined.onCall = [&](DataModel*) {
+            ASSERT_TRUE(RequestLedger::answering());
+            heard.push_back(*RequestLedger::answering());
+            EXPECT_TRUE(watched.empty());
+        };
+        std::vector<quint64> serials;
+        {
+            RequestLedger::AskRecorder recorder;
+            askEcho(*echo, &first, QString::fromLatin1(row.name), QStringLiteral("fundid=1"),
+                row.way == Way::TimeOut ? 1 : 30);
+            askEcho(*echo, &joined, QString::fromLatin1(row.name), QStringLiteral("fundid=1"));
+            serials = recorder.serials();
+        }
+        ASSERT_EQ(serials.size(), 2u);
+        EXPECT_EQ(serials[0], serials[1]);
+        EXPECT_EQ(serials[0], RequestLedger::last());
+        if (row.way == Way::Dropped) {
+            ASSERT_TRUE(testsupport::spinUntil([&] { return sim.withheldCount() == 1; }));
+            sim.dropConnections();
+        }
+        ASSERT_TRUE(testsupport::spinUntil([&] { return joined.calls() == 1; }));
+        ASSERT_EQ(heard.size(), 2u);
+        for (const RequestLedger::Answer& answer : heard) {
+            EXPECT_EQ(answer.request.serial, serials[0]);
+            EXPECT_EQ(answer.request.sender.lock(), sender);
+            EXPECT_GE(answer.came, serials[0]);
+        }
+        EXPECT_EQ(watched, (std::vector<std::pair<quint64, bool>> { { serials[0], row.withRows } }));
+        EXPECT_FALSE(RequestLedger::answering());
+    }
+    watched.clear();
+    echo->respondWithError(CSErrors::requestTimeout(), echo->requestIdentifier(QStringLiteral("stray")));
+    EXPECT_TRUE(watched.empty());
+    RequestLedger::setWatch(nullptr);
+    RequestLedger::setSenderSource(nullptr);
+}
+
 TEST_F(DataModelE2E, ReplyWithoutRecordSetEndsTheHandle)
 {
     EchoObserver observer;

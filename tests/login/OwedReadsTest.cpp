@@ -1,6 +1,7 @@
 // The reads an account owes after actions of unknown outcome, driven by
-// readers whose answers the test scripts: rounds, back-off, logons, what
-// settles a read, pages leaving and joining, account changes and logouts.
+// readers whose requests and answers the test plays as the request layer
+// does: rounds, back-off, logons, what settles a read, pages leaving and
+// joining, two accounts and their logouts.
 #include "login/OwedReads.h"
 
 #include "login/LoginTestRig.h"
@@ -16,42 +17,79 @@ const QString kMoney = QString::fromLatin1(owedfigure::kMoney);
 const QString kPositions = QString::fromLatin1(owedfigure::kPositions);
 const QString kOrders = QString::fromLatin1(owedfigure::kOrders);
 
+struct Page;
+// A read on the wire: whose, of what, and the request it went out as.
+struct Read {
+    Page* page; // null once the page is gone
+    QString figure;
+    RequestLedger::Request request;
+    bool own; // the page asked it by itself, not in a round
+};
+
 // A page: what it is asked to read again, and what it cannot ask.
 struct Page : IOwedReader {
     QString name;
+    QStringList shows;
     QStringList refuses;
-    QStringList out; // asked and not yet answered
+    std::vector<Read>* wire = nullptr;
     QStringList* log = nullptr;
     int told = 0;
     QStringList seen; // what it was told is owed to it, last
+    ~Page() override
+    {
+        for (Read& read : *wire) {
+            if (read.page == this)
+                read.page = nullptr;
+        }
+    }
     QStringList readOwed(const QStringList& owed) override
     {
         *log << name + QLatin1Char(':') + owed.join(QLatin1Char(','));
+        QStringList asked;
         for (const QString& figure : owed) {
             if (!refuses.contains(figure))
-                out << figure;
+                asked << ask(figure, false);
         }
-        return out;
+        return asked;
+    }
+    QString ask(const QString& figure, bool own)
+    {
+        wire->push_back({ this, figure, RequestLedger::sent(), own });
+        return figure;
     }
     void owedReadsChanged() override
     {
         ++told;
         seen = OwedReads::getInstance()->owedTo(this);
     }
-    // Answers its reads still out: with rows, except those in `failing`.
-    void answer(const QStringList& failing)
-    {
-        for (const QString& figure : std::exchange(out, {}))
-            OwedReads::getInstance()->readAnswered(this, figure, !failing.contains(figure));
-    }
 };
+
+// Answers the reads on the wire that `which` picks: with rows, but for the
+// figures in `failing`. A page still there hears its answer as a page does,
+// from inside it.
+template <class Which> void answer(std::vector<Read>& wire, Which which, const QStringList& failing)
+{
+    std::vector<Read> answered;
+    std::erase_if(wire, [&](const Read& read) {
+        if (!which(read))
+            return false;
+        answered.push_back(read);
+        return true;
+    });
+    for (const Read& read : answered) {
+        const bool withRows = !failing.contains(read.figure);
+        RequestLedger::Answering answering(read.request, withRows);
+        if (read.page)
+            OwedReads::getInstance()->readAnswered(read.page, read.figure, withRows);
+    }
+}
 
 class OwedReadsTest : public logintest::HomeFixture {
 protected:
     void SetUp() override
     {
         HomeFixture::SetUp();
-        AccountManager::getInstance()->addActiveAccount(customer("010100000001"));
+        AccountManager::getInstance()->addActiveAccount(first);
     }
     static std::shared_ptr<Account> customer(const char* number)
     {
@@ -59,20 +97,42 @@ protected:
         account->customerNumber = QString::fromLatin1(number);
         return account;
     }
+    static void makeActive(const std::shared_ptr<Account>& account)
+    {
+        AccountManager::getInstance()->addActiveAccount(account);
+        NotificationCenter::getInstance()->postNotification(2);
+    }
+    static void logOut(const std::shared_ptr<Account>& account)
+    {
+        AccountManager* accounts = AccountManager::getInstance();
+        const std::shared_ptr<Account> active = accounts->getActiveLoginAccount();
+        accounts->setActiveLoginAccount(AccountManager::findItemInArray(*account, accounts->loginAccounts()));
+        accounts->logoutCurrentActiveAccount();
+        const auto& left = accounts->loginAccounts();
+        const auto still = std::find(left.begin(), left.end(), active);
+        accounts->setActiveLoginAccount(still != left.end() ? still - left.begin() : left.empty() ? -1 : 0);
+        NotificationCenter::getInstance()->postNotification(1);
+        NotificationCenter::getInstance()->postNotification(2);
+    }
     static constexpr std::chrono::milliseconds kFirst { 3'600'000 };
+    const std::shared_ptr<Account> first = customer("010100000001");
+    const std::shared_ptr<Account> second = customer("010100000002");
 };
 
 } // namespace
 
 // Page A shows money and positions; page B, opened later, today's orders.
-// Steps: O an unknown outcome of an order; R the next round is asked; a, e,
-// f the reads out answered with rows, money failing, or all failing; b A's
-// money answered by a read asked before the outcome; r A cannot ask money;
-// X A left; D A gone without leaving; J B opened (shown out of date at
-// once); j B's own read at its opening answered with rows; L a trade logon;
-// C another account active; G a logout; T the next round's reads go
-// unanswered past its limit; P a pass of the loop. Whatever the steps, each
-// page was last told what is owed to it.
+// Steps: O an action the first account sent has an unknown outcome (Q: its
+// failure's own handler has A ask money by itself); R the next round is
+// asked; a, e, f the reads out answered with rows, money failing, or all
+// failing; q A asks money by itself; b A's own reads answered with rows; r A
+// cannot ask money; X A left; D A gone without leaving; ! a round still out;
+// J B opened (shown out of date at once); j B reads for itself at its
+// opening, answered with rows; L a trade logon; C the second account active,
+// c the first again (the pages join anew, as they do); G the first account
+// logs out, g the second; T the next round's reads go unanswered past its
+// limit; P a pass of the loop. Whatever the steps, each page was last told
+// what is owed to it.
 TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
 {
     const struct {
@@ -88,12 +148,18 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         { "the logon asks what is still owed", "OReLa", { "A:money,positions", "A:money" }, {}, false, 0 },
         { "waits double up to the longest", "ORfLfLfLf", QStringList(4, "A:money,positions"),
             { kMoney, kPositions }, true, 4 },
+        { "rounds that ask nothing grow no wait", "XOPLLL", {}, {}, true, 1 },
+        { "a new outcome starts the waits anew", "ORfLfORf", QStringList(3, "A:money,positions"),
+            { kMoney, kPositions }, true, 1 },
         { "outcomes told together share a round", "OORa", { "A:money,positions" }, {}, false, 0 },
         { "an outcome while a round is out is not its to settle", "OROPaRa",
             { "A:money,positions", "A:money,positions" }, {}, false, 0 },
-        { "a read asked before the outcome answers nothing", "ObRa", { "A:money,positions" }, {}, false, 0 },
+        { "a read asked before the outcome answers nothing", "qORbe", { "A:money,positions" }, { kMoney },
+            true, 1 },
+        { "a read its failure's handler asked answers it", "QbRa", { "A:positions" }, {}, false, 0 },
         { "a read that cannot be asked is owed no more", "rORa", { "A:money,positions" }, {}, false, 0 },
-        { "the page left with its reads out", "ORX", { "A:money,positions" }, {}, true, 1 },
+        { "the page left, its reads answered", "ORX!a", { "A:money,positions" }, {}, false, 0 },
+        { "the page left, its reads failing", "ORX!f", { "A:money,positions" }, {}, true, 1 },
         { "a page opened during a freeze takes part", "ORfXJLa", { "A:money,positions", "B:orders" }, {},
             false, 0 },
         { "a page opened reads for itself", "ORfJj", { "A:money,positions" }, { kMoney, kPositions }, true,
@@ -101,32 +167,61 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         { "an outcome none shows waits for its page", "OROPaJRa",
             { "A:money,positions", "A:money,positions", "B:orders" }, {}, false, 0 },
         { "no page shows them", "XOP", {}, {}, true, 1 },
-        { "a page gone with its reads out", "ORDJ", { "A:money,positions" }, {}, true, 1 },
-        { "a page gone, then an outcome", "ORDOP", { "A:money,positions" }, {}, true, 2 },
+        { "a page gone with its reads out", "ORDJ!aRa", { "A:money,positions", "B:orders" }, {}, false, 0 },
+        { "a page gone, then an outcome", "ORDOPa", { "A:money,positions" }, {}, true, 1 },
         { "a round past its limit", "TORP", { "A:money,positions" }, { kMoney, kPositions }, true, 1 },
         { "the back-off starts anew once settled", "ORfLaORf", QStringList(3, "A:money,positions"),
             { kMoney, kPositions }, true, 1 },
-        { "an account change drops what was owed", "ORfCL", { "A:money,positions" }, {}, false, 0 },
-        { "a logout drops what was owed", "ORfGL", { "A:money,positions" }, {}, false, 0 },
+        // Owed by the account that sent the action, whichever is active.
+        { "another account's outcome marks nothing", "COPL", {}, {}, true, 0 },
+        { "it is read once its account is active", "COPcRa", { "A:money,positions" }, {}, false, 0 },
+        { "an account change keeps what was owed", "ORfCL", { "A:money,positions" }, {}, true, 0 },
+        { "and reads it on the way back", "ORfCcRa", QStringList(2, "A:money,positions"), {}, false, 0 },
+        { "another account's logout keeps it", "COgRa", { "A:money,positions" }, {}, false, 0 },
+        { "its own logout drops it", "ORfGL", { "A:money,positions" }, {}, false, 0 },
+        { "its own logout, another account active", "COG", {}, {}, false, 0 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.way);
         OwedReads::resetInstance();
+        AccountManager::getInstance()->logoutAllAccount();
+        AccountManager::getInstance()->addActiveAccount(first);
         OwedReads* owed = OwedReads::getInstance();
         owed->setRoundDelays({ kFirst, 4 * kFirst, std::chrono::hours(9) });
         QStringList asks;
+        std::vector<Read> wire;
         auto a = std::make_unique<Page>();
         Page b;
         a->name = QStringLiteral("A");
+        a->shows = { kMoney, kPositions };
         b.name = QStringLiteral("B");
+        b.shows = { kOrders };
         a->log = b.log = &asks;
-        owed->join(a.get(), { kMoney, kPositions });
+        a->wire = b.wire = &wire;
+        owed->join(a.get(), a->shows);
+        const auto rejoin = [&] {
+            if (!a)
+                return;
+            owed->leave(a.get());
+            owed->join(a.get(), a->shows);
+            a->seen = owed->owedTo(a.get()); // the page shows itself anew
+        };
+        const auto fail = [&](const std::function<void()>& inHandler) {
+            const RequestLedger::Request order { RequestLedger::sent().serial, first };
+            RequestLedger::Answering answering(order, false);
+            if (inHandler)
+                inHandler();
+            owed->owe({ kMoney, kPositions, kOrders }, *RequestLedger::answering());
+        };
         for (const char step : std::string_view(row.steps)) {
             SCOPED_TRACE(step);
             const qsizetype before = asks.size();
             switch (step) {
             case 'O':
-                owed->owe({ kMoney, kPositions, kOrders });
+                fail({});
+                break;
+            case 'Q':
+                fail([&] { a->ask(kMoney, true); });
                 break;
             case 'R':
                 ASSERT_TRUE(spinUntil([&] { return asks.size() > before; }));
@@ -134,15 +229,17 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
             case 'a':
             case 'e':
             case 'f':
-                for (Page* page : { a.get(), &b }) {
-                    if (page)
-                        page->answer(step == 'a' ? QStringList()
-                                : step == 'e'    ? QStringList { kMoney }
-                                                 : page->out);
-                }
+                answer(
+                    wire, [](const Read& read) { return !read.own; },
+                    step == 'a'     ? QStringList()
+                        : step == 'e' ? QStringList { kMoney }
+                                      : QStringList { kMoney, kPositions, kOrders });
+                break;
+            case 'q':
+                a->ask(kMoney, true);
                 break;
             case 'b':
-                owed->readAnswered(a.get(), kMoney, true);
+                answer(wire, [](const Read& read) { return read.own; }, {});
                 break;
             case 'r':
                 a->refuses = { kMoney };
@@ -154,13 +251,17 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
             case 'D':
                 a.reset();
                 break;
+            case '!':
+                EXPECT_TRUE(owed->roundInFlight());
+                break;
             case 'J':
-                owed->join(&b, { kOrders });
+                owed->join(&b, b.shows);
                 EXPECT_EQ(owed->owedTo(&b), QStringList { kOrders });
                 EXPECT_EQ(b.told, 1);
                 break;
             case 'j':
-                owed->readAnswered(&b, kOrders, true);
+                b.ask(kOrders, true);
+                answer(wire, [&](const Read& read) { return read.page == &b && read.own; }, {});
                 EXPECT_TRUE(owed->owedTo(&b).isEmpty());
                 break;
             case 'T':
@@ -179,17 +280,24 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
                     NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
                 break;
             case 'C':
-                AccountManager::getInstance()->addActiveAccount(customer("010100000002"));
+                AccountManager::getInstance()->addActiveAccount(second);
                 // Not the new account's, even before the change is told.
-                EXPECT_TRUE(owed->owedTo(a.get()).isEmpty());
+                if (a)
+                    EXPECT_TRUE(owed->owedTo(a.get()).isEmpty());
                 NotificationCenter::getInstance()->postNotification(2);
-                EXPECT_FALSE(owed->owes());
+                rejoin();
+                break;
+            case 'c':
+                makeActive(first);
+                rejoin();
                 break;
             case 'G':
-                AccountManager::getInstance()->logoutAllAccount();
-                NotificationCenter::getInstance()->postNotification(1);
+                logOut(first);
                 EXPECT_FALSE(owed->owes());
-                AccountManager::getInstance()->addActiveAccount(customer("010100000001"));
+                break;
+            case 'g':
+                logOut(second);
+                rejoin();
                 break;
             }
         }

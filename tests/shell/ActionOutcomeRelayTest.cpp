@@ -133,6 +133,10 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         { "time limit of a run", true, "s:a s:b s:c e +a T ?b +c", 1,
             { "温馨提示|批量撤单\n成功数量:1\n失败数量:2", "温馨提示|ok c" }, {}, {}, 1 },
         { "time limit of a run of one", true, "s:a e T -a", 0, { "错误|limit", "错误|fail a" }, {}, {}, 1 },
+        // Read again once, after the last of the run's late answers.
+        { "late answers of a run", true, "s:a s:b s:c e T +a -b +c", 0,
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:3", "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {}, {},
+            1 },
         { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },

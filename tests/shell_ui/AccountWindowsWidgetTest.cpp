@@ -211,8 +211,19 @@ namespace {
 // A page that shows the money and reads it again when asked.
 struct MoneyPage : MenuItemViewController {
     QStringList figuresShown() const override { return { owedfigure::kMoney }; }
-    QStringList readOwed(const QStringList& owed) override { return owed; }
+    int rounds = 0;
+    QStringList readOwed(const QStringList& owed) override
+    {
+        ++rounds;
+        return owed;
+    }
     using MenuItemViewController::figureRead;
+    // Its read of the money, sent now, answered.
+    void moneyRead(bool withRows)
+    {
+        RequestLedger::Answering answering(RequestLedger::sent(), withRows);
+        figureRead(owedfigure::kMoney, withRows);
+    }
 };
 } // namespace
 
@@ -234,15 +245,18 @@ TEST_F(AccountWindowsWidgetTest, APageSaysItsFiguresMayBeOutOfDateUntilReadAgain
         auto* mark = child<QLabel>(view.get(), QStringLiteral("outOfDateMark"));
         ASSERT_TRUE(mark);
         EXPECT_FALSE(mark->isVisible());
-        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) });
+        {
+            RequestLedger::Answering lost(RequestLedger::sent(), false);
+            OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) }, *RequestLedger::answering());
+        }
         EXPECT_TRUE(mark->isVisible());
         EXPECT_EQ(mark->text(), QString::fromUtf8(MenuItemView::kOutOfDateText));
-        ASSERT_TRUE(spinUntil([] { return OwedReads::getInstance()->roundInFlight(); }));
-        page.figureRead(owedfigure::kMoney, false);
+        ASSERT_TRUE(spinUntil([&] { return page.rounds > 0; }));
+        page.moneyRead(false);
         EXPECT_TRUE(mark->isVisible());
         DMNotificationCenter::getInstance()->postNotification(
             NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
-        page.figureRead(owedfigure::kMoney, true);
+        page.moneyRead(true);
         EXPECT_FALSE(mark->isVisible());
     }
 }

@@ -29,7 +29,7 @@ inline bool isOrderOutcomeUnknown(const CSError& error)
 // An order-like request: it changes state, and an answer that never came is
 // reported as an unknown outcome, after which what the request may have
 // changed (Derived::changes(), the figures it names) is owed by the account
-// (OwedReads) until read again.
+// it was sent for (OwedReads) until read again.
 template <class Derived, class Param, class Protocol>
 class OrderDataModelClass : public DataModelClass<Derived, TradeDataModel, Param, Protocol> {
 public:
@@ -54,8 +54,10 @@ protected:
         const std::weak_ptr<int> alive = this->aliveToken();
         DataModelClass<Derived, TradeDataModel, Param, Protocol>::failWithError(
             handle, param, { Derived::unknownOutcomeMessage(error), kOrderOutcomeUnknownCode }, observers);
-        if (!alive.expired())
-            OwedReads::getInstance()->owe(Derived::changes());
+        // Owed by the account the request was sent for, whichever is active now.
+        const RequestLedger::Answer* answer = RequestLedger::answering();
+        if (!alive.expired() && answer)
+            OwedReads::getInstance()->owe(Derived::changes(), *answer);
     }
 };
 
