@@ -1,5 +1,6 @@
 // The settings and message-centre windows and the password and greeting
 // pages under the offscreen platform: their controls reach their controllers.
+#include "login/ActionLeftUnknown.h"
 #include "shell/MessageStoreRig.h"
 #include "shell/WindowTestRig.h"
 #include "shell/pages/ChangePasswordViewController.h"
@@ -245,10 +246,7 @@ TEST_F(AccountWindowsWidgetTest, APageSaysItsFiguresMayBeOutOfDateUntilReadAgain
         auto* mark = child<QLabel>(view.get(), QStringLiteral("outOfDateMark"));
         ASSERT_TRUE(mark);
         EXPECT_FALSE(mark->isVisible());
-        {
-            RequestLedger::Answering lost(RequestLedger::sent(), false);
-            OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) }, *RequestLedger::answering());
-        }
+        actionLeftUnknown({ QString::fromLatin1(owedfigure::kMoney) });
         EXPECT_TRUE(mark->isVisible());
         EXPECT_EQ(mark->text(), QString::fromUtf8(MenuItemView::kOutOfDateText));
         ASSERT_TRUE(spinUntil([&] { return page.rounds > 0; }));
@@ -325,7 +323,7 @@ TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLay
         auto* mark = child<QLabel>(&view, QStringLiteral("outOfDateMark"));
         const QList<QRect> before = view.controls();
 
-        OwedReads::getInstance()->owe({ QString::fromLatin1(owedfigure::kMoney) });
+        actionLeftUnknown({ QString::fromLatin1(owedfigure::kMoney) });
         settle();
         ASSERT_TRUE(mark->isVisible());
         EXPECT_EQ(mark->geometry(), QRect(0, 0, view.width(), mark->height()));
@@ -334,10 +332,8 @@ TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLay
         for (const QRect& control : before)
             EXPECT_FALSE(control.intersects(mark->geometry())) << qPrintable(QDebug::toString(control));
 
-        ASSERT_TRUE(spinUntil([] { return OwedReads::getInstance()->roundInFlight(); }));
-        DMNotificationCenter::getInstance()->postNotification(
-            NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
-        page.figureRead(owedfigure::kMoney, true);
+        ASSERT_TRUE(spinUntil([&] { return page.rounds > 0; }));
+        page.moneyRead(true);
         settle();
         EXPECT_FALSE(mark->isVisible());
         EXPECT_EQ(view.controls(), before);

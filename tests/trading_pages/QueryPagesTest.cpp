@@ -2,6 +2,7 @@
 #include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 #include "core/NotificationCenter.h"
+#include "login/ActionLeftUnknown.h"
 #include "login/OwedReads.h"
 #include "tools/broker-sim/BackOffice.h"
 #include "trading/orders/OrderManager.h"
@@ -507,7 +508,7 @@ TEST_F(HistoricQueryPageTest, QueryPagesReadAgainWhatAnActionOfUnknownOutcomeMay
         ASSERT_TRUE(settled());
         EXPECT_FALSE(common.isQuerying());
         const qsizetype asked = sim.receivedCount(row.function);
-        owed->owe({ QString::fromLatin1(row.figure ? row.figure : kMoney) });
+        actionLeftUnknown({ QString::fromLatin1(row.figure ? row.figure : kMoney) });
         // The round over: the next one waits, or nothing is owed any more.
         ASSERT_TRUE(spinUntil(
             [&] { return !owed->roundInFlight() && (owed->roundWait().count() > 0 || !owed->owes()); }));

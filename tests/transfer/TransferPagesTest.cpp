@@ -3,6 +3,7 @@
 #include "TransferTestRig.h"
 #include "comm/request/CSNetwork.h"
 #include "core/NetworkFactory.h"
+#include "login/ActionLeftUnknown.h"
 #include "platform/RunLoop.h"
 #include "shell/pages/ActionOutcomeRelay.h"
 #include "tools/broker-sim/Table.h"
@@ -910,7 +911,7 @@ TEST_F(TransferPagesTest, TheBalancePageReadsAgainOnlyTheBalanceItShowsByItself)
             link.bankCents = 12345600;
         const qsizetype balances = count(kBankBalanceFunction);
         const qsizetype histories = count(kTransferHistoryFunction);
-        OwedReads::getInstance()->owe(DMFundTransfer::changes());
+        actionLeftUnknown(DMFundTransfer::changes());
         if (automatic) {
             ASSERT_TRUE(spinUntil(
                 [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; },
@@ -940,7 +941,7 @@ TEST_F(TransferPagesTest, TheHistoryReadForTheBankBalanceSettlesTheHistoryOwed)
     ASSERT_TRUE(answersSentSoFarHandled());
     sim.answerErrorNext(kTransferHistoryFunction, -1, QStringLiteral("系统忙")); // the round's own
     const qsizetype balances = count(kBankBalanceFunction);
-    OwedReads::getInstance()->owe(DMFundTransfer::changes());
+    actionLeftUnknown(DMFundTransfer::changes());
     ASSERT_TRUE(spinUntil(
         [&] { return count(kBankBalanceFunction) > balances && page->freshTableTimer() != nullptr; }, 10s));
     ASSERT_TRUE(answersSentSoFarHandled());
