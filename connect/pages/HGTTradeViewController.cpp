@@ -684,9 +684,12 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // The order the user confirmed: the dialog's values, not the form's now.
     const QString title = kind_ == Kind::OddLotSell ? DMOrderType::oddLotSellTitle() : param.orderType();
     // The answer is heard through a relay: it reaches this page while the
-    // page still awaits it, and is told all the same once it does not.
+    // page still awaits it, and is told all the same once it does not. One
+    // past the dialog's time limit does on the page, still up for the
+    // account, what it does while the page waits; the form is then this
+    // order's unless the next order is on its way.
     auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
-        ActionOutcomeRelay::pageOf(*this, [this] { readPositions(); }), *this,
+        ActionOutcomeRelay::pageOf(*this, [this](bool accepted) { orderAnswered(accepted, !busy_); }), *this,
         &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
@@ -706,7 +709,14 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedOrderText(orderNumber)));
-    if (formOfThisOrder)
+    orderAnswered(true, formOfThisOrder);
+}
+
+void HGTTradeViewController::orderAnswered(bool accepted, bool formOfThisOrder)
+{
+    // The quantity of an order the server took goes, so the button does not
+    // make the same order again.
+    if (accepted && formOfThisOrder)
         quantity_.clear();
     readPositions();
     emit changed();

@@ -178,6 +178,10 @@ private:
     // Asks for the positions; only this read's answer is shown. Answers
     // whether it went out.
     bool readPositions();
+    // What an order's answer does on the page, heard or come past the
+    // dialog's time limit (`accepted`: the order has its number;
+    // `formOfThisOrder`: the form is still the one it was made from).
+    void orderAnswered(bool accepted, bool formOfThisOrder);
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
     void resetRefreshHandle();

@@ -781,15 +781,15 @@ template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(
 {
     // The answer is heard through a relay: it reaches this form while the
     // form is there, and is told all the same once it is gone (the page
-    // left, another account).
+    // left, another account). One past the dialog's time limit does on the
+    // form, still up, what it does while the form waits; the form is then
+    // this order's unless the next one is on its way.
+    const qint32 type = draft_ ? draft_->dialogType : 0;
     ActionOutcomeRelay::Listener listener { this,
         [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
             return form ? form->alerts_ : nullptr;
         },
-        [this, type = draft_ ? draft_->dialogType : 0] {
-            if (readChangedFiguresAgain(type))
-                emit figuresChanged();
-        } };
+        [this, type](bool accepted) { orderTaken(type, accepted, !busy_); } };
     Relay& relay = ActionOutcomeRelay::start<Relay>(
         std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);
     relay.sent(send(relay));
@@ -857,10 +857,18 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
     ActionOutcomeRelay::tell(alerts_, AlertRequest::tip(orderSubmittedText(serial)));
-    // A dividend setting or a plan leaves the form as it is.
-    if (type == 4 || type == 5 || type == 7 || type == 8)
+    orderTaken(type, true, true);
+}
+
+void OpdFundTradeViewController::orderTaken(qint32 dialogType, bool accepted, bool formOfThisOrder)
+{
+    // The amount of an order the server took goes, so the button does not
+    // send the same order again; a dividend setting or a plan leaves the
+    // form as it is.
+    const bool amountSpent = dialogType == 4 || dialogType == 5 || dialogType == 7 || dialogType == 8;
+    if (accepted && formOfThisOrder && amountSpent)
         texts_[Amount].clear();
-    if (readChangedFiguresAgain(type))
+    if (readChangedFiguresAgain(dialogType))
         emit figuresChanged();
 }
 

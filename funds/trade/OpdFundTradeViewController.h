@@ -278,6 +278,10 @@ private:
     void endPipeline();
     void orderAnswered(const QString& serial);
     bool orderFailed(const CSError& error);
+    // What an order's answer does on the form, heard or come past the
+    // dialog's time limit (`accepted`: the server took it;
+    // `formOfThisOrder`: no next order is on its way).
+    void orderTaken(qint32 dialogType, bool accepted, bool formOfThisOrder);
     // After an order of `dialogType` went out: what it changed is read
     // again. Answers whether it changed anything shown.
     bool readChangedFiguresAgain(qint32 dialogType);

@@ -65,17 +65,26 @@ AlertPresenter* shownOn(AlertPresenter* window, const QString& active)
 ActionOutcomeRelay::Listener ActionOutcomeRelay::pageOf(
     MenuItemViewController& page, std::function<void()> readAgain)
 {
+    AfterLateAnswer after;
+    if (readAgain)
+        after = [read = std::move(readAgain)](bool) { read(); };
+    return pageOf(page, std::move(after));
+}
+
+ActionOutcomeRelay::Listener ActionOutcomeRelay::pageOf(
+    MenuItemViewController& page, AfterLateAnswer afterLateAnswer)
+{
     return { &page,
         [p = QPointer<MenuItemViewController>(&page)]() -> AlertPresenter* {
             return p && !p->isUnloaded() ? p->alerts() : nullptr;
         },
-        std::move(readAgain) };
+        std::move(afterLateAnswer) };
 }
 
 ActionOutcomeRelay::ActionOutcomeRelay(Listener page, bool run)
     : page_(page.observer)
     , pageWindow_(std::move(page.window))
-    , readAgain_(std::move(page.readAgain))
+    , afterLateAnswer_(std::move(page.afterLateAnswer))
     , run_(run)
     , account_(activeAccount())
 {
@@ -134,7 +143,7 @@ void ActionOutcomeRelay::allSent()
 {
     sentAll_ = true;
     tellIfDone();
-    readAgainIfDone();
+    afterLateAnswerIfDone();
 }
 
 QString ActionOutcomeRelay::activeAccount()
@@ -208,7 +217,7 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(
     if (unknown && unknownTold_ && !heard) {
         // The page told it as unknown already, and counted it so.
         tellIfDone();
-        readAgainIfDone();
+        afterLateAnswerIfDone();
         return Route::Told;
     }
     (succeeded ? succeeded_ : failed_) += requests;
@@ -216,20 +225,21 @@ ActionOutcomeRelay::Route ActionOutcomeRelay::take(
     lastText_ = text;
     unheard_ = unheard_ || !heard;
     answeredLate_ = answeredLate_ || timeLimitPassed_;
+    acceptedLate_ = acceptedLate_ || (timeLimitPassed_ && succeeded);
     tellIfDone();
-    readAgainIfDone();
+    afterLateAnswerIfDone();
     return heard ? Route::Page : Route::Told;
 }
 
-void ActionOutcomeRelay::readAgainIfDone()
+void ActionOutcomeRelay::afterLateAnswerIfDone()
 {
     // Answers after all, past the dialog's time limit: once the last of the
-    // run is in, the page, still up for the account, reads again what they
-    // changed, once for all of them.
-    if (!done() || !answeredLate_ || std::exchange(readAgainDone_, true))
+    // run is in, the page, still up for the account, does what they do while
+    // it waits, once for all of them.
+    if (!done() || !answeredLate_ || std::exchange(afterLateAnswerDone_, true))
         return;
-    if (readAgain_ && page_ && activeAccount() == account_ && pageWindow_ && pageWindow_())
-        readAgain_();
+    if (afterLateAnswer_ && page_ && activeAccount() == account_ && pageWindow_ && pageWindow_())
+        afterLateAnswer_(acceptedLate_);
 }
 
 void ActionOutcomeRelay::tellIfDone()

@@ -43,19 +43,26 @@ public:
     // What a box told for an account no longer active starts with.
     static constexpr char kAccountFormat[] = "账号%1：\n%2";
 
+    // What the page does, once the last answer of the action is in, when
+    // answers came past its dialog's time limit while the page is up for the
+    // account: what they do while the page waits, the telling aside (read
+    // again the figures the action changed; `accepted`: one of them was a
+    // success, which may empty the form). Once for the whole run; never for
+    // unknown outcomes alone.
+    using AfterLateAnswer = std::function<void(bool accepted)>;
+
     // The page the relay stands for: where it tells (the page's window while
-    // the page is shown, null once it is not) and what it reads again.
+    // the page is shown, null once it is not) and what it does after late
+    // answers (may be empty).
     struct Listener {
         DataModelObserver* observer = nullptr; // held weakly; lets go when the page drops its requests
         std::function<AlertPresenter*()> window;
-        // What the page reads again, once the last answer of the action is
-        // in, when answers came past its dialog's time limit while the page
-        // is up for the account (the figures the action changed): once for
-        // the whole run; may be empty. Never for unknown outcomes alone.
-        std::function<void()> readAgain = {};
+        AfterLateAnswer afterLateAnswer = {};
     };
-    // The page's window while the page is loaded.
+    // The page's window while the page is loaded. `readAgain`: what it
+    // reads again after late answers, whichever they were.
     static Listener pageOf(MenuItemViewController& page, std::function<void()> readAgain = {});
+    static Listener pageOf(MenuItemViewController& page, AfterLateAnswer afterLateAnswer);
 
     ~ActionOutcomeRelay() override;
 
@@ -150,7 +157,7 @@ private:
     static void adopt(std::unique_ptr<ActionOutcomeRelay> relay);
     bool done() const { return sentAll_ && awaited_.empty(); }
     void tellIfDone();
-    void readAgainIfDone();
+    void afterLateAnswerIfDone();
     // The page hears nothing more: what comes later is counted afresh and
     // told apart, a later unknown outcome not at all (it was told).
     void stopPageWaiting();
@@ -160,7 +167,7 @@ private:
 
     platform::WeakRef<DataModelObserver> page_;
     std::function<AlertPresenter*()> pageWindow_;
-    std::function<void()> readAgain_;
+    AfterLateAnswer afterLateAnswer_;
     bool run_ = false;
     QString account_; // the account the action was sent for
     std::map<QString, int> awaited_; // the requests sent under each handle
@@ -171,7 +178,8 @@ private:
     bool unknownTold_ = false; // the outcome was told as unknown
     bool unheard_ = false; // an answer the page did not hear
     bool answeredLate_ = false; // an answer (no unknown outcome) came past the time limit
-    bool readAgainDone_ = false;
+    bool acceptedLate_ = false; // one of them was a success
+    bool afterLateAnswerDone_ = false;
     bool told_ = false;
     int succeeded_ = 0;
     int failed_ = 0;

@@ -1073,6 +1073,69 @@ TEST_F(HGTPageTest, AnOrderOfUnknownOutcomeShowsThePositionsReadAfterIt)
         << qPrintable(heldOf(page, QStringLiteral("00981")));
 }
 
+// An order answered past its confirmation's time limit does on the page,
+// still up for the account, what it does while the page waits: taken, the
+// quantity goes and the positions are read again; refused, the quantity
+// stays. While the next order's dialog is on its way the form is that
+// order's and stays as it is.
+TEST_F(HGTPageTest, AnOrderTakenPastTheTimeLimitEmptiesTheQuantityAsInTime)
+{
+    logInWithShareholders();
+    OrderAlertWindowController::Services quick;
+    quick.busyBackstopMs = 300;
+    HGTTradeViewController& page = openPage(quick);
+    lookUp(page, QStringLiteral("00700"));
+    page.setPriceText(QStringLiteral("10.000")); // far below the market: the orders rest
+    const brokersim::Function order = brokersim::kHKOrderFunction;
+    const struct {
+        const char* what;
+        bool refused;
+        bool nextOnItsWay;
+        const char* quantityAfter;
+    } cases[] = {
+        { "taken", false, false, "" },
+        { "refused", true, false, "200" },
+        { "taken, the next order's dialog up", false, true, "300" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        alerts.shown.clear();
+        const brokersim::Handler own = sim.handlerOf(order.main, order.sub);
+        const auto restore = qScopeGuard([&] { sim.registerFunction(order.main, order.sub, own); });
+        if (c.refused)
+            sim.registerFunction(
+                order.main, order.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+                    return brokersim::Reply::error(-51, QStringLiteral("委托数量超出可用数量"));
+                });
+        sim.withholdNext(order);
+        page.setQuantityText(QStringLiteral("200"));
+        whenShown([](OrderAlertWindowController& d) { d.confirmButtonClicked(); });
+        page.orderButtonClick();
+        ASSERT_TRUE(spinUntil([&] { return !page.isBusy() && alerts.shown.size() == 1; }));
+        ASSERT_EQ(alerts.shown[0].text, QStringLiteral("委托结果未知，请查询当日委托确认，切勿重复下单"));
+        const qsizetype positions = sim.receivedCount(brokersim::kPositionsFunction);
+        const auto lateAnswerTold = [&] {
+            sim.releaseWithheld();
+            EXPECT_TRUE(spinUntil([&] { return alerts.shown.size() == 2; }));
+        };
+        if (c.nextOnItsWay) {
+            page.setQuantityText(QStringLiteral("300"));
+            whenShown([&](OrderAlertWindowController& d) {
+                lateAnswerTold();
+                d.cancelButtonClicked();
+            });
+            page.orderButtonClick();
+        } else {
+            lateAnswerTold();
+        }
+        ASSERT_EQ(alerts.shown.size(), 2u);
+        EXPECT_EQ(alerts.shown[1].title, c.refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
+        EXPECT_EQ(page.quantityText(), QLatin1String(c.quantityAfter));
+        EXPECT_TRUE(spinUntil([&] { return sim.receivedCount(brokersim::kPositionsFunction) > positions; }));
+        refuseDialogs();
+    }
+}
+
 // An input method in full-width mode types "００７００" and "１００": every
 // Stock Connect form reads digits, confirms and sends them. A value no
 // request can carry stays at its form, in a tip naming its field.

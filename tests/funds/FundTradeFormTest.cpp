@@ -897,7 +897,9 @@ TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
 // order's relay tells once that its outcome is unknown, the form is free at
 // once, and the request's own time-out that follows adds nothing. The order
 // is never sent again. An answer after all is told, and the form, still up,
-// reads again the money it took.
+// does what it does with one in time: it reads again the money it took and,
+// when the server took it, empties the amount, unless the next order is on
+// its way (held at its notice), whose amount it is.
 TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
 {
     OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
@@ -905,33 +907,65 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
     });
     const auto noHook = qScopeGuard([] { OrderAlertWindowController::setShownHookForTesting({}); });
-    for (const bool answered : { true, false }) {
-        SCOPED_TRACE(answered ? "answered late" : "timed out");
+    const Function purchase = brokersim::kFundPurchaseFunction;
+    enum class Late { Taken, Refused, TakenWithTheNextOnItsWay, None };
+    const struct {
+        const char* what;
+        Late late;
+        const char* told; // the late answer's box
+        const char* amountAfter;
+    } cases[] = {
+        { "answered late", Late::Taken, "tip:委托申请已提交", "" },
+        { "refused late", Late::Refused, "error:", "1000" },
+        { "answered late, the next order at its notice", Late::TakenWithTheNextOnItsWay, "tip:委托申请已提交",
+            "2000" },
+        // Last: the time-out stays short.
+        { "timed out", Late::None, nullptr, "1000" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         alerts.shown.clear();
         auto form = make(Form::Purchase, true);
         type(*form, Form::Code, "000001");
         form->setText(Form::Amount, "1000");
-        if (!answered)
+        if (c.late == Late::None)
             OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
-        const qsizetype sent = count(brokersim::kFundPurchaseFunction);
-        sim.withholdNext(brokersim::kFundPurchaseFunction);
+        const brokersim::Handler own = sim.handlerOf(purchase.main, purchase.sub);
+        const auto restore = qScopeGuard([&] { sim.registerFunction(purchase.main, purchase.sub, own); });
+        if (c.late == Late::Refused)
+            sim.registerFunction(
+                purchase.main, purchase.sub, [](const brokersim::Request&, brokersim::BrokerState&) {
+                    return brokersim::Reply::error(-1, QStringLiteral("拒绝"));
+                });
+        const qsizetype sent = count(purchase);
+        sim.withholdNext(purchase);
         const std::size_t waiting = ActionOutcomeRelay::pendingCount();
         form->tradeButtonClicked();
         ASSERT_TRUE(spinUntil([&] { return !alerts.shown.isEmpty(); }, 10s));
         EXPECT_FALSE(form->isBusy());
         EXPECT_EQ(alerts.shown,
             QStringList(QStringLiteral("error:基金委托结果未知，请查询确认，切勿重复下单")));
+        if (c.late == Late::TakenWithTheNextOnItsWay) {
+            // Below the fund's level: the next order waits at its notice.
+            book().setRiskLevel("010100000001", 1);
+            form->setText(Form::Amount, "2000");
+            form->tradeButtonClicked();
+            ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
+        }
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
-        if (answered)
+        if (c.told)
             sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
-        EXPECT_EQ(alerts.shown.size(), answered ? 2 : 1) << qPrintable(alerts.shown.last());
-        if (answered) {
-            EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")));
+        EXPECT_EQ(alerts.shown.size(), c.told ? 2 : 1) << qPrintable(alerts.shown.last());
+        if (c.told) {
+            EXPECT_TRUE(alerts.shown.last().startsWith(QString::fromUtf8(c.told)))
+                << qPrintable(alerts.shown.last());
             EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
         }
-        EXPECT_EQ(count(brokersim::kFundPurchaseFunction), sent + 1);
+        EXPECT_EQ(form->text(Form::Amount), QString::fromUtf8(c.amountAfter));
+        EXPECT_EQ(count(purchase), sent + 1);
         sim.releaseWithheld();
+        book().setRiskLevel("010100000001", 5);
     }
 }
 

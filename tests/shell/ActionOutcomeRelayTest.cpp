@@ -83,7 +83,9 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         const char* script;
         int heard;
         QStringList onPage, onMain, onAny;
-        int readAgain = 0; // the page's reads after an answer past the time limit
+        // The page's steps after answers past the time limit: "+" when one
+        // of them was a success, "-" when none was.
+        const char* late = "";
     } rows[] = {
         { "heard by the page", false, "s:a +a", 1, {}, {}, {} },
         { "heard once", false, "s:a +a +a -a", 1, {}, {}, {} },
@@ -124,19 +126,24 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             {} },
         { "late unknown, the page still up", false, "s:a T ?a", 0, { "错误|limit" }, {}, {} },
         { "late answer, the page still up", false, "s:a T +a", 0, { "错误|limit", "温馨提示|ok a" }, {}, {},
-            1 },
+            "+" },
+        { "late refusal, the page still up", false, "s:a T -a", 0, { "错误|limit", "错误|fail a" }, {}, {},
+            "-" },
+        { "late answer, the page left", false, "s:a T L +a", 0, { "错误|limit" }, { "温馨提示|ok a" }, {} },
+        { "late answer, another account", false, "s:a T C +a", 0, { "错误|limit" },
+            { "温馨提示|" + account + "ok a" }, {} },
         { "time limit after the answer", false, "s:a +a T", 1, {}, {}, {} },
         { "time limit twice", false, "s:a T T ?a", 0, { "错误|limit" }, {}, {} },
         { "time limit after an account change", false, "s:a C T +a", 0, {},
             { "错误|" + account + "limit", "温馨提示|" + account + "ok a" }, {} },
         // A run: its counts so far, those still out as failures.
         { "time limit of a run", true, "s:a s:b s:c e +a T ?b +c", 1,
-            { "温馨提示|批量撤单\n成功数量:1\n失败数量:2", "温馨提示|ok c" }, {}, {}, 1 },
-        { "time limit of a run of one", true, "s:a e T -a", 0, { "错误|limit", "错误|fail a" }, {}, {}, 1 },
+            { "温馨提示|批量撤单\n成功数量:1\n失败数量:2", "温馨提示|ok c" }, {}, {}, "+" },
+        { "time limit of a run of one", true, "s:a e T -a", 0, { "错误|limit", "错误|fail a" }, {}, {}, "-" },
         // Read again once, after the last of the run's late answers.
         { "late answers of a run", true, "s:a s:b s:c e T +a -b +c", 0,
-            { "温馨提示|批量撤单\n成功数量:0\n失败数量:3", "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {}, {},
-            1 },
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:3", "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {},
+            {}, "+" },
         { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },
@@ -165,10 +172,10 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         auto page = std::make_unique<ActionPage>();
         page->setAlertPresenter(&pageWindow);
         page->load();
-        int readAgain = 0;
+        QString late;
         auto& relay = ActionOutcomeRelay::start<TestActionRelay>(
-            ActionOutcomeRelay::pageOf(*page, [&readAgain] { ++readAgain; }), *page,
-            [](const QString& r) { return r; }, row.run);
+            ActionOutcomeRelay::pageOf(*page, [&late](bool accepted) { late += accepted ? u'+' : u'-'; }),
+            *page, [](const QString& r) { return r; }, row.run);
         for (const QString& step : QString::fromLatin1(row.script).split(' ')) {
             const QString h = step.mid(step.startsWith(u's') ? 2 : 1);
             switch (step.at(0).toLatin1()) {
@@ -233,7 +240,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         if (!row.onAny.isEmpty())
             ASSERT_TRUE(testsupport::spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
         EXPECT_EQ(page->heard, row.heard);
-        EXPECT_EQ(readAgain, row.readAgain);
+        EXPECT_EQ(late, QString::fromLatin1(row.late));
         EXPECT_EQ(pageWindow.shown, row.onPage);
         EXPECT_EQ(mainWindow.shown, row.onMain);
         EXPECT_EQ(anyWindow.shown, row.onAny);

@@ -4,24 +4,17 @@
 
 #include <utility>
 
-OrderOutcomeRelay::OrderOutcomeRelay(
-    Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels, std::shared_ptr<bool> accepting)
+OrderOutcomeRelay::OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels)
     : ActionOutcomeRelay(std::move(page), cancels != nullptr)
     , order_(order)
     , cancels_(cancels)
-    , accepting_(accepting ? std::move(accepting) : std::make_shared<bool>(false))
 {
 }
 
 OrderOutcomeRelay& OrderOutcomeRelay::forOrder(
     MenuItemViewController& page, ITradeStockDelegate& hears, AfterLateAnswer afterLateAnswer)
 {
-    // The relay's one step after a late answer, told which answer it was.
-    auto accepting = std::make_shared<bool>(false);
-    std::function<void()> readAgain;
-    if (afterLateAnswer)
-        readAgain = [accepting, after = std::move(afterLateAnswer)] { after(*accepting); };
-    return start<OrderOutcomeRelay>(pageOf(page, std::move(readAgain)), &hears, nullptr, accepting);
+    return start<OrderOutcomeRelay>(pageOf(page, std::move(afterLateAnswer)), &hears, nullptr);
 }
 
 OrderOutcomeRelay& OrderOutcomeRelay::forCancels(
@@ -32,10 +25,7 @@ OrderOutcomeRelay& OrderOutcomeRelay::forCancels(
 
 void OrderOutcomeRelay::tradeStock(DataModel* request, const QString& handle, const QString& orderNumber)
 {
-    *accepting_ = true;
-    const Route route = take(handle, true, QString::fromUtf8(kSubmittedFormat).arg(orderNumber));
-    *accepting_ = false;
-    if (route == Route::Page && order_)
+    if (take(handle, true, QString::fromUtf8(kSubmittedFormat).arg(orderNumber)) == Route::Page && order_)
         order_->tradeStock(request, handle, orderNumber);
 }
 

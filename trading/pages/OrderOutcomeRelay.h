@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <functional>
-#include <memory>
 
 class MenuItemViewController;
 
@@ -17,24 +16,16 @@ class OrderOutcomeRelay final : public ITradeStockDelegate,
 public:
     static constexpr char kSubmittedFormat[] = "委托申请已提交，序号为%1。";
 
-    // What the page does with an order's answer that came past its dialog's
-    // time limit, while it is still up for the account: what that answer
-    // does while the page waits (`accepted`: the order has its number), the
-    // telling aside, which is the relay's.
-    using AfterLateAnswer = std::function<void(bool accepted)>;
-
     // A relay for the next intent of `page`, whose answers `hears` takes;
-    // owned by the relays' registry. `afterLateAnswer`, `readAgain`: the
-    // page's step after an answer that came past its dialog's time limit.
+    // owned by the relays' registry. `afterLateAnswer` (`accepted`: the
+    // order has its number), `readAgain`: the page's step after an answer
+    // that came past its dialog's time limit.
     static OrderOutcomeRelay& forOrder(
         MenuItemViewController& page, ITradeStockDelegate& hears, AfterLateAnswer afterLateAnswer);
     static OrderOutcomeRelay& forCancels(
         MenuItemViewController& page, ICancelOrderDelegate& hears, std::function<void()> readAgain);
 
-    // `accepting`: set while an order's number is being taken, for the
-    // page's step after a late answer.
-    OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels,
-        std::shared_ptr<bool> accepting = nullptr);
+    OrderOutcomeRelay(Listener page, ITradeStockDelegate* order, ICancelOrderDelegate* cancels);
 
     void tradeStock(DataModel* request, const QString& handle, const QString& orderNumber) override;
     bool tradeStock(DataModel* request, const QString& handle, const CSError& error) override;
@@ -44,5 +35,4 @@ public:
 private:
     ITradeStockDelegate* order_;
     ICancelOrderDelegate* cancels_;
-    std::shared_ptr<bool> accepting_;
 };
