@@ -366,6 +366,32 @@ QList<int> inkBands(const QImage& image)
     return bands;
 }
 
+// Notes that a widget has been painted.
+class PaintSeen final : public QObject {
+public:
+    explicit PaintSeen(QWidget* widget)
+        : widget_(widget)
+    {
+        widget->installEventFilter(this);
+    }
+    ~PaintSeen() override
+    {
+        if (widget_)
+            widget_->removeEventFilter(this);
+    }
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        seen = seen || event->type() == QEvent::Paint;
+        return false;
+    }
+
+private:
+    QPointer<QWidget> widget_;
+};
+
 } // namespace
 
 // The login window's links and the last-login notice show their texts
@@ -398,20 +424,62 @@ TEST_F(WindowSmokeTest, AWindowLargerThanTheScreenOpensOnIt)
 
     // Framed only once it shows, as an X11 window manager frames it, or
     // framed first with less than the title bar drawn later: it is placed
-    // again each time, its title bar and its bottom on the screen.
+    // again each time, its title bar and its bottom on the screen. A window
+    // the customer moved stays where it was put, however its frame changes
+    // after (on a screen of another scale, maximised and restored without
+    // a frame meanwhile).
     QMargins frame;
     ui::setFrameMarginsForTesting([&](const QWidget*) { return frame; });
     const QMargins none, partial(2, 8, 2, 2), titleBar(2, 30, 2, 2);
-    const std::vector<std::vector<QMargins>> frameSteps = { { none, titleBar }, { partial, titleBar },
-        { none, partial, titleBar } };
-    for (const auto& steps : frameSteps) {
-        SCOPED_TRACE(steps.size());
-        frame = steps.front();
+    enum Moved { NotMoved, MovedOnce, MovedAndMaximised };
+    const struct {
+        const char* name;
+        std::vector<QMargins> steps;
+        Moved moved = NotMoved; // before the last step
+    } frameRows[] = {
+        { "framed late", { none, titleBar } },
+        { "a taller frame drawn later", { partial, titleBar } },
+        { "framed late, taller later", { none, partial, titleBar } },
+        { "moved, then another frame", { titleBar, partial }, MovedOnce },
+        { "moved, maximised and restored", { titleBar, titleBar }, MovedAndMaximised },
+    };
+    for (const auto& row : frameRows) {
+        SCOPED_TRACE(row.name);
+        frame = row.steps.front();
         QPointer<ui::Window> late = new ui::Window();
         late->resize(screen.width() + 340, screen.height() + 300);
         late->showOver();
-        for (const QMargins& next : steps) {
-            frame = next;
+        // The window has had a paint with the frame it has now, and the
+        // placing that follows a paint has had its turn.
+        const auto settled = [&] {
+            PaintSeen painted(late);
+            late->update();
+            if (!spinUntil([&] { return painted.seen; }))
+                return false;
+            bool after = false;
+            QTimer::singleShot(0, late, [&] { after = true; });
+            return spinUntil([&] { return after; });
+        };
+        for (size_t i = 0; i < row.steps.size(); ++i) {
+            if (row.moved != NotMoved && i + 1 == row.steps.size()) {
+                ASSERT_TRUE(settled());
+                const QPoint put = screen.topLeft() + QPoint(40, 60);
+                late->resize(300, 200);
+                late->move(put);
+                if (row.moved == MovedAndMaximised) {
+                    // Without a frame while maximised, and for a moment once restored.
+                    late->showMaximized();
+                    frame = none;
+                    ASSERT_TRUE(settled());
+                    late->showNormal();
+                    ASSERT_TRUE(settled());
+                }
+                frame = row.steps[i];
+                ASSERT_TRUE(settled());
+                EXPECT_EQ(late->pos(), put);
+                break;
+            }
+            frame = row.steps[i];
             late->update();
             EXPECT_TRUE(spinUntil([&] { return screen.contains(late->geometry().marginsAdded(frame)); }))
                 << qPrintable(QDebug::toString(late->geometry())) << " in a frame of " << frame.top();
