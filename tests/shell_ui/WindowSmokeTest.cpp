@@ -366,32 +366,6 @@ QList<int> inkBands(const QImage& image)
     return bands;
 }
 
-// Notes that a widget has been painted.
-class PaintSeen final : public QObject {
-public:
-    explicit PaintSeen(QWidget* widget)
-        : widget_(widget)
-    {
-        widget->installEventFilter(this);
-    }
-    ~PaintSeen() override
-    {
-        if (widget_)
-            widget_->removeEventFilter(this);
-    }
-    bool seen = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        seen = seen || event->type() == QEvent::Paint;
-        return false;
-    }
-
-private:
-    QPointer<QWidget> widget_;
-};
-
 } // namespace
 
 // The login window's links and the last-login notice show their texts
@@ -424,63 +398,60 @@ TEST_F(WindowSmokeTest, AWindowLargerThanTheScreenOpensOnIt)
 
     // Framed only once it shows, as an X11 window manager frames it, or
     // framed first with less than the title bar drawn later: it is placed
-    // again each time, its title bar and its bottom on the screen. A window
-    // the customer moved stays where it was put, however its frame changes
-    // after (on a screen of another scale, maximised and restored without
-    // a frame meanwhile).
+    // again each time, its title bar and its bottom on the screen. Once the
+    // customer moved it (and maximised and restored it, without a frame
+    // meanwhile), it stays where it was put whatever its frame does.
     QMargins frame;
     ui::setFrameMarginsForTesting([&](const QWidget*) { return frame; });
     const QMargins none, partial(2, 8, 2, 2), titleBar(2, 30, 2, 2);
-    enum Moved { NotMoved, MovedOnce, MovedAndMaximised };
+    enum Customer { LeftIt, MovedIt, MovedAndMaximisedIt };
     const struct {
         const char* name;
         std::vector<QMargins> steps;
-        Moved moved = NotMoved; // before the last step
+        Customer customer;
     } frameRows[] = {
-        { "framed late", { none, titleBar } },
-        { "a taller frame drawn later", { partial, titleBar } },
-        { "framed late, taller later", { none, partial, titleBar } },
-        { "moved, then another frame", { titleBar, partial }, MovedOnce },
-        { "moved, maximised and restored", { titleBar, titleBar }, MovedAndMaximised },
+        { "framed late", { none, titleBar }, LeftIt },
+        { "a taller frame drawn later", { partial, titleBar }, LeftIt },
+        { "framed late, taller later", { none, partial, titleBar }, LeftIt },
+        { "moved", { titleBar, partial }, MovedIt },
+        { "moved, maximised and restored", { titleBar, titleBar }, MovedAndMaximisedIt },
     };
-    for (const auto& row : frameRows) {
-        SCOPED_TRACE(row.name);
-        frame = row.steps.front();
+    for (const auto& [name, steps, customer] : frameRows) {
+        SCOPED_TRACE(name);
+        frame = steps.front();
         QPointer<ui::Window> late = new ui::Window();
         late->resize(screen.width() + 340, screen.height() + 300);
         late->showOver();
-        // The window has had a paint with the frame it has now, and the
-        // placing that follows a paint has had its turn.
+        // The fitter looks at every event: one, then the placing it may queue.
         const auto settled = [&] {
-            PaintSeen painted(late);
-            late->update();
-            if (!spinUntil([&] { return painted.seen; }))
-                return false;
+            QEvent poke(QEvent::User);
+            QCoreApplication::sendEvent(late, &poke);
             bool after = false;
             QTimer::singleShot(0, late, [&] { after = true; });
             return spinUntil([&] { return after; });
         };
-        for (size_t i = 0; i < row.steps.size(); ++i) {
-            if (row.moved != NotMoved && i + 1 == row.steps.size()) {
-                ASSERT_TRUE(settled());
-                const QPoint put = screen.topLeft() + QPoint(40, 60);
-                late->resize(300, 200);
-                late->move(put);
-                if (row.moved == MovedAndMaximised) {
-                    // Without a frame while maximised, and for a moment once restored.
-                    late->showMaximized();
-                    frame = none;
-                    ASSERT_TRUE(settled());
-                    late->showNormal();
-                    ASSERT_TRUE(settled());
-                }
-                frame = row.steps[i];
+        const QPoint put = screen.topLeft() + QPoint(40, 60);
+        if (customer != LeftIt) {
+            // On the screen, as the customer saw it, before it is moved.
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(late));
+            late->resize(300, 200);
+            late->move(put);
+        }
+        if (customer == MovedAndMaximisedIt) {
+            late->showMaximized();
+            frame = none;
+            ASSERT_TRUE(settled());
+            late->showNormal();
+            ASSERT_TRUE(settled());
+        }
+        for (const QMargins& next : steps) {
+            frame = next;
+            late->update();
+            if (customer != LeftIt) {
                 ASSERT_TRUE(settled());
                 EXPECT_EQ(late->pos(), put);
-                break;
+                continue;
             }
-            frame = row.steps[i];
-            late->update();
             EXPECT_TRUE(spinUntil([&] { return screen.contains(late->geometry().marginsAdded(frame)); }))
                 << qPrintable(QDebug::toString(late->geometry())) << " in a frame of " << frame.top();
         }
