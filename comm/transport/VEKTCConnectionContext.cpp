@@ -1,6 +1,7 @@
 #include "comm/transport/VEKTCConnectionContext.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -243,12 +244,17 @@ quint32 VEKTCConnectionContext::findSync()
 quint32 VEKTCConnectionContext::findHeader()
 {
     const QByteArrayView view = unread();
-    if (view.size() < kPreambleLength)
+    // A magic byte that differs shows a false start (a stray 0xFF before a
+    // sync makes one) before the header is whole: the frame in progress then
+    // starts at its own sync, never at bytes that came before it.
+    const qsizetype magicIn = std::clamp<qsizetype>(view.size() - kOffMagic, 0, qsizetype(sizeof kMagic));
+    const bool magicSoFar
+        = magicIn == 0 || std::memcmp(view.data() + kOffMagic, kMagic, size_t(magicIn)) == 0;
+    if (magicSoFar && view.size() < kPreambleLength)
         return 0;
     const quint32 length = readLE<quint32>(view, kOffLength);
-    const bool valid = std::memcmp(view.data() + kOffMagic, kMagic, sizeof kMagic) == 0
-        && readLE<quint16>(view, kOffVersion) == kVersion && length >= kBodyHeaderLength
-        && length <= kMaxLengthField;
+    const bool valid = magicSoFar && readLE<quint16>(view, kOffVersion) == kVersion
+        && length >= kBodyHeaderLength && length <= kMaxLengthField;
     if (!valid) {
         // A false start: look for the next sync one byte further on.
         consume(1);

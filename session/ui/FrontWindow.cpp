@@ -7,9 +7,12 @@
 
 void bringClientToFront(QWidget* mainWindow, QWidget* loginWindow)
 {
-    QWidget* base = mainWindow && mainWindow->isVisible() ? mainWindow->window() : nullptr;
-    if (!base && loginWindow)
-        base = loginWindow->window();
+    // A window that is not shown (the lock hides the session's) stays so:
+    // only a minimized one is restored.
+    const auto shown = [](QWidget* w) { return w && w->window()->isVisible() ? w->window() : nullptr; };
+    QWidget* base = shown(mainWindow);
+    if (!base)
+        base = shown(loginWindow);
     QWidget* front = QApplication::activeModalWidget();
     if (!front)
         front = base;
@@ -23,6 +26,8 @@ void bringClientToFront(QWidget* mainWindow, QWidget* loginWindow)
     if (base && std::find(stack.begin(), stack.end(), base) == stack.end())
         stack.insert(stack.begin(), base);
     for (QWidget* w : stack) {
+        if (!w->isVisible())
+            continue;
         if (w->isMinimized())
             w->showNormal();
         w->raise();

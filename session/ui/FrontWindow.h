@@ -6,5 +6,5 @@ class QWidget;
 // comes to the front (a modal box first, then the main window when it is
 // shown, else the login window) with the windows it stands over, each
 // restored when minimized: a box never comes up alone over a main window
-// left minimized.
+// left minimized. A window not shown (the lock hides them) stays hidden.
 void bringClientToFront(QWidget* mainWindow, QWidget* loginWindow);

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace ui {
@@ -59,6 +60,8 @@ public:
         }
         fitter->parent_ = parent;
         fitter->placedFor_ = frameMargins(window);
+        // Until its first paint the window system may still put it elsewhere.
+        fitter->placedAt_ = fitter->painted_ ? std::optional<QPoint>(window->pos()) : std::nullopt;
     }
 
 protected:
@@ -71,24 +74,36 @@ protected:
             deleteLater();
             return false;
         }
+        // Where the window system put it when it first showed it: moved
+        // from there since, the customer moved it.
+        if (!painted_ && event->type() == QEvent::Paint) {
+            painted_ = true;
+            placedAt_ = window_->pos();
+        }
         // The frame comes with no event of its own (no move, no resize): the
-        // first event after it, its first paint, tells it. A window the
-        // customer maximised keeps the place the window system gives it.
-        if (queued_ || !window_->isVisible()
-            || (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
-            || frameMargins(window_) == placedFor_)
+        // first event after it, its first paint, tells it.
+        if (queued_ || !mayPlaceAgain())
             return false;
         // After the event that brought it has been handled.
         queued_ = true;
         QTimer::singleShot(0, this, [this] {
             queued_ = false;
-            if (window_->isVisible())
+            if (mayPlaceAgain())
                 centreOver(window_, parent_);
         });
         return false;
     }
 
 private:
+    // Its frame changed, and the window is where it was put: a window the
+    // customer moved, or maximised, keeps the place it was given.
+    bool mayPlaceAgain() const
+    {
+        return window_->isVisible() && frameMargins(window_) != placedFor_
+            && (!placedAt_ || window_->pos() == *placedAt_)
+            && !(window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized));
+    }
+
     explicit FrameFitter(QWidget* window)
         : QObject(window)
         , window_(window)
@@ -99,6 +114,8 @@ private:
     QWidget* window_;
     QPointer<const QWidget> parent_;
     QMargins placedFor_;
+    std::optional<QPoint> placedAt_; // its corner when it was last placed, once known
+    bool painted_ = false;
     bool queued_ = false;
 };
 

@@ -229,6 +229,16 @@ TEST(FrameReader, SkipsGarbageAndBadFramesWithoutStalling)
         { "false start then frame", header(59, "VEK?") + reply(41, "inner") },
     };
     for (const Case& c : cases) {
+        // A head not whole yet starts at its own sync, whatever came before:
+        // bytes read before it are no part of it.
+        {
+            EchoDelegate delegate;
+            VEKTCConnectionContext context(&delegate);
+            context.receiveData(c.before + good.left(20));
+            while (context.readPacketAvailable()) { }
+            EXPECT_TRUE(context.frameBegun()) << c.name;
+            EXPECT_EQ(context.bufferedLength(), 20) << c.name;
+        }
         const QByteArray stream = c.before + good + QByteArray(1, '\0') + good;
         for (qsizetype chunk : { qsizetype(1), qsizetype(7), stream.size() }) {
             auto got = readAll(stream, chunk);

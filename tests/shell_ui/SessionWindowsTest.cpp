@@ -179,12 +179,15 @@ TEST_F(SessionWindowsTest, ALaterStartBringsTheBoxWithTheWindowItStandsOver)
         const char* name;
         bool mainOpen;
         Box box;
+        bool locked = false; // the lock hid the minimized window: the box is the unlock window
     } rows[] = {
         { "a box on the minimized main window", true, Box::OnMain },
         { "a box on no window, the main window minimized", true, Box::OnNoWindow },
         { "the minimized main window alone", true, Box::None },
         { "a box on the minimized login window", false, Box::OnLogin },
         { "the minimized login window alone", false, Box::None },
+        { "the minimized login window hidden by the lock", false, Box::OnNoWindow, true },
+        { "the minimized main window hidden by the lock", true, Box::OnNoWindow, true },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -204,10 +207,13 @@ TEST_F(SessionWindowsTest, ALaterStartBringsTheBoxWithTheWindowItStandsOver)
                 row.box == Box::OnNoWindow ? nullptr : base, {});
         base->showMinimized();
         ASSERT_TRUE(base->isMinimized());
+        if (row.locked)
+            base->hide();
 
         bringClientToFront(main.window(), windows.loginWindow());
-        EXPECT_FALSE(base->isMinimized());
-        EXPECT_TRUE(base->isVisible());
+        // A window the lock hides stays hidden, as it was.
+        EXPECT_EQ(base->isMinimized(), row.locked);
+        EXPECT_EQ(base->isVisible(), !row.locked);
         QWidget* front = box ? static_cast<QWidget*>(box.data()) : base;
         EXPECT_TRUE(front->isVisible());
         EXPECT_TRUE(spinUntil([&] { return QApplication::activeWindow() == front; }, 2s));

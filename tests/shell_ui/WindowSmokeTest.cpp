@@ -398,21 +398,60 @@ TEST_F(WindowSmokeTest, AWindowLargerThanTheScreenOpensOnIt)
 
     // Framed only once it shows, as an X11 window manager frames it, or
     // framed first with less than the title bar drawn later: it is placed
-    // again each time, its title bar and its bottom on the screen.
+    // again each time, its title bar and its bottom on the screen. Once the
+    // customer moved it (and maximised and restored it, without a frame
+    // meanwhile), it stays where it was put whatever its frame does.
     QMargins frame;
     ui::setFrameMarginsForTesting([&](const QWidget*) { return frame; });
     const QMargins none, partial(2, 8, 2, 2), titleBar(2, 30, 2, 2);
-    const std::vector<std::vector<QMargins>> frameSteps = { { none, titleBar }, { partial, titleBar },
-        { none, partial, titleBar } };
-    for (const auto& steps : frameSteps) {
-        SCOPED_TRACE(steps.size());
+    enum Customer { LeftIt, MovedIt, MovedAndMaximisedIt };
+    const struct {
+        const char* name;
+        std::vector<QMargins> steps;
+        Customer customer;
+    } frameRows[] = {
+        { "framed late", { none, titleBar }, LeftIt },
+        { "a taller frame drawn later", { partial, titleBar }, LeftIt },
+        { "framed late, taller later", { none, partial, titleBar }, LeftIt },
+        { "moved", { titleBar, partial }, MovedIt },
+        { "moved, maximised and restored", { titleBar, titleBar }, MovedAndMaximisedIt },
+    };
+    for (const auto& [name, steps, customer] : frameRows) {
+        SCOPED_TRACE(name);
         frame = steps.front();
         QPointer<ui::Window> late = new ui::Window();
         late->resize(screen.width() + 340, screen.height() + 300);
         late->showOver();
+        // The fitter looks at every event: one, then the placing it may queue.
+        const auto settled = [&] {
+            QEvent poke(QEvent::User);
+            QCoreApplication::sendEvent(late, &poke);
+            bool after = false;
+            QTimer::singleShot(0, late, [&] { after = true; });
+            return spinUntil([&] { return after; });
+        };
+        const QPoint put = screen.topLeft() + QPoint(40, 60);
+        if (customer != LeftIt) {
+            // On the screen, as the customer saw it, before it is moved.
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(late));
+            late->resize(300, 200);
+            late->move(put);
+        }
+        if (customer == MovedAndMaximisedIt) {
+            late->showMaximized();
+            frame = none;
+            ASSERT_TRUE(settled());
+            late->showNormal();
+            ASSERT_TRUE(settled());
+        }
         for (const QMargins& next : steps) {
             frame = next;
             late->update();
+            if (customer != LeftIt) {
+                ASSERT_TRUE(settled());
+                EXPECT_EQ(late->pos(), put);
+                continue;
+            }
             EXPECT_TRUE(spinUntil([&] { return screen.contains(late->geometry().marginsAdded(frame)); }))
                 << qPrintable(QDebug::toString(late->geometry())) << " in a frame of " << frame.top();
         }
