@@ -44,6 +44,7 @@ TradeViewController::TradeViewController(
     BaseNode::Ptr node, TradeViewControllerServices services, MenuItemViewController::Services pageServices)
     : MenuItemViewController(std::move(node), pageServices)
     , services_(services)
+    , tradeType_(tradeTypeForLinkId(menuInfo() ? menuInfo()->nodeLinkId : 10000))
     , dialog_(this, services.dialog)
 {
     if (!services_.accountManager)
@@ -1045,7 +1046,11 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
 
 QStringList TradeViewController::figuresShown() const
 {
-    return { owedfigure::kMoney, owedfigure::kPositions, owedfigure::kMaximum };
+    // The side is known from the node: the page joins before its set-up.
+    QStringList figures { owedfigure::kPositions, owedfigure::kMaximum };
+    if (!moneyRowHidden())
+        figures.prepend(QString::fromLatin1(owedfigure::kMoney));
+    return figures;
 }
 
 QStringList TradeViewController::readOwed(const QStringList& owed)
