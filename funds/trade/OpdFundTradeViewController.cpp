@@ -782,16 +782,33 @@ template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(
     // The answer is heard through a relay: it reaches this form while the
     // form is there, and is told all the same once it is gone (the page
     // left, another account).
+    // An answer past the dialog's time limit does on the form, still up,
+    // what it does while the form waits: an order taken empties its amount,
+    // while the form still holds that order. Whether the answer the relay
+    // takes is a success is known from its text, made as it takes it.
+    const auto accepted = std::make_shared<bool>(false);
     ActionOutcomeRelay::Listener listener { this,
         [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
             return form ? form->alerts_ : nullptr;
         },
-        [this, type = draft_ ? draft_->dialogType : 0] {
+        [this, sent = draft_, accepted] {
+            const qint32 type = sent ? sent->dialogType : 0;
+            if (*accepted && !busy_ && sent && texts_[Code] == sent->fundCode && texts_[Amount] == sent->amount)
+                emptyAmountOf(type);
             if (readChangedFiguresAgain(type))
                 emit figuresChanged();
         } };
     Relay& relay = ActionOutcomeRelay::start<Relay>(
-        std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);
+        std::move(listener), *this,
+        [accepted](const QString& serial) {
+            *accepted = true;
+            return orderSubmittedText(serial);
+        },
+        false,
+        [accepted](const CSError& error) {
+            *accepted = false;
+            return orderFailedText(error);
+        });
     relay.sent(send(relay));
 }
 
@@ -857,11 +874,16 @@ void OpdFundTradeViewController::orderAnswered(const QString& serial)
     const qint32 type = draft_ ? draft_->dialogType : 0;
     endPipeline();
     ActionOutcomeRelay::tell(alerts_, AlertRequest::tip(orderSubmittedText(serial)));
-    // A dividend setting or a plan leaves the form as it is.
-    if (type == 4 || type == 5 || type == 7 || type == 8)
-        texts_[Amount].clear();
+    emptyAmountOf(type);
     if (readChangedFiguresAgain(type))
         emit figuresChanged();
+}
+
+void OpdFundTradeViewController::emptyAmountOf(qint32 dialogType)
+{
+    // A dividend setting or a plan leaves the form as it is.
+    if (dialogType == 4 || dialogType == 5 || dialogType == 7 || dialogType == 8)
+        texts_[Amount].clear();
 }
 
 bool OpdFundTradeViewController::readChangedFiguresAgain(qint32 dialogType)

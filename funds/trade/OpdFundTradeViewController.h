@@ -275,6 +275,9 @@ private:
     // Sends the confirmed order, `send(relay)` answering its handle, with a
     // relay of class Relay as the observer.
     template <class Relay, class Send> void sendThrough(Send send);
+    // An order of `dialogType` taken: its amount goes, so 确定 does not send
+    // the same one again.
+    void emptyAmountOf(qint32 dialogType);
     void endPipeline();
     void orderAnswered(const QString& serial);
     bool orderFailed(const CSError& error);

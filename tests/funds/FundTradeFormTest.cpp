@@ -897,7 +897,8 @@ TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
 // order's relay tells once that its outcome is unknown, the form is free at
 // once, and the request's own time-out that follows adds nothing. The order
 // is never sent again. An answer after all is told, and the form, still up,
-// reads again the money it took.
+// does what the answer does while it waits: it reads again the money it
+// took, and an order taken empties the amount, unless another was typed.
 TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
 {
     OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
@@ -905,12 +906,22 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         QTimer::singleShot(0, &c, [&c] { c.confirmButtonClicked(); });
     });
     const auto noHook = qScopeGuard([] { OrderAlertWindowController::setShownHookForTesting({}); });
-    for (const bool answered : { true, false }) {
-        SCOPED_TRACE(answered ? "answered late" : "timed out");
+    const struct {
+        const char* way;
+        const char* amount;
+        bool answered; // else timed out
+        const char* typedSince; // the amount typed after the time limit, if any
+        const char* amountAfter;
+    } rows[] = { { "answered late", "1000", true, nullptr, "" },
+        { "answered late, another amount typed", "1000", true, "2000", "2000" },
+        { "refused late", "0", true, nullptr, "0" }, { "timed out", "1000", false, nullptr, "1000" } };
+    for (const auto& row : rows) {
+        const bool answered = row.answered;
+        SCOPED_TRACE(row.way);
         alerts.shown.clear();
         auto form = make(Form::Purchase, true);
         type(*form, Form::Code, "000001");
-        form->setText(Form::Amount, "1000");
+        form->setText(Form::Amount, QString::fromLatin1(row.amount));
         if (!answered)
             OrderManagerFunds::getInstance()->sender().setRequestTimeout(1);
         const qsizetype sent = count(brokersim::kFundPurchaseFunction);
@@ -922,12 +933,16 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         EXPECT_EQ(alerts.shown,
             QStringList(QStringLiteral("error:基金委托结果未知，请查询确认，切勿重复下单")));
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+        if (row.typedSince)
+            form->setText(Form::Amount, QString::fromLatin1(row.typedSince));
         if (answered)
             sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));
+        EXPECT_EQ(form->text(Form::Amount), QString::fromLatin1(row.amountAfter));
         EXPECT_EQ(alerts.shown.size(), answered ? 2 : 1) << qPrintable(alerts.shown.last());
         if (answered) {
-            EXPECT_TRUE(alerts.shown.last().startsWith(QStringLiteral("tip:委托申请已提交")));
+            EXPECT_TRUE(alerts.shown.last().startsWith(
+                row.amountAfter[0] == '0' ? QStringLiteral("error:") : QStringLiteral("tip:委托申请已提交")));
             EXPECT_TRUE(spinUntil([&] { return count(brokersim::kMoneyFunction) > moneyAsked; }));
         }
         EXPECT_EQ(count(brokersim::kFundPurchaseFunction), sent + 1);
