@@ -782,14 +782,18 @@ template <class Relay, class Send> void OpdFundTradeViewController::sendThrough(
     // The answer is heard through a relay: it reaches this form while the
     // form is there, and is told all the same once it is gone (the page
     // left, another account). One past the dialog's time limit does on the
-    // form, still up, what it does while the form waits; the form is then
-    // this order's unless the next one is on its way.
-    const qint32 type = draft_ ? draft_->dialogType : 0;
+    // form, still up, what it does while the form waits, while the form still
+    // holds that order (its fund and amount) and the next one is not on its way.
+    const std::optional<FundOrderDraft> sent = draft_;
     ActionOutcomeRelay::Listener listener { this,
         [form = QPointer<OpdFundTradeViewController>(this)]() -> AlertPresenter* {
             return form ? form->alerts_ : nullptr;
         },
-        [this, type](bool accepted) { orderTaken(type, accepted, !busy_); } };
+        [this, sent](bool accepted) {
+            const bool formOfThisOrder = !busy_ && sent && texts_[Code] == sent->fundCode
+                && texts_[Amount] == sent->amount;
+            orderTaken(sent ? sent->dialogType : 0, accepted, formOfThisOrder);
+        } };
     Relay& relay = ActionOutcomeRelay::start<Relay>(
         std::move(listener), *this, &orderSubmittedText, false, &orderFailedText);
     relay.sent(send(relay));

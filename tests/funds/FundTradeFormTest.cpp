@@ -898,8 +898,8 @@ TEST_F(FundTradeForm, ADividendSettingLeftUnknownHasTheFundsMethodReadAgain)
 // once, and the request's own time-out that follows adds nothing. The order
 // is never sent again. An answer after all is told, and the form, still up,
 // does what it does with one in time: it reads again the money it took and,
-// when the server took it, empties the amount, unless the next order is on
-// its way (held at its notice), whose amount it is.
+// when the server took it, empties the amount, unless another amount was
+// typed since or the next order is on its way (held at its notice).
 TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
 {
     OrderAlertWindowController::setShownHookForTesting([](OrderAlertWindowController& c) {
@@ -913,14 +913,16 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
         const char* what;
         Late late;
         const char* told; // the late answer's box
+        const char* typedSince; // the amount typed after the time limit, if any
         const char* amountAfter;
     } cases[] = {
-        { "answered late", Late::Taken, "tip:委托申请已提交", "" },
-        { "refused late", Late::Refused, "error:", "1000" },
+        { "answered late", Late::Taken, "tip:委托申请已提交", nullptr, "" },
+        { "answered late, another amount typed", Late::Taken, "tip:委托申请已提交", "2000", "2000" },
+        { "refused late", Late::Refused, "error:", nullptr, "1000" },
         { "answered late, the next order at its notice", Late::TakenWithTheNextOnItsWay, "tip:委托申请已提交",
-            "2000" },
+            nullptr, "2000" },
         // Last: the time-out stays short.
-        { "timed out", Late::None, nullptr, "1000" },
+        { "timed out", Late::None, nullptr, nullptr, "1000" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -953,6 +955,8 @@ TEST_F(FundTradeForm, AnOrderPastItsDialogsTimeLimitIsToldOnceByItsRelay)
             ASSERT_TRUE(spinUntil([&] { return notices.shown.size() == 1; }));
         }
         const qsizetype moneyAsked = count(brokersim::kMoneyFunction);
+        if (c.typedSince)
+            form->setText(Form::Amount, QString::fromLatin1(c.typedSince));
         if (c.told)
             sim.releaseWithheld();
         ASSERT_TRUE(spinUntil([&] { return ActionOutcomeRelay::pendingCount() == waiting; }, 10s));

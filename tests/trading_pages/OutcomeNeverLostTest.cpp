@@ -28,6 +28,8 @@ enum class Kind { Order, Subscription, Cancel, CostReset };
 enum class Way { Lock, AccountChange, OtherAccount, PageLeft, LockThenLogout, TimeLimit };
 // Refused: the server's refusal of the quantity typed.
 enum class Answer { Number, Unknown, Refused };
+// What the customer typed once the dialog had closed, before the answer.
+enum class Typed { Nothing, Quantity, Code };
 
 // The quantity field of an order or subscription page.
 QString quantityOf(MenuItemViewController& page)
@@ -37,6 +39,15 @@ QString quantityOf(MenuItemViewController& page)
     if (auto* issue = dynamic_cast<PurchaseViewController*>(&page))
         return issue->purchaseQuantityText();
     return QString();
+}
+
+bool isBusy(MenuItemViewController& page)
+{
+    if (auto* order = dynamic_cast<TradeViewController*>(&page))
+        return order->isBusy();
+    if (auto* issue = dynamic_cast<PurchaseViewController*>(&page))
+        return issue->isBusy();
+    return false;
 }
 
 class OutcomeNeverLostTest : public PagesFixture {
@@ -117,6 +128,7 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         Kind kind;
         Way way;
         Answer answer = Answer::Number;
+        Typed typed = Typed::Nothing;
     } rows[] = {
         { Kind::Order, Way::Lock },
         { Kind::Order, Way::AccountChange },
@@ -141,6 +153,13 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Cancel, Way::TimeLimit },
         { Kind::Order, Way::TimeLimit, Answer::Refused },
         { Kind::Subscription, Way::TimeLimit, Answer::Refused },
+        // A form the customer changed since is another order's: its
+        // quantity stays, whichever way the answer came.
+        { Kind::Order, Way::TimeLimit, Answer::Number, Typed::Quantity },
+        { Kind::Order, Way::TimeLimit, Answer::Number, Typed::Code },
+        { Kind::Subscription, Way::TimeLimit, Answer::Number, Typed::Quantity },
+        { Kind::Order, Way::Lock, Answer::Number, Typed::Code },
+        { Kind::Subscription, Way::Lock, Answer::Number, Typed::Quantity },
         // Last: the answers these leave withheld are never released.
         { Kind::Order, Way::AccountChange, Answer::Unknown },
         { Kind::Order, Way::PageLeft, Answer::Unknown },
@@ -151,8 +170,8 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         { Kind::Cancel, Way::TimeLimit, Answer::Unknown },
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message()
-            << "kind " << int(row.kind) << " way " << int(row.way) << " answer " << int(row.answer));
+        SCOPED_TRACE(testing::Message() << "kind " << int(row.kind) << " way " << int(row.way) << " answer "
+                                        << int(row.answer) << " typed " << int(row.typed));
         alerts = {};
         mainWindow = {};
         std::function<void()> press;
@@ -191,6 +210,22 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
         press();
         ASSERT_TRUE(spinUntil([&] { return locked && sim.withheldCount() == withheld + 1; }));
         ASSERT_EQ(sim.receivedCount(function), before + 1);
+        QString typedSince;
+        if (row.typed != Typed::Nothing) {
+            ASSERT_TRUE(spinUntil([&] { return !isBusy(*page); }));
+            auto* order = dynamic_cast<TradeViewController*>(page.get());
+            auto* issue = dynamic_cast<PurchaseViewController*>(page.get());
+            if (row.typed == Typed::Code) {
+                ASSERT_TRUE(order);
+                order->setCodeText(QStringLiteral("000001"));
+                ASSERT_TRUE(spinUntil([&] { return order->nameText() == QStringLiteral("深南银行"); }));
+            }
+            typedSince = QStringLiteral("300");
+            if (order)
+                order->setQuantityText(typedSince);
+            if (issue)
+                issue->setQuantityText(typedSince);
+        }
         if (row.way == Way::TimeLimit) {
             const QString limit = row.kind == Kind::Cancel
                 ? QStringLiteral("撤单结果未知，请查询当日委托确认")
@@ -210,7 +245,10 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
                 EXPECT_EQ(alerts.shown.back().title,
                     row.answer == Answer::Refused ? QStringLiteral("错误") : QStringLiteral("温馨提示"));
                 EXPECT_TRUE(mainWindow.shown.empty());
-                EXPECT_EQ(quantityOf(*page), row.answer == Answer::Number ? QString() : typed);
+                EXPECT_EQ(quantityOf(*page),
+                    row.typed != Typed::Nothing        ? typedSince
+                        : row.answer == Answer::Number ? QString()
+                                                       : typed);
                 page.reset();
                 continue;
             }
@@ -301,6 +339,8 @@ TEST_F(OutcomeNeverLostTest, AnOutcomeIsToldWhateverHappenedSinceTheLock)
             EXPECT_TRUE(std::none_of(alerts.shown.begin(), alerts.shown.end(),
                 [&](const AlertRequest& box) { return text.endsWith(box.text); }));
         EXPECT_EQ(OrderOutcomeRelay::pendingCount(), 0u);
+        if (row.typed != Typed::Nothing)
+            EXPECT_EQ(quantityOf(*page), typedSince);
         if (row.way == Way::LockThenLogout) {
             // 退出 at the locked screen: the box the page showed under the
             // lock goes unread with the session.

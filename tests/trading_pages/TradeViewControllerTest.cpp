@@ -1,6 +1,7 @@
 #include "trading/pages/TradeViewController.h"
 
 #include "core/UserDefaultConfig.h"
+#include "login/ActionLeftUnknown.h"
 #include "platform/ChinaClock.h"
 #include "quotes/QuoteTestRig.h"
 #include "support/Spin.h"
@@ -208,6 +209,37 @@ TEST_F(TradeViewControllerTest, TheSideDecidesTheDefaultPriceAndWhatAsksTheMaxim
     }
     settings->setBuyDefaultType(0);
     settings->setSellDefaultType(0);
+}
+
+// A page takes part in the rounds for what it shows: the sell pages show no
+// available money, so money owed neither marks them nor has them read it.
+TEST_F(TradeViewControllerTest, EachSideReadsAgainOnlyTheFiguresItShows)
+{
+    logInWithShareholders();
+    const struct {
+        qint64 link;
+        bool showsMoney;
+    } rows[] = { { 10000, true }, { 10001, false }, { 10007, true }, { 10008, false } };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.link);
+        OwedReads::resetInstance();
+        OwedReads* owed = OwedReads::getInstance();
+        owed->setRoundDelays({ std::chrono::hours(1), std::chrono::hours(1), std::chrono::hours(1) });
+        TradeViewController& page = openPage(row.link);
+        ASSERT_TRUE(pagestest::settled());
+        EXPECT_EQ(page.moneyRowHidden(), !row.showsMoney);
+        const qsizetype money = sim.receivedCount(brokersim::kMoneyFunction);
+        actionLeftUnknown({ QString::fromLatin1(owedfigure::kMoney) });
+        EXPECT_EQ(
+            page.figuresOutOfDate(), row.showsMoney ? QStringList { owedfigure::kMoney } : QStringList());
+        // The round is over: it read the money, or asked nothing.
+        ASSERT_TRUE(spinUntil(
+            [&] { return !owed->roundInFlight() && (!owed->owes() || owed->roundWait().count() > 0); }));
+        ASSERT_TRUE(pagestest::settled());
+        EXPECT_EQ(sim.receivedCount(brokersim::kMoneyFunction), money + (row.showsMoney ? 1 : 0));
+        EXPECT_TRUE(page.figuresOutOfDate().isEmpty());
+        page.unloadView();
+    }
 }
 
 TEST_F(TradeViewControllerTest, BuyConfirmedGivesTheOrderNumberAndOneOrderOnly)

@@ -2,6 +2,7 @@
 
 #include "TransferTestRig.h"
 #include "comm/request/CSNetwork.h"
+#include "core/DMNotificationCenter.h"
 #include "core/NetworkFactory.h"
 #include "login/ActionLeftUnknown.h"
 #include "platform/RunLoop.h"
@@ -950,6 +951,46 @@ TEST_F(TransferPagesTest, TheHistoryReadForTheBankBalanceSettlesTheHistoryOwed)
             { QString::fromLatin1(owedfigure::kTransfers), QString::fromLatin1(owedfigure::kBankBalance) }));
     page->freshTableTimer()->fire();
     EXPECT_TRUE(spinUntil([&] { return page->figuresOutOfDate().isEmpty(); }, 10s));
+}
+
+// A bank balance the page shows by itself, read again in rounds against a
+// bank that keeps failing, adds no box while the customer has not closed the
+// last one (the customer may be away for many rounds); once it is closed,
+// the next failure is told again.
+TEST_F(TransferPagesTest, ABalanceFailingInRoundsIsToldOnceWhileItsBoxIsOpen)
+{
+    OwedReads::getInstance()->setRoundDelays({ 1h, 1h, 1h });
+    logIn();
+    const auto failInRounds = [&](auto page) {
+        ASSERT_TRUE(spinUntil([&] { return page->freshTableTimer() != nullptr; }, 10s));
+        page->freshTableTimer()->fire();
+        ASSERT_TRUE(spinUntil([&] { return !page->bankBalanceText().isEmpty(); }, 10s));
+        ASSERT_TRUE(answersSentSoFarHandled());
+        sim.answerErrorNext(kBankBalanceFunction, -1, QStringLiteral("银行系统忙"), 10);
+        alerts.shown.clear();
+        alerts.hold = true;
+        const qsizetype balances = count(kBankBalanceFunction);
+        actionLeftUnknown({ QString::fromLatin1(owedfigure::kBankBalance) });
+        for (int round = 1; round <= 3; ++round) {
+            SCOPED_TRACE(round);
+            if (round > 1)
+                DMNotificationCenter::getInstance()->postNotification(
+                    NetworkFactory::kServerServes, QVariant(int(NetworkFactory::kTrade)));
+            ASSERT_TRUE(spinUntil([&] { return count(kBankBalanceFunction) == balances + round; }, 10s));
+            ASSERT_TRUE(answersSentSoFarHandled());
+            EXPECT_EQ(alerts.shown.size(), round < 3 ? 1u : 2u);
+            EXPECT_EQ(alerts.last(), QStringLiteral("银行系统忙"));
+            EXPECT_EQ(page->figuresOutOfDate(), QStringList { owedfigure::kBankBalance });
+            if (round == 2)
+                alerts.closeAll();
+        }
+        alerts.hold = false;
+        alerts.closeAll();
+        page->unloadView();
+        sim.clearControls();
+    };
+    failInRounds(openLoggedIn<BankToStockViewController>());
+    failInRounds(openLoggedIn<QueryBalanceViewController>());
 }
 
 TEST(TransferFocusTest, ReturnMovesToTheNextVisibleFieldWrapping)

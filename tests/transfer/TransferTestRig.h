@@ -13,6 +13,8 @@
 #include "transfer/FundTransferManager.h"
 #include "transfer/TransferDataModels.h"
 
+#include <utility>
+
 namespace transfertest {
 
 using namespace std::chrono_literals;
@@ -24,15 +26,25 @@ inline const QString kCustomer = QStringLiteral("010100000001"); // 张三: 人�
 inline const QString kSecondCustomer = QStringLiteral("010200000002");
 inline const QString kSecondPassword = QStringLiteral("222222");
 
-// Records every box.
+// Records every box; closes it at once unless held until closeAll.
 class RecordingAlerts final : public AlertPresenter {
 public:
     std::vector<AlertRequest> shown;
+    bool hold = false;
+    std::vector<Completion> open;
     void runAlert(const AlertRequest& request, Completion completion) override
     {
         shown.push_back(request);
-        if (completion)
+        if (hold)
+            open.push_back(std::move(completion));
+        else if (completion)
             completion(1);
+    }
+    void closeAll()
+    {
+        for (Completion& close : std::exchange(open, {}))
+            if (close)
+                close(1);
     }
     QString last() const { return shown.empty() ? QString() : shown.back().text; }
 };

@@ -61,6 +61,7 @@ void PurchaseViewController::willDropRequests()
     // The press that opened it no longer hears the dialog close: the button
     // works again from here.
     busy_ = false;
+    formsSent_.clear();
 }
 
 void PurchaseViewController::awakeFromNib()
@@ -452,13 +453,17 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // Heard through a relay, so the outcome is told also after the page has
     // dropped its requests (an account change) or gone; one past the
     // dialog's time limit does on the page, still up for the account, what
-    // it does while the page waits.
+    // it does while the page waits, on the form while it still holds this
+    // subscription.
+    const OrderForm form { param.stockCode(), param.quantity() };
     OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
-        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
+        *this, *this, [this, form](bool accepted) { orderAnswered(accepted, !busy_ && holds(form)); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
     relay.sent(handle);
+    if (!handle.isEmpty())
+        formsSent_.insert(handle, form);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
     return true;
@@ -483,11 +488,19 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     // Only this subscription's dialog closes: the one on screen may be the
     // next one's, opened after the lock closed this one's, and the form is
     // then that one's.
-    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
+    const std::optional<OrderForm> form
+        = formsSent_.contains(handle) ? std::optional(formsSent_.take(handle)) : std::nullopt;
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || (!busy_ && form && holds(*form));
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
     orderAnswered(true, formOfThisOrder);
+}
+
+bool PurchaseViewController::holds(const OrderForm& form) const
+{
+    return selectedStock_ >= 0 && size_t(selectedStock_) < stockInfoList_.size()
+        && stockInfoList_[size_t(selectedStock_)].stockCode == form.code && quantity_ == form.quantity;
 }
 
 void PurchaseViewController::orderAnswered(bool accepted, bool formOfThisOrder)
@@ -509,6 +522,7 @@ void PurchaseViewController::readFiguresOfAnOrder()
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
     dialog_.requestAnswered(handle);
+    formsSent_.remove(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
     return true;

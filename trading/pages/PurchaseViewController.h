@@ -8,6 +8,7 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QVariantList>
@@ -122,6 +123,14 @@ private:
     // A subscription's answer (`accepted`: its number) on the form it was
     // made from, or on the next one's (`formOfThisOrder` false).
     void orderAnswered(bool accepted, bool formOfThisOrder);
+    // The issue and quantity a subscription was confirmed with. Once its
+    // dialog has closed (the lock, its time limit) the customer may type
+    // another: its number empties the quantity only while the form holds it.
+    struct OrderForm {
+        QString code;
+        QString quantity;
+    };
+    bool holds(const OrderForm& form) const;
     // What a subscription answered changed: the money, the maximum.
     void readFiguresOfAnOrder();
     void initStockInfo();
@@ -146,6 +155,8 @@ private:
     bool warning_ = false;
     bool busy_ = false;
     QString lastOrderNumber_;
+    // The forms of the subscriptions sent whose answers the page awaits, by handle.
+    QHash<QString, OrderForm> formsSent_;
     OrderAlertWindowController dialog_;
     QPointer<QObject> dialogParent_;
 };

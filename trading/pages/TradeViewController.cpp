@@ -44,6 +44,7 @@ TradeViewController::TradeViewController(
     BaseNode::Ptr node, TradeViewControllerServices services, MenuItemViewController::Services pageServices)
     : MenuItemViewController(std::move(node), pageServices)
     , services_(services)
+    , tradeType_(tradeTypeForLinkId(menuInfo() ? menuInfo()->nodeLinkId : 10000))
     , dialog_(this, services.dialog)
 {
     if (!services_.accountManager)
@@ -85,8 +86,9 @@ void TradeViewController::initViewControls()
 
 void TradeViewController::willDropRequests()
 {
-    // The set-up's timers go with the requests.
+    // The set-up's timers go with the requests, and the answers awaited.
     refreshTimer_ = nullptr;
+    formsSent_.clear();
     // A reply that arrives after the drop reaches nobody, so a dialog that
     // waits for one would stay busy: close it now. A dialog still waiting
     // for the customer holds an order of the account being left: close it
@@ -972,14 +974,17 @@ void TradeViewController::sendOrder(
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not. One
     // past the dialog's time limit does on the page, still up for the
-    // account, what it does while the page waits; the form is then this
-    // order's unless the next order is on its way.
+    // account, what it does while the page waits, on the form while it
+    // still holds this order and the next one is not on its way.
+    const OrderForm form { param.stockCode(), param.quantity() };
     OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
-        *this, *this, [this](bool accepted) { orderAnswered(accepted, !busy_); });
+        *this, *this, [this, form](bool accepted) { orderAnswered(accepted, !busy_ && holds(form)); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
     relay.sent(handle);
+    if (!handle.isEmpty())
+        formsSent_.insert(handle, form);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
 }
@@ -1000,7 +1005,9 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
 {
     // The dialog on screen may be the next order's, opened after the lock
     // closed this one's: it stays, and so does the form it was made from.
-    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
+    const std::optional<OrderForm> form
+        = formsSent_.contains(handle) ? std::optional(formsSent_.take(handle)) : std::nullopt;
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || (!busy_ && form && holds(*form));
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
         alerts(), AlertRequest::tip(QString::fromUtf8(kSubmittedFormat).arg(orderNumber)));
@@ -1029,6 +1036,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     // Past the dialog's time limit the relay tells what comes: an answer
     // reaching the page is the page's to tell.
     dialog_.requestAnswered(handle);
+    formsSent_.remove(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the figures are owed, and read again in the
     // account's rounds (readOwed) until the server answers.
@@ -1038,7 +1046,11 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
 
 QStringList TradeViewController::figuresShown() const
 {
-    return { owedfigure::kMoney, owedfigure::kPositions, owedfigure::kMaximum };
+    // The side is known from the node: the page joins before its set-up.
+    QStringList figures { owedfigure::kPositions, owedfigure::kMaximum };
+    if (!moneyRowHidden())
+        figures.prepend(QString::fromLatin1(owedfigure::kMoney));
+    return figures;
 }
 
 QStringList TradeViewController::readOwed(const QStringList& owed)

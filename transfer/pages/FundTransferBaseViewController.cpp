@@ -7,6 +7,7 @@
 #include "transfer/pages/TransferOutcomeRelays.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace {
 
@@ -295,6 +296,17 @@ bool FundTransferBaseViewController::doConfigOrder(int)
     wipe(sent.fundPassword);
     wipe(sent.bankPassword);
     return true;
+}
+
+void FundTransferBaseViewController::tellReadFailure(const QString& text)
+{
+    if (std::exchange(readFailureBoxOpen_, true))
+        return;
+    alerts()->runAlert(
+        AlertRequest::error(text), [page = QPointer<FundTransferBaseViewController>(this)](int) {
+            if (page)
+                page->readFailureBoxOpen_ = false;
+        });
 }
 
 void FundTransferBaseViewController::endTransfer()

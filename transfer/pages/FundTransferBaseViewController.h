@@ -162,6 +162,10 @@ protected:
     QString accountItemText(const RDOFundAccountInfo& account) const;
     // The transfer type the account popup offers accounts for.
     virtual qint32 accountTransferType() const { return fundTransferType_; }
+    // The failure of a read the page makes by itself, in a box: read again
+    // in rounds against a server that keeps failing (the customer may be
+    // away), it adds none while the last is still open.
+    void tellReadFailure(const QString& text);
 
     FundTransferManager* fundTransferManager;
     UserDefaultConfig* userDefaultConfig;
@@ -191,6 +195,7 @@ private:
     bool progressVisible_ = false;
     bool transferBusy_ = false;
     bool requestInFlight_ = false;
+    bool readFailureBoxOpen_ = false;
     QString amountText_;
     QString fundPassword_;
     QString bankPassword_;

@@ -298,9 +298,12 @@ bool BankToStockViewController::queryBankBalance(DataModel*, const QString& hand
     if (!ask)
         return true; // an earlier layout's
     const bool shown = ask->link == selectedLink();
-    // The user hears of the query they asked for, even once another link is chosen.
-    if (shown || ask->prompted)
+    // The user hears of the query they asked for, even once another link is
+    // chosen; of the page's own, one box at a time.
+    if (ask->prompted)
         alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
+    else if (shown)
+        tellReadFailure(balanceErrorText(error));
     if (ask->prompted)
         tell(ask->link, kBalanceFailed);
     releaseHeld();
@@ -634,9 +637,12 @@ bool QueryBalanceViewController::queryBankBalance(DataModel*, const QString& han
     const std::optional<bool> automatic = takeQuery(handle);
     if (!automatic)
         return true; // an earlier layout's
-    if (!*automatic)
+    if (*automatic) {
+        tellReadFailure(balanceErrorText(error));
+    } else {
         endQuery();
-    alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
+        alerts()->runAlert(AlertRequest::error(balanceErrorText(error)), nullptr);
+    }
     resetControls();
     bankBalanceText_ = kBalanceFailed;
     emit changed();
