@@ -222,6 +222,7 @@ void HGTTradeViewController::awaitAnswer(const char* name, const QString& handle
 void HGTTradeViewController::willDropRequests()
 {
     refreshTimer_.reset();
+    formsSent_.clear();
     // A reply dropped with the account would never close the dialog, and a
     // dialog still waiting for the customer holds an order of the account
     // being left: either closes.
@@ -686,17 +687,22 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // The answer is heard through a relay: it reaches this page while the
     // page still awaits it, and is told all the same once it does not. One
     // past the dialog's time limit does on the page, still up for the
-    // account, what it does while the page waits; the form is then this
-    // order's unless the next order is on its way.
+    // account, what it does while the page waits, on the form while it
+    // still holds this order and the next one is not on its way.
+    const OrderFormHeld form { param.stockCode(), param.quantity() };
     auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
-        ActionOutcomeRelay::pageOf(*this, [this](bool accepted) { orderAnswered(accepted, !busy_); }), *this,
-        &HGTTradeViewController::submittedOrderText);
+        ActionOutcomeRelay::pageOf(*this,
+            [this, form](bool accepted) {
+                orderAnswered(accepted, !busy_ && OrderFormHeld { code_, quantity_ } == form);
+            }),
+        *this, &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
               &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem)
         : services_.requestManager->requestHGTTradeSale(
               &relay, param.securityId(), param.stockCode(), param.price(), param.quantity(), title, {}, &problem);
     relay.sent(handle);
+    formsSent_.sent(handle, form);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(problem), {});
     return true;
@@ -706,7 +712,9 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
 {
     // The dialog on screen may be the next order's, opened after the lock
     // closed this one's: it stays, and so does the form it was made from.
-    const bool formOfThisOrder = dialog_.requestAnswered(handle) || !busy_;
+    const std::optional<OrderFormHeld> form = formsSent_.answered(handle);
+    const bool formOfThisOrder
+        = dialog_.requestAnswered(handle) || (!busy_ && form && OrderFormHeld { code_, quantity_ } == *form);
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedOrderText(orderNumber)));
     orderAnswered(true, formOfThisOrder);
@@ -725,6 +733,7 @@ void HGTTradeViewController::orderAnswered(bool accepted, bool formOfThisOrder)
 bool HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, const CSError& error)
 {
     dialog_.requestAnswered(handle);
+    formsSent_.answered(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the positions are owed, and read again in the
     // account's rounds until the server answers: the order may have filled.

@@ -2,6 +2,7 @@
 
 #include "connect/HGTRequestManager.h"
 #include "shell/pages/MenuItemViewController.h"
+#include "shell/pages/SentOrderForms.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
 
@@ -213,6 +214,8 @@ private:
     QStringList abandonHandleArray_;
     QString exchangeRateOfBuy_, exchangeRateOfSale_;
     QString lastOrderNumber_;
+    // The forms of the orders sent whose answers the page awaits, by handle.
+    SentOrderForms formsSent_;
     DTTablePtr positions_;
     std::unique_ptr<QuoteInfoViewController> quotePanel_;
     std::unique_ptr<platform::RunLoopTimer> refreshTimer_;

@@ -1091,11 +1091,13 @@ TEST_F(HGTPageTest, AnOrderTakenPastTheTimeLimitEmptiesTheQuantityAsInTime)
         const char* what;
         bool refused;
         bool nextOnItsWay;
+        const char* typedSince; // the quantity typed after the time limit, if any
         const char* quantityAfter;
     } cases[] = {
-        { "taken", false, false, "" },
-        { "refused", true, false, "200" },
-        { "taken, the next order's dialog up", false, true, "300" },
+        { "taken", false, false, nullptr, "" },
+        { "refused", true, false, nullptr, "200" },
+        { "taken, the next order's dialog up", false, true, nullptr, "300" },
+        { "taken, another quantity typed", false, false, "400", "400" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1126,6 +1128,8 @@ TEST_F(HGTPageTest, AnOrderTakenPastTheTimeLimitEmptiesTheQuantityAsInTime)
             });
             page.orderButtonClick();
         } else {
+            if (c.typedSince)
+                page.setQuantityText(QString::fromLatin1(c.typedSince));
             lateAnswerTold();
         }
         ASSERT_EQ(alerts.shown.size(), 2u);

@@ -455,15 +455,14 @@ bool PurchaseViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // dialog's time limit does on the page, still up for the account, what
     // it does while the page waits, on the form while it still holds this
     // subscription.
-    const OrderForm form { param.stockCode(), param.quantity() };
+    const OrderFormHeld form { param.stockCode(), param.quantity() };
     OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
         *this, *this, [this, form](bool accepted) { orderAnswered(accepted, !busy_ && holds(form)); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(&relay, *security, param.securityId(), 0,
         param.price(), param.quantity(), QStringLiteral("限价委托"), &handle);
     relay.sent(handle);
-    if (!handle.isEmpty())
-        formsSent_.insert(handle, form);
+    formsSent_.sent(handle, form);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
     return true;
@@ -488,8 +487,7 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     // Only this subscription's dialog closes: the one on screen may be the
     // next one's, opened after the lock closed this one's, and the form is
     // then that one's.
-    const std::optional<OrderForm> form
-        = formsSent_.contains(handle) ? std::optional(formsSent_.take(handle)) : std::nullopt;
+    const std::optional<OrderFormHeld> form = formsSent_.answered(handle);
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || (!busy_ && form && holds(*form));
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
@@ -497,10 +495,10 @@ void PurchaseViewController::tradeStock(DataModel*, const QString& handle, const
     orderAnswered(true, formOfThisOrder);
 }
 
-bool PurchaseViewController::holds(const OrderForm& form) const
+bool PurchaseViewController::holds(const OrderFormHeld& form) const
 {
     return selectedStock_ >= 0 && size_t(selectedStock_) < stockInfoList_.size()
-        && stockInfoList_[size_t(selectedStock_)].stockCode == form.code && quantity_ == form.quantity;
+        && OrderFormHeld { stockInfoList_[size_t(selectedStock_)].stockCode, quantity_ } == form;
 }
 
 void PurchaseViewController::orderAnswered(bool accepted, bool formOfThisOrder)
@@ -522,7 +520,7 @@ void PurchaseViewController::readFiguresOfAnOrder()
 bool PurchaseViewController::tradeStock(DataModel*, const QString& handle, const CSError& error)
 {
     dialog_.requestAnswered(handle);
-    formsSent_.remove(handle);
+    formsSent_.answered(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     emit changed();
     return true;

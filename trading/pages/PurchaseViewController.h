@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/pages/MenuItemViewController.h"
+#include "shell/pages/SentOrderForms.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/pages/PageTable.h"
@@ -123,14 +124,7 @@ private:
     // A subscription's answer (`accepted`: its number) on the form it was
     // made from, or on the next one's (`formOfThisOrder` false).
     void orderAnswered(bool accepted, bool formOfThisOrder);
-    // The issue and quantity a subscription was confirmed with. Once its
-    // dialog has closed (the lock, its time limit) the customer may type
-    // another: its number empties the quantity only while the form holds it.
-    struct OrderForm {
-        QString code;
-        QString quantity;
-    };
-    bool holds(const OrderForm& form) const;
+    bool holds(const OrderFormHeld& form) const;
     // What a subscription answered changed: the money, the maximum.
     void readFiguresOfAnOrder();
     void initStockInfo();
@@ -156,7 +150,7 @@ private:
     bool busy_ = false;
     QString lastOrderNumber_;
     // The forms of the subscriptions sent whose answers the page awaits, by handle.
-    QHash<QString, OrderForm> formsSent_;
+    SentOrderForms formsSent_;
     OrderAlertWindowController dialog_;
     QPointer<QObject> dialogParent_;
 };

@@ -976,15 +976,14 @@ void TradeViewController::sendOrder(
     // past the dialog's time limit does on the page, still up for the
     // account, what it does while the page waits, on the form while it
     // still holds this order and the next one is not on its way.
-    const OrderForm form { param.stockCode(), param.quantity() };
+    const OrderFormHeld form { param.stockCode(), param.quantity() };
     OrderOutcomeRelay& relay = OrderOutcomeRelay::forOrder(
         *this, *this, [this, form](bool accepted) { orderAnswered(accepted, !busy_ && holds(form)); });
     QString handle;
     const QString refused = services_.orderManager->requestOrder(
         &relay, security, param.securityId(), side, price, param.quantity(), param.orderType(), &handle);
     relay.sent(handle);
-    if (!handle.isEmpty())
-        formsSent_.insert(handle, form);
+    formsSent_.sent(handle, form);
     if (!dialog_.requestSent(handle))
         alerts()->runAlert(AlertRequest::error(refused), {});
 }
@@ -1005,8 +1004,7 @@ void TradeViewController::tradeStock(DataModel*, const QString& handle, const QS
 {
     // The dialog on screen may be the next order's, opened after the lock
     // closed this one's: it stays, and so does the form it was made from.
-    const std::optional<OrderForm> form
-        = formsSent_.contains(handle) ? std::optional(formsSent_.take(handle)) : std::nullopt;
+    const std::optional<OrderFormHeld> form = formsSent_.answered(handle);
     const bool formOfThisOrder = dialog_.requestAnswered(handle) || (!busy_ && form && holds(*form));
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(
@@ -1036,7 +1034,7 @@ bool TradeViewController::tradeStock(DataModel*, const QString& handle, const CS
     // Past the dialog's time limit the relay tells what comes: an answer
     // reaching the page is the page's to tell.
     dialog_.requestAnswered(handle);
-    formsSent_.remove(handle);
+    formsSent_.answered(handle);
     ActionOutcomeRelay::tell(alerts(), AlertRequest::error(DataModel::getNetworkError(error).domain));
     // Of an unknown outcome the figures are owed, and read again in the
     // account's rounds (readOwed) until the server answers.

@@ -2,6 +2,7 @@
 
 #include "quotes/requests/QuoteDataModels.h"
 #include "shell/pages/MenuItemViewController.h"
+#include "shell/pages/SentOrderForms.h"
 #include "trading/confirm/OrderAlertWindowController.h"
 #include "trading/orders/OrderManager.h"
 #include "trading/quotepanel/QuoteInfoViewController.h"
@@ -240,14 +241,7 @@ protected:
     // An order's answer (`accepted`: its number) on the form it was made
     // from, or on the next order's (`formOfThisOrder` false).
     void orderAnswered(bool accepted, bool formOfThisOrder);
-    // The code and quantity an order was confirmed with. Once its dialog
-    // has closed (the lock, its time limit) the customer may type another
-    // order: its number empties the quantity only while the form holds it.
-    struct OrderForm {
-        QString code;
-        QString quantity;
-    };
-    bool holds(const OrderForm& form) const { return code_ == form.code && quantity_ == form.quantity; }
+    bool holds(const OrderFormHeld& form) const { return OrderFormHeld { code_, quantity_ } == form; }
     // What an order answered changed: the money, the positions, the maximum.
     void readFiguresOfAnOrder();
     // The dialog (after the delisting warning when at risk) for the order
@@ -283,7 +277,7 @@ protected:
     quint64 orderAttempt_ = 0;
     QString lastOrderNumber_;
     // The forms of the orders sent whose answers the page awaits, by handle.
-    QHash<QString, OrderForm> formsSent_;
+    SentOrderForms formsSent_;
     DTTablePtr positions_;
     int selectedPositionRow_ = -1;
     platform::RunLoopTimer* refreshTimer_ = nullptr;
