@@ -2,11 +2,13 @@
 // confirm in the dialog, read the answer, see the order's status change.
 #include "OrderFieldKeys.h"
 #include "ShownWindow.h"
+#include "comm/crypto/AesEncryption.h"
 #include "core/NotificationCenter.h"
 #include "shell/ui/tables/DVCheckTableView.h"
 #include "trading/pages/AssetQueryViewController.h"
 #include "trading/pages/DeputeCancelViewController.h"
 #include "trading/pages/PurchaseViewController.h"
+#include "trading/pages/QueryViewControllers.h"
 #include "trading/ui/OrderAlertWindow.h"
 #include "trading/ui/QueryPageViews.h"
 #include "trading_pages/TradingPagesRig.h"
@@ -263,4 +265,30 @@ TEST_F(DeputeCancelViewTest, AssetPageEditsTheCostOfTheSelectedPositionWhateverT
     const brokersim::Request reset = sim.receivedOf(brokersim::Function { 500, 124 })[0];
     EXPECT_EQ(reset.valueOr(u"stkcode"), code);
     EXPECT_EQ(reset.valueOr(u"costprice"), "12.5");
+}
+
+// The common query page shows a query under way without moving its table:
+// read again in every round while its figures are owed, it never jumps.
+TEST_F(DeputeCancelViewTest, TheCommonQueryShowsItsQueryUnderWayWithoutMovingItsTable)
+{
+    QWidget window;
+    BaseNode::Ptr link = ChildNode::initLeaf();
+    link->nodeTitle = QStringLiteral("资金查询");
+    link->nodeLink = AesEncryption::encodeStringWithAES(
+        QStringLiteral("tradequery?tc_mfuncno=500&tc_sfuncno=2"), QString::fromLatin1(kMenuLinkKey))
+                         .value_or(QString());
+    CommonQueryViewController page(link);
+    sim.withholdNext(brokersim::kMoneyFunction);
+    const std::unique_ptr<MenuItemView> view = open(page, window, { 900, 500 });
+    ASSERT_NE(view, nullptr);
+    auto* progress = view->findChild<QWidget*>("queryProgress");
+    auto* table = view->findChild<QWidget*>("tableView");
+    ASSERT_TRUE(progress && table);
+    ASSERT_TRUE(spinUntil([&] { return progress->isVisible() && sim.withheldCount() == 1; }));
+    QCoreApplication::processEvents();
+    const QRect underWay = table->geometry();
+    sim.releaseWithheld();
+    ASSERT_TRUE(spinUntil([&] { return !progress->isVisible(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(table->geometry(), underWay);
 }

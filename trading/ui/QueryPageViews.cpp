@@ -177,6 +177,11 @@ CommonQueryView::CommonQueryView(CommonQueryViewController& controller, QWidget*
 {
     queryProgress_->setObjectName(QStringLiteral("queryProgress"));
     queryProgress_->setRange(0, 0);
+    // Its room stays when it goes, so the table never jumps as a query (each
+    // round's read too) comes and goes.
+    QSizePolicy keepsItsRoom = queryProgress_->sizePolicy();
+    keepsItsRoom.setRetainSizeWhenHidden(true);
+    queryProgress_->setSizePolicy(keepsItsRoom);
     auto* table = new DVCommonTableView(this);
     table->setObjectName(QStringLiteral("tableView"));
     attach(controller.tableView(), table);
