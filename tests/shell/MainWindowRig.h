@@ -17,7 +17,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -134,6 +136,11 @@ protected:
     void openWindow(QSize size = QSize())
     {
         window = new MainWindow(windowServices());
+        // A menu bar in the window, as the application gives it on a desktop
+        // without a global one: the pages have the room they have there.
+        auto* bar = new QMenuBar(window);
+        bar->addMenu(QStringLiteral("Lumora"));
+        window->layout()->setMenuBar(bar);
         window->show();
         if (size.isValid())
             window->resize(size);

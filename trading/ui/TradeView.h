@@ -23,7 +23,7 @@ class TradeView : public MenuItemView {
     Q_OBJECT
 public:
     // Enough for the chart's and the book's every row.
-    static constexpr int kQuotePanelMinimumHeight = 380;
+    static constexpr int kQuotePanelMinimumHeight = 356;
 
     TradeView(TradeViewController& controller, QWidget* parent = nullptr);
 
