@@ -166,9 +166,14 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         page->setAlertPresenter(&pageWindow);
         page->load();
         int readAgain = 0;
+        bool readBeforeTheLast = false; // read while an answer of the action was still out
         auto& relay = ActionOutcomeRelay::start<TestActionRelay>(
-            ActionOutcomeRelay::pageOf(*page, [&readAgain] { ++readAgain; }), *page,
-            [](const QString& r) { return r; }, row.run);
+            ActionOutcomeRelay::pageOf(*page,
+                [&] {
+                    ++readAgain;
+                    readBeforeTheLast = readBeforeTheLast || ActionOutcomeRelay::pendingCount() != waiting;
+                }),
+            *page, [](const QString& r) { return r; }, row.run);
         for (const QString& step : QString::fromLatin1(row.script).split(' ')) {
             const QString h = step.mid(step.startsWith(u's') ? 2 : 1);
             switch (step.at(0).toLatin1()) {
@@ -234,6 +239,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             ASSERT_TRUE(testsupport::spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
         EXPECT_EQ(page->heard, row.heard);
         EXPECT_EQ(readAgain, row.readAgain);
+        EXPECT_FALSE(readBeforeTheLast);
         EXPECT_EQ(pageWindow.shown, row.onPage);
         EXPECT_EQ(mainWindow.shown, row.onMain);
         EXPECT_EQ(anyWindow.shown, row.onAny);
