@@ -137,6 +137,8 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         { "late answers of a run", true, "s:a s:b s:c e T +a -b +c", 0,
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:3", "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {}, {},
             1 },
+        { "late answers of a run, the last unknown", true, "s:a s:b e T +a ?b", 0,
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:2", "温馨提示|ok a" }, {}, {}, 1 },
         { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },
