@@ -191,6 +191,8 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         { "another account's logout keeps it", "COgRa", { "A:money,positions" }, {}, false, 0 },
         { "its own logout drops it", "ORfGL", { "A:money,positions" }, {}, false, 0 },
         { "its own logout, another account active", "COG", {}, {}, false, 0 },
+        { "another account's outcome keeps the active one's waits", "CoRfOP", { "A:money,positions" },
+            { kMoney, kPositions }, true, 1 },
         // One round at a time: the one out for the account left ends first,
         // whichever account owes; then the active account's goes.
         { "the active account's round follows the one out", "ORCoaRa", QStringList(2, "A:money,positions"),
