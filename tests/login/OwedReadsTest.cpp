@@ -136,7 +136,8 @@ protected:
 // sent; R the next round is asked; a, e, f the reads out answered with rows,
 // money failing, or all failing; i the reads out answered with rows, A
 // hearing none of them (it asked again since); z A's reads fail before its
-// asks return; q A asks money by itself; b A's own reads answered with rows;
+// asks return; w A tells money read outside any answer (from a timer, say);
+// q A asks money by itself; b A's own reads answered with rows;
 // r A cannot ask money; X A left; D A gone without leaving; ! a round still
 // out; J B opened (shown out of date at once); j B reads for itself at its
 // opening, answered with rows; L a trade logon; C the second account active,
@@ -169,6 +170,8 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
             true, 1 },
         { "a read its failure's handler asked answers it", "QbRa", { "A:positions" }, {}, false, 0 },
         { "a read that cannot be asked is owed no more", "rORa", { "A:money,positions" }, {}, false, 0 },
+        { "a read told outside its answer settles nothing", "ORwf", { "A:money,positions" },
+            { kMoney, kPositions }, true, 1 },
         { "the page left, its reads answered", "ORX!a", { "A:money,positions" }, {}, false, 0 },
         { "the page left, its reads failing", "ORX!f", { "A:money,positions" }, {}, true, 1 },
         { "a page opened during a freeze takes part", "ORfXJLa", { "A:money,positions", "B:orders" }, {},
@@ -274,6 +277,9 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
                 break;
             case 'z':
                 a->failsAtOnce = true;
+                break;
+            case 'w':
+                owed->readAnswered(a.get(), kMoney, true);
                 break;
             case 'r':
                 a->refuses = { kMoney };
