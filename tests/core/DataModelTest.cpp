@@ -373,8 +373,9 @@ TEST_F(DataModelE2E, ErrorRowsAndNetworkErrors)
 // The ledger of requests: each request that goes out gets the next serial
 // and whom the sender source names (an ask that joins it, the same serial);
 // while its answer is handed out, however it comes, the ledger names that
-// request, and the watch hears it once every observer has. An answer no
-// request waits for names none.
+// request, and the watch hears it once every observer has; an answer handed
+// out inside another names its own request, then the outer one again. An
+// answer no request waits for names none.
 TEST_F(DataModelE2E, TheLedgerNamesTheRequestEachAnswerBelongsTo)
 {
     static const auto sender = std::make_shared<int>(1);
@@ -435,6 +436,21 @@ TEST_F(DataModelE2E, TheLedgerNamesTheRequestEachAnswerBelongsTo)
         EXPECT_EQ(watched, (std::vector<std::pair<quint64, bool>> { { serials[0], row.withRows } }));
         EXPECT_FALSE(RequestLedger::answering());
     }
+    watched.clear();
+    const RequestLedger::Request outer = RequestLedger::sent();
+    quint64 inner = 0;
+    {
+        const RequestLedger::Answering answering(outer, true);
+        EchoObserver observer;
+        observer.onCall = [&](DataModel*) { inner = RequestLedger::answering()->request.serial; };
+        const QString handle = askEcho(*echo, &observer, QStringLiteral("inner"), QStringLiteral("fundid=2"));
+        echo->respondWithError(CSErrors::requestTimeout(), echo->requestIdentifier(handle));
+        echo->cancelRequest(handle);
+        EXPECT_EQ(inner, RequestLedger::last());
+        ASSERT_TRUE(RequestLedger::answering());
+        EXPECT_EQ(RequestLedger::answering()->request.serial, outer.serial);
+    }
+    EXPECT_EQ(watched, (std::vector<std::pair<quint64, bool>> { { inner, false }, { outer.serial, true } }));
     watched.clear();
     echo->respondWithError(CSErrors::requestTimeout(), echo->requestIdentifier(QStringLiteral("stray")));
     EXPECT_TRUE(watched.empty());

@@ -31,6 +31,7 @@ struct Page : IOwedReader {
     QString name;
     QStringList shows;
     QStringList refuses;
+    bool failsAtOnce = false;
     std::vector<Read>* wire = nullptr;
     QStringList* log = nullptr;
     int told = 0;
@@ -54,7 +55,14 @@ struct Page : IOwedReader {
     }
     QString ask(const QString& figure, bool own)
     {
-        wire->push_back({ this, figure, RequestLedger::sent(), own });
+        const RequestLedger::Request request = RequestLedger::sent();
+        if (failsAtOnce) {
+            // Answered before the ask returns, as a request that cannot go out is.
+            const RequestLedger::Answering failed(request, false);
+            OwedReads::getInstance()->readAnswered(this, figure, false);
+            return figure;
+        }
+        wire->push_back({ this, figure, request, own });
         return figure;
     }
     void owedReadsChanged() override
@@ -67,7 +75,8 @@ struct Page : IOwedReader {
 // Answers the reads on the wire that `which` picks: with rows, but for the
 // figures in `failing`. A page still there hears its answer as a page does,
 // from inside it.
-template <class Which> void answer(std::vector<Read>& wire, Which which, const QStringList& failing)
+template <class Which>
+void answer(std::vector<Read>& wire, Which which, const QStringList& failing, bool pageHears = true)
 {
     std::vector<Read> answered;
     std::erase_if(wire, [&](const Read& read) {
@@ -79,7 +88,7 @@ template <class Which> void answer(std::vector<Read>& wire, Which which, const Q
     for (const Read& read : answered) {
         const bool withRows = !failing.contains(read.figure);
         RequestLedger::Answering answering(read.request, withRows);
-        if (read.page)
+        if (read.page && pageHears)
             OwedReads::getInstance()->readAnswered(read.page, read.figure, withRows);
     }
 }
@@ -123,11 +132,14 @@ protected:
 
 // Page A shows money and positions; page B, opened later, today's orders.
 // Steps: O an action the first account sent has an unknown outcome (Q: its
-// failure's own handler has A ask money by itself); R the next round is
-// asked; a, e, f the reads out answered with rows, money failing, or all
-// failing; q A asks money by itself; b A's own reads answered with rows; r A
-// cannot ask money; X A left; D A gone without leaving; ! a round still out;
-// J B opened (shown out of date at once); j B reads for itself at its
+// failure's own handler has A ask money by itself), o one the second account
+// sent; R the next round is asked; a, e, f the reads out answered with rows,
+// money failing, or all failing; i the reads out answered with rows, A
+// hearing none of them (it asked again since); z A's reads fail before its
+// asks return; w A tells money read outside any answer (from a timer, say);
+// q A asks money by itself; b A's own reads answered with rows;
+// r A cannot ask money; X A left; D A gone without leaving; ! a round still
+// out; J B opened (shown out of date at once); j B reads for itself at its
 // opening, answered with rows; L a trade logon; C the second account active,
 // c the first again (the pages join anew, as they do); G the first account
 // logs out, g the second; T the next round's reads go unanswered past its
@@ -158,6 +170,8 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
             true, 1 },
         { "a read its failure's handler asked answers it", "QbRa", { "A:positions" }, {}, false, 0 },
         { "a read that cannot be asked is owed no more", "rORa", { "A:money,positions" }, {}, false, 0 },
+        { "a read told outside its answer settles nothing", "ORwf", { "A:money,positions" },
+            { kMoney, kPositions }, true, 1 },
         { "the page left, its reads answered", "ORX!a", { "A:money,positions" }, {}, false, 0 },
         { "the page left, its reads failing", "ORX!f", { "A:money,positions" }, {}, true, 1 },
         { "a page opened during a freeze takes part", "ORfXJLa", { "A:money,positions", "B:orders" }, {},
@@ -180,6 +194,17 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
         { "another account's logout keeps it", "COgRa", { "A:money,positions" }, {}, false, 0 },
         { "its own logout drops it", "ORfGL", { "A:money,positions" }, {}, false, 0 },
         { "its own logout, another account active", "COG", {}, {}, false, 0 },
+        { "another account's outcome keeps the active one's waits", "CoRfOP", { "A:money,positions" },
+            { kMoney, kPositions }, true, 1 },
+        // One round at a time: the one out for the account left ends first,
+        // whichever account owes; then the active account's goes.
+        { "the active account's round follows the one out", "ORCoaRa", QStringList(2, "A:money,positions"),
+            {}, false, 0 },
+        { "and waits for it", "COoRcPaRa", QStringList(2, "A:money,positions"), {}, false, 0 },
+        // Answers that settled nothing wait as unanswered ones do.
+        { "answered without settling", "ORi", { "A:money,positions" }, { kMoney, kPositions }, true, 1 },
+        { "reads failing before their asks return", "zORP", { "A:money,positions" }, { kMoney, kPositions },
+            true, 1 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.way);
@@ -223,6 +248,11 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
             case 'Q':
                 fail([&] { a->ask(kMoney, true); });
                 break;
+            case 'o': {
+                const RequestLedger::Answering lost({ RequestLedger::sent().serial, second }, false);
+                owed->owe({ kMoney, kPositions, kOrders }, *RequestLedger::answering());
+                break;
+            }
             case 'R':
                 ASSERT_TRUE(spinUntil([&] { return asks.size() > before; }));
                 break;
@@ -240,6 +270,16 @@ TEST_F(OwedReadsTest, EachReadIsOwedUntilItsOwnRowsComeOneRoundAtATime)
                 break;
             case 'b':
                 answer(wire, [](const Read& read) { return read.own; }, {});
+                break;
+            case 'i':
+                answer(
+                    wire, [](const Read& read) { return !read.own; }, {}, false);
+                break;
+            case 'z':
+                a->failsAtOnce = true;
+                break;
+            case 'w':
+                owed->readAnswered(a.get(), kMoney, true);
                 break;
             case 'r':
                 a->refuses = { kMoney };

@@ -144,6 +144,8 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         { "late answers of a run", true, "s:a s:b s:c e T +a -b +c", 0,
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:3", "温馨提示|批量撤单\n成功数量:2\n失败数量:1" }, {},
             {}, "+" },
+        { "late answers of a run, the last unknown", true, "s:a s:b e T +a ?b", 0,
+            { "温馨提示|批量撤单\n成功数量:0\n失败数量:2", "温馨提示|ok a" }, {}, {}, "+" },
         { "time limit of a run the page left", true, "s:a s:b e L -a T ?b", 0, {},
             { "温馨提示|批量撤单\n成功数量:0\n失败数量:2" }, {} },
         { "unknown never told before", false, "s:a L ?a", 0, {}, { "错误|unknown a" }, {} },
@@ -173,8 +175,13 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
         page->setAlertPresenter(&pageWindow);
         page->load();
         QString late;
+        bool readBeforeTheLast = false; // read while an answer of the action was still out
         auto& relay = ActionOutcomeRelay::start<TestActionRelay>(
-            ActionOutcomeRelay::pageOf(*page, [&late](bool accepted) { late += accepted ? u'+' : u'-'; }),
+            ActionOutcomeRelay::pageOf(*page,
+                [&](bool accepted) {
+                    late += accepted ? u'+' : u'-';
+                    readBeforeTheLast = readBeforeTheLast || ActionOutcomeRelay::pendingCount() != waiting;
+                }),
             *page, [](const QString& r) { return r; }, row.run);
         for (const QString& step : QString::fromLatin1(row.script).split(' ')) {
             const QString h = step.mid(step.startsWith(u's') ? 2 : 1);
@@ -241,6 +248,7 @@ TEST_F(ActionOutcomeRelayTest, EachActionIsToldOnceWhereverItsPageWent)
             ASSERT_TRUE(testsupport::spinUntil([&] { return !anyWindow.shown.isEmpty(); }));
         EXPECT_EQ(page->heard, row.heard);
         EXPECT_EQ(late, QString::fromLatin1(row.late));
+        EXPECT_FALSE(readBeforeTheLast);
         EXPECT_EQ(pageWindow.shown, row.onPage);
         EXPECT_EQ(mainWindow.shown, row.onMain);
         EXPECT_EQ(anyWindow.shown, row.onAny);
