@@ -86,7 +86,8 @@ void MenuItemView::markOutOfDate()
     // The page's own font, not the one a desktop theme gives labels.
     QFont pageFont = font();
     pageFont.setResolveMask(QFont::AllPropertiesResolved);
-    outOfDate_->setFont(pageFont);
+    if (outOfDate_->font() != pageFont)
+        outOfDate_->setFont(pageFont);
     const bool shown = controller_ && !controller_->figuresOutOfDate().isEmpty();
     // A page that shows figures an action may change keeps the line's band
     // above its layout at all times, whatever the layout's direction: the
@@ -98,15 +99,16 @@ void MenuItemView::markOutOfDate()
         margins.setTop(band);
         setContentsMargins(margins);
     }
-    // One line: on a page narrower than the text it ends in "…".
-    const QString text = QString::fromUtf8(kOutOfDateText);
-    const QString fitted = outOfDate_->fontMetrics().elidedText(
-        text, Qt::ElideRight, std::max(0, width() - 2 * outOfDate_->margin()));
-    outOfDate_->setText(fitted);
-    outOfDate_->setToolTip(fitted == text ? QString() : text);
     outOfDate_->setGeometry(0, 0, width(), band);
-    if (shown)
+    if (shown) {
+        // One line: on a page narrower than the text it ends in "…".
+        const QString text = QString::fromUtf8(kOutOfDateText);
+        const QString fitted = outOfDate_->fontMetrics().elidedText(
+            text, Qt::ElideRight, std::max(0, width() - 2 * outOfDate_->margin()));
+        outOfDate_->setText(fitted);
+        outOfDate_->setToolTip(fitted == text ? QString() : text);
         outOfDate_->raise();
+    }
     outOfDate_->setVisible(shown);
 }
 

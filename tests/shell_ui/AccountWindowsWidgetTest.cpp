@@ -331,16 +331,18 @@ TEST_F(AccountWindowsWidgetTest, TheOutOfDateLineCoversAndMovesNoControlOfAnyLay
         EXPECT_EQ(view.controls(), before);
         for (const QRect& control : before)
             EXPECT_FALSE(control.intersects(mark->geometry())) << qPrintable(QDebug::toString(control));
+        // Narrower than the text, the one line ends in "…".
+        view.resize(120, 500);
+        EXPECT_TRUE(mark->text().endsWith(QStringLiteral("…")));
+        EXPECT_EQ(mark->toolTip(), QString::fromUtf8(MenuItemView::kOutOfDateText));
+        view.resize(700, 500);
+        settle();
 
         ASSERT_TRUE(spinUntil([&] { return page.rounds > 0; }));
         page.moneyRead(true);
         settle();
         EXPECT_FALSE(mark->isVisible());
         EXPECT_EQ(view.controls(), before);
-        // Narrower than the text, the one line ends in "…".
-        view.resize(120, 500);
-        EXPECT_TRUE(mark->text().endsWith(QStringLiteral("…")));
-        EXPECT_EQ(mark->toolTip(), QString::fromUtf8(MenuItemView::kOutOfDateText));
     }
     // A page that shows no figure an action may change keeps no band.
     MenuItemViewController plain;
