@@ -691,10 +691,8 @@ bool HGTTradeViewController::doConfigOrderForStockTrade(int type, const OrderPar
     // still holds this order and the next one is not on its way.
     const OrderFormHeld form { param.stockCode(), param.quantity() };
     auto& relay = ActionOutcomeRelay::start<HGTOrderRelay>(
-        ActionOutcomeRelay::pageOf(*this,
-            [this, form](bool accepted) {
-                orderAnswered(accepted, !busy_ && OrderFormHeld { code_, quantity_ } == form);
-            }),
+        ActionOutcomeRelay::pageOf(
+            *this, [this, form](bool accepted) { orderAnswered(accepted, !busy_ && holds(form)); }),
         *this, &HGTTradeViewController::submittedOrderText);
     const QString handle = kind_ == Kind::Buy
         ? services_.requestManager->requestHGTTradeBuy(
@@ -713,8 +711,7 @@ void HGTTradeViewController::hgtMakeOrder(DataModel*, const QString& handle, con
     // The dialog on screen may be the next order's, opened after the lock
     // closed this one's: it stays, and so does the form it was made from.
     const std::optional<OrderFormHeld> form = formsSent_.answered(handle);
-    const bool formOfThisOrder
-        = dialog_.requestAnswered(handle) || (!busy_ && form && OrderFormHeld { code_, quantity_ } == *form);
+    const bool formOfThisOrder = dialog_.requestAnswered(handle) || (!busy_ && form && holds(*form));
     lastOrderNumber_ = orderNumber;
     ActionOutcomeRelay::tell(alerts(), AlertRequest::tip(submittedOrderText(orderNumber)));
     orderAnswered(true, formOfThisOrder);

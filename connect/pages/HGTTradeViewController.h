@@ -183,6 +183,7 @@ private:
     // dialog's time limit (`accepted`: the order has its number;
     // `formOfThisOrder`: the form is still the one it was made from).
     void orderAnswered(bool accepted, bool formOfThisOrder);
+    bool holds(const OrderFormHeld& form) const { return OrderFormHeld { code_, quantity_ } == form; }
     void startRefreshTimer();
     void fillFromPosition(const QString& code, const QString& name, const QString& securityId);
     void resetRefreshHandle();

@@ -2,6 +2,7 @@
 
 #include "core/ui/ColumnFit.h"
 #include "core/ui/PopUp.h"
+#include "platform/WindowGeometry.h"
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -17,7 +18,6 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 // The rows of the controller, one column per row key.
 class SiteWindowController::SpeedTableModel final : public QAbstractTableModel {
@@ -149,21 +149,17 @@ void SiteWindowController::parentCenter()
         return;
     const QRect frame = parent->frameGeometry();
     const QSize size = frameGeometry().size();
-    QPoint origin(
-        frame.x() + (frame.width() - size.width()) / 2, frame.y() + (frame.height() - size.height()) / 2);
     // Inside the usable area of the parent's screen, over a parent near its
     // edge too; the title bar stays on it first.
     const QScreen* screen = QGuiApplication::screenAt(frame.center());
     if (!screen)
         screen = parent->screen();
-    if (screen) {
-        const QRect available = screen->availableGeometry();
-        origin.setX(
-            std::max(std::min(origin.x(), available.x() + available.width() - size.width()), available.x()));
-        origin.setY(std::max(
-            std::min(origin.y(), available.y() + available.height() - size.height()), available.y()));
-    }
-    move(origin);
+    const QRectF reference(frame);
+    const QSizeF extent(size);
+    const QPointF origin = screen
+        ? windowgeometry::placedFrame(reference, QRectF(screen->availableGeometry()), extent).topLeft()
+        : windowgeometry::centredOrigin(reference, extent);
+    move(origin.toPoint());
 }
 
 void SiteWindowController::showWindow()

@@ -1,6 +1,5 @@
 #include "funds/lists/OpdFundListViewController.h"
 
-#include <QPointer>
 #include <utility>
 
 OpdFundListViewController::OpdFundListViewController(std::unique_ptr<OpenFundList> openFundList, QObject* parent)
@@ -46,13 +45,7 @@ bool OpdFundListViewController::requestContentError(const CSError& error)
     // A list read again in rounds against a server that keeps failing adds
     // no box while the customer has not closed the last one; once closed,
     // the next failure is told again.
-    if (!std::exchange(failureBoxOpen_, true)) {
-        alerts_->runAlert(
-            AlertRequest::error(error.domain), [list = QPointer<OpdFundListViewController>(this)](int) {
-                if (list)
-                    list->failureBoxOpen_ = false;
-            });
-    }
+    failureBox_.tell(alerts_, AlertRequest::error(error.domain));
     emit contentRead(false);
     return true;
 }

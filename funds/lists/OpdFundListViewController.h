@@ -61,5 +61,5 @@ private:
     std::vector<platform::WeakRef<ITableSelectedItemChanged>> observerArray;
     FundListContent content_;
     AlertPresenter* alerts_ = AlertPresenter::headless();
-    bool failureBoxOpen_ = false; // a failure's box is on screen, not yet closed
+    OneBoxAtATime failureBox_;
 };

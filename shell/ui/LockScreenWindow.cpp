@@ -1,6 +1,6 @@
 #include "shell/ui/LockScreenWindow.h"
 
-#include "shell/windows/WindowGeometry.h"
+#include "platform/WindowGeometry.h"
 
 #include <QPainter>
 

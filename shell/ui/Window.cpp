@@ -1,9 +1,9 @@
 #include "shell/ui/Window.h"
 
 #include "platform/RunLoop.h"
+#include "platform/WindowGeometry.h"
 #include "shell/ui/ScreenLocker.h"
 #include "shell/ui/WheelScroll.h"
-#include "shell/windows/WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

@@ -1,6 +1,7 @@
 #include "shell/windows/AlertPresenter.h"
 
 #include <QDebug>
+#include <utility>
 
 AlertRequest AlertRequest::error(const QString& text)
 {
@@ -35,4 +36,15 @@ AlertPresenter* AlertPresenter::headless()
 {
     static HeadlessAlerts alerts;
     return &alerts;
+}
+
+void OneBoxAtATime::tell(AlertPresenter* alerts, const AlertRequest& request)
+{
+    if (std::exchange(*open_, true))
+        return;
+    // The box may outlive its page: it closes a flag, not the page's.
+    alerts->runAlert(request, [open = std::weak_ptr<bool>(open_)](int) {
+        if (const std::shared_ptr<bool> flag = open.lock())
+            *flag = false;
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 // One message box as a controller asks for it. The view that owns the
 // controller shows it on its window (RunAlert in shell/ui); tests record it.
@@ -31,4 +32,15 @@ public:
     // Used until a view gives its own: logs the text and answers as the
     // alternate button would, so a headless controller never waits.
     static AlertPresenter* headless();
+};
+
+// Failures told in a box one at a time: a read asked again in rounds against
+// a server that keeps failing (the customer may be away) adds no box while the
+// last one is still open; once it is closed, the next failure is told again.
+class OneBoxAtATime {
+public:
+    void tell(AlertPresenter* alerts, const AlertRequest& request);
+
+private:
+    std::shared_ptr<bool> open_ = std::make_shared<bool>(false);
 };

@@ -1,6 +1,6 @@
 #include "shell/windows/LastLoginInfoWindowController.h"
 
-#include "shell/windows/WindowGeometry.h"
+#include "platform/WindowGeometry.h"
 
 #include <algorithm>
 

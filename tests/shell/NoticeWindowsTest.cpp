@@ -1,7 +1,7 @@
 // The system-message and last-login windows' sizing and the close timer.
+#include "platform/WindowGeometry.h"
 #include "shell/windows/LastLoginInfoWindowController.h"
 #include "shell/windows/SystemMessageWindowController.h"
-#include "shell/windows/WindowGeometry.h"
 #include "support/Spin.h"
 
 #include <gtest/gtest.h>

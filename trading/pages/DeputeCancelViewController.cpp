@@ -117,14 +117,7 @@ void DeputeCancelViewController::listFailed(const CSError& error)
     emit changed();
     // One box at a time: a server that stays frozen while the customer is
     // away fails a round after another, and the box already open says it.
-    if (listBoxOpen_)
-        return;
-    listBoxOpen_ = true;
-    alerts()->runAlert(
-        AlertRequest::error(error.domain), [page = QPointer<DeputeCancelViewController>(this)](int) {
-            if (page)
-                page->listBoxOpen_ = false;
-        });
+    listFailureBox_.tell(alerts(), AlertRequest::error(error.domain));
 }
 
 QString DeputeCancelViewController::sendCancel(const RDOOrder& o, QString* handle)

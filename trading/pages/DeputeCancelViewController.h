@@ -132,8 +132,7 @@ private:
     // own, filed under the request's handle, so an answer counts once.
     bool busy_ = false;
     bool armed_ = false;
-    // A list's error box is on screen, not yet closed.
-    bool listBoxOpen_ = false;
+    OneBoxAtATime listFailureBox_;
     // The relay the cancels of the run being sent are heard through.
     OrderOutcomeRelay* runRelay_ = nullptr;
     QList<RDOOrder> ticked_;

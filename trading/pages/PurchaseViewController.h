@@ -9,7 +9,6 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
 
-#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QVariantList>

@@ -2,7 +2,6 @@
 
 #include "platform/ChinaClock.h"
 
-#include <QPointer>
 #include <functional>
 
 namespace {
@@ -56,19 +55,6 @@ void tellRead(const QStringList& figures, const std::function<void(const char*)>
 {
     for (const QString& figure : figures)
         read(figure.toLatin1().constData());
-}
-
-// A failure in a box, one at a time: a frozen server fails round after
-// round while the customer is away, and the box already open says it.
-void tellFailure(MenuItemViewController& page, bool& boxOpen, const QString& text)
-{
-    if (boxOpen)
-        return;
-    boxOpen = true;
-    page.alerts()->runAlert(AlertRequest::error(text), [open = &boxOpen, alive = QPointer(&page)](int) {
-        if (alive)
-            *open = false;
-    });
 }
 
 CommonQueryManager* managerOf(const CommonQueryServices& services)
@@ -159,7 +145,7 @@ bool CommonQueryViewController::commonQuery(DataModel*, const QString& handle, c
     // The rows shown stay, under the out-of-date line while they are owed.
     querying_ = false;
     emit changed();
-    tellFailure(*this, failureBoxOpen_, error.domain);
+    failureBox_.tell(alerts(), AlertRequest::error(error.domain));
     tellRead(figuresShown(), [this](const char* figure) { figureRead(figure, false); });
     return true;
 }
@@ -290,7 +276,7 @@ bool HistoricQueryViewController::commonHistoricQuery(DataModel*, const QString&
         table_.clearRows();
         shownRange_.reset();
     }
-    tellFailure(*this, failureBoxOpen_, error.domain);
+    failureBox_.tell(alerts(), AlertRequest::error(error.domain));
     resultCountText_ = QStringLiteral("0");
     endToQuery();
     tellRead(figuresShown(), [this](const char* figure) { figureRead(figure, false); });

@@ -48,7 +48,7 @@ private:
     CommonQueryManager* manager_;
     PageTable table_;
     bool querying_ = false;
-    bool failureBoxOpen_ = false;
+    OneBoxAtATime failureBox_;
 };
 
 // A statement over a date range that a menu link describes. Dates are China
@@ -114,7 +114,7 @@ private:
     QDate endDate_;
     QString resultCountText_ = QStringLiteral("0");
     bool querying_ = false;
-    bool failureBoxOpen_ = false;
+    OneBoxAtATime failureBox_;
 };
 
 // The historic page whose link names one function for today and one for

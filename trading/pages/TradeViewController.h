@@ -10,7 +10,6 @@
 #include "trading/requests/SecurityInfoDataModels.h"
 #include "trading/requests/TradeQueryDataModels.h"
 
-#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 #include <memory>

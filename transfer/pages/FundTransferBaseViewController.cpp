@@ -300,13 +300,7 @@ bool FundTransferBaseViewController::doConfigOrder(int)
 
 void FundTransferBaseViewController::tellReadFailure(const QString& text)
 {
-    if (std::exchange(readFailureBoxOpen_, true))
-        return;
-    alerts()->runAlert(
-        AlertRequest::error(text), [page = QPointer<FundTransferBaseViewController>(this)](int) {
-            if (page)
-                page->readFailureBoxOpen_ = false;
-        });
+    readFailureBox_.tell(alerts(), AlertRequest::error(text));
 }
 
 void FundTransferBaseViewController::endTransfer()

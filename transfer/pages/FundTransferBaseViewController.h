@@ -195,7 +195,7 @@ private:
     bool progressVisible_ = false;
     bool transferBusy_ = false;
     bool requestInFlight_ = false;
-    bool readFailureBoxOpen_ = false;
+    OneBoxAtATime readFailureBox_;
     QString amountText_;
     QString fundPassword_;
     QString bankPassword_;

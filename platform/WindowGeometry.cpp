@@ -1,4 +1,4 @@
-#include "shell/windows/WindowGeometry.h"
+#include "platform/WindowGeometry.h"
 
 #include <algorithm>
 
